@@ -1,0 +1,129 @@
+#include "platform/timer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/os/clock_source.h"
+
+namespace {
+
+// A counter clock that advances by a fixed step on every read.
+class StepCounterClock : public ClockSource {
+public:
+    explicit StepCounterClock(int64_t step) : step_(step) {}
+    bool HasCounter() override { return true; }
+    int64_t Frequency() override { return 1000000; }  // microseconds
+    int64_t Counter() override {
+        now_ += step_;
+        return now_;
+    }
+    uint32_t Milliseconds() override { return 0; }
+    int64_t now_ = 5000000;
+    int64_t step_;
+};
+
+// A millisecond tick without a counter, set by the test.
+class TickClock : public ClockSource {
+public:
+    bool HasCounter() override { return false; }
+    int64_t Frequency() override { return 0; }
+    int64_t Counter() override { return 0; }
+    uint32_t Milliseconds() override { return tick; }
+    uint32_t tick = 0;
+};
+
+class FrameTimerSingleton : public ::testing::Test {
+protected:
+    void TearDown() override { DestroyFrameTimer(); }
+};
+
+}  // namespace
+
+TEST_F(FrameTimerSingleton, NullBeforeCreateAndCreatedOnce) {
+    DestroyFrameTimer();
+    EXPECT_EQ(GetFrameTimer(), nullptr);
+    StepCounterClock clock(1);
+    ASSERT_EQ(CreateFrameTimer(&clock), 1);
+    FrameTimer* first = GetFrameTimer();
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(first->IsStarted());
+    ASSERT_EQ(CreateFrameTimer(), 1);
+    EXPECT_EQ(GetFrameTimer(), first);
+}
+
+TEST_F(FrameTimerSingleton, DefaultClockMeasuresRealTime) {
+    ASSERT_EQ(CreateFrameTimer(), 1);
+    FrameTimer* timer = GetFrameTimer();
+    double first = timer->GetDeltaTime();
+    EXPECT_GE(first, 0.0);
+    EXPECT_LT(first, 0.05);
+    EXPECT_TRUE(timer->HasCounter());
+    double second = timer->GetDeltaTime();
+    EXPECT_GE(second, 0.0);
+    EXPECT_LT(second, 1e-3);
+}
+
+TEST(FrameTimer, CounterDeltasAndTotals) {
+    StepCounterClock clock(100);  // 100 us per read
+    FrameTimer timer(&clock);
+    // The first reading initialises and resets: it measures from that moment.
+    EXPECT_NEAR(timer.GetDeltaTime(), 0.0001, 1e-12);
+    EXPECT_TRUE(timer.IsStarted());
+    // Two deltas in a row: the second is one step.
+    EXPECT_LT(timer.GetDeltaTime(), 1e-3);
+
+    // A total reading does not move the start of the next delta.
+    clock.step_ = 0;
+    clock.now_ += 250000;
+    double total = timer.GetTotalTime();
+    EXPECT_GT(total, 0.25);
+    EXPECT_NEAR(timer.GetDeltaTime(), 0.25, 1e-12);
+    EXPECT_NEAR(timer.GetTotalTime(), total, 1e-12);
+
+    // Reset restarts both.
+    clock.now_ += 1000;
+    timer.Reset();
+    EXPECT_EQ(timer.GetTotalTime(), 0.0);
+    EXPECT_EQ(timer.GetDeltaTime(), 0.0);
+}
+
+TEST(FrameTimer, MillisecondTickResolutionAndWrap) {
+    TickClock clock;
+    clock.tick = 1000;
+    FrameTimer timer(&clock);
+    timer.Start();
+    EXPECT_FALSE(timer.HasCounter());
+    EXPECT_EQ(timer.GetDeltaTime(), 0.0);
+
+    const uint32_t steps[] = {1, 16, 17, 33, 250};
+    for (uint32_t step : steps) {
+        clock.tick += step;
+        double delta = timer.GetDeltaTime();
+        EXPECT_DOUBLE_EQ(delta, step * 0.001);
+        EXPECT_DOUBLE_EQ(std::round(delta * 1000.0) / 1000.0, delta);
+    }
+
+    // Across the 32-bit wrap, deltas and totals stay positive and small.
+    clock.tick = 0xFFFFFFF0u;
+    timer.Reset();
+    clock.tick = 0x00000010u;
+    EXPECT_DOUBLE_EQ(timer.GetTotalTime(), 0.032);
+    EXPECT_DOUBLE_EQ(timer.GetDeltaTime(), 0.032);
+    clock.tick = 0x00000020u;
+    EXPECT_DOUBLE_EQ(timer.GetDeltaTime(), 0.016);
+    EXPECT_DOUBLE_EQ(timer.GetTotalTime(), 0.048);
+}
+
+TEST(FrameTimer, CounterWithoutRateFallsBackToTicks) {
+    // A source that claims a counter but reports no rate is read by its tick.
+    class BrokenCounter : public TickClock {
+    public:
+        bool HasCounter() override { return true; }
+    } clock;
+    FrameTimer timer(&clock);
+    timer.Start();
+    clock.tick += 40;
+    EXPECT_FALSE(timer.HasCounter());
+    EXPECT_DOUBLE_EQ(timer.GetDeltaTime(), 0.04);
+}
