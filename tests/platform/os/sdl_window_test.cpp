@@ -1,0 +1,153 @@
+#include "platform/os/sdl/sdl_window.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class SdlWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        window_ = CreateEngineWindow(&error);
+        ASSERT_NE(window_, nullptr) << error;
+        Drain();
+    }
+
+    // Takes every waiting message.
+    std::vector<WindowMessage> Drain() {
+        std::vector<WindowMessage> messages;
+        WindowMessage message;
+        while (window_->NextMessage(&message)) {
+            messages.push_back(message);
+        }
+        return messages;
+    }
+
+    void PushWindowEvent(SDL_WindowEventID id) {
+        SDL_Event event;
+        SDL_zero(event);
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = static_cast<uint8_t>(id);
+        event.window.windowID = SDL_GetWindowID(SdlWindowHandle(window_.get()));
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+
+    void PushKey(bool down, SDL_Scancode scancode) {
+        SDL_Event event;
+        SDL_zero(event);
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.scancode = scancode;
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+
+    std::unique_ptr<EngineWindow> window_;
+};
+
+}  // namespace
+
+TEST_F(SdlWindowTest, MadeAtDesktopSizeWithGlAttributes) {
+    SDL_Window* sdl = SdlWindowHandle(window_.get());
+    ASSERT_NE(sdl, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(sdl), "VAVazozi");
+    EXPECT_NE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_OPENGL, 0u);
+    EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_RESIZABLE, 0u);
+    int width = 0, height = 0, dw = 0, dh = 0;
+    SDL_GetWindowSize(sdl, &width, &height);
+    window_->GetDesktopSize(&dw, &dh);
+    EXPECT_GT(dw, 0);
+    EXPECT_EQ(width, dw);
+    EXPECT_EQ(height, dh);
+    int value = -1;
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &value);
+    EXPECT_EQ(value, 2);
+    SDL_GL_GetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, &value);
+    EXPECT_EQ(value, 0);
+
+    // The window takes a context with depth and stencil buffers.
+    SDL_GLContext context = SDL_GL_CreateContext(sdl);
+    ASSERT_NE(context, nullptr) << SDL_GetError();
+    value = 0;
+    SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &value);
+    EXPECT_GE(value, 8);
+    value = 0;
+    SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &value);
+    EXPECT_GE(value, 24);
+    SDL_GL_DeleteContext(context);
+
+    window_->SetTitle("Demo");
+    EXPECT_STREQ(SDL_GetWindowTitle(sdl), "Demo");
+    window_->SetClientRect(10, 20, 320, 240);
+    SDL_GetWindowSize(sdl, &width, &height);
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+}
+
+TEST_F(SdlWindowTest, PostedCloseEndsInQuitWithCodeZero) {
+    PushKey(true, SDL_SCANCODE_A);
+    window_->PostClose();
+    EXPECT_TRUE(window_->HasMessage());
+    EXPECT_TRUE(window_->QuitPending());
+    // Waiting messages come first; nothing was removed by the queries.
+    WindowMessage message;
+    ASSERT_TRUE(window_->NextMessage(&message));
+    EXPECT_EQ(message.kind, MessageKind::KeyDown);
+    EXPECT_EQ(message.virtualKey, 65u);
+    ASSERT_TRUE(window_->NextMessage(&message));
+    EXPECT_EQ(message.kind, MessageKind::Close);
+    ASSERT_TRUE(window_->NextMessage(&message));
+    EXPECT_EQ(message.kind, MessageKind::Quit);
+    EXPECT_EQ(message.exitCode, 0);
+    EXPECT_FALSE(window_->QuitPending());
+}
+
+TEST_F(SdlWindowTest, WindowCloseAndQuitEventsCloseOnce) {
+    PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    SDL_Event quit;
+    SDL_zero(quit);
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    EXPECT_TRUE(window_->QuitPending());
+    std::vector<WindowMessage> messages = Drain();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[0].kind, MessageKind::Close);
+    EXPECT_EQ(messages[1].kind, MessageKind::Quit);
+    for (size_t i = 2; i < messages.size(); ++i) {
+        EXPECT_NE(messages[i].kind, MessageKind::Quit);
+        EXPECT_NE(messages[i].kind, MessageKind::Close);
+    }
+}
+
+TEST_F(SdlWindowTest, FocusFollowsActiveFlagAndReleasesHeldKeys) {
+    EXPECT_TRUE(window_->IsActive());
+    PushKey(true, SDL_SCANCODE_W);
+    Drain();
+    EXPECT_EQ(window_->Input()->AsyncKeyState(87), 0x8000);
+
+    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    std::vector<WindowMessage> messages = Drain();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, MessageKind::Activate);
+    EXPECT_EQ(messages[0].active, 0u);
+    EXPECT_FALSE(window_->IsActive());
+    EXPECT_EQ(window_->Input()->AsyncKeyState(87), 0);
+
+    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    messages = Drain();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].active, 1u);
+    EXPECT_TRUE(window_->IsActive());
+    // The key stays up after focus returns, and its late release is harmless.
+    EXPECT_EQ(window_->Input()->AsyncKeyState(87), 0);
+    PushKey(false, SDL_SCANCODE_W);
+    messages = Drain();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, MessageKind::KeyUp);
+    EXPECT_EQ(window_->Input()->AsyncKeyState(87), 0);
+
+    PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    Drain();
+    EXPECT_FALSE(window_->IsActive());
+}
