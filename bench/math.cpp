@@ -19,7 +19,7 @@ std::vector<Matrix> RandomAffineMatrices() {
     std::uniform_real_distribution<float> scale(0.5f, 2.0f);
     std::uniform_real_distribution<float> offset(-100.0f, 100.0f);
     std::vector<Matrix> out(kMatrices);
-    for (Matrix& m : out) {
+    for (Matrix &m : out) {
         Matrix rot;
         Matrix sc;
         MatrixRotationYawPitchRoll(&rot, angle(gen), angle(gen), angle(gen));
@@ -33,7 +33,7 @@ std::vector<Matrix> RandomAffineMatrices() {
 }
 
 // The textbook i-j-k triple loop.
-void TripleLoopMultiply(Matrix* out, const Matrix& a, const Matrix& b) {
+void TripleLoopMultiply(Matrix *out, const Matrix &a, const Matrix &b) {
     Matrix r;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
@@ -48,7 +48,7 @@ void TripleLoopMultiply(Matrix* out, const Matrix& a, const Matrix& b) {
 }
 
 // Gauss-Jordan elimination with partial pivoting on [M | I].
-bool GaussJordanInverse(Matrix* out, const Matrix& m) {
+bool GaussJordanInverse(Matrix *out, const Matrix &m) {
     float a[4][8];
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
@@ -97,13 +97,13 @@ std::vector<Vector3> RandomPoints() {
     std::mt19937 gen(23);
     std::uniform_real_distribution<float> d(-100.0f, 100.0f);
     std::vector<Vector3> out(kPoints);
-    for (Vector3& p : out) {
+    for (Vector3 &p : out) {
         p = {d(gen), d(gen), d(gen)};
     }
     return out;
 }
 
-void BM_MatrixMultiply(benchmark::State& state) {
+void BM_MatrixMultiply(benchmark::State &state) {
     const std::vector<Matrix> ms = RandomAffineMatrices();
     Matrix out;
     size_t i = 0;
@@ -115,7 +115,7 @@ void BM_MatrixMultiply(benchmark::State& state) {
 }
 BENCHMARK(BM_MatrixMultiply);
 
-void BM_TripleLoopMultiply(benchmark::State& state) {
+void BM_TripleLoopMultiply(benchmark::State &state) {
     const std::vector<Matrix> ms = RandomAffineMatrices();
     Matrix out;
     size_t i = 0;
@@ -127,7 +127,7 @@ void BM_TripleLoopMultiply(benchmark::State& state) {
 }
 BENCHMARK(BM_TripleLoopMultiply);
 
-void BM_MatrixInverse(benchmark::State& state) {
+void BM_MatrixInverse(benchmark::State &state) {
     const std::vector<Matrix> ms = RandomAffineMatrices();
     Matrix out;
     size_t i = 0;
@@ -139,7 +139,7 @@ void BM_MatrixInverse(benchmark::State& state) {
 }
 BENCHMARK(BM_MatrixInverse);
 
-void BM_GaussJordanInverse(benchmark::State& state) {
+void BM_GaussJordanInverse(benchmark::State &state) {
     const std::vector<Matrix> ms = RandomAffineMatrices();
     Matrix out;
     size_t i = 0;
@@ -151,7 +151,7 @@ void BM_GaussJordanInverse(benchmark::State& state) {
 }
 BENCHMARK(BM_GaussJordanInverse);
 
-void BM_Vec3TransformCoord4096(benchmark::State& state) {
+void BM_Vec3TransformCoord4096(benchmark::State &state) {
     const std::vector<Vector3> in = RandomPoints();
     std::vector<Vector3> out(kPoints);
     const Matrix m = RandomAffineMatrices()[0];
@@ -168,7 +168,7 @@ BENCHMARK(BM_Vec3TransformCoord4096);
 
 // The general row vector (x, y, z, 1) x M with all four outputs and the
 // division by w.
-void BM_General4x4Product4096(benchmark::State& state) {
+void BM_General4x4Product4096(benchmark::State &state) {
     const std::vector<Vector3> in = RandomPoints();
     std::vector<Vector4> out(kPoints);
     const Matrix m = RandomAffineMatrices()[0];

@@ -13,14 +13,14 @@ namespace {
 
 class FloatReader {
   public:
-    FloatReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    FloatReader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
 
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
 
     // Four raw bytes as a float; zeros once the input runs out.
     float Float() {
         uint8_t bytes[4] = {0, 0, 0, 0};
-        for (uint8_t& b : bytes) {
+        for (uint8_t &b : bytes) {
             b = Byte();
         }
         float f;
@@ -34,12 +34,12 @@ class FloatReader {
     bool Empty() const { return pos_ >= size_; }
 
   private:
-    const uint8_t* data_;
+    const uint8_t *data_;
     size_t size_;
     size_t pos_ = 0;
 };
 
-void Check(bool ok, const char* what) {
+void Check(bool ok, const char *what) {
     if (!ok) {
         std::fprintf(stderr, "fuzz_math: %s\n", what);
         std::abort();
@@ -48,14 +48,14 @@ void Check(bool ok, const char* what) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FloatReader in(data, size);
     const int boxCount = in.Byte() % 65;
     const int passes = in.Byte() % 8;
 
     Matrix m;
-    for (auto& row : m.m) {
-        for (float& e : row) {
+    for (auto &row : m.m) {
+        for (float &e : row) {
             e = in.Float();
         }
     }

@@ -9,15 +9,15 @@
 
 namespace {
 
-float& At(Vector3& v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
-float At(const Vector3& v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
+float &At(Vector3 &v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
+float At(const Vector3 &v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
 
-Vector3 Sub(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3& v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-Vector3 Cross(const Vector3& a, const Vector3& b) {
+Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vector3 Scale(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
+Vector3 Cross(const Vector3 &a, const Vector3 &b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-Vector3 Normalized(const Vector3& v) {
+Vector3 Normalized(const Vector3 &v) {
     Vector3 r;
     Vec3Normalize(&r, v);
     return r;
@@ -30,7 +30,7 @@ float SafeAsin(float s) { return std::asin(std::fmax(-1.0f, std::fmin(1.0f, s)))
 // Adjugate of m and the determinant by cofactor expansion along the first row.
 // The 2x2 minors of the lower two rows (c*) and of the upper two rows (s*) are
 // formed once and shared by the cofactors.
-Matrix Adjugate(const Matrix& in, float* det) {
+Matrix Adjugate(const Matrix &in, float *det) {
     const float(*a)[4] = in.m;
     const float s0 = a[0][0] * a[1][1] - a[1][0] * a[0][1];
     const float s1 = a[0][0] * a[1][2] - a[1][0] * a[0][2];
@@ -68,7 +68,7 @@ Matrix Adjugate(const Matrix& in, float* det) {
     return r;
 }
 
-float BoxVolume(const AABox& b) {
+float BoxVolume(const AABox &b) {
     return (b.max.x - b.min.x) * (b.max.y - b.min.y) * (b.max.z - b.min.z);
 }
 
@@ -76,16 +76,16 @@ float BoxVolume(const AABox& b) {
 
 // --- vectors -----------------------------------------------------------------
 
-float Vec3Length(const Vector3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+float Vec3Length(const Vector3 &v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-float Vec3LengthSquared(const Vector3& v) { return v.x * v.x + v.y * v.y + v.z * v.z; }
+float Vec3LengthSquared(const Vector3 &v) { return v.x * v.x + v.y * v.y + v.z * v.z; }
 
-float Vec3Dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float Vec3Dot(const Vector3 &a, const Vector3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-void Vec3Cross(Vector3* out, const Vector3& a, const Vector3& b) { *out = Cross(a, b); }
+void Vec3Cross(Vector3 *out, const Vector3 &a, const Vector3 &b) { *out = Cross(a, b); }
 
-void Vec3SplitAlongAxis(const Vector3& v, const Vector3& axis, Vector3* outAlong,
-                        Vector3* outAcross) {
+void Vec3SplitAlongAxis(const Vector3 &v, const Vector3 &axis, Vector3 *outAlong,
+                        Vector3 *outAcross) {
     const Vector3 across = Cross(Cross(axis, v), axis);
     const Vector3 along = Sub(v, across);
     if (outAlong) {
@@ -96,8 +96,7 @@ void Vec3SplitAlongAxis(const Vector3& v, const Vector3& axis, Vector3* outAlong
     }
 }
 
-void Vec3DropOpposingPart(Vector3* out, const Vector3& v, const Vector3& axis,
-                          Vector3* outAlong) {
+void Vec3DropOpposingPart(Vector3 *out, const Vector3 &v, const Vector3 &axis, Vector3 *outAlong) {
     const Vector3 vv = v;
     const Vector3 ax = axis;
     Vector3 along;
@@ -113,26 +112,26 @@ void Vec3DropOpposingPart(Vector3* out, const Vector3& v, const Vector3& axis,
     }
 }
 
-Vector3* Vec3Min(Vector3* out, const Vector3& a, const Vector3& b) {
+Vector3 *Vec3Min(Vector3 *out, const Vector3 &a, const Vector3 &b) {
     *out = {a.x < b.x ? a.x : b.x, a.y < b.y ? a.y : b.y, a.z < b.z ? a.z : b.z};
     return out;
 }
 
-Vector3* Vec3Max(Vector3* out, const Vector3& a, const Vector3& b) {
+Vector3 *Vec3Max(Vector3 *out, const Vector3 &a, const Vector3 &b) {
     *out = {a.x > b.x ? a.x : b.x, a.y > b.y ? a.y : b.y, a.z > b.z ? a.z : b.z};
     return out;
 }
 
-void Vec3Lerp(Vector3* out, const Vector3& a, const Vector3& b, float t) {
+void Vec3Lerp(Vector3 *out, const Vector3 &a, const Vector3 &b, float t) {
     *out = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
 }
 
-void Vec4Lerp(Vector4* out, const Vector4& a, const Vector4& b, float t) {
+void Vec4Lerp(Vector4 *out, const Vector4 &a, const Vector4 &b, float t) {
     *out = {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t,
             a.w + (b.w - a.w) * t};
 }
 
-void Vec3Normalize(Vector3* out, const Vector3& v) {
+void Vec3Normalize(Vector3 *out, const Vector3 &v) {
     const float len = Vec3Length(v);
     if (!(len <= 1e14f && len >= 1e-12f)) {
         *out = v;
@@ -141,28 +140,28 @@ void Vec3Normalize(Vector3* out, const Vector3& v) {
     *out = Scale(v, 1.0f / len);
 }
 
-void Vec3TransformCoord(Vector3* out, const Vector3& v, const Matrix& m) {
+void Vec3TransformCoord(Vector3 *out, const Vector3 &v, const Matrix &m) {
     const Vector3 r = {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0] + m.m[3][0],
                        v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1] + m.m[3][1],
                        v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2] + m.m[3][2]};
     *out = r;
 }
 
-void Vec3TransformNormal(Vector3* out, const Vector3& v, const Matrix& m) {
+void Vec3TransformNormal(Vector3 *out, const Vector3 &v, const Matrix &m) {
     const Vector3 r = {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
                        v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
                        v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
     *out = r;
 }
 
-void Vec3TransformByBasis(Vector3* out, const Vector3& v, const Basis& b) {
+void Vec3TransformByBasis(Vector3 *out, const Vector3 &v, const Basis &b) {
     const Vector3 r = {v.x * b.row[0].x + v.y * b.row[1].x + v.z * b.row[2].x,
                        v.x * b.row[0].y + v.y * b.row[1].y + v.z * b.row[2].y,
                        v.x * b.row[0].z + v.y * b.row[1].z + v.z * b.row[2].z};
     *out = r;
 }
 
-float Vec3Yaw(const Vector3& v) {
+float Vec3Yaw(const Vector3 &v) {
     const Vector3 p = {v.x, 0.0f, v.z};
     const float len = Vec3Length(p);
     if (!(len <= 1e14f && len >= 1e-12f)) {
@@ -172,19 +171,19 @@ float Vec3Yaw(const Vector3& v) {
     return p.x / len < 0.0f ? -angle : angle;
 }
 
-float Vec3YawFromForward(const Vector3& v) {
+float Vec3YawFromForward(const Vector3 &v) {
     const Vector3 p = Normalized({v.x, 0.0f, v.z});
     const float angle = SafeAcos(Vec3Dot(p, {0.0f, 0.0f, 1.0f}));
     return p.x < 0.0f ? -angle : angle;
 }
 
-float Vec3Pitch(const Vector3& v) { return SafeAsin(Normalized(v).y); }
+float Vec3Pitch(const Vector3 &v) { return SafeAsin(Normalized(v).y); }
 
-float YawBetweenPoints(const Vector3& a, const Vector3& b) { return Vec3Yaw(Sub(a, b)); }
+float YawBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Yaw(Sub(a, b)); }
 
-float PitchBetweenPoints(const Vector3& a, const Vector3& b) { return Vec3Pitch(Sub(a, b)); }
+float PitchBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Pitch(Sub(a, b)); }
 
-void Rotate2D(float* x, float* y, float angle) {
+void Rotate2D(float *x, float *y, float angle) {
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     const float x0 = *x;
@@ -195,12 +194,12 @@ void Rotate2D(float* x, float* y, float angle) {
 
 // --- matrices ----------------------------------------------------------------
 
-void MatrixIdentity(Matrix* out) {
+void MatrixIdentity(Matrix *out) {
     *out = {};
     out->m[0][0] = out->m[1][1] = out->m[2][2] = out->m[3][3] = 1.0f;
 }
 
-void MatrixMultiply(Matrix* out, const Matrix& a, const Matrix& b) {
+void MatrixMultiply(Matrix *out, const Matrix &a, const Matrix &b) {
     Matrix r;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
@@ -211,7 +210,7 @@ void MatrixMultiply(Matrix* out, const Matrix& a, const Matrix& b) {
     *out = r;
 }
 
-Matrix* MatrixInverse(Matrix* out, const Matrix& m) {
+Matrix *MatrixInverse(Matrix *out, const Matrix &m) {
     *out = m;
     float det;
     Matrix adj = Adjugate(*out, &det);
@@ -227,26 +226,26 @@ Matrix* MatrixInverse(Matrix* out, const Matrix& m) {
     return out;
 }
 
-void MatrixAdjoint(Matrix* m) {
+void MatrixAdjoint(Matrix *m) {
     float det;
     *m = Adjugate(*m, &det);
 }
 
-void MatrixScaling(Matrix* out, float sx, float sy, float sz) {
+void MatrixScaling(Matrix *out, float sx, float sy, float sz) {
     MatrixIdentity(out);
     out->m[0][0] = sx;
     out->m[1][1] = sy;
     out->m[2][2] = sz;
 }
 
-void MatrixTranslation(Matrix* out, float x, float y, float z) {
+void MatrixTranslation(Matrix *out, float x, float y, float z) {
     MatrixIdentity(out);
     out->m[3][0] = x;
     out->m[3][1] = y;
     out->m[3][2] = z;
 }
 
-void MatrixRotationX(Matrix* out, float angle) {
+void MatrixRotationX(Matrix *out, float angle) {
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     MatrixIdentity(out);
@@ -256,7 +255,7 @@ void MatrixRotationX(Matrix* out, float angle) {
     out->m[2][2] = c;
 }
 
-void MatrixRotationY(Matrix* out, float angle) {
+void MatrixRotationY(Matrix *out, float angle) {
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     MatrixIdentity(out);
@@ -266,7 +265,7 @@ void MatrixRotationY(Matrix* out, float angle) {
     out->m[2][2] = c;
 }
 
-void MatrixRotationZ(Matrix* out, float angle) {
+void MatrixRotationZ(Matrix *out, float angle) {
     const float c = std::cos(angle);
     const float s = std::sin(angle);
     MatrixIdentity(out);
@@ -276,7 +275,7 @@ void MatrixRotationZ(Matrix* out, float angle) {
     out->m[1][1] = c;
 }
 
-void MatrixRotationYawPitchRoll(Matrix* out, float yaw, float pitch, float roll) {
+void MatrixRotationYawPitchRoll(Matrix *out, float yaw, float pitch, float roll) {
     Matrix z;
     Matrix x;
     Matrix y;
@@ -287,7 +286,7 @@ void MatrixRotationYawPitchRoll(Matrix* out, float yaw, float pitch, float roll)
     MatrixMultiply(out, z, y);
 }
 
-void MatrixFromQuaternion(Matrix* out, const Quaternion& q) {
+void MatrixFromQuaternion(Matrix *out, const Quaternion &q) {
     const float x = q.x;
     const float y = q.y;
     const float z = q.z;
@@ -306,7 +305,7 @@ void MatrixFromQuaternion(Matrix* out, const Quaternion& q) {
     *out = r;
 }
 
-void MatrixLookAt(Matrix* out, const Vector3& eye, const Vector3& target, const Vector3& up) {
+void MatrixLookAt(Matrix *out, const Vector3 &eye, const Vector3 &target, const Vector3 &up) {
     const Vector3 z = Normalized(Sub(target, eye));
     const Vector3 xr = Cross(up, z);
     const Vector3 yr = Cross(z, xr);
@@ -319,7 +318,7 @@ void MatrixLookAt(Matrix* out, const Vector3& eye, const Vector3& target, const 
     MatrixInverse(out, world);
 }
 
-void MatrixPerspectiveFov(Matrix* out, float fovY, float aspect, float zNear, float zFar) {
+void MatrixPerspectiveFov(Matrix *out, float fovY, float aspect, float zNear, float zFar) {
     const float h = 1.0f / std::tan(fovY / 2.0f);
     *out = {};
     out->m[0][0] = h / aspect;
@@ -329,7 +328,7 @@ void MatrixPerspectiveFov(Matrix* out, float fovY, float aspect, float zNear, fl
     out->m[3][2] = -zNear * zFar / (zFar - zNear);
 }
 
-void Matrix3Inverse(Basis* out, const Basis& b) {
+void Matrix3Inverse(Basis *out, const Basis &b) {
     Matrix m;
     MatrixIdentity(&m);
     for (int i = 0; i < 3; ++i) {
@@ -343,7 +342,7 @@ void Matrix3Inverse(Basis* out, const Basis& b) {
     }
 }
 
-void BasisFromDirection(Basis* out, const Vector3& dir, const Vector3& up) {
+void BasisFromDirection(Basis *out, const Vector3 &dir, const Vector3 &up) {
     const Vector3 r0 = dir;
     const Vector3 r1 = Cross(dir, up);
     const Vector3 r2 = Cross(r1, dir);
@@ -354,9 +353,9 @@ void BasisFromDirection(Basis* out, const Vector3& dir, const Vector3& up) {
 
 // --- quaternions -------------------------------------------------------------
 
-void QuaternionIdentity(Quaternion* out) { *out = {0.0f, 0.0f, 0.0f, 1.0f}; }
+void QuaternionIdentity(Quaternion *out) { *out = {0.0f, 0.0f, 0.0f, 1.0f}; }
 
-void QuaternionInverse(Quaternion* out, const Quaternion& q) {
+void QuaternionInverse(Quaternion *out, const Quaternion &q) {
     const float n = q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w;
     if (n == 0.0f) {
         QuaternionIdentity(out);
@@ -365,7 +364,7 @@ void QuaternionInverse(Quaternion* out, const Quaternion& q) {
     *out = {-q.x / n, -q.y / n, -q.z / n, q.w / n};
 }
 
-void QuaternionNormalize(Quaternion* out, const Quaternion& q) {
+void QuaternionNormalize(Quaternion *out, const Quaternion &q) {
     const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
     if (len == 0.0f) {
         QuaternionIdentity(out);
@@ -374,7 +373,7 @@ void QuaternionNormalize(Quaternion* out, const Quaternion& q) {
     *out = {q.x / len, q.y / len, q.z / len, q.w / len};
 }
 
-void QuaternionMultiply(Quaternion* out, const Quaternion& a, const Quaternion& b) {
+void QuaternionMultiply(Quaternion *out, const Quaternion &a, const Quaternion &b) {
     const Quaternion r = {a.w * b.x + a.x * b.w + a.z * b.y - a.y * b.z,
                           a.w * b.y + a.y * b.w + a.x * b.z - a.z * b.x,
                           a.w * b.z + a.z * b.w + a.y * b.x - a.x * b.y,
@@ -382,14 +381,14 @@ void QuaternionMultiply(Quaternion* out, const Quaternion& a, const Quaternion& 
     *out = r;
 }
 
-void QuaternionRotationAxis(Quaternion* out, const Vector3& axis, float angle) {
+void QuaternionRotationAxis(Quaternion *out, const Vector3 &axis, float angle) {
     const float len = Vec3Length(axis);
     const Vector3 a = len >= 5e-10f ? Scale(axis, 1.0f / len) : Vector3{1.0f, 0.0f, 0.0f};
     const float s = std::sin(angle / 2.0f);
     *out = {a.x * s, a.y * s, a.z * s, std::cos(angle / 2.0f)};
 }
 
-void QuaternionToAxisAngle(const Quaternion& q, Vector3* outAxis, float* outAngle) {
+void QuaternionToAxisAngle(const Quaternion &q, Vector3 *outAxis, float *outAngle) {
     Quaternion u = q;
     const float len = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
     if (len > 5e-10f) {
@@ -408,7 +407,7 @@ void QuaternionToAxisAngle(const Quaternion& q, Vector3* outAxis, float* outAngl
     }
 }
 
-void QuaternionRotationYawPitchRoll(Quaternion* out, float yaw, float pitch, float roll) {
+void QuaternionRotationYawPitchRoll(Quaternion *out, float yaw, float pitch, float roll) {
     Quaternion qr;
     Quaternion qp;
     Quaternion qy;
@@ -419,7 +418,7 @@ void QuaternionRotationYawPitchRoll(Quaternion* out, float yaw, float pitch, flo
     QuaternionMultiply(out, qr, qy);
 }
 
-void QuaternionFromMatrix(Quaternion* out, const Matrix& mat) {
+void QuaternionFromMatrix(Quaternion *out, const Matrix &mat) {
     const float(*m)[4] = mat.m;
     const float t = m[0][0] + m[1][1] + m[2][2] + 1.0f;
     // t is 4 w^2 and carries the rounding of three diagonal elements (a few
@@ -458,14 +457,14 @@ void QuaternionFromMatrix(Quaternion* out, const Matrix& mat) {
     *out = r;
 }
 
-void QuaternionLookAt(Quaternion* out, const Vector3& direction, const Vector3& up) {
+void QuaternionLookAt(Quaternion *out, const Vector3 &direction, const Vector3 &up) {
     Matrix view;
     MatrixLookAt(&view, {0.0f, 0.0f, 0.0f}, Normalized(direction), up);
     MatrixInverse(&view, view);
     QuaternionFromMatrix(out, view);
 }
 
-void QuaternionSlerp(Quaternion* out, const Quaternion& a, const Quaternion& b, float t) {
+void QuaternionSlerp(Quaternion *out, const Quaternion &a, const Quaternion &b, float t) {
     const float c = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
     const float ac = std::fabs(c);
     float wa;
@@ -487,19 +486,18 @@ void QuaternionSlerp(Quaternion* out, const Quaternion& a, const Quaternion& b, 
 
 // --- planes, boxes and intersections ----------------------------------------
 
-void PlaneFromPointNormal(Plane* out, const Vector3& point, const Vector3& normal) {
+void PlaneFromPointNormal(Plane *out, const Vector3 &point, const Vector3 &normal) {
     *out = {normal.x, normal.y, normal.z, -Vec3Dot(normal, point)};
 }
 
-int PointInBox(const Vector3& min, const Vector3& max, const Vector3& p) {
-    return min.x < p.x && p.x < max.x && min.y < p.y && p.y < max.y && min.z < p.z &&
-                   p.z < max.z
+int PointInBox(const Vector3 &min, const Vector3 &max, const Vector3 &p) {
+    return min.x < p.x && p.x < max.x && min.y < p.y && p.y < max.y && min.z < p.z && p.z < max.z
                ? 1
                : 0;
 }
 
-void BoxTransformBounds(Vector3* outMin, Vector3* outMax, const Vector3& min, const Vector3& max,
-                        const Matrix& m) {
+void BoxTransformBounds(Vector3 *outMin, Vector3 *outMax, const Vector3 &min, const Vector3 &max,
+                        const Matrix &m) {
     const Vector3 lo = min;
     const Vector3 hi = max;
     Vector3 rMin = {1e38f, 1e38f, 1e38f};
@@ -516,8 +514,8 @@ void BoxTransformBounds(Vector3* outMin, Vector3* outMax, const Vector3& min, co
     *outMax = rMax;
 }
 
-int RayIntersectSphere(const Vector3& origin, const Vector3& dir, const Vector3& centre,
-                       float radius, Vector3* outHit, Vector3* outNormal) {
+int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 &centre,
+                       float radius, Vector3 *outHit, Vector3 *outNormal) {
     const Vector3 o = origin;
     const Vector3 c = centre;
     const Vector3 d = Normalized(dir);
@@ -539,8 +537,8 @@ int RayIntersectSphere(const Vector3& origin, const Vector3& dir, const Vector3&
     return 1;
 }
 
-int RayIntersectBox(const Vector3& origin, const Vector3& dir, const Vector3& min,
-                    const Vector3& max, Vector3* outHit, Vector3* outNormal) {
+int RayIntersectBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &min,
+                    const Vector3 &max, Vector3 *outHit, Vector3 *outNormal) {
     enum Side { kBelow, kAbove, kMiddle };
     const Vector3 o = origin;
     const Vector3 d = dir;
@@ -574,8 +572,8 @@ int RayIntersectBox(const Vector3& origin, const Vector3& dir, const Vector3& mi
 
     float t[3];
     for (int i = 0; i < 3; ++i) {
-        t[i] = (side[i] != kMiddle && At(d, i) != 0.0f) ? (candidate[i] - At(o, i)) / At(d, i)
-                                                          : -1.0f;
+        t[i] =
+            (side[i] != kMiddle && At(d, i) != 0.0f) ? (candidate[i] - At(o, i)) / At(d, i) : -1.0f;
     }
     int plane = 0;
     for (int i = 1; i < 3; ++i) {
@@ -608,9 +606,9 @@ int RayIntersectBox(const Vector3& origin, const Vector3& dir, const Vector3& mi
     return 1;
 }
 
-int RayIntersectOrientedBox(const Vector3& origin, const Vector3& dir, const Vector3& min,
-                            const Vector3& max, const Matrix& boxToWorld,
-                            const Matrix& worldToBox, Vector3* outHit, Vector3* outNormal) {
+int RayIntersectOrientedBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &min,
+                            const Vector3 &max, const Matrix &boxToWorld, const Matrix &worldToBox,
+                            Vector3 *outHit, Vector3 *outNormal) {
     const Matrix toWorld = boxToWorld;
     Vector3 o;
     Vector3 d;
@@ -630,8 +628,8 @@ int RayIntersectOrientedBox(const Vector3& origin, const Vector3& dir, const Vec
     return 1;
 }
 
-int SphereIntersectBox(const Vector3& min, const Vector3& max, const Vector3& centre, float radius,
-                       Vector3* outSeparation, Vector3* outPoint) {
+int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &centre, float radius,
+                       Vector3 *outSeparation, Vector3 *outPoint) {
     const Vector3 lo = min;
     const Vector3 hi = max;
     const Vector3 c = centre;
@@ -688,15 +686,14 @@ int SphereIntersectBox(const Vector3& min, const Vector3& max, const Vector3& ce
     return 1;
 }
 
-int SphereIntersectOrientedBox(const Vector3& min, const Vector3& max, const Matrix& boxToWorld,
-                               const Matrix& worldToBox, const Vector3& centre, float radius,
-                               Vector3* outSeparation, Vector3* outPoint) {
+int SphereIntersectOrientedBox(const Vector3 &min, const Vector3 &max, const Matrix &boxToWorld,
+                               const Matrix &worldToBox, const Vector3 &centre, float radius,
+                               Vector3 *outSeparation, Vector3 *outPoint) {
     const Matrix toWorld = boxToWorld;
     Vector3 c;
     Vec3TransformCoord(&c, centre, worldToBox);
     Vector3 separation;
-    if (!SphereIntersectBox(min, max, c, radius, outSeparation ? &separation : nullptr,
-                            outPoint)) {
+    if (!SphereIntersectBox(min, max, c, radius, outSeparation ? &separation : nullptr, outPoint)) {
         return 0;
     }
     if (outSeparation) {
@@ -705,16 +702,16 @@ int SphereIntersectOrientedBox(const Vector3& min, const Vector3& max, const Mat
     return 1;
 }
 
-void MergeBoxList(BoxList* list, float percent, int passes) {
+void MergeBoxList(BoxList *list, float percent, int passes) {
     const float limit = percent * 0.01f;
-    BoxList& boxes = *list;
+    BoxList &boxes = *list;
     for (int pass = 0; pass < passes && boxes.size() > 1; ++pass) {
         for (size_t i = 0; i < boxes.size(); ++i) {
             float volI = BoxVolume(boxes[i]);
             size_t j = i + 1;
             while (j < boxes.size()) {
-                const AABox& a = boxes[i];
-                const AABox& b = boxes[j];
+                const AABox &a = boxes[i];
+                const AABox &b = boxes[j];
                 const float volJ = BoxVolume(b);
                 AABox u;
                 Vec3Min(&u.min, a.min, b.min);
@@ -751,7 +748,7 @@ float g_noiseTable[kNoiseSize + 1];
 bool g_noiseReady = false;
 
 void FillNoiseTable() {
-    for (float& entry : g_noiseTable) {
+    for (float &entry : g_noiseTable) {
         entry = static_cast<float>(Rand() & 2047) / 1024.0f - 1.0f;
     }
     g_noiseTable[kNoiseSize] = g_noiseTable[0];
