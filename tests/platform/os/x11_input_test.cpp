@@ -1,0 +1,134 @@
+// The real window under an X server (Xvfb), driven by xdotool: what a player's
+// keyboard and mouse do must reach the input layer as pushed events do.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "platform/input.h"
+#include "platform/os/window.h"
+
+namespace {
+
+constexpr const char* kChildVariable = "ENGINE_X11_INPUT_CHILD";
+
+bool HaveProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        if (access((dir + "/" + name).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string SelfPath() {
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return std::string();
+    }
+    return std::string(buffer, static_cast<size_t>(length));
+}
+
+void Xdotool(const std::string& arguments) {
+    const std::string command = "xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// Runs frames (messages, then one input update) until `done` answers true,
+// at most about three seconds; `each` runs after every update.
+bool RunFrames(EngineWindow* window, const std::function<bool()>& done,
+               const std::function<void()>& each = [] {}) {
+    for (int frame = 0; frame < 300; ++frame) {
+        WindowMessage message;
+        while (window->NextMessage(&message)) {
+            HandleInputMessage(message);
+        }
+        UpdateInput(0.01f, 1);
+        each();
+        if (done()) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+void RunUnderXServer() {
+    std::string error;
+    auto window = CreateEngineWindow(&error);
+    ASSERT_NE(window, nullptr) << error;
+    InitInput(window->Input());
+    int frames = 0;
+    RunFrames(window.get(), [&] { return ++frames == 30; });
+
+    bool pressed = false;
+    Xdotool("key a");
+    EXPECT_TRUE(RunFrames(
+        window.get(), [] { return InputReleased(65) != 0; },
+        [&] { pressed = pressed || InputPressed(65) != 0; }));
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(InputDown(65), 0);
+
+    Xdotool("keydown space");
+    ASSERT_TRUE(RunFrames(window.get(), [] { return InputPressed(32) != 0; }));
+    int held = 0;
+    RunFrames(window.get(), [&] {
+        EXPECT_EQ(InputDown(32), 1);
+        EXPECT_EQ(InputReleased(32), 0);
+        return ++held == 40;
+    });
+    Xdotool("keyup space");
+    EXPECT_TRUE(RunFrames(window.get(), [] { return InputReleased(32) != 0; }));
+    EXPECT_EQ(InputDown(32), 0);
+
+    Xdotool("click 1");
+    pressed = false;
+    EXPECT_TRUE(RunFrames(
+        window.get(), [] { return InputReleased(256) != 0; },
+        [&] { pressed = pressed || InputPressed(256) != 0; }));
+    EXPECT_TRUE(pressed);
+}
+
+}  // namespace
+
+TEST(X11Input, XdotoolKeysHoldsAndClicks) {
+    if (std::getenv(kChildVariable) != nullptr) {
+        RunUnderXServer();
+        return;
+    }
+    if (!HaveProgram("xvfb-run") || !HaveProgram("xdotool") || !HaveProgram("xauth")) {
+        GTEST_SKIP() << "xvfb-run, xauth or xdotool missing";
+    }
+    const std::string self = SelfPath();
+    ASSERT_FALSE(self.empty());
+    char logName[] = "/tmp/x11_input_XXXXXX";
+    const int fd = mkstemp(logName);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const char* preload = std::getenv("LD_PRELOAD");
+    // The X server and xdotool run without the test's preloaded libraries.
+    const std::string command =
+        std::string("env -u LD_PRELOAD xvfb-run -a -s '-screen 0 1024x768x24' env ") +
+        kChildVariable + "=1 SDL_VIDEODRIVER=x11 LD_PRELOAD='" +
+        (preload != nullptr ? preload : "") + "' '" + self +
+        "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" + logName + " 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream log(logName);
+    std::stringstream text;
+    text << log.rdbuf();
+    unlink(logName);
+    ASSERT_TRUE(WIFEXITED(status)) << text.str();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text.str();
+    EXPECT_NE(text.str().find("[  PASSED  ] 1 test"), std::string::npos) << text.str();
+}
