@@ -1,0 +1,246 @@
+#include "core/actors/class_descriptor.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/command_table.h"
+#include "core/actors/material_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace {
+
+class DescriptorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCommandTablesForTest();
+        std::string error;
+        ASSERT_TRUE(RegisterAllCommands(&error)) << error;
+    }
+    void TearDown() override { ResetCommandTablesForTest(); }
+
+    static const std::vector<PropertyItem>& BaseItems() { return ClassDescriptorTable[0].items; }
+};
+
+// The parameter type a control of each kind edits, where it has one.
+uint32_t KindParamType(PropertyKind kind) {
+    switch (kind) {
+    case PropertyKind::CheckBox:
+        return ParamType::Bool;
+    case PropertyKind::Enumeration:
+    case PropertyKind::GroupMask:
+        return ParamType::UInt32;
+    case PropertyKind::Vector:
+    case PropertyKind::ScaleVector:
+        return ParamType::Vector3;
+    case PropertyKind::Rotation:
+        return ParamType::Quaternion;
+    case PropertyKind::Time:
+        return ParamType::Real;
+    case PropertyKind::Text:
+        return ParamType::String;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+TEST_F(DescriptorTest, TableAfterRegistration) {
+    ASSERT_EQ(ClassDescriptorTable.size(), 54u);
+    const ActorClassDescriptor& base = ClassDescriptorTable[0];
+    EXPECT_EQ(base.name, "Base");
+    EXPECT_EQ(base.description, "The base class for all actors, has position, rotation, radius, "
+                                "box, collision and script");
+    EXPECT_EQ(base.lineage, std::vector<uint32_t>{0});
+    EXPECT_EQ(base.items.size(), 64u);
+    // Only entry 0 is filled by the command registration.
+    for (size_t i = 1; i < ClassDescriptorTable.size(); ++i) {
+        EXPECT_TRUE(ClassDescriptorTable[i].name.empty()) << i;
+        EXPECT_TRUE(ClassDescriptorTable[i].lineage.empty()) << i;
+        EXPECT_TRUE(ClassDescriptorTable[i].items.empty()) << i;
+    }
+    EXPECT_EQ(FindClassDescriptorByName("Base"), 0);
+    EXPECT_EQ(FindClassDescriptorByName("Light"), -1);
+}
+
+TEST_F(DescriptorTest, ClassNamesAndNaming) {
+    EXPECT_STREQ(kActorClassNames[3].name, "Object");
+    EXPECT_STREQ(kActorClassNames[8].name, "Class");
+    EXPECT_STREQ(kActorClassNames[8].description, "Class Manager");
+    EXPECT_STREQ(kActorClassNames[18].name, "Particle");
+    EXPECT_STREQ(kActorClassNames[18].description, "Particle System");
+    EXPECT_STREQ(kActorClassNames[39].name, "");
+    EXPECT_STREQ(kActorClassNames[39].description, "");
+    EXPECT_STREQ(kActorClassNames[47].name, "Time Instance");
+    EXPECT_STREQ(kActorClassNames[47].description, "");
+    EXPECT_STREQ(kActorClassNames[53].name, "State");
+    EXPECT_STREQ(kActorClassNames[5].description,
+                 "File Actor is a placeholder in the hirarchy where to insert object from a "
+                 "actorfile (*.qva), it can hold multiple file names, and randomly select "
+                 "different files on construction.");
+    EXPECT_STREQ(kActorClassNames[14].description,
+                 "Game Container is a an object that the player can interact with...");
+    int doNotUse = 0;
+    for (const ActorClassName& entry : kActorClassNames)
+        doNotUse += std::string(entry.description) == "Do Not Use This!!!";
+    EXPECT_EQ(doNotUse, 5); // 22, 48, 49, 50, 51
+
+    ActorClassDescriptor& light = NameClassDescriptor(4);
+    EXPECT_EQ(&light, &ClassDescriptorTable[4]);
+    EXPECT_EQ(light.name, "Light");
+    EXPECT_EQ(light.description, "Directional, point or spotlight");
+    EXPECT_EQ(FindClassDescriptorByName("Light"), 4);
+    EXPECT_TRUE(ClassDescriptorTable[39].name.empty());
+}
+
+TEST_F(DescriptorTest, BaseSheetItems) {
+    const std::vector<PropertyItem>& items = BaseItems();
+    ASSERT_EQ(items.size(), 64u);
+
+    struct Expect {
+        size_t index; // 1-based position on the sheet
+        const char* label;
+        PropertyKind kind;
+        uint32_t set, get;
+    };
+    const Expect spots[] = {
+        {1, "Base Properties", PropertyKind::PageTitle, 0, 0},
+        {2, "Operational", PropertyKind::CheckBox, 39, 40},
+        {4, "Snap To Grid", PropertyKind::CheckBox, 177, 178},
+        {7, "Dummy Object Style|Hidden|0|wire Z|8|wire|6|solid|5|solid Z|7|",
+         PropertyKind::Enumeration, 183, 184},
+        {9, "Scale:", PropertyKind::ScaleVector, 66, 67},
+        {12, "Event", PropertyKind::EventScripts, 0, 0},
+        {15, "Action Start Pre|Starte|", PropertyKind::Button, 208, 0},
+        {17, "Clean Unused|Recursive|", PropertyKind::Button, 348, 0},
+        {26, "Calc ActionTime:|Calc|", PropertyKind::Button, 204, 0},
+        {38, "-", PropertyKind::Caption, 0, 0},
+        {46, "Object:", PropertyKind::ListSelector, 112, 113},
+        {48, "Don't Save (MeshSynced)", PropertyKind::CheckBox, 132, 133},
+        {49,
+         "Type:|Non|0|Sphere|1|Box|2|Y-Triangles|4|RayPoint|7|Triangle(Test)|5|TriangleBoxes|8|"
+         "TriangleBoxes|9|TriangleBoxes|10|",
+         PropertyKind::Enumeration, 114, 115},
+        {54,
+         "Material:|Metal|0|Custom|1|Wood|2|Stone|3|Rubber|4|Glass|5|Mud|6|Character(no "
+         "friction)|7|Grass|8|",
+         PropertyKind::Enumeration, 118, 119},
+        {58, "Value::", PropertyKind::Vector, 76, 77},
+        {64, "Global Hit Effect (GHE):", PropertyKind::GroupMask, 130, 131},
+    };
+    for (const Expect& e : spots) {
+        const PropertyItem& item = items[e.index - 1];
+        EXPECT_EQ(item.label, e.label) << e.index;
+        EXPECT_EQ(item.kind, e.kind) << e.index;
+        EXPECT_EQ(item.setCommand, e.set) << e.index;
+        EXPECT_EQ(item.getCommand, e.get) << e.index;
+    }
+
+    std::map<PropertyKind, int> perKind;
+    for (const PropertyItem& item : items) {
+        ++perKind[item.kind];
+        EXPECT_EQ(item.ranged, 0u) << item.label;
+        EXPECT_EQ(item.displayScale, 1.0f) << item.label;
+        EXPECT_EQ(item.transform, nullptr) << item.label;
+        switch (item.kind) {
+        case PropertyKind::Button:
+            EXPECT_NE(item.setCommand, 0u) << item.label;
+            EXPECT_EQ(item.getCommand, 0u) << item.label;
+            break;
+        case PropertyKind::PageTitle:
+        case PropertyKind::Heading:
+        case PropertyKind::Caption:
+        case PropertyKind::EventScripts:
+            EXPECT_EQ(item.setCommand, 0u) << item.label;
+            EXPECT_EQ(item.getCommand, 0u) << item.label;
+            break;
+        default:
+            EXPECT_NE(item.setCommand, 0u) << item.label;
+            EXPECT_NE(item.getCommand, 0u) << item.label;
+        }
+    }
+    EXPECT_EQ(perKind[PropertyKind::PageTitle], 3);
+    EXPECT_EQ(perKind[PropertyKind::Heading], 6);
+    EXPECT_EQ(perKind[PropertyKind::Caption], 6);
+    EXPECT_EQ(perKind[PropertyKind::Button], 6);
+    EXPECT_EQ(perKind[PropertyKind::CheckBox], 20);
+    EXPECT_EQ(perKind[PropertyKind::Enumeration], 4);
+    EXPECT_EQ(perKind[PropertyKind::Time], 7);
+    EXPECT_EQ(perKind[PropertyKind::GroupMask], 4);
+    EXPECT_EQ(perKind[PropertyKind::Vector], 3);
+}
+
+// Cross-check of the sheet against the command table: a valued control's set
+// and get commands exist, the get command is a query, and both carry the
+// parameter type of the control. Commands sent by id only have no row.
+TEST_F(DescriptorTest, BaseSheetMatchesTheCommandTable) {
+    const CommandTable& table = GetCommandTable();
+    for (const PropertyItem& item : BaseItems()) {
+        for (uint32_t id : {item.setCommand, item.getCommand}) {
+            if (id == 0)
+                continue;
+            bool byIdOnly = (id >= 177 && id <= 184) || id == 348;
+            EXPECT_EQ(table[id].classId, byIdOnly ? -1 : 0) << item.label << " " << id;
+        }
+        if (item.getCommand != 0 && table[item.getCommand].classId == 0) {
+            EXPECT_TRUE(table[item.getCommand].Has(CommandFlags::GetQuery)) << item.label;
+            EXPECT_EQ(table[item.setCommand].name.substr(0, 4), "Set ") << item.label;
+        }
+        uint32_t type = KindParamType(item.kind);
+        if (type != 0 && table[item.setCommand].classId == 0) {
+            EXPECT_EQ(table[item.setCommand].paramTypes, std::vector<uint32_t>{type}) << item.label;
+            EXPECT_EQ(table[item.getCommand].paramTypes, std::vector<uint32_t>{type}) << item.label;
+        }
+    }
+    // The material enumeration lists the materials by id.
+    const std::string& materials = BaseItems()[53].label;
+    for (size_t id = 0; id < MaterialTable.size(); ++id) {
+        std::string value = "|" + std::to_string(id) + "|";
+        EXPECT_NE(materials.find(value), std::string::npos) << id;
+    }
+}
+
+TEST(PropertyItem, ConstructorsAndTransform) {
+    PropertyItem basic = PropertyItem::PropertyItemBasic("Radius:", PropertyKind::Real, 475, 476);
+    EXPECT_EQ(basic.label, "Radius:");
+    EXPECT_EQ(basic.kind, PropertyKind::Real);
+    EXPECT_EQ(basic.setCommand, 475u);
+    EXPECT_EQ(basic.getCommand, 476u);
+    EXPECT_EQ(basic.ranged, 0u);
+    EXPECT_EQ(basic.minimum, 0.0f);
+    EXPECT_EQ(basic.maximum, 0.0f);
+    EXPECT_EQ(basic.displayScale, 1.0f);
+    EXPECT_EQ(basic.transform, nullptr);
+
+    PropertyItem full("Pan:", PropertyKind::Real, 421, 422, 1, -1.0f, 1.0f, 100.0f,
+                      SquareRootTransform);
+    EXPECT_EQ(full.ranged, 1u);
+    EXPECT_EQ(full.minimum, -1.0f);
+    EXPECT_EQ(full.maximum, 1.0f);
+    EXPECT_EQ(full.displayScale, 100.0f);
+    ASSERT_NE(full.transform, nullptr);
+
+    EXPECT_EQ(SquareRootTransform(3, 1), 9.0);
+    EXPECT_EQ(SquareRootTransform(9, 0), 3.0);
+    EXPECT_DOUBLE_EQ(full.transform(SquareRootTransform(12.5, 0), 1), 12.5);
+}
+
+TEST_F(DescriptorTest, Materials) {
+    const char* const names[] = {"Default (Metal)", "Custom", "Wood",      "Stone", "Rubber",
+                                 "Glass",           "Mud",    "Character", "Grass"};
+    const float coefficients[9][3] = {{5.0f, 0.25f, 0.6f}, {5.0f, 0.25f, 0.6f},
+                                      {1.5f, 0.2f, 0.4f},  {1.5f, 0.2f, 0.4f},
+                                      {1.5f, 0.95f, 0.4f}, {1.5f, 0.05f, 0.4f},
+                                      {1.5f, 0.05f, 0.4f}, {1.5f, 0.0f, 0.0f},
+                                      {1.5f, 0.08f, 0.4f}};
+    ASSERT_EQ(MaterialTable.size(), 9u);
+    for (size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(MaterialTable[i].name, names[i]);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(MaterialTable[i].coefficients[c], coefficients[i][c]) << i << " " << c;
+    }
+    // "Custom" carries defined coefficients: those of the default material.
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(MaterialTable[1].coefficients[c], MaterialTable[0].coefficients[c]);
+}

@@ -1,0 +1,356 @@
+#include "core/actors/command_registry.h"
+#include "core/actors/command_table.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Registers the real table once per test from empty tables.
+class CommandTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCommandTablesForTest();
+        std::string error;
+        ASSERT_TRUE(RegisterAllCommands(&error)) << error;
+    }
+    void TearDown() override { ResetCommandTablesForTest(); }
+
+    static const CommandInfo& Info(uint32_t id) { return GetCommandTable()[id]; }
+    static bool InMap(uint32_t id) {
+        return Info(id).Has(CommandFlags::EventHook) || Info(id).Has(CommandFlags::ScriptCallable);
+    }
+    static std::vector<std::string> Types(uint32_t id) {
+        std::vector<std::string> names;
+        for (uint32_t type : Info(id).paramTypes)
+            names.push_back(GetParamTypeTable().Get(type).name);
+        return names;
+    }
+};
+
+using Strings = std::vector<std::string>;
+
+std::string ParseError(std::string_view text) {
+    std::vector<CommandRow> rows;
+    std::string error;
+    EXPECT_FALSE(ParseCommandRows(text, rows, error)) << text;
+    return error;
+}
+
+} // namespace
+
+TEST(CommandRows, ParsesEveryRowForm) {
+    std::vector<CommandRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseCommandRows("\nclass 3\n"
+                                 "7 \"Plain\"\n"
+                                 "8 \"Get  Two  Blanks \": S128 A U S {s}\n"
+                                 "\n"
+                                 "class 16\n"
+                                 "9 \"Heal\": R AddToHealth, R MaxHealth {es}\n"
+                                 "10 \"Connect\": A TimeInstanceActor {s}\n"
+                                 "11 \"\": B R R U\n"
+                                 "12 \"Ev\" {e}\n",
+                                 rows, error))
+        << error;
+    ASSERT_EQ(rows.size(), 6u);
+
+    EXPECT_EQ(rows[0].id, 7u);
+    EXPECT_EQ(rows[0].classId, 3);
+    EXPECT_EQ(rows[0].registerFlags, 0u);
+    EXPECT_TRUE(rows[0].types.empty());
+    EXPECT_EQ(rows[0].line, 3);
+
+    EXPECT_EQ(rows[1].name, "Get  Two  Blanks ");
+    EXPECT_EQ(rows[1].types, (std::vector<uint32_t>{5, 8, 1, 15}));
+    EXPECT_TRUE(rows[1].paramNames.empty());
+    EXPECT_EQ(rows[1].registerFlags, 2u);
+
+    EXPECT_EQ(rows[2].classId, 16);
+    EXPECT_EQ(rows[2].types, (std::vector<uint32_t>{4, 4}));
+    EXPECT_EQ(rows[2].paramNames, (Strings{"AddToHealth", "MaxHealth"}));
+    EXPECT_EQ(rows[2].registerFlags, 16u | 3u);
+
+    // One named parameter: a type letter followed by a name.
+    EXPECT_EQ(rows[3].types, (std::vector<uint32_t>{8}));
+    EXPECT_EQ(rows[3].paramNames, (Strings{"TimeInstanceActor"}));
+    EXPECT_EQ(rows[3].registerFlags, 18u);
+
+    EXPECT_EQ(rows[4].name, "");
+    EXPECT_EQ(rows[4].types, (std::vector<uint32_t>{3, 4, 4, 1}));
+    EXPECT_EQ(rows[5].registerFlags, 1u);
+    EXPECT_EQ(rows[5].line, 10);
+
+    // Every type letter maps to its type, in order.
+    ASSERT_TRUE(ParseCommandRows("class 0\n1 \"All\": U I B R S128 K P A AX CO SC SP C D S D16 D32 "
+                                 "V2 V3 V4 M Q PL BX CL\n",
+                                 rows, error))
+        << error;
+    ASSERT_EQ(rows[0].types.size(), 25u);
+    for (uint32_t i = 0; i < 25; ++i)
+        EXPECT_EQ(rows[0].types[i], i + 1);
+}
+
+TEST(CommandRows, MalformedRowsNameTheirLine) {
+    EXPECT_EQ(ParseError("5 \"x\"\n"), "line 1: row before the first class line");
+    EXPECT_EQ(ParseError("class 0\n\nclass 54\n"), "line 3: bad class line");
+    EXPECT_EQ(ParseError("class x\n"), "line 1: bad class line");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\"\n2 \"b\": U X\n"),
+              "line 3: unknown parameter type \"X\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\": R Strength, R\n"),
+              "line 2: expected \"type name\", got \"R\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\": R Strength, R SR\n"),
+              "line 2: expected \"type name\", got \"R SR\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\": Q Rot, W Name\n"),
+              "line 2: unknown parameter type \"W\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\" {x}\n"), "line 2: unknown flags \"{x}\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\" {}\n"), "line 2: unknown flags \"{}\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\"}\n"), "line 2: malformed flags");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\n"), "line 2: unterminated name");
+    EXPECT_EQ(ParseError("class 0\n1 a\n"),
+              "line 2: expected a blank and a quoted name after the id");
+    EXPECT_EQ(ParseError("class 0\n\"a\"\n"), "line 2: expected a command id up to 9999");
+    EXPECT_EQ(ParseError("class 0\n10000 \"a\"\n"), "line 2: expected a command id up to 9999");
+    EXPECT_EQ(ParseError("class 0\n99999999999999999999 \"a\"\n"),
+              "line 2: expected a command id up to 9999");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\":\n"),
+              "line 2: expected \": \" and parameter types after the name");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\" U\n"),
+              "line 2: expected \": \" and parameter types after the name");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\": U  U\n"), "line 2: unknown parameter type \"\"");
+    EXPECT_EQ(ParseError("class 0\n1 \"a\"\nclass 2\n1 \"b\"\n"),
+              "line 4: id 1 already listed on line 2");
+}
+
+TEST(CommandRows, CompiledTableParsesInRegistrationOrder) {
+    std::vector<CommandRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseCommandRows(CommandTableText(), rows, error)) << error;
+    EXPECT_EQ(rows.size(), 1492u);
+
+    // Class blocks in registration order, each listed once.
+    std::vector<int32_t> order;
+    for (const CommandRow& row : rows) {
+        if (order.empty() || order.back() != row.classId)
+            order.push_back(row.classId);
+    }
+    EXPECT_EQ(order, (std::vector<int32_t>{0,  1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 13, 14,
+                                           15, 16, 17, 18, 19, 20, 21, 25, 27, 26, 30, 31, 32, 29,
+                                           50, 33, 34, 44, 35, 36, 38, 45, 23, 42, 46, 47, 52}));
+}
+
+TEST_F(CommandTableTest, SizesAndGrowth) {
+    const CommandTable& table = GetCommandTable();
+    EXPECT_EQ(table.size(), 1794u);
+    uint32_t registered = 0;
+    for (const CommandInfo& info : table.rows())
+        registered += info.classId != -1;
+    EXPECT_EQ(registered, 1492u);
+    EXPECT_EQ(Info(1792).name, "Set LightSensor Min Color");
+    EXPECT_EQ(GetParamTypeTable().size(), 100u);
+}
+
+TEST_F(CommandTableTest, RegistersOnceAndResets) {
+    std::string error;
+    ASSERT_TRUE(RegisterAllCommands(&error));
+    EXPECT_EQ(GetCommandTable().size(), 1794u);
+    EXPECT_EQ(GetCommandNameMap().entryCount(), 563u);
+
+    ResetCommandTablesForTest();
+    EXPECT_TRUE(GetCommandTable().empty());
+    EXPECT_EQ(GetCommandNameMap().entryCount(), 0u);
+
+    g_NetworkEnabled = 1;
+    g_NetworkWord = 7;
+    ASSERT_TRUE(RegisterAllCommands(&error)) << error;
+    EXPECT_EQ(g_NetworkEnabled, 0u);
+    EXPECT_EQ(g_NetworkWord, 0u);
+    EXPECT_EQ(GetCommandTable().size(), 1794u);
+    EXPECT_EQ(GetCommandNameMap().entryCount(), 563u);
+}
+
+TEST_F(CommandTableTest, EventsAndScriptCommands) {
+    std::vector<uint32_t> both, otherEvents;
+    for (uint32_t id = 0; id < GetCommandTable().size(); ++id) {
+        const CommandInfo& info = Info(id);
+        bool event = info.Has(CommandFlags::EventHook);
+        if (event && info.Has(CommandFlags::ScriptCallable))
+            both.push_back(id);
+        if (event && info.name.compare(0, 3, "On ") != 0)
+            otherEvents.push_back(id);
+    }
+    EXPECT_EQ(both, (std::vector<uint32_t>{98, 99, 154, 155, 156, 208, 209, 210, 211, 212, 213,
+                                           830, 831, 1608, 1609}));
+    EXPECT_EQ(otherEvents.size(), 33u);
+    std::set<uint32_t> others(otherEvents.begin(), otherEvents.end());
+    for (uint32_t id : {0u, 47u, 153u, 354u, 1765u, 1766u, 1767u, 1768u, 1769u, 1770u, 1777u})
+        EXPECT_TRUE(others.count(id)) << id;
+
+    // Not events despite their names.
+    for (const char* name : {"On Collision", "On Ground Start", "On Ground Stop"})
+        EXPECT_EQ(FindEventCommandByName(name), 0u) << name;
+    EXPECT_FALSE(Info(170).Has(CommandFlags::EventHook));
+    EXPECT_EQ(Info(170).name, "On Collision");
+
+    // Lod and time-instance rows: events without parameters, found by name.
+    for (uint32_t id : {1765u, 1766u, 1767u, 1768u, 1769u, 1770u, 1777u}) {
+        EXPECT_TRUE(Info(id).Has(CommandFlags::EventHook)) << id;
+        EXPECT_TRUE(Info(id).paramTypes.empty()) << id;
+        EXPECT_EQ(Info(id).paramBytes, 0) << id;
+        EXPECT_EQ(LookupCommandByName(Info(id).name), id);
+    }
+}
+
+TEST_F(CommandTableTest, UnregisteredIdsAndScriptNames) {
+    EXPECT_EQ(Info(93).name, "");
+    EXPECT_EQ(Info(93).classId, -1);
+    EXPECT_TRUE(Info(93).paramTypes.empty());
+    EXPECT_EQ(Info(93).flags, CommandFlags::PlainBlock);
+    for (uint32_t id = 1; id <= 31; ++id)
+        EXPECT_EQ(Info(id).classId, -1) << id;
+    for (uint32_t id : {43u, 68u, 69u, 85u, 92u, 172u, 185u, 348u, 353u, 358u, 464u})
+        EXPECT_EQ(Info(id).classId, -1) << id;
+
+    EXPECT_FALSE(InMap(33));
+    EXPECT_TRUE(Info(33).Has(CommandFlags::GetQuery));
+    EXPECT_EQ(LookupCommandByName("get_name"), 0u);
+    EXPECT_EQ(LookupCommandByName("Set Name"), 32u);
+    EXPECT_EQ(LookupCommandByName("SET_NAME"), 32u);
+    EXPECT_EQ(LookupCommandByName("cur_dg_and_neardg"), 54u);
+    EXPECT_EQ(ScriptName(Info(54).name), "cur_dg_and_neardg");
+
+    EXPECT_EQ(LookupCommandByName("character_is_neutral"), 864u);
+    EXPECT_EQ(LookupCommandByName("on_jump_start"), 1068u);
+    EXPECT_EQ(LookupCommandByName("on_jump_stop"), 1069u);
+    EXPECT_EQ(FindEventCommandByName("On Jump Start"), 1066u);
+    EXPECT_EQ(FindEventCommandByName("On Jump Stop"), 1067u);
+    EXPECT_EQ(FindEventCommandByName("on jump start"), 0u);
+
+    // Three rows each for the camera targets, none reachable from scripts.
+    for (uint32_t id = 1222; id <= 1233; ++id) {
+        EXPECT_FALSE(InMap(id)) << id;
+        EXPECT_EQ(Info(id).classId, 19) << id;
+    }
+    EXPECT_EQ(Types(1222), Strings{"Pointer"});
+    EXPECT_EQ(Types(1226), Strings{"ActorPointerExt"});
+    EXPECT_EQ(Info(1226).paramBytes, -1);
+    EXPECT_FALSE(Info(1226).Has(CommandFlags::PlainBlock));
+    EXPECT_EQ(Types(1230), Strings{"UInt32"});
+
+    // The script command of a pair is the one a script name reaches.
+    EXPECT_EQ(LookupCommandByName("Set AI Player Follow Group"), 1461u);
+    EXPECT_EQ(LookupCommandByName("set_material"), 447u);
+    EXPECT_EQ(LookupCommandByName("Open Door"), 768u);
+}
+
+TEST_F(CommandTableTest, RowsThatBelongToAnotherBlock) {
+    EXPECT_EQ(Info(1764).classId, 17);
+    EXPECT_EQ(Info(1764).name, "Anim UpdatE");
+    EXPECT_EQ(Info(1238).classId, 19);
+    EXPECT_EQ(Info(1238).name, "Set Global Gamma");
+    EXPECT_EQ(Info(1664).classId, 35);
+    EXPECT_EQ(Info(1665).classId, 35);
+    EXPECT_EQ(Info(1663).classId, 36);
+    EXPECT_EQ(Info(376).classId, 0);
+    EXPECT_EQ(Info(376).name, "Condition Command");
+    EXPECT_EQ(Info(375).classId, 1);
+    EXPECT_EQ(Info(377).classId, 1);
+}
+
+TEST_F(CommandTableTest, EmptyNameRows) {
+    struct Expect {
+        uint32_t id;
+        int32_t classId;
+        Strings types;
+    };
+    const Expect rows[] = {
+        {563, 10, {"Bool", "Real", "Real", "UInt32"}},
+        {564, 10, {"Real"}},
+        {750, 12, {"Real"}},
+        {1049, 16, {}},
+        {1314, 25, {"String"}},
+        {1315, 25, {"String"}},
+        {1322, 25, {"String"}},
+        {1323, 25, {"String"}},
+        {1479, 29, {"String"}},
+        {1480, 29, {"String"}},
+        {1487, 29, {"String"}},
+        {1488, 29, {"String"}},
+    };
+    uint32_t emptyNames = 0;
+    for (const CommandInfo& info : GetCommandTable().rows())
+        emptyNames += info.classId != -1 && info.name.empty();
+    EXPECT_EQ(emptyNames, 12u);
+    for (const Expect& e : rows) {
+        EXPECT_EQ(Info(e.id).name, "") << e.id;
+        EXPECT_EQ(Info(e.id).classId, e.classId) << e.id;
+        EXPECT_EQ(Types(e.id), e.types) << e.id;
+        EXPECT_FALSE(InMap(e.id)) << e.id;
+    }
+}
+
+TEST_F(CommandTableTest, ParameterNames) {
+    EXPECT_EQ(Info(141).paramNames, (Strings{"Actor", "Strength", "StrengthRand", "AnlgeRand"}));
+    EXPECT_EQ(Types(141), (Strings{"ActorPointer", "Real", "Real", "Real"}));
+    EXPECT_EQ(Info(141).paramBytes, 16);
+    EXPECT_FALSE(Info(141).Has(CommandFlags::PlainBlock));
+    EXPECT_EQ(Info(142).paramNames, (Strings{"Strength", "StrengthRand", "AnlgeRand"}));
+    EXPECT_EQ(Info(143).paramNames,
+              (Strings{"Actor", "DecayByDistance", "Strength", "StrengthRand", "AngleRand"}));
+    EXPECT_EQ(Info(349).paramNames, (Strings{"SetCommand", "Source", "GetCommand"}));
+    EXPECT_EQ(Types(349), (Strings{"CommandID", "ActorPointer", "CommandID"}));
+    EXPECT_EQ(Info(349).paramBytes, 12);
+    EXPECT_EQ(Info(355).paramNames, Strings{"TimeInstanceActor"});
+    EXPECT_EQ(Info(383).paramNames, (Strings{"Source", "Dest"}));
+    EXPECT_EQ(Info(966).paramNames, (Strings{"AddToHealth", "MaxHealth"}));
+    EXPECT_EQ(Info(1131).paramNames, (Strings{"LerpTime", "BlendValue"}));
+    EXPECT_EQ(Info(1132).paramNames, (Strings{"BlendValue", "Layer"}));
+    EXPECT_EQ(Types(1132), (Strings{"Real", "UInt32"}));
+
+    // Only those rows carry names.
+    std::set<uint32_t> named;
+    for (uint32_t id = 0; id < GetCommandTable().size(); ++id) {
+        if (!Info(id).paramNames.empty())
+            named.insert(id);
+    }
+    EXPECT_EQ(named, (std::set<uint32_t>{141, 142, 143, 349, 355, 383, 966, 1131, 1132}));
+}
+
+TEST_F(CommandTableTest, NamesAreByteExact) {
+    EXPECT_EQ(Info(496).name, "Get  File Stringlist");
+    EXPECT_EQ(Info(491).name, "Light Fade ");
+    for (uint32_t id : {696u, 704u, 706u, 708u, 712u, 714u})
+        EXPECT_EQ(Info(id).name, "Set Weapon ") << id;
+    for (uint32_t id : {697u, 705u, 707u, 709u, 713u, 715u})
+        EXPECT_EQ(Info(id).name, "Get Weapon ") << id;
+    EXPECT_EQ(Info(346).name, "nO Spawned");
+    EXPECT_EQ(Info(345).name, "On Spawned");
+    EXPECT_EQ(Info(1764).name, "Anim UpdatE");
+    EXPECT_EQ(Info(218).name, "Script Execut");
+    for (uint32_t id = 333; id <= 344; ++id)
+        EXPECT_EQ(Info(id).name, "ZT") << id;
+    EXPECT_EQ(Info(203).name, "Calc Action Time");
+    EXPECT_EQ(Info(204).name, "Calc Action Time");
+}
+
+TEST_F(CommandTableTest, DerivedFlagsAndSizes) {
+    EXPECT_EQ(Info(32).flags, CommandFlags::ScriptCallable | CommandFlags::PlainBlock);
+    EXPECT_EQ(Info(32).paramBytes, -1);
+    EXPECT_EQ(Info(33).flags, CommandFlags::PlainBlock | CommandFlags::GetQuery);
+    // "get_..." names are queries as well (case ignored).
+    EXPECT_TRUE(Info(1774).Has(CommandFlags::GetQuery));
+    EXPECT_EQ(Info(1774).name, "get_timeinstance_calc_from_raw_time_b");
+
+    // Rows that carry pointers lose PlainBlock; those carrying commands are
+    // variable in size.
+    for (uint32_t id : {59u, 60u, 61u, 62u, 100u, 101u, 102u, 103u, 105u, 113u, 141u, 143u, 171u,
+                        218u, 245u, 270u, 349u, 355u, 376u})
+        EXPECT_FALSE(Info(id).Has(CommandFlags::PlainBlock)) << id;
+    for (uint32_t id : {50u, 53u, 56u, 57u, 62u, 97u, 217u, 249u, 250u, 273u, 376u})
+        EXPECT_EQ(Info(id).paramBytes, -1) << id;
+    EXPECT_EQ(Info(341).paramBytes, 16);
+    EXPECT_EQ(Info(248).paramBytes, 132);
+}
