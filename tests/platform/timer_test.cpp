@@ -50,6 +50,9 @@ TEST_F(FrameTimerSingleton, NullBeforeCreateAndCreatedOnce) {
     EXPECT_FALSE(first->IsStarted());
     ASSERT_EQ(CreateFrameTimer(), 1);
     EXPECT_EQ(GetFrameTimer(), first);
+    // The first reading starts the timer: it answers one tick of the clock.
+    EXPECT_NEAR(first->GetDeltaTime(), 1e-6, 1e-12);
+    EXPECT_TRUE(first->IsStarted());
 }
 
 TEST_F(FrameTimerSingleton, DefaultClockMeasuresRealTime) {

@@ -229,21 +229,3 @@ TEST_F(SdlInputTest, VirtualCursorFollowsRelativeMotion) {
     EXPECT_EQ(x, width - 1);
     EXPECT_EQ(y, 0);
 }
-
-TEST_F(SdlInputTest, FocusLossLetsGoOfEverything) {
-    Key(true, SDL_SCANCODE_W);
-    MouseButton(true, SDL_BUTTON_LEFT);
-    Frame();
-    EXPECT_EQ(InputDown(87), 1);
-    EXPECT_EQ(InputDown(256), 1);
-
-    SDL_Event event;
-    SDL_zero(event);
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    Push(event);
-    Frame();
-    EXPECT_FALSE(window_->IsActive());
-    EXPECT_EQ(InputDown(87), 0);
-    EXPECT_EQ(InputDown(256), 0);
-}

@@ -83,6 +83,10 @@ TEST_F(SdlWindowTest, MadeAtDesktopSizeWithGlAttributes) {
     SDL_GetWindowSize(sdl, &width, &height);
     EXPECT_EQ(width, 320);
     EXPECT_EQ(height, 240);
+
+    EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
+    EXPECT_TRUE(window_->SetFullScreenMode(dw, dh)) << SDL_GetError();
+    EXPECT_NE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
 }
 
 TEST_F(SdlWindowTest, PostedCloseEndsInQuitWithCodeZero) {

@@ -46,10 +46,10 @@ void Xdotool(const std::string& arguments) {
 }
 
 // Runs frames (messages, then one input update) until `done` answers true,
-// at most about three seconds; `each` runs after every update.
+// at most about ten seconds; `each` runs after every update.
 bool RunFrames(EngineWindow* window, const std::function<bool()>& done,
                const std::function<void()>& each = [] {}) {
-    for (int frame = 0; frame < 300; ++frame) {
+    for (int frame = 0; frame < 1000; ++frame) {
         WindowMessage message;
         while (window->NextMessage(&message)) {
             HandleInputMessage(message);

@@ -76,6 +76,7 @@ bool SdlWindow::Create(std::string* error) {
     }
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
+    SDL_SetWindowInputFocus(window_);  // not every driver can; that is fine
     SDL_ShowCursor(SDL_DISABLE);
     // Keys arrive as key messages only; no text events are wanted.
     SDL_StopTextInput();
