@@ -36,6 +36,11 @@ bool IsInteger(ParamValue::Kind k) {
 
 } // namespace
 
+ParamValue::ParamValue(const Matrix& m) : kind_(Kind::Floats) {
+    floats_.resize(16);
+    std::memcpy(floats_.data(), &m, sizeof(float) * 16);
+}
+
 ParamValue ParamValue::Floats(std::initializer_list<float> values) {
     return Floats(std::span<const float>(values.begin(), values.size()));
 }

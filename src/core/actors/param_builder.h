@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/actors/param_block.h"
+#include "core/math.h"
 
 class Actor;
 
@@ -33,6 +34,16 @@ public:
     ParamValue(const char* s) : kind_(Kind::Text), text_(s ? s : "") {}
     ParamValue(std::string_view s) : kind_(Kind::Text), text_(s) {}
     ParamValue(const std::string& s) : kind_(Kind::Text), text_(s) {}
+
+    // Math values travel as their floats.
+    ParamValue(const Vector2& v) : ParamValue(Floats({v.x, v.y})) {}
+    ParamValue(const Vector3& v) : ParamValue(Floats({v.x, v.y, v.z})) {}
+    ParamValue(const Vector4& v) : ParamValue(Floats({v.x, v.y, v.z, v.w})) {}
+    ParamValue(const Quaternion& q) : ParamValue(Floats({q.x, q.y, q.z, q.w})) {}
+    ParamValue(const Plane& p) : ParamValue(Floats({p.a, p.b, p.c, p.d})) {}
+    ParamValue(const AABox& b)
+        : ParamValue(Floats({b.min.x, b.min.y, b.min.z, b.max.x, b.max.y, b.max.z})) {}
+    ParamValue(const Matrix& m);
 
     // Two to sixteen floats: "Vector2/3/4", "Quaternion", "Plane", "Color",
     // "Box" (6), "Matrix" (16).

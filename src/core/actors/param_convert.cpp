@@ -6,37 +6,11 @@
 #include <limits>
 
 #include "core/actors/command_registry.h"
+#include "core/math.h"
 
 namespace {
 
 const ActorPathResolver* gResolver = nullptr;
-
-// Interim until the math library's slerp is available.
-struct Quaternion {
-    float x, y, z, w;
-};
-
-void QuaternionSlerp(Quaternion* out, const Quaternion& a, const Quaternion& b, float t) {
-    float cosom = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
-    float sign = 1.0f;
-    if (cosom < 0.0f) {
-        cosom = -cosom;
-        sign = -1.0f;
-    }
-    float s0 = 1.0f - t;
-    float s1 = t;
-    if (1.0f - cosom > 1e-6f) {
-        float omega = std::acos(cosom);
-        float sinom = std::sin(omega);
-        s0 = std::sin((1.0f - t) * omega) / sinom;
-        s1 = std::sin(t * omega) / sinom;
-    }
-    s1 *= sign;
-    out->x = s0 * a.x + s1 * b.x;
-    out->y = s0 * a.y + s1 * b.y;
-    out->z = s0 * a.z + s1 * b.z;
-    out->w = s0 * a.w + s1 * b.w;
-}
 
 constexpr size_t kNativePointer = sizeof(void*);
 constexpr size_t kFilePointer = 4;

@@ -61,6 +61,8 @@ class FakeResolver : public ActorPathResolver {
 public:
     void Place(Actor* a, const std::string& path) { paths_[a] = path; }
 
+    mutable int nullActorCalls = 0;
+
     Actor* FindActorByPath(std::string_view path, Actor* context) const override {
         if (path.empty())
             return context;
@@ -101,6 +103,8 @@ public:
     }
 
     std::string ActorRelativePath(Actor* actor, Actor* context) const override {
+        if (!actor)
+            ++nullActorCalls;
         if (actor == context)
             return "";
         auto a = paths_.find(actor);

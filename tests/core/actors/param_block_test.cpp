@@ -266,3 +266,22 @@ TEST_F(ParamBlockTest, BuilderIsReentrant) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ParamBuilderMath, MathValuesMatchTheirTypes) {
+    fixture::RegisterCommands();
+    ParamBlockBuilder b;
+    ASSERT_TRUE(b.Build(63, {Vector3{1, 2, 3}}));
+    EXPECT_EQ(b.block().Read<Vector3>(0).z, 3.0f);
+    EXPECT_FALSE(b.Build(63, {Quaternion{0, 0, 0, 1}}));
+    Matrix m{};
+    m.m[3][3] = 5;
+    ASSERT_TRUE(b.Build(fixture::kAllFloats, {0, 0, Vector2{1, 2}, Vector4{1, 2, 3, 4}, m, Quaternion{0, 0, 0, 1},
+                                              Plane{0, 1, 0, 2}, AABox{{0, 0, 0}, {1, 1, 1}},
+                                              ParamValue::Floats({1, 1, 1, 1}), ""}));
+    EXPECT_EQ(b.block().ReadF32(4 + 4 + 8 + 16 + 60), 5.0f);
+    ResetCommandRegistry();
+}
+
+} // namespace

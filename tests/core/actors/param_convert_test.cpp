@@ -123,6 +123,8 @@ TEST_F(ParamConvertTest, GoldenPortableBlocks) {
     EXPECT_EQ(nullPortable.size(), 16u);
     EXPECT_EQ(ToPortable(141, nullForce, A), nullPortable);
     EXPECT_EQ(FromPortable(141, nullPortable, A), nullForce);
+    EXPECT_EQ(ToPortable(1754, Native(1754, {ParamValue::ActorExt(nullptr, "x")}), A), Cat({Text("/.."), Text("x")}));
+    EXPECT_EQ(resolver_.nullActorCalls, 0);
 
     // The context actor itself is the empty path.
     auto self = Native(141, {A, 1.0f, 0.5f, 0.1f});
@@ -238,6 +240,20 @@ TEST_F(ParamConvertTest, MalformedVariableValuesAreCompleted) {
     ParamBlock v = View(d);
     EXPECT_EQ(v.ReadU32(0), 2u);
     EXPECT_EQ(d.size(), (4u + 2) + 2 + 4 + 24);
+}
+
+TEST_F(ParamConvertTest, LargeBlocksHaveNoSizeLimit) {
+    std::string big(20000, 'x');
+    auto from = Native(fixture::kStringThenU32, {big, 1u});
+    auto to = Native(fixture::kStringThenU32, {big + "y", 3u});
+    EXPECT_EQ(ToPortable(fixture::kStringThenU32, from, A), from);
+    ParamBlockResult r;
+    ASSERT_TRUE(InterpolateCommandParams(&r, 0.5f, fixture::kStringThenU32, View(from), View(to)));
+    ParamReader reader(fixture::kStringThenU32, r.view());
+    EXPECT_EQ(reader.String().size(), big.size() + 1);
+    EXPECT_EQ(reader.U32(), 2u);
+    auto aim = Native(1754, {ParamValue::ActorExt(B, big)});
+    EXPECT_EQ(ToPortable(1754, aim, A), Cat({Text("../B"), Text(big)}));
 }
 
 TEST_F(ParamConvertTest, RefusedCommands) {
