@@ -1,0 +1,700 @@
+#include "core/actors/actor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/actors/actor_system.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/draw_group_hooks.h"
+#include "core/actors/param_convert.h"
+#include "core/random.h"
+
+Actor* GlobalActorSlots[kGlobalActorSlotCount] = {};
+
+namespace {
+
+std::vector<ActorDestroyedHook> g_destroyedHooks;
+
+Actor* FindByPath(std::string_view path, Actor* from) {
+    const ActorPathResolver* resolver = GetActorPathResolver();
+    return resolver != nullptr ? resolver->FindActorByPath(path, from) : nullptr;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void IdentityMatrix(Matrix* m) { MatrixIdentity(m); }
+
+// Adds `count` (+1 or -1) to spy's record of target.
+void CountSpying(Actor* spy, Actor* target, int count) {
+    if (spy == nullptr) {
+        return;
+    }
+    auto& records = spy->spiedActors;
+    auto it = std::find_if(records.begin(), records.end(),
+                           [target](const auto& record) { return record.first == target; });
+    if (count > 0) {
+        if (it == records.end()) {
+            records.emplace_back(target, 1);
+        } else {
+            ++it->second;
+        }
+    } else if (it != records.end()) {
+        if (--it->second == 0) {
+            records.erase(it);
+        }
+    }
+}
+
+void EraseOne(std::vector<ActorLink*>& links, ActorLink* link) {
+    auto it = std::find(links.begin(), links.end(), link);
+    if (it != links.end()) {
+        links.erase(it);
+    }
+}
+
+// Spies first: the actors this one spies on forget it, and its spies forget
+// that they spied on it. Then every registered hook.
+void NotifyActorDestroyed(Actor* actor) {
+    for (const auto& [target, count] : actor->spiedActors) {
+        auto& list = target->spies;
+        list.erase(std::remove(list.begin(), list.end(), actor), list.end());
+    }
+    actor->spiedActors.clear();
+    std::vector<Actor*> spies = std::move(actor->spies);
+    actor->spies.clear();
+    for (Actor* spy : spies) {
+        CountSpying(spy, actor, -1);
+    }
+    std::vector<ActorDestroyedHook> hooks = g_destroyedHooks;
+    for (ActorDestroyedHook hook : hooks) {
+        hook(actor);
+    }
+}
+
+uint32_t ReadWord(ParamBlock block) {
+    uint32_t word = 0;
+    if (block.data() != nullptr && block.size() >= sizeof(word)) {
+        std::memcpy(&word, block.data(), sizeof(word));
+    }
+    return word;
+}
+
+} // namespace
+
+// --- collision objects and simulation records -------------------------------
+
+ColObj::ColObj(const ColObj& other)
+    : name(other.name), flags(other.flags), groups(other.groups),
+      receiveGroups(other.receiveGroups), excludeGroups(other.excludeGroups),
+      spareWords{other.spareWords[0], other.spareWords[1]}, type(other.type),
+      material(other.material), fill(other.fill), factor(other.factor), boxMin(other.boxMin),
+      boxMax(other.boxMax), worldMin(other.worldMin), worldMax(other.worldMax),
+      owner(other.owner), hitEffect(other.hitEffect),
+      extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference) {}
+
+ColObj& ColObj::operator=(const ColObj& other) {
+    if (this != &other) {
+        ColObj copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+SimParams::SimParams() {
+    std::fill(std::begin(words), std::end(words), 0u);
+    for (size_t word : {1, 5, 6, 7, 8, 9, 10, 14, 19, 24, 27, 31, 32, 33, 34}) {
+        SetFloat(word, 1.0f);
+    }
+    SetFloat(11, 900.0f);
+    SetFloat(12, 36.0f);
+    SetFloat(13, 36.0f);
+    words[15] = 4; // flags: bit 0 clear, bit 2 set
+}
+
+float SimParams::GetFloat(size_t word) const {
+    float value = 0.0f;
+    if (word < kWordCount) {
+        std::memcpy(&value, &words[word], sizeof(value));
+    }
+    return value;
+}
+
+void SimParams::SetFloat(size_t word, float value) {
+    if (word < kWordCount) {
+        std::memcpy(&words[word], &value, sizeof(value));
+    }
+}
+
+// --- global slots ------------------------------------------------------------
+
+int GlobalSlotNumber(std::string_view name) {
+    if (name.size() < 2 || name[0] != 'G' || name[1] != 'A') {
+        return 0;
+    }
+    auto at = [&name](size_t i) { return i < name.size() ? name[i] : '\0'; };
+    size_t count;
+    if (!IsDigit(at(3))) {
+        count = 1;
+    } else if (IsDigit(at(4))) {
+        if (IsDigit(at(5))) {
+            return 0; // four digits or more bind nothing
+        }
+        count = 3;
+    } else {
+        count = 2;
+    }
+    int value = 0;
+    for (size_t i = 2; i < 2 + count; ++i) {
+        if (!IsDigit(at(i))) {
+            return 0;
+        }
+        value = value * 10 + (at(i) - '0');
+    }
+    return value;
+}
+
+Actor* GetGlobalActor(int n) {
+    if (n < 1 || n >= kGlobalActorSlotCount) {
+        return nullptr;
+    }
+    return GlobalActorSlots[n];
+}
+
+Actor* ResolveActorName(Actor* from, std::string_view text) {
+    int slot = GlobalSlotNumber(text);
+    if (slot > 0) {
+        Actor* actor = GetGlobalActor(slot);
+        size_t slash = text.find('/');
+        if (slash == std::string_view::npos || actor == nullptr) {
+            return actor;
+        }
+        return FindByPath(text.substr(slash + 1), actor);
+    }
+    return FindByPath(text, from);
+}
+
+void Actor::BindGlobalSlot() {
+    if (HasFlag(kActorGlobalSlotBound)) {
+        return;
+    }
+    int slot = GlobalSlotNumber(name);
+    if (slot > 0 && GlobalActorSlots[slot] == nullptr) {
+        GlobalActorSlots[slot] = this;
+        flags |= kActorGlobalSlotBound;
+    }
+}
+
+void Actor::ReleaseGlobalSlot() {
+    if (!HasFlag(kActorGlobalSlotBound)) {
+        return;
+    }
+    flags &= ~kActorGlobalSlotBound;
+    int slot = GlobalSlotNumber(name);
+    if (slot > 0 && GlobalActorSlots[slot] == this) {
+        GlobalActorSlots[slot] = nullptr;
+        return;
+    }
+    // Renamed while bound: find the slot that holds this actor, if any.
+    for (Actor*& entry : GlobalActorSlots) {
+        if (entry == this) {
+            entry = nullptr;
+        }
+    }
+}
+
+// --- links -------------------------------------------------------------------
+
+ActorLink& ActorLink::operator=(const ActorLink& other) {
+    if (this != &other) {
+        Release();
+        path = other.path;
+    }
+    return *this;
+}
+
+ActorLink::~ActorLink() { Release(); }
+
+int ActorLink::Resolve() {
+    if (path.empty()) {
+        return 0;
+    }
+    return Assign(ResolveActorName(origin, path));
+}
+
+void ActorLink::Release() {
+    if (target != nullptr) {
+        EraseOne(target->backLinks, this);
+        target = nullptr;
+    }
+}
+
+int ActorLink::Assign(Actor* actor) {
+    if (actor == nullptr) {
+        return 1;
+    }
+    Release();
+    target = actor;
+    actor->backLinks.push_back(this);
+    return 1;
+}
+
+// --- spies and destruction hooks ----------------------------------------------
+
+void AddCommandSpy(Actor* target, Actor* spy) {
+    if (target == nullptr || spy == nullptr) {
+        return;
+    }
+    target->spies.push_back(spy);
+    CountSpying(spy, target, +1);
+}
+
+void RemoveCommandSpy(Actor* target, Actor* spy) {
+    if (target == nullptr) {
+        return;
+    }
+    auto it = std::find(target->spies.begin(), target->spies.end(), spy);
+    if (it != target->spies.end()) {
+        target->spies.erase(it);
+        CountSpying(spy, target, -1);
+    }
+}
+
+void RemoveAllCommandSpies(Actor* target) {
+    if (target == nullptr) {
+        return;
+    }
+    std::vector<Actor*> spies = std::move(target->spies);
+    target->spies.clear();
+    for (Actor* spy : spies) {
+        CountSpying(spy, target, -1);
+    }
+}
+
+void AddActorDestroyedHook(ActorDestroyedHook hook) {
+    if (hook != nullptr &&
+        std::find(g_destroyedHooks.begin(), g_destroyedHooks.end(), hook) == g_destroyedHooks.end()) {
+        g_destroyedHooks.push_back(hook);
+    }
+}
+
+void RemoveActorDestroyedHook(ActorDestroyedHook hook) {
+    g_destroyedHooks.erase(std::remove(g_destroyedHooks.begin(), g_destroyedHooks.end(), hook),
+                           g_destroyedHooks.end());
+}
+
+void ClearActorDestroyedHooks() { g_destroyedHooks.clear(); }
+
+// --- construction, copy, destruction -----------------------------------------
+
+Actor::Actor() : timeRecord(RootTimeRecord()) {
+    IdentityMatrix(&worldMatrix);
+    IdentityMatrix(&inverseWorldMatrix);
+    IdentityMatrix(&localMatrix);
+}
+
+Actor::~Actor() {
+    NotifyActorDestroyed(this);
+
+    // 1. The global slot, only when it holds this actor.
+    ReleaseGlobalSlot();
+
+    // 2. Out of the draw group.
+    RemoveActorFromDrawGroup(this, 0);
+
+    // 3. Scheduled commands, last first; entries of other owners are only
+    // dropped from the list.
+    while (!scheduledCommands.empty()) {
+        ScheduledCommand* entry = scheduledCommands.back();
+        size_t before = scheduledCommands.size();
+        if (entry != nullptr && entry->owner == this) {
+            ActorSystem::DeleteScheduledCommand(entry);
+        }
+        if (scheduledCommands.size() == before) {
+            scheduledCommands.pop_back();
+        }
+    }
+    baseProcessEntry = nullptr;
+    processEntry = nullptr;
+
+    // 4. Off the pending-deletion list.
+    if (HasFlag(kActorQueuedForDeletion)) {
+        if (ActorSystem* system = GetActorSystem()) {
+            auto& pending = system->pendingDeletion;
+            pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
+        }
+        flags &= ~kActorQueuedForDeletion;
+    }
+
+    // 5. Simulation records.
+    simParams.reset();
+    simState.reset();
+
+    // 6. Links that point here lose their target; their origins hear of it.
+    while (!backLinks.empty()) {
+        ActorLink* link = backLinks.front();
+        backLinks.erase(backLinks.begin());
+        link->target = nullptr;
+        if (link->origin != nullptr) {
+            link->origin->HandleCommand(kCmdInvalidActorPointer,
+                                        ParamBlock(reinterpret_cast<uint8_t*>(&link), sizeof(link)));
+        }
+    }
+
+    // 7. The subtree. A child leaves the list before it is destroyed, so that
+    // whatever its destruction sets off never meets it again.
+    while (!children.empty()) {
+        Actor* child = children.front();
+        children.erase(children.begin());
+        if (child == nullptr) {
+            continue;
+        }
+        child->parent = nullptr;
+        if (child->actorId >= 0 && static_cast<size_t>(child->actorId) < ActorTable.size() &&
+            ActorTable[child->actorId] == child) {
+            ActorTable[child->actorId] = nullptr;
+        }
+        delete child;
+    }
+}
+
+void Actor::CopyFrom(const Actor& other) {
+    if (this == &other) {
+        return;
+    }
+    classId = other.classId;
+    actorId = other.actorId;
+    name = other.name;
+    scale = other.scale;
+    position = other.position;
+    rotation = other.rotation;
+    oldPosition = other.oldPosition;
+    oldRotation = other.oldRotation;
+    worldMatrix = other.worldMatrix;
+    inverseWorldMatrix = other.inverseWorldMatrix;
+    localMatrix = other.localMatrix;
+    oldWorldPosition = other.oldWorldPosition;
+    deltaPosition = other.deltaPosition;
+    parent = other.parent;
+    parentId = other.parentId;
+    timeRecord = other.timeRecord;
+    colObjs = other.colObjs;
+    simState = other.simState ? std::make_unique<SimState>(*other.simState) : nullptr;
+    simParams = other.simParams ? std::make_unique<SimParams>(*other.simParams) : nullptr;
+    actionFlags = other.actionFlags;
+    killDelay = other.killDelay;
+    killTime = other.killTime;
+    actionStartDelay = other.actionStartDelay;
+    actionStartTime = other.actionStartTime;
+    actionStopDelay = other.actionStopDelay;
+    actionStopTime = other.actionStopTime;
+    actionTime = other.actionTime;
+    userWord = other.userWord;
+
+    // Spies are not owned: this actor takes the template's list and enters
+    // the spies' records, leaving whatever an earlier copy entered.
+    RemoveAllCommandSpies(this);
+    for (Actor* spy : other.spies) {
+        AddCommandSpy(this, spy);
+    }
+
+    currentTime = other.currentTime;
+    scripts.clear();
+    for (const auto& script : other.scripts) {
+        auto copy = std::make_unique<ScriptRecord>();
+        copy->name = script->name;
+        copy->eventId = script->eventId;
+        copy->source = script->source;
+        copy->owner = script->owner;
+        scripts.push_back(std::move(copy));
+    }
+    drawGroupId = other.drawGroupId;
+    // Flag 16 (queued for deletion) stays this actor's own; flag 10 is
+    // cleared, since the copy has entered no draw group.
+    flags = (other.flags & kActorFlagsMask & ~kActorQueuedForDeletion & ~kActorInDrawGroup) |
+            (flags & kActorQueuedForDeletion);
+    state = other.state & (kActorOperational | kActorEnabled | kActorKilled);
+    currentColObj = other.currentColObj;
+}
+
+// --- commands ------------------------------------------------------------------
+
+int Actor::HandleCommand(uint32_t commandId, ParamBlock /*block*/) {
+    switch (commandId) {
+    case kCmdProcess:
+        Process();
+        break;
+    case kCmdBaseProcess:
+        BaseProcess();
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+// --- transforms ----------------------------------------------------------------
+
+const Matrix& Actor::GetWorldMatrix() {
+    if (!HasFlag(kActorWorldMatrixValid)) {
+        UpdateWorldMatrix();
+    }
+    return worldMatrix;
+}
+
+Vector3 Actor::GetWorldPosition() {
+    const Matrix& m = GetWorldMatrix();
+    return {m.m[3][0], m.m[3][1], m.m[3][2]};
+}
+
+void Actor::UpdateWorldMatrix() {
+    if (!HasFlag(kActorLocalMatrixValid)) {
+        Matrix scaling;
+        Matrix rotating;
+        MatrixScaling(&scaling, scale.x, scale.y, scale.z);
+        MatrixFromQuaternion(&rotating, rotation);
+        MatrixMultiply(&localMatrix, scaling, rotating);
+        localMatrix.m[3][0] = position.x;
+        localMatrix.m[3][1] = position.y;
+        localMatrix.m[3][2] = position.z;
+        flags |= kActorLocalMatrixValid;
+    }
+    if (parent == nullptr) {
+        worldMatrix = localMatrix;
+    } else {
+        if (!parent->HasFlag(kActorWorldMatrixValid)) {
+            parent->UpdateWorldMatrix();
+        }
+        MatrixMultiply(&worldMatrix, localMatrix, parent->worldMatrix);
+    }
+    flags |= kActorWorldMatrixValid;
+}
+
+void Actor::UpdateInverseWorldMatrix() {
+    if (!HasFlag(kActorWorldMatrixValid)) {
+        UpdateWorldMatrix();
+    }
+    MatrixInverse(&inverseWorldMatrix, worldMatrix);
+    flags |= kActorInverseMatrixValid;
+}
+
+void Actor::InvalidateTransform() {
+    flags &= ~(kActorLocalMatrixValid | kActorWorldMatrixValid | kActorInverseMatrixValid);
+    flags |= kActorMoved;
+    if (baseProcessEntry == nullptr && IsOperational()) {
+        baseProcessEntry = ::ScheduleCommand(this, kCmdBaseProcess, ParamBlock(), 256, 0.0f, 0.0f,
+                                             0.0f, nullptr, 3);
+    }
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (children[i] != nullptr) {
+            children[i]->InvalidateTransform();
+        }
+    }
+}
+
+void Actor::SetWorldRotation(const Quaternion& q) {
+    Matrix m;
+    MatrixFromQuaternion(&m, q);
+    Vector3 world = GetWorldPosition();
+    m.m[3][0] = world.x;
+    m.m[3][1] = world.y;
+    m.m[3][2] = world.z;
+    HandleCommand(kCmdSetMatrix, ParamBlock(reinterpret_cast<uint8_t*>(&m), sizeof(m)));
+}
+
+// --- per frame -------------------------------------------------------------------
+
+void Actor::BaseProcess() {
+    if (!IsOperational()) {
+        return;
+    }
+    const bool moved = HasFlag(kActorMoved);
+    const bool simulated = HasFlag(kActorSimulated);
+    if (moved) {
+        RefreshTimeRecord(timeRecord);
+        if (timeRecord != nullptr && timeRecord->previousTime == currentTime) {
+            Vector3 world = GetWorldPosition();
+            if (!simulated && HasFlag(kActorCollisionEnabled)) {
+                deltaPosition = {world.x - oldWorldPosition.x, world.y - oldWorldPosition.y,
+                                 world.z - oldWorldPosition.z};
+            }
+            if (simState) {
+                simState->previousPosition = oldPosition;
+            }
+        }
+        oldPosition = position;
+        oldRotation = rotation;
+        oldWorldPosition = {worldMatrix.m[3][0], worldMatrix.m[3][1], worldMatrix.m[3][2]};
+    } else if (!simulated) {
+        deltaPosition = {0.0f, 0.0f, 0.0f};
+    }
+
+    if (simulated) {
+        InvalidateTransform(); // a simulated actor keeps moving
+    }
+
+    const bool movedNow = HasFlag(kActorMoved);
+    if (movedNow != HasFlag(kActorMovedBefore)) {
+        RemoveActorFromDrawGroup(this, 0);
+        if (movedNow) {
+            flags &= ~kActorAtRest;
+        } else {
+            flags |= kActorAtRest;
+        }
+        AddActorToDrawGroup(this, 0);
+    }
+    if (movedNow) {
+        flags |= kActorMovedBefore;
+    } else {
+        flags &= ~kActorMovedBefore;
+    }
+
+    if (movedNow) {
+        if (HasFlag(kActorSimulated)) {
+            UpdateActorDrawGroup(this);
+        }
+        if (HasFlag(kActorCollisionEnabled) && simState) {
+            simState->w1 = 0;
+            simState->touches.clear();
+        }
+        flags &= ~kActorMoved;
+        return;
+    }
+    ActorSystem::CancelScheduledCommand(baseProcessEntry);
+    baseProcessEntry = nullptr;
+}
+
+void Actor::Update() {
+    if (!IsOperational()) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    if (timeRecord != nullptr) {
+        currentTime = timeRecord->time;
+    }
+    // Handlers run by a child's update may change this list: walk a snapshot
+    // and look each child up again before its turn.
+    if (children.empty()) {
+        return;
+    }
+    std::vector<std::pair<int32_t, Actor*>> snapshot;
+    snapshot.reserve(children.size());
+    for (Actor* child : children) {
+        snapshot.emplace_back(child != nullptr ? child->actorId : -1, child);
+    }
+    for (const auto& [id, pointer] : snapshot) {
+        Actor* child = nullptr;
+        if (id >= 0) {
+            child = ActorTableEntry(id);
+        } else if (std::find(children.begin(), children.end(), pointer) != children.end()) {
+            child = pointer; // an actor outside the table, still a child
+        }
+        if (child != nullptr && child->parent == this) {
+            child->Update();
+        }
+    }
+}
+
+// --- scheduled-command wrappers ---------------------------------------------------
+
+ScheduledCommand* Actor::FindScheduledCommand(uint32_t commandId) {
+    for (ScheduledCommand* entry : scheduledCommands) {
+        if (entry->command == commandId) {
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+ScheduledCommand* Actor::FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block) {
+    const uint32_t word = ReadWord(block);
+    for (ScheduledCommand* entry : scheduledCommands) {
+        if (entry->command == commandId && ReadWord(entry->Block()) == word) {
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+void Actor::CancelScheduledCommands(uint32_t commandId) {
+    for (ScheduledCommand* entry : scheduledCommands) {
+        if (entry->command == commandId) {
+            ActorSystem::CancelScheduledCommand(entry);
+        }
+    }
+}
+
+void Actor::CancelScheduledCommandIfAny(ScheduledCommand* entry) {
+    if (entry != nullptr) {
+        ActorSystem::CancelScheduledCommand(entry);
+    }
+}
+
+ScheduledCommand* Actor::ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t scheduleFlags,
+                                         float startDelay, float endDelay, float interval) {
+    return ::ScheduleCommand(this, commandId, block, scheduleFlags, startDelay, endDelay, interval,
+                             nullptr, 1);
+}
+
+void Actor::SetScheduledCommandTime(ScheduledCommand* entry, float delay) {
+    if (entry == nullptr || timeRecord == nullptr) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    entry->due = timeRecord->time + delay;
+}
+
+float Actor::ScheduledCommandTimeLeft(ScheduledCommand* entry) {
+    if (entry == nullptr || timeRecord == nullptr) {
+        return 0.0f;
+    }
+    RefreshTimeRecord(timeRecord);
+    return entry->due - timeRecord->time;
+}
+
+void Actor::SetMarkedColObjsActive(bool active) {
+    for (ColObj& object : colObjs) {
+        if ((object.flags & kColObjMarked) != 0) {
+            object.flags = active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
+        }
+    }
+}
+
+void Actor::SetUnmarkedColObjsActive(bool active) {
+    for (ColObj& object : colObjs) {
+        if ((object.flags & kColObjMarked) == 0) {
+            object.flags = active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
+        }
+    }
+}
+
+// --- helpers ----------------------------------------------------------------------
+
+float RandomSigned() { return static_cast<float>(Rand() % 10000) * 0.0002f - 1.0f; }
+
+float RandomUnit() { return static_cast<float>(Rand() % 10000) * 0.0001f; }
+
+uint32_t PackColorChannel(float c) {
+    if (!(c > 0.0f)) {
+        return 0; // also NaN
+    }
+    if (c >= 1.0f) {
+        return 255;
+    }
+    return static_cast<uint32_t>(c * 255.0f + 0.5f);
+}
+
+uint32_t PackColor(float r, float g, float b, float a) {
+    return (PackColorChannel(a) << 24) | (PackColorChannel(r) << 16) | (PackColorChannel(g) << 8) |
+           PackColorChannel(b);
+}
+
+uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block) {
+    const CommandInfo* info = FindCommandInfo(commandId);
+    if (info == nullptr || !info->registered()) {
+        return 0;
+    }
+    if (info->nativeParamBytes >= 0) {
+        return static_cast<uint32_t>(info->nativeParamBytes);
+    }
+    return static_cast<uint32_t>(CommandParamSize(commandId, block, ParamLayout::Native));
+}

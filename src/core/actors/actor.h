@@ -1,0 +1,331 @@
+// Actor: the base class of every object of a running game.
+//
+// Every node of the actor tree owned by the ActorSystem is an Actor or an
+// object of one of its subclasses. This file holds what every actor has in
+// common: fields and defaults, construction, copying and destruction, the
+// lazily computed transform matrices, the global actor slots reached through
+// names "GA<n>", the ActorLink reference type, the per-frame BaseProcess and
+// Update bodies and the small helpers every class uses. Main thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/actors/param_block.h"
+#include "core/actors/param_builder.h"
+#include "core/actors/scheduled_command.h"
+#include "core/actors/time_record.h"
+#include "core/math.h"
+
+class Actor;
+
+// Commands the base class sends or serves itself.
+inline constexpr uint32_t kCmdSetMatrix = 84;
+inline constexpr uint32_t kCmdProcess = 167;
+inline constexpr uint32_t kCmdBaseProcess = 168;
+inline constexpr uint32_t kCmdInvalidActorPointer = 245;
+
+// ActorFlags bits.
+inline constexpr uint32_t kActorLocalMatrixValid = 1u << 0;
+inline constexpr uint32_t kActorWorldMatrixValid = 1u << 1;
+inline constexpr uint32_t kActorInverseMatrixValid = 1u << 2;
+inline constexpr uint32_t kActorMoved = 1u << 4;
+inline constexpr uint32_t kActorMovedBefore = 1u << 5;
+inline constexpr uint32_t kActorDrawGroupInherited = 1u << 6;
+inline constexpr uint32_t kActorPrecalculated = 1u << 7;
+inline constexpr uint32_t kActorAtRest = 1u << 8;
+inline constexpr uint32_t kActorInDrawGroup = 1u << 10;
+inline constexpr uint32_t kActorFlag11 = 1u << 11;
+inline constexpr uint32_t kActorCollisionEnabled = 1u << 12;
+inline constexpr uint32_t kActorMaster = 1u << 13;
+inline constexpr uint32_t kActorSimulated = 1u << 14;
+inline constexpr uint32_t kActorSaved = 1u << 15;
+inline constexpr uint32_t kActorQueuedForDeletion = 1u << 16;
+inline constexpr uint32_t kActorGlobalSlotBound = 1u << 17;
+inline constexpr uint32_t kActorFlag18 = 1u << 18;
+inline constexpr uint32_t kActorFlagsMask = (1u << 19) - 1;
+inline constexpr uint32_t kActorDefaultFlags =
+    kActorAtRest | kActorFlag11 | kActorCollisionEnabled | kActorSaved; // 0x9900
+
+// ActorState bits.
+inline constexpr uint32_t kActorOperational = 1u << 0;
+inline constexpr uint32_t kActorEnabled = 1u << 1;
+inline constexpr uint32_t kActorKilled = 1u << 2;
+inline constexpr uint32_t kActorDefaultState = kActorOperational | kActorEnabled;
+
+// One-operation interface of everything that receives commands.
+class CommandTarget {
+public:
+    virtual ~CommandTarget() = default;
+    virtual int HandleCommand(uint32_t commandId, ParamBlock block) = 0;
+};
+
+// Shape data of a collision object built by classes with mesh-based shapes.
+// Owned by its object and cloned with it.
+class ColObjExtra {
+public:
+    virtual ~ColObjExtra() = default;
+    virtual std::unique_ptr<ColObjExtra> Clone() const = 0;
+};
+
+// ColObj flag bits.
+inline constexpr uint32_t kColObjActive = 1u << 0;
+inline constexpr uint32_t kColObjMarked = 1u << 5; // "dynamic"
+inline constexpr uint32_t kColObjSolid = 1u << 6;
+
+// A collision object of an actor, held by value in Actor::colObjs.
+struct ColObj {
+    explicit ColObj(Actor* owningActor = nullptr) : owner(owningActor) {}
+    ColObj(const ColObj& other);
+    ColObj& operator=(const ColObj& other);
+    ColObj(ColObj&&) noexcept = default;
+    ColObj& operator=(ColObj&&) noexcept = default;
+    ~ColObj() = default;
+
+    std::string name;
+    uint32_t flags = kColObjActive | kColObjSolid;
+    uint32_t groups = 1;
+    uint32_t receiveGroups = 1;
+    uint32_t excludeGroups = 0;
+    uint32_t spareWords[2] = {0, 0}; // not saved, no meaning here
+    uint32_t type = 2;               // box
+    uint32_t material = 0;
+    uint32_t fill = 7;
+    float factor = 1.0f;
+    Vector3 boxMin = {-10.0f, -10.0f, -10.0f};
+    Vector3 boxMax = {10.0f, 10.0f, 10.0f};
+    Vector3 worldMin = {0.0f, 0.0f, 0.0f};
+    Vector3 worldMax = {0.0f, 0.0f, 0.0f};
+    Actor* owner = nullptr;
+    uint32_t hitEffect = 0;
+    std::unique_ptr<ColObjExtra> extra;
+    int32_t reference = -1;
+};
+
+// One contact record of the rigid-body simulation (its layout belongs to the
+// simulation; 40 bytes).
+struct SimContact {
+    uint32_t words[10] = {};
+};
+
+// Contact state of the simulation, made by "Start Simulate".
+struct SimState {
+    uint32_t w0 = 0;                       // unused word
+    uint32_t w1 = 0;                       // flag word, cleared while the actor moves
+    Vector3 previousPosition = {0, 0, 0};  // words 2-4: oldPosition at the last step
+    std::vector<SimContact> touches;       // emptied while the actor moves
+    std::vector<SimContact> contacts;
+};
+
+// Simulation settings and state: 35 words, floats and integers.
+struct SimParams {
+    static constexpr size_t kWordCount = 35;
+    SimParams();
+
+    float GetFloat(size_t word) const;
+    void SetFloat(size_t word, float value);
+
+    uint32_t words[kWordCount];
+};
+
+// A script of an actor. `compiled` is never copied with the actor.
+struct ScriptRecord {
+    std::string name;
+    uint32_t eventId = 0; // bound event command id; 0 none
+    std::string source;
+    Actor* owner = nullptr;
+    std::vector<uint8_t> compiled;
+};
+
+// A reference from one actor (the origin) to another (the target) that
+// survives the target's deletion: the target keeps the link in its backLinks,
+// and when it is destroyed the link's target becomes null and the origin
+// receives "Invalid ActorPointer" with the link.
+struct ActorLink {
+    ActorLink() = default;
+    explicit ActorLink(Actor* originActor) : origin(originActor) {}
+    // A copy takes the path only: it is not registered with any target and
+    // has no origin until its holder sets one.
+    ActorLink(const ActorLink& other) : path(other.path) {}
+    // Assignment takes the path and drops the current target; the origin
+    // stays.
+    ActorLink& operator=(const ActorLink& other);
+    ~ActorLink();
+
+    // Empty path: 0. Else the path is resolved from the origin; an
+    // unresolved path leaves the link as it is. Returns 1.
+    int Resolve();
+    // Off the target's backLinks; target = null.
+    void Release();
+    // As Resolve with the actor given; null leaves the link as it is.
+    int Assign(Actor* actor);
+
+    std::string path;
+    Actor* target = nullptr;
+    Actor* origin = nullptr;
+};
+
+inline constexpr int kGlobalActorSlotCount = 1000;
+extern Actor* GlobalActorSlots[kGlobalActorSlotCount];
+
+// The slot number a name binds: "GA" followed by one to three digits;
+// 0 for anything else.
+int GlobalSlotNumber(std::string_view name);
+// The actor in slot n; null outside 1..999.
+Actor* GetGlobalActor(int n);
+// "GA<n>" names the slot's actor, "GA<n>/path" a path from it; any other text
+// is a path from `from`.
+Actor* ResolveActorName(Actor* from, std::string_view text);
+
+class Actor : public CommandTarget {
+public:
+    Actor();
+    ~Actor() override;
+    Actor(const Actor&) = delete;
+    Actor& operator=(const Actor& other) {
+        CopyFrom(other);
+        return *this;
+    }
+
+    // Takes the template's fields. Owned records (sim records, collision
+    // object shapes, scripts) are copied, never shared; the destination's own
+    // children, back-links, scheduled entries and entry pointers stay as they
+    // are. Flag 16 is not copied and flag 10 is cleared. May run twice on one
+    // object.
+    void CopyFrom(const Actor& other);
+
+    // Virtual slots after the destructor.
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    virtual void Process() {}
+    virtual void Update();
+    virtual void Slot5() {}
+
+    // Transforms.
+    const Matrix& GetWorldMatrix();
+    Vector3 GetWorldPosition();
+    void UpdateWorldMatrix();
+    void UpdateInverseWorldMatrix();
+    void InvalidateTransform();
+    void SetWorldRotation(const Quaternion& rotation);
+
+    // The body of "BaseProcess".
+    void BaseProcess();
+
+    // Scheduled-command wrappers (this actor's own list).
+    ScheduledCommand* FindScheduledCommand(uint32_t commandId);
+    ScheduledCommand* FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block);
+    void CancelScheduledCommands(uint32_t commandId);
+    void CancelScheduledCommandIfAny(ScheduledCommand* entry);
+    ScheduledCommand* ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t flags,
+                                      float startDelay, float endDelay, float interval);
+    void SetScheduledCommandTime(ScheduledCommand* entry, float delay);
+    float ScheduledCommandTimeLeft(ScheduledCommand* entry);
+
+    // Active bit of every collision object whose flag bit 5 is set / clear.
+    void SetMarkedColObjsActive(bool active);
+    void SetUnmarkedColObjsActive(bool active);
+
+    // Binds the slot the name gives when it is free (flag 17).
+    void BindGlobalSlot();
+    // Frees the bound slot when it holds this actor; clears flag 17.
+    void ReleaseGlobalSlot();
+
+    bool IsOperational() const { return (state & kActorOperational) != 0; }
+    bool HasFlag(uint32_t bit) const { return (flags & bit) != 0; }
+
+    uint32_t classId = 0;
+    int32_t actorId = -1;
+    std::string name = "()";
+    Vector3 scale = {1.0f, 1.0f, 1.0f};
+    Vector3 position = {0.0f, 0.0f, 0.0f};
+    Quaternion rotation = {0.0f, 0.0f, 0.0f, 1.0f};
+    Vector3 oldPosition = {0.0f, 0.0f, 0.0f};
+    Quaternion oldRotation = {0.0f, 0.0f, 0.0f, 1.0f};
+    Matrix worldMatrix;
+    Matrix inverseWorldMatrix;
+    Matrix localMatrix;
+    Vector3 oldWorldPosition = {0.0f, 0.0f, 0.0f};
+    Vector3 deltaPosition = {0.0f, 0.0f, 0.0f};
+    Actor* parent = nullptr;
+    int32_t parentId = -1;
+    std::vector<Actor*> children; // owned
+    TimeRecord* timeRecord;
+    std::vector<ColObj> colObjs;
+    std::unique_ptr<SimState> simState;
+    std::unique_ptr<SimParams> simParams;
+    uint32_t actionFlags = 0; // 14 one-bit switches of the action system
+    float killDelay = 0.0f;
+    float killTime = 0.0f;
+    float actionStartDelay = 0.0f;
+    float actionStartTime = 0.0f;
+    float actionStopDelay = 0.0f;
+    float actionStopTime = 0.0f;
+    float actionTime = 0.0f;
+    uint32_t userWord = 0;
+    std::vector<Actor*> spies; // not owned
+    float currentTime = 0.0f;
+    std::vector<std::unique_ptr<ScriptRecord>> scripts; // stable addresses
+    int32_t drawGroupId = -1;
+    uint32_t flags = kActorDefaultFlags;
+    uint32_t state = kActorDefaultState;
+    std::vector<ActorLink*> backLinks;
+    std::vector<ScheduledCommand*> scheduledCommands;
+    ScheduledCommand* baseProcessEntry = nullptr;
+    ScheduledCommand* processEntry = nullptr;
+    int32_t currentColObj = -1;
+
+    // The actors this one spies on, each with the number of times it is on
+    // that actor's spy list.
+    std::vector<std::pair<Actor*, uint32_t>> spiedActors;
+};
+
+// Command spies. AddCommandSpy appends (duplicates allowed),
+// RemoveCommandSpy removes one occurrence, RemoveAllCommandSpies empties the
+// list; each keeps the spies' records of whom they spy on.
+void AddCommandSpy(Actor* target, Actor* spy);
+void RemoveCommandSpy(Actor* target, Actor* spy);
+void RemoveAllCommandSpies(Actor* target);
+
+// Process-wide "actor destroyed" notification, run first by every actor
+// destructor so that raw references elsewhere can be dropped.
+using ActorDestroyedHook = void (*)(Actor* actor);
+void AddActorDestroyedHook(ActorDestroyedHook hook);
+void RemoveActorDestroyedHook(ActorDestroyedHook hook);
+void ClearActorDestroyedHooks();
+
+// (Rand() mod 10000) x 0.0002 - 1, in [-1, 0.9998].
+float RandomSigned();
+// (Rand() mod 10000) x 0.0001, in [0, 0.9999].
+float RandomUnit();
+
+// One colour channel 0..1 as a byte: >= 1 -> 255, <= 0 or NaN -> 0, else
+// trunc(c x 255 + 0.5).
+uint32_t PackColorChannel(float c);
+// Four channels as 0xAARRGGBB.
+uint32_t PackColor(float r, float g, float b, float a);
+
+// Sends a command with plain values packed by the command's parameter types
+// ("Color" takes four floats, see ParamValue::Floats). Returns the handler's
+// answer, or 0 without sending when the actor is null or the values do not
+// fit the command's types. A command without parameter types takes the
+// values in order at their natural sizes. Re-entrant: each call builds its
+// own block.
+template <class... Args> int SendCommandArgs(Actor* actor, uint32_t commandId, Args&&... args) {
+    if (actor == nullptr) {
+        return 0;
+    }
+    ParamBlockBuilder builder;
+    if (!builder.Build(commandId, {ParamValue(std::forward<Args>(args))...})) {
+        return 0;
+    }
+    return actor->HandleCommand(commandId, builder.block());
+}
+
+// The command's parameter bytes in memory: its fixed native size, else the
+// walk over the given block (bounded by it). 0 for an unknown id.
+uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block);
