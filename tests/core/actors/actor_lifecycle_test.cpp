@@ -1,0 +1,206 @@
+// Copying and destroying actors: owned records, spies, slots, lists.
+#include "actor_fixture.h"
+
+namespace {
+
+class CountingExtra : public ColObjExtra {
+public:
+    explicit CountingExtra(int v) : value(v) { ++alive; }
+    ~CountingExtra() override { --alive; }
+    std::unique_ptr<ColObjExtra> Clone() const override {
+        return std::make_unique<CountingExtra>(value);
+    }
+    int value;
+    static inline int alive = 0;
+};
+
+class LifecycleTest : public ActorCoreTest {
+protected:
+    void Destroy(Actor* actor) {
+        if (actor->parent != nullptr) {
+            auto& siblings = actor->parent->children;
+            siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
+        }
+        if (actor->actorId >= 0) {
+            ActorTable[actor->actorId] = nullptr;
+        }
+        delete actor;
+    }
+};
+
+TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
+    CountingExtra::alive = 0;
+    RecordingActor* tmpl = MakeActor(nullptr, "Template");
+    tmpl->position = {1, 2, 3};
+    tmpl->userWord = 77;
+    tmpl->actionTime = 4.0f;
+    tmpl->flags |= kActorQueuedForDeletion | kActorInDrawGroup | kActorMaster;
+    tmpl->simState = std::make_unique<SimState>();
+    tmpl->simState->touches.resize(3);
+    tmpl->simParams = std::make_unique<SimParams>();
+    tmpl->simParams->SetFloat(9, 2.5f);
+    tmpl->colObjs.emplace_back(tmpl);
+    tmpl->colObjs[0].extra = std::make_unique<CountingExtra>(5);
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = "s";
+    script->eventId = 44;
+    script->compiled = {1, 2, 3};
+    tmpl->scripts.push_back(std::move(script));
+    RecordingActor* kid = MakeActor(tmpl);
+    tmpl->InvalidateTransform();
+    ActorLink link(kid);
+    link.Assign(tmpl);
+
+    RecordingActor* copy = MakeActor(nullptr, "Copy");
+    ScheduledCommand* own = copy->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    *copy = *tmpl;
+    *copy = *tmpl; // a class part, then the base: twice is fine
+
+    EXPECT_EQ(copy->name, "Template");
+    EXPECT_EQ(copy->userWord, 77u);
+    EXPECT_EQ(copy->actionTime, 4.0f);
+    EXPECT_EQ(copy->position.z, 3.0f);
+    EXPECT_TRUE(copy->HasFlag(kActorMaster));
+    EXPECT_FALSE(copy->HasFlag(kActorQueuedForDeletion));
+    EXPECT_FALSE(copy->HasFlag(kActorInDrawGroup));
+    EXPECT_NE(copy->simState.get(), tmpl->simState.get());
+    EXPECT_EQ(copy->simState->touches.size(), 3u);
+    EXPECT_EQ(copy->simParams->GetFloat(9), 2.5f);
+    EXPECT_EQ(CountingExtra::alive, 2); // the first copy's clone was freed
+    EXPECT_NE(copy->colObjs[0].extra.get(), tmpl->colObjs[0].extra.get());
+    ASSERT_EQ(copy->scripts.size(), 1u);
+    EXPECT_EQ(copy->scripts[0]->eventId, 44u);
+    EXPECT_TRUE(copy->scripts[0]->compiled.empty());
+    // Never shared: children, back-links, entries, entry pointers.
+    EXPECT_TRUE(copy->children.empty());
+    EXPECT_TRUE(copy->backLinks.empty());
+    EXPECT_EQ(copy->scheduledCommands, (std::vector<ScheduledCommand*>{own}));
+    EXPECT_EQ(copy->baseProcessEntry, nullptr);
+
+    // Destroying the template leaves the copy whole (ASan watches).
+    tmpl->flags &= ~kActorQueuedForDeletion;
+    Destroy(tmpl);
+    EXPECT_EQ(link.target, nullptr);
+    EXPECT_EQ(CountingExtra::alive, 1);
+    EXPECT_EQ(copy->simState->touches.size(), 3u);
+    Frame();
+    Destroy(copy);
+    EXPECT_EQ(CountingExtra::alive, 0);
+}
+
+TEST_F(LifecycleTest, CopyKeepsItsOwnQueuedFlag) {
+    RecordingActor* tmpl = MakeActor();
+    RecordingActor* copy = MakeActor();
+    ActorSystem::QueueActorForDeletion(copy);
+    copy->CopyFrom(*tmpl);
+    EXPECT_TRUE(copy->HasFlag(kActorQueuedForDeletion));
+    Destroy(copy);
+    EXPECT_TRUE(system->pendingDeletion.empty());
+}
+
+TEST_F(LifecycleTest, SpiesAreCountedAndForgottenOnDestruction) {
+    RecordingActor* target = MakeActor();
+    RecordingActor* spy = MakeActor();
+    RecordingActor* other = MakeActor();
+    AddCommandSpy(target, spy);
+    AddCommandSpy(target, spy);
+    AddCommandSpy(other, spy);
+    AddCommandSpy(target, nullptr);
+    EXPECT_EQ(target->spies.size(), 2u);
+    ASSERT_EQ(spy->spiedActors.size(), 2u);
+    EXPECT_EQ(spy->spiedActors[0].second, 2u);
+    RemoveCommandSpy(target, spy); // removes one
+    EXPECT_EQ(target->spies.size(), 1u);
+    EXPECT_EQ(spy->spiedActors[0].second, 1u);
+
+    // The spy dies: every list it is on forgets it.
+    AddCommandSpy(target, other);
+    Destroy(spy);
+    EXPECT_EQ(target->spies, (std::vector<Actor*>{other}));
+    EXPECT_TRUE(other->spies.empty());
+
+    // The spied actor dies: its spies' records go.
+    Destroy(target);
+    EXPECT_TRUE(other->spiedActors.empty());
+
+    RecordingActor* t2 = MakeActor();
+    AddCommandSpy(t2, other);
+    AddCommandSpy(t2, other);
+    RemoveAllCommandSpies(t2);
+    EXPECT_TRUE(other->spiedActors.empty());
+}
+
+TEST_F(LifecycleTest, CopiedSpiesEnterTheRecordsOnce) {
+    RecordingActor* tmpl = MakeActor();
+    RecordingActor* spy = MakeActor();
+    AddCommandSpy(tmpl, spy);
+    RecordingActor* copy = MakeActor();
+    copy->CopyFrom(*tmpl);
+    copy->CopyFrom(*tmpl);
+    EXPECT_EQ(copy->spies, (std::vector<Actor*>{spy}));
+    ASSERT_EQ(spy->spiedActors.size(), 2u);
+    EXPECT_EQ(spy->spiedActors[1].first, copy);
+    EXPECT_EQ(spy->spiedActors[1].second, 1u);
+    Destroy(spy);
+    EXPECT_TRUE(copy->spies.empty());
+    EXPECT_TRUE(tmpl->spies.empty());
+}
+
+Actor* g_destroyedSeen = nullptr;
+size_t g_spiesAtNotice = 99;
+
+TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
+    g_destroyedSeen = nullptr;
+    AddActorDestroyedHook([](Actor* actor) {
+        g_destroyedSeen = actor;
+        g_spiesAtNotice = actor->scheduledCommands.size();
+    });
+    RecordingActor* a = MakeActor();
+    a->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    Destroy(a);
+    EXPECT_EQ(g_destroyedSeen, a);
+    EXPECT_EQ(g_spiesAtNotice, 1u); // before the entries went
+}
+
+TEST_F(LifecycleTest, SlotIsFreedOnlyByTheActorItHolds) {
+    RecordingActor* tmpl = MakeActor(nullptr, "GA9");
+    tmpl->BindGlobalSlot();
+    RecordingActor* copy = MakeActor();
+    copy->CopyFrom(*tmpl); // carries flag 17, refused before "Init Copy"
+    EXPECT_TRUE(copy->HasFlag(kActorGlobalSlotBound));
+    Destroy(copy);
+    EXPECT_EQ(GetGlobalActor(9), tmpl);
+    tmpl->name = "Renamed"; // renamed while bound
+    Destroy(tmpl);
+    EXPECT_EQ(GetGlobalActor(9), nullptr);
+}
+
+TEST_F(LifecycleTest, DestructorReleasesEverything) {
+    RecordingActor* top = MakeActor();
+    RecordingActor* child = MakeActor(top);
+    RecordingActor* grandchild = MakeActor(child);
+    RecordingActor* bystander = MakeActor();
+    const int32_t childId = child->actorId;
+    const int32_t grandchildId = grandchild->actorId;
+    grandchild->InvalidateTransform();
+    child->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    ScheduledCommand* queued = top->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    ActorSystem::CancelScheduledCommand(queued);
+    ScheduledCommand* foreign = bystander->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    top->scheduledCommands.push_back(foreign); // listed, not owned
+    ActorSystem::QueueActorForDeletion(top);
+    ActorSystem::QueueActorForDeletion(top);
+    EXPECT_EQ(system->pendingDeletion.size(), 1u);
+    top->simParams = std::make_unique<SimParams>();
+    Destroy(top);
+    EXPECT_TRUE(system->pendingDeletion.empty());
+    EXPECT_TRUE(system->removalList.empty());
+    EXPECT_EQ(ActorTable[childId], nullptr);
+    EXPECT_EQ(ActorTable[grandchildId], nullptr);
+    EXPECT_TRUE(RootTimeRecord()->layers[3].Empty());
+    EXPECT_EQ(bystander->scheduledCommands, (std::vector<ScheduledCommand*>{foreign}));
+    EXPECT_EQ(foreign->owner, bystander);
+    EXPECT_EQ(ActorSystem::QueueActorForDeletion(nullptr), 1);
+}
+
+} // namespace
