@@ -1,0 +1,426 @@
+#include "library/resource_library.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "core/file_system.h"
+#include "library/bitmap_font.h"
+#include "library/record_io.h"
+#include "library/save_device.h"
+#include "platform/graphics.h"
+#include "platform/timer.h"
+
+namespace {
+
+ResourceLibrary* g_library = nullptr;
+FontItem* g_defaultFont = nullptr;
+DeviceStateHook g_restoreHook = nullptr;
+
+// Smallest records of the file's header sections.
+constexpr uint64_t kGroupBytes = 4;     // a group's name count
+constexpr uint64_t kGroupNameBytes = 4; // an empty text
+constexpr uint64_t kItemEntryBytes = 32; // class, slot, common record
+
+const char kFatalError[] = "Fatal Library Serialization Error";
+
+int FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+bool EqualNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        int ca = FoldAscii(static_cast<unsigned char>(*a));
+        int cb = FoldAscii(static_cast<unsigned char>(*b));
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == 0) {
+            return true;
+        }
+    }
+}
+
+// The first n characters compare equal ignoring ASCII case; the terminator
+// counts as a character.
+bool EqualNoCaseN(const char* a, const char* b, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) {
+        int ca = FoldAscii(static_cast<unsigned char>(a[i]));
+        int cb = FoldAscii(static_cast<unsigned char>(b[i]));
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+// --- life and set-up ----------------------------------------------------------
+
+ResourceLibrary::ResourceLibrary() : items_(kTableSize, nullptr) {}
+
+ResourceLibrary::~ResourceLibrary() {
+    for (LibraryItem*& item : items_) {
+        delete item;
+        item = nullptr;
+    }
+}
+
+void ResourceLibrary::SetBaseFolder(const char* folder) {
+    baseFolder_ = folder ? folder : "";
+    SetSaveFolder((baseFolder_ + "\\SaveGames").c_str());
+}
+
+uint32_t ResourceLibrary::ReadSavedGameFile(uint32_t device, uint32_t slot, void* buffer,
+                                            uint32_t size) {
+    return ::ReadSavedGameFile(device, slot, buffer, size);
+}
+
+void ResourceLibrary::SetTextureQuality(uint32_t formatMode, uint32_t divisor) {
+    textureFormatMode_ = formatMode;
+    textureSizeDivisor_ = divisor;
+}
+
+int ResourceLibrary::ReportLibraryError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(lastError_, sizeof lastError_, format, args);
+    va_end(args);
+    return 0;
+}
+
+ResourceLibrary* GetLibrary() { return g_library; }
+
+int CreateEngineServices() {
+    if (g_library == nullptr) {
+        // Lives until the process ends.
+        g_library = new (std::nothrow) ResourceLibrary();
+        if (g_library == nullptr) {
+            return 0;
+        }
+    }
+    if (!CreateGraphics()) {
+        return 0;
+    }
+    if (!CreateFrameTimer()) {
+        return 0;
+    }
+    InitSaveDevice(0);
+    return 1;
+}
+
+FontItem* GetDefaultFontItem() { return g_defaultFont; }
+void SetDefaultFontItem(FontItem* font) { g_defaultFont = font; }
+void SetRestoreDeviceStateHook(DeviceStateHook hook) { g_restoreHook = hook; }
+
+// --- library file -------------------------------------------------------------
+
+int ResourceLibrary::SerializeLibrary(int mode) {
+    std::string path = baseFolder_ + "\\DAZedirad.qvf";
+    return ReadLibraryFile(path.c_str(), mode);
+}
+
+int ResourceLibrary::ReadLibraryFile(const char* path, int mode,
+                                     const LibraryReadObserver& observer) {
+    Archive archive;
+    if (path == nullptr || !OpenArchiveForReading(archive, path)) {
+        return ReportLibraryError("Serialize File Open Error");
+    }
+    int result = ReadLibraryArchive(archive, mode, observer);
+    CloseArchive(archive);
+    return result;
+}
+
+int ResourceLibrary::ReadLibraryArchive(Archive& archive, int mode,
+                                        const LibraryReadObserver& observer) {
+    RecordIo io(archive);
+    LibraryFileInfo info;
+    io.U32(info.version);
+    if (!io.Ok()) {
+        return ReportLibraryError(kFatalError);
+    }
+    SetArchiveVersion(archive, info.version);
+    if (info.version >= 2) {
+        io.F32(info.worldScale);
+        io.Reserved(4);
+        if (!io.Ok()) {
+            return ReportLibraryError(kFatalError);
+        }
+        // A scale that is not finite and positive has no usable inverse:
+        // keep the defaults.
+        if (std::isfinite(info.worldScale) && info.worldScale > 0.0f) {
+            float inverse = 1.0f / info.worldScale;
+            if (std::isfinite(inverse) && inverse > 0.0f) {
+                worldScale_ = info.worldScale;
+                inverseWorldScale_ = inverse;
+            }
+        }
+    }
+
+    if (!io.Count(info.groupCount, kGroupBytes)) {
+        return ReportLibraryError(kFatalError);
+    }
+    std::string scratch;
+    for (uint32_t g = 0; g < info.groupCount; ++g) {
+        uint32_t names = 0;
+        if (!io.Count(names, kGroupNameBytes)) {
+            return ReportLibraryError(kFatalError);
+        }
+        for (uint32_t i = 0; i < names && io.Ok(); ++i) {
+            io.Text(scratch);
+        }
+        if (!io.Ok()) {
+            return ReportLibraryError(kFatalError);
+        }
+    }
+
+    if (!io.Count(info.itemCount, kItemEntryBytes)) {
+        return ReportLibraryError(kFatalError);
+    }
+    if (observer.onHeader) {
+        observer.onHeader(info);
+    }
+
+    for (uint32_t i = 0; i < info.itemCount; ++i) {
+        uint32_t classId = 0;
+        uint32_t slot = 0;
+        io.U32(classId);
+        io.U32(slot);
+        if (!io.Ok()) {
+            return ReportLibraryError(kFatalError);
+        }
+        if (!IsKnownItemClass(classId)) {
+            return ReportLibraryError("Fatal Library Serialization Error - Unknown Class ID");
+        }
+        // The table has no such slot; no valid file holds one.
+        if (!IsItemIndexValid(slot)) {
+            return ReportLibraryError(kFatalError);
+        }
+        std::unique_ptr<LibraryItem> created = CreateLibraryItem(classId);
+        LibraryItem* item = created.release();
+        StoreItem(slot, item);
+        item->slotIndex = slot;
+        if (!item->Serialize(archive, mode, info.version)) {
+            return ReportLibraryError(kFatalError); // the item stays in its slot
+        }
+        if (observer.onEntry) {
+            observer.onEntry(slot, *item);
+        }
+    }
+    return 1;
+}
+
+void ResourceLibrary::StoreItem(uint32_t slot, LibraryItem* item) {
+    // Nothing refers to the replaced item while the file is read.
+    delete items_[slot];
+    items_[slot] = item;
+}
+
+// --- look-ups -----------------------------------------------------------------
+
+LibraryItem* ResourceLibrary::GetItemById(uint32_t index) {
+    if (!IsItemIndexValid(index)) {
+        ReportLibraryError("Error Invalid Container ID");
+        return nullptr;
+    }
+    return items_[index];
+}
+
+LibraryItem* ResourceLibrary::FindItemByName(const char* name, ItemClass cls) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (LibraryItem* item : items_) {
+        if (item == nullptr) {
+            continue;
+        }
+        if (cls != ItemClass::Any && item->classId != static_cast<uint32_t>(cls)) {
+            continue;
+        }
+        if (EqualNoCase(item->name.c_str(), name)) {
+            item->used = 1;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+LibraryItem* ResourceLibrary::UseItem(uint32_t index) {
+    if (!IsItemIndexValid(index) || items_[index] == nullptr) {
+        return nullptr;
+    }
+    items_[index]->used = 1;
+    return items_[index];
+}
+
+std::vector<uint32_t> ResourceLibrary::FindItemsByPrefix(const char* prefix, uint32_t n,
+                                                         ItemClass cls) {
+    std::vector<uint32_t> found;
+    if (prefix == nullptr) {
+        return found;
+    }
+    for (uint32_t slot = 0; slot < kTableSize; ++slot) {
+        const LibraryItem* item = items_[slot];
+        if (item != nullptr && item->classId == static_cast<uint32_t>(cls) &&
+            EqualNoCaseN(item->name.c_str(), prefix, n)) {
+            found.push_back(slot);
+        }
+    }
+    return found;
+}
+
+int32_t ResourceLibrary::GetItemIndex(const LibraryItem* item) {
+    return item ? static_cast<int32_t>(item->slotIndex) : -1;
+}
+
+const char* ResourceLibrary::GetItemName(const LibraryItem* item) {
+    return item ? item->name.c_str() : nullptr;
+}
+
+int ResourceLibrary::LoadItem(LibraryItem* item) {
+    if (item != nullptr) {
+        item->Load();
+    }
+    return 1;
+}
+
+int ResourceLibrary::ReleaseItem(LibraryItem* item) {
+    if (item != nullptr) {
+        item->Release();
+    }
+    return 1;
+}
+
+LibraryItem* ResourceLibrary::AcquireItem(uint32_t index, ItemClass cls, uint32_t copy,
+                                          uint32_t playFlags) {
+    if (!IsItemIndexValid(index) || items_[index] == nullptr) {
+        return nullptr;
+    }
+    LibraryItem* item = items_[index];
+    if (item->classId != static_cast<uint32_t>(cls)) {
+        return nullptr;
+    }
+    // Private copies start unused, so that DeleteItemIfUnused frees them.
+    if (copy != 0) {
+        switch (cls) {
+        case ItemClass::Sound: {
+            const auto& source = static_cast<const SoundItem&>(*item);
+            auto* c = new SoundItem();
+            c->sourceSlot = index;
+            c->flags = SoundItem::kFlagWholeFile | playFlags;
+            c->volume = source.volume;
+            c->category = source.category;
+            return c;
+        }
+        case ItemClass::Material: {
+            const auto& source = static_cast<const MaterialItem&>(*item);
+            auto* c = new MaterialItem();
+            c->slotIndex = source.slotIndex;
+            c->idWord = source.idWord;
+            c->name = source.name;
+            c->fileName = source.fileName;
+            c->filePath = source.filePath;
+            c->loaded = source.loaded;
+            c->material = source.material;
+            c->specularFlag = source.specularFlag;
+            c->materialAlpha = source.materialAlpha;
+            c->settingWord3 = source.settingWord3;
+            c->textureIds = source.textureIds;
+            c->blendMode = source.blendMode;
+            c->twoSided = source.twoSided;
+            c->unlit = source.unlit;
+            c->fog = source.fog;
+            c->settingWord8 = source.settingWord8;
+            c->field2 = source.field2;
+            c->settingWord10 = source.settingWord10;
+            c->field8 = source.field8;
+            c->bucketMask = source.bucketMask;
+            return c;
+        }
+        case ItemClass::Motion: {
+            // The item's own fields; its key tracks are not shared (each item
+            // frees its own), so the copy starts without tracks.
+            const auto& source = static_cast<const MotionItem&>(*item);
+            auto* c = new MotionItem();
+            c->slotIndex = source.slotIndex;
+            c->idWord = source.idWord;
+            c->name = source.name;
+            c->fileName = source.fileName;
+            c->filePath = source.filePath;
+            c->loaded = source.loaded;
+            for (int i = 0; i < 3; ++i) {
+                c->firstVector[i] = source.firstVector[i];
+                c->displacement[i] = source.displacement[i];
+            }
+            return c;
+        }
+        default:
+            break;
+        }
+    }
+    if (cls == ItemClass::Font) {
+        item->Load();
+    }
+    item->used = 1;
+    return item;
+}
+
+LibraryItem* ResourceLibrary::AcquireItemByName(const char* name, ItemClass cls, uint32_t copy,
+                                                uint32_t playFlags) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (uint32_t slot = 0; slot < kTableSize; ++slot) {
+        const LibraryItem* item = items_[slot];
+        if (item != nullptr && item->classId == static_cast<uint32_t>(cls) &&
+            EqualNoCase(item->name.c_str(), name)) {
+            return AcquireItem(slot, cls, copy, playFlags);
+        }
+    }
+    return nullptr;
+}
+
+void ResourceLibrary::DeleteItemIfUnused(LibraryItem* item) {
+    if (item == nullptr || item->used != 0) {
+        return;
+    }
+    // A table item is never deleted, used or not. Copies and run-time items
+    // carry any slot word, so the slot is checked before it is compared.
+    if (IsItemIndexValid(item->slotIndex) && items_[item->slotIndex] == item) {
+        return;
+    }
+    delete item;
+}
+
+std::string ResourceLibrary::GetDataFilePath(const LibraryItem& item) const {
+    if (!item.fileName.empty()) {
+        return baseFolder_ + "\\Data\\" + item.fileName;
+    }
+    return item.filePath;
+}
+
+// --- device reset -------------------------------------------------------------
+
+void ResourceLibrary::ReleaseFontTextures() {
+    for (LibraryItem* item : items_) {
+        if (item != nullptr && item->classId == static_cast<uint32_t>(ItemClass::Font)) {
+            auto* font = static_cast<FontItem*>(item);
+            if (font->font) {
+                font->font->ReleaseDeviceObjects();
+            }
+        }
+    }
+    if (g_defaultFont != nullptr && g_defaultFont->font) {
+        g_defaultFont->font->ReleaseDeviceObjects();
+    }
+}
+
+void ResourceLibrary::RestoreDeviceState() {
+    if (g_restoreHook != nullptr) {
+        g_restoreHook(*this);
+    }
+}

@@ -1,0 +1,163 @@
+// The resource library: the engine's one store of shared assets. It reads the
+// library file "DAZedirad.qvf" from the base folder at start-up, keeps every
+// item in a 7000-slot table by slot index, and answers look-ups by slot or by
+// name. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "library/library_item.h"
+
+class Archive;
+
+// What the header of a library file holds, as read.
+struct LibraryFileInfo {
+    uint32_t version = 0;
+    float worldScale = 100.0f; // as stored; 100 when the version has none
+    uint32_t groupCount = 0;
+    uint32_t itemCount = 0;
+};
+
+// Optional observers of a library file read: the header once it is complete,
+// then each entry, in file order, once its record was read.
+struct LibraryReadObserver {
+    std::function<void(const LibraryFileInfo&)> onHeader;
+    std::function<void(uint32_t slot, const LibraryItem& item)> onEntry;
+};
+
+class ResourceLibrary {
+public:
+    static constexpr uint32_t kTableSize = 7000;
+    static constexpr size_t kErrorTextSize = 512;
+
+    ResourceLibrary();
+    // Deletes the items of the table with the table.
+    ~ResourceLibrary();
+    ResourceLibrary(const ResourceLibrary&) = delete;
+    ResourceLibrary& operator=(const ResourceLibrary&) = delete;
+
+    // --- set-up ---------------------------------------------------------
+
+    // Stores the folder and sets the save folder to folder + "\SaveGames".
+    void SetBaseFolder(const char* folder);
+    const std::string& GetBaseFolder() const { return baseFolder_; }
+
+    // Passes its arguments to the save device.
+    uint32_t ReadSavedGameFile(uint32_t device, uint32_t slot, void* buffer, uint32_t size);
+
+    void SetTextureQuality(uint32_t formatMode, uint32_t divisor);
+    uint32_t GetTextureFormatMode() const { return textureFormatMode_; }
+    uint32_t GetTextureSizeDivisor() const { return textureSizeDivisor_; }
+
+    uint32_t IsSoundEnabled() const { return soundEnabled_; }
+    void SetSoundEnabled(uint32_t on) { soundEnabled_ = on; }
+
+    float GetWorldScale() const { return worldScale_; }
+    float GetInverseWorldScale() const { return inverseWorldScale_; }
+
+    // --- library file ---------------------------------------------------
+
+    // Reads base folder + "\DAZedirad.qvf". Mode 1 reads the records only;
+    // mode 0 also loads textures, meshes, sounds and fonts at once. Answers
+    // 1, or 0 with the reason in the last-error text; items read before a
+    // failure stay in the table.
+    int SerializeLibrary(int mode);
+
+    // The same read from any path, with optional observers.
+    int ReadLibraryFile(const char* path, int mode, const LibraryReadObserver& observer = {});
+
+    // The same read from an archive open for reading.
+    int ReadLibraryArchive(Archive& archive, int mode, const LibraryReadObserver& observer = {});
+
+    // Formats the message into the last-error text (cut to 511 characters)
+    // and answers 0, so that callers can return it as their failure.
+    int ReportLibraryError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const char* GetLastError() const { return lastError_; }
+
+    // --- look-ups -------------------------------------------------------
+
+    // Whether index < table size (an unsigned compare: -1 is invalid).
+    static bool IsItemIndexValid(uint32_t index) { return index < kTableSize; }
+
+    // The slot's item, null for an empty slot; an invalid index reports
+    // "Error Invalid Container ID". Does not mark the item used.
+    LibraryItem* GetItemById(uint32_t index);
+
+    // The first item in slot order named so (ASCII case ignored) and of that
+    // class (any class for ItemClass::Any); marked used. Null when none.
+    LibraryItem* FindItemByName(const char* name, ItemClass cls);
+
+    // The slot's item marked used; null for an invalid index or empty slot.
+    LibraryItem* UseItem(uint32_t index);
+
+    // Slot indexes, in slot order, of the items of that class whose names
+    // match the prefix in their first n characters, ASCII case ignored (a
+    // prefix shorter than n matches only a name equal to it).
+    std::vector<uint32_t> FindItemsByPrefix(const char* prefix, uint32_t n, ItemClass cls);
+
+    // The item's slot index, -1 for null.
+    static int32_t GetItemIndex(const LibraryItem* item);
+    // The item's name ("" when empty), null for null.
+    static const char* GetItemName(const LibraryItem* item);
+
+    // Run the item's Load or Release; null is ignored. Both answer 1.
+    int LoadItem(LibraryItem* item);
+    int ReleaseItem(LibraryItem* item);
+
+    // The table item at index when it has that class, marked used; with the
+    // copy flag a sound, material or motion item gives a private copy
+    // instead, which its holder lets go through DeleteItemIfUnused. Font
+    // items are loaded first. Null for an invalid index, an empty slot or
+    // another class.
+    LibraryItem* AcquireItem(uint32_t index, ItemClass cls, uint32_t copy, uint32_t playFlags);
+    LibraryItem* AcquireItemByName(const char* name, ItemClass cls, uint32_t copy,
+                                   uint32_t playFlags);
+
+    // Deletes a private copy (used flag 0, not in its own table slot); table
+    // items and null are left alone.
+    void DeleteItemIfUnused(LibraryItem* item);
+
+    // Data file of an item: base folder + "\Data\" + file name, or the file
+    // path when the file name is empty.
+    std::string GetDataFilePath(const LibraryItem& item) const;
+
+    // --- device reset ---------------------------------------------------
+
+    // Frees the device objects of every font in the table and of the
+    // default font before the device is reset.
+    void ReleaseFontTextures();
+    // Sets the library's lights and fog on the device again after a reset.
+    void RestoreDeviceState();
+
+private:
+    // Puts an item into a slot, deleting the item it replaces.
+    void StoreItem(uint32_t slot, LibraryItem* item);
+
+    std::string baseFolder_;
+    std::vector<LibraryItem*> items_;
+    char lastError_[kErrorTextSize] = {};
+    float worldScale_ = 100.0f;
+    float inverseWorldScale_ = 0.01f;
+    uint32_t textureFormatMode_ = 0;
+    uint32_t textureSizeDivisor_ = 1;
+    uint32_t soundEnabled_ = 1;
+};
+
+// The library; null before CreateEngineServices.
+ResourceLibrary* GetLibrary();
+
+// Start-up: creates the library when none exists, then the graphics object,
+// the frame timer and the save device. Answers 1, or 0 when the library, the
+// graphics object or the frame timer cannot be made.
+int CreateEngineServices();
+
+// The default font item (made by the device set-up; not in the table).
+FontItem* GetDefaultFontItem();
+void SetDefaultFontItem(FontItem* font);
+
+// Hook run by RestoreDeviceState (lights and fog); none by default.
+using DeviceStateHook = void (*)(ResourceLibrary& library);
+void SetRestoreDeviceStateHook(DeviceStateHook hook);

@@ -1,0 +1,106 @@
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "library_test_util.h"
+
+TEST(NameTable, EmptyNameIsZeroAndTheTableFillsAt4096) {
+    NameTable table; // an instance of the test's own: the global one only grows
+    EXPECT_EQ(table.Count(), 1u);
+    EXPECT_EQ(table.FindOrAdd(""), 0u);
+    EXPECT_EQ(table.FindOrAdd(nullptr), 0u);
+    EXPECT_EQ(table.FindOrAdd("Bip01"), 1u);
+    EXPECT_EQ(table.FindOrAdd("bip01"), 2u); // case-sensitive
+    EXPECT_EQ(table.FindOrAdd("Bip01"), 1u);
+    for (uint32_t i = 3; i < NameTable::kCapacity; ++i) {
+        ASSERT_EQ(table.FindOrAdd("name" + std::to_string(i)), i);
+    }
+    EXPECT_EQ(table.Count(), 4096u);
+    EXPECT_EQ(table.FindOrAdd("one more"), 0u);
+    EXPECT_EQ(table.Count(), 4096u);
+    EXPECT_EQ(table.FindOrAdd("name4095"), 4095u);
+    EXPECT_STREQ(table.GetName(4095), "name4095");
+    EXPECT_STREQ(table.GetName(0), "");
+    EXPECT_STREQ(table.GetName(5000), "");
+}
+
+namespace {
+
+RotationKey Rot(float x, float w) { return {x, 0.0f, 0.0f, w, 0.0f, 0}; }
+PositionKey Pos(float x) { return {x, 0.0f, 0.0f, 0.0f, 0}; }
+
+} // namespace
+
+TEST(KeyTrack, InterpolateFlags) {
+    KeyTrack t;
+    t.rotationKeys = {Rot(0, 1), Rot(0, 1), Rot(1, 0), Rot(0, 1)};
+    t.positionKeys = {Pos(1), Pos(2), Pos(3)};
+    t.scaleKeys = {Pos(-0.0f), Pos(0.0f), Pos(std::nanf("")), Pos(std::nanf(""))};
+    t.MarkInterpolatedKeys();
+    // Equal neighbours hold, differing ones blend, the last holds.
+    EXPECT_EQ(t.rotationKeys[0].interpolate, 0u);
+    EXPECT_EQ(t.rotationKeys[1].interpolate, 1u);
+    EXPECT_EQ(t.rotationKeys[2].interpolate, 1u);
+    EXPECT_EQ(t.rotationKeys[3].interpolate, 0u);
+    EXPECT_EQ(t.positionKeys[0].interpolate, 1u);
+    EXPECT_EQ(t.positionKeys[1].interpolate, 1u);
+    EXPECT_EQ(t.positionKeys[2].interpolate, 0u);
+    // Values compare as floats: -0 equals 0, NaN differs from itself.
+    EXPECT_EQ(t.scaleKeys[0].interpolate, 0u);
+    EXPECT_EQ(t.scaleKeys[1].interpolate, 1u);
+    EXPECT_EQ(t.scaleKeys[2].interpolate, 1u);
+    EXPECT_EQ(t.scaleKeys[3].interpolate, 0u);
+
+    KeyTrack noRotation;
+    noRotation.positionKeys = {Pos(1), Pos(2), Pos(3)};
+    noRotation.MarkInterpolatedKeys();
+    for (const PositionKey& k : noRotation.positionKeys) {
+        EXPECT_EQ(k.interpolate, 0u);
+    }
+}
+
+TEST(KeyTrack, LoadReadsOneRecordInFileOrder) {
+    libtest::Bytes b;
+    b.F32(3.0f).Text("KeyTrackTestBone");
+    b.U32(2);
+    b.F32(0.0f).F32(0.0f).F32(0.0f).F32(0.0f).F32(1.0f); // time, x, y, z, w
+    b.F32(1.0f).F32(0.0f).F32(0.0f).F32(0.0f).F32(1.0f);
+    b.U32(2);
+    b.F32(0.0f).F32(1.0f).F32(2.0f).F32(3.0f);
+    b.F32(2.0f).F32(4.0f).F32(5.0f).F32(6.0f);
+    b.U32(1).F32(0.5f).F32(2.0f).F32(2.0f).F32(2.0f);
+    b.U32(1).F32(0.75f);
+    for (int i = 0; i < 16; ++i) {
+        b.F32(static_cast<float>(i));
+    }
+    Archive archive;
+    archive.OpenMemory(b.data.data(), static_cast<uint32_t>(b.data.size()));
+    KeyTrack t;
+    ASSERT_EQ(t.Load(archive, 1, 7), 1);
+    EXPECT_EQ(archive.BytesLeft(), 0u);
+    EXPECT_FLOAT_EQ(t.length, 3.0f);
+    EXPECT_STREQ(GetNameTable().GetName(t.nameId), "KeyTrackTestBone");
+    ASSERT_EQ(t.rotationKeys.size(), 2u);
+    EXPECT_FLOAT_EQ(t.rotationKeys[1].time, 1.0f);
+    EXPECT_FLOAT_EQ(t.rotationKeys[1].w, 1.0f);
+    EXPECT_EQ(t.rotationKeys[0].interpolate, 0u); // equal values
+    ASSERT_EQ(t.positionKeys.size(), 2u);
+    EXPECT_FLOAT_EQ(t.positionKeys[1].time, 2.0f);
+    EXPECT_FLOAT_EQ(t.positionKeys[1].z, 6.0f);
+    EXPECT_EQ(t.positionKeys[0].interpolate, 1u);
+    ASSERT_EQ(t.scaleKeys.size(), 1u);
+    EXPECT_FLOAT_EQ(t.scaleKeys[0].time, 0.5f);
+    ASSERT_EQ(t.matrixKeys.size(), 1u);
+    EXPECT_FLOAT_EQ(t.matrixKeys[0].time, 0.75f);
+    EXPECT_FLOAT_EQ(t.matrixKeys[0].m[15], 15.0f);
+
+    // The same record cut short fails.
+    for (size_t cut : {size_t{3}, size_t{30}, b.data.size() - 1}) {
+        Archive part;
+        part.OpenMemory(b.data.data(), static_cast<uint32_t>(cut));
+        KeyTrack u;
+        EXPECT_EQ(u.Load(part, 1, 7), 0) << cut;
+    }
+}
