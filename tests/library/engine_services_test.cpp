@@ -56,28 +56,3 @@ TEST(EngineServices, SerializeLibraryReadsTheFileInTheBaseFolderInAnyCase) {
     ASSERT_NE(lib.FindItemByName("WHITE", ItemClass::Texture), nullptr);
     std::filesystem::remove_all(dir);
 }
-
-namespace {
-
-int g_hookRuns = 0;
-void CountRestore(ResourceLibrary&) { ++g_hookRuns; }
-
-} // namespace
-
-TEST(EngineServices, DeviceResetHooks) {
-    ResourceLibrary lib;
-    lib.RestoreDeviceState(); // no hook: nothing
-    SetRestoreDeviceStateHook(CountRestore);
-    lib.RestoreDeviceState();
-    SetRestoreDeviceStateHook(nullptr);
-    EXPECT_EQ(g_hookRuns, 1);
-
-    libtest::SampleTable t;
-    t.Add<FontItem>(2, "f");
-    ASSERT_EQ(libtest::ReadBytes(lib, t.Write(7)), 1);
-    FontItem standalone;
-    SetDefaultFontItem(&standalone);
-    lib.ReleaseFontTextures(); // reaches every table font and the default
-    SetDefaultFontItem(nullptr);
-    EXPECT_EQ(GetDefaultFontItem(), nullptr);
-}

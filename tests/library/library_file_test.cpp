@@ -63,36 +63,6 @@ TEST(LibraryFile, RoundTripOfEveryClassIsByteIdentical) {
     EXPECT_EQ(again.WriteToMemory(), written);
 }
 
-TEST(LibraryFile, NewItemsHaveTheirDefaults) {
-    MaterialItem mat;
-    EXPECT_EQ(mat.classId, 4u);
-    EXPECT_EQ(mat.bucketMask, 8u);
-    EXPECT_EQ(mat.fog, 1u);
-    EXPECT_EQ(mat.field8, 15u);
-    EXPECT_FLOAT_EQ(mat.material.diffuse.r, 1.0f);
-    EXPECT_FLOAT_EQ(mat.material.ambient.a, 0.0f);
-    LightItem light;
-    EXPECT_EQ(light.light.type, 1u);
-    EXPECT_FLOAT_EQ(light.light.range, 200.0f);
-    EXPECT_FLOAT_EQ(light.light.attenuation1, 0.001f);
-    EXPECT_FLOAT_EQ(light.light.direction.z, 1.0f);
-    FontItem font;
-    ASSERT_EQ(font.characterSet.size(), 224u);
-    EXPECT_EQ(static_cast<unsigned char>(font.characterSet.front()), 32);
-    EXPECT_EQ(static_cast<unsigned char>(font.characterSet.back()), 255);
-    EXPECT_EQ(font.size, 6u);
-    EXPECT_EQ(font.glyphTexture, kNoSlot);
-    SoundItem sound;
-    EXPECT_EQ(sound.flags, 1u);
-    EXPECT_EQ(sound.sourceSlot, kNoSlot);
-    EXPECT_FLOAT_EQ(sound.volume, 1.0f);
-    MeshItem mesh;
-    EXPECT_FLOAT_EQ(mesh.meshScale, 1.0f);
-    EXPECT_EQ(SubsetSettings{}.word1, 4u);
-    EXPECT_EQ(CreateLibraryItem(3), nullptr);
-    EXPECT_EQ(CreateLibraryItem(8), nullptr);
-}
-
 // Writes one texture, mesh and sound at a version and reads them back.
 struct GateResult {
     ResourceLibrary lib;

@@ -283,13 +283,3 @@ TEST(LibraryErrors, LongMessagesAreCut) {
     lib.ReportLibraryError("short %u", 5u);
     EXPECT_STREQ(lib.GetLastError(), "short 5");
 }
-
-TEST(LibraryDataPath, FileNameUnderDataElseFilePath) {
-    ResourceLibrary lib;
-    lib.SetBaseFolder("C:\\game");
-    TextureItem tex;
-    tex.filePath = "D:\\elsewhere\\a.tga";
-    EXPECT_EQ(lib.GetDataFilePath(tex), "D:\\elsewhere\\a.tga");
-    tex.fileName = "a.tga";
-    EXPECT_EQ(lib.GetDataFilePath(tex), "C:\\game\\Data\\a.tga");
-}
