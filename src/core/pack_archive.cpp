@@ -264,7 +264,10 @@ PackArchive* CreatePackArchive(const char* name, FileSystem* underlying) {
         entry.size = ReadLe32(record + 4);
         const char* stored = reinterpret_cast<const char*>(record + 8);
         entry.storedName.assign(stored, strnlen(stored, PackArchive::kNameSize));
-        entry.key = LookupKey(entry.storedName);
+        entry.key = entry.storedName;
+        for (char& c : entry.key) {
+            c = LowerAscii(c);
+        }
         // Entries reaching past the end of the file are left to loose files.
         if (uint64_t{entry.offset} + entry.size > state->fileSize ||
             uint64_t{entry.offset} + entry.size > static_cast<uint64_t>(INT32_MAX)) {

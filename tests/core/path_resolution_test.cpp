@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/pack_archive.h"
-#include "core/temp_folder.h"
+#include "support/temp_folder.h"
 
 void PrintTo(const TextEntry& e, std::ostream* os) { *os << "{" << e.key << ", " << e.text << "}"; }
 

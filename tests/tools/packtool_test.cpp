@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+#include "core/pack_archive.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class PackTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tool_ = std::string(ENGINE_TEST_BINARY_DIR) + "/tools/packtool";
+        ASSERT_TRUE(std::filesystem::exists(tool_)) << tool_ << " is not built";
+    }
+
+    // Runs packtool with the arguments (single-quoted) in the given folder.
+    ToolRun Tool(const std::vector<std::string>& args, const std::string& folder = "") {
+        std::string command = "cd '" + (folder.empty() ? tmp_.Path() : folder) + "' && '" + tool_ + "'";
+        for (const std::string& arg : args) {
+            command += " '" + arg + "'";
+        }
+        command += " >'" + (out_ / "out") + "' 2>'" + (out_ / "err") + "'";
+        ToolRun run;
+        int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = out_.Get("out");
+        run.err = out_.Get("err");
+        return run;
+    }
+
+    void MakeTree() {
+        tmp_.Put("game/Data/Globals.qva", "globals");
+        tmp_.Put("game/Data/Meshes/Box.QVM", std::string("\0\1\2\3box", 7));
+        tmp_.Put("game/a.txt", "lower");
+        tmp_.Put("game/B.txt", "upper");
+        tmp_.Put("game/empty.bin", "");
+    }
+
+    std::string tool_;
+    TempFolder tmp_;
+    TempFolder out_;
+};
+
+TEST_F(PackTool, CreateListCatRoundTrip) {
+    MakeTree();
+    ToolRun created = Tool({"create", "pack.csa", "game"});
+    EXPECT_EQ(created.status, 0);
+    EXPECT_EQ(created.out, "");
+    EXPECT_EQ(created.err, "");
+
+    const std::string image = tmp_.Get("pack.csa");
+    ASSERT_GE(image.size(), 20u);
+    EXPECT_EQ(image.substr(0, 16), std::string("MORV") + std::string(12, '\0'));
+
+    // Sorted by name bytes ('B' before 'D' before 'a'), data packed without gaps.
+    const uint32_t first = 20 + 136 * 5;
+    ToolRun listed = Tool({"list", "pack.csa"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, std::to_string(first) + " 5 game\\B.txt\n" +
+                              std::to_string(first + 5) + " 7 game\\Data\\Globals.qva\n" +
+                              std::to_string(first + 12) + " 7 game\\Data\\Meshes\\Box.QVM\n" +
+                              std::to_string(first + 19) + " 5 game\\a.txt\n" +
+                              std::to_string(first + 24) + " 0 game\\empty.bin\n");
+    EXPECT_EQ(image.size(), first + 24u);
+
+    for (const char* name : {"game\\B.txt", "game\\Data\\Globals.qva", "game\\Data\\Meshes\\Box.QVM",
+                             "game\\a.txt", "game\\empty.bin"}) {
+        std::string relative = name;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        ToolRun cat = Tool({"cat", "pack.csa", name});
+        EXPECT_EQ(cat.status, 0) << name;
+        EXPECT_EQ(cat.out, tmp_.Get(relative)) << name;
+    }
+    // Looked up as the engine looks up.
+    EXPECT_EQ(Tool({"cat", "pack.csa", "GAME/data/meshes/box.qvm"}).out, std::string("\0\1\2\3box", 7));
+
+    // The engine reads the same archive.
+    PackArchive* archive = CreatePackArchive((tmp_ / "pack.csa").c_str(), nullptr);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_GE(archive->Find("game\\data\\globals.qva"), 0);
+    DeletePackArchive(archive);
+}
+
+TEST_F(PackTool, DotFolderHasNoPrefixAndSkipsTheArchive) {
+    MakeTree();
+    const std::string game = tmp_ / "game";
+    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).status, 0);
+    // Again, with the archive of the first run lying in the folder.
+    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).status, 0);
+    ToolRun listed = Tool({"list", "pack.csa"}, game);
+    EXPECT_EQ(listed.out.find("pack.csa"), std::string::npos);
+    EXPECT_NE(listed.out.find(" Data\\Globals.qva\n"), std::string::npos);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 5);
+}
+
+TEST_F(PackTool, Errors) {
+    MakeTree();
+    ASSERT_EQ(Tool({"create", "pack.csa", "game"}).status, 0);
+    ToolRun missing = Tool({"cat", "pack.csa", "game\\nothing"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "packtool: not in archive: game\\nothing\n");
+    EXPECT_EQ(missing.out, "");
+
+    const std::string longName(123, 'x');
+    tmp_.Put("long/" + longName, "x");
+    ToolRun tooLong = Tool({"create", "long.csa", "long"});
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_EQ(tooLong.err, "packtool: name too long: long\\" + longName + "\n");
+    EXPECT_FALSE(std::filesystem::exists(tmp_ / "long.csa"));
+    // 127 bytes still fit.
+    std::filesystem::rename(tmp_ / ("long/" + longName), tmp_ / ("long/" + longName.substr(0, 122)));
+    EXPECT_EQ(Tool({"create", "long.csa", "long"}).status, 0);
+
+    EXPECT_EQ(Tool({"list", "game/a.txt"}).status, 1);
+    EXPECT_EQ(Tool({"create", "x.csa", "no-such-folder"}).status, 1);
+    EXPECT_EQ(Tool({}).status, 2);
+    EXPECT_EQ(Tool({"list"}).status, 2);
+    EXPECT_EQ(Tool({"cat", "pack.csa"}).status, 2);
+    EXPECT_EQ(Tool({"pack", "a", "b"}).status, 2);
+}
+
+} // namespace
