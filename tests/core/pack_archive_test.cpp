@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -121,6 +124,21 @@ TEST_F(PackTest, MissesAndWritesGoToUnderlyingBackend) {
     EXPECT_FALSE(handle.Open(base + "/data/missing.txt", "rb"));
     // The archive's own names come from the archive.
     ASSERT_TRUE(handle.Open("DATA/A.TXT", "rb"));
+    EXPECT_EQ(ReadAll(handle), "packed");
+
+    // Writing a name the archive holds writes the loose file (relative to the
+    // working folder here).
+    char* old = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(base.c_str()), 0);
+    bool opened = handle.Open("DATA/A.TXT", "wb");
+    handle.Write("rewritten", 9);
+    int closed = handle.Close();
+    ASSERT_EQ(chdir(old), 0);
+    free(old);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(tmp_.Get("data/a.txt"), "rewritten");
+    ASSERT_TRUE(handle.Open("data\\a.txt", "rb"));
     EXPECT_EQ(ReadAll(handle), "packed");
 }
 
