@@ -4,6 +4,7 @@
 #include "core/file_system.h"
 #include "core/pack_archive.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
