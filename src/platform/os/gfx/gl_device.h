@@ -1,0 +1,60 @@
+// The graphics device on an OpenGL 2.1 fixed-function context (SDL2; EGL
+// under the offscreen video driver). Drawing goes into a framebuffer object
+// of the back-buffer size with a 24-bit depth and 8-bit stencil buffer;
+// Present copies it to the window and swaps, and the object keeps its pixels
+// for read-back until the next frame draws over them. GL is only called on
+// the thread that made the device.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/os/gfx/device.h"
+
+namespace gfx {
+
+class GlDevice : public Device {
+public:
+    // Makes a context on the window. Null with a reason in *error when there
+    // is no context, the version is below 2.1, framebuffer objects are
+    // missing, or (full screen) the display mode is refused.
+    static std::unique_ptr<GlDevice> Create(WindowHandle window, const PresentParameters& params,
+                                            std::string* error);
+    // Makes its own hidden window of the given size (SDL video is started
+    // when needed) and a windowed device on it; for tests, tools and
+    // benchmarks.
+    static std::unique_ptr<GlDevice> CreateOffscreen(uint32_t width, uint32_t height,
+                                                     std::string* error);
+    ~GlDevice() override;
+
+    WindowHandle GetWindow() const { return window_; }
+    // Makes the device's context current and its framebuffer object the draw
+    // target (for code that issues raw GL next to the device).
+    void MakeCurrent();
+    // The GL version string of the context.
+    const std::string& GetGlVersion() const { return glVersion_; }
+
+    struct Impl;
+
+protected:
+    int32_t DoClear(const Rect& area, uint32_t flags, uint32_t color, float z,
+                    uint32_t stencil) override;
+    int32_t DoDraw(const DrawCall& call) override;
+    int32_t DoPresent() override;
+    int32_t DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width, uint32_t* height) override;
+    void DoSetGamma(const GammaRamp& ramp) override;
+    int32_t DoReset(const PresentParameters& params, uint32_t* backWidth,
+                    uint32_t* backHeight) override;
+    void DoResourceDestroyed(Resource* resource) override;
+
+private:
+    GlDevice();
+    WindowHandle window_ = nullptr;
+    bool ownsWindow_ = false;
+    std::string glVersion_;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gfx
