@@ -71,4 +71,245 @@ TEST_F(GlDeviceTest, VertexColourBytesAreBlueGreenRedAlpha) {
     EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{255, 255, 255}, 0));
 }
 
+// A 4 x 4 texture whose texel (x, y) has red 16 x, green 16 y, blue 0x80.
+gfx::Texture* MakeTexture(gfx::Device& d, uint8_t blue = 0x80) {
+    gfx::Texture* t = nullptr;
+    EXPECT_EQ(d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
+              gfx::Result::Ok);
+    gfx::LockedRect lr;
+    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
+    for (int y = 0; y < 4; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch);
+        for (int x = 0; x < 4; ++x) {
+            row[x] = 0xFF000000u | uint32_t(16 * x) << 16 | uint32_t(16 * y) << 8 | blue;
+        }
+    }
+    EXPECT_EQ(t->UnlockRect(0), gfx::Result::Ok);
+    return t;
+}
+
+TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    gfx::Texture* t = MakeTexture(d);
+    d.SetTexture(0, t);
+    ScreenVertex v[4];
+    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
+    d.SetVertexShader(kScreenFvf);
+    ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28), gfx::Result::Ok);
+    Capture();
+    for (uint32_t y = 0; y < 4; ++y) {
+        for (uint32_t x = 0; x < 4; ++x) {
+            EXPECT_TRUE(PixelNear(image_, 10 + x, 10 + y,
+                                  Rgb{uint8_t(16 * x), uint8_t(16 * y), 0x80}, 0));
+        }
+    }
+    EXPECT_TRUE(PixelNear(image_, 9, 10, Rgb{0, 0, 0}, 0));
+    EXPECT_TRUE(PixelNear(image_, 14, 10, Rgb{0, 0, 0}, 0));
+    EXPECT_TRUE(PixelNear(image_, 10, 14, Rgb{0, 0, 0}, 0));
+
+    // Texture x diffuse: a half-grey vertex colour halves the texels.
+    ScreenQuad(v, 29.5f, 9.5f, 33.5f, 13.5f, 0xFF808080u);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 30, 10, Rgb{0, 0, 0x40}, 1));
+    d.SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    gfx::Texture* t = MakeTexture(d, 0x80);
+    d.SetTexture(0, t);
+    d.SetVertexShader(kScreenFvf);
+    ScreenVertex v[4];
+    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+
+    // Rewrite every texel's blue while the texture stays bound.
+    gfx::LockedRect lr;
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
+    for (int y = 0; y < 4; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch);
+        for (int x = 0; x < 4; ++x) {
+            row[x] = (row[x] & 0xFFFFFF00u) | 0xF0u;
+        }
+    }
+    ASSERT_EQ(t->UnlockRect(0), gfx::Result::Ok);
+    ScreenQuad(v, 19.5f, 9.5f, 23.5f, 13.5f, 0xFFFFFFFFu);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 0x80}, 0));
+    EXPECT_TRUE(PixelNear(image_, 23, 13, Rgb{48, 48, 0xF0}, 0));
+    d.SetTexture(0, nullptr);
+    t->Release();
+}
+
+TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    d.SetVertexShader(kScreenFvf);
+    ScreenVertex v[4];
+    // A near quad fills the depth buffer with 0.2.
+    ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    d.SetRenderState(gfx::RenderState::DepthWriteEnable, 0);
+    ASSERT_EQ(d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil, 0, 1.0f, 0),
+              gfx::Result::Ok);
+    // A far quad passes LESSEQUAL only where depth was cleared to 1.
+    ScreenQuad(v, 0, 0, 64, 64, 0xFF00FF00u, 0.9f);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(RegionNear(image_, {0, 0, 64, 64}, Rgb{0, 255, 0}, 0));
+}
+
+TEST_F(GlDeviceTest, DepthTestKeepsTheNearerQuad) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    d.SetVertexShader(kScreenFvf);
+    ScreenVertex v[4];
+    ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    ScreenQuad(v, 0, 0, 32, 64, 0xFF00FF00u, 0.5f);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 255}, 0));
+    // With the depth test off the far quad draws over it.
+    d.SetRenderState(gfx::RenderState::DepthEnable, 0);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 255, 0}, 0));
+    EXPECT_TRUE(PixelNear(image_, 40, 10, Rgb{0, 0, 255}, 0));
+}
+
+TEST_F(GlDeviceTest, IndexedDrawWithBaseVertexDrawsTheSecondFrame) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    // Two "frames" of four vertices: red on the left, green on the right.
+    ScreenVertex frames[8];
+    ScreenQuad(frames, 0, 0, 32, 64, 0xFFFF0000u);
+    ScreenQuad(frames + 4, 32, 0, 64, 64, 0xFF00FF00u);
+    gfx::VertexBuffer* vb = nullptr;
+    ASSERT_EQ(d.CreateVertexBuffer(sizeof frames, 0, kScreenFvf, gfx::Pool::Managed, &vb),
+              gfx::Result::Ok);
+    uint8_t* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), gfx::Result::Ok);
+    std::memcpy(p, frames, sizeof frames);
+    vb->Unlock();
+    gfx::IndexBuffer* ib = nullptr;
+    ASSERT_EQ(d.CreateIndexBuffer(12, 0, gfx::Format::Index16, gfx::Pool::Managed, &ib),
+              gfx::Result::Ok);
+    const uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), gfx::Result::Ok);
+    std::memcpy(p, indices, sizeof indices);
+    ib->Unlock();
+
+    d.SetVertexShader(kScreenFvf);
+    d.SetStreamSource(0, vb, 28);
+    d.SetIndices(ib, 4);
+    ASSERT_EQ(d.DrawIndexedPrimitive(gfx::Primitive::TriangleList, 0, 4, 0, 2), gfx::Result::Ok);
+    Capture();
+    EXPECT_TRUE(RegionNear(image_, {0, 0, 32, 64}, Rgb{0, 0, 0}, 0));
+    EXPECT_TRUE(RegionNear(image_, {32, 0, 64, 64}, Rgb{0, 255, 0}, 0));
+
+    // An index past the stream (base 5 + index 3 = vertex 8 of 8) is refused.
+    d.SetIndices(ib, 5);
+    EXPECT_EQ(d.DrawIndexedPrimitive(gfx::Primitive::TriangleList, 0, 4, 0, 2),
+              gfx::Result::InvalidCall);
+    d.SetStreamSource(0, nullptr, 0);
+    d.SetIndices(nullptr, 0);
+    vb->Release();
+    ib->Release();
+}
+
+TEST_F(GlDeviceTest, BufferMadeWithoutFormatDrawsAsPositionsOfTheDeviceFormat) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    // Positions only (12 bytes); with identity transforms these are clip
+    // coordinates: the triangle pair covers the left half of the screen.
+    const float positions[] = {-1, 1, 0.5f, 0, 1, 0.5f, -1, -1, 0.5f,
+                               -1, -1, 0.5f, 0, 1, 0.5f, 0, -1, 0.5f};
+    gfx::VertexBuffer* vb = nullptr;
+    ASSERT_EQ(d.CreateVertexBuffer(sizeof positions, gfx::Usage::WriteOnly, 0, gfx::Pool::Default,
+                                   &vb),
+              gfx::Result::Ok);
+    uint8_t* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), gfx::Result::Ok);
+    std::memcpy(p, positions, sizeof positions);
+    vb->Unlock();
+    d.SetRenderState(gfx::RenderState::CullMode, gfx::Cull::None);
+    d.SetRenderState(gfx::RenderState::Lighting, 0);
+    d.SetVertexShader(gfx::Fvf::Xyz);
+    d.SetStreamSource(0, vb, 12);
+    ASSERT_EQ(d.DrawPrimitive(gfx::Primitive::TriangleList, 0, 2), gfx::Result::Ok);
+    Capture();
+    EXPECT_TRUE(RegionNear(image_, {1, 1, 31, 63}, Rgb{255, 255, 255}, 0));
+    EXPECT_TRUE(RegionNear(image_, {33, 0, 64, 64}, Rgb{0, 0, 0}, 0));
+    d.SetStreamSource(0, nullptr, 0);
+    vb->Release();
+}
+
+TEST_F(GlDeviceTest, CullModesFollowScreenWinding) {
+    gfx::Device& d = Dev();
+    d.SetVertexShader(kScreenFvf);
+    // Strip order top-left, top-right, bottom-left: clockwise on screen.
+    ScreenVertex cw[4];
+    ScreenQuad(cw, 0, 0, 64, 64, 0xFFFFFFFFu);
+    ScreenVertex ccw[4] = {cw[1], cw[0], cw[3], cw[2]};
+    struct Case {
+        uint32_t cull;
+        bool cwDrawn;
+        bool ccwDrawn;
+    } cases[] = {{gfx::Cull::Ccw, true, false}, {gfx::Cull::Cw, false, true},
+                 {gfx::Cull::None, true, true}};
+    for (const Case& c : cases) {
+        d.SetRenderState(gfx::RenderState::CullMode, c.cull);
+        for (int which = 0; which < 2; ++which) {
+            d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+            d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, which == 0 ? cw : ccw, 28);
+            Capture();
+            const bool expected = which == 0 ? c.cwDrawn : c.ccwDrawn;
+            EXPECT_TRUE(PixelNear(image_, 32, 32,
+                                  expected ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, 0))
+                << "cull " << c.cull << (which == 0 ? " clockwise" : " counter-clockwise");
+        }
+    }
+}
+
+TEST_F(GlDeviceTest, BlendFactorsAndPresentKeepTheFrame) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF0000FFu, 1.0f, 0);
+    d.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
+    d.SetRenderState(gfx::RenderState::SrcBlend, gfx::Blend::SrcAlpha);
+    d.SetRenderState(gfx::RenderState::DestBlend, gfx::Blend::InvSrcAlpha);
+    d.SetVertexShader(kScreenFvf);
+    ScreenVertex v[4];
+    ScreenQuad(v, 0, 0, 64, 64, 0x80FF0000u);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    ASSERT_EQ(d.Present(), gfx::Result::Ok);
+    // The frame survives the present for read-back.
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 5, 5, Rgb{128, 0, 127}, 1));
+}
+
+TEST_F(GlDeviceTest, ViewportLimitsTheClear) {
+    gfx::Device& d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    gfx::Viewport vp;
+    vp.x = 8;
+    vp.y = 4;
+    vp.width = 16;
+    vp.height = 8;
+    ASSERT_EQ(d.SetViewport(vp), gfx::Result::Ok);
+    d.Clear(0, nullptr, gfx::ClearFlag::Target, 0xFFFFFFFFu, 1.0f, 0);
+    Capture();
+    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).left, 8);
+    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).top, 4);
+    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).right, 24);
+    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).bottom, 12);
+    vp.width = 100;
+    EXPECT_EQ(d.SetViewport(vp), gfx::Result::InvalidCall);
+}
+
 }  // namespace

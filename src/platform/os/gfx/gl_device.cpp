@@ -307,8 +307,11 @@ void GlDevice::Impl::DeleteTargets() {
 }
 
 void GlDevice::Impl::InitState() {
-    // Direct3D's winding: clockwise triangles on screen face the viewer.
-    glFrontFace(GL_CW);
+    // The framebuffer object is stored top-down (GL window y = screen y), so
+    // GL's fill convention (left and lower edges in its coordinates) is
+    // Direct3D's top-left rule. In these mirrored coordinates a triangle
+    // that is clockwise on screen winds counter-clockwise.
+    glFrontFace(GL_CCW);
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
     glDisable(GL_ALPHA_TEST);
@@ -501,8 +504,7 @@ int32_t GlDevice::DoClear(const Rect& area, uint32_t flags, uint32_t color, floa
     // The clear covers the rectangle (inside the viewport) whatever the
     // write states say; GL obeys the masks and the scissor instead.
     glEnable(GL_SCISSOR_TEST);
-    glScissor(area.left, GLint(impl.height) - area.bottom, area.right - area.left,
-              area.bottom - area.top);
+    glScissor(area.left, area.top, area.right - area.left, area.bottom - area.top);
     glClear(mask);
     glDisable(GL_SCISSOR_TEST);
     impl.applied[RenderState::ColorWriteEnable] = kUnknown;
@@ -574,11 +576,12 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
     // Transforms and viewport.
     if (pretransformed) {
         // Screen positions: Direct3D's pixel centres lie on integers, GL's
-        // on halves, so x + 0.5 and y flipped to H - y - 0.5; z is the depth.
+        // on halves, so window x = x + 0.5, y = y + 0.5 (the target is stored
+        // top-down); z is the depth value itself.
         const float w = float(impl.width);
         const float h = float(impl.height);
-        const float ortho[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 2.0f, 0,
-                                 1.0f / w - 1.0f, 1.0f - 1.0f / h, -1.0f, 1.0f};
+        const float ortho[16] = {2.0f / w, 0, 0, 0, 0, 2.0f / h, 0, 0, 0, 0, 2.0f, 0,
+                                 1.0f / w - 1.0f, 1.0f / h - 1.0f, -1.0f, 1.0f};
         glViewport(0, 0, GLsizei(impl.width), GLsizei(impl.height));
         glDepthRange(0.0, 1.0);
         glMatrixMode(GL_PROJECTION);
@@ -589,17 +592,18 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
         glDisable(GL_FOG);
     } else {
         const Viewport& vp = s.viewport;
-        glViewport(GLint(vp.x), GLint(impl.height) - GLint(vp.y + vp.height), GLsizei(vp.width),
-                   GLsizei(vp.height));
+        glViewport(GLint(vp.x), GLint(vp.y), GLsizei(vp.width), GLsizei(vp.height));
         glDepthRange(double(vp.minZ), double(vp.maxZ));
-        // Direct3D's clip depth runs 0..w, GL's -w..w: z' = 2z - w; then the
-        // half-pixel shift of the pixel centres.
+        // Direct3D's clip depth runs 0..w, GL's -w..w: z' = 2z - w. The
+        // target is stored top-down: y' = -y. Then the half-pixel shift of
+        // the pixel centres: x' += w / W, y' += w / H.
         Matrix remap = IdentityMatrix();
+        remap.m[1][1] = -1.0f;
         remap.m[2][2] = 2.0f;
         remap.m[3][2] = -1.0f;
         Matrix shift = IdentityMatrix();
         shift.m[3][0] = vp.width != 0 ? 1.0f / float(vp.width) : 0.0f;
-        shift.m[3][1] = vp.height != 0 ? -1.0f / float(vp.height) : 0.0f;
+        shift.m[3][1] = vp.height != 0 ? 1.0f / float(vp.height) : 0.0f;
         const Matrix projection = Multiply(Multiply(s.projection, remap), shift);
         const Matrix modelView = Multiply(s.world[0], s.view);
         glMatrixMode(GL_PROJECTION);
@@ -736,7 +740,8 @@ int32_t GlDevice::DoPresent() {
     }
     impl.gl.BindFramebuffer(GL_READ_FRAMEBUFFER, impl.framebuffer);
     impl.gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    impl.gl.BlitFramebuffer(0, 0, GLint(impl.width), GLint(impl.height), 0, 0, dw, dh,
+    // The target is stored top-down; the window is bottom-up.
+    impl.gl.BlitFramebuffer(0, 0, GLint(impl.width), GLint(impl.height), 0, dh, dw, 0,
                             GL_COLOR_BUFFER_BIT, GL_NEAREST);
     const GLenum error = glGetError();
     SDL_GL_SwapWindow(window_);
@@ -752,16 +757,11 @@ int32_t GlDevice::DoPresent() {
 
 int32_t GlDevice::DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width, uint32_t* height) {
     Impl& impl = *impl_;
-    const size_t row = size_t(impl.width) * 4;
-    std::vector<uint8_t> bottomUp(row * impl.height);
+    // GL's row 0 is the target's top row (it is stored top-down).
+    pixels->resize(size_t(impl.width) * 4 * impl.height);
     impl.gl.BindFramebuffer(GL_READ_FRAMEBUFFER, impl.framebuffer);
     glReadPixels(0, 0, GLsizei(impl.width), GLsizei(impl.height), GL_BGRA, GL_UNSIGNED_BYTE,
-                 bottomUp.data());
-    pixels->resize(bottomUp.size());
-    for (uint32_t y = 0; y < impl.height; ++y) {
-        std::memcpy(pixels->data() + size_t(y) * row,
-                    bottomUp.data() + size_t(impl.height - 1 - y) * row, row);
-    }
+                 pixels->data());
     *width = impl.width;
     *height = impl.height;
     return Result::Ok;

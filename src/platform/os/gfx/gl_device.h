@@ -4,6 +4,12 @@
 // Present copies it to the window and swaps, and the object keeps its pixels
 // for read-back until the next frame draws over them. GL is only called on
 // the thread that made the device.
+//
+// The framebuffer object is stored top-down: GL window y equals the screen y
+// of Direct3D's coordinates (row 0 at the top), which makes GL's fill
+// convention match Direct3D's top-left rule; the front face is therefore
+// GL_CCW, projections get y negated, and Present flips when it copies to the
+// window.
 #pragma once
 
 #include <memory>
