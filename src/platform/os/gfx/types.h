@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "core/math.h"
+
 struct SDL_Window;
 
 namespace gfx {
@@ -266,11 +268,9 @@ constexpr uint32_t Texture0 = 16;  // Texture0 + stage, up to stage 7
 constexpr uint32_t World = 256;    // World + n, n up to 3
 }  // namespace Transform
 
-// 4x4 matrix taking row vectors (p' = p x M), translation in the fourth row;
-// the same layout as the engine's math matrix.
-struct Matrix {
-    float m[4][4];
-};
+// The engine's matrix: row vectors (p' = p x M), translation in the fourth
+// row. Its 16 floats are GL's column-major storage of the transpose.
+using Matrix = ::Matrix;
 
 Matrix IdentityMatrix();
 
