@@ -109,7 +109,7 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
     m.m[3][0] = 5.0f;
     d.SetTransform(gfx::Transform::World, m);
     gfx::Light light{};
-    light.type = gfx::LightType::Point;
+    light.type = gfx::kLightPoint;
     d.SetLight(1000, light);
     d.LightEnable(1000, true);
     gfx::Texture* t = nullptr;
@@ -129,10 +129,10 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
 TEST(DeviceStateTest, LightsTakeAnyIndex) {
     RecordingDevice d;
     gfx::Light a{};
-    a.type = gfx::LightType::Point;
+    a.type = gfx::kLightPoint;
     a.range = 50.0f;
     gfx::Light b{};
-    b.type = gfx::LightType::Directional;
+    b.type = gfx::kLightDirectional;
     ASSERT_EQ(d.SetLight(3, a), gfx::Result::Ok);
     ASSERT_EQ(d.SetLight(0xFFFFFFF0u, b), gfx::Result::Ok);
     ASSERT_EQ(d.LightEnable(3, true), gfx::Result::Ok);
@@ -150,7 +150,7 @@ TEST(DeviceStateTest, LightsTakeAnyIndex) {
     // Enabling an index never set makes the default white directional light.
     ASSERT_EQ(d.LightEnable(77, true), gfx::Result::Ok);
     ASSERT_EQ(d.GetLight(77, &out), gfx::Result::Ok);
-    EXPECT_EQ(out.type, gfx::LightType::Directional);
+    EXPECT_EQ(out.type, gfx::kLightDirectional);
     EXPECT_EQ(out.diffuse.r, 1.0f);
     EXPECT_EQ(out.direction.z, 1.0f);
 }
