@@ -301,20 +301,8 @@ Actor::~Actor() {
     // 2. Out of the draw group.
     RemoveActorFromDrawGroup(this, 0);
 
-    // 3. Scheduled commands, last first; entries of other owners are only
-    // dropped from the list.
-    while (!scheduledCommands.empty()) {
-        ScheduledCommand* entry = scheduledCommands.back();
-        size_t before = scheduledCommands.size();
-        if (entry != nullptr && entry->owner == this) {
-            ActorSystem::DeleteScheduledCommand(entry);
-        }
-        if (scheduledCommands.size() == before) {
-            scheduledCommands.pop_back();
-        }
-    }
-    baseProcessEntry = nullptr;
-    processEntry = nullptr;
+    // 3. Scheduled commands.
+    DeleteScheduledCommands();
 
     // 4. Off the pending-deletion list.
     if (HasFlag(kActorQueuedForDeletion)) {
@@ -340,8 +328,28 @@ Actor::~Actor() {
         }
     }
 
-    // 7. The subtree. A child leaves the list before it is destroyed, so that
-    // whatever its destruction sets off never meets it again.
+    // 7. The subtree.
+    DestroyChildren();
+}
+
+void Actor::DeleteScheduledCommands() {
+    while (!scheduledCommands.empty()) {
+        ScheduledCommand* entry = scheduledCommands.back();
+        size_t before = scheduledCommands.size();
+        if (entry != nullptr && entry->owner == this) {
+            ActorSystem::DeleteScheduledCommand(entry);
+        }
+        if (scheduledCommands.size() == before) {
+            scheduledCommands.pop_back();
+        }
+    }
+    baseProcessEntry = nullptr;
+    processEntry = nullptr;
+}
+
+void Actor::DestroyChildren() {
+    // A child leaves the list before it is destroyed, so that whatever its
+    // destruction sets off never meets it again.
     while (!children.empty()) {
         Actor* child = children.front();
         children.erase(children.begin());
@@ -349,9 +357,8 @@ Actor::~Actor() {
             continue;
         }
         child->parent = nullptr;
-        if (child->actorId >= 0 && static_cast<size_t>(child->actorId) < ActorTable.size() &&
-            ActorTable[child->actorId] == child) {
-            ActorTable[child->actorId] = nullptr;
+        if (ActorTableEntry(child->actorId) == child) {
+            ActorTable[static_cast<size_t>(child->actorId)] = nullptr;
         }
         delete child;
     }

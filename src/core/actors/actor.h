@@ -282,6 +282,13 @@ public:
     // The actors this one spies on, each with the number of times it is on
     // that actor's spy list.
     std::vector<std::pair<Actor*, uint32_t>> spiedActors;
+
+protected:
+    // Destroys every child (and so the subtree), clearing their table slots.
+    void DestroyChildren();
+    // Deletes the entries this actor owns, last first; entries of other
+    // owners are only dropped from the list.
+    void DeleteScheduledCommands();
 };
 
 // Command spies. AddCommandSpy appends (duplicates allowed),

@@ -27,31 +27,8 @@ ActorSystem::ActorSystem() {
 ActorSystem::~ActorSystem() {
     // The tree goes first, while the removal and pending-deletion lists
     // still exist for the destructors that use them.
-    while (!children.empty()) {
-        Actor* child = children.front();
-        children.erase(children.begin());
-        if (child == nullptr) {
-            continue;
-        }
-        child->parent = nullptr;
-        if (child->actorId >= 0 && static_cast<size_t>(child->actorId) < ActorTable.size() &&
-            ActorTable[child->actorId] == child) {
-            ActorTable[child->actorId] = nullptr;
-        }
-        delete child;
-    }
-    while (!scheduledCommands.empty()) {
-        ScheduledCommand* entry = scheduledCommands.back();
-        size_t before = scheduledCommands.size();
-        if (entry != nullptr && entry->owner == this) {
-            DeleteScheduledCommand(entry);
-        }
-        if (scheduledCommands.size() == before) {
-            scheduledCommands.pop_back();
-        }
-    }
-    baseProcessEntry = nullptr;
-    processEntry = nullptr;
+    DestroyChildren();
+    DeleteScheduledCommands();
     for (ScheduledCommand* entry : removalList) {
         entry->state &= static_cast<uint8_t>(~kEntryQueued);
     }

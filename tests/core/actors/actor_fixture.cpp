@@ -39,3 +39,14 @@ void ActorCoreTest::Frame() {
     UpdateTimeRecord(system, RootTimeRecord());
     RunScheduledCommands(system);
 }
+
+void ActorCoreTest::Destroy(Actor* actor) {
+    if (actor->parent != nullptr) {
+        auto& siblings = actor->parent->children;
+        siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
+    }
+    if (actor->actorId >= 0 && ActorTable[actor->actorId] == actor) {
+        ActorTable[actor->actorId] = nullptr;
+    }
+    delete actor;
+}

@@ -79,6 +79,8 @@ protected:
     RecordingActor* MakeActor(Actor* parent = nullptr, const char* name = "()");
     // Counter + 1, root update, pump.
     void Frame();
+    // Unlinks the actor from its parent and the table, then destroys it.
+    void Destroy(Actor* actor);
 
     ActorSystem* system = nullptr;
 };

@@ -14,19 +14,7 @@ public:
     static inline int alive = 0;
 };
 
-class LifecycleTest : public ActorCoreTest {
-protected:
-    void Destroy(Actor* actor) {
-        if (actor->parent != nullptr) {
-            auto& siblings = actor->parent->children;
-            siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
-        }
-        if (actor->actorId >= 0) {
-            ActorTable[actor->actorId] = nullptr;
-        }
-        delete actor;
-    }
-};
+using LifecycleTest = ActorCoreTest;
 
 TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     CountingExtra::alive = 0;

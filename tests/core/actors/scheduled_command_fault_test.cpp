@@ -16,12 +16,6 @@ protected:
     ScheduledCommand* Every(Actor* owner, uint32_t command, uint32_t layer = 1) {
         return ScheduleCommand(owner, command, ParamBlock(), Flags(1), 0, 0, 0, nullptr, layer);
     }
-    void Destroy(Actor* actor) {
-        auto& siblings = actor->parent->children;
-        siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
-        ActorTable[actor->actorId] = nullptr;
-        delete actor;
-    }
 };
 
 // Destroys itself when its first command arrives, then reads the block it

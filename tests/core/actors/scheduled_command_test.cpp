@@ -235,9 +235,7 @@ TEST_F(ScheduleTest, PausedRecordNeverMakesAnEntryDue) {
         RunScheduleLayer(system, &paused, 1);
     }
     EXPECT_EQ(a->Count(kKillDelay), 0u);
-    ActorTable[a->actorId] = nullptr;
-    system->children.erase(std::find(system->children.begin(), system->children.end(), a));
-    delete a; // before its record goes
+    Destroy(a); // before its record goes
 }
 
 TEST_F(ScheduleTest, NextPassRunsOnceThenIsDeleted) {
