@@ -588,14 +588,12 @@ void Actor::Update() {
     for (Actor* child : children) {
         snapshot.emplace_back(child != nullptr ? child->actorId : -1, child);
     }
-    for (const auto& [id, pointer] : snapshot) {
-        Actor* child = nullptr;
-        if (id >= 0) {
-            child = ActorTableEntry(id);
-        } else if (std::find(children.begin(), children.end(), pointer) != children.end()) {
-            child = pointer; // an actor outside the table, still a child
-        }
-        if (child != nullptr && child->parent == this) {
+    for (const auto& [id, child] : snapshot) {
+        // Live when the table still holds it at its id, or, for an actor the
+        // table does not know, when it is still in the list.
+        bool live = (id >= 0 && ActorTableEntry(id) == child) ||
+                    std::find(children.begin(), children.end(), child) != children.end();
+        if (live && child != nullptr && child->parent == this) {
             child->Update();
         }
     }
