@@ -24,40 +24,6 @@ size_t UnitTerminatedSize(const uint8_t* p, size_t n, size_t w) {
     return n;
 }
 
-bool IsPointerType(uint32_t type) {
-    return type == ParamType::Pointer || type == ParamType::ActorPointer ||
-           type == ParamType::ColObjPointer || type == ParamType::ScriptPointer ||
-           type == ParamType::StringPtr;
-}
-
-size_t FixedSize(uint32_t type) {
-    switch (type) {
-    case ParamType::UInt32:
-    case ParamType::Int32:
-    case ParamType::Bool:
-    case ParamType::Real:
-    case ParamType::CommandID:
-        return 4;
-    case ParamType::String128:
-        return 128;
-    case ParamType::Vector2:
-        return 8;
-    case ParamType::Vector3:
-        return 12;
-    case ParamType::Vector4:
-    case ParamType::Quaternion:
-    case ParamType::Plane:
-    case ParamType::Color:
-        return 16;
-    case ParamType::Matrix:
-        return 64;
-    case ParamType::Box:
-        return 24;
-    default:
-        return 0;
-    }
-}
-
 // Sum of the value sizes of a command's parameters at the start of p.
 size_t ParamsSize(uint32_t commandId, const uint8_t* p, size_t n, ParamLayout layout, int depth) {
     if (commandId == kRecursiveCommandId)
@@ -75,6 +41,46 @@ size_t ParamsSize(uint32_t commandId, const uint8_t* p, size_t n, ParamLayout la
 }
 
 } // namespace
+
+bool IsPointerParamType(uint32_t type) {
+    return type == ParamType::Pointer || type == ParamType::ActorPointer ||
+           type == ParamType::ColObjPointer || type == ParamType::ScriptPointer ||
+           type == ParamType::StringPtr;
+}
+
+size_t ParamFixedSize(uint32_t type, ParamLayout layout) {
+    switch (type) {
+    case ParamType::UInt32:
+    case ParamType::Int32:
+    case ParamType::Bool:
+    case ParamType::Real:
+    case ParamType::CommandID:
+        return 4;
+    case ParamType::String128:
+        return 128;
+    case ParamType::Pointer:
+    case ParamType::ActorPointer:
+    case ParamType::ColObjPointer:
+    case ParamType::ScriptPointer:
+    case ParamType::StringPtr:
+        return layout == ParamLayout::Native ? sizeof(void*) : 4;
+    case ParamType::Vector2:
+        return 8;
+    case ParamType::Vector3:
+        return 12;
+    case ParamType::Vector4:
+    case ParamType::Quaternion:
+    case ParamType::Plane:
+    case ParamType::Color:
+        return 16;
+    case ParamType::Matrix:
+        return 64;
+    case ParamType::Box:
+        return 24;
+    default:
+        return 0;
+    }
+}
 
 ParamBlock ParamBlock::Sub(size_t offset) const {
     if (offset >= size_)
@@ -127,19 +133,15 @@ size_t ParamValueSize(uint32_t type, const uint8_t* value, size_t available, Par
     const uint8_t* p = value;
     size_t n = available;
     switch (type) {
-    case ParamType::Pointer:
-    case ParamType::ColObjPointer:
-    case ParamType::ScriptPointer:
-    case ParamType::StringPtr:
-        return std::min<size_t>(layout == ParamLayout::Native ? 8 : 4, n);
     case ParamType::ActorPointer:
         if (layout == ParamLayout::Portable)
             return TerminatedSize(p, n);
-        return std::min<size_t>(layout == ParamLayout::Native ? 8 : 4, n);
+        return std::min(ParamFixedSize(type, layout), n);
     case ParamType::ActorPointerExt: {
-        size_t head = layout == ParamLayout::Portable ? TerminatedSize(p, n)
-                                                      : std::min<size_t>(layout == ParamLayout::Native ? 8 : 4, n);
-        return head + TerminatedSize(p + head, n - head);
+        size_t head = layout == ParamLayout::Portable
+                          ? TerminatedSize(p, n)
+                          : std::min(ParamFixedSize(ParamType::Pointer, layout), n);
+        return head + TerminatedSize(p ? p + head : nullptr, n - head);
     }
     case ParamType::Command: {
         if (n < 4)
@@ -166,7 +168,7 @@ size_t ParamValueSize(uint32_t type, const uint8_t* value, size_t available, Par
     case ParamType::DataNullterminated32:
         return UnitTerminatedSize(p, n, 4);
     default:
-        return std::min(FixedSize(type), n);
+        return std::min(ParamFixedSize(type, layout), n);
     }
 }
 
@@ -182,21 +184,19 @@ bool HoldsPointer(uint32_t commandId, const uint8_t* p, size_t n, int depth) {
     const CommandInfo* info = FindCommandInfo(commandId);
     if (!info)
         return false;
+    // Every type counts, even past the end of a short block; a nested id
+    // that is missing reads as 0, which has no parameters.
     size_t off = 0;
     for (uint32_t type : info->paramTypes) {
-        if (IsPointerType(type) || type == ParamType::ActorPointerExt)
+        if (IsPointerParamType(type) || type == ParamType::ActorPointerExt)
             return true;
-        if (type == ParamType::Command) {
-            if (n - off < 4)
-                return false;
+        if (type == ParamType::Command && n - off >= 4) {
             uint32_t id;
             std::memcpy(&id, p + off, 4);
             if (HoldsPointer(id, p + off + 4, n - off - 4, depth + 1))
                 return true;
         }
-        off += ParamValueSize(type, p + off, n - off, ParamLayout::Native, depth);
-        if (off >= n && type != ParamType::Command)
-            break;
+        off += ParamValueSize(type, p ? p + off : nullptr, n - off, ParamLayout::Native, depth);
     }
     return false;
 }

@@ -108,6 +108,12 @@ private:
     bool readOnly_ = false;
 };
 
+// Bytes of a fixed-size type in a layout (pointer types: 8 native, 4
+// otherwise); 0 for variable-size and unknown types.
+size_t ParamFixedSize(uint32_t type, ParamLayout layout = ParamLayout::Native);
+// "Pointer", "ActorPointer", "ColObjPointer", "ScriptPointer", "StringPtr".
+bool IsPointerParamType(uint32_t type);
+
 // Size of one value of a type at the start of value, never above available.
 // Portable means a top-level value of a portable block (actor pointers as
 // paths). A value without its terminator, or whose size header exceeds what

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "core/actors/command_registry.h"
 
@@ -35,6 +36,16 @@ bool IsInteger(ParamValue::Kind k) {
 }
 
 } // namespace
+
+ParamValue::ParamValue(double v) : kind_(Kind::F32) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (v > kMax)
+        f32_ = std::numeric_limits<float>::infinity();
+    else if (v < -kMax)
+        f32_ = -std::numeric_limits<float>::infinity();
+    else
+        f32_ = static_cast<float>(v); // NaN stays NaN
+}
 
 ParamValue::ParamValue(const Matrix& m) : kind_(Kind::Floats) {
     floats_.resize(16);

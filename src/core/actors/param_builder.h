@@ -26,7 +26,8 @@ public:
     ParamValue(uint32_t v) : kind_(Kind::U32), u32_(v) {}
     ParamValue(int32_t v) : kind_(Kind::I32), u32_(static_cast<uint32_t>(v)) {}
     ParamValue(float v) : kind_(Kind::F32), f32_(v) {}
-    ParamValue(double v) : kind_(Kind::F32), f32_(static_cast<float>(v)) {}
+    // Beyond the float range a double becomes an infinity.
+    ParamValue(double v);
     ParamValue(bool v) : kind_(Kind::Bool), u32_(v ? 1u : 0u) {}
     ParamValue(void* p) : kind_(Kind::Pointer), ptr_(p) {}
     ParamValue(std::nullptr_t) : kind_(Kind::Pointer), ptr_(nullptr) {}

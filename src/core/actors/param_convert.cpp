@@ -23,40 +23,6 @@ size_t TerminatedSize(const uint8_t* p, size_t n) {
     return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) + 1 : n;
 }
 
-bool IsPointerSlot(uint32_t type) {
-    return type == ParamType::Pointer || type == ParamType::ActorPointer ||
-           type == ParamType::ColObjPointer || type == ParamType::ScriptPointer ||
-           type == ParamType::StringPtr;
-}
-
-size_t FixedSize(uint32_t type) {
-    switch (type) {
-    case ParamType::UInt32:
-    case ParamType::Int32:
-    case ParamType::Bool:
-    case ParamType::Real:
-    case ParamType::CommandID:
-        return 4;
-    case ParamType::String128:
-        return 128;
-    case ParamType::Vector2:
-        return 8;
-    case ParamType::Vector3:
-        return 12;
-    case ParamType::Vector4:
-    case ParamType::Quaternion:
-    case ParamType::Plane:
-    case ParamType::Color:
-        return 16;
-    case ParamType::Matrix:
-        return 64;
-    case ParamType::Box:
-        return 24;
-    default:
-        return 0;
-    }
-}
-
 // A bounded read cursor over a source block.
 struct Cursor {
     const uint8_t* data = nullptr;
@@ -255,7 +221,7 @@ private:
             UnitText(4);
             return true;
         default:
-            Fixed(FixedSize(type));
+            Fixed(ParamFixedSize(type));
             return true;
         }
     }
@@ -325,9 +291,7 @@ private:
     // Takes the "to" value (n bytes, or its own walk when variable); "from"
     // moves past its own value.
     void TakeTo(uint32_t type) {
-        size_t fixed = FixedSize(type);
-        if (IsPointerSlot(type))
-            fixed = kNativePointer;
+        size_t fixed = ParamFixedSize(type, ParamLayout::Native);
         if (fixed) {
             uint8_t buf[128];
             g_.Take(buf, fixed);

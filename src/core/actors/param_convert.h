@@ -58,9 +58,10 @@ inline bool ParamBlockFromPortable(Actor* context, ParamBlockResult* result, uin
 }
 
 // Interpolates two native blocks of a command at t into result (always an
-// owned buffer, laid out like the "to" block): integers and reals move from
-// "from" toward "to", quaternions are slerped, everything else takes the
-// "to" value. Each block is walked by its own value sizes. Returns false for
-// command 97 or over-deep nesting.
+// owned buffer): integers and reals move from "from" toward "to",
+// quaternions are slerped, everything else takes the "to" value. A nested
+// command keeps the "from" id; when the two ids differ, the "from" command is
+// copied whole. Each block is walked by its own value sizes, and missing
+// bytes read as zeros. Returns false for command 97 or over-deep nesting.
 bool InterpolateCommandParams(ParamBlockResult* result, float t, uint32_t commandId,
                               ParamBlock from, ParamBlock to);

@@ -285,3 +285,27 @@ TEST(ParamBuilderMath, MathValuesMatchTheirTypes) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ParamBuilderValues, DoublesBeyondFloatRange) {
+    fixture::RegisterCommands();
+    ParamBlockBuilder b;
+    ASSERT_TRUE(b.Build(553, {1e300, -1e300, 0.5}));
+    EXPECT_TRUE(std::isinf(b.block().ReadF32(0)));
+    EXPECT_LT(b.block().ReadF32(4), 0.0f);
+    EXPECT_EQ(b.block().ReadF32(8), 0.5f);
+    ResetCommandRegistry();
+}
+
+TEST(ParamBlockPointers, LayoutDecidesEvenWhenShort) {
+    fixture::RegisterCommands();
+    uint8_t four[4] = {};
+    EXPECT_TRUE(ParamBlockHoldsPointer(349, ParamBlock(four, 4)));
+    EXPECT_TRUE(ParamBlockHoldsPointer(1120, ParamBlock()));
+    EXPECT_FALSE(ParamBlockHoldsPointer(63, ParamBlock()));
+    EXPECT_FALSE(ParamBlockHoldsPointer(57, ParamBlock(four, 4)));
+    ResetCommandRegistry();
+}
+
+} // namespace
