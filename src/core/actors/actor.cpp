@@ -22,8 +22,6 @@ Actor* FindByPath(std::string_view path, Actor* from) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-void IdentityMatrix(Matrix* m) { MatrixIdentity(m); }
-
 // Adds `count` (+1 or -1) to spy's record of target.
 void CountSpying(Actor* spy, Actor* target, int count) {
     if (spy == nullptr) {
@@ -69,14 +67,6 @@ void NotifyActorDestroyed(Actor* actor) {
     for (ActorDestroyedHook hook : hooks) {
         hook(actor);
     }
-}
-
-uint32_t ReadWord(ParamBlock block) {
-    uint32_t word = 0;
-    if (block.data() != nullptr && block.size() >= sizeof(word)) {
-        std::memcpy(&word, block.data(), sizeof(word));
-    }
-    return word;
 }
 
 } // namespace
@@ -287,9 +277,9 @@ void ClearActorDestroyedHooks() { g_destroyedHooks.clear(); }
 // --- construction, copy, destruction -----------------------------------------
 
 Actor::Actor() : timeRecord(RootTimeRecord()) {
-    IdentityMatrix(&worldMatrix);
-    IdentityMatrix(&inverseWorldMatrix);
-    IdentityMatrix(&localMatrix);
+    MatrixIdentity(&worldMatrix);
+    MatrixIdentity(&inverseWorldMatrix);
+    MatrixIdentity(&localMatrix);
 }
 
 Actor::~Actor() {
@@ -611,9 +601,9 @@ ScheduledCommand* Actor::FindScheduledCommand(uint32_t commandId) {
 }
 
 ScheduledCommand* Actor::FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block) {
-    const uint32_t word = ReadWord(block);
+    const uint32_t word = block.ReadU32(0);
     for (ScheduledCommand* entry : scheduledCommands) {
-        if (entry->command == commandId && ReadWord(entry->Block()) == word) {
+        if (entry->command == commandId && entry->Block().ReadU32(0) == word) {
             return entry;
         }
     }
