@@ -9,27 +9,27 @@
 #include "core/actors/param_convert.h"
 #include "core/random.h"
 
-Actor* GlobalActorSlots[kGlobalActorSlotCount] = {};
+Actor *GlobalActorSlots[kGlobalActorSlotCount] = {};
 
 namespace {
 
 std::vector<ActorDestroyedHook> g_destroyedHooks;
 
-Actor* FindByPath(std::string_view path, Actor* from) {
-    const ActorPathResolver* resolver = GetActorPathResolver();
+Actor *FindByPath(std::string_view path, Actor *from) {
+    const ActorPathResolver *resolver = GetActorPathResolver();
     return resolver != nullptr ? resolver->FindActorByPath(path, from) : nullptr;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Adds `count` (+1 or -1) to spy's record of target.
-void CountSpying(Actor* spy, Actor* target, int count) {
+void CountSpying(Actor *spy, Actor *target, int count) {
     if (spy == nullptr) {
         return;
     }
-    auto& records = spy->spiedActors;
+    auto &records = spy->spiedActors;
     auto it = std::find_if(records.begin(), records.end(),
-                           [target](const auto& record) { return record.first == target; });
+                           [target](const auto &record) { return record.first == target; });
     if (count > 0) {
         if (it == records.end()) {
             records.emplace_back(target, 1);
@@ -43,7 +43,7 @@ void CountSpying(Actor* spy, Actor* target, int count) {
     }
 }
 
-void EraseOne(std::vector<ActorLink*>& links, ActorLink* link) {
+void EraseOne(std::vector<ActorLink *> &links, ActorLink *link) {
     auto it = std::find(links.begin(), links.end(), link);
     if (it != links.end()) {
         links.erase(it);
@@ -52,15 +52,15 @@ void EraseOne(std::vector<ActorLink*>& links, ActorLink* link) {
 
 // Spies first: the actors this one spies on forget it, and its spies forget
 // that they spied on it. Then every registered hook.
-void NotifyActorDestroyed(Actor* actor) {
-    for (const auto& [target, count] : actor->spiedActors) {
-        auto& list = target->spies;
+void NotifyActorDestroyed(Actor *actor) {
+    for (const auto &[target, count] : actor->spiedActors) {
+        auto &list = target->spies;
         list.erase(std::remove(list.begin(), list.end(), actor), list.end());
     }
     actor->spiedActors.clear();
-    std::vector<Actor*> spies = std::move(actor->spies);
+    std::vector<Actor *> spies = std::move(actor->spies);
     actor->spies.clear();
-    for (Actor* spy : spies) {
+    for (Actor *spy : spies) {
         CountSpying(spy, actor, -1);
     }
     std::vector<ActorDestroyedHook> hooks = g_destroyedHooks;
@@ -73,16 +73,16 @@ void NotifyActorDestroyed(Actor* actor) {
 
 // --- collision objects and simulation records -------------------------------
 
-ColObj::ColObj(const ColObj& other)
+ColObj::ColObj(const ColObj &other)
     : name(other.name), flags(other.flags), groups(other.groups),
-      receiveGroups(other.receiveGroups), excludeGroups(other.excludeGroups),
-      spareWords{other.spareWords[0], other.spareWords[1]}, type(other.type),
-      material(other.material), fill(other.fill), factor(other.factor), boxMin(other.boxMin),
-      boxMax(other.boxMax), worldMin(other.worldMin), worldMax(other.worldMax),
-      owner(other.owner), hitEffect(other.hitEffect),
+      receiveGroups(other.receiveGroups),
+      excludeGroups(other.excludeGroups), spareWords{other.spareWords[0], other.spareWords[1]},
+      type(other.type), material(other.material), fill(other.fill), factor(other.factor),
+      boxMin(other.boxMin), boxMax(other.boxMax), worldMin(other.worldMin),
+      worldMax(other.worldMax), owner(other.owner), hitEffect(other.hitEffect),
       extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference) {}
 
-ColObj& ColObj::operator=(const ColObj& other) {
+ColObj &ColObj::operator=(const ColObj &other) {
     if (this != &other) {
         ColObj copy(other);
         *this = std::move(copy);
@@ -143,17 +143,17 @@ int GlobalSlotNumber(std::string_view name) {
     return value;
 }
 
-Actor* GetGlobalActor(int n) {
+Actor *GetGlobalActor(int n) {
     if (n < 1 || n >= kGlobalActorSlotCount) {
         return nullptr;
     }
     return GlobalActorSlots[n];
 }
 
-Actor* ResolveActorName(Actor* from, std::string_view text) {
+Actor *ResolveActorName(Actor *from, std::string_view text) {
     int slot = GlobalSlotNumber(text);
     if (slot > 0) {
-        Actor* actor = GetGlobalActor(slot);
+        Actor *actor = GetGlobalActor(slot);
         size_t slash = text.find('/');
         if (slash == std::string_view::npos || actor == nullptr) {
             return actor;
@@ -185,7 +185,7 @@ void Actor::ReleaseGlobalSlot() {
         return;
     }
     // Renamed while bound: find the slot that holds this actor, if any.
-    for (Actor*& entry : GlobalActorSlots) {
+    for (Actor *&entry : GlobalActorSlots) {
         if (entry == this) {
             entry = nullptr;
         }
@@ -194,7 +194,7 @@ void Actor::ReleaseGlobalSlot() {
 
 // --- links -------------------------------------------------------------------
 
-ActorLink& ActorLink::operator=(const ActorLink& other) {
+ActorLink &ActorLink::operator=(const ActorLink &other) {
     if (this != &other) {
         Release();
         path = other.path;
@@ -218,7 +218,7 @@ void ActorLink::Release() {
     }
 }
 
-int ActorLink::Assign(Actor* actor) {
+int ActorLink::Assign(Actor *actor) {
     if (actor == nullptr) {
         return 1;
     }
@@ -230,7 +230,7 @@ int ActorLink::Assign(Actor* actor) {
 
 // --- spies and destruction hooks ----------------------------------------------
 
-void AddCommandSpy(Actor* target, Actor* spy) {
+void AddCommandSpy(Actor *target, Actor *spy) {
     if (target == nullptr || spy == nullptr) {
         return;
     }
@@ -238,7 +238,7 @@ void AddCommandSpy(Actor* target, Actor* spy) {
     CountSpying(spy, target, +1);
 }
 
-void RemoveCommandSpy(Actor* target, Actor* spy) {
+void RemoveCommandSpy(Actor *target, Actor *spy) {
     if (target == nullptr) {
         return;
     }
@@ -249,20 +249,20 @@ void RemoveCommandSpy(Actor* target, Actor* spy) {
     }
 }
 
-void RemoveAllCommandSpies(Actor* target) {
+void RemoveAllCommandSpies(Actor *target) {
     if (target == nullptr) {
         return;
     }
-    std::vector<Actor*> spies = std::move(target->spies);
+    std::vector<Actor *> spies = std::move(target->spies);
     target->spies.clear();
-    for (Actor* spy : spies) {
+    for (Actor *spy : spies) {
         CountSpying(spy, target, -1);
     }
 }
 
 void AddActorDestroyedHook(ActorDestroyedHook hook) {
-    if (hook != nullptr &&
-        std::find(g_destroyedHooks.begin(), g_destroyedHooks.end(), hook) == g_destroyedHooks.end()) {
+    if (hook != nullptr && std::find(g_destroyedHooks.begin(), g_destroyedHooks.end(), hook) ==
+                               g_destroyedHooks.end()) {
         g_destroyedHooks.push_back(hook);
     }
 }
@@ -296,8 +296,8 @@ Actor::~Actor() {
 
     // 4. Off the pending-deletion list.
     if (HasFlag(kActorQueuedForDeletion)) {
-        if (ActorSystem* system = GetActorSystem()) {
-            auto& pending = system->pendingDeletion;
+        if (ActorSystem *system = GetActorSystem()) {
+            auto &pending = system->pendingDeletion;
             pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
         }
         flags &= ~kActorQueuedForDeletion;
@@ -309,12 +309,13 @@ Actor::~Actor() {
 
     // 6. Links that point here lose their target; their origins hear of it.
     while (!backLinks.empty()) {
-        ActorLink* link = backLinks.front();
+        ActorLink *link = backLinks.front();
         backLinks.erase(backLinks.begin());
         link->target = nullptr;
         if (link->origin != nullptr) {
-            link->origin->HandleCommand(kCmdInvalidActorPointer,
-                                        ParamBlock(reinterpret_cast<uint8_t*>(&link), sizeof(link)));
+            link->origin->HandleCommand(
+                kCmdInvalidActorPointer,
+                ParamBlock(reinterpret_cast<uint8_t *>(&link), sizeof(link)));
         }
     }
 
@@ -324,7 +325,7 @@ Actor::~Actor() {
 
 void Actor::DeleteScheduledCommands() {
     while (!scheduledCommands.empty()) {
-        ScheduledCommand* entry = scheduledCommands.back();
+        ScheduledCommand *entry = scheduledCommands.back();
         size_t before = scheduledCommands.size();
         if (entry != nullptr && entry->owner == this) {
             ActorSystem::DeleteScheduledCommand(entry);
@@ -341,7 +342,7 @@ void Actor::DestroyChildren() {
     // A child leaves the list before it is destroyed, so that whatever its
     // destruction sets off never meets it again.
     while (!children.empty()) {
-        Actor* child = children.front();
+        Actor *child = children.front();
         children.erase(children.begin());
         if (child == nullptr) {
             continue;
@@ -354,7 +355,7 @@ void Actor::DestroyChildren() {
     }
 }
 
-void Actor::CopyFrom(const Actor& other) {
+void Actor::CopyFrom(const Actor &other) {
     if (this == &other) {
         return;
     }
@@ -390,13 +391,13 @@ void Actor::CopyFrom(const Actor& other) {
     // Spies are not owned: this actor takes the template's list and enters
     // the spies' records, leaving whatever an earlier copy entered.
     RemoveAllCommandSpies(this);
-    for (Actor* spy : other.spies) {
+    for (Actor *spy : other.spies) {
         AddCommandSpy(this, spy);
     }
 
     currentTime = other.currentTime;
     scripts.clear();
-    for (const auto& script : other.scripts) {
+    for (const auto &script : other.scripts) {
         auto copy = std::make_unique<ScriptRecord>();
         copy->name = script->name;
         copy->eventId = script->eventId;
@@ -431,7 +432,7 @@ int Actor::HandleCommand(uint32_t commandId, ParamBlock /*block*/) {
 
 // --- transforms ----------------------------------------------------------------
 
-const Matrix& Actor::GetWorldMatrix() {
+const Matrix &Actor::GetWorldMatrix() {
     if (!HasFlag(kActorWorldMatrixValid)) {
         UpdateWorldMatrix();
     }
@@ -439,7 +440,7 @@ const Matrix& Actor::GetWorldMatrix() {
 }
 
 Vector3 Actor::GetWorldPosition() {
-    const Matrix& m = GetWorldMatrix();
+    const Matrix &m = GetWorldMatrix();
     return {m.m[3][0], m.m[3][1], m.m[3][2]};
 }
 
@@ -488,14 +489,14 @@ void Actor::InvalidateTransform() {
     }
 }
 
-void Actor::SetWorldRotation(const Quaternion& q) {
+void Actor::SetWorldRotation(const Quaternion &q) {
     Matrix m;
     MatrixFromQuaternion(&m, q);
     Vector3 world = GetWorldPosition();
     m.m[3][0] = world.x;
     m.m[3][1] = world.y;
     m.m[3][2] = world.z;
-    HandleCommand(kCmdSetMatrix, ParamBlock(reinterpret_cast<uint8_t*>(&m), sizeof(m)));
+    HandleCommand(kCmdSetMatrix, ParamBlock(reinterpret_cast<uint8_t *>(&m), sizeof(m)));
 }
 
 // --- per frame -------------------------------------------------------------------
@@ -573,12 +574,12 @@ void Actor::Update() {
     if (children.empty()) {
         return;
     }
-    std::vector<std::pair<int32_t, Actor*>> snapshot;
+    std::vector<std::pair<int32_t, Actor *>> snapshot;
     snapshot.reserve(children.size());
-    for (Actor* child : children) {
+    for (Actor *child : children) {
         snapshot.emplace_back(child != nullptr ? child->actorId : -1, child);
     }
-    for (const auto& [id, child] : snapshot) {
+    for (const auto &[id, child] : snapshot) {
         // Live when the table still holds it at its id, or, for an actor the
         // table does not know, when it is still in the list.
         bool live = (id >= 0 && ActorTableEntry(id) == child) ||
@@ -591,8 +592,8 @@ void Actor::Update() {
 
 // --- scheduled-command wrappers ---------------------------------------------------
 
-ScheduledCommand* Actor::FindScheduledCommand(uint32_t commandId) {
-    for (ScheduledCommand* entry : scheduledCommands) {
+ScheduledCommand *Actor::FindScheduledCommand(uint32_t commandId) {
+    for (ScheduledCommand *entry : scheduledCommands) {
         if (entry->command == commandId) {
             return entry;
         }
@@ -600,9 +601,9 @@ ScheduledCommand* Actor::FindScheduledCommand(uint32_t commandId) {
     return nullptr;
 }
 
-ScheduledCommand* Actor::FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block) {
+ScheduledCommand *Actor::FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block) {
     const uint32_t word = block.ReadU32(0);
-    for (ScheduledCommand* entry : scheduledCommands) {
+    for (ScheduledCommand *entry : scheduledCommands) {
         if (entry->command == commandId && entry->Block().ReadU32(0) == word) {
             return entry;
         }
@@ -611,26 +612,27 @@ ScheduledCommand* Actor::FindScheduledCommandWithParam(uint32_t commandId, Param
 }
 
 void Actor::CancelScheduledCommands(uint32_t commandId) {
-    for (ScheduledCommand* entry : scheduledCommands) {
+    for (ScheduledCommand *entry : scheduledCommands) {
         if (entry->command == commandId) {
             ActorSystem::CancelScheduledCommand(entry);
         }
     }
 }
 
-void Actor::CancelScheduledCommandIfAny(ScheduledCommand* entry) {
+void Actor::CancelScheduledCommandIfAny(ScheduledCommand *entry) {
     if (entry != nullptr) {
         ActorSystem::CancelScheduledCommand(entry);
     }
 }
 
-ScheduledCommand* Actor::ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t scheduleFlags,
-                                         float startDelay, float endDelay, float interval) {
+ScheduledCommand *Actor::ScheduleCommand(uint32_t commandId, ParamBlock block,
+                                         uint32_t scheduleFlags, float startDelay, float endDelay,
+                                         float interval) {
     return ::ScheduleCommand(this, commandId, block, scheduleFlags, startDelay, endDelay, interval,
                              nullptr, 1);
 }
 
-void Actor::SetScheduledCommandTime(ScheduledCommand* entry, float delay) {
+void Actor::SetScheduledCommandTime(ScheduledCommand *entry, float delay) {
     if (entry == nullptr || timeRecord == nullptr) {
         return;
     }
@@ -638,7 +640,7 @@ void Actor::SetScheduledCommandTime(ScheduledCommand* entry, float delay) {
     entry->due = timeRecord->time + delay;
 }
 
-float Actor::ScheduledCommandTimeLeft(ScheduledCommand* entry) {
+float Actor::ScheduledCommandTimeLeft(ScheduledCommand *entry) {
     if (entry == nullptr || timeRecord == nullptr) {
         return 0.0f;
     }
@@ -647,17 +649,19 @@ float Actor::ScheduledCommandTimeLeft(ScheduledCommand* entry) {
 }
 
 void Actor::SetMarkedColObjsActive(bool active) {
-    for (ColObj& object : colObjs) {
+    for (ColObj &object : colObjs) {
         if ((object.flags & kColObjMarked) != 0) {
-            object.flags = active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
+            object.flags =
+                active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
         }
     }
 }
 
 void Actor::SetUnmarkedColObjsActive(bool active) {
-    for (ColObj& object : colObjs) {
+    for (ColObj &object : colObjs) {
         if ((object.flags & kColObjMarked) == 0) {
-            object.flags = active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
+            object.flags =
+                active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
         }
     }
 }
@@ -684,7 +688,7 @@ uint32_t PackColor(float r, float g, float b, float a) {
 }
 
 uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block) {
-    const CommandInfo* info = FindCommandInfo(commandId);
+    const CommandInfo *info = FindCommandInfo(commandId);
     if (info == nullptr || !info->registered()) {
         return 0;
     }

@@ -60,7 +60,7 @@ inline constexpr uint32_t kActorDefaultState = kActorOperational | kActorEnabled
 
 // One-operation interface of everything that receives commands.
 class CommandTarget {
-public:
+  public:
     virtual ~CommandTarget() = default;
     virtual int HandleCommand(uint32_t commandId, ParamBlock block) = 0;
 };
@@ -68,7 +68,7 @@ public:
 // Shape data of a collision object built by classes with mesh-based shapes.
 // Owned by its object and cloned with it.
 class ColObjExtra {
-public:
+  public:
     virtual ~ColObjExtra() = default;
     virtual std::unique_ptr<ColObjExtra> Clone() const = 0;
 };
@@ -80,11 +80,11 @@ inline constexpr uint32_t kColObjSolid = 1u << 6;
 
 // A collision object of an actor, held by value in Actor::colObjs.
 struct ColObj {
-    explicit ColObj(Actor* owningActor = nullptr) : owner(owningActor) {}
-    ColObj(const ColObj& other);
-    ColObj& operator=(const ColObj& other);
-    ColObj(ColObj&&) noexcept = default;
-    ColObj& operator=(ColObj&&) noexcept = default;
+    explicit ColObj(Actor *owningActor = nullptr) : owner(owningActor) {}
+    ColObj(const ColObj &other);
+    ColObj &operator=(const ColObj &other);
+    ColObj(ColObj &&) noexcept = default;
+    ColObj &operator=(ColObj &&) noexcept = default;
     ~ColObj() = default;
 
     std::string name;
@@ -101,7 +101,7 @@ struct ColObj {
     Vector3 boxMax = {10.0f, 10.0f, 10.0f};
     Vector3 worldMin = {0.0f, 0.0f, 0.0f};
     Vector3 worldMax = {0.0f, 0.0f, 0.0f};
-    Actor* owner = nullptr;
+    Actor *owner = nullptr;
     uint32_t hitEffect = 0;
     std::unique_ptr<ColObjExtra> extra;
     int32_t reference = -1;
@@ -115,10 +115,10 @@ struct SimContact {
 
 // Contact state of the simulation, made by "Start Simulate".
 struct SimState {
-    uint32_t w0 = 0;                       // unused word
-    uint32_t w1 = 0;                       // flag word, cleared while the actor moves
-    Vector3 previousPosition = {0, 0, 0};  // words 2-4: oldPosition at the last step
-    std::vector<SimContact> touches;       // emptied while the actor moves
+    uint32_t w0 = 0;                      // unused word
+    uint32_t w1 = 0;                      // flag word, cleared while the actor moves
+    Vector3 previousPosition = {0, 0, 0}; // words 2-4: oldPosition at the last step
+    std::vector<SimContact> touches;      // emptied while the actor moves
     std::vector<SimContact> contacts;
 };
 
@@ -138,7 +138,7 @@ struct ScriptRecord {
     std::string name;
     uint32_t eventId = 0; // bound event command id; 0 none
     std::string source;
-    Actor* owner = nullptr;
+    Actor *owner = nullptr;
     std::vector<uint8_t> compiled;
 };
 
@@ -148,13 +148,13 @@ struct ScriptRecord {
 // receives "Invalid ActorPointer" with the link.
 struct ActorLink {
     ActorLink() = default;
-    explicit ActorLink(Actor* originActor) : origin(originActor) {}
+    explicit ActorLink(Actor *originActor) : origin(originActor) {}
     // A copy takes the path only: it is not registered with any target and
     // has no origin until its holder sets one.
-    ActorLink(const ActorLink& other) : path(other.path) {}
+    ActorLink(const ActorLink &other) : path(other.path) {}
     // Assignment takes the path and drops the current target; the origin
     // stays.
-    ActorLink& operator=(const ActorLink& other);
+    ActorLink &operator=(const ActorLink &other);
     ~ActorLink();
 
     // Empty path: 0. Else the path is resolved from the origin; an
@@ -163,31 +163,31 @@ struct ActorLink {
     // Off the target's backLinks; target = null.
     void Release();
     // As Resolve with the actor given; null leaves the link as it is.
-    int Assign(Actor* actor);
+    int Assign(Actor *actor);
 
     std::string path;
-    Actor* target = nullptr;
-    Actor* origin = nullptr;
+    Actor *target = nullptr;
+    Actor *origin = nullptr;
 };
 
 inline constexpr int kGlobalActorSlotCount = 1000;
-extern Actor* GlobalActorSlots[kGlobalActorSlotCount];
+extern Actor *GlobalActorSlots[kGlobalActorSlotCount];
 
 // The slot number a name binds: "GA" followed by one to three digits;
 // 0 for anything else.
 int GlobalSlotNumber(std::string_view name);
 // The actor in slot n; null outside 1..999.
-Actor* GetGlobalActor(int n);
+Actor *GetGlobalActor(int n);
 // "GA<n>" names the slot's actor, "GA<n>/path" a path from it; any other text
 // is a path from `from`.
-Actor* ResolveActorName(Actor* from, std::string_view text);
+Actor *ResolveActorName(Actor *from, std::string_view text);
 
 class Actor : public CommandTarget {
-public:
+  public:
     Actor();
     ~Actor() override;
-    Actor(const Actor&) = delete;
-    Actor& operator=(const Actor& other) {
+    Actor(const Actor &) = delete;
+    Actor &operator=(const Actor &other) {
         CopyFrom(other);
         return *this;
     }
@@ -197,7 +197,7 @@ public:
     // children, back-links, scheduled entries and entry pointers stay as they
     // are. Flag 16 is not copied and flag 10 is cleared. May run twice on one
     // object.
-    void CopyFrom(const Actor& other);
+    void CopyFrom(const Actor &other);
 
     // Virtual slots after the destructor.
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
@@ -206,25 +206,25 @@ public:
     virtual void Slot5() {}
 
     // Transforms.
-    const Matrix& GetWorldMatrix();
+    const Matrix &GetWorldMatrix();
     Vector3 GetWorldPosition();
     void UpdateWorldMatrix();
     void UpdateInverseWorldMatrix();
     void InvalidateTransform();
-    void SetWorldRotation(const Quaternion& rotation);
+    void SetWorldRotation(const Quaternion &rotation);
 
     // The body of "BaseProcess".
     void BaseProcess();
 
     // Scheduled-command wrappers (this actor's own list).
-    ScheduledCommand* FindScheduledCommand(uint32_t commandId);
-    ScheduledCommand* FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block);
+    ScheduledCommand *FindScheduledCommand(uint32_t commandId);
+    ScheduledCommand *FindScheduledCommandWithParam(uint32_t commandId, ParamBlock block);
     void CancelScheduledCommands(uint32_t commandId);
-    void CancelScheduledCommandIfAny(ScheduledCommand* entry);
-    ScheduledCommand* ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t flags,
+    void CancelScheduledCommandIfAny(ScheduledCommand *entry);
+    ScheduledCommand *ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t flags,
                                       float startDelay, float endDelay, float interval);
-    void SetScheduledCommandTime(ScheduledCommand* entry, float delay);
-    float ScheduledCommandTimeLeft(ScheduledCommand* entry);
+    void SetScheduledCommandTime(ScheduledCommand *entry, float delay);
+    float ScheduledCommandTimeLeft(ScheduledCommand *entry);
 
     // Active bit of every collision object whose flag bit 5 is set / clear.
     void SetMarkedColObjsActive(bool active);
@@ -251,10 +251,10 @@ public:
     Matrix localMatrix;
     Vector3 oldWorldPosition = {0.0f, 0.0f, 0.0f};
     Vector3 deltaPosition = {0.0f, 0.0f, 0.0f};
-    Actor* parent = nullptr;
+    Actor *parent = nullptr;
     int32_t parentId = -1;
-    std::vector<Actor*> children; // owned
-    TimeRecord* timeRecord;
+    std::vector<Actor *> children; // owned
+    TimeRecord *timeRecord;
     std::vector<ColObj> colObjs;
     std::unique_ptr<SimState> simState;
     std::unique_ptr<SimParams> simParams;
@@ -267,23 +267,23 @@ public:
     float actionStopTime = 0.0f;
     float actionTime = 0.0f;
     uint32_t userWord = 0;
-    std::vector<Actor*> spies; // not owned
+    std::vector<Actor *> spies; // not owned
     float currentTime = 0.0f;
     std::vector<std::unique_ptr<ScriptRecord>> scripts; // stable addresses
     int32_t drawGroupId = -1;
     uint32_t flags = kActorDefaultFlags;
     uint32_t state = kActorDefaultState;
-    std::vector<ActorLink*> backLinks;
-    std::vector<ScheduledCommand*> scheduledCommands;
-    ScheduledCommand* baseProcessEntry = nullptr;
-    ScheduledCommand* processEntry = nullptr;
+    std::vector<ActorLink *> backLinks;
+    std::vector<ScheduledCommand *> scheduledCommands;
+    ScheduledCommand *baseProcessEntry = nullptr;
+    ScheduledCommand *processEntry = nullptr;
     int32_t currentColObj = -1;
 
     // The actors this one spies on, each with the number of times it is on
     // that actor's spy list.
-    std::vector<std::pair<Actor*, uint32_t>> spiedActors;
+    std::vector<std::pair<Actor *, uint32_t>> spiedActors;
 
-protected:
+  protected:
     // Destroys every child (and so the subtree), clearing their table slots.
     void DestroyChildren();
     // Deletes the entries this actor owns, last first; entries of other
@@ -294,13 +294,13 @@ protected:
 // Command spies. AddCommandSpy appends (duplicates allowed),
 // RemoveCommandSpy removes one occurrence, RemoveAllCommandSpies empties the
 // list; each keeps the spies' records of whom they spy on.
-void AddCommandSpy(Actor* target, Actor* spy);
-void RemoveCommandSpy(Actor* target, Actor* spy);
-void RemoveAllCommandSpies(Actor* target);
+void AddCommandSpy(Actor *target, Actor *spy);
+void RemoveCommandSpy(Actor *target, Actor *spy);
+void RemoveAllCommandSpies(Actor *target);
 
 // Process-wide "actor destroyed" notification, run first by every actor
 // destructor so that raw references elsewhere can be dropped.
-using ActorDestroyedHook = void (*)(Actor* actor);
+using ActorDestroyedHook = void (*)(Actor *actor);
 void AddActorDestroyedHook(ActorDestroyedHook hook);
 void RemoveActorDestroyedHook(ActorDestroyedHook hook);
 void ClearActorDestroyedHooks();
@@ -322,7 +322,7 @@ uint32_t PackColor(float r, float g, float b, float a);
 // fit the command's types. A command without parameter types takes the
 // values in order at their natural sizes. Re-entrant: each call builds its
 // own block.
-template <class... Args> int SendCommandArgs(Actor* actor, uint32_t commandId, Args&&... args) {
+template <class... Args> int SendCommandArgs(Actor *actor, uint32_t commandId, Args &&...args) {
     if (actor == nullptr) {
         return 0;
     }

@@ -4,10 +4,10 @@
 
 #include "core/actors/draw_group_hooks.h"
 
-std::vector<Actor*> ActorTable;
+std::vector<Actor *> ActorTable;
 
 namespace {
-ActorSystem* g_system = nullptr;
+ActorSystem *g_system = nullptr;
 } // namespace
 
 ActorSystem::ActorSystem() {
@@ -15,7 +15,7 @@ ActorSystem::ActorSystem() {
     actorId = 0;
     name = "Actor System";
     g_system = this;
-    TimeRecord* root = RootTimeRecord();
+    TimeRecord *root = RootTimeRecord();
     root->owner = this;
     root->flags = kTimeRecordFixed | kTimeRecordRawTime;
     if (ActorTable.empty()) {
@@ -29,11 +29,11 @@ ActorSystem::~ActorSystem() {
     // still exist for the destructors that use them.
     DestroyChildren();
     DeleteScheduledCommands();
-    for (ScheduledCommand* entry : removalList) {
+    for (ScheduledCommand *entry : removalList) {
         entry->state &= static_cast<uint8_t>(~kEntryQueued);
     }
     removalList.clear();
-    for (Actor* actor : pendingDeletion) {
+    for (Actor *actor : pendingDeletion) {
         actor->flags &= ~kActorQueuedForDeletion;
     }
     pendingDeletion.clear();
@@ -42,7 +42,7 @@ ActorSystem::~ActorSystem() {
     if (!ActorTable.empty() && ActorTable[0] == this) {
         ActorTable[0] = nullptr;
     }
-    TimeRecord* root = RootTimeRecord();
+    TimeRecord *root = RootTimeRecord();
     if (root->owner == this) {
         root->owner = nullptr;
     }
@@ -51,8 +51,8 @@ ActorSystem::~ActorSystem() {
     }
 }
 
-int ActorSystem::QueueActorForDeletion(Actor* actor) {
-    ActorSystem* system = GetActorSystem();
+int ActorSystem::QueueActorForDeletion(Actor *actor) {
+    ActorSystem *system = GetActorSystem();
     if (system == nullptr) {
         return 0;
     }
@@ -64,9 +64,9 @@ int ActorSystem::QueueActorForDeletion(Actor* actor) {
     return 1;
 }
 
-ActorSystem* GetActorSystem() { return g_system; }
+ActorSystem *GetActorSystem() { return g_system; }
 
-Actor* ActorTableEntry(int32_t id) {
+Actor *ActorTableEntry(int32_t id) {
     if (id < 0 || static_cast<size_t>(id) >= ActorTable.size()) {
         return nullptr;
     }

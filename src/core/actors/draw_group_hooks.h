@@ -11,18 +11,18 @@ class Actor;
 
 struct DrawGroupHooks {
     // (actor, forced): leave the draw group's member lists.
-    void (*removeActor)(Actor* actor, uint32_t forced) = nullptr;
+    void (*removeActor)(Actor *actor, uint32_t forced) = nullptr;
     // (actor, 0): enter the lists of the group named by drawGroupId.
-    void (*addActor)(Actor* actor, uint32_t unused) = nullptr;
+    void (*addActor)(Actor *actor, uint32_t unused) = nullptr;
     // (actor): move the actor to the draw group that holds its position.
-    void (*updateActor)(Actor* actor) = nullptr;
+    void (*updateActor)(Actor *actor) = nullptr;
 };
 
 // Installs hooks; a null member does nothing. Returns the previous set.
-DrawGroupHooks SetDrawGroupHooks(const DrawGroupHooks& hooks);
+DrawGroupHooks SetDrawGroupHooks(const DrawGroupHooks &hooks);
 // Back to the defaults (all do nothing).
 void ResetDrawGroupHooks();
 
-void RemoveActorFromDrawGroup(Actor* actor, uint32_t forced);
-void AddActorToDrawGroup(Actor* actor, uint32_t unused);
-void UpdateActorDrawGroup(Actor* actor);
+void RemoveActorFromDrawGroup(Actor *actor, uint32_t forced);
+void AddActorToDrawGroup(Actor *actor, uint32_t unused);
+void UpdateActorDrawGroup(Actor *actor);

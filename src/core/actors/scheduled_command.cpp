@@ -15,19 +15,19 @@ namespace {
 // before it (kept up to date when that one goes too), so that it never
 // touches the removed entry and still reaches entries appended later.
 struct WalkFrame {
-    ScheduledCommand* current = nullptr;
-    ScheduledCommand* anchor = nullptr;
+    ScheduledCommand *current = nullptr;
+    ScheduledCommand *anchor = nullptr;
     bool removed = false;
 };
 
-std::vector<WalkFrame*> g_walks;
+std::vector<WalkFrame *> g_walks;
 // Entries and parameter copies deleted while a walk runs; freed when the
 // outermost walk ends, since a handler may still read its own block.
-std::vector<ScheduledCommand*> g_deadEntries;
+std::vector<ScheduledCommand *> g_deadEntries;
 std::vector<std::unique_ptr<uint8_t[]>> g_deadParams;
 
-void NoteUnlink(ScheduledCommand* entry) {
-    for (WalkFrame* walk : g_walks) {
+void NoteUnlink(ScheduledCommand *entry) {
+    for (WalkFrame *walk : g_walks) {
         if (!walk->removed && walk->current == entry) {
             walk->removed = true;
             walk->anchor = entry->prev;
@@ -37,7 +37,7 @@ void NoteUnlink(ScheduledCommand* entry) {
     }
 }
 
-void FreeParams(ScheduledCommand* entry) {
+void FreeParams(ScheduledCommand *entry) {
     if (entry->params && !g_walks.empty()) {
         g_deadParams.push_back(std::move(entry->params));
     }
@@ -46,58 +46,58 @@ void FreeParams(ScheduledCommand* entry) {
 }
 
 class WalkScope {
-public:
+  public:
     WalkScope() { g_walks.push_back(&frame); }
     ~WalkScope() {
         g_walks.pop_back();
         if (g_walks.empty()) {
-            std::vector<ScheduledCommand*> entries = std::move(g_deadEntries);
+            std::vector<ScheduledCommand *> entries = std::move(g_deadEntries);
             g_deadEntries.clear();
             g_deadParams.clear();
-            for (ScheduledCommand* entry : entries) {
+            for (ScheduledCommand *entry : entries) {
                 delete entry;
             }
         }
     }
-    WalkScope(const WalkScope&) = delete;
-    WalkScope& operator=(const WalkScope&) = delete;
+    WalkScope(const WalkScope &) = delete;
+    WalkScope &operator=(const WalkScope &) = delete;
 
     // Sets the entry about to run.
-    void Enter(ScheduledCommand* entry) {
+    void Enter(ScheduledCommand *entry) {
         frame.current = entry;
         frame.anchor = nullptr;
         frame.removed = false;
     }
     bool Removed() const { return frame.removed; }
     // The entry after the current one, read now.
-    ScheduledCommand* Next() const {
+    ScheduledCommand *Next() const {
         return frame.removed ? frame.anchor->next : frame.current->next;
     }
 
-private:
+  private:
     WalkFrame frame;
 };
 
-void Run(ScheduledCommand* entry) {
+void Run(ScheduledCommand *entry) {
     if (entry->owner != nullptr) {
         entry->owner->HandleCommand(entry->command, entry->Block());
     }
 }
 
-void WriteProgress(ScheduledCommand* entry, float value) {
+void WriteProgress(ScheduledCommand *entry, float value) {
     if (entry->params && entry->paramSize >= sizeof(float)) {
         std::memcpy(entry->params.get(), &value, sizeof(float));
     }
 }
 
-float Progress(const ScheduledCommand* entry) {
+float Progress(const ScheduledCommand *entry) {
     return (entry->due - entry->start) / (entry->end - entry->start);
 }
 
 // Adds the interval to due; false when due did not move forward (interval
 // not positive, absorbed by float precision, or NaN), in which case due is
 // set to now and the entry runs no more in this pass.
-bool Advance(ScheduledCommand* entry, float now) {
+bool Advance(ScheduledCommand *entry, float now) {
     float before = entry->due;
     entry->due = before + entry->interval;
     if (entry->due > before) {
@@ -108,7 +108,7 @@ bool Advance(ScheduledCommand* entry, float now) {
 }
 
 // Runs one entry of a timed list as its kind says.
-void RunTimed(ScheduledCommand* entry, float now, const WalkScope& walk) {
+void RunTimed(ScheduledCommand *entry, float now, const WalkScope &walk) {
     switch (entry->kind) {
     case kScheduleOnce:
         if (entry->due < now) {
@@ -193,7 +193,7 @@ void RunTimed(ScheduledCommand* entry, float now, const WalkScope& walk) {
     }
 }
 
-void ResetEntry(ScheduledCommand* entry) {
+void ResetEntry(ScheduledCommand *entry) {
     entry->prev = nullptr;
     entry->next = nullptr;
     entry->owner = nullptr;
@@ -218,11 +218,11 @@ ScheduleLayer::ScheduleLayer() {
 ScheduleLayer::~ScheduleLayer() {
     // The linked entries belong to their owners; cut them loose so that none
     // points into a destroyed layer.
-    for (ScheduledCommand* head : {&everyPassHead, &timedHead}) {
-        ScheduledCommand* tail = head == &everyPassHead ? &everyPassTail : &timedTail;
-        ScheduledCommand* entry = head->next;
+    for (ScheduledCommand *head : {&everyPassHead, &timedHead}) {
+        ScheduledCommand *tail = head == &everyPassHead ? &everyPassTail : &timedTail;
+        ScheduledCommand *entry = head->next;
         while (entry != nullptr && entry != tail) {
-            ScheduledCommand* next = entry->next;
+            ScheduledCommand *next = entry->next;
             entry->prev = entry->next = nullptr;
             entry->state &= static_cast<uint8_t>(~kEntryLinked);
             entry = next;
@@ -230,13 +230,13 @@ ScheduleLayer::~ScheduleLayer() {
     }
 }
 
-ScheduledCommand* NewScheduledCommand() {
-    auto* entry = new ScheduledCommand();
+ScheduledCommand *NewScheduledCommand() {
+    auto *entry = new ScheduledCommand();
     entry->state = kEntryAllocated;
     return entry;
 }
 
-void DetachScheduledCommand(ScheduledCommand* entry) {
+void DetachScheduledCommand(ScheduledCommand *entry) {
     if (entry == nullptr) {
         return;
     }
@@ -249,7 +249,7 @@ void DetachScheduledCommand(ScheduledCommand* entry) {
     entry->next = nullptr;
 
     if (entry->owner != nullptr) {
-        std::vector<ScheduledCommand*>& list = entry->owner->scheduledCommands;
+        std::vector<ScheduledCommand *> &list = entry->owner->scheduledCommands;
         auto it = std::find(list.rbegin(), list.rend(), entry);
         if (it != list.rend()) {
             list.erase(std::next(it).base());
@@ -257,7 +257,7 @@ void DetachScheduledCommand(ScheduledCommand* entry) {
     }
 
     if ((entry->state & kEntryQueued) != 0) {
-        if (ActorSystem* system = GetActorSystem()) {
+        if (ActorSystem *system = GetActorSystem()) {
             auto it = std::find(system->removalList.begin(), system->removalList.end(), entry);
             if (it != system->removalList.end()) {
                 system->removalList.erase(it);
@@ -270,16 +270,17 @@ void DetachScheduledCommand(ScheduledCommand* entry) {
     FreeParams(entry);
 }
 
-void ActorSystem::CancelScheduledCommand(ScheduledCommand* entry) {
-    ActorSystem* system = GetActorSystem();
-    if (entry == nullptr || system == nullptr || (entry->state & (kEntryQueued | kEntryDead)) != 0) {
+void ActorSystem::CancelScheduledCommand(ScheduledCommand *entry) {
+    ActorSystem *system = GetActorSystem();
+    if (entry == nullptr || system == nullptr ||
+        (entry->state & (kEntryQueued | kEntryDead)) != 0) {
         return;
     }
     system->removalList.push_back(entry);
     entry->state |= kEntryQueued;
 }
 
-void ActorSystem::DeleteScheduledCommand(ScheduledCommand* entry) {
+void ActorSystem::DeleteScheduledCommand(ScheduledCommand *entry) {
     if (entry == nullptr || (entry->state & kEntryDead) != 0) {
         return;
     }
@@ -296,14 +297,14 @@ void ActorSystem::DeleteScheduledCommand(ScheduledCommand* entry) {
     }
 }
 
-ScheduledCommand* ScheduleCommand(Actor* owner, uint32_t command, ParamBlock params, uint32_t flags,
+ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock params, uint32_t flags,
                                   float startDelay, float endDelay, float interval,
-                                  ScheduledCommand* reuse, uint32_t layer) {
+                                  ScheduledCommand *reuse, uint32_t layer) {
     if (owner == nullptr || command == kCmdRecursiveCommand) {
         return nullptr;
     }
-    ScheduledCommand* entry;
-    if (reuse != nullptr) {
+    ScheduledCommand *entry;
+    if (reuse != nullptr && (reuse->state & kEntryDead) == 0) {
         DetachScheduledCommand(reuse);
         ResetEntry(reuse);
         reuse->state = 0;
@@ -315,7 +316,7 @@ ScheduledCommand* ScheduleCommand(Actor* owner, uint32_t command, ParamBlock par
         entry->state |= kEntrySaved;
     }
 
-    TimeRecord* record = owner->timeRecord;
+    TimeRecord *record = owner->timeRecord;
     RefreshTimeRecord(record);
     float now = record != nullptr ? record->time : 0.0f;
 
@@ -344,16 +345,16 @@ ScheduledCommand* ScheduleCommand(Actor* owner, uint32_t command, ParamBlock par
     return entry;
 }
 
-void LinkScheduledCommand(ScheduledCommand* entry) {
+void LinkScheduledCommand(ScheduledCommand *entry) {
     if (entry == nullptr || entry->kind == kScheduleNeverLinked ||
         (entry->state & (kEntryLinked | kEntryDead)) != 0 || entry->owner == nullptr ||
         entry->owner->timeRecord == nullptr || entry->layer >= kScheduleLayerCount) {
         return;
     }
-    TimeRecord* record = entry->owner->timeRecord;
-    ScheduleLayer& layer = record->layers[entry->layer];
+    TimeRecord *record = entry->owner->timeRecord;
+    ScheduleLayer &layer = record->layers[entry->layer];
     bool everyPass = entry->kind == kScheduleEveryPass || entry->kind == kScheduleNextPass;
-    ScheduledCommand* tail = everyPass ? &layer.everyPassTail : &layer.timedTail;
+    ScheduledCommand *tail = everyPass ? &layer.everyPassTail : &layer.timedTail;
 
     entry->state |= kEntryLinked;
     entry->prev = tail->prev;
@@ -362,17 +363,18 @@ void LinkScheduledCommand(ScheduledCommand* entry) {
     tail->prev = entry;
 
     if ((record->flags & kTimeRecordNotify) != 0 && record->owner != nullptr) {
-        uint8_t block[sizeof(ScheduledCommand*)];
+        uint8_t block[sizeof(ScheduledCommand *)];
         std::memcpy(block, &entry, sizeof(entry));
-        record->owner->HandleCommand(kCmdTimeInstanceCreateNotify, ParamBlock(block, sizeof(block)));
+        record->owner->HandleCommand(kCmdTimeInstanceCreateNotify,
+                                     ParamBlock(block, sizeof(block)));
     }
 }
 
-ScheduledCommand* FindScheduledCommandByTag(Actor* actor, uint8_t tag) {
+ScheduledCommand *FindScheduledCommandByTag(Actor *actor, uint8_t tag) {
     if (actor == nullptr) {
         return nullptr;
     }
-    for (ScheduledCommand* entry : actor->scheduledCommands) {
+    for (ScheduledCommand *entry : actor->scheduledCommands) {
         if (entry->tag == tag && (entry->state & kEntryQueued) == 0) {
             return entry;
         }
@@ -380,18 +382,18 @@ ScheduledCommand* FindScheduledCommandByTag(Actor* actor, uint8_t tag) {
     return nullptr;
 }
 
-void CancelScheduledCommandsByTag(Actor* actor, uint8_t tag) {
+void CancelScheduledCommandsByTag(Actor *actor, uint8_t tag) {
     if (actor == nullptr) {
         return;
     }
-    for (ScheduledCommand* entry : actor->scheduledCommands) {
+    for (ScheduledCommand *entry : actor->scheduledCommands) {
         if (entry->tag == tag) {
             ActorSystem::CancelScheduledCommand(entry);
         }
     }
 }
 
-float ScheduledCommandLerpValue(const ScheduledCommand* entry) {
+float ScheduledCommandLerpValue(const ScheduledCommand *entry) {
     if (entry == nullptr) {
         return 0.0f;
     }
@@ -407,20 +409,20 @@ float ScheduledCommandLerpValue(const ScheduledCommand* entry) {
     return a + p * (b - a);
 }
 
-void RunScheduleLayer(ActorSystem* /*system*/, TimeRecord* record, uint32_t layer) {
+void RunScheduleLayer(ActorSystem * /*system*/, TimeRecord *record, uint32_t layer) {
     if (record == nullptr || layer >= kScheduleLayerCount) {
         return;
     }
     RefreshTimeRecord(record);
     const float now = record->time;
-    ScheduleLayer& lists = record->layers[layer];
+    ScheduleLayer &lists = record->layers[layer];
 
     WalkScope walk;
-    ScheduledCommand* entry = lists.everyPassHead.next;
+    ScheduledCommand *entry = lists.everyPassHead.next;
     while (entry != nullptr && entry != &lists.everyPassTail) {
         walk.Enter(entry);
         Run(entry);
-        ScheduledCommand* next = walk.Next();
+        ScheduledCommand *next = walk.Next();
         if (!walk.Removed() && entry->kind == kScheduleNextPass) {
             ActorSystem::DeleteScheduledCommand(entry);
         }
@@ -435,12 +437,12 @@ void RunScheduleLayer(ActorSystem* /*system*/, TimeRecord* record, uint32_t laye
     }
 }
 
-void RunScheduledCommands(ActorSystem* system) {
+void RunScheduledCommands(ActorSystem *system) {
     if (system == nullptr) {
         return;
     }
     while (!system->removalList.empty()) {
-        ScheduledCommand* entry = system->removalList.back();
+        ScheduledCommand *entry = system->removalList.back();
         system->removalList.pop_back();
         entry->state &= static_cast<uint8_t>(~kEntryQueued);
         ActorSystem::DeleteScheduledCommand(entry);

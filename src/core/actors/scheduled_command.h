@@ -56,12 +56,12 @@ inline constexpr uint32_t kCmdTimeInstanceCreateNotify = 1783;
 
 struct ScheduledCommand {
     ScheduledCommand() = default;
-    ScheduledCommand(const ScheduledCommand&) = delete;
-    ScheduledCommand& operator=(const ScheduledCommand&) = delete;
+    ScheduledCommand(const ScheduledCommand &) = delete;
+    ScheduledCommand &operator=(const ScheduledCommand &) = delete;
 
-    ScheduledCommand* prev = nullptr; // null while unlinked
-    ScheduledCommand* next = nullptr; // null while unlinked
-    Actor* owner = nullptr;           // receives the command; null once deleted
+    ScheduledCommand *prev = nullptr; // null while unlinked
+    ScheduledCommand *next = nullptr; // null while unlinked
+    Actor *owner = nullptr;           // receives the command; null once deleted
     uint32_t command = 0xFFFFFFFFu;
     std::unique_ptr<uint8_t[]> params; // private copy of the block; null when empty
     uint32_t paramSize = 0;            // bytes in params
@@ -84,8 +84,8 @@ struct ScheduledCommand {
 struct ScheduleLayer {
     ScheduleLayer();
     ~ScheduleLayer();
-    ScheduleLayer(const ScheduleLayer&) = delete;
-    ScheduleLayer& operator=(const ScheduleLayer&) = delete;
+    ScheduleLayer(const ScheduleLayer &) = delete;
+    ScheduleLayer &operator=(const ScheduleLayer &) = delete;
 
     ScheduledCommand everyPassHead, everyPassTail;
     ScheduledCommand timedHead, timedTail;
@@ -97,38 +97,38 @@ struct ScheduleLayer {
 
 // A fresh allocated entry: links null, owner null, command -1, no params,
 // times 0, tag 0, kind 0, layer 1.
-ScheduledCommand* NewScheduledCommand();
+ScheduledCommand *NewScheduledCommand();
 
 // Creates (or, with reuse, resets) an entry for owner and links it into layer
 // `layer` of the owner's time record. The parameter bytes are copied: the
 // command's native size, or for a variable layout the walk over `params`;
 // what `params` lacks is zero-filled. Returns null when owner is null and for
 // "Recursive Command", whose block refers to memory of the sender.
-ScheduledCommand* ScheduleCommand(Actor* owner, uint32_t command, ParamBlock params, uint32_t flags,
+ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock params, uint32_t flags,
                                   float startDelay, float endDelay, float interval,
-                                  ScheduledCommand* reuse, uint32_t layer);
+                                  ScheduledCommand *reuse, uint32_t layer);
 
 // Hangs an entry into its layer list of its owner's current time record.
 // Kind 6, an already linked entry, a missing owner or record and a layer
 // above 3 leave it unlinked.
-void LinkScheduledCommand(ScheduledCommand* entry);
+void LinkScheduledCommand(ScheduledCommand *entry);
 
 // The first entry of the actor whose tag matches and that is not queued for
 // removal; null when none.
-ScheduledCommand* FindScheduledCommandByTag(Actor* actor, uint8_t tag);
+ScheduledCommand *FindScheduledCommandByTag(Actor *actor, uint8_t tag);
 // Cancels every entry of the actor with that tag.
-void CancelScheduledCommandsByTag(Actor* actor, uint8_t tag);
+void CancelScheduledCommandsByTag(Actor *actor, uint8_t tag);
 
 // a + p * (b - a), p = (due - start) / (end - start) (1.0 when end <= start),
 // a and b the floats at bytes 8 and 16 of the entry's params (0 when short).
-float ScheduledCommandLerpValue(const ScheduledCommand* entry);
+float ScheduledCommandLerpValue(const ScheduledCommand *entry);
 
 // Runs one layer of one record.
-void RunScheduleLayer(ActorSystem* system, TimeRecord* record, uint32_t layer);
+void RunScheduleLayer(ActorSystem *system, TimeRecord *record, uint32_t layer);
 
 // The per-frame pump: drain the removal list, then layers 0-3 of the
 // system's own record.
-void RunScheduledCommands(ActorSystem* system);
+void RunScheduledCommands(ActorSystem *system);
 
 // Upper bound on catching-up runs of one entry in one pass; the rest follow
 // in later passes.
@@ -136,4 +136,4 @@ inline constexpr int kMaxCatchUpRuns = 10000;
 
 // Internal: unlink (joining the neighbours), drop from the owner's list and
 // the removal list, free params. Steps shared by deletion and reuse.
-void DetachScheduledCommand(ScheduledCommand* entry);
+void DetachScheduledCommand(ScheduledCommand *entry);

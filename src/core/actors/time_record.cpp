@@ -10,7 +10,7 @@ namespace {
 TimeRecord g_rootRecord;
 } // namespace
 
-TimeRecord* RootTimeRecord() { return &g_rootRecord; }
+TimeRecord *RootTimeRecord() { return &g_rootRecord; }
 
 void TimeRecord::ResetClock() {
     delta = 0.0f;
@@ -26,14 +26,14 @@ void TimeRecord::ResetClock() {
     updating = false;
 }
 
-void RefreshTimeRecord(TimeRecord* record) {
+void RefreshTimeRecord(TimeRecord *record) {
     if (record != nullptr && (record->flags & kTimeRecordFixed) == 0 &&
         record->frameStamp != FrameCounter) {
         UpdateTimeRecord(record->owner, record);
     }
 }
 
-void UpdateTimeRecord(Actor* owner, TimeRecord* record) {
+void UpdateTimeRecord(Actor *owner, TimeRecord *record) {
     if (record == nullptr) {
         return;
     }
@@ -50,7 +50,7 @@ void UpdateTimeRecord(Actor* owner, TimeRecord* record) {
     } else if ((record->flags & kTimeRecordRawTime) != 0) {
         factor = CurrentGlobalSpeedMultiplier();
     } else {
-        TimeRecord* source = nullptr;
+        TimeRecord *source = nullptr;
         if (owner != nullptr && owner->timeRecord != nullptr &&
             owner->timeRecord->owner != nullptr) {
             source = owner->timeRecord->owner->timeRecord;

@@ -19,8 +19,8 @@ inline constexpr uint32_t kTimeRecordNotify = 8;  // owner hears of every linked
 
 struct TimeRecord {
     TimeRecord() = default;
-    TimeRecord(const TimeRecord&) = delete;
-    TimeRecord& operator=(const TimeRecord&) = delete;
+    TimeRecord(const TimeRecord &) = delete;
+    TimeRecord &operator=(const TimeRecord &) = delete;
 
     float delta = 0.0f;        // this frame's step on this clock (seconds)
     float time = 0.0f;         // current time on this clock
@@ -29,7 +29,7 @@ struct TimeRecord {
     float multiplier = 1.0f;   // the record's own speed factor
     float simMultiplier = 1.0f;
     float effectiveMultiplier = 1.0f; // the factor applied in the last update
-    Actor* owner = nullptr;
+    Actor *owner = nullptr;
     uint32_t frameStamp = 0; // FrameCounter at the last update
     uint32_t flags = kTimeRecordNotify;
     ScheduleLayer layers[kScheduleLayerCount];
@@ -49,11 +49,11 @@ extern uint32_t FrameCounter;
 inline constexpr float kInitialFrameDelta = 0.01f;
 
 // The static root record every actor runs on unless connected elsewhere.
-TimeRecord* RootTimeRecord();
+TimeRecord *RootTimeRecord();
 
 // Recomputes record for this frame. Callers pass the record's own owner.
-void UpdateTimeRecord(Actor* owner, TimeRecord* record);
+void UpdateTimeRecord(Actor *owner, TimeRecord *record);
 
 // On-demand refresh: UpdateTimeRecord when the record is not fixed and not
 // yet stamped with this frame.
-void RefreshTimeRecord(TimeRecord* record);
+void RefreshTimeRecord(TimeRecord *record);

@@ -17,10 +17,10 @@ void ActorCoreTest::TearDown() {
     ResetCommandTablesForTest();
 }
 
-RecordingActor* ActorCoreTest::MakeActor(Actor* parent, const char* name) {
-    auto* actor = new RecordingActor();
+RecordingActor *ActorCoreTest::MakeActor(Actor *parent, const char *name) {
+    auto *actor = new RecordingActor();
     actor->name = name;
-    Actor* owner = parent != nullptr ? parent : system;
+    Actor *owner = parent != nullptr ? parent : system;
     actor->parent = owner;
     actor->parentId = owner->actorId;
     owner->children.push_back(actor);
@@ -40,9 +40,9 @@ void ActorCoreTest::Frame() {
     RunScheduledCommands(system);
 }
 
-void ActorCoreTest::Destroy(Actor* actor) {
+void ActorCoreTest::Destroy(Actor *actor) {
     if (actor->parent != nullptr) {
-        auto& siblings = actor->parent->children;
+        auto &siblings = actor->parent->children;
         siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
     }
     if (actor->actorId >= 0 && ActorTable[actor->actorId] == actor) {

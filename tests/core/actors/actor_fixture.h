@@ -37,7 +37,7 @@ struct RecordedCommand {
 
 // Records every command, then hands it to the base handler.
 class RecordingActor : public Actor {
-public:
+  public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         calls.push_back({FrameCounter, commandId, {block.data(), block.data() + block.size()}});
         if (onCommand) {
@@ -49,14 +49,14 @@ public:
 
     size_t Count(uint32_t id) const {
         size_t n = 0;
-        for (const RecordedCommand& call : calls) {
+        for (const RecordedCommand &call : calls) {
             n += call.id == id ? 1 : 0;
         }
         return n;
     }
     std::vector<RecordedCommand> Only(uint32_t id) const {
         std::vector<RecordedCommand> out;
-        for (const RecordedCommand& call : calls) {
+        for (const RecordedCommand &call : calls) {
             if (call.id == id) {
                 out.push_back(call);
             }
@@ -70,17 +70,17 @@ public:
 };
 
 class ActorCoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
     // A recording actor under parent (the system when null), entered in the
     // actor table at the next free id.
-    RecordingActor* MakeActor(Actor* parent = nullptr, const char* name = "()");
+    RecordingActor *MakeActor(Actor *parent = nullptr, const char *name = "()");
     // Counter + 1, root update, pump.
     void Frame();
     // Unlinks the actor from its parent and the table, then destroys it.
-    void Destroy(Actor* actor);
+    void Destroy(Actor *actor);
 
-    ActorSystem* system = nullptr;
+    ActorSystem *system = nullptr;
 };

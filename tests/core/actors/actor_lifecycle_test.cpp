@@ -4,7 +4,7 @@
 namespace {
 
 class CountingExtra : public ColObjExtra {
-public:
+  public:
     explicit CountingExtra(int v) : value(v) { ++alive; }
     ~CountingExtra() override { --alive; }
     std::unique_ptr<ColObjExtra> Clone() const override {
@@ -18,7 +18,7 @@ using LifecycleTest = ActorCoreTest;
 
 TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     CountingExtra::alive = 0;
-    RecordingActor* tmpl = MakeActor(nullptr, "Template");
+    RecordingActor *tmpl = MakeActor(nullptr, "Template");
     tmpl->position = {1, 2, 3};
     tmpl->userWord = 77;
     tmpl->actionTime = 4.0f;
@@ -34,13 +34,13 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     script->eventId = 44;
     script->compiled = {1, 2, 3};
     tmpl->scripts.push_back(std::move(script));
-    RecordingActor* kid = MakeActor(tmpl);
+    RecordingActor *kid = MakeActor(tmpl);
     tmpl->InvalidateTransform();
     ActorLink link(kid);
     link.Assign(tmpl);
 
-    RecordingActor* copy = MakeActor(nullptr, "Copy");
-    ScheduledCommand* own = copy->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    RecordingActor *copy = MakeActor(nullptr, "Copy");
+    ScheduledCommand *own = copy->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
     *copy = *tmpl;
     *copy = *tmpl; // a class part, then the base: twice is fine
 
@@ -62,7 +62,7 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     // Never shared: children, back-links, entries, entry pointers.
     EXPECT_TRUE(copy->children.empty());
     EXPECT_TRUE(copy->backLinks.empty());
-    EXPECT_EQ(copy->scheduledCommands, (std::vector<ScheduledCommand*>{own}));
+    EXPECT_EQ(copy->scheduledCommands, (std::vector<ScheduledCommand *>{own}));
     EXPECT_EQ(copy->baseProcessEntry, nullptr);
 
     // Destroying the template leaves the copy whole (ASan watches).
@@ -77,8 +77,8 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
 }
 
 TEST_F(LifecycleTest, CopyKeepsItsOwnQueuedFlag) {
-    RecordingActor* tmpl = MakeActor();
-    RecordingActor* copy = MakeActor();
+    RecordingActor *tmpl = MakeActor();
+    RecordingActor *copy = MakeActor();
     ActorSystem::QueueActorForDeletion(copy);
     copy->CopyFrom(*tmpl);
     EXPECT_TRUE(copy->HasFlag(kActorQueuedForDeletion));
@@ -87,9 +87,9 @@ TEST_F(LifecycleTest, CopyKeepsItsOwnQueuedFlag) {
 }
 
 TEST_F(LifecycleTest, SpiesAreCountedAndForgottenOnDestruction) {
-    RecordingActor* target = MakeActor();
-    RecordingActor* spy = MakeActor();
-    RecordingActor* other = MakeActor();
+    RecordingActor *target = MakeActor();
+    RecordingActor *spy = MakeActor();
+    RecordingActor *other = MakeActor();
     AddCommandSpy(target, spy);
     AddCommandSpy(target, spy);
     AddCommandSpy(other, spy);
@@ -104,14 +104,14 @@ TEST_F(LifecycleTest, SpiesAreCountedAndForgottenOnDestruction) {
     // The spy dies: every list it is on forgets it.
     AddCommandSpy(target, other);
     Destroy(spy);
-    EXPECT_EQ(target->spies, (std::vector<Actor*>{other}));
+    EXPECT_EQ(target->spies, (std::vector<Actor *>{other}));
     EXPECT_TRUE(other->spies.empty());
 
     // The spied actor dies: its spies' records go.
     Destroy(target);
     EXPECT_TRUE(other->spiedActors.empty());
 
-    RecordingActor* t2 = MakeActor();
+    RecordingActor *t2 = MakeActor();
     AddCommandSpy(t2, other);
     AddCommandSpy(t2, other);
     RemoveAllCommandSpies(t2);
@@ -119,13 +119,13 @@ TEST_F(LifecycleTest, SpiesAreCountedAndForgottenOnDestruction) {
 }
 
 TEST_F(LifecycleTest, CopiedSpiesEnterTheRecordsOnce) {
-    RecordingActor* tmpl = MakeActor();
-    RecordingActor* spy = MakeActor();
+    RecordingActor *tmpl = MakeActor();
+    RecordingActor *spy = MakeActor();
     AddCommandSpy(tmpl, spy);
-    RecordingActor* copy = MakeActor();
+    RecordingActor *copy = MakeActor();
     copy->CopyFrom(*tmpl);
     copy->CopyFrom(*tmpl);
-    EXPECT_EQ(copy->spies, (std::vector<Actor*>{spy}));
+    EXPECT_EQ(copy->spies, (std::vector<Actor *>{spy}));
     ASSERT_EQ(spy->spiedActors.size(), 2u);
     EXPECT_EQ(spy->spiedActors[1].first, copy);
     EXPECT_EQ(spy->spiedActors[1].second, 1u);
@@ -134,16 +134,16 @@ TEST_F(LifecycleTest, CopiedSpiesEnterTheRecordsOnce) {
     EXPECT_TRUE(tmpl->spies.empty());
 }
 
-Actor* g_destroyedSeen = nullptr;
+Actor *g_destroyedSeen = nullptr;
 size_t g_spiesAtNotice = 99;
 
 TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
     g_destroyedSeen = nullptr;
-    AddActorDestroyedHook([](Actor* actor) {
+    AddActorDestroyedHook([](Actor *actor) {
         g_destroyedSeen = actor;
         g_spiesAtNotice = actor->scheduledCommands.size();
     });
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
     Destroy(a);
     EXPECT_EQ(g_destroyedSeen, a);
@@ -151,9 +151,9 @@ TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
 }
 
 TEST_F(LifecycleTest, SlotIsFreedOnlyByTheActorItHolds) {
-    RecordingActor* tmpl = MakeActor(nullptr, "GA9");
+    RecordingActor *tmpl = MakeActor(nullptr, "GA9");
     tmpl->BindGlobalSlot();
-    RecordingActor* copy = MakeActor();
+    RecordingActor *copy = MakeActor();
     copy->CopyFrom(*tmpl); // carries flag 17, refused before "Init Copy"
     EXPECT_TRUE(copy->HasFlag(kActorGlobalSlotBound));
     Destroy(copy);
@@ -164,17 +164,17 @@ TEST_F(LifecycleTest, SlotIsFreedOnlyByTheActorItHolds) {
 }
 
 TEST_F(LifecycleTest, DestructorReleasesEverything) {
-    RecordingActor* top = MakeActor();
-    RecordingActor* child = MakeActor(top);
-    RecordingActor* grandchild = MakeActor(child);
-    RecordingActor* bystander = MakeActor();
+    RecordingActor *top = MakeActor();
+    RecordingActor *child = MakeActor(top);
+    RecordingActor *grandchild = MakeActor(child);
+    RecordingActor *bystander = MakeActor();
     const int32_t childId = child->actorId;
     const int32_t grandchildId = grandchild->actorId;
     grandchild->InvalidateTransform();
     child->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
-    ScheduledCommand* queued = top->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    ScheduledCommand *queued = top->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
     ActorSystem::CancelScheduledCommand(queued);
-    ScheduledCommand* foreign = bystander->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
+    ScheduledCommand *foreign = bystander->ScheduleCommand(189, ParamBlock(), 512, 1, 0, 0);
     top->scheduledCommands.push_back(foreign); // listed, not owned
     ActorSystem::QueueActorForDeletion(top);
     ActorSystem::QueueActorForDeletion(top);
@@ -186,7 +186,7 @@ TEST_F(LifecycleTest, DestructorReleasesEverything) {
     EXPECT_EQ(ActorTable[childId], nullptr);
     EXPECT_EQ(ActorTable[grandchildId], nullptr);
     EXPECT_TRUE(RootTimeRecord()->layers[3].Empty());
-    EXPECT_EQ(bystander->scheduledCommands, (std::vector<ScheduledCommand*>{foreign}));
+    EXPECT_EQ(bystander->scheduledCommands, (std::vector<ScheduledCommand *>{foreign}));
     EXPECT_EQ(foreign->owner, bystander);
     EXPECT_EQ(ActorSystem::QueueActorForDeletion(nullptr), 1);
 }

@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint32_t kKillDelay = 189;
 
-void ExpectVec(const Vector3& v, float x, float y, float z) {
+void ExpectVec(const Vector3 &v, float x, float y, float z) {
     EXPECT_NEAR(v.x, x, 1e-5f);
     EXPECT_NEAR(v.y, y, 1e-5f);
     EXPECT_NEAR(v.z, z, 1e-5f);
@@ -19,21 +19,21 @@ void ExpectVec(const Vector3& v, float x, float y, float z) {
 std::string g_drawGroupCalls;
 
 class ActorTest : public ActorCoreTest {
-protected:
+  protected:
     void SetUp() override {
         ActorCoreTest::SetUp();
         g_drawGroupCalls.clear();
         DrawGroupHooks hooks;
-        hooks.removeActor = [](Actor*, uint32_t) { g_drawGroupCalls += 'R'; };
-        hooks.addActor = [](Actor*, uint32_t) { g_drawGroupCalls += 'A'; };
-        hooks.updateActor = [](Actor*) { g_drawGroupCalls += 'U'; };
+        hooks.removeActor = [](Actor *, uint32_t) { g_drawGroupCalls += 'R'; };
+        hooks.addActor = [](Actor *, uint32_t) { g_drawGroupCalls += 'A'; };
+        hooks.updateActor = [](Actor *) { g_drawGroupCalls += 'U'; };
         SetDrawGroupHooks(hooks);
     }
     size_t BaseProcessEntries() {
         size_t n = 0;
-        for (Actor* actor : ActorTable) {
+        for (Actor *actor : ActorTable) {
             if (actor != nullptr) {
-                for (ScheduledCommand* e : actor->scheduledCommands) {
+                for (ScheduledCommand *e : actor->scheduledCommands) {
                     n += e->command == kCmdBaseProcess ? 1 : 0;
                 }
             }
@@ -68,19 +68,18 @@ TEST_F(ActorTest, NewActorAndSimParamsDefaults) {
     EXPECT_EQ(p.GetFloat(19), 1.0f);
     EXPECT_EQ(p.GetFloat(30), 0.0f);
     EXPECT_EQ(p.GetFloat(34), 1.0f);
-
 }
 
 TEST_F(ActorTest, TransformsComposeOverAThreeLevelChain) {
-    RecordingActor* a = MakeActor();
-    RecordingActor* b = MakeActor(a);
-    RecordingActor* c = MakeActor(b);
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor(a);
+    RecordingActor *c = MakeActor(b);
     a->position = {10, 0, 0};
     QuaternionRotationAxis(&a->rotation, {0, 1, 0}, 3.14159265f / 2); // +Z turns to +X
     b->scale = {2, 2, 2};
     b->position = {0, 0, 1};
     c->position = {0, 0, 1};
-    for (Actor* x : {a, b, c}) {
+    for (Actor *x : {a, b, c}) {
         x->InvalidateTransform();
     }
     Matrix s, r, expected;
@@ -116,16 +115,16 @@ TEST_F(ActorTest, TransformsComposeOverAThreeLevelChain) {
 }
 
 TEST_F(ActorTest, MovingAParentSchedulesOneBaseProcessPerOperationalDescendant) {
-    RecordingActor* top = MakeActor();
-    RecordingActor* idle = MakeActor(top);
-    RecordingActor* grandchild = MakeActor(idle);
+    RecordingActor *top = MakeActor();
+    RecordingActor *idle = MakeActor(top);
+    RecordingActor *grandchild = MakeActor(idle);
     idle->state &= ~kActorOperational;
-    for (Actor* x : {top, idle, grandchild}) {
+    for (Actor *x : {top, idle, grandchild}) {
         x->flags |= kActorLocalMatrixValid | kActorWorldMatrixValid | kActorInverseMatrixValid;
     }
     top->position = {1, 2, 3};
     top->InvalidateTransform();
-    for (Actor* x : {top, idle, grandchild}) {
+    for (Actor *x : {top, idle, grandchild}) {
         EXPECT_EQ(x->flags & 0x17u, kActorMoved) << x->actorId;
     }
     EXPECT_EQ(BaseProcessEntries(), 2u);
@@ -138,7 +137,7 @@ TEST_F(ActorTest, MovingAParentSchedulesOneBaseProcessPerOperationalDescendant) 
 }
 
 TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->InvalidateTransform();
     Frame(); // moved: draw group left and re-entered, at rest cleared
     EXPECT_EQ(g_drawGroupCalls, "RA");
@@ -153,7 +152,7 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     EXPECT_EQ(a->Count(kCmdBaseProcess), 2u);
     EXPECT_TRUE(a->scheduledCommands.empty());
 
-    RecordingActor* sim = MakeActor();
+    RecordingActor *sim = MakeActor();
     sim->flags |= kActorSimulated;
     sim->InvalidateTransform();
     for (int i = 0; i < 4; ++i) {
@@ -165,7 +164,7 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
 }
 
 TEST_F(ActorTest, BaseProcessDeltaPositionRules) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->simState = std::make_unique<SimState>();
     a->simState->w1 = 7;
     a->simState->touches.resize(2);
@@ -204,7 +203,7 @@ TEST_F(ActorTest, BaseProcessDeltaPositionRules) {
 }
 
 TEST_F(ActorTest, BaseProcessStepOneCTakesTheStaleWorldPosition) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     Frame();
     a->position = {5, 0, 0};
     a->InvalidateTransform(); // not updated last frame: 1b skipped, no refresh
@@ -214,8 +213,8 @@ TEST_F(ActorTest, BaseProcessStepOneCTakesTheStaleWorldPosition) {
 }
 
 TEST_F(ActorTest, UpdateStoresTimeAndRecursesOnlyWhenOperational) {
-    RecordingActor* a = MakeActor();
-    RecordingActor* b = MakeActor(a);
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor(a);
     FrameDelta = 0.5f;
     Frame();
     system->Update();
@@ -229,7 +228,7 @@ TEST_F(ActorTest, UpdateStoresTimeAndRecursesOnlyWhenOperational) {
 
 // A child whose update deletes its next sibling and adds a new child.
 class MeddlingActor : public RecordingActor {
-public:
+  public:
     void Update() override {
         Actor::Update();
         if (victim != nullptr) {
@@ -237,19 +236,19 @@ public:
             victim = nullptr;
         }
     }
-    Actor* victim = nullptr;
-    std::function<void(Actor*)> destroy;
+    Actor *victim = nullptr;
+    std::function<void(Actor *)> destroy;
 };
 
 TEST_F(ActorTest, UpdateSurvivesChildrenChangingUnderIt) {
-    RecordingActor* top = MakeActor();
-    auto* meddler = new MeddlingActor();
+    RecordingActor *top = MakeActor();
+    auto *meddler = new MeddlingActor();
     meddler->parent = top;
     top->children.push_back(meddler);
-    RecordingActor* victim = MakeActor(top);
-    RecordingActor* last = MakeActor(top);
+    RecordingActor *victim = MakeActor(top);
+    RecordingActor *last = MakeActor(top);
     meddler->victim = victim;
-    meddler->destroy = [this](Actor* x) { Destroy(x); };
+    meddler->destroy = [this](Actor *x) { Destroy(x); };
     Frame();
     top->Update(); // under ASan: the deleted sibling is never touched
     EXPECT_EQ(last->currentTime, RootTimeRecord()->time);
@@ -273,8 +272,8 @@ TEST_F(ActorTest, GlobalSlotNumbers) {
 }
 
 TEST_F(ActorTest, FirstBinderKeepsTheSlotAndTheDestructorFreesIt) {
-    RecordingActor* first = MakeActor(nullptr, "GA20");
-    RecordingActor* second = MakeActor(nullptr, "GA20");
+    RecordingActor *first = MakeActor(nullptr, "GA20");
+    RecordingActor *second = MakeActor(nullptr, "GA20");
     first->BindGlobalSlot();
     second->BindGlobalSlot();
     EXPECT_EQ(GetGlobalActor(20), first);
@@ -287,28 +286,28 @@ TEST_F(ActorTest, FirstBinderKeepsTheSlotAndTheDestructorFreesIt) {
 
 // Resolves a path as the name of an actor in the table; "" is the context.
 class NameResolver : public ActorPathResolver {
-public:
-    Actor* FindActorByPath(std::string_view path, Actor* context) const override {
+  public:
+    Actor *FindActorByPath(std::string_view path, Actor *context) const override {
         if (path.empty()) {
             return context;
         }
-        for (Actor* actor : ActorTable) {
+        for (Actor *actor : ActorTable) {
             if (actor != nullptr && actor->name == path) {
                 return actor;
             }
         }
         return nullptr;
     }
-    std::string ActorRelativePath(Actor* actor, Actor*) const override { return actor->name; }
+    std::string ActorRelativePath(Actor *actor, Actor *) const override { return actor->name; }
 };
 
 TEST_F(ActorTest, LinksResolveReleaseAndHearOfTheirTargetsDeath) {
     NameResolver resolver;
-    const ActorPathResolver* previous = InstallActorPathResolver(&resolver);
-    RecordingActor* holder = MakeActor(nullptr, "Holder");
-    RecordingActor* target = MakeActor(nullptr, "Target");
+    const ActorPathResolver *previous = InstallActorPathResolver(&resolver);
+    RecordingActor *holder = MakeActor(nullptr, "Holder");
+    RecordingActor *target = MakeActor(nullptr, "Target");
     MakeActor(nullptr, "GA7")->BindGlobalSlot();
-    RecordingActor* child = MakeActor(GetGlobalActor(7), "Inner");
+    RecordingActor *child = MakeActor(GetGlobalActor(7), "Inner");
     {
         ActorLink link(holder);
         EXPECT_EQ(link.Resolve(), 0); // empty path
@@ -345,8 +344,8 @@ TEST_F(ActorTest, LinksResolveReleaseAndHearOfTheirTargetsDeath) {
     EXPECT_EQ(orphan.target, nullptr);
     std::vector<RecordedCommand> told = holder->Only(kCmdInvalidActorPointer);
     ASSERT_EQ(told.size(), 2u);
-    EXPECT_EQ(told[0].Read<ActorLink*>(), &a);
-    EXPECT_EQ(told[1].Read<ActorLink*>(), &b);
+    EXPECT_EQ(told[0].Read<ActorLink *>(), &a);
+    EXPECT_EQ(told[1].Read<ActorLink *>(), &b);
     InstallActorPathResolver(previous);
 }
 
@@ -392,7 +391,7 @@ TEST_F(ActorTest, ColourPackingClampsRoundsAndTakesNaNAsZero) {
 }
 
 TEST_F(ActorTest, SendCommandArgsPacksByTypeOrRefuses) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     EXPECT_EQ(SendCommandArgs(a, kKillDelay, 2.5f), 1);
     ASSERT_EQ(a->calls.size(), 1u);
     EXPECT_EQ(a->calls[0].block.size(), 4u);
@@ -409,15 +408,15 @@ TEST_F(ActorTest, SendCommandArgsPacksByTypeOrRefuses) {
 }
 
 TEST_F(ActorTest, ScheduledCommandWrappersUseTheRefreshedRecord) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     record.owner = instance;
     record.flags = 0;
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->timeRecord = &record;
     float one = 1.0f, two = 2.0f;
-    ScheduledCommand* e1 = a->ScheduleCommand(kKillDelay, ParamBlock(&one, 4), 512, 5.0f, 0, 0);
-    ScheduledCommand* e2 = a->ScheduleCommand(kKillDelay, ParamBlock(&two, 4), 512, 5.0f, 0, 0);
+    ScheduledCommand *e1 = a->ScheduleCommand(kKillDelay, ParamBlock(&one, 4), 512, 5.0f, 0, 0);
+    ScheduledCommand *e2 = a->ScheduleCommand(kKillDelay, ParamBlock(&two, 4), 512, 5.0f, 0, 0);
     EXPECT_EQ(e1->layer, 1);
     EXPECT_EQ(a->FindScheduledCommand(kKillDelay), e1);
     EXPECT_EQ(a->FindScheduledCommandWithParam(kKillDelay, ParamBlock(&two, 4)), e2);

@@ -12,8 +12,8 @@ constexpr uint32_t kKillTime = 191;
 uint32_t Flags(uint32_t kind, uint32_t tag = 0) { return (kind << 8) | tag; }
 
 class ScheduleFaultTest : public ActorCoreTest {
-protected:
-    ScheduledCommand* Every(Actor* owner, uint32_t command, uint32_t layer = 1) {
+  protected:
+    ScheduledCommand *Every(Actor *owner, uint32_t command, uint32_t layer = 1) {
         return ScheduleCommand(owner, command, ParamBlock(), Flags(1), 0, 0, 0, nullptr, layer);
     }
 };
@@ -21,10 +21,11 @@ protected:
 // Destroys itself when its first command arrives, then reads the block it
 // was handed; touches nothing of its own afterwards.
 class SelfDestroyingActor : public Actor {
-public:
+  public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         if (commandId == kKillDelay) {
-            parent->children.erase(std::find(parent->children.begin(), parent->children.end(), this));
+            parent->children.erase(
+                std::find(parent->children.begin(), parent->children.end(), this));
             ActorTable[actorId] = nullptr;
             delete this;
             seenAfterDelete = block.ReadF32(0);
@@ -38,31 +39,31 @@ public:
 };
 
 TEST_F(ScheduleFaultTest, ActorDestroyedInsideItsOwnEntryWhileTheWalkGoesOn) {
-    auto* victim = new SelfDestroyingActor();
+    auto *victim = new SelfDestroyingActor();
     victim->parent = system;
     system->children.push_back(victim);
     victim->actorId = 50;
     ActorTable[50] = victim;
-    RecordingActor* other = MakeActor();
+    RecordingActor *other = MakeActor();
     float payload = 42.0f;
     SelfDestroyingActor::seenAfterDelete = 0.0f;
     SelfDestroyingActor::otherCommands = 0;
     ScheduleCommand(victim, kKillDelay, ParamBlock(&payload, 4), Flags(1), 0, 0, 0, nullptr, 1);
     ScheduleCommand(victim, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
-    ScheduledCommand* later = Every(other, kKillDelay);
+    ScheduledCommand *later = Every(other, kKillDelay);
     Frame();
     EXPECT_EQ(SelfDestroyingActor::seenAfterDelete, 42.0f); // freed only after the walk
     EXPECT_EQ(SelfDestroyingActor::otherCommands, 0);       // its second entry never ran
-    EXPECT_EQ(other->Count(kKillDelay), 1u); // the later entry of another actor ran
+    EXPECT_EQ(other->Count(kKillDelay), 1u);                // the later entry of another actor ran
     EXPECT_EQ(RootTimeRecord()->layers[1].everyPassHead.next, later);
     Frame();
     EXPECT_EQ(other->Count(kKillDelay), 2u);
 }
 
 TEST_F(ScheduleFaultTest, EntryDeletedByAnEarlierEntryNeverRuns) {
-    RecordingActor* a = MakeActor();
-    RecordingActor* b = MakeActor();
-    ScheduledCommand* doomed = nullptr;
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor();
+    ScheduledCommand *doomed = nullptr;
     Every(a, kKillDelay);
     doomed = Every(b, kKillDelay);
     Every(b, kKillTime);
@@ -74,8 +75,9 @@ TEST_F(ScheduleFaultTest, EntryDeletedByAnEarlierEntryNeverRuns) {
 }
 
 TEST_F(ScheduleFaultTest, TimedEntryDeletingItselfStopsCatchingUp) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e = ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0.1f, nullptr, 1);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e =
+        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0.1f, nullptr, 1);
     a->onCommand = [&](uint32_t, ParamBlock) { ActorSystem::DeleteScheduledCommand(e); };
     FrameDelta = 1.0f;
     Frame();
@@ -84,11 +86,13 @@ TEST_F(ScheduleFaultTest, TimedEntryDeletingItselfStopsCatchingUp) {
 }
 
 TEST_F(ScheduleFaultTest, IntervalsThatDoNotAdvanceRunOncePerPass) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* zero3 = ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0, nullptr, 1);
-    ScheduledCommand* negative4 =
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *zero3 =
+        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0, nullptr, 1);
+    ScheduledCommand *negative4 =
         ScheduleCommand(a, kKillTime, ParamBlock(), Flags(4), 0, 100, -1, nullptr, 1);
-    ScheduledCommand* zero5 = ScheduleCommand(a, 205, ParamBlock(), Flags(5), 0, 100, 0, nullptr, 1);
+    ScheduledCommand *zero5 =
+        ScheduleCommand(a, 205, ParamBlock(), Flags(5), 0, 100, 0, nullptr, 1);
     Frame();
     EXPECT_EQ(a->calls.size(), 3u);
     const float now = RootTimeRecord()->time;
@@ -100,26 +104,27 @@ TEST_F(ScheduleFaultTest, IntervalsThatDoNotAdvanceRunOncePerPass) {
 
     // A positive interval that float precision swallows counts the same.
     RootTimeRecord()->time = 1000.0f;
-    RecordingActor* b = MakeActor();
-    ScheduledCommand* tiny = ScheduleCommand(b, kKillDelay, ParamBlock(), Flags(3), 0, 0, 1e-5f, nullptr, 1);
+    RecordingActor *b = MakeActor();
+    ScheduledCommand *tiny =
+        ScheduleCommand(b, kKillDelay, ParamBlock(), Flags(3), 0, 0, 1e-5f, nullptr, 1);
     Frame();
     EXPECT_EQ(b->Count(kKillDelay), 1u);
     EXPECT_EQ(tiny->due, RootTimeRecord()->time);
 }
 
 TEST_F(ScheduleFaultTest, CatchingUpIsCappedPerPassAndKeepsTheTotal) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0.25f, nullptr, 1);
     FrameDelta = 3000.0f; // 12000 intervals in one frame
     Frame();
     EXPECT_EQ(a->Count(kKillDelay), static_cast<size_t>(kMaxCatchUpRuns));
     FrameDelta = 0.1f; // 3000.1: the rest follows, as many as one uncapped pass
-    Frame();                 // would have made by now (due 0 .. 3000)
+    Frame();           // would have made by now (due 0 .. 3000)
     EXPECT_EQ(a->Count(kKillDelay), 12001u);
 }
 
 TEST_F(ScheduleFaultTest, LerpValueWithEndNotAfterStartIsTheEndValue) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     // Command Lerp block: t, then "from" {id, value}, then "to" {id, value}.
     struct {
         float t;
@@ -129,7 +134,8 @@ TEST_F(ScheduleFaultTest, LerpValueWithEndNotAfterStartIsTheEndValue) {
         float to;
     } lerp = {0.0f, kKillDelay, 2.0f, kKillDelay, 6.0f};
     static_assert(sizeof(lerp) == 20);
-    ScheduledCommand* e = ScheduleCommand(a, kKillDelay, ParamBlock(), 0, 1.0f, 1.0f, 0, nullptr, 1);
+    ScheduledCommand *e =
+        ScheduleCommand(a, kKillDelay, ParamBlock(), 0, 1.0f, 1.0f, 0, nullptr, 1);
     e->params = std::make_unique<uint8_t[]>(sizeof(lerp));
     std::memcpy(e->params.get(), &lerp, sizeof(lerp));
     e->paramSize = sizeof(lerp);
@@ -145,8 +151,9 @@ TEST_F(ScheduleFaultTest, LerpValueWithEndNotAfterStartIsTheEndValue) {
 }
 
 TEST_F(ScheduleFaultTest, LayerAboveThreeIsNeverIndexed) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e = ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 7);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e =
+        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 7);
     EXPECT_EQ(e->state & kEntryLinked, 0);
     EXPECT_EQ(a->scheduledCommands.size(), 1u);
     e->layer = 200;
@@ -157,11 +164,13 @@ TEST_F(ScheduleFaultTest, LayerAboveThreeIsNeverIndexed) {
 }
 
 TEST_F(ScheduleFaultTest, TagLookupSkipsCancelledEntries) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* old = ScheduleCommand(a, 250, ParamBlock(), Flags(13, 255), 0, 1, 0, nullptr, 1);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *old =
+        ScheduleCommand(a, 250, ParamBlock(), Flags(13, 255), 0, 1, 0, nullptr, 1);
     ActorSystem::CancelScheduledCommand(old);
     EXPECT_EQ(FindScheduledCommandByTag(a, 255), nullptr);
-    ScheduledCommand* fresh = ScheduleCommand(a, 250, ParamBlock(), Flags(13, 255), 0, 1, 0, nullptr, 1);
+    ScheduledCommand *fresh =
+        ScheduleCommand(a, 250, ParamBlock(), Flags(13, 255), 0, 1, 0, nullptr, 1);
     EXPECT_EQ(FindScheduledCommandByTag(a, 255), fresh);
     EXPECT_EQ(a->FindScheduledCommand(250), old); // by command: still listed
     CancelScheduledCommandsByTag(a, 255);
@@ -170,14 +179,15 @@ TEST_F(ScheduleFaultTest, TagLookupSkipsCancelledEntries) {
 }
 
 TEST_F(ScheduleFaultTest, ReusedEntryIsUnlinkedFirstAndNeverFreed) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     auto mine = std::make_unique<ScheduledCommand>();
     float value = 5.0f;
-    ScheduledCommand* e = ScheduleCommand(a, kKillDelay, ParamBlock(&value, 4), Flags(1), 0, 0, 0,
-                                          mine.get(), 1);
+    ScheduledCommand *e =
+        ScheduleCommand(a, kKillDelay, ParamBlock(&value, 4), Flags(1), 0, 0, 0, mine.get(), 1);
     EXPECT_EQ(e, mine.get());
     EXPECT_EQ(e->state, kEntryLinked);
-    ScheduledCommand* neighbour = ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
+    ScheduledCommand *neighbour =
+        ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
     ActorSystem::CancelScheduledCommand(e);
 
     // Reuse while linked and queued: off the list, the owner's list and the
@@ -187,7 +197,7 @@ TEST_F(ScheduleFaultTest, ReusedEntryIsUnlinkedFirstAndNeverFreed) {
     EXPECT_EQ(RootTimeRecord()->layers[1].everyPassHead.next, neighbour);
     EXPECT_EQ(neighbour->next, &RootTimeRecord()->layers[1].everyPassTail);
     EXPECT_EQ(RootTimeRecord()->layers[2].timedHead.next, mine.get());
-    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand*>{neighbour, mine.get()}));
+    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{neighbour, mine.get()}));
 
     ActorSystem::DeleteScheduledCommand(mine.get());
     EXPECT_EQ(mine->owner, a); // caller-owned: left alone
@@ -197,7 +207,7 @@ TEST_F(ScheduleFaultTest, ReusedEntryIsUnlinkedFirstAndNeverFreed) {
 }
 
 TEST_F(ScheduleFaultTest, HandlersSeeBoundedViewsOfTheirCopies) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     size_t size = 99;
     a->onCommand = [&](uint32_t, ParamBlock block) {
         size = block.size();

@@ -11,16 +11,16 @@ constexpr uint32_t kStartValue = 205; // {Real}
 
 uint32_t Flags(uint32_t kind, uint32_t tag = 0) { return (kind << 8) | tag; }
 
-ParamBlock FloatBlock(float* value) { return ParamBlock(value, sizeof(*value)); }
+ParamBlock FloatBlock(float *value) { return ParamBlock(value, sizeof(*value)); }
 
 class ScheduleTest : public ActorCoreTest {
-protected:
-    ScheduledCommand* Schedule(Actor* owner, uint32_t kind, float start, float end = 0.0f,
+  protected:
+    ScheduledCommand *Schedule(Actor *owner, uint32_t kind, float start, float end = 0.0f,
                                float interval = 0.0f, uint32_t command = kKillDelay,
                                uint32_t layer = 1) {
         float value = 0.25f;
-        return ScheduleCommand(owner, command, FloatBlock(&value), Flags(kind), start, end, interval,
-                               nullptr, layer);
+        return ScheduleCommand(owner, command, FloatBlock(&value), Flags(kind), start, end,
+                               interval, nullptr, layer);
     }
     // Frames until the root time passes t.
     void RunTo(float t) {
@@ -31,12 +31,11 @@ protected:
 };
 
 TEST_F(ScheduleTest, EntryFieldsAndLists) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     FrameDelta = 0.5f;
     Frame(); // time 0.5
-    ScheduledCommand* e =
-        ScheduleCommand(a, kKillDelay, ParamBlock(), 0x1000 | Flags(4, 0x7F), 1.0f, 2.0f, 0.25f,
-                        nullptr, 2);
+    ScheduledCommand *e = ScheduleCommand(a, kKillDelay, ParamBlock(), 0x1000 | Flags(4, 0x7F),
+                                          1.0f, 2.0f, 0.25f, nullptr, 2);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->owner, a);
     EXPECT_EQ(e->tag, 0x7F);
@@ -58,22 +57,24 @@ TEST_F(ScheduleTest, EntryFieldsAndLists) {
 }
 
 TEST_F(ScheduleTest, BlockCopiesTakeNativeOrWalkedSizes) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     // Fixed native size: 141 holds a pointer slot of 8 bytes, 20 in all.
     uint8_t big[64] = {};
-    EXPECT_EQ(ScheduleCommand(a, 141, ParamBlock(big, sizeof(big)), 0, 0, 0, 0, nullptr, 1)->paramSize,
-              20u);
+    EXPECT_EQ(
+        ScheduleCommand(a, 141, ParamBlock(big, sizeof(big)), 0, 0, 0, 0, nullptr, 1)->paramSize,
+        20u);
     // Short block: copied as far as it goes, the rest zero.
     uint8_t shortBlock[3] = {1, 2, 3};
-    ScheduledCommand* e =
+    ScheduledCommand *e =
         ScheduleCommand(a, 63, ParamBlock(shortBlock, sizeof(shortBlock)), 0, 0, 0, 0, nullptr, 1);
     ASSERT_EQ(e->paramSize, 12u);
     EXPECT_EQ(e->params[2], 3);
     EXPECT_EQ(e->params[3], 0);
     // Variable size ("Set Name"): the string walked within the view.
     char text[] = "GA5\0garbage";
-    EXPECT_EQ(ScheduleCommand(a, 32, ParamBlock(text, sizeof(text)), 0, 0, 0, 0, nullptr, 1)->paramSize,
-              4u);
+    EXPECT_EQ(
+        ScheduleCommand(a, 32, ParamBlock(text, sizeof(text)), 0, 0, 0, 0, nullptr, 1)->paramSize,
+        4u);
     // Ids beyond the table or unregistered have no layout.
     EXPECT_EQ(ScheduleCommand(a, 40000, ParamBlock(big, 8), 0, 0, 0, 0, nullptr, 1)->paramSize, 0u);
     EXPECT_EQ(ScheduleCommand(a, 553, ParamBlock(big, 8), 0, 0, 0, 0, nullptr, 1)->params, nullptr);
@@ -82,7 +83,7 @@ TEST_F(ScheduleTest, BlockCopiesTakeNativeOrWalkedSizes) {
 }
 
 TEST_F(ScheduleTest, ZeroDelayWaitsForAFrameInWhichTimeAdvanced) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->onCommand = [&](uint32_t id, ParamBlock) {
         if (id == kKillTime) {
             Schedule(a, kScheduleOnce, 0.0f); // from inside the pump
@@ -106,7 +107,7 @@ TEST_F(ScheduleTest, ZeroDelayWaitsForAFrameInWhichTimeAdvanced) {
 }
 
 TEST_F(ScheduleTest, EveryPassEntriesAddedDuringThePumpRunInIt) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->onCommand = [&](uint32_t id, ParamBlock) {
         if (id == kKillDelay && a->Count(kKillDelay) == 1) {
             ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
@@ -126,10 +127,13 @@ TEST_F(ScheduleTest, EveryPassEntriesAddedDuringThePumpRunInIt) {
 }
 
 TEST_F(ScheduleTest, CancelledEntriesStillFireAndDrainLastCancelledFirst) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e1 = ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
-    ScheduledCommand* e2 = ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
-    ScheduledCommand* e3 = ScheduleCommand(a, kStartValue, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e1 =
+        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
+    ScheduledCommand *e2 =
+        ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
+    ScheduledCommand *e3 =
+        ScheduleCommand(a, kStartValue, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
     a->onCommand = [&](uint32_t id, ParamBlock) {
         if (id == kKillDelay) {
             ActorSystem::CancelScheduledCommand(e3);
@@ -139,19 +143,19 @@ TEST_F(ScheduleTest, CancelledEntriesStillFireAndDrainLastCancelledFirst) {
     };
     Frame();
     EXPECT_EQ(a->calls.size(), 3u); // e3 still fires after its cancel
-    EXPECT_EQ(system->removalList, (std::vector<ScheduledCommand*>{e3, e1}));
+    EXPECT_EQ(system->removalList, (std::vector<ScheduledCommand *>{e3, e1}));
     EXPECT_EQ(a->FindScheduledCommand(kStartValue), e3); // listed until the drain
     a->calls.clear();
     Frame();
     EXPECT_TRUE(system->removalList.empty());
-    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand*>{e2}));
+    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{e2}));
     ASSERT_EQ(a->calls.size(), 1u);
     EXPECT_EQ(a->calls[0].id, kKillTime);
 }
 
 TEST_F(ScheduleTest, RepeatCatchesUpAdvancingBeforeEachRun) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e = Schedule(a, kScheduleRepeat, 1.0f, 0.0f, 1.0f);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e = Schedule(a, kScheduleRepeat, 1.0f, 0.0f, 1.0f);
     std::vector<float> dues;
     a->onCommand = [&](uint32_t, ParamBlock) { dues.push_back(e->due); };
     FrameDelta = 3.5f; // 2.5 intervals past the first due time
@@ -160,8 +164,8 @@ TEST_F(ScheduleTest, RepeatCatchesUpAdvancingBeforeEachRun) {
 }
 
 TEST_F(ScheduleTest, RepeatWithoutCatchUpRunsOnceAndRearmsFromNow) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e = Schedule(a, kScheduleRepeatNoCatchUp, 1.0f, 0.0f, 1.0f);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e = Schedule(a, kScheduleRepeatNoCatchUp, 1.0f, 0.0f, 1.0f);
     FrameDelta = 3.5f;
     Frame();
     EXPECT_EQ(a->Count(kKillDelay), 1u);
@@ -169,7 +173,7 @@ TEST_F(ScheduleTest, RepeatWithoutCatchUpRunsOnceAndRearmsFromNow) {
 }
 
 TEST_F(ScheduleTest, RepeatUntilEndStopsAtItsEnd) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     Schedule(a, kScheduleRepeatUntilEnd, 0.0f, 0.35f, 0.1f);
     FrameDelta = 0.25f;
     Frame(); // now 0.25: due 0, 0.1, 0.2 run
@@ -179,20 +183,20 @@ TEST_F(ScheduleTest, RepeatUntilEndStopsAtItsEnd) {
     EXPECT_EQ(system->removalList.size(), 1u);
 
     // Scheduled with its end already behind: never runs.
-    RecordingActor* b = MakeActor();
+    RecordingActor *b = MakeActor();
     Schedule(b, kScheduleRepeatUntilEnd, -1.0f, -0.5f, 0.1f);
     Frame();
     EXPECT_EQ(b->Count(kKillDelay), 0u);
 }
 
 TEST_F(ScheduleTest, InterpolationWritesEachStepsFractionThenOne) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     Schedule(a, kScheduleInterpolate, 0.0f, 1.0f, 0.25f, kStartValue);
     FrameDelta = 0.6f;
     Frame(); // due 0, 0.25, 0.5 are behind 0.6
     Frame(); // 1.2: end passed
     std::vector<float> values;
-    for (const RecordedCommand& call : a->Only(kStartValue)) {
+    for (const RecordedCommand &call : a->Only(kStartValue)) {
         values.push_back(call.F32());
     }
     // 0.75 is never sent: at 1.2 the end has passed.
@@ -203,16 +207,16 @@ TEST_F(ScheduleTest, InterpolationWritesEachStepsFractionThenOne) {
 }
 
 TEST_F(ScheduleTest, InterpolationWithoutCatchUpStartsAtZeroAFrameLater) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* e = Schedule(a, kScheduleInterpolateNoCatchUp, 0.0f, 0.5f, 0.0f, kStartValue);
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *e = Schedule(a, kScheduleInterpolateNoCatchUp, 0.0f, 0.5f, 0.0f, kStartValue);
     FrameDelta = 0.2f;
-    Frame(); // 0.2
+    Frame();                 // 0.2
     EXPECT_EQ(e->due, 0.2f); // re-armed from now
-    Frame(); // 0.4
-    Frame(); // 0.6: past the end
+    Frame();                 // 0.4
+    Frame();                 // 0.6: past the end
     Frame();
     std::vector<float> values;
-    for (const RecordedCommand& call : a->Only(kStartValue)) {
+    for (const RecordedCommand &call : a->Only(kStartValue)) {
         values.push_back(call.F32());
     }
     ASSERT_EQ(values.size(), 3u);
@@ -222,12 +226,12 @@ TEST_F(ScheduleTest, InterpolationWithoutCatchUpStartsAtZeroAFrameLater) {
 }
 
 TEST_F(ScheduleTest, PausedRecordNeverMakesAnEntryDue) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord paused;
     paused.owner = instance;
     paused.flags = 0;
     paused.multiplier = 0.0f;
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->timeRecord = &paused;
     Schedule(a, kScheduleOnce, 0.0f);
     for (int i = 0; i < 5; ++i) {
@@ -239,7 +243,7 @@ TEST_F(ScheduleTest, PausedRecordNeverMakesAnEntryDue) {
 }
 
 TEST_F(ScheduleTest, NextPassRunsOnceThenIsDeleted) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(kScheduleNextPass), 0, 0, 0, nullptr, 1);
     Frame();
     EXPECT_EQ(a->Count(kKillDelay), 1u);
@@ -250,14 +254,14 @@ TEST_F(ScheduleTest, NextPassRunsOnceThenIsDeleted) {
 }
 
 TEST_F(ScheduleTest, NeverLinkedAndInertKinds) {
-    RecordingActor* a = MakeActor();
-    ScheduledCommand* six =
+    RecordingActor *a = MakeActor();
+    ScheduledCommand *six =
         ScheduleCommand(a, kKillDelay, ParamBlock(), 0x1000 | Flags(6), -1, 0, 0, nullptr, 1);
     EXPECT_EQ(six->prev, nullptr);
     EXPECT_EQ(six->state, kEntryAllocated | kEntrySaved);
     ASSERT_EQ(a->scheduledCommands.size(), 1u);
     for (uint32_t kind : {0u, 8u, 9u, 10u, 12u, 14u, 15u}) {
-        ScheduledCommand* e = Schedule(a, kind, -1.0f);
+        ScheduledCommand *e = Schedule(a, kind, -1.0f);
         EXPECT_NE(e->prev, nullptr);
     }
     Frame();
@@ -267,14 +271,14 @@ TEST_F(ScheduleTest, NeverLinkedAndInertKinds) {
 }
 
 TEST_F(ScheduleTest, NotifyFlagTellsTheRecordOwner) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     record.owner = instance; // flags 8: notify
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     a->timeRecord = &record;
-    ScheduledCommand* e = Schedule(a, kScheduleOnce, 1.0f);
+    ScheduledCommand *e = Schedule(a, kScheduleOnce, 1.0f);
     ASSERT_EQ(instance->Count(kCmdTimeInstanceCreateNotify), 1u);
-    EXPECT_EQ(instance->Only(kCmdTimeInstanceCreateNotify)[0].Read<ScheduledCommand*>(), e);
+    EXPECT_EQ(instance->Only(kCmdTimeInstanceCreateNotify)[0].Read<ScheduledCommand *>(), e);
     Schedule(MakeActor(), kScheduleOnce, 1.0f); // root: no notify bit
     EXPECT_EQ(instance->Count(kCmdTimeInstanceCreateNotify), 1u);
     ActorSystem::DeleteScheduledCommand(e);

@@ -10,7 +10,7 @@ namespace {
 class ScheduledFramesTest : public ActorCoreTest {};
 
 TEST_F(ScheduledFramesTest, HundredFramesMatchTheDerivedLog) {
-    RecordingActor* a = MakeActor();
+    RecordingActor *a = MakeActor();
     std::string log;
     a->onCommand = [&](uint32_t id, ParamBlock block) {
         char line[64];

@@ -3,14 +3,14 @@
 namespace {
 
 class TimeRecordTest : public ActorCoreTest {
-protected:
+  protected:
     // A record owned by `owner` (standing in for a Time Instance), on which
     // `owner` itself runs unless told otherwise.
-    void Own(TimeRecord* record, Actor* owner) { record->owner = owner; }
+    void Own(TimeRecord *record, Actor *owner) { record->owner = owner; }
 };
 
 TEST_F(TimeRecordTest, RootStartsOwnedFixedRawAndFrameDeltaIsTenMilliseconds) {
-    TimeRecord* root = RootTimeRecord();
+    TimeRecord *root = RootTimeRecord();
     EXPECT_EQ(root->owner, system);
     EXPECT_EQ(root->flags, kTimeRecordFixed | kTimeRecordRawTime);
     EXPECT_EQ(FrameDelta, 0.01f);
@@ -25,7 +25,7 @@ TEST_F(TimeRecordTest, GlobalSpeedScalesRootAndTimesShift) {
     system->globalSpeedMultiplier = 0.5f;
     FrameDelta = 0.02f;
     Frame();
-    TimeRecord* root = RootTimeRecord();
+    TimeRecord *root = RootTimeRecord();
     EXPECT_FLOAT_EQ(root->delta, 0.01f);
     EXPECT_FLOAT_EQ(root->time, 0.01f);
     EXPECT_EQ(root->frameStamp, 1u);
@@ -36,7 +36,7 @@ TEST_F(TimeRecordTest, GlobalSpeedScalesRootAndTimesShift) {
 }
 
 TEST_F(TimeRecordTest, RunModeFreezesEveryRecordAndComesBeforeRawTime) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     Own(&record, instance);
     record.flags = kTimeRecordRawTime;
@@ -50,11 +50,11 @@ TEST_F(TimeRecordTest, RunModeFreezesEveryRecordAndComesBeforeRawTime) {
 }
 
 TEST_F(TimeRecordTest, InstanceOnRootScalesAndZeroMultiplierFreezesOnlyIt) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     Own(&record, instance);
     record.multiplier = 0.0f;
-    RecordingActor* connected = MakeActor();
+    RecordingActor *connected = MakeActor();
     connected->timeRecord = &record;
     system->globalSpeedMultiplier = 2.0f;
     for (int i = 0; i < 3; ++i) {
@@ -71,7 +71,7 @@ TEST_F(TimeRecordTest, InstanceOnRootScalesAndZeroMultiplierFreezesOnlyIt) {
 }
 
 TEST_F(TimeRecordTest, OnDemandRefreshRunsOncePerFrameWithoutCatchingUp) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     Own(&record, instance);
     Frame();
@@ -106,8 +106,8 @@ TEST_F(TimeRecordTest, FixedRecordIsNotRefreshedOnDemand) {
 // The source factor comes from the record of the owner of the record the
 // owner runs on: for nested instances that is the grandparent.
 TEST_F(TimeRecordTest, NestedInstanceTakesItsGrandparentFactor) {
-    RecordingActor* outer = MakeActor();
-    RecordingActor* inner = MakeActor();
+    RecordingActor *outer = MakeActor();
+    RecordingActor *inner = MakeActor();
     TimeRecord outerRecord;
     TimeRecord innerRecord;
     Own(&outerRecord, outer);
@@ -118,13 +118,13 @@ TEST_F(TimeRecordTest, NestedInstanceTakesItsGrandparentFactor) {
     Frame();
     RefreshTimeRecord(&innerRecord);
     EXPECT_FLOAT_EQ(innerRecord.effectiveMultiplier, 3.0f); // root's, not outer's 1.5
-    EXPECT_EQ(outerRecord.frameStamp, 0u); // not touched: the grandparent was read
+    EXPECT_EQ(outerRecord.frameStamp, 0u);                  // not touched: the grandparent was read
     RefreshTimeRecord(&outerRecord);
     EXPECT_FLOAT_EQ(outerRecord.effectiveMultiplier, 1.5f);
 }
 
 TEST_F(TimeRecordTest, InstanceRunningOnItsOwnRecordDoesNotCompound) {
-    RecordingActor* instance = MakeActor();
+    RecordingActor *instance = MakeActor();
     TimeRecord record;
     Own(&record, instance);
     instance->timeRecord = &record;
@@ -140,10 +140,10 @@ TEST_F(TimeRecordTest, InstanceRunningOnItsOwnRecordDoesNotCompound) {
 
 TEST_F(TimeRecordTest, TwoRecordCycleReturns) {
     // a's record draws from b's and b's from a's, through helper owners.
-    RecordingActor* a = MakeActor();
-    RecordingActor* b = MakeActor();
-    RecordingActor* viaA = MakeActor();
-    RecordingActor* viaB = MakeActor();
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor();
+    RecordingActor *viaA = MakeActor();
+    RecordingActor *viaB = MakeActor();
     TimeRecord recordA, recordB, hopA, hopB;
     Own(&recordA, a);
     Own(&recordB, b);
