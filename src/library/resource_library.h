@@ -12,6 +12,7 @@
 #include "library/library_item.h"
 
 class Archive;
+class EngineWindow;
 
 // What the header of a library file holds, as read.
 struct LibraryFileInfo {
@@ -124,6 +125,18 @@ public:
     // path when the file name is empty.
     std::string GetDataFilePath(const LibraryItem& item) const;
 
+    // --- display ----------------------------------------------------------
+
+    // Creates the display device (flags bit 1 windowed, bit 0 no sound),
+    // keeps the window and starts the device services. Answers 1, or 0 with
+    // the graphics error text in the last-error text.
+    int CreateDisplay(uint32_t width, uint32_t height, uint32_t colorDepth,
+                      uint32_t depthBufferDepth, uint32_t flags, EngineWindow* window);
+    // Sound device (flags bit 0 turns sound off), texture filters, draw
+    // buckets and shadow quad, frame timer, default font.
+    bool StartDeviceServices(uint32_t flags);
+    EngineWindow* GetWindow() const { return window_; }
+
     // --- device reset ---------------------------------------------------
 
     // Frees the device objects of every font in the table and of the
@@ -144,6 +157,7 @@ private:
     uint32_t textureFormatMode_ = 0;
     uint32_t textureSizeDivisor_ = 1;
     uint32_t soundEnabled_ = 1;
+    EngineWindow* window_ = nullptr;
 };
 
 // The library; null before CreateEngineServices.

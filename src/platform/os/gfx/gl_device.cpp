@@ -353,7 +353,7 @@ GlDevice::~GlDevice() {
     }
 }
 
-std::unique_ptr<GlDevice> GlDevice::Create(WindowHandle window, const PresentParameters& params,
+std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const PresentParameters& params,
                                            std::string* error) {
     std::string scratch;
     if (error == nullptr) {
@@ -366,21 +366,6 @@ std::unique_ptr<GlDevice> GlDevice::Create(WindowHandle window, const PresentPar
     std::unique_ptr<GlDevice> device(new GlDevice());
     device->window_ = window;
     Impl& impl = *device->impl_;
-
-    if (!params.windowed) {
-        SDL_DisplayMode mode{};
-        mode.w = int(params.backBufferWidth);
-        mode.h = int(params.backBufferHeight);
-        mode.format = params.backBufferFormat == Format::R5G6B5 ? SDL_PIXELFORMAT_RGB565
-                                                                : SDL_PIXELFORMAT_RGB888;
-        SDL_DisplayMode closest{};
-        if (SDL_GetClosestDisplayMode(0, &mode, &closest) == nullptr ||
-            SDL_SetWindowDisplayMode(window, &closest) != 0 ||
-            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
-            *error = std::string("full-screen mode refused: ") + SDL_GetError();
-            return nullptr;
-        }
-    }
 
     impl.context = SDL_GL_CreateContext(window);
     if (impl.context == nullptr) {
@@ -454,7 +439,6 @@ std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t hei
     params.backBufferHeight = height;
     params.backBufferFormat = Format::X8R8G8B8;
     params.swapEffect = SwapEffect::CopyVsync;
-    params.deviceWindow = window;
     params.windowed = true;
     params.enableAutoDepthStencil = true;
     params.autoDepthStencilFormat = Format::D24S8;

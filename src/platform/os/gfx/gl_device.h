@@ -19,14 +19,17 @@
 
 #include "platform/os/gfx/device.h"
 
+struct SDL_Window;
+
 namespace gfx {
 
 class GlDevice : public Device {
 public:
-    // Makes a context on the window. Null with a reason in *error when there
-    // is no context, the version is below 2.1, framebuffer objects are
-    // missing, or (full screen) the display mode is refused.
-    static std::unique_ptr<GlDevice> Create(WindowHandle window, const PresentParameters& params,
+    // Makes a context on the window (its GL attributes set before it was
+    // made; a full-screen mode already switched). Null with a reason in
+    // *error when there is no context, the version is below 2.1 or
+    // framebuffer objects are missing.
+    static std::unique_ptr<GlDevice> Create(SDL_Window* window, const PresentParameters& params,
                                             std::string* error);
     // Makes its own hidden window of the given size (SDL video is started
     // when needed) and a windowed device on it; for tests, tools and
@@ -35,7 +38,7 @@ public:
                                                      std::string* error);
     ~GlDevice() override;
 
-    WindowHandle GetWindow() const { return window_; }
+    SDL_Window* GetWindow() const { return window_; }
     // Makes the device's context current and its framebuffer object the draw
     // target (for code that issues raw GL next to the device).
     void MakeCurrent();
@@ -57,7 +60,7 @@ protected:
 
 private:
     GlDevice();
-    WindowHandle window_ = nullptr;
+    SDL_Window* window_ = nullptr;
     bool ownsWindow_ = false;
     std::string glVersion_;
     std::unique_ptr<Impl> impl_;

@@ -9,12 +9,12 @@
 
 #include "core/math.h"
 
-struct SDL_Window;
+class EngineWindow;
 
 namespace gfx {
 
-// The window a device draws into (an SDL window; opaque outside the backend).
-using WindowHandle = SDL_Window*;
+// The window a device draws into.
+using WindowHandle = EngineWindow*;
 
 // --- results -----------------------------------------------------------------
 
