@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/draw_group_hooks.h"
@@ -416,7 +417,7 @@ void Actor::CopyFrom(const Actor &other) {
 
 // --- commands ------------------------------------------------------------------
 
-int Actor::HandleCommand(uint32_t commandId, ParamBlock /*block*/) {
+int Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case kCmdProcess:
         Process();
@@ -425,6 +426,7 @@ int Actor::HandleCommand(uint32_t commandId, ParamBlock /*block*/) {
         BaseProcess();
         break;
     default:
+        HandleTreeQuery(this, commandId, block);
         break;
     }
     return 1;

@@ -1,13 +1,88 @@
 #include "core/actors/actor_system.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 
+#include "actors/characters/character_seams.h"
+#include "actors/presentation/presentation_seams.h"
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/command_table.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/null_actor.h"
 
 std::vector<Actor *> ActorTable;
 
 namespace {
+
 ActorSystem *g_system = nullptr;
+
+// Process-wide raw references drop an actor that is being destroyed.
+void ForgetDestroyedActor(Actor *actor) {
+    if (ActorSystem *system = GetActorSystem();
+        system != nullptr && system != actor && system->frontEndActor == actor) {
+        system->SetRunMode(0, nullptr, 0);
+    }
+    if (CurrentCamera != nullptr && static_cast<Actor *>(CurrentCamera) == actor) {
+        CurrentCamera = nullptr;
+    }
+    for (Actor *&entry : DrawGroupRegistry) {
+        if (entry == actor) {
+            entry = nullptr;
+        }
+    }
+    FileActorList.erase(std::remove(FileActorList.begin(), FileActorList.end(), actor),
+                        FileActorList.end());
+}
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kActorSystemSheet[] = {
+    {"Actor System", PropertyKind::PageTitle, 0, 0},
+    {"Set Grid Snap Unit.", PropertyKind::Caption, 0, 0},
+    {"Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|",
+     PropertyKind::Enumeration, 362, 363},
+    {"Set Grid Space.", PropertyKind::Caption, 0, 0},
+    {"Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PropertyKind::Enumeration, 360, 361},
+    {"Load/Unload File Actors", PropertyKind::Caption, 0, 0},
+    {"Load All File Actors:|Load|", PropertyKind::Button, 364, 0},
+    {"Unload All File Actors:|Unload|", PropertyKind::Button, 365, 0},
+};
+
+void FillActorSystemDescriptor() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kActorSystemClassId);
+    descriptor.lineage = {kActorSystemClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kActorSystemSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+// Creates a fixed actor through the factory's normal path.
+Actor *CreateFixedActor(int32_t classId, const char *name, Actor *parent, int32_t id) {
+    return CreateActor(classId, name, nullptr, parent, id, true);
+}
+
+bool SetRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const char *fileName) {
+    auto *fileIO = dynamic_cast<FileIOActor *>(root);
+    if (fileIO == nullptr) {
+        return false;
+    }
+    fileIO->firstId = firstId;
+    fileIO->idLimit = idLimit;
+    fileIO->fileName = fileName;
+    return true;
+}
+
 } // namespace
 
 ActorSystem::ActorSystem() {
@@ -15,13 +90,18 @@ ActorSystem::ActorSystem() {
     actorId = 0;
     name = "Actor System";
     g_system = this;
+    FillActorSystemDescriptor();
+
     TimeRecord *root = RootTimeRecord();
     root->owner = this;
     root->flags = kTimeRecordFixed | kTimeRecordRawTime;
-    if (ActorTable.empty()) {
-        ActorTable.resize(1);
-    }
+
+    FirstNullActor()->name = "NULLACTOR(safe)";
+
+    ActorTable.assign(kActorTableInitialSize, nullptr);
     ActorTable[0] = this;
+
+    AddActorDestroyedHook(&ForgetDestroyedActor);
 }
 
 ActorSystem::~ActorSystem() {
@@ -64,6 +144,43 @@ int ActorSystem::QueueActorForDeletion(Actor *actor) {
     return 1;
 }
 
+// Leaving the front end should also drop the time spent there from the
+// frame timer; that happens once the frame loop owns a timer.
+void ActorSystem::SetRunMode(uint32_t mode, Actor *frontEnd, uint32_t flags_) {
+    runMode = mode;
+    frontEndActor = frontEnd;
+    runFlags = flags_;
+}
+
+int InitActorSystem() {
+    if (!RegisterAllCommands()) {
+        return 0;
+    }
+    RegisterActorClasses();
+
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr) {
+        system = new ActorSystem();
+    }
+
+    Actor *global = CreateFixedActor(6, "Global", system, kGlobalRootId);
+    Actor *scenery = CreateFixedActor(6, "Scenery", system, kSceneryRootId);
+    Actor *clipboard = CreateFixedActor(6, "Clipboard", system, kClipboardRootId);
+    if (global == nullptr || scenery == nullptr || clipboard == nullptr) {
+        return 0;
+    }
+    if (!SetRootRange(global, 10, 2999, "Globals.qva") ||
+        !SetRootRange(scenery, 3000, 6999, "Scenery.qva") ||
+        !SetRootRange(clipboard, 7000, 7999, "Clipboard.qva")) {
+        return 0;
+    }
+    if (CreateFixedActor(7, "Environment", global, kEnvironmentActorId) == nullptr ||
+        CreateFixedActor(10, "Inventory", global, kInventoryActorId) == nullptr) {
+        return 0;
+    }
+    return 1;
+}
+
 ActorSystem *GetActorSystem() { return g_system; }
 
 Actor *ActorTableEntry(int32_t id) {
@@ -71,6 +188,34 @@ Actor *ActorTableEntry(int32_t id) {
         return nullptr;
     }
     return ActorTable[static_cast<size_t>(id)];
+}
+
+Actor *GetActorById(uint32_t id) { return id < ActorTable.size() ? ActorTable[id] : nullptr; }
+
+int32_t GetActorClassId(uint32_t id) {
+    Actor *actor = GetActorById(id);
+    return actor != nullptr ? static_cast<int32_t>(actor->classId) : -1;
+}
+
+Actor *FindActorByName(std::string_view name, int32_t classId) {
+    for (Actor *actor : ActorTable) {
+        if (actor != nullptr && actor->name == name &&
+            (classId == -1 || static_cast<int32_t>(actor->classId) == classId)) {
+            return actor;
+        }
+    }
+    return nullptr;
+}
+
+int SetActorSystemError(ActorSystem *system, const char *format, ...) {
+    if (system == nullptr || format == nullptr) {
+        return 0;
+    }
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(system->errorText, sizeof(system->errorText), format, args);
+    va_end(args);
+    return 0;
 }
 
 uint32_t CurrentRunMode() { return g_system != nullptr ? g_system->runMode : 0; }
@@ -90,4 +235,15 @@ void ResetActorSystemForTests() {
     std::fill(std::begin(GlobalActorSlots), std::end(GlobalActorSlots), nullptr);
     ResetDrawGroupHooks();
     ClearActorDestroyedHooks();
+}
+
+void ResetActorWorldForTests() {
+    ResetActorSystemForTests();
+    ResetCommandTablesForTest();
+    ResetActorClassRowsForTests();
+    ResetNullActorsForTests();
+    InstallNetTransport(NetTransport{});
+    ResetWorldSeams();
+    ResetPresentationSeams();
+    ResetCharacterSeams();
 }

@@ -1,15 +1,51 @@
-// The ActorSystem: actor 0, the world. It owns the actor table, the run mode
-// and global speed of the time records, the removal list of scheduled
-// commands and the pending-deletion list of actors. One instance exists at a
-// time, reached through GetActorSystem(). Main thread only.
+// The ActorSystem: actor 0, the world. It owns the actor table, the fixed
+// roots, the run mode of the frame loop, the global time and speed settings,
+// the loading-screen settings, the command log and the text of the last
+// actor-system error. One instance exists at a time, made by InitActorSystem
+// and reached through GetActorSystem(). Main thread only.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/math.h"
+
+class LibraryItem;
 
 inline constexpr uint32_t kActorSystemClassId = 1;
+inline constexpr uint32_t kNullActorClassId = 39;
+inline constexpr uint32_t kHighestClassId = 53;
+
+// The table's length after the system is made, the first id handed out to
+// new actors, and the highest id an actor may have.
+inline constexpr size_t kActorTableInitialSize = 8000;
+inline constexpr uint32_t kFirstFreeActorId = 8000;
+inline constexpr uint32_t kMaxActorId = 500000;
+// Ids below this are system actors that cannot be deleted.
+inline constexpr int32_t kFirstUserActorId = 10;
+
+// The fixed actors.
+inline constexpr int32_t kGlobalRootId = 1;
+inline constexpr int32_t kSceneryRootId = 2;
+inline constexpr int32_t kClipboardRootId = 3;
+inline constexpr int32_t kEnvironmentActorId = 14;
+inline constexpr int32_t kInventoryActorId = 16;
+
+inline constexpr size_t kDrawGroupListCount = 1024;
+inline constexpr size_t kActorSystemErrorSize = 512;
+
+// One recorded outgoing command: the parameters are a private copy in the
+// portable layout.
+struct CommandLogRecord {
+    uint32_t stamp = 0;
+    uint32_t actorId = 0;
+    uint32_t commandId = 0;
+    std::vector<uint8_t> params;
+};
 
 class ActorSystem : public Actor {
   public:
@@ -27,10 +63,66 @@ class ActorSystem : public Actor {
     // null or already queued: nothing. Returns 1 (0 without a system).
     static int QueueActorForDeletion(Actor *actor);
 
-    // Non-zero while a front-end actor holds the game: time stands still.
-    uint32_t runMode = 0;
-    float globalSpeedMultiplier = 1.0f;
+    uint32_t GetFileVersion() const { return fileVersion; }
+    void SetFileVersion(uint32_t version) { fileVersion = version; }
+
+    // Stores the run mode, the front-end actor and the run flags.
+    void SetRunMode(uint32_t mode, Actor *frontEnd, uint32_t flags);
+
+    // Outgoing network commands: the command log (record mode 2) and the
+    // network send (when networking is on and this system syncs). Nothing is
+    // delivered locally. NetSendCommandAlt is the same hand-over under
+    // another name, used by the characters.
+    void NetSendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block);
+    void NetSendCommandTo(uint32_t recipient, uint32_t actorId, uint32_t commandId,
+                          ParamBlock block);
+    void NetSendCommandAlt(uint32_t actorId, uint32_t commandId, ParamBlock block);
+
+    // Per-frame services of the world structure (see actors/world).
+    int CollisionPass(float timeStep);
+    int DrawVisibleGroups(float timeStep);
+
+    // Two element lists; their users live outside the actor core.
+    std::vector<Actor *> elementLists[2];
+    // Actors of each draw group, indexed by draw-group id.
+    std::array<std::vector<Actor *>, kDrawGroupListCount> drawGroupMembers;
+    // Scheduled commands queued for removal.
     std::vector<ScheduledCommand *> removalList;
+    // Command log.
+    std::vector<CommandLogRecord> commandLog;
+    uint32_t recordMode = 0; // 2 = record outgoing commands
+    uint32_t commandStamp = 0;
+    uint32_t commandLogWord = 0;
+    uint32_t networkSync = 1;
+    // Level load.
+    std::vector<LibraryItem *> deferredLoads;
+    uint32_t deferFlag = 0;
+    uint32_t loadPending = 0;
+    uint32_t loadFlag = 0;
+    uint32_t newGame = 0;
+    uint32_t uiFlag = 0;
+    std::string firstFile;
+    std::string secondFile;
+    uint32_t visibilityCounters[2] = {0, 0};
+    uint32_t difficultyLevel = 1;
+    std::string baseFolder;
+    // Frame loop: non-zero run mode runs the front end.
+    uint32_t runMode = 0;
+    Actor *frontEndActor = nullptr;
+    uint32_t runFlags = 0;
+    float globalSpeedMultiplier = 1.0f;
+    uint32_t frontEndCursor = 1;
+    char errorText[kActorSystemErrorSize] = {};
+    std::vector<uint32_t> listenerEffects;
+    // Loading screen; colours are (red, green, blue, alpha).
+    Vector4 loadBarColor = {0.6f, 0.9f, 0.4f, 1.0f};
+    Vector3 loadBarPosition = {0.0f, 0.0f, 0.0f};
+    std::string loadingText;
+    Vector3 loadBarTextPosition = {0.0f, 0.0f, 0.0f};
+    Vector4 loadBarTextColor = {1.0f, 1.0f, 1.0f, 1.0f};
+    uint32_t fileVersion = 1;
+
+    // Actors queued for deletion.
     std::vector<Actor *> pendingDeletion;
 };
 
@@ -40,8 +132,24 @@ extern std::vector<Actor *> ActorTable;
 // The live system, or null.
 ActorSystem *GetActorSystem();
 
+// Registers every command and class and builds the system and its roots.
+// Returns 0 when the system cannot be made or a fixed actor cannot be
+// created; start-up must then stop.
+int InitActorSystem();
+
 // The table's actor at id; null outside the table.
 Actor *ActorTableEntry(int32_t id);
+Actor *GetActorById(uint32_t id);
+// The class id of the actor at id; -1 outside the table or for an empty slot.
+int32_t GetActorClassId(uint32_t id);
+// First actor in id order (from 0) with exactly this name and, unless
+// classId is -1, this class; null when none.
+Actor *FindActorByName(std::string_view name, int32_t classId);
+
+// Formats the text into the system's error text (cut at 511 characters) and
+// returns 0, so that failing operations can return its result.
+int SetActorSystemError(ActorSystem *system, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // Run mode and global speed multiplier as the time records read them
 // (0 and 1.0 without a system).
@@ -52,3 +160,7 @@ float CurrentGlobalSpeedMultiplier();
 // process-wide value of the actor core (actor table, frame values, root
 // record, global slots, draw-group and actor-destroyed hooks).
 void ResetActorSystemForTests();
+// Tests only: ResetActorSystemForTests, the command tables and every
+// process-wide value of the neighbouring services, so that a test can call
+// InitActorSystem again.
+void ResetActorWorldForTests();

@@ -1,0 +1,29 @@
+// Placeholder services of the presentation actors (camera, environment,
+// meshes, sounds...), as far as the engine core needs them until those
+// classes are built. Each class's own code replaces its part.
+#pragma once
+
+#include <span>
+
+#include "core/actors/class_factory.h"
+#include "core/actors/placeholder_actor.h"
+
+// Placeholder of the Camera actor (class 19).
+class CameraActor : public PlaceholderActor {
+  public:
+    CameraActor() : PlaceholderActor(19) {}
+    // Moves the camera by its type and targets, once per normal frame.
+    void FrameUpdate() {}
+};
+
+// The active camera; null when none is active.
+extern CameraActor *CurrentCamera;
+
+// The frame step's camera update: skipped without a current camera.
+void UpdateCurrentCamera();
+
+// The rows of the class factory for this subsystem's classes.
+std::span<const ActorClassRow> PresentationClassRows();
+
+// Back to the start values.
+void ResetPresentationSeams();

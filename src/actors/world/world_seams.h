@@ -1,0 +1,45 @@
+// Placeholder services of the world-structure actors (draw groups, collision,
+// File and FileIO actors, Time Instances), as far as the engine core needs
+// them until those classes are built. Each class's own code replaces its
+// part.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/actors/class_factory.h"
+#include "core/actors/placeholder_actor.h"
+
+// Command 514 of the FileIO actors.
+inline constexpr uint32_t kCmdOpenFile = 514;
+
+// Placeholder of the FileIO actor (class 6), the class of the roots: it
+// carries the root's id range and actor file name.
+class FileIOActor : public PlaceholderActor {
+  public:
+    FileIOActor() : PlaceholderActor(6) {}
+
+    uint32_t firstId = 0; // lowest actor id of the root's range
+    uint32_t idLimit = 0; // highest actor id of the root's range
+    std::string fileName;
+};
+
+// Draw Group actors indexed by draw-group id; entries may be null, entries
+// 0 and 1 are the system groups.
+extern std::vector<Actor *> DrawGroupRegistry;
+inline constexpr size_t kSystemDrawGroupCount = 2;
+
+// The File actors, kept by the File actor code.
+extern std::vector<Actor *> FileActorList;
+
+// Recomputes the world bounds of the actor's collision objects (nothing to
+// do until collision shapes are built).
+void UpdateCollisionShapeBounds(Actor *actor);
+
+// The rows of the class factory for this subsystem's classes.
+std::span<const ActorClassRow> WorldClassRows();
+
+// Back to the start values (tests, and the actor system's construction).
+void ResetWorldSeams();

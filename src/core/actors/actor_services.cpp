@@ -1,0 +1,591 @@
+#include "core/actors/actor_services.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/command_table.h"
+#include "core/actors/param_convert.h"
+
+namespace {
+
+NetTransport g_transport;
+
+// Is actor the root of the subtree or inside it?
+bool InSubtree(const Actor *actor, const Actor *root) {
+    for (const Actor *a = actor; a != nullptr; a = a->parent) {
+        if (a == root) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Removes the first child with the actor's id (the actor itself when it is
+// outside the table).
+void UnlinkFromParent(Actor *actor) {
+    Actor *parent = actor->parent;
+    if (parent == nullptr) {
+        return;
+    }
+    auto &list = parent->children;
+    auto it = std::find_if(list.begin(), list.end(), [actor](const Actor *child) {
+        return child == actor ||
+               (actor->actorId >= 0 && child != nullptr && child->actorId == actor->actorId);
+    });
+    if (it != list.end()) {
+        list.erase(it);
+    }
+    actor->parent = nullptr;
+}
+
+void LinkToParent(Actor *actor, Actor *parent) {
+    parent->children.push_back(actor);
+    actor->parent = parent;
+    actor->parentId = parent->actorId;
+}
+
+// Does the table slot of the actor hold it?
+bool HeldByTable(const Actor *actor) {
+    return actor != nullptr && actor->actorId >= 0 && ActorTableEntry(actor->actorId) == actor;
+}
+
+// {actor, parent}: the block of the tree callbacks.
+struct TreeCallbackBlock {
+    Actor *actor;
+    Actor *parent;
+    ParamBlock View() { return ParamBlock(this, sizeof(*this)); }
+};
+
+// Sends the first command to start and the second to each of its ancestors.
+void SendTreeCallbacks(Actor *start, uint32_t first, uint32_t further, Actor *actor) {
+    TreeCallbackBlock block{actor, start};
+    start->HandleCommand(first, block.View());
+    for (Actor *ancestor = start->parent; ancestor != nullptr; ancestor = ancestor->parent) {
+        TreeCallbackBlock copy{actor, start};
+        ancestor->HandleCommand(further, copy.View());
+    }
+}
+
+// Sends "Recursive Command" carrying commandId with the given block.
+int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner) {
+    RecursiveCommandParams params{commandId, inner};
+    return actor->HandleCommand(kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
+}
+
+// The command's parameters as a zero-filled native block of the command's
+// size, then in the portable layout seen from context. An id without a
+// record has no parameters. False when the block cannot be converted.
+bool PortableParams(uint32_t commandId, ParamBlock block, Actor *context,
+                    std::vector<uint8_t> *out) {
+    out->clear();
+    const CommandInfo *info = FindCommandInfo(commandId);
+    if (info == nullptr || !info->registered()) {
+        return true;
+    }
+    size_t n = info->nativeParamBytes >= 0 ? static_cast<size_t>(info->nativeParamBytes)
+                                           : CommandParamSize(commandId, block);
+    std::vector<uint8_t> native(n, 0);
+    block.ReadBytes(0, native.data(), n);
+    ParamBlockResult result;
+    if (!ParamBlockToPortable(context, &result, commandId,
+                              ParamBlock::ReadOnly(native.data(), native.size()))) {
+        return false;
+    }
+    *out = result.ToVector();
+    return true;
+}
+
+void NetSend(ActorSystem *system, bool toRecipient, uint32_t recipient, uint32_t actorId,
+             uint32_t commandId, ParamBlock block) {
+    // "Recursive Command" carries an in-memory block: it is never logged
+    // nor sent.
+    if (commandId == kRecursiveCommandId) {
+        return;
+    }
+    const bool record = system->recordMode == 2;
+    const bool send = g_NetworkEnabled != 0 && system->networkSync != 0;
+    if (!record && !send) {
+        return;
+    }
+    std::vector<uint8_t> params;
+    if (!PortableParams(commandId, block, GetActorById(actorId), &params)) {
+        return;
+    }
+    if (send) {
+        NetMessage message;
+        message.bytes.resize(params.size() + 8);
+        std::memcpy(message.bytes.data(), &commandId, 4);
+        std::memcpy(message.bytes.data() + 4, &actorId, 4);
+        if (!params.empty()) {
+            std::memcpy(message.bytes.data() + 8, params.data(), params.size());
+        }
+        if (toRecipient) {
+            SendNetMessageTo(recipient, message);
+        } else {
+            SendNetMessage(message);
+        }
+    }
+    if (record) {
+        system->commandLog.push_back({system->commandStamp, actorId, commandId, std::move(params)});
+    }
+}
+
+// Grows the table to size entries (never shrinks it).
+void GrowTable(size_t size) {
+    if (ActorTable.size() < size) {
+        ActorTable.resize(size, nullptr);
+    }
+}
+
+} // namespace
+
+// --- tree queries ---------------------------------------------------------------
+
+std::vector<ChildRef> SnapshotChildren(const Actor *actor) {
+    std::vector<ChildRef> refs;
+    refs.reserve(actor->children.size());
+    for (Actor *child : actor->children) {
+        if (child != nullptr) {
+            refs.push_back({child->actorId, child});
+        }
+    }
+    return refs;
+}
+
+Actor *ResolveChild(const Actor *parent, const ChildRef &ref) {
+    Actor *child = nullptr;
+    if (ref.id >= 0) {
+        child = ActorTableEntry(ref.id);
+    } else if (std::find(parent->children.begin(), parent->children.end(), ref.pointer) !=
+               parent->children.end()) {
+        child = ref.pointer; // outside the table, still a child
+    }
+    return child != nullptr && child->parent == parent ? child : nullptr;
+}
+
+bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdCollectDescendants: {
+        const int32_t wanted = block.ReadI32(0);
+        const int32_t skipped = block.ReadI32(4);
+        auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(8));
+        for (const ChildRef &ref : SnapshotChildren(actor)) {
+            Actor *child = ResolveChild(actor, ref);
+            if (child == nullptr ||
+                (skipped != -1 && static_cast<int32_t>(child->classId) == skipped)) {
+                continue;
+            }
+            if (out != nullptr &&
+                (wanted == -1 || static_cast<int32_t>(child->classId) == wanted)) {
+                out->push_back(child);
+            }
+            child->HandleCommand(kCmdCollectDescendants, block);
+        }
+        return true;
+    }
+    case kCmdFindChildByClass:
+    case kCmdFindDescendantByClass: {
+        const int32_t wanted = block.ReadI32(0);
+        for (const ChildRef &ref : SnapshotChildren(actor)) {
+            Actor *child = ResolveChild(actor, ref);
+            if (child == nullptr) {
+                continue;
+            }
+            if (static_cast<int32_t>(child->classId) == wanted) {
+                block.WriteActor(4, child);
+                return true;
+            }
+            if (commandId == kCmdFindDescendantByClass) {
+                child->HandleCommand(commandId, block);
+                if (block.ReadActor(4) != nullptr) {
+                    return true;
+                }
+            }
+        }
+        return true;
+    }
+    case kCmdFindChildByName:
+    case kCmdFindDescendantByName: {
+        const auto *name = static_cast<const char *>(block.ReadPointer(0));
+        if (name == nullptr) {
+            return true;
+        }
+        for (const ChildRef &ref : SnapshotChildren(actor)) {
+            Actor *child = ResolveChild(actor, ref);
+            if (child == nullptr) {
+                continue;
+            }
+            if (child->name == name) {
+                block.WriteActor(8, child);
+                return true;
+            }
+            if (commandId == kCmdFindDescendantByName) {
+                child->HandleCommand(commandId, block);
+                if (block.ReadActor(8) != nullptr) {
+                    return true;
+                }
+            }
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+Actor *FindChildByName(Actor *actor, const char *name) {
+    if (actor == nullptr || name == nullptr) {
+        return nullptr;
+    }
+    uint8_t block[16] = {};
+    std::memcpy(block, &name, sizeof(name));
+    actor->HandleCommand(kCmdFindChildByName, ParamBlock(block, sizeof(block)));
+    return ParamBlock(block, sizeof(block)).ReadActor(8);
+}
+
+Actor *FindDescendantByName(Actor *actor, const char *name) {
+    if (actor == nullptr || name == nullptr) {
+        return nullptr;
+    }
+    uint8_t block[16] = {};
+    std::memcpy(block, &name, sizeof(name));
+    actor->HandleCommand(kCmdFindDescendantByName, ParamBlock(block, sizeof(block)));
+    return ParamBlock(block, sizeof(block)).ReadActor(8);
+}
+
+Actor *FindDescendantByClass(Actor *actor, int32_t classId) {
+    if (actor == nullptr) {
+        return nullptr;
+    }
+    uint8_t block[12] = {};
+    std::memcpy(block, &classId, sizeof(classId));
+    actor->HandleCommand(kCmdFindDescendantByClass, ParamBlock(block, sizeof(block)));
+    return ParamBlock(block, sizeof(block)).ReadActor(4);
+}
+
+// --- sending ----------------------------------------------------------------------
+
+uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
+    Actor *actor = GetActorById(actorId);
+    if (actor == nullptr) {
+        return 0;
+    }
+    return static_cast<uint32_t>(actor->HandleCommand(commandId, block));
+}
+
+int BroadcastCommand(uint32_t commandId, ParamBlock block) {
+    // Index and size are read again each step: a handler may create actors
+    // (growing and moving the table) or delete them.
+    for (size_t id = 0; id < ActorTable.size(); ++id) {
+        if (Actor *actor = ActorTable[id]) {
+            actor->HandleCommand(commandId, block);
+        }
+    }
+    return 1;
+}
+
+uint32_t SendCommandToChildren(Actor *actor, uint32_t commandId, ParamBlock block) {
+    if (actor == nullptr) {
+        return 0;
+    }
+    for (const ChildRef &ref : SnapshotChildren(actor)) {
+        if (Actor *child = ResolveChild(actor, ref)) {
+            child->HandleCommand(commandId, block);
+        }
+    }
+    return 1;
+}
+
+std::vector<Actor *> FindActorsByName(std::string_view name, int32_t classId) {
+    std::vector<Actor *> found;
+    for (size_t id = 1; id < ActorTable.size(); ++id) {
+        Actor *actor = ActorTable[id];
+        if (actor != nullptr && static_cast<int32_t>(actor->classId) == classId &&
+            actor->name == name) {
+            found.push_back(actor);
+        }
+    }
+    return found;
+}
+
+void PrecalculateAll() { SendCommand(0, kCmdPrecalculateRecursive, ParamBlock()); }
+
+// --- ids and the factory --------------------------------------------------------------
+
+uint32_t FindFreeActorIds(uint32_t count) {
+    for (;;) {
+        const uint64_t size = ActorTable.size();
+        uint64_t runStart = 0;
+        uint64_t runLength = 0;
+        for (uint64_t id = kFirstFreeActorId; id < size; ++id) {
+            if (ActorTable[id] != nullptr) {
+                runLength = 0;
+                continue;
+            }
+            if (runLength == 0) {
+                runStart = id;
+            }
+            if (++runLength > count) {
+                break;
+            }
+        }
+        const uint64_t candidate =
+            runLength == 0 ? std::max<uint64_t>(size, kFirstFreeActorId) : runStart;
+        // Ids past the limit are never handed out, and the table never
+        // grows for them.
+        if (candidate + (count > 0 ? count - 1 : 0) > kMaxActorId) {
+            return 0;
+        }
+        if (candidate + count <= size) {
+            return static_cast<uint32_t>(candidate);
+        }
+        const uint64_t grown =
+            std::min<uint64_t>(candidate + count + 100, uint64_t{kMaxActorId} + 1);
+        if (grown <= size) {
+            return 0;
+        }
+        GrowTable(static_cast<size_t>(grown));
+    }
+}
+
+Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor, Actor *parent,
+                   int32_t id, bool sendCreate) {
+    ActorSystem *system = GetActorSystem();
+
+    // Everything is checked before anything changes.
+    const auto classNumber = static_cast<uint32_t>(classId);
+    if (classNumber > kHighestClassId || classNumber == kActorSystemClassId ||
+        classNumber == kNullActorClassId || GetActorClassRow(classNumber).construct == nullptr) {
+        return nullptr;
+    }
+    // A null actor never takes children.
+    if (parent != nullptr && parent->classId == kNullActorClassId) {
+        return nullptr;
+    }
+    if (id != -1 && static_cast<uint32_t>(id) > kMaxActorId) {
+        return nullptr;
+    }
+    Actor *occupant = id >= 0 ? ActorTableEntry(id) : nullptr;
+    if (occupant != nullptr) {
+        // System actors are never replaced, and the replaced subtree must not
+        // hold the parent or the template.
+        if (id < kFirstUserActorId || InSubtree(parent, occupant) ||
+            InSubtree(templateActor, occupant)) {
+            return nullptr;
+        }
+    }
+    if (id == -1) {
+        const uint32_t freeId = FindFreeActorIds(1);
+        if (freeId == 0) {
+            return SetActorSystemError(system, "Error - No Free Actor ID."), nullptr;
+        }
+        id = static_cast<int32_t>(freeId);
+    } else if (static_cast<size_t>(id) >= ActorTable.size()) {
+        GrowTable(static_cast<size_t>(id) + 1023);
+    }
+
+    Actor *actor = ConstructActorOfClass(classNumber);
+    if (actor == nullptr) {
+        return nullptr;
+    }
+    if (occupant != nullptr) {
+        UnlinkFromParent(occupant);
+        ActorTable[static_cast<size_t>(id)] = nullptr;
+        delete occupant;
+    }
+    if (classNumber == 0 && templateActor != nullptr) {
+        actor->CopyFrom(*templateActor);
+    }
+    ActorTable[static_cast<size_t>(id)] = actor;
+
+    actor->actorId = id;
+    actor->name = std::string(name);
+    if (parent != nullptr) {
+        LinkToParent(actor, parent);
+    } else {
+        actor->parent = nullptr;
+        actor->parentId = -1;
+    }
+
+    if (sendCreate) {
+        Actor *templatePointer = templateActor;
+        ParamBlock block = templateActor != nullptr
+                               ? ParamBlock(&templatePointer, sizeof(templatePointer))
+                               : ParamBlock();
+        if (actor->HandleCommand(kCmdCreate, block) == 0) {
+            UnlinkFromParent(actor);
+            if (ActorTableEntry(id) == actor) {
+                ActorTable[static_cast<size_t>(id)] = nullptr;
+            }
+            delete actor;
+            return nullptr;
+        }
+        if (templateActor != nullptr) {
+            // Children are never copied by "Create": entries that are not
+            // this actor's own go.
+            auto &list = actor->children;
+            list.erase(std::remove_if(list.begin(), list.end(),
+                                      [actor](const Actor *child) {
+                                          return child == nullptr || child->parent != actor;
+                                      }),
+                       list.end());
+        }
+    }
+
+    actor->actorId = id;
+    actor->name = std::string(name);
+    if (parent != nullptr) {
+        actor->parent = parent;
+        actor->parentId = parent->actorId;
+    }
+    return actor;
+}
+
+// --- deleting, moving, copying ------------------------------------------------------------
+
+int DeleteActor(Actor *actor) {
+    // A null actor, or one its slot does not hold (a NullActor), is never
+    // destroyed.
+    if (!HeldByTable(actor)) {
+        return 0;
+    }
+    const int32_t id = actor->actorId;
+    if (id < kFirstUserActorId) {
+        return SetActorSystemError(GetActorSystem(), "Error - Cant Delete System Actors");
+    }
+    if (actor->parent != nullptr) {
+        SendTreeCallbacks(actor->parent, kCmdCallbackChildRemoved, kCmdCallbackRelChildRemoved,
+                          actor);
+    }
+    // A callback may have destroyed the actor already.
+    if (ActorTableEntry(id) != actor) {
+        return 1;
+    }
+    UnlinkFromParent(actor);
+    ActorTable[static_cast<size_t>(id)] = nullptr;
+    delete actor;
+    return 1;
+}
+
+int ReparentActor(Actor *actor, Actor *newParent) {
+    if (actor == nullptr || newParent == nullptr || actor->classId == kNullActorClassId) {
+        return 0;
+    }
+    if (newParent->parent == nullptr) {
+        return SetActorSystemError(GetActorSystem(), "Error - Cant Paste Objects In Root");
+    }
+    if (InSubtree(newParent, actor)) {
+        return SetActorSystemError(GetActorSystem(), "Error - Cant Paste Objects Into Themselves");
+    }
+
+    Actor *oldParent = actor->parent;
+    UnlinkFromParent(actor);
+    LinkToParent(actor, newParent);
+    actor->InvalidateTransform();
+
+    if (oldParent != nullptr) {
+        SendTreeCallbacks(oldParent, kCmdCallbackChildRemoved, kCmdCallbackRelChildRemoved, actor);
+    }
+    SendTreeCallbacks(newParent, kCmdCallbackChildAdded, kCmdCallbackRelChildAdded, actor);
+
+    actor->HandleCommand(kCmdCallbackMovedInTree, ParamBlock());
+    for (const ChildRef &ref : SnapshotChildren(actor)) {
+        if (Actor *child = ResolveChild(actor, ref)) {
+            Actor *moved = actor;
+            ParamBlock inner(&moved, sizeof(moved));
+            SendRecursive(child, kCmdCallbackRelParentMovedInTree, &inner);
+        }
+    }
+    return 1;
+}
+
+namespace {
+
+// Copies the template under parent, then its children under the copy,
+// depth first in child order. A refused copy skips its subtree.
+Actor *CopySubtree(Actor *templateActor, Actor *parent) {
+    Actor *copy = CreateActor(static_cast<int32_t>(templateActor->classId), templateActor->name,
+                              templateActor, parent, -1, true);
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    copy->parent = parent;
+    copy->parentId = parent->actorId;
+    const int32_t copyId = copy->actorId;
+    for (const ChildRef &ref : SnapshotChildren(templateActor)) {
+        Actor *child = ResolveChild(templateActor, ref);
+        // A handler may have destroyed the copy meanwhile.
+        if (ActorTableEntry(copyId) != copy) {
+            break;
+        }
+        if (child != nullptr && child != copy) {
+            CopySubtree(child, copy);
+        }
+    }
+    return copy;
+}
+
+} // namespace
+
+Actor *CopyActorTree(Actor *templateActor, Actor *parent) {
+    if (templateActor == nullptr || parent == nullptr || parent->parent == nullptr) {
+        return nullptr;
+    }
+    if (InSubtree(parent, templateActor)) {
+        SetActorSystemError(GetActorSystem(), "Error - Cant Paste Objects Into Themselves");
+        return nullptr;
+    }
+    Actor *copy = CopySubtree(templateActor, parent);
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    const int32_t copyId = copy->actorId;
+    uint32_t operational = 1;
+    copy->HandleCommand(kCmdSetOperational, ParamBlock(&operational, sizeof(operational)));
+    if (ActorTableEntry(copyId) != copy) {
+        return nullptr;
+    }
+    copy->HandleCommand(kCmdPrecalculateRecursive, ParamBlock());
+    copy->HandleCommand(kCmdInvalidateOldPosition, ParamBlock());
+    if (ActorTableEntry(copyId) != copy) {
+        return nullptr;
+    }
+    int32_t drawGroup = parent->drawGroupId;
+    ParamBlock inner(&drawGroup, sizeof(drawGroup));
+    SendRecursive(copy, kCmdSetDrawGroup, &inner);
+    return ActorTableEntry(copyId) == copy ? copy : nullptr;
+}
+
+// --- network ---------------------------------------------------------------------------
+
+NetTransport InstallNetTransport(const NetTransport &transport) {
+    NetTransport previous = g_transport;
+    g_transport = transport;
+    return previous;
+}
+
+int SendNetMessage(const NetMessage &message) {
+    return g_transport.send != nullptr ? g_transport.send(message) : 0;
+}
+
+int SendNetMessageTo(uint32_t recipient, const NetMessage &message) {
+    return g_transport.sendTo != nullptr ? g_transport.sendTo(recipient, message) : 0;
+}
+
+void ActorSystem::NetSendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
+    NetSend(this, false, 0, actorId, commandId, block);
+}
+
+void ActorSystem::NetSendCommandTo(uint32_t recipient, uint32_t actorId, uint32_t commandId,
+                                   ParamBlock block) {
+    NetSend(this, true, recipient, actorId, commandId, block);
+}
+
+void ActorSystem::NetSendCommandAlt(uint32_t actorId, uint32_t commandId, ParamBlock block) {
+    NetSend(this, false, 0, actorId, commandId, block);
+}

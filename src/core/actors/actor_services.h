@@ -1,0 +1,115 @@
+// Actor services: the free functions through which code reaches actors by
+// id, name or tree position. Sending and broadcasting commands, the class
+// factory, deleting, re-parenting and copying actors, and the id allocator.
+// Failures answer 0 (or null) and leave their text in the actor system's
+// error text. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "core/actors/param_block.h"
+
+class Actor;
+
+// Commands sent or served here.
+inline constexpr uint32_t kCmdSetOperational = 39;
+inline constexpr uint32_t kCmdSetDrawGroup = 49;
+inline constexpr uint32_t kCmdInvalidateOldPosition = 65;
+inline constexpr uint32_t kCmdCallbackChildAdded = 100;
+inline constexpr uint32_t kCmdCallbackRelChildAdded = 101;
+inline constexpr uint32_t kCmdCallbackChildRemoved = 102;
+inline constexpr uint32_t kCmdCallbackRelChildRemoved = 103;
+inline constexpr uint32_t kCmdCallbackMovedInTree = 104;
+inline constexpr uint32_t kCmdCallbackRelParentMovedInTree = 105;
+inline constexpr uint32_t kCmdPrecalculateRecursive = 152;
+inline constexpr uint32_t kCmdCreate = 158;
+
+// Internal tree queries served by every actor; they have no registered
+// parameters, their blocks are laid out in memory as follows:
+//   172 {u32 class or -1, u32 class not to enter or -1, vector<Actor*>* out}
+//   173 {u32 class, Actor* out}    first direct child of the class
+//   174 {u32 class, Actor* out}    the same, depth first
+//   175 {const char* name, Actor* out}   first direct child with the name
+//   176 {const char* name, Actor* out}   the same, depth first
+inline constexpr uint32_t kCmdCollectDescendants = 172;
+inline constexpr uint32_t kCmdFindChildByClass = 173;
+inline constexpr uint32_t kCmdFindDescendantByClass = 174;
+inline constexpr uint32_t kCmdFindChildByName = 175;
+inline constexpr uint32_t kCmdFindDescendantByName = 176;
+
+// Serves 172-176 for actor; false (nothing done) for any other command.
+bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block);
+
+// The actor's children as they are now, for walks during which handlers may
+// change the list: each is looked up again (through the actor table) by
+// ResolveChild before its turn, and skipped when it is gone or has moved.
+struct ChildRef {
+    int32_t id;
+    Actor *pointer;
+};
+std::vector<ChildRef> SnapshotChildren(const Actor *actor);
+Actor *ResolveChild(const Actor *parent, const ChildRef &ref);
+
+// Delivers a command to the actor at id; 0 for an id outside the table or an
+// empty slot.
+uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block);
+// Every actor in the table, id 0 first; actors a handler creates at higher
+// ids are reached too. Returns 1.
+int BroadcastCommand(uint32_t commandId, ParamBlock block);
+// Each direct child in child-list order; 0 for a null actor, else 1.
+uint32_t SendCommandToChildren(Actor *actor, uint32_t commandId, ParamBlock block);
+
+// Every actor from id 1 up whose class id and name (exact) match, in id
+// order.
+std::vector<Actor *> FindActorsByName(std::string_view name, int32_t classId);
+// Tree queries through 175, 176 and 174; null for a null actor or name.
+Actor *FindChildByName(Actor *actor, const char *name);
+Actor *FindDescendantByName(Actor *actor, const char *name);
+Actor *FindDescendantByClass(Actor *actor, int32_t classId);
+
+// Sends "Precalculate Recursive" to the actor system.
+void PrecalculateAll();
+
+// The first of count free ids from 8000 up, growing the table as needed;
+// 0 when the ids would pass 500000.
+uint32_t FindFreeActorIds(uint32_t count);
+
+// The class factory. Makes an actor of classId with the name at id (-1: the
+// next free id) under parent (none when null), sending it "Create" with the
+// template when sendCreate is set. An actor at the id is replaced (it and
+// its subtree are destroyed), except a system actor (id below 10). Returns
+// the actor, or null when the class, the id, the parent or the template is
+// refused, no id is free, or "Create" answers 0.
+Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor, Actor *parent,
+                   int32_t id, bool sendCreate);
+
+// Tells the parent and its ancestors, then destroys the actor and its
+// subtree. 0 for a system actor (id below 10), a null actor or one that its
+// table slot does not hold.
+int DeleteActor(Actor *actor);
+
+// Moves the actor under a new parent and tells everyone concerned. 0 when
+// the new parent is a root's parent (the actor system), the actor itself or
+// one of its descendants.
+int ReparentActor(Actor *actor, Actor *newParent);
+
+// Copies the template with its subtree under parent (new ids); null when
+// the parent is the actor system or lies inside the template's subtree.
+Actor *CopyActorTree(Actor *templateActor, Actor *parent);
+
+// Outgoing network message: {u32 command id, u32 actor id, parameters}.
+struct NetMessage {
+    std::vector<uint8_t> bytes;
+};
+// The network transport. The engine opens no connection: with no transport
+// installed both sends do nothing and answer 0.
+struct NetTransport {
+    int (*send)(const NetMessage &message) = nullptr;
+    int (*sendTo)(uint32_t recipient, const NetMessage &message) = nullptr;
+};
+NetTransport InstallNetTransport(const NetTransport &transport);
+int SendNetMessage(const NetMessage &message);
+int SendNetMessageTo(uint32_t recipient, const NetMessage &message);

@@ -1,0 +1,40 @@
+// The class table behind the class factory: for every class id, the function
+// that constructs an actor of the class with its defaults, and the function
+// that registers the class's descriptor and property sheet. Each subsystem
+// lists the rows of its own classes; a class not built yet has a
+// placeholder row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+class Actor;
+
+using ActorConstructor = Actor *(*)();
+using ClassRegistration = void (*)();
+
+struct ActorClassRow {
+    uint32_t classId = 0;
+    ActorConstructor construct = nullptr;
+    ClassRegistration registerClass = nullptr;
+};
+
+// Class ids in the order their registrations run at start-up.
+inline constexpr size_t kRegisteredClassCount = 51;
+extern const uint32_t kClassRegistrationOrder[kRegisteredClassCount];
+
+// The row of a class id; an empty row (no constructor) for 1, 39 and ids
+// above 53.
+ActorClassRow GetActorClassRow(uint32_t classId);
+
+// A new actor of the class with its defaults; null for a class without a
+// constructor.
+Actor *ConstructActorOfClass(uint32_t classId);
+
+// Runs every class registration in start-up order.
+void RegisterActorClasses();
+
+// Tests only: replaces one row (returns the previous one) / restores all.
+ActorClassRow SetActorClassRowForTests(uint32_t classId, const ActorClassRow &row);
+void ResetActorClassRowsForTests();

@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "actors/characters/character_seams.h"
+#include "actors/presentation/presentation_seams.h"
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/actor_tree_dump.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/null_actor.h"
+#include "world_fixture.h"
+
+namespace {
+
+std::string ReadGolden(const char *name) {
+    const char *root = std::getenv("ENGINE_TEST_SOURCE_DIR");
+    std::ifstream in(std::string(root ? root : ".") + "/tests/core/actors/data/" + name,
+                     std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+using ActorSystemTest = ActorWorldTest;
+
+TEST_F(ActorSystemTest, TreeAfterInitMatchesGolden) {
+    std::string golden = ReadGolden("init_tree.txt");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(DumpActorTree(), golden);
+}
+
+TEST_F(ActorSystemTest, TableHoldsOnlyTheFixedActors) {
+    ASSERT_EQ(ActorTable.size(), 8000u);
+    for (size_t id = 0; id < ActorTable.size(); ++id) {
+        bool fixed = id == 0 || id == 1 || id == 2 || id == 3 || id == 14 || id == 16;
+        EXPECT_EQ(ActorTable[id] != nullptr, fixed) << "id " << id;
+    }
+    EXPECT_EQ(GetActorById(0), system);
+    EXPECT_EQ(GetActorById(8000), nullptr);
+    EXPECT_EQ(GetActorById(0xFFFFFFFFu), nullptr);
+}
+
+TEST_F(ActorSystemTest, ClassIdLookUps) {
+    EXPECT_EQ(GetActorClassId(0), 1);
+    EXPECT_EQ(GetActorClassId(16), 10);
+    EXPECT_EQ(GetActorClassId(14), 7);
+    EXPECT_EQ(GetActorClassId(5), -1);
+    EXPECT_EQ(GetActorClassId(8000), -1);
+    EXPECT_EQ(GetActorClassId(0xFFFFFFFFu), -1);
+    ASSERT_NE(Make("grow"), nullptr); // takes 8000
+    EXPECT_EQ(GetActorClassId(8000), kRecorderClass);
+}
+
+TEST_F(ActorSystemTest, FindActorByNameIsExact) {
+    EXPECT_EQ(FindActorByName("Inventory", -1), GetActorById(16));
+    EXPECT_EQ(FindActorByName("Inventory", 10), GetActorById(16));
+    EXPECT_EQ(FindActorByName("Inventory", 6), nullptr);
+    EXPECT_EQ(FindActorByName("inventory", -1), nullptr);
+    EXPECT_EQ(FindActorByName("Actor System", -1), system);
+    // The lowest id wins.
+    Actor *second = Make("Global");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(FindActorByName("Global", -1), global);
+    EXPECT_EQ(FindActorByName("Global", kRecorderClass), second);
+}
+
+TEST_F(ActorSystemTest, NullActorsAnswerOneAndChangeNothing) {
+    NullActor *safe = GetNullActor(true);
+    NullActor *plain = GetNullActor(false);
+    ASSERT_NE(safe, plain);
+    EXPECT_EQ(safe->name, "NULLACTOR(safe)");
+    EXPECT_EQ(plain->name, "NULLACTOR");
+    for (NullActor *actor : {safe, plain}) {
+        EXPECT_EQ(actor->classId, 39u);
+        EXPECT_EQ(actor->actorId, -1);
+        const std::string name = actor->name;
+        const uint32_t flags = actor->flags;
+        const Vector3 position = actor->position;
+        uint8_t block[64] = {1, 2, 3, 4, 5, 6, 7, 8};
+        for (uint32_t id = 0; id < GetCommandTable().size() + 10; ++id) {
+            ASSERT_EQ(actor->HandleCommand(id, ParamBlock(block, sizeof(block))), 1) << id;
+        }
+        EXPECT_EQ(actor->name, name);
+        EXPECT_EQ(actor->flags, flags);
+        EXPECT_EQ(actor->position.x, position.x);
+        EXPECT_TRUE(actor->children.empty());
+        EXPECT_EQ(actor->baseProcessEntry, nullptr);
+        EXPECT_TRUE(actor->scheduledCommands.empty());
+        EXPECT_EQ(block[0], 1);
+    }
+    // The null actors stay out of the table.
+    EXPECT_EQ(FindActorByName("NULLACTOR", -1), nullptr);
+}
+
+TEST_F(ActorSystemTest, ConstructorValues) {
+    EXPECT_EQ(system->classId, 1u);
+    EXPECT_EQ(system->actorId, 0);
+    EXPECT_EQ(system->name, "Actor System");
+    EXPECT_EQ(system->networkSync, 1u);
+    EXPECT_EQ(system->recordMode, 0u);
+    EXPECT_EQ(system->difficultyLevel, 1u);
+    EXPECT_EQ(system->globalSpeedMultiplier, 1.0f);
+    EXPECT_EQ(system->frontEndCursor, 1u);
+    EXPECT_EQ(system->GetFileVersion(), 1u);
+    EXPECT_EQ(system->runMode, 0u);
+    EXPECT_EQ(system->frontEndActor, nullptr);
+    EXPECT_EQ(system->runFlags, 0u);
+    EXPECT_EQ(system->errorText[0], '\0');
+    EXPECT_EQ(system->loadBarColor.x, 0.6f);
+    EXPECT_EQ(system->loadBarColor.y, 0.9f);
+    EXPECT_EQ(system->loadBarColor.z, 0.4f);
+    EXPECT_EQ(system->loadBarColor.w, 1.0f);
+    for (float c : {system->loadBarTextColor.x, system->loadBarTextColor.y,
+                    system->loadBarTextColor.z, system->loadBarTextColor.w}) {
+        EXPECT_EQ(c, 1.0f);
+    }
+    EXPECT_EQ(system->drawGroupMembers.size(), 1024u);
+    EXPECT_EQ(RootTimeRecord()->owner, system);
+    EXPECT_EQ(RootTimeRecord()->flags, 5u);
+
+    system->SetFileVersion(7);
+    EXPECT_EQ(system->GetFileVersion(), 7u);
+
+    // Stand-ins of the neighbouring subsystems.
+    EXPECT_EQ(DrawGroupRegistry.size(), 2u);
+    EXPECT_EQ(DrawGroupRegistry[0], nullptr);
+    EXPECT_TRUE(FileActorList.empty());
+    EXPECT_EQ(CurrentCamera, nullptr);
+    EXPECT_EQ(GlobalHitEffectMultiplier, 1.0f);
+    EXPECT_EQ(DebugTextFlag, 0u);
+}
+
+TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
+    struct Expect {
+        int32_t id;
+        uint32_t first;
+        uint32_t limit;
+        const char *file;
+    };
+    for (const Expect &e :
+         {Expect{1, 10, 2999, "Globals.qva"}, Expect{2, 3000, 6999, "Scenery.qva"},
+          Expect{3, 7000, 7999, "Clipboard.qva"}}) {
+        auto *root = dynamic_cast<FileIOActor *>(GetActorById(static_cast<uint32_t>(e.id)));
+        ASSERT_NE(root, nullptr) << e.id;
+        EXPECT_EQ(root->firstId, e.first);
+        EXPECT_EQ(root->idLimit, e.limit);
+        EXPECT_EQ(root->fileName, e.file);
+        EXPECT_EQ(root->parent, system);
+    }
+}
+
+TEST_F(ActorSystemTest, Descriptors) {
+    ASSERT_EQ(ClassDescriptorTable.size(), kClassCount);
+    const ActorClassDescriptor &sys = ClassDescriptorTable[1];
+    EXPECT_EQ(sys.name, "Actor System");
+    EXPECT_EQ(sys.description, "Actor System");
+    EXPECT_EQ(sys.lineage, std::vector<uint32_t>{1});
+    ASSERT_EQ(sys.items.size(), 8u);
+    const std::pair<PropertyKind, std::pair<uint32_t, uint32_t>> expected[8] = {
+        {PropertyKind::PageTitle, {0, 0}},       {PropertyKind::Caption, {0, 0}},
+        {PropertyKind::Enumeration, {362, 363}}, {PropertyKind::Caption, {0, 0}},
+        {PropertyKind::Enumeration, {360, 361}}, {PropertyKind::Caption, {0, 0}},
+        {PropertyKind::Button, {364, 0}},        {PropertyKind::Button, {365, 0}},
+    };
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(sys.items[i].kind, expected[i].first) << i;
+        EXPECT_EQ(sys.items[i].setCommand, expected[i].second.first) << i;
+        EXPECT_EQ(sys.items[i].getCommand, expected[i].second.second) << i;
+        EXPECT_EQ(sys.items[i].displayScale, 1.0f);
+    }
+    EXPECT_EQ(sys.items[0].label, "Actor System");
+    EXPECT_EQ(sys.items[2].label,
+              "Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|");
+    EXPECT_EQ(sys.items[4].label, "Meter:|4.0 m|0|3.0 m|1|1.0 m|2|");
+    EXPECT_EQ(sys.items[7].label, "Unload All File Actors:|Unload|");
+
+    EXPECT_EQ(ClassDescriptorTable[8].name, "Class");
+    EXPECT_EQ(ClassDescriptorTable[8].description, "Class Manager");
+    EXPECT_EQ(ClassDescriptorTable[8].lineage, std::vector<uint32_t>{8});
+
+    for (uint32_t id = 2; id < kClassCount; ++id) {
+        if (id == 8 || id == 39) {
+            continue;
+        }
+        const ActorClassDescriptor &d = ClassDescriptorTable[id];
+        EXPECT_EQ(d.name, kActorClassNames[id].name) << id;
+        EXPECT_EQ(d.description, kActorClassNames[id].description) << id;
+        EXPECT_EQ(d.lineage, (std::vector<uint32_t>{0, id})) << id;
+        EXPECT_TRUE(d.items.empty()) << id;
+    }
+    EXPECT_TRUE(ClassDescriptorTable[39].name.empty());
+    EXPECT_TRUE(ClassDescriptorTable[39].lineage.empty());
+
+    ActorClassDescriptor base;
+    FillBaseClassDescriptor(base);
+    EXPECT_EQ(ClassDescriptorTable[0].name, base.name);
+    EXPECT_EQ(ClassDescriptorTable[0].lineage, base.lineage);
+    EXPECT_EQ(ClassDescriptorTable[0].items.size(), base.items.size());
+}
+
+std::vector<uint32_t> g_registrations;
+
+template <uint32_t Id> void RecordRegistration() { g_registrations.push_back(Id); }
+
+template <size_t... Ids> void InstallRecorders(std::index_sequence<Ids...>) {
+    ((Ids == 1 || Ids == 39
+          ? void()
+          : void(SetActorClassRowForTests(
+                Ids, {Ids, GetActorClassRow(Ids).construct, &RecordRegistration<Ids>}))),
+     ...);
+}
+
+TEST(ActorSystemInit, RegistrationsRunInStartUpOrder) {
+    ResetActorWorldForTests();
+    InstallRecorders(std::make_index_sequence<kClassCount>());
+    g_registrations.clear();
+    ASSERT_EQ(InitActorSystem(), 1);
+    const std::vector<uint32_t> expected = {2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
+                                            15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                                            28, 29, 30, 31, 32, 33, 34, 35, 36, 38, 40, 42, 41,
+                                            43, 37, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53};
+    EXPECT_EQ(g_registrations, expected);
+    ResetActorWorldForTests();
+}
+
+// A fixed actor that cannot be made ends start-up with 0.
+TEST(ActorSystemInit, FailedFixedCreationFailsInit) {
+    ResetActorWorldForTests();
+    SetActorClassRowForTests(7, {7, nullptr, nullptr});
+    EXPECT_EQ(InitActorSystem(), 0);
+    ResetActorWorldForTests();
+    // And the next start-up works again.
+    EXPECT_EQ(InitActorSystem(), 1);
+    EXPECT_EQ(GetActorClassId(14), 7);
+    ResetActorWorldForTests();
+}
+
+TEST_F(ActorSystemTest, ErrorTextKeepsTheLastTextCutAt511) {
+    EXPECT_EQ(SetActorSystemError(system, "first %d", 1), 0);
+    EXPECT_STREQ(system->errorText, "first 1");
+    SetActorSystemError(system, "%s", "second");
+    EXPECT_STREQ(system->errorText, "second");
+    std::string longText(2000, 'x');
+    EXPECT_EQ(SetActorSystemError(system, "%s", longText.c_str()), 0);
+    EXPECT_EQ(std::string(system->errorText), std::string(511, 'x'));
+    EXPECT_EQ(SetActorSystemError(nullptr, "no system"), 0);
+}
+
+TEST_F(ActorSystemTest, IdsFromMinusOne) {
+    Actor *first = Make("first");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->actorId, 8000);
+    EXPECT_EQ(ActorTable.size(), 8101u);
+    Actor *second = Make("second");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->actorId, 8001);
+    EXPECT_EQ(ActorTable.size(), 8101u);
+}
+
+// Raw references held across the world drop an actor when it is destroyed.
+TEST_F(ActorSystemTest, DestroyedActorsLeaveEveryRawReference) {
+    Actor *menu = Make("menu");
+    Actor *camera = CreateActor(19, "cam", nullptr, scenery, -1, false);
+    Actor *group = Make("group");
+    Actor *file = Make("file");
+    ASSERT_TRUE(menu && camera && group && file);
+    system->SetRunMode(1, menu, 0);
+    CurrentCamera = dynamic_cast<CameraActor *>(camera);
+    ASSERT_NE(CurrentCamera, nullptr);
+    DrawGroupRegistry.push_back(group);
+    FileActorList.push_back(file);
+    FileActorList.push_back(menu);
+
+    EXPECT_EQ(DeleteActor(menu), 1);
+    EXPECT_EQ(system->runMode, 0u);
+    EXPECT_EQ(system->frontEndActor, nullptr);
+    EXPECT_EQ(FileActorList, std::vector<Actor *>{file});
+
+    EXPECT_EQ(DeleteActor(camera), 1);
+    EXPECT_EQ(CurrentCamera, nullptr);
+    UpdateCurrentCamera(); // skipped without a camera
+
+    EXPECT_EQ(DeleteActor(group), 1);
+    ASSERT_EQ(DrawGroupRegistry.size(), 3u);
+    EXPECT_EQ(DrawGroupRegistry[2], nullptr);
+
+    EXPECT_EQ(DeleteActor(file), 1);
+    EXPECT_TRUE(FileActorList.empty());
+}
+
+TEST_F(ActorSystemTest, VisibleGroupsUpdateSceneryThenInventory) {
+    Actor *a = Make("a");
+    ASSERT_NE(a, nullptr);
+    FrameCounter = 5;
+    RootTimeRecord()->time = 2.5f;
+    RootTimeRecord()->frameStamp = 5;
+    EXPECT_EQ(system->DrawVisibleGroups(0.01f), 1);
+    EXPECT_EQ(a->currentTime, 2.5f);
+    EXPECT_EQ(GetActorById(16)->currentTime, 2.5f);
+    EXPECT_EQ(GetActorById(14)->currentTime, 0.0f); // not in a visible group
+    EXPECT_EQ(system->CollisionPass(0.01f), 1);
+}
+
+TEST_F(ActorSystemTest, DumpListsOrphansAfterTheTree) {
+    Actor *lost = Make("lost");
+    ASSERT_NE(lost, nullptr);
+    // Detached by hand, as a loaded actor before its tree is built.
+    auto &list = scenery->children;
+    list.erase(std::find(list.begin(), list.end(), lost));
+    lost->parent = nullptr;
+    lost->parentId = 2;
+    std::string dump = DumpActorTree();
+    EXPECT_NE(dump.find("\norphan id=8000 class=12 name=\"lost\" parent=2\n"), std::string::npos);
+    EXPECT_EQ(dump.substr(dump.size() - 1), "\n");
+    // Deleting it still works without a parent.
+    EXPECT_EQ(DeleteActor(lost), 1);
+}
+
+} // namespace

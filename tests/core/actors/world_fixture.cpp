@@ -1,0 +1,86 @@
+#include "world_fixture.h"
+
+#include <cstring>
+
+#include "core/actors/actor_services.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/param_block.h"
+#include "core/actors/placeholder_actor.h"
+
+namespace {
+
+Actor *NewRecorder() { return new WorldRecorder(); }
+
+} // namespace
+
+std::vector<Delivery> &DeliveryLog() {
+    static std::vector<Delivery> log;
+    return log;
+}
+
+template <class T> T Delivery::Read(size_t offset, const std::vector<uint8_t> &bytes) const {
+    T v{};
+    if (offset + sizeof(T) <= bytes.size()) {
+        std::memcpy(&v, bytes.data() + offset, sizeof(T));
+    }
+    return v;
+}
+
+Actor *Delivery::PointerAt(size_t offset) const { return Read<Actor *>(offset, block); }
+
+int32_t Delivery::InnerI32() const { return Read<int32_t>(0, innerBlock); }
+
+int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
+    Delivery d{actorId, name, commandId, {block.data(), block.data() + block.size()}, 0, {}};
+    if (commandId == kRecursiveCommandId) {
+        auto params = block.Read<RecursiveCommandParams>(0);
+        d.innerId = params.commandId;
+        if (params.block != nullptr) {
+            d.innerBlock.assign(params.block->data(), params.block->data() + params.block->size());
+        }
+    }
+    DeliveryLog().push_back(std::move(d));
+    if (onCommand) {
+        onCommand(commandId, block);
+    }
+    if (commandId == kCmdCreate && name == "refuse") {
+        return 0;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void ActorWorldTest::SetUp() {
+    ResetActorWorldForTests();
+    DeliveryLog().clear();
+    SetActorClassRowForTests(kRecorderClass,
+                             {0, &NewRecorder, &RegisterPlaceholderClassOf<kRecorderClass>});
+    ASSERT_EQ(InitActorSystem(), 1);
+    system = GetActorSystem();
+    global = GetActorById(1);
+    scenery = GetActorById(2);
+    clipboard = GetActorById(3);
+}
+
+void ActorWorldTest::TearDown() {
+    ResetActorWorldForTests();
+    DeliveryLog().clear();
+}
+
+WorldRecorder *ActorWorldTest::Make(const char *name, Actor *parent, int32_t id) {
+    Actor *actor = CreateActor(kRecorderClass, name, nullptr, parent ? parent : scenery, id, false);
+    return static_cast<WorldRecorder *>(actor);
+}
+
+std::vector<Delivery> ActorWorldTest::TakeLog() {
+    std::vector<Delivery> log = std::move(DeliveryLog());
+    DeliveryLog().clear();
+    return log;
+}
+
+std::vector<uint32_t> ActorWorldTest::Ids(const std::vector<Delivery> &log) {
+    std::vector<uint32_t> ids;
+    for (const Delivery &d : log) {
+        ids.push_back(d.commandId);
+    }
+    return ids;
+}
