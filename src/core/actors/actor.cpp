@@ -404,6 +404,7 @@ void Actor::CopyFrom(const Actor &other) {
         copy->eventId = script->eventId;
         copy->source = script->source;
         copy->owner = script->owner;
+        copy->serial = script->serial;
         scripts.push_back(std::move(copy));
     }
     drawGroupId = other.drawGroupId;

@@ -133,13 +133,22 @@ struct SimParams {
     uint32_t words[kWordCount];
 };
 
-// A script of an actor. `compiled` is never copied with the actor.
+class ByteBuffer;
+
+// A new script serial, never 0.
+uint32_t NextScriptSerial();
+
+// A script of an actor. `compiled` is never copied with the actor; it is
+// shared so that a run keeps its byte code while the record goes. `serial`
+// names the record in byte code (script calls by handle); a copy of an
+// actor keeps its scripts' serials.
 struct ScriptRecord {
     std::string name;
     uint32_t eventId = 0; // bound event command id; 0 none
     std::string source;
     Actor *owner = nullptr;
-    std::vector<uint8_t> compiled;
+    std::shared_ptr<const ByteBuffer> compiled; // null until compiled
+    uint32_t serial = NextScriptSerial();
 };
 
 // A reference from one actor (the origin) to another (the target) that

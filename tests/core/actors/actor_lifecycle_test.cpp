@@ -1,6 +1,8 @@
 // Copying and destroying actors: owned records, spies, slots, lists.
 #include "actor_fixture.h"
 
+#include "core/script/byte_buffer.h"
+
 namespace {
 
 class CountingExtra : public ColObjExtra {
@@ -32,7 +34,7 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     auto script = std::make_unique<ScriptRecord>();
     script->name = "s";
     script->eventId = 44;
-    script->compiled = {1, 2, 3};
+    script->compiled = std::make_shared<ByteBuffer>();
     tmpl->scripts.push_back(std::move(script));
     RecordingActor *kid = MakeActor(tmpl);
     tmpl->InvalidateTransform();
@@ -58,7 +60,8 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     EXPECT_NE(copy->colObjs[0].extra.get(), tmpl->colObjs[0].extra.get());
     ASSERT_EQ(copy->scripts.size(), 1u);
     EXPECT_EQ(copy->scripts[0]->eventId, 44u);
-    EXPECT_TRUE(copy->scripts[0]->compiled.empty());
+    EXPECT_EQ(copy->scripts[0]->compiled, nullptr);
+    EXPECT_EQ(copy->scripts[0]->serial, tmpl->scripts[0]->serial);
     // Never shared: children, back-links, entries, entry pointers.
     EXPECT_TRUE(copy->children.empty());
     EXPECT_TRUE(copy->backLinks.empty());
