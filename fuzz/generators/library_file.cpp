@@ -57,7 +57,7 @@ std::vector<std::unique_ptr<LibraryItem>> SampleItems() {
     track->positionKeys.push_back({1.0f, 2.0f, 3.0f, 0.0f, 0});
     track->scaleKeys.push_back({1.0f, 1.0f, 1.0f, 0.0f, 0});
     track->matrixKeys.push_back(MatrixKey{});
-    motion->tracks.push_back(std::move(track));
+    motion->recordTracks.push_back(std::move(track));
     items.push_back(std::move(motion));
 
     auto font = std::make_unique<FontItem>();

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/math.h"
+
 class Archive;
 
 struct RotationKey {
@@ -52,6 +54,23 @@ public:
     // Empties the four key vectors.
     void Clear();
 
+    // Append one key with interpolate flag 0.
+    void AddRotationKey(float time, const Quaternion& rotation);
+    void AddPositionKey(float time, const Vector3& position);
+    void AddScaleKey(float time, const Vector3& scale);
+    void AddMatrixKey(float time, const Matrix& matrix);
+
+    // The track's value at a time. A time below 0 or not a number counts as
+    // 0. The key used is the last one whose time is not later than the given
+    // time (key 0 when the time lies before key 1); with its interpolate
+    // flag set the result blends toward the next key (slerp for rotations,
+    // lerp for positions and scales), which before key 0 extrapolates with a
+    // negative factor. Equal key times give the earlier key's value. Without
+    // keys: the identity rotation, position (0, 0, 0), scale (1, 1, 1).
+    Quaternion SampleRotation(float time) const;
+    Vector3 SamplePosition(float time) const;
+    Vector3 SampleScale(float time) const;
+
     std::vector<RotationKey> rotationKeys;
     std::vector<PositionKey> positionKeys;
     std::vector<PositionKey> scaleKeys;
@@ -59,3 +78,12 @@ public:
     float length = 0.0f;
     uint32_t nameId = 0;
 };
+
+// The samplers with the result first. A null track gives the values of a
+// track without keys; a null out is ignored.
+void SampleTrackRotation(Quaternion* out, const KeyTrack* track, float time);
+void SampleTrackPosition(Vector3* out, const KeyTrack* track, float time);
+void SampleTrackScale(Vector3* out, const KeyTrack* track, float time);
+
+// The name text of a track's name id; null for a null track.
+const char* GetTrackName(const KeyTrack* track);

@@ -296,28 +296,54 @@ int MotionItem::Serialize(Archive& archive, int mode, uint32_t version) {
         return 0;
     }
     RecordIo io(archive);
-    auto count = static_cast<uint32_t>(tracks.size());
+    auto count = static_cast<uint32_t>(recordTracks.size());
     if (!io.Count(count, KeyTrack::kMinRecordBytes)) {
         return 0;
     }
     if (io.Writing()) {
-        for (auto& track : tracks) {
+        for (auto& track : recordTracks) {
             if (!track->Load(archive, mode, version)) {
                 return 0;
             }
         }
         return 1;
     }
+    recordTracks.reserve(recordTracks.size() + count);
     tracks.reserve(tracks.size() + count);
     for (uint32_t i = 0; i < count; ++i) {
         auto track = std::make_unique<KeyTrack>();
         if (!track->Load(archive, mode, version)) {
             return 0; // tracks read before stay with the item
         }
-        tracks.push_back(std::move(track));
+        tracks.push_back(std::make_unique<KeyTrack>(*track));
+        recordTracks.push_back(std::move(track));
     }
     return 1;
 }
+
+namespace {
+
+void CopyTrackList(std::vector<std::unique_ptr<KeyTrack>>& to,
+                   const std::vector<std::unique_ptr<KeyTrack>>& from) {
+    std::vector<std::unique_ptr<KeyTrack>> copy;
+    copy.reserve(from.size());
+    for (const auto& track : from) {
+        copy.push_back(std::make_unique<KeyTrack>(*track));
+    }
+    to = std::move(copy);
+}
+
+} // namespace
+
+void MotionItem::CopyTracksFrom(const MotionItem& other) {
+    if (&other == this) {
+        return;
+    }
+    CopyTrackList(tracks, other.tracks);
+    CopyTrackList(recordTracks, other.recordTracks);
+}
+
+void MotionItem::ResetWorkingTracks() { CopyTrackList(tracks, recordTracks); }
 
 // --- FontItem ---------------------------------------------------------------
 

@@ -167,13 +167,26 @@ public:
     uint32_t active = 0;
 };
 
+// A motion keeps two track lists. The record's tracks are the ones read from
+// (and written to) its library record; they stay absolute and live as long
+// as the item. The working tracks are what callers sample: a copy of the
+// record's tracks from Serialize on, rebuilt by each Load (from the record,
+// or from the ".mot" file the item names), made relative on Load when the
+// motion is a blend layer, and emptied by Release.
 class MotionItem : public LibraryItem {
 public:
     MotionItem();
     ~MotionItem() override;
+    // Reading appends each track to both lists; writing writes the record's.
     int Serialize(Archive& archive, int mode, uint32_t version) override;
 
-    std::vector<std::unique_ptr<KeyTrack>> tracks;
+    // Replaces both track lists by deep copies of the other item's.
+    void CopyTracksFrom(const MotionItem& other);
+    // Replaces the working tracks by copies of the record's.
+    void ResetWorkingTracks();
+
+    std::vector<std::unique_ptr<KeyTrack>> tracks;       // working tracks
+    std::vector<std::unique_ptr<KeyTrack>> recordTracks; // from the record
     float firstVector[3] = {0.0f, 0.0f, 0.0f};
     float displacement[3] = {0.0f, 0.0f, 0.0f};
 };

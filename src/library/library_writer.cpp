@@ -100,7 +100,9 @@ bool SameColor(const gfx::ColorValue& a, const gfx::ColorValue& b) {
     return SameBits(a.r, b.r) && SameBits(a.g, b.g) && SameBits(a.b, b.b) && SameBits(a.a, b.a);
 }
 
-bool SameTrack(const KeyTrack& a, const KeyTrack& b) {
+} // namespace
+
+bool SameKeyTrack(const KeyTrack& a, const KeyTrack& b) {
     if (!SameBits(a.length, b.length) || a.nameId != b.nameId ||
         a.rotationKeys.size() != b.rotationKeys.size() ||
         a.positionKeys.size() != b.positionKeys.size() ||
@@ -137,6 +139,38 @@ bool SameTrack(const KeyTrack& a, const KeyTrack& b) {
         }
     }
     return true;
+}
+
+namespace {
+
+// Runs a write into a growable byte vector; empty when the write fails.
+template <typename WriteFn>
+std::vector<uint8_t> WriteIntoMemory(WriteFn write) {
+    static VectorFileSystem backend;
+    std::vector<uint8_t> bytes;
+    Archive archive(&backend);
+    archive.Attach(&backend, new VectorFileSystem::Handle{&bytes, 0}, true);
+    int result = write(archive);
+    archive.Close();
+    if (!result) {
+        bytes.clear();
+    }
+    return bytes;
+}
+
+// Writes a file through the write function; the old file stays unless the
+// whole write succeeds.
+template <typename WriteFn>
+int WriteIntoFile(const char* path, WriteFn write) {
+    Archive archive;
+    if (path == nullptr || !archive.Open(path, "wb")) {
+        return 0;
+    }
+    int result = write(archive);
+    if (!result) {
+        archive.SetFailed();
+    }
+    return archive.Close() == 0 ? result : 0;
 }
 
 } // namespace
@@ -185,28 +219,53 @@ int LibraryWriter::Write(Archive& archive) {
 }
 
 int LibraryWriter::WriteFile(const char* path) {
-    Archive archive;
-    if (path == nullptr || !archive.Open(path, "wb")) {
-        return 0;
-    }
-    int result = Write(archive);
-    if (!result) {
-        archive.SetFailed(); // keeps the old file
-    }
-    return archive.Close() == 0 ? result : 0;
+    return WriteIntoFile(path, [this](Archive& archive) { return Write(archive); });
 }
 
 std::vector<uint8_t> LibraryWriter::WriteToMemory() {
-    static VectorFileSystem backend;
-    std::vector<uint8_t> bytes;
-    Archive archive(&backend);
-    archive.Attach(&backend, new VectorFileSystem::Handle{&bytes, 0}, true);
-    int result = Write(archive);
-    archive.Close();
-    if (!result) {
-        bytes.clear();
+    return WriteIntoMemory([this](Archive& archive) { return Write(archive); });
+}
+
+// --- MotWriter ----------------------------------------------------------------
+
+void MotWriter::AddMotion(MotionItem& motion) {
+    for (int i = 0; i < 3; ++i) {
+        firstVector_[i] = motion.firstVector[i];
+        displacement_[i] = motion.displacement[i];
     }
-    return bytes;
+    for (auto& track : motion.tracks) {
+        tracks_.push_back(track.get());
+    }
+}
+
+int MotWriter::Write(Archive& archive) {
+    if (!archive.IsWriting()) {
+        return 0;
+    }
+    RecordIo io(archive);
+    uint32_t version = version_;
+    io.U32(version);
+    io.F32s(firstVector_, 3);
+    io.F32s(displacement_, 3);
+    auto count = static_cast<uint32_t>(tracks_.size());
+    io.U32(count);
+    if (!io.Ok()) {
+        return 0;
+    }
+    for (KeyTrack* track : tracks_) {
+        if (!track->Load(archive, 1, version_)) {
+            return 0;
+        }
+    }
+    return io.Ok() ? 1 : 0;
+}
+
+int MotWriter::WriteFile(const char* path) {
+    return WriteIntoFile(path, [this](Archive& archive) { return Write(archive); });
+}
+
+std::vector<uint8_t> MotWriter::WriteToMemory() {
+    return WriteIntoMemory([this](Archive& archive) { return Write(archive); });
 }
 
 bool SameItemRecord(const LibraryItem& a, const LibraryItem& b) {
@@ -269,12 +328,13 @@ bool SameItemRecord(const LibraryItem& a, const LibraryItem& b) {
     case ItemClass::Motion: {
         const auto& x = static_cast<const MotionItem&>(a);
         const auto& y = static_cast<const MotionItem&>(b);
-        if (x.tracks.size() != y.tracks.size() || !SameBits(x.firstVector, y.firstVector, 3) ||
+        if (x.recordTracks.size() != y.recordTracks.size() ||
+            !SameBits(x.firstVector, y.firstVector, 3) ||
             !SameBits(x.displacement, y.displacement, 3)) {
             return false;
         }
-        for (size_t i = 0; i < x.tracks.size(); ++i) {
-            if (!SameTrack(*x.tracks[i], *y.tracks[i])) {
+        for (size_t i = 0; i < x.recordTracks.size(); ++i) {
+            if (!SameKeyTrack(*x.recordTracks[i], *y.recordTracks[i])) {
                 return false;
             }
         }

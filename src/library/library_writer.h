@@ -1,6 +1,7 @@
-// Writes library files: the header and every entry through the items' own
-// Serialize, so a written file reads back exactly. For tests, fuzz seeds and
-// data generators; the engine itself never writes the library file.
+// Writes library files (the header and every entry through the items' own
+// Serialize) and ".mot" motion files (through KeyTrack's serializer), so a
+// written file reads back exactly. For tests, fuzz seeds and data
+// generators; the engine itself never writes these files.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 #include <vector>
 
 class Archive;
+class KeyTrack;
 class LibraryItem;
+class MotionItem;
 class ResourceLibrary;
 
 class LibraryWriter {
@@ -43,6 +46,46 @@ private:
     std::vector<std::vector<std::string>> groups_;
     std::vector<Entry> entries_;
 };
+
+// Writes ".mot" motion files: version, first vector, displacement vector,
+// track count, then every track through KeyTrack's own serializer. For
+// tests, fuzz seeds and data generators.
+class MotWriter {
+public:
+    explicit MotWriter(uint32_t version = 1) : version_(version) {}
+
+    void SetFirstVector(float x, float y, float z) {
+        firstVector_[0] = x;
+        firstVector_[1] = y;
+        firstVector_[2] = z;
+    }
+    void SetDisplacement(float x, float y, float z) {
+        displacement_[0] = x;
+        displacement_[1] = y;
+        displacement_[2] = z;
+    }
+    // The caller keeps the track alive until the write.
+    void AddTrack(KeyTrack& track) { tracks_.push_back(&track); }
+    // The motion's two vectors and its working tracks.
+    void AddMotion(MotionItem& motion);
+
+    // Writes to an archive open for writing. 1 or 0.
+    int Write(Archive& archive);
+    // Writes a file (replaced only when the whole write succeeds). 1 or 0.
+    int WriteFile(const char* path);
+    // Writes into memory; an empty result when a track cannot be written.
+    std::vector<uint8_t> WriteToMemory();
+
+private:
+    uint32_t version_;
+    float firstVector_[3] = {0.0f, 0.0f, 0.0f};
+    float displacement_[3] = {0.0f, 0.0f, 0.0f};
+    std::vector<KeyTrack*> tracks_;
+};
+
+// Whether two tracks are equal: name id, length, every key and flag, floats
+// compared bit for bit.
+bool SameKeyTrack(const KeyTrack& a, const KeyTrack& b);
 
 // Whether two items hold the same record: class, slot, common record and
 // class fields, floats compared bit for bit. Loaded and used flags and

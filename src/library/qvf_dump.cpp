@@ -58,7 +58,7 @@ void PrintEntry(std::FILE* out, uint32_t slot, const LibraryItem& item) {
     }
     case ItemClass::Motion: {
         const auto& m = static_cast<const MotionItem&>(item);
-        line += " file=" + Quoted(m.fileName) + " tracks=" + std::to_string(m.tracks.size());
+        line += " file=" + Quoted(m.fileName) + " tracks=" + std::to_string(m.recordTracks.size());
         break;
     }
     case ItemClass::Font: {

@@ -8,6 +8,7 @@
 
 #include "core/file_system.h"
 #include "library/bitmap_font.h"
+#include "library/motion.h"
 #include "library/record_io.h"
 #include "library/save_device.h"
 #include "platform/graphics.h"
@@ -95,6 +96,12 @@ int ResourceLibrary::ReportLibraryError(const char* format, ...) {
 
 ResourceLibrary* GetLibrary() { return g_library; }
 
+ResourceLibrary* ReplaceLibraryForTests(ResourceLibrary* library) {
+    ResourceLibrary* previous = g_library;
+    g_library = library;
+    return previous;
+}
+
 int CreateEngineServices() {
     if (g_library == nullptr) {
         // Lives until the process ends.
@@ -103,6 +110,7 @@ int CreateEngineServices() {
             return 0;
         }
     }
+    RegisterMotionLoader();
     if (!CreateGraphics()) {
         return 0;
     }
@@ -342,8 +350,8 @@ LibraryItem* ResourceLibrary::AcquireItem(uint32_t index, ItemClass cls, uint32_
             return c;
         }
         case ItemClass::Motion: {
-            // The item's own fields; its key tracks are not shared (each item
-            // frees its own), so the copy starts without tracks.
+            // Every field, the key tracks copied deeply: each item frees its
+            // own tracks.
             const auto& source = static_cast<const MotionItem&>(*item);
             auto* c = new MotionItem();
             c->slotIndex = source.slotIndex;
@@ -356,6 +364,7 @@ LibraryItem* ResourceLibrary::AcquireItem(uint32_t index, ItemClass cls, uint32_
                 c->firstVector[i] = source.firstVector[i];
                 c->displacement[i] = source.displacement[i];
             }
+            c->CopyTracksFrom(source);
             return c;
         }
         default:

@@ -163,9 +163,14 @@ private:
 // The library; null before CreateEngineServices.
 ResourceLibrary* GetLibrary();
 
-// Start-up: creates the library when none exists, then the graphics object,
-// the frame timer and the save device. Answers 1, or 0 when the library, the
-// graphics object or the frame timer cannot be made.
+// Tests: makes another library (or none) the process's library and answers
+// the one it replaces, which the caller puts back.
+ResourceLibrary* ReplaceLibraryForTests(ResourceLibrary* library);
+
+// Start-up: creates the library when none exists and fills the item loader
+// table, then makes the graphics object, the frame timer and the save device.
+// Answers 1, or 0 when the library, the graphics object or the frame timer
+// cannot be made.
 int CreateEngineServices();
 
 // The default font item (made by the device set-up; not in the table).

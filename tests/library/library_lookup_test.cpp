@@ -159,16 +159,20 @@ TEST_F(LibraryLookup, MaterialCopyOfAUsedItemIsDeleted) {
     EXPECT_EQ(lib.GetItemById(3), source);
 }
 
-TEST_F(LibraryLookup, MotionCopySharesNoTracks) {
+TEST_F(LibraryLookup, MotionCopyIsDeep) {
     auto* source = static_cast<MotionItem*>(lib.GetItemById(12));
-    source->tracks.push_back(libtest::MakeTrack("Bip01", 0.0f));
+    source->recordTracks.push_back(libtest::MakeTrack("Bip01", 0.0f));
+    source->ResetWorkingTracks();
     source->displacement[2] = 3.0f;
     source->used = 1;
     auto* copy = static_cast<MotionItem*>(lib.AcquireItem(12, ItemClass::Motion, 1, 0));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->name, "R_F_run");
     EXPECT_FLOAT_EQ(copy->displacement[2], 3.0f);
-    EXPECT_TRUE(copy->tracks.empty());
+    ASSERT_EQ(copy->tracks.size(), 1u);
+    ASSERT_EQ(copy->recordTracks.size(), 1u);
+    EXPECT_NE(copy->tracks[0].get(), source->tracks[0].get());
+    EXPECT_NE(copy->recordTracks[0].get(), source->recordTracks[0].get());
     EXPECT_EQ(copy->used, 0u);
     lib.DeleteItemIfUnused(copy);
     EXPECT_EQ(source->tracks.size(), 1u);

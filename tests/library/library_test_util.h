@@ -173,9 +173,9 @@ inline void FillEveryClass(SampleTable& t) {
 
     auto& motion = t.Add<MotionItem>(50, "R_F_walk");
     motion.fileName = "walk.mot";
-    motion.tracks.push_back(MakeTrack("Bip01", 0.0f));
-    motion.tracks.push_back(MakeTrack("Bip01 Spine", 1.0f));
-    for (auto& track : motion.tracks) {
+    motion.recordTracks.push_back(MakeTrack("Bip01", 0.0f));
+    motion.recordTracks.push_back(MakeTrack("Bip01 Spine", 1.0f));
+    for (auto& track : motion.recordTracks) {
         track->MarkInterpolatedKeys();
     }
 
