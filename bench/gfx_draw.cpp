@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kDraws = 100;
 constexpr int kTrianglesPerDraw = 10;
-constexpr int kVerticesPerDraw = 12;  // a strip of 10 triangles as a list
+constexpr int kVerticesPerDraw = 12; // a strip of 10 triangles as a list
 
 struct Vertex {
     float x, y, z;
@@ -26,8 +26,8 @@ struct Scene {
     std::unique_ptr<gfx::GlDevice> device;
     std::vector<Vertex> vertices;
     std::vector<uint16_t> indices;
-    gfx::VertexBuffer* vb = nullptr;
-    gfx::IndexBuffer* ib = nullptr;
+    gfx::VertexBuffer *vb = nullptr;
+    gfx::IndexBuffer *ib = nullptr;
 
     bool Make() {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
@@ -55,7 +55,7 @@ struct Scene {
         const uint32_t ibytes = uint32_t(indices.size() * 2);
         device->CreateVertexBuffer(vbytes, 0, 0x042, gfx::Pool::Managed, &vb);
         device->CreateIndexBuffer(ibytes, 0, gfx::Format::Index16, gfx::Pool::Managed, &ib);
-        uint8_t* p = nullptr;
+        uint8_t *p = nullptr;
         vb->Lock(0, 0, &p, 0);
         std::memcpy(p, vertices.data(), vbytes);
         vb->Unlock();
@@ -76,13 +76,13 @@ struct Scene {
     }
 };
 
-void BM_FacadeIndexedDraws(benchmark::State& state) {
+void BM_FacadeIndexedDraws(benchmark::State &state) {
     Scene scene;
     if (!scene.Make()) {
         state.SkipWithError("no offscreen GL device");
         return;
     }
-    gfx::Device& d = *scene.device;
+    gfx::Device &d = *scene.device;
     for (auto _ : state) {
         d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
         d.SetVertexShader(0x042);
@@ -98,7 +98,7 @@ void BM_FacadeIndexedDraws(benchmark::State& state) {
 }
 BENCHMARK(BM_FacadeIndexedDraws)->Unit(benchmark::kMicrosecond);
 
-void BM_RawGlIndexedDraws(benchmark::State& state) {
+void BM_RawGlIndexedDraws(benchmark::State &state) {
     Scene scene;
     if (!scene.Make()) {
         state.SkipWithError("no offscreen GL device");
@@ -122,7 +122,7 @@ void BM_RawGlIndexedDraws(benchmark::State& state) {
         glClearDepth(1.0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         for (int i = 0; i < kDraws; ++i) {
-            const Vertex* base = scene.vertices.data() + i * kVerticesPerDraw;
+            const Vertex *base = scene.vertices.data() + i * kVerticesPerDraw;
             glVertexPointer(3, GL_FLOAT, sizeof(Vertex), &base->x);
             glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, sizeof(Vertex), &base->color);
             glDrawElements(GL_TRIANGLES, kTrianglesPerDraw * 3, GL_UNSIGNED_SHORT,
@@ -134,4 +134,4 @@ void BM_RawGlIndexedDraws(benchmark::State& state) {
 }
 BENCHMARK(BM_RawGlIndexedDraws)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace

@@ -14,24 +14,26 @@ struct DisplayHooks {
     std::function<void()> createDefaultFont;
 };
 
-DisplayHooks& Hooks() {
+DisplayHooks &Hooks() {
     static DisplayHooks hooks;
     return hooks;
 }
 
-}  // namespace
+} // namespace
 
 void SetCreateSoundDeviceHook(CreateSoundDeviceHook hook) {
     Hooks().createSoundDevice = std::move(hook);
 }
-void SetDrawBucketSetUpHook(std::function<void()> hook) { Hooks().setUpDrawBuckets = std::move(hook); }
+void SetDrawBucketSetUpHook(std::function<void()> hook) {
+    Hooks().setUpDrawBuckets = std::move(hook);
+}
 void SetShadowQuadHook(std::function<void()> hook) { Hooks().createShadowQuad = std::move(hook); }
 void SetDefaultFontHook(std::function<void()> hook) { Hooks().createDefaultFont = std::move(hook); }
 
 int ResourceLibrary::CreateDisplay(uint32_t width, uint32_t height, uint32_t colorDepth,
                                    uint32_t depthBufferDepth, uint32_t flags,
-                                   EngineWindow* window) {
-    CQVGraphics* graphics = GetGraphics();
+                                   EngineWindow *window) {
+    CQVGraphics *graphics = GetGraphics();
     if (graphics == nullptr) {
         return 0;
     }
@@ -49,8 +51,8 @@ int ResourceLibrary::CreateDisplay(uint32_t width, uint32_t height, uint32_t col
         }
         created = graphics->CreateWindowDevice(window);
     } else {
-        created = graphics->CreateFullScreenDevice(width, height, colorDepth, depthBufferDepth,
-                                                   window);
+        created =
+            graphics->CreateFullScreenDevice(width, height, colorDepth, depthBufferDepth, window);
     }
     if (!created) {
         return ReportLibraryError("%s", graphics->GetGraphicsErrorText());
@@ -60,7 +62,7 @@ int ResourceLibrary::CreateDisplay(uint32_t width, uint32_t height, uint32_t col
 }
 
 bool ResourceLibrary::StartDeviceServices(uint32_t flags) {
-    DisplayHooks& hooks = Hooks();
+    DisplayHooks &hooks = Hooks();
     // 1. Sound. A device that does not open leaves the engine silent, as
     // sound switched off does; start-up goes on.
     if (flags & 1) {
@@ -78,7 +80,7 @@ bool ResourceLibrary::StartDeviceServices(uint32_t flags) {
         }
     }
     // 2. Filters of stages 0-3.
-    if (gfx::Device* device = GetD3DDevice()) {
+    if (gfx::Device *device = GetD3DDevice()) {
         for (uint32_t stage = 0; stage < 4; ++stage) {
             device->SetTextureStageState(stage, gfx::StageState::MinFilter,
                                          gfx::TextureFilter::Linear);
@@ -96,7 +98,7 @@ bool ResourceLibrary::StartDeviceServices(uint32_t flags) {
         hooks.createShadowQuad();
     }
     // 4. Frame timer.
-    if (FrameTimer* timer = GetFrameTimer()) {
+    if (FrameTimer *timer = GetFrameTimer()) {
         timer->Start();
     }
     // 5. Default font.

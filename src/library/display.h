@@ -11,9 +11,9 @@ class EngineWindow;
 
 // Opens the sound device for the window; false on failure with the sound
 // layer's error text (may stay empty).
-using CreateSoundDeviceHook = std::function<bool(EngineWindow* window, uint32_t channels,
-                                                 uint32_t samplesPerSecond, uint32_t bits,
-                                                 std::string* errorText)>;
+using CreateSoundDeviceHook =
+    std::function<bool(EngineWindow *window, uint32_t channels, uint32_t samplesPerSecond,
+                       uint32_t bits, std::string *errorText)>;
 void SetCreateSoundDeviceHook(CreateSoundDeviceHook hook);
 
 // Creates and sets up the 32 draw buckets.

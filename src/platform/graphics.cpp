@@ -12,30 +12,30 @@ namespace {
 
 // The object lives until the process ends and is never destroyed: its device
 // may hold a context on a window that is already gone at exit.
-CQVGraphics*& GraphicsSlot() {
-    static CQVGraphics* graphics = nullptr;
+CQVGraphics *&GraphicsSlot() {
+    static CQVGraphics *graphics = nullptr;
     return graphics;
 }
 
 char g_errorText[CQVGraphics::kErrorTextSize] = {};
 
-void FormatError(const char* format, va_list args) {
+void FormatError(const char *format, va_list args) {
     // Bounded: a long message is cut to 511 characters.
     std::vsnprintf(g_errorText, sizeof g_errorText, format, args);
 }
 
-}  // namespace
+} // namespace
 
 // --- free helpers -----------------------------------------------------------------
 
 FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBufferFormat,
-                                      const DepthFormatTest& depthPasses,
-                                      uint32_t* depthStencilFormat) {
+                                      const DepthFormatTest &depthPasses,
+                                      uint32_t *depthStencilFormat) {
     static constexpr uint32_t k16[] = {gfx::Format::D16, gfx::Format::D16Lockable,
                                        gfx::Format::D15S1};
     static constexpr uint32_t k32[] = {gfx::Format::D24S8, gfx::Format::D24X4S4};
-    const uint32_t* begin = nullptr;
-    const uint32_t* end = nullptr;
+    const uint32_t *begin = nullptr;
+    const uint32_t *end = nullptr;
     if (depthBufferDepth == 16) {
         begin = std::begin(k16);
         end = std::end(k16);
@@ -47,7 +47,7 @@ FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBu
         return FormatSearch::Found;
     }
     bool found = false;
-    for (const uint32_t* c = begin; c != end; ++c) {
+    for (const uint32_t *c = begin; c != end; ++c) {
         if (depthPasses(backBufferFormat, *c)) {
             *depthStencilFormat = *c;
             found = true;
@@ -57,15 +57,15 @@ FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBu
 }
 
 FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
-                           const DisplayFormatTest& displayPasses,
-                           const DepthFormatTest& depthPasses, uint32_t* backBufferFormat,
-                           uint32_t* depthStencilFormat) {
+                           const DisplayFormatTest &displayPasses,
+                           const DepthFormatTest &depthPasses, uint32_t *backBufferFormat,
+                           uint32_t *depthStencilFormat) {
     static constexpr uint32_t k16[] = {gfx::Format::R5G6B5, gfx::Format::X1R5G5B5,
                                        gfx::Format::A1R5G5B5, gfx::Format::A4R4G4B4};
     static constexpr uint32_t k32[] = {gfx::Format::R8G8B8, gfx::Format::A8R8G8B8,
                                        gfx::Format::X8R8G8B8};
-    const uint32_t* begin = nullptr;
-    const uint32_t* end = nullptr;
+    const uint32_t *begin = nullptr;
+    const uint32_t *end = nullptr;
     if (colorDepth == 16) {
         begin = std::begin(k16);
         end = std::end(k16);
@@ -76,7 +76,7 @@ FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
     *backBufferFormat = 0;
     if (begin != nullptr) {
         bool found = false;
-        for (const uint32_t* c = begin; c != end; ++c) {
+        for (const uint32_t *c = begin; c != end; ++c) {
             if (displayPasses(*c)) {
                 *backBufferFormat = *c;
                 found = true;
@@ -92,7 +92,7 @@ FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
 
 uint16_t GammaRampEntry(float scale, float offset, uint32_t index) {
     const float v = (scale * float(index) + offset) * 256.0f;
-    if (!(v > 0.0f)) {  // negative, zero or NaN
+    if (!(v > 0.0f)) { // negative, zero or NaN
         return 0;
     }
     if (v >= 65535.0f) {
@@ -102,7 +102,7 @@ uint16_t GammaRampEntry(float scale, float offset, uint32_t index) {
 }
 
 void BuildGammaRamp(float redScale, float greenScale, float blueScale, float redOffset,
-                    float greenOffset, float blueOffset, gfx::GammaRamp* out) {
+                    float greenOffset, float blueOffset, gfx::GammaRamp *out) {
     for (uint32_t i = 0; i < 256; ++i) {
         out->red[i] = GammaRampEntry(redScale, redOffset, i);
         out->green[i] = GammaRampEntry(greenScale, greenOffset, i);
@@ -125,7 +125,7 @@ WindowPlacement PlaceWindow(int screenWidth, int screenHeight, int width, int he
     return p;
 }
 
-int ReportGraphicsError(const char* format, ...) {
+int ReportGraphicsError(const char *format, ...) {
     va_list args;
     va_start(args, format);
     FormatError(format, args);
@@ -133,7 +133,7 @@ int ReportGraphicsError(const char* format, ...) {
     return 0;
 }
 
-const char* GetGraphicsErrorText() { return g_errorText; }
+const char *GetGraphicsErrorText() { return g_errorText; }
 
 // --- CQVGraphics --------------------------------------------------------------------
 
@@ -141,7 +141,7 @@ CQVGraphics::CQVGraphics() : factory_(gfx::CreateGlAdapter) {}
 
 CQVGraphics::~CQVGraphics() { DestroyDevice(); }
 
-int CQVGraphics::ReportGraphicsError(const char* format, ...) {
+int CQVGraphics::ReportGraphicsError(const char *format, ...) {
     va_list args;
     va_start(args, format);
     FormatError(format, args);
@@ -149,7 +149,7 @@ int CQVGraphics::ReportGraphicsError(const char* format, ...) {
     return 0;
 }
 
-const char* CQVGraphics::GetGraphicsErrorText() const { return g_errorText; }
+const char *CQVGraphics::GetGraphicsErrorText() const { return g_errorText; }
 
 void CQVGraphics::SetAdapterFactory(gfx::AdapterFactory factory) { factory_ = std::move(factory); }
 
@@ -176,7 +176,7 @@ bool CQVGraphics::CreateDirect3D() {
     return true;
 }
 
-bool CQVGraphics::CreateDevice(EngineWindow* window, const char* failureText) {
+bool CQVGraphics::CreateDevice(EngineWindow *window, const char *failureText) {
     std::string reason;
     std::unique_ptr<gfx::Device> device = adapter_->CreateDevice(window, params_, &reason);
     if (!device) {
@@ -189,7 +189,7 @@ bool CQVGraphics::CreateDevice(EngineWindow* window, const char* failureText) {
     return true;
 }
 
-bool CQVGraphics::CreateWindowDevice(EngineWindow* window) {
+bool CQVGraphics::CreateWindowDevice(EngineWindow *window) {
     if (!CreateDirect3D()) {
         return false;
     }
@@ -211,7 +211,7 @@ bool CQVGraphics::CreateWindowDevice(EngineWindow* window) {
 }
 
 bool CQVGraphics::CreateFullScreenDevice(uint32_t width, uint32_t height, uint32_t colorDepth,
-                                         uint32_t depthBufferDepth, EngineWindow* window) {
+                                         uint32_t depthBufferDepth, EngineWindow *window) {
     if (!CreateDirect3D()) {
         return false;
     }
@@ -241,41 +241,43 @@ bool CQVGraphics::CreateFullScreenDevice(uint32_t width, uint32_t height, uint32
 }
 
 bool CQVGraphics::FindFormat(uint32_t width, uint32_t height, uint32_t colorDepth,
-                             uint32_t depthBufferDepth, uint32_t* backBufferFormat,
-                             uint32_t* depthStencilFormat) {
+                             uint32_t depthBufferDepth, uint32_t *backBufferFormat,
+                             uint32_t *depthStencilFormat) {
     (void)width;
     (void)height;
     if (!adapter_) {
         return false;
     }
-    gfx::Adapter* adapter = adapter_.get();
+    gfx::Adapter *adapter = adapter_.get();
     const FormatSearch result = SearchFormats(
         colorDepth, depthBufferDepth,
         [adapter](uint32_t format) { return adapter->CheckDeviceType(format, format, false); },
         [adapter](uint32_t bb, uint32_t ds) { return adapter->CheckDepthStencilMatch(bb, bb, ds); },
         backBufferFormat, depthStencilFormat);
     switch (result) {
-        case FormatSearch::NoColorFormat:
-            return ReportGraphicsError("CQVGraphics : FindFormat : Unable To Find A Matching Format") !=
-                   0;
-        case FormatSearch::NoDepthFormat:
-            return ReportGraphicsError(
-                       "CQVGraphics : FindFormat : Unable To Find A Matching Z-Buffer Format") != 0;
-        case FormatSearch::Found:
-            break;
+    case FormatSearch::NoColorFormat:
+        return ReportGraphicsError("CQVGraphics : FindFormat : Unable To Find A Matching Format") !=
+               0;
+    case FormatSearch::NoDepthFormat:
+        return ReportGraphicsError(
+                   "CQVGraphics : FindFormat : Unable To Find A Matching Z-Buffer Format") != 0;
+    case FormatSearch::Found:
+        break;
     }
     return true;
 }
 
 bool CQVGraphics::FindDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBufferFormat,
-                                         uint32_t* depthStencilFormat) {
+                                         uint32_t *depthStencilFormat) {
     if (!adapter_) {
         return false;
     }
-    gfx::Adapter* adapter = adapter_.get();
+    gfx::Adapter *adapter = adapter_.get();
     if (SearchDepthStencilFormat(
             depthBufferDepth, backBufferFormat,
-            [adapter](uint32_t bb, uint32_t ds) { return adapter->CheckDepthStencilMatch(bb, bb, ds); },
+            [adapter](uint32_t bb, uint32_t ds) {
+                return adapter->CheckDepthStencilMatch(bb, bb, ds);
+            },
             depthStencilFormat) != FormatSearch::Found) {
         return ReportGraphicsError(
                    "CQVGraphics : FindFormat : Unable To Find A Matching Z-Buffer Format") != 0;
@@ -287,10 +289,9 @@ bool CQVGraphics::ClearScreen(uint32_t color) {
     if (!device_) {
         return false;
     }
-    return gfx::Succeeded(device_->Clear(0, nullptr,
-                                         gfx::ClearFlag::Target | gfx::ClearFlag::DepthBuffer |
-                                             gfx::ClearFlag::Stencil,
-                                         color, 1.0f, 0));
+    return gfx::Succeeded(device_->Clear(
+        0, nullptr, gfx::ClearFlag::Target | gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil,
+        color, 1.0f, 0));
 }
 
 bool CQVGraphics::ClearDepthStencil() {
@@ -330,7 +331,7 @@ bool CQVGraphics::PresentFrame() {
     const int32_t r = device_->Present();
     if (gfx::Failed(r)) {
         // Callers take the frame as presented; the reason stays readable.
-        const std::string& text = device_->GetLastErrorText();
+        const std::string &text = device_->GetLastErrorText();
         ReportGraphicsError("Present : %s", text.empty() ? "failed" : text.c_str());
     }
     return true;
@@ -368,7 +369,7 @@ bool CQVGraphics::HandleLostDevice() {
     }
     if (hooks_.releaseFontTextures) {
         hooks_.releaseFontTextures();
-    } else if (ResourceLibrary* library = GetLibrary()) {
+    } else if (ResourceLibrary *library = GetLibrary()) {
         library->ReleaseFontTextures();
     }
     if (gfx::Failed(device_->Reset(params_))) {
@@ -377,13 +378,15 @@ bool CQVGraphics::HandleLostDevice() {
     inScene_ = false;
     device_->ResourceManagerDiscardBytes(0);
     for (uint32_t stage = 0; stage < gfx::kStageCount; ++stage) {
-        device_->SetTextureStageState(stage, gfx::StageState::MinFilter, gfx::TextureFilter::Linear);
-        device_->SetTextureStageState(stage, gfx::StageState::MagFilter, gfx::TextureFilter::Linear);
+        device_->SetTextureStageState(stage, gfx::StageState::MinFilter,
+                                      gfx::TextureFilter::Linear);
+        device_->SetTextureStageState(stage, gfx::StageState::MagFilter,
+                                      gfx::TextureFilter::Linear);
         device_->SetTextureStageState(stage, gfx::StageState::MipFilter, gfx::TextureFilter::Point);
     }
     if (hooks_.restoreDeviceState) {
         hooks_.restoreDeviceState();
-    } else if (ResourceLibrary* library = GetLibrary()) {
+    } else if (ResourceLibrary *library = GetLibrary()) {
         library->RestoreDeviceState();
     }
     if (hooks_.sleep) {
@@ -397,16 +400,16 @@ bool CQVGraphics::HandleLostDevice() {
 // --- the object ----------------------------------------------------------------------
 
 int CreateGraphics() {
-    CQVGraphics*& slot = GraphicsSlot();
+    CQVGraphics *&slot = GraphicsSlot();
     if (slot == nullptr) {
         slot = new (std::nothrow) CQVGraphics();
     }
     return slot != nullptr ? 1 : 0;
 }
 
-CQVGraphics* GetGraphics() { return GraphicsSlot(); }
+CQVGraphics *GetGraphics() { return GraphicsSlot(); }
 
-gfx::Device* GetD3DDevice() {
-    CQVGraphics* graphics = GetGraphics();
+gfx::Device *GetD3DDevice() {
+    CQVGraphics *graphics = GetGraphics();
     return graphics != nullptr ? graphics->GetD3DDevice() : nullptr;
 }

@@ -22,8 +22,8 @@ class EngineWindow;
 // with a back-buffer format. The last passing candidate of each list wins.
 enum class FormatSearch {
     Found,
-    NoColorFormat,  // a list of colour candidates existed and none passed
-    NoDepthFormat,  // a list of depth candidates existed and none passed
+    NoColorFormat, // a list of colour candidates existed and none passed
+    NoDepthFormat, // a list of depth candidates existed and none passed
 };
 using DisplayFormatTest = std::function<bool(uint32_t format)>;
 using DepthFormatTest = std::function<bool(uint32_t backBufferFormat, uint32_t depthFormat)>;
@@ -31,20 +31,20 @@ using DepthFormatTest = std::function<bool(uint32_t backBufferFormat, uint32_t d
 // A8R8G8B8, X8R8G8B8; any other: no candidate (format 0) and the depth search
 // still runs.
 FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
-                           const DisplayFormatTest& displayPasses,
-                           const DepthFormatTest& depthPasses, uint32_t* backBufferFormat,
-                           uint32_t* depthStencilFormat);
+                           const DisplayFormatTest &displayPasses,
+                           const DepthFormatTest &depthPasses, uint32_t *backBufferFormat,
+                           uint32_t *depthStencilFormat);
 // Depth 16: D16, D16_LOCKABLE, D15S1; 24 or 32: D24S8, D24X4S4; any other:
 // no candidate, format 0, found.
 FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBufferFormat,
-                                      const DepthFormatTest& depthPasses,
-                                      uint32_t* depthStencilFormat);
+                                      const DepthFormatTest &depthPasses,
+                                      uint32_t *depthStencilFormat);
 
 // One entry of a gamma ramp: (scale x index + offset) x 256, clamped to
 // 0..65535 and truncated.
 uint16_t GammaRampEntry(float scale, float offset, uint32_t index);
 void BuildGammaRamp(float redScale, float greenScale, float blueScale, float redOffset,
-                    float greenOffset, float blueOffset, gfx::GammaRamp* out);
+                    float greenOffset, float blueOffset, gfx::GammaRamp *out);
 
 // Where a windowed device's window goes on a screen: the outer window is
 // (width + 10) x (height + 40), centred, each corner coordinate at least 0.
@@ -65,12 +65,12 @@ struct LostDeviceHooks {
 };
 
 class CQVGraphics {
-public:
+  public:
     static constexpr uint32_t kErrorTextSize = 512;
 
     CQVGraphics();
-    CQVGraphics(const CQVGraphics&) = delete;
-    CQVGraphics& operator=(const CQVGraphics&) = delete;
+    CQVGraphics(const CQVGraphics &) = delete;
+    CQVGraphics &operator=(const CQVGraphics &) = delete;
     ~CQVGraphics();
 
     // --- creation ---------------------------------------------------------
@@ -78,15 +78,14 @@ public:
     bool CreateDirect3D();
     // Windowed device at the window's client size, back buffer in the desktop
     // format, D24S8 depth-stencil, swap interval 1.
-    bool CreateWindowDevice(EngineWindow* window);
+    bool CreateWindowDevice(EngineWindow *window);
     bool CreateFullScreenDevice(uint32_t width, uint32_t height, uint32_t colorDepth,
-                                uint32_t depthBufferDepth, EngineWindow* window);
+                                uint32_t depthBufferDepth, EngineWindow *window);
     // Chooses formats through the adapter; width and height are not used.
-    bool FindFormat(uint32_t width, uint32_t height, uint32_t colorDepth,
-                    uint32_t depthBufferDepth, uint32_t* backBufferFormat,
-                    uint32_t* depthStencilFormat);
+    bool FindFormat(uint32_t width, uint32_t height, uint32_t colorDepth, uint32_t depthBufferDepth,
+                    uint32_t *backBufferFormat, uint32_t *depthStencilFormat);
     bool FindDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBufferFormat,
-                                uint32_t* depthStencilFormat);
+                                uint32_t *depthStencilFormat);
 
     // --- frames -----------------------------------------------------------
     bool ClearScreen(uint32_t color);
@@ -105,14 +104,14 @@ public:
 
     // --- errors -------------------------------------------------------------
     // Formats into the error text (cut to 511 characters); answers 0.
-    int ReportGraphicsError(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    const char* GetGraphicsErrorText() const;
+    int ReportGraphicsError(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    const char *GetGraphicsErrorText() const;
 
     // --- access -------------------------------------------------------------
-    gfx::Device* GetD3DDevice() const { return device_.get(); }
-    EngineWindow* GetDeviceWindow() const { return window_; }
-    const gfx::PresentParameters& GetPresentParameters() const { return params_; }
-    const gfx::DisplayMode& GetDesktopMode() const { return desktopMode_; }
+    gfx::Device *GetD3DDevice() const { return device_.get(); }
+    EngineWindow *GetDeviceWindow() const { return window_; }
+    const gfx::PresentParameters &GetPresentParameters() const { return params_; }
+    const gfx::DisplayMode &GetDesktopMode() const { return desktopMode_; }
     bool IsInScene() const { return inScene_; }
     uint32_t GetVertexProcessing() const { return vertexProcessing_; }
 
@@ -123,15 +122,15 @@ public:
     // Drops the device and the adapter (tests make devices again).
     void DestroyDevice();
 
-private:
-    bool CreateDevice(EngineWindow* window, const char* failureText);
+  private:
+    bool CreateDevice(EngineWindow *window, const char *failureText);
 
     gfx::AdapterFactory factory_;
     std::unique_ptr<gfx::Adapter> adapter_;
     std::unique_ptr<gfx::Device> device_;
     gfx::PresentParameters params_;
     gfx::DisplayMode desktopMode_;
-    EngineWindow* window_ = nullptr;
+    EngineWindow *window_ = nullptr;
     bool inScene_ = false;
     uint32_t vertexProcessing_ = gfx::CreateFlag::SoftwareVertexProcessing;
     LostDeviceHooks hooks_;
@@ -142,12 +141,12 @@ private:
 int CreateGraphics();
 
 // The graphics object, null before CreateGraphics.
-CQVGraphics* GetGraphics();
+CQVGraphics *GetGraphics();
 
 // The device of the graphics object; null without one.
-gfx::Device* GetD3DDevice();
+gfx::Device *GetD3DDevice();
 
 // The process-wide graphics error text that the object's operations use too:
 // formats into it (answers 0) and reads it; usable before CreateGraphics.
-int ReportGraphicsError(const char* format, ...) __attribute__((format(printf, 1, 2)));
-const char* GetGraphicsErrorText();
+int ReportGraphicsError(const char *format, ...) __attribute__((format(printf, 1, 2)));
+const char *GetGraphicsErrorText();

@@ -4,25 +4,25 @@ namespace {
 
 DestroyVideoHook g_destroyVideo = nullptr;
 
-}  // namespace
+} // namespace
 
 void SetDestroyVideoHook(DestroyVideoHook hook) { g_destroyVideo = hook; }
 
-uint32_t GetTextureObjectWidth(const TextureObject* object) {
+uint32_t GetTextureObjectWidth(const TextureObject *object) {
     return object != nullptr ? object->levelDesc.width : 0;
 }
 
-uint32_t GetTextureObjectHeight(const TextureObject* object) {
+uint32_t GetTextureObjectHeight(const TextureObject *object) {
     return object != nullptr ? object->levelDesc.height : 0;
 }
 
-void AddRefTextureObject(TextureObject* object) {
+void AddRefTextureObject(TextureObject *object) {
     if (object != nullptr && object->texture != nullptr) {
         object->texture->AddRef();
     }
 }
 
-void DestroyTextureObject(TextureObject* object) {
+void DestroyTextureObject(TextureObject *object) {
     if (object == nullptr) {
         return;
     }
@@ -39,4 +39,4 @@ void DestroyTextureObject(TextureObject* object) {
     delete object;
 }
 
-TextureObject* GetTextureObject(TextureObject* object) { return object; }
+TextureObject *GetTextureObject(TextureObject *object) { return object; }

@@ -20,23 +20,23 @@ struct ImageInfo {
 };
 
 struct TextureObject {
-    gfx::Texture* texture = nullptr;
+    gfx::Texture *texture = nullptr;
     ImageInfo imageInfo;
-    gfx::SurfaceDesc levelDesc;  // level 0 as created on the device
-    void* video = nullptr;       // the film behind a video texture
+    gfx::SurfaceDesc levelDesc; // level 0 as created on the device
+    void *video = nullptr;      // the film behind a video texture
 };
 
 // Width and height as created on the device (0 for null).
-uint32_t GetTextureObjectWidth(const TextureObject* object);
-uint32_t GetTextureObjectHeight(const TextureObject* object);
+uint32_t GetTextureObjectWidth(const TextureObject *object);
+uint32_t GetTextureObjectHeight(const TextureObject *object);
 // AddRef on the device texture.
-void AddRefTextureObject(TextureObject* object);
+void AddRefTextureObject(TextureObject *object);
 // Stops and frees the video (through the hook) when there is one, releases
 // the device texture and frees the object. Null is ignored.
-void DestroyTextureObject(TextureObject* object);
+void DestroyTextureObject(TextureObject *object);
 // Answers the object it is given.
-TextureObject* GetTextureObject(TextureObject* object);
+TextureObject *GetTextureObject(TextureObject *object);
 
 // Frees the video behind a texture object; the video module sets it.
-using DestroyVideoHook = void (*)(TextureObject* object);
+using DestroyVideoHook = void (*)(TextureObject *object);
 void SetDestroyVideoHook(DestroyVideoHook hook);

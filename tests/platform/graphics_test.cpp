@@ -25,24 +25,23 @@ struct ScriptedAdapter : gfx::Adapter {
     std::vector<uint32_t> displayFormats = {gfx::Format::X8R8G8B8};
     std::vector<uint32_t> depthFormats = {gfx::Format::D24S8};
     gfx::PresentParameters lastParams;
-    gfx::RecordingDevice* lastDevice = nullptr;
+    gfx::RecordingDevice *lastDevice = nullptr;
 
-    bool GetDisplayMode(gfx::DisplayMode* out) override {
+    bool GetDisplayMode(gfx::DisplayMode *out) override {
         out->width = 1024;
         out->height = 768;
         out->format = gfx::Format::X8R8G8B8;
         return displayMode;
     }
     bool CheckDeviceType(uint32_t display, uint32_t back, bool) override {
-        return display == back &&
-               std::find(displayFormats.begin(), displayFormats.end(), display) !=
-                   displayFormats.end();
+        return display == back && std::find(displayFormats.begin(), displayFormats.end(),
+                                            display) != displayFormats.end();
     }
     bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t ds) override {
         return std::find(depthFormats.begin(), depthFormats.end(), ds) != depthFormats.end();
     }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
-                                              std::string* error) override {
+    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &p,
+                                              std::string *error) override {
         lastParams = p;
         if (!createDevice) {
             *error = "refused";
@@ -59,29 +58,29 @@ struct FakeWindow : EngineWindow {
     int x = -1, y = -1, w = -1, h = -1;
     bool fullScreen = true;
     bool HasMessage() override { return false; }
-    bool NextMessage(WindowMessage*) override { return false; }
+    bool NextMessage(WindowMessage *) override { return false; }
     bool QuitPending() override { return false; }
     void PostClose() override {}
     bool IsActive() override { return true; }
-    void SetTitle(const std::string&) override {}
+    void SetTitle(const std::string &) override {}
     void SetClientRect(int x_, int y_, int w_, int h_) override {
         x = x_;
         y = y_;
         w = w_;
         h = h_;
     }
-    void GetDesktopSize(int* width, int* height) override {
+    void GetDesktopSize(int *width, int *height) override {
         *width = 1024;
         *height = 768;
     }
     bool SetFullScreenMode(int, int) override { return fullScreen; }
-    InputBackend* Input() override { return nullptr; }
+    InputBackend *Input() override { return nullptr; }
 };
 
 // A graphics object on a scripted adapter (kept alive by the test).
 struct ScriptedGraphics {
-    ScriptedAdapter* adapter = nullptr;
-    explicit ScriptedGraphics(CQVGraphics& g, std::function<void(ScriptedAdapter&)> setUp = {}) {
+    ScriptedAdapter *adapter = nullptr;
+    explicit ScriptedGraphics(CQVGraphics &g, std::function<void(ScriptedAdapter &)> setUp = {}) {
         g.SetAdapterFactory([this, setUp]() -> std::unique_ptr<gfx::Adapter> {
             auto a = std::make_unique<ScriptedAdapter>();
             if (setUp) {
@@ -123,13 +122,14 @@ TEST(FormatSearchTest, LastPassingCandidateWins) {
         int depthCalls = 0;
         bb = 99;
         ds = 99;
-        EXPECT_EQ(SearchFormats(depth, 24, passes({}),
-                                [&](uint32_t back, uint32_t f) {
-                                    ++depthCalls;
-                                    EXPECT_EQ(back, 0u);
-                                    return f == 75;
-                                },
-                                &bb, &ds),
+        EXPECT_EQ(SearchFormats(
+                      depth, 24, passes({}),
+                      [&](uint32_t back, uint32_t f) {
+                          ++depthCalls;
+                          EXPECT_EQ(back, 0u);
+                          return f == 75;
+                      },
+                      &bb, &ds),
                   FormatSearch::Found);
         EXPECT_EQ(bb, 0u);
         EXPECT_EQ(ds, 75u);
@@ -146,7 +146,7 @@ TEST(FormatSearchTest, LastPassingCandidateWins) {
 
 TEST(FormatSearchTest, ErrorTextsOfTheGraphicsObject) {
     CQVGraphics g;
-    ScriptedGraphics s(g, [](ScriptedAdapter& a) { a.displayFormats = {}; });
+    ScriptedGraphics s(g, [](ScriptedAdapter &a) { a.displayFormats = {}; });
     ASSERT_TRUE(g.CreateDirect3D());
     uint32_t bb = 0;
     uint32_t ds = 0;
@@ -194,7 +194,7 @@ TEST(GraphicsCreationTest, EachStepReportsItsOwnText) {
     }
     {
         CQVGraphics g;
-        ScriptedGraphics s(g, [](ScriptedAdapter& a) { a.displayMode = false; });
+        ScriptedGraphics s(g, [](ScriptedAdapter &a) { a.displayMode = false; });
         ReportGraphicsError("none");
         EXPECT_FALSE(g.CreateWindowDevice(&window));
         EXPECT_STREQ(g.GetGraphicsErrorText(), "GetAdapterDisplayMode");
@@ -203,7 +203,7 @@ TEST(GraphicsCreationTest, EachStepReportsItsOwnText) {
     }
     {
         CQVGraphics g;
-        ScriptedGraphics s(g, [](ScriptedAdapter& a) { a.createDevice = false; });
+        ScriptedGraphics s(g, [](ScriptedAdapter &a) { a.createDevice = false; });
         ReportGraphicsError("none");
         EXPECT_FALSE(g.CreateWindowDevice(&window));
         EXPECT_STREQ(g.GetGraphicsErrorText(), "Create Window Device");
@@ -272,9 +272,9 @@ TEST(GraphicsFrameTest, FramesNeedADeviceAndEndFrameNeedsAScene) {
     FakeWindow window;
     ScriptedGraphics s(g);
     ASSERT_TRUE(g.CreateWindowDevice(&window));
-    auto* device = s.adapter->lastDevice;
+    auto *device = s.adapter->lastDevice;
     device->ClearLog();
-    EXPECT_FALSE(g.EndFrame());  // no scene: false, nothing ended
+    EXPECT_FALSE(g.EndFrame()); // no scene: false, nothing ended
     EXPECT_TRUE(g.ClearScreen(0xFF204080u));
     EXPECT_TRUE(g.BeginFrame());
     EXPECT_TRUE(g.IsInScene());
@@ -283,8 +283,7 @@ TEST(GraphicsFrameTest, FramesNeedADeviceAndEndFrameNeedsAScene) {
     EXPECT_FALSE(g.IsInScene());
     EXPECT_TRUE(g.PresentFrame());
     const std::vector<std::string> expected = {"Clear 0 7 0xFF204080 1 0", "BeginScene",
-                                               "Clear 0 6 0x00000000 1 0", "EndScene",
-                                               "Present"};
+                                               "Clear 0 6 0x00000000 1 0", "EndScene", "Present"};
     EXPECT_EQ(device->GetLog(), expected);
     EXPECT_EQ(device->Pixel(5, 5), 0xFF204080u);
 }
@@ -325,7 +324,7 @@ TEST(GraphicsFrameTest, GammaRamp) {
     ScriptedGraphics s(g);
     ASSERT_TRUE(g.CreateWindowDevice(&window));
     g.SetDeviceGammaRamp(1, 0.5f, 1, 0, 0, 1);
-    const gfx::GammaRamp& applied = s.adapter->lastDevice->GetAppliedGamma();
+    const gfx::GammaRamp &applied = s.adapter->lastDevice->GetAppliedGamma();
     EXPECT_EQ(applied.red[2], 512);
     EXPECT_EQ(applied.green[2], 256);
     EXPECT_EQ(applied.blue[0], 256);
@@ -347,7 +346,7 @@ struct LostDeviceFixture : ::testing::Test {
     FakeWindow window;
     std::unique_ptr<ScriptedGraphics> s;
     std::vector<std::string> steps;
-    gfx::RecordingDevice* device = nullptr;
+    gfx::RecordingDevice *device = nullptr;
 
     void SetUp() override {
         s = std::make_unique<ScriptedGraphics>(g);
@@ -390,7 +389,7 @@ TEST_F(LostDeviceFixture, NotResetRebuildsInOrder) {
     uint32_t lighting = 0;
     device->GetRenderState(gfx::RenderState::Lighting, &lighting);
     EXPECT_EQ(lighting, 1u);
-    EXPECT_TRUE(g.HandleLostDevice());  // usable again
+    EXPECT_TRUE(g.HandleLostDevice()); // usable again
 }
 
 TEST_F(LostDeviceFixture, FailedResetStopsAndTheNextCallResets) {
@@ -431,8 +430,8 @@ struct DisplayFixture : ::testing::Test {
 };
 
 TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
-    SetCreateSoundDeviceHook([this](EngineWindow* w, uint32_t channels, uint32_t rate,
-                                    uint32_t bits, std::string* text) {
+    SetCreateSoundDeviceHook([this](EngineWindow *w, uint32_t channels, uint32_t rate,
+                                    uint32_t bits, std::string *text) {
         EXPECT_EQ(w, &window);
         calls.push_back("sound " + std::to_string(channels) + " " + std::to_string(rate) + " " +
                         std::to_string(bits));
@@ -453,7 +452,7 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
     EXPECT_EQ(window.h, 600);
     EXPECT_TRUE(GetFrameTimer()->IsStarted());
     // Stages 0-3 filter linearly; 4-7 keep their defaults.
-    gfx::Device* device = GetD3DDevice();
+    gfx::Device *device = GetD3DDevice();
     uint32_t v = 0;
     device->GetTextureStageState(3, gfx::StageState::MipFilter, &v);
     EXPECT_EQ(v, gfx::TextureFilter::Linear);
@@ -463,7 +462,7 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
 
 TEST_F(DisplayFixture, SoundOffFlagOpensNoSoundDevice) {
     bool asked = false;
-    SetCreateSoundDeviceHook([&](EngineWindow*, uint32_t, uint32_t, uint32_t, std::string*) {
+    SetCreateSoundDeviceHook([&](EngineWindow *, uint32_t, uint32_t, uint32_t, std::string *) {
         asked = true;
         return true;
     });
@@ -473,9 +472,8 @@ TEST_F(DisplayFixture, SoundOffFlagOpensNoSoundDevice) {
 }
 
 TEST_F(DisplayFixture, OpenedSoundDeviceAndEmptySoundHook) {
-    SetCreateSoundDeviceHook([](EngineWindow*, uint32_t, uint32_t, uint32_t, std::string*) {
-        return true;
-    });
+    SetCreateSoundDeviceHook(
+        [](EngineWindow *, uint32_t, uint32_t, uint32_t, std::string *) { return true; });
     EXPECT_EQ(library.CreateDisplay(640, 480, 32, 32, 2, &window), 1);
     EXPECT_EQ(library.IsSoundEnabled(), 1u);
 
@@ -489,7 +487,7 @@ TEST_F(DisplayFixture, OpenedSoundDeviceAndEmptySoundHook) {
 
 TEST_F(DisplayFixture, FailedDeviceCreationReportsTheGraphicsText) {
     s = std::make_unique<ScriptedGraphics>(*GetGraphics(),
-                                           [](ScriptedAdapter& a) { a.createDevice = false; });
+                                           [](ScriptedAdapter &a) { a.createDevice = false; });
     EXPECT_EQ(library.CreateDisplay(640, 480, 32, 32, 0, &window), 0);
     EXPECT_STREQ(library.GetLastError(), "Create Full Screeen Device");
     EXPECT_TRUE(calls.empty());
@@ -498,11 +496,11 @@ TEST_F(DisplayFixture, FailedDeviceCreationReportsTheGraphicsText) {
 
 // --- texture objects ------------------------------------------------------------------
 
-void* g_destroyedVideo = nullptr;
+void *g_destroyedVideo = nullptr;
 
 TEST(TextureObjectTest, SizesReferencesAndDestruction) {
     gfx::RecordingDevice device;
-    auto* object = new TextureObject;
+    auto *object = new TextureObject;
     ASSERT_EQ(device.CreateTexture(128, 64, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed,
                                    &object->texture),
               gfx::Result::Ok);
@@ -512,13 +510,13 @@ TEST(TextureObjectTest, SizesReferencesAndDestruction) {
     EXPECT_EQ(GetTextureObjectWidth(nullptr), 0u);
     EXPECT_EQ(GetTextureObject(object), object);
     AddRefTextureObject(object);
-    gfx::Texture* texture = object->texture;
-    SetDestroyVideoHook([](TextureObject* o) { g_destroyedVideo = o->video; });
+    gfx::Texture *texture = object->texture;
+    SetDestroyVideoHook([](TextureObject *o) { g_destroyedVideo = o->video; });
     int film = 0;
     object->video = &film;
     DestroyTextureObject(object);
     EXPECT_EQ(g_destroyedVideo, &film);
-    EXPECT_EQ(texture->Release(), 0u);  // the extra reference was the last
+    EXPECT_EQ(texture->Release(), 0u); // the extra reference was the last
     SetDestroyVideoHook(nullptr);
     DestroyTextureObject(nullptr);
 }
@@ -543,8 +541,8 @@ TEST(GraphicsGlTest, WindowedDisplayOnTheEngineWindowClearsAndReadsBack) {
     EXPECT_EQ(image.width, 96u);
     EXPECT_EQ(image.height, 64u);
     EXPECT_TRUE(imagetest::RegionNear(image, {0, 0, 96, 64}, imagetest::Rgb{0x20, 0x40, 0x80}, 0));
-    g.SetDeviceGammaRamp(1, 1, 1, 0, 0, 0);  // refused by the display: ignored
+    g.SetDeviceGammaRamp(1, 1, 1, 0, 0, 0); // refused by the display: ignored
     g.DestroyDevice();
 }
 
-}  // namespace
+} // namespace

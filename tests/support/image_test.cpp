@@ -16,7 +16,7 @@ Rgb Image::At(uint32_t x, uint32_t y) const {
     if (x >= width || y >= height) {
         return Rgb{0, 0, 0};
     }
-    const uint8_t* p = &bgrx[(size_t(y) * width + x) * 4];
+    const uint8_t *p = &bgrx[(size_t(y) * width + x) * 4];
     return Rgb{p[2], p[1], p[0]};
 }
 
@@ -35,7 +35,7 @@ std::string Describe(Rgb c) {
     return text;
 }
 
-}  // namespace
+} // namespace
 
 gfx::Rect Image::CoveredRect(Rgb background, int tolerance) const {
     gfx::Rect r{0, 0, 0, 0};
@@ -59,8 +59,8 @@ gfx::Rect Image::CoveredRect(Rgb background, int tolerance) const {
     return r;
 }
 
-bool Image::SavePpm(const std::string& path) const {
-    FILE* f = std::fopen(path.c_str(), "wb");
+bool Image::SavePpm(const std::string &path) const {
+    FILE *f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
         return false;
     }
@@ -75,8 +75,8 @@ bool Image::SavePpm(const std::string& path) const {
     return std::fclose(f) == 0;
 }
 
-::testing::AssertionResult ReadBack(gfx::Device& device, Image* out) {
-    gfx::Surface* surface = nullptr;
+::testing::AssertionResult ReadBack(gfx::Device &device, Image *out) {
+    gfx::Surface *surface = nullptr;
     int32_t r = device.GetBackBuffer(0, 0, &surface);
     if (gfx::Failed(r) || surface == nullptr) {
         return ::testing::AssertionFailure() << "GetBackBuffer failed: " << r;
@@ -96,7 +96,7 @@ bool Image::SavePpm(const std::string& path) const {
     out->bgrx.resize(size_t(desc.width) * desc.height * 4);
     for (uint32_t y = 0; y < desc.height; ++y) {
         std::memcpy(&out->bgrx[size_t(y) * desc.width * 4],
-                    static_cast<const uint8_t*>(locked.bits) + size_t(y) * size_t(locked.pitch),
+                    static_cast<const uint8_t *>(locked.bits) + size_t(y) * size_t(locked.pitch),
                     size_t(desc.width) * 4);
     }
     surface->UnlockRect();
@@ -104,7 +104,7 @@ bool Image::SavePpm(const std::string& path) const {
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult PixelNear(const Image& image, uint32_t x, uint32_t y, Rgb expected,
+::testing::AssertionResult PixelNear(const Image &image, uint32_t x, uint32_t y, Rgb expected,
                                      int tolerance) {
     if (x >= image.width || y >= image.height) {
         return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") outside "
@@ -112,19 +112,19 @@ bool Image::SavePpm(const std::string& path) const {
     }
     const Rgb got = image.At(x, y);
     if (Diff(got, expected) > tolerance) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is "
-                                             << Describe(got) << ", expected "
-                                             << Describe(expected) << " +-" << tolerance;
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << ") is " << Describe(got) << ", expected "
+               << Describe(expected) << " +-" << tolerance;
     }
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult RegionNear(const Image& image, const gfx::Rect& rect, Rgb expected,
+::testing::AssertionResult RegionNear(const Image &image, const gfx::Rect &rect, Rgb expected,
                                       int tolerance) {
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         for (int32_t x = rect.left; x < rect.right; ++x) {
-            ::testing::AssertionResult r = PixelNear(image, uint32_t(x), uint32_t(y), expected,
-                                                     tolerance);
+            ::testing::AssertionResult r =
+                PixelNear(image, uint32_t(x), uint32_t(y), expected, tolerance);
             if (!r) {
                 return r;
             }
@@ -152,4 +152,4 @@ void GlDeviceTest::TearDown() { device_.reset(); }
 
 void GlDeviceTest::Capture() { ASSERT_TRUE(ReadBack(*device_, &image_)); }
 
-}  // namespace imagetest
+} // namespace imagetest

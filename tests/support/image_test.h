@@ -27,24 +27,24 @@ struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t format = 0;
-    std::vector<uint8_t> bgrx;  // 4 bytes a pixel: blue, green, red, unused
+    std::vector<uint8_t> bgrx; // 4 bytes a pixel: blue, green, red, unused
 
     Rgb At(uint32_t x, uint32_t y) const;
     // Smallest rectangle holding every pixel that differs from `background`
     // by more than `tolerance` in any channel; empty (0, 0, 0, 0) when none.
     gfx::Rect CoveredRect(Rgb background, int tolerance = 0) const;
     // Writes a binary PPM (for looking at a failed test).
-    bool SavePpm(const std::string& path) const;
+    bool SavePpm(const std::string &path) const;
 };
 
 // Reads the back buffer through GetBackBuffer and a read-only lock.
-::testing::AssertionResult ReadBack(gfx::Device& device, Image* out);
+::testing::AssertionResult ReadBack(gfx::Device &device, Image *out);
 
 // Each channel within `tolerance` of the expected colour.
-::testing::AssertionResult PixelNear(const Image& image, uint32_t x, uint32_t y, Rgb expected,
+::testing::AssertionResult PixelNear(const Image &image, uint32_t x, uint32_t y, Rgb expected,
                                      int tolerance = 2);
 // Every pixel of the rectangle (right and bottom exclusive).
-::testing::AssertionResult RegionNear(const Image& image, const gfx::Rect& rect, Rgb expected,
+::testing::AssertionResult RegionNear(const Image &image, const gfx::Rect &rect, Rgb expected,
                                       int tolerance = 2);
 
 // Vertex of a pre-transformed, coloured, textured draw (format 0x144 | 0x100,
@@ -62,12 +62,12 @@ void ScreenQuad(ScreenVertex out[4], float left, float top, float right, float b
 
 // Fixture with an offscreen GL device of Width() x Height() pixels.
 class GlDeviceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     virtual uint32_t Width() const { return 64; }
     virtual uint32_t Height() const { return 64; }
-    gfx::GlDevice& Dev() { return *device_; }
+    gfx::GlDevice &Dev() { return *device_; }
     // Reads the back buffer into image_.
     void Capture();
 
@@ -75,4 +75,4 @@ protected:
     Image image_;
 };
 
-}  // namespace imagetest
+} // namespace imagetest

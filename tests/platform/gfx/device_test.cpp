@@ -13,19 +13,19 @@ using gfx::RecordingDevice;
 namespace RS = gfx::RenderState;
 namespace SS = gfx::StageState;
 
-uint32_t Rs(const gfx::Device& d, uint32_t state) {
+uint32_t Rs(const gfx::Device &d, uint32_t state) {
     uint32_t v = 0xDEAD;
     EXPECT_EQ(d.GetRenderState(state, &v), gfx::Result::Ok);
     return v;
 }
 
-uint32_t Ss(const gfx::Device& d, uint32_t stage, uint32_t type) {
+uint32_t Ss(const gfx::Device &d, uint32_t stage, uint32_t type) {
     uint32_t v = 0xDEAD;
     EXPECT_EQ(d.GetTextureStageState(stage, type, &v), gfx::Result::Ok);
     return v;
 }
 
-void ExpectDefaults(const gfx::Device& d) {
+void ExpectDefaults(const gfx::Device &d) {
     EXPECT_EQ(Rs(d, RS::DepthEnable), 1u);
     EXPECT_EQ(Rs(d, RS::DepthWriteEnable), 1u);
     EXPECT_EQ(Rs(d, RS::DepthFunc), gfx::Cmp::LessEqual);
@@ -76,7 +76,7 @@ void ExpectDefaults(const gfx::Device& d) {
         EXPECT_EQ(Ss(d, stage, SS::AddressU), gfx::TextureAddress::Wrap);
         EXPECT_EQ(Ss(d, stage, SS::AddressV), gfx::TextureAddress::Wrap);
         EXPECT_EQ(Ss(d, stage, SS::TextureTransformFlags), 0u);
-        gfx::Texture* t = reinterpret_cast<gfx::Texture*>(1);
+        gfx::Texture *t = reinterpret_cast<gfx::Texture *>(1);
         d.GetTexture(stage, &t);
         EXPECT_EQ(t, nullptr);
     }
@@ -88,7 +88,7 @@ void ExpectDefaults(const gfx::Device& d) {
         EXPECT_EQ(std::memcmp(&m, &identity, sizeof m), 0) << "transform " << id;
     }
     bool on = true;
-    EXPECT_EQ(d.GetLightEnable(0, &on), gfx::Result::InvalidCall);  // no light set
+    EXPECT_EQ(d.GetLightEnable(0, &on), gfx::Result::InvalidCall); // no light set
 }
 
 TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
@@ -112,7 +112,7 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
     light.type = gfx::kLightPoint;
     d.SetLight(1000, light);
     d.LightEnable(1000, true);
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     ASSERT_EQ(d.CreateTexture(8, 8, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
               gfx::Result::Ok);
     d.SetTexture(2, t);
@@ -169,10 +169,10 @@ TEST(DeviceStateTest, OutOfRangeIdsAreRefused) {
 
 TEST(DeviceResourceTest, TextureLevelsPitchesAndLocks) {
     RecordingDevice d;
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     ASSERT_EQ(d.CreateTexture(64, 16, 0, 0, gfx::Format::R5G6B5, gfx::Pool::Managed, &t),
               gfx::Result::Ok);
-    EXPECT_EQ(t->GetLevelCount(), 7u);  // 64 down to 1
+    EXPECT_EQ(t->GetLevelCount(), 7u); // 64 down to 1
     gfx::SurfaceDesc desc;
     ASSERT_EQ(t->GetLevelDesc(5, &desc), gfx::Result::Ok);
     EXPECT_EQ(desc.width, 2u);
@@ -183,7 +183,7 @@ TEST(DeviceResourceTest, TextureLevelsPitchesAndLocks) {
     gfx::LockedRect lr;
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
     EXPECT_EQ(lr.pitch, 128);
-    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::InvalidCall);  // already locked
+    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::InvalidCall); // already locked
     EXPECT_EQ(t->UnlockRect(0), gfx::Result::Ok);
     EXPECT_EQ(t->UnlockRect(0), gfx::Result::InvalidCall);
 
@@ -193,7 +193,8 @@ TEST(DeviceResourceTest, TextureLevelsPitchesAndLocks) {
     t->UnlockRect(0);
     const gfx::Rect r{4, 2, 8, 6};
     ASSERT_EQ(t->LockRect(0, &lr, &r, 0), gfx::Result::Ok);
-    EXPECT_EQ(static_cast<uint8_t*>(lr.bits) - static_cast<uint8_t*>(whole.bits), 2 * 128 + 4 * 2);
+    EXPECT_EQ(static_cast<uint8_t *>(lr.bits) - static_cast<uint8_t *>(whole.bits),
+              2 * 128 + 4 * 2);
     t->UnlockRect(0);
     const gfx::Rect outside{0, 0, 65, 1};
     EXPECT_EQ(t->LockRect(0, &lr, &outside, 0), gfx::Result::InvalidCall);
@@ -222,7 +223,7 @@ TEST(DeviceResourceTest, MaximumTextureSizeIsInjectable) {
     EXPECT_EQ(caps.maxTextureWidth, 256u);
     EXPECT_EQ(caps.maxTextureHeight, 256u);
     EXPECT_NE(caps.textureFilterCaps & gfx::FilterCaps::MinAnisotropic, 0u);
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     EXPECT_EQ(d.CreateTexture(512, 4, 1, 0, gfx::Format::A8R8G8B8, 1, &t),
               gfx::Result::InvalidCall);
     ASSERT_EQ(d.CreateTexture(256, 4, 1, 0, gfx::Format::A8R8G8B8, 1, &t), gfx::Result::Ok);
@@ -231,9 +232,8 @@ TEST(DeviceResourceTest, MaximumTextureSizeIsInjectable) {
 
 TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     RecordingDevice d;
-    gfx::VertexBuffer* vb = nullptr;
-    EXPECT_EQ(d.CreateVertexBuffer(0, 0, 0x112, gfx::Pool::Managed, &vb),
-              gfx::Result::InvalidCall);
+    gfx::VertexBuffer *vb = nullptr;
+    EXPECT_EQ(d.CreateVertexBuffer(0, 0, 0x112, gfx::Pool::Managed, &vb), gfx::Result::InvalidCall);
     EXPECT_EQ(d.CreateVertexBuffer(64, 0, 0x1112, gfx::Pool::Managed, &vb),
               gfx::Result::InvalidCall);
     ASSERT_EQ(d.CreateVertexBuffer(64, 0, 0, gfx::Pool::Default, &vb), gfx::Result::Ok);
@@ -241,7 +241,7 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     vb->GetDesc(&desc);
     EXPECT_EQ(desc.size, 64u);
     EXPECT_EQ(desc.fvf, 0u);
-    uint8_t* p = nullptr;
+    uint8_t *p = nullptr;
     EXPECT_EQ(vb->Lock(60, 8, &p, 0), gfx::Result::InvalidCall);
     EXPECT_EQ(p, nullptr);
     ASSERT_EQ(vb->Lock(60, 4, &p, 0), gfx::Result::Ok);
@@ -249,7 +249,7 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     EXPECT_EQ(vb->Unlock(), gfx::Result::InvalidCall);
     vb->Release();
 
-    gfx::IndexBuffer* ib = nullptr;
+    gfx::IndexBuffer *ib = nullptr;
     EXPECT_EQ(d.CreateIndexBuffer(12, 0, gfx::Format::A8R8G8B8, 1, &ib), gfx::Result::InvalidCall);
     ASSERT_EQ(d.CreateIndexBuffer(12, 0, gfx::Format::Index32, 1, &ib), gfx::Result::Ok);
     EXPECT_EQ(ib->IndexSize(), 4u);
@@ -258,21 +258,21 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
 
 TEST(DeviceResourceTest, BoundResourcesLiveUntilUnbound) {
     RecordingDevice d;
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, 1, &t);
     d.SetTexture(0, t);
-    EXPECT_EQ(t->Release(), 1u);  // the binding keeps it
+    EXPECT_EQ(t->Release(), 1u); // the binding keeps it
     gfx::SurfaceDesc desc;
     EXPECT_EQ(t->GetLevelDesc(0, &desc), gfx::Result::Ok);
-    d.SetTexture(0, nullptr);  // frees it (ASan checks the rest)
+    d.SetTexture(0, nullptr); // frees it (ASan checks the rest)
 
     // A resource still alive when its device goes keeps working as memory.
-    gfx::VertexBuffer* vb = nullptr;
+    gfx::VertexBuffer *vb = nullptr;
     {
         RecordingDevice other;
         other.CreateVertexBuffer(16, 0, 0, 0, &vb);
     }
-    uint8_t* p = nullptr;
+    uint8_t *p = nullptr;
     EXPECT_EQ(vb->Lock(0, 0, &p, 0), gfx::Result::Ok);
     vb->Unlock();
     EXPECT_EQ(vb->GetDevice(), nullptr);
@@ -281,8 +281,8 @@ TEST(DeviceResourceTest, BoundResourcesLiveUntilUnbound) {
 
 TEST(DeviceDrawTest, DrawsAreValidatedAgainstStreamsAndFormats) {
     RecordingDevice d;
-    gfx::VertexBuffer* vb = nullptr;
-    ASSERT_EQ(d.CreateVertexBuffer(36, 0, 0, 0, &vb), gfx::Result::Ok);  // three positions
+    gfx::VertexBuffer *vb = nullptr;
+    ASSERT_EQ(d.CreateVertexBuffer(36, 0, 0, 0, &vb), gfx::Result::Ok); // three positions
     d.SetStreamSource(0, vb, 12);
     // No format set: refused.
     EXPECT_EQ(d.DrawPrimitive(gfx::Primitive::TriangleList, 0, 1), gfx::Result::InvalidCall);
@@ -299,9 +299,9 @@ TEST(DeviceDrawTest, DrawsAreValidatedAgainstStreamsAndFormats) {
     EXPECT_EQ(d.GetDraws()[0].vertices.size(), 36u);
 
     // Indexed draws need indices inside the stream.
-    gfx::IndexBuffer* ib = nullptr;
+    gfx::IndexBuffer *ib = nullptr;
     d.CreateIndexBuffer(6, 0, gfx::Format::Index16, 1, &ib);
-    uint8_t* p = nullptr;
+    uint8_t *p = nullptr;
     ib->Lock(0, 0, &p, 0);
     const uint16_t idx[3] = {0, 1, 3};
     std::memcpy(p, idx, 6);
@@ -318,14 +318,14 @@ TEST(DeviceDrawTest, DrawsAreValidatedAgainstStreamsAndFormats) {
 
 TEST(DeviceDrawTest, UserPointerDrawUnbindsStreamAndIndices) {
     RecordingDevice d;
-    gfx::VertexBuffer* vb = nullptr;
+    gfx::VertexBuffer *vb = nullptr;
     d.CreateVertexBuffer(36, 0, 0, 0, &vb);
     d.SetStreamSource(0, vb, 12);
     vb->Release();
     const float v[9] = {};
     d.SetVertexShader(gfx::Fvf::Xyz);
     ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleList, 1, v, 12), gfx::Result::Ok);
-    gfx::VertexBuffer* bound = vb;
+    gfx::VertexBuffer *bound = vb;
     uint32_t stride = 99;
     d.GetStreamSource(0, &bound, &stride);
     EXPECT_EQ(bound, nullptr);
@@ -346,7 +346,7 @@ TEST(DeviceFrameTest, ScenesPairAndLostDeviceAnswers) {
     d.SimulateDeviceLost(gfx::LostFlag::NotReset | gfx::LostFlag::FailReset);
     EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::DeviceNotReset);
     EXPECT_TRUE(gfx::Failed(d.Reset(d.GetPresentParameters())));
-    EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::DeviceNotReset);  // still lost
+    EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::DeviceNotReset); // still lost
     EXPECT_EQ(d.Reset(d.GetPresentParameters()), gfx::Result::Ok);
     EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::Ok);
 }
@@ -367,7 +367,7 @@ TEST(DeviceFrameTest, ClearFillsTheFakeBackBufferWithinTheViewport) {
     EXPECT_EQ(d.Pixel(4, 3), 0xFF102030u);
 
     // Read-back: format X8R8G8B8, rows top-down, bytes B, G, R.
-    gfx::Surface* s = nullptr;
+    gfx::Surface *s = nullptr;
     ASSERT_EQ(d.GetBackBuffer(0, 0, &s), gfx::Result::Ok);
     gfx::SurfaceDesc desc;
     s->GetDesc(&desc);
@@ -375,7 +375,7 @@ TEST(DeviceFrameTest, ClearFillsTheFakeBackBufferWithinTheViewport) {
     gfx::LockedRect lr;
     ASSERT_EQ(s->LockRect(&lr, nullptr, gfx::Lock::ReadOnly), gfx::Result::Ok);
     EXPECT_EQ(lr.pitch, 32);
-    const uint8_t* row2 = static_cast<const uint8_t*>(lr.bits) + 2 * lr.pitch;
+    const uint8_t *row2 = static_cast<const uint8_t *>(lr.bits) + 2 * lr.pitch;
     EXPECT_EQ(row2[0], 0x30);
     EXPECT_EQ(row2[8], 0xFF);
     EXPECT_EQ(row2[2], 0x10);
@@ -385,7 +385,7 @@ TEST(DeviceFrameTest, ClearFillsTheFakeBackBufferWithinTheViewport) {
 
 TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
     RecordingDevice d;
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t);
     d.ClearLog();
     d.BeginScene();
@@ -436,7 +436,7 @@ TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
     EXPECT_EQ(Rs(d, RS::AlphaBlendEnable), 1u);
     EXPECT_EQ(Rs(d, RS::SrcBlend), gfx::Blend::SrcAlpha);
     EXPECT_EQ(Ss(d, 0, SS::MinFilter), gfx::TextureFilter::Linear);
-    EXPECT_EQ(Rs(d, RS::DepthEnable), 0u);  // not recorded: untouched
+    EXPECT_EQ(Rs(d, RS::DepthEnable), 0u); // not recorded: untouched
 
     // Capture refreshes the recorded entries from the current state.
     d.SetRenderState(RS::AlphaBlendEnable, 0);
@@ -453,21 +453,21 @@ TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
 
 TEST(StateBlockTest, BlocksHoldTheirTextures) {
     RecordingDevice d;
-    gfx::Texture* t = nullptr;
+    gfx::Texture *t = nullptr;
     d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, 1, &t);
     d.BeginStateBlock();
     d.SetTexture(0, t);
     uint32_t block = 0;
     d.EndStateBlock(&block);
-    gfx::Texture* bound = t;
+    gfx::Texture *bound = t;
     d.GetTexture(0, &bound);
     EXPECT_EQ(bound, nullptr);
-    EXPECT_EQ(t->Release(), 1u);  // the block keeps it
+    EXPECT_EQ(t->Release(), 1u); // the block keeps it
     d.ApplyStateBlock(block);
     d.GetTexture(0, &bound);
     EXPECT_EQ(bound, t);
     d.SetTexture(0, nullptr);
-    d.DeleteStateBlock(block);  // frees it
+    d.DeleteStateBlock(block); // frees it
 }
 
-}  // namespace
+} // namespace

@@ -60,10 +60,10 @@ TEST(FvfTest, UnknownBitsAreRefused) {
     EXPECT_FALSE(DecodeFvf(0x001).valid);
     EXPECT_FALSE(DecodeFvf(0x1002).valid);
     EXPECT_FALSE(DecodeFvf(0x8002).valid);
-    EXPECT_FALSE(DecodeFvf(0x902).valid);                 // nine texture sets
-    EXPECT_FALSE(DecodeFvf(0x102 | (1u << 18)).valid);    // size code of an absent set
-    EXPECT_TRUE(DecodeFvf(0).valid);                      // no format at all
+    EXPECT_FALSE(DecodeFvf(0x902).valid);              // nine texture sets
+    EXPECT_FALSE(DecodeFvf(0x102 | (1u << 18)).valid); // size code of an absent set
+    EXPECT_TRUE(DecodeFvf(0).valid);                   // no format at all
     EXPECT_EQ(DecodeFvf(0).position, 0u);
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@ using imagetest::ScreenVertex;
 constexpr uint32_t kScreenFvf = 0x144;
 
 TEST_F(GlDeviceTest, ClearFillsEveryPixelAndReadBackIsX8R8G8B8TopDown) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     ASSERT_EQ(d.Clear(0, nullptr, 7, 0xFF204080u, 1.0f, 0), gfx::Result::Ok);
     Capture();
     EXPECT_EQ(image_.format, gfx::Format::X8R8G8B8);
@@ -35,7 +35,7 @@ TEST_F(GlDeviceTest, ClearFillsEveryPixelAndReadBackIsX8R8G8B8TopDown) {
 }
 
 TEST_F(GlDeviceTest, PreTransformedQuadCoversPixelsByIntegerCentres) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     ScreenVertex v[4];
     ScreenQuad(v, 10.25f, 10.25f, 19.75f, 19.75f, 0xFFFFFFFFu);
@@ -51,7 +51,7 @@ TEST_F(GlDeviceTest, PreTransformedQuadCoversPixelsByIntegerCentres) {
 }
 
 TEST_F(GlDeviceTest, VertexColourBytesAreBlueGreenRedAlpha) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     ScreenVertex v[4];
     ScreenQuad(v, 0, 0, 64, 64, 0xFF123456u);
@@ -72,14 +72,14 @@ TEST_F(GlDeviceTest, VertexColourBytesAreBlueGreenRedAlpha) {
 }
 
 // A 4 x 4 texture whose texel (x, y) has red 16 x, green 16 y, blue 0x80.
-gfx::Texture* MakeTexture(gfx::Device& d, uint8_t blue = 0x80) {
-    gfx::Texture* t = nullptr;
+gfx::Texture *MakeTexture(gfx::Device &d, uint8_t blue = 0x80) {
+    gfx::Texture *t = nullptr;
     EXPECT_EQ(d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
               gfx::Result::Ok);
     gfx::LockedRect lr;
     EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
     for (int y = 0; y < 4; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch);
+        auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
         for (int x = 0; x < 4; ++x) {
             row[x] = 0xFF000000u | uint32_t(16 * x) << 16 | uint32_t(16 * y) << 8 | blue;
         }
@@ -89,9 +89,9 @@ gfx::Texture* MakeTexture(gfx::Device& d, uint8_t blue = 0x80) {
 }
 
 TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    gfx::Texture* t = MakeTexture(d);
+    gfx::Texture *t = MakeTexture(d);
     d.SetTexture(0, t);
     ScreenVertex v[4];
     ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
@@ -100,8 +100,8 @@ TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
     Capture();
     for (uint32_t y = 0; y < 4; ++y) {
         for (uint32_t x = 0; x < 4; ++x) {
-            EXPECT_TRUE(PixelNear(image_, 10 + x, 10 + y,
-                                  Rgb{uint8_t(16 * x), uint8_t(16 * y), 0x80}, 0));
+            EXPECT_TRUE(
+                PixelNear(image_, 10 + x, 10 + y, Rgb{uint8_t(16 * x), uint8_t(16 * y), 0x80}, 0));
         }
     }
     EXPECT_TRUE(PixelNear(image_, 9, 10, Rgb{0, 0, 0}, 0));
@@ -118,9 +118,9 @@ TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
 }
 
 TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    gfx::Texture* t = MakeTexture(d, 0x80);
+    gfx::Texture *t = MakeTexture(d, 0x80);
     d.SetTexture(0, t);
     d.SetVertexShader(kScreenFvf);
     ScreenVertex v[4];
@@ -131,7 +131,7 @@ TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
     gfx::LockedRect lr;
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
     for (int y = 0; y < 4; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch);
+        auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
         for (int x = 0; x < 4; ++x) {
             row[x] = (row[x] & 0xFFFFFF00u) | 0xF0u;
         }
@@ -147,7 +147,7 @@ TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
 }
 
 TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     d.SetVertexShader(kScreenFvf);
     ScreenVertex v[4];
@@ -155,8 +155,9 @@ TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
     ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
     d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
     d.SetRenderState(gfx::RenderState::DepthWriteEnable, 0);
-    ASSERT_EQ(d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil, 0, 1.0f, 0),
-              gfx::Result::Ok);
+    ASSERT_EQ(
+        d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil, 0, 1.0f, 0),
+        gfx::Result::Ok);
     // A far quad passes LESSEQUAL only where depth was cleared to 1.
     ScreenQuad(v, 0, 0, 64, 64, 0xFF00FF00u, 0.9f);
     d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
@@ -165,7 +166,7 @@ TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
 }
 
 TEST_F(GlDeviceTest, DepthTestKeepsTheNearerQuad) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     d.SetVertexShader(kScreenFvf);
     ScreenVertex v[4];
@@ -184,20 +185,20 @@ TEST_F(GlDeviceTest, DepthTestKeepsTheNearerQuad) {
 }
 
 TEST_F(GlDeviceTest, IndexedDrawWithBaseVertexDrawsTheSecondFrame) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     // Two "frames" of four vertices: red on the left, green on the right.
     ScreenVertex frames[8];
     ScreenQuad(frames, 0, 0, 32, 64, 0xFFFF0000u);
     ScreenQuad(frames + 4, 32, 0, 64, 64, 0xFF00FF00u);
-    gfx::VertexBuffer* vb = nullptr;
+    gfx::VertexBuffer *vb = nullptr;
     ASSERT_EQ(d.CreateVertexBuffer(sizeof frames, 0, kScreenFvf, gfx::Pool::Managed, &vb),
               gfx::Result::Ok);
-    uint8_t* p = nullptr;
+    uint8_t *p = nullptr;
     ASSERT_EQ(vb->Lock(0, 0, &p, 0), gfx::Result::Ok);
     std::memcpy(p, frames, sizeof frames);
     vb->Unlock();
-    gfx::IndexBuffer* ib = nullptr;
+    gfx::IndexBuffer *ib = nullptr;
     ASSERT_EQ(d.CreateIndexBuffer(12, 0, gfx::Format::Index16, gfx::Pool::Managed, &ib),
               gfx::Result::Ok);
     const uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
@@ -224,17 +225,17 @@ TEST_F(GlDeviceTest, IndexedDrawWithBaseVertexDrawsTheSecondFrame) {
 }
 
 TEST_F(GlDeviceTest, BufferMadeWithoutFormatDrawsAsPositionsOfTheDeviceFormat) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     // Positions only (12 bytes); with identity transforms these are clip
     // coordinates: the triangle pair covers the left half of the screen.
-    const float positions[] = {-1, 1, 0.5f, 0, 1, 0.5f, -1, -1, 0.5f,
-                               -1, -1, 0.5f, 0, 1, 0.5f, 0, -1, 0.5f};
-    gfx::VertexBuffer* vb = nullptr;
-    ASSERT_EQ(d.CreateVertexBuffer(sizeof positions, gfx::Usage::WriteOnly, 0, gfx::Pool::Default,
-                                   &vb),
-              gfx::Result::Ok);
-    uint8_t* p = nullptr;
+    const float positions[] = {-1, 1,  0.5f, 0, 1, 0.5f, -1, -1, 0.5f,
+                               -1, -1, 0.5f, 0, 1, 0.5f, 0,  -1, 0.5f};
+    gfx::VertexBuffer *vb = nullptr;
+    ASSERT_EQ(
+        d.CreateVertexBuffer(sizeof positions, gfx::Usage::WriteOnly, 0, gfx::Pool::Default, &vb),
+        gfx::Result::Ok);
+    uint8_t *p = nullptr;
     ASSERT_EQ(vb->Lock(0, 0, &p, 0), gfx::Result::Ok);
     std::memcpy(p, positions, sizeof positions);
     vb->Unlock();
@@ -251,7 +252,7 @@ TEST_F(GlDeviceTest, BufferMadeWithoutFormatDrawsAsPositionsOfTheDeviceFormat) {
 }
 
 TEST_F(GlDeviceTest, CullModesFollowScreenWinding) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.SetVertexShader(kScreenFvf);
     // Strip order top-left, top-right, bottom-left: clockwise on screen.
     ScreenVertex cw[4];
@@ -261,24 +262,23 @@ TEST_F(GlDeviceTest, CullModesFollowScreenWinding) {
         uint32_t cull;
         bool cwDrawn;
         bool ccwDrawn;
-    } cases[] = {{gfx::Cull::Ccw, true, false}, {gfx::Cull::Cw, false, true},
-                 {gfx::Cull::None, true, true}};
-    for (const Case& c : cases) {
+    } cases[] = {
+        {gfx::Cull::Ccw, true, false}, {gfx::Cull::Cw, false, true}, {gfx::Cull::None, true, true}};
+    for (const Case &c : cases) {
         d.SetRenderState(gfx::RenderState::CullMode, c.cull);
         for (int which = 0; which < 2; ++which) {
             d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
             d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, which == 0 ? cw : ccw, 28);
             Capture();
             const bool expected = which == 0 ? c.cwDrawn : c.ccwDrawn;
-            EXPECT_TRUE(PixelNear(image_, 32, 32,
-                                  expected ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, 0))
+            EXPECT_TRUE(PixelNear(image_, 32, 32, expected ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, 0))
                 << "cull " << c.cull << (which == 0 ? " clockwise" : " counter-clockwise");
         }
     }
 }
 
 TEST_F(GlDeviceTest, BlendFactorsAndPresentKeepTheFrame) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF0000FFu, 1.0f, 0);
     d.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
     d.SetRenderState(gfx::RenderState::SrcBlend, gfx::Blend::SrcAlpha);
@@ -294,7 +294,7 @@ TEST_F(GlDeviceTest, BlendFactorsAndPresentKeepTheFrame) {
 }
 
 TEST_F(GlDeviceTest, ViewportLimitsTheClear) {
-    gfx::Device& d = Dev();
+    gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     gfx::Viewport vp;
     vp.x = 8;
@@ -312,4 +312,4 @@ TEST_F(GlDeviceTest, ViewportLimitsTheClear) {
     EXPECT_EQ(d.SetViewport(vp), gfx::Result::InvalidCall);
 }
 
-}  // namespace
+} // namespace

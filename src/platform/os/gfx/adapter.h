@@ -12,10 +12,10 @@
 namespace gfx {
 
 class Adapter {
-public:
+  public:
     virtual ~Adapter() = default;
     // The current desktop mode of the default display; false when unknown.
-    virtual bool GetDisplayMode(DisplayMode* out) = 0;
+    virtual bool GetDisplayMode(DisplayMode *out) = 0;
     // True when the format can be the display and back-buffer format.
     virtual bool CheckDeviceType(uint32_t displayFormat, uint32_t backBufferFormat,
                                  bool windowed) = 0;
@@ -24,9 +24,8 @@ public:
                                         uint32_t depthStencilFormat) = 0;
     // Makes the device for the window (switching to full screen first when
     // the parameters say so). Null with the reason in *error on failure.
-    virtual std::unique_ptr<Device> CreateDevice(WindowHandle window,
-                                                 const PresentParameters& params,
-                                                 std::string* error) = 0;
+    virtual std::unique_ptr<Device>
+    CreateDevice(WindowHandle window, const PresentParameters &params, std::string *error) = 0;
 };
 
 // Makes an adapter; null when the display system cannot be started.
@@ -37,4 +36,4 @@ using AdapterFactory = std::function<std::unique_ptr<Adapter>()>;
 // always 8-8-8 with 24-bit depth and 8-bit stencil).
 std::unique_ptr<Adapter> CreateGlAdapter();
 
-}  // namespace gfx
+} // namespace gfx

@@ -14,11 +14,11 @@ uint32_t FloatBits(float f) {
     return u;
 }
 
-}  // namespace
+} // namespace
 
 // --- resources ---------------------------------------------------------------------
 
-Resource::Resource(Device* device, uint32_t type, uint32_t id)
+Resource::Resource(Device *device, uint32_t type, uint32_t id)
     : device_(device), type_(type), id_(id) {}
 
 uint32_t Resource::AddRef() { return ++refs_; }
@@ -34,14 +34,14 @@ uint32_t Resource::Release() {
     return left;
 }
 
-Texture::Texture(Device* device, uint32_t id, uint32_t usage, uint32_t format, uint32_t pool)
+Texture::Texture(Device *device, uint32_t id, uint32_t usage, uint32_t format, uint32_t pool)
     : Resource(device, ResourceType::Texture, id), usage_(usage), format_(format), pool_(pool) {}
 
-int32_t Texture::GetLevelDesc(uint32_t level, SurfaceDesc* out) const {
+int32_t Texture::GetLevelDesc(uint32_t level, SurfaceDesc *out) const {
     if (out == nullptr || level >= levels_.size()) {
         return Result::InvalidCall;
     }
-    const Level& l = levels_[level];
+    const Level &l = levels_[level];
     *out = SurfaceDesc{};
     out->format = format_;
     out->type = ResourceType::Texture;
@@ -53,12 +53,12 @@ int32_t Texture::GetLevelDesc(uint32_t level, SurfaceDesc* out) const {
     return Result::Ok;
 }
 
-int32_t Texture::LockRect(uint32_t level, LockedRect* out, const Rect* rect, uint32_t flags) {
+int32_t Texture::LockRect(uint32_t level, LockedRect *out, const Rect *rect, uint32_t flags) {
     if (out == nullptr || level >= levels_.size()) {
         return Result::InvalidCall;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    Level& l = levels_[level];
+    Level &l = levels_[level];
     if (l.locked) {
         return Result::InvalidCall;
     }
@@ -73,9 +73,11 @@ int32_t Texture::LockRect(uint32_t level, LockedRect* out, const Rect* rect, uin
             if ((rect->left & 3) != 0 || (rect->top & 3) != 0) {
                 return Result::InvalidCall;
             }
-            offset = size_t(rect->top / 4) * l.pitch + size_t(rect->left / 4) * FormatBlockBytes(format_);
+            offset = size_t(rect->top / 4) * l.pitch +
+                     size_t(rect->left / 4) * FormatBlockBytes(format_);
         } else {
-            offset = size_t(rect->top) * l.pitch + size_t(rect->left) * FormatBytesPerPixel(format_);
+            offset =
+                size_t(rect->top) * l.pitch + size_t(rect->left) * FormatBytesPerPixel(format_);
         }
     }
     l.locked = true;
@@ -91,7 +93,7 @@ int32_t Texture::UnlockRect(uint32_t level) {
         return Result::InvalidCall;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    Level& l = levels_[level];
+    Level &l = levels_[level];
     if (!l.locked) {
         return Result::InvalidCall;
     }
@@ -103,11 +105,11 @@ int32_t Texture::UnlockRect(uint32_t level) {
     return Result::Ok;
 }
 
-Buffer::Buffer(Device* device, uint32_t type, uint32_t id, uint32_t length, uint32_t usage,
+Buffer::Buffer(Device *device, uint32_t type, uint32_t id, uint32_t length, uint32_t usage,
                uint32_t pool)
     : Resource(device, type, id), bytes_(length, 0), usage_(usage), pool_(pool) {}
 
-int32_t Buffer::Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) {
+int32_t Buffer::Lock(uint32_t offset, uint32_t size, uint8_t **data, uint32_t flags) {
     (void)flags;
     if (data == nullptr) {
         return Result::InvalidCall;
@@ -130,11 +132,11 @@ int32_t Buffer::Unlock() {
     return Result::Ok;
 }
 
-VertexBuffer::VertexBuffer(Device* device, uint32_t id, uint32_t length, uint32_t usage,
+VertexBuffer::VertexBuffer(Device *device, uint32_t id, uint32_t length, uint32_t usage,
                            uint32_t fvf, uint32_t pool)
     : Buffer(device, ResourceType::VertexBuffer, id, length, usage, pool), fvf_(fvf) {}
 
-int32_t VertexBuffer::GetDesc(VertexBufferDesc* out) const {
+int32_t VertexBuffer::GetDesc(VertexBufferDesc *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -147,11 +149,11 @@ int32_t VertexBuffer::GetDesc(VertexBufferDesc* out) const {
     return Result::Ok;
 }
 
-IndexBuffer::IndexBuffer(Device* device, uint32_t id, uint32_t length, uint32_t usage,
+IndexBuffer::IndexBuffer(Device *device, uint32_t id, uint32_t length, uint32_t usage,
                          uint32_t format, uint32_t pool)
     : Buffer(device, ResourceType::IndexBuffer, id, length, usage, pool), format_(format) {}
 
-int32_t IndexBuffer::GetDesc(IndexBufferDesc* out) const {
+int32_t IndexBuffer::GetDesc(IndexBufferDesc *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -163,9 +165,9 @@ int32_t IndexBuffer::GetDesc(IndexBufferDesc* out) const {
     return Result::Ok;
 }
 
-Surface::Surface(Device* device, uint32_t id) : Resource(device, ResourceType::Surface, id) {}
+Surface::Surface(Device *device, uint32_t id) : Resource(device, ResourceType::Surface, id) {}
 
-int32_t Surface::GetDesc(SurfaceDesc* out) const {
+int32_t Surface::GetDesc(SurfaceDesc *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -179,12 +181,12 @@ int32_t Surface::GetDesc(SurfaceDesc* out) const {
     return Result::Ok;
 }
 
-int32_t Surface::LockRect(LockedRect* out, const Rect* rect, uint32_t flags) {
+int32_t Surface::LockRect(LockedRect *out, const Rect *rect, uint32_t flags) {
     (void)flags;
     if (out == nullptr || locked_) {
         return Result::InvalidCall;
     }
-    Device* device = GetDevice();
+    Device *device = GetDevice();
     if (device == nullptr) {
         return Result::InvalidCall;
     }
@@ -220,9 +222,9 @@ int32_t Surface::UnlockRect() {
 
 // --- state vector ------------------------------------------------------------------
 
-void StateVector::SetDefaults(const Viewport& fullViewport) {
+void StateVector::SetDefaults(const Viewport &fullViewport) {
     std::fill(std::begin(renderStates), std::end(renderStates), 0u);
-    uint32_t* rs = renderStates;
+    uint32_t *rs = renderStates;
     rs[RenderState::DepthEnable] = 1;
     rs[RenderState::FillMode] = Fill::Solid;
     rs[RenderState::ShadeMode] = Shade::Gouraud;
@@ -260,9 +262,9 @@ void StateVector::SetDefaults(const Viewport& fullViewport) {
     rs[RenderState::ColorVertex] = 1;
     rs[RenderState::LocalViewer] = 1;
     rs[RenderState::NormalizeNormals] = 0;
-    rs[RenderState::DiffuseMaterialSource] = 1;   // colour 1
-    rs[RenderState::SpecularMaterialSource] = 2;  // colour 2
-    rs[RenderState::AmbientMaterialSource] = 0;   // material
+    rs[RenderState::DiffuseMaterialSource] = 1;  // colour 1
+    rs[RenderState::SpecularMaterialSource] = 2; // colour 2
+    rs[RenderState::AmbientMaterialSource] = 0;  // material
     rs[RenderState::EmissiveMaterialSource] = 0;
     rs[RenderState::PointSize] = FloatBits(1.0f);
     rs[RenderState::PointSizeMin] = FloatBits(0.0f);
@@ -271,10 +273,10 @@ void StateVector::SetDefaults(const Viewport& fullViewport) {
     rs[RenderState::MultisampleMask] = 0xFFFFFFFFu;
     rs[RenderState::PointSizeMax] = FloatBits(64.0f);
     rs[RenderState::ColorWriteEnable] = 0xF;
-    rs[RenderState::BlendOp] = 1;  // add
+    rs[RenderState::BlendOp] = 1; // add
 
     for (uint32_t stage = 0; stage < kStageCount; ++stage) {
-        uint32_t* ss = stageStates[stage];
+        uint32_t *ss = stageStates[stage];
         std::fill(ss, ss + StageState::Count, 0u);
         ss[StageState::ColorOp] = stage == 0 ? TextureOp::Modulate : TextureOp::Disable;
         ss[StageState::ColorArg1] = TextureArg::Texture;
@@ -296,7 +298,7 @@ void StateVector::SetDefaults(const Viewport& fullViewport) {
         ss[StageState::ResultArg] = TextureArg::Current;
         textureTransform[stage] = IdentityMatrix();
     }
-    for (Matrix& m : world) {
+    for (Matrix &m : world) {
         m = IdentityMatrix();
     }
     view = IdentityMatrix();
@@ -309,11 +311,11 @@ void StateVector::SetDefaults(const Viewport& fullViewport) {
     baseVertex = 0;
 }
 
-Matrix* StateVector::TransformFor(uint32_t id) {
-    return const_cast<Matrix*>(static_cast<const StateVector*>(this)->TransformFor(id));
+Matrix *StateVector::TransformFor(uint32_t id) {
+    return const_cast<Matrix *>(static_cast<const StateVector *>(this)->TransformFor(id));
 }
 
-const Matrix* StateVector::TransformFor(uint32_t id) const {
+const Matrix *StateVector::TransformFor(uint32_t id) const {
     if (id == Transform::View) {
         return &view;
     }
@@ -336,24 +338,24 @@ uint32_t VerticesForPrimitives(uint32_t type, uint32_t count) {
     const uint64_t c = count;
     uint64_t v = 0;
     switch (type) {
-        case Primitive::PointList:
-            v = c;
-            break;
-        case Primitive::LineList:
-            v = 2 * c;
-            break;
-        case Primitive::LineStrip:
-            v = c + 1;
-            break;
-        case Primitive::TriangleList:
-            v = 3 * c;
-            break;
-        case Primitive::TriangleStrip:
-        case Primitive::TriangleFan:
-            v = c + 2;
-            break;
-        default:
-            return 0;
+    case Primitive::PointList:
+        v = c;
+        break;
+    case Primitive::LineList:
+        v = 2 * c;
+        break;
+    case Primitive::LineStrip:
+        v = c + 1;
+        break;
+    case Primitive::TriangleList:
+        v = 3 * c;
+        break;
+    case Primitive::TriangleStrip:
+    case Primitive::TriangleFan:
+        v = c + 2;
+        break;
+    default:
+        return 0;
     }
     return v > 0xFFFFFFFFu ? 0 : uint32_t(v);
 }
@@ -376,20 +378,20 @@ enum class EntryKind : uint8_t {
 
 struct Device::BlockEntry {
     EntryKind kind;
-    uint32_t a = 0;  // state id, stage, transform id, light index
-    uint32_t b = 0;  // stage-state type
+    uint32_t a = 0; // state id, stage, transform id, light index
+    uint32_t b = 0; // stage-state type
     uint32_t value = 0;
     Matrix matrix{};
     Material material{};
     Light light{};
     Viewport viewport{};
-    Resource* resource = nullptr;  // holds a reference
+    Resource *resource = nullptr; // holds a reference
 };
 
 struct Device::StateBlock {
     std::vector<BlockEntry> entries;
     ~StateBlock() {
-        for (BlockEntry& e : entries) {
+        for (BlockEntry &e : entries) {
             if (e.resource != nullptr) {
                 e.resource->Release();
             }
@@ -397,9 +399,9 @@ struct Device::StateBlock {
     }
 };
 
-void Device::RecordEntry(const BlockEntry& entry) {
+void Device::RecordEntry(const BlockEntry &entry) {
     // A later setting of the same entry replaces the earlier one.
-    for (BlockEntry& e : recording_->entries) {
+    for (BlockEntry &e : recording_->entries) {
         if (e.kind == entry.kind && e.a == entry.a && e.b == entry.b) {
             if (e.resource != nullptr) {
                 e.resource->Release();
@@ -426,7 +428,7 @@ int32_t Device::BeginStateBlock() {
     return Result::Ok;
 }
 
-int32_t Device::EndStateBlock(uint32_t* token) {
+int32_t Device::EndStateBlock(uint32_t *token) {
     Log("EndStateBlock");
     if (!recording_ || token == nullptr) {
         return Result::InvalidCall;
@@ -442,41 +444,41 @@ int32_t Device::ApplyStateBlock(uint32_t token) {
     if (it == blocks_.end() || recording_) {
         return Result::InvalidCall;
     }
-    for (const BlockEntry& e : it->second->entries) {
+    for (const BlockEntry &e : it->second->entries) {
         switch (e.kind) {
-            case EntryKind::RenderState:
-                SetRenderState(e.a, e.value);
-                break;
-            case EntryKind::StageState:
-                SetTextureStageState(e.a, e.b, e.value);
-                break;
-            case EntryKind::Transform:
-                SetTransform(e.a, e.matrix);
-                break;
-            case EntryKind::Material:
-                SetMaterial(e.material);
-                break;
-            case EntryKind::Light:
-                SetLight(e.a, e.light);
-                break;
-            case EntryKind::LightEnable:
-                LightEnable(e.a, e.value != 0);
-                break;
-            case EntryKind::Viewport:
-                SetViewport(e.viewport);
-                break;
-            case EntryKind::Texture:
-                SetTexture(e.a, static_cast<Texture*>(e.resource));
-                break;
-            case EntryKind::VertexShader:
-                SetVertexShader(e.value);
-                break;
-            case EntryKind::StreamSource:
-                SetStreamSource(0, static_cast<VertexBuffer*>(e.resource), e.value);
-                break;
-            case EntryKind::Indices:
-                SetIndices(static_cast<IndexBuffer*>(e.resource), e.value);
-                break;
+        case EntryKind::RenderState:
+            SetRenderState(e.a, e.value);
+            break;
+        case EntryKind::StageState:
+            SetTextureStageState(e.a, e.b, e.value);
+            break;
+        case EntryKind::Transform:
+            SetTransform(e.a, e.matrix);
+            break;
+        case EntryKind::Material:
+            SetMaterial(e.material);
+            break;
+        case EntryKind::Light:
+            SetLight(e.a, e.light);
+            break;
+        case EntryKind::LightEnable:
+            LightEnable(e.a, e.value != 0);
+            break;
+        case EntryKind::Viewport:
+            SetViewport(e.viewport);
+            break;
+        case EntryKind::Texture:
+            SetTexture(e.a, static_cast<Texture *>(e.resource));
+            break;
+        case EntryKind::VertexShader:
+            SetVertexShader(e.value);
+            break;
+        case EntryKind::StreamSource:
+            SetStreamSource(0, static_cast<VertexBuffer *>(e.resource), e.value);
+            break;
+        case EntryKind::Indices:
+            SetIndices(static_cast<IndexBuffer *>(e.resource), e.value);
+            break;
         }
     }
     return Result::Ok;
@@ -488,48 +490,48 @@ int32_t Device::CaptureStateBlock(uint32_t token) {
     if (it == blocks_.end() || recording_) {
         return Result::InvalidCall;
     }
-    for (BlockEntry& e : it->second->entries) {
-        Resource* newResource = nullptr;
+    for (BlockEntry &e : it->second->entries) {
+        Resource *newResource = nullptr;
         switch (e.kind) {
-            case EntryKind::RenderState:
-                e.value = state_.renderStates[e.a];
-                break;
-            case EntryKind::StageState:
-                e.value = state_.stageStates[e.a][e.b];
-                break;
-            case EntryKind::Transform:
-                e.matrix = *state_.TransformFor(e.a);
-                break;
-            case EntryKind::Material:
-                e.material = state_.material;
-                break;
-            case EntryKind::Light: {
-                auto l = state_.lights.find(e.a);
-                e.light = l == state_.lights.end() ? Light{} : l->second.light;
-                break;
-            }
-            case EntryKind::LightEnable: {
-                auto l = state_.lights.find(e.a);
-                e.value = l != state_.lights.end() && l->second.enabled ? 1 : 0;
-                break;
-            }
-            case EntryKind::Viewport:
-                e.viewport = state_.viewport;
-                break;
-            case EntryKind::Texture:
-                newResource = state_.textures[e.a];
-                break;
-            case EntryKind::VertexShader:
-                e.value = state_.fvf;
-                break;
-            case EntryKind::StreamSource:
-                newResource = state_.stream;
-                e.value = state_.streamStride;
-                break;
-            case EntryKind::Indices:
-                newResource = state_.indices;
-                e.value = state_.baseVertex;
-                break;
+        case EntryKind::RenderState:
+            e.value = state_.renderStates[e.a];
+            break;
+        case EntryKind::StageState:
+            e.value = state_.stageStates[e.a][e.b];
+            break;
+        case EntryKind::Transform:
+            e.matrix = *state_.TransformFor(e.a);
+            break;
+        case EntryKind::Material:
+            e.material = state_.material;
+            break;
+        case EntryKind::Light: {
+            auto l = state_.lights.find(e.a);
+            e.light = l == state_.lights.end() ? Light{} : l->second.light;
+            break;
+        }
+        case EntryKind::LightEnable: {
+            auto l = state_.lights.find(e.a);
+            e.value = l != state_.lights.end() && l->second.enabled ? 1 : 0;
+            break;
+        }
+        case EntryKind::Viewport:
+            e.viewport = state_.viewport;
+            break;
+        case EntryKind::Texture:
+            newResource = state_.textures[e.a];
+            break;
+        case EntryKind::VertexShader:
+            e.value = state_.fvf;
+            break;
+        case EntryKind::StreamSource:
+            newResource = state_.stream;
+            e.value = state_.streamStride;
+            break;
+        case EntryKind::Indices:
+            newResource = state_.indices;
+            e.value = state_.baseVertex;
+            break;
         }
         if (e.kind == EntryKind::Texture || e.kind == EntryKind::StreamSource ||
             e.kind == EntryKind::Indices) {
@@ -566,19 +568,19 @@ void Device::ShutdownDevice() {
     recording_.reset();
     blocks_.clear();
     ReleaseBindings();
-    std::vector<Resource*> left;
+    std::vector<Resource *> left;
     {
         std::lock_guard<std::mutex> lock(resourcesMutex_);
         left.assign(resources_.begin(), resources_.end());
         resources_.clear();
     }
-    for (Resource* r : left) {
+    for (Resource *r : left) {
         DoResourceDestroyed(r);
         r->device_ = nullptr;
     }
 }
 
-void Device::InitializeDevice(const PresentParameters& params, uint32_t backWidth,
+void Device::InitializeDevice(const PresentParameters &params, uint32_t backWidth,
                               uint32_t backHeight, uint32_t maxTextureSize) {
     params_ = params;
     backWidth_ = backWidth;
@@ -594,7 +596,7 @@ void Device::InitializeDevice(const PresentParameters& params, uint32_t backWidt
     }
 }
 
-void Device::Log(const char* format, ...) {
+void Device::Log(const char *format, ...) {
     if (!logging_) {
         return;
     }
@@ -606,7 +608,7 @@ void Device::Log(const char* format, ...) {
     Record(buffer);
 }
 
-void Device::ResourceDestroyed(Resource* resource) {
+void Device::ResourceDestroyed(Resource *resource) {
     {
         std::lock_guard<std::mutex> lock(resourcesMutex_);
         resources_.erase(resource);
@@ -615,20 +617,20 @@ void Device::ResourceDestroyed(Resource* resource) {
 }
 
 void Device::ReleaseBindings() {
-    for (Texture*& t : state_.textures) {
+    for (Texture *&t : state_.textures) {
         if (t != nullptr) {
-            Texture* old = t;
+            Texture *old = t;
             t = nullptr;
             old->Release();
         }
     }
     if (state_.stream != nullptr) {
-        VertexBuffer* old = state_.stream;
+        VertexBuffer *old = state_.stream;
         state_.stream = nullptr;
         old->Release();
     }
     if (state_.indices != nullptr) {
-        IndexBuffer* old = state_.indices;
+        IndexBuffer *old = state_.indices;
         state_.indices = nullptr;
         old->Release();
     }
@@ -655,7 +657,7 @@ void Device::SimulateDeviceLost(uint32_t flags) { lostFlags_ = flags; }
 
 void Device::SetMaxTextureSize(uint32_t size) { maxTextureSize_ = size; }
 
-int32_t Device::Reset(const PresentParameters& params) {
+int32_t Device::Reset(const PresentParameters &params) {
     Log("Reset");
     if (lostFlags_ & LostFlag::FailReset) {
         lostFlags_ &= ~LostFlag::FailReset;
@@ -691,7 +693,7 @@ int32_t Device::ResourceManagerDiscardBytes(uint32_t bytes) {
     return Result::Ok;
 }
 
-int32_t Device::GetDeviceCaps(Caps* out) {
+int32_t Device::GetDeviceCaps(Caps *out) {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -733,14 +735,14 @@ int32_t Device::Present() {
     return DoPresent();
 }
 
-int32_t Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_t color, float z,
+int32_t Device::Clear(uint32_t count, const Rect *rects, uint32_t flags, uint32_t color, float z,
                       uint32_t stencil) {
     Log("Clear %u %u 0x%08X %g %u", count, flags, color, double(z), stencil);
     if ((flags & ~(ClearFlag::Target | ClearFlag::DepthBuffer | ClearFlag::Stencil)) != 0 ||
         (count != 0 && rects == nullptr)) {
         return Result::InvalidCall;
     }
-    const Viewport& vp = state_.viewport;
+    const Viewport &vp = state_.viewport;
     const Rect full{int32_t(vp.x), int32_t(vp.y), int32_t(vp.x + vp.width),
                     int32_t(vp.y + vp.height)};
     if (count == 0) {
@@ -760,7 +762,7 @@ int32_t Device::Clear(uint32_t count, const Rect* rects, uint32_t flags, uint32_
     return Result::Ok;
 }
 
-int32_t Device::SetViewport(const Viewport& viewport) {
+int32_t Device::SetViewport(const Viewport &viewport) {
     Log("SetViewport %u %u %u %u %g %g", viewport.x, viewport.y, viewport.width, viewport.height,
         double(viewport.minZ), double(viewport.maxZ));
     if (uint64_t(viewport.x) + viewport.width > backWidth_ ||
@@ -777,7 +779,7 @@ int32_t Device::SetViewport(const Viewport& viewport) {
     return Result::Ok;
 }
 
-int32_t Device::GetViewport(Viewport* out) const {
+int32_t Device::GetViewport(Viewport *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -785,14 +787,14 @@ int32_t Device::GetViewport(Viewport* out) const {
     return Result::Ok;
 }
 
-int32_t Device::SetGammaRamp(uint32_t flags, const GammaRamp& ramp) {
+int32_t Device::SetGammaRamp(uint32_t flags, const GammaRamp &ramp) {
     Log("SetGammaRamp %u", flags);
     gamma_ = ramp;
     DoSetGamma(ramp);
     return Result::Ok;
 }
 
-int32_t Device::GetGammaRamp(GammaRamp* out) const {
+int32_t Device::GetGammaRamp(GammaRamp *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -800,12 +802,12 @@ int32_t Device::GetGammaRamp(GammaRamp* out) const {
     return Result::Ok;
 }
 
-int32_t Device::GetBackBuffer(uint32_t index, uint32_t type, Surface** out) {
+int32_t Device::GetBackBuffer(uint32_t index, uint32_t type, Surface **out) {
     Log("GetBackBuffer %u %u", index, type);
     if (out == nullptr || index != 0) {
         return Result::InvalidCall;
     }
-    auto* surface = new Surface(this, NextId());
+    auto *surface = new Surface(this, NextId());
     surface->width_ = backWidth_;
     surface->height_ = backHeight_;
     {
@@ -832,7 +834,7 @@ int32_t Device::SetRenderState(uint32_t state, uint32_t value) {
     return Result::Ok;
 }
 
-int32_t Device::GetRenderState(uint32_t state, uint32_t* value) const {
+int32_t Device::GetRenderState(uint32_t state, uint32_t *value) const {
     if (state >= RenderState::Count || value == nullptr) {
         return Result::InvalidCall;
     }
@@ -857,7 +859,7 @@ int32_t Device::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t val
     return Result::Ok;
 }
 
-int32_t Device::GetTextureStageState(uint32_t stage, uint32_t type, uint32_t* value) const {
+int32_t Device::GetTextureStageState(uint32_t stage, uint32_t type, uint32_t *value) const {
     if (stage >= kStageCount || type >= StageState::Count || value == nullptr) {
         return Result::InvalidCall;
     }
@@ -865,15 +867,15 @@ int32_t Device::GetTextureStageState(uint32_t stage, uint32_t type, uint32_t* va
     return Result::Ok;
 }
 
-int32_t Device::SetTransform(uint32_t state, const Matrix& matrix) {
+int32_t Device::SetTransform(uint32_t state, const Matrix &matrix) {
     if (logging_) {
-        const float* f = &matrix.m[0][0];
+        const float *f = &matrix.m[0][0];
         Log("SetTransform %u %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g", state, double(f[0]),
             double(f[1]), double(f[2]), double(f[3]), double(f[4]), double(f[5]), double(f[6]),
             double(f[7]), double(f[8]), double(f[9]), double(f[10]), double(f[11]), double(f[12]),
             double(f[13]), double(f[14]), double(f[15]));
     }
-    Matrix* target = state_.TransformFor(state);
+    Matrix *target = state_.TransformFor(state);
     if (target == nullptr) {
         return Result::InvalidCall;
     }
@@ -888,8 +890,8 @@ int32_t Device::SetTransform(uint32_t state, const Matrix& matrix) {
     return Result::Ok;
 }
 
-int32_t Device::GetTransform(uint32_t state, Matrix* out) const {
-    const Matrix* source = state_.TransformFor(state);
+int32_t Device::GetTransform(uint32_t state, Matrix *out) const {
+    const Matrix *source = state_.TransformFor(state);
     if (source == nullptr || out == nullptr) {
         return Result::InvalidCall;
     }
@@ -897,7 +899,7 @@ int32_t Device::GetTransform(uint32_t state, Matrix* out) const {
     return Result::Ok;
 }
 
-int32_t Device::SetMaterial(const Material& material) {
+int32_t Device::SetMaterial(const Material &material) {
     Log("SetMaterial %g %g %g %g", double(material.diffuse.r), double(material.diffuse.g),
         double(material.diffuse.b), double(material.diffuse.a));
     if (RecordingBlock()) {
@@ -910,7 +912,7 @@ int32_t Device::SetMaterial(const Material& material) {
     return Result::Ok;
 }
 
-int32_t Device::GetMaterial(Material* out) const {
+int32_t Device::GetMaterial(Material *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -918,7 +920,7 @@ int32_t Device::GetMaterial(Material* out) const {
     return Result::Ok;
 }
 
-int32_t Device::SetLight(uint32_t index, const Light& light) {
+int32_t Device::SetLight(uint32_t index, const Light &light) {
     Log("SetLight %u %u", index, light.type);
     if (light.type < kLightPoint || light.type > kLightDirectional) {
         return Result::InvalidCall;
@@ -934,7 +936,7 @@ int32_t Device::SetLight(uint32_t index, const Light& light) {
     return Result::Ok;
 }
 
-int32_t Device::GetLight(uint32_t index, Light* out) const {
+int32_t Device::GetLight(uint32_t index, Light *out) const {
     auto it = state_.lights.find(index);
     if (out == nullptr || it == state_.lights.end()) {
         return Result::InvalidCall;
@@ -969,7 +971,7 @@ int32_t Device::LightEnable(uint32_t index, bool enable) {
     return Result::Ok;
 }
 
-int32_t Device::GetLightEnable(uint32_t index, bool* out) const {
+int32_t Device::GetLightEnable(uint32_t index, bool *out) const {
     auto it = state_.lights.find(index);
     if (out == nullptr || it == state_.lights.end()) {
         return Result::InvalidCall;
@@ -978,7 +980,7 @@ int32_t Device::GetLightEnable(uint32_t index, bool* out) const {
     return Result::Ok;
 }
 
-int32_t Device::SetTexture(uint32_t stage, Texture* texture) {
+int32_t Device::SetTexture(uint32_t stage, Texture *texture) {
     Log("SetTexture %u %u", stage, texture != nullptr ? texture->GetId() : 0u);
     if (stage >= kStageCount || (texture != nullptr && texture->GetDevice() != this)) {
         return Result::InvalidCall;
@@ -993,7 +995,7 @@ int32_t Device::SetTexture(uint32_t stage, Texture* texture) {
     if (texture != nullptr) {
         texture->AddRef();
     }
-    Texture* old = state_.textures[stage];
+    Texture *old = state_.textures[stage];
     state_.textures[stage] = texture;
     if (old != nullptr) {
         old->Release();
@@ -1001,7 +1003,7 @@ int32_t Device::SetTexture(uint32_t stage, Texture* texture) {
     return Result::Ok;
 }
 
-int32_t Device::GetTexture(uint32_t stage, Texture** out) const {
+int32_t Device::GetTexture(uint32_t stage, Texture **out) const {
     if (stage >= kStageCount || out == nullptr) {
         return Result::InvalidCall;
     }
@@ -1021,7 +1023,7 @@ int32_t Device::SetVertexShader(uint32_t fvf) {
     return Result::Ok;
 }
 
-int32_t Device::GetVertexShader(uint32_t* out) const {
+int32_t Device::GetVertexShader(uint32_t *out) const {
     if (out == nullptr) {
         return Result::InvalidCall;
     }
@@ -1029,7 +1031,7 @@ int32_t Device::GetVertexShader(uint32_t* out) const {
     return Result::Ok;
 }
 
-int32_t Device::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t stride) {
+int32_t Device::SetStreamSource(uint32_t stream, VertexBuffer *buffer, uint32_t stride) {
     Log("SetStreamSource %u %u %u", stream, buffer != nullptr ? buffer->GetId() : 0u, stride);
     if (stream != 0 || (buffer != nullptr && buffer->GetDevice() != this)) {
         return Result::InvalidCall;
@@ -1044,7 +1046,7 @@ int32_t Device::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t 
     if (buffer != nullptr) {
         buffer->AddRef();
     }
-    VertexBuffer* old = state_.stream;
+    VertexBuffer *old = state_.stream;
     state_.stream = buffer;
     state_.streamStride = stride;
     if (old != nullptr) {
@@ -1053,7 +1055,7 @@ int32_t Device::SetStreamSource(uint32_t stream, VertexBuffer* buffer, uint32_t 
     return Result::Ok;
 }
 
-int32_t Device::GetStreamSource(uint32_t stream, VertexBuffer** out, uint32_t* stride) const {
+int32_t Device::GetStreamSource(uint32_t stream, VertexBuffer **out, uint32_t *stride) const {
     if (stream != 0 || out == nullptr || stride == nullptr) {
         return Result::InvalidCall;
     }
@@ -1062,7 +1064,7 @@ int32_t Device::GetStreamSource(uint32_t stream, VertexBuffer** out, uint32_t* s
     return Result::Ok;
 }
 
-int32_t Device::SetIndices(IndexBuffer* buffer, uint32_t baseVertex) {
+int32_t Device::SetIndices(IndexBuffer *buffer, uint32_t baseVertex) {
     Log("SetIndices %u %u", buffer != nullptr ? buffer->GetId() : 0u, baseVertex);
     if (buffer != nullptr && buffer->GetDevice() != this) {
         return Result::InvalidCall;
@@ -1077,7 +1079,7 @@ int32_t Device::SetIndices(IndexBuffer* buffer, uint32_t baseVertex) {
     if (buffer != nullptr) {
         buffer->AddRef();
     }
-    IndexBuffer* old = state_.indices;
+    IndexBuffer *old = state_.indices;
     state_.indices = buffer;
     state_.baseVertex = baseVertex;
     if (old != nullptr) {
@@ -1086,7 +1088,7 @@ int32_t Device::SetIndices(IndexBuffer* buffer, uint32_t baseVertex) {
     return Result::Ok;
 }
 
-int32_t Device::GetIndices(IndexBuffer** out, uint32_t* baseVertex) const {
+int32_t Device::GetIndices(IndexBuffer **out, uint32_t *baseVertex) const {
     if (out == nullptr || baseVertex == nullptr) {
         return Result::InvalidCall;
     }
@@ -1096,7 +1098,7 @@ int32_t Device::GetIndices(IndexBuffer** out, uint32_t* baseVertex) const {
 }
 
 int32_t Device::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
-                              uint32_t format, uint32_t pool, Texture** out) {
+                              uint32_t format, uint32_t pool, Texture **out) {
     Log("CreateTexture %u %u %u %u %u %u", width, height, levels, usage, format, pool);
     if (out == nullptr) {
         return Result::InvalidCall;
@@ -1114,10 +1116,10 @@ int32_t Device::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, 
     if (levels == 0 || levels > fullChain) {
         levels = fullChain;
     }
-    auto* texture = new Texture(this, NextId(), usage, format, pool);
+    auto *texture = new Texture(this, NextId(), usage, format, pool);
     texture->levels_.resize(levels);
     for (uint32_t i = 0; i < levels; ++i) {
-        Texture::Level& l = texture->levels_[i];
+        Texture::Level &l = texture->levels_[i];
         l.width = std::max(1u, width >> i);
         l.height = std::max(1u, height >> i);
         if (IsCompressedFormat(format)) {
@@ -1138,7 +1140,7 @@ int32_t Device::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, 
 }
 
 int32_t Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, uint32_t pool,
-                                   VertexBuffer** out) {
+                                   VertexBuffer **out) {
     Log("CreateVertexBuffer %u %u 0x%X %u", length, usage, fvf, pool);
     if (out == nullptr) {
         return Result::InvalidCall;
@@ -1147,7 +1149,7 @@ int32_t Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf
     if (length == 0 || (fvf != 0 && !DecodeFvf(fvf).valid)) {
         return Result::InvalidCall;
     }
-    auto* buffer = new VertexBuffer(this, NextId(), length, usage, fvf, pool);
+    auto *buffer = new VertexBuffer(this, NextId(), length, usage, fvf, pool);
     {
         std::lock_guard<std::mutex> lock(resourcesMutex_);
         resources_.insert(buffer);
@@ -1157,7 +1159,7 @@ int32_t Device::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf
 }
 
 int32_t Device::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format, uint32_t pool,
-                                  IndexBuffer** out) {
+                                  IndexBuffer **out) {
     Log("CreateIndexBuffer %u %u %u %u", length, usage, format, pool);
     if (out == nullptr) {
         return Result::InvalidCall;
@@ -1166,7 +1168,7 @@ int32_t Device::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t form
     if (length == 0 || (format != Format::Index16 && format != Format::Index32)) {
         return Result::InvalidCall;
     }
-    auto* buffer = new IndexBuffer(this, NextId(), length, usage, format, pool);
+    auto *buffer = new IndexBuffer(this, NextId(), length, usage, format, pool);
     {
         std::lock_guard<std::mutex> lock(resourcesMutex_);
         resources_.insert(buffer);
@@ -1175,7 +1177,7 @@ int32_t Device::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t form
     return Result::Ok;
 }
 
-int32_t Device::PrepareDraw(DrawCall* call, uint32_t type, uint32_t primitiveCount) {
+int32_t Device::PrepareDraw(DrawCall *call, uint32_t type, uint32_t primitiveCount) {
     call->primitive = type;
     call->primitiveCount = primitiveCount;
     call->layout = DecodeFvf(state_.fvf);
@@ -1195,7 +1197,7 @@ int32_t Device::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t prim
     if (Failed(r)) {
         return r;
     }
-    VertexBuffer* vb = state_.stream;
+    VertexBuffer *vb = state_.stream;
     const uint32_t stride = state_.streamStride;
     if (vb == nullptr || stride < call.layout.size || stride == 0) {
         return Result::InvalidCall;
@@ -1221,8 +1223,8 @@ int32_t Device::DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t 
     if (Failed(r)) {
         return r;
     }
-    VertexBuffer* vb = state_.stream;
-    IndexBuffer* ib = state_.indices;
+    VertexBuffer *vb = state_.stream;
+    IndexBuffer *ib = state_.indices;
     const uint32_t stride = state_.streamStride;
     if (vb == nullptr || ib == nullptr || stride < call.layout.size || stride == 0) {
         return Result::InvalidCall;
@@ -1234,7 +1236,7 @@ int32_t Device::DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t 
     if (uint64_t(startIndex) + count > indexCount || state_.baseVertex >= available) {
         return Result::InvalidCall;
     }
-    const uint8_t* indices = ib->Data() + uint64_t(startIndex) * indexSize;
+    const uint8_t *indices = ib->Data() + uint64_t(startIndex) * indexSize;
     uint32_t maxIndex = 0;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t index;
@@ -1261,7 +1263,7 @@ int32_t Device::DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t 
     return DoDraw(call);
 }
 
-int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* data,
+int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void *data,
                                 uint32_t stride) {
     Log("DrawPrimitiveUP %u %u %u", type, primitiveCount, stride);
     DrawCall call;
@@ -1269,13 +1271,13 @@ int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const vo
     // Afterwards stream 0 and the indices are unbound.
     if (!RecordingBlock()) {
         if (state_.stream != nullptr) {
-            VertexBuffer* old = state_.stream;
+            VertexBuffer *old = state_.stream;
             state_.stream = nullptr;
             old->Release();
         }
         state_.streamStride = 0;
         if (state_.indices != nullptr) {
-            IndexBuffer* old = state_.indices;
+            IndexBuffer *old = state_.indices;
             state_.indices = nullptr;
             old->Release();
         }
@@ -1290,9 +1292,9 @@ int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const vo
     const uint32_t count = VerticesForPrimitives(type, primitiveCount);
     call.vertexCount = count;
     call.stride = stride;
-    call.vertices = static_cast<const uint8_t*>(data);
+    call.vertices = static_cast<const uint8_t *>(data);
     call.verticesAvailable = count;
     return DoDraw(call);
 }
 
-}  // namespace gfx
+} // namespace gfx

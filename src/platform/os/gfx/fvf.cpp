@@ -16,18 +16,18 @@ VertexLayout DecodeFvf(uint32_t fvf) {
     uint32_t offset = 0;
     out.position = fvf & Fvf::PositionMask;
     switch (out.position) {
-        case 0:
-            break;
-        case Fvf::Xyz:
-            out.positionFloats = 3;
-            break;
-        case Fvf::XyzRhw:
-            out.positionFloats = 4;
-            break;
-        default:  // Xyz plus 1 to 5 blend weights
-            out.positionFloats = 3;
-            out.weights = (out.position - Fvf::XyzB1) / 2 + 1;
-            break;
+    case 0:
+        break;
+    case Fvf::Xyz:
+        out.positionFloats = 3;
+        break;
+    case Fvf::XyzRhw:
+        out.positionFloats = 4;
+        break;
+    default: // Xyz plus 1 to 5 blend weights
+        out.positionFloats = 3;
+        out.weights = (out.position - Fvf::XyzB1) / 2 + 1;
+        break;
     }
     offset += out.positionFloats * 4 + out.weights * 4;
     if (fvf & Fvf::Normal) {
@@ -68,4 +68,4 @@ VertexLayout DecodeFvf(uint32_t fvf) {
     return out;
 }
 
-}  // namespace gfx
+} // namespace gfx

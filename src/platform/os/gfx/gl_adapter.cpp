@@ -10,24 +10,24 @@ namespace {
 
 uint32_t FormatOfPixelFormat(uint32_t sdlFormat) {
     switch (sdlFormat) {
-        case SDL_PIXELFORMAT_ARGB8888:
-            return Format::A8R8G8B8;
-        case SDL_PIXELFORMAT_RGB565:
-            return Format::R5G6B5;
-        case SDL_PIXELFORMAT_RGB555:
-            return Format::X1R5G5B5;
-        case SDL_PIXELFORMAT_ARGB1555:
-            return Format::A1R5G5B5;
-        default:  // SDL_PIXELFORMAT_RGB888 and the rest
-            return Format::X8R8G8B8;
+    case SDL_PIXELFORMAT_ARGB8888:
+        return Format::A8R8G8B8;
+    case SDL_PIXELFORMAT_RGB565:
+        return Format::R5G6B5;
+    case SDL_PIXELFORMAT_RGB555:
+        return Format::X1R5G5B5;
+    case SDL_PIXELFORMAT_ARGB1555:
+        return Format::A1R5G5B5;
+    default: // SDL_PIXELFORMAT_RGB888 and the rest
+        return Format::X8R8G8B8;
     }
 }
 
 class GlAdapter final : public Adapter {
-public:
+  public:
     ~GlAdapter() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 
-    bool GetDisplayMode(DisplayMode* out) override {
+    bool GetDisplayMode(DisplayMode *out) override {
         SDL_DisplayMode mode{};
         if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
             return false;
@@ -39,7 +39,8 @@ public:
         return true;
     }
 
-    bool CheckDeviceType(uint32_t displayFormat, uint32_t backBufferFormat, bool windowed) override {
+    bool CheckDeviceType(uint32_t displayFormat, uint32_t backBufferFormat,
+                         bool windowed) override {
         (void)windowed;
         if (displayFormat != backBufferFormat) {
             return false;
@@ -55,9 +56,9 @@ public:
         return depthStencilFormat == Format::D24S8 || depthStencilFormat == Format::D16;
     }
 
-    std::unique_ptr<Device> CreateDevice(WindowHandle window, const PresentParameters& params,
-                                         std::string* error) override {
-        SDL_Window* sdlWindow = SdlWindowHandle(window);
+    std::unique_ptr<Device> CreateDevice(WindowHandle window, const PresentParameters &params,
+                                         std::string *error) override {
+        SDL_Window *sdlWindow = SdlWindowHandle(window);
         if (sdlWindow == nullptr) {
             *error = "no window";
             return nullptr;
@@ -71,7 +72,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Adapter> CreateGlAdapter() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -80,4 +81,4 @@ std::unique_ptr<Adapter> CreateGlAdapter() {
     return std::make_unique<GlAdapter>();
 }
 
-}  // namespace gfx
+} // namespace gfx

@@ -23,12 +23,12 @@ struct GlFunctions {
     PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
     PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
     PFNGLACTIVETEXTUREPROC ActiveTexture = nullptr;
-    void(APIENTRY* ClientActiveTexture)(GLenum) = nullptr;
+    void(APIENTRY *ClientActiveTexture)(GLenum) = nullptr;
     PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
-    void(APIENTRY* MultiTexCoord4f)(GLenum, GLfloat, GLfloat, GLfloat, GLfloat) = nullptr;
+    void(APIENTRY *MultiTexCoord4f)(GLenum, GLfloat, GLfloat, GLfloat, GLfloat) = nullptr;
 
     bool Load() {
-        auto get = [](const char* name) { return SDL_GL_GetProcAddress(name); };
+        auto get = [](const char *name) { return SDL_GL_GetProcAddress(name); };
         GenFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(get("glGenFramebuffers"));
         DeleteFramebuffers =
             reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(get("glDeleteFramebuffers"));
@@ -64,148 +64,149 @@ struct GlTextureFormat {
     bool compressed;
 };
 
-bool TextureFormatFor(uint32_t format, GlTextureFormat* out) {
+bool TextureFormatFor(uint32_t format, GlTextureFormat *out) {
     switch (format) {
-        case Format::A8R8G8B8:
-            *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
-            return true;
-        case Format::X8R8G8B8:
-            *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
-            return true;
-        case Format::R8G8B8:
-            *out = {GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, false};
-            return true;
-        case Format::R5G6B5:
-            *out = {GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
-            return true;
-        case Format::X1R5G5B5:
-            *out = {GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
-            return true;
-        case Format::A1R5G5B5:
-            *out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
-            return true;
-        case Format::A4R4G4B4:
-            *out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
-            return true;
-        case Format::L8:
-            *out = {GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE, false};
-            return true;
-        case Format::A8:
-            *out = {GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE, false};
-            return true;
-        case Format::A8L8:
-            *out = {GL_LUMINANCE8_ALPHA8, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, false};
-            return true;
-        case Format::Dxt1:
-            *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
-            return true;
-        case Format::Dxt2:
-        case Format::Dxt3:
-            *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
-            return true;
-        case Format::Dxt4:
-        case Format::Dxt5:
-            *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
-            return true;
-        default:
-            return false;
+    case Format::A8R8G8B8:
+        *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
+        return true;
+    case Format::X8R8G8B8:
+        *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
+        return true;
+    case Format::R8G8B8:
+        *out = {GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, false};
+        return true;
+    case Format::R5G6B5:
+        *out = {GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
+        return true;
+    case Format::X1R5G5B5:
+        *out = {GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
+        return true;
+    case Format::A1R5G5B5:
+        *out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
+        return true;
+    case Format::A4R4G4B4:
+        *out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
+        return true;
+    case Format::L8:
+        *out = {GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE, false};
+        return true;
+    case Format::A8:
+        *out = {GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE, false};
+        return true;
+    case Format::A8L8:
+        *out = {GL_LUMINANCE8_ALPHA8, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, false};
+        return true;
+    case Format::Dxt1:
+        *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
+        return true;
+    case Format::Dxt2:
+    case Format::Dxt3:
+        *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
+        return true;
+    case Format::Dxt4:
+    case Format::Dxt5:
+        *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
+        return true;
+    default:
+        return false;
     }
 }
 
 GLenum CompareFunc(uint32_t cmp) {
     switch (cmp) {
-        case Cmp::Never:
-            return GL_NEVER;
-        case Cmp::Less:
-            return GL_LESS;
-        case Cmp::Equal:
-            return GL_EQUAL;
-        case Cmp::LessEqual:
-            return GL_LEQUAL;
-        case Cmp::Greater:
-            return GL_GREATER;
-        case Cmp::NotEqual:
-            return GL_NOTEQUAL;
-        case Cmp::GreaterEqual:
-            return GL_GEQUAL;
-        default:
-            return GL_ALWAYS;
+    case Cmp::Never:
+        return GL_NEVER;
+    case Cmp::Less:
+        return GL_LESS;
+    case Cmp::Equal:
+        return GL_EQUAL;
+    case Cmp::LessEqual:
+        return GL_LEQUAL;
+    case Cmp::Greater:
+        return GL_GREATER;
+    case Cmp::NotEqual:
+        return GL_NOTEQUAL;
+    case Cmp::GreaterEqual:
+        return GL_GEQUAL;
+    default:
+        return GL_ALWAYS;
     }
 }
 
 GLenum BlendFactor(uint32_t blend) {
     switch (blend) {
-        case Blend::Zero:
-            return GL_ZERO;
-        case Blend::One:
-            return GL_ONE;
-        case Blend::SrcColor:
-            return GL_SRC_COLOR;
-        case Blend::InvSrcColor:
-            return GL_ONE_MINUS_SRC_COLOR;
-        case Blend::SrcAlpha:
-            return GL_SRC_ALPHA;
-        case Blend::InvSrcAlpha:
-            return GL_ONE_MINUS_SRC_ALPHA;
-        case Blend::DestAlpha:
-            return GL_DST_ALPHA;
-        case Blend::InvDestAlpha:
-            return GL_ONE_MINUS_DST_ALPHA;
-        case Blend::DestColor:
-            return GL_DST_COLOR;
-        case Blend::InvDestColor:
-            return GL_ONE_MINUS_DST_COLOR;
-        case Blend::SrcAlphaSat:
-            return GL_SRC_ALPHA_SATURATE;
-        default:
-            return GL_ONE;
+    case Blend::Zero:
+        return GL_ZERO;
+    case Blend::One:
+        return GL_ONE;
+    case Blend::SrcColor:
+        return GL_SRC_COLOR;
+    case Blend::InvSrcColor:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case Blend::SrcAlpha:
+        return GL_SRC_ALPHA;
+    case Blend::InvSrcAlpha:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case Blend::DestAlpha:
+        return GL_DST_ALPHA;
+    case Blend::InvDestAlpha:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case Blend::DestColor:
+        return GL_DST_COLOR;
+    case Blend::InvDestColor:
+        return GL_ONE_MINUS_DST_COLOR;
+    case Blend::SrcAlphaSat:
+        return GL_SRC_ALPHA_SATURATE;
+    default:
+        return GL_ONE;
     }
 }
 
 GLenum PrimitiveMode(uint32_t type) {
     switch (type) {
-        case Primitive::PointList:
-            return GL_POINTS;
-        case Primitive::LineList:
-            return GL_LINES;
-        case Primitive::LineStrip:
-            return GL_LINE_STRIP;
-        case Primitive::TriangleStrip:
-            return GL_TRIANGLE_STRIP;
-        case Primitive::TriangleFan:
-            return GL_TRIANGLE_FAN;
-        default:
-            return GL_TRIANGLES;
+    case Primitive::PointList:
+        return GL_POINTS;
+    case Primitive::LineList:
+        return GL_LINES;
+    case Primitive::LineStrip:
+        return GL_LINE_STRIP;
+    case Primitive::TriangleStrip:
+        return GL_TRIANGLE_STRIP;
+    case Primitive::TriangleFan:
+        return GL_TRIANGLE_FAN;
+    default:
+        return GL_TRIANGLES;
     }
 }
 
 GLint AddressMode(uint32_t mode) {
     switch (mode) {
-        case TextureAddress::Clamp:
-            return GL_CLAMP_TO_EDGE;
-        case TextureAddress::Mirror:
-            return GL_MIRRORED_REPEAT;
-        case TextureAddress::Border:
-            return GL_CLAMP_TO_BORDER;
-        default:
-            return GL_REPEAT;
+    case TextureAddress::Clamp:
+        return GL_CLAMP_TO_EDGE;
+    case TextureAddress::Mirror:
+        return GL_MIRRORED_REPEAT;
+    case TextureAddress::Border:
+        return GL_CLAMP_TO_BORDER;
+    default:
+        return GL_REPEAT;
     }
 }
 
 GLint MinFilterMode(uint32_t minFilter, uint32_t mipFilter) {
-    const bool linear = minFilter == TextureFilter::Linear || minFilter == TextureFilter::Anisotropic;
+    const bool linear =
+        minFilter == TextureFilter::Linear || minFilter == TextureFilter::Anisotropic;
     switch (mipFilter) {
-        case TextureFilter::Point:
-            return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-        case TextureFilter::Linear:
-        case TextureFilter::Anisotropic:
-            return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-        default:
-            return linear ? GL_LINEAR : GL_NEAREST;
+    case TextureFilter::Point:
+        return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    case TextureFilter::Linear:
+    case TextureFilter::Anisotropic:
+        return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    default:
+        return linear ? GL_LINEAR : GL_NEAREST;
     }
 }
 
-Matrix Multiply(const Matrix& a, const Matrix& b) {
+Matrix Multiply(const Matrix &a, const Matrix &b) {
     Matrix r{};
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
@@ -221,7 +222,7 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 
 constexpr uint32_t kUnknown = 0xA5A5A5A5u;
 
-}  // namespace
+} // namespace
 
 struct GlDevice::Impl {
     SDL_GLContext context = nullptr;
@@ -243,30 +244,30 @@ struct GlDevice::Impl {
         uint32_t generation = 0;
         Sampler sampler;
     };
-    std::unordered_map<Texture*, TextureInfo> textures;
-    uint32_t boundTexture0 = kUnknown;  // Texture id bound on unit 0, 0 for none
+    std::unordered_map<Texture *, TextureInfo> textures;
+    uint32_t boundTexture0 = kUnknown; // Texture id bound on unit 0, 0 for none
     bool texture0Enabled = false;
-    std::vector<float> positions;  // converted pre-transformed positions
+    std::vector<float> positions; // converted pre-transformed positions
 
     void Invalidate() {
-        for (uint32_t& v : applied) {
+        for (uint32_t &v : applied) {
             v = kUnknown;
         }
         boundTexture0 = kUnknown;
     }
-    bool Changed(const StateVector& s, uint32_t id) {
+    bool Changed(const StateVector &s, uint32_t id) {
         if (applied[id] == s.renderStates[id]) {
             return false;
         }
         applied[id] = s.renderStates[id];
         return true;
     }
-    bool MakeTargets(uint32_t w, uint32_t h, std::string* error);
+    bool MakeTargets(uint32_t w, uint32_t h, std::string *error);
     void DeleteTargets();
     void InitState();
 };
 
-bool GlDevice::Impl::MakeTargets(uint32_t w, uint32_t h, std::string* error) {
+bool GlDevice::Impl::MakeTargets(uint32_t w, uint32_t h, std::string *error) {
     DeleteTargets();
     width = w;
     height = h;
@@ -353,8 +354,8 @@ GlDevice::~GlDevice() {
     }
 }
 
-std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const PresentParameters& params,
-                                           std::string* error) {
+std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window *window, const PresentParameters &params,
+                                           std::string *error) {
     std::string scratch;
     if (error == nullptr) {
         error = &scratch;
@@ -365,7 +366,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const PresentPara
     }
     std::unique_ptr<GlDevice> device(new GlDevice());
     device->window_ = window;
-    Impl& impl = *device->impl_;
+    Impl &impl = *device->impl_;
 
     impl.context = SDL_GL_CreateContext(window);
     if (impl.context == nullptr) {
@@ -373,7 +374,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const PresentPara
         return nullptr;
     }
     SDL_GL_MakeCurrent(window, impl.context);
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const char *version = reinterpret_cast<const char *>(glGetString(GL_VERSION));
     device->glVersion_ = version != nullptr ? version : "";
     int major = 0;
     int minor = 0;
@@ -408,7 +409,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window* window, const PresentPara
 }
 
 std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t height,
-                                                    std::string* error) {
+                                                    std::string *error) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (error != nullptr) {
             *error = std::string("SDL video: ") + SDL_GetError();
@@ -425,7 +426,7 @@ std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t hei
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Window* window = SDL_CreateWindow("gfx", 0, 0, int(width), int(height),
+    SDL_Window *window = SDL_CreateWindow("gfx", 0, 0, int(width), int(height),
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
         if (error != nullptr) {
@@ -460,9 +461,9 @@ void GlDevice::MakeCurrent() {
     impl_->gl.BindFramebuffer(GL_FRAMEBUFFER, impl_->framebuffer);
 }
 
-int32_t GlDevice::DoClear(const Rect& area, uint32_t flags, uint32_t color, float z,
+int32_t GlDevice::DoClear(const Rect &area, uint32_t flags, uint32_t color, float z,
                           uint32_t stencil) {
-    Impl& impl = *impl_;
+    Impl &impl = *impl_;
     GLbitfield mask = 0;
     if (flags & ClearFlag::Target) {
         mask |= GL_COLOR_BUFFER_BIT;
@@ -495,10 +496,10 @@ int32_t GlDevice::DoClear(const Rect& area, uint32_t flags, uint32_t color, floa
     return Result::Ok;
 }
 
-int32_t GlDevice::DoDraw(const DrawCall& call) {
-    Impl& impl = *impl_;
-    const StateVector& s = GetState();
-    const VertexLayout& layout = call.layout;
+int32_t GlDevice::DoDraw(const DrawCall &call) {
+    Impl &impl = *impl_;
+    const StateVector &s = GetState();
+    const VertexLayout &layout = call.layout;
     const bool pretransformed = layout.position == Fvf::XyzRhw;
 
     // Depth.
@@ -522,17 +523,17 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
     // Culling.
     if (impl.Changed(s, RenderState::CullMode)) {
         switch (s.renderStates[RenderState::CullMode]) {
-            case Cull::Cw:
-                glEnable(GL_CULL_FACE);
-                glCullFace(GL_FRONT);
-                break;
-            case Cull::Ccw:
-                glEnable(GL_CULL_FACE);
-                glCullFace(GL_BACK);
-                break;
-            default:
-                glDisable(GL_CULL_FACE);
-                break;
+        case Cull::Cw:
+            glEnable(GL_CULL_FACE);
+            glCullFace(GL_FRONT);
+            break;
+        case Cull::Ccw:
+            glEnable(GL_CULL_FACE);
+            glCullFace(GL_BACK);
+            break;
+        default:
+            glDisable(GL_CULL_FACE);
+            break;
         }
     }
     // Blending.
@@ -564,8 +565,9 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
         // top-down); z is the depth value itself.
         const float w = float(impl.width);
         const float h = float(impl.height);
-        const float ortho[16] = {2.0f / w, 0, 0, 0, 0, 2.0f / h, 0, 0, 0, 0, 2.0f, 0,
-                                 1.0f / w - 1.0f, 1.0f / h - 1.0f, -1.0f, 1.0f};
+        const float ortho[16] = {2.0f / w, 0,   0, 0,    0, 2.0f / h,        0,
+                                 0,        0,   0, 2.0f, 0, 1.0f / w - 1.0f, 1.0f / h - 1.0f,
+                                 -1.0f,    1.0f};
         glViewport(0, 0, GLsizei(impl.width), GLsizei(impl.height));
         glDepthRange(0.0, 1.0);
         glMatrixMode(GL_PROJECTION);
@@ -575,7 +577,7 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
         glDisable(GL_LIGHTING);
         glDisable(GL_FOG);
     } else {
-        const Viewport& vp = s.viewport;
+        const Viewport &vp = s.viewport;
         glViewport(GLint(vp.x), GLint(vp.y), GLsizei(vp.width), GLsizei(vp.height));
         glDepthRange(double(vp.minZ), double(vp.maxZ));
         // Direct3D's clip depth runs 0..w, GL's -w..w: z' = 2z - w. The
@@ -597,12 +599,12 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
     }
 
     // Stage 0: texture x diffuse (diffuse alone without a texture).
-    Texture* texture = s.textures[0];
-    const uint32_t* stage0 = s.stageStates[0];
+    Texture *texture = s.textures[0];
+    const uint32_t *stage0 = s.stageStates[0];
     const bool textured = texture != nullptr && stage0[StageState::ColorOp] != TextureOp::Disable;
     impl.gl.ActiveTexture(GL_TEXTURE0);
     if (textured) {
-        Impl::TextureInfo& info = impl.textures[texture];
+        Impl::TextureInfo &info = impl.textures[texture];
         if (info.name == 0) {
             glGenTextures(1, &info.name);
         }
@@ -610,13 +612,13 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
         impl.boundTexture0 = texture->GetId();
         // Upload a level written since the last draw that used it (whether or
         // not it was bound again).
-        texture->ReadIfChanged(&info.generation, [&](const std::vector<Texture::Level>& levels) {
+        texture->ReadIfChanged(&info.generation, [&](const std::vector<Texture::Level> &levels) {
             GlTextureFormat f{};
             if (!TextureFormatFor(texture->GetFormat(), &f)) {
                 return;
             }
             for (size_t i = 0; i < levels.size(); ++i) {
-                const Texture::Level& l = levels[i];
+                const Texture::Level &l = levels[i];
                 if (f.compressed) {
                     impl.gl.CompressedTexImage2D(GL_TEXTURE_2D, GLint(i), GLenum(f.internal),
                                                  GLsizei(l.width), GLsizei(l.height), 0,
@@ -629,7 +631,7 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
         });
-        Impl::Sampler& sm = info.sampler;
+        Impl::Sampler &sm = info.sampler;
         if (sm.minFilter != stage0[StageState::MinFilter] ||
             sm.mipFilter != stage0[StageState::MipFilter]) {
             sm.minFilter = stage0[StageState::MinFilter];
@@ -639,8 +641,8 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
         }
         if (sm.magFilter != stage0[StageState::MagFilter]) {
             sm.magFilter = stage0[StageState::MagFilter];
-            const bool linear = sm.magFilter == TextureFilter::Linear ||
-                                sm.magFilter == TextureFilter::Anisotropic;
+            const bool linear =
+                sm.magFilter == TextureFilter::Linear || sm.magFilter == TextureFilter::Anisotropic;
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, linear ? GL_LINEAR : GL_NEAREST);
         }
         if (sm.addressU != stage0[StageState::AddressU]) {
@@ -662,7 +664,7 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
     }
 
     // Vertex arrays from the caller's memory.
-    const uint8_t* base = call.vertices;
+    const uint8_t *base = call.vertices;
     const uint32_t vertexCount = call.indices != nullptr ? call.maxIndex + 1 : call.vertexCount;
     if (pretransformed) {
         // (x, y, z, 1) / rhw keeps texture coordinates perspective-correct.
@@ -671,7 +673,7 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
             float p[4];
             std::memcpy(p, base + size_t(i) * call.stride, 16);
             const float w = p[3] != 0.0f ? 1.0f / p[3] : 1.0f;
-            float* out = &impl.positions[size_t(i) * 4];
+            float *out = &impl.positions[size_t(i) * 4];
             out[0] = p[0] * w;
             out[1] = p[1] * w;
             out[2] = p[2] * w;
@@ -689,7 +691,8 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
     }
     if (layout.diffuseOffset >= 0) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, GLsizei(call.stride), base + layout.diffuseOffset);
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, GLsizei(call.stride),
+                       base + layout.diffuseOffset);
     } else {
         glDisableClientState(GL_COLOR_ARRAY);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -716,7 +719,7 @@ int32_t GlDevice::DoDraw(const DrawCall& call) {
 }
 
 int32_t GlDevice::DoPresent() {
-    Impl& impl = *impl_;
+    Impl &impl = *impl_;
     int dw = 0;
     int dh = 0;
     SDL_GL_GetDrawableSize(window_, &dw, &dh);
@@ -739,8 +742,8 @@ int32_t GlDevice::DoPresent() {
     return Result::Ok;
 }
 
-int32_t GlDevice::DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width, uint32_t* height) {
-    Impl& impl = *impl_;
+int32_t GlDevice::DoReadBack(std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height) {
+    Impl &impl = *impl_;
     // GL's row 0 is the target's top row (it is stored top-down).
     pixels->resize(size_t(impl.width) * 4 * impl.height);
     impl.gl.BindFramebuffer(GL_READ_FRAMEBUFFER, impl.framebuffer);
@@ -751,14 +754,14 @@ int32_t GlDevice::DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width, uint
     return Result::Ok;
 }
 
-void GlDevice::DoSetGamma(const GammaRamp& ramp) {
+void GlDevice::DoSetGamma(const GammaRamp &ramp) {
     // Not every display takes a ramp (Xvfb, offscreen): ignored then.
     SDL_SetWindowGammaRamp(window_, ramp.red, ramp.green, ramp.blue);
 }
 
-int32_t GlDevice::DoReset(const PresentParameters& params, uint32_t* backWidth,
-                          uint32_t* backHeight) {
-    Impl& impl = *impl_;
+int32_t GlDevice::DoReset(const PresentParameters &params, uint32_t *backWidth,
+                          uint32_t *backHeight) {
+    Impl &impl = *impl_;
     uint32_t w = params.backBufferWidth;
     uint32_t h = params.backBufferHeight;
     if (w == 0 || h == 0) {
@@ -779,11 +782,11 @@ int32_t GlDevice::DoReset(const PresentParameters& params, uint32_t* backWidth,
     return Result::Ok;
 }
 
-void GlDevice::DoResourceDestroyed(Resource* resource) {
+void GlDevice::DoResourceDestroyed(Resource *resource) {
     if (resource->GetType() != ResourceType::Texture) {
         return;
     }
-    auto it = impl_->textures.find(static_cast<Texture*>(resource));
+    auto it = impl_->textures.find(static_cast<Texture *>(resource));
     if (it == impl_->textures.end()) {
         return;
     }
@@ -793,4 +796,4 @@ void GlDevice::DoResourceDestroyed(Resource* resource) {
     impl_->textures.erase(it);
 }
 
-}  // namespace gfx
+} // namespace gfx

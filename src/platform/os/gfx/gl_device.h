@@ -24,46 +24,46 @@ struct SDL_Window;
 namespace gfx {
 
 class GlDevice : public Device {
-public:
+  public:
     // Makes a context on the window (its GL attributes set before it was
     // made; a full-screen mode already switched). Null with a reason in
     // *error when there is no context, the version is below 2.1 or
     // framebuffer objects are missing.
-    static std::unique_ptr<GlDevice> Create(SDL_Window* window, const PresentParameters& params,
-                                            std::string* error);
+    static std::unique_ptr<GlDevice> Create(SDL_Window *window, const PresentParameters &params,
+                                            std::string *error);
     // Makes its own hidden window of the given size (SDL video is started
     // when needed) and a windowed device on it; for tests, tools and
     // benchmarks.
     static std::unique_ptr<GlDevice> CreateOffscreen(uint32_t width, uint32_t height,
-                                                     std::string* error);
+                                                     std::string *error);
     ~GlDevice() override;
 
-    SDL_Window* GetWindow() const { return window_; }
+    SDL_Window *GetWindow() const { return window_; }
     // Makes the device's context current and its framebuffer object the draw
     // target (for code that issues raw GL next to the device).
     void MakeCurrent();
     // The GL version string of the context.
-    const std::string& GetGlVersion() const { return glVersion_; }
+    const std::string &GetGlVersion() const { return glVersion_; }
 
     struct Impl;
 
-protected:
-    int32_t DoClear(const Rect& area, uint32_t flags, uint32_t color, float z,
+  protected:
+    int32_t DoClear(const Rect &area, uint32_t flags, uint32_t color, float z,
                     uint32_t stencil) override;
-    int32_t DoDraw(const DrawCall& call) override;
+    int32_t DoDraw(const DrawCall &call) override;
     int32_t DoPresent() override;
-    int32_t DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width, uint32_t* height) override;
-    void DoSetGamma(const GammaRamp& ramp) override;
-    int32_t DoReset(const PresentParameters& params, uint32_t* backWidth,
-                    uint32_t* backHeight) override;
-    void DoResourceDestroyed(Resource* resource) override;
+    int32_t DoReadBack(std::vector<uint8_t> *pixels, uint32_t *width, uint32_t *height) override;
+    void DoSetGamma(const GammaRamp &ramp) override;
+    int32_t DoReset(const PresentParameters &params, uint32_t *backWidth,
+                    uint32_t *backHeight) override;
+    void DoResourceDestroyed(Resource *resource) override;
 
-private:
+  private:
     GlDevice();
-    SDL_Window* window_ = nullptr;
+    SDL_Window *window_ = nullptr;
     bool ownsWindow_ = false;
     std::string glVersion_;
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace gfx
+} // namespace gfx

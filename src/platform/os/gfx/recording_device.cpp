@@ -7,7 +7,7 @@ namespace gfx {
 RecordingDevice::RecordingDevice(uint32_t width, uint32_t height)
     : RecordingDevice(PresentParameters{}, width, height) {}
 
-RecordingDevice::RecordingDevice(const PresentParameters& params, uint32_t width, uint32_t height)
+RecordingDevice::RecordingDevice(const PresentParameters &params, uint32_t width, uint32_t height)
     : width_(width), height_(height), backBuffer_(size_t(width) * height * 4, 0) {
     for (size_t i = 3; i < backBuffer_.size(); i += 4) {
         backBuffer_[i] = 0xFF;
@@ -26,11 +26,11 @@ uint32_t RecordingDevice::Pixel(uint32_t x, uint32_t y) const {
     if (x >= width_ || y >= height_) {
         return 0;
     }
-    const uint8_t* p = &backBuffer_[(size_t(y) * width_ + x) * 4];
+    const uint8_t *p = &backBuffer_[(size_t(y) * width_ + x) * 4];
     return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
-int32_t RecordingDevice::DoClear(const Rect& area, uint32_t flags, uint32_t color, float z,
+int32_t RecordingDevice::DoClear(const Rect &area, uint32_t flags, uint32_t color, float z,
                                  uint32_t stencil) {
     (void)z;
     (void)stencil;
@@ -39,7 +39,7 @@ int32_t RecordingDevice::DoClear(const Rect& area, uint32_t flags, uint32_t colo
     }
     for (int32_t y = area.top; y < area.bottom; ++y) {
         for (int32_t x = area.left; x < area.right; ++x) {
-            uint8_t* p = &backBuffer_[(size_t(y) * width_ + size_t(x)) * 4];
+            uint8_t *p = &backBuffer_[(size_t(y) * width_ + size_t(x)) * 4];
             p[0] = uint8_t(color);
             p[1] = uint8_t(color >> 8);
             p[2] = uint8_t(color >> 16);
@@ -49,7 +49,7 @@ int32_t RecordingDevice::DoClear(const Rect& area, uint32_t flags, uint32_t colo
     return Result::Ok;
 }
 
-int32_t RecordingDevice::DoDraw(const DrawCall& call) {
+int32_t RecordingDevice::DoDraw(const DrawCall &call) {
     RecordedDraw d;
     d.primitive = call.primitive;
     d.primitiveCount = call.primitiveCount;
@@ -82,22 +82,22 @@ int32_t RecordingDevice::DoPresent() {
     return Result::Ok;
 }
 
-int32_t RecordingDevice::DoReadBack(std::vector<uint8_t>* pixels, uint32_t* width,
-                                    uint32_t* height) {
+int32_t RecordingDevice::DoReadBack(std::vector<uint8_t> *pixels, uint32_t *width,
+                                    uint32_t *height) {
     *pixels = backBuffer_;
     *width = width_;
     *height = height_;
     return Result::Ok;
 }
 
-void RecordingDevice::DoSetGamma(const GammaRamp& ramp) { appliedGamma_ = ramp; }
+void RecordingDevice::DoSetGamma(const GammaRamp &ramp) { appliedGamma_ = ramp; }
 
-int32_t RecordingDevice::DoReset(const PresentParameters& params, uint32_t* backWidth,
-                                 uint32_t* backHeight) {
+int32_t RecordingDevice::DoReset(const PresentParameters &params, uint32_t *backWidth,
+                                 uint32_t *backHeight) {
     (void)params;
     *backWidth = width_;
     *backHeight = height_;
     return Result::Ok;
 }
 
-}  // namespace gfx
+} // namespace gfx

@@ -14,7 +14,7 @@ class EngineWindow;
 namespace gfx {
 
 // The window a device draws into.
-using WindowHandle = EngineWindow*;
+using WindowHandle = EngineWindow *;
 
 // --- results -----------------------------------------------------------------
 
@@ -27,7 +27,7 @@ constexpr int32_t InvalidCall = int32_t(0x8876086Cu);
 constexpr int32_t DeviceLost = int32_t(0x88760868u);
 constexpr int32_t DeviceNotReset = int32_t(0x88760869u);
 constexpr int32_t NotAvailable = int32_t(0x8876086Au);
-}  // namespace Result
+} // namespace Result
 
 constexpr bool Succeeded(int32_t r) { return r >= 0; }
 constexpr bool Failed(int32_t r) { return r < 0; }
@@ -55,8 +55,8 @@ constexpr uint32_t SpecularEnable = 29;
 constexpr uint32_t DepthVisible = 30;
 constexpr uint32_t FogColor = 34;
 constexpr uint32_t FogTableMode = 35;
-constexpr uint32_t FogStart = 36;  // float bits
-constexpr uint32_t FogEnd = 37;    // float bits
+constexpr uint32_t FogStart = 36; // float bits
+constexpr uint32_t FogEnd = 37;   // float bits
 constexpr uint32_t FogDensity = 38;
 constexpr uint32_t EdgeAntialias = 40;
 constexpr uint32_t DepthBias = 47;
@@ -101,8 +101,8 @@ constexpr uint32_t IndexedVertexBlendEnable = 167;
 constexpr uint32_t ColorWriteEnable = 168;
 constexpr uint32_t TweenFactor = 170;
 constexpr uint32_t BlendOp = 171;
-constexpr uint32_t Count = 176;  // size of the state table
-}  // namespace RenderState
+constexpr uint32_t Count = 176; // size of the state table
+} // namespace RenderState
 
 // --- texture-stage states ----------------------------------------------------------
 
@@ -135,7 +135,7 @@ constexpr uint32_t ColorArg0 = 26;
 constexpr uint32_t AlphaArg0 = 27;
 constexpr uint32_t ResultArg = 28;
 constexpr uint32_t Count = 29;
-}  // namespace StageState
+} // namespace StageState
 
 constexpr uint32_t kStageCount = 8;
 
@@ -156,7 +156,7 @@ constexpr uint32_t BlendTextureAlpha = 13;
 constexpr uint32_t BlendFactorAlpha = 14;
 constexpr uint32_t BlendTextureAlphaPm = 15;
 constexpr uint32_t BlendCurrentAlpha = 16;
-}  // namespace TextureOp
+} // namespace TextureOp
 
 namespace TextureArg {
 constexpr uint32_t Diffuse = 0;
@@ -167,28 +167,28 @@ constexpr uint32_t Specular = 4;
 constexpr uint32_t Temp = 5;
 constexpr uint32_t Complement = 0x10;
 constexpr uint32_t AlphaReplicate = 0x20;
-}  // namespace TextureArg
+} // namespace TextureArg
 
 namespace TextureFilter {
 constexpr uint32_t None = 0;
 constexpr uint32_t Point = 1;
 constexpr uint32_t Linear = 2;
 constexpr uint32_t Anisotropic = 3;
-}  // namespace TextureFilter
+} // namespace TextureFilter
 
 namespace TextureAddress {
 constexpr uint32_t Wrap = 1;
 constexpr uint32_t Mirror = 2;
 constexpr uint32_t Clamp = 3;
 constexpr uint32_t Border = 4;
-}  // namespace TextureAddress
+} // namespace TextureAddress
 
 namespace TexCoordIndexFlag {
 constexpr uint32_t PassThru = 0;
 constexpr uint32_t CameraSpaceNormal = 0x10000;
 constexpr uint32_t CameraSpacePosition = 0x20000;
 constexpr uint32_t CameraSpaceReflectionVector = 0x30000;
-}  // namespace TexCoordIndexFlag
+} // namespace TexCoordIndexFlag
 
 namespace TextureTransformFlag {
 constexpr uint32_t Disable = 0;
@@ -197,7 +197,7 @@ constexpr uint32_t Count2 = 2;
 constexpr uint32_t Count3 = 3;
 constexpr uint32_t Count4 = 4;
 constexpr uint32_t Projected = 256;
-}  // namespace TextureTransformFlag
+} // namespace TextureTransformFlag
 
 namespace Blend {
 constexpr uint32_t Zero = 1;
@@ -211,7 +211,7 @@ constexpr uint32_t InvDestAlpha = 8;
 constexpr uint32_t DestColor = 9;
 constexpr uint32_t InvDestColor = 10;
 constexpr uint32_t SrcAlphaSat = 11;
-}  // namespace Blend
+} // namespace Blend
 
 namespace Cmp {
 constexpr uint32_t Never = 1;
@@ -222,24 +222,24 @@ constexpr uint32_t Greater = 5;
 constexpr uint32_t NotEqual = 6;
 constexpr uint32_t GreaterEqual = 7;
 constexpr uint32_t Always = 8;
-}  // namespace Cmp
+} // namespace Cmp
 
 namespace Cull {
 constexpr uint32_t None = 1;
 constexpr uint32_t Cw = 2;
 constexpr uint32_t Ccw = 3;
-}  // namespace Cull
+} // namespace Cull
 
 namespace Fill {
 constexpr uint32_t Point = 1;
 constexpr uint32_t Wireframe = 2;
 constexpr uint32_t Solid = 3;
-}  // namespace Fill
+} // namespace Fill
 
 namespace Shade {
 constexpr uint32_t Flat = 1;
 constexpr uint32_t Gouraud = 2;
-}  // namespace Shade
+} // namespace Shade
 
 namespace StencilOp {
 constexpr uint32_t Keep = 1;
@@ -250,23 +250,23 @@ constexpr uint32_t DecrSat = 5;
 constexpr uint32_t Invert = 6;
 constexpr uint32_t Incr = 7;
 constexpr uint32_t Decr = 8;
-}  // namespace StencilOp
+} // namespace StencilOp
 
 namespace FogMode {
 constexpr uint32_t None = 0;
 constexpr uint32_t Exp = 1;
 constexpr uint32_t Exp2 = 2;
 constexpr uint32_t Linear = 3;
-}  // namespace FogMode
+} // namespace FogMode
 
 // --- transforms ----------------------------------------------------------------------
 
 namespace Transform {
 constexpr uint32_t View = 2;
 constexpr uint32_t Projection = 3;
-constexpr uint32_t Texture0 = 16;  // Texture0 + stage, up to stage 7
-constexpr uint32_t World = 256;    // World + n, n up to 3
-}  // namespace Transform
+constexpr uint32_t Texture0 = 16; // Texture0 + stage, up to stage 7
+constexpr uint32_t World = 256;   // World + n, n up to 3
+} // namespace Transform
 
 // The engine's matrix: row vectors (p' = p x M), translation in the fourth
 // row. Its 16 floats are GL's column-major storage of the transpose.
@@ -283,7 +283,7 @@ constexpr uint32_t LineStrip = 3;
 constexpr uint32_t TriangleList = 4;
 constexpr uint32_t TriangleStrip = 5;
 constexpr uint32_t TriangleFan = 6;
-}  // namespace Primitive
+} // namespace Primitive
 
 // Flexible vertex format bits.
 namespace Fvf {
@@ -309,7 +309,7 @@ constexpr uint32_t TexSize2 = 0;
 constexpr uint32_t TexSize3 = 1;
 constexpr uint32_t TexSize4 = 2;
 constexpr uint32_t TexSize1 = 3;
-}  // namespace Fvf
+} // namespace Fvf
 
 // --- resources --------------------------------------------------------------------------
 
@@ -339,12 +339,12 @@ constexpr uint32_t D16 = 80;
 constexpr uint32_t VertexData = 100;
 constexpr uint32_t Index16 = 101;
 constexpr uint32_t Index32 = 102;
-constexpr uint32_t Dxt1 = 0x31545844u;  // "DXT1"
+constexpr uint32_t Dxt1 = 0x31545844u; // "DXT1"
 constexpr uint32_t Dxt2 = 0x32545844u;
 constexpr uint32_t Dxt3 = 0x33545844u;
 constexpr uint32_t Dxt4 = 0x34545844u;
 constexpr uint32_t Dxt5 = 0x35545844u;
-}  // namespace Format
+} // namespace Format
 
 // Bytes of one pixel (0 for block-compressed and unknown formats).
 uint32_t FormatBytesPerPixel(uint32_t format);
@@ -358,7 +358,7 @@ namespace Pool {
 constexpr uint32_t Default = 0;
 constexpr uint32_t Managed = 1;
 constexpr uint32_t SystemMem = 2;
-}  // namespace Pool
+} // namespace Pool
 
 namespace Usage {
 constexpr uint32_t RenderTarget = 0x1;
@@ -368,27 +368,27 @@ constexpr uint32_t SoftwareProcessing = 0x10;
 constexpr uint32_t DoNotClip = 0x20;
 constexpr uint32_t Points = 0x40;
 constexpr uint32_t Dynamic = 0x200;
-}  // namespace Usage
+} // namespace Usage
 
 namespace Lock {
 constexpr uint32_t ReadOnly = 0x10;
 constexpr uint32_t NoSysLock = 0x800;
 constexpr uint32_t NoOverwrite = 0x1000;
 constexpr uint32_t Discard = 0x2000;
-}  // namespace Lock
+} // namespace Lock
 
 namespace ResourceType {
 constexpr uint32_t Surface = 1;
 constexpr uint32_t Texture = 3;
 constexpr uint32_t VertexBuffer = 6;
 constexpr uint32_t IndexBuffer = 7;
-}  // namespace ResourceType
+} // namespace ResourceType
 
 namespace ClearFlag {
 constexpr uint32_t Target = 1;
 constexpr uint32_t DepthBuffer = 2;
 constexpr uint32_t Stencil = 4;
-}  // namespace ClearFlag
+} // namespace ClearFlag
 
 // Description of a surface or a texture level.
 struct SurfaceDesc {
@@ -403,7 +403,7 @@ struct SurfaceDesc {
 };
 
 struct VertexBufferDesc {
-    uint32_t format = 0;  // Format::VertexData
+    uint32_t format = 0; // Format::VertexData
     uint32_t type = 0;
     uint32_t usage = 0;
     uint32_t pool = 0;
@@ -412,7 +412,7 @@ struct VertexBufferDesc {
 };
 
 struct IndexBufferDesc {
-    uint32_t format = 0;  // Format::Index16 or Index32
+    uint32_t format = 0; // Format::Index16 or Index32
     uint32_t type = 0;
     uint32_t usage = 0;
     uint32_t pool = 0;
@@ -420,8 +420,8 @@ struct IndexBufferDesc {
 };
 
 struct LockedRect {
-    int32_t pitch = 0;  // bytes from one row (of blocks, when compressed) to the next
-    void* bits = nullptr;
+    int32_t pitch = 0; // bytes from one row (of blocks, when compressed) to the next
+    void *bits = nullptr;
 };
 
 struct Rect {
@@ -449,7 +449,7 @@ constexpr uint32_t Discard = 1;
 constexpr uint32_t Flip = 2;
 constexpr uint32_t Copy = 3;
 constexpr uint32_t CopyVsync = 4;
-}  // namespace SwapEffect
+} // namespace SwapEffect
 
 namespace PresentFlag {
 constexpr uint32_t LockableBackBuffer = 1;
@@ -459,15 +459,15 @@ namespace PresentInterval {
 constexpr uint32_t Default = 0;
 constexpr uint32_t One = 1;
 constexpr uint32_t Immediate = 0x80000000u;
-}  // namespace PresentInterval
+} // namespace PresentInterval
 
 namespace CreateFlag {
 constexpr uint32_t Multithreaded = 0x4;
 constexpr uint32_t SoftwareVertexProcessing = 0x20;
-}  // namespace CreateFlag
+} // namespace CreateFlag
 
 struct PresentParameters {
-    uint32_t backBufferWidth = 0;  // 0: the window's drawable size
+    uint32_t backBufferWidth = 0; // 0: the window's drawable size
     uint32_t backBufferHeight = 0;
     uint32_t backBufferFormat = 0;
     uint32_t backBufferCount = 0;
@@ -492,7 +492,7 @@ constexpr uint32_t MipLinear = 0x20000;
 constexpr uint32_t MagPoint = 0x1000000;
 constexpr uint32_t MagLinear = 0x2000000;
 constexpr uint32_t MagAnisotropic = 0x4000000;
-}  // namespace FilterCaps
+} // namespace FilterCaps
 
 struct Caps {
     uint32_t maxTextureWidth = 0;
@@ -514,13 +514,13 @@ struct GammaRamp {
 namespace GammaFlag {
 constexpr uint32_t NoCalibration = 0;
 constexpr uint32_t Calibrate = 1;
-}  // namespace GammaFlag
+} // namespace GammaFlag
 
 // SimulateDeviceLost flags (test hook).
 namespace LostFlag {
-constexpr uint32_t Lost = 1;       // TestCooperativeLevel answers DeviceLost
-constexpr uint32_t NotReset = 2;   // ... answers DeviceNotReset
-constexpr uint32_t FailReset = 4;  // the next Reset fails
-}  // namespace LostFlag
+constexpr uint32_t Lost = 1;      // TestCooperativeLevel answers DeviceLost
+constexpr uint32_t NotReset = 2;  // ... answers DeviceNotReset
+constexpr uint32_t FailReset = 4; // the next Reset fails
+} // namespace LostFlag
 
-}  // namespace gfx
+} // namespace gfx
