@@ -12,9 +12,6 @@
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
 
-// Command 514 of the FileIO actors.
-inline constexpr uint32_t kCmdOpenFile = 514;
-
 // Placeholder of the FileIO actor (class 6), the class of the roots: it
 // carries the root's id range and actor file name.
 class FileIOActor : public PlaceholderActor {

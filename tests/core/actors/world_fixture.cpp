@@ -18,14 +18,6 @@ std::vector<Delivery> &DeliveryLog() {
     return log;
 }
 
-template <class T> T Delivery::Read(size_t offset, const std::vector<uint8_t> &bytes) const {
-    T v{};
-    if (offset + sizeof(T) <= bytes.size()) {
-        std::memcpy(&v, bytes.data() + offset, sizeof(T));
-    }
-    return v;
-}
-
 Actor *Delivery::PointerAt(size_t offset) const { return Read<Actor *>(offset, block); }
 
 int32_t Delivery::InnerI32() const { return Read<int32_t>(0, innerBlock); }

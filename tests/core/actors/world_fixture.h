@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,3 +63,11 @@ class ActorWorldTest : public ::testing::Test {
 
 // Every delivery to a recorder lands here.
 std::vector<Delivery> &DeliveryLog();
+
+template <class T> T Delivery::Read(size_t offset, const std::vector<uint8_t> &bytes) const {
+    T v{};
+    if (offset + sizeof(T) <= bytes.size()) {
+        std::memcpy(&v, bytes.data() + offset, sizeof(T));
+    }
+    return v;
+}

@@ -1,0 +1,565 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/actor_tree_dump.h"
+#include "core/actors/command_table.h"
+#include "core/actors/null_actor.h"
+#include "core/actors/param_convert.h"
+#include "world_fixture.h"
+
+namespace {
+
+using ActorServicesTest = ActorWorldTest;
+
+std::vector<std::string> ChildNames(const Actor *actor) {
+    std::vector<std::string> names;
+    for (const Actor *child : actor->children) {
+        names.push_back(child->name);
+    }
+    return names;
+}
+
+bool HasChild(const Actor *parent, const Actor *child) {
+    return std::find(parent->children.begin(), parent->children.end(), child) !=
+           parent->children.end();
+}
+
+// --- the class factory --------------------------------------------------------------
+
+TEST_F(ActorServicesTest, OccupantIsReplacedAndUnlinkedWithItsSubtree) {
+    WorldRecorder *old = Make("old");
+    WorldRecorder *child = Make("child", old);
+    ASSERT_TRUE(old && child);
+    const int32_t id = old->actorId;
+    const int32_t childId = child->actorId;
+
+    Actor *replacement = CreateActor(kRecorderClass, "new", nullptr, global, id, false);
+    ASSERT_NE(replacement, nullptr);
+    EXPECT_EQ(GetActorById(id), replacement);
+    EXPECT_EQ(GetActorById(childId), nullptr);
+    EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{});
+    EXPECT_EQ(replacement->parent, global);
+    EXPECT_EQ(replacement->parentId, 1);
+    // Walking the tree meets no destroyed actor.
+    EXPECT_NE(DumpActorTree().find("name=\"new\" parent=1"), std::string::npos);
+}
+
+TEST_F(ActorServicesTest, RefusedClassesAndIdsChangeNothing) {
+    WorldRecorder *occupant = Make("occupant");
+    ASSERT_NE(occupant, nullptr);
+    const int32_t id = occupant->actorId;
+    const size_t size = ActorTable.size();
+
+    for (int32_t classId : {-1, 1, 39, 54, 100}) {
+        EXPECT_EQ(CreateActor(classId, "x", nullptr, scenery, id, false), nullptr) << classId;
+        EXPECT_EQ(CreateActor(classId, "x", nullptr, scenery, -1, false), nullptr) << classId;
+    }
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, 500001, false), nullptr);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, -2, false), nullptr);
+    EXPECT_EQ(ActorTable.size(), size);
+    EXPECT_EQ(GetActorById(id), occupant);
+    EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"occupant"});
+    // A null actor takes no children.
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, GetNullActor(true), -1, false), nullptr);
+    EXPECT_TRUE(GetNullActor(true)->children.empty());
+}
+
+TEST_F(ActorServicesTest, HighIdsGrowTheTable) {
+    Actor *actor = CreateActor(kRecorderClass, "far", nullptr, scenery, 9000, false);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(ActorTable.size(), 10023u);
+    EXPECT_EQ(GetActorById(9000), actor);
+    // The last id allowed.
+    ASSERT_NE(CreateActor(kRecorderClass, "last", nullptr, scenery, 500000, false), nullptr);
+    EXPECT_EQ(ActorTable.size(), 501023u);
+}
+
+TEST_F(ActorServicesTest, LoneFreeSlotIsSkipped) {
+    Actor *a = Make("a");
+    Actor *b = Make("b");
+    Actor *c = Make("c");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(b->actorId, 8001);
+    ASSERT_EQ(DeleteActor(b), 1);
+    EXPECT_EQ(FindFreeActorIds(1), 8003u);
+    // Two free slots in a row make a run for one id.
+    ASSERT_EQ(DeleteActor(c), 1);
+    EXPECT_EQ(FindFreeActorIds(1), 8001u);
+}
+
+TEST_F(ActorServicesTest, SystemSlotsAreNeverReplaced) {
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, global, 2, false), nullptr);
+    EXPECT_EQ(GetActorById(2), scenery);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, global, 0, false), nullptr);
+    EXPECT_EQ(GetActorById(0), system);
+    // A free system slot can be filled.
+    Actor *five = CreateActor(kRecorderClass, "five", nullptr, global, 5, false);
+    ASSERT_NE(five, nullptr);
+    EXPECT_EQ(CreateActor(kRecorderClass, "again", nullptr, global, 5, false), nullptr);
+    EXPECT_EQ(GetActorById(5), five);
+}
+
+TEST_F(ActorServicesTest, ParentOrTemplateInsideTheReplacedSubtreeIsRefused) {
+    WorldRecorder *old = Make("old");
+    WorldRecorder *child = Make("child", old);
+    const int32_t id = old->actorId;
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, old, id, false), nullptr);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, child, id, false), nullptr);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", old, scenery, id, true), nullptr);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", child, scenery, id, true), nullptr);
+    EXPECT_EQ(GetActorById(id), old);
+    EXPECT_EQ(child->parent, old);
+}
+
+TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
+    const size_t children = scenery->children.size();
+    EXPECT_EQ(CreateActor(kRecorderClass, "refuse", nullptr, scenery, -1, true), nullptr);
+    EXPECT_EQ(scenery->children.size(), children);
+    EXPECT_EQ(GetActorById(8000), nullptr);
+    // "Create" went out with an empty block (no template).
+    std::vector<Delivery> log = TakeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].commandId, kCmdCreate);
+    EXPECT_TRUE(log[0].block.empty());
+
+    // With a template the block holds the template pointer.
+    WorldRecorder *templateActor = Make("template");
+    TakeLog();
+    Actor *copy = CreateActor(kRecorderClass, "copy", templateActor, scenery, -1, true);
+    ASSERT_NE(copy, nullptr);
+    log = TakeLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].PointerAt(0), templateActor);
+}
+
+TEST_F(ActorServicesTest, IdAllocatorStopsAtTheLimit) {
+    const size_t size = ActorTable.size();
+    EXPECT_EQ(FindFreeActorIds(600000), 0u);
+    EXPECT_EQ(FindFreeActorIds(0xFFFFFFFFu), 0u);
+    EXPECT_EQ(ActorTable.size(), size);
+
+    // Every id from 8000 to 500000 taken: no free id, nothing grows.
+    ActorTable.resize(500001, nullptr);
+    std::fill(ActorTable.begin() + 8000, ActorTable.end(), system);
+    EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, -1, false), nullptr);
+    EXPECT_STREQ(system->errorText, "Error - No Free Actor ID.");
+    EXPECT_EQ(ActorTable.size(), 500001u);
+    // One free id at the very end is handed out.
+    ActorTable[500000] = nullptr;
+    EXPECT_EQ(FindFreeActorIds(1), 500000u);
+    EXPECT_EQ(FindFreeActorIds(2), 0u);
+    std::fill(ActorTable.begin() + 8000, ActorTable.end(), nullptr);
+}
+
+TEST_F(ActorServicesTest, FindActorsByName) {
+    Actor *a = Make("twin");
+    Actor *b = Make("twin", global);
+    Make("Twin");
+    EXPECT_EQ(FindActorsByName("twin", kRecorderClass), (std::vector<Actor *>{a, b}));
+    EXPECT_TRUE(FindActorsByName("twin", 6).empty());
+    EXPECT_TRUE(FindActorsByName("Actor System", 1).empty());
+    EXPECT_EQ(FindActorsByName("Global", 6), std::vector<Actor *>{global});
+}
+
+// --- deleting ---------------------------------------------------------------------
+
+TEST_F(ActorServicesTest, DeleteTellsParentAndAncestors) {
+    WorldRecorder *grand = Make("grand");
+    WorldRecorder *parent = Make("parent", grand);
+    WorldRecorder *victim = Make("victim", parent);
+    WorldRecorder *below = Make("below", victim);
+    const int32_t victimId = victim->actorId;
+    const int32_t belowId = below->actorId;
+    TakeLog();
+
+    EXPECT_EQ(DeleteActor(victim), 1);
+    std::vector<Delivery> log = TakeLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].actorName, "parent");
+    EXPECT_EQ(log[0].commandId, kCmdCallbackChildRemoved);
+    EXPECT_EQ(log[1].actorName, "grand");
+    EXPECT_EQ(log[1].commandId, kCmdCallbackRelChildRemoved);
+    for (const Delivery &d : log) {
+        EXPECT_EQ(d.block.size(), 2 * sizeof(Actor *));
+        EXPECT_EQ(d.PointerAt(sizeof(Actor *)), parent);
+    }
+    EXPECT_EQ(GetActorById(victimId), nullptr);
+    EXPECT_EQ(GetActorById(belowId), nullptr);
+    EXPECT_TRUE(parent->children.empty());
+}
+
+TEST_F(ActorServicesTest, SystemActorsAreRefusedBeforeAnyCallback) {
+    WorldRecorder *parent = Make("parent");
+    Actor *five = CreateActor(kRecorderClass, "five", nullptr, parent, 5, false);
+    ASSERT_NE(five, nullptr);
+    TakeLog();
+    EXPECT_EQ(DeleteActor(five), 0);
+    EXPECT_STREQ(system->errorText, "Error - Cant Delete System Actors");
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(GetActorById(5), five);
+    EXPECT_TRUE(HasChild(parent, five));
+    EXPECT_EQ(DeleteActor(global), 0);
+    EXPECT_EQ(DeleteActor(system), 0);
+}
+
+TEST_F(ActorServicesTest, ActorsOutsideTheirSlotAreNeverDestroyed) {
+    EXPECT_EQ(DeleteActor(nullptr), 0);
+    EXPECT_EQ(DeleteActor(GetNullActor(true)), 0);
+    EXPECT_EQ(DeleteActor(GetNullActor(false)), 0);
+    EXPECT_EQ(GetNullActor(true)->name, "NULLACTOR(safe)");
+
+    WorldRecorder stray;
+    stray.actorId = 8000;
+    EXPECT_EQ(DeleteActor(&stray), 0);
+    Actor *holder = Make("holder");
+    ASSERT_EQ(holder->actorId, 8000);
+    EXPECT_EQ(DeleteActor(&stray), 0);
+    EXPECT_EQ(GetActorById(8000), holder);
+}
+
+// --- re-parenting -----------------------------------------------------------------
+
+TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {
+    WorldRecorder *oldGrand = Make("oldGrand");
+    WorldRecorder *oldParent = Make("oldParent", oldGrand);
+    WorldRecorder *newGrand = Make("newGrand", global);
+    WorldRecorder *newParent = Make("newParent", newGrand);
+    WorldRecorder *actor = Make("actor", oldParent);
+    Make("c1", actor);
+    Make("c2", actor);
+    TakeLog();
+
+    EXPECT_EQ(ReparentActor(actor, newParent), 1);
+    std::vector<Delivery> log = TakeLog();
+    std::vector<std::pair<std::string, uint32_t>> seen;
+    for (const Delivery &d : log) {
+        seen.emplace_back(d.actorName, d.commandId);
+    }
+    const std::vector<std::pair<std::string, uint32_t>> expected = {
+        {"oldParent", 102}, {"oldGrand", 103}, {"newParent", 100}, {"newGrand", 101},
+        {"actor", 104},     {"c1", 97},        {"c2", 97}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(log[0].PointerAt(0), actor);
+    EXPECT_EQ(log[0].PointerAt(sizeof(Actor *)), oldParent);
+    EXPECT_EQ(log[1].PointerAt(sizeof(Actor *)), oldParent);
+    EXPECT_EQ(log[2].PointerAt(sizeof(Actor *)), newParent);
+    EXPECT_EQ(log[3].PointerAt(sizeof(Actor *)), newParent);
+    for (size_t i : {5u, 6u}) {
+        EXPECT_EQ(log[i].innerId, kCmdCallbackRelParentMovedInTree);
+        Actor *moved = nullptr;
+        ASSERT_EQ(log[i].innerBlock.size(), sizeof(moved));
+        std::memcpy(&moved, log[i].innerBlock.data(), sizeof(moved));
+        EXPECT_EQ(moved, actor);
+    }
+    EXPECT_EQ(actor->parent, newParent);
+    EXPECT_EQ(actor->parentId, newParent->actorId);
+    EXPECT_TRUE(oldParent->children.empty());
+    EXPECT_EQ(newParent->children, std::vector<Actor *>{actor});
+    EXPECT_TRUE(actor->HasFlag(kActorMoved));
+    EXPECT_FALSE(actor->HasFlag(kActorWorldMatrixValid));
+}
+
+TEST_F(ActorServicesTest, ReparentRefusesRootsCyclesAndNullActors) {
+    WorldRecorder *actor = Make("actor");
+    WorldRecorder *child = Make("child", actor);
+    TakeLog();
+
+    EXPECT_EQ(ReparentActor(actor, system), 0);
+    EXPECT_STREQ(system->errorText, "Error - Cant Paste Objects In Root");
+    EXPECT_EQ(ReparentActor(actor, actor), 0);
+    EXPECT_STREQ(system->errorText, "Error - Cant Paste Objects Into Themselves");
+    system->errorText[0] = '\0';
+    EXPECT_EQ(ReparentActor(actor, child), 0);
+    EXPECT_STREQ(system->errorText, "Error - Cant Paste Objects Into Themselves");
+    EXPECT_EQ(ReparentActor(nullptr, global), 0);
+    EXPECT_EQ(ReparentActor(actor, nullptr), 0);
+    EXPECT_EQ(ReparentActor(GetNullActor(true), global), 0);
+    EXPECT_TRUE(global->children.size() == 2 && GetNullActor(true)->parent == nullptr);
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(actor->parent, scenery);
+    EXPECT_EQ(child->parent, actor);
+}
+
+TEST_F(ActorServicesTest, ReparentOfAParentlessActorSkipsTheOldParent) {
+    WorldRecorder *actor = Make("actor");
+    WorldRecorder *target = Make("target");
+    // As loaded, before its tree is built.
+    scenery->children.erase(std::find(scenery->children.begin(), scenery->children.end(), actor));
+    actor->parent = nullptr;
+    TakeLog();
+    EXPECT_EQ(ReparentActor(actor, target), 1);
+    std::vector<Delivery> log = TakeLog();
+    EXPECT_EQ(Ids(log), (std::vector<uint32_t>{100, 104}));
+    EXPECT_EQ(target->children, std::vector<Actor *>{actor});
+}
+
+// --- copying ----------------------------------------------------------------------
+
+TEST_F(ActorServicesTest, CopyIsDepthFirstAndTheTopCopyIsPrepared) {
+    WorldRecorder *t = Make("t");
+    WorldRecorder *t1 = Make("t1", t);
+    Make("t11", t1);
+    Make("t2", t);
+    WorldRecorder *dest = Make("dest", global);
+    dest->drawGroupId = 7;
+    TakeLog();
+
+    Actor *copy = CopyActorTree(t, dest);
+    ASSERT_NE(copy, nullptr);
+    std::vector<Delivery> log = TakeLog();
+    std::vector<std::string> created;
+    for (const Delivery &d : log) {
+        if (d.commandId == kCmdCreate) {
+            created.push_back(d.actorName);
+        }
+    }
+    EXPECT_EQ(created, (std::vector<std::string>{"t", "t1", "t11", "t2"}));
+    // Only the top copy hears more, after every creation.
+    std::vector<Delivery> rest(log.begin() + 4, log.end());
+    ASSERT_EQ(Ids(rest), (std::vector<uint32_t>{39, 152, 65, 97}));
+    for (const Delivery &d : rest) {
+        EXPECT_EQ(d.actorId, copy->actorId);
+    }
+    EXPECT_EQ(rest[0].Read<uint32_t>(0, rest[0].block), 1u);
+    EXPECT_EQ(rest[3].innerId, kCmdSetDrawGroup);
+    EXPECT_EQ(rest[3].InnerI32(), 7);
+
+    EXPECT_EQ(copy->parent, dest);
+    EXPECT_NE(copy, t);
+    EXPECT_EQ(ChildNames(copy), (std::vector<std::string>{"t1", "t2"}));
+    EXPECT_EQ(ChildNames(copy->children[0]), std::vector<std::string>{"t11"});
+    EXPECT_EQ(copy->children[0]->parent, copy);
+    EXPECT_EQ(ChildNames(t), (std::vector<std::string>{"t1", "t2"}));
+}
+
+TEST_F(ActorServicesTest, CopyRefusals) {
+    WorldRecorder *t = Make("t");
+    WorldRecorder *inner = Make("inner", t);
+    TakeLog();
+    EXPECT_EQ(CopyActorTree(t, system), nullptr);
+    EXPECT_EQ(CopyActorTree(t, t), nullptr);
+    EXPECT_STREQ(system->errorText, "Error - Cant Paste Objects Into Themselves");
+    EXPECT_EQ(CopyActorTree(t, inner), nullptr);
+    EXPECT_EQ(CopyActorTree(nullptr, global), nullptr);
+    EXPECT_EQ(CopyActorTree(t, nullptr), nullptr);
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(ChildNames(inner), std::vector<std::string>{});
+
+    // A refused top copy: null, nothing more sent.
+    WorldRecorder *refused = Make("refuse");
+    TakeLog();
+    EXPECT_EQ(CopyActorTree(refused, global), nullptr);
+    EXPECT_EQ(Ids(TakeLog()), std::vector<uint32_t>{kCmdCreate});
+}
+
+TEST_F(ActorServicesTest, RefusedChildCopySkipsItsSubtree) {
+    WorldRecorder *t = Make("t");
+    Make("keep", t);
+    WorldRecorder *refused = Make("refuse", t);
+    Make("below", refused);
+    Make("after", t);
+    Actor *copy = CopyActorTree(t, global);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(ChildNames(copy), (std::vector<std::string>{"keep", "after"}));
+    EXPECT_EQ(FindActorsByName("below", kRecorderClass).size(), 1u);
+}
+
+// --- sending ------------------------------------------------------------------------
+
+TEST_F(ActorServicesTest, SendCommandChecksTheId) {
+    Actor *a = Make("a");
+    EXPECT_EQ(SendCommand(static_cast<uint32_t>(a->actorId), 500, ParamBlock()), 1u);
+    EXPECT_EQ(SendCommand(8001, 500, ParamBlock()), 0u);
+    EXPECT_EQ(SendCommand(1000000, 500, ParamBlock()), 0u);
+    EXPECT_EQ(SendCommand(0xFFFFFFFFu, 500, ParamBlock()), 0u);
+    EXPECT_EQ(SendCommandToChildren(nullptr, 500, ParamBlock()), 0u);
+}
+
+TEST_F(ActorServicesTest, HandlerDeletingASiblingDuringChildWalk) {
+    WorldRecorder *parent = Make("parent");
+    WorldRecorder *first = Make("first", parent);
+    WorldRecorder *second = Make("second", parent);
+    Make("third", parent);
+    first->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id == 500) {
+            DeleteActor(second);
+            Make("late", parent); // made during the walk: not reached
+        }
+    };
+    TakeLog();
+    EXPECT_EQ(SendCommandToChildren(parent, 500, ParamBlock()), 1u);
+    std::vector<std::string> reached;
+    for (const Delivery &d : TakeLog()) {
+        if (d.commandId == 500) {
+            reached.push_back(d.actorName);
+        }
+    }
+    EXPECT_EQ(reached, (std::vector<std::string>{"first", "third"}));
+}
+
+TEST_F(ActorServicesTest, BroadcastReachesActorsMadeOnTheWay) {
+    WorldRecorder *maker = Make("maker");
+    WorldRecorder *victim = Make("victim");
+    maker->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id == 500 && GetActorById(20000) == nullptr) {
+            DeleteActor(victim);
+            // Grows (and moves) the table.
+            CreateActor(kRecorderClass, "made", nullptr, scenery, 20000, false);
+        }
+    };
+    TakeLog();
+    EXPECT_EQ(BroadcastCommand(500, ParamBlock()), 1);
+    std::vector<std::string> reached;
+    for (const Delivery &d : TakeLog()) {
+        reached.push_back(d.actorName);
+    }
+    EXPECT_EQ(reached, (std::vector<std::string>{"maker", "made"}));
+}
+
+TEST_F(ActorServicesTest, TreeQueries) {
+    Actor *inventory = GetActorById(16);
+    EXPECT_EQ(FindChildByName(global, "Inventory"), inventory);
+    EXPECT_EQ(FindChildByName(system, "Inventory"), nullptr);
+    EXPECT_EQ(FindDescendantByName(system, "Inventory"), inventory);
+    EXPECT_EQ(FindDescendantByName(system, "inventory"), nullptr);
+    EXPECT_EQ(FindDescendantByClass(system, 10), inventory);
+    EXPECT_EQ(FindDescendantByClass(system, 6), global);
+    EXPECT_EQ(FindDescendantByClass(system, 45), nullptr);
+    EXPECT_EQ(FindChildByName(nullptr, "Global"), nullptr);
+    EXPECT_EQ(FindChildByName(system, nullptr), nullptr);
+    EXPECT_EQ(FindDescendantByName(nullptr, "Global"), nullptr);
+    EXPECT_EQ(FindDescendantByName(system, nullptr), nullptr);
+    EXPECT_EQ(FindDescendantByClass(nullptr, 6), nullptr);
+
+    // Depth first: a deep match under an earlier child wins over a later
+    // child.
+    WorldRecorder *a = Make("a");
+    WorldRecorder *deep = Make("x", a);
+    Make("x");
+    EXPECT_EQ(FindDescendantByName(scenery, "x"), deep);
+
+    // 172 collects, skipping the subtree of the class not to enter.
+    std::vector<Actor *> found;
+    uint8_t block[16] = {};
+    const int32_t any = -1;
+    const int32_t skip = 7;
+    std::vector<Actor *> *out = &found;
+    std::memcpy(block, &any, 4);
+    std::memcpy(block + 4, &skip, 4);
+    std::memcpy(block + 8, &out, sizeof(out));
+    system->HandleCommand(kCmdCollectDescendants, ParamBlock(block, sizeof(block)));
+    std::vector<std::string> names;
+    for (Actor *actor : found) {
+        names.push_back(actor->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Global", "Inventory", "Scenery", "a", "x", "x",
+                                               "Clipboard"}));
+}
+
+// --- the network hooks ---------------------------------------------------------------
+
+struct NameResolver : ActorPathResolver {
+    Actor *FindActorByPath(std::string_view, Actor *) const override { return nullptr; }
+    std::string ActorRelativePath(Actor *actor, Actor *context) const override {
+        lastContext = context;
+        return actor->name;
+    }
+    mutable Actor *lastContext = nullptr;
+};
+
+std::vector<NetMessage> g_sent;
+std::vector<uint32_t> g_recipients;
+
+int RecordSend(const NetMessage &message) {
+    g_sent.push_back(message);
+    g_recipients.push_back(0xFFFFFFFFu);
+    return 0;
+}
+
+int RecordSendTo(uint32_t recipient, const NetMessage &message) {
+    g_sent.push_back(message);
+    g_recipients.push_back(recipient);
+    return 0;
+}
+
+TEST_F(ActorServicesTest, CommandLogHoldsPortableCopies) {
+    NameResolver resolver;
+    const ActorPathResolver *previous = InstallActorPathResolver(&resolver);
+    system->recordMode = 2;
+    system->commandStamp = 42;
+
+    // 141: {ActorPointer, Real, Real, Real}.
+    uint8_t block[20] = {};
+    Actor *target = GetActorById(14);
+    const float strength = 2.5f;
+    std::memcpy(block, &target, sizeof(target));
+    std::memcpy(block + 8, &strength, 4);
+    system->NetSendCommand(16, 141, ParamBlock(block, sizeof(block)));
+    // Short and null blocks are zero-filled.
+    const float x = 1.0f;
+    system->NetSendCommand(16, 63, ParamBlock(const_cast<float *>(&x), sizeof(x)));
+    system->NetSendCommand(16, 63, ParamBlock());
+    // Never logged: "Recursive Command"; no parameters for unknown ids.
+    RecursiveCommandParams recursive{63, nullptr};
+    system->NetSendCommand(16, 97, ParamBlock(&recursive, sizeof(recursive)));
+    system->NetSendCommandTo(3, 16, 99999, ParamBlock(block, sizeof(block)));
+
+    ASSERT_EQ(system->commandLog.size(), 4u);
+    const CommandLogRecord &first = system->commandLog[0];
+    EXPECT_EQ(first.stamp, 42u);
+    EXPECT_EQ(first.actorId, 16u);
+    EXPECT_EQ(first.commandId, 141u);
+    std::vector<uint8_t> expected = {'E', 'n', 'v', 'i', 'r', 'o', 'n', 'm', 'e', 'n', 't', 0};
+    expected.resize(expected.size() + 12, 0);
+    std::memcpy(expected.data() + 12, &strength, 4);
+    EXPECT_EQ(first.params, expected);
+    EXPECT_EQ(resolver.lastContext, GetActorById(16));
+
+    std::vector<uint8_t> position(12, 0);
+    std::memcpy(position.data(), &x, 4);
+    EXPECT_EQ(system->commandLog[1].params, position);
+    EXPECT_EQ(system->commandLog[2].params, std::vector<uint8_t>(12, 0));
+    EXPECT_EQ(system->commandLog[3].commandId, 99999u);
+    EXPECT_TRUE(system->commandLog[3].params.empty());
+    InstallActorPathResolver(previous);
+}
+
+TEST_F(ActorServicesTest, NetworkSendsOnlyWithBothFlags) {
+    g_sent.clear();
+    g_recipients.clear();
+    InstallNetTransport({&RecordSend, &RecordSendTo});
+    float position[3] = {1.0f, 2.0f, 3.0f};
+    ParamBlock block(position, sizeof(position));
+
+    system->NetSendCommand(16, 63, block); // networking off
+    EXPECT_TRUE(g_sent.empty());
+    EXPECT_TRUE(system->commandLog.empty());
+
+    g_NetworkEnabled = 1;
+    system->NetSendCommand(16, 63, block);
+    system->NetSendCommandTo(9, 16, 63, block);
+    system->NetSendCommandAlt(16, 63, block);
+    system->NetSendCommand(16, 97, block);
+    ASSERT_EQ(g_sent.size(), 3u);
+    EXPECT_EQ(g_recipients, (std::vector<uint32_t>{0xFFFFFFFFu, 9, 0xFFFFFFFFu}));
+    const std::vector<uint8_t> &bytes = g_sent[0].bytes;
+    ASSERT_EQ(bytes.size(), 12u + 8u);
+    uint32_t words[2];
+    std::memcpy(words, bytes.data(), 8);
+    EXPECT_EQ(words[0], 63u);
+    EXPECT_EQ(words[1], 16u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 8, position, 12), 0);
+    EXPECT_TRUE(system->commandLog.empty());
+
+    system->networkSync = 0;
+    system->NetSendCommand(16, 63, block);
+    EXPECT_EQ(g_sent.size(), 3u);
+}
+
+} // namespace
