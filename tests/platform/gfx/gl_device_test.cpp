@@ -146,6 +146,33 @@ TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
     t->Release();
 }
 
+TEST_F(GlDeviceTest, LevelStillLockedIsNotUploadedUntilUnlocked) {
+    gfx::Device &d = Dev();
+    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
+    gfx::Texture *t = MakeTexture(d, 0x80);
+    d.SetTexture(0, t);
+    d.SetVertexShader(kScreenFvf);
+    ScreenVertex v[4];
+    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+
+    // Another thread (a video frame) holds the level while the frame draws:
+    // the draw keeps the texels it had.
+    gfx::LockedRect lr;
+    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
+    std::memset(lr.bits, 0xFF, size_t(lr.pitch) * 4);
+    ScreenQuad(v, 19.5f, 9.5f, 23.5f, 13.5f, 0xFFFFFFFFu);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    ASSERT_EQ(t->UnlockRect(0), gfx::Result::Ok);
+    ScreenQuad(v, 29.5f, 9.5f, 33.5f, 13.5f, 0xFFFFFFFFu);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 20, 10, Rgb{0, 0, 0x80}, 0));
+    EXPECT_TRUE(PixelNear(image_, 30, 10, Rgb{255, 255, 255}, 0));
+    d.SetTexture(0, nullptr);
+    t->Release();
+}
+
 TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
