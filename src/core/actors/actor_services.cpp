@@ -439,9 +439,17 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
 
     actor->actorId = id;
     actor->name = std::string(name);
+    // A template copy takes the template's class id with its base fields;
+    // the object stays of the class it was made as.
+    actor->classId = classNumber;
     if (parent != nullptr) {
         actor->parent = parent;
         actor->parentId = parent->actorId;
+    } else {
+        // A template copy must not keep the template's parent, whose child
+        // list does not hold it.
+        actor->parent = nullptr;
+        actor->parentId = -1;
     }
     return actor;
 }

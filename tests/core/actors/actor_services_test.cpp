@@ -138,6 +138,24 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     EXPECT_EQ(log[0].PointerAt(0), templateActor);
 }
 
+TEST_F(ActorServicesTest, BaseClassCopiesTheTemplateButNotItsPlace) {
+    WorldRecorder *t = Make("t");
+    Make("child", t);
+    t->position = {1.0f, 2.0f, 3.0f};
+    Actor *copy = CreateActor(0, "copy", t, global, -1, true);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->classId, 0u);
+    EXPECT_EQ(copy->name, "copy");
+    EXPECT_EQ(copy->position.y, 2.0f);
+    EXPECT_TRUE(copy->children.empty());
+    EXPECT_EQ(copy->parent, global);
+    Actor *loose = CreateActor(0, "loose", t, nullptr, -1, true);
+    ASSERT_NE(loose, nullptr);
+    EXPECT_EQ(loose->parent, nullptr);
+    EXPECT_EQ(loose->parentId, -1);
+    EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"t"});
+}
+
 TEST_F(ActorServicesTest, IdAllocatorStopsAtTheLimit) {
     const size_t size = ActorTable.size();
     EXPECT_EQ(FindFreeActorIds(600000), 0u);
