@@ -416,23 +416,6 @@ void Actor::CopyFrom(const Actor &other) {
     currentColObj = other.currentColObj;
 }
 
-// --- commands ------------------------------------------------------------------
-
-int Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    switch (commandId) {
-    case kCmdProcess:
-        Process();
-        break;
-    case kCmdBaseProcess:
-        BaseProcess();
-        break;
-    default:
-        HandleTreeQuery(this, commandId, block);
-        break;
-    }
-    return 1;
-}
-
 // --- transforms ----------------------------------------------------------------
 
 const Matrix &Actor::GetWorldMatrix() {

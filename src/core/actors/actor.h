@@ -149,6 +149,9 @@ struct ScriptRecord {
     Actor *owner = nullptr;
     std::shared_ptr<const ByteBuffer> compiled; // null until compiled
     uint32_t serial = NextScriptSerial();
+    // Removed while one of its actor's scripts ran: skipped by every look-up
+    // and run, taken off the list when the outermost run returns.
+    bool dead = false;
 };
 
 // A reference from one actor (the origin) to another (the target) that
@@ -287,6 +290,13 @@ class Actor : public CommandTarget {
     ScheduledCommand *baseProcessEntry = nullptr;
     ScheduledCommand *processEntry = nullptr;
     int32_t currentColObj = -1;
+
+    // Depth of the runs of this actor's scripts now on the stack; while it is
+    // above 0, removals from `scripts` are deferred (see script_runner.h).
+    uint32_t scriptRunDepth = 0;
+    // "Execute Text" ran while a script ran: trailing "__tmp" scripts go when
+    // the outermost run returns.
+    bool trimTempScripts = false;
 
     // The actors this one spies on, each with the number of times it is on
     // that actor's spy list.

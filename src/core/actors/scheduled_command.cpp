@@ -79,6 +79,9 @@ class WalkScope {
 };
 
 void Run(ScheduledCommand *entry) {
+    if ((entry->state & kEntryPortable) != 0) {
+        MakeScheduledCommandLive(entry);
+    }
     if (entry->owner != nullptr) {
         entry->owner->HandleCommand(entry->command, entry->Block());
     }

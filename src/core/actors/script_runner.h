@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 class Actor;
 struct ScriptRecord;
@@ -29,3 +30,32 @@ ScriptRunner* InstallScriptRunner(ScriptRunner* runner);
 
 // Runs a script through the installed runner.
 int RunActorScript(ScriptRecord* record, Actor* local);
+
+// Holds the actor's script list still while one of its scripts runs: the
+// record addresses stay valid and removals are deferred. When the outermost
+// scope of the actor ends, the removed scripts leave the list and, after an
+// "Execute Text", the trailing "__tmp" scripts go.
+class ScriptRunScope {
+public:
+    explicit ScriptRunScope(Actor* actor);
+    ~ScriptRunScope();
+    ScriptRunScope(const ScriptRunScope&) = delete;
+    ScriptRunScope& operator=(const ScriptRunScope&) = delete;
+
+private:
+    Actor* actor_;
+};
+
+// Runs a script of `holder` (the actor whose `scripts` list holds it) while
+// keeping that list stable: removals requested during the run are carried
+// out when the outermost run of the holder's scripts returns. A dead or null
+// record runs nothing (0).
+int RunHeldScript(Actor* holder, ScriptRecord* record, Actor* local);
+
+// Removes a script of the actor by identity: at once when none of the
+// actor's scripts runs, else it is marked dead now and taken off the list
+// when the outermost run returns.
+void RemoveActorScript(Actor* actor, ScriptRecord* record);
+
+// The first live script of the actor with that name; null when none.
+ScriptRecord* FindActorScript(Actor* actor, std::string_view name);

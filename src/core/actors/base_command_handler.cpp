@@ -1,0 +1,1134 @@
+// The base command handler: what every actor does with a command that its
+// class does not serve. Three steps, in this order: the actor's command spies
+// hear of the command; the base commands are served; the actor's scripts
+// bound to the command run when it is an event hook.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_families.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/draw_group_hooks.h"
+#include "core/actors/param_builder.h"
+#include "core/actors/param_convert.h"
+#include "core/actors/script_runner.h"
+#include "core/random.h"
+
+namespace {
+
+// Commands of the base handler (registered names in the command table).
+enum : uint32_t {
+    kSetName = 32,
+    kGetName = 33,
+    kSetEnabled = 34,
+    kGetEnabled = 35,
+    kStart = 36,
+    kStop = 37,
+    kSetOperational = 39,
+    kGetOperational = 40,
+    kSetMaster = 41,
+    kGetMaster = 42,
+    kInitNew = 44,
+    kInitLoad = 45,
+    kInitCopy = 46,
+    kDelete = 48,
+    kSetDrawGroup = 49,
+    kCommandChildren = 56,
+    kTimerCommand = 57,
+    kRandCommand = 58,
+    kRandElseCommand = 59,
+    kIfCommand = 60,
+    kIfNotCommand = 61,
+    kIfElseCommand = 62,
+    kSetPosition = 63,
+    kGetPosition = 64,
+    kInvalidateOldPosition = 65,
+    kSetScale = 66,
+    kGetScale = 67,
+    kGetWSPosition = 71,
+    kSetDeltaPosition = 72,
+    kGetDeltaPosition = 73,
+    kPositionAdd = 78,
+    kSetQuaternion = 79,
+    kGetQuaternion = 80,
+    kGetWSQuaternion = 81,
+    kQuaternionMultiply = 82,
+    kQuaternionIdentity = 83,
+    kSetLocalMatrix = 85,
+    kGetMatrix = 86,
+    kInvalidateMatrix = 88,
+    kCalculateMatrix = 89,
+    kCalculateInverseMatrix = 90,
+    kSpyNotice = 93,
+    kAddCommandSpy = 94,
+    kRemoveCommandSpy = 95,
+    kRemoveAllCommandSpy = 96,
+    kCallbackChildRemoved = 102,
+    kCallbackMovedInTree = 104,
+    kPrecalculateRecursive = 152,
+    kPrecalculate = 153,
+    kInvalidateDrawGroupId = 157,
+    kCreate = 158,
+    kBuildTree = 159,
+    kCollectDescendants = 172,
+    kFindChildByClass = 173,
+    kFindDescendantByClass = 174,
+    kFindChildByName = 175,
+    kFindDescendantByName = 176,
+    kActionStartValue = 205,
+    kScriptExecut = 218,
+    kFindScript = 219,
+    kScriptExecute = 220,
+    kSafeScriptExecute = 221,
+    kExecuteText = 222,
+    kDeleteScript = 223,
+    kLoadResources = 226,
+    kUnloadResources = 227,
+    kLoadAndUnloadResources = 228,
+    kLoadResourcesRecursive = 229,
+    kUnloadResourcesRecursive = 230,
+    kDeleteTimerCommandsByCmd = 244,
+    kSetSavedRecursive = 246,
+    kTimedCommandLerp = 249,
+    kCommandLerp = 250,
+    kSetCurrentTime = 251,
+    kGetCurrentTime = 252,
+    kAddCurrentTime = 253,
+    kSetCurrentNormalizedTime = 254,
+    kGetCurrentNormalizedTime = 255,
+    kGetTotalTime = 257,
+    kSetOrientation = 270,
+    kDeleteByCommand = 273,
+    kCollectSpawned = 346,
+    kCopyValue = 349,
+    kGetCenterPoint = 350,
+    kGetVisionPoint = 351,
+    kConnectToTimeInstance = 355,
+    kConditionCommand = 376,
+    kGetInheritDrawGroupId = 827,
+    kGetAssignDrawGroupId = 828,
+    kTimeInstanceConnectActor = 1781,
+};
+
+// Schedule flags used here.
+constexpr uint32_t kOnceSaved = 4608;           // kind 2, saved
+constexpr uint32_t kInterpolateNotSaved = 3328; // kind 13
+
+// Room for a query answer whose size the command table does not fix.
+constexpr size_t kVariableAnswerBytes = 1024;
+// Room for the answer a condition query writes (the largest fixed answer is a
+// matrix).
+constexpr size_t kConditionAnswerBytes = 256;
+
+// The notice spies receive as command 93.
+struct CommandSpyNotice {
+    uint32_t commandId;
+    const ParamBlock* block;
+    Actor* actor;
+};
+
+void SetBit(uint32_t& word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
+
+bool ReadBool(ParamBlock block) { return block.ReadU32(0) != 0; }
+
+Vector3 ReadVector3(ParamBlock block, size_t offset = 0) { return block.Read<Vector3>(offset); }
+
+Vector3 MatrixRow(const Matrix& m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
+
+int SendSelf(Actor& actor, uint32_t commandId, ParamBlock block = ParamBlock()) {
+    return actor.HandleCommand(commandId, block);
+}
+
+// Sends the same block to every child in turn.
+void SendToChildren(Actor& actor, uint32_t commandId, ParamBlock block) {
+    for (const auto& ref : TakeChildSnapshot(actor)) {
+        if (Actor* child = LiveChild(actor, ref)) {
+            child->HandleCommand(commandId, block);
+        }
+    }
+}
+
+// Step 1: every spy hears of the command before the actor acts. Notices
+// themselves are not reported, so spies that spy on each other (or an actor
+// on itself) do not recurse.
+void NotifySpies(Actor& actor, uint32_t commandId, ParamBlock& block) {
+    if (actor.spies.empty() || commandId == kSpyNotice) {
+        return;
+    }
+    CommandSpyNotice notice{commandId, &block, &actor};
+    const std::vector<Actor*> spies = actor.spies;
+    for (Actor* spy : spies) {
+        // A spy removed or destroyed meanwhile is off the list by now.
+        if (spy != nullptr &&
+            std::find(actor.spies.begin(), actor.spies.end(), spy) != actor.spies.end()) {
+            spy->HandleCommand(kSpyNotice, BlockOf(notice));
+        }
+    }
+}
+
+// Step 3: scripts bound to an event command, in list order.
+void RunEventScripts(Actor& actor, uint32_t commandId) {
+    if (actor.scripts.empty()) {
+        return;
+    }
+    const CommandInfo* info = FindCommandInfo(commandId);
+    if (info == nullptr || !info->Has(CommandFlags::EventHook)) {
+        return;
+    }
+    ScriptRunScope scope(&actor); // the list stays put until every run is over
+    for (size_t i = 0; i < actor.scripts.size(); ++i) {
+        ScriptRecord* script = actor.scripts[i].get();
+        if (script != nullptr && !script->dead && script->eventId == commandId) {
+            RunHeldScript(&actor, script, nullptr);
+        }
+    }
+}
+
+// --- naming, state, master ---------------------------------------------------
+
+void SetName(Actor& actor, std::string_view text) {
+    std::string newName(text);
+    if (actor.HasFlag(kActorGlobalSlotBound)) {
+        actor.ReleaseGlobalSlot();
+    }
+    actor.name = std::move(newName);
+    actor.BindGlobalSlot();
+}
+
+void Precalculate(Actor& actor) {
+    SendSelf(actor, kPrecalculate);
+    actor.flags |= kActorPrecalculated;
+}
+
+void SetOperational(Actor& actor, ParamBlock block) {
+    const bool on = ReadBool(block);
+    SetBit(actor.state, kActorOperational, on);
+    if (on) {
+        // Ancestors that are not operational become so, root first; they are
+        // set directly, so their other children are left as they are.
+        std::vector<int32_t> ids;
+        std::vector<Actor*> chain;
+        for (Actor* a = actor.parent; a != nullptr && chain.size() < 100000; a = a->parent) {
+            chain.push_back(a);
+            ids.push_back(a->actorId);
+        }
+        for (size_t i = chain.size(); i-- > 0;) {
+            Actor* ancestor = chain[i];
+            if (ids[i] >= 0 && ActorTableEntry(ids[i]) != ancestor) {
+                continue; // gone meanwhile
+            }
+            if (ancestor->IsOperational()) {
+                continue;
+            }
+            if (!ancestor->HasFlag(kActorPrecalculated)) {
+                Precalculate(*ancestor);
+            }
+            ancestor->state |= kActorOperational;
+        }
+        if (!actor.HasFlag(kActorPrecalculated)) {
+            Precalculate(actor);
+        }
+    }
+    SendToChildren(actor, kSetOperational, block);
+}
+
+// --- initialisation --------------------------------------------------------------
+
+// Version of the actor file being read (older files carry no action flags).
+uint32_t ActorFileVersion() { return 57; }
+
+bool OwnsEntry(const Actor& actor, const ScheduledCommand* entry) {
+    return entry != nullptr && entry->owner == &actor &&
+           std::find(actor.scheduledCommands.begin(), actor.scheduledCommands.end(), entry) !=
+               actor.scheduledCommands.end();
+}
+
+uint32_t DerivedClassGroupBit(uint32_t classId) {
+    switch (classId) {
+    case 0: return 1u << 31;
+    case 3: return 1u << 30;
+    case 4: return 1u << 29;
+    case 2: return 1u << 28;
+    case 19: return 1u << 27;
+    case 16: return 1u << 26;
+    case 13: return 1u << 25;
+    case 14: return 1u << 24;
+    case 12: return 1u << 23;
+    case 48: return 1u << 22;
+    default: return 0;
+    }
+}
+
+void RecomputeDerivedGroups(Actor& actor, ColObj& object) {
+    uint32_t groups = object.groups & 0xFFFFu;
+    const uint32_t f = object.flags;
+    if ((f & (1u << 6)) != 0) {
+        groups |= 1u << 16;
+    }
+    if ((f & (1u << 2)) != 0) {
+        groups |= 1u << 17;
+    }
+    if ((f & ((1u << 6) | (1u << 5))) == 0 && (f & ((1u << 1) | (1u << 2))) != 0) {
+        groups |= 1u << 18;
+    }
+    if (object.type == 7) {
+        groups |= 1u << 21;
+    }
+    groups |= DerivedClassGroupBit(actor.classId);
+    object.groups = groups;
+}
+
+void InitCommon(Actor& actor) {
+    actor.flags &= ~(kActorPrecalculated | kActorInDrawGroup);
+    actor.drawGroupId = -1;
+    // Entry pointers of a copied or loaded actor name the template's entries;
+    // an entry this actor already owns stays.
+    if (!OwnsEntry(actor, actor.baseProcessEntry)) {
+        actor.baseProcessEntry = nullptr;
+    }
+    if (!OwnsEntry(actor, actor.processEntry)) {
+        actor.processEntry = nullptr;
+    }
+    for (ColObj& object : actor.colObjs) {
+        object.factor = 1.0f;
+        object.owner = &actor;
+    }
+    for (auto& script : actor.scripts) {
+        if (script) {
+            script->owner = &actor;
+        }
+    }
+}
+
+void InitLoad(Actor& actor) {
+    std::string copy = actor.name;
+    actor.name.clear();
+    SendCommandArgs(&actor, kSetName, copy);
+    if (actor.name != copy) {
+        SetName(actor, copy); // "Set Name" taken by a class: bind all the same
+    }
+    for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
+        ScheduledCommand* entry = actor.scheduledCommands[i];
+        if (entry != nullptr && entry->owner == &actor) {
+            LinkScheduledCommand(entry);
+        }
+    }
+    if (ActorFileVersion() < 57) {
+        actor.actionFlags = 0;
+    }
+    if (actor.colObjs.empty()) {
+        actor.flags &= ~kActorCollisionEnabled;
+    }
+    for (ColObj& object : actor.colObjs) {
+        RecomputeDerivedGroups(actor, object);
+    }
+}
+
+void InitCopy(Actor& actor) {
+    if (actor.HasFlag(kActorGlobalSlotBound)) {
+        // The slot stays the template's.
+        actor.name = "O" + actor.name;
+        actor.flags &= ~kActorGlobalSlotBound;
+    }
+    // What the template's lists held is not this actor's; what the copy
+    // owns already (entries its class part scheduled, links to it) stays.
+    auto& links = actor.backLinks;
+    links.erase(std::remove_if(links.begin(), links.end(),
+                               [&actor](ActorLink* link) {
+                                   return link == nullptr || link->target != &actor;
+                               }),
+                links.end());
+    auto& entries = actor.scheduledCommands;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&actor](ScheduledCommand* entry) {
+                                     return entry == nullptr || entry->owner != &actor;
+                                 }),
+                  entries.end());
+    // Captured before the reset: the Time Instance that owns the record.
+    TimeRecord* record = actor.timeRecord;
+    Actor* recordOwner = record != nullptr ? record->owner : nullptr;
+    const bool systemOwned = recordOwner != nullptr && recordOwner->classId == kActorSystemClassId;
+    if (record != nullptr && !systemOwned) {
+        actor.timeRecord = RootTimeRecord();
+        if (recordOwner != nullptr && recordOwner != &actor) {
+            SendCommandArgs(recordOwner, kTimeInstanceConnectActor, &actor);
+        }
+    }
+}
+
+void Initialise(Actor& actor, uint32_t commandId) {
+    InitCommon(actor);
+    if (commandId == kInitNew) {
+        Precalculate(actor);
+    } else if (commandId == kInitLoad) {
+        InitLoad(actor);
+    } else {
+        InitCopy(actor);
+    }
+    actor.InvalidateTransform();
+}
+
+// --- lifecycle and tree ------------------------------------------------------------
+
+void Create(Actor& actor, ParamBlock block) {
+    Actor* source = block.ReadActor(0);
+    if (source == nullptr || source == &actor) {
+        SendSelf(actor, kInitNew);
+        return;
+    }
+    // The copy takes its own simulation records and collision shapes and
+    // keeps whatever it already owns (children, links, entries).
+    actor.CopyFrom(*source);
+    SendSelf(actor, kInitCopy);
+}
+
+// Answers false when the actor queued itself as an orphan (no scripts run).
+bool BuildTree(Actor& actor) {
+    if (actor.parentId == -1) {
+        return true;
+    }
+    Actor* parent = ActorTableEntry(actor.parentId);
+    if (parent != nullptr && parent != &actor) {
+        auto& siblings = parent->children;
+        if (std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
+            siblings.push_back(&actor);
+        }
+        actor.parent = parent;
+        return true;
+    }
+    if (actor.actorId != 0) {
+        ActorSystem::QueueActorForDeletion(&actor);
+        return false;
+    }
+    return true;
+}
+
+void PrecalculateBoxes(Actor& actor) {
+    for (ColObj& object : actor.colObjs) {
+        if (object.type != 2 && object.type != 3) {
+            continue;
+        }
+        float* lo[3] = {&object.boxMin.x, &object.boxMin.y, &object.boxMin.z};
+        float* hi[3] = {&object.boxMax.x, &object.boxMax.y, &object.boxMax.z};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (*lo[axis] > *hi[axis]) {
+                std::swap(*lo[axis], *hi[axis]);
+            }
+        }
+    }
+}
+
+void PrecalculateSelf(Actor& actor) {
+    PrecalculateBoxes(actor);
+    for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
+        ScheduledCommand* entry = actor.scheduledCommands[i];
+        if (entry != nullptr && entry->owner == &actor) {
+            MakeScheduledCommandLive(entry);
+        }
+    }
+}
+
+void SetDrawGroup(Actor& actor, int32_t id) {
+    if (id == actor.drawGroupId) {
+        return;
+    }
+    RemoveActorFromDrawGroup(&actor, 0);
+    actor.drawGroupId = id;
+    AddActorToDrawGroup(&actor, 0);
+}
+
+void ChildRemoved(Actor& actor, ParamBlock block) {
+    if ((actor.state & kActorKilled) == 0) {
+        return;
+    }
+    // The block's child may or may not still be listed (a delete tells the
+    // parent first, a move after the child left): count the others.
+    Actor* leaving = block.ReadActor(0);
+    size_t others = 0;
+    for (Actor* child : actor.children) {
+        if (child != nullptr && child != leaving) {
+            ++others;
+        }
+    }
+    if (others == 0) {
+        SendSelf(actor, kDelete);
+    }
+}
+
+void SendRecursive(Actor& target, uint32_t commandId, const ParamBlock* inner) {
+    RecursiveCommandParams params{commandId, inner};
+    target.HandleCommand(kRecursiveCommandId, BlockOf(params));
+}
+
+void RecursiveCommand(Actor& actor, ParamBlock block) {
+    RecursiveCommandParams params{0, nullptr};
+    block.ReadBytes(0, &params, sizeof(params));
+    if (params.commandId == kRecursiveCommandId) {
+        return;
+    }
+    actor.HandleCommand(params.commandId, params.block != nullptr ? *params.block : ParamBlock());
+    SendToChildren(actor, kRecursiveCommandId, block);
+}
+
+void CollectDescendants(Actor& actor, ParamBlock block) {
+    const uint32_t wanted = block.ReadU32(0);
+    const uint32_t barrier = block.ReadU32(4);
+    auto* out = static_cast<std::vector<Actor*>*>(block.ReadPointer(8));
+    if (out == nullptr) {
+        return;
+    }
+    for (const auto& ref : TakeChildSnapshot(actor)) {
+        Actor* child = LiveChild(actor, ref);
+        if (child == nullptr || child->classId == barrier) {
+            continue;
+        }
+        if (wanted == 0xFFFFFFFFu || child->classId == wanted) {
+            out->push_back(child);
+        }
+        child->HandleCommand(kCollectDescendants, block);
+    }
+}
+
+// 173-176: {key, Actor* out}; the key is a class id (4 bytes) or a name
+// pointer (8 bytes).
+void FindChild(Actor& actor, uint32_t commandId, ParamBlock block) {
+    const bool byName = commandId == kFindChildByName || commandId == kFindDescendantByName;
+    const bool deep = commandId == kFindDescendantByClass || commandId == kFindDescendantByName;
+    const size_t outOffset = byName ? sizeof(void*) : sizeof(uint32_t);
+    const uint32_t classId = byName ? 0 : block.ReadU32(0);
+    const char* name = byName ? static_cast<const char*>(block.ReadPointer(0)) : nullptr;
+    if (byName && name == nullptr) {
+        return;
+    }
+    for (const auto& ref : TakeChildSnapshot(actor)) {
+        Actor* child = LiveChild(actor, ref);
+        if (child == nullptr) {
+            continue;
+        }
+        const bool match = byName ? child->name == name : child->classId == classId;
+        if (match) {
+            block.WriteActor(outOffset, child);
+            return;
+        }
+        if (deep) {
+            child->HandleCommand(commandId, block);
+            if (block.ReadActor(outOffset) != nullptr) {
+                return;
+            }
+        }
+    }
+}
+
+// --- transforms ----------------------------------------------------------------------
+
+void WriteMatrix(ParamBlock block, const Matrix& m) { block.Write(0, m); }
+
+void SetMatrix(Actor& actor, ParamBlock block) {
+    const Matrix given = block.Read<Matrix>(0);
+    if (actor.parent != nullptr) {
+        Actor& parent = *actor.parent;
+        parent.GetWorldMatrix();
+        if (!parent.HasFlag(kActorInverseMatrixValid)) {
+            parent.UpdateInverseWorldMatrix();
+        }
+        MatrixMultiply(&actor.localMatrix, given, parent.inverseWorldMatrix);
+    } else {
+        actor.localMatrix = given;
+    }
+    actor.position = MatrixRow(actor.localMatrix, 3);
+    QuaternionFromMatrix(&actor.rotation, actor.localMatrix);
+    actor.worldMatrix = given;
+    actor.InvalidateTransform();
+    actor.flags |= kActorLocalMatrixValid | kActorWorldMatrixValid;
+}
+
+void SetLocalMatrix(Actor& actor, ParamBlock block) {
+    const Matrix given = block.Read<Matrix>(0);
+    actor.localMatrix = given;
+    Matrix unit = given;
+    float lengths[3];
+    for (int row = 0; row < 3; ++row) {
+        lengths[row] = Vec3Length(MatrixRow(given, row));
+        if (lengths[row] > 0.0f) {
+            for (int col = 0; col < 3; ++col) {
+                unit.m[row][col] /= lengths[row];
+            }
+        }
+    }
+    actor.scale = {lengths[0], lengths[1], lengths[2]};
+    actor.position = MatrixRow(given, 3);
+    QuaternionFromMatrix(&actor.rotation, unit);
+    actor.InvalidateTransform();
+}
+
+void InvalidateOldPosition(Actor& actor) {
+    actor.oldPosition = actor.position;
+    actor.oldWorldPosition = WorldPositionOf(actor);
+    SendToChildren(actor, kInvalidateOldPosition, ParamBlock());
+}
+
+// --- forwarding and conditions ---------------------------------------------------------
+
+int QueryWord(Actor* target, uint32_t query) {
+    if (target == nullptr) {
+        return 0;
+    }
+    uint8_t answer[kConditionAnswerBytes] = {};
+    ExecuteCommand(target, query, ParamBlock(answer, sizeof(answer)));
+    uint32_t word = 0;
+    std::memcpy(&word, answer, sizeof(word));
+    return word != 0 ? 1 : 0;
+}
+
+void RandCommand(Actor& actor, ParamBlock block) {
+    ParamReader reader(kRandCommand, block);
+    const float percent = reader.F32();
+    const ParamReader::Nested command = reader.Command();
+    const int r = Rand() % 10000;
+    if (percent * 100.0f > static_cast<float>(r)) {
+        ExecuteCommand(&actor, command.id, command.block);
+    }
+}
+
+void RandElseCommand(ParamBlock block) {
+    ParamReader reader(kRandElseCommand, block);
+    const float percent = reader.F32();
+    Actor* a = reader.ActorPtr();
+    const ParamReader::Nested ca = reader.Command();
+    Actor* b = reader.ActorPtr();
+    const ParamReader::Nested cb = reader.Command();
+    const int r = Rand() % 10000;
+    if (percent * 100.0f > static_cast<float>(r)) {
+        ExecuteCommand(a, ca.id, ca.block);
+    } else {
+        ExecuteCommand(b, cb.id, cb.block);
+    }
+}
+
+void IfCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
+    ParamReader reader(commandId, block);
+    Actor* a = reader.ActorPtr();
+    const uint32_t query = reader.U32();
+    const ParamReader::Nested command = reader.Command();
+    const int result = QueryWord(a, query);
+    if ((commandId == kIfNotCommand) == (result == 0)) {
+        ExecuteCommand(&actor, command.id, command.block);
+    }
+}
+
+void IfElseCommand(ParamBlock block) {
+    ParamReader reader(kIfElseCommand, block);
+    Actor* a = reader.ActorPtr();
+    const uint32_t query = reader.U32();
+    Actor* b = reader.ActorPtr();
+    const ParamReader::Nested cb = reader.Command();
+    Actor* d = reader.ActorPtr();
+    const ParamReader::Nested cd = reader.Command();
+    if (QueryWord(a, query) != 0) {
+        ExecuteCommand(b, cb.id, cb.block);
+    } else {
+        ExecuteCommand(d, cd.id, cd.block);
+    }
+}
+
+void CopyValue(Actor& actor, ParamBlock block) {
+    ParamReader reader(kCopyValue, block);
+    const uint32_t setCommand = reader.U32();
+    Actor* source = reader.ActorPtr();
+    const uint32_t getCommand = reader.U32();
+    if (source == nullptr) {
+        return;
+    }
+    size_t size = sizeof(Matrix);
+    if (const CommandInfo* info = FindCommandInfo(getCommand)) {
+        if (info->nativeParamBytes < 0) {
+            size = kVariableAnswerBytes;
+        } else {
+            size = std::max(size, static_cast<size_t>(info->nativeParamBytes));
+        }
+    }
+    std::vector<uint8_t> scratch(size, 0); // this call's own block
+    ParamBlock view(scratch.data(), scratch.size());
+    ExecuteCommand(source, getCommand, view);
+    ExecuteCommand(&actor, setCommand, view);
+}
+
+void TimedCommandLerp(Actor& actor, ParamBlock block) {
+    const float delay = block.ReadF32(0);
+    const float duration = block.ReadF32(4);
+    // The block from the duration on: {t, from, to}.
+    actor.ScheduleCommand(kCommandLerp, block.Sub(4), kInterpolateNotSaved, delay,
+                          delay + duration, 0.0f);
+}
+
+void CommandLerp(Actor& actor, ParamBlock block) {
+    ParamReader reader(kCommandLerp, block);
+    const float t = reader.F32();
+    const ParamReader::Nested from = reader.Command();
+    const ParamReader::Nested to = reader.Command();
+    if (from.id != to.id) {
+        return;
+    }
+    ParamBlockResult result; // this call's own block
+    if (!InterpolateCommandParams(&result, t, from.id, from.block, to.block)) {
+        return;
+    }
+    std::vector<uint8_t> bytes = result.ToVector();
+    ExecuteCommand(&actor, from.id, ParamBlock(bytes.data(), bytes.size()));
+}
+
+float QueryFloat(Actor& actor, uint32_t commandId) {
+    float value = 0.0f;
+    SendSelf(actor, commandId, BlockOf(value));
+    return value;
+}
+
+void SendFloat(Actor& actor, uint32_t commandId, float value) {
+    SendSelf(actor, commandId, BlockOf(value));
+}
+
+// --- scripts ----------------------------------------------------------------------------
+
+void RunScriptsNamed(Actor& actor, std::string_view name) {
+    ScriptRunScope scope(&actor);
+    for (size_t i = 0; i < actor.scripts.size(); ++i) {
+        ScriptRecord* script = actor.scripts[i].get();
+        if (script != nullptr && !script->dead && script->name == name) {
+            RunHeldScript(&actor, script, nullptr);
+        }
+    }
+}
+
+void ExecuteText(Actor& actor, std::string_view text) {
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = "__tmp";
+    script->source = std::string(text);
+    script->owner = &actor;
+    ScriptRecord* record = script.get();
+    ScriptRunScope scope(&actor);
+    actor.scripts.push_back(std::move(script));
+    // Trailing "__tmp" scripts go when no run of this actor is left: at the
+    // end of this scope, or of the run that sent this command.
+    actor.trimTempScripts = true;
+    RunActorScript(record, nullptr);
+}
+
+void DeleteScript(Actor& actor, std::string_view name) {
+    RemoveActorScript(&actor, FindActorScript(&actor, name));
+}
+
+// Serves the base commands of this file; false for an id it does not serve.
+// `early` is set for the commands that return before the event scripts.
+bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool& early) {
+    switch (commandId) {
+    // Naming, state, master.
+    case kSetName:
+        SetName(actor, block.ReadString(0));
+        return true;
+    case kGetName:
+        block.WriteString(0, actor.name);
+        return true;
+    case kSetEnabled: {
+        early = true;
+        const bool on = ReadBool(block);
+        if (on != ((actor.state & kActorEnabled) != 0)) {
+            SendSelf(actor, on ? kStart : kStop);
+        }
+        return true;
+    }
+    case kGetEnabled:
+        early = true;
+        block.WriteU32(0, (actor.state & kActorEnabled) != 0 ? 1u : 0u);
+        return true;
+    case kStart:
+        SendFloat(actor, kActionStartValue, 1.0f);
+        return true;
+    case kStop:
+        SendFloat(actor, kActionStartValue, 0.0f);
+        return true;
+    case kSetOperational:
+        SetOperational(actor, block);
+        return true;
+    case kGetOperational:
+        block.WriteU32(0, actor.IsOperational() ? 1u : 0u);
+        return true;
+    case kSetMaster:
+        SetBit(actor.flags, kActorMaster, ReadBool(block));
+        return true;
+    case kGetMaster:
+        block.WriteU32(0, actor.HasFlag(kActorMaster) ? 1u : 0u);
+        return true;
+
+    // Initialisation, lifecycle and tree.
+    case kInitNew:
+    case kInitLoad:
+    case kInitCopy:
+        Initialise(actor, commandId);
+        return true;
+    case kDelete:
+        ActorSystem::QueueActorForDeletion(&actor);
+        actor.ReleaseGlobalSlot();
+        actor.name = "__" + actor.name;
+        return true;
+    case kCreate:
+        Create(actor, block);
+        return true;
+    case kBuildTree:
+        if (!BuildTree(actor)) {
+            early = true;
+        }
+        return true;
+    case kPrecalculateRecursive:
+        if (!actor.HasFlag(kActorPrecalculated) && actor.IsOperational()) {
+            Precalculate(actor);
+        }
+        SendToChildren(actor, kPrecalculateRecursive, block);
+        return true;
+    case kPrecalculate:
+        PrecalculateSelf(actor);
+        return true;
+    case kInvalidateDrawGroupId:
+        RemoveActorFromDrawGroup(&actor, 0);
+        actor.drawGroupId = -1;
+        actor.flags &= ~kActorInDrawGroup;
+        return true;
+    case kSetDrawGroup:
+        SetDrawGroup(actor, block.ReadI32(0));
+        return true;
+    case kGetInheritDrawGroupId:
+        block.WriteU32(0, 1);
+        return true;
+    case kGetAssignDrawGroupId:
+        if (actor.drawGroupId == -1) {
+            for (Actor* a = actor.parent; a != nullptr; a = a->parent) {
+                if (a->drawGroupId != -1) {
+                    actor.drawGroupId = a->drawGroupId;
+                    actor.flags |= kActorDrawGroupInherited;
+                    break;
+                }
+            }
+        }
+        return true;
+    case kCallbackChildRemoved:
+        ChildRemoved(actor, block);
+        return true;
+    case kCallbackMovedInTree:
+        if (actor.parent != nullptr) {
+            ParamBlock inner = BlockOf(actor.parent->drawGroupId);
+            SendRecursive(actor, kSetDrawGroup, &inner);
+        }
+        return true;
+    case kCollectSpawned:
+        if (auto* out = static_cast<std::vector<Actor*>*>(block.ReadPointer(0))) {
+            out->push_back(&actor);
+            SendToChildren(actor, kCollectSpawned, block);
+        }
+        return true;
+    case kSetSavedRecursive:
+        SetBit(actor.flags, kActorSaved, ReadBool(block));
+        SendToChildren(actor, kSetSavedRecursive, block);
+        return true;
+    case kCollectDescendants:
+        CollectDescendants(actor, block);
+        return true;
+    case kFindChildByClass:
+    case kFindDescendantByClass:
+    case kFindChildByName:
+    case kFindDescendantByName:
+        FindChild(actor, commandId, block);
+        return true;
+
+    // Transforms.
+    case kSetPosition:
+        actor.position = ReadVector3(block);
+        actor.InvalidateTransform();
+        return true;
+    case kGetPosition:
+        block.Write(0, actor.position);
+        return true;
+    case kSetScale:
+        actor.scale = ReadVector3(block);
+        actor.InvalidateTransform();
+        return true;
+    case kGetScale:
+        block.Write(0, actor.scale);
+        return true;
+    case kPositionAdd: {
+        const Vector3 d = ReadVector3(block);
+        actor.position = {actor.position.x + d.x, actor.position.y + d.y, actor.position.z + d.z};
+        actor.InvalidateTransform();
+        return true;
+    }
+    case kSetQuaternion:
+        actor.rotation = block.Read<Quaternion>(0);
+        actor.InvalidateTransform();
+        return true;
+    case kGetQuaternion:
+        block.Write(0, actor.rotation);
+        return true;
+    case kQuaternionMultiply: {
+        const Quaternion given = block.Read<Quaternion>(0);
+        const Quaternion current = actor.rotation;
+        QuaternionMultiply(&actor.rotation, current, given);
+        actor.InvalidateTransform();
+        return true;
+    }
+    case kQuaternionIdentity:
+        actor.rotation = {0.0f, 0.0f, 0.0f, 1.0f};
+        actor.InvalidateTransform();
+        return true;
+    case kGetWSPosition:
+    case kGetCenterPoint:
+    case kGetVisionPoint:
+        block.Write(0, WorldPositionOf(actor));
+        return true;
+    case kGetWSQuaternion: {
+        Quaternion q;
+        QuaternionFromMatrix(&q, actor.GetWorldMatrix());
+        block.Write(0, q);
+        return true;
+    }
+    case kCmdSetMatrix:
+        SetMatrix(actor, block);
+        return true;
+    case kSetLocalMatrix:
+        SetLocalMatrix(actor, block);
+        return true;
+    case kGetMatrix:
+        WriteMatrix(block, actor.GetWorldMatrix());
+        return true;
+    case kInvalidateMatrix:
+        actor.InvalidateTransform();
+        return true;
+    case kCalculateMatrix:
+        if (!actor.HasFlag(kActorWorldMatrixValid)) {
+            actor.UpdateWorldMatrix();
+        }
+        return true;
+    case kCalculateInverseMatrix:
+        if (!actor.HasFlag(kActorInverseMatrixValid)) {
+            actor.UpdateInverseWorldMatrix();
+        }
+        return true;
+    case kSetOrientation:
+        if (Actor* other = block.ReadActor(0)) {
+            Matrix m = other->GetWorldMatrix();
+            SendSelf(actor, kCmdSetMatrix, BlockOf(m));
+        }
+        return true;
+    case kInvalidateOldPosition:
+        InvalidateOldPosition(actor);
+        return true;
+    case kSetDeltaPosition:
+        actor.deltaPosition = ReadVector3(block);
+        return true;
+    case kGetDeltaPosition:
+        block.Write(0, actor.deltaPosition);
+        return true;
+
+    // Forwarding, conditions and scheduling.
+    case kCommandChildren: {
+        const uint32_t id = block.ReadU32(0);
+        const ParamBlock inner = block.Sub(4);
+        for (const auto& ref : TakeChildSnapshot(actor)) {
+            if (Actor* child = LiveChild(actor, ref)) {
+                ExecuteCommand(child, id, inner);
+            }
+        }
+        return true;
+    }
+    case kRecursiveCommandId:
+        RecursiveCommand(actor, block);
+        return true;
+    case kTimerCommand: {
+        const float delay = block.ReadF32(0);
+        const uint32_t id = block.ReadU32(4);
+        if (id != kRecursiveCommandId) {
+            actor.ScheduleCommand(id, block.Sub(8), kOnceSaved, delay, 0.0f, 0.0f);
+        }
+        return true;
+    }
+    case kRandCommand:
+        RandCommand(actor, block);
+        return true;
+    case kRandElseCommand:
+        RandElseCommand(block);
+        return true;
+    case kIfCommand:
+    case kIfNotCommand:
+    case kConditionCommand:
+        IfCommand(actor, commandId, block);
+        return true;
+    case kIfElseCommand:
+        IfElseCommand(block);
+        return true;
+    case kCopyValue:
+        CopyValue(actor, block);
+        return true;
+    case kDeleteTimerCommandsByCmd:
+    case kDeleteByCommand:
+        actor.CancelScheduledCommands(block.ReadU32(0));
+        return true;
+    case kTimedCommandLerp:
+        TimedCommandLerp(actor, block);
+        return true;
+    case kCommandLerp:
+        CommandLerp(actor, block);
+        return true;
+    case kAddCurrentTime:
+        SendFloat(actor, kSetCurrentTime, QueryFloat(actor, kGetCurrentTime) + block.ReadF32(0));
+        return true;
+    case kSetCurrentNormalizedTime:
+        SendFloat(actor, kSetCurrentTime, block.ReadF32(0) * QueryFloat(actor, kGetTotalTime));
+        return true;
+    case kGetCurrentNormalizedTime: {
+        const float current = QueryFloat(actor, kGetCurrentTime);
+        const float total = QueryFloat(actor, kGetTotalTime);
+        // Without a total time (no animated class answered) there is no
+        // position to give: 0 rather than a division by zero.
+        block.WriteF32(0, total != 0.0f ? current / total : 0.0f);
+        return true;
+    }
+    case kLoadAndUnloadResources:
+        SendSelf(actor, kLoadResources);
+        SendSelf(actor, kUnloadResources);
+        return true;
+    case kLoadResourcesRecursive:
+    case kUnloadResourcesRecursive: {
+        const uint32_t id =
+            commandId == kLoadResourcesRecursive ? kLoadResources : kUnloadResources;
+        for (const auto& ref : TakeChildSnapshot(actor)) {
+            if (Actor* child = LiveChild(actor, ref)) {
+                SendRecursive(*child, id, nullptr);
+            }
+        }
+        return true;
+    }
+    case kConnectToTimeInstance:
+        if (Actor* instance = block.ReadActor(0)) {
+            SendCommandArgs(instance, kTimeInstanceConnectActor, &actor);
+        }
+        return true;
+    case kCmdProcess:
+        actor.Process();
+        return true;
+    case kCmdBaseProcess:
+        actor.BaseProcess();
+        return true;
+
+    // Command spies.
+    case kAddCommandSpy:
+        AddCommandSpy(&actor, ActorTableEntry(block.ReadI32(0)));
+        return true;
+    case kRemoveCommandSpy:
+        RemoveCommandSpy(&actor, ActorTableEntry(block.ReadI32(0)));
+        return true;
+    case kRemoveAllCommandSpy:
+        RemoveAllCommandSpies(&actor);
+        return true;
+
+    // Scripts.
+    case kScriptExecut:
+        if (auto* script = static_cast<ScriptRecord*>(block.ReadPointer(0))) {
+            RunHeldScript(script->owner, script, &actor);
+        }
+        return true;
+    case kFindScript:
+        if (const char* name = static_cast<const char*>(block.ReadPointer(0))) {
+            block.WritePointer(sizeof(void*), FindActorScript(&actor, name));
+        }
+        return true;
+    case kScriptExecute:
+    case kSafeScriptExecute:
+        RunScriptsNamed(actor, std::string(block.ReadString(0)));
+        return true;
+    case kExecuteText:
+        ExecuteText(actor, block.ReadString(0));
+        return true;
+    case kDeleteScript:
+        DeleteScript(actor, block.ReadString(0));
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+ChildSnapshot TakeChildSnapshot(const Actor& actor) {
+    ChildSnapshot snapshot;
+    snapshot.reserve(actor.children.size());
+    for (Actor* child : actor.children) {
+        if (child != nullptr) {
+            snapshot.emplace_back(child->actorId, child);
+        }
+    }
+    return snapshot;
+}
+
+Actor* LiveChild(const Actor& actor, const std::pair<int32_t, Actor*>& child) {
+    Actor* found = nullptr;
+    if (child.first >= 0) {
+        found = ActorTableEntry(child.first);
+        if (found != child.second) {
+            return nullptr;
+        }
+    } else if (std::find(actor.children.begin(), actor.children.end(), child.second) !=
+               actor.children.end()) {
+        found = child.second; // an actor outside the table, still listed
+    }
+    return found != nullptr && found->parent == &actor ? found : nullptr;
+}
+
+int ExecuteCommand(Actor* target, uint32_t commandId, ParamBlock block) {
+    if (target == nullptr || commandId == kRecursiveCommandId) {
+        return 0;
+    }
+    return target->HandleCommand(commandId, block);
+}
+
+Vector3 WorldPositionOf(Actor& actor) { return actor.GetWorldPosition(); }
+
+bool MakeScheduledCommandLive(ScheduledCommand* entry) {
+    if (entry == nullptr || (entry->state & kEntryPortable) == 0) {
+        return true;
+    }
+    entry->state &= ~kEntryPortable;
+    ParamBlockResult result;
+    const bool ok = ParamBlockFromPortable(entry->owner, &result, entry->command,
+                                           ParamBlock::ReadOnly(entry->params.get(),
+                                                                entry->paramSize));
+    if (!ok) {
+        entry->params.reset();
+        entry->paramSize = 0;
+        return false;
+    }
+    if (result.borrowed()) {
+        return true; // no pointer at any depth: the stored bytes are the live ones
+    }
+    const size_t size = result.size();
+    auto bytes = std::make_unique<uint8_t[]>(size == 0 ? 1 : size);
+    if (size != 0) {
+        std::memcpy(bytes.get(), result.data(), size);
+    }
+    entry->params = size != 0 ? std::move(bytes) : nullptr;
+    entry->paramSize = static_cast<uint32_t>(size);
+    return true;
+}
+
+int Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    NotifySpies(*this, commandId, block);
+    bool early = false;
+    if (!HandleBaseCommand(*this, commandId, block, early) &&
+        !HandleActionCommand(*this, commandId, block)) {
+        HandleCollisionCommand(*this, commandId, block);
+    }
+    if (!early) {
+        RunEventScripts(*this, commandId);
+    }
+    return 1;
+}

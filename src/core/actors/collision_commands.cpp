@@ -1,0 +1,477 @@
+// Collision objects and simulation settings of an actor: the base commands
+// that create, select and edit the actor's collision objects, keep its
+// collision switch, and store the simulation settings and forces. The
+// collision pass and the simulation themselves live with the world code.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_families.h"
+#include "core/actors/draw_group_hooks.h"
+
+namespace {
+
+enum : uint32_t {
+    kSetBoxMin = 74,
+    kGetBoxMin = 75,
+    kSetBoxMax = 76,
+    kGetBoxMax = 77,
+    kCreateCollision = 108,
+    kDeleteCollision = 109,
+    kSetCollisionName = 110,
+    kGetCollisionName = 111,
+    kSetCollisionStringlist = 112,
+    kGetCollisionStringlist = 113,
+    kSetCollisionType = 114,
+    kGetCollisionType = 115,
+    kSetCollisionFill = 116,
+    kGetCollisionFill = 117,
+    kSetCollisionPhysique = 118,
+    kGetCollisionPhysique = 119,
+    kSetCollisionSubtype = 120,
+    kGetCollisionSubtype = 121,
+    kSetCollisionActive = 122,
+    kGetCollisionActive = 123,
+    kSetCollisionGroups = 124,
+    kGetCollisionGroups = 125,
+    kSetCollisionGroupsReceive = 126,
+    kGetCollisionGroupsReceive = 127,
+    kSetCollisionGroupsExclude = 128,
+    kGetCollisionGroupsExclude = 129,
+    kSetCollisionGHE = 130,
+    kGetCollisionGHE = 131,
+    kSetCollisionSyncFromMesh = 132,
+    kGetCollisionSyncFromMesh = 133,
+    kSetCollisionGroupBit = 134,
+    kSetCollisionReceiveBit = 135,
+    kSetCollisionExcludeBit = 136,
+    kSetCollisionGHEBit = 137,
+    kSetCollisionRadius = 138,
+    kStartSimulate = 139,
+    kStopSimulate = 140,
+    kAddForceInDirectionOf = 141,
+    kAddForceInDirection = 142,
+    kAddForceTowards = 143,
+    kAddForce = 144,
+    kSetCollisionEnable = 145,
+    kGetCollisionEnable = 146,
+    kCalculateAABox = 151,
+    kFirstSimCommand = 302,
+    kLastSimCommand = 325,
+    kOnSimFreeStop = 328,
+    kOnSimSlideStop = 330,
+    kOnSimRestStart = 331,
+    kGetCenterPoint = 350,
+};
+
+// ColObj flag bits.
+constexpr uint32_t kEventReport = 1u << 1;
+constexpr uint32_t kEvent = 1u << 2;
+constexpr uint32_t kGeometryEvent = 1u << 4;
+constexpr uint32_t kDynamic = 1u << 5;
+constexpr uint32_t kSolid = 1u << 6;
+constexpr uint32_t kSyncFromMesh = 1u << 7;
+constexpr uint32_t kSubtypeBits = 0x7Eu; // bits 1-6
+
+constexpr int32_t kSceneryRoot = 2;
+// Ids below this are the system and its roots.
+constexpr int32_t kFirstMovableId = 10;
+
+// Until the actor services land: the world bounds and the move under
+// "Scenery" are not available here.
+void UpdateColObjBounds(Actor*) {}
+void ReparentUnderScenery(Actor*, Actor*) {}
+
+ColObj* Current(Actor& actor) {
+    if (actor.currentColObj < 0 ||
+        static_cast<size_t>(actor.currentColObj) >= actor.colObjs.size()) {
+        return nullptr;
+    }
+    return &actor.colObjs[static_cast<size_t>(actor.currentColObj)];
+}
+
+uint32_t SubtypeBits(uint32_t subtype) {
+    switch (subtype) {
+    case 0: return kSolid;
+    case 1: return kEventReport | kEvent;
+    case 2: return kEventReport | kEvent | kDynamic | kSolid;
+    case 3: return kEventReport | kEvent | kGeometryEvent;
+    default: return 0;
+    }
+}
+
+uint32_t Subtype(uint32_t flags) {
+    if ((flags & kGeometryEvent) != 0) {
+        return 3;
+    }
+    if ((flags & kDynamic) != 0) {
+        return 2;
+    }
+    if ((flags & kSolid) != 0) {
+        return 0;
+    }
+    return 1;
+}
+
+void SetFlagBit(uint32_t& word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
+
+// A u32 field of the current object: set (even ids) or get (odd ids).
+bool CurrentField(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t ColObj::*field) {
+    ColObj* object = Current(actor);
+    if (object == nullptr) {
+        return true;
+    }
+    if (commandId % 2 == 0) {
+        object->*field = block.ReadU32(0);
+    } else {
+        block.WriteU32(0, object->*field);
+    }
+    return true;
+}
+
+// A flag bit of the current object as a Bool.
+bool CurrentFlag(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t bit) {
+    ColObj* object = Current(actor);
+    if (object == nullptr) {
+        return true;
+    }
+    if (commandId % 2 == 0) {
+        SetFlagBit(object->flags, bit, block.ReadU32(0) != 0);
+    } else {
+        block.WriteU32(0, (object->flags & bit) != 0 ? 1u : 0u);
+    }
+    return true;
+}
+
+// 134-137: bit n-1 of a field of every object; n outside 1..32 names no bit.
+void SetGroupBit(Actor& actor, ParamBlock block, uint32_t ColObj::*field) {
+    const uint32_t n = block.ReadU32(0);
+    const bool on = block.ReadU32(4) != 0;
+    if (n < 1 || n > 32) {
+        return;
+    }
+    for (ColObj& object : actor.colObjs) {
+        SetFlagBit(object.*field, 1u << (n - 1), on);
+    }
+}
+
+void SetRadius(Actor& actor, float r) {
+    for (ColObj& object : actor.colObjs) {
+        if (object.type == 2) {
+            const Vector3 c = {(object.boxMin.x + object.boxMax.x) * 0.5f,
+                               (object.boxMin.y + object.boxMax.y) * 0.5f,
+                               (object.boxMin.z + object.boxMax.z) * 0.5f};
+            object.boxMin = {c.x - r, c.y - r, c.z - r};
+            object.boxMax = {c.x + r, c.y + r, c.z + r};
+        } else {
+            object.boxMax.x = r;
+        }
+    }
+}
+
+void DeleteCollision(Actor& actor) {
+    if (Current(actor) == nullptr) {
+        return;
+    }
+    const bool entered = actor.HasFlag(kActorInDrawGroup);
+    RemoveActorFromDrawGroup(&actor, 0);
+    actor.colObjs.erase(actor.colObjs.begin() + actor.currentColObj);
+    if (entered) {
+        AddActorToDrawGroup(&actor, 0);
+    }
+}
+
+void SetCollisionEnable(Actor& actor, bool on) {
+    if (on == actor.HasFlag(kActorCollisionEnabled)) {
+        return;
+    }
+    RemoveActorFromDrawGroup(&actor, 0);
+    SetFlagBit(actor.flags, kActorCollisionEnabled, on);
+    for (ColObj& object : actor.colObjs) {
+        SetFlagBit(object.flags, kColObjActive, on);
+    }
+    if (actor.HasFlag(kActorAtRest)) {
+        UpdateColObjBounds(&actor);
+    }
+    AddActorToDrawGroup(&actor, 0);
+}
+
+SimParams& EnsureSimParams(Actor& actor) {
+    if (!actor.simParams) {
+        actor.simParams = std::make_unique<SimParams>();
+    }
+    return *actor.simParams;
+}
+
+// 302-325: the words each pair addresses.
+bool SimSetting(Actor& actor, uint32_t commandId, ParamBlock block) {
+    SimParams& params = EnsureSimParams(actor);
+    const bool set = commandId % 2 == 0;
+    const uint32_t pair = (commandId - kFirstSimCommand) / 2;
+    if (pair == 11) { // 324/325: bit 0 of word 15
+        if (set) {
+            SetFlagBit(params.words[15], 1u, block.ReadU32(0) != 0);
+        } else {
+            block.WriteU32(0, params.words[15] & 1u);
+        }
+        return true;
+    }
+    static constexpr uint32_t kFirstWord[11] = {0, 1, 2, 5, 8, 9, 10, 11, 12, 13, 14};
+    const uint32_t first = kFirstWord[pair];
+    const uint32_t count = (pair == 2 || pair == 3) ? 3 : 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (set) {
+            params.words[first + i] = block.ReadU32(i * 4);
+        } else {
+            block.WriteU32(i * 4, params.words[first + i]);
+        }
+    }
+    return true;
+}
+
+void StartSimulate(Actor& actor) {
+    Actor* scenery = ActorTableEntry(kSceneryRoot);
+    // Roots and system actors stay where they are.
+    const bool movable = actor.actorId >= kFirstMovableId;
+    if (movable && scenery != nullptr && actor.parent != scenery) {
+        actor.position = actor.GetWorldPosition();
+        QuaternionFromMatrix(&actor.rotation, actor.worldMatrix);
+        ReparentUnderScenery(&actor, scenery);
+    }
+    actor.flags &= ~(kActorDrawGroupInherited | kActorFlag11);
+    actor.flags |= kActorSimulated;
+    if (!actor.simState) {
+        actor.simState = std::make_unique<SimState>();
+    }
+    EnsureSimParams(actor);
+}
+
+void StopSimulate(Actor& actor) {
+    if (actor.simParams) {
+        const uint32_t motion = actor.simParams->words[30];
+        if (motion < 2 && (actor.simParams->words[15] & 4u) != 0) {
+            actor.HandleCommand(motion == 0 ? kOnSimFreeStop : kOnSimSlideStop, ParamBlock());
+            actor.HandleCommand(kOnSimRestStart, ParamBlock());
+        }
+    }
+    actor.flags &= ~kActorSimulated;
+}
+
+Vector3 Normalized(const Vector3& v) {
+    Vector3 out;
+    Vec3Normalize(&out, v);
+    return out;
+}
+
+Vector3 RandomVector(float scale) {
+    const float x = RandomSigned();
+    const float y = RandomSigned();
+    const float z = RandomSigned();
+    return {x * scale, y * scale, z * scale};
+}
+
+void AddToDelta(Actor& actor, const Vector3& d, float strength, float strengthRand) {
+    const float k = strength * (1.0f - RandomUnit() * strengthRand);
+    actor.deltaPosition = {actor.deltaPosition.x + d.x * k, actor.deltaPosition.y + d.y * k,
+                           actor.deltaPosition.z + d.z * k};
+}
+
+void AddForceInDirection(Actor& actor, Actor& source, float strength, float strengthRand,
+                         float angleRand) {
+    const Matrix& world = source.GetWorldMatrix();
+    const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
+    const Vector3 r = RandomVector(2.0f * angleRand);
+    AddToDelta(actor, Normalized({forward.x + r.x, forward.y + r.y, forward.z + r.z}), strength,
+               strengthRand);
+}
+
+void AddForceTowards(Actor& actor, ParamBlock block) {
+    ParamReader reader(kAddForceTowards, block);
+    Actor* target = reader.ActorPtr();
+    const float decay = reader.F32();
+    const float strength = reader.F32();
+    const float strengthRand = reader.F32();
+    const float angleRand = reader.F32();
+    if (target == nullptr) {
+        return;
+    }
+    Vector3 p = {0.0f, 0.0f, 0.0f};
+    target->HandleCommand(kGetCenterPoint, BlockOf(p));
+    const Vector3 own = actor.GetWorldPosition();
+    const Vector3 v = {(p.x - own.x) * 0.01f, (p.y - own.y) * 0.01f, (p.z - own.z) * 0.01f};
+    const float k = std::max(Vec3Length(v), 1.0f);
+    const Vector3 r = RandomVector(2.0f * angleRand);
+    Vector3 d = Normalized({v.x + r.x, v.y + r.y, v.z + r.z});
+    const float divisor = (k - 1.0f) * decay + 1.0f;
+    d = {d.x / divisor, d.y / divisor, d.z / divisor};
+    AddToDelta(actor, d, strength, strengthRand);
+}
+
+} // namespace
+
+bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
+    if (commandId >= kFirstSimCommand && commandId <= kLastSimCommand) {
+        return SimSetting(actor, commandId, block);
+    }
+    switch (commandId) {
+    case kCreateCollision: {
+        actor.colObjs.emplace_back(&actor);
+        ColObj& object = actor.colObjs.back();
+        char name[32];
+        std::snprintf(name, sizeof(name), "Object %d", static_cast<int>(actor.colObjs.size()));
+        object.name = name;
+        actor.currentColObj = static_cast<int32_t>(actor.colObjs.size() - 1);
+        return true;
+    }
+    case kDeleteCollision:
+        DeleteCollision(actor);
+        return true;
+    case kSetCollisionName:
+        if (ColObj* object = Current(actor)) {
+            object->name = std::string(block.ReadString(0));
+        }
+        return true;
+    case kGetCollisionName:
+        if (ColObj* object = Current(actor)) {
+            block.WriteString(0, object->name);
+        }
+        return true;
+    case kSetCollisionStringlist: {
+        const std::string_view name = block.ReadString(0);
+        for (size_t i = actor.colObjs.size(); i-- > 0;) {
+            if (actor.colObjs[i].name == name) {
+                actor.currentColObj = static_cast<int32_t>(i);
+                break;
+            }
+        }
+        return true;
+    }
+    case kGetCollisionStringlist:
+        if (auto* list = static_cast<std::vector<std::string>*>(block.ReadPointer(0))) {
+            list->clear();
+            for (const ColObj& object : actor.colObjs) {
+                list->push_back(object.name);
+            }
+        }
+        return true;
+    case kSetCollisionType:
+    case kGetCollisionType:
+        return CurrentField(actor, commandId, block, &ColObj::type);
+    case kSetCollisionFill:
+    case kGetCollisionFill:
+        return CurrentField(actor, commandId, block, &ColObj::fill);
+    case kSetCollisionPhysique:
+    case kGetCollisionPhysique:
+        return CurrentField(actor, commandId, block, &ColObj::material);
+    case kSetCollisionSubtype:
+        if (ColObj* object = Current(actor)) {
+            object->flags = (object->flags & ~kSubtypeBits) | SubtypeBits(block.ReadU32(0));
+        }
+        return true;
+    case kGetCollisionSubtype:
+        if (ColObj* object = Current(actor)) {
+            block.WriteU32(0, Subtype(object->flags));
+        }
+        return true;
+    case kSetCollisionActive:
+    case kGetCollisionActive:
+        return CurrentFlag(actor, commandId, block, kColObjActive);
+    case kSetCollisionGroups:
+    case kGetCollisionGroups:
+        return CurrentField(actor, commandId, block, &ColObj::groups);
+    case kSetCollisionGroupsReceive:
+    case kGetCollisionGroupsReceive:
+        return CurrentField(actor, commandId, block, &ColObj::receiveGroups);
+    case kSetCollisionGroupsExclude:
+    case kGetCollisionGroupsExclude:
+        return CurrentField(actor, commandId, block, &ColObj::excludeGroups);
+    case kSetCollisionGHE:
+    case kGetCollisionGHE:
+        return CurrentField(actor, commandId, block, &ColObj::hitEffect);
+    case kSetCollisionSyncFromMesh:
+    case kGetCollisionSyncFromMesh:
+        return CurrentFlag(actor, commandId, block, kSyncFromMesh);
+    case kSetCollisionGroupBit:
+        SetGroupBit(actor, block, &ColObj::groups);
+        return true;
+    case kSetCollisionReceiveBit:
+        SetGroupBit(actor, block, &ColObj::receiveGroups);
+        return true;
+    case kSetCollisionExcludeBit:
+        SetGroupBit(actor, block, &ColObj::excludeGroups);
+        return true;
+    case kSetCollisionGHEBit:
+        SetGroupBit(actor, block, &ColObj::hitEffect);
+        return true;
+    case kSetCollisionRadius:
+        SetRadius(actor, block.ReadF32(0));
+        return true;
+    case kSetBoxMin:
+        if (ColObj* object = Current(actor)) {
+            object->boxMin = block.Read<Vector3>(0);
+        }
+        return true;
+    case kGetBoxMin:
+        if (ColObj* object = Current(actor)) {
+            block.Write(0, object->boxMin);
+        }
+        return true;
+    case kSetBoxMax:
+        if (ColObj* object = Current(actor)) {
+            object->boxMax = block.Read<Vector3>(0);
+        }
+        return true;
+    case kGetBoxMax:
+        if (ColObj* object = Current(actor)) {
+            block.Write(0, object->boxMax);
+        }
+        return true;
+    case kSetCollisionEnable:
+        SetCollisionEnable(actor, block.ReadU32(0) != 0);
+        return true;
+    case kGetCollisionEnable:
+        block.WriteU32(0, actor.HasFlag(kActorCollisionEnabled) ? 1u : 0u);
+        return true;
+    case kCalculateAABox:
+        for (const auto& ref : TakeChildSnapshot(actor)) {
+            if (Actor* child = LiveChild(actor, ref)) {
+                child->HandleCommand(kCalculateAABox, block);
+            }
+        }
+        return true;
+    case kStartSimulate:
+        StartSimulate(actor);
+        return true;
+    case kStopSimulate:
+        StopSimulate(actor);
+        return true;
+    case kAddForce: {
+        const Vector3 d = block.Read<Vector3>(0);
+        actor.deltaPosition = {actor.deltaPosition.x + d.x, actor.deltaPosition.y + d.y,
+                               actor.deltaPosition.z + d.z};
+        return true;
+    }
+    case kAddForceInDirection:
+        AddForceInDirection(actor, actor, block.ReadF32(0), block.ReadF32(4), block.ReadF32(8));
+        return true;
+    case kAddForceInDirectionOf: {
+        ParamReader reader(kAddForceInDirectionOf, block);
+        Actor* source = reader.ActorPtr();
+        const float strength = reader.F32();
+        const float strengthRand = reader.F32();
+        const float angleRand = reader.F32();
+        if (source != nullptr) {
+            AddForceInDirection(actor, *source, strength, strengthRand, angleRand);
+        }
+        return true;
+    }
+    case kAddForceTowards:
+        AddForceTowards(actor, block);
+        return true;
+    default:
+        return false;
+    }
+}
