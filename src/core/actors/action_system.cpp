@@ -57,31 +57,38 @@ enum : uint32_t {
 constexpr uint32_t kActionFlagCount = 14;
 
 // Schedule flags.
-constexpr uint32_t kOnceSaved = 4608;            // kind 2, saved
-constexpr uint32_t kOnceSavedTag254 = 4862;      // kind 2, tag 254, saved
-constexpr uint32_t kTransitionFlags = 7679;      // kind 13, tag 255, saved
+constexpr uint32_t kOnceSaved = 4608;       // kind 2, saved
+constexpr uint32_t kOnceSavedTag254 = 4862; // kind 2, tag 254, saved
+constexpr uint32_t kTransitionFlags = 7679; // kind 13, tag 255, saved
 constexpr uint8_t kTransitionTag = 255;
 constexpr uint8_t kPostTag = 254;
 constexpr float kTransitionInterval = 1.0f / 30.0f;
 
-bool Has(const Actor& actor, uint32_t bit) { return (actor.actionFlags & bit) != 0; }
+bool Has(const Actor &actor, uint32_t bit) { return (actor.actionFlags & bit) != 0; }
 
-float* TimeField(Actor& actor, uint32_t commandId) {
+float *TimeField(Actor &actor, uint32_t commandId) {
     switch ((commandId - kFirstTimeCommand) / 2) {
-    case 0: return &actor.killDelay;
-    case 1: return &actor.killTime;
-    case 2: return &actor.actionStartDelay;
-    case 3: return &actor.actionStartTime;
-    case 4: return &actor.actionStopDelay;
-    case 5: return &actor.actionStopTime;
-    default: return &actor.actionTime;
+    case 0:
+        return &actor.killDelay;
+    case 1:
+        return &actor.killTime;
+    case 2:
+        return &actor.actionStartDelay;
+    case 3:
+        return &actor.actionStartTime;
+    case 4:
+        return &actor.actionStopDelay;
+    case 5:
+        return &actor.actionStopTime;
+    default:
+        return &actor.actionTime;
     }
 }
 
 // Sends the block on to every child that does not block it.
-void PassToChildren(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t childBlockBit) {
-    for (const auto& ref : TakeChildSnapshot(actor)) {
-        Actor* child = LiveChild(actor, ref);
+void PassToChildren(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t childBlockBit) {
+    for (const auto &ref : TakeChildSnapshot(actor)) {
+        Actor *child = LiveChild(actor, ref);
         if (child != nullptr && !Has(*child, childBlockBit)) {
             child->HandleCommand(commandId, block);
         }
@@ -89,7 +96,7 @@ void PassToChildren(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t
 }
 
 // "... Pre": the command now, or once after the delay.
-void Pre(Actor& actor, uint32_t commandId, float delay, ParamBlock block) {
+void Pre(Actor &actor, uint32_t commandId, float delay, ParamBlock block) {
     if (delay == 0.0f) {
         actor.HandleCommand(commandId, block);
     } else {
@@ -99,10 +106,10 @@ void Pre(Actor& actor, uint32_t commandId, float delay, ParamBlock block) {
 
 // A timed transition from the current value (or `from` when none runs) to
 // `to` over `duration`, fed to valueCommand, then `post` once at its end.
-void Transition(Actor& actor, float from, uint32_t valueCommand, float to, float duration,
+void Transition(Actor &actor, float from, uint32_t valueCommand, float to, float duration,
                 uint32_t post, uint32_t postFlags) {
     float value = from;
-    if (ScheduledCommand* running = FindScheduledCommandByTag(&actor, kTransitionTag)) {
+    if (ScheduledCommand *running = FindScheduledCommandByTag(&actor, kTransitionTag)) {
         value = ScheduledCommandLerpValue(running);
         ActorSystem::CancelScheduledCommand(running);
         CancelScheduledCommandsByTag(&actor, kPostTag);
@@ -119,7 +126,7 @@ void Transition(Actor& actor, float from, uint32_t valueCommand, float to, float
     actor.ScheduleCommand(post, ParamBlock(), postFlags, duration, 0.0f, 0.0f);
 }
 
-void ActionStart(Actor& actor, ParamBlock block) {
+void ActionStart(Actor &actor, ParamBlock block) {
     if ((actor.state & kActorKilled) != 0) {
         return;
     }
@@ -135,7 +142,7 @@ void ActionStart(Actor& actor, ParamBlock block) {
     }
 }
 
-void ActionStop(Actor& actor, ParamBlock block) {
+void ActionStop(Actor &actor, ParamBlock block) {
     actor.CancelScheduledCommands(kActionStart);
     if (!Has(actor, kBlockStopToChildren)) {
         PassToChildren(actor, kActionStopPre, block, kBlockStopFromParent);
@@ -148,7 +155,7 @@ void ActionStop(Actor& actor, ParamBlock block) {
     }
 }
 
-void Kill(Actor& actor, ParamBlock block) {
+void Kill(Actor &actor, ParamBlock block) {
     if (!Has(actor, kBlockKillToChildren)) {
         PassToChildren(actor, kKillPre, block, kBlockKillFromParent);
     }
@@ -159,12 +166,12 @@ void Kill(Actor& actor, ParamBlock block) {
     }
 }
 
-void SetCollisionEnable(Actor& actor, bool on) {
+void SetCollisionEnable(Actor &actor, bool on) {
     uint32_t value = on ? 1u : 0u;
     actor.HandleCommand(kSetCollisionEnable, BlockOf(value));
 }
 
-void ActionStartPost(Actor& actor) {
+void ActionStartPost(Actor &actor) {
     if (!actor.colObjs.empty() && !actor.HasFlag(kActorCollisionEnabled)) {
         SetCollisionEnable(actor, true);
     }
@@ -176,7 +183,7 @@ void ActionStartPost(Actor& actor) {
     }
 }
 
-void ActionStopPost(Actor& actor) {
+void ActionStopPost(Actor &actor) {
     if (!actor.colObjs.empty() && actor.HasFlag(kActorCollisionEnabled)) {
         SetCollisionEnable(actor, false);
     }
@@ -185,14 +192,14 @@ void ActionStopPost(Actor& actor) {
     }
 }
 
-void KillPost(Actor& actor) {
+void KillPost(Actor &actor) {
     if (actor.children.empty() || Has(actor, kForceDeleteOnKillPost)) {
         actor.HandleCommand(kDelete, ParamBlock());
     }
     actor.state |= kActorKilled;
 }
 
-void ActionCommand(Actor& actor, ParamBlock block) {
+void ActionCommand(Actor &actor, ParamBlock block) {
     if (!Has(actor, kDontExecActionCommand)) {
         ExecuteCommand(&actor, block.ReadU32(0), block.Sub(4));
     }
@@ -201,11 +208,11 @@ void ActionCommand(Actor& actor, ParamBlock block) {
     }
 }
 
-void CalcActionTime(Actor& actor, ParamBlock block) {
+void CalcActionTime(Actor &actor, ParamBlock block) {
     const float value = std::max(block.ReadF32(0), actor.actionTime);
     block.WriteF32(0, value);
-    for (const auto& ref : TakeChildSnapshot(actor)) {
-        if (Actor* child = LiveChild(actor, ref)) {
+    for (const auto &ref : TakeChildSnapshot(actor)) {
+        if (Actor *child = LiveChild(actor, ref)) {
             child->HandleCommand(kCalcActionTime, block);
         }
     }
@@ -213,9 +220,9 @@ void CalcActionTime(Actor& actor, ParamBlock block) {
 
 } // namespace
 
-bool HandleActionCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
+bool HandleActionCommand(Actor &actor, uint32_t commandId, ParamBlock block) {
     if (commandId >= kFirstTimeCommand && commandId <= kLastTimeCommand) {
-        float* field = TimeField(actor, commandId);
+        float *field = TimeField(actor, commandId);
         if ((commandId - kFirstTimeCommand) % 2 == 0) {
             *field = block.ReadF32(0);
         } else {

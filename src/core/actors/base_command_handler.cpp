@@ -127,26 +127,26 @@ constexpr size_t kConditionAnswerBytes = 256;
 // The notice spies receive as command 93.
 struct CommandSpyNotice {
     uint32_t commandId;
-    const ParamBlock* block;
-    Actor* actor;
+    const ParamBlock *block;
+    Actor *actor;
 };
 
-void SetBit(uint32_t& word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
+void SetBit(uint32_t &word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
 
 bool ReadBool(ParamBlock block) { return block.ReadU32(0) != 0; }
 
 Vector3 ReadVector3(ParamBlock block, size_t offset = 0) { return block.Read<Vector3>(offset); }
 
-Vector3 MatrixRow(const Matrix& m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
+Vector3 MatrixRow(const Matrix &m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
 
-int SendSelf(Actor& actor, uint32_t commandId, ParamBlock block = ParamBlock()) {
+int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) {
     return actor.HandleCommand(commandId, block);
 }
 
 // Sends the same block to every child in turn.
-void SendToChildren(Actor& actor, uint32_t commandId, ParamBlock block) {
-    for (const auto& ref : TakeChildSnapshot(actor)) {
-        if (Actor* child = LiveChild(actor, ref)) {
+void SendToChildren(Actor &actor, uint32_t commandId, ParamBlock block) {
+    for (const auto &ref : TakeChildSnapshot(actor)) {
+        if (Actor *child = LiveChild(actor, ref)) {
             child->HandleCommand(commandId, block);
         }
     }
@@ -155,13 +155,13 @@ void SendToChildren(Actor& actor, uint32_t commandId, ParamBlock block) {
 // Step 1: every spy hears of the command before the actor acts. Notices
 // themselves are not reported, so spies that spy on each other (or an actor
 // on itself) do not recurse.
-void NotifySpies(Actor& actor, uint32_t commandId, ParamBlock& block) {
+void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
     if (actor.spies.empty() || commandId == kSpyNotice) {
         return;
     }
     CommandSpyNotice notice{commandId, &block, &actor};
-    const std::vector<Actor*> spies = actor.spies;
-    for (Actor* spy : spies) {
+    const std::vector<Actor *> spies = actor.spies;
+    for (Actor *spy : spies) {
         // A spy removed or destroyed meanwhile is off the list by now.
         if (spy != nullptr &&
             std::find(actor.spies.begin(), actor.spies.end(), spy) != actor.spies.end()) {
@@ -171,17 +171,17 @@ void NotifySpies(Actor& actor, uint32_t commandId, ParamBlock& block) {
 }
 
 // Step 3: scripts bound to an event command, in list order.
-void RunEventScripts(Actor& actor, uint32_t commandId) {
+void RunEventScripts(Actor &actor, uint32_t commandId) {
     if (actor.scripts.empty()) {
         return;
     }
-    const CommandInfo* info = FindCommandInfo(commandId);
+    const CommandInfo *info = FindCommandInfo(commandId);
     if (info == nullptr || !info->Has(CommandFlags::EventHook)) {
         return;
     }
     ScriptRunScope scope(&actor); // the list stays put until every run is over
     for (size_t i = 0; i < actor.scripts.size(); ++i) {
-        ScriptRecord* script = actor.scripts[i].get();
+        ScriptRecord *script = actor.scripts[i].get();
         if (script != nullptr && !script->dead && script->eventId == commandId) {
             RunHeldScript(&actor, script, nullptr);
         }
@@ -190,7 +190,7 @@ void RunEventScripts(Actor& actor, uint32_t commandId) {
 
 // --- naming, state, master ---------------------------------------------------
 
-void SetName(Actor& actor, std::string_view text) {
+void SetName(Actor &actor, std::string_view text) {
     std::string newName(text);
     if (actor.HasFlag(kActorGlobalSlotBound)) {
         actor.ReleaseGlobalSlot();
@@ -199,25 +199,25 @@ void SetName(Actor& actor, std::string_view text) {
     actor.BindGlobalSlot();
 }
 
-void Precalculate(Actor& actor) {
+void Precalculate(Actor &actor) {
     SendSelf(actor, kPrecalculate);
     actor.flags |= kActorPrecalculated;
 }
 
-void SetOperational(Actor& actor, ParamBlock block) {
+void SetOperational(Actor &actor, ParamBlock block) {
     const bool on = ReadBool(block);
     SetBit(actor.state, kActorOperational, on);
     if (on) {
         // Ancestors that are not operational become so, root first; they are
         // set directly, so their other children are left as they are.
         std::vector<int32_t> ids;
-        std::vector<Actor*> chain;
-        for (Actor* a = actor.parent; a != nullptr && chain.size() < 100000; a = a->parent) {
+        std::vector<Actor *> chain;
+        for (Actor *a = actor.parent; a != nullptr && chain.size() < 100000; a = a->parent) {
             chain.push_back(a);
             ids.push_back(a->actorId);
         }
         for (size_t i = chain.size(); i-- > 0;) {
-            Actor* ancestor = chain[i];
+            Actor *ancestor = chain[i];
             if (ids[i] >= 0 && ActorTableEntry(ids[i]) != ancestor) {
                 continue; // gone meanwhile
             }
@@ -241,7 +241,7 @@ void SetOperational(Actor& actor, ParamBlock block) {
 // Version of the actor file being read (older files carry no action flags).
 uint32_t ActorFileVersion() { return 57; }
 
-bool OwnsEntry(const Actor& actor, const ScheduledCommand* entry) {
+bool OwnsEntry(const Actor &actor, const ScheduledCommand *entry) {
     return entry != nullptr && entry->owner == &actor &&
            std::find(actor.scheduledCommands.begin(), actor.scheduledCommands.end(), entry) !=
                actor.scheduledCommands.end();
@@ -249,21 +249,32 @@ bool OwnsEntry(const Actor& actor, const ScheduledCommand* entry) {
 
 uint32_t DerivedClassGroupBit(uint32_t classId) {
     switch (classId) {
-    case 0: return 1u << 31;
-    case 3: return 1u << 30;
-    case 4: return 1u << 29;
-    case 2: return 1u << 28;
-    case 19: return 1u << 27;
-    case 16: return 1u << 26;
-    case 13: return 1u << 25;
-    case 14: return 1u << 24;
-    case 12: return 1u << 23;
-    case 48: return 1u << 22;
-    default: return 0;
+    case 0:
+        return 1u << 31;
+    case 3:
+        return 1u << 30;
+    case 4:
+        return 1u << 29;
+    case 2:
+        return 1u << 28;
+    case 19:
+        return 1u << 27;
+    case 16:
+        return 1u << 26;
+    case 13:
+        return 1u << 25;
+    case 14:
+        return 1u << 24;
+    case 12:
+        return 1u << 23;
+    case 48:
+        return 1u << 22;
+    default:
+        return 0;
     }
 }
 
-void RecomputeDerivedGroups(Actor& actor, ColObj& object) {
+void RecomputeDerivedGroups(Actor &actor, ColObj &object) {
     uint32_t groups = object.groups & 0xFFFFu;
     const uint32_t f = object.flags;
     if ((f & (1u << 6)) != 0) {
@@ -282,7 +293,7 @@ void RecomputeDerivedGroups(Actor& actor, ColObj& object) {
     object.groups = groups;
 }
 
-void InitCommon(Actor& actor) {
+void InitCommon(Actor &actor) {
     actor.flags &= ~(kActorPrecalculated | kActorInDrawGroup);
     actor.drawGroupId = -1;
     // Entry pointers of a copied or loaded actor name the template's entries;
@@ -293,18 +304,18 @@ void InitCommon(Actor& actor) {
     if (!OwnsEntry(actor, actor.processEntry)) {
         actor.processEntry = nullptr;
     }
-    for (ColObj& object : actor.colObjs) {
+    for (ColObj &object : actor.colObjs) {
         object.factor = 1.0f;
         object.owner = &actor;
     }
-    for (auto& script : actor.scripts) {
+    for (auto &script : actor.scripts) {
         if (script) {
             script->owner = &actor;
         }
     }
 }
 
-void InitLoad(Actor& actor) {
+void InitLoad(Actor &actor) {
     std::string copy = actor.name;
     actor.name.clear();
     SendCommandArgs(&actor, kSetName, copy);
@@ -312,7 +323,7 @@ void InitLoad(Actor& actor) {
         SetName(actor, copy); // "Set Name" taken by a class: bind all the same
     }
     for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
-        ScheduledCommand* entry = actor.scheduledCommands[i];
+        ScheduledCommand *entry = actor.scheduledCommands[i];
         if (entry != nullptr && entry->owner == &actor) {
             LinkScheduledCommand(entry);
         }
@@ -323,12 +334,12 @@ void InitLoad(Actor& actor) {
     if (actor.colObjs.empty()) {
         actor.flags &= ~kActorCollisionEnabled;
     }
-    for (ColObj& object : actor.colObjs) {
+    for (ColObj &object : actor.colObjs) {
         RecomputeDerivedGroups(actor, object);
     }
 }
 
-void InitCopy(Actor& actor) {
+void InitCopy(Actor &actor) {
     if (actor.HasFlag(kActorGlobalSlotBound)) {
         // The slot stays the template's.
         actor.name = "O" + actor.name;
@@ -336,21 +347,21 @@ void InitCopy(Actor& actor) {
     }
     // What the template's lists held is not this actor's; what the copy
     // owns already (entries its class part scheduled, links to it) stays.
-    auto& links = actor.backLinks;
+    auto &links = actor.backLinks;
     links.erase(std::remove_if(links.begin(), links.end(),
-                               [&actor](ActorLink* link) {
+                               [&actor](ActorLink *link) {
                                    return link == nullptr || link->target != &actor;
                                }),
                 links.end());
-    auto& entries = actor.scheduledCommands;
+    auto &entries = actor.scheduledCommands;
     entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [&actor](ScheduledCommand* entry) {
+                                 [&actor](ScheduledCommand *entry) {
                                      return entry == nullptr || entry->owner != &actor;
                                  }),
                   entries.end());
     // Captured before the reset: the Time Instance that owns the record.
-    TimeRecord* record = actor.timeRecord;
-    Actor* recordOwner = record != nullptr ? record->owner : nullptr;
+    TimeRecord *record = actor.timeRecord;
+    Actor *recordOwner = record != nullptr ? record->owner : nullptr;
     const bool systemOwned = recordOwner != nullptr && recordOwner->classId == kActorSystemClassId;
     if (record != nullptr && !systemOwned) {
         actor.timeRecord = RootTimeRecord();
@@ -360,7 +371,7 @@ void InitCopy(Actor& actor) {
     }
 }
 
-void Initialise(Actor& actor, uint32_t commandId) {
+void Initialise(Actor &actor, uint32_t commandId) {
     InitCommon(actor);
     if (commandId == kInitNew) {
         Precalculate(actor);
@@ -374,8 +385,8 @@ void Initialise(Actor& actor, uint32_t commandId) {
 
 // --- lifecycle and tree ------------------------------------------------------------
 
-void Create(Actor& actor, ParamBlock block) {
-    Actor* source = block.ReadActor(0);
+void Create(Actor &actor, ParamBlock block) {
+    Actor *source = block.ReadActor(0);
     if (source == nullptr || source == &actor) {
         SendSelf(actor, kInitNew);
         return;
@@ -387,13 +398,13 @@ void Create(Actor& actor, ParamBlock block) {
 }
 
 // Answers false when the actor queued itself as an orphan (no scripts run).
-bool BuildTree(Actor& actor) {
+bool BuildTree(Actor &actor) {
     if (actor.parentId == -1) {
         return true;
     }
-    Actor* parent = ActorTableEntry(actor.parentId);
+    Actor *parent = ActorTableEntry(actor.parentId);
     if (parent != nullptr && parent != &actor) {
-        auto& siblings = parent->children;
+        auto &siblings = parent->children;
         if (std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
             siblings.push_back(&actor);
         }
@@ -407,13 +418,13 @@ bool BuildTree(Actor& actor) {
     return true;
 }
 
-void PrecalculateBoxes(Actor& actor) {
-    for (ColObj& object : actor.colObjs) {
+void PrecalculateBoxes(Actor &actor) {
+    for (ColObj &object : actor.colObjs) {
         if (object.type != 2 && object.type != 3) {
             continue;
         }
-        float* lo[3] = {&object.boxMin.x, &object.boxMin.y, &object.boxMin.z};
-        float* hi[3] = {&object.boxMax.x, &object.boxMax.y, &object.boxMax.z};
+        float *lo[3] = {&object.boxMin.x, &object.boxMin.y, &object.boxMin.z};
+        float *hi[3] = {&object.boxMax.x, &object.boxMax.y, &object.boxMax.z};
         for (int axis = 0; axis < 3; ++axis) {
             if (*lo[axis] > *hi[axis]) {
                 std::swap(*lo[axis], *hi[axis]);
@@ -422,17 +433,17 @@ void PrecalculateBoxes(Actor& actor) {
     }
 }
 
-void PrecalculateSelf(Actor& actor) {
+void PrecalculateSelf(Actor &actor) {
     PrecalculateBoxes(actor);
     for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
-        ScheduledCommand* entry = actor.scheduledCommands[i];
+        ScheduledCommand *entry = actor.scheduledCommands[i];
         if (entry != nullptr && entry->owner == &actor) {
             MakeScheduledCommandLive(entry);
         }
     }
 }
 
-void SetDrawGroup(Actor& actor, int32_t id) {
+void SetDrawGroup(Actor &actor, int32_t id) {
     if (id == actor.drawGroupId) {
         return;
     }
@@ -441,15 +452,15 @@ void SetDrawGroup(Actor& actor, int32_t id) {
     AddActorToDrawGroup(&actor, 0);
 }
 
-void ChildRemoved(Actor& actor, ParamBlock block) {
+void ChildRemoved(Actor &actor, ParamBlock block) {
     if ((actor.state & kActorKilled) == 0) {
         return;
     }
     // The block's child may or may not still be listed (a delete tells the
     // parent first, a move after the child left): count the others.
-    Actor* leaving = block.ReadActor(0);
+    Actor *leaving = block.ReadActor(0);
     size_t others = 0;
-    for (Actor* child : actor.children) {
+    for (Actor *child : actor.children) {
         if (child != nullptr && child != leaving) {
             ++others;
         }
@@ -459,12 +470,12 @@ void ChildRemoved(Actor& actor, ParamBlock block) {
     }
 }
 
-void SendRecursive(Actor& target, uint32_t commandId, const ParamBlock* inner) {
+void SendRecursive(Actor &target, uint32_t commandId, const ParamBlock *inner) {
     RecursiveCommandParams params{commandId, inner};
     target.HandleCommand(kRecursiveCommandId, BlockOf(params));
 }
 
-void RecursiveCommand(Actor& actor, ParamBlock block) {
+void RecursiveCommand(Actor &actor, ParamBlock block) {
     RecursiveCommandParams params{0, nullptr};
     block.ReadBytes(0, &params, sizeof(params));
     if (params.commandId == kRecursiveCommandId) {
@@ -474,15 +485,15 @@ void RecursiveCommand(Actor& actor, ParamBlock block) {
     SendToChildren(actor, kRecursiveCommandId, block);
 }
 
-void CollectDescendants(Actor& actor, ParamBlock block) {
+void CollectDescendants(Actor &actor, ParamBlock block) {
     const uint32_t wanted = block.ReadU32(0);
     const uint32_t barrier = block.ReadU32(4);
-    auto* out = static_cast<std::vector<Actor*>*>(block.ReadPointer(8));
+    auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(8));
     if (out == nullptr) {
         return;
     }
-    for (const auto& ref : TakeChildSnapshot(actor)) {
-        Actor* child = LiveChild(actor, ref);
+    for (const auto &ref : TakeChildSnapshot(actor)) {
+        Actor *child = LiveChild(actor, ref);
         if (child == nullptr || child->classId == barrier) {
             continue;
         }
@@ -495,17 +506,17 @@ void CollectDescendants(Actor& actor, ParamBlock block) {
 
 // 173-176: {key, Actor* out}; the key is a class id (4 bytes) or a name
 // pointer (8 bytes).
-void FindChild(Actor& actor, uint32_t commandId, ParamBlock block) {
+void FindChild(Actor &actor, uint32_t commandId, ParamBlock block) {
     const bool byName = commandId == kFindChildByName || commandId == kFindDescendantByName;
     const bool deep = commandId == kFindDescendantByClass || commandId == kFindDescendantByName;
-    const size_t outOffset = byName ? sizeof(void*) : sizeof(uint32_t);
+    const size_t outOffset = byName ? sizeof(void *) : sizeof(uint32_t);
     const uint32_t classId = byName ? 0 : block.ReadU32(0);
-    const char* name = byName ? static_cast<const char*>(block.ReadPointer(0)) : nullptr;
+    const char *name = byName ? static_cast<const char *>(block.ReadPointer(0)) : nullptr;
     if (byName && name == nullptr) {
         return;
     }
-    for (const auto& ref : TakeChildSnapshot(actor)) {
-        Actor* child = LiveChild(actor, ref);
+    for (const auto &ref : TakeChildSnapshot(actor)) {
+        Actor *child = LiveChild(actor, ref);
         if (child == nullptr) {
             continue;
         }
@@ -525,12 +536,12 @@ void FindChild(Actor& actor, uint32_t commandId, ParamBlock block) {
 
 // --- transforms ----------------------------------------------------------------------
 
-void WriteMatrix(ParamBlock block, const Matrix& m) { block.Write(0, m); }
+void WriteMatrix(ParamBlock block, const Matrix &m) { block.Write(0, m); }
 
-void SetMatrix(Actor& actor, ParamBlock block) {
+void SetMatrix(Actor &actor, ParamBlock block) {
     const Matrix given = block.Read<Matrix>(0);
     if (actor.parent != nullptr) {
-        Actor& parent = *actor.parent;
+        Actor &parent = *actor.parent;
         parent.GetWorldMatrix();
         if (!parent.HasFlag(kActorInverseMatrixValid)) {
             parent.UpdateInverseWorldMatrix();
@@ -546,7 +557,7 @@ void SetMatrix(Actor& actor, ParamBlock block) {
     actor.flags |= kActorLocalMatrixValid | kActorWorldMatrixValid;
 }
 
-void SetLocalMatrix(Actor& actor, ParamBlock block) {
+void SetLocalMatrix(Actor &actor, ParamBlock block) {
     const Matrix given = block.Read<Matrix>(0);
     actor.localMatrix = given;
     Matrix unit = given;
@@ -565,7 +576,7 @@ void SetLocalMatrix(Actor& actor, ParamBlock block) {
     actor.InvalidateTransform();
 }
 
-void InvalidateOldPosition(Actor& actor) {
+void InvalidateOldPosition(Actor &actor) {
     actor.oldPosition = actor.position;
     actor.oldWorldPosition = WorldPositionOf(actor);
     SendToChildren(actor, kInvalidateOldPosition, ParamBlock());
@@ -573,7 +584,7 @@ void InvalidateOldPosition(Actor& actor) {
 
 // --- forwarding and conditions ---------------------------------------------------------
 
-int QueryWord(Actor* target, uint32_t query) {
+int QueryWord(Actor *target, uint32_t query) {
     if (target == nullptr) {
         return 0;
     }
@@ -584,7 +595,7 @@ int QueryWord(Actor* target, uint32_t query) {
     return word != 0 ? 1 : 0;
 }
 
-void RandCommand(Actor& actor, ParamBlock block) {
+void RandCommand(Actor &actor, ParamBlock block) {
     ParamReader reader(kRandCommand, block);
     const float percent = reader.F32();
     const ParamReader::Nested command = reader.Command();
@@ -597,9 +608,9 @@ void RandCommand(Actor& actor, ParamBlock block) {
 void RandElseCommand(ParamBlock block) {
     ParamReader reader(kRandElseCommand, block);
     const float percent = reader.F32();
-    Actor* a = reader.ActorPtr();
+    Actor *a = reader.ActorPtr();
     const ParamReader::Nested ca = reader.Command();
-    Actor* b = reader.ActorPtr();
+    Actor *b = reader.ActorPtr();
     const ParamReader::Nested cb = reader.Command();
     const int r = Rand() % 10000;
     if (percent * 100.0f > static_cast<float>(r)) {
@@ -609,9 +620,9 @@ void RandElseCommand(ParamBlock block) {
     }
 }
 
-void IfCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
+void IfCommand(Actor &actor, uint32_t commandId, ParamBlock block) {
     ParamReader reader(commandId, block);
-    Actor* a = reader.ActorPtr();
+    Actor *a = reader.ActorPtr();
     const uint32_t query = reader.U32();
     const ParamReader::Nested command = reader.Command();
     const int result = QueryWord(a, query);
@@ -622,11 +633,11 @@ void IfCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
 
 void IfElseCommand(ParamBlock block) {
     ParamReader reader(kIfElseCommand, block);
-    Actor* a = reader.ActorPtr();
+    Actor *a = reader.ActorPtr();
     const uint32_t query = reader.U32();
-    Actor* b = reader.ActorPtr();
+    Actor *b = reader.ActorPtr();
     const ParamReader::Nested cb = reader.Command();
-    Actor* d = reader.ActorPtr();
+    Actor *d = reader.ActorPtr();
     const ParamReader::Nested cd = reader.Command();
     if (QueryWord(a, query) != 0) {
         ExecuteCommand(b, cb.id, cb.block);
@@ -635,16 +646,16 @@ void IfElseCommand(ParamBlock block) {
     }
 }
 
-void CopyValue(Actor& actor, ParamBlock block) {
+void CopyValue(Actor &actor, ParamBlock block) {
     ParamReader reader(kCopyValue, block);
     const uint32_t setCommand = reader.U32();
-    Actor* source = reader.ActorPtr();
+    Actor *source = reader.ActorPtr();
     const uint32_t getCommand = reader.U32();
     if (source == nullptr) {
         return;
     }
     size_t size = sizeof(Matrix);
-    if (const CommandInfo* info = FindCommandInfo(getCommand)) {
+    if (const CommandInfo *info = FindCommandInfo(getCommand)) {
         if (info->nativeParamBytes < 0) {
             size = kVariableAnswerBytes;
         } else {
@@ -657,15 +668,15 @@ void CopyValue(Actor& actor, ParamBlock block) {
     ExecuteCommand(&actor, setCommand, view);
 }
 
-void TimedCommandLerp(Actor& actor, ParamBlock block) {
+void TimedCommandLerp(Actor &actor, ParamBlock block) {
     const float delay = block.ReadF32(0);
     const float duration = block.ReadF32(4);
     // The block from the duration on: {t, from, to}.
-    actor.ScheduleCommand(kCommandLerp, block.Sub(4), kInterpolateNotSaved, delay,
-                          delay + duration, 0.0f);
+    actor.ScheduleCommand(kCommandLerp, block.Sub(4), kInterpolateNotSaved, delay, delay + duration,
+                          0.0f);
 }
 
-void CommandLerp(Actor& actor, ParamBlock block) {
+void CommandLerp(Actor &actor, ParamBlock block) {
     ParamReader reader(kCommandLerp, block);
     const float t = reader.F32();
     const ParamReader::Nested from = reader.Command();
@@ -681,34 +692,34 @@ void CommandLerp(Actor& actor, ParamBlock block) {
     ExecuteCommand(&actor, from.id, ParamBlock(bytes.data(), bytes.size()));
 }
 
-float QueryFloat(Actor& actor, uint32_t commandId) {
+float QueryFloat(Actor &actor, uint32_t commandId) {
     float value = 0.0f;
     SendSelf(actor, commandId, BlockOf(value));
     return value;
 }
 
-void SendFloat(Actor& actor, uint32_t commandId, float value) {
+void SendFloat(Actor &actor, uint32_t commandId, float value) {
     SendSelf(actor, commandId, BlockOf(value));
 }
 
 // --- scripts ----------------------------------------------------------------------------
 
-void RunScriptsNamed(Actor& actor, std::string_view name) {
+void RunScriptsNamed(Actor &actor, std::string_view name) {
     ScriptRunScope scope(&actor);
     for (size_t i = 0; i < actor.scripts.size(); ++i) {
-        ScriptRecord* script = actor.scripts[i].get();
+        ScriptRecord *script = actor.scripts[i].get();
         if (script != nullptr && !script->dead && script->name == name) {
             RunHeldScript(&actor, script, nullptr);
         }
     }
 }
 
-void ExecuteText(Actor& actor, std::string_view text) {
+void ExecuteText(Actor &actor, std::string_view text) {
     auto script = std::make_unique<ScriptRecord>();
     script->name = "__tmp";
     script->source = std::string(text);
     script->owner = &actor;
-    ScriptRecord* record = script.get();
+    ScriptRecord *record = script.get();
     ScriptRunScope scope(&actor);
     actor.scripts.push_back(std::move(script));
     // Trailing "__tmp" scripts go when no run of this actor is left: at the
@@ -717,13 +728,13 @@ void ExecuteText(Actor& actor, std::string_view text) {
     RunActorScript(record, nullptr);
 }
 
-void DeleteScript(Actor& actor, std::string_view name) {
+void DeleteScript(Actor &actor, std::string_view name) {
     RemoveActorScript(&actor, FindActorScript(&actor, name));
 }
 
 // Serves the base commands of this file; false for an id it does not serve.
 // `early` is set for the commands that return before the event scripts.
-bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool& early) {
+bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool &early) {
     switch (commandId) {
     // Naming, state, master.
     case kSetName:
@@ -804,7 +815,7 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
         return true;
     case kGetAssignDrawGroupId:
         if (actor.drawGroupId == -1) {
-            for (Actor* a = actor.parent; a != nullptr; a = a->parent) {
+            for (Actor *a = actor.parent; a != nullptr; a = a->parent) {
                 if (a->drawGroupId != -1) {
                     actor.drawGroupId = a->drawGroupId;
                     actor.flags |= kActorDrawGroupInherited;
@@ -823,7 +834,7 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
         }
         return true;
     case kCollectSpawned:
-        if (auto* out = static_cast<std::vector<Actor*>*>(block.ReadPointer(0))) {
+        if (auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(0))) {
             out->push_back(&actor);
             SendToChildren(actor, kCollectSpawned, block);
         }
@@ -915,7 +926,7 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
         }
         return true;
     case kSetOrientation:
-        if (Actor* other = block.ReadActor(0)) {
+        if (Actor *other = block.ReadActor(0)) {
             Matrix m = other->GetWorldMatrix();
             SendSelf(actor, kCmdSetMatrix, BlockOf(m));
         }
@@ -934,8 +945,8 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
     case kCommandChildren: {
         const uint32_t id = block.ReadU32(0);
         const ParamBlock inner = block.Sub(4);
-        for (const auto& ref : TakeChildSnapshot(actor)) {
-            if (Actor* child = LiveChild(actor, ref)) {
+        for (const auto &ref : TakeChildSnapshot(actor)) {
+            if (Actor *child = LiveChild(actor, ref)) {
                 ExecuteCommand(child, id, inner);
             }
         }
@@ -1001,15 +1012,15 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
     case kUnloadResourcesRecursive: {
         const uint32_t id =
             commandId == kLoadResourcesRecursive ? kLoadResources : kUnloadResources;
-        for (const auto& ref : TakeChildSnapshot(actor)) {
-            if (Actor* child = LiveChild(actor, ref)) {
+        for (const auto &ref : TakeChildSnapshot(actor)) {
+            if (Actor *child = LiveChild(actor, ref)) {
                 SendRecursive(*child, id, nullptr);
             }
         }
         return true;
     }
     case kConnectToTimeInstance:
-        if (Actor* instance = block.ReadActor(0)) {
+        if (Actor *instance = block.ReadActor(0)) {
             SendCommandArgs(instance, kTimeInstanceConnectActor, &actor);
         }
         return true;
@@ -1033,13 +1044,13 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
 
     // Scripts.
     case kScriptExecut:
-        if (auto* script = static_cast<ScriptRecord*>(block.ReadPointer(0))) {
+        if (auto *script = static_cast<ScriptRecord *>(block.ReadPointer(0))) {
             RunHeldScript(script->owner, script, &actor);
         }
         return true;
     case kFindScript:
-        if (const char* name = static_cast<const char*>(block.ReadPointer(0))) {
-            block.WritePointer(sizeof(void*), FindActorScript(&actor, name));
+        if (const char *name = static_cast<const char *>(block.ReadPointer(0))) {
+            block.WritePointer(sizeof(void *), FindActorScript(&actor, name));
         }
         return true;
     case kScriptExecute:
@@ -1059,10 +1070,10 @@ bool HandleBaseCommand(Actor& actor, uint32_t commandId, ParamBlock block, bool&
 
 } // namespace
 
-ChildSnapshot TakeChildSnapshot(const Actor& actor) {
+ChildSnapshot TakeChildSnapshot(const Actor &actor) {
     ChildSnapshot snapshot;
     snapshot.reserve(actor.children.size());
-    for (Actor* child : actor.children) {
+    for (Actor *child : actor.children) {
         if (child != nullptr) {
             snapshot.emplace_back(child->actorId, child);
         }
@@ -1070,8 +1081,8 @@ ChildSnapshot TakeChildSnapshot(const Actor& actor) {
     return snapshot;
 }
 
-Actor* LiveChild(const Actor& actor, const std::pair<int32_t, Actor*>& child) {
-    Actor* found = nullptr;
+Actor *LiveChild(const Actor &actor, const std::pair<int32_t, Actor *> &child) {
+    Actor *found = nullptr;
     if (child.first >= 0) {
         found = ActorTableEntry(child.first);
         if (found != child.second) {
@@ -1084,24 +1095,24 @@ Actor* LiveChild(const Actor& actor, const std::pair<int32_t, Actor*>& child) {
     return found != nullptr && found->parent == &actor ? found : nullptr;
 }
 
-int ExecuteCommand(Actor* target, uint32_t commandId, ParamBlock block) {
+int ExecuteCommand(Actor *target, uint32_t commandId, ParamBlock block) {
     if (target == nullptr || commandId == kRecursiveCommandId) {
         return 0;
     }
     return target->HandleCommand(commandId, block);
 }
 
-Vector3 WorldPositionOf(Actor& actor) { return actor.GetWorldPosition(); }
+Vector3 WorldPositionOf(Actor &actor) { return actor.GetWorldPosition(); }
 
-bool MakeScheduledCommandLive(ScheduledCommand* entry) {
+bool MakeScheduledCommandLive(ScheduledCommand *entry) {
     if (entry == nullptr || (entry->state & kEntryPortable) == 0) {
         return true;
     }
     entry->state &= ~kEntryPortable;
     ParamBlockResult result;
-    const bool ok = ParamBlockFromPortable(entry->owner, &result, entry->command,
-                                           ParamBlock::ReadOnly(entry->params.get(),
-                                                                entry->paramSize));
+    const bool ok =
+        ParamBlockFromPortable(entry->owner, &result, entry->command,
+                               ParamBlock::ReadOnly(entry->params.get(), entry->paramSize));
     if (!ok) {
         entry->params.reset();
         entry->paramSize = 0;

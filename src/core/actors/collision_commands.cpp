@@ -82,10 +82,10 @@ constexpr int32_t kFirstMovableId = 10;
 
 // Until the actor services land: the world bounds and the move under
 // "Scenery" are not available here.
-void UpdateColObjBounds(Actor*) {}
-void ReparentUnderScenery(Actor*, Actor*) {}
+void UpdateColObjBounds(Actor *) {}
+void ReparentUnderScenery(Actor *, Actor *) {}
 
-ColObj* Current(Actor& actor) {
+ColObj *Current(Actor &actor) {
     if (actor.currentColObj < 0 ||
         static_cast<size_t>(actor.currentColObj) >= actor.colObjs.size()) {
         return nullptr;
@@ -95,11 +95,16 @@ ColObj* Current(Actor& actor) {
 
 uint32_t SubtypeBits(uint32_t subtype) {
     switch (subtype) {
-    case 0: return kSolid;
-    case 1: return kEventReport | kEvent;
-    case 2: return kEventReport | kEvent | kDynamic | kSolid;
-    case 3: return kEventReport | kEvent | kGeometryEvent;
-    default: return 0;
+    case 0:
+        return kSolid;
+    case 1:
+        return kEventReport | kEvent;
+    case 2:
+        return kEventReport | kEvent | kDynamic | kSolid;
+    case 3:
+        return kEventReport | kEvent | kGeometryEvent;
+    default:
+        return 0;
     }
 }
 
@@ -116,11 +121,11 @@ uint32_t Subtype(uint32_t flags) {
     return 1;
 }
 
-void SetFlagBit(uint32_t& word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
+void SetFlagBit(uint32_t &word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
 
 // A u32 field of the current object: set (even ids) or get (odd ids).
-bool CurrentField(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t ColObj::*field) {
-    ColObj* object = Current(actor);
+bool CurrentField(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t ColObj::*field) {
+    ColObj *object = Current(actor);
     if (object == nullptr) {
         return true;
     }
@@ -133,8 +138,8 @@ bool CurrentField(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t C
 }
 
 // A flag bit of the current object as a Bool.
-bool CurrentFlag(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t bit) {
-    ColObj* object = Current(actor);
+bool CurrentFlag(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t bit) {
+    ColObj *object = Current(actor);
     if (object == nullptr) {
         return true;
     }
@@ -147,19 +152,19 @@ bool CurrentFlag(Actor& actor, uint32_t commandId, ParamBlock block, uint32_t bi
 }
 
 // 134-137: bit n-1 of a field of every object; n outside 1..32 names no bit.
-void SetGroupBit(Actor& actor, ParamBlock block, uint32_t ColObj::*field) {
+void SetGroupBit(Actor &actor, ParamBlock block, uint32_t ColObj::*field) {
     const uint32_t n = block.ReadU32(0);
     const bool on = block.ReadU32(4) != 0;
     if (n < 1 || n > 32) {
         return;
     }
-    for (ColObj& object : actor.colObjs) {
+    for (ColObj &object : actor.colObjs) {
         SetFlagBit(object.*field, 1u << (n - 1), on);
     }
 }
 
-void SetRadius(Actor& actor, float r) {
-    for (ColObj& object : actor.colObjs) {
+void SetRadius(Actor &actor, float r) {
+    for (ColObj &object : actor.colObjs) {
         if (object.type == 2) {
             const Vector3 c = {(object.boxMin.x + object.boxMax.x) * 0.5f,
                                (object.boxMin.y + object.boxMax.y) * 0.5f,
@@ -172,7 +177,7 @@ void SetRadius(Actor& actor, float r) {
     }
 }
 
-void DeleteCollision(Actor& actor) {
+void DeleteCollision(Actor &actor) {
     if (Current(actor) == nullptr) {
         return;
     }
@@ -184,13 +189,13 @@ void DeleteCollision(Actor& actor) {
     }
 }
 
-void SetCollisionEnable(Actor& actor, bool on) {
+void SetCollisionEnable(Actor &actor, bool on) {
     if (on == actor.HasFlag(kActorCollisionEnabled)) {
         return;
     }
     RemoveActorFromDrawGroup(&actor, 0);
     SetFlagBit(actor.flags, kActorCollisionEnabled, on);
-    for (ColObj& object : actor.colObjs) {
+    for (ColObj &object : actor.colObjs) {
         SetFlagBit(object.flags, kColObjActive, on);
     }
     if (actor.HasFlag(kActorAtRest)) {
@@ -199,7 +204,7 @@ void SetCollisionEnable(Actor& actor, bool on) {
     AddActorToDrawGroup(&actor, 0);
 }
 
-SimParams& EnsureSimParams(Actor& actor) {
+SimParams &EnsureSimParams(Actor &actor) {
     if (!actor.simParams) {
         actor.simParams = std::make_unique<SimParams>();
     }
@@ -207,8 +212,8 @@ SimParams& EnsureSimParams(Actor& actor) {
 }
 
 // 302-325: the words each pair addresses.
-bool SimSetting(Actor& actor, uint32_t commandId, ParamBlock block) {
-    SimParams& params = EnsureSimParams(actor);
+bool SimSetting(Actor &actor, uint32_t commandId, ParamBlock block) {
+    SimParams &params = EnsureSimParams(actor);
     const bool set = commandId % 2 == 0;
     const uint32_t pair = (commandId - kFirstSimCommand) / 2;
     if (pair == 11) { // 324/325: bit 0 of word 15
@@ -232,8 +237,8 @@ bool SimSetting(Actor& actor, uint32_t commandId, ParamBlock block) {
     return true;
 }
 
-void StartSimulate(Actor& actor) {
-    Actor* scenery = ActorTableEntry(kSceneryRoot);
+void StartSimulate(Actor &actor) {
+    Actor *scenery = ActorTableEntry(kSceneryRoot);
     // Roots and system actors stay where they are.
     const bool movable = actor.actorId >= kFirstMovableId;
     if (movable && scenery != nullptr && actor.parent != scenery) {
@@ -249,7 +254,7 @@ void StartSimulate(Actor& actor) {
     EnsureSimParams(actor);
 }
 
-void StopSimulate(Actor& actor) {
+void StopSimulate(Actor &actor) {
     if (actor.simParams) {
         const uint32_t motion = actor.simParams->words[30];
         if (motion < 2 && (actor.simParams->words[15] & 4u) != 0) {
@@ -260,7 +265,7 @@ void StopSimulate(Actor& actor) {
     actor.flags &= ~kActorSimulated;
 }
 
-Vector3 Normalized(const Vector3& v) {
+Vector3 Normalized(const Vector3 &v) {
     Vector3 out;
     Vec3Normalize(&out, v);
     return out;
@@ -273,24 +278,24 @@ Vector3 RandomVector(float scale) {
     return {x * scale, y * scale, z * scale};
 }
 
-void AddToDelta(Actor& actor, const Vector3& d, float strength, float strengthRand) {
+void AddToDelta(Actor &actor, const Vector3 &d, float strength, float strengthRand) {
     const float k = strength * (1.0f - RandomUnit() * strengthRand);
     actor.deltaPosition = {actor.deltaPosition.x + d.x * k, actor.deltaPosition.y + d.y * k,
                            actor.deltaPosition.z + d.z * k};
 }
 
-void AddForceInDirection(Actor& actor, Actor& source, float strength, float strengthRand,
+void AddForceInDirection(Actor &actor, Actor &source, float strength, float strengthRand,
                          float angleRand) {
-    const Matrix& world = source.GetWorldMatrix();
+    const Matrix &world = source.GetWorldMatrix();
     const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
     const Vector3 r = RandomVector(2.0f * angleRand);
     AddToDelta(actor, Normalized({forward.x + r.x, forward.y + r.y, forward.z + r.z}), strength,
                strengthRand);
 }
 
-void AddForceTowards(Actor& actor, ParamBlock block) {
+void AddForceTowards(Actor &actor, ParamBlock block) {
     ParamReader reader(kAddForceTowards, block);
-    Actor* target = reader.ActorPtr();
+    Actor *target = reader.ActorPtr();
     const float decay = reader.F32();
     const float strength = reader.F32();
     const float strengthRand = reader.F32();
@@ -312,14 +317,14 @@ void AddForceTowards(Actor& actor, ParamBlock block) {
 
 } // namespace
 
-bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) {
+bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) {
     if (commandId >= kFirstSimCommand && commandId <= kLastSimCommand) {
         return SimSetting(actor, commandId, block);
     }
     switch (commandId) {
     case kCreateCollision: {
         actor.colObjs.emplace_back(&actor);
-        ColObj& object = actor.colObjs.back();
+        ColObj &object = actor.colObjs.back();
         char name[32];
         std::snprintf(name, sizeof(name), "Object %d", static_cast<int>(actor.colObjs.size()));
         object.name = name;
@@ -330,12 +335,12 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
         DeleteCollision(actor);
         return true;
     case kSetCollisionName:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             object->name = std::string(block.ReadString(0));
         }
         return true;
     case kGetCollisionName:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             block.WriteString(0, object->name);
         }
         return true;
@@ -350,9 +355,9 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
         return true;
     }
     case kGetCollisionStringlist:
-        if (auto* list = static_cast<std::vector<std::string>*>(block.ReadPointer(0))) {
+        if (auto *list = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             list->clear();
-            for (const ColObj& object : actor.colObjs) {
+            for (const ColObj &object : actor.colObjs) {
                 list->push_back(object.name);
             }
         }
@@ -367,12 +372,12 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
     case kGetCollisionPhysique:
         return CurrentField(actor, commandId, block, &ColObj::material);
     case kSetCollisionSubtype:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             object->flags = (object->flags & ~kSubtypeBits) | SubtypeBits(block.ReadU32(0));
         }
         return true;
     case kGetCollisionSubtype:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             block.WriteU32(0, Subtype(object->flags));
         }
         return true;
@@ -410,22 +415,22 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
         SetRadius(actor, block.ReadF32(0));
         return true;
     case kSetBoxMin:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             object->boxMin = block.Read<Vector3>(0);
         }
         return true;
     case kGetBoxMin:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             block.Write(0, object->boxMin);
         }
         return true;
     case kSetBoxMax:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             object->boxMax = block.Read<Vector3>(0);
         }
         return true;
     case kGetBoxMax:
-        if (ColObj* object = Current(actor)) {
+        if (ColObj *object = Current(actor)) {
             block.Write(0, object->boxMax);
         }
         return true;
@@ -436,8 +441,8 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
         block.WriteU32(0, actor.HasFlag(kActorCollisionEnabled) ? 1u : 0u);
         return true;
     case kCalculateAABox:
-        for (const auto& ref : TakeChildSnapshot(actor)) {
-            if (Actor* child = LiveChild(actor, ref)) {
+        for (const auto &ref : TakeChildSnapshot(actor)) {
+            if (Actor *child = LiveChild(actor, ref)) {
                 child->HandleCommand(kCalculateAABox, block);
             }
         }
@@ -459,7 +464,7 @@ bool HandleCollisionCommand(Actor& actor, uint32_t commandId, ParamBlock block) 
         return true;
     case kAddForceInDirectionOf: {
         ParamReader reader(kAddForceInDirectionOf, block);
-        Actor* source = reader.ActorPtr();
+        Actor *source = reader.ActorPtr();
         const float strength = reader.F32();
         const float strengthRand = reader.F32();
         const float angleRand = reader.F32();

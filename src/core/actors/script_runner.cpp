@@ -6,14 +6,14 @@
 
 namespace {
 
-ScriptRunner* g_installedRunner = nullptr;
+ScriptRunner *g_installedRunner = nullptr;
 uint32_t g_lastScriptSerial = 0;
 
 // Carries out what was deferred while the actor's scripts ran.
-void SettleScripts(Actor* actor) {
-    auto& scripts = actor->scripts;
+void SettleScripts(Actor *actor) {
+    auto &scripts = actor->scripts;
     scripts.erase(std::remove_if(scripts.begin(), scripts.end(),
-                                 [](const auto& script) { return !script || script->dead; }),
+                                 [](const auto &script) { return !script || script->dead; }),
                   scripts.end());
     if (actor->trimTempScripts) {
         actor->trimTempScripts = false;
@@ -32,20 +32,20 @@ uint32_t NextScriptSerial() {
     return g_lastScriptSerial;
 }
 
-ScriptRunner* InstallScriptRunner(ScriptRunner* runner) {
-    ScriptRunner* previous = g_installedRunner;
+ScriptRunner *InstallScriptRunner(ScriptRunner *runner) {
+    ScriptRunner *previous = g_installedRunner;
     g_installedRunner = runner;
     return previous;
 }
 
-int RunActorScript(ScriptRecord* record, Actor* local) {
+int RunActorScript(ScriptRecord *record, Actor *local) {
     if (g_installedRunner == nullptr || record == nullptr || record->dead) {
         return 0;
     }
     return g_installedRunner->Run(record, local);
 }
 
-ScriptRunScope::ScriptRunScope(Actor* actor) : actor_(actor) {
+ScriptRunScope::ScriptRunScope(Actor *actor) : actor_(actor) {
     if (actor_ != nullptr) {
         ++actor_->scriptRunDepth;
     }
@@ -57,7 +57,7 @@ ScriptRunScope::~ScriptRunScope() {
     }
 }
 
-int RunHeldScript(Actor* holder, ScriptRecord* record, Actor* local) {
+int RunHeldScript(Actor *holder, ScriptRecord *record, Actor *local) {
     if (record == nullptr || record->dead) {
         return 0;
     }
@@ -65,7 +65,7 @@ int RunHeldScript(Actor* holder, ScriptRecord* record, Actor* local) {
     return RunActorScript(record, local);
 }
 
-void RemoveActorScript(Actor* actor, ScriptRecord* record) {
+void RemoveActorScript(Actor *actor, ScriptRecord *record) {
     if (actor == nullptr || record == nullptr) {
         return;
     }
@@ -75,11 +75,11 @@ void RemoveActorScript(Actor* actor, ScriptRecord* record) {
     }
 }
 
-ScriptRecord* FindActorScript(Actor* actor, std::string_view name) {
+ScriptRecord *FindActorScript(Actor *actor, std::string_view name) {
     if (actor == nullptr) {
         return nullptr;
     }
-    for (const auto& script : actor->scripts) {
+    for (const auto &script : actor->scripts) {
         if (script && !script->dead && script->name == name) {
             return script.get();
         }

@@ -1,0 +1,716 @@
+// The base command handler: spies, naming and state, initialisation, the
+// tree, transforms, forwarding and conditions.
+#include <cmath>
+
+#include "base_handler_fixture.h"
+#include "core/random.h"
+
+namespace {
+
+struct SpyNotice {
+    uint32_t commandId;
+    const ParamBlock *block;
+    Actor *actor;
+};
+
+using SpyTest = BaseHandlerTest;
+
+TEST_F(SpyTest, SpiesHearEveryCommandBeforeTheActorActs) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *spy = MakeActor();
+    Send(actor, 94, {uint32_t(99)}); // names no actor: skipped
+    Send(actor, 94, {uint32_t(spy->actorId)});
+    ASSERT_EQ(actor->spies.size(), 1u);
+
+    std::vector<float> seenX;
+    spy->onCommand = [&](uint32_t id, ParamBlock block) {
+        if (id == 93) {
+            SpyNotice notice{};
+            block.ReadBytes(0, &notice, sizeof(notice));
+            EXPECT_EQ(notice.actor, actor);
+            seenX.push_back(notice.actor->position.x); // not moved yet
+            if (notice.commandId == 63) {
+                EXPECT_EQ(notice.block->ReadF32(0), 5.0f);
+            }
+        }
+    };
+    Send(actor, 63, {Vector3{5, 0, 0}});
+    actor->HandleCommand(20, ParamBlock()); // no family serves it
+    ASSERT_EQ(spy->Only(93).size(), 2u);
+    EXPECT_EQ(spy->Only(93)[1].Read<uint32_t>(0), 20u);
+    EXPECT_EQ(seenX, (std::vector<float>{0.0f, 5.0f}));
+
+    // Duplicates allowed; removal takes one.
+    Send(actor, 94, {uint32_t(spy->actorId)});
+    Send(actor, 95, {uint32_t(spy->actorId)});
+    EXPECT_EQ(actor->spies.size(), 1u);
+    Send(actor, 96);
+    EXPECT_TRUE(actor->spies.empty());
+    EXPECT_TRUE(spy->spiedActors.empty());
+}
+
+TEST_F(SpyTest, SelfSpyAndMutualSpiesDoNotRecurse) {
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor();
+    Send(a, 94, {uint32_t(a->actorId)});
+    Send(a, 94, {uint32_t(b->actorId)});
+    Send(b, 94, {uint32_t(a->actorId)});
+    a->calls.clear();
+    b->calls.clear();
+    Send(a, 64, {Vector3{}});
+    EXPECT_EQ(a->Count(93), 1u); // itself, once
+    EXPECT_EQ(b->Count(93), 1u);
+    EXPECT_EQ(a->Count(64), 1u);
+}
+
+TEST_F(SpyTest, DestroyedSpyIsNeverNotified) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *spy = MakeActor();
+    RecordingActor *other = MakeActor();
+    Send(actor, 94, {uint32_t(spy->actorId)});
+    Send(actor, 94, {uint32_t(other->actorId)});
+    Send(actor, 94, {uint32_t(spy->actorId)});
+    Destroy(spy);
+    EXPECT_EQ(actor->spies, std::vector<Actor *>{other});
+    other->calls.clear();
+    Send(actor, 36);
+    EXPECT_EQ(other->Count(93), 2u); // 36 and the 205 it sends
+
+    // A spy that destroys another spy while being told.
+    RecordingActor *victim = MakeActor();
+    Send(actor, 94, {uint32_t(victim->actorId)});
+    other->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id == 93 && victim != nullptr) {
+            Destroy(victim);
+            victim = nullptr;
+        }
+    };
+    Send(actor, 64, {Vector3{}});
+    EXPECT_EQ(actor->spies, std::vector<Actor *>{other});
+
+    // A spied actor that goes clears its spies' records.
+    Destroy(actor);
+    EXPECT_TRUE(other->spiedActors.empty());
+}
+
+using StateTest = BaseHandlerTest;
+
+TEST_F(StateTest, SetEnabledSendsStartOrStopOnlyOnChange) {
+    RecordingActor *actor = MakeActor();
+    Send(actor, 34, {true});
+    EXPECT_EQ(actor->Count(36) + actor->Count(37) + actor->Count(205), 0u);
+    Send(actor, 34, {false});
+    ASSERT_EQ(actor->Only(37).size(), 1u);
+    ASSERT_EQ(actor->Only(205).size(), 1u);
+    EXPECT_EQ(actor->Only(205)[0].F32(), 0.0f);
+    // The base classes never change the bit themselves.
+    EXPECT_EQ(Query<uint32_t>(actor, 35), 1u);
+    Send(actor, 36);
+    EXPECT_EQ(actor->Only(205).back().F32(), 1.0f);
+}
+
+TEST_F(StateTest, EventScriptsRunForEventCommandsOnly) {
+    RecordingActor *actor = MakeActor();
+    AddScript(actor, "onEnter", 98);
+    AddScript(actor, "onPos", 63);
+    AddScript(actor, "onEnter2", 98);
+    Send(actor, 98, {uint32_t(3)}); // an event no family serves
+    Send(actor, 63, {Vector3{}});   // not an event
+    EXPECT_EQ(runner.Names(), (std::vector<std::string>{"onEnter", "onEnter2"}));
+    EXPECT_EQ(runner.runs[0].local, nullptr);
+}
+
+TEST_F(StateTest, NameBindsAndFreesGlobalSlots) {
+    RecordingActor *actor = MakeActor();
+    Send(actor, 32, {"GA20"});
+    EXPECT_EQ(GetGlobalActor(20), actor);
+    RecordingActor *second = MakeActor();
+    Send(second, 32, {"GA20"});
+    EXPECT_EQ(GetGlobalActor(20), actor); // first binder keeps it
+    Send(actor, 32, {"plain"});
+    EXPECT_EQ(GetGlobalActor(20), nullptr);
+    EXPECT_FALSE(actor->HasFlag(kActorGlobalSlotBound));
+    char name[64] = {};
+    actor->HandleCommand(33, ParamBlock(name, sizeof(name)));
+    EXPECT_STREQ(name, "plain");
+    char tiny[3] = {'x', 'x', 'x'};
+    actor->HandleCommand(33, ParamBlock(tiny, sizeof(tiny)));
+    EXPECT_EQ(tiny[2], '\0'); // cut, terminated
+
+    Send(second, 32, {"GA7"});
+    Send(second, 48);
+    EXPECT_EQ(second->name, "__GA7");
+    EXPECT_EQ(GetGlobalActor(7), nullptr);
+    EXPECT_TRUE(second->HasFlag(kActorQueuedForDeletion));
+    EXPECT_EQ(system->pendingDeletion, std::vector<Actor *>{second});
+}
+
+TEST_F(StateTest, SetOperationalWakesAncestorsDirectlyRootFirst) {
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor(a);
+    RecordingActor *sibling = MakeActor(a);
+    RecordingActor *c = MakeActor(b);
+    RecordingActor *leaf = MakeActor(c);
+    std::vector<Actor *> precalculated;
+    for (RecordingActor *x : {a, b, c, sibling, leaf}) {
+        x->state &= ~kActorOperational;
+        x->onCommand = [&precalculated, x](uint32_t id, ParamBlock) {
+            if (id == 153) {
+                precalculated.push_back(x);
+            }
+        };
+    }
+    b->flags |= kActorPrecalculated; // already precalculated: no 153
+    Send(c, 39, {true});
+    EXPECT_EQ(precalculated, (std::vector<Actor *>{a, c, leaf}));
+    EXPECT_TRUE(a->IsOperational() && b->IsOperational() && c->IsOperational());
+    EXPECT_TRUE(leaf->IsOperational());
+    EXPECT_EQ(a->Count(39) + b->Count(39) + sibling->Count(39), 0u);
+    EXPECT_FALSE(sibling->IsOperational());
+    EXPECT_TRUE(a->HasFlag(kActorPrecalculated));
+
+    Send(b, 39, {false});
+    EXPECT_FALSE(c->IsOperational());
+    EXPECT_TRUE(a->IsOperational());
+}
+
+using InitTest = BaseHandlerTest;
+
+TEST_F(InitTest, InitNewPrecalculatesAndEndsWithInvalidation) {
+    RecordingActor *actor = MakeActor();
+    actor->flags |= kActorInDrawGroup;
+    actor->drawGroupId = 4;
+    actor->colObjs.emplace_back(nullptr);
+    actor->colObjs[0].factor = 3.0f;
+    Send(actor, 44);
+    EXPECT_EQ(actor->Count(153), 1u);
+    EXPECT_TRUE(actor->HasFlag(kActorPrecalculated));
+    EXPECT_FALSE(actor->HasFlag(kActorInDrawGroup));
+    EXPECT_EQ(actor->drawGroupId, -1);
+    EXPECT_EQ(actor->colObjs[0].factor, 1.0f);
+    EXPECT_EQ(actor->colObjs[0].owner, actor);
+    EXPECT_NE(actor->baseProcessEntry, nullptr);
+    EXPECT_FALSE(actor->HasFlag(kActorWorldMatrixValid));
+}
+
+TEST_F(InitTest, InitLoadRebindsSlotsRelinksEntriesAndDerivesGroups) {
+    RecordingActor *actor = MakeActor();
+    actor->name = "GA12";
+    actor->classId = 0;
+    ScheduledCommand *entry = NewScheduledCommand();
+    entry->owner = actor;
+    entry->command = 36;
+    entry->kind = 2;
+    actor->scheduledCommands.push_back(entry);
+    Send(actor, 45);
+    EXPECT_EQ(GetGlobalActor(12), actor);
+    EXPECT_NE(entry->state & kEntryLinked, 0);
+    EXPECT_FALSE(actor->HasFlag(kActorCollisionEnabled)); // no collision object
+
+    RecordingActor *mesh = MakeActor();
+    mesh->classId = 3;
+    mesh->colObjs.emplace_back(mesh);
+    mesh->colObjs[0].groups = 0xFFFF0005u;
+    mesh->colObjs[0].flags = (1u << 1) | (1u << 2); // a pure event object
+    mesh->colObjs[0].type = 7;
+    mesh->colObjs.emplace_back(mesh); // default: solid
+    Send(mesh, 45);
+    EXPECT_EQ(mesh->colObjs[0].groups, 0x5u | (1u << 17) | (1u << 18) | (1u << 21) | (1u << 30));
+    EXPECT_EQ(mesh->colObjs[1].groups, 1u | (1u << 16) | (1u << 30));
+    EXPECT_TRUE(mesh->HasFlag(kActorCollisionEnabled));
+}
+
+TEST_F(InitTest, CopyOfSlotBoundActorLeavesTheSlot) {
+    RecordingActor *tmpl = MakeActor();
+    Send(tmpl, 32, {"GA5"});
+    RecordingActor *copy = MakeActor();
+    Send(copy, 158, {static_cast<Actor *>(tmpl)});
+    EXPECT_EQ(copy->name, "OGA5");
+    EXPECT_FALSE(copy->HasFlag(kActorGlobalSlotBound));
+    EXPECT_EQ(GetGlobalActor(5), tmpl);
+    EXPECT_EQ(copy->Count(46), 1u);
+    // A null template makes a new actor.
+    RecordingActor *fresh = MakeActor();
+    Send(fresh, 158, {static_cast<Actor *>(nullptr)});
+    EXPECT_EQ(fresh->Count(44), 1u);
+}
+
+TEST_F(InitTest, CopyOwnsItsStateAndOutlivesTheTemplate) {
+    RecordingActor *tmpl = MakeActor(nullptr, "T");
+    tmpl->simParams = std::make_unique<SimParams>();
+    tmpl->simState = std::make_unique<SimState>();
+    Send(tmpl, 108);
+    RecordingActor *kid = MakeActor(tmpl);
+    (void)kid;
+    Send(tmpl, 57, {1.0f, ParamValue::Command(36, {})});
+    ActorLink link(tmpl);
+    link.Assign(tmpl);
+    tmpl->InvalidateTransform();
+
+    RecordingActor *copy = MakeActor(nullptr, "C");
+    // The class part scheduled an entry on the copy before the base part.
+    ScheduledCommand *own = copy->ScheduleCommand(37, ParamBlock(), 512, 5.0f, 0, 0);
+    Send(copy, 158, {static_cast<Actor *>(tmpl)});
+    EXPECT_NE(copy->simParams.get(), tmpl->simParams.get());
+    EXPECT_NE(copy->simState.get(), tmpl->simState.get());
+    // Its own entry and the "BaseProcess" of its invalidation; none of the
+    // template's.
+    ASSERT_EQ(copy->scheduledCommands.size(), 2u);
+    EXPECT_EQ(copy->scheduledCommands[0], own);
+    EXPECT_EQ(copy->scheduledCommands[1], copy->baseProcessEntry);
+    EXPECT_TRUE(copy->backLinks.empty());
+    EXPECT_TRUE(copy->children.empty());
+    EXPECT_NE(copy->baseProcessEntry, tmpl->baseProcessEntry);
+    EXPECT_EQ(copy->colObjs.size(), 1u);
+    EXPECT_EQ(copy->colObjs[0].owner, copy);
+
+    Destroy(tmpl); // the copy keeps nothing of it
+    EXPECT_EQ(link.target, nullptr);
+    Frame();
+    Send(copy, 63, {Vector3{1, 1, 1}});
+    Frame();
+    Destroy(copy); // its own entry dies with it
+    Frame();
+}
+
+TEST_F(InitTest, CopyOnTimeInstanceRecordReconnectsThroughItsOwner) {
+    RecordingActor *instance = MakeActor(nullptr, "Time Instance");
+    instance->classId = 47;
+    TimeRecord record;
+    record.owner = instance;
+    RecordingActor *tmpl = MakeActor();
+    tmpl->timeRecord = &record;
+    RecordingActor *copy = MakeActor();
+    Send(copy, 158, {static_cast<Actor *>(tmpl)});
+    ASSERT_EQ(instance->Only(1781).size(), 1u);
+    EXPECT_EQ(instance->Only(1781)[0].Read<Actor *>(0), copy);
+    EXPECT_EQ(copy->timeRecord, RootTimeRecord());
+    tmpl->timeRecord = RootTimeRecord();
+
+    // A "Global" Time Instance owning the root record hears of every copy.
+    RecordingActor *global = MakeActor(nullptr, "Global");
+    global->classId = 47;
+    RootTimeRecord()->owner = global;
+    RecordingActor *second = MakeActor();
+    Send(second, 158, {static_cast<Actor *>(tmpl)});
+    EXPECT_EQ(global->Count(1781), 1u);
+    EXPECT_EQ(second->timeRecord, RootTimeRecord());
+    RootTimeRecord()->owner = nullptr;
+}
+
+using TreeTest = BaseHandlerTest;
+
+TEST_F(TreeTest, BuildTreeLinksOrQueuesOrphans) {
+    RecordingActor *parent = MakeActor();
+    RecordingActor *child = MakeActor(parent);
+    parent->children.clear();
+    child->parent = nullptr;
+    Send(child, 159);
+    Send(child, 159);
+    EXPECT_EQ(parent->children, std::vector<Actor *>{child});
+    EXPECT_EQ(child->parent, parent);
+
+    RecordingActor *orphan = MakeActor();
+    orphan->parentId = 77; // no such actor
+    Send(orphan, 159);
+    EXPECT_TRUE(orphan->HasFlag(kActorQueuedForDeletion));
+    RecordingActor *loose = MakeActor();
+    loose->parentId = -1;
+    Send(loose, 159);
+    EXPECT_FALSE(loose->HasFlag(kActorQueuedForDeletion));
+}
+
+// The callback block: {child, parent}.
+int ChildRemovedCallback(Actor *parent, Actor *child) {
+    Actor *block[2] = {child, parent};
+    return parent->HandleCommand(102, ParamBlock(block, sizeof(block)));
+}
+
+TEST_F(TreeTest, KilledParentGoesWithItsLastChildWhetherDeletedOrMoved) {
+    RecordingActor *parent = MakeActor();
+    RecordingActor *a = MakeActor(parent);
+    RecordingActor *b = MakeActor(parent);
+    parent->state |= kActorKilled;
+    // a moves away: told after it left the list; b remains.
+    parent->children.erase(parent->children.begin());
+    ChildRemovedCallback(parent, a);
+    EXPECT_EQ(parent->Count(48), 0u);
+    // b is deleted: told while still listed; it was the last.
+    ChildRemovedCallback(parent, b);
+    EXPECT_EQ(parent->Count(48), 1u);
+
+    RecordingActor *lone = MakeActor();
+    RecordingActor *only = MakeActor(lone);
+    lone->state |= kActorKilled;
+    lone->children.clear(); // moved away
+    ChildRemovedCallback(lone, only);
+    EXPECT_EQ(lone->Count(48), 1u);
+    Destroy(only);
+    Destroy(a);
+
+    RecordingActor *alive = MakeActor();
+    ChildRemovedCallback(alive, MakeActor(alive));
+    EXPECT_EQ(alive->Count(48), 0u);
+}
+
+TEST_F(TreeTest, DrawGroupCommands) {
+    RecordingActor *parent = MakeActor();
+    RecordingActor *child = MakeActor(parent);
+    RecordingActor *grandchild = MakeActor(child);
+    parent->drawGroupId = 6;
+    Send(grandchild, 828);
+    EXPECT_EQ(grandchild->drawGroupId, 6);
+    EXPECT_TRUE(grandchild->HasFlag(kActorDrawGroupInherited));
+
+    parent->drawGroupId = 9;
+    Send(child, 104); // moved: the subtree takes the parent's group
+    EXPECT_EQ(child->drawGroupId, 9);
+    EXPECT_EQ(grandchild->drawGroupId, 9);
+
+    child->flags |= kActorInDrawGroup;
+    Send(child, 157);
+    EXPECT_EQ(child->drawGroupId, -1);
+    EXPECT_FALSE(child->HasFlag(kActorInDrawGroup));
+    EXPECT_EQ(Query<uint32_t>(child, 827), 1u);
+}
+
+TEST_F(TreeTest, SubtreeWalksAndQueries) {
+    RecordingActor *root = MakeActor(nullptr, "root");
+    RecordingActor *a = MakeActor(root, "a");
+    RecordingActor *a1 = MakeActor(a, "a1");
+    RecordingActor *b = MakeActor(root, "b");
+    a1->classId = 3;
+    b->classId = 3;
+    a->classId = 19;
+
+    std::vector<Actor *> spawned;
+    Send(root, 346, {static_cast<void *>(&spawned)});
+    EXPECT_EQ(spawned, (std::vector<Actor *>{root, a, a1, b}));
+
+    Send(root, 246, {uint32_t(0)});
+    EXPECT_FALSE(a1->HasFlag(kActorSaved));
+    EXPECT_FALSE(root->HasFlag(kActorSaved));
+
+    struct Collect {
+        uint32_t wanted, barrier;
+        std::vector<Actor *> *out;
+    } __attribute__((packed));
+    std::vector<Actor *> found;
+    Collect collect{3, 0xFFFFFFFFu, &found};
+    root->HandleCommand(172, ParamBlock(&collect, sizeof(collect)));
+    EXPECT_EQ(found, (std::vector<Actor *>{a1, b}));
+    found.clear();
+    collect.barrier = 19; // do not enter cameras
+    root->HandleCommand(172, ParamBlock(&collect, sizeof(collect)));
+    EXPECT_EQ(found, std::vector<Actor *>{b});
+
+    struct ByClass {
+        uint32_t classId;
+        Actor *out;
+    } __attribute__((packed));
+    ByClass byClass{3, nullptr};
+    root->HandleCommand(173, ParamBlock(&byClass, sizeof(byClass)));
+    EXPECT_EQ(byClass.out, b);
+    byClass.out = nullptr;
+    root->HandleCommand(174, ParamBlock(&byClass, sizeof(byClass)));
+    EXPECT_EQ(byClass.out, a1);
+
+    struct ByName {
+        const char *name;
+        Actor *out;
+    };
+    ByName byName{"a1", nullptr};
+    root->HandleCommand(175, ParamBlock(&byName, sizeof(byName)));
+    EXPECT_EQ(byName.out, nullptr);
+    root->HandleCommand(176, ParamBlock(&byName, sizeof(byName)));
+    EXPECT_EQ(byName.out, a1);
+    // Short and empty blocks do nothing.
+    root->HandleCommand(176, ParamBlock());
+    root->HandleCommand(172, ParamBlock(&collect, 4));
+}
+
+TEST_F(TreeTest, ChildWalksSurviveChildrenLeavingMidWalk) {
+    RecordingActor *root = MakeActor();
+    RecordingActor *a = MakeActor(root);
+    RecordingActor *b = MakeActor(root);
+    RecordingActor *c = MakeActor(root);
+    a->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id == 65 && b != nullptr) {
+            Destroy(b);
+            b = nullptr;
+            // c moves under a: it is not visited again from root.
+            root->children.erase(std::find(root->children.begin(), root->children.end(), c));
+            c->parent = a;
+            a->children.push_back(c);
+        }
+    };
+    Send(root, 65);
+    EXPECT_EQ(c->Count(65), 1u); // reached once, as a's child
+}
+
+using TransformTest = BaseHandlerTest;
+
+bool Near(const Matrix &a, const Matrix &b, float eps = 1e-4f) {
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            if (std::fabs(a.m[r][c] - b.m[r][c]) > eps) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+TEST_F(TransformTest, SetMatrixUnderRotatedTranslatedParent) {
+    RecordingActor *parent = MakeActor();
+    RecordingActor *child = MakeActor(parent);
+    Quaternion q;
+    QuaternionRotationYawPitchRoll(&q, 0.7f, 0.2f, -0.3f);
+    Send(parent, 79, {q});
+    Send(parent, 63, {Vector3{10, -4, 2}});
+
+    Matrix given;
+    MatrixRotationYawPitchRoll(&given, -1.1f, 0.4f, 0.25f);
+    given.m[3][0] = 3;
+    given.m[3][1] = 7;
+    given.m[3][2] = -5;
+    Send(child, 84, {given});
+    EXPECT_TRUE(child->HasFlag(kActorLocalMatrixValid));
+    EXPECT_TRUE(child->HasFlag(kActorWorldMatrixValid));
+    EXPECT_TRUE(Near(child->worldMatrix, given));
+    // Recomputed from position and rotation, the world matrix is the same.
+    child->flags &= ~(kActorLocalMatrixValid | kActorWorldMatrixValid);
+    EXPECT_TRUE(Near(child->GetWorldMatrix(), given));
+    EXPECT_EQ(child->scale.x, 1.0f);
+}
+
+TEST_F(TransformTest, LocalMatrixGivesScaleRotationAndPosition) {
+    RecordingActor *actor = MakeActor();
+    Matrix rot, scaling, m;
+    MatrixRotationY(&rot, 0.5f);
+    MatrixScaling(&scaling, 2, 3, 4);
+    MatrixMultiply(&m, scaling, rot);
+    m.m[3][0] = 1;
+    m.m[3][1] = 2;
+    m.m[3][2] = 3;
+    actor->HandleCommand(85, ParamBlock(&m, sizeof(m)));
+    EXPECT_NEAR(actor->scale.x, 2, 1e-5);
+    EXPECT_NEAR(actor->scale.y, 3, 1e-5);
+    EXPECT_NEAR(actor->scale.z, 4, 1e-5);
+    EXPECT_EQ(actor->position.z, 3.0f);
+    EXPECT_NEAR(std::fabs(actor->rotation.y), std::sin(0.25f), 1e-5);
+    EXPECT_TRUE(Near(actor->GetWorldMatrix(), m));
+    actor->HandleCommand(85, ParamBlock()); // empty block: a zero matrix, no crash
+}
+
+TEST_F(TransformTest, PositionFamily) {
+    RecordingActor *parent = MakeActor();
+    RecordingActor *child = MakeActor(parent);
+    Send(parent, 63, {Vector3{1, 2, 3}});
+    Send(child, 78, {Vector3{1, 0, 0}});
+    Send(child, 78, {Vector3{1, 0, 0}});
+    Vector3 ws = Query<Vector3>(child, 71);
+    EXPECT_EQ(ws.x, 3.0f);
+    EXPECT_EQ(ws.z, 3.0f);
+    Send(parent, 65);
+    EXPECT_EQ(child->oldWorldPosition.x, 3.0f);
+    EXPECT_EQ(child->oldPosition.x, 2.0f);
+    Quaternion q;
+    QuaternionRotationAxis(&q, Vector3{0, 1, 0}, 0.3f);
+    Send(child, 79, {q});
+    Send(child, 82, {q});
+    Quaternion twice = Query<Quaternion>(child, 80);
+    EXPECT_NEAR(twice.y, std::sin(0.3f), 1e-5);
+    Send(child, 83);
+    EXPECT_EQ(Query<Quaternion>(child, 80).w, 1.0f);
+    // Orientation from another actor: same world matrix.
+    Send(child, 270, {static_cast<Actor *>(parent)});
+    EXPECT_TRUE(Near(child->GetWorldMatrix(), parent->GetWorldMatrix()));
+    Send(child, 270, {static_cast<Actor *>(nullptr)});
+}
+
+using ForwardTest = BaseHandlerTest;
+
+TEST_F(ForwardTest, RecursiveCommandReachesTheSubtreeParentFirst) {
+    RecordingActor *root = MakeActor();
+    RecordingActor *a = MakeActor(root);
+    RecordingActor *a1 = MakeActor(a);
+    RecordingActor *b = MakeActor(root);
+    std::vector<Actor *> order;
+    for (RecordingActor *x : {root, a, a1, b}) {
+        x->onCommand = [&order, x](uint32_t id, ParamBlock block) {
+            if (id == 20) {
+                EXPECT_EQ(block.size(), 0u);
+                order.push_back(x);
+            }
+        };
+    }
+    RecursiveCommandParams params{20, nullptr};
+    root->HandleCommand(97, ParamBlock(&params, sizeof(params)));
+    EXPECT_EQ(order, (std::vector<Actor *>{root, a, a1, b}));
+
+    // Short or self-nested blocks do nothing harmful.
+    root->HandleCommand(97, ParamBlock(&params, 2));
+    RecursiveCommandParams nested{97, nullptr};
+    root->HandleCommand(97, ParamBlock(&nested, sizeof(nested)));
+    // 229: the subtree below executes "Load Resources", not the actor.
+    Send(root, 229);
+    EXPECT_EQ(root->Count(226), 0u);
+    EXPECT_EQ(a->Count(226) + a1->Count(226) + b->Count(226), 3u);
+}
+
+TEST_F(ForwardTest, RandCommandFollowsThePercentage) {
+    RecordingActor *actor = MakeActor();
+    SeedRand(1234);
+    for (int i = 0; i < 1000; ++i) {
+        Send(actor, 58, {100.0f, ParamValue::Command(20, {})});
+        Send(actor, 58, {0.0f, ParamValue::Command(21, {})});
+    }
+    EXPECT_EQ(actor->Count(20), 1000u);
+    EXPECT_EQ(actor->Count(21), 0u);
+}
+
+TEST_F(ForwardTest, ElseBranchesFindTheSecondCommandAfterTheFirst) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *a = MakeActor();
+    RecordingActor *b = MakeActor();
+    // The first command has a variable-size block: the second lies after it.
+    Send(actor, 59,
+         {0.0f, static_cast<Actor *>(a), ParamValue::Command(32, {"a long new name"}),
+          static_cast<Actor *>(b), ParamValue::Command(63, {Vector3{4, 5, 6}})});
+    EXPECT_EQ(a->Count(32), 0u);
+    EXPECT_EQ(b->position.y, 5.0f);
+    Send(actor, 59,
+         {100.0f, static_cast<Actor *>(a), ParamValue::Command(32, {"renamed"}),
+          static_cast<Actor *>(b), ParamValue::Command(63, {Vector3{}})});
+    EXPECT_EQ(a->name, "renamed");
+
+    // 62: a non-answering query counts as 0.
+    Send(actor, 62,
+         {static_cast<Actor *>(a), uint32_t(20), static_cast<Actor *>(a),
+          ParamValue::Command(32, {"yes"}), static_cast<Actor *>(b),
+          ParamValue::Command(63, {Vector3{9, 9, 9}})});
+    EXPECT_EQ(b->position.x, 9.0f);
+    Send(actor, 62,
+         {static_cast<Actor *>(a), uint32_t(40), static_cast<Actor *>(a),
+          ParamValue::Command(32, {"yes"}), static_cast<Actor *>(b),
+          ParamValue::Command(63, {Vector3{}})});
+    EXPECT_EQ(a->name, "yes");
+}
+
+TEST_F(ForwardTest, ConditionsQueryTheTarget) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *target = MakeActor();
+    Send(actor, 60, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(20, {})});
+    Send(actor, 376, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(21, {})});
+    Send(actor, 61, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(22, {})});
+    Send(actor, 61, {static_cast<Actor *>(target), uint32_t(24), ParamValue::Command(23, {})});
+    EXPECT_EQ(actor->Count(20), 1u);
+    EXPECT_EQ(actor->Count(21), 1u);
+    EXPECT_EQ(actor->Count(22), 0u);
+    EXPECT_EQ(actor->Count(23), 1u);
+}
+
+TEST_F(ForwardTest, NullTargetsAreSkipped) {
+    RecordingActor *actor = MakeActor();
+    Actor *none = nullptr;
+    Send(actor, 59, {100.0f, none, ParamValue::Command(36, {}), none, ParamValue::Command(36, {})});
+    Send(actor, 60, {none, uint32_t(40), ParamValue::Command(20, {})});
+    Send(actor, 376, {none, uint32_t(40), ParamValue::Command(20, {})});
+    Send(actor, 61, {none, uint32_t(40), ParamValue::Command(21, {})});
+    Send(
+        actor, 62,
+        {none, uint32_t(40), none, ParamValue::Command(36, {}), none, ParamValue::Command(36, {})});
+    Send(actor, 349, {uint32_t(63), none, uint32_t(64)});
+    Send(actor, 141, {none, 1.0f, 0.0f, 0.0f});
+    Send(actor, 143, {none, 1.0f, 1.0f, 0.0f, 0.0f});
+    Send(actor, 270, {none});
+    EXPECT_EQ(actor->Count(20), 0u);
+    EXPECT_EQ(actor->Count(21), 1u); // "not" of a result that stays 0
+    EXPECT_EQ(actor->Count(63), 0u);
+    // Empty blocks of every forwarding command are harmless.
+    for (uint32_t id : {53u,  54u,  55u,  56u, 57u,  58u,  59u,  60u,  61u,  62u,  217u, 249u, 250u,
+                        273u, 349u, 376u, 93u, 172u, 173u, 174u, 175u, 176u, 219u, 246u, 346u}) {
+        actor->HandleCommand(id, ParamBlock());
+    }
+}
+
+TEST_F(ForwardTest, CopyValueUsesItsOwnBlock) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *source = MakeActor();
+    Send(source, 63, {Vector3{1, 2, 3}});
+    Send(actor, 349, {uint32_t(63), static_cast<Actor *>(source), uint32_t(64)});
+    EXPECT_EQ(actor->position.y, 2.0f);
+    std::string longName(200, 'n');
+    Send(source, 32, {longName});
+    Send(actor, 349, {uint32_t(32), static_cast<Actor *>(source), uint32_t(33)});
+    EXPECT_EQ(actor->name, longName);
+}
+
+TEST_F(ForwardTest, TimerCommandSchedulesOnceSavedOnLayerOne) {
+    RecordingActor *actor = MakeActor();
+    Send(actor, 57, {0.05f, ParamValue::Command(63, {Vector3{7, 0, 0}})});
+    ASSERT_EQ(actor->scheduledCommands.size(), 1u);
+    ScheduledCommand *entry = actor->scheduledCommands[0];
+    EXPECT_EQ(entry->kind, 2);
+    EXPECT_EQ(entry->layer, 1);
+    EXPECT_NE(entry->state & kEntrySaved, 0);
+    EXPECT_EQ(entry->command, 63u);
+    RunFor(0.1f);
+    EXPECT_EQ(actor->position.x, 7.0f);
+    // 244 and 273 cancel by id.
+    Send(actor, 57, {1.0f, ParamValue::Command(36, {})});
+    Send(actor, 57, {1.0f, ParamValue::Command(37, {})});
+    Send(actor, 244, {uint32_t(36)});
+    Send(actor, 273, {ParamValue::Command(37, {})});
+    RunFor(1.2f, 0.1f);
+    EXPECT_EQ(actor->Count(36) + actor->Count(37), 0u);
+}
+
+TEST_F(ForwardTest, TimedCommandLerpInterpolates) {
+    RecordingActor *actor = MakeActor();
+    Send(actor, 249,
+         {0.0f, 1.0f, ParamValue::Command(63, {Vector3{0, 0, 0}}),
+          ParamValue::Command(63, {Vector3{10, 20, 0}})});
+    ASSERT_EQ(actor->scheduledCommands.size(), 1u);
+    EXPECT_EQ(actor->scheduledCommands[0]->kind, 13);
+    EXPECT_EQ(actor->scheduledCommands[0]->state & kEntrySaved, 0);
+    RunFor(0.5f, 0.1f);
+    EXPECT_GT(actor->position.x, 2.0f);
+    EXPECT_LT(actor->position.x, 7.0f);
+    EXPECT_FLOAT_EQ(actor->position.y, 2.0f * actor->position.x);
+    RunFor(1.0f, 0.1f);
+    EXPECT_EQ(actor->position.x, 10.0f);
+    // Different ids: nothing.
+    Send(actor, 250,
+         {0.5f, ParamValue::Command(63, {Vector3{}}), ParamValue::Command(66, {Vector3{}})});
+    EXPECT_EQ(actor->position.x, 10.0f);
+}
+
+TEST_F(ForwardTest, NormalizedTimeWithoutTotalIsZero) {
+    RecordingActor *actor = MakeActor();
+    EXPECT_EQ(Query<float>(actor, 255), 0.0f);
+    actor->onCommand = [](uint32_t id, ParamBlock block) {
+        if (id == 257) {
+            block.WriteF32(0, 4.0f);
+        } else if (id == 252) {
+            block.WriteF32(0, 1.0f);
+        }
+    };
+    EXPECT_EQ(Query<float>(actor, 255), 0.25f);
+    Send(actor, 254, {0.5f});
+    EXPECT_EQ(actor->Only(251).back().F32(), 2.0f);
+    Send(actor, 253, {0.5f});
+    EXPECT_EQ(actor->Only(251).back().F32(), 1.5f);
+}
+
+TEST_F(ForwardTest, ConnectToTimeInstance) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *instance = MakeActor();
+    Send(actor, 355, {static_cast<Actor *>(instance)});
+    ASSERT_EQ(instance->Only(1781).size(), 1u);
+    EXPECT_EQ(instance->Only(1781)[0].Read<Actor *>(0), actor);
+    Send(actor, 355, {static_cast<Actor *>(nullptr)});
+}
+
+} // namespace
