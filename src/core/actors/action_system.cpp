@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
 #include "core/actors/param_builder.h"
@@ -87,8 +88,8 @@ float *TimeField(Actor &actor, uint32_t commandId) {
 
 // Sends the block on to every child that does not block it.
 void PassToChildren(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t childBlockBit) {
-    for (const auto &ref : TakeChildSnapshot(actor)) {
-        Actor *child = LiveChild(actor, ref);
+    for (const auto &ref : SnapshotChildren(&actor)) {
+        Actor *child = ResolveChild(&actor, ref);
         if (child != nullptr && !Has(*child, childBlockBit)) {
             child->HandleCommand(commandId, block);
         }
@@ -211,8 +212,8 @@ void ActionCommand(Actor &actor, ParamBlock block) {
 void CalcActionTime(Actor &actor, ParamBlock block) {
     const float value = std::max(block.ReadF32(0), actor.actionTime);
     block.WriteF32(0, value);
-    for (const auto &ref : TakeChildSnapshot(actor)) {
-        if (Actor *child = LiveChild(actor, ref)) {
+    for (const auto &ref : SnapshotChildren(&actor)) {
+        if (Actor *child = ResolveChild(&actor, ref)) {
             child->HandleCommand(kCalcActionTime, block);
         }
     }

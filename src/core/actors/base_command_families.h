@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
-#include <vector>
 
 #include "core/actors/actor.h"
 #include "core/actors/param_block.h"
@@ -12,13 +10,6 @@
 // Each answers true when it served the command.
 bool HandleActionCommand(Actor &actor, uint32_t commandId, ParamBlock block);
 bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block);
-
-// The actor's children as they are now, for walks during which handlers may
-// change the list; LiveChild looks each up again before its turn and answers
-// null for one that is gone or no longer a child of the actor.
-using ChildSnapshot = std::vector<std::pair<int32_t, Actor *>>;
-ChildSnapshot TakeChildSnapshot(const Actor &actor);
-Actor *LiveChild(const Actor &actor, const std::pair<int32_t, Actor *> &child);
 
 // Runs an embedded command on target; nothing for a null target and for
 // "Recursive Command", whose block can only come from memory of its sender.

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "actors/world/world_seams.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
 #include "core/actors/command_registry.h"
+#include "core/actors/debug_tint.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
@@ -37,6 +40,9 @@ enum : uint32_t {
     kInitCopy = 46,
     kDelete = 48,
     kSetDrawGroup = 49,
+    kCurNearDG = 53,
+    kCurDGAndNearDG = 54,
+    kCurDG = 55,
     kCommandChildren = 56,
     kTimerCommand = 57,
     kRandCommand = 58,
@@ -74,11 +80,6 @@ enum : uint32_t {
     kInvalidateDrawGroupId = 157,
     kCreate = 158,
     kBuildTree = 159,
-    kCollectDescendants = 172,
-    kFindChildByClass = 173,
-    kFindDescendantByClass = 174,
-    kFindChildByName = 175,
-    kFindDescendantByName = 176,
     kActionStartValue = 205,
     kScriptExecut = 218,
     kFindScript = 219,
@@ -104,6 +105,7 @@ enum : uint32_t {
     kSetOrientation = 270,
     kDeleteByCommand = 273,
     kCollectSpawned = 346,
+    kFastDebug = 347,
     kCopyValue = 349,
     kGetCenterPoint = 350,
     kGetVisionPoint = 351,
@@ -111,6 +113,7 @@ enum : uint32_t {
     kConditionCommand = 376,
     kGetInheritDrawGroupId = 827,
     kGetAssignDrawGroupId = 828,
+    kCommandNearDG = 836,
     kTimeInstanceConnectActor = 1781,
 };
 
@@ -145,8 +148,8 @@ int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) 
 
 // Sends the same block to every child in turn.
 void SendToChildren(Actor &actor, uint32_t commandId, ParamBlock block) {
-    for (const auto &ref : TakeChildSnapshot(actor)) {
-        if (Actor *child = LiveChild(actor, ref)) {
+    for (const auto &ref : SnapshotChildren(&actor)) {
+        if (Actor *child = ResolveChild(&actor, ref)) {
             child->HandleCommand(commandId, block);
         }
     }
@@ -239,7 +242,10 @@ void SetOperational(Actor &actor, ParamBlock block) {
 // --- initialisation --------------------------------------------------------------
 
 // Version of the actor file being read (older files carry no action flags).
-uint32_t ActorFileVersion() { return 57; }
+uint32_t ActorFileVersion() {
+    const ActorSystem *system = GetActorSystem();
+    return system != nullptr ? system->GetFileVersion() : 0;
+}
 
 bool OwnsEntry(const Actor &actor, const ScheduledCommand *entry) {
     return entry != nullptr && entry->owner == &actor &&
@@ -485,55 +491,6 @@ void RecursiveCommand(Actor &actor, ParamBlock block) {
     SendToChildren(actor, kRecursiveCommandId, block);
 }
 
-void CollectDescendants(Actor &actor, ParamBlock block) {
-    const uint32_t wanted = block.ReadU32(0);
-    const uint32_t barrier = block.ReadU32(4);
-    auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(8));
-    if (out == nullptr) {
-        return;
-    }
-    for (const auto &ref : TakeChildSnapshot(actor)) {
-        Actor *child = LiveChild(actor, ref);
-        if (child == nullptr || child->classId == barrier) {
-            continue;
-        }
-        if (wanted == 0xFFFFFFFFu || child->classId == wanted) {
-            out->push_back(child);
-        }
-        child->HandleCommand(kCollectDescendants, block);
-    }
-}
-
-// 173-176: {key, Actor* out}; the key is a class id (4 bytes) or a name
-// pointer (8 bytes).
-void FindChild(Actor &actor, uint32_t commandId, ParamBlock block) {
-    const bool byName = commandId == kFindChildByName || commandId == kFindDescendantByName;
-    const bool deep = commandId == kFindDescendantByClass || commandId == kFindDescendantByName;
-    const size_t outOffset = byName ? sizeof(void *) : sizeof(uint32_t);
-    const uint32_t classId = byName ? 0 : block.ReadU32(0);
-    const char *name = byName ? static_cast<const char *>(block.ReadPointer(0)) : nullptr;
-    if (byName && name == nullptr) {
-        return;
-    }
-    for (const auto &ref : TakeChildSnapshot(actor)) {
-        Actor *child = LiveChild(actor, ref);
-        if (child == nullptr) {
-            continue;
-        }
-        const bool match = byName ? child->name == name : child->classId == classId;
-        if (match) {
-            block.WriteActor(outOffset, child);
-            return;
-        }
-        if (deep) {
-            child->HandleCommand(commandId, block);
-            if (block.ReadActor(outOffset) != nullptr) {
-                return;
-            }
-        }
-    }
-}
-
 // --- transforms ----------------------------------------------------------------------
 
 void WriteMatrix(ParamBlock block, const Matrix &m) { block.Write(0, m); }
@@ -580,6 +537,29 @@ void InvalidateOldPosition(Actor &actor) {
     actor.oldPosition = actor.position;
     actor.oldWorldPosition = WorldPositionOf(actor);
     SendToChildren(actor, kInvalidateOldPosition, ParamBlock());
+}
+
+// The actor's draw group; null when it has none or the registry has no
+// such entry.
+Actor *CurrentDrawGroup(const Actor &actor) {
+    if (actor.drawGroupId < 0 ||
+        static_cast<size_t>(actor.drawGroupId) >= DrawGroupRegistry.size()) {
+        return nullptr;
+    }
+    return DrawGroupRegistry[static_cast<size_t>(actor.drawGroupId)];
+}
+
+void SendToDrawGroups(Actor &actor, ParamBlock block, bool group, bool neighbours) {
+    Actor *drawGroup = CurrentDrawGroup(actor);
+    if (drawGroup == nullptr) {
+        return;
+    }
+    if (group) {
+        ExecuteCommand(drawGroup, block.ReadU32(0), block.Sub(4));
+    }
+    if (neighbours) {
+        drawGroup->HandleCommand(kCommandNearDG, block);
+    }
 }
 
 // --- forwarding and conditions ---------------------------------------------------------
@@ -843,14 +823,12 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         SetBit(actor.flags, kActorSaved, ReadBool(block));
         SendToChildren(actor, kSetSavedRecursive, block);
         return true;
-    case kCollectDescendants:
-        CollectDescendants(actor, block);
-        return true;
-    case kFindChildByClass:
-    case kFindDescendantByClass:
-    case kFindChildByName:
-    case kFindDescendantByName:
-        FindChild(actor, commandId, block);
+    case kCmdCollectDescendants:
+    case kCmdFindChildByClass:
+    case kCmdFindDescendantByClass:
+    case kCmdFindChildByName:
+    case kCmdFindDescendantByName:
+        HandleTreeQuery(&actor, commandId, block);
         return true;
 
     // Transforms.
@@ -942,11 +920,20 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         return true;
 
     // Forwarding, conditions and scheduling.
+    case kCurDG:
+        SendToDrawGroups(actor, block, true, false);
+        return true;
+    case kCurNearDG:
+        SendToDrawGroups(actor, block, false, true);
+        return true;
+    case kCurDGAndNearDG:
+        SendToDrawGroups(actor, block, true, true);
+        return true;
     case kCommandChildren: {
         const uint32_t id = block.ReadU32(0);
         const ParamBlock inner = block.Sub(4);
-        for (const auto &ref : TakeChildSnapshot(actor)) {
-            if (Actor *child = LiveChild(actor, ref)) {
+        for (const auto &ref : SnapshotChildren(&actor)) {
+            if (Actor *child = ResolveChild(&actor, ref)) {
                 ExecuteCommand(child, id, inner);
             }
         }
@@ -1012,8 +999,8 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case kUnloadResourcesRecursive: {
         const uint32_t id =
             commandId == kLoadResourcesRecursive ? kLoadResources : kUnloadResources;
-        for (const auto &ref : TakeChildSnapshot(actor)) {
-            if (Actor *child = LiveChild(actor, ref)) {
+        for (const auto &ref : SnapshotChildren(&actor)) {
+            if (Actor *child = ResolveChild(&actor, ref)) {
                 SendRecursive(*child, id, nullptr);
             }
         }
@@ -1023,6 +1010,9 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         if (Actor *instance = block.ReadActor(0)) {
             SendCommandArgs(instance, kTimeInstanceConnectActor, &actor);
         }
+        return true;
+    case kFastDebug:
+        DebugTint(block.ReadU32(0), block.ReadU32(4), block.ReadU32(8), block.ReadU32(12));
         return true;
     case kCmdProcess:
         actor.Process();
@@ -1069,31 +1059,6 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
 }
 
 } // namespace
-
-ChildSnapshot TakeChildSnapshot(const Actor &actor) {
-    ChildSnapshot snapshot;
-    snapshot.reserve(actor.children.size());
-    for (Actor *child : actor.children) {
-        if (child != nullptr) {
-            snapshot.emplace_back(child->actorId, child);
-        }
-    }
-    return snapshot;
-}
-
-Actor *LiveChild(const Actor &actor, const std::pair<int32_t, Actor *> &child) {
-    Actor *found = nullptr;
-    if (child.first >= 0) {
-        found = ActorTableEntry(child.first);
-        if (found != child.second) {
-            return nullptr;
-        }
-    } else if (std::find(actor.children.begin(), actor.children.end(), child.second) !=
-               actor.children.end()) {
-        found = child.second; // an actor outside the table, still listed
-    }
-    return found != nullptr && found->parent == &actor ? found : nullptr;
-}
 
 int ExecuteCommand(Actor *target, uint32_t commandId, ParamBlock block) {
     if (target == nullptr || commandId == kRecursiveCommandId) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "actors/world/world_seams.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
 #include "core/actors/draw_group_hooks.h"
@@ -75,15 +77,6 @@ constexpr uint32_t kDynamic = 1u << 5;
 constexpr uint32_t kSolid = 1u << 6;
 constexpr uint32_t kSyncFromMesh = 1u << 7;
 constexpr uint32_t kSubtypeBits = 0x7Eu; // bits 1-6
-
-constexpr int32_t kSceneryRoot = 2;
-// Ids below this are the system and its roots.
-constexpr int32_t kFirstMovableId = 10;
-
-// Until the actor services land: the world bounds and the move under
-// "Scenery" are not available here.
-void UpdateColObjBounds(Actor *) {}
-void ReparentUnderScenery(Actor *, Actor *) {}
 
 ColObj *Current(Actor &actor) {
     if (actor.currentColObj < 0 ||
@@ -199,7 +192,7 @@ void SetCollisionEnable(Actor &actor, bool on) {
         SetFlagBit(object.flags, kColObjActive, on);
     }
     if (actor.HasFlag(kActorAtRest)) {
-        UpdateColObjBounds(&actor);
+        UpdateCollisionShapeBounds(&actor);
     }
     AddActorToDrawGroup(&actor, 0);
 }
@@ -238,13 +231,13 @@ bool SimSetting(Actor &actor, uint32_t commandId, ParamBlock block) {
 }
 
 void StartSimulate(Actor &actor) {
-    Actor *scenery = ActorTableEntry(kSceneryRoot);
+    Actor *scenery = ActorTableEntry(kSceneryRootId);
     // Roots and system actors stay where they are.
-    const bool movable = actor.actorId >= kFirstMovableId;
+    const bool movable = actor.actorId >= kFirstUserActorId;
     if (movable && scenery != nullptr && actor.parent != scenery) {
         actor.position = actor.GetWorldPosition();
         QuaternionFromMatrix(&actor.rotation, actor.worldMatrix);
-        ReparentUnderScenery(&actor, scenery);
+        ReparentActor(&actor, scenery);
     }
     actor.flags &= ~(kActorDrawGroupInherited | kActorFlag11);
     actor.flags |= kActorSimulated;
@@ -441,8 +434,8 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         block.WriteU32(0, actor.HasFlag(kActorCollisionEnabled) ? 1u : 0u);
         return true;
     case kCalculateAABox:
-        for (const auto &ref : TakeChildSnapshot(actor)) {
-            if (Actor *child = LiveChild(actor, ref)) {
+        for (const auto &ref : SnapshotChildren(&actor)) {
+            if (Actor *child = ResolveChild(&actor, ref)) {
                 child->HandleCommand(kCalculateAABox, block);
             }
         }
