@@ -1,5 +1,7 @@
 #include "platform/os/gfx/gl_device.h"
 
+#include "platform/os/gfx/gl_fixed_function.h"
+
 #include <SDL.h>
 #include <SDL_opengl.h>
 
@@ -57,171 +59,6 @@ struct GlFunctions {
     }
 };
 
-struct GlTextureFormat {
-    GLint internal;
-    GLenum format;
-    GLenum type;
-    bool compressed;
-};
-
-bool TextureFormatFor(uint32_t format, GlTextureFormat *out) {
-    switch (format) {
-    case Format::A8R8G8B8:
-        *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
-        return true;
-    case Format::X8R8G8B8:
-        *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
-        return true;
-    case Format::R8G8B8:
-        *out = {GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, false};
-        return true;
-    case Format::R5G6B5:
-        *out = {GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
-        return true;
-    case Format::X1R5G5B5:
-        *out = {GL_RGB5, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
-        return true;
-    case Format::A1R5G5B5:
-        *out = {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
-        return true;
-    case Format::A4R4G4B4:
-        *out = {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
-        return true;
-    case Format::L8:
-        *out = {GL_LUMINANCE8, GL_LUMINANCE, GL_UNSIGNED_BYTE, false};
-        return true;
-    case Format::A8:
-        *out = {GL_ALPHA8, GL_ALPHA, GL_UNSIGNED_BYTE, false};
-        return true;
-    case Format::A8L8:
-        *out = {GL_LUMINANCE8_ALPHA8, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, false};
-        return true;
-    case Format::Dxt1:
-        *out = {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
-        return true;
-    case Format::Dxt2:
-    case Format::Dxt3:
-        *out = {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
-        return true;
-    case Format::Dxt4:
-    case Format::Dxt5:
-        *out = {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
-        return true;
-    default:
-        return false;
-    }
-}
-
-GLenum CompareFunc(uint32_t cmp) {
-    switch (cmp) {
-    case Cmp::Never:
-        return GL_NEVER;
-    case Cmp::Less:
-        return GL_LESS;
-    case Cmp::Equal:
-        return GL_EQUAL;
-    case Cmp::LessEqual:
-        return GL_LEQUAL;
-    case Cmp::Greater:
-        return GL_GREATER;
-    case Cmp::NotEqual:
-        return GL_NOTEQUAL;
-    case Cmp::GreaterEqual:
-        return GL_GEQUAL;
-    default:
-        return GL_ALWAYS;
-    }
-}
-
-GLenum BlendFactor(uint32_t blend) {
-    switch (blend) {
-    case Blend::Zero:
-        return GL_ZERO;
-    case Blend::One:
-        return GL_ONE;
-    case Blend::SrcColor:
-        return GL_SRC_COLOR;
-    case Blend::InvSrcColor:
-        return GL_ONE_MINUS_SRC_COLOR;
-    case Blend::SrcAlpha:
-        return GL_SRC_ALPHA;
-    case Blend::InvSrcAlpha:
-        return GL_ONE_MINUS_SRC_ALPHA;
-    case Blend::DestAlpha:
-        return GL_DST_ALPHA;
-    case Blend::InvDestAlpha:
-        return GL_ONE_MINUS_DST_ALPHA;
-    case Blend::DestColor:
-        return GL_DST_COLOR;
-    case Blend::InvDestColor:
-        return GL_ONE_MINUS_DST_COLOR;
-    case Blend::SrcAlphaSat:
-        return GL_SRC_ALPHA_SATURATE;
-    default:
-        return GL_ONE;
-    }
-}
-
-GLenum PrimitiveMode(uint32_t type) {
-    switch (type) {
-    case Primitive::PointList:
-        return GL_POINTS;
-    case Primitive::LineList:
-        return GL_LINES;
-    case Primitive::LineStrip:
-        return GL_LINE_STRIP;
-    case Primitive::TriangleStrip:
-        return GL_TRIANGLE_STRIP;
-    case Primitive::TriangleFan:
-        return GL_TRIANGLE_FAN;
-    default:
-        return GL_TRIANGLES;
-    }
-}
-
-GLint AddressMode(uint32_t mode) {
-    switch (mode) {
-    case TextureAddress::Clamp:
-        return GL_CLAMP_TO_EDGE;
-    case TextureAddress::Mirror:
-        return GL_MIRRORED_REPEAT;
-    case TextureAddress::Border:
-        return GL_CLAMP_TO_BORDER;
-    default:
-        return GL_REPEAT;
-    }
-}
-
-GLint MinFilterMode(uint32_t minFilter, uint32_t mipFilter) {
-    const bool linear =
-        minFilter == TextureFilter::Linear || minFilter == TextureFilter::Anisotropic;
-    switch (mipFilter) {
-    case TextureFilter::Point:
-        return linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
-    case TextureFilter::Linear:
-    case TextureFilter::Anisotropic:
-        return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
-    default:
-        return linear ? GL_LINEAR : GL_NEAREST;
-    }
-}
-
-Matrix Multiply(const Matrix &a, const Matrix &b) {
-    Matrix r{};
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            float s = 0.0f;
-            for (int k = 0; k < 4; ++k) {
-                s += a.m[i][k] * b.m[k][j];
-            }
-            r.m[i][j] = s;
-        }
-    }
-    return r;
-}
-
-constexpr uint32_t kUnknown = 0xA5A5A5A5u;
-
 } // namespace
 
 struct GlDevice::Impl {
@@ -233,35 +70,9 @@ struct GlDevice::Impl {
     uint32_t width = 0;
     uint32_t height = 0;
 
-    // Values last handed to GL; kUnknown forces the next apply.
-    uint32_t applied[RenderState::Count];
-    struct Sampler {
-        uint32_t minFilter = kUnknown, magFilter = kUnknown, mipFilter = kUnknown;
-        uint32_t addressU = kUnknown, addressV = kUnknown;
-    };
-    struct TextureInfo {
-        GLuint name = 0;
-        uint32_t generation = 0;
-        Sampler sampler;
-    };
-    std::unordered_map<Texture *, TextureInfo> textures;
-    uint32_t boundTexture0 = kUnknown; // Texture id bound on unit 0, 0 for none
-    bool texture0Enabled = false;
-    std::vector<float> positions; // converted pre-transformed positions
+    // Render, stage and transform state, textures and vertex arrays.
+    GlFixedFunction pipeline;
 
-    void Invalidate() {
-        for (uint32_t &v : applied) {
-            v = kUnknown;
-        }
-        boundTexture0 = kUnknown;
-    }
-    bool Changed(const StateVector &s, uint32_t id) {
-        if (applied[id] == s.renderStates[id]) {
-            return false;
-        }
-        applied[id] = s.renderStates[id];
-        return true;
-    }
     bool MakeTargets(uint32_t w, uint32_t h, std::string *error);
     void DeleteTargets();
     void InitState();
@@ -308,31 +119,10 @@ void GlDevice::Impl::DeleteTargets() {
 }
 
 void GlDevice::Impl::InitState() {
-    // The framebuffer object is stored top-down (GL window y = screen y), so
-    // GL's fill convention (left and lower edges in its coordinates) is
-    // Direct3D's top-left rule. In these mirrored coordinates a triangle
-    // that is clockwise on screen winds counter-clockwise.
-    glFrontFace(GL_CCW);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_FOG);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_STENCIL_TEST);
     glDisable(GL_SCISSOR_TEST);
-    glShadeModel(GL_SMOOTH);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glStencilMask(0xFF);
-    for (GLenum unit = 0; unit < kStageCount; ++unit) {
-        gl.ActiveTexture(GL_TEXTURE0 + unit);
-        glDisable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, 0);
-    }
-    gl.ActiveTexture(GL_TEXTURE0);
-    texture0Enabled = false;
-    Invalidate();
+    pipeline.Reset();
 }
 
 GlDevice::GlDevice() : impl_(std::make_unique<Impl>()) {}
@@ -383,7 +173,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window *window, const PresentPara
         *error = "GL version below 2.1: " + device->glVersion_;
         return nullptr;
     }
-    if (!impl.gl.Load()) {
+    if (!impl.gl.Load() || !impl.pipeline.Load()) {
         *error = "no framebuffer objects";
         return nullptr;
     }
@@ -475,13 +265,11 @@ int32_t GlDevice::DoClear(const Rect &area, uint32_t flags, uint32_t color, floa
         mask |= GL_DEPTH_BUFFER_BIT;
         glDepthMask(GL_TRUE);
         glClearDepth(double(z));
-        impl.applied[RenderState::DepthWriteEnable] = kUnknown;
     }
     if (flags & ClearFlag::Stencil) {
         mask |= GL_STENCIL_BUFFER_BIT;
         glStencilMask(0xFF);
         glClearStencil(GLint(stencil & 0xFF));
-        impl.applied[RenderState::StencilWriteMask] = kUnknown;
     }
     if (mask == 0) {
         return Result::Ok;
@@ -492,229 +280,14 @@ int32_t GlDevice::DoClear(const Rect &area, uint32_t flags, uint32_t color, floa
     glScissor(area.left, area.top, area.right - area.left, area.bottom - area.top);
     glClear(mask);
     glDisable(GL_SCISSOR_TEST);
-    impl.applied[RenderState::ColorWriteEnable] = kUnknown;
+    impl.pipeline.ForgetWriteMasks();
     return Result::Ok;
 }
 
 int32_t GlDevice::DoDraw(const DrawCall &call) {
     Impl &impl = *impl_;
-    const StateVector &s = GetState();
-    const VertexLayout &layout = call.layout;
-    const bool pretransformed = layout.position == Fvf::XyzRhw;
-
-    // Depth.
-    if (impl.Changed(s, RenderState::DepthEnable)) {
-        if (s.renderStates[RenderState::DepthEnable] != 0) {
-            glEnable(GL_DEPTH_TEST);
-        } else {
-            glDisable(GL_DEPTH_TEST);
-        }
-    }
-    if (impl.Changed(s, RenderState::DepthFunc)) {
-        glDepthFunc(CompareFunc(s.renderStates[RenderState::DepthFunc]));
-    }
-    if (impl.Changed(s, RenderState::DepthWriteEnable)) {
-        glDepthMask(s.renderStates[RenderState::DepthWriteEnable] != 0 ? GL_TRUE : GL_FALSE);
-    }
-    if (impl.Changed(s, RenderState::ColorWriteEnable)) {
-        const uint32_t m = s.renderStates[RenderState::ColorWriteEnable];
-        glColorMask((m & 4) != 0, (m & 2) != 0, (m & 1) != 0, (m & 8) != 0);
-    }
-    // Culling.
-    if (impl.Changed(s, RenderState::CullMode)) {
-        switch (s.renderStates[RenderState::CullMode]) {
-        case Cull::Cw:
-            glEnable(GL_CULL_FACE);
-            glCullFace(GL_FRONT);
-            break;
-        case Cull::Ccw:
-            glEnable(GL_CULL_FACE);
-            glCullFace(GL_BACK);
-            break;
-        default:
-            glDisable(GL_CULL_FACE);
-            break;
-        }
-    }
-    // Blending.
-    if (impl.Changed(s, RenderState::AlphaBlendEnable)) {
-        if (s.renderStates[RenderState::AlphaBlendEnable] != 0) {
-            glEnable(GL_BLEND);
-        } else {
-            glDisable(GL_BLEND);
-        }
-    }
-    const bool src = impl.Changed(s, RenderState::SrcBlend);
-    const bool dst = impl.Changed(s, RenderState::DestBlend);
-    if (src || dst) {
-        glBlendFunc(BlendFactor(s.renderStates[RenderState::SrcBlend]),
-                    BlendFactor(s.renderStates[RenderState::DestBlend]));
-    }
-    if (impl.Changed(s, RenderState::DitherEnable)) {
-        if (s.renderStates[RenderState::DitherEnable] != 0) {
-            glEnable(GL_DITHER);
-        } else {
-            glDisable(GL_DITHER);
-        }
-    }
-
-    // Transforms and viewport.
-    if (pretransformed) {
-        // Screen positions: Direct3D's pixel centres lie on integers, GL's
-        // on halves, so window x = x + 0.5, y = y + 0.5 (the target is stored
-        // top-down); z is the depth value itself.
-        const float w = float(impl.width);
-        const float h = float(impl.height);
-        const float ortho[16] = {2.0f / w, 0,   0, 0,    0, 2.0f / h,        0,
-                                 0,        0,   0, 2.0f, 0, 1.0f / w - 1.0f, 1.0f / h - 1.0f,
-                                 -1.0f,    1.0f};
-        glViewport(0, 0, GLsizei(impl.width), GLsizei(impl.height));
-        glDepthRange(0.0, 1.0);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(ortho);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_LIGHTING);
-        glDisable(GL_FOG);
-    } else {
-        const Viewport &vp = s.viewport;
-        glViewport(GLint(vp.x), GLint(vp.y), GLsizei(vp.width), GLsizei(vp.height));
-        glDepthRange(double(vp.minZ), double(vp.maxZ));
-        // Direct3D's clip depth runs 0..w, GL's -w..w: z' = 2z - w. The
-        // target is stored top-down: y' = -y. Then the half-pixel shift of
-        // the pixel centres: x' += w / W, y' += w / H.
-        Matrix remap = IdentityMatrix();
-        remap.m[1][1] = -1.0f;
-        remap.m[2][2] = 2.0f;
-        remap.m[3][2] = -1.0f;
-        Matrix shift = IdentityMatrix();
-        shift.m[3][0] = vp.width != 0 ? 1.0f / float(vp.width) : 0.0f;
-        shift.m[3][1] = vp.height != 0 ? 1.0f / float(vp.height) : 0.0f;
-        const Matrix projection = Multiply(Multiply(s.projection, remap), shift);
-        const Matrix modelView = Multiply(s.world[0], s.view);
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(&projection.m[0][0]);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(&modelView.m[0][0]);
-    }
-
-    // Stage 0: texture x diffuse (diffuse alone without a texture).
-    Texture *texture = s.textures[0];
-    const uint32_t *stage0 = s.stageStates[0];
-    const bool textured = texture != nullptr && stage0[StageState::ColorOp] != TextureOp::Disable;
-    impl.gl.ActiveTexture(GL_TEXTURE0);
-    if (textured) {
-        Impl::TextureInfo &info = impl.textures[texture];
-        if (info.name == 0) {
-            glGenTextures(1, &info.name);
-        }
-        glBindTexture(GL_TEXTURE_2D, info.name);
-        impl.boundTexture0 = texture->GetId();
-        // Upload a level written since the last draw that used it (whether or
-        // not it was bound again).
-        texture->ReadIfChanged(&info.generation, [&](const std::vector<Texture::Level> &levels) {
-            GlTextureFormat f{};
-            if (!TextureFormatFor(texture->GetFormat(), &f)) {
-                return;
-            }
-            for (size_t i = 0; i < levels.size(); ++i) {
-                const Texture::Level &l = levels[i];
-                if (f.compressed) {
-                    impl.gl.CompressedTexImage2D(GL_TEXTURE_2D, GLint(i), GLenum(f.internal),
-                                                 GLsizei(l.width), GLsizei(l.height), 0,
-                                                 GLsizei(l.bytes.size()), l.bytes.data());
-                } else {
-                    glTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(l.width),
-                                 GLsizei(l.height), 0, f.format, f.type, l.bytes.data());
-                }
-            }
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels.size()) - 1);
-        });
-        Impl::Sampler &sm = info.sampler;
-        if (sm.minFilter != stage0[StageState::MinFilter] ||
-            sm.mipFilter != stage0[StageState::MipFilter]) {
-            sm.minFilter = stage0[StageState::MinFilter];
-            sm.mipFilter = stage0[StageState::MipFilter];
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                            MinFilterMode(sm.minFilter, sm.mipFilter));
-        }
-        if (sm.magFilter != stage0[StageState::MagFilter]) {
-            sm.magFilter = stage0[StageState::MagFilter];
-            const bool linear =
-                sm.magFilter == TextureFilter::Linear || sm.magFilter == TextureFilter::Anisotropic;
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, linear ? GL_LINEAR : GL_NEAREST);
-        }
-        if (sm.addressU != stage0[StageState::AddressU]) {
-            sm.addressU = stage0[StageState::AddressU];
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, AddressMode(sm.addressU));
-        }
-        if (sm.addressV != stage0[StageState::AddressV]) {
-            sm.addressV = stage0[StageState::AddressV];
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, AddressMode(sm.addressV));
-        }
-        if (!impl.texture0Enabled) {
-            glEnable(GL_TEXTURE_2D);
-            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-            impl.texture0Enabled = true;
-        }
-    } else if (impl.texture0Enabled) {
-        glDisable(GL_TEXTURE_2D);
-        impl.texture0Enabled = false;
-    }
-
-    // Vertex arrays from the caller's memory.
-    const uint8_t *base = call.vertices;
-    const uint32_t vertexCount = call.indices != nullptr ? call.maxIndex + 1 : call.vertexCount;
-    if (pretransformed) {
-        // (x, y, z, 1) / rhw keeps texture coordinates perspective-correct.
-        impl.positions.resize(size_t(vertexCount) * 4);
-        for (uint32_t i = 0; i < vertexCount; ++i) {
-            float p[4];
-            std::memcpy(p, base + size_t(i) * call.stride, 16);
-            const float w = p[3] != 0.0f ? 1.0f / p[3] : 1.0f;
-            float *out = &impl.positions[size_t(i) * 4];
-            out[0] = p[0] * w;
-            out[1] = p[1] * w;
-            out[2] = p[2] * w;
-            out[3] = w;
-        }
-        glVertexPointer(4, GL_FLOAT, 0, impl.positions.data());
-    } else {
-        glVertexPointer(3, GL_FLOAT, GLsizei(call.stride), base);
-    }
-    if (layout.normalOffset >= 0) {
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, GLsizei(call.stride), base + layout.normalOffset);
-    } else {
-        glDisableClientState(GL_NORMAL_ARRAY);
-    }
-    if (layout.diffuseOffset >= 0) {
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, GLsizei(call.stride),
-                       base + layout.diffuseOffset);
-    } else {
-        glDisableClientState(GL_COLOR_ARRAY);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    }
-    impl.gl.ClientActiveTexture(GL_TEXTURE0);
-    const uint32_t set = stage0[StageState::TexCoordIndex] & 0xFFFFu;
-    if (textured && set < layout.texSets) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(GLint(layout.texDims[set]), GL_FLOAT, GLsizei(call.stride),
-                          base + layout.texOffset[set]);
-    } else {
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        impl.gl.MultiTexCoord4f(GL_TEXTURE0, 0.0f, 0.0f, 0.0f, 1.0f);
-    }
-
-    const GLenum mode = PrimitiveMode(call.primitive);
-    if (call.indices != nullptr) {
-        glDrawElements(mode, GLsizei(call.vertexCount),
-                       call.index32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, call.indices);
-    } else {
-        glDrawArrays(mode, 0, GLsizei(call.vertexCount));
-    }
+    impl.pipeline.PrepareDraw(GetState(), call, impl.width, impl.height);
+    impl.pipeline.Draw(call);
     return Result::Ok;
 }
 
@@ -783,17 +356,9 @@ int32_t GlDevice::DoReset(const PresentParameters &params, uint32_t *backWidth,
 }
 
 void GlDevice::DoResourceDestroyed(Resource *resource) {
-    if (resource->GetType() != ResourceType::Texture) {
-        return;
+    if (resource->GetType() == ResourceType::Texture) {
+        impl_->pipeline.ForgetTexture(static_cast<Texture *>(resource));
     }
-    auto it = impl_->textures.find(static_cast<Texture *>(resource));
-    if (it == impl_->textures.end()) {
-        return;
-    }
-    if (it->second.name != 0) {
-        glDeleteTextures(1, &it->second.name);
-    }
-    impl_->textures.erase(it);
 }
 
 } // namespace gfx
