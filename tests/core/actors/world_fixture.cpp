@@ -22,7 +22,15 @@ Actor *Delivery::PointerAt(size_t offset) const { return Read<Actor *>(offset, b
 
 int32_t Delivery::InnerI32() const { return Read<int32_t>(0, innerBlock); }
 
+// Deliveries made while a recorder handles a command (the base handler's own
+// follow-ups) are not logged: the log holds what the services sent.
+static int g_recorderDepth = 0;
+
 int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
+    struct DepthScope {
+        DepthScope() { ++g_recorderDepth; }
+        ~DepthScope() { --g_recorderDepth; }
+    } scope;
     Delivery d{actorId, name, commandId, {block.data(), block.data() + block.size()}, 0, {}};
     if (commandId == kRecursiveCommandId) {
         auto params = block.Read<RecursiveCommandParams>(0);
@@ -31,7 +39,9 @@ int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
             d.innerBlock.assign(params.block->data(), params.block->data() + params.block->size());
         }
     }
-    DeliveryLog().push_back(std::move(d));
+    if (g_recorderDepth == 1) {
+        DeliveryLog().push_back(std::move(d));
+    }
     if (onCommand) {
         onCommand(commandId, block);
     }
