@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/actors/actor.h"
+#include "core/script/script_interpreter.h"
 
 namespace {
 
@@ -39,8 +40,11 @@ ScriptRunner *InstallScriptRunner(ScriptRunner *runner) {
 }
 
 int RunActorScript(ScriptRecord *record, Actor *local) {
-    if (g_installedRunner == nullptr || record == nullptr || record->dead) {
+    if (record == nullptr || record->dead) {
         return 0;
+    }
+    if (g_installedRunner == nullptr) {
+        return RunScript(record, local);
     }
     return g_installedRunner->Run(record, local);
 }

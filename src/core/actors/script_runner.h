@@ -28,7 +28,8 @@ class ScriptRunner {
 // installed before (null for the interpreter).
 ScriptRunner *InstallScriptRunner(ScriptRunner *runner);
 
-// Runs a script through the installed runner.
+// Runs a script through the installed runner (the interpreter's RunScript
+// when none is installed). A dead or null record runs nothing (0).
 int RunActorScript(ScriptRecord *record, Actor *local);
 
 // Holds the actor's script list still while one of its scripts runs: the
