@@ -11,6 +11,7 @@
 #include "core/actors/command_registry.h"
 #include "core/actors/null_actor.h"
 #include "core/actors/param_convert.h"
+#include "core/actors/script_runner.h"
 #include "core/script/byte_buffer.h"
 #include "core/script/script_compiler.h"
 
@@ -335,7 +336,7 @@ ScriptRecord* FindScriptBySerial(Actor* actor, uint32_t serial) {
         return nullptr;
     }
     for (const auto& script : actor->scripts) {
-        if (script && script->serial == serial) {
+        if (script && !script->dead && script->serial == serial) {
             return script.get();
         }
     }
@@ -389,7 +390,7 @@ bool RunStatement(RunState& run) {
         // by its serial before its turn.
         std::vector<uint32_t> serials;
         for (const auto& script : target->scripts) {
-            if (script && script->name == name) {
+            if (script && !script->dead && script->name == name) {
                 serials.push_back(script->serial);
             }
         }
@@ -441,7 +442,7 @@ bool RunStatement(RunState& run) {
 } // namespace
 
 int RunScript(ScriptRecord* record, Actor* local) {
-    if (record == nullptr || gRunDepth >= kMaxScriptRunDepth) {
+    if (record == nullptr || record->dead || gRunDepth >= kMaxScriptRunDepth) {
         return 0;
     }
     if (record->compiled == nullptr && CompileScript(record, record->owner, nullptr, nullptr) == 0) {
@@ -450,6 +451,10 @@ int RunScript(ScriptRecord* record, Actor* local) {
     // The run keeps its byte code even when the record goes meanwhile.
     std::shared_ptr<const ByteBuffer> code = record->compiled;
     AddActorDestroyedHook(ForgetDestroyedActor);
+
+    // While the owner's scripts run, removals from its list wait.
+    Actor* owner = record->owner;
+    ++owner->scriptRunDepth;
 
     RunState run;
     run.outer = gRun;
@@ -477,6 +482,11 @@ int RunScript(ScriptRecord* record, Actor* local) {
     --gRunDepth;
     gRun = run.outer;
     gArgumentTop = savedTop;
+    if (!run.selfGone) {
+        // Leaving the owner's last run carries out the waiting removals.
+        --owner->scriptRunDepth;
+        ScriptRunScope settle(owner);
+    }
     return result;
 }
 

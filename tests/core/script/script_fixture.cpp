@@ -12,9 +12,6 @@ namespace {
 
 Actor* NewScriptActor() { return new ScriptActor(); }
 
-constexpr uint32_t kExecuteText = 222;
-constexpr uint32_t kDeleteScript = 223;
-
 } // namespace
 
 std::vector<Received>& ReceivedLog() {
@@ -36,30 +33,6 @@ int ScriptActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         {this, commandId, {block.data(), block.data() + block.size()}, block.data()});
     if (onCommand)
         onCommand(commandId, block);
-    if (commandId == kCmdFindScript) {
-        auto query = block.Read<FindScriptQuery>(0);
-        query.result = nullptr;
-        for (const auto& script : scripts) {
-            if (query.name != nullptr && script->name == query.name) {
-                query.result = script.get();
-                break;
-            }
-        }
-        block.Write(0, query);
-    } else if (commandId == kExecuteText) {
-        AddScript("__tmp", std::string(block.ReadString(0)));
-        RunActorScript(scripts.back().get(), nullptr);
-        while (!scripts.empty() && scripts.back()->name == "__tmp")
-            scripts.pop_back();
-    } else if (commandId == kDeleteScript) {
-        std::string_view target = block.ReadString(0);
-        for (size_t i = 0; i < scripts.size(); ++i) {
-            if (scripts[i]->name == target) {
-                scripts.erase(scripts.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
-        }
-    }
     return Actor::HandleCommand(commandId, block);
 }
 

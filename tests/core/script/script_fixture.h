@@ -36,9 +36,8 @@ struct Received {
     }
 };
 
-// Records every command into the fixture's log. Serves the script queries
-// and edits a base handler would: 219 (find a script), 222 (run a text as a
-// temporary script), 223 (delete a script at once).
+// Records every command into the fixture's log, then answers through the
+// base handler.
 class ScriptActor : public Actor {
 public:
     ScriptActor() { classId = kScriptActorClass; }

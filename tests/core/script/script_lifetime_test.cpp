@@ -109,4 +109,19 @@ TEST_F(ScriptLifetime, CopiesCallTheirOwnRecords) {
     EXPECT_EQ(got[0].actor, copy);
 }
 
+TEST_F(ScriptLifetime, BaseHandlerRunsScriptsThroughTheInterpreter) {
+    ScriptActor* a = Make("A");
+    ScriptRecord* bound = a->AddScript("onStart", "this.Save_Game(\"started\");");
+    bound->eventId = 154; // "Start Game"
+    Take();
+    a->HandleCommand(154, ParamBlock());
+    std::string text = "this.Save_Game(\"text\");";
+    a->HandleCommand(kExecuteText, ParamBlock(text.data(), text.size() + 1));
+    std::vector<std::string> names;
+    for (const Received& r : Take(368))
+        names.push_back(r.Text());
+    EXPECT_EQ(names, (std::vector<std::string>{"started", "text"}));
+    ASSERT_EQ(a->scripts.size(), 1u); // no "__tmp" left
+}
+
 } // namespace
