@@ -61,13 +61,26 @@ struct TreeCallbackBlock {
     ParamBlock View() { return ParamBlock(this, sizeof(*this)); }
 };
 
+// Is the actor still alive? Table actors are looked up again; an actor
+// outside the table cannot be checked and counts as alive.
+bool StillThere(const ChildRef &ref) {
+    return ref.id < 0 || ActorTableEntry(ref.id) == ref.pointer;
+}
+
 // Sends the first command to start and the second to each of its ancestors.
+// The chain is taken before the first delivery; an ancestor that a handler
+// destroys is skipped.
 void SendTreeCallbacks(Actor *start, uint32_t first, uint32_t further, Actor *actor) {
-    TreeCallbackBlock block{actor, start};
-    start->HandleCommand(first, block.View());
-    for (Actor *ancestor = start->parent; ancestor != nullptr; ancestor = ancestor->parent) {
-        TreeCallbackBlock copy{actor, start};
-        ancestor->HandleCommand(further, copy.View());
+    std::vector<ChildRef> chain;
+    for (Actor *a = start; a != nullptr; a = a->parent) {
+        chain.push_back({a->actorId, a});
+    }
+    for (size_t i = 0; i < chain.size(); ++i) {
+        if (!StillThere(chain[i])) {
+            continue;
+        }
+        TreeCallbackBlock block{actor, start};
+        chain[i].pointer->HandleCommand(i == 0 ? first : further, block.View());
     }
 }
 
@@ -496,10 +509,15 @@ int ReparentActor(Actor *actor, Actor *newParent) {
     LinkToParent(actor, newParent);
     actor->InvalidateTransform();
 
+    const ChildRef self{actor->actorId, actor};
     if (oldParent != nullptr) {
         SendTreeCallbacks(oldParent, kCmdCallbackChildRemoved, kCmdCallbackRelChildRemoved, actor);
     }
     SendTreeCallbacks(newParent, kCmdCallbackChildAdded, kCmdCallbackRelChildAdded, actor);
+    // A callback may have destroyed the actor.
+    if (!StillThere(self)) {
+        return 1;
+    }
 
     actor->HandleCommand(kCmdCallbackMovedInTree, ParamBlock());
     for (const ChildRef &ref : SnapshotChildren(actor)) {

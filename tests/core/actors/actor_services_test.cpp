@@ -212,6 +212,44 @@ TEST_F(ActorServicesTest, DeleteTellsParentAndAncestors) {
     EXPECT_TRUE(parent->children.empty());
 }
 
+// A parent whose callback destroys the whole branch: nothing is touched
+// afterwards, and the destroyed ancestors hear nothing more.
+TEST_F(ActorServicesTest, CallbackDestroyingTheBranch) {
+    WorldRecorder *grand = Make("grand");
+    WorldRecorder *parent = Make("parent", grand);
+    WorldRecorder *victim = Make("victim", parent);
+    WorldRecorder *mover = Make("mover", parent);
+    const int32_t grandId = grand->actorId;
+    parent->onCommand = [grand](uint32_t id, ParamBlock) {
+        if (id == kCmdCallbackChildRemoved) {
+            DeleteActor(grand);
+        }
+    };
+    TakeLog();
+    EXPECT_EQ(DeleteActor(victim), 1);
+    EXPECT_EQ(GetActorById(static_cast<uint32_t>(grandId)), nullptr);
+    EXPECT_TRUE(scenery->children.empty());
+    std::vector<Delivery> log = TakeLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().commandId, kCmdCallbackChildRemoved);
+
+    // The same while re-parenting: the moved actor is gone before 104.
+    WorldRecorder *holder = Make("holder");
+    mover = Make("mover", holder);
+    WorldRecorder *target = Make("target");
+    holder->onCommand = [&mover](uint32_t id, ParamBlock) {
+        if (id == kCmdCallbackChildRemoved) {
+            DeleteActor(mover);
+        }
+    };
+    TakeLog();
+    EXPECT_EQ(ReparentActor(mover, target), 1);
+    EXPECT_TRUE(target->children.empty());
+    for (const Delivery &d : TakeLog()) {
+        EXPECT_NE(d.commandId, kCmdCallbackMovedInTree);
+    }
+}
+
 TEST_F(ActorServicesTest, SystemActorsAreRefusedBeforeAnyCallback) {
     WorldRecorder *parent = Make("parent");
     Actor *five = CreateActor(kRecorderClass, "five", nullptr, parent, 5, false);

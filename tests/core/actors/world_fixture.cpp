@@ -42,10 +42,18 @@ int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
     if (g_recorderDepth == 1) {
         DeliveryLog().push_back(std::move(d));
     }
+    const bool refuse = commandId == kCmdCreate && name == "refuse";
     if (onCommand) {
-        onCommand(commandId, block);
+        // The handler may destroy this actor: it runs from a copy, and the
+        // actor is not touched afterwards when its slot lost it.
+        const int32_t id = actorId;
+        auto handler = onCommand;
+        handler(commandId, block);
+        if (id >= 0 && ActorTableEntry(id) != this) {
+            return 1;
+        }
     }
-    if (commandId == kCmdCreate && name == "refuse") {
+    if (refuse) {
         return 0;
     }
     return Actor::HandleCommand(commandId, block);
