@@ -262,6 +262,16 @@ TEST_F(ActorServicesTest, SystemActorsAreRefusedBeforeAnyCallback) {
     EXPECT_TRUE(HasChild(parent, five));
     EXPECT_EQ(DeleteActor(global), 0);
     EXPECT_EQ(DeleteActor(system), 0);
+
+    // A killed parent deletes itself when its last child goes: a refused
+    // deletion must not set that off.
+    parent->state |= kActorKilled;
+    EXPECT_EQ(DeleteActor(five), 0);
+    EXPECT_FALSE(parent->HasFlag(kActorQueuedForDeletion));
+    WorldRecorder *killed = Make("killed");
+    killed->state |= kActorKilled;
+    EXPECT_EQ(DeleteActor(Make("last", killed)), 1);
+    EXPECT_TRUE(killed->HasFlag(kActorQueuedForDeletion));
 }
 
 TEST_F(ActorServicesTest, ActorsOutsideTheirSlotAreNeverDestroyed) {
