@@ -1,0 +1,87 @@
+// Runs the qvscript program and compares its output with committed text.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct ToolRun {
+    std::string out;
+    std::string err;
+    int exitCode = -1;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string DataPath(const std::string& name) {
+    return std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvscript/" + name;
+}
+
+// Runs qvscript with the arguments (already quoted) and stdin from input.
+ToolRun RunQvscript(const std::string& args, const std::string& input = "") {
+    std::string dir = ::testing::TempDir();
+    std::string tag = std::to_string(getpid());
+    std::string inPath = dir + "qvscript_in_" + tag;
+    std::string outPath = dir + "qvscript_out_" + tag;
+    std::string errPath = dir + "qvscript_err_" + tag;
+    std::ofstream(inPath, std::ios::binary) << input;
+    std::string command = "'" + std::string(ENGINE_TEST_BINARY_DIR) + "/tools/qvscript' " + args +
+                          " <'" + inPath + "' >'" + outPath + "' 2>'" + errPath + "'";
+    ToolRun run;
+    int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    run.out = ReadFile(outPath);
+    run.err = ReadFile(errPath);
+    std::remove(inPath.c_str());
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return run;
+}
+
+TEST(Qvscript, CompileMatchesGoldenHex) {
+    for (const char* name : {"set_position", "timer_call"}) {
+        std::string expected = ReadFile(DataPath(std::string(name) + ".hex"));
+        ASSERT_FALSE(expected.empty()) << name;
+        ToolRun fromFile = RunQvscript("compile '" + DataPath(std::string(name) + ".qvs") + "'");
+        EXPECT_EQ(fromFile.exitCode, 0) << name;
+        EXPECT_EQ(fromFile.out, expected) << name;
+        EXPECT_EQ(fromFile.err, "") << name;
+        ToolRun fromStdin = RunQvscript("compile", ReadFile(DataPath(std::string(name) + ".qvs")));
+        EXPECT_EQ(fromStdin.out, expected) << name;
+    }
+    ToolRun empty = RunQvscript("compile", "");
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, "5f 45 6e 64\n");
+}
+
+TEST(Qvscript, CompileErrors) {
+    ToolRun run = RunQvscript("compile", "this.Delete();\nthis.Set Enabled(1);");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "error: ParseParamRecursive() _1_ Expected '(' at 24\n");
+    ToolRun missing = RunQvscript("compile /nonexistent/file.qvs");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "error: cannot read /nonexistent/file.qvs\n");
+}
+
+TEST(Qvscript, UsageErrors) {
+    for (const char* args : {"", "compile a b", "run", "run a.qva", "run a b c d", "dump"}) {
+        ToolRun run = RunQvscript(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err.substr(0, 16), "usage: qvscript ") << args;
+    }
+}
+
+} // namespace
