@@ -362,6 +362,33 @@ TEST_F(LightTest, VertexColourIsTheDiffuseMaterialOnlyForFormatsThatCarryIt) {
     EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{ambient, ambient, ambient}, 2));
 }
 
+TEST_F(LightTest, SpecularShowsOnlyWhenEnabledAndIsAddedAfterTheStages) {
+    gfx::Device &d = Dev();
+    gfx::Material m;
+    m.specular = Grey(1.0f);
+    m.power = 10.0f;
+    d.SetMaterial(m);
+    gfx::Light l = Directional(Vector3{0, 0, 1}, 0.0f);
+    l.specular = Grey(1.0f);
+    d.SetLight(0, l);
+    d.LightEnable(0, true);
+    // Head-on light and eye: the halfway vector is the normal (within a few
+    // degrees at the corners).
+    DrawLitQuad(Vector3{0, 0, 10}, 1, fftest::kLitFvf);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{0, 0, 0}, 0));
+
+    // On, under a black texture: the highlight is added after texturing.
+    gfx::Texture *black = fftest::SolidTexture(d, 0xFF000000u);
+    d.SetTexture(0, black);
+    d.SetRenderState(gfx::RenderState::SpecularEnable, 1);
+    DrawLitQuad(Vector3{0, 0, 10}, 1, fftest::kLitFvf);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{250, 250, 250}, 6));
+    d.SetTexture(0, nullptr);
+    black->Release();
+}
+
 TEST_F(LightTest, LinearFogFollowsViewDepthNotDistance) {
     gfx::Device &d = Dev();
     d.SetRenderState(gfx::RenderState::Lighting, 0);
