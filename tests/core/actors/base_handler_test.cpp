@@ -202,7 +202,10 @@ TEST_F(InitTest, InitLoadRebindsSlotsRelinksEntriesAndDerivesGroups) {
     entry->command = 36;
     entry->kind = 2;
     actor->scheduledCommands.push_back(entry);
+    actor->actionFlags = 0x2A;
+    system->SetFileVersion(57);
     Send(actor, 45);
+    EXPECT_EQ(actor->actionFlags, 0x2Au); // a file that has them
     EXPECT_EQ(GetGlobalActor(12), actor);
     EXPECT_NE(entry->state & kEntryLinked, 0);
     EXPECT_FALSE(actor->HasFlag(kActorCollisionEnabled)); // no collision object
@@ -214,7 +217,10 @@ TEST_F(InitTest, InitLoadRebindsSlotsRelinksEntriesAndDerivesGroups) {
     mesh->colObjs[0].flags = (1u << 1) | (1u << 2); // a pure event object
     mesh->colObjs[0].type = 7;
     mesh->colObjs.emplace_back(mesh); // default: solid
+    mesh->actionFlags = 0x2A;
+    system->SetFileVersion(56);
     Send(mesh, 45);
+    EXPECT_EQ(mesh->actionFlags, 0u); // older files carry none
     EXPECT_EQ(mesh->colObjs[0].groups, 0x5u | (1u << 17) | (1u << 18) | (1u << 21) | (1u << 30));
     EXPECT_EQ(mesh->colObjs[1].groups, 1u | (1u << 16) | (1u << 30));
     EXPECT_TRUE(mesh->HasFlag(kActorCollisionEnabled));

@@ -1,0 +1,106 @@
+// Scheduled commands read from a file hold portable blocks until their
+// owner's "Precalculate" or their first firing turns them live, once.
+#include <cstring>
+
+#include "base_handler_fixture.h"
+#include "core/actors/param_convert.h"
+
+namespace {
+
+class NameResolver : public ActorPathResolver {
+  public:
+    Actor *FindActorByPath(std::string_view path, Actor *) const override {
+        return path == "target" ? target : nullptr;
+    }
+    std::string ActorRelativePath(Actor *, Actor *) const override { return "target"; }
+    Actor *target = nullptr;
+};
+
+class PortableEntryTest : public BaseHandlerTest {
+  protected:
+    void SetUp() override {
+        BaseHandlerTest::SetUp();
+        previous = InstallActorPathResolver(&resolver);
+    }
+    void TearDown() override {
+        InstallActorPathResolver(previous);
+        BaseHandlerTest::TearDown();
+    }
+    // An entry as the actor reader leaves it: portable bytes, linked.
+    static ScheduledCommand *LoadedEntry(Actor *owner, uint32_t command,
+                                         const std::vector<uint8_t> &bytes, float delay) {
+        ScheduledCommand *entry = NewScheduledCommand();
+        entry->owner = owner;
+        entry->command = command;
+        entry->kind = 2;
+        entry->start = entry->due = delay;
+        entry->state |= kEntrySaved | kEntryPortable;
+        entry->params = std::make_unique<uint8_t[]>(bytes.size());
+        std::memcpy(entry->params.get(), bytes.data(), bytes.size());
+        entry->paramSize = static_cast<uint32_t>(bytes.size());
+        owner->scheduledCommands.push_back(entry);
+        LinkScheduledCommand(entry);
+        return entry;
+    }
+    NameResolver resolver;
+    const ActorPathResolver *previous = nullptr;
+};
+
+std::vector<uint8_t> Text(const char *text) {
+    return std::vector<uint8_t>(text, text + std::strlen(text) + 1);
+}
+
+TEST_F(PortableEntryTest, FirstFiringConvertsAnUnprecalculatedEntry) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *target = MakeActor();
+    resolver.target = target;
+    Send(target, 63, {Vector3{4, 5, 6}});
+    ScheduledCommand *entry = LoadedEntry(actor, 270, Text("target"), 0.0f);
+    RunFor(0.05f);
+    ASSERT_EQ(actor->Count(270), 1u);
+    EXPECT_EQ(actor->Only(270)[0].Read<Actor *>(0), target);
+    EXPECT_EQ(actor->GetWorldPosition().y, 5.0f);
+    (void)entry;
+}
+
+TEST_F(PortableEntryTest, PrecalculateConvertsOnceAndNestedCommandsGrow) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *child = MakeActor(actor);
+    resolver.target = child;
+    // 56 {141 {actor, 1, 0, 0}}: stored with a 4-byte pointer slot.
+    std::vector<uint8_t> bytes(20, 0);
+    const uint32_t nested = 141;
+    const float strength = 1.0f;
+    std::memcpy(bytes.data(), &nested, 4);
+    std::memcpy(bytes.data() + 8, &strength, 4);
+    ScheduledCommand *nestedEntry = LoadedEntry(actor, 56, bytes, 0.0f);
+    ScheduledCommand *pathEntry = LoadedEntry(actor, 270, Text("target"), 5.0f);
+    Send(actor, 153);
+    EXPECT_EQ(nestedEntry->paramSize, 24u); // native: 8-byte pointer
+    EXPECT_EQ(nestedEntry->state & kEntryPortable, 0);
+    EXPECT_EQ(pathEntry->paramSize, sizeof(Actor *));
+    Actor *converted = nullptr;
+    std::memcpy(&converted, pathEntry->params.get(), sizeof(converted));
+    EXPECT_EQ(converted, child);
+    // A second "Precalculate" leaves the live blocks alone.
+    Send(actor, 153);
+    std::memcpy(&converted, pathEntry->params.get(), sizeof(converted));
+    EXPECT_EQ(converted, child);
+    // The nested pointer is null in memory: the child skips the force.
+    RunFor(0.05f);
+    EXPECT_EQ(child->Count(141), 1u);
+    EXPECT_EQ(child->deltaPosition.x, 0.0f);
+}
+
+TEST_F(PortableEntryTest, PathWithoutTerminatorGivesNull) {
+    RecordingActor *actor = MakeActor();
+    resolver.target = MakeActor();
+    ScheduledCommand *entry = LoadedEntry(actor, 270, {'t', 'a', 'r'}, 0.0f);
+    Send(actor, 153);
+    Actor *converted = reinterpret_cast<Actor *>(1);
+    ASSERT_EQ(entry->paramSize, sizeof(Actor *));
+    std::memcpy(&converted, entry->params.get(), sizeof(converted));
+    EXPECT_EQ(converted, nullptr);
+}
+
+} // namespace
