@@ -161,6 +161,9 @@ int InitActorSystem() {
     ActorSystem *system = GetActorSystem();
     if (system == nullptr) {
         system = new ActorSystem();
+    } else {
+        // Made before the registrations, which emptied its descriptor.
+        FillActorSystemDescriptor();
     }
 
     Actor *global = CreateFixedActor(6, "Global", system, kGlobalRootId);
