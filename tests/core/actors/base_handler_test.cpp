@@ -2,6 +2,7 @@
 // tree, transforms, forwarding and conditions.
 #include <cmath>
 
+#include "actors/world/world_seams.h"
 #include "base_handler_fixture.h"
 #include "core/random.h"
 
@@ -717,6 +718,36 @@ TEST_F(ForwardTest, ConnectToTimeInstance) {
     ASSERT_EQ(instance->Only(1781).size(), 1u);
     EXPECT_EQ(instance->Only(1781)[0].Read<Actor *>(0), actor);
     Send(actor, 355, {static_cast<Actor *>(nullptr)});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ForwardTest, DrawGroupForwardingChecksTheRegistry) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *group = MakeActor();
+    DrawGroupRegistry.assign(4, nullptr);
+    DrawGroupRegistry[3] = group;
+    actor->drawGroupId = 3;
+    Send(actor, 55, {ParamValue::Command(20, {})});
+    Send(actor, 53, {ParamValue::Command(21, {})});
+    Send(actor, 54, {ParamValue::Command(22, {})});
+    std::vector<uint32_t> ids;
+    for (const RecordedCommand &call : group->calls) {
+        ids.push_back(call.id);
+    }
+    EXPECT_EQ(ids, (std::vector<uint32_t>{20, 836, 22, 836}));
+    EXPECT_EQ(group->Only(836)[0].Read<uint32_t>(0), 21u);
+
+    // No such entry, or an empty one: nothing, no read past the registry.
+    group->calls.clear();
+    for (int32_t id : {-1, 2, 4, 5000}) {
+        actor->drawGroupId = id;
+        Send(actor, 54, {ParamValue::Command(20, {})});
+    }
+    EXPECT_TRUE(group->calls.empty());
+    DrawGroupRegistry.clear();
 }
 
 } // namespace
