@@ -16,19 +16,19 @@ struct ToolRun {
     int exitCode = -1;
 };
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-std::string DataPath(const std::string& name) {
+std::string DataPath(const std::string &name) {
     return std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvscript/" + name;
 }
 
 // Runs qvscript with the arguments (already quoted) and stdin from input.
-ToolRun RunQvscript(const std::string& args, const std::string& input = "") {
+ToolRun RunQvscript(const std::string &args, const std::string &input = "") {
     std::string dir = ::testing::TempDir();
     std::string tag = std::to_string(getpid());
     std::string inPath = dir + "qvscript_in_" + tag;
@@ -50,7 +50,7 @@ ToolRun RunQvscript(const std::string& args, const std::string& input = "") {
 }
 
 TEST(Qvscript, CompileMatchesGoldenHex) {
-    for (const char* name : {"set_position", "timer_call"}) {
+    for (const char *name : {"set_position", "timer_call"}) {
         std::string expected = ReadFile(DataPath(std::string(name) + ".hex"));
         ASSERT_FALSE(expected.empty()) << name;
         ToolRun fromFile = RunQvscript("compile '" + DataPath(std::string(name) + ".qvs") + "'");
@@ -76,7 +76,7 @@ TEST(Qvscript, CompileErrors) {
 }
 
 TEST(Qvscript, UsageErrors) {
-    for (const char* args : {"", "compile a b", "run", "run a.qva", "run a b c d", "dump"}) {
+    for (const char *args : {"", "compile a b", "run", "run a.qva", "run a b c d", "dump"}) {
         ToolRun run = RunQvscript(args);
         EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_EQ(run.out, "") << args;

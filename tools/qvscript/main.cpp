@@ -32,7 +32,7 @@ int Usage() {
     return 2;
 }
 
-bool ReadText(const char* path, std::string* text) {
+bool ReadText(const char *path, std::string *text) {
     if (path == nullptr) {
         text->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return !std::cin.bad();
@@ -45,7 +45,7 @@ bool ReadText(const char* path, std::string* text) {
     return !in.bad();
 }
 
-int Compile(const char* path) {
+int Compile(const char *path) {
     std::string source;
     if (!ReadText(path, &source)) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
@@ -55,7 +55,7 @@ int Compile(const char* path) {
         std::fprintf(stderr, "error: no actor system\n");
         return 1;
     }
-    Actor* owner = CreateActor(0, "qvscript", nullptr, GetActorById(2), -1, true);
+    Actor *owner = CreateActor(0, "qvscript", nullptr, GetActorById(2), -1, true);
     ScriptRecord record;
     record.name = "__qvscript";
     record.source = source;
@@ -80,12 +80,12 @@ int Compile(const char* path) {
 
 // Loads an actor file into the world as the dump tool does. Actor files
 // cannot be read by this build yet.
-bool LoadActorFile(const char* path, std::string* error) {
+bool LoadActorFile(const char *path, std::string *error) {
     *error = std::string("cannot load ") + path + ": actor files are not readable yet";
     return false;
 }
 
-int Run(const char* actorFile, const char* actorPath, const char* path) {
+int Run(const char *actorFile, const char *actorPath, const char *path) {
     std::string source;
     if (!ReadText(path, &source)) {
         std::fprintf(stderr, "error: cannot read %s\n", path);
@@ -100,8 +100,8 @@ int Run(const char* actorFile, const char* actorPath, const char* path) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return 1;
     }
-    const ActorPathResolver* resolver = GetActorPathResolver();
-    Actor* owner = actorPath[0] == '/' && resolver != nullptr
+    const ActorPathResolver *resolver = GetActorPathResolver();
+    Actor *owner = actorPath[0] == '/' && resolver != nullptr
                        ? resolver->FindActorByPath(actorPath, GetActorSystem())
                        : nullptr;
     if (owner == nullptr) {
@@ -115,7 +115,7 @@ int Run(const char* actorFile, const char* actorPath, const char* path) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     if (argc < 2) {
         return Usage();
     }

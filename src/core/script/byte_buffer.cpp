@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-ByteBuffer::ByteBuffer(const ByteBuffer& other) { *this = other; }
+ByteBuffer::ByteBuffer(const ByteBuffer &other) { *this = other; }
 
-ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other) {
+ByteBuffer &ByteBuffer::operator=(const ByteBuffer &other) {
     if (this == &other) {
         return *this;
     }
@@ -24,9 +24,9 @@ ByteBuffer& ByteBuffer::operator=(const ByteBuffer& other) {
     return *this;
 }
 
-ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept { *this = std::move(other); }
+ByteBuffer::ByteBuffer(ByteBuffer &&other) noexcept { *this = std::move(other); }
 
-ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
+ByteBuffer &ByteBuffer::operator=(ByteBuffer &&other) noexcept {
     if (this != &other) {
         heap_ = std::move(other.heap_);
         data_ = other.data_;
@@ -54,7 +54,7 @@ size_t ByteBuffer::GrownCapacity(size_t p, size_t n, size_t c) {
     return std::max({needed, grown, size_t{16}});
 }
 
-uint8_t* ByteBuffer::Extend(size_t n) {
+uint8_t *ByteBuffer::Extend(size_t n) {
     size_t newCapacity = GrownCapacity(position_, n, capacity_);
     if (newCapacity != capacity_) {
         auto block = std::make_unique<uint8_t[]>(newCapacity);
@@ -65,20 +65,20 @@ uint8_t* ByteBuffer::Extend(size_t n) {
         data_ = heap_.get();
         capacity_ = newCapacity;
     }
-    uint8_t* at = data_ ? data_ + position_ : nullptr;
+    uint8_t *at = data_ ? data_ + position_ : nullptr;
     position_ += n;
     return at;
 }
 
-void ByteBuffer::Append(const void* bytes, size_t n) {
-    uint8_t* at = Extend(n);
+void ByteBuffer::Append(const void *bytes, size_t n) {
+    uint8_t *at = Extend(n);
     if (n > 0) {
         std::memcpy(at, bytes, n);
     }
 }
 
 void ByteBuffer::AppendZeros(size_t n) {
-    uint8_t* at = Extend(n);
+    uint8_t *at = Extend(n);
     if (n > 0) {
         std::memset(at, 0, n);
     }

@@ -14,14 +14,14 @@
 #include <span>
 
 class ByteBuffer {
-public:
+  public:
     ByteBuffer() = default;
     // Writes into area (capacity bytes) until it outgrows it.
-    ByteBuffer(uint8_t* area, size_t capacity) : data_(area), capacity_(area ? capacity : 0) {}
-    ByteBuffer(const ByteBuffer& other);
-    ByteBuffer& operator=(const ByteBuffer& other);
-    ByteBuffer(ByteBuffer&& other) noexcept;
-    ByteBuffer& operator=(ByteBuffer&& other) noexcept;
+    ByteBuffer(uint8_t *area, size_t capacity) : data_(area), capacity_(area ? capacity : 0) {}
+    ByteBuffer(const ByteBuffer &other);
+    ByteBuffer &operator=(const ByteBuffer &other);
+    ByteBuffer(ByteBuffer &&other) noexcept;
+    ByteBuffer &operator=(ByteBuffer &&other) noexcept;
     ~ByteBuffer() = default;
 
     // The capacity after appending n bytes at position p to a buffer of
@@ -33,15 +33,15 @@ public:
     // True when the bytes are in a block of the buffer's own (also for an
     // empty buffer, which has no fixed area).
     bool owned() const { return data_ == nullptr || data_ == heap_.get(); }
-    const uint8_t* data() const { return data_; }
-    uint8_t* data() { return data_; }
+    const uint8_t *data() const { return data_; }
+    uint8_t *data() { return data_; }
     // The bytes written so far.
     std::span<const uint8_t> bytes() const { return {data_, position_}; }
 
     // Makes room for n bytes at the position, advances past them and
     // returns where they go (null for n = 0 on an empty buffer).
-    uint8_t* Extend(size_t n);
-    void Append(const void* bytes, size_t n);
+    uint8_t *Extend(size_t n);
+    void Append(const void *bytes, size_t n);
     void AppendZeros(size_t n);
     void AppendByte(uint8_t value) { Append(&value, 1); }
     void AppendU32(uint32_t value); // little-endian
@@ -49,8 +49,8 @@ public:
     // Moves the position back (never beyond the capacity).
     void SetPosition(size_t position);
 
-private:
-    uint8_t* data_ = nullptr;
+  private:
+    uint8_t *data_ = nullptr;
     size_t capacity_ = 0;
     size_t position_ = 0;
     std::unique_ptr<uint8_t[]> heap_;

@@ -32,9 +32,9 @@ bool OnlyDigitsAndMinus(std::string_view text) {
 }
 
 class Compiler {
-public:
-    Compiler(std::string_view source, const ScriptHandleLookup& findOwnScript, ByteBuffer& out,
-             std::string* errorText, size_t* errorPosition)
+  public:
+    Compiler(std::string_view source, const ScriptHandleLookup &findOwnScript, ByteBuffer &out,
+             std::string *errorText, size_t *errorPosition)
         : src_(source.substr(0, source.find('\0'))), findOwnScript_(findOwnScript), out_(out),
           errorText_(errorText), errorPosition_(errorPosition) {}
 
@@ -54,12 +54,12 @@ public:
         return true;
     }
 
-private:
+  private:
     bool AtEnd() const { return cur_ >= src_.size(); }
     char Peek() const { return AtEnd() ? '\0' : src_[cur_]; }
     bool LooksAt(std::string_view text) const { return src_.substr(cur_).starts_with(text); }
 
-    bool Fail(const char* text) {
+    bool Fail(const char *text) {
         if (!error_) {
             error_ = true;
             if (errorText_ != nullptr) {
@@ -125,7 +125,7 @@ private:
         }
         ++cur_;
         if (id != 0) {
-            const CommandInfo* info = FindCommandInfo(id);
+            const CommandInfo *info = FindCommandInfo(id);
             for (uint32_t type : info->paramTypes) {
                 if (!ParseParamRecursive(type, 0)) {
                     return false;
@@ -392,10 +392,10 @@ private:
     }
 
     std::string_view src_;
-    const ScriptHandleLookup& findOwnScript_;
-    ByteBuffer& out_;
-    std::string* errorText_;
-    size_t* errorPosition_;
+    const ScriptHandleLookup &findOwnScript_;
+    ByteBuffer &out_;
+    std::string *errorText_;
+    size_t *errorPosition_;
     size_t cur_ = 0;
     bool error_ = false;
     uint8_t lastAccessKind_ = 0;
@@ -404,16 +404,16 @@ private:
 
 } // namespace
 
-bool CompileScriptText(std::string_view source, const ScriptHandleLookup& findOwnScript,
-                       ByteBuffer* code, std::string* errorText, size_t* errorPosition) {
+bool CompileScriptText(std::string_view source, const ScriptHandleLookup &findOwnScript,
+                       ByteBuffer *code, std::string *errorText, size_t *errorPosition) {
     ByteBuffer scratch;
     Compiler compiler(source, findOwnScript, code != nullptr ? *code : scratch, errorText,
                       errorPosition);
     return compiler.Compile();
 }
 
-int CompileScript(ScriptRecord* record, Actor* owner, std::string* errorText,
-                  size_t* errorPosition) {
+int CompileScript(ScriptRecord *record, Actor *owner, std::string *errorText,
+                  size_t *errorPosition) {
     if (record == nullptr) {
         return 0;
     }
@@ -434,8 +434,7 @@ int CompileScript(ScriptRecord* record, Actor* owner, std::string* errorText,
         return query.result != nullptr ? query.result->serial : 0;
     };
     auto code = std::make_shared<ByteBuffer>();
-    if (!CompileScriptText(record->source, findOwnScript, code.get(), errorText,
-                           errorPosition)) {
+    if (!CompileScriptText(record->source, findOwnScript, code.get(), errorText, errorPosition)) {
         return 0;
     }
     record->compiled = std::move(code);
@@ -464,8 +463,8 @@ float ParseScriptReal(std::string_view text) {
             return 0.0f; // one sign only
         }
     }
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
+    const char *first = text.data() + i;
+    const char *last = text.data() + text.size();
     float value = 0.0f;
     auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc()) {

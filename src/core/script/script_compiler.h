@@ -68,14 +68,14 @@ using ScriptHandleLookup = std::function<uint32_t(std::string_view name)>;
 // On the first error stops and returns false, with the message in
 // errorText and the 0-based byte offset of the cursor in errorPosition
 // (either may be null). findOwnScript may be empty: every handle is 0.
-bool CompileScriptText(std::string_view source, const ScriptHandleLookup& findOwnScript,
-                       ByteBuffer* code, std::string* errorText, size_t* errorPosition);
+bool CompileScriptText(std::string_view source, const ScriptHandleLookup &findOwnScript,
+                       ByteBuffer *code, std::string *errorText, size_t *errorPosition);
 
 // Compiles the record's source with owner as "this": on success the record
 // holds the byte code and the result is 1; on failure (also "No Owner!"
 // without an owner) the record holds no byte code and the result is 0.
-int CompileScript(ScriptRecord* record, Actor* owner, std::string* errorText,
-                  size_t* errorPosition);
+int CompileScript(ScriptRecord *record, Actor *owner, std::string *errorText,
+                  size_t *errorPosition);
 
 // Literal values, independent of the locale. Integers: the leading digits
 // with an optional sign, modulo 2^32 (0 without digits). Reals: the leading

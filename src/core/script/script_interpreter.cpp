@@ -19,29 +19,29 @@ namespace {
 
 // One active run. Runs form a chain through `outer`.
 struct RunState {
-    RunState* outer = nullptr;
-    const uint8_t* code = nullptr;
+    RunState *outer = nullptr;
+    const uint8_t *code = nullptr;
     size_t size = 0;
     size_t pos = 0;
-    Actor* self = nullptr;  // "this"
-    Actor* local = nullptr; // "local"
+    Actor *self = nullptr;  // "this"
+    Actor *local = nullptr; // "local"
     bool selfGone = false;  // "this" was destroyed during the run
     bool localGone = false;
     bool error = false;
-    ByteBuffer* args = nullptr; // the statement's argument buffer
-    Actor* callTarget = nullptr; // actor whose scripts a call statement runs
+    ByteBuffer *args = nullptr;  // the statement's argument buffer
+    Actor *callTarget = nullptr; // actor whose scripts a call statement runs
     int depth = 0;
 };
 
-RunState* gRun = nullptr;
+RunState *gRun = nullptr;
 int gRunDepth = 0;
 alignas(16) uint8_t gArgumentArea[kScriptArgumentAreaSize];
 size_t gArgumentTop = 0; // where the next run's blocks start in the area
-ScriptTrace* gTrace = nullptr;
+ScriptTrace *gTrace = nullptr;
 
 // Actors destroyed while runs hold them are forgotten by those runs.
-void ForgetDestroyedActor(Actor* actor) {
-    for (RunState* run = gRun; run != nullptr; run = run->outer) {
+void ForgetDestroyedActor(Actor *actor) {
+    for (RunState *run = gRun; run != nullptr; run = run->outer) {
         if (run->self == actor) {
             run->self = nullptr;
             run->selfGone = true;
@@ -56,7 +56,7 @@ void ForgetDestroyedActor(Actor* actor) {
     }
 }
 
-bool Need(RunState& run, size_t n) {
+bool Need(RunState &run, size_t n) {
     if (run.error || n > run.size - run.pos) {
         run.error = true;
         return false;
@@ -64,17 +64,17 @@ bool Need(RunState& run, size_t n) {
     return true;
 }
 
-uint32_t ReadU32(RunState& run) {
+uint32_t ReadU32(RunState &run) {
     if (!Need(run, 4)) {
         return 0;
     }
-    const uint8_t* p = run.code + run.pos;
+    const uint8_t *p = run.code + run.pos;
     run.pos += 4;
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-uint8_t ReadByte(RunState& run) {
+uint8_t ReadByte(RunState &run) {
     if (!Need(run, 1)) {
         return 0;
     }
@@ -82,30 +82,30 @@ uint8_t ReadByte(RunState& run) {
 }
 
 // A NUL-terminated text at the run position; the position moves past it.
-std::string_view ReadText(RunState& run) {
+std::string_view ReadText(RunState &run) {
     if (run.error) {
         return {};
     }
-    const void* nul = std::memchr(run.code + run.pos, 0, run.size - run.pos);
+    const void *nul = std::memchr(run.code + run.pos, 0, run.size - run.pos);
     if (nul == nullptr) {
         run.error = true;
         return {};
     }
-    size_t length = static_cast<size_t>(static_cast<const uint8_t*>(nul) - (run.code + run.pos));
-    std::string_view text(reinterpret_cast<const char*>(run.code + run.pos), length);
+    size_t length = static_cast<size_t>(static_cast<const uint8_t *>(nul) - (run.code + run.pos));
+    std::string_view text(reinterpret_cast<const char *>(run.code + run.pos), length);
     run.pos += length + 1;
     return text;
 }
 
-Actor* NullTarget(uint8_t safe) { return GetNullActor(safe == kScriptSafeAccess); }
+Actor *NullTarget(uint8_t safe) { return GetNullActor(safe == kScriptSafeAccess); }
 
-Actor* FindByPath(std::string_view path, Actor* from) {
-    const ActorPathResolver* resolver = GetActorPathResolver();
+Actor *FindByPath(std::string_view path, Actor *from) {
+    const ActorPathResolver *resolver = GetActorPathResolver();
     return resolver != nullptr ? resolver->FindActorByPath(std::string(path), from) : nullptr;
 }
 
 // Reads one access. With resolve clear only steps over it (null result).
-Actor* ReadAccess(RunState& run, bool resolve) {
+Actor *ReadAccess(RunState &run, bool resolve) {
     uint8_t safe = ReadByte(run);
     uint8_t kind = ReadByte(run);
     if (run.error) {
@@ -119,10 +119,10 @@ Actor* ReadAccess(RunState& run, bool resolve) {
     case ScriptAccess::System:
         return resolve ? GetActorSystem() : nullptr;
     case ScriptAccess::Pointer: {
-        if (!Need(run, sizeof(Actor*))) {
+        if (!Need(run, sizeof(Actor *))) {
             return nullptr;
         }
-        Actor* actor;
+        Actor *actor;
         std::memcpy(&actor, run.code + run.pos, sizeof(actor));
         run.pos += sizeof(actor);
         return resolve ? actor : nullptr;
@@ -140,7 +140,7 @@ Actor* ReadAccess(RunState& run, bool resolve) {
         if (slot == 0 || slot >= static_cast<uint32_t>(kGlobalActorSlotCount)) {
             return GetNullActor(false);
         }
-        Actor* actor = GlobalActorSlots[slot];
+        Actor *actor = GlobalActorSlots[slot];
         if (actor == nullptr) {
             return NullTarget(safe);
         }
@@ -160,11 +160,11 @@ Actor* ReadAccess(RunState& run, bool resolve) {
         if ((fromLocal ? run.localGone : run.selfGone) && !absolute) {
             return nullptr; // the start actor is gone: nothing to address
         }
-        Actor* start = fromLocal ? run.local : run.self;
+        Actor *start = fromLocal ? run.local : run.self;
         if (start == nullptr) {
             start = GetActorSystem();
         }
-        Actor* actor = FindByPath(path, start);
+        Actor *actor = FindByPath(path, start);
         return actor != nullptr ? actor : NullTarget(safe);
     }
     default:
@@ -180,16 +180,16 @@ bool IsPointerSlot(uint32_t type) {
 
 // Bytes of a variable-size literal at the run position; false when its end
 // is missing.
-bool VariableLiteralSize(RunState& run, uint32_t type, size_t* size) {
-    const uint8_t* p = run.code + run.pos;
+bool VariableLiteralSize(RunState &run, uint32_t type, size_t *size) {
+    const uint8_t *p = run.code + run.pos;
     size_t left = run.size - run.pos;
     switch (type) {
     case ParamType::String: {
-        const void* nul = std::memchr(p, 0, left);
+        const void *nul = std::memchr(p, 0, left);
         if (nul == nullptr) {
             return false;
         }
-        *size = static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) + 1;
+        *size = static_cast<size_t>(static_cast<const uint8_t *>(nul) - p) + 1;
         return true;
     }
     case ParamType::DataWithSizeheader: {
@@ -221,17 +221,17 @@ bool VariableLiteralSize(RunState& run, uint32_t type, size_t* size) {
     }
 }
 
-void AppendPointer(RunState& run, const void* pointer) {
+void AppendPointer(RunState &run, const void *pointer) {
     run.args->Append(&pointer, sizeof(pointer));
 }
 
-bool EvalItem(RunState& run, uint32_t type, bool emit, int depth);
+bool EvalItem(RunState &run, uint32_t type, bool emit, int depth);
 
-bool EvalLiteral(RunState& run, uint32_t type, bool emit) {
+bool EvalLiteral(RunState &run, uint32_t type, bool emit) {
     switch (type) {
     case ParamType::ActorPointer:
     case ParamType::ActorPointerExt: {
-        Actor* actor = ReadAccess(run, emit);
+        Actor *actor = ReadAccess(run, emit);
         if (run.error) {
             return false;
         }
@@ -260,7 +260,7 @@ bool EvalLiteral(RunState& run, uint32_t type, bool emit) {
     default:
         break;
     }
-    const ParamTypeInfo& info = GetParamTypeTable().Get(type);
+    const ParamTypeInfo &info = GetParamTypeTable().Get(type);
     size_t size = 0;
     if (info.nativeSize >= 0) {
         size = static_cast<size_t>(info.nativeSize);
@@ -282,7 +282,7 @@ bool EvalLiteral(RunState& run, uint32_t type, bool emit) {
     return true;
 }
 
-bool EvalItem(RunState& run, uint32_t type, bool emit, int depth) {
+bool EvalItem(RunState &run, uint32_t type, bool emit, int depth) {
     if (depth > kMaxParamNesting) {
         run.error = true;
         return false;
@@ -295,7 +295,7 @@ bool EvalItem(RunState& run, uint32_t type, bool emit, int depth) {
     case ScriptTag::Literal:
         return EvalLiteral(run, type, emit);
     case ScriptTag::Group: {
-        const std::vector<uint32_t>& components = GetParamTypeTable().Get(type).components;
+        const std::vector<uint32_t> &components = GetParamTypeTable().Get(type).components;
         if (components.empty()) {
             if (emit) {
                 run.args->AppendZeros(ScriptZeroValueSize(type));
@@ -311,7 +311,7 @@ bool EvalItem(RunState& run, uint32_t type, bool emit, int depth) {
     }
     case ScriptTag::Command: {
         uint32_t id = ReadU32(run);
-        const CommandInfo* info = FindCommandInfo(id);
+        const CommandInfo *info = FindCommandInfo(id);
         if (run.error || info == nullptr || !info->registered() || id == kRecursiveCommandId) {
             run.error = true;
             return false;
@@ -331,11 +331,11 @@ bool EvalItem(RunState& run, uint32_t type, bool emit, int depth) {
     }
 }
 
-ScriptRecord* FindScriptBySerial(Actor* actor, uint32_t serial) {
+ScriptRecord *FindScriptBySerial(Actor *actor, uint32_t serial) {
     if (actor == nullptr) {
         return nullptr;
     }
-    for (const auto& script : actor->scripts) {
+    for (const auto &script : actor->scripts) {
         if (script && !script->dead && script->serial == serial) {
             return script.get();
         }
@@ -347,14 +347,14 @@ bool IsCommandWord(uint32_t word) {
     if (word < ScriptWord::FirstCommand) {
         return false;
     }
-    const CommandInfo* info = FindCommandInfo(word);
+    const CommandInfo *info = FindCommandInfo(word);
     return info != nullptr && info->registered() && word != kRecursiveCommandId;
 }
 
 // Runs one statement; false ends the run with 0.
-bool RunStatement(RunState& run) {
+bool RunStatement(RunState &run) {
     run.args = nullptr;
-    Actor* target = ReadAccess(run, true);
+    Actor *target = ReadAccess(run, true);
     uint32_t word = ReadU32(run);
     if (run.error) {
         return false;
@@ -365,7 +365,7 @@ bool RunStatement(RunState& run) {
             return false;
         }
         if (target != nullptr && handle != 0) {
-            ScriptRecord* record = FindScriptBySerial(run.self, handle);
+            ScriptRecord *record = FindScriptBySerial(run.self, handle);
             if (record != nullptr) {
                 if (gTrace != nullptr) {
                     gTrace->Call(run.depth - 1, record->name, run.self);
@@ -389,14 +389,14 @@ bool RunStatement(RunState& run) {
         // The list may change while the scripts run: each is found again
         // by its serial before its turn.
         std::vector<uint32_t> serials;
-        for (const auto& script : target->scripts) {
+        for (const auto &script : target->scripts) {
             if (script && !script->dead && script->name == name) {
                 serials.push_back(script->serial);
             }
         }
         run.callTarget = target;
         for (uint32_t serial : serials) {
-            ScriptRecord* record = FindScriptBySerial(run.callTarget, serial);
+            ScriptRecord *record = FindScriptBySerial(run.callTarget, serial);
             if (record != nullptr) {
                 RunScript(record, run.self);
             }
@@ -407,7 +407,7 @@ bool RunStatement(RunState& run) {
     if (!IsCommandWord(word)) {
         return false;
     }
-    const CommandInfo* info = FindCommandInfo(word);
+    const CommandInfo *info = FindCommandInfo(word);
     if (target == nullptr) {
         // Step over the statement, item by item as the evaluator reads them.
         for (uint32_t type : info->paramTypes) {
@@ -441,11 +441,12 @@ bool RunStatement(RunState& run) {
 
 } // namespace
 
-int RunScript(ScriptRecord* record, Actor* local) {
+int RunScript(ScriptRecord *record, Actor *local) {
     if (record == nullptr || record->dead || gRunDepth >= kMaxScriptRunDepth) {
         return 0;
     }
-    if (record->compiled == nullptr && CompileScript(record, record->owner, nullptr, nullptr) == 0) {
+    if (record->compiled == nullptr &&
+        CompileScript(record, record->owner, nullptr, nullptr) == 0) {
         return 0;
     }
     // The run keeps its byte code even when the record goes meanwhile.
@@ -453,8 +454,10 @@ int RunScript(ScriptRecord* record, Actor* local) {
     AddActorDestroyedHook(ForgetDestroyedActor);
 
     // While the owner's scripts run, removals from its list wait.
-    Actor* owner = record->owner;
-    ++owner->scriptRunDepth;
+    Actor *owner = record->owner;
+    if (owner != nullptr) {
+        ++owner->scriptRunDepth;
+    }
 
     RunState run;
     run.outer = gRun;
@@ -482,7 +485,7 @@ int RunScript(ScriptRecord* record, Actor* local) {
     --gRunDepth;
     gRun = run.outer;
     gArgumentTop = savedTop;
-    if (!run.selfGone) {
+    if (owner != nullptr && !run.selfGone) {
         // Leaving the owner's last run carries out the waiting removals.
         --owner->scriptRunDepth;
         ScriptRunScope settle(owner);
@@ -490,7 +493,7 @@ int RunScript(ScriptRecord* record, Actor* local) {
     return result;
 }
 
-Actor* ResolveActorAccess() { return gRun != nullptr ? ReadAccess(*gRun, true) : nullptr; }
+Actor *ResolveActorAccess() { return gRun != nullptr ? ReadAccess(*gRun, true) : nullptr; }
 
 int EvalScriptParam(uint32_t type) {
     if (gRun == nullptr || gRun->args == nullptr) {
@@ -501,8 +504,8 @@ int EvalScriptParam(uint32_t type) {
 
 int CurrentScriptRunDepth() { return gRunDepth; }
 
-ScriptTrace* InstallScriptTrace(ScriptTrace* trace) {
-    ScriptTrace* previous = gTrace;
+ScriptTrace *InstallScriptTrace(ScriptTrace *trace) {
+    ScriptTrace *previous = gTrace;
     gTrace = trace;
     return previous;
 }

@@ -32,12 +32,12 @@ inline constexpr int kMaxScriptRunDepth = 64;
 // failed compile, a run nested too deep, or a run ended by invalid byte code
 // (an invalid access kind or word, an unregistered command id, code that
 // ends early).
-int RunScript(ScriptRecord* record, Actor* local);
+int RunScript(ScriptRecord *record, Actor *local);
 
 // Within a run (called by the run itself; null or 0 outside one).
 // Reads one access at the run position and finds its actor: null for a
 // missing "this" or "local", a null actor for targets not found.
-Actor* ResolveActorAccess();
+Actor *ResolveActorAccess();
 // Reads one parameter item at the run position and appends its value to the
 // argument buffer; 0 (and the run's error flag) for invalid byte code.
 int EvalScriptParam(uint32_t type);
@@ -48,12 +48,12 @@ int CurrentScriptRunDepth();
 // Observes what the interpreter delivers (the qvscript tool prints it).
 // depth is 0 for lines of an outermost run.
 class ScriptTrace {
-public:
+  public:
     virtual ~ScriptTrace() = default;
     // Before target->HandleCommand(commandId, block).
-    virtual void Send(int depth, Actor* target, uint32_t commandId, ParamBlock block) = 0;
+    virtual void Send(int depth, Actor *target, uint32_t commandId, ParamBlock block) = 0;
     // Before the scripts named name of target run (one line per call).
-    virtual void Call(int depth, std::string_view name, Actor* target) = 0;
+    virtual void Call(int depth, std::string_view name, Actor *target) = 0;
 };
 // Installs a trace (null: none) and returns the previous one.
-ScriptTrace* InstallScriptTrace(ScriptTrace* trace);
+ScriptTrace *InstallScriptTrace(ScriptTrace *trace);

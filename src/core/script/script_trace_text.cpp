@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string HexBytes(const uint8_t* data, size_t size) {
+std::string HexBytes(const uint8_t *data, size_t size) {
     static const char digits[] = "0123456789abcdef";
     std::string out;
     out.reserve(2 * size);
@@ -27,14 +27,14 @@ ScriptTraceText::ScriptTraceText() : previous_(InstallScriptTrace(this)) {}
 
 ScriptTraceText::~ScriptTraceText() { InstallScriptTrace(previous_); }
 
-void ScriptTraceText::Send(int depth, Actor* target, uint32_t commandId, ParamBlock block) {
-    const CommandInfo* info = FindCommandInfo(commandId);
+void ScriptTraceText::Send(int depth, Actor *target, uint32_t commandId, ParamBlock block) {
+    const CommandInfo *info = FindCommandInfo(commandId);
     ParamBlockResult portable;
     std::string hex = ParamBlockToPortable(target, &portable, commandId, block)
                           ? HexBytes(portable.data(), portable.size())
                           : "?";
-    text_ += std::string(2 * static_cast<size_t>(depth), ' ') + "send " +
-             ScriptTargetName(target) + " " + std::to_string(commandId) + " \"" +
+    text_ += std::string(2 * static_cast<size_t>(depth), ' ') + "send " + ScriptTargetName(target) +
+             " " + std::to_string(commandId) + " \"" +
              (info != nullptr ? info->name : std::string()) + "\"";
     if (!hex.empty()) {
         text_ += " " + hex;
@@ -42,12 +42,12 @@ void ScriptTraceText::Send(int depth, Actor* target, uint32_t commandId, ParamBl
     text_ += "\n";
 }
 
-void ScriptTraceText::Call(int depth, std::string_view name, Actor* target) {
+void ScriptTraceText::Call(int depth, std::string_view name, Actor *target) {
     text_ += std::string(2 * static_cast<size_t>(depth), ' ') + "call \"" + std::string(name) +
              "\" " + ScriptTargetName(target) + "\n";
 }
 
-std::string ScriptTargetName(Actor* actor) {
+std::string ScriptTargetName(Actor *actor) {
     if (actor == nullptr) {
         return "-";
     }
@@ -55,18 +55,18 @@ std::string ScriptTargetName(Actor* actor) {
         return actor->name;
     }
     std::string path;
-    for (Actor* at = actor; at != nullptr && at != GetActorSystem(); at = at->parent) {
+    for (Actor *at = actor; at != nullptr && at != GetActorSystem(); at = at->parent) {
         path = "/" + at->name + path;
     }
     return path.empty() ? "/" : path;
 }
 
-std::string RunScriptTraced(Actor* owner, std::string_view source) {
+std::string RunScriptTraced(Actor *owner, std::string_view source) {
     auto record = std::make_unique<ScriptRecord>();
     record->name = "__qvscript";
     record->source = std::string(source);
     record->owner = owner;
-    ScriptRecord* script = record.get();
+    ScriptRecord *script = record.get();
     owner->scripts.push_back(std::move(record));
     ScriptTraceText trace;
     int result = RunScript(script, nullptr);

@@ -15,26 +15,26 @@ class Actor;
 
 // Collects the lines while it exists (it installs itself as the trace).
 class ScriptTraceText : public ScriptTrace {
-public:
+  public:
     ScriptTraceText();
     ~ScriptTraceText() override;
-    ScriptTraceText(const ScriptTraceText&) = delete;
-    ScriptTraceText& operator=(const ScriptTraceText&) = delete;
+    ScriptTraceText(const ScriptTraceText &) = delete;
+    ScriptTraceText &operator=(const ScriptTraceText &) = delete;
 
-    void Send(int depth, Actor* target, uint32_t commandId, ParamBlock block) override;
-    void Call(int depth, std::string_view name, Actor* target) override;
+    void Send(int depth, Actor *target, uint32_t commandId, ParamBlock block) override;
+    void Call(int depth, std::string_view name, Actor *target) override;
 
-    const std::string& text() const { return text_; }
+    const std::string &text() const { return text_; }
 
-private:
+  private:
     std::string text_;
-    ScriptTrace* previous_;
+    ScriptTrace *previous_;
 };
 
 // "/" for the actor system, "/Scenery/A" for its descendants, the name for
 // the null actors.
-std::string ScriptTargetName(Actor* actor);
+std::string ScriptTargetName(Actor *actor);
 
 // Adds source as script "__qvscript" of owner, runs it with no local actor
 // and returns the trace lines followed by "result <0|1>".
-std::string RunScriptTraced(Actor* owner, std::string_view source);
+std::string RunScriptTraced(Actor *owner, std::string_view source);

@@ -61,17 +61,3 @@ TEST(ByteBuffer, FixedAreaIsNeverWrittenPastNorFreed) {
     EXPECT_EQ(area[32], 0xAA); // the area's end stays untouched
     EXPECT_EQ(area[0], 4u);    // and its bytes stay where they were
 }
-
-TEST(ByteBuffer, CopiesOwnTheirBytes) {
-    uint8_t area[8] = {};
-    ByteBuffer fixed(area, sizeof(area));
-    fixed.AppendU32(42);
-    ByteBuffer copy = fixed;
-    EXPECT_TRUE(copy.owned());
-    EXPECT_NE(copy.data(), area);
-    EXPECT_EQ(copy.position(), 4u);
-    EXPECT_EQ(copy.data()[0], 42u);
-    ByteBuffer moved = std::move(copy);
-    EXPECT_EQ(moved.position(), 4u);
-    EXPECT_EQ(copy.position(), 0u);
-}

@@ -24,7 +24,7 @@ struct Result {
 };
 
 class ScriptCompileTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         ResetCommandTablesForTest();
         ASSERT_TRUE(RegisterAllCommands());
@@ -43,7 +43,7 @@ protected:
         return r;
     }
 
-    void ExpectCode(std::string_view source, const Code& expected) {
+    void ExpectCode(std::string_view source, const Code &expected) {
         Result r = Compile(source);
         ASSERT_TRUE(r.ok) << source << ": " << r.error << " at " << r.position;
         EXPECT_EQ(Hex(r.code), Hex(expected.bytes)) << source;
@@ -68,15 +68,8 @@ TEST_F(ScriptCompileTest, GroupLiteralGolden) {
     Result r = Compile("this.Set_Position((1, 2, 3));");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.code.size(), 38u);
-    EXPECT_EQ(Hex(r.code), Hex(Code()
-                                   .Access(3)
-                                   .U32(kSetPosition)
-                                   .U32(12)
-                                   .Real(1)
-                                   .Real(2)
-                                   .Real(3)
-                                   .End()
-                                   .bytes));
+    EXPECT_EQ(Hex(r.code),
+              Hex(Code().Access(3).U32(kSetPosition).U32(12).Real(1).Real(2).Real(3).End().bytes));
 }
 
 TEST_F(ScriptCompileTest, EmptySourceIsTheEndMarkAlone) {
@@ -87,56 +80,55 @@ TEST_F(ScriptCompileTest, EmptySourceIsTheEndMarkAlone) {
 }
 
 TEST_F(ScriptCompileTest, AccessGoldens) {
-    ExpectCode("[safe]this.Set_Enabled(1);",
-               Code().Access(3, true).U32(kSetEnabled).Int(1).End());
+    ExpectCode("[safe]this.Set_Enabled(1);", Code().Access(3, true).U32(kSetEnabled).Int(1).End());
     ExpectCode("local.Set_Enabled(0);", Code().Access(4).U32(kSetEnabled).Int(0).End());
     ExpectCode("local/a/b.Set_Enabled(1);",
                Code().Access(7).Text("a/b").U32(kSetEnabled).Int(1).End());
     ExpectCode("Door_1/Handle.Set_Enabled(1);",
                Code().Access(6).Text("Door_1/Handle").U32(kSetEnabled).Int(1).End());
-    ExpectCode("[ga]GA12.Set_Enabled(1);",
-               Code().Access(5).U32(12).U32(kSetEnabled).Int(1).End());
+    ExpectCode("[ga]GA12.Set_Enabled(1);", Code().Access(5).U32(12).U32(kSetEnabled).Int(1).End());
     ExpectCode("[safe][ga]GA12/child.Set_Enabled(1);",
                Code().Access(8, true).U32(12).Text("child").U32(kSetEnabled).Int(1).End());
     // Characters after the digits are skipped up to a '/'.
     ExpectCode("[ga]GA7_Player/x.Delete();", Code().Access(8).U32(7).Text("x").U32(kDelete).End());
-    ExpectCode("sys.Save_Game(\"demo.sav\");", Code().Access(9).U32(368).U32(11).Text("demo.sav").End());
+    ExpectCode("sys.Save_Game(\"demo.sav\");",
+               Code().Access(9).U32(368).U32(11).Text("demo.sav").End());
 }
 
 TEST_F(ScriptCompileTest, CommandParameterGoldens) {
     ExpectCode("this.TimerCommand(0.5, Set_Position((1, 2, 3)));", Code()
-                                                                   .Access(3)
-                                                                   .U32(kTimerCommand)
-                                                                   .Real(0.5f)
-                                                                   .U32(13)
-                                                                   .U32(kSetPosition)
-                                                                   .U32(12)
-                                                                   .Real(1)
-                                                                   .Real(2)
-                                                                   .Real(3)
-                                                                   .End());
+                                                                       .Access(3)
+                                                                       .U32(kTimerCommand)
+                                                                       .Real(0.5f)
+                                                                       .U32(13)
+                                                                       .U32(kSetPosition)
+                                                                       .U32(12)
+                                                                       .Real(1)
+                                                                       .Real(2)
+                                                                       .Real(3)
+                                                                       .End());
     // "CommandID" literals and "ActorPointer" accesses.
     ExpectCode("this.Copy_Value(Set_Position, local/a, Get_Position);", Code()
-                                                                          .Access(3)
-                                                                          .U32(kCopyValue)
-                                                                          .U32(11)
-                                                                          .U32(kSetPosition)
-                                                                          .U32(11)
-                                                                          .Access(7)
-                                                                          .Text("a")
-                                                                          .U32(11)
-                                                                          .U32(kGetPosition)
-                                                                          .End());
+                                                                            .Access(3)
+                                                                            .U32(kCopyValue)
+                                                                            .U32(11)
+                                                                            .U32(kSetPosition)
+                                                                            .U32(11)
+                                                                            .Access(7)
+                                                                            .Text("a")
+                                                                            .U32(11)
+                                                                            .U32(kGetPosition)
+                                                                            .End());
     ExpectCode("this.AddForceInDirectionOf([safe][ga]GA3, -1.5, 2, 1e1);", Code()
-                                                                             .Access(3)
-                                                                             .U32(kAddForce)
-                                                                             .U32(11)
-                                                                             .Access(5, true)
-                                                                             .U32(3)
-                                                                             .Real(-1.5f)
-                                                                             .Real(2)
-                                                                             .Real(10)
-                                                                             .End());
+                                                                               .Access(3)
+                                                                               .U32(kAddForce)
+                                                                               .U32(11)
+                                                                               .Access(5, true)
+                                                                               .U32(3)
+                                                                               .Real(-1.5f)
+                                                                               .Real(2)
+                                                                               .Real(10)
+                                                                               .End());
     ExpectCode("this.Set_AimTarget(this);",
                Code().Access(3).U32(kSetAimTarget).U32(11).Access(3).End());
     // Quoted and bare strings; a bare text keeps its blanks.
@@ -186,8 +178,8 @@ TEST_F(ScriptCompileTest, NameSharingACommandsHashIsAScriptName) {
     const uint32_t target = NameHash("set_name");
     auto usable = [](int v) {
         char c = static_cast<char>(v);
-        return v >= -128 && v <= 127 && c != 0 && std::string_view("()., \t\r\n/*\"").find(c) ==
-                                                       std::string_view::npos;
+        return v >= -128 && v <= 127 && c != 0 &&
+               std::string_view("()., \t\r\n/*\"").find(c) == std::string_view::npos;
     };
     std::string found;
     for (uint32_t n = 0; n < 26u * 26u * 26u * 26u && found.empty(); ++n) {
@@ -281,8 +273,8 @@ TEST_F(ScriptCompileTest, ParameterErrors) {
     ExpectError("this.Set_Enabled((1));", "ParseParamRecursive() Expected ')'", 18);
     ExpectError("this.TimerCommand(1, Set_Enabled(1, 2));", "ParseParamRecursive() Expected ')'",
                 34);
-    ExpectError("this.TimerCommand(1, 2);",
-                "ParseParamRecursive() QV_CMDD_COMMAND Expected a '('", 21);
+    ExpectError("this.TimerCommand(1, 2);", "ParseParamRecursive() QV_CMDD_COMMAND Expected a '('",
+                21);
     ExpectError("sys.Save_Game(demo.sav);", "ParseParamRecursive() FORBIDDEN POINT", 14);
     ExpectError("this.Set_Name(abc", "ParseParamRecursive() FORBIDDEN POINT", 14);
     ExpectError("this.AddForceInDirectionOf(../a, 1, 2, 3);",
@@ -347,7 +339,7 @@ struct CommaPunct : std::numpunct<char> {
 TEST_F(ScriptCompileTest, NumbersIgnoreTheLocale) {
     std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
     std::string previousC = std::setlocale(LC_ALL, nullptr);
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE"}) {
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE"}) {
         if (std::setlocale(LC_ALL, name) != nullptr)
             break;
     }

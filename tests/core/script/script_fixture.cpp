@@ -10,16 +10,16 @@
 
 namespace {
 
-Actor* NewScriptActor() { return new ScriptActor(); }
+Actor *NewScriptActor() { return new ScriptActor(); }
 
 } // namespace
 
-std::vector<Received>& ReceivedLog() {
+std::vector<Received> &ReceivedLog() {
     static std::vector<Received> log;
     return log;
 }
 
-ScriptRecord* ScriptActor::AddScript(const std::string& scriptName, const std::string& source) {
+ScriptRecord *ScriptActor::AddScript(const std::string &scriptName, const std::string &source) {
     auto record = std::make_unique<ScriptRecord>();
     record->name = scriptName;
     record->source = source;
@@ -36,8 +36,8 @@ int ScriptActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     return Actor::HandleCommand(commandId, block);
 }
 
-Actor* ChildNameResolver::FindActorByPath(std::string_view path, Actor* context) const {
-    Actor* at = context;
+Actor *ChildNameResolver::FindActorByPath(std::string_view path, Actor *context) const {
+    Actor *at = context;
     if (!path.empty() && path[0] == '/') {
         at = GetActorSystem();
         path.remove_prefix(1);
@@ -52,8 +52,8 @@ Actor* ChildNameResolver::FindActorByPath(std::string_view path, Actor* context)
             at = at->parent;
             continue;
         }
-        Actor* next = nullptr;
-        for (Actor* child : at->children) {
+        Actor *next = nullptr;
+        for (Actor *child : at->children) {
             if (child->name == segment) {
                 next = child;
                 break;
@@ -64,9 +64,9 @@ Actor* ChildNameResolver::FindActorByPath(std::string_view path, Actor* context)
     return at;
 }
 
-std::string ChildNameResolver::ActorRelativePath(Actor* actor, Actor*) const {
+std::string ChildNameResolver::ActorRelativePath(Actor *actor, Actor *) const {
     std::string path;
-    for (Actor* at = actor; at != nullptr && at->parent != nullptr; at = at->parent)
+    for (Actor *at = actor; at != nullptr && at->parent != nullptr; at = at->parent)
         path = "/" + at->name + path;
     return path.empty() ? "/" : path;
 }
@@ -74,8 +74,8 @@ std::string ChildNameResolver::ActorRelativePath(Actor* actor, Actor*) const {
 void ScriptRunTest::SetUp() {
     ResetActorWorldForTests();
     ReceivedLog().clear();
-    SetActorClassRowForTests(kScriptActorClass, {0, &NewScriptActor,
-                                                 &RegisterPlaceholderClassOf<kScriptActorClass>});
+    SetActorClassRowForTests(kScriptActorClass,
+                             {0, &NewScriptActor, &RegisterPlaceholderClassOf<kScriptActorClass>});
     ASSERT_EQ(InitActorSystem(), 1);
     system = GetActorSystem();
     scenery = GetActorById(2);
@@ -88,21 +88,21 @@ void ScriptRunTest::TearDown() {
     ReceivedLog().clear();
 }
 
-ScriptActor* ScriptRunTest::Make(const char* name, Actor* parent) {
-    Actor* actor =
+ScriptActor *ScriptRunTest::Make(const char *name, Actor *parent) {
+    Actor *actor =
         CreateActor(kScriptActorClass, name, nullptr, parent ? parent : scenery, -1, false);
-    return static_cast<ScriptActor*>(actor);
+    return static_cast<ScriptActor *>(actor);
 }
 
-int ScriptRunTest::Run(ScriptActor* owner, const std::string& source, Actor* local) {
-    ScriptRecord* record = owner->AddScript("__test", source);
+int ScriptRunTest::Run(ScriptActor *owner, const std::string &source, Actor *local) {
+    ScriptRecord *record = owner->AddScript("__test", source);
     int result = RunScript(record, local);
     EXPECT_NE(record->compiled, nullptr) << "did not compile: " << source;
     return result;
 }
 
-int ScriptRunTest::RunCode(ScriptActor* owner, const std::vector<uint8_t>& code, Actor* local) {
-    ScriptRecord* record = owner->AddScript("__code", "");
+int ScriptRunTest::RunCode(ScriptActor *owner, const std::vector<uint8_t> &code, Actor *local) {
+    ScriptRecord *record = owner->AddScript("__code", "");
     auto buffer = std::make_shared<ByteBuffer>();
     buffer->Append(code.data(), code.size());
     record->compiled = buffer;
@@ -111,7 +111,7 @@ int ScriptRunTest::RunCode(ScriptActor* owner, const std::vector<uint8_t>& code,
 
 std::vector<Received> ScriptRunTest::Take(uint32_t id) {
     std::vector<Received> out;
-    for (const Received& r : ReceivedLog()) {
+    for (const Received &r : ReceivedLog()) {
         if (id == 0 || r.id == id)
             out.push_back(r);
     }
@@ -121,7 +121,7 @@ std::vector<Received> ScriptRunTest::Take(uint32_t id) {
 
 std::vector<uint32_t> ScriptRunTest::Ids() {
     std::vector<uint32_t> ids;
-    for (const Received& r : ReceivedLog())
+    for (const Received &r : ReceivedLog())
         ids.push_back(r.id);
     return ids;
 }

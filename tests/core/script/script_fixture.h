@@ -17,10 +17,10 @@
 inline constexpr int32_t kScriptActorClass = 12;
 
 struct Received {
-    Actor* actor;
+    Actor *actor;
     uint32_t id;
     std::vector<uint8_t> block;
-    const uint8_t* address; // where the block was
+    const uint8_t *address; // where the block was
 
     template <class T> T Read(size_t offset) const {
         T v{};
@@ -39,11 +39,11 @@ struct Received {
 // Records every command into the fixture's log, then answers through the
 // base handler.
 class ScriptActor : public Actor {
-public:
+  public:
     ScriptActor() { classId = kScriptActorClass; }
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
 
-    ScriptRecord* AddScript(const std::string& name, const std::string& source);
+    ScriptRecord *AddScript(const std::string &name, const std::string &source);
 
     std::function<void(uint32_t, ParamBlock)> onCommand;
 };
@@ -51,28 +51,28 @@ public:
 // Paths of child names separated by '/', ".." for the parent, a leading '/'
 // for the actor system.
 class ChildNameResolver : public ActorPathResolver {
-public:
-    Actor* FindActorByPath(std::string_view path, Actor* context) const override;
-    std::string ActorRelativePath(Actor* actor, Actor* context) const override;
+  public:
+    Actor *FindActorByPath(std::string_view path, Actor *context) const override;
+    std::string ActorRelativePath(Actor *actor, Actor *context) const override;
 };
 
 class ScriptRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
-    ScriptActor* Make(const char* name, Actor* parent = nullptr);
+    ScriptActor *Make(const char *name, Actor *parent = nullptr);
     // Runs source as a new script of owner.
-    int Run(ScriptActor* owner, const std::string& source, Actor* local = nullptr);
+    int Run(ScriptActor *owner, const std::string &source, Actor *local = nullptr);
     // Runs hand-made byte code as a script of owner.
-    int RunCode(ScriptActor* owner, const std::vector<uint8_t>& code, Actor* local = nullptr);
+    int RunCode(ScriptActor *owner, const std::vector<uint8_t> &code, Actor *local = nullptr);
     std::vector<Received> Take(uint32_t id = 0); // 0: every command
     std::vector<uint32_t> Ids();
 
-    ActorSystem* system = nullptr;
-    Actor* scenery = nullptr;
+    ActorSystem *system = nullptr;
+    Actor *scenery = nullptr;
     ChildNameResolver resolver;
-    const ActorPathResolver* previousResolver = nullptr;
+    const ActorPathResolver *previousResolver = nullptr;
 };
 
-std::vector<Received>& ReceivedLog();
+std::vector<Received> &ReceivedLog();

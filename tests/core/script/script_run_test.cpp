@@ -21,27 +21,27 @@ constexpr uint32_t kSetName = 32, kSetEnabled = 34, kTimerCommand = 57, kSetPosi
 
 // Records every delivery of the interpreter.
 class RecordingTrace : public ScriptTrace {
-public:
+  public:
     RecordingTrace() { previous = InstallScriptTrace(this); }
     ~RecordingTrace() override { InstallScriptTrace(previous); }
-    void Send(int depth, Actor* target, uint32_t id, ParamBlock) override {
+    void Send(int depth, Actor *target, uint32_t id, ParamBlock) override {
         lines.push_back(std::string(2 * depth, ' ') + "send " + target->name + " " +
                         std::to_string(id));
     }
-    void Call(int depth, std::string_view name, Actor* target) override {
+    void Call(int depth, std::string_view name, Actor *target) override {
         lines.push_back(std::string(2 * depth, ' ') + "call " + std::string(name) + " " +
                         target->name);
     }
     std::vector<std::string> lines;
-    ScriptTrace* previous;
+    ScriptTrace *previous;
 };
 
 using ScriptRun = ScriptRunTest;
 
 // The deliveries with one of the ids (the base handler sends more).
-std::vector<Received> Only(const std::vector<Received>& all, std::vector<uint32_t> ids) {
+std::vector<Received> Only(const std::vector<Received> &all, std::vector<uint32_t> ids) {
     std::vector<Received> out;
-    for (const Received& r : all) {
+    for (const Received &r : all) {
         if (std::find(ids.begin(), ids.end(), r.id) != ids.end())
             out.push_back(r);
     }
@@ -49,15 +49,27 @@ std::vector<Received> Only(const std::vector<Received>& all, std::vector<uint32_
 }
 
 TEST_F(ScriptRun, StatementsReachTheirTargets) {
-    ScriptActor* a = Make("A");
-    ScriptActor* child = Make("Child", a);
-    ScriptActor* other = Make("Other");
+    ScriptActor *a = Make("A");
+    ScriptActor *child = Make("Child", a);
+    ScriptActor *other = Make("Other");
+    ScriptActor *spy = Make("Spy");
+    AddCommandSpy(child, spy);
     Take();
-    EXPECT_EQ(Run(a, "this.Set_Position((1, 2.5, -3)); Child.UI_System_Activate();"
-                     "/Scenery/Other.Set_Enabled(1); sys.Set_Enabled(0);",
+    EXPECT_EQ(Run(a,
+                  "this.Set_Position((1, 2.5, -3)); Child.UI_System_Activate();"
+                  "/Scenery/Other.Set_Enabled(1); sys.Set_Enabled(0);",
                   other),
               1);
-    std::vector<Received> got = Take();
+    std::vector<Received> all = Take();
+    // The spy of the child heard 1608.
+    bool heard = false;
+    std::vector<Received> got;
+    for (const Received &r : all) {
+        heard = heard || (r.actor == spy && r.id == 93 && r.Read<uint32_t>(0) == kUiSystemActivate);
+        if (r.actor != spy)
+            got.push_back(r);
+    }
+    EXPECT_TRUE(heard);
     ASSERT_EQ(got.size(), 3u); // the system is not a recorder
     EXPECT_EQ(got[0].actor, a);
     EXPECT_EQ(got[0].id, kSetPosition);
@@ -71,26 +83,26 @@ TEST_F(ScriptRun, StatementsReachTheirTargets) {
 }
 
 TEST_F(ScriptRun, LocalAndGlobalSlots) {
-    ScriptActor* a = Make("A");
-    ScriptActor* local = Make("L");
-    ScriptActor* deep = Make("x", local);
-    ScriptActor* slotted = Make("GA12");
-    ScriptActor* slotChild = Make("child", slotted);
+    ScriptActor *a = Make("A");
+    ScriptActor *local = Make("L");
+    ScriptActor *deep = Make("x", local);
+    ScriptActor *slotted = Make("GA12");
+    ScriptActor *slotChild = Make("child", slotted);
     slotted->BindGlobalSlot();
     ASSERT_EQ(GlobalActorSlots[12], slotted);
     Take();
     RecordingTrace trace;
-    EXPECT_EQ(Run(a, "local.Set_Enabled(1); local/x.Set_Enabled(1); [ga]GA12.Set_Enabled(1);"
-                     "[ga]GA12/child.Set_Enabled(1); [ga]GA13.Set_Enabled(1);"
-                     "[safe][ga]GA13.Set_Enabled(1); [ga]GA12/none.Set_Enabled(1);"
-                     "[safe]none.Set_Enabled(1); none.Set_Enabled(1); this.Set_Enabled(1);",
+    EXPECT_EQ(Run(a,
+                  "local.Set_Enabled(1); local/x.Set_Enabled(1); [ga]GA12.Set_Enabled(1);"
+                  "[ga]GA12/child.Set_Enabled(1); [ga]GA13.Set_Enabled(1);"
+                  "[safe][ga]GA13.Set_Enabled(1); [ga]GA12/none.Set_Enabled(1);"
+                  "[safe]none.Set_Enabled(1); none.Set_Enabled(1); this.Set_Enabled(1);",
                   local),
               1);
     EXPECT_EQ(trace.lines, (std::vector<std::string>{
                                "send L 34", "send x 34", "send GA12 34", "send child 34",
-                               "send NULLACTOR 34", "send NULLACTOR(safe) 34",
-                               "send NULLACTOR 34", "send NULLACTOR(safe) 34",
-                               "send NULLACTOR 34", "send A 34"}));
+                               "send NULLACTOR 34", "send NULLACTOR(safe) 34", "send NULLACTOR 34",
+                               "send NULLACTOR(safe) 34", "send NULLACTOR 34", "send A 34"}));
     std::vector<Received> got = Take(kSetEnabled);
     ASSERT_EQ(got.size(), 5u);
     EXPECT_EQ(got[1].actor, deep);
@@ -99,7 +111,7 @@ TEST_F(ScriptRun, LocalAndGlobalSlots) {
 }
 
 TEST_F(ScriptRun, WithoutLocalTheStatementIsSkippedWhole) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     Take();
     // Every item form, then one statement that runs.
     EXPECT_EQ(Run(a, "local.Set_Position((1,2,3)); local.TimerCommand(1, Set_Position((1,2,3)));"
@@ -115,10 +127,10 @@ TEST_F(ScriptRun, WithoutLocalTheStatementIsSkippedWhole) {
 }
 
 TEST_F(ScriptRun, ZeroFilledLiteralsKeepLaterParameters) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     Take();
-    EXPECT_EQ(Run(a, "this.Set_Position(5); this.Set_Collision_Group((), 1); this.Set_Enabled(());"),
-              1);
+    EXPECT_EQ(
+        Run(a, "this.Set_Position(5); this.Set_Collision_Group((), 1); this.Set_Enabled(());"), 1);
     std::vector<Received> got = Only(Take(), {kSetPosition, kCollisionGroup, kSetEnabled});
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].block, std::vector<uint8_t>(12, 0));
@@ -131,36 +143,37 @@ TEST_F(ScriptRun, ZeroFilledLiteralsKeepLaterParameters) {
 }
 
 TEST_F(ScriptRun, ActorParametersAreNativePointers) {
-    ScriptActor* a = Make("A");
-    ScriptActor* local = Make("L");
+    ScriptActor *a = Make("A");
+    ScriptActor *local = Make("L");
     Take();
-    EXPECT_EQ(Run(a, "this.AddForceInDirectionOf(local, 1, 2, 3); this.Set_AimTarget(this);"
-                     "this.AddForceInDirectionOf(nobody, 1, 2, 3);",
+    EXPECT_EQ(Run(a,
+                  "this.AddForceInDirectionOf(local, 1, 2, 3); this.Set_AimTarget(this);"
+                  "this.AddForceInDirectionOf(nobody, 1, 2, 3);",
                   local),
               1);
     std::vector<Received> got = Take();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].id, kAddForce);
     ASSERT_EQ(got[0].block.size(), 8u + 12u);
-    EXPECT_EQ(got[0].Read<Actor*>(0), local);
+    EXPECT_EQ(got[0].Read<Actor *>(0), local);
     EXPECT_EQ(got[0].Read<float>(8), 1.0f);
     EXPECT_EQ(got[1].id, kSetAimTarget);
     ASSERT_EQ(got[1].block.size(), 9u);
-    EXPECT_EQ(got[1].Read<Actor*>(0), a);
+    EXPECT_EQ(got[1].Read<Actor *>(0), a);
     EXPECT_EQ(got[1].block[8], 0);
-    EXPECT_EQ(got[2].Read<Actor*>(0), GetNullActor(false));
+    EXPECT_EQ(got[2].Read<Actor *>(0), GetNullActor(false));
 }
 
 TEST_F(ScriptRun, HandMadeCodeForms) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     Take();
     // Kind 10 (a stored pointer); "StringPtr" points into the code; a pointer
     // slot in the code never reaches the handler.
     Code code;
     code.Access(10);
-    Actor* target = a;
+    Actor *target = a;
     for (size_t i = 0; i < sizeof(target); ++i)
-        code.U8(reinterpret_cast<uint8_t*>(&target)[i]);
+        code.U8(reinterpret_cast<uint8_t *>(&target)[i]);
     code.U32(kGetBone).U32(11).Text("bone").U32(11).U32(0xDEADBEEF).U32(0xDEADBEEF);
     code.Access(3).U32(kSetEnabled).U32(99); // an unknown tag carries nothing
     code.End();
@@ -169,13 +182,13 @@ TEST_F(ScriptRun, HandMadeCodeForms) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].id, kGetBone);
     ASSERT_EQ(got[0].block.size(), 16u);
-    EXPECT_EQ(std::string(got[0].Read<const char*>(0)), "bone");
+    EXPECT_EQ(std::string(got[0].Read<const char *>(0)), "bone");
     EXPECT_EQ(got[0].Read<uint64_t>(8), 0u);
     EXPECT_TRUE(got[1].block.empty());
 }
 
 TEST_F(ScriptRun, InvalidCodeEndsTheRun) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     Take();
     auto runWord = [&](uint32_t word) {
         Code code;
@@ -201,11 +214,25 @@ TEST_F(ScriptRun, InvalidCodeEndsTheRun) {
               0);
     EXPECT_EQ(RunCode(a, {}), 0);
     EXPECT_TRUE(Take().empty());
+
+    // Byte code of a record without owner: "this" names nothing.
+    ScriptActor *l = Make("L");
+    Take();
+    ScriptRecord *orphan = a->scripts.back().get();
+    orphan->owner = nullptr;
+    auto buffer = std::make_shared<ByteBuffer>();
+    Code code = Code().Access(3).U32(kSetEnabled).Int(0).Access(4).U32(kSetEnabled).Int(0).End();
+    buffer->Append(code.bytes.data(), code.bytes.size());
+    orphan->compiled = buffer;
+    EXPECT_EQ(RunScript(orphan, l), 1);
+    std::vector<Received> got = Take(kSetEnabled);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].actor, l);
 }
 
 TEST_F(ScriptRun, ScriptCallsRunByHandleAndByName) {
-    ScriptActor* a = Make("A");
-    ScriptActor* local = Make("L");
+    ScriptActor *a = Make("A");
+    ScriptActor *local = Make("L");
     local->AddScript("Foo", "this.Save_Game(\"foo1\"); local.Save_Game(\"back\");");
     local->AddScript("Bar", "this.Save_Game(\"bar\");");
     local->AddScript("Foo", "this.Save_Game(\"foo2\");");
@@ -213,18 +240,17 @@ TEST_F(ScriptRun, ScriptCallsRunByHandleAndByName) {
     Take();
     RecordingTrace trace;
     EXPECT_EQ(Run(a, "this.Helper(); local.Foo(); local.[safe]Bar(); this.Nothing();", local), 1);
-    EXPECT_EQ(trace.lines,
-              (std::vector<std::string>{"call Helper A", "  send A 368", "call Foo L",
-                                        "  send L 368", "  send A 368", "  send L 368",
-                                        "call Bar L", "  send L 368"}));
+    EXPECT_EQ(trace.lines, (std::vector<std::string>{"call Helper A", "  send A 368", "call Foo L",
+                                                     "  send L 368", "  send A 368", "  send L 368",
+                                                     "call Bar L", "  send L 368"}));
     std::vector<std::string> names;
-    for (const Received& r : Take(kSaveGame))
+    for (const Received &r : Take(kSaveGame))
         names.push_back(r.Text());
     EXPECT_EQ(names, (std::vector<std::string>{"helper", "foo1", "back", "foo2", "bar"}));
 }
 
 TEST_F(ScriptRun, SelfCallingScriptStopsAt64Runs) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     a->AddScript("loop", "this.loop(); this.Set_Enabled(1);");
     int deepest = 0;
     a->onCommand = [&](uint32_t id, ParamBlock) {
@@ -239,8 +265,8 @@ TEST_F(ScriptRun, SelfCallingScriptStopsAt64Runs) {
 }
 
 TEST_F(ScriptRun, FailedCompileRunsNothingAndRetries) {
-    ScriptActor* a = Make("A");
-    ScriptRecord* record = a->AddScript("s", "this.Set_Enabled(1)");
+    ScriptActor *a = Make("A");
+    ScriptRecord *record = a->AddScript("s", "this.Set_Enabled(1)");
     Take();
     EXPECT_EQ(RunScript(record, nullptr), 0);
     EXPECT_EQ(record->compiled, nullptr);
@@ -256,11 +282,11 @@ TEST_F(ScriptRun, FailedCompileRunsNothingAndRetries) {
 }
 
 TEST_F(ScriptRun, NestedRunsAppendAfterTheHeldBlock) {
-    ScriptActor* a = Make("A");
-    ScriptActor* b = Make("B");
+    ScriptActor *a = Make("A");
+    ScriptActor *b = Make("B");
     b->AddScript("inner", "this.Set_Name(\"inner text\");");
     std::vector<uint8_t> seenBefore, seenAfter;
-    const uint8_t* innerAddress = nullptr;
+    const uint8_t *innerAddress = nullptr;
     a->onCommand = [&](uint32_t id, ParamBlock block) {
         if (id != kSetName)
             return;
@@ -282,10 +308,11 @@ TEST_F(ScriptRun, NestedRunsAppendAfterTheHeldBlock) {
 }
 
 TEST_F(ScriptRun, LargeBlocksSpillForOneStatement) {
-    ScriptActor* a = Make("A");
-    ScriptActor* b = Make("B");
+    ScriptActor *a = Make("A");
+    ScriptActor *b = Make("B");
     std::string big(9000, 'b');
-    b->AddScript("inner", "this.Set_Name(\"" + std::string(9000, 'i') + "\"); this.Set_Enabled(1);");
+    b->AddScript("inner",
+                 "this.Set_Name(\"" + std::string(9000, 'i') + "\"); this.Set_Enabled(1);");
     std::string outerBefore, outerAfter;
     a->onCommand = [&](uint32_t id, ParamBlock block) {
         if (id != kSetName)
@@ -309,7 +336,7 @@ TEST_F(ScriptRun, LargeBlocksSpillForOneStatement) {
 }
 
 TEST_F(ScriptRun, QueryAnswersStayInsideTheBlock) {
-    ScriptActor* a = Make("A");
+    ScriptActor *a = Make("A");
     a->onCommand = [](uint32_t id, ParamBlock block) {
         if (id == 33) { // "Get Name": a long answer into a short block
             EXPECT_FALSE(block.WriteString(0, std::string(300, 'n')));

@@ -8,14 +8,14 @@ namespace {
 using ScriptTraceTextTest = ScriptRunTest;
 
 TEST_F(ScriptTraceTextTest, LinesOfSendsAndCallsWithNesting) {
-    ScriptActor* a = Make("A");
-    ScriptActor* b = Make("B", a);
+    ScriptActor *a = Make("A");
+    ScriptActor *b = Make("B", a);
     b->AddScript("Wave", "this.Save_Game(\"hi\"); ../A.x();");
     a->AddScript("Twice", "local.Wave();");
-    std::string text = RunScriptTraced(
-        a, "this.AddForceInDirectionOf(B, 1, 0, -2);\n"
-           "B.Wave(); [safe]nobody.UI_System_Activate(); nobody.Set_Enabled(1);\n"
-           "this.Twice();");
+    std::string text =
+        RunScriptTraced(a, "this.AddForceInDirectionOf(B, 1, 0, -2);\n"
+                           "B.Wave(); [safe]nobody.UI_System_Activate(); nobody.Set_Enabled(1);\n"
+                           "this.Twice();");
     EXPECT_EQ(text, "send /Scenery/A 141 \"AddForceInDirectionOf\" "
                     "2f5363656e6572792f412f4200" // "/Scenery/A/B" + NUL
                     "0000803f00000000000000c0\n"
