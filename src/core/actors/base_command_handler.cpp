@@ -1073,25 +1073,27 @@ bool MakeScheduledCommandLive(ScheduledCommand *entry) {
     if (entry == nullptr || (entry->state & kEntryPortable) == 0) {
         return true;
     }
-    entry->state &= ~kEntryPortable;
     ParamBlockResult result;
     const bool ok =
         ParamBlockFromPortable(entry->owner, &result, entry->command,
                                ParamBlock::ReadOnly(entry->params.get(), entry->paramSize));
     if (!ok) {
-        entry->params.reset();
-        entry->paramSize = 0;
+        // Never delivered: the block cannot be made live. The mark stays, so
+        // every later attempt refuses it too until the entry is gone.
+        ActorSystem::CancelScheduledCommand(entry);
         return false;
     }
+    entry->state &= ~kEntryPortable;
     if (result.borrowed()) {
         return true; // no pointer at any depth: the stored bytes are the live ones
     }
     const size_t size = result.size();
-    auto bytes = std::make_unique<uint8_t[]>(size == 0 ? 1 : size);
+    std::unique_ptr<uint8_t[]> bytes;
     if (size != 0) {
+        bytes = std::make_unique<uint8_t[]>(size);
         std::memcpy(bytes.get(), result.data(), size);
     }
-    entry->params = size != 0 ? std::move(bytes) : nullptr;
+    entry->params = std::move(bytes);
     entry->paramSize = static_cast<uint32_t>(size);
     return true;
 }

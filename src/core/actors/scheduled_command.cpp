@@ -79,8 +79,8 @@ class WalkScope {
 };
 
 void Run(ScheduledCommand *entry) {
-    if ((entry->state & kEntryPortable) != 0) {
-        MakeScheduledCommandLive(entry);
+    if ((entry->state & kEntryPortable) != 0 && !MakeScheduledCommandLive(entry)) {
+        return; // a block that cannot be used: the entry is cancelled
     }
     if (entry->owner != nullptr) {
         entry->owner->HandleCommand(entry->command, entry->Block());

@@ -42,12 +42,12 @@ inline constexpr uint8_t kScheduleRepeatNoCatchUp = 11;
 inline constexpr uint8_t kScheduleInterpolateNoCatchUp = 13;
 
 // Entry state bits.
-inline constexpr uint8_t kEntryAllocated = 1; // made by the scheduler, freed on delete
-inline constexpr uint8_t kEntrySaved = 2;     // written and read with its owner
-inline constexpr uint8_t kEntryQueued = 4;    // on the removal list
-inline constexpr uint8_t kEntryLinked = 8;    // in a layer list
+inline constexpr uint8_t kEntryAllocated = 1;   // made by the scheduler, freed on delete
+inline constexpr uint8_t kEntrySaved = 2;       // written and read with its owner
+inline constexpr uint8_t kEntryQueued = 4;      // on the removal list
+inline constexpr uint8_t kEntryLinked = 8;      // in a layer list
 inline constexpr uint8_t kEntryPortable = 0x10; // params still in the portable layout (as read)
-inline constexpr uint8_t kEntryDead = 0x80;   // deleted during a walk, freed after it
+inline constexpr uint8_t kEntryDead = 0x80;     // deleted during a walk, freed after it
 
 inline constexpr uint32_t kScheduleLayerCount = 4;
 
@@ -139,9 +139,9 @@ inline constexpr int kMaxCatchUpRuns = 10000;
 // actor reader) into the native layout, resolving actor paths from the
 // owner, and clears the mark; nothing for an entry without the mark. Runs at
 // the owner's "Precalculate" or before the entry first fires, whichever
-// comes first. False when the block cannot be converted (the entry keeps no
-// params then).
-bool MakeScheduledCommandLive(ScheduledCommand* entry);
+// comes first. False when the block cannot be converted: the entry is then
+// cancelled, keeps its mark and is never delivered.
+bool MakeScheduledCommandLive(ScheduledCommand *entry);
 
 // Internal: unlink (joining the neighbours), drop from the owner's list and
 // the removal list, free params. Steps shared by deletion and reuse.

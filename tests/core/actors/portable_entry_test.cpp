@@ -104,3 +104,17 @@ TEST_F(PortableEntryTest, PathWithoutTerminatorGivesNull) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PortableEntryTest, LoadedRecursiveCommandIsNeverDelivered) {
+    RecordingActor *actor = MakeActor();
+    ScheduledCommand *entry = LoadedEntry(actor, 97, std::vector<uint8_t>(16, 0xEE), 0.0f);
+    entry->kind = 3; // repeating: every attempt is refused
+    entry->interval = 0.001f;
+    RunFor(0.05f);
+    EXPECT_EQ(actor->Count(97), 0u);
+    EXPECT_TRUE(actor->scheduledCommands.empty()); // cancelled and gone
+}
+
+} // namespace
