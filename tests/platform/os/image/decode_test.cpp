@@ -1,0 +1,407 @@
+// The image readers: every TGA variant against its uncompressed twin, PNG,
+// BMP, PPM, JPEG and DDS against the pixels written, the file's own format,
+// and corrupt input failing cleanly.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/os/gfx/types.h"
+#include "platform/os/image/image.h"
+#include "support/image_files.h"
+
+namespace {
+
+using imagefiles::Pixels;
+namespace Format = gfx::Format;
+
+bool Decode(const std::string& file, DecodedImage* out, const ImageLimits& limits = {}) {
+    return DecodeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), out, limits);
+}
+
+// The pixels as a 16-bit TGA colour keeps them: 5 bits a channel widened
+// again, alpha 0 or 255.
+Pixels As555(const Pixels& in, bool keepAlpha) {
+    Pixels out;
+    for (uint32_t p : in) {
+        auto w = [](uint32_t c) { return ((c >> 3) << 3) | (c >> 5); };
+        uint32_t a = keepAlpha ? ((p >> 24) >= 128 ? 255u : 0u) : 255u;
+        out.push_back((a << 24) | (w((p >> 16) & 0xFF) << 16) | (w((p >> 8) & 0xFF) << 8) |
+                      w(p & 0xFF));
+    }
+    return out;
+}
+
+Pixels Opaque(const Pixels& in) {
+    Pixels out;
+    for (uint32_t p : in) {
+        out.push_back(p | 0xFF000000u);
+    }
+    return out;
+}
+
+Pixels Grey(const Pixels& in, bool keepAlpha) {
+    Pixels out;
+    for (uint32_t p : in) {
+        const uint32_t l = (p >> 16) & 0xFF;
+        const uint32_t a = keepAlpha ? p >> 24 : 0xFF;
+        out.push_back((a << 24) | (l << 16) | (l << 8) | l);
+    }
+    return out;
+}
+
+// An image of few colours (colour-mapped files, palettes).
+Pixels FewColors(uint32_t width, uint32_t height, uint32_t count) {
+    Pixels p = imagefiles::Pattern(width, height, 7, true);
+    for (size_t i = 0; i < p.size(); ++i) {
+        const uint32_t k = uint32_t((p[i] ^ (p[i] >> 9)) % count);
+        p[i] = 0x80000000u + k * 0x01030507u;
+    }
+    return p;
+}
+
+// --- TGA ---------------------------------------------------------------------------
+
+struct TgaCase {
+    uint8_t type;
+    uint8_t bits;
+    uint8_t mapBits;
+    uint32_t ownFormat;
+};
+
+class TgaVariantTest : public ::testing::TestWithParam<TgaCase> {};
+
+TEST_P(TgaVariantTest, EveryOriginAndItsRleTwinGiveTheWrittenPixels) {
+    const TgaCase c = GetParam();
+    const uint32_t w = 13, h = 7;  // odd sizes: packets run across rows
+    Pixels source = c.type == 1 ? FewColors(w, h, 40) : imagefiles::Pattern(w, h, c.bits, true);
+    Pixels expected = source;
+    if (c.type == 3) {
+        expected = Grey(source, c.bits == 16);
+    } else if ((c.type == 1 ? c.mapBits : c.bits) == 16) {
+        expected = As555(source, true);
+    } else if ((c.type == 1 ? c.mapBits : c.bits) == 24) {
+        expected = Opaque(source);
+    }
+    for (bool topDown : {false, true}) {
+        for (bool rightToLeft : {false, true}) {
+            imagefiles::TgaOptions o;
+            o.type = c.type;
+            o.bits = c.bits;
+            o.mapBits = c.mapBits;
+            o.topDown = topDown;
+            o.rightToLeft = rightToLeft;
+            o.attributeBits = (c.type == 1 ? c.mapBits : c.bits) == 16 ? 1 : 8;
+            DecodedImage plain, packed;
+            ASSERT_TRUE(Decode(imagefiles::Tga(source, w, h, o), &plain));
+            o.type = uint8_t(c.type | 8);
+            ASSERT_TRUE(Decode(imagefiles::Tga(source, w, h, o), &packed));
+            SCOPED_TRACE(::testing::Message() << "top " << topDown << " rtl " << rightToLeft);
+            EXPECT_EQ(plain.width, w);
+            EXPECT_EQ(plain.height, h);
+            EXPECT_EQ(plain.pixels, expected);
+            EXPECT_EQ(packed.pixels, plain.pixels);
+            EXPECT_EQ(plain.format, c.ownFormat);
+            EXPECT_EQ(packed.format, c.ownFormat);
+            EXPECT_EQ(plain.fileFormat, ImageFileFormat::Tga);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, TgaVariantTest,
+    ::testing::Values(TgaCase{2, 32, 0, Format::A8R8G8B8}, TgaCase{2, 24, 0, Format::X8R8G8B8},
+                      TgaCase{2, 16, 0, Format::A1R5G5B5}, TgaCase{1, 8, 24, Format::X8R8G8B8},
+                      TgaCase{1, 8, 32, Format::A8R8G8B8}, TgaCase{1, 16, 16, Format::A1R5G5B5},
+                      TgaCase{3, 8, 0, Format::L8}));
+
+TEST(TgaTest, FifteenBitPixelsAreOpaqueAndSixteenBitOnesOnlyWithAttributeBits) {
+    Pixels source = {0x00F80000u, 0x80F80000u};
+    imagefiles::TgaOptions o;
+    o.bits = 15;
+    DecodedImage image;
+    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
+    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFFFF0000u}));
+    o.bits = 16;
+    o.attributeBits = 0;
+    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
+    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFFFF0000u}));
+    o.attributeBits = 1;
+    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
+    EXPECT_EQ(image.pixels, (Pixels{0x00FF0000u, 0xFFFF0000u}));
+}
+
+TEST(TgaTest, ThirtyTwoBitKeepsItsAlphaWhateverTheDescriptorSays) {
+    Pixels source = {0x10203040u, 0xC0506070u};
+    imagefiles::TgaOptions o;
+    o.attributeBits = 0;
+    DecodedImage image;
+    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
+    EXPECT_EQ(image.pixels, source);
+    EXPECT_EQ(image.format, Format::A8R8G8B8);
+}
+
+// A screen capture: type 2, 32 bits, descriptor 0, the bottom row stored
+// first, alpha bytes 0xFF.
+TEST(TgaTest, CaptureFileReadsBackItsPixels) {
+    const uint32_t w = 3, h = 2;
+    const Pixels screen = {0xFF010203u, 0xFF040506u, 0xFF070809u,
+                           0xFF0A0B0Cu, 0xFF0D0E0Fu, 0xFF101112u};
+    std::string file(18, '\0');
+    file[2] = 2;
+    file[12] = char(w);
+    file[14] = char(h);
+    file[16] = 32;
+    for (int row = int(h) - 1; row >= 0; --row) {
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t p = screen[size_t(row) * w + x];
+            file += char(p & 0xFF);
+            file += char((p >> 8) & 0xFF);
+            file += char((p >> 16) & 0xFF);
+            file += char(0xFF);
+        }
+    }
+    ASSERT_EQ(file.size(), 18u + w * h * 4);
+    DecodedImage image;
+    ASSERT_TRUE(Decode(file, &image));
+    EXPECT_EQ(image.pixels, screen);
+}
+
+TEST(TgaTest, BadPacketsIndicesAndSizesFail) {
+    DecodedImage image;
+    const Pixels source = imagefiles::Pattern(4, 4, 1, false);
+    imagefiles::TgaOptions o;
+    o.type = 10;
+    std::string rle = imagefiles::Tga(source, 4, 4, o);
+    // A run packet of 128 pixels in a 16-pixel image.
+    std::string past = rle.substr(0, 18) + std::string(1, char(0xFF)) + "\1\2\3\4";
+    EXPECT_FALSE(Decode(past, &image));
+
+    // Index 300 into a map of 256 entries.
+    Pixels many(256);
+    for (uint32_t i = 0; i < 256; ++i) {
+        many[i] = 0xFF000000u | i;
+    }
+    imagefiles::TgaOptions m;
+    m.type = 1;
+    m.bits = 16;
+    std::string mapped = imagefiles::Tga(many, 16, 16, m);
+    ASSERT_TRUE(Decode(mapped, &image));
+    mapped[mapped.size() - 2] = char(300 & 0xFF);
+    mapped[mapped.size() - 1] = char(300 >> 8);
+    EXPECT_FALSE(Decode(mapped, &image));
+
+    // Width 0.
+    std::string zero = imagefiles::Tga(source, 4, 4, {});
+    zero[12] = zero[13] = 0;
+    EXPECT_FALSE(Decode(zero, &image));
+}
+
+// --- PNG ---------------------------------------------------------------------------
+
+TEST(PngTest, RgbaPaletteWithTransparencyAndSixteenBitGreyAreExact) {
+    const uint32_t w = 9, h = 5;
+    DecodedImage image;
+    const Pixels rgba = imagefiles::Pattern(w, h, 3, true);
+    ASSERT_TRUE(Decode(imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8), &image));
+    EXPECT_EQ(image.pixels, rgba);
+    EXPECT_EQ(image.format, Format::A8R8G8B8);
+    EXPECT_EQ(image.fileFormat, ImageFileFormat::Png);
+
+    const Pixels few = FewColors(w, h, 12);
+    ASSERT_TRUE(Decode(imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns), &image));
+    EXPECT_EQ(image.pixels, few);
+    EXPECT_EQ(image.format, Format::A8R8G8B8);
+
+    ASSERT_TRUE(Decode(imagefiles::Png(rgba, w, h, imagefiles::PngKind::Grey16), &image));
+    EXPECT_EQ(image.pixels, Grey(rgba, false));
+    EXPECT_EQ(image.format, Format::L8);
+
+    ASSERT_TRUE(Decode(imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgb8), &image));
+    EXPECT_EQ(image.pixels, Opaque(rgba));
+    EXPECT_EQ(image.format, Format::X8R8G8B8);
+}
+
+// --- BMP ---------------------------------------------------------------------------
+
+TEST(BmpTest, TrueColourPaletteNegativeHeightBitfieldsAndRle8AreExact) {
+    const uint32_t w = 7, h = 5;  // rows need padding
+    DecodedImage image;
+    const Pixels rgba = imagefiles::Pattern(w, h, 5, true);
+    ASSERT_TRUE(Decode(imagefiles::Bmp(rgba, w, h, 24), &image));
+    EXPECT_EQ(image.pixels, Opaque(rgba));
+    EXPECT_EQ(image.format, Format::X8R8G8B8);
+    EXPECT_EQ(image.fileFormat, ImageFileFormat::Bmp);
+
+    ASSERT_TRUE(Decode(imagefiles::Bmp(rgba, w, h, 24, true), &image));
+    EXPECT_EQ(image.pixels, Opaque(rgba));
+
+    const Pixels few = Opaque(FewColors(w, h, 9));
+    ASSERT_TRUE(Decode(imagefiles::Bmp(few, w, h, 8), &image));
+    EXPECT_EQ(image.pixels, few);
+    ASSERT_TRUE(Decode(imagefiles::Bmp(few, w, h, 8, false, true), &image));
+    EXPECT_EQ(image.pixels, few);
+
+    ASSERT_TRUE(Decode(imagefiles::Bmp(rgba, w, h, 32), &image));
+    EXPECT_EQ(image.pixels, rgba);
+    EXPECT_EQ(image.format, Format::A8R8G8B8);
+}
+
+TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
+    DecodedImage image;
+    const Pixels few = Opaque(FewColors(4, 4, 3));
+    std::string file = imagefiles::Bmp(few, 4, 4, 8);
+    std::string wide = file;
+    const uint32_t w70000 = 70000;
+    for (int i = 0; i < 4; ++i) {
+        wide[18 + i] = char((w70000 >> (8 * i)) & 0xFF);
+    }
+    EXPECT_FALSE(Decode(wide, &image));
+    std::string zero = file;
+    zero[18] = 0;
+    EXPECT_FALSE(Decode(zero, &image));
+    // The palette holds 3 colours; index 7 lies outside.
+    std::string bad = file;
+    bad[bad.size() - 4] = 7;
+    EXPECT_FALSE(Decode(bad, &image));
+    // An RLE run longer than its row.
+    std::string rle = imagefiles::Bmp(few, 4, 4, 8, false, true);
+    const size_t data = uint8_t(rle[10]) | (size_t(uint8_t(rle[11])) << 8);
+    std::string runaway = rle.substr(0, data) + std::string("\xFF\x00\x00\x01", 4);
+    EXPECT_FALSE(Decode(runaway, &image));
+}
+
+// --- PPM, JPEG, DDS ----------------------------------------------------------------
+
+TEST(PpmTest, BinaryAndTextFilesAreExact) {
+    const uint32_t w = 6, h = 4;
+    const Pixels rgb = Opaque(imagefiles::Pattern(w, h, 9, false));
+    DecodedImage image;
+    ASSERT_TRUE(Decode(imagefiles::Ppm(rgb, w, h, true), &image));
+    EXPECT_EQ(image.pixels, rgb);
+    EXPECT_EQ(image.format, Format::X8R8G8B8);
+    EXPECT_EQ(image.fileFormat, ImageFileFormat::Ppm);
+    ASSERT_TRUE(Decode(imagefiles::Ppm(rgb, w, h, false), &image));
+    EXPECT_EQ(image.pixels, rgb);
+    ASSERT_TRUE(Decode(imagefiles::Ppm(rgb, w, h, true, 65535), &image));
+    EXPECT_EQ(image.pixels, rgb);
+    EXPECT_FALSE(Decode("P6\n70000 1\n255\n" + std::string(210000, 'x'), &image));
+    EXPECT_FALSE(Decode("P3\n1 1\n255\n256 0 0\n", &image));  // sample above the maximum
+}
+
+TEST(JpegTest, PixelsLieWithinThreeOfTheEncodedImage) {
+    const uint32_t w = 32, h = 24;
+    Pixels smooth(size_t(w) * h);
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            smooth[size_t(y) * w + x] = 0xFF000000u | ((40 + x * 4) << 16) | ((200 - y * 5) << 8) |
+                                       (100 + x + y);
+        }
+    }
+    DecodedImage image;
+    ASSERT_TRUE(Decode(imagefiles::Jpeg(smooth, w, h, 98), &image));
+    ASSERT_EQ(image.pixels.size(), smooth.size());
+    EXPECT_EQ(image.format, Format::X8R8G8B8);
+    EXPECT_EQ(image.fileFormat, ImageFileFormat::Jpg);
+    int worst = 0;
+    for (size_t i = 0; i < smooth.size(); ++i) {
+        for (int shift : {0, 8, 16}) {
+            const int a = int((smooth[i] >> shift) & 0xFF);
+            const int b = int((image.pixels[i] >> shift) & 0xFF);
+            worst = std::max(worst, std::abs(a - b));
+        }
+        EXPECT_EQ(image.pixels[i] >> 24, 0xFFu);
+    }
+    EXPECT_LE(worst, 3);
+}
+
+TEST(JpegTest, DamagedDataFailsWithoutEndingTheProcess) {
+    const Pixels p = Opaque(imagefiles::Pattern(16, 16, 2, false));
+    const std::string good = imagefiles::Jpeg(p, 16, 16);
+    DecodedImage image;
+    ASSERT_TRUE(Decode(good, &image));
+    std::string damaged = good;
+    for (size_t i = 20; i < damaged.size(); i += 7) {
+        damaged[i] = char(damaged[i] ^ 0x5A);
+    }
+    EXPECT_FALSE(Decode(damaged, &image));
+    // Ends early: libjpeg would fill the rest with grey and only warn.
+    EXPECT_FALSE(Decode(good.substr(0, good.size() * 2 / 3), &image));
+}
+
+TEST(DdsTest, Dxt1BlocksAreKeptAsStoredAndArgbPixelsAreExact) {
+    std::string level0(2 * 2 * 8, '\0'), level1(8, '\0'), level2(8, '\0');
+    for (size_t i = 0; i < level0.size(); ++i) {
+        level0[i] = char(i * 37 + 11);
+    }
+    level1 = level0.substr(8, 8);
+    level2 = level0.substr(16, 8);
+    DecodedImage image;
+    ASSERT_TRUE(
+        Decode(imagefiles::DdsBlocks(Format::Dxt1, 8, 8, {level0, level1, level2}), &image));
+    EXPECT_EQ(image.format, Format::Dxt1);
+    EXPECT_EQ(image.fileFormat, ImageFileFormat::Dds);
+    ASSERT_EQ(image.blockLevels.size(), 3u);
+    EXPECT_EQ(std::string(image.blockLevels[0].begin(), image.blockLevels[0].end()), level0);
+    EXPECT_EQ(std::string(image.blockLevels[2].begin(), image.blockLevels[2].end()), level2);
+    EXPECT_EQ(image.pixels.size(), 64u);
+
+    const Pixels rgba = imagefiles::Pattern(5, 3, 4, true);
+    ASSERT_TRUE(Decode(imagefiles::DdsArgb(rgba, 5, 3), &image));
+    EXPECT_EQ(image.pixels, rgba);
+    EXPECT_EQ(image.format, Format::A8R8G8B8);
+}
+
+// --- corrupt input -------------------------------------------------------------------
+
+TEST(CorruptImageTest, EveryTruncationOfEveryValidFileFails) {
+    const uint32_t w = 6, h = 5;
+    const Pixels rgba = imagefiles::Pattern(w, h, 11, true);
+    const Pixels few = FewColors(w, h, 10);
+    std::vector<std::string> files;
+    for (uint8_t type : {2, 10}) {
+        imagefiles::TgaOptions o;
+        o.type = type;
+        files.push_back(imagefiles::Tga(rgba, w, h, o));
+        o.type = uint8_t(type - 1);
+        o.bits = 8;
+        files.push_back(imagefiles::Tga(few, w, h, o));
+    }
+    files.push_back(imagefiles::Bmp(rgba, w, h, 24));
+    files.push_back(imagefiles::Bmp(few, w, h, 8, false, true));
+    files.push_back(imagefiles::Bmp(rgba, w, h, 32));
+    files.push_back(imagefiles::Ppm(rgba, w, h, true));
+    files.push_back(imagefiles::Ppm(rgba, w, h, false));
+    files.push_back(imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8));
+    files.push_back(imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns));
+    files.push_back(imagefiles::Jpeg(rgba, w, h));
+    files.push_back(imagefiles::DdsArgb(rgba, w, h));
+    files.push_back(imagefiles::DdsBlocks(Format::Dxt5, 8, 8, {std::string(64, '\x55')}));
+    for (size_t f = 0; f < files.size(); ++f) {
+        DecodedImage image;
+        ASSERT_TRUE(Decode(files[f], &image)) << "file " << f;
+        const std::string& file = files[f];
+        // A text PPM cut inside its last number still reads a number.
+        const size_t lastNumber =
+            f == 8 ? file.find_last_of(" \n", file.size() - 3) + 1 : file.size();
+        for (size_t n = 0; n < file.size(); ++n) {
+            if (n > lastNumber) {
+                continue;
+            }
+            EXPECT_FALSE(Decode(files[f].substr(0, n), &image)) << "file " << f << " cut at " << n;
+        }
+    }
+}
+
+TEST(CorruptImageTest, ThePixelLimitRefusesLargeImagesBeforeAllocating) {
+    const Pixels rgba = imagefiles::Pattern(64, 64, 1, false);
+    ImageLimits small;
+    small.maxPixels = 1024;
+    DecodedImage image;
+    EXPECT_FALSE(Decode(imagefiles::Png(rgba, 64, 64, imagefiles::PngKind::Rgba8), &image, small));
+    EXPECT_FALSE(Decode(imagefiles::Tga(rgba, 64, 64, {}), &image, small));
+    EXPECT_TRUE(Decode(imagefiles::Tga(rgba, 64, 64, {}), &image));
+}
+
+}  // namespace
