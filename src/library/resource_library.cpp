@@ -11,6 +11,7 @@
 #include "library/motion.h"
 #include "library/record_io.h"
 #include "library/save_device.h"
+#include "library/texture_items.h"
 #include "platform/graphics.h"
 #include "platform/timer.h"
 
@@ -118,6 +119,7 @@ int CreateEngineServices() {
         return 0;
     }
     InitSaveDevice(0);
+    RegisterTextureItemLoaders();
     return 1;
 }
 

@@ -137,6 +137,17 @@ public:
     bool StartDeviceServices(uint32_t flags);
     EngineWindow* GetWindow() const { return window_; }
 
+    // --- textures and lights ----------------------------------------------
+
+    // Makes the item's texture object from its data file (library/texture_items.h):
+    // the size from the record and the texture size divisor, the format from
+    // the format mode and the extension. Answers 1, or 0 with
+    // "Error: Create Texture Library Item Texture" in the last-error text.
+    int LoadTextureFile(TextureItem* item);
+
+    // The device's ambient colour from four components 0..1.
+    void SetAmbientLight(float r, float g, float b, float a);
+
     // --- device reset ---------------------------------------------------
 
     // Frees the device objects of every font in the table and of the

@@ -164,7 +164,21 @@ void EncodeColorBlock(const int texels[16][3], const bool transparent[16], bool 
             cov[4] += g * b;
             cov[5] += b * b;
         }
-        double axis[3] = {1.0, 1.0, 1.0};
+        // Power iteration from the covariance row of the widest channel (a
+        // start of (1, 1, 1) can be orthogonal to the axis, e.g. red to blue).
+        double axis[3] = {cov[0], cov[1], cov[2]};
+        if (cov[3] > cov[0] && cov[3] >= cov[5]) {
+            axis[0] = cov[1];
+            axis[1] = cov[3];
+            axis[2] = cov[4];
+        } else if (cov[5] > cov[0] && cov[5] > cov[3]) {
+            axis[0] = cov[2];
+            axis[1] = cov[4];
+            axis[2] = cov[5];
+        }
+        if (axis[0] == 0.0 && axis[1] == 0.0 && axis[2] == 0.0) {
+            axis[0] = axis[1] = axis[2] = 1.0;
+        }
         for (int iter = 0; iter < 8; ++iter) {
             const double x = cov[0] * axis[0] + cov[1] * axis[1] + cov[2] * axis[2];
             const double y = cov[1] * axis[0] + cov[3] * axis[1] + cov[4] * axis[2];
