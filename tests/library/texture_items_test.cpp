@@ -1,0 +1,323 @@
+// Texture, material and light items on the engine's library with a
+// recording device: the size and format rules, loading and releasing, the
+// failure texts, and the ambient colour.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+#include "library/library_item.h"
+#include "library/library_writer.h"
+#include "library/resource_library.h"
+#include "library/texture_items.h"
+#include "platform/graphics.h"
+#include "platform/os/gfx/adapter.h"
+#include "platform/os/gfx/recording_device.h"
+#include "platform/os/window.h"
+#include "platform/texture_object.h"
+#include "support/image_files.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace Format = gfx::Format;
+
+// Accepts every format and makes recording devices.
+struct RecordingAdapter : gfx::Adapter {
+    bool GetDisplayMode(gfx::DisplayMode* out) override {
+        out->width = 1024;
+        out->height = 768;
+        out->format = Format::X8R8G8B8;
+        return true;
+    }
+    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
+    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
+    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
+                                              std::string*) override {
+        return std::make_unique<gfx::RecordingDevice>(p, 640, 480);
+    }
+};
+
+struct QuietWindow : EngineWindow {
+    bool HasMessage() override { return false; }
+    bool NextMessage(WindowMessage*) override { return false; }
+    bool QuitPending() override { return false; }
+    void PostClose() override {}
+    bool IsActive() override { return true; }
+    void SetTitle(const std::string&) override {}
+    void SetClientRect(int, int, int, int) override {}
+    void GetDesktopSize(int* width, int* height) override {
+        *width = 1024;
+        *height = 768;
+    }
+    bool SetFullScreenMode(int, int) override { return true; }
+    InputBackend* Input() override { return nullptr; }
+};
+
+class TextureItemsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CreateEngineServices(), 1);
+        RegisterTextureItemLoaders();
+        GetGraphics()->SetAdapterFactory([] { return std::make_unique<RecordingAdapter>(); });
+        ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
+        GetD3DDevice()->SetMaxTextureSize(256);
+        library_ = GetLibrary();
+        library_->SetBaseFolder(temp_.Path().c_str());
+        library_->SetTextureQuality(0, 1);
+    }
+    void TearDown() override {
+        // The items' textures go before their device.
+        for (uint32_t slot : slots_) {
+            auto* t = dynamic_cast<TextureItem*>(library_->GetItemById(slot));
+            if (t != nullptr && t->texture != nullptr) {
+                DestroyTextureObject(t->texture);
+                t->texture = nullptr;
+                t->loaded = 0;
+            }
+        }
+        library_->SetTextureQuality(0, 1);
+        GetGraphics()->DestroyDevice();
+        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+    }
+
+    // Writes Data/<name> holding a TGA of that size (32-bit).
+    void PutTga(const std::string& name, uint32_t w, uint32_t h) {
+        temp_.Put("Data/" + name,
+                  imagefiles::Tga(imagefiles::Pattern(w, h, 2, true), w, h, {}));
+    }
+    void PutPng(const std::string& name, uint32_t w, uint32_t h) {
+        temp_.Put("Data/" + name, imagefiles::Png(imagefiles::Pattern(w, h, 2, false), w, h,
+                                                  imagefiles::PngKind::Rgb8));
+    }
+
+    // Reads the items into the library's table (records only).
+    void Store(const std::vector<std::pair<uint32_t, LibraryItem*>>& items, uint32_t version = 7) {
+        LibraryWriter writer(version);
+        for (const auto& [slot, item] : items) {
+            writer.AddItem(slot, *item);
+            slots_.push_back(slot);
+        }
+        const std::vector<uint8_t> bytes = writer.WriteToMemory();
+        ASSERT_FALSE(bytes.empty());
+        Archive archive;
+        archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
+        ASSERT_EQ(library_->ReadLibraryArchive(archive, 1), 1);
+    }
+
+    TextureItem* StoreTexture(uint32_t slot, const std::string& file, uint32_t kind, uint32_t w,
+                              uint32_t h, uint32_t version = 7) {
+        TextureItem item;
+        item.name = "t" + std::to_string(slot);
+        item.fileName = file;
+        item.kind = kind;
+        item.width = w;
+        item.height = h;
+        Store({{slot, &item}}, version);
+        return static_cast<TextureItem*>(library_->GetItemById(slot));
+    }
+
+    // Size and format of the texture the item made.
+    struct Made {
+        uint32_t width = 0, height = 0, format = 0;
+    };
+    Made LoadAndDescribe(TextureItem* item) {
+        Made m;
+        EXPECT_EQ(item->Load(), 1) << item->fileName;
+        if (item->texture != nullptr) {
+            m.width = GetTextureObjectWidth(item->texture);
+            m.height = GetTextureObjectHeight(item->texture);
+            m.format = item->texture->texture->GetFormat();
+        }
+        return m;
+    }
+
+    QuietWindow window_;
+    TempFolder temp_;
+    ResourceLibrary* library_ = nullptr;
+    std::vector<uint32_t> slots_;
+};
+
+TEST_F(TextureItemsTest, SizeFollowsKindAndDivisor) {
+    PutTga("small.tga", 32, 16);
+    library_->SetTextureQuality(0, 2);
+    Made m = LoadAndDescribe(StoreTexture(100, "small.tga", 3, 256, 256));
+    EXPECT_EQ(m.width, 32u);  // kind 3, divisor 2: the file's size
+    EXPECT_EQ(m.height, 16u);
+
+    library_->SetTextureQuality(0, 5);
+    m = LoadAndDescribe(StoreTexture(101, "small.tga", 3, 100, 60));
+    EXPECT_EQ(m.width, 32u);  // 100 / 5 = 20, raised to 32
+    EXPECT_EQ(m.height, 16u);  // 60 / 5 = 12, raised to 16
+    m = LoadAndDescribe(StoreTexture(102, "small.tga", 3, 10, 10));
+    EXPECT_EQ(m.width, 4u);  // 10 / 5 = 2, at least 4
+    EXPECT_EQ(m.height, 4u);
+
+    // A version-2 record of kind 0 loads as kind 1: divided.
+    library_->SetTextureQuality(0, 2);
+    TextureItem* old = StoreTexture(103, "small.tga", 0, 64, 64, 2);
+    EXPECT_EQ(old->kind, 1u);
+    m = LoadAndDescribe(old);
+    EXPECT_EQ(m.width, 32u);
+    EXPECT_EQ(m.height, 32u);
+
+    // A divisor of 0 acts as 1.
+    library_->SetTextureQuality(0, 0);
+    m = LoadAndDescribe(StoreTexture(104, "small.tga", 0, 64, 32));
+    EXPECT_EQ(m.width, 64u);
+    EXPECT_EQ(m.height, 32u);
+
+    // A record wider than any texture: the device maximum.
+    library_->SetTextureQuality(0, 1);
+    m = LoadAndDescribe(StoreTexture(105, "small.tga", 0, 0xFFFFFFFFu, 16));
+    EXPECT_EQ(m.width, 256u);
+    EXPECT_EQ(m.height, 16u);
+}
+
+TEST_F(TextureItemsTest, OddFileSizeMakesAPowerOfTwoTextureAndTheItemKeepsItsRecord) {
+    PutTga("odd.tga", 100, 60);
+    TextureItem* item = StoreTexture(110, "odd.tga", 3, 100, 60);
+    Made m = LoadAndDescribe(item);
+    EXPECT_EQ(m.width, 128u);
+    EXPECT_EQ(m.height, 64u);
+    EXPECT_EQ(item->height, 60u);
+    EXPECT_EQ(item->loaded, 1u);
+}
+
+TEST_F(TextureItemsTest, FormatFollowsModeKindAndExtension) {
+    PutTga("WALL.TGA", 8, 8);
+    PutPng("floor.png", 8, 8);
+    struct Case {
+        uint32_t mode, kind;
+        const char* file;
+        uint32_t format;
+    };
+    const Case cases[] = {
+        {3, 1, "floor.png", Format::Dxt1},    {3, 1, "WALL.TGA", Format::Dxt2},
+        {2, 1, "WALL.TGA", Format::A4R4G4B4}, {2, 1, "floor.png", Format::R5G6B5},
+        {1, 1, "WALL.TGA", Format::A8R8G8B8}, {1, 1, "floor.png", Format::R5G6B5},
+        {3, 4, "floor.png", Format::X8R8G8B8}, {0, 1, "WALL.TGA", Format::A8R8G8B8},
+        {0, 1, "floor.png", Format::X8R8G8B8}, {7, 1, "floor.png", Format::X8R8G8B8},
+    };
+    uint32_t slot = 120;
+    for (const Case& c : cases) {
+        library_->SetTextureQuality(c.mode, 1);
+        Made m = LoadAndDescribe(StoreTexture(slot++, c.file, c.kind, 8, 8));
+        EXPECT_EQ(m.format, c.format) << "mode " << c.mode << " kind " << c.kind << " " << c.file;
+    }
+    EXPECT_EQ(ChooseTextureRequest(1, 8, 8, 3, 1, ".Tga").format, Format::Dxt2);
+}
+
+TEST_F(TextureItemsTest, MissingFileFailsWithTheTextAndTheNextLoadTriesAgain) {
+    TextureItem* item = StoreTexture(130, "later.tga", 1, 16, 16);
+    library_->ReportLibraryError("before");
+    EXPECT_EQ(item->Load(), 0);
+    EXPECT_EQ(item->loaded, 0u);
+    EXPECT_EQ(item->texture, nullptr);
+    EXPECT_STREQ(library_->GetLastError(), "Error: Create Texture Library Item Texture");
+
+    PutTga("later.tga", 16, 16);
+    EXPECT_EQ(item->Load(), 1);
+    EXPECT_EQ(item->loaded, 1u);
+    ASSERT_NE(item->texture, nullptr);
+
+    // Release frees the texture; a second Release has nothing to do.
+    EXPECT_EQ(item->Release(), 1);
+    EXPECT_EQ(item->texture, nullptr);
+    EXPECT_EQ(item->loaded, 0u);
+    EXPECT_EQ(item->Release(), 1);
+
+    library_->ReportLibraryError("before");
+    EXPECT_EQ(library_->LoadTextureFile(nullptr), 0);
+    EXPECT_STREQ(library_->GetLastError(), "Error: Create Texture Library Item Texture");
+}
+
+TEST_F(TextureItemsTest, CorruptFileFailsAndLoadedWithoutTextureStaysAsItIs) {
+    temp_.Put("Data/broken.tga", std::string(18, '\x07'));
+    TextureItem* item = StoreTexture(131, "broken.tga", 1, 16, 16);
+    EXPECT_EQ(item->Load(), 0);
+    EXPECT_EQ(item->texture, nullptr);
+    // Loaded without a texture object: Release changes nothing.
+    item->loaded = 1;
+    EXPECT_EQ(item->Release(), 1);
+    EXPECT_EQ(item->loaded, 1u);
+    item->loaded = 0;
+}
+
+TEST_F(TextureItemsTest, FilmsWaitForTheVideoModule) {
+    TextureItem* film = StoreTexture(132, "intro.MPG", 1, 16, 16);
+    EXPECT_EQ(film->Load(), 0);
+    EXPECT_EQ(film->loaded, 0u);
+    SetOpenVideoTextureHook([](const char*) -> TextureObject* { return nullptr; });
+    EXPECT_EQ(film->Load(), 1);  // done whatever the video module answers
+    SetOpenVideoTextureHook(nullptr);
+    film->loaded = 0;
+}
+
+TEST_F(TextureItemsTest, MaterialLoadsItsTexturesAndSkipsBadSlots) {
+    PutTga("a.tga", 8, 8);
+    PutTga("b.tga", 8, 8);
+    TextureItem a, b;
+    a.fileName = "a.tga";
+    a.kind = b.kind = 3;
+    b.fileName = "b.tga";
+    MaterialItem material;
+    material.name = "wall";
+    material.textureIds = {140, 7000, 145, 141};  // 145 is an empty slot
+    Store({{140, &a}, {141, &b}, {142, &material}});
+    auto* ta = static_cast<TextureItem*>(library_->GetItemById(140));
+    auto* tb = static_cast<TextureItem*>(library_->GetItemById(141));
+    auto* m = library_->GetItemById(142);
+
+    library_->ReportLibraryError("before");
+    EXPECT_EQ(m->Load(), 1);
+    EXPECT_EQ(ta->loaded, 1u);
+    EXPECT_EQ(tb->loaded, 1u);
+    EXPECT_EQ(m->loaded, 0u);  // the material's own flag stays
+    EXPECT_STREQ(library_->GetLastError(), "Error Invalid Container ID");
+
+    // Without its flag the material releases nothing; with it, every texture.
+    EXPECT_EQ(m->Release(), 1);
+    EXPECT_EQ(ta->loaded, 1u);
+    m->loaded = 1;
+    EXPECT_EQ(m->Release(), 1);
+    EXPECT_EQ(ta->loaded, 0u);
+    EXPECT_EQ(tb->loaded, 0u);
+    EXPECT_EQ(m->loaded, 0u);
+
+    // An empty slot alone is skipped without a text.
+    MaterialItem lone;
+    lone.textureIds = {146};
+    Store({{143, &lone}});
+    library_->ReportLibraryError("before");
+    EXPECT_EQ(library_->GetItemById(143)->Load(), 1);
+    EXPECT_STREQ(library_->GetLastError(), "before");
+}
+
+TEST_F(TextureItemsTest, LightItemsAnswerOne) {
+    LightItem light;
+    Store({{150, &light}});
+    LibraryItem* item = library_->GetItemById(150);
+    EXPECT_EQ(item->Load(), 1);
+    EXPECT_EQ(item->Release(), 1);
+}
+
+TEST_F(TextureItemsTest, AmbientLightIsPackedWithClampedComponents) {
+    auto ambient = [] {
+        uint32_t v = 0;
+        GetD3DDevice()->GetRenderState(gfx::RenderState::Ambient, &v);
+        return v;
+    };
+    library_->SetAmbientLight(0.5f, 0.25f, 1.0f, 1.0f);
+    EXPECT_EQ(ambient(), 0xFF7F3FFFu);
+    library_->SetAmbientLight(1.5f, -0.2f, 0.0f, 1.0f);
+    EXPECT_EQ(ambient(), 0xFFFF0000u);
+    EXPECT_EQ(PackAmbientColor(std::numeric_limits<float>::quiet_NaN(), 1.0f, 1.0f, 0.0f),
+              0x0000FFFFu);
+}
+
+}  // namespace
