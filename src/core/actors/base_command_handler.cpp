@@ -325,9 +325,6 @@ void InitLoad(Actor &actor) {
     std::string copy = actor.name;
     actor.name.clear();
     SendCommandArgs(&actor, kSetName, copy);
-    if (actor.name != copy) {
-        SetName(actor, copy); // "Set Name" taken by a class: bind all the same
-    }
     for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
         ScheduledCommand *entry = actor.scheduledCommands[i];
         if (entry != nullptr && entry->owner == &actor) {

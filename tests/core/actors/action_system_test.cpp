@@ -195,19 +195,4 @@ TEST_F(ActionTest, CalcActionTimeGivesTheSubtreeMaximum) {
     EXPECT_EQ(root->actionTime, 3.5f);
 }
 
-TEST_F(ActionTest, TimesAndSwitchesReadBack) {
-    RecordingActor *actor = MakeActor();
-    for (uint32_t id = 189; id <= 201; id += 2) {
-        Send(actor, id, {static_cast<float>(id)});
-        EXPECT_EQ(Query<float>(actor, id + 1), static_cast<float>(id));
-    }
-    EXPECT_EQ(actor->killDelay, 189.0f);
-    EXPECT_EQ(actor->actionTime, 201.0f);
-    for (uint32_t id = 274; id <= 300; id += 2) {
-        Send(actor, id, {true});
-        EXPECT_EQ(Query<uint32_t>(actor, id + 1), 1u);
-    }
-    EXPECT_EQ(actor->actionFlags, 0x3FFFu);
-}
-
 } // namespace

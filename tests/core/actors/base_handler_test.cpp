@@ -177,23 +177,6 @@ TEST_F(StateTest, SetOperationalWakesAncestorsDirectlyRootFirst) {
 
 using InitTest = BaseHandlerTest;
 
-TEST_F(InitTest, InitNewPrecalculatesAndEndsWithInvalidation) {
-    RecordingActor *actor = MakeActor();
-    actor->flags |= kActorInDrawGroup;
-    actor->drawGroupId = 4;
-    actor->colObjs.emplace_back(nullptr);
-    actor->colObjs[0].factor = 3.0f;
-    Send(actor, 44);
-    EXPECT_EQ(actor->Count(153), 1u);
-    EXPECT_TRUE(actor->HasFlag(kActorPrecalculated));
-    EXPECT_FALSE(actor->HasFlag(kActorInDrawGroup));
-    EXPECT_EQ(actor->drawGroupId, -1);
-    EXPECT_EQ(actor->colObjs[0].factor, 1.0f);
-    EXPECT_EQ(actor->colObjs[0].owner, actor);
-    EXPECT_NE(actor->baseProcessEntry, nullptr);
-    EXPECT_FALSE(actor->HasFlag(kActorWorldMatrixValid));
-}
-
 TEST_F(InitTest, InitLoadRebindsSlotsRelinksEntriesAndDerivesGroups) {
     RecordingActor *actor = MakeActor();
     actor->name = "GA12";
@@ -508,32 +491,6 @@ TEST_F(TransformTest, LocalMatrixGivesScaleRotationAndPosition) {
     EXPECT_NEAR(std::fabs(actor->rotation.y), std::sin(0.25f), 1e-5);
     EXPECT_TRUE(Near(actor->GetWorldMatrix(), m));
     actor->HandleCommand(85, ParamBlock()); // empty block: a zero matrix, no crash
-}
-
-TEST_F(TransformTest, PositionFamily) {
-    RecordingActor *parent = MakeActor();
-    RecordingActor *child = MakeActor(parent);
-    Send(parent, 63, {Vector3{1, 2, 3}});
-    Send(child, 78, {Vector3{1, 0, 0}});
-    Send(child, 78, {Vector3{1, 0, 0}});
-    Vector3 ws = Query<Vector3>(child, 71);
-    EXPECT_EQ(ws.x, 3.0f);
-    EXPECT_EQ(ws.z, 3.0f);
-    Send(parent, 65);
-    EXPECT_EQ(child->oldWorldPosition.x, 3.0f);
-    EXPECT_EQ(child->oldPosition.x, 2.0f);
-    Quaternion q;
-    QuaternionRotationAxis(&q, Vector3{0, 1, 0}, 0.3f);
-    Send(child, 79, {q});
-    Send(child, 82, {q});
-    Quaternion twice = Query<Quaternion>(child, 80);
-    EXPECT_NEAR(twice.y, std::sin(0.3f), 1e-5);
-    Send(child, 83);
-    EXPECT_EQ(Query<Quaternion>(child, 80).w, 1.0f);
-    // Orientation from another actor: same world matrix.
-    Send(child, 270, {static_cast<Actor *>(parent)});
-    EXPECT_TRUE(Near(child->GetWorldMatrix(), parent->GetWorldMatrix()));
-    Send(child, 270, {static_cast<Actor *>(nullptr)});
 }
 
 using ForwardTest = BaseHandlerTest;
