@@ -1,0 +1,225 @@
+#include "platform/wave_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/file_system.h"
+
+namespace {
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+}
+
+void PutU16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* tag, const std::vector<uint8_t>& body,
+              uint32_t storedSize) {
+    out.insert(out.end(), tag, tag + 4);
+    PutU32(out, storedSize);
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
+    std::vector<uint8_t> b;
+    PutU16(b, tag);
+    PutU16(b, channels);
+    PutU32(b, rate);
+    PutU32(b, 12345); // bytes per second: ignored
+    PutU16(b, 7);     // block align: ignored
+    PutU16(b, bits);
+    return b;
+}
+
+std::vector<uint8_t> Riff(const std::vector<uint8_t>& chunks) {
+    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
+    PutU32(out, static_cast<uint32_t>(chunks.size() + 4));
+    out.insert(out.end(), {'W', 'A', 'V', 'E'});
+    out.insert(out.end(), chunks.begin(), chunks.end());
+    return out;
+}
+
+WaveReadResult Read(const std::vector<uint8_t>& bytes, WaveHeader& header) {
+    FileHandle file;
+    EXPECT_TRUE(file.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size())));
+    WaveReadResult result = ReadWaveHeader(file, header);
+    if (result == WaveReadResult::Ok) {
+        EXPECT_EQ(file.Tell(), static_cast<int32_t>(header.dataStart));
+    }
+    return result;
+}
+
+TEST(WaveFile, CanonicalFileFromWriterReadsBack) {
+    std::vector<uint8_t> samples(1000);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<uint8_t>(i);
+    }
+    WaveWriter writer(2, 16, 22050);
+    std::vector<uint8_t> bytes = writer.Build(samples.data(), 1000);
+    ASSERT_EQ(bytes.size(), 1044u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 36, "data", 4), 0);
+
+    WaveHeader h;
+    ASSERT_EQ(Read(bytes, h), WaveReadResult::Ok);
+    EXPECT_EQ(h.format.formatTag, 1);
+    EXPECT_EQ(h.format.channels, 2);
+    EXPECT_EQ(h.format.samplesPerSecond, 22050u);
+    EXPECT_EQ(h.format.bitsPerSample, 16);
+    EXPECT_EQ(h.format.blockAlign, 4);
+    EXPECT_EQ(h.format.bytesPerSecond, 88200u);
+    EXPECT_EQ(h.dataStart, 44u);
+    EXPECT_EQ(h.dataSize, 1000u);
+}
+
+TEST(WaveFile, WriterRefusesFormatsItDoesNotMake) {
+    uint8_t s[4] = {};
+    EXPECT_TRUE(WaveWriter(3, 16, 44100).Build(s, 4).empty());
+    EXPECT_TRUE(WaveWriter(1, 24, 44100).Build(s, 4).empty());
+    EXPECT_TRUE(WaveWriter(1, 8, 0).Build(s, 4).empty());
+    EXPECT_EQ(WaveWriter(1, 8, 8000).Build(s, 4).size(), 48u);
+}
+
+TEST(WaveFile, ExtraChunksAreSkippedAndOddSizesPadded) {
+    std::vector<uint8_t> chunks;
+    PutChunk(chunks, "LIST", std::vector<uint8_t>(26, 'L'), 26);
+    PutChunk(chunks, "fmt ", FmtBody(1, 1, 8000, 8), 16);
+    PutChunk(chunks, "junk", {1, 2, 3, 0}, 3); // odd size: one pad byte
+    PutChunk(chunks, "fact", {4, 0, 0, 0}, 4);
+    PutChunk(chunks, "data", {10, 20, 30, 40, 50}, 5);
+    std::vector<uint8_t> bytes = Riff(chunks);
+
+    WaveHeader h;
+    ASSERT_EQ(Read(bytes, h), WaveReadResult::Ok);
+    EXPECT_EQ(h.dataSize, 5u);
+    EXPECT_EQ(bytes[h.dataStart], 10);
+    EXPECT_EQ(h.dataStart, bytes.size() - 5);
+    EXPECT_EQ(h.format.blockAlign, 1);
+}
+
+TEST(WaveFile, LongerFormatChunkIsAccepted) {
+    std::vector<uint8_t> body = FmtBody(1, 1, 8000, 16);
+    body.insert(body.end(), {0, 0}); // cbSize
+    std::vector<uint8_t> chunks;
+    PutChunk(chunks, "fmt ", body, 18);
+    PutChunk(chunks, "data", {1, 2, 3, 4}, 4);
+    WaveHeader h;
+    ASSERT_EQ(Read(Riff(chunks), h), WaveReadResult::Ok);
+    EXPECT_EQ(h.dataStart, 12u + 8 + 18 + 8);
+}
+
+TEST(WaveFile, DataSizePastTheEndIsCut) {
+    std::vector<uint8_t> chunks;
+    PutChunk(chunks, "fmt ", FmtBody(1, 2, 8000, 16), 16);
+    PutChunk(chunks, "data", std::vector<uint8_t>(10, 9), 1000000);
+    WaveHeader h;
+    ASSERT_EQ(Read(Riff(chunks), h), WaveReadResult::Ok);
+    EXPECT_EQ(h.dataSize, 10u);
+}
+
+TEST(WaveFile, FilesThatAreNoWaveFailWithoutText) {
+    WaveHeader h;
+    std::vector<uint8_t> fmtOnly;
+    PutChunk(fmtOnly, "fmt ", FmtBody(1, 1, 8000, 8), 16);
+    EXPECT_EQ(Read(Riff(fmtOnly), h), WaveReadResult::NotWave);
+
+    std::vector<uint8_t> dataOnly;
+    PutChunk(dataOnly, "data", {1, 2}, 2);
+    EXPECT_EQ(Read(Riff(dataOnly), h), WaveReadResult::NotWave);
+
+    std::vector<uint8_t> good = WaveWriter(1, 8, 8000).Build("abcd", 4);
+    std::vector<uint8_t> notRiff = good;
+    notRiff[0] = 'X';
+    EXPECT_EQ(Read(notRiff, h), WaveReadResult::NotWave);
+    std::vector<uint8_t> notWave = good;
+    notWave[8] = 'X';
+    EXPECT_EQ(Read(notWave, h), WaveReadResult::NotWave);
+
+    // Cut anywhere inside the header: never accepted, never a crash.
+    for (size_t n = 0; n < 44; ++n) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(n));
+        EXPECT_EQ(Read(cut, h), WaveReadResult::NotWave) << n;
+    }
+    // A "fmt " chunk whose body runs past the end.
+    std::vector<uint8_t> shortFmt = Riff({'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0});
+    EXPECT_EQ(Read(shortFmt, h), WaveReadResult::NotWave);
+}
+
+TEST(WaveFile, UnplayableFormatsAreRefused) {
+    struct Case {
+        uint16_t tag, channels;
+        uint32_t rate;
+        uint16_t bits;
+        uint32_t fmtSize;
+    };
+    const Case cases[] = {
+        {1, 0, 8000, 16, 16},  // channels 0
+        {1, 3, 8000, 16, 16},  // three channels
+        {1, 1, 8000, 0, 16},   // bits 0
+        {1, 1, 8000, 24, 16},  // 24 bits
+        {3, 1, 8000, 16, 16},  // float
+        {1, 1, 0, 16, 16},     // rate 0
+        {1, 1, 400000, 16, 16}, // rate beyond any buffer
+        {1, 1, 8000, 16, 14},  // short format chunk
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> body = FmtBody(c.tag, c.channels, c.rate, c.bits);
+        body.resize(c.fmtSize);
+        std::vector<uint8_t> chunks;
+        PutChunk(chunks, "fmt ", body, c.fmtSize);
+        PutChunk(chunks, "data", {1, 2, 3, 4}, 4);
+        WaveHeader h;
+        EXPECT_EQ(Read(Riff(chunks), h), WaveReadResult::BadFormat)
+            << c.tag << " " << c.channels << " " << c.rate << " " << c.bits;
+    }
+}
+
+WaveFormat Format(uint16_t channels, uint16_t bits, uint32_t rate) {
+    WaveFormat f;
+    f.channels = channels;
+    f.bitsPerSample = bits;
+    f.samplesPerSecond = rate;
+    f.blockAlign = static_cast<uint16_t>(bits / 8 * channels);
+    f.bytesPerSecond = f.blockAlign * rate;
+    return f;
+}
+
+TEST(StreamLayout, HalvesShareTheRemainder) {
+    StreamLayout a = ComputeStreamLayout(Format(2, 16, 44100), 617400); // 3.5 s
+    EXPECT_EQ(a.halfSize, 205800u);
+    EXPECT_EQ(a.dataSize, 617400u);
+    EXPECT_FLOAT_EQ(a.length, 3.5f);
+
+    StreamLayout b = ComputeStreamLayout(Format(1, 8, 22050), 55125); // 2.5 s
+    EXPECT_EQ(b.halfSize, 27562u);
+    EXPECT_EQ(b.dataSize, 55124u);
+
+    // 176,406 is even but not whole stereo 16-bit frames.
+    StreamLayout c = ComputeStreamLayout(Format(2, 16, 44100), 352812);
+    EXPECT_EQ(c.halfSize, 176404u);
+    EXPECT_EQ(c.dataSize, 352808u);
+}
+
+TEST(StreamLayout, DataShorterThanOneHalfMakesOneHalf) {
+    StreamLayout a = ComputeStreamLayout(Format(1, 16, 44100), 26461); // 0.3 s and a byte
+    EXPECT_EQ(a.halfSize, 26460u);
+    EXPECT_EQ(a.dataSize, 26460u);
+    EXPECT_NEAR(a.length, 0.3f, 0.001f);
+
+    StreamLayout b = ComputeStreamLayout(Format(2, 16, 44100), 3); // less than a frame
+    EXPECT_EQ(b.halfSize, 176400u);
+    EXPECT_EQ(b.dataSize, 0u);
+
+    StreamLayout c = ComputeStreamLayout(Format(2, 16, 44100), 0);
+    EXPECT_EQ(c.halfSize, 176400u);
+    EXPECT_EQ(c.dataSize, 0u);
+}
+
+} // namespace
