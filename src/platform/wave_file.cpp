@@ -88,7 +88,7 @@ WaveReadResult ReadWaveHeader(FileHandle& file, WaveHeader& header) {
     f.samplesPerSecond = GetU32(fmt + 4);
     f.bitsPerSample = GetU16(fmt + 14);
     if (formatChunkSize < 16 || f.formatTag != 1 || (f.channels != 1 && f.channels != 2) ||
-        (f.bitsPerSample != 8 && f.bitsPerSample != 16) || f.samplesPerSecond == 0 ||
+        (f.bitsPerSample != 8 && f.bitsPerSample != 16) || f.samplesPerSecond < kMinWaveRate ||
         f.samplesPerSecond > kMaxWaveRate) {
         return WaveReadResult::BadFormat;
     }
@@ -114,8 +114,11 @@ StreamLayout ComputeStreamLayout(const WaveFormat& format, uint32_t dataSize) {
         half += r / n;
         half -= half & 1u;
         half -= half % align;
+        if (half == 0) {
+            half = 2 * align; // one byte a second, made even: never from the reader
+        }
         layout.halfSize = half;
-        layout.dataSize = half * n;
+        layout.dataSize = dataSize / half * half;
         return layout;
     }
     // Shorter than one half: a single half holding exactly the data.
@@ -135,7 +138,8 @@ WaveWriter::WaveWriter(uint16_t channels, uint16_t bitsPerSample, uint32_t sampl
     : channels_(channels), bits_(bitsPerSample), rate_(samplesPerSecond) {}
 
 bool WaveWriter::IsValid() const {
-    return (channels_ == 1 || channels_ == 2) && (bits_ == 8 || bits_ == 16) && rate_ > 0 &&
+    return (channels_ == 1 || channels_ == 2) && (bits_ == 8 || bits_ == 16) &&
+           rate_ >= kMinWaveRate &&
            rate_ <= kMaxWaveRate;
 }
 

@@ -34,11 +34,12 @@ enum class WaveReadResult {
     NotWave,
     // The chunks are there but the sound cannot be played: not PCM, a
     // "fmt " chunk under 16 bytes, channels other than 1 or 2, bits other
-    // than 8 or 16, or a rate outside 1..kMaxWaveRate.
+    // than 8 or 16, or a rate outside kMinWaveRate..kMaxWaveRate.
     BadFormat,
 };
 
-// Highest sample rate a sound buffer accepts.
+// Sample rates a sound buffer accepts.
+inline constexpr uint32_t kMinWaveRate = 100;
 inline constexpr uint32_t kMaxWaveRate = 200000;
 
 // Walks the RIFF chunks from byte 12 (odd sizes padded) to "fmt " and

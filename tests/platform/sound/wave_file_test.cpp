@@ -83,7 +83,7 @@ TEST(WaveFile, WriterRefusesFormatsItDoesNotMake) {
     uint8_t s[4] = {};
     EXPECT_TRUE(WaveWriter(3, 16, 44100).Build(s, 4).empty());
     EXPECT_TRUE(WaveWriter(1, 24, 44100).Build(s, 4).empty());
-    EXPECT_TRUE(WaveWriter(1, 8, 0).Build(s, 4).empty());
+    EXPECT_TRUE(WaveWriter(1, 8, 99).Build(s, 4).empty());
     EXPECT_EQ(WaveWriter(1, 8, 8000).Build(s, 4).size(), 48u);
 }
 
@@ -166,6 +166,7 @@ TEST(WaveFile, UnplayableFormatsAreRefused) {
         {1, 1, 8000, 24, 16},  // 24 bits
         {3, 1, 8000, 16, 16},  // float
         {1, 1, 0, 16, 16},     // rate 0
+        {1, 1, 99, 16, 16},    // below any buffer
         {1, 1, 400000, 16, 16}, // rate beyond any buffer
         {1, 1, 8000, 16, 14},  // short format chunk
     };
