@@ -13,6 +13,7 @@
 #include "library/save_device.h"
 #include "library/texture_items.h"
 #include "platform/graphics.h"
+#include "platform/sound_items.h"
 #include "platform/timer.h"
 
 namespace {
@@ -118,6 +119,7 @@ int CreateEngineServices() {
     if (!CreateFrameTimer()) {
         return 0;
     }
+    RegisterSoundItemLoader();
     InitSaveDevice(0);
     RegisterTextureItemLoaders();
     return 1;

@@ -13,6 +13,7 @@
 
 class Archive;
 class EngineWindow;
+struct Vector3;
 
 // What the header of a library file holds, as read.
 struct LibraryFileInfo {
@@ -148,6 +149,35 @@ public:
     // The device's ambient colour from four components 0..1.
     void SetAmbientLight(float r, float g, float b, float a);
 
+    // --- sound items (platform/sound_items.cpp) -------------------------
+    // Each does nothing (or answers 0) for a null or non-sound item and
+    // while sound is disabled; those that play or set a value first load an
+    // item whose sound is not yet made.
+
+    static constexpr uint32_t kSoundCategories = 32;
+
+    // Clamped to 0..1 (not a number gives 0); categories from 32 on are
+    // ignored.
+    void SetSoundCategoryVolume(uint32_t category, float volume);
+    // 1.0 for categories from 32 on.
+    float GetSoundCategoryVolume(uint32_t category) const;
+    void PlaySoundItem(LibraryItem* item);
+    void PlaySoundItemLooped(LibraryItem* item);
+    void StopSoundItem(LibraryItem* item);
+    void PauseSoundItem(LibraryItem* item);
+    uint32_t IsSoundItemPlaying(LibraryItem* item);
+    float GetSoundItemLength(LibraryItem* item);
+    // Category volume x the item's own volume x volume.
+    void SetSoundItemVolume(LibraryItem* item, float volume);
+    void SetSoundItemFrequency(LibraryItem* item, float factor);
+    void SetSoundItemPosition(LibraryItem* item, const Vector3& position);
+    void SetSoundItemDistances(LibraryItem* item, float minDistance, float maxDistance);
+    void TraceSound(uint32_t value);
+    // The Load of a sound item that is no copy: opens its file whole or
+    // streamed, 2D or 3D, by its flags. 1 with no buffer while sound is
+    // disabled; 0 with the sound layer's text when no buffer comes.
+    int CreateLibrarySound(SoundItem* item);
+
     // --- device reset ---------------------------------------------------
 
     // Frees the device objects of every font in the table and of the
@@ -169,6 +199,10 @@ private:
     uint32_t textureSizeDivisor_ = 1;
     uint32_t soundEnabled_ = 1;
     EngineWindow* window_ = nullptr;
+    float soundCategoryVolumes_[kSoundCategories] = {
+        1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
+        1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
+        1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
 };
 
 // The library; null before CreateEngineServices.

@@ -1,0 +1,309 @@
+// Sound items of the resource library over the recording output, and their
+// volumes heard through the loopback output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "library/library_item.h"
+#include "library/library_writer.h"
+#include "library/resource_library.h"
+#include "platform/os/al_sound_backend.h"
+#include "platform/os/recording_sound_backend.h"
+#include "platform/sound.h"
+#include "platform/sound_items.h"
+#include "sound_test_util.h"
+
+namespace {
+
+constexpr uint32_t kShot = 100;    // whole, 2D, stereo, category 3
+constexpr uint32_t kMusic = 101;   // streamed, 2D
+constexpr uint32_t kStereo3D = 102;
+constexpr uint32_t kCategory40 = 103;
+constexpr uint32_t kMissing = 104; // no such file
+constexpr uint32_t kPositional = 105; // whole, 3D, mono
+
+struct ItemSpec {
+    uint32_t slot;
+    const char* name;
+    std::string path;
+    uint32_t flags;
+    uint32_t category;
+};
+
+class SoundItems : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterSoundItemLoader();
+        ASSERT_EQ(CreateEngineServices(), 1);
+        lib = GetLibrary();
+        lib->SetSoundEnabled(1);
+        for (uint32_t c = 0; c < ResourceLibrary::kSoundCategories; ++c) {
+            lib->SetSoundCategoryVolume(c, 1.0f);
+        }
+        ASSERT_EQ(OpenDevice(), 1);
+        const std::string stereo = dir.Write("stereo.wav", 2, 16, 44100, CountingPcm16(44100, 2));
+        const std::string mono1 = dir.Write("mono1.wav", 1, 16, 44100, CountingPcm16(44100, 1));
+        const std::vector<ItemSpec> specs = {
+            {kShot, "shot", stereo, SoundItem::kFlagWholeFile, 3},
+            {kMusic, "music", stereo, 0, 0},
+            {kStereo3D, "stereo3d", stereo, SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0},
+            {kCategory40, "cat40", stereo, SoundItem::kFlagWholeFile, 40},
+            {kMissing, "missing", (dir.Path() / "none.wav").string(), SoundItem::kFlagWholeFile, 0},
+            {kPositional, "pos", mono1, SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0},
+        };
+        std::vector<SoundItem> items(specs.size());
+        LibraryWriter writer(7);
+        for (size_t i = 0; i < specs.size(); ++i) {
+            items[i].name = specs[i].name;
+            items[i].filePath = specs[i].path;
+            items[i].flags = specs[i].flags;
+            items[i].category = specs[i].category;
+            writer.AddItem(specs[i].slot, items[i]);
+        }
+        const std::string file = (dir.Path() / "lib.qvf").string();
+        ASSERT_EQ(writer.WriteFile(file.c_str()), 1);
+        ASSERT_EQ(lib->ReadLibraryFile(file.c_str(), 1), 1) << lib->GetLastError();
+    }
+    void TearDown() override {
+        for (LibraryItem* copy : copies) {
+            lib->ReleaseItem(copy);
+            lib->DeleteItemIfUnused(copy);
+        }
+        for (uint32_t slot = kShot; slot <= kPositional; ++slot) {
+            lib->ReleaseItem(lib->GetItemById(slot));
+        }
+        lib->SetSoundEnabled(1);
+        ShutdownSoundDevice();
+    }
+
+    virtual int OpenDevice() {
+        auto backend = std::make_unique<RecordingSoundBackend>();
+        rec = backend.get();
+        return CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false);
+    }
+
+    SoundItem* Item(uint32_t slot) { return static_cast<SoundItem*>(lib->GetItemById(slot)); }
+    SoundItem* Copy(uint32_t slot, uint32_t playFlags) {
+        auto* copy = static_cast<SoundItem*>(lib->AcquireItem(slot, ItemClass::Sound, 1, playFlags));
+        copies.push_back(copy);
+        return copy;
+    }
+
+    TempWaveFolder dir;
+    ResourceLibrary* lib = nullptr;
+    RecordingSoundBackend* rec = nullptr;
+    std::vector<LibraryItem*> copies;
+};
+
+TEST_F(SoundItems, ItemVolumeTakesCategoryAndOwnVolume) {
+    SoundItem* shot = Item(kShot);
+    lib->SetSoundCategoryVolume(3, 0.5f);
+    lib->SetSoundItemVolume(shot, 1.0f); // loads the item first
+    ASSERT_NE(shot->buffer, nullptr);
+    EXPECT_EQ(shot->loaded, 1u);
+    EXPECT_EQ(rec->GetVoice(shot->buffer->voice).attenuation, -2500);
+
+    shot->volume = 0.5f;
+    lib->SetSoundCategoryVolume(3, 1.0f);
+    lib->SetSoundItemVolume(shot, 0.5f);
+    EXPECT_EQ(rec->GetVoice(shot->buffer->voice).attenuation, -3750);
+
+    // A category beyond the table counts as full volume.
+    SoundItem* cat40 = Item(kCategory40);
+    lib->SetSoundItemVolume(cat40, 1.0f);
+    EXPECT_EQ(rec->GetVoice(cat40->buffer->voice).attenuation, 0);
+}
+
+TEST_F(SoundItems, CategoryVolumesAreClampedAndBounded) {
+    EXPECT_EQ(lib->GetSoundCategoryVolume(31), 1.0f);
+    lib->SetSoundCategoryVolume(31, 0.25f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(31), 0.25f);
+    lib->SetSoundCategoryVolume(32, 0.5f); // ignored
+    lib->SetSoundCategoryVolume(0xFFFFFFFFu, 0.5f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(31), 0.25f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(32), 1.0f);
+    lib->SetSoundCategoryVolume(1, NAN);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 0.0f);
+    lib->SetSoundCategoryVolume(1, -2.0f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 0.0f);
+    lib->SetSoundCategoryVolume(1, 7.0f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 1.0f);
+}
+
+TEST_F(SoundItems, WrappersLoadAndAct) {
+    SoundItem* music = Item(kMusic);
+    EXPECT_FLOAT_EQ(lib->GetSoundItemLength(music), 1.0f);
+    ASSERT_NE(music->buffer, nullptr);
+    EXPECT_EQ(music->buffer->streamFlag, 1u);
+    lib->PlaySoundItemLooped(music);
+    EXPECT_EQ(lib->IsSoundItemPlaying(music), 1u);
+    lib->PauseSoundItem(music);
+    EXPECT_EQ(lib->IsSoundItemPlaying(music), 0u);
+    lib->PlaySoundItem(music);
+    lib->StopSoundItem(music);
+    EXPECT_EQ(lib->IsSoundItemPlaying(music), 0u);
+
+    SoundItem* shot = Item(kShot);
+    lib->StopSoundItem(shot); // no load
+    EXPECT_EQ(shot->buffer, nullptr);
+    lib->SetSoundItemFrequency(shot, 2.0f);
+    EXPECT_EQ(rec->GetVoice(shot->buffer->voice).frequency, 88200u);
+    lib->PlaySoundItem(shot);
+    EXPECT_EQ(lib->IsSoundItemPlaying(shot), 1u);
+
+    SoundItem* pos = Item(kPositional);
+    lib->SetSoundItemPosition(pos, {100.0f, 0.0f, 0.0f});
+    lib->SetSoundItemDistances(pos, 200.0f, 400.0f);
+    CommitListenerSettings();
+    RecordingSoundBackend::Voice v = rec->GetVoice(pos->buffer->voice);
+    EXPECT_FLOAT_EQ(v.position.x, 1.0f);
+    EXPECT_FLOAT_EQ(v.minDistance, 2.0f);
+    EXPECT_FLOAT_EQ(v.maxDistance, 4.0f);
+
+    // Items of other classes and null are ignored.
+    lib->PlaySoundItem(nullptr);
+    EXPECT_EQ(lib->IsSoundItemPlaying(nullptr), 0u);
+    EXPECT_EQ(lib->GetSoundItemLength(nullptr), 0.0f);
+    lib->TraceSound(7);
+}
+
+TEST_F(SoundItems, FailedLoadsCarryTheSoundLayersText) {
+    EXPECT_EQ(lib->LoadItem(Item(kStereo3D)), 1);
+    EXPECT_EQ(Item(kStereo3D)->loaded, 0u);
+    EXPECT_STREQ(lib->GetLastError(), "Create Sound Buffer");
+    lib->LoadItem(Item(kMissing));
+    EXPECT_EQ(Item(kMissing)->loaded, 0u);
+    EXPECT_STREQ(lib->GetLastError(), "File Open");
+    EXPECT_EQ(lib->CreateLibrarySound(nullptr), 0);
+    EXPECT_STREQ(lib->GetLastError(), "Error: Create Sound Library Sound");
+}
+
+TEST_F(SoundItems, CopyWithoutABufferStaysUnloaded) {
+    SoundItem* copy = Copy(kMissing, 0);
+    ASSERT_NE(copy, nullptr);
+    lib->ReportLibraryError("%s", "");
+    EXPECT_EQ(copy->Load(), 0);
+    EXPECT_EQ(copy->loaded, 0u);
+    EXPECT_EQ(copy->buffer, nullptr);
+    EXPECT_STREQ(lib->GetLastError(), "File Open");
+}
+
+TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
+    SoundItem* a = Copy(kShot, 0);
+    SoundItem* b = Copy(kShot, 0);
+    ASSERT_EQ(a->Load(), 1);
+    ASSERT_EQ(b->Load(), 1);
+    SoundItem* source = Item(kShot);
+    ASSERT_NE(source->buffer, nullptr);
+    EXPECT_EQ(a->buffer->duplicateFlag, 1u);
+    EXPECT_EQ(rec->GetVoice(a->buffer->voice).bufferId, rec->GetVoice(source->buffer->voice).bufferId);
+    lib->PlaySoundItemLooped(a);
+    lib->PlaySoundItemLooped(b);
+
+    // Releasing a copy releases its source too; the other copy plays on.
+    EXPECT_EQ(a->Release(), 1);
+    EXPECT_EQ(a->loaded, 0u);
+    EXPECT_EQ(source->loaded, 0u);
+    EXPECT_EQ(source->buffer, nullptr);
+    EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
+    EXPECT_EQ(rec->BufferCount(), 1u);
+}
+
+TEST_F(SoundItems, ThreeDimensionalCopyMarksTheSourceButFollowsItsBuffer) {
+    SoundItem* source = Item(kPositional);
+    source->flags = SoundItem::kFlagWholeFile; // loaded as 2D first
+    ASSERT_EQ(source->Load(), 1);
+    SoundItem* copy = Copy(kPositional, SoundItem::kFlag3D);
+    ASSERT_EQ(copy->Load(), 1);
+    EXPECT_NE(source->flags & SoundItem::kFlag3D, 0u);
+    EXPECT_FALSE(copy->buffer->has3D);
+    EXPECT_FALSE(rec->GetVoice(copy->buffer->voice).is3D);
+
+    // Loaded again, the source is 3D and so are its new copies.
+    source->Release();
+    SoundItem* again = Copy(kPositional, SoundItem::kFlag3D);
+    ASSERT_EQ(again->Load(), 1);
+    EXPECT_TRUE(again->buffer->has3D);
+}
+
+TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
+    lib->SetSoundEnabled(0);
+    rec->TakeLog();
+    SoundItem* shot = Item(kShot);
+    EXPECT_EQ(lib->CreateLibrarySound(shot), 1);
+    EXPECT_EQ(shot->buffer, nullptr);
+    EXPECT_EQ(shot->Load(), 1);
+    EXPECT_EQ(shot->loaded, 1u);
+    EXPECT_EQ(shot->buffer, nullptr);
+    SoundItem* copy = Copy(kMusic, 0);
+    EXPECT_EQ(copy->Load(), 1);
+    EXPECT_EQ(copy->buffer, nullptr);
+
+    lib->PlaySoundItem(shot);
+    lib->PlaySoundItemLooped(copy);
+    lib->StopSoundItem(shot);
+    lib->PauseSoundItem(shot);
+    lib->SetSoundItemVolume(shot, 0.5f);
+    lib->SetSoundItemFrequency(shot, 2.0f);
+    lib->SetSoundItemPosition(shot, {1, 2, 3});
+    lib->SetSoundItemDistances(shot, 1, 2);
+    lib->SetSoundCategoryVolume(3, 0.5f);
+    EXPECT_EQ(lib->IsSoundItemPlaying(shot), 0u);
+    EXPECT_EQ(lib->GetSoundItemLength(shot), 0.0f);
+    EXPECT_EQ(lib->GetSoundCategoryVolume(3), 1.0f);
+    EXPECT_TRUE(rec->TakeLog().empty());
+}
+
+// The same items heard through the loopback output.
+class SoundItemsHeard : public SoundItems {
+protected:
+    int OpenDevice() override {
+        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
+        al = backend.get();
+        return CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false);
+    }
+    // Mean absolute left sample over the frames after a settling chunk.
+    double Level(uint32_t frames) {
+        std::vector<float> out(2 * 4410);
+        al->RenderLoopback(out.data(), 4410);
+        out.assign(2 * static_cast<size_t>(frames), 0.0f);
+        al->RenderLoopback(out.data(), frames);
+        double sum = 0;
+        for (uint32_t i = 0; i < frames; ++i) {
+            sum += std::fabs(out[2 * i]);
+        }
+        return sum / frames;
+    }
+    AlSoundBackend* al = nullptr;
+};
+
+TEST_F(SoundItemsHeard, HalfCategoryVolumeIsMinus25Decibels) {
+    SoundItem* full = Item(kCategory40);
+    SoundItem* shot = Item(kShot);
+    lib->PlaySoundItemLooped(full);
+    const double reference = Level(8820);
+    lib->StopSoundItem(full);
+    lib->SetSoundCategoryVolume(3, 0.5f);
+    lib->SetSoundItemVolume(shot, 1.0f);
+    lib->PlaySoundItemLooped(shot);
+    // Both started at the same sample: compare the same stretch of data.
+    const double level = Level(8820);
+    EXPECT_NEAR(level / reference, 0.0562341, 0.0562341 * 0.005);
+}
+
+TEST_F(SoundItemsHeard, SecondCopyPlaysOnAfterTheFirstIsReleased) {
+    SoundItem* a = Copy(kShot, 0);
+    SoundItem* b = Copy(kShot, 0);
+    lib->PlaySoundItemLooped(a);
+    lib->PlaySoundItemLooped(b);
+    const double both = Level(4410);
+    a->Release();
+    const double one = Level(4410);
+    EXPECT_GT(one, 0.0);
+    EXPECT_NEAR(one / both, 0.5, 0.05);
+    EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
+}
+
+} // namespace
