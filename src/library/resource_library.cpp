@@ -119,7 +119,7 @@ int CreateEngineServices() {
     if (!CreateFrameTimer()) {
         return 0;
     }
-    RegisterSoundItemLoader();
+    RegisterSoundServices();
     InitSaveDevice(0);
     RegisterTextureItemLoaders();
     return 1;

@@ -1,8 +1,12 @@
-// Sound items of the resource library: their Load and Release, and the
-// library's operations on them with the 32 category volumes.
+// Sound items of the resource library: their Load and Release, the library's
+// operations on them with the 32 category volumes, and the sound device of
+// the display start-up.
 #include "platform/sound_items.h"
 
+#include <string>
+
 #include "core/math.h"
+#include "library/display.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "platform/sound.h"
@@ -75,12 +79,28 @@ int ReleaseSoundItem(LibraryItem& item) {
     return 1;
 }
 
+// The display start-up's sound device: false with the sound layer's text
+// when none opens, and the engine then runs silent.
+bool OpenSoundDevice(EngineWindow* window, uint32_t channels, uint32_t samplesPerSecond,
+                     uint32_t bits, std::string* errorText) {
+    if (CreateSoundDevice(window, channels, samplesPerSecond, bits) == 1) {
+        return true;
+    }
+    if (errorText != nullptr) {
+        *errorText = GetSoundErrorText();
+    }
+    return false;
+}
+
 // Registered whenever this file is part of the program.
-[[maybe_unused]] const bool registered = (RegisterSoundItemLoader(), true);
+[[maybe_unused]] const bool registered = (RegisterSoundServices(), true);
 
 } // namespace
 
-void RegisterSoundItemLoader() { SetItemLoader(ItemClass::Sound, {LoadSoundItem, ReleaseSoundItem}); }
+void RegisterSoundServices() {
+    SetItemLoader(ItemClass::Sound, {LoadSoundItem, ReleaseSoundItem});
+    SetCreateSoundDeviceHook(OpenSoundDevice);
+}
 
 // --- ResourceLibrary ---------------------------------------------------------------
 

@@ -1,8 +1,10 @@
-// Sound items of the resource library: registers their Load and Release in
-// the library's loader table. The library's sound operations themselves are
-// declared with ResourceLibrary (library/resource_library.h).
+// Sound items of the resource library and the sound device of the display
+// start-up. The library's sound operations themselves are declared with
+// ResourceLibrary (library/resource_library.h).
 #pragma once
 
-// Idempotent; also done when the program starts, whenever this part of the
-// sound layer is linked in.
-void RegisterSoundItemLoader();
+// Registers the sound items' Load and Release in the library's loader table
+// and CreateSoundDevice as the display start-up's sound-device hook.
+// Idempotent; CreateEngineServices runs it, and so does program start
+// whenever this part of the sound layer is linked in.
+void RegisterSoundServices();

@@ -35,7 +35,7 @@ struct ItemSpec {
 class SoundItems : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterSoundItemLoader();
+        RegisterSoundServices();
         ASSERT_EQ(CreateEngineServices(), 1);
         lib = GetLibrary();
         lib->SetSoundEnabled(1);
@@ -304,6 +304,19 @@ TEST_F(SoundItemsHeard, SecondCopyPlaysOnAfterTheFirstIsReleased) {
     EXPECT_GT(one, 0.0);
     EXPECT_NEAR(one / both, 0.5, 0.05);
     EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
+}
+
+TEST(SoundServices, DisplayStartUpOpensTheDeviceOrRunsSilent) {
+    RegisterSoundServices();
+    ShutdownSoundDevice();
+    ResourceLibrary library;
+    ASSERT_TRUE(library.StartDeviceServices(0));
+    // Without a sound card no device opens: the engine goes on silent.
+    EXPECT_EQ(library.IsSoundEnabled(), HasSoundDevice() ? 1u : 0u);
+    if (!HasSoundDevice()) {
+        EXPECT_STREQ(library.GetLastError(), "Create Sound Device");
+    }
+    ShutdownSoundDevice();
 }
 
 } // namespace
