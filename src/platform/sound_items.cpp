@@ -13,7 +13,7 @@
 
 namespace {
 
-// DirectSound-style capabilities of a 3D duplicate: 3D, frequency, volume.
+// Capabilities of a 3D duplicate: 3D, frequency and volume control.
 constexpr uint32_t kDuplicate3DFlags = 0xB0;
 
 SoundItem* AsSound(LibraryItem* item) {

@@ -135,6 +135,7 @@ TEST(AlDefaultOutput, WaveDriverWritesATone) {
     }
     ASSERT_GT(rising, 100);
     const double hz = rising * static_cast<double>(rate) / static_cast<double>(last - first);
+    RecordProperty("measured_hz", std::to_string(hz));
     EXPECT_NEAR(hz, 440.0, 2.0);
 }
 

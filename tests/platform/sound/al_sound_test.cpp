@@ -2,7 +2,9 @@
 // floats, so that samples compare exactly.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,84 @@ TEST(AlSoundDevice, NoDeviceGivesItsText) {
     EXPECT_EQ(CreateSoundDeviceOn(std::make_unique<AlSoundBackend>(none), 2, 44100, 16), 0);
     EXPECT_STREQ(GetSoundErrorText(), "Create Sound Device");
     EXPECT_FALSE(HasSoundDevice());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Loopback, PausedStreamResumesWithTheRefilledHalfAndNoStaleOne) {
+    const uint32_t frames = 154350; // three halves of 51,450 frames
+    const uint32_t half = 51450;
+    SoundStream* s = OpenStreamedSound2D(
+        dir.Write("s.wav", 2, 16, kRate, CountingPcm16(frames, 2)).c_str());
+    ASSERT_NE(s, nullptr);
+    PlaySoundBuffer(s, 0);
+    Render(half + 2 * kChunk); // half 0 played and refilled with the third half
+    ASSERT_EQ(s->nextHalf, 1u);
+    PauseSoundBuffer(s);
+    EXPECT_EQ(Rms(Render(kChunk), 0), 0.0);
+
+    // The ring restarts at half 0: the third half, then silence where the
+    // second half (already heard) lay.
+    PlaySoundBuffer(s, 0);
+    std::vector<float> out = Render(half + kChunk);
+    std::vector<float> head(out.begin(), out.begin() + 2 * half);
+    EXPECT_EQ(FirstMismatch(head, 2 * half, frames), -1);
+    for (size_t i = 2 * half; i < out.size(); ++i) {
+        ASSERT_EQ(out[i], 0.0f) << i;
+    }
+    ReleaseSoundBuffer(s);
+}
+
+// With the streaming thread running as in the engine.
+class LoopbackThreaded : public Loopback {
+protected:
+    void SetUp() override {
+        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
+        al = backend.get();
+        ASSERT_EQ(CreateSoundDeviceOn(std::move(backend), 2, kRate, 16, true), 1);
+    }
+};
+
+TEST_F(LoopbackThreaded, StreamsComeAndGoWhileTheThreadRefills) {
+    std::string shortFile = dir.Write("a.wav", 1, 16, kRate, CountingPcm16(2205, 1)); // 50 ms
+    std::string longFile = dir.Write("b.wav", 2, 16, kRate, CountingPcm16(3 * kRate, 2));
+    std::vector<float> out(2 * 441);
+    for (int i = 0; i < 200; ++i) {
+        SoundStream* a = OpenStreamedSound2D(shortFile.c_str());
+        SoundStream* b = OpenStreamedSound2D(longFile.c_str());
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        PlaySoundBuffer(a, static_cast<uint32_t>(i % 2));
+        PlaySoundBuffer(b, 1);
+        for (int k = 0; k < i % 5; ++k) {
+            al->RenderLoopback(out.data(), 441);
+            RunStreamingPass();
+        }
+        if (i % 3 == 0) {
+            PauseSoundBuffer(b);
+            PlaySoundBuffer(b, 0);
+        }
+        ReleaseSoundBuffer(i % 2 ? a : b);
+        ReleaseSoundBuffer(i % 2 ? b : a);
+    }
+    EXPECT_EQ(GetPlayingStreamCount(), 0u);
+}
+
+TEST_F(LoopbackThreaded, ShutdownWithAPlayingStreamIsClean) {
+    SoundStream* s = OpenStreamedSound2D(
+        dir.Write("s.wav", 2, 16, kRate, CountingPcm16(kRate / 2, 2)).c_str());
+    ASSERT_NE(s, nullptr);
+    PlaySoundBuffer(s, 1);
+    std::vector<float> out(2 * kChunk);
+    for (int i = 0; i < 5; ++i) {
+        al->RenderLoopback(out.data(), kChunk);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    ShutdownSoundDevice();
+    EXPECT_EQ(IsSoundBufferPlaying(s), 0u);
+    ReleaseSoundBuffer(s);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ constexpr uint32_t kCategory40 = 103;
 constexpr uint32_t kMissing = 104; // no such file
 constexpr uint32_t kPositional = 105; // whole, 3D, mono
 
-struct ItemSpec {
+struct ItemRow {
     uint32_t slot;
     const char* name;
     std::string path;
@@ -45,7 +45,7 @@ protected:
         ASSERT_EQ(OpenDevice(), 1);
         const std::string stereo = dir.Write("stereo.wav", 2, 16, 44100, CountingPcm16(44100, 2));
         const std::string mono1 = dir.Write("mono1.wav", 1, 16, 44100, CountingPcm16(44100, 1));
-        const std::vector<ItemSpec> specs = {
+        const std::vector<ItemRow> rows = {
             {kShot, "shot", stereo, SoundItem::kFlagWholeFile, 3},
             {kMusic, "music", stereo, 0, 0},
             {kStereo3D, "stereo3d", stereo, SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0},
@@ -53,14 +53,14 @@ protected:
             {kMissing, "missing", (dir.Path() / "none.wav").string(), SoundItem::kFlagWholeFile, 0},
             {kPositional, "pos", mono1, SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0},
         };
-        std::vector<SoundItem> items(specs.size());
+        std::vector<SoundItem> items(rows.size());
         LibraryWriter writer(7);
-        for (size_t i = 0; i < specs.size(); ++i) {
-            items[i].name = specs[i].name;
-            items[i].filePath = specs[i].path;
-            items[i].flags = specs[i].flags;
-            items[i].category = specs[i].category;
-            writer.AddItem(specs[i].slot, items[i]);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            items[i].name = rows[i].name;
+            items[i].filePath = rows[i].path;
+            items[i].flags = rows[i].flags;
+            items[i].category = rows[i].category;
+            writer.AddItem(rows[i].slot, items[i]);
         }
         const std::string file = (dir.Path() / "lib.qvf").string();
         ASSERT_EQ(writer.WriteFile(file.c_str()), 1);
