@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "library/bone.h"
+#include "library/mesh_subset.h"
 #include "platform/os/gfx/records.h"
 
 class Archive;
@@ -107,17 +109,23 @@ struct SubsetSettings {
     float sphereRadius = 0.0f;
     float outerRadius = 0.0f;
 };
+static_assert(sizeof(SubsetSettings) == 56);
 
+// The geometry (subsets, bones) is made by Load from the item's mesh file
+// (library/mesh.h) and freed by Release, which the destructor runs for a
+// loaded item; subsets left by a failed Load go with the item.
 class MeshItem : public LibraryItem {
 public:
     MeshItem() : LibraryItem(ItemClass::Mesh) {}
     ~MeshItem() override;
     int Serialize(Archive& archive, int mode, uint32_t version) override;
 
-    uint32_t meshKind = 0; // 1 = skinned
+    uint32_t meshKind = 0; // 1 = skinned; a ".qvm" file stores its own
     uint32_t meshWord = 0;
     float meshScale = 1.0f;
-    std::vector<SubsetSettings> subsetSettings;
+    std::vector<MeshSubset> subsets;
+    std::vector<SubsetSettings> subsetSettings; // one per subset once loaded
+    std::vector<std::unique_ptr<Bone>> bones;   // rest skeleton, parents by index
 };
 
 class SoundItem : public LibraryItem {

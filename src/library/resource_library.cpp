@@ -8,6 +8,7 @@
 
 #include "core/file_system.h"
 #include "library/bitmap_font.h"
+#include "library/mesh.h"
 #include "library/motion.h"
 #include "library/record_io.h"
 #include "library/save_device.h"
@@ -113,6 +114,7 @@ int CreateEngineServices() {
         }
     }
     RegisterMotionLoader();
+    RegisterMeshLoader();
     if (!CreateGraphics()) {
         return 0;
     }
