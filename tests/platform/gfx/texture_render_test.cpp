@@ -1,6 +1,7 @@
 // Textures from image files drawn on the offscreen GL device: uncompressed
 // ("tq" 32) they show the file texel for texel; block-compressed ("tq" 0)
 // they stay within the block format's tolerance.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -75,6 +76,32 @@ TEST_F(TextureRenderTest, CompressedTextureStaysWithinTheBlockTolerance) {
     for (uint32_t y = 0; y < 64; ++y) {
         for (uint32_t x = 0; x < 64; ++x) {
             pixels_[y * 64 + x] = 0xFF000000u | ((x * 4) << 16) | ((255 - x * 2 - y) << 8) | (64 + y * 2);
+        }
+    }
+    uint32_t format = 0;
+    EXPECT_LE(DrawAndCompare(3, &format), 8);
+    EXPECT_EQ(format, gfx::Format::Dxt2);
+}
+
+// A context without S3TC gets the blocks decoded on the CPU; the texture
+// still reports its DXT format.
+class TextureRenderWithoutS3tcTest : public TextureRenderTest {
+protected:
+    void SetUp() override {
+        setenv("MESA_EXTENSION_OVERRIDE", "-GL_EXT_texture_compression_s3tc", 1);
+        TextureRenderTest::SetUp();
+        unsetenv("MESA_EXTENSION_OVERRIDE");
+    }
+};
+
+TEST_F(TextureRenderWithoutS3tcTest, BlocksAreDecodedOnTheCpu) {
+    if (SDL_GL_ExtensionSupported("GL_EXT_texture_compression_s3tc") == SDL_TRUE) {
+        GTEST_SKIP() << "S3TC stays on in this process (another context came first)";
+    }
+    pixels_.resize(64 * 64);
+    for (uint32_t y = 0; y < 64; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) {
+            pixels_[y * 64 + x] = 0xFF000000u | ((x * 4) << 16) | ((y * 4) << 8) | 0x40;
         }
     }
     uint32_t format = 0;

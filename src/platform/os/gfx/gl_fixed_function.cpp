@@ -1,5 +1,7 @@
 #include "platform/os/gfx/gl_fixed_function.h"
 
+#include "platform/os/image/image.h"
+
 #include <SDL.h>
 #include <SDL_opengl.h>
 
@@ -532,6 +534,8 @@ struct GlFixedFunction::Impl {
     PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
     void(APIENTRY *ProvokingVertex)(GLenum) = nullptr; // optional
     bool anisotropic = false;
+    // DXT blocks upload as they are; without S3TC they are decoded first.
+    bool s3tc = false;
     uint32_t units = 1;
     uint32_t lights = 8;
 
@@ -633,6 +637,8 @@ bool GlFixedFunction::Load() {
     g.anisotropic = extensions != nullptr &&
                     (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") != nullptr ||
                      std::strstr(extensions, "GL_ARB_texture_filter_anisotropic") != nullptr);
+    g.s3tc = extensions != nullptr &&
+             std::strstr(extensions, "GL_EXT_texture_compression_s3tc") != nullptr;
     return true;
 }
 
@@ -1121,9 +1127,17 @@ void GlFixedFunction::Impl::BindTexture(uint32_t unit, Texture *texture, const u
         }
         for (size_t i = 0; i < levels.size(); ++i) {
             const Texture::Level &l = levels[i];
-            if (f.compressed) {
+            if (f.compressed && s3tc) {
                 CompressedTexImage2D(GL_TEXTURE_2D, GLint(i), GLenum(f.internal), GLsizei(l.width),
                                      GLsizei(l.height), 0, GLsizei(l.bytes.size()), l.bytes.data());
+            } else if (f.compressed) {
+                // Pixels 0xAARRGGBB are the bytes B, G, R, A.
+                std::vector<uint32_t> pixels;
+                if (DecodeBlocks(l.bytes.data(), l.bytes.size(), l.width, l.height,
+                                 texture->GetFormat(), &pixels)) {
+                    glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(l.width),
+                                 GLsizei(l.height), 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+                }
             } else {
                 glTexImage2D(GL_TEXTURE_2D, GLint(i), f.internal, GLsizei(l.width),
                              GLsizei(l.height), 0, f.format, f.type, l.bytes.data());
