@@ -19,9 +19,9 @@ using meshtest::U16At;
 
 AnbVertex V(float x, float y, float z, float n = 1.0f) { return {{x, y, z}, {0.0f, n, 0.0f}}; }
 
-// Two triangles of three vertices each. Part 0 has texture coordinates 0-2,
-// part 1 has 0-2 as well, of which 1 is unused and 0 is shared by two
-// corners of different positions.
+// Two triangles of three vertices each. The first part has texture
+// coordinates 0-2, the second part 0-2 as well, of which 1 is unused and 0
+// is shared by two corners of different positions.
 AnbWriter TwoParts(uint32_t frames) {
     AnbWriter w;
     w.frameCount = frames;
@@ -112,7 +112,7 @@ TEST_F(AnbTest, PartsBecomeRenderVerticesByTextureCoordinate) {
     EXPECT_EQ(FloatAt(vb, 5 * 32), 6.0f);
     EXPECT_EQ(FloatAt(vb, 5 * 32 + 16), 2.0f);
     EXPECT_EQ(FloatAt(vb, 5 * 32 + 24), 0.75f);
-    // Texture coordinate 3 is used by positions 0 and 2 of part 1: the last
+    // Texture coordinate 3 is used by positions 0 and 2 of the second part: the last
     // corner written wins.
     EXPECT_EQ(FloatAt(vb, 3 * 32), 5.0f);
     EXPECT_EQ(FloatAt(vb, 3 * 32 + 4), 1.0f);
