@@ -122,6 +122,17 @@ TEST_F(AnbTest, PartsBecomeRenderVerticesByTextureCoordinate) {
     EXPECT_EQ(FloatAt(vb, 4 * 32), 0.0f);
     EXPECT_EQ(FloatAt(vb, 4 * 32 + 16), 0.0f);
     EXPECT_EQ(FloatAt(vb, 4 * 32 + 24), 0.0f);
+
+    // With coordinate 4 used by the second part's position 0: vertex 3.
+    AnbWriter w = TwoParts(1);
+    w.parts[1].textureIndices = {1, 2, 0};
+    Loaded again;
+    Read(w.WriteToMemory(), &again);
+    ASSERT_EQ(again.result, 1);
+    const std::vector<uint8_t> vb2 = Contents(again.vertices);
+    EXPECT_EQ(FloatAt(vb2, 4 * 32), 5.0f);
+    EXPECT_EQ(FloatAt(vb2, 4 * 32 + 4), 0.0f);
+    EXPECT_EQ(FloatAt(vb2, 4 * 32 + 16), 2.0f);
 }
 
 TEST_F(AnbTest, FramesFollowOneAnother) {
