@@ -248,6 +248,35 @@ TEST(BmpTest, TrueColourPaletteNegativeHeightBitfieldsAndRle8AreExact) {
     EXPECT_EQ(image.format, Format::A8R8G8B8);
 }
 
+// A 40-byte header, bottom-up rows padded to 4 bytes.
+std::string SmallBmp(uint32_t w, uint32_t h, uint32_t bpp, const std::string& palette,
+                     const std::string& rows) {
+    auto u32 = [](uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    auto u16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
+    const uint32_t off = 14 + 40 + uint32_t(palette.size());
+    return "BM" + u32(off + uint32_t(rows.size())) + u32(0) + u32(off) + u32(40) + u32(w) +
+           u32(h) + u16(1) + u16(bpp) + u32(0) + u32(uint32_t(rows.size())) + u32(0) + u32(0) +
+           u32(uint32_t(palette.size() / 4)) + u32(0) + palette + rows;
+}
+
+TEST(BmpTest, OneFourAndSixteenBitPixels) {
+    const std::string palette("\x00\x00\xFF\x00\xFF\x00\x00\x00", 8);  // red, blue
+    DecodedImage image;
+    // 1 bit: rows "10 1" (bottom) and "011" (top), the high bit first.
+    ASSERT_TRUE(Decode(SmallBmp(3, 2, 1, palette, std::string("\xA0\0\0\0\x60\0\0\0", 8)),
+                       &image));
+    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFF0000FFu, 0xFF0000FFu,  //
+                                    0xFF0000FFu, 0xFFFF0000u, 0xFF0000FFu}));
+    // 4 bits: the high nibble first.
+    ASSERT_TRUE(Decode(SmallBmp(3, 1, 4, palette, std::string("\x10\x10\0\0", 4)), &image));
+    EXPECT_EQ(image.pixels, (Pixels{0xFF0000FFu, 0xFFFF0000u, 0xFF0000FFu}));
+    // 16 bits: X1R5G5B5.
+    ASSERT_TRUE(Decode(SmallBmp(2, 1, 16, "", std::string("\x00\x7C\x1F\x00", 4)), &image));
+    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFF0000FFu}));
+}
+
 TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
     DecodedImage image;
     const Pixels few = Opaque(FewColors(4, 4, 3));
