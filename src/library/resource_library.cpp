@@ -115,6 +115,7 @@ int CreateEngineServices() {
     }
     RegisterMotionLoader();
     RegisterMeshLoader();
+    RegisterRenderFrontEnd();
     if (!CreateGraphics()) {
         return 0;
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "library/library_item.h"
+#include "platform/render_front_end.h"
 
 class Archive;
 class EngineWindow;
@@ -186,6 +187,83 @@ public:
     // Sets the library's lights and fog on the device again after a reset.
     void RestoreDeviceState();
 
+
+    // --- render front end (platform/render_front_end.h) -------------------
+
+    // Draw instances and buckets.
+    DrawInstance* CreateDrawInstance(MeshItem* mesh, uint32_t subset, MaterialItem* material,
+                                     const Matrix* world, uint32_t userWord, float sortBias);
+    void DestroyDrawInstance(DrawInstance* instance);
+    void QueueDrawInstance(DrawInstance* instance, float frame, float alpha);
+    bool LinkIntoNextBucket(DrawInstance* instance, uint32_t firstBucket);
+    void DrawScene();
+    void DrawInstanceSubset(DrawInstance* instance);
+    bool IsSphereVisible(const Vector3& centre, float radius, float* outKey, bool fogCull) const;
+    bool BeginRender(bool clearAll, bool clearDepth);
+    bool EndRender(bool present);
+    // The set-up of the 32 buckets made at device start.
+    void SetUpDrawBuckets();
+    void SetBucketSpareFlag(uint32_t bucket, uint32_t value);
+    void SetBucketBeginCallback(uint32_t bucket, DrawBucketCallback callback);
+    void SetBucketEndCallback(uint32_t bucket, DrawBucketCallback callback);
+    void SetBucketInstanceCallback(uint32_t bucket, DrawInstanceCallback callback);
+    void SetBucketCreateCallback(uint32_t bucket, DrawInstanceCallback callback);
+    void SetBucketReleaseCallback(uint32_t bucket, DrawInstanceCallback callback);
+    void SetBucketSkipLights(uint32_t bucket, uint32_t value);
+    void SetBucketSkipTransform(uint32_t bucket, uint32_t value);
+    void SetBucketSkipMaterial(uint32_t bucket, uint32_t value);
+    void SetBucketSkipDraw(uint32_t bucket, uint32_t value);
+    const DrawBucket* GetDrawBucket(uint32_t bucket) const;
+    uint32_t GetQueuedInstanceCount() const { return render_.queuedCount; }
+
+    // Materials.
+    void ApplyMaterial(MaterialItem* material, float alpha, uint32_t secondTexture);
+    LibraryItem* GetMaterialTexture(const MaterialItem* material, uint32_t i);
+    MaterialItem* GetCurrentMaterial() const { return render_.currentMaterial; }
+    const BlendModeEntry& GetBlendMode(uint32_t index) const;
+
+    // Camera and projection.
+    void SetCameraTransform(const Vector3& position, const Quaternion& rotation);
+    void SetCameraLookAt(const Vector3& eye, const Vector3& target, const Vector3& up);
+    Vector3* GetCameraForward(Vector3* out) const;
+    Vector3* GetCameraUp(Vector3* out) const;
+    const float* GetCameraPosition() const { return &render_.cameraPosition.x; }
+    const float* GetCameraTarget() const { return &render_.cameraTarget.x; }
+    const Quaternion& GetCameraRotation() const { return render_.cameraRotation; }
+    const Matrix& GetCameraView() const { return render_.view; }
+    const Matrix& GetSidePlane(uint32_t i) const { return render_.sidePlanes[i & 3]; }
+    void SetFieldOfView(float angle);
+    void SetAspectAdjust(float aspect);
+    void SetFarClip(float distance);
+    void SetNearClip(float distance);
+    float GetFieldOfView() const { return render_.fieldOfView; }
+    float GetAspectAdjust() const { return render_.aspect; }
+    float GetNearClip() const { return render_.nearPlane; }
+    float GetFarClip() const { return render_.farPlane; }
+    float GetProjectionFarClip() const { return render_.projectionFar; }
+
+    // Fog, clear colour, gamma.
+    void SetFogColor(uint32_t color);
+    void SetFogEnable(uint32_t on);
+    void SetFogStart(float distance);
+    void SetFogEnd(float distance);
+    float GetFogEnd() const { return render_.fogEnd; }
+    uint32_t GetFogEnable() const { return render_.fogOn; }
+    void SetClearColor(uint32_t color) { render_.clearColor = color; }
+    uint32_t GetClearColor() const { return render_.clearColor; }
+    void SetGamma(float redScale, float greenScale, float blueScale, float redOffset,
+                  float greenOffset, float blueOffset);
+
+    // Run-time lights.
+    LightItem* CreateLight();
+    void DestroyLight(LightItem* light);
+    void EnableLight(LightItem* light, bool on);
+    LightItem* GetLocalLight(uint32_t i) const;
+    uint32_t GetLocalLightCount() const { return uint32_t(render_.localLights.size()); }
+    uint32_t GetLightCount() const { return uint32_t(render_.lights.size()); }
+    // Lights and fog on the device again (after a reset).
+    void RestoreLightsAndFog();
+
 private:
     // Puts an item into a slot, deleting the item it replaces.
     void StoreItem(uint32_t slot, LibraryItem* item);
@@ -203,6 +281,17 @@ private:
         1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
         1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f,
         1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+
+    // Sends the projection of the stored values with that far plane, unless
+    // they make none.
+    void RebuildProjection(float far);
+    void RebuildSidePlanes();
+    // Takes the instance out of its bucket list, keeping the others.
+    void UnlinkDrawInstance(DrawInstance* instance);
+    void FreeDrawInstance(DrawInstance* instance);
+    void SelectLocalLights(DrawInstance* instance);
+
+    RenderFrontEnd render_;
 };
 
 // The library; null before CreateEngineServices.
