@@ -1,0 +1,429 @@
+// Draw instances and buckets: queueing, culling, linking, the 3D pass, the
+// frame pair and destruction at any time, on a RecordingDevice.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "platform/render_front_end.h"
+#include "render_test_util.h"
+
+namespace {
+
+using namespace gfx;
+using rendertest::MakeMaterial;
+using rendertest::MakeMesh;
+using rendertest::Translation;
+
+std::vector<std::string> g_events;
+ResourceLibrary *g_library = nullptr;
+DrawInstance *g_victim = nullptr;
+
+std::string Name(const DrawInstance *instance) { return std::to_string(instance->userWord); }
+
+template <int B> void OnInstance(DrawInstance *instance) {
+    g_events.push_back(std::to_string(B) + ":" + Name(instance));
+}
+template <int B> void OnBegin(uint32_t bucket) {
+    g_events.push_back("begin " + std::to_string(B) + "=" + std::to_string(bucket));
+}
+template <int B> void OnEnd(uint32_t bucket) {
+    g_events.push_back("end " + std::to_string(B) + "=" + std::to_string(bucket));
+}
+void OnCreate(DrawInstance *instance) { g_events.push_back("create " + Name(instance)); }
+void OnRelease(DrawInstance *instance) { g_events.push_back("release " + Name(instance)); }
+
+class DrawBucketTest : public rendertest::RenderTest {
+  protected:
+    void SetUp() override {
+        RenderTest::SetUp();
+        g_events.clear();
+        g_library = &library_;
+        g_victim = nullptr;
+        // Camera at the origin looking down +z.
+        library_.SetFarClip(35000.0f);
+        library_.SetNearClip(1.5f);
+        library_.SetCameraTransform({0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f});
+        ClearLog();
+    }
+    void TearDown() override {
+        g_library = nullptr;
+        RenderTest::TearDown();
+    }
+    // An instance of subset 0 of mesh_ at the world matrix; userWord names it.
+    DrawInstance *Make(MaterialItem *material, const Matrix *world, uint32_t name,
+                       float bias = 0.0f) {
+        return library_.CreateDrawInstance(mesh_.get(), 0, material, world, name, bias);
+    }
+    // Instance callbacks that log, on the buckets given.
+    void Watch(std::initializer_list<uint32_t> buckets) {
+        for (uint32_t b : buckets) {
+            DrawInstanceCallback cb = nullptr;
+            switch (b) {
+            case 0: cb = OnInstance<0>; break;
+            case 3: cb = OnInstance<3>; break;
+            case 5: cb = OnInstance<5>; break;
+            case 7: cb = OnInstance<7>; break;
+            case 9: cb = OnInstance<9>; break;
+            case 11: cb = OnInstance<11>; break;
+            default: FAIL() << "no watcher for " << b;
+            }
+            library_.SetBucketInstanceCallback(b, cb);
+        }
+    }
+
+    std::unique_ptr<MeshItem> mesh_ = MakeMesh();
+    Matrix near_ = Translation(0.0f, 0.0f, 100.0f);
+    Matrix mid_ = Translation(0.0f, 0.0f, 200.0f);
+    Matrix far_ = Translation(0.0f, 0.0f, 300.0f);
+};
+
+TEST_F(DrawBucketTest, BucketSetUp) {
+    const DrawBucket *b = library_.GetDrawBucket(0);
+    EXPECT_EQ(b->insertMode, 0u);
+    EXPECT_EQ(b->spareFlag, 0u);
+    EXPECT_EQ(library_.GetDrawBucket(3)->insertMode, 1u);
+    EXPECT_EQ(library_.GetDrawBucket(5)->insertMode, 1u);
+    EXPECT_EQ(library_.GetDrawBucket(7)->insertMode, 2u);
+    const DrawBucket *shadow = library_.GetDrawBucket(4);
+    EXPECT_TRUE(shadow->skipLights && shadow->skipTransform && shadow->skipMaterial &&
+                shadow->skipDraw);
+    EXPECT_EQ(shadow->instanceCallback, nullptr);
+    for (uint32_t n : {3u, 4u, 5u, 7u, 11u}) {
+        EXPECT_EQ(library_.GetDrawBucket(n)->spareFlag, 1u) << n;
+    }
+    EXPECT_NE(library_.GetDrawBucket(11)->beginCallback, nullptr);
+    EXPECT_EQ(library_.GetDrawBucket(12)->beginCallback, nullptr);
+    EXPECT_EQ(library_.GetDrawBucket(32), nullptr);
+    library_.SetBucketSkipDraw(40, 1); // out of range: ignored
+}
+
+TEST_F(DrawBucketTest, InstanceDrawnInEachBucketOfItsMask) {
+    auto both = MakeMaterial(0, 1u | (1u << 7));
+    auto seventh = MakeMaterial(0, 1u << 7);
+    DrawInstance *a = Make(both.get(), &near_, 1);
+    DrawInstance *b = Make(seventh.get(), &far_, 2);
+    Watch({0, 7});
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f); // queued already: ignored
+    EXPECT_EQ(library_.GetQueuedInstanceCount(), 2u);
+    EXPECT_EQ(a->queued, 1u);
+    EXPECT_FLOAT_EQ(a->sortKey, 100.0f);
+    library_.DrawScene();
+    // Bucket 7 sorts far to near.
+    const std::vector<std::string> expected = {"0:1", "7:2", "7:1"};
+    EXPECT_EQ(g_events, expected);
+    EXPECT_EQ(a->queued, 0u);
+    EXPECT_EQ(b->queued, 0u);
+    for (uint32_t n = 0; n < kDrawBucketCount; ++n) {
+        EXPECT_EQ(library_.GetDrawBucket(n)->head, nullptr);
+    }
+    // World transform and material per pass.
+    EXPECT_EQ(Lines("SetTransform 256").size(), 3u);
+}
+
+TEST_F(DrawBucketTest, EmptyMaskCountsButNeverLinks) {
+    auto none = MakeMaterial(0, 0);
+    DrawInstance *a = Make(none.get(), &near_, 1);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_EQ(library_.GetQueuedInstanceCount(), 1u);
+    EXPECT_EQ(a->queued, 0u);
+    library_.DrawScene();
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(DrawBucketTest, InsertModes) {
+    auto sorted = MakeMaterial(0, 1u << 7);
+    auto front = MakeMaterial(0, 1u << 9);
+    auto append = MakeMaterial(0, 1u << 3);
+    Matrix same = Translation(0.0f, 0.0f, 200.0f);
+    DrawInstance *s1 = Make(sorted.get(), &mid_, 1);
+    DrawInstance *s2 = Make(sorted.get(), &same, 2);
+    DrawInstance *s3 = Make(sorted.get(), &near_, 3, 150.0f); // key 250
+    DrawInstance *s4 = Make(sorted.get(), &mid_, 4);
+    DrawInstance *f1 = Make(front.get(), &near_, 5);
+    DrawInstance *f2 = Make(front.get(), &near_, 6);
+    DrawInstance *p1 = Make(append.get(), &near_, 7);
+    DrawInstance *p2 = Make(append.get(), &near_, 8);
+    Watch({3, 7, 9});
+    for (DrawInstance *i : {s1, s2, s3, s4, f1, f2, p1, p2}) {
+        library_.QueueDrawInstance(i, 0.0f, 1.0f);
+    }
+    EXPECT_FLOAT_EQ(s3->sortKey, 250.0f);
+    library_.DrawScene();
+    // Equal keys keep their queueing order; the bias moves s3 to the front.
+    const std::vector<std::string> expected = {"3:7", "3:8", "7:3", "7:1", "7:2",
+                                               "7:4", "9:6", "9:5"};
+    EXPECT_EQ(g_events, expected);
+}
+
+TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {
+    // Sphere centre one unit behind the eye: z + r = 0 is still visible.
+    EXPECT_TRUE(library_.IsSphereVisible({0.0f, 0.0f, -1.0f}, 1.0f, nullptr, false));
+    EXPECT_FALSE(library_.IsSphereVisible({0.0f, 0.0f, -1.0f}, 0.999f, nullptr, false));
+    EXPECT_FALSE(library_.IsSphereVisible({0.0f, 0.0f, -1.001f}, 1.0f, nullptr, false));
+    float key = 0.0f;
+    EXPECT_TRUE(library_.IsSphereVisible({0.0f, 0.0f, 34000.0f}, 1.0f, &key, true));
+    EXPECT_FLOAT_EQ(key, 34000.0f);
+    EXPECT_FALSE(library_.IsSphereVisible({0.0f, 0.0f, 35002.0f}, 1.0f, nullptr, false));
+
+    auto fogged = MakeMaterial(0, 1);
+    fogged->fog = 1;
+    auto clear = MakeMaterial(0, 1);
+    Matrix beyond = Translation(0.0f, 0.0f, 600.0f);
+    library_.SetFogEnd(500.0f);
+    library_.SetFogEnable(1);
+    DrawInstance *a = Make(fogged.get(), &beyond, 1);
+    DrawInstance *b = Make(clear.get(), &beyond, 2);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    EXPECT_EQ(a->queued, 0u);
+    EXPECT_EQ(b->queued, 1u);
+    library_.SetFogEnable(0);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_EQ(a->queued, 1u);
+
+    // The radius scales with the instance's scale.
+    Matrix behind = Translation(0.0f, 0.0f, -3.0f);
+    DrawInstance *c = Make(clear.get(), &behind, 3);
+    library_.QueueDrawInstance(c, 0.0f, 1.0f);
+    EXPECT_EQ(c->queued, 0u);
+    EXPECT_EQ(SetDrawInstanceScale(c, 3.0f), c);
+    library_.QueueDrawInstance(c, 0.0f, 1.0f);
+    EXPECT_EQ(c->queued, 1u);
+    EXPECT_FLOAT_EQ(c->radius, 3.0f);
+}
+
+TEST_F(DrawBucketTest, AtMostSevenTouchingLocalLightsPerInstance) {
+    std::vector<LightItem *> lights;
+    for (int i = 0; i < 10; ++i) {
+        LightItem *light = library_.CreateLight();
+        SetLightRange(light, 50.0f);
+        // The instance's sphere (radius 1) sits at z 100; light 0 touches it
+        // only (distance = range + radius), lights 1-9 overlap it.
+        const float z = i == 0 ? 100.0f - 51.0f : 100.0f - float(i);
+        SetLightPosition(light, {0.0f, 0.0f, z});
+        ApplyLight(light);
+        library_.EnableLight(light, true);
+        lights.push_back(light);
+    }
+    auto m = MakeMaterial(0, 1);
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    ClearLog();
+    library_.DrawScene();
+    const std::vector<std::string> on = Lines("LightEnable");
+    std::vector<std::string> switchedOn;
+    for (const std::string &line : on) {
+        if (line.back() == '1') {
+            switchedOn.push_back(line);
+        }
+    }
+    const std::vector<std::string> expected = {"LightEnable 1 1", "LightEnable 2 1",
+                                               "LightEnable 3 1", "LightEnable 4 1",
+                                               "LightEnable 5 1", "LightEnable 6 1",
+                                               "LightEnable 7 1"};
+    EXPECT_EQ(switchedOn, expected);
+    EXPECT_EQ(a->lightCount, 7u);
+    // Every local light is off after the pass.
+    for (LightItem *light : lights) {
+        bool enabled = true;
+        device_->GetLightEnable(light->deviceIndex, &enabled);
+        EXPECT_FALSE(enabled);
+    }
+    // Bucket 4 skips the light step (and the rest).
+    ClearLog();
+    auto shadow = MakeMaterial(0, 1u << 4);
+    DrawInstance *s = Make(shadow.get(), &near_, 2);
+    library_.QueueDrawInstance(s, 0.0f, 1.0f);
+    library_.DrawScene();
+    EXPECT_EQ(Lines("LightEnable").size(), 10u); // the final switch-off only
+    EXPECT_TRUE(Lines("SetTransform").empty());
+    EXPECT_TRUE(Lines("SetMaterial").empty());
+}
+
+TEST_F(DrawBucketTest, CallbacksRunAroundNonEmptyBucketsOnly) {
+    library_.SetBucketBeginCallback(5, OnBegin<5>);
+    library_.SetBucketEndCallback(5, OnEnd<5>);
+    library_.SetBucketBeginCallback(9, OnBegin<9>);
+    library_.SetBucketEndCallback(9, OnEnd<9>);
+    library_.SetBucketCreateCallback(5, OnCreate);
+    library_.SetBucketReleaseCallback(5, OnRelease);
+    library_.SetBucketCreateCallback(6, OnCreate);
+    Watch({5});
+    auto m = MakeMaterial(0, 1u << 5);
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    DrawInstance *b = Make(m.get(), &mid_, 2);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    library_.DrawScene();
+    library_.DestroyDrawInstance(a);
+    library_.DestroyDrawInstance(nullptr);
+    const std::vector<std::string> expected = {"create 1", "create 2", "begin 5=5", "5:1",
+                                               "5:2",      "end 5=5",  "release 1"};
+    EXPECT_EQ(g_events, expected);
+}
+
+TEST_F(DrawBucketTest, BucketElevenClearsDepthAndStencilFirst) {
+    auto m = MakeMaterial(0, 1u << 11);
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    Watch({11});
+    ClearLog();
+    library_.DrawScene();
+    ASSERT_FALSE(Log().empty());
+    EXPECT_EQ(Log().front(), "Clear 0 6 0x00000000 1 0");
+    EXPECT_EQ(g_events, std::vector<std::string>{"11:1"});
+    // Without an instance the bucket does not clear.
+    ClearLog();
+    library_.DrawScene();
+    EXPECT_TRUE(Lines("Clear").empty());
+}
+
+TEST_F(DrawBucketTest, FramePair) {
+    library_.SetClearColor(0xFF112233u);
+    EXPECT_FALSE(library_.EndRender(true));
+    EXPECT_TRUE(library_.BeginRender(true, true));
+    EXPECT_TRUE(Logged("Clear 0 7 0xFF112233 1 0"));
+    EXPECT_FALSE(library_.BeginRender(true, true));
+    EXPECT_TRUE(library_.EndRender(true));
+    EXPECT_EQ(recording_->GetPresentCount(), 1u);
+    EXPECT_EQ(Lines("BeginScene").size(), 1u);
+    EXPECT_EQ(Lines("EndScene").size(), 1u);
+    EXPECT_FALSE(library_.EndRender(true));
+
+    ClearLog();
+    EXPECT_TRUE(library_.BeginRender(false, true));
+    EXPECT_TRUE(Logged("Clear 0 6 0x00000000 1 0"));
+    EXPECT_TRUE(library_.EndRender(false));
+    EXPECT_EQ(recording_->GetPresentCount(), 1u);
+    ClearLog();
+    EXPECT_TRUE(library_.BeginRender(false, false));
+    EXPECT_TRUE(Lines("Clear").empty());
+    EXPECT_TRUE(library_.EndRender(false));
+}
+
+// --- destruction ------------------------------------------------------------------------
+
+TEST_F(DrawBucketTest, DestroyingOneInstanceKeepsTheOthersQueued) {
+    auto m = MakeMaterial(0, 1u | (1u << 3) | (1u << 7));
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    DrawInstance *b = Make(m.get(), &mid_, 2);
+    DrawInstance *c = Make(m.get(), &far_, 3);
+    DrawInstance *d = Make(m.get(), &far_, 4);
+    for (DrawInstance *i : {a, b, c, d}) {
+        library_.QueueDrawInstance(i, 0.0f, 1.0f);
+    }
+    // Bucket 0 pushes at the front: d c b a. Take out the head, the middle
+    // and the tail in turn.
+    library_.DestroyDrawInstance(d);
+    library_.DestroyDrawInstance(b);
+    DrawInstance *e = Make(m.get(), &near_, 5);
+    library_.QueueDrawInstance(e, 0.0f, 1.0f);
+    library_.DestroyDrawInstance(a);
+    Watch({0, 3, 7});
+    library_.DrawScene();
+    const std::vector<std::string> expected = {"0:5", "0:3", "3:5", "3:3", "7:3", "7:5"};
+    EXPECT_EQ(g_events, expected);
+
+    // In an append bucket the tail stays right after its removal.
+    g_events.clear();
+    auto appendOnly = MakeMaterial(0, 1u << 3);
+    DrawInstance *x = Make(appendOnly.get(), &near_, 6);
+    DrawInstance *y = Make(appendOnly.get(), &near_, 7);
+    library_.QueueDrawInstance(x, 0.0f, 1.0f);
+    library_.QueueDrawInstance(y, 0.0f, 1.0f);
+    library_.DestroyDrawInstance(y);
+    DrawInstance *z = Make(appendOnly.get(), &near_, 8);
+    library_.QueueDrawInstance(z, 0.0f, 1.0f);
+    library_.DrawScene();
+    EXPECT_EQ(g_events, (std::vector<std::string>{"3:6", "3:8"}));
+}
+
+void DestroyVictim(DrawInstance *instance) {
+    g_events.push_back("cb " + Name(instance));
+    if (g_victim != nullptr) {
+        g_library->DestroyDrawInstance(g_victim);
+        g_library->DestroyDrawInstance(g_victim); // twice: still one release
+        g_victim = nullptr;
+    }
+}
+
+TEST_F(DrawBucketTest, DestructionDuringTheSceneIsDeferred) {
+    library_.SetBucketReleaseCallback(0, OnRelease);
+    library_.SetBucketInstanceCallback(0, DestroyVictim);
+    Watch({7});
+    auto m = MakeMaterial(0, 1u | (1u << 7));
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    DrawInstance *b = Make(m.get(), &mid_, 2);
+    DrawInstance *c = Make(m.get(), &far_, 3);
+    for (DrawInstance *i : {a, b, c}) {
+        library_.QueueDrawInstance(i, 0.0f, 1.0f);
+    }
+    // Bucket 0 holds c b a. c's callback destroys a (still to come in bucket
+    // 0); then b destroys itself.
+    g_victim = a;
+    library_.SetBucketInstanceCallback(0, [](DrawInstance *instance) {
+        DestroyVictim(instance);
+        if (instance->userWord == 2) {
+            g_victim = instance;
+            DestroyVictim(instance);
+            EXPECT_TRUE(IsDrawInstanceDestroyed(instance));
+        }
+    });
+    library_.DrawScene();
+    const std::vector<std::string> expected = {"cb 3", "cb 2", "cb 2", "7:3", "release 1",
+                                               "release 2"};
+    EXPECT_EQ(g_events, expected);
+    // c goes on as before.
+    g_events.clear();
+    library_.QueueDrawInstance(c, 0.0f, 1.0f);
+    library_.DrawScene();
+    EXPECT_EQ(g_events, (std::vector<std::string>{"cb 3", "7:3"}));
+}
+
+TEST_F(DrawBucketTest, BadInstancesAreNeitherLinkedNorDrawn) {
+    auto m = MakeMaterial(0, 1);
+    Watch({0});
+    DrawInstance *pastRecords = library_.CreateDrawInstance(mesh_.get(), 1, m.get(), &near_, 1, 0);
+    DrawInstance *noMesh = library_.CreateDrawInstance(nullptr, 0, m.get(), &near_, 2, 0);
+    DrawInstance *noMaterial = library_.CreateDrawInstance(mesh_.get(), 0, nullptr, &near_, 3, 0);
+    DrawInstance *noWorld = library_.CreateDrawInstance(mesh_.get(), 0, m.get(), nullptr, 4, 0);
+    for (DrawInstance *i : {pastRecords, noMesh, noMaterial, noWorld}) {
+        library_.QueueDrawInstance(i, 0.0f, 1.0f);
+        EXPECT_EQ(i->queued, 0u);
+    }
+    library_.QueueDrawInstance(nullptr, 0.0f, 1.0f);
+    EXPECT_EQ(library_.GetQueuedInstanceCount(), 0u);
+    library_.DrawScene();
+    EXPECT_TRUE(g_events.empty());
+    library_.DestroyDrawInstance(noMaterial);
+}
+
+struct HookedActor : Actor {
+    int hooks = 0;
+    void Slot5() override { ++hooks; }
+};
+
+TEST_F(DrawBucketTest, OwnerAndHooks) {
+    auto m = MakeMaterial(0, 1);
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    EXPECT_EQ(GetDrawInstanceOwner(a), nullptr);
+    EXPECT_EQ(GetDrawInstanceOwner(nullptr), nullptr);
+    ActorDrawHook(a); // no owner: nothing
+    ActorDrawHook(nullptr);
+    HookedActor actor;
+    EXPECT_EQ(SetDrawInstanceOwner(a, &actor), a);
+    EXPECT_EQ(SetDrawInstanceOwner(nullptr, &actor), nullptr);
+    ActorDrawHook(a);
+    EXPECT_EQ(actor.hooks, 1);
+    EXPECT_EQ(SetDrawInstancePreDrawCallback(a, ActorDrawHook), a);
+    EXPECT_EQ(a->preDraw, ActorDrawHook);
+    EXPECT_EQ(a->alpha, 1.0f);
+    EXPECT_EQ(a->scale, 1.0f);
+    EXPECT_EQ(a->spare1, 1u);
+}
+
+} // namespace
