@@ -3,12 +3,22 @@
 #include <cmath>
 
 #include "library/library_item.h"
+#include "library/mesh_subset.h"
 
 bool ReadSubsetDrawRecord(const MeshItem &mesh, uint32_t subset, SubsetDrawRecord *out) {
-    (void)mesh;
-    (void)subset;
-    (void)out;
-    return false;
+    if (subset >= mesh.subsets.size()) {
+        return false;
+    }
+    const MeshSubset &s = mesh.subsets[subset];
+    out->vertexBuffer = s.vertexBuffer;
+    out->indexBuffer = s.indexBuffer;
+    out->fvf = s.fvf;
+    out->stride = s.vertexSize;
+    out->verticesPerFrame = s.vertexCount;
+    out->triangleCount = s.triangleCount;
+    out->frameCount = s.frameCount;
+    out->subsetWord = s.subsetWord;
+    return true;
 }
 
 bool SubsetBaseVertex(const SubsetDrawRecord &record, float frame, uint32_t *out) {

@@ -2,6 +2,7 @@
 // frame pair and destruction at any time, on a RecordingDevice.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -424,6 +425,124 @@ TEST_F(DrawBucketTest, OwnerAndHooks) {
     EXPECT_EQ(a->alpha, 1.0f);
     EXPECT_EQ(a->scale, 1.0f);
     EXPECT_EQ(a->spare1, 1u);
+}
+
+// --- the geometry draw ----------------------------------------------------------------
+
+class SubsetDrawTest : public DrawBucketTest {
+  protected:
+    void SetUp() override {
+        DrawBucketTest::SetUp();
+        // Subset 0: 10 frames of 4 vertices (position only), 2 triangles.
+        ASSERT_TRUE(rendertest::AddSubset(*mesh_, *device_, Fvf::Xyz, 12,
+                                          std::vector<uint8_t>(10 * 4 * 12), 10,
+                                          {0, 1, 2, 2, 1, 3}));
+        ClearLog();
+    }
+    void TearDown() override {
+        mesh_->subsets.clear();
+        DrawBucketTest::TearDown();
+    }
+    std::vector<std::string> DrawAt(float frame) {
+        DrawInstance *a = Make(material_.get(), &near_, 1);
+        library_.QueueDrawInstance(a, frame, 1.0f);
+        ClearLog();
+        library_.DrawScene();
+        library_.DestroyDrawInstance(a);
+        std::vector<std::string> out = Lines("SetIndices");
+        for (const std::string &line : Lines("DrawIndexedPrimitive")) {
+            out.push_back(line);
+        }
+        return out;
+    }
+    std::string Indices(uint32_t base) const {
+        return "SetIndices " + std::to_string(mesh_->subsets[0].indexBuffer->GetId()) + " " +
+               std::to_string(base);
+    }
+
+    std::unique_ptr<MaterialItem> material_ = MakeMaterial(0, 1);
+};
+
+TEST_F(SubsetDrawTest, FrameChoosesTheBaseVertex) {
+    EXPECT_EQ(DrawAt(23.7f), (std::vector<std::string>{Indices(12), "DrawIndexedPrimitive 4 0 4 0 2"}));
+    EXPECT_TRUE(Logged("SetVertexShader 0x2"));
+    EXPECT_EQ(DrawAt(9.99f)[0], Indices(36));
+    EXPECT_EQ(DrawAt(4.0e9f)[0], Indices(0)); // 4e9 mod 10 without overflow
+    // Frames that make no sense draw frame 0.
+    EXPECT_EQ(DrawAt(-3.0f)[0], Indices(0));
+    EXPECT_EQ(DrawAt(std::numeric_limits<float>::quiet_NaN())[0], Indices(0));
+    EXPECT_EQ(DrawAt(std::numeric_limits<float>::infinity())[0], Indices(0));
+}
+
+TEST_F(SubsetDrawTest, SubsetsThatDoNotDraw) {
+    // Several frames and a non-zero subset word.
+    mesh_->subsets[0].subsetWord = 1;
+    EXPECT_TRUE(DrawAt(0.0f).empty());
+    mesh_->subsets[0].frameCount = 1;
+    EXPECT_EQ(DrawAt(0.0f).size(), 2u); // one frame: the word does not matter
+    // No frames at all.
+    mesh_->subsets[0].frameCount = 0;
+    EXPECT_TRUE(DrawAt(0.0f).empty());
+    // A settings record past the subsets: queued, not drawn.
+    mesh_->subsets[0].frameCount = 10;
+    mesh_->subsets[0].subsetWord = 0;
+    mesh_->subsetSettings.push_back(mesh_->subsetSettings[0]);
+    DrawInstance *a = library_.CreateDrawInstance(mesh_.get(), 1, material_.get(), &near_, 1, 0);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_EQ(a->queued, 1u);
+    ClearLog();
+    library_.DrawScene();
+    EXPECT_TRUE(Lines("DrawIndexedPrimitive").empty());
+}
+
+int g_preDraws = 0;
+
+TEST_F(SubsetDrawTest, InstanceDestroyedByItsPreDrawCallback) {
+    auto m = MakeMaterial(0, 1u | (1u << 7));
+    library_.SetBucketReleaseCallback(7, OnRelease);
+    library_.SetBucketInstanceCallback(7, OnInstance<7>);
+    HookedActor actor;
+    DrawInstance *a = Make(m.get(), &near_, 1);
+    DrawInstance *b = Make(m.get(), &mid_, 2);
+    SetDrawInstanceOwner(a, &actor);
+    g_preDraws = 0;
+    SetDrawInstancePreDrawCallback(a, [](DrawInstance *instance) {
+        ActorDrawHook(instance);
+        ++g_preDraws;
+        g_library->DestroyDrawInstance(instance);
+        g_events.push_back(IsDrawInstanceDestroyed(instance) ? "destroyed" : "alive");
+    });
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    ClearLog();
+    library_.DrawScene();
+    // b twice (buckets 0 and 7); a not at all, and it goes after the pass.
+    EXPECT_EQ(Lines("DrawIndexedPrimitive").size(), 2u);
+    EXPECT_EQ(actor.hooks, 1);
+    EXPECT_EQ(g_preDraws, 1);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"destroyed", "7:2", "release 1"}));
+}
+
+TEST_F(SubsetDrawTest, UnloadedMeshIsLoadedAtItsFirstDraw) {
+    static int loads = 0;
+    loads = 0;
+    const ItemLoader saved = GetItemLoader(ItemClass::Mesh);
+    SetItemLoader(ItemClass::Mesh, {[](LibraryItem &item) {
+                                        ++loads;
+                                        item.loaded = 1;
+                                        return 1;
+                                    },
+                                    [](LibraryItem &) { return 1; }});
+    mesh_->loaded = 0;
+    EXPECT_EQ(DrawAt(0.0f).size(), 2u);
+    EXPECT_EQ(DrawAt(0.0f).size(), 2u);
+    EXPECT_EQ(loads, 1);
+    // A load that fails draws nothing.
+    SetItemLoader(ItemClass::Mesh, {[](LibraryItem &) { return 0; }, nullptr});
+    mesh_->loaded = 0;
+    EXPECT_TRUE(DrawAt(0.0f).empty());
+    SetItemLoader(ItemClass::Mesh, saved);
+    mesh_->loaded = 1;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "core/file_system.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
+#include "library/mesh_subset.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/adapter.h"
@@ -219,6 +221,41 @@ inline std::unique_ptr<MeshItem> MakeMesh(std::vector<std::array<float, 4>> sphe
     }
     mesh->loaded = 1;
     return mesh;
+}
+
+
+// Appends a subset of `frames` frames of `vertices.size() / stride /
+// frames` vertices each, with 16-bit indices, made on the device. The
+// caller clears the mesh's subsets before the device goes.
+inline bool AddSubset(MeshItem &mesh, gfx::Device &device, uint32_t fvf, uint32_t stride,
+                      const std::vector<uint8_t> &vertices, uint32_t frames,
+                      const std::vector<uint16_t> &indices, uint32_t subsetWord = 0) {
+    MeshSubset subset;
+    gfx::VertexBuffer *vb = nullptr;
+    gfx::IndexBuffer *ib = nullptr;
+    if (device.CreateVertexBuffer(uint32_t(vertices.size()), 0, fvf, gfx::Pool::Managed, &vb) !=
+            gfx::Result::Ok ||
+        device.CreateIndexBuffer(uint32_t(indices.size() * 2), 0, gfx::Format::Index16,
+                                 gfx::Pool::Managed, &ib) != gfx::Result::Ok) {
+        return false;
+    }
+    uint8_t *data = nullptr;
+    vb->Lock(0, 0, &data, 0);
+    std::copy(vertices.begin(), vertices.end(), data);
+    vb->Unlock();
+    ib->Lock(0, 0, &data, 0);
+    std::memcpy(data, indices.data(), indices.size() * 2);
+    ib->Unlock();
+    subset.SetVertexBuffer(vb);
+    subset.SetIndexBuffer(ib);
+    subset.fvf = fvf;
+    subset.vertexSize = stride;
+    subset.frameCount = frames;
+    subset.vertexCount = frames != 0 ? uint32_t(vertices.size() / stride / frames) : 0;
+    subset.triangleCount = uint32_t(indices.size() / 3);
+    subset.subsetWord = subsetWord;
+    mesh.subsets.push_back(std::move(subset));
+    return true;
 }
 
 inline Matrix Translation(float x, float y, float z) {
