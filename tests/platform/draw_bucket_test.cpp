@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "library/display.h"
 #include "platform/render_front_end.h"
 #include "render_test_util.h"
 
@@ -98,6 +99,16 @@ TEST_F(DrawBucketTest, BucketSetUp) {
     EXPECT_EQ(library_.GetDrawBucket(12)->beginCallback, nullptr);
     EXPECT_EQ(library_.GetDrawBucket(32), nullptr);
     library_.SetBucketSkipDraw(40, 1); // out of range: ignored
+
+    // The display start-up sets the buckets up again through its hook.
+    library_.SetBucketSkipDraw(4, 0);
+    library_.SetBucketInstanceCallback(2, OnInstance<0>);
+    RegisterRenderFrontEnd();
+    library_.StartDeviceServices(1);
+    SetRestoreDeviceStateHook(nullptr);
+    SetDrawBucketSetUpHook({});
+    EXPECT_EQ(library_.GetDrawBucket(4)->skipDraw, 1u);
+    EXPECT_EQ(library_.GetDrawBucket(2)->instanceCallback, nullptr);
 }
 
 TEST_F(DrawBucketTest, InstanceDrawnInEachBucketOfItsMask) {
@@ -420,11 +431,6 @@ TEST_F(DrawBucketTest, OwnerAndHooks) {
     EXPECT_EQ(SetDrawInstanceOwner(nullptr, &actor), nullptr);
     ActorDrawHook(a);
     EXPECT_EQ(actor.hooks, 1);
-    EXPECT_EQ(SetDrawInstancePreDrawCallback(a, ActorDrawHook), a);
-    EXPECT_EQ(a->preDraw, ActorDrawHook);
-    EXPECT_EQ(a->alpha, 1.0f);
-    EXPECT_EQ(a->scale, 1.0f);
-    EXPECT_EQ(a->spare1, 1u);
 }
 
 // --- the geometry draw ----------------------------------------------------------------

@@ -167,7 +167,7 @@ class RenderTest : public ::testing::Test {
         return out;
     }
     bool Logged(const std::string &line) const {
-        return std::find(Log().begin(), Log().end(), line) == Log().end() ? false : true;
+        return std::find(Log().begin(), Log().end(), line) != Log().end();
     }
     static std::string Rs(uint32_t state, uint32_t value) {
         return "SetRenderState " + std::to_string(state) + " " + std::to_string(value);

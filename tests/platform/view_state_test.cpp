@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "library/display.h"
 #include "platform/render_front_end.h"
 #include "render_test_util.h"
 
@@ -330,24 +331,16 @@ TEST_F(ViewStateTest, RestoreSetsLightsAndFogAgain) {
     library_.SetFogEnable(1);
     SetLightRange(a, 77.0f);
     ClearLog();
+    RegisterRenderFrontEnd();
     library_.RestoreDeviceState();
-    // Through the hook only when registered; the direct call always works.
-    if (Log().empty()) {
-        library_.RestoreLightsAndFog();
-    }
+    SetRestoreDeviceStateHook(nullptr);
+    SetDrawBucketSetUpHook({});
     EXPECT_EQ(Lines("SetLight ").size(), 2u);
     Light l;
     device_->GetLight(0, &l);
     EXPECT_FLOAT_EQ(l.range, 77.0f);
     EXPECT_TRUE(Logged(Rs(RenderState::FogColor, 0x123456u)));
     EXPECT_EQ(RenderState(RenderState::FogEnable), 1u);
-}
-
-TEST_F(ViewStateTest, GammaGoesToTheDevice) {
-    library_.SetGamma(0.5f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
-    EXPECT_EQ(recording_->GetAppliedGamma().red[255], GammaRampEntry(0.5f, 0.0f, 255));
-    library_.SetClearColor(0xFF00FF00u);
-    EXPECT_EQ(library_.GetClearColor(), 0xFF00FF00u);
 }
 
 } // namespace
