@@ -176,6 +176,8 @@ void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
 }
 
 void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
+    // A release callback that destroys the instance again finds it gone.
+    instance->destroyed = 1;
     const uint32_t mask = MaskOf(instance);
     for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
         if ((mask >> b) & 1u) {
@@ -237,8 +239,10 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
     if (instance == nullptr) {
         return false;
     }
+    if (instance->bucket != kNotInBucket) {
+        UnlinkDrawInstance(instance);
+    }
     instance->next = nullptr;
-    instance->bucket = kNotInBucket;
     const uint32_t mask = MaskOf(instance);
     uint32_t b = firstBucket;
     while (b < kDrawBucketCount && ((mask >> b) & 1u) == 0) {
@@ -331,7 +335,9 @@ void ResourceLibrary::SelectLocalLights(DrawInstance *instance) {
         }
     }
     uint32_t count = 0;
-    for (size_t i = 0; i < locals.size() && count < kMaxLocalLightsPerInstance; ++i) {
+    // Lights enabled by a callback during the pass wait for the next one.
+    const size_t known = std::min(locals.size(), render_.lightScratch.size());
+    for (size_t i = 0; i < known && count < kMaxLocalLightsPerInstance; ++i) {
         const LocalLightSphere &s = render_.lightScratch[i];
         const float dx = s.position.x - instance->centre.x;
         const float dy = s.position.y - instance->centre.y;

@@ -396,6 +396,16 @@ TEST_F(DrawBucketTest, DestructionDuringTheSceneIsDeferred) {
     EXPECT_EQ(g_events, (std::vector<std::string>{"cb 3", "7:3"}));
 }
 
+TEST_F(DrawBucketTest, ReleaseCallbackThatDestroysAgainFreesOnce) {
+    library_.SetBucketReleaseCallback(0, [](DrawInstance *instance) {
+        OnRelease(instance);
+        g_library->DestroyDrawInstance(instance);
+    });
+    auto m = MakeMaterial(0, 1);
+    library_.DestroyDrawInstance(Make(m.get(), &near_, 1));
+    EXPECT_EQ(g_events, std::vector<std::string>{"release 1"});
+}
+
 TEST_F(DrawBucketTest, BadInstancesAreNeitherLinkedNorDrawn) {
     auto m = MakeMaterial(0, 1);
     Watch({0});
