@@ -132,6 +132,61 @@ TEST_F(RenderImageTest, MultiplyScalesTheDestination) {
     EXPECT_TRUE(imagetest::PixelNear(Frame(0xFFC86432u), 32, 32, {100, 50, 25}));
 }
 
+TEST_F(RenderImageTest, BucketElevenClearsDepthWhileDepthWritesAreOff) {
+    auto green = Glowing(0.0f, 1.0f, 0.0f, 1u << 0);
+    auto nothing = Glowing(0.0f, 0.0f, 0.0f, 1u << 1, 3); // "Add": no depth writes
+    auto red = Glowing(1.0f, 0.0f, 0.0f, 1u << 11);
+    Matrix nearAt = Translation(0.0f, 0.0f, 100.0f);
+    Matrix farAt = Translation(0.0f, 0.0f, 200.0f);
+    DrawInstance *a = library_.CreateDrawInstance(quad_.get(), 0, green.get(), &nearAt, 0, 0.0f);
+    DrawInstance *b = library_.CreateDrawInstance(quad_.get(), 0, nothing.get(), &nearAt, 0, 0.0f);
+    DrawInstance *c = library_.CreateDrawInstance(quad_.get(), 0, red.get(), &farAt, 0, 0.0f);
+    for (DrawInstance *i : {a, b, c}) {
+        library_.QueueDrawInstance(i, 0.0f, 1.0f);
+    }
+    EXPECT_TRUE(imagetest::PixelNear(Frame(), 32, 32, {255, 0, 0}));
+}
+
+TEST_F(RenderImageTest, DirectionalAndLocalLights) {
+    auto lit = MakeMaterial(0, 1);
+    lit->material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    lit->material.ambient = {0.0f, 0.0f, 0.0f, 0.0f};
+    lit->textureIds = {kWhiteSlot};
+    lit->twoSided = 1;
+    Matrix at = Translation(0.0f, 0.0f, 100.0f);
+    DrawInstance *a = library_.CreateDrawInstance(quad_.get(), 0, lit.get(), &at, 0, 0.0f);
+
+    // A directional light shining along +z lights the quad that faces -z.
+    LightItem *sun = library_.CreateLight();
+    SetLightType(sun, kLightDirectional);
+    SetLightDirection(sun, {0.0f, 0.0f, 1.0f});
+    ApplyLight(sun);
+    library_.EnableLight(sun, true);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_TRUE(imagetest::PixelNear(Frame(), 32, 32, {255, 255, 255}));
+    library_.EnableLight(sun, false);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_TRUE(imagetest::PixelNear(Frame(), 32, 32, {0, 0, 0}));
+
+    // A point light is on only while its sphere meets the instance's (GL
+    // lights have no range: the 3D pass switches them). Lighting is per
+    // vertex; the corners see the light at 2100 / 2119.4 of full strength.
+    LightItem *lamp = library_.CreateLight();
+    SetLightPosition(lamp, {0.0f, 0.0f, -2000.0f});
+    SetLightRange(lamp, 5000.0f);
+    SetLightAttenuation1(lamp, 0.0f);
+    ApplyLight(lamp);
+    library_.EnableLight(lamp, true);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_TRUE(imagetest::PixelNear(Frame(), 32, 32, {253, 253, 253}, 3));
+    EXPECT_EQ(a->lightCount, 1u);
+    SetLightRange(lamp, 10.0f);
+    ApplyLight(lamp);
+    library_.QueueDrawInstance(a, 0.0f, 1.0f);
+    EXPECT_TRUE(imagetest::PixelNear(Frame(), 32, 32, {0, 0, 0}));
+    EXPECT_EQ(a->lightCount, 0u);
+}
+
 TEST_F(RenderImageTest, AnimatedMeshShowsTheFrameOfItsQueue) {
     // Vertical field of view pi/2, square aspect: at depth 32 one world unit
     // is one pixel, x = 32 + X.
