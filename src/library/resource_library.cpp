@@ -16,6 +16,7 @@
 #include "platform/graphics.h"
 #include "platform/sound_items.h"
 #include "platform/timer.h"
+#include "platform/video.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ int CreateEngineServices() {
     RegisterSoundServices();
     InitSaveDevice(0);
     RegisterTextureItemLoaders();
+    InstallVideoHooks();
     return 1;
 }
 

@@ -160,6 +160,11 @@ int ResourceLibrary::LoadTextureFile(TextureItem* item) {
             return ReportLibraryError(kTextureError);
         }
         item->texture = g_openVideo(path.c_str());
+        if (item->texture == nullptr) {
+            // Loaded all the same (no reopening on every draw); it draws
+            // untextured.
+            ReportLibraryError(kTextureError);
+        }
         return 1;
     }
     const TextureRequest request =

@@ -19,6 +19,7 @@
 #include "platform/os/gfx/recording_device.h"
 #include "platform/os/window.h"
 #include "platform/texture_object.h"
+#include "platform/video.h"
 #include "support/image_files.h"
 #include "support/temp_folder.h"
 
@@ -250,11 +251,12 @@ TEST_F(TextureItemsTest, CorruptFileFailsAndLoadedWithoutTextureStaysAsItIs) {
 
 TEST_F(TextureItemsTest, FilmsWaitForTheVideoModule) {
     TextureItem* film = StoreTexture(132, "intro.MPG", 1, 16, 16);
+    SetOpenVideoTextureHook(nullptr);  // the engine's services install the video module's
     EXPECT_EQ(film->Load(), 0);
     EXPECT_EQ(film->loaded, 0u);
     SetOpenVideoTextureHook([](const char*) -> TextureObject* { return nullptr; });
     EXPECT_EQ(film->Load(), 1);  // done whatever the video module answers
-    SetOpenVideoTextureHook(nullptr);
+    InstallVideoHooks();
     film->loaded = 0;
 }
 

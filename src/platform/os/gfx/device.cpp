@@ -1187,6 +1187,11 @@ int32_t Device::PrepareDraw(DrawCall *call, uint32_t type, uint32_t primitiveCou
     if (VerticesForPrimitives(type, primitiveCount) == 0) {
         return Result::InvalidCall;
     }
+    for (Texture *texture : state_.textures) {
+        if (texture != nullptr && texture->sampleHook_ != nullptr) {
+            texture->sampleHook_(texture->sampleContext_);
+        }
+    }
     return Result::Ok;
 }
 

@@ -95,6 +95,14 @@ class Texture : public Resource {
     uint32_t GetUsage() const { return usage_; }
     uint32_t GetPool() const { return pool_; }
 
+    // Called on the drawing thread before each draw that samples the texture
+    // (a video texture brings in its latest picture there); null for none.
+    using SampleHook = void (*)(void *context);
+    void SetSampleHook(SampleHook hook, void *context) {
+        sampleHook_ = hook;
+        sampleContext_ = context;
+    }
+
   private:
     friend class Device;
     Texture(Device *device, uint32_t id, uint32_t usage, uint32_t format, uint32_t pool);
@@ -106,6 +114,8 @@ class Texture : public Resource {
     mutable std::mutex mutex_;
     uint32_t lockedCount_ = 0;
     uint32_t generation_ = 1;
+    SampleHook sampleHook_ = nullptr;
+    void *sampleContext_ = nullptr;
 };
 
 // Vertex or index data in CPU memory.

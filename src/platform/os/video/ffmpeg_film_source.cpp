@@ -1,0 +1,214 @@
+// The FFmpeg film source: demuxing, decoding and conversion to BGRA.
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "platform/os/video/film_source.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+namespace video {
+namespace {
+
+// FFmpeg reports every deprecated pixel format and damaged packet on stderr;
+// only errors are worth seeing.
+void QuietenFfmpegLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
+class FfmpegFilmSource final : public FilmSource {
+  public:
+    ~FfmpegFilmSource() override {
+        sws_freeContext(sws_);
+        av_frame_free(&frame_);
+        av_packet_free(&packet_);
+        avcodec_free_context(&codec_);
+        avformat_close_input(&format_);
+    }
+
+    bool Open(const std::string &osPath) {
+        format_ = avformat_alloc_context();
+        if (format_ == nullptr) {
+            return false;
+        }
+        format_->interrupt_callback.callback = &FfmpegFilmSource::InterruptCallback;
+        format_->interrupt_callback.opaque = this;
+        if (avformat_open_input(&format_, osPath.c_str(), nullptr, nullptr) < 0) {
+            format_ = nullptr; // freed by the failed open
+            return false;
+        }
+        if (avformat_find_stream_info(format_, nullptr) < 0) {
+            return false;
+        }
+        const AVCodec *decoder = nullptr;
+        stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+        if (stream_ < 0 || decoder == nullptr) {
+            return false;
+        }
+        AVStream *stream = format_->streams[stream_];
+        codec_ = avcodec_alloc_context3(decoder);
+        if (codec_ == nullptr ||
+            avcodec_parameters_to_context(codec_, stream->codecpar) < 0) {
+            return false;
+        }
+        codec_->thread_count = 1;
+        if (avcodec_open2(codec_, decoder, nullptr) < 0) {
+            return false;
+        }
+        if (codec_->width <= 0 || codec_->height <= 0 ||
+            uint32_t(codec_->width) > kMaxFilmSide || uint32_t(codec_->height) > kMaxFilmSide) {
+            return false;
+        }
+        width_ = uint32_t(codec_->width);
+        height_ = uint32_t(codec_->height);
+        timeBase_ = stream->time_base;
+        startTime_ = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+        if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+            duration_ = double(format_->duration) / AV_TIME_BASE;
+        }
+        const AVRational rate = av_guess_frame_rate(format_, stream, nullptr);
+        frameStep_ = (rate.num > 0 && rate.den > 0) ? double(rate.den) / rate.num : 0.04;
+        frame_ = av_frame_alloc();
+        packet_ = av_packet_alloc();
+        return frame_ != nullptr && packet_ != nullptr;
+    }
+
+    uint32_t Width() const override { return width_; }
+    uint32_t Height() const override { return height_; }
+    double Duration() const override { return duration_; }
+
+    ReadResult NextFrame(std::vector<uint8_t> *bgra, double *time) override {
+        for (;;) {
+            if (interrupted_.load()) {
+                return ReadResult::Error;
+            }
+            const int received = avcodec_receive_frame(codec_, frame_);
+            if (received == 0) {
+                const bool ok = Convert(bgra, time);
+                av_frame_unref(frame_);
+                if (ok) {
+                    return ReadResult::Frame;
+                }
+                continue; // a picture that cannot be converted is skipped
+            }
+            if (received == AVERROR_EOF) {
+                return ReadResult::End;
+            }
+            if (received != AVERROR(EAGAIN)) {
+                return ReadResult::Error;
+            }
+            if (draining_) {
+                return ReadResult::End;
+            }
+            const int read = av_read_frame(format_, packet_);
+            if (read == AVERROR_EOF || (read < 0 && avio_feof(format_->pb) != 0)) {
+                // Flush: the decoder gives out the pictures it still holds.
+                draining_ = true;
+                avcodec_send_packet(codec_, nullptr);
+                continue;
+            }
+            if (read < 0) {
+                return ReadResult::Error;
+            }
+            if (packet_->stream_index == stream_) {
+                // A packet that fails to decode is skipped.
+                avcodec_send_packet(codec_, packet_);
+            }
+            av_packet_unref(packet_);
+        }
+    }
+
+    bool Rewind() override {
+        const int64_t target = format_->start_time == AV_NOPTS_VALUE ? 0 : format_->start_time;
+        int r = av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD);
+        if (r < 0) {
+            r = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
+        }
+        avcodec_flush_buffers(codec_);
+        draining_ = false;
+        havePrevious_ = false;
+        return r >= 0;
+    }
+
+    void Interrupt() override { interrupted_.store(true); }
+    void ClearInterrupt() override { interrupted_.store(false); }
+
+  private:
+    static int InterruptCallback(void *opaque) {
+        return static_cast<FfmpegFilmSource *>(opaque)->interrupted_.load() ? 1 : 0;
+    }
+
+    bool Convert(std::vector<uint8_t> *bgra, double *time) {
+        if (frame_->width != int(width_) || frame_->height != int(height_)) {
+            return false; // the stream changed size mid-way: not this texture's
+        }
+        sws_ = sws_getCachedContext(sws_, frame_->width, frame_->height,
+                                    AVPixelFormat(frame_->format), int(width_), int(height_),
+                                    AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (sws_ == nullptr) {
+            return false;
+        }
+        bgra->resize(size_t(width_) * height_ * 4);
+        uint8_t *planes[4] = {bgra->data(), nullptr, nullptr, nullptr};
+        int pitches[4] = {int(width_ * 4), 0, 0, 0};
+        if (sws_scale(sws_, frame_->data, frame_->linesize, 0, int(height_), planes, pitches) <
+            0) {
+            return false;
+        }
+        // Alpha is opaque whatever the source had.
+        for (size_t i = 3; i < bgra->size(); i += 4) {
+            (*bgra)[i] = 0xFF;
+        }
+        const int64_t stamp = frame_->best_effort_timestamp;
+        double t = 0.0;
+        if (stamp != AV_NOPTS_VALUE) {
+            t = double(stamp - startTime_) * timeBase_.num / timeBase_.den;
+        } else if (havePrevious_) {
+            t = previous_ + frameStep_;
+        }
+        if (t < 0.0) {
+            t = 0.0;
+        }
+        previous_ = t;
+        havePrevious_ = true;
+        *time = t;
+        return true;
+    }
+
+    AVFormatContext *format_ = nullptr;
+    AVCodecContext *codec_ = nullptr;
+    SwsContext *sws_ = nullptr;
+    AVFrame *frame_ = nullptr;
+    AVPacket *packet_ = nullptr;
+    int stream_ = -1;
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+    AVRational timeBase_{1, 1};
+    int64_t startTime_ = 0;
+    double duration_ = 0.0;
+    double frameStep_ = 0.04;
+    double previous_ = 0.0;
+    bool havePrevious_ = false;
+    bool draining_ = false;
+    std::atomic<bool> interrupted_{false};
+};
+
+} // namespace
+
+std::unique_ptr<FilmSource> OpenFfmpegFilmSource(const std::string &osPath) {
+    QuietenFfmpegLog();
+    auto source = std::make_unique<FfmpegFilmSource>();
+    if (!source->Open(osPath)) {
+        return nullptr;
+    }
+    return source;
+}
+
+} // namespace video

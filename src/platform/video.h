@@ -1,0 +1,74 @@
+// Films: video textures that meshes and sprites draw like any texture, and
+// full-screen films (the logo, the front end's films).
+//
+// A playing film decodes on a thread of its own into a short queue of
+// pictures; the drawing thread takes the picture that is due by the media
+// clock and writes it into the texture (on a bind, before each draw that
+// samples the texture, and in the full-screen poll), never the decoder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/os/video/film_source.h"
+
+class LibraryItem;
+struct TextureObject;
+
+// Opens a film as a texture object: an A8R8G8B8 texture of the film's size,
+// one level, every texel zero; the film is not started. Null when the file
+// does not open, has no video stream or decoder, its picture size is 0 or
+// above 16384, or the texture cannot be made.
+TextureObject *OpenVideoTexture(const char *fileName);
+// Binds the object's texture to a stage (none for null), bringing in the
+// film's due picture first.
+void SetVideoStageTexture(TextureObject *object, uint32_t stage);
+// Starts (or resumes) the film and its media clock; nothing for null or an
+// image texture.
+void RunVideoTexture(TextureObject *object);
+// Stops the film, rewinds it and zeroes the texels; nothing for null or an
+// image texture.
+void ResetVideoTexture(TextureObject *object);
+
+// Texture-item operations. An item that is not a texture item (class id
+// other than 0) counts as null.
+void BindVideoTexture(LibraryItem *item, uint32_t stage);
+void RestartVideoTexture(LibraryItem *item);
+void StopVideoTexture(LibraryItem *item);
+uint32_t GetTextureItemHeight(LibraryItem *item);
+
+// Full-screen films: 1 or 0.
+int PlayFullScreenVideo(const char *path);
+void StopFullScreenVideo();
+int PollFullScreenVideo();
+// PlayFullScreenVideo(library folder + "\Data\" + name + ".mpg").
+int PlayVideoFile(const char *name);
+void StopVideo();
+int UpdateVideo();
+
+// The texture size of a film picture: width x |height|.
+void VideoTextureSize(int32_t width, int32_t height, uint32_t *outWidth, uint32_t *outHeight);
+
+// Connects the film operations to the texture items and texture objects.
+void InstallVideoHooks();
+
+// --- seams ----------------------------------------------------------------------
+// Media clock (seconds, any origin) and the window thread's sleep. An empty
+// member takes the default (steady clock, a real sleep). The clock is read
+// from decoder threads too.
+struct VideoClock {
+    std::function<double()> now;
+    std::function<void(uint32_t milliseconds)> sleep;
+};
+void SetVideoClock(VideoClock clock);
+// How films are opened from operating-system paths (FFmpeg by default).
+using FilmSourceOpener = std::function<std::unique_ptr<video::FilmSource>(const std::string &)>;
+void SetFilmSourceOpener(FilmSourceOpener opener);
+// Waits (at most `milliseconds` of real time) until the film's decoder has
+// caught up with the media clock: the picture due now is decoded or the film
+// has ended. True when it did.
+bool WaitForVideoTexture(TextureObject *object, uint32_t milliseconds);
+// Whether a full-screen film is open.
+bool FullScreenVideoOpen();
