@@ -1,6 +1,10 @@
 #include "actors/presentation/presentation_seams.h"
 
+#include <algorithm>
+#include <iterator>
+
 CameraActor *CurrentCamera = nullptr;
+float GlobalGamma[6] = {};
 
 namespace {
 
@@ -32,4 +36,7 @@ void UpdateCurrentCamera() {
     }
 }
 
-void ResetPresentationSeams() { CurrentCamera = nullptr; }
+void ResetPresentationSeams() {
+    CurrentCamera = nullptr;
+    std::fill(std::begin(GlobalGamma), std::end(GlobalGamma), 0.0f);
+}

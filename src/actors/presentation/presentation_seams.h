@@ -14,7 +14,12 @@ class CameraActor : public PlaceholderActor {
     CameraActor() : PlaceholderActor(19) {}
     // Moves the camera by its type and targets, once per normal frame.
     void FrameUpdate() {}
+    // Set when the global gamma block changed; the camera applies it.
+    uint32_t gammaRefresh = 0;
 };
+
+// The global gamma block (six values) that cameras apply.
+extern float GlobalGamma[6];
 
 // The active camera; null when none is active.
 extern CameraActor *CurrentCamera;

@@ -8,13 +8,14 @@ std::vector<Actor *> FileActorList;
 namespace {
 
 Actor *NewFileIOActor() { return new FileIOActor(); }
+Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
     {6, &NewFileIOActor, &RegisterPlaceholderClassOf<6>},
     {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
-    {15, &NewPlaceholderActor<15>, &RegisterPlaceholderClassOf<15>},
+    {15, &NewDrawGroupActor, &RegisterPlaceholderClassOf<15>},
     {20, &NewPlaceholderActor<20>, &RegisterPlaceholderClassOf<20>},
     {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
     {22, &NewPlaceholderActor<22>, &RegisterPlaceholderClassOf<22>},

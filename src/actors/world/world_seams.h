@@ -23,6 +23,17 @@ class FileIOActor : public PlaceholderActor {
     std::string fileName;
 };
 
+// Placeholder of the Draw Group actor (class 15): its entry number in the
+// registry and its box.
+class DrawGroupActor : public PlaceholderActor {
+  public:
+    DrawGroupActor() : PlaceholderActor(15) {}
+
+    int32_t DrawGroupID = -1;
+    Vector3 boxMin = {0.0f, 0.0f, 0.0f};
+    Vector3 boxMax = {0.0f, 0.0f, 0.0f};
+};
+
 // Draw Group actors indexed by draw-group id; entries may be null, entries
 // 0 and 1 are the system groups.
 extern std::vector<Actor *> DrawGroupRegistry;

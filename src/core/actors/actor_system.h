@@ -52,6 +52,12 @@ class ActorSystem : public Actor {
     ActorSystem();
     ~ActorSystem() override;
 
+    // The world's own commands; every command, served here or not, then goes
+    // to the base handler, whose answer is returned.
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    // Once per frame: the queued deletions, then a pending level load.
+    void Process() override;
+
     // Queues an entry for removal at the start of the next pump; a second
     // cancel does nothing.
     static void CancelScheduledCommand(ScheduledCommand *entry);
@@ -121,6 +127,9 @@ class ActorSystem : public Actor {
     Vector3 loadBarTextPosition = {0.0f, 0.0f, 0.0f};
     Vector4 loadBarTextColor = {1.0f, 1.0f, 1.0f, 1.0f};
     uint32_t fileVersion = 1;
+    // Set while a loading screen is up: the actor-file reader calls it once
+    // per actor read.
+    int (*loadingCallback)(const char *text) = nullptr;
 
     // Actors queued for deletion.
     std::vector<Actor *> pendingDeletion;

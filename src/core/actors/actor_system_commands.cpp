@@ -1,0 +1,502 @@
+#include "core/actors/actor_system_commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "actors/characters/character_seams.h"
+#include "actors/presentation/presentation_seams.h"
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/param_convert.h"
+#include "core/actors/screen_capture.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+#include "platform/os/window.h"
+#include "platform/timer.h"
+
+PackArchive *GamePackArchive = nullptr;
+
+namespace {
+
+constexpr uint32_t kCmdSetName = 32;
+constexpr uint32_t kCmdSetMaster = 41;
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdOnDifficultyLevel1 = 241;
+constexpr uint32_t kCmdSetOrientation = 270;
+constexpr uint32_t kCmdLoadFileobject = 508;
+constexpr uint32_t kCmdUnloadFileobject = 511;
+constexpr uint32_t kCmdSetCharacter = 538;
+constexpr uint32_t kCmdGetCharacterType = 838;
+constexpr uint32_t kCmdChangeCPHealth = 952;
+constexpr uint32_t kCmdSetNotifyCamera = 969;
+constexpr uint32_t kCmdSetFov = 1212;
+constexpr uint32_t kCmdSetCameraType = 1220;
+constexpr uint32_t kCmdSetCameraTarget1 = 1222;
+constexpr uint32_t kCmdSetCameraActive = 1235;
+
+constexpr int32_t kPlayerClass = 9;
+constexpr int32_t kCameraClass = 19;
+constexpr size_t kString128Size = 128;
+
+ActorSystemHooks g_hooks;
+
+Actor *FindByResolver(std::string_view path) {
+    const ActorPathResolver *resolver = GetActorPathResolver();
+    return resolver != nullptr ? resolver->FindActorByPath(path, GetActorById(0)) : nullptr;
+}
+
+void PostCloseToWindow() {
+    if (CQVGraphics *graphics = GetGraphics()) {
+        if (EngineWindow *window = graphics->GetDeviceWindow()) {
+            window->PostClose();
+        }
+    }
+}
+
+void TraceSoundOfLibrary(uint32_t value) {
+    if (ResourceLibrary *library = GetLibrary()) {
+        library->TraceSound(value);
+    }
+}
+
+ActorSystemHooks DefaultHooks() {
+    ActorSystemHooks hooks;
+    // Actor files are read and written by the actor-file code once it is
+    // installed here; until then every load and save fails.
+    hooks.loadActors = [](const std::string &, uint32_t) { return 0; };
+    hooks.saveActors = [](const std::string &, uint32_t, uint32_t, uint32_t) { return 0; };
+    hooks.findActorByPath = &FindByResolver;
+    hooks.requestClose = &PostCloseToWindow;
+    hooks.traceSound = &TraceSoundOfLibrary;
+    // Video textures are not built yet: playing and stopping do nothing.
+    hooks.textureMovie = [](LibraryItem *, bool) {};
+    return hooks;
+}
+
+// The actor when its table slot still holds it.
+Actor *StillLive(int32_t id, Actor *actor) {
+    return actor != nullptr && ActorTableEntry(id) == actor ? actor : nullptr;
+}
+
+int SendPointer(Actor *actor, uint32_t commandId, void *pointer) {
+    if (actor == nullptr) {
+        return 0;
+    }
+    return actor->HandleCommand(commandId, ParamBlock(&pointer, sizeof(pointer)));
+}
+
+int SendU32(Actor *actor, uint32_t commandId, uint32_t value) {
+    if (actor == nullptr) {
+        return 0;
+    }
+    return actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+}
+
+int SendFloats(Actor *actor, uint32_t commandId, std::initializer_list<float> values) {
+    if (actor == nullptr) {
+        return 0;
+    }
+    float buffer[4] = {};
+    std::copy(values.begin(), values.end(), buffer);
+    return actor->HandleCommand(commandId, ParamBlock(buffer, values.size() * sizeof(float)));
+}
+
+// Sends "Recursive Command" carrying a command without parameters to every
+// child of the system.
+void SendToTree(ActorSystem *system, uint32_t commandId) {
+    RecursiveCommandParams params{commandId, nullptr};
+    SendCommandToChildren(system, kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
+}
+
+void StartGame(ActorSystem *system) {
+    Actor *scenery = GetActorById(kSceneryRootId);
+
+    // 1. The master player.
+    Actor *player = CreateActor(kPlayerClass, "Player", nullptr, scenery, -1, true);
+    const int32_t playerId = player != nullptr ? player->actorId : -1;
+    if (player != nullptr) {
+        player->flags |= kActorMaster;
+        SendCommandArgs(player, kCmdSetName, "MASTERPLAYER");
+    }
+
+    // 2.-6. The player's character and its camera.
+    if (Actor *character = FindActorByName("PlayerCharacter", -1)) {
+        Actor *copy = CopyActorTree(character, scenery);
+        const int32_t copyId = copy != nullptr ? copy->actorId : -1;
+        if (copy != nullptr) {
+            SendCommandArgs(copy, kCmdSetName, "GA1_Player");
+            player = StillLive(playerId, player);
+            copy = StillLive(copyId, copy);
+        }
+        if (copy != nullptr) {
+            if (player != nullptr) {
+                SendPointer(player, kCmdSetCharacter, copy);
+                copy = StillLive(copyId, copy);
+            }
+            for (const char *markerName :
+                 {"PlayerStart", "PlayerLocalStart", "PlayerStart0", "PlayerStart1"}) {
+                if (Actor *marker = FindActorByName(markerName, -1)) {
+                    if (copy != nullptr) {
+                        SendPointer(copy, kCmdSetOrientation, marker);
+                    }
+                    break;
+                }
+            }
+            player = StillLive(playerId, player);
+            copy = StillLive(copyId, copy);
+        }
+        if (player != nullptr && copy != nullptr && player->HasFlag(kActorMaster)) {
+            SendU32(copy, kCmdSetMaster, 1);
+            uint32_t type = 3;
+            if (Actor *asked = StillLive(copyId, copy)) {
+                asked->HandleCommand(kCmdGetCharacterType, ParamBlock(&type, sizeof(type)));
+            }
+            if (type == 3 || type == 4) {
+                Actor *camera = CreateActor(kCameraClass, "Camera", nullptr,
+                                            GetActorById(kSceneryRootId), -1, true);
+                const int32_t cameraId = camera != nullptr ? camera->actorId : -1;
+                if (camera != nullptr) {
+                    SendFloats(camera, kCmdSetPosition, {0.0f, 50.0f, 0.0f});
+                    SendFloats(StillLive(cameraId, camera), kCmdSetFov,
+                               {type == 4 ? 1.45f : 1.4f});
+                }
+                if (type == 4) {
+                    // The second value is left neutral.
+                    SendFloats(StillLive(copyId, copy), kCmdChangeCPHealth, {-1.0f, 0.0f});
+                }
+                if (StillLive(cameraId, camera) != nullptr) {
+                    SendU32(StillLive(cameraId, camera), kCmdSetCameraType, type == 4 ? 5u : 1u);
+                    SendPointer(StillLive(cameraId, camera), kCmdSetCameraTarget1,
+                                StillLive(copyId, copy));
+                    SendU32(StillLive(cameraId, camera), kCmdSetCameraActive, 1);
+                    SendPointer(StillLive(copyId, copy), kCmdSetNotifyCamera,
+                                StillLive(cameraId, camera));
+                }
+            }
+        }
+    }
+
+    // 7. One frame time is dropped.
+    if (FrameTimer *timer = GetFrameTimer()) {
+        timer->GetDeltaTime();
+    }
+
+    // 8.-9. The whole tree hears of the start and of the difficulty.
+    SendToTree(system, kCmdStartGame);
+    if (system->difficultyLevel >= 1 && system->difficultyLevel <= 3) {
+        SendToTree(system, kCmdOnDifficultyLevel1 + system->difficultyLevel - 1);
+    }
+}
+
+// Deletes every actor from id 8000 up, highest id first; actors that went
+// with a subtree are skipped.
+void DeleteSpawnedActors() {
+    for (size_t id = ActorTable.size(); id-- > kFirstFreeActorId;) {
+        if (id < ActorTable.size() && ActorTable[id] != nullptr) {
+            DeleteActor(ActorTable[id]);
+        }
+    }
+}
+
+std::string_view ReadString128(ParamBlock block, size_t offset) {
+    return block.Sub(offset, kString128Size).ReadString(0);
+}
+
+LibraryItem *FindItem(std::string_view name, ItemClass cls) {
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return nullptr;
+    }
+    return library->FindItemByName(std::string(name).c_str(), cls);
+}
+
+void WriteColor(ParamBlock block, const Vector4 &c) {
+    block.WriteF32(0, c.x);
+    block.WriteF32(4, c.y);
+    block.WriteF32(8, c.z);
+    block.WriteF32(12, c.w);
+}
+
+Vector4 ReadColor(ParamBlock block) {
+    return {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8), block.ReadF32(12)};
+}
+
+void WriteVector3(ParamBlock block, const Vector3 &v) {
+    block.WriteF32(0, v.x);
+    block.WriteF32(4, v.y);
+    block.WriteF32(8, v.z);
+}
+
+Vector3 ReadVector3(ParamBlock block) {
+    return {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8)};
+}
+
+// A capture side from a script's float: NaN and values outside 1..4096 are
+// refused before any conversion.
+bool CaptureSide(float value, int32_t *out) {
+    if (!(value >= 1.0f && value <= static_cast<float>(kMaxCaptureSide))) {
+        return false;
+    }
+    *out = static_cast<int32_t>(value);
+    return true;
+}
+
+void SetPendingLoad(ActorSystem *system, uint32_t loadFlag, uint32_t newGame) {
+    system->loadPending = 1;
+    system->loadFlag = loadFlag;
+    system->newGame = newGame;
+}
+
+} // namespace
+
+ActorSystemHooks &GetActorSystemHooks() {
+    static bool made = false;
+    if (!made) {
+        g_hooks = DefaultHooks();
+        made = true;
+    }
+    return g_hooks;
+}
+
+void ResetActorSystemHooks() { GetActorSystemHooks() = DefaultHooks(); }
+
+bool JoinBaseFolder(const std::string &folder, std::string_view name, std::string *out) {
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = name.size();
+        }
+        if (name.substr(start, end - start) == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    *out = folder + "\\" + std::string(name);
+    return true;
+}
+
+void AssignDrawGroupIds() {
+    if (DrawGroupRegistry.size() <= kSystemDrawGroupCount) {
+        return;
+    }
+    struct Entry {
+        Actor *group;
+        float length;
+    };
+    std::vector<Entry> entries;
+    for (size_t i = kSystemDrawGroupCount; i < DrawGroupRegistry.size(); ++i) {
+        Actor *group = DrawGroupRegistry[i];
+        float length = 0.0f;
+        if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(group)) {
+            Vector3 d = {drawGroup->boxMax.x - drawGroup->boxMin.x,
+                         drawGroup->boxMax.y - drawGroup->boxMin.y,
+                         drawGroup->boxMax.z - drawGroup->boxMin.z};
+            length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+        }
+        entries.push_back({group, length});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        if (a.group == nullptr || b.group == nullptr) {
+            return a.group != nullptr && b.group == nullptr;
+        }
+        return a.length < b.length;
+    });
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const size_t slot = kSystemDrawGroupCount + i;
+        DrawGroupRegistry[slot] = entries[i].group;
+        if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(entries[i].group)) {
+            drawGroup->DrawGroupID = static_cast<int32_t>(slot);
+        }
+    }
+}
+
+int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
+    ActorSystemHooks &hooks = GetActorSystemHooks();
+    bool saveFailed = false;
+    switch (commandId) {
+    case kCmdStartGame:
+        StartGame(this);
+        break;
+    case kCmdSetDeferLoads:
+        deferFlag = block.ReadU32(0);
+        break;
+    case kCmdGetDeferLoads:
+        block.WriteU32(0, deferFlag);
+        break;
+    case kCmdSkipFrameTime:
+        if (FrameTimer *timer = GetFrameTimer()) {
+            timer->GetDeltaTime();
+        }
+        break;
+    case kCmdInvalidateResources: {
+        const auto cls = static_cast<ItemClass>(block.ReadI32(kString128Size));
+        if (LibraryItem *item = FindItem(ReadString128(block, 0), cls)) {
+            GetLibrary()->ReleaseItem(item);
+            GetLibrary()->LoadItem(item);
+        }
+        break;
+    }
+    case kCmdLoadAllFileobjects:
+        BroadcastCommand(kCmdLoadFileobject, ParamBlock());
+        break;
+    case kCmdUnloadAllFileobjects:
+        BroadcastCommand(kCmdUnloadFileobject, ParamBlock());
+        DeleteSpawnedActors();
+        break;
+    case kCmdLoadResource:
+        if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Any)) {
+            if (deferFlag != 0) {
+                deferredLoads.push_back(item);
+            } else {
+                GetLibrary()->LoadItem(item);
+            }
+        }
+        break;
+    case kCmdUnloadResource:
+        if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Any)) {
+            GetLibrary()->ReleaseItem(item);
+        }
+        break;
+    case kCmdSaveGame: {
+        std::string fileName;
+        if (!JoinBaseFolder(baseFolder, block.ReadString(0), &fileName)) {
+            saveFailed = true;
+            break;
+        }
+        uint32_t one = 1;
+        HandleCommand(kCmdMarkSaved, ParamBlock(&one, sizeof(one)));
+        saveFailed = hooks.saveActors(fileName, static_cast<uint32_t>(kFirstUserActorId),
+                                      static_cast<uint32_t>(ActorTable.size()), 2) == 0;
+        break;
+    }
+    case kCmdLoadGame:
+        SetPendingLoad(this, 1, 0);
+        secondFile = baseFolder + "\\" + std::string(block.ReadString(0));
+        break;
+    case kCmdNewGame:
+    case kCmdNewGame2:
+        SetPendingLoad(this, commandId == kCmdNewGame ? 1u : block.ReadU32(2 * kString128Size),
+                       1);
+        firstFile = baseFolder + "\\" + std::string(ReadString128(block, 0));
+        secondFile = baseFolder + "\\" + std::string(ReadString128(block, kString128Size));
+        break;
+    case kCmdExitEngine:
+        hooks.requestClose();
+        break;
+    case kCmdPlayTextureMovie:
+    case kCmdStopTextureMovie:
+        if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Texture)) {
+            hooks.textureMovie(item, commandId == kCmdPlayTextureMovie);
+        }
+        break;
+    case kCmdGetCurrentCamera:
+        block.WritePointer(0, static_cast<Actor *>(CurrentCamera));
+        break;
+    case kCmdSetDifficultyLevel:
+        difficultyLevel = block.ReadU32(0);
+        break;
+    case kCmdGetDifficultyLevel:
+        block.WriteU32(0, difficultyLevel);
+        break;
+    case kCmdSetGlobalTime: {
+        const float time = block.ReadF32(0);
+        TimeRecord *root = RootTimeRecord();
+        root->time = time;
+        root->previousTime = time - 1.0f / 60.0f;
+        root->earlierTime = time - 1.0f / 30.0f;
+        break;
+    }
+    case kCmdCaptureBackBuffer: {
+        int32_t width = 0;
+        int32_t height = 0;
+        if (CaptureSide(block.ReadF32(0), &width) && CaptureSide(block.ReadF32(4), &height)) {
+            CaptureBackBuffer(width, height);
+        }
+        break;
+    }
+    case kCmdCaptureSave: {
+        std::string fileName;
+        if (JoinBaseFolder(baseFolder, block.ReadString(0), &fileName)) {
+            SaveCapturedImage(fileName);
+        }
+        break;
+    }
+    case kCmdSetHitEffectMultiplier:
+        GlobalHitEffectMultiplier = block.ReadF32(0);
+        break;
+    case kCmdCopyActor: {
+        Actor *source = block.ReadActor(0);
+        Actor *destination = block.ReadActor(sizeof(Actor *));
+        if (source != nullptr && destination != nullptr) {
+            CopyActorTree(source, destination);
+        }
+        break;
+    }
+    case kCmdSlowmotionIsActive:
+        block.WriteU32(0, globalSpeedMultiplier < 1.0f ? 1u : 0u);
+        break;
+    case kCmdFreezemotionIsActive:
+        block.WriteU32(0, globalSpeedMultiplier == 0.0f ? 1u : 0u);
+        break;
+    case kCmdPushListenerEffect:
+        listenerEffects.push_back(block.ReadU32(0));
+        hooks.traceSound(listenerEffects.back());
+        break;
+    case kCmdPopListenerEffect:
+        if (!listenerEffects.empty()) {
+            listenerEffects.pop_back();
+        }
+        hooks.traceSound(listenerEffects.empty() ? kDefaultListenerEffect
+                                                 : listenerEffects.back());
+        break;
+    case kCmdSetLoadBarColor:
+        loadBarColor = ReadColor(block);
+        break;
+    case kCmdGetLoadBarColor:
+        WriteColor(block, loadBarColor);
+        break;
+    case kCmdSetLoadBarPosition:
+        loadBarPosition = ReadVector3(block);
+        break;
+    case kCmdGetLoadBarPosition:
+        WriteVector3(block, loadBarPosition);
+        break;
+    case kCmdSetLoadBarTextColor:
+        loadBarTextColor = ReadColor(block);
+        break;
+    case kCmdGetLoadBarTextColor:
+        WriteColor(block, loadBarTextColor);
+        break;
+    case kCmdSetLoadBarTextPosition:
+        loadBarTextPosition = ReadVector3(block);
+        break;
+    case kCmdGetLoadBarTextPosition:
+        WriteVector3(block, loadBarTextPosition);
+        break;
+    case kCmdSetGlobalSpeedMultiplier:
+        globalSpeedMultiplier = block.ReadF32(0);
+        break;
+    case kCmdGetGlobalSpeedMultiplier:
+        block.WriteF32(0, globalSpeedMultiplier);
+        break;
+    case kCmdAssignDrawGroupIds:
+        AssignDrawGroupIds();
+        break;
+    case kCmdSetGlobalGamma:
+        for (size_t i = 0; i < 6; ++i) {
+            GlobalGamma[i] = block.ReadF32(i * 4);
+        }
+        if (CurrentCamera != nullptr) {
+            CurrentCamera->gammaRefresh = 1;
+        }
+        break;
+    default:
+        break;
+    }
+    const int answer = Actor::HandleCommand(commandId, block);
+    return saveFailed ? 0 : answer;
+}

@@ -1,0 +1,133 @@
+#include "core/actors/loading_screen.h"
+
+#include <algorithm>
+
+#include "core/actors/actor_system.h"
+#include "core/text_table.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
+
+namespace {
+
+LoadingScreenRenderer *g_renderer = nullptr;
+LoadingScreenState g_state;
+
+constexpr float kChannelScale = 0.003921569f; // 1 / 255
+
+LibraryItem *FindMaterial(const char *name) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->FindItemByName(name, ItemClass::Material) : nullptr;
+}
+
+} // namespace
+
+Color ArgbToColor(uint32_t argb) {
+    return {static_cast<float>((argb >> 16) & 0xFF) * kChannelScale,
+            static_cast<float>((argb >> 8) & 0xFF) * kChannelScale,
+            static_cast<float>(argb & 0xFF) * kChannelScale,
+            static_cast<float>((argb >> 24) & 0xFF) * kChannelScale};
+}
+
+LoadingScreenRenderer *SetLoadingScreenRenderer(LoadingScreenRenderer *renderer) {
+    LoadingScreenRenderer *previous = g_renderer;
+    g_renderer = renderer;
+    return previous;
+}
+
+LoadingScreenState &GetLoadingScreenState() { return g_state; }
+
+std::string LoadingTextEntry() {
+    TextTable *table = TextTable::Instance();
+    return table != nullptr ? table->Lookup("LOADING") : std::string("LOADING");
+}
+
+LibraryItem *BeginLoadingScreen(ActorSystem *system, uint32_t expectedSteps) {
+    if (system != nullptr) {
+        system->loadingText = LoadingTextEntry();
+    }
+    LoadingScreenState &s = g_state;
+    s.drawCount = 0;
+    s.stepsSinceUpdate = 0;
+    s.progress = 0.0f;
+    s.expectedSteps = expectedSteps;
+    s.increment = 400.0f / (static_cast<float>(expectedSteps) * 0.01f);
+
+    const Vector3 position = system != nullptr ? system->loadBarPosition : Vector3{0, 0, 0};
+    const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
+    const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
+    const auto cx = static_cast<int32_t>(static_cast<float>(width / 2) + position.x);
+    const auto cy = static_cast<int32_t>(static_cast<float>(height) + position.y);
+    s.frame = {cx - 200, cy - 80, cx + 200, cy - 72};
+    s.well = {cx - 202, cy - 82, cx + 202, cy - 70};
+    s.bar = {cx - 198, cy - 78, cx - 198, cy - 74};
+
+    s.background = FindMaterial("Menu_Back");
+    s.logo = FindMaterial("Menu_OrskLogo");
+    s.barWidth = static_cast<float>(s.frame.right - s.frame.left);
+    if (system != nullptr) {
+        system->loadingCallback = &DrawLoadingScreen;
+    }
+    return s.logo;
+}
+
+int DrawLoadingScreen(const char *text) {
+    LoadingScreenState &s = g_state;
+    ActorSystem *system = GetActorSystem();
+    ++s.drawCount;
+    ++s.stepsSinceUpdate;
+
+    const Vector3 textOffset = system != nullptr ? system->loadBarTextPosition : Vector3{0, 0, 0};
+    const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
+    const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
+    s.textX = static_cast<int32_t>(static_cast<float>(width / 2) + textOffset.x - 200.0f);
+    s.textY = static_cast<int32_t>(static_cast<float>(height) + textOffset.y - 130.0f);
+
+    if (s.stepsSinceUpdate < s.stepsPerUpdate) {
+        return static_cast<int>(s.stepsSinceUpdate);
+    }
+    s.progress += s.increment;
+    s.stepsSinceUpdate = 0;
+    // Clamped before the conversion, so that any progress converts safely.
+    const float right = std::min(static_cast<float>(s.bar.left) + s.progress,
+                                 static_cast<float>(s.frame.right - 2));
+    s.bar.right = static_cast<int32_t>(right);
+
+    if (g_renderer == nullptr) {
+        return 0;
+    }
+    if (s.logo != nullptr) {
+        g_renderer->QueueRect(0.0f, 0.0f, 1.0f, 1.0f, {1.0f, 1.0f, 1.0f, 0.5f}, s.logo);
+    }
+    if (s.background != nullptr) {
+        g_renderer->QueueRect(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height),
+                              {1.0f, 1.0f, 1.0f, 1.0f}, s.background);
+    }
+    const Color textColor = system != nullptr ? system->loadBarTextColor : Color{1, 1, 1, 1};
+    const Color barColor = system != nullptr ? system->loadBarColor : Color{0.6f, 0.9f, 0.4f, 1};
+    std::string shown = text != nullptr ? std::string(text)
+                        : system != nullptr ? system->loadingText
+                                            : std::string();
+    g_renderer->QueueText(shown, static_cast<float>(s.textX), static_cast<float>(s.textY),
+                          textColor, 1);
+
+    const int begun = g_renderer->BeginRender(1, 1);
+    if (begun == 0) {
+        return 0;
+    }
+    g_renderer->DrawQueuedQuads();
+    g_renderer->DrawQueuedText();
+    g_renderer->DrawFilledRect(s.well, barColor);
+    g_renderer->DrawFilledRect(s.frame, {0.0f, 0.0f, 0.0f, 1.0f});
+    g_renderer->DrawFilledRect(s.bar, barColor);
+    g_renderer->EndRender(1);
+    return begun;
+}
+
+void EndLoadingScreen(ActorSystem *system) {
+    if (system != nullptr) {
+        system->loadingCallback = nullptr;
+    }
+    g_state.background = nullptr;
+}
+
+void ResetLoadingScreenForTests() { g_state = LoadingScreenState{}; }

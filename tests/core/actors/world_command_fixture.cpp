@@ -1,0 +1,75 @@
+#include "world_command_fixture.h"
+
+#include "core/actors/actor_services.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/loading_screen.h"
+#include "core/actors/placeholder_actor.h"
+#include "core/actors/screen_capture.h"
+
+namespace {
+
+Actor *NewRecorder() { return new WorldRecorder(); }
+
+} // namespace
+
+void WorldCommandTest::SetUp() {
+    ActorWorldTest::SetUp();
+    cameraRow = GetActorClassRow(19);
+    for (uint32_t cls : {3u, 9u, 16u, 19u}) {
+        SetActorClassRowForTests(cls, {cls, &NewRecorder, nullptr});
+    }
+    ActorSystemHooks &hooks = GetActorSystemHooks();
+    hooks.traceSound = [this](uint32_t v) { traced.push_back(v); };
+    hooks.requestClose = [this] { ++closeRequests; };
+    hooks.saveActors = [this](const std::string &file, uint32_t first, uint32_t end,
+                              uint32_t mode) {
+        savedFiles.push_back(file);
+        EXPECT_EQ(first, 10u);
+        EXPECT_EQ(end, ActorTable.size());
+        EXPECT_EQ(mode, 2u);
+        return saveResult;
+    };
+    ResetLoadingScreenForTests();
+    ResetCaptureImageForTests();
+}
+
+void WorldCommandTest::TearDown() {
+    ResetActorSystemHooks();
+    ResetCaptureImageForTests();
+    SetLoadingScreenRenderer(nullptr);
+    ResetLoadingScreenForTests();
+    ActorWorldTest::TearDown();
+}
+
+int WorldCommandTest::SendRaw(uint32_t commandId, const void *bytes, size_t size) {
+    std::vector<uint8_t> copy(size + 64, 0);
+    if (size > 0) {
+        std::memcpy(copy.data(), bytes, size);
+    }
+    return system->HandleCommand(commandId, ParamBlock(copy.data(), size));
+}
+
+uint32_t WorldCommandTest::AskU32(uint32_t commandId) {
+    uint32_t value = 0xDEADBEEF;
+    system->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    return value;
+}
+
+std::vector<uint8_t> WorldCommandTest::Name128(const std::string &text) {
+    std::vector<uint8_t> bytes(128, 0);
+    std::memcpy(bytes.data(), text.data(), std::min<size_t>(text.size(), 127));
+    return bytes;
+}
+
+WorldRecorder *WorldCommandTest::MakeOfClass(int32_t classId, const char *name, Actor *parent,
+                                             int32_t id) {
+    return static_cast<WorldRecorder *>(
+        CreateActor(classId, name, nullptr, parent ? parent : scenery, id, false));
+}
+
+CameraActor *WorldCommandTest::MakeRealCamera(const char *name) {
+    const ActorClassRow recorderRow = SetActorClassRowForTests(19, cameraRow);
+    Actor *camera = CreateActor(19, name, nullptr, scenery, -1, false);
+    SetActorClassRowForTests(19, recorderRow);
+    return dynamic_cast<CameraActor *>(camera);
+}

@@ -1,0 +1,436 @@
+// The world's own commands: what each serves before the base handler, the
+// game start, the unloading of spawned actors, draw-group renumbering and
+// the checks on script-given file names and capture sizes.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "actors/characters/character_seams.h"
+#include "actors/presentation/presentation_seams.h"
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/screen_capture.h"
+#include "world_command_fixture.h"
+
+namespace {
+
+struct SpyNotice {
+    uint32_t commandId;
+    const ParamBlock *block;
+    Actor *actor;
+};
+
+// Every delivery the recorders saw for an actor name.
+std::vector<Delivery> To(const std::vector<Delivery> &log, const std::string &name) {
+    std::vector<Delivery> out;
+    for (const Delivery &d : log) {
+        if (d.actorName == name) {
+            out.push_back(d);
+        }
+    }
+    return out;
+}
+
+std::vector<uint32_t> InnerIdsTo(const std::vector<Delivery> &log, int32_t actorId) {
+    std::vector<uint32_t> ids;
+    for (const Delivery &d : log) {
+        if (d.actorId == actorId && d.commandId == kRecursiveCommandId) {
+            ids.push_back(d.innerId);
+        }
+    }
+    return ids;
+}
+
+using WorldCommands = WorldCommandTest;
+
+TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
+    WorldRecorder *spy = Make("spy", nullptr, 500); // survives 365
+    AddCommandSpy(system, spy);
+    std::vector<uint32_t> heard;
+    uint32_t difficultyWhenHeard = 0;
+    spy->onCommand = [&](uint32_t id, ParamBlock block) {
+        if (id == 93) {
+            SpyNotice notice{};
+            block.ReadBytes(0, &notice, sizeof(notice));
+            // Broadcasts (508, 511), tree callbacks and the save mark (246)
+            // reach actor 0 too.
+            if (notice.commandId != 508 && notice.commandId != 511 && notice.commandId != 246 &&
+                (notice.commandId < 100 || notice.commandId > 105)) {
+                heard.push_back(notice.commandId);
+            }
+            if (notice.commandId == kCmdSetDifficultyLevel) {
+                difficultyWhenHeard = system->difficultyLevel;
+            }
+        }
+    };
+    const std::vector<uint32_t> ids = {
+        154, 224, 225, 232, 248, 364, 365, 366, 367, 368, 369, 370, 371, 372, 373, 374, 375,
+        377, 378, 379, 380, 381, 382, 383, 384, 385, 390, 391, 392, 393, 394, 395, 396, 397,
+        398, 399, 403, 404, 828, 1238, 359, 360, 361, 362, 363, 386, 387, 388, 389, 400, 401, 402};
+    uint8_t zeros[512] = {};
+    for (uint32_t id : ids) {
+        std::fill(std::begin(zeros), std::end(zeros), 0);
+        if (id == kCmdSetDifficultyLevel) {
+            zeros[0] = 2;
+        }
+        system->HandleCommand(id, ParamBlock(zeros, sizeof(zeros)));
+    }
+    // 154 reaches actor 0 once: the tree walk goes to its children only.
+    EXPECT_EQ(heard, ids);
+    EXPECT_EQ(difficultyWhenHeard, 2u); // served before the base handler ran
+    EXPECT_EQ(closeRequests, 1);
+}
+
+TEST_F(WorldCommands, GlobalTimeAndMotionQueries) {
+    Send(kCmdSetGlobalTime, std::bit_cast<uint32_t>(10.0f));
+    TimeRecord *root = RootTimeRecord();
+    EXPECT_FLOAT_EQ(root->time, 10.0f);
+    EXPECT_NEAR(root->previousTime, 9.983333f, 1e-5f);
+    EXPECT_NEAR(root->earlierTime, 9.966667f, 1e-5f);
+    Send(kCmdSetGlobalTime, 0u);
+    EXPECT_EQ(root->time, 0.0f);
+    EXPECT_FLOAT_EQ(root->previousTime, -1.0f / 60.0f);
+    EXPECT_FLOAT_EQ(root->earlierTime, -1.0f / 30.0f);
+
+    const std::pair<float, std::pair<uint32_t, uint32_t>> cases[] = {
+        {1.0f, {0, 0}}, {0.5f, {1, 0}}, {0.0f, {1, 1}}, {1.5f, {0, 0}}};
+    for (const auto &[multiplier, answers] : cases) {
+        Send(kCmdSetGlobalSpeedMultiplier, multiplier);
+        EXPECT_EQ(AskU32(kCmdSlowmotionIsActive), answers.first) << multiplier;
+        EXPECT_EQ(AskU32(kCmdFreezemotionIsActive), answers.second) << multiplier;
+        float back = -1.0f;
+        system->HandleCommand(kCmdGetGlobalSpeedMultiplier, ParamBlock(&back, sizeof(back)));
+        EXPECT_EQ(back, multiplier);
+    }
+}
+
+TEST_F(WorldCommands, SettingsAndHooks) {
+    Send(kCmdSetLoadBarTextColor, Vector4{0.1f, 0.2f, 0.3f, 0.4f});
+    float color[4] = {};
+    system->HandleCommand(kCmdGetLoadBarColor, ParamBlock(color, sizeof(color)));
+    EXPECT_EQ(color[0], 0.6f);
+    EXPECT_EQ(color[1], 0.9f);
+    EXPECT_EQ(color[2], 0.4f);
+    EXPECT_EQ(color[3], 1.0f);
+    system->HandleCommand(kCmdGetLoadBarTextColor, ParamBlock(color, sizeof(color)));
+    EXPECT_EQ(color[1], 0.2f);
+    Send(kCmdSetLoadBarColor, Vector4{1.0f, 0.0f, 0.5f, 1.0f});
+    EXPECT_EQ(system->loadBarColor.z, 0.5f);
+    Send(kCmdSetLoadBarPosition, Vector3{1, 2, 3});
+    Send(kCmdSetLoadBarTextPosition, Vector3{4, 5, 6});
+    float v[3] = {};
+    system->HandleCommand(kCmdGetLoadBarPosition, ParamBlock(v, sizeof(v)));
+    EXPECT_EQ(v[2], 3.0f);
+    system->HandleCommand(kCmdGetLoadBarTextPosition, ParamBlock(v, sizeof(v)));
+    EXPECT_EQ(v[0], 4.0f);
+
+    Send(kCmdSetDifficultyLevel, 3u);
+    EXPECT_EQ(AskU32(kCmdGetDifficultyLevel), 3u);
+    Send(kCmdSetHitEffectMultiplier, 2.5f);
+    EXPECT_EQ(GlobalHitEffectMultiplier, 2.5f);
+    SendRaw(kCmdSetDeferLoads, "\x07\0\0\0", 4);
+    EXPECT_EQ(AskU32(kCmdGetDeferLoads), 7u);
+
+    // Listener effects: pushed values, then the new top or 25.
+    Send(kCmdPushListenerEffect, 4u);
+    Send(kCmdPushListenerEffect, 9u);
+    Send(kCmdPopListenerEffect);
+    Send(kCmdPopListenerEffect);
+    Send(kCmdPopListenerEffect);
+    EXPECT_EQ(traced, (std::vector<uint32_t>{4, 9, 4, 25, 25}));
+    EXPECT_TRUE(system->listenerEffects.empty());
+
+    // The current camera and the gamma block.
+    Actor *none = scenery;
+    system->HandleCommand(kCmdGetCurrentCamera, ParamBlock(&none, sizeof(none)));
+    EXPECT_EQ(none, nullptr);
+    CameraActor *camera = MakeRealCamera("cam");
+    ASSERT_NE(camera, nullptr);
+    CurrentCamera = camera;
+    Actor *answer = nullptr;
+    system->HandleCommand(kCmdGetCurrentCamera, ParamBlock(&answer, sizeof(answer)));
+    EXPECT_EQ(answer, camera);
+    Send(kCmdSetGlobalGamma, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f);
+    EXPECT_EQ(GlobalGamma[5], 6.0f);
+    EXPECT_EQ(camera->gammaRefresh, 1u);
+
+    Send(kCmdExitEngine);
+    EXPECT_EQ(closeRequests, 1);
+}
+
+TEST_F(WorldCommands, PendingLoadFields) {
+    system->baseFolder = "C:\\Game";
+    Send(kCmdNewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
+    EXPECT_EQ(system->loadPending, 1u);
+    EXPECT_EQ(system->loadFlag, 1u);
+    EXPECT_EQ(system->newGame, 1u);
+    EXPECT_EQ(system->firstFile, "C:\\Game\\data\\Globals1_XBox.qva");
+    EXPECT_EQ(system->secondFile, "C:\\Game\\data\\Level1.qva");
+
+    Send(kCmdLoadGame, "save1.qva");
+    EXPECT_EQ(system->newGame, 0u);
+    EXPECT_EQ(system->firstFile, "C:\\Game\\data\\Globals1_XBox.qva"); // kept
+    EXPECT_EQ(system->secondFile, "C:\\Game\\save1.qva");
+
+    Send(kCmdNewGame2, "a", "b", false, true);
+    EXPECT_EQ(system->loadFlag, 0u);
+    EXPECT_EQ(system->newGame, 1u);
+    EXPECT_EQ(system->firstFile, "C:\\Game\\a");
+}
+
+TEST_F(WorldCommands, SaveGameChecksTheNameAndReportsAFailedWrite) {
+    system->baseFolder = "base";
+    EXPECT_NE(Send(kCmdSaveGame, "slot1.sav"), 0);
+    EXPECT_NE(Send(kCmdSaveGame, "saves/slot2.sav"), 0);
+    EXPECT_NE(Send(kCmdSaveGame, "\\slot3.sav"), 0);
+    EXPECT_EQ(savedFiles, (std::vector<std::string>{"base\\slot1.sav", "base\\saves/slot2.sav",
+                                                     "base\\\\slot3.sav"}));
+    savedFiles.clear();
+    for (const char *bad : {"..\\evil.sav", "a/../../evil.sav", "a\\..", ".."}) {
+        EXPECT_EQ(Send(kCmdSaveGame, bad), 0) << bad;
+    }
+    EXPECT_TRUE(savedFiles.empty());
+    // "..." and "..x" are plain names.
+    EXPECT_NE(Send(kCmdSaveGame, "...\\..x"), 0);
+    EXPECT_EQ(savedFiles.size(), 1u);
+
+    // A failed write answers 0 after the base handling.
+    saveResult = 0;
+    EXPECT_EQ(Send(kCmdSaveGame, "slot1.sav"), 0);
+    EXPECT_EQ(savedFiles.size(), 2u);
+}
+
+TEST_F(WorldCommands, SaveGameMarksTheTreeAsSavedFirst) {
+    WorldRecorder *actor = Make("saved");
+    actor->flags &= ~kActorSaved;
+    GetActorSystemHooks().saveActors = [&](const std::string &, uint32_t, uint32_t, uint32_t) {
+        EXPECT_TRUE(actor->HasFlag(kActorSaved));
+        return 1;
+    };
+    Send(kCmdSaveGame, "x");
+}
+
+TEST_F(WorldCommands, StartGameWithoutPlayerCharacter) {
+    WorldRecorder *watcher = Make("watcher");
+    WorldRecorder *spy = Make("spy");
+    AddCommandSpy(system, spy);
+    int startsAtZero = 0;
+    spy->onCommand = [&](uint32_t id, ParamBlock block) {
+        SpyNotice notice{};
+        block.ReadBytes(0, &notice, sizeof(notice));
+        startsAtZero += id == 93 && notice.commandId == kCmdStartGame ? 1 : 0;
+    };
+    for (uint32_t level : {0u, 1u, 2u, 3u, 4u}) {
+        system->difficultyLevel = level;
+        TakeLog();
+        Send(kCmdStartGame);
+        Actor *player = FindActorByName("MASTERPLAYER", 9);
+        ASSERT_NE(player, nullptr);
+        EXPECT_EQ(player->parent, scenery);
+        EXPECT_TRUE(player->HasFlag(kActorMaster));
+        std::vector<uint32_t> expected = {kCmdStartGame};
+        if (level >= 1 && level <= 3) {
+            expected.push_back(240 + level);
+        }
+        EXPECT_EQ(InnerIdsTo(TakeLog(), watcher->actorId), expected) << level;
+        EXPECT_EQ(FindActorByName("Camera", -1), nullptr);
+        DeleteActor(player);
+    }
+    EXPECT_EQ(startsAtZero, 5);
+}
+
+class TypeFourCharacter : public WorldRecorder {
+  public:
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == 838) {
+            block.WriteU32(0, 4);
+            return 1;
+        }
+        return WorldRecorder::HandleCommand(commandId, block);
+    }
+};
+
+TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
+    WorldRecorder *character = MakeOfClass(16, "PlayerCharacter");
+    WorldRecorder *arm = Make("Arm", character);
+    (void)arm;
+    WorldRecorder *marker = Make("PlayerStart0");
+    marker->position = {5.0f, 6.0f, 7.0f};
+    marker->InvalidateTransform();
+    TakeLog();
+    Send(kCmdStartGame);
+    const std::vector<Delivery> log = TakeLog();
+
+    Actor *copy = FindActorByName("GA1_Player", -1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->parent, scenery);
+    ASSERT_EQ(copy->children.size(), 1u);
+    EXPECT_EQ(copy->children[0]->name, "Arm");
+    EXPECT_EQ(GetGlobalActor(1), copy);
+    const Matrix &placed = copy->GetWorldMatrix();
+    const Matrix &wanted = marker->GetWorldMatrix();
+    EXPECT_EQ(std::memcmp(&placed, &wanted, sizeof(Matrix)), 0);
+
+    const std::vector<Delivery> toPlayer = To(log, "MASTERPLAYER");
+    ASSERT_FALSE(toPlayer.empty());
+    bool setCharacter = false;
+    for (const Delivery &d : toPlayer) {
+        setCharacter |= d.commandId == 538 && d.PointerAt(0) == copy;
+    }
+    EXPECT_TRUE(setCharacter);
+
+    std::vector<uint32_t> toCopy;
+    for (const Delivery &d : To(log, "GA1_Player")) {
+        if (d.commandId != kRecursiveCommandId) {
+            toCopy.push_back(d.commandId);
+        }
+    }
+    EXPECT_EQ(toCopy, (std::vector<uint32_t>{270, 41, 838, 969}));
+
+    std::vector<Delivery> toCamera;
+    for (const Delivery &d : To(log, "Camera")) {
+        if (d.commandId != kRecursiveCommandId && d.commandId != kCmdCreate) {
+            toCamera.push_back(d);
+        }
+    }
+    ASSERT_EQ(toCamera.size(), 5u);
+    EXPECT_EQ(toCamera[0].commandId, 63u);
+    EXPECT_EQ(toCamera[0].Read<float>(4, toCamera[0].block), 50.0f);
+    EXPECT_EQ(toCamera[1].commandId, 1212u);
+    EXPECT_EQ(toCamera[1].Read<float>(0, toCamera[1].block), 1.4f);
+    EXPECT_EQ(toCamera[2].commandId, 1220u);
+    EXPECT_EQ(toCamera[2].Read<uint32_t>(0, toCamera[2].block), 1u);
+    EXPECT_EQ(toCamera[3].commandId, 1222u);
+    EXPECT_EQ(toCamera[3].PointerAt(0), copy);
+    EXPECT_EQ(toCamera[4].commandId, 1235u);
+    EXPECT_EQ(toCamera[4].Read<uint32_t>(0, toCamera[4].block), 1u);
+}
+
+TEST_F(WorldCommands, StartGameWithATypeFourCharacter) {
+    SetActorClassRowForTests(16, {16, [] { return static_cast<Actor *>(new TypeFourCharacter); },
+                                  nullptr});
+    MakeOfClass(16, "PlayerCharacter");
+    TakeLog();
+    Send(kCmdStartGame);
+    const std::vector<Delivery> log = TakeLog();
+    std::vector<uint32_t> cameraIds;
+    for (const Delivery &d : To(log, "Camera")) {
+        if (d.commandId == 1212) {
+            EXPECT_EQ(d.Read<float>(0, d.block), 1.45f);
+        }
+        if (d.commandId == 1220) {
+            EXPECT_EQ(d.Read<uint32_t>(0, d.block), 5u);
+        }
+        cameraIds.push_back(d.commandId);
+    }
+    EXPECT_NE(std::find(cameraIds.begin(), cameraIds.end(), 1220u), cameraIds.end());
+    bool health = false;
+    for (const Delivery &d : To(log, "GA1_Player")) {
+        if (d.commandId == 952) {
+            health = d.Read<float>(0, d.block) == -1.0f && d.Read<float>(4, d.block) == 0.0f;
+        }
+    }
+    EXPECT_TRUE(health);
+}
+
+TEST_F(WorldCommands, UnloadAllFileobjectsDeletesSpawnedActorsCleanly) {
+    WorldRecorder *kept = Make("kept", nullptr, 500);
+    WorldRecorder *a = Make("a");       // 8000 under Scenery
+    WorldRecorder *b = Make("b", a);    // 8001 under a
+    WorldRecorder *c = Make("c", kept); // 8002 under a kept actor
+    ASSERT_GE(b->actorId, 8000);
+    (void)c;
+    CameraActor *current = MakeRealCamera("Cam");
+    ASSERT_NE(current, nullptr);
+    CurrentCamera = current;
+    const size_t before = ActorTable.size();
+
+    TakeLog();
+    Send(kCmdUnloadAllFileobjects);
+    const std::vector<Delivery> log = TakeLog();
+    EXPECT_EQ(log.front().commandId, 511u);
+    for (size_t id = 8000; id < ActorTable.size(); ++id) {
+        EXPECT_EQ(ActorTable[id], nullptr) << id;
+    }
+    EXPECT_EQ(ActorTable.size(), before);
+    EXPECT_EQ(GetActorById(500), kept);
+    EXPECT_TRUE(kept->children.empty());
+    for (Actor *child : scenery->children) {
+        EXPECT_LT(child->actorId, 8000); // touched only through live pointers (ASan)
+    }
+    EXPECT_EQ(CurrentCamera, nullptr);
+    EXPECT_NE(GetActorById(14), nullptr);
+    EXPECT_NE(GetActorById(16), nullptr);
+}
+
+TEST_F(WorldCommands, CopyActorRefusesNullAndSelfNesting) {
+    WorldRecorder *source = Make("source");
+    WorldRecorder *inner = Make("inner", source);
+    WorldRecorder *target = Make("target");
+    const size_t count = scenery->children.size();
+    Actor *pairs[][2] = {{nullptr, target}, {source, nullptr}, {source, inner}, {source, source}};
+    for (auto &pair : pairs) {
+        system->HandleCommand(kCmdCopyActor, ParamBlock(pair, sizeof(pair)));
+    }
+    EXPECT_EQ(scenery->children.size(), count);
+    EXPECT_EQ(inner->children.size(), 0u);
+    EXPECT_EQ(source->children.size(), 1u);
+    Actor *good[2] = {source, target};
+    system->HandleCommand(kCmdCopyActor, ParamBlock(good, sizeof(good)));
+    ASSERT_EQ(target->children.size(), 1u);
+    EXPECT_EQ(target->children[0]->name, "source");
+    EXPECT_EQ(target->children[0]->children.size(), 1u);
+}
+
+DrawGroupActor *MakeGroup(Actor *parent, float diagonalX) {
+    auto *group =
+        static_cast<DrawGroupActor *>(CreateActor(15, "group", nullptr, parent, -1, false));
+    group->boxMax = {diagonalX, 0.0f, 0.0f};
+    return group;
+}
+
+TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
+    DrawGroupActor *g3 = MakeGroup(scenery, 3.0f);
+    DrawGroupActor *g1 = MakeGroup(scenery, 1.0f);
+    DrawGroupActor *g2 = MakeGroup(scenery, 2.0f);
+    DrawGroupRegistry = {nullptr, nullptr, g3, g1, g2};
+    Send(kCmdAssignDrawGroupIds);
+    EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, g2, g3}));
+    EXPECT_EQ(g1->DrawGroupID, 2);
+    EXPECT_EQ(g2->DrawGroupID, 3);
+    EXPECT_EQ(g3->DrawGroupID, 4);
+
+    // Equal diagonals keep registry order; empty entries go last.
+    DrawGroupActor *e1 = MakeGroup(scenery, 2.0f);
+    DrawGroupActor *e2 = MakeGroup(scenery, 2.0f);
+    DrawGroupRegistry = {nullptr, nullptr, e2, nullptr, e1, g1, g2};
+    Send(kCmdAssignDrawGroupIds);
+    EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, e2, e1, g2, nullptr}));
+    EXPECT_EQ(e2->DrawGroupID, 3);
+    EXPECT_EQ(g2->DrawGroupID, 5);
+}
+
+TEST_F(WorldCommands, CaptureSizesOutsideTheRangeKeepThePreviousImage) {
+    uint8_t pixels[4 * 4 * 4] = {};
+    ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, pixels}, 64, 48), 1);
+    CaptureImage *image = GetCaptureImage();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float bad[][2] = {{0, 48},   {64, 0},    {-5, 48}, {64, -5},
+                            {5000, 1}, {1, 5000}, {nan, 48}, {64, nan},
+                            {std::numeric_limits<float>::infinity(), 48}};
+    for (const auto &size : bad) {
+        Send(kCmdCaptureBackBuffer, Vector2{size[0], size[1]});
+        ASSERT_EQ(GetCaptureImage(), image);
+        EXPECT_EQ(image->GetWidth(), 64);
+        EXPECT_EQ(image->GetHeight(), 48);
+    }
+    // Without a device a good size still makes the image, filled with 0xFF.
+    Send(kCmdCaptureBackBuffer, Vector2{8.9f, 2.2f});
+    ASSERT_NE(GetCaptureImage(), nullptr);
+    EXPECT_EQ(GetCaptureImage()->GetWidth(), 8);
+    EXPECT_EQ(GetCaptureImage()->GetHeight(), 2);
+}
+
+} // namespace
