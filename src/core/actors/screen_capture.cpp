@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "core/file_system.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/device.h"
 
@@ -97,7 +98,9 @@ int CaptureImage::Allocate(int32_t width, int32_t height, int32_t bitsPerPixel) 
 }
 
 int CaptureImage::SaveTga(const std::string &fileName) const {
-    std::FILE *file = std::fopen(fileName.c_str(), "wb");
+    // Names use '\' and any letter case; the file system layer maps them.
+    const std::string path = ResolvePath(fileName, true);
+    std::FILE *file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return 0;
     }
@@ -169,10 +172,13 @@ int CaptureFromSource(const CaptureSource &source, int32_t width, int32_t height
 }
 
 int CaptureBackBuffer(int32_t width, int32_t height) {
+    return CaptureBackBuffer(GetD3DDevice(), width, height);
+}
+
+int CaptureBackBuffer(gfx::Device *device, int32_t width, int32_t height) {
     if (!SizeAccepted(width, height) || PrepareImage(width, height) == nullptr) {
         return 0;
     }
-    gfx::Device *device = GetD3DDevice();
     if (device == nullptr) {
         return 0;
     }

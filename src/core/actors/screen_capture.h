@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace gfx {
+class Device;
+}
+
 // Captures larger than this on either side are refused.
 inline constexpr int32_t kMaxCaptureSide = 4096;
 
@@ -65,6 +69,8 @@ int CaptureFromSource(const CaptureSource &source, int32_t width, int32_t height
 // The same from back buffer 0 of the graphics device; the image keeps its
 // pixels when there is no device or the buffer cannot be read.
 int CaptureBackBuffer(int32_t width, int32_t height);
+// The same from a given device.
+int CaptureBackBuffer(gfx::Device *device, int32_t width, int32_t height);
 
 // SaveTga of the capture image when there is one; 0 otherwise.
 int SaveCapturedImage(const std::string &fileName);

@@ -1,0 +1,325 @@
+// The loading screen on a recording renderer, and the level load that
+// ActorSystem::Process performs behind it.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/loading_screen.h"
+#include "world_command_fixture.h"
+
+namespace {
+
+// Logs every call as one line; frames are counted at EndRender.
+class RecordingRenderer : public LoadingScreenRenderer {
+  public:
+    int32_t GetScreenWidth() override { return 800; }
+    int32_t GetScreenHeight() override { return 600; }
+    void QueueRect(float x, float y, float w, float h, const Color &, LibraryItem *) override {
+        Log() << "quad " << x << " " << y << " " << w << " " << h;
+    }
+    void QueueText(const std::string &text, float x, float y, const Color &,
+                   uint32_t style) override {
+        Log() << "text " << text << " " << x << " " << y << " " << style;
+        texts.push_back(text);
+    }
+    int BeginRender(uint32_t, uint32_t) override {
+        Log() << "begin";
+        return beginResult;
+    }
+    void DrawQueuedQuads() override { Log() << "quads"; }
+    void DrawQueuedText() override { Log() << "texts"; }
+    void DrawFilledRect(const ScreenRect &r, const Color &c) override {
+        Log() << "rect " << r.left << " " << r.top << " " << r.right << " " << r.bottom << " "
+              << c.x;
+        if (c.x != 0.0f) {
+            bars.push_back(r);
+        }
+    }
+    void EndRender(uint32_t) override {
+        Log() << "present";
+        ++frames;
+    }
+
+    std::ostringstream &Log() {
+        Flush();
+        lines.emplace_back();
+        current.str("");
+        pending = true;
+        return current;
+    }
+    std::vector<std::string> Lines() {
+        Flush();
+        return lines;
+    }
+    void Flush() {
+        if (pending) {
+            lines.back() = current.str();
+            pending = false;
+        }
+    }
+
+    int beginResult = 1;
+    int frames = 0;
+    std::vector<std::string> lines;
+    std::vector<std::string> texts;
+    std::vector<ScreenRect> bars; // well and bar of every frame
+    std::ostringstream current;
+    bool pending = false;
+};
+
+class LoadingScreen : public WorldCommandTest {
+  protected:
+    void SetUp() override {
+        WorldCommandTest::SetUp();
+        SetLoadingScreenRenderer(&renderer);
+    }
+    RecordingRenderer renderer;
+};
+
+TEST(ArgbToColorTest, ChannelsAreScaledBytes) {
+    const Color c = ArgbToColor(0x80FF4000);
+    EXPECT_FLOAT_EQ(c.x, 1.0f);
+    EXPECT_NEAR(c.y, 0.25098f, 1e-5f);
+    EXPECT_EQ(c.z, 0.0f);
+    EXPECT_NEAR(c.w, 0.50196f, 1e-5f);
+}
+
+TEST_F(LoadingScreen, LayoutAndDrawOrder) {
+    BeginLoadingScreen(system, 1000);
+    LoadingScreenState &s = GetLoadingScreenState();
+    EXPECT_EQ(s.frame, (ScreenRect{200, 520, 600, 528}));
+    EXPECT_EQ(s.well, (ScreenRect{198, 518, 602, 530}));
+    EXPECT_EQ(s.bar, (ScreenRect{202, 522, 202, 526}));
+    EXPECT_FLOAT_EQ(s.increment, 40.0f);
+    EXPECT_EQ(s.barWidth, 400.0f);
+    EXPECT_EQ(system->loadingCallback, &DrawLoadingScreen);
+    EXPECT_EQ(system->loadingText, "LOADING");
+
+    s.stepsPerUpdate = 0;
+    DrawLoadingScreen("hello");
+    EXPECT_EQ(s.textX, 200);
+    EXPECT_EQ(s.textY, 470);
+    // No materials in the library: only the text is queued.
+    EXPECT_EQ(renderer.Lines(),
+              (std::vector<std::string>{"text hello 200 470 1", "begin", "quads", "texts",
+                                        "rect 198 518 602 530 0.6", "rect 200 520 600 528 0",
+                                        "rect 202 522 242 526 0.6", "present"}));
+    EndLoadingScreen(system);
+    EXPECT_EQ(system->loadingCallback, nullptr);
+}
+
+TEST_F(LoadingScreen, BarMovesEveryNthCallAndStopsShortOfTheFrame) {
+    system->loadBarPosition = {10.0f, -20.0f, 0.0f};
+    BeginLoadingScreen(system, 1000);
+    LoadingScreenState &s = GetLoadingScreenState();
+    EXPECT_EQ(s.frame, (ScreenRect{210, 500, 610, 508}));
+    s.stepsPerUpdate = 1500;
+    for (int i = 1; i <= 4500; ++i) {
+        DrawLoadingScreen(nullptr);
+        ASSERT_EQ(renderer.frames, i / 1500) << i;
+    }
+    EXPECT_EQ(renderer.texts.back(), "LOADING"); // null shows the loading text
+    EXPECT_EQ(s.bar.right, 212 + 120);
+    s.stepsPerUpdate = 0;
+    for (int i = 0; i < 50; ++i) {
+        DrawLoadingScreen(nullptr);
+    }
+    EXPECT_EQ(s.bar.right, 608); // frame right - 2
+    EXPECT_EQ(s.drawCount, 4550u);
+
+    // A failed frame begin skips the drawing; the bar state still advances.
+    renderer.beginResult = 0;
+    const int framesBefore = renderer.frames;
+    const float progress = s.progress;
+    EXPECT_EQ(DrawLoadingScreen(nullptr), 0);
+    EXPECT_EQ(renderer.frames, framesBefore);
+    EXPECT_GT(s.progress, progress);
+}
+
+// A fake actor-file reader: each file name maps to a list of (class, name)
+// actors made under Scenery, with one loading callback per actor.
+struct FakeFiles {
+    std::vector<std::string> reads;
+    std::map<std::string, std::vector<std::pair<int32_t, std::string>>> contents;
+};
+
+class LevelLoad : public LoadingScreen {
+  protected:
+    void SetUp() override {
+        LoadingScreen::SetUp();
+        system->baseFolder = "base";
+        GetActorSystemHooks().loadActors = [this](const std::string &file, uint32_t mode) {
+            EXPECT_EQ(mode, 0u);
+            files.reads.push_back(file);
+            auto it = files.contents.find(file);
+            if (it == files.contents.end()) {
+                return 0;
+            }
+            for (const auto &[cls, name] : it->second) {
+                Actor *parent = name == "Definition" ? global : scenery;
+                CreateActor(cls, name, nullptr, parent, -1, false);
+                if (system->loadingCallback != nullptr) {
+                    system->loadingCallback(nullptr);
+                }
+            }
+            return 1;
+        };
+        GetActorSystemHooks().findActorByPath = [this](std::string_view path) -> Actor * {
+            return path == "/Global/Definition" ? FindChildByName(global, "Definition") : nullptr;
+        };
+    }
+
+    void Meshes(const std::string &file, int count) {
+        for (int i = 0; i < count; ++i) {
+            files.contents[file].push_back({3, "mesh" + std::to_string(i)});
+        }
+    }
+
+    FakeFiles files;
+};
+
+TEST_F(LevelLoad, FramesFollowTheNumberOfMeshObjects) {
+    const std::pair<int, int> cases[] = {{25, 14}, {0, 2}, {5, 7}};
+    for (const auto &[meshes, frames] : cases) {
+        files.contents.clear();
+        Meshes("base\\level.qva", meshes);
+        files.contents["base\\level.qva"].push_back({12, "other"});
+        renderer.frames = 0;
+        Send(kCmdLoadGame, "level.qva");
+        system->Process();
+        EXPECT_EQ(renderer.frames, frames) << meshes;
+        EXPECT_EQ(system->loadPending, 0u);
+        EXPECT_EQ(system->loadingCallback, nullptr);
+    }
+    // With 5 meshes every call draws but the bar stays empty.
+    EXPECT_EQ(GetLoadingScreenState().increment, 0.0f);
+}
+
+TEST_F(LevelLoad, AMeshDeletingTheNextListedOneLeavesNoStalePointer) {
+    Meshes("base\\level.qva", 25);
+    int loads = 0;
+    GetActorSystemHooks().loadActors = [&](const std::string &, uint32_t) {
+        std::vector<WorldRecorder *> made;
+        for (int i = 0; i < 25; ++i) {
+            made.push_back(MakeOfClass(3, "mesh"));
+        }
+        for (int i = 0; i + 1 < 25; i += 2) {
+            WorldRecorder *next = made[static_cast<size_t>(i) + 1];
+            made[static_cast<size_t>(i)]->onCommand = [next, &loads](uint32_t id, ParamBlock) {
+                if (id == 226) {
+                    ++loads;
+                    DeleteActor(next);
+                }
+            };
+        }
+        return 1;
+    };
+    Send(kCmdLoadGame, "level.qva");
+    TakeLog();
+    system->Process();
+    EXPECT_EQ(loads, 12); // the last mesh has no next one
+    size_t delivered = 0;
+    for (const Delivery &d : TakeLog()) {
+        delivered += d.commandId == 226 ? 1 : 0;
+    }
+    EXPECT_EQ(delivered, 13u); // deleted meshes get no 226
+    EXPECT_EQ(renderer.frames, 14);
+}
+
+TEST_F(LevelLoad, NewGameReadsBothFilesAndStartsTheGame) {
+    files.contents["base\\globals.qva"] = {{12, "Definition"}};
+    files.contents["base\\scene.qva"] = {{12, "thing"}};
+    WorldRecorder *spy = Make("spy");
+    (void)spy;
+    Send(kCmdNewGame, "globals.qva", "scene.qva");
+    system->Process();
+    EXPECT_EQ(files.reads, (std::vector<std::string>{"base\\globals.qva", "base\\scene.qva"}));
+    EXPECT_EQ(FindActorsByName("MASTERPLAYER", 9).size(), 1u);
+    Actor *definition = FindActorByName("Definition", -1);
+    ASSERT_NE(definition, nullptr);
+    EXPECT_FALSE(definition->IsOperational());
+    EXPECT_EQ(FindActorByName("spy", -1), nullptr); // the old world is gone
+    EXPECT_TRUE(system->firstFile.empty());
+    EXPECT_TRUE(system->secondFile.empty());
+    EXPECT_EQ(system->newGame, 0u);
+    EXPECT_EQ(traced, (std::vector<uint32_t>{25}));
+
+    files.reads.clear();
+    Send(kCmdLoadGame, "scene.qva");
+    system->Process();
+    EXPECT_EQ(files.reads, (std::vector<std::string>{"base\\scene.qva"}));
+    EXPECT_EQ(FindActorByName("MASTERPLAYER", 9), nullptr); // no "Start Game"
+}
+
+TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
+    WorldRecorder *a = Make("a");
+    Make("b", a);
+    Make("g", global);
+    Make("c", clipboard);
+    CreateActor(15, "group", nullptr, scenery, -1, false);
+    system->drawGroupMembers[3].push_back(a);
+    DrawGroupRegistry.push_back(a);
+    FileActorList.push_back(a);
+    CameraActor *camera = MakeRealCamera("Camera");
+    CurrentCamera = camera;
+    system->listenerEffects = {3, 4};
+
+    Send(kCmdLoadGame, "missing.qva"); // cannot be read: the world stays empty
+    system->Process();
+    for (size_t id = 10; id < ActorTable.size(); ++id) {
+        ASSERT_EQ(ActorTable[id], nullptr) << id;
+    }
+    for (uint32_t id : {0u, 1u, 2u, 3u}) {
+        EXPECT_NE(GetActorById(id), nullptr);
+    }
+    EXPECT_TRUE(global->children.empty());
+    EXPECT_TRUE(scenery->children.empty());
+    EXPECT_TRUE(clipboard->children.empty());
+    EXPECT_TRUE(system->drawGroupMembers[3].empty());
+    EXPECT_EQ(DrawGroupRegistry.size(), 2u);
+    EXPECT_TRUE(FileActorList.empty());
+    EXPECT_EQ(CurrentCamera, nullptr);
+    EXPECT_TRUE(system->listenerEffects.empty());
+}
+
+TEST_F(LevelLoad, QueuedDeletionsRunFirstLastQueuedFirst) {
+    WorldRecorder *parent = Make("parent");
+    WorldRecorder *first = Make("first", parent);
+    WorldRecorder *second = Make("second", parent);
+    std::vector<std::string> order;
+    parent->onCommand = [&order](uint32_t id, ParamBlock block) {
+        if (id == 102) {
+            order.push_back(block.ReadActor(0)->name);
+        }
+    };
+    ActorSystem::QueueActorForDeletion(first);
+    ActorSystem::QueueActorForDeletion(second);
+    system->Process();
+    EXPECT_EQ(order, (std::vector<std::string>{"second", "first"}));
+    EXPECT_TRUE(parent->children.empty());
+    EXPECT_TRUE(system->pendingDeletion.empty());
+    EXPECT_EQ(renderer.frames, 0); // no load pending
+}
+
+TEST_F(LevelLoad, DeferredResourceLoadsAreCollected) {
+    Send(kCmdLoadGame, "level.qva");
+    int preloads = 0;
+    GetActorSystemHooks().loadActors = [&](const std::string &, uint32_t) {
+        WorldRecorder *r = MakeOfClass(12, "asker");
+        r->onCommand = [&preloads, this](uint32_t id, ParamBlock) {
+            if (id == 47) {
+                ++preloads;
+                EXPECT_EQ(AskU32(kCmdGetDeferLoads), 1u);
+            }
+        };
+        return 1;
+    };
+    system->Process();
+    EXPECT_EQ(preloads, 1);
+    EXPECT_EQ(AskU32(kCmdGetDeferLoads), 0u);
+}
+
+} // namespace
