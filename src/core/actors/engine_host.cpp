@@ -1,0 +1,290 @@
+#include "core/actors/engine_host.h"
+
+#include <chrono>
+#include <thread>
+
+#include "actors/presentation/presentation_seams.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/scheduled_command.h"
+#include "core/actors/time_record.h"
+#include "core/file_system.h"
+#include "core/math.h"
+#include "core/pack_archive.h"
+#include "core/text_table.h"
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+#include "platform/input.h"
+#include "platform/os/gfx/device.h"
+#include "platform/sound.h"
+#include "platform/timer.h"
+
+namespace {
+
+constexpr uint32_t kCmdOpenFile = 514;
+constexpr uint32_t kCmdStartGame = 154;
+constexpr uint32_t kCmdSetGlobalTime = 379;
+
+Vector3 ToVector(const float v[3]) { return Vector3{v[0], v[1], v[2]}; }
+
+}  // namespace
+
+EngineHost::EngineHost() = default;
+
+EngineHost::~EngineHost() {
+    ClosePackArchive();
+}
+
+// --- window and messages -----------------------------------------------------
+
+bool EngineHost::OpenWindow(std::string* error) {
+    window_ = CreateEngineWindow(error);
+    return window_ != nullptr;
+}
+
+void EngineHost::SetWindowTitle(const std::string& title) {
+    if (window_) window_->SetTitle(title);
+}
+
+bool EngineHost::HasMessage() { return window_ && window_->HasMessage(); }
+
+bool EngineHost::NextMessage(WindowMessage* out) { return window_ && window_->NextMessage(out); }
+
+bool EngineHost::QuitPending() { return window_ && window_->QuitPending(); }
+
+bool EngineHost::WindowActive() { return !window_ || window_->IsActive(); }
+
+void EngineHost::PostClose() {
+    if (window_) window_->PostClose();
+}
+
+void EngineHost::Sleep(uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+uint32_t EngineHost::TickCount() {
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+// --- trace, archive, input -------------------------------------------------
+
+void EngineHost::RegisterTraceChannel(uint32_t, const char*) {
+    // The trace sink is empty: channels cost nothing and print nothing.
+}
+
+bool EngineHost::OpenPackArchive() {
+    PackArchive* archive = CreatePackArchive("pack.csa", GetDefaultFileSystem());
+    if (archive == nullptr) return false;
+    pack_ = archive;
+    SetCurrentFileSystem(archive);
+    return true;
+}
+
+void EngineHost::ClosePackArchive() {
+    if (pack_ == nullptr) return;
+    auto* archive = static_cast<PackArchive*>(pack_);
+    if (GetCurrentFileSystem() == archive) SetCurrentFileSystem(nullptr);
+    DeletePackArchive(archive);
+    pack_ = nullptr;
+}
+
+void EngineHost::InitInput() { ::InitInput(window_ ? window_->Input() : nullptr); }
+
+void EngineHost::BindAction(int action, uint32_t code, int set) { ::BindAction(action, code, set); }
+
+void EngineHost::HandleInputMessage(const WindowMessage& message) { ::HandleInputMessage(message); }
+
+void EngineHost::UpdateInput(float frameTime, int cursorFlag) { ::UpdateInput(frameTime, cursorFlag); }
+
+int EngineHost::ActionDown(int action, int set) { return ::ActionDown(action, set); }
+
+int EngineHost::DebugKeyState(uint32_t virtualKey) { return ::DebugKeyState(virtualKey); }
+
+// --- library and display -----------------------------------------------------
+
+bool EngineHost::CreateEngineServices() { return ::CreateEngineServices() != 0; }
+
+bool EngineHost::CreateDisplay(uint32_t width, uint32_t height, uint32_t depth,
+                               uint32_t depthBuffer, uint32_t flags) {
+    ResourceLibrary* library = GetLibrary();
+    return library != nullptr &&
+           library->CreateDisplay(width, height, depth, depthBuffer, flags, window_.get()) != 0;
+}
+
+std::string EngineHost::GraphicsErrorText() { return ::GetGraphicsErrorText(); }
+
+void EngineHost::SetBaseFolder(const std::string& folder) {
+    if (ResourceLibrary* library = GetLibrary()) library->SetBaseFolder(folder.c_str());
+}
+
+uint32_t EngineHost::TextureFilterCaps() {
+    gfx::Device* device = GetD3DDevice();
+    if (device == nullptr) return 0;
+    gfx::Caps caps;
+    if (device->GetDeviceCaps(&caps) != 0) return 0;
+    return caps.textureFilterCaps;
+}
+
+void EngineHost::SetRenderState(uint32_t state, uint32_t value) {
+    if (gfx::Device* device = GetD3DDevice()) device->SetRenderState(state, value);
+}
+
+void EngineHost::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
+    if (gfx::Device* device = GetD3DDevice()) device->SetTextureStageState(stage, type, value);
+}
+
+void EngineHost::SetTextureQuality(uint32_t formatMode, uint32_t divisor) {
+    if (ResourceLibrary* library = GetLibrary()) library->SetTextureQuality(formatMode, divisor);
+}
+
+void EngineHost::ClearScreen(uint32_t color) {
+    if (CQVGraphics* graphics = GetGraphics()) graphics->ClearScreen(color);
+}
+
+void EngineHost::BeginFrame() {
+    if (CQVGraphics* graphics = GetGraphics()) graphics->BeginFrame();
+}
+
+void EngineHost::EndFrame() {
+    if (CQVGraphics* graphics = GetGraphics()) graphics->EndFrame();
+}
+
+void EngineHost::PresentFrame() {
+    if (CQVGraphics* graphics = GetGraphics()) graphics->PresentFrame();
+}
+
+bool EngineHost::SerializeLibrary() {
+    ResourceLibrary* library = GetLibrary();
+    return library != nullptr && library->SerializeLibrary(1) != 0;
+}
+
+std::string EngineHost::LibraryErrorText() {
+    ResourceLibrary* library = GetLibrary();
+    return library != nullptr ? library->GetLastError() : "no resource library";
+}
+
+// The camera's clip planes are kept by the render side of the library, which
+// is not wired to the start-up yet.
+void EngineHost::SetFarClip(float) {}
+void EngineHost::SetNearClip(float) {}
+
+bool EngineHost::HandleLostDevice() {
+    CQVGraphics* graphics = GetGraphics();
+    return graphics == nullptr || graphics->HandleLostDevice();
+}
+
+// --- video and texts -------------------------------------------------------
+// The full-screen film player is not wired to the start-up yet: the logo
+// counts as missing, which is no error.
+
+void EngineHost::PlayFullScreenVideo(const std::string&) {}
+bool EngineHost::PollFullScreenVideo() { return false; }
+void EngineHost::StopVideo() {}
+
+void EngineHost::LoadTextTable(const std::string& path) {
+    if (CreateTextTable()) TextTable::Instance()->Load(path);
+}
+
+// --- world -------------------------------------------------------------------
+
+void EngineHost::InitActorSystem(const std::string& baseFolder) {
+    ::InitActorSystem();
+    if (ActorSystem* system = GetActorSystem()) system->baseFolder = baseFolder;
+}
+
+bool EngineHost::OpenActorFile(int32_t rootId, const std::string& name, std::string* error) {
+    Actor* root = GetActorById(static_cast<uint32_t>(rootId));
+    if (root != nullptr && SendCommandArgs(root, kCmdOpenFile, name.c_str()) != 0) return true;
+    ActorSystem* system = GetActorSystem();
+    *error = system != nullptr ? system->errorText : "no actor system";
+    return false;
+}
+
+bool EngineHost::FindMenuActor() {
+    ActorSystem* system = GetActorSystem();
+    return system != nullptr && FindDescendantByName(system, "Menu") != nullptr;
+}
+
+void EngineHost::SetGlobalTime(float time) {
+    SendCommandArgs(GetActorSystem(), kCmdSetGlobalTime, static_cast<uint32_t>(time));
+}
+
+void EngineHost::PrecalculateAll() { ::PrecalculateAll(); }
+
+void EngineHost::StartGame() { SendCommandArgs(GetActorSystem(), kCmdStartGame); }
+
+// --- frame -------------------------------------------------------------------
+
+double EngineHost::GetDeltaTime() {
+    FrameTimer* timer = GetFrameTimer();
+    return timer != nullptr ? timer->GetDeltaTime() : 0.0;
+}
+
+void EngineHost::UpdateRootTime() { UpdateTimeRecord(GetActorSystem(), RootTimeRecord()); }
+
+void EngineHost::ProcessWorld() {
+    if (ActorSystem* system = GetActorSystem()) system->Process();
+}
+
+void EngineHost::RunScheduledCommands() {
+    if (ActorSystem* system = GetActorSystem()) ::RunScheduledCommands(system);
+}
+
+void EngineHost::CollisionPass(float timeStep) {
+    if (ActorSystem* system = GetActorSystem()) system->CollisionPass(timeStep);
+}
+
+bool EngineHost::UpdateCamera() {
+    if (CurrentCamera == nullptr) return false;
+    UpdateCurrentCamera();
+    return true;
+}
+
+void EngineHost::DrawVisibleGroups(float timeStep) {
+    if (ActorSystem* system = GetActorSystem()) system->DrawVisibleGroups(timeStep);
+}
+
+// The camera frame of the render side is not wired yet: the listener stays
+// at the origin looking down +z.
+void EngineHost::CameraFrame(float position[3], float forward[3], float up[3]) {
+    for (int i = 0; i < 3; ++i) position[i] = forward[i] = up[i] = 0.0f;
+    forward[2] = 1.0f;
+    up[1] = 1.0f;
+}
+
+void EngineHost::SetListener(const float position[3], const float front[3], const float top[3],
+                             const float velocity[3]) {
+    SetListenerPosition(ToVector(position));
+    SetListenerFront(ToVector(front));
+    SetListenerTop(ToVector(top));
+    SetListenerVelocity(ToVector(velocity));
+    CommitListenerSettings();
+}
+
+// Rendering goes through the graphics object's frame pair until the render
+// front end's passes are wired here.
+bool EngineHost::BeginRender() {
+    CQVGraphics* graphics = GetGraphics();
+    if (graphics == nullptr || graphics->GetD3DDevice() == nullptr) return false;
+    if (!graphics->ClearScreen(0)) return false;
+    return graphics->BeginFrame();
+}
+
+void EngineHost::DrawScene(float) {}
+void EngineHost::Draw2D() {}
+
+void EngineHost::EndRender() {
+    if (CQVGraphics* graphics = GetGraphics()) {
+        graphics->EndFrame();
+        graphics->PresentFrame();
+    }
+}
+
+uint32_t EngineHost::ScreenWidth() {
+    CQVGraphics* graphics = GetGraphics();
+    return graphics != nullptr ? graphics->GetViewportWidth() : 0;
+}
+
+void EngineHost::QueueText(const std::string&, float, float, uint32_t) {}
+void EngineHost::DrawTextNow(const std::string&, float, float, uint32_t) {}

@@ -1,0 +1,381 @@
+#include "core/actors/engine_startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/actors/actor_system.h"
+#include "core/actors/engine_host.h"
+#include "core/file_system.h"
+#include "core/options.h"
+#include "core/random.h"
+
+extern uint32_t DebugTextFlag;
+
+const TraceChannel kTraceChannels[23] = {
+    {0x10, "Misc Heavy"},        {0x20, "Init"},
+    {0x40, "Scr Parse/exe"},     {0x80, "Script"},
+    {0x100, "ScriptMoreInfo"},   {0x400, "Memtracker"},
+    {0x800, "NextFrame"},        {0x1000, "RenderCore"},
+    {0x200, "TimerCommand"},     {0x2000, "ActorSystem"},
+    {0x4000, "Delete"},          {0x8000, "DrawGroups"},
+    {0x10000, "NullActor"},      {0x20000, "LoadResources"},
+    {0x40000, "Process"},        {0x80000, "FileObjLoad"},
+    {0x100000, "SetMotion"},     {0x200000, "Weapon"},
+    {0x800000, "TriggerEnter"},  {0x1000000, "SkinLayer"},
+    {0x2000000, "CreatePreloadScript"},
+    {0x10000000, "_ZARedev::Sub"},
+    {0x20000000, "_test"},
+};
+
+namespace {
+
+// The engine's default key bindings: (action, input code), bound in set 0.
+constexpr int kDefaultBindings[29][2] = {
+    {1, 0x1000}, {2, 0x1001}, {9, 0x57},   {10, 0x53}, {11, 0x41}, {12, 0x44},
+    {15, 0x20},  {25, 0x100}, {26, 0x101}, {21, 0x107}, {22, 0x106}, {24, 0x51},
+    {16, 0x45},  {18, 0x52},  {19, 0x47},  {29, 0x92}, {17, 0x91}, {30, 0x1B},
+    {32, 0x68},  {31, 0x50},  {9, 0x63},   {10, 0x66}, {11, 0x64}, {12, 0x65},
+    {15, 0x6B},  {21, 0x82},  {22, 0x7C},  {29, 0x87}, {16, 0x6C},
+};
+
+constexpr uint32_t kRenderStateDither = 26;
+constexpr uint32_t kStageMinFilter = 17;
+constexpr uint32_t kStageMagFilter = 16;
+constexpr uint32_t kStageMipFilter = 18;
+constexpr uint32_t kFilterPoint = 1;
+constexpr uint32_t kFilterLinear = 2;
+constexpr uint32_t kFilterAnisotropic = 3;
+constexpr uint32_t kVirtualKeyF12 = 0x7B;
+
+void StripCr(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
+bool ParseDouble(const char* text, double* out) {
+    if (text == nullptr || *text == '\0') return false;
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    double value = 0.0;
+    if (!(in >> value)) return false;
+    *out = value;
+    return true;
+}
+
+bool ParseUnsigned(const char* text, uint64_t* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text, &end, 10);
+    if (end == text || *end != '\0') return false;
+    *out = value;
+    return true;
+}
+
+// "FPS: %.2f" without the locale's decimal mark.
+std::string FormatFps(float figure) {
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out.setf(std::ios::fixed);
+    out.precision(2);
+    out << "FPS: " << figure;
+    return out.str();
+}
+
+int Fail(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return kExitStartupFailed;
+}
+
+}  // namespace
+
+bool ReadInitFile(const std::string& path, InitFile* out) {
+    std::ifstream in(ResolvePath(path, false), std::ios::binary);
+    if (!in.is_open() || !in.good()) return false;
+    std::string* fields[4] = {&out->baseFolder, &out->startScene, &out->globalsFile, &out->title};
+    for (std::string* field : fields) {
+        field->clear();
+        if (std::getline(in, *field)) StripCr(*field);
+    }
+    return true;
+}
+
+EngineTestControls ReadEngineTestControls() {
+    EngineTestControls controls;
+    double seconds = 0.0;
+    if (ParseDouble(std::getenv("ENGINE_FIXED_FRAME_TIME"), &seconds)) {
+        controls.fixedFrameTime = seconds;
+    }
+    uint64_t number = 0;
+    if (ParseUnsigned(std::getenv("ENGINE_FRAME_LIMIT"), &number)) controls.frameLimit = number;
+    if (ParseUnsigned(std::getenv("ENGINE_RANDOM_SEED"), &number)) {
+        controls.randomSeed = static_cast<uint32_t>(number);
+    }
+    return controls;
+}
+
+ClampedFrameTime ClampNormalFrameTime(double seconds) {
+    ClampedFrameTime result;
+    float time = static_cast<float>(seconds);
+    if (time <= kClippedFrameTime) {
+        result.time = time;
+    } else if (time <= kSkipFrameLimit) {
+        result.time = kClippedFrameTime;
+        result.clipped = true;
+    } else {
+        result.time = kSkippedFrameTime;
+        result.skipped = true;
+    }
+    return result;
+}
+
+float ClampFrontEndFrameTime(double seconds) {
+    float time = static_cast<float>(seconds);
+    return time > kSkipFrameLimit ? kFrontEndLongFrameTime : time;
+}
+
+// --- frame step --------------------------------------------------------------
+
+double FrameLoop::FrameTime() {
+    double measured = host_.GetDeltaTime();
+    return fixedFrameTime_ ? *fixedFrameTime_ : measured;
+}
+
+int FrameLoop::FrameStep() {
+    ActorSystem* system = GetActorSystem();
+    if (system != nullptr && system->runMode == 1 && system->runFlags == 0) {
+        FrontEndFrame();
+    } else {
+        NormalFrame();
+    }
+    return 1;
+}
+
+void FrameLoop::FrontEndFrame() {
+    ActorSystem* system = GetActorSystem();
+    float time = ClampFrontEndFrameTime(FrameTime());
+    RootTimeRecord()->delta = time;
+    host_.UpdateInput(time, static_cast<int>(system->frontEndCursor));
+    // The network pump: the engine opens no connection.
+    if (system->frontEndActor != nullptr) {
+        host_.ProcessWorld();
+        // A level load inside the world's processing may have destroyed the
+        // front-end actor; its destruction clears the pointer.
+        Actor* frontEnd = system->frontEndActor;
+        if (frontEnd != nullptr) {
+            frontEnd->Process();
+            frontEnd = system->frontEndActor;
+            if (frontEnd != nullptr) frontEnd->Update();
+        }
+    }
+    if (!host_.BeginRender()) return;
+    host_.Draw2D();
+    host_.EndRender();
+}
+
+void FrameLoop::NormalFrame() {
+    ClampedFrameTime frame = ClampNormalFrameTime(FrameTime());
+    host_.UpdateInput(frame.time, 1);
+    FrameDelta = frame.time;
+    ++FrameCounter;
+    host_.UpdateRootTime();
+    float step = RootTimeRecord()->delta;
+    host_.ProcessWorld();
+    host_.RunScheduledCommands();
+    host_.CollisionPass(step);
+    host_.UpdateCamera();
+    host_.DrawVisibleGroups(step);
+
+    float position[3] = {};
+    float forward[3] = {};
+    float up[3] = {};
+    host_.CameraFrame(position, forward, up);
+    float velocity[3];
+    for (int i = 0; i < 3; ++i) velocity[i] = listenerPrevious[i] - position[i];
+    host_.SetListener(position, forward, up, velocity);
+    for (int i = 0; i < 3; ++i) listenerPrevious[i] = position[i];
+
+    if (!host_.BeginRender()) return;
+    host_.DrawScene(step);
+    host_.Draw2D();
+
+    uint32_t f12 = host_.DebugKeyState(kVirtualKeyF12) != 0 ? 1u : 0u;
+    if (f12 != 0 && f12Previous == 0) fpsDisplay ^= 1u;
+    f12Previous = f12;
+
+    fpsSeconds += step;
+    fpsFrames += 1.0f;
+    if (fpsSeconds > 1.0f) {
+        fpsFigure = fpsFrames / fpsSeconds;
+        fpsFrames = 0.0f;
+        fpsSeconds -= 1.0f;
+    }
+    if (fpsDisplay != 0 && DebugTextFlag != 0) {
+        host_.QueueText(FormatFps(fpsFigure), static_cast<float>(host_.ScreenWidth()) - 14.0f,
+                        10.0f, 12);
+    }
+    if (frame.clipped && DebugTextFlag != 0) host_.DrawTextNow("*", 790.0f, 10.0f, 0);
+    host_.EndRender();
+}
+
+// --- message loop ------------------------------------------------------------
+
+int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit) {
+    uint64_t framesRun = 0;
+    WindowMessage message;
+    while (true) {
+        if (host.HasMessage()) {
+            if (!host.NextMessage(&message)) continue;
+            host.HandleInputMessage(message);
+            if (message.kind == MessageKind::Quit) return message.exitCode;
+            continue;
+        }
+        if (!host.HandleLostDevice()) {
+            host.Sleep(10);
+        } else if (!host.WindowActive()) {
+            host.Sleep(10);
+        } else {
+            if (frameLimit && framesRun >= *frameLimit) {
+                std::fprintf(stderr, "frame limit reached\n");
+                return kExitFrameLimit;
+            }
+            frames.FrameStep();
+            ++framesRun;
+        }
+    }
+}
+
+// --- start-up ----------------------------------------------------------------
+
+namespace {
+
+// Handles every waiting message as the loop does; true when a close or quit
+// was among them (it stays pending for the loop).
+void PumpDuringLogo(EngineHost& host) {
+    while (host.HasMessage() && !host.QuitPending()) {
+        WindowMessage message;
+        if (!host.NextMessage(&message)) break;
+        host.HandleInputMessage(message);
+    }
+}
+
+}  // namespace
+
+int RunEngine(const std::string& commandLine, EngineHost& host) {
+    EngineTestControls controls = ReadEngineTestControls();
+
+    // 1-2: options and device flags.
+    OptionParser options(commandLine);
+    AddEngineOptions(options);
+    options.Parse();
+    int tq = OptionToInt(options.GetOptionValue(kOptTq));
+    int tf = OptionToInt(options.GetOptionValue(kOptTf));
+    int lt = OptionToInt(options.GetOptionValue(kOptLt));
+    int sound = OptionToInt(options.GetOptionValue(kOptS));
+    int windowed = OptionToInt(options.GetOptionValue(kOptWin));
+    uint32_t width = static_cast<uint32_t>(OptionToInt(options.GetOptionValue(kOptW)));
+    uint32_t height = static_cast<uint32_t>(OptionToInt(options.GetOptionValue(kOptH)));
+    uint32_t depth = static_cast<uint32_t>(OptionToInt(options.GetOptionValue(kOptD)));
+    uint32_t flags = 0;
+    if (sound == 0) flags |= kDeviceSoundOff;
+    if (windowed != 0) flags |= kDeviceWindowed;
+
+    // 3-5: the window.
+    std::string reason;
+    if (!host.OpenWindow(&reason)) return Fail("window: " + reason);
+
+    // 6-8: trace channels, archive, input.
+    for (const TraceChannel& channel : kTraceChannels) {
+        host.RegisterTraceChannel(channel.mask, channel.name);
+    }
+    bool packOpen = host.OpenPackArchive();
+    host.InitInput();
+    for (const auto& binding : kDefaultBindings) {
+        host.BindAction(binding[0], static_cast<uint32_t>(binding[1]), 0);
+    }
+
+    // 9: "init.txt" from the working folder, never from the archive.
+    InitFile init;
+    if (!ReadInitFile("init.txt", &init)) {
+        if (packOpen) host.ClosePackArchive();
+        return Fail("init.txt: cannot open");
+    }
+    host.SetWindowTitle(init.title);
+    std::string dataFolder = init.baseFolder + "\\Data";
+
+    // 10-16: services, display and device settings.
+    int result = 0;
+    do {
+        if (!host.CreateEngineServices()) {
+            result = Fail("library: " + host.LibraryErrorText());
+            break;
+        }
+        if (!host.CreateDisplay(width, height, depth, 32, flags)) {
+            result = Fail("display: " + host.GraphicsErrorText());
+            break;
+        }
+        host.SetBaseFolder(init.baseFolder);
+        host.SetRenderState(kRenderStateDither, depth == 16 ? 1 : 0);
+        (void)host.TextureFilterCaps();
+        uint32_t minMag = tf == 2 ? kFilterAnisotropic : kFilterLinear;
+        uint32_t mip = tf == 0 ? kFilterPoint : kFilterLinear;
+        for (uint32_t stage = 0; stage < 8; ++stage) {
+            host.SetTextureStageState(stage, kStageMinFilter, minMag);
+            host.SetTextureStageState(stage, kStageMagFilter, minMag);
+            host.SetTextureStageState(stage, kStageMipFilter, mip);
+        }
+        uint32_t formatMode = tq == 16 ? 2 : (tq == 0 ? 3 : 0);
+        uint32_t divisor = lt == 0 ? 4 : (lt == 1 ? 2 : 1);
+        host.SetTextureQuality(formatMode, divisor);
+        for (int i = 0; i < 2; ++i) {
+            host.ClearScreen(0);
+            host.BeginFrame();
+            host.EndFrame();
+            host.PresentFrame();
+        }
+
+        // 17-21: logo, texts, world, library file, random seed and clip planes.
+        host.PlayFullScreenVideo(dataFolder + "\\logo_01.mpg");
+        host.LoadTextTable(dataFolder + "\\text.txt");
+        host.InitActorSystem(init.baseFolder);
+        if (!host.SerializeLibrary()) {
+            result = Fail("library: " + host.LibraryErrorText());
+            break;
+        }
+        SeedRand(controls.randomSeed ? *controls.randomSeed : host.TickCount());
+        host.SetFarClip(35000.0f);
+        host.SetNearClip(1.5f);
+
+        // 22-24: globals, then the start scene unless a "Menu" actor exists.
+        if (init.globalsFile.empty()) init.globalsFile = "Globals.qva";
+        std::string error;
+        if (!host.OpenActorFile(kGlobalRootId, init.globalsFile, &error)) {
+            result = Fail("Error Loading Global " + init.globalsFile + ": " + error);
+            break;
+        }
+        bool menu = host.FindMenuActor();
+        if (!menu && !host.OpenActorFile(kSceneryRootId, init.startScene, &error)) {
+            result = Fail("Error Loading Scene " + init.startScene + ": " + error);
+            break;
+        }
+
+        // 25-27: global time, precalculation, logo loop, "Start Game".
+        host.SetGlobalTime(0.0f);
+        host.PrecalculateAll();
+        while (host.PollFullScreenVideo()) {
+            PumpDuringLogo(host);
+            host.UpdateInput(0.0333f, 1);
+            if (host.ActionDown(16, 0) != 0 || host.ActionDown(15, 0) != 0) host.StopVideo();
+        }
+        PumpDuringLogo(host);
+        if (!menu) host.StartGame();
+
+        // 28: the message loop.
+        FrameLoop frames(host);
+        frames.SetFixedFrameTime(controls.fixedFrameTime);
+        result = RunMessageLoop(host, frames, controls.frameLimit);
+    } while (false);
+
+    if (packOpen) host.ClosePackArchive();
+    return result;
+}

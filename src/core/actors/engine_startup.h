@@ -1,0 +1,109 @@
+// The engine's start-up, message loop and frame step.
+//
+// RunEngine is the whole program after main: it parses the command line,
+// starts every service in a fixed order through an EngineHost, loads the
+// globals and the start scene, plays the logo and runs the message loop,
+// which runs one frame whenever no message waits. It answers the process's
+// exit code.
+//
+// Test-only controls (environment): ENGINE_FIXED_FRAME_TIME=<seconds> makes
+// every frame time that value; ENGINE_FRAME_LIMIT=<n> ends the loop after n
+// frames with exit code 3; ENGINE_RANDOM_SEED=<n> replaces the tick as the
+// random seed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class EngineHost;
+class Actor;
+
+// The four lines of "init.txt".
+struct InitFile {
+    std::string baseFolder;
+    std::string startScene;
+    std::string globalsFile;
+    std::string title;
+};
+
+// Reads the file through the operating system (path mapping applies); CR of
+// CR LF is dropped, missing lines are empty. False when it does not open.
+bool ReadInitFile(const std::string& path, InitFile* out);
+
+// Device flags from the options: bit 0 sound off, bit 1 windowed.
+inline constexpr uint32_t kDeviceSoundOff = 1;
+inline constexpr uint32_t kDeviceWindowed = 2;
+
+// Exit codes.
+inline constexpr int kExitStartupFailed = 1;
+inline constexpr int kExitFrameLimit = 3;
+
+// The test-only environment controls, read once by RunEngine.
+struct EngineTestControls {
+    std::optional<double> fixedFrameTime;
+    std::optional<uint64_t> frameLimit;
+    std::optional<uint32_t> randomSeed;
+};
+EngineTestControls ReadEngineTestControls();
+
+// Frame time clamps.
+inline constexpr float kClippedFrameTime = 0.06f;
+inline constexpr float kSkipFrameLimit = 0.2f;
+inline constexpr float kSkippedFrameTime = 0.008333334f;
+inline constexpr float kFrontEndLongFrameTime = 0.033333335f;
+
+struct ClampedFrameTime {
+    float time = 0.0f;
+    bool clipped = false;
+    bool skipped = false;
+};
+ClampedFrameTime ClampNormalFrameTime(double seconds);
+float ClampFrontEndFrameTime(double seconds);
+
+// The frame step and its process-wide state (FPS display and window, the
+// listener's previous position, the F12 state).
+class FrameLoop {
+public:
+    explicit FrameLoop(EngineHost& host) : host_(host) {}
+
+    // One frame: the front-end frame for run mode 1 with run flags 0, else
+    // the normal frame. Answers 1.
+    int FrameStep();
+    // Stores the run mode, front-end actor and flags; mode 0 also discards
+    // one frame time.
+    void SetRunMode(uint32_t mode, Actor* frontEnd, uint32_t flags);
+
+    // A fixed answer for every frame time (test control).
+    void SetFixedFrameTime(std::optional<double> seconds) { fixedFrameTime_ = seconds; }
+
+    uint32_t fpsDisplay = 0;
+    float fpsSeconds = 0.0f;
+    float fpsFrames = 0.0f;
+    float fpsFigure = 0.0f;
+    float listenerPrevious[3] = {0.0f, 0.0f, 0.0f};
+    uint32_t f12Previous = 0;
+
+private:
+    double FrameTime();
+    void NormalFrame();
+    void FrontEndFrame();
+
+    EngineHost& host_;
+    std::optional<double> fixedFrameTime_;
+};
+
+// The window's message loop: one message per turn, a frame only when none
+// waits. Answers the exit code.
+int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit);
+
+// Start-up, logo, message loop. `commandLine` is the program's arguments
+// joined with single blanks.
+int RunEngine(const std::string& commandLine, EngineHost& host);
+
+// The 23 debug trace channels, registered in this order.
+struct TraceChannel {
+    uint32_t mask;
+    const char* name;
+};
+extern const TraceChannel kTraceChannels[23];
