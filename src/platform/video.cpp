@@ -16,6 +16,8 @@
 #include "library/resource_library.h"
 #include "library/texture_items.h"
 #include "platform/graphics.h"
+#include "platform/os/sound_backend.h"
+#include "platform/sound.h"
 #include "platform/texture_object.h"
 
 namespace {
@@ -23,7 +25,9 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 // Pictures decoded ahead of the one on show.
-constexpr size_t kQueuedPictures = 3;
+constexpr size_t kQueuedPictures = 8;
+// Sound goes out in halves of a tenth of a second.
+constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 10;
 // A decoder stuck this long (media clock) in one read or decode ends a
 // full-screen film.
 constexpr double kBlockedSeconds = 2.0;
@@ -72,8 +76,18 @@ class Film {
   public:
     Film(std::unique_ptr<video::FilmSource> source, gfx::Texture *texture)
         : source_(std::move(source)), texture_(texture), width_(source_->Width()),
-          height_(source_->Height()), duration_(source_->Duration()) {}
-    ~Film() { Park(); }
+          height_(source_->Height()), duration_(source_->Duration()) {
+        OpenSound();
+    }
+    ~Film() {
+        Park();
+        if (voice_ != 0) {
+            if (SoundBackend *backend = GetSoundBackend()) {
+                backend->Destroy(voice_);
+            }
+        }
+    }
+    bool HasSound() const { return voice_ != 0; }
     Film(const Film &) = delete;
     Film &operator=(const Film &) = delete;
 
@@ -101,6 +115,7 @@ class Film {
             thread_.join();
         }
         source_->ClearInterrupt();
+        StopSound();
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = false;
     }
@@ -113,6 +128,8 @@ class Film {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             queue_.clear();
+            sound_.clear();
+            soundEnded_ = false;
             decodedAny_ = false;
             lastTime_ = 0.0;
             lastGap_ = 0.0;
@@ -157,6 +174,7 @@ class Film {
             }
         }
         lock.unlock();
+        FeedSound();
         if (have) {
             Upload(due);
         }
@@ -226,6 +244,88 @@ class Film {
     static void BeforeSample(void *context) { static_cast<Film *>(context)->Update(); }
 
   private:
+    // One non-positional stream voice per film, outside the sound layer's
+    // stream list; none with sound disabled, without a device or without
+    // sound in the film.
+    void OpenSound() {
+        ResourceLibrary *library = GetLibrary();
+        SoundBackend *backend = GetSoundBackend();
+        const uint32_t channels = source_->SoundChannels();
+        if (library == nullptr || library->IsSoundEnabled() == 0 || backend == nullptr ||
+            !HasSoundDevice() || channels == 0) {
+            return;
+        }
+        WaveFormat format;
+        format.formatTag = 1;
+        format.channels = uint16_t(channels);
+        format.samplesPerSecond = video::kFilmSoundRate;
+        format.bitsPerSample = 16;
+        format.blockAlign = uint16_t(channels * 2);
+        format.bytesPerSecond = video::kFilmSoundRate * format.blockAlign;
+        halfSamples_ = kSoundHalfFrames * channels;
+        voice_ = backend->CreateStream(format, halfSamples_ * 2, false);
+    }
+
+    void StopSound() {
+        if (voice_ != 0 && soundStarted_) {
+            if (SoundBackend *backend = GetSoundBackend()) {
+                backend->Stop(voice_);
+            }
+        }
+        soundStarted_ = false;
+        nextHalf_ = 0;
+    }
+
+    // Takes one half of samples from the queue (silence after the end);
+    // false when a half is not there yet.
+    bool NextHalf(std::vector<int16_t> *half) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (sound_.size() < halfSamples_ && !soundEnded_) {
+            return false;
+        }
+        if (sound_.empty()) {
+            return false; // all played
+        }
+        const size_t take = std::min<size_t>(halfSamples_, sound_.size());
+        half->assign(sound_.begin(), sound_.begin() + long(take));
+        half->resize(halfSamples_, 0);
+        sound_.erase(sound_.begin(), sound_.begin() + long(take));
+        wake_.notify_all(); // the decoder may read on
+        return true;
+    }
+
+    // Window thread: starts the voice once two halves are decoded and
+    // queues each half that has been played.
+    void FeedSound() {
+        SoundBackend *backend = voice_ != 0 ? GetSoundBackend() : nullptr;
+        if (backend == nullptr || !running_) {
+            return;
+        }
+        std::vector<int16_t> half;
+        if (!soundStarted_) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (sound_.size() < 2 * size_t(halfSamples_) && !soundEnded_) {
+                    return;
+                }
+            }
+            for (uint32_t h = 0; h < 2; ++h) {
+                if (!NextHalf(&half)) {
+                    half.assign(halfSamples_, 0);
+                }
+                backend->WriteStreamHalf(voice_, h, half.data(), halfSamples_ * 2);
+            }
+            backend->Play(voice_, false);
+            soundStarted_ = true;
+            nextHalf_ = 0;
+            return;
+        }
+        while (backend->IsStreamHalfDue(voice_, nextHalf_) && NextHalf(&half)) {
+            backend->QueueStreamHalf(voice_, nextHalf_, half.data(), halfSamples_ * 2);
+            nextHalf_ ^= 1u;
+        }
+    }
+
     void Upload(const Picture &picture) {
         gfx::LockedRect locked{};
         if (texture_ == nullptr || picture.bgra.size() < size_t(width_) * height_ * 4 ||
@@ -240,18 +340,41 @@ class Film {
         texture_->UnlockRect(0);
     }
 
-    // The decoder thread: keeps the queue filled until the end of the film.
+    // Sound runs this far ahead of what has been queued on the voice.
+    bool SoundLow() const {
+        return voice_ != 0 && !soundEnded_ && sound_.size() < 4 * size_t(halfSamples_);
+    }
+
+    // The decoder thread: keeps the picture queue and the sound filled until
+    // the end of the film.
     void Decode() {
         for (;;) {
+            bool readSound = false;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || queue_.size() < kQueuedPictures; });
+                wake_.wait(lock, [&] {
+                    return stop_ || (!ended_ && queue_.size() < kQueuedPictures) || SoundLow();
+                });
                 if (stop_) {
                     return;
                 }
+                readSound = SoundLow(); // sound first: it has no slack
                 busy_ = true;
                 busySince_ = Now();
                 busySinceReal_ = SteadyClock::now();
+            }
+            if (readSound) {
+                std::vector<int16_t> samples;
+                const bool more = source_->ReadSound(&samples);
+                std::lock_guard<std::mutex> lock(mutex_);
+                busy_ = false;
+                if (stop_) {
+                    return;
+                }
+                sound_.insert(sound_.end(), samples.begin(), samples.end());
+                soundEnded_ = !more;
+                wake_.notify_all();
+                continue;
             }
             Picture picture;
             const video::ReadResult result = source_->NextFrame(&picture.bgra, &picture.time);
@@ -271,7 +394,9 @@ class Film {
             ended_ = true;
             failed_ = result == video::ReadResult::Error;
             wake_.notify_all();
-            return;
+            if (failed_ || voice_ == 0 || soundEnded_) {
+                return;
+            }
         }
     }
 
@@ -298,6 +423,14 @@ class Film {
     bool decodedAny_ = false;
     double lastTime_ = 0.0; // time of the last picture decoded
     double lastGap_ = 0.0;  // and its distance from the one before
+    std::vector<int16_t> sound_; // decoded samples not yet queued
+    bool soundEnded_ = false;
+
+    // Sound (window thread).
+    SoundVoice voice_ = 0;
+    uint32_t halfSamples_ = 0;
+    bool soundStarted_ = false;
+    uint32_t nextHalf_ = 0;
     SteadyClock::time_point busySinceReal_{};
 };
 
@@ -621,3 +754,8 @@ bool WaitForVideoTexture(TextureObject *object, uint32_t milliseconds) {
 }
 
 bool FullScreenVideoOpen() { return g_full != nullptr; }
+
+bool VideoTextureHasSound(TextureObject *object) {
+    Film *film = FilmOf(object);
+    return film != nullptr && film->HasSound();
+}

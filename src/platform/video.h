@@ -72,3 +72,5 @@ void SetFilmSourceOpener(FilmSourceOpener opener);
 bool WaitForVideoTexture(TextureObject *object, uint32_t milliseconds);
 // Whether a full-screen film is open.
 bool FullScreenVideoOpen();
+// Whether a video texture plays its sound through a voice of its own.
+bool VideoTextureHasSound(TextureObject *object);

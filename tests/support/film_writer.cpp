@@ -144,6 +144,41 @@ struct Writer {
         }
         headerWritten = true;
 
+        // Sound is written alongside the pictures, up to each picture's end.
+        const double seconds = double(spec.frames) * spec.frameNum / spec.frameDen;
+        const int64_t totalSamples = audio != nullptr ? int64_t(seconds * spec.sampleRate) : 0;
+        int64_t soundAt = 0;
+        auto writeSound = [&](int64_t until) {
+            const int chunk = audio->frame_size > 0 ? audio->frame_size : 1024;
+            while (soundAt < std::min(until, totalSamples)) {
+                const int n = int(std::min<int64_t>(chunk, totalSamples - soundAt));
+                av_frame_unref(frame);
+                frame->format = AV_SAMPLE_FMT_S16;
+                frame->sample_rate = spec.sampleRate;
+                av_channel_layout_copy(&frame->ch_layout, &audio->ch_layout);
+                frame->nb_samples = audio->frame_size > 0 ? audio->frame_size : n;
+                if (av_frame_get_buffer(frame, 0) < 0) {
+                    return Fail("no sound buffer");
+                }
+                auto *samples = reinterpret_cast<int16_t *>(frame->data[0]);
+                for (int i = 0; i < frame->nb_samples; ++i) {
+                    const double t = double(soundAt + i) / spec.sampleRate;
+                    const int16_t v =
+                        i < n ? int16_t(std::lround(12000.0 * std::sin(2.0 * M_PI * spec.toneHz * t)))
+                              : int16_t(0);
+                    for (int c = 0; c < spec.channels; ++c) {
+                        samples[i * spec.channels + c] = v;
+                    }
+                }
+                frame->pts = soundAt;
+                if (!Encode(audio, audioStream, frame)) {
+                    return false;
+                }
+                soundAt += frame->nb_samples;
+            }
+            return true;
+        };
+
         // Pictures.
         sws = sws_getContext(int(spec.width), int(spec.height), AV_PIX_FMT_BGRA, int(spec.width),
                              int(spec.height), video->pix_fmt, SWS_BILINEAR | SWS_BITEXACT,
@@ -153,6 +188,10 @@ struct Writer {
         }
         std::vector<uint8_t> bgrx(size_t(spec.width) * spec.height * 4, 0);
         for (int k = 0; k < spec.frames; ++k) {
+            if (audio != nullptr &&
+                !writeSound(int64_t(double(k + 1) * spec.frameNum / spec.frameDen * spec.sampleRate))) {
+                return false;
+            }
             std::fill(bgrx.begin(), bgrx.end(), 0);
             if (spec.picture) {
                 spec.picture(k, bgrx);
@@ -178,40 +217,8 @@ struct Writer {
         if (!Encode(video, videoStream, nullptr)) {
             return false;
         }
-
-        // Tone over the film's length.
-        if (audio != nullptr) {
-            const double seconds = double(spec.frames) * spec.frameNum / spec.frameDen;
-            const int64_t total = int64_t(seconds * spec.sampleRate);
-            const int chunk = audio->frame_size > 0 ? audio->frame_size : 1024;
-            for (int64_t at = 0; at < total; at += chunk) {
-                const int n = int(std::min<int64_t>(chunk, total - at));
-                av_frame_unref(frame);
-                frame->format = AV_SAMPLE_FMT_S16;
-                frame->sample_rate = spec.sampleRate;
-                av_channel_layout_copy(&frame->ch_layout, &audio->ch_layout);
-                frame->nb_samples = audio->frame_size > 0 ? audio->frame_size : n;
-                if (av_frame_get_buffer(frame, 0) < 0) {
-                    return Fail("no sound buffer");
-                }
-                auto *samples = reinterpret_cast<int16_t *>(frame->data[0]);
-                for (int i = 0; i < frame->nb_samples; ++i) {
-                    const double t = double(at + i) / spec.sampleRate;
-                    const int16_t v =
-                        i < n ? int16_t(std::lround(12000.0 * std::sin(2.0 * M_PI * spec.toneHz * t)))
-                              : int16_t(0);
-                    for (int c = 0; c < spec.channels; ++c) {
-                        samples[i * spec.channels + c] = v;
-                    }
-                }
-                frame->pts = at;
-                if (!Encode(audio, audioStream, frame)) {
-                    return false;
-                }
-            }
-            if (!Encode(audio, audioStream, nullptr)) {
-                return false;
-            }
+        if (audio != nullptr && (!writeSound(totalSamples) || !Encode(audio, audioStream, nullptr))) {
+            return false;
         }
         if (av_write_trailer(format) < 0) {
             return Fail("trailer not written");

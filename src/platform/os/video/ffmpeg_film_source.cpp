@@ -1,4 +1,5 @@
 // The FFmpeg film source: demuxing, decoding and conversion to BGRA.
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -9,7 +10,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -27,6 +30,11 @@ class FfmpegFilmSource final : public FilmSource {
   public:
     ~FfmpegFilmSource() override {
         sws_freeContext(sws_);
+        swr_free(&swr_);
+        avcodec_free_context(&audio_);
+        av_packet_free(&soundPacket_);
+        av_frame_free(&soundFrame_);
+        avformat_close_input(&soundFormat_);
         av_frame_free(&frame_);
         av_packet_free(&packet_);
         avcodec_free_context(&codec_);
@@ -77,7 +85,88 @@ class FfmpegFilmSource final : public FilmSource {
         frameStep_ = (rate.num > 0 && rate.den > 0) ? double(rate.den) / rate.num : 0.04;
         frame_ = av_frame_alloc();
         packet_ = av_packet_alloc();
-        return frame_ != nullptr && packet_ != nullptr;
+        if (frame_ == nullptr || packet_ == nullptr) {
+            return false;
+        }
+        OpenSound(osPath);
+        return true;
+    }
+
+    // The first audio stream, converted to 16-bit at 44,100 Hz: mono stays
+    // mono, anything else becomes stereo. Without it the film is silent.
+    // The sound is read through a second opening of the file, so that it
+    // can run ahead of the pictures however the file interleaves them.
+    void OpenSound(const std::string &osPath) {
+        const AVCodec *decoder = nullptr;
+        const int index = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+        if (index < 0 || decoder == nullptr) {
+            return;
+        }
+        soundFormat_ = avformat_alloc_context();
+        if (soundFormat_ == nullptr) {
+            return;
+        }
+        soundFormat_->interrupt_callback.callback = &FfmpegFilmSource::InterruptCallback;
+        soundFormat_->interrupt_callback.opaque = this;
+        if (avformat_open_input(&soundFormat_, osPath.c_str(), nullptr, nullptr) < 0) {
+            soundFormat_ = nullptr;
+            return;
+        }
+        if (avformat_find_stream_info(soundFormat_, nullptr) < 0 ||
+            unsigned(index) >= soundFormat_->nb_streams) {
+            avformat_close_input(&soundFormat_);
+            return;
+        }
+        audio_ = avcodec_alloc_context3(decoder);
+        if (audio_ == nullptr ||
+            avcodec_parameters_to_context(audio_, soundFormat_->streams[index]->codecpar) < 0 ||
+            avcodec_open2(audio_, decoder, nullptr) < 0 || audio_->ch_layout.nb_channels <= 0) {
+            avcodec_free_context(&audio_);
+            return;
+        }
+        const int channels = audio_->ch_layout.nb_channels == 1 ? 1 : 2;
+        AVChannelLayout out;
+        av_channel_layout_default(&out, channels);
+        if (swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, int(kFilmSoundRate),
+                                &audio_->ch_layout, audio_->sample_fmt, audio_->sample_rate, 0,
+                                nullptr) < 0 ||
+            swr_init(swr_) < 0) {
+            swr_free(&swr_);
+            avcodec_free_context(&audio_);
+            avformat_close_input(&soundFormat_);
+            return;
+        }
+        soundPacket_ = av_packet_alloc();
+        soundFrame_ = av_frame_alloc();
+        if (soundPacket_ == nullptr || soundFrame_ == nullptr) {
+            return;
+        }
+        audioStream_ = index;
+        soundChannels_ = uint32_t(channels);
+    }
+
+    uint32_t SoundChannels() const override { return soundChannels_; }
+    bool ReadSound(std::vector<int16_t> *out) override {
+        if (soundFormat_ == nullptr || soundPacket_ == nullptr) {
+            return false;
+        }
+        for (;;) {
+            if (interrupted_.load()) {
+                return false;
+            }
+            const int read = av_read_frame(soundFormat_, soundPacket_);
+            if (read < 0) {
+                return false; // end, or a read error: the rest is silence
+            }
+            const size_t before = out->size();
+            if (soundPacket_->stream_index == audioStream_) {
+                DecodeSound(out);
+            }
+            av_packet_unref(soundPacket_);
+            if (out->size() > before) {
+                return true;
+            }
+        }
     }
 
     uint32_t Width() const override { return width_; }
@@ -132,6 +221,15 @@ class FfmpegFilmSource final : public FilmSource {
             r = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
         }
         avcodec_flush_buffers(codec_);
+        if (audio_ != nullptr) {
+            const int64_t soundTarget =
+                soundFormat_->start_time == AV_NOPTS_VALUE ? 0 : soundFormat_->start_time;
+            if (av_seek_frame(soundFormat_, -1, soundTarget, AVSEEK_FLAG_BACKWARD) < 0) {
+                av_seek_frame(soundFormat_, -1, 0, AVSEEK_FLAG_BYTE);
+            }
+            avcodec_flush_buffers(audio_);
+            swr_init(swr_);
+        }
         draining_ = false;
         havePrevious_ = false;
         return r >= 0;
@@ -143,6 +241,26 @@ class FfmpegFilmSource final : public FilmSource {
   private:
     static int InterruptCallback(void *opaque) {
         return static_cast<FfmpegFilmSource *>(opaque)->interrupted_.load() ? 1 : 0;
+    }
+
+    // Decodes the packet in soundPacket_ and appends its samples.
+    void DecodeSound(std::vector<int16_t> *out) {
+        if (avcodec_send_packet(audio_, soundPacket_) < 0) {
+            return; // skipped
+        }
+        while (avcodec_receive_frame(audio_, soundFrame_) == 0) {
+            const int room = swr_get_out_samples(swr_, soundFrame_->nb_samples);
+            if (room > 0) {
+                const size_t at = out->size();
+                out->resize(at + size_t(room) * soundChannels_);
+                uint8_t *dst = reinterpret_cast<uint8_t *>(out->data() + at);
+                const int got = swr_convert(
+                    swr_, &dst, room, const_cast<const uint8_t **>(soundFrame_->extended_data),
+                    soundFrame_->nb_samples);
+                out->resize(at + size_t(std::max(got, 0)) * soundChannels_);
+            }
+            av_frame_unref(soundFrame_);
+        }
     }
 
     bool Convert(std::vector<uint8_t> *bgra, double *time) {
@@ -198,6 +316,13 @@ class FfmpegFilmSource final : public FilmSource {
     bool havePrevious_ = false;
     bool draining_ = false;
     std::atomic<bool> interrupted_{false};
+    AVCodecContext *audio_ = nullptr;
+    SwrContext *swr_ = nullptr;
+    int audioStream_ = -2; // no stream has this index
+    uint32_t soundChannels_ = 0;
+    AVFormatContext *soundFormat_ = nullptr;
+    AVPacket *soundPacket_ = nullptr;
+    AVFrame *soundFrame_ = nullptr;
 };
 
 } // namespace

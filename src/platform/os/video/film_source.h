@@ -34,7 +34,20 @@ class FilmSource {
     // one) gives up with Error until ClearInterrupt.
     virtual void Interrupt() = 0;
     virtual void ClearInterrupt() = 0;
+
+    // Sound: the film's first audio stream as signed 16-bit samples at
+    // kFilmSoundRate, mono or stereo. 0 channels when the film has no sound
+    // or its sound does not decode (the picture plays silently).
+    virtual uint32_t SoundChannels() const { return 0; }
+    // Decodes more sound (read on its own, apart from the pictures) and
+    // appends the samples (interleaved) to `out`; false at its end.
+    virtual bool ReadSound(std::vector<int16_t> *out) {
+        (void)out;
+        return false;
+    }
 };
+
+constexpr uint32_t kFilmSoundRate = 44100;
 
 // The largest picture side accepted.
 constexpr uint32_t kMaxFilmSide = 16384;

@@ -1,0 +1,119 @@
+// A film's sound heard through OpenAL Soft's loopback output: its tone
+// starts with the film and stops with it; with sound disabled there is no
+// voice and the picture plays.
+#include <chrono>
+#include <thread>
+
+#include "platform/os/al_sound_backend.h"
+#include "platform/sound.h"
+#include "video_fixture.h"
+
+namespace videotest {
+namespace {
+
+class VideoSoundTest : public VideoTest {
+  protected:
+    void SetUp() override {
+        VideoTest::SetUp();
+        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
+        al_ = backend.get();
+        ASSERT_EQ(CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false), 1)
+            << GetSoundErrorText();
+    }
+    void TearDown() override {
+        for (TextureObject *object : objects_) {
+            DestroyTextureObject(object);
+        }
+        objects_.clear();
+        ShutdownSoundDevice();
+        GetLibrary()->SetSoundEnabled(1);
+        VideoTest::TearDown();
+    }
+
+    std::string ToneFilm() {
+        filmwriter::FilmSpec spec;
+        spec.frames = 50;
+        spec.toneHz = 440.0;
+        spec.picture = [](int k, std::vector<uint8_t> &bgrx) {
+            filmwriter::FillColor(bgrx, FrameColor(k));
+        };
+        std::string error;
+        EXPECT_TRUE(filmwriter::WriteFilm(temp_ / "tone.mpg", spec, &error)) << error;
+        return temp_ / "tone.mpg";
+    }
+
+    // Moves the film on by 0.1 s and renders that much output.
+    std::vector<float> Step(TextureObject *object) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the decoder runs ahead
+        clock_.Advance(0.1);
+        SetVideoStageTexture(object, 0);
+        std::vector<float> out(4410 * 2);
+        EXPECT_TRUE(al_->RenderLoopback(out.data(), 4410));
+        return out;
+    }
+
+    static double Peak(const std::vector<float> &out) {
+        double peak = 0.0;
+        for (float v : out) {
+            peak = std::max(peak, double(std::fabs(v)));
+        }
+        return peak;
+    }
+
+    // Zero crossings per second of one channel, over the whole buffer.
+    static double Frequency(const std::vector<float> &out, int channel) {
+        int crossings = 0;
+        for (size_t i = size_t(channel) + 2; i < out.size(); i += 2) {
+            if ((out[i - 2] < 0.0f) != (out[i] < 0.0f)) {
+                ++crossings;
+            }
+        }
+        return crossings / 2.0 / (double(out.size()) / 2.0 / 44100.0);
+    }
+
+    AlSoundBackend *al_ = nullptr;
+};
+
+TEST_F(VideoSoundTest, ToneStartsWithRunAndStopsWithTheFilm) {
+    TextureObject *object = Open(ToneFilm());
+    ASSERT_NE(object, nullptr);
+    ASSERT_TRUE(VideoTextureHasSound(object));
+    std::unique_ptr<LibraryItem> item = CreateLibraryItem(0);
+    static_cast<TextureItem *>(item.get())->texture = object;
+
+    // Not running: silence.
+    EXPECT_LT(Peak(Step(object)), 1e-4);
+
+    RestartVideoTexture(item.get());
+    std::vector<float> heard;
+    for (int i = 0; i < 15; ++i) {
+        std::vector<float> out = Step(object);
+        if (i >= 4) {
+            heard.insert(heard.end(), out.begin(), out.end());
+        }
+    }
+    EXPECT_GT(Peak(heard), 0.2);
+    EXPECT_NEAR(Frequency(heard, 0), 440.0, 440.0 * 0.02);
+    EXPECT_NEAR(Frequency(heard, 1), 440.0, 440.0 * 0.02);
+
+    StopVideoTexture(item.get());
+    EXPECT_LT(Peak(Step(object)), 1e-4);
+    EXPECT_LT(Peak(Step(object)), 1e-4);
+    static_cast<TextureItem *>(item.get())->texture = nullptr;
+}
+
+TEST_F(VideoSoundTest, SoundDisabledMakesNoVoiceAndThePicturePlays) {
+    const std::string path = ToneFilm();
+    GetLibrary()->SetSoundEnabled(0);
+    TextureObject *object = Open(path);
+    ASSERT_NE(object, nullptr);
+    EXPECT_FALSE(VideoTextureHasSound(object));
+    RunVideoTexture(object);
+    clock_.Advance(0.4);
+    SetVideoStageTexture(object, 0);
+    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(10)));
+    GetD3DDevice()->SetTexture(0, nullptr);
+}
+
+} // namespace
+} // namespace videotest
