@@ -9,6 +9,7 @@
 #include "core/file_system.h"
 #include "library/bitmap_font.h"
 #include "library/mesh.h"
+#include "platform/font_services.h"
 #include "library/motion.h"
 #include "library/record_io.h"
 #include "library/save_device.h"
@@ -117,6 +118,7 @@ int CreateEngineServices() {
     RegisterMotionLoader();
     RegisterMeshLoader();
     RegisterRenderFrontEnd();
+    RegisterFontServices();
     if (!CreateGraphics()) {
         return 0;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 class Archive;
 class EngineWindow;
 struct Vector3;
+struct ScreenLayers;
 
 // What the header of a library file holds, as read.
 struct LibraryFileInfo {
@@ -264,6 +266,27 @@ public:
     // Lights and fog on the device again (after a reset).
     void RestoreLightsAndFog();
 
+    // --- fonts and screen texts -------------------------------------------
+
+    // Builds a font item's bitmap font: from its prepared glyph sheet when
+    // its glyph texture names a texture item, else from its face. 0 when
+    // the face name is empty.
+    int BuildFont(FontItem* item);
+    // A new font item outside the table (an absent face or character set
+    // keeps the default), built; null when it cannot be built.
+    FontItem* CreateFontItem(const char* face, uint32_t size, const char* characterSet);
+    // The font of text queued from now on; null selects the default font.
+    void SetCurrentFont(FontItem* font);
+    FontItem* GetCurrentFont();
+    // Queues a text line (depth 0, or the given depth) in the current font.
+    void QueueText(float x, float y, float red, float green, float blue, float alpha,
+                   const char* text, uint32_t style);
+    void QueueTextEx(float x, float y, float red, float green, float blue, float alpha,
+                     const char* text, uint32_t style, float depth);
+    // Draws the queued lines in order; empties the queue when asked.
+    void DrawQueuedText(bool empty);
+    ScreenLayers& GetScreenLayers();
+
 private:
     // Puts an item into a slot, deleting the item it replaces.
     void StoreItem(uint32_t slot, LibraryItem* item);
@@ -292,6 +315,7 @@ private:
     void SelectLocalLights(DrawInstance* instance);
 
     RenderFrontEnd render_;
+    std::shared_ptr<ScreenLayers> screen_;
 };
 
 // The library; null before CreateEngineServices.

@@ -1,0 +1,125 @@
+// Helpers of the font tests: a glyph source with made-up metrics, a graphics
+// object whose device is a RecordingDevice, and vertex access.
+#pragma once
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+#include "platform/os/font/glyph_source.h"
+#include "platform/os/gfx/recording_device.h"
+#include "platform/os/window.h"
+
+namespace fonttest {
+
+// Every character's cell is `cx` x `cy` (by default both the pixel height);
+// a glyph covers its whole cell. Records each request.
+struct FakeFaces {
+    std::vector<fonts::FontRequest> requests;
+    int cx = 0;
+    int cy = 0;
+    bool fail = false;
+};
+
+class FakeGlyphSource : public fonts::GlyphSource {
+  public:
+    FakeGlyphSource(int cx, int cy) : cx_(cx), cy_(cy) {}
+    fonts::GlyphExtent Extent(unsigned char) override { return {cx_, cy_}; }
+    void Render(unsigned char, int x, int y, uint8_t *pixels, int width, int height) override {
+        for (int py = y; py < y + cy_; ++py) {
+            for (int px = x; px < x + cx_; ++px) {
+                if (px >= 0 && py >= 0 && px < width && py < height) {
+                    pixels[size_t(py) * size_t(width) + size_t(px)] = 255;
+                }
+            }
+        }
+    }
+
+  private:
+    int cx_;
+    int cy_;
+};
+
+// Installs the fake source for the scope.
+struct FakeFontScope {
+    FakeFaces faces;
+    FakeFontScope() {
+        fonts::SetGlyphSourceFactory(
+            [this](const fonts::FontRequest &r) -> std::unique_ptr<fonts::GlyphSource> {
+                faces.requests.push_back(r);
+                if (faces.fail) {
+                    return nullptr;
+                }
+                return std::make_unique<FakeGlyphSource>(faces.cx ? faces.cx : r.pixelHeight,
+                                                         faces.cy ? faces.cy : r.pixelHeight);
+            });
+    }
+    ~FakeFontScope() { fonts::SetGlyphSourceFactory({}); }
+};
+
+struct Vertex {
+    float x, y, z, rhw;
+    uint32_t color;
+    float u, v;
+};
+
+inline std::vector<Vertex> Vertices(const gfx::RecordedDraw &draw) {
+    std::vector<Vertex> out(draw.vertices.size() / sizeof(Vertex));
+    std::memcpy(out.data(), draw.vertices.data(), out.size() * sizeof(Vertex));
+    return out;
+}
+
+inline bool LogHas(const gfx::RecordingDevice &device, const std::string &line) {
+    for (const std::string &l : device.GetLog()) {
+        if (l == line) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An adapter whose devices are RecordingDevices of 640 x 480.
+struct RecordingAdapter : gfx::Adapter {
+    gfx::RecordingDevice **made;
+    explicit RecordingAdapter(gfx::RecordingDevice **out) : made(out) {}
+    bool GetDisplayMode(gfx::DisplayMode *out) override {
+        out->width = 640;
+        out->height = 480;
+        out->format = gfx::Format::X8R8G8B8;
+        return true;
+    }
+    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
+    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
+    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &p,
+                                              std::string *) override {
+        auto device = std::make_unique<gfx::RecordingDevice>(p, 640, 480);
+        *made = device.get();
+        return device;
+    }
+};
+
+// The process's graphics object with a RecordingDevice, and a library of
+// the test's own as the process's library, for the scope.
+struct RecordingGraphicsScope {
+    gfx::RecordingDevice *device = nullptr;
+    ResourceLibrary library;
+    ResourceLibrary *previous = nullptr;
+    RecordingGraphicsScope() {
+        CreateGraphics();
+        GetGraphics()->DestroyDevice();
+        GetGraphics()->SetAdapterFactory(
+            [this] { return std::unique_ptr<gfx::Adapter>(new RecordingAdapter(&device)); });
+        GetGraphics()->CreateWindowDevice(nullptr);
+        previous = ReplaceLibraryForTests(&library);
+    }
+    ~RecordingGraphicsScope() {
+        ReplaceLibraryForTests(previous);
+        GetGraphics()->DestroyDevice();
+        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+    }
+};
+
+} // namespace fonttest
