@@ -12,7 +12,7 @@ Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
-    {6, &NewFileIOActor, &RegisterPlaceholderClassOf<6>},
+    {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
     {15, &NewDrawGroupActor, &RegisterPlaceholderClassOf<15>},

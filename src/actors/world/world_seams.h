@@ -9,19 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "actors/world/file_io_actor.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
-
-// Placeholder of the FileIO actor (class 6), the class of the roots: it
-// carries the root's id range and actor file name.
-class FileIOActor : public PlaceholderActor {
-  public:
-    FileIOActor() : PlaceholderActor(6) {}
-
-    uint32_t firstId = 0; // lowest actor id of the root's range
-    uint32_t idLimit = 0; // highest actor id of the root's range
-    std::string fileName;
-};
 
 // Placeholder of the Draw Group actor (class 15): its entry number in the
 // registry and its box.

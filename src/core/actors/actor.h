@@ -23,6 +23,7 @@
 #include "core/math.h"
 
 class Actor;
+class Archive;
 
 // Commands the base class sends or serves itself.
 inline constexpr uint32_t kCmdSetMatrix = 84;
@@ -86,6 +87,10 @@ struct ColObj {
     ColObj(ColObj &&) noexcept = default;
     ColObj &operator=(ColObj &&) noexcept = default;
     ~ColObj() = default;
+
+    // The object's record in an actor file (see actor_serialize.cpp); mode is
+    // not used. 0 when the archive failed.
+    int Serialize(Archive &archive, uint32_t mode);
 
     std::string name;
     uint32_t flags = kColObjActive | kColObjSolid;
@@ -176,6 +181,10 @@ struct ActorLink {
     void Release();
     // As Resolve with the actor given; null leaves the link as it is.
     int Assign(Actor *actor);
+    // Writing: the path, or the target's absolute path when the path is
+    // empty (the path itself stays as it is). Reading: the path only; the
+    // holder resolves it later. 0 when the archive failed.
+    int Serialize(Archive &archive);
 
     std::string path;
     Actor *target = nullptr;
@@ -213,6 +222,10 @@ class Actor : public CommandTarget {
 
     // Virtual slots after the destructor.
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    // Writes or reads the base record of the actor in an actor file (the
+    // archive's direction and version decide); classes write their own
+    // fields after it. 0 when the archive failed.
+    virtual int Serialize(Archive &archive, uint32_t mode);
     virtual void Process() {}
     virtual void Update();
     virtual void Slot5() {}

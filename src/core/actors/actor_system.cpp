@@ -7,6 +7,7 @@
 #include "actors/characters/character_seams.h"
 #include "actors/presentation/presentation_seams.h"
 #include "actors/world/world_seams.h"
+#include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
@@ -157,6 +158,7 @@ int InitActorSystem() {
         return 0;
     }
     RegisterActorClasses();
+    InstallActorPaths();
 
     ActorSystem *system = GetActorSystem();
     if (system == nullptr) {
@@ -238,6 +240,7 @@ void ResetActorSystemForTests() {
     std::fill(std::begin(GlobalActorSlots), std::end(GlobalActorSlots), nullptr);
     ResetDrawGroupHooks();
     ClearActorDestroyedHooks();
+    UninstallActorPaths();
 }
 
 void ResetActorWorldForTests() {

@@ -8,6 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/class_manager_actor.h"
 #include "core/actors/placeholder_actor.h"
 #include "game/front_end_seams.h"
 
@@ -22,11 +23,12 @@ namespace {
 using RowTable = std::array<ActorClassRow, kClassCount>;
 
 Actor *NewBaseActor() { return new Actor(); }
+Actor *NewClassManagerActor() { return new ClassManagerActor(); }
 
-// The core's own rows: class 0 and, until it is built, the Class Manager.
+// The core's own rows: class 0 and the Class Manager.
 const ActorClassRow kCoreClassRows[] = {
     {0, &NewBaseActor, nullptr},
-    {8, &NewPlaceholderActor<8>, &RegisterPlaceholderClassOf<8>},
+    {kClassManagerClassId, &NewClassManagerActor, &ClassManagerActor::RegisterClass},
 };
 
 RowTable BuildRows() {

@@ -115,6 +115,9 @@ void RunTimed(ScheduledCommand *entry, float now, const WalkScope &walk) {
     switch (entry->kind) {
     case kScheduleOnce:
         if (entry->due < now) {
+            // Marked before its command runs, so that a save made by that
+            // command does not store the entry to run again after a load.
+            entry->state |= kEntryFired;
             Run(entry);
             if (!walk.Removed()) {
                 ActorSystem::CancelScheduledCommand(entry);

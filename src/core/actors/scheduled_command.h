@@ -47,6 +47,7 @@ inline constexpr uint8_t kEntrySaved = 2;       // written and read with its own
 inline constexpr uint8_t kEntryQueued = 4;      // on the removal list
 inline constexpr uint8_t kEntryLinked = 8;      // in a layer list
 inline constexpr uint8_t kEntryPortable = 0x10; // params still in the portable layout (as read)
+inline constexpr uint8_t kEntryFired = 0x20;    // a once-entry whose command is running: not saved
 inline constexpr uint8_t kEntryDead = 0x80;     // deleted during a walk, freed after it
 
 inline constexpr uint32_t kScheduleLayerCount = 4;

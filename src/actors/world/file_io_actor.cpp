@@ -1,0 +1,140 @@
+#include "actors/world/file_io_actor.h"
+
+#include "actors/world/world_seams.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/file_system.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdInvalidateDrawGroupId = 157;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"FileIO Properties", PropertyKind::PageTitle, 0, 0},
+    {"File Name:", PropertyKind::Text, kCmdSetFilename, kCmdGetFilename},
+    {"Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
+     kCmdOpenFile, kCmdGetFilename},
+    {"Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
+     kCmdSaveFile, kCmdGetFilename},
+    {"Unload This File Group...", PropertyKind::Caption, 0, 0},
+    {"Unload File:|Unload|", PropertyKind::Button, kCmdUnloadFile, 0},
+};
+
+} // namespace
+
+void FileIOActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kFileIOClassId);
+    descriptor.lineage = {0, kFileIOClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+std::string FileIOActor::FilePath() const {
+    std::string base;
+    if (const ResourceLibrary *library = GetLibrary()) {
+        base = library->GetBaseFolder();
+    } else if (const ActorSystem *system = GetActorSystem()) {
+        base = system->baseFolder;
+    }
+    return base + "\\Data\\" + fileName;
+}
+
+void FileIOActor::EmptyContents() {
+    BroadcastCommand(kCmdInvalidateDrawGroupId, ParamBlock());
+    // Last child first. A child that cannot be deleted is only let go, so
+    // that the loop always ends.
+    while (!children.empty()) {
+        Actor *child = children.back();
+        if (child == nullptr || DeleteActor(child) == 0) {
+            if (!children.empty() && children.back() == child) {
+                children.pop_back();
+                if (child != nullptr && child->parent == this) {
+                    child->parent = nullptr;
+                }
+            }
+        }
+    }
+    DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
+    if (ActorSystem *system = GetActorSystem()) {
+        for (auto &list : system->drawGroupMembers) {
+            list.clear();
+        }
+    }
+}
+
+int FileIOActor::OpenFile(ParamBlock block) {
+    fileName = std::string(block.ReadString(0));
+    const std::string path = FilePath();
+    EmptyContents();
+    return LoadActors(path, kSerializeLoad);
+}
+
+int FileIOActor::SaveFile(ParamBlock block) {
+    if (block.data() != nullptr) {
+        fileName = std::string(block.ReadString(0));
+    }
+    if (fileName.empty()) {
+        return 1;
+    }
+    // The whole range, its highest id included; an actor without a range
+    // writes an empty file.
+    uint32_t end = firstId;
+    if (firstId >= static_cast<uint32_t>(kFirstUserActorId) && idLimit >= firstId) {
+        end = idLimit + 1;
+    }
+    return SaveActors(FilePath(), firstId, end, kSerializeSave);
+}
+
+int FileIOActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetFilename:
+        fileName = std::string(block.ReadString(0));
+        break;
+    case kCmdGetFilename:
+        block.WriteString(0, fileName);
+        break;
+    case kCmdOpenFile:
+        if (block.data() != nullptr && OpenFile(block) == 0) {
+            return 0;
+        }
+        break;
+    case kCmdSaveFile: {
+        const int saved = SaveFile(block);
+        const int result = Actor::HandleCommand(commandId, block);
+        return saved != 0 ? result : 0;
+    }
+    case kCmdUnloadFile:
+        EmptyContents();
+        fileName.clear();
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int FileIOActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        if (!archive.IsWriting()) {
+            fileName.clear();
+        }
+        archive.SerializeString(fileName);
+    }
+    return archive.Failed() ? 0 : 1;
+}

@@ -1,0 +1,333 @@
+#include "core/actors/actor_file.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/file_system.h"
+
+namespace {
+
+ActorLoadProgress g_progress = nullptr;
+
+// Holds the loaded-file version while a file is read and puts the "no file"
+// value back on every way out.
+class FileVersionScope {
+  public:
+    FileVersionScope(ActorSystem *system, uint32_t version) : system_(system) {
+        system_->SetFileVersion(version);
+    }
+    ~FileVersionScope() {
+        if (GetActorSystem() == system_) {
+            system_->SetFileVersion(kNoFileVersion);
+        }
+    }
+    FileVersionScope(const FileVersionScope &) = delete;
+    FileVersionScope &operator=(const FileVersionScope &) = delete;
+
+  private:
+    ActorSystem *system_;
+};
+
+bool ReadHeader(Archive &archive, ActorFileHeader *header) {
+    header->version = archive.SerializeU32(0);
+    header->count = archive.SerializeU32(0);
+    header->firstId = archive.SerializeU32(0);
+    header->span = archive.SerializeU32(0);
+    // Every record takes at least its class id and actor id.
+    return !archive.Failed() && uint64_t{header->count} * 8 <= archive.BytesLeft();
+}
+
+void ReportProgress() {
+    if (g_progress != nullptr) {
+        g_progress(0);
+    }
+}
+
+// Sends "Load Fileobject" to the table's actors in [first, first + span).
+void SendLoadFileObject(uint32_t first, uint32_t span) {
+    const uint64_t end = std::min<uint64_t>(uint64_t{first} + span, ActorTable.size());
+    for (uint64_t id = first; id < end && id < ActorTable.size(); ++id) {
+        if (ActorTable[static_cast<size_t>(id)] != nullptr) {
+            SendCommand(static_cast<uint32_t>(id), kCmdLoadFileObject, ParamBlock());
+        }
+    }
+}
+
+// Makes the actor of one record (no "Create") and checks that its slot holds
+// it.
+Actor *MakeRecordActor(uint32_t classId, uint32_t id) {
+    Actor *actor = CreateActor(static_cast<int32_t>(classId), "", nullptr, nullptr,
+                               static_cast<int32_t>(id), false);
+    if (actor == nullptr || ActorTableEntry(static_cast<int32_t>(id)) != actor) {
+        return nullptr;
+    }
+    return actor;
+}
+
+bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == actor; }
+
+} // namespace
+
+uint32_t MoveActorFileId(uint32_t id, uint32_t version, uint32_t *rules) {
+    uint32_t applied = 0;
+    if (version < 22 && id >= 1000 && id < 0xFFFFFFFFu - 2000) {
+        id += 1000;
+        ++applied;
+    }
+    if (version < 38 && id >= 2000 && id < 0xFFFFFFFFu - 1000) {
+        id += 1000;
+        ++applied;
+    }
+    if (rules != nullptr) {
+        *rules = applied;
+    }
+    return id;
+}
+
+ActorLoadProgress SetActorLoadProgress(ActorLoadProgress callback) {
+    ActorLoadProgress previous = g_progress;
+    g_progress = callback;
+    return previous;
+}
+
+int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32_t mode) {
+    ActorSystem *system = GetActorSystem();
+    const uint64_t stop = std::min<uint64_t>(end, ActorTable.size());
+    uint32_t count = 0;
+    uint64_t highest = 0;
+    bool any = false;
+    for (uint64_t id = first; id < stop; ++id) {
+        const Actor *actor = ActorTable[static_cast<size_t>(id)];
+        if (actor == nullptr) {
+            continue;
+        }
+        any = true;
+        highest = id;
+        if (actor->HasFlag(kActorSaved)) {
+            ++count;
+        }
+    }
+    const uint32_t span = any ? static_cast<uint32_t>(highest + 1 - first) : 0;
+
+    Archive archive;
+    if (!archive.Open(fileName, "wb")) {
+        return SetActorSystemError(system, "Error - Saving Actors");
+    }
+    archive.SetVersion(kActorFileVersion);
+    archive.SerializeU32(kActorFileVersion);
+    archive.SerializeU32(count);
+    archive.SerializeU32(first);
+    archive.SerializeU32(span);
+    for (uint64_t id = first; id < stop && id < ActorTable.size(); ++id) {
+        Actor *actor = ActorTable[static_cast<size_t>(id)];
+        if (actor != nullptr && actor->HasFlag(kActorSaved)) {
+            actor->Serialize(archive, mode);
+        }
+    }
+    // A failed write (or rename) leaves the old file in place.
+    if (archive.Close() != 0) {
+        return SetActorSystemError(system, "Error - Saving Actors");
+    }
+    return 1;
+}
+
+int LoadActors(const std::string &fileName, uint32_t mode) {
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr) {
+        return 0;
+    }
+    system->state |= kActorOperational;
+    Archive archive;
+    if (!archive.Open(fileName, "rb")) {
+        return SetActorSystemError(system, "Error - Loading Actors");
+    }
+    return LoadActorsFrom(archive, mode);
+}
+
+int LoadActorsFrom(Archive &archive, uint32_t mode) {
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr) {
+        archive.Close();
+        return 0;
+    }
+    system->state |= kActorOperational;
+    if (!archive.IsOpen() || archive.IsWriting()) {
+        archive.Close();
+        return SetActorSystemError(system, "Error - Loading Actors");
+    }
+
+    ActorFileHeader header;
+    const bool headerRead = ReadHeader(archive, &header);
+    FileVersionScope versionScope(system, header.version);
+    archive.SetVersion(header.version);
+    if (!headerRead) {
+        archive.Close();
+        return SetActorSystemError(system, "Serialize Error");
+    }
+    const uint32_t first = MoveActorFileId(header.firstId, header.version);
+
+    for (uint32_t i = 0; i < header.count; ++i) {
+        const uint32_t classId = archive.SerializeU32(0);
+        uint32_t rules = 0;
+        const uint32_t id = MoveActorFileId(archive.SerializeU32(0), header.version, &rules);
+        // Ids below 10 belong to the system and its roots.
+        if (archive.Failed() || id < static_cast<uint32_t>(kFirstUserActorId) || id > kMaxActorId) {
+            archive.Close();
+            return SetActorSystemError(system, "Serialize Error");
+        }
+        Actor *actor = MakeRecordActor(classId, id);
+        if (actor == nullptr) {
+            archive.Close();
+            return SetActorSystemError(system, "Serialize Error");
+        }
+        if (actor->Serialize(archive, mode) == 0) {
+            archive.Close();
+            return SetActorSystemError(system, "Serialize Error");
+        }
+        const auto actorId = static_cast<int32_t>(id);
+        actor->HandleCommand(kCmdInitLoad, ParamBlock());
+        if (StillHeld(actorId, actor)) {
+            if (rules != 0 && actor->parentId >= 0 && actor->parentId != kSceneryRootId &&
+                actor->parentId != kClipboardRootId &&
+                actor->parentId <= static_cast<int32_t>(kMaxActorId)) {
+                actor->parentId += static_cast<int32_t>(1000 * rules);
+            }
+            if (actor->name.empty()) {
+                actor->name = "Invalid Name";
+            }
+        }
+        ReportProgress();
+    }
+    archive.Close();
+    system->SetFileVersion(kNoFileVersion);
+
+    SendLoadFileObject(first, header.span);
+    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(kCmdAssignDrawGroupId, ParamBlock());
+    BroadcastCommand(kCmdConnectDrawGroups, ParamBlock());
+    SendCommand(0, kCmdInvalidateOldPosition, ParamBlock());
+    return 1;
+}
+
+int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor) {
+    Archive archive;
+    if (!archive.Open(fileName, "rb")) {
+        return 0;
+    }
+    return SerializeFileActors(archive, fileActor);
+}
+
+namespace {
+
+// Highest span a file may claim: the ids from 8000 up to the last one.
+constexpr uint32_t kMaxFileSpan = kMaxActorId - kFirstFreeActorId + 1;
+
+int ReadFileActors(Archive &archive, Actor *fileActor) {
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr || fileActor == nullptr || archive.IsWriting()) {
+        archive.Close();
+        return 0;
+    }
+    ActorFileHeader header;
+    const bool headerRead = ReadHeader(archive, &header);
+    FileVersionScope versionScope(system, header.version);
+    archive.SetVersion(header.version);
+    if (!headerRead || header.span > kMaxFileSpan) {
+        archive.Close();
+        return 0;
+    }
+    uint32_t base = 0;
+    if (header.span != 0) {
+        base = FindFreeActorIds(header.span);
+        if (base == 0 || uint64_t{base} + header.span - 1 > kMaxActorId) {
+            archive.Close();
+            return 0;
+        }
+    }
+    const int32_t fileActorId = fileActor->actorId;
+    const uint64_t first = header.firstId;
+    const uint64_t end = first + header.span;
+    for (uint32_t i = 0; i < header.count; ++i) {
+        const uint32_t classId = archive.SerializeU32(0);
+        const uint32_t oldId = archive.SerializeU32(0);
+        if (archive.Failed() || oldId < first || oldId >= end) {
+            archive.Close();
+            return 0;
+        }
+        const uint32_t newId = static_cast<uint32_t>(oldId - first + base);
+        Actor *actor = MakeRecordActor(classId, newId);
+        if (actor == nullptr || actor->Serialize(archive, kSerializeLoad) == 0) {
+            archive.Close();
+            return 0;
+        }
+        // Parents inside the file's range move with it; anything else (a
+        // root) becomes the File actor.
+        const auto parentWord = static_cast<uint32_t>(actor->parentId);
+        if (actor->parentId >= 0 && parentWord >= first && parentWord < end) {
+            actor->parentId = static_cast<int32_t>(parentWord - first + base);
+        } else {
+            actor->parentId = fileActorId;
+        }
+        actor->HandleCommand(kCmdInitLoad, ParamBlock());
+        ReportProgress();
+    }
+    archive.Close();
+    system->SetFileVersion(kNoFileVersion);
+    SendLoadFileObject(base, header.span);
+    return 1;
+}
+
+int WriteFileActors(Archive &archive, Actor *fileActor) {
+    if (fileActor == nullptr || !archive.IsOpen() || !archive.IsWriting()) {
+        return 0;
+    }
+    std::vector<Actor *> listed;
+    std::vector<Actor *> *out = &listed;
+    for (const ChildRef &ref : SnapshotChildren(fileActor)) {
+        if (Actor *child = ResolveChild(fileActor, ref)) {
+            child->HandleCommand(kCmdCollectSpawned, ParamBlock(&out, sizeof(out)));
+        }
+    }
+    std::unordered_map<const Actor *, uint32_t> fileIds;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        fileIds.emplace(listed[i], static_cast<uint32_t>(3000 + i));
+    }
+    const auto count = static_cast<uint32_t>(listed.size());
+    archive.SetVersion(kActorFileVersion);
+    archive.SerializeU32(kActorFileVersion);
+    archive.SerializeU32(count);
+    archive.SerializeU32(3000);
+    archive.SerializeU32(count);
+    for (Actor *actor : listed) {
+        Actor *parent = actor->parent;
+        if (parent != nullptr) {
+            actor->parentId = parent->actorId;
+        }
+        const int32_t id = actor->actorId;
+        const int32_t parentId = actor->parentId;
+        auto mapped = fileIds.find(parent);
+        actor->actorId = static_cast<int32_t>(fileIds[actor]);
+        actor->parent = nullptr;
+        actor->parentId = (parent == fileActor || mapped == fileIds.end())
+                              ? kSceneryRootId
+                              : static_cast<int32_t>(mapped->second);
+        actor->Serialize(archive, kSerializeSave);
+        actor->actorId = id;
+        actor->parentId = parentId;
+        actor->parent = parent;
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+} // namespace
+
+int SerializeFileActors(Archive &archive, Actor *fileActor) {
+    if (archive.IsWriting()) {
+        return WriteFileActors(archive, fileActor);
+    }
+    return ReadFileActors(archive, fileActor);
+}

@@ -1,0 +1,71 @@
+// Actor files (".qva"): a 16-byte header, then one record per actor, each
+// written and read by the actor's own Serialize.
+//
+//   offset 0  u32 version   (70 in every file written)
+//   offset 4  u32 count     actor records that follow
+//   offset 8  u32 first id  lowest id of the range the records belong to
+//   offset 12 u32 span      highest id present in the range + 1 - first id
+//
+// Each record starts with the actor's class id and actor id, which the
+// loader reads before it creates the actor. Files older than version 38 hold
+// ids of older id ranges, which LoadActors moves. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Actor;
+class Archive;
+
+inline constexpr uint32_t kActorFileVersion = 70;
+inline constexpr uint32_t kActorFileHeaderSize = 16;
+
+// Serialize modes: reading a file, writing one.
+inline constexpr uint32_t kSerializeLoad = 0;
+inline constexpr uint32_t kSerializeSave = 2;
+
+// The loaded-file version outside a load.
+inline constexpr uint32_t kNoFileVersion = 0xFFFFFFFFu;
+
+// Commands the loaders send.
+inline constexpr uint32_t kCmdInitLoad = 45;
+inline constexpr uint32_t kCmdBuildTree = 159;
+inline constexpr uint32_t kCmdLoadFileObject = 508;
+inline constexpr uint32_t kCmdAssignDrawGroupId = 828;
+inline constexpr uint32_t kCmdConnectDrawGroups = 1241;
+inline constexpr uint32_t kCmdCollectSpawned = 346;
+
+struct ActorFileHeader {
+    uint32_t version = kActorFileVersion;
+    uint32_t count = 0;
+    uint32_t firstId = 0;
+    uint32_t span = 0;
+};
+
+// The id moves of old files: below version 22 an id of 1000 or more gets
+// 1000 more, then below version 38 an id of 2000 or more gets 1000 more.
+// `rules`, when given, receives how many moves applied.
+uint32_t MoveActorFileId(uint32_t id, uint32_t version, uint32_t *rules = nullptr);
+
+// Called once per actor read, with 0 (the level load's loading screen).
+using ActorLoadProgress = void (*)(uint32_t);
+ActorLoadProgress SetActorLoadProgress(ActorLoadProgress callback);
+
+// Writes the actors of [first, end) whose "saved" flag (15) is set. 0, with
+// "Error - Saving Actors", when the file cannot be made or a write (or the
+// closing rename) failed; the target then stays as it was.
+int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32_t mode);
+
+// Reads a file back into the ids it records. 0 with the actor system's error
+// text ("Error - Loading Actors", "Serialize Error") on failure; actors made
+// before a failure stay.
+int LoadActors(const std::string &fileName, uint32_t mode);
+// The same over an archive open for reading, which it closes.
+int LoadActorsFrom(Archive &archive, uint32_t mode);
+
+// Reads a file's actors below a File actor, under fresh ids.
+int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor);
+// Reads (an archive open for reading, which it closes) or writes (the File
+// actor's spawned actors, under file ids from 3000) by the archive's
+// direction. 0 on failure.
+int SerializeFileActors(Archive &archive, Actor *fileActor);

@@ -1,0 +1,122 @@
+#include "core/actors/actor_path.h"
+
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/param_convert.h"
+
+namespace {
+
+class TreePathResolver final : public ActorPathResolver {
+  public:
+    Actor *FindActorByPath(std::string_view path, Actor *context) const override {
+        return ::FindActorByPath(path, context);
+    }
+    std::string ActorRelativePath(Actor *actor, Actor *context) const override {
+        return ::ActorRelativePath(actor, context);
+    }
+};
+
+const TreePathResolver g_resolver;
+
+// The actor and its ancestors, the actor first.
+std::vector<const Actor *> Chain(const Actor *actor) {
+    std::vector<const Actor *> chain;
+    for (const Actor *a = actor; a != nullptr; a = a->parent) {
+        chain.push_back(a);
+        if (chain.size() > ActorTable.size() + 1) {
+            break; // a broken tree with a cycle; never loop forever
+        }
+    }
+    return chain;
+}
+
+// Names of chain[0..count) from the outermost down, joined by '/'.
+void AppendNamesDown(std::string &out, const std::vector<const Actor *> &chain, size_t count) {
+    for (size_t i = count; i-- > 0;) {
+        out += chain[i]->name;
+        if (i != 0) {
+            out += '/';
+        }
+    }
+}
+
+std::string AbsolutePath(const Actor *actor) {
+    std::vector<const Actor *> chain = Chain(actor);
+    // Everything below the outermost ancestor (the ActorSystem in a whole
+    // tree).
+    size_t count = chain.size() - 1;
+    if (count == 0) {
+        return "/";
+    }
+    std::string out = "/";
+    AppendNamesDown(out, chain, count);
+    return out;
+}
+
+} // namespace
+
+Actor *FindActorByPath(std::string_view path, Actor *start) {
+    Actor *current = start;
+    if (current == nullptr || (!path.empty() && path.front() == '/')) {
+        current = GetActorSystem();
+    }
+    size_t pos = 0;
+    while (current != nullptr && pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) {
+            slash = path.size();
+        }
+        std::string_view segment = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (segment.empty()) {
+            continue;
+        }
+        if (segment == ".." || segment == "parent") {
+            current = current->parent;
+        } else {
+            std::string name(segment);
+            current = FindChildByName(current, name.c_str());
+        }
+    }
+    return current;
+}
+
+std::string ActorRelativePath(const Actor *actor, const Actor *viewer) {
+    if (actor == nullptr) {
+        return {};
+    }
+    if (actor == viewer) {
+        return {};
+    }
+    if (viewer == nullptr) {
+        return AbsolutePath(actor);
+    }
+    std::vector<const Actor *> mine = Chain(actor);
+    std::vector<const Actor *> theirs = Chain(viewer);
+    // Walk both chains from the outermost ancestor down while they agree.
+    size_t common = 0;
+    while (common < mine.size() && common < theirs.size() &&
+           mine[mine.size() - 1 - common] == theirs[theirs.size() - 1 - common]) {
+        ++common;
+    }
+    if (common == 0) {
+        return AbsolutePath(actor);
+    }
+    std::string out;
+    for (size_t up = theirs.size() - common; up > 0; --up) {
+        out += "../";
+    }
+    AppendNamesDown(out, mine, mine.size() - common);
+    return out;
+}
+
+void InstallActorPaths() { InstallActorPathResolver(&g_resolver); }
+
+void UninstallActorPaths() {
+    if (GetActorPathResolver() == &g_resolver) {
+        InstallActorPathResolver(nullptr);
+    }
+}
