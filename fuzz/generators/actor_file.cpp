@@ -1,0 +1,70 @@
+// Writes seed actor files made by the engine's own writer into the folder
+// given as the argument: a bare actor, a Class Manager, a FileIO with a file
+// name, and an actor with a collision object, a script, saved scheduled
+// commands and simulation settings.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/param_builder.h"
+
+namespace {
+
+bool Write(const std::string &folder, const char *name, uint32_t first, uint32_t end) {
+    const std::string path = (std::filesystem::path(folder) / name).string();
+    if (SaveActors(path, first, end, kSerializeSave) == 0) {
+        std::fprintf(stderr, "fuzz_seeds_actor_file: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds_actor_file FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (InitActorSystem() == 0) {
+        return 1;
+    }
+    Actor *scenery = GetActorById(kSceneryRootId);
+    Actor *a = CreateActor(0, "A", nullptr, scenery, 3000, false);
+    Actor *b = CreateActor(0, "B", nullptr, a, 3001, false);
+    CreateActor(8, "Classes", nullptr, scenery, 3002, false);
+    CreateActor(6, "Part", nullptr, scenery, 3003, false);
+    if (a == nullptr || b == nullptr) {
+        return 1;
+    }
+    bool ok = Write(folder, "bare.qva", 3001, 3002) && Write(folder, "classes.qva", 3002, 3004);
+
+    a->colObjs.emplace_back(a);
+    a->colObjs.back().name = "box";
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = "s";
+    script->eventId = 98;
+    script->source = "GA1.Set_Position 0 1 0";
+    a->scripts.push_back(std::move(script));
+    a->simParams = std::make_unique<SimParams>();
+    a->simParams->words[0] = 1;
+    ParamBlockBuilder force;
+    force.Build(141, {b, 1.0f, 2.0f, 3.0f});
+    a->ScheduleCommand(141, force.block(), kScheduleSaved | (2u << kScheduleKindShift), 1.0f, 0,
+                       0);
+    ParamBlockBuilder aim;
+    aim.Build(1754, {ParamValue::ActorExt(b, "head")});
+    a->ScheduleCommand(1754, aim.block(), kScheduleSaved | (4u << kScheduleKindShift) | 3, 0.5f,
+                       4.0f, 1.0f);
+    ok = ok && Write(folder, "full.qva", 3000, 3004);
+    ResetActorWorldForTests();
+    return ok ? 0 : 1;
+}

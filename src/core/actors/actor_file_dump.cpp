@@ -1,0 +1,226 @@
+#include "core/actors/actor_file_dump.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/command_registry.h"
+#include "core/escape_text.h"
+#include "core/file_system.h"
+
+namespace {
+
+// Shortest text that reads back as the same float, independent of locale.
+std::string Num(float value) {
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string Nums(const float *values, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        if (i != 0) {
+            text += ' ';
+        }
+        text += Num(values[i]);
+    }
+    return text;
+}
+
+std::string Hex(uint32_t value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof(buffer), "0x%0*" PRIx32, digits, value);
+    return buffer;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + EscapeText(text) + "\""; }
+
+std::string Bit(uint32_t flags, uint32_t bit) { return (flags & bit) != 0 ? "1" : "0"; }
+
+std::string CommandName(uint32_t id) {
+    const CommandInfo *info = FindCommandInfo(id);
+    return info != nullptr ? info->name : std::string();
+}
+
+std::string ClassName(uint32_t classId) {
+    return classId < ClassDescriptorTable.size() ? ClassDescriptorTable[classId].name
+                                                 : std::string();
+}
+
+std::string ActorLine(const Actor &actor) {
+    return "id=" + std::to_string(actor.actorId) + " class=" + std::to_string(actor.classId) +
+           " name=" + Quoted(actor.name) + " parent=" + std::to_string(actor.parentId) +
+           " classname=" + Quoted(ClassName(actor.classId));
+}
+
+std::string EntryLine(size_t index, const ScheduledCommand &entry) {
+    std::string line = "sched " + std::to_string(index) + " command " +
+                       std::to_string(entry.command) + " " + Quoted(CommandName(entry.command)) +
+                       " kind " + std::to_string(entry.kind) + " layer " +
+                       std::to_string(entry.layer) + " tag " + std::to_string(entry.tag) +
+                       " times";
+    const float times[4] = {entry.due, entry.interval, entry.start, entry.end};
+    size_t count = 0;
+    switch (entry.kind & 7) {
+    case 2:
+        count = 1;
+        break;
+    case 3:
+        count = 2;
+        break;
+    case 4:
+    case 5:
+        count = 4;
+        break;
+    default:
+        break;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        line += ' ' + Num(times[i]);
+    }
+    line += " block";
+    if (entry.paramSize != 0 && entry.params) {
+        line += ' ';
+        char buffer[3];
+        for (uint32_t i = 0; i < entry.paramSize; ++i) {
+            std::snprintf(buffer, sizeof(buffer), "%02x", entry.params[i]);
+            line += buffer;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+std::string DumpActorFields(const Actor &actor, size_t indent) {
+    const std::string pad(indent, ' ');
+    std::string text;
+    auto add = [&](const std::string &line) { text += pad + line + '\n'; };
+
+    add("transform pos " + Nums(&actor.position.x, 3) + " scale " + Nums(&actor.scale.x, 3) +
+        " rot " + Nums(&actor.rotation.x, 4));
+    add("state " + std::to_string(actor.state) + " collision " +
+        Bit(actor.flags, kActorCollisionEnabled) + " master " + Bit(actor.flags, kActorMaster) +
+        " flag18 " + Bit(actor.flags, kActorFlag18) + " action " + Hex(actor.actionFlags, 4) +
+        " user " + Hex(actor.userWord, 8));
+    const float times[7] = {actor.killDelay,       actor.killTime,      actor.actionStartDelay,
+                            actor.actionStartTime, actor.actionStopDelay, actor.actionStopTime,
+                            actor.actionTime};
+    add("times " + Nums(times, 7));
+    for (size_t i = 0; i < actor.colObjs.size(); ++i) {
+        const ColObj &c = actor.colObjs[i];
+        add("colobj " + std::to_string(i) + " " + Quoted(c.name) + " type " +
+            std::to_string(c.type) + " material " + std::to_string(c.material) + " fill " +
+            std::to_string(c.fill) + " factor " + Num(c.factor) + " min " + Nums(&c.boxMin.x, 3) +
+            " max " + Nums(&c.boxMax.x, 3) + " ref " + std::to_string(c.reference) + " ghe " +
+            std::to_string(c.hitEffect) + " flags " + Hex(c.flags & 0xFF, 2) + " groups " +
+            Hex(c.groups, 8) + " receive " + Hex(c.receiveGroups, 8) + " exclude " +
+            Hex(c.excludeGroups, 8));
+    }
+    for (size_t i = 0; i < actor.scripts.size(); ++i) {
+        const ScriptRecord *s = actor.scripts[i].get();
+        if (s == nullptr) {
+            continue;
+        }
+        add("script " + std::to_string(i) + " " + Quoted(s->name) + " event " +
+            std::to_string(s->eventId) + " " + Quoted(CommandName(s->eventId)) + " source " +
+            Quoted(s->source));
+    }
+    size_t index = 0;
+    for (const ScheduledCommand *entry : actor.scheduledCommands) {
+        if (entry != nullptr && entry->owner == &actor && (entry->state & kEntrySaved) != 0) {
+            add(EntryLine(index++, *entry));
+        }
+    }
+    std::string sim = "sim style ";
+    const uint32_t style = actor.simParams ? actor.simParams->words[0] : 0;
+    sim += std::to_string(style);
+    if (style != 0) {
+        for (size_t word : {1, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}) {
+            sim += ' ' + Hex(actor.simParams->words[word], 8);
+        }
+        sim += ' ' + std::to_string(actor.simParams->words[15] & 1u);
+    }
+    add(sim);
+    return text;
+}
+
+std::string DumpActorTreeWithFields() {
+    std::string text;
+    std::unordered_set<const Actor *> seen;
+    std::vector<std::pair<const Actor *, size_t>> stack;
+    if (const Actor *root = GetActorById(0)) {
+        stack.emplace_back(root, 0);
+    }
+    while (!stack.empty()) {
+        auto [actor, depth] = stack.back();
+        stack.pop_back();
+        if (!seen.insert(actor).second) {
+            continue;
+        }
+        text.append(depth * 2, ' ');
+        text += ActorLine(*actor) + '\n';
+        text += DumpActorFields(*actor, depth * 2 + 2);
+        for (auto it = actor->children.rbegin(); it != actor->children.rend(); ++it) {
+            if (*it != nullptr) {
+                stack.emplace_back(*it, depth + 1);
+            }
+        }
+    }
+    for (const Actor *actor : ActorTable) {
+        if (actor != nullptr && seen.count(actor) == 0) {
+            text += "orphan " + ActorLine(*actor) + '\n';
+            text += DumpActorFields(*actor, 2);
+        }
+    }
+    return text;
+}
+
+int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {
+    if (argc != 2) {
+        std::fputs("usage: qvadump FILE\n", err);
+        return 2;
+    }
+    const std::string path = argv[1];
+    if (InitActorSystem() == 0) {
+        std::fputs("error: the actor system could not be made\n", err);
+        return 1;
+    }
+    ActorSystem *system = GetActorSystem();
+    for (int32_t rootId : {kGlobalRootId, kSceneryRootId, kClipboardRootId}) {
+        Actor *root = GetActorById(static_cast<uint32_t>(rootId));
+        while (root != nullptr && !root->children.empty()) {
+            if (DeleteActor(root->children.back()) == 0) {
+                root->children.pop_back();
+            }
+        }
+    }
+
+    FileHandle file;
+    if (file.Open(path, "rb")) {
+        uint32_t words[4] = {};
+        file.SerializeWords(words, 4);
+        if (!file.Failed()) {
+            std::fprintf(out, "header version %" PRIu32 " count %" PRIu32 " first %" PRIu32
+                              " span %" PRIu32 "\n",
+                         words[0], words[1], words[2], words[3]);
+        }
+        file.Close();
+    }
+    const int loaded = LoadActors(path, kSerializeLoad);
+    std::fputs(DumpActorTreeWithFields().c_str(), out);
+    if (loaded == 0) {
+        std::fprintf(err, "error: %s\n", system->errorText);
+    }
+    // Everything goes, the actors a stopped load left outside the tree too.
+    ResetActorWorldForTests();
+    return loaded == 0 ? 1 : 0;
+}

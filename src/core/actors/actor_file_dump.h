@@ -1,0 +1,23 @@
+// The text dump of an actor file that the qvadump tool prints: the stored
+// header, then the actor tree after loading the file into a headless actor
+// system, each actor with its base fields.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class Actor;
+
+// The detail lines of one actor, each indented by `indent` blanks and ended
+// by a line feed.
+std::string DumpActorFields(const Actor &actor, size_t indent);
+
+// The tree from actor 0 in pre-order (children in list order, two blanks per
+// depth), then the actors the walk misses in id order prefixed "orphan ";
+// each line "id=.. class=.. name=".." parent=.. classname=".."" followed by
+// DumpActorFields.
+std::string DumpActorTreeWithFields();
+
+// qvadump FILE. Exit code 0, 1 when the file could not be loaded whole, 2 for
+// a wrong argument count.
+int RunQvaDump(int argc, char **argv, FILE *out, FILE *err);

@@ -1,0 +1,89 @@
+// Actor paths: walking them and building them, and their use as the path
+// resolver of parameter blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/actors/actor_path.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/param_convert.h"
+#include "world_fixture.h"
+
+namespace {
+
+class ActorPathTest : public ActorWorldTest {
+  protected:
+    Actor *Plain(const std::string &name, Actor *parent) {
+        return CreateActor(0, name, nullptr, parent, -1, false);
+    }
+};
+
+TEST_F(ActorPathTest, PathsWalkDownUpAndFromTheTop) {
+    Actor *x = Plain("X", scenery);
+    Actor *a = Plain("a", x);
+    Actor *b = Plain("b", x);
+    Plain("b", a); // a child of another name path
+    EXPECT_EQ(FindActorByPath("a/../b", x), b);
+    EXPECT_EQ(FindActorByPath("a/parent/b", x), b);
+    EXPECT_EQ(FindActorByPath("/", x), system);
+    EXPECT_EQ(FindActorByPath("/Scenery/X/b", nullptr), b);
+    EXPECT_EQ(FindActorByPath("Scenery/X", nullptr), x);
+    EXPECT_EQ(FindActorByPath("parent", system), nullptr);
+    EXPECT_EQ(FindActorByPath("..", system), nullptr);
+    EXPECT_EQ(FindActorByPath("", x), x);
+    EXPECT_EQ(FindActorByPath("../", a), x);
+    EXPECT_EQ(FindActorByPath("a//b", x), FindChildByName(a, "b"));
+    EXPECT_EQ(FindActorByPath("nothing", x), nullptr);
+    EXPECT_EQ(FindActorByPath("a/nothing/..", x), nullptr);
+}
+
+TEST_F(ActorPathTest, RelativePathsRoundTrip) {
+    Actor *x = Plain("X", scenery);
+    Actor *child = Plain("child", x);
+    Actor *other = Plain("other", x);
+    Actor *grandchild = Plain("grandchild", child);
+    EXPECT_EQ(ActorRelativePath(grandchild, other), "../child/grandchild");
+    EXPECT_EQ(ActorRelativePath(grandchild, grandchild), "");
+    EXPECT_EQ(ActorRelativePath(child, grandchild), "../");
+    EXPECT_EQ(ActorRelativePath(x, grandchild), "../../");
+    EXPECT_EQ(ActorRelativePath(system, nullptr), "/");
+    EXPECT_EQ(ActorRelativePath(grandchild, nullptr), "/Scenery/X/child/grandchild");
+    EXPECT_EQ(ActorRelativePath(grandchild, x), "child/grandchild");
+    for (Actor *target : {grandchild, child, x, static_cast<Actor *>(system), other, scenery}) {
+        for (Actor *viewer : {grandchild, child, other, x}) {
+            EXPECT_EQ(FindActorByPath(ActorRelativePath(target, viewer), viewer), target)
+                << target->name << " from " << viewer->name;
+        }
+        EXPECT_EQ(FindActorByPath(ActorRelativePath(target, nullptr), nullptr), target);
+    }
+}
+
+TEST_F(ActorPathTest, LongPathsAndLongNamesHaveNoLimit) {
+    Actor *at = scenery;
+    std::vector<Actor *> chain;
+    for (int i = 0; i < 40; ++i) {
+        at = Plain(std::string(150, static_cast<char>('a' + i % 26)) + std::to_string(i), at);
+        chain.push_back(at);
+    }
+    const std::string path = ActorRelativePath(at, nullptr);
+    EXPECT_GT(path.size(), 4096u);
+    EXPECT_EQ(FindActorByPath(path, nullptr), at);
+    const std::string up = ActorRelativePath(chain[0], at);
+    EXPECT_EQ(up.size(), 39u * 3);
+    EXPECT_EQ(FindActorByPath(up, at), chain[0]);
+    const std::string down = ActorRelativePath(at, chain[0]);
+    EXPECT_EQ(FindActorByPath(down, chain[0]), at);
+}
+
+TEST_F(ActorPathTest, InstalledAsTheParameterPathResolver) {
+    Actor *a = Plain("A", scenery);
+    Actor *b = Plain("B", scenery);
+    ASSERT_NE(GetActorPathResolver(), nullptr);
+    ActorLink link(a);
+    link.path = "../B";
+    EXPECT_EQ(link.Resolve(), 1);
+    EXPECT_EQ(link.target, b);
+    EXPECT_EQ(GetActorPathResolver()->ActorRelativePath(b, a), "../B");
+}
+
+} // namespace

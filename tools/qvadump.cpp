@@ -1,0 +1,7 @@
+// qvadump FILE: loads an actor file into a headless actor system and prints
+// its header and the resulting actor tree with each actor's fields.
+#include <cstdio>
+
+#include "core/actors/actor_file_dump.h"
+
+int main(int argc, char **argv) { return RunQvaDump(argc, argv, stdout, stderr); }
