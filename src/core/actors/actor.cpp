@@ -72,6 +72,12 @@ void NotifyActorDestroyed(Actor *actor) {
 
 } // namespace
 
+void NotifyActorGone(Actor *actor) {
+    if (actor != nullptr) {
+        NotifyActorDestroyed(actor);
+    }
+}
+
 // --- collision objects and simulation records -------------------------------
 
 ColObj::ColObj(const ColObj &other)

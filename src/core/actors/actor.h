@@ -336,6 +336,10 @@ using ActorDestroyedHook = void (*)(Actor *actor);
 void AddActorDestroyedHook(ActorDestroyedHook hook);
 void RemoveActorDestroyedHook(ActorDestroyedHook hook);
 void ClearActorDestroyedHooks();
+// What the destructor tells first (spies, spied-on actors and every hook),
+// told early for an actor that leaves the world before its object goes;
+// the destructor tells it again, which finds nothing left to drop.
+void NotifyActorGone(Actor *actor);
 
 // (Rand() mod 10000) x 0.0002 - 1, in [-1, 0.9998].
 float RandomSigned();

@@ -283,15 +283,72 @@ Actor *FindDescendantByClass(Actor *actor, int32_t classId) {
 
 // --- sending ----------------------------------------------------------------------
 
+namespace {
+
+uint32_t g_deliveryDepth = 0;
+// Actors taken out while a delivery ran, destroyed when the last one ends.
+std::vector<Actor *> g_deferredDestruction;
+
+// Takes the actor and its subtree out of the table, the global slots and the
+// schedule now; the objects stay until the deliveries end.
+void DeferDestruction(Actor *actor) {
+    UnlinkFromParent(actor);
+    std::vector<Actor *> pending{actor};
+    while (!pending.empty()) {
+        Actor *a = pending.back();
+        pending.pop_back();
+        if (a->actorId >= 0 && ActorTableEntry(a->actorId) == a) {
+            ActorTable[static_cast<size_t>(a->actorId)] = nullptr;
+        }
+        a->ReleaseGlobalSlot();
+        const std::vector<ScheduledCommand *> entries = a->scheduledCommands;
+        for (ScheduledCommand *entry : entries) {
+            if (entry != nullptr && entry->owner == a) {
+                ActorSystem::DeleteScheduledCommand(entry);
+            }
+        }
+        a->baseProcessEntry = nullptr;
+        a->processEntry = nullptr;
+        NotifyActorGone(a);
+        for (Actor *child : a->children) {
+            if (child != nullptr) {
+                pending.push_back(child);
+            }
+        }
+    }
+    g_deferredDestruction.push_back(actor);
+}
+
+} // namespace
+
+ActorDeliveryScope::ActorDeliveryScope() { ++g_deliveryDepth; }
+
+ActorDeliveryScope::~ActorDeliveryScope() {
+    if (--g_deliveryDepth != 0) {
+        return;
+    }
+    // A destructor may deliver commands again (and defer more); the list is
+    // drained until it stays empty.
+    while (g_deliveryDepth == 0 && !g_deferredDestruction.empty()) {
+        Actor *actor = g_deferredDestruction.back();
+        g_deferredDestruction.pop_back();
+        delete actor;
+    }
+}
+
+uint32_t ActorDeliveryDepth() { return g_deliveryDepth; }
+
 uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
     Actor *actor = GetActorById(actorId);
     if (actor == nullptr) {
         return 0;
     }
+    ActorDeliveryScope delivery;
     return static_cast<uint32_t>(actor->HandleCommand(commandId, block));
 }
 
 int BroadcastCommand(uint32_t commandId, ParamBlock block) {
+    ActorDeliveryScope delivery;
     // Index and size are read again each step: a handler may create actors
     // (growing and moving the table) or delete them.
     for (size_t id = 0; id < ActorTable.size(); ++id) {
@@ -306,6 +363,7 @@ uint32_t SendCommandToChildren(Actor *actor, uint32_t commandId, ParamBlock bloc
     if (actor == nullptr) {
         return 0;
     }
+    ActorDeliveryScope delivery;
     for (const ChildRef &ref : SnapshotChildren(actor)) {
         if (Actor *child = ResolveChild(actor, ref)) {
             child->HandleCommand(commandId, block);
@@ -407,9 +465,13 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         return nullptr;
     }
     if (occupant != nullptr) {
-        UnlinkFromParent(occupant);
-        ActorTable[static_cast<size_t>(id)] = nullptr;
-        delete occupant;
+        if (g_deliveryDepth > 0) {
+            DeferDestruction(occupant);
+        } else {
+            UnlinkFromParent(occupant);
+            ActorTable[static_cast<size_t>(id)] = nullptr;
+            delete occupant;
+        }
     }
     if (classNumber == 0 && templateActor != nullptr) {
         actor->CopyFrom(*templateActor);
@@ -485,6 +547,10 @@ int DeleteActor(Actor *actor) {
     }
     // A callback may have destroyed the actor already.
     if (ActorTableEntry(id) != actor) {
+        return 1;
+    }
+    if (g_deliveryDepth > 0) {
+        DeferDestruction(actor);
         return 1;
     }
     UnlinkFromParent(actor);

@@ -53,6 +53,22 @@ struct ChildRef {
 std::vector<ChildRef> SnapshotChildren(const Actor *actor);
 Actor *ResolveChild(const Actor *parent, const ChildRef &ref);
 
+// Deliveries under way. While one runs (a command sent through the
+// functions below, a pass of the scheduled commands, a script run), an actor
+// that DeleteActor removes, or that CreateActor replaces, leaves the tree,
+// the actor table, the global slots and the schedule at once with its
+// subtree, but the objects are destroyed only when the outermost delivery
+// returns: a handler never runs on, or reads, an actor that is gone.
+class ActorDeliveryScope {
+  public:
+    ActorDeliveryScope();
+    ~ActorDeliveryScope();
+    ActorDeliveryScope(const ActorDeliveryScope &) = delete;
+    ActorDeliveryScope &operator=(const ActorDeliveryScope &) = delete;
+};
+// Deliveries now on the stack.
+uint32_t ActorDeliveryDepth();
+
 // Delivers a command to the actor at id; 0 for an id outside the table or an
 // empty slot.
 uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block);

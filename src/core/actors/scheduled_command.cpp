@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/time_record.h"
 
@@ -423,6 +424,8 @@ void RunScheduleLayer(ActorSystem * /*system*/, TimeRecord *record, uint32_t lay
     const float now = record->time;
     ScheduleLayer &lists = record->layers[layer];
 
+    // Declared first: actors removed during the pass go after the walk ends.
+    ActorDeliveryScope delivery;
     WalkScope walk;
     ScheduledCommand *entry = lists.everyPassHead.next;
     while (entry != nullptr && entry != &lists.everyPassTail) {

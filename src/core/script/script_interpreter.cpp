@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/null_actor.h"
@@ -449,6 +450,9 @@ int RunScript(ScriptRecord *record, Actor *local) {
         CompileScript(record, record->owner, nullptr, nullptr) == 0) {
         return 0;
     }
+    // Held for the whole run: actors the script removes are destroyed after
+    // it returns, never under it.
+    ActorDeliveryScope delivery;
     // The run keeps its byte code even when the record goes meanwhile.
     std::shared_ptr<const ByteBuffer> code = record->compiled;
     AddActorDestroyedHook(ForgetDestroyedActor);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -689,6 +690,83 @@ TEST_F(ActorFileTest, EntryTimesAreKeptRelativeToTheOwnersClock) {
         repeats += d.commandId == 37 ? 1 : 0;
     }
     EXPECT_EQ(repeats, 1u);
+}
+
+} // namespace
+
+namespace {
+
+// --- files opened from inside a delivery ----------------------------------------------
+
+class OpenFromHandlerTest : public ActorFileTest {
+  protected:
+    void SetUp() override {
+        ActorFileTest::SetUp();
+        system->baseFolder = folder.Path();
+        std::filesystem::create_directories(folder / "Data");
+    }
+};
+
+TEST_F(OpenFromHandlerTest, AHandlerThatEmptiesItsOwnRootStillReadsItself) {
+    WorldRecorder *r = Make("R", scenery, 3000);
+    Make("child", r, 3001);
+    std::string seenName;
+    float seenX = 0.0f;
+    bool stillInTable = true;
+    r->position = {7, 0, 0};
+    r->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id != 36) {
+            return;
+        }
+        EXPECT_EQ(SendCommandArgs(scenery, kCmdOpenFile, std::string("missing.qva")), 0);
+        stillInTable = GetActorById(3000) != nullptr;
+        seenName = r->name;
+        seenX = r->position.x;
+    };
+    EXPECT_EQ(SendCommand(3000, 36, ParamBlock()), 1u);
+    EXPECT_FALSE(stillInTable);
+    EXPECT_EQ(seenName, "R");
+    EXPECT_FLOAT_EQ(seenX, 7.0f);
+    EXPECT_EQ(GetActorById(3000), nullptr);
+    EXPECT_EQ(GetActorById(3001), nullptr);
+    EXPECT_TRUE(scenery->children.empty());
+}
+
+TEST_F(OpenFromHandlerTest, AFileHoldingTheSendersIdReplacesItAfterTheDelivery) {
+    FileBytes f;
+    f.Header(70, 1, 10, 2991);
+    DefaultActorRecord(f, 0, 3000, 1, "fromFile");
+    folder.Put("Data/Globals.qva", f.str());
+
+    WorldRecorder *r = Make("R", scenery, 3000);
+    r->ScheduleCommand(36, ParamBlock(), Kind(2), 0.5f, 0.0f, 0.0f);
+    std::string seenName;
+    int entriesAfter = -1;
+    r->onCommand = [&](uint32_t id, ParamBlock) {
+        if (id != 36) {
+            return;
+        }
+        r->ScheduleCommand(37, ParamBlock(), Kind(2), 0.5f, 0.0f, 0.0f);
+        EXPECT_EQ(SendCommandArgs(global, kCmdOpenFile, std::string("Globals.qva")), 1)
+            << system->errorText;
+        seenName = r->name;
+        entriesAfter = static_cast<int>(r->scheduledCommands.size());
+    };
+    // Run from the scheduled pass.
+    RootTimeRecord()->time = 1.0f;
+    RunScheduledCommands(system);
+    EXPECT_EQ(seenName, "R");
+    EXPECT_EQ(entriesAfter, 0); // its entries were taken away with it
+    ASSERT_NE(GetActorById(3000), nullptr);
+    EXPECT_EQ(GetActorById(3000)->name, "fromFile");
+    EXPECT_EQ(GetActorById(3000)->parent, global);
+    EXPECT_EQ(GetActorById(kEnvironmentActorId), nullptr);
+    EXPECT_EQ(GetActorById(kInventoryActorId), nullptr);
+    // Nothing of the old actor runs any more.
+    TakeLog();
+    RootTimeRecord()->time = 3.0f;
+    RunScheduledCommands(system);
+    EXPECT_TRUE(TakeLog().empty());
 }
 
 } // namespace
