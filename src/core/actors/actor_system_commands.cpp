@@ -7,6 +7,7 @@
 #include "actors/characters/character_seams.h"
 #include "actors/presentation/presentation_seams.h"
 #include "actors/world/world_seams.h"
+#include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/param_convert.h"
@@ -64,10 +65,12 @@ void TraceSoundOfLibrary(uint32_t value) {
 
 ActorSystemHooks DefaultHooks() {
     ActorSystemHooks hooks;
-    // Actor files are read and written by the actor-file code once it is
-    // installed here; until then every load and save fails.
-    hooks.loadActors = [](const std::string &, uint32_t) { return 0; };
-    hooks.saveActors = [](const std::string &, uint32_t, uint32_t, uint32_t) { return 0; };
+    // Actor files are read and written by the actor-file code.
+    hooks.loadActors = [](const std::string &fileName, uint32_t mode) {
+        return LoadActors(fileName, mode);
+    };
+    hooks.saveActors = [](const std::string &fileName, uint32_t first, uint32_t end,
+                          uint32_t mode) { return SaveActors(fileName, first, end, mode); };
     hooks.findActorByPath = &FindByResolver;
     hooks.requestClose = &PostCloseToWindow;
     hooks.traceSound = &TraceSoundOfLibrary;
