@@ -6,6 +6,7 @@
 
 #include "platform/os/al_sound_backend.h"
 #include "platform/sound.h"
+#include "platform/sound/sound_test_util.h"
 #include "video_fixture.h"
 
 namespace videotest {
@@ -100,6 +101,36 @@ TEST_F(VideoSoundTest, ToneStartsWithRunAndStopsWithTheFilm) {
     EXPECT_LT(Peak(Step(object)), 1e-4);
     EXPECT_LT(Peak(Step(object)), 1e-4);
     static_cast<TextureItem *>(item.get())->texture = nullptr;
+}
+
+TEST_F(VideoSoundTest, FilmIsHeardWithFourStreamsPlaying) {
+    TempWaveFolder waves;
+    const std::string quiet =
+        waves.Write("quiet.wav", 1, 16, 44100, std::vector<uint8_t>(44100 * 2, 0));
+    std::vector<SoundStream *> streams;
+    for (int i = 0; i < 4; ++i) {
+        streams.push_back(OpenStreamedSound2D(quiet.c_str()));
+        ASSERT_NE(streams.back(), nullptr);
+        PlaySoundBuffer(streams.back(), 1);
+    }
+    EXPECT_EQ(GetPlayingStreamCount(), 4u);
+
+    TextureObject *object = Open(ToneFilm());
+    ASSERT_NE(object, nullptr);
+    RunVideoTexture(object);
+    std::vector<float> heard;
+    for (int i = 0; i < 10; ++i) {
+        std::vector<float> out = Step(object);
+        RunStreamingPass();
+        if (i >= 4) {
+            heard.insert(heard.end(), out.begin(), out.end());
+        }
+    }
+    EXPECT_NEAR(Frequency(heard, 0), 440.0, 440.0 * 0.02);
+    EXPECT_EQ(GetPlayingStreamCount(), 4u);
+    for (SoundStream *stream : streams) {
+        ReleaseSoundBuffer(stream);
+    }
 }
 
 TEST_F(VideoSoundTest, SoundDisabledMakesNoVoiceAndThePicturePlays) {
