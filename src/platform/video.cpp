@@ -671,7 +671,7 @@ int PlayFullScreenVideo(const char *path) {
     const double start = Now();
     // The state is asked for with a short time-out, the clock is read
     // between asks.
-    while (!film->Started(std::chrono::milliseconds(2))) {
+    while (!film->Started(std::chrono::milliseconds(5))) {
         if (Now() - start >= kStartSeconds) {
             StopFullScreenVideo();
             return 0;

@@ -76,7 +76,7 @@ TEST_F(FullScreenVideoTest, BlackFramesAroundStartAndStopAndPicturesInEachPoll) 
 
 TEST_F(FullScreenVideoTest, SecondFilmStopsTheFirst) {
     gfx::RecordingDevice *device = Recorder();
-    const std::string path = ColorFilm("a.mpg", filmwriter::Container::Mpeg, 25);
+    const std::string path = ColorFilm("a.mpg", filmwriter::Container::Mpeg, 100);
     ASSERT_EQ(PlayFullScreenVideo(path.c_str()), 1);
     ASSERT_EQ(PollFullScreenVideo(), 1);
     const size_t at = device->GetLog().size();
@@ -91,7 +91,7 @@ TEST_F(FullScreenVideoTest, SecondFilmStopsTheFirst) {
 
 TEST_F(FullScreenVideoTest, OwnFilmPathAndMissingFiles) {
     gfx::RecordingDevice *device = Recorder();
-    ColorFilm("Data/INTRO.MPG", filmwriter::Container::Mpeg, 5);
+    ColorFilm("Data/INTRO.MPG", filmwriter::Container::Mpeg, 100);
     EXPECT_EQ(PlayVideoFile("intro"), 1);
     EXPECT_EQ(UpdateVideo(), 1);
     StopVideo();
@@ -179,7 +179,7 @@ TEST_F(FullScreenVideoTest, TruncatedFilmsEndAndSparseFilmsPlayToTheirDuration) 
 }
 
 TEST_F(FullScreenVideoTest, ExitingWithAFilmPlayingIsClean) {
-    const std::string path = ColorFilm("exit.mpg", filmwriter::Container::Mpeg, 25);
+    const std::string path = ColorFilm("exit.mpg", filmwriter::Container::Mpeg, 100);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -206,7 +206,7 @@ class RenderedFullScreenVideoTest : public VideoTest {
 TEST_F(RenderedFullScreenVideoTest, FlatFilmFillsTheCorners) {
     ASSERT_NE(GetD3DDevice(), nullptr);
     filmwriter::FilmSpec spec;
-    spec.frames = 10;
+    spec.frames = 100;
     spec.width = 32;
     spec.height = 16;
     spec.picture = [](int, std::vector<uint8_t> &bgrx) { filmwriter::FillColor(bgrx, 0x3080C0); };
