@@ -287,6 +287,26 @@ public:
     void DrawQueuedText(bool empty);
     ScreenLayers& GetScreenLayers();
 
+    // --- screen quads and overlays ----------------------------------------
+
+    // Queue a quad of the material (nothing for a null material); colours in
+    // 0..1, sizes truncated to whole pixels.
+    void QueueRect(float x, float y, float width, float height, float red, float green,
+                   float blue, float alpha, MaterialItem* material);
+    void QueueRectUV(float x, float y, float width, float height, float left, float top,
+                     float right, float bottom, float red, float green, float blue, float alpha,
+                     MaterialItem* material);
+    void QueueQuad(const float corners[8], float left, float top, float right, float bottom,
+                   float red, float green, float blue, float alpha, MaterialItem* material);
+    void QueueSprite(float x, float y, float red, float green, float blue, float alpha,
+                     MaterialItem* material);
+    // Overlays, drawn once by the next DrawOverlays.
+    void SetImageOverlay(float x, float y, MaterialItem* material);
+    void SetOverlayQuad(float x, float y, float width, float height, float red, float green,
+                        float blue, float alpha, MaterialItem* material);
+    void DrawQueuedQuads(bool empty);
+    void DrawOverlays();
+
 private:
     // Puts an item into a slot, deleting the item it replaces.
     void StoreItem(uint32_t slot, LibraryItem* item);

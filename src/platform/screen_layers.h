@@ -56,3 +56,8 @@ inline constexpr float kTexCoordOffset = 0.000005f;
 
 // Frees a queued line's text.
 void DestroyTextLine(TextLine *line);
+
+// Draws an untextured rectangle at once (the loading screen); colours in
+// 0..1.
+void DrawFilledRect(int left, int top, int right, int bottom, float red, float green, float blue,
+                    float alpha);
