@@ -474,6 +474,9 @@ void UpdateMeshVertices(MeshItem* mesh, const Vector3* positions, const Vector3*
         return;
     }
     MeshSubset& s = mesh->subsets[0];
+    if (s.vertexBuffer == nullptr) {
+        return;
+    }
     if (triangleCount != kKeepCount) {
         const uint32_t room = TriangleCapacity(s);
         s.triangleCount = triangleCount < room ? triangleCount : room;
@@ -756,13 +759,12 @@ int IntersectSphereWithMesh(MeshItem* mesh, uint32_t subset, const Vector3& cent
                             Vector3* out, Vector3* outPoint) {
     Vector3 push = {0.0f, 0.0f, 0.0f};
     int contact = 0;
-    MeshSubset* s = SubsetAt(mesh, subset);
     const SubsetSettings* r = RecordAt(mesh, subset);
-    if (s != nullptr && r != nullptr) {
-        if (s->work == nullptr) {
+    if (SubsetAt(mesh, subset) != nullptr && r != nullptr) {
+        if (GetSurfaceCollisionData(mesh, subset) == nullptr &&
+            GetCollisionBoxList(mesh, subset) == nullptr) {
             BuildSubsetCollisionData(mesh, subset);
-            s = SubsetAt(mesh, subset);
-            r = RecordAt(mesh, subset);
+            r = RecordAt(mesh, subset); // a load may have remade the records
         }
         const uint32_t type = r != nullptr ? r->word0 : 0;
         const SurfaceCollisionData* surface = GetSurfaceCollisionData(mesh, subset);
