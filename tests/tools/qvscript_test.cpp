@@ -84,4 +84,35 @@ TEST(Qvscript, UsageErrors) {
     }
 }
 
+// The committed actor file holds "A" and "B" under "Scenery". Expected lines,
+// checked by hand: 34 with Bool 1; the missing named actor gets the [safe]
+// null receiver; 63 with floats 1, 2, 3; the statement on the absent local
+// actor is skipped whole; 32 with "x" and its terminator.
+TEST(Qvscript, RunMatchesGoldenText) {
+    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    std::string expected = ReadFile(DataPath("run_scenery_a.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvscript("run '" + actors + "' /Scenery/A '" + DataPath("run_scenery_a.qvs") + "'");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+    ToolRun fromStdin = RunQvscript("run '" + actors + "' /Scenery/B", "this.Set_Enabled(0);");
+    EXPECT_EQ(fromStdin.exitCode, 0);
+    EXPECT_EQ(fromStdin.out, "send /Scenery/B 34 \"Set Enabled\" 00000000\nresult 1\n");
+}
+
+TEST(Qvscript, RunFailures) {
+    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    ToolRun unknown = RunQvscript("run '" + actors + "' /Scenery/C", "this.Set_Enabled(1);");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "error: no actor at /Scenery/C\n");
+    ToolRun relative = RunQvscript("run '" + actors + "' Scenery/A", "this.Set_Enabled(1);");
+    EXPECT_EQ(relative.err, "error: no actor at Scenery/A\n");
+    ToolRun noFile = RunQvscript("run /nonexistent/a.qva /Scenery/A", "this.Set_Enabled(1);");
+    EXPECT_EQ(noFile.exitCode, 1);
+    EXPECT_EQ(noFile.out, "");
+    EXPECT_EQ(noFile.err.substr(0, 37), "error: cannot load /nonexistent/a.qva");
+}
+
 } // namespace

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/param_convert.h"
@@ -78,11 +79,23 @@ int Compile(const char *path) {
     return 0;
 }
 
-// Loads an actor file into the world as the dump tool does. Actor files
-// cannot be read by this build yet.
+// Loads an actor file into the world as the dump tool does: the roots are
+// emptied first, so the file's actors take the ids it records.
 bool LoadActorFile(const char *path, std::string *error) {
-    *error = std::string("cannot load ") + path + ": actor files are not readable yet";
-    return false;
+    for (int32_t rootId : {kGlobalRootId, kSceneryRootId, kClipboardRootId}) {
+        Actor *root = GetActorById(static_cast<uint32_t>(rootId));
+        while (root != nullptr && !root->children.empty()) {
+            if (DeleteActor(root->children.back()) == 0) {
+                root->children.pop_back();
+            }
+        }
+    }
+    if (LoadActors(path, kSerializeLoad) == 0) {
+        const ActorSystem *system = GetActorSystem();
+        *error = std::string("cannot load ") + path + ": " + system->errorText;
+        return false;
+    }
+    return true;
 }
 
 int Run(const char *actorFile, const char *actorPath, const char *path) {
