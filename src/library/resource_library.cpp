@@ -15,6 +15,7 @@
 #include "library/save_device.h"
 #include "library/texture_items.h"
 #include "platform/graphics.h"
+#include "platform/shadow_volume.h"
 #include "platform/sound_items.h"
 #include "platform/timer.h"
 #include "platform/video.h"
@@ -119,6 +120,7 @@ int CreateEngineServices() {
     RegisterMeshLoader();
     RegisterRenderFrontEnd();
     RegisterFontServices();
+    RegisterShadowVolumes();
     if (!CreateGraphics()) {
         return 0;
     }

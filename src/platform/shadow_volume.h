@@ -88,3 +88,25 @@ void CreateShadowQuad();
 void ReleaseShadowQuad();
 // Draws the quad where the stencil holds 1 or more; nothing without a quad.
 void DrawShadowQuad();
+
+// --- bucket 4 -------------------------------------------------------------------------
+
+// Create callback: gives the instance a volume, with buffers sized from its
+// mesh when the mesh is loaded already. Buffers that can't be made leave it
+// without a volume.
+void ShadowBucketCreate(DrawInstance *instance);
+// Release callback: frees the volume and clears the field.
+void ShadowBucketRelease(DrawInstance *instance);
+// Begin callback: states that let the volumes touch only the stencil (or,
+// with V held, show them as wire frames); stage 0 and 1 textures are put
+// aside.
+void ShadowBucketBegin(uint32_t bucket);
+// Per-instance callback: the pre-draw callback, the light point, the camera
+// distance, the build and the two stencil passes.
+void ShadowBucketInstance(DrawInstance *instance);
+// End callback: the darkening quad (not with V held) and the states back.
+void ShadowBucketEnd(uint32_t bucket);
+
+// Puts the bucket-4 callbacks and the quad into the display start-up (after
+// the buckets are set up).
+void RegisterShadowVolumes();
