@@ -17,6 +17,7 @@
 #include "platform/graphics.h"
 #include "platform/os/window.h"
 #include "platform/timer.h"
+#include "platform/video.h"
 
 PackArchive *GamePackArchive = nullptr;
 
@@ -74,8 +75,13 @@ ActorSystemHooks DefaultHooks() {
     hooks.findActorByPath = &FindByResolver;
     hooks.requestClose = &PostCloseToWindow;
     hooks.traceSound = &TraceSoundOfLibrary;
-    // Video textures are not built yet: playing and stopping do nothing.
-    hooks.textureMovie = [](LibraryItem *, bool) {};
+    hooks.textureMovie = [](LibraryItem *texture, bool play) {
+        if (play) {
+            RestartVideoTexture(texture);
+        } else {
+            StopVideoTexture(texture);
+        }
+    };
     return hooks;
 }
 

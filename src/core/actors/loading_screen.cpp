@@ -6,10 +6,35 @@
 #include "core/text_table.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
+#include "platform/render_front_end.h"
 
 namespace {
 
-LoadingScreenRenderer *g_renderer = nullptr;
+// The render front end of the resource library. Screen quads, texts and
+// filled rectangles are drawn by the overlay services of the render front
+// end; until those exist here the loading frames present the cleared screen.
+class FrontEndRenderer : public LoadingScreenRenderer {
+  public:
+    int32_t GetScreenWidth() override { return static_cast<int32_t>(::GetScreenWidth()); }
+    int32_t GetScreenHeight() override { return static_cast<int32_t>(::GetScreenHeight()); }
+    void QueueRect(float, float, float, float, const Color &, LibraryItem *) override {}
+    void QueueText(const std::string &, float, float, const Color &, uint32_t) override {}
+    int BeginRender(uint32_t clear, uint32_t flags) override {
+        ResourceLibrary *library = GetLibrary();
+        return library != nullptr && library->BeginRender(clear != 0, flags != 0) ? 1 : 0;
+    }
+    void DrawQueuedQuads() override {}
+    void DrawQueuedText() override {}
+    void DrawFilledRect(const ScreenRect &, const Color &) override {}
+    void EndRender(uint32_t present) override {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->EndRender(present != 0);
+        }
+    }
+};
+
+FrontEndRenderer g_frontEnd;
+LoadingScreenRenderer *g_renderer = &g_frontEnd;
 LoadingScreenState g_state;
 
 constexpr float kChannelScale = 0.003921569f; // 1 / 255
@@ -33,6 +58,8 @@ LoadingScreenRenderer *SetLoadingScreenRenderer(LoadingScreenRenderer *renderer)
     g_renderer = renderer;
     return previous;
 }
+
+LoadingScreenRenderer *FrontEndLoadingScreenRenderer() { return &g_frontEnd; }
 
 LoadingScreenState &GetLoadingScreenState() { return g_state; }
 

@@ -47,7 +47,8 @@ class LoadingScreenRenderer {
 };
 
 // Installs the renderer (null: nothing is drawn; the bar state still
-// advances) and returns the previous one.
+// advances) and returns the previous one. The render front end of the
+// resource library is installed from the start.
 LoadingScreenRenderer *SetLoadingScreenRenderer(LoadingScreenRenderer *renderer);
 
 // The loading-screen state, one per process.
@@ -82,6 +83,9 @@ LibraryItem *BeginLoadingScreen(ActorSystem *system, uint32_t expectedSteps);
 int DrawLoadingScreen(const char *text);
 // Clears the loading callback and forgets the background.
 void EndLoadingScreen(ActorSystem *system);
+
+// The render front end's renderer (what SetLoadingScreenRenderer starts with).
+LoadingScreenRenderer *FrontEndLoadingScreenRenderer();
 
 // Tests only: the state back to its start values.
 void ResetLoadingScreenForTests();

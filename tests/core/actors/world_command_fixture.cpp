@@ -36,7 +36,7 @@ void WorldCommandTest::SetUp() {
 void WorldCommandTest::TearDown() {
     ResetActorSystemHooks();
     ResetCaptureImageForTests();
-    SetLoadingScreenRenderer(nullptr);
+    SetLoadingScreenRenderer(FrontEndLoadingScreenRenderer());
     ResetLoadingScreenForTests();
     ActorWorldTest::TearDown();
 }
