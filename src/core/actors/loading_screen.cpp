@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/actors/actor_file.h"
 #include "core/actors/actor_system.h"
 #include "core/text_table.h"
 #include "library/library_item.h"
@@ -34,6 +35,14 @@ class FrontEndRenderer : public LoadingScreenRenderer {
 };
 
 FrontEndRenderer g_frontEnd;
+
+// The actor-file reader's progress call, once per actor read.
+void ReaderProgress(uint32_t) {
+    ActorSystem *system = GetActorSystem();
+    if (system != nullptr && system->loadingCallback != nullptr) {
+        system->loadingCallback(nullptr);
+    }
+}
 LoadingScreenRenderer *g_renderer = &g_frontEnd;
 LoadingScreenState g_state;
 
@@ -94,6 +103,7 @@ LibraryItem *BeginLoadingScreen(ActorSystem *system, uint32_t expectedSteps) {
     if (system != nullptr) {
         system->loadingCallback = &DrawLoadingScreen;
     }
+    SetActorLoadProgress(&ReaderProgress);
     return s.logo;
 }
 
@@ -154,6 +164,7 @@ void EndLoadingScreen(ActorSystem *system) {
     if (system != nullptr) {
         system->loadingCallback = nullptr;
     }
+    SetActorLoadProgress(nullptr);
     g_state.background = nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/loading_screen.h"
+#include "../../support/temp_folder.h"
 #include "world_command_fixture.h"
 
 namespace {
@@ -320,6 +321,53 @@ TEST_F(LevelLoad, DeferredResourceLoadsAreCollected) {
     system->Process();
     EXPECT_EQ(preloads, 1);
     EXPECT_EQ(AskU32(kCmdGetDeferLoads), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The real actor-file code behind "Save Game" and "Load Game".
+class SavedGame : public LoadingScreen {
+  protected:
+    void SetUp() override {
+        LoadingScreen::SetUp();
+        ResetActorSystemHooks(); // the actor-file code, not the recorders
+        system->baseFolder = folder.Path();
+    }
+    TempFolder folder;
+};
+
+TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
+    WorldRecorder *a = Make("a", nullptr, 3000);
+    a->position = {1.0f, 2.0f, 3.0f};
+    a->InvalidateTransform();
+    Make("b", a, 3001);
+    Make("g", global, 20);
+    Actor *roots[4] = {system, global, scenery, clipboard};
+
+    ASSERT_NE(Send(kCmdSaveGame, "slot.sav"), 0) << system->errorText;
+    Make("later", nullptr, 3005);
+    Send(kCmdLoadGame, "slot.sav");
+    system->Process();
+
+    for (uint32_t id = 0; id < 4; ++id) {
+        EXPECT_EQ(GetActorById(id), roots[id]) << id; // never made anew
+    }
+    Actor *restored = GetActorById(3000);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(restored->name, "a");
+    EXPECT_EQ(restored->parent, scenery);
+    EXPECT_EQ(restored->position.y, 2.0f);
+    ASSERT_EQ(restored->children.size(), 1u);
+    EXPECT_EQ(restored->children[0]->actorId, 3001);
+    EXPECT_EQ(restored->children[0]->name, "b");
+    ASSERT_NE(GetActorById(20), nullptr);
+    EXPECT_EQ(GetActorById(20)->parent, global);
+    EXPECT_EQ(GetActorById(3005), nullptr);
+    ASSERT_NE(GetActorById(14), nullptr); // back from the file only
+    EXPECT_EQ(GetActorById(14)->name, "Environment");
+    EXPECT_EQ(system->loadPending, 0u);
 }
 
 } // namespace
