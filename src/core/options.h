@@ -33,8 +33,8 @@ class OptionParser {
 public:
     explicit OptionParser(std::string commandLine);
 
-    // Appends the spec; its value starts as the allowed value at the default
-    // index, or "0" when the spec lists no values.
+    // Appends the option; its value starts as the allowed value at the default
+    // index, or "0" when the option lists no values.
     void AddOption(OptionSpec spec);
     void Parse();
     // The option's value text; "" for an index out of range.
