@@ -1,5 +1,7 @@
 #!/bin/sh
-# Installs what is missing and builds the release configuration.
+# Installs what is missing, builds the release configuration and runs the
+# engine in a window on the generated sample folder (build/release/sample),
+# passing on this script's arguments. The exit code is the engine's.
 set -e
 cd "$(dirname "$0")"
 
@@ -9,4 +11,15 @@ jobs=$(nproc)
 cmake --preset release >/dev/null || { echo "play.sh: configuring release failed" >&2; exit 1; }
 cmake --build --preset release -j"$jobs" || { echo "play.sh: building release failed" >&2; exit 1; }
 
-echo "play.sh: the engine is built in build/release; the game cannot run yet."
+# The folder is made again whenever the generator is newer than it.
+tool=build/release/tools/mksample
+sample=build/release/sample
+if [ ! -f "$sample/init.txt" ] || [ "$tool" -nt "$sample/init.txt" ]; then
+    rm -rf "$sample.new"
+    "$tool" "$sample.new" >/dev/null || { echo "play.sh: making the sample folder failed" >&2; exit 1; }
+    rm -rf "$sample"
+    mv "$sample.new" "$sample"
+fi
+
+cd "$sample"
+exec ../engine -win=1 "$@"

@@ -1,0 +1,213 @@
+// The engine program from start to end on a folder made by mksample: it
+// boots headless, runs the demo's scripts, saves the game and exits; the
+// save is read back with qvadump. Variants: a menu actor, a missing scene,
+// no init.txt and the data served from a pack archive.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string Program(const std::string& relative) {
+    return std::string(ENGINE_TEST_BINARY_DIR) + "/" + relative;
+}
+
+// Runs a shell command line in `folder`, capturing both output streams.
+ProgramRun RunIn(const std::string& folder, const std::string& commandLine) {
+    TempFolder capture;
+    std::string command = "cd " + Quote(folder) + " && " + commandLine + " >" +
+                          Quote(capture / "out") + " 2>" + Quote(capture / "err");
+    ProgramRun run;
+    int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    run.out = capture.Get("out");
+    run.err = capture.Get("err");
+    return run;
+}
+
+// The engine as the end-to-end runs start it: headless, windowed, silent,
+// with a fixed frame time and a frame limit.
+ProgramRun RunEngine(const std::string& folder, int frameLimit = 600) {
+    return RunIn(folder, "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+                         "ENGINE_FRAME_LIMIT=" + std::to_string(frameLimit) + " " +
+                             Quote(Program("engine")) + " -win=1 -s=0");
+}
+
+bool MakeSample(const std::string& folder) {
+    ProgramRun run = RunIn(".", Quote(Program("tools/mksample")) + " " + Quote(folder));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.exitCode == 0;
+}
+
+std::string Dump(const std::string& file) {
+    ProgramRun run = RunIn(".", Quote(Program("tools/qvadump")) + " " + Quote(file));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+}
+
+// The dump lines of the actor named `name`: its own line and its fields,
+// without its children.
+std::vector<std::string> ActorLines(const std::string& dump, const std::string& name) {
+    std::vector<std::string> lines;
+    std::istringstream in(dump);
+    std::string line;
+    size_t indent = std::string::npos;
+    while (std::getline(in, line)) {
+        size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        bool actorLine = line.compare(start, 3, "id=") == 0 || line.compare(start, 7, "orphan ") == 0;
+        if (indent == std::string::npos) {
+            if (actorLine && line.find(" name=\"" + name + "\" ") != std::string::npos) {
+                indent = start;
+                lines.push_back(line.substr(start));
+            }
+            continue;
+        }
+        if (actorLine || start <= indent) break;
+        lines.push_back(line.substr(start));
+    }
+    return lines;
+}
+
+bool HasLineStarting(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& line : lines) {
+        if (line.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
+
+class EngineEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(folder.Path().empty());
+        ASSERT_TRUE(MakeSample(folder.Path()));
+    }
+    std::string Path(const std::string& relative) const { return folder / relative; }
+
+    TempFolder folder;
+};
+
+TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
+    ProgramRun run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    ASSERT_TRUE(fs::exists(Path("game/demo.sav")));
+
+    const std::string dump = Dump(Path("game/demo.sav"));
+    std::vector<std::string> mover = ActorLines(dump, "Mover");
+    ASSERT_FALSE(mover.empty()) << dump;
+    EXPECT_EQ(mover[0], "id=10 class=0 name=\"Mover\" parent=1 classname=\"Base\"");
+    EXPECT_TRUE(HasLineStarting(mover, "transform pos 1 2 3 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(mover, "script 0 \"boot\" event 154 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(mover, "script 1 \"done\" event 214 ")) << dump;
+    EXPECT_FALSE(HasLineStarting(mover, "sched ")) << dump;
+
+    std::vector<std::string> floor = ActorLines(dump, "Floor");
+    ASSERT_FALSE(floor.empty()) << dump;
+    EXPECT_EQ(floor[0], "id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"");
+    EXPECT_TRUE(HasLineStarting(floor, "colobj 0 \"floor box\" ")) << dump;
+    EXPECT_TRUE(HasLineStarting(floor, "sched 0 command 63 \"Set Position\" ")) << dump;
+    std::vector<std::string> post = ActorLines(dump, "Post");
+    ASSERT_FALSE(post.empty()) << dump;
+    EXPECT_EQ(post[0], "id=3001 class=0 name=\"Post\" parent=2 classname=\"Base\"");
+
+    std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
+    ASSERT_FALSE(player.empty()) << dump;
+    EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
+              "id=8000 class=9 name=\"MASTERPLAYER\" parent=2");
+}
+
+TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
+    // The save comes 1.0 s after the start: some 61 frames of 1/60 s.
+    ProgramRun run = RunEngine(folder.Path(), 58);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, "frame limit reached\n");
+    EXPECT_FALSE(fs::exists(Path("game/demo.sav")));
+
+    run = RunEngine(folder.Path(), 64);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::exists(Path("game/demo.sav")));
+}
+
+TEST_F(EngineEndToEnd, MenuActorSkipsTheSceneAndTheGameStart) {
+    // The globals again, with an actor named "Menu" beside "Mover".
+    ASSERT_NE(InitActorSystem(), 0);
+    const std::string globals = Path("game/Data/Globals.qva");
+    ASSERT_EQ(LoadActors(globals, kSerializeLoad), 1) << GetActorSystem()->errorText;
+    ASSERT_NE(CreateActor(0, "Menu", nullptr, GetActorById(kGlobalRootId), 11, true), nullptr);
+    ASSERT_EQ(SaveActors(globals, 10, 12, kSerializeSave), 1);
+    // A scene that would fail to load shows that none is loaded.
+    ASSERT_TRUE(fs::remove(Path("game/Data/Level1.qva")));
+
+    ProgramRun run = RunEngine(folder.Path(), 120);
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_EQ(run.err, "frame limit reached\n");
+    // No "Start Game": the boot script never ran, so nothing was saved.
+    EXPECT_FALSE(fs::exists(Path("game/demo.sav")));
+}
+
+TEST_F(EngineEndToEnd, StartUpFailuresPrintOneLineAndExitOne) {
+    ASSERT_TRUE(fs::remove(Path("game/Data/Level1.qva")));
+    ProgramRun run = RunEngine(folder.Path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "Error Loading Scene Level1.qva: Error - Loading Actors\n");
+
+    ASSERT_TRUE(fs::remove(Path("init.txt")));
+    run = RunEngine(folder.Path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "init.txt: cannot open\n");
+    EXPECT_FALSE(fs::exists(Path("game/demo.sav")));
+}
+
+TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
+    TempFolder loose;
+    ASSERT_TRUE(MakeSample(loose.Path()));
+    ProgramRun run = RunEngine(loose.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string expected = Dump(loose / "game/demo.sav");
+
+    run = RunIn(folder.Path(), Quote(Program("tools/packtool")) + " create pack.csa game");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(fs::remove(Path("game/DAZedirad.qvf")));
+    ASSERT_GT(fs::remove_all(Path("game/Data")), 0u);
+    ASSERT_TRUE(fs::is_empty(Path("game")));
+
+    run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The save is a loose file beside the archive, never inside it.
+    ASSERT_TRUE(fs::exists(Path("game/demo.sav")));
+    EXPECT_EQ(Dump(Path("game/demo.sav")), expected);
+}
+
+}  // namespace

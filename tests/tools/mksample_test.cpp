@@ -1,0 +1,154 @@
+// Runs the mksample program: what it prints, the bytes of its text and
+// library files, the actors of its actor files (read back through qvadump),
+// repeatability, and its failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <utility>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    std::string out;
+    std::string err;
+    int exitCode = -1;
+};
+
+std::string Tool(const std::string& name) {
+    return std::string(ENGINE_TEST_BINARY_DIR) + "/tools/" + name;
+}
+
+ToolRun RunTool(const std::string& tool, const std::string& args) {
+    TempFolder capture;
+    std::string command = "'" + Tool(tool) + "' " + args + " >'" + (capture / "out") + "' 2>'" +
+                          (capture / "err") + "'";
+    ToolRun run;
+    int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    run.out = capture.Get("out");
+    run.err = capture.Get("err");
+    return run;
+}
+
+// Every regular file below a folder with its bytes, by relative path.
+std::vector<std::pair<std::string, std::string>> Tree(const TempFolder& folder) {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.Path())) {
+        if (!entry.is_regular_file()) continue;
+        std::string relative = fs::relative(entry.path(), folder.Path()).string();
+        files.emplace_back(relative, folder.Get(relative));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(Mksample, WritesTheEndToEndFolderAndListsItInWriteOrder) {
+    TempFolder folder;
+    ToolRun run = RunTool("mksample", "'" + folder.Path() + "/out'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "26 init.txt\n"
+              "12 game/DAZedirad.qvf\n"
+              "25 game/Data/text.txt\n"
+              "342 game/Data/Globals.qva\n"
+              "429 game/Data/Level1.qva\n"
+              "5 files\n");
+    EXPECT_EQ(folder.Get("out/init.txt"), "game\r\nLevel1.qva\r\n\r\nDemo\r\n");
+    EXPECT_EQ(folder.Get("out/game/Data/text.txt"), "1\r\nLOADING }\r\nLoading }\r\n");
+    // Version 1, no groups, no items.
+    EXPECT_EQ(folder.Get("out/game/DAZedirad.qvf"), std::string("\1\0\0\0\0\0\0\0\0\0\0\0", 12));
+    // Nothing but the five files (no temporary files left behind).
+    EXPECT_EQ(Tree(folder).size(), 5u);
+}
+
+TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
+    TempFolder folder;
+    ASSERT_EQ(RunTool("mksample", "'" + folder.Path() + "'").exitCode, 0);
+
+    ToolRun globals = RunTool("qvadump", "'" + (folder / "game/Data/Globals.qva") + "'");
+    ASSERT_EQ(globals.exitCode, 0) << globals.err;
+    EXPECT_NE(globals.out.find("header version 70 count 1 first 10 span 1\n"), std::string::npos);
+    EXPECT_NE(globals.out.find("    id=10 class=0 name=\"Mover\" parent=1 classname=\"Base\"\n"
+                               "      transform pos 0 0 0 scale 1 1 1 rot 0 0 0 1\n"),
+              std::string::npos)
+        << globals.out;
+    // Action start time 1.0 is the fourth of the times.
+    EXPECT_NE(globals.out.find("      times 0 0 0 1 0 0 0\n"
+                               "      script 0 \"boot\" event 154 \"Start Game\" source "
+                               "\"this.TimerCommand(0.5, Set_Position((1, 2, 3))); "
+                               "this.Action_Start_Pre();\"\n"
+                               "      script 1 \"done\" event 214 \"Action Start Post\" source "
+                               "\"sys.Save_Game(\\\"demo.sav\\\"); sys.Exit_Engine();\"\n"),
+              std::string::npos)
+        << globals.out;
+
+    ToolRun level = RunTool("qvadump", "'" + (folder / "game/Data/Level1.qva") + "'");
+    ASSERT_EQ(level.exitCode, 0) << level.err;
+    EXPECT_NE(level.out.find("header version 70 count 2 first 3000 span 2\n"), std::string::npos);
+    EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
+              std::string::npos);
+    EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
+    EXPECT_NE(level.out.find("      sched 0 command 63 \"Set Position\" kind 2 layer 1 tag 0 "
+                             "times 5 block 00000000000080bf00000000\n"),
+              std::string::npos)
+        << level.out;
+    EXPECT_NE(level.out.find("    id=3001 class=0 name=\"Post\" parent=2 classname=\"Base\"\n"),
+              std::string::npos);
+}
+
+TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {
+    TempFolder first;
+    TempFolder second;
+    ToolRun one = RunTool("mksample", "'" + first.Path() + "'");
+    ToolRun two = RunTool("mksample", "'" + second.Path() + "'");
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    ASSERT_EQ(two.exitCode, 0) << two.err;
+    EXPECT_EQ(one.out, two.out);
+    EXPECT_EQ(Tree(first), Tree(second));
+
+    // Over a damaged folder of its own: every file is written again.
+    first.Put("game/Data/Globals.qva", "broken");
+    first.Put("init.txt", "");
+    ToolRun again = RunTool("mksample", "'" + first.Path() + "'");
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, one.out);
+    EXPECT_EQ(Tree(first), Tree(second));
+}
+
+TEST(Mksample, FailuresNameThePathAndWrongArgumentsPrintUsage) {
+    TempFolder folder;
+    // The output folder is a file.
+    folder.Put("file", "x");
+    ToolRun run = RunTool("mksample", "'" + (folder / "file") + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("mksample: " + (folder / "file") + "/init.txt: ", 0), 0u) << run.err;
+
+    // A folder where a later file must go: the files before it are listed.
+    fs::create_directories(folder / "out/game/DAZedirad.qvf");
+    run = RunTool("mksample", "'" + (folder / "out") + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "26 init.txt\n");
+    EXPECT_EQ(run.err.rfind("mksample: " + (folder / "out") + "/game/DAZedirad.qvf: ", 0), 0u)
+        << run.err;
+    EXPECT_EQ(run.err.back(), '\n');
+
+    for (const char* args : {"", "a b", "''"}) {
+        run = RunTool("mksample", args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.err, "usage: mksample OUT-DIR\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+// Actor files for the sample folders, made in the engine's own actor world
+// and written by the engine's own actor-file writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Actor;
+class SampleOutput;
+
+// Makes the actor world on first use and empties its roots ("Global",
+// "Scenery", "Clipboard"), so that each file starts from a bare world.
+// False when the world cannot be made.
+bool ResetSampleWorld();
+
+// A class-`classId` actor named `name` at `id` under the root `rootId`
+// (1 "Global", 2 "Scenery"); null when the class factory refuses it.
+Actor* MakeSampleActor(int32_t classId, const std::string& name, int32_t rootId, int32_t id);
+
+// Adds a script bound to the event command `eventId` (0: none) after
+// compiling it with the actor as its owner; false with the compiler's
+// message and position in `error`.
+bool AddSampleScript(Actor* actor, const std::string& name, uint32_t eventId,
+                     const std::string& source, std::string* error);
+
+// Writes the saved actors of ids [first, end) as the actor file `relPath`.
+bool WriteActorFile(SampleOutput& out, const std::string& relPath, uint32_t first, uint32_t end);
