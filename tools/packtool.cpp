@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_writer.h"
 #include "core/file_system.h"
 #include "core/pack_archive.h"
 
@@ -41,12 +42,6 @@ struct Source {
     std::string name;
     fs::path path;
 };
-
-void PutLe32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
 
 int Create(const std::string& archivePath, const std::string& folder) {
     std::error_code ec;
@@ -92,7 +87,8 @@ int Create(const std::string& archivePath, const std::string& folder) {
     uint64_t offset = PackArchive::kHeaderSize + 4 + uint64_t{PackArchive::kEntrySize} * sources.size();
     std::vector<uint8_t> head = {'M', 'O', 'R', 'V'};
     head.resize(PackArchive::kHeaderSize, 0);
-    PutLe32(head, static_cast<uint32_t>(sources.size()));
+    ByteWriter headWriter(head);
+    headWriter.U32(static_cast<uint32_t>(sources.size()));
     for (const Source& source : sources) {
         std::ifstream in(source.path, std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -102,8 +98,8 @@ int Create(const std::string& archivePath, const std::string& folder) {
         if (offset + bytes.size() > INT32_MAX) {
             return Fail("archive too large");
         }
-        PutLe32(head, static_cast<uint32_t>(offset));
-        PutLe32(head, static_cast<uint32_t>(bytes.size()));
+        headWriter.U32(static_cast<uint32_t>(offset));
+        headWriter.U32(static_cast<uint32_t>(bytes.size()));
         const size_t nameAt = head.size();
         head.resize(nameAt + PackArchive::kNameSize, 0);
         std::memcpy(head.data() + nameAt, source.name.data(), source.name.size());

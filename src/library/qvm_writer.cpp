@@ -1,37 +1,9 @@
 #include "library/qvm_writer.h"
 
-#include <cstring>
-
+#include "core/byte_writer.h"
 #include "core/file_system.h"
 
 namespace {
-
-class Bytes {
-public:
-    explicit Bytes(std::vector<uint8_t>& out) : out_(out) {}
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    }
-    void U16(uint16_t v) {
-        out_.push_back(static_cast<uint8_t>(v & 0xFF));
-        out_.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    void F32(float f) {
-        uint32_t bits = 0;
-        std::memcpy(&bits, &f, sizeof bits);
-        U32(bits);
-    }
-    void Text(const std::string& s) {
-        U32(static_cast<uint32_t>(s.size()));
-        out_.insert(out_.end(), s.begin(), s.end());
-    }
-    void Raw(const std::vector<uint8_t>& bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
-
-private:
-    std::vector<uint8_t>& out_;
-};
 
 std::vector<uint8_t> EncodeSkin(const std::vector<SkinVertex>& skin) {
     std::vector<uint8_t> out(skin.size() * kSkinVertexBytes);
@@ -41,7 +13,7 @@ std::vector<uint8_t> EncodeSkin(const std::vector<SkinVertex>& skin) {
     return out;
 }
 
-void WriteSubset(Bytes& b, const QvmSubsetRecord& s, bool withSkin) {
+void WriteSubset(ByteWriter& b, const QvmSubsetRecord& s, bool withSkin) {
     const uint32_t triangles = static_cast<uint32_t>(s.indices.size() / 3);
     b.Text(s.name);
     b.U32(s.subsetWord);
@@ -68,7 +40,7 @@ void WriteSubset(Bytes& b, const QvmSubsetRecord& s, bool withSkin) {
 void QvmWriter::AppendVertex(std::vector<uint8_t>& out, uint32_t vertexSize,
                              const Vector3& position, const Vector3& normal, float u, float v) {
     std::vector<uint8_t> vertex;
-    Bytes b(vertex);
+    ByteWriter b(vertex);
     b.F32(position.x);
     b.F32(position.y);
     b.F32(position.z);
@@ -83,7 +55,7 @@ void QvmWriter::AppendVertex(std::vector<uint8_t>& out, uint32_t vertexSize,
 
 std::vector<uint8_t> QvmWriter::WriteToMemory() const {
     std::vector<uint8_t> out;
-    Bytes b(out);
+    ByteWriter b(out);
     b.U32(version);
     b.U32(kind);
     if (kind == 1) {

@@ -1,46 +1,24 @@
 #include "platform/anb_writer.h"
 
-#include <cstring>
-
+#include "core/byte_writer.h"
 #include "core/file_system.h"
 
 namespace {
 
-class Bytes {
-public:
-    explicit Bytes(std::vector<uint8_t>& out) : out_(out) {}
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    }
-    void U16(uint16_t v) {
-        out_.push_back(static_cast<uint8_t>(v & 0xFF));
-        out_.push_back(static_cast<uint8_t>(v >> 8));
-    }
-    void F32(float f) {
-        uint32_t bits = 0;
-        std::memcpy(&bits, &f, sizeof bits);
-        U32(bits);
-    }
-    void Vertex(const AnbVertex& v) {
-        F32(v.position.x);
-        F32(v.position.y);
-        F32(v.position.z);
-        F32(v.normal.x);
-        F32(v.normal.y);
-        F32(v.normal.z);
-    }
-
-private:
-    std::vector<uint8_t>& out_;
-};
+void PutVertex(ByteWriter& b, const AnbVertex& v) {
+    b.F32(v.position.x);
+    b.F32(v.position.y);
+    b.F32(v.position.z);
+    b.F32(v.normal.x);
+    b.F32(v.normal.y);
+    b.F32(v.normal.z);
+}
 
 } // namespace
 
 std::vector<uint8_t> AnbWriter::WriteToMemory() const {
     std::vector<uint8_t> out;
-    Bytes b(out);
+    ByteWriter b(out);
     b.U32(frameCount);
     b.U32(static_cast<uint32_t>(parts.size()));
     for (const AnbPart& part : parts) {
@@ -49,7 +27,7 @@ std::vector<uint8_t> AnbWriter::WriteToMemory() const {
         b.U32(static_cast<uint32_t>(part.texCoords.size()));
         b.U32(static_cast<uint32_t>(corners / 3));
         for (const AnbVertex& v : part.vertices) {
-            b.Vertex(v);
+            PutVertex(b, v);
         }
         for (size_t i = 0; i < corners; ++i) {
             b.U16(part.positionIndices[i]);
@@ -64,7 +42,7 @@ std::vector<uint8_t> AnbWriter::WriteToMemory() const {
     }
     for (const auto& frame : laterFrames) {
         for (const AnbVertex& v : frame) {
-            b.Vertex(v);
+            PutVertex(b, v);
         }
     }
     return out;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/byte_writer.h"
 #include "core/file_system.h"
 
 namespace {
@@ -12,19 +13,6 @@ uint32_t GetU32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-
-void PutU16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v & 0xFF));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
-    }
-}
-
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
 bool ReadAt(FileHandle& file, uint64_t offset, void* buffer, uint32_t size) {
     if (offset > 0x7FFFFFFFu || file.Seek(static_cast<int32_t>(offset), 0) != 0) {
@@ -150,22 +138,23 @@ std::vector<uint8_t> WaveWriter::Build(const void* samples, uint32_t size) const
     }
     const uint16_t align = static_cast<uint16_t>(bits_ / 8 * channels_);
     out.reserve(44 + static_cast<size_t>(size));
-    PutTag(out, "RIFF");
-    PutU32(out, 36 + size);
-    PutTag(out, "WAVE");
-    PutTag(out, "fmt ");
-    PutU32(out, 16);
-    PutU16(out, 1);
-    PutU16(out, channels_);
-    PutU32(out, rate_);
-    PutU32(out, rate_ * align);
-    PutU16(out, align);
-    PutU16(out, bits_);
-    PutTag(out, "data");
-    PutU32(out, size);
+    ByteWriter b(out);
+    b.Raw("RIFF", 4);
+    b.U32(36 + size);
+    b.Raw("WAVE", 4);
+    b.Raw("fmt ", 4);
+    b.U32(16);
+    b.U16(1);
+    b.U16(channels_);
+    b.U32(rate_);
+    b.U32(rate_ * align);
+    b.U16(align);
+    b.U16(bits_);
+    b.Raw("data", 4);
+    b.U32(size);
     const auto* bytes = static_cast<const uint8_t*>(samples);
     if (size > 0) {
-        out.insert(out.end(), bytes, bytes + size);
+        b.Raw(bytes, size);
     }
     return out;
 }

@@ -17,43 +17,12 @@
 #include "library_test_util.h"
 #include "platform/anb_writer.h"
 #include "platform/graphics.h"
-#include "platform/os/gfx/adapter.h"
-#include "platform/os/gfx/recording_device.h"
-#include "platform/os/window.h"
+#include "support/fake_display.h"
 #include "support/temp_folder.h"
 
 namespace meshtest {
 
-struct RecordingAdapter : gfx::Adapter {
-    bool GetDisplayMode(gfx::DisplayMode* out) override {
-        out->width = 1024;
-        out->height = 768;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
-                                              std::string*) override {
-        return std::make_unique<gfx::RecordingDevice>(p, 64, 64);
-    }
-};
-
-struct QuietWindow : EngineWindow {
-    bool HasMessage() override { return false; }
-    bool NextMessage(WindowMessage*) override { return false; }
-    bool QuitPending() override { return false; }
-    void PostClose() override {}
-    bool IsActive() override { return true; }
-    void SetTitle(const std::string&) override {}
-    void SetClientRect(int, int, int, int) override {}
-    void GetDesktopSize(int* width, int* height) override {
-        *width = 1024;
-        *height = 768;
-    }
-    bool SetFullScreenMode(int, int) override { return true; }
-    InputBackend* Input() override { return nullptr; }
-};
+using testdisplay::QuietWindow;
 
 inline std::string AsString(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -123,15 +92,14 @@ class MeshFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(CreateEngineServices(), 1);
-        GetGraphics()->SetAdapterFactory([] { return std::make_unique<RecordingAdapter>(); });
+        testdisplay::UseFakeAdapter({}, 64, 64);
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
         previous_ = ReplaceLibraryForTests(&library_);
         library_.SetBaseFolder(temp_.Path().c_str());
     }
     void TearDown() override {
         ReplaceLibraryForTests(previous_);
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
 
     void PutData(const std::string& name, const std::vector<uint8_t>& bytes) {

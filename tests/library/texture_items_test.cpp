@@ -15,11 +15,9 @@
 #include "library/resource_library.h"
 #include "library/texture_items.h"
 #include "platform/graphics.h"
-#include "platform/os/gfx/adapter.h"
-#include "platform/os/gfx/recording_device.h"
-#include "platform/os/window.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"
+#include "support/fake_display.h"
 #include "support/image_files.h"
 #include "support/temp_folder.h"
 
@@ -27,44 +25,14 @@ namespace {
 
 namespace Format = gfx::Format;
 
-// Accepts every format and makes recording devices.
-struct RecordingAdapter : gfx::Adapter {
-    bool GetDisplayMode(gfx::DisplayMode* out) override {
-        out->width = 1024;
-        out->height = 768;
-        out->format = Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
-                                              std::string*) override {
-        return std::make_unique<gfx::RecordingDevice>(p, 640, 480);
-    }
-};
-
-struct QuietWindow : EngineWindow {
-    bool HasMessage() override { return false; }
-    bool NextMessage(WindowMessage*) override { return false; }
-    bool QuitPending() override { return false; }
-    void PostClose() override {}
-    bool IsActive() override { return true; }
-    void SetTitle(const std::string&) override {}
-    void SetClientRect(int, int, int, int) override {}
-    void GetDesktopSize(int* width, int* height) override {
-        *width = 1024;
-        *height = 768;
-    }
-    bool SetFullScreenMode(int, int) override { return true; }
-    InputBackend* Input() override { return nullptr; }
-};
+using testdisplay::QuietWindow;
 
 class TextureItemsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(CreateEngineServices(), 1);
         RegisterTextureItemLoaders();
-        GetGraphics()->SetAdapterFactory([] { return std::make_unique<RecordingAdapter>(); });
+        testdisplay::UseFakeAdapter();
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
         GetD3DDevice()->SetMaxTextureSize(256);
         library_ = GetLibrary();
@@ -82,8 +50,7 @@ protected:
             }
         }
         library_->SetTextureQuality(0, 1);
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
 
     // Writes Data/<name> holding a TGA of that size (32-bit).

@@ -20,34 +20,14 @@
 #include "library/mesh_subset.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
-#include "platform/os/gfx/adapter.h"
+#include "support/fake_display.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/render_front_end.h"
 #include "platform/texture_object.h"
 
 namespace rendertest {
 
-using DeviceMaker = std::function<std::unique_ptr<gfx::Device>()>;
-
-struct FixedAdapter : gfx::Adapter {
-    DeviceMaker make;
-    bool GetDisplayMode(gfx::DisplayMode *out) override {
-        out->width = 1024;
-        out->height = 768;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &,
-                                              std::string *error) override {
-        auto device = make();
-        if (!device) {
-            *error = "no device";
-        }
-        return device;
-    }
-};
+using testdisplay::DeviceMaker;
 
 // Texture items placed in the library's table at the given slots, each
 // holding a one-level texture of its colour (A8R8G8B8), marked loaded. The
@@ -127,11 +107,7 @@ class RenderTest : public ::testing::Test {
         ASSERT_EQ(CreateGraphics(), 1);
         CQVGraphics &g = *GetGraphics();
         g.DestroyDevice();
-        g.SetAdapterFactory([this]() -> std::unique_ptr<gfx::Adapter> {
-            auto adapter = std::make_unique<FixedAdapter>();
-            adapter->make = [this] { return MakeDevice(); };
-            return adapter;
-        });
+        testdisplay::UseFakeAdapter([this] { return MakeDevice(); });
         ASSERT_TRUE(g.CreateWindowDevice(nullptr)) << g.GetGraphicsErrorText();
         device_ = GetD3DDevice();
         recording_ = dynamic_cast<gfx::RecordingDevice *>(device_);
@@ -145,8 +121,7 @@ class RenderTest : public ::testing::Test {
         textures_.Clear();
         ReplaceLibraryForTests(previous_);
         ResetBlendModeTracking();
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
 
     const std::vector<std::string> &Log() const { return recording_->GetLog(); }

@@ -1,59 +1,18 @@
 // Runs the cmdinfo program and compares its output with committed text.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int exitCode = -1;
-};
+using toolrun::ToolRun;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
-
-ToolRun RunCmdinfo(const std::string& arg) {
-    std::string dir = ::testing::TempDir();
-    std::string tag = std::to_string(getpid());
-    std::string outPath = dir + "cmdinfo_out_" + tag;
-    std::string errPath = dir + "cmdinfo_err_" + tag;
-    std::string command = Quote(std::string(ENGINE_TEST_BINARY_DIR) + "/tools/cmdinfo") + " " +
-                          Quote(arg) + " >" + Quote(outPath) + " 2>" + Quote(errPath);
-    ToolRun run;
-    int status = std::system(command.c_str());
-    if (status != -1 && WIFEXITED(status))
-        run.exitCode = WEXITSTATUS(status);
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
-}
+ToolRun RunCmdinfo(const std::string& arg) { return toolrun::Run("cmdinfo", {arg}); }
 
 std::string Golden(const std::string& name) {
-    return ReadFile(std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/cmdinfo/" + name);
+    return toolrun::ReadFile(toolrun::DataPath("cmdinfo/" + name));
 }
 
 } // namespace

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,14 +8,11 @@
 #include "core/file_system.h"
 #include "core/pack_archive.h"
 #include "support/temp_folder.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using toolrun::ToolRun;
 
 class PackTool : public ::testing::Test {
 protected:
@@ -27,19 +21,9 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(tool_)) << tool_ << " is not built";
     }
 
-    // Runs packtool with the arguments (single-quoted) in the given folder.
+    // Runs packtool with the arguments in the given folder.
     ToolRun Tool(const std::vector<std::string>& args, const std::string& folder = "") {
-        std::string command = "cd '" + (folder.empty() ? tmp_.Path() : folder) + "' && '" + tool_ + "'";
-        for (const std::string& arg : args) {
-            command += " '" + arg + "'";
-        }
-        command += " >'" + (out_ / "out") + "' 2>'" + (out_ / "err") + "'";
-        ToolRun run;
-        int raw = std::system(command.c_str());
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = out_.Get("out");
-        run.err = out_.Get("err");
-        return run;
+        return toolrun::Run("packtool", args, folder.empty() ? tmp_.Path() : folder);
     }
 
     void MakeTree() {
@@ -52,13 +36,12 @@ protected:
 
     std::string tool_;
     TempFolder tmp_;
-    TempFolder out_;
 };
 
 TEST_F(PackTool, CreateListCatRoundTrip) {
     MakeTree();
     ToolRun created = Tool({"create", "pack.csa", "game"});
-    EXPECT_EQ(created.status, 0);
+    EXPECT_EQ(created.exitCode, 0);
     EXPECT_EQ(created.out, "");
     EXPECT_EQ(created.err, "");
 
@@ -69,7 +52,7 @@ TEST_F(PackTool, CreateListCatRoundTrip) {
     // Sorted by name bytes ('B' before 'D' before 'a'), data packed without gaps.
     const uint32_t first = 20 + 136 * 5;
     ToolRun listed = Tool({"list", "pack.csa"});
-    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.exitCode, 0);
     EXPECT_EQ(listed.out, std::to_string(first) + " 5 game\\B.txt\n" +
                               std::to_string(first + 5) + " 7 game\\Data\\Globals.qva\n" +
                               std::to_string(first + 12) + " 7 game\\Data\\Meshes\\Box.QVM\n" +
@@ -82,7 +65,7 @@ TEST_F(PackTool, CreateListCatRoundTrip) {
         std::string relative = name;
         std::replace(relative.begin(), relative.end(), '\\', '/');
         ToolRun cat = Tool({"cat", "pack.csa", name});
-        EXPECT_EQ(cat.status, 0) << name;
+        EXPECT_EQ(cat.exitCode, 0) << name;
         EXPECT_EQ(cat.out, tmp_.Get(relative)) << name;
     }
     // Looked up as the engine looks up.
@@ -98,9 +81,9 @@ TEST_F(PackTool, CreateListCatRoundTrip) {
 TEST_F(PackTool, DotFolderHasNoPrefixAndSkipsTheArchive) {
     MakeTree();
     const std::string game = tmp_ / "game";
-    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).status, 0);
+    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).exitCode, 0);
     // Again, with the archive of the first run lying in the folder.
-    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).status, 0);
+    ASSERT_EQ(Tool({"create", "pack.csa", "."}, game).exitCode, 0);
     ToolRun listed = Tool({"list", "pack.csa"}, game);
     EXPECT_EQ(listed.out.find("pack.csa"), std::string::npos);
     EXPECT_NE(listed.out.find(" Data\\Globals.qva\n"), std::string::npos);
@@ -109,28 +92,28 @@ TEST_F(PackTool, DotFolderHasNoPrefixAndSkipsTheArchive) {
 
 TEST_F(PackTool, Errors) {
     MakeTree();
-    ASSERT_EQ(Tool({"create", "pack.csa", "game"}).status, 0);
+    ASSERT_EQ(Tool({"create", "pack.csa", "game"}).exitCode, 0);
     ToolRun missing = Tool({"cat", "pack.csa", "game\\nothing"});
-    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "packtool: not in archive: game\\nothing\n");
     EXPECT_EQ(missing.out, "");
 
     const std::string longName(123, 'x');
     tmp_.Put("long/" + longName, "x");
     ToolRun tooLong = Tool({"create", "long.csa", "long"});
-    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_EQ(tooLong.exitCode, 1);
     EXPECT_EQ(tooLong.err, "packtool: name too long: long\\" + longName + "\n");
     EXPECT_FALSE(std::filesystem::exists(tmp_ / "long.csa"));
     // 127 bytes still fit.
     std::filesystem::rename(tmp_ / ("long/" + longName), tmp_ / ("long/" + longName.substr(0, 122)));
-    EXPECT_EQ(Tool({"create", "long.csa", "long"}).status, 0);
+    EXPECT_EQ(Tool({"create", "long.csa", "long"}).exitCode, 0);
 
-    EXPECT_EQ(Tool({"list", "game/a.txt"}).status, 1);
-    EXPECT_EQ(Tool({"create", "x.csa", "no-such-folder"}).status, 1);
-    EXPECT_EQ(Tool({}).status, 2);
-    EXPECT_EQ(Tool({"list"}).status, 2);
-    EXPECT_EQ(Tool({"cat", "pack.csa"}).status, 2);
-    EXPECT_EQ(Tool({"pack", "a", "b"}).status, 2);
+    EXPECT_EQ(Tool({"list", "game/a.txt"}).exitCode, 1);
+    EXPECT_EQ(Tool({"create", "x.csa", "no-such-folder"}).exitCode, 1);
+    EXPECT_EQ(Tool({}).exitCode, 2);
+    EXPECT_EQ(Tool({"list"}).exitCode, 2);
+    EXPECT_EQ(Tool({"cat", "pack.csa"}).exitCode, 2);
+    EXPECT_EQ(Tool({"pack", "a", "b"}).exitCode, 2);
 }
 
 } // namespace

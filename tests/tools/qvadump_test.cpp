@@ -2,56 +2,26 @@
 // with committed text.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <vector>
+
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int exitCode = -1;
-};
+using toolrun::ReadFile;
+using toolrun::ToolRun;
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string DataPath(const std::string &name) { return toolrun::DataPath("qvadump/" + name); }
 
-std::string DataPath(const std::string &name) {
-    return std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/" + name;
-}
-
-ToolRun RunQvadump(const std::string &args) {
-    std::string dir = ::testing::TempDir();
-    std::string tag = std::to_string(getpid());
-    std::string outPath = dir + "qvadump_out_" + tag;
-    std::string errPath = dir + "qvadump_err_" + tag;
-    std::string command = "LC_ALL=de_DE.UTF-8 '" + std::string(ENGINE_TEST_BINARY_DIR) +
-                          "/tools/qvadump' " + args + " >'" + outPath + "' 2>'" + errPath + "'";
-    ToolRun run;
-    int status = std::system(command.c_str());
-    if (status != -1 && WIFEXITED(status)) {
-        run.exitCode = WEXITSTATUS(status);
-    }
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
+ToolRun RunQvadump(const std::vector<std::string> &args) {
+    return toolrun::Run("qvadump", args, "", "LC_ALL=de_DE.UTF-8");
 }
 
 TEST(Qvadump, DumpMatchesGoldenText) {
     const std::string expected = ReadFile(DataPath("full_record.txt"));
     ASSERT_FALSE(expected.empty());
-    ToolRun run = RunQvadump("'" + DataPath("full_record.qva") + "'");
+    ToolRun run = RunQvadump({DataPath("full_record.qva")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "");
@@ -60,18 +30,19 @@ TEST(Qvadump, DumpMatchesGoldenText) {
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     const std::string expected = ReadFile(DataPath("short_file.txt"));
     ASSERT_FALSE(expected.empty());
-    ToolRun run = RunQvadump("'" + DataPath("short_file.qva") + "'");
+    ToolRun run = RunQvadump({DataPath("short_file.qva")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "error: Serialize Error\n");
 
-    ToolRun missing = RunQvadump("'" + DataPath("no_such_file.qva") + "'");
+    ToolRun missing = RunQvadump({DataPath("no_such_file.qva")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "error: Error - Loading Actors\n");
 }
 
 TEST(Qvadump, WrongArgumentCountPrintsUsage) {
-    for (const char *args : {"", "a b"}) {
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
         ToolRun run = RunQvadump(args);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err, "usage: qvadump FILE\n");

@@ -19,11 +19,10 @@
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
-#include "platform/os/gfx/adapter.h"
 #include "platform/os/gfx/recording_device.h"
-#include "platform/os/window.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"
+#include "support/fake_display.h"
 #include "support/film_writer.h"
 #include "support/temp_folder.h"
 
@@ -37,42 +36,8 @@ inline uint32_t FrameColor(int k) {
     return (r << 16) | (g << 8) | b;
 }
 
-using DeviceMaker = std::function<std::unique_ptr<gfx::Device>()>;
-
-struct TestAdapter : gfx::Adapter {
-    DeviceMaker make;
-    bool GetDisplayMode(gfx::DisplayMode *out) override {
-        out->width = 1024;
-        out->height = 768;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &p,
-                                              std::string *) override {
-        if (make) {
-            return make();
-        }
-        return std::make_unique<gfx::RecordingDevice>(p, 640, 480);
-    }
-};
-
-struct QuietWindow : EngineWindow {
-    bool HasMessage() override { return false; }
-    bool NextMessage(WindowMessage *) override { return false; }
-    bool QuitPending() override { return false; }
-    void PostClose() override {}
-    bool IsActive() override { return true; }
-    void SetTitle(const std::string &) override {}
-    void SetClientRect(int, int, int, int) override {}
-    void GetDesktopSize(int *width, int *height) override {
-        *width = 1024;
-        *height = 768;
-    }
-    bool SetFullScreenMode(int, int) override { return true; }
-    InputBackend *Input() override { return nullptr; }
-};
+using testdisplay::DeviceMaker;
+using testdisplay::QuietWindow;
 
 // Seconds in microseconds, readable from the decoder threads.
 struct FakeClock {
@@ -138,12 +103,7 @@ class VideoTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(CreateEngineServices(), 1);
         InstallVideoHooks();
-        DeviceMaker maker = Maker();
-        GetGraphics()->SetAdapterFactory([maker] {
-            auto adapter = std::make_unique<TestAdapter>();
-            adapter->make = maker;
-            return adapter;
-        });
+        testdisplay::UseFakeAdapter(Maker());
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
         GetLibrary()->SetBaseFolder(temp_.Path().c_str());
         SetVideoClock({[this] { return clock_.Now(); },
@@ -156,8 +116,7 @@ class VideoTest : public ::testing::Test {
         }
         SetVideoClock({});
         SetFilmSourceOpener({});
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
     virtual DeviceMaker Maker() { return {}; }
 

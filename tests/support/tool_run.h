@@ -1,0 +1,72 @@
+// Runs a program of the build's tools folder through the shell and keeps
+// what it wrote and its exit code.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace toolrun {
+
+struct ToolRun {
+    std::string out;
+    std::string err;
+    int exitCode = -1;  // -1: did not exit normally
+};
+
+inline std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A committed file below tests/data/.
+inline std::string DataPath(const std::string &relative) {
+    return std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/" + relative;
+}
+
+// The text as one shell word.
+inline std::string Quote(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Runs tools/<tool> with each argument as one word, in `folder` (the
+// current folder when empty), with `env` ("NAME=value ...") before it.
+inline ToolRun Run(const std::string &tool, const std::vector<std::string> &args,
+                   const std::string &folder = "", const std::string &env = "") {
+    const std::string base = ::testing::TempDir() + tool + "_" + std::to_string(getpid());
+    const std::string outPath = base + "_out";
+    const std::string errPath = base + "_err";
+    std::string command = folder.empty() ? "" : "cd " + Quote(folder) + " && ";
+    command += env + (env.empty() ? "" : " ") +
+               Quote(std::string(ENGINE_TEST_BINARY_DIR) + "/tools/" + tool);
+    for (const std::string &arg : args) {
+        command += " " + Quote(arg);
+    }
+    command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
+    ToolRun run;
+    const int status = std::system(command.c_str());
+    if (status != -1 && WIFEXITED(status)) {
+        run.exitCode = WEXITSTATUS(status);
+    }
+    run.out = ReadFile(outPath);
+    run.err = ReadFile(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return run;
+}
+
+} // namespace toolrun
