@@ -3,10 +3,16 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
 
 namespace {
 
@@ -113,6 +119,50 @@ TEST(Qvscript, RunFailures) {
     EXPECT_EQ(noFile.exitCode, 1);
     EXPECT_EQ(noFile.out, "");
     EXPECT_EQ(noFile.err.substr(0, 37), "error: cannot load /nonexistent/a.qva");
+}
+
+// An actor file whose actors carry scripts: "Door" with "open", which
+// calls "glow" on "Lamp", which holds two scripts of that name. Written by
+// the engine's own saver into the test's temporary folder.
+std::string WriteScriptedActors() {
+    const std::string path = ::testing::TempDir() + "qvscript_scripted_" +
+                             std::to_string(getpid()) + ".qva";
+    ResetActorWorldForTests();
+    EXPECT_EQ(InitActorSystem(), 1);
+    Actor *scenery = GetActorById(kSceneryRootId);
+    Actor *door = CreateActor(0, "Door", nullptr, scenery, 3000, true);
+    Actor *lamp = CreateActor(0, "Lamp", nullptr, scenery, 3001, true);
+    auto add = [](Actor *actor, const char *name, const char *source) {
+        auto record = std::make_unique<ScriptRecord>();
+        record->name = name;
+        record->source = source;
+        record->owner = actor;
+        actor->scripts.push_back(std::move(record));
+    };
+    add(door, "open", "this.Set_Enabled(1); /Scenery/Lamp.glow(); this.Set_Enabled(0);");
+    add(lamp, "glow", "this.Set_Position((1, 2, 3));");
+    add(lamp, "glow", "this.Set_Enabled(1);");
+    EXPECT_EQ(SaveActors(path, 3000, 7000, kSerializeSave), 1);
+    ResetActorWorldForTests();
+    return path;
+}
+
+// Script calls print their name and target; the commands of nested runs
+// are indented two blanks a level. Checked by hand: "open" (a call by
+// handle) runs one level in and its call of "glow" runs both of Lamp's
+// scripts of that name two levels in; a call on a missing actor goes to
+// NULLACTOR and runs nothing; a name Lamp holds no script of prints only
+// its call line.
+TEST(Qvscript, RunShowsCallsAndNestedRunsIndented) {
+    const std::string actors = WriteScriptedActors();
+    std::string expected = ReadFile(DataPath("run_nested.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run =
+        RunQvscript("run '" + actors + "' /Scenery/Door '" + DataPath("run_nested.qvs") + "'");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+    std::remove(actors.c_str());
 }
 
 } // namespace

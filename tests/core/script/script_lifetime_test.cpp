@@ -1,9 +1,13 @@
 // Scripts and actors that go away while a script runs.
+#include <filesystem>
+
+#include "actors/world/file_io_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_registry.h"
 #include "core/script/byte_buffer.h"
 #include "script_fixture.h"
 #include "script_test_util.h"
+#include "support/temp_folder.h"
 
 using script_test::Code;
 
@@ -51,25 +55,99 @@ TEST_F(ScriptLifetime, DeletingTheRunningScript) {
 
 TEST_F(ScriptLifetime, ActorsDestroyedDuringTheRun) {
     // The parent stands in for a file object that drops its children at
-    // once when told to unload.
-    ScriptActor *parent = Make("P");
-    ScriptActor *child = Make("C", parent);
-    ScriptActor *other = Make("O", parent);
-    parent->onCommand = [&](uint32_t id, ParamBlock) {
-        if (id == 511) {
-            for (Actor *kid : std::vector<Actor *>(parent->children))
-                DeleteActor(kid);
+    // once when told to unload, or to load in game.
+    const struct {
+        uint32_t id;
+        const char *name;
+    } commands[] = {{511, "Unload_Fileobject"}, {507, "Load_Fileobject_In_Game"}};
+    for (const auto &c : commands) {
+        SCOPED_TRACE(c.name);
+        ScriptActor *parent = Make("P");
+        ScriptActor *child = Make("C", parent);
+        ScriptActor *other = Make("O", parent);
+        const uint32_t dropAt = c.id;
+        parent->onCommand = [parent, dropAt](uint32_t id, ParamBlock) {
+            if (id == dropAt) {
+                for (Actor *kid : std::vector<Actor *>(parent->children))
+                    DeleteActor(kid);
+            }
+        };
+        child->AddScript("go", std::string("/Scenery/P.") + c.name +
+                                   "(); this.Set_Enabled(1);"
+                                   "local.Set_Enabled(1); Sub.Set_Enabled(1); "
+                                   "local/Sub.Set_Enabled(1); this.go();"
+                                   "/Scenery/P.Set_Enabled(1);");
+        Take();
+        EXPECT_EQ(RunScript(child->scripts[0].get(), other), 1);
+        std::vector<Received> got = Take(kSetEnabled);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].actor, parent);
+        EXPECT_TRUE(parent->children.empty());
+        DeleteActor(parent);
+    }
+}
+
+TEST_F(ScriptLifetime, OpenFileOnTheRootOfTheRunningScriptsActor) {
+    // "Open File" empties "Scenery" under the script of one of its children
+    // (hand-made byte code: no script reaches that command from source),
+    // then loads the file, which may hold an actor of the same name and id:
+    // a new actor, reached by path but never through "this" or the emptied
+    // actor's script handles.
+    TempFolder folder;
+    system->baseFolder = folder.Path();
+    std::filesystem::create_directories(folder / "Data");
+    ScriptActor *watcher = Make("G", GetActorById(kGlobalRootId));
+    auto *saved =
+        static_cast<ScriptActor *>(CreateActor(kScriptActorClass, "S", nullptr, scenery, 3000, false));
+    saved->AddScript("kept", "this.Set_Enabled(0);");
+    ASSERT_EQ(SendCommandArgs(scenery, kCmdSaveFile, std::string("scene.qva")), 1)
+        << system->errorText;
+    DeleteActor(saved);
+
+    for (const char *file : {"missing.qva", "scene.qva"}) {
+        SCOPED_TRACE(file);
+        auto *s = static_cast<ScriptActor *>(
+            CreateActor(kScriptActorClass, "S", nullptr, scenery, 3000, false));
+        ASSERT_NE(s, nullptr);
+        Code code;
+        code.Access(6).Text("/Scenery").U32(kCmdOpenFile).U32(11).Text(file);
+        code.Access(3).U32(kSetName).U32(11).Text("this");
+        code.Access(6).Text("../x").U32(kSetName).U32(11).Text("relative");
+        code.Access(3).U32(1).U32(s->AddScript("kept", "this.Set_Enabled(0);")->serial);
+        code.Access(6).Text("/Scenery/S").U32(kSetName).U32(11).Text("path");
+        code.Access(6).Text("/Global/G").U32(kSetEnabled).Int(1).End();
+        Take();
+        EXPECT_EQ(RunCode(s, code.bytes), 1);
+        // The emptied actor hears only the broadcast of the emptying; the
+        // statements meant for it reach nobody else.
+        std::vector<std::string> names;
+        std::vector<Actor *> enabled;
+        for (const Received &r : Take()) {
+            if (r.actor == s) {
+                EXPECT_EQ(r.id, 157u);
+            }
+            if (r.id == kSetName)
+                names.push_back(r.Text());
+            if (r.id == kSetEnabled)
+                enabled.push_back(r.actor);
         }
-    };
-    child->AddScript("go", "/Scenery/P.Unload_Fileobject(); this.Set_Enabled(1);"
-                           "local.Set_Enabled(1); Sub.Set_Enabled(1); local/Sub.Set_Enabled(1);"
-                           "/Scenery/P.Set_Enabled(1);");
-    Take();
-    EXPECT_EQ(RunScript(child->scripts[0].get(), other), 1);
-    std::vector<Received> got = Take(kSetEnabled);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].actor, parent);
-    EXPECT_TRUE(parent->children.empty());
+        const bool loaded = std::string(file) == "scene.qva";
+        // The file's actor (named "S" by the reader) is reached by path.
+        const std::vector<std::string> wanted =
+            loaded ? std::vector<std::string>{"S", "path"} : std::vector<std::string>{};
+        EXPECT_EQ(names, wanted);
+        EXPECT_EQ(enabled, std::vector<Actor *>{watcher});
+        if (loaded) {
+            ASSERT_EQ(scenery->children.size(), 1u);
+            EXPECT_EQ(scenery->children[0], GetActorById(3000));
+            EXPECT_EQ(scenery->children[0]->name, "path");
+            EXPECT_EQ(scenery->children[0]->scripts.size(), 1u);
+        } else {
+            EXPECT_TRUE(scenery->children.empty());
+        }
+        while (!scenery->children.empty())
+            DeleteActor(scenery->children.back());
+    }
 }
 
 TEST_F(ScriptLifetime, CallTargetDestroyedBetweenItsScripts) {
