@@ -8,25 +8,50 @@
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "platform/render_front_end.h"
+#include "platform/screen_layers.h"
 
 namespace {
 
-// The render front end of the resource library. Screen quads, texts and
-// filled rectangles are drawn by the overlay services of the render front
-// end; until those exist here the loading frames present the cleared screen.
+// The render front end of the resource library: its screen quads, text
+// lines and immediate filled rectangles, inside its frame pair.
 class FrontEndRenderer : public LoadingScreenRenderer {
   public:
     int32_t GetScreenWidth() override { return static_cast<int32_t>(::GetScreenWidth()); }
     int32_t GetScreenHeight() override { return static_cast<int32_t>(::GetScreenHeight()); }
-    void QueueRect(float, float, float, float, const Color &, LibraryItem *) override {}
-    void QueueText(const std::string &, float, float, const Color &, uint32_t) override {}
+    void QueueRect(float x, float y, float width, float height, const Color &color,
+                   LibraryItem *material) override {
+        ResourceLibrary *library = GetLibrary();
+        if (library == nullptr || material == nullptr ||
+            material->GetClass() != ItemClass::Material) {
+            return;
+        }
+        library->QueueRect(x, y, width, height, color.x, color.y, color.z, color.w,
+                           static_cast<MaterialItem *>(material));
+    }
+    void QueueText(const std::string &text, float x, float y, const Color &color,
+                   uint32_t style) override {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->QueueText(x, y, color.x, color.y, color.z, color.w, text.c_str(), style);
+        }
+    }
     int BeginRender(uint32_t clear, uint32_t flags) override {
         ResourceLibrary *library = GetLibrary();
         return library != nullptr && library->BeginRender(clear != 0, flags != 0) ? 1 : 0;
     }
-    void DrawQueuedQuads() override {}
-    void DrawQueuedText() override {}
-    void DrawFilledRect(const ScreenRect &, const Color &) override {}
+    void DrawQueuedQuads() override {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->DrawQueuedQuads(true);
+        }
+    }
+    void DrawQueuedText() override {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->DrawQueuedText(true);
+        }
+    }
+    void DrawFilledRect(const ScreenRect &rect, const Color &color) override {
+        ::DrawFilledRect(rect.left, rect.top, rect.right, rect.bottom, color.x, color.y, color.z,
+                         color.w);
+    }
     void EndRender(uint32_t present) override {
         if (ResourceLibrary *library = GetLibrary()) {
             library->EndRender(present != 0);

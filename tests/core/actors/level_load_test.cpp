@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "actors/world/world_seams.h"
@@ -323,6 +324,32 @@ TEST_F(LevelLoad, DeferredResourceLoadsAreCollected) {
     EXPECT_EQ(AskU32(kCmdGetDeferLoads), 0u);
 }
 
+TEST_F(LevelLoad, EveryDeferredLoadIsLoadedRepeatsIncluded) {
+    RecordedLibrary resources;
+    ASSERT_TRUE(resources.Ready());
+    GetActorSystemHooks().loadActors = [this](const std::string &, uint32_t) {
+        WorldRecorder *asker = MakeOfClass(12, "asker");
+        asker->onCommand = [this](uint32_t id, ParamBlock) {
+            if (id == 47) {
+                const std::vector<uint8_t> wall = Name128("wall");
+                const std::vector<uint8_t> none = Name128("none");
+                for (int i = 0; i < 8; ++i) {
+                    SendRaw(kCmdLoadResource, wall.data(), wall.size());
+                    SendRaw(kCmdLoadResource, none.data(), none.size());
+                }
+            }
+        };
+        return 1;
+    };
+    Send(kCmdLoadGame, "level.qva");
+    system->Process();
+    EXPECT_EQ(RecordedLibrary::TakeCalls(), std::vector<std::string>(8, "load wall"));
+    EXPECT_TRUE(system->deferredLoads.empty());
+    // "...." once, then every fourth of the eight loads; the last step's
+    // call comes one after a movement and draws nothing.
+    EXPECT_EQ(renderer.frames, 3);
+}
+
 } // namespace
 
 namespace {
@@ -338,12 +365,43 @@ class SavedGame : public LoadingScreen {
     TempFolder folder;
 };
 
+void AddScript(Actor *actor, const std::string &name, uint32_t eventId,
+               const std::string &source) {
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = name;
+    script->eventId = eventId;
+    script->source = source;
+    script->owner = actor;
+    actor->scripts.push_back(std::move(script));
+}
+
+// name, event, source of each script.
+std::vector<std::string> Scripts(const Actor *actor) {
+    std::vector<std::string> out;
+    for (const auto &script : actor->scripts) {
+        out.push_back(script->name + "|" + std::to_string(script->eventId) + "|" +
+                      script->source);
+    }
+    return out;
+}
+
 TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     WorldRecorder *a = Make("a", nullptr, 3000);
     a->position = {1.0f, 2.0f, 3.0f};
+    a->rotation = {0.0f, 0.6f, 0.0f, 0.8f};
+    a->scale = {2.0f, 2.0f, 0.5f};
     a->InvalidateTransform();
-    Make("b", a, 3001);
+    AddScript(a, "on enter", 98, "Print 1");
+    AddScript(a, "helper", 0, "Print 2\nPrint 3");
+    WorldRecorder *b = Make("b", a, 3001);
+    b->position = {0.0f, -4.0f, 0.0f};
+    b->InvalidateTransform();
+    AddScript(b, "own", 154, "Print 4");
     Make("g", global, 20);
+    const Matrix aWorld = a->GetWorldMatrix();
+    const Matrix bWorld = b->GetWorldMatrix();
+    const std::vector<std::string> aScripts = Scripts(a);
+    const std::vector<std::string> bScripts = Scripts(b);
     Actor *roots[4] = {system, global, scenery, clipboard};
 
     ASSERT_NE(Send(kCmdSaveGame, "slot.sav"), 0) << system->errorText;
@@ -359,14 +417,34 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     EXPECT_EQ(restored->name, "a");
     EXPECT_EQ(restored->parent, scenery);
     EXPECT_EQ(restored->position.y, 2.0f);
+    EXPECT_EQ(restored->rotation.y, 0.6f);
+    EXPECT_EQ(restored->scale.z, 0.5f);
+    const Matrix &restoredWorld = restored->GetWorldMatrix();
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(restoredWorld.m[i / 4][i % 4], aWorld.m[i / 4][i % 4], 1e-6f) << i;
+    }
+    EXPECT_EQ(Scripts(restored), aScripts);
+    for (const auto &script : restored->scripts) {
+        EXPECT_EQ(script->owner, restored);
+    }
     ASSERT_EQ(restored->children.size(), 1u);
-    EXPECT_EQ(restored->children[0]->actorId, 3001);
-    EXPECT_EQ(restored->children[0]->name, "b");
+    Actor *child = restored->children[0];
+    EXPECT_EQ(child->actorId, 3001);
+    EXPECT_EQ(child->name, "b");
+    EXPECT_EQ(Scripts(child), bScripts);
+    const Matrix &childWorld = child->GetWorldMatrix();
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(childWorld.m[i / 4][i % 4], bWorld.m[i / 4][i % 4], 1e-5f) << i;
+    }
     ASSERT_NE(GetActorById(20), nullptr);
     EXPECT_EQ(GetActorById(20)->parent, global);
     EXPECT_EQ(GetActorById(3005), nullptr);
     ASSERT_NE(GetActorById(14), nullptr); // back from the file only
     EXPECT_EQ(GetActorById(14)->name, "Environment");
+    // Nothing below id 10 was made by the load.
+    for (uint32_t id = 4; id < 10; ++id) {
+        EXPECT_EQ(GetActorById(id), nullptr) << id;
+    }
     EXPECT_EQ(system->loadPending, 0u);
 }
 

@@ -5,12 +5,61 @@
 #include "core/actors/loading_screen.h"
 #include "core/actors/placeholder_actor.h"
 #include "core/actors/screen_capture.h"
+#include "core/file_system.h"
+#include "library/library_writer.h"
+#include "library/resource_library.h"
 
 namespace {
 
 Actor *NewRecorder() { return new WorldRecorder(); }
 
 } // namespace
+
+RecordedLibrary::RecordedLibrary() : library_(std::make_unique<ResourceLibrary>()) {
+    previous_ = ReplaceLibraryForTests(library_.get());
+    previousLoader_ = GetItemLoader(ItemClass::Material);
+    SetItemLoader(ItemClass::Material, {[](LibraryItem &item) {
+                                            Calls().push_back("load " + item.name);
+                                            return 1;
+                                        },
+                                        [](LibraryItem &item) {
+                                            Calls().push_back("release " + item.name);
+                                            return 1;
+                                        }});
+    Calls().clear();
+    MaterialItem wallRecord;
+    wallRecord.name = "wall";
+    TextureItem filmRecord;
+    filmRecord.name = "film";
+    LibraryWriter writer;
+    writer.AddItem(1, wallRecord);
+    writer.AddItem(2, filmRecord);
+    const std::vector<uint8_t> bytes = writer.WriteToMemory();
+    Archive archive;
+    archive.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (library_->ReadLibraryArchive(archive, 1) == 1) {
+        wall = library_->GetItemById(1);
+        film = library_->GetItemById(2);
+    }
+}
+
+RecordedLibrary::~RecordedLibrary() {
+    ReplaceLibraryForTests(previous_);
+    library_.reset();
+    SetItemLoader(ItemClass::Material, previousLoader_);
+    Calls().clear();
+}
+
+std::vector<std::string> &RecordedLibrary::Calls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+
+std::vector<std::string> RecordedLibrary::TakeCalls() {
+    std::vector<std::string> out = std::move(Calls());
+    Calls().clear();
+    return out;
+}
 
 void WorldCommandTest::SetUp() {
     ActorWorldTest::SetUp();

@@ -5,13 +5,40 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "actors/presentation/presentation_seams.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_factory.h"
+#include "library/library_item.h"
 #include "world_fixture.h"
+
+class LibraryItem;
+class ResourceLibrary;
+
+// A library of its own made the process's library for the scope, holding
+// the material "wall" (slot 1) and the texture "film" (slot 2); material
+// loads and releases are recorded as "load wall" and "release wall".
+class RecordedLibrary {
+  public:
+    RecordedLibrary();
+    ~RecordedLibrary();
+    RecordedLibrary(const RecordedLibrary &) = delete;
+    RecordedLibrary &operator=(const RecordedLibrary &) = delete;
+    bool Ready() const { return wall != nullptr && film != nullptr; }
+    static std::vector<std::string> &Calls();
+    static std::vector<std::string> TakeCalls();
+
+    LibraryItem *wall = nullptr;
+    LibraryItem *film = nullptr;
+
+  private:
+    std::unique_ptr<ResourceLibrary> library_;
+    ResourceLibrary *previous_ = nullptr;
+    ItemLoader previousLoader_;
+};
 
 class WorldCommandTest : public ActorWorldTest {
   protected:

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <functional>
+#include <memory>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +14,11 @@
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/screen_capture.h"
+#include "../../support/temp_folder.h"
+#include "core/actors/script_runner.h"
+#include "library/library_item.h"
+#include "platform/os/clock_source.h"
+#include "platform/timer.h"
 #include "world_command_fixture.h"
 
 namespace {
@@ -81,6 +88,62 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
     EXPECT_EQ(heard, ids);
     EXPECT_EQ(difficultyWhenHeard, 2u); // served before the base handler ran
     EXPECT_EQ(closeRequests, 1);
+}
+
+// A millisecond tick set by the test.
+class TickClock : public ClockSource {
+  public:
+    bool HasCounter() override { return false; }
+    int64_t Frequency() override { return 0; }
+    int64_t Counter() override { return 0; }
+    uint32_t Milliseconds() override { return tick; }
+    uint32_t tick = 0;
+};
+
+// Runs nothing; calls `onRun` for every script that would run.
+class ScriptSpy : public ScriptRunner {
+  public:
+    int Run(ScriptRecord *record, Actor *) override {
+        onRun(record);
+        return 1;
+    }
+    std::function<void(ScriptRecord *)> onRun;
+};
+
+TEST_F(WorldCommands, StartGameRunsTheSystemsBoundScriptAfterServingIt) {
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = "on start";
+    script->eventId = kCmdStartGame;
+    script->owner = system;
+    system->scripts.push_back(std::move(script));
+    ScriptSpy spy;
+    int runs = 0;
+    bool playerMade = false;
+    spy.onRun = [&](ScriptRecord *record) {
+        ++runs;
+        EXPECT_EQ(record->name, "on start");
+        playerMade = FindActorByName("MASTERPLAYER", 9) != nullptr;
+    };
+    ScriptRunner *previous = InstallScriptRunner(&spy);
+    Send(kCmdStartGame);
+    InstallScriptRunner(previous);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(playerMade);
+}
+
+TEST_F(WorldCommands, StartGameAndSkipFrameTimeDropOneFrameTime) {
+    TickClock clock;
+    DestroyFrameTimer();
+    ASSERT_EQ(CreateFrameTimer(&clock), 1);
+    FrameTimer *timer = GetFrameTimer();
+    timer->GetDeltaTime();
+    for (uint32_t command : {kCmdSkipFrameTime, kCmdStartGame}) {
+        clock.tick += 5000; // a long pause...
+        Send(command);
+        clock.tick += 100; // ...is not the next frame's time
+        EXPECT_NEAR(timer->GetDeltaTime(), 0.1, 1e-6) << command;
+    }
+    DestroyFrameTimer();
 }
 
 TEST_F(WorldCommands, GlobalTimeAndMotionQueries) {
@@ -158,6 +221,59 @@ TEST_F(WorldCommands, SettingsAndHooks) {
 
     Send(kCmdExitEngine);
     EXPECT_EQ(closeRequests, 1);
+}
+
+class ResourceCommands : public WorldCommandTest {
+  protected:
+    void SetUp() override {
+        WorldCommandTest::SetUp();
+        ASSERT_TRUE(resources.Ready());
+        GetActorSystemHooks().textureMovie = [](LibraryItem *item, bool play) {
+            RecordedLibrary::Calls().push_back((play ? "play " : "stop ") + item->name);
+        };
+    }
+    void SendName(uint32_t command, const std::string &name, int32_t cls = -1) {
+        std::vector<uint8_t> bytes = Name128(name);
+        bytes.resize(132);
+        std::memcpy(bytes.data() + 128, &cls, 4);
+        SendRaw(command, bytes.data(), bytes.size());
+    }
+    RecordedLibrary resources;
+    LibraryItem *wall = resources.wall;
+    LibraryItem *film = resources.film;
+    static std::vector<std::string> TakeCalls() { return RecordedLibrary::TakeCalls(); }
+};
+
+TEST_F(ResourceCommands, ItemsAreFoundByNameAndMissingOnesIgnored) {
+    ASSERT_NE(wall, nullptr);
+    ASSERT_NE(film, nullptr);
+    // 248: release then load, of the given class only.
+    SendName(kCmdInvalidateResources, "WALL", static_cast<int32_t>(ItemClass::Material));
+    SendName(kCmdInvalidateResources, "wall", static_cast<int32_t>(ItemClass::Texture));
+    SendName(kCmdInvalidateResources, "none", static_cast<int32_t>(ItemClass::Material));
+    EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"release wall", "load wall"}));
+
+    // 366 loads at once unless loads are deferred; 367 releases.
+    SendName(kCmdLoadResource, "wall");
+    SendName(kCmdUnloadResource, "wall");
+    SendName(kCmdLoadResource, "none");
+    SendName(kCmdUnloadResource, "none");
+    EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"load wall", "release wall"}));
+    EXPECT_TRUE(system->deferredLoads.empty());
+    Send(kCmdSetDeferLoads, 1u);
+    SendName(kCmdLoadResource, "wall");
+    SendName(kCmdLoadResource, "none");
+    SendName(kCmdLoadResource, "wall");
+    Send(kCmdSetDeferLoads, 0u);
+    EXPECT_TRUE(TakeCalls().empty());
+    EXPECT_EQ(system->deferredLoads, (std::vector<LibraryItem *>{wall, wall}));
+
+    // 373/374 play and stop the film of a texture item only.
+    SendName(kCmdPlayTextureMovie, "film");
+    SendName(kCmdStopTextureMovie, "film");
+    SendName(kCmdPlayTextureMovie, "wall");
+    SendName(kCmdStopTextureMovie, "none");
+    EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"play film", "stop film"}));
 }
 
 TEST_F(WorldCommands, PendingLoadFields) {
@@ -431,6 +547,23 @@ TEST_F(WorldCommands, CaptureSizesOutsideTheRangeKeepThePreviousImage) {
     ASSERT_NE(GetCaptureImage(), nullptr);
     EXPECT_EQ(GetCaptureImage()->GetWidth(), 8);
     EXPECT_EQ(GetCaptureImage()->GetHeight(), 2);
+}
+
+TEST_F(WorldCommands, CaptureSaveStaysInsideTheBaseFolder) {
+    TempFolder base;
+    std::filesystem::create_directories(base / "inner/shots");
+    system->baseFolder = base / "inner";
+    uint8_t pixels[4 * 4 * 4] = {};
+    ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, pixels}, 2, 2), 1);
+    for (const char *bad : {"..\\out.tga", "shots/../../out.tga", "..", "shots\\..\\..\\x"}) {
+        Send(kCmdCaptureSave, bad);
+    }
+    EXPECT_EQ(base.List(""), std::vector<std::string>{"inner"});
+    EXPECT_EQ(base.List("inner"), std::vector<std::string>{"shots"});
+    Send(kCmdCaptureSave, "shots\\a.tga");
+    Send(kCmdCaptureSave, "\\b.tga"); // a leading separator stays inside
+    EXPECT_EQ(base.List("inner/shots"), std::vector<std::string>{"a.tga"});
+    EXPECT_EQ(base.List("inner"), (std::vector<std::string>{"b.tga", "shots"}));
 }
 
 } // namespace
