@@ -12,6 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/param_builder.h"
+#include "seed_folder.h"
 
 namespace {
 
@@ -26,14 +27,12 @@ bool Write(const std::string &folder, const char *name, uint32_t first, uint32_t
 
 } // namespace
 
-int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds_actor_file FOLDER\n");
+int main(int argc, char** argv) {
+    const std::filesystem::path seeds = SeedFolder(argc, argv);
+    if (seeds.empty()) {
         return 2;
     }
-    const std::string folder = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    const std::string folder = seeds.string();
     if (InitActorSystem() == 0) {
         return 1;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/anb_writer.h"
+#include "seed_folder.h"
 
 namespace {
 
@@ -19,28 +20,18 @@ AnbPart Triangle(float x) {
     return p;
 }
 
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    std::filesystem::path folder(argv[1]);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     bool ok = true;
 
     AnbWriter one;
     one.parts = {Triangle(0)};
-    ok &= Save(folder / "one_frame.anb", one.WriteToMemory());
+    ok &= SaveSeed(folder / "one_frame.anb", one.WriteToMemory());
 
     AnbWriter three;
     three.frameCount = 3;
@@ -55,6 +46,6 @@ int main(int argc, char** argv) {
         }
         three.laterFrames.push_back(frame);
     }
-    ok &= Save(folder / "two_parts.anb", three.WriteToMemory());
+    ok &= SaveSeed(folder / "two_parts.anb", three.WriteToMemory());
     return ok ? 0 : 1;
 }

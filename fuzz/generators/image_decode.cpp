@@ -8,25 +8,13 @@
 
 #include "platform/os/gfx/types.h"
 #include "support/image_files.h"
-
-namespace {
-
-bool Write(const std::filesystem::path& folder, const std::string& name, const std::string& bytes) {
-    std::ofstream out(folder / name, std::ios::binary);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    return bool(out);
-}
-
-}  // namespace
+#include "seed_folder.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    const std::filesystem::path folder = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     const uint32_t w = 7, h = 5;
     const imagefiles::Pixels rgba = imagefiles::Pattern(w, h, 3, true);
     imagefiles::Pixels few = rgba;
@@ -49,30 +37,30 @@ int main(int argc, char** argv) {
             o.attributeBits = t.bits == 16 ? 1 : 0;
             const std::string name = "tga_" + std::to_string(o.type) + "_" + std::to_string(t.bits) +
                                      "_" + std::to_string(t.mapBits) + ".tga";
-            ok = Write(folder, name, imagefiles::Tga(t.type == 1 ? few : rgba, w, h, o)) && ok;
+            ok = SaveSeed(folder / name, imagefiles::Tga(t.type == 1 ? few : rgba, w, h, o)) && ok;
         }
     }
-    ok = Write(folder, "bmp24.bmp", imagefiles::Bmp(rgba, w, h, 24)) && ok;
-    ok = Write(folder, "bmp24_top.bmp", imagefiles::Bmp(rgba, w, h, 24, true)) && ok;
-    ok = Write(folder, "bmp8.bmp", imagefiles::Bmp(few, w, h, 8)) && ok;
-    ok = Write(folder, "bmp8_rle.bmp", imagefiles::Bmp(few, w, h, 8, false, true)) && ok;
-    ok = Write(folder, "bmp32.bmp", imagefiles::Bmp(rgba, w, h, 32)) && ok;
-    ok = Write(folder, "p6.ppm", imagefiles::Ppm(rgba, w, h, true)) && ok;
-    ok = Write(folder, "p6_16.ppm", imagefiles::Ppm(rgba, w, h, true, 1023)) && ok;
-    ok = Write(folder, "p3.ppm", imagefiles::Ppm(rgba, w, h, false)) && ok;
-    ok = Write(folder, "argb.dds", imagefiles::DdsArgb(rgba, w, h)) && ok;
+    ok = SaveSeed(folder / "bmp24.bmp", imagefiles::Bmp(rgba, w, h, 24)) && ok;
+    ok = SaveSeed(folder / "bmp24_top.bmp", imagefiles::Bmp(rgba, w, h, 24, true)) && ok;
+    ok = SaveSeed(folder / "bmp8.bmp", imagefiles::Bmp(few, w, h, 8)) && ok;
+    ok = SaveSeed(folder / "bmp8_rle.bmp", imagefiles::Bmp(few, w, h, 8, false, true)) && ok;
+    ok = SaveSeed(folder / "bmp32.bmp", imagefiles::Bmp(rgba, w, h, 32)) && ok;
+    ok = SaveSeed(folder / "p6.ppm", imagefiles::Ppm(rgba, w, h, true)) && ok;
+    ok = SaveSeed(folder / "p6_16.ppm", imagefiles::Ppm(rgba, w, h, true, 1023)) && ok;
+    ok = SaveSeed(folder / "p3.ppm", imagefiles::Ppm(rgba, w, h, false)) && ok;
+    ok = SaveSeed(folder / "argb.dds", imagefiles::DdsArgb(rgba, w, h)) && ok;
     std::string blocks(64, '\0');
     for (size_t i = 0; i < blocks.size(); ++i) {
         blocks[i] = char(i * 13 + 5);
     }
-    ok = Write(folder, "dxt1.dds",
+    ok = SaveSeed(folder / "dxt1.dds",
                imagefiles::DdsBlocks(gfx::Format::Dxt1, 8, 8,
                                      {blocks.substr(0, 32), blocks.substr(32, 8), blocks.substr(40, 8)})) &&
          ok;
-    ok = Write(folder, "dxt5.dds", imagefiles::DdsBlocks(gfx::Format::Dxt5, 8, 8, {blocks})) && ok;
-    ok = Write(folder, "rgba.png", imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8)) && ok;
-    ok = Write(folder, "palette.png", imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns)) && ok;
-    ok = Write(folder, "grey16.png", imagefiles::Png(rgba, w, h, imagefiles::PngKind::Grey16)) && ok;
-    ok = Write(folder, "photo.jpg", imagefiles::Jpeg(rgba, w, h)) && ok;
+    ok = SaveSeed(folder / "dxt5.dds", imagefiles::DdsBlocks(gfx::Format::Dxt5, 8, 8, {blocks})) && ok;
+    ok = SaveSeed(folder / "rgba.png", imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8)) && ok;
+    ok = SaveSeed(folder / "palette.png", imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns)) && ok;
+    ok = SaveSeed(folder / "grey16.png", imagefiles::Png(rgba, w, h, imagefiles::PngKind::Grey16)) && ok;
+    ok = SaveSeed(folder / "photo.jpg", imagefiles::Jpeg(rgba, w, h)) && ok;
     return ok ? 0 : 1;
 }

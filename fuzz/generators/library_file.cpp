@@ -12,6 +12,7 @@
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
+#include "seed_folder.h"
 
 namespace {
 
@@ -79,22 +80,13 @@ std::vector<std::unique_ptr<LibraryItem>> SampleItems() {
     return items;
 }
 
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    std::filesystem::path folder(argv[1]);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     auto items = SampleItems();
     for (uint32_t version = 1; version <= 7; ++version) {
         LibraryWriter writer(version);
@@ -105,7 +97,7 @@ int main(int argc, char** argv) {
         }
         std::vector<uint8_t> bytes = writer.WriteToMemory();
         if (bytes.empty() ||
-            !Save(folder / ("every_class_v" + std::to_string(version) + ".qvf"), bytes)) {
+            !SaveSeed(folder / ("every_class_v" + std::to_string(version) + ".qvf"), bytes)) {
             std::fprintf(stderr, "cannot write seed for version %u\n", version);
             return 1;
         }
@@ -114,7 +106,7 @@ int main(int argc, char** argv) {
             LibraryWriter single(version);
             single.AddItem(static_cast<uint32_t>(i), *items[i]);
             std::string name = "class" + std::to_string(i) + "_v" + std::to_string(version) + ".qvf";
-            if (!Save(folder / name, single.WriteToMemory())) {
+            if (!SaveSeed(folder / name, single.WriteToMemory())) {
                 return 1;
             }
         }

@@ -12,6 +12,7 @@
 #include "library/key_track.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
+#include "seed_folder.h"
 
 namespace {
 
@@ -31,23 +32,13 @@ std::unique_ptr<KeyTrack> FullTrack(const char* bone, float offset) {
     return t;
 }
 
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return !bytes.empty() && static_cast<bool>(out);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    std::filesystem::path folder(argv[1]);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
 
     MotWriter empty;
     empty.SetDisplacement(0.0f, 0.0f, 120.0f);
@@ -70,9 +61,9 @@ int main(int argc, char** argv) {
     odd.AddTrack(bare);
     odd.AddTrack(positionsOnly);
 
-    if (!Save(folder / "empty.mot", empty.WriteToMemory()) ||
-        !Save(folder / "walk.mot", walk.WriteToMemory()) ||
-        !Save(folder / "odd_tracks.mot", odd.WriteToMemory())) {
+    if (!SaveSeed(folder / "empty.mot", empty.WriteToMemory()) ||
+        !SaveSeed(folder / "walk.mot", walk.WriteToMemory()) ||
+        !SaveSeed(folder / "odd_tracks.mot", odd.WriteToMemory())) {
         std::fprintf(stderr, "cannot write seeds\n");
         return 1;
     }

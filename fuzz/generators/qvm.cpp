@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/qvm_writer.h"
+#include "seed_folder.h"
 
 namespace {
 
@@ -58,23 +59,13 @@ QvmWriter Skinned(uint32_t version) {
     return w;
 }
 
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    std::filesystem::path folder(argv[1]);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     bool ok = true;
 
     QvmWriter plain(2, 0);
@@ -82,15 +73,15 @@ int main(int argc, char** argv) {
     QvmSubsetRecord points = Subset(3, 1, 16, 0x042); // position, colour
     points.indices.clear();
     plain.subsets.push_back(points);
-    ok &= Save(folder / "plain_v2.qvm", plain.WriteToMemory());
+    ok &= SaveSeed(folder / "plain_v2.qvm", plain.WriteToMemory());
     plain.version = 1;
-    ok &= Save(folder / "plain_v1.qvm", plain.WriteToMemory());
+    ok &= SaveSeed(folder / "plain_v1.qvm", plain.WriteToMemory());
 
     QvmWriter frames(2, 0);
     frames.subsets.push_back(Subset(6, 3, 36, 0x152));
-    ok &= Save(folder / "frames.qvm", frames.WriteToMemory());
+    ok &= SaveSeed(folder / "frames.qvm", frames.WriteToMemory());
 
-    ok &= Save(folder / "skinned_v2.qvm", Skinned(2).WriteToMemory());
-    ok &= Save(folder / "skinned_v1.qvm", Skinned(1).WriteToMemory());
+    ok &= SaveSeed(folder / "skinned_v2.qvm", Skinned(2).WriteToMemory());
+    ok &= SaveSeed(folder / "skinned_v1.qvm", Skinned(1).WriteToMemory());
     return ok ? 0 : 1;
 }

@@ -7,15 +7,13 @@
 #include <vector>
 
 #include "platform/wave_file.h"
+#include "seed_folder.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds_wave FOLDER\n");
+    const std::filesystem::path folder = SeedFolder(argc, argv);
+    if (folder.empty()) {
         return 2;
     }
-    std::filesystem::path folder = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
     const uint32_t rates[] = {8000, 22050};
     const uint32_t sizes[] = {0, 1, 3, 4, 100, 401};
     for (uint16_t channels : {1, 2}) {

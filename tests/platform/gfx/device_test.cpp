@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os/gfx/recording_device.h"
@@ -26,44 +27,28 @@ uint32_t Ss(const gfx::Device &d, uint32_t stage, uint32_t type) {
 }
 
 void ExpectDefaults(const gfx::Device &d) {
-    EXPECT_EQ(Rs(d, RS::DepthEnable), 1u);
-    EXPECT_EQ(Rs(d, RS::DepthWriteEnable), 1u);
-    EXPECT_EQ(Rs(d, RS::DepthFunc), gfx::Cmp::LessEqual);
-    EXPECT_EQ(Rs(d, RS::CullMode), gfx::Cull::Ccw);
-    EXPECT_EQ(Rs(d, RS::Lighting), 1u);
-    EXPECT_EQ(Rs(d, RS::Ambient), 0u);
-    EXPECT_EQ(Rs(d, RS::AlphaBlendEnable), 0u);
-    EXPECT_EQ(Rs(d, RS::SrcBlend), gfx::Blend::One);
-    EXPECT_EQ(Rs(d, RS::DestBlend), gfx::Blend::Zero);
-    EXPECT_EQ(Rs(d, RS::AlphaTestEnable), 0u);
-    EXPECT_EQ(Rs(d, RS::AlphaFunc), gfx::Cmp::Always);
-    EXPECT_EQ(Rs(d, RS::AlphaRef), 0u);
-    EXPECT_EQ(Rs(d, RS::FogEnable), 0u);
-    float f;
-    uint32_t bits = Rs(d, RS::FogStart);
-    std::memcpy(&f, &bits, 4);
-    EXPECT_EQ(f, 0.0f);
-    bits = Rs(d, RS::FogEnd);
-    std::memcpy(&f, &bits, 4);
-    EXPECT_EQ(f, 1.0f);
-    EXPECT_EQ(Rs(d, RS::SpecularEnable), 0u);
-    EXPECT_EQ(Rs(d, RS::ShadeMode), gfx::Shade::Gouraud);
-    EXPECT_EQ(Rs(d, RS::FillMode), gfx::Fill::Solid);
-    EXPECT_EQ(Rs(d, RS::DitherEnable), 0u);
-    EXPECT_EQ(Rs(d, RS::StencilEnable), 0u);
-    EXPECT_EQ(Rs(d, RS::StencilFunc), gfx::Cmp::Always);
-    EXPECT_EQ(Rs(d, RS::StencilRef), 0u);
-    EXPECT_EQ(Rs(d, RS::StencilMask), 0xFFFFFFFFu);
-    EXPECT_EQ(Rs(d, RS::StencilWriteMask), 0xFFFFFFFFu);
-    EXPECT_EQ(Rs(d, RS::StencilFail), gfx::StencilOp::Keep);
-    EXPECT_EQ(Rs(d, RS::StencilDepthFail), gfx::StencilOp::Keep);
-    EXPECT_EQ(Rs(d, RS::StencilPass), gfx::StencilOp::Keep);
-
-    EXPECT_EQ(Ss(d, 0, SS::ColorOp), gfx::TextureOp::Modulate);
-    EXPECT_EQ(Ss(d, 0, SS::ColorArg1), gfx::TextureArg::Texture);
-    EXPECT_EQ(Ss(d, 0, SS::ColorArg2), gfx::TextureArg::Current);
-    EXPECT_EQ(Ss(d, 0, SS::AlphaOp), gfx::TextureOp::SelectArg1);
-    EXPECT_EQ(Ss(d, 0, SS::AlphaArg1), gfx::TextureArg::Texture);
+    const std::pair<uint32_t, uint32_t> renderStates[] = {
+        {RS::DepthEnable, 1}, {RS::DepthWriteEnable, 1}, {RS::DepthFunc, gfx::Cmp::LessEqual},
+        {RS::CullMode, gfx::Cull::Ccw}, {RS::Lighting, 1}, {RS::Ambient, 0},
+        {RS::AlphaBlendEnable, 0}, {RS::SrcBlend, gfx::Blend::One},
+        {RS::DestBlend, gfx::Blend::Zero}, {RS::AlphaTestEnable, 0},
+        {RS::AlphaFunc, gfx::Cmp::Always}, {RS::AlphaRef, 0}, {RS::FogEnable, 0},
+        {RS::FogStart, 0}, {RS::FogEnd, 0x3F800000u /* 1.0f */}, {RS::SpecularEnable, 0},
+        {RS::ShadeMode, gfx::Shade::Gouraud}, {RS::FillMode, gfx::Fill::Solid},
+        {RS::DitherEnable, 0}, {RS::StencilEnable, 0}, {RS::StencilFunc, gfx::Cmp::Always},
+        {RS::StencilRef, 0}, {RS::StencilMask, 0xFFFFFFFFu}, {RS::StencilWriteMask, 0xFFFFFFFFu},
+        {RS::StencilFail, gfx::StencilOp::Keep}, {RS::StencilDepthFail, gfx::StencilOp::Keep},
+        {RS::StencilPass, gfx::StencilOp::Keep}};
+    for (const auto &[state, value] : renderStates) {
+        EXPECT_EQ(Rs(d, state), value) << "render state " << state;
+    }
+    const std::pair<uint32_t, uint32_t> stage0[] = {
+        {SS::ColorOp, gfx::TextureOp::Modulate}, {SS::ColorArg1, gfx::TextureArg::Texture},
+        {SS::ColorArg2, gfx::TextureArg::Current}, {SS::AlphaOp, gfx::TextureOp::SelectArg1},
+        {SS::AlphaArg1, gfx::TextureArg::Texture}};
+    for (const auto &[type, value] : stage0) {
+        EXPECT_EQ(Ss(d, 0, type), value) << "stage state " << type;
+    }
     for (uint32_t stage = 0; stage < 8; ++stage) {
         if (stage > 0) {
             EXPECT_EQ(Ss(d, stage, SS::ColorOp), gfx::TextureOp::Disable);

@@ -1,6 +1,7 @@
 // Rendered checks of the GL device on llvmpipe (offscreen).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "support/image_test.h"
@@ -43,10 +44,8 @@ TEST_F(GlDeviceTest, PreTransformedQuadCoversPixelsByIntegerCentres) {
     ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28), gfx::Result::Ok);
     Capture();
     const gfx::Rect covered = image_.CoveredRect(Rgb{0, 0, 0});
-    EXPECT_EQ(covered.left, 11);
-    EXPECT_EQ(covered.top, 11);
-    EXPECT_EQ(covered.right, 20);
-    EXPECT_EQ(covered.bottom, 20);
+    EXPECT_EQ((std::array<int32_t, 4>{covered.left, covered.top, covered.right, covered.bottom}),
+              (std::array<int32_t, 4>{11, 11, 20, 20}));
     EXPECT_TRUE(RegionNear(image_, {11, 11, 20, 20}, Rgb{255, 255, 255}, 0));
 }
 
@@ -117,15 +116,18 @@ TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
     t->Release();
 }
 
-TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
+TEST_F(GlDeviceTest, TexelsReachTheDrawsFromTheirUnlockOn) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     gfx::Texture *t = MakeTexture(d, 0x80);
     d.SetTexture(0, t);
     d.SetVertexShader(kScreenFvf);
-    ScreenVertex v[4];
-    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    auto quadAt = [&d](float left) {
+        ScreenVertex v[4];
+        ScreenQuad(v, left, 9.5f, left + 4, 13.5f, 0xFFFFFFFFu);
+        d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    };
+    quadAt(9.5f);
 
     // Rewrite every texel's blue while the texture stays bound.
     gfx::LockedRect lr;
@@ -137,38 +139,20 @@ TEST_F(GlDeviceTest, TextureRewrittenWhileBoundShowsNewTexels) {
         }
     }
     ASSERT_EQ(t->UnlockRect(0), gfx::Result::Ok);
-    ScreenQuad(v, 19.5f, 9.5f, 23.5f, 13.5f, 0xFFFFFFFFu);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    Capture();
-    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 0x80}, 0));
-    EXPECT_TRUE(PixelNear(image_, 23, 13, Rgb{48, 48, 0xF0}, 0));
-    d.SetTexture(0, nullptr);
-    t->Release();
-}
-
-TEST_F(GlDeviceTest, LevelStillLockedIsNotUploadedUntilUnlocked) {
-    gfx::Device &d = Dev();
-    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    gfx::Texture *t = MakeTexture(d, 0x80);
-    d.SetTexture(0, t);
-    d.SetVertexShader(kScreenFvf);
-    ScreenVertex v[4];
-    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    quadAt(19.5f);
 
     // Another thread (a video frame) holds the level while the frame draws:
     // the draw keeps the texels it had.
-    gfx::LockedRect lr;
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
     std::memset(lr.bits, 0xFF, size_t(lr.pitch) * 4);
-    ScreenQuad(v, 19.5f, 9.5f, 23.5f, 13.5f, 0xFFFFFFFFu);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    quadAt(29.5f);
     ASSERT_EQ(t->UnlockRect(0), gfx::Result::Ok);
-    ScreenQuad(v, 29.5f, 9.5f, 33.5f, 13.5f, 0xFFFFFFFFu);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    quadAt(39.5f);
     Capture();
-    EXPECT_TRUE(PixelNear(image_, 20, 10, Rgb{0, 0, 0x80}, 0));
-    EXPECT_TRUE(PixelNear(image_, 30, 10, Rgb{255, 255, 255}, 0));
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 0x80}, 0));
+    EXPECT_TRUE(PixelNear(image_, 23, 13, Rgb{48, 48, 0xF0}, 0));
+    EXPECT_TRUE(PixelNear(image_, 30, 10, Rgb{0, 0, 0xF0}, 0));
+    EXPECT_TRUE(PixelNear(image_, 40, 10, Rgb{255, 255, 255}, 0));
     d.SetTexture(0, nullptr);
     t->Release();
 }
@@ -331,10 +315,9 @@ TEST_F(GlDeviceTest, ViewportLimitsTheClear) {
     ASSERT_EQ(d.SetViewport(vp), gfx::Result::Ok);
     d.Clear(0, nullptr, gfx::ClearFlag::Target, 0xFFFFFFFFu, 1.0f, 0);
     Capture();
-    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).left, 8);
-    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).top, 4);
-    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).right, 24);
-    EXPECT_EQ(image_.CoveredRect(Rgb{0, 0, 0}).bottom, 12);
+    const gfx::Rect covered = image_.CoveredRect(Rgb{0, 0, 0});
+    EXPECT_EQ((std::array<int32_t, 4>{covered.left, covered.top, covered.right, covered.bottom}),
+              (std::array<int32_t, 4>{8, 4, 24, 12}));
     vp.width = 100;
     EXPECT_EQ(d.SetViewport(vp), gfx::Result::InvalidCall);
 }
