@@ -10,7 +10,7 @@
 
 #include "platform/os/gfx/recording_device.h"
 #include "platform/os/video/film_source.h"
-#include "support/film_writer.h"
+#include "platform/os/video/film_writer.h"
 
 namespace {
 

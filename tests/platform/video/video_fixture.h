@@ -22,8 +22,8 @@
 #include "platform/os/gfx/recording_device.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"
+#include "platform/os/video/film_writer.h"
 #include "support/fake_display.h"
-#include "support/film_writer.h"
 #include "support/temp_folder.h"
 
 namespace videotest {

@@ -1,4 +1,4 @@
-#include "film_writer.h"
+#include "platform/os/video/film_writer.h"
 
 #include <cmath>
 #include <memory>
