@@ -1,0 +1,344 @@
+// The sample game's library "DAZedirad.qvf" and the data files its items
+// name.
+#include <cmath>
+#include <memory>
+
+#include "library/bitmap_font.h"
+#include "library/key_track.h"
+#include "library/library_item.h"
+#include "library/library_writer.h"
+#include "library/name_table.h"
+#include "platform/os/video/film_writer.h"
+#include "sample_font.h"
+#include "sample_game.h"
+#include "sample_output.h"
+
+namespace sample {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::string DataPath(const std::string& name) { return std::string(kDataFolder) + name; }
+
+// The items of the library, kept alive until the library is written.
+class Table {
+public:
+    template <typename T>
+    T& Add(uint32_t slot, const std::string& name, const std::string& file = "") {
+        auto item = std::make_unique<T>();
+        item->name = name;
+        item->fileName = file;
+        item->slotIndex = slot;
+        T& ref = *item;
+        items_.push_back({slot, std::move(item)});
+        return ref;
+    }
+
+    TextureItem& Texture(uint32_t slot, const std::string& name, const std::string& file,
+                         uint32_t width, uint32_t height, uint32_t kind = 0) {
+        TextureItem& t = Add<TextureItem>(slot, name, file);
+        t.width = width;
+        t.height = height;
+        t.kind = kind;
+        return t;
+    }
+
+    MaterialItem& Material(uint32_t slot, const std::string& name, uint32_t blendMode,
+                           std::vector<uint32_t> textures) {
+        MaterialItem& m = Add<MaterialItem>(slot, name);
+        m.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+        m.material.ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+        m.blendMode = blendMode;
+        m.textureIds = std::move(textures);
+        return m;
+    }
+
+    MeshItem& Mesh(uint32_t slot, const std::string& name, const std::string& file,
+                   uint32_t collisionType, uint32_t material) {
+        MeshItem& mesh = Add<MeshItem>(slot, name, file);
+        mesh.subsetSettings.resize(1);
+        mesh.subsetSettings[0].word0 = collisionType;
+        mesh.subsetSettings[0].word1 = material;
+        return mesh;
+    }
+
+    SoundItem& Sound(uint32_t slot, const std::string& name, const std::string& file,
+                     uint32_t flags, uint32_t category) {
+        SoundItem& s = Add<SoundItem>(slot, name, file);
+        s.flags = flags;
+        s.category = category;
+        return s;
+    }
+
+    void AddTo(LibraryWriter& writer) {
+        for (auto& [slot, item] : items_) {
+            writer.AddItem(slot, *item);
+        }
+    }
+
+private:
+    std::vector<std::pair<uint32_t, std::unique_ptr<LibraryItem>>> items_;
+};
+
+Quaternion AxisAngle(float x, float y, float z, double angle) {
+    const float s = float(std::sin(angle / 2.0));
+    return {x * s, y * s, z * s, float(std::cos(angle / 2.0))};
+}
+
+// The worm's standing motion: every bone swaying a little about z, 31 keys
+// over a length of 30, each bone at its rest place below its parent.
+void NeutralTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks) {
+    static const Vector3 kLocal[8] = {{0, 0, 0},  {0, 20, 0}, {0, 20, 0}, {0, 20, 0},
+                                      {0, 10, 0}, {0, 20, 0}, {15, 5, 0}, {-15, 5, 0}};
+    for (size_t b = 0; b < WormBoneNames().size(); ++b) {
+        auto track = std::make_unique<KeyTrack>();
+        track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[b].c_str());
+        track->length = 30.0f;
+        for (int k = 0; k <= 30; ++k) {
+            const double angle = 0.05 * std::sin(2.0 * kPi * k / 30.0 + 0.5 * double(b));
+            track->AddRotationKey(float(k), AxisAngle(0, 0, 1, angle));
+        }
+        track->AddPositionKey(0.0f, kLocal[b]);
+        tracks.push_back(std::move(track));
+    }
+}
+
+// The arms swinging about x over a length of 20; the layer swings further.
+void ArmTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double swing) {
+    const char* arms[2] = {"L_UpperArm", "R_UpperArm"};
+    for (int a = 0; a < 2; ++a) {
+        auto track = std::make_unique<KeyTrack>();
+        track->nameId = GetNameTable().FindOrAdd(arms[a]);
+        track->length = 20.0f;
+        for (int k = 0; k <= 4; ++k) {
+            const double angle = swing * std::sin(2.0 * kPi * k / 4.0) * (a == 0 ? 1.0 : -1.0);
+            track->AddRotationKey(5.0f * float(k), AxisAngle(1, 0, 0, angle));
+        }
+        tracks.push_back(std::move(track));
+    }
+}
+
+std::vector<uint8_t> MotFile(std::vector<std::unique_ptr<KeyTrack>>& tracks,
+                             const Vector3& displacement) {
+    MotWriter writer(1);
+    writer.SetDisplacement(displacement.x, displacement.y, displacement.z);
+    for (auto& track : tracks) {
+        writer.AddTrack(*track);
+    }
+    return writer.WriteToMemory();
+}
+
+bool WriteImage(SampleOutput& out, const Scratch& scratch, const std::string& name,
+                const Image& image) {
+    std::vector<uint8_t> bytes;
+    if (!EncodeTga(scratch, image, bytes)) {
+        return out.Fail(DataPath(name), "cannot encode the image");
+    }
+    return out.Write(DataPath(name), bytes);
+}
+
+bool WriteBytes(SampleOutput& out, const std::string& name, const std::vector<uint8_t>& bytes) {
+    if (bytes.empty()) {
+        return out.Fail(DataPath(name), "cannot encode");
+    }
+    return out.Write(DataPath(name), bytes);
+}
+
+bool WriteFilm(SampleOutput& out, const Scratch& scratch, const std::string& name,
+               const filmwriter::FilmSpec& spec) {
+    std::string error;
+    if (!filmwriter::WriteFilm(scratch.Path(name), spec, &error)) {
+        return out.Fail(DataPath(name), error);
+    }
+    std::vector<uint8_t> bytes;
+    if (!scratch.Take(name, bytes)) {
+        return out.Fail(DataPath(name), "cannot read the film back");
+    }
+    return out.Write(DataPath(name), bytes);
+}
+
+// Textures, meshes and sounds, each file with its item.
+bool WriteTexturesMeshesSounds(SampleOutput& out, const Scratch& scratch, Table& table,
+                               const PreparedFont& sheetFont) {
+    table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
+    table.Texture(2, "white", "white.tga", 64, 64);
+    table.Mesh(3, "cube", "cube.qvm", 2, 28);
+    table.Texture(7, "checker", "checker.tga", 256, 256);
+    table.Texture(8, "font_sheet", "font_sheet.tga", sheetFont.sheet.width,
+                  sheetFont.sheet.height, 4);
+    table.Texture(10, "grad", "grad.png", 128, 128);
+    table.Texture(11, "noise", "noise.jpg", 256, 256);
+    table.Texture(12, "ring", "ring.tga", 128, 128);
+    table.Texture(13, "envmap", "envmap.tga", 128, 128);
+    table.Texture(14, "badge", "badge.tga", 32, 32);
+    table.Texture(15, "ui_button", "ui_button.tga", 128, 32, 3);
+    table.Texture(16, "raw4", "raw4.tga", 64, 64, 4);
+    table.Texture(17, "film", "film.avi", 64, 64);
+    table.Mesh(40, "floor", "floor.qvm", 4, 30);
+    table.Mesh(41, "sphere", "sphere.qvm", 8, 4);
+    table.Mesh(42, "cylinder", "cylinder.qvm", 0, 4);
+    table.Mesh(43, "flag", "flag.anb", 0, 4);
+    table.Mesh(44, "worm", "worm.qvm", 0, 4).meshKind = 1;
+    table.Mesh(45, "worm_v1", "worm_v1.qvm", 0, 4).meshKind = 1;
+    table.Sound(50, "hum3d", "hum3d.wav", SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0);
+    table.Sound(51, "music", "music.wav", 0, 1);
+
+    filmwriter::FilmSpec film;
+    film.container = filmwriter::Container::Avi;
+    film.width = 64;
+    film.height = 64;
+    film.frameNum = 1;
+    film.frameDen = 10;
+    film.frames = 10;
+    film.picture = [](int k, std::vector<uint8_t>& bgrx) {
+        filmwriter::FillColor(bgrx, FilmFrameColor(k));
+    };
+    film.toneHz = 0.0;
+
+    return WriteBytes(out, "beep.wav", BeepWave()) &&
+           WriteImage(out, scratch, "white.tga", WhiteImage()) &&
+           WriteBytes(out, "cube.qvm", CubeQvm()) &&
+           WriteImage(out, scratch, "checker.tga", CheckerImage()) &&
+           WriteImage(out, scratch, "font_sheet.tga", sheetFont.sheet) &&
+           WriteBytes(out, "grad.png", EncodePng(GradImage())) &&
+           WriteBytes(out, "noise.jpg", EncodeJpeg(NoiseImage(), 90)) &&
+           WriteBytes(out, "ring.tga", EncodeRleTga(RingImage())) &&
+           WriteImage(out, scratch, "envmap.tga", EnvmapImage()) &&
+           WriteImage(out, scratch, "badge.tga", BadgeImage()) &&
+           WriteImage(out, scratch, "ui_button.tga", ButtonImage()) &&
+           WriteImage(out, scratch, "raw4.tga", Raw4Image()) &&
+           WriteFilm(out, scratch, "film.avi", film) &&
+           WriteBytes(out, "floor.qvm", FloorQvm()) &&
+           WriteBytes(out, "sphere.qvm", SphereQvm()) &&
+           WriteBytes(out, "cylinder.qvm", CylinderQvm()) &&
+           WriteBytes(out, "flag.anb", FlagAnb()) && WriteBytes(out, "worm.qvm", WormQvm(2)) &&
+           WriteBytes(out, "worm_v1.qvm", WormQvm(1)) &&
+           WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave());
+}
+
+void AddMaterials(Table& table) {
+    table.Material(4, "Default", 0, {7});
+    table.Material(5, "Menu_Back", 1, {10}).materialAlpha = 1;
+    table.Material(6, "Menu_OrskLogo", 1, {12}).materialAlpha = 1;
+    // One material per blend mode.
+    static const std::vector<uint32_t> kBlendTextures[8] = {{7},  {12},     {11},     {14},
+                                                            {13}, {13},     {7, 13},  {13, 12}};
+    for (uint32_t mode = 0; mode < 8; ++mode) {
+        table.Material(20 + mode, "Blend" + std::to_string(mode), mode, kBlendTextures[mode]);
+    }
+    table.Material(28, "ShadowCaster", 0, {2}).bucketMask = 24;
+    table.Material(29, "TwoSided", 0, {7}).twoSided = 1;
+    table.Material(30, "Unlit", 0, {7}).unlit = 1;
+    MaterialItem& translucent = table.Material(31, "Translucent", 0, {2});
+    translucent.materialAlpha = 1;
+    translucent.material.diffuse = {0.2f, 0.6f, 1.0f, 0.5f};
+    translucent.bucketMask = 0;
+    table.Material(32, "Video", 0, {17}).unlit = 1;
+    MaterialItem& sprite = table.Material(33, "Sprite", 0, {14});
+    sprite.unlit = 1;
+    sprite.fog = 0;
+}
+
+bool WriteMotions(SampleOutput& out, Table& table) {
+    std::vector<std::unique_ptr<KeyTrack>> neutral;
+    NeutralTracks(neutral);
+    std::vector<std::unique_ptr<KeyTrack>> back;
+    ArmTracks(back, 0.3);
+    std::vector<std::unique_ptr<KeyTrack>> layer;
+    ArmTracks(layer, 0.6);
+
+    table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
+    MotionItem& forward = table.Add<MotionItem>(61, "R_Forward");
+    for (int b = 0; b < 2; ++b) {
+        auto track = std::make_unique<KeyTrack>();
+        track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
+        track->length = 30.0f;
+        for (int k = 0; k <= 3; ++k) {
+            track->AddRotationKey(10.0f * float(k),
+                                  AxisAngle(1, 0, 0, (b == 0 ? 0.1 : -0.1) * std::sin(kPi * k / 1.5)));
+        }
+        if (b == 0) {
+            track->AddPositionKey(0.0f, {0, 0, 0});
+            track->AddPositionKey(30.0f, {0, 0, 100});
+        }
+        forward.recordTracks.push_back(std::move(track));
+    }
+    forward.displacement[2] = 100.0f;
+    table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
+    table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
+    return WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
+           WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
+           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
+}
+
+void AddLightsAndFonts(Table& table, const PreparedFont& sheetFont) {
+    LightItem& sun = table.Add<LightItem>(70, "Sun");
+    sun.light.type = gfx::kLightDirectional;
+    sun.light.diffuse = {1.0f, 0.95f, 0.9f, 1.0f};
+    sun.light.direction = {-0.3f, -1.0f, 0.4f};
+    LightItem& lamp = table.Add<LightItem>(71, "Lamp");
+    lamp.light.diffuse = {1.0f, 0.8f, 0.5f, 1.0f};
+    lamp.light.position = {0.0f, 200.0f, 0.0f};
+    lamp.light.range = 800.0f;
+    lamp.light.attenuation0 = 1.0f;
+
+    FontItem& text = table.Add<FontItem>(80, "Text");
+    text.faceName = "DejaVu Sans";
+    text.size = 12;
+    FontItem& sheet = table.Add<FontItem>(81, "Sheet");
+    sheet.faceName = "DejaVu Sans Mono";
+    sheet.size = 12;
+    sheet.glyphTexture = 8;
+    sheet.characterSet.assign(reinterpret_cast<const char*>(sheetFont.characterList),
+                              sheetFont.glyphCount);
+    PrepareFontRecord(sheetFont, *sheet.font);
+}
+
+bool WriteAll(SampleOutput& out) {
+    Scratch scratch;
+    if (!scratch.Ok()) {
+        return out.Fail("game", "no temporary folder");
+    }
+    PreparedFont sheetFont;
+    if (!MakeFontSheet("DejaVu Sans Mono", 12, sheetFont)) {
+        return out.Fail(DataPath("font_sheet.tga"), "the font \"DejaVu Sans Mono\" cannot be rasterised");
+    }
+    Table table;
+    if (!WriteTexturesMeshesSounds(out, scratch, table, sheetFont) || !WriteMotions(out, table)) {
+        return false;
+    }
+    AddMaterials(table);
+    AddLightsAndFonts(table, sheetFont);
+
+    LibraryWriter writer(7);
+    writer.SetWorldScale(100.0f);
+    writer.AddGroup({"Sample", "Level1"});
+    writer.AddGroup({"Menu", "Menu_Back", "Menu_OrskLogo"});
+    table.AddTo(writer);
+    const std::vector<uint8_t> library = writer.WriteToMemory();
+    if (library.empty()) {
+        return out.Fail("game/DAZedirad.qvf", "a record cannot be written");
+    }
+    if (!out.Write("game/DAZedirad.qvf", library)) {
+        return false;
+    }
+
+    // The logo film: colour bars with a moving bar and a 440 Hz tone.
+    filmwriter::FilmSpec logo;
+    logo.container = filmwriter::Container::Mpeg;
+    logo.width = 320;
+    logo.height = 240;
+    logo.frameNum = 1;
+    logo.frameDen = 25;
+    logo.frames = 50;
+    logo.picture = [](int k, std::vector<uint8_t>& bgrx) { LogoFrame(k, 320, 240, bgrx); };
+    logo.toneHz = 440.0;
+    logo.channels = 2;
+    logo.sampleRate = 44100;
+    return WriteFilm(out, scratch, "logo_01.mpg", logo);
+}
+
+} // namespace
+} // namespace sample
+
+bool WriteSampleGame(SampleOutput& out) { return sample::WriteAll(out); }
