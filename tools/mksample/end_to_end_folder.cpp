@@ -4,7 +4,6 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/param_builder.h"
-#include "library/library_writer.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
@@ -32,7 +31,10 @@ bool WriteGlobals(SampleOutput& out) {
                          "this.TimerCommand(0.5, Set_Position((1, 2, 3))); this.Action_Start_Pre();",
                          &error) ||
         !AddSampleScript(mover, "done", kCmdActionStartPost,
-                         "sys.Save_Game(\"demo.sav\"); sys.Exit_Engine();", &error)) {
+                         "sys.Load_Resource(\"film\"); sys.Play_Texture_Movie(\"film\"); "
+                         "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"shot.tga\"); "
+                         "sys.Save_Game(\"demo.sav\"); sys.Exit_Engine();",
+                         &error)) {
         return out.Fail(file, error);
     }
     return WriteActorFile(out, file, kMoverId, kMoverId + 1);
@@ -62,13 +64,9 @@ bool WriteLevel(SampleOutput& out) {
 
 }  // namespace
 
-bool WriteEndToEndFolder(SampleOutput& out) {
+bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library) {
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
-
-    LibraryWriter library(1);
-    std::vector<uint8_t> libraryBytes = library.WriteToMemory();
-    if (libraryBytes.empty()) return out.Fail("game/DAZedirad.qvf", "cannot write the library");
-    if (!out.Write("game/DAZedirad.qvf", libraryBytes)) return false;
+    if (!out.Write("game/DAZedirad.qvf", library)) return false;
 
     if (!out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}))) {
         return false;

@@ -1,4 +1,4 @@
-// mksample OUT-DIR: writes the engine's end-to-end game folder into OUT-DIR.
+// mksample OUT-DIR: writes the sample game folder into OUT-DIR.
 //
 // Prints one line per file written, "<bytes> <relative path>", in write
 // order, then "<n> files". A failure prints "mksample: <path>: <reason>" on
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "end_to_end_folder.h"
+#include "sample_game.h"
 #include "sample_output.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     SampleOutput out(argv[1]);
-    if (!WriteEndToEndFolder(out)) {
+    if (!WriteSampleGame(out)) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", out.Error().empty() ? "mksample: failed" : out.Error().c_str());
         return 1;

@@ -1,11 +1,6 @@
 #include "sample_actors.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include "core/actors/actor.h"
@@ -13,36 +8,17 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/script/script_compiler.h"
+#include "sample_game.h"
 #include "sample_output.h"
 
 namespace {
 
-// A private scratch folder for the actor-file writer, which writes files
-// only; removed at exit.
-class ScratchFolder {
-public:
-    ~ScratchFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() {
-        if (path_.empty()) {
-            std::error_code ec;
-            std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-            if (ec) base = "/tmp";
-            std::string pattern = (base / "mksample-XXXXXX").string();
-            std::vector<char> buffer(pattern.begin(), pattern.end());
-            buffer.push_back('\0');
-            if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
-        }
-        return path_;
-    }
-
-private:
-    std::string path_;
-};
-
-ScratchFolder g_scratch;
+// The actor-file writer writes files only: they are made in a scratch
+// folder of the process and read back.
+const sample::Scratch& ActorScratch() {
+    static const sample::Scratch scratch;
+    return scratch;
+}
 
 }  // namespace
 
@@ -81,17 +57,15 @@ bool AddSampleScript(Actor* actor, const std::string& name, uint32_t eventId,
 }
 
 bool WriteActorFile(SampleOutput& out, const std::string& relPath, uint32_t first, uint32_t end) {
-    const std::string& scratch = g_scratch.Path();
-    if (scratch.empty()) return out.Fail(relPath, "no scratch folder for the actor-file writer");
-    const std::string path = scratch + "/actors.qva";
-    if (SaveActors(path, first, end, kSerializeSave) == 0) {
+    const sample::Scratch& scratch = ActorScratch();
+    if (!scratch.Ok()) return out.Fail(relPath, "no scratch folder for the actor-file writer");
+    if (SaveActors(scratch.Path("actors.qva"), first, end, kSerializeSave) == 0) {
         const ActorSystem* system = GetActorSystem();
         return out.Fail(relPath, system != nullptr ? system->errorText : "no actor system");
     }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return out.Fail(relPath, "cannot read back the written actor file");
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
+    std::vector<uint8_t> bytes;
+    if (!scratch.Take("actors.qva", bytes)) {
+        return out.Fail(relPath, "cannot read back the written actor file");
+    }
     return out.Write(relPath, bytes);
 }

@@ -1,13 +1,10 @@
 // Pictures of the sample's textures and the image encoders.
 #include <png.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 // libjpeg's header needs FILE and size_t declared first.
 #include <jpeglib.h>
@@ -17,41 +14,6 @@
 #include "sample_game.h"
 
 namespace sample {
-
-Scratch::Scratch() {
-    std::error_code ec;
-    std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-    if (ec) {
-        base = "/tmp";
-    }
-    const std::filesystem::path root = base / ("mksample." + std::to_string(getpid()));
-    std::filesystem::remove_all(root, ec);
-    if (std::filesystem::create_directories(root, ec)) {
-        root_ = root.string();
-    }
-}
-
-Scratch::~Scratch() {
-    if (!root_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-}
-
-std::string Scratch::Path(const std::string& name) const { return root_ + "/" + name; }
-
-bool Scratch::Take(const std::string& name, std::vector<uint8_t>& bytes) const {
-    const std::string path = Path(name);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const bool ok = !in.bad();
-    in.close();
-    std::remove(path.c_str());
-    return ok;
-}
 
 // --- encoders ---------------------------------------------------------------
 

@@ -8,7 +8,9 @@
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
+#include "end_to_end_folder.h"
 #include "platform/os/video/film_writer.h"
+#include "sample_actors.h"
 #include "sample_font.h"
 #include "sample_game.h"
 #include "sample_output.h"
@@ -157,9 +159,8 @@ bool WriteFilm(SampleOutput& out, const Scratch& scratch, const std::string& nam
     return out.Write(DataPath(name), bytes);
 }
 
-// Textures, meshes and sounds, each file with its item.
-bool WriteTexturesMeshesSounds(SampleOutput& out, const Scratch& scratch, Table& table,
-                               const PreparedFont& sheetFont) {
+// Every item of the library, in slot order within each class.
+void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
     table.Texture(2, "white", "white.tga", 64, 64);
     table.Mesh(3, "cube", "cube.qvm", 2, 28);
@@ -183,40 +184,6 @@ bool WriteTexturesMeshesSounds(SampleOutput& out, const Scratch& scratch, Table&
     table.Sound(50, "hum3d", "hum3d.wav", SoundItem::kFlagWholeFile | SoundItem::kFlag3D, 0);
     table.Sound(51, "music", "music.wav", 0, 1);
 
-    filmwriter::FilmSpec film;
-    film.container = filmwriter::Container::Avi;
-    film.width = 64;
-    film.height = 64;
-    film.frameNum = 1;
-    film.frameDen = 10;
-    film.frames = 10;
-    film.picture = [](int k, std::vector<uint8_t>& bgrx) {
-        filmwriter::FillColor(bgrx, FilmFrameColor(k));
-    };
-    film.toneHz = 0.0;
-
-    return WriteBytes(out, "beep.wav", BeepWave()) &&
-           WriteImage(out, scratch, "white.tga", WhiteImage()) &&
-           WriteBytes(out, "cube.qvm", CubeQvm()) &&
-           WriteImage(out, scratch, "checker.tga", CheckerImage()) &&
-           WriteImage(out, scratch, "font_sheet.tga", sheetFont.sheet) &&
-           WriteBytes(out, "grad.png", EncodePng(GradImage())) &&
-           WriteBytes(out, "noise.jpg", EncodeJpeg(NoiseImage(), 90)) &&
-           WriteBytes(out, "ring.tga", EncodeRleTga(RingImage())) &&
-           WriteImage(out, scratch, "envmap.tga", EnvmapImage()) &&
-           WriteImage(out, scratch, "badge.tga", BadgeImage()) &&
-           WriteImage(out, scratch, "ui_button.tga", ButtonImage()) &&
-           WriteImage(out, scratch, "raw4.tga", Raw4Image()) &&
-           WriteFilm(out, scratch, "film.avi", film) &&
-           WriteBytes(out, "floor.qvm", FloorQvm()) &&
-           WriteBytes(out, "sphere.qvm", SphereQvm()) &&
-           WriteBytes(out, "cylinder.qvm", CylinderQvm()) &&
-           WriteBytes(out, "flag.anb", FlagAnb()) && WriteBytes(out, "worm.qvm", WormQvm(2)) &&
-           WriteBytes(out, "worm_v1.qvm", WormQvm(1)) &&
-           WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave());
-}
-
-void AddMaterials(Table& table) {
     table.Material(4, "Default", 0, {7});
     table.Material(5, "Menu_Back", 1, {10}).materialAlpha = 1;
     table.Material(6, "Menu_OrskLogo", 1, {12}).materialAlpha = 1;
@@ -237,15 +204,6 @@ void AddMaterials(Table& table) {
     MaterialItem& sprite = table.Material(33, "Sprite", 0, {14});
     sprite.unlit = 1;
     sprite.fog = 0;
-}
-
-bool WriteMotions(SampleOutput& out, Table& table) {
-    std::vector<std::unique_ptr<KeyTrack>> neutral;
-    NeutralTracks(neutral);
-    std::vector<std::unique_ptr<KeyTrack>> back;
-    ArmTracks(back, 0.3);
-    std::vector<std::unique_ptr<KeyTrack>> layer;
-    ArmTracks(layer, 0.6);
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     MotionItem& forward = table.Add<MotionItem>(61, "R_Forward");
@@ -266,12 +224,7 @@ bool WriteMotions(SampleOutput& out, Table& table) {
     forward.displacement[2] = 100.0f;
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
-    return WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
-           WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
-           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
-}
 
-void AddLightsAndFonts(Table& table, const PreparedFont& sheetFont) {
     LightItem& sun = table.Add<LightItem>(70, "Sun");
     sun.light.type = gfx::kLightDirectional;
     sun.light.diffuse = {1.0f, 0.95f, 0.9f, 1.0f};
@@ -294,36 +247,68 @@ void AddLightsAndFonts(Table& table, const PreparedFont& sheetFont) {
     PrepareFontRecord(sheetFont, *sheet.font);
 }
 
-bool WriteAll(SampleOutput& out) {
-    Scratch scratch;
-    if (!scratch.Ok()) {
-        return out.Fail("game", "no temporary folder");
-    }
-    PreparedFont sheetFont;
-    if (!MakeFontSheet("DejaVu Sans Mono", 12, sheetFont)) {
-        return out.Fail(DataPath("font_sheet.tga"), "the font \"DejaVu Sans Mono\" cannot be rasterised");
-    }
-    Table table;
-    if (!WriteTexturesMeshesSounds(out, scratch, table, sheetFont) || !WriteMotions(out, table)) {
-        return false;
-    }
-    AddMaterials(table);
-    AddLightsAndFonts(table, sheetFont);
+// The files the items name, in slot order.
+bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFont& sheetFont) {
+    filmwriter::FilmSpec film;
+    film.container = filmwriter::Container::Avi;
+    film.width = 64;
+    film.height = 64;
+    film.frameNum = 1;
+    film.frameDen = 10;
+    film.frames = 10;
+    film.picture = [](int k, std::vector<uint8_t>& bgrx) {
+        filmwriter::FillColor(bgrx, FilmFrameColor(k));
+    };
+    film.toneHz = 0.0;
 
-    LibraryWriter writer(7);
-    writer.SetWorldScale(100.0f);
-    writer.AddGroup({"Sample", "Level1"});
-    writer.AddGroup({"Menu", "Menu_Back", "Menu_OrskLogo"});
-    table.AddTo(writer);
-    const std::vector<uint8_t> library = writer.WriteToMemory();
-    if (library.empty()) {
-        return out.Fail("game/DAZedirad.qvf", "a record cannot be written");
-    }
-    if (!out.Write("game/DAZedirad.qvf", library)) {
-        return false;
-    }
+    std::vector<std::unique_ptr<KeyTrack>> neutral;
+    NeutralTracks(neutral);
+    std::vector<std::unique_ptr<KeyTrack>> back;
+    ArmTracks(back, 0.3);
+    std::vector<std::unique_ptr<KeyTrack>> layer;
+    ArmTracks(layer, 0.6);
 
-    // The logo film: colour bars with a moving bar and a 440 Hz tone.
+    return WriteBytes(out, "beep.wav", BeepWave()) &&
+           WriteImage(out, scratch, "white.tga", WhiteImage()) &&
+           WriteBytes(out, "cube.qvm", CubeQvm()) &&
+           WriteImage(out, scratch, "checker.tga", CheckerImage()) &&
+           WriteImage(out, scratch, "font_sheet.tga", sheetFont.sheet) &&
+           WriteBytes(out, "grad.png", EncodePng(GradImage())) &&
+           WriteBytes(out, "noise.jpg", EncodeJpeg(NoiseImage(), 90)) &&
+           WriteBytes(out, "ring.tga", EncodeRleTga(RingImage())) &&
+           WriteImage(out, scratch, "envmap.tga", EnvmapImage()) &&
+           WriteImage(out, scratch, "badge.tga", BadgeImage()) &&
+           WriteImage(out, scratch, "ui_button.tga", ButtonImage()) &&
+           WriteImage(out, scratch, "raw4.tga", Raw4Image()) &&
+           WriteFilm(out, scratch, "film.avi", film) &&
+           WriteBytes(out, "floor.qvm", FloorQvm()) &&
+           WriteBytes(out, "sphere.qvm", SphereQvm()) &&
+           WriteBytes(out, "cylinder.qvm", CylinderQvm()) &&
+           WriteBytes(out, "flag.anb", FlagAnb()) && WriteBytes(out, "worm.qvm", WormQvm(2)) &&
+           WriteBytes(out, "worm_v1.qvm", WormQvm(1)) &&
+           WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave()) &&
+           WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
+           WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
+           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
+}
+
+// The folder "./play.sh" runs: the game folder "../game" with the scene
+// "Level1.qva" and the globals "Play.qva", whose one actor "Host" never
+// ends the game.
+bool WritePlayFolder(SampleOutput& out) {
+    const std::string file = DataPath("Play.qva");
+    if (!ResetSampleWorld()) {
+        return out.Fail(file, "cannot make the actor world");
+    }
+    if (MakeSampleActor(0, "Host", 1, 10) == nullptr) {
+        return out.Fail(file, "cannot make actor \"Host\"");
+    }
+    return WriteActorFile(out, file, 10, 11) &&
+           out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
+}
+
+// The logo film: colour bars with a moving bar and a 440 Hz tone.
+bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     filmwriter::FilmSpec logo;
     logo.container = filmwriter::Container::Mpeg;
     logo.width = 320;
@@ -336,6 +321,31 @@ bool WriteAll(SampleOutput& out) {
     logo.channels = 2;
     logo.sampleRate = 44100;
     return WriteFilm(out, scratch, "logo_01.mpg", logo);
+}
+
+bool WriteAll(SampleOutput& out) {
+    Scratch scratch;
+    if (!scratch.Ok()) {
+        return out.Fail("game", "no temporary folder");
+    }
+    PreparedFont sheetFont;
+    if (!MakeFontSheet("DejaVu Sans Mono", 12, sheetFont)) {
+        return out.Fail(DataPath("font_sheet.tga"),
+                        "the font \"DejaVu Sans Mono\" cannot be rasterised");
+    }
+    Table table;
+    AddItems(table, sheetFont);
+    LibraryWriter writer(7);
+    writer.SetWorldScale(100.0f);
+    writer.AddGroup({"Sample", "Level1"});
+    writer.AddGroup({"Menu", "Menu_Back", "Menu_OrskLogo"});
+    table.AddTo(writer);
+    const std::vector<uint8_t> library = writer.WriteToMemory();
+    if (library.empty()) {
+        return out.Fail("game/DAZedirad.qvf", "a record cannot be written");
+    }
+    return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
+           WriteLogo(out, scratch) && WritePlayFolder(out);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "platform/os/gfx/device.h"
 #include "platform/sound.h"
 #include "platform/timer.h"
+#include "platform/video.h"
 
 namespace {
 
@@ -175,12 +176,11 @@ bool EngineHost::HandleLostDevice() {
 }
 
 // --- video and texts -------------------------------------------------------
-// The full-screen film player is not wired to the start-up yet: the logo
-// counts as missing, which is no error.
+// A logo that does not open counts as missing, which is no error.
 
-void EngineHost::PlayFullScreenVideo(const std::string&) {}
-bool EngineHost::PollFullScreenVideo() { return false; }
-void EngineHost::StopVideo() {}
+void EngineHost::PlayFullScreenVideo(const std::string& path) { ::PlayFullScreenVideo(path.c_str()); }
+bool EngineHost::PollFullScreenVideo() { return ::PollFullScreenVideo() != 0; }
+void EngineHost::StopVideo() { ::StopFullScreenVideo(); }
 
 void EngineHost::LoadTextTable(const std::string& path) {
     if (CreateTextTable()) TextTable::Instance()->Load(path);
