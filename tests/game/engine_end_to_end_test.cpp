@@ -6,9 +6,6 @@
 // wave driver, a real window under Xvfb and no sound device at all.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +18,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "support/temp_folder.h"
+#include "support/wave_check.h"
 
 namespace {
 
@@ -224,88 +222,6 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
 
 // --- the sample with sound, a screen capture and the logo's tone ----------------
 
-uint32_t U32At(const std::string& bytes, size_t at) {
-    return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
-           uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
-}
-
-uint16_t U16At(const std::string& bytes, size_t at) {
-    return uint16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
-}
-
-// The mix that OpenAL's wave driver wrote: its chunks walked by hand, the
-// data read to the end of the file (the driver fills in the sizes only when
-// the device closes).
-struct WaveCapture {
-    uint16_t channels = 0;
-    uint32_t rate = 0;
-    uint16_t bits = 0;
-    std::vector<int16_t> samples; // interleaved
-};
-
-bool ReadWaveCapture(const std::string& bytes, WaveCapture* out) {
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) {
-        return false;
-    }
-    size_t pos = 12;
-    while (pos + 8 <= bytes.size()) {
-        const std::string id = bytes.substr(pos, 4);
-        const uint32_t size = U32At(bytes, pos + 4);
-        pos += 8;
-        if (id == "fmt ") {
-            if (size < 16 || pos + 16 > bytes.size()) return false;
-            out->channels = U16At(bytes, pos + 2);
-            out->rate = U32At(bytes, pos + 4);
-            out->bits = U16At(bytes, pos + 14);
-        } else if (id == "data") {
-            if (out->bits != 16 || out->channels == 0) return false;
-            for (size_t at = pos; at + 2 <= bytes.size(); at += 2) {
-                out->samples.push_back(int16_t(U16At(bytes, at)));
-            }
-            return true;
-        }
-        pos += size + (size & 1u);
-    }
-    return false;
-}
-
-// The strongest pitch (whole hertz from 100 to 2,000) of channel 0 over the
-// 16,384 frames from the first sample louder than `floor`; 0 when nothing
-// is that loud or too little follows it. A spectral peak, so that a gap in a
-// mix written in real time does not move it.
-int LoudPitch(const WaveCapture& wave, int floor = 2000) {
-    const size_t frames = wave.samples.size() / wave.channels;
-    size_t start = 0;
-    while (start < frames && std::abs(int(wave.samples[start * wave.channels])) <= floor) ++start;
-    const size_t length = 16384;
-    if (wave.rate == 0 || start + length > frames) return 0;
-    int best = 0;
-    double bestPower = 0.0;
-    for (int hz = 100; hz <= 2000; ++hz) {
-        // Goertzel.
-        const double k = 2.0 * std::cos(2.0 * M_PI * hz / wave.rate);
-        double s1 = 0.0;
-        double s2 = 0.0;
-        for (size_t i = 0; i < length; ++i) {
-            const double s0 = wave.samples[(start + i) * wave.channels] + k * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
-        if (power > bestPower) {
-            bestPower = power;
-            best = hz;
-        }
-    }
-    return best;
-}
-
-// An OpenAL configuration for the wave driver: 16-bit samples into `file`.
-std::string WaveDriverConfig(const TempFolder& folder, const std::string& file) {
-    folder.Put("alsoft.conf", "[general]\nsample-type = int16\n[wave]\nfile = " + file + "\n");
-    return folder / "alsoft.conf";
-}
-
 // The sample as its end-to-end runs start it: fixed frame time, frame limit
 // 600, windowed, the files' own texture formats, sound on.
 ProgramRun RunSample(const std::string& folder, const std::string& environment,
@@ -328,9 +244,9 @@ void ExpectBlackCapture(const std::string& tga) {
 TEST_F(EngineEndToEnd, SampleWithSoundCapturesABlackScreenAndPlaysTheLogoTone) {
     TempFolder sound;
     const std::string wavePath = sound / "mix.wav";
-    const std::string config = WaveDriverConfig(sound, wavePath);
-    ProgramRun run = RunSample(folder.Path(), "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=wave "
-                                              "ALSOFT_CONF=" + Quote(config));
+    const std::string waveDriver = wavecheck::WaveDriverEnvironment(sound.Path(), wavePath);
+    ASSERT_FALSE(waveDriver.empty());
+    ProgramRun run = RunSample(folder.Path(), "SDL_VIDEODRIVER=offscreen " + waveDriver);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::string capture = folder.Get("game/shot.tga");
@@ -346,19 +262,20 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesABlackScreenAndPlaysTheLogoTone) {
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8000 class=9 name=\"MASTERPLAYER\"");
 
-    WaveCapture wave;
-    ASSERT_TRUE(ReadWaveCapture(sound.Get("mix.wav"), &wave));
-    EXPECT_EQ(wave.channels, 2u);
-    const int pitch = LoudPitch(wave);
-    EXPECT_GE(pitch, 431) << "the logo's 440 Hz tone";
-    EXPECT_LE(pitch, 449) << "the logo's 440 Hz tone";
+    wavecheck::WaveData wave;
+    std::string error;
+    ASSERT_TRUE(wavecheck::ReadWaveFile(wavePath, &wave, &error)) << error;
+    EXPECT_EQ(wave.bitsPerSample, 16u);
+    EXPECT_NEAR(wavecheck::DominantFrequency(wave, 100.0, 2000.0), 440.0, 440.0 * 0.02)
+        << "the logo's tone";
 
     // Sound off: the same run, and the driver writes nothing.
     TempFolder silent;
     ASSERT_TRUE(MakeSample(silent.Path()));
-    const std::string silentConfig = WaveDriverConfig(silent, silent / "mix.wav");
-    run = RunSample(silent.Path(), "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=wave "
-                                   "ALSOFT_CONF=" + Quote(silentConfig), "-s=0");
+    run = RunSample(silent.Path(),
+                    "SDL_VIDEODRIVER=offscreen " +
+                        wavecheck::WaveDriverEnvironment(sound.Path(), silent / "mix.wav"),
+                    "-s=0");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_FALSE(fs::exists(silent / "mix.wav"));
     EXPECT_TRUE(silent.Get("game/shot.tga") == capture);
