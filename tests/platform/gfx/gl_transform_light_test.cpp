@@ -45,32 +45,26 @@ class LightTest : public imagetest::GlDeviceTest {
     // A quad of half-size `half` at `centre`, facing the camera (normal -z).
     void DrawLitQuad(const Vector3 &centre, float half, uint32_t fvf,
                      uint32_t color = 0xFFFFFFFFu) {
-        gfx::Device &d = Dev();
         const float xs[4] = {-half, half, -half, half};
         const float ys[4] = {half, half, -half, -half};
-        d.SetVertexShader(fvf);
+        Dev().SetVertexShader(fvf);
+        auto draw = [&](auto make) {
+            decltype(make(0)) v[4];
+            for (int i = 0; i < 4; ++i) {
+                v[i] = make(i);
+            }
+            ASSERT_EQ(Dev().DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, sizeof v[0]),
+                      gfx::Result::Ok);
+        };
+        const float z = centre.z;
+        auto x = [&](int i) { return centre.x + xs[i]; };
+        auto y = [&](int i) { return centre.y + ys[i]; };
         if (fvf == fftest::kLitFvf) {
-            LitVertex v[4];
-            for (int i = 0; i < 4; ++i) {
-                v[i] = LitVertex{centre.x + xs[i], centre.y + ys[i], centre.z, 0, 0, -1, 0, 0};
-            }
-            ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, sizeof v[0]),
-                      gfx::Result::Ok);
+            draw([&](int i) { return LitVertex{x(i), y(i), z, 0, 0, -1, 0, 0}; });
         } else if (fvf == fftest::kLitColorFvf) {
-            LitColorVertex v[4];
-            for (int i = 0; i < 4; ++i) {
-                v[i] = LitColorVertex{
-                    centre.x + xs[i], centre.y + ys[i], centre.z, 0, 0, -1, color, 0, 0};
-            }
-            ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, sizeof v[0]),
-                      gfx::Result::Ok);
+            draw([&](int i) { return LitColorVertex{x(i), y(i), z, 0, 0, -1, color, 0, 0}; });
         } else {
-            ColorVertex v[4];
-            for (int i = 0; i < 4; ++i) {
-                v[i] = ColorVertex{centre.x + xs[i], centre.y + ys[i], centre.z, color, 0, 0};
-            }
-            ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, sizeof v[0]),
-                      gfx::Result::Ok);
+            draw([&](int i) { return ColorVertex{x(i), y(i), z, color, 0, 0}; });
         }
     }
 
