@@ -180,7 +180,7 @@ TEST_F(EngineEndToEnd, MenuActorSkipsTheSceneAndTheGameStart) {
     // A scene that would fail to load shows that none is loaded.
     ASSERT_TRUE(fs::remove(Path("game/Data/Level1.qva")));
 
-    ProgramRun run = RunEngine(folder.Path(), 120);
+    ProgramRun run = RunEngine(folder.Path());
     EXPECT_EQ(run.exitCode, 3) << run.err;
     EXPECT_EQ(run.err, "frame limit reached\n");
     // No "Start Game": the boot script never ran, so nothing was saved.
@@ -212,11 +212,13 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
     ASSERT_TRUE(fs::remove(Path("game/DAZedirad.qvf")));
     ASSERT_GT(fs::remove_all(Path("game/Data")), 0u);
     ASSERT_TRUE(fs::is_empty(Path("game")));
+    const std::string archive = folder.Get("pack.csa");
 
     run = RunEngine(folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // The save is a loose file beside the archive, never inside it.
     ASSERT_TRUE(fs::exists(Path("game/demo.sav")));
+    EXPECT_EQ(folder.Get("pack.csa"), archive);
     EXPECT_EQ(Dump(Path("game/demo.sav")), expected);
 }
 
