@@ -10,11 +10,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "../../tools/platform_smoke/smoke_scene.h"
@@ -26,51 +23,24 @@
 #include "platform/font_services.h"
 #include "platform/graphics.h"
 #include "platform/os/font/glyph_source.h"
-#include "platform/os/gfx/adapter.h"
-#include "platform/os/gfx/recording_device.h"
 #include "platform/os/image/image.h"
 #include "platform/os/video/film_source.h"
 #include "platform/shadow_volume.h"
 #include "platform/texture_object.h"
+#include "support/fake_display.h"
 #include "support/temp_folder.h"
+#include "support/tool_run.h"
 #include "support/wave_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using toolrun::ReadFile;
+using toolrun::ToolRun;
 
 std::string Tool(const std::string &name) {
     return std::string(ENGINE_TEST_BINARY_DIR) + "/tools/" + name;
-}
-
-// Runs a command line with the output streams caught in files of `folder`.
-ToolRun Shell(const std::string &folder, const std::string &command) {
-    static int counter = 0;
-    const std::string tag = std::to_string(++counter);
-    const std::string outPath = folder + "/run" + tag + ".out";
-    const std::string errPath = folder + "/run" + tag + ".err";
-    ToolRun run;
-    const int status =
-        std::system((command + " >'" + outPath + "' 2>'" + errPath + "'").c_str());
-    if (status != -1 && WIFEXITED(status)) {
-        run.exitCode = WEXITSTATUS(status);
-    }
-    run.out = ReadText(outPath);
-    run.err = ReadText(errPath);
-    return run;
 }
 
 struct Rgb {
@@ -91,7 +61,7 @@ struct Picture {
 };
 
 bool ReadPicture(const std::string &path, Picture *out) {
-    const std::string bytes = ReadText(path);
+    const std::string bytes = ReadFile(path);
     DecodedImage image;
     if (bytes.empty() ||
         !DecodeImage(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), &image)) {
@@ -198,11 +168,10 @@ std::string MissingSmokeItem(const std::string &path) {
 
 std::string RunSmoke(SmokeRuns &s, const std::string &sample, const std::string &tga,
                      const std::string &wave, ToolRun *run) {
-    const std::string env = wavecheck::WaveDriverEnvironment(s.folder.Path(), wave);
-    *run = Shell(s.folder.Path(), env + "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe " +
-                                      "FONTCONFIG_FILE='" + s.fontConfig + "' '" +
-                                      Tool("platform_smoke") + "' '" + sample + "' '" + tga +
-                                      "'");
+    const std::string env = wavecheck::WaveDriverEnvironment(s.folder.Path(), wave) +
+                            "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe FONTCONFIG_FILE=" +
+                            toolrun::Quote(s.fontConfig);
+    *run = toolrun::Run("platform_smoke", {sample, tga}, "", env);
     return tga;
 }
 
@@ -220,8 +189,8 @@ class PlatformSmoke : public ::testing::Test {
         const std::string root = s.folder.Path();
         s.fontConfig = WriteFontConfig(root);
         s.sample = root + "/sample";
-        s.make = Shell(root, "FONTCONFIG_FILE='" + s.fontConfig + "' '" + Tool("mksample") +
-                                 "' '" + s.sample + "'");
+        s.make = toolrun::Run("mksample", {s.sample}, "",
+                              "FONTCONFIG_FILE=" + toolrun::Quote(s.fontConfig));
         if (s.make.exitCode != 0) {
             return;
         }
@@ -261,21 +230,6 @@ class PlatformSmoke : public ::testing::Test {
 
 // --- the in-process view of the sample: same camera, fonts and cube ------------------
 
-struct ScopedAdapter : gfx::Adapter {
-    bool GetDisplayMode(gfx::DisplayMode *out) override {
-        out->width = smoke::kWidth;
-        out->height = smoke::kHeight;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &p,
-                                              std::string *) override {
-        return std::make_unique<gfx::RecordingDevice>(p, smoke::kWidth, smoke::kHeight);
-    }
-};
-
 // A recording device of the capture's size and the sample's library (records
 // only) as the process's library, viewed as the tool views it.
 class SampleView {
@@ -284,7 +238,7 @@ class SampleView {
         ok_ = CreateEngineServices() == 1;
         fonts::UseFontConfigFile(fontConfig);
         GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory([] { return std::make_unique<ScopedAdapter>(); });
+        testdisplay::UseFakeAdapter({}, smoke::kWidth, smoke::kHeight);
         ok_ = ok_ && GetGraphics()->CreateWindowDevice(nullptr);
         previous_ = ReplaceLibraryForTests(&library_);
         // Sound off; buckets, shadow quad and the default font as on a display.
@@ -303,8 +257,7 @@ class SampleView {
             }
         }
         ReplaceLibraryForTests(previous_);
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
         fonts::UseFontConfigFile("");
     }
     bool Ok() const { return ok_; }
@@ -333,9 +286,9 @@ TEST_F(PlatformSmoke, RunsPrintItsLineAndRepeatExactly) {
     const SmokeRuns &s = *g_runs;
     EXPECT_EQ(s.first.out, "smoke: ok 320x240 " + s.firstTga + "\n");
     EXPECT_EQ(s.second.exitCode, 0) << s.second.out << s.second.err;
-    const std::string a = ReadText(s.firstTga);
+    const std::string a = ReadFile(s.firstTga);
     EXPECT_EQ(a.size(), 18u + 320u * 240u * 4u);
-    EXPECT_TRUE(a == ReadText(s.secondTga)) << "two runs gave different captures";
+    EXPECT_TRUE(a == ReadFile(s.secondTga)) << "two runs gave different captures";
     EXPECT_EQ(s.shadowless.exitCode, 0) << s.shadowless.out << s.shadowless.err;
 }
 
@@ -533,14 +486,13 @@ TEST_F(PlatformSmoke, BeepReachesTheWaveDriver) {
 
 TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
     TempFolder folder;
-    ToolRun usage = Shell(folder.Path(), "'" + Tool("platform_smoke") + "' only-one");
+    ToolRun usage = toolrun::Run("platform_smoke", {"only-one"});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_EQ(usage.err, "usage: platform_smoke SAMPLE-DIR OUT.tga\n");
 
     // No library in the folder: the display opens, the library read fails.
-    ToolRun empty = Shell(folder.Path(), "ALSOFT_DRIVERS=none LIBGL_ALWAYS_SOFTWARE=1 '" +
-                                             Tool("platform_smoke") + "' '" + folder.Path() +
-                                             "' '" + (folder / "x.tga") + "'");
+    const std::string env = "ALSOFT_DRIVERS=none LIBGL_ALWAYS_SOFTWARE=1";
+    ToolRun empty = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "", env);
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_EQ(empty.out, "smoke: library: Serialize File Open Error\n");
     EXPECT_FALSE(fs::exists(folder / "x.tga"));
@@ -551,9 +503,7 @@ TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
     sun.name = "Sun";
     writer.AddItem(70, sun);
     ASSERT_EQ(writer.WriteFile((folder / "DAZedirad.qvf").c_str()), 1);
-    ToolRun missing = Shell(folder.Path(), "ALSOFT_DRIVERS=none LIBGL_ALWAYS_SOFTWARE=1 '" +
-                                               Tool("platform_smoke") + "' '" + folder.Path() +
-                                               "' '" + (folder / "x.tga") + "'");
+    ToolRun missing = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "", env);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "smoke: item floor: not in the library\n");
 }
