@@ -14,6 +14,7 @@
 #include "core/actors/command_table.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/null_actor.h"
+#include "platform/timer.h"
 
 std::vector<Actor *> ActorTable;
 
@@ -145,12 +146,17 @@ int ActorSystem::QueueActorForDeletion(Actor *actor) {
     return 1;
 }
 
-// Leaving the front end should also drop the time spent there from the
-// frame timer; that happens once the frame loop owns a timer.
+// Leaving the front end drops the time spent there: one frame time is read
+// from the frame timer and discarded, so the next frame has an ordinary one.
 void ActorSystem::SetRunMode(uint32_t mode, Actor *frontEnd, uint32_t flags_) {
     runMode = mode;
     frontEndActor = frontEnd;
     runFlags = flags_;
+    if (mode == 0) {
+        if (FrameTimer *timer = GetFrameTimer()) {
+            (void)timer->GetDeltaTime();
+        }
+    }
 }
 
 int InitActorSystem() {

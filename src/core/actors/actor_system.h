@@ -72,7 +72,8 @@ class ActorSystem : public Actor {
     uint32_t GetFileVersion() const { return fileVersion; }
     void SetFileVersion(uint32_t version) { fileVersion = version; }
 
-    // Stores the run mode, the front-end actor and the run flags.
+    // Stores the run mode, the front-end actor and the run flags; mode 0
+    // also reads and discards one frame time.
     void SetRunMode(uint32_t mode, Actor *frontEnd, uint32_t flags);
 
     // Outgoing network commands: the command log (record mode 2) and the

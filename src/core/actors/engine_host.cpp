@@ -6,6 +6,7 @@
 #include "actors/presentation/presentation_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/actor_system_commands.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "core/file_system.h"
@@ -13,9 +14,11 @@
 #include "core/pack_archive.h"
 #include "core/text_table.h"
 #include "library/resource_library.h"
+#include "platform/font_services.h"
 #include "platform/graphics.h"
 #include "platform/input.h"
 #include "platform/os/gfx/device.h"
+#include "platform/render_front_end.h"
 #include "platform/sound.h"
 #include "platform/timer.h"
 #include "platform/video.h"
@@ -23,8 +26,6 @@
 namespace {
 
 constexpr uint32_t kCmdOpenFile = 514;
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdSetGlobalTime = 379;
 
 Vector3 ToVector(const float v[3]) { return Vector3{v[0], v[1], v[2]}; }
 
@@ -78,15 +79,16 @@ bool EngineHost::OpenPackArchive() {
     PackArchive* archive = CreatePackArchive("pack.csa", GetDefaultFileSystem());
     if (archive == nullptr) return false;
     pack_ = archive;
+    GamePackArchive = archive;
     SetCurrentFileSystem(archive);
     return true;
 }
 
 void EngineHost::ClosePackArchive() {
     if (pack_ == nullptr) return;
-    auto* archive = static_cast<PackArchive*>(pack_);
-    if (GetCurrentFileSystem() == archive) SetCurrentFileSystem(nullptr);
-    DeletePackArchive(archive);
+    if (GetCurrentFileSystem() == pack_) SetCurrentFileSystem(nullptr);
+    if (GamePackArchive == pack_) GamePackArchive = nullptr;
+    DeletePackArchive(pack_);
     pack_ = nullptr;
 }
 
@@ -165,10 +167,13 @@ std::string EngineHost::LibraryErrorText() {
     return library != nullptr ? library->GetLastError() : "no resource library";
 }
 
-// The camera's clip planes are kept by the render side of the library, which
-// is not wired to the start-up yet.
-void EngineHost::SetFarClip(float) {}
-void EngineHost::SetNearClip(float) {}
+void EngineHost::SetFarClip(float distance) {
+    if (ResourceLibrary* library = GetLibrary()) library->SetFarClip(distance);
+}
+
+void EngineHost::SetNearClip(float distance) {
+    if (ResourceLibrary* library = GetLibrary()) library->SetNearClip(distance);
+}
 
 bool EngineHost::HandleLostDevice() {
     CQVGraphics* graphics = GetGraphics();
@@ -176,11 +181,16 @@ bool EngineHost::HandleLostDevice() {
 }
 
 // --- video and texts -------------------------------------------------------
-// A logo that does not open counts as missing, which is no error.
+// A film that does not open is no error: nothing plays and the first poll
+// answers false.
 
-void EngineHost::PlayFullScreenVideo(const std::string& path) { ::PlayFullScreenVideo(path.c_str()); }
+void EngineHost::PlayFullScreenVideo(const std::string& path) {
+    (void)::PlayFullScreenVideo(path.c_str());
+}
+
 bool EngineHost::PollFullScreenVideo() { return ::PollFullScreenVideo() != 0; }
-void EngineHost::StopVideo() { ::StopFullScreenVideo(); }
+
+void EngineHost::StopVideo() { ::StopVideo(); }
 
 void EngineHost::LoadTextTable(const std::string& path) {
     if (CreateTextTable()) TextTable::Instance()->Load(path);
@@ -245,12 +255,20 @@ void EngineHost::DrawVisibleGroups(float timeStep) {
     if (ActorSystem* system = GetActorSystem()) system->DrawVisibleGroups(timeStep);
 }
 
-// The camera frame of the render side is not wired yet: the listener stays
-// at the origin looking down +z.
+// Without a library the listener stays at the origin looking down +z.
 void EngineHost::CameraFrame(float position[3], float forward[3], float up[3]) {
-    for (int i = 0; i < 3; ++i) position[i] = forward[i] = up[i] = 0.0f;
-    forward[2] = 1.0f;
-    up[1] = 1.0f;
+    Vector3 front = {0.0f, 0.0f, 1.0f};
+    Vector3 top = {0.0f, 1.0f, 0.0f};
+    const float origin[3] = {0.0f, 0.0f, 0.0f};
+    const float* at = origin;
+    if (ResourceLibrary* library = GetLibrary()) {
+        at = library->GetCameraPosition();
+        library->GetCameraForward(&front);
+        library->GetCameraUp(&top);
+    }
+    for (int i = 0; i < 3; ++i) position[i] = at[i];
+    forward[0] = front.x, forward[1] = front.y, forward[2] = front.z;
+    up[0] = top.x, up[1] = top.y, up[2] = top.z;
 }
 
 void EngineHost::SetListener(const float position[3], const float front[3], const float top[3],
@@ -262,29 +280,40 @@ void EngineHost::SetListener(const float position[3], const float front[3], cons
     CommitListenerSettings();
 }
 
-// Rendering goes through the graphics object's frame pair until the render
-// front end's passes are wired here.
+// The frame: opened with a clear of target, depth and stencil, the 3D pass
+// through the draw buckets, then the screen quads, the texts and the
+// overlays (each queue emptied), closed and presented.
 bool EngineHost::BeginRender() {
-    CQVGraphics* graphics = GetGraphics();
-    if (graphics == nullptr || graphics->GetD3DDevice() == nullptr) return false;
-    if (!graphics->ClearScreen(0)) return false;
-    return graphics->BeginFrame();
+    ResourceLibrary* library = GetLibrary();
+    return library != nullptr && library->BeginRender(true, true);
 }
 
-void EngineHost::DrawScene(float) {}
-void EngineHost::Draw2D() {}
+void EngineHost::DrawScene(float) {
+    if (ResourceLibrary* library = GetLibrary()) library->DrawScene();
+}
 
-void EngineHost::EndRender() {
-    if (CQVGraphics* graphics = GetGraphics()) {
-        graphics->EndFrame();
-        graphics->PresentFrame();
+void EngineHost::Draw2D() {
+    if (ResourceLibrary* library = GetLibrary()) {
+        library->DrawQueuedQuads(true);
+        library->DrawQueuedText(true);
+        library->DrawOverlays();
     }
 }
 
-uint32_t EngineHost::ScreenWidth() {
-    CQVGraphics* graphics = GetGraphics();
-    return graphics != nullptr ? graphics->GetViewportWidth() : 0;
+void EngineHost::EndRender() {
+    if (ResourceLibrary* library = GetLibrary()) library->EndRender(true);
 }
 
-void EngineHost::QueueText(const std::string&, float, float, uint32_t) {}
-void EngineHost::DrawTextNow(const std::string&, float, float, uint32_t) {}
+uint32_t EngineHost::ScreenWidth() { return ::GetScreenWidth(); }
+
+// Debug texts: white, in the default font.
+void EngineHost::QueueText(const std::string& text, float x, float y, uint32_t style) {
+    if (ResourceLibrary* library = GetLibrary()) {
+        library->SetCurrentFont(nullptr);
+        library->QueueText(x, y, 1.0f, 1.0f, 1.0f, 1.0f, text.c_str(), style);
+    }
+}
+
+void EngineHost::DrawTextNow(const std::string& text, float x, float y, uint32_t style) {
+    ::DrawTextNow(x, y, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, text.c_str(), (style & 2u) != 0, nullptr);
+}

@@ -12,6 +12,7 @@
 
 #include "platform/os/window.h"
 
+class PackArchive;
 struct Vector3;
 
 class EngineHost {
@@ -35,8 +36,8 @@ public:
 
     // --- trace, archive, input ------------------------------------------
     virtual void RegisterTraceChannel(uint32_t mask, const char* name);
-    // Opens "pack.csa" and makes it the current file system; false when
-    // there is none.
+    // Opens "pack.csa", makes it the current file system and the game's
+    // archive (GamePackArchive); false when there is none.
     virtual bool OpenPackArchive();
     virtual void ClosePackArchive();
     virtual void InitInput();
@@ -106,5 +107,5 @@ public:
 
 private:
     std::unique_ptr<EngineWindow> window_;
-    void* pack_ = nullptr;
+    PackArchive* pack_ = nullptr;
 };

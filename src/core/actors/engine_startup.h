@@ -70,9 +70,6 @@ public:
     // One frame: the front-end frame for run mode 1 with run flags 0, else
     // the normal frame. Answers 1.
     int FrameStep();
-    // Stores the run mode, front-end actor and flags; mode 0 also discards
-    // one frame time.
-    void SetRunMode(uint32_t mode, Actor* frontEnd, uint32_t flags);
 
     // A fixed answer for every frame time (test control).
     void SetFixedFrameTime(std::optional<double> seconds) { fixedFrameTime_ = seconds; }

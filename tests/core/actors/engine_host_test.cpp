@@ -1,0 +1,194 @@
+// The engine host's default services on the process's library and graphics
+// object with a recording device: clip planes, the camera frame, the frame
+// pair with its passes and debug texts, the logo film and the pack archive.
+#include "core/actors/engine_host.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor_system_commands.h"
+#include "core/file_system.h"
+#include "core/pack_archive.h"
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+#include "platform/os/gfx/adapter.h"
+#include "platform/os/gfx/recording_device.h"
+#include "platform/screen_layers.h"
+#include "platform/video.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+struct RecordingAdapter : gfx::Adapter {
+    bool GetDisplayMode(gfx::DisplayMode* out) override {
+        out->width = 1024;
+        out->height = 768;
+        out->format = gfx::Format::X8R8G8B8;
+        return true;
+    }
+    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
+    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
+    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
+                                              std::string*) override {
+        return std::make_unique<gfx::RecordingDevice>(p, 640, 480);
+    }
+};
+
+// Endless black pictures, 25 a second.
+struct EndlessFilm : video::FilmSource {
+    int next = 0;
+    uint32_t Width() const override { return 8; }
+    uint32_t Height() const override { return 4; }
+    double Duration() const override { return 0.0; }
+    video::ReadResult NextFrame(std::vector<uint8_t>* bgra, double* time) override {
+        bgra->assign(8 * 4 * 4, 0);
+        *time = next++ * 0.04;
+        return video::ReadResult::Frame;
+    }
+    bool Rewind() override {
+        next = 0;
+        return true;
+    }
+    void Interrupt() override {}
+    void ClearInterrupt() override {}
+};
+
+class EngineHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(CreateEngineServices(), 1);
+        GetGraphics()->SetAdapterFactory([] { return std::make_unique<RecordingAdapter>(); });
+        ASSERT_TRUE(GetGraphics()->CreateWindowDevice(nullptr));
+        recorder_ = dynamic_cast<gfx::RecordingDevice*>(GetD3DDevice());
+        ASSERT_NE(recorder_, nullptr);
+        library_ = GetLibrary();
+    }
+    void TearDown() override {
+        StopFullScreenVideo();
+        SetVideoClock({});
+        SetFilmSourceOpener({});
+        GetGraphics()->DestroyDevice();
+        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+    }
+    size_t Logged(const std::string& prefix, size_t from = 0) const {
+        const auto& log = recorder_->GetLog();
+        for (size_t i = from; i < log.size(); ++i) {
+            if (log[i].rfind(prefix, 0) == 0) return i;
+        }
+        return log.size();
+    }
+
+    EngineHost host_;
+    ResourceLibrary* library_ = nullptr;
+    gfx::RecordingDevice* recorder_ = nullptr;
+};
+
+TEST_F(EngineHostTest, ClipPlanesAndCameraFrameComeFromTheLibrary) {
+    host_.SetFarClip(35000.0f);
+    host_.SetNearClip(1.5f);
+    EXPECT_FLOAT_EQ(library_->GetFarClip(), 35000.0f);
+    EXPECT_FLOAT_EQ(library_->GetNearClip(), 1.5f);
+
+    library_->SetCameraLookAt({1.0f, 2.0f, 3.0f}, {1.0f, 2.0f, 13.0f}, {0.0f, 1.0f, 0.0f});
+    float position[3], forward[3], up[3];
+    host_.CameraFrame(position, forward, up);
+    const float wantPosition[3] = {1, 2, 3}, wantForward[3] = {0, 0, 1}, wantUp[3] = {0, 1, 0};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FLOAT_EQ(position[i], wantPosition[i]) << i;
+        EXPECT_NEAR(forward[i], wantForward[i], 1e-6) << i;
+        EXPECT_NEAR(up[i], wantUp[i], 1e-6) << i;
+    }
+    EXPECT_EQ(host_.ScreenWidth(), 640u);
+}
+
+TEST_F(EngineHostTest, FramePairPassesAndDebugTexts) {
+    library_->SetClearColor(0x00123456);
+    recorder_->ClearLog();
+    ASSERT_TRUE(host_.BeginRender());
+    size_t scene = Logged("BeginScene");
+    size_t clear = Logged("Clear ");
+    ASSERT_LT(clear, recorder_->GetLog().size());
+    EXPECT_LT(scene, clear);
+    EXPECT_NE(recorder_->GetLog()[clear].find("0x00123456"), std::string::npos);
+    EXPECT_FALSE(host_.BeginRender());  // one frame at a time
+
+    // The FPS line: default font, white, style 12, drawn by the next text pass.
+    host_.QueueText("FPS: 12.50", 626.0f, 10.0f, 12);
+    const std::vector<TextLine>& texts = library_->GetScreenLayers().texts;
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].text, "FPS: 12.50");
+    EXPECT_EQ(texts[0].font, nullptr);
+    EXPECT_EQ(texts[0].style, 12u);
+    EXPECT_FLOAT_EQ(texts[0].x, 626.0f);
+    EXPECT_FLOAT_EQ(texts[0].red * texts[0].green * texts[0].blue * texts[0].alpha, 1.0f);
+    host_.DrawScene(0.016f);
+    host_.Draw2D();
+    EXPECT_TRUE(library_->GetScreenLayers().texts.empty());  // each queue is emptied
+    host_.DrawTextNow("*", 790.0f, 10.0f, 0);                // no font: nothing, no fault
+
+    size_t end = recorder_->GetLog().size();
+    host_.EndRender();
+    size_t endScene = Logged("EndScene", end);
+    EXPECT_LT(endScene, Logged("Present", end));
+    EXPECT_LT(Logged("Present", end), recorder_->GetLog().size());
+
+    GetGraphics()->DestroyDevice();
+    EXPECT_FALSE(host_.BeginRender());  // no device: the frame ends
+}
+
+TEST_F(EngineHostTest, LogoFilmPlaysPollsAndStopsAndAMissingOneIsNoError) {
+    std::atomic<int64_t> micros{1000000};
+    SetVideoClock({[&] { return double(micros.load()) / 1e6; },
+                   [&](uint32_t ms) { micros += int64_t(ms) * 1000; }});
+    host_.PlayFullScreenVideo("nowhere\\Data\\logo_01.mpg");
+    EXPECT_FALSE(FullScreenVideoOpen());
+    EXPECT_FALSE(host_.PollFullScreenVideo());
+
+    SetFilmSourceOpener([](const std::string&) { return std::make_unique<EndlessFilm>(); });
+    TempFolder folder;
+    folder.Put("logo_01.mpg", "film");
+    host_.PlayFullScreenVideo(folder / "logo_01.mpg");
+    ASSERT_TRUE(FullScreenVideoOpen());
+    recorder_->ClearLog();
+    int64_t before = micros.load();
+    EXPECT_TRUE(host_.PollFullScreenVideo());
+    EXPECT_GE(micros.load() - before, 100000);  // one poll waits 100 ms
+    EXPECT_LT(Logged("Present"), recorder_->GetLog().size());
+    host_.StopVideo();
+    EXPECT_FALSE(FullScreenVideoOpen());
+    EXPECT_FALSE(host_.PollFullScreenVideo());
+}
+
+TEST(EngineHostPack, PackArchiveIsCurrentAndTheGamesWhileOpen) {
+    TempFolder folder;
+    std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    FileSystem* before = GetCurrentFileSystem();
+    {
+        EngineHost host;
+        EXPECT_FALSE(host.OpenPackArchive());  // none: files come from the system
+        EXPECT_EQ(GamePackArchive, nullptr);
+
+        // "MORV", 12 ignored bytes, no entries.
+        folder.Put("pack.csa", std::string("MORV") + std::string(16, '\0'));
+        ASSERT_TRUE(host.OpenPackArchive());
+        ASSERT_NE(GamePackArchive, nullptr);
+        EXPECT_EQ(GetCurrentFileSystem(), GamePackArchive);
+        host.ClosePackArchive();
+        EXPECT_EQ(GamePackArchive, nullptr);
+        EXPECT_EQ(GetCurrentFileSystem(), before);
+
+        ASSERT_TRUE(host.OpenPackArchive());  // the host's end closes it
+    }
+    EXPECT_EQ(GamePackArchive, nullptr);
+    EXPECT_EQ(GetCurrentFileSystem(), before);
+    std::filesystem::current_path(old);
+}
+
+}  // namespace
