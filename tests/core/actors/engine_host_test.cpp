@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "actors/presentation/presentation_seams.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/file_system.h"
 #include "core/pack_archive.h"
@@ -90,11 +91,15 @@ protected:
 };
 
 TEST_F(EngineHostTest, ClipPlanesAndCameraFrameComeFromTheLibrary) {
+    CurrentCamera = nullptr;
+    EXPECT_FALSE(host_.UpdateCamera());  // no camera: the stage is skipped
+
     host_.SetFarClip(35000.0f);
     host_.SetNearClip(1.5f);
     EXPECT_FLOAT_EQ(library_->GetFarClip(), 35000.0f);
     EXPECT_FLOAT_EQ(library_->GetNearClip(), 1.5f);
 
+    // Without a camera actor the listener follows what the library holds.
     library_->SetCameraLookAt({1.0f, 2.0f, 3.0f}, {1.0f, 2.0f, 13.0f}, {0.0f, 1.0f, 0.0f});
     float position[3], forward[3], up[3];
     host_.CameraFrame(position, forward, up);

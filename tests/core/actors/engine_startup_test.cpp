@@ -15,6 +15,10 @@
 #include "core/actors/engine_host.h"
 #include "core/actors/time_record.h"
 #include "core/actors/world_fixture.h"
+#include "platform/input.h"
+#include "platform/os/clock_source.h"
+#include "platform/timer.h"
+#include "support/sdl_events.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -326,11 +330,14 @@ TEST_F(StartupTest, MenuSkipsSceneAndStartGameButLogoPlays) {
 
 TEST_F(StartupTest, LogoStopsOnActionHeldAndCloseSkipsLoop) {
     Init("game\nLevel1.qva\n\nT\n");
-    host.logoPolls = 100;
-    host.actionDown = [](int action) { return action == 15; };
-    Run("");
-    EXPECT_EQ(host.With("PollVideo").size(), 2u);
-    EXPECT_EQ(host.With("StopVideo").size(), 1u);
+    for (int held : {15, 16}) {
+        RecordingHost h;
+        h.logoPolls = 100;
+        h.actionDown = [held](int action) { return action == held; };
+        Run("", h);
+        EXPECT_EQ(h.With("PollVideo").size(), 2u) << held;
+        EXPECT_EQ(h.With("StopVideo").size(), 1u) << held;
+    }
 
     RecordingHost closing;
     testing::internal::CaptureStderr();
@@ -344,6 +351,52 @@ TEST_F(StartupTest, LogoStopsOnActionHeldAndCloseSkipsLoop) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(closing.With("BeginRender").size(), 0u);  // no frame ran
     EXPECT_EQ(closing.With("HandleLostDevice").size(), 0u);
+}
+
+// The real window, its messages and the input layer; the film is recorded,
+// and the player presses Space while the first poll waits.
+class SdlLogoHost : public RecordingHost {
+public:
+    bool pushed = false;
+    bool OpenWindow(std::string* error) override {
+        RecordingHost::OpenWindow(error);
+        return EngineHost::OpenWindow(error);
+    }
+    bool HasMessage() override { return EngineHost::HasMessage(); }
+    bool NextMessage(WindowMessage* out) override { return EngineHost::NextMessage(out); }
+    bool QuitPending() override { return EngineHost::QuitPending(); }
+    void InitInput() override { EngineHost::InitInput(); }
+    void BindAction(int a, uint32_t c, int s) override { EngineHost::BindAction(a, c, s); }
+    void HandleInputMessage(const WindowMessage& m) override {
+        RecordingHost::HandleInputMessage(m);
+        EngineHost::HandleInputMessage(m);
+    }
+    void UpdateInput(float t, int c) override {
+        RecordingHost::UpdateInput(t, c);
+        EngineHost::UpdateInput(t, c);
+    }
+    int ActionDown(int a, int s) override { return EngineHost::ActionDown(a, s); }
+    bool PollFullScreenVideo() override {
+        if (!pushed) pushed = PushSdlKey("Space", true);
+        return RecordingHost::PollFullScreenVideo();
+    }
+};
+
+TEST_F(StartupTest, SpaceThroughTheWindowStopsTheLogoWithinOnePoll) {
+    Init("game\nLevel1.qva\n\nT\n");
+    {
+        SdlLogoHost sdl;
+        sdl.logoPolls = 100;
+        EXPECT_EQ(Run("", sdl), kExitFrameLimit) << err;
+        ASSERT_TRUE(sdl.pushed);
+        EXPECT_EQ(sdl.With("PollVideo").size(), 2u);
+        ASSERT_EQ(sdl.With("StopVideo").size(), 1u);
+        size_t key = sdl.Index("Message " + std::to_string(int(MessageKind::KeyDown)));
+        EXPECT_LT(key, sdl.Index("UpdateInput 0.0333 1"));
+        EXPECT_LT(sdl.Index("UpdateInput 0.0333 1"), sdl.Index("StopVideo"));
+        EXPECT_EQ(ActionDown(15, 0), 1);  // still held
+    }
+    InitInput(nullptr);  // the window and its input backend are gone
 }
 
 TEST_F(StartupTest, FailuresPrintOneLineAndExitOne) {
@@ -475,6 +528,12 @@ TEST_F(FrameStepTest, F12TogglesOncePerPressAndFpsWindow) {
     host.speed = 0.5f;
     for (int i = 0; i < 4; ++i) { host.frameTimes.push_back(0.06); slow.FrameStep(); }
     EXPECT_NEAR(slow.fpsSeconds, 0.12f, 1e-5);
+    // Speed 0: the window and the figure stay.
+    host.speed = 0.0f;
+    float figure = fps.fpsFigure;
+    for (int i = 0; i < 20; ++i) { host.frameTimes.push_back(0.06); fps.FrameStep(); }
+    EXPECT_NEAR(fps.fpsSeconds, 0.02f, 1e-5);
+    EXPECT_EQ(fps.fpsFigure, figure);
 }
 
 TEST_F(FrameStepTest, ClippedMarkOnlyWithDebugText) {
@@ -485,6 +544,11 @@ TEST_F(FrameStepTest, ClippedMarkOnlyWithDebugText) {
     frames.FrameStep();
     EXPECT_EQ(host.With("DrawTextNow"), std::vector<std::string>{"DrawTextNow * 790 10 0"});
     EXPECT_TRUE(host.With("QueueText").empty());  // FPS display off
+    // The FPS display alone, without the debug-text flag, queues nothing.
+    DebugTextFlag = 0;
+    frames.fpsDisplay = 1;
+    frames.FrameStep();
+    EXPECT_TRUE(host.With("QueueText").empty());
 }
 
 TEST_F(FrameStepTest, FrontEndFrame) {
@@ -515,6 +579,34 @@ TEST_F(FrameStepTest, FrontEndFrame) {
     host.log.clear();
     frames.FrameStep();
     EXPECT_TRUE(host.With("ProcessWorld").empty());
+}
+
+// A clock the test sets, in milliseconds.
+struct ManualClock : ClockSource {
+    int64_t ms = 0;
+    bool HasCounter() override { return true; }
+    int64_t Frequency() override { return 1000; }
+    int64_t Counter() override { return ms; }
+    uint32_t Milliseconds() override { return static_cast<uint32_t>(ms); }
+};
+
+TEST_F(FrameStepTest, LeavingTheFrontEndDiscardsTheTimeSpentThere) {
+    ManualClock clock;
+    DestroyFrameTimer();
+    ASSERT_EQ(CreateFrameTimer(&clock), 1);
+    FrameTimer* timer = GetFrameTimer();
+    timer->Reset();
+    Actor* menu = Make("menu");
+    clock.ms = 2000;
+    system->SetRunMode(1, menu, 0);  // entering keeps the time
+    EXPECT_DOUBLE_EQ(timer->GetDeltaTime(), 2.0);
+    clock.ms = 9000;
+    system->SetRunMode(1, menu, 1);
+    clock.ms = 9500;
+    system->SetRunMode(0, nullptr, 0);
+    clock.ms = 9516;
+    EXPECT_NEAR(timer->GetDeltaTime(), 0.016, 1e-9);
+    DestroyFrameTimer();
 }
 
 TEST_F(FrameStepTest, FrontEndActorDestroyedByTheWorldsProcessing) {
