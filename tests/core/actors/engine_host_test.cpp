@@ -18,28 +18,13 @@
 #include "core/pack_archive.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
-#include "platform/os/gfx/adapter.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/screen_layers.h"
 #include "platform/video.h"
+#include "support/fake_display.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-struct RecordingAdapter : gfx::Adapter {
-    bool GetDisplayMode(gfx::DisplayMode* out) override {
-        out->width = 1024;
-        out->height = 768;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters& p,
-                                              std::string*) override {
-        return std::make_unique<gfx::RecordingDevice>(p, 640, 480);
-    }
-};
 
 // Endless black pictures, 25 a second.
 struct EndlessFilm : video::FilmSource {
@@ -64,7 +49,7 @@ class EngineHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(CreateEngineServices(), 1);
-        GetGraphics()->SetAdapterFactory([] { return std::make_unique<RecordingAdapter>(); });
+        testdisplay::UseFakeAdapter();
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(nullptr));
         recorder_ = dynamic_cast<gfx::RecordingDevice*>(GetD3DDevice());
         ASSERT_NE(recorder_, nullptr);
@@ -74,8 +59,7 @@ protected:
         StopFullScreenVideo();
         SetVideoClock({});
         SetFilmSourceOpener({});
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
     size_t Logged(const std::string& prefix, size_t from = 0) const {
         const auto& log = recorder_->GetLog();
