@@ -266,9 +266,13 @@ void EngineHost::CameraFrame(float position[3], float forward[3], float up[3]) {
         library->GetCameraForward(&front);
         library->GetCameraUp(&top);
     }
-    for (int i = 0; i < 3; ++i) position[i] = at[i];
-    forward[0] = front.x, forward[1] = front.y, forward[2] = front.z;
-    up[0] = top.x, up[1] = top.y, up[2] = top.z;
+    const float frontAxis[3] = {front.x, front.y, front.z};
+    const float topAxis[3] = {top.x, top.y, top.z};
+    for (int i = 0; i < 3; ++i) {
+        position[i] = at[i];
+        forward[i] = frontAxis[i];
+        up[i] = topAxis[i];
+    }
 }
 
 void EngineHost::SetListener(const float position[3], const float front[3], const float top[3],
