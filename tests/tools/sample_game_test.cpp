@@ -26,8 +26,11 @@ namespace {
 
 using toolrun::ToolRun;
 
+// Tools run with the fonts of the build-time sample.
 ToolRun RunTool(const std::string& tool, const std::string& file) {
-    return toolrun::Run(tool, {file});
+    return toolrun::Run(tool, {file}, "",
+                        "FONTCONFIG_FILE=" +
+                            toolrun::Quote(std::string(ENGINE_TEST_BINARY_DIR) + "/fonts/fonts.conf"));
 }
 
 std::string Golden(const std::string& name) {
