@@ -12,6 +12,7 @@
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
+#include "core/byte_writer.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
 #include "library/resource_library.h"
@@ -21,26 +22,10 @@ namespace libtest {
 // Little-endian bytes, built field by field.
 class Bytes {
 public:
-    Bytes& U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            data.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-        return *this;
-    }
-    Bytes& F32(float f) {
-        uint32_t v = 0;
-        std::memcpy(&v, &f, 4);
-        return U32(v);
-    }
-    Bytes& Text(const std::string& s) {
-        U32(static_cast<uint32_t>(s.size()));
-        data.insert(data.end(), s.begin(), s.end());
-        return *this;
-    }
-    Bytes& Raw(const std::vector<uint8_t>& bytes) {
-        data.insert(data.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
+    Bytes& U32(uint32_t v) { ByteWriter(data).U32(v); return *this; }
+    Bytes& F32(float f) { ByteWriter(data).F32(f); return *this; }
+    Bytes& Text(const std::string& s) { ByteWriter(data).Text(s); return *this; }
+    Bytes& Raw(const std::vector<uint8_t>& bytes) { ByteWriter(data).Raw(bytes); return *this; }
     // A version-7 header with no groups and the given item count.
     Bytes& Header(uint32_t items, uint32_t version = 7, float scale = 100.0f) {
         U32(version);

@@ -6,44 +6,38 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_writer.h"
 #include "core/file_system.h"
 
 namespace {
 
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-}
-
-void PutU16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
 void PutChunk(std::vector<uint8_t>& out, const char* tag, const std::vector<uint8_t>& body,
               uint32_t storedSize) {
-    out.insert(out.end(), tag, tag + 4);
-    PutU32(out, storedSize);
-    out.insert(out.end(), body.begin(), body.end());
+    ByteWriter w(out);
+    w.Raw(tag, 4);
+    w.U32(storedSize);
+    w.Raw(body);
 }
 
 std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
     std::vector<uint8_t> b;
-    PutU16(b, tag);
-    PutU16(b, channels);
-    PutU32(b, rate);
-    PutU32(b, 12345); // bytes per second: ignored
-    PutU16(b, 7);     // block align: ignored
-    PutU16(b, bits);
+    ByteWriter w(b);
+    w.U16(tag);
+    w.U16(channels);
+    w.U32(rate);
+    w.U32(12345); // bytes per second: ignored
+    w.U16(7);     // block align: ignored
+    w.U16(bits);
     return b;
 }
 
 std::vector<uint8_t> Riff(const std::vector<uint8_t>& chunks) {
-    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-    PutU32(out, static_cast<uint32_t>(chunks.size() + 4));
-    out.insert(out.end(), {'W', 'A', 'V', 'E'});
-    out.insert(out.end(), chunks.begin(), chunks.end());
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    w.Raw("RIFF", 4);
+    w.U32(static_cast<uint32_t>(chunks.size() + 4));
+    w.Raw("WAVE", 4);
+    w.Raw(chunks);
     return out;
 }
 
