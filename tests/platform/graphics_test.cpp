@@ -13,6 +13,7 @@
 #include "platform/os/window.h"
 #include "platform/texture_object.h"
 #include "platform/timer.h"
+#include "support/fake_display.h"
 #include "support/image_test.h"
 
 namespace {
@@ -54,27 +55,16 @@ struct ScriptedAdapter : gfx::Adapter {
 };
 
 // A window that records where it was put.
-struct FakeWindow : EngineWindow {
+struct FakeWindow : testdisplay::QuietWindow {
     int x = -1, y = -1, w = -1, h = -1;
     bool fullScreen = true;
-    bool HasMessage() override { return false; }
-    bool NextMessage(WindowMessage *) override { return false; }
-    bool QuitPending() override { return false; }
-    void PostClose() override {}
-    bool IsActive() override { return true; }
-    void SetTitle(const std::string &) override {}
     void SetClientRect(int x_, int y_, int w_, int h_) override {
         x = x_;
         y = y_;
         w = w_;
         h = h_;
     }
-    void GetDesktopSize(int *width, int *height) override {
-        *width = 1024;
-        *height = 768;
-    }
     bool SetFullScreenMode(int, int) override { return fullScreen; }
-    InputBackend *Input() override { return nullptr; }
 };
 
 // A graphics object on a scripted adapter (kept alive by the test).
@@ -424,8 +414,7 @@ struct DisplayFixture : ::testing::Test {
         SetDrawBucketSetUpHook({});
         SetShadowQuadHook({});
         SetDefaultFontHook({});
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
 };
 
