@@ -286,6 +286,13 @@ TEST_F(PlatformSmoke, RunsPrintItsLineAndRepeatExactly) {
     EXPECT_EQ(a.size(), 18u + 320u * 240u * 4u);
     EXPECT_TRUE(a == ReadFile(s.secondTga)) << "two runs gave different captures";
     EXPECT_EQ(s.shadowless.exitCode, 0) << s.shadowless.out << s.shadowless.err;
+
+    // A capture that cannot be written fails the run at its last step.
+    const std::string unwritable = s.folder / "no/such/folder/shot.tga";
+    const ToolRun failed =
+        toolrun::Run("platform_smoke", {s.sample, unwritable}, "", "ALSOFT_DRIVERS=none");
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.out, "smoke: save: cannot write " + unwritable + "\n");
 }
 
 TEST_F(PlatformSmoke, ClearColourSpriteAndFilmQuad) {
