@@ -239,8 +239,11 @@ int32_t BitmapFont::BuildSheet(gfx::Device *dev, EngineWindow * /*window*/) {
         const uint32_t former = width > maxSide ? width : height;
         sheetScale = sheetScale * float(maxSide) / float(former);
         // Rounding can keep the height where it was: make it smaller anyway.
+        // A huge size can take the scale below one dot per inch, where the
+        // size alone no longer gives a height: the ratio then does.
         const int64_t byRatio = int64_t(request.pixelHeight) * maxSide / former;
-        const int next = std::min<int>(FontPixelHeight(size, sheetScale), int(byRatio));
+        const int byScale = FontPixelHeight(size, sheetScale);
+        const int next = byScale > 0 ? std::min<int>(byScale, int(byRatio)) : int(byRatio);
         width = height = maxSide;
         if (next < 1) {
             break;

@@ -7,6 +7,9 @@
 #include "font_test_util.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
+#include "core/file_system.h"
+#include "library/library_writer.h"
+#include "platform/texture_object.h"
 #include "platform/font_services.h"
 #include "platform/screen_layers.h"
 
@@ -67,6 +70,66 @@ TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem)
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
     EXPECT_EQ(loaded.Release(), 1);
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
+}
+
+TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
+    // A library holding a sheet texture (slot 3) and a font whose record
+    // carries the glyph section for it (slot 5).
+    TextureItem sheetRecord;
+    sheetRecord.name = "sheet";
+    FontItem fontRecord;
+    fontRecord.name = "font";
+    fontRecord.faceName = "Face";
+    fontRecord.glyphTexture = 3;
+    BitmapFont &f = *fontRecord.font;
+    f.sheetWidth = 128;
+    f.sheetHeight = 32;
+    f.sheetScale = 1.0f;
+    f.characterList[0] = 'x';
+    f.characterList[1] = 'y';
+    f.glyphs = {{0.0f, 0.0f, 0.125f, 0.5f}, {0.125f, 0.0f, 0.1875f, 0.5f}};
+    LibraryWriter writer;
+    writer.AddItem(3, sheetRecord);
+    writer.AddItem(5, fontRecord);
+    const std::vector<uint8_t> bytes = writer.WriteToMemory();
+    Archive archive;
+    ASSERT_TRUE(archive.OpenMemory(bytes.data(), uint32_t(bytes.size())));
+    ASSERT_TRUE(library.ReadLibraryArchive(archive, 1));
+
+    auto *sheetItem = static_cast<TextureItem *>(library.GetItemById(3));
+    auto *item = static_cast<FontItem *>(library.GetItemById(5));
+    ASSERT_NE(sheetItem, nullptr);
+    ASSERT_NE(item, nullptr);
+    gfx::Texture *sheet = nullptr;
+    ASSERT_EQ(Device().CreateTexture(128, 32, 1, 0, gfx::Format::A4R4G4B4, gfx::Pool::Managed,
+                                     &sheet),
+              0);
+    sheetItem->texture = new TextureObject();
+    sheetItem->texture->texture = sheet;
+    sheetItem->loaded = 1;
+
+    ASSERT_EQ(item->Load(), 1);
+    EXPECT_TRUE(fake.faces.requests.empty()); // no face was rasterised
+    EXPECT_EQ(item->glyphTexture, 3u);
+    EXPECT_EQ(item->font->GetSheetTexture(), sheet);
+    ASSERT_EQ(item->font->glyphs.size(), 2u);
+    EXPECT_FLOAT_EQ(item->font->glyphs[1].left, 0.125f);
+    EXPECT_FLOAT_EQ(item->font->glyphs[1].right, 0.1875f);
+    EXPECT_EQ(item->font->GlyphFor('y'), &item->font->glyphs[1]);
+    float w = 0.0f;
+    float h = 0.0f;
+    MeasureText(item, "xy\nx", &w, &h);
+    EXPECT_FLOAT_EQ(w, 24.0f);
+    EXPECT_FLOAT_EQ(h, 32.0f);
+    DrawTextNow(0, 0, 0, 1, 1, 1, 1, "y", false, item);
+    ASSERT_EQ(Device().GetDraws().size(), 1u);
+    EXPECT_EQ(Device().GetDraws()[0].textures[0], sheet);
+
+    item->font->Release();
+    sheetItem->texture->texture->Release();
+    delete sheetItem->texture;
+    sheetItem->texture = nullptr;
+    sheetItem->loaded = 0;
 }
 
 TEST_F(FontServicesFixture, CreateFontItemAndTheDefaultFont) {

@@ -1,11 +1,16 @@
-// Helpers of the font tests: a glyph source with made-up metrics, a graphics
-// object whose device is a RecordingDevice, and vertex access.
+// Helpers of the font tests: a glyph source with made-up metrics, a fontconfig
+// configuration of the test's own, a graphics object whose device is a
+// RecordingDevice, and vertex access.
 #pragma once
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "library/resource_library.h"
 #include "platform/graphics.h"
@@ -14,6 +19,36 @@
 #include "platform/os/window.h"
 
 namespace fonttest {
+
+inline const char *kDejaVu = "/usr/share/fonts/truetype/dejavu";
+inline const char *kLiberation = "/usr/share/fonts/truetype/liberation2";
+
+// Writes a fonts.conf listing the folders and uses it for the scope.
+struct FontConfigScope {
+    std::filesystem::path dir;
+    explicit FontConfigScope(const std::vector<std::string> &folders = {kDejaVu, kLiberation}) {
+        dir = std::filesystem::temp_directory_path() /
+              ("font_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
+        std::filesystem::create_directories(dir / "cache");
+        std::ofstream conf(dir / "fonts.conf");
+        conf << "<?xml version=\"1.0\"?>\n<fontconfig>\n";
+        for (const std::string &f : folders) {
+            conf << "<dir>" << f << "</dir>\n";
+        }
+        conf << "<include ignore_missing=\"yes\">/etc/fonts/conf.d/30-metric-aliases.conf"
+                "</include>\n";
+        conf << "<cachedir>" << (dir / "cache").string() << "</cachedir>\n</fontconfig>\n";
+        conf.close();
+        ok = fonts::UseFontConfigFile((dir / "fonts.conf").string());
+    }
+    ~FontConfigScope() {
+        fonts::UseFontConfigFile("");
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    bool ok = false;
+    static inline int counter = 0;
+};
 
 // Every character's cell is `cx` x `cy` (by default both the pixel height);
 // a glyph covers its whole cell. Records each request.

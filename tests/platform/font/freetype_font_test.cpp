@@ -9,6 +9,7 @@
 #include <set>
 #include <unistd.h>
 
+#include "font_test_util.h"
 #include "library/bitmap_font.h"
 #include "platform/os/font/glyph_source.h"
 #include "platform/os/gfx/recording_device.h"
@@ -16,36 +17,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-const char *kDejaVu = "/usr/share/fonts/truetype/dejavu";
-const char *kLiberation = "/usr/share/fonts/truetype/liberation2";
-
-// Writes a fonts.conf listing the folders and uses it for the scope.
-struct FontConfigScope {
-    fs::path dir;
-    explicit FontConfigScope(const std::vector<std::string> &folders) {
-        dir = fs::temp_directory_path() /
-              ("font_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
-        fs::create_directories(dir / "cache");
-        std::ofstream conf(dir / "fonts.conf");
-        conf << "<?xml version=\"1.0\"?>\n<fontconfig>\n";
-        for (const std::string &f : folders) {
-            conf << "<dir>" << f << "</dir>\n";
-        }
-        conf << "<include ignore_missing=\"yes\">/etc/fonts/conf.d/30-metric-aliases.conf"
-                "</include>\n";
-        conf << "<cachedir>" << (dir / "cache").string() << "</cachedir>\n</fontconfig>\n";
-        conf.close();
-        ok = fonts::UseFontConfigFile((dir / "fonts.conf").string());
-    }
-    ~FontConfigScope() {
-        fonts::UseFontConfigFile("");
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    bool ok = false;
-    static inline int counter = 0;
-};
+using fonttest::FontConfigScope;
+using fonttest::kDejaVu;
+using fonttest::kLiberation;
 
 bool Have(const char *path) { return fs::exists(path); }
 
@@ -187,4 +161,37 @@ TEST(SystemFonts, AddedFontFilesComeFirstAndBadFilesFailCreate) {
     if (fonts::ResolveFace(request, &after)) {
         EXPECT_EQ(after.index, 0);
     }
+}
+
+TEST(SystemFonts, AHugeSizeStopsAtTheDevicesMaximumAndShrinksTheFont) {
+    if (!Have(kDejaVu)) {
+        GTEST_SKIP() << "fonts-dejavu-core is not installed";
+    }
+    FontConfigScope scope;
+    ASSERT_TRUE(scope.ok);
+    gfx::RecordingDevice device;
+    device.SetMaxTextureSize(256);
+    BitmapFont font;
+    // A size as a damaged file may hold.
+    ASSERT_EQ(font.Create(nullptr, "Lucida Console", 0x7FFFFFFFu, 0, &device, nullptr, nullptr,
+                          0.0f),
+              1);
+    ASSERT_NE(font.GetSheetTexture(), nullptr);
+    EXPECT_EQ(font.sheetWidth, 256u);
+    EXPECT_EQ(font.sheetHeight, 256u);
+    EXPECT_GT(font.sheetScale, 0.0f);
+    EXPECT_LT(font.sheetScale, 0.1f);
+    for (const GlyphRecord &g : font.glyphs) {
+        EXPECT_GE(g.left, 0.0f);
+        EXPECT_GE(g.top, 0.0f);
+        EXPECT_LE(g.right, 1.0f);
+        EXPECT_LE(g.bottom, 1.0f);
+    }
+    // Glyphs were rendered into the shrunk sheet.
+    const gfx::Texture::Level &level = font.GetSheetTexture()->GetLevel(0);
+    size_t lit = 0;
+    for (size_t i = 0; i + 1 < level.bytes.size(); i += 2) {
+        lit += level.bytes[i + 1] != 0;
+    }
+    EXPECT_GT(lit, 100u);
 }

@@ -5,6 +5,7 @@
 
 #include "font_test_util.h"
 #include "platform/render_front_end.h"
+#include "platform/render_test_util.h"
 #include "platform/screen_layers.h"
 
 using fonttest::RecordingGraphicsScope;
@@ -80,11 +81,31 @@ TEST_F(QuadFixture, QuadsDrawWithoutLightingFogOrDepthAndForceThoseGroupsAfterwa
     EXPECT_TRUE(fonttest::LogHas(Device(), "SetRenderState 28 1"));
 }
 
-TEST_F(QuadFixture, AnOverlayIsDrawnInExactlyOneFrame) {
+TEST_F(QuadFixture, AnOverlayIsDrawnInExactlyOneFrameAndTheImageOverlayResetsWrapping) {
+    rendertest::TextureTable textures;
+    ASSERT_TRUE(textures.Fill(library, Device(), {{3, 0xFFFFFFFFu}}));
+    // The overlay takes the size the texture was made with.
+    auto *item = static_cast<TextureItem *>(library.GetItemById(3));
+    item->texture->levelDesc.width = 16;
+    item->texture->levelDesc.height = 8;
+    MaterialItem image;
+    image.textureIds = {3};
+    library.SetImageOverlay(5, 6, &image);
     library.SetOverlayQuad(0, 0, 4, 4, 1, 1, 1, 1, &material);
+    Device().SetTextureStageState(0, gfx::StageState::AddressU, gfx::TextureAddress::Clamp);
+    Device().SetTextureStageState(0, gfx::StageState::AddressV, gfx::TextureAddress::Mirror);
     library.DrawOverlays();
+    ASSERT_EQ(Device().GetDraws().size(), 2u);
+    EXPECT_EQ(Device().GetDraws()[0].textures[0], textures.Texture(3));
+    auto v = Vertices(Device().GetDraws()[0]);
+    EXPECT_FLOAT_EQ(v[3].x - v[0].x, 16.0f);
+    EXPECT_FLOAT_EQ(v[3].y - v[0].y, 8.0f);
+    const gfx::StateVector &s = Device().GetState();
+    EXPECT_EQ(s.stageStates[0][gfx::StageState::AddressU], gfx::TextureAddress::Wrap);
+    EXPECT_EQ(s.stageStates[0][gfx::StageState::AddressV], gfx::TextureAddress::Wrap);
     library.DrawOverlays();
-    EXPECT_EQ(Device().GetDraws().size(), 1u);
+    EXPECT_EQ(Device().GetDraws().size(), 2u);
+    textures.Clear();
 }
 
 TEST_F(QuadFixture, FilledRectsDrawUntexturedAtOnce) {
