@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <string>
 
 #include "font_test_util.h"
 #include "platform/render_front_end.h"
@@ -68,6 +70,20 @@ TEST_F(QuadFixture, QuadsDrawWithoutLightingFogOrDepthAndForceThoseGroupsAfterwa
     EXPECT_EQ(Device().GetDraws()[0].fvf, 0x144u);
     EXPECT_EQ(Device().GetDraws()[0].stride, 28u);
     EXPECT_TRUE(library.GetScreenLayers().quads.empty());
+    // At the draw: lighting (137), fog (28) and the depth test (7) off.
+    std::map<std::string, std::string> atDraw;
+    for (const std::string &line : Device().GetLog()) {
+        if (line.rfind("DrawPrimitiveUP", 0) == 0) {
+            break;
+        }
+        for (const char *state : {"137", "28", "7"}) {
+            const std::string prefix = std::string("SetRenderState ") + state + " ";
+            if (line.rfind(prefix, 0) == 0) {
+                atDraw[state] = line.substr(prefix.size());
+            }
+        }
+    }
+    EXPECT_EQ(atDraw, (std::map<std::string, std::string>{{"137", "0"}, {"28", "0"}, {"7", "0"}}));
     const gfx::StateVector &s = Device().GetState();
     EXPECT_EQ(s.renderStates[gfx::RenderState::Lighting], 1u);
     EXPECT_EQ(s.renderStates[gfx::RenderState::DepthEnable], 1u);
