@@ -4,6 +4,7 @@
 // measured boxes, and the beep in what OpenAL's wave driver wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -94,8 +95,8 @@ std::string Describe(Rgb c) {
 // only), which the build-time sample run uses too.
 std::string FontConfig() { return std::string(ENGINE_TEST_BINARY_DIR) + "/fonts/fonts.conf"; }
 
-// A copy of the sample whose shadow-casting material is drawn in its
-// first bucket only: the same frame without the shadow volume.
+// A copy of the sample (its data files linked) whose materials leave out
+// the shadow-volume bucket: the same frame without the cube's shadow.
 bool WriteShadowlessSample(const std::string &sampleGame, const std::string &outGame) {
     ResourceLibrary library;
     if (!library.ReadLibraryFile((sampleGame + "/DAZedirad.qvf").c_str(), 1)) {
@@ -157,13 +158,14 @@ std::string MissingSmokeItem(const std::string &path) {
     return "";
 }
 
-std::string RunSmoke(SmokeRuns &s, const std::string &sample, const std::string &tga,
-                     const std::string &wave, ToolRun *run) {
+// A run with software GL, the sample's fonts and the wave driver writing
+// to `wave`.
+ToolRun RunSmoke(const SmokeRuns &s, const std::string &sample, const std::string &tga,
+                 const std::string &wave) {
     const std::string env = wavecheck::WaveDriverEnvironment(s.folder.Path(), wave) +
                             "LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe FONTCONFIG_FILE=" +
                             toolrun::Quote(s.fontConfig);
-    *run = toolrun::Run("platform_smoke", {sample, tga}, "", env);
-    return tga;
+    return toolrun::Run("platform_smoke", {sample, tga}, "", env);
 }
 
 SmokeRuns *g_runs = nullptr;
@@ -190,11 +192,14 @@ class PlatformSmoke : public ::testing::Test {
             return;
         }
         s.wave = root + "/first.wav";
-        s.firstTga = RunSmoke(s, s.sample, root + "/first.tga", s.wave, &s.first);
-        s.secondTga = RunSmoke(s, s.sample, root + "/second.tga", root + "/second.wav", &s.second);
+        s.firstTga = root + "/first.tga";
+        s.secondTga = root + "/second.tga";
+        s.shadowlessTga = root + "/shadowless.tga";
+        s.first = RunSmoke(s, s.sample, s.firstTga, s.wave);
+        s.second = RunSmoke(s, s.sample, s.secondTga, root + "/second.wav");
         if (WriteShadowlessSample(s.sample + "/game", root + "/shadowless/game")) {
-            s.shadowlessTga = RunSmoke(s, root + "/shadowless", root + "/shadowless.tga",
-                                       root + "/shadowless.wav", &s.shadowless);
+            s.shadowless =
+                RunSmoke(s, root + "/shadowless", s.shadowlessTga, root + "/shadowless.wav");
         }
         ReadPicture(s.firstTga, &s.picture);
         ReadPicture(s.shadowlessTga, &s.reference);
