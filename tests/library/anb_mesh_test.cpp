@@ -15,7 +15,6 @@ namespace {
 
 using meshtest::Contents;
 using meshtest::FloatAt;
-using meshtest::U16At;
 
 AnbVertex V(float x, float y, float z, float n = 1.0f) { return {{x, y, z}, {0.0f, n, 0.0f}}; }
 
@@ -92,20 +91,15 @@ TEST_F(AnbTest, PartsBecomeRenderVerticesByTextureCoordinate) {
     Loaded l;
     Read(TwoParts(1).WriteToMemory(), &l);
     ASSERT_EQ(l.result, 1) << GetGraphicsErrorText();
-    EXPECT_EQ(l.frames, 1u);
-    EXPECT_EQ(l.triangles, 2u);
-    EXPECT_EQ(l.perFrame, 6u);
-    EXPECT_EQ(l.vertices->GetPool(), gfx::Pool::Managed);
-    EXPECT_EQ(l.indices->GetPool(), gfx::Pool::Managed);
-    EXPECT_EQ(l.vertices->GetFvf(), 0x112u);
+    EXPECT_EQ(std::vector<uint32_t>({l.frames, l.triangles, l.perFrame, l.vertices->GetFvf()}),
+              std::vector<uint32_t>({1, 2, 6, 0x112}));
 
     // The second part's texture indices are rebased by the first part's 3.
     const std::vector<uint8_t> idx = Contents(l.indices);
     ASSERT_EQ(idx.size(), 12u);
-    const uint16_t want[6] = {0, 1, 2, 3, 5, 3};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(U16At(idx, 2 * i), want[i]) << i;
-    }
+    std::vector<uint16_t> got(6);
+    std::memcpy(got.data(), idx.data(), 12);
+    EXPECT_EQ(got, std::vector<uint16_t>({0, 1, 2, 3, 5, 3}));
     const std::vector<uint8_t> vb = Contents(l.vertices);
     ASSERT_EQ(vb.size(), 6u * 32);
     // Render vertex 5 is the second part's position 1 (vertex 4 of all).
@@ -271,17 +265,14 @@ TEST_F(AnbTest, TheItemHoldsOneAnimatedSubset) {
     ASSERT_EQ(item->subsetSettings.size(), 1u);
     const MeshSubset& s = item->subsets[0];
     EXPECT_EQ(s.name, "Subset 1");
-    EXPECT_EQ(s.fvf, 274u);
-    EXPECT_EQ(s.vertexSize, 32u);
-    EXPECT_EQ(s.frameCount, 3u);
-    EXPECT_EQ(s.triangleCount, 2u);
-    EXPECT_EQ(s.vertexCount, 6u);
+    EXPECT_EQ(std::vector<uint32_t>({s.fvf, s.vertexSize, s.frameCount, s.triangleCount,
+                                     s.vertexCount}),
+              std::vector<uint32_t>({274, 32, 3, 2, 6}));
     EXPECT_TRUE(s.skin.empty());
     // The bounds cover all three frames (z 0, 10 and 20).
-    EXPECT_EQ(s.boxMin.z, 0.0f);
-    EXPECT_EQ(s.boxMax.z, 20.0f);
-    EXPECT_EQ(s.boxMax.x, 6.0f);
-    EXPECT_EQ(item->subsetSettings[0].boxMax[2], 20.0f);
+    EXPECT_EQ(std::vector<float>({s.boxMin.z, s.boxMax.z, s.boxMax.x,
+                                  item->subsetSettings[0].boxMax[2]}),
+              std::vector<float>({0, 20, 6, 20}));
 
     AnbWriter bad = TwoParts(1);
     bad.frameCount = 0;

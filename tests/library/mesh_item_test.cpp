@@ -214,28 +214,6 @@ TEST_F(MeshItemTest, VertexBoundsAndSpheres) {
     EXPECT_EQ(std::memcmp(&box, &zero, sizeof box), 0);
 }
 
-TEST(BoneTest, ANewBoneIsARootAtRest) {
-    Bone bone;
-    EXPECT_EQ(bone.parent, -1);
-    EXPECT_EQ(bone.nameId, 0u);
-    EXPECT_TRUE(bone.children.empty());
-    EXPECT_EQ(bone.activeLayers, 0u);
-    for (const BoneLayer& layer : bone.layers) {
-        EXPECT_EQ(layer.rotation.w, 1.0f);
-        EXPECT_EQ(layer.rotation.x, 0.0f);
-        EXPECT_EQ(layer.position.y, 0.0f);
-        EXPECT_EQ(layer.weight, 0.0f);
-        EXPECT_EQ(layer.mode, 0u);
-    }
-    for (const Matrix* m : {&bone.local, &bone.offset, &bone.world}) {
-        for (int r = 0; r < 4; ++r) {
-            for (int c = 0; c < 4; ++c) {
-                EXPECT_EQ(m->m[r][c], r == c ? 1.0f : 0.0f);
-            }
-        }
-    }
-}
-
 TEST(SkinVertexTest, RecordsKeepEveryByte) {
     uint8_t bytes[kSkinVertexBytes];
     for (uint32_t i = 0; i < kSkinVertexBytes; ++i) {

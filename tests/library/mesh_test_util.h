@@ -24,10 +24,6 @@ namespace meshtest {
 
 using testdisplay::QuietWindow;
 
-inline std::string AsString(const std::vector<uint8_t>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
 template <typename B>
 std::vector<uint8_t> Contents(const B* buffer) {
     if (buffer == nullptr) {
@@ -103,7 +99,7 @@ protected:
     }
 
     void PutData(const std::string& name, const std::vector<uint8_t>& bytes) {
-        temp_.Put("Data/" + name, AsString(bytes));
+        temp_.Put("Data/" + name, std::string(bytes.begin(), bytes.end()));
     }
     // The path the library opens for a data file name.
     std::string DataPath(const std::string& name) const {

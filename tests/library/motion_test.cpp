@@ -227,13 +227,14 @@ TEST_F(MotionTest, QueriesAnswerByExactNameInListOrder) {
 TEST(MotionVelocity, IsDisplacementOverLengthOrZero) {
     MotionItem m;
     m.displacement[0] = 6.0f;
+    for (int tracks = 0; tracks < 2; ++tracks) { // no track, a track of length 0
+        Vector3 v{9.0f, 9.0f, 9.0f};
+        GetMotionVelocity(&m, &v);
+        EXPECT_EQ(v.x, 0.0f) << tracks;
+        m.tracks.push_back(std::make_unique<KeyTrack>());
+    }
+    m.tracks.pop_back();
     Vector3 v{9.0f, 9.0f, 9.0f};
-    GetMotionVelocity(&m, &v);
-    EXPECT_EQ(v.x, 0.0f);
-    m.tracks.push_back(std::make_unique<KeyTrack>());
-    v = {9.0f, 9.0f, 9.0f};
-    GetMotionVelocity(&m, &v);
-    EXPECT_EQ(v.x, 0.0f);
     m.tracks[0]->length = 3.0f;
     GetMotionVelocity(&m, &v);
     EXPECT_FLOAT_EQ(v.x, 2.0f);
@@ -243,12 +244,14 @@ TEST(MotionVelocity, IsDisplacementOverLengthOrZero) {
 }
 
 TEST(BlendLayerNames, BaseNameTakesKAndCutsAtTheFirstUnderscoreFromNine) {
-    EXPECT_EQ(BlendLayerBaseName("abcdefBL_walk_01"), "abcdefBK_walk");
-    EXPECT_EQ(BlendLayerBaseName("abcdefBL_"), "abcdefBK_");
-    EXPECT_EQ(BlendLayerBaseName("abcdefBL__x"), "abcdefBK_");
-    EXPECT_EQ(BlendLayerBaseName("abcdeBL_"), ""); // shorter than nine
-    EXPECT_EQ(BlendLayerBaseName("BL_"), "");
-    EXPECT_EQ(BlendLayerBaseName("abcdefbl_walk"), "");
+    // "abcdeBL_" is shorter than nine.
+    const std::pair<const char*, const char*> cases[] = {
+        {"abcdefBL_walk_01", "abcdefBK_walk"}, {"abcdefBL_", "abcdefBK_"},
+        {"abcdefBL__x", "abcdefBK_"},          {"abcdeBL_", ""},
+        {"BL_", ""},                           {"abcdefbl_walk", ""}};
+    for (const auto& [name, base] : cases) {
+        EXPECT_EQ(BlendLayerBaseName(name), base) << name;
+    }
 }
 
 namespace {
@@ -285,16 +288,16 @@ TEST_F(BlendLayerTest, LayerBecomesRelativeToItsBaseMotion) {
 
     const KeyTrack& root = *layer->tracks[0];
     const KeyTrack& absolute = *layer->recordTracks[0];
-    EXPECT_FLOAT_EQ(root.positionKeys[0].x, 3.0f);
-    EXPECT_FLOAT_EQ(root.positionKeys[0].z, 1.0f);
-    EXPECT_FLOAT_EQ(root.positionKeys[1].x, 4.0f);
+    EXPECT_EQ(std::vector<float>({root.positionKeys[0].x, root.positionKeys[0].z,
+                                  root.positionKeys[1].x}),
+              std::vector<float>({3, 1, 4}));
     ExpectSameRotation(root.rotationKeys[0], Relative(kPitch90, kYaw90));
     ExpectSameRotation(layer->tracks[1]->rotationKeys[0], Relative(kYaw90, kPitch90));
     EXPECT_FLOAT_EQ(layer->tracks[1]->positionKeys[0].y, -0.5f);
     // Scale keys, matrix keys, times and flags stay.
     EXPECT_EQ(root.rotationKeys[1].time, absolute.rotationKeys[1].time);
-    EXPECT_EQ(root.rotationKeys[0].interpolate, absolute.rotationKeys[0].interpolate);
-    EXPECT_EQ(root.positionKeys[0].interpolate, absolute.positionKeys[0].interpolate);
+    EXPECT_EQ(root.rotationKeys[0].interpolate * 10 + root.positionKeys[0].interpolate,
+              absolute.rotationKeys[0].interpolate * 10 + absolute.positionKeys[0].interpolate);
     EXPECT_EQ(std::memcmp(&root.scaleKeys[0], &absolute.scaleKeys[0], sizeof(PositionKey)), 0);
     EXPECT_EQ(std::memcmp(&root.matrixKeys[0], &absolute.matrixKeys[0], sizeof(MatrixKey)), 0);
     ExpectSameTracks(Motion(2)->tracks, Motion(2)->recordTracks); // the base stays

@@ -1,12 +1,11 @@
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "library/qvf_dump.h"
 #include "library_test_util.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -41,22 +40,11 @@ DumpResult Dump(std::vector<const char*> args) {
 
 class QvfDump : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("qvfdump_test_" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string Save(const std::vector<uint8_t>& bytes, const char* name) {
-        std::string path = (dir_ / name).string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-        return path;
+        folder_.Put(name, std::string(bytes.begin(), bytes.end()));
+        return folder_ / name;
     }
-
-    std::filesystem::path dir_;
+    TempFolder folder_;
 };
 
 } // namespace
@@ -103,7 +91,7 @@ TEST_F(QvfDump, FailedReadPrintsWhatWasReadThenTheError) {
     EXPECT_EQ(r.out, "version 1, scale 100, groups 0, items 2\n1 light \"a\"\n");
     EXPECT_EQ(r.err, "error: Fatal Library Serialization Error\n");
 
-    std::string missing = (dir_ / "missing.qvf").string();
+    std::string missing = folder_ / "missing.qvf";
     r = Dump({"qvfdump", missing.c_str()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");

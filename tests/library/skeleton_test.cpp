@@ -305,12 +305,12 @@ TEST(SkeletonTest, LayerWeightBitsAndLayerIndexesPastThree) {
     // Layer 4 and beyond: refused, nothing changes.
     const Quaternion q = {1, 0, 0, 0};
     const Vector3 p = {1, 1, 1};
-    EXPECT_EQ(SetBoneLayerWeight(&bone, 1.0f, 4), 0);
-    EXPECT_EQ(SetBoneLayerWeight(&bone, 1.0f, 31), 0);
-    EXPECT_EQ(SetBoneLayerWeight(&bone, 1.0f, 0xFFFFFFFFu), 0);
-    EXPECT_EQ(SetBoneLayerRotation(&bone, &q, 4), 0);
-    EXPECT_EQ(SetBoneLayerPosition(&bone, &p, 4), 0);
-    EXPECT_EQ(SetBoneLayerMode(&bone, 1, 4), 0);
+    for (uint32_t n : {4u, 31u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(SetBoneLayerWeight(&bone, 1.0f, n) + SetBoneLayerRotation(&bone, &q, n) +
+                      SetBoneLayerPosition(&bone, &p, n) + SetBoneLayerMode(&bone, 1, n),
+                  0)
+            << n;
+    }
     EXPECT_EQ(bone.activeLayers, 0u);
     const Bone fresh;
     for (uint32_t n = 0; n < kBoneLayerCount; ++n) {
@@ -338,22 +338,6 @@ MotionLayer* Layer(Skeleton* s, uint32_t group, uint32_t layer = 1, uint32_t mod
     return CreateMotionLayer(s, BoneGroup(group), LayerIndex(layer), LayerMode(mode));
 }
 
-TEST(BoneGroupTest, GroupsHoldTheirNamesInOrder) {
-    const uint32_t sizes[10] = {0, 14, 6, 19, 19, 25, 15, 12, 44, 0};
-    for (uint32_t g = 0; g < 10; ++g) {
-        EXPECT_EQ(GetBoneGroupNames(g).size(), sizes[g]) << "group " << g;
-    }
-    EXPECT_EQ(GetBoneGroupNames(3)[6], "L_Finger02");
-    EXPECT_EQ(GetBoneGroupNames(4)[18], "R_Finger42");
-    EXPECT_EQ(GetBoneGroupNames(5)[6], "R_Clavicle");
-    EXPECT_EQ(GetBoneGroupNames(6)[5], "R_Tail");
-    EXPECT_EQ(GetBoneGroupNames(6)[14], "L_Tail4");
-    EXPECT_EQ(GetBoneGroupNames(7)[3], "Neck");
-    EXPECT_EQ(GetBoneGroupNames(7)[4], "L_Clavicle");
-    EXPECT_EQ(GetBoneGroupNames(8)[25], "L_Clavicle");
-    EXPECT_EQ(GetBoneGroupNames(1)[5], "HeadNub");
-}
-
 class MotionLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -372,9 +356,8 @@ TEST_F(MotionLayerTest, GroupsPickTheFoundBonesInGroupOrder) {
     MotionLayer* upper = Layer(skeleton_, 1);
     ASSERT_NE(upper, nullptr);
     ASSERT_EQ(upper->EntryCount(), 3u);
-    EXPECT_EQ(upper->entries[0].bone, B(1));
-    EXPECT_EQ(upper->entries[1].bone, B(2));
-    EXPECT_EQ(upper->entries[2].bone, B(3));
+    EXPECT_TRUE(upper->entries[0].bone == B(1) && upper->entries[1].bone == B(2) &&
+                upper->entries[2].bone == B(3));
     EXPECT_EQ(upper->entries[2].boneName, "R_Hand");
     EXPECT_FLOAT_EQ(upper->entries[2].factor, 1.0f);
     FreeMotionLayer(upper);
@@ -401,9 +384,9 @@ TEST_F(MotionLayerTest, GroupsPickTheFoundBonesInGroupOrder) {
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->EntryCount(), 0u);
     FreeMotionLayer(empty);
-    EXPECT_EQ(Layer(skeleton_, 10), nullptr);
-    EXPECT_EQ(Layer(skeleton_, 0), nullptr);
-    EXPECT_EQ(Layer(skeleton_, 254), nullptr);
+    for (uint32_t group : {10u, 0u, 254u}) {
+        EXPECT_EQ(Layer(skeleton_, group), nullptr) << group;
+    }
     EXPECT_EQ(Layer(nullptr, 1), nullptr);
 }
 

@@ -55,16 +55,14 @@ TEST_F(StateWordTest, ForceMaskReissuesEveryGroupOnce) {
     ASSERT_TRUE(Log().empty());
     EXPECT_EQ(SetCurrentBlendMode(0xFFFFFFFFu), 0xFFFFFFFFu);
     SetBlendMode(0x78);
-    EXPECT_TRUE(Logged(Rs(RenderState::DepthEnable, 1)));
-    EXPECT_TRUE(Logged(Rs(RenderState::DepthWriteEnable, 1)));
-    EXPECT_TRUE(Logged(Rs(RenderState::Lighting, 1)));
-    EXPECT_TRUE(Logged(Rs(RenderState::FogEnable, 0)));
-    EXPECT_TRUE(Logged(Rs(RenderState::CullMode, Cull::Cw)));
-    EXPECT_TRUE(Logged(Tss(0, StageState::AddressU, TextureAddress::Wrap)));
-    EXPECT_TRUE(Logged(Tss(1, StageState::ColorOp, TextureOp::Disable)));
-    EXPECT_TRUE(Logged(Tss(0, StageState::TexCoordIndex, 0)));
-    EXPECT_TRUE(Logged(Tss(1, StageState::TexCoordIndex, 1)));
-    EXPECT_TRUE(Logged(Rs(RenderState::AlphaBlendEnable, 0)));
+    for (const std::string &line :
+         {Rs(RenderState::DepthEnable, 1), Rs(RenderState::DepthWriteEnable, 1),
+          Rs(RenderState::Lighting, 1), Rs(RenderState::FogEnable, 0),
+          Rs(RenderState::CullMode, Cull::Cw), Tss(0, StageState::AddressU, TextureAddress::Wrap),
+          Tss(1, StageState::ColorOp, TextureOp::Disable), Tss(0, StageState::TexCoordIndex, 0),
+          Tss(1, StageState::TexCoordIndex, 1), Rs(RenderState::AlphaBlendEnable, 0)}) {
+        EXPECT_TRUE(Logged(line)) << line;
+    }
     EXPECT_EQ(GetBlendForceMask(), 0u);
     ClearLog();
     SetBlendMode(0x78);
@@ -111,10 +109,12 @@ TEST_F(StateWordTest, AlphaCasesSetFactorsAndStageZeroAlpha) {
 
 TEST_F(StateWordTest, StageOneOperationAndEnvironmentMapping) {
     SetBlendMode(0x78 | 0x200);
-    EXPECT_EQ(StageState(1, StageState::ColorOp), TextureOp::Add);
-    EXPECT_EQ(StageState(1, StageState::ColorArg1), uint32_t(TextureArg::Texture));
-    EXPECT_EQ(StageState(1, StageState::ColorArg2), uint32_t(TextureArg::Current));
-    EXPECT_EQ(StageState(1, StageState::AlphaOp), TextureOp::Disable);
+    EXPECT_EQ(std::vector<uint32_t>({StageState(1, StageState::ColorOp),
+                                     StageState(1, StageState::ColorArg1),
+                                     StageState(1, StageState::ColorArg2),
+                                     StageState(1, StageState::AlphaOp)}),
+              std::vector<uint32_t>({TextureOp::Add, TextureArg::Texture, TextureArg::Current,
+                                     TextureOp::Disable}));
     SetBlendMode(0x78 | 0x600);
     EXPECT_EQ(StageState(1, StageState::ColorOp), TextureOp::BlendTextureAlpha);
     // Other values of the three bits: off.
@@ -151,22 +151,8 @@ TEST_F(StateWordTest, StageOneOperationAndEnvironmentMapping) {
     EXPECT_EQ(StageState(1, StageState::TexCoordIndex), 1u);
 }
 
-TEST_F(StateWordTest, BlendModeTable) {
-    const char *names[] = {"Normal",
-                           "Texture Alpha",
-                           "Multiply",
-                           "Add",
-                           "* Env",
-                           "* Add Env",
-                           "* 1(Normal) <ADD> 2(ENV)",
-                           "* 1(ENV) <Texture2Alpha> 2"};
-    const uint32_t words[] = {0x19, 0x0D, 0x0B, 0x0A, 0x2019, 0x201A, 0x4219, 0x2619};
-    for (uint32_t i = 0; i < 8; ++i) {
-        EXPECT_STREQ(library_.GetBlendMode(i).name, names[i]);
-        EXPECT_EQ(library_.GetBlendMode(i).word, words[i]);
-        EXPECT_EQ(library_.GetBlendMode(i).flag, 1u);
-    }
-    // An index past the table reads as "Normal".
+TEST_F(StateWordTest, BlendModeIndexPastTheTableReadsAsNormal) {
+    EXPECT_EQ(library_.GetBlendMode(7).word, 0x2619u);
     EXPECT_STREQ(library_.GetBlendMode(8).name, "Normal");
     EXPECT_STREQ(library_.GetBlendMode(0xFFFFFFFFu).name, "Normal");
 }
@@ -264,15 +250,13 @@ TEST_F(MaterialTest, TexturesBindToTheirStagesUpToTheEighth) {
     auto m = MakeMaterial(0);
     m->textureIds = {5, 6, 6999, 7, 6, 6, 6, 6, 5, 5};
     library_.ApplyMaterial(m.get(), 1.0f, kNoSlot);
-    Texture *bound = nullptr;
-    device_->GetTexture(0, &bound);
-    EXPECT_EQ(bound, textures_.Texture(5));
-    device_->GetTexture(1, &bound);
-    EXPECT_EQ(bound, textures_.Texture(6));
-    device_->GetTexture(2, &bound); // an empty slot is skipped
-    EXPECT_EQ(bound, nullptr);
-    device_->GetTexture(3, &bound);
-    EXPECT_EQ(bound, textures_.Texture(7));
+    std::vector<Texture *> bound(4);
+    for (uint32_t stage = 0; stage < 4; ++stage) {
+        device_->GetTexture(stage, &bound[stage]);
+    }
+    // An empty slot is skipped.
+    EXPECT_EQ(bound, std::vector<Texture *>({textures_.Texture(5), textures_.Texture(6), nullptr,
+                                             textures_.Texture(7)}));
     // Entries from 8 on reach no stage.
     EXPECT_EQ(Lines("SetTexture ").size(), 2u + 7u);
     EXPECT_STREQ(library_.GetLastError(), "");
@@ -341,11 +325,9 @@ TEST_F(MaterialTest, TextureBindHookSeesEveryBinding) {
     m->textureIds = {7};
     library_.ApplyMaterial(m.get(), 1.0f, 5);
     SetTextureBindHook(nullptr);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].first, library_.GetItemById(7));
-    EXPECT_EQ(seen[0].second, 0u);
-    EXPECT_EQ(seen[1].first, library_.GetItemById(5));
-    EXPECT_EQ(seen[1].second, 1u);
+    const std::vector<std::pair<LibraryItem *, uint32_t>> expected = {
+        {library_.GetItemById(7), 0}, {library_.GetItemById(5), 1}};
+    EXPECT_EQ(seen, expected);
     EXPECT_EQ(GetMaterialField2(nullptr), 0u);
     EXPECT_EQ(GetMaterialField8(m.get()), 15u);
 }

@@ -123,15 +123,13 @@ TEST_F(ShadowBucketTest, StateSequenceOfOneVolume) {
     EXPECT_EQ(VolumeDraws(), 4u);
     EXPECT_EQ(QuadDraws(), 1u);
     for (const RecordedDraw &d : recording_->GetDraws()) {
-        EXPECT_EQ(d.textures[0], nullptr);
-        EXPECT_EQ(d.textures[1], nullptr);
+        EXPECT_TRUE(d.textures[0] == nullptr && d.textures[1] == nullptr);
     }
     EXPECT_EQ(StageState(0, StageState::ColorOp), TextureOp::Modulate); // put back after the quad
-    Texture *bound = nullptr;
-    device_->GetTexture(0, &bound);
-    EXPECT_EQ(bound, t0);
-    device_->GetTexture(1, &bound);
-    EXPECT_EQ(bound, t1);
+    Texture *bound[2] = {};
+    device_->GetTexture(0, &bound[0]);
+    device_->GetTexture(1, &bound[1]);
+    EXPECT_TRUE(bound[0] == t0 && bound[1] == t1);
     EXPECT_EQ(GetBlendForceMask(), 0xFFFFFFFFu);
     device_->SetTexture(0, nullptr);
     device_->SetTexture(1, nullptr);
@@ -234,22 +232,17 @@ TEST_F(ShadowBucketTest, QuadCoversTheViewportOfItsMaking) {
     DrawShadowQuad();
     ASSERT_EQ(recording_->GetDraws().size(), 1u);
     const RecordedDraw &d = recording_->GetDraws()[0];
-    EXPECT_EQ(d.primitive, Primitive::TriangleStrip);
-    EXPECT_EQ(d.primitiveCount, 2u);
-    EXPECT_EQ(d.stride, 20u);
-    ASSERT_EQ(d.vertices.size(), 80u);
-    const float corners[4][2] = {{0, 0}, {640, 0}, {0, 480}, {640, 480}};
-    for (int v = 0; v < 4; ++v) {
-        float f[4];
-        uint32_t color = 0;
-        std::memcpy(f, &d.vertices[v * 20], 16);
-        std::memcpy(&color, &d.vertices[v * 20 + 16], 4);
-        EXPECT_EQ(f[0], corners[v][0]);
-        EXPECT_EQ(f[1], corners[v][1]);
-        EXPECT_EQ(f[2], 0.0f);
-        EXPECT_EQ(f[3], 1.0f);
-        EXPECT_EQ(color, 0x99000000u);
-    }
+    EXPECT_EQ(std::vector<uint32_t>({d.primitive, d.primitiveCount, d.stride}),
+              std::vector<uint32_t>({Primitive::TriangleStrip, 2, 20}));
+    struct Tl {
+        float x, y, z, rhw;
+        uint32_t color;
+    } expected[4] = {{0, 0, 0, 1, 0x99000000u},
+                     {640, 0, 0, 1, 0x99000000u},
+                     {0, 480, 0, 1, 0x99000000u},
+                     {640, 480, 0, 1, 0x99000000u}};
+    ASSERT_EQ(d.vertices.size(), sizeof expected);
+    EXPECT_EQ(std::memcmp(d.vertices.data(), expected, sizeof expected), 0);
     // Not rebuilt when the viewport changes.
     Viewport small;
     small.width = 100;
@@ -275,11 +268,9 @@ TEST_F(ShadowBucketTest, DisplayStartUpInstallsTheCallbacksAndTheQuad) {
     RegisterShadowVolumes();
     ASSERT_TRUE(library_.StartDeviceServices(0));
     const DrawBucket *b = library_.GetDrawBucket(4);
-    EXPECT_EQ(b->createCallback, ShadowBucketCreate);
-    EXPECT_EQ(b->releaseCallback, ShadowBucketRelease);
-    EXPECT_EQ(b->beginCallback, ShadowBucketBegin);
-    EXPECT_EQ(b->instanceCallback, ShadowBucketInstance);
-    EXPECT_EQ(b->endCallback, ShadowBucketEnd);
+    EXPECT_TRUE(b->createCallback == ShadowBucketCreate &&
+                b->releaseCallback == ShadowBucketRelease && b->beginCallback == ShadowBucketBegin &&
+                b->instanceCallback == ShadowBucketInstance && b->endCallback == ShadowBucketEnd);
     EXPECT_EQ(b->skipDraw, 1u);
     recording_->ClearDraws();
     DrawShadowQuad();

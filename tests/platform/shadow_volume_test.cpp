@@ -10,6 +10,7 @@
 #include "library/mesh_subset.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/shadow_volume.h"
+#include "render_test_util.h"
 
 namespace {
 
@@ -62,34 +63,11 @@ class ShadowVolumeTest : public ::testing::Test {
     void MakeMesh(MeshItem *mesh, const std::vector<Vector3> &positions,
                   const std::vector<uint16_t> &indices, uint32_t stride, uint32_t fvf) {
         mesh->subsets.clear();
-        mesh->subsets.emplace_back();
-        MeshSubset &s = mesh->subsets[0];
         std::vector<uint8_t> vertices(positions.size() * stride, 0xCD);
         for (size_t i = 0; i < positions.size(); ++i) {
             std::memcpy(&vertices[i * stride], &positions[i], 12);
         }
-        gfx::VertexBuffer *vb = nullptr;
-        gfx::IndexBuffer *ib = nullptr;
-        ASSERT_EQ(device_.CreateVertexBuffer(uint32_t(vertices.size()), 0, fvf,
-                                             gfx::Pool::Managed, &vb),
-                  gfx::Result::Ok);
-        ASSERT_EQ(device_.CreateIndexBuffer(uint32_t(indices.size() * 2), 0,
-                                            gfx::Format::Index16, gfx::Pool::Managed, &ib),
-                  gfx::Result::Ok);
-        uint8_t *at = nullptr;
-        vb->Lock(0, 0, &at, 0);
-        std::memcpy(at, vertices.data(), vertices.size());
-        vb->Unlock();
-        ib->Lock(0, 0, &at, 0);
-        std::memcpy(at, indices.data(), indices.size() * 2);
-        ib->Unlock();
-        s.SetVertexBuffer(vb);
-        s.SetIndexBuffer(ib);
-        s.fvf = fvf;
-        s.vertexSize = stride;
-        s.vertexCount = uint32_t(positions.size());
-        s.triangleCount = uint32_t(indices.size() / 3);
-        s.frameCount = 1;
+        ASSERT_TRUE(rendertest::AddSubset(*mesh, device_, fvf, stride, vertices, 1, indices));
         mesh->loaded = 1;
     }
     void MakeCube(MeshItem *mesh, uint32_t stride = 32, uint32_t fvf = 0x112) {

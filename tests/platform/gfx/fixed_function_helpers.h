@@ -106,8 +106,4 @@ inline ScreenPoint Project(const Vector3 &p, const Matrix &world, const Matrix &
 // Expected 8-bit value of a 0..1 intensity.
 inline int Byte(float v) { return int(std::lround(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f)); }
 
-inline imagetest::Rgb RgbOf(uint32_t argb) {
-    return imagetest::Rgb{uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb)};
-}
-
 } // namespace fftest

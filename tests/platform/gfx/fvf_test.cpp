@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/os/gfx/fvf.h"
 #include "platform/os/gfx/types.h"
 
@@ -7,62 +9,48 @@ namespace {
 
 using gfx::DecodeFvf;
 
-TEST(FvfTest, SizesAndOffsetsOfTheEngineFormats) {
-    // Screen quads: XYZRHW | DIFFUSE | TEX1.
-    gfx::VertexLayout l = DecodeFvf(0x144);
-    ASSERT_TRUE(l.valid);
-    EXPECT_EQ(l.size, 28u);
-    EXPECT_EQ(l.positionFloats, 4u);
-    EXPECT_EQ(l.diffuseOffset, 16);
-    EXPECT_EQ(l.texSets, 1u);
-    EXPECT_EQ(l.texOffset[0], 20);
-    EXPECT_EQ(l.texDims[0], 2u);
-
-    // Mesh vertices: XYZ | NORMAL | TEX1.
-    l = DecodeFvf(0x112);
-    ASSERT_TRUE(l.valid);
-    EXPECT_EQ(l.size, 32u);
-    EXPECT_EQ(l.normalOffset, 12);
-    EXPECT_EQ(l.diffuseOffset, -1);
-    EXPECT_EQ(l.texOffset[0], 24);
-
-    EXPECT_EQ(DecodeFvf(0x152).size, 36u);
-    EXPECT_EQ(DecodeFvf(0x142).size, 24u);
-    EXPECT_EQ(DecodeFvf(gfx::Fvf::Xyz).size, 12u);
-    EXPECT_EQ(DecodeFvf(gfx::Fvf::XyzRhw | gfx::Fvf::Diffuse).size, 20u);
+// The layout as "size/weights n ps d s tex offset:floats ..." (-1: absent),
+// or "invalid".
+std::string Layout(uint32_t fvf) {
+    const gfx::VertexLayout l = DecodeFvf(fvf);
+    if (!l.valid) {
+        return "invalid";
+    }
+    std::string out = std::to_string(l.size) + "/" + std::to_string(l.weights) + " " +
+                      std::to_string(l.normalOffset) + " " + std::to_string(l.pointSizeOffset) +
+                      " " + std::to_string(l.diffuseOffset) + " " +
+                      std::to_string(l.specularOffset) + " tex";
+    for (uint32_t i = 0; i < l.texSets; ++i) {
+        out += " " + std::to_string(l.texOffset[i]) + ":" + std::to_string(l.texDims[i]);
+    }
+    return out;
 }
 
-TEST(FvfTest, WeightsPointSizeSpecularAndTextureSetSizes) {
-    // XYZB3 (3 weights), point size, specular.
-    gfx::VertexLayout l = DecodeFvf(0x00A | 0x020 | 0x040 | 0x080);
-    ASSERT_TRUE(l.valid);
-    EXPECT_EQ(l.weights, 3u);
-    EXPECT_EQ(l.pointSizeOffset, 24);
-    EXPECT_EQ(l.diffuseOffset, 28);
-    EXPECT_EQ(l.specularOffset, 32);
-    EXPECT_EQ(l.size, 36u);
-    EXPECT_EQ(DecodeFvf(0x00E).weights, 5u);
-    EXPECT_EQ(DecodeFvf(0x006).size, 16u);
-
-    // Four sets: two floats, three, four, one.
-    const uint32_t sets = 0x400 | (1u << 18) | (2u << 20) | (3u << 22);
-    l = DecodeFvf(gfx::Fvf::Xyz | sets);
-    ASSERT_TRUE(l.valid);
-    EXPECT_EQ(l.texDims[0], 2u);
-    EXPECT_EQ(l.texDims[1], 3u);
-    EXPECT_EQ(l.texDims[2], 4u);
-    EXPECT_EQ(l.texDims[3], 1u);
-    EXPECT_EQ(l.texOffset[3], 12 + 4 * (2 + 3 + 4));
-    EXPECT_EQ(l.size, 12u + 4 * 10);
-}
-
-TEST(FvfTest, UnknownBitsAreRefused) {
-    EXPECT_FALSE(DecodeFvf(0x001).valid);
-    EXPECT_FALSE(DecodeFvf(0x1002).valid);
-    EXPECT_FALSE(DecodeFvf(0x8002).valid);
-    EXPECT_FALSE(DecodeFvf(0x902).valid);              // nine texture sets
-    EXPECT_FALSE(DecodeFvf(0x102 | (1u << 18)).valid); // size code of an absent set
-    EXPECT_TRUE(DecodeFvf(0).valid);                   // no format at all
+TEST(FvfTest, LayoutsOfTheEngineFormatsWeightsSpecularAndTextureSets) {
+    const std::pair<uint32_t, const char *> cases[] = {
+        {0x144, "28/0 -1 -1 16 -1 tex 20:2"}, // screen quads: XYZRHW | DIFFUSE | TEX1
+        {0x112, "32/0 12 -1 -1 -1 tex 24:2"}, // mesh vertices: XYZ | NORMAL | TEX1
+        {0x152, "36/0 12 -1 24 -1 tex 28:2"},
+        {0x142, "24/0 -1 -1 12 -1 tex 16:2"},
+        {gfx::Fvf::Xyz, "12/0 -1 -1 -1 -1 tex"},
+        {gfx::Fvf::XyzRhw | gfx::Fvf::Diffuse, "20/0 -1 -1 16 -1 tex"},
+        {0x00A | 0x020 | 0x040 | 0x080, "36/3 -1 24 28 32 tex"}, // XYZB3, point size, specular
+        {0x00E, "32/5 -1 -1 -1 -1 tex"},
+        {0x006, "16/1 -1 -1 -1 -1 tex"},
+        // Four sets of two, three, four and one floats.
+        {gfx::Fvf::Xyz | 0x400 | (1u << 18) | (2u << 20) | (3u << 22),
+         "52/0 -1 -1 -1 -1 tex 12:2 20:3 32:4 48:1"},
+        {0, "0/0 -1 -1 -1 -1 tex"}, // no format at all
+        {0x001, "invalid"},
+        {0x1002, "invalid"},
+        {0x8002, "invalid"},
+        {0x902, "invalid"},              // nine texture sets
+        {0x102 | (1u << 18), "invalid"}, // size code of an absent set
+    };
+    for (const auto &[fvf, layout] : cases) {
+        EXPECT_EQ(Layout(fvf), layout) << std::hex << fvf;
+    }
+    EXPECT_EQ(DecodeFvf(0x144).positionFloats, 4u);
     EXPECT_EQ(DecodeFvf(0).position, 0u);
 }
 

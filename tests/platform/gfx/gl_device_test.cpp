@@ -157,14 +157,24 @@ TEST_F(GlDeviceTest, TexelsReachTheDrawsFromTheirUnlockOn) {
     t->Release();
 }
 
-TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
+TEST_F(GlDeviceTest, DepthTestAndClearDepthStencilWithDepthWritesOff) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     d.SetVertexShader(kScreenFvf);
     ScreenVertex v[4];
-    // A near quad fills the depth buffer with 0.2.
+    // A near quad fills the depth buffer with 0.2; a farther one stays behind.
     ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
     d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    ScreenQuad(v, 0, 0, 32, 64, 0xFF00FF00u, 0.5f);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 255}, 0));
+    // With the depth test off it draws over.
+    d.SetRenderState(gfx::RenderState::DepthEnable, 0);
+    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    Capture();
+    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 255, 0}, 0));
+    d.SetRenderState(gfx::RenderState::DepthEnable, 1);
     d.SetRenderState(gfx::RenderState::DepthWriteEnable, 0);
     ASSERT_EQ(
         d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil, 0, 1.0f, 0),
@@ -174,25 +184,6 @@ TEST_F(GlDeviceTest, ClearDepthStencilClearsDepthWithDepthWritesOff) {
     d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
     Capture();
     EXPECT_TRUE(RegionNear(image_, {0, 0, 64, 64}, Rgb{0, 255, 0}, 0));
-}
-
-TEST_F(GlDeviceTest, DepthTestKeepsTheNearerQuad) {
-    gfx::Device &d = Dev();
-    d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    d.SetVertexShader(kScreenFvf);
-    ScreenVertex v[4];
-    ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    ScreenQuad(v, 0, 0, 32, 64, 0xFF00FF00u, 0.5f);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    Capture();
-    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 255}, 0));
-    // With the depth test off the far quad draws over it.
-    d.SetRenderState(gfx::RenderState::DepthEnable, 0);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    Capture();
-    EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 255, 0}, 0));
-    EXPECT_TRUE(PixelNear(image_, 40, 10, Rgb{0, 0, 255}, 0));
 }
 
 TEST_F(GlDeviceTest, IndexedDrawWithBaseVertexDrawsTheSecondFrame) {
@@ -260,48 +251,6 @@ TEST_F(GlDeviceTest, BufferMadeWithoutFormatDrawsAsPositionsOfTheDeviceFormat) {
     EXPECT_TRUE(RegionNear(image_, {33, 0, 64, 64}, Rgb{0, 0, 0}, 0));
     d.SetStreamSource(0, nullptr, 0);
     vb->Release();
-}
-
-TEST_F(GlDeviceTest, CullModesFollowScreenWinding) {
-    gfx::Device &d = Dev();
-    d.SetVertexShader(kScreenFvf);
-    // Strip order top-left, top-right, bottom-left: clockwise on screen.
-    ScreenVertex cw[4];
-    ScreenQuad(cw, 0, 0, 64, 64, 0xFFFFFFFFu);
-    ScreenVertex ccw[4] = {cw[1], cw[0], cw[3], cw[2]};
-    struct Case {
-        uint32_t cull;
-        bool cwDrawn;
-        bool ccwDrawn;
-    } cases[] = {
-        {gfx::Cull::Ccw, true, false}, {gfx::Cull::Cw, false, true}, {gfx::Cull::None, true, true}};
-    for (const Case &c : cases) {
-        d.SetRenderState(gfx::RenderState::CullMode, c.cull);
-        for (int which = 0; which < 2; ++which) {
-            d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-            d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, which == 0 ? cw : ccw, 28);
-            Capture();
-            const bool expected = which == 0 ? c.cwDrawn : c.ccwDrawn;
-            EXPECT_TRUE(PixelNear(image_, 32, 32, expected ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, 0))
-                << "cull " << c.cull << (which == 0 ? " clockwise" : " counter-clockwise");
-        }
-    }
-}
-
-TEST_F(GlDeviceTest, BlendFactorsAndPresentKeepTheFrame) {
-    gfx::Device &d = Dev();
-    d.Clear(0, nullptr, 7, 0xFF0000FFu, 1.0f, 0);
-    d.SetRenderState(gfx::RenderState::AlphaBlendEnable, 1);
-    d.SetRenderState(gfx::RenderState::SrcBlend, gfx::Blend::SrcAlpha);
-    d.SetRenderState(gfx::RenderState::DestBlend, gfx::Blend::InvSrcAlpha);
-    d.SetVertexShader(kScreenFvf);
-    ScreenVertex v[4];
-    ScreenQuad(v, 0, 0, 64, 64, 0x80FF0000u);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    ASSERT_EQ(d.Present(), gfx::Result::Ok);
-    // The frame survives the present for read-back.
-    Capture();
-    EXPECT_TRUE(PixelNear(image_, 5, 5, Rgb{128, 0, 127}, 1));
 }
 
 TEST_F(GlDeviceTest, ViewportLimitsTheClear) {

@@ -195,41 +195,48 @@ TEST_F(TransformTest, WindowDepthAndNearClippingFollowTheZeroToOneClipDepth) {
     EXPECT_TRUE(RegionNear(image_, {0, 81, 128, 96}, Rgb{0, 0, 0}, 0));
 }
 
-TEST_F(TransformTest, CullModesFollowScreenWindingUnderPerspective) {
+TEST_F(TransformTest, CullModesFollowScreenWindingUnderPerspectiveAndPreTransformed) {
     gfx::Device &d = Dev();
-    d.SetTransform(gfx::Transform::Projection,
-                   fftest::Perspective(kPi / 2, 128.0f / 96.0f, 1.0f, 100.0f));
+    const Matrix projection = fftest::Perspective(kPi / 2, 128.0f / 96.0f, 1.0f, 100.0f);
+    d.SetTransform(gfx::Transform::Projection, projection);
     Matrix view;
     MatrixLookAt(&view, Vector3{3, 2, -8}, Vector3{0, 0, 0}, Vector3{0, 1, 0});
     d.SetTransform(gfx::Transform::View, view);
     d.SetRenderState(gfx::RenderState::Lighting, 0);
-    d.SetVertexShader(fftest::kColorFvf);
-    // Strip top-left, top-right, bottom-left: clockwise as seen from the eye.
+    // Strips top-left, top-right, bottom-left: clockwise as seen from the eye.
     ColorVertex cw[4] = {{-2, 2, 0, 0xFFFFFFFFu, 0, 0},
                          {2, 2, 0, 0xFFFFFFFFu, 0, 0},
                          {-2, -2, 0, 0xFFFFFFFFu, 0, 0},
                          {2, -2, 0, 0xFFFFFFFFu, 0, 0}};
     ColorVertex ccw[4] = {cw[1], cw[0], cw[3], cw[2]};
+    ScreenVertex screenCw[4];
+    imagetest::ScreenQuad(screenCw, 0, 0, 128, 96, 0xFFFFFFFFu);
+    ScreenVertex screenCcw[4] = {screenCw[1], screenCw[0], screenCw[3], screenCw[2]};
+    const fftest::ScreenPoint centre =
+        fftest::Project(Vector3{0, 0, 0}, gfx::IdentityMatrix(), view, projection, 128, 96);
     struct Case {
         uint32_t cull;
         bool cwDrawn;
         bool ccwDrawn;
     } cases[] = {
         {gfx::Cull::Ccw, true, false}, {gfx::Cull::Cw, false, true}, {gfx::Cull::None, true, true}};
-    const fftest::ScreenPoint centre =
-        fftest::Project(Vector3{0, 0, 0}, gfx::IdentityMatrix(), view,
-                        fftest::Perspective(kPi / 2, 128.0f / 96.0f, 1.0f, 100.0f), 128, 96);
     for (const Case &c : cases) {
         d.SetRenderState(gfx::RenderState::CullMode, c.cull);
-        for (int which = 0; which < 2; ++which) {
+        for (int which = 0; which < 4; ++which) {
+            const bool clockwise = which % 2 == 0;
             d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-            d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, which == 0 ? cw : ccw,
-                              sizeof cw[0]);
+            if (which < 2) {
+                d.SetVertexShader(fftest::kColorFvf);
+                d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, clockwise ? cw : ccw, sizeof cw[0]);
+            } else {
+                d.SetVertexShader(imagetest::kScreenFvf);
+                d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, clockwise ? screenCw : screenCcw, 28);
+            }
             Capture();
-            const bool expected = which == 0 ? c.cwDrawn : c.ccwDrawn;
+            const bool expected = clockwise ? c.cwDrawn : c.ccwDrawn;
             EXPECT_TRUE(PixelNear(image_, uint32_t(centre.x), uint32_t(centre.y),
                                   expected ? Rgb{255, 255, 255} : Rgb{0, 0, 0}, 0))
-                << "cull " << c.cull << (which == 0 ? " clockwise" : " counter-clockwise");
+                << "cull " << c.cull << " case " << which;
         }
     }
 }

@@ -5,11 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
+#include <functional>
 #include <string>
 
 #include "platform/input.h"
@@ -20,24 +20,7 @@ namespace {
 constexpr const char* kChildVariable = "ENGINE_X11_INPUT_CHILD";
 
 bool HaveProgram(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
-        if (access((dir + "/" + name).c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string SelfPath() {
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        return std::string();
-    }
-    return std::string(buffer, static_cast<size_t>(length));
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 void Xdotool(const std::string& arguments) {
@@ -122,7 +105,8 @@ TEST(X11Input, XdotoolKeysHoldsAndClicks) {
     if (!HaveProgram("xvfb-run") || !HaveProgram("xdotool") || !HaveProgram("xauth")) {
         GTEST_SKIP() << "xvfb-run, xauth or xdotool missing";
     }
-    const std::string self = SelfPath();
+    std::error_code ec;
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     ASSERT_FALSE(self.empty());
     char logName[] = "/tmp/x11_input_XXXXXX";
     const int fd = mkstemp(logName);

