@@ -26,10 +26,11 @@ protected:
     void SetUp() override {
         auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
         al = backend.get();
-        ASSERT_EQ(CreateSoundDeviceOn(std::move(backend), 2, kRate, 16, false), 1)
+        ASSERT_EQ(CreateSoundDeviceOn(std::move(backend), 2, kRate, 16, Threaded()), 1)
             << GetSoundErrorText();
     }
     void TearDown() override { ShutdownSoundDevice(); }
+    virtual bool Threaded() const { return false; }
 
     // Renders frames of stereo output, running the streaming pass after
     // every 100 ms as the thread would.
@@ -186,12 +187,11 @@ TEST_F(Loopback, AttenuationBecomesGain) {
 TEST_F(Loopback, FrequencyBecomesPitch) {
     SoundBuffer* b = OpenStaticSound2D(dir.Write("b.wav", 1, 16, kRate, SinePcm16(100, kRate, 440, 1000)).c_str());
     ASSERT_NE(b, nullptr);
-    SetSoundFrequency(b, 2.0f);
-    EXPECT_FLOAT_EQ(al->GetPitch(b->voice), 2.0f);
-    SetSoundFrequency(b, 0.001f); // 44 Hz: refused
-    EXPECT_FLOAT_EQ(al->GetPitch(b->voice), 2.0f);
-    SetSoundFrequency(b, 0.0f);
-    EXPECT_FLOAT_EQ(al->GetPitch(b->voice), 1.0f);
+    // 0.001 (44 Hz) is refused; 0 goes back to the file's rate.
+    for (auto [factor, pitch] : {std::pair{2.0f, 2.0f}, {0.001f, 2.0f}, {0.0f, 1.0f}}) {
+        SetSoundFrequency(b, factor);
+        EXPECT_FLOAT_EQ(al->GetPitch(b->voice), pitch) << factor;
+    }
     ReleaseSoundBuffer(b);
 }
 
@@ -257,10 +257,6 @@ TEST(AlSoundDevice, NoDeviceGivesItsText) {
     EXPECT_FALSE(HasSoundDevice());
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(Loopback, PausedStreamResumesWithTheRefilledHalfAndNoStaleOne) {
     const uint32_t frames = 154350; // three halves of 51,450 frames
     const uint32_t half = 51450;
@@ -288,11 +284,7 @@ TEST_F(Loopback, PausedStreamResumesWithTheRefilledHalfAndNoStaleOne) {
 // With the streaming thread running as in the engine.
 class LoopbackThreaded : public Loopback {
 protected:
-    void SetUp() override {
-        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
-        al = backend.get();
-        ASSERT_EQ(CreateSoundDeviceOn(std::move(backend), 2, kRate, 16, true), 1);
-    }
+    bool Threaded() const override { return true; }
 };
 
 TEST_F(LoopbackThreaded, StreamsComeAndGoWhileTheThreadRefills) {

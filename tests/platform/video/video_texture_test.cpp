@@ -152,9 +152,6 @@ TEST_F(VideoTest, NullImageAndForeignItemsDoNothing) {
     StopVideoTexture(mesh.get());
     EXPECT_EQ(GetTextureItemHeight(mesh.get()), 0u);
 
-    std::unique_ptr<LibraryItem> texture = CreateLibraryItem(0);
-    static_cast<TextureItem *>(texture.get())->height = 240;
-    EXPECT_EQ(GetTextureItemHeight(texture.get()), 240u);
 
     uint32_t w = 0, h = 0;
     VideoTextureSize(320, -240, &w, &h);
