@@ -153,8 +153,7 @@ TEST(MathVector, ProductsAndBlendsInPlace) {
 
 TEST(MathVector, SplitAndDropOpposingPart) {
     const Vector3 up = {0, 1, 0};
-    Vector3 along;
-    Vector3 across;
+    Vector3 along, across;
     Vec3SplitAlongAxis({2, -3, 4}, up, &along, &across);
     ExpectVecEq(along, {0, -3, 0});
     ExpectVecEq(across, {2, 0, 4});
@@ -198,8 +197,7 @@ TEST(MathVector, Transforms) {
 // --- matrices ----------------------------------------------------------------
 
 TEST(MathMatrix, MultiplyAppliesLeftFirstAndWorksInPlace) {
-    Matrix t;
-    Matrix r;
+    Matrix t, r;
     MatrixTranslation(&t, 5, 0, 0);
     MatrixRotationZ(&r, kPi / 2);
     Matrix tr;
@@ -239,9 +237,7 @@ TEST(MathMatrix, RandomInverseTimesMatrixIsIdentity) {
     // translation in [-100, 100]: M^-1 x M within 1e-4 of identity.
     Draw draw(1234);
     for (int i = 0; i < 500; ++i) {
-        Matrix rot;
-        Matrix scale;
-        Matrix m;
+        Matrix rot, scale, m;
         MatrixRotationYawPitchRoll(&rot, draw.Uniform(-kPi, kPi), draw.Uniform(-kPi, kPi),
                                    draw.Uniform(-kPi, kPi));
         MatrixScaling(&scale, draw.Uniform(0.5f, 2), draw.Uniform(0.5f, 2), draw.Uniform(0.5f, 2));
@@ -289,16 +285,13 @@ TEST(MathMatrix, RandomInverseTimesMatrixIsIdentity) {
 }
 
 TEST(MathMatrix, YawPitchRollOrder) {
-    Matrix ypr;
-    Matrix y;
+    Matrix ypr, y;
     MatrixRotationYawPitchRoll(&ypr, 0.7f, 0, 0);
     MatrixRotationY(&y, 0.7f);
     ExpectMatNear(ypr, y, 1e-7f);
 
     // Roll first, then pitch, then yaw.
-    Matrix z;
-    Matrix x;
-    Matrix expected;
+    Matrix z, x, expected;
     MatrixRotationZ(&z, 0.3f);
     MatrixRotationX(&x, -0.4f);
     MatrixRotationY(&y, 1.1f);
@@ -421,10 +414,7 @@ TEST(MathQuaternion, MultiplyComposesLikeMatrices) {
         const Quaternion b = draw.UnitQuat();
         Quaternion ab;
         QuaternionMultiply(&ab, a, b);
-        Matrix ma;
-        Matrix mb;
-        Matrix mab;
-        Matrix expected;
+        Matrix ma, mb, mab, expected;
         MatrixFromQuaternion(&ma, a);
         MatrixFromQuaternion(&mb, b);
         MatrixFromQuaternion(&mab, ab);
@@ -469,8 +459,7 @@ TEST(MathQuaternion, FromMatrixRoundTrip) {
 
     // A half turn built from four eighth turns: the rounded trace is a tiny
     // positive number, and the result is still the half turn.
-    Matrix step;
-    Matrix turned;
+    Matrix step, turned;
     MatrixRotationY(&step, kPi / 4);
     MatrixIdentity(&turned);
     for (int i = 0; i < 4; ++i) {
@@ -515,8 +504,7 @@ TEST(MathQuaternion, YawPitchRollMatchesMatrix) {
         const float roll = draw.Uniform(-kPi, kPi);
         Quaternion q;
         QuaternionRotationYawPitchRoll(&q, yaw, pitch, roll);
-        Matrix fromQ;
-        Matrix direct;
+        Matrix fromQ, direct;
         MatrixFromQuaternion(&fromQ, q);
         MatrixRotationYawPitchRoll(&direct, yaw, pitch, roll);
         ExpectMatNear(fromQ, direct, 1e-5f);
@@ -556,8 +544,7 @@ TEST(MathQuaternion, AxisAngle) {
 }
 
 TEST(MathQuaternion, Slerp) {
-    Quaternion a;
-    Quaternion b;
+    Quaternion a, b;
     QuaternionRotationAxis(&a, {0, 1, 0}, 0.2f);
     QuaternionRotationAxis(&b, {1, 0, 0}, 1.5f);
     Quaternion out;
@@ -633,8 +620,7 @@ TEST(MathBox, TransformBounds) {
 }
 
 TEST(MathBox, RayIntersectSphere) {
-    Vector3 hit;
-    Vector3 normal;
+    Vector3 hit, normal;
     EXPECT_EQ(RayIntersectSphere({0, 0, -10}, {0, 0, 2}, {0, 0, 0}, 1, &hit, &normal), 1);
     ExpectVecNear(hit, {0, 0, -1}, 1e-6f);
     ExpectVecNear(normal, {0, 0, -1}, 1e-6f);
@@ -648,8 +634,7 @@ TEST(MathBox, RayIntersectSphere) {
 TEST(MathBox, RayIntersectBox) {
     const Vector3 lo = {0, 0, 0};
     const Vector3 hi = {1, 1, 1};
-    Vector3 hit;
-    Vector3 normal;
+    Vector3 hit, normal;
     // From inside.
     EXPECT_EQ(RayIntersectBox({0.5f, 0.2f, 0.5f}, {1, 0, 0}, lo, hi, &hit, &normal), 1);
     ExpectVecEq(hit, {0.5f, 0.2f, 0.5f});
@@ -688,8 +673,7 @@ TEST(MathBox, OrientedBoxTestsWorkInBoxSpace) {
     const Vector3 lo = {-1, -1, -1};
     const Vector3 hi = {1, 1, 1};
 
-    Vector3 hit;
-    Vector3 normal;
+    Vector3 hit, normal;
     EXPECT_EQ(RayIntersectOrientedBox({0, 0, 0}, {1, 0, 0}, lo, hi, boxToWorld, worldToBox, &hit,
                                       &normal),
               1);
@@ -712,8 +696,7 @@ TEST(MathBox, OrientedBoxTestsWorkInBoxSpace) {
 TEST(MathBox, SphereIntersectBoxContactRules) {
     const Vector3 lo = {0, 0, 0};
     const Vector3 hi = {2, 2, 2};
-    Vector3 sep;
-    Vector3 point;
+    Vector3 sep, point;
     // Touching a face is no contact.
     EXPECT_EQ(SphereIntersectBox(lo, hi, {3, 1, 1}, 1, &sep, &point), 0);
     EXPECT_EQ(SphereIntersectBox(lo, hi, {-0.5f, 1, 1}, 0.5f, nullptr, nullptr), 0);
@@ -748,8 +731,7 @@ TEST(MathBox, SpherePushOutClearsTheBoxWithAGap) {
     for (int i = 0; i < 20000; ++i) {
         const Vector3 a = draw.Vec(-10, 10);
         const Vector3 b = draw.Vec(-10, 10);
-        Vector3 lo;
-        Vector3 hi;
+        Vector3 lo, hi;
         Vec3Min(&lo, a, b);
         Vec3Max(&hi, a, b);
         const Vector3 c = draw.Vec(-14, 14);

@@ -46,17 +46,10 @@ TEST_F(ActorSystemTest, TableHoldsOnlyTheFixedActors) {
     EXPECT_EQ(GetActorById(0), system);
     EXPECT_EQ(GetActorById(8000), nullptr);
     EXPECT_EQ(GetActorById(0xFFFFFFFFu), nullptr);
-}
-
-TEST_F(ActorSystemTest, ClassIdLookUps) {
-    EXPECT_EQ(GetActorClassId(0), 1);
     EXPECT_EQ(GetActorClassId(16), 10);
-    EXPECT_EQ(GetActorClassId(14), 7);
-    EXPECT_EQ(GetActorClassId(5), -1);
-    EXPECT_EQ(GetActorClassId(8000), -1);
-    EXPECT_EQ(GetActorClassId(0xFFFFFFFFu), -1);
-    ASSERT_NE(Make("grow"), nullptr); // takes 8000
-    EXPECT_EQ(GetActorClassId(8000), kRecorderClass);
+    for (uint32_t id : {5u, 8000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(GetActorClassId(id), -1) << id;
+    }
 }
 
 TEST_F(ActorSystemTest, FindActorByNameIsExact) {
@@ -100,44 +93,6 @@ TEST_F(ActorSystemTest, NullActorsAnswerOneAndChangeNothing) {
     EXPECT_EQ(FindActorByName("NULLACTOR", -1), nullptr);
 }
 
-TEST_F(ActorSystemTest, ConstructorValues) {
-    EXPECT_EQ(system->classId, 1u);
-    EXPECT_EQ(system->actorId, 0);
-    EXPECT_EQ(system->name, "Actor System");
-    EXPECT_EQ(system->networkSync, 1u);
-    EXPECT_EQ(system->recordMode, 0u);
-    EXPECT_EQ(system->difficultyLevel, 1u);
-    EXPECT_EQ(system->globalSpeedMultiplier, 1.0f);
-    EXPECT_EQ(system->frontEndCursor, 1u);
-    EXPECT_EQ(system->GetFileVersion(), 1u);
-    EXPECT_EQ(system->runMode, 0u);
-    EXPECT_EQ(system->frontEndActor, nullptr);
-    EXPECT_EQ(system->runFlags, 0u);
-    EXPECT_EQ(system->errorText[0], '\0');
-    EXPECT_EQ(system->loadBarColor.x, 0.6f);
-    EXPECT_EQ(system->loadBarColor.y, 0.9f);
-    EXPECT_EQ(system->loadBarColor.z, 0.4f);
-    EXPECT_EQ(system->loadBarColor.w, 1.0f);
-    for (float c : {system->loadBarTextColor.x, system->loadBarTextColor.y,
-                    system->loadBarTextColor.z, system->loadBarTextColor.w}) {
-        EXPECT_EQ(c, 1.0f);
-    }
-    EXPECT_EQ(system->drawGroupMembers.size(), 1024u);
-    EXPECT_EQ(RootTimeRecord()->owner, system);
-    EXPECT_EQ(RootTimeRecord()->flags, 5u);
-
-    system->SetFileVersion(7);
-    EXPECT_EQ(system->GetFileVersion(), 7u);
-
-    // Stand-ins of the neighbouring subsystems.
-    EXPECT_EQ(DrawGroupRegistry.size(), 2u);
-    EXPECT_EQ(DrawGroupRegistry[0], nullptr);
-    EXPECT_TRUE(FileActorList.empty());
-    EXPECT_EQ(CurrentCamera, nullptr);
-    EXPECT_EQ(GlobalHitEffectMultiplier, 1.0f);
-    EXPECT_EQ(DebugTextFlag, 0u);
-}
-
 TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
     struct Expect {
         int32_t id;
@@ -160,49 +115,26 @@ TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
 TEST_F(ActorSystemTest, Descriptors) {
     ASSERT_EQ(ClassDescriptorTable.size(), kClassCount);
     const ActorClassDescriptor &sys = ClassDescriptorTable[1];
-    EXPECT_EQ(sys.name, "Actor System");
-    EXPECT_EQ(sys.description, "Actor System");
     EXPECT_EQ(sys.lineage, std::vector<uint32_t>{1});
-    ASSERT_EQ(sys.items.size(), 8u);
-    const std::pair<PropertyKind, std::pair<uint32_t, uint32_t>> expected[8] = {
-        {PropertyKind::PageTitle, {0, 0}},       {PropertyKind::Caption, {0, 0}},
-        {PropertyKind::Enumeration, {362, 363}}, {PropertyKind::Caption, {0, 0}},
-        {PropertyKind::Enumeration, {360, 361}}, {PropertyKind::Caption, {0, 0}},
-        {PropertyKind::Button, {364, 0}},        {PropertyKind::Button, {365, 0}},
-    };
-    for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(sys.items[i].kind, expected[i].first) << i;
-        EXPECT_EQ(sys.items[i].setCommand, expected[i].second.first) << i;
-        EXPECT_EQ(sys.items[i].getCommand, expected[i].second.second) << i;
-        EXPECT_EQ(sys.items[i].displayScale, 1.0f);
+    std::vector<std::pair<uint32_t, uint32_t>> commands;
+    for (const PropertyItem &item : sys.items) {
+        commands.emplace_back(item.setCommand, item.getCommand);
     }
-    EXPECT_EQ(sys.items[0].label, "Actor System");
-    EXPECT_EQ(sys.items[2].label,
-              "Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|");
-    EXPECT_EQ(sys.items[4].label, "Meter:|4.0 m|0|3.0 m|1|1.0 m|2|");
-    EXPECT_EQ(sys.items[7].label, "Unload All File Actors:|Unload|");
-
-    EXPECT_EQ(ClassDescriptorTable[8].name, "Class");
-    EXPECT_EQ(ClassDescriptorTable[8].description, "Class Manager");
+    EXPECT_EQ(commands, (std::vector<std::pair<uint32_t, uint32_t>>{
+                            {0, 0}, {0, 0}, {362, 363}, {0, 0}, {360, 361}, {0, 0}, {364, 0}, {365, 0}}));
     EXPECT_EQ(ClassDescriptorTable[8].lineage, std::vector<uint32_t>{8});
-
     for (uint32_t id = 2; id < kClassCount; ++id) {
         if (id == 6 || id == 8 || id == 39) {
             continue; // built classes with sheets of their own
         }
         const ActorClassDescriptor &d = ClassDescriptorTable[id];
         EXPECT_EQ(d.name, kActorClassNames[id].name) << id;
-        EXPECT_EQ(d.description, kActorClassNames[id].description) << id;
         EXPECT_EQ(d.lineage, (std::vector<uint32_t>{0, id})) << id;
         EXPECT_TRUE(d.items.empty()) << id;
     }
-    EXPECT_TRUE(ClassDescriptorTable[39].name.empty());
     EXPECT_TRUE(ClassDescriptorTable[39].lineage.empty());
-
     ActorClassDescriptor base;
     FillBaseClassDescriptor(base);
-    EXPECT_EQ(ClassDescriptorTable[0].name, base.name);
-    EXPECT_EQ(ClassDescriptorTable[0].lineage, base.lineage);
     EXPECT_EQ(ClassDescriptorTable[0].items.size(), base.items.size());
 }
 

@@ -9,18 +9,6 @@ class TimeRecordTest : public ActorCoreTest {
     void Own(TimeRecord *record, Actor *owner) { record->owner = owner; }
 };
 
-TEST_F(TimeRecordTest, RootStartsOwnedFixedRawAndFrameDeltaIsTenMilliseconds) {
-    TimeRecord *root = RootTimeRecord();
-    EXPECT_EQ(root->owner, system);
-    EXPECT_EQ(root->flags, kTimeRecordFixed | kTimeRecordRawTime);
-    EXPECT_EQ(FrameDelta, 0.01f);
-    EXPECT_EQ(system->timeRecord, root);
-    TimeRecord fresh;
-    EXPECT_EQ(fresh.flags, kTimeRecordNotify);
-    EXPECT_EQ(fresh.multiplier, 1.0f);
-    EXPECT_EQ(fresh.effectiveMultiplier, 1.0f);
-}
-
 TEST_F(TimeRecordTest, GlobalSpeedScalesRootAndTimesShift) {
     system->globalSpeedMultiplier = 0.5f;
     FrameDelta = 0.02f;
