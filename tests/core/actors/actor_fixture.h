@@ -54,6 +54,21 @@ class RecordingActor : public Actor {
         }
         return n;
     }
+    std::vector<uint32_t> Ids() const {
+        std::vector<uint32_t> out;
+        for (const RecordedCommand &call : calls) {
+            out.push_back(call.id);
+        }
+        return out;
+    }
+    // The first Real of every call of the command.
+    std::vector<float> Floats(uint32_t id) const {
+        std::vector<float> out;
+        for (const RecordedCommand &call : Only(id)) {
+            out.push_back(call.F32());
+        }
+        return out;
+    }
     std::vector<RecordedCommand> Only(uint32_t id) const {
         std::vector<RecordedCommand> out;
         for (const RecordedCommand &call : calls) {

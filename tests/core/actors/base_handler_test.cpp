@@ -1,6 +1,7 @@
 // The base command handler: spies, naming and state, initialisation, the
 // tree, transforms, forwarding and conditions.
 #include <cmath>
+#include <tuple>
 
 #include "actors/world/world_seams.h"
 #include "base_handler_fixture.h"
@@ -461,9 +462,7 @@ TEST_F(TransformTest, SetMatrixUnderRotatedTranslatedParent) {
 
     Matrix given;
     MatrixRotationYawPitchRoll(&given, -1.1f, 0.4f, 0.25f);
-    given.m[3][0] = 3;
-    given.m[3][1] = 7;
-    given.m[3][2] = -5;
+    std::tie(given.m[3][0], given.m[3][1], given.m[3][2]) = std::make_tuple(3.0f, 7.0f, -5.0f);
     Send(child, 84, {given});
     EXPECT_TRUE(child->HasFlag(kActorLocalMatrixValid));
     EXPECT_TRUE(child->HasFlag(kActorWorldMatrixValid));
@@ -480,13 +479,11 @@ TEST_F(TransformTest, LocalMatrixGivesScaleRotationAndPosition) {
     MatrixRotationY(&rot, 0.5f);
     MatrixScaling(&scaling, 2, 3, 4);
     MatrixMultiply(&m, scaling, rot);
-    m.m[3][0] = 1;
-    m.m[3][1] = 2;
-    m.m[3][2] = 3;
+    std::tie(m.m[3][0], m.m[3][1], m.m[3][2]) = std::make_tuple(1.0f, 2.0f, 3.0f);
     actor->HandleCommand(85, ParamBlock(&m, sizeof(m)));
-    EXPECT_NEAR(actor->scale.x, 2, 1e-5);
-    EXPECT_NEAR(actor->scale.y, 3, 1e-5);
-    EXPECT_NEAR(actor->scale.z, 4, 1e-5);
+    for (float s : {actor->scale.x - 2, actor->scale.y - 3, actor->scale.z - 4}) {
+        EXPECT_NEAR(s, 0, 1e-5);
+    }
     EXPECT_EQ(actor->position.z, 3.0f);
     EXPECT_NEAR(std::fabs(actor->rotation.y), std::sin(0.25f), 1e-5);
     EXPECT_TRUE(Near(actor->GetWorldMatrix(), m));
@@ -565,14 +562,12 @@ TEST_F(ForwardTest, ElseBranchesFindTheSecondCommandAfterTheFirst) {
 TEST_F(ForwardTest, ConditionsQueryTheTarget) {
     RecordingActor *actor = MakeActor();
     RecordingActor *target = MakeActor();
-    Send(actor, 60, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(20, {})});
-    Send(actor, 376, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(21, {})});
-    Send(actor, 61, {static_cast<Actor *>(target), uint32_t(40), ParamValue::Command(22, {})});
-    Send(actor, 61, {static_cast<Actor *>(target), uint32_t(24), ParamValue::Command(23, {})});
-    EXPECT_EQ(actor->Count(20), 1u);
-    EXPECT_EQ(actor->Count(21), 1u);
-    EXPECT_EQ(actor->Count(22), 0u);
-    EXPECT_EQ(actor->Count(23), 1u);
+    // {condition command, query, forwarded id}: 61 is "not".
+    const uint32_t cases[][3] = {{60, 40, 20}, {376, 40, 21}, {61, 40, 22}, {61, 24, 23}};
+    for (const auto &c : cases) {
+        Send(actor, c[0], {static_cast<Actor *>(target), c[1], ParamValue::Command(c[2], {})});
+    }
+    EXPECT_EQ(actor->Ids(), (std::vector<uint32_t>{60, 20, 376, 21, 61, 61, 23}));
 }
 
 TEST_F(ForwardTest, NullTargetsAreSkipped) {
@@ -677,10 +672,6 @@ TEST_F(ForwardTest, ConnectToTimeInstance) {
     Send(actor, 355, {static_cast<Actor *>(nullptr)});
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(ForwardTest, DrawGroupForwardingChecksTheRegistry) {
     RecordingActor *actor = MakeActor();
     RecordingActor *group = MakeActor();
@@ -690,11 +681,7 @@ TEST_F(ForwardTest, DrawGroupForwardingChecksTheRegistry) {
     Send(actor, 55, {ParamValue::Command(20, {})});
     Send(actor, 53, {ParamValue::Command(21, {})});
     Send(actor, 54, {ParamValue::Command(22, {})});
-    std::vector<uint32_t> ids;
-    for (const RecordedCommand &call : group->calls) {
-        ids.push_back(call.id);
-    }
-    EXPECT_EQ(ids, (std::vector<uint32_t>{20, 836, 22, 836}));
+    EXPECT_EQ(group->Ids(), (std::vector<uint32_t>{20, 836, 22, 836}));
     EXPECT_EQ(group->Only(836)[0].Read<uint32_t>(0), 21u);
 
     // No such entry, or an empty one: nothing, no read past the registry.

@@ -87,18 +87,15 @@ TEST_F(ScheduleFaultTest, TimedEntryDeletingItselfStopsCatchingUp) {
 
 TEST_F(ScheduleFaultTest, IntervalsThatDoNotAdvanceRunOncePerPass) {
     RecordingActor *a = MakeActor();
-    ScheduledCommand *zero3 =
-        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0, nullptr, 1);
-    ScheduledCommand *negative4 =
-        ScheduleCommand(a, kKillTime, ParamBlock(), Flags(4), 0, 100, -1, nullptr, 1);
-    ScheduledCommand *zero5 =
-        ScheduleCommand(a, 205, ParamBlock(), Flags(5), 0, 100, 0, nullptr, 1);
+    ScheduledCommand *entries[] = {
+        ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(3), 0, 0, 0, nullptr, 1),
+        ScheduleCommand(a, kKillTime, ParamBlock(), Flags(4), 0, 100, -1, nullptr, 1),
+        ScheduleCommand(a, 205, ParamBlock(), Flags(5), 0, 100, 0, nullptr, 1)};
     Frame();
     EXPECT_EQ(a->calls.size(), 3u);
-    const float now = RootTimeRecord()->time;
-    EXPECT_EQ(zero3->due, now);
-    EXPECT_EQ(negative4->due, now);
-    EXPECT_EQ(zero5->due, now);
+    for (ScheduledCommand *e : entries) {
+        EXPECT_EQ(e->due, RootTimeRecord()->time) << e->kind;
+    }
     Frame();
     EXPECT_EQ(a->calls.size(), 6u);
 
