@@ -32,8 +32,7 @@ TEST(ParamBlockView, ReadsAndWritesStayInside) {
     EXPECT_EQ(b.ReadPointer(4), nullptr);
     EXPECT_FALSE(b.WriteU32(6, 0x11111111));
     EXPECT_FALSE(b.WriteF32(SIZE_MAX - 1, 1.0f));
-    EXPECT_EQ(buf[8], 0);
-    EXPECT_EQ(buf[9], 0);
+    EXPECT_EQ(buf[8] | buf[9], 0);
     EXPECT_EQ(b.ReadU32(4), 0xAABBCCDDu);
 
     // A text is cut to fit and keeps its NUL.
@@ -67,9 +66,7 @@ TEST(ParamBlockView, ReadsAndWritesStayInside) {
 
     uint8_t out[6];
     ParamBlock(buf, 2).ReadBytes(0, out, 6);
-    EXPECT_EQ(out[0], 'a');
-    EXPECT_EQ(out[1], 'b');
-    EXPECT_EQ(out[5], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 6), std::string("ab\0\0\0\0", 6));
 }
 
 TEST_F(ParamBlockTest, ValueSizes) {
@@ -265,12 +262,7 @@ TEST_F(ParamBlockTest, BuilderIsReentrant) {
     EXPECT_EQ(outer.block().ReadString(0), "outer");
 }
 
-} // namespace
-
-namespace {
-
-TEST(ParamBuilderMath, MathValuesMatchTheirTypes) {
-    fixture::RegisterCommands();
+TEST_F(ParamBlockTest, MathValuesMatchTheirTypes) {
     ParamBlockBuilder b;
     ASSERT_TRUE(b.Build(63, {Vector3{1, 2, 3}}));
     EXPECT_EQ(b.block().Read<Vector3>(0).z, 3.0f);
@@ -281,31 +273,22 @@ TEST(ParamBuilderMath, MathValuesMatchTheirTypes) {
                                               Plane{0, 1, 0, 2}, AABox{{0, 0, 0}, {1, 1, 1}},
                                               ParamValue::Floats({1, 1, 1, 1}), ""}));
     EXPECT_EQ(b.block().ReadF32(4 + 4 + 8 + 16 + 60), 5.0f);
-    ResetCommandRegistry();
 }
 
-} // namespace
-
-namespace {
-
-TEST(ParamBuilderValues, DoublesBeyondFloatRange) {
-    fixture::RegisterCommands();
+TEST_F(ParamBlockTest, DoublesBeyondFloatRange) {
     ParamBlockBuilder b;
     ASSERT_TRUE(b.Build(553, {1e300, -1e300, 0.5}));
     EXPECT_TRUE(std::isinf(b.block().ReadF32(0)));
     EXPECT_LT(b.block().ReadF32(4), 0.0f);
     EXPECT_EQ(b.block().ReadF32(8), 0.5f);
-    ResetCommandRegistry();
 }
 
-TEST(ParamBlockPointers, LayoutDecidesEvenWhenShort) {
-    fixture::RegisterCommands();
+TEST_F(ParamBlockTest, PointerLayoutDecidesEvenWhenShort) {
     uint8_t four[4] = {};
     EXPECT_TRUE(ParamBlockHoldsPointer(349, ParamBlock(four, 4)));
     EXPECT_TRUE(ParamBlockHoldsPointer(1120, ParamBlock()));
     EXPECT_FALSE(ParamBlockHoldsPointer(63, ParamBlock()));
     EXPECT_FALSE(ParamBlockHoldsPointer(57, ParamBlock(four, 4)));
-    ResetCommandRegistry();
 }
 
 } // namespace

@@ -96,39 +96,16 @@ TEST_F(ScriptCompileTest, AccessGoldens) {
 }
 
 TEST_F(ScriptCompileTest, CommandParameterGoldens) {
-    ExpectCode("this.TimerCommand(0.5, Set_Position((1, 2, 3)));", Code()
-                                                                       .Access(3)
-                                                                       .U32(kTimerCommand)
-                                                                       .Real(0.5f)
-                                                                       .U32(13)
-                                                                       .U32(kSetPosition)
-                                                                       .U32(12)
-                                                                       .Real(1)
-                                                                       .Real(2)
-                                                                       .Real(3)
-                                                                       .End());
+    ExpectCode("this.TimerCommand(0.5, Set_Position((1, 2, 3)));",
+               Code().Access(3).U32(kTimerCommand).Real(0.5f).U32(13).U32(kSetPosition).U32(12)
+                   .Real(1).Real(2).Real(3).End());
     // "CommandID" literals and "ActorPointer" accesses.
-    ExpectCode("this.Copy_Value(Set_Position, local/a, Get_Position);", Code()
-                                                                            .Access(3)
-                                                                            .U32(kCopyValue)
-                                                                            .U32(11)
-                                                                            .U32(kSetPosition)
-                                                                            .U32(11)
-                                                                            .Access(7)
-                                                                            .Text("a")
-                                                                            .U32(11)
-                                                                            .U32(kGetPosition)
-                                                                            .End());
-    ExpectCode("this.AddForceInDirectionOf([safe][ga]GA3, -1.5, 2, 1e1);", Code()
-                                                                               .Access(3)
-                                                                               .U32(kAddForce)
-                                                                               .U32(11)
-                                                                               .Access(5, true)
-                                                                               .U32(3)
-                                                                               .Real(-1.5f)
-                                                                               .Real(2)
-                                                                               .Real(10)
-                                                                               .End());
+    ExpectCode("this.Copy_Value(Set_Position, local/a, Get_Position);",
+               Code().Access(3).U32(kCopyValue).U32(11).U32(kSetPosition).U32(11).Access(7)
+                   .Text("a").U32(11).U32(kGetPosition).End());
+    ExpectCode("this.AddForceInDirectionOf([safe][ga]GA3, -1.5, 2, 1e1);",
+               Code().Access(3).U32(kAddForce).U32(11).Access(5, true).U32(3).Real(-1.5f).Real(2)
+                   .Real(10).End());
     ExpectCode("this.Set_AimTarget(this);",
                Code().Access(3).U32(kSetAimTarget).U32(11).Access(3).End());
     // Quoted and bare strings; a bare text keeps its blanks.
@@ -217,11 +194,12 @@ TEST_F(ScriptCompileTest, LiteralsWithoutSourceFormKeepTheCodeAligned) {
     ExpectCode("this.Set_Enabled(());", Code().Access(3).U32(kSetEnabled).U32(12).End());
     ExpectCode("this.Set_Collision_Group((), 1);",
                Code().Access(3).U32(kCollisionGroup).U32(12).Int(1).End());
-    EXPECT_EQ(ScriptZeroValueSize(ParamType::DataWithSizeheader), 4u);
-    EXPECT_EQ(ScriptZeroValueSize(ParamType::DataNullterminated16), 2u);
-    EXPECT_EQ(ScriptZeroValueSize(ParamType::DataNullterminated32), 4u);
-    EXPECT_EQ(ScriptZeroValueSize(ParamType::ScriptPointer), 8u);
-    EXPECT_EQ(ScriptZeroValueSize(ParamType::Matrix), 64u);
+    using P = ParamType;
+    EXPECT_EQ((std::vector<size_t>{ScriptZeroValueSize(P::DataWithSizeheader),
+                                   ScriptZeroValueSize(P::DataNullterminated16),
+                                   ScriptZeroValueSize(P::DataNullterminated32),
+                                   ScriptZeroValueSize(P::ScriptPointer), ScriptZeroValueSize(P::Matrix)}),
+              (std::vector<size_t>{4, 2, 4, 8, 64}));
 }
 
 TEST_F(ScriptCompileTest, StatementErrors) {
@@ -293,27 +271,21 @@ TEST_F(ScriptCompileTest, RealLiterals) {
                Code().Access(3).U32(kTimerCommand).Real(-1.5f).U32(13).U32(kDelete).End());
     ExpectError("this.TimerCommand(1.5.x, Delete());", "ParseParamRecursive() FORBIDDEN POINT", 18);
     ExpectError("this.TimerCommand(+1.5, Delete());", "ParseParamRecursive() FORBIDDEN POINT", 18);
-    EXPECT_EQ(ParseScriptReal("1.5"), 1.5f);
-    EXPECT_EQ(ParseScriptReal("-.25"), -0.25f);
-    EXPECT_EQ(ParseScriptReal("+2"), 2.0f);
-    EXPECT_EQ(ParseScriptReal("2.5e2xyz"), 250.0f);
-    EXPECT_EQ(ParseScriptReal("abc"), 0.0f);
-    EXPECT_EQ(ParseScriptReal(""), 0.0f);
-    EXPECT_EQ(ParseScriptReal("+-1"), 0.0f);
-    EXPECT_EQ(ParseScriptReal("1e39"), std::numeric_limits<float>::infinity());
-    EXPECT_EQ(ParseScriptReal("-1e400"), -std::numeric_limits<float>::infinity());
-    EXPECT_EQ(ParseScriptReal("1e-60"), 0.0f);
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<const char *, float> reals[] = {
+        {"1.5", 1.5f}, {"-.25", -0.25f}, {"+2", 2.0f}, {"2.5e2xyz", 250.0f}, {"abc", 0.0f},
+        {"", 0.0f},    {"+-1", 0.0f},    {"1e39", inf}, {"-1e400", -inf},    {"1e-60", 0.0f}};
+    for (const auto &[text, value] : reals)
+        EXPECT_EQ(ParseScriptReal(text), value) << text;
 }
 
 TEST_F(ScriptCompileTest, IntegerLiterals) {
-    EXPECT_EQ(ParseScriptInteger("42"), 42u);
-    EXPECT_EQ(ParseScriptInteger("+2"), 2u);
-    EXPECT_EQ(ParseScriptInteger("-1"), 0xFFFFFFFFu);
-    EXPECT_EQ(ParseScriptInteger("12abc"), 12u);
-    EXPECT_EQ(ParseScriptInteger("1.9"), 1u);
-    EXPECT_EQ(ParseScriptInteger("abc"), 0u);
-    EXPECT_EQ(ParseScriptInteger("-"), 0u);
-    EXPECT_EQ(ParseScriptInteger("4294967297"), 1u); // modulo 2^32
+    // Leading digits only, taken modulo 2^32.
+    const std::pair<const char *, uint32_t> integers[] = {
+        {"42", 42u},  {"+2", 2u},  {"-1", 0xFFFFFFFFu}, {"12abc", 12u},
+        {"1.9", 1u}, {"abc", 0u}, {"-", 0u},           {"4294967297", 1u}};
+    for (const auto &[text, value] : integers)
+        EXPECT_EQ(ParseScriptInteger(text), value) << text;
     ExpectCode("this.Set_Collision_Group(+2, -1);",
                Code().Access(3).U32(kCollisionGroup).Int(2).Int(0xFFFFFFFFu).End());
 }
