@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <limits>
 #include <random>
 
@@ -55,6 +57,21 @@ void ExpectQuatNearUpToSign(const Quaternion &a, const Quaternion &b, float tol)
     EXPECT_NEAR(a.y, sign * b.y, tol);
     EXPECT_NEAR(a.z, sign * b.z, tol);
     EXPECT_NEAR(a.w, sign * b.w, tol);
+}
+
+// "x y z" with the shortest exact-enough float text.
+std::string V(const Vector3 &v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g %g %g", v.x, v.y, v.z);
+    return text;
+}
+
+std::string Boxes(const BoxList &list) {
+    std::string out;
+    for (const AABox &box : list) {
+        out += (out.empty() ? "" : ", ") + V(box.min) + " / " + V(box.max);
+    }
+    return out;
 }
 
 Matrix Identity() {
@@ -394,10 +411,7 @@ TEST(MathQuaternion, ZeroQuaternionNormalizeAndInverseGiveIdentity) {
     EXPECT_EQ(q.w, 1.0f);
     q = {0, 0, 0, 0};
     QuaternionInverse(&q, q);
-    EXPECT_EQ(q.x, 0.0f);
-    EXPECT_EQ(q.y, 0.0f);
-    EXPECT_EQ(q.z, 0.0f);
-    EXPECT_EQ(q.w, 1.0f);
+    EXPECT_EQ(V({q.x, q.y, q.z}) + " " + std::to_string(q.w), "0 0 0 1.000000");
 
     q = {0, 0, 3, 4};
     QuaternionNormalize(&q, q);
@@ -476,23 +490,15 @@ TEST(MathQuaternion, FromMatrixRoundTrip) {
     QuaternionFromMatrix(&half, nm);
     ExpectQuatNearUpToSign(half, nearHalf, 1e-6f);
 
-    // A half turn about X takes the diagonal branch.
-    Matrix rx;
-    MatrixRotationX(&rx, kPi);
-    Quaternion q;
-    QuaternionFromMatrix(&q, rx);
-    ExpectQuatNearUpToSign(q, {1, 0, 0, 0}, 1e-6f);
-    Matrix back;
-    MatrixFromQuaternion(&back, q);
-    ExpectMatNear(back, rx, 1e-6f);
-
-    // Half turns about Y and Z take the other two branches.
-    const Quaternion halfTurns[] = {{0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0.6f, 0.8f, 0}};
+    // Half turns about X, Y and Z take the three diagonal branches.
+    const Quaternion halfTurns[] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0.6f, 0.8f, 0}};
     for (const Quaternion &h : halfTurns) {
-        Matrix m;
+        Matrix m, back;
         MatrixFromQuaternion(&m, h);
-        QuaternionFromMatrix(&q, m);
-        ExpectQuatNearUpToSign(q, h, 1e-6f);
+        QuaternionFromMatrix(&half, m);
+        ExpectQuatNearUpToSign(half, h, 1e-6f);
+        MatrixFromQuaternion(&back, half);
+        ExpectMatNear(back, m, 1e-6f);
     }
 }
 
@@ -634,29 +640,23 @@ TEST(MathBox, RayIntersectSphere) {
 TEST(MathBox, RayIntersectBox) {
     const Vector3 lo = {0, 0, 0};
     const Vector3 hi = {1, 1, 1};
-    Vector3 hit, normal;
-    // From inside.
-    EXPECT_EQ(RayIntersectBox({0.5f, 0.2f, 0.5f}, {1, 0, 0}, lo, hi, &hit, &normal), 1);
-    ExpectVecEq(hit, {0.5f, 0.2f, 0.5f});
-    ExpectVecEq(normal, {0, 1, 0});
+    // "hit | normal", or "miss".
+    auto ray = [&](Vector3 origin, Vector3 dir) {
+        Vector3 hit, normal;
+        return RayIntersectBox(origin, dir, lo, hi, &hit, &normal) ? V(hit) + " | " + V(normal)
+                                                                   : std::string("miss");
+    };
+    EXPECT_EQ(ray({0.5f, 0.2f, 0.5f}, {1, 0, 0}), "0.5 0.2 0.5 | 0 1 0"); // from inside
     // Straight hits on each side, with the normal facing the origin.
-    EXPECT_EQ(RayIntersectBox({-2, 0.5f, 0.5f}, {1, 0, 0}, lo, hi, &hit, &normal), 1);
-    ExpectVecEq(hit, {0, 0.5f, 0.5f});
-    ExpectVecEq(normal, {-1, 0, 0});
-    EXPECT_EQ(RayIntersectBox({0.25f, 3, 0.75f}, {0, -0.5f, 0}, lo, hi, &hit, &normal), 1);
-    ExpectVecEq(hit, {0.25f, 1, 0.75f});
-    ExpectVecEq(normal, {0, 1, 0});
-    // Parallel to a slab and outside it.
-    EXPECT_EQ(RayIntersectBox({-2, 2, 0.5f}, {1, 0, 0}, lo, hi, &hit, &normal), 0);
+    EXPECT_EQ(ray({-2, 0.5f, 0.5f}, {1, 0, 0}), "0 0.5 0.5 | -1 0 0");
+    EXPECT_EQ(ray({0.25f, 3, 0.75f}, {0, -0.5f, 0}), "0.25 1 0.75 | 0 1 0");
+    // Parallel to a slab and outside it; pointing away.
+    EXPECT_EQ(ray({-2, 2, 0.5f}, {1, 0, 0}), "miss");
     EXPECT_EQ(RayIntersectBox({2, 0.5f, 0.5f}, {0, 1, 0}, lo, hi, nullptr, nullptr), 0);
-    // Pointing away.
-    EXPECT_EQ(RayIntersectBox({-2, 0.5f, 0.5f}, {-1, 0, 0}, lo, hi, &hit, &normal), 0);
+    EXPECT_EQ(ray({-2, 0.5f, 0.5f}, {-1, 0, 0}), "miss");
     // A tie between two candidate planes keeps the lower axis; the edge hits.
-    EXPECT_EQ(RayIntersectBox({-1, -1, 0.5f}, {1, 1, 0}, lo, hi, &hit, &normal), 1);
-    ExpectVecEq(hit, {0, 0, 0.5f});
-    ExpectVecEq(normal, {-1, 0, 0});
-    EXPECT_EQ(RayIntersectBox({0.5f, 2, 2}, {0, -1, -1}, lo, hi, &hit, &normal), 1);
-    ExpectVecEq(normal, {0, 1, 0});
+    EXPECT_EQ(ray({-1, -1, 0.5f}, {1, 1, 0}), "0 0 0.5 | -1 0 0");
+    EXPECT_EQ(ray({0.5f, 2, 2}, {0, -1, -1}), "0.5 1 1 | 0 1 0");
     // In place on the origin.
     Vector3 o = {-2, 0.5f, 0.5f};
     EXPECT_EQ(RayIntersectBox(o, {1, 0, 0}, lo, hi, &o, nullptr), 1);
@@ -765,12 +765,7 @@ TEST(MathBox, MergeBoxListMergesInOrder) {
 
     BoxList list = {a, far1, aNext, far2, far3};
     MergeBoxList(&list, 99, 1);
-    ASSERT_EQ(list.size(), 4u);
-    ExpectVecEq(list[0].min, {0, 0, 0});
-    ExpectVecEq(list[0].max, {2, 1, 1});
-    ExpectVecEq(list[1].min, far1.min);
-    ExpectVecEq(list[2].min, far2.min);
-    ExpectVecEq(list[3].min, far3.min);
+    EXPECT_EQ(Boxes(list), "0 0 0 / 2 1 1, 10 0 0 / 11 1 1, 20 0 0 / 21 1 1, 30 0 0 / 31 1 1");
 
     // A 100 per cent limit needs a ratio above 1: nothing merges.
     list = {a, aNext};
@@ -791,12 +786,9 @@ TEST(MathBox, MergeBoxListDefersTheBoxThatMovedUp) {
     const AABox row[] = {{{0, 0, 0}, {1, 1, 1}}, {{1, 0, 0}, {2, 1, 1}}, {{2, 0, 0}, {3, 1, 1}}};
     BoxList list(std::begin(row), std::end(row));
     MergeBoxList(&list, 90, 1);
-    ASSERT_EQ(list.size(), 2u);
-    ExpectVecEq(list[0].max, {2, 1, 1});
-    ExpectVecEq(list[1].min, {2, 0, 0});
+    EXPECT_EQ(Boxes(list), "0 0 0 / 2 1 1, 2 0 0 / 3 1 1");
     MergeBoxList(&list, 90, 1);
-    ASSERT_EQ(list.size(), 1u);
-    ExpectVecEq(list[0].max, {3, 1, 1});
+    EXPECT_EQ(Boxes(list), "0 0 0 / 3 1 1");
 
     // A sparse pair (two unit boxes at opposite corners of a 3-cube) merges
     // only at a low enough percentage.

@@ -9,11 +9,7 @@ namespace {
 class ActionTest : public BaseHandlerTest {
   protected:
     static std::vector<float> Values(const RecordingActor *actor, uint32_t id) {
-        std::vector<float> values;
-        for (const RecordedCommand &call : actor->Only(id)) {
-            values.push_back(call.F32());
-        }
-        return values;
+        return actor->Floats(id);
     }
     static void SetFlag(Actor *actor, int bit) { actor->actionFlags |= 1u << bit; }
 };
@@ -111,12 +107,8 @@ TEST_F(ActionTest, PostCommandsChainByTheirBits) {
     actor->flags &= ~kActorCollisionEnabled;
     actor->calls.clear();
     Send(actor, 211);
-    std::vector<uint32_t> ids;
-    for (const RecordedCommand &call : actor->calls) {
-        if (call.id >= 145 && call.id <= 216 && call.id != 153) {
-            ids.push_back(call.id);
-        }
-    }
+    std::vector<uint32_t> ids = actor->Ids();
+    std::erase_if(ids, [](uint32_t id) { return id < 145 || id > 216 || id == 153; });
     // Collision first, then "Kill Pre", then "Action Stop Pre".
     const std::vector<uint32_t> expected = {211, 214, 145, 210, 213, 216, 209, 212, 215, 145};
     EXPECT_EQ(ids, expected);

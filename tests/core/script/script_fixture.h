@@ -28,6 +28,12 @@ struct Received {
             std::memcpy(&v, block.data() + offset, sizeof(T));
         return v;
     }
+    static std::vector<std::string> Texts(const std::vector<Received> &all) {
+        std::vector<std::string> out;
+        for (const Received &r : all)
+            out.push_back(r.Text());
+        return out;
+    }
     std::string Text(size_t offset = 0) const {
         std::string s;
         for (size_t i = offset; i < block.size() && block[i] != 0; ++i)

@@ -32,10 +32,7 @@ TEST_F(ScriptLifetime, ExecuteTextFreesTheRunningRecord) {
     buffer.reset();
     EXPECT_EQ(RunScript(record, nullptr), 1);
     EXPECT_TRUE(a->scripts.empty());
-    std::vector<std::string> names;
-    for (const Received &r : Take(kSetName))
-        names.push_back(r.Text());
-    EXPECT_EQ(names, (std::vector<std::string>{"inner", "after"}));
+    EXPECT_EQ(Received::Texts(Take(kSetName)), (std::vector<std::string>{"inner", "after"}));
 }
 
 TEST_F(ScriptLifetime, DeletingTheRunningScript) {
@@ -162,10 +159,7 @@ TEST_F(ScriptLifetime, CallTargetDestroyedBetweenItsScripts) {
     };
     Take();
     EXPECT_EQ(Run(a, "local.Foo(); this.Set_Name(\"end\");", l), 1);
-    std::vector<std::string> names;
-    for (const Received &r : Take(kSetName))
-        names.push_back(r.Text());
-    EXPECT_EQ(names, (std::vector<std::string>{"first", "end"}));
+    EXPECT_EQ(Received::Texts(Take(kSetName)), (std::vector<std::string>{"first", "end"}));
 }
 
 TEST_F(ScriptLifetime, CopiesCallTheirOwnRecords) {
@@ -201,10 +195,7 @@ TEST_F(ScriptLifetime, BaseHandlerRunsScriptsThroughTheInterpreter) {
     a->HandleCommand(154, ParamBlock());
     std::string text = "this.Save_Game(\"text\");";
     a->HandleCommand(kExecuteText, ParamBlock(text.data(), text.size() + 1));
-    std::vector<std::string> names;
-    for (const Received &r : Take(368))
-        names.push_back(r.Text());
-    EXPECT_EQ(names, (std::vector<std::string>{"started", "text"}));
+    EXPECT_EQ(Received::Texts(Take(368)), (std::vector<std::string>{"started", "text"}));
     ASSERT_EQ(a->scripts.size(), 1u); // no "__tmp" left
 }
 

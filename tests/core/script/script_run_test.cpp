@@ -236,10 +236,7 @@ TEST_F(ScriptRun, ScriptCallsRunByHandleAndByName) {
     EXPECT_EQ(trace.lines, (std::vector<std::string>{"call Helper A", "  send A 368", "call Foo L",
                                                      "  send L 368", "  send A 368", "  send L 368",
                                                      "call Bar L", "  send L 368"}));
-    std::vector<std::string> names;
-    for (const Received &r : Take(kSaveGame))
-        names.push_back(r.Text());
-    EXPECT_EQ(names, (std::vector<std::string>{"helper", "foo1", "back", "foo2", "bar"}));
+    EXPECT_EQ(Received::Texts(Take(kSaveGame)), (std::vector<std::string>{"helper", "foo1", "back", "foo2", "bar"}));
 }
 
 TEST_F(ScriptRun, SelfCallingScriptStopsAt64Runs) {
