@@ -182,7 +182,7 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
     }
     uint8_t *sideAt = sides;
     for (uint32_t e = 0; e < edgeCount; ++e) {
-        Vector3 a, b;
+        Vector3 a{}, b{};
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].a, &a);
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].b, &b);
         const Vector3 aFar = Sub(a, light);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "library/library_item.h"
@@ -106,8 +108,14 @@ class VideoTest : public ::testing::Test {
         testdisplay::UseFakeAdapter(Maker());
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
         GetLibrary()->SetBaseFolder(temp_.Path().c_str());
+        // The media clock is ours, but a wait also lets the same real time
+        // pass: the decoder thread runs in real time, and a clock that raced
+        // ahead of it on a loaded machine would take it for a stuck one.
         SetVideoClock({[this] { return clock_.Now(); },
-                       [this](uint32_t ms) { clock_.Advance(ms / 1000.0); }});
+                       [this](uint32_t ms) {
+                           clock_.Advance(ms / 1000.0);
+                           std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                       }});
     }
     void TearDown() override {
         StopFullScreenVideo();
