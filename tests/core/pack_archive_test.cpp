@@ -69,6 +69,11 @@ protected:
         return archive_;
     }
     void TearDown() override { DeletePackArchive(archive_); }
+    // The whole file through a fresh handle on the archive, or "<none>".
+    std::string Read(const std::string& name) {
+        FileHandle handle(archive_);
+        return handle.Open(name, "rb") ? ReadAll(handle) : "<none>";
+    }
 
     TempFolder tmp_;
     PackArchive* archive_ = nullptr;
@@ -76,11 +81,8 @@ protected:
 
 TEST_F(PackTest, NamesMatchAnyCaseAndSeparator) {
     ASSERT_TRUE(Make({{"data\\meshes\\box.qvm", "box"}, {"Data\\Other.TXT", "other"}}));
-    FileHandle handle(archive_);
-    ASSERT_TRUE(handle.Open("Data/Meshes/Box.QVM", "rb"));
-    EXPECT_EQ(ReadAll(handle), "box");
-    ASSERT_TRUE(handle.Open("DATA\\other.txt", "rb"));
-    EXPECT_EQ(ReadAll(handle), "other");
+    EXPECT_EQ(Read("Data/Meshes/Box.QVM"), "box");
+    EXPECT_EQ(Read("DATA\\other.txt"), "other");
     EXPECT_EQ(archive_->Find("data/OTHER.txt"), 1);
     EXPECT_EQ(archive_->Entries()[1].storedName, "Data\\Other.TXT");
     // Look-ups do not collapse separators.
@@ -92,13 +94,9 @@ TEST_F(PackTest, LaterDuplicateWinsAndHashCollisionsStayApart) {
     const std::string first = "zaaaha", second = "apbcaq";
     ASSERT_EQ(PackNameHash(first), PackNameHash(second));
     ASSERT_TRUE(Make({{"dup.txt", "old"}, {first, "one"}, {second, "two"}, {"DUP.txt", "new"}}));
-    FileHandle handle(archive_);
-    ASSERT_TRUE(handle.Open("dup.txt", "rb"));
-    EXPECT_EQ(ReadAll(handle), "new");
-    ASSERT_TRUE(handle.Open(first, "rb"));
-    EXPECT_EQ(ReadAll(handle), "one");
-    ASSERT_TRUE(handle.Open(second, "rb"));
-    EXPECT_EQ(ReadAll(handle), "two");
+    EXPECT_EQ(Read("dup.txt"), "new");
+    EXPECT_EQ(Read(first), "one");
+    EXPECT_EQ(Read(second), "two");
 }
 
 TEST_F(PackTest, HashTakesBytesAsSigned) {
@@ -114,8 +112,7 @@ TEST_F(PackTest, MissesAndWritesGoToUnderlyingBackend) {
     tmp_.Put("data/a.txt", "loose a");
     const std::string base = tmp_.Path();
     FileHandle handle(archive_);
-    ASSERT_TRUE(handle.Open(base + "/Data/B.TXT", "rb"));
-    EXPECT_EQ(ReadAll(handle), "loose");
+    EXPECT_EQ(Read(base + "/Data/B.TXT"), "loose");
     // A write of a name in the archive goes to the loose file, lower-cased.
     ASSERT_TRUE(handle.Open(base + "/Data/New.TXT", "wb"));
     handle.Write("w", 1);
@@ -123,8 +120,7 @@ TEST_F(PackTest, MissesAndWritesGoToUnderlyingBackend) {
     EXPECT_EQ(tmp_.Get("data/new.txt"), "w");
     EXPECT_FALSE(handle.Open(base + "/data/missing.txt", "rb"));
     // The archive's own names come from the archive.
-    ASSERT_TRUE(handle.Open("DATA/A.TXT", "rb"));
-    EXPECT_EQ(ReadAll(handle), "packed");
+    EXPECT_EQ(Read("DATA/A.TXT"), "packed");
 
     // Writing a name the archive holds writes the loose file (relative to the
     // working folder here).
@@ -138,8 +134,7 @@ TEST_F(PackTest, MissesAndWritesGoToUnderlyingBackend) {
     EXPECT_TRUE(opened);
     EXPECT_EQ(closed, 0);
     EXPECT_EQ(tmp_.Get("data/a.txt"), "rewritten");
-    ASSERT_TRUE(handle.Open("data\\a.txt", "rb"));
-    EXPECT_EQ(ReadAll(handle), "packed");
+    EXPECT_EQ(Read("data\\a.txt"), "packed");
 }
 
 TEST_F(PackTest, InPlaceEntriesShareOrOpenSecondHandle) {
@@ -327,9 +322,7 @@ TEST_F(PackTest, DamagedEntriesFallThroughToLooseFiles) {
     EXPECT_EQ(archive_->Entries()[0].storedName, longName);
     EXPECT_FALSE(archive_->Entries()[1].indexed);
     EXPECT_EQ(archive_->Find("outside"), -1);
-    FileHandle handle(archive_);
-    ASSERT_TRUE(handle.Open(longName, "rb"));
-    EXPECT_EQ(ReadAll(handle), "abc");
+    EXPECT_EQ(Read(longName), "abc");
 }
 
 TEST_F(PackTest, SecondHandleFailureIsClean) {

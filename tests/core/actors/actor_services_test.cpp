@@ -198,11 +198,7 @@ TEST_F(ActorServicesTest, DeleteTellsParentAndAncestors) {
 
     EXPECT_EQ(DeleteActor(victim), 1);
     std::vector<Delivery> log = TakeLog();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].actorName, "parent");
-    EXPECT_EQ(log[0].commandId, kCmdCallbackChildRemoved);
-    EXPECT_EQ(log[1].actorName, "grand");
-    EXPECT_EQ(log[1].commandId, kCmdCallbackRelChildRemoved);
+    EXPECT_EQ(Trace(log), (std::vector<std::string>{"parent 102", "grand 103"}));
     for (const Delivery &d : log) {
         EXPECT_EQ(d.block.size(), 2 * sizeof(Actor *));
         EXPECT_EQ(d.PointerAt(sizeof(Actor *)), parent);
@@ -303,14 +299,8 @@ TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {
 
     EXPECT_EQ(ReparentActor(actor, newParent), 1);
     std::vector<Delivery> log = TakeLog();
-    std::vector<std::pair<std::string, uint32_t>> seen;
-    for (const Delivery &d : log) {
-        seen.emplace_back(d.actorName, d.commandId);
-    }
-    const std::vector<std::pair<std::string, uint32_t>> expected = {
-        {"oldParent", 102}, {"oldGrand", 103}, {"newParent", 100}, {"newGrand", 101},
-        {"actor", 104},     {"c1", 97},        {"c2", 97}};
-    EXPECT_EQ(seen, expected);
+    ASSERT_EQ(Trace(log), (std::vector<std::string>{"oldParent 102", "oldGrand 103", "newParent 100",
+                                                    "newGrand 101", "actor 104", "c1 97", "c2 97"}));
     EXPECT_EQ(log[0].PointerAt(0), actor);
     EXPECT_EQ(log[0].PointerAt(sizeof(Actor *)), oldParent);
     EXPECT_EQ(log[1].PointerAt(sizeof(Actor *)), oldParent);
@@ -379,13 +369,7 @@ TEST_F(ActorServicesTest, CopyIsDepthFirstAndTheTopCopyIsPrepared) {
     Actor *copy = CopyActorTree(t, dest);
     ASSERT_NE(copy, nullptr);
     std::vector<Delivery> log = TakeLog();
-    std::vector<std::string> created;
-    for (const Delivery &d : log) {
-        if (d.commandId == kCmdCreate) {
-            created.push_back(d.actorName);
-        }
-    }
-    EXPECT_EQ(created, (std::vector<std::string>{"t", "t1", "t11", "t2"}));
+    EXPECT_EQ(Names(log, kCmdCreate), (std::vector<std::string>{"t", "t1", "t11", "t2"}));
     // Only the top copy hears more, after every creation.
     std::vector<Delivery> rest(log.begin() + 4, log.end());
     ASSERT_EQ(Ids(rest), (std::vector<uint32_t>{39, 152, 65, 97}));
@@ -460,13 +444,7 @@ TEST_F(ActorServicesTest, HandlerDeletingASiblingDuringChildWalk) {
     };
     TakeLog();
     EXPECT_EQ(SendCommandToChildren(parent, 500, ParamBlock()), 1u);
-    std::vector<std::string> reached;
-    for (const Delivery &d : TakeLog()) {
-        if (d.commandId == 500) {
-            reached.push_back(d.actorName);
-        }
-    }
-    EXPECT_EQ(reached, (std::vector<std::string>{"first", "third"}));
+    EXPECT_EQ(Names(TakeLog(), 500), (std::vector<std::string>{"first", "third"}));
 }
 
 TEST_F(ActorServicesTest, BroadcastReachesActorsMadeOnTheWay) {
@@ -481,11 +459,7 @@ TEST_F(ActorServicesTest, BroadcastReachesActorsMadeOnTheWay) {
     };
     TakeLog();
     EXPECT_EQ(BroadcastCommand(500, ParamBlock()), 1);
-    std::vector<std::string> reached;
-    for (const Delivery &d : TakeLog()) {
-        reached.push_back(d.actorName);
-    }
-    EXPECT_EQ(reached, (std::vector<std::string>{"maker", "made"}));
+    EXPECT_EQ(Trace(TakeLog()), (std::vector<std::string>{"maker 500", "made 500"}));
 }
 
 TEST_F(ActorServicesTest, TreeQueries) {
@@ -497,11 +471,11 @@ TEST_F(ActorServicesTest, TreeQueries) {
     EXPECT_EQ(FindDescendantByClass(system, 10), inventory);
     EXPECT_EQ(FindDescendantByClass(system, 6), global);
     EXPECT_EQ(FindDescendantByClass(system, 45), nullptr);
-    EXPECT_EQ(FindChildByName(nullptr, "Global"), nullptr);
-    EXPECT_EQ(FindChildByName(system, nullptr), nullptr);
-    EXPECT_EQ(FindDescendantByName(nullptr, "Global"), nullptr);
-    EXPECT_EQ(FindDescendantByName(system, nullptr), nullptr);
-    EXPECT_EQ(FindDescendantByClass(nullptr, 6), nullptr);
+    for (Actor *none : {FindChildByName(nullptr, "Global"), FindChildByName(system, nullptr),
+                        FindDescendantByName(nullptr, "Global"), FindDescendantByName(system, nullptr),
+                        FindDescendantByClass(nullptr, 6)}) {
+        EXPECT_EQ(none, nullptr);
+    }
 
     // Depth first: a deep match under an earlier child wins over a later
     // child.
@@ -521,9 +495,7 @@ TEST_F(ActorServicesTest, TreeQueries) {
     std::memcpy(block + 8, &out, sizeof(out));
     system->HandleCommand(kCmdCollectDescendants, ParamBlock(block, sizeof(block)));
     std::vector<std::string> names;
-    for (Actor *actor : found) {
-        names.push_back(actor->name);
-    }
+    std::transform(found.begin(), found.end(), std::back_inserter(names), [](Actor *a) { return a->name; });
     EXPECT_EQ(names, (std::vector<std::string>{"Global", "Inventory", "Scenery", "a", "x", "x",
                                                "Clipboard"}));
 }

@@ -46,6 +46,7 @@ TEST_F(ActorSystemTest, TableHoldsOnlyTheFixedActors) {
     EXPECT_EQ(GetActorById(0), system);
     EXPECT_EQ(GetActorById(8000), nullptr);
     EXPECT_EQ(GetActorById(0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(GetActorClassId(0), 1);
     EXPECT_EQ(GetActorClassId(16), 10);
     for (uint32_t id : {5u, 8000u, 0xFFFFFFFFu}) {
         EXPECT_EQ(GetActorClassId(id), -1) << id;
@@ -93,6 +94,18 @@ TEST_F(ActorSystemTest, NullActorsAnswerOneAndChangeNothing) {
     EXPECT_EQ(FindActorByName("NULLACTOR", -1), nullptr);
 }
 
+TEST_F(ActorSystemTest, ConstructorValues) {
+    EXPECT_EQ((std::vector<uint32_t>{system->networkSync, system->recordMode, system->difficultyLevel,
+                                     system->frontEndCursor, system->GetFileVersion()}),
+              (std::vector<uint32_t>{1, 0, 1, 1, 1}));
+    EXPECT_EQ(system->globalSpeedMultiplier, 1.0f);
+    const Vector4 &bar = system->loadBarColor, &text = system->loadBarTextColor;
+    EXPECT_EQ((std::vector<float>{bar.x, bar.y, bar.z, bar.w, text.x, text.y, text.z, text.w}),
+              (std::vector<float>{0.6f, 0.9f, 0.4f, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(RootTimeRecord()->owner, system);
+    EXPECT_EQ(RootTimeRecord()->flags, 5u);
+}
+
 TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
     struct Expect {
         int32_t id;
@@ -115,26 +128,39 @@ TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
 TEST_F(ActorSystemTest, Descriptors) {
     ASSERT_EQ(ClassDescriptorTable.size(), kClassCount);
     const ActorClassDescriptor &sys = ClassDescriptorTable[1];
+    EXPECT_EQ(sys.name + "/" + sys.description, "Actor System/Actor System");
     EXPECT_EQ(sys.lineage, std::vector<uint32_t>{1});
-    std::vector<std::pair<uint32_t, uint32_t>> commands;
+    std::vector<std::string> items;
     for (const PropertyItem &item : sys.items) {
-        commands.emplace_back(item.setCommand, item.getCommand);
+        items.push_back(std::to_string(static_cast<int>(item.kind)) + " " +
+                        std::to_string(item.setCommand) + " " + std::to_string(item.getCommand));
+        EXPECT_EQ(item.displayScale, 1.0f);
     }
-    EXPECT_EQ(commands, (std::vector<std::pair<uint32_t, uint32_t>>{
-                            {0, 0}, {0, 0}, {362, 363}, {0, 0}, {360, 361}, {0, 0}, {364, 0}, {365, 0}}));
-    EXPECT_EQ(ClassDescriptorTable[8].lineage, std::vector<uint32_t>{8});
+    EXPECT_EQ(items, (std::vector<std::string>{"13 0 0", "12 0 0", "16 362 363", "12 0 0",
+                                               "16 360 361", "12 0 0", "14 364 0", "14 365 0"}));
+    EXPECT_EQ(sys.items[0].label, "Actor System");
+    EXPECT_EQ(sys.items[2].label,
+              "Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|");
+    EXPECT_EQ(sys.items[4].label, "Meter:|4.0 m|0|3.0 m|1|1.0 m|2|");
+    EXPECT_EQ(sys.items[7].label, "Unload All File Actors:|Unload|");
+    const ActorClassDescriptor &cls = ClassDescriptorTable[8];
+    EXPECT_EQ(cls.name + "/" + cls.description, "Class/Class Manager");
+    EXPECT_EQ(cls.lineage, std::vector<uint32_t>{8});
     for (uint32_t id = 2; id < kClassCount; ++id) {
         if (id == 6 || id == 8 || id == 39) {
             continue; // built classes with sheets of their own
         }
         const ActorClassDescriptor &d = ClassDescriptorTable[id];
         EXPECT_EQ(d.name, kActorClassNames[id].name) << id;
+        EXPECT_EQ(d.description, kActorClassNames[id].description) << id;
         EXPECT_EQ(d.lineage, (std::vector<uint32_t>{0, id})) << id;
         EXPECT_TRUE(d.items.empty()) << id;
     }
-    EXPECT_TRUE(ClassDescriptorTable[39].lineage.empty());
+    EXPECT_TRUE(ClassDescriptorTable[39].name.empty() && ClassDescriptorTable[39].lineage.empty());
     ActorClassDescriptor base;
     FillBaseClassDescriptor(base);
+    EXPECT_EQ(ClassDescriptorTable[0].name, base.name);
+    EXPECT_EQ(ClassDescriptorTable[0].lineage, base.lineage);
     EXPECT_EQ(ClassDescriptorTable[0].items.size(), base.items.size());
 }
 

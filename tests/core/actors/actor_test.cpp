@@ -44,11 +44,18 @@ class ActorTest : public ActorCoreTest {
 
 TEST_F(ActorTest, NewActorAndSimParamsDefaults) {
     Actor actor;
-    EXPECT_EQ(actor.flags, 0x9900u);
-    EXPECT_EQ(actor.state, 3u);
+    EXPECT_EQ(actor.name, "()");
+    ExpectVec(actor.scale, 1, 1, 1);
+    EXPECT_EQ(actor.rotation.w, 1.0f);
+    EXPECT_EQ((std::vector<int64_t>{actor.flags, actor.state, actor.drawGroupId, actor.currentColObj,
+                                    actor.actorId, actor.parentId}),
+              (std::vector<int64_t>{0x9900, 3, -1, -1, -1, -1}));
     EXPECT_EQ(actor.timeRecord, RootTimeRecord());
     SimParams p;
-    EXPECT_EQ(p.GetFloat(11), 900.0f);
+    const std::pair<int, float> floats[] = {{1, 1}, {11, 900}, {12, 36}, {13, 36}, {19, 1}, {34, 1}};
+    for (const auto &[word, value] : floats) {
+        EXPECT_EQ(p.GetFloat(word), value) << word;
+    }
     EXPECT_EQ(p.words[15], 4u);
 }
 

@@ -171,11 +171,26 @@ TEST_F(DescriptorTest, BaseSheetMatchesTheCommandTable) {
     }
 }
 
-// "Custom" carries defined coefficients: those of the default material.
-TEST_F(DescriptorTest, CustomMaterialHasTheDefaultCoefficients) {
+TEST(PropertyItem, BasicDefaults) {
+    PropertyItem basic = PropertyItem::PropertyItemBasic("Radius:", PropertyKind::Real, 475, 476);
+    EXPECT_EQ((std::vector<float>{static_cast<float>(basic.ranged), basic.minimum, basic.maximum,
+                                  basic.displayScale}),
+              (std::vector<float>{0, 0, 0, 1}));
+    EXPECT_EQ(basic.transform, nullptr);
+}
+
+TEST_F(DescriptorTest, Materials) {
+    const char* const names[] = {"Default (Metal)", "Custom", "Wood",      "Stone", "Rubber",
+                                 "Glass",           "Mud",    "Character", "Grass"};
+    const float coefficients[9][3] = {{5.0f, 0.25f, 0.6f}, {5.0f, 0.25f, 0.6f},
+                                      {1.5f, 0.2f, 0.4f},  {1.5f, 0.2f, 0.4f},
+                                      {1.5f, 0.95f, 0.4f}, {1.5f, 0.05f, 0.4f},
+                                      {1.5f, 0.05f, 0.4f}, {1.5f, 0.0f, 0.0f},
+                                      {1.5f, 0.08f, 0.4f}};
     ASSERT_EQ(MaterialTable.size(), 9u);
-    EXPECT_EQ(MaterialTable[1].name, "Custom");
-    for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(MaterialTable[1].coefficients[c], MaterialTable[0].coefficients[c]);
-    EXPECT_EQ(MaterialTable[0].coefficients[0], 5.0f);
+    for (size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(MaterialTable[i].name, names[i]);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(MaterialTable[i].coefficients[c], coefficients[i][c]) << i << " " << c;
+    }
 }

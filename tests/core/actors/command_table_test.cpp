@@ -194,7 +194,11 @@ TEST_F(CommandTableTest, EventsAndScriptCommands) {
 }
 
 TEST_F(CommandTableTest, UnregisteredIdsAndScriptNames) {
-    for (uint32_t id : {1u, 20u, 31u, 43u, 68u, 69u, 85u, 92u, 93u, 172u, 185u, 348u, 353u, 358u, 464u})
+    EXPECT_EQ(Info(93).name, "");
+    EXPECT_TRUE(Info(93).paramTypes.empty());
+    for (uint32_t id = 1; id <= 31; ++id)
+        EXPECT_EQ(Info(id).classId, -1) << id;
+    for (uint32_t id : {43u, 68u, 69u, 85u, 92u, 93u, 172u, 185u, 348u, 353u, 358u, 464u})
         EXPECT_EQ(Info(id).classId, -1) << id;
 
     EXPECT_FALSE(InMap(33));
@@ -202,8 +206,11 @@ TEST_F(CommandTableTest, UnregisteredIdsAndScriptNames) {
     EXPECT_EQ(LookupCommandByName("get_name"), 0u);
     EXPECT_EQ(LookupCommandByName("cur_dg_and_neardg"), 54u);
     EXPECT_EQ(LookupCommandByName("character_is_neutral"), 864u);
+    EXPECT_EQ(LookupCommandByName("on_jump_start"), 1068u);
     EXPECT_EQ(LookupCommandByName("on_jump_stop"), 1069u);
+    EXPECT_EQ(FindEventCommandByName("On Jump Start"), 1066u);
     EXPECT_EQ(FindEventCommandByName("On Jump Stop"), 1067u);
+    EXPECT_EQ(FindEventCommandByName("on jump start"), 0u);
 
     // Three rows each for the camera targets, none reachable from scripts.
     for (uint32_t id = 1222; id <= 1233; ++id) {
@@ -260,8 +267,14 @@ TEST_F(CommandTableTest, ParameterNames) {
     EXPECT_EQ(Types(141), (Strings{"ActorPointer", "Real", "Real", "Real"}));
     EXPECT_EQ(Info(141).paramBytes, 16);
     EXPECT_FALSE(Info(141).Has(CommandFlags::PlainBlock));
-    EXPECT_EQ(Info(143).paramNames,
-              (Strings{"Actor", "DecayByDistance", "Strength", "StrengthRand", "AngleRand"}));
+    const std::pair<uint32_t, Strings> names[] = {
+        {142, {"Strength", "StrengthRand", "AnlgeRand"}},
+        {143, {"Actor", "DecayByDistance", "Strength", "StrengthRand", "AngleRand"}},
+        {349, {"SetCommand", "Source", "GetCommand"}}, {355, {"TimeInstanceActor"}},
+        {383, {"Source", "Dest"}}, {966, {"AddToHealth", "MaxHealth"}},
+        {1131, {"LerpTime", "BlendValue"}}, {1132, {"BlendValue", "Layer"}}};
+    for (const auto& [id, expected] : names)
+        EXPECT_EQ(Info(id).paramNames, expected) << id;
     EXPECT_EQ(Types(1132), (Strings{"Real", "UInt32"}));
 
     // Only those rows carry names.
@@ -275,9 +288,15 @@ TEST_F(CommandTableTest, ParameterNames) {
 
 TEST_F(CommandTableTest, NamesAreByteExact) {
     const std::pair<uint32_t, const char*> names[] = {
-        {496, "Get  File Stringlist"}, {491, "Light Fade "}, {696, "Set Weapon "},
-        {715, "Get Weapon "}, {346, "nO Spawned"}, {1764, "Anim UpdatE"}, {218, "Script Execut"},
-        {333, "ZT"}, {344, "ZT"}, {203, "Calc Action Time"}, {204, "Calc Action Time"}};
+        {496, "Get  File Stringlist"}, {491, "Light Fade "}, {346, "nO Spawned"},
+        {345, "On Spawned"}, {1764, "Anim UpdatE"}, {218, "Script Execut"},
+        {203, "Calc Action Time"}, {204, "Calc Action Time"}};
     for (const auto& [id, name] : names)
         EXPECT_EQ(Info(id).name, name) << id;
+    for (uint32_t id : {696u, 704u, 706u, 708u, 712u, 714u})
+        EXPECT_EQ(Info(id).name, "Set Weapon ") << id;
+    for (uint32_t id : {697u, 705u, 707u, 709u, 713u, 715u})
+        EXPECT_EQ(Info(id).name, "Get Weapon ") << id;
+    for (uint32_t id = 333; id <= 344; ++id)
+        EXPECT_EQ(Info(id).name, "ZT") << id;
 }

@@ -87,6 +87,25 @@ std::vector<Delivery> ActorWorldTest::TakeLog() {
     return log;
 }
 
+std::vector<std::string> ActorWorldTest::Trace(const std::vector<Delivery> &log) {
+    std::vector<std::string> out;
+    for (const Delivery &d : log) {
+        out.push_back(d.actorName + " " + std::to_string(d.commandId));
+    }
+    return out;
+}
+
+std::vector<std::string> ActorWorldTest::Names(const std::vector<Delivery> &log,
+                                               uint32_t commandId) {
+    std::vector<std::string> out;
+    for (const Delivery &d : log) {
+        if (d.commandId == commandId) {
+            out.push_back(d.actorName);
+        }
+    }
+    return out;
+}
+
 std::vector<uint32_t> ActorWorldTest::Ids(const std::vector<Delivery> &log) {
     std::vector<uint32_t> ids;
     for (const Delivery &d : log) {

@@ -54,6 +54,10 @@ class ActorWorldTest : public ::testing::Test {
     std::vector<Delivery> TakeLog();
     // Ids of the deliveries in the log, in order (recursive ones as 97).
     static std::vector<uint32_t> Ids(const std::vector<Delivery> &log);
+    // "<actor name> <command id>" of each delivery, or only the names of
+    // the deliveries of one command.
+    static std::vector<std::string> Trace(const std::vector<Delivery> &log);
+    static std::vector<std::string> Names(const std::vector<Delivery> &log, uint32_t commandId);
 
     ActorSystem *system = nullptr;
     Actor *global = nullptr;
