@@ -35,11 +35,6 @@ class ViewStateTest : public rendertest::RenderTest {
 };
 
 TEST_F(ViewStateTest, ProjectionSettersAndTheFogCap) {
-    EXPECT_FLOAT_EQ(library_.GetFieldOfView(), 1.5707964f);
-    EXPECT_FLOAT_EQ(library_.GetAspectAdjust(), 1.3333334f);
-    EXPECT_FLOAT_EQ(library_.GetNearClip(), 10.0f);
-    EXPECT_FLOAT_EQ(library_.GetFarClip(), 4000.0f);
-
     library_.SetFieldOfView(1.0f);
     EXPECT_FLOAT_EQ(library_.GetFieldOfView(), 0.75f);
     // Start-up order: far first, then near.

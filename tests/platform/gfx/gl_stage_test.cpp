@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/fixed_function_helpers.h"
@@ -68,6 +70,11 @@ class StageTest : public imagetest::GlDeviceTest {
         Dev().SetRenderState(RS::AlphaBlendEnable, 1);
         Dev().SetRenderState(RS::SrcBlend, src);
         Dev().SetRenderState(RS::DestBlend, dst);
+    }
+    void States(std::initializer_list<std::pair<uint32_t, uint32_t>> states) {
+        for (const auto &[state, value] : states) {
+            Dev().SetRenderState(state, value);
+        }
     }
     void Filters(uint32_t stage, uint32_t minFilter, uint32_t magFilter, uint32_t mipFilter) {
         Dev().SetTextureStageState(stage, SS::MinFilter, minFilter);
@@ -282,10 +289,7 @@ TEST_F(StageTest, FiltersSelectGlSamplingModes) {
 }
 
 TEST_F(StageTest, AlphaTestComparesWithAnEightBitReference) {
-    gfx::Device &d = Dev();
-    d.SetRenderState(RS::AlphaTestEnable, 1);
-    d.SetRenderState(RS::AlphaRef, 8);
-    d.SetRenderState(RS::AlphaFunc, gfx::Cmp::GreaterEqual);
+    States({{RS::AlphaTestEnable, 1}, {RS::AlphaRef, 8}, {RS::AlphaFunc, gfx::Cmp::GreaterEqual}});
     Quad(0, 0, 32, 64, 0x11FF0000u);
     Quad(32, 0, 64, 64, 0x00FF0000u);
     Capture();
@@ -322,16 +326,12 @@ TEST_F(StageTest, StencilIncrementAndDecrementWrap) {
                  {7, gfx::StencilOp::Incr, 8}};
     for (const Case &c : cases) {
         d.Clear(0, nullptr, all, 0xFF000000u, 1.0f, c.start);
-        d.SetRenderState(RS::StencilEnable, 1);
-        d.SetRenderState(RS::StencilFunc, gfx::Cmp::Always);
-        d.SetRenderState(RS::StencilPass, c.op);
-        d.SetRenderState(RS::ColorWriteEnable, 0);
+        States({{RS::StencilEnable, 1}, {RS::StencilFunc, gfx::Cmp::Always}, {RS::StencilPass, c.op},
+                {RS::ColorWriteEnable, 0}});
         Quad(0, 0, 32, 64, 0xFFFFFFFFu);
         // Probe: green where the stored value equals the expected one.
-        d.SetRenderState(RS::ColorWriteEnable, 0xF);
-        d.SetRenderState(RS::StencilPass, gfx::StencilOp::Keep);
-        d.SetRenderState(RS::StencilFunc, gfx::Cmp::Equal);
-        d.SetRenderState(RS::StencilRef, c.expected);
+        States({{RS::ColorWriteEnable, 0xF}, {RS::StencilPass, gfx::StencilOp::Keep},
+                {RS::StencilFunc, gfx::Cmp::Equal}, {RS::StencilRef, c.expected}});
         FullQuad(0xFF00FF00u);
         Capture();
         const bool untouched = c.expected == c.start;
@@ -396,18 +396,12 @@ TEST_F(StageTest, ShadowVolumePassesDarkenWhatTheVolumeEncloses) {
     vb->Unlock();
 
     // Stencil only: nothing visible is written.
-    d.SetRenderState(RS::DepthWriteEnable, 0);
-    d.SetRenderState(RS::StencilEnable, 1);
-    d.SetRenderState(RS::ShadeMode, gfx::Shade::Flat);
     Blend(gfx::Blend::Zero, gfx::Blend::One);
-    d.SetRenderState(RS::FogEnable, 0);
-    d.SetRenderState(RS::StencilFunc, gfx::Cmp::Always);
-    d.SetRenderState(RS::StencilFail, gfx::StencilOp::Keep);
-    d.SetRenderState(RS::StencilDepthFail, gfx::StencilOp::Keep);
-    d.SetRenderState(RS::StencilRef, 1);
-    d.SetRenderState(RS::StencilMask, 0xFFFFFFFFu);
-    d.SetRenderState(RS::StencilWriteMask, 0xFFFFFFFFu);
-    d.SetRenderState(RS::StencilPass, gfx::StencilOp::Incr);
+    States({{RS::DepthWriteEnable, 0}, {RS::StencilEnable, 1}, {RS::ShadeMode, gfx::Shade::Flat},
+            {RS::FogEnable, 0}, {RS::StencilFunc, gfx::Cmp::Always},
+            {RS::StencilFail, gfx::StencilOp::Keep}, {RS::StencilDepthFail, gfx::StencilOp::Keep},
+            {RS::StencilRef, 1}, {RS::StencilMask, 0xFFFFFFFFu}, {RS::StencilWriteMask, 0xFFFFFFFFu},
+            {RS::StencilPass, gfx::StencilOp::Incr}});
     d.SetVertexShader(gfx::Fvf::Xyz);
     d.SetStreamSource(0, vb, 12);
     d.SetRenderState(RS::CullMode, gfx::Cull::Ccw);
@@ -419,14 +413,10 @@ TEST_F(StageTest, ShadowVolumePassesDarkenWhatTheVolumeEncloses) {
     vb->Release();
 
     // The darkening quad where the stencil is at least 1.
-    d.SetRenderState(RS::FillMode, gfx::Fill::Solid);
-    d.SetRenderState(RS::CullMode, gfx::Cull::Ccw);
-    d.SetRenderState(RS::DepthWriteEnable, 1);
-    d.SetRenderState(RS::DepthEnable, 0);
-    d.SetRenderState(RS::SrcBlend, gfx::Blend::SrcAlpha);
-    d.SetRenderState(RS::DestBlend, gfx::Blend::InvSrcAlpha);
-    d.SetRenderState(RS::StencilFunc, gfx::Cmp::LessEqual);
-    d.SetRenderState(RS::StencilPass, gfx::StencilOp::Keep);
+    States({{RS::FillMode, gfx::Fill::Solid}, {RS::CullMode, gfx::Cull::Ccw},
+            {RS::DepthWriteEnable, 1}, {RS::DepthEnable, 0}, {RS::SrcBlend, gfx::Blend::SrcAlpha},
+            {RS::DestBlend, gfx::Blend::InvSrcAlpha}, {RS::StencilFunc, gfx::Cmp::LessEqual},
+            {RS::StencilPass, gfx::StencilOp::Keep}});
     struct Tl {
         float x, y, z, rhw;
         uint32_t color;
@@ -569,10 +559,8 @@ TEST_F(StageTest, StateBlocksRecordWithoutTouchingTheDeviceAndRestoreWhatTheyRec
     ASSERT_EQ(d.EndStateBlock(&block), gfx::Result::Ok);
     ASSERT_EQ(d.CaptureStateBlock(block), gfx::Result::Ok);
     Blend(gfx::Blend::Zero, gfx::Blend::One);
-    d.SetRenderState(RS::AlphaTestEnable, 1);
-    d.SetRenderState(RS::AlphaFunc, gfx::Cmp::Never);
-    d.SetRenderState(RS::FillMode, gfx::Fill::Wireframe);
-    d.SetRenderState(RS::CullMode, gfx::Cull::Cw);
+    States({{RS::AlphaTestEnable, 1}, {RS::AlphaFunc, gfx::Cmp::Never},
+            {RS::FillMode, gfx::Fill::Wireframe}, {RS::CullMode, gfx::Cull::Cw}});
     ASSERT_EQ(d.ApplyStateBlock(block), gfx::Result::Ok);
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     FullQuad(0xFF00FF00u);

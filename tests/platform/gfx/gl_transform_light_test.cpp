@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "platform/gfx/fixed_function_helpers.h"
 
@@ -66,6 +67,15 @@ class LightTest : public imagetest::GlDeviceTest {
         } else {
             draw([&](int i) { return ColorVertex{x(i), y(i), z, color, 0, 0}; });
         }
+    }
+
+    // Sets a material of grey diffuse and ambient and answers it.
+    gfx::Material SetGreyMaterial(float diffuse, float ambient = 0.0f) {
+        gfx::Material m;
+        m.diffuse = Grey(diffuse);
+        m.ambient = Grey(ambient);
+        Dev().SetMaterial(m);
+        return m;
     }
 
     static gfx::Light Directional(const Vector3 &direction, float intensity) {
@@ -243,10 +253,7 @@ TEST_F(TransformTest, CullModesFollowScreenWindingUnderPerspectiveAndPreTransfor
 
 TEST_F(LightTest, DirectionalLightAndSceneAmbientAddUp) {
     gfx::Device &d = Dev();
-    gfx::Material m;
-    m.diffuse = Grey(0.5f);
-    m.ambient = Grey(0.2f);
-    d.SetMaterial(m);
+    SetGreyMaterial(0.5f, 0.2f);
     d.SetRenderState(gfx::RenderState::Ambient, 0x404040);
     // The light travels along +z, onto the quad whose normal is -z.
     d.SetLight(0, Directional(Vector3{0, 0, 1}, 1.0f));
@@ -260,9 +267,7 @@ TEST_F(LightTest, DirectionalLightAndSceneAmbientAddUp) {
 
 TEST_F(LightTest, PointLightAttenuatesByDistance) {
     gfx::Device &d = Dev();
-    gfx::Material m;
-    m.diffuse = Grey(0.25f);
-    d.SetMaterial(m);
+    SetGreyMaterial(0.25f);
     gfx::Light l;
     l.type = gfx::kLightPoint;
     l.diffuse = Grey(1.0f);
@@ -285,9 +290,7 @@ TEST_F(LightTest, PointLightAttenuatesByDistance) {
 
 TEST_F(LightTest, LightsOfAnyIndexLightTogether) {
     gfx::Device &d = Dev();
-    gfx::Material m;
-    m.diffuse = Grey(1.0f);
-    d.SetMaterial(m);
+    SetGreyMaterial(1.0f);
     d.SetLight(3, Directional(Vector3{0, 0, 1}, 0.25f));
     d.SetLight(1000, Directional(Vector3{0, 0, 1}, 0.25f));
     d.LightEnable(3, true);
@@ -305,9 +308,7 @@ TEST_F(LightTest, LightsOfAnyIndexLightTogether) {
 
 TEST_F(LightTest, MovingTheCameraLeavesWorldLightingUnchanged) {
     gfx::Device &d = Dev();
-    gfx::Material m;
-    m.diffuse = Grey(0.5f);
-    d.SetMaterial(m);
+    SetGreyMaterial(0.5f);
     // A point light 20 units in front of a quad that faces -z, and a
     // directional light at 60 degrees to its normal.
     gfx::Light point;
@@ -342,10 +343,7 @@ TEST_F(LightTest, MovingTheCameraLeavesWorldLightingUnchanged) {
 
 TEST_F(LightTest, VertexColourIsTheDiffuseMaterialOnlyForFormatsThatCarryIt) {
     gfx::Device &d = Dev();
-    gfx::Material m;
-    m.diffuse = Grey(0.5f);
-    m.ambient = Grey(0.2f);
-    d.SetMaterial(m);
+    SetGreyMaterial(0.5f, 0.2f);
     d.SetLight(0, Directional(Vector3{0, 0, 1}, 1.0f));
     d.LightEnable(0, true);
     DrawLitQuad(Vector3{-10, 0, 20}, 5, fftest::kLitColorFvf, 0xFF408020u);
@@ -392,18 +390,19 @@ TEST_F(LightTest, SpecularShowsOnlyWhenEnabledAndIsAddedAfterTheStages) {
 
 TEST_F(LightTest, LinearFogFollowsViewDepthNotDistance) {
     gfx::Device &d = Dev();
-    d.SetRenderState(gfx::RenderState::Lighting, 0);
-    d.SetRenderState(gfx::RenderState::FogEnable, 1);
-    d.SetRenderState(gfx::RenderState::FogVertexMode, gfx::FogMode::Linear);
-    d.SetRenderState(gfx::RenderState::FogStart, Bits(10.0f));
-    d.SetRenderState(gfx::RenderState::FogEnd, Bits(110.0f));
-    d.SetRenderState(gfx::RenderState::FogColor, 0xFF0000FFu);
+    namespace RS = gfx::RenderState;
+    for (auto [state, value] : {std::pair{RS::Lighting, 0u}, {RS::FogEnable, 1u},
+                                {RS::FogVertexMode, uint32_t(gfx::FogMode::Linear)},
+                                {RS::FogStart, Bits(10.0f)}, {RS::FogEnd, Bits(110.0f)},
+                                {RS::FogColor, 0xFF0000FFu}}) {
+        d.SetRenderState(state, value);
+    }
     // A white wall at depth 60 filling the view: half fog everywhere.
     DrawLitQuad(Vector3{0, 0, 60}, 100, fftest::kColorFvf, 0xFFFFFFFFu);
     Capture();
-    EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{128, 128, 255}, 2));
-    EXPECT_TRUE(PixelNear(image_, 0, 0, Rgb{128, 128, 255}, 2));
-    EXPECT_TRUE(PixelNear(image_, 63, 63, Rgb{128, 128, 255}, 2));
+    for (uint32_t at : {0u, 32u, 63u}) {
+        EXPECT_TRUE(PixelNear(image_, at, at, Rgb{128, 128, 255}, 2)) << at;
+    }
 
     // Fog off again: the wall is white.
     d.SetRenderState(gfx::RenderState::FogEnable, 0);
@@ -418,10 +417,7 @@ TEST_F(LightTest, ResetBringsBackTheDefaults) {
     d.SetRenderState(gfx::RenderState::DepthFunc, gfx::Cmp::Always);
     d.SetLight(0, Directional(Vector3{0, 0, 1}, 1.0f));
     d.LightEnable(0, true);
-    gfx::Material m;
-    m.diffuse = Grey(1.0f);
-    m.ambient = Grey(1.0f);
-    d.SetMaterial(m);
+    const gfx::Material m = SetGreyMaterial(1.0f, 1.0f);
     DrawLitQuad(Vector3{0, 0, 10}, 20, fftest::kLitFvf);
     ASSERT_EQ(d.Reset(d.GetPresentParameters()), gfx::Result::Ok);
 
