@@ -215,6 +215,7 @@ TEST(LibraryFile, HugeCountsAllocateNothing) {
         }
         expectFail(b, "header count");
     }
+    // Subset, texture and track counts.
     {
         Bytes b;
         b.Header(1).U32(1).U32(0).Common("mesh").U32(huge).U32(0).U32(0);
@@ -226,13 +227,11 @@ TEST(LibraryFile, HugeCountsAllocateNothing) {
         for (int i = 0; i < 17 + 3; ++i) {
             b.U32(0);
         }
-        b.U32(huge);
-        expectFail(b, "texture count");
+        expectFail(b.U32(huge), "texture count");
     }
     {
         Bytes b;
-        b.Header(1).U32(6).U32(0).Common("motion").U32(huge);
-        expectFail(b, "track count");
+        expectFail(b.Header(1).U32(6).U32(0).Common("motion").U32(huge), "track count");
     }
     for (int which = 0; which < 4; ++which) {
         Bytes b;

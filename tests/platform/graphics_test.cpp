@@ -199,6 +199,8 @@ TEST(GraphicsCreationTest, EachStepReportsItsOwnText) {
     }
 }
 
+// The parameters as text: formats 22 X8R8G8B8 and 75 D24S8, swap 4 copy with
+// vsync and 2 flip, flag 1 a lockable back buffer.
 std::string Params(const gfx::PresentParameters &p) {
     char text[200];
     std::snprintf(text, sizeof text, "win %d %ux%u fmt %u count %u swap %u ds %d/%u flags %u int %u hz %u",
@@ -214,32 +216,18 @@ TEST(GraphicsCreationTest, PresentParametersOfBothModes) {
     ScriptedGraphics s(g);
     EXPECT_EQ(g.GetVertexProcessing(), 32u);
     ASSERT_TRUE(g.CreateWindowDevice(&window));
-    gfx::PresentParameters expected = s.adapter->lastParams;
-    expected.windowed = true;
-    expected.backBufferWidth = expected.backBufferHeight = 0;
-    expected.backBufferFormat = gfx::Format::X8R8G8B8;
-    expected.swapEffect = gfx::SwapEffect::CopyVsync;
-    expected.enableAutoDepthStencil = true;
-    expected.autoDepthStencilFormat = gfx::Format::D24S8;
-    expected.flags = gfx::PresentFlag::LockableBackBuffer;
-    EXPECT_EQ(Params(s.adapter->lastParams), Params(expected));
+    // Windowed: the desktop's format, copy with vsync, a lockable back buffer.
+    EXPECT_EQ(Params(s.adapter->lastParams),
+              "win 1 0x0 fmt 22 count 0 swap 4 ds 1/75 flags 1 int 0 hz 0");
     EXPECT_EQ(g.GetDeviceWindow(), &window);
     EXPECT_EQ(g.GetViewportWidth(), 640u);
     EXPECT_EQ(g.GetTargetFrameRate(), 30u);
 
     g.DestroyDevice();
     ASSERT_TRUE(g.CreateFullScreenDevice(800, 600, 32, 24, &window));
-    expected = s.adapter->lastParams;
-    expected.windowed = false;
-    expected.backBufferWidth = 800;
-    expected.backBufferHeight = 600;
-    expected.backBufferFormat = gfx::Format::X8R8G8B8;
-    expected.backBufferCount = 1;
-    expected.swapEffect = gfx::SwapEffect::Flip;
-    expected.autoDepthStencilFormat = gfx::Format::D24S8;
-    expected.presentationInterval = gfx::PresentInterval::Immediate;
-    expected.fullScreenRefreshRate = 0;
-    EXPECT_EQ(Params(s.adapter->lastParams), Params(expected));
+    // Full screen: flipped, presented at once.
+    EXPECT_EQ(Params(s.adapter->lastParams),
+              "win 0 800x600 fmt 22 count 1 swap 2 ds 1/75 flags 1 int 2147483648 hz 0");
 }
 
 TEST(GraphicsCreationTest, WindowPlacement) {
@@ -437,18 +425,15 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
                                                "font"};
     EXPECT_EQ(calls, expected);
     // Windowed: the client area 800 x 600 goes where the 810 x 640 window is centred.
-    EXPECT_EQ(window.x, 107);
-    EXPECT_EQ(window.y, 64);
-    EXPECT_EQ(window.w, 800);
-    EXPECT_EQ(window.h, 600);
+    EXPECT_EQ(std::vector<int>({window.x, window.y, window.w, window.h}),
+              std::vector<int>({107, 64, 800, 600}));
     EXPECT_TRUE(GetFrameTimer()->IsStarted());
     // Stages 0-3 filter linearly; 4-7 keep their defaults.
     gfx::Device *device = GetD3DDevice();
-    uint32_t v = 0;
-    device->GetTextureStageState(3, gfx::StageState::MipFilter, &v);
-    EXPECT_EQ(v, gfx::TextureFilter::Linear);
-    device->GetTextureStageState(4, gfx::StageState::MinFilter, &v);
-    EXPECT_EQ(v, gfx::TextureFilter::Point);
+    uint32_t v[2] = {};
+    device->GetTextureStageState(3, gfx::StageState::MipFilter, &v[0]);
+    device->GetTextureStageState(4, gfx::StageState::MinFilter, &v[1]);
+    EXPECT_TRUE(v[0] == gfx::TextureFilter::Linear && v[1] == gfx::TextureFilter::Point);
 }
 
 TEST_F(DisplayFixture, SoundOffFlagOpensNoSoundDevice) {
@@ -526,8 +511,7 @@ TEST(GraphicsGlTest, WindowedDisplayOnTheEngineWindowClearsAndReadsBack) {
     ASSERT_TRUE(g.PresentFrame());
     imagetest::Image image;
     ASSERT_TRUE(imagetest::ReadBack(*g.GetD3DDevice(), &image));
-    EXPECT_EQ(image.width, 96u);
-    EXPECT_EQ(image.height, 64u);
+    EXPECT_EQ(image.width * 1000 + image.height, 96064u);
     EXPECT_TRUE(imagetest::RegionNear(image, {0, 0, 96, 64}, imagetest::Rgb{0x20, 0x40, 0x80}, 0));
     g.SetDeviceGammaRamp(1, 1, 1, 0, 0, 0); // refused by the display: ignored
     g.DestroyDevice();
