@@ -99,26 +99,17 @@ TEST_F(Loopback, StreamPlaysItsSamplesThenSilenceAndStopsItself) {
     ReleaseSoundBuffer(s);
 }
 
-TEST_F(Loopback, LoopingStreamRepeatsWithoutGap) {
-    const uint32_t frames = 154350;
-    SoundStream* s = OpenStreamedSound2D(
-        dir.Write("s.wav", 2, 16, kRate, CountingPcm16(frames, 2)).c_str());
-    ASSERT_NE(s, nullptr);
-    PlaySoundBuffer(s, 1);
-    EXPECT_EQ(FirstMismatch(Render(3 * frames), 0, frames), -1);
-    EXPECT_EQ(IsSoundBufferPlaying(s), 1u);
-    ReleaseSoundBuffer(s);
-}
-
-TEST_F(Loopback, ShortLoopingStreamLoopsItsOwnLength) {
-    const uint32_t frames = 13230; // 0.3 s
-    SoundStream* s = OpenStreamedSound2D(
-        dir.Write("s.wav", 2, 16, kRate, CountingPcm16(frames, 2)).c_str());
-    ASSERT_NE(s, nullptr);
-    PlaySoundBuffer(s, 1);
-    // Halves of 0.3 s against passes every 0.1 s: no under-run.
-    EXPECT_EQ(FirstMismatch(Render(5 * frames), 0, frames), -1);
-    ReleaseSoundBuffer(s);
+TEST_F(Loopback, LoopingStreamsRepeatWithoutGap) {
+    // 3.5 s, and 0.3 s: halves of 0.3 s against passes every 0.1 s, no under-run.
+    for (auto [frames, periods] : {std::pair{154350u, 3u}, {13230u, 5u}}) {
+        SoundStream* s = OpenStreamedSound2D(
+            dir.Write("s.wav", 2, 16, kRate, CountingPcm16(frames, 2)).c_str());
+        ASSERT_NE(s, nullptr);
+        PlaySoundBuffer(s, 1);
+        EXPECT_EQ(FirstMismatch(Render(periods * frames), 0, frames), -1) << frames;
+        EXPECT_EQ(IsSoundBufferPlaying(s), 1u);
+        ReleaseSoundBuffer(s);
+    }
 }
 
 TEST_F(Loopback, FifthStreamStaysSilent) {
