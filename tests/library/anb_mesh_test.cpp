@@ -16,6 +16,14 @@ namespace {
 using meshtest::Contents;
 using meshtest::FloatAt;
 
+// Render vertex i: position, normal, texture coordinate.
+std::vector<float> Vertex(const std::vector<uint8_t>& vb, size_t i) {
+    std::vector<float> v(8);
+    std::memcpy(v.data(), vb.data() + i * 32, 32);
+    return v;
+}
+using Floats = std::vector<float>;
+
 AnbVertex V(float x, float y, float z, float n = 1.0f) { return {{x, y, z}, {0.0f, n, 0.0f}}; }
 
 // Two triangles of three vertices each. The first part has texture
@@ -103,19 +111,13 @@ TEST_F(AnbTest, PartsBecomeRenderVerticesByTextureCoordinate) {
     const std::vector<uint8_t> vb = Contents(l.vertices);
     ASSERT_EQ(vb.size(), 6u * 32);
     // Render vertex 5 is the second part's position 1 (vertex 4 of all).
-    EXPECT_EQ(FloatAt(vb, 5 * 32), 6.0f);
-    EXPECT_EQ(FloatAt(vb, 5 * 32 + 16), 2.0f);
-    EXPECT_EQ(FloatAt(vb, 5 * 32 + 24), 0.75f);
-    // Texture coordinate 3 is used by positions 0 and 2 of the second part: the last
-    // corner written wins.
-    EXPECT_EQ(FloatAt(vb, 3 * 32), 5.0f);
-    EXPECT_EQ(FloatAt(vb, 3 * 32 + 4), 1.0f);
-    EXPECT_EQ(FloatAt(vb, 3 * 32 + 28), 0.5f);
+    EXPECT_EQ(Vertex(vb, 5), (Floats{6, 0, 0, 0, 2, 0, 0.75f, 0.75f}));
+    // Texture coordinate 3 is used by positions 0 and 2 of the second part:
+    // the last corner written wins.
+    EXPECT_EQ(Vertex(vb, 3), (Floats{5, 1, 0, 0, 2, 0, 0.5f, 0.5f}));
     // Texture coordinate 4 is unused: the frame's first vertex, no normal
     // and no texture coordinate.
-    EXPECT_EQ(FloatAt(vb, 4 * 32), 0.0f);
-    EXPECT_EQ(FloatAt(vb, 4 * 32 + 16), 0.0f);
-    EXPECT_EQ(FloatAt(vb, 4 * 32 + 24), 0.0f);
+    EXPECT_EQ(Vertex(vb, 4), Floats(8, 0.0f));
 
     // With coordinate 4 used by the second part's position 0: vertex 3.
     AnbWriter w = TwoParts(1);
@@ -123,10 +125,7 @@ TEST_F(AnbTest, PartsBecomeRenderVerticesByTextureCoordinate) {
     Loaded again;
     Read(w.WriteToMemory(), &again);
     ASSERT_EQ(again.result, 1);
-    const std::vector<uint8_t> vb2 = Contents(again.vertices);
-    EXPECT_EQ(FloatAt(vb2, 4 * 32), 5.0f);
-    EXPECT_EQ(FloatAt(vb2, 4 * 32 + 4), 0.0f);
-    EXPECT_EQ(FloatAt(vb2, 4 * 32 + 16), 2.0f);
+    EXPECT_EQ(Vertex(Contents(again.vertices), 4), (Floats{5, 0, 0, 0, 2, 0, 0.25f, 0.25f}));
 }
 
 TEST_F(AnbTest, FramesFollowOneAnother) {
