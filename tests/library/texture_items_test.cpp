@@ -164,19 +164,16 @@ TEST_F(TextureItemsTest, MissingFileFailsWithTheTextAndTheNextLoadTriesAgain) {
     TextureItem* item = StoreTexture(130, "later.tga", 1, 16, 16);
     library_->ReportLibraryError("before");
     EXPECT_EQ(item->Load(), 0);
-    EXPECT_EQ(item->loaded, 0u);
-    EXPECT_EQ(item->texture, nullptr);
+    EXPECT_TRUE(item->loaded == 0 && item->texture == nullptr);
     EXPECT_STREQ(library_->GetLastError(), "Error: Create Texture Library Item Texture");
 
     PutTga("later.tga", 16, 16);
     EXPECT_EQ(item->Load(), 1);
-    EXPECT_EQ(item->loaded, 1u);
-    ASSERT_NE(item->texture, nullptr);
+    EXPECT_TRUE(item->loaded == 1 && item->texture != nullptr);
 
     // Release frees the texture; a second Release has nothing to do.
     EXPECT_EQ(item->Release(), 1);
-    EXPECT_EQ(item->texture, nullptr);
-    EXPECT_EQ(item->loaded, 0u);
+    EXPECT_TRUE(item->loaded == 0 && item->texture == nullptr);
     EXPECT_EQ(item->Release(), 1);
 
     library_->ReportLibraryError("before");
@@ -224,9 +221,9 @@ TEST_F(TextureItemsTest, MaterialLoadsItsTexturesAndSkipsBadSlots) {
 
     library_->ReportLibraryError("before");
     EXPECT_EQ(m->Load(), 1);
-    EXPECT_EQ(ta->loaded, 1u);
-    EXPECT_EQ(tb->loaded, 1u);
-    EXPECT_EQ(m->loaded, 0u);  // the material's own flag stays
+    // The material's own flag stays.
+    EXPECT_EQ(std::vector<uint32_t>({ta->loaded, tb->loaded, m->loaded}),
+              std::vector<uint32_t>({1, 1, 0}));
     EXPECT_STREQ(library_->GetLastError(), "Error Invalid Container ID");
 
     // Without its flag the material releases nothing; with it, every texture.
@@ -234,9 +231,7 @@ TEST_F(TextureItemsTest, MaterialLoadsItsTexturesAndSkipsBadSlots) {
     EXPECT_EQ(ta->loaded, 1u);
     m->loaded = 1;
     EXPECT_EQ(m->Release(), 1);
-    EXPECT_EQ(ta->loaded, 0u);
-    EXPECT_EQ(tb->loaded, 0u);
-    EXPECT_EQ(m->loaded, 0u);
+    EXPECT_EQ(ta->loaded + tb->loaded + m->loaded, 0u);
 
     // An empty slot alone is skipped without a text.
     MaterialItem lone;
