@@ -160,11 +160,10 @@ TEST_F(SoundItems, WrappersLoadAndAct) {
 
 TEST_F(SoundItems, FailedLoadsCarryTheSoundLayersText) {
     EXPECT_EQ(lib->LoadItem(Item(kStereo3D)), 1);
-    EXPECT_EQ(Item(kStereo3D)->loaded, 0u);
     EXPECT_STREQ(lib->GetLastError(), "Create Sound Buffer");
     lib->LoadItem(Item(kMissing));
-    EXPECT_EQ(Item(kMissing)->loaded, 0u);
     EXPECT_STREQ(lib->GetLastError(), "File Open");
+    EXPECT_EQ(Item(kStereo3D)->loaded + Item(kMissing)->loaded, 0u);
     EXPECT_EQ(lib->CreateLibrarySound(nullptr), 0);
     EXPECT_STREQ(lib->GetLastError(), "Error: Create Sound Library Sound");
 }
@@ -174,8 +173,7 @@ TEST_F(SoundItems, CopyWithoutABufferStaysUnloaded) {
     ASSERT_NE(copy, nullptr);
     lib->ReportLibraryError("%s", "");
     EXPECT_EQ(copy->Load(), 0);
-    EXPECT_EQ(copy->loaded, 0u);
-    EXPECT_EQ(copy->buffer, nullptr);
+    EXPECT_TRUE(copy->loaded == 0 && copy->buffer == nullptr);
     EXPECT_STREQ(lib->GetLastError(), "File Open");
 }
 
@@ -193,8 +191,7 @@ TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
 
     // Releasing a copy releases its source too; the other copy plays on.
     EXPECT_EQ(a->Release(), 1);
-    EXPECT_EQ(a->loaded, 0u);
-    EXPECT_EQ(source->loaded, 0u);
+    EXPECT_EQ(a->loaded + source->loaded, 0u);
     EXPECT_EQ(source->buffer, nullptr);
     EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
     EXPECT_EQ(rec->BufferCount(), 1u);
@@ -222,13 +219,10 @@ TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
     rec->TakeLog();
     SoundItem* shot = Item(kShot);
     EXPECT_EQ(lib->CreateLibrarySound(shot), 1);
-    EXPECT_EQ(shot->buffer, nullptr);
     EXPECT_EQ(shot->Load(), 1);
-    EXPECT_EQ(shot->loaded, 1u);
-    EXPECT_EQ(shot->buffer, nullptr);
     SoundItem* copy = Copy(kMusic, 0);
     EXPECT_EQ(copy->Load(), 1);
-    EXPECT_EQ(copy->buffer, nullptr);
+    EXPECT_TRUE(shot->loaded == 1 && shot->buffer == nullptr && copy->buffer == nullptr);
 
     lib->PlaySoundItemLooped(copy);
     lib->SetSoundItemVolume(shot, 0.5f);

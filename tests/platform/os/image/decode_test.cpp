@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/os/gfx/types.h"
@@ -117,19 +118,17 @@ INSTANTIATE_TEST_SUITE_P(
                       TgaCase{3, 8, 0, Format::L8}));
 
 TEST(TgaTest, FifteenBitPixelsAreOpaqueAndSixteenBitOnesOnlyWithAttributeBits) {
-    Pixels source = {0x00F80000u, 0x80F80000u};
-    imagefiles::TgaOptions o;
-    o.bits = 15;
-    DecodedImage image;
-    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
-    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFFFF0000u}));
-    o.bits = 16;
-    o.attributeBits = 0;
-    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
-    EXPECT_EQ(image.pixels, (Pixels{0xFFFF0000u, 0xFFFF0000u}));
-    o.attributeBits = 1;
-    ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
-    EXPECT_EQ(image.pixels, (Pixels{0x00FF0000u, 0xFFFF0000u}));
+    const Pixels source = {0x00F80000u, 0x80F80000u};
+    const Pixels opaque = {0xFFFF0000u, 0xFFFF0000u};
+    for (auto [bits, attributeBits, expected] :
+         {std::tuple{15, 0, opaque}, {16, 0, opaque}, {16, 1, Pixels{0x00FF0000u, 0xFFFF0000u}}}) {
+        imagefiles::TgaOptions o;
+        o.bits = uint8_t(bits);
+        o.attributeBits = uint8_t(attributeBits);
+        DecodedImage image;
+        ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
+        EXPECT_EQ(image.pixels, expected) << bits << " " << attributeBits;
+    }
 }
 
 TEST(TgaTest, ThirtyTwoBitKeepsItsAlphaWhateverTheDescriptorSays) {
