@@ -63,40 +63,17 @@ public:
 
     mutable int nullActorCalls = 0;
 
+    // Every placed actor has the same parent: a path is absolute or "../X";
+    // "/.." (the parent of the root) names nothing.
     Actor* FindActorByPath(std::string_view path, Actor* context) const override {
         if (path.empty())
             return context;
-        std::string abs;
-        if (path[0] == '/') {
-            abs = std::string(path);
-        } else {
-            auto it = paths_.find(context);
-            if (it == paths_.end())
-                return nullptr;
-            abs = it->second + "/" + std::string(path);
-        }
-        // Normalise "..": "/.." (the parent of the root) names nothing.
-        std::vector<std::string> parts;
-        size_t i = 0;
-        while (i <= abs.size()) {
-            size_t j = abs.find('/', i);
-            if (j == std::string::npos)
-                j = abs.size();
-            std::string seg = abs.substr(i, j - i);
-            if (seg == "..") {
-                if (parts.empty())
-                    return nullptr;
-                parts.pop_back();
-            } else if (!seg.empty()) {
-                parts.push_back(seg);
-            }
-            i = j + 1;
-        }
-        std::string norm;
-        for (const auto& s : parts)
-            norm += "/" + s;
+        std::string abs(path);
+        auto c = paths_.find(context);
+        if (abs.rfind("../", 0) == 0 && c != paths_.end())
+            abs = c->second.substr(0, c->second.rfind('/') + 1) + abs.substr(3);
         for (const auto& [actor, p] : paths_) {
-            if (p == norm)
+            if (p == abs)
                 return actor;
         }
         return nullptr;

@@ -20,47 +20,34 @@ class RecordingRenderer : public LoadingScreenRenderer {
     int32_t GetScreenWidth() override { return 800; }
     int32_t GetScreenHeight() override { return 600; }
     void QueueRect(float x, float y, float w, float h, const Color &, LibraryItem *) override {
-        Log() << "quad " << x << " " << y << " " << w << " " << h;
+        Log("quad", x, y, w, h);
     }
     void QueueText(const std::string &text, float x, float y, const Color &,
                    uint32_t style) override {
-        Log() << "text " << text << " " << x << " " << y << " " << style;
+        Log("text", text, x, y, style);
         texts.push_back(text);
     }
     int BeginRender(uint32_t, uint32_t) override {
-        Log() << "begin";
+        Log("begin");
         return beginResult;
     }
-    void DrawQueuedQuads() override { Log() << "quads"; }
-    void DrawQueuedText() override { Log() << "texts"; }
+    void DrawQueuedQuads() override { Log("quads"); }
+    void DrawQueuedText() override { Log("texts"); }
     void DrawFilledRect(const ScreenRect &r, const Color &c) override {
-        Log() << "rect " << r.left << " " << r.top << " " << r.right << " " << r.bottom << " "
-              << c.x;
+        Log("rect", r.left, r.top, r.right, r.bottom, c.x);
         if (c.x != 0.0f) {
             bars.push_back(r);
         }
     }
     void EndRender(uint32_t) override {
-        Log() << "present";
+        Log("present");
         ++frames;
     }
-
-    std::ostringstream &Log() {
-        Flush();
-        lines.emplace_back();
-        current.str("");
-        pending = true;
-        return current;
-    }
-    std::vector<std::string> Lines() {
-        Flush();
-        return lines;
-    }
-    void Flush() {
-        if (pending) {
-            lines.back() = current.str();
-            pending = false;
-        }
+    template <class... T> void Log(const char *what, const T &...values) {
+        std::ostringstream line;
+        line << what;
+        ((line << " " << values), ...);
+        lines.push_back(line.str());
     }
 
     int beginResult = 1;
@@ -68,8 +55,6 @@ class RecordingRenderer : public LoadingScreenRenderer {
     std::vector<std::string> lines;
     std::vector<std::string> texts;
     std::vector<ScreenRect> bars; // well and bar of every frame
-    std::ostringstream current;
-    bool pending = false;
 };
 
 class LoadingScreen : public WorldCommandTest {
@@ -105,7 +90,7 @@ TEST_F(LoadingScreen, LayoutAndDrawOrder) {
     EXPECT_EQ(s.textX, 200);
     EXPECT_EQ(s.textY, 470);
     // No materials in the library: only the text is queued.
-    EXPECT_EQ(renderer.Lines(),
+    EXPECT_EQ(renderer.lines,
               (std::vector<std::string>{"text hello 200 470 1", "begin", "quads", "texts",
                                         "rect 198 518 602 530 0.6", "rect 200 520 600 528 0",
                                         "rect 202 522 242 526 0.6", "present"}));
@@ -350,10 +335,6 @@ TEST_F(LevelLoad, EveryDeferredLoadIsLoadedRepeatsIncluded) {
     EXPECT_EQ(renderer.frames, 3);
 }
 
-} // namespace
-
-namespace {
-
 // The real actor-file code behind "Save Game" and "Load Game".
 class SavedGame : public LoadingScreen {
   protected:
@@ -419,10 +400,12 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     EXPECT_EQ(restored->position.y, 2.0f);
     EXPECT_EQ(restored->rotation.y, 0.6f);
     EXPECT_EQ(restored->scale.z, 0.5f);
-    const Matrix &restoredWorld = restored->GetWorldMatrix();
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(restoredWorld.m[i / 4][i % 4], aWorld.m[i / 4][i % 4], 1e-6f) << i;
-    }
+    auto expectNear = [](const Matrix &got, const Matrix &want, float tolerance) {
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NEAR(got.m[i / 4][i % 4], want.m[i / 4][i % 4], tolerance) << i;
+        }
+    };
+    expectNear(restored->GetWorldMatrix(), aWorld, 1e-6f);
     EXPECT_EQ(Scripts(restored), aScripts);
     for (const auto &script : restored->scripts) {
         EXPECT_EQ(script->owner, restored);
@@ -432,10 +415,7 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     EXPECT_EQ(child->actorId, 3001);
     EXPECT_EQ(child->name, "b");
     EXPECT_EQ(Scripts(child), bScripts);
-    const Matrix &childWorld = child->GetWorldMatrix();
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(childWorld.m[i / 4][i % 4], bWorld.m[i / 4][i % 4], 1e-5f) << i;
-    }
+    expectNear(child->GetWorldMatrix(), bWorld, 1e-5f);
     ASSERT_NE(GetActorById(20), nullptr);
     EXPECT_EQ(GetActorById(20)->parent, global);
     EXPECT_EQ(GetActorById(3005), nullptr);
