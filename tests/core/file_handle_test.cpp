@@ -71,8 +71,7 @@ TEST(FileHandle, GoldenBytesAndRoundTrip) {
     EXPECT_EQ(in.SerializeByte(0), 0xAB);
     uint32_t words[2] = {};
     in.SerializeWords(words, 2);
-    EXPECT_EQ(words[0], 0xDDCCBBAAu);
-    EXPECT_EQ(words[1], 1u);
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 2), (std::vector<uint32_t>{0xDDCCBBAAu, 1u}));
     float f = 0;
     in.SerializeWords(&f, 1);
     EXPECT_EQ(f, 1.0f);
@@ -117,8 +116,7 @@ TEST(FileHandle, ShortReadsSetStickyFailureAndKeepValues) {
     uint32_t words[2] = {5, 6};
     handle.SerializeWords(words, 2);
     EXPECT_TRUE(handle.Failed());
-    EXPECT_EQ(words[0], 5u);
-    EXPECT_EQ(words[1], 6u);
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 2), (std::vector<uint32_t>{5, 6}));
     EXPECT_EQ(handle.Tell(), 0); // nothing moved
 }
 
@@ -249,23 +247,28 @@ TEST(MemoryFileSystem, ReadsWritesAndSeeksStayInsideTheBlock) {
 
 // --- writes replace their target only when complete ---------------------------
 
-TEST(FileHandleWrite, ReplacesTargetAtClose) {
+// A save file that a write replaces only when it completes.
+class FileHandleWrite : public ::testing::Test {
+protected:
+    void SetUp() override { tmp.Put("save.sav", "old contents"); }
+    void ExpectOnly(const std::string& contents) {
+        EXPECT_EQ(tmp.Get("save.sav"), contents);
+        EXPECT_EQ(tmp.List(""), std::vector<std::string>{"save.sav"}); // no temporary left
+    }
     TempFolder tmp;
-    tmp.Put("save.sav", "old contents");
     FileHandle handle;
+};
+
+TEST_F(FileHandleWrite, ReplacesTargetAtClose) {
     ASSERT_TRUE(handle.Open(tmp / "save.sav", "wb"));
     ASSERT_EQ(handle.Write("new", 3), 1);
-    // Nothing changes before Close.
-    EXPECT_EQ(tmp.Get("save.sav"), "old contents");
+    EXPECT_EQ(tmp.Get("save.sav"), "old contents"); // nothing changes before Close
     EXPECT_EQ(handle.Close(), 0);
-    EXPECT_EQ(tmp.Get("save.sav"), "new");
-    EXPECT_EQ(tmp.List(""), std::vector<std::string>{"save.sav"});
+    ExpectOnly("new");
 }
 
-TEST(FileHandleWrite, NewFileGetsUmaskPermissions) {
-    TempFolder tmp;
+TEST_F(FileHandleWrite, NewFileGetsUmaskPermissions) {
     mode_t old = umask(027);
-    FileHandle handle;
     ASSERT_TRUE(handle.Open(tmp / "fresh.bin", "wb"));
     EXPECT_EQ(handle.Close(), 0);
     umask(old);
@@ -274,21 +277,15 @@ TEST(FileHandleWrite, NewFileGetsUmaskPermissions) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-TEST(FileHandleWrite, FailedHandleLeavesTargetAlone) {
-    TempFolder tmp;
-    tmp.Put("save.sav", "old contents");
-    FileHandle handle;
+TEST_F(FileHandleWrite, FailedHandleLeavesTargetAlone) {
     ASSERT_TRUE(handle.Open(tmp / "save.sav", "wb"));
     handle.SerializeU32(5);
     handle.SetFailed();
     EXPECT_EQ(handle.Close(), EOF);
-    EXPECT_EQ(tmp.Get("save.sav"), "old contents");
-    EXPECT_EQ(tmp.List(""), std::vector<std::string>{"save.sav"});
+    ExpectOnly("old contents");
 }
 
-TEST(FileHandleWrite, DiskErrorLeavesTargetAlone) {
-    TempFolder tmp;
-    tmp.Put("save.sav", "old contents");
+TEST_F(FileHandleWrite, DiskErrorLeavesTargetAlone) {
     // Let the file size limit make the writes fail (EFBIG instead of a signal).
     struct rlimit oldLimit;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
@@ -296,27 +293,21 @@ TEST(FileHandleWrite, DiskErrorLeavesTargetAlone) {
     struct rlimit limit = oldLimit;
     limit.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-
-    FileHandle handle;
     bool opened = handle.Open(tmp / "save.sav", "wb");
     std::vector<char> big(64 * 1024, 'x');
     if (opened) {
         handle.Write(big.data(), static_cast<uint32_t>(big.size()));
     }
     int closed = handle.Close();
-
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(opened);
     EXPECT_EQ(closed, EOF);
     EXPECT_TRUE(handle.Failed());
-    EXPECT_EQ(tmp.Get("save.sav"), "old contents");
-    EXPECT_EQ(tmp.List(""), std::vector<std::string>{"save.sav"});
+    ExpectOnly("old contents");
 }
 
-TEST(FileHandleWrite, ReopeningClosesFirst) {
-    TempFolder tmp;
-    FileHandle handle;
+TEST_F(FileHandleWrite, ReopeningClosesFirst) {
     ASSERT_TRUE(handle.Open(tmp / "one.bin", "wb"));
     handle.Write("1", 1);
     ASSERT_TRUE(handle.Open(tmp / "two.bin", "wb"));
