@@ -19,13 +19,7 @@ struct RecordedCommand {
     uint32_t id;
     std::vector<uint8_t> block;
 
-    float F32(size_t offset = 0) const {
-        float v = 0.0f;
-        if (offset + sizeof(v) <= block.size()) {
-            std::memcpy(&v, block.data() + offset, sizeof(v));
-        }
-        return v;
-    }
+    float F32(size_t offset = 0) const { return Read<float>(offset); }
     template <class T> T Read(size_t offset = 0) const {
         T v{};
         if (offset + sizeof(T) <= block.size()) {
