@@ -173,10 +173,7 @@ TEST_F(WorldCommands, SettingsAndHooks) {
     Send(kCmdSetLoadBarTextColor, Vector4{0.1f, 0.2f, 0.3f, 0.4f});
     float color[4] = {};
     system->HandleCommand(kCmdGetLoadBarColor, ParamBlock(color, sizeof(color)));
-    EXPECT_EQ(color[0], 0.6f);
-    EXPECT_EQ(color[1], 0.9f);
-    EXPECT_EQ(color[2], 0.4f);
-    EXPECT_EQ(color[3], 1.0f);
+    EXPECT_EQ(std::vector<float>(color, color + 4), (std::vector<float>{0.6f, 0.9f, 0.4f, 1.0f}));
     system->HandleCommand(kCmdGetLoadBarTextColor, ParamBlock(color, sizeof(color)));
     EXPECT_EQ(color[1], 0.2f);
     Send(kCmdSetLoadBarColor, Vector4{1.0f, 0.0f, 0.5f, 1.0f});
@@ -279,9 +276,8 @@ TEST_F(ResourceCommands, ItemsAreFoundByNameAndMissingOnesIgnored) {
 TEST_F(WorldCommands, PendingLoadFields) {
     system->baseFolder = "C:\\Game";
     Send(kCmdNewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
-    EXPECT_EQ(system->loadPending, 1u);
-    EXPECT_EQ(system->loadFlag, 1u);
-    EXPECT_EQ(system->newGame, 1u);
+    EXPECT_EQ((std::vector<uint32_t>{system->loadPending, system->loadFlag, system->newGame}),
+              (std::vector<uint32_t>{1, 1, 1}));
     EXPECT_EQ(system->firstFile, "C:\\Game\\data\\Globals1_XBox.qva");
     EXPECT_EQ(system->secondFile, "C:\\Game\\data\\Level1.qva");
 
@@ -411,16 +407,11 @@ TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
             toCamera.push_back(d);
         }
     }
-    ASSERT_EQ(toCamera.size(), 5u);
-    EXPECT_EQ(toCamera[0].commandId, 63u);
+    ASSERT_EQ(Ids(toCamera), (std::vector<uint32_t>{63, 1212, 1220, 1222, 1235}));
     EXPECT_EQ(toCamera[0].Read<float>(4, toCamera[0].block), 50.0f);
-    EXPECT_EQ(toCamera[1].commandId, 1212u);
     EXPECT_EQ(toCamera[1].Read<float>(0, toCamera[1].block), 1.4f);
-    EXPECT_EQ(toCamera[2].commandId, 1220u);
     EXPECT_EQ(toCamera[2].Read<uint32_t>(0, toCamera[2].block), 1u);
-    EXPECT_EQ(toCamera[3].commandId, 1222u);
     EXPECT_EQ(toCamera[3].PointerAt(0), copy);
-    EXPECT_EQ(toCamera[4].commandId, 1235u);
     EXPECT_EQ(toCamera[4].Read<uint32_t>(0, toCamera[4].block), 1u);
 }
 
@@ -514,9 +505,8 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupRegistry = {nullptr, nullptr, g3, g1, g2};
     Send(kCmdAssignDrawGroupIds);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, g2, g3}));
-    EXPECT_EQ(g1->DrawGroupID, 2);
-    EXPECT_EQ(g2->DrawGroupID, 3);
-    EXPECT_EQ(g3->DrawGroupID, 4);
+    EXPECT_EQ((std::vector<int>{g1->DrawGroupID, g2->DrawGroupID, g3->DrawGroupID}),
+              (std::vector<int>{2, 3, 4}));
 
     // Equal diagonals keep registry order; empty entries go last.
     DrawGroupActor *e1 = MakeGroup(scenery, 2.0f);
