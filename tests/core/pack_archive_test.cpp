@@ -10,40 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "support/pack_image.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-struct Item {
-    std::string name;
-    std::string data;
-};
+using Item = PackItem;
 
-void PutLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out += static_cast<char>(v >> (8 * i));
-    }
-}
-
-// An archive image holding the items in the given order.
-std::string BuildPack(const std::vector<Item>& items) {
-    std::string out = "MORV";
-    out.append(12, '\0');
-    PutLe32(out, static_cast<uint32_t>(items.size()));
-    uint32_t offset = 20 + 136 * static_cast<uint32_t>(items.size());
-    for (const Item& item : items) {
-        PutLe32(out, offset);
-        PutLe32(out, static_cast<uint32_t>(item.data.size()));
-        std::string name = item.name;
-        name.resize(128, '\0');
-        out += name;
-        offset += static_cast<uint32_t>(item.data.size());
-    }
-    for (const Item& item : items) {
-        out += item.data;
-    }
-    return out;
-}
+std::string BuildPack(const std::vector<Item>& items) { return BuildPackImage(items); }
 
 std::string Pattern(size_t size, char seed) {
     std::string s(size, '\0');

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/pack_archive.h"
+#include "support/pack_image.h"
 #include "support/temp_folder.h"
 
 void PrintTo(const TextEntry& e, std::ostream* os) { *os << "{" << e.key << ", " << e.text << "}"; }
@@ -102,21 +103,7 @@ TEST(TextTable, LoadFromFilesAndPack) {
     EXPECT_TRUE(table->Entries().empty());
 
     // The same name served by a current pack archive.
-    std::string pack = "MORV";
-    pack.append(12, '\0');
-    const std::string body = "1\nLOADING }\nPacked }\n";
-    const std::string name = "data\\text.txt";
-    auto le32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            pack += static_cast<char>(v >> (8 * i));
-        }
-    };
-    le32(1);
-    le32(20 + 136);
-    le32(static_cast<uint32_t>(body.size()));
-    pack += name;
-    pack.append(128 - name.size(), '\0');
-    pack += body;
+    const std::string pack = BuildPackImage({{"data\\text.txt", "1\nLOADING }\nPacked }\n"}});
     tmp.Put("pack.csa", pack);
     PackArchive* archive = CreatePackArchive((tmp / "pack.csa").c_str(), nullptr);
     ASSERT_NE(archive, nullptr);
