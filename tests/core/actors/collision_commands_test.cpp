@@ -116,10 +116,9 @@ TEST_F(CollisionTest, RadiusRecentresBoxesAndSetsSphereRadius) {
     Send(actor, 108);
     Send(actor, 114, {uint32_t(1)});
     Send(actor, 138, {5.0f});
-    EXPECT_EQ(actor->colObjs[0].boxMin.x, -3.0f);
-    EXPECT_EQ(actor->colObjs[0].boxMax.z, 7.0f);
-    EXPECT_EQ(actor->colObjs[1].boxMax.x, 5.0f);
-    EXPECT_EQ(actor->colObjs[1].boxMin.x, -10.0f);
+    const ColObj &box = actor->colObjs[0], &sphere = actor->colObjs[1];
+    EXPECT_EQ((std::vector<float>{box.boxMin.x, box.boxMin.y, box.boxMax.x, box.boxMax.z, sphere.boxMax.x, sphere.boxMin.x}),
+              (std::vector<float>{-3, -3, 7, 7, 5, -10}));
     // "Precalculate" orders box corners.
     actor->colObjs[0].boxMin.y = 9.0f;
     Send(actor, 153);

@@ -50,14 +50,13 @@ TEST_F(ScreenCapture, BackBufferThumbnailWritesAnExactTga) {
     ASSERT_EQ(tga.size(), 12306u);
     const std::vector<uint8_t> header = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 48, 0, 32, 0};
     EXPECT_TRUE(std::equal(header.begin(), header.end(), tga.begin()));
-    // The first stored row is the screen's bottom row; the last the top.
-    EXPECT_EQ(tga[18], 0xC0);
-    EXPECT_EQ(tga[19], 0xB0);
-    EXPECT_EQ(tga[20], 0xA0);
-    EXPECT_EQ(tga[21], 0xFF); // a new image's alpha
+    // The first stored row is the screen's bottom row (with a new image's
+    // alpha); the last the top.
+    EXPECT_EQ(std::vector<uint8_t>(tga.begin() + 18, tga.begin() + 22),
+              (std::vector<uint8_t>{0xC0, 0xB0, 0xA0, 0xFF}));
     const size_t top = 18 + 47 * 64 * 4;
-    EXPECT_EQ(tga[top], 0x30);
-    EXPECT_EQ(tga[top + 2], 0x10);
+    EXPECT_EQ(std::vector<uint8_t>(tga.begin() + top, tga.begin() + top + 3),
+              (std::vector<uint8_t>{0x30, 0x20, 0x10}));
 }
 
 TEST_F(ScreenCapture, SameSizeReusesTheImageOtherSizeMakesANewOne) {
@@ -70,9 +69,8 @@ TEST_F(ScreenCapture, SameSizeReusesTheImageOtherSizeMakesANewOne) {
     EXPECT_EQ(first->Pixels()[3], 0x42); // reused image keeps its alpha
     ASSERT_EQ(CaptureFromSource({22, 8, 8, 32, bits.data()}, 5, 4), 1);
     CaptureImage *second = GetCaptureImage();
-    EXPECT_EQ(second->GetWidth(), 5);
-    EXPECT_EQ(second->GetRowBytes(), 20);
-    EXPECT_EQ(second->GetSize(), 80);
+    EXPECT_EQ((std::vector<int>{second->GetWidth(), second->GetRowBytes(), second->GetSize()}),
+              (std::vector<int>{5, 20, 80}));
     for (size_t i = 3; i < second->Pixels().size(); i += 4) {
         ASSERT_EQ(second->Pixels()[i], 0xFF);
     }
