@@ -124,8 +124,7 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     EXPECT_EQ(GetActorById(8000), nullptr);
     // "Create" went out with an empty block (no template).
     std::vector<Delivery> log = TakeLog();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].commandId, kCmdCreate);
+    ASSERT_EQ(Ids(log), std::vector<uint32_t>{kCmdCreate});
     EXPECT_TRUE(log[0].block.empty());
 
     // With a template the block holds the template pointer.
@@ -134,7 +133,7 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     Actor *copy = CreateActor(kRecorderClass, "copy", templateActor, scenery, -1, true);
     ASSERT_NE(copy, nullptr);
     log = TakeLog();
-    ASSERT_EQ(log.size(), 1u);
+    ASSERT_EQ(Ids(log), std::vector<uint32_t>{kCmdCreate});
     EXPECT_EQ(log[0].PointerAt(0), templateActor);
 }
 
@@ -425,9 +424,9 @@ TEST_F(ActorServicesTest, RefusedChildCopySkipsItsSubtree) {
 TEST_F(ActorServicesTest, SendCommandChecksTheId) {
     Actor *a = Make("a");
     EXPECT_EQ(SendCommand(static_cast<uint32_t>(a->actorId), 500, ParamBlock()), 1u);
-    EXPECT_EQ(SendCommand(8001, 500, ParamBlock()), 0u);
-    EXPECT_EQ(SendCommand(1000000, 500, ParamBlock()), 0u);
-    EXPECT_EQ(SendCommand(0xFFFFFFFFu, 500, ParamBlock()), 0u);
+    for (uint32_t id : {8001u, 1000000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(SendCommand(id, 500, ParamBlock()), 0u) << id;
+    }
     EXPECT_EQ(SendCommandToChildren(nullptr, 500, ParamBlock()), 0u);
 }
 
