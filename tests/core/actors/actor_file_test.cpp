@@ -665,10 +665,6 @@ TEST_F(ActorFileTest, EntryTimesAreKeptRelativeToTheOwnersClock) {
     EXPECT_EQ(repeats, 1u);
 }
 
-} // namespace
-
-namespace {
-
 // --- files opened from inside a delivery ----------------------------------------------
 
 class OpenFromHandlerTest : public ActorFileTest {

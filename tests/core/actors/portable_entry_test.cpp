@@ -46,6 +46,13 @@ class PortableEntryTest : public BaseHandlerTest {
     const ActorPathResolver *previous = nullptr;
 };
 
+Actor *PointerIn(const ScheduledCommand *entry) {
+    Actor *actor = reinterpret_cast<Actor *>(1);
+    EXPECT_EQ(entry->paramSize, sizeof(Actor *));
+    std::memcpy(&actor, entry->params.get(), sizeof(actor));
+    return actor;
+}
+
 std::vector<uint8_t> Text(const char *text) {
     return std::vector<uint8_t>(text, text + std::strlen(text) + 1);
 }
@@ -55,12 +62,11 @@ TEST_F(PortableEntryTest, FirstFiringConvertsAnUnprecalculatedEntry) {
     RecordingActor *target = MakeActor();
     resolver.target = target;
     Send(target, 63, {Vector3{4, 5, 6}});
-    ScheduledCommand *entry = LoadedEntry(actor, 270, Text("target"), 0.0f);
+    LoadedEntry(actor, 270, Text("target"), 0.0f);
     RunFor(0.05f);
     ASSERT_EQ(actor->Count(270), 1u);
     EXPECT_EQ(actor->Only(270)[0].Read<Actor *>(0), target);
     EXPECT_EQ(actor->GetWorldPosition().y, 5.0f);
-    (void)entry;
 }
 
 TEST_F(PortableEntryTest, PrecalculateConvertsOnceAndNestedCommandsGrow) {
@@ -78,14 +84,10 @@ TEST_F(PortableEntryTest, PrecalculateConvertsOnceAndNestedCommandsGrow) {
     Send(actor, 153);
     EXPECT_EQ(nestedEntry->paramSize, 24u); // native: 8-byte pointer
     EXPECT_EQ(nestedEntry->state & kEntryPortable, 0);
-    EXPECT_EQ(pathEntry->paramSize, sizeof(Actor *));
-    Actor *converted = nullptr;
-    std::memcpy(&converted, pathEntry->params.get(), sizeof(converted));
-    EXPECT_EQ(converted, child);
+    EXPECT_EQ(PointerIn(pathEntry), child);
     // A second "Precalculate" leaves the live blocks alone.
     Send(actor, 153);
-    std::memcpy(&converted, pathEntry->params.get(), sizeof(converted));
-    EXPECT_EQ(converted, child);
+    EXPECT_EQ(PointerIn(pathEntry), child);
     // The nested pointer is null in memory: the child skips the force.
     RunFor(0.05f);
     EXPECT_EQ(child->Count(141), 1u);
@@ -97,15 +99,8 @@ TEST_F(PortableEntryTest, PathWithoutTerminatorGivesNull) {
     resolver.target = MakeActor();
     ScheduledCommand *entry = LoadedEntry(actor, 270, {'t', 'a', 'r'}, 0.0f);
     Send(actor, 153);
-    Actor *converted = reinterpret_cast<Actor *>(1);
-    ASSERT_EQ(entry->paramSize, sizeof(Actor *));
-    std::memcpy(&converted, entry->params.get(), sizeof(converted));
-    EXPECT_EQ(converted, nullptr);
+    EXPECT_EQ(PointerIn(entry), nullptr);
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(PortableEntryTest, LoadedRecursiveCommandIsNeverDelivered) {
     RecordingActor *actor = MakeActor();
