@@ -72,6 +72,11 @@ protected:
         EXPECT_TRUE(ParamBlockFromPortable(context, &r, id, View(portable)));
         return r.ToVector();
     }
+    // Written from A, the native block gives the portable bytes, which read back to it.
+    void ExpectRoundTrip(uint32_t id, const std::vector<uint8_t>& native, const std::vector<uint8_t>& portable) {
+        EXPECT_EQ(ToPortable(id, native, A), portable) << id;
+        EXPECT_EQ(FromPortable(id, portable, A), native) << id;
+    }
     std::vector<uint8_t> Native(uint32_t id, std::initializer_list<ParamValue> values) {
         ParamBlockBuilder b;
         EXPECT_TRUE(b.Build(id, values));
@@ -89,8 +94,7 @@ TEST_F(ParamConvertTest, GoldenPortableBlocks) {
     auto force = Native(141, {B, 1.0f, 0.5f, 0.1f});
     auto forcePortable = Cat({Text("../B"), F32(1.0f), F32(0.5f), F32(0.1f)});
     EXPECT_EQ(forcePortable.size(), 17u);
-    EXPECT_EQ(ToPortable(141, force, A), forcePortable);
-    EXPECT_EQ(FromPortable(141, forcePortable, A), force);
+    ExpectRoundTrip(141, force, forcePortable);
 
     // 57 nesting 141: the nested pointer is 4 zero bytes at offset 8 and
     // reads back as null.
@@ -102,10 +106,7 @@ TEST_F(ParamConvertTest, GoldenPortableBlocks) {
     EXPECT_EQ(FromPortable(57, timerPortable, A), Native(57, {0.5f, ParamValue::Command(141, {nullptr, 1.0f, 0.5f, 0.1f})}));
 
     // "ActorPointerExt": path, NUL, text, NUL.
-    auto aim = Native(1754, {ParamValue::ActorExt(B, "head")});
-    auto aimPortable = Cat({Text("../B"), Text("head")});
-    EXPECT_EQ(ToPortable(1754, aim, A), aimPortable);
-    EXPECT_EQ(FromPortable(1754, aimPortable, A), aim);
+    ExpectRoundTrip(1754, Native(1754, {ParamValue::ActorExt(B, "head")}), Cat({Text("../B"), Text("head")}));
     // An old entry with no bytes reads as a null pointer and an empty text.
     auto empty = FromPortable(1754, {}, A);
     EXPECT_EQ(empty, Cat({std::vector<uint8_t>(8, 0), Text("")}));
@@ -121,22 +122,15 @@ TEST_F(ParamConvertTest, GoldenPortableBlocks) {
     auto nullForce = Native(141, {nullptr, 1.0f, 0.5f, 0.1f});
     auto nullPortable = Cat({Text("/.."), F32(1.0f), F32(0.5f), F32(0.1f)});
     EXPECT_EQ(nullPortable.size(), 16u);
-    EXPECT_EQ(ToPortable(141, nullForce, A), nullPortable);
-    EXPECT_EQ(FromPortable(141, nullPortable, A), nullForce);
+    ExpectRoundTrip(141, nullForce, nullPortable);
     EXPECT_EQ(ToPortable(1754, Native(1754, {ParamValue::ActorExt(nullptr, "x")}), A), Cat({Text("/.."), Text("x")}));
     EXPECT_EQ(resolver_.nullActorCalls, 0);
 
     // The context actor itself is the empty path.
-    auto self = Native(141, {A, 1.0f, 0.5f, 0.1f});
-    auto selfPortable = Cat({Text(""), F32(1.0f), F32(0.5f), F32(0.1f)});
-    EXPECT_EQ(ToPortable(141, self, A), selfPortable);
-    EXPECT_EQ(FromPortable(141, selfPortable, A), self);
+    ExpectRoundTrip(141, Native(141, {A, 1.0f, 0.5f, 0.1f}), Cat({Text(""), F32(1.0f), F32(0.5f), F32(0.1f)}));
 
     // 349 "Copy Value": id, path, id.
-    auto copy = Native(349, {63u, B, 64u});
-    auto copyPortable = Cat({U32(63), Text("../B"), U32(64)});
-    EXPECT_EQ(ToPortable(349, copy, A), copyPortable);
-    EXPECT_EQ(FromPortable(349, copyPortable, A), copy);
+    ExpectRoundTrip(349, Native(349, {63u, B, 64u}), Cat({U32(63), Text("../B"), U32(64)}));
 }
 
 TEST_F(ParamConvertTest, PlainBlocksAreBorrowed) {
