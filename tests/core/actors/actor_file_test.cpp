@@ -186,6 +186,7 @@ TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenB
     Actor *ra = GetActorById(3000);
     Actor *rb = GetActorById(3001);
     ASSERT_TRUE(ra != nullptr && rb != nullptr);
+    EXPECT_EQ(ra->name + " " + rb->name, "A B");
     EXPECT_EQ(ra->parent, scenery);
     EXPECT_TRUE(ra->HasFlag(kActorFlag18) && ra->HasFlag(kActorMaster));
     EXPECT_EQ((std::vector<uint32_t>{ra->actionFlags, ra->userWord}), (std::vector<uint32_t>{5, 0xDEADBEEF}));
