@@ -168,15 +168,21 @@ void ShadowBucketEnd(uint32_t) {
     SetCurrentBlendMode(0xFFFFFFFFu);
 }
 
+void InstallShadowVolumes(ResourceLibrary &library) {
+    library.SetBucketCreateCallback(kShadowBucket, ShadowBucketCreate);
+    library.SetBucketReleaseCallback(kShadowBucket, ShadowBucketRelease);
+    library.SetBucketBeginCallback(kShadowBucket, ShadowBucketBegin);
+    library.SetBucketInstanceCallback(kShadowBucket, ShadowBucketInstance);
+    library.SetBucketEndCallback(kShadowBucket, ShadowBucketEnd);
+    CreateShadowQuad();
+}
+
 void RegisterShadowVolumes() {
     SetShadowQuadHook([] {
         if (ResourceLibrary *library = GetLibrary()) {
-            library->SetBucketCreateCallback(kShadowBucket, ShadowBucketCreate);
-            library->SetBucketReleaseCallback(kShadowBucket, ShadowBucketRelease);
-            library->SetBucketBeginCallback(kShadowBucket, ShadowBucketBegin);
-            library->SetBucketInstanceCallback(kShadowBucket, ShadowBucketInstance);
-            library->SetBucketEndCallback(kShadowBucket, ShadowBucketEnd);
+            InstallShadowVolumes(*library);
+        } else {
+            CreateShadowQuad();
         }
-        CreateShadowQuad();
     });
 }

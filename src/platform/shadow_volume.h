@@ -11,6 +11,7 @@
 #include "core/math.h"
 
 class MeshItem;
+class ResourceLibrary;
 struct DrawInstance;
 namespace gfx {
 class Device;
@@ -107,6 +108,8 @@ void ShadowBucketInstance(DrawInstance *instance);
 // End callback: the darkening quad (not with V held) and the states back.
 void ShadowBucketEnd(uint32_t bucket);
 
-// Puts the bucket-4 callbacks and the quad into the display start-up (after
-// the buckets are set up).
+// Gives `library` the bucket-4 callbacks and makes the darkening quad.
+void InstallShadowVolumes(ResourceLibrary &library);
+// Puts InstallShadowVolumes of the process's library into the display
+// start-up (after the buckets are set up).
 void RegisterShadowVolumes();

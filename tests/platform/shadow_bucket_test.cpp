@@ -40,12 +40,7 @@ class ShadowBucketTest : public rendertest::RenderTest {
     void SetUp() override {
         RenderTest::SetUp();
         InitInput(&keys_);
-        library_.SetBucketCreateCallback(4, ShadowBucketCreate);
-        library_.SetBucketReleaseCallback(4, ShadowBucketRelease);
-        library_.SetBucketBeginCallback(4, ShadowBucketBegin);
-        library_.SetBucketInstanceCallback(4, ShadowBucketInstance);
-        library_.SetBucketEndCallback(4, ShadowBucketEnd);
-        CreateShadowQuad();
+        InstallShadowVolumes(library_);
         library_.SetFarClip(35000.0f);
         library_.SetCameraTransform({0.0f, 0.0f, -500.0f}, {0.0f, 0.0f, 0.0f, 1.0f});
         ASSERT_TRUE(rendertest::AddSubset(*cube_, *device_, 0x112, 32, CubeVertices(), 1, kCube));

@@ -82,12 +82,7 @@ class ShadowRenderTest : public rendertest::RenderTest {
         Keys().ReleaseAll();
         InitInput(&Keys());
         ASSERT_TRUE(textures_.Fill(library_, *device_, {{kWhiteSlot, 0xFFFFFFFFu}}));
-        library_.SetBucketCreateCallback(4, ShadowBucketCreate);
-        library_.SetBucketReleaseCallback(4, ShadowBucketRelease);
-        library_.SetBucketBeginCallback(4, ShadowBucketBegin);
-        library_.SetBucketInstanceCallback(4, ShadowBucketInstance);
-        library_.SetBucketEndCallback(4, ShadowBucketEnd);
-        CreateShadowQuad();
+        InstallShadowVolumes(library_);
         library_.SetFarClip(35000.0f);
         library_.SetNearClip(1.5f);
 

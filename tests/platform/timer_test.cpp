@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/os/clock_source.h"
+#include "support/tick_clock.h"
 
 namespace {
 
@@ -21,16 +22,6 @@ public:
     uint32_t Milliseconds() override { return 0; }
     int64_t now_ = 5000000;
     int64_t step_;
-};
-
-// A millisecond tick without a counter, set by the test.
-class TickClock : public ClockSource {
-public:
-    bool HasCounter() override { return false; }
-    int64_t Frequency() override { return 0; }
-    int64_t Counter() override { return 0; }
-    uint32_t Milliseconds() override { return tick; }
-    uint32_t tick = 0;
 };
 
 class FrameTimerSingleton : public ::testing::Test {

@@ -20,6 +20,7 @@
 #include "platform/os/clock_source.h"
 #include "platform/timer.h"
 #include "world_command_fixture.h"
+#include "support/tick_clock.h"
 
 namespace {
 
@@ -89,16 +90,6 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
     EXPECT_EQ(difficultyWhenHeard, 2u); // served before the base handler ran
     EXPECT_EQ(closeRequests, 1);
 }
-
-// A millisecond tick set by the test.
-class TickClock : public ClockSource {
-  public:
-    bool HasCounter() override { return false; }
-    int64_t Frequency() override { return 0; }
-    int64_t Counter() override { return 0; }
-    uint32_t Milliseconds() override { return tick; }
-    uint32_t tick = 0;
-};
 
 // Runs nothing; calls `onRun` for every script that would run.
 class ScriptSpy : public ScriptRunner {
