@@ -5,6 +5,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/command_registry.h"
 #include "core/script/byte_buffer.h"
+#include "library/resource_library.h"
 #include "script_fixture.h"
 #include "script_test_util.h"
 #include "support/temp_folder.h"
@@ -92,6 +93,18 @@ TEST_F(ScriptLifetime, OpenFileOnTheRootOfTheRunningScriptsActor) {
     // actor's script handles.
     TempFolder folder;
     system->baseFolder = folder.Path();
+    // File actors take the library's base folder when there is a library
+    // (one left behind by an earlier test in the same process).
+    struct LibraryBase {
+        ResourceLibrary *library = GetLibrary();
+        std::string kept = library != nullptr ? library->GetBaseFolder() : "";
+        ~LibraryBase() {
+            if (library != nullptr) library->SetBaseFolder(kept.c_str());
+        }
+    } libraryBase;
+    if (libraryBase.library != nullptr) {
+        libraryBase.library->SetBaseFolder(folder.Path().c_str());
+    }
     std::filesystem::create_directories(folder / "Data");
     ScriptActor *watcher = Make("G", GetActorById(kGlobalRootId));
     auto *saved =
