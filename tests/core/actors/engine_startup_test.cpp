@@ -405,6 +405,7 @@ TEST_F(StartupTest, FailuresPrintOneLineAndExitOne) {
         const char* line;
     } cases[] = {
         {[](RecordingHost& h) { h.windowOk = false; }, "window: no video\n"},
+        {[](RecordingHost& h) { h.servicesOk = false; }, "library: Serialize File Open Error\n"},
         {[](RecordingHost& h) { h.displayOk = false; }, "display: no device\n"},
         {[](RecordingHost& h) { h.libraryOk = false; }, "library: Serialize File Open Error\n"},
         {[](RecordingHost& h) { h.globalsOk = false; },
