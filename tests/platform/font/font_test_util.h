@@ -17,6 +17,7 @@
 #include "platform/os/font/glyph_source.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/os/window.h"
+#include "support/fake_display.h"
 
 namespace fonttest {
 
@@ -116,26 +117,6 @@ inline bool LogHas(const gfx::RecordingDevice &device, const std::string &line) 
     return false;
 }
 
-// An adapter whose devices are RecordingDevices of 640 x 480.
-struct RecordingAdapter : gfx::Adapter {
-    gfx::RecordingDevice **made;
-    explicit RecordingAdapter(gfx::RecordingDevice **out) : made(out) {}
-    bool GetDisplayMode(gfx::DisplayMode *out) override {
-        out->width = 640;
-        out->height = 480;
-        out->format = gfx::Format::X8R8G8B8;
-        return true;
-    }
-    bool CheckDeviceType(uint32_t, uint32_t, bool) override { return true; }
-    bool CheckDepthStencilMatch(uint32_t, uint32_t, uint32_t) override { return true; }
-    std::unique_ptr<gfx::Device> CreateDevice(gfx::WindowHandle, const gfx::PresentParameters &p,
-                                              std::string *) override {
-        auto device = std::make_unique<gfx::RecordingDevice>(p, 640, 480);
-        *made = device.get();
-        return device;
-    }
-};
-
 // The process's graphics object with a RecordingDevice, and a library of
 // the test's own as the process's library, for the scope.
 struct RecordingGraphicsScope {
@@ -145,15 +126,14 @@ struct RecordingGraphicsScope {
     RecordingGraphicsScope() {
         CreateGraphics();
         GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(
-            [this] { return std::unique_ptr<gfx::Adapter>(new RecordingAdapter(&device)); });
+        testdisplay::UseFakeAdapter();
         GetGraphics()->CreateWindowDevice(nullptr);
+        device = dynamic_cast<gfx::RecordingDevice *>(GetD3DDevice());
         previous = ReplaceLibraryForTests(&library);
     }
     ~RecordingGraphicsScope() {
         ReplaceLibraryForTests(previous);
-        GetGraphics()->DestroyDevice();
-        GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
+        testdisplay::RestoreGlAdapter();
     }
 };
 
