@@ -2,14 +2,12 @@
 
 #include <charconv>
 #include <cinttypes>
-#include <unordered_set>
-#include <utility>
-#include <vector>
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/actor_tree_dump.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_registry.h"
 #include "core/escape_text.h"
@@ -154,34 +152,9 @@ std::string DumpActorFields(const Actor &actor, size_t indent) {
 }
 
 std::string DumpActorTreeWithFields() {
-    std::string text;
-    std::unordered_set<const Actor *> seen;
-    std::vector<std::pair<const Actor *, size_t>> stack;
-    if (const Actor *root = GetActorById(0)) {
-        stack.emplace_back(root, 0);
-    }
-    while (!stack.empty()) {
-        auto [actor, depth] = stack.back();
-        stack.pop_back();
-        if (!seen.insert(actor).second) {
-            continue;
-        }
-        text.append(depth * 2, ' ');
-        text += ActorLine(*actor) + '\n';
-        text += DumpActorFields(*actor, depth * 2 + 2);
-        for (auto it = actor->children.rbegin(); it != actor->children.rend(); ++it) {
-            if (*it != nullptr) {
-                stack.emplace_back(*it, depth + 1);
-            }
-        }
-    }
-    for (const Actor *actor : ActorTable) {
-        if (actor != nullptr && seen.count(actor) == 0) {
-            text += "orphan " + ActorLine(*actor) + '\n';
-            text += DumpActorFields(*actor, 2);
-        }
-    }
-    return text;
+    return DumpActorTree([](const Actor &actor, size_t indent) {
+        return ActorLine(actor) + '\n' + DumpActorFields(actor, indent);
+    });
 }
 
 int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {

@@ -13,6 +13,10 @@ std::string ActorDumpLine(const Actor &actor) {
 }
 
 std::string DumpActorTree() {
+    return DumpActorTree([](const Actor &actor, size_t) { return ActorDumpLine(actor) + '\n'; });
+}
+
+std::string DumpActorTree(const std::function<std::string(const Actor &, size_t)> &describe) {
     std::string text;
     std::unordered_set<const Actor *> seen;
     // Explicit stack of (actor, depth); children pushed in reverse so that
@@ -28,8 +32,7 @@ std::string DumpActorTree() {
             continue; // a cycle or a shared child is shown once
         }
         text.append(depth * 2, ' ');
-        text += ActorDumpLine(*actor);
-        text += '\n';
+        text += describe(*actor, depth * 2 + 2);
         for (auto it = actor->children.rbegin(); it != actor->children.rend(); ++it) {
             if (*it != nullptr) {
                 stack.emplace_back(*it, depth + 1);
@@ -38,7 +41,7 @@ std::string DumpActorTree() {
     }
     for (const Actor *actor : ActorTable) {
         if (actor != nullptr && seen.count(actor) == 0) {
-            text += "orphan " + ActorDumpLine(*actor) + '\n';
+            text += "orphan " + describe(*actor, 2);
         }
     }
     return text;
