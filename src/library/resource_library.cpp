@@ -33,6 +33,17 @@ constexpr uint64_t kItemEntryBytes = 32; // class, slot, common record
 
 const char kFatalError[] = "Fatal Library Serialization Error";
 
+// The fields every item carries (all but the class and the use count), for
+// a private copy.
+void CopyItemHeader(const LibraryItem& from, LibraryItem* to) {
+    to->slotIndex = from.slotIndex;
+    to->idWord = from.idWord;
+    to->name = from.name;
+    to->fileName = from.fileName;
+    to->filePath = from.filePath;
+    to->loaded = from.loaded;
+}
+
 int FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 
 bool EqualNoCase(const char* a, const char* b) {
@@ -340,12 +351,7 @@ LibraryItem* ResourceLibrary::AcquireItem(uint32_t index, ItemClass cls, uint32_
         case ItemClass::Material: {
             const auto& source = static_cast<const MaterialItem&>(*item);
             auto* c = new MaterialItem();
-            c->slotIndex = source.slotIndex;
-            c->idWord = source.idWord;
-            c->name = source.name;
-            c->fileName = source.fileName;
-            c->filePath = source.filePath;
-            c->loaded = source.loaded;
+            CopyItemHeader(source, c);
             c->material = source.material;
             c->specularFlag = source.specularFlag;
             c->materialAlpha = source.materialAlpha;
@@ -367,12 +373,7 @@ LibraryItem* ResourceLibrary::AcquireItem(uint32_t index, ItemClass cls, uint32_
             // own tracks.
             const auto& source = static_cast<const MotionItem&>(*item);
             auto* c = new MotionItem();
-            c->slotIndex = source.slotIndex;
-            c->idWord = source.idWord;
-            c->name = source.name;
-            c->fileName = source.fileName;
-            c->filePath = source.filePath;
-            c->loaded = source.loaded;
+            CopyItemHeader(source, c);
             for (int i = 0; i < 3; ++i) {
                 c->firstVector[i] = source.firstVector[i];
                 c->displacement[i] = source.displacement[i];
