@@ -1,7 +1,6 @@
-// Actor files from untrusted bytes, loaded from memory into a fresh headless
-// actor system through both readers (into the recorded ids, and below a
-// container under fresh ids). Loading may fail; it must not crash, leak,
-// touch the system actors 0-9 or grow the table past the id limit.
+// Actor files from untrusted bytes, loaded from memory into a fresh headless actor system through
+// both readers (into the recorded ids, and below a container under fresh ids). Loading may fail; it
+// must not crash, leak, touch the system actors 0-9 or grow the table past the id limit.
 #include <cstdint>
 #include <cstdlib>
 

@@ -73,11 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const Vector3 dir = in.Vec();
     const Vector3 lo = in.Vec();
     const Vector3 hi = in.Vec();
-    Vector3 hit;
-    Vector3 normal;
+    Vector3 hit, normal;
     RayIntersectBox(origin, dir, lo, hi, &hit, &normal);
-    Vector3 separation;
-    Vector3 point;
+    Vector3 separation, point;
     SphereIntersectBox(lo, hi, origin, in.Float(), &separation, &point);
 
     BoxList boxes;

@@ -1,7 +1,6 @@
-// ".mot" motion files from untrusted bytes, read through the motion loader's
-// own path on an in-memory file: reading must fail cleanly or succeed; a
-// motion that was read must write back and read again unchanged, and its
-// tracks must sample and make relative without faults.
+// ".mot" motion files from untrusted bytes, read through the motion loader's own path on an
+// in-memory file: reading must fail cleanly or succeed; a motion that was read must write back and
+// read again unchanged, and its tracks must sample and make relative without faults.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -85,9 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const PackEntry& entry : archive->Entries()) {
         names.push_back(entry.storedName);
     }
-    names.push_back("missing");
-    names.push_back("");
-    names.push_back("PACK.CSA");
+    names.insert(names.end(), {"missing", "", "PACK.CSA"});
 
     const uint8_t step = size > 20 ? data[20] : 0;
     for (int round = 0; round < 3; ++round) {

@@ -1,6 +1,5 @@
-// Feeds arbitrary bytes to the wave reader through an in-memory file and
-// checks what every accepted file must give: a non-zero block align, a ring
-// of whole frames, and a data range inside the file.
+// Feeds arbitrary bytes to the wave reader through an in-memory file and checks what every accepted
+// file must give: a non-zero block align, a ring of whole frames, and a data range inside the file.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

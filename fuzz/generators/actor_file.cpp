@@ -1,7 +1,6 @@
-// Writes seed actor files made by the engine's own writer into the folder
-// given as the argument: a bare actor, a Class Manager, a FileIO with a file
-// name, and an actor with a collision object, a script, saved scheduled
-// commands and simulation settings.
+// Writes seed actor files made by the engine's own writer into the folder given as the argument: a
+// bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
+// script, saved scheduled commands and simulation settings.
 #include <cstdio>
 #include <filesystem>
 #include <memory>

@@ -1,6 +1,5 @@
-// Writes seed ".anb" files into the folder given as the argument: one part
-// and one frame, two parts over three frames with shared and unused
-// texture coordinates.
+// Writes seed ".anb" files into the folder given as the argument: one part and one frame, two parts
+// over three frames with shared and unused texture coordinates.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,5 @@
-// Writes seed image files for fuzz_image_decode into the folder given as the
-// argument: every TGA type and depth (plain and RLE), BMP, PPM, DDS, PNG and
-// JPEG.
+// Writes seed image files for fuzz_image_decode into the folder given as the argument: every TGA
+// type and depth (plain and RLE), BMP, PPM, DDS, PNG and JPEG.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,5 @@
-// Writes seed ".mot" files into the folder given as the argument: an empty
-// motion, tracks of every key kind, a track without keys and one without
-// rotation keys.
+// Writes seed ".mot" files into the folder given as the argument: an empty motion, tracks of every
+// key kind, a track without keys and one without rotation keys.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,5 @@
-// Writes seed ".qvm" files into the folder given as the argument: both
-// kinds at versions 1 and 2, several frames, subsets without triangles or
-// vertices, and a bone tree.
+// Writes seed ".qvm" files into the folder given as the argument: both kinds at versions 1 and 2,
+// several frames, subsets without triangles or vertices, and a bone tree.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,5 @@
-// Writes seed wave files for fuzz_wave into the folder given as the
-// argument: every format the writer makes, at lengths around the frame and
-// half boundaries.
+// Writes seed wave files for fuzz_wave into the folder given as the argument: every format the
+// writer makes, at lengths around the frame and half boundaries.
 #include <cstdio>
 #include <filesystem>
 #include <string>

@@ -1,9 +1,8 @@
-// The engine program from start to end on a folder made by mksample: it
-// boots headless, plays the logo, runs the demo's scripts (which show the
-// film texture, capture the screen and save the game) and exits; the save is
-// read back with qvadump. Variants: a menu actor, a missing scene, no
-// init.txt, the data served from a pack archive, sound written by OpenAL's
-// wave driver, a real window under Xvfb and no sound device at all.
+// The engine program from start to end on a folder made by mksample: it boots headless, plays the
+// logo, runs the demo's scripts (which show the film texture, capture the screen and save the game)
+// and exits; the save is read back with qvadump. Variants: a menu actor, a missing scene, no
+// init.txt, the data served from a pack archive, sound written by OpenAL's wave driver, a real
+// window under Xvfb and no sound device at all.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,29 +17,15 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "support/temp_folder.h"
+#include "support/tool_run.h"
 #include "support/wave_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ProgramRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
+using ProgramRun = toolrun::ToolRun;
+using toolrun::Quote;
 
 std::string Program(const std::string& relative) {
     return std::string(ENGINE_TEST_BINARY_DIR) + "/" + relative;
@@ -68,19 +53,18 @@ ProgramRun RunEngine(const std::string& folder, int frameLimit = 600) {
 }
 
 bool MakeSample(const std::string& folder) {
-    ProgramRun run = RunIn(".", Quote(Program("tools/mksample")) + " " + Quote(folder));
+    ProgramRun run = toolrun::Run("mksample", {folder});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     return run.exitCode == 0;
 }
 
 std::string Dump(const std::string& file) {
-    ProgramRun run = RunIn(".", Quote(Program("tools/qvadump")) + " " + Quote(file));
+    ProgramRun run = toolrun::Run("qvadump", {file});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     return run.out;
 }
 
-// The dump lines of the actor named `name`: its own line and its fields,
-// without its children.
+// The dump lines of the actor named `name`: its own line and its fields, without its children.
 std::vector<std::string> ActorLines(const std::string& dump, const std::string& name) {
     std::vector<std::string> lines;
     std::istringstream in(dump);

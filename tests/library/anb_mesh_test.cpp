@@ -1,6 +1,5 @@
-// ".anb" vertex-animated meshes: the render vertices and indices made from
-// the parts and frames, the item's one subset, and the checks of broken
-// files.
+// ".anb" vertex-animated meshes: the render vertices and indices made from the parts and frames,
+// the item's one subset, and the checks of broken files.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -26,9 +25,8 @@ using Floats = std::vector<float>;
 
 AnbVertex V(float x, float y, float z, float n = 1.0f) { return {{x, y, z}, {0.0f, n, 0.0f}}; }
 
-// Two triangles of three vertices each. The first part has texture
-// coordinates 0-2, the second part 0-2 as well, of which 1 is unused and 0
-// is shared by two corners of different positions.
+// Two triangles of three vertices each. The first part has texture coordinates 0-2, the second part
+// 0-2 as well, of which 1 is unused and 0 is shared by two corners of different positions.
 AnbWriter TwoParts(uint32_t frames) {
     AnbWriter w;
     w.frameCount = frames;

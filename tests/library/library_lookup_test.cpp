@@ -62,8 +62,7 @@ TEST_F(LibraryLookup, FindItemByNameIgnoresCaseAndFiltersClass) {
 }
 
 TEST_F(LibraryLookup, UseItemMarks) {
-    EXPECT_EQ(lib.UseItem(7000), nullptr);
-    EXPECT_EQ(lib.UseItem(4), nullptr);
+    EXPECT_TRUE(lib.UseItem(7000) == nullptr && lib.UseItem(4) == nullptr);
     LibraryItem* item = lib.UseItem(9);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->used, 1u);
@@ -124,10 +123,8 @@ TEST_F(LibraryLookup, TableItemsAreNeverDeleted) {
     ASSERT_EQ(byId->used, 0u);
     lib.DeleteItemIfUnused(byId);
     lib.DeleteItemIfUnused(nullptr);
-    // Both still live in their slots (AddressSanitizer would catch a use
-    // after free here).
-    EXPECT_EQ(lib.GetItemById(9)->name, "step");
-    EXPECT_EQ(lib.GetItemById(7)->name, "WALL");
+    // Both still live in their slots (AddressSanitizer would catch a use after free here).
+    EXPECT_EQ(lib.GetItemById(9)->name + lib.GetItemById(7)->name, "stepWALL");
     // A sound acquired without the copy flag is the table item.
     LibraryItem* shared = lib.AcquireItem(9, ItemClass::Sound, 0, 2);
     EXPECT_EQ(shared, lib.GetItemById(9));
@@ -215,13 +212,11 @@ public:
 
 TEST(LibraryLoaders, EmptyTableAnswersLoadZeroReleaseOne) {
     TextureItem tex;
-    EXPECT_EQ(tex.Load(), 0);
-    EXPECT_EQ(tex.Release(), 1);
     ResourceLibrary lib;
-    EXPECT_EQ(lib.LoadItem(&tex), 1);
-    EXPECT_EQ(lib.ReleaseItem(&tex), 1);
-    EXPECT_EQ(lib.LoadItem(nullptr), 1);
-    EXPECT_EQ(lib.ReleaseItem(nullptr), 1);
+    EXPECT_EQ(std::vector<int>({tex.Load(), tex.Release(), lib.LoadItem(&tex),
+                                lib.ReleaseItem(&tex), lib.LoadItem(nullptr),
+                                lib.ReleaseItem(nullptr)}),
+              std::vector<int>({0, 1, 1, 1, 1, 1}));
 }
 
 TEST(LibraryLoaders, ModeZeroLoadsTexturesMeshesSoundsAndFonts) {

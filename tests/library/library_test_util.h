@@ -98,9 +98,8 @@ inline std::unique_ptr<KeyTrack> MakeTrack(const char* bone, float base) {
     return track;
 }
 
-// One item of every class: a material with three textures, a mesh with two
-// subsets, a motion with two tracks holding all four key kinds, a font with
-// a glyph section and one without.
+// One item of every class: a material with three textures, a mesh with two subsets, a motion with
+// two tracks holding all four key kinds, a font with a glyph section and one without.
 inline void FillEveryClass(SampleTable& t) {
     auto& tex = t.Add<TextureItem>(1, "white");
     tex.fileName = "white.tga";

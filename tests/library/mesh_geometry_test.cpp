@@ -36,10 +36,9 @@ struct MeshPtr {
     MeshItem* mesh;
 };
 
-// A unit quad over x, z in [0, 1] with corner heights 0, 1, 2, 3:
-// P0 (0, 0, 0), P1 (0, 1, 1), P2 (1, 2, 1), P3 (1, 3, 0). Triangles
-// (P0, P1, P3) and (P1, P2, P3) face the query along Y; the shared edge is
-// x + z = 1.
+// A unit quad over x, z in [0, 1] with corner heights 0, 1, 2, 3: P0 (0, 0, 0), P1 (0, 1, 1), P2
+// (1, 2, 1), P3 (1, 3, 0). Triangles (P0, P1, P3) and (P1, P2, P3) face the query along Y; the
+// shared edge is x + z = 1.
 struct Quad {
     std::vector<Vector3> positions = {{0, 0, 0}, {0, 1, 1}, {1, 2, 1}, {1, 3, 0}};
     std::vector<Vector3> normals = {{0, 1, 0}, {0.1f, 1, 0}, {0.2f, 1, 0}, {0.3f, 1, 0}};
@@ -219,8 +218,7 @@ TEST_F(MeshGeometryTest, ReleaseDeletesPrivateMeshesButNeverATableItem) {
     EXPECT_EQ(stored->name, "Shared");
     delete tableMesh;
 
-    // A private mesh with collision data goes whole (the leak checker
-    // watches).
+    // A private mesh with collision data goes whole (the leak checker watches).
     const Quad q;
     MeshItem* mesh = q.Make(true, false);
     mesh->subsetSettings[0].word0 = 9;
@@ -400,8 +398,7 @@ TEST_F(MeshGeometryTest, SurfaceDataWithoutStoredNormalsUsesTheFaceNormals) {
     EXPECT_EQ(data->meanNormal.x, 0.0f);
 }
 
-// Triangles each spanning one box: min corner, max corner, and a third on
-// the box.
+// Triangles each spanning one box: min corner, max corner, and a third on the box.
 MeshItem* BoxMesh(const std::vector<AABox>& boxes, uint32_t type) {
     std::vector<Vector3> positions;
     std::vector<uint16_t> indices;
@@ -448,8 +445,7 @@ TEST_F(MeshGeometryTest, BoxSpheresStopWhenFreeAndKeepTheEarlierBoxOnATie) {
 }
 
 TEST_F(MeshGeometryTest, BoxSpheresThatKeepTouchingStopAfterAHundredPasses) {
-    // Inside a huge box every push goes deeper and the sphere never gets
-    // free.
+    // Inside a huge box every push goes deeper and the sphere never gets free.
     const float big = 1e37f;
     const AABox box = {{0, -big, -big}, {2 * big, big, big}};
     MeshPtr mesh(BoxMesh({box}, 8));
@@ -602,8 +598,7 @@ TEST_F(MeshGeometryTest, SkinningLeavesWhatItCannotReachAlone) {
     ExpectVecNear(VecAt(after, 0), {1, 3, 0});
     EXPECT_EQ(std::memcmp(after.data() + 32, before.data() + 32, 64), 0);
 
-    // A skinned subset without skin records is skipped; an unskinned mesh
-    // is not touched.
+    // A skinned subset without skin records is skipped; an unskinned mesh is not touched.
     MeshPtr bare(SkinnedMesh({Influenced({1, 0, 0}, {{0, 1}}, 1)}));
     bare->subsets[0].skin.clear();
     const auto bareBefore = Vertices(bare.get());

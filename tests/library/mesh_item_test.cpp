@@ -34,8 +34,7 @@ protected:
         MeshFixture::SetUp();
         savedTextureLoader_ = GetItemLoader(ItemClass::Texture);
         SetItemLoader(ItemClass::Texture, {CountingLoad, CountingRelease});
-        g_textureLoads = 0;
-        g_textureReleases = 0;
+        g_textureLoads = g_textureReleases = 0;
     }
     void TearDown() override {
         SetItemLoader(ItemClass::Texture, savedTextureLoader_);
@@ -63,12 +62,10 @@ protected:
     }
     static QvmWriter TwoSubsets(uint32_t kind) {
         QvmWriter w(2, kind);
-        if (kind == 1) {
-            w.bones = {{"Root", kQvmNoParent, kBoneIdentity}};
-        }
         w.subsets.push_back(FanSubset(4));
         w.subsets.push_back(FanSubset(5, 3, "Legs"));
         if (kind == 1) {
+            w.bones = {{"Root", kQvmNoParent, kBoneIdentity}};
             w.subsets[0].skin.assign(4, meshtest::Skin(1.0f, 0));
             w.subsets[1].skin.assign(5, meshtest::Skin(2.0f, 0));
         }
@@ -92,18 +89,15 @@ TEST_F(MeshItemTest, RecordsTakeTheSubsetBoundsAndLoadSecondTextures) {
     EXPECT_EQ(r.outerRadius, s.outerRadius);
     EXPECT_GT(r.outerRadius, r.sphereRadius);
     LibraryItem* texture = library_.GetItemById(3);
-    EXPECT_EQ(texture->used, 1u);
-    EXPECT_EQ(texture->loaded, 1u);
-    EXPECT_EQ(g_textureLoads, 1);
+    EXPECT_EQ(std::vector<int>({int(texture->used), int(texture->loaded), g_textureLoads}),
+              std::vector<int>({1, 1, 1}));
 
     texture->used = 0;
     ASSERT_EQ(mesh->Release(), 1);
-    EXPECT_EQ(texture->used, 1u);
-    EXPECT_EQ(texture->loaded, 0u);
-    EXPECT_EQ(g_textureReleases, 1);
-    EXPECT_TRUE(mesh->subsets.empty());
-    EXPECT_EQ(mesh->loaded, 0u);
-    EXPECT_EQ(mesh->subsetSettings.size(), 2u); // the records stay
+    EXPECT_EQ(std::vector<size_t>({texture->used, texture->loaded, size_t(g_textureReleases),
+                                   mesh->subsets.size(), mesh->loaded,
+                                   mesh->subsetSettings.size()}), // the records stay
+              std::vector<size_t>({1, 0, 1, 0, 0, 2}));
 }
 
 TEST_F(MeshItemTest, SkinnedMeshesGetFixedCullingBounds) {
@@ -112,20 +106,16 @@ TEST_F(MeshItemTest, SkinnedMeshesGetFixedCullingBounds) {
     EXPECT_EQ(mesh->meshKind, 1u);
     for (const SubsetSettings& r : mesh->subsetSettings) {
         for (int a = 0; a < 3; ++a) {
-            EXPECT_EQ(r.boxMin[a], -200.0f);
-            EXPECT_EQ(r.boxMax[a], 200.0f);
-            EXPECT_EQ(r.sphereCentre[a], 0.0f);
+            EXPECT_EQ(std::vector<float>({r.boxMin[a], r.boxMax[a], r.sphereCentre[a]}),
+                      std::vector<float>({-200.0f, 200.0f, 0.0f}));
         }
-        EXPECT_EQ(r.sphereRadius, 250.0f);
-        EXPECT_EQ(r.outerRadius, 250.0f);
+        EXPECT_TRUE(r.sphereRadius == 250.0f && r.outerRadius == 250.0f);
     }
-    // Second textures of a skinned mesh are not loaded by Load, but Release
-    // lets them go.
+    // Second textures of a skinned mesh are not loaded by Load, but Release lets them go.
     EXPECT_EQ(g_textureLoads, 0);
     ASSERT_EQ(mesh->Release(), 1);
     EXPECT_EQ(g_textureReleases, 2);
-    EXPECT_TRUE(mesh->bones.empty());
-    EXPECT_TRUE(mesh->subsets.empty());
+    EXPECT_TRUE(mesh->bones.empty() && mesh->subsets.empty());
 }
 
 TEST_F(MeshItemTest, SecondTexturesOutsideTheTableAreSkipped) {
@@ -173,9 +163,8 @@ TEST_F(MeshItemTest, VertexBoundsAndSpheres) {
     AABox box;
     ComputeVertexBounds(&box, mesh, 1, nullptr);
     EXPECT_EQ(mesh->loaded, 1u);
-    EXPECT_EQ(box.min.z, -4.0f);
-    EXPECT_EQ(box.max.z, 20.0f);
-    EXPECT_EQ(box.max.x, 4.0f);
+    EXPECT_EQ(std::vector<float>({box.min.z, box.max.z, box.max.x}),
+              std::vector<float>({-4.0f, 20.0f, 4.0f}));
 
     Matrix shift = kBoneIdentity;
     shift.m[3][0] = 100.0f;

@@ -63,8 +63,7 @@ Quaternion Relative(const Quaternion& q, const Quaternion& base) {
     return out;
 }
 
-// A library of the test's own as the process's library, its data folder in
-// a scratch folder.
+// A library of the test's own as the process's library, its data folder in a scratch folder.
 class MotionTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -100,8 +99,7 @@ TEST_F(MotionTest, MotRoundTripKeepsTracksAndVectorsAndWritesTheSameBytes) {
         writer.AddTrack(*t);
     }
     std::vector<uint8_t> bytes = writer.WriteToMemory();
-    // 24 + name + 20 per rotation key + 16 per position or scale key + 68
-    // per matrix key.
+    // 24 + name + 20 per rotation key + 16 per position or scale key + 68 per matrix key.
     ASSERT_EQ(bytes.size(), kMotHeaderBytes + (180 + 7) + (180 + 8) + 24);
 
     MotionItem item;
@@ -120,9 +118,8 @@ TEST_F(MotionTest, MotRoundTripKeepsTracksAndVectorsAndWritesTheSameBytes) {
     EXPECT_TRUE(none.tracks.empty());
 }
 
-// Header and count are never trusted: a short header or a count beyond the
-// bytes left fails before anything is allocated; a failing track keeps the
-// tracks before it.
+// Header and count are never trusted: a short header or a count beyond the bytes left fails before
+// anything is allocated; a failing track keeps the tracks before it.
 TEST_F(MotionTest, BadMotFilesFailWithTheirTexts) {
     auto a = Track("mt_Root", 1.0f, {1.0f, 2.0f, 3.0f}, kYaw90);
     MotWriter writer;
@@ -310,9 +307,8 @@ TEST_F(BlendLayerTest, WithoutAMotionBaseTheLayerStaysAbsolute) {
     ExpectSameTracks(Motion(3)->tracks, Motion(3)->recordTracks);
 }
 
-// Inline tracks survive Release: each Load starts again from the record's
-// absolute tracks, so the layer is made relative once per Load, and the
-// library writes back what it read.
+// Inline tracks survive Release: each Load starts again from the record's absolute tracks, so the
+// layer is made relative once per Load, and the library writes back what it read.
 TEST_F(BlendLayerTest, ReleaseAndLoadAgainGiveTheSameRelativeTracks) {
     Build(true);
     MotionItem* layer = Motion(3);
@@ -361,8 +357,7 @@ TEST(MakeMotionRelative, MatchesInListOrderAndStopsAtAMiss) {
     EXPECT_FLOAT_EQ(reversed.tracks[1]->positionKeys[0].x, 5.0f);
 }
 
-// A base track without position keys leaves positions alone; without
-// rotation keys, rotations.
+// A base track without position keys leaves positions alone; without rotation keys, rotations.
 TEST(MakeMotionRelative, BaseTrackWithoutKeysOfAKindLeavesThatKind) {
     MotionItem base;
     base.tracks.push_back(std::make_unique<KeyTrack>());

@@ -182,8 +182,7 @@ TEST_F(QvmTest, BoneChildrenFollowBoneOrder) {
     ASSERT_EQ(item->loaded, 1u) << library_.GetLastError();
     ASSERT_EQ(item->bones.size(), 6u);
     const auto& b = item->bones;
-    // A parent listed after its child, and a bone that is its own parent,
-    // are kept as read.
+    // A parent listed after its child, and a bone that is its own parent, are kept as read.
     EXPECT_EQ(b[1]->parent, 2);
     EXPECT_EQ(b[0]->children, (std::vector<Bone*>{b[2].get(), b[3].get()}));
     EXPECT_EQ(b[2]->children, (std::vector<Bone*>{b[1].get()}));
@@ -311,8 +310,7 @@ TEST_F(QvmTest, BrokenFilesAreRefused) {
     libtest::PatchU32(manyBones, 8, 0x08000000u);
     ExpectCorruptBytes(manyBones, "bone count beyond the file");
 
-    // Accepted: unread skin index bytes of 0xFF, a bone that is its own
-    // parent.
+    // Accepted: unread skin index bytes of 0xFF, a bone that is its own parent.
     QvmWriter w = Skinned(2);
     w.subsets[0].skin[0].bones[1] = 0xFF;
     w.subsets[0].skin[0].bones[3] = 0xFF;

@@ -267,10 +267,11 @@ TEST(BonePoseTest, PosingMoreBonesThanTheMatricesHoldWritesOnlyWhatFits) {
 TEST(SkeletonTest, LookUpsAndNullArguments) {
     auto mesh = BonedMesh({{"Twin", -1}, {"Twin", 0}, {"Other", 0}});
     Skeleton* skeleton = CreateSkeleton(mesh.get());
-    EXPECT_EQ(FindBoneByName(skeleton, "Twin"), GetSkeletonBone(skeleton, 0));
-    EXPECT_EQ(FindBoneByName(skeleton, "twin"), nullptr);
-    EXPECT_EQ(FindBoneByName(skeleton, "Other"), GetSkeletonBone(skeleton, 2));
-    EXPECT_EQ(GetSkeletonBone(skeleton, 3), nullptr);
+    EXPECT_EQ(std::vector<Bone*>({FindBoneByName(skeleton, "Twin"),
+                                  FindBoneByName(skeleton, "twin"),
+                                  FindBoneByName(skeleton, "Other"), GetSkeletonBone(skeleton, 3)}),
+              std::vector<Bone*>(
+                  {GetSkeletonBone(skeleton, 0), nullptr, GetSkeletonBone(skeleton, 2), nullptr}));
     EXPECT_STREQ(GetBoneName(GetSkeletonBone(skeleton, 2)), "Other");
     // The skeleton is a copy: posing it leaves the mesh's bones alone.
     SetBoneLayerWeight(GetSkeletonBone(skeleton, 0), 1.0f, 0);
@@ -278,18 +279,17 @@ TEST(SkeletonTest, LookUpsAndNullArguments) {
     DestroySkeleton(skeleton);
 
     auto boneless = BonedMesh({});
-    EXPECT_EQ(CreateSkeleton(boneless.get()), nullptr);
-    EXPECT_EQ(CreateSkeleton(nullptr), nullptr);
-    EXPECT_EQ(AllocBoneMatrices(nullptr), nullptr);
+    EXPECT_EQ(std::vector<const void*>({CreateSkeleton(boneless.get()), CreateSkeleton(nullptr),
+                                        AllocBoneMatrices(nullptr), GetSkeletonBone(nullptr, 0),
+                                        GetBoneName(nullptr)}),
+              std::vector<const void*>(5, nullptr));
     BoneMatrices* empty = AllocBoneMatrices(boneless.get());
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->Count(), 0u);
     FreeBoneMatrices(empty);
-    EXPECT_EQ(GetSkeletonBone(nullptr, 0), nullptr);
-    EXPECT_EQ(GetSkeletonBoneCount(nullptr), 0u);
-    EXPECT_EQ(GetBoneName(nullptr), nullptr);
-    EXPECT_EQ(GetBoneMatrix(nullptr, nullptr), 0);
-    EXPECT_EQ(SetBoneLayerWeight(nullptr, 1.0f, 0), 0);
+    EXPECT_EQ(std::vector<int>({int(GetSkeletonBoneCount(nullptr)), GetBoneMatrix(nullptr, nullptr),
+                                SetBoneLayerWeight(nullptr, 1.0f, 0)}),
+              std::vector<int>({0, 0, 0}));
     ComputeBonePose(nullptr, nullptr, nullptr, 0.0f);
     DestroySkeleton(nullptr);
     FreeBoneMatrices(nullptr);

@@ -1,6 +1,5 @@
-// Texture, material and light items on the engine's library with a
-// recording device: the size and format rules, loading and releasing, the
-// failure texts, and the ambient colour.
+// Texture, material and light items on the engine's library with a recording device: the size and
+// format rules, loading and releasing, the failure texts, and the ambient colour.
 #include <gtest/gtest.h>
 
 #include <cmath>

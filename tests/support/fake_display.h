@@ -1,7 +1,6 @@
-// A display for tests without a screen: an adapter that accepts every mode
-// and format and makes the device the test asks for (a RecordingDevice by
-// default), a window that never has a message, and the calls that put the
-// process's graphics object on them and back on GL.
+// A display for tests without a screen: an adapter that accepts every mode and format and makes the
+// device the test asks for (a RecordingDevice by default), a window that never has a message, and
+// the calls that put the process's graphics object on them and back on GL.
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 
 namespace imagefiles {
@@ -23,6 +24,21 @@ void Put16(std::string& s, uint32_t v) {
 void Put32(std::string& s, uint32_t v) {
     Put16(s, v);
     Put16(s, v >> 16);
+}
+void Put8s(std::string& s, std::initializer_list<uint32_t> vs) {
+    for (uint32_t v : vs) {
+        Put8(s, v);
+    }
+}
+void Put16s(std::string& s, std::initializer_list<uint32_t> vs) {
+    for (uint32_t v : vs) {
+        Put16(s, v);
+    }
+}
+void Put32s(std::string& s, std::initializer_list<uint32_t> vs) {
+    for (uint32_t v : vs) {
+        Put32(s, v);
+    }
 }
 
 uint32_t A(uint32_t p) { return p >> 24; }
@@ -54,15 +70,10 @@ void PutTgaColor(std::string& s, uint32_t p, uint32_t bits) {
                          (B(p) >> 3));
             break;
         case 24:
-            Put8(s, B(p));
-            Put8(s, G(p));
-            Put8(s, R(p));
+            Put8s(s, {B(p), G(p), R(p)});
             break;
         default:
-            Put8(s, B(p));
-            Put8(s, G(p));
-            Put8(s, R(p));
-            Put8(s, A(p));
+            Put8s(s, {B(p), G(p), R(p), A(p)});
     }
 }
 
@@ -76,18 +87,11 @@ std::string Tga(const Pixels& pixels, uint32_t width, uint32_t height, const Tga
         palette = Distinct(pixels);
     }
     std::string s;
-    Put8(s, 0);
-    Put8(s, base == 1 ? 1 : 0);
-    Put8(s, o.type);
-    Put16(s, base == 1 ? o.mapFirst : 0);
-    Put16(s, uint32_t(palette.size()));
+    Put8s(s, {0, base == 1 ? 1u : 0u, o.type});
+    Put16s(s, {base == 1 ? o.mapFirst : 0u, uint32_t(palette.size())});
     Put8(s, base == 1 ? o.mapBits : 0);
-    Put16(s, 0);
-    Put16(s, 0);
-    Put16(s, width);
-    Put16(s, height);
-    Put8(s, o.bits);
-    Put8(s, (o.topDown ? 0x20u : 0u) | (o.rightToLeft ? 0x10u : 0u) | o.attributeBits);
+    Put16s(s, {0, 0, width, height});
+    Put8s(s, {o.bits, (o.topDown ? 0x20u : 0u) | (o.rightToLeft ? 0x10u : 0u) | o.attributeBits});
     for (uint32_t p : palette) {
         PutTgaColor(s, p, o.mapBits);
     }
@@ -119,8 +123,7 @@ std::string Tga(const Pixels& pixels, uint32_t width, uint32_t height, const Tga
         }
         return s;
     }
-    // Runs of equal pixels become run packets, the rest raw packets; packets
-    // ignore row ends.
+    // Runs of equal pixels become run packets, the rest raw packets; packets ignore row ends.
     size_t i = 0;
     while (i < stored.size()) {
         size_t run = 1;
@@ -167,15 +170,12 @@ std::string Bmp(const Pixels& pixels, uint32_t width, uint32_t height, uint32_t 
                        IndexOf(palette, pixels[size_t(y) * width + x + run]) == index) {
                     ++run;
                 }
-                Put8(data, run);
-                Put8(data, index);
+                Put8s(data, {run, index});
                 x += run;
             }
-            Put8(data, 0);
-            Put8(data, 0);
+            Put8s(data, {0, 0});
         }
-        Put8(data, 0);
-        Put8(data, 1);
+        Put8s(data, {0, 1});
     } else {
         const size_t rowBytes = ((size_t(width) * bpp + 31) / 32) * 4;
         for (uint32_t r = 0; r < height; ++r) {
@@ -186,9 +186,7 @@ std::string Bmp(const Pixels& pixels, uint32_t width, uint32_t height, uint32_t 
                 if (bpp == 8) {
                     Put8(row, uint32_t(IndexOf(palette, p)));
                 } else if (bpp == 24) {
-                    Put8(row, B(p));
-                    Put8(row, G(p));
-                    Put8(row, R(p));
+                    Put8s(row, {B(p), G(p), R(p)});
                 } else {
                     Put32(row, p);
                 }
@@ -200,25 +198,13 @@ std::string Bmp(const Pixels& pixels, uint32_t width, uint32_t height, uint32_t 
     const uint32_t paletteBytes = uint32_t(palette.size()) * 4;
     const uint32_t offBits = 14 + infoSize + paletteBytes;
     std::string s = "BM";
-    Put32(s, offBits + uint32_t(data.size()));
-    Put32(s, 0);
-    Put32(s, offBits);
-    Put32(s, infoSize);
-    Put32(s, width);
-    Put32(s, topDown ? uint32_t(-int32_t(height)) : height);
-    Put16(s, 1);
-    Put16(s, bpp);
-    Put32(s, rle8 ? 1 : (bitfields ? 3 : 0));
-    Put32(s, uint32_t(data.size()));
-    Put32(s, 2835);
-    Put32(s, 2835);
-    Put32(s, uint32_t(palette.size()));
-    Put32(s, 0);
+    Put32s(s, {offBits + uint32_t(data.size()), 0, offBits, infoSize, width,
+               topDown ? uint32_t(-int32_t(height)) : height});
+    Put16s(s, {1, bpp});
+    Put32s(s, {rle8 ? 1u : (bitfields ? 3u : 0u), uint32_t(data.size()), 2835, 2835,
+               uint32_t(palette.size()), 0});
     if (bitfields) {
-        Put32(s, 0x00FF0000);
-        Put32(s, 0x0000FF00);
-        Put32(s, 0x000000FF);
-        Put32(s, 0xFF000000);
+        Put32s(s, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000});
         s.resize(14 + infoSize, '\0');
     }
     for (uint32_t p : palette) {
@@ -257,28 +243,10 @@ std::string DdsHeader(uint32_t width, uint32_t height, uint32_t levels, uint32_t
                       uint32_t fourCc, uint32_t bits, uint32_t r, uint32_t g, uint32_t b,
                       uint32_t a) {
     std::string s = "DDS ";
-    Put32(s, 124);
-    Put32(s, 0x1007 | (levels > 1 ? 0x20000u : 0u));
-    Put32(s, height);
-    Put32(s, width);
-    Put32(s, 0);
-    Put32(s, 0);
-    Put32(s, levels);
-    for (int i = 0; i < 11; ++i) {
-        Put32(s, 0);
-    }
-    Put32(s, 32);
-    Put32(s, pfFlags);
-    Put32(s, fourCc);
-    Put32(s, bits);
-    Put32(s, r);
-    Put32(s, g);
-    Put32(s, b);
-    Put32(s, a);
-    Put32(s, 0x1000);
-    for (int i = 0; i < 4; ++i) {
-        Put32(s, 0);
-    }
+    Put32s(s, {124, 0x1007 | (levels > 1 ? 0x20000u : 0u), height, width, 0, 0, levels});
+    s.append(11 * 4, '\0');
+    Put32s(s, {32, pfFlags, fourCc, bits, r, g, b, a, 0x1000});
+    s.append(4 * 4, '\0');
     return s;
 }
 
@@ -331,9 +299,7 @@ std::string Png(const Pixels& pixels, uint32_t width, uint32_t height, PngKind k
                          PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
             rowBytes = size_t(width) * (alpha ? 4 : 3);
             for (uint32_t p : pixels) {
-                bytes.push_back(uint8_t(R(p)));
-                bytes.push_back(uint8_t(G(p)));
-                bytes.push_back(uint8_t(B(p)));
+                bytes.insert(bytes.end(), {uint8_t(R(p)), uint8_t(G(p)), uint8_t(B(p))});
                 if (alpha) {
                     bytes.push_back(uint8_t(A(p)));
                 }
@@ -363,9 +329,7 @@ std::string Png(const Pixels& pixels, uint32_t width, uint32_t height, PngKind k
                          PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
             rowBytes = size_t(width) * 2;
             for (uint32_t p : pixels) {
-                const uint32_t v = R(p) * 257;
-                bytes.push_back(uint8_t(v >> 8));
-                bytes.push_back(uint8_t(v));
+                bytes.insert(bytes.end(), 2, uint8_t(R(p)));  // R * 257, big-endian
             }
             break;
     }

@@ -1,7 +1,6 @@
-// Writers of small image files for the image-reader tests and the fuzz
-// seeds: TGA (every type, RLE packets running across rows), BMP, PPM, DDS,
-// PNG and JPEG. Pixels are 0xAARRGGBB, rows top-down; files come back as
-// byte strings.
+// Writers of small image files for the image-reader tests and the fuzz seeds: TGA (every type, RLE
+// packets running across rows), BMP, PPM, DDS, PNG and JPEG. Pixels are 0xAARRGGBB, rows top-down;
+// files come back as byte strings.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +21,7 @@ struct TgaOptions {
     uint8_t attributeBits = 0;  // descriptor bits 0-3
 };
 
-// Colour-mapped files carry the distinct colours of the image in order of
-// first appearance.
+// Colour-mapped files carry the distinct colours of the image in order of first appearance.
 std::string Tga(const Pixels& pixels, uint32_t width, uint32_t height, const TgaOptions& options);
 
 // bpp 8 (palette of the distinct colours), 24, or 32 with bit fields and an

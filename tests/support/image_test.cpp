@@ -1,5 +1,6 @@
 #include "image_test.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,10 +24,8 @@ Rgb Image::At(uint32_t x, uint32_t y) const {
 namespace {
 
 int Diff(Rgb a, Rgb b) {
-    const int dr = std::abs(int(a.r) - int(b.r));
-    const int dg = std::abs(int(a.g) - int(b.g));
-    const int db = std::abs(int(a.b) - int(b.b));
-    return std::max(dr, std::max(dg, db));
+    return std::max({std::abs(int(a.r) - int(b.r)), std::abs(int(a.g) - int(b.g)),
+                     std::abs(int(a.b) - int(b.b))});
 }
 
 std::string Describe(Rgb c) {
@@ -82,7 +81,6 @@ bool Image::SavePpm(const std::string &path) const {
         return ::testing::AssertionFailure() << "GetBackBuffer failed: " << r;
     }
     gfx::SurfaceDesc desc;
-    surface->GetDesc(&desc);
     gfx::LockedRect locked;
     r = surface->LockRect(&locked, nullptr, gfx::Lock::ReadOnly);
     if (gfx::Failed(r)) {

@@ -1,5 +1,4 @@
-// A clock source without a performance counter whose millisecond tick the
-// test sets.
+// A clock source without a performance counter whose millisecond tick the test sets.
 #pragma once
 
 #include <cstdint>

@@ -27,21 +27,18 @@ struct WaveData {
 bool ParseWave(const std::vector<uint8_t> &bytes, WaveData *out, std::string *error);
 bool ReadWaveFile(const std::string &path, WaveData *out, std::string *error);
 
-// The first and last frame whose level passes `threshold` (full scale 1);
-// false when none does.
+// The first and last frame whose level passes `threshold` (full scale 1); false when none does.
 bool FindSoundSpan(const WaveData &wave, float threshold, size_t *first, size_t *last);
 
-// The frequency (Hz) with the most power in [lowHz, highHz], searched in
-// 1 Hz steps over at most `maxSeconds` of the sounding part of the wave
-// (threshold 0.02) and refined between the neighbouring steps. 0 when the
-// wave is silent or the range is empty.
+// The frequency (Hz) with the most power in [lowHz, highHz], searched in 1 Hz steps over at most
+// `maxSeconds` of the sounding part of the wave (threshold 0.02) and refined between the
+// neighbouring steps. 0 when the wave is silent or the range is empty.
 double DominantFrequency(const WaveData &wave, double lowHz, double highHz,
                          double maxSeconds = 0.5);
 
-// Writes the OpenAL set-up file for the wave driver into `folder` and
-// answers the environment assignments that make a child process use it
-// ("ALSOFT_DRIVERS=wave ALSOFT_CONF='...' "), or "" when the file cannot be
-// written. The samples are 16-bit integers: `sample-type` is read under
+// Writes the OpenAL set-up file for the wave driver into `folder` and answers the environment
+// assignments that make a child process use it ("ALSOFT_DRIVERS=wave ALSOFT_CONF='...' "), or ""
+// when the file cannot be written. The samples are 16-bit integers: `sample-type` is read under
 // [general] only (under [wave] it is ignored and floats are written).
 std::string WaveDriverEnvironment(const std::string &folder, const std::string &wavePath);
 

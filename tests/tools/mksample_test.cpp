@@ -12,32 +12,13 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "support/tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int exitCode = -1;
-};
-
-std::string Tool(const std::string& name) {
-    return std::string(ENGINE_TEST_BINARY_DIR) + "/tools/" + name;
-}
-
-ToolRun RunTool(const std::string& tool, const std::string& args) {
-    TempFolder capture;
-    std::string command = "'" + Tool(tool) + "' " + args + " >'" + (capture / "out") + "' 2>'" +
-                          (capture / "err") + "'";
-    ToolRun run;
-    int status = std::system(command.c_str());
-    if (status != -1 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    run.out = capture.Get("out");
-    run.err = capture.Get("err");
-    return run;
-}
+using toolrun::ToolRun;
 
 // Every regular file below a folder with its bytes, by relative path.
 std::vector<std::pair<std::string, std::string>> Tree(const TempFolder& folder) {
@@ -53,7 +34,7 @@ std::vector<std::pair<std::string, std::string>> Tree(const TempFolder& folder) 
 
 TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     TempFolder folder;
-    ToolRun run = RunTool("mksample", "'" + folder.Path() + "/out'");
+    ToolRun run = toolrun::Run("mksample", {folder.Path() + "/out"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     std::vector<std::string> lines;
@@ -89,9 +70,9 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
 
 TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     TempFolder folder;
-    ASSERT_EQ(RunTool("mksample", "'" + folder.Path() + "'").exitCode, 0);
+    ASSERT_EQ(toolrun::Run("mksample", {folder.Path()}).exitCode, 0);
 
-    ToolRun globals = RunTool("qvadump", "'" + (folder / "game/Data/Globals.qva") + "'");
+    ToolRun globals = toolrun::Run("qvadump", {folder / "game/Data/Globals.qva"});
     ASSERT_EQ(globals.exitCode, 0) << globals.err;
     EXPECT_NE(globals.out.find("header version 70 count 1 first 10 span 1\n"), std::string::npos);
     EXPECT_NE(globals.out.find("    id=10 class=0 name=\"Mover\" parent=1 classname=\"Base\"\n"
@@ -112,7 +93,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
               std::string::npos)
         << globals.out;
 
-    ToolRun level = RunTool("qvadump", "'" + (folder / "game/Data/Level1.qva") + "'");
+    ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
     EXPECT_NE(level.out.find("header version 70 count 2 first 3000 span 2\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
@@ -129,8 +110,8 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {
     TempFolder first;
     TempFolder second;
-    ToolRun one = RunTool("mksample", "'" + first.Path() + "'");
-    ToolRun two = RunTool("mksample", "'" + second.Path() + "'");
+    ToolRun one = toolrun::Run("mksample", {first.Path()});
+    ToolRun two = toolrun::Run("mksample", {second.Path()});
     ASSERT_EQ(one.exitCode, 0) << one.err;
     ASSERT_EQ(two.exitCode, 0) << two.err;
     EXPECT_EQ(one.out, two.out);
@@ -139,7 +120,7 @@ TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {
     // Over a damaged folder of its own: every file is written again.
     first.Put("game/Data/Globals.qva", "broken");
     first.Put("init.txt", "");
-    ToolRun again = RunTool("mksample", "'" + first.Path() + "'");
+    ToolRun again = toolrun::Run("mksample", {first.Path()});
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, one.out);
     EXPECT_EQ(Tree(first), Tree(second));
@@ -149,23 +130,24 @@ TEST(Mksample, FailuresNameThePathAndWrongArgumentsPrintUsage) {
     TempFolder folder;
     // The output folder is a file.
     folder.Put("file", "x");
-    ToolRun run = RunTool("mksample", "'" + (folder / "file") + "'");
+    ToolRun run = toolrun::Run("mksample", {folder / "file"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("mksample: " + (folder / "file") + "/init.txt: ", 0), 0u) << run.err;
 
     // A folder where a later file must go: the files before it are listed.
     fs::create_directories(folder / "out/game/DAZedirad.qvf");
-    run = RunTool("mksample", "'" + (folder / "out") + "'");
+    run = toolrun::Run("mksample", {folder / "out"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "26 init.txt\n");
     EXPECT_EQ(run.err.rfind("mksample: " + (folder / "out") + "/game/DAZedirad.qvf: ", 0), 0u)
         << run.err;
     EXPECT_EQ(run.err.back(), '\n');
 
-    for (const char* args : {"", "a b", "''"}) {
-        run = RunTool("mksample", args);
-        EXPECT_EQ(run.exitCode, 2) << args;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"a", "b"}, {""}}) {
+        run = toolrun::Run("mksample", args);
+        EXPECT_EQ(run.exitCode, 2) << args.size();
         EXPECT_EQ(run.err, "usage: mksample OUT-DIR\n");
         EXPECT_EQ(run.out, "");
     }

@@ -1,7 +1,6 @@
-// Runs platform_smoke on a sample folder made by mksample and probes its
-// capture: the clear colour, the sprite, the film quad, the cube's shadow
-// (against a run whose cube casts none), the text lines against their
-// measured boxes, and the beep in what OpenAL's wave driver wrote.
+// Runs platform_smoke on a sample folder made by mksample and probes its capture: the clear colour,
+// the sprite, the film quad, the cube's shadow (against a run whose cube casts none), the text
+// lines against their measured boxes, and the beep in what OpenAL's wave driver wrote.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -158,8 +157,7 @@ std::string MissingSmokeItem(const std::string &path) {
     return "";
 }
 
-// A run with software GL, the sample's fonts and the wave driver writing
-// to `wave`.
+// A run with software GL, the sample's fonts and the wave driver writing to `wave`.
 ToolRun RunSmoke(const SmokeRuns &s, const std::string &sample, const std::string &tga,
                  const std::string &wave) {
     const std::string env = wavecheck::WaveDriverEnvironment(s.folder.Path(), wave) +
@@ -296,10 +294,9 @@ TEST_F(PlatformSmoke, ClearColourSpriteAndFilmQuad) {
     EXPECT_TRUE(Near(Shot().At(0, 0), {0x20, 0x40, 0x80}, 0, "corner (0, 0)"));
     EXPECT_TRUE(Near(Shot().At(318, 0), {0x20, 0x40, 0x80}, 0, "corner (318, 0)"));
 
-    // The sprite is the badge at its own size. Pixel centres lie on whole
-    // coordinates, as on the platform the engine was made for: the pixel at
-    // the sprite's corner + (x, y) samples the badge where texels x - 1 and
-    // x, y - 1 and y meet (wrapping), so its colour is their mean.
+    // The sprite is the badge at its own size. Pixel centres lie on whole coordinates, as on the
+    // platform the engine was made for: the pixel at the sprite's corner + (x, y) samples the badge
+    // where texels x - 1 and x, y - 1 and y meet (wrapping), so its colour is their mean.
     Picture badge;
     ASSERT_TRUE(ReadPicture(Game() + "/Data/badge.tga", &badge));
     ASSERT_GT(badge.width, 0u);
@@ -339,9 +336,8 @@ TEST_F(PlatformSmoke, ClearColourSpriteAndFilmQuad) {
     }
 }
 
-// The cube's volume, built as the shadow bucket builds it, crosses the floor
-// plane along the outline of the shadow; the middle of those crossings,
-// projected, is a floor pixel in the shadow.
+// The cube's volume, built as the shadow bucket builds it, crosses the floor plane along the
+// outline of the shadow; the middle of those crossings, projected, is a floor pixel in the shadow.
 TEST_F(PlatformSmoke, CubeShadowDarkensTheFloorBelowIt) {
     const SmokeRuns &s = *g_runs;
     ASSERT_EQ(s.reference.width, smoke::kWidth) << s.shadowless.out << s.shadowless.err;

@@ -1,5 +1,4 @@
-// Runs the qvadump program on committed actor files and compares its output
-// with committed text.
+// Runs the qvadump program on committed actor files and compares its output with committed text.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -13,25 +13,14 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "support/tool_run.h"
 
 namespace {
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int exitCode = -1;
-};
+using toolrun::ReadFile;
+using toolrun::ToolRun;
 
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string DataPath(const std::string &name) {
-    return std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvscript/" + name;
-}
+std::string DataPath(const std::string &name) { return toolrun::DataPath("qvscript/" + name); }
 
 // Runs qvscript with the arguments (already quoted) and stdin from input.
 ToolRun RunQvscript(const std::string &args, const std::string &input = "") {
@@ -45,8 +34,9 @@ ToolRun RunQvscript(const std::string &args, const std::string &input = "") {
                           " <'" + inPath + "' >'" + outPath + "' 2>'" + errPath + "'";
     ToolRun run;
     int status = std::system(command.c_str());
-    if (status != -1 && WIFEXITED(status))
+    if (status != -1 && WIFEXITED(status)) {
         run.exitCode = WEXITSTATUS(status);
+    }
     run.out = ReadFile(outPath);
     run.err = ReadFile(errPath);
     std::remove(inPath.c_str());
@@ -90,10 +80,9 @@ TEST(Qvscript, UsageErrors) {
     }
 }
 
-// The committed actor file holds "A" and "B" under "Scenery". Expected lines,
-// checked by hand: 34 with Bool 1; the missing named actor gets the [safe]
-// null receiver; 63 with floats 1, 2, 3; the statement on the absent local
-// actor is skipped whole; 32 with "x" and its terminator.
+// The committed actor file holds "A" and "B" under "Scenery". Expected lines, checked by hand: 34
+// with Bool 1; the missing named actor gets the [safe] null receiver; 63 with floats 1, 2, 3; the
+// statement on the absent local actor is skipped whole; 32 with "x" and its terminator.
 TEST(Qvscript, RunMatchesGoldenText) {
     const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
     std::string expected = ReadFile(DataPath("run_scenery_a.txt"));
@@ -147,12 +136,10 @@ std::string WriteScriptedActors() {
     return path;
 }
 
-// Script calls print their name and target; the commands of nested runs
-// are indented two blanks a level. Checked by hand: "open" (a call by
-// handle) runs one level in and its call of "glow" runs both of Lamp's
-// scripts of that name two levels in; a call on a missing actor goes to
-// NULLACTOR and runs nothing; a name Lamp holds no script of prints only
-// its call line.
+// Script calls print their name and target; the commands of nested runs are indented two blanks a
+// level. Checked by hand: "open" (a call by handle) runs one level in and its call of "glow" runs
+// both of Lamp's scripts of that name two levels in; a call on a missing actor goes to NULLACTOR
+// and runs nothing; a name Lamp holds no script of prints only its call line.
 TEST(Qvscript, RunShowsCallsAndNestedRunsIndented) {
     const std::string actors = WriteScriptedActors();
     std::string expected = ReadFile(DataPath("run_nested.txt"));

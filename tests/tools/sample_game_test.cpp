@@ -50,6 +50,7 @@ protected:
         delete first_;
         delete folder_;
     }
+    void SetUp() override { ASSERT_EQ(first_->exitCode, 0) << first_->err; }
     static std::string Root() { return *folder_ / "a"; }
 
     static TempFolder* folder_;
@@ -60,14 +61,12 @@ TempFolder* SampleGame::folder_ = nullptr;
 ToolRun* SampleGame::first_ = nullptr;
 
 TEST_F(SampleGame, LibraryDumpEqualsTheCommittedText) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     const ToolRun dump = RunTool("qvfdump", Root() + "/game/DAZedirad.qvf");
     EXPECT_EQ(dump.exitCode, 0) << dump.err;
     EXPECT_EQ(dump.out, Golden("library.txt"));
 }
 
 TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     for (const char* name : {"Globals", "Level1", "Play"}) {
         SCOPED_TRACE(name);
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
@@ -77,7 +76,6 @@ TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
 }
 
 TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     EXPECT_EQ(ReadText(Root() + "/init.txt"), "game\r\nLevel1.qva\r\n\r\nDemo\r\n");
     EXPECT_EQ(ReadText(Root() + "/play/init.txt"),
               "../game\r\nLevel1.qva\r\nPlay.qva\r\nSample\r\n");
@@ -86,7 +84,6 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
 }
 
 TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     ResourceLibrary library;
     ASSERT_EQ(library.ReadLibraryFile((Root() + "/game/DAZedirad.qvf").c_str(), 1), 1)
         << library.GetLastError();
@@ -113,7 +110,6 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
 }
 
 TEST_F(SampleGame, RunLengthTgaDecodesToTheRing) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     const std::string bytes = ReadText(Root() + "/game/Data/ring.tga");
     ASSERT_GT(bytes.size(), 18u);
     EXPECT_EQ(bytes[2], 10) << "run-length true colour";
@@ -131,26 +127,27 @@ TEST_F(SampleGame, RunLengthTgaDecodesToTheRing) {
 
 // --- the library on a display -----------------------------------------------------
 
-// Opens the sound device on OpenAL's loopback output, which needs no card.
-bool OpenLoopbackSound(EngineWindow*, uint32_t channels, uint32_t rate, uint32_t bits,
-                       std::string* errorText) {
-    if (CreateSoundDeviceOn(std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback),
-                            channels, rate, bits) == 1) {
+bool OpenSound(std::unique_ptr<AlSoundBackend> backend, uint32_t channels, uint32_t rate,
+               uint32_t bits, std::string* errorText) {
+    if (CreateSoundDeviceOn(std::move(backend), channels, rate, bits) == 1) {
         return true;
     }
     *errorText = GetSoundErrorText();
     return false;
 }
 
+// Opens the sound device on OpenAL's loopback output, which needs no card.
+bool OpenLoopbackSound(EngineWindow*, uint32_t channels, uint32_t rate, uint32_t bits,
+                       std::string* errorText) {
+    return OpenSound(std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback), channels,
+                     rate, bits, errorText);
+}
+
 // OpenAL with no device to open, as on a machine without a sound card.
 bool NoSoundDevice(EngineWindow*, uint32_t channels, uint32_t rate, uint32_t bits,
                    std::string* errorText) {
     auto none = []() -> void* { return nullptr; };
-    if (CreateSoundDeviceOn(std::make_unique<AlSoundBackend>(+none), channels, rate, bits) == 1) {
-        return true;
-    }
-    *errorText = GetSoundErrorText();
-    return false;
+    return OpenSound(std::make_unique<AlSoundBackend>(+none), channels, rate, bits, errorText);
 }
 
 class SampleOnDisplay : public SampleGame {
@@ -193,7 +190,6 @@ protected:
 };
 
 TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     ASSERT_TRUE(Start(OpenLoopbackSound));
     EXPECT_STREQ(library_->GetLastError(), "");
     ASSERT_EQ(library_->SerializeLibrary(0), 1) << library_->GetLastError();
@@ -262,7 +258,6 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
 }
 
 TEST_F(SampleOnDisplay, WithoutASoundDeviceTheDisplayReportsIt) {
-    ASSERT_EQ(first_->exitCode, 0) << first_->err;
     ASSERT_TRUE(Start(NoSoundDevice));
     EXPECT_NE(std::string(library_->GetLastError()).find("Create Sound Device"), std::string::npos)
         << library_->GetLastError();

@@ -1,5 +1,4 @@
-// The reader of the wave driver's files and the tone search that the tool
-// runs are judged by.
+// The reader of the wave driver's files and the tone search that the tool runs are judged by.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,8 +19,7 @@ struct WaveBytes {
         return *this;
     }
     WaveBytes &U16(uint16_t v) {
-        data.push_back(uint8_t(v));
-        data.push_back(uint8_t(v >> 8));
+        data.insert(data.end(), {uint8_t(v), uint8_t(v >> 8)});
         return *this;
     }
     WaveBytes &U32(uint32_t v) {
@@ -86,11 +84,9 @@ TEST(WaveCheck, ReadsOpenDriverFilesToTheEndAndFindsTheTone) {
     wavecheck::WaveData wave;
     std::string error;
     ASSERT_TRUE(wavecheck::ParseWave(w.data, &wave, &error)) << error;
-    EXPECT_TRUE(wave.extensible);
-    EXPECT_FALSE(wave.isFloat);
-    EXPECT_EQ(wave.channels, 2u);
-    EXPECT_EQ(wave.sampleRate, 44100u);
-    EXPECT_EQ(wave.mono.size(), size_t(0.45 * 44100));
+    EXPECT_EQ(std::vector<size_t>({wave.extensible, wave.isFloat, wave.channels, wave.sampleRate,
+                                   wave.mono.size()}),
+              std::vector<size_t>({1, 0, 2, 44100, size_t(0.45 * 44100)}));
     size_t first = 0;
     size_t last = 0;
     ASSERT_TRUE(wavecheck::FindSoundSpan(wave, 0.02f, &first, &last));
@@ -134,29 +130,19 @@ TEST(WaveCheck, FloatSamplesPlainFormatAndMixedTones) {
 TEST(WaveCheck, RefusesWhatItCannotRead) {
     wavecheck::WaveData wave;
     std::string error;
-    EXPECT_FALSE(wavecheck::ParseWave({}, &wave, &error));
-    EXPECT_EQ(error, "no RIFF WAVE header");
-
-    WaveBytes noFormat;
-    noFormat.Raw("RIFF").U32(0).Raw("WAVE").Raw("data").U32(0).U32(0);
-    EXPECT_FALSE(wavecheck::ParseWave(noFormat.data, &wave, &error));
-    EXPECT_EQ(error, "data before fmt");
-
-    WaveBytes eightBit = Header(1, 1, 8, false);
-    EXPECT_FALSE(wavecheck::ParseWave(eightBit.data, &wave, &error));
-    EXPECT_EQ(error, "unsupported sample format 1/8");
-
-    // A fmt chunk longer than the file.
+    const auto refusal = [&](const std::vector<uint8_t> &bytes) {
+        return wavecheck::ParseWave(bytes, &wave, &error) ? std::string("read") : error;
+    };
+    EXPECT_EQ(refusal({}), "no RIFF WAVE header");
+    EXPECT_EQ(refusal(WaveBytes().Raw("RIFF").U32(0).Raw("WAVE").Raw("data").U32(0).U32(0).data),
+              "data before fmt");
+    EXPECT_EQ(refusal(Header(1, 1, 8, false).data), "unsupported sample format 1/8");
     WaveBytes cut = Header(1, 2, 16, true);
-    cut.data.resize(30);
-    EXPECT_FALSE(wavecheck::ParseWave(cut.data, &wave, &error));
-    EXPECT_EQ(error, "short fmt chunk");
-
+    cut.data.resize(30); // a fmt chunk longer than the file
+    EXPECT_EQ(refusal(cut.data), "short fmt chunk");
     WaveBytes noData = Header(1, 2, 16, false);
     noData.data.resize(noData.data.size() - 8);
-    EXPECT_FALSE(wavecheck::ParseWave(noData.data, &wave, &error));
-    EXPECT_EQ(error, "no data chunk");
-
+    EXPECT_EQ(refusal(noData.data), "no data chunk");
     EXPECT_FALSE(wavecheck::ReadWaveFile("/nonexistent/x.wav", &wave, &error));
 }
 
