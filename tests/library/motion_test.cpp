@@ -174,8 +174,7 @@ TEST_F(MotionTest, LoadReadsTheMotInAnyCaseAndRetriesAMissingOne) {
     ASSERT_EQ(GetMotionTrackCount(run), 1u);
     EXPECT_TRUE(SameKeyTrack(*run->tracks[0], *track));
     EXPECT_EQ(run->Release(), 1);
-    EXPECT_EQ(run->loaded, 0u);
-    EXPECT_TRUE(run->tracks.empty());
+    EXPECT_TRUE(run->loaded == 0 && run->tracks.empty());
     EXPECT_FLOAT_EQ(GetMotionLength(run), 4.0f); // loads again
 
     MotionItem* gone = Motion(6);

@@ -72,8 +72,7 @@ TEST_F(QvmTest, SubsetsKeepTheirFieldsAndBuffers) {
                                      a.triangleCount, a.frameCount, a.flagWord}),
               std::vector<uint32_t>({5, 0x112, 32, 4, 2, 1, 1}));
     EXPECT_TRUE(a.skin.empty());
-    ASSERT_NE(a.indexBuffer, nullptr);
-    ASSERT_NE(a.vertexBuffer, nullptr);
+    ASSERT_TRUE(a.indexBuffer != nullptr && a.vertexBuffer != nullptr);
     EXPECT_EQ(a.vertexBuffer->GetFvf(), 0x112u);
     EXPECT_EQ(Contents(a.vertexBuffer), w.subsets[0].vertices);
     const std::vector<uint8_t> indices = Contents(a.indexBuffer);
@@ -93,9 +92,8 @@ TEST_F(QvmTest, SubsetsKeepTheirFieldsAndBuffers) {
     EXPECT_FLOAT_EQ(a.sphereCentre.x, 1.5f);
     EXPECT_FLOAT_EQ(a.sphereRadius, 0.5f * std::sqrt(9.0f + 2.25f + 9.0f));
     EXPECT_FLOAT_EQ(a.outerRadius, std::sqrt(2.25f + 0.5625f + 2.25f) + a.sphereRadius);
-    // A subset without vertices has zero bounds.
-    EXPECT_EQ(item->subsets[2].boxMax.x, 0.0f);
-    EXPECT_EQ(item->subsets[2].outerRadius, 0.0f);
+    EXPECT_TRUE(item->subsets[2].boxMax.x == 0.0f && item->subsets[2].outerRadius == 0.0f)
+        << "a subset without vertices has zero bounds";
 }
 
 TEST_F(QvmTest, WrittenFilesReadBackEqual) {

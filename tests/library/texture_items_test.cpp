@@ -88,7 +88,6 @@ protected:
         return static_cast<TextureItem*>(library_->GetItemById(slot));
     }
 
-    // Size and format of the texture the item made.
     struct Made {
         uint32_t width = 0, height = 0, format = 0;
     };

@@ -21,7 +21,6 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(tool_)) << tool_ << " is not built";
     }
 
-    // Runs packtool with the arguments in the given folder.
     ToolRun Tool(const std::vector<std::string>& args, const std::string& folder = "") {
         return toolrun::Run("packtool", args, folder.empty() ? tmp_.Path() : folder);
     }
