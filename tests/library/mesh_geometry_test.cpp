@@ -193,8 +193,7 @@ TEST_F(MeshGeometryTest, NullMeshesAndIndexesOutOfRangeGetNeutralAnswers) {
     EXPECT_EQ(mesh->subsetSettings.size(), 1u);
     SetSubsetCollisionVector(mesh.get(), 0, stored);
     GetSubsetCollisionVector(sphere, mesh.get(), 0);
-    EXPECT_EQ(sphere[2], 3.0f);
-    EXPECT_EQ(sphere[3], 4.0f);
+    EXPECT_EQ(std::vector<float>({sphere[2], sphere[3]}), std::vector<float>({3.0f, 4.0f}));
 
     Vector3 out = {9, 9, 9};
     EXPECT_EQ(IntersectRayWithMesh(mesh.get(), 1, 0, {0.2f, 0, 0.2f}, &out, nullptr, nullptr), 0);
@@ -237,9 +236,8 @@ TEST_F(MeshGeometryTest, RayQueriesFindTheFirstPassingTriangleAndTheSurfaceHeigh
     uint32_t hint = 77;
     // Inside triangle 1 only.
     ASSERT_EQ(IntersectRayWithMesh(mesh.get(), 0, 0, {0.8f, 50, 0.8f}, &point, &normal, &hint), 1);
-    EXPECT_EQ(hint, 1u);
-    EXPECT_EQ(point.x, 0.8f);
-    EXPECT_EQ(point.z, 0.8f);
+    EXPECT_EQ(std::vector<float>({float(hint), point.x, point.z}),
+              std::vector<float>({1, 0.8f, 0.8f}));
     ExpectVecNear(normal, {0.3f, 1, 0}, 0.0f); // the third corner's (P3)
 
     // On the shared edge both pass: the lower index wins, or the hinted one.
@@ -287,14 +285,12 @@ TEST_F(MeshGeometryTest, RayQueriesAlongOtherAxesSeeTheSameTriangles) {
     Vector3 point;
     ASSERT_EQ(IntersectRayWithMesh(meshX.get(), 0, 1, {-40, 0.7f, 0.8f}, &point, nullptr, nullptr),
               1);
-    EXPECT_EQ(point.x, expected.y);
-    EXPECT_EQ(point.y, 0.7f);
+    EXPECT_EQ(std::vector<float>({point.x, point.y}), std::vector<float>({expected.y, 0.7f}));
     for (uint32_t code : {2u, 3u}) {
         ASSERT_EQ(IntersectRayWithMesh(meshZ.get(), 0, code, {0.7f, 0.8f, 40}, &point, nullptr,
                                        nullptr),
                   1);
-        EXPECT_EQ(point.z, expected.y);
-        EXPECT_EQ(point.x, 0.7f);
+        EXPECT_EQ(std::vector<float>({point.z, point.x}), std::vector<float>({expected.y, 0.7f}));
     }
 }
 
@@ -307,8 +303,7 @@ TEST_F(MeshGeometryTest, RayQueriesReadVerticesAtTheSubsetsStride) {
         uint32_t ha = 50, hb = 50;
         ASSERT_EQ(IntersectRayWithMesh(wide.get(), 0, 0, p, &a, nullptr, &ha), 1);
         ASSERT_EQ(IntersectRayWithMesh(narrow.get(), 0, 0, p, &b, &normal, &hb), 1);
-        EXPECT_EQ(ha, hb);
-        EXPECT_EQ(a.y, b.y);
+        EXPECT_EQ(std::vector<float>({float(ha), a.y}), std::vector<float>({float(hb), b.y}));
         // No stored normal: the face normal, unit length.
         EXPECT_NEAR(Vec3Length(normal), 1.0f, 1e-5f);
     }
@@ -561,9 +556,8 @@ TEST_F(MeshGeometryTest, SkinnedBoundsAreTakenOnceUnlessASphereIsGiven) {
     SkinMeshVertices(mesh.get(), &m, 0, given);
     float sphere[4];
     GetSubsetCollisionVector(sphere, mesh.get(), 0);
-    EXPECT_EQ(sphere[0], 7.0f);
-    EXPECT_EQ(sphere[3], 10.0f);
-    EXPECT_EQ(mesh->subsets[0].flagWord, 1u);
+    EXPECT_EQ(std::vector<float>({sphere[0], sphere[3], float(mesh->subsets[0].flagWord)}),
+              std::vector<float>({7.0f, 10.0f, 1.0f}));
 
     SkinMeshVertices(mesh.get(), &m, 0, nullptr);
     GetSubsetCollisionVector(sphere, mesh.get(), 0);
