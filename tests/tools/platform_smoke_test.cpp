@@ -39,10 +39,6 @@ namespace fs = std::filesystem;
 using toolrun::ReadFile;
 using toolrun::ToolRun;
 
-std::string Tool(const std::string &name) {
-    return std::string(ENGINE_TEST_BINARY_DIR) + "/tools/" + name;
-}
-
 struct Rgb {
     int r = 0;
     int g = 0;
@@ -173,7 +169,7 @@ class PlatformSmoke : public ::testing::Test {
     static void SetUpTestSuite() {
         g_runs = new SmokeRuns();
         SmokeRuns &s = *g_runs;
-        s.haveMksample = fs::exists(Tool("mksample"));
+        s.haveMksample = fs::exists(std::string(ENGINE_TEST_BINARY_DIR) + "/tools/mksample");
         if (!s.haveMksample) {
             return;
         }
@@ -471,10 +467,8 @@ TEST_F(PlatformSmoke, BeepReachesTheWaveDriver) {
     wavecheck::WaveData wave;
     std::string error;
     ASSERT_TRUE(wavecheck::ReadWaveFile(g_runs->wave, &wave, &error)) << error;
-    EXPECT_TRUE(wave.extensible);
-    EXPECT_FALSE(wave.isFloat);
-    const double hz = wavecheck::DominantFrequency(wave, 100.0, 4000.0);
-    EXPECT_NEAR(hz, 880.0, 880.0 * 0.02);
+    EXPECT_TRUE(wave.extensible && !wave.isFloat);
+    EXPECT_NEAR(wavecheck::DominantFrequency(wave, 100.0, 4000.0), 880.0, 880.0 * 0.02);
 }
 
 // --- failures ---------------------------------------------------------------------------

@@ -115,8 +115,7 @@ TEST_F(SampleGame, RunLengthTgaDecodesToTheRing) {
     EXPECT_EQ(bytes[2], 10) << "run-length true colour";
     DecodedImage image;
     ASSERT_TRUE(DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &image));
-    ASSERT_EQ(image.width, 128u);
-    ASSERT_EQ(image.height, 128u);
+    ASSERT_TRUE(image.width == 128u && image.height == 128u);
     auto at = [&](uint32_t x, uint32_t y) { return image.pixels[size_t(y) * image.width + x]; };
     EXPECT_EQ(at(0, 0) >> 24, 0u);          // corner: outside the disc
     EXPECT_EQ(at(64, 64), 0xFFF0C020u);     // centre of the disc
