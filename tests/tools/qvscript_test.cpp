@@ -13,6 +13,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "support/temp_folder.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -24,24 +25,18 @@ std::string DataPath(const std::string &name) { return toolrun::DataPath("qvscri
 
 // Runs qvscript with the arguments (already quoted) and stdin from input.
 ToolRun RunQvscript(const std::string &args, const std::string &input = "") {
-    std::string dir = ::testing::TempDir();
-    std::string tag = std::to_string(getpid());
-    std::string inPath = dir + "qvscript_in_" + tag;
-    std::string outPath = dir + "qvscript_out_" + tag;
-    std::string errPath = dir + "qvscript_err_" + tag;
-    std::ofstream(inPath, std::ios::binary) << input;
+    TempFolder io;
+    io.Put("in", input);
     std::string command = "'" + std::string(ENGINE_TEST_BINARY_DIR) + "/tools/qvscript' " + args +
-                          " <'" + inPath + "' >'" + outPath + "' 2>'" + errPath + "'";
+                          " <'" + (io / "in") + "' >'" + (io / "out") + "' 2>'" +
+                          (io / "err") + "'";
     ToolRun run;
     int status = std::system(command.c_str());
     if (status != -1 && WIFEXITED(status)) {
         run.exitCode = WEXITSTATUS(status);
     }
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
+    run.out = io.Get("out");
+    run.err = io.Get("err");
     return run;
 }
 
