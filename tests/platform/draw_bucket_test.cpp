@@ -58,6 +58,11 @@ class DrawBucketTest : public rendertest::RenderTest {
                        float bias = 0.0f) {
         return library_.CreateDrawInstance(mesh_.get(), 0, material, world, name, bias);
     }
+    void Queue(std::initializer_list<DrawInstance *> instances) {
+        for (DrawInstance *i : instances) {
+            library_.QueueDrawInstance(i, 0.0f, 1.0f);
+        }
+    }
     // Instance callbacks that log, on the buckets given.
     void Watch(std::initializer_list<uint32_t> buckets) {
         for (uint32_t b : buckets) {
@@ -105,17 +110,14 @@ TEST_F(DrawBucketTest, InstanceDrawnInEachBucketOfItsMask) {
     DrawInstance *a = Make(both.get(), &near_, 1);
     DrawInstance *b = Make(seventh.get(), &far_, 2);
     Watch({0, 7});
-    library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    Queue({a, b});
     library_.QueueDrawInstance(a, 0.0f, 1.0f); // queued already: ignored
-    EXPECT_EQ(library_.GetQueuedInstanceCount(), 2u);
-    EXPECT_EQ(a->queued, 1u);
+    EXPECT_EQ(std::tuple{library_.GetQueuedInstanceCount(), a->queued}, std::tuple{2u, 1u});
     EXPECT_FLOAT_EQ(a->sortKey, 100.0f);
     library_.DrawScene();
     // Bucket 7 sorts far to near.
     const std::vector<std::string> expected = {"0:1", "7:2", "7:1"};
-    EXPECT_EQ(g_events, expected);
-    EXPECT_EQ(a->queued + b->queued, 0u);
+    EXPECT_EQ(std::tuple{g_events, a->queued + b->queued}, std::tuple{expected, 0u});
     for (uint32_t n = 0; n < kDrawBucketCount; ++n) {
         EXPECT_EQ(library_.GetDrawBucket(n)->head, nullptr);
     }
@@ -127,8 +129,7 @@ TEST_F(DrawBucketTest, EmptyMaskCountsButNeverLinks) {
     auto none = MakeMaterial(0, 0);
     DrawInstance *a = Make(none.get(), &near_, 1);
     library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    EXPECT_EQ(library_.GetQueuedInstanceCount(), 1u);
-    EXPECT_EQ(a->queued, 0u);
+    EXPECT_EQ(std::tuple{library_.GetQueuedInstanceCount(), a->queued}, std::tuple{1u, 0u});
     library_.DrawScene();
     EXPECT_TRUE(Log().empty());
 }
@@ -147,9 +148,7 @@ TEST_F(DrawBucketTest, InsertModes) {
     DrawInstance *p1 = Make(append.get(), &near_, 7);
     DrawInstance *p2 = Make(append.get(), &near_, 8);
     Watch({3, 7, 9});
-    for (DrawInstance *i : {s1, s2, s3, s4, f1, f2, p1, p2}) {
-        library_.QueueDrawInstance(i, 0.0f, 1.0f);
-    }
+    Queue({s1, s2, s3, s4, f1, f2, p1, p2});
     EXPECT_FLOAT_EQ(s3->sortKey, 250.0f);
     library_.DrawScene();
     // Equal keys keep their queueing order; the bias moves s3 to the front.
@@ -177,8 +176,7 @@ TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {
     library_.SetFogEnable(1);
     DrawInstance *a = Make(fogged.get(), &beyond, 1);
     DrawInstance *b = Make(clear.get(), &beyond, 2);
-    library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    Queue({a, b});
     EXPECT_EQ(a->queued * 10 + b->queued, 1u);
     library_.SetFogEnable(0);
     library_.QueueDrawInstance(a, 0.0f, 1.0f);
@@ -188,8 +186,7 @@ TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {
     Matrix behind = Translation(0.0f, 0.0f, -3.0f);
     DrawInstance *c = Make(clear.get(), &behind, 3);
     library_.QueueDrawInstance(c, 0.0f, 1.0f);
-    EXPECT_EQ(c->queued, 0u);
-    EXPECT_EQ(SetDrawInstanceScale(c, 3.0f), c);
+    EXPECT_EQ(std::tuple{c->queued, SetDrawInstanceScale(c, 3.0f)}, std::tuple{0u, c});
     library_.QueueDrawInstance(c, 0.0f, 1.0f);
     EXPECT_EQ(c->queued, 1u);
     EXPECT_FLOAT_EQ(c->radius, 3.0f);
@@ -224,8 +221,7 @@ TEST_F(DrawBucketTest, AtMostSevenTouchingLocalLightsPerInstance) {
     for (int i = 1; i <= 7; ++i) {
         expected.push_back("LightEnable " + std::to_string(i) + " 1");
     }
-    EXPECT_EQ(switchedOn, expected);
-    EXPECT_EQ(a->lightCount, 7u);
+    EXPECT_EQ(std::tuple{switchedOn, a->lightCount}, std::tuple{expected, 7u});
     // Every local light is off after the pass.
     for (LightItem *light : lights) {
         bool enabled = true;
@@ -254,8 +250,7 @@ TEST_F(DrawBucketTest, CallbacksRunAroundNonEmptyBucketsOnly) {
     auto m = MakeMaterial(0, 1u << 5);
     DrawInstance *a = Make(m.get(), &near_, 1);
     DrawInstance *b = Make(m.get(), &mid_, 2);
-    library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    Queue({a, b});
     library_.DrawScene();
     library_.DestroyDrawInstance(a);
     library_.DestroyDrawInstance(nullptr);
@@ -310,9 +305,7 @@ TEST_F(DrawBucketTest, DestroyingOneInstanceKeepsTheOthersQueued) {
     DrawInstance *b = Make(m.get(), &mid_, 2);
     DrawInstance *c = Make(m.get(), &far_, 3);
     DrawInstance *d = Make(m.get(), &far_, 4);
-    for (DrawInstance *i : {a, b, c, d}) {
-        library_.QueueDrawInstance(i, 0.0f, 1.0f);
-    }
+    Queue({a, b, c, d});
     // Bucket 0 pushes at the front: d c b a. Take out the head, the middle
     // and the tail in turn.
     library_.DestroyDrawInstance(d);
@@ -330,8 +323,7 @@ TEST_F(DrawBucketTest, DestroyingOneInstanceKeepsTheOthersQueued) {
     auto appendOnly = MakeMaterial(0, 1u << 3);
     DrawInstance *x = Make(appendOnly.get(), &near_, 6);
     DrawInstance *y = Make(appendOnly.get(), &near_, 7);
-    library_.QueueDrawInstance(x, 0.0f, 1.0f);
-    library_.QueueDrawInstance(y, 0.0f, 1.0f);
+    Queue({x, y});
     library_.DestroyDrawInstance(y);
     DrawInstance *z = Make(appendOnly.get(), &near_, 8);
     library_.QueueDrawInstance(z, 0.0f, 1.0f);
@@ -356,9 +348,7 @@ TEST_F(DrawBucketTest, DestructionDuringTheSceneIsDeferred) {
     DrawInstance *a = Make(m.get(), &near_, 1);
     DrawInstance *b = Make(m.get(), &mid_, 2);
     DrawInstance *c = Make(m.get(), &far_, 3);
-    for (DrawInstance *i : {a, b, c}) {
-        library_.QueueDrawInstance(i, 0.0f, 1.0f);
-    }
+    Queue({a, b, c});
     // Bucket 0 holds c b a. c's callback destroys a (still to come in bucket
     // 0); then b destroys itself.
     g_victim = a;
@@ -513,8 +503,7 @@ TEST_F(SubsetDrawTest, InstanceDestroyedByItsPreDrawCallback) {
         g_library->DestroyDrawInstance(instance);
         g_events.push_back(IsDrawInstanceDestroyed(instance) ? "destroyed" : "alive");
     });
-    library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    library_.QueueDrawInstance(b, 0.0f, 1.0f);
+    Queue({a, b});
     ClearLog();
     library_.DrawScene();
     // b twice (buckets 0 and 7); a not at all, and it goes after the pass.
@@ -534,9 +523,7 @@ TEST_F(SubsetDrawTest, UnloadedMeshIsLoadedAtItsFirstDraw) {
                                     },
                                     [](LibraryItem &) { return 1; }});
     mesh_->loaded = 0;
-    EXPECT_EQ(DrawAt(0.0f).size(), 2u);
-    EXPECT_EQ(DrawAt(0.0f).size(), 2u);
-    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(std::tuple{DrawAt(0.0f).size(), DrawAt(0.0f).size(), loads}, std::tuple{2u, 2u, 1});
     // A load that fails draws nothing.
     SetItemLoader(ItemClass::Mesh, {[](LibraryItem &) { return 0; }, nullptr});
     mesh_->loaded = 0;

@@ -60,10 +60,7 @@ struct FakeWindow : testdisplay::QuietWindow {
     int x = -1, y = -1, w = -1, h = -1;
     bool fullScreen = true;
     void SetClientRect(int x_, int y_, int w_, int h_) override {
-        x = x_;
-        y = y_;
-        w = w_;
-        h = h_;
+        std::tie(x, y, w, h) = std::tie(x_, y_, w_, h_);
     }
     bool SetFullScreenMode(int, int) override { return fullScreen; }
 };
@@ -123,9 +120,7 @@ TEST(FormatSearchTest, LastPassingCandidateWins) {
                       },
                       &bb, &ds),
                   FormatSearch::Found);
-        EXPECT_EQ(bb, 0u);
-        EXPECT_EQ(ds, 75u);
-        EXPECT_EQ(depthCalls, 2);
+        EXPECT_EQ(std::tuple{bb, ds, depthCalls}, std::tuple{0u, 75u, 2});
     }
     // Depth-buffer depth 20: no candidate, 0, found.
     EXPECT_EQ(SearchFormats(32, 20, passes({22}), depthPasses({}), &bb, &ds), FormatSearch::Found);
@@ -219,9 +214,8 @@ TEST(GraphicsCreationTest, PresentParametersOfBothModes) {
     // Windowed: the desktop's format, copy with vsync, a lockable back buffer.
     EXPECT_EQ(Params(s.adapter->lastParams),
               "win 1 0x0 fmt 22 count 0 swap 4 ds 1/75 flags 1 int 0 hz 0");
-    EXPECT_EQ(g.GetDeviceWindow(), &window);
-    EXPECT_EQ(g.GetViewportWidth(), 640u);
-    EXPECT_EQ(g.GetTargetFrameRate(), 30u);
+    EXPECT_EQ(std::tuple{g.GetDeviceWindow(), g.GetViewportWidth(), g.GetTargetFrameRate()},
+              std::tuple{&window, 640u, 30u});
 
     g.DestroyDevice();
     ASSERT_TRUE(g.CreateFullScreenDevice(800, 600, 32, 24, &window));
@@ -242,30 +236,23 @@ TEST(GraphicsCreationTest, WindowPlacement) {
 
 TEST(GraphicsFrameTest, FramesNeedADeviceAndEndFrameNeedsAScene) {
     CQVGraphics g;
-    EXPECT_FALSE(g.ClearScreen(0));
-    EXPECT_FALSE(g.ClearDepthStencil());
-    EXPECT_FALSE(g.BeginFrame());
-    EXPECT_FALSE(g.EndFrame());
-    EXPECT_FALSE(g.PresentFrame());
-    EXPECT_FALSE(g.HandleLostDevice());
+    EXPECT_EQ(std::vector<bool>({g.ClearScreen(0), g.ClearDepthStencil(), g.BeginFrame(),
+                                 g.EndFrame(), g.PresentFrame(), g.HandleLostDevice()}),
+              std::vector<bool>(6, false));
 
     FakeWindow window;
     ScriptedGraphics s(g);
     ASSERT_TRUE(g.CreateWindowDevice(&window));
     auto *device = s.adapter->lastDevice;
     device->ClearLog();
-    EXPECT_FALSE(g.EndFrame()); // no scene: false, nothing ended
-    EXPECT_TRUE(g.ClearScreen(0xFF204080u));
-    EXPECT_TRUE(g.BeginFrame());
-    EXPECT_TRUE(g.IsInScene());
-    EXPECT_TRUE(g.ClearDepthStencil());
-    EXPECT_TRUE(g.EndFrame());
-    EXPECT_FALSE(g.IsInScene());
-    EXPECT_TRUE(g.PresentFrame());
+    // No scene at first: EndFrame answers false and ends nothing.
+    EXPECT_EQ(std::vector<bool>({g.EndFrame(), g.ClearScreen(0xFF204080u), g.BeginFrame(),
+                                 g.IsInScene(), g.ClearDepthStencil(), g.EndFrame(), g.IsInScene(),
+                                 g.PresentFrame()}),
+              std::vector<bool>({false, true, true, true, true, true, false, true}));
     const std::vector<std::string> expected = {"Clear 0 7 0xFF204080 1 0", "BeginScene",
                                                "Clear 0 6 0x00000000 1 0", "EndScene", "Present"};
-    EXPECT_EQ(device->GetLog(), expected);
-    EXPECT_EQ(device->Pixel(5, 5), 0xFF204080u);
+    EXPECT_EQ(std::tuple{device->GetLog(), device->Pixel(5, 5)}, std::tuple{expected, 0xFF204080u});
 }
 
 TEST(GraphicsFrameTest, PresentFrameAnswersTrueAndKeepsTheFailure) {
@@ -305,9 +292,8 @@ TEST(GraphicsFrameTest, GammaRamp) {
     ASSERT_TRUE(g.CreateWindowDevice(&window));
     g.SetDeviceGammaRamp(1, 0.5f, 1, 0, 0, 1);
     const gfx::GammaRamp &applied = s.adapter->lastDevice->GetAppliedGamma();
-    EXPECT_EQ(applied.red[2], 512);
-    EXPECT_EQ(applied.green[2], 256);
-    EXPECT_EQ(applied.blue[0], 256);
+    EXPECT_EQ(std::tuple{applied.red[2], applied.green[2], applied.blue[0]},
+              std::tuple{512, 256, 256});
 }
 
 TEST(GraphicsErrorTest, LongMessagesAreCutTo511Characters) {
@@ -379,8 +365,7 @@ TEST_F(LostDeviceFixture, FailedResetStopsAndTheNextCallResets) {
     EXPECT_EQ(device->GetLog(), (std::vector<std::string>{"TestCooperativeLevel", "Reset"}));
     steps.clear();
     EXPECT_TRUE(g.HandleLostDevice());
-    EXPECT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps.back(), "sleep 100");
+    EXPECT_EQ(std::tuple{steps.size(), steps.back()}, std::tuple{3u, "sleep 100"});
 }
 
 // --- display creation ------------------------------------------------------------------
@@ -419,8 +404,7 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
     });
     EXPECT_EQ(library.CreateDisplay(800, 600, 32, 32, 2, &window), 1);
     EXPECT_STREQ(library.GetLastError(), "Create Sound Device");
-    EXPECT_EQ(library.IsSoundEnabled(), 0u);
-    EXPECT_EQ(library.GetWindow(), &window);
+    EXPECT_EQ(std::tuple{library.IsSoundEnabled(), library.GetWindow()}, std::tuple{0u, &window});
     const std::vector<std::string> expected = {"sound 2 44100 16", "buckets", "shadow quad",
                                                "font"};
     EXPECT_EQ(calls, expected);
@@ -505,10 +489,7 @@ TEST(GraphicsGlTest, WindowedDisplayOnTheEngineWindowClearsAndReadsBack) {
     window->SetClientRect(0, 0, 96, 64);
     ASSERT_TRUE(g.CreateWindowDevice(window.get())) << g.GetGraphicsErrorText();
     EXPECT_EQ(g.GetViewportWidth(), 96u);
-    ASSERT_TRUE(g.ClearScreen(0xFF204080u));
-    ASSERT_TRUE(g.BeginFrame());
-    ASSERT_TRUE(g.EndFrame());
-    ASSERT_TRUE(g.PresentFrame());
+    ASSERT_TRUE(g.ClearScreen(0xFF204080u) && g.BeginFrame() && g.EndFrame() && g.PresentFrame());
     imagetest::Image image;
     ASSERT_TRUE(imagetest::ReadBack(*g.GetD3DDevice(), &image));
     EXPECT_EQ(image.width * 1000 + image.height, 96064u);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/os/scripted_input_backend.h"
 #include "platform/os/window.h"
+#include "support/float_list.h"
 
 namespace {
 
@@ -71,21 +73,16 @@ TEST_F(InputTest, HeldKeyWithRepeatsPressesAndReleasesOnce) {
     KeyDown('W');
     KeyDown('W', true);
     Update();
-    EXPECT_EQ(Flagged(true), "87");
-    EXPECT_EQ(Flagged(false), "");
-    EXPECT_EQ(InputDown(87), 1);
+    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(87)}, std::tuple{"87", "", 1});
 
     KeyDown('W', true);
     KeyDown('W', true);
     Update();
-    EXPECT_EQ(Flagged(true), "");
-    EXPECT_EQ(InputDown(87), 1);
+    EXPECT_EQ(std::tuple{Flagged(true), InputDown(87)}, std::tuple{"", 1});
 
     KeyUp('W');
     Update();
-    EXPECT_EQ(Flagged(true), "");
-    EXPECT_EQ(Flagged(false), "87");
-    EXPECT_EQ(InputDown(87), 0);
+    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(87)}, std::tuple{"", "87", 0});
     Update();
     EXPECT_EQ(Flagged(false), "");
 }
@@ -158,8 +155,7 @@ TEST_F(InputTest, KeyTableBothWays) {
     EXPECT_EQ(VirtualKeyToInputCode(106) + VirtualKeyToInputCode(91), 0u);
     EXPECT_EQ(InputCodeToVirtualKey(105) + InputCodeToVirtualKey(121) + InputCodeToVirtualKey(13), 0u);
     backend_.SetKey(13, true);
-    EXPECT_EQ(InputDown(13), 0);
-    EXPECT_EQ(InputDown(98), 1);
+    EXPECT_EQ(std::tuple{InputDown(13), InputDown(98)}, std::tuple{0, 1});
 }
 
 TEST_F(InputTest, DefaultBindingsAndBindingRules) {
@@ -220,11 +216,9 @@ TEST_F(InputTest, SlotsOutOfRangeChangeAndAnswerNothing) {
     }
     const int bad[][2] = {{-1, 0}, {64, 0}, {0, -1}, {0, 4}, {-64, 1}, {1000000, 3}, {5, 1 << 30}};
     for (const auto& slot : bad) {
-        EXPECT_EQ(BindAction(slot[0], 65, slot[1]), 1);
-        EXPECT_EQ(BindAction(slot[0], 0, slot[1]), 1);
-        EXPECT_EQ(ActionDown(slot[0], slot[1]), 0);
-        EXPECT_EQ(ActionPressed(slot[0], slot[1]), 0);
-        EXPECT_EQ(ActionReleased(slot[0], slot[1]), 0);
+        EXPECT_EQ(BindAction(slot[0], 65, slot[1]) + BindAction(slot[0], 0, slot[1]), 2);
+        EXPECT_EQ(ActionDown(slot[0], slot[1]) + ActionPressed(slot[0], slot[1]) +
+                      ActionReleased(slot[0], slot[1]), 0);
         EXPECT_EQ(ActionValue(slot[0], slot[1]), 0.0f);
         EXPECT_EQ(GetInputName(slot[0], 0, slot[1]), "");
     }
@@ -253,30 +247,27 @@ TEST_F(InputTest, InputNames) {
         BindAction(40, code, 3);
         EXPECT_EQ(GetInputName(40, 0, 3), name) << code;
     }
-    EXPECT_EQ(GetInputName(41, 0, 3), "");
-    EXPECT_EQ(InputCodeName(263), "QVI_WHEEL2");
+    EXPECT_EQ(std::tuple{GetInputName(41, 0, 3), InputCodeName(263)}, std::tuple{"", "QVI_WHEEL2"});
 }
 
 TEST_F(InputTest, JoystickNamesFollowOpenedCount) {
     backend_.AddJoystick();
     backend_.AddJoystick();
     InitInput(&backend_);
-    EXPECT_EQ(InputCodeName(264), "QVI_JOYB0");
-    EXPECT_EQ(InputCodeName(327), "QVI_JOYB63");
-    EXPECT_EQ(InputCodeName(328), "Key328");  // past the table: no overrun
-    EXPECT_EQ(InputCodeName(1000), "Key1000");
+    // Past the table: no overrun.
+    EXPECT_EQ(InputCodeName(264) + InputCodeName(327) + InputCodeName(328) + InputCodeName(1000),
+              "QVI_JOYB0QVI_JOYB63Key328Key1000");
 }
 
 TEST_F(InputTest, CursorOffsetAxesAndRecentre) {
     BindDefaultActions();
     backend_.SetCursorPos(512 + 10, 384 - 7);
     Update(1);
-    EXPECT_FLOAT_EQ(GetAxisValue(4096), 0.32f);
-    EXPECT_FLOAT_EQ(GetAxisValue(4097), -0.224f);
-    EXPECT_FLOAT_EQ(ActionValue(1, 0), 0.32f);
-    EXPECT_FLOAT_EQ(ActionValue(2, 0), -0.224f);
-    EXPECT_EQ(GetAxisValue(4098), 0.0f);
-    EXPECT_EQ(InputPressed(4096), 0);
+    for (auto [value, expected] : {std::pair{GetAxisValue(4096), 0.32f}, {GetAxisValue(4097), -0.224f},
+                                   {ActionValue(1, 0), 0.32f}, {ActionValue(2, 0), -0.224f}}) {
+        EXPECT_FLOAT_EQ(value, expected);
+    }
+    EXPECT_EQ(std::tuple{GetAxisValue(4098), InputPressed(4096)}, std::tuple{0.0f, 0});
     int x = 0, y = 0;
     backend_.GetCursorPos(&x, &y);
     EXPECT_EQ(x * 1000 + y, 512384);
@@ -288,8 +279,7 @@ TEST_F(InputTest, CursorOffsetAxesAndRecentre) {
     backend_.SetDesktopSize(1025, 769);
     backend_.SetCursorPos(0, 768);
     Update();
-    EXPECT_FLOAT_EQ(GetAxisValue(4096), -512 * 0.032f);
-    EXPECT_FLOAT_EQ(GetAxisValue(4097), 384 * 0.032f);
+    EXPECT_TRUE(FloatsEq({GetAxisValue(4096), GetAxisValue(4097)}, {-512 * 0.032f, 384 * 0.032f}));
     Update();
     EXPECT_FLOAT_EQ(GetAxisValue(4096), -512 * 0.032f);
 }
@@ -355,8 +345,7 @@ TEST_F(InputTest, CaptureChangedAxisSampleCount) {
 TEST_F(InputTest, DebugKeyStateFollowsHeldKey) {
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
     backend_.SetKey(kVkF12, true);
-    EXPECT_EQ(DebugKeyState(kVkF12), 0x8000);
-    EXPECT_EQ(AsyncKeyState(kVkF12), 0x8000);
+    EXPECT_EQ(std::tuple{DebugKeyState(kVkF12), AsyncKeyState(kVkF12)}, std::tuple{0x8000, 0x8000});
     backend_.SetKey(kVkF12, false);
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
 }
@@ -385,23 +374,18 @@ TEST_F(InputTest, ScriptedJoystick) {
     Update();
     EXPECT_EQ(backend_.PollCount(), 1);
     EXPECT_EQ(GetAxisValue(4104), 0.0f);  // 80 of 4096 is below 0.02
-    EXPECT_FLOAT_EQ(GetAxisValue(4105), -1.0f);
-    EXPECT_FLOAT_EQ(GetAxisValue(4106), -82 / 4096.0f);
-    EXPECT_EQ(GetAxisValue(4112), 0.0f);
-    EXPECT_EQ(Flagged(true), "264");
-    EXPECT_EQ(InputDown(264), 1);
-    EXPECT_EQ(InputDown(284), 1);
+    EXPECT_TRUE(FloatsEq({GetAxisValue(4105), GetAxisValue(4106)}, {-1.0f, -82 / 4096.0f}));
+    EXPECT_EQ(std::tuple{GetAxisValue(4112), Flagged(true), InputDown(264), InputDown(284)},
+              std::tuple{0.0f, "264", 1, 1});
     EXPECT_EQ(InputDown(10255), 1);  // Y above 500
-    EXPECT_EQ(InputDown(10254), 0);
-    EXPECT_EQ(InputDown(10256), 0);
-    EXPECT_EQ(InputDown(10258), 0);
+    EXPECT_EQ(std::tuple{InputDown(10254), InputDown(10256), InputDown(10258)},
+              std::tuple{0, 0, 0});
 
     state.buttons[0] = 0;
     state.buttons[15] = 0x80;
     state.buttons[20] = 0;
     state.axes[0] = -501;
     Update();
-    EXPECT_EQ(Flagged(true), "279");
-    EXPECT_EQ(Flagged(false), "264");
-    EXPECT_EQ(InputDown(10256), 1);
+    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(10256)},
+              std::tuple{"279", "264", 1});
 }

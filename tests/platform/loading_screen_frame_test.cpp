@@ -20,6 +20,7 @@
 #include "platform/screen_layers.h"
 #include "render_test_util.h"
 #include "support/image_test.h"
+#include "support/float_list.h"
 
 namespace {
 
@@ -89,12 +90,10 @@ TEST_F(LoadingFrameOnRecordingDevice, OneFrameDrawsQuadsTextAndBarThenPresents) 
     // The logo: 1 x 1 at the origin, half transparent; then the background
     // over the whole screen.
     auto logoQuad = Vertices(draws[0]);
-    EXPECT_FLOAT_EQ(logoQuad[3].x, 1.0f);
-    EXPECT_FLOAT_EQ(logoQuad[3].y, 1.0f);
+    EXPECT_TRUE(FloatsEq({logoQuad[3].x, logoQuad[3].y}, {1.0f, 1.0f}));
     EXPECT_EQ(logoQuad[0].color, PackColor(1.0f, 1.0f, 1.0f, 0.5f));
     auto back = Vertices(draws[1]);
-    EXPECT_FLOAT_EQ(back[3].x, 800.0f);
-    EXPECT_FLOAT_EQ(back[3].y, 600.0f);
+    EXPECT_TRUE(FloatsEq({back[3].x, back[3].y}, {800.0f, 600.0f}));
     EXPECT_EQ(back[0].color, 0xFFFFFFFFu);
     // The text at (200, 470) in white, with the font's sheet.
     EXPECT_EQ(draws[2].textures[0], GetDefaultFontItem()->font->GetSheetTexture());
@@ -117,9 +116,8 @@ TEST_F(LoadingFrameOnRecordingDevice, OneFrameDrawsQuadsTextAndBarThenPresents) 
         const gfx::RecordedDraw &draw = draws[3 + i];
         auto v = Vertices(draw);
         EXPECT_EQ(draw.textures[0], nullptr) << i;
-        EXPECT_FLOAT_EQ(v[0].x, expected[i][0]) << i;
-        EXPECT_FLOAT_EQ(v[0].y, expected[i][1]) << i;
-        EXPECT_FLOAT_EQ(v[3].x, expected[i][2]) << i;
+        EXPECT_TRUE(FloatsEq({v[0].x, v[0].y, v[3].x},
+                             {expected[i][0], expected[i][1], expected[i][2]})) << i;
         EXPECT_FLOAT_EQ(v[3].y, expected[i][3]) << i;
         EXPECT_EQ(v[0].color, expected[i][4] != 0 ? 0xFF000000u : barColor) << i;
     }

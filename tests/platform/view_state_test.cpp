@@ -9,6 +9,7 @@
 #include "library/display.h"
 #include "platform/render_front_end.h"
 #include "render_test_util.h"
+#include "support/float_list.h"
 
 namespace {
 
@@ -72,9 +73,8 @@ TEST_F(ViewStateTest, ProjectionsThatCannotBeBuiltKeepTheLastValidOne) {
         library_.SetFieldOfView(bad);
         library_.SetAspectAdjust(bad);
     }
-    EXPECT_FLOAT_EQ(library_.GetNearClip(), 1.5f);
-    EXPECT_FLOAT_EQ(library_.GetFarClip(), 35000.0f);
-    EXPECT_FLOAT_EQ(library_.GetFieldOfView(), 1.5707964f);
+    EXPECT_TRUE(FloatsEq({library_.GetNearClip(), library_.GetFarClip(), library_.GetFieldOfView()},
+                         {1.5f, 35000.0f, 1.5707964f}));
     EXPECT_TRUE(Same(Projection(), good));
 
     // Stored but not sent while invalid.
@@ -123,8 +123,7 @@ TEST_F(ViewStateTest, CameraLookAtAxesAndScreenProjection) {
     Vector3 dir = {target.x - eye.x, target.y - eye.y, target.z - eye.z};
     Vec3Normalize(&dir, dir);
     EXPECT_NEAR(Vec3Dot(forward, dir), 1.0f, 1e-5f);
-    EXPECT_FLOAT_EQ(camUp.x, view.m[0][1]);
-    EXPECT_FLOAT_EQ(camUp.y, view.m[1][1]);
+    EXPECT_TRUE(FloatsEq({camUp.x, camUp.y}, {view.m[0][1], view.m[1][1]}));
 
     // The stored rotation gives the same view back.
     library_.SetCameraTransform(eye, library_.GetCameraRotation());
@@ -189,8 +188,7 @@ TEST_F(ViewStateTest, FogSettersSetTheirStates) {
     EXPECT_EQ(RenderState(RenderState::FogEnd), std::bit_cast<uint32_t>(900.0f));
     EXPECT_EQ(RenderState(RenderState::FogStart), std::bit_cast<uint32_t>(100.0f));
     EXPECT_EQ(RenderState(RenderState::FogVertexMode), FogMode::Linear);
-    EXPECT_EQ(RenderState(RenderState::FogEnable), 1u);
-    EXPECT_EQ(Log().size(), 4u);
+    EXPECT_EQ(std::tuple{RenderState(RenderState::FogEnable), Log().size()}, std::tuple{1u, 4u});
     ClearLog();
     library_.SetFogEnable(0);
     EXPECT_EQ(Log(), std::vector<std::string>{Rs(RenderState::FogEnable, 0)});
@@ -216,8 +214,7 @@ TEST_F(ViewStateTest, CreatedLightsAndTheirIndices) {
     library_.DestroyLight(a);
     EXPECT_EQ(Log(), std::vector<std::string>{"LightEnable 0 0"});
     LightItem *c = library_.CreateLight();
-    EXPECT_EQ(c->deviceIndex, 2u);
-    EXPECT_EQ(library_.GetLightCount(), 2u);
+    EXPECT_EQ(std::tuple{c->deviceIndex, library_.GetLightCount()}, std::tuple{2u, 2u});
     library_.DestroyLight(nullptr);
 
     // Null lights: setters ignore, getters answer zeros.
@@ -284,8 +281,7 @@ TEST_F(ViewStateTest, LightAtAPoint) {
     SetLightDiffuse(light, {1.0f, 0.5f, 0.25f, 1.0f});
     float color[4] = {};
     EXPECT_TRUE(ComputeLightAtPoint(light, color, {100.0f, 0.0f, 0.0f}));
-    EXPECT_FLOAT_EQ(color[0], 1.0f / 1.1f);
-    EXPECT_FLOAT_EQ(color[1], 0.5f / 1.1f);
+    EXPECT_TRUE(FloatsEq({color[0], color[1]}, {1.0f / 1.1f, 0.5f / 1.1f}));
     EXPECT_FALSE(ComputeLightAtPoint(light, color, {200.0f, 0.0f, 0.0f}) ||
                  ComputeLightAtPoint(nullptr, color, {0.0f, 0.0f, 0.0f}));
     // No positive denominator: no light rather than an infinite or negative one.

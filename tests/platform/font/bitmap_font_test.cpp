@@ -8,6 +8,7 @@
 
 #include "font_test_util.h"
 #include "library/bitmap_font.h"
+#include "support/float_list.h"
 
 using fonttest::FakeFontScope;
 using fonttest::LogHas;
@@ -20,10 +21,7 @@ std::vector<fonts::GlyphExtent> Extents(size_t n, int cx, int cy) {
 }
 
 void ExpectRecord(const GlyphRecord &r, float l, float t, float rt, float b, float w, float h) {
-    EXPECT_FLOAT_EQ(r.left, l / w);
-    EXPECT_FLOAT_EQ(r.top, t / h);
-    EXPECT_FLOAT_EQ(r.right, rt / w);
-    EXPECT_FLOAT_EQ(r.bottom, b / h);
+    EXPECT_TRUE(FloatsEq({r.left, r.top, r.right, r.bottom}, {l / w, t / h, rt / w, b / h}));
 }
 
 // A font of 12 points (16 pixels) whose cells are 8 x 10 texels.
@@ -51,8 +49,7 @@ TEST(GlyphSheetLayout, RecordsAreTheHandComputedCells) {
     ExpectRecord(a.records[0], 0, 0, 10, 12, 64, 64);
     ExpectRecord(a.records[4], 44, 0, 54, 12, 64, 64);
     ExpectRecord(a.records[5], 0, 13, 10, 25, 64, 64);
-    EXPECT_EQ(a.drawX[6], 11);
-    EXPECT_EQ(a.drawY[6], 13);
+    EXPECT_EQ(std::tuple{a.drawX[6], a.drawY[6]}, std::tuple{11, 13});
 
     // Spacing 2: cells grow by 2 x 2 on each side, rows from (2, 2).
     GlyphSheetLayout b = LayOutGlyphSheet(e.data(), 7, 2, 64, 64);
@@ -76,14 +73,11 @@ TEST(GlyphSheetLayout, SheetGrowsUntilTheLayoutFitsAndEveryGlyphLiesInside) {
     uint32_t h = 0;
     auto e = Extents(46, 10, 12);
     MeasureGlyphSheet(e.data(), 25, 0, 4096, &w, &h);
-    EXPECT_EQ(w, 64u);
-    EXPECT_EQ(h, 64u);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{64u, 64u});
     MeasureGlyphSheet(e.data(), 26, 0, 4096, &w, &h);
-    EXPECT_EQ(w, 64u);
-    EXPECT_EQ(h, 128u);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{64u, 128u});
     MeasureGlyphSheet(e.data(), 46, 0, 4096, &w, &h);
-    EXPECT_EQ(w, 128u);
-    EXPECT_EQ(h, 128u);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{128u, 128u});
 
     // Mixed widths and spacings: the measured sheet holds every cell's
     // bottom and every glyph's pixels (the sizing follows the layout).
@@ -114,10 +108,8 @@ TEST(GlyphSheetLayout, GrowthStopsOnceASidePassesTheMaximum) {
 }
 
 TEST(FontPixelHeightTest, RoundsLikeMulDiv) {
-    EXPECT_EQ(FontPixelHeight(6, 1.0f), 8);
-    EXPECT_EQ(FontPixelHeight(12, 1.0f), 16);
-    EXPECT_EQ(FontPixelHeight(9, 1.0f), 12);
-    EXPECT_EQ(FontPixelHeight(12, 0.5f), 8);
+    EXPECT_EQ(std::tuple{FontPixelHeight(6, 1.0f), FontPixelHeight(12, 1.0f)}, std::tuple{8, 16});
+    EXPECT_EQ(std::tuple{FontPixelHeight(9, 1.0f), FontPixelHeight(12, 0.5f)}, std::tuple{12, 8});
     EXPECT_EQ(FontPixelHeight(7, 1.0f), 9); // 9.33
     EXPECT_LE(FontPixelHeight(0xFFFFFFFFu, 1.0f), 4096);
 }
@@ -125,11 +117,9 @@ TEST(FontPixelHeightTest, RoundsLikeMulDiv) {
 TEST_F(FontFixture, SheetTexelsAreWhiteWithTheCoverageAsAlpha) {
     Make("AB");
     gfx::Texture *sheet = font.GetSheetTexture();
-    EXPECT_EQ(sheet->GetFormat(), gfx::Format::A4R4G4B4);
-    EXPECT_EQ(sheet->GetPool(), gfx::Pool::Managed);
-    EXPECT_EQ(sheet->GetLevelCount(), 1u);
-    EXPECT_EQ(font.sheetWidth, 64u);
-    EXPECT_EQ(font.sheetHeight, 64u);
+    EXPECT_EQ(std::tuple{sheet->GetFormat(), sheet->GetPool(), sheet->GetLevelCount()},
+              std::tuple{gfx::Format::A4R4G4B4, gfx::Pool::Managed, 1u});
+    EXPECT_EQ(std::tuple{font.sheetWidth, font.sheetHeight}, std::tuple{64u, 64u});
     EXPECT_FLOAT_EQ(font.sheetScale, 1.0f);
     const gfx::Texture::Level &level = sheet->GetLevel(0);
     auto texel = [&](int x, int y) {
@@ -137,9 +127,7 @@ TEST_F(FontFixture, SheetTexelsAreWhiteWithTheCoverageAsAlpha) {
         std::memcpy(&t, level.bytes.data() + size_t(y) * level.pitch + size_t(x) * 2, 2);
         return t;
     };
-    EXPECT_EQ(texel(0, 0), 0xFFFF);
-    EXPECT_EQ(texel(7, 9), 0xFFFF);
-    EXPECT_EQ(texel(8, 0), 0);
+    EXPECT_EQ(std::tuple{texel(0, 0), texel(7, 9), texel(8, 0)}, std::tuple{0xFFFF, 0xFFFF, 0});
     EXPECT_EQ(texel(9, 0), 0xFFFF); // B from x = 9
     EXPECT_EQ(texel(0, 10), 0);
     // Size 12 is antialiased, 16 pixels high, regular, roman.
@@ -167,26 +155,21 @@ TEST_F(FontFixture, ASheetTooLargeForTheDeviceIsShrunkAndKeepsOnScreenSizes) {
     ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, "ABCDEFGHIJKL", nullptr, 0.0f), 1);
     ASSERT_EQ(fake.faces.requests.size(), 2u);
     EXPECT_EQ(fake.faces.requests[0].pixelHeight, 16);
-    EXPECT_EQ(fake.faces.requests[1].pixelHeight, 8);
-    EXPECT_EQ(font.sheetWidth, 64u);
-    EXPECT_EQ(font.sheetHeight, 64u);
+    EXPECT_EQ(std::tuple{fake.faces.requests[1].pixelHeight, font.sheetWidth, font.sheetHeight},
+              std::tuple{8, 64u, 64u});
     EXPECT_FLOAT_EQ(font.sheetScale, 0.5f);
     device.ClearDraws();
     ASSERT_EQ(font.Draw(10, 20, 0xFFFFFFFF, "A", 0, 0.0f), 0);
     ASSERT_EQ(device.GetDraws().size(), 1u);
     auto v = Vertices(device.GetDraws()[0]);
     // Cells of 8 texels show 16 pixels wide and high.
-    EXPECT_FLOAT_EQ(v[1].x, 9.5f);
-    EXPECT_FLOAT_EQ(v[2].x, 25.5f);
-    EXPECT_FLOAT_EQ(v[1].y, 19.5f);
-    EXPECT_FLOAT_EQ(v[0].y, 35.5f);
+    EXPECT_TRUE(FloatsEq({v[1].x, v[2].x, v[1].y, v[0].y}, {9.5f, 25.5f, 19.5f, 35.5f}));
 
     // A face whose cells never fit stops shrinking and clips to the sheet.
     fake.faces.cx = 100;
     fake.faces.cy = 100;
     ASSERT_EQ(font.Create(nullptr, "Face", 0xFFFFFFFFu, 0, &device, "AB", nullptr, 0.0f), 1);
-    EXPECT_EQ(font.sheetWidth, 64u);
-    EXPECT_EQ(font.sheetHeight, 64u);
+    EXPECT_EQ(std::tuple{font.sheetWidth, font.sheetHeight}, std::tuple{64u, 64u});
 }
 
 TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
@@ -197,30 +180,20 @@ TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
     const uint32_t expected[3] = {100, 100, 40};
     for (int i = 0; i < 3; ++i) {
         const gfx::RecordedDraw &d = device.GetDraws()[size_t(i)];
-        EXPECT_EQ(d.primitive, gfx::Primitive::TriangleList);
-        EXPECT_EQ(d.primitiveCount, expected[i]);
-        EXPECT_EQ(d.fvf, 0x144u);
-        EXPECT_EQ(d.stride, 28u);
+        EXPECT_EQ(std::tuple{d.primitive, d.primitiveCount, d.fvf, d.stride},
+                  std::tuple{gfx::Primitive::TriangleList, expected[i], 0x144u, 28u});
         EXPECT_EQ(d.textures[0], font.GetSheetTexture());
     }
     // Depth 0: no depth test, z 1, rhw 1.
     EXPECT_TRUE(LogHas(device, "SetRenderState 7 0"));
     auto v = Vertices(device.GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[0].z, 1.0f);
-    EXPECT_FLOAT_EQ(v[0].rhw, 1.0f);
+    EXPECT_TRUE(FloatsEq({v[0].z, v[0].rhw}, {1.0f, 1.0f}));
     EXPECT_EQ(v[0].color, 0xFF00FF00u);
     // Clockwise: bottom-left, top-left, bottom-right; then top-left,
     // top-right, bottom-right; texture coordinates at the matching corners.
     const GlyphRecord &g = *font.GlyphFor('A');
-    EXPECT_FLOAT_EQ(v[0].x, -0.5f);
-    EXPECT_FLOAT_EQ(v[0].y, 9.5f);
-    EXPECT_FLOAT_EQ(v[0].v, g.bottom);
-    EXPECT_FLOAT_EQ(v[1].y, -0.5f);
-    EXPECT_FLOAT_EQ(v[1].u, g.left);
-    EXPECT_FLOAT_EQ(v[2].x, 7.5f);
-    EXPECT_FLOAT_EQ(v[2].u, g.right);
-    EXPECT_FLOAT_EQ(v[4].x, 7.5f);
-    EXPECT_FLOAT_EQ(v[4].y, -0.5f);
+    EXPECT_TRUE(FloatsEq({v[0].x, v[0].y, v[0].v, v[1].y, v[1].u, v[2].x, v[2].u, v[4].x, v[4].y},
+                         {-0.5f, 9.5f, g.bottom, -0.5f, g.left, 7.5f, g.right, 7.5f, -0.5f}));
     // The next character starts where the cell ends.
     EXPECT_FLOAT_EQ(v[6].x, 7.5f);
     EXPECT_FALSE(LogHas(device, "SetTextureStageState 0 17 2"));
@@ -230,8 +203,7 @@ TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
     ASSERT_EQ(font.Draw(0, 0, 0xFFFFFFFF, "AB", 0x80, 0.5f), 0);
     ASSERT_EQ(device.GetDraws().size(), 1u);
     v = Vertices(device.GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[0].z, 0.5f);
-    EXPECT_FLOAT_EQ(v[0].rhw, 2.0f);
+    EXPECT_TRUE(FloatsEq({v[0].z, v[0].rhw}, {0.5f, 2.0f}));
     EXPECT_FALSE(LogHas(device, "SetRenderState 7 0"));
     EXPECT_TRUE(LogHas(device, "SetTextureStageState 0 17 2"));
     EXPECT_TRUE(LogHas(device, "SetTextureStageState 0 16 2"));
@@ -269,19 +241,15 @@ TEST_F(FontFixture, MeasureCountsLinesAndCellsLessSpacing) {
     int w = -1;
     int h = -1;
     ASSERT_EQ(font.Measure("\n", &w, &h, false), 0);
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 20);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{0, 20});
     ASSERT_EQ(font.Measure("AB\nABC", &w, &h, false), 0);
-    EXPECT_EQ(w, 24);
-    EXPECT_EQ(h, 20);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{24, 20});
     ASSERT_EQ(font.Measure("AB\nABC", &w, &h, true), 0);
-    EXPECT_EQ(w, 16);
-    EXPECT_EQ(h, 10);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{16, 10});
     // A character not in the list measures and draws as record 0.
     int wz = 0;
     ASSERT_EQ(font.Measure("zz", &wz, &h, false), 0);
-    EXPECT_EQ(wz, 16);
-    EXPECT_EQ(font.GlyphFor('z'), font.GlyphFor('A'));
+    EXPECT_EQ(std::tuple{wz, font.GlyphFor('z')}, std::tuple{16, font.GlyphFor('A')});
     EXPECT_NE(font.Measure("A", nullptr, &h, false), 0);
 }
 
@@ -292,25 +260,20 @@ TEST_F(FontFixture, AlignmentCentresEachLineAfterMovingTheBlockUp) {
     ASSERT_EQ(device.GetDraws().size(), 1u);
     auto v = Vertices(device.GetDraws()[0]);
     // First line: x = floor(100 - 8) = 92, y = 50 - 10 = 40.
-    EXPECT_FLOAT_EQ(v[1].x, 91.5f);
-    EXPECT_FLOAT_EQ(v[1].y, 39.5f);
+    EXPECT_TRUE(FloatsEq({v[1].x, v[1].y}, {91.5f, 39.5f}));
     // Second line: x = floor(100 - 20) = 80, y = 40 + 10.
-    EXPECT_FLOAT_EQ(v[12 + 1].x, 79.5f);
-    EXPECT_FLOAT_EQ(v[12 + 1].y, 49.5f);
+    EXPECT_TRUE(FloatsEq({v[12 + 1].x, v[12 + 1].y}, {79.5f, 49.5f}));
 
     // Style 4 right-aligns each line; 0x20 moves the block up by its height.
     device.ClearDraws();
     ASSERT_EQ(font.Draw(100.7f, 50, 0xFFFFFFFF, "AB\nABCDE", 4 | 0x20, 0.0f), 0);
     v = Vertices(device.GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[1].x, 83.5f);
-    EXPECT_FLOAT_EQ(v[1].y, 29.5f);
-    EXPECT_FLOAT_EQ(v[13].x, 59.5f);
+    EXPECT_TRUE(FloatsEq({v[1].x, v[1].y, v[13].x}, {83.5f, 29.5f, 59.5f}));
     // Both 2 and 4: centring wins; both 0x10 and 0x20: up by 1.5 heights.
     device.ClearDraws();
     ASSERT_EQ(font.Draw(100, 50, 0xFFFFFFFF, "AB", 6 | 0x30, 0.0f), 0);
     v = Vertices(device.GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[1].x, 91.5f);
-    EXPECT_FLOAT_EQ(v[1].y, 34.5f);
+    EXPECT_TRUE(FloatsEq({v[1].x, v[1].y}, {91.5f, 34.5f}));
 }
 
 TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
@@ -318,9 +281,7 @@ TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
     Make("");
     int w = -1;
     int h = -1;
-    EXPECT_EQ(font.Measure("ABC", &w, &h, false), 0);
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 0);
+    EXPECT_EQ(std::tuple{font.Measure("ABC", &w, &h, false), w, h}, std::tuple{0, 0, 0});
     EXPECT_EQ(font.Draw(0, 0, 0xFFFFFFFF, "ABC", 0, 0.0f), 0);
     EXPECT_TRUE(device.GetDraws().empty());
 
@@ -337,8 +298,7 @@ TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
     EXPECT_EQ(font.Draw(0, 0, 0xFFFFFFFF, nullptr, 0, 0.0f), 0);
     EXPECT_TRUE(device.GetDraws().empty());
     EXPECT_NE(font.Measure(nullptr, &w, &h, false), 0);
-    EXPECT_EQ(w, 0);
-    EXPECT_EQ(h, 0);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{0, 0});
 
     // No device.
     BitmapFont empty;
@@ -351,15 +311,13 @@ TEST_F(FontFixture, CharacterListsKeepTheirFirst256AndTheLaterRecordOfATwin) {
         list.push_back(char(32 + i % 200));
     }
     Make(list.c_str());
-    EXPECT_EQ(font.glyphCount, 256u);
-    EXPECT_EQ(font.glyphs.size(), 256u);
+    EXPECT_EQ(std::tuple{font.glyphCount, font.glyphs.size()}, std::tuple{256u, 256u});
     // 'A' (65) is at 33 and again at 233.
     EXPECT_EQ(font.GlyphFor('A'), &font.glyphs[233]);
     // The default list: 109 characters, ß twice.
     ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, nullptr, nullptr, 0.0f), 1);
-    EXPECT_EQ(font.glyphCount, 109u);
-    EXPECT_EQ(font.characterList[108], 223);
-    EXPECT_EQ(font.GlyphFor(223), &font.glyphs[108]);
+    EXPECT_EQ(std::tuple{font.glyphCount, font.characterList[108], font.GlyphFor(223)},
+              std::tuple{109u, 223, &font.glyphs[108]});
 }
 
 TEST_F(FontFixture, DeviceObjectsAreMadeAgainAfterARelease) {
@@ -387,14 +345,12 @@ TEST_F(FontFixture, AttachUsesAPreparedSheetAndItsRecords) {
     prepared.sheetScale = 1.0f;
     ASSERT_EQ(prepared.Attach(&device, sheet), 1);
     sheet->Release(); // the font holds its own reference
-    EXPECT_EQ(prepared.sheetWidth, 128u);
-    EXPECT_EQ(prepared.sheetHeight, 32u);
-    EXPECT_EQ(prepared.GlyphFor('y'), &prepared.glyphs[1]);
+    EXPECT_EQ(std::tuple{prepared.sheetWidth, prepared.sheetHeight, prepared.GlyphFor('y')},
+              std::tuple{128u, 32u, &prepared.glyphs[1]});
     int w = 0;
     int h = 0;
     prepared.Measure("xy", &w, &h, false);
-    EXPECT_EQ(w, 24);
-    EXPECT_EQ(h, 16);
+    EXPECT_EQ(std::tuple{w, h}, std::tuple{24, 16});
     ASSERT_EQ(prepared.Draw(0, 0, 0xFFFFFFFF, "y", 0, 0.0f), 0);
     ASSERT_FALSE(device.GetDraws().empty());
     EXPECT_EQ(device.GetDraws().back().textures[0], prepared.GetSheetTexture());

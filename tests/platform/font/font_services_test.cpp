@@ -12,6 +12,7 @@
 #include "platform/texture_object.h"
 #include "platform/font_services.h"
 #include "platform/screen_layers.h"
+#include "support/float_list.h"
 
 using fonttest::FakeFontScope;
 using fonttest::LogHas;
@@ -44,8 +45,7 @@ struct FontServicesFixture : ::testing::Test {
 
 TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem) {
     FontItem item;
-    EXPECT_EQ(library.BuildFont(&item), 0);
-    EXPECT_EQ(library.BuildFont(nullptr), 0);
+    EXPECT_EQ(std::tuple{library.BuildFont(&item), library.BuildFont(nullptr)}, std::tuple{0, 0});
     item.faceName = "Face";
     item.size = 12;
     item.styleFlags = 1;
@@ -65,8 +65,7 @@ TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem)
     // The loader table builds through the library.
     FontItem loaded;
     loaded.faceName = "Face";
-    EXPECT_EQ(loaded.Load(), 1);
-    EXPECT_EQ(loaded.loaded, 1u);
+    EXPECT_EQ(std::tuple{loaded.Load(), loaded.loaded}, std::tuple{1, 1u});
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
     EXPECT_EQ(loaded.Release(), 1);
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
@@ -110,8 +109,7 @@ TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
 
     ASSERT_EQ(item->Load(), 1);
     EXPECT_TRUE(fake.faces.requests.empty()); // no face was rasterised
-    EXPECT_EQ(item->glyphTexture, 3u);
-    EXPECT_EQ(item->font->GetSheetTexture(), sheet);
+    EXPECT_EQ(std::tuple{item->glyphTexture, item->font->GetSheetTexture()}, std::tuple{3u, sheet});
     ASSERT_EQ(item->font->glyphs.size(), 2u);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].left, 0.125f);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].right, 0.1875f);
@@ -119,8 +117,7 @@ TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
     float w = 0.0f;
     float h = 0.0f;
     MeasureText(item, "xy\nx", &w, &h);
-    EXPECT_FLOAT_EQ(w, 24.0f);
-    EXPECT_FLOAT_EQ(h, 32.0f);
+    EXPECT_TRUE(FloatsEq({w, h}, {24.0f, 32.0f}));
     DrawTextNow(0, 0, 0, 1, 1, 1, 1, "y", false, item);
     ASSERT_EQ(Device().GetDraws().size(), 1u);
     EXPECT_EQ(Device().GetDraws()[0].textures[0], sheet);
@@ -163,11 +160,9 @@ TEST_F(FontServicesFixture, MeasureTextLoadsTheItemAndMeasuresAllLines) {
     float h = -1.0f;
     MeasureText(&item, "AB\nABC", &w, &h);
     EXPECT_EQ(item.loaded, 1u);
-    EXPECT_FLOAT_EQ(w, 24.0f);
-    EXPECT_FLOAT_EQ(h, 20.0f);
+    EXPECT_TRUE(FloatsEq({w, h}, {24.0f, 20.0f}));
     MeasureText(&item, nullptr, &w, &h);
-    EXPECT_FLOAT_EQ(w, 0.0f);
-    EXPECT_FLOAT_EQ(h, 0.0f);
+    EXPECT_TRUE(FloatsEq({w, h}, {0.0f, 0.0f}));
     MeasureText(nullptr, "A", &w, &h);
     EXPECT_FLOAT_EQ(w, 0.0f);
 }
@@ -211,16 +206,14 @@ TEST_F(FontServicesFixture, QueuedTextsDrawInOrderWithTheirFonts) {
     EXPECT_EQ(Device().GetDraws()[0].textures[0], other->font->GetSheetTexture());
     EXPECT_EQ(Device().GetDraws()[1].textures[0], GetDefaultFont()->font->GetSheetTexture());
     EXPECT_EQ(a[0].color, 0xFF800000u); // packed with rounding
-    EXPECT_FLOAT_EQ(a[0].z, 1.0f);
-    EXPECT_FLOAT_EQ(b[0].z, 0.5f);
+    EXPECT_TRUE(FloatsEq({a[0].z, b[0].z}, {1.0f, 0.5f}));
     // The line without text drew an empty text: its states were saved and
     // restored, nothing drawn.
     int captures = 0;
     for (const std::string &line : Device().GetLog()) {
         captures += line.rfind("CaptureStateBlock", 0) == 0;
     }
-    EXPECT_EQ(captures, 3);
-    EXPECT_EQ(library.GetScreenLayers().texts.size(), 3u);
+    EXPECT_EQ(std::tuple{captures, library.GetScreenLayers().texts.size()}, std::tuple{3, 3u});
     library.DrawQueuedText(true);
     EXPECT_TRUE(library.GetScreenLayers().texts.empty());
     delete other;

@@ -9,6 +9,7 @@
 #include "platform/render_front_end.h"
 #include "platform/render_test_util.h"
 #include "platform/screen_layers.h"
+#include "support/float_list.h"
 
 using fonttest::RecordingGraphicsScope;
 using fonttest::Vertices;
@@ -36,11 +37,9 @@ TEST_F(QuadFixture, RectsArePackedTruncatedAndOffset) {
     const ScreenQuad &q = library.GetScreenLayers().quads[0];
     EXPECT_EQ(q.vertices[0].color, 0x00FF0080u);
     EXPECT_FLOAT_EQ(q.vertices[1].x - q.vertices[0].x, 10.0f);
-    EXPECT_FLOAT_EQ(q.vertices[2].y - q.vertices[0].y, 5.0f);
-    EXPECT_FLOAT_EQ(q.vertices[0].z, 0.99f);
-    EXPECT_FLOAT_EQ(q.vertices[0].rhw, 1.0f);
-    EXPECT_FLOAT_EQ(q.vertices[0].u, 0.000005f);
-    EXPECT_FLOAT_EQ(q.vertices[3].v, 1.000005f);
+    EXPECT_TRUE(FloatsEq({q.vertices[2].y - q.vertices[0].y, q.vertices[0].z, q.vertices[0].rhw},
+                         {5.0f, 0.99f, 1.0f}));
+    EXPECT_TRUE(FloatsEq({q.vertices[0].u, q.vertices[3].v}, {0.000005f, 1.000005f}));
     library.SetOverlayQuad(0, 0, 4, 4, 1, 1, 1, 1, &material);
     EXPECT_FLOAT_EQ(library.GetScreenLayers().overlay2.vertices[0].u, 0.010005f);
     EXPECT_FLOAT_EQ(library.GetScreenLayers().overlay2.vertices[3].u, 0.990005f);
@@ -114,8 +113,7 @@ TEST_F(QuadFixture, AnOverlayIsDrawnInExactlyOneFrameAndTheImageOverlayResetsWra
     ASSERT_EQ(Device().GetDraws().size(), 2u);
     EXPECT_EQ(Device().GetDraws()[0].textures[0], textures.Texture(3));
     auto v = Vertices(Device().GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[3].x - v[0].x, 16.0f);
-    EXPECT_FLOAT_EQ(v[3].y - v[0].y, 8.0f);
+    EXPECT_TRUE(FloatsEq({v[3].x - v[0].x, v[3].y - v[0].y}, {16.0f, 8.0f}));
     const gfx::StateVector &s = Device().GetState();
     EXPECT_EQ(s.stageStates[0][gfx::StageState::AddressU], gfx::TextureAddress::Wrap);
     EXPECT_EQ(s.stageStates[0][gfx::StageState::AddressV], gfx::TextureAddress::Wrap);
@@ -128,8 +126,7 @@ TEST_F(QuadFixture, FilledRectsDrawUntexturedAtOnce) {
     DrawFilledRect(1, 2, 11, 7, 1, 0, 0, 1);
     ASSERT_EQ(Device().GetDraws().size(), 1u);
     auto v = Vertices(Device().GetDraws()[0]);
-    EXPECT_FLOAT_EQ(v[3].x, 11.0f);
-    EXPECT_FLOAT_EQ(v[3].y, 7.0f);
+    EXPECT_TRUE(FloatsEq({v[3].x, v[3].y}, {11.0f, 7.0f}));
     EXPECT_EQ(v[0].color, 0xFFFF0000u);
     EXPECT_EQ(Device().GetDraws()[0].textures[0], nullptr);
 }

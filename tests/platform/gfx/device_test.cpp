@@ -54,13 +54,14 @@ void ExpectDefaults(const gfx::Device &d) {
             EXPECT_EQ(Ss(d, stage, SS::ColorOp), gfx::TextureOp::Disable);
             EXPECT_EQ(Ss(d, stage, SS::AlphaOp), gfx::TextureOp::Disable);
         }
-        EXPECT_EQ(Ss(d, stage, SS::TexCoordIndex), stage);
-        EXPECT_EQ(Ss(d, stage, SS::MinFilter), gfx::TextureFilter::Point);
-        EXPECT_EQ(Ss(d, stage, SS::MagFilter), gfx::TextureFilter::Point);
-        EXPECT_EQ(Ss(d, stage, SS::MipFilter), gfx::TextureFilter::None);
-        EXPECT_EQ(Ss(d, stage, SS::AddressU), gfx::TextureAddress::Wrap);
-        EXPECT_EQ(Ss(d, stage, SS::AddressV), gfx::TextureAddress::Wrap);
-        EXPECT_EQ(Ss(d, stage, SS::TextureTransformFlags), 0u);
+        EXPECT_EQ(std::vector<uint32_t>({Ss(d, stage, SS::TexCoordIndex), Ss(d, stage, SS::MinFilter),
+                                         Ss(d, stage, SS::MagFilter), Ss(d, stage, SS::MipFilter),
+                                         Ss(d, stage, SS::AddressU), Ss(d, stage, SS::AddressV),
+                                         Ss(d, stage, SS::TextureTransformFlags)}),
+                  std::vector<uint32_t>({stage, gfx::TextureFilter::Point, gfx::TextureFilter::Point,
+                                         gfx::TextureFilter::None, gfx::TextureAddress::Wrap,
+                                         gfx::TextureAddress::Wrap, 0u}))
+            << "stage " << stage;
         gfx::Texture *t = reinterpret_cast<gfx::Texture *>(1);
         d.GetTexture(stage, &t);
         EXPECT_EQ(t, nullptr);
@@ -105,8 +106,7 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
     ExpectDefaults(d);
     // The texture survives the reset (it was unbound, not destroyed).
     gfx::SurfaceDesc desc;
-    EXPECT_EQ(t->GetLevelDesc(0, &desc), gfx::Result::Ok);
-    EXPECT_EQ(t->Release(), 0u);
+    EXPECT_EQ(std::tuple{t->GetLevelDesc(0, &desc), t->Release()}, std::tuple{gfx::Result::Ok, 0u});
 }
 
 TEST(DeviceStateTest, LightsTakeAnyIndex) {
@@ -122,20 +122,18 @@ TEST(DeviceStateTest, LightsTakeAnyIndex) {
     gfx::Light out{};
     ASSERT_EQ(d.GetLight(3, &out), gfx::Result::Ok);
     EXPECT_EQ(out.range, 50.0f);
-    bool on = false;
-    ASSERT_EQ(d.GetLightEnable(3, &on), gfx::Result::Ok);
-    EXPECT_TRUE(on);
-    ASSERT_EQ(d.GetLightEnable(0xFFFFFFF0u, &on), gfx::Result::Ok);
-    EXPECT_FALSE(on);
+    bool on[2] = {false, true};
+    ASSERT_EQ(d.GetLightEnable(3, &on[0]), gfx::Result::Ok);
+    ASSERT_EQ(d.GetLightEnable(0xFFFFFFF0u, &on[1]), gfx::Result::Ok);
+    EXPECT_TRUE(on[0] && !on[1]);
     // A light type outside 1-3 is refused.
     a.type = 0;
     EXPECT_EQ(d.SetLight(4, a), gfx::Result::InvalidCall);
     // Enabling an index never set makes the default white directional light.
     ASSERT_EQ(d.LightEnable(77, true), gfx::Result::Ok);
     ASSERT_EQ(d.GetLight(77, &out), gfx::Result::Ok);
-    EXPECT_EQ(out.type, gfx::kLightDirectional);
-    EXPECT_EQ(out.diffuse.r, 1.0f);
-    EXPECT_EQ(out.direction.z, 1.0f);
+    EXPECT_EQ(std::vector<float>({float(out.type), out.diffuse.r, out.direction.z}),
+              std::vector<float>({float(gfx::kLightDirectional), 1.0f, 1.0f}));
 }
 
 TEST(DeviceStateTest, OutOfRangeIdsAreRefused) {
@@ -222,8 +220,7 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     vb->GetDesc(&desc);
     EXPECT_EQ(desc.size * 1000 + desc.fvf, 64000u);
     uint8_t *p = nullptr;
-    EXPECT_EQ(vb->Lock(60, 8, &p, 0), gfx::Result::InvalidCall);
-    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(std::tuple{vb->Lock(60, 8, &p, 0), p}, std::tuple{gfx::Result::InvalidCall, nullptr});
     ASSERT_EQ(vb->Lock(60, 4, &p, 0), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::InvalidCall);
@@ -308,16 +305,14 @@ TEST(DeviceDrawTest, UserPointerDrawUnbindsStreamAndIndices) {
     gfx::VertexBuffer *bound = vb;
     uint32_t stride = 99;
     d.GetStreamSource(0, &bound, &stride);
-    EXPECT_EQ(bound, nullptr);
-    EXPECT_EQ(stride, 0u);
+    EXPECT_TRUE(bound == nullptr && stride == 0u);
 }
 
 TEST(DeviceFrameTest, ScenesPairAndLostDeviceAnswers) {
     RecordingDevice d;
-    EXPECT_EQ(d.EndScene(), gfx::Result::InvalidCall);
-    EXPECT_EQ(d.BeginScene(), gfx::Result::Ok);
-    EXPECT_EQ(d.BeginScene(), gfx::Result::InvalidCall);
-    EXPECT_EQ(d.EndScene(), gfx::Result::Ok);
+    EXPECT_EQ(std::vector<int32_t>({d.EndScene(), d.BeginScene(), d.BeginScene(), d.EndScene()}),
+              std::vector<int32_t>({gfx::Result::InvalidCall, gfx::Result::Ok,
+                                        gfx::Result::InvalidCall, gfx::Result::Ok}));
 
     EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::Ok);
     d.SimulateDeviceLost(gfx::LostFlag::Lost);
@@ -349,20 +344,10 @@ TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
     d.EndScene();
     d.Present();
     const std::vector<std::string> expected = {
-        "BeginScene",
-        "Clear 0 7 0xFF000000 1 0",
-        "SetRenderState 7 1",
-        "SetTextureStageState 1 1 4",
-        "SetTexture 0 1",
-        "SetVertexShader 0x144",
-        "DrawPrimitiveUP 5 2 28",
-        "LightEnable 1000 0",
-        "SetTexture 0 0",
-        "EndScene",
-        "Present",
-    };
-    EXPECT_EQ(d.GetLog(), expected);
-    EXPECT_EQ(d.GetPresentCount(), 1u);
+        "BeginScene",     "Clear 0 7 0xFF000000 1 0", "SetRenderState 7 1", "SetTextureStageState 1 1 4",
+        "SetTexture 0 1", "SetVertexShader 0x144",    "DrawPrimitiveUP 5 2 28", "LightEnable 1000 0",
+        "SetTexture 0 0", "EndScene",                 "Present"};
+    EXPECT_EQ(std::tuple{d.GetLog(), d.GetPresentCount()}, std::tuple{expected, 1u});
     ASSERT_EQ(d.GetDraws().size(), 1u);
     EXPECT_EQ(d.GetDraws()[0].textures[0], t);
     t->Release();
@@ -381,9 +366,8 @@ TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
 
     d.SetRenderState(RS::DepthEnable, 0);
     ASSERT_EQ(d.ApplyStateBlock(block), gfx::Result::Ok);
-    EXPECT_EQ(Rs(d, RS::AlphaBlendEnable), 1u);
-    EXPECT_EQ(Rs(d, RS::SrcBlend), gfx::Blend::SrcAlpha);
-    EXPECT_EQ(Ss(d, 0, SS::MinFilter), gfx::TextureFilter::Linear);
+    EXPECT_EQ(std::tuple{Rs(d, RS::AlphaBlendEnable), Rs(d, RS::SrcBlend), Ss(d, 0, SS::MinFilter)},
+              std::tuple{1u, gfx::Blend::SrcAlpha, gfx::TextureFilter::Linear});
     EXPECT_EQ(Rs(d, RS::DepthEnable), 0u); // not recorded: untouched
 
     // Capture refreshes the recorded entries from the current state.
@@ -407,13 +391,12 @@ TEST(StateBlockTest, BlocksHoldTheirTextures) {
     d.SetTexture(0, t);
     uint32_t block = 0;
     d.EndStateBlock(&block);
-    gfx::Texture *bound = t;
-    d.GetTexture(0, &bound);
-    EXPECT_EQ(bound, nullptr);
+    gfx::Texture *bound[2] = {t, nullptr};
+    d.GetTexture(0, &bound[0]);
     EXPECT_EQ(t->Release(), 1u); // the block keeps it
     d.ApplyStateBlock(block);
-    d.GetTexture(0, &bound);
-    EXPECT_EQ(bound, t);
+    d.GetTexture(0, &bound[1]);
+    EXPECT_TRUE(bound[0] == nullptr && bound[1] == t);
     d.SetTexture(0, nullptr);
     d.DeleteStateBlock(block); // frees it
 }

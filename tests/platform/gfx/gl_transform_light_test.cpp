@@ -85,6 +85,16 @@ class LightTest : public imagetest::GlDeviceTest {
         l.direction = gfx::Vec3{direction.x, direction.y, direction.z};
         return l;
     }
+    static gfx::Light Point(const gfx::Vec3 &position, float attenuation0, float attenuation1) {
+        gfx::Light l;
+        l.type = gfx::kLightPoint;
+        l.diffuse = Grey(1.0f);
+        l.position = position;
+        l.range = 1000.0f;
+        l.attenuation0 = attenuation0;
+        l.attenuation1 = attenuation1;
+        return l;
+    }
 };
 
 // Signed area test of point p against the edge a -> b (screen coordinates).
@@ -268,13 +278,7 @@ TEST_F(LightTest, DirectionalLightAndSceneAmbientAddUp) {
 TEST_F(LightTest, PointLightAttenuatesByDistance) {
     gfx::Device &d = Dev();
     SetGreyMaterial(0.25f);
-    gfx::Light l;
-    l.type = gfx::kLightPoint;
-    l.diffuse = Grey(1.0f);
-    l.position = gfx::Vec3{0, 0, -40};
-    l.range = 1000.0f;
-    l.attenuation1 = 0.01f;
-    d.SetLight(0, l);
+    d.SetLight(0, Point(gfx::Vec3{0, 0, -40}, 0.0f, 0.01f));
     d.LightEnable(0, true);
     // A small quad 50 units in front of the light: each corner is lit by
     // 0.25 x cos x 1 / (0.01 d).
@@ -308,14 +312,7 @@ TEST_F(LightTest, MovingTheCameraLeavesWorldLightingUnchanged) {
     SetGreyMaterial(0.5f);
     // A point light 20 units in front of a quad that faces -z, and a
     // directional light at 60 degrees to its normal.
-    gfx::Light point;
-    point.type = gfx::kLightPoint;
-    point.diffuse = Grey(1.0f);
-    point.position = gfx::Vec3{0, 0, -10};
-    point.range = 1000.0f;
-    point.attenuation0 = 1.0f;
-    point.attenuation1 = 0.05f;
-    d.SetLight(0, point);
+    d.SetLight(0, Point(gfx::Vec3{0, 0, -10}, 1.0f, 0.05f));
     d.LightEnable(0, true);
     d.SetLight(1, Directional(Vector3{std::sin(kPi / 3), 0, std::cos(kPi / 3)}, 0.5f));
     d.LightEnable(1, true);

@@ -190,11 +190,9 @@ TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
     lib->PlaySoundItemLooped(b);
 
     // Releasing a copy releases its source too; the other copy plays on.
-    EXPECT_EQ(a->Release(), 1);
-    EXPECT_EQ(a->loaded + source->loaded, 0u);
-    EXPECT_EQ(source->buffer, nullptr);
-    EXPECT_EQ(lib->IsSoundItemPlaying(b), 1u);
-    EXPECT_EQ(rec->BufferCount(), 1u);
+    EXPECT_EQ(std::tuple{a->Release(), a->loaded + source->loaded, source->buffer},
+              std::tuple{1, 0u, nullptr});
+    EXPECT_EQ(std::tuple{lib->IsSoundItemPlaying(b), rec->BufferCount()}, std::tuple{1u, 1u});
 }
 
 TEST_F(SoundItems, ThreeDimensionalCopyMarksTheSourceButFollowsItsBuffer) {
@@ -218,8 +216,7 @@ TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
     lib->SetSoundEnabled(0);
     rec->TakeLog();
     SoundItem* shot = Item(kShot);
-    EXPECT_EQ(lib->CreateLibrarySound(shot), 1);
-    EXPECT_EQ(shot->Load(), 1);
+    EXPECT_EQ(std::tuple{lib->CreateLibrarySound(shot), shot->Load()}, std::tuple{1, 1});
     SoundItem* copy = Copy(kMusic, 0);
     EXPECT_EQ(copy->Load(), 1);
     EXPECT_TRUE(shot->loaded == 1 && shot->buffer == nullptr && copy->buffer == nullptr);

@@ -11,6 +11,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/os/recording_sound_backend.h"
@@ -72,11 +73,9 @@ TEST_F(SoundLayer, StreamShorterThanOneSecondLoopsAndDoesNotHang) {
     std::vector<uint8_t> data = Bytes(300); // 0.3 s
     SoundStream* s = OpenStreamedSound2D(MonoFile("short.wav", data).c_str());
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->halfSize, 300u);
-    EXPECT_EQ(s->dataSize, 300u);
+    EXPECT_EQ(std::tie(s->halfSize, s->dataSize), std::tuple(300u, 300u));
     // Opened not looping: the data, then silence.
-    EXPECT_EQ(Half(s, 0), data);
-    EXPECT_EQ(Half(s, 1), std::vector<uint8_t>(300, 0));
+    EXPECT_EQ(std::tuple{Half(s, 0), Half(s, 1)}, std::tuple{data, std::vector<uint8_t>(300, 0)});
 
     WithinSeconds(20, [&] {
         PlaySoundBuffer(s, 1);
@@ -101,8 +100,7 @@ TEST_F(SoundLayer, StreamShorterThanOneSecondLoopsAndDoesNotHang) {
 TEST_F(SoundLayer, StreamOfLessThanOneFrameIsSilentAndNeverLoops) {
     SoundStream* s = OpenStreamedSound2D(dir.Write("tiny.wav", 2, 16, 1000, {1, 2, 3}).c_str());
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->dataSize, 0u);
-    EXPECT_EQ(s->halfSize, 4000u);
+    EXPECT_EQ(std::tie(s->dataSize, s->halfSize), std::tuple(0u, 4000u));
     WithinSeconds(20, [&] {
         PlaySoundBuffer(s, 1);
         for (int k = 0; k < 4; ++k) {
@@ -174,11 +172,10 @@ TEST_F(SoundLayer, PositionsAndDistancesAreScaledAndDeferred) {
     SetListenerPosition({300.0f, 0.0f, 0.0f});
     CommitListenerSettings();
     RecordingSoundBackend::Voice v = rec->GetVoice(b3->voice);
-    EXPECT_FLOAT_EQ(v.position.x, 1.0f);
-    EXPECT_FLOAT_EQ(v.position.z, -0.5f);
-    EXPECT_FLOAT_EQ(v.minDistance, 2.0f);
-    EXPECT_FLOAT_EQ(v.maxDistance, 30.0f);
-    EXPECT_FLOAT_EQ(rec->ListenerPosition().x, 3.0f);
+    for (auto [got, want] : {std::pair{v.position.x, 1.0f}, {v.position.z, -0.5f}, {v.minDistance, 2.0f},
+                             {v.maxDistance, 30.0f}, {rec->ListenerPosition().x, 3.0f}}) {
+        EXPECT_FLOAT_EQ(got, want);
+    }
 
     rec->TakeLog();
     SetSoundPosition(b2, {1.0f, 2.0f, 3.0f}); // a 2D sound has no position
@@ -191,20 +188,17 @@ TEST_F(SoundLayer, PositionsAndDistancesAreScaledAndDeferred) {
 TEST_F(SoundLayer, ListenerKeepsFrontAndTopBetweenCalls) {
     SetListenerFront({1.0f, 0.0f, 0.0f});
     SetListenerTop({0.0f, 0.0f, 1.0f});
-    std::vector<std::string> log = rec->TakeLog();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "SetListenerOrientation 1 0 0 0 1 0");
-    EXPECT_EQ(log[1], "SetListenerOrientation 1 0 0 0 0 1");
+    EXPECT_EQ(rec->TakeLog(), (std::vector<std::string>{"SetListenerOrientation 1 0 0 0 1 0",
+                                                        "SetListenerOrientation 1 0 0 0 0 1"}));
 }
 
 TEST_F(SoundLayer, ThreeDimensionalStereoFileIsRefused) {
     std::string path = dir.Write("st.wav", 2, 16, 8000, Bytes(400));
-    SetSoundError("");
-    EXPECT_EQ(OpenStaticSound3D(path.c_str()), nullptr);
-    EXPECT_STREQ(GetSoundErrorText(), "Create Sound Buffer");
-    SetSoundError("");
-    EXPECT_EQ(OpenStreamedSound3D(path.c_str()), nullptr);
-    EXPECT_STREQ(GetSoundErrorText(), "Create Sound Buffer");
+    for (bool streamed : {false, true}) {
+        SetSoundError("");
+        EXPECT_EQ(streamed ? OpenStreamedSound3D(path.c_str()) : OpenStaticSound3D(path.c_str()), nullptr);
+        EXPECT_STREQ(GetSoundErrorText(), "Create Sound Buffer") << streamed;
+    }
     SoundBuffer* two = OpenStaticSound2D(path.c_str());
     EXPECT_NE(two, nullptr);
     ReleaseSoundBuffer(two);
@@ -225,8 +219,7 @@ TEST_F(SoundLayer, DuplicatesKeepTheSourcesDimensions) {
     SoundBuffer* b2 = OpenStaticSound2D(path.c_str());
     SoundBuffer* d = DuplicateSoundBuffer3D(b2);
     ASSERT_NE(d, nullptr);
-    EXPECT_FALSE(d->has3D);
-    EXPECT_EQ(d->duplicateFlag, 1u);
+    EXPECT_TRUE(!d->has3D && d->duplicateFlag == 1u);
     EXPECT_EQ(rec->GetVoice(d->voice).bufferId, rec->GetVoice(b2->voice).bufferId);
     SoundBuffer* b3 = OpenStaticSound3D(path.c_str());
     SoundBuffer* d3 = DuplicateSoundBuffer3D(b3);
@@ -325,8 +318,7 @@ TEST_F(SoundLayer, ReleasingWhileThePassStopsStaysClean) {
     }
     stop = true;
     pass.join();
-    EXPECT_EQ(GetPlayingStreamCount(), 0u);
-    EXPECT_EQ(rec->VoiceCount(), 0u);
+    EXPECT_EQ(std::tuple{GetPlayingStreamCount(), rec->VoiceCount()}, std::tuple{0u, 0u});
 }
 
 TEST(SoundDevice, FailingOpenLeavesTheEngineSilent) {

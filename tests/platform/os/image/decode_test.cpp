@@ -99,13 +99,9 @@ TEST_P(TgaVariantTest, EveryOriginAndItsRleTwinGiveTheWrittenPixels) {
             o.type = uint8_t(c.type | 8);
             ASSERT_TRUE(Decode(imagefiles::Tga(source, w, h, o), &packed));
             SCOPED_TRACE(::testing::Message() << "top " << topDown << " rtl " << rightToLeft);
-            EXPECT_EQ(plain.width, w);
-            EXPECT_EQ(plain.height, h);
-            EXPECT_EQ(plain.pixels, expected);
-            EXPECT_EQ(packed.pixels, plain.pixels);
-            EXPECT_EQ(plain.format, c.ownFormat);
-            EXPECT_EQ(packed.format, c.ownFormat);
-            EXPECT_EQ(plain.fileFormat, ImageFileFormat::Tga);
+            EXPECT_EQ(std::tie(plain.width, plain.height, plain.format, packed.format, plain.fileFormat),
+                      std::tuple(w, h, c.ownFormat, c.ownFormat, uint32_t(ImageFileFormat::Tga)));
+            EXPECT_EQ(std::tuple{plain.pixels, packed.pixels}, std::tuple{expected, plain.pixels});
         }
     }
 }
@@ -137,8 +133,7 @@ TEST(TgaTest, ThirtyTwoBitKeepsItsAlphaWhateverTheDescriptorSays) {
     o.attributeBits = 0;
     DecodedImage image;
     ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
-    EXPECT_EQ(image.pixels, source);
-    EXPECT_EQ(image.format, Format::A8R8G8B8);
+    EXPECT_EQ(std::tuple{image.pixels, image.format}, std::tuple{source, Format::A8R8G8B8});
 }
 
 // A screen capture: type 2, 32 bits, descriptor 0, the bottom row stored
@@ -229,9 +224,8 @@ TEST(DecodeTest, PngBmpPpmAndDdsFilesGiveTheWrittenPixelsAndTheirFormats) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         DecodedImage image;
         ASSERT_TRUE(Decode(cases[i].file, &image)) << i;
-        EXPECT_EQ(image.pixels, cases[i].expected) << i;
-        EXPECT_EQ(image.format, cases[i].format) << i;
-        EXPECT_EQ(image.fileFormat, cases[i].fileFormat) << i;
+        EXPECT_EQ(std::tie(image.pixels, image.format, image.fileFormat),
+                  std::tie(cases[i].expected, cases[i].format, cases[i].fileFormat)) << i;
     }
     DecodedImage image;
     EXPECT_FALSE(Decode("P6\n70000 1\n255\n" + std::string(210000, 'x'), &image));
@@ -272,10 +266,7 @@ TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
     const Pixels few = Opaque(FewColors(4, 4, 3));
     std::string file = imagefiles::Bmp(few, 4, 4, 8);
     std::string wide = file;
-    const uint32_t w70000 = 70000;
-    for (int i = 0; i < 4; ++i) {
-        wide[18 + i] = char((w70000 >> (8 * i)) & 0xFF);
-    }
+    wide.replace(18, 4, std::string("\x70\x11\x01\x00", 4)); // width 70000
     EXPECT_FALSE(Decode(wide, &image));
     std::string zero = file;
     zero[18] = 0;
@@ -305,8 +296,8 @@ TEST(JpegTest, PixelsLieWithinThreeOfTheEncodedImage) {
     DecodedImage image;
     ASSERT_TRUE(Decode(imagefiles::Jpeg(smooth, w, h, 98), &image));
     ASSERT_EQ(image.pixels.size(), smooth.size());
-    EXPECT_EQ(image.format, Format::X8R8G8B8);
-    EXPECT_EQ(image.fileFormat, ImageFileFormat::Jpg);
+    EXPECT_EQ(std::tie(image.format, image.fileFormat),
+              std::tuple(Format::X8R8G8B8, uint32_t(ImageFileFormat::Jpg)));
     int worst = 0;
     for (size_t i = 0; i < smooth.size(); ++i) {
         for (int shift : {0, 8, 16}) {
@@ -343,8 +334,8 @@ TEST(DdsTest, Dxt1BlocksAreKeptAsStoredAndArgbPixelsAreExact) {
     DecodedImage image;
     ASSERT_TRUE(
         Decode(imagefiles::DdsBlocks(Format::Dxt1, 8, 8, {level0, level1, level2}), &image));
-    EXPECT_EQ(image.format, Format::Dxt1);
-    EXPECT_EQ(image.fileFormat, ImageFileFormat::Dds);
+    EXPECT_EQ(std::tie(image.format, image.fileFormat),
+              std::tuple(Format::Dxt1, uint32_t(ImageFileFormat::Dds)));
     ASSERT_EQ(image.blockLevels.size(), 3u);
     EXPECT_EQ(std::string(image.blockLevels[0].begin(), image.blockLevels[0].end()), level0);
     EXPECT_EQ(std::string(image.blockLevels[2].begin(), image.blockLevels[2].end()), level2);
@@ -366,16 +357,13 @@ TEST(CorruptImageTest, EveryTruncationOfEveryValidFileFails) {
         o.bits = 8;
         files.push_back(imagefiles::Tga(few, w, h, o));
     }
-    files.push_back(imagefiles::Bmp(rgba, w, h, 24));
-    files.push_back(imagefiles::Bmp(few, w, h, 8, false, true));
-    files.push_back(imagefiles::Bmp(rgba, w, h, 32));
-    files.push_back(imagefiles::Ppm(rgba, w, h, true));
-    files.push_back(imagefiles::Ppm(rgba, w, h, false));
-    files.push_back(imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8));
-    files.push_back(imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns));
-    files.push_back(imagefiles::Jpeg(rgba, w, h));
-    files.push_back(imagefiles::DdsArgb(rgba, w, h));
-    files.push_back(imagefiles::DdsBlocks(Format::Dxt5, 8, 8, {std::string(64, '\x55')}));
+    files.insert(files.end(),
+                 {imagefiles::Bmp(rgba, w, h, 24), imagefiles::Bmp(few, w, h, 8, false, true),
+                  imagefiles::Bmp(rgba, w, h, 32), imagefiles::Ppm(rgba, w, h, true),
+                  imagefiles::Ppm(rgba, w, h, false), imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8),
+                  imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns), imagefiles::Jpeg(rgba, w, h),
+                  imagefiles::DdsArgb(rgba, w, h),
+                  imagefiles::DdsBlocks(Format::Dxt5, 8, 8, {std::string(64, '\x55')})});
     for (size_t f = 0; f < files.size(); ++f) {
         DecodedImage image;
         ASSERT_TRUE(Decode(files[f], &image)) << "file " << f;
