@@ -112,12 +112,12 @@ TEST_F(DrawBucketTest, InstanceDrawnInEachBucketOfItsMask) {
     Watch({0, 7});
     Queue({a, b});
     library_.QueueDrawInstance(a, 0.0f, 1.0f); // queued already: ignored
-    EXPECT_EQ(std::tuple{library_.GetQueuedInstanceCount(), a->queued}, std::tuple{2u, 1u});
+    EXPECT_EQ((std::tuple{library_.GetQueuedInstanceCount(), a->queued}), (std::tuple{2u, 1u}));
     EXPECT_FLOAT_EQ(a->sortKey, 100.0f);
     library_.DrawScene();
     // Bucket 7 sorts far to near.
     const std::vector<std::string> expected = {"0:1", "7:2", "7:1"};
-    EXPECT_EQ(std::tuple{g_events, a->queued + b->queued}, std::tuple{expected, 0u});
+    EXPECT_EQ((std::tuple{g_events, a->queued + b->queued}), (std::tuple{expected, 0u}));
     for (uint32_t n = 0; n < kDrawBucketCount; ++n) {
         EXPECT_EQ(library_.GetDrawBucket(n)->head, nullptr);
     }
@@ -129,7 +129,7 @@ TEST_F(DrawBucketTest, EmptyMaskCountsButNeverLinks) {
     auto none = MakeMaterial(0, 0);
     DrawInstance *a = Make(none.get(), &near_, 1);
     library_.QueueDrawInstance(a, 0.0f, 1.0f);
-    EXPECT_EQ(std::tuple{library_.GetQueuedInstanceCount(), a->queued}, std::tuple{1u, 0u});
+    EXPECT_EQ((std::tuple{library_.GetQueuedInstanceCount(), a->queued}), (std::tuple{1u, 0u}));
     library_.DrawScene();
     EXPECT_TRUE(Log().empty());
 }
@@ -186,7 +186,7 @@ TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {
     Matrix behind = Translation(0.0f, 0.0f, -3.0f);
     DrawInstance *c = Make(clear.get(), &behind, 3);
     library_.QueueDrawInstance(c, 0.0f, 1.0f);
-    EXPECT_EQ(std::tuple{c->queued, SetDrawInstanceScale(c, 3.0f)}, std::tuple{0u, c});
+    EXPECT_EQ((std::tuple{c->queued, SetDrawInstanceScale(c, 3.0f)}), (std::tuple{0u, c}));
     library_.QueueDrawInstance(c, 0.0f, 1.0f);
     EXPECT_EQ(c->queued, 1u);
     EXPECT_FLOAT_EQ(c->radius, 3.0f);
@@ -221,7 +221,7 @@ TEST_F(DrawBucketTest, AtMostSevenTouchingLocalLightsPerInstance) {
     for (int i = 1; i <= 7; ++i) {
         expected.push_back("LightEnable " + std::to_string(i) + " 1");
     }
-    EXPECT_EQ(std::tuple{switchedOn, a->lightCount}, std::tuple{expected, 7u});
+    EXPECT_EQ((std::tuple{switchedOn, a->lightCount}), (std::tuple{expected, 7u}));
     // Every local light is off after the pass.
     for (LightItem *light : lights) {
         bool enabled = true;
@@ -523,7 +523,7 @@ TEST_F(SubsetDrawTest, UnloadedMeshIsLoadedAtItsFirstDraw) {
                                     },
                                     [](LibraryItem &) { return 1; }});
     mesh_->loaded = 0;
-    EXPECT_EQ(std::tuple{DrawAt(0.0f).size(), DrawAt(0.0f).size(), loads}, std::tuple{2u, 2u, 1});
+    EXPECT_EQ((std::tuple{DrawAt(0.0f).size(), DrawAt(0.0f).size(), loads}), (std::tuple{2u, 2u, 1}));
     // A load that fails draws nothing.
     SetItemLoader(ItemClass::Mesh, {[](LibraryItem &) { return 0; }, nullptr});
     mesh_->loaded = 0;

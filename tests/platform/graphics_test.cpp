@@ -120,7 +120,7 @@ TEST(FormatSearchTest, LastPassingCandidateWins) {
                       },
                       &bb, &ds),
                   FormatSearch::Found);
-        EXPECT_EQ(std::tuple{bb, ds, depthCalls}, std::tuple{0u, 75u, 2});
+        EXPECT_EQ((std::tuple{bb, ds, depthCalls}), (std::tuple{0u, 75u, 2}));
     }
     // Depth-buffer depth 20: no candidate, 0, found.
     EXPECT_EQ(SearchFormats(32, 20, passes({22}), depthPasses({}), &bb, &ds), FormatSearch::Found);
@@ -214,8 +214,8 @@ TEST(GraphicsCreationTest, PresentParametersOfBothModes) {
     // Windowed: the desktop's format, copy with vsync, a lockable back buffer.
     EXPECT_EQ(Params(s.adapter->lastParams),
               "win 1 0x0 fmt 22 count 0 swap 4 ds 1/75 flags 1 int 0 hz 0");
-    EXPECT_EQ(std::tuple{g.GetDeviceWindow(), g.GetViewportWidth(), g.GetTargetFrameRate()},
-              std::tuple{&window, 640u, 30u});
+    EXPECT_EQ((std::tuple{g.GetDeviceWindow(), g.GetViewportWidth(), g.GetTargetFrameRate()}),
+               (std::tuple{&window, 640u, 30u}));
 
     g.DestroyDevice();
     ASSERT_TRUE(g.CreateFullScreenDevice(800, 600, 32, 24, &window));
@@ -252,7 +252,7 @@ TEST(GraphicsFrameTest, FramesNeedADeviceAndEndFrameNeedsAScene) {
               std::vector<bool>({false, true, true, true, true, true, false, true}));
     const std::vector<std::string> expected = {"Clear 0 7 0xFF204080 1 0", "BeginScene",
                                                "Clear 0 6 0x00000000 1 0", "EndScene", "Present"};
-    EXPECT_EQ(std::tuple{device->GetLog(), device->Pixel(5, 5)}, std::tuple{expected, 0xFF204080u});
+    EXPECT_EQ((std::tuple{device->GetLog(), device->Pixel(5, 5)}), (std::tuple{expected, 0xFF204080u}));
 }
 
 TEST(GraphicsFrameTest, PresentFrameAnswersTrueAndKeepsTheFailure) {
@@ -292,8 +292,8 @@ TEST(GraphicsFrameTest, GammaRamp) {
     ASSERT_TRUE(g.CreateWindowDevice(&window));
     g.SetDeviceGammaRamp(1, 0.5f, 1, 0, 0, 1);
     const gfx::GammaRamp &applied = s.adapter->lastDevice->GetAppliedGamma();
-    EXPECT_EQ(std::tuple{applied.red[2], applied.green[2], applied.blue[0]},
-              std::tuple{512, 256, 256});
+    EXPECT_EQ((std::tuple{applied.red[2], applied.green[2], applied.blue[0]}),
+               (std::tuple{512, 256, 256}));
 }
 
 TEST(GraphicsErrorTest, LongMessagesAreCutTo511Characters) {
@@ -365,7 +365,7 @@ TEST_F(LostDeviceFixture, FailedResetStopsAndTheNextCallResets) {
     EXPECT_EQ(device->GetLog(), (std::vector<std::string>{"TestCooperativeLevel", "Reset"}));
     steps.clear();
     EXPECT_TRUE(g.HandleLostDevice());
-    EXPECT_EQ(std::tuple{steps.size(), steps.back()}, std::tuple{3u, "sleep 100"});
+    EXPECT_EQ((std::tuple{steps.size(), steps.back()}), (std::tuple{3u, "sleep 100"}));
 }
 
 // --- display creation ------------------------------------------------------------------
@@ -404,7 +404,7 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
     });
     EXPECT_EQ(library.CreateDisplay(800, 600, 32, 32, 2, &window), 1);
     EXPECT_STREQ(library.GetLastError(), "Create Sound Device");
-    EXPECT_EQ(std::tuple{library.IsSoundEnabled(), library.GetWindow()}, std::tuple{0u, &window});
+    EXPECT_EQ((std::tuple{library.IsSoundEnabled(), library.GetWindow()}), (std::tuple{0u, &window}));
     const std::vector<std::string> expected = {"sound 2 44100 16", "buckets", "shadow quad",
                                                "font"};
     EXPECT_EQ(calls, expected);

@@ -73,16 +73,16 @@ TEST_F(InputTest, HeldKeyWithRepeatsPressesAndReleasesOnce) {
     KeyDown('W');
     KeyDown('W', true);
     Update();
-    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(87)}, std::tuple{"87", "", 1});
+    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}), (std::tuple{"87", "", 1}));
 
     KeyDown('W', true);
     KeyDown('W', true);
     Update();
-    EXPECT_EQ(std::tuple{Flagged(true), InputDown(87)}, std::tuple{"", 1});
+    EXPECT_EQ((std::tuple{Flagged(true), InputDown(87)}), (std::tuple{"", 1}));
 
     KeyUp('W');
     Update();
-    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(87)}, std::tuple{"", "87", 0});
+    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}), (std::tuple{"", "87", 0}));
     Update();
     EXPECT_EQ(Flagged(false), "");
 }
@@ -155,7 +155,7 @@ TEST_F(InputTest, KeyTableBothWays) {
     EXPECT_EQ(VirtualKeyToInputCode(106) + VirtualKeyToInputCode(91), 0u);
     EXPECT_EQ(InputCodeToVirtualKey(105) + InputCodeToVirtualKey(121) + InputCodeToVirtualKey(13), 0u);
     backend_.SetKey(13, true);
-    EXPECT_EQ(std::tuple{InputDown(13), InputDown(98)}, std::tuple{0, 1});
+    EXPECT_EQ((std::tuple{InputDown(13), InputDown(98)}), (std::tuple{0, 1}));
 }
 
 TEST_F(InputTest, DefaultBindingsAndBindingRules) {
@@ -247,7 +247,7 @@ TEST_F(InputTest, InputNames) {
         BindAction(40, code, 3);
         EXPECT_EQ(GetInputName(40, 0, 3), name) << code;
     }
-    EXPECT_EQ(std::tuple{GetInputName(41, 0, 3), InputCodeName(263)}, std::tuple{"", "QVI_WHEEL2"});
+    EXPECT_EQ((std::tuple{GetInputName(41, 0, 3), InputCodeName(263)}), (std::tuple{"", "QVI_WHEEL2"}));
 }
 
 TEST_F(InputTest, JoystickNamesFollowOpenedCount) {
@@ -267,7 +267,7 @@ TEST_F(InputTest, CursorOffsetAxesAndRecentre) {
                                    {ActionValue(1, 0), 0.32f}, {ActionValue(2, 0), -0.224f}}) {
         EXPECT_FLOAT_EQ(value, expected);
     }
-    EXPECT_EQ(std::tuple{GetAxisValue(4098), InputPressed(4096)}, std::tuple{0.0f, 0});
+    EXPECT_EQ((std::tuple{GetAxisValue(4098), InputPressed(4096)}), (std::tuple{0.0f, 0}));
     int x = 0, y = 0;
     backend_.GetCursorPos(&x, &y);
     EXPECT_EQ(x * 1000 + y, 512384);
@@ -345,7 +345,7 @@ TEST_F(InputTest, CaptureChangedAxisSampleCount) {
 TEST_F(InputTest, DebugKeyStateFollowsHeldKey) {
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
     backend_.SetKey(kVkF12, true);
-    EXPECT_EQ(std::tuple{DebugKeyState(kVkF12), AsyncKeyState(kVkF12)}, std::tuple{0x8000, 0x8000});
+    EXPECT_EQ((std::tuple{DebugKeyState(kVkF12), AsyncKeyState(kVkF12)}), (std::tuple{0x8000, 0x8000}));
     backend_.SetKey(kVkF12, false);
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
 }
@@ -375,17 +375,17 @@ TEST_F(InputTest, ScriptedJoystick) {
     EXPECT_EQ(backend_.PollCount(), 1);
     EXPECT_EQ(GetAxisValue(4104), 0.0f);  // 80 of 4096 is below 0.02
     EXPECT_TRUE(FloatsEq({GetAxisValue(4105), GetAxisValue(4106)}, {-1.0f, -82 / 4096.0f}));
-    EXPECT_EQ(std::tuple{GetAxisValue(4112), Flagged(true), InputDown(264), InputDown(284)},
-              std::tuple{0.0f, "264", 1, 1});
+    EXPECT_EQ((std::tuple{GetAxisValue(4112), Flagged(true), InputDown(264), InputDown(284)}),
+               (std::tuple{0.0f, "264", 1, 1}));
     EXPECT_EQ(InputDown(10255), 1);  // Y above 500
-    EXPECT_EQ(std::tuple{InputDown(10254), InputDown(10256), InputDown(10258)},
-              std::tuple{0, 0, 0});
+    EXPECT_EQ((std::tuple{InputDown(10254), InputDown(10256), InputDown(10258)}),
+               (std::tuple{0, 0, 0}));
 
     state.buttons[0] = 0;
     state.buttons[15] = 0x80;
     state.buttons[20] = 0;
     state.axes[0] = -501;
     Update();
-    EXPECT_EQ(std::tuple{Flagged(true), Flagged(false), InputDown(10256)},
-              std::tuple{"279", "264", 1});
+    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(10256)}),
+               (std::tuple{"279", "264", 1}));
 }

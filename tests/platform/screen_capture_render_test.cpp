@@ -32,10 +32,10 @@ TEST_F(ScreenCaptureRender, ClearedBackBufferReachesTheTga) {
                                    std::istreambuf_iterator<char>()};
     ASSERT_EQ(tga.size(), 18u + 16u * 16u * 4u);
     // First stored row: the bottom of the screen, blue, green, red.
-    EXPECT_EQ(std::tuple{tga[18], tga[19], tga[20]}, std::tuple{0x80, 0x40, 0x20});
+    EXPECT_EQ((std::tuple{tga[18], tga[19], tga[20]}), (std::tuple{0x80, 0x40, 0x20}));
     // Last stored row: the red band at the top.
     const size_t last = 18 + 15 * 16 * 4;
-    EXPECT_EQ(std::tuple{tga[last], tga[last + 2]}, std::tuple{0x00, 0xFF});
+    EXPECT_EQ((std::tuple{tga[last], tga[last + 2]}), (std::tuple{0x00, 0xFF}));
 }
 
 } // namespace

@@ -115,7 +115,7 @@ TEST_F(ShadowBucketTest, StateSequenceOfOneVolume) {
     EXPECT_EQ(states, want);
     // Caps and sides twice, then the quad; textures off meanwhile.
     ASSERT_EQ(recording_->GetDraws().size(), 5u);
-    EXPECT_EQ(std::tuple{VolumeDraws(), QuadDraws()}, std::tuple{4u, 1u});
+    EXPECT_EQ((std::tuple{VolumeDraws(), QuadDraws()}), (std::tuple{4u, 1u}));
     for (const RecordedDraw &d : recording_->GetDraws()) {
         EXPECT_TRUE(d.textures[0] == nullptr && d.textures[1] == nullptr);
     }
@@ -138,7 +138,7 @@ TEST_F(ShadowBucketTest, DebugKeys) {
     EXPECT_TRUE(Logged(Rs(RenderState::FillMode, Fill::Wireframe)));
     EXPECT_TRUE(Logged(Rs(RenderState::SrcBlend, Blend::One)));
     EXPECT_TRUE(Logged(Rs(RenderState::DestBlend, Blend::Zero)));
-    EXPECT_EQ(std::tuple{VolumeDraws(), QuadDraws()}, std::tuple{4u, 0u});
+    EXPECT_EQ((std::tuple{VolumeDraws(), QuadDraws()}), (std::tuple{4u, 0u}));
     keys_.SetKey(kShadowKeyWireFrame, false);
 
     keys_.SetKey(kShadowKeyCapsOnly, true);
@@ -202,7 +202,7 @@ TEST_F(ShadowBucketTest, PreDrawCallbackRunsFirstAndMayDestroy) {
     // Even in a frame the distance test then skips (180 units).
     i->mesh = empty.get();
     Frame(i);
-    EXPECT_EQ(std::tuple{i->mesh, VolumeDraws()}, std::tuple{cube_.get(), 0u});
+    EXPECT_EQ((std::tuple{i->mesh, VolumeDraws()}), (std::tuple{cube_.get(), 0u}));
     library_.SetCameraTransform({0.0f, 0.0f, -1000.0f}, {0.0f, 0.0f, 0.0f, 1.0f});
     i->mesh = empty.get();
     Frame(i);

@@ -104,7 +104,7 @@ TEST(ShadowEdgeTest, TwinsCancelAndTheLastEdgeFillsTheHole) {
     AddShadowEdge(edges, &count, 5, 6);
     AddShadowEdge(edges, &count, 3, 4); // same direction cancels too
     ASSERT_EQ(count, 2u);
-    EXPECT_EQ(std::tuple{edges[0].a, edges[1].a, edges[1].b}, std::tuple{1, 5, 6});
+    EXPECT_EQ((std::tuple{edges[0].a, edges[1].a, edges[1].b}), (std::tuple{1, 5, 6}));
     AddShadowEdge(edges, &count, 6, 5); // the last one: nothing moves
     ASSERT_EQ(count, 1u);
     EXPECT_EQ(edges[0].b, 2);
@@ -114,7 +114,7 @@ TEST_F(ShadowVolumeTest, OneLitTriangleGivesThreeEdgesSixSidesOneCap) {
     MakeMesh(&mesh_, {{0, 0, 0}, {0, 0, 1}, {1, 0, 1}}, {0, 1, 2}, 32, 0x112);
     const Vector3 light = {0.0f, 5.0f, 0.0f};
     ASSERT_EQ(volume_.BuildFromMesh(&device_, &mesh_, light), gfx::Result::Ok);
-    EXPECT_EQ(std::tuple{volume_.capTriangles, volume_.sideTriangles}, std::tuple{1u, 6u});
+    EXPECT_EQ((std::tuple{volume_.capTriangles, volume_.sideTriangles}), (std::tuple{1u, 6u}));
     EXPECT_TRUE(SameTris(ReadTris(volume_.capBuffer, 1), {{{{0, 0, 0}, {1, 0, 1}, {0, 0, 1}}}}));
 
     // Light in the triangle's plane: still counts as facing it.
@@ -192,7 +192,7 @@ TEST_F(ShadowVolumeTest, BuffersFollowTheMeshAtBuildTime) {
     MakeCube(&mesh_);
     mesh_.loaded = 0;
     EXPECT_EQ(volume_.BuildFromMesh(&device_, &mesh_, L), gfx::Result::Fail);
-    EXPECT_EQ(std::tuple{volume_.sideBuffer, volume_.capTriangles}, std::tuple{nullptr, 0u});
+    EXPECT_EQ((std::tuple{volume_.sideBuffer, volume_.capTriangles}), (std::tuple{nullptr, 0u}));
 
     // A one-triangle mesh first, then the cube in its place: the buffers grow.
     MakeMesh(&mesh_, {{0, 0, 0}, {0, 0, 1}, {1, 0, 1}}, {0, 1, 2}, 32, 0x112);
@@ -208,11 +208,11 @@ TEST_F(ShadowVolumeTest, BuffersFollowTheMeshAtBuildTime) {
     // Back to the small mesh: the large buffers are kept.
     MakeMesh(&mesh_, {{0, 0, 0}, {0, 0, 1}, {1, 0, 1}}, {0, 1, 2}, 32, 0x112);
     ASSERT_EQ(volume_.BuildFromMesh(&device_, &mesh_, L), gfx::Result::Ok);
-    EXPECT_EQ(std::tuple{volume_.sideBuffer, volume_.capTriangles}, std::tuple{kept, 1u});
+    EXPECT_EQ((std::tuple{volume_.sideBuffer, volume_.capTriangles}), (std::tuple{kept, 1u}));
 
     volume_.ReleaseBuffers();
-    EXPECT_EQ(std::tuple{volume_.sideBuffer, volume_.capBuffer, volume_.CreateBuffers(&device_, 0)},
-              std::tuple{nullptr, nullptr, gfx::Result::Fail});
+    EXPECT_EQ((std::tuple{volume_.sideBuffer, volume_.capBuffer, volume_.CreateBuffers(&device_, 0)}),
+               (std::tuple{nullptr, nullptr, gfx::Result::Fail}));
     EXPECT_EQ(volume_.CreateBuffers(nullptr, 5), gfx::Result::Fail);
 }
 
@@ -225,8 +225,8 @@ TEST_F(ShadowVolumeTest, DrawsCapsThenSidesAsPositions) {
     EXPECT_EQ(device_.GetDraws()[0].primitiveCount, 12u);
     EXPECT_EQ(device_.GetDraws()[1].primitiveCount, 8u);
     for (const gfx::RecordedDraw &d : device_.GetDraws()) {
-        EXPECT_EQ(std::tuple{d.fvf, d.stride, d.primitive},
-                  std::tuple{gfx::Fvf::Xyz, 12u, gfx::Primitive::TriangleList});
+        EXPECT_EQ((std::tuple{d.fvf, d.stride, d.primitive}),
+                   (std::tuple{gfx::Fvf::Xyz, 12u, gfx::Primitive::TriangleList}));
     }
     device_.ClearDraws();
     volume_.Draw(&device_, true);

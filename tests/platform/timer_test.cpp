@@ -76,7 +76,7 @@ TEST(FrameTimer, CounterDeltasAndTotals) {
     // Reset restarts both.
     clock.now_ += 1000;
     timer.Reset();
-    EXPECT_EQ(std::tuple{timer.GetTotalTime(), timer.GetDeltaTime()}, std::tuple{0.0, 0.0});
+    EXPECT_EQ((std::tuple{timer.GetTotalTime(), timer.GetDeltaTime()}), (std::tuple{0.0, 0.0}));
 }
 
 TEST(FrameTimer, MillisecondTickResolutionAndWrap) {

@@ -49,7 +49,7 @@ TEST(GlyphSheetLayout, RecordsAreTheHandComputedCells) {
     ExpectRecord(a.records[0], 0, 0, 10, 12, 64, 64);
     ExpectRecord(a.records[4], 44, 0, 54, 12, 64, 64);
     ExpectRecord(a.records[5], 0, 13, 10, 25, 64, 64);
-    EXPECT_EQ(std::tuple{a.drawX[6], a.drawY[6]}, std::tuple{11, 13});
+    EXPECT_EQ((std::tuple{a.drawX[6], a.drawY[6]}), (std::tuple{11, 13}));
 
     // Spacing 2: cells grow by 2 x 2 on each side, rows from (2, 2).
     GlyphSheetLayout b = LayOutGlyphSheet(e.data(), 7, 2, 64, 64);
@@ -73,11 +73,11 @@ TEST(GlyphSheetLayout, SheetGrowsUntilTheLayoutFitsAndEveryGlyphLiesInside) {
     uint32_t h = 0;
     auto e = Extents(46, 10, 12);
     MeasureGlyphSheet(e.data(), 25, 0, 4096, &w, &h);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{64u, 64u});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{64u, 64u}));
     MeasureGlyphSheet(e.data(), 26, 0, 4096, &w, &h);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{64u, 128u});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{64u, 128u}));
     MeasureGlyphSheet(e.data(), 46, 0, 4096, &w, &h);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{128u, 128u});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{128u, 128u}));
 
     // Mixed widths and spacings: the measured sheet holds every cell's
     // bottom and every glyph's pixels (the sizing follows the layout).
@@ -108,8 +108,8 @@ TEST(GlyphSheetLayout, GrowthStopsOnceASidePassesTheMaximum) {
 }
 
 TEST(FontPixelHeightTest, RoundsLikeMulDiv) {
-    EXPECT_EQ(std::tuple{FontPixelHeight(6, 1.0f), FontPixelHeight(12, 1.0f)}, std::tuple{8, 16});
-    EXPECT_EQ(std::tuple{FontPixelHeight(9, 1.0f), FontPixelHeight(12, 0.5f)}, std::tuple{12, 8});
+    EXPECT_EQ((std::tuple{FontPixelHeight(6, 1.0f), FontPixelHeight(12, 1.0f)}), (std::tuple{8, 16}));
+    EXPECT_EQ((std::tuple{FontPixelHeight(9, 1.0f), FontPixelHeight(12, 0.5f)}), (std::tuple{12, 8}));
     EXPECT_EQ(FontPixelHeight(7, 1.0f), 9); // 9.33
     EXPECT_LE(FontPixelHeight(0xFFFFFFFFu, 1.0f), 4096);
 }
@@ -117,9 +117,9 @@ TEST(FontPixelHeightTest, RoundsLikeMulDiv) {
 TEST_F(FontFixture, SheetTexelsAreWhiteWithTheCoverageAsAlpha) {
     Make("AB");
     gfx::Texture *sheet = font.GetSheetTexture();
-    EXPECT_EQ(std::tuple{sheet->GetFormat(), sheet->GetPool(), sheet->GetLevelCount()},
-              std::tuple{gfx::Format::A4R4G4B4, gfx::Pool::Managed, 1u});
-    EXPECT_EQ(std::tuple{font.sheetWidth, font.sheetHeight}, std::tuple{64u, 64u});
+    EXPECT_EQ((std::tuple{sheet->GetFormat(), sheet->GetPool(), sheet->GetLevelCount()}),
+               (std::tuple{gfx::Format::A4R4G4B4, gfx::Pool::Managed, 1u}));
+    EXPECT_EQ((std::tuple{font.sheetWidth, font.sheetHeight}), (std::tuple{64u, 64u}));
     EXPECT_FLOAT_EQ(font.sheetScale, 1.0f);
     const gfx::Texture::Level &level = sheet->GetLevel(0);
     auto texel = [&](int x, int y) {
@@ -127,7 +127,7 @@ TEST_F(FontFixture, SheetTexelsAreWhiteWithTheCoverageAsAlpha) {
         std::memcpy(&t, level.bytes.data() + size_t(y) * level.pitch + size_t(x) * 2, 2);
         return t;
     };
-    EXPECT_EQ(std::tuple{texel(0, 0), texel(7, 9), texel(8, 0)}, std::tuple{0xFFFF, 0xFFFF, 0});
+    EXPECT_EQ((std::tuple{texel(0, 0), texel(7, 9), texel(8, 0)}), (std::tuple{0xFFFF, 0xFFFF, 0}));
     EXPECT_EQ(texel(9, 0), 0xFFFF); // B from x = 9
     EXPECT_EQ(texel(0, 10), 0);
     // Size 12 is antialiased, 16 pixels high, regular, roman.
@@ -155,8 +155,8 @@ TEST_F(FontFixture, ASheetTooLargeForTheDeviceIsShrunkAndKeepsOnScreenSizes) {
     ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, "ABCDEFGHIJKL", nullptr, 0.0f), 1);
     ASSERT_EQ(fake.faces.requests.size(), 2u);
     EXPECT_EQ(fake.faces.requests[0].pixelHeight, 16);
-    EXPECT_EQ(std::tuple{fake.faces.requests[1].pixelHeight, font.sheetWidth, font.sheetHeight},
-              std::tuple{8, 64u, 64u});
+    EXPECT_EQ((std::tuple{fake.faces.requests[1].pixelHeight, font.sheetWidth, font.sheetHeight}),
+               (std::tuple{8, 64u, 64u}));
     EXPECT_FLOAT_EQ(font.sheetScale, 0.5f);
     device.ClearDraws();
     ASSERT_EQ(font.Draw(10, 20, 0xFFFFFFFF, "A", 0, 0.0f), 0);
@@ -169,7 +169,7 @@ TEST_F(FontFixture, ASheetTooLargeForTheDeviceIsShrunkAndKeepsOnScreenSizes) {
     fake.faces.cx = 100;
     fake.faces.cy = 100;
     ASSERT_EQ(font.Create(nullptr, "Face", 0xFFFFFFFFu, 0, &device, "AB", nullptr, 0.0f), 1);
-    EXPECT_EQ(std::tuple{font.sheetWidth, font.sheetHeight}, std::tuple{64u, 64u});
+    EXPECT_EQ((std::tuple{font.sheetWidth, font.sheetHeight}), (std::tuple{64u, 64u}));
 }
 
 TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
@@ -180,8 +180,8 @@ TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
     const uint32_t expected[3] = {100, 100, 40};
     for (int i = 0; i < 3; ++i) {
         const gfx::RecordedDraw &d = device.GetDraws()[size_t(i)];
-        EXPECT_EQ(std::tuple{d.primitive, d.primitiveCount, d.fvf, d.stride},
-                  std::tuple{gfx::Primitive::TriangleList, expected[i], 0x144u, 28u});
+        EXPECT_EQ((std::tuple{d.primitive, d.primitiveCount, d.fvf, d.stride}),
+                   (std::tuple{gfx::Primitive::TriangleList, expected[i], 0x144u, 28u}));
         EXPECT_EQ(d.textures[0], font.GetSheetTexture());
     }
     // Depth 0: no depth test, z 1, rhw 1.
@@ -241,15 +241,15 @@ TEST_F(FontFixture, MeasureCountsLinesAndCellsLessSpacing) {
     int w = -1;
     int h = -1;
     ASSERT_EQ(font.Measure("\n", &w, &h, false), 0);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{0, 20});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{0, 20}));
     ASSERT_EQ(font.Measure("AB\nABC", &w, &h, false), 0);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{24, 20});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{24, 20}));
     ASSERT_EQ(font.Measure("AB\nABC", &w, &h, true), 0);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{16, 10});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{16, 10}));
     // A character not in the list measures and draws as record 0.
     int wz = 0;
     ASSERT_EQ(font.Measure("zz", &wz, &h, false), 0);
-    EXPECT_EQ(std::tuple{wz, font.GlyphFor('z')}, std::tuple{16, font.GlyphFor('A')});
+    EXPECT_EQ((std::tuple{wz, font.GlyphFor('z')}), (std::tuple{16, font.GlyphFor('A')}));
     EXPECT_NE(font.Measure("A", nullptr, &h, false), 0);
 }
 
@@ -281,7 +281,7 @@ TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
     Make("");
     int w = -1;
     int h = -1;
-    EXPECT_EQ(std::tuple{font.Measure("ABC", &w, &h, false), w, h}, std::tuple{0, 0, 0});
+    EXPECT_EQ((std::tuple{font.Measure("ABC", &w, &h, false), w, h}), (std::tuple{0, 0, 0}));
     EXPECT_EQ(font.Draw(0, 0, 0xFFFFFFFF, "ABC", 0, 0.0f), 0);
     EXPECT_TRUE(device.GetDraws().empty());
 
@@ -298,7 +298,7 @@ TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
     EXPECT_EQ(font.Draw(0, 0, 0xFFFFFFFF, nullptr, 0, 0.0f), 0);
     EXPECT_TRUE(device.GetDraws().empty());
     EXPECT_NE(font.Measure(nullptr, &w, &h, false), 0);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{0, 0});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{0, 0}));
 
     // No device.
     BitmapFont empty;
@@ -311,13 +311,13 @@ TEST_F(FontFixture, CharacterListsKeepTheirFirst256AndTheLaterRecordOfATwin) {
         list.push_back(char(32 + i % 200));
     }
     Make(list.c_str());
-    EXPECT_EQ(std::tuple{font.glyphCount, font.glyphs.size()}, std::tuple{256u, 256u});
+    EXPECT_EQ((std::tuple{font.glyphCount, font.glyphs.size()}), (std::tuple{256u, 256u}));
     // 'A' (65) is at 33 and again at 233.
     EXPECT_EQ(font.GlyphFor('A'), &font.glyphs[233]);
     // The default list: 109 characters, ß twice.
     ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, nullptr, nullptr, 0.0f), 1);
-    EXPECT_EQ(std::tuple{font.glyphCount, font.characterList[108], font.GlyphFor(223)},
-              std::tuple{109u, 223, &font.glyphs[108]});
+    EXPECT_EQ((std::tuple{font.glyphCount, font.characterList[108], font.GlyphFor(223)}),
+               (std::tuple{109u, 223, &font.glyphs[108]}));
 }
 
 TEST_F(FontFixture, DeviceObjectsAreMadeAgainAfterARelease) {
@@ -345,12 +345,12 @@ TEST_F(FontFixture, AttachUsesAPreparedSheetAndItsRecords) {
     prepared.sheetScale = 1.0f;
     ASSERT_EQ(prepared.Attach(&device, sheet), 1);
     sheet->Release(); // the font holds its own reference
-    EXPECT_EQ(std::tuple{prepared.sheetWidth, prepared.sheetHeight, prepared.GlyphFor('y')},
-              std::tuple{128u, 32u, &prepared.glyphs[1]});
+    EXPECT_EQ((std::tuple{prepared.sheetWidth, prepared.sheetHeight, prepared.GlyphFor('y')}),
+               (std::tuple{128u, 32u, &prepared.glyphs[1]}));
     int w = 0;
     int h = 0;
     prepared.Measure("xy", &w, &h, false);
-    EXPECT_EQ(std::tuple{w, h}, std::tuple{24, 16});
+    EXPECT_EQ((std::tuple{w, h}), (std::tuple{24, 16}));
     ASSERT_EQ(prepared.Draw(0, 0, 0xFFFFFFFF, "y", 0, 0.0f), 0);
     ASSERT_FALSE(device.GetDraws().empty());
     EXPECT_EQ(device.GetDraws().back().textures[0], prepared.GetSheetTexture());

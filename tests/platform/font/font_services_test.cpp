@@ -45,7 +45,7 @@ struct FontServicesFixture : ::testing::Test {
 
 TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem) {
     FontItem item;
-    EXPECT_EQ(std::tuple{library.BuildFont(&item), library.BuildFont(nullptr)}, std::tuple{0, 0});
+    EXPECT_EQ((std::tuple{library.BuildFont(&item), library.BuildFont(nullptr)}), (std::tuple{0, 0}));
     item.faceName = "Face";
     item.size = 12;
     item.styleFlags = 1;
@@ -65,7 +65,7 @@ TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem)
     // The loader table builds through the library.
     FontItem loaded;
     loaded.faceName = "Face";
-    EXPECT_EQ(std::tuple{loaded.Load(), loaded.loaded}, std::tuple{1, 1u});
+    EXPECT_EQ((std::tuple{loaded.Load(), loaded.loaded}), (std::tuple{1, 1u}));
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
     EXPECT_EQ(loaded.Release(), 1);
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
@@ -109,7 +109,7 @@ TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
 
     ASSERT_EQ(item->Load(), 1);
     EXPECT_TRUE(fake.faces.requests.empty()); // no face was rasterised
-    EXPECT_EQ(std::tuple{item->glyphTexture, item->font->GetSheetTexture()}, std::tuple{3u, sheet});
+    EXPECT_EQ((std::tuple{item->glyphTexture, item->font->GetSheetTexture()}), (std::tuple{3u, sheet}));
     ASSERT_EQ(item->font->glyphs.size(), 2u);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].left, 0.125f);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].right, 0.1875f);
@@ -213,7 +213,7 @@ TEST_F(FontServicesFixture, QueuedTextsDrawInOrderWithTheirFonts) {
     for (const std::string &line : Device().GetLog()) {
         captures += line.rfind("CaptureStateBlock", 0) == 0;
     }
-    EXPECT_EQ(std::tuple{captures, library.GetScreenLayers().texts.size()}, std::tuple{3, 3u});
+    EXPECT_EQ((std::tuple{captures, library.GetScreenLayers().texts.size()}), (std::tuple{3, 3u}));
     library.DrawQueuedText(true);
     EXPECT_TRUE(library.GetScreenLayers().texts.empty());
     delete other;

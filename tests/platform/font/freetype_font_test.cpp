@@ -177,7 +177,7 @@ TEST(SystemFonts, AHugeSizeStopsAtTheDevicesMaximumAndShrinksTheFont) {
                           0.0f),
               1);
     ASSERT_NE(font.GetSheetTexture(), nullptr);
-    EXPECT_EQ(std::tuple{font.sheetWidth, font.sheetHeight}, std::tuple{256u, 256u});
+    EXPECT_EQ((std::tuple{font.sheetWidth, font.sheetHeight}), (std::tuple{256u, 256u}));
     EXPECT_GT(font.sheetScale, 0.0f);
     EXPECT_LT(font.sheetScale, 0.1f);
     for (const GlyphRecord &g : font.glyphs) {

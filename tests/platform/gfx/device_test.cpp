@@ -106,7 +106,7 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
     ExpectDefaults(d);
     // The texture survives the reset (it was unbound, not destroyed).
     gfx::SurfaceDesc desc;
-    EXPECT_EQ(std::tuple{t->GetLevelDesc(0, &desc), t->Release()}, std::tuple{gfx::Result::Ok, 0u});
+    EXPECT_EQ((std::tuple{t->GetLevelDesc(0, &desc), t->Release()}), (std::tuple{gfx::Result::Ok, 0u}));
 }
 
 TEST(DeviceStateTest, LightsTakeAnyIndex) {
@@ -220,7 +220,7 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     vb->GetDesc(&desc);
     EXPECT_EQ(desc.size * 1000 + desc.fvf, 64000u);
     uint8_t *p = nullptr;
-    EXPECT_EQ(std::tuple{vb->Lock(60, 8, &p, 0), p}, std::tuple{gfx::Result::InvalidCall, nullptr});
+    EXPECT_EQ((std::tuple{vb->Lock(60, 8, &p, 0), p}), (std::tuple{gfx::Result::InvalidCall, nullptr}));
     ASSERT_EQ(vb->Lock(60, 4, &p, 0), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::InvalidCall);
@@ -347,7 +347,7 @@ TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
         "BeginScene",     "Clear 0 7 0xFF000000 1 0", "SetRenderState 7 1", "SetTextureStageState 1 1 4",
         "SetTexture 0 1", "SetVertexShader 0x144",    "DrawPrimitiveUP 5 2 28", "LightEnable 1000 0",
         "SetTexture 0 0", "EndScene",                 "Present"};
-    EXPECT_EQ(std::tuple{d.GetLog(), d.GetPresentCount()}, std::tuple{expected, 1u});
+    EXPECT_EQ((std::tuple{d.GetLog(), d.GetPresentCount()}), (std::tuple{expected, 1u}));
     ASSERT_EQ(d.GetDraws().size(), 1u);
     EXPECT_EQ(d.GetDraws()[0].textures[0], t);
     t->Release();
@@ -366,8 +366,8 @@ TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
 
     d.SetRenderState(RS::DepthEnable, 0);
     ASSERT_EQ(d.ApplyStateBlock(block), gfx::Result::Ok);
-    EXPECT_EQ(std::tuple{Rs(d, RS::AlphaBlendEnable), Rs(d, RS::SrcBlend), Ss(d, 0, SS::MinFilter)},
-              std::tuple{1u, gfx::Blend::SrcAlpha, gfx::TextureFilter::Linear});
+    EXPECT_EQ((std::tuple{Rs(d, RS::AlphaBlendEnable), Rs(d, RS::SrcBlend), Ss(d, 0, SS::MinFilter)}),
+               (std::tuple{1u, gfx::Blend::SrcAlpha, gfx::TextureFilter::Linear}));
     EXPECT_EQ(Rs(d, RS::DepthEnable), 0u); // not recorded: untouched
 
     // Capture refreshes the recorded entries from the current state.

@@ -94,11 +94,11 @@ protected:
 TEST_F(SdlInputTest, NavigationAndModifierKeys) {
     Key(true, SDL_SCANCODE_PAGEUP);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), InputDown(124)}, std::tuple{"124", 1});
+    EXPECT_EQ((std::tuple{Pressed(), InputDown(124)}), (std::tuple{"124", 1}));
     Key(false, SDL_SCANCODE_PAGEUP);
     Key(true, SDL_SCANCODE_PAGEDOWN);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), State(124) + State(130)}, std::tuple{"130", "-R-P-D"});
+    EXPECT_EQ((std::tuple{Pressed(), State(124) + State(130)}), (std::tuple{"130", "-R-P-D"}));
 
     Key(true, SDL_SCANCODE_LALT);
     Frame();
@@ -122,13 +122,13 @@ TEST_F(SdlInputTest, NavigationAndModifierKeys) {
 TEST_F(SdlInputTest, KeypadFollowsNumLockWhenTheKeyWentDown) {
     Key(true, SDL_SCANCODE_KP_0, KMOD_NUM);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), State(135)}, std::tuple{"135", "P-D"});
+    EXPECT_EQ((std::tuple{Pressed(), State(135)}), (std::tuple{"135", "P-D"}));
     // Num Lock goes off while the key is held: the release is still 135.
     Key(true, SDL_SCANCODE_NUMLOCKCLEAR, KMOD_NUM);
     Key(false, SDL_SCANCODE_NUMLOCKCLEAR);
     Key(false, SDL_SCANCODE_KP_0);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), State(135) + State(131)}, std::tuple{"", "-R----"});
+    EXPECT_EQ((std::tuple{Pressed(), State(135) + State(131)}), (std::tuple{"", "-R----"}));
 
     Key(true, SDL_SCANCODE_KP_0);
     Key(true, SDL_SCANCODE_KP_5);
@@ -146,7 +146,7 @@ TEST_F(SdlInputTest, LockKeysGiveNoCode) {
     Key(true, SDL_SCANCODE_NUMLOCKCLEAR);
     Key(true, SDL_SCANCODE_SCROLLLOCK);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), InputDown(144) + InputDown(145)}, std::tuple{"", 0});
+    EXPECT_EQ((std::tuple{Pressed(), InputDown(144) + InputDown(145)}), (std::tuple{"", 0}));
 }
 
 TEST_F(SdlInputTest, RepeatsAreNotPressedAgain) {
@@ -165,14 +165,14 @@ TEST_F(SdlInputTest, RepeatsAreNotPressedAgain) {
 TEST_F(SdlInputTest, WheelAndButtons) {
     Wheel(0, 1, SDL_MOUSEWHEEL_FLIPPED);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), InputDown(262)}, std::tuple{"262", 1});
+    EXPECT_EQ((std::tuple{Pressed(), InputDown(262)}), (std::tuple{"262", 1}));
 
     // A horizontal-only event after a forward notch in the same frame leaves
     // the notch in place.
     Wheel(0, 1);
     Wheel(3, 0);
     Frame();
-    EXPECT_EQ(std::tuple{Pressed(), State(263) + State(262)}, std::tuple{"263", "PRD---"});
+    EXPECT_EQ((std::tuple{Pressed(), State(263) + State(262)}), (std::tuple{"263", "PRD---"}));
     Frame();
     EXPECT_EQ(InputDown(263), 0);
 
@@ -208,5 +208,5 @@ TEST_F(SdlInputTest, VirtualCursorFollowsRelativeMotion) {
     UpdateInput(0.016f, 0);
     int x = 0, y = 0;
     window_->Input()->GetCursorPos(&x, &y);
-    EXPECT_EQ(std::tuple{x, y}, std::tuple{width - 1, 0});
+    EXPECT_EQ((std::tuple{x, y}), (std::tuple{width - 1, 0}));
 }

@@ -67,7 +67,7 @@ void RunUnderXServer() {
     ASSERT_TRUE(RunFrames(window.get(), [] { return InputPressed(32) != 0; }));
     int held = 0;
     RunFrames(window.get(), [&] {
-        EXPECT_EQ(std::tuple{InputDown(32), InputReleased(32)}, std::tuple{1, 0});
+        EXPECT_EQ((std::tuple{InputDown(32), InputReleased(32)}), (std::tuple{1, 0}));
         return ++held == 40;
     });
     Xdotool("keyup space");

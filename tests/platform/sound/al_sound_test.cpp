@@ -74,7 +74,7 @@ TEST_F(Loopback, StreamPlaysItsSamplesThenSilenceAndStopsItself) {
     SoundStream* s = OpenStreamedSound2D(
         dir.Write("s.wav", 2, 16, kRate, CountingPcm16(frames, 2)).c_str());
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(std::tuple{s->halfSize, s->dataSize}, std::tuple{205800u, 617400u});
+    EXPECT_EQ((std::tuple{s->halfSize, s->dataSize}), (std::tuple{205800u, 617400u}));
 
     PlaySoundBuffer(s, 0);
     std::vector<float> out = Render(frames);

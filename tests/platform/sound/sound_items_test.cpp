@@ -190,9 +190,9 @@ TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
     lib->PlaySoundItemLooped(b);
 
     // Releasing a copy releases its source too; the other copy plays on.
-    EXPECT_EQ(std::tuple{a->Release(), a->loaded + source->loaded, source->buffer},
-              std::tuple{1, 0u, nullptr});
-    EXPECT_EQ(std::tuple{lib->IsSoundItemPlaying(b), rec->BufferCount()}, std::tuple{1u, 1u});
+    EXPECT_EQ((std::tuple{a->Release(), a->loaded + source->loaded, source->buffer}),
+               (std::tuple{1, 0u, nullptr}));
+    EXPECT_EQ((std::tuple{lib->IsSoundItemPlaying(b), rec->BufferCount()}), (std::tuple{1u, 1u}));
 }
 
 TEST_F(SoundItems, ThreeDimensionalCopyMarksTheSourceButFollowsItsBuffer) {
@@ -216,7 +216,7 @@ TEST_F(SoundItems, SoundDisabledMakesNoBufferAndEveryWrapperIsSilent) {
     lib->SetSoundEnabled(0);
     rec->TakeLog();
     SoundItem* shot = Item(kShot);
-    EXPECT_EQ(std::tuple{lib->CreateLibrarySound(shot), shot->Load()}, std::tuple{1, 1});
+    EXPECT_EQ((std::tuple{lib->CreateLibrarySound(shot), shot->Load()}), (std::tuple{1, 1}));
     SoundItem* copy = Copy(kMusic, 0);
     EXPECT_EQ(copy->Load(), 1);
     EXPECT_TRUE(shot->loaded == 1 && shot->buffer == nullptr && copy->buffer == nullptr);

@@ -75,7 +75,7 @@ TEST_F(SoundLayer, StreamShorterThanOneSecondLoopsAndDoesNotHang) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(std::tie(s->halfSize, s->dataSize), std::tuple(300u, 300u));
     // Opened not looping: the data, then silence.
-    EXPECT_EQ(std::tuple{Half(s, 0), Half(s, 1)}, std::tuple{data, std::vector<uint8_t>(300, 0)});
+    EXPECT_EQ((std::tuple{Half(s, 0), Half(s, 1)}), (std::tuple{data, std::vector<uint8_t>(300, 0)}));
 
     WithinSeconds(20, [&] {
         PlaySoundBuffer(s, 1);
@@ -318,7 +318,7 @@ TEST_F(SoundLayer, ReleasingWhileThePassStopsStaysClean) {
     }
     stop = true;
     pass.join();
-    EXPECT_EQ(std::tuple{GetPlayingStreamCount(), rec->VoiceCount()}, std::tuple{0u, 0u});
+    EXPECT_EQ((std::tuple{GetPlayingStreamCount(), rec->VoiceCount()}), (std::tuple{0u, 0u}));
 }
 
 TEST(SoundDevice, FailingOpenLeavesTheEngineSilent) {

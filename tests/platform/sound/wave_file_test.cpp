@@ -80,8 +80,8 @@ TEST(WaveFile, ExtraChunksAreSkippedAndOddSizesPadded) {
 
     WaveHeader h;
     ASSERT_EQ(Read(bytes, h), WaveReadResult::Ok);
-    EXPECT_EQ(std::tuple{h.dataSize, bytes[h.dataStart], h.dataStart, h.format.blockAlign},
-              std::tuple{5u, 10, bytes.size() - 5, 1});
+    EXPECT_EQ((std::tuple{h.dataSize, bytes[h.dataStart], h.dataStart, h.format.blockAlign}),
+               (std::tuple{5u, 10, bytes.size() - 5, 1}));
 }
 
 TEST(WaveFile, LongerFormatChunkIsAccepted) {
@@ -186,7 +186,7 @@ TEST(StreamLayout, HalvesShareTheRemainderAndShortDataMakesOneHalf) {
     };
     for (const Case& c : cases) {
         const StreamLayout l = ComputeStreamLayout(Format(c.channels, c.bits, c.bits == 8 ? 22050 : 44100), c.data);
-        EXPECT_EQ(std::tuple{l.halfSize, l.dataSize}, std::tuple{c.half, c.kept}) << c.data;
+        EXPECT_EQ((std::tuple{l.halfSize, l.dataSize}), (std::tuple{c.half, c.kept})) << c.data;
     }
     EXPECT_FLOAT_EQ(ComputeStreamLayout(Format(2, 16, 44100), 617400).length, 3.5f);
     EXPECT_NEAR(ComputeStreamLayout(Format(1, 16, 44100), 26461).length, 0.3f, 0.001f);

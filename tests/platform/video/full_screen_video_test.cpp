@@ -91,13 +91,13 @@ TEST_F(FullScreenVideoTest, SecondFilmStopsTheFirst) {
 TEST_F(FullScreenVideoTest, OwnFilmPathAndMissingFiles) {
     gfx::RecordingDevice *device = Recorder();
     ColorFilm("Data/INTRO.MPG", filmwriter::Container::Mpeg, 100);
-    EXPECT_EQ(std::tuple{PlayVideoFile("intro"), UpdateVideo()}, std::tuple{1, 1});
+    EXPECT_EQ((std::tuple{PlayVideoFile("intro"), UpdateVideo()}), (std::tuple{1, 1}));
     StopVideo();
 
     const uint32_t presents = device->GetPresentCount();
     EXPECT_EQ(PlayVideoFile("outro"), 0);
     EXPECT_EQ(PlayFullScreenVideo((temp_ / "none.mpg").c_str()), 0);
-    EXPECT_EQ(std::tuple{device->GetPresentCount(), UpdateVideo()}, std::tuple{presents, 0});
+    EXPECT_EQ((std::tuple{device->GetPresentCount(), UpdateVideo()}), (std::tuple{presents, 0}));
 }
 
 TEST_F(FullScreenVideoTest, StartGivesUpOnADecoderThatNeverDelivers) {

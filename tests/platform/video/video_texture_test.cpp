@@ -138,7 +138,7 @@ TEST_F(VideoTest, NullImageAndForeignItemsDoNothing) {
     BindVideoTexture(nullptr, 0);
     gfx::Texture *bound = image->texture;
     device->GetTexture(0, &bound);
-    EXPECT_EQ(std::tuple{bound, GetTextureItemHeight(nullptr)}, std::tuple{nullptr, 0u});
+    EXPECT_EQ((std::tuple{bound, GetTextureItemHeight(nullptr)}), (std::tuple{nullptr, 0u}));
 
     // A mesh item in a texture slot counts as null.
     std::unique_ptr<LibraryItem> mesh = CreateLibraryItem(1);

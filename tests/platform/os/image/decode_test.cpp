@@ -101,7 +101,7 @@ TEST_P(TgaVariantTest, EveryOriginAndItsRleTwinGiveTheWrittenPixels) {
             SCOPED_TRACE(::testing::Message() << "top " << topDown << " rtl " << rightToLeft);
             EXPECT_EQ(std::tie(plain.width, plain.height, plain.format, packed.format, plain.fileFormat),
                       std::tuple(w, h, c.ownFormat, c.ownFormat, uint32_t(ImageFileFormat::Tga)));
-            EXPECT_EQ(std::tuple{plain.pixels, packed.pixels}, std::tuple{expected, plain.pixels});
+            EXPECT_EQ((std::tuple{plain.pixels, packed.pixels}), (std::tuple{expected, plain.pixels}));
         }
     }
 }
@@ -133,7 +133,7 @@ TEST(TgaTest, ThirtyTwoBitKeepsItsAlphaWhateverTheDescriptorSays) {
     o.attributeBits = 0;
     DecodedImage image;
     ASSERT_TRUE(Decode(imagefiles::Tga(source, 2, 1, o), &image));
-    EXPECT_EQ(std::tuple{image.pixels, image.format}, std::tuple{source, Format::A8R8G8B8});
+    EXPECT_EQ((std::tuple{image.pixels, image.format}), (std::tuple{source, Format::A8R8G8B8}));
 }
 
 // A screen capture: type 2, 32 bits, descriptor 0, the bottom row stored
