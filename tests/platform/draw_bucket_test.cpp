@@ -523,7 +523,8 @@ TEST_F(SubsetDrawTest, UnloadedMeshIsLoadedAtItsFirstDraw) {
                                     },
                                     [](LibraryItem &) { return 1; }});
     mesh_->loaded = 0;
-    EXPECT_EQ((std::tuple{DrawAt(0.0f).size(), DrawAt(0.0f).size(), loads}), (std::tuple{2u, 2u, 1}));
+    EXPECT_EQ((std::tuple{DrawAt(0.0f).size(), DrawAt(0.0f).size(), loads}),
+              (std::tuple{2u, 2u, 1}));
     // A load that fails draws nothing.
     SetItemLoader(ItemClass::Mesh, {[](LibraryItem &) { return 0; }, nullptr});
     mesh_->loaded = 0;

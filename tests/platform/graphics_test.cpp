@@ -215,7 +215,7 @@ TEST(GraphicsCreationTest, PresentParametersOfBothModes) {
     EXPECT_EQ(Params(s.adapter->lastParams),
               "win 1 0x0 fmt 22 count 0 swap 4 ds 1/75 flags 1 int 0 hz 0");
     EXPECT_EQ((std::tuple{g.GetDeviceWindow(), g.GetViewportWidth(), g.GetTargetFrameRate()}),
-               (std::tuple{&window, 640u, 30u}));
+              (std::tuple{&window, 640u, 30u}));
 
     g.DestroyDevice();
     ASSERT_TRUE(g.CreateFullScreenDevice(800, 600, 32, 24, &window));
@@ -246,13 +246,14 @@ TEST(GraphicsFrameTest, FramesNeedADeviceAndEndFrameNeedsAScene) {
     auto *device = s.adapter->lastDevice;
     device->ClearLog();
     // No scene at first: EndFrame answers false and ends nothing.
-    EXPECT_EQ(std::vector<bool>({g.EndFrame(), g.ClearScreen(0xFF204080u), g.BeginFrame(),
-                                 g.IsInScene(), g.ClearDepthStencil(), g.EndFrame(), g.IsInScene(),
-                                 g.PresentFrame()}),
-              std::vector<bool>({false, true, true, true, true, true, false, true}));
+    EXPECT_EQ(
+        std::vector<bool>({g.EndFrame(), g.ClearScreen(0xFF204080u), g.BeginFrame(), g.IsInScene(),
+                           g.ClearDepthStencil(), g.EndFrame(), g.IsInScene(), g.PresentFrame()}),
+        std::vector<bool>({false, true, true, true, true, true, false, true}));
     const std::vector<std::string> expected = {"Clear 0 7 0xFF204080 1 0", "BeginScene",
                                                "Clear 0 6 0x00000000 1 0", "EndScene", "Present"};
-    EXPECT_EQ((std::tuple{device->GetLog(), device->Pixel(5, 5)}), (std::tuple{expected, 0xFF204080u}));
+    EXPECT_EQ((std::tuple{device->GetLog(), device->Pixel(5, 5)}),
+              (std::tuple{expected, 0xFF204080u}));
 }
 
 TEST(GraphicsFrameTest, PresentFrameAnswersTrueAndKeepsTheFailure) {
@@ -293,7 +294,7 @@ TEST(GraphicsFrameTest, GammaRamp) {
     g.SetDeviceGammaRamp(1, 0.5f, 1, 0, 0, 1);
     const gfx::GammaRamp &applied = s.adapter->lastDevice->GetAppliedGamma();
     EXPECT_EQ((std::tuple{applied.red[2], applied.green[2], applied.blue[0]}),
-               (std::tuple{512, 256, 256}));
+              (std::tuple{512, 256, 256}));
 }
 
 TEST(GraphicsErrorTest, LongMessagesAreCutTo511Characters) {
@@ -404,7 +405,8 @@ TEST_F(DisplayFixture, FailingSoundDeviceLeavesTheEngineSilent) {
     });
     EXPECT_EQ(library.CreateDisplay(800, 600, 32, 32, 2, &window), 1);
     EXPECT_STREQ(library.GetLastError(), "Create Sound Device");
-    EXPECT_EQ((std::tuple{library.IsSoundEnabled(), library.GetWindow()}), (std::tuple{0u, &window}));
+    EXPECT_EQ((std::tuple{library.IsSoundEnabled(), library.GetWindow()}),
+              (std::tuple{0u, &window}));
     const std::vector<std::string> expected = {"sound 2 44100 16", "buckets", "shadow quad",
                                                "font"};
     EXPECT_EQ(calls, expected);

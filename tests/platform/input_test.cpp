@@ -73,7 +73,8 @@ TEST_F(InputTest, HeldKeyWithRepeatsPressesAndReleasesOnce) {
     KeyDown('W');
     KeyDown('W', true);
     Update();
-    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}), (std::tuple{"87", "", 1}));
+    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}),
+              (std::tuple{"87", "", 1}));
 
     KeyDown('W', true);
     KeyDown('W', true);
@@ -82,7 +83,8 @@ TEST_F(InputTest, HeldKeyWithRepeatsPressesAndReleasesOnce) {
 
     KeyUp('W');
     Update();
-    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}), (std::tuple{"", "87", 0}));
+    EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(87)}),
+              (std::tuple{"", "87", 0}));
     Update();
     EXPECT_EQ(Flagged(false), "");
 }
@@ -218,7 +220,8 @@ TEST_F(InputTest, SlotsOutOfRangeChangeAndAnswerNothing) {
     for (const auto& slot : bad) {
         EXPECT_EQ(BindAction(slot[0], 65, slot[1]) + BindAction(slot[0], 0, slot[1]), 2);
         EXPECT_EQ(ActionDown(slot[0], slot[1]) + ActionPressed(slot[0], slot[1]) +
-                      ActionReleased(slot[0], slot[1]), 0);
+                      ActionReleased(slot[0], slot[1]),
+                  0);
         EXPECT_EQ(ActionValue(slot[0], slot[1]), 0.0f);
         EXPECT_EQ(GetInputName(slot[0], 0, slot[1]), "");
     }
@@ -247,7 +250,8 @@ TEST_F(InputTest, InputNames) {
         BindAction(40, code, 3);
         EXPECT_EQ(GetInputName(40, 0, 3), name) << code;
     }
-    EXPECT_EQ((std::tuple{GetInputName(41, 0, 3), InputCodeName(263)}), (std::tuple{"", "QVI_WHEEL2"}));
+    EXPECT_EQ((std::tuple{GetInputName(41, 0, 3), InputCodeName(263)}),
+              (std::tuple{"", "QVI_WHEEL2"}));
 }
 
 TEST_F(InputTest, JoystickNamesFollowOpenedCount) {
@@ -263,8 +267,10 @@ TEST_F(InputTest, CursorOffsetAxesAndRecentre) {
     BindDefaultActions();
     backend_.SetCursorPos(512 + 10, 384 - 7);
     Update(1);
-    for (auto [value, expected] : {std::pair{GetAxisValue(4096), 0.32f}, {GetAxisValue(4097), -0.224f},
-                                   {ActionValue(1, 0), 0.32f}, {ActionValue(2, 0), -0.224f}}) {
+    for (auto [value, expected] : {std::pair{GetAxisValue(4096), 0.32f},
+                                   {GetAxisValue(4097), -0.224f},
+                                   {ActionValue(1, 0), 0.32f},
+                                   {ActionValue(2, 0), -0.224f}}) {
         EXPECT_FLOAT_EQ(value, expected);
     }
     EXPECT_EQ((std::tuple{GetAxisValue(4098), InputPressed(4096)}), (std::tuple{0.0f, 0}));
@@ -345,7 +351,8 @@ TEST_F(InputTest, CaptureChangedAxisSampleCount) {
 TEST_F(InputTest, DebugKeyStateFollowsHeldKey) {
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
     backend_.SetKey(kVkF12, true);
-    EXPECT_EQ((std::tuple{DebugKeyState(kVkF12), AsyncKeyState(kVkF12)}), (std::tuple{0x8000, 0x8000}));
+    EXPECT_EQ((std::tuple{DebugKeyState(kVkF12), AsyncKeyState(kVkF12)}),
+              (std::tuple{0x8000, 0x8000}));
     backend_.SetKey(kVkF12, false);
     EXPECT_EQ(DebugKeyState(kVkF12), 0);
 }
@@ -376,10 +383,10 @@ TEST_F(InputTest, ScriptedJoystick) {
     EXPECT_EQ(GetAxisValue(4104), 0.0f);  // 80 of 4096 is below 0.02
     EXPECT_TRUE(FloatsEq({GetAxisValue(4105), GetAxisValue(4106)}, {-1.0f, -82 / 4096.0f}));
     EXPECT_EQ((std::tuple{GetAxisValue(4112), Flagged(true), InputDown(264), InputDown(284)}),
-               (std::tuple{0.0f, "264", 1, 1}));
+              (std::tuple{0.0f, "264", 1, 1}));
     EXPECT_EQ(InputDown(10255), 1);  // Y above 500
     EXPECT_EQ((std::tuple{InputDown(10254), InputDown(10256), InputDown(10258)}),
-               (std::tuple{0, 0, 0}));
+              (std::tuple{0, 0, 0}));
 
     state.buttons[0] = 0;
     state.buttons[15] = 0x80;
@@ -387,5 +394,5 @@ TEST_F(InputTest, ScriptedJoystick) {
     state.axes[0] = -501;
     Update();
     EXPECT_EQ((std::tuple{Flagged(true), Flagged(false), InputDown(10256)}),
-               (std::tuple{"279", "264", 1}));
+              (std::tuple{"279", "264", 1}));
 }

@@ -19,8 +19,8 @@
 #include "platform/render_front_end.h"
 #include "platform/screen_layers.h"
 #include "render_test_util.h"
-#include "support/image_test.h"
 #include "support/float_list.h"
+#include "support/image_test.h"
 
 namespace {
 
@@ -116,8 +116,9 @@ TEST_F(LoadingFrameOnRecordingDevice, OneFrameDrawsQuadsTextAndBarThenPresents) 
         const gfx::RecordedDraw &draw = draws[3 + i];
         auto v = Vertices(draw);
         EXPECT_EQ(draw.textures[0], nullptr) << i;
-        EXPECT_TRUE(FloatsEq({v[0].x, v[0].y, v[3].x},
-                             {expected[i][0], expected[i][1], expected[i][2]})) << i;
+        EXPECT_TRUE(
+            FloatsEq({v[0].x, v[0].y, v[3].x}, {expected[i][0], expected[i][1], expected[i][2]}))
+            << i;
         EXPECT_FLOAT_EQ(v[3].y, expected[i][3]) << i;
         EXPECT_EQ(v[0].color, expected[i][4] != 0 ? 0xFF000000u : barColor) << i;
     }

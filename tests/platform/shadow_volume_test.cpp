@@ -211,8 +211,9 @@ TEST_F(ShadowVolumeTest, BuffersFollowTheMeshAtBuildTime) {
     EXPECT_EQ((std::tuple{volume_.sideBuffer, volume_.capTriangles}), (std::tuple{kept, 1u}));
 
     volume_.ReleaseBuffers();
-    EXPECT_EQ((std::tuple{volume_.sideBuffer, volume_.capBuffer, volume_.CreateBuffers(&device_, 0)}),
-               (std::tuple{nullptr, nullptr, gfx::Result::Fail}));
+    EXPECT_EQ(
+        (std::tuple{volume_.sideBuffer, volume_.capBuffer, volume_.CreateBuffers(&device_, 0)}),
+        (std::tuple{nullptr, nullptr, gfx::Result::Fail}));
     EXPECT_EQ(volume_.CreateBuffers(nullptr, 5), gfx::Result::Fail);
 }
 
@@ -226,7 +227,7 @@ TEST_F(ShadowVolumeTest, DrawsCapsThenSidesAsPositions) {
     EXPECT_EQ(device_.GetDraws()[1].primitiveCount, 8u);
     for (const gfx::RecordedDraw &d : device_.GetDraws()) {
         EXPECT_EQ((std::tuple{d.fvf, d.stride, d.primitive}),
-                   (std::tuple{gfx::Fvf::Xyz, 12u, gfx::Primitive::TriangleList}));
+                  (std::tuple{gfx::Fvf::Xyz, 12u, gfx::Primitive::TriangleList}));
     }
     device_.ClearDraws();
     volume_.Draw(&device_, true);

@@ -188,7 +188,8 @@ TEST_F(ViewStateTest, FogSettersSetTheirStates) {
     EXPECT_EQ(RenderState(RenderState::FogEnd), std::bit_cast<uint32_t>(900.0f));
     EXPECT_EQ(RenderState(RenderState::FogStart), std::bit_cast<uint32_t>(100.0f));
     EXPECT_EQ(RenderState(RenderState::FogVertexMode), FogMode::Linear);
-    EXPECT_EQ((std::tuple{RenderState(RenderState::FogEnable), Log().size()}), (std::tuple{1u, 4u}));
+    EXPECT_EQ((std::tuple{RenderState(RenderState::FogEnable), Log().size()}),
+              (std::tuple{1u, 4u}));
     ClearLog();
     library_.SetFogEnable(0);
     EXPECT_EQ(Log(), std::vector<std::string>{Rs(RenderState::FogEnable, 0)});

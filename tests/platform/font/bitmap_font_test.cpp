@@ -108,8 +108,10 @@ TEST(GlyphSheetLayout, GrowthStopsOnceASidePassesTheMaximum) {
 }
 
 TEST(FontPixelHeightTest, RoundsLikeMulDiv) {
-    EXPECT_EQ((std::tuple{FontPixelHeight(6, 1.0f), FontPixelHeight(12, 1.0f)}), (std::tuple{8, 16}));
-    EXPECT_EQ((std::tuple{FontPixelHeight(9, 1.0f), FontPixelHeight(12, 0.5f)}), (std::tuple{12, 8}));
+    EXPECT_EQ((std::tuple{FontPixelHeight(6, 1.0f), FontPixelHeight(12, 1.0f)}),
+              (std::tuple{8, 16}));
+    EXPECT_EQ((std::tuple{FontPixelHeight(9, 1.0f), FontPixelHeight(12, 0.5f)}),
+              (std::tuple{12, 8}));
     EXPECT_EQ(FontPixelHeight(7, 1.0f), 9); // 9.33
     EXPECT_LE(FontPixelHeight(0xFFFFFFFFu, 1.0f), 4096);
 }
@@ -118,7 +120,7 @@ TEST_F(FontFixture, SheetTexelsAreWhiteWithTheCoverageAsAlpha) {
     Make("AB");
     gfx::Texture *sheet = font.GetSheetTexture();
     EXPECT_EQ((std::tuple{sheet->GetFormat(), sheet->GetPool(), sheet->GetLevelCount()}),
-               (std::tuple{gfx::Format::A4R4G4B4, gfx::Pool::Managed, 1u}));
+              (std::tuple{gfx::Format::A4R4G4B4, gfx::Pool::Managed, 1u}));
     EXPECT_EQ((std::tuple{font.sheetWidth, font.sheetHeight}), (std::tuple{64u, 64u}));
     EXPECT_FLOAT_EQ(font.sheetScale, 1.0f);
     const gfx::Texture::Level &level = sheet->GetLevel(0);
@@ -156,7 +158,7 @@ TEST_F(FontFixture, ASheetTooLargeForTheDeviceIsShrunkAndKeepsOnScreenSizes) {
     ASSERT_EQ(fake.faces.requests.size(), 2u);
     EXPECT_EQ(fake.faces.requests[0].pixelHeight, 16);
     EXPECT_EQ((std::tuple{fake.faces.requests[1].pixelHeight, font.sheetWidth, font.sheetHeight}),
-               (std::tuple{8, 64u, 64u}));
+              (std::tuple{8, 64u, 64u}));
     EXPECT_FLOAT_EQ(font.sheetScale, 0.5f);
     device.ClearDraws();
     ASSERT_EQ(font.Draw(10, 20, 0xFFFFFFFF, "A", 0, 0.0f), 0);
@@ -181,7 +183,7 @@ TEST_F(FontFixture, DrawBatchesFiftyCharactersAndSetsTheFontStates) {
     for (int i = 0; i < 3; ++i) {
         const gfx::RecordedDraw &d = device.GetDraws()[size_t(i)];
         EXPECT_EQ((std::tuple{d.primitive, d.primitiveCount, d.fvf, d.stride}),
-                   (std::tuple{gfx::Primitive::TriangleList, expected[i], 0x144u, 28u}));
+                  (std::tuple{gfx::Primitive::TriangleList, expected[i], 0x144u, 28u}));
         EXPECT_EQ(d.textures[0], font.GetSheetTexture());
     }
     // Depth 0: no depth test, z 1, rhw 1.
@@ -317,7 +319,7 @@ TEST_F(FontFixture, CharacterListsKeepTheirFirst256AndTheLaterRecordOfATwin) {
     // The default list: 109 characters, ß twice.
     ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, nullptr, nullptr, 0.0f), 1);
     EXPECT_EQ((std::tuple{font.glyphCount, font.characterList[108], font.GlyphFor(223)}),
-               (std::tuple{109u, 223, &font.glyphs[108]}));
+              (std::tuple{109u, 223, &font.glyphs[108]}));
 }
 
 TEST_F(FontFixture, DeviceObjectsAreMadeAgainAfterARelease) {
@@ -346,7 +348,7 @@ TEST_F(FontFixture, AttachUsesAPreparedSheetAndItsRecords) {
     ASSERT_EQ(prepared.Attach(&device, sheet), 1);
     sheet->Release(); // the font holds its own reference
     EXPECT_EQ((std::tuple{prepared.sheetWidth, prepared.sheetHeight, prepared.GlyphFor('y')}),
-               (std::tuple{128u, 32u, &prepared.glyphs[1]}));
+              (std::tuple{128u, 32u, &prepared.glyphs[1]}));
     int w = 0;
     int h = 0;
     prepared.Measure("xy", &w, &h, false);

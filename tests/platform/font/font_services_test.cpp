@@ -4,14 +4,14 @@
 
 #include <cmath>
 
+#include "core/file_system.h"
 #include "font_test_util.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
-#include "core/file_system.h"
 #include "library/library_writer.h"
-#include "platform/texture_object.h"
 #include "platform/font_services.h"
 #include "platform/screen_layers.h"
+#include "platform/texture_object.h"
 #include "support/float_list.h"
 
 using fonttest::FakeFontScope;
@@ -45,7 +45,8 @@ struct FontServicesFixture : ::testing::Test {
 
 TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem) {
     FontItem item;
-    EXPECT_EQ((std::tuple{library.BuildFont(&item), library.BuildFont(nullptr)}), (std::tuple{0, 0}));
+    EXPECT_EQ((std::tuple{library.BuildFont(&item), library.BuildFont(nullptr)}),
+              (std::tuple{0, 0}));
     item.faceName = "Face";
     item.size = 12;
     item.styleFlags = 1;
@@ -109,7 +110,8 @@ TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
 
     ASSERT_EQ(item->Load(), 1);
     EXPECT_TRUE(fake.faces.requests.empty()); // no face was rasterised
-    EXPECT_EQ((std::tuple{item->glyphTexture, item->font->GetSheetTexture()}), (std::tuple{3u, sheet}));
+    EXPECT_EQ((std::tuple{item->glyphTexture, item->font->GetSheetTexture()}),
+              (std::tuple{3u, sheet}));
     ASSERT_EQ(item->font->glyphs.size(), 2u);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].left, 0.125f);
     EXPECT_FLOAT_EQ(item->font->glyphs[1].right, 0.1875f);

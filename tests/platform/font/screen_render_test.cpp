@@ -114,7 +114,7 @@ TEST_F(ScreenRenderTest, ACheckerSpriteShowsItsTexels) {
     });
     const gfx::Rect covered = image.CoveredRect({0, 0, 0});
     EXPECT_EQ((std::tuple{covered.left, covered.top, covered.right, covered.bottom}),
-               (std::tuple{40, 10, 72, 42}));
+              (std::tuple{40, 10, 72, 42}));
     for (uint32_t y = 0; y < 32; ++y) {
         for (uint32_t x = 0; x < 32; ++x) {
             const uint32_t t = texel(x, y);

@@ -54,13 +54,14 @@ void ExpectDefaults(const gfx::Device &d) {
             EXPECT_EQ(Ss(d, stage, SS::ColorOp), gfx::TextureOp::Disable);
             EXPECT_EQ(Ss(d, stage, SS::AlphaOp), gfx::TextureOp::Disable);
         }
-        EXPECT_EQ(std::vector<uint32_t>({Ss(d, stage, SS::TexCoordIndex), Ss(d, stage, SS::MinFilter),
-                                         Ss(d, stage, SS::MagFilter), Ss(d, stage, SS::MipFilter),
-                                         Ss(d, stage, SS::AddressU), Ss(d, stage, SS::AddressV),
-                                         Ss(d, stage, SS::TextureTransformFlags)}),
-                  std::vector<uint32_t>({stage, gfx::TextureFilter::Point, gfx::TextureFilter::Point,
-                                         gfx::TextureFilter::None, gfx::TextureAddress::Wrap,
-                                         gfx::TextureAddress::Wrap, 0u}))
+        EXPECT_EQ(
+            std::vector<uint32_t>({Ss(d, stage, SS::TexCoordIndex), Ss(d, stage, SS::MinFilter),
+                                   Ss(d, stage, SS::MagFilter), Ss(d, stage, SS::MipFilter),
+                                   Ss(d, stage, SS::AddressU), Ss(d, stage, SS::AddressV),
+                                   Ss(d, stage, SS::TextureTransformFlags)}),
+            std::vector<uint32_t>({stage, gfx::TextureFilter::Point, gfx::TextureFilter::Point,
+                                   gfx::TextureFilter::None, gfx::TextureAddress::Wrap,
+                                   gfx::TextureAddress::Wrap, 0u}))
             << "stage " << stage;
         gfx::Texture *t = reinterpret_cast<gfx::Texture *>(1);
         d.GetTexture(stage, &t);
@@ -106,7 +107,8 @@ TEST(DeviceStateTest, StartsAtFixedFunctionDefaultsAndReturnsToThemAfterReset) {
     ExpectDefaults(d);
     // The texture survives the reset (it was unbound, not destroyed).
     gfx::SurfaceDesc desc;
-    EXPECT_EQ((std::tuple{t->GetLevelDesc(0, &desc), t->Release()}), (std::tuple{gfx::Result::Ok, 0u}));
+    EXPECT_EQ((std::tuple{t->GetLevelDesc(0, &desc), t->Release()}),
+              (std::tuple{gfx::Result::Ok, 0u}));
 }
 
 TEST(DeviceStateTest, LightsTakeAnyIndex) {
@@ -220,7 +222,8 @@ TEST(DeviceResourceTest, BuffersLockWithinTheirLengthAndRefuseUnknownFormats) {
     vb->GetDesc(&desc);
     EXPECT_EQ(desc.size * 1000 + desc.fvf, 64000u);
     uint8_t *p = nullptr;
-    EXPECT_EQ((std::tuple{vb->Lock(60, 8, &p, 0), p}), (std::tuple{gfx::Result::InvalidCall, nullptr}));
+    EXPECT_EQ((std::tuple{vb->Lock(60, 8, &p, 0), p}),
+              (std::tuple{gfx::Result::InvalidCall, nullptr}));
     ASSERT_EQ(vb->Lock(60, 4, &p, 0), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::Ok);
     EXPECT_EQ(vb->Unlock(), gfx::Result::InvalidCall);
@@ -312,7 +315,7 @@ TEST(DeviceFrameTest, ScenesPairAndLostDeviceAnswers) {
     RecordingDevice d;
     EXPECT_EQ(std::vector<int32_t>({d.EndScene(), d.BeginScene(), d.BeginScene(), d.EndScene()}),
               std::vector<int32_t>({gfx::Result::InvalidCall, gfx::Result::Ok,
-                                        gfx::Result::InvalidCall, gfx::Result::Ok}));
+                                    gfx::Result::InvalidCall, gfx::Result::Ok}));
 
     EXPECT_EQ(d.TestCooperativeLevel(), gfx::Result::Ok);
     d.SimulateDeviceLost(gfx::LostFlag::Lost);
@@ -343,10 +346,17 @@ TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
     d.SetTexture(0, nullptr);
     d.EndScene();
     d.Present();
-    const std::vector<std::string> expected = {
-        "BeginScene",     "Clear 0 7 0xFF000000 1 0", "SetRenderState 7 1", "SetTextureStageState 1 1 4",
-        "SetTexture 0 1", "SetVertexShader 0x144",    "DrawPrimitiveUP 5 2 28", "LightEnable 1000 0",
-        "SetTexture 0 0", "EndScene",                 "Present"};
+    const std::vector<std::string> expected = {"BeginScene",
+                                               "Clear 0 7 0xFF000000 1 0",
+                                               "SetRenderState 7 1",
+                                               "SetTextureStageState 1 1 4",
+                                               "SetTexture 0 1",
+                                               "SetVertexShader 0x144",
+                                               "DrawPrimitiveUP 5 2 28",
+                                               "LightEnable 1000 0",
+                                               "SetTexture 0 0",
+                                               "EndScene",
+                                               "Present"};
     EXPECT_EQ((std::tuple{d.GetLog(), d.GetPresentCount()}), (std::tuple{expected, 1u}));
     ASSERT_EQ(d.GetDraws().size(), 1u);
     EXPECT_EQ(d.GetDraws()[0].textures[0], t);
@@ -366,8 +376,9 @@ TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
 
     d.SetRenderState(RS::DepthEnable, 0);
     ASSERT_EQ(d.ApplyStateBlock(block), gfx::Result::Ok);
-    EXPECT_EQ((std::tuple{Rs(d, RS::AlphaBlendEnable), Rs(d, RS::SrcBlend), Ss(d, 0, SS::MinFilter)}),
-               (std::tuple{1u, gfx::Blend::SrcAlpha, gfx::TextureFilter::Linear}));
+    EXPECT_EQ(
+        (std::tuple{Rs(d, RS::AlphaBlendEnable), Rs(d, RS::SrcBlend), Ss(d, 0, SS::MinFilter)}),
+        (std::tuple{1u, gfx::Blend::SrcAlpha, gfx::TextureFilter::Linear}));
     EXPECT_EQ(Rs(d, RS::DepthEnable), 0u); // not recorded: untouched
 
     // Capture refreshes the recorded entries from the current state.

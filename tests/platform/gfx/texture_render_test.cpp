@@ -67,7 +67,8 @@ TEST_F(TextureRenderTest, UncompressedTextureShowsTheFileTexelForTexel) {
         p |= 0xFF000000u;
     }
     uint32_t format = 0;
-    EXPECT_EQ((std::tuple{DrawAndCompare(0, &format), format}), (std::tuple{0, gfx::Format::A8R8G8B8}));
+    EXPECT_EQ((std::tuple{DrawAndCompare(0, &format), format}),
+              (std::tuple{0, gfx::Format::A8R8G8B8}));
 }
 
 TEST_F(TextureRenderTest, CompressedTextureStaysWithinTheBlockTolerance) {

@@ -44,7 +44,7 @@ protected:
 
 TEST_F(SdlJoystickTest, AxesScaledToTheStandardRange) {
     EXPECT_EQ((std::tuple{InputCodeName(264), InputCodeName(295), InputCodeName(296)}),
-               (std::tuple{"QVI_JOYB0", "QVI_JOYB31", "Key296"}));
+              (std::tuple{"QVI_JOYB0", "QVI_JOYB31", "Key296"}));
 
     Axis(0, 640);  // raw 80 of 4096: inside the dead zone
     Axis(1, 32767);

@@ -191,7 +191,7 @@ TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
 
     // Releasing a copy releases its source too; the other copy plays on.
     EXPECT_EQ((std::tuple{a->Release(), a->loaded + source->loaded, source->buffer}),
-               (std::tuple{1, 0u, nullptr}));
+              (std::tuple{1, 0u, nullptr}));
     EXPECT_EQ((std::tuple{lib->IsSoundItemPlaying(b), rec->BufferCount()}), (std::tuple{1u, 1u}));
 }
 

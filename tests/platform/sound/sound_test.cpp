@@ -75,7 +75,8 @@ TEST_F(SoundLayer, StreamShorterThanOneSecondLoopsAndDoesNotHang) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(std::tie(s->halfSize, s->dataSize), std::tuple(300u, 300u));
     // Opened not looping: the data, then silence.
-    EXPECT_EQ((std::tuple{Half(s, 0), Half(s, 1)}), (std::tuple{data, std::vector<uint8_t>(300, 0)}));
+    EXPECT_EQ((std::tuple{Half(s, 0), Half(s, 1)}),
+              (std::tuple{data, std::vector<uint8_t>(300, 0)}));
 
     WithinSeconds(20, [&] {
         PlaySoundBuffer(s, 1);
@@ -172,8 +173,11 @@ TEST_F(SoundLayer, PositionsAndDistancesAreScaledAndDeferred) {
     SetListenerPosition({300.0f, 0.0f, 0.0f});
     CommitListenerSettings();
     RecordingSoundBackend::Voice v = rec->GetVoice(b3->voice);
-    for (auto [got, want] : {std::pair{v.position.x, 1.0f}, {v.position.z, -0.5f}, {v.minDistance, 2.0f},
-                             {v.maxDistance, 30.0f}, {rec->ListenerPosition().x, 3.0f}}) {
+    for (auto [got, want] : {std::pair{v.position.x, 1.0f},
+                             {v.position.z, -0.5f},
+                             {v.minDistance, 2.0f},
+                             {v.maxDistance, 30.0f},
+                             {rec->ListenerPosition().x, 3.0f}}) {
         EXPECT_FLOAT_EQ(got, want);
     }
 
@@ -196,7 +200,8 @@ TEST_F(SoundLayer, ThreeDimensionalStereoFileIsRefused) {
     std::string path = dir.Write("st.wav", 2, 16, 8000, Bytes(400));
     for (bool streamed : {false, true}) {
         SetSoundError("");
-        EXPECT_EQ(streamed ? OpenStreamedSound3D(path.c_str()) : OpenStaticSound3D(path.c_str()), nullptr);
+        EXPECT_EQ(streamed ? OpenStreamedSound3D(path.c_str()) : OpenStaticSound3D(path.c_str()),
+                  nullptr);
         EXPECT_STREQ(GetSoundErrorText(), "Create Sound Buffer") << streamed;
     }
     SoundBuffer* two = OpenStaticSound2D(path.c_str());

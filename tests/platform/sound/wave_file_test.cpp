@@ -81,7 +81,7 @@ TEST(WaveFile, ExtraChunksAreSkippedAndOddSizesPadded) {
     WaveHeader h;
     ASSERT_EQ(Read(bytes, h), WaveReadResult::Ok);
     EXPECT_EQ((std::tuple{h.dataSize, bytes[h.dataStart], h.dataStart, h.format.blockAlign}),
-               (std::tuple{5u, 10, bytes.size() - 5, 1}));
+              (std::tuple{5u, 10, bytes.size() - 5, 1}));
 }
 
 TEST(WaveFile, LongerFormatChunkIsAccepted) {

@@ -99,9 +99,11 @@ TEST_P(TgaVariantTest, EveryOriginAndItsRleTwinGiveTheWrittenPixels) {
             o.type = uint8_t(c.type | 8);
             ASSERT_TRUE(Decode(imagefiles::Tga(source, w, h, o), &packed));
             SCOPED_TRACE(::testing::Message() << "top " << topDown << " rtl " << rightToLeft);
-            EXPECT_EQ(std::tie(plain.width, plain.height, plain.format, packed.format, plain.fileFormat),
-                      std::tuple(w, h, c.ownFormat, c.ownFormat, uint32_t(ImageFileFormat::Tga)));
-            EXPECT_EQ((std::tuple{plain.pixels, packed.pixels}), (std::tuple{expected, plain.pixels}));
+            EXPECT_EQ(
+                std::tie(plain.width, plain.height, plain.format, packed.format, plain.fileFormat),
+                std::tuple(w, h, c.ownFormat, c.ownFormat, uint32_t(ImageFileFormat::Tga)));
+            EXPECT_EQ((std::tuple{plain.pixels, packed.pixels}),
+                      (std::tuple{expected, plain.pixels}));
         }
     }
 }
@@ -225,7 +227,8 @@ TEST(DecodeTest, PngBmpPpmAndDdsFilesGiveTheWrittenPixelsAndTheirFormats) {
         DecodedImage image;
         ASSERT_TRUE(Decode(cases[i].file, &image)) << i;
         EXPECT_EQ(std::tie(image.pixels, image.format, image.fileFormat),
-                  std::tie(cases[i].expected, cases[i].format, cases[i].fileFormat)) << i;
+                  std::tie(cases[i].expected, cases[i].format, cases[i].fileFormat))
+            << i;
     }
     DecodedImage image;
     EXPECT_FALSE(Decode("P6\n70000 1\n255\n" + std::string(210000, 'x'), &image));
@@ -360,9 +363,10 @@ TEST(CorruptImageTest, EveryTruncationOfEveryValidFileFails) {
     files.insert(files.end(),
                  {imagefiles::Bmp(rgba, w, h, 24), imagefiles::Bmp(few, w, h, 8, false, true),
                   imagefiles::Bmp(rgba, w, h, 32), imagefiles::Ppm(rgba, w, h, true),
-                  imagefiles::Ppm(rgba, w, h, false), imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8),
-                  imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns), imagefiles::Jpeg(rgba, w, h),
-                  imagefiles::DdsArgb(rgba, w, h),
+                  imagefiles::Ppm(rgba, w, h, false),
+                  imagefiles::Png(rgba, w, h, imagefiles::PngKind::Rgba8),
+                  imagefiles::Png(few, w, h, imagefiles::PngKind::PaletteTrns),
+                  imagefiles::Jpeg(rgba, w, h), imagefiles::DdsArgb(rgba, w, h),
                   imagefiles::DdsBlocks(Format::Dxt5, 8, 8, {std::string(64, '\x55')})});
     for (size_t f = 0; f < files.size(); ++f) {
         DecodedImage image;
