@@ -277,24 +277,21 @@ TEST_F(DrawBucketTest, BucketElevenClearsDepthAndStencilFirst) {
 
 TEST_F(DrawBucketTest, FramePair) {
     library_.SetClearColor(0xFF112233u);
-    EXPECT_FALSE(library_.EndRender(true));
-    EXPECT_TRUE(library_.BeginRender(true, true));
-    EXPECT_TRUE(Logged("Clear 0 7 0xFF112233 1 0"));
-    EXPECT_FALSE(library_.BeginRender(true, true));
-    EXPECT_TRUE(library_.EndRender(true));
+    EXPECT_EQ(std::vector<bool>({library_.EndRender(true), library_.BeginRender(true, true),
+                                 Logged("Clear 0 7 0xFF112233 1 0"), library_.BeginRender(true, true),
+                                 library_.EndRender(true)}),
+              std::vector<bool>({false, true, true, false, true}));
     EXPECT_EQ(recording_->GetPresentCount(), 1u);
     EXPECT_EQ(Lines("BeginScene").size() * 10 + Lines("EndScene").size(), 11u);
     EXPECT_FALSE(library_.EndRender(true));
 
     ClearLog();
-    EXPECT_TRUE(library_.BeginRender(false, true));
-    EXPECT_TRUE(Logged("Clear 0 6 0x00000000 1 0"));
-    EXPECT_TRUE(library_.EndRender(false));
+    EXPECT_TRUE(library_.BeginRender(false, true) && Logged("Clear 0 6 0x00000000 1 0") &&
+                library_.EndRender(false));
     EXPECT_EQ(recording_->GetPresentCount(), 1u);
     ClearLog();
-    EXPECT_TRUE(library_.BeginRender(false, false));
-    EXPECT_TRUE(Lines("Clear").empty());
-    EXPECT_TRUE(library_.EndRender(false));
+    EXPECT_TRUE(library_.BeginRender(false, false) && Lines("Clear").empty() &&
+                library_.EndRender(false));
 }
 
 // --- destruction ------------------------------------------------------------------------

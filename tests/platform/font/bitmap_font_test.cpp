@@ -144,9 +144,8 @@ TEST_F(FontFixture, QualityAndStyleReachTheFace) {
     ASSERT_EQ(font.Create(nullptr, "Face", 9, 3, &device, "A", nullptr, 0.0f), 1);
     ASSERT_EQ(font.Create(nullptr, "Face", 10, 0, &device, "A", nullptr, 0.0f), 1);
     ASSERT_EQ(fake.faces.requests.size(), 2u);
-    EXPECT_FALSE(fake.faces.requests[0].antialiased);
-    EXPECT_TRUE(fake.faces.requests[0].bold);
-    EXPECT_TRUE(fake.faces.requests[0].italic);
+    const auto &first = fake.faces.requests[0];
+    EXPECT_TRUE(!first.antialiased && first.bold && first.italic);
     EXPECT_EQ(fake.faces.requests[0].face, "Face");
     EXPECT_TRUE(fake.faces.requests[1].antialiased);
 }
