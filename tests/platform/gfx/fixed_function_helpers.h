@@ -46,24 +46,34 @@ inline uint32_t Bits(float f) {
 
 inline gfx::ColorValue Grey(float v, float a = 1.0f) { return gfx::ColorValue{v, v, v, a}; }
 
-// A one-level A8R8G8B8 texture of one colour. The caller releases it.
-inline gfx::Texture *SolidTexture(gfx::Device &d, uint32_t argb, uint32_t size = 4) {
-    gfx::Texture *t = nullptr;
-    EXPECT_EQ(d.CreateTexture(size, size, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
-              gfx::Result::Ok);
-    if (t == nullptr) {
-        return nullptr;
-    }
+// Fills level `level` of t with fn(x, y) as 0xAARRGGBB.
+template <class F> void FillLevel(gfx::Texture *t, uint32_t level, F fn) {
+    gfx::SurfaceDesc desc;
+    t->GetLevelDesc(level, &desc);
     gfx::LockedRect lr;
-    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
-    for (uint32_t y = 0; y < size; ++y) {
+    ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), gfx::Result::Ok);
+    for (uint32_t y = 0; y < desc.height; ++y) {
         auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
-        for (uint32_t x = 0; x < size; ++x) {
-            row[x] = argb;
+        for (uint32_t x = 0; x < desc.width; ++x) {
+            row[x] = fn(x, y);
         }
     }
-    t->UnlockRect(0);
+    EXPECT_EQ(t->UnlockRect(level), gfx::Result::Ok);
+}
+
+// A one-level A8R8G8B8 texture of w x h texels fn(x, y). The caller releases it.
+template <class F> gfx::Texture *PatternTexture(gfx::Device &d, uint32_t w, uint32_t h, F fn) {
+    gfx::Texture *t = nullptr;
+    EXPECT_EQ(d.CreateTexture(w, h, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
+              gfx::Result::Ok);
+    if (t != nullptr) {
+        FillLevel(t, 0, fn);
+    }
     return t;
+}
+
+inline gfx::Texture *SolidTexture(gfx::Device &d, uint32_t argb, uint32_t size = 4) {
+    return PatternTexture(d, size, size, [argb](uint32_t, uint32_t) { return argb; });
 }
 
 // A screen quad of one colour over the whole target.

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "support/image_test.h"
+#include "platform/gfx/fixed_function_helpers.h"
 
 namespace {
 
@@ -72,19 +72,9 @@ TEST_F(GlDeviceTest, VertexColourBytesAreBlueGreenRedAlpha) {
 
 // A 4 x 4 texture whose texel (x, y) has red 16 x, green 16 y, blue 0x80.
 gfx::Texture *MakeTexture(gfx::Device &d, uint8_t blue = 0x80) {
-    gfx::Texture *t = nullptr;
-    EXPECT_EQ(d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
-              gfx::Result::Ok);
-    gfx::LockedRect lr;
-    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
-    for (int y = 0; y < 4; ++y) {
-        auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
-        for (int x = 0; x < 4; ++x) {
-            row[x] = 0xFF000000u | uint32_t(16 * x) << 16 | uint32_t(16 * y) << 8 | blue;
-        }
-    }
-    EXPECT_EQ(t->UnlockRect(0), gfx::Result::Ok);
-    return t;
+    return fftest::PatternTexture(d, 4, 4, [blue](uint32_t x, uint32_t y) {
+        return 0xFF000000u | (16 * x) << 16 | (16 * y) << 8 | blue;
+    });
 }
 
 TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {

@@ -188,20 +188,9 @@ TEST_F(StageTest, StageWithoutItsTexturePassesThePreviousResultOn) {
 // A 4 x 4 texture whose texel (x, y) is (40 + 50 x, 40 + 50 y, 0x80); with
 // `rowsEqual` every row is the same (green 40).
 gfx::Texture *Gradient(gfx::Device &d, bool rowsEqual = false) {
-    gfx::Texture *t = nullptr;
-    EXPECT_EQ(d.CreateTexture(4, 4, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
-              gfx::Result::Ok);
-    gfx::LockedRect lr;
-    EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
-    for (uint32_t y = 0; y < 4; ++y) {
-        auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
-        for (uint32_t x = 0; x < 4; ++x) {
-            const uint32_t g = rowsEqual ? 40 : 40 + 50 * y;
-            row[x] = 0xFF000000u | (40 + 50 * x) << 16 | g << 8 | 0x80;
-        }
-    }
-    t->UnlockRect(0);
-    return t;
+    return fftest::PatternTexture(d, 4, 4, [rowsEqual](uint32_t x, uint32_t y) {
+        return 0xFF000000u | (40 + 50 * x) << 16 | (rowsEqual ? 40 : 40 + 50 * y) << 8 | 0x80;
+    });
 }
 
 Rgb Texel(uint32_t x, uint32_t y) { return Rgb{uint8_t(40 + 50 * x), uint8_t(40 + 50 * y), 0x80}; }
@@ -254,18 +243,9 @@ TEST_F(StageTest, FiltersSelectGlSamplingModes) {
               gfx::Result::Ok);
     owned_.push_back(t);
     for (uint32_t level = 0; level < t->GetLevelCount(); ++level) {
-        gfx::SurfaceDesc desc;
-        t->GetLevelDesc(level, &desc);
-        gfx::LockedRect lr;
-        ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), gfx::Result::Ok);
-        for (uint32_t y = 0; y < desc.height; ++y) {
-            auto *row =
-                reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
-            for (uint32_t x = 0; x < desc.width; ++x) {
-                row[x] = ((x + y) & 1) != 0 ? 0xFFFFFFFFu : 0xFF000000u | (level * 40) << 8;
-            }
-        }
-        t->UnlockRect(level);
+        fftest::FillLevel(t, level, [level](uint32_t x, uint32_t y) {
+            return ((x + y) & 1) != 0 ? 0xFFFFFFFFu : 0xFF000000u | (level * 40) << 8;
+        });
     }
     d.SetTexture(0, t);
     d.SetTransform(gfx::Transform::Projection, fftest::Perspective(kPi / 2, 1.0f, 1.0f, 1000.0f));
@@ -438,19 +418,11 @@ TEST_F(StageTest, ShadowVolumePassesDarkenWhatTheVolumeEncloses) {
 TEST_F(StageTest, EnvironmentMapTakesTheCameraSpaceNormal) {
     gfx::Device &d = Dev();
     // 8 x 8 texture: the centre 2 x 2 texels red, the rest blue.
-    gfx::Texture *t = nullptr;
-    ASSERT_EQ(d.CreateTexture(8, 8, 1, 0, gfx::Format::A8R8G8B8, gfx::Pool::Managed, &t),
-              gfx::Result::Ok);
+    gfx::Texture *t = fftest::PatternTexture(d, 8, 8, [](uint32_t x, uint32_t y) {
+        return (x == 3 || x == 4) && (y == 3 || y == 4) ? 0xFFFF0000u : 0xFF0000FFu;
+    });
+    ASSERT_NE(t, nullptr);
     owned_.push_back(t);
-    gfx::LockedRect lr;
-    ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), gfx::Result::Ok);
-    for (uint32_t y = 0; y < 8; ++y) {
-        auto *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(lr.bits) + y * lr.pitch);
-        for (uint32_t x = 0; x < 8; ++x) {
-            row[x] = (x == 3 || x == 4) && (y == 3 || y == 4) ? 0xFFFF0000u : 0xFF0000FFu;
-        }
-    }
-    t->UnlockRect(0);
     d.SetTexture(0, t);
 
     Matrix env = gfx::IdentityMatrix();
