@@ -76,10 +76,12 @@ inline gfx::Texture *SolidTexture(gfx::Device &d, uint32_t argb, uint32_t size =
     return PatternTexture(d, size, size, [argb](uint32_t, uint32_t) { return argb; });
 }
 
-// A screen quad of one colour over the whole target.
-inline void FullScreenQuad(imagetest::ScreenVertex v[4], uint32_t w, uint32_t h, uint32_t color,
-                           float z = 0.5f) {
-    imagetest::ScreenQuad(v, 0.0f, 0.0f, float(w), float(h), color, z);
+// Draws a screen rectangle of one colour in the current vertex format.
+inline int32_t DrawQuad(gfx::Device &d, float left, float top, float right, float bottom,
+                        uint32_t color, float z = 0.5f) {
+    imagetest::ScreenVertex v[4];
+    imagetest::ScreenQuad(v, left, top, right, bottom, color, z);
+    return d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
 }
 
 inline Matrix Perspective(float fovY, float aspect, float zNear, float zFar) {

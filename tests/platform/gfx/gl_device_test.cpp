@@ -38,10 +38,8 @@ TEST_F(GlDeviceTest, ClearFillsEveryPixelAndReadBackIsX8R8G8B8TopDown) {
 TEST_F(GlDeviceTest, PreTransformedQuadCoversPixelsByIntegerCentres) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    ScreenVertex v[4];
-    ScreenQuad(v, 10.25f, 10.25f, 19.75f, 19.75f, 0xFFFFFFFFu);
     d.SetVertexShader(kScreenFvf);
-    ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28), gfx::Result::Ok);
+    ASSERT_EQ(fftest::DrawQuad(d, 10.25f, 10.25f, 19.75f, 19.75f, 0xFFFFFFFFu), gfx::Result::Ok);
     Capture();
     const gfx::Rect covered = image_.CoveredRect(Rgb{0, 0, 0});
     EXPECT_EQ((std::array<int32_t, 4>{covered.left, covered.top, covered.right, covered.bottom}),
@@ -52,10 +50,8 @@ TEST_F(GlDeviceTest, PreTransformedQuadCoversPixelsByIntegerCentres) {
 TEST_F(GlDeviceTest, VertexColourBytesAreBlueGreenRedAlpha) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
-    ScreenVertex v[4];
-    ScreenQuad(v, 0, 0, 64, 64, 0xFF123456u);
     d.SetVertexShader(kScreenFvf);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    fftest::DrawQuad(d, 0, 0, 64, 64, 0xFF123456u);
     Capture();
     EXPECT_TRUE(PixelNear(image_, 32, 32, Rgb{0x12, 0x34, 0x56}, 0));
 
@@ -82,10 +78,8 @@ TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     gfx::Texture *t = MakeTexture(d);
     d.SetTexture(0, t);
-    ScreenVertex v[4];
-    ScreenQuad(v, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu);
     d.SetVertexShader(kScreenFvf);
-    ASSERT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28), gfx::Result::Ok);
+    ASSERT_EQ(fftest::DrawQuad(d, 9.5f, 9.5f, 13.5f, 13.5f, 0xFFFFFFFFu), gfx::Result::Ok);
     Capture();
     for (uint32_t y = 0; y < 4; ++y) {
         for (uint32_t x = 0; x < 4; ++x) {
@@ -98,8 +92,7 @@ TEST_F(GlDeviceTest, TextureTexelsLandExactlyOnPixels) {
     EXPECT_TRUE(PixelNear(image_, 10, 14, Rgb{0, 0, 0}, 0));
 
     // Texture x diffuse: a half-grey vertex colour halves the texels.
-    ScreenQuad(v, 29.5f, 9.5f, 33.5f, 13.5f, 0xFF808080u);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    fftest::DrawQuad(d, 29.5f, 9.5f, 33.5f, 13.5f, 0xFF808080u);
     Capture();
     EXPECT_TRUE(PixelNear(image_, 30, 10, Rgb{0, 0, 0x40}, 1));
     d.SetTexture(0, nullptr);
@@ -112,11 +105,7 @@ TEST_F(GlDeviceTest, TexelsReachTheDrawsFromTheirUnlockOn) {
     gfx::Texture *t = MakeTexture(d, 0x80);
     d.SetTexture(0, t);
     d.SetVertexShader(kScreenFvf);
-    auto quadAt = [&d](float left) {
-        ScreenVertex v[4];
-        ScreenQuad(v, left, 9.5f, left + 4, 13.5f, 0xFFFFFFFFu);
-        d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    };
+    auto quadAt = [&d](float left) { fftest::DrawQuad(d, left, 9.5f, left + 4, 13.5f, 0xFFFFFFFFu); };
     quadAt(9.5f);
 
     // Rewrite every texel's blue while the texture stays bound.
@@ -151,17 +140,14 @@ TEST_F(GlDeviceTest, DepthTestAndClearDepthStencilWithDepthWritesOff) {
     gfx::Device &d = Dev();
     d.Clear(0, nullptr, 7, 0xFF000000u, 1.0f, 0);
     d.SetVertexShader(kScreenFvf);
-    ScreenVertex v[4];
     // A near quad fills the depth buffer with 0.2; a farther one stays behind.
-    ScreenQuad(v, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
-    ScreenQuad(v, 0, 0, 32, 64, 0xFF00FF00u, 0.5f);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    fftest::DrawQuad(d, 0, 0, 64, 64, 0xFF0000FFu, 0.2f);
+    fftest::DrawQuad(d, 0, 0, 32, 64, 0xFF00FF00u);
     Capture();
     EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 0, 255}, 0));
     // With the depth test off it draws over.
     d.SetRenderState(gfx::RenderState::DepthEnable, 0);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    fftest::DrawQuad(d, 0, 0, 32, 64, 0xFF00FF00u);
     Capture();
     EXPECT_TRUE(PixelNear(image_, 10, 10, Rgb{0, 255, 0}, 0));
     d.SetRenderState(gfx::RenderState::DepthEnable, 1);
@@ -170,8 +156,7 @@ TEST_F(GlDeviceTest, DepthTestAndClearDepthStencilWithDepthWritesOff) {
         d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer | gfx::ClearFlag::Stencil, 0, 1.0f, 0),
         gfx::Result::Ok);
     // A far quad passes LESSEQUAL only where depth was cleared to 1.
-    ScreenQuad(v, 0, 0, 64, 64, 0xFF00FF00u, 0.9f);
-    d.DrawPrimitiveUP(gfx::Primitive::TriangleStrip, 2, v, 28);
+    fftest::DrawQuad(d, 0, 0, 64, 64, 0xFF00FF00u, 0.9f);
     Capture();
     EXPECT_TRUE(RegionNear(image_, {0, 0, 64, 64}, Rgb{0, 255, 0}, 0));
 }
