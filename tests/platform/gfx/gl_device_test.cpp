@@ -105,7 +105,9 @@ TEST_F(GlDeviceTest, TexelsReachTheDrawsFromTheirUnlockOn) {
     gfx::Texture *t = MakeTexture(d, 0x80);
     d.SetTexture(0, t);
     d.SetVertexShader(kScreenFvf);
-    auto quadAt = [&d](float left) { fftest::DrawQuad(d, left, 9.5f, left + 4, 13.5f, 0xFFFFFFFFu); };
+    auto quadAt = [&d](float left) {
+        fftest::DrawQuad(d, left, 9.5f, left + 4, 13.5f, 0xFFFFFFFFu);
+    };
     quadAt(9.5f);
 
     // Rewrite every texel's blue while the texture stays bound.
