@@ -1,5 +1,6 @@
 // The action system: start, stop and kill with delays and transitions.
 #include <cmath>
+#include <tuple>
 
 #include "base_handler_fixture.h"
 #include "core/actors/actor_services.h"
@@ -22,8 +23,7 @@ TEST_F(ActionTest, StartTransitionRisesToExactlyOneAtMostThirtyTimesASecond) {
     std::vector<float> values = Values(actor, 205);
     ASSERT_GE(values.size(), 20u);
     EXPECT_LE(values.size(), 33u);
-    EXPECT_EQ(values.front(), 0.0f);
-    EXPECT_EQ(values.back(), 1.0f);
+    EXPECT_EQ(std::tuple(values.front(), values.back()), std::tuple(0.0f, 1.0f));
     EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
     EXPECT_EQ(actor->Count(214), 1u);
     // Both entries ran: nothing of the transition is left.
@@ -85,17 +85,15 @@ TEST_F(ActionTest, StartPassesDownUnlessBlocked) {
     RecordingActor *closed = MakeActor(parent);
     SetFlag(closed, 0); // BlockStartFromParent
     Send(parent, 211);
-    EXPECT_EQ(open->Count(208), 1u);
-    EXPECT_EQ(open->Count(211), 1u);
-    EXPECT_EQ(closed->Count(208), 0u);
+    EXPECT_EQ(std::tuple(open->Count(208), open->Count(211), closed->Count(208)),
+              std::tuple(1u, 1u, 0u));
     SetFlag(parent, 4); // BlockStartToChildren
     Send(parent, 211);
     EXPECT_EQ(open->Count(208), 1u);
     // Stop and kill have their own switches.
     SetFlag(closed, 1);
     Send(parent, 212);
-    EXPECT_EQ(open->Count(209), 1u);
-    EXPECT_EQ(closed->Count(209), 0u);
+    EXPECT_EQ(std::tuple(open->Count(209), closed->Count(209)), std::tuple(1u, 0u));
 }
 
 TEST_F(ActionTest, PostCommandsChainByTheirBits) {
@@ -157,8 +155,7 @@ TEST_F(ActionTest, TimedKillPostIsNotCancelledByAStart) {
     EXPECT_EQ(Values(actor, 207).front(), 1.0f);
     Send(actor, 211); // takes over the transition, leaves "Kill Post"
     RunFor(1.0f);
-    EXPECT_EQ(actor->Count(216), 1u);
-    EXPECT_EQ(actor->Count(48), 1u);
+    EXPECT_EQ(std::tuple(actor->Count(216), actor->Count(48)), std::tuple(1u, 1u));
 }
 
 TEST_F(ActionTest, ActionCommandRespectsItsSwitches) {
@@ -168,9 +165,8 @@ TEST_F(ActionTest, ActionCommandRespectsItsSwitches) {
     SetFlag(parent, 8); // passed on, not executed here
     SetFlag(child, 7);  // executed here, not passed on
     Send(parent, 217, {ParamValue::Command(63, {Vector3{1, 2, 3}})});
-    EXPECT_EQ(parent->position.x, 0.0f);
-    EXPECT_EQ(child->position.y, 2.0f);
-    EXPECT_EQ(grandchild->Count(217), 0u);
+    EXPECT_EQ(std::tuple(parent->position.x, child->position.y, grandchild->Count(217)),
+              std::tuple(0.0f, 2.0f, 0u));
 }
 
 TEST_F(ActionTest, CalcActionTimeGivesTheSubtreeMaximum) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <filesystem>
 #include <cstring>
 #include <string>
@@ -47,6 +48,11 @@ class ActorFileTest : public ActorWorldTest {
         ResetActorWorldForTests();
         SetUp();
     }
+    // Runs the scheduled pass at root time `t`.
+    void RunAt(float t) {
+        RootTimeRecord()->time = t;
+        RunScheduledCommands(system);
+    }
     Actor *Plain(const char *name, Actor *parent, int32_t id) {
         return CreateActor(0, name, nullptr, parent, id, false);
     }
@@ -58,18 +64,16 @@ class ActorFileTest : public ActorWorldTest {
 std::vector<ScheduledCommand *> FileEntries(const Actor *actor) {
     std::vector<ScheduledCommand *> out;
     for (ScheduledCommand *e : actor->scheduledCommands) {
-        if ((e->state & kEntrySaved) != 0) {
+        if ((e->state & kEntrySaved) != 0)
             out.push_back(e);
-        }
     }
     return out;
 }
 
 uint32_t WordAt(const std::string &bytes, size_t offset) {
     uint32_t v = 0;
-    if (offset + 4 <= bytes.size()) {
+    if (offset + 4 <= bytes.size())
         std::memcpy(&v, bytes.data() + offset, 4);
-    }
     return v;
 }
 
@@ -90,8 +94,7 @@ TEST_F(ActorFileTest, BareActorClassManagerAndFileIOWriteTheirGoldenBytes) {
     bare.Header(70, 1, 3000, 1);
     DefaultActorRecord(bare, 0, 3000, 2);
     const std::string bytes = Save(3000, 3001);
-    EXPECT_EQ(bytes.size(), 154u);
-    EXPECT_EQ(bytes, bare.str());
+    EXPECT_EQ(std::tuple(bytes.size(), bytes), std::tuple(154u, bare.str()));
 
     Restart();
     CreateActor(8, "()", nullptr, scenery, 3000, false);
@@ -109,9 +112,8 @@ TEST_F(ActorFileTest, BareActorClassManagerAndFileIOWriteTheirGoldenBytes) {
     ASSERT_NE(dynamic_cast<ClassManagerActor *>(GetActorById(3000)), nullptr);
     auto *read = dynamic_cast<FileIOActor *>(GetActorById(3001));
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(read->fileName, "Level2.qva");
-    EXPECT_EQ(read->name, "()");
-    EXPECT_EQ(read->parent, scenery);
+    EXPECT_EQ(std::tuple(read->fileName, read->name, read->parent),
+              std::tuple("Level2.qva", "()", scenery));
 }
 
 TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenBytes) {
@@ -166,9 +168,8 @@ TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenB
     g.U32(1).U32(0x11).U32(2).U32(3).U32(0);     // active groups exclude receive reserved
     g.U32(1).U32(98).Str("On Enter DrawGroup").Str("s1").Str("Print 1");
     g.U32(3).F32(0.5f);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         g.F32(0);
-    }
     g.F32(3.5f).U32(1).U32(0xDEADBEEF).U32(0);
     g.U32(3);
     g.U8(2).U8(1).U8(0).U32(141).U32(17).Raw(std::string("../B\0", 5)).F32(1).F32(2).F32(3);
@@ -186,8 +187,7 @@ TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenB
     Actor *ra = GetActorById(3000);
     Actor *rb = GetActorById(3001);
     ASSERT_TRUE(ra != nullptr && rb != nullptr);
-    EXPECT_EQ(ra->name + " " + rb->name, "A B");
-    EXPECT_EQ(ra->parent, scenery);
+    EXPECT_EQ(std::tuple(ra->name + " " + rb->name, ra->parent), std::tuple("A B", scenery));
     EXPECT_TRUE(ra->HasFlag(kActorFlag18) && ra->HasFlag(kActorMaster));
     EXPECT_EQ((std::vector<uint32_t>{ra->actionFlags, ra->userWord}), (std::vector<uint32_t>{5, 0xDEADBEEF}));
     EXPECT_EQ((std::vector<float>{ra->position.y, ra->killDelay, ra->actionTime}),
@@ -274,8 +274,7 @@ TEST_F(ActorFileTest, ActorLinkWritesTheTargetsAbsolutePathOrItsOwn) {
     ASSERT_TRUE(in.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size())));
     ActorLink read;
     EXPECT_EQ(read.Serialize(in), 1);
-    EXPECT_EQ(read.path, "/Scenery/A");
-    EXPECT_EQ(read.target, nullptr);
+    EXPECT_EQ(std::tuple(read.path, read.target), std::tuple("/Scenery/A", nullptr));
 }
 
 // --- versions ---------------------------------------------------------------------
@@ -289,43 +288,36 @@ std::string OldFile(uint32_t version, const char *eventName = "On Enter DrawGrou
     b.U32(0).U32(500).U32(1).Str("Old");
     b.F32(0).F32(0).F32(0).F32(1).F32(1).F32(1).F32(0).F32(0).F32(0).F32(1);
     b.U32(0);
-    if (version >= 6) {
+    if (version >= 6)
         b.U32(1).U32(6).U32(0);
-    }
     b.U32(0);
     b.U32(1).Str("c").U32(2).U32(0).U32(7).F32(1).F32(-1).F32(-1).F32(-1).F32(1).F32(1).F32(1);
     b.U32(0xFFFFFFFF).U32(0);
     if (version >= 2) {
         b.U32(0).U32(1).U32(0).U32(0).U32(1).U32(0); // geometry event (or reserved) = 1
     }
-    if (version >= 6) {
+    if (version >= 6)
         b.U32(1).U32(0x40).U32(0x8);
-    }
-    if (version >= 11) {
+    if (version >= 11)
         b.U32(0x20).U32(0);
-    }
     b.U32(1).U32(99);
-    if (version >= 15) {
+    if (version >= 15)
         b.Str(eventName);
-    }
     b.Str("s").Str("x");
     b.U32(3);
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 7; ++i)
         b.F32(0);
-    }
     b.U32(0).U32(0).U32(0);
     if (version >= 46) {
         b.U32(1).U8(2).U8(1);
-        if (version >= 50) {
+        if (version >= 50)
             b.U8(9);
-        }
         b.U32(36).U32(0).F32(5.0f);
     }
     if (version >= 61) {
         b.U32(3);
-        for (int i = 0; i < 11; ++i) {
+        for (int i = 0; i < 11; ++i)
             b.F32(2.0f);
-        }
         b.U32(1);
     }
     return b.str();
@@ -379,9 +371,8 @@ TEST_F(ActorFileTest, OldFilesMoveIdsToTheCurrentRanges) {
         << system->errorText;
     ASSERT_NE(GetActorById(3500), nullptr);
     EXPECT_EQ(GetActorById(500)->name + " " + GetActorById(3500)->name, "low high");
-    EXPECT_EQ(GetActorById(500)->parent, global);
-    EXPECT_EQ(GetActorById(3500)->parent, scenery);
-    EXPECT_EQ(GetActorById(1500), nullptr);
+    EXPECT_EQ(std::tuple(GetActorById(500)->parent, GetActorById(3500)->parent, GetActorById(1500)),
+              std::tuple(global, scenery, nullptr));
 
     Restart();
     FileBytes h37;
@@ -392,10 +383,8 @@ TEST_F(ActorFileTest, OldFilesMoveIdsToTheCurrentRanges) {
     Actor *child = GetActorById(3100);
     ASSERT_NE(parent, nullptr);
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(parent->parentId, 2);
-    EXPECT_EQ(parent->parent, scenery);
-    EXPECT_EQ(child->parentId, 3050);
-    EXPECT_EQ(child->parent, parent);
+    EXPECT_EQ(std::tuple(parent->parentId, parent->parent, child->parentId, child->parent),
+              std::tuple(2, scenery, 3050, parent));
 }
 
 // --- SaveActors and SerializeFileActors -----------------------------------------------
@@ -409,9 +398,8 @@ TEST_F(ActorFileTest, SavingARangeWithoutFlaggedActorsWritesOnlyTheHeader) {
 }
 
 TEST_F(ActorFileTest, FileActorLoadTakesTheFirstFreeRunAndHangsTopActorsUnderTheContainer) {
-    for (int32_t id = 8000; id < 8120; ++id) {
+    for (int32_t id = 8000; id < 8120; ++id)
         Plain("filler", clipboard, id);
-    }
     Actor *container = Plain("F", scenery, 3500);
     FileBytes f;
     f.Header(70, 4, 3000, 5);
@@ -440,9 +428,8 @@ TEST_F(ActorFileTest, FileActorsWriteUnderFileIdsAndRestoreTheirIds) {
         EXPECT_EQ(SerializeFileActors(out, container), 1);
         EXPECT_EQ(out.Close(), 0);
     }
-    EXPECT_EQ(top->actorId, 9000);
-    EXPECT_EQ(inner->parent, top);
-    EXPECT_EQ(inner->parentId, 9000);
+    EXPECT_EQ(std::tuple(top->actorId, inner->parent, inner->parentId),
+              std::tuple(9000, top, 9000));
     FileBytes expected;
     expected.Header(70, 2, 3000, 2);
     DefaultActorRecord(expected, 0, 3000, 2, "top");
@@ -523,9 +510,8 @@ TEST_F(ActorFileTest, RecordsCannotReplaceSystemActors) {
         EXPECT_EQ(Load(f.str()), 0);
         EXPECT_STREQ(system->errorText, "Serialize Error");
     }
-    EXPECT_EQ(GetActorById(2), scenery);
-    EXPECT_EQ(GetActorById(2)->classId, 6u);
-    EXPECT_EQ(GetActorById(0), system);
+    EXPECT_EQ(std::tuple(GetActorById(2), GetActorById(2)->classId, GetActorById(0)),
+              std::tuple(scenery, 6u, system));
 }
 
 // A record whose only entry is given by the bytes after the count.
@@ -542,19 +528,15 @@ std::string EntryFile(const FileBytes &entry) {
 }
 
 TEST_F(ActorFileTest, ScheduledRecordsAreChecked) {
-    FileBytes badLayer;
+    FileBytes badLayer, badKind, bigBlock;
     badLayer.U8(2).U8(4).U8(0).U32(36).U32(0).F32(1);
-    EXPECT_EQ(Load(EntryFile(badLayer)), 0);
-    EXPECT_STREQ(system->errorText, "Serialize Error");
-
-    Restart();
-    FileBytes badKind;
     badKind.U8(16).U8(1).U8(0).U32(36).U32(0);
-    EXPECT_EQ(Load(EntryFile(badKind)), 0);
-    Restart();
-    FileBytes bigBlock;
     bigBlock.U8(2).U8(1).U8(0).U32(63).U32(0x10000000).F32(1);
-    EXPECT_EQ(Load(EntryFile(bigBlock)), 0);
+    for (const FileBytes *entry : {&badLayer, &badKind, &bigBlock}) {
+        Restart();
+        EXPECT_EQ(Load(EntryFile(*entry)), 0);
+        EXPECT_STREQ(system->errorText, "Serialize Error");
+    }
 
     Restart();
     FileBytes unknown;
@@ -576,15 +558,13 @@ TEST_F(ActorFileTest, CancelledAndRunningEntriesAreNotSaved) {
     WorldRecorder *r = Make("R", scenery, 3000);
     std::string saved;
     r->onCommand = [&](uint32_t id, ParamBlock) {
-        if (id == 36) {
+        if (id == 36)
             saved = Save(3000, 3001);
-        }
     };
     r->ScheduleCommand(36, ParamBlock(), kSaved | Kind(2), 0.5f, 0.0f, 0.0f);
     ScheduledCommand *cancelled = r->ScheduleCommand(37, ParamBlock(), kSaved | Kind(2), 0.5f, 0, 0);
     ActorSystem::CancelScheduledCommand(cancelled);
-    RootTimeRecord()->time = 1.0f;
-    RunScheduledCommands(system);
+    RunAt(1.0f);
     ASSERT_FALSE(saved.empty());
     Restart();
     ASSERT_EQ(Load(saved), 1);
@@ -624,38 +604,26 @@ TEST_F(ActorFileTest, EntryTimesAreKeptRelativeToTheOwnersClock) {
     Actor *loaded = GetActorById(3000);
     EXPECT_FLOAT_EQ(FileEntries(loaded).at(0)->due, 2.0f);
     TakeLog();
-    RootTimeRecord()->time = 1.9f;
-    RunScheduledCommands(system);
-    RootTimeRecord()->time = 2.1f;
-    RunScheduledCommands(system);
-    size_t starts = 0;
-    for (const Delivery &d : TakeLog()) {
-        starts += d.commandId == 36 ? 1 : 0;
-    }
-    EXPECT_EQ(starts, 1u);
+    RunAt(1.9f);
+    RunAt(2.1f);
+    EXPECT_EQ(Names(TakeLog(), 36).size(), 1u);
 
     // Loaded below a File actor at clock 500: due at 502; the repeating
     // entry loaded at 600 runs once per interval, no burst.
-    Restart();
-    Actor *container = Plain("F", scenery, 3500);
-    RootTimeRecord()->time = 500.0f;
-    ASSERT_EQ(LoadInto(bytes, container), 1);
+    auto loadUnderFileAt = [&](float time) {
+        Restart();
+        RootTimeRecord()->time = time;
+        return LoadInto(bytes, Plain("F", scenery, 3500));
+    };
+    ASSERT_EQ(loadUnderFileAt(500.0f), 1);
     Actor *atFile = ActorTable.at(8000);
     ASSERT_NE(atFile, nullptr);
     EXPECT_FLOAT_EQ(FileEntries(atFile).at(0)->due, 502.0f);
 
-    Restart();
-    container = Plain("F", scenery, 3500);
-    RootTimeRecord()->time = 600.0f;
-    ASSERT_EQ(LoadInto(bytes, container), 1);
+    ASSERT_EQ(loadUnderFileAt(600.0f), 1);
     TakeLog();
-    RootTimeRecord()->time = 601.5f;
-    RunScheduledCommands(system);
-    size_t repeats = 0;
-    for (const Delivery &d : TakeLog()) {
-        repeats += d.commandId == 37 ? 1 : 0;
-    }
-    EXPECT_EQ(repeats, 1u);
+    RunAt(601.5f);
+    EXPECT_EQ(Names(TakeLog(), 37).size(), 1u);
 }
 
 // --- files opened from inside a delivery ----------------------------------------------
@@ -677,9 +645,8 @@ TEST_F(OpenFromHandlerTest, AHandlerThatEmptiesItsOwnRootStillReadsItself) {
     bool stillInTable = true;
     r->position = {7, 0, 0};
     r->onCommand = [&](uint32_t id, ParamBlock) {
-        if (id != 36) {
+        if (id != 36)
             return;
-        }
         EXPECT_EQ(SendCommandArgs(scenery, kCmdOpenFile, std::string("missing.qva")), 0);
         stillInTable = GetActorById(3000) != nullptr;
         seenName = r->name;
@@ -689,8 +656,7 @@ TEST_F(OpenFromHandlerTest, AHandlerThatEmptiesItsOwnRootStillReadsItself) {
     EXPECT_FALSE(stillInTable);
     EXPECT_EQ(seenName, "R");
     EXPECT_FLOAT_EQ(seenX, 7.0f);
-    EXPECT_EQ(GetActorById(3000), nullptr);
-    EXPECT_EQ(GetActorById(3001), nullptr);
+    EXPECT_EQ(std::tuple(GetActorById(3000), GetActorById(3001)), std::tuple(nullptr, nullptr));
     EXPECT_TRUE(scenery->children.empty());
 }
 
@@ -705,9 +671,8 @@ TEST_F(OpenFromHandlerTest, AFileHoldingTheSendersIdReplacesItAfterTheDelivery) 
     std::string seenName;
     int entriesAfter = -1;
     r->onCommand = [&](uint32_t id, ParamBlock) {
-        if (id != 36) {
+        if (id != 36)
             return;
-        }
         r->ScheduleCommand(37, ParamBlock(), Kind(2), 0.5f, 0.0f, 0.0f);
         EXPECT_EQ(SendCommandArgs(global, kCmdOpenFile, std::string("Globals.qva")), 1)
             << system->errorText;
@@ -715,8 +680,7 @@ TEST_F(OpenFromHandlerTest, AFileHoldingTheSendersIdReplacesItAfterTheDelivery) 
         entriesAfter = static_cast<int>(r->scheduledCommands.size());
     };
     // Run from the scheduled pass.
-    RootTimeRecord()->time = 1.0f;
-    RunScheduledCommands(system);
+    RunAt(1.0f);
     EXPECT_EQ(seenName, "R");
     EXPECT_EQ(entriesAfter, 0); // its entries were taken away with it
     ASSERT_NE(GetActorById(3000), nullptr);
@@ -726,8 +690,7 @@ TEST_F(OpenFromHandlerTest, AFileHoldingTheSendersIdReplacesItAfterTheDelivery) 
     EXPECT_EQ(GetActorById(kInventoryActorId), nullptr);
     // Nothing of the old actor runs any more.
     TakeLog();
-    RootTimeRecord()->time = 3.0f;
-    RunScheduledCommands(system);
+    RunAt(3.0f);
     EXPECT_TRUE(TakeLog().empty());
 }
 

@@ -45,8 +45,7 @@ void ActorCoreTest::Destroy(Actor *actor) {
         auto &siblings = actor->parent->children;
         siblings.erase(std::find(siblings.begin(), siblings.end(), actor));
     }
-    if (actor->actorId >= 0 && ActorTable[actor->actorId] == actor) {
+    if (actor->actorId >= 0 && ActorTable[actor->actorId] == actor)
         ActorTable[actor->actorId] = nullptr;
-    }
     delete actor;
 }

@@ -61,17 +61,15 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     EXPECT_EQ(copy->scripts[0]->compiled, nullptr);
     EXPECT_EQ(copy->scripts[0]->serial, tmpl->scripts[0]->serial);
     // Never shared: children, back-links, entries, entry pointers.
-    EXPECT_TRUE(copy->children.empty());
-    EXPECT_TRUE(copy->backLinks.empty());
+    EXPECT_TRUE(copy->children.empty() && copy->backLinks.empty());
     EXPECT_EQ(copy->scheduledCommands, (std::vector<ScheduledCommand *>{own}));
     EXPECT_EQ(copy->baseProcessEntry, nullptr);
 
     // Destroying the template leaves the copy whole (ASan watches).
     tmpl->flags &= ~kActorQueuedForDeletion;
     Destroy(tmpl);
-    EXPECT_EQ(link.target, nullptr);
-    EXPECT_EQ(CountingExtra::alive, 1);
-    EXPECT_EQ(copy->simState->touches.size(), 3u);
+    EXPECT_EQ(std::tuple(link.target, CountingExtra::alive, copy->simState->touches.size()),
+              std::tuple(nullptr, 1, 3u));
     Frame();
     Destroy(copy);
     EXPECT_EQ(CountingExtra::alive, 0);
@@ -99,8 +97,7 @@ TEST_F(LifecycleTest, SpiesAreCountedAndForgottenOnDestruction) {
     ASSERT_EQ(spy->spiedActors.size(), 2u);
     EXPECT_EQ(spy->spiedActors[0].second, 2u);
     RemoveCommandSpy(target, spy); // removes one
-    EXPECT_EQ(target->spies.size(), 1u);
-    EXPECT_EQ(spy->spiedActors[0].second, 1u);
+    EXPECT_EQ(std::tuple(target->spies.size(), spy->spiedActors[0].second), std::tuple(1u, 1u));
 
     // The spy dies: every list it is on forgets it.
     AddCommandSpy(target, other);
@@ -131,8 +128,7 @@ TEST_F(LifecycleTest, CopiedSpiesEnterTheRecordsOnce) {
     EXPECT_EQ(spy->spiedActors[1].first, copy);
     EXPECT_EQ(spy->spiedActors[1].second, 1u);
     Destroy(spy);
-    EXPECT_TRUE(copy->spies.empty());
-    EXPECT_TRUE(tmpl->spies.empty());
+    EXPECT_TRUE(copy->spies.empty() && tmpl->spies.empty());
 }
 
 Actor *g_destroyedSeen = nullptr;
@@ -182,8 +178,7 @@ TEST_F(LifecycleTest, DestructorReleasesEverything) {
     EXPECT_EQ(system->pendingDeletion.size(), 1u);
     top->simParams = std::make_unique<SimParams>();
     Destroy(top);
-    EXPECT_TRUE(system->pendingDeletion.empty());
-    EXPECT_TRUE(system->removalList.empty());
+    EXPECT_TRUE(system->pendingDeletion.empty() && system->removalList.empty());
     EXPECT_EQ(ActorTable[childId], nullptr);
     EXPECT_EQ(ActorTable[grandchildId], nullptr);
     EXPECT_TRUE(RootTimeRecord()->layers[3].Empty());

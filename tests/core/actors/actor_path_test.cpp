@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
@@ -23,18 +24,13 @@ TEST_F(ActorPathTest, PathsWalkDownUpAndFromTheTop) {
     Actor *a = Plain("a", x);
     Actor *b = Plain("b", x);
     Plain("b", a); // a child of another name path
-    EXPECT_EQ(FindActorByPath("a/../b", x), b);
-    EXPECT_EQ(FindActorByPath("a/parent/b", x), b);
-    EXPECT_EQ(FindActorByPath("/", x), system);
-    EXPECT_EQ(FindActorByPath("/Scenery/X/b", nullptr), b);
-    EXPECT_EQ(FindActorByPath("Scenery/X", nullptr), x);
-    EXPECT_EQ(FindActorByPath("parent", system), nullptr);
-    EXPECT_EQ(FindActorByPath("..", system), nullptr);
-    EXPECT_EQ(FindActorByPath("", x), x);
-    EXPECT_EQ(FindActorByPath("../", a), x);
-    EXPECT_EQ(FindActorByPath("a//b", x), FindChildByName(a, "b"));
-    EXPECT_EQ(FindActorByPath("nothing", x), nullptr);
-    EXPECT_EQ(FindActorByPath("a/nothing/..", x), nullptr);
+    const std::tuple<const char *, Actor *, Actor *> cases[] = {
+        {"a/../b", x, b}, {"a/parent/b", x, b}, {"/", x, system}, {"/Scenery/X/b", nullptr, b},
+        {"Scenery/X", nullptr, x}, {"parent", system, nullptr}, {"..", system, nullptr}, {"", x, x},
+        {"../", a, x}, {"a//b", x, FindChildByName(a, "b")}, {"nothing", x, nullptr},
+        {"a/nothing/..", x, nullptr}};
+    for (const auto &[path, from, want] : cases)
+        EXPECT_EQ(FindActorByPath(path, from), want) << path;
 }
 
 TEST_F(ActorPathTest, RelativePathsRoundTrip) {
@@ -42,13 +38,12 @@ TEST_F(ActorPathTest, RelativePathsRoundTrip) {
     Actor *child = Plain("child", x);
     Actor *other = Plain("other", x);
     Actor *grandchild = Plain("grandchild", child);
-    EXPECT_EQ(ActorRelativePath(grandchild, other), "../child/grandchild");
-    EXPECT_EQ(ActorRelativePath(grandchild, grandchild), "");
-    EXPECT_EQ(ActorRelativePath(child, grandchild), "../");
-    EXPECT_EQ(ActorRelativePath(x, grandchild), "../../");
-    EXPECT_EQ(ActorRelativePath(system, nullptr), "/");
-    EXPECT_EQ(ActorRelativePath(grandchild, nullptr), "/Scenery/X/child/grandchild");
-    EXPECT_EQ(ActorRelativePath(grandchild, x), "child/grandchild");
+    const std::tuple<Actor *, Actor *, const char *> cases[] = {
+        {grandchild, other, "../child/grandchild"}, {grandchild, grandchild, ""},
+        {child, grandchild, "../"}, {x, grandchild, "../../"}, {system, nullptr, "/"},
+        {grandchild, nullptr, "/Scenery/X/child/grandchild"}, {grandchild, x, "child/grandchild"}};
+    for (const auto &[target, viewer, want] : cases)
+        EXPECT_EQ(ActorRelativePath(target, viewer), want);
     for (Actor *target : {grandchild, child, x, static_cast<Actor *>(system), other, scenery}) {
         for (Actor *viewer : {grandchild, child, other, x}) {
             EXPECT_EQ(FindActorByPath(ActorRelativePath(target, viewer), viewer), target)
@@ -69,8 +64,7 @@ TEST_F(ActorPathTest, LongPathsAndLongNamesHaveNoLimit) {
     EXPECT_GT(path.size(), 4096u);
     EXPECT_EQ(FindActorByPath(path, nullptr), at);
     const std::string up = ActorRelativePath(chain[0], at);
-    EXPECT_EQ(up.size(), 39u * 3);
-    EXPECT_EQ(FindActorByPath(up, at), chain[0]);
+    EXPECT_EQ(std::tuple(up.size(), FindActorByPath(up, at)), std::tuple(39u * 3, chain[0]));
     const std::string down = ActorRelativePath(at, chain[0]);
     EXPECT_EQ(FindActorByPath(down, chain[0]), at);
 }

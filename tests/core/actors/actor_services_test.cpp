@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,9 +20,8 @@ using ActorServicesTest = ActorWorldTest;
 
 std::vector<std::string> ChildNames(const Actor *actor) {
     std::vector<std::string> names;
-    for (const Actor *child : actor->children) {
+    for (const Actor *child : actor->children)
         names.push_back(child->name);
-    }
     return names;
 }
 
@@ -44,8 +44,7 @@ TEST_F(ActorServicesTest, OccupantIsReplacedAndUnlinkedWithItsSubtree) {
     EXPECT_EQ(GetActorById(id), replacement);
     EXPECT_EQ(GetActorById(childId), nullptr);
     EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{});
-    EXPECT_EQ(replacement->parent, global);
-    EXPECT_EQ(replacement->parentId, 1);
+    EXPECT_EQ(std::tuple(replacement->parent, replacement->parentId), std::tuple(global, 1));
     // Walking the tree meets no destroyed actor.
     EXPECT_NE(DumpActorTree().find("name=\"new\" parent=1"), std::string::npos);
 }
@@ -62,8 +61,7 @@ TEST_F(ActorServicesTest, RefusedClassesAndIdsChangeNothing) {
     }
     EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, 500001, false), nullptr);
     EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, -2, false), nullptr);
-    EXPECT_EQ(ActorTable.size(), size);
-    EXPECT_EQ(GetActorById(id), occupant);
+    EXPECT_EQ(std::tuple(ActorTable.size(), GetActorById(id)), std::tuple(size, occupant));
     EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"occupant"});
     // A null actor takes no children.
     EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, GetNullActor(true), -1, false), nullptr);
@@ -73,8 +71,7 @@ TEST_F(ActorServicesTest, RefusedClassesAndIdsChangeNothing) {
 TEST_F(ActorServicesTest, HighIdsGrowTheTable) {
     Actor *actor = CreateActor(kRecorderClass, "far", nullptr, scenery, 9000, false);
     ASSERT_NE(actor, nullptr);
-    EXPECT_EQ(ActorTable.size(), 10023u);
-    EXPECT_EQ(GetActorById(9000), actor);
+    EXPECT_EQ(std::tuple(ActorTable.size(), GetActorById(9000)), std::tuple(10023u, actor));
     // The last id allowed.
     ASSERT_NE(CreateActor(kRecorderClass, "last", nullptr, scenery, 500000, false), nullptr);
     EXPECT_EQ(ActorTable.size(), 501023u);
@@ -113,8 +110,7 @@ TEST_F(ActorServicesTest, ParentOrTemplateInsideTheReplacedSubtreeIsRefused) {
     EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, child, id, false), nullptr);
     EXPECT_EQ(CreateActor(kRecorderClass, "x", old, scenery, id, true), nullptr);
     EXPECT_EQ(CreateActor(kRecorderClass, "x", child, scenery, id, true), nullptr);
-    EXPECT_EQ(GetActorById(id), old);
-    EXPECT_EQ(child->parent, old);
+    EXPECT_EQ(std::tuple(GetActorById(id), child->parent), std::tuple(old, old));
 }
 
 TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
@@ -143,15 +139,13 @@ TEST_F(ActorServicesTest, BaseClassCopiesTheTemplateButNotItsPlace) {
     t->position = {1.0f, 2.0f, 3.0f};
     Actor *copy = CreateActor(0, "copy", t, global, -1, true);
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->classId, 0u);
-    EXPECT_EQ(copy->name, "copy");
-    EXPECT_EQ(copy->position.y, 2.0f);
+    EXPECT_EQ(std::tuple(copy->classId, copy->name, copy->position.y),
+              std::tuple(0u, "copy", 2.0f));
     EXPECT_TRUE(copy->children.empty());
     EXPECT_EQ(copy->parent, global);
     Actor *loose = CreateActor(0, "loose", t, nullptr, -1, true);
     ASSERT_NE(loose, nullptr);
-    EXPECT_EQ(loose->parent, nullptr);
-    EXPECT_EQ(loose->parentId, -1);
+    EXPECT_EQ(std::tuple(loose->parent, loose->parentId), std::tuple(nullptr, -1));
     EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"t"});
 }
 
@@ -179,8 +173,7 @@ TEST_F(ActorServicesTest, FindActorsByName) {
     Actor *b = Make("twin", global);
     Make("Twin");
     EXPECT_EQ(FindActorsByName("twin", kRecorderClass), (std::vector<Actor *>{a, b}));
-    EXPECT_TRUE(FindActorsByName("twin", 6).empty());
-    EXPECT_TRUE(FindActorsByName("Actor System", 1).empty());
+    EXPECT_TRUE(FindActorsByName("twin", 6).empty() && FindActorsByName("Actor System", 1).empty());
     EXPECT_EQ(FindActorsByName("Global", 6), std::vector<Actor *>{global});
 }
 
@@ -216,9 +209,8 @@ TEST_F(ActorServicesTest, CallbackDestroyingTheBranch) {
     WorldRecorder *mover = Make("mover", parent);
     const int32_t grandId = grand->actorId;
     parent->onCommand = [grand](uint32_t id, ParamBlock) {
-        if (id == kCmdCallbackChildRemoved) {
+        if (id == kCmdCallbackChildRemoved)
             DeleteActor(grand);
-        }
     };
     TakeLog();
     EXPECT_EQ(DeleteActor(victim), 1);
@@ -233,16 +225,14 @@ TEST_F(ActorServicesTest, CallbackDestroyingTheBranch) {
     mover = Make("mover", holder);
     WorldRecorder *target = Make("target");
     holder->onCommand = [&mover](uint32_t id, ParamBlock) {
-        if (id == kCmdCallbackChildRemoved) {
+        if (id == kCmdCallbackChildRemoved)
             DeleteActor(mover);
-        }
     };
     TakeLog();
     EXPECT_EQ(ReparentActor(mover, target), 1);
     EXPECT_TRUE(target->children.empty());
-    for (const Delivery &d : TakeLog()) {
+    for (const Delivery &d : TakeLog())
         EXPECT_NE(d.commandId, kCmdCallbackMovedInTree);
-    }
 }
 
 TEST_F(ActorServicesTest, SystemActorsAreRefusedBeforeAnyCallback) {
@@ -337,8 +327,7 @@ TEST_F(ActorServicesTest, ReparentRefusesRootsCyclesAndNullActors) {
     EXPECT_EQ(ReparentActor(GetNullActor(true), global), 0);
     EXPECT_TRUE(global->children.size() == 2 && GetNullActor(true)->parent == nullptr);
     EXPECT_TRUE(TakeLog().empty());
-    EXPECT_EQ(actor->parent, scenery);
-    EXPECT_EQ(child->parent, actor);
+    EXPECT_EQ(std::tuple(actor->parent, child->parent), std::tuple(scenery, actor));
 }
 
 TEST_F(ActorServicesTest, ReparentOfAParentlessActorSkipsTheOldParent) {
@@ -372,9 +361,8 @@ TEST_F(ActorServicesTest, CopyIsDepthFirstAndTheTopCopyIsPrepared) {
     // Only the top copy hears more, after every creation.
     std::vector<Delivery> rest(log.begin() + 4, log.end());
     ASSERT_EQ(Ids(rest), (std::vector<uint32_t>{39, 152, 65, 97}));
-    for (const Delivery &d : rest) {
+    for (const Delivery &d : rest)
         EXPECT_EQ(d.actorId, copy->actorId);
-    }
     EXPECT_EQ(rest[0].Read<uint32_t>(0, rest[0].block), 1u);
     EXPECT_EQ(rest[3].innerId, kCmdSetDrawGroup);
     EXPECT_EQ(rest[3].InnerI32(), 7);
@@ -424,9 +412,8 @@ TEST_F(ActorServicesTest, RefusedChildCopySkipsItsSubtree) {
 TEST_F(ActorServicesTest, SendCommandChecksTheId) {
     Actor *a = Make("a");
     EXPECT_EQ(SendCommand(static_cast<uint32_t>(a->actorId), 500, ParamBlock()), 1u);
-    for (uint32_t id : {8001u, 1000000u, 0xFFFFFFFFu}) {
+    for (uint32_t id : {8001u, 1000000u, 0xFFFFFFFFu})
         EXPECT_EQ(SendCommand(id, 500, ParamBlock()), 0u) << id;
-    }
     EXPECT_EQ(SendCommandToChildren(nullptr, 500, ParamBlock()), 0u);
 }
 
@@ -549,9 +536,7 @@ TEST_F(ActorServicesTest, CommandLogHoldsPortableCopies) {
 
     ASSERT_EQ(system->commandLog.size(), 4u);
     const CommandLogRecord &first = system->commandLog[0];
-    EXPECT_EQ(first.stamp, 42u);
-    EXPECT_EQ(first.actorId, 16u);
-    EXPECT_EQ(first.commandId, 141u);
+    EXPECT_EQ(std::tuple(first.stamp, first.actorId, first.commandId), std::tuple(42u, 16u, 141u));
     std::vector<uint8_t> expected = {'E', 'n', 'v', 'i', 'r', 'o', 'n', 'm', 'e', 'n', 't', 0};
     expected.resize(expected.size() + 12, 0);
     std::memcpy(expected.data() + 12, &strength, 4);
@@ -575,8 +560,7 @@ TEST_F(ActorServicesTest, NetworkSendsOnlyWithBothFlags) {
     ParamBlock block(position, sizeof(position));
 
     system->NetSendCommand(16, 63, block); // networking off
-    EXPECT_TRUE(g_sent.empty());
-    EXPECT_TRUE(system->commandLog.empty());
+    EXPECT_TRUE(g_sent.empty() && system->commandLog.empty());
 
     g_NetworkEnabled = 1;
     system->NetSendCommand(16, 63, block);
@@ -589,8 +573,7 @@ TEST_F(ActorServicesTest, NetworkSendsOnlyWithBothFlags) {
     ASSERT_EQ(bytes.size(), 12u + 8u);
     uint32_t words[2];
     std::memcpy(words, bytes.data(), 8);
-    EXPECT_EQ(words[0], 63u);
-    EXPECT_EQ(words[1], 16u);
+    EXPECT_EQ(std::tuple(words[0], words[1]), std::tuple(63u, 16u));
     EXPECT_EQ(std::memcmp(bytes.data() + 8, position, 12), 0);
     EXPECT_TRUE(system->commandLog.empty());
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -43,14 +44,12 @@ TEST_F(ActorSystemTest, TableHoldsOnlyTheFixedActors) {
         bool fixed = id == 0 || id == 1 || id == 2 || id == 3 || id == 14 || id == 16;
         EXPECT_EQ(ActorTable[id] != nullptr, fixed) << "id " << id;
     }
-    EXPECT_EQ(GetActorById(0), system);
-    EXPECT_EQ(GetActorById(8000), nullptr);
-    EXPECT_EQ(GetActorById(0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(std::tuple(GetActorById(0), GetActorById(8000), GetActorById(0xFFFFFFFFu)),
+              std::tuple(system, nullptr, nullptr));
     EXPECT_EQ(GetActorClassId(0), 1);
     EXPECT_EQ(GetActorClassId(16), 10);
-    for (uint32_t id : {5u, 8000u, 0xFFFFFFFFu}) {
+    for (uint32_t id : {5u, 8000u, 0xFFFFFFFFu})
         EXPECT_EQ(GetActorClassId(id), -1) << id;
-    }
 }
 
 TEST_F(ActorSystemTest, FindActorByNameIsExact) {
@@ -70,21 +69,17 @@ TEST_F(ActorSystemTest, NullActorsAnswerOneAndChangeNothing) {
     NullActor *safe = GetNullActor(true);
     NullActor *plain = GetNullActor(false);
     ASSERT_NE(safe, plain);
-    EXPECT_EQ(safe->name, "NULLACTOR(safe)");
-    EXPECT_EQ(plain->name, "NULLACTOR");
+    EXPECT_EQ(std::tuple(safe->name, plain->name), std::tuple("NULLACTOR(safe)", "NULLACTOR"));
     for (NullActor *actor : {safe, plain}) {
-        EXPECT_EQ(actor->classId, 39u);
-        EXPECT_EQ(actor->actorId, -1);
+        EXPECT_EQ(std::tuple(actor->classId, actor->actorId), std::tuple(39u, -1));
         const std::string name = actor->name;
         const uint32_t flags = actor->flags;
         const Vector3 position = actor->position;
         uint8_t block[64] = {1, 2, 3, 4, 5, 6, 7, 8};
-        for (uint32_t id = 0; id < GetCommandTable().size() + 10; ++id) {
+        for (uint32_t id = 0; id < GetCommandTable().size() + 10; ++id)
             ASSERT_EQ(actor->HandleCommand(id, ParamBlock(block, sizeof(block))), 1) << id;
-        }
-        EXPECT_EQ(actor->name, name);
-        EXPECT_EQ(actor->flags, flags);
-        EXPECT_EQ(actor->position.x, position.x);
+        EXPECT_EQ(std::tuple(actor->name, actor->flags, actor->position.x),
+                  std::tuple(name, flags, position.x));
         EXPECT_TRUE(actor->children.empty());
         EXPECT_EQ(actor->baseProcessEntry, nullptr);
         EXPECT_TRUE(actor->scheduledCommands.empty());
@@ -118,10 +113,8 @@ TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {
           Expect{3, 7000, 7999, "Clipboard.qva"}}) {
         auto *root = dynamic_cast<FileIOActor *>(GetActorById(static_cast<uint32_t>(e.id)));
         ASSERT_NE(root, nullptr) << e.id;
-        EXPECT_EQ(root->firstId, e.first);
-        EXPECT_EQ(root->idLimit, e.limit);
-        EXPECT_EQ(root->fileName, e.file);
-        EXPECT_EQ(root->parent, system);
+        EXPECT_EQ(std::tuple(root->firstId, root->idLimit, root->fileName, root->parent),
+                  std::tuple(e.first, e.limit, e.file, system));
     }
 }
 
@@ -215,12 +208,10 @@ TEST_F(ActorSystemTest, ErrorTextKeepsTheLastTextCutAt511) {
 TEST_F(ActorSystemTest, IdsFromMinusOne) {
     Actor *first = Make("first");
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->actorId, 8000);
-    EXPECT_EQ(ActorTable.size(), 8101u);
+    EXPECT_EQ(std::tuple(first->actorId, ActorTable.size()), std::tuple(8000, 8101u));
     Actor *second = Make("second");
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->actorId, 8001);
-    EXPECT_EQ(ActorTable.size(), 8101u);
+    EXPECT_EQ(std::tuple(second->actorId, ActorTable.size()), std::tuple(8001, 8101u));
 }
 
 // Raw references held across the world drop an actor when it is destroyed.
@@ -238,8 +229,7 @@ TEST_F(ActorSystemTest, DestroyedActorsLeaveEveryRawReference) {
     FileActorList.push_back(menu);
 
     EXPECT_EQ(DeleteActor(menu), 1);
-    EXPECT_EQ(system->runMode, 0u);
-    EXPECT_EQ(system->frontEndActor, nullptr);
+    EXPECT_EQ(std::tuple(system->runMode, system->frontEndActor), std::tuple(0u, nullptr));
     EXPECT_EQ(FileActorList, std::vector<Actor *>{file});
 
     EXPECT_EQ(DeleteActor(camera), 1);
@@ -261,8 +251,7 @@ TEST_F(ActorSystemTest, VisibleGroupsUpdateSceneryThenInventory) {
     RootTimeRecord()->time = 2.5f;
     RootTimeRecord()->frameStamp = 5;
     EXPECT_EQ(system->DrawVisibleGroups(0.01f), 1);
-    EXPECT_EQ(a->currentTime, 2.5f);
-    EXPECT_EQ(GetActorById(16)->currentTime, 2.5f);
+    EXPECT_EQ(std::tuple(a->currentTime, GetActorById(16)->currentTime), std::tuple(2.5f, 2.5f));
     EXPECT_EQ(GetActorById(14)->currentTime, 0.0f); // not in a visible group
     EXPECT_EQ(system->CollisionPass(0.01f), 1);
 }

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 
 #include "actor_fixture.h"
 #include "core/actors/draw_group_hooks.h"
@@ -33,9 +34,8 @@ class ActorTest : public ActorCoreTest {
         size_t n = 0;
         for (Actor *actor : ActorTable) {
             if (actor != nullptr) {
-                for (ScheduledCommand *e : actor->scheduledCommands) {
+                for (ScheduledCommand *e : actor->scheduledCommands)
                     n += e->command == kCmdBaseProcess ? 1 : 0;
-                }
             }
         }
         return n;
@@ -53,9 +53,8 @@ TEST_F(ActorTest, NewActorAndSimParamsDefaults) {
     EXPECT_EQ(actor.timeRecord, RootTimeRecord());
     SimParams p;
     const std::pair<int, float> floats[] = {{1, 1}, {11, 900}, {12, 36}, {13, 36}, {19, 1}, {34, 1}};
-    for (const auto &[word, value] : floats) {
+    for (const auto &[word, value] : floats)
         EXPECT_EQ(p.GetFloat(word), value) << word;
-    }
     EXPECT_EQ(p.words[15], 4u);
 }
 
@@ -68,18 +67,16 @@ TEST_F(ActorTest, TransformsComposeOverAThreeLevelChain) {
     b->scale = {2, 2, 2};
     b->position = {0, 0, 1};
     c->position = {0, 0, 1};
-    for (Actor *x : {a, b, c}) {
+    for (Actor *x : {a, b, c})
         x->InvalidateTransform();
-    }
     Matrix s, r, expected;
     MatrixScaling(&s, 2, 2, 2);
     MatrixFromQuaternion(&r, b->rotation);
     MatrixMultiply(&expected, s, r);
     b->UpdateWorldMatrix();
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
+        for (int j = 0; j < 3; ++j)
             EXPECT_FLOAT_EQ(b->localMatrix.m[i][j], expected.m[i][j]);
-        }
     }
     ExpectVec({b->localMatrix.m[3][0], b->localMatrix.m[3][1], b->localMatrix.m[3][2]}, 0, 0, 1);
     ExpectVec(b->GetWorldPosition(), 11, 0, 0);
@@ -108,14 +105,12 @@ TEST_F(ActorTest, MovingAParentSchedulesOneBaseProcessPerOperationalDescendant) 
     RecordingActor *idle = MakeActor(top);
     RecordingActor *grandchild = MakeActor(idle);
     idle->state &= ~kActorOperational;
-    for (Actor *x : {top, idle, grandchild}) {
+    for (Actor *x : {top, idle, grandchild})
         x->flags |= kActorLocalMatrixValid | kActorWorldMatrixValid | kActorInverseMatrixValid;
-    }
     top->position = {1, 2, 3};
     top->InvalidateTransform();
-    for (Actor *x : {top, idle, grandchild}) {
+    for (Actor *x : {top, idle, grandchild})
         EXPECT_EQ(x->flags & 0x17u, kActorMoved) << x->actorId;
-    }
     EXPECT_EQ(BaseProcessEntries(), 2u);
     EXPECT_EQ(idle->baseProcessEntry, nullptr); // recursed through, no entry
     ASSERT_NE(grandchild->baseProcessEntry, nullptr);
@@ -144,9 +139,8 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     RecordingActor *sim = MakeActor();
     sim->flags |= kActorSimulated;
     sim->InvalidateTransform();
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         Frame();
-    }
     EXPECT_EQ(sim->Count(kCmdBaseProcess), 4u);
     EXPECT_NE(sim->baseProcessEntry, nullptr);
     EXPECT_EQ(g_drawGroupCalls, "RARARAUUUU");
@@ -211,8 +205,7 @@ TEST_F(ActorTest, UpdateStoresTimeAndRecursesOnlyWhenOperational) {
     a->state &= ~kActorOperational;
     Frame();
     system->Update();
-    EXPECT_EQ(a->currentTime, 0.5f);
-    EXPECT_EQ(b->currentTime, 0.5f);
+    EXPECT_EQ(std::tuple(a->currentTime, b->currentTime), std::tuple(0.5f, 0.5f));
 }
 
 // A child whose update deletes its next sibling and adds a new child.
@@ -248,12 +241,10 @@ TEST_F(ActorTest, GlobalSlotNumbers) {
     const std::pair<const char *, int> names[] = {
         {"GA1_Player", 1}, {"GA20", 20}, {"GA123", 123}, {"GA01", 1}, {"GA12/Child", 12},
         {"GA1234", 0},     {"GA", 0},    {"GAx", 0},     {"GAx1", 0}, {"ga5", 0}};
-    for (const auto &[name, slot] : names) {
+    for (const auto &[name, slot] : names)
         EXPECT_EQ(GlobalSlotNumber(name), slot) << name;
-    }
-    for (int slot : {0, 1000, -3}) {
+    for (int slot : {0, 1000, -3})
         EXPECT_EQ(GetGlobalActor(slot), nullptr) << slot;
-    }
 }
 
 TEST_F(ActorTest, FirstBinderKeepsTheSlotAndTheDestructorFreesIt) {
@@ -273,13 +264,11 @@ TEST_F(ActorTest, FirstBinderKeepsTheSlotAndTheDestructorFreesIt) {
 class NameResolver : public ActorPathResolver {
   public:
     Actor *FindActorByPath(std::string_view path, Actor *context) const override {
-        if (path.empty()) {
+        if (path.empty())
             return context;
-        }
         for (Actor *actor : ActorTable) {
-            if (actor != nullptr && actor->name == path) {
+            if (actor != nullptr && actor->name == path)
                 return actor;
-            }
         }
         return nullptr;
     }
@@ -321,12 +310,9 @@ TEST_F(ActorTest, LinksResolveReleaseAndHearOfTheirTargetsDeath) {
     b.Assign(target);
     orphan.Assign(target);
     ActorLink copy(a);
-    EXPECT_EQ(copy.target, nullptr);
-    EXPECT_EQ(target->backLinks.size(), 3u);
+    EXPECT_EQ(std::tuple(copy.target, target->backLinks.size()), std::tuple(nullptr, 3u));
     Destroy(target);
-    EXPECT_EQ(a.target, nullptr);
-    EXPECT_EQ(b.target, nullptr);
-    EXPECT_EQ(orphan.target, nullptr);
+    EXPECT_EQ(std::tuple(a.target, b.target, orphan.target), std::tuple(nullptr, nullptr, nullptr));
     std::vector<RecordedCommand> told = holder->Only(kCmdInvalidActorPointer);
     ASSERT_EQ(told.size(), 2u);
     EXPECT_EQ(told[0].Read<ActorLink *>(), &a);
@@ -371,16 +357,14 @@ TEST_F(ActorTest, ColourPackingClampsRoundsAndTakesNaNAsZero) {
     EXPECT_EQ(PackColor(-1.0f, 0.2f, 1.0f, 0.0f), 0x000033FFu);
     EXPECT_EQ(PackColorChannel(std::nanf("")), 0u);
     EXPECT_EQ(PackColorChannel(-std::nanf("")), 0u);
-    EXPECT_EQ(PackColorChannel(0.999f), 255u);
-    EXPECT_EQ(PackColorChannel(1e-9f), 0u);
+    EXPECT_EQ(std::tuple(PackColorChannel(0.999f), PackColorChannel(1e-9f)), std::tuple(255u, 0u));
 }
 
 TEST_F(ActorTest, SendCommandArgsPacksByTypeOrRefuses) {
     RecordingActor *a = MakeActor();
     EXPECT_EQ(SendCommandArgs(a, kKillDelay, 2.5f), 1);
     ASSERT_EQ(a->calls.size(), 1u);
-    EXPECT_EQ(a->calls[0].block.size(), 4u);
-    EXPECT_EQ(a->calls[0].F32(), 2.5f);
+    EXPECT_EQ(std::tuple(a->calls[0].block.size(), a->calls[0].F32()), std::tuple(4u, 2.5f));
     EXPECT_EQ(SendCommandArgs(a, kKillDelay, "text"), 0); // wrong type: not sent
     EXPECT_EQ(SendCommandArgs(a, kKillDelay), 0);         // wrong count
     EXPECT_EQ(a->calls.size(), 1u);
@@ -402,8 +386,7 @@ TEST_F(ActorTest, ScheduledCommandWrappersUseTheRefreshedRecord) {
     float one = 1.0f, two = 2.0f;
     ScheduledCommand *e1 = a->ScheduleCommand(kKillDelay, ParamBlock(&one, 4), 512, 5.0f, 0, 0);
     ScheduledCommand *e2 = a->ScheduleCommand(kKillDelay, ParamBlock(&two, 4), 512, 5.0f, 0, 0);
-    EXPECT_EQ(e1->layer, 1);
-    EXPECT_EQ(a->FindScheduledCommand(kKillDelay), e1);
+    EXPECT_EQ(std::tuple(e1->layer, a->FindScheduledCommand(kKillDelay)), std::tuple(1, e1));
     EXPECT_EQ(a->FindScheduledCommandWithParam(kKillDelay, ParamBlock(&two, 4)), e2);
     EXPECT_EQ(a->FindScheduledCommandWithParam(kKillDelay, ParamBlock()), nullptr);
     FrameDelta = 0.5f;

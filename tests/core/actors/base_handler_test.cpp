@@ -47,8 +47,7 @@ TEST_F(SpyTest, SpiesHearEveryCommandBeforeTheActorActs) {
     Send(actor, 95, {uint32_t(spy->actorId)});
     EXPECT_EQ(actor->spies.size(), 1u);
     Send(actor, 96);
-    EXPECT_TRUE(actor->spies.empty());
-    EXPECT_TRUE(spy->spiedActors.empty());
+    EXPECT_TRUE(actor->spies.empty() && spy->spiedActors.empty());
 }
 
 TEST_F(SpyTest, SelfSpyAndMutualSpiesDoNotRecurse) {
@@ -61,8 +60,7 @@ TEST_F(SpyTest, SelfSpyAndMutualSpiesDoNotRecurse) {
     b->calls.clear();
     Send(a, 64, {Vector3{}});
     EXPECT_EQ(a->Count(93), 1u); // itself, once
-    EXPECT_EQ(b->Count(93), 1u);
-    EXPECT_EQ(a->Count(64), 1u);
+    EXPECT_EQ(std::tuple(b->Count(93), a->Count(64)), std::tuple(1u, 1u));
 }
 
 TEST_F(SpyTest, DestroyedSpyIsNeverNotified) {
@@ -137,8 +135,7 @@ TEST_F(StateTest, NameBindsAndFreesGlobalSlots) {
 
     Send(second, 32, {"GA7"});
     Send(second, 48);
-    EXPECT_EQ(second->name, "__GA7");
-    EXPECT_EQ(GetGlobalActor(7), nullptr);
+    EXPECT_EQ(std::tuple(second->name, GetGlobalActor(7)), std::tuple("__GA7", nullptr));
     EXPECT_TRUE(second->HasFlag(kActorQueuedForDeletion));
     EXPECT_EQ(system->pendingDeletion, std::vector<Actor *>{second});
 }
@@ -153,9 +150,8 @@ TEST_F(StateTest, SetOperationalWakesAncestorsDirectlyRootFirst) {
     for (RecordingActor *x : {a, b, c, sibling, leaf}) {
         x->state &= ~kActorOperational;
         x->onCommand = [&precalculated, x](uint32_t id, ParamBlock) {
-            if (id == 153) {
+            if (id == 153)
                 precalculated.push_back(x);
-            }
         };
     }
     b->flags |= kActorPrecalculated; // already precalculated: no 153
@@ -214,8 +210,7 @@ TEST_F(InitTest, CopyOfSlotBoundActorLeavesTheSlot) {
     Send(copy, 158, {static_cast<Actor *>(tmpl)});
     EXPECT_EQ(copy->name, "OGA5");
     EXPECT_FALSE(copy->HasFlag(kActorGlobalSlotBound));
-    EXPECT_EQ(GetGlobalActor(5), tmpl);
-    EXPECT_EQ(copy->Count(46), 1u);
+    EXPECT_EQ(std::tuple(GetGlobalActor(5), copy->Count(46)), std::tuple(tmpl, 1u));
     // A null template makes a new actor.
     RecordingActor *fresh = MakeActor();
     Send(fresh, 158, {static_cast<Actor *>(nullptr)});
@@ -243,11 +238,9 @@ TEST_F(InitTest, CopyOwnsItsStateAndOutlivesTheTemplate) {
     ASSERT_EQ(copy->scheduledCommands.size(), 2u);
     EXPECT_EQ(copy->scheduledCommands[0], own);
     EXPECT_EQ(copy->scheduledCommands[1], copy->baseProcessEntry);
-    EXPECT_TRUE(copy->backLinks.empty());
-    EXPECT_TRUE(copy->children.empty());
+    EXPECT_TRUE(copy->backLinks.empty() && copy->children.empty());
     EXPECT_NE(copy->baseProcessEntry, tmpl->baseProcessEntry);
-    EXPECT_EQ(copy->colObjs.size(), 1u);
-    EXPECT_EQ(copy->colObjs[0].owner, copy);
+    EXPECT_EQ(std::tuple(copy->colObjs.size(), copy->colObjs[0].owner), std::tuple(1u, copy));
 
     Destroy(tmpl); // the copy keeps nothing of it
     EXPECT_EQ(link.target, nullptr);
@@ -349,8 +342,7 @@ TEST_F(TreeTest, DrawGroupCommands) {
 
     parent->drawGroupId = 9;
     Send(child, 104); // moved: the subtree takes the parent's group
-    EXPECT_EQ(child->drawGroupId, 9);
-    EXPECT_EQ(grandchild->drawGroupId, 9);
+    EXPECT_EQ(std::tuple(child->drawGroupId, grandchild->drawGroupId), std::tuple(9, 9));
 
     child->flags |= kActorInDrawGroup;
     Send(child, 157);
@@ -373,8 +365,7 @@ TEST_F(TreeTest, SubtreeWalksAndQueries) {
     EXPECT_EQ(spawned, (std::vector<Actor *>{root, a, a1, b}));
 
     Send(root, 246, {uint32_t(0)});
-    EXPECT_FALSE(a1->HasFlag(kActorSaved));
-    EXPECT_FALSE(root->HasFlag(kActorSaved));
+    EXPECT_FALSE(a1->HasFlag(kActorSaved) || root->HasFlag(kActorSaved));
 
     struct Collect {
         uint32_t wanted, barrier;
@@ -389,22 +380,20 @@ TEST_F(TreeTest, SubtreeWalksAndQueries) {
     root->HandleCommand(172, ParamBlock(&collect, sizeof(collect)));
     EXPECT_EQ(found, std::vector<Actor *>{b});
 
-    struct ByClass {
+    struct {
         uint32_t classId;
         Actor *out;
-    } __attribute__((packed));
-    ByClass byClass{3, nullptr};
+    } __attribute__((packed)) byClass{3, nullptr};
     root->HandleCommand(173, ParamBlock(&byClass, sizeof(byClass)));
     EXPECT_EQ(byClass.out, b);
     byClass.out = nullptr;
     root->HandleCommand(174, ParamBlock(&byClass, sizeof(byClass)));
     EXPECT_EQ(byClass.out, a1);
 
-    struct ByName {
+    struct {
         const char *name;
         Actor *out;
-    };
-    ByName byName{"a1", nullptr};
+    } byName{"a1", nullptr};
     root->HandleCommand(175, ParamBlock(&byName, sizeof(byName)));
     EXPECT_EQ(byName.out, nullptr);
     root->HandleCommand(176, ParamBlock(&byName, sizeof(byName)));
@@ -438,9 +427,8 @@ using TransformTest = BaseHandlerTest;
 bool Near(const Matrix &a, const Matrix &b, float eps = 1e-4f) {
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
-            if (std::fabs(a.m[r][c] - b.m[r][c]) > eps) {
+            if (std::fabs(a.m[r][c] - b.m[r][c]) > eps)
                 return false;
-            }
         }
     }
     return true;
@@ -458,8 +446,7 @@ TEST_F(TransformTest, SetMatrixUnderRotatedTranslatedParent) {
     MatrixRotationYawPitchRoll(&given, -1.1f, 0.4f, 0.25f);
     std::tie(given.m[3][0], given.m[3][1], given.m[3][2]) = std::make_tuple(3.0f, 7.0f, -5.0f);
     Send(child, 84, {given});
-    EXPECT_TRUE(child->HasFlag(kActorLocalMatrixValid));
-    EXPECT_TRUE(child->HasFlag(kActorWorldMatrixValid));
+    EXPECT_TRUE(child->HasFlag(kActorLocalMatrixValid) && child->HasFlag(kActorWorldMatrixValid));
     EXPECT_TRUE(Near(child->worldMatrix, given));
     // Recomputed from position and rotation, the world matrix is the same.
     child->flags &= ~(kActorLocalMatrixValid | kActorWorldMatrixValid);
@@ -475,9 +462,8 @@ TEST_F(TransformTest, LocalMatrixGivesScaleRotationAndPosition) {
     MatrixMultiply(&m, scaling, rot);
     std::tie(m.m[3][0], m.m[3][1], m.m[3][2]) = std::make_tuple(1.0f, 2.0f, 3.0f);
     actor->HandleCommand(85, ParamBlock(&m, sizeof(m)));
-    for (float s : {actor->scale.x - 2, actor->scale.y - 3, actor->scale.z - 4}) {
+    for (float s : {actor->scale.x - 2, actor->scale.y - 3, actor->scale.z - 4})
         EXPECT_NEAR(s, 0, 1e-5);
-    }
     EXPECT_EQ(actor->position.z, 3.0f);
     EXPECT_NEAR(std::fabs(actor->rotation.y), std::sin(0.25f), 1e-5);
     EXPECT_TRUE(Near(actor->GetWorldMatrix(), m));
@@ -521,35 +507,30 @@ TEST_F(ForwardTest, RandCommandFollowsThePercentage) {
         Send(actor, 58, {100.0f, ParamValue::Command(20, {})});
         Send(actor, 58, {0.0f, ParamValue::Command(21, {})});
     }
-    EXPECT_EQ(actor->Count(20), 1000u);
-    EXPECT_EQ(actor->Count(21), 0u);
+    EXPECT_EQ(std::tuple(actor->Count(20), actor->Count(21)), std::tuple(1000u, 0u));
 }
 
 TEST_F(ForwardTest, ElseBranchesFindTheSecondCommandAfterTheFirst) {
     RecordingActor *actor = MakeActor();
     RecordingActor *a = MakeActor();
     RecordingActor *b = MakeActor();
+    auto ifElse = [&](float percent, const char *name, Vector3 position) {
+        Send(actor, 59, {percent, static_cast<Actor *>(a), ParamValue::Command(32, {name}),
+                         static_cast<Actor *>(b), ParamValue::Command(63, {position})});
+    };
     // The first command has a variable-size block: the second lies after it.
-    Send(actor, 59,
-         {0.0f, static_cast<Actor *>(a), ParamValue::Command(32, {"a long new name"}),
-          static_cast<Actor *>(b), ParamValue::Command(63, {Vector3{4, 5, 6}})});
-    EXPECT_EQ(a->Count(32), 0u);
-    EXPECT_EQ(b->position.y, 5.0f);
-    Send(actor, 59,
-         {100.0f, static_cast<Actor *>(a), ParamValue::Command(32, {"renamed"}),
-          static_cast<Actor *>(b), ParamValue::Command(63, {Vector3{}})});
+    ifElse(0.0f, "a long new name", Vector3{4, 5, 6});
+    EXPECT_EQ(std::tuple(a->Count(32), b->position.y), std::tuple(0u, 5.0f));
+    ifElse(100.0f, "renamed", Vector3{});
     EXPECT_EQ(a->name, "renamed");
 
     // 62: a non-answering query counts as 0.
-    Send(actor, 62,
-         {static_cast<Actor *>(a), uint32_t(20), static_cast<Actor *>(a),
-          ParamValue::Command(32, {"yes"}), static_cast<Actor *>(b),
-          ParamValue::Command(63, {Vector3{9, 9, 9}})});
-    EXPECT_EQ(b->position.x, 9.0f);
-    Send(actor, 62,
-         {static_cast<Actor *>(a), uint32_t(40), static_cast<Actor *>(a),
-          ParamValue::Command(32, {"yes"}), static_cast<Actor *>(b),
-          ParamValue::Command(63, {Vector3{}})});
+    for (auto [query, x] : {std::pair(20u, 9.0f), std::pair(40u, 0.0f)}) {
+        Send(actor, 62, {static_cast<Actor *>(a), query, static_cast<Actor *>(a),
+                         ParamValue::Command(32, {"yes"}), static_cast<Actor *>(b),
+                         ParamValue::Command(63, {Vector3{x, x, x}})});
+        EXPECT_EQ(b->position.x, 9.0f);
+    }
     EXPECT_EQ(a->name, "yes");
 }
 
@@ -558,9 +539,8 @@ TEST_F(ForwardTest, ConditionsQueryTheTarget) {
     RecordingActor *target = MakeActor();
     // {condition command, query, forwarded id}: 61 is "not".
     const uint32_t cases[][3] = {{60, 40, 20}, {376, 40, 21}, {61, 40, 22}, {61, 24, 23}};
-    for (const auto &c : cases) {
+    for (const auto &c : cases)
         Send(actor, c[0], {static_cast<Actor *>(target), c[1], ParamValue::Command(c[2], {})});
-    }
     EXPECT_EQ(actor->Ids(), (std::vector<uint32_t>{60, 20, 376, 21, 61, 61, 23}));
 }
 
@@ -605,8 +585,7 @@ TEST_F(ForwardTest, TimerCommandSchedulesOnceSavedOnLayerOne) {
     Send(actor, 57, {0.05f, ParamValue::Command(63, {Vector3{7, 0, 0}})});
     ASSERT_EQ(actor->scheduledCommands.size(), 1u);
     ScheduledCommand *entry = actor->scheduledCommands[0];
-    EXPECT_EQ(entry->kind, 2);
-    EXPECT_EQ(entry->layer, 1);
+    EXPECT_EQ(std::tuple(entry->kind, entry->layer), std::tuple(2, 1));
     EXPECT_NE(entry->state & kEntrySaved, 0);
     EXPECT_EQ(entry->command, 63u);
     RunFor(0.1f);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <string>
 
 namespace {
@@ -66,8 +67,7 @@ TEST_F(DescriptorTest, TableAfterRegistration) {
 
 TEST_F(DescriptorTest, NamingFillsTheTableEntry) {
     ActorClassDescriptor& light = NameClassDescriptor(4);
-    EXPECT_EQ(&light, &ClassDescriptorTable[4]);
-    EXPECT_EQ(light.name, "Light");
+    EXPECT_EQ(std::tuple(&light, light.name), std::tuple(&ClassDescriptorTable[4], "Light"));
     EXPECT_EQ(FindClassDescriptorByName("Light"), 4);
     EXPECT_EQ(SquareRootTransform(3, 1), 9.0);
     EXPECT_EQ(SquareRootTransform(9, 0), 3.0);

@@ -1,5 +1,6 @@
 // Collision objects, simulation settings and forces of an actor.
 #include <cmath>
+#include <tuple>
 
 #include "base_handler_fixture.h"
 #include "core/actors/draw_group_hooks.h"
@@ -41,9 +42,8 @@ TEST_F(CollisionTest, CommandsNeedACurrentObject) {
     Send(actor, 108);
     Send(actor, 108);
     ASSERT_EQ(actor->colObjs.size(), 3u);
-    EXPECT_EQ(actor->colObjs[0].name, "Object 1");
-    EXPECT_EQ(actor->colObjs[2].name, "Object 3");
-    EXPECT_EQ(actor->colObjs[1].owner, actor);
+    EXPECT_EQ(std::tuple(actor->colObjs[0].name, actor->colObjs[2].name, actor->colObjs[1].owner),
+              std::tuple("Object 1", "Object 3", actor));
     EXPECT_EQ(actor->currentColObj, 2);
     Send(actor, 114, {uint32_t(1)});
     EXPECT_EQ(actor->colObjs[2].type, 1u);
@@ -80,8 +80,7 @@ TEST_F(CollisionTest, SubtypesRoundTrip) {
         EXPECT_EQ(Query<uint32_t>(actor, 121), subtype);
     }
     Send(actor, 120, {uint32_t(9)}); // no such subtype: bits 1-6 clear
-    EXPECT_EQ(object.flags & 0x7Eu, 0u);
-    EXPECT_EQ(object.flags & 1u, 1u);
+    EXPECT_EQ(std::tuple(object.flags & 0x7Eu, object.flags & 1u), std::tuple(0u, 1u));
 }
 
 TEST_F(CollisionTest, GroupBitsAddressEveryObject) {
@@ -93,9 +92,8 @@ TEST_F(CollisionTest, GroupBitsAddressEveryObject) {
     Send(actor, 136, {uint32_t(1), true});
     Send(actor, 137, {uint32_t(2), true});
     for (const ColObj &object : actor->colObjs) {
-        EXPECT_EQ(object.groups, 1u | 4u);
-        EXPECT_EQ(object.receiveGroups, 1u | 0x80000000u);
-        EXPECT_EQ(object.excludeGroups, 1u);
+        EXPECT_EQ(std::tuple(object.groups, object.receiveGroups, object.excludeGroups),
+                  std::tuple(1u | 4u, 1u | 0x80000000u, 1u));
         EXPECT_EQ(object.hitEffect, 2u);
     }
     Send(actor, 134, {uint32_t(1), false});
@@ -148,8 +146,7 @@ TEST_F(CollisionTest, DeleteCollisionReentersOnlyWhenEntered) {
     actor->currentColObj = 0;
     Send(actor, 109);
     ASSERT_EQ(actor->colObjs.size(), 1u);
-    EXPECT_EQ(actor->colObjs[0].name, "Object 2");
-    EXPECT_EQ(actor->currentColObj, 0);
+    EXPECT_EQ(std::tuple(actor->colObjs[0].name, actor->currentColObj), std::tuple("Object 2", 0));
     EXPECT_EQ(g_drawGroupCalls, std::vector<std::string>{"leave"});
     g_drawGroupCalls.clear();
     actor->flags |= kActorInDrawGroup;
@@ -194,8 +191,7 @@ TEST_F(CollisionTest, StartSimulateMovesUnderSceneryKeepingTheWorldPlace) {
     RecordingActor *actor = MakeActor(holder);
     Send(actor, 63, {Vector3{1, 2, 3}});
     Send(actor, 139);
-    EXPECT_EQ(actor->parent, scenery);
-    EXPECT_EQ(actor->position.x, 11.0f);
+    EXPECT_EQ(std::tuple(actor->parent, actor->position.x), std::tuple(scenery, 11.0f));
     EXPECT_EQ(actor->GetWorldPosition().x, 11.0f);
     EXPECT_TRUE(actor->HasFlag(kActorSimulated));
     EXPECT_FALSE(actor->HasFlag(kActorFlag11));
@@ -220,8 +216,7 @@ TEST_F(CollisionTest, StopSimulateReportsTheEndOfMotion) {
     actor->flags |= kActorSimulated;
     actor->simParams = std::make_unique<SimParams>();
     Send(actor, 140);
-    EXPECT_EQ(actor->Count(328), 1u);
-    EXPECT_EQ(actor->Count(331), 1u);
+    EXPECT_EQ(std::tuple(actor->Count(328), actor->Count(331)), std::tuple(1u, 1u));
     EXPECT_FALSE(actor->HasFlag(kActorSimulated));
     actor->simParams->words[30] = 1;
     Send(actor, 140);

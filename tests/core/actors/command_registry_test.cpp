@@ -18,9 +18,8 @@ protected:
 TEST_F(CommandRegistryTest, FinishedRowsOfTheTable) {
     const CommandTable& t = GetCommandTable();
 
-    EXPECT_EQ(t[33].flags, F::PlainBlock | F::GetQuery);
-    EXPECT_EQ(t[32].flags, F::ScriptCallable | F::PlainBlock);
-    EXPECT_EQ(t[32].paramBytes, -1);
+    EXPECT_EQ(std::tuple(t[33].flags, t[32].flags, t[32].paramBytes),
+              std::tuple(F::PlainBlock | F::GetQuery, F::ScriptCallable | F::PlainBlock, -1));
     EXPECT_EQ(ScriptName(t[32].name), "set_name");
     EXPECT_TRUE(t[32].paramNames.empty());
 
@@ -28,23 +27,19 @@ TEST_F(CommandRegistryTest, FinishedRowsOfTheTable) {
     EXPECT_EQ(force.paramTypes, (std::vector<uint32_t>{P::ActorPointer, P::Real, P::Real, P::Real}));
     EXPECT_EQ(force.paramNames,
               (std::vector<std::string>{"Actor", "Strength", "StrengthRand", "AnlgeRand"}));
-    EXPECT_EQ(force.paramBytes, 16);
-    EXPECT_EQ(force.nativeParamBytes, 20);
-    EXPECT_EQ(force.flags, F::ScriptCallable);
+    EXPECT_EQ(std::tuple(force.paramBytes, force.nativeParamBytes, force.flags),
+              std::tuple(16, 20, F::ScriptCallable));
 
-    EXPECT_EQ(t[349].paramBytes, 12);
-    EXPECT_EQ(t[349].nativeParamBytes, 16);
+    EXPECT_EQ(std::tuple(t[349].paramBytes, t[349].nativeParamBytes), std::tuple(12, 16));
     EXPECT_FALSE(t[349].Has(F::PlainBlock));
     EXPECT_EQ(t[349].paramNames, (std::vector<std::string>{"SetCommand", "Source", "GetCommand"}));
 
-    EXPECT_EQ(t[1226].paramBytes, -1);
-    EXPECT_EQ(t[1226].nativeParamBytes, -1);
+    EXPECT_EQ(std::tuple(t[1226].paramBytes, t[1226].nativeParamBytes), std::tuple(-1, -1));
     EXPECT_FALSE(t[1226].Has(F::PlainBlock));
 
     // "StringPtr" is plain in the type table, "Pointer" is not.
     EXPECT_FALSE(t[1120].Has(F::PlainBlock));
-    EXPECT_EQ(t[1120].paramBytes, 8);
-    EXPECT_EQ(t[1120].nativeParamBytes, 16);
+    EXPECT_EQ(std::tuple(t[1120].paramBytes, t[1120].nativeParamBytes), std::tuple(8, 16));
 
     EXPECT_EQ(t[57].paramBytes, -1);
     EXPECT_TRUE(t[57].Has(F::PlainBlock)); // "Command" is plain; nested blocks are checked at run time
@@ -56,9 +51,8 @@ TEST_F(CommandRegistryTest, FinishedRowsOfTheTable) {
 
     // Unregistered rows inside the table.
     ASSERT_NE(t.Find(93), nullptr);
-    EXPECT_EQ(t[93].name, "");
-    EXPECT_EQ(t[93].classId, -1);
-    EXPECT_EQ(t[93].flags, F::PlainBlock);
+    EXPECT_EQ(std::tuple(t[93].name, t[93].classId, t[93].flags),
+              std::tuple("", -1, F::PlainBlock));
     EXPECT_EQ(t.Find(static_cast<uint32_t>(t.size())), nullptr);
 }
 
@@ -66,8 +60,7 @@ TEST_F(CommandRegistryTest, ParamTypeTable) {
     const ParamTypeTable& types = GetParamTypeTable();
     ASSERT_EQ(types.size(), 100u);
     EXPECT_TRUE(types.Get(0).plain());
-    EXPECT_EQ(types.Get(26).name, "");
-    EXPECT_EQ(types.Get(5000).size, 0);
+    EXPECT_EQ(std::tuple(types.Get(26).name, types.Get(5000).size), std::tuple("", 0));
     EXPECT_EQ(types.Get(P::Box).components, (std::vector<uint32_t>{P::Vector3, P::Vector3}));
     EXPECT_EQ(types.Get(P::ActorPointerExt).components,
               (std::vector<uint32_t>{P::ActorPointer, P::String}));
@@ -154,16 +147,14 @@ TEST(RegisterCommandTest, GrowthFirstWinsAndFreeRows) {
     // The first registration wins, whole.
     EXPECT_FALSE(RegisterCommand(5, "Other", "", 4, 2, {ParamType::Real, ParamType::Real}));
     const CommandInfo& five = GetCommandTable()[5];
-    EXPECT_EQ(five.name, "Five");
-    EXPECT_EQ(five.classId, 3);
+    EXPECT_EQ(std::tuple(five.name, five.classId), std::tuple("Five", 3));
     EXPECT_EQ(five.paramTypes, std::vector<uint32_t>{ParamType::UInt32});
 
     // An empty-name row is free and is filled afresh.
     EXPECT_TRUE(RegisterCommand(7, "", "", 10, 0, {ParamType::Bool, ParamType::Real}));
     EXPECT_TRUE(RegisterCommand(7, "Seven", "", 11, 1, {ParamType::String}));
     const CommandInfo& seven = GetCommandTable()[7];
-    EXPECT_EQ(seven.name, "Seven");
-    EXPECT_EQ(seven.classId, 11);
+    EXPECT_EQ(std::tuple(seven.name, seven.classId), std::tuple("Seven", 11));
     EXPECT_EQ(seven.paramTypes, std::vector<uint32_t>{ParamType::String});
     EXPECT_EQ(seven.flags, CommandFlags::EventHook | CommandFlags::PlainBlock);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,8 @@ TEST(CommandRows, ParsesEveryRowForm) {
         << error;
     ASSERT_EQ(rows.size(), 6u);
 
-    EXPECT_EQ(rows[0].id, 7u);
-    EXPECT_EQ(rows[0].classId, 3);
-    EXPECT_EQ(rows[0].registerFlags, 0u);
+    EXPECT_EQ(std::tuple(rows[0].id, rows[0].classId, rows[0].registerFlags),
+              std::tuple(7u, 3, 0u));
     EXPECT_TRUE(rows[0].types.empty());
     EXPECT_EQ(rows[0].line, 3);
 
@@ -81,8 +81,7 @@ TEST(CommandRows, ParsesEveryRowForm) {
 
     EXPECT_EQ(rows[4].name, "");
     EXPECT_EQ(rows[4].types, (std::vector<uint32_t>{3, 4, 4, 1}));
-    EXPECT_EQ(rows[5].registerFlags, 1u);
-    EXPECT_EQ(rows[5].line, 10);
+    EXPECT_EQ(std::tuple(rows[5].registerFlags, rows[5].line), std::tuple(1u, 10));
 
     // Every type letter maps to its type, in order.
     ASSERT_TRUE(ParseCommandRows("class 0\n1 \"All\": U I B R S128 K P A AX CO SC SP C D S D16 D32 "
@@ -155,9 +154,8 @@ TEST_F(CommandTableTest, RegistersOnceAndResets) {
     g_NetworkEnabled = 1;
     g_NetworkWord = 7;
     ASSERT_TRUE(RegisterAllCommands(&error)) << error;
-    EXPECT_EQ(g_NetworkEnabled, 0u);
-    EXPECT_EQ(g_NetworkWord, 0u);
-    EXPECT_EQ(GetCommandTable().size(), 1794u);
+    EXPECT_EQ(std::tuple(g_NetworkEnabled, g_NetworkWord, GetCommandTable().size()),
+              std::tuple(0u, 0u, 1794u));
     EXPECT_EQ(GetCommandNameMap().entryCount(), 563u);
 }
 

@@ -26,9 +26,8 @@ TEST_F(DebugTintTest, OnlyModeOneWithACameraSendsGamma) {
         SpyNotice notice{};
         block.ReadBytes(0, &notice, sizeof(notice));
         if (id == 93 && notice.commandId == 1237) {
-            for (size_t i = 0; i < 6; ++i) {
+            for (size_t i = 0; i < 6; ++i)
                 gamma.push_back(notice.block->ReadF32(i * 4));
-            }
         }
     };
     AddCommandSpy(&camera, spy);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <memory>
 #include <sstream>
 
@@ -35,9 +36,8 @@ class RecordingRenderer : public LoadingScreenRenderer {
     void DrawQueuedText() override { Log("texts"); }
     void DrawFilledRect(const ScreenRect &r, const Color &c) override {
         Log("rect", r.left, r.top, r.right, r.bottom, c.x);
-        if (c.x != 0.0f) {
+        if (c.x != 0.0f)
             bars.push_back(r);
-        }
     }
     void EndRender(uint32_t) override {
         Log("present");
@@ -81,14 +81,12 @@ TEST_F(LoadingScreen, LayoutAndDrawOrder) {
     EXPECT_EQ(s.well, (ScreenRect{198, 518, 602, 530}));
     EXPECT_EQ(s.bar, (ScreenRect{202, 522, 202, 526}));
     EXPECT_FLOAT_EQ(s.increment, 40.0f);
-    EXPECT_EQ(s.barWidth, 400.0f);
-    EXPECT_EQ(system->loadingCallback, &DrawLoadingScreen);
-    EXPECT_EQ(system->loadingText, "LOADING");
+    EXPECT_EQ(std::tuple(s.barWidth, system->loadingCallback, system->loadingText),
+              std::tuple(400.0f, &DrawLoadingScreen, "LOADING"));
 
     s.stepsPerUpdate = 0;
     DrawLoadingScreen("hello");
-    EXPECT_EQ(s.textX, 200);
-    EXPECT_EQ(s.textY, 470);
+    EXPECT_EQ(std::tuple(s.textX, s.textY), std::tuple(200, 470));
     // No materials in the library: only the text is queued.
     EXPECT_EQ(renderer.lines,
               (std::vector<std::string>{"text hello 200 470 1", "begin", "quads", "texts",
@@ -111,9 +109,8 @@ TEST_F(LoadingScreen, BarMovesEveryNthCallAndStopsShortOfTheFrame) {
     EXPECT_EQ(renderer.texts.back(), "LOADING"); // null shows the loading text
     EXPECT_EQ(s.bar.right, 212 + 120);
     s.stepsPerUpdate = 0;
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < 50; ++i)
         DrawLoadingScreen(nullptr);
-    }
     EXPECT_EQ(s.bar.right, 608); // frame right - 2
     EXPECT_EQ(s.drawCount, 4550u);
 
@@ -142,15 +139,13 @@ class LevelLoad : public LoadingScreen {
             EXPECT_EQ(mode, 0u);
             files.reads.push_back(file);
             auto it = files.contents.find(file);
-            if (it == files.contents.end()) {
+            if (it == files.contents.end())
                 return 0;
-            }
             for (const auto &[cls, name] : it->second) {
                 Actor *parent = name == "Definition" ? global : scenery;
                 CreateActor(cls, name, nullptr, parent, -1, false);
-                if (system->loadingCallback != nullptr) {
+                if (system->loadingCallback != nullptr)
                     system->loadingCallback(nullptr);
-                }
             }
             return 1;
         };
@@ -160,9 +155,8 @@ class LevelLoad : public LoadingScreen {
     }
 
     void Meshes(const std::string &file, int count) {
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count; ++i)
             files.contents[file].push_back({3, "mesh" + std::to_string(i)});
-        }
     }
 
     FakeFiles files;
@@ -190,9 +184,8 @@ TEST_F(LevelLoad, AMeshDeletingTheNextListedOneLeavesNoStalePointer) {
     int loads = 0;
     GetActorSystemHooks().loadActors = [&](const std::string &, uint32_t) {
         std::vector<WorldRecorder *> made;
-        for (int i = 0; i < 25; ++i) {
+        for (int i = 0; i < 25; ++i)
             made.push_back(MakeOfClass(3, "mesh"));
-        }
         for (int i = 0; i + 1 < 25; i += 2) {
             WorldRecorder *next = made[static_cast<size_t>(i) + 1];
             made[static_cast<size_t>(i)]->onCommand = [next, &loads](uint32_t id, ParamBlock) {
@@ -208,19 +201,14 @@ TEST_F(LevelLoad, AMeshDeletingTheNextListedOneLeavesNoStalePointer) {
     TakeLog();
     system->Process();
     EXPECT_EQ(loads, 12); // the last mesh has no next one
-    size_t delivered = 0;
-    for (const Delivery &d : TakeLog()) {
-        delivered += d.commandId == 226 ? 1 : 0;
-    }
-    EXPECT_EQ(delivered, 13u); // deleted meshes get no 226
+    EXPECT_EQ(Names(TakeLog(), 226).size(), 13u); // deleted meshes get no 226
     EXPECT_EQ(renderer.frames, 14);
 }
 
 TEST_F(LevelLoad, NewGameReadsBothFilesAndStartsTheGame) {
     files.contents["base\\globals.qva"] = {{12, "Definition"}};
     files.contents["base\\scene.qva"] = {{12, "thing"}};
-    WorldRecorder *spy = Make("spy");
-    (void)spy;
+    Make("spy");
     Send(kCmdNewGame, "globals.qva", "scene.qva");
     system->Process();
     EXPECT_EQ(files.reads, (std::vector<std::string>{"base\\globals.qva", "base\\scene.qva"}));
@@ -229,8 +217,7 @@ TEST_F(LevelLoad, NewGameReadsBothFilesAndStartsTheGame) {
     ASSERT_NE(definition, nullptr);
     EXPECT_FALSE(definition->IsOperational());
     EXPECT_EQ(FindActorByName("spy", -1), nullptr); // the old world is gone
-    EXPECT_TRUE(system->firstFile.empty());
-    EXPECT_TRUE(system->secondFile.empty());
+    EXPECT_TRUE(system->firstFile.empty() && system->secondFile.empty());
     EXPECT_EQ(system->newGame, 0u);
     EXPECT_EQ(traced, (std::vector<uint32_t>{25}));
 
@@ -256,16 +243,12 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
 
     Send(kCmdLoadGame, "missing.qva"); // cannot be read: the world stays empty
     system->Process();
-    for (size_t id = 10; id < ActorTable.size(); ++id) {
+    for (size_t id = 10; id < ActorTable.size(); ++id)
         ASSERT_EQ(ActorTable[id], nullptr) << id;
-    }
-    for (uint32_t id : {0u, 1u, 2u, 3u}) {
+    for (uint32_t id : {0u, 1u, 2u, 3u})
         EXPECT_NE(GetActorById(id), nullptr);
-    }
-    EXPECT_TRUE(global->children.empty());
-    EXPECT_TRUE(scenery->children.empty());
-    EXPECT_TRUE(clipboard->children.empty());
-    EXPECT_TRUE(system->drawGroupMembers[3].empty());
+    EXPECT_TRUE(global->children.empty() && scenery->children.empty());
+    EXPECT_TRUE(clipboard->children.empty() && system->drawGroupMembers[3].empty());
     EXPECT_EQ(DrawGroupRegistry.size(), 2u);
     EXPECT_TRUE(FileActorList.empty());
     EXPECT_EQ(CurrentCamera, nullptr);
@@ -278,16 +261,14 @@ TEST_F(LevelLoad, QueuedDeletionsRunFirstLastQueuedFirst) {
     WorldRecorder *second = Make("second", parent);
     std::vector<std::string> order;
     parent->onCommand = [&order](uint32_t id, ParamBlock block) {
-        if (id == 102) {
+        if (id == 102)
             order.push_back(block.ReadActor(0)->name);
-        }
     };
     ActorSystem::QueueActorForDeletion(first);
     ActorSystem::QueueActorForDeletion(second);
     system->Process();
     EXPECT_EQ(order, (std::vector<std::string>{"second", "first"}));
-    EXPECT_TRUE(parent->children.empty());
-    EXPECT_TRUE(system->pendingDeletion.empty());
+    EXPECT_TRUE(parent->children.empty() && system->pendingDeletion.empty());
     EXPECT_EQ(renderer.frames, 0); // no load pending
 }
 
@@ -395,25 +376,20 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     }
     Actor *restored = GetActorById(3000);
     ASSERT_NE(restored, nullptr);
-    EXPECT_EQ(restored->name, "a");
-    EXPECT_EQ(restored->parent, scenery);
-    EXPECT_EQ(restored->position.y, 2.0f);
-    EXPECT_EQ(restored->rotation.y, 0.6f);
-    EXPECT_EQ(restored->scale.z, 0.5f);
+    EXPECT_EQ(std::tuple(restored->name, restored->parent, restored->position.y),
+              std::tuple("a", scenery, 2.0f));
+    EXPECT_EQ(std::tuple(restored->rotation.y, restored->scale.z), std::tuple(0.6f, 0.5f));
     auto expectNear = [](const Matrix &got, const Matrix &want, float tolerance) {
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < 16; ++i)
             EXPECT_NEAR(got.m[i / 4][i % 4], want.m[i / 4][i % 4], tolerance) << i;
-        }
     };
     expectNear(restored->GetWorldMatrix(), aWorld, 1e-6f);
     EXPECT_EQ(Scripts(restored), aScripts);
-    for (const auto &script : restored->scripts) {
+    for (const auto &script : restored->scripts)
         EXPECT_EQ(script->owner, restored);
-    }
     ASSERT_EQ(restored->children.size(), 1u);
     Actor *child = restored->children[0];
-    EXPECT_EQ(child->actorId, 3001);
-    EXPECT_EQ(child->name, "b");
+    EXPECT_EQ(std::tuple(child->actorId, child->name), std::tuple(3001, "b"));
     EXPECT_EQ(Scripts(child), bScripts);
     expectNear(child->GetWorldMatrix(), bWorld, 1e-5f);
     ASSERT_NE(GetActorById(20), nullptr);
@@ -422,9 +398,8 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     ASSERT_NE(GetActorById(14), nullptr); // back from the file only
     EXPECT_EQ(GetActorById(14)->name, "Environment");
     // Nothing below id 10 was made by the load.
-    for (uint32_t id = 4; id < 10; ++id) {
+    for (uint32_t id = 4; id < 10; ++id)
         EXPECT_EQ(GetActorById(id), nullptr) << id;
-    }
     EXPECT_EQ(system->loadPending, 0u);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -140,8 +141,7 @@ TEST_F(ParamConvertTest, PlainBlocksAreBorrowed) {
         ParamBlockResult r;
         ASSERT_TRUE(ConvertParamBlock(dir, A, &r, 63, View(pos)));
         EXPECT_TRUE(r.borrowed());
-        EXPECT_EQ(r.data(), pos.data());
-        EXPECT_EQ(r.size(), 12u);
+        EXPECT_EQ(std::tuple(r.data(), r.size()), std::tuple(pos.data(), 12u));
     }
 
     // A "PlainBlock" command nesting a plain command is borrowed too...
@@ -232,8 +232,7 @@ TEST_F(ParamConvertTest, MalformedVariableValuesAreCompleted) {
     // A size header beyond the data is cut to the data.
     auto d = FromPortable(fixture::kDataTypes, {0xFF, 0xFF, 0xFF, 0x7F, 1, 2}, A);
     ParamBlock v = View(d);
-    EXPECT_EQ(v.ReadU32(0), 2u);
-    EXPECT_EQ(d.size(), (4u + 2) + 2 + 4 + 24);
+    EXPECT_EQ(std::tuple(v.ReadU32(0), d.size()), std::tuple(2u, (4u + 2) + 2 + 4 + 24));
 }
 
 TEST_F(ParamConvertTest, LargeBlocksHaveNoSizeLimit) {

@@ -1,6 +1,7 @@
 // Scheduled commands read from a file hold portable blocks until their
 // owner's "Precalculate" or their first firing turns them live, once.
 #include <cstring>
+#include <tuple>
 
 #include "base_handler_fixture.h"
 #include "core/actors/param_convert.h"
@@ -90,8 +91,7 @@ TEST_F(PortableEntryTest, PrecalculateConvertsOnceAndNestedCommandsGrow) {
     EXPECT_EQ(PointerIn(pathEntry), child);
     // The nested pointer is null in memory: the child skips the force.
     RunFor(0.05f);
-    EXPECT_EQ(child->Count(141), 1u);
-    EXPECT_EQ(child->deltaPosition.x, 0.0f);
+    EXPECT_EQ(std::tuple(child->Count(141), child->deltaPosition.x), std::tuple(1u, 0.0f));
 }
 
 TEST_F(PortableEntryTest, PathWithoutTerminatorGivesNull) {

@@ -1,6 +1,7 @@
 // Scheduling under hostile conditions: owners deleted mid-walk, intervals
 // that never advance, data that later comes from files, reused entries.
 #include <memory>
+#include <tuple>
 
 #include "actor_fixture.h"
 
@@ -69,9 +70,8 @@ TEST_F(ScheduleFaultTest, EntryDeletedByAnEarlierEntryNeverRuns) {
     Every(b, kKillTime);
     a->onCommand = [&](uint32_t, ParamBlock) { ActorSystem::DeleteScheduledCommand(doomed); };
     Frame();
-    EXPECT_EQ(b->Count(kKillDelay), 0u);
-    EXPECT_EQ(b->Count(kKillTime), 1u);
-    EXPECT_EQ(b->scheduledCommands.size(), 1u);
+    EXPECT_EQ(std::tuple(b->Count(kKillDelay), b->Count(kKillTime), b->scheduledCommands.size()),
+              std::tuple(0u, 1u, 1u));
 }
 
 TEST_F(ScheduleFaultTest, TimedEntryDeletingItselfStopsCatchingUp) {
@@ -93,9 +93,8 @@ TEST_F(ScheduleFaultTest, IntervalsThatDoNotAdvanceRunOncePerPass) {
         ScheduleCommand(a, 205, ParamBlock(), Flags(5), 0, 100, 0, nullptr, 1)};
     Frame();
     EXPECT_EQ(a->calls.size(), 3u);
-    for (ScheduledCommand *e : entries) {
+    for (ScheduledCommand *e : entries)
         EXPECT_EQ(e->due, RootTimeRecord()->time) << e->kind;
-    }
     Frame();
     EXPECT_EQ(a->calls.size(), 6u);
 
@@ -151,8 +150,7 @@ TEST_F(ScheduleFaultTest, LayerAboveThreeIsNeverIndexed) {
     RecordingActor *a = MakeActor();
     ScheduledCommand *e =
         ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 7);
-    EXPECT_EQ(e->state & kEntryLinked, 0);
-    EXPECT_EQ(a->scheduledCommands.size(), 1u);
+    EXPECT_EQ(std::tuple(e->state & kEntryLinked, a->scheduledCommands.size()), std::tuple(0, 1u));
     e->layer = 200;
     LinkScheduledCommand(e);
     EXPECT_EQ(e->prev, nullptr);

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 #include <memory>
 
 #include "actor_fixture.h"
@@ -65,8 +66,7 @@ TEST_F(ScheduleTest, BlockCopiesTakeNativeOrWalkedSizes) {
     ScheduledCommand *e =
         ScheduleCommand(a, 63, ParamBlock(shortBlock, sizeof(shortBlock)), 0, 0, 0, 0, nullptr, 1);
     ASSERT_EQ(e->paramSize, 12u);
-    EXPECT_EQ(e->params[2], 3);
-    EXPECT_EQ(e->params[3], 0);
+    EXPECT_EQ(std::tuple(e->params[2], e->params[3]), std::tuple(3, 0));
     // Variable size ("Set Name"): the string walked within the view.
     char text[] = "GA5\0garbage";
     EXPECT_EQ(
@@ -156,8 +156,7 @@ TEST_F(ScheduleTest, RepeatCatchesUpAdvancingBeforeEachRunOrRearmsFromNow) {
     FrameDelta = 3.5f; // 2.5 intervals past the first due time
     Frame();
     EXPECT_EQ(dues, (std::vector<float>{2.0f, 3.0f, 4.0f}));
-    EXPECT_EQ(b->Count(kKillDelay), 1u);
-    EXPECT_EQ(once->due, 4.5f);
+    EXPECT_EQ(std::tuple(b->Count(kKillDelay), once->due), std::tuple(1u, 4.5f));
 }
 
 TEST_F(ScheduleTest, RepeatUntilEndStopsAtItsEnd) {
@@ -167,8 +166,7 @@ TEST_F(ScheduleTest, RepeatUntilEndStopsAtItsEnd) {
     Frame(); // now 0.25: due 0, 0.1, 0.2 run
     EXPECT_EQ(a->Count(kKillDelay), 3u);
     Frame(); // now 0.5: end 0.35 has passed: cancelled without a run
-    EXPECT_EQ(a->Count(kKillDelay), 3u);
-    EXPECT_EQ(system->removalList.size(), 1u);
+    EXPECT_EQ(std::tuple(a->Count(kKillDelay), system->removalList.size()), std::tuple(3u, 1u));
 
     // Scheduled with its end already behind: never runs.
     RecordingActor *b = MakeActor();

@@ -26,9 +26,8 @@ TEST_F(ScheduledFramesTest, HundredFramesMatchTheDerivedLog) {
     a->ScheduleCommand(191, ParamBlock(&killTime, 4), 768, 0.25f, 0.0f, 0.25f);
     a->ScheduleCommand(205, ParamBlock(&progress, 4), 3328, 0.0f, 1.0f, 0.1f);
     a->processEntry = ScheduleCommand(a, kCmdProcess, ParamBlock(), 256, 0, 0, 0, nullptr, 2);
-    for (int frame = 0; frame < 100; ++frame) {
+    for (int frame = 0; frame < 100; ++frame)
         Frame();
-    }
     EXPECT_EQ(a->processCount, 100);
 
     std::ifstream in(std::string(ENGINE_TEST_SOURCE_DIR) +
@@ -37,9 +36,8 @@ TEST_F(ScheduledFramesTest, HundredFramesMatchTheDerivedLog) {
     std::string expected;
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line[0] != '#') {
+        if (!line.empty() && line[0] != '#')
             expected += line + "\n";
-        }
     }
     EXPECT_EQ(log, expected);
     // The once and the interpolated entries are gone; the repeat and the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -71,9 +72,8 @@ TEST_F(ScreenCapture, SameSizeReusesTheImageOtherSizeMakesANewOne) {
     CaptureImage *second = GetCaptureImage();
     EXPECT_EQ((std::vector<int>{second->GetWidth(), second->GetRowBytes(), second->GetSize()}),
               (std::vector<int>{5, 20, 80}));
-    for (size_t i = 3; i < second->Pixels().size(); i += 4) {
+    for (size_t i = 3; i < second->Pixels().size(); i += 4)
         ASSERT_EQ(second->Pixels()[i], 0xFF);
-    }
 }
 
 TEST_F(ScreenCapture, FullWidthCopiesColumnsExceptTheLast) {
@@ -85,8 +85,7 @@ TEST_F(ScreenCapture, FullWidthCopiesColumnsExceptTheLast) {
             const uint32_t sx = x < 7 ? x : 6; // clamped to width - 2
             const uint8_t *p = &out[(size_t{y} * 8 + x) * 4];
             EXPECT_EQ(p[0], sx) << x << "," << y;
-            EXPECT_EQ(p[1], y);
-            EXPECT_EQ(p[2], sx + y);
+            EXPECT_EQ(std::tuple(p[1], p[2]), std::tuple(y, sx + y));
         }
     }
     // The last row repeats the one above it.

@@ -12,8 +12,7 @@ TEST_F(ScriptCommandTest, ExecuteTextLeavesNoTrailingTempScript) {
     std::string source;
     runner.onRun = [&](ScriptRecord *record, Actor *local) {
         source = record->source;
-        EXPECT_EQ(local, nullptr);
-        EXPECT_EQ(record->owner, actor);
+        EXPECT_EQ(std::tuple(local, record->owner), std::tuple(nullptr, actor));
     };
     Send(actor, 222, {"print 1"});
     EXPECT_EQ(source, "print 1");
@@ -91,8 +90,7 @@ TEST_F(ScriptCommandTest, ScriptsRunThroughTheRunner) {
     AddScript(actor, "named");
     Send(actor, 218, {static_cast<void *>(record)});
     ASSERT_EQ(runner.runs.size(), 1u);
-    EXPECT_EQ(runner.runs[0].local, actor);
-    EXPECT_EQ(runner.runs[0].owner, other);
+    EXPECT_EQ(std::tuple(runner.runs[0].local, runner.runs[0].owner), std::tuple(actor, other));
     Send(actor, 218, {static_cast<void *>(nullptr)});
     Send(actor, 220, {"named"});
     Send(actor, 221, {"named"});

@@ -32,9 +32,8 @@ TEST_F(TimeRecordTest, RunModeFreezesEveryRecordAndComesBeforeRawTime) {
     Frame();
     RefreshTimeRecord(&record);
     EXPECT_EQ(RootTimeRecord()->delta, 0.0f);
-    EXPECT_EQ(record.delta, 0.0f);
-    EXPECT_EQ(record.effectiveMultiplier, 0.0f);
-    EXPECT_EQ(record.time, 0.0f);
+    EXPECT_EQ(std::tuple(record.delta, record.effectiveMultiplier, record.time),
+              std::tuple(0.0f, 0.0f, 0.0f));
 }
 
 TEST_F(TimeRecordTest, InstanceOnRootScalesAndZeroMultiplierFreezesOnlyIt) {
@@ -87,8 +86,7 @@ TEST_F(TimeRecordTest, FixedRecordIsNotRefreshedOnDemand) {
     record.flags = kTimeRecordFixed;
     Frame();
     RefreshTimeRecord(&record);
-    EXPECT_EQ(record.time, 0.0f);
-    EXPECT_EQ(record.frameStamp, 0u);
+    EXPECT_EQ(std::tuple(record.time, record.frameStamp), std::tuple(0.0f, 0u));
 }
 
 // The source factor comes from the record of the owner of the record the

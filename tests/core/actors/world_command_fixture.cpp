@@ -64,18 +64,15 @@ std::vector<std::string> RecordedLibrary::TakeCalls() {
 void WorldCommandTest::SetUp() {
     ActorWorldTest::SetUp();
     cameraRow = GetActorClassRow(19);
-    for (uint32_t cls : {3u, 9u, 16u, 19u}) {
+    for (uint32_t cls : {3u, 9u, 16u, 19u})
         SetActorClassRowForTests(cls, {cls, &NewRecorder, nullptr});
-    }
     ActorSystemHooks &hooks = GetActorSystemHooks();
     hooks.traceSound = [this](uint32_t v) { traced.push_back(v); };
     hooks.requestClose = [this] { ++closeRequests; };
     hooks.saveActors = [this](const std::string &file, uint32_t first, uint32_t end,
                               uint32_t mode) {
         savedFiles.push_back(file);
-        EXPECT_EQ(first, 10u);
-        EXPECT_EQ(end, ActorTable.size());
-        EXPECT_EQ(mode, 2u);
+        EXPECT_EQ(std::tuple(first, end, mode), std::tuple(10u, ActorTable.size(), 2u));
         return saveResult;
     };
     ResetLoadingScreenForTests();
@@ -92,9 +89,8 @@ void WorldCommandTest::TearDown() {
 
 int WorldCommandTest::SendRaw(uint32_t commandId, const void *bytes, size_t size) {
     std::vector<uint8_t> copy(size + 64, 0);
-    if (size > 0) {
+    if (size > 0)
         std::memcpy(copy.data(), bytes, size);
-    }
     return system->HandleCommand(commandId, ParamBlock(copy.data(), size));
 }
 

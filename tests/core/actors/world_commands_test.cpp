@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <tuple>
 #include <functional>
 #include <memory>
 #include <cmath>
@@ -34,9 +35,8 @@ struct SpyNotice {
 std::vector<Delivery> To(const std::vector<Delivery> &log, const std::string &name) {
     std::vector<Delivery> out;
     for (const Delivery &d : log) {
-        if (d.actorName == name) {
+        if (d.actorName == name)
             out.push_back(d);
-        }
     }
     return out;
 }
@@ -44,9 +44,8 @@ std::vector<Delivery> To(const std::vector<Delivery> &log, const std::string &na
 std::vector<uint32_t> InnerIdsTo(const std::vector<Delivery> &log, int32_t actorId) {
     std::vector<uint32_t> ids;
     for (const Delivery &d : log) {
-        if (d.actorId == actorId && d.commandId == kRecursiveCommandId) {
+        if (d.actorId == actorId && d.commandId == kRecursiveCommandId)
             ids.push_back(d.innerId);
-        }
     }
     return ids;
 }
@@ -68,9 +67,8 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
                 (notice.commandId < 100 || notice.commandId > 105)) {
                 heard.push_back(notice.commandId);
             }
-            if (notice.commandId == kCmdSetDifficultyLevel) {
+            if (notice.commandId == kCmdSetDifficultyLevel)
                 difficultyWhenHeard = system->difficultyLevel;
-            }
         }
     };
     const std::vector<uint32_t> ids = {
@@ -80,9 +78,8 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
     uint8_t zeros[512] = {};
     for (uint32_t id : ids) {
         std::fill(std::begin(zeros), std::end(zeros), 0);
-        if (id == kCmdSetDifficultyLevel) {
+        if (id == kCmdSetDifficultyLevel)
             zeros[0] = 2;
-        }
         system->HandleCommand(id, ParamBlock(zeros, sizeof(zeros)));
     }
     // 154 reaches actor 0 once: the tree walk goes to its children only.
@@ -204,8 +201,7 @@ TEST_F(WorldCommands, SettingsAndHooks) {
     system->HandleCommand(kCmdGetCurrentCamera, ParamBlock(&answer, sizeof(answer)));
     EXPECT_EQ(answer, camera);
     Send(kCmdSetGlobalGamma, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f);
-    EXPECT_EQ(GlobalGamma[5], 6.0f);
-    EXPECT_EQ(camera->gammaRefresh, 1u);
+    EXPECT_EQ(std::tuple(GlobalGamma[5], camera->gammaRefresh), std::tuple(6.0f, 1u));
 
     Send(kCmdExitEngine);
     EXPECT_EQ(closeRequests, 1);
@@ -278,9 +274,8 @@ TEST_F(WorldCommands, PendingLoadFields) {
     EXPECT_EQ(system->secondFile, "C:\\Game\\save1.qva");
 
     Send(kCmdNewGame2, "a", "b", false, true);
-    EXPECT_EQ(system->loadFlag, 0u);
-    EXPECT_EQ(system->newGame, 1u);
-    EXPECT_EQ(system->firstFile, "C:\\Game\\a");
+    EXPECT_EQ(std::tuple(system->loadFlag, system->newGame, system->firstFile),
+              std::tuple(0u, 1u, "C:\\Game\\a"));
 }
 
 TEST_F(WorldCommands, SaveGameChecksTheNameAndReportsAFailedWrite) {
@@ -291,9 +286,8 @@ TEST_F(WorldCommands, SaveGameChecksTheNameAndReportsAFailedWrite) {
     EXPECT_EQ(savedFiles, (std::vector<std::string>{"base\\slot1.sav", "base\\saves/slot2.sav",
                                                      "base\\\\slot3.sav"}));
     savedFiles.clear();
-    for (const char *bad : {"..\\evil.sav", "a/../../evil.sav", "a\\..", ".."}) {
+    for (const char *bad : {"..\\evil.sav", "a/../../evil.sav", "a\\..", ".."})
         EXPECT_EQ(Send(kCmdSaveGame, bad), 0) << bad;
-    }
     EXPECT_TRUE(savedFiles.empty());
     // "..." and "..x" are plain names.
     EXPECT_NE(Send(kCmdSaveGame, "...\\..x"), 0);
@@ -334,9 +328,8 @@ TEST_F(WorldCommands, StartGameWithoutPlayerCharacter) {
         EXPECT_EQ(player->parent, scenery);
         EXPECT_TRUE(player->HasFlag(kActorMaster));
         std::vector<uint32_t> expected = {kCmdStartGame};
-        if (level >= 1 && level <= 3) {
+        if (level >= 1 && level <= 3)
             expected.push_back(240 + level);
-        }
         EXPECT_EQ(InnerIdsTo(TakeLog(), watcher->actorId), expected) << level;
         EXPECT_EQ(FindActorByName("Camera", -1), nullptr);
         DeleteActor(player);
@@ -370,8 +363,7 @@ TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->parent, scenery);
     ASSERT_EQ(copy->children.size(), 1u);
-    EXPECT_EQ(copy->children[0]->name, "Arm");
-    EXPECT_EQ(GetGlobalActor(1), copy);
+    EXPECT_EQ(std::tuple(copy->children[0]->name, GetGlobalActor(1)), std::tuple("Arm", copy));
     const Matrix &placed = copy->GetWorldMatrix();
     const Matrix &wanted = marker->GetWorldMatrix();
     EXPECT_EQ(std::memcmp(&placed, &wanted, sizeof(Matrix)), 0);
@@ -379,24 +371,21 @@ TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
     const std::vector<Delivery> toPlayer = To(log, "MASTERPLAYER");
     ASSERT_FALSE(toPlayer.empty());
     bool setCharacter = false;
-    for (const Delivery &d : toPlayer) {
+    for (const Delivery &d : toPlayer)
         setCharacter |= d.commandId == 538 && d.PointerAt(0) == copy;
-    }
     EXPECT_TRUE(setCharacter);
 
     std::vector<uint32_t> toCopy;
     for (const Delivery &d : To(log, "GA1_Player")) {
-        if (d.commandId != kRecursiveCommandId) {
+        if (d.commandId != kRecursiveCommandId)
             toCopy.push_back(d.commandId);
-        }
     }
     EXPECT_EQ(toCopy, (std::vector<uint32_t>{270, 41, 838, 969}));
 
     std::vector<Delivery> toCamera;
     for (const Delivery &d : To(log, "Camera")) {
-        if (d.commandId != kRecursiveCommandId && d.commandId != kCmdCreate) {
+        if (d.commandId != kRecursiveCommandId && d.commandId != kCmdCreate)
             toCamera.push_back(d);
-        }
     }
     ASSERT_EQ(Ids(toCamera), (std::vector<uint32_t>{63, 1212, 1220, 1222, 1235}));
     EXPECT_EQ(toCamera[0].Read<float>(4, toCamera[0].block), 50.0f);
@@ -426,9 +415,8 @@ TEST_F(WorldCommands, StartGameWithATypeFourCharacter) {
     EXPECT_NE(std::find(cameraIds.begin(), cameraIds.end(), 1220u), cameraIds.end());
     bool health = false;
     for (const Delivery &d : To(log, "GA1_Player")) {
-        if (d.commandId == 952) {
+        if (d.commandId == 952)
             health = d.Read<float>(0, d.block) == -1.0f && d.Read<float>(4, d.block) == 0.0f;
-        }
     }
     EXPECT_TRUE(health);
 }
@@ -449,11 +437,9 @@ TEST_F(WorldCommands, UnloadAllFileobjectsDeletesSpawnedActorsCleanly) {
     Send(kCmdUnloadAllFileobjects);
     const std::vector<Delivery> log = TakeLog();
     EXPECT_EQ(log.front().commandId, 511u);
-    for (size_t id = 8000; id < ActorTable.size(); ++id) {
+    for (size_t id = 8000; id < ActorTable.size(); ++id)
         EXPECT_EQ(ActorTable[id], nullptr) << id;
-    }
-    EXPECT_EQ(ActorTable.size(), before);
-    EXPECT_EQ(GetActorById(500), kept);
+    EXPECT_EQ(std::tuple(ActorTable.size(), GetActorById(500)), std::tuple(before, kept));
     EXPECT_TRUE(kept->children.empty());
     for (Actor *child : scenery->children) {
         EXPECT_LT(child->actorId, 8000); // touched only through live pointers (ASan)
@@ -469,12 +455,10 @@ TEST_F(WorldCommands, CopyActorRefusesNullAndSelfNesting) {
     WorldRecorder *target = Make("target");
     const size_t count = scenery->children.size();
     Actor *pairs[][2] = {{nullptr, target}, {source, nullptr}, {source, inner}, {source, source}};
-    for (auto &pair : pairs) {
+    for (auto &pair : pairs)
         system->HandleCommand(kCmdCopyActor, ParamBlock(pair, sizeof(pair)));
-    }
-    EXPECT_EQ(scenery->children.size(), count);
-    EXPECT_EQ(inner->children.size(), 0u);
-    EXPECT_EQ(source->children.size(), 1u);
+    EXPECT_EQ(std::tuple(scenery->children.size(), inner->children.size(), source->children.size()),
+              std::tuple(count, 0u, 1u));
     Actor *good[2] = {source, target};
     system->HandleCommand(kCmdCopyActor, ParamBlock(good, sizeof(good)));
     ASSERT_EQ(target->children.size(), 1u);
@@ -505,8 +489,7 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupRegistry = {nullptr, nullptr, e2, nullptr, e1, g1, g2};
     Send(kCmdAssignDrawGroupIds);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, e2, e1, g2, nullptr}));
-    EXPECT_EQ(e2->DrawGroupID, 3);
-    EXPECT_EQ(g2->DrawGroupID, 5);
+    EXPECT_EQ(std::tuple(e2->DrawGroupID, g2->DrawGroupID), std::tuple(3, 5));
 }
 
 TEST_F(WorldCommands, CaptureSizesOutsideTheRangeKeepThePreviousImage) {
@@ -536,9 +519,8 @@ TEST_F(WorldCommands, CaptureSaveStaysInsideTheBaseFolder) {
     system->baseFolder = base / "inner";
     uint8_t pixels[4 * 4 * 4] = {};
     ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, pixels}, 2, 2), 1);
-    for (const char *bad : {"..\\out.tga", "shots/../../out.tga", "..", "shots\\..\\..\\x"}) {
+    for (const char *bad : {"..\\out.tga", "shots/../../out.tga", "..", "shots\\..\\..\\x"})
         Send(kCmdCaptureSave, bad);
-    }
     EXPECT_EQ(base.List(""), std::vector<std::string>{"inner"});
     EXPECT_EQ(base.List("inner"), std::vector<std::string>{"shots"});
     Send(kCmdCaptureSave, "shots\\a.tga");

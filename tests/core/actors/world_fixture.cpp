@@ -35,13 +35,11 @@ int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
     if (commandId == kRecursiveCommandId) {
         auto params = block.Read<RecursiveCommandParams>(0);
         d.innerId = params.commandId;
-        if (params.block != nullptr) {
+        if (params.block != nullptr)
             d.innerBlock.assign(params.block->data(), params.block->data() + params.block->size());
-        }
     }
-    if (g_recorderDepth == 1) {
+    if (g_recorderDepth == 1)
         DeliveryLog().push_back(std::move(d));
-    }
     const bool refuse = commandId == kCmdCreate && name == "refuse";
     if (onCommand) {
         // The handler may destroy this actor: it runs from a copy, and the
@@ -49,13 +47,11 @@ int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
         const int32_t id = actorId;
         auto handler = onCommand;
         handler(commandId, block);
-        if (id >= 0 && ActorTableEntry(id) != this) {
+        if (id >= 0 && ActorTableEntry(id) != this)
             return 1;
-        }
     }
-    if (refuse) {
+    if (refuse)
         return 0;
-    }
     return Actor::HandleCommand(commandId, block);
 }
 
@@ -89,9 +85,8 @@ std::vector<Delivery> ActorWorldTest::TakeLog() {
 
 std::vector<std::string> ActorWorldTest::Trace(const std::vector<Delivery> &log) {
     std::vector<std::string> out;
-    for (const Delivery &d : log) {
+    for (const Delivery &d : log)
         out.push_back(d.actorName + " " + std::to_string(d.commandId));
-    }
     return out;
 }
 
@@ -99,17 +94,15 @@ std::vector<std::string> ActorWorldTest::Names(const std::vector<Delivery> &log,
                                                uint32_t commandId) {
     std::vector<std::string> out;
     for (const Delivery &d : log) {
-        if (d.commandId == commandId) {
+        if (d.commandId == commandId)
             out.push_back(d.actorName);
-        }
     }
     return out;
 }
 
 std::vector<uint32_t> ActorWorldTest::Ids(const std::vector<Delivery> &log) {
     std::vector<uint32_t> ids;
-    for (const Delivery &d : log) {
+    for (const Delivery &d : log)
         ids.push_back(d.commandId);
-    }
     return ids;
 }

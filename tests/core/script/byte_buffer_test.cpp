@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "core/script/byte_buffer.h"
 
@@ -22,17 +23,14 @@ TEST(ByteBuffer, GrowthRule) {
         capacities[i] = buffer.capacity();
     }
     // 1 byte -> 16; each step then adds min(c, 1024) or what is needed.
-    EXPECT_EQ(capacities[0], 16u);
-    EXPECT_EQ(capacities[1], 32u);
-    EXPECT_EQ(capacities[2], 64u);
-    EXPECT_EQ(capacities[5], 512u);
+    EXPECT_EQ(std::tuple(capacities[0], capacities[1], capacities[2], capacities[5]),
+              std::tuple(16u, 32u, 64u, 512u));
 }
 
 TEST(ByteBuffer, KeepsBytesAcrossGrowth) {
     ByteBuffer buffer;
-    for (uint32_t i = 0; i < 1000; ++i) {
+    for (uint32_t i = 0; i < 1000; ++i)
         buffer.AppendU32(i);
-    }
     ASSERT_EQ(buffer.position(), 4000u);
     for (uint32_t i = 0; i < 1000; ++i) {
         uint32_t v;
@@ -56,8 +54,7 @@ TEST(ByteBuffer, FixedAreaIsNeverWrittenPastNorFreed) {
     EXPECT_NE(buffer.data(), area);
     EXPECT_EQ(buffer.capacity(), 64u);
     EXPECT_EQ(buffer.position(), 33u);
-    EXPECT_EQ(buffer.data()[0], 4u);
-    EXPECT_EQ(buffer.data()[32], 7u);
+    EXPECT_EQ(std::tuple(buffer.data()[0], buffer.data()[32]), std::tuple(4u, 7u));
     EXPECT_EQ(area[32], 0xAA); // the area's end stays untouched
     EXPECT_EQ(area[0], 4u);    // and its bytes stay where they were
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <tuple>
 #include <locale>
 
 #include "core/actors/actor.h"
@@ -143,8 +144,7 @@ TEST_F(ScriptCompileTest, NamesIgnoreCaseAndBlanksAroundTheBracket) {
     Result b = Compile("this.set_enabled(1);");
     Result c = Compile("this.SET_ENABLED /* x */ // y\n\t(1);");
     ASSERT_TRUE(a.ok && b.ok && c.ok);
-    EXPECT_EQ(a.code, b.code);
-    EXPECT_EQ(a.code, c.code);
+    EXPECT_EQ(std::tuple(a.code, a.code), std::tuple(b.code, c.code));
     // Higher id of a name registered twice.
     ExpectCode("this.character_is_neutral(1);", Code().Access(3).U32(864).Int(1).End());
 }
@@ -172,9 +172,8 @@ TEST_F(ScriptCompileTest, NameSharingACommandsHashIsAScriptName) {
             if (r < -32799)
                 x = static_cast<int>((static_cast<int64_t>(r) - 32799) / 65599);
             int y = static_cast<int>(static_cast<int64_t>(r) - static_cast<int64_t>(x) * 65599);
-            if (usable(x) && usable(y)) {
+            if (usable(x) && usable(y))
                 found = prefix + static_cast<char>(z) + static_cast<char>(x) + static_cast<char>(y);
-            }
         }
     }
     ASSERT_FALSE(found.empty());
@@ -334,8 +333,6 @@ TEST(ScriptCompileRecord, NoOwner) {
     std::string error;
     size_t position = 5;
     EXPECT_EQ(CompileScript(&record, nullptr, &error, &position), 0);
-    EXPECT_EQ(error, "No Owner!");
-    EXPECT_EQ(position, 0u);
-    EXPECT_EQ(record.compiled, nullptr);
+    EXPECT_EQ(std::tuple(error, position, record.compiled), std::tuple("No Owner!", 0u, nullptr));
     EXPECT_EQ(CompileScript(nullptr, nullptr, nullptr, nullptr), 0);
 }

@@ -1,5 +1,6 @@
 // Scripts and actors that go away while a script runs.
 #include <filesystem>
+#include <tuple>
 
 #include "actors/world/file_io_actor.h"
 #include "core/actors/actor_services.h"
@@ -102,9 +103,8 @@ TEST_F(ScriptLifetime, OpenFileOnTheRootOfTheRunningScriptsActor) {
             if (library != nullptr) library->SetBaseFolder(kept.c_str());
         }
     } libraryBase;
-    if (libraryBase.library != nullptr) {
+    if (libraryBase.library != nullptr)
         libraryBase.library->SetBaseFolder(folder.Path().c_str());
-    }
     std::filesystem::create_directories(folder / "Data");
     ScriptActor *watcher = Make("G", GetActorById(kGlobalRootId));
     auto *saved =
@@ -196,8 +196,7 @@ TEST_F(ScriptLifetime, CopiesCallTheirOwnRecords) {
     EXPECT_EQ(RunScript(shared->scripts[0].get(), nullptr), 1);
     std::vector<Received> got = Take(kSetEnabled);
     ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].actor, copy);
-    EXPECT_EQ(got[1].actor, shared);
+    EXPECT_EQ(std::tuple(got[0].actor, got[1].actor), std::tuple(copy, shared));
 }
 
 TEST_F(ScriptLifetime, BaseHandlerRunsScriptsThroughTheInterpreter) {

@@ -1,6 +1,7 @@
 // The interpreter: targets, parameter blocks, invalid byte code, nesting and
 // the argument buffer.
 #include <algorithm>
+#include <tuple>
 #include <cstring>
 
 #include "core/actors/actor_services.h"
@@ -103,9 +104,7 @@ TEST_F(ScriptRun, LocalAndGlobalSlots) {
                                "send NULLACTOR(safe) 34", "send NULLACTOR 34", "send A 34"}));
     std::vector<Received> got = Take(kSetEnabled);
     ASSERT_EQ(got.size(), 5u);
-    EXPECT_EQ(got[1].actor, deep);
-    EXPECT_EQ(got[3].actor, slotChild);
-    EXPECT_EQ(got[4].actor, a);
+    EXPECT_EQ(std::tuple(got[1].actor, got[3].actor, got[4].actor), std::tuple(deep, slotChild, a));
 }
 
 TEST_F(ScriptRun, WithoutLocalTheStatementIsSkippedWhole) {
@@ -120,8 +119,7 @@ TEST_F(ScriptRun, WithoutLocalTheStatementIsSkippedWhole) {
               1);
     std::vector<Received> got = Take();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].id, kSetName);
-    EXPECT_EQ(got[0].Text(), "x");
+    EXPECT_EQ(std::tuple(got[0].id, got[0].Text()), std::tuple(kSetName, "x"));
 }
 
 TEST_F(ScriptRun, ZeroFilledLiteralsKeepLaterParameters) {
@@ -132,8 +130,7 @@ TEST_F(ScriptRun, ZeroFilledLiteralsKeepLaterParameters) {
     std::vector<Received> got = Only(Take(), {kSetPosition, kCollisionGroup, kSetEnabled});
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].block, std::vector<uint8_t>(12, 0));
-    EXPECT_EQ(a->position.x, 0.0f);
-    EXPECT_EQ(got[1].id, kCollisionGroup);
+    EXPECT_EQ(std::tuple(a->position.x, got[1].id), std::tuple(0.0f, kCollisionGroup));
     EXPECT_EQ(got[1].block, (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(got[2].block, std::vector<uint8_t>(4, 0));
 }
@@ -289,8 +286,7 @@ TEST_F(ScriptRun, NestedRunsAppendAfterTheHeldBlock) {
     EXPECT_EQ(Run(a, "this.Set_Name(\"outer\"); this.Set_Enabled(1);"), 1);
     std::vector<Received> got = Take();
     ASSERT_GE(got.size(), 3u);
-    EXPECT_EQ(seenAfter, seenBefore);
-    EXPECT_EQ(got[0].Text(), "outer");
+    EXPECT_EQ(std::tuple(seenAfter, got[0].Text()), std::tuple(seenBefore, "outer"));
     // The inner block follows the outer one in the area; the next outer
     // statement starts where the outer one did.
     EXPECT_EQ(innerAddress, got[0].address + got[0].block.size());
@@ -316,9 +312,8 @@ TEST_F(ScriptRun, LargeBlocksSpillForOneStatement) {
               1);
     std::vector<Received> got = Only(Take(), {kSetName, kSetEnabled});
     ASSERT_EQ(got.size(), 5u);
-    EXPECT_EQ(outerBefore, big);
-    EXPECT_EQ(outerAfter, big);
-    EXPECT_EQ(got[1].block.size(), 9001u);
+    EXPECT_EQ(std::tuple(outerBefore, outerAfter, got[1].block.size()),
+              std::tuple(big, big, 9001u));
     EXPECT_EQ(got[2].Text(), std::string(9000, 'i'));
     // The statements after the large ones use the fixed area again.
     EXPECT_EQ(got[4].address, got[0].address);
