@@ -97,8 +97,7 @@ TEST_F(ActorSystemTest, ConstructorValues) {
     const Vector4 &bar = system->loadBarColor, &text = system->loadBarTextColor;
     EXPECT_EQ((std::vector<float>{bar.x, bar.y, bar.z, bar.w, text.x, text.y, text.z, text.w}),
               (std::vector<float>{0.6f, 0.9f, 0.4f, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(RootTimeRecord()->owner, system);
-    EXPECT_EQ(RootTimeRecord()->flags, 5u);
+    EXPECT_EQ(std::tuple(RootTimeRecord()->owner, RootTimeRecord()->flags), std::tuple(system, 5u));
 }
 
 TEST_F(ActorSystemTest, RootsCarryTheirRangesAndFiles) {

@@ -123,9 +123,8 @@ TEST_F(CommandRegistryTest, CollidingNamesStayApart) {
 }
 
 TEST(NameHash, SignedBytes) {
-    EXPECT_EQ(NameHash(""), 0u);
-    EXPECT_EQ(NameHash("a"), 97u);
-    EXPECT_EQ(NameHash("ab"), 97u * 65599u + 98u);
+    EXPECT_EQ(std::tuple(NameHash(""), NameHash("a"), NameHash("ab")),
+              std::tuple(0u, 97u, 97u * 65599u + 98u));
     // Bytes above 127 count as negative.
     EXPECT_EQ(NameHash("\xff"), 0xFFFFFFFFu);
     EXPECT_EQ(NameHash("a\x80"), 97u * 65599u - 128u);

@@ -200,12 +200,10 @@ TEST_F(ParamBlockTest, Builder) {
     EXPECT_FALSE(b.Build(32, {}));
 
     ASSERT_TRUE(b.Build(63, {ParamValue::Floats({1, 2, 3})}));
-    EXPECT_EQ(b.size(), 12u);
-    EXPECT_EQ(b.block().ReadF32(8), 3.0f);
+    EXPECT_EQ(std::tuple(b.size(), b.block().ReadF32(8)), std::tuple(12u, 3.0f));
 
     ASSERT_TRUE(b.Build(141, {nullptr, 1.0f, 0.5, 0.25f}));
-    EXPECT_EQ(b.size(), 20u);
-    EXPECT_EQ(b.block().ReadF32(12), 0.5f);
+    EXPECT_EQ(std::tuple(b.size(), b.block().ReadF32(12)), std::tuple(20u, 0.5f));
 
     // Colour is four floats.
     ASSERT_TRUE(b.Build(fixture::kAllFloats,
@@ -233,11 +231,9 @@ TEST_F(ParamBlockTest, Builder) {
 
     // Commands without parameter types take values at their natural sizes.
     ASSERT_TRUE(b.Build(553, {0.5f, 2.0f}));
-    EXPECT_EQ(b.size(), 8u);
-    EXPECT_EQ(b.block().ReadF32(4), 2.0f);
+    EXPECT_EQ(std::tuple(b.size(), b.block().ReadF32(4)), std::tuple(8u, 2.0f));
     ASSERT_TRUE(b.Build(1765, {3u}));
-    EXPECT_EQ(b.size(), 4u);
-    EXPECT_EQ(b.block().ReadU32(0), 3u);
+    EXPECT_EQ(std::tuple(b.size(), b.block().ReadU32(0)), std::tuple(4u, 3u));
     ASSERT_TRUE(b.Build(99999, {"ab", fixture::FakeActor(1), -1}));
     EXPECT_EQ(b.size(), 3u + 8 + 4);
 

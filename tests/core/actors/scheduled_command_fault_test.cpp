@@ -104,8 +104,7 @@ TEST_F(ScheduleFaultTest, IntervalsThatDoNotAdvanceRunOncePerPass) {
     ScheduledCommand *tiny =
         ScheduleCommand(b, kKillDelay, ParamBlock(), Flags(3), 0, 0, 1e-5f, nullptr, 1);
     Frame();
-    EXPECT_EQ(b->Count(kKillDelay), 1u);
-    EXPECT_EQ(tiny->due, RootTimeRecord()->time);
+    EXPECT_EQ(std::tuple(b->Count(kKillDelay), tiny->due), std::tuple(1u, RootTimeRecord()->time));
 }
 
 TEST_F(ScheduleFaultTest, CatchingUpIsCappedPerPassAndKeepsTheTotal) {
@@ -179,8 +178,7 @@ TEST_F(ScheduleFaultTest, ReusedEntryIsUnlinkedFirstAndNeverFreed) {
     float value = 5.0f;
     ScheduledCommand *e =
         ScheduleCommand(a, kKillDelay, ParamBlock(&value, 4), Flags(1), 0, 0, 0, mine.get(), 1);
-    EXPECT_EQ(e, mine.get());
-    EXPECT_EQ(e->state, kEntryLinked);
+    EXPECT_EQ(std::tuple(e, e->state), std::tuple(mine.get(), kEntryLinked));
     ScheduledCommand *neighbour =
         ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
     ActorSystem::CancelScheduledCommand(e);

@@ -76,9 +76,8 @@ TEST_F(ScriptRun, StatementsReachTheirTargets) {
               (std::vector<Actor *>{a, child, other}));
     EXPECT_EQ(got[1].id, kUiSystemActivate);
     ASSERT_EQ(got[0].block.size(), 12u);
-    EXPECT_EQ(got[0].Read<float>(4), 2.5f);
-    EXPECT_EQ(got[0].Read<float>(8), -3.0f);
-    EXPECT_EQ(got[2].Read<uint32_t>(0), 1u);
+    EXPECT_EQ(std::tuple(got[0].Read<float>(4), got[0].Read<float>(8), got[2].Read<uint32_t>(0)),
+              std::tuple(2.5f, -3.0f, 1u));
 }
 
 TEST_F(ScriptRun, LocalAndGlobalSlots) {
@@ -148,12 +147,10 @@ TEST_F(ScriptRun, ActorParametersAreNativePointers) {
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].id, kAddForce);
     ASSERT_EQ(got[0].block.size(), 8u + 12u);
-    EXPECT_EQ(got[0].Read<Actor *>(0), local);
-    EXPECT_EQ(got[0].Read<float>(8), 1.0f);
-    EXPECT_EQ(got[1].id, kSetAimTarget);
+    EXPECT_EQ(std::tuple(got[0].Read<Actor *>(0), got[0].Read<float>(8), got[1].id),
+              std::tuple(local, 1.0f, kSetAimTarget));
     ASSERT_EQ(got[1].block.size(), 9u);
-    EXPECT_EQ(got[1].Read<Actor *>(0), a);
-    EXPECT_EQ(got[1].block[8], 0);
+    EXPECT_EQ(std::tuple(got[1].Read<Actor *>(0), got[1].block[8]), std::tuple(a, 0));
     EXPECT_EQ(got[2].Read<Actor *>(0), GetNullActor(false));
 }
 
