@@ -139,8 +139,7 @@ class ShadowRenderTest : public rendertest::RenderTest {
         casterAt_ = world;
         cube_ = library_.CreateDrawInstance(cubeMesh_.get(), 0, caster_.get(), &casterAt_, 0,
                                             0.0f);
-        ASSERT_NE(cube_, nullptr);
-        ASSERT_NE(cube_->shadowVolume, nullptr);
+        ASSERT_TRUE(cube_ != nullptr && cube_->shadowVolume != nullptr);
     }
 
     imagetest::Image Frame() {

@@ -98,8 +98,7 @@ TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
 
     auto *sheetItem = static_cast<TextureItem *>(library.GetItemById(3));
     auto *item = static_cast<FontItem *>(library.GetItemById(5));
-    ASSERT_NE(sheetItem, nullptr);
-    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(sheetItem != nullptr && item != nullptr);
     gfx::Texture *sheet = nullptr;
     ASSERT_EQ(Device().CreateTexture(128, 32, 1, 0, gfx::Format::A4R4G4B4, gfx::Pool::Managed,
                                      &sheet),

@@ -82,8 +82,7 @@ TEST(SystemFonts, MissingStylesAreSynthesised) {
         request.bold = false;
         request.italic = false;
         auto regular = fonts::OpenSystemFont(request);
-        ASSERT_NE(bold, nullptr);
-        ASSERT_NE(regular, nullptr);
+        ASSERT_TRUE(bold != nullptr && regular != nullptr);
         EXPECT_GE(bold->Extent('M').cx, regular->Extent('M').cx);
         EXPECT_EQ(bold->Extent('M').cy, regular->Extent('M').cy);
     }

@@ -215,8 +215,7 @@ TEST_F(Loopback, ReleasingOneDuplicateLeavesTheOthersPlaying) {
         OpenStaticSound2D(dir.Write("b.wav", 2, 16, kRate, CountingPcm16(kRate, 2)).c_str());
     SoundBuffer* d1 = DuplicateSoundBuffer(b, kSoundFlags2D);
     SoundBuffer* d2 = DuplicateSoundBuffer(b, kSoundFlags2D);
-    ASSERT_NE(d1, nullptr);
-    ASSERT_NE(d2, nullptr);
+    ASSERT_TRUE(d1 != nullptr && d2 != nullptr);
     PlaySoundBuffer(d1, 1);
     PlaySoundBuffer(d2, 1);
     Render(100);
@@ -283,8 +282,7 @@ TEST_F(LoopbackThreaded, StreamsComeAndGoWhileTheThreadRefills) {
     for (int i = 0; i < 200; ++i) {
         SoundStream* a = OpenStreamedSound2D(shortFile.c_str());
         SoundStream* b = OpenStreamedSound2D(longFile.c_str());
-        ASSERT_NE(a, nullptr);
-        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(a != nullptr && b != nullptr);
         PlaySoundBuffer(a, static_cast<uint32_t>(i % 2));
         PlaySoundBuffer(b, 1);
         for (int k = 0; k < i % 5; ++k) {

@@ -165,8 +165,7 @@ TEST_F(SoundLayer, PositionsAndDistancesAreScaledAndDeferred) {
     std::string path = MonoFile("a.wav", Bytes(100));
     SoundBuffer* b3 = OpenStaticSound3D(path.c_str());
     SoundBuffer* b2 = OpenStaticSound2D(path.c_str());
-    ASSERT_NE(b3, nullptr);
-    ASSERT_NE(b2, nullptr);
+    ASSERT_TRUE(b3 != nullptr && b2 != nullptr);
     SetSoundPosition(b3, {100.0f, 0.0f, -50.0f});
     SetSoundDistances(b3, 200.0f, 3000.0f);
     EXPECT_EQ(rec->GetVoice(b3->voice).position.x, 0.0f); // not committed yet
