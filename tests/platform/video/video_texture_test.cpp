@@ -73,21 +73,20 @@ TEST_P(VideoTextureTest, KeepsTheLastPictureAfterItsEndAndRestartsFromTheFirst) 
     const bool mpeg = GetParam() == filmwriter::Container::Mpeg;
     TextureObject *object = Open(ColorFilm(mpeg ? "end.mpg" : "end.avi", GetParam(), 10));
     ASSERT_NE(object, nullptr);
+    // The picture shown `seconds` later.
+    auto after = [&](double seconds) {
+        clock_.Advance(seconds);
+        SetVideoStageTexture(object, 0);
+        return Texel(object, 0, 0);
+    };
     RunVideoTexture(object);
-    clock_.Advance(5.0);
-    SetVideoStageTexture(object, 0);
-    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(9)));
-    clock_.Advance(5.0);
-    SetVideoStageTexture(object, 0);
-    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(9)));
+    EXPECT_TRUE(ColorNear(after(5.0), FrameColor(9)));
+    EXPECT_TRUE(ColorNear(after(5.0), FrameColor(9)));
 
     ResetVideoTexture(object);
     RunVideoTexture(object);
-    SetVideoStageTexture(object, 0);
-    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(0)));
-    clock_.Advance(0.2);
-    SetVideoStageTexture(object, 0);
-    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(5)));
+    EXPECT_TRUE(ColorNear(after(0.0), FrameColor(0)));
+    EXPECT_TRUE(ColorNear(after(0.2), FrameColor(5)));
     GetD3DDevice()->SetTexture(0, nullptr);
 }
 
