@@ -1,10 +1,13 @@
 #!/bin/sh
-# Installs what is missing, builds the sanitizer configuration (and the
-# libFuzzer targets when clang++ exists) and runs every test through ctest.
+# Installs what is missing, checks the layering of src/, builds the sanitizer
+# configuration (and the libFuzzer targets when clang++ exists) and runs every
+# test through ctest.
 set -e
 cd "$(dirname "$0")"
 
 ./tools/install-deps.sh
+
+./tools/check-layers.sh || { echo "test.sh: an include points up a room (tools/check-layers.sh)" >&2; exit 1; }
 
 jobs=$(nproc)
 cmake --preset asan >/dev/null || { echo "test.sh: configuring asan failed" >&2; exit 1; }

@@ -11,11 +11,11 @@
 
 #include "library/library_item.h"
 #include "library/mesh_subset.h"
+#include "library/render/render_front_end.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/adapter.h"
 #include "platform/os/gfx/recording_device.h"
-#include "platform/render_front_end.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Compares the engine's matrix routines with plain general-purpose versions.
-#include "core/math.h"
+#include "base/math.h"
 
 #include <benchmark/benchmark.h>
 

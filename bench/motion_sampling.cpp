@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/key_track.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "library/library_item.h"
 #include "library/mesh_subset.h"
+#include "library/render/shadow_volume.h"
 #include "platform/os/gfx/recording_device.h"
-#include "platform/shadow_volume.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "app/class_list.h"
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/file_system.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ void Check(const SystemActors &before) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    InstallEngineClasses();
     if (size > (1u << 20)) {
         return 0;
     }

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/file_system.h"
-#include "platform/anb_mesh.h"
+#include "base/file_system.h"
+#include "library/anb_mesh.h"
 #include "platform/os/gfx/recording_device.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
 

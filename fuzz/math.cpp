@@ -1,7 +1,7 @@
 // Feeds arbitrary floats (NaN, infinities and denormals included) to the
 // math routines that take the widest inputs, and checks the invariants that
 // hold for every input: Noise1D stays finite and MergeBoxList never adds boxes.
-#include "core/math.h"
+#include "base/math.h"
 
 #include <cmath>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"

@@ -1,8 +1,8 @@
 // Feeds the input as "pack.csa" through an in-memory backend, opens every
 // indexed name and a few others, reads with seeks, and checks that an open
 // entry serves exactly its bytes and that Tell, Size and Eof agree.
-#include "core/file_system.h"
-#include "core/pack_archive.h"
+#include "base/file_system.h"
+#include "base/pack_archive.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/library_item.h"
 #include "library/mesh.h"
 #include "library/resource_library.h"

@@ -1,5 +1,5 @@
 // Loads the input as a text table and looks up a few keys.
-#include "core/text_table.h"
+#include "base/text_table.h"
 
 #include <cstdint>
 #include <cstdio>

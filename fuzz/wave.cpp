@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "platform/wave_file.h"
 
 namespace {

@@ -5,6 +5,7 @@
 //   cmdinfo --totals   counts over the registered tables
 //
 // Exit code 0 on success, 1 for a command that does not exist, 2 for bad use.
+#include "app/class_list.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/command_table.h"
@@ -166,6 +167,7 @@ void PrintTotals() {
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallEngineClasses();
     if (argc != 2) {
         std::fprintf(stderr, "usage: cmdinfo <id> | <name> | --totals\n");
         return 2;

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_writer.h"
-#include "core/file_system.h"
-#include "core/pack_archive.h"
+#include "base/byte_writer.h"
+#include "base/file_system.h"
+#include "base/pack_archive.h"
 
 namespace {
 

@@ -2,6 +2,10 @@
 // its header and the resulting actor tree with each actor's fields.
 #include <cstdio>
 
+#include "app/class_list.h"
 #include "core/actors/actor_file_dump.h"
 
-int main(int argc, char **argv) { return RunQvaDump(argc, argv, stdout, stderr); }
+int main(int argc, char **argv) {
+    InstallEngineClasses();
+    return RunQvaDump(argc, argv, stdout, stderr);
+}

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/class_list.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -27,6 +28,7 @@ bool Write(const std::string &folder, const char *name, uint32_t first, uint32_t
 } // namespace
 
 int main(int argc, char** argv) {
+    InstallEngineClasses();
     const std::filesystem::path seeds = SeedFolder(argc, argv);
     if (seeds.empty()) {
         return 2;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/anb_writer.h"
+#include "library/anb_writer.h"
 #include "seed_folder.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/key_track.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 
 // One animation layer of a bone. Mode 0 composes the layer's rotation before
 // the pose so far, 1 blends toward the layer, 2 composes it after; other

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 
 class Archive;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/library_item.h"

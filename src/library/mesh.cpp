@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/pack_archive.h"
+#include "base/pack_archive.h"
+#include "library/anb_mesh.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
-#include "platform/anb_mesh.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/device.h"
 

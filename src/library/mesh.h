@@ -3,7 +3,7 @@
 //
 // A mesh item's data file is chosen by extension (any case): ".qvm" is the
 // engine's mesh format (subsets, and for skinned meshes bones and skin
-// records), ".anb" a vertex-animated mesh (platform/anb_mesh.h), ".x" is
+// records), ".anb" a vertex-animated mesh (library/anb_mesh.h), ".x" is
 // accepted and gives no geometry.
 //
 // ".qvm", little-endian; a text is a u32 length and its characters:
@@ -28,7 +28,7 @@
 
 #include <cstdint>
 
-#include "core/math.h"
+#include "base/math.h"
 
 class Archive;
 class MeshItem;

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/mesh_subset.h"
 
 class MeshItem;

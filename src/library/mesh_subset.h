@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 
 namespace gfx {
 class IndexBuffer;

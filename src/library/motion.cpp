@@ -3,8 +3,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/file_system.h"
-#include "core/pack_archive.h"
+#include "base/file_system.h"
+#include "base/pack_archive.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/name_table.h"

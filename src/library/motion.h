@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/math.h"
+#include "base/math.h"
 
 class KeyTrack;
 class MotionItem;

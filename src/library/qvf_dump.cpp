@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/escape_text.h"
+#include "base/escape_text.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/resource_library.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/library_item.h"
 #include "library/mesh.h"
 #include "library/name_table.h"

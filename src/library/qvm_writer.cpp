@@ -1,7 +1,7 @@
 #include "library/qvm_writer.h"
 
-#include "core/byte_writer.h"
-#include "core/file_system.h"
+#include "base/byte_writer.h"
+#include "base/file_system.h"
 
 namespace {
 

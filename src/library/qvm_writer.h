@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/bone.h"
 #include "library/mesh.h"
 #include "library/mesh_subset.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 
 RecordIo::RecordIo(Archive& archive) : archive_(archive), writing_(archive.IsWriting()) {}
 

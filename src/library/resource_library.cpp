@@ -5,18 +5,20 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/bitmap_font.h"
 #include "library/mesh.h"
-#include "platform/font_services.h"
 #include "library/motion.h"
 #include "library/record_io.h"
+#include "library/render/font_services.h"
+#include "library/render/shadow_volume.h"
 #include "library/save_device.h"
+#include "library/sound_items.h"
 #include "library/texture_items.h"
+#include "library/video_items.h"
 #include "platform/graphics.h"
-#include "platform/shadow_volume.h"
-#include "platform/sound_items.h"
 #include "platform/timer.h"
 #include "platform/video.h"
 
@@ -79,7 +81,18 @@ bool EqualNoCaseN(const char* a, const char* b, uint32_t n) {
 
 // --- life and set-up ----------------------------------------------------------
 
-ResourceLibrary::ResourceLibrary() : items_(kTableSize, nullptr) {}
+// Any library installs the lost-device path's font release and state
+// restore; both act on the library that GetLibrary answers at the time.
+ResourceLibrary::ResourceLibrary() : items_(kTableSize, nullptr) {
+    LostDeviceHooks hooks;
+    hooks.releaseFontTextures = [] {
+        if (ResourceLibrary *library = GetLibrary()) library->ReleaseFontTextures();
+    };
+    hooks.restoreDeviceState = [] {
+        if (ResourceLibrary *library = GetLibrary()) library->RestoreDeviceState();
+    };
+    SetDefaultLostDeviceHooks(std::move(hooks));
+}
 
 ResourceLibrary::~ResourceLibrary() {
     for (LibraryItem*& item : items_) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "library/library_item.h"
-#include "platform/render_front_end.h"
+#include "library/render/render_front_end.h"
 
 class Archive;
 class EngineWindow;
@@ -152,7 +152,7 @@ public:
     // The device's ambient colour from four components 0..1.
     void SetAmbientLight(float r, float g, float b, float a);
 
-    // --- sound items (platform/sound_items.cpp) -------------------------
+    // --- sound items (library/sound_items.cpp) -------------------------
     // Each does nothing (or answers 0) for a null or non-sound item and
     // while sound is disabled; those that play or set a value first load an
     // item whose sound is not yet made.
@@ -190,7 +190,7 @@ public:
     void RestoreDeviceState();
 
 
-    // --- render front end (platform/render_front_end.h) -------------------
+    // --- render front end (library/render/render_front_end.h) -------------------
 
     // Draw instances and buckets.
     DrawInstance* CreateDrawInstance(MeshItem* mesh, uint32_t subset, MaterialItem* material,

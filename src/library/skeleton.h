@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/bone.h"
 
 class MeshItem;

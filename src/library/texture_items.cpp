@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/pack_archive.h"
+#include "base/pack_archive.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <new>
 #include <thread>
+#include <utility>
 
-#include "library/resource_library.h"
 
 namespace {
 
@@ -19,6 +19,10 @@ CQVGraphics *&GraphicsSlot() {
 
 char g_errorText[CQVGraphics::kErrorTextSize] = {};
 
+// What the resource library installs for the lost-device path (its sleep
+// member is not used).
+LostDeviceHooks g_defaultLostDeviceHooks;
+
 void FormatError(const char *format, va_list args) {
     // Bounded: a long message is cut to 511 characters.
     std::vsnprintf(g_errorText, sizeof g_errorText, format, args);
@@ -27,6 +31,8 @@ void FormatError(const char *format, va_list args) {
 } // namespace
 
 // --- free helpers -----------------------------------------------------------------
+
+void SetDefaultLostDeviceHooks(LostDeviceHooks hooks) { g_defaultLostDeviceHooks = std::move(hooks); }
 
 FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBufferFormat,
                                       const DepthFormatTest &depthPasses,
@@ -369,8 +375,8 @@ bool CQVGraphics::HandleLostDevice() {
     }
     if (hooks_.releaseFontTextures) {
         hooks_.releaseFontTextures();
-    } else if (ResourceLibrary *library = GetLibrary()) {
-        library->ReleaseFontTextures();
+    } else if (g_defaultLostDeviceHooks.releaseFontTextures) {
+        g_defaultLostDeviceHooks.releaseFontTextures();
     }
     if (gfx::Failed(device_->Reset(params_))) {
         return false;
@@ -386,8 +392,8 @@ bool CQVGraphics::HandleLostDevice() {
     }
     if (hooks_.restoreDeviceState) {
         hooks_.restoreDeviceState();
-    } else if (ResourceLibrary *library = GetLibrary()) {
-        library->RestoreDeviceState();
+    } else if (g_defaultLostDeviceHooks.restoreDeviceState) {
+        g_defaultLostDeviceHooks.restoreDeviceState();
     }
     if (hooks_.sleep) {
         hooks_.sleep(100);

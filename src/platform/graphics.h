@@ -57,12 +57,18 @@ struct WindowPlacement {
 WindowPlacement PlaceWindow(int screenWidth, int screenHeight, int width, int height);
 
 // What the lost-device path calls besides the device; an empty member takes
-// the default (the library's font release and state restore, a real sleep).
+// the default (the process-wide font release and state restore below, a real
+// sleep).
 struct LostDeviceHooks {
     std::function<void()> releaseFontTextures;
     std::function<void()> restoreDeviceState;
     std::function<void(uint32_t milliseconds)> sleep;
 };
+
+// The process-wide font release and state restore of the lost-device path,
+// installed by the resource library (its own, which act on the library that
+// GetLibrary answers); nothing is called while none is installed.
+void SetDefaultLostDeviceHooks(LostDeviceHooks hooks);
 
 class CQVGraphics {
   public:

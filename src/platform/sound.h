@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
-#include "core/math.h"
+#include "base/file_system.h"
+#include "base/math.h"
 #include "platform/os/sound_backend.h"
 #include "platform/wave_file.h"
 

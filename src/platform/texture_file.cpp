@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "platform/graphics.h"
 
 uint32_t TextureSideFor(uint64_t requested, uint32_t fileSide, uint32_t maxSide) {

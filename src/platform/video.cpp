@@ -11,10 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/file_system.h"
-#include "library/library_item.h"
-#include "library/resource_library.h"
-#include "library/texture_items.h"
+#include "base/file_system.h"
 #include "platform/graphics.h"
 #include "platform/os/sound_backend.h"
 #include "platform/sound.h"
@@ -23,6 +20,10 @@
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+// Whether films may play their sound (the library's sound switch); no sound
+// while nothing is installed.
+bool (*g_soundEnabledQuery)() = nullptr;
 
 // Pictures decoded ahead of the one on show.
 constexpr size_t kQueuedPictures = 8;
@@ -248,10 +249,9 @@ class Film {
     // stream list; none with sound disabled, without a device or without
     // sound in the film.
     void OpenSound() {
-        ResourceLibrary *library = GetLibrary();
         SoundBackend *backend = GetSoundBackend();
         const uint32_t channels = source_->SoundChannels();
-        if (library == nullptr || library->IsSoundEnabled() == 0 || backend == nullptr ||
+        if (g_soundEnabledQuery == nullptr || !g_soundEnabledQuery() || backend == nullptr ||
             !HasSoundDevice() || channels == 0) {
             return;
         }
@@ -447,14 +447,6 @@ void DestroyFilm(TextureObject *object) {
     object->video = nullptr;
 }
 
-// The texture object of a texture item; null for anything else.
-TextureObject *ItemTexture(LibraryItem *item) {
-    if (item == nullptr || item->classId != uint32_t(ItemClass::Texture)) {
-        return nullptr;
-    }
-    return static_cast<TextureItem *>(item)->texture;
-}
-
 // --- full screen --------------------------------------------------------------------
 
 struct ScreenVertex {
@@ -628,25 +620,6 @@ void ResetVideoTexture(TextureObject *object) {
     }
 }
 
-void BindVideoTexture(LibraryItem *item, uint32_t stage) {
-    SetVideoStageTexture(ItemTexture(item), stage);
-}
-
-void RestartVideoTexture(LibraryItem *item) {
-    TextureObject *object = ItemTexture(item);
-    ResetVideoTexture(object);
-    RunVideoTexture(object);
-}
-
-void StopVideoTexture(LibraryItem *item) { ResetVideoTexture(ItemTexture(item)); }
-
-uint32_t GetTextureItemHeight(LibraryItem *item) {
-    if (item == nullptr || item->classId != uint32_t(ItemClass::Texture)) {
-        return 0;
-    }
-    return static_cast<TextureItem *>(item)->height;
-}
-
 int PlayFullScreenVideo(const char *path) {
     StopFullScreenVideo();
     gfx::Device *device = GetD3DDevice();
@@ -726,21 +699,12 @@ int PollFullScreenVideo() {
     }
 }
 
-int PlayVideoFile(const char *name) {
-    ResourceLibrary *library = GetLibrary();
-    if (library == nullptr || name == nullptr) {
-        return 0;
-    }
-    const std::string path = library->GetBaseFolder() + "\\Data\\" + name + ".mpg";
-    return PlayFullScreenVideo(path.c_str());
-}
-
 void StopVideo() { StopFullScreenVideo(); }
 
 int UpdateVideo() { return PollFullScreenVideo(); }
 
-void InstallVideoHooks() {
-    SetOpenVideoTextureHook(&OpenVideoTexture);
+void InstallFilmHooks(bool (*soundEnabled)()) {
+    g_soundEnabledQuery = soundEnabled;
     SetDestroyVideoHook(&DestroyFilm);
 }
 

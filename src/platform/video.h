@@ -14,7 +14,6 @@
 
 #include "platform/os/video/film_source.h"
 
-class LibraryItem;
 struct TextureObject;
 
 // Opens a film as a texture object: an A8R8G8B8 texture of the film's size,
@@ -32,27 +31,19 @@ void RunVideoTexture(TextureObject *object);
 // image texture.
 void ResetVideoTexture(TextureObject *object);
 
-// Texture-item operations. An item that is not a texture item (class id
-// other than 0) counts as null.
-void BindVideoTexture(LibraryItem *item, uint32_t stage);
-void RestartVideoTexture(LibraryItem *item);
-void StopVideoTexture(LibraryItem *item);
-uint32_t GetTextureItemHeight(LibraryItem *item);
-
 // Full-screen films: 1 or 0.
 int PlayFullScreenVideo(const char *path);
 void StopFullScreenVideo();
 int PollFullScreenVideo();
-// PlayFullScreenVideo(library folder + "\Data\" + name + ".mpg").
-int PlayVideoFile(const char *name);
 void StopVideo();
 int UpdateVideo();
 
 // The texture size of a film picture: width x |height|.
 void VideoTextureSize(int32_t width, int32_t height, uint32_t *outWidth, uint32_t *outHeight);
 
-// Connects the film operations to the texture items and texture objects.
-void InstallVideoHooks();
+// Connects the films to the texture objects (their destruction) and takes the
+// switch that says whether films may play sound (none while null).
+void InstallFilmHooks(bool (*soundEnabled)());
 
 // --- seams ----------------------------------------------------------------------
 // Media clock (seconds, any origin) and the window thread's sleep. An empty

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/byte_writer.h"
-#include "core/file_system.h"
+#include "base/byte_writer.h"
+#include "base/file_system.h"
 
 namespace {
 

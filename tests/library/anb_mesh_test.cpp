@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
+#include "library/anb_mesh.h"
 #include "mesh_test_util.h"
-#include "platform/anb_mesh.h"
 
 namespace {
 

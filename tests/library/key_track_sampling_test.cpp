@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/key_track.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/byte_writer.h"
+#include "base/file_system.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
-#include "core/byte_writer.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
 #include "library/resource_library.h"

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "library/anb_writer.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/mesh.h"
 #include "library/qvm_writer.h"
 #include "library/resource_library.h"
 #include "library_test_util.h"
-#include "platform/anb_writer.h"
 #include "platform/graphics.h"
 #include "support/fake_display.h"
 #include "support/temp_folder.h"

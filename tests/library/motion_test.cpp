@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "library/motion.h"
 #include "library_test_util.h"
 #include "support/temp_folder.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/name_table.h"
 #include "mesh_test_util.h"
 

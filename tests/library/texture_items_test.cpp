@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
 #include "library/texture_items.h"
+#include "library/video_items.h"
 #include "platform/graphics.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"

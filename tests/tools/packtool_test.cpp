@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system.h"
-#include "core/pack_archive.h"
+#include "base/file_system.h"
+#include "base/pack_archive.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 

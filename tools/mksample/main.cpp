@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <string>
 
+#include "app/class_list.h"
 #include "sample_game.h"
 #include "sample_output.h"
 
 int main(int argc, char** argv) {
+    InstallEngineClasses();
     if (argc != 2 || argv[1][0] == '\0') {
         std::fprintf(stderr, "usage: mksample OUT-DIR\n");
         return 2;

@@ -9,8 +9,8 @@
 // libjpeg's header needs FILE and size_t declared first.
 #include <jpeglib.h>
 
+#include "base/random.h"
 #include "core/actors/screen_capture.h"
-#include "core/random.h"
 #include "sample_game.h"
 
 namespace sample {

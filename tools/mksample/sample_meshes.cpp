@@ -2,9 +2,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "library/anb_writer.h"
 #include "library/mesh_subset.h"
 #include "library/qvm_writer.h"
-#include "platform/anb_writer.h"
 #include "platform/wave_file.h"
 #include "sample_game.h"
 

@@ -16,15 +16,16 @@
 #include <thread>
 #include <vector>
 
+#include "base/math.h"
 #include "core/actors/screen_capture.h"
-#include "core/math.h"
 #include "library/library_item.h"
-#include "library/resource_library.h"
 #include "library/mesh_geometry.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
 #include "library/skeleton.h"
+#include "library/video_items.h"
 #include "platform/graphics.h"
 #include "platform/os/window.h"
-#include "platform/render_front_end.h"
 #include "platform/sound.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/math.h"
+#include "base/math.h"
 
 namespace smoke {
 

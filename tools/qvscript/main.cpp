@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/class_list.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -129,6 +130,7 @@ int Run(const char *actorFile, const char *actorPath, const char *path) {
 } // namespace
 
 int main(int argc, char **argv) {
+    InstallEngineClasses();
     if (argc < 2) {
         return Usage();
     }

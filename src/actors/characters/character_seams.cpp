@@ -2,9 +2,6 @@
 
 #include "core/actors/placeholder_actor.h"
 
-float GlobalHitEffectMultiplier = 1.0f;
-uint32_t DebugTextFlag = 0;
-
 namespace {
 
 const ActorClassRow kRows[] = {
@@ -25,8 +22,3 @@ const ActorClassRow kRows[] = {
 } // namespace
 
 std::span<const ActorClassRow> CharacterClassRows() { return kRows; }
-
-void ResetCharacterSeams() {
-    GlobalHitEffectMultiplier = 1.0f;
-    DebugTextFlag = 0;
-}

@@ -1,20 +1,14 @@
 // Placeholder services of the characters, AI and items, as far as the engine
 // core needs them until those classes are built. Each class's own code
-// replaces its part.
+// replaces its part. The hit-effect multiplier and the debug text flag they
+// share with the core are declared in core/actors/subsystem_hooks.h.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
 #include "core/actors/class_factory.h"
-
-// Scales the hit effects of the AI players; 1.0 until set.
-extern float GlobalHitEffectMultiplier;
-// Non-zero while the player's debug key chord is held.
-extern uint32_t DebugTextFlag;
+#include "core/actors/subsystem_hooks.h"
 
 // The rows of the class factory for this subsystem's classes.
 std::span<const ActorClassRow> CharacterClassRows();
-
-// Back to the start values.
-void ResetCharacterSeams();

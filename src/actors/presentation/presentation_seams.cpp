@@ -1,11 +1,5 @@
 #include "actors/presentation/presentation_seams.h"
 
-#include <algorithm>
-#include <iterator>
-
-CameraActor *CurrentCamera = nullptr;
-float GlobalGamma[6] = {};
-
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
@@ -26,17 +20,25 @@ const ActorClassRow kRows[] = {
     {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},
 };
 
+void UpdateCamera() {
+    if (auto *camera = dynamic_cast<CameraActor *>(CurrentCamera)) {
+        camera->FrameUpdate();
+    }
+}
+
+void RefreshGamma(Actor *camera) {
+    if (auto *cameraActor = dynamic_cast<CameraActor *>(camera)) {
+        cameraActor->gammaRefresh = 1;
+    }
+}
+
 } // namespace
 
 std::span<const ActorClassRow> PresentationClassRows() { return kRows; }
 
-void UpdateCurrentCamera() {
-    if (CurrentCamera != nullptr) {
-        CurrentCamera->FrameUpdate();
-    }
-}
-
-void ResetPresentationSeams() {
-    CurrentCamera = nullptr;
-    std::fill(std::begin(GlobalGamma), std::end(GlobalGamma), 0.0f);
+PresentationHooks PresentationSubsystemHooks() {
+    PresentationHooks hooks;
+    hooks.updateCurrentCamera = &UpdateCamera;
+    hooks.refreshCameraGamma = &RefreshGamma;
+    return hooks;
 }

@@ -7,6 +7,7 @@
 
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
+#include "core/actors/subsystem_hooks.h"
 
 // Placeholder of the Camera actor (class 19).
 class CameraActor : public PlaceholderActor {
@@ -18,17 +19,8 @@ class CameraActor : public PlaceholderActor {
     uint32_t gammaRefresh = 0;
 };
 
-// The global gamma block (six values) that cameras apply.
-extern float GlobalGamma[6];
-
-// The active camera; null when none is active.
-extern CameraActor *CurrentCamera;
-
-// The frame step's camera update: skipped without a current camera.
-void UpdateCurrentCamera();
-
 // The rows of the class factory for this subsystem's classes.
 std::span<const ActorClassRow> PresentationClassRows();
 
-// Back to the start values.
-void ResetPresentationSeams();
+// The hooks this subsystem fills in the engine core.
+PresentationHooks PresentationSubsystemHooks();

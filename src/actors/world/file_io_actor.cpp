@@ -1,11 +1,11 @@
 #include "actors/world/file_io_actor.h"
 
 #include "actors/world/world_seams.h"
+#include "base/file_system.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
-#include "core/file_system.h"
 #include "library/resource_library.h"
 
 namespace {

@@ -1,9 +1,6 @@
 #include "actors/world/world_seams.h"
 
-#include "core/actors/actor_system.h"
-
-std::vector<Actor *> DrawGroupRegistry(kSystemDrawGroupCount, nullptr);
-std::vector<Actor *> FileActorList;
+#include <cmath>
 
 namespace {
 
@@ -30,27 +27,45 @@ const ActorClassRow kRows[] = {
     {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},
 };
 
+// The roots "Global", "Scenery" and "Clipboard" are FileIO actors.
+bool SetFileRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const char *fileName) {
+    auto *fileIO = dynamic_cast<FileIOActor *>(root);
+    if (fileIO == nullptr) {
+        return false;
+    }
+    fileIO->firstId = firstId;
+    fileIO->idLimit = idLimit;
+    fileIO->fileName = fileName;
+    return true;
+}
+
+float DrawGroupBoxDiagonal(Actor *group) {
+    auto *drawGroup = dynamic_cast<DrawGroupActor *>(group);
+    if (drawGroup == nullptr) {
+        return 0.0f;
+    }
+    Vector3 d = {drawGroup->boxMax.x - drawGroup->boxMin.x,
+                 drawGroup->boxMax.y - drawGroup->boxMin.y,
+                 drawGroup->boxMax.z - drawGroup->boxMin.z};
+    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+}
+
+void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
+    if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(group)) {
+        drawGroup->DrawGroupID = drawGroupId;
+    }
+}
+
 } // namespace
 
 std::span<const ActorClassRow> WorldClassRows() { return kRows; }
 
-void UpdateCollisionShapeBounds(Actor * /*actor*/) {}
-
-// No collision objects are tested until the collision pass is built.
-int ActorSystem::CollisionPass(float /*timeStep*/) { return 1; }
-
-// Until draw groups and connectors exist, "Scenery" is one visible group.
-int ActorSystem::DrawVisibleGroups(float /*timeStep*/) {
-    if (Actor *scenery = GetActorById(kSceneryRootId)) {
-        scenery->Update();
-    }
-    if (Actor *inventory = GetActorById(kInventoryActorId)) {
-        inventory->Update();
-    }
-    return 1;
-}
-
-void ResetWorldSeams() {
-    DrawGroupRegistry.assign(kSystemDrawGroupCount, nullptr);
-    FileActorList.clear();
+// Collision shapes, the collision pass and the visibility walk keep the
+// core's defaults until those classes are built.
+WorldHooks WorldSubsystemHooks() {
+    WorldHooks hooks;
+    hooks.setRootRange = &SetFileRootRange;
+    hooks.drawGroupDiagonal = &DrawGroupBoxDiagonal;
+    hooks.setDrawGroupId = &SetDrawGroupSlot;
+    return hooks;
 }

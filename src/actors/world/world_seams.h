@@ -12,6 +12,7 @@
 #include "actors/world/file_io_actor.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
+#include "core/actors/subsystem_hooks.h"
 
 // Placeholder of the Draw Group actor (class 15): its entry number in the
 // registry and its box.
@@ -24,20 +25,8 @@ class DrawGroupActor : public PlaceholderActor {
     Vector3 boxMax = {0.0f, 0.0f, 0.0f};
 };
 
-// Draw Group actors indexed by draw-group id; entries may be null, entries
-// 0 and 1 are the system groups.
-extern std::vector<Actor *> DrawGroupRegistry;
-inline constexpr size_t kSystemDrawGroupCount = 2;
-
-// The File actors, kept by the File actor code.
-extern std::vector<Actor *> FileActorList;
-
-// Recomputes the world bounds of the actor's collision objects (nothing to
-// do until collision shapes are built).
-void UpdateCollisionShapeBounds(Actor *actor);
-
 // The rows of the class factory for this subsystem's classes.
 std::span<const ActorClassRow> WorldClassRows();
 
-// Back to the start values (tests, and the actor system's construction).
-void ResetWorldSeams();
+// The hooks this subsystem fills in the engine core.
+WorldHooks WorldSubsystemHooks();

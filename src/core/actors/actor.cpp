@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/param_convert.h"
-#include "core/random.h"
 
 Actor *GlobalActorSlots[kGlobalActorSlotCount] = {};
 
@@ -663,21 +663,6 @@ void Actor::SetUnmarkedColObjsActive(bool active) {
 float RandomSigned() { return static_cast<float>(Rand() % 10000) * 0.0002f - 1.0f; }
 
 float RandomUnit() { return static_cast<float>(Rand() % 10000) * 0.0001f; }
-
-uint32_t PackColorChannel(float c) {
-    if (!(c > 0.0f)) {
-        return 0; // also NaN
-    }
-    if (c >= 1.0f) {
-        return 255;
-    }
-    return static_cast<uint32_t>(c * 255.0f + 0.5f);
-}
-
-uint32_t PackColor(float r, float g, float b, float a) {
-    return (PackColorChannel(a) << 24) | (PackColorChannel(r) << 16) | (PackColorChannel(g) << 8) |
-           PackColorChannel(b);
-}
 
 uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block) {
     const CommandInfo *info = FindCommandInfo(commandId);

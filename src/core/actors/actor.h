@@ -16,11 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/math.h"
 #include "core/actors/param_block.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
-#include "core/math.h"
+#include "library/render/draw_owner.h"
 
 class Actor;
 class Archive;
@@ -203,7 +204,7 @@ Actor *GetGlobalActor(int n);
 // is a path from `from`.
 Actor *ResolveActorName(Actor *from, std::string_view text);
 
-class Actor : public CommandTarget {
+class Actor : public CommandTarget, public DrawOwner {
   public:
     Actor();
     ~Actor() override;
@@ -228,7 +229,7 @@ class Actor : public CommandTarget {
     virtual int Serialize(Archive &archive, uint32_t mode);
     virtual void Process() {}
     virtual void Update();
-    virtual void Slot5() {}
+    void Slot5() override {}
 
     // Transforms.
     const Matrix &GetWorldMatrix();
@@ -345,12 +346,6 @@ void NotifyActorGone(Actor *actor);
 float RandomSigned();
 // (Rand() mod 10000) x 0.0001, in [0, 0.9999].
 float RandomUnit();
-
-// One colour channel 0..1 as a byte: >= 1 -> 255, <= 0 or NaN -> 0, else
-// trunc(c x 255 + 0.5).
-uint32_t PackColorChannel(float c);
-// Four channels as 0xAARRGGBB.
-uint32_t PackColor(float r, float g, float b, float a);
 
 // Sends a command with plain values packed by the command's parameter types
 // ("Color" takes four floats, see ParamValue::Floats). Returns the handler's

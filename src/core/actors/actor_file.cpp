@@ -4,10 +4,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/file_system.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cinttypes>
 
+#include "base/escape_text.h"
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -10,8 +12,6 @@
 #include "core/actors/actor_tree_dump.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_registry.h"
-#include "core/escape_text.h"
-#include "core/file_system.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_path.h"
@@ -16,7 +17,6 @@
 #include "core/actors/command_registry.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/time_record.h"
-#include "core/file_system.h"
 
 namespace {
 

@@ -4,9 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "actors/characters/character_seams.h"
-#include "actors/presentation/presentation_seams.h"
-#include "actors/world/world_seams.h"
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
@@ -14,6 +11,7 @@
 #include "core/actors/command_table.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/null_actor.h"
+#include "core/actors/subsystem_hooks.h"
 #include "platform/timer.h"
 
 std::vector<Actor *> ActorTable;
@@ -72,17 +70,6 @@ void FillActorSystemDescriptor() {
 // Creates a fixed actor through the factory's normal path.
 Actor *CreateFixedActor(int32_t classId, const char *name, Actor *parent, int32_t id) {
     return CreateActor(classId, name, nullptr, parent, id, true);
-}
-
-bool SetRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const char *fileName) {
-    auto *fileIO = dynamic_cast<FileIOActor *>(root);
-    if (fileIO == nullptr) {
-        return false;
-    }
-    fileIO->firstId = firstId;
-    fileIO->idLimit = idLimit;
-    fileIO->fileName = fileName;
-    return true;
 }
 
 } // namespace
@@ -266,7 +253,27 @@ void ResetActorWorldForTests() {
     ResetActorClassRowsForTests();
     ResetNullActorsForTests();
     InstallNetTransport(NetTransport{});
-    ResetWorldSeams();
-    ResetPresentationSeams();
-    ResetCharacterSeams();
+    ResetWorldHooks();
+    ResetPresentationHooks();
+    ResetCharacterHooks();
+}
+
+int ActorSystem::CollisionPass(float timeStep) {
+    if (const WorldHooks &hooks = GetWorldHooks(); hooks.collisionPass != nullptr) {
+        return hooks.collisionPass(this, timeStep);
+    }
+    return 1;
+}
+
+int ActorSystem::DrawVisibleGroups(float timeStep) {
+    if (const WorldHooks &hooks = GetWorldHooks(); hooks.drawVisibleGroups != nullptr) {
+        return hooks.drawVisibleGroups(this, timeStep);
+    }
+    if (Actor *scenery = GetActorById(kSceneryRootId)) {
+        scenery->Update();
+    }
+    if (Actor *inventory = GetActorById(kInventoryActorId)) {
+        inventory->Update();
+    }
+    return 1;
 }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/math.h"
 #include "core/actors/actor.h"
-#include "core/math.h"
 
 class LibraryItem;
 

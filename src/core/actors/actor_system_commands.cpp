@@ -4,16 +4,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "actors/characters/character_seams.h"
-#include "actors/presentation/presentation_seams.h"
-#include "actors/world/world_seams.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/screen_capture.h"
+#include "core/actors/subsystem_hooks.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
+#include "library/video_items.h"
 #include "platform/graphics.h"
 #include "platform/os/window.h"
 #include "platform/timer.h"
@@ -299,13 +298,7 @@ void AssignDrawGroupIds() {
     std::vector<Entry> entries;
     for (size_t i = kSystemDrawGroupCount; i < DrawGroupRegistry.size(); ++i) {
         Actor *group = DrawGroupRegistry[i];
-        float length = 0.0f;
-        if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(group)) {
-            Vector3 d = {drawGroup->boxMax.x - drawGroup->boxMin.x,
-                         drawGroup->boxMax.y - drawGroup->boxMin.y,
-                         drawGroup->boxMax.z - drawGroup->boxMin.z};
-            length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-        }
+        const float length = group != nullptr ? DrawGroupDiagonal(group) : 0.0f;
         entries.push_back({group, length});
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
@@ -317,8 +310,8 @@ void AssignDrawGroupIds() {
     for (size_t i = 0; i < entries.size(); ++i) {
         const size_t slot = kSystemDrawGroupCount + i;
         DrawGroupRegistry[slot] = entries[i].group;
-        if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(entries[i].group)) {
-            drawGroup->DrawGroupID = static_cast<int32_t>(slot);
+        if (entries[i].group != nullptr) {
+            SetDrawGroupId(entries[i].group, static_cast<int32_t>(slot));
         }
     }
 }
@@ -499,9 +492,7 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         for (size_t i = 0; i < 6; ++i) {
             GlobalGamma[i] = block.ReadF32(i * 4);
         }
-        if (CurrentCamera != nullptr) {
-            CurrentCamera->gammaRefresh = 1;
-        }
+        RefreshCameraGamma(CurrentCamera);
         break;
     default:
         break;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "actors/world/world_seams.h"
+#include "base/random.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -19,7 +19,7 @@
 #include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/script_runner.h"
-#include "core/random.h"
+#include "core/actors/subsystem_hooks.h"
 
 namespace {
 

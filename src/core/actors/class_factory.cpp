@@ -1,16 +1,13 @@
 #include "core/actors/class_factory.h"
 
 #include <array>
+#include <vector>
 
-#include "actors/characters/character_seams.h"
-#include "actors/presentation/presentation_seams.h"
-#include "actors/world/world_seams.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_manager_actor.h"
 #include "core/actors/placeholder_actor.h"
-#include "game/front_end_seams.h"
 
 const uint32_t kClassRegistrationOrder[kRegisteredClassCount] = {
     2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
@@ -31,14 +28,20 @@ const ActorClassRow kCoreClassRows[] = {
     {kClassManagerClassId, &NewClassManagerActor, &ClassManagerActor::RegisterClass},
 };
 
+// The rows the subsystems registered, in registration order.
+std::vector<std::span<const ActorClassRow>> &RegisteredRows() {
+    static std::vector<std::span<const ActorClassRow>> parts;
+    return parts;
+}
+
 RowTable BuildRows() {
     RowTable rows{};
     for (size_t id = 0; id < rows.size(); ++id) {
         rows[id].classId = static_cast<uint32_t>(id);
     }
-    for (std::span<const ActorClassRow> part :
-         {std::span<const ActorClassRow>(kCoreClassRows), WorldClassRows(), PresentationClassRows(),
-          CharacterClassRows(), FrontEndClassRows()}) {
+    std::vector<std::span<const ActorClassRow>> parts = {kCoreClassRows};
+    parts.insert(parts.end(), RegisteredRows().begin(), RegisteredRows().end());
+    for (std::span<const ActorClassRow> part : parts) {
         for (const ActorClassRow &row : part) {
             if (row.classId < rows.size() && row.classId != kActorSystemClassId &&
                 row.classId != kNullActorClassId) {
@@ -55,6 +58,16 @@ RowTable &Rows() {
 }
 
 } // namespace
+
+void RegisterActorClassRows(std::span<const ActorClassRow> rows) {
+    for (std::span<const ActorClassRow> part : RegisteredRows()) {
+        if (part.data() == rows.data() && part.size() == rows.size()) {
+            return;
+        }
+    }
+    RegisteredRows().push_back(rows);
+    Rows() = BuildRows();
+}
 
 ActorClassRow GetActorClassRow(uint32_t classId) {
     if (classId >= kClassCount) {

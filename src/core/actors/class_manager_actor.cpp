@@ -1,8 +1,8 @@
 #include "core/actors/class_manager_actor.h"
 
+#include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
-#include "core/file_system.h"
 
 void ClassManagerActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kClassManagerClassId);

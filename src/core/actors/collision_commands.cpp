@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "actors/world/world_seams.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/subsystem_hooks.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "core/actors/debug_tint.h"
 
-#include "actors/presentation/presentation_seams.h"
 #include "core/actors/actor.h"
+#include "core/actors/subsystem_hooks.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/file_system.h"
+#include "base/random.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/engine_host.h"
-#include "core/file_system.h"
+#include "core/actors/subsystem_hooks.h"
 #include "core/options.h"
-#include "core/random.h"
 
-extern uint32_t DebugTextFlag;
 
 const TraceChannel kTraceChannels[23] = {
     {0x10, "Misc Heavy"},        {0x20, "Init"},

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "actors/world/world_seams.h"
+#include "base/pack_archive.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/loading_screen.h"
-#include "core/pack_archive.h"
+#include "core/actors/subsystem_hooks.h"
 #include "library/resource_library.h"
 
 namespace {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "base/text_table.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_system.h"
-#include "core/text_table.h"
 #include "library/library_item.h"
+#include "library/render/render_front_end.h"
+#include "library/render/screen_layers.h"
 #include "library/resource_library.h"
-#include "platform/render_front_end.h"
-#include "platform/screen_layers.h"
 
 namespace {
 

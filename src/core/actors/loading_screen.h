@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/math.h"
+#include "base/math.h"
 
 class ActorSystem;
 class LibraryItem;

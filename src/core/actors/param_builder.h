@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/math.h"
 #include "core/actors/param_block.h"
-#include "core/math.h"
 
 class Actor;
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/math.h"
 #include "core/actors/command_registry.h"
-#include "core/math.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "core/file_system.h"
+#include "base/file_system.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/device.h"
 

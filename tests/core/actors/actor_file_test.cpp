@@ -12,13 +12,13 @@
 
 #include "actor_file_bytes.h"
 #include "actors/world/file_io_actor.h"
+#include "base/file_system.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_manager_actor.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
-#include "core/file_system.h"
 #include "support/temp_folder.h"
 #include "world_fixture.h"
 

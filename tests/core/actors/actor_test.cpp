@@ -2,9 +2,9 @@
 #include <tuple>
 
 #include "actor_fixture.h"
+#include "base/random.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/param_convert.h"
-#include "core/random.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "actors/world/world_seams.h"
+#include "base/random.h"
 #include "base_handler_fixture.h"
-#include "core/random.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <cmath>
 #include <tuple>
 
+#include "base/random.h"
 #include "base_handler_fixture.h"
 #include "core/actors/draw_group_hooks.h"
-#include "core/random.h"
 
 namespace {
 

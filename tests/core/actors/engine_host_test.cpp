@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "actors/presentation/presentation_seams.h"
+#include "base/file_system.h"
+#include "base/pack_archive.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/file_system.h"
-#include "core/pack_archive.h"
+#include "library/render/screen_layers.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/recording_device.h"
-#include "platform/screen_layers.h"
 #include "platform/video.h"
 #include "support/fake_display.h"
 #include "support/temp_folder.h"

@@ -1,11 +1,11 @@
 #include "world_command_fixture.h"
 
+#include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/loading_screen.h"
 #include "core/actors/placeholder_actor.h"
 #include "core/actors/screen_capture.h"
-#include "core/file_system.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
 

@@ -9,8 +9,8 @@
 #include <set>
 #include <unistd.h>
 
-#include "font_test_util.h"
 #include "library/bitmap_font.h"
+#include "platform/font/font_test_util.h"
 #include "platform/os/font/glyph_source.h"
 #include "platform/os/gfx/recording_device.h"
 

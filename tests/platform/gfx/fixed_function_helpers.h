@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/math.h"
+#include "base/math.h"
 #include "support/image_test.h"
 
 namespace fftest {

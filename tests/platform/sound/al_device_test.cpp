@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/sound.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 #include "support/wave_check.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "platform/os/al_sound_backend.h"
 #include "platform/sound.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/os/recording_sound_backend.h"
-#include "sound_test_util.h"
+#include "support/sound_test_util.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_writer.h"
-#include "core/file_system.h"
+#include "base/byte_writer.h"
+#include "base/file_system.h"
 
 namespace {
 

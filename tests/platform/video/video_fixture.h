@@ -20,11 +20,12 @@
 
 #include "library/library_item.h"
 #include "library/resource_library.h"
+#include "library/video_items.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/recording_device.h"
+#include "platform/os/video/film_writer.h"
 #include "platform/texture_object.h"
 #include "platform/video.h"
-#include "platform/os/video/film_writer.h"
 #include "support/fake_display.h"
 #include "support/temp_folder.h"
 

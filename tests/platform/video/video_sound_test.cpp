@@ -6,7 +6,7 @@
 
 #include "platform/os/al_sound_backend.h"
 #include "platform/sound.h"
-#include "platform/sound/sound_test_util.h"
+#include "support/sound_test_util.h"
 #include "video_fixture.h"
 
 namespace videotest {

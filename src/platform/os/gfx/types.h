@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "core/math.h"
+#include "base/math.h"
 
 class EngineWindow;
 

@@ -1,0 +1,709 @@
+#include "base/file_system.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+// --- FileSystem base ---------------------------------------------------------
+
+uint32_t FileSystem::Size(void* handle) {
+    int32_t position = Tell(handle);
+    if (position < 0) {
+        return 0;
+    }
+    Seek(handle, 0, 2);
+    int32_t end = Tell(handle);
+    Seek(handle, position, 0);
+    return end < 0 ? 0 : static_cast<uint32_t>(end);
+}
+
+// --- path resolution ---------------------------------------------------------
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualFolded(const char* a, const std::string& b) {
+    size_t i = 0;
+    for (; a[i] != '\0'; ++i) {
+        if (i >= b.size() || FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return i == b.size();
+}
+
+enum class Kind { Missing, Folder, File };
+
+Kind KindOf(const std::string& path) {
+    struct stat st;
+    if (stat(path.empty() ? "." : path.c_str(), &st) != 0) {
+        return Kind::Missing;
+    }
+    return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::File;
+}
+
+// The entry of folder (a prefix ending in '/', or empty for the working
+// folder) whose name equals name with ASCII case folded and whose kind is the
+// one wanted; the first such name in byte order. Empty when none.
+std::string FindFolded(const std::string& folder, const std::string& name, bool wantFolder) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    std::string best;
+    while (dirent* entry = readdir(dir)) {
+        const char* entryName = entry->d_name;
+        if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0) {
+            continue;
+        }
+        if (!EqualFolded(entryName, name)) {
+            continue;
+        }
+        Kind kind = KindOf(folder + entryName);
+        if (kind == Kind::Missing || (kind == Kind::Folder) != wantFolder) {
+            continue;
+        }
+        if (best.empty() || std::string(entryName) < best) {
+            best = entryName;
+        }
+    }
+    closedir(dir);
+    return best;
+}
+
+} // namespace
+
+std::string ResolvePath(const std::string& path, bool forWrite) {
+    if (path.empty() || IsSeparator(path.back())) {
+        return {};
+    }
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (IsSeparator(c)) {
+            if (!part.empty()) {
+                parts.push_back(std::move(part));
+                part.clear();
+            }
+        } else {
+            part += c;
+        }
+    }
+    parts.push_back(std::move(part));
+
+    // Only '/' starts an absolute path; a leading '\' was the drive root of
+    // the original and means the working folder here.
+    const std::string root = path[0] == '/' ? "/" : "";
+
+    std::string exact = root;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        exact += parts[i];
+        if (i + 1 < parts.size()) {
+            exact += '/';
+        }
+    }
+    switch (KindOf(exact)) {
+    case Kind::File:
+        return exact;
+    case Kind::Folder:
+        return {};
+    case Kind::Missing:
+        break;
+    }
+
+    std::string folder = root;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        const std::string& name = parts[i];
+        if (name == "." || name == ".." || KindOf(folder + name) == Kind::Folder) {
+            folder += name + '/';
+            continue;
+        }
+        std::string match = FindFolded(folder, name, true);
+        if (match.empty()) {
+            return {};
+        }
+        folder += match + '/';
+    }
+
+    const std::string& last = parts.back();
+    if (last == "." || last == "..") {
+        return {};
+    }
+    switch (KindOf(folder + last)) {
+    case Kind::File:
+        return folder + last;
+    case Kind::Folder:
+        return {};
+    case Kind::Missing:
+        break;
+    }
+    std::string match = FindFolded(folder, last, false);
+    if (!match.empty()) {
+        return folder + match;
+    }
+    // A write never creates a file beside a folder of the same name.
+    if (forWrite && KindOf(folder) == Kind::Folder && FindFolded(folder, last, true).empty()) {
+        return folder + last;
+    }
+    return {};
+}
+
+// --- StdioFileSystem ---------------------------------------------------------
+
+namespace {
+
+struct StdioStream {
+    FILE* file = nullptr;
+    bool replacing = false; // writes go to temp, renamed over target at Close
+    bool failed = false;
+    std::string target;
+    std::string temp;
+};
+
+StdioStream* AsStream(void* handle) { return static_cast<StdioStream*>(handle); }
+
+// Opens a new file beside target with fopen's permissions; its name in temp.
+FILE* OpenTemporary(const std::string& target, const std::string& mode, std::string& temp) {
+    static unsigned counter = 0;
+    size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string exclusive = mode + "x";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "." + base + "." + std::to_string(getpid()) + "." +
+               std::to_string(counter++) + ".tmp";
+        FILE* file = std::fopen(temp.c_str(), exclusive.c_str());
+        if (file != nullptr) {
+            return file;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    temp.clear();
+    return nullptr;
+}
+
+} // namespace
+
+void* StdioFileSystem::Open(const char* name, const char* mode) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    std::string openMode = (mode == nullptr || mode[0] == '\0') ? "rb" : mode;
+    const bool replacing = openMode.find('w') != std::string::npos;
+    const bool creating = replacing || openMode.find('a') != std::string::npos;
+    std::string path = ResolvePath(name, creating);
+    if (path.empty()) {
+        return nullptr;
+    }
+    auto* stream = new StdioStream;
+    stream->replacing = replacing;
+    if (replacing) {
+        stream->target = path;
+        stream->file = OpenTemporary(path, openMode, stream->temp);
+    } else {
+        stream->file = std::fopen(path.c_str(), openMode.c_str());
+    }
+    if (stream->file == nullptr) {
+        delete stream;
+        return nullptr;
+    }
+    return stream;
+}
+
+int StdioFileSystem::Close(void* handle) {
+    StdioStream* stream = AsStream(handle);
+    if (stream == nullptr) {
+        return 0;
+    }
+    int result = 0;
+    if (stream->replacing) {
+        bool ok = !stream->failed;
+        if (std::fflush(stream->file) != 0 || std::ferror(stream->file) != 0) {
+            ok = false;
+        }
+        if (std::fclose(stream->file) != 0) {
+            ok = false;
+        }
+        if (ok && std::rename(stream->temp.c_str(), stream->target.c_str()) != 0) {
+            ok = false;
+        }
+        if (!ok) {
+            std::remove(stream->temp.c_str());
+            result = EOF;
+        }
+    } else {
+        result = std::fclose(stream->file);
+    }
+    delete stream;
+    return result;
+}
+
+uint32_t StdioFileSystem::Read(void* buffer, uint32_t size, uint32_t count, void* handle) {
+    StdioStream* stream = AsStream(handle);
+    if (stream == nullptr || size == 0 || count == 0) {
+        return 0;
+    }
+    return static_cast<uint32_t>(std::fread(buffer, size, count, stream->file));
+}
+
+uint32_t StdioFileSystem::Write(const void* buffer, uint32_t size, uint32_t count, void* handle) {
+    StdioStream* stream = AsStream(handle);
+    if (stream == nullptr || size == 0 || count == 0) {
+        return 0;
+    }
+    size_t written = std::fwrite(buffer, size, count, stream->file);
+    if (written != count) {
+        stream->failed = true;
+    }
+    return static_cast<uint32_t>(written);
+}
+
+int32_t StdioFileSystem::Tell(void* handle) {
+    StdioStream* stream = AsStream(handle);
+    if (stream == nullptr) {
+        return -1;
+    }
+    long position = std::ftell(stream->file);
+    if (position > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(position);
+}
+
+int StdioFileSystem::Seek(void* handle, int32_t offset, int origin) {
+    StdioStream* stream = AsStream(handle);
+    if (stream == nullptr) {
+        return -1;
+    }
+    int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : -1;
+    if (whence < 0) {
+        return -1;
+    }
+    return std::fseek(stream->file, offset, whence);
+}
+
+int StdioFileSystem::Eof(void* handle) {
+    StdioStream* stream = AsStream(handle);
+    return stream == nullptr ? 1 : std::feof(stream->file);
+}
+
+void StdioFileSystem::Abandon(void* handle) {
+    if (StdioStream* stream = AsStream(handle)) {
+        stream->failed = true;
+    }
+}
+
+// --- MemoryFileSystem --------------------------------------------------------
+
+namespace {
+
+struct MemoryHandle {
+    uint8_t* base = nullptr;
+    uint32_t cursor = 0;
+    uint32_t size = 0;
+    bool writable = false;
+};
+
+MemoryHandle* AsMemory(void* handle) { return static_cast<MemoryHandle*>(handle); }
+
+} // namespace
+
+void* MemoryFileSystem::Open(const char*, const char*) { return nullptr; }
+
+int MemoryFileSystem::Close(void* handle) {
+    delete AsMemory(handle);
+    return 0;
+}
+
+uint32_t MemoryFileSystem::Read(void* buffer, uint32_t size, uint32_t count, void* handle) {
+    MemoryHandle* memory = AsMemory(handle);
+    if (memory == nullptr || size == 0) {
+        return 0;
+    }
+    uint64_t bytes = std::min<uint64_t>(uint64_t{size} * count, memory->size - memory->cursor);
+    if (bytes > 0) {
+        std::memcpy(buffer, memory->base + memory->cursor, bytes);
+    }
+    memory->cursor += static_cast<uint32_t>(bytes);
+    return static_cast<uint32_t>(bytes / size);
+}
+
+uint32_t MemoryFileSystem::Write(const void* buffer, uint32_t size, uint32_t count, void* handle) {
+    MemoryHandle* memory = AsMemory(handle);
+    if (memory == nullptr || size == 0 || !memory->writable) {
+        return 0;
+    }
+    uint64_t bytes = std::min<uint64_t>(uint64_t{size} * count, memory->size - memory->cursor);
+    if (bytes > 0) {
+        std::memcpy(memory->base + memory->cursor, buffer, bytes);
+    }
+    memory->cursor += static_cast<uint32_t>(bytes);
+    return static_cast<uint32_t>(bytes / size);
+}
+
+int32_t MemoryFileSystem::Tell(void* handle) {
+    MemoryHandle* memory = AsMemory(handle);
+    if (memory == nullptr) {
+        return -1;
+    }
+    return static_cast<int32_t>(std::min<uint32_t>(memory->cursor, std::numeric_limits<int32_t>::max()));
+}
+
+int MemoryFileSystem::Seek(void* handle, int32_t offset, int origin) {
+    MemoryHandle* memory = AsMemory(handle);
+    if (memory == nullptr) {
+        return -1;
+    }
+    int64_t from = origin == 0 ? 0 : origin == 1 ? memory->cursor : origin == 2 ? memory->size : -1;
+    if (from < 0) {
+        return -1;
+    }
+    memory->cursor = static_cast<uint32_t>(std::clamp<int64_t>(from + offset, 0, memory->size));
+    return 0;
+}
+
+int MemoryFileSystem::Eof(void* handle) {
+    MemoryHandle* memory = AsMemory(handle);
+    return memory == nullptr || memory->cursor >= memory->size ? 1 : 0;
+}
+
+uint32_t MemoryFileSystem::Size(void* handle) {
+    MemoryHandle* memory = AsMemory(handle);
+    return memory == nullptr ? 0 : memory->size;
+}
+
+// --- process-wide backends ---------------------------------------------------
+
+namespace {
+FileSystem* g_currentFileSystem = nullptr;
+} // namespace
+
+// Never destroyed: handles may still be closed while the process exits.
+StdioFileSystem* GetDefaultFileSystem() {
+    static StdioFileSystem* fs = new StdioFileSystem;
+    return fs;
+}
+
+MemoryFileSystem* GetMemoryFileSystem() {
+    static MemoryFileSystem* fs = new MemoryFileSystem;
+    return fs;
+}
+
+void* NewMemoryHandle(void* block, uint32_t size) {
+    GetMemoryFileSystem();
+    return new MemoryHandle{static_cast<uint8_t*>(block), 0, block == nullptr ? 0 : size, true};
+}
+
+void* NewReadOnlyMemoryHandle(const void* block, uint32_t size) {
+    GetMemoryFileSystem();
+    // The block is never written through this handle (writable is false).
+    auto* bytes = static_cast<uint8_t*>(const_cast<void*>(block));
+    return new MemoryHandle{bytes, 0, block == nullptr ? 0 : size, false};
+}
+
+void SetCurrentFileSystem(FileSystem* fs) { g_currentFileSystem = fs; }
+
+FileSystem* GetCurrentFileSystem() { return g_currentFileSystem; }
+
+// --- FileHandle --------------------------------------------------------------
+
+FileHandle::~FileHandle() { Close(); }
+
+bool FileHandle::Open(const char* name, const char* mode) {
+    Close();
+    failed_ = false;
+    if (mode == nullptr) {
+        mode = "";
+    }
+    FileSystem* fs = fixedBackend_;
+    if (fs == nullptr) {
+        fs = GetCurrentFileSystem();
+    }
+    if (fs == nullptr) {
+        fs = GetDefaultFileSystem();
+    }
+    void* handle = name == nullptr ? nullptr : fs->Open(name, mode);
+    if (handle == nullptr) {
+        failed_ = true;
+        return false;
+    }
+    const bool writing = std::strchr(mode, 'w') != nullptr;
+    Attach(fs->HandleBackend(), handle, writing);
+    mayGrow_ = writing || std::strchr(mode, 'a') != nullptr || std::strchr(mode, '+') != nullptr;
+    return true;
+}
+
+bool FileHandle::OpenMemory(const void* block, uint32_t size) {
+    Close();
+    Attach(GetMemoryFileSystem(), NewReadOnlyMemoryHandle(block, size), false);
+    return true;
+}
+
+void FileHandle::Attach(FileSystem* backend, void* handle, bool writing) {
+    Close();
+    backend_ = backend;
+    handle_ = handle;
+    writing_ = writing;
+    failed_ = false;
+    mayGrow_ = writing;
+    sizeKnown_ = false;
+}
+
+int FileHandle::Close() {
+    if (handle_ == nullptr) {
+        return 0;
+    }
+    const bool discard = writing_ && failed_;
+    if (discard) {
+        backend_->Abandon(handle_);
+    }
+    int result = backend_->Close(handle_);
+    handle_ = nullptr;
+    backend_ = nullptr;
+    sizeKnown_ = false;
+    return discard ? EOF : result;
+}
+
+bool FileHandle::CheckOpen() {
+    if (handle_ == nullptr) {
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+int32_t FileHandle::Tell() { return CheckOpen() ? backend_->Tell(handle_) : 0; }
+
+int FileHandle::Seek(int32_t offset, int origin) {
+    return CheckOpen() ? backend_->Seek(handle_, offset, origin) : 0;
+}
+
+uint32_t FileHandle::Size() {
+    if (!CheckOpen()) {
+        return 0;
+    }
+    if (sizeKnown_) {
+        return size_;
+    }
+    uint32_t size = backend_->Size(handle_);
+    if (!mayGrow_) {
+        size_ = size;
+        sizeKnown_ = true;
+    }
+    return size;
+}
+
+bool FileHandle::Eof() { return CheckOpen() ? backend_->Eof(handle_) != 0 : true; }
+
+uint32_t FileHandle::BytesLeft() {
+    if (handle_ == nullptr) {
+        return 0;
+    }
+    int32_t position = backend_->Tell(handle_);
+    uint32_t size = Size();
+    if (position < 0 || static_cast<uint32_t>(position) >= size) {
+        return 0;
+    }
+    return size - static_cast<uint32_t>(position);
+}
+
+bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
+    if (!CheckOpen()) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    uint32_t done;
+    if (writing_) {
+        done = backend_->Write(buffer, 1, count, handle_);
+    } else {
+        if (count > BytesLeft()) {
+            failed_ = true;
+            return false;
+        }
+        done = backend_->Read(buffer, 1, count, handle_);
+    }
+    if (done != count) {
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+void FileHandle::SerializeBytes(void* buffer, uint32_t count) { TransferBytes(buffer, count); }
+
+void FileHandle::SerializeWords(void* words, uint32_t count) {
+    if (!CheckOpen()) {
+        return;
+    }
+    auto* out = static_cast<uint8_t*>(words);
+    if (!writing_ && uint64_t{count} * 4 > BytesLeft()) {
+        failed_ = true;
+        return;
+    }
+    constexpr uint32_t kChunk = 256;
+    uint8_t bytes[kChunk * 4];
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(kChunk, count - done);
+        if (writing_) {
+            for (uint32_t i = 0; i < n; ++i) {
+                uint32_t word;
+                std::memcpy(&word, out + (done + i) * 4, 4);
+                for (int b = 0; b < 4; ++b) {
+                    bytes[i * 4 + b] = static_cast<uint8_t>(word >> (8 * b));
+                }
+            }
+            if (!TransferBytes(bytes, n * 4)) {
+                return;
+            }
+        } else {
+            if (!TransferBytes(bytes, n * 4)) {
+                return;
+            }
+            for (uint32_t i = 0; i < n; ++i) {
+                uint32_t word = 0;
+                for (int b = 0; b < 4; ++b) {
+                    word |= uint32_t{bytes[i * 4 + b]} << (8 * b);
+                }
+                std::memcpy(out + (done + i) * 4, &word, 4);
+            }
+        }
+        done += n;
+    }
+}
+
+uint32_t FileHandle::SerializeU32(uint32_t value) {
+    uint32_t word = value;
+    SerializeWords(&word, 1);
+    return word;
+}
+
+uint8_t FileHandle::SerializeByte(uint8_t value) {
+    uint8_t byte = value;
+    return TransferBytes(&byte, 1) ? byte : value;
+}
+
+void FileHandle::SerializeString(std::string& text) {
+    if (writing_) {
+        if (text.size() > std::numeric_limits<uint32_t>::max()) {
+            failed_ = true;
+            return;
+        }
+        const auto length = static_cast<uint32_t>(text.size());
+        SerializeU32(length);
+        TransferBytes(text.data(), length);
+        return;
+    }
+    uint8_t bytes[4];
+    if (!TransferBytes(bytes, 4)) {
+        return;
+    }
+    const auto length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 |
+                                             uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24);
+    if (length <= 0) {
+        return;
+    }
+    if (static_cast<uint32_t>(length) > BytesLeft()) {
+        failed_ = true;
+        return;
+    }
+    std::string read(static_cast<size_t>(length), '\0');
+    if (!TransferBytes(read.data(), static_cast<uint32_t>(length))) {
+        return;
+    }
+    read.resize(std::strlen(read.c_str()));
+    text = std::move(read);
+}
+
+void FileHandle::SerializeCString(char* buffer, uint32_t capacity) {
+    if (writing_) {
+        const auto length = static_cast<uint32_t>(capacity == 0 ? 0 : strnlen(buffer, capacity));
+        SerializeU32(length);
+        TransferBytes(buffer, length);
+        return;
+    }
+    uint8_t bytes[4];
+    if (!TransferBytes(bytes, 4)) {
+        return;
+    }
+    const auto length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 |
+                                             uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24);
+    if (length <= 0) {
+        if (capacity > 0) {
+            buffer[0] = '\0';
+        }
+        return;
+    }
+    const auto stored = static_cast<uint32_t>(length);
+    if (stored > BytesLeft()) {
+        failed_ = true;
+        return;
+    }
+    if (capacity == 0) {
+        Seek(static_cast<int32_t>(stored), 1);
+        failed_ = true;
+        return;
+    }
+    const uint32_t kept = std::min(stored, capacity - 1);
+    if (!TransferBytes(buffer, kept)) {
+        return;
+    }
+    buffer[kept] = '\0';
+    if (kept < stored) {
+        Seek(static_cast<int32_t>(stored - kept), 1);
+        failed_ = true;
+    }
+}
+
+int FileHandle::Read(void* buffer, uint32_t size) {
+    if (!CheckOpen()) {
+        return 0;
+    }
+    if (size == 0) {
+        return 1;
+    }
+    int result = static_cast<int>(backend_->Read(buffer, size, 1, handle_));
+    if (result != 1) {
+        failed_ = true;
+    }
+    return result;
+}
+
+int FileHandle::Write(const void* buffer, uint32_t size) {
+    if (!CheckOpen()) {
+        return 0;
+    }
+    if (size == 0) {
+        return 1;
+    }
+    int result = static_cast<int>(backend_->Write(buffer, size, 1, handle_));
+    if (result != 1) {
+        failed_ = true;
+    }
+    return result;
+}
+
+// --- Archive -----------------------------------------------------------------
+
+uint32_t Archive::SerializeU32Since(uint32_t since, uint32_t value) {
+    return version_ >= since ? SerializeU32(value) : value;
+}
+
+void Archive::SerializeWordsSince(uint32_t since, void* words, uint32_t count) {
+    if (version_ >= since) {
+        SerializeWords(words, count);
+    }
+}

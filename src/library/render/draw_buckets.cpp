@@ -1,0 +1,511 @@
+// Draw instances, the 32 draw buckets, the 3D pass and the frame pair.
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "library/display.h"
+#include "library/library_item.h"
+#include "library/render/draw_owner.h"
+#include "library/render/draw_subset.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+
+namespace {
+
+gfx::Device *Dev() { return GetD3DDevice(); }
+
+// Bit n of the material's mask: the instance is drawn in bucket n.
+uint32_t MaskOf(const DrawInstance *instance) {
+    return instance->material != nullptr ? instance->material->bucketMask : 0u;
+}
+
+// Subset settings record the 3D pass reads, or null when the index is past
+// the mesh's records.
+const SubsetSettings *SettingsOf(const DrawInstance *instance) {
+    if (instance->mesh == nullptr || instance->subset >= instance->mesh->subsetSettings.size()) {
+        return nullptr;
+    }
+    return &instance->mesh->subsetSettings[instance->subset];
+}
+
+} // namespace
+
+// --- instance helpers ---------------------------------------------------------------
+
+DrawInstance *SetDrawInstanceOwner(DrawInstance *instance, DrawOwner *owner) {
+    if (instance != nullptr) {
+        instance->owner = owner;
+    }
+    return instance;
+}
+
+DrawOwner *GetDrawInstanceOwner(const DrawInstance *instance) {
+    return instance != nullptr ? instance->owner : nullptr;
+}
+
+DrawInstance *SetDrawInstanceScale(DrawInstance *instance, float scale) {
+    if (instance != nullptr) {
+        instance->scale = scale;
+    }
+    return instance;
+}
+
+DrawInstance *SetDrawInstancePreDrawCallback(DrawInstance *instance,
+                                             DrawInstanceCallback callback) {
+    if (instance != nullptr) {
+        instance->preDraw = callback;
+    }
+    return instance;
+}
+
+bool IsDrawInstanceDestroyed(const DrawInstance *instance) {
+    return instance != nullptr && instance->destroyed != 0;
+}
+
+void ActorDrawHook(DrawInstance *instance) {
+    if (DrawOwner *owner = GetDrawInstanceOwner(instance)) {
+        owner->Slot5();
+    }
+}
+
+// --- buckets ----------------------------------------------------------------------------
+
+void ResourceLibrary::SetUpDrawBuckets() {
+    for (DrawBucket &bucket : render_.buckets) {
+        bucket = DrawBucket{};
+    }
+    for (DrawInstance *instance : render_.instances) {
+        instance->next = nullptr;
+        instance->bucket = kNotInBucket;
+        instance->queued = 0;
+    }
+    DrawBucket *b = render_.buckets;
+    b[3].insertMode = 1;
+    b[3].spareFlag = 1;
+    b[4].skipLights = 1;
+    b[4].skipTransform = 1;
+    b[4].skipMaterial = 1;
+    b[4].skipDraw = 1;
+    b[4].spareFlag = 1;
+    b[5].insertMode = 1;
+    b[5].spareFlag = 1;
+    b[7].insertMode = 2;
+    b[7].spareFlag = 1;
+    b[11].beginCallback = [](uint32_t) {
+        if (CQVGraphics *graphics = GetGraphics()) {
+            graphics->ClearDepthStencil();
+        }
+    };
+    b[11].spareFlag = 1;
+}
+
+#define BUCKET_SETTER(Name, field, Type)                                                           \
+    void ResourceLibrary::Name(uint32_t bucket, Type value) {                                     \
+        if (bucket < kDrawBucketCount) {                                                           \
+            render_.buckets[bucket].field = value;                                                 \
+        }                                                                                          \
+    }
+BUCKET_SETTER(SetBucketSpareFlag, spareFlag, uint32_t)
+BUCKET_SETTER(SetBucketBeginCallback, beginCallback, DrawBucketCallback)
+BUCKET_SETTER(SetBucketEndCallback, endCallback, DrawBucketCallback)
+BUCKET_SETTER(SetBucketInstanceCallback, instanceCallback, DrawInstanceCallback)
+BUCKET_SETTER(SetBucketCreateCallback, createCallback, DrawInstanceCallback)
+BUCKET_SETTER(SetBucketReleaseCallback, releaseCallback, DrawInstanceCallback)
+BUCKET_SETTER(SetBucketSkipLights, skipLights, uint32_t)
+BUCKET_SETTER(SetBucketSkipTransform, skipTransform, uint32_t)
+BUCKET_SETTER(SetBucketSkipMaterial, skipMaterial, uint32_t)
+BUCKET_SETTER(SetBucketSkipDraw, skipDraw, uint32_t)
+#undef BUCKET_SETTER
+
+const DrawBucket *ResourceLibrary::GetDrawBucket(uint32_t bucket) const {
+    return bucket < kDrawBucketCount ? &render_.buckets[bucket] : nullptr;
+}
+
+// --- instances ----------------------------------------------------------------------------
+
+DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subset,
+                                                  MaterialItem *material, const Matrix *world,
+                                                  uint32_t userWord, float sortBias) {
+    auto *instance = new (std::nothrow) DrawInstance();
+    if (instance == nullptr) {
+        return nullptr;
+    }
+    instance->mesh = mesh;
+    instance->subset = subset;
+    instance->material = material;
+    instance->world = world;
+    instance->userWord = userWord;
+    instance->sortBias = sortBias;
+    render_.instances.push_back(instance);
+    const uint32_t mask = MaskOf(instance);
+    for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
+        if ((mask >> b) & 1u) {
+            if (DrawInstanceCallback create = render_.buckets[b].createCallback) {
+                create(instance);
+            }
+        }
+    }
+    return instance;
+}
+
+void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
+    const uint32_t b = instance->bucket;
+    instance->bucket = kNotInBucket;
+    if (b >= kDrawBucketCount) {
+        instance->next = nullptr;
+        return;
+    }
+    DrawBucket &bucket = render_.buckets[b];
+    DrawInstance *previous = nullptr;
+    for (DrawInstance *at = bucket.head; at != nullptr; previous = at, at = at->next) {
+        if (at != instance) {
+            continue;
+        }
+        if (previous == nullptr) {
+            bucket.head = at->next;
+        } else {
+            previous->next = at->next;
+        }
+        if (bucket.tail == instance) {
+            bucket.tail = previous;
+        }
+        break;
+    }
+    instance->next = nullptr;
+}
+
+void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
+    // A release callback that destroys the instance again finds it gone.
+    instance->destroyed = 1;
+    const uint32_t mask = MaskOf(instance);
+    for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
+        if ((mask >> b) & 1u) {
+            if (DrawInstanceCallback release = render_.buckets[b].releaseCallback) {
+                release(instance);
+            }
+        }
+    }
+    auto &all = render_.instances;
+    all.erase(std::remove(all.begin(), all.end(), instance), all.end());
+    delete instance;
+}
+
+void ResourceLibrary::DestroyDrawInstance(DrawInstance *instance) {
+    if (instance == nullptr || instance->destroyed) {
+        return;
+    }
+    // Only this instance leaves its list; the others keep their place.
+    UnlinkDrawInstance(instance);
+    instance->queued = 0;
+    if (render_.drawingScene) {
+        // Its owner may be going; the pass may still hold it. It is skipped
+        // from now on and freed once the pass is over.
+        instance->destroyed = 1;
+        render_.destroyedInScene.push_back(instance);
+        return;
+    }
+    FreeDrawInstance(instance);
+}
+
+// --- queueing -------------------------------------------------------------------------------
+
+void ResourceLibrary::QueueDrawInstance(DrawInstance *instance, float frame, float alpha) {
+    if (instance == nullptr || instance->queued || instance->destroyed) {
+        return;
+    }
+    const SubsetSettings *settings = SettingsOf(instance);
+    if (settings == nullptr || instance->material == nullptr || instance->world == nullptr) {
+        return;
+    }
+    ++render_.queuedCount;
+    const Vector3 local = {settings->sphereCentre[0], settings->sphereCentre[1],
+                           settings->sphereCentre[2]};
+    Vec3TransformCoord(&instance->centre, local, *instance->world);
+    instance->radius = settings->sphereRadius * instance->scale;
+    if (!IsSphereVisible(instance->centre, instance->radius, &instance->sortKey,
+                         instance->material->fog != 0)) {
+        return;
+    }
+    instance->sortKey += instance->sortBias;
+    instance->alpha = alpha;
+    instance->frame = frame;
+    instance->queued = 1;
+    instance->next = nullptr;
+    LinkIntoNextBucket(instance, 0);
+}
+
+bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstBucket) {
+    if (instance == nullptr) {
+        return false;
+    }
+    if (instance->bucket != kNotInBucket) {
+        UnlinkDrawInstance(instance);
+    }
+    instance->next = nullptr;
+    const uint32_t mask = MaskOf(instance);
+    uint32_t b = firstBucket;
+    while (b < kDrawBucketCount && ((mask >> b) & 1u) == 0) {
+        ++b;
+    }
+    if (b >= kDrawBucketCount) {
+        instance->queued = 0;
+        return false;
+    }
+    DrawBucket &bucket = render_.buckets[b];
+    switch (bucket.insertMode) {
+    case 0:
+        instance->next = bucket.head;
+        bucket.head = instance;
+        if (bucket.tail == nullptr) {
+            bucket.tail = instance;
+        }
+        break;
+    case 1:
+        if (bucket.head == nullptr) {
+            bucket.head = instance;
+        } else {
+            bucket.tail->next = instance;
+        }
+        bucket.tail = instance;
+        break;
+    case 2:
+    case 3: {
+        // Before the first smaller key: farthest first, equal keys in
+        // queueing order.
+        DrawInstance *previous = nullptr;
+        DrawInstance *at = bucket.head;
+        while (at != nullptr && !(at->sortKey < instance->sortKey)) {
+            previous = at;
+            at = at->next;
+        }
+        instance->next = at;
+        if (previous == nullptr) {
+            bucket.head = instance;
+        } else {
+            previous->next = instance;
+        }
+        if (at == nullptr) {
+            bucket.tail = instance;
+        }
+        break;
+    }
+    default:
+        instance->queued = 0;
+        return false;
+    }
+    instance->bucket = b;
+    return true;
+}
+
+bool ResourceLibrary::IsSphereVisible(const Vector3 &centre, float radius, float *outKey,
+                                      bool fogCull) const {
+    Vector3 p;
+    Vec3TransformCoord(&p, centre, render_.view);
+    if (outKey != nullptr) {
+        *outKey = p.z;
+    }
+    if (p.z + radius < 0.0f) {
+        return false;
+    }
+    float far = render_.farPlane;
+    if (render_.fogOn && fogCull) {
+        far = render_.fogEnd;
+    }
+    if (p.z - radius > far) {
+        return false;
+    }
+    for (const Matrix &plane : render_.sidePlanes) {
+        Vec3TransformCoord(&p, centre, plane);
+        if (p.z + radius < 0.0f) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- the 3D pass ------------------------------------------------------------------------------
+
+void ResourceLibrary::SelectLocalLights(DrawInstance *instance) {
+    gfx::Device *device = Dev();
+    const auto &locals = render_.localLights;
+    if (device != nullptr) {
+        for (LightItem *light : locals) {
+            device->LightEnable(light->deviceIndex, false);
+        }
+    }
+    uint32_t count = 0;
+    // Lights enabled by a callback during the pass wait for the next one.
+    const size_t known = std::min(locals.size(), render_.lightScratch.size());
+    for (size_t i = 0; i < known && count < kMaxLocalLightsPerInstance; ++i) {
+        const LocalLightSphere &s = render_.lightScratch[i];
+        const float dx = s.position.x - instance->centre.x;
+        const float dy = s.position.y - instance->centre.y;
+        const float dz = s.position.z - instance->centre.z;
+        const float reach = s.range + instance->radius;
+        if (reach * reach > dx * dx + dy * dy + dz * dz) {
+            if (device != nullptr) {
+                device->LightEnable(locals[i]->deviceIndex, true);
+            }
+            ++count;
+        }
+    }
+    instance->lightCount = count;
+}
+
+void ResourceLibrary::DrawScene() {
+    gfx::Device *device = Dev();
+    // Where the local lights are this frame.
+    render_.lightScratch.resize(render_.localLights.size());
+    for (size_t i = 0; i < render_.localLights.size(); ++i) {
+        const LightItem *item = render_.localLights[i];
+        gfx::Light light = item->light;
+        if (device != nullptr) {
+            device->GetLight(item->deviceIndex, &light);
+        }
+        render_.lightScratch[i].position = {light.position.x, light.position.y, light.position.z};
+        render_.lightScratch[i].range = light.range;
+    }
+
+    render_.drawingScene = true;
+    for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
+        DrawBucket &bucket = render_.buckets[b];
+        if (bucket.head == nullptr) {
+            continue;
+        }
+        if (bucket.beginCallback != nullptr) {
+            bucket.beginCallback(b);
+        }
+        // The instance being drawn leaves the list first, so that the list
+        // stays whole for anything destroyed meanwhile.
+        while (DrawInstance *instance = bucket.head) {
+            bucket.head = instance->next;
+            if (bucket.head == nullptr) {
+                bucket.tail = nullptr;
+            }
+            instance->next = nullptr;
+            instance->bucket = kNotInBucket;
+
+            if (!bucket.skipLights) {
+                SelectLocalLights(instance);
+            }
+            if (!bucket.skipTransform && instance->world != nullptr) {
+                SetWorldTransform(*instance->world);
+            }
+            if (!bucket.skipMaterial) {
+                const SubsetSettings *settings = SettingsOf(instance);
+                ApplyMaterial(instance->material, instance->alpha,
+                              settings != nullptr ? settings->secondTexture : kNoSlot);
+            }
+            if (bucket.instanceCallback != nullptr && !instance->destroyed) {
+                bucket.instanceCallback(instance);
+            }
+            if (!bucket.skipDraw && !instance->destroyed) {
+                DrawInstanceSubset(instance);
+            }
+            if (!instance->destroyed) {
+                LinkIntoNextBucket(instance, b + 1);
+            }
+        }
+        if (bucket.endCallback != nullptr) {
+            bucket.endCallback(b);
+        }
+        bucket.head = nullptr;
+        bucket.tail = nullptr;
+    }
+    render_.drawingScene = false;
+
+    if (device != nullptr) {
+        for (LightItem *light : render_.localLights) {
+            device->LightEnable(light->deviceIndex, false);
+        }
+    }
+    // Instances destroyed during the pass go now. Their release callbacks
+    // may destroy further instances, which then go at once.
+    std::vector<DrawInstance *> doomed;
+    doomed.swap(render_.destroyedInScene);
+    for (DrawInstance *instance : doomed) {
+        FreeDrawInstance(instance);
+    }
+}
+
+void ResourceLibrary::DrawInstanceSubset(DrawInstance *instance) {
+    if (instance == nullptr || instance->destroyed || instance->mesh == nullptr) {
+        return;
+    }
+    MeshItem *mesh = instance->mesh;
+    if (!mesh->loaded) {
+        LoadItem(mesh);
+        if (!mesh->loaded) {
+            return;
+        }
+    }
+    SubsetDrawRecord record;
+    if (!ReadSubsetDrawRecord(*mesh, instance->subset, &record)) {
+        return;
+    }
+    if (instance->preDraw != nullptr) {
+        instance->preDraw(instance);
+        if (instance->destroyed) {
+            return;
+        }
+    }
+    uint32_t baseVertex = 0;
+    if (!SubsetBaseVertex(record, instance->frame, &baseVertex)) {
+        return;
+    }
+    if (record.frameCount >= 2 && record.subsetWord != 0) {
+        return;
+    }
+    gfx::Device *device = Dev();
+    if (device == nullptr || record.vertexBuffer == nullptr || record.indexBuffer == nullptr) {
+        return;
+    }
+    device->SetStreamSource(0, record.vertexBuffer, record.stride);
+    device->SetVertexShader(record.fvf);
+    device->SetIndices(record.indexBuffer, baseVertex);
+    device->DrawIndexedPrimitive(gfx::Primitive::TriangleList, 0, record.verticesPerFrame, 0,
+                                 record.triangleCount);
+}
+
+// --- frames ------------------------------------------------------------------------------------
+
+bool ResourceLibrary::BeginRender(bool clearAll, bool clearDepth) {
+    CQVGraphics *graphics = GetGraphics();
+    if (render_.frameNesting != 0 || graphics == nullptr || !graphics->BeginFrame()) {
+        return false;
+    }
+    render_.frameNesting = 1;
+    if (clearAll) {
+        graphics->ClearScreen(render_.clearColor);
+    } else if (clearDepth) {
+        graphics->ClearDepthStencil();
+    }
+    return true;
+}
+
+bool ResourceLibrary::EndRender(bool present) {
+    if (render_.frameNesting != 1) {
+        return false;
+    }
+    CQVGraphics *graphics = GetGraphics();
+    render_.frameNesting = 0;
+    if (graphics == nullptr || !graphics->EndFrame()) {
+        return false;
+    }
+    if (present) {
+        graphics->PresentFrame();
+    }
+    return true;
+}
+
+// --- registration ---------------------------------------------------------------------------------
+
+void RegisterRenderFrontEnd() {
+    SetDrawBucketSetUpHook([] {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->SetUpDrawBuckets();
+        }
+    });
+    SetRestoreDeviceStateHook([](ResourceLibrary &library) { library.RestoreLightsAndFog(); });
+}

@@ -1,0 +1,336 @@
+#include "base/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) {
+        out += static_cast<char>(v);
+    }
+    return out;
+}
+
+TEST(FileHandle, ModeDecidesDirection) {
+    TempFolder tmp;
+    tmp.Put("a.bin", "data");
+    FileHandle handle;
+    ASSERT_TRUE(handle.Open(tmp / "a.bin", "rb"));
+    EXPECT_FALSE(handle.IsWriting());
+    ASSERT_TRUE(handle.Open(tmp / "a.bin", ""));
+    EXPECT_FALSE(handle.IsWriting());
+    uint8_t first = handle.SerializeByte(0);
+    EXPECT_EQ(first, 'd');
+    for (const char* mode : {"wb", "w", "w+b", "wt"}) {
+        ASSERT_TRUE(handle.Open(tmp / "b.bin", mode)) << mode;
+        EXPECT_TRUE(handle.IsWriting()) << mode;
+        EXPECT_EQ(handle.Close(), 0);
+    }
+}
+
+TEST(FileHandle, GoldenBytesAndRoundTrip) {
+    TempFolder tmp;
+    const std::string path = tmp / "golden.bin";
+    {
+        FileHandle out;
+        ASSERT_TRUE(out.Open(path, "wb"));
+        EXPECT_EQ(out.SerializeU32(0x04030201u), 0x04030201u);
+        EXPECT_EQ(out.SerializeByte(0xAB), 0xAB);
+        uint32_t words[2] = {0xDDCCBBAAu, 1u};
+        out.SerializeWords(words, 2);
+        float f = 1.0f; // 0x3F800000
+        out.SerializeWords(&f, 1);
+        std::string text = "hi";
+        out.SerializeString(text);
+        std::string empty;
+        out.SerializeString(empty);
+        char ctext[8] = "ok";
+        out.SerializeCString(ctext, sizeof ctext);
+        EXPECT_FALSE(out.Failed());
+        EXPECT_EQ(out.Close(), 0);
+    }
+    EXPECT_EQ(tmp.Get("golden.bin"),
+              Bytes({1, 2, 3, 4, 0xAB, 0xAA, 0xBB, 0xCC, 0xDD, 1, 0, 0, 0, 0, 0, 0x80, 0x3F, 2,
+                     0, 0, 0, 'h', 'i', 0, 0, 0, 0, 2, 0, 0, 0, 'o', 'k'}));
+
+    FileHandle in;
+    ASSERT_TRUE(in.Open(path, "rb"));
+    EXPECT_EQ(in.SerializeU32(0), 0x04030201u);
+    EXPECT_EQ(in.SerializeByte(0), 0xAB);
+    uint32_t words[2] = {};
+    in.SerializeWords(words, 2);
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 2), (std::vector<uint32_t>{0xDDCCBBAAu, 1u}));
+    float f = 0;
+    in.SerializeWords(&f, 1);
+    EXPECT_EQ(f, 1.0f);
+    std::string text;
+    in.SerializeString(text);
+    EXPECT_EQ(text, "hi");
+    std::string kept = "unchanged";
+    in.SerializeString(kept); // stored length 0
+    EXPECT_EQ(kept, "unchanged");
+    char ctext[8] = "xxxxxxx";
+    in.SerializeCString(ctext, sizeof ctext);
+    EXPECT_STREQ(ctext, "ok");
+    EXPECT_FALSE(in.Failed());
+    EXPECT_TRUE(in.BytesLeft() == 0);
+}
+
+TEST(FileHandle, StdioSizeKeepsPosition) {
+    TempFolder tmp;
+    tmp.Put("s.bin", "0123456789");
+    FileHandle handle;
+    ASSERT_TRUE(handle.Open(tmp / "s.bin", "rb"));
+    handle.Seek(3, 0);
+    EXPECT_EQ(handle.Size(), 10u);
+    EXPECT_EQ(handle.Tell(), 3);
+    EXPECT_EQ(handle.BytesLeft(), 7u);
+    EXPECT_EQ(handle.SerializeByte(0), '3');
+}
+
+TEST(FileHandle, ShortReadsSetStickyFailureAndKeepValues) {
+    TempFolder tmp;
+    tmp.Put("t.bin", Bytes({1, 2}));
+    FileHandle handle;
+    ASSERT_TRUE(handle.Open(tmp / "t.bin", "rb"));
+    EXPECT_EQ(handle.SerializeU32(77), 77u);
+    EXPECT_TRUE(handle.Failed());
+    // The flag stays although the next read succeeds.
+    EXPECT_EQ(handle.SerializeByte(9), 1);
+    EXPECT_TRUE(handle.Failed());
+    // Open clears it.
+    ASSERT_TRUE(handle.Open(tmp / "t.bin", "rb"));
+    EXPECT_FALSE(handle.Failed());
+    uint32_t words[2] = {5, 6};
+    handle.SerializeWords(words, 2);
+    EXPECT_TRUE(handle.Failed());
+    EXPECT_EQ(std::vector<uint32_t>(words, words + 2), (std::vector<uint32_t>{5, 6}));
+    EXPECT_EQ(handle.Tell(), 0); // nothing moved
+}
+
+TEST(FileHandle, StringLengthsAreCheckedBeforeAllocating) {
+    // Length 0x7FFFFFFF with three bytes behind it.
+    std::string huge = Bytes({0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b', 'c'});
+    FileHandle handle;
+    ASSERT_TRUE(handle.OpenMemory(huge.data(), static_cast<uint32_t>(huge.size())));
+    std::string text = "before";
+    handle.SerializeString(text);
+    EXPECT_TRUE(handle.Failed());
+    EXPECT_EQ(text, "before");
+
+    // Negative lengths read nothing and are not an error.
+    std::string negative = Bytes({0xFF, 0xFF, 0xFF, 0xFF});
+    ASSERT_TRUE(handle.OpenMemory(negative.data(), 4));
+    handle.SerializeString(text);
+    EXPECT_FALSE(handle.Failed());
+    EXPECT_EQ(text, "before");
+
+    // A read text ends at its first 0 byte.
+    std::string embedded = Bytes({4, 0, 0, 0, 'a', 0, 'b', 'c'});
+    ASSERT_TRUE(handle.OpenMemory(embedded.data(), 8));
+    handle.SerializeString(text);
+    EXPECT_FALSE(handle.Failed());
+    EXPECT_EQ(text, "a");
+}
+
+TEST(FileHandle, CStringRespectsCapacity) {
+    std::string stored = Bytes({6, 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 0x55});
+    FileHandle handle;
+    char buffer[4] = {'x', 'x', 'x', 'x'};
+    char guard = 'g';
+    ASSERT_TRUE(handle.OpenMemory(stored.data(), static_cast<uint32_t>(stored.size())));
+    handle.SerializeCString(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(guard, 'g');
+    EXPECT_TRUE(handle.Failed());
+    // The rest of the stored text was skipped.
+    EXPECT_EQ(handle.Tell(), 10);
+
+    std::string empty = Bytes({0, 0, 0, 0});
+    ASSERT_TRUE(handle.OpenMemory(empty.data(), 4));
+    handle.SerializeCString(buffer, sizeof buffer);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_FALSE(handle.Failed());
+}
+
+TEST(FileHandle, ClosedHandleDoesNothingAndFails) {
+    FileHandle handle;
+    EXPECT_FALSE(handle.Open("/nonexistent-folder/none.bin", "rb"));
+    char buffer[4] = {1, 2, 3, 4};
+    EXPECT_EQ(handle.Read(buffer, 4), 0);
+    EXPECT_EQ(handle.Write(buffer, 4), 0);
+    EXPECT_EQ(handle.SerializeU32(12), 12u);
+    EXPECT_EQ(handle.Tell(), 0);
+    EXPECT_EQ(handle.Size(), 0u);
+    EXPECT_TRUE(handle.Eof());
+    EXPECT_TRUE(handle.Failed());
+    EXPECT_EQ(handle.Close(), 0);
+    EXPECT_EQ(buffer[0], 1);
+}
+
+TEST(FileHandle, ZeroByteTransfersAreComplete) {
+    std::string data = "abc";
+    FileHandle handle;
+    ASSERT_TRUE(handle.OpenMemory(data.data(), 3));
+    char c = 0;
+    EXPECT_EQ(handle.Read(&c, 0), 1);
+    handle.SerializeBytes(&c, 0);
+    handle.SerializeWords(nullptr, 0);
+    EXPECT_FALSE(handle.Failed());
+    handle.Seek(0, 2);
+    EXPECT_EQ(handle.Read(&c, 0), 1);
+    EXPECT_FALSE(handle.Failed());
+    EXPECT_EQ(handle.Read(&c, 1), 0);
+    EXPECT_TRUE(handle.Failed());
+}
+
+TEST(Archive, SinceGatesTransfers) {
+    std::string data = Bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0});
+    Archive archive;
+    ASSERT_TRUE(archive.OpenMemory(data.data(), 12));
+    archive.SetVersion(21);
+    EXPECT_EQ(archive.SerializeU32Since(22, 99), 99u);
+    uint32_t words[2] = {7, 8};
+    archive.SerializeWordsSince(30, words, 2);
+    EXPECT_EQ(archive.Tell(), 0);
+    EXPECT_EQ(words[0], 7u);
+    EXPECT_EQ(archive.SerializeU32Since(21, 99), 1u);
+    archive.SerializeWordsSince(0, words, 2);
+    EXPECT_EQ(words[0], 2u);
+    EXPECT_EQ(words[1], 3u);
+    EXPECT_FALSE(archive.Failed());
+}
+
+TEST(MemoryFileSystem, ReadsWritesAndSeeksStayInsideTheBlock) {
+    MemoryFileSystem* fs = GetMemoryFileSystem();
+    uint8_t block[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    void* h = NewMemoryHandle(block, 8); // the last two bytes are outside
+    uint8_t out[16] = {};
+    EXPECT_EQ(fs->Read(out, 3, 2, h), 2u); // whole elements
+    EXPECT_EQ(fs->Tell(h), 6);
+    EXPECT_EQ(fs->Read(out, 4, 1, h), 0u); // only 2 bytes left: copied, not a whole element
+    EXPECT_EQ(out[0], 6);
+    EXPECT_EQ(out[1], 7);
+    EXPECT_EQ(fs->Tell(h), 8);
+    EXPECT_NE(fs->Eof(h), 0);
+    EXPECT_EQ(fs->Seek(h, 100, 0), 0);
+    EXPECT_EQ(fs->Tell(h), 8);
+    EXPECT_EQ(fs->Seek(h, -100, 1), 0);
+    EXPECT_EQ(fs->Tell(h), 0);
+    EXPECT_EQ(fs->Seek(h, -3, 2), 0);
+    EXPECT_EQ(fs->Tell(h), 5);
+    const uint8_t pattern[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(fs->Write(pattern, 1, 8, h), 3u);
+    EXPECT_EQ(block[7], 0xEE);
+    EXPECT_EQ(block[8], 8); // untouched
+    EXPECT_EQ(fs->Size(h), 8u);
+    EXPECT_EQ(fs->Close(h), 0);
+
+    void* ro = NewReadOnlyMemoryHandle(block, 10);
+    EXPECT_EQ(fs->Write(pattern, 1, 1, ro), 0u);
+    EXPECT_EQ(block[0], 0);
+    EXPECT_EQ(fs->Open("anything", "rb"), nullptr);
+    fs->Close(ro);
+}
+
+// --- writes replace their target only when complete ---------------------------
+
+// A save file that a write replaces only when it completes.
+class FileHandleWrite : public ::testing::Test {
+protected:
+    void SetUp() override { tmp.Put("save.sav", "old contents"); }
+    void ExpectOnly(const std::string& contents) {
+        EXPECT_EQ(tmp.Get("save.sav"), contents);
+        EXPECT_EQ(tmp.List(""), std::vector<std::string>{"save.sav"}); // no temporary left
+    }
+    TempFolder tmp;
+    FileHandle handle;
+};
+
+TEST_F(FileHandleWrite, ReplacesTargetAtClose) {
+    ASSERT_TRUE(handle.Open(tmp / "save.sav", "wb"));
+    ASSERT_EQ(handle.Write("new", 3), 1);
+    EXPECT_EQ(tmp.Get("save.sav"), "old contents"); // nothing changes before Close
+    EXPECT_EQ(handle.Close(), 0);
+    ExpectOnly("new");
+}
+
+TEST_F(FileHandleWrite, NewFileGetsUmaskPermissions) {
+    mode_t old = umask(027);
+    ASSERT_TRUE(handle.Open(tmp / "fresh.bin", "wb"));
+    EXPECT_EQ(handle.Close(), 0);
+    umask(old);
+    struct stat st;
+    ASSERT_EQ(stat((tmp / "fresh.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(FileHandleWrite, FailedHandleLeavesTargetAlone) {
+    ASSERT_TRUE(handle.Open(tmp / "save.sav", "wb"));
+    handle.SerializeU32(5);
+    handle.SetFailed();
+    EXPECT_EQ(handle.Close(), EOF);
+    ExpectOnly("old contents");
+}
+
+TEST_F(FileHandleWrite, DiskErrorLeavesTargetAlone) {
+    // Let the file size limit make the writes fail (EFBIG instead of a signal).
+    struct rlimit oldLimit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = oldLimit;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    bool opened = handle.Open(tmp / "save.sav", "wb");
+    std::vector<char> big(64 * 1024, 'x');
+    if (opened) {
+        handle.Write(big.data(), static_cast<uint32_t>(big.size()));
+    }
+    int closed = handle.Close();
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(closed, EOF);
+    EXPECT_TRUE(handle.Failed());
+    ExpectOnly("old contents");
+}
+
+TEST_F(FileHandleWrite, ReopeningClosesFirst) {
+    ASSERT_TRUE(handle.Open(tmp / "one.bin", "wb"));
+    handle.Write("1", 1);
+    ASSERT_TRUE(handle.Open(tmp / "two.bin", "wb"));
+    handle.Write("2", 1);
+    handle.Close();
+    EXPECT_EQ(tmp.Get("one.bin"), "1");
+    EXPECT_EQ(tmp.Get("two.bin"), "2");
+}
+
+TEST(FileHandle, CurrentFileSystemIsUsedAtOpen) {
+    // A backend that serves one fixed block for any name.
+    struct OneBlock : MemoryFileSystem {
+        void* Open(const char*, const char*) override { return NewReadOnlyMemoryHandle("xyz", 3); }
+    } backend;
+    SetCurrentFileSystem(&backend);
+    FileHandle handle;
+    bool opened = handle.Open("whatever", "rb");
+    SetCurrentFileSystem(nullptr);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(handle.Size(), 3u);
+    EXPECT_EQ(handle.SerializeByte(0), 'x');
+    handle.Close();
+    EXPECT_EQ(GetCurrentFileSystem(), nullptr);
+}
+
+} // namespace
