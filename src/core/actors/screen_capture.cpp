@@ -1,7 +1,6 @@
 #include "core/actors/screen_capture.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -98,10 +97,10 @@ int CaptureImage::Allocate(int32_t width, int32_t height, int32_t bitsPerPixel) 
 }
 
 int CaptureImage::SaveTga(const std::string &fileName) const {
-    // Names use '\' and any letter case; the file system layer maps them.
-    const std::string path = ResolvePath(fileName, true);
-    std::FILE *file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    // Operating-system files: the file system layer maps '\' and letter case,
+    // and writes beside the target so that a failed write keeps the old file.
+    FileHandle file(GetDefaultFileSystem());
+    if (!file.Open(fileName, "wb")) {
         return 0;
     }
     uint8_t header[18] = {};
@@ -109,16 +108,14 @@ int CaptureImage::SaveTga(const std::string &fileName) const {
     PutU16(header + 12, static_cast<uint32_t>(width_));
     PutU16(header + 14, static_cast<uint32_t>(height_));
     header[16] = static_cast<uint8_t>(bitsPerPixel_);
-    bool ok = std::fwrite(header, 1, sizeof(header), file) == sizeof(header);
+    bool ok = file.Write(header, sizeof(header)) == 1;
     for (int32_t row = height_ - 1; ok && row >= 0; --row) {
         const size_t bytes = static_cast<size_t>(rowBytes_);
-        ok = std::fwrite(pixels_.data() + static_cast<size_t>(row) * bytes, 1, bytes, file) ==
-             bytes;
+        ok = file.Write(pixels_.data() + static_cast<size_t>(row) * bytes,
+                        static_cast<uint32_t>(bytes)) == 1;
     }
-    if (std::fclose(file) != 0) {
-        ok = false;
-    }
-    return ok ? 1 : 0;
+    // A failed write marks the handle, so Close discards the new file.
+    return file.Close() == 0 && ok ? 1 : 0;
 }
 
 CaptureImage *GetCaptureImage() { return g_capture.get(); }

@@ -35,7 +35,7 @@ class CaptureImage {
     const std::vector<uint8_t> &Pixels() const { return pixels_; }
 
     // Writes the image as a TGA (bottom row first); 0 when the file cannot be
-    // made or written.
+    // made or written, in which case a file already there stays as it was.
     int SaveTga(const std::string &fileName) const;
 
   private:

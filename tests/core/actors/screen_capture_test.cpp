@@ -2,6 +2,10 @@
 // reuse of the image, and the TGA layout.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <filesystem>
 #include <tuple>
 #include <fstream>
@@ -152,6 +156,37 @@ TEST_F(ScreenCapture, SavingWithoutImageOrFolderFails) {
     std::filesystem::create_directories(folder / "Shots");
     EXPECT_EQ(SaveCapturedImage(folder.Path() + "\\shots\\a.tga"), 1);
     EXPECT_EQ(std::filesystem::file_size(folder / "Shots/a.tga"), 18u + 16u);
+}
+
+TEST_F(ScreenCapture, WriteFailingHalfWayKeepsThePreviousCapture) {
+    TempFolder folder;
+    std::vector<uint8_t> bits = Gradient(4, 4);
+    ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, bits.data()}, 2, 2), 1);
+    ASSERT_EQ(SaveCapturedImage(folder / "shot.tga"), 1);
+    const std::vector<uint8_t> previous = ReadFile(folder / "shot.tga");
+    ASSERT_EQ(previous.size(), 18u + 16u);
+
+    // 64 x 64 x 4 bytes do not fit under a 4 KiB file size limit: the writes
+    // fail part of the way through (EFBIG, the signal ignored).
+    ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, bits.data()}, 64, 64), 1);
+    struct rlimit oldLimit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = oldLimit;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const int saved = SaveCapturedImage(folder / "shot.tga");
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(saved, 0);
+    EXPECT_EQ(ReadFile(folder / "shot.tga"), previous);
+    // Nothing but the capture is left in the folder.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(folder.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
 }
 
 } // namespace
