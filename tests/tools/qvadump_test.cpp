@@ -27,6 +27,7 @@ TEST(Qvadump, DumpMatchesGoldenText) {
 }
 
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
+    // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));
     ASSERT_FALSE(expected.empty());
     ToolRun run = RunQvadump({DataPath("short_file.qva")});

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/file_system.h"
@@ -69,6 +70,26 @@ Actor *MakeRecordActor(uint32_t classId, uint32_t id) {
 }
 
 bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == actor; }
+
+// The actors one load made, destroyed when the load fails: none of them is in
+// the tree yet, so nothing else would ever free them.
+class MadeActors {
+  public:
+    void Add(Actor *actor) { made_.push_back({actor->actorId, actor}); }
+    // Destroys every one its slot still holds (a later record of the same id
+    // replaced an earlier actor already), latest first.
+    void DestroyAll() {
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            if (StillHeld(it->first, it->second)) {
+                DeleteActor(it->second);
+            }
+        }
+        made_.clear();
+    }
+
+  private:
+    std::vector<std::pair<int32_t, Actor *>> made_;
+};
 
 } // namespace
 
@@ -170,23 +191,27 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     }
     const uint32_t first = MoveActorFileId(header.firstId, header.version);
 
+    MadeActors made;
+    const auto fail = [&]() {
+        archive.Close();
+        made.DestroyAll();
+        return SetActorSystemError(system, "Serialize Error");
+    };
     for (uint32_t i = 0; i < header.count; ++i) {
         const uint32_t classId = archive.SerializeU32(0);
         uint32_t rules = 0;
         const uint32_t id = MoveActorFileId(archive.SerializeU32(0), header.version, &rules);
         // Ids below 10 belong to the system and its roots.
         if (archive.Failed() || id < static_cast<uint32_t>(kFirstUserActorId) || id > kMaxActorId) {
-            archive.Close();
-            return SetActorSystemError(system, "Serialize Error");
+            return fail();
         }
         Actor *actor = MakeRecordActor(classId, id);
         if (actor == nullptr) {
-            archive.Close();
-            return SetActorSystemError(system, "Serialize Error");
+            return fail();
         }
+        made.Add(actor);
         if (actor->Serialize(archive, mode) == 0) {
-            archive.Close();
-            return SetActorSystemError(system, "Serialize Error");
+            return fail();
         }
         const auto actorId = static_cast<int32_t>(id);
         actor->HandleCommand(kCmdInitLoad, ParamBlock());
@@ -251,18 +276,26 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
     const int32_t fileActorId = fileActor->actorId;
     const uint64_t first = header.firstId;
     const uint64_t end = first + header.span;
+    MadeActors made;
+    const auto fail = [&]() {
+        archive.Close();
+        made.DestroyAll();
+        return 0;
+    };
     for (uint32_t i = 0; i < header.count; ++i) {
         const uint32_t classId = archive.SerializeU32(0);
         const uint32_t oldId = archive.SerializeU32(0);
         if (archive.Failed() || oldId < first || oldId >= end) {
-            archive.Close();
-            return 0;
+            return fail();
         }
         const uint32_t newId = static_cast<uint32_t>(oldId - first + base);
         Actor *actor = MakeRecordActor(classId, newId);
-        if (actor == nullptr || actor->Serialize(archive, kSerializeLoad) == 0) {
-            archive.Close();
-            return 0;
+        if (actor == nullptr) {
+            return fail();
+        }
+        made.Add(actor);
+        if (actor->Serialize(archive, kSerializeLoad) == 0) {
+            return fail();
         }
         // Parents inside the file's range move with it; anything else (a
         // root) becomes the File actor.

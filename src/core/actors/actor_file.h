@@ -57,8 +57,8 @@ ActorLoadProgress SetActorLoadProgress(ActorLoadProgress callback);
 int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32_t mode);
 
 // Reads a file back into the ids it records. 0 with the actor system's error
-// text ("Error - Loading Actors", "Serialize Error") on failure; actors made
-// before a failure stay.
+// text ("Error - Loading Actors", "Serialize Error") on failure; the actors
+// it made before the failure are destroyed again.
 int LoadActors(const std::string &fileName, uint32_t mode);
 // The same over an archive open for reading, which it closes.
 int LoadActorsFrom(Archive &archive, uint32_t mode);
@@ -67,5 +67,5 @@ int LoadActorsFrom(Archive &archive, uint32_t mode);
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor);
 // Reads (an archive open for reading, which it closes) or writes (the File
 // actor's spawned actors, under file ids from 3000) by the archive's
-// direction. 0 on failure.
+// direction. 0 on failure; a failed read destroys the actors it made.
 int SerializeFileActors(Archive &archive, Actor *fileActor);

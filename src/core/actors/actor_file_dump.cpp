@@ -193,7 +193,7 @@ int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {
     if (loaded == 0) {
         std::fprintf(err, "error: %s\n", system->errorText);
     }
-    // Everything goes, the actors a stopped load left outside the tree too.
+    // Everything goes (a stopped load has freed what it made).
     ResetActorWorldForTests();
     return loaded == 0 ? 1 : 0;
 }

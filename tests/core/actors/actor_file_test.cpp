@@ -442,21 +442,43 @@ TEST_F(ActorFileTest, FileActorsWriteUnderFileIdsAndRestoreTheirIds) {
 
 // --- damaged and forged files --------------------------------------------------------
 
-TEST_F(ActorFileTest, ShortFileStopsWithSerializeErrorAndKeepsWhatWasMade) {
+// The table's actors from id 10 up (none but the fixed ones after start-up).
+size_t UserActorCount() {
+    size_t count = 0;
+    for (size_t id = kFirstUserActorId; id < ActorTable.size(); ++id) {
+        count += ActorTable[id] != nullptr ? 1 : 0;
+    }
+    return count;
+}
+
+TEST_F(ActorFileTest, ShortFileStopsWithSerializeErrorAndFreesWhatItMade) {
     FileBytes f;
     f.Header(70, 2, 3000, 2);
     DefaultActorRecord(f, 0, 3000, 2, "first");
     DefaultActorRecord(f, 0, 3001, 2, "second");
     const std::string whole = f.str();
-    for (size_t cut : {size_t{10}, size_t{40}, whole.size() - 3}) {
+    Restart();
+    const size_t fixed = UserActorCount();
+    for (size_t cut : {size_t{10}, size_t{40}, whole.size() / 2 + 20, whole.size() - 3}) {
         SCOPED_TRACE(cut);
         Restart();
         EXPECT_EQ(Load(whole.substr(0, cut)), 0);
         EXPECT_STREQ(system->errorText, "Serialize Error");
         EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
+        // The whole first record and the half-read second are gone.
+        EXPECT_EQ(std::tuple(GetActorById(3000), GetActorById(3001), UserActorCount()),
+                  std::tuple(nullptr, nullptr, fixed));
     }
-    EXPECT_NE(GetActorById(3000), nullptr);
-    EXPECT_EQ(GetActorById(3000)->name, "first");
+
+    // The same below a File actor: only the container is left.
+    Restart();
+    Actor *container = Plain("F", scenery, 3500);
+    EXPECT_EQ(LoadInto(whole.substr(0, whole.size() - 3), container), 0);
+    EXPECT_EQ(UserActorCount(), fixed + 1);
+    EXPECT_TRUE(container->children.empty());
+    // The whole file loads afterwards.
+    EXPECT_EQ(LoadInto(whole, container), 1);
+    EXPECT_EQ(UserActorCount(), fixed + 3);
 }
 
 TEST_F(ActorFileTest, CountsThatCannotFitTheFileAreRefused) {
