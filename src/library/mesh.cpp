@@ -200,19 +200,23 @@ int LoadMeshFromFile(ResourceLibrary* library, MeshItem* item) {
     }
     const std::string path = library->GetDataFilePath(*item);
     const std::string extension = LowerAscii(GetFileExtension(path));
+    const std::string errorBefore = library->GetLastError();
+    bool loaded = true;
     if (extension == ".qvm") {
         item->subsets.clear();
-        if (!ReadQvmMesh(library, item, path.c_str())) {
-            return 0;
-        }
+        loaded = ReadQvmMesh(library, item, path.c_str()) != 0;
     } else if (extension == ".x") {
         // Accepted; no geometry.
     } else if (extension == ".anb") {
-        if (!LoadAnimatedSubset(*library, *item, path)) {
-            return 0;
-        }
+        loaded = LoadAnimatedSubset(*library, *item, path) != 0;
     } else {
-        return library->ReportLibraryError("Error Unsupported format");
+        loaded = library->ReportLibraryError("Error Unsupported format") != 0;
+    }
+    if (!loaded) {
+        // The readers' own words say why, when they said anything.
+        const std::string error = library->GetLastError();
+        library->NoteItemLoadFailure(error != errorBefore ? error : "the mesh reader refused it");
+        return 0;
     }
     item->subsetSettings.resize(item->subsets.size());
     return 1;

@@ -249,8 +249,15 @@ int ResourceLibrary::ReadLibraryArchive(Archive& archive, int mode,
         LibraryItem* item = created.release();
         StoreItem(slot, item);
         item->slotIndex = slot;
+        itemLoadFailure_.clear();
         if (!item->Serialize(archive, mode, info.version)) {
-            return ReportLibraryError(kFatalError); // the item stays in its slot
+            // The item stays in its slot. A file its loader refused is named.
+            if (itemLoadFailure_.empty()) {
+                return ReportLibraryError(kFatalError);
+            }
+            return ReportLibraryError("%s (item \"%s\", file \"%s\": %s)", kFatalError,
+                                      item->name.c_str(), GetDataFilePath(*item).c_str(),
+                                      itemLoadFailure_.c_str());
         }
         if (observer.onEntry) {
             observer.onEntry(slot, *item);

@@ -81,6 +81,9 @@ public:
     // and answers 0, so that callers can return it as their failure.
     int ReportLibraryError(const char* format, ...) __attribute__((format(printf, 2, 3)));
     const char* GetLastError() const { return lastError_; }
+    // Why the texture, mesh or sound being loaded was refused (the decoder's
+    // or the device's words); a failed library read names it with the item.
+    void NoteItemLoadFailure(const std::string& reason) { itemLoadFailure_ = reason; }
 
     // --- look-ups -------------------------------------------------------
 
@@ -314,6 +317,7 @@ private:
     std::string baseFolder_;
     std::vector<LibraryItem*> items_;
     char lastError_[kErrorTextSize] = {};
+    std::string itemLoadFailure_;
     float worldScale_ = 100.0f;
     float inverseWorldScale_ = 0.01f;
     uint32_t textureFormatMode_ = 0;

@@ -133,6 +133,7 @@ int ResourceLibrary::CreateLibrarySound(SoundItem* item) {
         item->buffer = OpenStreamedSound(path.c_str(), caps);
     }
     if (item->buffer == nullptr) {
+        NoteItemLoadFailure(GetSoundErrorText());
         return ReportLibraryError("%s", GetSoundErrorText());
     }
     return 1;

@@ -173,6 +173,7 @@ int ResourceLibrary::LoadTextureFile(TextureItem* item) {
     item->texture = Texture_CreateFromFile(path.c_str(), request.width, request.height,
                                            request.format, item->mipLevels);
     if (item->texture == nullptr) {
+        NoteItemLoadFailure(GetGraphicsErrorText());
         return ReportLibraryError(kTextureError);
     }
     return 1;

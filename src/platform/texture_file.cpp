@@ -39,6 +39,16 @@ bool FillLevel(gfx::Texture* texture, uint32_t level, const std::vector<uint32_t
     return ok;
 }
 
+// The kind of image the first bytes announce, as the decoder tells them apart.
+const char* ImageKind(const uint8_t* data, size_t size) {
+    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return "PNG";
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "JPEG";
+    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) return "DDS";
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bitmap";
+    if (size >= 2 && data[0] == 'P' && (data[1] == '3' || data[1] == '6')) return "PPM";
+    return "targa";
+}
+
 }  // namespace
 
 TextureObject* CreateTextureFromImageFile(gfx::Device& device, const uint8_t* data, size_t size,
@@ -46,6 +56,7 @@ TextureObject* CreateTextureFromImageFile(gfx::Device& device, const uint8_t* da
                                           uint32_t mipLevels, const ImageLimits& limits) {
     DecodedImage image;
     if (!DecodeImage(data, size, &image, limits)) {
+        ReportGraphicsError("the %s decoder refused it", ImageKind(data, size));
         return nullptr;
     }
     gfx::Caps caps;
@@ -56,6 +67,7 @@ TextureObject* CreateTextureFromImageFile(gfx::Device& device, const uint8_t* da
         format = image.format;
     }
     if (!CanConvertToFormat(format)) {
+        ReportGraphicsError("texture format %u cannot be made", format);
         return nullptr;
     }
     const uint32_t chain = FullMipChain(w, h);
@@ -63,6 +75,7 @@ TextureObject* CreateTextureFromImageFile(gfx::Device& device, const uint8_t* da
 
     gfx::Texture* texture = nullptr;
     if (gfx::Failed(device.CreateTexture(w, h, levels, 0, format, gfx::Pool::Managed, &texture))) {
+        ReportGraphicsError("the device cannot make a %u x %u texture", w, h);
         return nullptr;
     }
     // Stored blocks go in unchanged while the size and format are the file's.
@@ -85,6 +98,7 @@ TextureObject* CreateTextureFromImageFile(gfx::Device& device, const uint8_t* da
     auto* object = ok ? new (std::nothrow) TextureObject() : nullptr;
     if (object == nullptr) {
         texture->Release();
+        ReportGraphicsError("the texture cannot be filled");
         return nullptr;
     }
     object->texture = texture;
@@ -103,21 +117,25 @@ TextureObject* Texture_CreateFromFile(const char* fileName, uint32_t width, uint
                                       uint32_t format, uint32_t mipLevels) {
     gfx::Device* device = GetD3DDevice();
     if (device == nullptr || fileName == nullptr) {
+        ReportGraphicsError("%s", device == nullptr ? "no graphics device" : "no file name");
         return nullptr;
     }
     std::vector<uint8_t> bytes;
     {
         FileHandle file;
         if (!file.Open(fileName, "rb")) {
+            ReportGraphicsError("the file cannot be opened");
             return nullptr;
         }
         const uint32_t size = file.Size();
         try {
             bytes.resize(size);
         } catch (const std::bad_alloc&) {
+            ReportGraphicsError("no memory for %u bytes", size);
             return nullptr;
         }
         if (size == 0 || file.Read(bytes.data(), size) != 1) {
+            ReportGraphicsError("%s", size == 0 ? "the file is empty" : "the file cannot be read");
             return nullptr;
         }
         file.Close();

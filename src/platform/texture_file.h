@@ -18,7 +18,8 @@ uint32_t TextureSideFor(uint64_t requested, uint32_t fileSide, uint32_t maxSide)
 // width and height 0 take the file's size, format 0 the file's own format,
 // mip levels 0 (or more than the chain has) the full chain. Null on any
 // failure (no device, no file, a file that cannot be decoded, a format that
-// cannot be made).
+// cannot be made), with the reason in the graphics error text once a device
+// exists.
 TextureObject* Texture_CreateFromFile(const char* fileName, uint32_t width, uint32_t height,
                                       uint32_t format, uint32_t mipLevels);
 

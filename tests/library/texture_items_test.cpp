@@ -192,6 +192,52 @@ TEST_F(TextureItemsTest, CorruptFileFailsAndLoadedWithoutTextureStaysAsItIs) {
     item->loaded = 0;
 }
 
+TEST_F(TextureItemsTest, RefusedFilesAreNamedInTheLibraryError) {
+    // A bitmap cut inside its header, then a mesh of a kind nothing reads.
+    temp_.Put("Data/Textures/crate.bmp", std::string("BM") + std::string(20, '\x01'));
+    TextureItem crate;
+    crate.name = "Crate";
+    crate.fileName = "Textures\\crate.bmp";
+    crate.kind = 1;
+    crate.width = crate.height = 16;
+    MeshItem rock;
+    rock.name = "Rock";
+    rock.fileName = "rock.obj";
+    const std::string base = temp_.Path();
+    const struct {
+        LibraryItem* item;
+        uint32_t slot;
+        std::string text;
+    } cases[] = {
+        {&crate, 140,
+         "Fatal Library Serialization Error (item \"Crate\", file \"" + base +
+             "\\Data\\Textures\\crate.bmp\": the bitmap decoder refused it)"},
+        {&rock, 141,
+         "Fatal Library Serialization Error (item \"Rock\", file \"" + base +
+             "\\Data\\rock.obj\": Error Unsupported format)"},
+    };
+    for (const auto& c : cases) {
+        LibraryWriter writer(7);
+        writer.AddItem(c.slot, *c.item);
+        slots_.push_back(c.slot);
+        const std::vector<uint8_t> bytes = writer.WriteToMemory();
+        Archive archive;
+        archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
+        EXPECT_EQ(library_->ReadLibraryArchive(archive, 0), 0);
+        EXPECT_EQ(library_->GetLastError(), c.text);
+    }
+
+    // A record cut short keeps the bare text.
+    LibraryWriter writer(7);
+    writer.AddItem(142, crate);
+    std::vector<uint8_t> bytes = writer.WriteToMemory();
+    bytes.resize(bytes.size() - 4);
+    Archive archive;
+    archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
+    EXPECT_EQ(library_->ReadLibraryArchive(archive, 0), 0);
+    EXPECT_STREQ(library_->GetLastError(), "Fatal Library Serialization Error");
+}
+
 TEST_F(TextureItemsTest, FilmsWaitForTheVideoModule) {
     TextureItem* film = StoreTexture(132, "intro.MPG", 1, 16, 16);
     SetOpenVideoTextureHook(nullptr);  // the engine's services install the video module's
