@@ -67,9 +67,16 @@ void FillActorSystemDescriptor() {
     }
 }
 
-// Creates a fixed actor through the factory's normal path.
+// Creates a fixed actor through the factory's normal path; when it cannot be
+// made, the system's error text names it.
 Actor *CreateFixedActor(int32_t classId, const char *name, Actor *parent, int32_t id) {
-    return CreateActor(classId, name, nullptr, parent, id, true);
+    Actor *actor = CreateActor(classId, name, nullptr, parent, id, true);
+    if (actor == nullptr) {
+        SetActorSystemError(GetActorSystem(),
+                            "cannot make the fixed actor \"%s\" (class %d, id %d)", name, classId,
+                            id);
+    }
+    return actor;
 }
 
 } // namespace
@@ -148,7 +155,7 @@ void ActorSystem::SetRunMode(uint32_t mode, Actor *frontEnd, uint32_t flags_) {
 
 int InitActorSystem() {
     if (!RegisterAllCommands()) {
-        return 0;
+        return SetActorSystemError(GetActorSystem(), "the command table cannot be made");
     }
     RegisterActorClasses();
     InstallActorPaths();
@@ -170,7 +177,7 @@ int InitActorSystem() {
     if (!SetRootRange(global, 10, 2999, "Globals.qva") ||
         !SetRootRange(scenery, 3000, 6999, "Scenery.qva") ||
         !SetRootRange(clipboard, 7000, 7999, "Clipboard.qva")) {
-        return 0;
+        return SetActorSystemError(system, "cannot give the roots their id ranges");
     }
     if (CreateFixedActor(7, "Environment", global, kEnvironmentActorId) == nullptr ||
         CreateFixedActor(10, "Inventory", global, kInventoryActorId) == nullptr) {

@@ -144,7 +144,8 @@ ActorSystem *GetActorSystem();
 
 // Registers every command and class and builds the system and its roots.
 // Returns 0 when the system cannot be made or a fixed actor cannot be
-// created; start-up must then stop.
+// created (the system's error text, when it exists, says which); start-up
+// must then stop.
 int InitActorSystem();
 
 // The table's actor at id; null outside the table.

@@ -198,9 +198,14 @@ void EngineHost::LoadTextTable(const std::string& path) {
 
 // --- world -------------------------------------------------------------------
 
-void EngineHost::InitActorSystem(const std::string& baseFolder) {
-    ::InitActorSystem();
-    if (ActorSystem* system = GetActorSystem()) system->baseFolder = baseFolder;
+bool EngineHost::InitActorSystem(const std::string& baseFolder, std::string* error) {
+    const bool made = ::InitActorSystem() != 0;
+    ActorSystem* system = GetActorSystem();
+    if (system != nullptr) system->baseFolder = baseFolder;
+    if (made) return true;
+    *error = system != nullptr && system->errorText[0] != '\0' ? system->errorText
+                                                                 : "the command table cannot be made";
+    return false;
 }
 
 bool EngineHost::OpenActorFile(int32_t rootId, const std::string& name, std::string* error) {

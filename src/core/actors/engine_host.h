@@ -76,7 +76,9 @@ public:
     virtual void LoadTextTable(const std::string& path);
 
     // --- world ------------------------------------------------------------
-    virtual void InitActorSystem(const std::string& baseFolder);
+    // Makes the actor system and its fixed actors; false with the reason in
+    // `error` when one of them cannot be made.
+    virtual bool InitActorSystem(const std::string& baseFolder, std::string* error);
     // "Open File" to a root; false with the actor system's error text.
     virtual bool OpenActorFile(int32_t rootId, const std::string& name, std::string* error);
     virtual bool FindMenuActor();

@@ -337,7 +337,10 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         // 17-21: logo, texts, world, library file, random seed and clip planes.
         host.PlayFullScreenVideo(dataFolder + "\\logo_01.mpg");
         host.LoadTextTable(dataFolder + "\\text.txt");
-        host.InitActorSystem(init.baseFolder);
+        if (!host.InitActorSystem(init.baseFolder, &reason)) {
+            result = Fail("actor system: " + reason);
+            break;
+        }
         if (!host.SerializeLibrary()) {
             result = Fail("library: " + host.LibraryErrorText());
             break;

@@ -15,7 +15,9 @@
 #include "actors/presentation/presentation_seams.h"
 #include "base/file_system.h"
 #include "base/pack_archive.h"
+#include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/class_factory.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
@@ -178,6 +180,28 @@ TEST(EngineHostPack, PackArchiveIsCurrentAndTheGamesWhileOpen) {
     EXPECT_EQ(GamePackArchive, nullptr);
     EXPECT_EQ(GetCurrentFileSystem(), before);
     std::filesystem::current_path(old);
+}
+
+// The world's services on the real actor core.
+class EngineHostWorld : public ::testing::Test {
+protected:
+    void SetUp() override { ResetActorWorldForTests(); }
+    void TearDown() override { ResetActorWorldForTests(); }
+    EngineHost host_;
+};
+
+TEST_F(EngineHostWorld, ActorSystemAnswersWhichFixedActorCannotBeMade) {
+    std::string error;
+    ASSERT_TRUE(host_.InitActorSystem("game", &error)) << error;
+    EXPECT_EQ(GetActorSystem()->baseFolder, "game");
+    ResetActorWorldForTests();
+
+    // Without the inventory's class the last fixed actor cannot be made.
+    const ActorClassRow inventory = SetActorClassRowForTests(10, ActorClassRow{10});
+    const bool made = host_.InitActorSystem("game", &error);
+    SetActorClassRowForTests(10, inventory);
+    EXPECT_FALSE(made);
+    EXPECT_EQ(error, "cannot make the fixed actor \"Inventory\" (class 10, id 16)");
 }
 
 }  // namespace

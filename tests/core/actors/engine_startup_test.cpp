@@ -31,7 +31,7 @@ public:
     std::deque<WindowMessage> queue;
     std::deque<double> frameTimes;
     bool windowOk = true, displayOk = true, libraryOk = true, servicesOk = true;
-    bool globalsOk = true, sceneOk = true, menu = false, packOk = false;
+    bool globalsOk = true, sceneOk = true, menu = false, packOk = false, actorsOk = true;
     bool active = true, deviceOk = true, beginOk = true;
     int logoPolls = 0;  // polls that report the film running
     int f12 = 0;
@@ -125,7 +125,11 @@ public:
     }
     void StopVideo() override { Log("StopVideo"); logoPolls = 0; }
     void LoadTextTable(const std::string& p) override { Log("LoadTextTable " + p); }
-    void InitActorSystem(const std::string& b) override { Log("InitActorSystem " + b); }
+    bool InitActorSystem(const std::string& b, std::string* error) override {
+        Log("InitActorSystem " + b);
+        if (!actorsOk) *error = "cannot make the fixed actor \"Global\"";
+        return actorsOk;
+    }
     bool OpenActorFile(int32_t root, const std::string& name, std::string* error) override {
         Log("OpenFile " + std::to_string(root) + " " + name);
         bool ok = root == 1 ? globalsOk : sceneOk;
@@ -407,6 +411,8 @@ TEST_F(StartupTest, FailuresPrintOneLineAndExitOne) {
         {[](RecordingHost& h) { h.windowOk = false; }, "window: no video\n"},
         {[](RecordingHost& h) { h.servicesOk = false; }, "library: Serialize File Open Error\n"},
         {[](RecordingHost& h) { h.displayOk = false; }, "display: no device\n"},
+        {[](RecordingHost& h) { h.actorsOk = false; },
+         "actor system: cannot make the fixed actor \"Global\"\n"},
         {[](RecordingHost& h) { h.libraryOk = false; }, "library: Serialize File Open Error\n"},
         {[](RecordingHost& h) { h.globalsOk = false; },
          "Error Loading Global Globals.qva: Error - Loading Actors\n"},
