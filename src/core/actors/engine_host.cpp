@@ -1,5 +1,6 @@
 #include "core/actors/engine_host.h"
 
+#include <bit>
 #include <chrono>
 #include <thread>
 
@@ -222,7 +223,7 @@ bool EngineHost::FindMenuActor() {
 }
 
 void EngineHost::SetGlobalTime(float time) {
-    SendCommandArgs(GetActorSystem(), kCmdSetGlobalTime, static_cast<uint32_t>(time));
+    SendCommandArgs(GetActorSystem(), kCmdSetGlobalTime, std::bit_cast<uint32_t>(time));
 }
 
 void EngineHost::PrecalculateAll() { ::PrecalculateAll(); }

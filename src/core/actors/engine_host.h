@@ -82,6 +82,7 @@ public:
     // "Open File" to a root; false with the actor system's error text.
     virtual bool OpenActorFile(int32_t rootId, const std::string& name, std::string* error);
     virtual bool FindMenuActor();
+    // Command 379 with the time's float bits.
     virtual void SetGlobalTime(float time);
     virtual void PrecalculateAll();
     virtual void StartGame();

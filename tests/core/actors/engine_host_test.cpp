@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/time_record.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
@@ -202,6 +203,16 @@ TEST_F(EngineHostWorld, ActorSystemAnswersWhichFixedActorCannotBeMade) {
     SetActorClassRowForTests(10, inventory);
     EXPECT_FALSE(made);
     EXPECT_EQ(error, "cannot make the fixed actor \"Inventory\" (class 10, id 16)");
+}
+
+TEST_F(EngineHostWorld, GlobalTimeArrivesAsTheSameFloat) {
+    std::string error;
+    ASSERT_TRUE(host_.InitActorSystem("game", &error)) << error;
+    for (float time : {2.75f, 0.5f, -3.0f, 0.0f}) {
+        host_.SetGlobalTime(time);
+        EXPECT_EQ(RootTimeRecord()->time, time);
+        EXPECT_FLOAT_EQ(RootTimeRecord()->previousTime, time - 1.0f / 60.0f);
+    }
 }
 
 }  // namespace
