@@ -95,7 +95,7 @@ void EngineHost::ClosePackArchive() {
 
 void EngineHost::InitInput() { ::InitInput(window_ ? window_->Input() : nullptr); }
 
-void EngineHost::BindAction(int action, uint32_t code, int set) { ::BindAction(action, code, set); }
+void EngineHost::BindDefaultActions() { ::BindDefaultActions(); }
 
 void EngineHost::HandleInputMessage(const WindowMessage& message) { ::HandleInputMessage(message); }
 

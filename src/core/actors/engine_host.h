@@ -41,7 +41,8 @@ public:
     virtual bool OpenPackArchive();
     virtual void ClosePackArchive();
     virtual void InitInput();
-    virtual void BindAction(int action, uint32_t code, int set);
+    // The input layer's default key bindings (set 0).
+    virtual void BindDefaultActions();
     virtual void HandleInputMessage(const WindowMessage& message);
     virtual void UpdateInput(float frameTime, int cursorFlag);
     virtual int ActionDown(int action, int set);

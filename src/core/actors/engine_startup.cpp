@@ -31,15 +31,6 @@ const TraceChannel kTraceChannels[23] = {
 
 namespace {
 
-// The engine's default key bindings: (action, input code), bound in set 0.
-constexpr int kDefaultBindings[29][2] = {
-    {1, 0x1000}, {2, 0x1001}, {9, 0x57},   {10, 0x53}, {11, 0x41}, {12, 0x44},
-    {15, 0x20},  {25, 0x100}, {26, 0x101}, {21, 0x107}, {22, 0x106}, {24, 0x51},
-    {16, 0x45},  {18, 0x52},  {19, 0x47},  {29, 0x92}, {17, 0x91}, {30, 0x1B},
-    {32, 0x68},  {31, 0x50},  {9, 0x63},   {10, 0x66}, {11, 0x64}, {12, 0x65},
-    {15, 0x6B},  {21, 0x82},  {22, 0x7C},  {29, 0x87}, {16, 0x6C},
-};
-
 constexpr uint32_t kRenderStateDither = 26;
 constexpr uint32_t kStageMinFilter = 17;
 constexpr uint32_t kStageMagFilter = 16;
@@ -290,9 +281,7 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
     }
     bool packOpen = host.OpenPackArchive();
     host.InitInput();
-    for (const auto& binding : kDefaultBindings) {
-        host.BindAction(binding[0], static_cast<uint32_t>(binding[1]), 0);
-    }
+    host.BindDefaultActions();
 
     // 9: "init.txt" from the working folder, never from the archive.
     InitFile init;
