@@ -1,8 +1,16 @@
-// Actor files from untrusted bytes, loaded from memory into a fresh headless actor system through
-// both readers (into the recorded ids, and below a container under fresh ids). Loading may fail; it
+// Actor files from untrusted bytes, loaded from memory into a headless actor system through both
+// readers (into the recorded ids, and below a container under fresh ids). Loading may fail; it
 // must not crash, leak, touch the system actors 0-9 or grow the table past the id limit.
+//
+// The system is made once. After each input every actor it did not start with is deleted and the
+// table goes back to its first size, which gives the world of a fresh start again; when an input
+// changed the starting actors themselves (replaced, moved or given other children), the whole
+// world is made anew instead.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "app/class_list.h"
 #include "base/file_system.h"
@@ -42,16 +50,102 @@ void Check(const SystemActors &before) {
     }
 }
 
-} // namespace
+// The world as start-up leaves it: the table and each actor's parent and children.
+struct Baseline {
+    std::vector<Actor *> table;
+    std::vector<Actor *> parents;
+    std::vector<std::vector<Actor *>> children;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    InstallEngineClasses();
-    if (size > (1u << 20)) {
-        return 0;
-    }
+Baseline g_baseline;
+bool g_ready = false;
+constexpr size_t kBlock = 512;
+
+// The set-up and reset walk the whole table; they are the harness, not the code under test, and
+// stay out of the coverage feedback (which would make them the slowest part of a run).
+#if defined(__clang__)
+#define HARNESS_ONLY __attribute__((no_sanitize("coverage")))
+#else
+#define HARNESS_ONLY
+#endif
+
+HARNESS_ONLY void MakeWorld() {
     ResetActorWorldForTests();
     if (InitActorSystem() == 0) {
         std::abort();
+    }
+    g_baseline.table = ActorTable;
+    g_baseline.parents.assign(ActorTable.size(), nullptr);
+    g_baseline.children.assign(ActorTable.size(), {});
+    for (size_t id = 0; id < ActorTable.size(); ++id) {
+        if (const Actor *actor = ActorTable[id]) {
+            g_baseline.parents[id] = actor->parent;
+            g_baseline.children[id] = actor->children;
+        }
+    }
+}
+
+// Whether the table's ids [first, first + count) hold what `expected` holds there (null past its
+// end), compared a block at a time.
+HARNESS_ONLY bool SameEntries(size_t first, size_t count, const std::vector<Actor *> &expected) {
+    static const std::vector<Actor *> kNulls(kBlock, nullptr);
+    const Actor *const *want = first < expected.size() ? expected.data() + first : kNulls.data();
+    if (first < expected.size() && first + count > expected.size()) {
+        return false; // a block straddling the end is compared entry by entry
+    }
+    return std::memcmp(ActorTable.data() + first, want, count * sizeof(Actor *)) == 0;
+}
+
+// Deletes every actor the start did not make; false when what is left is not the starting world.
+HARNESS_ONLY bool RemoveAddedActors() {
+    const std::vector<Actor *> &table = g_baseline.table;
+    for (size_t first = 0; first < ActorTable.size(); first += kBlock) {
+        const size_t count = std::min(kBlock, ActorTable.size() - first);
+        if (SameEntries(first, count, table)) {
+            continue;
+        }
+        for (size_t id = std::max(first, kSystemIds); id < first + count; ++id) {
+            Actor *actor = ActorTable[id];
+            if (actor != nullptr && (id >= table.size() || actor != table[id])) {
+                DeleteActor(actor);
+                if (ActorTable[id] == actor) {
+                    return false;
+                }
+            }
+        }
+    }
+    if (ActorTable.size() < table.size()) {
+        return false;
+    }
+    for (size_t first = table.size(); first < ActorTable.size(); first += kBlock) {
+        if (!SameEntries(first, std::min(kBlock, ActorTable.size() - first), table)) {
+            return false;
+        }
+    }
+    ActorTable.resize(table.size());
+    for (size_t id = 0; id < table.size(); ++id) {
+        const Actor *actor = ActorTable[id];
+        if (actor != table[id]) {
+            return false;
+        }
+        if (actor != nullptr &&
+            (actor->parent != g_baseline.parents[id] || actor->children != g_baseline.children[id])) {
+            return false;
+        }
+    }
+    return GetActorSystem() != nullptr && GetActorSystem()->pendingDeletion.empty();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (!g_ready) {
+        InstallEngineClasses();
+        MakeWorld();
+        g_ready = true;
+    }
+    if (size > (1u << 20)) {
+        return 0;
     }
     const SystemActors before = Capture();
     {
@@ -70,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         SerializeFileActors(archive, container);
     }
     Check(before);
-    ResetActorWorldForTests();
+    if (!RemoveAddedActors()) {
+        MakeWorld();
+    }
     return 0;
 }
