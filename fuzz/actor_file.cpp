@@ -128,8 +128,8 @@ HARNESS_ONLY bool RemoveAddedActors() {
         if (actor != table[id]) {
             return false;
         }
-        if (actor != nullptr &&
-            (actor->parent != g_baseline.parents[id] || actor->children != g_baseline.children[id])) {
+        if (actor != nullptr && (actor->parent != g_baseline.parents[id] ||
+                                 actor->children != g_baseline.children[id])) {
             return false;
         }
     }

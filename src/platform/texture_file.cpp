@@ -41,11 +41,21 @@ bool FillLevel(gfx::Texture* texture, uint32_t level, const std::vector<uint32_t
 
 // The kind of image the first bytes announce, as the decoder tells them apart.
 const char* ImageKind(const uint8_t* data, size_t size) {
-    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return "PNG";
-    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "JPEG";
-    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) return "DDS";
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bitmap";
-    if (size >= 2 && data[0] == 'P' && (data[1] == '3' || data[1] == '6')) return "PPM";
+    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
+        return "PNG";
+    }
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        return "JPEG";
+    }
+    if (size >= 4 && std::memcmp(data, "DDS ", 4) == 0) {
+        return "DDS";
+    }
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+        return "bitmap";
+    }
+    if (size >= 2 && data[0] == 'P' && (data[1] == '3' || data[1] == '6')) {
+        return "PPM";
+    }
     return "targa";
 }
 
