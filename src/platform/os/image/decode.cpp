@@ -384,7 +384,7 @@ bool ReadBmp(const uint8_t* data, size_t size, DecodedImage* out, const ImageLim
     size_t pos = 14 + size_t(infoSize);
     if (infoSize == 12) {
         width = U16At(info + 4);
-        height = U16At(info + 8);
+        height = int16_t(U16At(info + 6));
         bpp = U16At(info + 10);
         paletteEntryBytes = 3;
     } else {

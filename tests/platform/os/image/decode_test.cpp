@@ -285,6 +285,52 @@ TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
     EXPECT_FALSE(Decode(runaway, &image));
 }
 
+// Little-endian fields, each of the given number of bytes.
+std::string Le(std::initializer_list<std::pair<uint32_t, int>> fields) {
+    std::string s;
+    for (auto [value, bytes] : fields) {
+        for (int i = 0; i < bytes; ++i) {
+            s += char(value >> (8 * i));
+        }
+    }
+    return s;
+}
+
+// The 12-byte header: width and height as 16-bit fields, 3-byte palette entries.
+std::string CoreHeaderBmp(uint32_t w, int32_t h, uint32_t bpp, const std::string& palette,
+                          const std::string& rows) {
+    const uint32_t off = 14 + 12 + uint32_t(palette.size());
+    return "BM" + Le({{off + uint32_t(rows.size()), 4}, {0, 4}, {off, 4}, {12, 4}, {w, 2},
+                      {uint32_t(h), 2}, {1, 2}, {bpp, 2}}) +
+           palette + rows;
+}
+
+TEST(BmpTest, TwelveByteHeaderGivesItsWidthHeightAndPalette) {
+    DecodedImage image;
+    // 2x3 at 24 bits, bottom row first, each row padded to 8 bytes.
+    std::string rows;
+    for (uint32_t color : {0x0000FFu, 0x00FF00u, 0xFF0000u, 0xFFFFFFu, 0x102030u, 0x405060u}) {
+        rows += Le({{color, 3}});
+        if (rows.size() % 8 == 6) {
+            rows += std::string(2, '\0');
+        }
+    }
+    ASSERT_TRUE(Decode(CoreHeaderBmp(2, 3, 24, "", rows), &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(2u, 3u,
+                              Pixels{0xFF102030u, 0xFF405060u, 0xFFFF0000u, 0xFFFFFFFFu,
+                                     0xFF0000FFu, 0xFF00FF00u}));
+    // 3x2 at 8 bits: a 256-entry palette of blue, green, red ... in 3-byte entries.
+    std::string palette = Le({{0x0000FF, 3}, {0x00FF00, 3}, {0xFF0000, 3}});
+    palette.resize(256 * 3, '\0');
+    ASSERT_TRUE(Decode(CoreHeaderBmp(3, 2, 8, palette, std::string("\0\1\2\0\2\2\1\0", 8)),
+                       &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(3u, 2u,
+                              Pixels{0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
+                                     0xFF00FF00u, 0xFFFF0000u}));
+}
+
 // --- JPEG, DDS blocks -------------------------------------------------------------
 
 TEST(JpegTest, PixelsLieWithinThreeOfTheEncodedImage) {
