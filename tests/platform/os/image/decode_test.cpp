@@ -278,10 +278,10 @@ TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
     std::string bad = file;
     bad[bad.size() - 4] = 7;
     EXPECT_FALSE(Decode(bad, &image));
-    // An RLE run longer than its row.
+    // An RLE absolute run of ten indices with four bytes of data left.
     std::string rle = imagefiles::Bmp(few, 4, 4, 8, false, true);
     const size_t data = uint8_t(rle[10]) | (size_t(uint8_t(rle[11])) << 8);
-    std::string runaway = rle.substr(0, data) + std::string("\xFF\x00\x00\x01", 4);
+    std::string runaway = rle.substr(0, data) + std::string("\x00\x0A\x00\x00\x00\x01", 6);
     EXPECT_FALSE(Decode(runaway, &image));
 }
 
@@ -329,6 +329,37 @@ TEST(BmpTest, TwelveByteHeaderGivesItsWidthHeightAndPalette) {
               std::make_tuple(3u, 2u,
                               Pixels{0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
                                      0xFF00FF00u, 0xFFFF0000u}));
+}
+
+TEST(BmpTest, Rle8RunsOverThePaddingAndPastTheLastRowAreClipped) {
+    auto rle8 = [](uint32_t w, uint32_t h, const std::string& data) {
+        const std::string palette = Le({{0x0000FF, 4}, {0x00FF00, 4}, {0xFF0000, 4}});
+        const uint32_t off = 14 + 40 + uint32_t(palette.size());
+        return "BM" + Le({{off + uint32_t(data.size()), 4}, {0, 4}, {off, 4}, {40, 4}, {w, 4},
+                          {h, 4}, {1, 2}, {8, 2}, {1, 4}, {uint32_t(data.size()), 4}, {0, 4},
+                          {0, 4}, {3, 4}, {0, 4}}) +
+               palette + data;
+    };
+    DecodedImage image;
+    // Width 3: the first row is one run of 4 filling the padding; a third row
+    // lies past the height of 2.
+    // The second row ends in an absolute run of 3 that also runs over.
+    const std::string data("\x04\x02\x00\x00"
+                           "\x02\x01\x00\x03\x00\x01\x00\x00\x00\x00"
+                           "\x04\x00\x00\x01",
+                           18);
+    ASSERT_TRUE(Decode(rle8(3, 2, data), &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(3u, 2u,
+                              Pixels{0xFF00FF00u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFF0000u,
+                                     0xFFFF0000u, 0xFFFF0000u}));
+    // A move past the corner drops what follows; the end marker is still needed.
+    ASSERT_TRUE(Decode(rle8(3, 2, std::string("\x00\x02\x09\x09\x02\x01\x00\x01", 8)),
+                       &image));
+    EXPECT_EQ(image.pixels, Pixels(6, 0xFF000000u));
+    EXPECT_FALSE(Decode(rle8(3, 2, std::string("\x04\x02\x00\x00\x02\x01", 6)), &image));
+    // An absolute run of five with three bytes left.
+    EXPECT_FALSE(Decode(rle8(3, 2, std::string("\x00\x05\x01\x01\x01", 5)), &image));
 }
 
 // --- JPEG, DDS blocks -------------------------------------------------------------
