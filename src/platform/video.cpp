@@ -79,8 +79,14 @@ class Film {
         : source_(std::move(source)), texture_(texture), width_(source_->Width()),
           height_(source_->Height()), duration_(source_->Duration()) {
         OpenSound();
+        if (voice_ != 0) {
+            AddStreamFeed(&Film::FeedSoundOf, this);
+        }
     }
     ~Film() {
+        if (voice_ != 0) {
+            RemoveStreamFeed(this);
+        }
         Park();
         if (voice_ != 0) {
             if (SoundBackend *backend = GetSoundBackend()) {
@@ -99,6 +105,10 @@ class Film {
         }
         runStart_ = Now();
         running_ = true;
+        if (voice_ != 0) {
+            std::lock_guard<std::mutex> lock(feedMutex_);
+            feeding_ = true;
+        }
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Decode(); });
         }
@@ -175,7 +185,6 @@ class Film {
             }
         }
         lock.unlock();
-        FeedSound();
         if (have) {
             Upload(due);
         }
@@ -243,6 +252,7 @@ class Film {
     }
 
     static void BeforeSample(void *context) { static_cast<Film *>(context)->Update(); }
+    static void FeedSoundOf(void *context) { static_cast<Film *>(context)->FeedSound(); }
 
   private:
     // One non-positional stream voice per film, outside the sound layer's
@@ -267,6 +277,8 @@ class Film {
     }
 
     void StopSound() {
+        std::lock_guard<std::mutex> lock(feedMutex_);
+        feeding_ = false;
         if (voice_ != 0 && soundStarted_) {
             if (SoundBackend *backend = GetSoundBackend()) {
                 backend->Stop(voice_);
@@ -294,11 +306,13 @@ class Film {
         return true;
     }
 
-    // Window thread: starts the voice once two halves are decoded and
-    // queues each half that has been played.
+    // The sound layer's streaming pass, whether the picture is drawn or
+    // not: starts the voice once two halves are decoded and queues each half
+    // that has been played.
     void FeedSound() {
+        std::lock_guard<std::mutex> feedLock(feedMutex_);
         SoundBackend *backend = voice_ != 0 ? GetSoundBackend() : nullptr;
-        if (backend == nullptr || !running_) {
+        if (backend == nullptr || !feeding_) {
             return;
         }
         std::vector<int16_t> half;
@@ -426,9 +440,12 @@ class Film {
     std::vector<int16_t> sound_; // decoded samples not yet queued
     bool soundEnded_ = false;
 
-    // Sound (window thread).
+    // Sound: the voice is made and freed on the window thread and fed on
+    // the streaming pass; feedMutex_ guards the rest.
     SoundVoice voice_ = 0;
     uint32_t halfSamples_ = 0;
+    std::mutex feedMutex_;
+    bool feeding_ = false; // between Run and Park
     bool soundStarted_ = false;
     uint32_t nextHalf_ = 0;
     SteadyClock::time_point busySinceReal_{};

@@ -43,11 +43,16 @@ class VideoSoundTest : public VideoTest {
         return temp_ / "tone.mpg";
     }
 
-    // Moves the film on by 0.1 s and renders that much output.
-    std::vector<float> Step(TextureObject *object) {
+    // Moves the film on by 0.1 s, runs the streaming pass (the streaming
+    // thread's work) and renders that much output; binds the texture unless
+    // `undrawn`.
+    std::vector<float> Step(TextureObject *object, bool undrawn = false) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the decoder runs ahead
         clock_.Advance(0.1);
-        SetVideoStageTexture(object, 0);
+        if (!undrawn) {
+            SetVideoStageTexture(object, 0);
+        }
+        RunStreamingPass();
         std::vector<float> out(4410 * 2);
         EXPECT_TRUE(al_->RenderLoopback(out.data(), 4410));
         return out;
@@ -101,6 +106,26 @@ TEST_F(VideoSoundTest, ToneStartsWithRunAndStopsWithTheFilm) {
     EXPECT_LT(Peak(Step(object)), 1e-4);
     EXPECT_LT(Peak(Step(object)), 1e-4);
     static_cast<TextureItem *>(item.get())->texture = nullptr;
+}
+
+TEST_F(VideoSoundTest, ToneFlowsWithTheClockWhileTheTextureIsNeverDrawn) {
+    TextureObject *object = Open(ToneFilm());
+    ASSERT_NE(object, nullptr);
+    RunVideoTexture(object);
+    // 2 s of film: heard in every tenth of a second from 0.4 s to 1.9 s,
+    // silent from 2.6 s on.
+    std::vector<float> heard;
+    for (int i = 0; i < 30; ++i) {
+        std::vector<float> out = Step(object, true);
+        if (i >= 4 && i < 19) {
+            EXPECT_GT(Peak(out), 0.2) << "at " << (i + 1) * 0.1 << " s";
+            heard.insert(heard.end(), out.begin(), out.end());
+        } else if (i >= 25) {
+            EXPECT_LT(Peak(out), 1e-4) << "at " << (i + 1) * 0.1 << " s";
+        }
+    }
+    EXPECT_NEAR(Frequency(heard, 0), 440.0, 440.0 * 0.02);
+    EXPECT_TRUE(AllZero(object));
 }
 
 TEST_F(VideoSoundTest, FilmIsHeardWithFourStreamsPlaying) {
