@@ -34,11 +34,6 @@ constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 10;
 constexpr double kBlockedSeconds = 2.0;
 // The full-screen start waits this long (media clock) for the first picture.
 constexpr double kStartSeconds = 5.0;
-// The drawing thread waits for a lagging decoder at most this long (real
-// time), and not at all for one that has been busy with one read for longer
-// than kStuckRead.
-constexpr auto kCatchUpLimit = std::chrono::milliseconds(500);
-constexpr auto kStuckRead = std::chrono::milliseconds(50);
 // Due times within this of the clock count as due.
 constexpr double kTimeSlack = 1e-6;
 
@@ -156,6 +151,8 @@ class Film {
     bool Running() const { return running_; }
 
     // Brings the picture due now into the texture; true when one was written.
+    // Never waits for the decoder: when the due picture is not decoded yet
+    // the last one stays up and the film catches up on a later draw.
     bool Update() {
         if (!running_) {
             return false;
@@ -163,28 +160,17 @@ class Film {
         const double position = Position();
         Picture due;
         bool have = false;
-        std::unique_lock<std::mutex> lock(mutex_);
-        const auto limit = SteadyClock::now() + kCatchUpLimit;
-        for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
             while (!queue_.empty() && queue_.front().time <= position + kTimeSlack) {
                 due = std::move(queue_.front());
                 queue_.pop_front();
                 have = true;
+            }
+            if (have) {
                 wake_.notify_all();
             }
-            if (!queue_.empty() || ended_ || !thread_.joinable()) {
-                break;
-            }
-            // The next picture is not decoded yet: wait for a decoder that is
-            // working, not for one stuck in a read.
-            if (busy_ && SteadyClock::now() - busySinceReal_ > kStuckRead) {
-                break;
-            }
-            if (wake_.wait_until(lock, limit) == std::cv_status::timeout) {
-                break;
-            }
         }
-        lock.unlock();
         if (have) {
             Upload(due);
         }
@@ -192,13 +178,22 @@ class Film {
     }
 
     // Waits until the picture due now is decoded or the film has ended.
+    // Pictures that a later due one replaces are dropped on the way, so
+    // that the decoder can go on past a full queue.
     bool WaitCaughtUp(uint32_t milliseconds) {
         const double position = Position();
         std::unique_lock<std::mutex> lock(mutex_);
         return wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+            bool dropped = false;
+            while (queue_.size() >= 2 && queue_[1].time <= position + kTimeSlack) {
+                queue_.pop_front();
+                dropped = true;
+            }
+            if (dropped) {
+                wake_.notify_all();
+            }
             return ended_ || !thread_.joinable() ||
-                   (!queue_.empty() && queue_.back().time > position + kTimeSlack) ||
-                   queue_.size() >= kQueuedPictures;
+                   (!queue_.empty() && queue_.back().time > position + kTimeSlack);
         });
     }
 
@@ -375,7 +370,6 @@ class Film {
                 readSound = SoundLow(); // sound first: it has no slack
                 busy_ = true;
                 busySince_ = Now();
-                busySinceReal_ = SteadyClock::now();
             }
             if (readSound) {
                 std::vector<int16_t> samples;
@@ -448,7 +442,6 @@ class Film {
     bool feeding_ = false; // between Run and Park
     bool soundStarted_ = false;
     uint32_t nextHalf_ = 0;
-    SteadyClock::time_point busySinceReal_{};
 };
 
 Film *FilmOf(TextureObject *object) {

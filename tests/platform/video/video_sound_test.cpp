@@ -166,6 +166,7 @@ TEST_F(VideoSoundTest, SoundDisabledMakesNoVoiceAndThePicturePlays) {
     EXPECT_FALSE(VideoTextureHasSound(object));
     RunVideoTexture(object);
     clock_.Advance(0.4);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
     SetVideoStageTexture(object, 0);
     EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(10)));
     GetD3DDevice()->SetTexture(0, nullptr);
