@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/os/library_log.h"
 #include "platform/os/video/film_source.h"
 
 extern "C" {
@@ -19,16 +20,13 @@ extern "C" {
 namespace video {
 namespace {
 
-// FFmpeg reports every deprecated pixel format and damaged packet on stderr;
-// only errors are worth seeing.
-void QuietenFfmpegLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
-}
-
+// FFmpeg's own lines (errors only: a damaged film gives one a packet) are
+// counted per film and summed up in one line when the film closes.
 class FfmpegFilmSource final : public FilmSource {
   public:
+    explicit FfmpegFilmSource(const std::string &osPath) : log_(osPath) {}
     ~FfmpegFilmSource() override {
+        FilmLogScope scope(&log_);
         sws_freeContext(sws_);
         swr_free(&swr_);
         avcodec_free_context(&audio_);
@@ -42,6 +40,7 @@ class FfmpegFilmSource final : public FilmSource {
     }
 
     bool Open(const std::string &osPath) {
+        FilmLogScope scope(&log_);
         osPath_ = osPath;
         if (!OpenFormat()) {
             return false;
@@ -141,6 +140,7 @@ class FfmpegFilmSource final : public FilmSource {
         if (soundFormat_ == nullptr || soundPacket_ == nullptr) {
             return false;
         }
+        FilmLogScope scope(&log_);
         for (;;) {
             if (interrupted_.load()) {
                 return false;
@@ -174,6 +174,7 @@ class FfmpegFilmSource final : public FilmSource {
         if (format_ == nullptr) {
             return ReadResult::Error; // a rewind could not open the file again
         }
+        FilmLogScope scope(&log_);
         for (;;) {
             if (interrupted_.load()) {
                 return ReadResult::Error;
@@ -219,6 +220,7 @@ class FfmpegFilmSource final : public FilmSource {
     // key picture; the first picture is then checked, and when it is not the
     // start the file is opened again.
     bool Rewind() override {
+        FilmLogScope scope(&log_);
         bool ok = format_ != nullptr &&
                   (av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD) >= 0 ||
                    av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE) >= 0);
@@ -342,6 +344,7 @@ class FfmpegFilmSource final : public FilmSource {
         return true;
     }
 
+    FilmLog log_; // first: it outlives the contexts that may write to it
     std::string osPath_;
     AVFormatContext *format_ = nullptr;
     AVCodecContext *codec_ = nullptr;
@@ -375,8 +378,8 @@ class FfmpegFilmSource final : public FilmSource {
 } // namespace
 
 std::unique_ptr<FilmSource> OpenFfmpegFilmSource(const std::string &osPath) {
-    QuietenFfmpegLog();
-    auto source = std::make_unique<FfmpegFilmSource>();
+    RouteFfmpegLog();
+    auto source = std::make_unique<FfmpegFilmSource>(osPath);
     if (!source->Open(osPath)) {
         return nullptr;
     }

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,7 +54,11 @@ TEST(FfmpegFilmSourceTest, RewindGivesTheFirstPictureAtTimeZero) {
         };
         const std::string path = temp / c.name;
         std::string error;
-        ASSERT_TRUE(filmwriter::WriteFilm(path, spec, &error)) << error;
+        // The muxer complains of its buffer on pictures this large.
+        ::testing::internal::CaptureStderr();
+        const bool written = filmwriter::WriteFilm(path, spec, &error);
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(written) << error;
         auto source = video::OpenFfmpegFilmSource(path);
         ASSERT_NE(source, nullptr);
         std::vector<uint8_t> bgra;
@@ -70,6 +77,65 @@ TEST(FfmpegFilmSourceTest, RewindGivesTheFirstPictureAtTimeZero) {
                 EXPECT_TRUE(IsPicture(bgra, k)) << "picture " << k << " after " << read;
             }
         }
+    }
+}
+
+// Reads a film to its end and closes it; what it printed on stderr.
+std::string StderrOfPlaying(const std::string &path) {
+    ::testing::internal::CaptureStderr();
+    {
+        auto source = video::OpenFfmpegFilmSource(path);
+        std::vector<uint8_t> bgra;
+        double time = 0.0;
+        while (source != nullptr && source->NextFrame(&bgra, &time) == video::ReadResult::Frame) {
+        }
+    }
+    return ::testing::internal::GetCapturedStderr();
+}
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(FfmpegFilmSourceTest, DecoderLinesOfADamagedFilmBecomeOneSummary) {
+    TempFolder temp;
+    filmwriter::FilmSpec spec;
+    spec.frames = 50;
+    spec.width = 160;
+    spec.height = 120;
+    spec.picture = [](int k, std::vector<uint8_t> &bgrx) {
+        uint32_t state = uint32_t(k) * 2654435761u + 1;
+        for (uint8_t &b : bgrx) {
+            state = state * 1664525u + 1013904223u;
+            b = uint8_t(state >> 24);
+        }
+    };
+    const std::string path = temp / "damaged.mpg";
+    ASSERT_TRUE(filmwriter::WriteFilm(path, spec));
+    std::string bytes = temp.Get("damaged.mpg");
+    // Every picture's data hit in a few places, the pack and packet headers
+    // left alone often enough for the stream to go on.
+    for (size_t at = 4000; at + 8 < bytes.size(); at += 1500) {
+        bytes.replace(at, 8, "\xFF\x00\xFF\x00\xFF\x00\xFF\x00", 8);
+    }
+    temp.Put("damaged.mpg", bytes);
+
+    const std::vector<std::string> quiet = Lines(StderrOfPlaying(path));
+    ASSERT_EQ(quiet.size(), 1u) << ::testing::PrintToString(quiet);
+    EXPECT_EQ(quiet[0].rfind("film " + path + ": ", 0), 0u) << quiet[0];
+    EXPECT_NE(quiet[0].find(" decoder messages, first: "), std::string::npos) << quiet[0];
+
+    setenv("ENGINE_VERBOSE", "1", 1);
+    const std::vector<std::string> verbose = Lines(StderrOfPlaying(path));
+    unsetenv("ENGINE_VERBOSE");
+    EXPECT_GT(verbose.size(), 1u);
+    for (const std::string &line : verbose) {
+        EXPECT_NE(line.rfind("film ", 0), 0u) << line;
     }
 }
 
