@@ -27,8 +27,9 @@ bool (*g_soundEnabledQuery)() = nullptr;
 
 // Pictures decoded ahead of the one on show.
 constexpr size_t kQueuedPictures = 8;
-// Sound goes out in halves of a tenth of a second.
-constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 10;
+// Sound goes out in halves of a quarter second: the streaming pass that
+// refills them comes every tenth of a second.
+constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 4;
 // A decoder stuck this long (media clock) in one read or decode ends a
 // full-screen film.
 constexpr double kBlockedSeconds = 2.0;
@@ -324,7 +325,7 @@ class Film {
                 }
                 backend->WriteStreamHalf(voice_, h, half.data(), halfSamples_ * 2);
             }
-            backend->Play(voice_, false);
+            backend->PlayStream(voice_, 0);
             soundStarted_ = true;
             nextHalf_ = 0;
             return;
