@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 
 // Whether ENGINE_VERBOSE is "1".
 bool LibraryLogVerbose();
