@@ -35,6 +35,7 @@ engine_require_pkgconfig(AVCODEC libavcodec libavcodec-dev)
 engine_require_pkgconfig(SWSCALE libswscale libswscale-dev)
 engine_require_pkgconfig(SWRESAMPLE libswresample libswresample-dev)
 engine_require_pkgconfig(AVUTIL libavutil libavutil-dev)
+engine_require_pkgconfig(ALSA alsa libasound2-dev)
 
 if(NOT ENGINE_FUZZ_ONLY)
     engine_require_package(GTest libgtest-dev)
@@ -54,4 +55,4 @@ target_link_libraries(engine_platform_deps INTERFACE
     PkgConfig::SDL2 OpenGL::OpenGL OpenGL::EGL OpenAL::OpenAL
     Freetype::Freetype Fontconfig::Fontconfig PNG::PNG JPEG::JPEG ZLIB::ZLIB
     PkgConfig::AVFORMAT PkgConfig::AVCODEC PkgConfig::SWSCALE PkgConfig::SWRESAMPLE
-    PkgConfig::AVUTIL Threads::Threads)
+    PkgConfig::AVUTIL PkgConfig::ALSA Threads::Threads)

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/os/al_sound_backend.h"
 
@@ -24,6 +26,7 @@ struct SoundModule {
     std::mutex soundLock; // SoundLock
     SoundStream* head = nullptr;
     uint32_t count = 0;
+    std::vector<std::pair<StreamFeed, void*>> feeds;
 
     std::thread thread;
     std::mutex wakeMutex;
@@ -608,6 +611,9 @@ void RunStreamingPass() {
     if (backend == nullptr) {
         return;
     }
+    for (const auto& [feed, context] : m.feeds) {
+        feed(context);
+    }
     SoundStream* s = m.head;
     while (s != nullptr) {
         if (!backend->IsStreamHalfDue(s->voice, s->nextHalf)) {
@@ -635,6 +641,18 @@ void RunStreamingPass() {
         StopStreamLocked(s);
         break;
     }
+}
+
+void AddStreamFeed(StreamFeed feed, void* context) {
+    SoundModule& m = Module();
+    std::lock_guard lock(m.soundLock);
+    m.feeds.emplace_back(feed, context);
+}
+
+void RemoveStreamFeed(void* context) {
+    SoundModule& m = Module();
+    std::lock_guard lock(m.soundLock);
+    std::erase_if(m.feeds, [context](const auto& entry) { return entry.second == context; });
 }
 
 uint32_t GetPlayingStreamCount() {

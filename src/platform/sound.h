@@ -130,6 +130,12 @@ void ReleaseSoundBuffer(SoundBuffer* sound);
 // that are due, loops or pads with silence, and stops streams that have
 // played out.
 void RunStreamingPass();
+// Voices fed by others (films): each feed is called at the start of every
+// streaming pass with SoundLock held, device or not in between. Removing a
+// feed waits for a pass in progress.
+using StreamFeed = void (*)(void* context);
+void AddStreamFeed(StreamFeed feed, void* context);
+void RemoveStreamFeed(void* context);
 // Streams in the stream list.
 uint32_t GetPlayingStreamCount();
 

@@ -27,18 +27,14 @@ bool (*g_soundEnabledQuery)() = nullptr;
 
 // Pictures decoded ahead of the one on show.
 constexpr size_t kQueuedPictures = 8;
-// Sound goes out in halves of a tenth of a second.
-constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 10;
+// Sound goes out in halves of a quarter second: the streaming pass that
+// refills them comes every tenth of a second.
+constexpr uint32_t kSoundHalfFrames = video::kFilmSoundRate / 4;
 // A decoder stuck this long (media clock) in one read or decode ends a
 // full-screen film.
 constexpr double kBlockedSeconds = 2.0;
 // The full-screen start waits this long (media clock) for the first picture.
 constexpr double kStartSeconds = 5.0;
-// The drawing thread waits for a lagging decoder at most this long (real
-// time), and not at all for one that has been busy with one read for longer
-// than kStuckRead.
-constexpr auto kCatchUpLimit = std::chrono::milliseconds(500);
-constexpr auto kStuckRead = std::chrono::milliseconds(50);
 // Due times within this of the clock count as due.
 constexpr double kTimeSlack = 1e-6;
 
@@ -79,8 +75,14 @@ class Film {
         : source_(std::move(source)), texture_(texture), width_(source_->Width()),
           height_(source_->Height()), duration_(source_->Duration()) {
         OpenSound();
+        if (voice_ != 0) {
+            AddStreamFeed(&Film::FeedSoundOf, this);
+        }
     }
     ~Film() {
+        if (voice_ != 0) {
+            RemoveStreamFeed(this);
+        }
         Park();
         if (voice_ != 0) {
             if (SoundBackend *backend = GetSoundBackend()) {
@@ -99,6 +101,10 @@ class Film {
         }
         runStart_ = Now();
         running_ = true;
+        if (voice_ != 0) {
+            std::lock_guard<std::mutex> lock(feedMutex_);
+            feeding_ = true;
+        }
         if (!thread_.joinable()) {
             thread_ = std::thread([this] { Decode(); });
         }
@@ -146,6 +152,8 @@ class Film {
     bool Running() const { return running_; }
 
     // Brings the picture due now into the texture; true when one was written.
+    // Never waits for the decoder: when the due picture is not decoded yet
+    // the last one stays up and the film catches up on a later draw.
     bool Update() {
         if (!running_) {
             return false;
@@ -153,29 +161,17 @@ class Film {
         const double position = Position();
         Picture due;
         bool have = false;
-        std::unique_lock<std::mutex> lock(mutex_);
-        const auto limit = SteadyClock::now() + kCatchUpLimit;
-        for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
             while (!queue_.empty() && queue_.front().time <= position + kTimeSlack) {
                 due = std::move(queue_.front());
                 queue_.pop_front();
                 have = true;
+            }
+            if (have) {
                 wake_.notify_all();
             }
-            if (!queue_.empty() || ended_ || !thread_.joinable()) {
-                break;
-            }
-            // The next picture is not decoded yet: wait for a decoder that is
-            // working, not for one stuck in a read.
-            if (busy_ && SteadyClock::now() - busySinceReal_ > kStuckRead) {
-                break;
-            }
-            if (wake_.wait_until(lock, limit) == std::cv_status::timeout) {
-                break;
-            }
         }
-        lock.unlock();
-        FeedSound();
         if (have) {
             Upload(due);
         }
@@ -183,13 +179,22 @@ class Film {
     }
 
     // Waits until the picture due now is decoded or the film has ended.
+    // Pictures that a later due one replaces are dropped on the way, so
+    // that the decoder can go on past a full queue.
     bool WaitCaughtUp(uint32_t milliseconds) {
         const double position = Position();
         std::unique_lock<std::mutex> lock(mutex_);
         return wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+            bool dropped = false;
+            while (queue_.size() >= 2 && queue_[1].time <= position + kTimeSlack) {
+                queue_.pop_front();
+                dropped = true;
+            }
+            if (dropped) {
+                wake_.notify_all();
+            }
             return ended_ || !thread_.joinable() ||
-                   (!queue_.empty() && queue_.back().time > position + kTimeSlack) ||
-                   queue_.size() >= kQueuedPictures;
+                   (!queue_.empty() && queue_.back().time > position + kTimeSlack);
         });
     }
 
@@ -243,6 +248,7 @@ class Film {
     }
 
     static void BeforeSample(void *context) { static_cast<Film *>(context)->Update(); }
+    static void FeedSoundOf(void *context) { static_cast<Film *>(context)->FeedSound(); }
 
   private:
     // One non-positional stream voice per film, outside the sound layer's
@@ -267,6 +273,8 @@ class Film {
     }
 
     void StopSound() {
+        std::lock_guard<std::mutex> lock(feedMutex_);
+        feeding_ = false;
         if (voice_ != 0 && soundStarted_) {
             if (SoundBackend *backend = GetSoundBackend()) {
                 backend->Stop(voice_);
@@ -294,11 +302,13 @@ class Film {
         return true;
     }
 
-    // Window thread: starts the voice once two halves are decoded and
-    // queues each half that has been played.
+    // The sound layer's streaming pass, whether the picture is drawn or
+    // not: starts the voice once two halves are decoded and queues each half
+    // that has been played.
     void FeedSound() {
+        std::lock_guard<std::mutex> feedLock(feedMutex_);
         SoundBackend *backend = voice_ != 0 ? GetSoundBackend() : nullptr;
-        if (backend == nullptr || !running_) {
+        if (backend == nullptr || !feeding_) {
             return;
         }
         std::vector<int16_t> half;
@@ -315,7 +325,7 @@ class Film {
                 }
                 backend->WriteStreamHalf(voice_, h, half.data(), halfSamples_ * 2);
             }
-            backend->Play(voice_, false);
+            backend->PlayStream(voice_, 0);
             soundStarted_ = true;
             nextHalf_ = 0;
             return;
@@ -361,7 +371,6 @@ class Film {
                 readSound = SoundLow(); // sound first: it has no slack
                 busy_ = true;
                 busySince_ = Now();
-                busySinceReal_ = SteadyClock::now();
             }
             if (readSound) {
                 std::vector<int16_t> samples;
@@ -426,12 +435,14 @@ class Film {
     std::vector<int16_t> sound_; // decoded samples not yet queued
     bool soundEnded_ = false;
 
-    // Sound (window thread).
+    // Sound: the voice is made and freed on the window thread and fed on
+    // the streaming pass; feedMutex_ guards the rest.
     SoundVoice voice_ = 0;
     uint32_t halfSamples_ = 0;
+    std::mutex feedMutex_;
+    bool feeding_ = false; // between Run and Park
     bool soundStarted_ = false;
     uint32_t nextHalf_ = 0;
-    SteadyClock::time_point busySinceReal_{};
 };
 
 Film *FilmOf(TextureObject *object) {

@@ -4,7 +4,10 @@
 // A playing film decodes on a thread of its own into a short queue of
 // pictures; the drawing thread takes the picture that is due by the media
 // clock and writes it into the texture (on a bind, before each draw that
-// samples the texture, and in the full-screen poll), never the decoder.
+// samples the texture, and in the full-screen poll), never the decoder. A
+// draw never waits for the decoder: when the due picture is not decoded yet
+// the last one stays up. The film's sound is fed by the sound layer's
+// streaming pass, drawn or not.
 #pragma once
 
 #include <cstdint>
@@ -59,7 +62,8 @@ using FilmSourceOpener = std::function<std::unique_ptr<video::FilmSource>(const 
 void SetFilmSourceOpener(FilmSourceOpener opener);
 // Waits (at most `milliseconds` of real time) until the film's decoder has
 // caught up with the media clock: the picture due now is decoded or the film
-// has ended. True when it did.
+// has ended. Decoded pictures that a later due one replaces are dropped. True
+// when it did.
 bool WaitForVideoTexture(TextureObject *object, uint32_t milliseconds);
 // Whether a full-screen film is open.
 bool FullScreenVideoOpen();

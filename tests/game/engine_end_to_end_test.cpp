@@ -286,6 +286,29 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesABlackScreenAndPlaysTheLogoTone) {
     EXPECT_TRUE(fs::exists(none / "game/demo.sav"));
 }
 
+// ALSA reading a configuration without a default device fails to open on any
+// machine; the sound libraries' lines about it reach stderr only with
+// ENGINE_VERBOSE=1, and the engine runs silent either way.
+TEST_F(EngineEndToEnd, SoundLibraryLinesOnlyWithEngineVerbose) {
+    TempFolder alsa;
+    alsa.Put("asound.conf", "");
+    const std::string environment = "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=alsa "
+                                    "ALSA_CONFIG_PATH=" + Quote(alsa / "asound.conf");
+    ProgramRun run = RunIn(folder.Path(), environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 "
+                                                        "ENGINE_FRAME_LIMIT=30 " +
+                                              Quote(Program("engine")) + " -win=1 -tq=32");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, "frame limit reached\n");
+
+    run = RunIn(folder.Path(), environment + " ENGINE_VERBOSE=1 ENGINE_FIXED_FRAME_TIME=0.016666668 "
+                                             "ENGINE_FRAME_LIMIT=30 " +
+                                   Quote(Program("engine")) + " -win=1 -tq=32");
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("ALSA lib "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("AL lib: (EE)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("frame limit reached\n"), std::string::npos) << run.err;
+}
+
 TEST_F(EngineEndToEnd, SampleInARealWindowGivesTheSameCapture) {
     if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "xvfb-run is not installed";

@@ -10,6 +10,8 @@
 #include <deque>
 #include <vector>
 
+#include "platform/os/library_log.h"
+
 namespace {
 
 constexpr float kDefaultMinDistance = 1.0f;
@@ -70,6 +72,7 @@ AlSoundBackend::Voice* AlSoundBackend::Find(SoundVoice voice) {
 const char* AlSoundBackend::Open(uint32_t channels, uint32_t samplesPerSecond,
                                  uint32_t bitsPerSample) {
     (void)bitsPerSample; // the device chooses its own sample type
+    QuietenSoundLibraries();
     Close();
     std::lock_guard lock(mutex_);
     channels_ = channels == 1 ? 1 : 2;

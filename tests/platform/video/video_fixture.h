@@ -51,7 +51,8 @@ struct FakeClock {
 
 // A film source made in the test: `frames` pictures of FrameColor(k) at
 // k x step seconds, then End; it can be told to block in a read from picture
-// `blockAt` on until interrupted.
+// `blockAt` on until interrupted, and to take `delay` of real time for each
+// picture.
 struct ScriptedSource : video::FilmSource {
     uint32_t width = 8;
     uint32_t height = 4;
@@ -59,6 +60,7 @@ struct ScriptedSource : video::FilmSource {
     int frames = 10;
     double step = 0.04;
     int blockAt = -1;
+    std::chrono::milliseconds delay{0};
     int next = 0;
     std::mutex mutex;
     std::condition_variable wake;
@@ -80,6 +82,7 @@ struct ScriptedSource : video::FilmSource {
         if (next >= frames) {
             return video::ReadResult::End;
         }
+        std::this_thread::sleep_for(delay);
         bgra->assign(size_t(width) * height * 4, 0);
         filmwriter::FillColor(*bgra, FrameColor(next));
         *time = next * step;

@@ -43,11 +43,16 @@ class VideoSoundTest : public VideoTest {
         return temp_ / "tone.mpg";
     }
 
-    // Moves the film on by 0.1 s and renders that much output.
-    std::vector<float> Step(TextureObject *object) {
+    // Moves the film on by 0.1 s, runs the streaming pass (the streaming
+    // thread's work) and renders that much output; binds the texture unless
+    // `undrawn`.
+    std::vector<float> Step(TextureObject *object, bool undrawn = false) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the decoder runs ahead
         clock_.Advance(0.1);
-        SetVideoStageTexture(object, 0);
+        if (!undrawn) {
+            SetVideoStageTexture(object, 0);
+        }
+        RunStreamingPass();
         std::vector<float> out(4410 * 2);
         EXPECT_TRUE(al_->RenderLoopback(out.data(), 4410));
         return out;
@@ -103,6 +108,45 @@ TEST_F(VideoSoundTest, ToneStartsWithRunAndStopsWithTheFilm) {
     static_cast<TextureItem *>(item.get())->texture = nullptr;
 }
 
+TEST_F(VideoSoundTest, ToneFlowsWithTheClockWhileTheTextureIsNeverDrawn) {
+    const std::string path = ToneFilm();
+    // The length of the film's sound as its decoder gives it.
+    double soundSeconds = 0.0;
+    {
+        auto source = video::OpenFfmpegFilmSource(path);
+        ASSERT_NE(source, nullptr);
+        std::vector<int16_t> samples;
+        while (source->ReadSound(&samples)) {
+        }
+        soundSeconds = double(samples.size()) / source->SoundChannels() / video::kFilmSoundRate;
+    }
+    ASSERT_GT(soundSeconds, 1.5);
+
+    TextureObject *object = Open(path);
+    ASSERT_NE(object, nullptr);
+    RunVideoTexture(object);
+    // Heard from the first tenths of a second on, without a gap, all of it,
+    // then silence.
+    std::vector<float> heard;
+    std::vector<int> loud;
+    for (int i = 0; i < 30; ++i) {
+        std::vector<float> out = Step(object, true);
+        if (Peak(out) > 0.2) {
+            loud.push_back(i);
+        }
+        if (i >= 4 && i < 15) {
+            heard.insert(heard.end(), out.begin(), out.end());
+        }
+    }
+    ASSERT_FALSE(loud.empty());
+    EXPECT_LE(loud.front(), 1);
+    EXPECT_EQ(loud.back() - loud.front() + 1, int(loud.size())) << "a gap in the sound";
+    EXPECT_NEAR(loud.size() * 0.1, soundSeconds, 0.15);
+    EXPECT_LT(loud.back(), 23);
+    EXPECT_NEAR(Frequency(heard, 0), 440.0, 440.0 * 0.02);
+    EXPECT_TRUE(AllZero(object));
+}
+
 TEST_F(VideoSoundTest, FilmIsHeardWithFourStreamsPlaying) {
     TempWaveFolder waves;
     const std::string quiet =
@@ -141,6 +185,7 @@ TEST_F(VideoSoundTest, SoundDisabledMakesNoVoiceAndThePicturePlays) {
     EXPECT_FALSE(VideoTextureHasSound(object));
     RunVideoTexture(object);
     clock_.Advance(0.4);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
     SetVideoStageTexture(object, 0);
     EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(10)));
     GetD3DDevice()->SetTexture(0, nullptr);

@@ -51,6 +51,7 @@ TEST_P(VideoTextureTest, PlaysByTheMediaClockOnBindsAndDraws) {
 
     RestartVideoTexture(holder.item.get());
     clock_.Advance(1.0);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000)); // draws do not wait for the decoder
     BindVideoTexture(holder.item.get(), 0);
     gfx::Texture *bound = nullptr;
     GetD3DDevice()->GetTexture(0, &bound);
@@ -61,6 +62,7 @@ TEST_P(VideoTextureTest, PlaysByTheMediaClockOnBindsAndDraws) {
 
     // Left bound, no further bind: the draw brings in the due picture.
     clock_.Advance(0.5);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
     DrawQuad(GetD3DDevice());
     EXPECT_TRUE(ColorNear(Texel(object, 63, 47), FrameColor(37)));
 
@@ -76,6 +78,7 @@ TEST_P(VideoTextureTest, KeepsTheLastPictureAfterItsEndAndRestartsFromTheFirst) 
     // The picture shown `seconds` later.
     auto after = [&](double seconds) {
         clock_.Advance(seconds);
+        EXPECT_TRUE(WaitForVideoTexture(object, 10000));
         SetVideoStageTexture(object, 0);
         return Texel(object, 0, 0);
     };
@@ -110,6 +113,7 @@ TEST_F(VideoTest, RowsStayTopDown) {
     TextureObject *object = Open(temp_ / "halves.mpg");
     ASSERT_NE(object, nullptr);
     RunVideoTexture(object);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
     SetVideoStageTexture(object, 0);
     EXPECT_TRUE(ColorNear(Texel(object, 32, 0), 0xFF0000, 24));
     EXPECT_TRUE(ColorNear(Texel(object, 32, 47), 0x0000FF, 24));
@@ -237,6 +241,41 @@ TEST_F(VideoTest, DecodingBlockedInAReadDoesNotHoldTheDrawingThread) {
     EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(1), 0));
     GetD3DDevice()->SetTexture(0, nullptr);
     // Teardown interrupts the blocked read and joins the thread.
+}
+
+TEST_F(VideoTest, BindsKeepTheLastPictureWhileASlowDecoderCatchesUp) {
+    SetFilmSourceOpener([&](const std::string &) {
+        auto source = std::make_unique<ScriptedSource>();
+        source->frames = 100;
+        source->delay = std::chrono::milliseconds(30); // each picture: busy, never stuck
+        return source;
+    });
+    temp_.Put("slow.mpg", "x");
+    TextureObject *object = Open(temp_ / "slow.mpg");
+    ASSERT_NE(object, nullptr);
+    RunVideoTexture(object);
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
+    SetVideoStageTexture(object, 0);
+    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(0), 0));
+
+    // Picture 25 is due, some 17 reads of 30 ms away: the bind does not wait.
+    clock_.Advance(1.0);
+    const auto start = std::chrono::steady_clock::now();
+    SetVideoStageTexture(object, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    int shown = -1;
+    for (int k = 0; k < 25; ++k) {
+        if (Texel(object, 0, 0) == FrameColor(k)) {
+            shown = k;
+        }
+    }
+    EXPECT_GE(shown, 0) << "an earlier picture stays up";
+
+    // Later binds catch up.
+    ASSERT_TRUE(WaitForVideoTexture(object, 10000));
+    SetVideoStageTexture(object, 0);
+    EXPECT_TRUE(ColorNear(Texel(object, 0, 0), FrameColor(25), 0));
+    GetD3DDevice()->SetTexture(0, nullptr);
 }
 
 } // namespace

@@ -295,20 +295,21 @@ constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
 
-// Expands RLE4 and RLE8 data into palette indices (bottom-up rows).
+// Expands RLE4 and RLE8 data into palette indices (bottom-up rows). Pixels that
+// land past the width or above the last row are dropped: encoders commonly run
+// over a row's padding. Only data that ends inside a run or escape fails.
 bool ExpandBmpRle(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t height,
                   bool four, std::vector<uint8_t>* indices, std::vector<uint8_t>* written) {
-    uint32_t x = 0;
-    uint32_t y = 0;  // row in file order (bottom first)
-    auto put = [&](uint32_t index) -> bool {
+    uint32_t x = 0;  // held at most at width
+    uint32_t y = 0;  // row in file order (bottom first), held at most at height
+    auto put = [&](uint32_t index) {
         if (x >= width || y >= height) {
-            return false;
+            return;
         }
         size_t at = size_t(y) * width + x;
         (*indices)[at] = uint8_t(index);
         (*written)[at] = 1;
         ++x;
-        return true;
     };
     while (true) {
         if (end - p < 2) {
@@ -319,16 +320,13 @@ bool ExpandBmpRle(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t
         p += 2;
         if (count > 0) {
             for (uint32_t i = 0; i < count; ++i) {
-                uint32_t index = four ? ((i & 1) == 0 ? value >> 4 : value & 15) : value;
-                if (!put(index)) {
-                    return false;
-                }
+                put(four ? ((i & 1) == 0 ? value >> 4 : value & 15) : value);
             }
             continue;
         }
         if (value == 0) {  // end of line
             x = 0;
-            ++y;
+            y = std::min(y + 1, height);
             continue;
         }
         if (value == 1) {  // end of bitmap
@@ -338,12 +336,9 @@ bool ExpandBmpRle(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t
             if (end - p < 2) {
                 return false;
             }
-            x += p[0];
-            y += p[1];
+            x = std::min(x + p[0], width);
+            y = std::min(y + p[1], height);
             p += 2;
-            if (x > width || y > height) {
-                return false;
-            }
             continue;
         }
         // Absolute run of `value` indices, padded to a 16-bit boundary.
@@ -353,10 +348,7 @@ bool ExpandBmpRle(const uint8_t* p, const uint8_t* end, uint32_t width, uint32_t
             return false;
         }
         for (uint32_t i = 0; i < value; ++i) {
-            uint32_t index = four ? ((i & 1) == 0 ? p[i / 2] >> 4 : p[i / 2] & 15) : p[i];
-            if (!put(index)) {
-                return false;
-            }
+            put(four ? ((i & 1) == 0 ? p[i / 2] >> 4 : p[i / 2] & 15) : p[i]);
         }
         p += padded;
     }
@@ -384,7 +376,7 @@ bool ReadBmp(const uint8_t* data, size_t size, DecodedImage* out, const ImageLim
     size_t pos = 14 + size_t(infoSize);
     if (infoSize == 12) {
         width = U16At(info + 4);
-        height = U16At(info + 8);
+        height = int16_t(U16At(info + 6));
         bpp = U16At(info + 10);
         paletteEntryBytes = 3;
     } else {

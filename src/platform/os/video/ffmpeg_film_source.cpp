@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/os/library_log.h"
 #include "platform/os/video/film_source.h"
 
 extern "C" {
@@ -19,16 +20,13 @@ extern "C" {
 namespace video {
 namespace {
 
-// FFmpeg reports every deprecated pixel format and damaged packet on stderr;
-// only errors are worth seeing.
-void QuietenFfmpegLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
-}
-
+// FFmpeg's own lines (errors only: a damaged film gives one a packet) are
+// counted per film and summed up in one line when the film closes.
 class FfmpegFilmSource final : public FilmSource {
   public:
+    explicit FfmpegFilmSource(const std::string &osPath) : log_(osPath) {}
     ~FfmpegFilmSource() override {
+        FilmLogScope scope(&log_);
         sws_freeContext(sws_);
         swr_free(&swr_);
         avcodec_free_context(&audio_);
@@ -42,17 +40,9 @@ class FfmpegFilmSource final : public FilmSource {
     }
 
     bool Open(const std::string &osPath) {
-        format_ = avformat_alloc_context();
-        if (format_ == nullptr) {
-            return false;
-        }
-        format_->interrupt_callback.callback = &FfmpegFilmSource::InterruptCallback;
-        format_->interrupt_callback.opaque = this;
-        if (avformat_open_input(&format_, osPath.c_str(), nullptr, nullptr) < 0) {
-            format_ = nullptr; // freed by the failed open
-            return false;
-        }
-        if (avformat_find_stream_info(format_, nullptr) < 0) {
+        FilmLogScope scope(&log_);
+        osPath_ = osPath;
+        if (!OpenFormat()) {
             return false;
         }
         const AVCodec *decoder = nullptr;
@@ -150,6 +140,7 @@ class FfmpegFilmSource final : public FilmSource {
         if (soundFormat_ == nullptr || soundPacket_ == nullptr) {
             return false;
         }
+        FilmLogScope scope(&log_);
         for (;;) {
             if (interrupted_.load()) {
                 return false;
@@ -174,6 +165,16 @@ class FfmpegFilmSource final : public FilmSource {
     double Duration() const override { return duration_; }
 
     ReadResult NextFrame(std::vector<uint8_t> *bgra, double *time) override {
+        if (haveHeld_) {
+            haveHeld_ = false;
+            bgra->swap(held_);
+            *time = heldTime_;
+            return ReadResult::Frame;
+        }
+        if (format_ == nullptr) {
+            return ReadResult::Error; // a rewind could not open the file again
+        }
+        FilmLogScope scope(&log_);
         for (;;) {
             if (interrupted_.load()) {
                 return ReadResult::Error;
@@ -214,13 +215,28 @@ class FfmpegFilmSource final : public FilmSource {
         }
     }
 
+    // Seeks the picture stream to its start on its own time base. Some
+    // containers (program streams without sound among them) land on a later
+    // key picture; the first picture is then checked, and when it is not the
+    // start the file is opened again.
     bool Rewind() override {
-        const int64_t target = format_->start_time == AV_NOPTS_VALUE ? 0 : format_->start_time;
-        int r = av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD);
-        if (r < 0) {
-            r = av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE);
-        }
+        FilmLogScope scope(&log_);
+        bool ok = format_ != nullptr &&
+                  (av_seek_frame(format_, stream_, startTime_, AVSEEK_FLAG_BACKWARD) >= 0 ||
+                   av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BYTE) >= 0);
         avcodec_flush_buffers(codec_);
+        draining_ = false;
+        havePrevious_ = false;
+        haveHeld_ = false;
+        if (ok) {
+            double time = 0.0;
+            ok = NextFrame(&held_, &time) == ReadResult::Frame && time <= frameStep_ * 0.5;
+            haveHeld_ = ok;
+            heldTime_ = time;
+        }
+        if (!ok) {
+            ok = Reopen();
+        }
         if (audio_ != nullptr) {
             const int64_t soundTarget =
                 soundFormat_->start_time == AV_NOPTS_VALUE ? 0 : soundFormat_->start_time;
@@ -230,15 +246,43 @@ class FfmpegFilmSource final : public FilmSource {
             avcodec_flush_buffers(audio_);
             swr_init(swr_);
         }
-        draining_ = false;
-        havePrevious_ = false;
-        return r >= 0;
+        return ok;
     }
 
     void Interrupt() override { interrupted_.store(true); }
     void ClearInterrupt() override { interrupted_.store(false); }
 
   private:
+    // Opens the file on format_ and reads its stream information.
+    bool OpenFormat() {
+        format_ = avformat_alloc_context();
+        if (format_ == nullptr) {
+            return false;
+        }
+        format_->interrupt_callback.callback = &FfmpegFilmSource::InterruptCallback;
+        format_->interrupt_callback.opaque = this;
+        if (avformat_open_input(&format_, osPath_.c_str(), nullptr, nullptr) < 0) {
+            format_ = nullptr; // freed by the failed open
+            return false;
+        }
+        return avformat_find_stream_info(format_, nullptr) >= 0;
+    }
+
+    // Opens the file afresh for the pictures, keeping the decoder.
+    bool Reopen() {
+        avformat_close_input(&format_);
+        if (!OpenFormat() || unsigned(stream_) >= format_->nb_streams ||
+            format_->streams[stream_]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) {
+            avformat_close_input(&format_);
+            return false;
+        }
+        avcodec_flush_buffers(codec_);
+        draining_ = false;
+        havePrevious_ = false;
+        haveHeld_ = false;
+        return true;
+    }
+
     static int InterruptCallback(void *opaque) {
         return static_cast<FfmpegFilmSource *>(opaque)->interrupted_.load() ? 1 : 0;
     }
@@ -300,6 +344,8 @@ class FfmpegFilmSource final : public FilmSource {
         return true;
     }
 
+    FilmLog log_; // first: it outlives the contexts that may write to it
+    std::string osPath_;
     AVFormatContext *format_ = nullptr;
     AVCodecContext *codec_ = nullptr;
     SwsContext *sws_ = nullptr;
@@ -315,6 +361,10 @@ class FfmpegFilmSource final : public FilmSource {
     double previous_ = 0.0;
     bool havePrevious_ = false;
     bool draining_ = false;
+    // The first picture after a rewind, given out by the next NextFrame.
+    std::vector<uint8_t> held_;
+    double heldTime_ = 0.0;
+    bool haveHeld_ = false;
     std::atomic<bool> interrupted_{false};
     AVCodecContext *audio_ = nullptr;
     SwrContext *swr_ = nullptr;
@@ -328,8 +378,8 @@ class FfmpegFilmSource final : public FilmSource {
 } // namespace
 
 std::unique_ptr<FilmSource> OpenFfmpegFilmSource(const std::string &osPath) {
-    QuietenFfmpegLog();
-    auto source = std::make_unique<FfmpegFilmSource>();
+    RouteFfmpegLog();
+    auto source = std::make_unique<FfmpegFilmSource>(osPath);
     if (!source->Open(osPath)) {
         return nullptr;
     }

@@ -278,11 +278,88 @@ TEST(BmpTest, HugeOrZeroWidthAndOutOfRangeIndicesFail) {
     std::string bad = file;
     bad[bad.size() - 4] = 7;
     EXPECT_FALSE(Decode(bad, &image));
-    // An RLE run longer than its row.
+    // An RLE absolute run of ten indices with four bytes of data left.
     std::string rle = imagefiles::Bmp(few, 4, 4, 8, false, true);
     const size_t data = uint8_t(rle[10]) | (size_t(uint8_t(rle[11])) << 8);
-    std::string runaway = rle.substr(0, data) + std::string("\xFF\x00\x00\x01", 4);
+    std::string runaway = rle.substr(0, data) + std::string("\x00\x0A\x00\x00\x00\x01", 6);
     EXPECT_FALSE(Decode(runaway, &image));
+}
+
+// Little-endian fields, each of the given number of bytes.
+std::string Le(std::initializer_list<std::pair<uint32_t, int>> fields) {
+    std::string s;
+    for (auto [value, bytes] : fields) {
+        for (int i = 0; i < bytes; ++i) {
+            s += char(value >> (8 * i));
+        }
+    }
+    return s;
+}
+
+// The 12-byte header: width and height as 16-bit fields, 3-byte palette entries.
+std::string CoreHeaderBmp(uint32_t w, int32_t h, uint32_t bpp, const std::string& palette,
+                          const std::string& rows) {
+    const uint32_t off = 14 + 12 + uint32_t(palette.size());
+    return "BM" + Le({{off + uint32_t(rows.size()), 4}, {0, 4}, {off, 4}, {12, 4}, {w, 2},
+                      {uint32_t(h), 2}, {1, 2}, {bpp, 2}}) +
+           palette + rows;
+}
+
+TEST(BmpTest, TwelveByteHeaderGivesItsWidthHeightAndPalette) {
+    DecodedImage image;
+    // 2x3 at 24 bits, bottom row first, each row padded to 8 bytes.
+    std::string rows;
+    for (uint32_t color : {0x0000FFu, 0x00FF00u, 0xFF0000u, 0xFFFFFFu, 0x102030u, 0x405060u}) {
+        rows += Le({{color, 3}});
+        if (rows.size() % 8 == 6) {
+            rows += std::string(2, '\0');
+        }
+    }
+    ASSERT_TRUE(Decode(CoreHeaderBmp(2, 3, 24, "", rows), &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(2u, 3u,
+                              Pixels{0xFF102030u, 0xFF405060u, 0xFFFF0000u, 0xFFFFFFFFu,
+                                     0xFF0000FFu, 0xFF00FF00u}));
+    // 3x2 at 8 bits: a 256-entry palette of blue, green, red ... in 3-byte entries.
+    std::string palette = Le({{0x0000FF, 3}, {0x00FF00, 3}, {0xFF0000, 3}});
+    palette.resize(256 * 3, '\0');
+    ASSERT_TRUE(Decode(CoreHeaderBmp(3, 2, 8, palette, std::string("\0\1\2\0\2\2\1\0", 8)),
+                       &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(3u, 2u,
+                              Pixels{0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
+                                     0xFF00FF00u, 0xFFFF0000u}));
+}
+
+TEST(BmpTest, Rle8RunsOverThePaddingAndPastTheLastRowAreClipped) {
+    auto rle8 = [](uint32_t w, uint32_t h, const std::string& data) {
+        const std::string palette = Le({{0x0000FF, 4}, {0x00FF00, 4}, {0xFF0000, 4}});
+        const uint32_t off = 14 + 40 + uint32_t(palette.size());
+        return "BM" + Le({{off + uint32_t(data.size()), 4}, {0, 4}, {off, 4}, {40, 4}, {w, 4},
+                          {h, 4}, {1, 2}, {8, 2}, {1, 4}, {uint32_t(data.size()), 4}, {0, 4},
+                          {0, 4}, {3, 4}, {0, 4}}) +
+               palette + data;
+    };
+    DecodedImage image;
+    // Width 3: the first row is one run of 4 filling the padding; a third row
+    // lies past the height of 2.
+    // The second row ends in an absolute run of 3 that also runs over.
+    const std::string data("\x04\x02\x00\x00"
+                           "\x02\x01\x00\x03\x00\x01\x00\x00\x00\x00"
+                           "\x04\x00\x00\x01",
+                           18);
+    ASSERT_TRUE(Decode(rle8(3, 2, data), &image));
+    EXPECT_EQ(std::tie(image.width, image.height, image.pixels),
+              std::make_tuple(3u, 2u,
+                              Pixels{0xFF00FF00u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFF0000u,
+                                     0xFFFF0000u, 0xFFFF0000u}));
+    // A move past the corner drops what follows; the end marker is still needed.
+    ASSERT_TRUE(Decode(rle8(3, 2, std::string("\x00\x02\x09\x09\x02\x01\x00\x01", 8)),
+                       &image));
+    EXPECT_EQ(image.pixels, Pixels(6, 0xFF000000u));
+    EXPECT_FALSE(Decode(rle8(3, 2, std::string("\x04\x02\x00\x00\x02\x01", 6)), &image));
+    // An absolute run of five with three bytes left.
+    EXPECT_FALSE(Decode(rle8(3, 2, std::string("\x00\x05\x01\x01\x01", 5)), &image));
 }
 
 // --- JPEG, DDS blocks -------------------------------------------------------------
