@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -124,13 +123,23 @@ struct World {
 
     bool Open() { return SendCommandArgs(scenery, kCmdOpenFile, kFileName) != 0; }
 
+    // The file's bytes read in one piece, then their CRC-32.
     uint32_t ReadAndChecksum() const {
-        std::ifstream in(filePath, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+        std::FILE *file = std::fopen(filePath.c_str(), "rb");
+        if (file == nullptr) {
+            return 0;
+        }
+        std::vector<unsigned char> bytes;
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long size = std::ftell(file);
+            if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+                bytes.resize(static_cast<size_t>(size));
+                bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+            }
+        }
+        std::fclose(file);
         uLong crc = crc32(0L, Z_NULL, 0);
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(bytes.data()),
-                    static_cast<uInt>(bytes.size()));
+        crc = crc32(crc, bytes.data(), static_cast<uInt>(bytes.size()));
         return static_cast<uint32_t>(crc);
     }
 };

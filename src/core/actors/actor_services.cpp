@@ -224,8 +224,24 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
     }
     case kCmdFindChildByName:
     case kCmdFindDescendantByName: {
-        const auto *name = static_cast<const char *>(block.ReadPointer(0));
-        if (name == nullptr) {
+        const auto *text = static_cast<const char *>(block.ReadPointer(0));
+        if (text == nullptr) {
+            return true;
+        }
+        const std::string_view name(text);
+        if (commandId == kCmdFindChildByName) {
+            // No handler runs during this walk, so the list holds still and
+            // needs no snapshot.
+            for (Actor *listed : actor->children) {
+                if (listed == nullptr) {
+                    continue;
+                }
+                Actor *child = ResolveChild(actor, {listed->actorId, listed});
+                if (child != nullptr && child->name == name) {
+                    block.WriteActor(8, child);
+                    return true;
+                }
+            }
             return true;
         }
         for (const ChildRef &ref : SnapshotChildren(actor)) {
