@@ -335,16 +335,9 @@ void DeferDestruction(Actor *actor) {
     g_deferredDestruction.push_back(actor);
 }
 
-} // namespace
-
-ActorDeliveryScope::ActorDeliveryScope() { ++g_deliveryDepth; }
-
-ActorDeliveryScope::~ActorDeliveryScope() {
-    if (--g_deliveryDepth != 0) {
-        return;
-    }
-    // A destructor may deliver commands again (and defer more); the list is
-    // drained until it stays empty.
+// A destructor may deliver commands again (and defer more); the list is
+// drained until it stays empty.
+[[gnu::noinline]] void DestroyDeferred() {
     while (g_deliveryDepth == 0 && !g_deferredDestruction.empty()) {
         Actor *actor = g_deferredDestruction.back();
         g_deferredDestruction.pop_back();
@@ -352,10 +345,21 @@ ActorDeliveryScope::~ActorDeliveryScope() {
     }
 }
 
+} // namespace
+
+ActorDeliveryScope::ActorDeliveryScope() { ++g_deliveryDepth; }
+
+ActorDeliveryScope::~ActorDeliveryScope() {
+    if (--g_deliveryDepth == 0 && !g_deferredDestruction.empty()) {
+        DestroyDeferred();
+    }
+}
+
 uint32_t ActorDeliveryDepth() { return g_deliveryDepth; }
 
 uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
-    Actor *actor = GetActorById(actorId);
+    // GetActorById, without the call.
+    Actor *actor = actorId < ActorTable.size() ? ActorTable[actorId] : nullptr;
     if (actor == nullptr) {
         return 0;
     }
