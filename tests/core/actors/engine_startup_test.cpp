@@ -209,6 +209,7 @@ protected:
     void TearDown() override {
         std::filesystem::current_path(old_);
         unsetenv("ENGINE_FRAME_LIMIT");
+        unsetenv("ENGINE_FRAME_STATS");
     }
     void Init(const std::string& text) { folder_.Put("init.txt", text); }
     int Run(const std::string& line) { return Run(line, host); }
