@@ -459,6 +459,7 @@ void FileHandle::Attach(FileSystem* backend, void* handle, bool writing) {
     failed_ = false;
     mayGrow_ = writing;
     sizeKnown_ = false;
+    positionKnown_ = false;
 }
 
 int FileHandle::Close() {
@@ -473,6 +474,7 @@ int FileHandle::Close() {
     handle_ = nullptr;
     backend_ = nullptr;
     sizeKnown_ = false;
+    positionKnown_ = false;
     return discard ? EOF : result;
 }
 
@@ -487,6 +489,7 @@ bool FileHandle::CheckOpen() {
 int32_t FileHandle::Tell() { return CheckOpen() ? backend_->Tell(handle_) : 0; }
 
 int FileHandle::Seek(int32_t offset, int origin) {
+    positionKnown_ = false;
     return CheckOpen() ? backend_->Seek(handle_, offset, origin) : 0;
 }
 
@@ -511,7 +514,16 @@ uint32_t FileHandle::BytesLeft() {
     if (handle_ == nullptr) {
         return 0;
     }
-    int32_t position = backend_->Tell(handle_);
+    int32_t position;
+    if (positionKnown_) {
+        position = static_cast<int32_t>(position_);
+    } else {
+        position = backend_->Tell(handle_);
+        if (!writing_ && !mayGrow_ && position >= 0) {
+            position_ = static_cast<uint32_t>(position);
+            positionKnown_ = true;
+        }
+    }
     uint32_t size = Size();
     if (position < 0 || static_cast<uint32_t>(position) >= size) {
         return 0;
@@ -535,8 +547,10 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
             return false;
         }
         done = backend_->Read(buffer, 1, count, handle_);
+        position_ += done;
     }
     if (done != count) {
+        positionKnown_ = false;
         failed_ = true;
         return false;
     }
@@ -677,7 +691,10 @@ int FileHandle::Read(void* buffer, uint32_t size) {
     }
     int result = static_cast<int>(backend_->Read(buffer, size, 1, handle_));
     if (result != 1) {
+        positionKnown_ = false;
         failed_ = true;
+    } else {
+        position_ += size;
     }
     return result;
 }

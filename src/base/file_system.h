@@ -174,6 +174,11 @@ private:
     bool sizeKnown_ = false;
     bool mayGrow_ = false;
     uint32_t size_ = 0;
+    // A handle that only reads keeps its position here once the backend has
+    // told it, so that the bounds checks of every read need not ask again;
+    // a seek or a short read makes it ask again.
+    bool positionKnown_ = false;
+    uint32_t position_ = 0;
 };
 
 // A FileHandle plus the version of the data it holds; Serialize code reads

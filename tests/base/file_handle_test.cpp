@@ -100,6 +100,41 @@ TEST(FileHandle, StdioSizeKeepsPosition) {
     EXPECT_EQ(handle.SerializeByte(0), '3');
 }
 
+// Reads, block reads, seeks and a short read in a row: the bytes left
+// follow every move, on a file and on a memory block alike.
+TEST(FileHandle, BytesLeftFollowsReadsSeeksAndShortReads) {
+    TempFolder tmp;
+    const std::string data = "0123456789abcdef";
+    tmp.Put("m.bin", data);
+    FileHandle file;
+    ASSERT_TRUE(file.Open(tmp / "m.bin", "rb"));
+    FileHandle memory;
+    ASSERT_TRUE(memory.OpenMemory(data.data(), static_cast<uint32_t>(data.size())));
+    for (FileHandle* handle : {&file, &memory}) {
+        EXPECT_EQ(handle->BytesLeft(), 16u);
+        EXPECT_EQ(handle->SerializeU32(0), 0x33323130u);
+        EXPECT_EQ(handle->BytesLeft(), 12u);
+        char block[3] = {};
+        EXPECT_EQ(handle->Read(block, 3), 1);
+        EXPECT_EQ(handle->BytesLeft(), 9u);
+        handle->Seek(-5, 1);
+        EXPECT_EQ(handle->BytesLeft(), 14u);
+        EXPECT_EQ(handle->SerializeByte(0), '2');
+        handle->Seek(12, 0);
+        EXPECT_EQ(handle->BytesLeft(), 4u);
+        uint32_t words[2] = {7, 8};
+        handle->SerializeWords(words, 2); // 8 bytes wanted, 4 left: nothing moves
+        EXPECT_TRUE(handle->Failed());
+        EXPECT_EQ(handle->BytesLeft(), 4u);
+        EXPECT_EQ(handle->Read(block, 3), 1);
+        EXPECT_EQ(std::string(block, 3), "cde");
+        EXPECT_EQ(handle->Read(block, 3), 0); // one byte left: a short read
+        EXPECT_EQ(handle->BytesLeft(), 16u - static_cast<uint32_t>(handle->Tell()));
+        handle->Seek(0, 0);
+        EXPECT_EQ(handle->BytesLeft(), 16u);
+    }
+}
+
 TEST(FileHandle, ShortReadsSetStickyFailureAndKeepValues) {
     TempFolder tmp;
     tmp.Put("t.bin", Bytes({1, 2}));

@@ -16,6 +16,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "support/frame_stats_line.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 #include "support/wave_check.h"
@@ -152,6 +153,31 @@ TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
     run = RunEngine(folder.Path(), 64);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(Path("game/demo.sav")));
+}
+
+TEST_F(EngineEndToEnd, FrameStatsLineOnATenFrameRunAndOnExitEngine) {
+    const std::string engine = "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+                               "ENGINE_FRAME_STATS=1 " + Quote(Program("engine")) + " -win=1 -s=0";
+    ProgramRun run = RunIn(folder.Path(), "ENGINE_FRAME_LIMIT=10 " + engine);
+    EXPECT_EQ(run.exitCode, 3);
+    ASSERT_EQ(run.err.rfind("frame limit reached\n", 0), 0u) << run.err;
+    FrameStatsFigures figures;
+    ASSERT_TRUE(ParseFrameStatsLine(run.err.substr(20), &figures)) << run.err;
+    EXPECT_EQ(figures.frames, 10u);
+    // The first frame counts the whole start-up (window, logo, loads), so it
+    // cannot be shorter than a frame step; a misread process start would put
+    // it hours away.
+    EXPECT_GT(figures.meanMs, 0.0);
+    EXPECT_GE(figures.p99Ms, figures.meanMs);
+    EXPECT_GT(figures.firstFrameMs, 0.0);
+    EXPECT_LT(figures.firstFrameMs, 600000.0);
+
+    // The demo ends itself with "Exit Engine" after some 61 frames.
+    run = RunIn(folder.Path(), "ENGINE_FRAME_LIMIT=600 " + engine);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(ParseFrameStatsLine(run.err, &figures)) << run.err;
+    EXPECT_GT(figures.frames, 58u);
+    EXPECT_LT(figures.frames, 600u);
 }
 
 TEST_F(EngineEndToEnd, MenuActorSkipsTheSceneAndTheGameStart) {

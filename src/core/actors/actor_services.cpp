@@ -224,8 +224,24 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
     }
     case kCmdFindChildByName:
     case kCmdFindDescendantByName: {
-        const auto *name = static_cast<const char *>(block.ReadPointer(0));
-        if (name == nullptr) {
+        const auto *text = static_cast<const char *>(block.ReadPointer(0));
+        if (text == nullptr) {
+            return true;
+        }
+        const std::string_view name(text);
+        if (commandId == kCmdFindChildByName) {
+            // No handler runs during this walk, so the list holds still and
+            // needs no snapshot.
+            for (Actor *listed : actor->children) {
+                if (listed == nullptr) {
+                    continue;
+                }
+                Actor *child = ResolveChild(actor, {listed->actorId, listed});
+                if (child != nullptr && child->name == name) {
+                    block.WriteActor(8, child);
+                    return true;
+                }
+            }
             return true;
         }
         for (const ChildRef &ref : SnapshotChildren(actor)) {
@@ -319,16 +335,9 @@ void DeferDestruction(Actor *actor) {
     g_deferredDestruction.push_back(actor);
 }
 
-} // namespace
-
-ActorDeliveryScope::ActorDeliveryScope() { ++g_deliveryDepth; }
-
-ActorDeliveryScope::~ActorDeliveryScope() {
-    if (--g_deliveryDepth != 0) {
-        return;
-    }
-    // A destructor may deliver commands again (and defer more); the list is
-    // drained until it stays empty.
+// A destructor may deliver commands again (and defer more); the list is
+// drained until it stays empty.
+[[gnu::noinline]] void DestroyDeferred() {
     while (g_deliveryDepth == 0 && !g_deferredDestruction.empty()) {
         Actor *actor = g_deferredDestruction.back();
         g_deferredDestruction.pop_back();
@@ -336,10 +345,21 @@ ActorDeliveryScope::~ActorDeliveryScope() {
     }
 }
 
+} // namespace
+
+ActorDeliveryScope::ActorDeliveryScope() { ++g_deliveryDepth; }
+
+ActorDeliveryScope::~ActorDeliveryScope() {
+    if (--g_deliveryDepth == 0 && !g_deferredDestruction.empty()) {
+        DestroyDeferred();
+    }
+}
+
 uint32_t ActorDeliveryDepth() { return g_deliveryDepth; }
 
 uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
-    Actor *actor = GetActorById(actorId);
+    // GetActorById, without the call.
+    Actor *actor = actorId < ActorTable.size() ? ActorTable[actorId] : nullptr;
     if (actor == nullptr) {
         return 0;
     }

@@ -1,7 +1,12 @@
 #include "core/actors/engine_startup.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -102,6 +107,8 @@ EngineTestControls ReadEngineTestControls() {
     if (ParseUnsigned(std::getenv("ENGINE_RANDOM_SEED"), &number)) {
         controls.randomSeed = static_cast<uint32_t>(number);
     }
+    const char* stats = std::getenv("ENGINE_FRAME_STATS");
+    controls.frameStats = stats != nullptr && std::string(stats) == "1";
     return controls;
 }
 
@@ -209,9 +216,62 @@ void FrameLoop::NormalFrame() {
     host_.EndRender();
 }
 
+// --- frame figures -------------------------------------------------------------
+
+std::optional<double> SecondsSinceProcessStart() {
+    std::ifstream in("/proc/self/stat");
+    std::string line;
+    if (!std::getline(in, line)) return std::nullopt;
+    // The command name in parentheses may hold blanks; the fields after it
+    // start with the state (field 3); the start time is field 22.
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int index = 3; index <= 22; ++index) {
+        if (!(fields >> field)) return std::nullopt;
+    }
+    uint64_t ticks = 0;
+    long perSecond = sysconf(_SC_CLK_TCK);
+    if (!ParseUnsigned(field.c_str(), &ticks) || perSecond <= 0) return std::nullopt;
+    timespec now{};
+    if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return std::nullopt;
+    double seconds = static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9 -
+                     static_cast<double>(ticks) / static_cast<double>(perSecond);
+    return std::max(seconds, 0.0);
+}
+
+void FrameStats::AddFrame(Clock::time_point begin, Clock::time_point end) {
+    if (stepMs_.empty()) {
+        firstFrameMs_ = std::chrono::duration<double, std::milli>(end - processStart_).count();
+    }
+    stepMs_.push_back(std::chrono::duration<double, std::milli>(end - begin).count());
+}
+
+std::string FrameStats::Line() const {
+    double mean = 0.0;
+    double p99 = 0.0;
+    if (!stepMs_.empty()) {
+        for (double ms : stepMs_) mean += ms;
+        mean /= static_cast<double>(stepMs_.size());
+        std::vector<double> sorted = stepMs_;
+        std::sort(sorted.begin(), sorted.end());
+        size_t rank = static_cast<size_t>(std::ceil(0.99 * static_cast<double>(sorted.size())));
+        p99 = sorted[std::max<size_t>(rank, 1) - 1];
+    }
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out.setf(std::ios::fixed);
+    out.precision(3);
+    out << "frames " << stepMs_.size() << " first-frame-ms " << firstFrameMs_ << " mean-ms "
+        << mean << " p99-ms " << p99;
+    return out.str();
+}
+
 // --- message loop ------------------------------------------------------------
 
-int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit) {
+int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit,
+                   FrameStats* stats) {
     uint64_t framesRun = 0;
     WindowMessage message;
     while (true) {
@@ -230,7 +290,9 @@ int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> 
                 std::fprintf(stderr, "frame limit reached\n");
                 return kExitFrameLimit;
             }
+            FrameStats::Clock::time_point begin = FrameStats::Clock::now();
             frames.FrameStep();
+            if (stats != nullptr) stats->AddFrame(begin, FrameStats::Clock::now());
             ++framesRun;
         }
     }
@@ -254,6 +316,11 @@ void PumpDuringLogo(EngineHost& host) {
 
 int RunEngine(const std::string& commandLine, EngineHost& host) {
     EngineTestControls controls = ReadEngineTestControls();
+    // The process's start on the steady clock, for the first frame's figure;
+    // without the kernel's figure the count starts here.
+    FrameStats stats(FrameStats::Clock::now() -
+                     std::chrono::duration_cast<FrameStats::Clock::duration>(
+                         std::chrono::duration<double>(SecondsSinceProcessStart().value_or(0.0))));
 
     // 1-2: options and device flags.
     OptionParser options(commandLine);
@@ -365,7 +432,9 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         // 28: the message loop.
         FrameLoop frames(host);
         frames.SetFixedFrameTime(controls.fixedFrameTime);
-        result = RunMessageLoop(host, frames, controls.frameLimit);
+        result = RunMessageLoop(host, frames, controls.frameLimit,
+                                controls.frameStats ? &stats : nullptr);
+        if (controls.frameStats) std::fprintf(stderr, "%s\n", stats.Line().c_str());
     } while (false);
 
     if (packOpen) host.ClosePackArchive();

@@ -9,12 +9,15 @@
 // Test-only controls (environment): ENGINE_FIXED_FRAME_TIME=<seconds> makes
 // every frame time that value; ENGINE_FRAME_LIMIT=<n> ends the loop after n
 // frames with exit code 3; ENGINE_RANDOM_SEED=<n> replaces the tick as the
-// random seed.
+// random seed; ENGINE_FRAME_STATS=1 prints the loop's frame figures on stderr
+// when it ends.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class EngineHost;
 class Actor;
@@ -44,6 +47,7 @@ struct EngineTestControls {
     std::optional<double> fixedFrameTime;
     std::optional<uint64_t> frameLimit;
     std::optional<uint32_t> randomSeed;
+    bool frameStats = false;
 };
 EngineTestControls ReadEngineTestControls();
 
@@ -90,9 +94,35 @@ private:
     std::optional<double> fixedFrameTime_;
 };
 
+// Seconds since the process started (the kernel's start time, to its clock
+// tick); nullopt when the system does not tell.
+std::optional<double> SecondsSinceProcessStart();
+
+// The frame figures of one loop: how long each frame step took, and when the
+// first frame ended counted from the process's start.
+class FrameStats {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // `processStart` is the process's start on the steady clock.
+    explicit FrameStats(Clock::time_point processStart) : processStart_(processStart) {}
+
+    void AddFrame(Clock::time_point begin, Clock::time_point end);
+
+    // "frames N first-frame-ms F mean-ms M p99-ms P" (p99 by nearest rank;
+    // every figure 0 without frames).
+    std::string Line() const;
+
+private:
+    Clock::time_point processStart_;
+    double firstFrameMs_ = 0.0;
+    std::vector<double> stepMs_;
+};
+
 // The window's message loop: one message per turn, a frame only when none
-// waits. Answers the exit code.
-int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit);
+// waits. Answers the exit code. Each frame is timed into `stats` when given.
+int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit,
+                   FrameStats* stats = nullptr);
 
 // Start-up, logo, message loop. `commandLine` is the program's arguments
 // joined with single blanks.

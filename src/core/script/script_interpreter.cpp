@@ -102,7 +102,7 @@ Actor *NullTarget(uint8_t safe) { return GetNullActor(safe == kScriptSafeAccess)
 
 Actor *FindByPath(std::string_view path, Actor *from) {
     const ActorPathResolver *resolver = GetActorPathResolver();
-    return resolver != nullptr ? resolver->FindActorByPath(std::string(path), from) : nullptr;
+    return resolver != nullptr ? resolver->FindActorByPath(path, from) : nullptr;
 }
 
 // Reads one access. With resolve clear only steps over it (null result).

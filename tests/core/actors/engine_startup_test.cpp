@@ -7,6 +7,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/input.h"
 #include "platform/os/clock_source.h"
 #include "platform/timer.h"
+#include "support/frame_stats_line.h"
 #include "support/sdl_events.h"
 #include "support/temp_folder.h"
 
@@ -209,6 +211,7 @@ protected:
     void TearDown() override {
         std::filesystem::current_path(old_);
         unsetenv("ENGINE_FRAME_LIMIT");
+        unsetenv("ENGINE_FRAME_STATS");
     }
     void Init(const std::string& text) { folder_.Put("init.txt", text); }
     int Run(const std::string& line) { return Run(line, host); }
@@ -439,6 +442,64 @@ TEST_F(StartupTest, EnvironmentControls) {
     EXPECT_EQ(host.With("UpdateInput 0.008333 1").size(), 3u);  // the clamp still applies
     unsetenv("ENGINE_FIXED_FRAME_TIME");
     unsetenv("ENGINE_RANDOM_SEED");
+}
+
+// --- frame figures -------------------------------------------------------------
+
+TEST(FrameStats, LineGivesCountFirstFrameMeanAndNearestRankP99) {
+    using Clock = FrameStats::Clock;
+    using std::chrono::milliseconds;
+    Clock::time_point start{};
+    FrameStats empty(start);
+    EXPECT_EQ(empty.Line(), "frames 0 first-frame-ms 0.000 mean-ms 0.000 p99-ms 0.000");
+
+    // Steps of 100, 99, ..., 1 ms; the first ends 500 ms after the start.
+    FrameStats stats(start);
+    Clock::time_point at = start + milliseconds(400);
+    for (int ms = 100; ms >= 1; --ms) {
+        stats.AddFrame(at, at + milliseconds(ms));
+        at += milliseconds(ms + 5);
+    }
+    EXPECT_EQ(stats.Line(), "frames 100 first-frame-ms 500.000 mean-ms 50.500 p99-ms 99.000");
+
+    FrameStats one(start);
+    one.AddFrame(start + milliseconds(10), start + milliseconds(12));
+    EXPECT_EQ(one.Line(), "frames 1 first-frame-ms 12.000 mean-ms 2.000 p99-ms 2.000");
+}
+
+TEST(FrameStats, ProcessStartIsInThePast) {
+    std::optional<double> seconds = SecondsSinceProcessStart();
+    ASSERT_TRUE(seconds.has_value());
+    EXPECT_GE(*seconds, 0.0);
+    EXPECT_LT(*seconds, 24 * 3600.0);  // a misread field gives the machine's up time or worse
+}
+
+TEST_F(StartupTest, FrameStatsLineEndsEveryWayOutOfTheLoop) {
+    Init("game\nLevel1.qva\n\nT\n");
+    FrameStatsFigures figures;
+    setenv("ENGINE_FRAME_STATS", "1", 1);
+    EXPECT_EQ(Run(""), kExitFrameLimit);
+    ASSERT_EQ(err.rfind("frame limit reached\n", 0), 0u) << err;
+    ASSERT_TRUE(ParseFrameStatsLine(err.substr(20), &figures)) << err;
+    EXPECT_EQ(figures.frames, 2u);
+
+    // The window closed (as "Exit Engine" closes it) after three frames.
+    unsetenv("ENGINE_FRAME_LIMIT");
+    RecordingHost closing;
+    int frames = 0;
+    closing.onProcessWorld = [&] {
+        if (++frames == 3) closing.queue.push_back(RecordingHost::Close());
+    };
+    EXPECT_EQ(Run("", closing), 0);
+    ASSERT_TRUE(ParseFrameStatsLine(err, &figures)) << err;
+    EXPECT_EQ(figures.frames, 3u);
+
+    // Only "1" turns it on.
+    setenv("ENGINE_FRAME_LIMIT", "2", 1);
+    setenv("ENGINE_FRAME_STATS", "0", 1);
+    EXPECT_EQ(Run(""), kExitFrameLimit);
+    EXPECT_EQ(err, "frame limit reached\n");
+    unsetenv("ENGINE_FRAME_STATS");
 }
 
 // --- message loop --------------------------------------------------------------

@@ -1,0 +1,163 @@
+// Command dispatch: "SendCommand" of a command with a two-value block to an
+// actor whose handler answers 1, side by side with a direct virtual call of
+// the same handler and with a std::function call of a function doing the
+// same work; a command the handler passes on to the base handler; and a
+// command sent to each of 1,000 children against a loop of direct calls.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/class_list.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_factory.h"
+#include "core/actors/placeholder_actor.h"
+#include "side_by_side.h"
+
+namespace {
+
+constexpr int32_t kBenchClass = 12;
+constexpr uint32_t kCmdDebugBeep = 186; // "DebugBeep": two u32 values
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr int kChildren = 1000;
+
+uint32_t g_sink = 0;
+
+int Beep(uint32_t commandId, ParamBlock block) {
+    (void)commandId;
+    g_sink += block.Read<uint32_t>(0) + block.Read<uint32_t>(4);
+    return 1;
+}
+
+class BenchActor : public Actor {
+  public:
+    BenchActor() { classId = kBenchClass; }
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == kCmdDebugBeep) {
+            return Beep(commandId, block);
+        }
+        return Actor::HandleCommand(commandId, block);
+    }
+};
+
+Actor *NewBenchActor() { return new BenchActor; }
+
+struct World {
+    BenchActor *target = nullptr;
+    Actor *parent = nullptr;
+    std::vector<Actor *> children;
+    bool ok = false;
+
+    World() {
+        InstallEngineClasses();
+        SetActorClassRowForTests(kBenchClass,
+                                 {0, &NewBenchActor, &RegisterPlaceholderClassOf<kBenchClass>});
+        if (InitActorSystem() == 0) {
+            return;
+        }
+        Actor *scenery = GetActorById(static_cast<uint32_t>(kSceneryRootId));
+        target = static_cast<BenchActor *>(
+            CreateActor(kBenchClass, "Target", nullptr, scenery, -1, true));
+        parent = CreateActor(0, "Parent", nullptr, scenery, -1, true);
+        for (int i = 0; parent != nullptr && i < kChildren; ++i) {
+            Actor *child = CreateActor(kBenchClass, "Child", nullptr, parent, -1, true);
+            if (child == nullptr) {
+                return;
+            }
+            children.push_back(child);
+        }
+        ok = target != nullptr && parent != nullptr;
+        if (!ok) {
+            std::fprintf(stderr, "bench_commands: the actor world could not be made\n");
+        }
+    }
+};
+
+World &TheWorld() {
+    static World world;
+    return world;
+}
+
+// The handler behind a base-class pointer the compiler cannot see through.
+CommandTarget *Opaque(CommandTarget *target) {
+    benchmark::DoNotOptimize(target);
+    return target;
+}
+
+void BM_SendCommand_vs_VirtualCall(benchmark::State &state) {
+    World &world = TheWorld();
+    if (!world.ok) {
+        state.SkipWithError("no actor world");
+        return;
+    }
+    uint32_t values[2] = {1, 2};
+    ParamBlock block(values, sizeof values);
+    const uint32_t id = static_cast<uint32_t>(world.target->actorId);
+    CommandTarget *direct = Opaque(world.target);
+    bench::SideBySide(
+        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdDebugBeep, block)); },
+        [&] { benchmark::DoNotOptimize(direct->HandleCommand(kCmdDebugBeep, block)); });
+}
+BENCHMARK(BM_SendCommand_vs_VirtualCall)->UseManualTime();
+
+void BM_SendCommand_vs_StdFunction(benchmark::State &state) {
+    World &world = TheWorld();
+    if (!world.ok) {
+        state.SkipWithError("no actor world");
+        return;
+    }
+    uint32_t values[2] = {1, 2};
+    ParamBlock block(values, sizeof values);
+    const uint32_t id = static_cast<uint32_t>(world.target->actorId);
+    std::function<int(uint32_t, ParamBlock)> function = &Beep;
+    benchmark::DoNotOptimize(function);
+    bench::SideBySide(
+        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdDebugBeep, block)); },
+        [&] { benchmark::DoNotOptimize(function(kCmdDebugBeep, block)); });
+}
+BENCHMARK(BM_SendCommand_vs_StdFunction)->UseManualTime();
+
+// "Set Position" is not the handler's own: it goes on to the base handler.
+void BM_SendCommandToBase_vs_VirtualCall(benchmark::State &state) {
+    World &world = TheWorld();
+    if (!world.ok) {
+        state.SkipWithError("no actor world");
+        return;
+    }
+    float position[3] = {1.0f, 2.0f, 3.0f};
+    ParamBlock block(position, sizeof position);
+    const uint32_t id = static_cast<uint32_t>(world.target->actorId);
+    CommandTarget *direct = Opaque(world.target);
+    bench::SideBySide(
+        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdSetPosition, block)); },
+        [&] { benchmark::DoNotOptimize(direct->HandleCommand(kCmdSetPosition, block)); });
+}
+BENCHMARK(BM_SendCommandToBase_vs_VirtualCall)->UseManualTime();
+
+// One operation: the command to each of the 1,000 children.
+void BM_SendToChildren_vs_VirtualLoop(benchmark::State &state) {
+    World &world = TheWorld();
+    if (!world.ok || world.children.size() != kChildren) {
+        state.SkipWithError("no actor world");
+        return;
+    }
+    uint32_t values[2] = {1, 2};
+    ParamBlock block(values, sizeof values);
+    Actor *parent = world.parent;
+    std::vector<CommandTarget *> direct(world.children.begin(), world.children.end());
+    bench::SideBySide(
+        state, 10,
+        [&] { benchmark::DoNotOptimize(SendCommandToChildren(parent, kCmdDebugBeep, block)); },
+        [&] {
+            for (CommandTarget *child : direct) {
+                benchmark::DoNotOptimize(Opaque(child)->HandleCommand(kCmdDebugBeep, block));
+            }
+        });
+}
+BENCHMARK(BM_SendToChildren_vs_VirtualLoop)->UseManualTime();
+
+} // namespace
