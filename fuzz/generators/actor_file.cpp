@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
     }
     bool ok = Write(folder, "bare.qva", 3001, 3002) && Write(folder, "classes.qva", 3002, 3004);
 
-    a->colObjs.emplace_back(a);
-    a->colObjs.back().name = "box";
+    a->AddColObj(std::make_unique<ColObj>(a)).name = "box";
     auto script = std::make_unique<ScriptRecord>();
     script->name = "s";
     script->eventId = 98;

@@ -52,7 +52,7 @@ bool WriteLevel(SampleOutput& out) {
     box.name = "floor box";
     box.boxMin = {-100.0f, -1.0f, -100.0f};
     box.boxMax = {100.0f, 0.0f, 100.0f};
-    floor->colObjs.push_back(box);
+    floor->AddColObj(box);
 
     // Still pending when the demo saves, about four seconds later.
     if (SendCommandArgs(floor, kCmdTimerCommand, 5.0f,

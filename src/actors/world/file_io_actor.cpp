@@ -69,9 +69,7 @@ void FileIOActor::EmptyContents() {
     }
     DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
     if (ActorSystem *system = GetActorSystem()) {
-        for (auto &list : system->drawGroupMembers) {
-            list.clear();
-        }
+        system->ClearStaticColObjs();
     }
 }
 

@@ -68,6 +68,12 @@ void NotifyActorDestroyed(Actor *actor) {
     for (ActorDestroyedHook hook : hooks) {
         hook(actor);
     }
+    // Every list entry goes, those of a forced second entry too.
+    UnlinkAllHandles(actor->memberNodes);
+    UnlinkAllHandles(actor->colliderNodes);
+    for (const auto &object : actor->colObjs) {
+        UnlinkAllHandles(object->staticNodes);
+    }
 }
 
 } // namespace
@@ -89,10 +95,28 @@ ColObj::ColObj(const ColObj &other)
       worldMax(other.worldMax), owner(other.owner), hitEffect(other.hitEffect),
       extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference) {}
 
+// The object's own list entries stay as they are.
 ColObj &ColObj::operator=(const ColObj &other) {
     if (this != &other) {
-        ColObj copy(other);
-        *this = std::move(copy);
+        name = other.name;
+        flags = other.flags;
+        groups = other.groups;
+        receiveGroups = other.receiveGroups;
+        excludeGroups = other.excludeGroups;
+        spareWords[0] = other.spareWords[0];
+        spareWords[1] = other.spareWords[1];
+        type = other.type;
+        material = other.material;
+        fill = other.fill;
+        factor = other.factor;
+        boxMin = other.boxMin;
+        boxMax = other.boxMax;
+        worldMin = other.worldMin;
+        worldMax = other.worldMax;
+        owner = other.owner;
+        hitEffect = other.hitEffect;
+        extra = other.extra ? other.extra->Clone() : nullptr;
+        reference = other.reference;
     }
     return *this;
 }
@@ -382,7 +406,17 @@ void Actor::CopyFrom(const Actor &other) {
     parent = other.parent;
     parentId = other.parentId;
     timeRecord = other.timeRecord;
-    colObjs = other.colObjs;
+    // The objects are replaced whole; flag 10 ends cleared below, so an
+    // entered actor leaves its group first.
+    RemoveActorFromDrawGroup(this, 0);
+    {
+        std::vector<std::unique_ptr<ColObj>> copies;
+        copies.reserve(other.colObjs.size());
+        for (const auto &object : other.colObjs) {
+            copies.push_back(std::make_unique<ColObj>(*object));
+        }
+        colObjs = std::move(copies);
+    }
     simState = other.simState ? std::make_unique<SimState>(*other.simState) : nullptr;
     simParams = other.simParams ? std::make_unique<SimParams>(*other.simParams) : nullptr;
     actionFlags = other.actionFlags;
@@ -640,8 +674,40 @@ float Actor::ScheduledCommandTimeLeft(ScheduledCommand *entry) {
     return entry->due - timeRecord->time;
 }
 
+ColObj &Actor::AddColObj(std::unique_ptr<ColObj> object) {
+    if (!object) {
+        object = std::make_unique<ColObj>(this);
+    }
+    const bool entered = HasFlag(kActorInDrawGroup);
+    if (entered) {
+        RemoveActorFromDrawGroup(this, 0);
+    }
+    colObjs.push_back(std::move(object));
+    ColObj &added = *colObjs.back();
+    if (entered) {
+        AddActorToDrawGroup(this, 0);
+    }
+    return added;
+}
+
+bool Actor::RemoveColObj(size_t index) {
+    if (index >= colObjs.size()) {
+        return false;
+    }
+    const bool entered = HasFlag(kActorInDrawGroup);
+    if (entered) {
+        RemoveActorFromDrawGroup(this, 0);
+    }
+    colObjs.erase(colObjs.begin() + static_cast<std::ptrdiff_t>(index));
+    if (entered) {
+        AddActorToDrawGroup(this, 0);
+    }
+    return true;
+}
+
 void Actor::SetMarkedColObjsActive(bool active) {
-    for (ColObj &object : colObjs) {
+    for (auto &ptr : colObjs) {
+        ColObj &object = *ptr;
         if ((object.flags & kColObjMarked) != 0) {
             object.flags =
                 active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
@@ -650,7 +716,8 @@ void Actor::SetMarkedColObjsActive(bool active) {
 }
 
 void Actor::SetUnmarkedColObjsActive(bool active) {
-    for (ColObj &object : colObjs) {
+    for (auto &ptr : colObjs) {
+        ColObj &object = *ptr;
         if ((object.flags & kColObjMarked) == 0) {
             object.flags =
                 active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);

@@ -19,12 +19,14 @@
 #include "base/math.h"
 #include "core/actors/param_block.h"
 #include "core/actors/param_builder.h"
+#include "core/actors/pointer_list.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/render/draw_owner.h"
 
 class Actor;
 class Archive;
+class MeshItem;
 
 // Commands the base class sends or serves itself.
 inline constexpr uint32_t kCmdSetMatrix = 84;
@@ -81,14 +83,15 @@ inline constexpr uint32_t kColObjActive = 1u << 0;
 inline constexpr uint32_t kColObjMarked = 1u << 5; // "dynamic"
 inline constexpr uint32_t kColObjSolid = 1u << 6;
 
-// A collision object of an actor, held by value in Actor::colObjs.
+// A collision object of an actor, owned through Actor::colObjs (its address
+// stays put while it lives: the static collision lists point at it). A copy
+// takes the fields, never the list entries; destroying an object takes it
+// out of every static list that holds it.
 struct ColObj {
     explicit ColObj(Actor *owningActor = nullptr) : owner(owningActor) {}
     ColObj(const ColObj &other);
     ColObj &operator=(const ColObj &other);
-    ColObj(ColObj &&) noexcept = default;
-    ColObj &operator=(ColObj &&) noexcept = default;
-    ~ColObj() = default;
+    ~ColObj() { UnlinkAllHandles(staticNodes); }
 
     // The object's record in an actor file (see actor_serialize.cpp); mode is
     // not used. 0 when the archive failed.
@@ -112,6 +115,8 @@ struct ColObj {
     uint32_t hitEffect = 0;
     std::unique_ptr<ColObjExtra> extra;
     int32_t reference = -1;
+    // Its entries in the static collision lists of the draw groups.
+    PointerListHandles staticNodes;
 };
 
 // One contact record of the rigid-body simulation (its layout belongs to the
@@ -231,6 +236,28 @@ class Actor : public CommandTarget, public DrawOwner {
     virtual void Process() {}
     virtual void Update();
     void Slot5() override {}
+    // Called by the visibility walk on the draw groups, connectors and doors
+    // it reaches; the step is passed on unchanged. Nothing by default.
+    virtual void Draw(float step) { (void)step; }
+    // The library mesh that gives the bounds of mesh-kind collision objects;
+    // null (zero bounds) by default.
+    virtual MeshItem *CollisionMesh() const { return nullptr; }
+    // Told when one of this actor's scheduled entries was deleted, after the
+    // base fields that held it were cleared: a class that keeps its own
+    // pointer to the entry drops it here. Nothing by default.
+    virtual void ScheduledCommandDeleted(ScheduledCommand *entry) { (void)entry; }
+    // Appends a line per class record to `lines` for the actor-file dump
+    // (a lower-case class keyword, then "label value" pairs). Nothing by
+    // default.
+    virtual void DumpClassFields(std::vector<std::string> &lines) const { (void)lines; }
+
+    // Collision objects. Both take an actor that is entered in its draw
+    // group out of it first and put it back after, so that the group's
+    // lists follow. AddColObj answers the added object; RemoveColObj false
+    // for an index outside the list.
+    ColObj &AddColObj(std::unique_ptr<ColObj> object);
+    ColObj &AddColObj(const ColObj &object) { return AddColObj(std::make_unique<ColObj>(object)); }
+    bool RemoveColObj(size_t index);
 
     // Transforms.
     const Matrix &GetWorldMatrix();
@@ -282,7 +309,7 @@ class Actor : public CommandTarget, public DrawOwner {
     int32_t parentId = -1;
     std::vector<Actor *> children; // owned
     TimeRecord *timeRecord;
-    std::vector<ColObj> colObjs;
+    std::vector<std::unique_ptr<ColObj>> colObjs; // never null
     std::unique_ptr<SimState> simState;
     std::unique_ptr<SimParams> simParams;
     uint32_t actionFlags = 0; // 14 one-bit switches of the action system
@@ -320,6 +347,11 @@ class Actor : public CommandTarget, public DrawOwner {
     // The actors this one spies on, each with the number of times it is on
     // that actor's spy list.
     std::vector<std::pair<Actor *, uint32_t>> spiedActors;
+
+    // Its entries in draw-group member lists and in the collider lists; the
+    // destroyed-actor notice unlinks them all.
+    PointerListHandles memberNodes;
+    PointerListHandles colliderNodes;
 
   protected:
     // Destroys every child (and so the subtree), clearing their table slots.

@@ -98,6 +98,11 @@ std::string EntryLine(size_t index, const ScheduledCommand &entry) {
 
 } // namespace
 
+std::string DumpNumber(float value) { return Num(value); }
+std::string DumpNumbers(const float *values, size_t count) { return Nums(values, count); }
+std::string DumpMask(uint32_t value) { return Hex(value, 8); }
+std::string DumpText(std::string_view text) { return Quoted(text); }
+
 std::string DumpActorFields(const Actor &actor, size_t indent) {
     const std::string pad(indent, ' ');
     std::string text;
@@ -114,7 +119,7 @@ std::string DumpActorFields(const Actor &actor, size_t indent) {
                             actor.actionTime};
     add("times " + Nums(times, 7));
     for (size_t i = 0; i < actor.colObjs.size(); ++i) {
-        const ColObj &c = actor.colObjs[i];
+        const ColObj &c = *actor.colObjs[i];
         add("colobj " + std::to_string(i) + " " + Quoted(c.name) + " type " +
             std::to_string(c.type) + " material " + std::to_string(c.material) + " fill " +
             std::to_string(c.fill) + " factor " + Num(c.factor) + " min " + Nums(&c.boxMin.x, 3) +
@@ -148,6 +153,11 @@ std::string DumpActorFields(const Actor &actor, size_t indent) {
         sim += ' ' + std::to_string(actor.simParams->words[15] & 1u);
     }
     add(sim);
+    std::vector<std::string> classLines;
+    actor.DumpClassFields(classLines);
+    for (const std::string &line : classLines) {
+        add(line);
+    }
     return text;
 }
 

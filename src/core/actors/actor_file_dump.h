@@ -3,10 +3,21 @@
 // system, each actor with its base fields.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 class Actor;
+
+// How the dump prints values, for the class lines (Actor::DumpClassFields):
+// the shortest text that reads back as the same float; floats separated by
+// blanks; a mask as 0x%08x; a text quoted and escaped.
+std::string DumpNumber(float value);
+std::string DumpNumbers(const float *values, size_t count);
+std::string DumpMask(uint32_t value);
+std::string DumpText(std::string_view text);
 
 // The detail lines of one actor, each indented by `indent` blanks and ended
 // by a line feed.
@@ -15,7 +26,7 @@ std::string DumpActorFields(const Actor &actor, size_t indent);
 // The tree from actor 0 in pre-order (children in list order, two blanks per
 // depth), then the actors the walk misses in id order prefixed "orphan ";
 // each line "id=.. class=.. name=".." parent=.. classname=".."" followed by
-// DumpActorFields.
+// DumpActorFields. The class lines of each actor follow its "sim" line.
 std::string DumpActorTreeWithFields();
 
 // qvadump FILE. Exit code 0, 1 when the file could not be loaded whole, 2 for

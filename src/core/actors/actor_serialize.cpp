@@ -348,25 +348,30 @@ int Actor::Serialize(Archive &archive, uint32_t mode) {
     if (writing) {
         colObjCount = static_cast<uint32_t>(
             std::count_if(colObjs.begin(), colObjs.end(),
-                          [](const ColObj &object) { return (object.flags & kColObjFromMesh) == 0; }));
+                          [](const auto &object) { return (object->flags & kColObjFromMesh) == 0; }));
     }
     archive.SerializeWord(&colObjCount);
     if (!CountFits(archive, colObjCount, MinColObjRecord(archive.Version()))) {
         return 0;
     }
     if (writing) {
-        for (ColObj &object : colObjs) {
-            if ((object.flags & kColObjFromMesh) == 0) {
-                object.Serialize(archive, mode);
+        for (auto &object : colObjs) {
+            if ((object->flags & kColObjFromMesh) == 0) {
+                object->Serialize(archive, mode);
             }
         }
     } else {
-        ColObj fresh(this);
-        fresh.type = 0;
-        colObjs.resize(colObjCount, fresh);
-        for (ColObj &object : colObjs) {
-            object.owner = this;
-            if (object.Serialize(archive, mode) == 0) {
+        while (colObjs.size() > colObjCount) {
+            RemoveColObj(colObjs.size() - 1);
+        }
+        while (colObjs.size() < colObjCount) {
+            auto fresh = std::make_unique<ColObj>(this);
+            fresh->type = 0;
+            AddColObj(std::move(fresh));
+        }
+        for (auto &object : colObjs) {
+            object->owner = this;
+            if (object->Serialize(archive, mode) == 0) {
                 return 0;
             }
         }

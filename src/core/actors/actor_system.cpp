@@ -258,6 +258,19 @@ void ResetActorWorldForTests() {
     ResetCharacterHooks();
 }
 
+PointerList<ColObj> &ActorSystem::StaticColObjs(size_t drawGroupId) {
+    while (drawGroupMembers.size() <= drawGroupId) {
+        drawGroupMembers.push_back(std::make_unique<PointerList<ColObj>>());
+    }
+    return *drawGroupMembers[drawGroupId];
+}
+
+void ActorSystem::ClearStaticColObjs() {
+    for (auto &list : drawGroupMembers) {
+        list->Clear();
+    }
+}
+
 int ActorSystem::CollisionPass(float timeStep) {
     if (const WorldHooks &hooks = GetWorldHooks(); hooks.collisionPass != nullptr) {
         return hooks.collisionPass(this, timeStep);

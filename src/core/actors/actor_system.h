@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,6 @@ inline constexpr int32_t kClipboardRootId = 3;
 inline constexpr int32_t kEnvironmentActorId = 14;
 inline constexpr int32_t kInventoryActorId = 16;
 
-inline constexpr size_t kDrawGroupListCount = 1024;
 inline constexpr size_t kActorSystemErrorSize = 512;
 
 // One recorded outgoing command: the parameters are a private copy in the
@@ -91,8 +91,12 @@ class ActorSystem : public Actor {
 
     // Two element lists; their users live outside the actor core.
     std::vector<Actor *> elementLists[2];
-    // Actors of each draw group, indexed by draw-group id.
-    std::array<std::vector<Actor *>, kDrawGroupListCount> drawGroupMembers;
+    // The collision objects of the static actors of each draw group, indexed
+    // by draw-group id; a list is made when first asked for.
+    std::vector<std::unique_ptr<PointerList<ColObj>>> drawGroupMembers;
+    PointerList<ColObj> &StaticColObjs(size_t drawGroupId);
+    // Empties every static list (the objects forget their entries).
+    void ClearStaticColObjs();
     // Scheduled commands queued for removal.
     std::vector<ScheduledCommand *> removalList;
     // Command log.

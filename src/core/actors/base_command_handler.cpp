@@ -310,7 +310,8 @@ void InitCommon(Actor &actor) {
     if (!OwnsEntry(actor, actor.processEntry)) {
         actor.processEntry = nullptr;
     }
-    for (ColObj &object : actor.colObjs) {
+    for (auto &objectPtr : actor.colObjs) {
+        ColObj &object = *objectPtr;
         object.factor = 1.0f;
         object.owner = &actor;
     }
@@ -337,7 +338,8 @@ void InitLoad(Actor &actor) {
     if (actor.colObjs.empty()) {
         actor.flags &= ~kActorCollisionEnabled;
     }
-    for (ColObj &object : actor.colObjs) {
+    for (auto &objectPtr : actor.colObjs) {
+        ColObj &object = *objectPtr;
         RecomputeDerivedGroups(actor, object);
     }
 }
@@ -422,7 +424,8 @@ bool BuildTree(Actor &actor) {
 }
 
 void PrecalculateBoxes(Actor &actor) {
-    for (ColObj &object : actor.colObjs) {
+    for (auto &objectPtr : actor.colObjs) {
+        ColObj &object = *objectPtr;
         if (object.type != 2 && object.type != 3) {
             continue;
         }

@@ -83,7 +83,7 @@ ColObj *Current(Actor &actor) {
         static_cast<size_t>(actor.currentColObj) >= actor.colObjs.size()) {
         return nullptr;
     }
-    return &actor.colObjs[static_cast<size_t>(actor.currentColObj)];
+    return actor.colObjs[static_cast<size_t>(actor.currentColObj)].get();
 }
 
 uint32_t SubtypeBits(uint32_t subtype) {
@@ -151,13 +151,14 @@ void SetGroupBit(Actor &actor, ParamBlock block, uint32_t ColObj::*field) {
     if (n < 1 || n > 32) {
         return;
     }
-    for (ColObj &object : actor.colObjs) {
-        SetFlagBit(object.*field, 1u << (n - 1), on);
+    for (auto &object : actor.colObjs) {
+        SetFlagBit((*object).*field, 1u << (n - 1), on);
     }
 }
 
 void SetRadius(Actor &actor, float r) {
-    for (ColObj &object : actor.colObjs) {
+    for (auto &ptr : actor.colObjs) {
+        ColObj &object = *ptr;
         if (object.type == 2) {
             const Vector3 c = {(object.boxMin.x + object.boxMax.x) * 0.5f,
                                (object.boxMin.y + object.boxMax.y) * 0.5f,
@@ -174,12 +175,7 @@ void DeleteCollision(Actor &actor) {
     if (Current(actor) == nullptr) {
         return;
     }
-    const bool entered = actor.HasFlag(kActorInDrawGroup);
-    RemoveActorFromDrawGroup(&actor, 0);
-    actor.colObjs.erase(actor.colObjs.begin() + actor.currentColObj);
-    if (entered) {
-        AddActorToDrawGroup(&actor, 0);
-    }
+    actor.RemoveColObj(static_cast<size_t>(actor.currentColObj));
 }
 
 void SetCollisionEnable(Actor &actor, bool on) {
@@ -188,8 +184,8 @@ void SetCollisionEnable(Actor &actor, bool on) {
     }
     RemoveActorFromDrawGroup(&actor, 0);
     SetFlagBit(actor.flags, kActorCollisionEnabled, on);
-    for (ColObj &object : actor.colObjs) {
-        SetFlagBit(object.flags, kColObjActive, on);
+    for (auto &object : actor.colObjs) {
+        SetFlagBit(object->flags, kColObjActive, on);
     }
     if (actor.HasFlag(kActorAtRest)) {
         UpdateCollisionShapeBounds(&actor);
@@ -316,8 +312,7 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
     }
     switch (commandId) {
     case kCreateCollision: {
-        actor.colObjs.emplace_back(&actor);
-        ColObj &object = actor.colObjs.back();
+        ColObj &object = actor.AddColObj(std::make_unique<ColObj>(&actor));
         char name[32];
         std::snprintf(name, sizeof(name), "Object %d", static_cast<int>(actor.colObjs.size()));
         object.name = name;
@@ -340,7 +335,7 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
     case kSetCollisionStringlist: {
         const std::string_view name = block.ReadString(0);
         for (size_t i = actor.colObjs.size(); i-- > 0;) {
-            if (actor.colObjs[i].name == name) {
+            if (actor.colObjs[i]->name == name) {
                 actor.currentColObj = static_cast<int32_t>(i);
                 break;
             }
@@ -350,8 +345,8 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
     case kGetCollisionStringlist:
         if (auto *list = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             list->clear();
-            for (const ColObj &object : actor.colObjs) {
-                list->push_back(object.name);
+            for (const auto &object : actor.colObjs) {
+                list->push_back(object->name);
             }
         }
         return true;

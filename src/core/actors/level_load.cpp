@@ -98,9 +98,7 @@ void ActorSystem::Process() {
     }
     pendingDeletion.clear();
     DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
-    for (auto &list : drawGroupMembers) {
-        list.clear();
-    }
+    ClearStaticColObjs();
     for (int32_t rootId : {kGlobalRootId, kSceneryRootId, kClipboardRootId}) {
         if (Actor *root = GetActorById(static_cast<uint32_t>(rootId))) {
             root->children.clear();

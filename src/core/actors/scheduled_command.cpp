@@ -291,6 +291,18 @@ void ActorSystem::DeleteScheduledCommand(ScheduledCommand *entry) {
     if (entry == nullptr || (entry->state & kEntryDead) != 0) {
         return;
     }
+    // The owner forgets the entry before it goes: a field still naming it
+    // would keep "BaseProcess" or "Process" from being scheduled again and
+    // a later cancel would read freed memory.
+    if (Actor *owner = entry->owner) {
+        if (owner->baseProcessEntry == entry) {
+            owner->baseProcessEntry = nullptr;
+        }
+        if (owner->processEntry == entry) {
+            owner->processEntry = nullptr;
+        }
+        owner->ScheduledCommandDeleted(entry);
+    }
     DetachScheduledCommand(entry);
     if ((entry->state & kEntryAllocated) == 0) {
         return; // a caller-owned entry stays with its caller

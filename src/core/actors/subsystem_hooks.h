@@ -51,6 +51,11 @@ struct WorldHooks {
     float (*drawGroupDiagonal)(Actor *group) = nullptr;
     // Tells a Draw Group its registry slot; nothing.
     void (*setDrawGroupId)(Actor *group, int32_t drawGroupId) = nullptr;
+    // Membership of the draw groups (see draw_group_hooks.h, whose calls
+    // come here unless a test installed its own); nothing.
+    void (*addActorToDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
+    void (*removeActorFromDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
+    void (*updateActorDrawGroup)(Actor *actor) = nullptr;
     // Back to the subsystem's start values; nothing.
     void (*reset)() = nullptr;
 };

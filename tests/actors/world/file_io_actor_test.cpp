@@ -56,19 +56,22 @@ class FileIOTest : public ::testing::Test {
 TEST_F(FileIOTest, OpeningAMissingFileEmptiesTheRootAndTheSceneLists) {
     Plain("a", scenery, 3000);
     Plain("b", Plain("c", scenery, 3001), 3002);
-    DrawGroupRegistry.assign(5, nullptr);
+    const std::vector<Actor *> systemGroups = DrawGroupRegistry;
+    DrawGroupRegistry.resize(5, nullptr);
     DrawGroupRegistry[4] = scenery;
+    ColObj object(scenery);
     for (size_t list : {size_t{0}, size_t{1}, size_t{700}}) {
-        system->drawGroupMembers[list].push_back(scenery);
+        system->StaticColObjs(list).Append(&object, &object.staticNodes);
     }
     EXPECT_EQ(Send(scenery, kCmdOpenFile, "missing.qva"), 0);
     EXPECT_TRUE(scenery->children.empty());
     EXPECT_EQ(GetActorById(3000), nullptr);
     EXPECT_EQ(GetActorById(3002), nullptr);
-    EXPECT_EQ(DrawGroupRegistry, std::vector<Actor *>(2, nullptr));
+    EXPECT_EQ(DrawGroupRegistry, systemGroups);
     for (const auto &list : system->drawGroupMembers) {
-        EXPECT_TRUE(list.empty());
+        EXPECT_TRUE(list->Empty());
     }
+    EXPECT_TRUE(object.staticNodes.empty());
     EXPECT_STREQ(system->errorText, "Error - Loading Actors");
     EXPECT_EQ(static_cast<FileIOActor *>(scenery)->fileName, "missing.qva");
 

@@ -101,7 +101,7 @@ TEST_F(ActionTest, PostCommandsChainByTheirBits) {
     SetFlag(actor, 9);  // StopPre on StartPost
     SetFlag(actor, 11); // KillPre on StartPost
     SetFlag(actor, 12); // force delete
-    actor->colObjs.emplace_back(actor);
+    actor->AddColObj(std::make_unique<ColObj>(actor));
     actor->flags &= ~kActorCollisionEnabled;
     actor->calls.clear();
     Send(actor, 211);

@@ -137,10 +137,10 @@ TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenB
     object.groups = 0x11;
     object.excludeGroups = 2;
     object.receiveGroups = 3;
-    a->colObjs.push_back(object);
+    a->AddColObj(object);
     ColObj fromMesh(a);
     fromMesh.flags |= 1u << 7;
-    a->colObjs.push_back(fromMesh);
+    a->AddColObj(fromMesh);
     auto script = std::make_unique<ScriptRecord>();
     script->name = "s1";
     script->eventId = 98;
@@ -193,7 +193,7 @@ TEST_F(ActorFileTest, FullRecordWithColObjScriptAndPortableEntriesMatchesGoldenB
     EXPECT_EQ((std::vector<float>{ra->position.y, ra->killDelay, ra->actionTime}),
               (std::vector<float>{2.0f, 0.5f, 3.5f}));
     ASSERT_EQ(ra->colObjs.size(), 1u);
-    const ColObj &ro = ra->colObjs[0];
+    const ColObj &ro = *ra->colObjs[0];
     EXPECT_EQ(ro.name, "box");
     // Init derives the high group bits; the stored ones come back.
     EXPECT_EQ((std::vector<uint32_t>{ro.material, ro.hitEffect, ro.flags & 0x7F, ro.groups & 0xFFFF,
@@ -334,7 +334,7 @@ TEST_F(ActorFileTest, OlderVersionsReadOnlyTheirFields) {
         EXPECT_EQ(a->parent, global);
         EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
         ASSERT_EQ(a->colObjs.size(), 1u);
-        const ColObj &c = a->colObjs[0];
+        const ColObj &c = *a->colObjs[0];
         EXPECT_EQ((std::vector<uint32_t>{c.groups & 0xFFFF, c.receiveGroups, c.excludeGroups}),
                   (v < 11 ? std::vector<uint32_t>{1, 1, 0} : std::vector<uint32_t>{0x40, 0x20, 8}));
         EXPECT_EQ((c.flags & (1u << 4)) != 0, v >= 66);

@@ -29,8 +29,8 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     tmpl->simState->touches.resize(3);
     tmpl->simParams = std::make_unique<SimParams>();
     tmpl->simParams->SetFloat(9, 2.5f);
-    tmpl->colObjs.emplace_back(tmpl);
-    tmpl->colObjs[0].extra = std::make_unique<CountingExtra>(5);
+    tmpl->AddColObj(std::make_unique<ColObj>(tmpl));
+    tmpl->colObjs[0]->extra = std::make_unique<CountingExtra>(5);
     auto script = std::make_unique<ScriptRecord>();
     script->name = "s";
     script->eventId = 44;
@@ -55,7 +55,7 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     EXPECT_EQ(copy->simState->touches.size(), 3u);
     EXPECT_EQ(copy->simParams->GetFloat(9), 2.5f);
     EXPECT_EQ(CountingExtra::alive, 2); // the first copy's clone was freed
-    EXPECT_NE(copy->colObjs[0].extra.get(), tmpl->colObjs[0].extra.get());
+    EXPECT_NE(copy->colObjs[0]->extra.get(), tmpl->colObjs[0]->extra.get());
     ASSERT_EQ(copy->scripts.size(), 1u);
     EXPECT_EQ(copy->scripts[0]->eventId, 44u);
     EXPECT_EQ(copy->scripts[0]->compiled, nullptr);

@@ -189,17 +189,17 @@ TEST_F(InitTest, InitLoadRebindsSlotsRelinksEntriesAndDerivesGroups) {
 
     RecordingActor *mesh = MakeActor();
     mesh->classId = 3;
-    mesh->colObjs.emplace_back(mesh);
-    mesh->colObjs[0].groups = 0xFFFF0005u;
-    mesh->colObjs[0].flags = (1u << 1) | (1u << 2); // a pure event object
-    mesh->colObjs[0].type = 7;
-    mesh->colObjs.emplace_back(mesh); // default: solid
+    mesh->AddColObj(std::make_unique<ColObj>(mesh));
+    mesh->colObjs[0]->groups = 0xFFFF0005u;
+    mesh->colObjs[0]->flags = (1u << 1) | (1u << 2); // a pure event object
+    mesh->colObjs[0]->type = 7;
+    mesh->AddColObj(std::make_unique<ColObj>(mesh)); // default: solid
     mesh->actionFlags = 0x2A;
     system->SetFileVersion(56);
     Send(mesh, 45);
     EXPECT_EQ(mesh->actionFlags, 0u); // older files carry none
-    EXPECT_EQ(mesh->colObjs[0].groups, 0x5u | (1u << 17) | (1u << 18) | (1u << 21) | (1u << 30));
-    EXPECT_EQ(mesh->colObjs[1].groups, 1u | (1u << 16) | (1u << 30));
+    EXPECT_EQ(mesh->colObjs[0]->groups, 0x5u | (1u << 17) | (1u << 18) | (1u << 21) | (1u << 30));
+    EXPECT_EQ(mesh->colObjs[1]->groups, 1u | (1u << 16) | (1u << 30));
     EXPECT_TRUE(mesh->HasFlag(kActorCollisionEnabled));
 }
 
@@ -240,7 +240,7 @@ TEST_F(InitTest, CopyOwnsItsStateAndOutlivesTheTemplate) {
     EXPECT_EQ(copy->scheduledCommands[1], copy->baseProcessEntry);
     EXPECT_TRUE(copy->backLinks.empty() && copy->children.empty());
     EXPECT_NE(copy->baseProcessEntry, tmpl->baseProcessEntry);
-    EXPECT_EQ(std::tuple(copy->colObjs.size(), copy->colObjs[0].owner), std::tuple(1u, copy));
+    EXPECT_EQ(std::tuple(copy->colObjs.size(), copy->colObjs[0]->owner), std::tuple(1u, copy));
 
     Destroy(tmpl); // the copy keeps nothing of it
     EXPECT_EQ(link.target, nullptr);

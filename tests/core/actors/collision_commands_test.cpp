@@ -42,11 +42,11 @@ TEST_F(CollisionTest, CommandsNeedACurrentObject) {
     Send(actor, 108);
     Send(actor, 108);
     ASSERT_EQ(actor->colObjs.size(), 3u);
-    EXPECT_EQ(std::tuple(actor->colObjs[0].name, actor->colObjs[2].name, actor->colObjs[1].owner),
+    EXPECT_EQ(std::tuple(actor->colObjs[0]->name, actor->colObjs[2]->name, actor->colObjs[1]->owner),
               std::tuple("Object 1", "Object 3", actor));
     EXPECT_EQ(actor->currentColObj, 2);
     Send(actor, 114, {uint32_t(1)});
-    EXPECT_EQ(actor->colObjs[2].type, 1u);
+    EXPECT_EQ(actor->colObjs[2]->type, 1u);
     EXPECT_EQ(Query<uint32_t>(actor, 115), 1u);
 
     // Selection by name picks the last match; an unknown name keeps it.
@@ -71,7 +71,7 @@ TEST_F(CollisionTest, CommandsNeedACurrentObject) {
 TEST_F(CollisionTest, SubtypesRoundTrip) {
     RecordingActor *actor = MakeActor();
     Send(actor, 108);
-    const ColObj &object = actor->colObjs[0];
+    const ColObj &object = *actor->colObjs[0];
     Send(actor, 120, {uint32_t(2)});
     EXPECT_EQ(Query<uint32_t>(actor, 121), 2u);
     EXPECT_EQ(object.flags & 0x7Eu, (1u << 1) | (1u << 2) | (1u << 5) | (1u << 6));
@@ -91,19 +91,20 @@ TEST_F(CollisionTest, GroupBitsAddressEveryObject) {
     Send(actor, 135, {uint32_t(32), true});
     Send(actor, 136, {uint32_t(1), true});
     Send(actor, 137, {uint32_t(2), true});
-    for (const ColObj &object : actor->colObjs) {
+    for (const auto &objectPtr : actor->colObjs) {
+        const ColObj &object = *objectPtr;
         EXPECT_EQ(std::tuple(object.groups, object.receiveGroups, object.excludeGroups),
                   std::tuple(1u | 4u, 1u | 0x80000000u, 1u));
         EXPECT_EQ(object.hitEffect, 2u);
     }
     Send(actor, 134, {uint32_t(1), false});
-    EXPECT_EQ(actor->colObjs[1].groups, 4u);
+    EXPECT_EQ(actor->colObjs[1]->groups, 4u);
     // Numbers outside 1..32 name no group.
     Send(actor, 134, {uint32_t(0), true});
     Send(actor, 134, {uint32_t(33), true});
     Send(actor, 135, {uint32_t(0xFFFFFFFFu), false});
-    EXPECT_EQ(actor->colObjs[0].groups, 4u);
-    EXPECT_EQ(actor->colObjs[0].receiveGroups, 1u | 0x80000000u);
+    EXPECT_EQ(actor->colObjs[0]->groups, 4u);
+    EXPECT_EQ(actor->colObjs[0]->receiveGroups, 1u | 0x80000000u);
 }
 
 TEST_F(CollisionTest, RadiusRecentresBoxesAndSetsSphereRadius) {
@@ -114,14 +115,14 @@ TEST_F(CollisionTest, RadiusRecentresBoxesAndSetsSphereRadius) {
     Send(actor, 108);
     Send(actor, 114, {uint32_t(1)});
     Send(actor, 138, {5.0f});
-    const ColObj &box = actor->colObjs[0], &sphere = actor->colObjs[1];
+    const ColObj &box = *actor->colObjs[0], &sphere = *actor->colObjs[1];
     EXPECT_EQ((std::vector<float>{box.boxMin.x, box.boxMin.y, box.boxMax.x, box.boxMax.z, sphere.boxMax.x, sphere.boxMin.x}),
               (std::vector<float>{-3, -3, 7, 7, 5, -10}));
     // "Precalculate" orders box corners.
-    actor->colObjs[0].boxMin.y = 9.0f;
+    actor->colObjs[0]->boxMin.y = 9.0f;
     Send(actor, 153);
-    EXPECT_EQ(actor->colObjs[0].boxMin.y, 7.0f);
-    EXPECT_EQ(actor->colObjs[0].boxMax.y, 9.0f);
+    EXPECT_EQ(actor->colObjs[0]->boxMin.y, 7.0f);
+    EXPECT_EQ(actor->colObjs[0]->boxMax.y, 9.0f);
 }
 
 TEST_F(CollisionTest, CollisionEnableTouchesTheDrawGroupOnlyOnChange) {
@@ -132,10 +133,10 @@ TEST_F(CollisionTest, CollisionEnableTouchesTheDrawGroupOnlyOnChange) {
     Send(actor, 145, {false});
     EXPECT_EQ(g_drawGroupCalls, (std::vector<std::string>{"leave", "enter"}));
     EXPECT_FALSE(actor->HasFlag(kActorCollisionEnabled));
-    EXPECT_EQ(actor->colObjs[0].flags & kColObjActive, 0u);
+    EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, 0u);
     EXPECT_EQ(Query<uint32_t>(actor, 146), 0u);
     Send(actor, 145, {true});
-    EXPECT_EQ(actor->colObjs[0].flags & kColObjActive, kColObjActive);
+    EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, kColObjActive);
 }
 
 TEST_F(CollisionTest, DeleteCollisionReentersOnlyWhenEntered) {
@@ -146,8 +147,9 @@ TEST_F(CollisionTest, DeleteCollisionReentersOnlyWhenEntered) {
     actor->currentColObj = 0;
     Send(actor, 109);
     ASSERT_EQ(actor->colObjs.size(), 1u);
-    EXPECT_EQ(std::tuple(actor->colObjs[0].name, actor->currentColObj), std::tuple("Object 2", 0));
-    EXPECT_EQ(g_drawGroupCalls, std::vector<std::string>{"leave"});
+    EXPECT_EQ(std::tuple(actor->colObjs[0]->name, actor->currentColObj), std::tuple("Object 2", 0));
+    // An actor outside its group is not touched.
+    EXPECT_EQ(g_drawGroupCalls, std::vector<std::string>{});
     g_drawGroupCalls.clear();
     actor->flags |= kActorInDrawGroup;
     Send(actor, 109);

@@ -234,7 +234,8 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     Make("g", global);
     Make("c", clipboard);
     CreateActor(15, "group", nullptr, scenery, -1, false);
-    system->drawGroupMembers[3].push_back(a);
+    ColObj object(a);
+    system->StaticColObjs(3).Append(&object, &object.staticNodes);
     DrawGroupRegistry.push_back(a);
     FileActorList.push_back(a);
     CameraActor *camera = MakeRealCamera("Camera");
@@ -248,7 +249,7 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     for (uint32_t id : {0u, 1u, 2u, 3u})
         EXPECT_NE(GetActorById(id), nullptr);
     EXPECT_TRUE(global->children.empty() && scenery->children.empty());
-    EXPECT_TRUE(clipboard->children.empty() && system->drawGroupMembers[3].empty());
+    EXPECT_TRUE(clipboard->children.empty() && system->StaticColObjs(3).Empty());
     EXPECT_EQ(DrawGroupRegistry.size(), 2u);
     EXPECT_TRUE(FileActorList.empty());
     EXPECT_EQ(CurrentCamera, nullptr);

@@ -211,4 +211,48 @@ TEST_F(ScheduleFaultTest, HandlersSeeBoundedViewsOfTheirCopies) {
     EXPECT_EQ(size, 4u);
 }
 
+// Keeps its own pointer to an entry and hears when the scheduler deletes it.
+class EntryKeepingActor : public RecordingActor {
+  public:
+    void ScheduledCommandDeleted(ScheduledCommand *entry) override {
+        deleted.push_back(entry);
+        if (entry == kept) {
+            kept = nullptr;
+        }
+    }
+    ScheduledCommand *kept = nullptr;
+    std::vector<ScheduledCommand *> deleted;
+};
+
+// "Delete TimerCommands By CMD" on the entries an actor keeps in its own
+// fields: the fields are cleared when the entries go, so "BaseProcess" and
+// "Process" are scheduled again and no later cancel reads a freed entry.
+TEST_F(ScheduleFaultTest, DeletingTheActorsOwnEntriesClearsItsFields) {
+    auto *actor = new EntryKeepingActor();
+    actor->actorId = 8100;
+    ActorTable.resize(8101, nullptr);
+    ActorTable[8100] = actor;
+    actor->parent = system;
+    system->children.push_back(actor);
+
+    actor->InvalidateTransform(); // a move schedules "BaseProcess"
+    ScheduledCommand *baseProcess = actor->baseProcessEntry;
+    ASSERT_NE(baseProcess, nullptr);
+    actor->processEntry = Every(actor, kCmdProcess, 2);
+    actor->kept = actor->processEntry;
+    SendCommandArgs(actor, 244, uint32_t{kCmdBaseProcess});
+    SendCommandArgs(actor, 244, uint32_t{kCmdProcess});
+    Frame(); // the cancels are carried out at the start of the pump
+    EXPECT_EQ(std::tuple(actor->baseProcessEntry, actor->processEntry, actor->kept),
+              std::tuple(nullptr, nullptr, nullptr));
+    EXPECT_EQ(actor->deleted.size(), 2u);
+
+    actor->calls.clear();
+    actor->InvalidateTransform(); // the next move schedules it anew
+    ASSERT_NE(actor->baseProcessEntry, nullptr);
+    Frame();
+    EXPECT_EQ(actor->Count(kCmdBaseProcess), 1u);
+    actor->CancelScheduledCommandIfAny(actor->baseProcessEntry);
+}
+
 } // namespace

@@ -1,0 +1,164 @@
+// PointerList: a doubly linked ring of pointers hung on a sentinel node, with
+// a count. Appending and unlinking a node are O(1); duplicates are allowed.
+//
+// Whoever an entry stands for may keep the entry's node as a handle (the
+// actors for the member and collider lists, the collision objects for the
+// static lists): it passes its handle vector when appending, the node is
+// recorded there, and unlinking the node or emptying the list takes it out
+// of that vector again. A holder must outlive its entries or unlink them
+// first (see Actor and ColObj). Main thread only.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+class PointerListBase;
+
+struct PointerListNode {
+    PointerListNode *next = nullptr;
+    PointerListNode *prev = nullptr;
+    void *item = nullptr;
+    PointerListBase *list = nullptr;
+    std::vector<PointerListNode *> *holder = nullptr;
+};
+
+// The handles an actor or a collision object keeps.
+using PointerListHandles = std::vector<PointerListNode *>;
+
+class PointerListBase {
+  public:
+    PointerListBase() { sentinel_.next = sentinel_.prev = &sentinel_; }
+    PointerListBase(const PointerListBase &) = delete;
+    PointerListBase &operator=(const PointerListBase &) = delete;
+    virtual ~PointerListBase() { Clear(); }
+
+    size_t Count() const { return count_; }
+    bool Empty() const { return count_ == 0; }
+
+    // Unlinks and frees the node (off its holder's handles too); null or a
+    // node of another list is ignored.
+    void Unlink(PointerListNode *node) {
+        if (node == nullptr || node->list != this) {
+            return;
+        }
+        node->prev->next = node->next;
+        node->next->prev = node->prev;
+        DropHandle(node);
+        delete node;
+        --count_;
+    }
+
+    // Unlinks the first node that holds the item; false when none does.
+    bool UnlinkFirst(const void *item) {
+        for (PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+            if (n->item == item) {
+                Unlink(n);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Empties the list node by node, first to last.
+    void Clear() {
+        while (sentinel_.next != &sentinel_) {
+            Unlink(sentinel_.next);
+        }
+    }
+
+    const PointerListNode *First() const { return sentinel_.next; }
+    const PointerListNode *End() const { return &sentinel_; }
+
+    // The items in list order.
+    std::vector<void *> RawItems() const {
+        std::vector<void *> items;
+        items.reserve(count_);
+        for (const PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+            items.push_back(n->item);
+        }
+        return items;
+    }
+
+    bool ContainsRaw(const void *item) const {
+        for (const PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+            if (n->item == item) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  protected:
+    PointerListNode *AppendRaw(void *item, PointerListHandles *holder) {
+        auto *node = new PointerListNode;
+        node->item = item;
+        node->list = this;
+        node->holder = holder;
+        node->prev = sentinel_.prev;
+        node->next = &sentinel_;
+        sentinel_.prev->next = node;
+        sentinel_.prev = node;
+        ++count_;
+        if (holder != nullptr) {
+            holder->push_back(node);
+        }
+        return node;
+    }
+
+  private:
+    static void DropHandle(PointerListNode *node) {
+        if (node->holder != nullptr) {
+            auto it = std::find(node->holder->begin(), node->holder->end(), node);
+            if (it != node->holder->end()) {
+                node->holder->erase(it);
+            }
+        }
+    }
+
+    PointerListNode sentinel_;
+    size_t count_ = 0;
+};
+
+template <class T> class PointerList : public PointerListBase {
+  public:
+    // Appends at the end; the node is also recorded in `holder` when given.
+    PointerListNode *Append(T *item, PointerListHandles *holder = nullptr) {
+        return AppendRaw(item, holder);
+    }
+
+    // Empties this list, then appends every item of the other in its order
+    // (without handles).
+    void Assign(const PointerList &other) {
+        if (&other == this) {
+            return;
+        }
+        Clear();
+        for (const PointerListNode *n = other.First(); n != other.End(); n = n->next) {
+            Append(static_cast<T *>(n->item));
+        }
+    }
+
+    std::vector<T *> Items() const {
+        std::vector<T *> items;
+        items.reserve(Count());
+        for (const PointerListNode *n = First(); n != End(); n = n->next) {
+            items.push_back(static_cast<T *>(n->item));
+        }
+        return items;
+    }
+
+    bool Contains(const T *item) const { return ContainsRaw(item); }
+};
+
+// Unlinks every node of the handles (each from its own list).
+inline void UnlinkAllHandles(PointerListHandles &handles) {
+    while (!handles.empty()) {
+        PointerListNode *node = handles.back();
+        if (node->list != nullptr) {
+            node->list->Unlink(node); // erases it from `handles`
+        } else {
+            handles.pop_back();
+        }
+    }
+}

@@ -1,0 +1,224 @@
+#include "scene_harness.h"
+
+#include <filesystem>
+
+#include "actors/world/file_io_actor.h"
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/actor_system_commands.h"
+#include "library/library_item.h"
+#include "library/library_writer.h"
+#include "library/resource_library.h"
+#include "platform/graphics.h"
+#include "platform/os/gfx/recording_device.h"
+#include "fake_display.h"
+
+namespace scene {
+
+namespace {
+
+constexpr uint32_t kCmdSpyNotice = 93;
+constexpr uint32_t kCmdStartGame = 154;
+
+// What a spy receives with command 93.
+struct Notice {
+    uint32_t commandId;
+    const ParamBlock *block;
+    Actor *actor;
+};
+
+class SpyActor : public Actor {
+  public:
+    explicit SpyActor(SpyLog &log) : log_(log) { name = "spy log"; }
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == kCmdSpyNotice && block.size() >= sizeof(Notice)) {
+            Notice notice{};
+            block.ReadBytes(0, &notice, sizeof(notice));
+            SpyNotice entry;
+            entry.frame = FrameCounter;
+            entry.actor = notice.actor != nullptr ? notice.actor->name : std::string();
+            entry.command = notice.commandId;
+            if (notice.block != nullptr && notice.block->size() >= 4) {
+                entry.value = notice.block->ReadI32(0);
+            }
+            log_.notices.push_back(entry);
+            return 1;
+        }
+        return Actor::HandleCommand(commandId, block);
+    }
+
+  private:
+    SpyLog &log_;
+};
+
+} // namespace
+
+std::vector<uint8_t> TestLibraryBytes() {
+    SoundItem beep;
+    beep.name = "beep";
+    beep.fileName = "beep.wav";
+    MeshItem cube;
+    cube.name = "cube";
+    cube.fileName = "cube.qvm";
+    MaterialItem material;
+    material.name = "Default";
+    LibraryWriter writer;
+    writer.AddItem(1, beep);
+    writer.AddItem(3, cube);
+    writer.AddItem(4, material);
+    return writer.WriteToMemory();
+}
+
+bool LoadTestLibrary(ResourceLibrary &library) {
+    const std::vector<uint8_t> bytes = TestLibraryBytes();
+    if (bytes.empty()) {
+        return false;
+    }
+    Archive archive;
+    archive.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return library.ReadLibraryArchive(archive, 1, {}) != 0;
+}
+
+// --- SpyLog ----------------------------------------------------------------------
+
+SpyLog::SpyLog() : spy_(std::make_unique<SpyActor>(*this)) {}
+
+SpyLog::~SpyLog() = default;
+
+void SpyLog::Watch(Actor *actor) {
+    if (actor != nullptr) {
+        AddCommandSpy(actor, spy_.get());
+    }
+}
+
+std::vector<SpyNotice> SpyLog::Take() {
+    std::vector<SpyNotice> taken = std::move(notices);
+    notices.clear();
+    return taken;
+}
+
+std::vector<std::string> SpyLog::Of(uint32_t command) const {
+    std::vector<std::string> lines;
+    for (const SpyNotice &n : notices) {
+        if (n.command == command) {
+            lines.push_back(std::to_string(n.frame) + " " + n.actor);
+        }
+    }
+    return lines;
+}
+
+size_t SpyLog::Count(const std::string &actor, uint32_t command) const {
+    size_t count = 0;
+    for (const SpyNotice &n : notices) {
+        if (n.actor == actor && n.command == command) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// --- SceneBuilder --------------------------------------------------------------
+
+SceneBuilder::SceneBuilder() {
+    ResetActorWorldForTests();
+    InitActorSystem();
+    std::filesystem::create_directories(folder / "Data");
+    if (ActorSystem *system = GetActorSystem()) {
+        system->baseFolder = folder.Path();
+    }
+    if (ResourceLibrary *library = GetLibrary()) {
+        library->SetBaseFolder(folder.Path().c_str());
+    }
+}
+
+SceneBuilder::~SceneBuilder() { ResetActorWorldForTests(); }
+
+Actor *SceneBuilder::Make(int32_t classId, const std::string &name, Actor *parent) {
+    if (parent == nullptr) {
+        parent = GetActorById(kSceneryRootId);
+    }
+    return CreateActor(classId, name, nullptr, parent, nextId++, true);
+}
+
+bool SceneBuilder::Load(std::string *error, const std::string &file) {
+    ActorSystem *system = GetActorSystem();
+    auto fail = [&] {
+        if (error != nullptr) {
+            *error = system != nullptr ? system->errorText : "no actor system";
+        }
+        return false;
+    };
+    if (system == nullptr) {
+        return fail();
+    }
+    const std::string path = folder.Path() + "/Data/" + file;
+    if (SaveActors(path, 3000, static_cast<uint32_t>(nextId), kSerializeSave) == 0) {
+        return fail();
+    }
+    Actor *scenery = GetActorById(kSceneryRootId);
+    if (SendCommandArgs(scenery, kCmdOpenFile, file.c_str()) == 0) {
+        return fail();
+    }
+    SendCommandArgs(system, kCmdSetGlobalTime, 0u);
+    PrecalculateAll();
+    SendCommandArgs(system, kCmdStartGame);
+    return true;
+}
+
+Actor *SceneBuilder::Find(const std::string &name) { return FindActorByName(name, -1); }
+
+// --- SceneRunner -------------------------------------------------------------------
+
+// The engine's services without input, sound or a real clock.
+struct SceneRunner::Host : EngineHost {
+    void UpdateInput(float, int) override {}
+    int DebugKeyState(uint32_t) override { return 0; }
+    double GetDeltaTime() override { return 1.0 / 60.0; }
+    void SetListener(const float *, const float *, const float *, const float *) override {}
+};
+
+SceneRunner::SceneRunner() : host_(std::make_unique<Host>()) {
+    SeedRand(1);
+    if (CreateEngineServices() != 1) {
+        return;
+    }
+    testdisplay::UseFakeAdapter();
+    if (!GetGraphics()->CreateWindowDevice(nullptr)) {
+        return;
+    }
+    device = dynamic_cast<gfx::RecordingDevice *>(GetD3DDevice());
+    library = GetLibrary();
+    if (device == nullptr || library == nullptr || !LoadTestLibrary(*library)) {
+        return;
+    }
+    SetCamera({0.0f, 0.0f, 0.0f});
+    frames_ = std::make_unique<FrameLoop>(*host_);
+    frames_->SetFixedFrameTime(1.0 / 60.0);
+    ready_ = true;
+}
+
+SceneRunner::~SceneRunner() {
+    frames_.reset();
+    testdisplay::RestoreGlAdapter();
+}
+
+void SceneRunner::Step(int frames) {
+    for (int i = 0; i < frames && frames_; ++i) {
+        if (preStep) {
+            preStep(FrameCounter + 1);
+        }
+        frames_->FrameStep();
+    }
+}
+
+void SceneRunner::SetCamera(const Vector3 &position) {
+    if (library != nullptr) {
+        library->SetCameraLookAt(position, {position.x, position.y, position.z + 1.0f},
+                                 {0.0f, 1.0f, 0.0f});
+    }
+}
+
+} // namespace scene

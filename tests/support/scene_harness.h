@@ -1,0 +1,116 @@
+// Running small scenes through the engine's own frame step.
+//
+// SceneRunner brings up the library on a recording device with the test
+// library, fixes the frame time at 1/60 s, keeps the sound off and seeds the
+// random numbers with 1. SceneBuilder makes a fresh actor world, lets a test
+// build actors in code below "Scenery", writes them with SaveActors and
+// opens the file again through "Open File", so that the scene goes through
+// the loader's passes (build tree, draw-group ids, connectors), then sets
+// the global time to 0, precalculates every actor and starts the game.
+// SpyLog records the notices (command 93) of the actors it watches.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/math.h"
+#include "core/actors/actor.h"
+#include "core/actors/engine_host.h"
+#include "core/actors/engine_startup.h"
+#include "temp_folder.h"
+
+namespace gfx {
+class RecordingDevice;
+}
+class ResourceLibrary;
+
+namespace scene {
+
+// The library of the scene tests, written in memory: slot 1 the sound
+// "beep", slot 3 the mesh "cube", slot 4 the material "Default".
+std::vector<uint8_t> TestLibraryBytes();
+// Reads it into the library; false when it does not read.
+bool LoadTestLibrary(ResourceLibrary &library);
+
+// One notice: the frame counter when it came, the watched actor's name,
+// the command and the first word of its block (0 when it has none).
+struct SpyNotice {
+    uint32_t frame = 0;
+    std::string actor;
+    uint32_t command = 0;
+    int32_t value = 0;
+
+    bool operator==(const SpyNotice &) const = default;
+};
+
+class SpyLog {
+  public:
+    SpyLog();
+    ~SpyLog();
+    SpyLog(const SpyLog &) = delete;
+    SpyLog &operator=(const SpyLog &) = delete;
+
+    void Watch(Actor *actor);
+    // Every notice so far, then forgotten.
+    std::vector<SpyNotice> Take();
+    // "<frame> <actor>" of the notices of one command, in order.
+    std::vector<std::string> Of(uint32_t command) const;
+    // How many notices of the command the actor received.
+    size_t Count(const std::string &actor, uint32_t command) const;
+
+    std::vector<SpyNotice> notices;
+
+  private:
+    std::unique_ptr<Actor> spy_;
+};
+
+class SceneBuilder {
+  public:
+    // A fresh actor world with its base folder in a scratch folder.
+    SceneBuilder();
+    ~SceneBuilder();
+
+    // An actor of the class below the parent ("Scenery" when null), at the
+    // next id of the scenery range.
+    Actor *Make(int32_t classId, const std::string &name, Actor *parent = nullptr);
+    // Writes the made actors to Data/<file>, opens the file on "Scenery",
+    // sets the global time to 0, precalculates every actor and sends "Start
+    // Game". False (with the actor system's error text in `error`) when a
+    // step fails.
+    bool Load(std::string *error = nullptr, const std::string &file = "Scene.qva");
+    // The loaded actor of that name, or null.
+    static Actor *Find(const std::string &name);
+
+    TempFolder folder;
+    int32_t nextId = 3000;
+};
+
+class SceneRunner {
+  public:
+    SceneRunner();
+    ~SceneRunner();
+    SceneRunner(const SceneRunner &) = delete;
+    SceneRunner &operator=(const SceneRunner &) = delete;
+
+    bool Ready() const { return ready_; }
+    // Runs frames through FrameLoop::FrameStep; the pre-step hook runs
+    // before each with the number of the frame about to run.
+    void Step(int frames = 1);
+    // Puts the library's camera at the point (looking down +z).
+    void SetCamera(const Vector3 &position);
+
+    std::function<void(uint32_t frame)> preStep;
+    gfx::RecordingDevice *device = nullptr;
+    ResourceLibrary *library = nullptr;
+
+  private:
+    struct Host;
+    std::unique_ptr<Host> host_;
+    std::unique_ptr<FrameLoop> frames_;
+    bool ready_ = false;
+};
+
+} // namespace scene
