@@ -151,17 +151,15 @@ int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) 
 
 template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, sizeof(value)); }
 
-// The mesh-synchronised collision objects go; the others stay.
+// The mesh-synchronised collision objects go; the others stay. Through the
+// actor's own calls, so that an entered actor's group lists follow.
 void RemoveMeshColObjs(Actor &actor) {
-    auto &list = actor.colObjs;
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [](const ColObj &object) {
-                                  return (object.flags & kColObjMeshSynchronised) != 0;
-                              }),
-               list.end());
+    for (size_t i = actor.colObjs.size(); i-- > 0;) {
+        if ((actor.colObjs[i]->flags & kColObjMeshSynchronised) != 0) {
+            actor.RemoveColObj(i);
+        }
+    }
 }
-
-void AddMeshColObj(Actor &actor, ColObj object) { actor.colObjs.push_back(std::move(object)); }
 
 } // namespace
 
@@ -427,7 +425,7 @@ void MeshObjectActor::RebuildMeshColObjs() {
             object.boxMax = box.max;
         }
         object.hitEffect = GetMaterialField8(material);
-        AddMeshColObj(*this, std::move(object));
+        AddColObj(object);
     }
 }
 

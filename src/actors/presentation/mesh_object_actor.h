@@ -98,7 +98,7 @@ class MeshObjectActor : public Actor {
     virtual void ReleaseRenderInstances();
 
     // Its mesh, for the draw groups' bounds and the collision tests.
-    MeshItem *CollisionMesh() const { return mesh; }
+    MeshItem *CollisionMesh() const override { return mesh; }
 
     MeshItem *mesh = nullptr;
     uint32_t meshIndex = kDefaultMeshSlot;

@@ -67,7 +67,7 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     MeshObjectActor *actor = NewMesh();
     ColObj own(actor);
     own.name = "own";
-    actor->colObjs.push_back(own);
+    actor->AddColObj(own);
     ASSERT_EQ(SetMesh(actor, kTripleSlot), 1);
 
     EXPECT_EQ(actor->mesh, Mesh(kTripleSlot));
@@ -77,8 +77,8 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     EXPECT_EQ(GetWord(actor, kCmdGetSubsetCount), 3u);
 
     ASSERT_EQ(actor->colObjs.size(), 4u);
-    EXPECT_EQ(actor->colObjs[0].name, "own");
-    const ColObj &sphere = actor->colObjs[1];
+    EXPECT_EQ(actor->colObjs[0]->name, "own");
+    const ColObj &sphere = *actor->colObjs[1];
     EXPECT_EQ(std::tuple(sphere.flags, sphere.groups, sphere.receiveGroups, sphere.excludeGroups,
                          sphere.type, sphere.material, sphere.fill, sphere.hitEffect,
                          sphere.reference, sphere.owner),
@@ -86,11 +86,11 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     EXPECT_EQ(std::tuple(sphere.boxMin.x, sphere.boxMin.y, sphere.boxMin.z, sphere.boxMax.x,
                          sphere.boxMax.y, sphere.boxMax.z),
               std::tuple(1.0f, 2.0f, 3.0f, 4.0f, 4.0f, 4.0f));
-    const ColObj &box = actor->colObjs[2];
+    const ColObj &box = *actor->colObjs[2];
     EXPECT_EQ(std::tuple(box.type, box.material, box.hitEffect, box.reference, box.boxMin.z,
                          box.boxMax.z),
               std::tuple(2u, kDefaultField2, kDefaultField8, 1, -3.0f, 3.0f));
-    const ColObj &surface = actor->colObjs[3];
+    const ColObj &surface = *actor->colObjs[3];
     EXPECT_EQ(std::tuple(surface.type, surface.reference, surface.boxMin.x, surface.boxMax.y),
               std::tuple(4u, 2, 0.0f, 0.0f));
 
@@ -98,7 +98,7 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     // make none.
     ASSERT_EQ(SetMesh(actor, kNoShapeSlot), 1);
     ASSERT_EQ(actor->colObjs.size(), 1u);
-    EXPECT_EQ(actor->colObjs[0].name, "own");
+    EXPECT_EQ(actor->colObjs[0]->name, "own");
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 4, 4}));
 
     // Another rebuild does not add a second set.
@@ -441,7 +441,7 @@ TEST_F(MeshObjectTest, ActionStopAndKillTurnCollisionOffAndKillPostDeletes) {
         ASSERT_TRUE(actor->HasFlag(kActorCollisionEnabled));
         SendCommandArgs(actor, command);
         EXPECT_FALSE(actor->HasFlag(kActorCollisionEnabled));
-        EXPECT_EQ(actor->colObjs[0].flags & kColObjActive, 0u);
+        EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, 0u);
     }
     MeshObjectActor *parent = NewMesh("parent");
     NewMesh("child", parent);

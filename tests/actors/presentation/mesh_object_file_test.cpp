@@ -44,8 +44,8 @@ class MeshObjectFileTest : public PresentationTest {
     }
     size_t MeshColObjs(const MeshObjectActor *actor) {
         size_t n = 0;
-        for (const ColObj &object : actor->colObjs) {
-            n += (object.flags & kColObjMeshSynchronised) != 0 ? 1 : 0;
+        for (const auto &object : actor->colObjs) {
+            n += (object->flags & kColObjMeshSynchronised) != 0 ? 1 : 0;
         }
         return n;
     }
@@ -89,7 +89,7 @@ TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
     actor = NewMesh(kTripleSlot);
     SendCommandArgs(actor, kCmdSetSyncCollision, false);
     actor->colObjs.clear();
-    actor->colObjs.emplace_back(actor);
+    actor->AddColObj(ColObj(actor));
     actor = Reload(actor, WriteAtVersion(actor, 43));
     ASSERT_NE(actor, nullptr);
     EXPECT_EQ(std::tuple(actor->colObjs.size(), MeshColObjs(actor),
@@ -132,11 +132,11 @@ TEST_F(MeshObjectFileTest, SynchronisedMaterialsComeFromTheMesh) {
 
 TEST_F(MeshObjectFileTest, AReloadKeepsOneSetOfSynchronisedObjects) {
     MeshObjectActor *actor = NewMesh(kTripleSlot);
-    actor->colObjs.emplace_back(actor);
-    actor->colObjs.back().name = "own";
+    actor->AddColObj(ColObj(actor));
+    actor->colObjs.back()->name = "own";
     actor = Reload(actor, SaveOne());
     ASSERT_NE(actor, nullptr);
-    EXPECT_EQ(std::tuple(actor->colObjs.size(), MeshColObjs(actor), actor->colObjs[0].name),
+    EXPECT_EQ(std::tuple(actor->colObjs.size(), MeshColObjs(actor), actor->colObjs[0]->name),
               std::tuple(size_t{4}, size_t{3}, "own"));
 
     // A record count that differs from the mesh's rebuilds on the mesh:

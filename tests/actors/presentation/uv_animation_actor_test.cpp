@@ -39,9 +39,9 @@ class UVAnimationTest : public PresentationTest {
 TEST_F(UVAnimationTest, ActionCommandsSwitchCollisionAroundADrawGroupReentry) {
     auto *actor = Make<UVAnimationActor>(kUVAnimationClassId, "uv");
     ASSERT_NE(actor, nullptr);
-    actor->colObjs.emplace_back(actor);
+    actor->AddColObj(ColObj(actor));
     actor->flags &= ~kActorCollisionEnabled;
-    actor->colObjs[0].flags &= ~kColObjActive;
+    actor->colObjs[0]->flags &= ~kColObjActive;
 
     // "Kill" switches collision on as "Action Start" does.
     for (uint32_t on : {211u, 213u}) {
@@ -50,7 +50,7 @@ TEST_F(UVAnimationTest, ActionCommandsSwitchCollisionAroundADrawGroupReentry) {
         g_groupCalls.clear();
         SendCommandArgs(actor, on);
         EXPECT_TRUE(actor->HasFlag(kActorCollisionEnabled));
-        EXPECT_EQ(actor->colObjs[0].flags & kColObjActive, kColObjActive);
+        EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, kColObjActive);
         EXPECT_EQ(g_groupCalls.front(), '-');
         EXPECT_EQ(g_groupCalls.back(), '+');
     }
@@ -61,7 +61,7 @@ TEST_F(UVAnimationTest, ActionCommandsSwitchCollisionAroundADrawGroupReentry) {
 
     SendCommandArgs(actor, 212);
     EXPECT_FALSE(actor->HasFlag(kActorCollisionEnabled));
-    EXPECT_EQ(actor->colObjs[0].flags & kColObjActive, 0u);
+    EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, 0u);
 }
 
 TEST_F(UVAnimationTest, CreateFromASourceSkipsTheBaseHandler) {
