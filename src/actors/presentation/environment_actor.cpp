@@ -2,6 +2,7 @@
 
 #include "base/file_system.h"
 #include "base/math.h"
+#include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "library/resource_library.h"
@@ -228,4 +229,12 @@ int EnvironmentActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     return 1;
+}
+
+void EnvironmentActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("environment ambient " + DumpNumbers(ambientColor, 4) + " gravity " +
+                    DumpNumber(gravity) + " wind " + DumpNumbers(&wind.x, 3) + " airres " +
+                    DumpNumber(airResistance) + " fog " + std::to_string(fogEnable) +
+                    " fogcolor " + DumpNumbers(fogColor, 4) + " near " + DumpNumber(fogNear) +
+                    " far " + DumpNumber(fogFar));
 }

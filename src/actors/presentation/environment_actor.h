@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/actors/actor.h"
 
@@ -40,6 +42,7 @@ class EnvironmentActor : public Actor {
 
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
 
     float ambientColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float gravity = 9.81f;

@@ -6,6 +6,7 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
@@ -449,7 +450,8 @@ void MeshObjectActor::InitLoad() {
         found = AcquireMesh(kDefaultMeshSlot);
     }
     mesh = found;
-    if (GetSubsetCollisionCount(mesh) != subMeshes.size()) {
+    // Without any mesh there is nothing to rebuild the records on.
+    if (mesh != nullptr && GetSubsetCollisionCount(mesh) != subMeshes.size()) {
         SetMesh(found);
     }
     if (version < 58) {
@@ -836,4 +838,19 @@ int MeshObjectActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     return 1;
+}
+
+void MeshObjectActor::DumpClassFields(std::vector<std::string> &lines) const {
+    auto bit = [this](uint32_t flag) { return (meshFlags & flag) != 0 ? "1" : "0"; };
+    lines.push_back("object mesh " + std::to_string(meshIndex) + " style " +
+                    std::to_string(animationStyle) + " initial " + bit(kMeshInitiallyPlaying) +
+                    " speed " + DumpNumber(speed) + " sync " + bit(kMeshSyncCollision) +
+                    " playing " + bit(kMeshPlaying) + " time " + DumpNumber(playTime) +
+                    " direction " + std::to_string(direction) + " syncmaterial " +
+                    bit(kMeshSyncMaterial) + " total " + DumpNumber(totalTime));
+    for (size_t i = 0; i < subMeshes.size(); ++i) {
+        lines.push_back("submesh " + std::to_string(i) + " material " +
+                        std::to_string(subMeshes[i].materialIndex) + " zoffset " +
+                        DumpNumber(subMeshes[i].zOffset));
+    }
 }

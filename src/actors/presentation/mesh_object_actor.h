@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/actors/actor.h"
@@ -90,6 +91,7 @@ class MeshObjectActor : public Actor {
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
     void Update() override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
 
     // Makes a draw instance for every sub-mesh without one and sets their
     // bounding scale.

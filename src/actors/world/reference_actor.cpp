@@ -1,6 +1,7 @@
 #include "actors/world/reference_actor.h"
 
 #include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
@@ -41,4 +42,9 @@ int ReferenceActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     return 1;
+}
+
+void ReferenceActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("reference id " + std::to_string(referencedId) + " path " +
+                    DumpText(referencePath));
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/actors/actor.h"
 
@@ -20,6 +21,7 @@ class ReferenceActor : public Actor {
 
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
 
     uint32_t referencedId = 0;
     std::string referencePath;

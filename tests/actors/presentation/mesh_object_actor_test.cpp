@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -115,6 +116,40 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     // An item that is no mesh leaves the actor without one.
     EXPECT_EQ(SetMesh(actor, kRedMaterialSlot), 0);
     EXPECT_EQ(actor->mesh, nullptr);
+}
+
+// What the draw-group hooks saw: '-' for a removal, the number of collision
+// objects for an entry.
+std::string g_groupCalls;
+
+TEST_F(MeshObjectTest, SetMeshPutsAnEnteredActorBackWithItsNewObjects) {
+    MeshObjectActor *actor = NewMesh();
+    DrawGroupHooks hooks;
+    hooks.removeActor = [](Actor *a, uint32_t) {
+        if (a->HasFlag(kActorInDrawGroup)) {
+            a->flags &= ~kActorInDrawGroup;
+            g_groupCalls += '-';
+        }
+    };
+    hooks.addActor = [](Actor *a, uint32_t) {
+        a->flags |= kActorInDrawGroup;
+        g_groupCalls += std::to_string(a->colObjs.size());
+    };
+    const DrawGroupHooks previousHooks = SetDrawGroupHooks(hooks);
+    g_groupCalls.clear();
+    actor->flags |= kActorInDrawGroup;
+    SetMesh(actor, kTripleSlot);
+    EXPECT_TRUE(actor->HasFlag(kActorInDrawGroup));
+    ASSERT_FALSE(g_groupCalls.empty());
+    EXPECT_EQ(g_groupCalls.back(), '3');
+
+    // An actor that was not entered stays out.
+    actor->flags &= ~kActorInDrawGroup;
+    g_groupCalls.clear();
+    SetMesh(actor, kCubeSlot);
+    EXPECT_FALSE(actor->HasFlag(kActorInDrawGroup));
+    EXPECT_EQ(g_groupCalls, "");
+    SetDrawGroupHooks(previousHooks);
 }
 
 TEST_F(MeshObjectTest, MeshesAndMaterialsByName) {
@@ -271,12 +306,13 @@ TEST_F(MeshObjectTest, AnInstanceDestroyedWhileTheSceneIsQueuedIsNotDrawn) {
     MeshObjectActor *first = NewMesh("first");
     MeshObjectActor *target = NewMesh("target");
     MeshObjectActor *looper = NewMesh("looper");
+    float x = 0.0f;
     for (MeshObjectActor *actor : {first, target, looper}) {
         SetMesh(actor, actor == looper ? kFlagSlot : kCubeSlot);
-        actor->position = {0.0f, 0.0f, 200.0f};
+        actor->position = {x += 11.0f, 0.0f, 200.0f};
         actor->InvalidateTransform();
     }
-    // The looper's loop event takes away the target's instances, queued
+    // The looper's loop event takes away the target's instance, queued
     // earlier in the same frame.
     SendCommandArgs(looper, 262);
     SendCommandArgs(looper, 251, kFlagTotal - 0.001f);
@@ -290,9 +326,24 @@ TEST_F(MeshObjectTest, AnInstanceDestroyedWhileTheSceneIsQueuedIsNotDrawn) {
     target->Update();
     looper->Update();
     EXPECT_EQ(target->subMeshes[0].instance, nullptr);
-    ASSERT_NE(first->subMeshes[0].instance, nullptr);
-    EXPECT_EQ(first->subMeshes[0].instance->queued, 1u);
+
+    // What is drawn (last queued first): the looper and the first mesh.
+    auto *recording = dynamic_cast<gfx::RecordingDevice *>(device);
+    ASSERT_NE(recording, nullptr);
+    recording->ClearLog();
     library.DrawScene();
+    // The world transforms of the draws end with the translation row.
+    const std::string row = " 0 200 1";
+    std::vector<std::string> places;
+    for (const std::string &line : recording->GetLog()) {
+        if (line.rfind("SetTransform", 0) == 0 && line.size() > row.size() &&
+            line.compare(line.size() - row.size(), row.size(), row) == 0) {
+            const size_t end = line.size() - row.size();
+            const size_t start = line.rfind(' ', end - 1) + 1;
+            places.push_back(line.substr(start, end - start));
+        }
+    }
+    EXPECT_EQ(places, (std::vector<std::string>{"33", "11"}));
 }
 
 // --- animation --------------------------------------------------------------------------
