@@ -1,13 +1,13 @@
 #include "actors/world/world_seams.h"
 
+#include "actors/world/draw_groups.h"
 #include "actors/world/reference_actor.h"
-
-#include <cmath>
 
 namespace {
 
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
+Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
 
 const ActorClassRow kRows[] = {
@@ -15,8 +15,8 @@ const ActorClassRow kRows[] = {
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
-    {15, &NewDrawGroupActor, &RegisterPlaceholderClassOf<15>},
-    {20, &NewPlaceholderActor<20>, &RegisterPlaceholderClassOf<20>},
+    {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
+    {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
     {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
     {22, &NewPlaceholderActor<22>, &RegisterPlaceholderClassOf<22>},
     {23, &NewPlaceholderActor<23>, &RegisterPlaceholderClassOf<23>},
@@ -44,31 +44,36 @@ bool SetFileRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const cha
 
 float DrawGroupBoxDiagonal(Actor *group) {
     auto *drawGroup = dynamic_cast<DrawGroupActor *>(group);
-    if (drawGroup == nullptr) {
-        return 0.0f;
-    }
-    Vector3 d = {drawGroup->boxMax.x - drawGroup->boxMin.x,
-                 drawGroup->boxMax.y - drawGroup->boxMin.y,
-                 drawGroup->boxMax.z - drawGroup->boxMin.z};
-    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    return drawGroup != nullptr ? drawGroup->BoxDiagonal() : 0.0f;
 }
 
 void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
     if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(group)) {
-        drawGroup->DrawGroupID = drawGroupId;
+        drawGroup->drawGroupId = drawGroupId;
     }
 }
+
+int WalkVisibleGroups(ActorSystem *system, float step) { return DrawVisibleGroups(system, step); }
 
 } // namespace
 
 std::span<const ActorClassRow> WorldClassRows() { return kRows; }
 
-// Collision shapes, the collision pass and the visibility walk keep the
-// core's defaults until those classes are built.
+// The collision pass keeps the core's default until it is built.
 WorldHooks WorldSubsystemHooks() {
+    // The two system draw groups exist from the start.
+    if (DrawGroupAt(0) == nullptr || DrawGroupAt(1) == nullptr) {
+        ResetDrawGroups();
+    }
     WorldHooks hooks;
     hooks.setRootRange = &SetFileRootRange;
     hooks.drawGroupDiagonal = &DrawGroupBoxDiagonal;
     hooks.setDrawGroupId = &SetDrawGroupSlot;
+    hooks.updateCollisionShapeBounds = &UpdateShapeBounds;
+    hooks.drawVisibleGroups = &WalkVisibleGroups;
+    hooks.addActorToDrawGroup = &EnterDrawGroup;
+    hooks.removeActorFromDrawGroup = &LeaveDrawGroup;
+    hooks.updateActorDrawGroup = &MoveToDrawGroup;
+    hooks.reset = &ResetDrawGroups;
     return hooks;
 }
