@@ -399,7 +399,10 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
         startedGroups.push_back(g);
     }
     for (DrawGroupActor *group : startedGroups) {
-        if (group->startedLinked && group->visible == 0) {
+        // A group deleted meanwhile has left the table (the system groups
+        // are never in it).
+        const bool present = group->actorId < 0 || InTable(group);
+        if (group->startedLinked && group->visible == 0 && present) {
             group->HandleCommand(kCmdOnDrawStop, ParamBlock());
         }
     }

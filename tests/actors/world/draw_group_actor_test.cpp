@@ -51,6 +51,13 @@ class BoxedActor : public Actor {
     }
 };
 
+// Counts its Draw calls.
+class DrawnActor : public Actor {
+  public:
+    void Draw(float) override { ++draws; }
+    int draws = 0;
+};
+
 class DrawGroupUnit : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -315,6 +322,25 @@ TEST_F(DrawGroupUnit, CalculateBoxWithoutABlockFitsTheChildren) {
     float box[6] = {};
     g->HandleCommand(kCmdGetDrawGroupBox, ParamBlock(box, sizeof(box)));
     EXPECT_EQ(std::tuple(box[0], box[3]), std::tuple(95.0f, 115.0f));
+}
+
+TEST_F(DrawGroupUnit, DoorConnectorDrawsItsParentOnceAndAClosedOneStopsTheWalk) {
+    DrawGroupActor *g2 = Group("G2", {-100, -100, -100}, {100, 100, 100});
+    DrawGroupActor *g3 = Group("G3", {100, -100, -100}, {300, 100, 100});
+    auto *door = new DrawnActor();
+    door->name = "door";
+    door->parent = scenery;
+    scenery->children.push_back(door);
+    DrawGroupConnectorActor *link = Link("Link", g2, g3, door);
+    link->type = kConnectorDoor;
+    runner.SetCamera({0, 0, 0});
+    ActorSystem *system = GetActorSystem();
+    EXPECT_EQ(DrawVisibleGroups(system, 0.0f), 1);
+    EXPECT_EQ(std::tuple(door->draws, link->drawn, g3->visible), std::tuple(1, 1u, 0u));
+    EXPECT_EQ(link->currentTime, 0.0f); // not drawn itself
+    SendCommandArgs(link, kCmdOpenConnector);
+    DrawVisibleGroups(system, 0.0f);
+    EXPECT_EQ(std::tuple(door->draws, g3->visible), std::tuple(2, 1u)); // once a frame
 }
 
 // --- connector commands ------------------------------------------------------------------------
