@@ -14,6 +14,8 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/subsystem_hooks.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
 #include "support/scene_harness.h"
 
 namespace {
@@ -25,7 +27,17 @@ constexpr uint32_t kCreateCollision = 108;
 
 class DrawGroupScene : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(runner.Ready()); }
+    void SetUp() override {
+        ASSERT_TRUE(runner.Ready());
+        // The scene library's items.
+        for (auto [name, cls, slot] : {std::tuple("beep", ItemClass::Sound, 1u),
+                                       std::tuple("cube", ItemClass::Mesh, 3u),
+                                       std::tuple("Default", ItemClass::Material, 4u)}) {
+            LibraryItem *item = runner.library->FindItemByName(name, cls);
+            ASSERT_NE(item, nullptr) << name;
+            EXPECT_EQ(item->slotIndex, slot) << name;
+        }
+    }
 
     Actor *Group(const std::string &name, Vector3 min, Vector3 max, Actor *parent = nullptr) {
         Actor *group = builder.Make(kDrawGroupClassId, name, parent);
