@@ -386,12 +386,11 @@ TEST_F(MeshObjectTest, BackwardStylesAtTheStart) {
         uint32_t playing;
         uint32_t event;
     };
-    for (const Case &c : {Case{kBackwardOnce, 0.0f, 1, 0, kCmdOnMeshAnimationEnd},
-                          Case{kForwardBackwardOnce, 0.0f, 0, 0, kCmdOnMeshAnimationEnd},
-                          Case{kBackwardLoop, kFlagTotal - 1e-9f, 1, kMeshPlaying,
-                               kCmdOnMeshAnimationLoop},
-                          Case{kForwardBackwardLoop, 1e-9f, 0, kMeshPlaying,
-                               kCmdOnMeshAnimationLoop}}) {
+    for (const Case &c :
+         {Case{kBackwardOnce, 0.0f, 1, 0, kCmdOnMeshAnimationEnd},
+          Case{kForwardBackwardOnce, 0.0f, 0, 0, kCmdOnMeshAnimationEnd},
+          Case{kBackwardLoop, kFlagTotal - 1e-9f, 1, kMeshPlaying, kCmdOnMeshAnimationLoop},
+          Case{kForwardBackwardLoop, 1e-9f, 0, kMeshPlaying, kCmdOnMeshAnimationLoop}}) {
         SCOPED_TRACE(c.style);
         MeshObjectActor *actor = Animated(c.style);
         actor->direction = 1;
@@ -404,8 +403,7 @@ TEST_F(MeshObjectTest, BackwardStylesAtTheStart) {
     }
     // The reset puts backward styles at the end.
     MeshObjectActor *actor = Animated(kBackwardOnce);
-    EXPECT_EQ(std::tuple(actor->playTime, actor->direction),
-              std::tuple(kFlagTotal - 1e-9f, 1u));
+    EXPECT_EQ(std::tuple(actor->playTime, actor->direction), std::tuple(kFlagTotal - 1e-9f, 1u));
 }
 
 TEST_F(MeshObjectTest, TimesAndTheirLimits) {
