@@ -181,7 +181,10 @@ ColObj CameraActor::MakeCameraColObj() {
 }
 
 void CameraActor::SetTarget(ActorLink &link, Actor *actor, bool rigChildren) {
+    // The link is saved by its target's path from now on, not by the path
+    // an earlier file gave.
     link.Release();
+    link.path.clear();
     if (actor != nullptr) {
         link.Assign(actor);
     }
@@ -416,10 +419,12 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         auto *camera = dynamic_cast<CameraActor *>(source);
         if (camera != nullptr && camera != this) {
             cameraType = camera->cameraType;
-            target1.path = camera->target1.path;
-            SetTarget(target1, camera->target1.target, false);
-            target2.path = camera->target2.path;
-            SetTarget(target2, camera->target2.target, false);
+            for (auto [own, theirs] : {std::pair{&target1, &camera->target1},
+                                       std::pair{&target2, &camera->target2}}) {
+                own->Release();
+                own->path = theirs->path;
+                own->Assign(theirs->target);
+            }
             lastFreeEye = camera->lastFreeEye;
             lastFreeLook = camera->lastFreeLook;
             eye = camera->eye;
