@@ -2,10 +2,15 @@
 
 #include <cmath>
 
+#include "actors/world/collision.h"
+#include "actors/world/simulation_actor.h"
+#include "core/actors/actor_system.h"
+
 namespace {
 
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
+Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
@@ -22,7 +27,7 @@ const ActorClassRow kRows[] = {
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
     {37, &NewPlaceholderActor<37>, &RegisterPlaceholderClassOf<37>},
-    {43, &NewPlaceholderActor<43>, &RegisterPlaceholderClassOf<43>},
+    {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
     {47, &NewPlaceholderActor<47>, &RegisterPlaceholderClassOf<47>},
     {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},
 };
@@ -56,14 +61,38 @@ void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
     }
 }
 
+PointerList<ColObj> *StaticObjectsOf(int32_t group) {
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr || group < 0) {
+        return nullptr;
+    }
+    return &system->StaticColObjs(static_cast<size_t>(group));
+}
+
+// The collision code walks the draw groups' lists.
+CollisionScene WorldCollisionScene() {
+    CollisionScene scene;
+    scene.staticObjects = &StaticObjectsOf;
+    return scene;
+}
+
+void ResetWorldSubsystem() {
+    SetCollisionScene(WorldCollisionScene());
+    GetCollisionEventQueue().Clear();
+    ContactedList.Clear();
+}
+
 } // namespace
 
 std::span<const ActorClassRow> WorldClassRows() { return kRows; }
 
-// Collision shapes, the collision pass and the visibility walk keep the
-// core's defaults until those classes are built.
+// Collision shapes and the visibility walk keep the core's defaults until
+// those classes are built.
 WorldHooks WorldSubsystemHooks() {
     WorldHooks hooks;
+    hooks.collisionPass = &RunCollisionPass;
+    hooks.collisionQuery = &RunCollisionQuery;
+    hooks.reset = &ResetWorldSubsystem;
     hooks.setRootRange = &SetFileRootRange;
     hooks.drawGroupDiagonal = &DrawGroupBoxDiagonal;
     hooks.setDrawGroupId = &SetDrawGroupSlot;
