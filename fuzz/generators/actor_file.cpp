@@ -1,6 +1,7 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
-// script, saved scheduled commands and simulation settings.
+// script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
+// Connector, with a door-type connector below a probe.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -64,6 +65,28 @@ int main(int argc, char** argv) {
     a->ScheduleCommand(1754, aim.block(), kScheduleSaved | (4u << kScheduleKindShift) | 3, 0.5f,
                        4.0f, 1.0f);
     ok = ok && Write(folder, "full.qva", 3000, 3004);
+
+    // Two rooms joined by a portal, with a probe and a door-type connector.
+    Actor *room = CreateActor(15, "Room", nullptr, scenery, 3010, false);
+    Actor *next = CreateActor(15, "Next", nullptr, scenery, 3011, false);
+    Actor *portal = CreateActor(20, "Portal", nullptr, scenery, 3012, false);
+    Actor *probe = CreateActor(0, "Probe", nullptr, room, 3013, false);
+    Actor *door = CreateActor(20, "DoorLink", nullptr, probe, 3014, false);
+    if (room == nullptr || next == nullptr || portal == nullptr || probe == nullptr ||
+        door == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(room, 74, Vector3{-100.0f, -10.0f, -100.0f});
+    SendCommandArgs(room, 76, Vector3{100.0f, 90.0f, 100.0f});
+    SendCommandArgs(next, 74, Vector3{100.0f, -10.0f, -100.0f});
+    SendCommandArgs(next, 76, Vector3{300.0f, 95.0f, 100.0f});
+    SendCommandArgs(room, 824, 1u);
+    SendCommandArgs(portal, 63, Vector3{100.0f, 30.0f, 0.0f});
+    SendCommandArgs(portal, 1245, 1u);
+    SendCommandArgs(door, 1242, 1u);
+    SendCommandArgs(door, 1246, 1u);
+    probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
+    ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -140,6 +140,20 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
               "id=8000 class=9 name=\"MASTERPLAYER\" parent=2");
+
+    // The camera stands in RoomA; RoomB is seen through the open portal,
+    // RoomC lies behind the closed one: only the first two probes moved.
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeA"), "transform pos 7 7 7 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeB"), "transform pos 7 7 7 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 0 0 0 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Portal AB"),
+                                "connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 "
+                                "groups 2 2 3"))
+        << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Portal AC"),
+                                "connector radius 25 type 0 isopen 0 forceopen 0 loadpoint 0 "
+                                "groups 2 2 4"))
+        << dump;
 }
 
 TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {

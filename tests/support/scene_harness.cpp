@@ -56,7 +56,7 @@ class SpyActor : public Actor {
 
 } // namespace
 
-std::vector<uint8_t> TestLibraryBytes() {
+std::vector<uint8_t> TestLibrary::Bytes() {
     SoundItem beep;
     beep.name = "beep";
     beep.fileName = "beep.wav";
@@ -72,8 +72,8 @@ std::vector<uint8_t> TestLibraryBytes() {
     return writer.WriteToMemory();
 }
 
-bool LoadTestLibrary(ResourceLibrary &library) {
-    const std::vector<uint8_t> bytes = TestLibraryBytes();
+bool TestLibrary::Load(ResourceLibrary &library) {
+    const std::vector<uint8_t> bytes = Bytes();
     if (bytes.empty()) {
         return false;
     }
@@ -191,7 +191,7 @@ SceneRunner::SceneRunner() : host_(std::make_unique<Host>()) {
     }
     device = dynamic_cast<gfx::RecordingDevice *>(GetD3DDevice());
     library = GetLibrary();
-    if (device == nullptr || library == nullptr || !LoadTestLibrary(*library)) {
+    if (device == nullptr || library == nullptr || !TestLibrary::Load(*library)) {
         return;
     }
     SetCamera({0.0f, 0.0f, 0.0f});

@@ -29,11 +29,14 @@ class ResourceLibrary;
 
 namespace scene {
 
-// The library of the scene tests, written in memory: slot 1 the sound
-// "beep", slot 3 the mesh "cube", slot 4 the material "Default".
-std::vector<uint8_t> TestLibraryBytes();
-// Reads it into the library; false when it does not read.
-bool LoadTestLibrary(ResourceLibrary &library);
+// The library of the scene tests, written in memory with LibraryWriter:
+// slot 1 the sound "beep", slot 3 the mesh "cube", slot 4 the material
+// "Default".
+struct TestLibrary {
+    static std::vector<uint8_t> Bytes();
+    // Reads it into the library; false when it does not read.
+    static bool Load(ResourceLibrary &library);
+};
 
 // One notice: the frame counter when it came, the watched actor's name,
 // the command and the first word of its block (0 when it has none).

@@ -95,7 +95,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 2 first 3000 span 2\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 10 first 3000 span 10\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -105,6 +105,17 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
         << level.out;
     EXPECT_NE(level.out.find("    id=3001 class=0 name=\"Post\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
+    // The rooms, their portals and probes.
+    for (const char *line :
+         {"      drawgroup box -500 -100 -500 500 400 500 open 0 showbox 0 inherit 0 id 2 size 1500 "
+          "connectors 2 3005 3006\n",
+          "      drawgroup box 500 -100 -500 1500 410 500 open 0 showbox 0 inherit 0 id 3 ",
+          "      drawgroup box -500 -100 500 500 420 1500 open 0 showbox 0 inherit 0 id 4 ",
+          "      connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 groups 2 2 3\n",
+          "      connector radius 25 type 0 isopen 0 forceopen 0 loadpoint 0 groups 2 2 4\n",
+          "      id=3009 class=0 name=\"ProbeC\" parent=3004 classname=\"Base\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

@@ -1,8 +1,10 @@
 #include "end_to_end_folder.h"
 
 #include <string>
+#include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/param_builder.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -14,6 +16,14 @@ constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdSetActionStartTime = 195;
 constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdActionStartPost = 214;
+
+constexpr uint32_t kCmdSetBoxMin = 74;
+constexpr uint32_t kCmdSetBoxMax = 76;
+constexpr uint32_t kCmdOnDrawStart = 238;
+constexpr uint32_t kCmdSetRadius = 475;
+constexpr uint32_t kCmdForceOpenConnector = 1245;
+constexpr int32_t kDrawGroupClass = 15;
+constexpr int32_t kConnectorClass = 20;
 
 constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kSceneryRoot = 2;
@@ -40,6 +50,56 @@ bool WriteGlobals(SampleOutput& out) {
     return WriteActorFile(out, file, kMoverId, kMoverId + 1);
 }
 
+// Three rooms around the origin, where the camera stays: A holds it, B is
+// seen through a portal held open, C lies behind a closed one. Each room
+// holds a probe that moves to (7, 7, 7) when its room starts drawing.
+bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
+    struct Room {
+        const char* name;
+        const char* probe;
+        Vector3 min;
+        Vector3 max;
+    };
+    const Room rooms[] = {
+        {"RoomA", "ProbeA", {-500.0f, -100.0f, -500.0f}, {500.0f, 400.0f, 500.0f}},
+        {"RoomB", "ProbeB", {500.0f, -100.0f, -500.0f}, {1500.0f, 410.0f, 500.0f}},
+        {"RoomC", "ProbeC", {-500.0f, -100.0f, 500.0f}, {500.0f, 420.0f, 1500.0f}},
+    };
+    std::vector<Actor*> made;
+    for (const Room& room : rooms) {
+        Actor* group = MakeSampleActor(kDrawGroupClass, room.name, kSceneryRoot, next++);
+        if (group == nullptr) return out.Fail(file, std::string("cannot make ") + room.name);
+        SendCommandArgs(group, kCmdSetBoxMin, room.min);
+        SendCommandArgs(group, kCmdSetBoxMax, room.max);
+        made.push_back(group);
+    }
+    struct Portal {
+        const char* name;
+        Vector3 at;
+        bool forcedOpen;
+    };
+    const Portal portals[] = {{"Portal AB", {500.0f, 30.0f, 0.0f}, true},
+                              {"Portal AC", {0.0f, 30.0f, 500.0f}, false}};
+    for (const Portal& portal : portals) {
+        Actor* connector = MakeSampleActor(kConnectorClass, portal.name, kSceneryRoot, next++);
+        if (connector == nullptr) return out.Fail(file, std::string("cannot make ") + portal.name);
+        SendCommandArgs(connector, kCmdSetPosition, portal.at);
+        SendCommandArgs(connector, kCmdSetRadius, 25.0f);
+        if (portal.forcedOpen) SendCommandArgs(connector, kCmdForceOpenConnector, 1u);
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+        Actor* root = made[i];
+        Actor* probe = CreateActor(0, rooms[i].probe, nullptr, root, next++, true);
+        if (probe == nullptr) return out.Fail(file, std::string("cannot make ") + rooms[i].probe);
+        std::string error;
+        if (!AddSampleScript(probe, "shown", kCmdOnDrawStart, "this.Set_Position((7, 7, 7));",
+                             &error)) {
+            return out.Fail(file, error);
+        }
+    }
+    return true;
+}
+
 bool WriteLevel(SampleOutput& out) {
     const std::string file = "game/Data/Level1.qva";
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
@@ -59,7 +119,9 @@ bool WriteLevel(SampleOutput& out) {
                         ParamValue::Command(kCmdSetPosition, {Vector3{0.0f, -1.0f, 0.0f}})) == 0) {
         return out.Fail(file, "cannot schedule the timer command");
     }
-    return WriteActorFile(out, file, kFirstSceneryId, kFirstSceneryId + 2);
+    int32_t next = kFirstSceneryId + 2;
+    if (!AddRooms(out, file, next)) return false;
+    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
 }
 
 }  // namespace

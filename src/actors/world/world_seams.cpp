@@ -1,8 +1,9 @@
 #include "actors/world/world_seams.h"
 
-#include <cmath>
-
 #include "actors/world/collision.h"
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_group_connector_actor.h"
+#include "actors/world/draw_groups.h"
 #include "actors/world/simulation_actor.h"
 #include "core/actors/actor_system.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
+Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
@@ -17,8 +19,8 @@ const ActorClassRow kRows[] = {
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
-    {15, &NewDrawGroupActor, &RegisterPlaceholderClassOf<15>},
-    {20, &NewPlaceholderActor<20>, &RegisterPlaceholderClassOf<20>},
+    {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
+    {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
     {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
     {22, &NewPlaceholderActor<22>, &RegisterPlaceholderClassOf<22>},
     {23, &NewPlaceholderActor<23>, &RegisterPlaceholderClassOf<23>},
@@ -46,20 +48,16 @@ bool SetFileRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const cha
 
 float DrawGroupBoxDiagonal(Actor *group) {
     auto *drawGroup = dynamic_cast<DrawGroupActor *>(group);
-    if (drawGroup == nullptr) {
-        return 0.0f;
-    }
-    Vector3 d = {drawGroup->boxMax.x - drawGroup->boxMin.x,
-                 drawGroup->boxMax.y - drawGroup->boxMin.y,
-                 drawGroup->boxMax.z - drawGroup->boxMin.z};
-    return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    return drawGroup != nullptr ? drawGroup->BoxDiagonal() : 0.0f;
 }
 
 void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
     if (auto *drawGroup = dynamic_cast<DrawGroupActor *>(group)) {
-        drawGroup->DrawGroupID = drawGroupId;
+        drawGroup->drawGroupId = drawGroupId;
     }
 }
+
+int WalkVisibleGroups(ActorSystem *system, float step) { return DrawVisibleGroups(system, step); }
 
 PointerList<ColObj> *StaticObjectsOf(int32_t group) {
     ActorSystem *system = GetActorSystem();
@@ -69,14 +67,45 @@ PointerList<ColObj> *StaticObjectsOf(int32_t group) {
     return &system->StaticColObjs(static_cast<size_t>(group));
 }
 
+int32_t OrdinaryGroupAt(const Vector3 &point) { return FindDrawGroupAt(point, 2); }
+
+void OpenNeighbours(int32_t group, std::vector<int32_t> &out) {
+    DrawGroupActor *drawGroup = DrawGroupAt(group);
+    if (drawGroup == nullptr) {
+        return;
+    }
+    for (uint32_t id : drawGroup->connectorIds) {
+        DrawGroupConnectorActor *connector = ConnectorAt(id);
+        if (connector != nullptr && connector->Joins() && connector->isOpen != 0) {
+            out.push_back(connector->OtherSide(group));
+        }
+    }
+}
+
+bool GroupWorldBox(int32_t group, Vector3 *min, Vector3 *max) {
+    DrawGroupActor *drawGroup = DrawGroupAt(group);
+    if (drawGroup == nullptr) {
+        return false;
+    }
+    drawGroup->WorldBox(min, max);
+    return true;
+}
+
 // The collision code walks the draw groups' lists.
 CollisionScene WorldCollisionScene() {
     CollisionScene scene;
+    scene.active = &ActiveColliderList;
+    scene.passive = &PassiveColliderList;
     scene.staticObjects = &StaticObjectsOf;
+    scene.groupAt = &OrdinaryGroupAt;
+    scene.openNeighbours = &OpenNeighbours;
+    scene.groupBox = &GroupWorldBox;
+    scene.updateBounds = &UpdateShapeBounds;
     return scene;
 }
 
 void ResetWorldSubsystem() {
+    ResetDrawGroups();
     SetCollisionScene(WorldCollisionScene());
     GetCollisionEventQueue().Clear();
     ContactedList.Clear();
@@ -86,9 +115,12 @@ void ResetWorldSubsystem() {
 
 std::span<const ActorClassRow> WorldClassRows() { return kRows; }
 
-// Collision shapes and the visibility walk keep the core's defaults until
-// those classes are built.
 WorldHooks WorldSubsystemHooks() {
+    // The two system draw groups exist from the start.
+    if (DrawGroupAt(0) == nullptr || DrawGroupAt(1) == nullptr) {
+        ResetDrawGroups();
+    }
+    SetCollisionScene(WorldCollisionScene());
     WorldHooks hooks;
     hooks.collisionPass = &RunCollisionPass;
     hooks.collisionQuery = &RunCollisionQuery;
@@ -96,5 +128,10 @@ WorldHooks WorldSubsystemHooks() {
     hooks.setRootRange = &SetFileRootRange;
     hooks.drawGroupDiagonal = &DrawGroupBoxDiagonal;
     hooks.setDrawGroupId = &SetDrawGroupSlot;
+    hooks.updateCollisionShapeBounds = &UpdateShapeBounds;
+    hooks.drawVisibleGroups = &WalkVisibleGroups;
+    hooks.addActorToDrawGroup = &EnterDrawGroup;
+    hooks.removeActorFromDrawGroup = &LeaveDrawGroup;
+    hooks.updateActorDrawGroup = &MoveToDrawGroup;
     return hooks;
 }

@@ -12,6 +12,7 @@
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/subsystem_hooks.h"
 #include "core/actors/actor_tree_dump.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
@@ -139,7 +140,7 @@ TEST_F(ActorSystemTest, Descriptors) {
     EXPECT_EQ(cls.name + "/" + cls.description, "Class/Class Manager");
     EXPECT_EQ(cls.lineage, std::vector<uint32_t>{8});
     for (uint32_t id = 2; id < kClassCount; ++id) {
-        if (id == 6 || id == 8 || id == 39 || id == 43) {
+        if (id == 6 || id == 8 || id == 15 || id == 20 || id == 39 || id == 43) {
             continue; // built classes with sheets of their own
         }
         const ActorClassDescriptor &d = ClassDescriptorTable[id];
@@ -249,10 +250,17 @@ TEST_F(ActorSystemTest, VisibleGroupsUpdateSceneryThenInventory) {
     FrameCounter = 5;
     RootTimeRecord()->time = 2.5f;
     RootTimeRecord()->frameStamp = 5;
+    // The core's own pass, without the world subsystem's walk.
+    const WorldHooks installed = GetWorldHooks();
+    WorldHooks withoutWalk = installed;
+    withoutWalk.drawVisibleGroups = nullptr;
+    withoutWalk.collisionPass = nullptr;
+    InstallWorldHooks(withoutWalk);
     EXPECT_EQ(system->DrawVisibleGroups(0.01f), 1);
     EXPECT_EQ(std::tuple(a->currentTime, GetActorById(16)->currentTime), std::tuple(2.5f, 2.5f));
     EXPECT_EQ(GetActorById(14)->currentTime, 0.0f); // not in a visible group
     EXPECT_EQ(system->CollisionPass(0.01f), 1);
+    InstallWorldHooks(installed);
 }
 
 TEST_F(ActorSystemTest, DumpListsOrphansAfterTheTree) {

@@ -480,7 +480,7 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupRegistry = {nullptr, nullptr, g3, g1, g2};
     Send(kCmdAssignDrawGroupIds);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, g2, g3}));
-    EXPECT_EQ((std::vector<int>{g1->DrawGroupID, g2->DrawGroupID, g3->DrawGroupID}),
+    EXPECT_EQ((std::vector<int>{g1->drawGroupId, g2->drawGroupId, g3->drawGroupId}),
               (std::vector<int>{2, 3, 4}));
 
     // Equal diagonals keep registry order; empty entries go last.
@@ -489,7 +489,7 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupRegistry = {nullptr, nullptr, e2, nullptr, e1, g1, g2};
     Send(kCmdAssignDrawGroupIds);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, e2, e1, g2, nullptr}));
-    EXPECT_EQ(std::tuple(e2->DrawGroupID, g2->DrawGroupID), std::tuple(3, 5));
+    EXPECT_EQ(std::tuple(e2->drawGroupId, g2->drawGroupId), std::tuple(3, 5));
 }
 
 TEST_F(WorldCommands, CaptureSizesOutsideTheRangeKeepThePreviousImage) {

@@ -1,0 +1,243 @@
+#include "actors/world/draw_group_connector_actor.h"
+
+#include <cstring>
+
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_groups.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/subsystem_hooks.h"
+
+namespace {
+
+constexpr uint32_t kCmdGetWSPosition = 71;
+constexpr uint32_t kCmdPrecalculate = 153;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+// The force flag is written by 1245 and read by 1244.
+const SheetRow kSheet[] = {
+    {"Draw Group Connector Properties", PropertyKind::PageTitle, 0, 0},
+    {"Radius:", PropertyKind::Real, kCmdSetRadius, kCmdGetRadius},
+    {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, kCmdSetConnectorType,
+     kCmdGetConnectorType},
+    {"Force Open Connector", PropertyKind::CheckBox, kCmdWriteForceOpen, kCmdReadForceOpen},
+    {"Load Recources Point", PropertyKind::CheckBox, kCmdSetLoadPoint, kCmdGetLoadPoint},
+};
+
+float AskFloat(Actor *actor, uint32_t commandId) {
+    float value = 0.0f;
+    actor->HandleCommand(commandId, ParamBlock(reinterpret_cast<uint8_t *>(&value), sizeof(value)));
+    return value;
+}
+
+} // namespace
+
+DrawGroupConnectorActor::DrawGroupConnectorActor() {
+    classId = kDrawGroupConnectorClassId;
+    position = {0.0f, 30.0f, 0.0f};
+}
+
+void DrawGroupConnectorActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kDrawGroupConnectorClassId);
+    descriptor.lineage = {0, kDrawGroupConnectorClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+int32_t DrawGroupConnectorActor::OtherSide(int32_t from) const {
+    if (groupIds.empty()) {
+        return -1;
+    }
+    if (static_cast<int32_t>(groupIds[0]) == from && groupIds.size() >= 2) {
+        return static_cast<int32_t>(groupIds[1]);
+    }
+    return static_cast<int32_t>(groupIds[0]);
+}
+
+// Keeps the two smallest groups its sphere touches; with two held, a smaller
+// one replaces the largest held (the first of equal largest ones).
+void DrawGroupConnectorActor::ConnectDrawGroups() {
+    groupIds.clear();
+    for (size_t i = kSystemDrawGroupCount; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr) {
+            continue;
+        }
+        float box[6] = {};
+        group->HandleCommand(kCmdGetDrawGroupBox,
+                             ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
+        const float groupSize = AskFloat(group, kCmdGetDrawGroupSize);
+        Vector3 centre = {0.0f, 0.0f, 0.0f};
+        HandleCommand(kCmdGetWSPosition,
+                      ParamBlock(reinterpret_cast<uint8_t *>(&centre), sizeof(centre)));
+        if (SphereIntersectBox({box[0], box[1], box[2]}, {box[3], box[4], box[5]}, centre, radius,
+                               nullptr, nullptr) == 0) {
+            continue;
+        }
+        if (groupIds.size() < 2) {
+            groupIds.push_back(static_cast<uint32_t>(group->drawGroupId));
+            continue;
+        }
+        size_t largest = 0;
+        float largestSize = -1.0f;
+        for (size_t k = 0; k < groupIds.size(); ++k) {
+            DrawGroupActor *held = DrawGroupAt(groupIds[k]);
+            const float heldSize = held != nullptr ? AskFloat(held, kCmdGetDrawGroupSize) : 0.0f;
+            if (k == 0 || heldSize > largestSize) {
+                largest = k;
+                largestSize = heldSize;
+            }
+        }
+        if (groupSize < largestSize) {
+            groupIds[largest] = static_cast<uint32_t>(group->drawGroupId);
+        }
+    }
+    if (groupIds.size() == 2) {
+        for (uint32_t id : std::vector<uint32_t>(groupIds)) {
+            if (DrawGroupActor *group = DrawGroupAt(id)) {
+                SendCommandArgs(group, kCmdAddDrawGroupConnector, static_cast<uint32_t>(actorId));
+            }
+        }
+        return;
+    }
+    groupIds.assign(2, 0);
+}
+
+void DrawGroupConnectorActor::EnterBothGroups(Actor *actor) {
+    if (actor == nullptr || groupIds.size() < 2) {
+        return;
+    }
+    const uint32_t first = groupIds[0];
+    const uint32_t second = groupIds[1];
+    actor->drawGroupId = static_cast<int32_t>(first);
+    EnterDrawGroup(actor, 1);
+    actor->drawGroupId = static_cast<int32_t>(second);
+    EnterDrawGroup(actor, 1);
+}
+
+void DrawGroupConnectorActor::AddCollisionRecursive(Actor *actor) {
+    if (actor == nullptr || groupIds.size() < 2) {
+        return;
+    }
+    for (const auto &ref : SnapshotChildren(actor)) {
+        if (Actor *child = ResolveChild(actor, ref)) {
+            EnterBothGroups(child);
+            SendCommandArgs(this, kCmdAddCollisionRecursive, child);
+        }
+    }
+}
+
+int DrawGroupConnectorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdConnectDrawGroups:
+        ConnectDrawGroups();
+        break;
+    case kCmdSetConnectorType:
+        type = block.ReadU32(0);
+        break;
+    case kCmdGetConnectorType:
+        block.WriteU32(0, type);
+        break;
+    case kCmdReadForceOpen:
+        block.WriteU32(0, forceOpen);
+        break;
+    case kCmdWriteForceOpen:
+        forceOpen = block.ReadU32(0);
+        isOpen = forceOpen;
+        break;
+    case kCmdSetLoadPoint:
+        loadPoint = block.ReadU32(0);
+        break;
+    case kCmdGetLoadPoint:
+        block.WriteU32(0, loadPoint);
+        break;
+    case kCmdOpenConnector:
+        isOpen = 1;
+        break;
+    case kCmdCloseConnector:
+        if (forceOpen == 0) {
+            isOpen = 0;
+        }
+        break;
+    case kCmdAddCollisionRecursive:
+        AddCollisionRecursive(block.ReadActor(0));
+        return 1;
+    case kCmdPrecalculate:
+        if (type == kConnectorDoor && parent != nullptr && groupIds.size() >= 2) {
+            Actor *door = parent;
+            EnterBothGroups(door);
+            SendCommandArgs(this, kCmdAddCollisionRecursive, door);
+        }
+        return 1;
+    case kCmdCreate: {
+        Actor *source = block.ReadActor(0);
+        if (source != nullptr && source != this && source->classId == kDrawGroupConnectorClassId) {
+            if (auto *connector = dynamic_cast<DrawGroupConnectorActor *>(source)) {
+                radius = connector->radius;
+                drawn = connector->drawn;
+                isOpen = connector->isOpen;
+                forceOpen = connector->forceOpen;
+                loadPoint = connector->loadPoint;
+                type = connector->type;
+                connectorStarted = connector->connectorStarted;
+                groupIds.clear(); // found again by 1241
+            }
+        }
+        break;
+    }
+    case kCmdSetRadius:
+        radius = block.ReadF32(0);
+        break;
+    case kCmdGetRadius:
+        block.Write(0, radius);
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void DrawGroupConnectorActor::Draw(float) {
+    if (IsOperational()) {
+        Actor::Update();
+    }
+}
+
+int DrawGroupConnectorActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() != 0) {
+        uint32_t word = 0;
+        std::memcpy(&word, &radius, sizeof(word));
+        archive.SerializeWord(&word);
+        std::memcpy(&radius, &word, sizeof(word));
+        archive.SerializeWord(&type);
+        archive.SerializeWord(&isOpen);
+        archive.SerializeWord(&forceOpen);
+        archive.SerializeWord(&loadPoint);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void DrawGroupConnectorActor::DumpClassFields(std::vector<std::string> &lines) const {
+    std::string line = "connector radius " + DumpNumber(radius) + " type " + std::to_string(type) +
+                       " isopen " + std::to_string(isOpen) + " forceopen " +
+                       std::to_string(forceOpen) + " loadpoint " + std::to_string(loadPoint) +
+                       " groups " + std::to_string(groupIds.size());
+    for (uint32_t id : groupIds) {
+        line += ' ' + std::to_string(id);
+    }
+    lines.push_back(line);
+}

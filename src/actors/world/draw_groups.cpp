@@ -1,0 +1,456 @@
+#include "actors/world/draw_groups.h"
+
+#include <cmath>
+#include <vector>
+
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_group_connector_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/subsystem_hooks.h"
+#include "library/mesh_geometry.h"
+#include "library/resource_library.h"
+
+PointerList<Actor> ActiveColliderList;
+PointerList<Actor> PassiveColliderList;
+
+namespace {
+
+constexpr uint32_t kCmdSetDrawGroup = 49;
+constexpr uint32_t kCmdGetWSPosition = 71;
+constexpr uint32_t kCmdOnEnterDrawGroup = 98;
+constexpr uint32_t kCmdOnExitDrawGroup = 99;
+constexpr uint32_t kCmdCallbackStartMoving = 106;
+constexpr uint32_t kCmdCallbackEndMoving = 107;
+constexpr uint32_t kCmdOnInvalidDrawGroup = 240;
+
+constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
+
+DrawGroupActor *g_startedHead = nullptr;
+DrawGroupActor *g_systemGroups[kSystemDrawGroupCount] = {};
+
+void SendRecursive(Actor *target, uint32_t commandId, const ParamBlock *inner) {
+    RecursiveCommandParams params{commandId, inner};
+    target->HandleCommand(kCmdRecursiveCommand,
+                          ParamBlock(reinterpret_cast<uint8_t *>(&params), sizeof(params)));
+}
+
+// The first of the handles that lies in the list.
+PointerListNode *FirstIn(const PointerListHandles &handles, const PointerListBase *list) {
+    for (PointerListNode *node : handles) {
+        if (node->list == list) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+void UnlinkFirstIn(PointerListHandles &handles, PointerListBase &list) {
+    list.Unlink(FirstIn(handles, &list));
+}
+
+bool StillIn(Actor *actor, const PointerListBase &list) {
+    return FirstIn(actor->memberNodes, &list) != nullptr;
+}
+
+// Still in the actor table at its own id.
+bool InTable(const Actor *actor) { return ActorTableEntry(actor->actorId) == actor; }
+
+void EnterMemberList(Actor *actor, DrawGroupActor *group) {
+    group->members.Append(actor, &actor->memberNodes);
+    int32_t id = actor->drawGroupId;
+    ParamBlock inner(reinterpret_cast<uint8_t *>(&id), sizeof(id));
+    for (const auto &ref : SnapshotChildren(actor)) {
+        if (Actor *child = ResolveChild(actor, ref)) {
+            SendRecursive(child, kCmdSetDrawGroup, &inner);
+        }
+    }
+    // An actor updated in the last frame stops drawing when its new group is
+    // not started; one that was not starts when it is.
+    TimeRecord *record = actor->timeRecord;
+    if (record == nullptr) {
+        return;
+    }
+    RefreshTimeRecord(record);
+    const bool updatedLastFrame = record->previousTime == actor->currentTime;
+    if (updatedLastFrame && group->started == 0) {
+        SendRecursive(actor, kCmdOnDrawStop, nullptr);
+    } else if (!updatedLastFrame && group->started != 0) {
+        SendRecursive(actor, kCmdOnDrawStart, nullptr);
+    }
+}
+
+void EnterColliderLists(Actor *actor) {
+    ActorSystem *system = GetActorSystem();
+    if (!actor->HasFlag(kActorAtRest)) {
+        if (actor->HasFlag(kActorCollisionEnabled)) {
+            bool active = false;
+            for (const auto &object : actor->colObjs) {
+                if ((object->flags & kColObjActive) != 0 &&
+                    (object->flags & (kColObjTakesAllEvents | kColObjMarked)) != 0) {
+                    active = true;
+                    break;
+                }
+            }
+            if (active) {
+                if (!actor->simState) {
+                    actor->simState = std::make_unique<SimState>();
+                }
+                ActiveColliderList.Append(actor, &actor->colliderNodes);
+            } else {
+                PassiveColliderList.Append(actor, &actor->colliderNodes);
+            }
+        }
+        SendCommandArgs(actor, kCmdCallbackStartMoving);
+        return;
+    }
+    if (system != nullptr) {
+        PointerList<ColObj> &list = system->StaticColObjs(static_cast<size_t>(actor->drawGroupId));
+        for (const auto &object : actor->colObjs) {
+            object->owner = actor;
+            list.Append(object.get(), &object->staticNodes);
+        }
+    }
+    SendCommandArgs(actor, kCmdCallbackEndMoving);
+}
+
+// World box of a registry entry, asked with a zeroed box-sized block.
+bool EntryBox(DrawGroupActor *group, Vector3 *min, Vector3 *max) {
+    float box[6] = {};
+    group->HandleCommand(kCmdGetDrawGroupBox, ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
+    *min = {box[0], box[1], box[2]};
+    *max = {box[3], box[4], box[5]};
+    return true;
+}
+
+} // namespace
+
+DrawGroupActor *DrawGroupAt(int64_t id) {
+    if (id < 0 || static_cast<uint64_t>(id) >= DrawGroupRegistry.size()) {
+        return nullptr;
+    }
+    Actor *entry = DrawGroupRegistry[static_cast<size_t>(id)];
+    if (entry == nullptr || entry->classId != kDrawGroupClassId) {
+        return nullptr;
+    }
+    return dynamic_cast<DrawGroupActor *>(entry);
+}
+
+DrawGroupConnectorActor *ConnectorAt(uint32_t actorId) {
+    Actor *actor = GetActorById(actorId);
+    if (actor == nullptr || actor->classId != kDrawGroupConnectorClassId) {
+        return nullptr;
+    }
+    return dynamic_cast<DrawGroupConnectorActor *>(actor);
+}
+
+int32_t FindDrawGroupAt(const Vector3 &point, uint32_t first) {
+    for (size_t i = first; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr) {
+            continue;
+        }
+        Vector3 min, max;
+        EntryBox(group, &min, &max);
+        if (PointInBox(min, max, point) != 0) {
+            return group->drawGroupId;
+        }
+    }
+    return -1;
+}
+
+void EnterDrawGroup(Actor *actor, uint32_t forced) {
+    if (actor == nullptr || (actor->HasFlag(kActorInDrawGroup) && forced == 0) ||
+        actor->drawGroupId == -1) {
+        return;
+    }
+    DrawGroupActor *group = DrawGroupAt(actor->drawGroupId);
+    if (group == nullptr) {
+        return;
+    }
+    actor->flags |= kActorInDrawGroup;
+    if (!actor->HasFlag(kActorDrawGroupInherited) && actor->parent != nullptr &&
+        !actor->parent->HasFlag(kActorInDrawGroup)) {
+        EnterMemberList(actor, group);
+    }
+    EnterColliderLists(actor);
+}
+
+void LeaveDrawGroup(Actor *actor, uint32_t forced) {
+    if (actor == nullptr || (!actor->HasFlag(kActorInDrawGroup) && forced == 0) ||
+        actor->drawGroupId == -1) {
+        return;
+    }
+    actor->flags &= ~kActorInDrawGroup;
+    if (!actor->HasFlag(kActorDrawGroupInherited)) {
+        if (DrawGroupActor *group = DrawGroupAt(actor->drawGroupId)) {
+            UnlinkFirstIn(actor->memberNodes, group->members);
+        }
+    }
+    if (!actor->HasFlag(kActorAtRest)) {
+        UnlinkFirstIn(actor->colliderNodes, ActiveColliderList);
+        UnlinkFirstIn(actor->colliderNodes, PassiveColliderList);
+        return;
+    }
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr || static_cast<size_t>(actor->drawGroupId) >= system->drawGroupMembers.size()) {
+        return;
+    }
+    PointerList<ColObj> &list = system->StaticColObjs(static_cast<size_t>(actor->drawGroupId));
+    for (const auto &object : actor->colObjs) {
+        UnlinkFirstIn(object->staticNodes, list);
+    }
+}
+
+void MoveToDrawGroup(Actor *actor) {
+    if (actor == nullptr) {
+        return;
+    }
+    Vector3 position = {0.0f, 0.0f, 0.0f};
+    actor->HandleCommand(kCmdGetWSPosition,
+                         ParamBlock(reinterpret_cast<uint8_t *>(&position), sizeof(position)));
+    const int32_t g = FindDrawGroupAt(position, kSystemDrawGroupCount);
+    const int32_t old = actor->drawGroupId;
+    if (g == old) {
+        return;
+    }
+    if (old != -1) {
+        SendCommandArgs(actor, kCmdOnExitDrawGroup, static_cast<uint32_t>(old));
+    }
+    LeaveDrawGroup(actor, 0);
+    actor->drawGroupId = g;
+    EnterDrawGroup(actor, 0);
+    if (g != -1) {
+        SendCommandArgs(actor, kCmdOnEnterDrawGroup, static_cast<uint32_t>(g));
+    } else {
+        SendCommandArgs(actor, kCmdOnInvalidDrawGroup);
+    }
+}
+
+uint32_t AreDrawGroupsConnected(int32_t a, int32_t b) {
+    if (a == b || a == -1 || b == -1) {
+        return 1;
+    }
+    DrawGroupActor *group = DrawGroupAt(a);
+    if (group == nullptr) {
+        return 0;
+    }
+    for (uint32_t id : group->connectorIds) {
+        DrawGroupConnectorActor *connector = ConnectorAt(id);
+        if (connector != nullptr && connector->Joins() &&
+            (static_cast<int32_t>(connector->groupIds[0]) == b ||
+             static_cast<int32_t>(connector->groupIds[1]) == b) &&
+            connector->isOpen != 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void UpdateShapeBounds(Actor *actor) {
+    if (actor == nullptr) {
+        return;
+    }
+    for (const auto &objectPtr : actor->colObjs) {
+        ColObj &object = *objectPtr;
+        const Matrix &world = actor->GetWorldMatrix();
+        switch (object.type) {
+        case 1:
+            Vec3TransformCoord(&object.worldMin, object.boxMin, world);
+            object.worldMax = object.boxMax;
+            break;
+        case 2:
+        case 3:
+            object.type = 2;
+            BoxTransformBounds(&object.worldMin, &object.worldMax, object.boxMin, object.boxMax,
+                               world);
+            break;
+        case 7: {
+            // The local box holds the sweep's state: min the offset, max
+            // (radius, rest threshold, resting flag).
+            const Vector3 start = actor->oldWorldPosition;
+            object.worldMin = start;
+            const Vector3 now = {world.m[3][0], world.m[3][1], world.m[3][2]};
+            Vector3 sweep = {now.x - start.x, now.y - start.y, now.z - start.z};
+            const float length = Vec3Length(sweep);
+            if (length <= object.boxMax.y) {
+                object.boxMax.z = 1.0f;
+                break;
+            }
+            object.boxMax.z = 0.0f;
+            const float r = object.boxMax.x / length;
+            object.boxMin = {sweep.x * r, sweep.y * r, sweep.z * r};
+            object.worldMax = {sweep.x + object.boxMin.x, sweep.y + object.boxMin.y,
+                               sweep.z + object.boxMin.z};
+            break;
+        }
+        default: {
+            AABox box = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
+            if (const MeshItem *mesh = actor->CollisionMesh()) {
+                GetSubsetCollisionExtents(&box, mesh, static_cast<uint32_t>(object.reference));
+            }
+            BoxTransformBounds(&object.worldMin, &object.worldMax, box.min, box.max, world);
+            break;
+        }
+        }
+    }
+}
+
+Vector3 WalkCameraPosition() {
+    if (const ResourceLibrary *library = GetLibrary()) {
+        const float *p = library->GetCameraPosition();
+        return {p[0], p[1], p[2]};
+    }
+    return {0.0f, 0.0f, 0.0f};
+}
+
+void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
+    DrawGroupActor *group = DrawGroupAt(index);
+    if (group == nullptr) {
+        return;
+    }
+    group->Draw(step);
+    group->visible = 1;
+    if (system != nullptr) {
+        ++system->visibilityCounters[0];
+    }
+    if (group->open != 0) {
+        const int32_t next = FindDrawGroupAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
+        if (next != -1) {
+            TraverseDrawGroupPortals(system, next, step);
+        }
+    }
+    const std::vector<uint32_t> connectors = group->connectorIds;
+    for (uint32_t id : connectors) {
+        DrawGroupConnectorActor *connector = ConnectorAt(id);
+        if (connector == nullptr) {
+            continue;
+        }
+        if (connector->drawn == 0) {
+            if (connector->type == kConnectorDoor) {
+                if (connector->parent != nullptr) {
+                    connector->parent->Draw(step);
+                }
+            } else {
+                connector->Draw(step);
+            }
+            connector->drawn = 1;
+            if (system != nullptr) {
+                ++system->visibilityCounters[1];
+            }
+        }
+        if (connector->isOpen != 0) {
+            const std::vector<uint32_t> ids = connector->groupIds;
+            for (uint32_t groupId : ids) {
+                DrawGroupActor *behind = DrawGroupAt(groupId);
+                if (behind != nullptr && behind->visible == 0) {
+                    TraverseDrawGroupPortals(system, static_cast<int32_t>(groupId), step);
+                }
+            }
+        }
+    }
+}
+
+int DrawVisibleGroups(ActorSystem *system, float step) {
+    // Actors deleted by what the walk runs stay readable until it ends.
+    ActorDeliveryScope delivery;
+    const int32_t start = FindDrawGroupAt(WalkCameraPosition(), kSystemDrawGroupCount);
+    Actor *game = GetActorById(kInventoryActorId);
+    if (start == -1) {
+        if (game != nullptr) {
+            game->Update();
+        }
+        return 0;
+    }
+    for (size_t i = 0; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr) {
+            continue;
+        }
+        group->visible = 0;
+        for (uint32_t id : group->connectorIds) {
+            if (DrawGroupConnectorActor *connector = ConnectorAt(id)) {
+                connector->drawn = 0;
+            }
+        }
+    }
+    TraverseDrawGroupPortals(system, start, step);
+
+    for (size_t i = 0; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr || group->visible == 0) {
+            continue;
+        }
+        for (Actor *member : group->members.Items()) {
+            // Members that left the list or the world meanwhile are skipped.
+            if (InTable(member) && StillIn(member, group->members)) {
+                member->Update();
+            }
+        }
+    }
+    game = GetActorById(kInventoryActorId);
+    if (game != nullptr) {
+        game->Update();
+    }
+
+    std::vector<DrawGroupActor *> startedGroups;
+    for (DrawGroupActor *g = g_startedHead; g != nullptr; g = g->startedNext) {
+        startedGroups.push_back(g);
+    }
+    for (DrawGroupActor *group : startedGroups) {
+        // A group deleted meanwhile has left the table (the system groups
+        // are never in it).
+        const bool present = group->actorId < 0 || InTable(group);
+        if (group->startedLinked && group->visible == 0 && present) {
+            group->HandleCommand(kCmdOnDrawStop, ParamBlock());
+        }
+    }
+    return 1;
+}
+
+DrawGroupActor *FirstStartedDrawGroup() { return g_startedHead; }
+
+void LinkStartedDrawGroup(DrawGroupActor *group) {
+    if (group == nullptr || group->startedLinked) {
+        return;
+    }
+    group->startedPrev = nullptr;
+    group->startedNext = g_startedHead;
+    if (g_startedHead != nullptr) {
+        g_startedHead->startedPrev = group;
+    }
+    g_startedHead = group;
+    group->startedLinked = true;
+}
+
+void UnlinkStartedDrawGroup(DrawGroupActor *group) {
+    if (group == nullptr || !group->startedLinked) {
+        return;
+    }
+    if (group->startedPrev != nullptr) {
+        group->startedPrev->startedNext = group->startedNext;
+    } else {
+        g_startedHead = group->startedNext;
+    }
+    if (group->startedNext != nullptr) {
+        group->startedNext->startedPrev = group->startedPrev;
+    }
+    group->startedNext = group->startedPrev = nullptr;
+    group->startedLinked = false;
+}
+
+void ResetDrawGroups() {
+    while (g_startedHead != nullptr) {
+        UnlinkStartedDrawGroup(g_startedHead);
+    }
+    ActiveColliderList.Clear();
+    PassiveColliderList.Clear();
+    if (DrawGroupRegistry.size() < kSystemDrawGroupCount) {
+        DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
+    }
+    for (int32_t slot = 0; slot < static_cast<int32_t>(kSystemDrawGroupCount); ++slot) {
+        delete g_systemGroups[slot];
+        g_systemGroups[slot] = new DrawGroupActor(slot);
+    }
+}
