@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "actors/presentation/environment_actor.h"
 #include "actors/world/collision.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
@@ -13,9 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kEnvironmentClassId = 7;
-constexpr uint32_t kCmdGetGravity = 518;
-constexpr uint32_t kCmdGetAirResistance = 520;
 constexpr uint32_t kMaxResolutionIterations = 10;
 // Scheduled with kind 7: acted on in the next pump only, on layer 1.
 constexpr uint32_t kNextPassFlags = 0x700;
@@ -110,23 +108,14 @@ void RenewSpin(Actor *actor, SimParams &params, const Vector3 &v) {
 }
 
 // The Environment root's gravity and air resistance; 9.81 and 1.0 when
-// actor 14 is missing or of another class.
+// actor 14 is missing or no Environment.
 void EnvironmentValues(float *gravity, float *air) {
     *gravity = 9.81f;
     *air = 1.0f;
-    Actor *environment = ActorTableEntry(kEnvironmentActorId);
-    if (environment == nullptr || environment->classId != kEnvironmentClassId) {
-        return;
-    }
-    float g = *gravity;
-    float a = *air;
-    environment->HandleCommand(kCmdGetGravity, ParamBlock(&g, sizeof(g)));
-    environment->HandleCommand(kCmdGetAirResistance, ParamBlock(&a, sizeof(a)));
-    if (std::isfinite(g)) {
-        *gravity = g;
-    }
-    if (std::isfinite(a)) {
-        *air = a;
+    if (const auto *environment =
+            dynamic_cast<const EnvironmentActor *>(ActorTableEntry(kEnvironmentActorId))) {
+        *gravity = environment->gravity;
+        *air = environment->airResistance;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
+#include "actors/world/reference_actor.h"
 #include "actors/world/simulation_actor.h"
 #include "core/actors/actor_system.h"
 
@@ -12,6 +13,7 @@ namespace {
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
+Actor *NewReferenceActor() { return new ReferenceActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
@@ -28,7 +30,7 @@ const ActorClassRow kRows[] = {
     {26, &NewPlaceholderActor<26>, &RegisterPlaceholderClassOf<26>},
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
-    {37, &NewPlaceholderActor<37>, &RegisterPlaceholderClassOf<37>},
+    {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
     {47, &NewPlaceholderActor<47>, &RegisterPlaceholderClassOf<47>},
     {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},

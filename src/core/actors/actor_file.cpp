@@ -70,6 +70,13 @@ Actor *MakeRecordActor(uint32_t classId, uint32_t id) {
 
 bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == actor; }
 
+// Files of the old layout count actors that wrote no record, so they may end
+// after fewer records than their header gives: a file that ends exactly
+// where a record would begin is complete.
+bool EndsAtRecordBoundary(Archive &archive) {
+    return !archive.Failed() && archive.BytesLeft() == 0;
+}
+
 } // namespace
 
 uint32_t MoveActorFileId(uint32_t id, uint32_t version, uint32_t *rules) {
@@ -171,6 +178,9 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     const uint32_t first = MoveActorFileId(header.firstId, header.version);
 
     for (uint32_t i = 0; i < header.count; ++i) {
+        if (EndsAtRecordBoundary(archive)) {
+            break;
+        }
         const uint32_t classId = archive.SerializeU32(0);
         uint32_t rules = 0;
         const uint32_t id = MoveActorFileId(archive.SerializeU32(0), header.version, &rules);
@@ -252,6 +262,9 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
     const uint64_t first = header.firstId;
     const uint64_t end = first + header.span;
     for (uint32_t i = 0; i < header.count; ++i) {
+        if (EndsAtRecordBoundary(archive)) {
+            break;
+        }
         const uint32_t classId = archive.SerializeU32(0);
         const uint32_t oldId = archive.SerializeU32(0);
         if (archive.Failed() || oldId < first || oldId >= end) {

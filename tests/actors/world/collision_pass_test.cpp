@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "actors/presentation/environment_actor.h"
 #include "base/random.h"
 #include "collision_test_util.h"
 #include "core/actors/script_runner.h"
@@ -158,17 +159,12 @@ TEST_F(CollisionPassTest, GravityAndDragFollowTheEnvironment) {
     EXPECT_NEAR(ball->deltaPosition.x, 100.0f - 100.0f * 100.0f * kFrame * 0.0005f, 1e-3f);
 }
 
-// An Environment root answers its gravity; anything else in slot 14 is not
-// read and the pass uses 9.81.
+// The Environment root's gravity counts; anything else in slot 14 is not
+// read, even of the Environment's class id, and the pass uses 9.81.
 class EnvironmentStandIn : public Actor {
   public:
-    explicit EnvironmentStandIn(uint32_t cls) { classId = cls; }
-    int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == 518) {
-            block.Write<float>(0, 5.0f);
-        }
-        return Actor::HandleCommand(commandId, block);
-    }
+    EnvironmentStandIn() { classId = kEnvironmentClassId; }
+    float gravity = 5.0f; // where an Environment keeps its own
 };
 
 TEST_F(CollisionPassTest, WithoutAnEnvironmentRootGravityIs981) {
@@ -182,10 +178,11 @@ TEST_F(CollisionPassTest, WithoutAnEnvironmentRootGravityIs981) {
     };
     ActorTable[kEnvironmentActorId] = nullptr;
     EXPECT_NEAR(fall(), -9.81f, 1e-4f);
-    EnvironmentStandIn plain(0);
-    ActorTable[kEnvironmentActorId] = &plain;
+    EnvironmentStandIn standIn;
+    ActorTable[kEnvironmentActorId] = &standIn;
     EXPECT_NEAR(fall(), -9.81f, 1e-4f);
-    EnvironmentStandIn environment(7);
+    EnvironmentActor environment;
+    environment.gravity = 5.0f;
     ActorTable[kEnvironmentActorId] = &environment;
     EXPECT_NEAR(fall(), -5.0f, 1e-4f);
     ActorTable[kEnvironmentActorId] = saved;
