@@ -17,8 +17,8 @@ constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kCmdActionStart = 211;
 constexpr uint32_t kCmdActionStopPost = 215;
 constexpr uint32_t kCmdKillPost = 216;
-constexpr uint32_t kProcessFlags = 256;
-constexpr uint32_t kProcessKind = 2;
+constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
+constexpr uint32_t kProcessLayer = 2;
 // Subtype "Dynamic": causes and takes events, dynamic, solid.
 constexpr uint32_t kDynamicSubtype =
     kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic | kColObjSolid;
@@ -120,7 +120,7 @@ int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         touchedNow = 1;
         if (processEntry == nullptr) {
             processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessKind);
+                                             0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
     }
