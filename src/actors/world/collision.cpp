@@ -89,30 +89,28 @@ GroundCacheEntry &GroundEntryFor(ColObj &sphere, ColObj *ground) {
         sphere.groundCache = std::make_unique<GroundCache>();
     }
     GroundCache &cache = *sphere.groundCache;
-    GroundCacheEntry *match = nullptr;
     for (GroundCacheEntry &entry : cache) {
         if (entry.other == ground) {
-            match = &entry;
-            break;
-        }
-    }
-    if (match == nullptr) {
-        match = &cache[0];
-        for (GroundCacheEntry &entry : cache) {
-            if (entry.age > match->age) {
-                match = &entry;
+            for (GroundCacheEntry &older : cache) {
+                if (&older != &entry) {
+                    --older.age;
+                }
             }
+            entry.age = 0x40000000;
+            return entry;
         }
-        match->other = ground;
-        match->hint = 0;
     }
+    // A miss takes over the entry of the largest age, the first of equals.
+    GroundCacheEntry *taken = &cache[0];
     for (GroundCacheEntry &entry : cache) {
-        if (&entry != match) {
-            --entry.age;
+        if (entry.age > taken->age) {
+            taken = &entry;
         }
     }
-    match->age = 0x40000000;
-    return *match;
+    taken->other = ground;
+    taken->age = 0x40000000;
+    taken->hint = 0;
+    return *taken;
 }
 
 bool SphereGround(ColObj &a, ColObj &b, Touch &t) {
