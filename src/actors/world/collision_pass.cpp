@@ -134,44 +134,68 @@ CollisionSubSteps CollisionSubStepsFor(float delta) {
 }
 
 void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
+    // Nothing the walk calls runs a handler (events are queued, contacts
+    // only recorded), so the lists are flattened once.
+    struct Entry {
+        ColObj *object;
+        size_t actor; // index in the list
+        Actor *owner;
+    };
     const CollisionScene &scene = GetCollisionScene();
-    const std::vector<Actor *> actors = list.Items();
-    const std::vector<Actor *> passive = ItemsOf(scene.passive);
-    for (size_t i = 0; i < actors.size(); ++i) {
-        Actor *a = actors[i];
-        if (!Enabled(a)) {
+    std::vector<Entry> entries;
+    std::vector<size_t> firstOfActor; // first entry of each actor of the list
+    size_t index = 0;
+    for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
+        auto *actor = static_cast<Actor *>(n->item);
+        firstOfActor.push_back(entries.size());
+        if (!Enabled(actor)) {
             continue;
         }
-        std::vector<ColObj *> own;
-        for (const auto &object : a->colObjs) {
-            own.push_back(object.get());
+        for (const auto &object : actor->colObjs) {
+            entries.push_back({object.get(), index, actor});
         }
-        for (ColObj *objectA : own) {
-            for (size_t j = i + 1; j < actors.size(); ++j) {
-                if (!Enabled(actors[j])) {
-                    continue;
-                }
-                for (const auto &objectB : actors[j]->colObjs) {
-                    CollideColObjs(objectA, objectB.get(), mode);
-                }
-            }
-            for (Actor *b : passive) {
-                if (!Enabled(b)) {
-                    continue;
-                }
-                for (const auto &objectB : b->colObjs) {
-                    CollideColObjs(objectA, objectB.get(), mode);
+    }
+    firstOfActor.push_back(entries.size());
+    std::vector<ColObj *> passive;
+    if (scene.passive != nullptr) {
+        for (const PointerListNode *n = scene.passive->First(); n != scene.passive->End();
+             n = n->next) {
+            auto *actor = static_cast<Actor *>(n->item);
+            if (Enabled(actor)) {
+                for (const auto &object : actor->colObjs) {
+                    passive.push_back(object.get());
                 }
             }
-            if (a->drawGroupId != -1 && scene.staticObjects != nullptr) {
-                if (PointerList<ColObj> *statics = scene.staticObjects(a->drawGroupId)) {
-                    for (ColObj *objectB : statics->Items()) {
-                        if (objectB->owner != nullptr && Enabled(objectB->owner)) {
-                            CollideColObjs(objectA, objectB, mode);
-                        }
+        }
+    }
+    int32_t staticGroup = -1;
+    std::vector<ColObj *> statics;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        ColObj *objectA = entries[k].object;
+        for (size_t m = firstOfActor[entries[k].actor + 1]; m < entries.size(); ++m) {
+            CollideColObjs(objectA, entries[m].object, mode);
+        }
+        for (ColObj *objectB : passive) {
+            CollideColObjs(objectA, objectB, mode);
+        }
+        const int32_t group = entries[k].owner->drawGroupId;
+        if (group == -1 || scene.staticObjects == nullptr) {
+            continue;
+        }
+        if (group != staticGroup) {
+            staticGroup = group;
+            statics.clear();
+            if (PointerList<ColObj> *list = scene.staticObjects(group)) {
+                for (const PointerListNode *n = list->First(); n != list->End(); n = n->next) {
+                    auto *object = static_cast<ColObj *>(n->item);
+                    if (object->owner != nullptr && Enabled(object->owner)) {
+                        statics.push_back(object);
                     }
                 }
             }
+        }
+        for (ColObj *objectB : statics) {
+            CollideColObjs(objectA, objectB, mode);
         }
     }
 }
