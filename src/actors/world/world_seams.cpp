@@ -1,12 +1,14 @@
 #include "actors/world/world_seams.h"
 
 #include "actors/world/draw_groups.h"
+#include "actors/world/reference_actor.h"
 
 namespace {
 
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
+Actor *NewReferenceActor() { return new ReferenceActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
@@ -22,7 +24,7 @@ const ActorClassRow kRows[] = {
     {26, &NewPlaceholderActor<26>, &RegisterPlaceholderClassOf<26>},
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
-    {37, &NewPlaceholderActor<37>, &RegisterPlaceholderClassOf<37>},
+    {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {43, &NewPlaceholderActor<43>, &RegisterPlaceholderClassOf<43>},
     {47, &NewPlaceholderActor<47>, &RegisterPlaceholderClassOf<47>},
     {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},
