@@ -144,6 +144,12 @@ void ExpectDemoCapture(const std::string& tga) {
     }
     const auto [x, y] = ProjectStartUp({-300.0f, 50.0f, 1000.0f});
     EXPECT_LE(FromFog(CapturePixel(tga, x, y)), 2) << "CrateC at " << x << ", " << y;
+    // The crates stay in view from where the game camera will stand.
+    for (const Vector3& c : {Vector3{0, 50, 300}, Vector3{550, 50, 450}, Vector3{-200, 50, 300},
+                             Vector3{-300, 50, 1000}}) {
+        const auto [cx, cy] = ProjectStartUp({c.x, c.y - 120.0f, c.z + 450.0f});
+        EXPECT_TRUE(cx >= 0 && cx < 800 && cy >= 0 && cy < 600) << c.x << " " << c.z;
+    }
 }
 
 class EngineEndToEnd : public ::testing::Test {

@@ -33,9 +33,7 @@ const SheetRow kSheet[] = {
     {"Dectivate Environment|Dectivate|", PropertyKind::Button, kCmdDeactivateEnvironment, 0},
 };
 
-uint32_t Packed(const float color[4]) {
-    return PackColor(color[0], color[1], color[2], color[3]);
-}
+uint32_t Packed(const float color[4]) { return PackColor(color[0], color[1], color[2], color[3]); }
 
 void ReadColor(ParamBlock block, float out[4]) {
     for (int i = 0; i < 4; ++i) {
@@ -234,7 +232,7 @@ int EnvironmentActor::Serialize(Archive &archive, uint32_t mode) {
 void EnvironmentActor::DumpClassFields(std::vector<std::string> &lines) const {
     lines.push_back("environment ambient " + DumpNumbers(ambientColor, 4) + " gravity " +
                     DumpNumber(gravity) + " wind " + DumpNumbers(&wind.x, 3) + " airres " +
-                    DumpNumber(airResistance) + " fog " + std::to_string(fogEnable) +
-                    " fogcolor " + DumpNumbers(fogColor, 4) + " near " + DumpNumber(fogNear) +
-                    " far " + DumpNumber(fogFar));
+                    DumpNumber(airResistance) + " fog " + std::to_string(fogEnable) + " fogcolor " +
+                    DumpNumbers(fogColor, 4) + " near " + DumpNumber(fogNear) + " far " +
+                    DumpNumber(fogFar));
 }

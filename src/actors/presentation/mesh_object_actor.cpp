@@ -142,9 +142,7 @@ float MeshTotalTime(const MeshItem *mesh) {
 
 bool ReadBool(ParamBlock block) { return block.ReadU32(0) != 0; }
 
-void SetBit(uint32_t &word, uint32_t bit, bool on) {
-    word = on ? (word | bit) : (word & ~bit);
-}
+void SetBit(uint32_t &word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
 
 int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) {
     return actor.HandleCommand(commandId, block);
@@ -217,10 +215,9 @@ void MeshObjectActor::CreateRenderInstances() {
     for (size_t i = 0; i < subMeshes.size(); ++i) {
         SubMeshRecord &record = subMeshes[i];
         if (record.instance == nullptr) {
-            record.instance =
-                library->CreateDrawInstance(mesh, static_cast<uint32_t>(i), record.material,
-                                            &worldMatrix, static_cast<uint32_t>(actorId),
-                                            record.zOffset);
+            record.instance = library->CreateDrawInstance(
+                mesh, static_cast<uint32_t>(i), record.material, &worldMatrix,
+                static_cast<uint32_t>(actorId), record.zOffset);
         }
     }
     if (!HasFlag(kActorWorldMatrixValid)) {

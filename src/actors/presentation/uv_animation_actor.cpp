@@ -17,8 +17,8 @@ void UVAnimationActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kUVAnimationClassId);
     descriptor.lineage = {0, kUVAnimationClassId};
     descriptor.items.clear();
-    descriptor.items.push_back(PropertyItem::PropertyItemBasic(
-        "UVAnimation Properties", PropertyKind::PageTitle, 0, 0));
+    descriptor.items.push_back(
+        PropertyItem::PropertyItemBasic("UVAnimation Properties", PropertyKind::PageTitle, 0, 0));
 }
 
 void UVAnimationActor::SwitchCollision(bool on) {

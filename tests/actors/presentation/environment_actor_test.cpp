@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "actors/presentation/environment_actor.h"
+#include "core/actors/actor_file_bytes.h"
 #include "core/actors/class_descriptor.h"
 #include "platform/os/gfx/types.h"
-#include "core/actors/actor_file_bytes.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -30,10 +30,12 @@ class EnvironmentTest : public PresentationTest {
     }
     // Ambient, fog enable, fog colour, fog start and end, clear colour.
     std::tuple<uint32_t, uint32_t, uint32_t, float, float, uint32_t> Device() const {
-        return {RenderState(RenderState::Ambient), RenderState(RenderState::FogEnable),
+        return {RenderState(RenderState::Ambient),
+                RenderState(RenderState::FogEnable),
                 RenderState(RenderState::FogColor),
                 std::bit_cast<float>(RenderState(RenderState::FogStart)),
-                std::bit_cast<float>(RenderState(RenderState::FogEnd)), library.GetClearColor()};
+                std::bit_cast<float>(RenderState(RenderState::FogEnd)),
+                library.GetClearColor()};
     }
     // A preset with values of its own.
     EnvironmentActor *Preset() {
@@ -50,8 +52,8 @@ class EnvironmentTest : public PresentationTest {
     }
     // The root's stored values.
     std::tuple<float, float, float, float, uint32_t, float, float> RootValues() const {
-        return {root->gravity, root->airResistance, root->wind.z, root->ambientColor[0],
-                root->fogEnable, root->fogNear, root->fogColor[0]};
+        return {root->gravity,   root->airResistance, root->wind.z,     root->ambientColor[0],
+                root->fogEnable, root->fogNear,       root->fogColor[0]};
     }
 
     EnvironmentActor *root = nullptr;
@@ -92,8 +94,7 @@ TEST_F(EnvironmentTest, ActivatingAPresetChangesTheRootAndDeactivatingRestoresIt
     EnvironmentActor *preset = Preset();
     EXPECT_EQ(SendCommandArgs(preset, kCmdActivateEnvironment), 1);
     EXPECT_EQ(RootValues(), std::tuple(3.0f, 0.5f, 3.0f, 0.2f, 1u, 100.0f, 1.0f));
-    EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f,
-                                   0xFFFF0000u));
+    EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
 
     // Deactivation blanks the device; the root keeps its values, so that
     // activating the root restores them exactly.
@@ -103,8 +104,7 @@ TEST_F(EnvironmentTest, ActivatingAPresetChangesTheRootAndDeactivatingRestoresIt
               std::tuple(0u, 0u, 0u, 0u));
     EXPECT_EQ(RootValues(), std::tuple(3.0f, 0.5f, 3.0f, 0.2f, 1u, 100.0f, 1.0f));
     root->HandleCommand(kCmdActivateEnvironment, ParamBlock());
-    EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f,
-                                   0xFFFF0000u));
+    EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
 }
 
 TEST_F(EnvironmentTest, ApplyUsesTheActorsOwnValuesAndPrecalculateOnlyTheRoots) {
@@ -124,8 +124,8 @@ TEST_F(EnvironmentTest, ApplyUsesTheActorsOwnValuesAndPrecalculateOnlyTheRoots) 
 
 TEST_F(EnvironmentTest, FileRecordPutsWindBeforeAirResistanceAndOldFilesHaveNoFog) {
     EnvironmentActor *preset = Preset();
-    const std::string bytes = Save(static_cast<uint32_t>(preset->actorId),
-                                   static_cast<uint32_t>(preset->actorId) + 1);
+    const std::string bytes =
+        Save(static_cast<uint32_t>(preset->actorId), static_cast<uint32_t>(preset->actorId) + 1);
     FileBytes expected;
     expected.Header(70, 1, static_cast<uint32_t>(preset->actorId), 1);
     const std::string header = expected.str();
@@ -143,8 +143,8 @@ TEST_F(EnvironmentTest, FileRecordPutsWindBeforeAirResistanceAndOldFilesHaveNoFo
     ASSERT_EQ(Load(bytes), 1) << system->errorText;
     auto *loaded = dynamic_cast<EnvironmentActor *>(GetActorById(id));
     ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(std::tuple(loaded->gravity, loaded->airResistance, loaded->wind.y,
-                         loaded->fogEnable, loaded->fogFar, loaded->fogColor[0]),
+    EXPECT_EQ(std::tuple(loaded->gravity, loaded->airResistance, loaded->wind.y, loaded->fogEnable,
+                         loaded->fogFar, loaded->fogColor[0]),
               std::tuple(3.0f, 0.5f, 2.0f, 1u, 900.0f, 1.0f));
 
     // A version 9 record has no fog fields: they keep the defaults.

@@ -82,7 +82,8 @@ TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
     SendCommandArgs(actor, 265, 7.0f);
     actor = Reload(actor, WriteAtVersion(actor, 13));
     ASSERT_NE(actor, nullptr);
-    EXPECT_EQ(std::tuple(actor->speed, actor->state & kActorEnabled), std::tuple(1.0f, kActorEnabled));
+    EXPECT_EQ(std::tuple(actor->speed, actor->state & kActorEnabled),
+              std::tuple(1.0f, kActorEnabled));
 
     // Version 43: the stored collision objects go, synchronisation is on and
     // the objects are made from the mesh.
@@ -102,8 +103,7 @@ TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
     SendCommandArgs(actor, 265, 15.0f);
     actor = Reload(actor, WriteAtVersion(actor, 46));
     ASSERT_NE(actor, nullptr);
-    EXPECT_EQ(std::tuple(actor->speed, actor->meshFlags & kMeshSyncMaterial),
-              std::tuple(0.5f, 0u));
+    EXPECT_EQ(std::tuple(actor->speed, actor->meshFlags & kMeshSyncMaterial), std::tuple(0.5f, 0u));
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 4, 4}));
 
     // Version 57 with the subsets' own materials: synchronisation stays on.

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "actors/presentation/mesh_object_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
@@ -24,17 +25,16 @@
 #include "platform/os/gfx/recording_device.h"
 #include "support/fake_display.h"
 #include "support/temp_folder.h"
-#include "actors/presentation/mesh_object_actor.h"
 
 namespace presentationtest {
 
 // Library slots of the items below.
-inline constexpr uint32_t kCubeSlot = 3;         // one subset, material 4
+inline constexpr uint32_t kCubeSlot = 3; // one subset, material 4
 // the default material is at slot 4 (kDefaultMaterialSlot)
-inline constexpr uint32_t kTripleSlot = 30;      // subsets of types 1, 2, 4
-inline constexpr uint32_t kFlagSlot = 31;        // 16 frames
+inline constexpr uint32_t kTripleSlot = 30; // subsets of types 1, 2, 4
+inline constexpr uint32_t kFlagSlot = 31;   // 16 frames
 inline constexpr uint32_t kRedMaterialSlot = 21;
-inline constexpr uint32_t kNoShapeSlot = 32;     // subsets of types 0, 7, 14
+inline constexpr uint32_t kNoShapeSlot = 32; // subsets of types 0, 7, 14
 
 // Words 2 and 8 of the materials' records.
 inline constexpr uint32_t kRedField2 = 5;
@@ -168,9 +168,8 @@ class PresentationTest : public ::testing::Test {
 
     // An actor made with "Create" (no template) under the scenery root.
     template <class T> T *Make(uint32_t classId, const char *name, Actor *parent = nullptr) {
-        return dynamic_cast<T *>(
-            CreateActor(static_cast<int32_t>(classId), name, nullptr,
-                        parent != nullptr ? parent : scenery, -1, true));
+        return dynamic_cast<T *>(CreateActor(static_cast<int32_t>(classId), name, nullptr,
+                                             parent != nullptr ? parent : scenery, -1, true));
     }
 
     // A spy on the actor's commands, owned by the fixture.

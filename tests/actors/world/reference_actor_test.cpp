@@ -90,13 +90,13 @@ TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadLeavesAnOrphan) {
 
 TEST_F(ReferenceTest, DescriptorAndSheet) {
     const ActorClassDescriptor &d = ClassDescriptorTable[kReferenceClassId];
-    EXPECT_EQ(std::tuple(d.name, d.description, d.lineage),
-              std::tuple("Reference", "A Reference to another Actor",
-                         std::vector<uint32_t>{0, 37}));
+    EXPECT_EQ(
+        std::tuple(d.name, d.description, d.lineage),
+        std::tuple("Reference", "A Reference to another Actor", std::vector<uint32_t>{0, 37}));
     ASSERT_EQ(d.items.size(), 2u);
-    EXPECT_EQ(std::tuple(d.items[1].label, d.items[1].kind, d.items[1].setCommand,
-                         d.items[1].getCommand),
-              std::tuple("Path:", PropertyKind::Text, 1698u, 1699u));
+    EXPECT_EQ(
+        std::tuple(d.items[1].label, d.items[1].kind, d.items[1].setCommand, d.items[1].getCommand),
+        std::tuple("Path:", PropertyKind::Text, 1698u, 1699u));
 }
 
 } // namespace
