@@ -40,8 +40,13 @@ float SphereRadius(const ColObj &o) { return o.worldMax.x; }
 
 bool SphereSphere(const ColObj &a, const ColObj &b, Touch &t) {
     const Vector3 d = Sub(b.worldMin, a.worldMin);
-    const float l = Vec3Length(d);
     const float sum = SphereRadius(a) + SphereRadius(b);
+    const float l2 = d.x * d.x + d.y * d.y + d.z * d.z;
+    // Apart: no need of the root (most pairs of a frame end here).
+    if (l2 >= sum * sum && l2 >= 0.001f * 0.001f) {
+        return false;
+    }
+    const float l = std::sqrt(l2);
     if (l >= 0.001f) {
         const float e = sum - l;
         if (!(e > 0.0f)) {

@@ -133,16 +133,89 @@ CollisionSubSteps CollisionSubStepsFor(float delta) {
     return steps;
 }
 
+namespace {
+
+// What the pair walk knows of an object before the narrow phase: a world
+// box that every contact of the object lies in, when there is one.
+struct Candidate {
+    enum : uint8_t { kAlways, kBoxed, kNever };
+    ColObj *object = nullptr;
+    size_t actor = 0; // index in the walked list
+    Actor *owner = nullptr;
+    uint8_t cull = kAlways;
+    Vector3 lo = {0, 0, 0};
+    Vector3 hi = {0, 0, 0};
+};
+
+bool FiniteBox(const Vector3 &lo, const Vector3 &hi) {
+    return std::isfinite(lo.x) && std::isfinite(lo.y) && std::isfinite(lo.z) &&
+           std::isfinite(hi.x) && std::isfinite(hi.y) && std::isfinite(hi.z);
+}
+
+// Spheres, boxes, mesh triangles and swept points touch only inside their
+// world boxes; the ground kinds test the mesh under them and are never
+// culled; the other kinds touch nothing.
+Candidate MakeCandidate(ColObj *object, size_t actor, Actor *owner) {
+    Candidate c;
+    c.object = object;
+    c.actor = actor;
+    c.owner = owner;
+    const Vector3 &a = object->worldMin;
+    const Vector3 &b = object->worldMax;
+    switch (object->type) {
+    case kKindSphere: {
+        const float r = std::fabs(b.x);
+        c.lo = {a.x - r, a.y - r, a.z - r};
+        c.hi = {a.x + r, a.y + r, a.z + r};
+        break;
+    }
+    case kKindBox:
+    case kKindMeshTriangles:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+        c.lo = a;
+        c.hi = b;
+        break;
+    case kKindRayPoint:
+        c.lo = {std::min(a.x, a.x + b.x), std::min(a.y, a.y + b.y), std::min(a.z, a.z + b.z)};
+        c.hi = {std::max(a.x, a.x + b.x), std::max(a.y, a.y + b.y), std::max(a.z, a.z + b.z)};
+        break;
+    case kKindGround:
+    case kKindGround2:
+        return c;
+    default:
+        c.cull = Candidate::kNever;
+        return c;
+    }
+    c.cull = FiniteBox(c.lo, c.hi) ? Candidate::kBoxed : Candidate::kAlways;
+    return c;
+}
+
+// False only for pairs that certainly do not touch.
+bool MayTouch(const Candidate &a, const Candidate &b) {
+    if (a.cull == Candidate::kNever || b.cull == Candidate::kNever) {
+        return false;
+    }
+    if (a.cull != Candidate::kBoxed || b.cull != Candidate::kBoxed) {
+        return true;
+    }
+    return !(a.hi.x < b.lo.x || b.hi.x < a.lo.x || a.hi.y < b.lo.y || b.hi.y < a.lo.y ||
+             a.hi.z < b.lo.z || b.hi.z < a.lo.z);
+}
+
+} // namespace
+
 void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
     // Nothing the walk calls runs a handler (events are queued, contacts
-    // only recorded), so the lists are flattened once.
-    struct Entry {
-        ColObj *object;
-        size_t actor; // index in the list
-        Actor *owner;
-    };
+    // only recorded), so the lists are flattened once, and a pair whose
+    // boxes are apart is not handed to the narrow phase, where it would
+    // find nothing.
     const CollisionScene &scene = GetCollisionScene();
-    std::vector<Entry> entries;
+    std::vector<Candidate> entries;
     std::vector<size_t> firstOfActor; // first entry of each actor of the list
     size_t index = 0;
     for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
@@ -152,33 +225,37 @@ void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
             continue;
         }
         for (const auto &object : actor->colObjs) {
-            entries.push_back({object.get(), index, actor});
+            entries.push_back(MakeCandidate(object.get(), index, actor));
         }
     }
     firstOfActor.push_back(entries.size());
-    std::vector<ColObj *> passive;
+    std::vector<Candidate> passive;
     if (scene.passive != nullptr) {
         for (const PointerListNode *n = scene.passive->First(); n != scene.passive->End();
              n = n->next) {
             auto *actor = static_cast<Actor *>(n->item);
             if (Enabled(actor)) {
                 for (const auto &object : actor->colObjs) {
-                    passive.push_back(object.get());
+                    passive.push_back(MakeCandidate(object.get(), 0, actor));
                 }
             }
         }
     }
     int32_t staticGroup = -1;
-    std::vector<ColObj *> statics;
+    std::vector<Candidate> statics;
     for (size_t k = 0; k < entries.size(); ++k) {
-        ColObj *objectA = entries[k].object;
-        for (size_t m = firstOfActor[entries[k].actor + 1]; m < entries.size(); ++m) {
-            CollideColObjs(objectA, entries[m].object, mode);
+        const Candidate &a = entries[k];
+        for (size_t m = firstOfActor[a.actor + 1]; m < entries.size(); ++m) {
+            if (MayTouch(a, entries[m])) {
+                CollideColObjs(a.object, entries[m].object, mode);
+            }
         }
-        for (ColObj *objectB : passive) {
-            CollideColObjs(objectA, objectB, mode);
+        for (const Candidate &b : passive) {
+            if (MayTouch(a, b)) {
+                CollideColObjs(a.object, b.object, mode);
+            }
         }
-        const int32_t group = entries[k].owner->drawGroupId;
+        const int32_t group = a.owner->drawGroupId;
         if (group == -1 || scene.staticObjects == nullptr) {
             continue;
         }
@@ -189,13 +266,15 @@ void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
                 for (const PointerListNode *n = list->First(); n != list->End(); n = n->next) {
                     auto *object = static_cast<ColObj *>(n->item);
                     if (object->owner != nullptr && Enabled(object->owner)) {
-                        statics.push_back(object);
+                        statics.push_back(MakeCandidate(object, 0, object->owner));
                     }
                 }
             }
         }
-        for (ColObj *objectB : statics) {
-            CollideColObjs(objectA, objectB, mode);
+        for (const Candidate &b : statics) {
+            if (MayTouch(a, b)) {
+                CollideColObjs(a.object, b.object, mode);
+            }
         }
     }
 }

@@ -10,7 +10,6 @@
 
 #include "actors/presentation/mesh_object_actor.h"
 #include "core/actors/class_descriptor.h"
-#include "core/actors/draw_group_hooks.h"
 #include "library/render/render_front_end.h"
 #include "presentation_fixture.h"
 
@@ -116,40 +115,6 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     // An item that is no mesh leaves the actor without one.
     EXPECT_EQ(SetMesh(actor, kRedMaterialSlot), 0);
     EXPECT_EQ(actor->mesh, nullptr);
-}
-
-// What the draw-group hooks saw: '-' for a removal, the number of collision
-// objects for an entry.
-std::string g_groupCalls;
-
-TEST_F(MeshObjectTest, SetMeshPutsAnEnteredActorBackWithItsNewObjects) {
-    MeshObjectActor *actor = NewMesh();
-    DrawGroupHooks hooks;
-    hooks.removeActor = [](Actor *a, uint32_t) {
-        if (a->HasFlag(kActorInDrawGroup)) {
-            a->flags &= ~kActorInDrawGroup;
-            g_groupCalls += '-';
-        }
-    };
-    hooks.addActor = [](Actor *a, uint32_t) {
-        a->flags |= kActorInDrawGroup;
-        g_groupCalls += std::to_string(a->colObjs.size());
-    };
-    const DrawGroupHooks previousHooks = SetDrawGroupHooks(hooks);
-    g_groupCalls.clear();
-    actor->flags |= kActorInDrawGroup;
-    SetMesh(actor, kTripleSlot);
-    EXPECT_TRUE(actor->HasFlag(kActorInDrawGroup));
-    ASSERT_FALSE(g_groupCalls.empty());
-    EXPECT_EQ(g_groupCalls.back(), '3');
-
-    // An actor that was not entered stays out.
-    actor->flags &= ~kActorInDrawGroup;
-    g_groupCalls.clear();
-    SetMesh(actor, kCubeSlot);
-    EXPECT_FALSE(actor->HasFlag(kActorInDrawGroup));
-    EXPECT_EQ(g_groupCalls, "");
-    SetDrawGroupHooks(previousHooks);
 }
 
 TEST_F(MeshObjectTest, MeshesAndMaterialsByName) {

@@ -12,6 +12,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
 #include "library/resource_library.h"
 #include "support/presentation_items.h"
 #include "support/scene_harness.h"
@@ -78,6 +79,28 @@ TEST_F(MeshObjectScene, OnlyMeshesOfReachedGroupsAnimateAndDraw) {
     // RoomB lies behind a closed portal: no time, no instance.
     EXPECT_EQ(std::tuple(inB->playTime, inB->subMeshes[0].instance),
               std::tuple(0.0f, static_cast<DrawInstance *>(nullptr)));
+}
+
+TEST_F(MeshObjectScene, ANewMeshPutsItsObjectsIntoTheGroupsCollisionList) {
+    Actor *a = Group("RoomA", {-500, -100, -500}, {500, 400, 500});
+    Flag("Crate", a, {0, 50, 200});
+    std::string error;
+    ASSERT_TRUE(builder.Load(&error)) << error;
+    MeshObjectActor *crate = M("Crate");
+    ASSERT_NE(crate, nullptr);
+    runner.SetCamera({0, 50, 0});
+    runner.Step(3); // the base steps enter it
+    ASSERT_TRUE(crate->HasFlag(kActorInDrawGroup));
+
+    LibraryItem *item = runner.library->GetItemById(scene::kTripleMeshSlot);
+    ASSERT_EQ(crate->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item))), 1);
+    EXPECT_TRUE(crate->HasFlag(kActorInDrawGroup));
+    ASSERT_EQ(crate->colObjs.size(), 3u);
+    PointerList<ColObj> &statics =
+        GetActorSystem()->StaticColObjs(static_cast<size_t>(crate->drawGroupId));
+    for (const auto &object : crate->colObjs) {
+        EXPECT_TRUE(statics.Contains(object.get())) << object->type;
+    }
 }
 
 } // namespace

@@ -410,3 +410,52 @@ TEST_F(CollisionPassTest, CylinderSpinRenewalDrawsInItsOrder) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace coltest;
+
+// Removes its own collision object on the first "Collision Event" and reads
+// the causing object's name on every one.
+class Remover : public Actor {
+  public:
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == kCmdCollisionEvent) {
+            const auto *causing = static_cast<const ColObj *>(block.ReadPointer(0));
+            heard.push_back(causing != nullptr ? causing->name : "-");
+            if (!colObjs.empty()) {
+                RemoveColObj(0);
+            }
+        }
+        return Actor::HandleCommand(commandId, block);
+    }
+    std::vector<std::string> heard;
+};
+
+class ColObjLifetimeTest : public CollisionWorld {};
+
+TEST_F(ColObjLifetimeTest, ObjectsRemovedDuringThePassLiveUntilItsEnd) {
+    Remover a;
+    Remover b;
+    a.name = "a";
+    b.name = "b";
+    for (auto [actor, id] : {std::pair(&a, 4000), std::pair(&b, 4001)}) {
+        actor->actorId = id;
+        ActorTable[static_cast<size_t>(id)] = actor;
+        Sphere(actor, 10, kGeometryEvent).name = actor->name + " sphere";
+        active.Append(actor);
+    }
+    b.position = {5, 0, 0};
+    UpdateTestBounds(&b);
+    RunCollisionPass(GetActorSystem(), 1.0f / 60.0f);
+    // b is told after a removed its sphere: the sphere is still readable.
+    EXPECT_EQ(a.heard, std::vector<std::string>{"b sphere"});
+    EXPECT_EQ(b.heard, std::vector<std::string>{"a sphere"});
+    EXPECT_TRUE(a.colObjs.empty() && b.colObjs.empty());
+    active.Clear();
+    for (int id : {4000, 4001}) {
+        ActorTable[static_cast<size_t>(id)] = nullptr;
+    }
+}
+
+} // namespace
