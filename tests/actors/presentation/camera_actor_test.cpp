@@ -411,7 +411,8 @@ TEST_F(CameraActorTest, RecordOfTheCurrentVersion) {
     Send(camera, kCmdCameraSetType, kCameraTarget);
     camera->distancePull = -4.0f;
     camera->target2.path = "GA5";
-    SendPointer(camera, kCmdCameraSetTarget1, hero);
+    camera->target1.path = "/Scenery/earlier"; // as read from a file
+    SendPointer(camera, kCmdCameraSetTarget1, hero); // saved by the new target's path
     camera->active = 1;
     const std::string bytes = WriteAtVersion(camera, kActorFileVersion);
     const std::string tail = Words({1u, 1u, Bits(30.0f), Bits(125.0f), Bits(-4.0f), Bits(30.0f),
