@@ -553,14 +553,24 @@ int CameraActor::Serialize(Archive &archive, uint32_t mode) {
 }
 
 void CameraActor::DumpClassFields(std::vector<std::string> &lines) const {
-    lines.push_back("camera type " + std::to_string(cameraType) + " active " +
-                    std::to_string(active) + " fov " + DumpNumber(fov) + " aspect " +
-                    DumpNumber(aspect) + " near " + DumpNumber(nearClip) + " far " +
-                    DumpNumber(farClip) + " height " + DumpNumber(heightOffset) + " distance " +
-                    DumpNumber(distance) + " pull " + DumpNumber(distancePull) + " targetheight " +
-                    DumpNumber(targetHeight) + " smoothing " + DumpNumber(lookSmoothing) + " " +
-                    DumpNumber(eyeSmoothing) + " lookheight " + DumpNumber(lookHeight) +
-                    " target1 " + DumpText(target1.path) + " target2 " + DumpText(target2.path));
+    std::string line =
+        "camera type " + std::to_string(cameraType) + " active " + std::to_string(active);
+    const std::pair<const char *, float> reals[] = {{"height", heightOffset},
+                                                    {"distance", distance},
+                                                    {"pull", distancePull},
+                                                    {"targetheight", targetHeight},
+                                                    {"looksmoothing", lookSmoothing},
+                                                    {"eyesmoothing", eyeSmoothing},
+                                                    {"fov", fov},
+                                                    {"aspect", aspect},
+                                                    {"near", nearClip},
+                                                    {"far", farClip},
+                                                    {"lookheight", lookHeight}};
+    for (const auto &[label, value] : reals) {
+        line += std::string(" ") + label + " " + DumpNumber(value);
+    }
+    line += " target1 " + DumpText(target1.path) + " target2 " + DumpText(target2.path);
+    lines.push_back(line);
 }
 
 // --- frame update ---------------------------------------------------------------
