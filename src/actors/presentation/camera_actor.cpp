@@ -806,7 +806,10 @@ void CameraActor::SmoothAndApply() {
         return;
     }
     RefreshTimeRecord(timeRecord);
-    const float n = std::clamp(timeRecord->delta * 60.0f, 1.0f, 30.0f);
+    // 60 steps a second, at least one and at most 30 (a delta that is not a
+    // number counts as one step).
+    float n = timeRecord->delta * 60.0f;
+    n = !(n >= 1.0f) ? 1.0f : std::min(n, 30.0f);
     const int steps = static_cast<int>(n);
     const float frac = n - static_cast<float>(steps);
     for (int i = 0; i < steps; ++i) {
