@@ -5,6 +5,7 @@
 // window under Xvfb and no sound device at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "base/math.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -95,6 +97,62 @@ bool HasLineStarting(const std::vector<std::string>& lines, const std::string& p
     return false;
 }
 
+// A pixel of an 800 x 600 capture (32-bit TGA), counted from the top left:
+// red, green, blue.
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+Rgb CapturePixel(const std::string& tga, int x, int y) {
+    if (tga.size() < 18 + 800u * 600u * 4u) return {-1000, -1000, -1000};
+    const bool topFirst = (static_cast<uint8_t>(tga[17]) & 0x20) != 0;
+    const int row = topFirst ? y : 599 - y;
+    const size_t at = 18 + (static_cast<size_t>(row) * 800 + static_cast<size_t>(x)) * 4;
+    return {static_cast<uint8_t>(tga[at + 2]), static_cast<uint8_t>(tga[at + 1]),
+            static_cast<uint8_t>(tga[at])};
+}
+
+// The largest channel difference from the fog colour (0.25, 0.5, 0.75).
+int FromFog(const Rgb& c) {
+    return std::max({std::abs(c.r - 0x40), std::abs(c.g - 0x80), std::abs(c.b - 0xBF)});
+}
+
+// Where a world point lands on the 800 x 600 screen in the start-up view:
+// the eye at the origin looking along +z, the start-up projection.
+std::pair<int, int> ProjectStartUp(const Vector3& p) {
+    Matrix projection;
+    MatrixPerspectiveFov(&projection, 1.5707964f, 4.0f / 3.0f, 1.5f, 35000.0f);
+    const auto& m = projection.m;
+    const float cx = p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0];
+    const float cy = p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1];
+    const float cw = p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + m[3][3];
+    return {static_cast<int>((cx / cw + 1.0f) * 400.0f), static_cast<int>((1.0f - cy / cw) * 300.0f)};
+}
+
+// The demo's capture: the fog colour (the clear colour) where nothing is
+// drawn; the crates of RoomA and RoomB (CrateUV inside the UVAnimation)
+// drawn; CrateC, behind the closed portal, not.
+void ExpectDemoCapture(const std::string& tga) {
+    ASSERT_EQ(tga.size(), 1920018u);
+    EXPECT_LE(FromFog(CapturePixel(tga, 0, 0)), 1);
+    EXPECT_LE(FromFog(CapturePixel(tga, 799, 0)), 1);
+    const std::pair<const char*, Vector3> drawn[] = {{"CrateA", {0.0f, 50.0f, 300.0f}},
+                                                     {"CrateB", {550.0f, 50.0f, 450.0f}},
+                                                     {"CrateUV", {-200.0f, 50.0f, 300.0f}}};
+    for (const auto& [name, centre] : drawn) {
+        const auto [x, y] = ProjectStartUp(centre);
+        ASSERT_TRUE(x >= 0 && x < 800 && y >= 0 && y < 600) << name;
+        EXPECT_GT(FromFog(CapturePixel(tga, x, y)), 16) << name << " at " << x << ", " << y;
+    }
+    const auto [x, y] = ProjectStartUp({-300.0f, 50.0f, 1000.0f});
+    EXPECT_LE(FromFog(CapturePixel(tga, x, y)), 2) << "CrateC at " << x << ", " << y;
+    // The crates stay in view from where the game camera will stand.
+    for (const Vector3& c : {Vector3{0, 50, 300}, Vector3{550, 50, 450}, Vector3{-200, 50, 300},
+                             Vector3{-300, 50, 1000}}) {
+        const auto [cx, cy] = ProjectStartUp({c.x, c.y - 120.0f, c.z + 450.0f});
+        EXPECT_TRUE(cx >= 0 && cx < 800 && cy >= 0 && cy < 600) << c.x << " " << c.z;
+    }
+}
+
 class EngineEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -155,6 +213,26 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
                                 "connector radius 25 type 0 isopen 0 forceopen 0 loadpoint 0 "
                                 "groups 2 2 4"))
         << dump;
+
+    // The globals' Environment took the place of the start-up one; the
+    // UVAnimation keeps its child; the Reference stays outside the tree.
+    std::vector<std::string> environment = ActorLines(dump, "Environment");
+    ASSERT_FALSE(environment.empty()) << dump;
+    EXPECT_EQ(environment[0], "id=14 class=7 name=\"Environment\" parent=1 classname=\"Environment\"");
+    EXPECT_TRUE(HasLineStarting(environment, "environment ambient 0.3 0.3 0.3 1 gravity 9.81 wind 0 0 0 "
+                                             "airres 1 fog 1 "))
+        << dump;
+    EXPECT_NE(dump.find("      id=3016 class=41 name=\"UVHolder\" parent=3002 classname=\"UVAnimation\"\n"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("        id=3017 class=3 name=\"CrateUV\" parent=3016 classname=\"Object\"\n"),
+              std::string::npos)
+        << dump;
+    EXPECT_NE(dump.find("orphan id=3018 class=37 name=\"RefA\" parent=3002 classname=\"Reference\"\n"),
+              std::string::npos)
+        << dump;
+
+    ExpectDemoCapture(folder.Get("game/shot.tga"));
 }
 
 TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
@@ -268,17 +346,7 @@ ProgramRun RunSample(const std::string& folder, const std::string& environment,
                              wrapper + Quote(Program("engine")) + " -win=1 -tq=32 " + options);
 }
 
-// Every pixel of an 800 x 600 capture black (blue, green and red 0).
-void ExpectBlackCapture(const std::string& tga) {
-    ASSERT_EQ(tga.size(), 1920018u);
-    size_t lit = 0;
-    for (size_t at = 18; at + 4 <= tga.size(); at += 4) {
-        if (tga[at] != 0 || tga[at + 1] != 0 || tga[at + 2] != 0) ++lit;
-    }
-    EXPECT_EQ(lit, 0u);
-}
-
-TEST_F(EngineEndToEnd, SampleWithSoundCapturesABlackScreenAndPlaysTheLogoTone) {
+TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
     TempFolder sound;
     const std::string wavePath = sound / "mix.wav";
     const std::string waveDriver = wavecheck::WaveDriverEnvironment(sound.Path(), wavePath);
@@ -287,7 +355,7 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesABlackScreenAndPlaysTheLogoTone) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::string capture = folder.Get("game/shot.tga");
-    ExpectBlackCapture(capture);
+    ExpectDemoCapture(capture);
 
     const std::string dump = Dump(Path("game/demo.sav"));
     std::vector<std::string> mover = ActorLines(dump, "Mover");
@@ -362,7 +430,7 @@ TEST_F(EngineEndToEnd, SampleInARealWindowGivesTheSameCapture) {
                     "xvfb-run -a -s '-screen 0 1024x768x24' ");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string capture = folder.Get("game/shot.tga");
-    ExpectBlackCapture(capture);
+    ExpectDemoCapture(capture);
     EXPECT_TRUE(capture == offscreen.Get("game/shot.tga"));
 }
 

@@ -60,12 +60,17 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     for (const auto& [path, bytes] : tree) treePaths.push_back(path.substr(4)); // "out/"
     EXPECT_EQ(sorted, treePaths) << "no file twice, none missing, no temporary file left";
 
-    // The end-to-end files first, the folder of play.sh last.
-    const std::vector<std::string> first = {"init.txt", "game/DAZedirad.qvf", "game/Data/text.txt",
-                                            "game/Data/Globals.qva", "game/Data/Level1.qva"};
-    EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 5), first);
-    EXPECT_EQ(paths[paths.size() - 2], "game/Data/Play.qva");
-    EXPECT_EQ(paths.back(), "play/init.txt");
+    // The library and every data file first; the actor files, made on that
+    // library, after them; the folder of play.sh last.
+    const std::vector<std::string> first = {"init.txt", "game/DAZedirad.qvf", "game/Data/text.txt"};
+    EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), first);
+    const std::vector<std::string> last = {"game/Data/Globals.qva", "game/Data/Level1.qva",
+                                           "game/Data/Play.qva", "play/init.txt"};
+    ASSERT_GE(paths.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 4, paths.end()), last);
+    for (size_t i = 0; i + 4 < paths.size(); ++i) {
+        EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
+    }
 }
 
 TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
@@ -74,7 +79,16 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun globals = toolrun::Run("qvadump", {folder / "game/Data/Globals.qva"});
     ASSERT_EQ(globals.exitCode, 0) << globals.err;
-    EXPECT_NE(globals.out.find("header version 70 count 1 first 10 span 1\n"), std::string::npos);
+    EXPECT_NE(globals.out.find("header version 70 count 2 first 10 span 5\n"), std::string::npos);
+    // The root Environment, which the file replaces when "Global" opens it.
+    EXPECT_NE(globals.out.find("    id=14 class=7 name=\"Environment\" parent=1 "
+                               "classname=\"Environment\"\n"),
+              std::string::npos)
+        << globals.out;
+    EXPECT_NE(globals.out.find("      environment ambient 0.3 0.3 0.3 1 gravity 9.81 wind 0 0 0 "
+                               "airres 1 fog 1 fogcolor 0.25 0.5 0.75 1 near 500 far 3000\n"),
+              std::string::npos)
+        << globals.out;
     EXPECT_NE(globals.out.find("    id=10 class=0 name=\"Mover\" parent=1 classname=\"Base\"\n"
                                "      transform pos 0 0 0 scale 1 1 1 rot 0 0 0 1\n"),
               std::string::npos)
@@ -95,7 +109,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 10 first 3000 span 10\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 19 first 3000 span 19\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -114,6 +128,19 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "      connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 groups 2 2 3\n",
           "      connector radius 25 type 0 isopen 0 forceopen 0 loadpoint 0 groups 2 2 4\n",
           "      id=3009 class=0 name=\"ProbeC\" parent=3004 classname=\"Base\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The rooms' meshes, a UVAnimation with a mesh and a Reference, which
+    // stays outside the tree.
+    for (const char *line :
+         {"      id=3010 class=3 name=\"FloorA\" parent=3002 classname=\"Object\"\n"
+          "        transform pos 0 0 0 scale 0.5 0.5 0.5 ",
+          "      id=3013 class=3 name=\"CrateB\" parent=3003 classname=\"Object\"\n"
+          "        transform pos 550 50 450 scale 1 1 1 ",
+          "      id=3016 class=41 name=\"UVHolder\" parent=3002 classname=\"UVAnimation\"\n",
+          "        id=3017 class=3 name=\"CrateUV\" parent=3016 classname=\"Object\"\n",
+          "orphan id=3018 class=37 name=\"RefA\" parent=3002 classname=\"Reference\"\n",
+          "  reference id 3011 path \"/Scenery/RoomA/CrateA\"\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
 }

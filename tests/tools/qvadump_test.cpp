@@ -26,6 +26,18 @@ TEST(Qvadump, DumpMatchesGoldenText) {
     EXPECT_EQ(run.err, "");
 }
 
+// Mesh Object, Environment, UVAnimation (with a child) and a Reference, which
+// stays outside the tree; without a library the mesh and the materials fall
+// back to their default slots.
+TEST(Qvadump, ClassLinesOfMeshEnvironmentAndReference) {
+    const std::string expected = ReadFile(DataPath("class_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("class_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

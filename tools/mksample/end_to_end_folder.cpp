@@ -8,6 +8,7 @@
 #include "core/actors/param_builder.h"
 #include "sample_actors.h"
 #include "sample_output.h"
+#include "sample_presentation.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ constexpr int32_t kConnectorClass = 20;
 constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kMoverId = 10;
+constexpr int32_t kEnvironmentId = 14;
 constexpr int32_t kFirstSceneryId = 3000;
 
 bool WriteGlobals(SampleOutput& out) {
@@ -47,7 +49,8 @@ bool WriteGlobals(SampleOutput& out) {
                          &error)) {
         return out.Fail(file, error);
     }
-    return WriteActorFile(out, file, kMoverId, kMoverId + 1);
+    if (!AddSampleEnvironment(out, file)) return false;
+    return WriteActorFile(out, file, kMoverId, kEnvironmentId + 1);
 }
 
 // Three rooms around the origin, where the camera stays: A holds it, B is
@@ -120,7 +123,7 @@ bool WriteLevel(SampleOutput& out) {
         return out.Fail(file, "cannot schedule the timer command");
     }
     int32_t next = kFirstSceneryId + 2;
-    if (!AddRooms(out, file, next)) return false;
+    if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next)) return false;
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
 }
 
@@ -129,9 +132,7 @@ bool WriteLevel(SampleOutput& out) {
 bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library) {
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
     if (!out.Write("game/DAZedirad.qvf", library)) return false;
-
-    if (!out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}))) {
-        return false;
-    }
-    return WriteGlobals(out) && WriteLevel(out);
+    return out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}));
 }
+
+bool WriteEndToEndActors(SampleOutput& out) { return WriteGlobals(out) && WriteLevel(out); }

@@ -9,10 +9,14 @@ class SampleOutput;
 
 // Writes, in this order: "init.txt" (base "game", scene "Level1.qva", the
 // default globals file, title "Demo"), "game/DAZedirad.qvf" (the given
-// library file), "game/Data/text.txt", "game/Data/Globals.qva" (actor 10
-// "Mover" with the scripts "boot" on "Start Game" and "done" on "Action
-// Start Post", which shows the film texture, captures the screen into
-// "shot.tga", saves "demo.sav" and exits) and "game/Data/Level1.qva"
-// (actors under "Scenery", one with a collision object and a saved timer
-// command due after 5 s).
+// library file) and "game/Data/text.txt".
 bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library);
+
+// Then, once the library is read into the actor world: "game/Data/Globals.qva"
+// (actor 10 "Mover" with the scripts "boot" on "Start Game" and "done" on
+// "Action Start Post", which shows the film texture, captures the screen into
+// "shot.tga", saves "demo.sav" and exits; the root "Environment" with its fog)
+// and "game/Data/Level1.qva" (actors under "Scenery", one with a collision
+// object and a saved timer command due after 5 s; three rooms with portals,
+// floors and crates).
+bool WriteEndToEndActors(SampleOutput& out);

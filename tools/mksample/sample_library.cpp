@@ -14,6 +14,7 @@
 #include "sample_font.h"
 #include "sample_game.h"
 #include "sample_output.h"
+#include "sample_presentation.h"
 
 namespace sample {
 namespace {
@@ -293,8 +294,8 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
 }
 
 // The folder "./play.sh" runs: the game folder "../game" with the scene
-// "Level1.qva" and the globals "Play.qva", whose one actor "Host" never
-// ends the game.
+// "Level1.qva" and the globals "Play.qva", whose actor "Host" never ends the
+// game, with the root "Environment" of the demo's globals.
 bool WritePlayFolder(SampleOutput& out) {
     const std::string file = DataPath("Play.qva");
     if (!ResetSampleWorld()) {
@@ -303,7 +304,8 @@ bool WritePlayFolder(SampleOutput& out) {
     if (MakeSampleActor(0, "Host", 1, 10) == nullptr) {
         return out.Fail(file, "cannot make actor \"Host\"");
     }
-    return WriteActorFile(out, file, 10, 11) &&
+    if (!AddSampleEnvironment(out, file)) return false;
+    return WriteActorFile(out, file, 10, 15) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
 }
 
@@ -344,8 +346,11 @@ bool WriteAll(SampleOutput& out) {
     if (library.empty()) {
         return out.Fail("game/DAZedirad.qvf", "a record cannot be written");
     }
+    // The library and its data files first; the actor files are made on that
+    // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
-           WriteLogo(out, scratch) && WritePlayFolder(out);
+           WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
+           WriteEndToEndActors(out) && WritePlayFolder(out);
 }
 
 } // namespace

@@ -1,21 +1,28 @@
 #include "actors/presentation/presentation_seams.h"
 
+#include "actors/presentation/environment_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/uv_animation_actor.h"
+
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
+Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
+Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
+Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
 const ActorClassRow kRows[] = {
     {2, &NewPlaceholderActor<2>, &RegisterPlaceholderClassOf<2>},
-    {3, &NewPlaceholderActor<3>, &RegisterPlaceholderClassOf<3>},
+    {kMeshObjectClassId, &NewMeshObjectActor, &MeshObjectActor::RegisterClass},
     {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
-    {7, &NewPlaceholderActor<7>, &RegisterPlaceholderClassOf<7>},
+    {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
     {19, &NewCameraActor, &RegisterPlaceholderClassOf<19>},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
     {40, &NewPlaceholderActor<40>, &RegisterPlaceholderClassOf<40>},
-    {41, &NewPlaceholderActor<41>, &RegisterPlaceholderClassOf<41>},
+    {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
     {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},
 };

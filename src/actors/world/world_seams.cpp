@@ -7,6 +7,7 @@
 #include "actors/world/state_actor.h"
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
+#include "actors/world/reference_actor.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ Actor *NewDeveloper2Actor() { return new Developer2Actor(); }
 Actor *NewDeveloper3Actor() { return new Developer3Actor(); }
 Actor *NewTimeInstanceActor() { return new TimeInstanceActor(); }
 Actor *NewStateActor() { return new StateActor(); }
+Actor *NewReferenceActor() { return new ReferenceActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
@@ -34,7 +36,7 @@ const ActorClassRow kRows[] = {
     {26, &NewPlaceholderActor<26>, &RegisterPlaceholderClassOf<26>},
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
-    {37, &NewPlaceholderActor<37>, &RegisterPlaceholderClassOf<37>},
+    {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {43, &NewPlaceholderActor<43>, &RegisterPlaceholderClassOf<43>},
     {kTimeInstanceClassId, &NewTimeInstanceActor, &TimeInstanceActor::RegisterClass},
     {kStateClassId, &NewStateActor, &StateActor::RegisterClass},

@@ -741,3 +741,5 @@ uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block) {
     }
     return static_cast<uint32_t>(CommandParamSize(commandId, block, ParamLayout::Native));
 }
+
+int DoNothingReturnOne(uint32_t /*commandId*/, ParamBlock /*block*/) { return 1; }

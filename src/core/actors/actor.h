@@ -38,6 +38,7 @@ inline constexpr uint32_t kCmdInvalidActorPointer = 245;
 inline constexpr uint32_t kActorLocalMatrixValid = 1u << 0;
 inline constexpr uint32_t kActorWorldMatrixValid = 1u << 1;
 inline constexpr uint32_t kActorInverseMatrixValid = 1u << 2;
+inline constexpr uint32_t kActorBoundingScaleKept = 1u << 3;
 inline constexpr uint32_t kActorMoved = 1u << 4;
 inline constexpr uint32_t kActorMovedBefore = 1u << 5;
 inline constexpr uint32_t kActorDrawGroupInherited = 1u << 6;
@@ -331,6 +332,10 @@ class Actor : public CommandTarget, public DrawOwner {
     ScheduledCommand *baseProcessEntry = nullptr;
     ScheduledCommand *processEntry = nullptr;
     int32_t currentColObj = -1;
+    // The largest length of the world matrix's first three columns, written
+    // by classes that make draw instances (unless flag 3 keeps it); not
+    // saved.
+    float boundingScale = 1.0f;
 
     // Depth of the runs of this actor's scripts now on the stack; while it is
     // above 0, removals from `scripts` are deferred (see script_runner.h).
@@ -405,3 +410,6 @@ template <class... Args> int SendCommandArgs(Actor *actor, uint32_t commandId, A
 // The command's parameter bytes in memory: its fixed native size, else the
 // walk over the given block (bounded by it). 0 for an unknown id.
 uint32_t CommandBlockSize(uint32_t commandId, ParamBlock block);
+
+// The handler of classes that take part in nothing: answers 1.
+int DoNothingReturnOne(uint32_t commandId, ParamBlock block);

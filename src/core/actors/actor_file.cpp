@@ -90,6 +90,12 @@ class MadeActors {
   private:
     std::vector<std::pair<int32_t, Actor *>> made_;
 };
+// Files of the old layout count actors that wrote no record, so they may end
+// after fewer records than their header gives: a file that ends exactly
+// where a record would begin is complete.
+bool EndsAtRecordBoundary(Archive &archive) {
+    return !archive.Failed() && archive.BytesLeft() == 0;
+}
 
 } // namespace
 
@@ -198,6 +204,9 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
         return SetActorSystemError(system, "Serialize Error");
     };
     for (uint32_t i = 0; i < header.count; ++i) {
+        if (EndsAtRecordBoundary(archive)) {
+            break;
+        }
         const uint32_t classId = archive.SerializeU32(0);
         uint32_t rules = 0;
         const uint32_t id = MoveActorFileId(archive.SerializeU32(0), header.version, &rules);
@@ -283,6 +292,9 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
         return 0;
     };
     for (uint32_t i = 0; i < header.count; ++i) {
+        if (EndsAtRecordBoundary(archive)) {
+            break;
+        }
         const uint32_t classId = archive.SerializeU32(0);
         const uint32_t oldId = archive.SerializeU32(0);
         if (archive.Failed() || oldId < first || oldId >= end) {

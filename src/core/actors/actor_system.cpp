@@ -243,18 +243,23 @@ void ResetActorSystemForTests() {
     UninstallActorPaths();
 }
 
+void DeleteDetachedActors() {
+    if (g_system == nullptr) {
+        return;
+    }
+    for (size_t id = 1; id < ActorTable.size(); ++id) {
+        Actor *actor = ActorTable[id];
+        if (actor != nullptr && actor->parent == nullptr) {
+            ActorTable[id] = nullptr;
+            delete actor;
+        }
+    }
+}
+
 void ResetActorWorldForTests() {
     // Table actors outside the tree (loaded or detached) go with their
     // subtrees; the system takes the tree.
-    if (g_system != nullptr) {
-        for (size_t id = 1; id < ActorTable.size(); ++id) {
-            Actor *actor = ActorTable[id];
-            if (actor != nullptr && actor->parent == nullptr) {
-                ActorTable[id] = nullptr;
-                delete actor;
-            }
-        }
-    }
+    DeleteDetachedActors();
     ResetActorSystemForTests();
     ResetCommandTablesForTest();
     ResetActorClassRowsForTests();

@@ -174,6 +174,9 @@ float CurrentGlobalSpeedMultiplier();
 // Tests only: destroys the system and its tree and restores every
 // process-wide value of the actor core (actor table, frame values, root
 // record, global slots, draw-group and actor-destroyed hooks).
+// Deletes the actors of the table that stand outside the tree (a Reference
+// after a load, a detached actor), with their subtrees; the tree stays.
+void DeleteDetachedActors();
 void ResetActorSystemForTests();
 // Tests only: ResetActorSystemForTests, the command tables and every
 // process-wide value of the neighbouring services, so that a test can call

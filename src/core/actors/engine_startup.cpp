@@ -438,5 +438,8 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
     } while (false);
 
     if (packOpen) host.ClosePackArchive();
+    // The tree lives until the process ends; actors outside it would be lost
+    // with the table.
+    DeleteDetachedActors();
     return result;
 }

@@ -1,0 +1,59 @@
+#include "actors/presentation/uv_animation_actor.h"
+
+#include "core/actors/class_descriptor.h"
+#include "core/actors/draw_group_hooks.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetCollisionEnable = 145;
+constexpr uint32_t kCmdCreate = 158;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStop = 212;
+constexpr uint32_t kCmdKill = 213;
+
+} // namespace
+
+void UVAnimationActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kUVAnimationClassId);
+    descriptor.lineage = {0, kUVAnimationClassId};
+    descriptor.items.clear();
+    descriptor.items.push_back(
+        PropertyItem::PropertyItemBasic("UVAnimation Properties", PropertyKind::PageTitle, 0, 0));
+}
+
+void UVAnimationActor::SwitchCollision(bool on) {
+    RemoveActorFromDrawGroup(this, 0);
+    uint32_t value = on ? 1u : 0u;
+    HandleCommand(kCmdSetCollisionEnable, ParamBlock(&value, sizeof(value)));
+    AddActorToDrawGroup(this, 0);
+}
+
+int UVAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdCreate: {
+        Actor *source = block.ReadActor(0);
+        if (source != nullptr && source != this) {
+            return 1;
+        }
+        break;
+    }
+    case kCmdActionStart:
+    case kCmdKill:
+        if (!HasFlag(kActorCollisionEnabled)) {
+            SwitchCollision(true);
+        }
+        break;
+    case kCmdActionStop:
+        if (HasFlag(kActorCollisionEnabled)) {
+            SwitchCollision(false);
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int UVAnimationActor::Serialize(Archive &archive, uint32_t mode) {
+    return Actor::Serialize(archive, mode);
+}

@@ -1,0 +1,50 @@
+#include "actors/world/reference_actor.h"
+
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+// The path's controls; no command serves them, so the sheet only shows it.
+constexpr uint32_t kCmdSetReferencePath = 1698;
+constexpr uint32_t kCmdGetReferencePath = 1699;
+
+} // namespace
+
+void ReferenceActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kReferenceClassId);
+    descriptor.lineage = {0, kReferenceClassId};
+    descriptor.items.clear();
+    descriptor.items.push_back(
+        PropertyItem::PropertyItemBasic("Reference Properties", PropertyKind::PageTitle, 0, 0));
+    descriptor.items.push_back(PropertyItem::PropertyItemBasic(
+        "Path:", PropertyKind::Text, kCmdSetReferencePath, kCmdGetReferencePath));
+}
+
+int ReferenceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    return DoNothingReturnOne(commandId, block);
+}
+
+int ReferenceActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        archive.SerializeWord(&referencedId);
+        // A stored empty text leaves a string as it was: start from none.
+        if (!archive.IsWriting()) {
+            referencePath.clear();
+        }
+        archive.SerializeString(referencePath);
+    }
+    if (!archive.IsWriting() && archive.Failed()) {
+        return 0;
+    }
+    return 1;
+}
+
+void ReferenceActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("reference id " + std::to_string(referencedId) + " path " +
+                    DumpText(referencePath));
+}

@@ -1,0 +1,28 @@
+// The Reference actor (class 37): a passive placeholder in the actor tree
+// that names another actor by id and by path. It keeps the two values in
+// actor files and takes part in nothing else: every command is accepted and
+// ignored, so after a load it stays outside the tree, with its saved parent
+// id, in no list and bound to no global slot.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor.h"
+
+inline constexpr uint32_t kReferenceClassId = 37;
+
+class ReferenceActor : public Actor {
+  public:
+    ReferenceActor() { classId = kReferenceClassId; }
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
+
+    uint32_t referencedId = 0;
+    std::string referencePath;
+};

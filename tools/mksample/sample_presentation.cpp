@@ -1,0 +1,107 @@
+#include "sample_presentation.h"
+
+#include "actors/presentation/environment_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/uv_animation_actor.h"
+#include "actors/world/reference_actor.h"
+#include "base/file_system.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "library/resource_library.h"
+#include "sample_actors.h"
+#include "sample_output.h"
+
+namespace {
+
+constexpr int32_t kGlobalRoot = 1;
+constexpr uint32_t kCmdSetResource = 91;
+
+// A Mesh Object on the named mesh below the parent.
+Actor* MakeMesh(const char* name, const char* mesh, Actor* parent, int32_t id, Vector3 at,
+                float scale) {
+    Actor* actor = CreateActor(static_cast<int32_t>(kMeshObjectClassId), name, nullptr, parent, id,
+                               true);
+    if (actor == nullptr || SendCommandArgs(actor, kCmdSetResource, std::string(mesh)) == 0) {
+        return nullptr;
+    }
+    actor->position = at;
+    actor->scale = {scale, scale, scale};
+    actor->InvalidateTransform();
+    return actor;
+}
+
+}  // namespace
+
+bool UseSampleLibrary(SampleOutput& out, const std::vector<uint8_t>& library) {
+    ResourceLibrary* resources = GetLibrary();
+    if (resources == nullptr && CreateEngineServices() != 0) resources = GetLibrary();
+    if (resources == nullptr) return out.Fail("game/DAZedirad.qvf", "no library for the actors");
+    Archive archive;
+    if (!archive.OpenMemory(library.data(), static_cast<uint32_t>(library.size())) ||
+        resources->ReadLibraryArchive(archive, 1) == 0) {
+        return out.Fail("game/DAZedirad.qvf", resources->GetLastError());
+    }
+    return true;
+}
+
+bool AddSampleEnvironment(SampleOutput& out, const std::string& file) {
+    Actor* environment = MakeSampleActor(static_cast<int32_t>(kEnvironmentClassId), "Environment",
+                                         kGlobalRoot, kEnvironmentActorId);
+    if (environment == nullptr) return out.Fail(file, "cannot make actor \"Environment\"");
+    float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    float fog[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    environment->HandleCommand(kCmdSetAmbientColor, ParamBlock(ambient, sizeof(ambient)));
+    SendCommandArgs(environment, kCmdSetFogEnable, true);
+    environment->HandleCommand(kCmdSetFogColor, ParamBlock(fog, sizeof(fog)));
+    SendCommandArgs(environment, kCmdSetFogNear, 500.0f);
+    SendCommandArgs(environment, kCmdSetFogFar, 3000.0f);
+    return true;
+}
+
+bool AddRoomMeshes(SampleOutput& out, const std::string& file, int32_t& next) {
+    Actor* scenery = GetActorById(kSceneryRootId);
+    struct Room {
+        const char* name;
+        const char* floor;
+        const char* crate;
+        Vector3 centre;
+        Vector3 crateAt;
+    };
+    // Every crate's centre lies in the view from the origin and from
+    // (0, 120, -450), looking along +z; CrateC stands clear of the others
+    // on screen.
+    const Room rooms[] = {
+        {"RoomA", "FloorA", "CrateA", {0.0f, 0.0f, 0.0f}, {0.0f, 50.0f, 300.0f}},
+        {"RoomB", "FloorB", "CrateB", {1000.0f, 0.0f, 0.0f}, {550.0f, 50.0f, 450.0f}},
+        {"RoomC", "FloorC", "CrateC", {0.0f, 0.0f, 1000.0f}, {-300.0f, 50.0f, 1000.0f}},
+    };
+    Actor* crateA = nullptr;
+    Actor* roomA = nullptr;
+    for (const Room& room : rooms) {
+        Actor* group = FindChildByName(scenery, room.name);
+        if (group == nullptr) return out.Fail(file, std::string("no room ") + room.name);
+        Actor* floor = MakeMesh(room.floor, "floor", group, next++, room.centre, 0.5f);
+        Actor* crate = MakeMesh(room.crate, "cube", group, next++, room.crateAt, 1.0f);
+        if (floor == nullptr || crate == nullptr) {
+            return out.Fail(file, std::string("cannot make the meshes of ") + room.name);
+        }
+        if (crateA == nullptr) {
+            crateA = crate;
+            roomA = group;
+        }
+    }
+    Actor* holder = CreateActor(static_cast<int32_t>(kUVAnimationClassId), "UVHolder",
+                                nullptr, roomA, next++, true);
+    if (holder == nullptr) return out.Fail(file, "cannot make actor \"UVHolder\"");
+    holder->position = {-200.0f, 0.0f, 300.0f};
+    if (MakeMesh("CrateUV", "cube", holder, next++, {0.0f, 50.0f, 0.0f}, 1.0f) == nullptr) {
+        return out.Fail(file, "cannot make actor \"CrateUV\"");
+    }
+    auto* reference = dynamic_cast<ReferenceActor*>(CreateActor(
+        static_cast<int32_t>(kReferenceClassId), "RefA", nullptr, roomA, next++, true));
+    if (reference == nullptr) return out.Fail(file, "cannot make actor \"RefA\"");
+    reference->referencedId = static_cast<uint32_t>(crateA->actorId);
+    reference->referencePath = "/Scenery/RoomA/CrateA";
+    return true;
+}

@@ -1,0 +1,25 @@
+// The presentation actors of the sample's actor files: the root Environment
+// of the globals files and the meshes of the level's rooms. They are made in
+// the actor world on the library that mksample wrote, read back first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class SampleOutput;
+
+// Reads the written library (records only) into the library of the actor
+// world. False when it does not read.
+bool UseSampleLibrary(SampleOutput& out, const std::vector<uint8_t>& library);
+
+// The root "Environment" (id 14 under "Global"), which "Open File" on
+// "Global" replaces by the one of the file: grey ambient light and a blue
+// fog from 500 to 3000.
+bool AddSampleEnvironment(SampleOutput& out, const std::string& file);
+
+// In the rooms "RoomA", "RoomB" and "RoomC" below "Scenery": a floor
+// covering each room and a crate standing in each; in RoomA a UVAnimation
+// "UVHolder" with a crate "CrateUV" and a Reference "RefA" to CrateA. Ids
+// from `next` on.
+bool AddRoomMeshes(SampleOutput& out, const std::string& file, int32_t& next);
