@@ -109,7 +109,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 19 first 3000 span 19\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 23 first 3000 span 23\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -141,6 +141,25 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "        id=3017 class=3 name=\"CrateUV\" parent=3016 classname=\"Object\"\n",
           "orphan id=3018 class=37 name=\"RefA\" parent=3002 classname=\"Reference\"\n",
           "  reference id 3011 path \"/Scenery/RoomA/CrateA\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The beacon and the logic that makes it blink: a stopped looping timer
+    // at time 0 whose keys run on the Time Instance once "Start Game" came.
+    for (const char *line :
+         {"      id=3019 class=3 name=\"GA32_Beacon\" parent=3002 classname=\"Object\"\n"
+          "        transform pos 200 100 300 ",
+          "      id=3020 class=53 name=\"Logic\" parent=3002 classname=\"State\"\n",
+          "        id=3021 class=47 name=\"GA33_Clockwork\" parent=3020 classname=\"Time "
+          "Instance\"\n",
+          "        id=3022 class=11 name=\"Clock\" parent=3020 classname=\"Timer\"\n",
+          "          script 0 \"run\" event 154 \"Start Game\" source "
+          "\"this.Connect_to_TimeInstance([ga]GA33); this.Start_Timer();\"\n",
+          "          timer type 1 start 0 total 2 startactive 0 keys 2 saved 0 mode 0 multiplier 1 "
+          "time 0\n",
+          "          key 0 event \"Unknown\" script \"hide\" source "
+          "\"[ga]GA32.Set_Visible(0);\" time 0.5\n",
+          "          key 1 event \"Unknown\" script \"show\" source "
+          "\"[ga]GA32.Set_Visible(1);\" time 1.5\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
 }

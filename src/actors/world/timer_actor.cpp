@@ -404,12 +404,12 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
 void TimerActor::DumpClassFields(std::vector<std::string> &lines) const {
     const float now = timeRecord != nullptr ? timeRecord->time : 0.0f;
     const float current = Mode() == kTimerRunning ? (now - startStamp) * multiplier + offset : offset;
-    lines.push_back("timer type " + std::to_string(timerType) + " mode " +
-                    std::to_string(Mode()) + " time " + DumpNumber(current) + " saved " +
-                    DumpNumber(savedTime) + " start " + DumpNumber(startTime) + " total " +
-                    DumpNumber(totalTime) + " multiplier " + DumpNumber(multiplier) +
-                    " startactive " + std::to_string(timerFlags & kTimerStartOnStartGame) +
-                    " keys " + std::to_string(keys.size()));
+    lines.push_back("timer type " + std::to_string(timerType) + " start " + DumpNumber(startTime) +
+                    " total " + DumpNumber(totalTime) + " startactive " +
+                    std::to_string(timerFlags & kTimerStartOnStartGame) + " keys " +
+                    std::to_string(keys.size()) + " saved " + DumpNumber(savedTime) + " mode " +
+                    std::to_string(Mode()) + " multiplier " + DumpNumber(multiplier) + " time " +
+                    DumpNumber(current));
     for (size_t i = 0; i < keys.size(); ++i) {
         const ScriptRecord &script = *keys[i].script;
         lines.push_back("key " + std::to_string(i) + " event " +
