@@ -10,7 +10,6 @@
 
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
-#include "core/actors/class_descriptor.h"
 #include "time_fixture.h"
 
 using namespace timetest;
@@ -195,26 +194,6 @@ TEST_F(TimeInstanceTest, DestroyingTheGlobalInstanceGivesTheRootBack) {
     Actor *copy = CreateActor(0, "copy", logger, scenery, -1, true);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->timeRecord, RootTimeRecord());
-}
-
-TEST_F(TimeInstanceTest, PropertySheet) {
-    const ActorClassDescriptor &d = ClassDescriptorTable[kTimeInstanceClassId];
-    EXPECT_EQ(d.name + "/" + d.description, "Time Instance/");
-    EXPECT_EQ(d.lineage, (std::vector<uint32_t>{0, 47}));
-    std::vector<std::string> rows;
-    for (const PropertyItem &item : d.items) {
-        rows.push_back(item.label + "|" + std::to_string(static_cast<int>(item.kind)) + " " +
-                       std::to_string(item.setCommand) + " " + std::to_string(item.getCommand) +
-                       " " + std::to_string(static_cast<int>(item.displayScale)));
-    }
-    EXPECT_EQ(rows, (std::vector<std::string>{
-                        "Time Instance Properties|13 0 0 1",
-                        "Time Multiplier:|%||4 1777 1778 100",
-                        "Time (Sim) Mul:|%||4 1779 1780 100",
-                        "Global|17 1775 1776 1",
-                        "CalcFromRawTime|17 1773 1774 1",
-                        "GlobalTime|33 356 357 1",
-                    }));
 }
 
 TEST_F(TimeInstanceTest, RecordCommands) {

@@ -15,7 +15,6 @@
 #include "actors/world/timer_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
-#include "core/actors/class_descriptor.h"
 #include "core/actors/command_registry.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -287,32 +286,6 @@ TEST_F(TimerTest, ABrokenLoopPeriodRunsTheKeysAheadOnce) {
         }
         DeleteActor(timer);
     }
-}
-
-TEST_F(TimerTest, PropertySheet) {
-    const ActorClassDescriptor &d = ClassDescriptorTable[kTimerClassId];
-    EXPECT_EQ(d.name + "/" + d.description, "Timer/Time Line, used for timer scripts...");
-    EXPECT_EQ(d.lineage, (std::vector<uint32_t>{0, 11}));
-    std::vector<std::string> rows;
-    for (const PropertyItem &item : d.items) {
-        char row[160];
-        std::snprintf(row, sizeof(row), "%s|%d %u %u %g", item.label.c_str(),
-                      static_cast<int>(item.kind), item.setCommand, item.getCommand,
-                      static_cast<double>(item.displayScale));
-        rows.push_back(row);
-    }
-    EXPECT_EQ(rows, (std::vector<std::string>{
-                        "Timer Properties|13 0 0 1",
-                        "Type:|Forward Once|0|Forward Loop|1||16 588 589 1",
-                        "Time Multiplier:|%||4 592 593 100",
-                        "Current Time:|37 251 252 1",
-                        "Start Time:|37 590 591 1",
-                        "Total Time:|37 256 257 1",
-                        "Reset+Start_Timer  ON  Start_Game:|17 594 595 1",
-                        "Timer Event Keys|12 0 0 1",
-                        "Event|36 0 0 1",
-                        "Reset Timer |Reset||14 38 0 1",
-                    }));
 }
 
 // --- files ----------------------------------------------------------------------------
