@@ -90,6 +90,7 @@ class MadeActors {
   private:
     std::vector<std::pair<int32_t, Actor *>> made_;
 };
+
 // Files of the old layout count actors that wrote no record, so they may end
 // after fewer records than their header gives: a file that ends exactly
 // where a record would begin is complete.
