@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,11 @@
 #include "core/actors/class_factory.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
+#include "support/test_character.h"
 #include "time_fixture.h"
 
 using namespace timetest;
+using testcharacter::TestCharacter;
 
 namespace {
 
@@ -40,19 +43,6 @@ constexpr uint32_t kCmdTimerOnly = 596; // "Start Timer": a command of another c
 constexpr uint32_t kDartClass = 43; // any class whose row a test may take
 
 std::vector<std::string> g_heard;
-
-// Stands in for a Character: answers "Get LookDirection" with `look`.
-class CharacterStub : public Actor {
-  public:
-    CharacterStub() { classId = kCharacterClass; }
-    int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdGetLookDirection) {
-            block.Write(0, look);
-        }
-        return Actor::HandleCommand(commandId, block);
-    }
-    Vector3 look = {0.0f, 0.0f, 1.0f};
-};
 
 // Logs "Perform Action" and the AI voice command.
 class Listener : public Actor {
@@ -69,7 +59,6 @@ class Listener : public Actor {
     }
 };
 
-Actor *NewCharacterStub() { return new CharacterStub(); }
 Actor *NewListener() {
     auto *listener = new Listener();
     listener->classId = kDartClass;
@@ -80,27 +69,25 @@ class LogicActorsTest : public TimeWorldTest {
   protected:
     void SetUp() override {
         TimeWorldTest::SetUp();
+        characterClass = std::make_unique<testcharacter::TestCharacterClass>();
         g_heard.clear();
-        previousCharacter = SetActorClassRowForTests(kCharacterClass, {kCharacterClass, &NewCharacterStub, nullptr});
         previousDart = SetActorClassRowForTests(kDartClass, {kDartClass, &NewListener, nullptr});
         SeedRand(1);
     }
     void TearDown() override {
-        SetActorClassRowForTests(kCharacterClass, previousCharacter);
         SetActorClassRowForTests(kDartClass, previousDart);
+        characterClass.reset();
         TimeWorldTest::TearDown();
     }
     Actor *At(Actor *actor, Vector3 position) {
         actor->HandleCommand(kCmdSetPosition, ParamBlock(&position, sizeof(position)));
         return actor;
     }
-    CharacterStub *Character(const char *name, bool master, Vector3 position) {
-        auto *character = static_cast<CharacterStub *>(Make(kCharacterClass, name));
-        if (master) {
-            character->flags |= kActorMaster;
-        }
+    TestCharacter *Character(const char *name, bool master, Vector3 position) {
+        auto *character = static_cast<TestCharacter *>(Make(kCharacterClass, name));
+        character->SetMaster(master);
         At(character, position);
-        character->AddColObj(ColObj(character));
+        character->AddCharacterCol();
         return character;
     }
     static int Touch(Actor *receiver, ColObj *other) {
@@ -122,7 +109,8 @@ class LogicActorsTest : public TimeWorldTest {
         return out;
     }
 
-    ActorClassRow previousCharacter;
+    // Made after the world's reset, which restores the class rows.
+    std::unique_ptr<testcharacter::TestCharacterClass> characterClass;
     ActorClassRow previousDart;
 };
 
@@ -136,7 +124,7 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
     SendWord(developer, kCmdPrecalculate, 0);
     EXPECT_EQ(developer->processEntry, subscription);
 
-    CharacterStub *plain = Character("plain", false, {10.0f, 0.0f, 100.0f});
+    TestCharacter *plain = Character("plain", false, {10.0f, 0.0f, 100.0f});
     Touch(developer, plain->colObjs[0].get());
     Actor *notCharacter = Make(0, "thing");
     notCharacter->flags |= kActorMaster;
@@ -144,7 +132,7 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
     Touch(developer, notCharacter->colObjs[0].get());
     EXPECT_TRUE(Darts().empty());
 
-    CharacterStub *master = Character("master", true, {10.0f, 0.0f, 100.0f});
+    TestCharacter *master = Character("master", true, {10.0f, 0.0f, 100.0f});
     Touch(developer, master->colObjs[0].get());
     ASSERT_EQ(Darts().size(), 1u);
     Actor *dart = Darts()[0];
@@ -172,7 +160,7 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
 TEST_F(LogicActorsTest, DeveloperWithoutADartNeverThrows) {
     auto *developer = static_cast<DeveloperActor *>(Make(kDeveloperClassId, "developer"));
     SendWord(developer, kCmdPrecalculate, 0);
-    CharacterStub *master = Character("master", true, {0.0f, 0.0f, 100.0f});
+    TestCharacter *master = Character("master", true, {0.0f, 0.0f, 100.0f});
     Touch(developer, master->colObjs[0].get());
     SendWord(developer, kCmdThrowDart, static_cast<uint32_t>(master->actorId));
     EXPECT_TRUE(Darts().empty());
@@ -188,7 +176,7 @@ TEST_F(LogicActorsTest, DeveloperForgetsADestroyedDart) {
     ASSERT_EQ(developer->dart.target, dart);
     DeleteActor(dart);
     EXPECT_EQ(developer->dart.target, nullptr);
-    CharacterStub *master = Character("master", true, {0.0f, 0.0f, 100.0f});
+    TestCharacter *master = Character("master", true, {0.0f, 0.0f, 100.0f});
     SendWord(developer, kCmdThrowDart, static_cast<uint32_t>(master->actorId));
     Touch(developer, master->colObjs[0].get());
     EXPECT_EQ(scenery->children.size(), 2u); // the developer and the master
@@ -200,7 +188,7 @@ TEST_F(LogicActorsTest, DeveloperForgetsADestroyedDart) {
 }
 
 TEST_F(LogicActorsTest, Developer2RemembersWhatItsParentLooksAtForTwoFrames) {
-    auto *parentStub = static_cast<CharacterStub *>(Make(kCharacterClass, "player"));
+    auto *parentStub = static_cast<TestCharacter *>(Make(kCharacterClass, "player"));
     auto *developer =
         static_cast<Developer2Actor *>(Make(kDeveloper2ClassId, "developer 2", parentStub));
     Actor *other = Make(0, "other");
@@ -210,13 +198,13 @@ TEST_F(LogicActorsTest, Developer2RemembersWhatItsParentLooksAtForTwoFrames) {
     touching.worldMax = {1.0f, 1.0f, 101.0f};
 
     // Looking away (a dot product of 0.5 is not enough): nothing.
-    parentStub->look = {0.8660254f, 0.0f, 0.5f};
+    parentStub->lookDirection = {0.8660254f, 0.0f, 0.5f};
     Touch(developer, &touching);
     EXPECT_EQ(developer->lookedAt.target, nullptr);
     SendWord(developer, kCmdSendAiPlayer2VoiceCommand, 3);
     EXPECT_TRUE(g_heard.empty());
 
-    parentStub->look = {0.0f, 0.0f, 1.0f};
+    parentStub->lookDirection = {0.0f, 0.0f, 1.0f};
     Touch(developer, &touching);
     EXPECT_EQ(developer->lookedAt.target, other);
     SendWord(developer, kCmdSendAiPlayer2VoiceCommand, 5);
