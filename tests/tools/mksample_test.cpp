@@ -109,7 +109,8 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 23 first 3000 span 23\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 26 first 3000 span 26
+"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -146,12 +147,12 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     // The beacon and the logic that makes it blink: a stopped looping timer
     // at time 0 whose keys run on the Time Instance once "Start Game" came.
     for (const char *line :
-         {"      id=3019 class=3 name=\"GA32_Beacon\" parent=3002 classname=\"Object\"\n"
+         {"      id=3022 class=3 name=\"GA32_Beacon\" parent=3002 classname=\"Object\"\n"
           "        transform pos 200 100 300 ",
-          "      id=3020 class=53 name=\"Logic\" parent=3002 classname=\"State\"\n",
-          "        id=3021 class=47 name=\"GA33_Clockwork\" parent=3020 classname=\"Time "
+          "      id=3023 class=53 name=\"Logic\" parent=3002 classname=\"State\"\n",
+          "        id=3024 class=47 name=\"GA33_Clockwork\" parent=3023 classname=\"Time "
           "Instance\"\n",
-          "        id=3022 class=11 name=\"Clock\" parent=3020 classname=\"Timer\"\n",
+          "        id=3025 class=11 name=\"Clock\" parent=3023 classname=\"Timer\"\n",
           "          script 0 \"run\" event 154 \"Start Game\" source "
           "\"this.Connect_to_TimeInstance([ga]GA33); this.Start_Timer();\"\n",
           "          timer type 1 start 0 total 2 startactive 0 keys 2 saved 0 mode 0 multiplier 1 "

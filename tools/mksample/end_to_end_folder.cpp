@@ -10,6 +10,7 @@
 #include "sample_output.h"
 #include "sample_logic.h"
 #include "sample_presentation.h"
+#include "sample_simulation.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ bool WriteLevel(SampleOutput& out) {
     }
     int32_t next = kFirstSceneryId + 2;
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
-        !AddRoomLogic(out, file, next)) {
+        !AddFallingBall(out, file, next) || !AddRoomLogic(out, file, next)) {
         return false;
     }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));

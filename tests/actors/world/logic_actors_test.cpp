@@ -40,7 +40,7 @@ constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiVoiceCommand = 1540;
 constexpr uint32_t kCharacterClass = 16;
 constexpr uint32_t kCmdTimerOnly = 596; // "Start Timer": a command of another class
-constexpr uint32_t kDartClass = 43; // any class whose row a test may take
+constexpr uint32_t kDartClass = 5; // any class whose row a test may take
 
 std::vector<std::string> g_heard;
 
