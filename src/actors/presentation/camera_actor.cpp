@@ -100,11 +100,11 @@ void SerializeFloat(Archive &archive, float *value) {
 // The nearest collision object on the line that the camera's probe masks
 // let through; null when none.
 ColObj *Probe(const Vector3 &from, const Vector3 &to, Vector3 *hit, Vector3 *normal) {
-    (void)from;
-    (void)to;
-    (void)hit;
-    (void)normal;
-    return nullptr;
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr) {
+        return nullptr;
+    }
+    return system->CollisionQuery(from, to, kCameraProbeMasks, hit, normal);
 }
 
 void SetFieldOfView(float angle) {
@@ -644,7 +644,8 @@ void CameraActor::TargetRule() {
                 distancePull -= Vec3Length(Sub(eye, held));
             }
         } else if (simState != nullptr && !simState->touches.empty()) {
-            (void)0;
+            const float push = Vec3Length(simState->touches.front().push);
+            distancePull -= (push * 0.25f) / (std::fabs(distancePull * 0.1f) + 1.0f);
         }
         distancePull = std::max(distancePull, -0.85f * distance);
     }
