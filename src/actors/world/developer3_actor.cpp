@@ -19,7 +19,7 @@ void Developer3Actor::RegisterClass() {
 int Developer3Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
     if (commandId == kCmdPrecalculate && processEntry == nullptr) {
         processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
-                                       0.0f, nullptr, kProcessLayer);
+                                         0.0f, nullptr, kProcessLayer);
     }
     return Actor::HandleCommand(commandId, block);
 }

@@ -88,7 +88,7 @@ int DeveloperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         dart.Assign(FindActorByName("Dart", -1));
         if (processEntry == nullptr) {
             processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
-                                           0.0f, 0.0f, nullptr, kProcessLayer);
+                                             0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
     case kCmdCollisionEvent:

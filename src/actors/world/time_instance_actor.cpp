@@ -154,7 +154,7 @@ void TimeInstanceActor::PumpLayer(uint32_t layer) {
     layerPumped[layer] = 1;
     uint32_t word = layer;
     ::ScheduleCommand(this, kCmdTimeInstanceProcessLayer, ParamBlock(&word, sizeof(word)),
-                    kEveryPassFlags, 0.0f, 0.0f, 0.0f, nullptr, layer);
+                      kEveryPassFlags, 0.0f, 0.0f, 0.0f, nullptr, layer);
 }
 
 void TimeInstanceActor::NotifyEntryQueued(const ScheduledCommand *entry) {

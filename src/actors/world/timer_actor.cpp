@@ -123,7 +123,7 @@ void TimerActor::Start() {
     const uint32_t flags = loop ? kRepeatFlags : kOnceFlags;
     if (loop) {
         ::ScheduleCommand(this, kCmdOnTimerLoop, ParamBlock(), kRepeatFlags, period, 0.0f, period,
-                        nullptr, kKeyLayer);
+                          nullptr, kKeyLayer);
     }
     const float from = offset;
     for (size_t i = 0; i < keys.size(); ++i) {
@@ -137,7 +137,7 @@ void TimerActor::Start() {
         }
         uint32_t index = static_cast<uint32_t>(i);
         ::ScheduleCommand(this, kCmdTimerCallback, ParamBlock(&index, sizeof(index)), flags, delay,
-                        0.0f, period, nullptr, kKeyLayer);
+                          0.0f, period, nullptr, kKeyLayer);
     }
     SetMode(kTimerRunning);
     RefreshTimeRecord(timeRecord);
@@ -403,7 +403,8 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
 
 void TimerActor::DumpClassFields(std::vector<std::string> &lines) const {
     const float now = timeRecord != nullptr ? timeRecord->time : 0.0f;
-    const float current = Mode() == kTimerRunning ? (now - startStamp) * multiplier + offset : offset;
+    const float current =
+        Mode() == kTimerRunning ? (now - startStamp) * multiplier + offset : offset;
     lines.push_back("timer type " + std::to_string(timerType) + " start " + DumpNumber(startTime) +
                     " total " + DumpNumber(totalTime) + " startactive " +
                     std::to_string(timerFlags & kTimerStartOnStartGame) + " keys " +
@@ -413,8 +414,7 @@ void TimerActor::DumpClassFields(std::vector<std::string> &lines) const {
     for (size_t i = 0; i < keys.size(); ++i) {
         const ScriptRecord &script = *keys[i].script;
         lines.push_back("key " + std::to_string(i) + " event " +
-                        DumpText(EventName(script.eventId)) + " script " +
-                        DumpText(script.name) + " source " + DumpText(script.source) + " time " +
-                        DumpNumber(keys[i].time));
+                        DumpText(EventName(script.eventId)) + " script " + DumpText(script.name) +
+                        " source " + DumpText(script.source) + " time " + DumpNumber(keys[i].time));
     }
 }

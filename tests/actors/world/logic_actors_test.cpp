@@ -19,8 +19,8 @@
 #include "actors/world/state_actor.h"
 #include "base/file_system.h"
 #include "base/random.h"
-#include "core/actors/class_descriptor.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -40,7 +40,7 @@ constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiVoiceCommand = 1540;
 constexpr uint32_t kCharacterClass = 16;
 constexpr uint32_t kCmdTimerOnly = 596; // "Start Timer": a command of another class
-constexpr uint32_t kDartClass = 5; // any class whose row a test may take
+constexpr uint32_t kDartClass = 5;      // any class whose row a test may take
 
 std::vector<std::string> g_heard;
 
@@ -143,8 +143,8 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
     EXPECT_FLOAT_EQ(at.z, 0.0f);
     EXPECT_FLOAT_EQ(dart->deltaPosition.x, 0.0f);
     EXPECT_FLOAT_EQ(dart->deltaPosition.z, 400.0f);
-    EXPECT_EQ(g_heard, (std::vector<std::string>{"Dart action " +
-                                                 std::to_string(developer->actorId)}));
+    EXPECT_EQ(g_heard,
+              (std::vector<std::string>{"Dart action " + std::to_string(developer->actorId)}));
     // After SeedRand(1) the first draw is 41.
     EXPECT_FLOAT_EQ(developer->cooldown, 7.0f);
 
@@ -279,8 +279,7 @@ TEST_F(SpareWordTest, FourAndEightSpareWordsAfterTheBaseRecord) {
         uint64_t spare;
     };
     for (Case c : {Case{kStateClassId, 16}, Case{kDeveloperClassId, 16},
-                   Case{kDeveloper2ClassId, 32}, Case{kDeveloper3ClassId, 32},
-                   Case{47, 16}}) {
+                   Case{kDeveloper2ClassId, 32}, Case{kDeveloper3ClassId, 32}, Case{47, 16}}) {
         Actor *actor = Make(c.classId, "plain");
         At(actor, {1.0f, 2.0f, 3.0f});
         const std::string path = Write(actor);
@@ -303,7 +302,8 @@ TEST_F(SpareWordTest, FourAndEightSpareWordsAfterTheBaseRecord) {
     }
     // Version 0 has no spare words.
     Actor *state = Make(kStateClassId, "state");
-    EXPECT_EQ(std::filesystem::file_size(Write(state, 0)), std::filesystem::file_size(Write(plain, 0)));
+    EXPECT_EQ(std::filesystem::file_size(Write(state, 0)),
+              std::filesystem::file_size(Write(plain, 0)));
 }
 
 // A truncated record used to read as success.

@@ -256,8 +256,7 @@ TEST_F(TimeInstanceTest, AMovedInstancePumpsItsLayersAgain) {
         Logger *logger = NewLogger("logger");
         Connect(inner, logger);
         uint32_t word = 1;
-        logger->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 0.5f, 0.0f,
-                                0.0f);
+        logger->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 0.5f, 0.0f, 0.0f);
         Frame();
         if (destroyOuter) {
             DeleteActor(outer);

@@ -98,8 +98,7 @@ TEST_F(TimerTest, ForwardLoopRepeatsKeysAndWrapsTheTime) {
     EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 1u);
     EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 0.5f, 0.04f);
     RunFor(4.0f);
-    EXPECT_EQ(Runs(),
-              (std::vector<std::string>{"k0@1.0", "k1@3.0", "k0@5.0", "k1@7.0"}));
+    EXPECT_EQ(Runs(), (std::vector<std::string>{"k0@1.0", "k1@3.0", "k0@5.0", "k1@7.0"}));
     EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 2u);
 }
 
@@ -233,7 +232,8 @@ TEST_F(TimerTest, PrecalculateBindsTheKeysAndACopyTakesThem) {
     SendWord(timer, kCmdPrecalculate, 0);
     EXPECT_EQ(timer->keys[1].script->eventId, kCmdTimerCallback);
 
-    auto *copy = static_cast<TimerActor *>(CreateActor(kTimerClassId, "copy", timer, scenery, -1, true));
+    auto *copy =
+        static_cast<TimerActor *>(CreateActor(kTimerClassId, "copy", timer, scenery, -1, true));
     ASSERT_NE(copy, nullptr);
     ASSERT_EQ(copy->keys.size(), 2u);
     EXPECT_EQ(copy->keys[1].script->owner, copy);
