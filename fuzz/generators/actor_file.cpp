@@ -1,8 +1,8 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
-// Connector, with a door-type connector below a probe; a State holding a Time Instance, a Timer
-// with keys and the three Developers.
+// Connector, with a door-type connector below a probe; an active target camera following an actor;
+// a State holding a Time Instance, a Timer with keys and the three Developers.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -90,11 +90,23 @@ int main(int argc, char** argv) {
     probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
     ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
 
+    // A target camera with its collision sphere, following an actor.
+    Actor *hero = CreateActor(0, "Hero", nullptr, scenery, 3020, false);
+    Actor *camera = CreateActor(19, "Cam", nullptr, scenery, 3021, false);
+    if (hero == nullptr || camera == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(camera, 1220, 1u);
+    camera->HandleCommand(1222, ParamBlock(&hero, sizeof(hero)));
+    SendCommandArgs(camera, 1212, 1.4f);
+    SendCommandArgs(camera, 1235, true);
+    ok = ok && Write(folder, "camera.qva", 3020, 3022);
+
     // Level logic: a State with a Time Instance, a running looping Timer with two keys, and the
     // three Developers.
-    Actor *logic = CreateActor(53, "Logic", nullptr, scenery, 3020, false);
-    Actor *clockwork = CreateActor(47, "Clockwork", nullptr, logic, 3021, true);
-    auto *clock = dynamic_cast<TimerActor *>(CreateActor(11, "Clock", nullptr, logic, 3022, true));
+    Actor *logic = CreateActor(53, "Logic", nullptr, scenery, 3030, false);
+    Actor *clockwork = CreateActor(47, "Clockwork", nullptr, logic, 3031, true);
+    auto *clock = dynamic_cast<TimerActor *>(CreateActor(11, "Clock", nullptr, logic, 3032, true));
     if (logic == nullptr || clockwork == nullptr || clock == nullptr) {
         return 1;
     }
@@ -105,11 +117,11 @@ int main(int argc, char** argv) {
     SendCommandArgs(clock, 251, 0.0f);
     SendCommandArgs(clock, 596);
     for (int32_t classId : {22, 23, 24}) {
-        if (CreateActor(classId, "Developer", nullptr, logic, 3023 + (classId - 22), true) == nullptr) {
+        if (CreateActor(classId, "Developer", nullptr, logic, 3033 + (classId - 22), true) == nullptr) {
             return 1;
         }
     }
-    ok = ok && Write(folder, "logic.qva", 3020, 3026);
+    ok = ok && Write(folder, "logic.qva", 3030, 3036);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -306,6 +306,13 @@ TEST_F(CameraActorTest, PrecalculateSubscribesOnceAndReactivates) {
         subscriptions += held != nullptr && held->command == kCmdProcess ? 1 : 0;
     }
     EXPECT_EQ(subscriptions, 1u);
+
+    // An entry deleted from outside (a time instance letting go of it) is
+    // dropped; the next "Precalculate" subscribes again.
+    ActorSystem::DeleteScheduledCommand(entry);
+    EXPECT_EQ(camera->processEntry, nullptr);
+    camera->HandleCommand(153, ParamBlock());
+    EXPECT_NE(camera->processEntry, nullptr);
 }
 
 TEST_F(CameraActorTest, DirectionAndTurns) {

@@ -3,6 +3,7 @@
 // between its target's head and the eye or by what it touches.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 
 #include "actors/presentation/camera_actor.h"
@@ -92,6 +93,46 @@ TEST_F(CameraCollisionTest, WithoutAHitTheTouchListPullsIn) {
     camera->blocked = 1;
     camera->FrameUpdate();
     EXPECT_FLOAT_EQ(camera->distancePull, -10.0f - 5.0f * 0.25f / 2.0f);
+}
+
+TEST_F(CameraCollisionTest, LookChaseMeetsWallsAndCeilings) {
+    auto *hero = dynamic_cast<TestCharacter *>(CreateActor(
+        testcharacter::kCharacterClassId, "hero", nullptr, GetActorById(kSceneryRootId), -1, true));
+    ASSERT_NE(hero, nullptr);
+    hero->lookDirection = {0.0f, 0.0f, 1.0f};
+    CameraActor *camera = TargetCamera(hero);
+    uint32_t type = kCameraLookChase;
+    camera->HandleCommand(kCmdCameraSetType, ParamBlock(&type, sizeof(type)));
+    camera->eyeSmoothing = camera->lookSmoothing = camera->upSmoothing = 0.0f;
+    // Look (0, 43, 0), eye (0, 43, -105); the probe runs from (0, 13, 0).
+    const Vector3 dir = {0.0f, 30.0f / std::hypot(30.0f, 105.0f), -105.0f / std::hypot(30.0f, 105.0f)};
+
+    // A wall facing the target at z -75: the eye goes 10 short of the hit.
+    Actor *wall = Make("wall", {0, 0, -80});
+    ColObj &wallBox = Box(wall, {-500, -500, -5}, {500, 500, 5}, kNormal);
+    wallBox.groups = 1 | kSolidObjectBit;
+    passive.Append(wall);
+    camera->FrameUpdate();
+    const float t = 75.0f / -dir.z;
+    const Vector3 eye = {0.0f, 13.0f + dir.y * (t - 10.0f), -75.0f - dir.z * 10.0f};
+    EXPECT_NEAR(camera->eye.y, eye.y, 1e-2f);
+    EXPECT_NEAR(camera->eye.z, eye.z, 1e-2f);
+    EXPECT_NEAR(camera->distancePull, std::hypot(eye.y - 43.0f, eye.z) * 1.05f - 105.0f, 1e-2f);
+    EXPECT_NEAR(camera->contactNormal.z, 1.0f, 1e-4f);
+
+    // A ceiling at y 40 over the eye: eye and look drop along its normal.
+    wallBox.flags &= ~kColObjActive;
+    Actor *ceiling = Make("ceiling", {0, 45, -150});
+    ColObj &slab = Box(ceiling, {-500, -5, -100}, {500, 5, 100}, kNormal);
+    slab.groups = 1 | kSolidObjectBit;
+    passive.Append(ceiling);
+    camera->distancePull = 0.0f;
+    camera->FrameUpdate();
+    const float drop = 43.0f - (40.0f - dir.y * 10.0f);
+    EXPECT_NEAR(camera->eye.y, 43.0f - drop, 1e-2f);
+    EXPECT_NEAR(camera->eye.z, -105.0f, 1e-2f);
+    EXPECT_NEAR(camera->look.y, 43.0f - drop, 1e-2f);
+    EXPECT_NEAR(camera->distancePull, 105.0f * 1.05f - 105.0f, 1e-2f);
 }
 
 TEST_F(CameraCollisionTest, ThePassPushesTheSphereOutAndBlocksIt) {
