@@ -1,12 +1,14 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
-// Connector, with a door-type connector below a probe; an active target camera following an actor.
+// Connector, with a door-type connector below a probe; an active target camera following an actor;
+// a State holding a Time Instance, a Timer with keys and the three Developers.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "actors/world/timer_actor.h"
 #include "app/class_list.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
@@ -99,6 +101,27 @@ int main(int argc, char** argv) {
     SendCommandArgs(camera, 1212, 1.4f);
     SendCommandArgs(camera, 1235, true);
     ok = ok && Write(folder, "camera.qva", 3020, 3022);
+
+    // Level logic: a State with a Time Instance, a running looping Timer with two keys, and the
+    // three Developers.
+    Actor *logic = CreateActor(53, "Logic", nullptr, scenery, 3030, false);
+    Actor *clockwork = CreateActor(47, "Clockwork", nullptr, logic, 3031, true);
+    auto *clock = dynamic_cast<TimerActor *>(CreateActor(11, "Clock", nullptr, logic, 3032, true));
+    if (logic == nullptr || clockwork == nullptr || clock == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(clock, 588, 1u);
+    SendCommandArgs(clock, 256, 2.0f);
+    clock->AddKey(0.5f, "off", "GA32.Set_Visible(0);", 601);
+    clock->AddKey(1.5f, "on", "GA32.Set_Visible(1);", 601);
+    SendCommandArgs(clock, 251, 0.0f);
+    SendCommandArgs(clock, 596);
+    for (int32_t classId : {22, 23, 24}) {
+        if (CreateActor(classId, "Developer", nullptr, logic, 3033 + (classId - 22), true) == nullptr) {
+            return 1;
+        }
+    }
+    ok = ok && Write(folder, "logic.qva", 3030, 3036);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -259,6 +259,27 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
               std::string::npos)
         << dump;
 
+
+    // The timer started on "Start Game" on the Time Instance: about one
+    // second into its loop, after the key at 0.5 s hid the beacon.
+    std::vector<std::string> clock = ActorLines(dump, "Clock");
+    ASSERT_FALSE(clock.empty()) << dump;
+    float clockTime = -1.0f;
+    for (const std::string& line : clock) {
+        const size_t at = line.find(" mode 1 multiplier 1 time ");
+        if (line.rfind("timer type 1 ", 0) == 0 && at != std::string::npos) {
+            clockTime = std::stof(line.substr(at + 26));
+        }
+    }
+    EXPECT_NEAR(clockTime, 1.0f, 0.05f) << dump;
+    EXPECT_TRUE(HasLineStarting(clock, "key 0 event ")) << dump;
+    std::vector<std::string> beacon = ActorLines(dump, "GA32_Beacon");
+    ASSERT_FALSE(beacon.empty()) << dump;
+    unsigned beaconState = 0xFFFFFFFFu;
+    for (const std::string& line : beacon) {
+        std::sscanf(line.c_str(), "state %u ", &beaconState);
+    }
+    EXPECT_EQ(beaconState & 2u, 0u) << dump;
     ExpectDemoCapture(folder.Get("game/shot.tga"));
 }
 

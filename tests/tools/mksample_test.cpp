@@ -109,7 +109,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 23 first 3000 span 23\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 27 first 3000 span 27\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -149,6 +149,25 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
               std::string::npos);
     EXPECT_NE(level.out.find("      camera type 0 active 1 height 30 "), std::string::npos);
     EXPECT_NE(level.out.find(" eyesmoothing 0.92 fov 2.0943952 aspect 1.333 "), std::string::npos);
+    // The beacon and the logic that makes it blink: a stopped looping timer
+    // at time 0 whose keys run on the Time Instance once "Start Game" came.
+    for (const char *line :
+         {"      id=3023 class=3 name=\"GA32_Beacon\" parent=3002 classname=\"Object\"\n"
+          "        transform pos 200 100 300 ",
+          "      id=3024 class=53 name=\"Logic\" parent=3002 classname=\"State\"\n",
+          "        id=3025 class=47 name=\"GA33_Clockwork\" parent=3024 classname=\"Time "
+          "Instance\"\n",
+          "        id=3026 class=11 name=\"Clock\" parent=3024 classname=\"Timer\"\n",
+          "          script 0 \"run\" event 154 \"Start Game\" source "
+          "\"this.Connect_to_TimeInstance([ga]GA33); this.Start_Timer();\"\n",
+          "          timer type 1 start 0 total 2 startactive 0 keys 2 saved 0 mode 0 multiplier 1 "
+          "time 0\n",
+          "          key 0 event \"Unknown\" script \"hide\" source "
+          "\"[ga]GA32.Set_Visible(0);\" time 0.5\n",
+          "          key 1 event \"Unknown\" script \"show\" source "
+          "\"[ga]GA32.Set_Visible(1);\" time 1.5\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

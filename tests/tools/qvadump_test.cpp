@@ -38,6 +38,18 @@ TEST(Qvadump, ClassLinesOfMeshEnvironmentAndReference) {
     EXPECT_EQ(run.err, "");
 }
 
+// A State holding a Time Instance, a looping Timer saved while running (it
+// restarts from its saved time when loaded; its keys' "Timer Callback" is no
+// event command and reads back as 0) and the three Developers.
+TEST(Qvadump, TimerAndKeyLinesBelowAState) {
+    const std::string expected = ReadFile(DataPath("logic_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("logic_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+}
+
 // A target camera with its "Camera Col" sphere, active, following "Hero":
 // its class line names the type, the flag, the view and the target paths.
 TEST(Qvadump, ClassLineOfACamera) {

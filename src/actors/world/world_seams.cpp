@@ -1,11 +1,17 @@
 #include "actors/world/world_seams.h"
 
 #include "actors/world/collision.h"
+#include "actors/world/developer2_actor.h"
+#include "actors/world/developer3_actor.h"
+#include "actors/world/developer_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
 #include "actors/world/reference_actor.h"
 #include "actors/world/simulation_actor.h"
+#include "actors/world/state_actor.h"
+#include "actors/world/time_instance_actor.h"
+#include "actors/world/timer_actor.h"
 #include "core/actors/actor_system.h"
 
 namespace {
@@ -13,27 +19,33 @@ namespace {
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
+Actor *NewTimerActor() { return new TimerActor(); }
+Actor *NewDeveloperActor() { return new DeveloperActor(); }
+Actor *NewDeveloper2Actor() { return new Developer2Actor(); }
+Actor *NewDeveloper3Actor() { return new Developer3Actor(); }
+Actor *NewTimeInstanceActor() { return new TimeInstanceActor(); }
+Actor *NewStateActor() { return new StateActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
-    {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
+    {kTimerClassId, &NewTimerActor, &TimerActor::RegisterClass},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
     {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
     {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
     {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
-    {22, &NewPlaceholderActor<22>, &RegisterPlaceholderClassOf<22>},
-    {23, &NewPlaceholderActor<23>, &RegisterPlaceholderClassOf<23>},
-    {24, &NewPlaceholderActor<24>, &RegisterPlaceholderClassOf<24>},
+    {kDeveloperClassId, &NewDeveloperActor, &DeveloperActor::RegisterClass},
+    {kDeveloper2ClassId, &NewDeveloper2Actor, &Developer2Actor::RegisterClass},
+    {kDeveloper3ClassId, &NewDeveloper3Actor, &Developer3Actor::RegisterClass},
     {26, &NewPlaceholderActor<26>, &RegisterPlaceholderClassOf<26>},
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
     {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
-    {47, &NewPlaceholderActor<47>, &RegisterPlaceholderClassOf<47>},
-    {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},
+    {kTimeInstanceClassId, &NewTimeInstanceActor, &TimeInstanceActor::RegisterClass},
+    {kStateClassId, &NewStateActor, &StateActor::RegisterClass},
 };
 
 // The roots "Global", "Scenery" and "Clipboard" are FileIO actors.

@@ -477,6 +477,12 @@ class Actor : public CommandTarget, public DrawOwner {
     void DeleteScheduledCommands();
 };
 
+// The record of a class that keeps no fields of its own: the base record,
+// then (archive version 1 or later) four or eight spare words, written as 0
+// and read and ignored. 0 when the base record or a spare word failed.
+int SerializeWithFourSpareWords(Actor &actor, Archive &archive, uint32_t mode);
+int SerializeWithEightSpareWords(Actor &actor, Archive &archive, uint32_t mode);
+
 // Command spies. AddCommandSpy appends (duplicates allowed),
 // RemoveCommandSpy removes one occurrence, RemoveAllCommandSpies empties the
 // list; each keeps the spies' records of whom they spy on.

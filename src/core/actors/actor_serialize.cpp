@@ -264,6 +264,29 @@ bool CountFits(Archive &archive, uint32_t count, uint32_t minRecord) {
 
 } // namespace
 
+namespace {
+
+int SerializeWithSpareWords(Actor &actor, Archive &archive, uint32_t mode, uint32_t count) {
+    if (actor.Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (Since(archive, 1)) {
+        uint32_t spare[8] = {};
+        archive.SerializeWords(spare, count);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+} // namespace
+
+int SerializeWithFourSpareWords(Actor &actor, Archive &archive, uint32_t mode) {
+    return SerializeWithSpareWords(actor, archive, mode, 4);
+}
+
+int SerializeWithEightSpareWords(Actor &actor, Archive &archive, uint32_t mode) {
+    return SerializeWithSpareWords(actor, archive, mode, 8);
+}
+
 int ColObj::Serialize(Archive &archive, uint32_t /*mode*/) {
     archive.SerializeString(name);
     Word(archive, 1, &type);

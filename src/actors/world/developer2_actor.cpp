@@ -1,0 +1,77 @@
+#include "actors/world/developer2_actor.h"
+
+#include "core/actors/actor_services.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+constexpr uint32_t kCmdCollisionEvent = 171;
+constexpr uint32_t kCmdGetLookDirection = 990;
+constexpr uint32_t kCmdAiPlayer2VoiceCommand = 1540;
+
+} // namespace
+
+Developer2Actor::Developer2Actor() { classId = kDeveloper2ClassId; }
+
+void Developer2Actor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kDeveloper2ClassId);
+    descriptor.lineage = {0, kDeveloper2ClassId};
+    descriptor.items.clear();
+}
+
+void Developer2Actor::Update() {
+    if (!IsOperational()) {
+        return;
+    }
+    ++frameCounter;
+    if (frameCounter > 1) {
+        lookedAt.Release();
+    }
+    Actor::Update();
+}
+
+void Developer2Actor::Touched(const ColObj *other) {
+    if (other == nullptr || other->owner == nullptr || parent == nullptr) {
+        return;
+    }
+    Vector3 look = {0.0f, 0.0f, 0.0f};
+    parent->HandleCommand(kCmdGetLookDirection, ParamBlock(&look, sizeof(look)));
+    const Vector3 centre = {(other->worldMin.x + other->worldMax.x) * 0.5f,
+                            (other->worldMin.y + other->worldMax.y) * 0.5f,
+                            (other->worldMin.z + other->worldMax.z) * 0.5f};
+    const Vector3 own = GetWorldPosition();
+    Vector3 toward = {centre.x - own.x, centre.y - own.y, centre.z - own.z};
+    Vec3Normalize(&toward, toward);
+    if (Vec3Dot(look, toward) > 0.5f) {
+        lookedAt.Assign(other->owner);
+        frameCounter = 0;
+    }
+}
+
+void Developer2Actor::SendVoiceCommand(uint32_t value) {
+    if (lookedAt.target == nullptr) {
+        return;
+    }
+    if (Actor *ai = FindDescendantByName(lookedAt.target, "AI")) {
+        SendCommandArgs(ai, kCmdAiPlayer2VoiceCommand, parent, value);
+    }
+}
+
+int Developer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdCollisionEvent:
+        Touched(static_cast<const ColObj *>(block.ReadPointer(0)));
+        break;
+    case kCmdSendAiPlayer2VoiceCommand:
+        SendVoiceCommand(block.ReadU32(0));
+        break;
+    case kCmdInvalidActorPointer:
+        if (block.ReadPointer(0) == &lookedAt) {
+            lookedAt.Release();
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}

@@ -1,0 +1,109 @@
+#include "actors/world/developer_actor.h"
+
+#include "base/random.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+constexpr uint32_t kCmdGetWSPosition = 71;
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdCollisionEvent = 171;
+constexpr uint32_t kCmdPerformAction = 636;
+constexpr uint32_t kCharacterClassId = 16;
+constexpr uint32_t kProcessFlags = 0x100;
+constexpr uint32_t kProcessLayer = 2;
+
+Vector3 WorldPosition(Actor *actor) {
+    Vector3 position = {0.0f, 0.0f, 0.0f};
+    actor->HandleCommand(kCmdGetWSPosition, ParamBlock(&position, sizeof(position)));
+    return position;
+}
+
+} // namespace
+
+DeveloperActor::DeveloperActor() { classId = kDeveloperClassId; }
+
+void DeveloperActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kDeveloperClassId);
+    descriptor.lineage = {0, kDeveloperClassId};
+    descriptor.items.clear();
+}
+
+void DeveloperActor::Process() {
+    if (!IsOperational()) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    if (timeRecord != nullptr) {
+        cooldown -= timeRecord->delta;
+    }
+}
+
+void DeveloperActor::Touched(const ColObj *other, ParamBlock block) {
+    Actor *toucher = other != nullptr ? other->owner : nullptr;
+    if (cooldown > 0.0f || toucher == nullptr || toucher->classId != kCharacterClassId ||
+        !toucher->HasFlag(kActorMaster) || dart.target == nullptr) {
+        return;
+    }
+    SendCommandArgs(this, kCmdThrowDart, static_cast<uint32_t>(toucher->actorId));
+    cooldown = 6.0f + static_cast<float>(Rand() % 10);
+    if (ActorSystem *system = GetActorSystem()) {
+        system->NetSendCommand(static_cast<uint32_t>(actorId), kCmdCollisionEvent, block);
+    }
+}
+
+void DeveloperActor::Throw(uint32_t targetId, ParamBlock block) {
+    Actor *target = GetActorById(targetId);
+    // Nothing to throw, or nobody to throw it at.
+    if (dart.target == nullptr || target == nullptr) {
+        return;
+    }
+    Actor *copy = CopyActorTree(dart.target, GetActorById(kSceneryRootId));
+    if (copy == nullptr) {
+        return;
+    }
+    const Vector3 to = WorldPosition(target);
+    Vector3 from = WorldPosition(this);
+    copy->HandleCommand(kCmdSetPosition, ParamBlock(&from, sizeof(from)));
+    Vector3 direction = {to.x - from.x, to.y - from.y, to.z - from.z};
+    Vec3Normalize(&direction, direction);
+    copy->deltaPosition = {direction.x * kDartSpeed, direction.y * kDartSpeed,
+                           direction.z * kDartSpeed};
+    copy->InvalidateTransform();
+    SendCommandArgs(copy, kCmdPerformAction, static_cast<uint32_t>(actorId));
+    if (target->HasFlag(kActorMaster)) {
+        if (ActorSystem *system = GetActorSystem()) {
+            system->NetSendCommand(static_cast<uint32_t>(actorId), kCmdThrowDart, block);
+        }
+    }
+}
+
+int DeveloperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdPrecalculate:
+        dart.Release();
+        dart.Assign(FindActorByName("Dart", -1));
+        if (processEntry == nullptr) {
+            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+                                             0.0f, 0.0f, nullptr, kProcessLayer);
+        }
+        break;
+    case kCmdCollisionEvent:
+        Touched(static_cast<const ColObj *>(block.ReadPointer(0)), block);
+        break;
+    case kCmdThrowDart:
+        Throw(block.ReadU32(0), block);
+        break;
+    case kCmdInvalidActorPointer:
+        if (block.ReadPointer(0) == &dart) {
+            dart.Release();
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}

@@ -1,0 +1,329 @@
+#include "actors/world/time_instance_actor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+constexpr uint32_t kCmdInitNew = 44;
+constexpr uint32_t kCmdInitLoad = 45;
+constexpr uint32_t kCmdInitCopy = 46;
+constexpr uint32_t kCmdCommandSelection = 50;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kEveryPassFlags = 0x100;
+
+// One and two frames at 60 frames a second.
+constexpr float kOneFrame = 0.016666668f;
+constexpr float kTwoFrames = 0.033333335f;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+    float displayScale;
+};
+
+const SheetRow kSheet[] = {
+    {"Time Instance Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
+    {"Time Multiplier:|%|", PropertyKind::Real, kCmdSetTimeMultiplier, kCmdGetTimeMultiplier,
+     100.0f},
+    {"Time (Sim) Mul:|%|", PropertyKind::Real, kCmdSetSimMultiplier, kCmdGetSimMultiplier, 100.0f},
+    {"Global", PropertyKind::CheckBox, kCmdSetTimeInstanceGlobal, kCmdGetTimeInstanceGlobal, 1.0f},
+    {"CalcFromRawTime", PropertyKind::CheckBox, kCmdSetRawTime, kCmdGetRawTime, 1.0f},
+    {"GlobalTime", PropertyKind::Time, kCmdSetGTime, kCmdGetGTime, 1.0f},
+};
+
+bool IsLive(const ScheduledCommand *entry) {
+    return (entry->state & (kEntryQueued | kEntryDead)) == 0;
+}
+
+bool ListHoldsLiveEntry(const ScheduledCommand &head, const ScheduledCommand &tail) {
+    for (const ScheduledCommand *entry = head.next; entry != nullptr && entry != &tail;
+         entry = entry->next) {
+        if (IsLive(entry)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TimeInstanceActor::TimeInstanceActor() : recordInUse(&ownRecord) {
+    classId = kTimeInstanceClassId;
+    ownRecord.flags = kTimeRecordNotify;
+}
+
+TimeInstanceActor::~TimeInstanceActor() {
+    // The root record must not stay with an actor that is gone: every
+    // record refresh and every copy's reconnection reads its owner.
+    SetGlobal(false);
+    while (!connected.empty()) {
+        const ActorLink *front = connected.front().get();
+        if (front->target != nullptr) {
+            SendCommandArgs(this, kCmdTimeInstanceUnconnect, front->target);
+        }
+        if (!connected.empty() && connected.front().get() == front) {
+            connected.erase(connected.begin());
+        }
+    }
+    connectedCount = 0;
+}
+
+void TimeInstanceActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kTimeInstanceClassId);
+    descriptor.lineage = {0, kTimeInstanceClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
+                                      0.0f, row.displayScale, nullptr);
+    }
+}
+
+bool TimeInstanceActor::LayerHoldsLiveEntry(uint32_t layer) const {
+    if (recordInUse == nullptr || layer >= kScheduleLayerCount) {
+        return false;
+    }
+    const ScheduleLayer &lists = recordInUse->layers[layer];
+    return ListHoldsLiveEntry(lists.everyPassHead, lists.everyPassTail) ||
+           ListHoldsLiveEntry(lists.timedHead, lists.timedTail);
+}
+
+void TimeInstanceActor::Connect(Actor *actor) {
+    if (actor == nullptr || actor->timeRecord == recordInUse) {
+        return;
+    }
+    TimeRecord *current = actor->timeRecord;
+    Actor *currentOwner = current != nullptr ? current->owner : nullptr;
+    if (currentOwner != nullptr && currentOwner != GetActorSystem()) {
+        SendCommandArgs(currentOwner, kCmdTimeInstanceUnconnect, actor);
+    }
+    actor->timeRecord = recordInUse;
+    ++connectedCount;
+    connected.push_back(std::make_unique<ActorLink>(this));
+    connected.back()->Assign(actor);
+}
+
+bool TimeInstanceActor::Unconnect(Actor *actor) {
+    auto it = std::find_if(connected.begin(), connected.end(),
+                           [actor](const auto &link) { return link->target == actor; });
+    if (actor == nullptr || it == connected.end()) {
+        return false;
+    }
+    connected.erase(it);
+    if (connectedCount > 0) {
+        --connectedCount;
+    }
+    actor->timeRecord = RootTimeRecord();
+    // Only the entries it owns now: one that a deletion makes (a pump taken
+    // up again on the new record) stays.
+    const std::vector<ScheduledCommand *> entries = actor->scheduledCommands;
+    for (ScheduledCommand *entry : entries) {
+        if (std::find(actor->scheduledCommands.begin(), actor->scheduledCommands.end(), entry) !=
+            actor->scheduledCommands.end()) {
+            ActorSystem::DeleteScheduledCommand(entry);
+        }
+    }
+    return true;
+}
+
+void TimeInstanceActor::SetGlobal(bool global) {
+    TimeRecord *root = RootTimeRecord();
+    ActorSystem *system = GetActorSystem();
+    if (global) {
+        Actor *previous = root->owner;
+        if (previous != nullptr && previous != this && previous != system) {
+            SendCommandArgs(previous, kCmdSetTimeInstanceGlobal, uint32_t{0});
+        }
+        root->owner = this;
+        recordInUse = root;
+    } else if (root->owner == this) {
+        recordInUse = &ownRecord;
+        root->owner = system;
+    }
+}
+
+void TimeInstanceActor::PumpLayer(uint32_t layer) {
+    // Marked first: the new entry's own notice (an instance that runs on
+    // its own record) must find the layer pumped.
+    layerPumped[layer] = 1;
+    uint32_t word = layer;
+    ::ScheduleCommand(this, kCmdTimeInstanceProcessLayer, ParamBlock(&word, sizeof(word)),
+                      kEveryPassFlags, 0.0f, 0.0f, 0.0f, nullptr, layer);
+}
+
+void TimeInstanceActor::NotifyEntryQueued(const ScheduledCommand *entry) {
+    if (entry == nullptr || entry->layer >= kScheduleLayerCount) {
+        return;
+    }
+    if (layerPumped[entry->layer] == 0) {
+        PumpLayer(entry->layer);
+    }
+}
+
+void TimeInstanceActor::ProcessLayer(uint32_t layer) {
+    // A layer above the last one names nothing to run.
+    if (layer >= kScheduleLayerCount) {
+        return;
+    }
+    RunScheduleLayer(GetActorSystem(), recordInUse, layer);
+    if (LayerHoldsLiveEntry(layer)) {
+        return;
+    }
+    uint32_t word = layer;
+    for (ScheduledCommand *entry : scheduledCommands) {
+        if (entry->command == kCmdTimeInstanceProcessLayer && entry->Block().ReadU32(0) == word &&
+            IsLive(entry)) {
+            ActorSystem::CancelScheduledCommand(entry);
+            break;
+        }
+    }
+    layerPumped[layer] = 0;
+}
+
+void TimeInstanceActor::ScheduledCommandDeleted(ScheduledCommand *entry) {
+    if (entry == nullptr || entry->command != kCmdTimeInstanceProcessLayer) {
+        return;
+    }
+    const uint32_t layer = entry->Block().ReadU32(0);
+    if (layer >= kScheduleLayerCount) {
+        return;
+    }
+    for (const ScheduledCommand *other : scheduledCommands) {
+        if (other != entry && other->command == kCmdTimeInstanceProcessLayer &&
+            const_cast<ScheduledCommand *>(other)->Block().ReadU32(0) == layer && IsLive(other)) {
+            return; // another pump still serves the layer
+        }
+    }
+    layerPumped[layer] = 0;
+    // A pump taken away from under entries (this instance was moved to
+    // another record) is made again where it runs now; not for an instance
+    // that is leaving the world.
+    const bool inWorld = actorId >= 0 && GetActorById(static_cast<uint32_t>(actorId)) == this;
+    if (inWorld && LayerHoldsLiveEntry(layer)) {
+        PumpLayer(layer);
+    }
+}
+
+bool TimeInstanceActor::DropLink(const ActorLink *link) {
+    auto it = std::find_if(connected.begin(), connected.end(),
+                           [link](const auto &held) { return held.get() == link; });
+    if (link == nullptr || it == connected.end()) {
+        return false;
+    }
+    (*it)->Release();
+    connected.erase(it);
+    if (connectedCount > 0) {
+        --connectedCount;
+    }
+    return true;
+}
+
+int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdInitNew:
+    case kCmdInitLoad:
+    case kCmdInitCopy:
+        Actor::HandleCommand(commandId, block);
+        recordInUse = &ownRecord;
+        ownRecord.owner = this;
+        return 1;
+    case kCmdCommandSelection: {
+        const uint32_t command = block.ReadU32(0);
+        const ParamBlock inner = block.Sub(4);
+        std::vector<ChildRef> targets;
+        for (const auto &link : connected) {
+            if (link->target != nullptr) {
+                targets.push_back({link->target->actorId, link->target});
+            }
+        }
+        for (const ChildRef &ref : targets) {
+            if (ref.id >= 0 && GetActorById(static_cast<uint32_t>(ref.id)) == ref.pointer) {
+                ref.pointer->HandleCommand(command, inner);
+            }
+        }
+        break;
+    }
+    case kCmdPrecalculate:
+        ownRecord.flags |= kTimeRecordRawTime;
+        break;
+    case kCmdInvalidActorPointer:
+        if (DropLink(static_cast<const ActorLink *>(block.ReadPointer(0)))) {
+            return 1;
+        }
+        break;
+    case kCmdSetGTime: {
+        const float t = block.ReadF32(0);
+        recordInUse->time = t;
+        recordInUse->previousTime = t - kOneFrame;
+        recordInUse->earlierTime = t - kTwoFrames;
+        break;
+    }
+    case kCmdGetGTime:
+        block.WriteF32(0, recordInUse->time);
+        break;
+    case kCmdSetRawTime:
+        if ((recordInUse->flags & kTimeRecordFixed) == 0) {
+            if (block.ReadU32(0) != 0) {
+                recordInUse->flags |= kTimeRecordRawTime;
+            } else {
+                recordInUse->flags &= ~kTimeRecordRawTime;
+            }
+        }
+        break;
+    case kCmdGetRawTime:
+        block.WriteU32(0, (recordInUse->flags & kTimeRecordRawTime) != 0 ? 1 : 0);
+        break;
+    case kCmdSetTimeInstanceGlobal:
+        SetGlobal(block.ReadU32(0) != 0);
+        break;
+    case kCmdGetTimeInstanceGlobal:
+        block.WriteU32(0, (recordInUse->flags & kTimeRecordFixed) != 0 ? 1 : 0);
+        break;
+    case kCmdSetTimeMultiplier:
+        // Registered without parameter types: a block too short for a Real
+        // changes nothing.
+        if (block.Fits(0, sizeof(float))) {
+            recordInUse->multiplier = block.ReadF32(0);
+        }
+        break;
+    case kCmdGetTimeMultiplier:
+        block.WriteF32(0, recordInUse->multiplier);
+        break;
+    case kCmdSetSimMultiplier:
+        recordInUse->simMultiplier = block.ReadF32(0);
+        break;
+    case kCmdGetSimMultiplier:
+        block.WriteF32(0, recordInUse->simMultiplier);
+        break;
+    case kCmdTimeInstanceConnect:
+        Connect(static_cast<Actor *>(block.ReadPointer(0)));
+        break;
+    case kCmdTimeInstanceUnconnect:
+        if (Unconnect(static_cast<Actor *>(block.ReadPointer(0)))) {
+            return 1;
+        }
+        break;
+    case kCmdTimeInstanceCreateNotify:
+        NotifyEntryQueued(static_cast<const ScheduledCommand *>(block.ReadPointer(0)));
+        break;
+    case kCmdTimeInstanceConnectedCount:
+        block.WriteU32(0, connectedCount);
+        break;
+    case kCmdTimeInstanceProcessLayer:
+        ProcessLayer(block.ReadU32(0));
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int TimeInstanceActor::Serialize(Archive &archive, uint32_t mode) {
+    return SerializeWithFourSpareWords(*this, archive, mode);
+}

@@ -1,0 +1,420 @@
+#include "actors/world/timer_actor.h"
+
+#include <cmath>
+
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/script_runner.h"
+
+namespace {
+
+constexpr uint32_t kCmdStart = 36;
+constexpr uint32_t kCmdStop = 37;
+constexpr uint32_t kCmdInitLoad = 45;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdStartGame = 154;
+constexpr uint32_t kCmdCreate = 158;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStop = 212;
+constexpr uint32_t kCmdDeleteTimerCommands = 244;
+constexpr uint32_t kCmdOnValueChanged = 352;
+
+constexpr uint32_t kOnceFlags = 0x200;
+constexpr uint32_t kRepeatFlags = 0x300;
+constexpr uint32_t kKeyLayer = 1;
+
+// The smallest stored key: event id, three text lengths and the time.
+constexpr uint32_t kMinKeyRecord = 20;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+    float displayScale;
+};
+
+const SheetRow kSheet[] = {
+    {"Timer Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
+    {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, kCmdSetTimerType,
+     kCmdGetTimerType, 1.0f},
+    {"Time Multiplier:|%|", PropertyKind::Real, kCmdSetTimerMultiplier, kCmdGetTimerMultiplier,
+     100.0f},
+    {"Current Time:", PropertyKind::TimeLineValue, kCmdSetCurrentTime, kCmdGetCurrentTime, 1.0f},
+    {"Start Time:", PropertyKind::TimeLineValue, kCmdSetTimerStartTime, kCmdGetTimerStartTime,
+     1.0f},
+    {"Total Time:", PropertyKind::TimeLineValue, kCmdSetTotalTime, kCmdGetTotalTime, 1.0f},
+    {"Reset+Start_Timer  ON  Start_Game:", PropertyKind::CheckBox, kCmdSetTimerStartActive,
+     kCmdGetTimerStartActive, 1.0f},
+    {"Timer Event Keys", PropertyKind::Caption, 0, 0, 1.0f},
+    {"Event", PropertyKind::TimedEvents, 0, 0, 1.0f},
+    {"Reset Timer |Reset|", PropertyKind::Button, kCmdTimerReset, 0, 1.0f},
+};
+
+void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+std::string EventName(uint32_t eventId) {
+    const CommandInfo *info = GetCommandTable().Find(eventId);
+    return info != nullptr ? info->name : std::string();
+}
+
+} // namespace
+
+TimerActor::TimerActor() {
+    classId = kTimerClassId;
+    state &= ~kActorEnabled;
+}
+
+void TimerActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kTimerClassId);
+    descriptor.lineage = {0, kTimerClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
+                                      0.0f, row.displayScale, nullptr);
+    }
+}
+
+void TimerActor::SetMode(uint32_t mode) {
+    timerFlags = (timerFlags & ~kTimerModeMask) | ((mode << kTimerModeShift) & kTimerModeMask);
+}
+
+float TimerActor::CurrentTime() {
+    if (Mode() != kTimerRunning) {
+        return offset;
+    }
+    RefreshTimeRecord(timeRecord);
+    const float now = timeRecord != nullptr ? timeRecord->time : 0.0f;
+    return (now - startStamp) * multiplier + offset;
+}
+
+ScriptRecord &TimerActor::AddKey(float time, const std::string &name, const std::string &source,
+                                 uint32_t eventId) {
+    TimerKey key;
+    key.script = std::make_unique<ScriptRecord>();
+    key.script->name = name;
+    key.script->source = source;
+    key.script->eventId = eventId;
+    key.script->owner = this;
+    key.time = time;
+    keys.push_back(std::move(key));
+    return *keys.back().script;
+}
+
+void TimerActor::Start() {
+    if (Mode() != kTimerStopped) {
+        return;
+    }
+    state |= kActorEnabled;
+    if (multiplier == 0.0f) {
+        SetMode(kTimerHeld);
+        return;
+    }
+    const float inverse = 1.0f / multiplier;
+    const float period = inverse * totalTime;
+    bool loop = timerType == kTimerForwardLoop;
+    // A pass that is not a positive, finite time cannot repeat: the keys
+    // still ahead run once and there is no loop.
+    if (loop && !(std::isfinite(period) && period > 0.0f)) {
+        loop = false;
+    }
+    const uint32_t flags = loop ? kRepeatFlags : kOnceFlags;
+    if (loop) {
+        ::ScheduleCommand(this, kCmdOnTimerLoop, ParamBlock(), kRepeatFlags, period, 0.0f, period,
+                          nullptr, kKeyLayer);
+    }
+    const float from = offset;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        float delay = (keys[i].time - from) * inverse;
+        if (!(delay >= 0.0f)) {
+            if (!loop) {
+                continue;
+            }
+            const float passes = 1.0f - std::trunc(delay / period);
+            delay = passes * period + delay;
+        }
+        uint32_t index = static_cast<uint32_t>(i);
+        ::ScheduleCommand(this, kCmdTimerCallback, ParamBlock(&index, sizeof(index)), flags, delay,
+                          0.0f, period, nullptr, kKeyLayer);
+    }
+    SetMode(kTimerRunning);
+    RefreshTimeRecord(timeRecord);
+    startStamp = timeRecord != nullptr ? timeRecord->time : 0.0f;
+}
+
+void TimerActor::Stop() {
+    if (Mode() == kTimerRunning) {
+        uint32_t command = kCmdTimerCallback;
+        HandleCommand(kCmdDeleteTimerCommands, ParamBlock(&command, sizeof(command)));
+        // The loop entry goes too: a later start makes its own.
+        command = kCmdOnTimerLoop;
+        HandleCommand(kCmdDeleteTimerCommands, ParamBlock(&command, sizeof(command)));
+        offset = CurrentTime();
+    }
+    state &= ~kActorEnabled;
+    SetMode(kTimerStopped);
+}
+
+void TimerActor::SetCurrentTime(float time) {
+    if (time > totalTime) {
+        time = totalTime;
+    }
+    const float old = CurrentTime();
+    if (time == old) {
+        return;
+    }
+    switch (Mode()) {
+    case kTimerStopped:
+        startStamp = -1.0f;
+        offset = time;
+        break;
+    case kTimerRunning:
+        HandleCommand(kCmdStopTimer, ParamBlock());
+        offset = time;
+        startStamp = -1.0f;
+        HandleCommand(kCmdPauseTimer, ParamBlock());
+        SendCommandArgs(this, kCmdTimerExecuteFromTo, old, time);
+        break;
+    default:
+        offset = time;
+        startStamp = -1.0f;
+        SendCommandArgs(this, kCmdTimerExecuteFromTo, old, time);
+        break;
+    }
+    if ((flags & kActorPrecalculated) != 0) {
+        HandleCommand(kCmdOnValueChanged, ParamBlock());
+    }
+}
+
+void TimerActor::ExecuteFromTo(float from, float to) {
+    if (to > from) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (from <= keys[i].time && keys[i].time < to) {
+                SendCommandArgs(this, kCmdTimerCallback, static_cast<uint32_t>(i));
+            }
+        }
+        return;
+    }
+    for (size_t i = keys.size(); i-- > 0;) {
+        if (i < keys.size() && to < keys[i].time && keys[i].time <= from) {
+            SendCommandArgs(this, kCmdTimerCallback, static_cast<uint32_t>(i));
+        }
+    }
+}
+
+void TimerActor::RunKey(uint32_t index) {
+    if (index >= keys.size()) {
+        return;
+    }
+    RunActorScript(keys[index].script.get(), nullptr);
+}
+
+void TimerActor::CopyTimer(const TimerActor &source) {
+    timerType = source.timerType;
+    startTime = source.startTime;
+    totalTime = source.totalTime;
+    multiplier = source.multiplier;
+    savedTime = source.savedTime;
+    startStamp = source.startStamp;
+    offset = source.offset;
+    timerFlags = source.timerFlags;
+    keys.clear();
+    for (const TimerKey &key : source.keys) {
+        const ScriptRecord &from = *key.script;
+        AddKey(key.time, from.name, from.source, from.eventId);
+    }
+}
+
+int TimerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdStart:
+    case kCmdActionStart:
+    case kCmdStartTimer:
+    case kCmdPauseTimer:
+        Start();
+        break;
+    case kCmdStop:
+    case kCmdActionStop:
+    case kCmdStopTimer:
+        Stop();
+        break;
+    case kCmdTimerReset:
+        SendCommandArgs(this, kCmdSetCurrentTime, startTime);
+        return 1;
+    case kCmdInitLoad: {
+        const int result = Actor::HandleCommand(commandId, block);
+        if (Mode() == kTimerRunning) {
+            SetMode(kTimerStopped);
+            SendCommandArgs(this, kCmdSetCurrentTime, savedTime);
+            HandleCommand(kCmdPauseTimer, ParamBlock());
+        } else {
+            SendCommandArgs(this, kCmdSetCurrentTime, savedTime);
+        }
+        return result;
+    }
+    case kCmdPrecalculate:
+        for (TimerKey &key : keys) {
+            key.script->owner = this;
+            key.script->eventId = kCmdTimerCallback;
+        }
+        break;
+    case kCmdStartGame:
+        if ((timerFlags & kTimerStartOnStartGame) != 0) {
+            SendCommandArgs(this, kCmdSetCurrentTime, startTime);
+            HandleCommand(kCmdStart, ParamBlock());
+        }
+        break;
+    case kCmdCreate: {
+        Actor *source = block.ReadActor(0);
+        if (source != nullptr && source != this && source->classId == kTimerClassId) {
+            if (auto *timer = dynamic_cast<TimerActor *>(source)) {
+                CopyTimer(*timer);
+            }
+        }
+        break;
+    }
+    case kCmdSetCurrentTime:
+        SetCurrentTime(block.ReadF32(0));
+        break;
+    case kCmdGetCurrentTime:
+        block.WriteF32(0, CurrentTime());
+        break;
+    case kCmdSetTotalTime:
+        totalTime = block.ReadF32(0);
+        break;
+    case kCmdGetTotalTime:
+        block.WriteF32(0, totalTime);
+        break;
+    case kCmdSetTimerType:
+        timerType = block.ReadU32(0);
+        break;
+    case kCmdGetTimerType:
+        block.WriteU32(0, timerType);
+        break;
+    case kCmdSetTimerStartTime:
+        startTime = block.ReadF32(0);
+        break;
+    case kCmdGetTimerStartTime:
+        block.WriteF32(0, startTime);
+        break;
+    case kCmdSetTimerMultiplier:
+        multiplier = block.ReadF32(0);
+        break;
+    case kCmdGetTimerMultiplier:
+        block.WriteF32(0, multiplier);
+        break;
+    case kCmdSetTimerStartActive:
+        if (block.ReadU32(0) != 0) {
+            timerFlags |= kTimerStartOnStartGame;
+        } else {
+            timerFlags &= ~kTimerStartOnStartGame;
+        }
+        break;
+    case kCmdGetTimerStartActive:
+        block.WriteU32(0, timerFlags & kTimerStartOnStartGame);
+        break;
+    case kCmdTimerExecuteFromTo:
+        ExecuteFromTo(block.ReadF32(0), block.ReadF32(4));
+        break;
+    case kCmdOnTimerLoop:
+        if (Mode() == kTimerRunning) {
+            RefreshTimeRecord(timeRecord);
+            startStamp = timeRecord != nullptr ? timeRecord->time : 0.0f;
+        }
+        break;
+    case kCmdTimerCallback:
+        RunKey(block.ReadU32(0));
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int TimerActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const bool writing = archive.IsWriting();
+    const uint32_t version = archive.Version();
+    if (version >= 1) {
+        archive.SerializeWord(&timerType);
+        SerializeFloat(archive, &startTime);
+        SerializeFloat(archive, &totalTime);
+        uint32_t startActive = timerFlags & kTimerStartOnStartGame;
+        archive.SerializeWord(&startActive);
+        if (!writing) {
+            timerFlags = (timerFlags & ~kTimerStartOnStartGame) | (startActive & 1);
+        }
+        uint32_t count = static_cast<uint32_t>(keys.size());
+        archive.SerializeWord(&count);
+        if (!writing) {
+            // A count the bytes left cannot hold is a broken record.
+            if (archive.Failed() || uint64_t{count} * kMinKeyRecord > archive.BytesLeft()) {
+                archive.SetFailed();
+                return 0;
+            }
+            keys.clear();
+            for (uint32_t i = 0; i < count; ++i) {
+                AddKey(0.0f, std::string(), std::string());
+            }
+        }
+        for (TimerKey &key : keys) {
+            ScriptRecord &script = *key.script;
+            archive.SerializeWord(&script.eventId);
+            std::string eventName = writing ? EventName(script.eventId) : std::string();
+            archive.SerializeString(eventName);
+            if (!writing) {
+                script.name.clear();
+                script.source.clear();
+            }
+            archive.SerializeString(script.name);
+            archive.SerializeString(script.source);
+            SerializeFloat(archive, &key.time);
+            if (!writing) {
+                script.eventId = FindEventCommandByName(eventName);
+                script.compiled.reset();
+            }
+            if (archive.Failed()) {
+                return 0;
+            }
+        }
+    }
+    if (writing) {
+        savedTime = CurrentTime();
+    }
+    if (version >= 48) {
+        SerializeFloat(archive, &savedTime);
+        uint32_t storedMode = Mode();
+        archive.SerializeWord(&storedMode);
+        if (!writing) {
+            // Mode 3 has no meaning; it reads as stopped.
+            storedMode &= 3;
+            SetMode(storedMode == 3 ? kTimerStopped : storedMode);
+        }
+    }
+    if (version >= 58) {
+        SerializeFloat(archive, &multiplier);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void TimerActor::DumpClassFields(std::vector<std::string> &lines) const {
+    const float now = timeRecord != nullptr ? timeRecord->time : 0.0f;
+    const float current =
+        Mode() == kTimerRunning ? (now - startStamp) * multiplier + offset : offset;
+    lines.push_back("timer type " + std::to_string(timerType) + " start " + DumpNumber(startTime) +
+                    " total " + DumpNumber(totalTime) + " startactive " +
+                    std::to_string(timerFlags & kTimerStartOnStartGame) + " keys " +
+                    std::to_string(keys.size()) + " saved " + DumpNumber(savedTime) + " mode " +
+                    std::to_string(Mode()) + " multiplier " + DumpNumber(multiplier) + " time " +
+                    DumpNumber(current));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const ScriptRecord &script = *keys[i].script;
+        lines.push_back("key " + std::to_string(i) + " event " +
+                        DumpText(EventName(script.eventId)) + " script " + DumpText(script.name) +
+                        " source " + DumpText(script.source) + " time " + DumpNumber(keys[i].time));
+    }
+}

@@ -1,0 +1,345 @@
+// The Time Instance actor: connected actors run on its record and their
+// entries are pumped from its layers, the global role, the record commands,
+// nesting, the broadcast to connected actors, links of destroyed actors, and
+// the mended faults of out-of-range layers, a destroyed global instance and
+// pumps lost when an instance is moved.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "actors/world/time_instance_actor.h"
+#include "actors/world/timer_actor.h"
+#include "time_fixture.h"
+
+using namespace timetest;
+
+namespace {
+
+constexpr uint32_t kCmdCommandSelection = 50;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdConnectToTimeInstance = 355;
+constexpr uint32_t kCmdMark = 256; // any command with a word: logged by Logger
+
+std::vector<std::string> g_log;
+
+// Logs kCmdMark with its word; subscribes to "Process" unless subscribed.
+class Logger : public Actor {
+  public:
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == kCmdMark) {
+            g_log.push_back(name + ":" + std::to_string(block.ReadU32(0)));
+        }
+        return Actor::HandleCommand(commandId, block);
+    }
+    void Subscribe() {
+        if (processEntry == nullptr) {
+            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), 0x100, 0.0f, 0.0f,
+                                             0.0f, nullptr, 2);
+        }
+    }
+    void Process() override { ++processes; }
+    int processes = 0;
+};
+
+class TimeInstanceTest : public TimeWorldTest {
+  protected:
+    void SetUp() override {
+        TimeWorldTest::SetUp();
+        g_log.clear();
+    }
+    TimeInstanceActor *Instance(const char *name, Actor *parent = nullptr) {
+        return static_cast<TimeInstanceActor *>(Make(kTimeInstanceClassId, name, parent));
+    }
+    Logger *NewLogger(const char *name) {
+        auto *logger = new Logger();
+        logger->name = name;
+        const uint32_t id = FindFreeActorIds(1);
+        ActorTable[id] = logger;
+        logger->actorId = static_cast<int32_t>(id);
+        logger->parent = scenery;
+        logger->parentId = scenery->actorId;
+        scenery->children.push_back(logger);
+        return logger;
+    }
+    static void Connect(Actor *instance, Actor *actor) {
+        SendCommandArgs(instance, kCmdTimeInstanceConnect, actor);
+    }
+    static ScheduledCommand *Pump(Actor *instance, uint32_t layer) {
+        for (ScheduledCommand *entry : instance->scheduledCommands) {
+            if (entry->command == kCmdTimeInstanceProcessLayer &&
+                entry->Block().ReadU32(0) == layer && (entry->state & kEntryQueued) == 0) {
+                return entry;
+            }
+        }
+        return nullptr;
+    }
+    static bool InLayer(TimeRecord *record, uint32_t layer, const ScheduledCommand *entry) {
+        const ScheduleLayer &lists = record->layers[layer];
+        for (const ScheduledCommand *e = lists.everyPassHead.next; e != &lists.everyPassTail;
+             e = e->next) {
+            if (e == entry) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(TimeInstanceTest, HalfSpeedRunsAConnectedTimersKeysThroughItsPump) {
+    TimeInstanceActor *instance = Instance("clockwork");
+    EXPECT_EQ(instance->recordInUse, &instance->ownRecord);
+    EXPECT_EQ(instance->ownRecord.owner, instance);
+    // Sent by id as property sheets do: the Real packed as it is.
+    SendCommandArgs(instance, kCmdSetTimeMultiplier, 0.5f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetTimeMultiplier), 0.5f);
+
+    auto *timer = static_cast<TimerActor *>(Make(kTimerClassId, "timer"));
+    timer->totalTime = 4.0f;
+    timer->AddKey(1.0f, "k0", "");
+    timer->AddKey(3.0f, "k1", "");
+    SendCommandArgs(timer, kCmdConnectToTimeInstance, static_cast<Actor *>(instance));
+    EXPECT_EQ(timer->timeRecord, &instance->ownRecord);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 1u);
+    SendFloat(timer, kCmdSetCurrentTime, 0.0f);
+    SendWord(timer, kCmdStartTimer, 0);
+
+    // The keys wait in the instance's layer 1; its pump in the root's.
+    ASSERT_EQ(instance->layerPumped[1], 1u);
+    ScheduledCommand *pump = Pump(instance, 1);
+    ASSERT_NE(pump, nullptr);
+    EXPECT_TRUE(InLayer(RootTimeRecord(), 1, pump));
+    EXPECT_FALSE(instance->ownRecord.layers[1].Empty());
+
+    RunFor(6.1f);
+    ASSERT_EQ(runner.names, (std::vector<std::string>{"k0", "k1"}));
+    EXPECT_NEAR(runner.times[0], 2.0f, 0.04f);
+    EXPECT_NEAR(runner.times[1], 6.0f, 0.04f);
+    // The pass that ran the last key ended the pump.
+    EXPECT_EQ(instance->layerPumped[1], 0u);
+    EXPECT_EQ(Pump(instance, 1), nullptr);
+    // The next entry brings it back.
+    SendFloat(timer, kCmdSetCurrentTime, 0.0f);
+    EXPECT_EQ(instance->layerPumped[1], 1u);
+    EXPECT_NE(Pump(instance, 1), nullptr);
+}
+
+TEST_F(TimeInstanceTest, ConnectingElsewhereUnconnectsFirst) {
+    TimeInstanceActor *first = Instance("first");
+    TimeInstanceActor *second = Instance("second");
+    Logger *logger = NewLogger("logger");
+    Connect(first, logger);
+    logger->Subscribe();
+    logger->ScheduleCommand(kCmdMark, ParamBlock(), 0x200, 5.0f, 0.0f, 0.0f);
+    ASSERT_EQ(logger->scheduledCommands.size(), 2u);
+    ASSERT_EQ(first->layerPumped[2], 1u);
+
+    Connect(second, logger);
+    EXPECT_EQ(logger->timeRecord, &second->ownRecord);
+    EXPECT_TRUE(logger->scheduledCommands.empty());
+    EXPECT_EQ(logger->processEntry, nullptr);
+    EXPECT_EQ(Ask<uint32_t>(first, kCmdTimeInstanceConnectedCount), 0u);
+    EXPECT_EQ(Ask<uint32_t>(second, kCmdTimeInstanceConnectedCount), 1u);
+    // Connecting again to the record it runs on changes nothing.
+    Connect(second, logger);
+    EXPECT_EQ(second->connected.size(), 1u);
+
+    // Unconnected, it runs on the root record and subscribes again.
+    EXPECT_EQ(SendCommandArgs(second, kCmdTimeInstanceUnconnect, static_cast<Actor *>(logger)), 1);
+    EXPECT_EQ(logger->timeRecord, RootTimeRecord());
+    logger->Subscribe();
+    ASSERT_NE(logger->processEntry, nullptr);
+    Frame();
+    EXPECT_EQ(logger->processes, 1);
+}
+
+TEST_F(TimeInstanceTest, GlobalRoleMovesFromOneInstanceToTheNext) {
+    TimeInstanceActor *first = Instance("first");
+    TimeInstanceActor *second = Instance("second");
+    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 0u);
+    SendWord(first, kCmdSetTimeInstanceGlobal, 1);
+    EXPECT_EQ(RootTimeRecord()->owner, first);
+    EXPECT_EQ(first->recordInUse, RootTimeRecord());
+    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 1u);
+    SendWord(second, kCmdSetTimeInstanceGlobal, 1);
+    EXPECT_EQ(RootTimeRecord()->owner, second);
+    EXPECT_EQ(first->recordInUse, &first->ownRecord);
+    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 0u);
+    EXPECT_EQ(Ask<uint32_t>(second, kCmdGetTimeInstanceGlobal), 1u);
+    // Clearing on one that is not global changes nothing.
+    SendWord(first, kCmdSetTimeInstanceGlobal, 0);
+    EXPECT_EQ(RootTimeRecord()->owner, second);
+    // While global its multiplier is the whole game's; the root stays fixed.
+    SendCommandArgs(second, kCmdSetTimeMultiplier, 0.25f);
+    EXPECT_FLOAT_EQ(RootTimeRecord()->multiplier, 0.25f);
+    SendWord(second, kCmdSetRawTime, 0);
+    EXPECT_NE(RootTimeRecord()->flags & kTimeRecordRawTime, 0u);
+    SendWord(second, kCmdSetTimeInstanceGlobal, 0);
+    EXPECT_EQ(RootTimeRecord()->owner, system);
+    EXPECT_EQ(second->recordInUse, &second->ownRecord);
+}
+
+// Destroying the global instance used to leave the root record owned by
+// a dead actor.
+TEST_F(TimeInstanceTest, DestroyingTheGlobalInstanceGivesTheRootBack) {
+    TimeInstanceActor *global = Instance("global");
+    SendWord(global, kCmdSetTimeInstanceGlobal, 1);
+    DeleteActor(global);
+    EXPECT_EQ(RootTimeRecord()->owner, system);
+    TimeInstanceActor *next = Instance("next");
+    SendWord(next, kCmdSetTimeInstanceGlobal, 1);
+    EXPECT_EQ(RootTimeRecord()->owner, next);
+    // A copy reconnects through the owner of the record it runs on.
+    Logger *logger = NewLogger("logger");
+    Actor *copy = CreateActor(0, "copy", logger, scenery, -1, true);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->timeRecord, RootTimeRecord());
+}
+
+TEST_F(TimeInstanceTest, RecordCommands) {
+    TimeInstanceActor *instance = Instance("instance");
+    SendWord(instance, kCmdSetRawTime, 0);
+    EXPECT_EQ(instance->ownRecord.flags, kTimeRecordNotify);
+    SendWord(instance, kCmdPrecalculate, 0);
+    EXPECT_EQ(instance->ownRecord.flags, kTimeRecordNotify | kTimeRecordRawTime);
+    SendWord(instance, kCmdSetRawTime, 0);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdGetRawTime), 0u);
+    SendWord(instance, kCmdPrecalculate, 0);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdGetRawTime), 1u);
+
+    SendFloat(instance, kCmdSetGTime, 2.0f);
+    EXPECT_FLOAT_EQ(instance->ownRecord.time, 2.0f);
+    EXPECT_FLOAT_EQ(instance->ownRecord.previousTime, 2.0f - 0.016666668f);
+    EXPECT_FLOAT_EQ(instance->ownRecord.earlierTime, 2.0f - 0.033333335f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetGTime), 2.0f);
+
+    SendFloat(instance, kCmdSetSimMultiplier, 3.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetSimMultiplier), 3.0f);
+    // A block too short for a Real leaves the multiplier.
+    uint8_t shortBlock[2] = {1, 2};
+    instance->HandleCommand(kCmdSetTimeMultiplier, ParamBlock(shortBlock, sizeof(shortBlock)));
+    EXPECT_FLOAT_EQ(instance->ownRecord.multiplier, 1.0f);
+}
+
+TEST_F(TimeInstanceTest, NestedInstancePumpsThroughTheOuterRecord) {
+    TimeInstanceActor *outer = Instance("outer");
+    TimeInstanceActor *inner = Instance("inner");
+    Connect(outer, inner);
+    SendCommandArgs(inner, kCmdSetTimeMultiplier, 0.5f);
+    Logger *logger = NewLogger("logger");
+    Connect(inner, logger);
+    uint32_t word = 7;
+    logger->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 1.0f, 0.0f, 0.0f);
+
+    ScheduledCommand *innerPump = Pump(inner, 1);
+    ASSERT_NE(innerPump, nullptr);
+    EXPECT_TRUE(InLayer(&outer->ownRecord, 1, innerPump));
+    ScheduledCommand *outerPump = Pump(outer, 1);
+    ASSERT_NE(outerPump, nullptr);
+    EXPECT_TRUE(InLayer(RootTimeRecord(), 1, outerPump));
+
+    // Half speed: one second of the inner record is two of the root.
+    RunFor(1.9f);
+    EXPECT_TRUE(g_log.empty());
+    RunFor(0.2f);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"logger:7"}));
+}
+
+// Moving an instance used to delete its pumps and keep its layers marked
+// pumped: the entries in them never ran again.
+TEST_F(TimeInstanceTest, AMovedInstancePumpsItsLayersAgain) {
+    for (bool destroyOuter : {false, true}) {
+        g_log.clear();
+        TimeInstanceActor *outer = Instance("outer");
+        TimeInstanceActor *inner = Instance("inner");
+        Connect(outer, inner);
+        Logger *logger = NewLogger("logger");
+        Connect(inner, logger);
+        uint32_t word = 1;
+        logger->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 0.5f, 0.0f, 0.0f);
+        Frame();
+        if (destroyOuter) {
+            DeleteActor(outer);
+        } else {
+            SendCommandArgs(outer, kCmdTimeInstanceUnconnect, static_cast<Actor *>(inner));
+        }
+        EXPECT_EQ(inner->timeRecord, RootTimeRecord());
+        ScheduledCommand *pump = Pump(inner, 1);
+        ASSERT_NE(pump, nullptr) << destroyOuter;
+        EXPECT_TRUE(InLayer(RootTimeRecord(), 1, pump));
+        EXPECT_EQ(inner->layerPumped[1], 1u);
+        RunFor(0.6f);
+        EXPECT_EQ(g_log, (std::vector<std::string>{"logger:1"})) << destroyOuter;
+        DeleteActor(inner);
+        if (!destroyOuter) {
+            DeleteActor(outer);
+        }
+        DeleteActor(logger);
+    }
+}
+
+// A layer number past the last one used to index past the pump flags and
+// the record's layers.
+TEST_F(TimeInstanceTest, ALayerPastTheLastIsIgnored) {
+    TimeInstanceActor *instance = Instance("instance");
+    for (uint32_t layer : {4u, 255u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(SendWord(instance, kCmdTimeInstanceProcessLayer, layer), 1);
+    }
+    for (uint32_t pumped : instance->layerPumped) {
+        EXPECT_EQ(pumped, 0u);
+    }
+    // An entry whose layer is out of range asks for no pump.
+    ScheduledCommand entry;
+    entry.layer = 9;
+    ScheduledCommand *pointer = &entry;
+    instance->HandleCommand(1783, ParamBlock(&pointer, sizeof(pointer)));
+    for (uint32_t layer = 0; layer < 4; ++layer) {
+        EXPECT_EQ(Pump(instance, layer), nullptr);
+    }
+}
+
+TEST_F(TimeInstanceTest, SelectionReachesConnectedActorsInOrder) {
+    TimeInstanceActor *instance = Instance("instance");
+    Logger *a = NewLogger("a");
+    Logger *b = NewLogger("b");
+    Logger *c = NewLogger("c");
+    Connect(instance, c);
+    Connect(instance, a);
+    Connect(instance, b);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 3u);
+    uint32_t block[2] = {kCmdMark, 42};
+    instance->HandleCommand(kCmdCommandSelection, ParamBlock(block, sizeof(block)));
+    EXPECT_EQ(g_log, (std::vector<std::string>{"c:42", "a:42", "b:42"}));
+
+    // A destroyed actor's link goes with it.
+    DeleteActor(a);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 2u);
+    ASSERT_EQ(instance->connected.size(), 2u);
+    EXPECT_EQ(instance->connected[0]->target, c);
+    EXPECT_EQ(instance->connected[1]->target, b);
+    // A copy of a connected actor is connected too.
+    Actor *copy = CreateActor(0, "copy", b, scenery, -1, true);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->timeRecord, &instance->ownRecord);
+    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 3u);
+}
+
+TEST_F(TimeInstanceTest, DestroyingAnInstanceUnconnectsEveryActor) {
+    TimeInstanceActor *instance = Instance("instance");
+    Logger *a = NewLogger("a");
+    Logger *b = NewLogger("b");
+    Connect(instance, a);
+    Connect(instance, b);
+    a->Subscribe();
+    b->ScheduleCommand(kCmdMark, ParamBlock(), 0x200, 1.0f, 0.0f, 0.0f);
+    DeleteActor(instance);
+    for (Logger *logger : {a, b}) {
+        EXPECT_EQ(logger->timeRecord, RootTimeRecord());
+        EXPECT_TRUE(logger->scheduledCommands.empty());
+        EXPECT_TRUE(logger->backLinks.empty());
+    }
+    EXPECT_EQ(a->processEntry, nullptr);
+    RunFor(0.1f);
+}
+
+} // namespace
