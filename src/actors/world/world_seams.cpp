@@ -1,17 +1,19 @@
 #include "actors/world/world_seams.h"
 
 #include "actors/world/draw_groups.h"
+#include "actors/world/file_actor.h"
 #include "actors/world/reference_actor.h"
 
 namespace {
 
+Actor *NewFileActor() { return new FileActor(); }
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
 
 const ActorClassRow kRows[] = {
-    {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
+    {kFileClassId, &NewFileActor, &FileActor::RegisterClass},
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {11, &NewPlaceholderActor<11>, &RegisterPlaceholderClassOf<11>},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
@@ -53,6 +55,11 @@ void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
     }
 }
 
+void ResetWorldSeams() {
+    ResetDrawGroups();
+    ClearFileCountTable();
+}
+
 int WalkVisibleGroups(ActorSystem *system, float step) { return DrawVisibleGroups(system, step); }
 
 } // namespace
@@ -74,6 +81,7 @@ WorldHooks WorldSubsystemHooks() {
     hooks.addActorToDrawGroup = &EnterDrawGroup;
     hooks.removeActorFromDrawGroup = &LeaveDrawGroup;
     hooks.updateActorDrawGroup = &MoveToDrawGroup;
-    hooks.reset = &ResetDrawGroups;
+    hooks.clearFileCounts = &ClearFileCountTable;
+    hooks.reset = &ResetWorldSeams;
     return hooks;
 }

@@ -20,9 +20,6 @@ class ActorSystem;
 extern std::vector<Actor *> DrawGroupRegistry;
 inline constexpr size_t kSystemDrawGroupCount = 2;
 
-// The File actors, kept by the File actor code.
-extern std::vector<Actor *> FileActorList;
-
 // The active camera; null when none is active.
 extern Actor *CurrentCamera;
 // The global gamma block (six values) that cameras apply.
@@ -56,6 +53,9 @@ struct WorldHooks {
     void (*addActorToDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
     void (*removeActorFromDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
     void (*updateActorDrawGroup)(Actor *actor) = nullptr;
+    // Forgets how often the File actors chose their files (a level load
+    // starts); nothing.
+    void (*clearFileCounts)() = nullptr;
     // Back to the subsystem's start values; nothing.
     void (*reset)() = nullptr;
 };
@@ -92,3 +92,4 @@ void RefreshCameraGamma(Actor *camera);
 bool SetRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const char *fileName);
 float DrawGroupDiagonal(Actor *group);
 void SetDrawGroupId(Actor *group, int32_t drawGroupId);
+void ClearFileCounts();
