@@ -3,6 +3,7 @@
 #include "actors/world/draw_groups.h"
 #include "actors/world/file_actor.h"
 #include "actors/world/reference_actor.h"
+#include "actors/world/spawn_point_actor.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ Actor *NewFileActor() { return new FileActor(); }
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
+Actor *NewSpawnPointActor() { return new SpawnPointActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
 
 const ActorClassRow kRows[] = {
@@ -19,7 +21,7 @@ const ActorClassRow kRows[] = {
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
     {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
     {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
-    {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
+    {kSpawnPointClassId, &NewSpawnPointActor, &SpawnPointActor::RegisterClass},
     {22, &NewPlaceholderActor<22>, &RegisterPlaceholderClassOf<22>},
     {23, &NewPlaceholderActor<23>, &RegisterPlaceholderClassOf<23>},
     {24, &NewPlaceholderActor<24>, &RegisterPlaceholderClassOf<24>},
