@@ -205,6 +205,22 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeA"), "transform pos 7 7 7 ")) << dump;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeB"), "transform pos 7 7 7 ")) << dump;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 0 0 0 ")) << dump;
+    // The ball fell from 70 onto FloorA, bounced and came to rest there
+    // under "Scenery", and its rest script moved GA28_Rest.
+    std::vector<std::string> ball = ActorLines(dump, "Ball");
+    ASSERT_FALSE(ball.empty()) << dump;
+    EXPECT_NE(ball[0].find(" class=43 "), std::string::npos) << ball[0];
+    EXPECT_NE(ball[0].find(" parent=2 "), std::string::npos) << ball[0];
+    EXPECT_TRUE(HasLineStarting(ball, "sim style 5 ")) << dump;
+    float ballY = -1.0f;
+    for (const std::string& line : ball) {
+        float x = 0.0f, y = 0.0f, z = 0.0f;
+        if (std::sscanf(line.c_str(), "transform pos %f %f %f ", &x, &y, &z) == 3) ballY = y;
+    }
+    EXPECT_GE(ballY, 50.0f) << dump;
+    EXPECT_LE(ballY, 51.0f) << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "GA28_Rest"), "transform pos 7 7 7 ")) << dump;
+
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Portal AB"),
                                 "connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 "
                                 "groups 2 2 3"))
