@@ -1,7 +1,7 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
-// Connector, with a door-type connector below a probe.
+// Connector, with a door-type connector below a probe; an active target camera following an actor.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -87,6 +87,18 @@ int main(int argc, char** argv) {
     SendCommandArgs(door, 1246, 1u);
     probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
     ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
+
+    // A target camera with its collision sphere, following an actor.
+    Actor *hero = CreateActor(0, "Hero", nullptr, scenery, 3020, false);
+    Actor *camera = CreateActor(19, "Cam", nullptr, scenery, 3021, false);
+    if (hero == nullptr || camera == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(camera, 1220, 1u);
+    camera->HandleCommand(1222, ParamBlock(&hero, sizeof(hero)));
+    SendCommandArgs(camera, 1212, 1.4f);
+    SendCommandArgs(camera, 1235, true);
+    ok = ok && Write(folder, "camera.qva", 3020, 3022);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

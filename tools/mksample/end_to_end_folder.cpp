@@ -8,6 +8,7 @@
 #include "core/actors/param_builder.h"
 #include "sample_actors.h"
 #include "sample_output.h"
+#include "sample_camera.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
 
@@ -125,7 +126,7 @@ bool WriteLevel(SampleOutput& out) {
     }
     int32_t next = kFirstSceneryId + 2;
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
-        !AddFallingBall(out, file, next)) {
+        !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next)) {
         return false;
     }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));

@@ -18,7 +18,7 @@ const ActorClassRow kRows[] = {
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
-    {19, &NewCameraActor, &RegisterPlaceholderClassOf<19>},
+    {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
     {40, &NewPlaceholderActor<40>, &RegisterPlaceholderClassOf<40>},
@@ -47,5 +47,6 @@ PresentationHooks PresentationSubsystemHooks() {
     PresentationHooks hooks;
     hooks.updateCurrentCamera = &UpdateCamera;
     hooks.refreshCameraGamma = &RefreshGamma;
+    hooks.reset = &ResetCameraState;
     return hooks;
 }

@@ -24,7 +24,8 @@ inline constexpr size_t kSystemDrawGroupCount = 2;
 
 // The active camera; null when none is active.
 extern Actor *CurrentCamera;
-// The global gamma block (six values) that cameras apply.
+// The global gamma block that cameras apply: three scales (1 at start) and
+// three offsets (0 at start).
 extern float GlobalGamma[6];
 
 // Scales the hit effects of the AI players; 1.0 until set.
