@@ -64,11 +64,12 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     // library, after them; the folder of play.sh last.
     const std::vector<std::string> first = {"init.txt", "game/DAZedirad.qvf", "game/Data/text.txt"};
     EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), first);
-    const std::vector<std::string> last = {"game/Data/Globals.qva", "game/Data/Level1.qva",
-                                           "game/Data/Play.qva", "play/init.txt"};
-    ASSERT_GE(paths.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 4, paths.end()), last);
-    for (size_t i = 0; i + 4 < paths.size(); ++i) {
+    const std::vector<std::string> last = {"game/Data/crate.qva",   "game/Data/barrel.qva",
+                                           "game/Data/Globals.qva", "game/Data/Level1.qva",
+                                           "game/Data/Play.qva",    "play/init.txt"};
+    ASSERT_GE(paths.size(), 9u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 6, paths.end()), last);
+    for (size_t i = 0; i + 6 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -109,7 +110,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 23 first 3000 span 23\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 29 first 3000 span 29\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -148,6 +149,34 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
                              "      transform pos 0 120 -450 scale 1 1 1 rot 0 0 0 1\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      camera type 0 active 1 fov 2.0943952 "), std::string::npos);
+    // The props' File actor and the spawn point with its markers in RoomA;
+    // the template under the non-operational "Templates" (state 2).
+    for (const char *line :
+         {"      id=3023 class=5 name=\"Props\" parent=3002 classname=\"File\"\n",
+          "        fileentry 0 name \"crate.qva\" weight 1 max 0\n"
+          "        fileentry 1 name \"barrel.qva\" weight 3 max 0\n",
+          "      id=3024 class=21 name=\"SP\" parent=3002 classname=\"Spawn Point\"\n",
+          "        script 0 \"named\" event 1288 \"On Spawn Actor\" source "
+          "\"local.Set_Name(\\\"Spawned\\\");\"\n",
+          "        spawnrecord 0 path \"/Scenery/Templates/Crate\" weight 1 max 1000000 count 0 ",
+          "        id=3025 class=0 name=\"A\" parent=3024 classname=\"Base\"\n",
+          "        id=3026 class=0 name=\"B\" parent=3024 classname=\"Base\"\n",
+          "    id=3027 class=0 name=\"Templates\" parent=2 classname=\"Base\"\n"
+          "      transform pos 0 0 0 scale 1 1 1 rot 0 0 0 1\n"
+          "      state 2 ",
+          "      id=3028 class=0 name=\"Crate\" parent=3027 classname=\"Base\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The prop files: one actor each at 3000 below "Scenery".
+    for (auto [file, name] : {std::pair{"crate", "PropCrate"}, {"barrel", "PropBarrel"}}) {
+        ToolRun prop = toolrun::Run("qvadump", {folder / ("game/Data/" + std::string(file) + ".qva")});
+        ASSERT_EQ(prop.exitCode, 0) << prop.err;
+        EXPECT_NE(prop.out.find("header version 70 count 1 first 3000 span 1\n"), std::string::npos);
+        EXPECT_NE(prop.out.find("    id=3000 class=0 name=\"" + std::string(name) +
+                                "\" parent=2 classname=\"Base\"\n"),
+                  std::string::npos)
+            << prop.out;
+    }
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

@@ -11,6 +11,7 @@
 #include "sample_camera.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
+#include "sample_spawn.h"
 
 namespace {
 
@@ -126,7 +127,8 @@ bool WriteLevel(SampleOutput& out) {
     }
     int32_t next = kFirstSceneryId + 2;
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
-        !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next)) {
+        !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
+        !AddPropsAndSpawnPoint(out, file, next)) {
         return false;
     }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
@@ -140,4 +142,6 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
     return out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}));
 }
 
-bool WriteEndToEndActors(SampleOutput& out) { return WriteGlobals(out) && WriteLevel(out); }
+bool WriteEndToEndActors(SampleOutput& out) {
+    return WritePropFiles(out) && WriteGlobals(out) && WriteLevel(out);
+}
