@@ -18,8 +18,8 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
-#include "core/actors/class_factory.h"
 #include "core/actors/param_builder.h"
+#include "core/script/script_compiler.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -436,7 +436,9 @@ TEST_F(FileActorTest, NestedFilesAndInGameLoad) {
     FileActor *f = MakeFile("F", scenery, 3500, {"outer.qva"});
     f->selectedFile = 0;
     EXPECT_EQ(SendCommand(3500, 507, ParamBlock()), 1u);
+    // In game: the tree is built and the new actors precalculated at once.
     EXPECT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
+    EXPECT_TRUE(f->children[0]->HasFlag(kActorPrecalculated));
     Actor *nested = f->children[1];
     EXPECT_EQ(Names(nested), std::vector<std::string>{"Inner"});
     EXPECT_EQ(static_cast<FileActor *>(nested)->loaded, 1u);
@@ -471,27 +473,30 @@ TEST_F(FileActorTest, FilesIncludingThemselvesAreRefused) {
     EXPECT_EQ(SendCommand(3501, 508, ParamBlock()), 1u);
 }
 
-// A loaded child that unloads its File actor from its own handler.
-class SelfUnloader : public Actor {
-  public:
-    int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == 1281 && parent != nullptr) {
-            SendCommand(static_cast<uint32_t>(parent->actorId), 511, ParamBlock());
-            name = "still here"; // the object must still be alive
-        }
-        return Actor::HandleCommand(commandId, block);
-    }
-};
-
-TEST_F(FileActorTest, UnloadFromAChildsOwnHandlerIsDeferred) {
-    SetActorClassRowForTests(3, {3, [] { return static_cast<Actor *>(new SelfUnloader()); },
-                                 nullptr});
-    FileActor *f = MakeFile("F", scenery, 3500);
-    CreateActor(0, "holder", nullptr, f, 3501, false);
-    ASSERT_NE(CreateActor(3, "child", nullptr, f, 3502, false), nullptr);
-    EXPECT_EQ(SendCommand(3502, 1281, ParamBlock()), 1u);
+// A loaded child's script unloads its File actor: the run keeps its actor
+// alive until it returns.
+TEST_F(FileActorTest, UnloadFromAChildsScriptIsDeferred) {
+    WriteFile("crate.qva", {{0, "Crate"}, {0, "Lid", 0}});
+    FileActor *f = MakeFile("F", scenery, 3500, {"crate.qva"});
+    f->selectedFile = 0;
+    ASSERT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
+    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    ASSERT_EQ(f->children.size(), 1u);
+    Actor *crate = f->children[0];
+    auto script = std::make_unique<ScriptRecord>();
+    script->name = "gone";
+    script->eventId = 345;
+    script->source = "parent.Unload_Fileobject(); this.Set_Name(\"after\");";
+    script->owner = crate;
+    std::string message;
+    size_t position = 0;
+    ASSERT_NE(CompileScript(script.get(), crate, &message, &position), 0) << message;
+    crate->scripts.push_back(std::move(script));
+    SendCommand(static_cast<uint32_t>(crate->actorId), 345, ParamBlock());
     EXPECT_TRUE(f->children.empty());
-    EXPECT_EQ(GetActorById(3502), nullptr);
+    EXPECT_EQ(f->loaded, 0u);
+    EXPECT_EQ(GetActorById(8000), nullptr);
+    EXPECT_EQ(GetActorById(8001), nullptr);
 }
 
 TEST_F(FileActorTest, SaveWritesTheChildrenWithoutFileActors) {
