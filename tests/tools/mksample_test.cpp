@@ -169,9 +169,11 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     }
     // The prop files: one actor each at 3000 below "Scenery".
     for (auto [file, name] : {std::pair{"crate", "PropCrate"}, {"barrel", "PropBarrel"}}) {
-        ToolRun prop = toolrun::Run("qvadump", {folder / ("game/Data/" + std::string(file) + ".qva")});
+        const std::string path = folder / ("game/Data/" + std::string(file) + ".qva");
+        ToolRun prop = toolrun::Run("qvadump", {path});
         ASSERT_EQ(prop.exitCode, 0) << prop.err;
-        EXPECT_NE(prop.out.find("header version 70 count 1 first 3000 span 1\n"), std::string::npos);
+        EXPECT_NE(prop.out.find("header version 70 count 1 first 3000 span 1\n"),
+                  std::string::npos);
         EXPECT_NE(prop.out.find("    id=3000 class=0 name=\"" + std::string(name) +
                                 "\" parent=2 classname=\"Base\"\n"),
                   std::string::npos)

@@ -73,7 +73,9 @@ bool AddPropsAndSpawnPoint(SampleOutput& out, const std::string& file, int32_t& 
     } markers[] = {{"A", {-50.0f, 0.0f, 0.0f}}, {"B", {50.0f, 0.0f, 0.0f}}};
     for (const auto& marker : markers) {
         Actor* actor = CreateActor(0, marker.name, nullptr, point, next++, true);
-        if (actor == nullptr) return out.Fail(file, std::string("cannot make actor \"") + marker.name + "\"");
+        if (actor == nullptr) {
+            return out.Fail(file, std::string("cannot make actor \"") + marker.name + "\"");
+        }
         SendCommandArgs(actor, kCmdSetPosition, marker.at);
     }
 

@@ -29,8 +29,7 @@ struct SheetRow {
 const SheetRow kSheet[] = {
     {"File Properties", PropertyKind::PageTitle, 0, 0},
     {"Files:", PropertyKind::ListSelector, kCmdSetFileStringList, kCmdGetFileStringList},
-    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
-     493, 0},
+    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493, 0},
     {"Remove Selected File:|Remove File|", PropertyKind::Button, kCmdDeleteFileObject, 0},
     {"Set Rand Weight.", PropertyKind::Caption, 0, 0},
     {"Value:", PropertyKind::WholeNumber, kCmdSetFileRandWeight, kCmdGetFileRandWeight},
@@ -326,7 +325,8 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     case kCmdCreate:
         // The base handler copies the Actor part.
-        if (auto *source = dynamic_cast<FileActor *>(block.ReadActor(0)); source && source != this) {
+        if (auto *source = dynamic_cast<FileActor *>(block.ReadActor(0));
+            source && source != this) {
             spareWord = source->spareWord;
             fileNames = source->fileNames;
             weights = source->weights;

@@ -598,11 +598,10 @@ void SpawnPointActor::DumpClassFields(std::vector<std::string> &lines) const {
     const float box[3] = {spawnBox.x, spawnBox.y, spawnBox.z};
     lines.push_back("spawnpoint type " + std::to_string(spawnType) + " usebox " +
                     std::to_string(useSpawnBox) + " box " + DumpNumbers(box, 3) + " onstart " +
-                    std::to_string(spawnOnStartGame) + " interval " +
-                    DumpNumber(minSpawnInterval) + " last " + DumpNumber(lastSpawnTime) +
-                    " counter " + std::to_string(spawnCounter) + " max " +
-                    std::to_string(spawnMaxCount) + " nonspawn " +
-                    std::to_string(nonSpawnPercent) + " useextern " +
+                    std::to_string(spawnOnStartGame) + " interval " + DumpNumber(minSpawnInterval) +
+                    " last " + DumpNumber(lastSpawnTime) + " counter " +
+                    std::to_string(spawnCounter) + " max " + std::to_string(spawnMaxCount) +
+                    " nonspawn " + std::to_string(nonSpawnPercent) + " useextern " +
                     std::to_string(useExternSpawn) + " extern " + DumpText(externSpawnPath) +
                     " records " + std::to_string(records.size()));
     for (size_t i = 0; i < records.size(); ++i) {

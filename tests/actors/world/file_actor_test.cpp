@@ -113,7 +113,8 @@ TEST_F(FileActorTest, DescriptorConstructorAndCreate) {
     const Row rows[] = {
         {"File Properties", PropertyKind::PageTitle, 0, 0},
         {"Files:", PropertyKind::ListSelector, 495, 496},
-        {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493, 0},
+        {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493,
+         0},
         {"Remove Selected File:|Remove File|", PropertyKind::Button, 512, 0},
         {"Set Rand Weight.", PropertyKind::Caption, 0, 0},
         {"Value:", PropertyKind::WholeNumber, 497, 498},
@@ -122,7 +123,8 @@ TEST_F(FileActorTest, DescriptorConstructorAndCreate) {
         {"Load Selected File:|Load|", PropertyKind::Button, 508, 0},
         {"Unload File:|Unload|", PropertyKind::Button, 511, 0},
         {"Save Loaded File:|Save|", PropertyKind::Button, 509, 0},
-        {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog, 510, 494},
+        {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
+         510, 494},
         {"Set Procent Off No File Loading", PropertyKind::Caption, 0, 0},
         {"Procent:", PropertyKind::WholeNumber, 501, 502},
         {"Auto Load:", PropertyKind::CheckBox, 505, 506},
@@ -211,8 +213,8 @@ TEST_F(FileActorTest, ListCommands) {
     value = 250;
     f->HandleCommand(501, ParamBlock(&value, 4));
     EXPECT_EQ(f->noFilePercent, 100u);
-    for (auto [set, get, field] : {std::tuple{503u, 504u, &f->alwaysReload},
-                                   std::tuple{505u, 506u, &f->autoLoad}}) {
+    for (auto [set, get, field] :
+         {std::tuple{503u, 504u, &f->alwaysReload}, std::tuple{505u, 506u, &f->autoLoad}}) {
         value = 1;
         f->HandleCommand(set, ParamBlock(&value, 4));
         EXPECT_EQ(*field, 1u);
@@ -312,8 +314,9 @@ TEST_F(FileActorTest, MaximumCountsAcrossTheLevel) {
     auto first = actor({1, 0});
     EXPECT_EQ(first->ChooseFile(), 1);
     ASSERT_EQ(FileCountTable.size(), 1u);
-    EXPECT_EQ(std::tuple(FileCountTable[0].fileName, FileCountTable[0].max, FileCountTable[0].count),
-              std::tuple(std::string("crate.qva"), 2u, 1u));
+    EXPECT_EQ(
+        std::tuple(FileCountTable[0].fileName, FileCountTable[0].max, FileCountTable[0].count),
+        std::tuple(std::string("crate.qva"), 2u, 1u));
     auto second = actor({1, 0});
     EXPECT_EQ(second->ChooseFile(), 1);
     EXPECT_EQ(FileCountTable[0].count, 2u);

@@ -97,8 +97,8 @@ class SpawnPointTest : public ::testing::Test {
         system = GetActorSystem();
         scenery = GetActorById(kSceneryRootId);
         for (uint32_t cls : {3u, 16u}) {
-            SetActorClassRowForTests(cls, {cls, [] { return static_cast<Actor *>(new Recorder()); },
-                                           nullptr});
+            SetActorClassRowForTests(
+                cls, {cls, [] { return static_cast<Actor *>(new Recorder()); }, nullptr});
         }
         previousRunner = InstallScriptRunner(&scripts);
         RootTimeRecord()->time = 0.0f;
@@ -169,10 +169,12 @@ TEST_F(SpawnPointTest, DescriptorConstructorAndCreate) {
     EXPECT_EQ(d.items[1].label, "Type:|Placeholder|0|Player Start Position|1|Spawn|2|Warp|3|");
     EXPECT_EQ(std::tuple(d.items[1].kind, d.items[1].setCommand, d.items[1].getCommand),
               std::tuple(PropertyKind::Enumeration, 1253u, 1254u));
-    EXPECT_EQ(std::tuple(d.items[4].kind, d.items[4].setCommand), std::tuple(PropertyKind::Vector, 1259u));
+    EXPECT_EQ(std::tuple(d.items[4].kind, d.items[4].setCommand),
+              std::tuple(PropertyKind::Vector, 1259u));
     EXPECT_EQ(std::tuple(d.items[6].label, d.items[6].kind),
               std::tuple(std::string("Min Spawn Time Interval:"), PropertyKind::Time));
-    EXPECT_EQ(std::tuple(d.items[13].label, d.items[13].kind, d.items[13].setCommand, d.items[13].getCommand),
+    EXPECT_EQ(std::tuple(d.items[13].label, d.items[13].kind, d.items[13].setCommand,
+                         d.items[13].getCommand),
               std::tuple(std::string("Add:"), PropertyKind::ActorReference, 1265u, 1266u));
     EXPECT_EQ(std::tuple(d.items[15].label, d.items[15].kind, d.items[15].setCommand),
               std::tuple(std::string("Delete Selected:|Delete|"), PropertyKind::Button, 1282u));
@@ -271,14 +273,16 @@ TEST_F(SpawnPointTest, RecordCommands) {
     // Deleting the middle one moves the last down; the selection stays 1.
     p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock());
     ASSERT_EQ(p->records.size(), 2u);
-    EXPECT_EQ(std::tuple(p->records[1].objectPath, p->selectedRecord), std::tuple(std::string("/c"), 1));
+    EXPECT_EQ(std::tuple(p->records[1].objectPath, p->selectedRecord),
+              std::tuple(std::string("/c"), 1));
     p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock());
     p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock()); // index 1 is gone now
     EXPECT_EQ(p->records.size(), 1u);
 
     // The extern point: a path after the pointer slot; "use" off empties it.
     std::vector<char> pick(8, 0);
-    for (char ch : std::string("/Scenery/X")) pick.push_back(ch);
+    for (char ch : std::string("/Scenery/X"))
+        pick.push_back(ch);
     pick.push_back(0);
     EXPECT_EQ(p->HandleCommand(kCmdSetExternSpawnActor, ParamBlock(pick.data(), pick.size())), 1);
     EXPECT_EQ(p->externSpawnPath, "/Scenery/X");
@@ -564,7 +568,8 @@ TEST_F(SpawnPointTest, WarpBoxes) {
                          box.hitEffect, box.factor),
               std::tuple(std::string("Player Col"), 7u, 2u, 1u, 1u, 0u, 0u, 7u,
                          static_cast<Actor *>(p), -1, 0u, 1.0f));
-    EXPECT_EQ(std::tuple(box.boxMin.x, box.boxMin.y, box.boxMax.z), std::tuple(-100.0f, -100.0f, 100.0f));
+    EXPECT_EQ(std::tuple(box.boxMin.x, box.boxMin.y, box.boxMax.z),
+              std::tuple(-100.0f, -100.0f, 100.0f));
 
     Actor *player = CreateActor(16, "Player", nullptr, scenery, -1, false);
     Actor *other = CreateActor(3, "Other", nullptr, scenery, -1, false);
@@ -572,7 +577,8 @@ TEST_F(SpawnPointTest, WarpBoxes) {
     hit.flags |= kColObjMarked;
     const ColObj *event[2] = {&hit, p->colObjs[0].get()};
     auto collide = [&] {
-        return SendCommand(static_cast<uint32_t>(p->actorId), 171, ParamBlock(event, sizeof(event)));
+        return SendCommand(static_cast<uint32_t>(p->actorId), 171,
+                           ParamBlock(event, sizeof(event)));
     };
     collide(); // not the master
     player->flags |= kActorMaster;
@@ -672,9 +678,10 @@ TEST_F(SpawnRecordTest, WritesTheFieldsInOrderAtVersion70) {
     back.externSpawnPath = "stale";
     ASSERT_EQ(Read(70, bytes, &back), 1);
     ASSERT_EQ(back.records.size(), 1u);
-    EXPECT_EQ(std::tuple(back.records[0].name, back.records[0].objectPath, back.records[0].count,
-                         back.externSpawnPath, back.lastSpawnTime, back.spawnCounter),
-              std::tuple(std::string("first"), std::string("/a"), 7u, std::string("/x"), 1.5f, 11u));
+    EXPECT_EQ(
+        std::tuple(back.records[0].name, back.records[0].objectPath, back.records[0].count,
+                   back.externSpawnPath, back.lastSpawnTime, back.spawnCounter),
+        std::tuple(std::string("first"), std::string("/a"), 7u, std::string("/x"), 1.5f, 11u));
 }
 
 TEST_F(SpawnRecordTest, OlderVersions) {
