@@ -265,7 +265,7 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     // marker or itself, and its script renamed the copy.
     std::vector<std::string> props = ActorLines(dump, "Props");
     ASSERT_FALSE(props.empty()) << dump;
-    EXPECT_TRUE(HasLineStarting(props, "file selected ")) << dump;
+    EXPECT_TRUE(HasLineStarting(props, "file spare 0 files 2 nofile 0 loaded 1 ")) << dump;
     const size_t propsAt = dump.find("name=\"Props\"");
     const size_t chosen = dump.find("        id=8000 class=0 name=\"Prop", propsAt);
     EXPECT_NE(chosen, std::string::npos) << dump;
@@ -280,7 +280,8 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     EXPECT_EQ(dump.find("name=\"Spawned\"", dump.find("name=\"Spawned\"") + 1), std::string::npos)
         << "one copy only";
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "SP"),
-                                "spawnpoint type 2 usebox 0 box 50 0 50 onstart 1 "))
+                                "spawnpoint type 2 usebox 0 box 50 0 50 records 1 nonspawn 0 "
+                                "onstart 1 "))
         << dump;
 
     ExpectDemoCapture(folder.Get("game/shot.tga"));

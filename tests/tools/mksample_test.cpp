@@ -153,12 +153,13 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     // the template under the non-operational "Templates" (state 2).
     for (const char *line :
          {"      id=3023 class=5 name=\"Props\" parent=3002 classname=\"File\"\n",
-          "        fileentry 0 name \"crate.qva\" weight 1 max 0\n"
-          "        fileentry 1 name \"barrel.qva\" weight 3 max 0\n",
+          "        fileentry 0 weight 1 max 0 name \"crate.qva\"\n"
+          "        fileentry 1 weight 3 max 0 name \"barrel.qva\"\n",
           "      id=3024 class=21 name=\"SP\" parent=3002 classname=\"Spawn Point\"\n",
           "        script 0 \"named\" event 1288 \"On Spawn Actor\" source "
           "\"local.Set_Name(\\\"Spawned\\\");\"\n",
-          "        spawnrecord 0 path \"/Scenery/Templates/Crate\" weight 1 max 1000000 count 0 ",
+          "        spawnrecord 0 name \"\" weight 1 max 1000000 type 0 count 0 path "
+          "\"/Scenery/Templates/Crate\"\n",
           "        id=3025 class=0 name=\"A\" parent=3024 classname=\"Base\"\n",
           "        id=3026 class=0 name=\"B\" parent=3024 classname=\"Base\"\n",
           "    id=3027 class=0 name=\"Templates\" parent=2 classname=\"Base\"\n"

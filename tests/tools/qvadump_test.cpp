@@ -61,10 +61,10 @@ TEST(Qvadump, ClassLinesOfFileAndSpawnPoint) {
     ToolRun run = RunQvadump({DataPath("file_spawn_record.qva")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, expected);
-    EXPECT_NE(run.out.find("      fileentry 1 name \"barrel.qva\" weight 3 max 2\n"),
+    EXPECT_NE(run.out.find("      fileentry 1 weight 3 max 2 name \"barrel.qva\"\n"),
               std::string::npos);
-    EXPECT_NE(run.out.find("      spawnrecord 0 path \"/Scenery/Templates/Crate\" weight 1 max "
-                           "1000000 count 0 type 0 name \"\"\n"),
+    EXPECT_NE(run.out.find("      spawnrecord 0 name \"\" weight 1 max 1000000 type 0 count 0 "
+                           "path \"/Scenery/Templates/Crate\"\n"),
               std::string::npos);
 }
 

@@ -509,14 +509,13 @@ int FileActor::Serialize(Archive &archive, uint32_t mode) {
 }
 
 void FileActor::DumpClassFields(std::vector<std::string> &lines) const {
-    lines.push_back("file selected " + std::to_string(selectedFile) + " loaded " +
-                    std::to_string(loaded) + " alwaysreload " + std::to_string(alwaysReload) +
-                    " autoload " + std::to_string(autoLoad) + " nofile " +
-                    std::to_string(noFilePercent) + " spare " + std::to_string(spareWord) +
-                    " files " + std::to_string(fileNames.size()));
+    lines.push_back("file spare " + std::to_string(spareWord) + " files " +
+                    std::to_string(fileNames.size()) + " nofile " + std::to_string(noFilePercent) +
+                    " loaded " + std::to_string(loaded) + " alwaysreload " +
+                    std::to_string(alwaysReload) + " autoload " + std::to_string(autoLoad) +
+                    " selected " + std::to_string(selectedFile));
     for (size_t i = 0; i < fileNames.size(); ++i) {
-        lines.push_back("fileentry " + std::to_string(i) + " name " + DumpText(fileNames[i]) +
-                        " weight " + std::to_string(weights[i]) + " max " +
-                        std::to_string(maxCounts[i]));
+        lines.push_back("fileentry " + std::to_string(i) + " weight " + std::to_string(weights[i]) +
+                        " max " + std::to_string(maxCounts[i]) + " name " + DumpText(fileNames[i]));
     }
 }

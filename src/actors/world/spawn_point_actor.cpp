@@ -597,18 +597,18 @@ int SpawnPointActor::Serialize(Archive &archive, uint32_t mode) {
 void SpawnPointActor::DumpClassFields(std::vector<std::string> &lines) const {
     const float box[3] = {spawnBox.x, spawnBox.y, spawnBox.z};
     lines.push_back("spawnpoint type " + std::to_string(spawnType) + " usebox " +
-                    std::to_string(useSpawnBox) + " box " + DumpNumbers(box, 3) + " onstart " +
+                    std::to_string(useSpawnBox) + " box " + DumpNumbers(box, 3) + " records " +
+                    std::to_string(records.size()) + " nonspawn " +
+                    std::to_string(nonSpawnPercent) + " onstart " +
                     std::to_string(spawnOnStartGame) + " interval " + DumpNumber(minSpawnInterval) +
-                    " last " + DumpNumber(lastSpawnTime) + " counter " +
-                    std::to_string(spawnCounter) + " max " + std::to_string(spawnMaxCount) +
-                    " nonspawn " + std::to_string(nonSpawnPercent) + " useextern " +
-                    std::to_string(useExternSpawn) + " extern " + DumpText(externSpawnPath) +
-                    " records " + std::to_string(records.size()));
+                    " useextern " + std::to_string(useExternSpawn) + " extern " +
+                    DumpText(externSpawnPath) + " max " + std::to_string(spawnMaxCount) + " last " +
+                    DumpNumber(lastSpawnTime) + " counter " + std::to_string(spawnCounter));
     for (size_t i = 0; i < records.size(); ++i) {
         const SpawnRecord &r = records[i];
-        lines.push_back("spawnrecord " + std::to_string(i) + " path " + DumpText(r.objectPath) +
+        lines.push_back("spawnrecord " + std::to_string(i) + " name " + DumpText(r.name) +
                         " weight " + std::to_string(r.weight) + " max " +
-                        std::to_string(r.maxCount) + " count " + std::to_string(r.count) +
-                        " type " + std::to_string(r.recordType) + " name " + DumpText(r.name));
+                        std::to_string(r.maxCount) + " type " + std::to_string(r.recordType) +
+                        " count " + std::to_string(r.count) + " path " + DumpText(r.objectPath));
     }
 }
