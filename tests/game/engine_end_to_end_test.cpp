@@ -209,7 +209,7 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     ASSERT_FALSE(camera.empty()) << dump;
     EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
     EXPECT_TRUE(HasLineStarting(camera, "transform pos 0 120 -450 ")) << dump;
-    EXPECT_TRUE(HasLineStarting(camera, "camera type 0 active 1 fov 2.0943952 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(camera, "camera type 0 active 1 height 30 ")) << dump;
     EXPECT_TRUE(ActorLines(dump, "Camera").empty()) << dump;
 
     // The camera stands in RoomA; RoomB is seen through the open portal,

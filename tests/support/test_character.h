@@ -49,9 +49,7 @@ class TestCharacter : public Actor {
         return Actor::HandleCommand(commandId, block);
     }
 
-    void SetMaster(bool on) {
-        flags = on ? (flags | kActorMaster) : (flags & ~kActorMaster);
-    }
+    void SetMaster(bool on) { flags = on ? (flags | kActorMaster) : (flags & ~kActorMaster); }
 
     // A sphere of the radius about the origin: solid, dynamic, groups 1,
     // receive groups 1.
@@ -78,8 +76,8 @@ class TestCharacterClass {
   public:
     TestCharacterClass()
         : previous_(SetActorClassRowForTests(
-              kCharacterClassId, {kCharacterClassId, &New,
-                                  &RegisterPlaceholderClassOf<kCharacterClassId>})) {}
+              kCharacterClassId,
+              {kCharacterClassId, &New, &RegisterPlaceholderClassOf<kCharacterClassId>})) {}
     ~TestCharacterClass() { SetActorClassRowForTests(kCharacterClassId, previous_); }
     TestCharacterClass(const TestCharacterClass &) = delete;
     TestCharacterClass &operator=(const TestCharacterClass &) = delete;

@@ -148,7 +148,8 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     EXPECT_NE(level.out.find("    id=3022 class=19 name=\"GA29_Cam\" parent=2 classname=\"Camera\"\n"
                              "      transform pos 0 120 -450 scale 1 1 1 rot 0 0 0 1\n"),
               std::string::npos);
-    EXPECT_NE(level.out.find("      camera type 0 active 1 fov 2.0943952 "), std::string::npos);
+    EXPECT_NE(level.out.find("      camera type 0 active 1 height 30 "), std::string::npos);
+    EXPECT_NE(level.out.find(" eyesmoothing 0.92 fov 2.0943952 aspect 1.333 "), std::string::npos);
     // The props' File actor and the spawn point with its markers in RoomA;
     // the template under the non-operational "Templates" (state 2).
     for (const char *line :

@@ -46,9 +46,10 @@ TEST(Qvadump, ClassLineOfACamera) {
     ToolRun run = RunQvadump({DataPath("camera_record.qva")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, expected);
-    EXPECT_NE(run.out.find("      camera type 1 active 1 fov 1.4 aspect 1.333 near 10 far 2500 "
-                           "height 30 distance 125 pull 0 targetheight 30 smoothing 0.86 0.92 "
-                           "lookheight 20 target1 \"/Scenery/Hero\" target2 \"\"\n"),
+    EXPECT_NE(run.out.find("      camera type 1 active 1 height 30 distance 125 pull 0 "
+                           "targetheight 30 looksmoothing 0.86 eyesmoothing 0.92 fov 1.4 "
+                           "aspect 1.333 near 10 far 2500 lookheight 20 "
+                           "target1 \"/Scenery/Hero\" target2 \"\"\n"),
               std::string::npos);
 }
 

@@ -47,8 +47,8 @@ struct SheetRow {
 
 const SheetRow kSheet[] = {
     {"Camera Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|",
-     PropertyKind::Enumeration, kCmdCameraSetType, kCmdCameraGetType},
+    {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PropertyKind::Enumeration,
+     kCmdCameraSetType, kCmdCameraGetType},
     {"Fov:", PropertyKind::Angle, kCmdCameraSetFov, kCmdCameraGetFov},
     {"Aspect:", PropertyKind::Real, kCmdCameraSetAspect, kCmdCameraGetAspect},
     {"Near:", PropertyKind::Real, kCmdCameraSetNear, kCmdCameraGetNear},
@@ -419,8 +419,8 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         auto *camera = dynamic_cast<CameraActor *>(source);
         if (camera != nullptr && camera != this) {
             cameraType = camera->cameraType;
-            for (auto [own, theirs] : {std::pair{&target1, &camera->target1},
-                                       std::pair{&target2, &camera->target2}}) {
+            for (auto [own, theirs] :
+                 {std::pair{&target1, &camera->target1}, std::pair{&target2, &camera->target2}}) {
                 own->Release();
                 own->path = theirs->path;
                 own->Assign(theirs->target);
@@ -539,9 +539,8 @@ int CameraActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&active);
     }
     if (version >= 26) {
-        for (float *value : {&heightOffset, &distance, &distancePull, &targetHeight,
-                             &lookSmoothing, &eyeSmoothing, &fov, &aspect, &nearClip, &farClip,
-                             &lookHeight}) {
+        for (float *value : {&heightOffset, &distance, &distancePull, &targetHeight, &lookSmoothing,
+                             &eyeSmoothing, &fov, &aspect, &nearClip, &farClip, &lookHeight}) {
             SerializeFloat(archive, value);
         }
         target1.Serialize(archive);
@@ -554,15 +553,24 @@ int CameraActor::Serialize(Archive &archive, uint32_t mode) {
 }
 
 void CameraActor::DumpClassFields(std::vector<std::string> &lines) const {
-    lines.push_back("camera type " + std::to_string(cameraType) + " active " +
-                    std::to_string(active) + " fov " + DumpNumber(fov) + " aspect " +
-                    DumpNumber(aspect) + " near " + DumpNumber(nearClip) + " far " +
-                    DumpNumber(farClip) + " height " + DumpNumber(heightOffset) + " distance " +
-                    DumpNumber(distance) + " pull " + DumpNumber(distancePull) +
-                    " targetheight " + DumpNumber(targetHeight) + " smoothing " +
-                    DumpNumber(lookSmoothing) + " " + DumpNumber(eyeSmoothing) + " lookheight " +
-                    DumpNumber(lookHeight) + " target1 " + DumpText(target1.path) + " target2 " +
-                    DumpText(target2.path));
+    std::string line =
+        "camera type " + std::to_string(cameraType) + " active " + std::to_string(active);
+    const std::pair<const char *, float> reals[] = {{"height", heightOffset},
+                                                    {"distance", distance},
+                                                    {"pull", distancePull},
+                                                    {"targetheight", targetHeight},
+                                                    {"looksmoothing", lookSmoothing},
+                                                    {"eyesmoothing", eyeSmoothing},
+                                                    {"fov", fov},
+                                                    {"aspect", aspect},
+                                                    {"near", nearClip},
+                                                    {"far", farClip},
+                                                    {"lookheight", lookHeight}};
+    for (const auto &[label, value] : reals) {
+        line += std::string(" ") + label + " " + DumpNumber(value);
+    }
+    line += " target1 " + DumpText(target1.path) + " target2 " + DumpText(target2.path);
+    lines.push_back(line);
 }
 
 // --- frame update ---------------------------------------------------------------
@@ -630,8 +638,8 @@ void CameraActor::TargetRule() {
     eye = Add(eye, shift);
     look = Add(look, shift);
 
-    const bool sameGroup = FindDrawGroupAt(eye, 2) == drawGroupId &&
-                           target->drawGroupId == drawGroupId;
+    const bool sameGroup =
+        FindDrawGroupAt(eye, 2) == drawGroupId && target->drawGroupId == drawGroupId;
     if (blocked != 0 || !sameGroup) {
         const Vector3 start = Add(target->GetWorldPosition(), {0.0f, heightOffset, 0.0f});
         Vector3 hitPoint = eye;
@@ -766,8 +774,8 @@ void CameraActor::OrbitRule() {
     if (-contactNormal.y > 0.8f) {
         // Under something: keep the last free point, carried along with it.
         if (hit->owner != nullptr) {
-            lastFreeEye = Add(lastFreeEye, Ask(hit->owner, kCmdGetDeltaPosition,
-                                               Vector3{0.0f, 0.0f, 0.0f}));
+            lastFreeEye =
+                Add(lastFreeEye, Ask(hit->owner, kCmdGetDeltaPosition, Vector3{0.0f, 0.0f, 0.0f}));
         }
         eye = lastFreeEye;
         SmoothAndApply();
@@ -798,7 +806,10 @@ void CameraActor::SmoothAndApply() {
         return;
     }
     RefreshTimeRecord(timeRecord);
-    const float n = std::clamp(timeRecord->delta * 60.0f, 1.0f, 30.0f);
+    // 60 steps a second, at least one and at most 30 (a delta that is not a
+    // number counts as one step).
+    float n = timeRecord->delta * 60.0f;
+    n = !(n >= 1.0f) ? 1.0f : std::min(n, 30.0f);
     const int steps = static_cast<int>(n);
     const float frac = n - static_cast<float>(steps);
     for (int i = 0; i < steps; ++i) {

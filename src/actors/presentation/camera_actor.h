@@ -44,7 +44,7 @@ inline constexpr uint32_t kCmdCameraSetActive = 1235;
 inline constexpr uint32_t kCmdCameraGetActive = 1236;
 inline constexpr uint32_t kCmdCameraSetGamma = 1237;
 inline constexpr uint32_t kCmdCameraSetGlobalGamma = 1238;
-inline constexpr uint32_t kCmdCameraTurnVertical = 1239; // "Set Relative RotX"
+inline constexpr uint32_t kCmdCameraTurnVertical = 1239;   // "Set Relative RotX"
 inline constexpr uint32_t kCmdCameraTurnHorizontal = 1240; // not registered
 
 // Camera types.

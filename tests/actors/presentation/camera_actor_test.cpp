@@ -163,7 +163,8 @@ TEST_F(CameraActorTest, TargetsAndRigChildren) {
     CameraActor *camera = MakeCamera();
 
     SendPointer(camera, kCmdCameraSetTarget1, hero);
-    EXPECT_EQ(std::tuple(camera->target1.target, camera->target2.target), std::tuple(hero, rigTarget));
+    EXPECT_EQ(std::tuple(camera->target1.target, camera->target2.target),
+              std::tuple(hero, rigTarget));
     EXPECT_FLOAT_EQ(camera->targetHeight, 50.0f);
     EXPECT_FLOAT_EQ(camera->lookHeight, 30.0f);
     EXPECT_FLOAT_EQ(camera->distance, 100.0f);
@@ -245,7 +246,8 @@ TEST_F(CameraActorTest, GammaAndFlashGoOutFromTheCurrentCamera) {
     EXPECT_EQ(GlobalGamma[3], 10.0f);
     EXPECT_EQ(camera->gammaRefresh, 1u);
     camera->Process();
-    EXPECT_EQ(recording->GetAppliedGamma().red[100], static_cast<uint16_t>((0.25f * 100 + 10) * 256));
+    EXPECT_EQ(recording->GetAppliedGamma().red[100],
+              static_cast<uint16_t>((0.25f * 100 + 10) * 256));
 
     // The debug tint flashes the current camera.
     DebugTint(1, kDebugTintDefault, kDebugTintDefault, kDebugTintDefault);
@@ -349,8 +351,8 @@ TEST_F(CameraActorTest, CreateCopiesTheCameraFields) {
     source->smoothEye = {1.0f, 2.0f, 3.0f};
     source->flashColor[1] = 9.0f;
     source->gammaScale[2] = 0.5f;
-    auto *copy = dynamic_cast<CameraActor *>(
-        CreateActor(kCameraClassId, "copy", source, scenery, -1, true));
+    auto *copy =
+        dynamic_cast<CameraActor *>(CreateActor(kCameraClassId, "copy", source, scenery, -1, true));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(std::tuple(copy->cameraType, copy->target1.target, copy->upSmoothing,
                          copy->flashColor[1], copy->gammaScale[2]),
@@ -358,7 +360,8 @@ TEST_F(CameraActorTest, CreateCopiesTheCameraFields) {
     EXPECT_TRUE(Near(copy->smoothEye, {1.0f, 2.0f, 3.0f}));
     EXPECT_EQ(hero->backLinks.size(), 2u);
     EXPECT_EQ(DeleteActor(hero), 1);
-    EXPECT_EQ(std::tuple(source->target1.target, copy->target1.target), std::tuple(nullptr, nullptr));
+    EXPECT_EQ(std::tuple(source->target1.target, copy->target1.target),
+              std::tuple(nullptr, nullptr));
 }
 
 TEST_F(CameraActorTest, CollisionEventsBlockOnSolidNonCharacters) {
@@ -408,14 +411,14 @@ TEST_F(CameraActorTest, RecordOfTheCurrentVersion) {
     Send(camera, kCmdCameraSetType, kCameraTarget);
     camera->distancePull = -4.0f;
     camera->target2.path = "GA5";
-    SendPointer(camera, kCmdCameraSetTarget1, hero);
+    camera->target1.path = "/Scenery/earlier"; // as read from a file
+    SendPointer(camera, kCmdCameraSetTarget1, hero); // saved by the new target's path
     camera->active = 1;
     const std::string bytes = WriteAtVersion(camera, kActorFileVersion);
-    const std::string tail =
-        Words({1u, 1u, Bits(30.0f), Bits(125.0f), Bits(-4.0f), Bits(30.0f), Bits(0.86f),
-               Bits(0.92f), Bits(1.1f), Bits(1.333f), Bits(10.0f), Bits(2500.0f), Bits(20.0f),
-               13u}) +
-        "/Scenery/hero" + Words({3u}) + "GA5";
+    const std::string tail = Words({1u, 1u, Bits(30.0f), Bits(125.0f), Bits(-4.0f), Bits(30.0f),
+                                    Bits(0.86f), Bits(0.92f), Bits(1.1f), Bits(1.333f), Bits(10.0f),
+                                    Bits(2500.0f), Bits(20.0f), 13u}) +
+                             "/Scenery/hero" + Words({3u}) + "GA5";
     ASSERT_GT(bytes.size(), tail.size());
     EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
 
@@ -427,10 +430,10 @@ TEST_F(CameraActorTest, RecordOfTheCurrentVersion) {
     ASSERT_EQ(Load(bytes), 1) << system->errorText;
     auto *read = dynamic_cast<CameraActor *>(GetActorById(static_cast<uint32_t>(id)));
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(std::tuple(read->cameraType, read->active, read->distancePull, read->target1.path,
-                         read->target2.path, read->distanceSlack, read->upSmoothing),
-              std::tuple(1u, 1u, -4.0f, std::string("/Scenery/hero"), std::string("GA5"),
-                         100.0f, 0.0f));
+    EXPECT_EQ(
+        std::tuple(read->cameraType, read->active, read->distancePull, read->target1.path,
+                   read->target2.path, read->distanceSlack, read->upSmoothing),
+        std::tuple(1u, 1u, -4.0f, std::string("/Scenery/hero"), std::string("GA5"), 100.0f, 0.0f));
 }
 
 TEST_F(CameraActorTest, OlderRecordsCarryFewerFields) {
@@ -442,7 +445,7 @@ TEST_F(CameraActorTest, OlderRecordsCarryFewerFields) {
     const std::string v38 = WriteAtVersion(camera, 38);
     const std::string v26 = WriteAtVersion(camera, 26);
     const std::string v25 = WriteAtVersion(camera, 25);
-    EXPECT_EQ(v39.size() - v38.size(), 4u); // the Active word
+    EXPECT_EQ(v39.size() - v38.size(), 4u);          // the Active word
     EXPECT_EQ(v26.size() - v25.size(), 4u * 12 + 8); // type, eleven reals, two empty paths
     (void)v70;
 

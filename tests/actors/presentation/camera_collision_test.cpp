@@ -105,7 +105,8 @@ TEST_F(CameraCollisionTest, LookChaseMeetsWallsAndCeilings) {
     camera->HandleCommand(kCmdCameraSetType, ParamBlock(&type, sizeof(type)));
     camera->eyeSmoothing = camera->lookSmoothing = camera->upSmoothing = 0.0f;
     // Look (0, 43, 0), eye (0, 43, -105); the probe runs from (0, 13, 0).
-    const Vector3 dir = {0.0f, 30.0f / std::hypot(30.0f, 105.0f), -105.0f / std::hypot(30.0f, 105.0f)};
+    const Vector3 dir = {0.0f, 30.0f / std::hypot(30.0f, 105.0f),
+                         -105.0f / std::hypot(30.0f, 105.0f)};
 
     // A wall facing the target at z -75: the eye goes 10 short of the hit.
     Actor *wall = Make("wall", {0, 0, -80});

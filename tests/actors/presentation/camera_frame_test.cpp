@@ -94,8 +94,8 @@ TEST_F(CameraFrameTest, SmoothingRunsSixtyStepsASecond) {
         float position;  // z shown: between the last two steps by the fraction
     };
     // Eye z 64 from a smoothed 0: one step gives 32.
-    for (const Case &c : {Case{0.01f, -99.0f, 0.0f}, Case{0.025f, -99.0f, 16.0f},
-                          Case{1.0f, -70.0f, -1.0f}}) {
+    for (const Case &c :
+         {Case{0.01f, -99.0f, 0.0f}, Case{0.025f, -99.0f, 16.0f}, Case{1.0f, -70.0f, -1.0f}}) {
         camera->eye = {0.0f, 0.0f, 64.0f};
         camera->smoothEye = {0.0f, 0.0f, 0.0f};
         camera->distancePull = -100.0f;
