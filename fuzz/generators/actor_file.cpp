@@ -2,7 +2,8 @@
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
 // Connector, with a door-type connector below a probe; an active target camera following an actor;
-// a State holding a Time Instance, a Timer with keys and the three Developers.
+// a State holding a Time Instance, a Timer with keys and the three Developers;
+// a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -122,6 +123,33 @@ int main(int argc, char** argv) {
         }
     }
     ok = ok && Write(folder, "logic.qva", 3030, 3036);
+
+    // A File actor choosing between two files, the barrel limited to two in
+    // a level; a warp point with its box and two spawn records.
+    Actor *props = CreateActor(5, "Props", nullptr, scenery, 3040, false);
+    Actor *point = CreateActor(21, "SP", nullptr, scenery, 3041, false);
+    if (props == nullptr || point == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(props, 493, std::string("crate.qva"));
+    SendCommandArgs(props, 493, std::string("barrel.qva"));
+    SendCommandArgs(props, 495, std::string("barrel.qva"));
+    SendCommandArgs(props, 497, 3u);
+    uint32_t limit = 2;
+    props->HandleCommand(499, ParamBlock(&limit, sizeof(limit)));
+    SendCommandArgs(props, 501, 10u);
+    SendCommandArgs(point, 1253, 3u);
+    SendCommandArgs(point, 1261, true);
+    SendCommandArgs(point, 1257, 2.5f);
+    for (const std::string path : {"/Scenery/Templates/Crate", "/Scenery/Templates/Barrel"}) {
+        std::string block(sizeof(void *), '\0');
+        block += path;
+        block += '\0';
+        point->HandleCommand(1265, ParamBlock(block.data(), block.size()));
+    }
+    uint32_t weight = 3;
+    point->HandleCommand(1267, ParamBlock(&weight, sizeof(weight)));
+    ok = ok && Write(folder, "file_spawn.qva", 3040, 3042);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -48,9 +48,10 @@ ProgramRun RunIn(const std::string& folder, const std::string& commandLine) {
 }
 
 // The engine as the end-to-end runs start it: headless, windowed, silent,
-// with a fixed frame time and a frame limit.
+// with a fixed frame time, a fixed random seed and a frame limit.
 ProgramRun RunEngine(const std::string& folder, int frameLimit = 600) {
     return RunIn(folder, "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+                         "ENGINE_RANDOM_SEED=1 "
                          "ENGINE_FRAME_LIMIT=" + std::to_string(frameLimit) + " " +
                              Quote(Program("engine")) + " -win=1 -s=0");
 }
@@ -200,7 +201,7 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
-              "id=8000 class=9 name=\"MASTERPLAYER\" parent=2");
+              "id=8001 class=9 name=\"MASTERPLAYER\" parent=2");
 
     // The sample camera was current and stays so in the save; without a
     // "PlayerCharacter" the game made no camera of its own.
@@ -280,6 +281,30 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
         std::sscanf(line.c_str(), "state %u ", &beaconState);
     }
     EXPECT_EQ(beaconState & 2u, 0u) << dump;
+    // "Props" chose one of its two files, whose actor came first of the
+    // level's free ids; "SP" spawned its crate on "Start Game" under a
+    // marker or itself, and its script renamed the copy.
+    std::vector<std::string> props = ActorLines(dump, "Props");
+    ASSERT_FALSE(props.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(props, "file spare 0 files 2 nofile 0 loaded 1 ")) << dump;
+    const size_t propsAt = dump.find("name=\"Props\"");
+    const size_t chosen = dump.find("        id=8000 class=0 name=\"Prop", propsAt);
+    EXPECT_NE(chosen, std::string::npos) << dump;
+    EXPECT_NE(dump.find("parent=3027 classname=\"Base\"", chosen), std::string::npos) << dump;
+    std::vector<std::string> spawned = ActorLines(dump, "Spawned");
+    ASSERT_FALSE(spawned.empty()) << dump;
+    bool underMarker = false;
+    for (const char* parent : {" parent=3028 ", " parent=3029 ", " parent=3030 "}) {
+        underMarker = underMarker || spawned[0].find(parent) != std::string::npos;
+    }
+    EXPECT_TRUE(underMarker) << spawned[0];
+    EXPECT_EQ(dump.find("name=\"Spawned\"", dump.find("name=\"Spawned\"") + 1), std::string::npos)
+        << "one copy only";
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "SP"),
+                                "spawnpoint type 2 usebox 0 box 50 0 50 records 1 nonspawn 0 "
+                                "onstart 1 "))
+        << dump;
+
     ExpectDemoCapture(folder.Get("game/shot.tga"));
 }
 
@@ -361,6 +386,20 @@ TEST_F(EngineEndToEnd, TruncatedSceneFailsWithoutLeavingActorsBehind) {
     EXPECT_EQ(run.err, "Error Loading Scene Level1.qva: Serialize Error\n");
 }
 
+// With the same random seed the files chosen and the places spawned at
+// repeat: two runs write the same save.
+TEST_F(EngineEndToEnd, TwoRunsGiveTheSameSave) {
+    TempFolder other;
+    ASSERT_TRUE(MakeSample(other.Path()));
+    ProgramRun run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = RunEngine(other.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string first = folder.Get("game/demo.sav");
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(first, other.Get("game/demo.sav"));
+}
+
 TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
     TempFolder loose;
     ASSERT_TRUE(MakeSample(loose.Path()));
@@ -389,7 +428,7 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
 // 600, windowed, the files' own texture formats, sound on.
 ProgramRun RunSample(const std::string& folder, const std::string& environment,
                      const std::string& options = "", const std::string& wrapper = "") {
-    return RunIn(folder, environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 "
+    return RunIn(folder, environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 ENGINE_RANDOM_SEED=1 "
                                        "ENGINE_FRAME_LIMIT=600 " +
                              wrapper + Quote(Program("engine")) + " -win=1 -tq=32 " + options);
 }
@@ -413,7 +452,7 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
     EXPECT_TRUE(HasLineStarting(mover, "script 1 \"done\" event 214 ")) << dump;
     std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
     ASSERT_FALSE(player.empty()) << dump;
-    EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8000 class=9 name=\"MASTERPLAYER\"");
+    EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8001 class=9 name=\"MASTERPLAYER\"");
 
     wavecheck::WaveData wave;
     std::string error;

@@ -64,11 +64,12 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     // library, after them; the folder of play.sh last.
     const std::vector<std::string> first = {"init.txt", "game/DAZedirad.qvf", "game/Data/text.txt"};
     EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), first);
-    const std::vector<std::string> last = {"game/Data/Globals.qva", "game/Data/Level1.qva",
-                                           "game/Data/Play.qva", "play/init.txt"};
-    ASSERT_GE(paths.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 4, paths.end()), last);
-    for (size_t i = 0; i + 4 < paths.size(); ++i) {
+    const std::vector<std::string> last = {"game/Data/crate.qva",   "game/Data/barrel.qva",
+                                           "game/Data/Globals.qva", "game/Data/Level1.qva",
+                                           "game/Data/Play.qva",    "play/init.txt"};
+    ASSERT_GE(paths.size(), 9u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 6, paths.end()), last);
+    for (size_t i = 0; i + 6 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -109,7 +110,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 27 first 3000 span 27\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 33 first 3000 span 33\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -167,6 +168,37 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "          key 1 event \"Unknown\" script \"show\" source "
           "\"[ga]GA32.Set_Visible(1);\" time 1.5\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The props' File actor and the spawn point with its markers in RoomA;
+    // the template under the non-operational "Templates" (state 2).
+    for (const char *line :
+         {"      id=3027 class=5 name=\"Props\" parent=3002 classname=\"File\"\n",
+          "        fileentry 0 weight 1 max 0 name \"crate.qva\"\n"
+          "        fileentry 1 weight 3 max 0 name \"barrel.qva\"\n",
+          "      id=3028 class=21 name=\"SP\" parent=3002 classname=\"Spawn Point\"\n",
+          "        script 0 \"named\" event 1288 \"On Spawn Actor\" source "
+          "\"local.Set_Name(\\\"Spawned\\\");\"\n",
+          "        spawnrecord 0 name \"\" weight 1 max 1000000 type 0 count 0 path "
+          "\"/Scenery/Templates/Crate\"\n",
+          "        id=3029 class=0 name=\"A\" parent=3028 classname=\"Base\"\n",
+          "        id=3030 class=0 name=\"B\" parent=3028 classname=\"Base\"\n",
+          "    id=3031 class=0 name=\"Templates\" parent=2 classname=\"Base\"\n"
+          "      transform pos 0 0 0 scale 1 1 1 rot 0 0 0 1\n"
+          "      state 2 ",
+          "      id=3032 class=0 name=\"Crate\" parent=3031 classname=\"Base\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The prop files: one actor each at 3000 below "Scenery".
+    for (auto [file, name] : {std::pair{"crate", "PropCrate"}, {"barrel", "PropBarrel"}}) {
+        const std::string path = folder / ("game/Data/" + std::string(file) + ".qva");
+        ToolRun prop = toolrun::Run("qvadump", {path});
+        ASSERT_EQ(prop.exitCode, 0) << prop.err;
+        EXPECT_NE(prop.out.find("header version 70 count 1 first 3000 span 1\n"),
+                  std::string::npos);
+        EXPECT_NE(prop.out.find("    id=3000 class=0 name=\"" + std::string(name) +
+                                "\" parent=2 classname=\"Base\"\n"),
+                  std::string::npos)
+            << prop.out;
     }
 }
 

@@ -65,6 +65,22 @@ TEST(Qvadump, ClassLineOfACamera) {
               std::string::npos);
 }
 
+// A File actor of two files (the barrel drawn, its file missing, so not
+// loaded) and a warp-type Spawn Point with its box: a line per file and per
+// spawn record.
+TEST(Qvadump, ClassLinesOfFileAndSpawnPoint) {
+    const std::string expected = ReadFile(DataPath("file_spawn_record.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("file_spawn_record.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      fileentry 1 weight 3 max 2 name \"barrel.qva\"\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("      spawnrecord 0 name \"\" weight 1 max 1000000 type 0 count 0 "
+                           "path \"/Scenery/Templates/Crate\"\n"),
+              std::string::npos);
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

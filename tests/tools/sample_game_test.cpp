@@ -67,7 +67,7 @@ TEST_F(SampleGame, LibraryDumpEqualsTheCommittedText) {
 }
 
 TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
-    for (const char* name : {"Globals", "Level1", "Play"}) {
+    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play"}) {
         SCOPED_TRACE(name);
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
         EXPECT_EQ(dump.exitCode, 0) << dump.err;

@@ -12,6 +12,7 @@
 #include "sample_logic.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
+#include "sample_spawn.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ bool WriteLevel(SampleOutput& out) {
     int32_t next = kFirstSceneryId + 2;
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
-        !AddRoomLogic(out, file, next)) {
+        !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next)) {
         return false;
     }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
@@ -142,4 +143,6 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
     return out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}));
 }
 
-bool WriteEndToEndActors(SampleOutput& out) { return WriteGlobals(out) && WriteLevel(out); }
+bool WriteEndToEndActors(SampleOutput& out) {
+    return WritePropFiles(out) && WriteGlobals(out) && WriteLevel(out);
+}

@@ -7,8 +7,10 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
+#include "actors/world/file_actor.h"
 #include "actors/world/reference_actor.h"
 #include "actors/world/simulation_actor.h"
+#include "actors/world/spawn_point_actor.h"
 #include "actors/world/state_actor.h"
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
@@ -16,10 +18,12 @@
 
 namespace {
 
+Actor *NewFileActor() { return new FileActor(); }
 Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
 Actor *NewTimerActor() { return new TimerActor(); }
+Actor *NewSpawnPointActor() { return new SpawnPointActor(); }
 Actor *NewDeveloperActor() { return new DeveloperActor(); }
 Actor *NewDeveloper2Actor() { return new Developer2Actor(); }
 Actor *NewDeveloper3Actor() { return new Developer3Actor(); }
@@ -29,13 +33,13 @@ Actor *NewReferenceActor() { return new ReferenceActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
-    {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
+    {kFileClassId, &NewFileActor, &FileActor::RegisterClass},
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {kTimerClassId, &NewTimerActor, &TimerActor::RegisterClass},
     {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
     {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
     {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
-    {21, &NewPlaceholderActor<21>, &RegisterPlaceholderClassOf<21>},
+    {kSpawnPointClassId, &NewSpawnPointActor, &SpawnPointActor::RegisterClass},
     {kDeveloperClassId, &NewDeveloperActor, &DeveloperActor::RegisterClass},
     {kDeveloper2ClassId, &NewDeveloper2Actor, &Developer2Actor::RegisterClass},
     {kDeveloper3ClassId, &NewDeveloper3Actor, &Developer3Actor::RegisterClass},
@@ -120,6 +124,7 @@ CollisionScene WorldCollisionScene() {
 
 void ResetWorldSubsystem() {
     ResetDrawGroups();
+    ClearFileCountTable();
     SetCollisionScene(WorldCollisionScene());
     GetCollisionEventQueue().Clear();
     ContactedList.Clear();
@@ -147,5 +152,6 @@ WorldHooks WorldSubsystemHooks() {
     hooks.addActorToDrawGroup = &EnterDrawGroup;
     hooks.removeActorFromDrawGroup = &LeaveDrawGroup;
     hooks.updateActorDrawGroup = &MoveToDrawGroup;
+    hooks.clearFileCounts = &ClearFileCountTable;
     return hooks;
 }

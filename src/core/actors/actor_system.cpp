@@ -34,8 +34,6 @@ void ForgetDestroyedActor(Actor *actor) {
             entry = nullptr;
         }
     }
-    FileActorList.erase(std::remove(FileActorList.begin(), FileActorList.end(), actor),
-                        FileActorList.end());
 }
 
 struct SheetRow {

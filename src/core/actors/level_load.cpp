@@ -104,7 +104,7 @@ void ActorSystem::Process() {
             root->children.clear();
         }
     }
-    FileActorList.clear();
+    ClearFileCounts();
 
     // 6.-9. The loading screen and the files.
     LoadingScreenState &screen = GetLoadingScreenState();

@@ -4,7 +4,6 @@
 #include <iterator>
 
 std::vector<Actor *> DrawGroupRegistry(kSystemDrawGroupCount, nullptr);
-std::vector<Actor *> FileActorList;
 Actor *CurrentCamera = nullptr;
 float GlobalGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 float GlobalHitEffectMultiplier = 1.0f;
@@ -26,7 +25,6 @@ const PresentationHooks &GetPresentationHooks() { return g_presentation; }
 
 void ResetWorldHooks() {
     DrawGroupRegistry.assign(kSystemDrawGroupCount, nullptr);
-    FileActorList.clear();
     if (g_world.reset != nullptr) g_world.reset();
 }
 
@@ -69,4 +67,8 @@ float DrawGroupDiagonal(Actor *group) {
 
 void SetDrawGroupId(Actor *group, int32_t drawGroupId) {
     if (g_world.setDrawGroupId != nullptr) g_world.setDrawGroupId(group, drawGroupId);
+}
+
+void ClearFileCounts() {
+    if (g_world.clearFileCounts != nullptr) g_world.clearFileCounts();
 }

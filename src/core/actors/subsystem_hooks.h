@@ -22,9 +22,6 @@ struct Vector3;
 extern std::vector<Actor *> DrawGroupRegistry;
 inline constexpr size_t kSystemDrawGroupCount = 2;
 
-// The File actors, kept by the File actor code.
-extern std::vector<Actor *> FileActorList;
-
 // The active camera; null when none is active.
 extern Actor *CurrentCamera;
 // The global gamma block that cameras apply: three scales (1 at start) and
@@ -64,6 +61,9 @@ struct WorldHooks {
     void (*addActorToDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
     void (*removeActorFromDrawGroup)(Actor *actor, uint32_t forced) = nullptr;
     void (*updateActorDrawGroup)(Actor *actor) = nullptr;
+    // Forgets how often the File actors chose their files (a level load
+    // starts); nothing.
+    void (*clearFileCounts)() = nullptr;
     // Back to the subsystem's start values; nothing.
     void (*reset)() = nullptr;
 };
@@ -100,3 +100,4 @@ void RefreshCameraGamma(Actor *camera);
 bool SetRootRange(Actor *root, uint32_t firstId, uint32_t idLimit, const char *fileName);
 float DrawGroupDiagonal(Actor *group);
 void SetDrawGroupId(Actor *group, int32_t drawGroupId);
+void ClearFileCounts();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "actors/world/file_actor.h"
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/loading_screen.h"
@@ -237,7 +238,7 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     ColObj object(a);
     system->StaticColObjs(3).Append(&object, &object.staticNodes);
     DrawGroupRegistry.push_back(a);
-    FileActorList.push_back(a);
+    FileCountTable.push_back({"crate.qva", 1, 1});
     CameraActor *camera = MakeRealCamera("Camera");
     CurrentCamera = camera;
     system->listenerEffects = {3, 4};
@@ -251,7 +252,7 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     EXPECT_TRUE(global->children.empty() && scenery->children.empty());
     EXPECT_TRUE(clipboard->children.empty() && system->StaticColObjs(3).Empty());
     EXPECT_EQ(DrawGroupRegistry.size(), 2u);
-    EXPECT_TRUE(FileActorList.empty());
+    EXPECT_TRUE(FileCountTable.empty()); // the files choose afresh
     EXPECT_EQ(CurrentCamera, nullptr);
     EXPECT_TRUE(system->listenerEffects.empty());
 }

@@ -1,0 +1,521 @@
+#include "actors/world/file_actor.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_map>
+
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "library/resource_library.h"
+
+std::vector<FileCountRecord> FileCountTable;
+
+void ClearFileCountTable() { FileCountTable.clear(); }
+
+namespace {
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"File Properties", PropertyKind::PageTitle, 0, 0},
+    {"Files:", PropertyKind::ListSelector, kCmdSetFileStringList, kCmdGetFileStringList},
+    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493, 0},
+    {"Remove Selected File:|Remove File|", PropertyKind::Button, kCmdDeleteFileObject, 0},
+    {"Set Rand Weight.", PropertyKind::Caption, 0, 0},
+    {"Value:", PropertyKind::WholeNumber, kCmdSetFileRandWeight, kCmdGetFileRandWeight},
+    {"Set Maximum Count In Scene. ( 0 = no limit )", PropertyKind::Caption, 0, 0},
+    {"Value:", PropertyKind::WholeNumber, kCmdSetFileMaxCount, kCmdGetFileMaxCount},
+    {"Load Selected File:|Load|", PropertyKind::Button, kCmdLoadFileObject, 0},
+    {"Unload File:|Unload|", PropertyKind::Button, kCmdUnloadFileObject, 0},
+    {"Save Loaded File:|Save|", PropertyKind::Button, kCmdSaveFileObject, 0},
+    {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
+     kCmdSaveFileObjectAs, 494},
+    {"Set Procent Off No File Loading", PropertyKind::Caption, 0, 0},
+    {"Procent:", PropertyKind::WholeNumber, kCmdSetNoFileRandWeight, kCmdGetNoFileRandWeight},
+    {"Auto Load:", PropertyKind::CheckBox, kCmdSetAutoLoad, kCmdGetAutoLoad},
+    {"Always Reload: (Never Save)", PropertyKind::CheckBox, kCmdSetAlwaysLoad, kCmdGetAlwaysLoad},
+};
+
+constexpr uint32_t kCmdSetFilenameText = 493;
+constexpr uint32_t kCmdGetFilenameText = 494;
+constexpr uint32_t kMaxPercent = 100;
+
+// The files being read by File actors now, outermost first, each as its
+// mapped path with the letters folded: a file on it is not read again.
+std::vector<std::string> g_loadChain;
+
+std::string ChainKey(const std::string &path) {
+    std::string key = ResolvePath(path, false);
+    if (key.empty()) {
+        key = path;
+    }
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+}
+
+class LoadChainEntry {
+  public:
+    explicit LoadChainEntry(std::string key) { g_loadChain.push_back(std::move(key)); }
+    ~LoadChainEntry() { g_loadChain.pop_back(); }
+    LoadChainEntry(const LoadChainEntry &) = delete;
+    LoadChainEntry &operator=(const LoadChainEntry &) = delete;
+};
+
+bool CanOpenForReading(const std::string &path) {
+    Archive archive;
+    if (!archive.Open(path, "rb")) {
+        return false;
+    }
+    archive.Close();
+    return true;
+}
+
+} // namespace
+
+std::string DataFilePath(const std::string &name) {
+    std::string base;
+    if (const ResourceLibrary *library = GetLibrary()) {
+        base = library->GetBaseFolder();
+    } else if (const ActorSystem *system = GetActorSystem()) {
+        base = system->baseFolder;
+    }
+    return base + "\\Data\\" + name;
+}
+
+void FileActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kFileClassId);
+    descriptor.lineage = {0, kFileClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+void FileActor::AddFile(const std::string &fileName) {
+    fileNames.push_back(fileName);
+    weights.push_back(1);
+    maxCounts.push_back(0);
+}
+
+void FileActor::RemoveFile(size_t index) {
+    fileNames.erase(fileNames.begin() + static_cast<std::ptrdiff_t>(index));
+    weights.erase(weights.begin() + static_cast<std::ptrdiff_t>(index));
+    maxCounts.erase(maxCounts.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+// Through DeleteActor, so that a child whose script or Process is running
+// now stays alive until its delivery returns. A child that cannot be deleted
+// is only let go, so that the loop always ends.
+void FileActor::UnloadChildren() {
+    while (!children.empty()) {
+        Actor *child = children.back();
+        if (child == nullptr || DeleteActor(child) == 0) {
+            if (!children.empty() && children.back() == child) {
+                children.pop_back();
+                if (child != nullptr && child->parent == this) {
+                    child->parent = nullptr;
+                }
+            }
+        }
+    }
+    loaded = 0;
+}
+
+bool FileActor::IsFileAtMaxCount(const std::string &fileName, int32_t *record) {
+    bool atLimit = false;
+    int32_t first = -1;
+    for (size_t i = 0; i < FileCountTable.size(); ++i) {
+        const FileCountRecord &entry = FileCountTable[i];
+        if (entry.fileName != fileName) {
+            continue;
+        }
+        if (first < 0) {
+            first = static_cast<int32_t>(i);
+        }
+        if (entry.count >= entry.max) {
+            atLimit = true;
+        }
+    }
+    if (record != nullptr) {
+        *record = first;
+    }
+    return atLimit;
+}
+
+int FileActor::ChooseFile() {
+    if (fileNames.empty()) {
+        selectedFile = -1;
+        return 0;
+    }
+    if (fileNames.size() == 1 && noFilePercent == 0) {
+        selectedFile = 0;
+        return 1;
+    }
+    std::vector<int32_t> tickets;
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+        tickets.insert(tickets.end(), weights[i], static_cast<int32_t>(i));
+    }
+    // Only a file can give every file the weight 0: then there is nothing
+    // to draw from.
+    if (tickets.empty()) {
+        selectedFile = -1;
+        return 0;
+    }
+    size_t r = static_cast<size_t>(Rand()) % tickets.size();
+    selectedFile = tickets[r];
+    int32_t record = -1;
+    bool counted = false;
+    if (maxCounts[static_cast<size_t>(selectedFile)] != 0) {
+        while (!tickets.empty()) {
+            if (!IsFileAtMaxCount(fileNames[static_cast<size_t>(selectedFile)], &record)) {
+                counted = true;
+                break;
+            }
+            tickets.erase(tickets.begin() + static_cast<std::ptrdiff_t>(r));
+            selectedFile = -1;
+            if (!tickets.empty()) {
+                r = static_cast<size_t>(Rand()) % tickets.size();
+                selectedFile = tickets[r];
+            }
+        }
+    }
+    if (noFilePercent > 0 && static_cast<uint32_t>(Rand()) % 100 < noFilePercent) {
+        selectedFile = -1;
+    }
+    if (selectedFile < 0) {
+        return 0;
+    }
+    const auto chosen = static_cast<size_t>(selectedFile);
+    if (counted && maxCounts[chosen] != 0) {
+        if (record >= 0) {
+            ++FileCountTable[static_cast<size_t>(record)].count;
+        } else {
+            FileCountTable.push_back({fileNames[chosen], maxCounts[chosen], 1});
+        }
+    }
+    return 1;
+}
+
+int FileActor::LoadFileObject(int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= fileNames.size()) {
+        return 0;
+    }
+    const std::string path = DataFilePath(fileNames[static_cast<size_t>(index)]);
+    // A file that includes itself, directly or through the File actors it
+    // holds, would load without end: it is refused like a missing file.
+    std::string key = ChainKey(path);
+    if (std::find(g_loadChain.begin(), g_loadChain.end(), key) != g_loadChain.end()) {
+        return 0;
+    }
+    int result = 0;
+    {
+        LoadChainEntry entry(std::move(key));
+        result = LoadActorsIntoFile(path, this);
+    }
+    if (result == 0) {
+        return 0;
+    }
+    loaded = 1;
+    if (ActorSystem *system = GetActorSystem()) {
+        system->SetFileVersion(kNoFileVersion);
+    }
+    return 1;
+}
+
+int FileActor::LoadSelected() {
+    if (alwaysReload != 0) {
+        loaded = 0;
+    }
+    if (loaded != 0) {
+        return 1;
+    }
+    loaded = 1;
+    if (!SelectedValid()) {
+        return 1;
+    }
+    UnloadChildren();
+    return LoadFileObject(selectedFile);
+}
+
+int FileActor::SaveFileObject(const std::string *name) {
+    if (loaded == 0 || !SelectedValid()) {
+        return 0;
+    }
+    const std::string path =
+        DataFilePath(name != nullptr ? *name : fileNames[static_cast<size_t>(selectedFile)]);
+
+    // The direct children first, then below each of them its descendants,
+    // each before its own children; File actors and their contents stay out.
+    std::vector<Actor *> listed;
+    std::vector<Actor *> direct;
+    for (Actor *child : children) {
+        if (child != nullptr && child->classId != kFileClassId) {
+            direct.push_back(child);
+        }
+    }
+    listed = direct;
+    for (Actor *child : direct) {
+        struct {
+            int32_t wanted;
+            int32_t stopClass;
+            std::vector<Actor *> *out;
+        } query{-1, static_cast<int32_t>(kFileClassId), &listed};
+        child->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
+    }
+    std::unordered_map<const Actor *, uint32_t> fileIds;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        fileIds.emplace(listed[i], static_cast<uint32_t>(3000 + i));
+    }
+
+    Archive archive;
+    if (!archive.Open(path, "wb")) {
+        return 0;
+    }
+    const auto count = static_cast<uint32_t>(listed.size());
+    archive.SetVersion(kActorFileVersion);
+    archive.SerializeU32(kActorFileVersion);
+    archive.SerializeU32(count);
+    archive.SerializeU32(3000);
+    archive.SerializeU32(count);
+    for (Actor *actor : listed) {
+        const int32_t id = actor->actorId;
+        const int32_t parentId = actor->parentId;
+        Actor *parent = actor->parent;
+        const auto mapped = fileIds.find(parent);
+        actor->actorId = static_cast<int32_t>(fileIds[actor]);
+        actor->parent = nullptr;
+        actor->parentId = (parent == this || mapped == fileIds.end())
+                              ? kSceneryRootId
+                              : static_cast<int32_t>(mapped->second);
+        actor->Serialize(archive, kSerializeSave);
+        actor->actorId = id;
+        actor->parentId = parentId;
+        actor->parent = parent;
+    }
+    // A failed write leaves the old file as it was.
+    return archive.Close() == 0 ? 1 : 0;
+}
+
+int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetResource: {
+        const std::string name(block.ReadString(0));
+        if (!CanOpenForReading(DataFilePath(name + ".qva"))) {
+            return 0;
+        }
+        fileNames.clear();
+        weights.clear();
+        maxCounts.clear();
+        const std::string file = name + ".qva";
+        HandleCommand(kCmdSetFilenameText,
+                      ParamBlock(const_cast<char *>(file.c_str()), file.size() + 1));
+        return 1;
+    }
+    case kCmdCreate:
+        // The base handler copies the Actor part.
+        if (auto *source = dynamic_cast<FileActor *>(block.ReadActor(0));
+            source && source != this) {
+            spareWord = source->spareWord;
+            fileNames = source->fileNames;
+            weights = source->weights;
+            maxCounts = source->maxCounts;
+            selectedFile = source->selectedFile;
+            loaded = source->loaded;
+            alwaysReload = source->alwaysReload;
+            autoLoad = source->autoLoad;
+            noFilePercent = source->noFilePercent;
+        }
+        break;
+    case kCmdSetFileSaveMark:
+        if (alwaysReload != 0) {
+            flags |= kActorSaved;
+            uint32_t off = 0;
+            SendCommandToChildren(this, kCmdSetFileSaveMark, ParamBlock(&off, sizeof(off)));
+            return 1;
+        }
+        break;
+    case kCmdCollectSpawned:
+        return 0;
+    case kCmdSetFilenameText:
+        AddFile(std::string(block.ReadString(0)));
+        break;
+    case kCmdGetFilenameText:
+        if (SelectedValid()) {
+            block.WriteString(0, fileNames[static_cast<size_t>(selectedFile)]);
+        }
+        break;
+    case kCmdSetFileStringList: {
+        const std::string_view text = block.ReadString(0);
+        for (size_t i = 0; i < fileNames.size(); ++i) {
+            if (fileNames[i] == text) {
+                selectedFile = static_cast<int32_t>(i);
+            }
+        }
+        break;
+    }
+    case kCmdGetFileStringList:
+        if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
+            out != nullptr && out != &fileNames) {
+            *out = fileNames;
+        }
+        break;
+    case kCmdSetFileRandWeight:
+        if (SelectedValid()) {
+            const uint32_t value = block.ReadU32(0);
+            weights[static_cast<size_t>(selectedFile)] =
+                value == 0 ? 1 : std::min(value, kMaxPercent);
+        }
+        break;
+    case kCmdGetFileRandWeight:
+        if (SelectedValid()) {
+            block.WriteU32(0, weights[static_cast<size_t>(selectedFile)]);
+        }
+        break;
+    case kCmdSetFileMaxCount:
+        if (SelectedValid()) {
+            maxCounts[static_cast<size_t>(selectedFile)] = block.ReadU32(0);
+        }
+        break;
+    case kCmdGetFileMaxCount:
+        if (SelectedValid()) {
+            block.WriteU32(0, maxCounts[static_cast<size_t>(selectedFile)]);
+        }
+        break;
+    case kCmdSetNoFileRandWeight:
+        noFilePercent = std::min(block.ReadU32(0), kMaxPercent);
+        break;
+    case kCmdGetNoFileRandWeight:
+        block.WriteU32(0, noFilePercent);
+        break;
+    case kCmdSetAlwaysLoad:
+        alwaysReload = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetAlwaysLoad:
+        block.WriteU32(0, alwaysReload);
+        break;
+    case kCmdSetAutoLoad:
+        autoLoad = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetAutoLoad:
+        block.WriteU32(0, autoLoad);
+        break;
+    case kCmdLoadFileObjectInGame:
+        if (SelectedValid()) {
+            UnloadChildren();
+            if (LoadFileObject(selectedFile) == 0) {
+                return 0;
+            }
+            BroadcastCommand(kCmdBuildTree, ParamBlock());
+            HandleCommand(kCmdPrecalculateRecursive, ParamBlock());
+        }
+        break;
+    case kCmdLoadFileObject:
+        if (LoadSelected() == 0) {
+            return 0;
+        }
+        break;
+    case kCmdSaveFileObject:
+        SaveFileObject(nullptr);
+        break;
+    case kCmdSaveFileObjectAs: {
+        const std::string name(block.ReadString(0));
+        SaveFileObject(&name);
+        break;
+    }
+    case kCmdUnloadFileObject:
+        UnloadChildren();
+        break;
+    case kCmdDeleteFileObject:
+        if (SelectedValid()) {
+            RemoveFile(static_cast<size_t>(selectedFile));
+        }
+        break;
+    case kCmdReloadFileObjectIfLoaded:
+        if (loaded != 0 && SelectedValid() &&
+            block.ReadString(0) == fileNames[static_cast<size_t>(selectedFile)]) {
+            UnloadChildren();
+            HandleCommand(kCmdLoadFileObject, ParamBlock());
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int FileActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const uint32_t version = archive.Version();
+    const bool reading = !archive.IsWriting();
+    if (version >= 1) {
+        archive.SerializeWord(&spareWord);
+    }
+    uint32_t count = 0;
+    if (version >= 1) {
+        count = archive.SerializeU32(static_cast<uint32_t>(fileNames.size()));
+    }
+    if (reading) {
+        // Each entry takes at least its name's length word and the words of
+        // its version: a count beyond the bytes left is a broken file.
+        const uint64_t entrySize = 4 + (version >= 7 ? 4 : 0) + (version >= 17 ? 4 : 0);
+        if (archive.Failed() || uint64_t{count} * entrySize > archive.BytesLeft()) {
+            archive.SetFailed();
+            return 0;
+        }
+        fileNames.assign(count, std::string());
+        weights.assign(count, 1);
+        maxCounts.assign(count, 0);
+    }
+    for (uint32_t i = 0; i < count && i < fileNames.size(); ++i) {
+        if (version >= 7) {
+            archive.SerializeWord(&weights[i]);
+        }
+        if (version >= 17) {
+            archive.SerializeWord(&maxCounts[i]);
+        }
+        if (version >= 1) {
+            archive.SerializeString(fileNames[i]);
+        }
+    }
+    if (version >= 7) {
+        archive.SerializeWord(&noFilePercent);
+        archive.SerializeWord(&loaded);
+        archive.SerializeWord(&alwaysReload);
+    }
+    if (version >= 42) {
+        archive.SerializeWord(&autoLoad);
+    }
+    if (reading) {
+        if (archive.Failed()) {
+            return 0;
+        }
+        ChooseFile();
+    }
+    return 1;
+}
+
+void FileActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("file spare " + std::to_string(spareWord) + " files " +
+                    std::to_string(fileNames.size()) + " nofile " + std::to_string(noFilePercent) +
+                    " loaded " + std::to_string(loaded) + " alwaysreload " +
+                    std::to_string(alwaysReload) + " autoload " + std::to_string(autoLoad) +
+                    " selected " + std::to_string(selectedFile));
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+        lines.push_back("fileentry " + std::to_string(i) + " weight " + std::to_string(weights[i]) +
+                        " max " + std::to_string(maxCounts[i]) + " name " + DumpText(fileNames[i]));
+    }
+}

@@ -1,0 +1,614 @@
+#include "actors/world/spawn_point_actor.h"
+
+#include <algorithm>
+
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_path.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/script_runner.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdGetWSPosition = 71;
+constexpr uint32_t kCmdSetDeltaPosition = 72;
+constexpr uint32_t kCmdPositionAdd = 78;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdStartGame = 154;
+constexpr uint32_t kCmdCollisionEvent = 171;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdLoadResources = 226;
+constexpr uint32_t kCmdSetMovement = 845;
+constexpr uint32_t kCmdSetNextMovement = 847;
+constexpr uint32_t kCmdChangeGammaAdd = 949;
+constexpr uint32_t kCmdChangeHealth = 952;
+constexpr uint32_t kCmdSetRotY = 976;
+
+constexpr uint32_t kCharacterClassId = 16;
+constexpr int32_t kSceneryId = 2;
+constexpr uint32_t kMaxPercent = 100;
+constexpr float kCharacterLift = 40.0f;
+constexpr float kHalfTurn = 3.1415927f;
+constexpr size_t kPointerSlot = sizeof(void *);
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"Spawn Point Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Placeholder|0|Player Start Position|1|Spawn|2|Warp|3|", PropertyKind::Enumeration,
+     kCmdSetSpawnPointType, kCmdGetSpawnPointType},
+    {"Use Spawn Box:", PropertyKind::CheckBox, kCmdSetUseSpawnBox, kCmdGetUseSpawnBox},
+    {"Set Box Width, Height and Depth.", PropertyKind::Caption, 0, 0},
+    {"Value:", PropertyKind::Vector, kCmdSetSpawnBox, kCmdGetSpawnBox},
+    {"Spawn On Start Game:", PropertyKind::CheckBox, kCmdSetSpawnOnStartGame,
+     kCmdGetSpawnOnStartGame},
+    {"Min Spawn Time Interval:", PropertyKind::Time, kCmdSetMinSpawnTime, kCmdGetMinSpawnTime},
+    {"Max total objects to spawn.", PropertyKind::Caption, 0, 0},
+    {"Count:", PropertyKind::WholeNumber, kCmdSetSpawnMaxCount, kCmdGetSpawnMaxCount},
+    {"Set Non Spawn Procent", PropertyKind::Caption, 0, 0},
+    {"Procent:", PropertyKind::WholeNumber, kCmdSetNonSpawnPercent, kCmdGetNonSpawnPercent},
+    {"Spawn Objects Properties", PropertyKind::PageTitle, 0, 0},
+    {"Add Game Objects To Spawn.", PropertyKind::Caption, 0, 0},
+    {"Add:", PropertyKind::ActorReference, kCmdAddSpawnRecord, kCmdGetSpawnRecordPath},
+    {"Select:", PropertyKind::ListSelector, kCmdSelectSpawnRecord, kCmdGetSpawnRecordPaths},
+    {"Delete Selected:|Delete|", PropertyKind::Button, kCmdDeleteSpawnRecord, 0},
+    {"Set Random Weight, Max Count.", PropertyKind::Caption, 0, 0},
+    {"Weight:", PropertyKind::WholeNumber, kCmdSetSpawnRecordWeight, kCmdGetSpawnRecordWeight},
+    {"Count:", PropertyKind::WholeNumber, kCmdSetSpawnRecordMaxCount, kCmdGetSpawnRecordMaxCount},
+    {"Type:|Spawn|0|Only Set Position|1|", PropertyKind::Enumeration, kCmdSetSpawnRecordType,
+     kCmdGetSpawnRecordType},
+    {"Use Of Extern Spawn Point Objects", PropertyKind::PageTitle, 0, 0},
+    {"Use Extern Spawn Objects:", PropertyKind::CheckBox, kCmdSetUseExternSpawn,
+     kCmdGetUseExternSpawn},
+    {"Select Extern Spawn Point", PropertyKind::Caption, 0, 0},
+    {"Pick:", PropertyKind::ActorReference, kCmdSetExternSpawnActor, kCmdGetExternSpawnActor},
+};
+
+// "ActorPointerExt" blocks: a pointer slot, then the path text.
+void WritePathBlock(ParamBlock block, const std::string &path) {
+    block.WritePointer(0, nullptr);
+    block.WriteString(kPointerSlot, path);
+}
+
+// Sends a command by id, so that spies and deferred deletion see it.
+void Send(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
+    SendCommand(static_cast<uint32_t>(actor->actorId), commandId, ParamBlock(data, size));
+}
+
+void SendRecursive(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
+    ParamBlock inner(data, size);
+    RecursiveCommandParams params{commandId, &inner};
+    Send(actor, kRecursiveCommandId, &params, sizeof(params));
+}
+
+void SendText(Actor *actor, uint32_t commandId, const char *text) {
+    std::string copy(text);
+    Send(actor, commandId, copy.data(), copy.size() + 1);
+}
+
+void SendTwoFloats(Actor *actor, uint32_t commandId, float a, float b) {
+    float values[2] = {a, b};
+    Send(actor, commandId, values, sizeof(values));
+}
+
+bool StillThere(const Actor *actor, int32_t id) {
+    return GetActorById(static_cast<uint32_t>(id)) == actor;
+}
+
+// (u x box / 2) per axis, drawn in the order x, y, z.
+Vector3 BoxOffset(const Vector3 &box) {
+    const float x = RandomSigned() * box.x * 0.5f;
+    const float y = RandomSigned() * box.y * 0.5f;
+    const float z = RandomSigned() * box.z * 0.5f;
+    return {x, y, z};
+}
+
+} // namespace
+
+void SpawnPointActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kSpawnPointClassId);
+    descriptor.lineage = {0, kSpawnPointClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+float SpawnPointActor::CurrentTime() {
+    if (timeRecord == nullptr) {
+        return 0.0f;
+    }
+    RefreshTimeRecord(timeRecord);
+    return timeRecord->time;
+}
+
+bool SpawnPointActor::IsReady() {
+    return CurrentTime() >= lastSpawnTime + minSpawnInterval && spawnCounter < spawnMaxCount;
+}
+
+SpawnRecord *SpawnPointActor::Selected() {
+    if (selectedRecord < 0 || static_cast<size_t>(selectedRecord) >= records.size()) {
+        return nullptr;
+    }
+    return &records[static_cast<size_t>(selectedRecord)];
+}
+
+Actor *SpawnPointActor::ChooseSpawnObject() {
+    if (!IsReady() || records.empty()) {
+        return nullptr;
+    }
+    SpawnRecord *drawn = nullptr;
+    if (records.size() == 1 && nonSpawnPercent == 0) {
+        if (records[0].count >= records[0].maxCount) {
+            return nullptr;
+        }
+        drawn = &records[0];
+    } else {
+        std::vector<size_t> tickets;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].count < records[i].maxCount && records[i].weight != 0) {
+                tickets.insert(tickets.end(), records[i].weight, i);
+            }
+        }
+        if (tickets.empty()) {
+            return nullptr;
+        }
+        const size_t ticket = tickets[static_cast<size_t>(Rand()) % tickets.size()];
+        if (nonSpawnPercent != 0 && static_cast<uint32_t>(Rand()) % 100 < nonSpawnPercent) {
+            return nullptr;
+        }
+        drawn = &records[ticket];
+    }
+    // A template that is not there still uses up its draw.
+    ++drawn->count;
+    Actor *templateActor = FindActorByPath(drawn->objectPath, nullptr);
+    if (templateActor == nullptr) {
+        return nullptr;
+    }
+    ++spawnCounter;
+    return templateActor;
+}
+
+void SpawnPointActor::Spawn() {
+    // Handlers of the copy may delete it or this point: the objects stay
+    // until the outermost delivery returns.
+    ActorDeliveryScope scope;
+    const int32_t ownId = actorId;
+    if (!IsReady()) {
+        return;
+    }
+    Actor *templateActor = nullptr;
+    if (useExternSpawn == 0) {
+        templateActor = ChooseSpawnObject();
+    } else {
+        auto *extern_ = dynamic_cast<SpawnPointActor *>(FindActorByPath(externSpawnPath, nullptr));
+        if (extern_ == nullptr) {
+            return;
+        }
+        templateActor = extern_->ChooseSpawnObject();
+        if (nonSpawnPercent > 0 && static_cast<uint32_t>(Rand()) % 100 < nonSpawnPercent) {
+            return;
+        }
+    }
+    if (templateActor == nullptr) {
+        return;
+    }
+
+    Actor *source = this;
+    if (!children.empty() && templateActor->name != name) {
+        auto named = std::find_if(children.begin(), children.end(), [&](const Actor *child) {
+            return child != nullptr && child->name == templateActor->name;
+        });
+        if (named != children.end()) {
+            source = *named;
+        } else {
+            const size_t r = static_cast<size_t>(Rand()) % (children.size() + 1);
+            if (r < children.size() && children[r] != nullptr) {
+                source = children[r];
+            }
+        }
+    }
+
+    Actor *copy = nullptr;
+    if (templateActor->classId == kCharacterClassId) {
+        // CopyActorTree refuses a template that holds the new parent.
+        copy = CopyActorTree(templateActor, GetActorById(kSceneryId));
+        if (copy == nullptr) {
+            return;
+        }
+        SendRecursive(copy, kCmdLoadResources);
+        Vector3 p = {0.0f, 0.0f, 0.0f};
+        source->HandleCommand(kCmdGetWSPosition, ParamBlock(&p, sizeof(p)));
+        p.y += kCharacterLift;
+        const Matrix &world = source->GetWorldMatrix();
+        if (useSpawnBox != 0) {
+            const Vector3 offset = BoxOffset(spawnBox);
+            Matrix turn = world;
+            turn.m[3][0] = turn.m[3][1] = turn.m[3][2] = 0.0f;
+            Vector3 turned;
+            Vec3TransformCoord(&turned, offset, turn);
+            p.x += turned.x;
+            p.y += turned.y;
+            p.z += turned.z;
+        }
+        const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
+        float heading = Vec3YawFromForward(forward) + kHalfTurn;
+        Send(copy, kCmdSetPosition, &p, sizeof(p));
+        Send(copy, kCmdSetRotY, &heading, sizeof(heading));
+    } else {
+        copy = CopyActorTree(templateActor, source);
+        if (copy == nullptr) {
+            return;
+        }
+        SendRecursive(copy, kCmdLoadResources);
+        if (useSpawnBox != 0) {
+            Vector3 offset = BoxOffset(spawnBox);
+            Send(copy, kCmdPositionAdd, &offset, sizeof(offset));
+        }
+        copy->InvalidateTransform();
+        copy->UpdateWorldMatrix();
+    }
+    Send(copy, kCmdInvalidateOldPosition);
+
+    if (StillThere(this, ownId)) {
+        ScriptRunScope running(this);
+        for (size_t i = 0; i < scripts.size(); ++i) {
+            ScriptRecord *record = scripts[i].get();
+            if (record != nullptr && !record->dead && record->eventId == kCmdOnSpawnActor) {
+                RunHeldScript(this, record, copy);
+            }
+        }
+    }
+    Send(copy, kCmdOnSpawned);
+    uint32_t pointId = static_cast<uint32_t>(ownId);
+    SendRecursive(copy, kCmdSpawnNotify, &pointId, sizeof(pointId));
+    SendRecursive(copy, kCmdLoadResources);
+
+    lastSpawnTime = CurrentTime();
+    if (useExternSpawn != 0) {
+        ++spawnCounter;
+    }
+}
+
+void SpawnPointActor::SetType(uint32_t type) {
+    spawnType = type;
+    if (type == kSpawnTypeWarp) {
+        auto object = std::make_unique<ColObj>(this);
+        object->name = "Player Col";
+        object->flags = 0x07;
+        object->type = 2;
+        object->groups = 1;
+        object->receiveGroups = 1;
+        object->excludeGroups = 0;
+        object->material = 0;
+        object->fill = 7;
+        object->boxMin = {-100.0f, -100.0f, -100.0f};
+        object->boxMax = {100.0f, 100.0f, 100.0f};
+        object->reference = -1;
+        object->hitEffect = 0;
+        object->factor = 1.0f;
+        AddColObj(std::move(object));
+        return;
+    }
+    while (!colObjs.empty()) {
+        if (!RemoveColObj(colObjs.size() - 1)) {
+            break;
+        }
+    }
+}
+
+// The player's character touched the warp box: back onto the point.
+void SpawnPointActor::Warp(ParamBlock block) {
+    if (spawnType != kSpawnTypeWarp) {
+        return;
+    }
+    const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
+    if (other == nullptr || other->owner == nullptr) {
+        return;
+    }
+    Actor *owner = other->owner;
+    if (owner->classId != kCharacterClassId || !owner->HasFlag(kActorMaster) ||
+        (other->flags & kColObjMarked) == 0) {
+        return;
+    }
+    ActorDeliveryScope scope;
+    Vector3 zero = {0.0f, 0.0f, 0.0f};
+    Send(owner, kCmdSetDeltaPosition, &zero, sizeof(zero));
+    Vector3 p = {0.0f, 0.0f, 0.0f};
+    HandleCommand(kCmdGetWSPosition, ParamBlock(&p, sizeof(p)));
+    Send(owner, kCmdInvalidateOldPosition);
+    Send(owner, kCmdSetPosition, &p, sizeof(p));
+    SendText(owner, kCmdSetMovement, "Gethit0");
+    SendText(owner, kCmdSetNextMovement, "Neutral");
+    SendTwoFloats(owner, kCmdChangeGammaAdd, 300.0f, 1.0f);
+    SendTwoFloats(owner, kCmdChangeHealth, -10.0f, 0.0f);
+}
+
+int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetSpawnPointType:
+        SetType(block.ReadU32(0));
+        break;
+    case kCmdGetSpawnPointType:
+        block.WriteU32(0, spawnType);
+        break;
+    case kCmdSetUseSpawnBox:
+        useSpawnBox = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetUseSpawnBox:
+        block.WriteU32(0, useSpawnBox);
+        break;
+    case kCmdSetMinSpawnTime:
+        minSpawnInterval = block.ReadF32(0);
+        break;
+    case kCmdGetMinSpawnTime:
+        block.WriteF32(0, minSpawnInterval);
+        break;
+    case kCmdSetSpawnBox:
+        spawnBox = block.Read<Vector3>(0);
+        break;
+    case kCmdGetSpawnBox:
+        block.Write(0, spawnBox);
+        break;
+    case kCmdSetSpawnOnStartGame:
+        spawnOnStartGame = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetSpawnOnStartGame:
+        block.WriteU32(0, spawnOnStartGame);
+        break;
+    case kCmdSelectSpawnRecord: {
+        const std::string_view path = block.ReadString(0);
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].objectPath == path) {
+                selectedRecord = static_cast<int32_t>(i);
+                break;
+            }
+        }
+        break;
+    }
+    case kCmdGetSpawnRecordPaths:
+        if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
+            out->clear();
+            for (const SpawnRecord &record : records) {
+                out->push_back(record.objectPath);
+            }
+        }
+        break;
+    case kCmdAddSpawnRecord: {
+        SpawnRecord record;
+        record.objectPath = std::string(block.ReadString(kPointerSlot));
+        records.push_back(std::move(record));
+        selectedRecord = static_cast<int32_t>(records.size() - 1);
+        break;
+    }
+    case kCmdGetSpawnRecordPath:
+        if (const SpawnRecord *record = Selected()) {
+            WritePathBlock(block, record->objectPath);
+        }
+        break;
+    case kCmdSetSpawnRecordWeight:
+        if (SpawnRecord *record = Selected()) {
+            const uint32_t value = block.ReadU32(0);
+            record->weight = value == 0 ? 1 : std::min(value, kMaxPercent);
+        }
+        break;
+    case kCmdGetSpawnRecordWeight:
+        if (const SpawnRecord *record = Selected()) {
+            block.WriteU32(0, record->weight);
+        }
+        break;
+    case kCmdSetSpawnRecordMaxCount:
+        if (SpawnRecord *record = Selected()) {
+            record->maxCount = block.ReadU32(0);
+        }
+        break;
+    case kCmdGetSpawnRecordMaxCount:
+        if (const SpawnRecord *record = Selected()) {
+            block.WriteU32(0, record->maxCount);
+        }
+        break;
+    case kCmdSetSpawnRecordType:
+        if (SpawnRecord *record = Selected()) {
+            record->recordType = block.ReadU32(0);
+        }
+        break;
+    case kCmdGetSpawnRecordType:
+        if (const SpawnRecord *record = Selected()) {
+            block.WriteU32(0, record->recordType);
+        }
+        break;
+    case kCmdSetNonSpawnPercent:
+        nonSpawnPercent = std::min(block.ReadU32(0), kMaxPercent);
+        break;
+    case kCmdGetNonSpawnPercent:
+        block.WriteU32(0, nonSpawnPercent);
+        break;
+    case kCmdSetSpawnCounter:
+        spawnCounter = block.ReadU32(0);
+        break;
+    case kCmdGetSpawnCounter:
+        block.WriteU32(0, spawnCounter);
+        break;
+    case kCmdSetSpawnMaxCount:
+        spawnMaxCount = block.ReadU32(0);
+        break;
+    case kCmdGetSpawnMaxCount:
+        block.WriteU32(0, spawnMaxCount);
+        break;
+    case kCmdSpawn:
+    case kCmdActionStart:
+        Spawn();
+        break;
+    case kCmdDeleteSpawnRecord:
+        if (Selected() != nullptr) {
+            records.erase(records.begin() + selectedRecord);
+        }
+        break;
+    case kCmdSetExternSpawnActor:
+        externSpawnPath = std::string(block.ReadString(kPointerSlot));
+        break;
+    case kCmdGetExternSpawnActor:
+        WritePathBlock(block, externSpawnPath);
+        break;
+    case kCmdSetUseExternSpawn:
+        useExternSpawn = block.ReadU32(0) != 0 ? 1 : 0;
+        if (useExternSpawn == 0) {
+            externSpawnPath.clear();
+        }
+        break;
+    case kCmdGetUseExternSpawn:
+        block.WriteU32(0, useExternSpawn);
+        break;
+    case kCmdPrecalculate: {
+        const float now = CurrentTime();
+        lastSpawnTime = now - minSpawnInterval;
+        break;
+    }
+    case kCmdStartGame:
+        if (spawnType == kSpawnTypeSpawn && spawnOnStartGame != 0) {
+            HandleCommand(kCmdSpawn, ParamBlock());
+        }
+        break;
+    case kCmdCreate:
+        // The base handler copies the Actor part.
+        if (auto *source = dynamic_cast<SpawnPointActor *>(block.ReadActor(0));
+            source != nullptr && source != this) {
+            spawnType = source->spawnType;
+            useSpawnBox = source->useSpawnBox;
+            spawnBox = source->spawnBox;
+            spawnOnStartGame = source->spawnOnStartGame;
+            minSpawnInterval = source->minSpawnInterval;
+            lastSpawnTime = source->lastSpawnTime;
+            spawnCounter = source->spawnCounter;
+            spawnMaxCount = source->spawnMaxCount;
+            records = source->records;
+            selectedRecord = source->selectedRecord;
+            nonSpawnPercent = source->nonSpawnPercent;
+            reserved = source->reserved;
+            externSpawnPath = source->externSpawnPath;
+            useExternSpawn = source->useExternSpawn;
+        }
+        break;
+    case kCmdCollisionEvent:
+        Warp(block);
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int SpawnPointActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const uint32_t version = archive.Version();
+    const bool reading = !archive.IsWriting();
+    if (version >= 1) {
+        archive.SerializeWord(&spawnType);
+        archive.SerializeWord(&useSpawnBox);
+        archive.SerializeWords(&spawnBox, 3);
+    }
+    if (version >= 8) {
+        const uint32_t count = archive.SerializeU32(static_cast<uint32_t>(records.size()));
+        if (reading) {
+            // The smallest record of this version: a count the bytes left
+            // cannot hold is a broken file.
+            uint64_t recordSize = 12;
+            recordSize += version >= 23 ? 4 : 0;
+            recordSize += version >= 24 ? 4 : 0;
+            recordSize += version >= 33 ? 4 : 0;
+            recordSize += version >= 59 ? 4 : 0;
+            if (archive.Failed() || uint64_t{count} * recordSize > archive.BytesLeft()) {
+                archive.SetFailed();
+                return 0;
+            }
+            records.assign(count, SpawnRecord());
+        }
+        for (SpawnRecord &record : records) {
+            archive.SerializeString(record.name);
+            archive.SerializeWord(&record.reserved);
+            archive.SerializeWord(&record.weight);
+            if (version >= 23) {
+                archive.SerializeWord(&record.maxCount);
+            }
+            if (version >= 24) {
+                archive.SerializeWord(&record.recordType);
+            }
+            if (version >= 33) {
+                archive.SerializeWord(&record.count);
+            }
+            if (version >= 59) {
+                archive.SerializeString(record.objectPath);
+            }
+        }
+        archive.SerializeWord(&nonSpawnPercent);
+        uint32_t spare[2] = {0, 0};
+        archive.SerializeWords(spare, 2);
+    } else if (reading) {
+        records.clear();
+    }
+    if (reading) {
+        spawnOnStartGame = 1;
+    }
+    if (version >= 19) {
+        archive.SerializeWord(&spawnOnStartGame);
+    }
+    if (version >= 20) {
+        archive.SerializeWords(&minSpawnInterval, 1);
+    }
+    if (version >= 23) {
+        archive.SerializeWord(&reserved);
+    }
+    if (version >= 34) {
+        archive.SerializeWord(&useExternSpawn);
+    }
+    if (version >= 59) {
+        if (reading) {
+            externSpawnPath.clear();
+        }
+        archive.SerializeString(externSpawnPath);
+    }
+    if (version >= 33) {
+        archive.SerializeWord(&spawnMaxCount);
+    }
+    if (version >= 32) {
+        archive.SerializeWords(&lastSpawnTime, 1);
+    }
+    if (version >= 33) {
+        archive.SerializeWord(&spawnCounter);
+    }
+    if (reading && archive.Failed()) {
+        return 0;
+    }
+    return 1;
+}
+
+void SpawnPointActor::DumpClassFields(std::vector<std::string> &lines) const {
+    const float box[3] = {spawnBox.x, spawnBox.y, spawnBox.z};
+    lines.push_back("spawnpoint type " + std::to_string(spawnType) + " usebox " +
+                    std::to_string(useSpawnBox) + " box " + DumpNumbers(box, 3) + " records " +
+                    std::to_string(records.size()) + " nonspawn " +
+                    std::to_string(nonSpawnPercent) + " onstart " +
+                    std::to_string(spawnOnStartGame) + " interval " + DumpNumber(minSpawnInterval) +
+                    " useextern " + std::to_string(useExternSpawn) + " extern " +
+                    DumpText(externSpawnPath) + " max " + std::to_string(spawnMaxCount) + " last " +
+                    DumpNumber(lastSpawnTime) + " counter " + std::to_string(spawnCounter));
+    for (size_t i = 0; i < records.size(); ++i) {
+        const SpawnRecord &r = records[i];
+        lines.push_back("spawnrecord " + std::to_string(i) + " name " + DumpText(r.name) +
+                        " weight " + std::to_string(r.weight) + " max " +
+                        std::to_string(r.maxCount) + " type " + std::to_string(r.recordType) +
+                        " count " + std::to_string(r.count) + " path " + DumpText(r.objectPath));
+    }
+}
