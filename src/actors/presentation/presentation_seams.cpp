@@ -2,12 +2,14 @@
 
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
+Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
@@ -16,7 +18,7 @@ const ActorClassRow kRows[] = {
     {kMeshObjectClassId, &NewMeshObjectActor, &MeshObjectActor::RegisterClass},
     {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
-    {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
+    {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
     {19, &NewCameraActor, &RegisterPlaceholderClassOf<19>},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
