@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -478,6 +479,160 @@ TEST_F(SkinObjectTest, ReleasedMotionsAreLoadedAgainForThePose) {
     ++FrameCounter;
     skin->HandleCommand(kCmdUpdateBones, ParamBlock());
     EXPECT_FALSE(skin->motions[0].item->tracks.empty());
+}
+
+} // namespace
+
+namespace {
+
+class SkinObjectFileTest : public SkinObjectTest {
+  protected:
+    SkinObjectActor *Prepared() {
+        SkinObjectActor *skin = NewSkin("s", nullptr, kId);
+        AddMotion(skin, "N_Die0");
+        AddMotion(skin, "N_Dead");
+        AddMotion(skin, "N_BL_Wave");
+        SkinMotion &walk = AddMotion(skin, "N_Walk", 0.4f, kSkinOnce);
+        walk.layer = 3;
+        walk.priority = 7;
+        walk.extra = 9;
+        Play(skin, "N_Walk");
+        SendCommandArgs(skin, kCmdSetCurrentLayer, 2u);
+        SendCommandArgs(skin, kCmdSetLayerMask, 4u);
+        Play(skin, "N_Dead");
+        SendCommandArgs(skin, kCmdSetMotionSpeed, 0.5f);
+        SendCommandArgs(skin, kCmdSetCurrentLayer, 0u);
+        return skin;
+    }
+    SkinObjectActor *Reload(Actor *actor, const std::string &bytes) {
+        EXPECT_EQ(DeleteActor(actor), 1);
+        EXPECT_EQ(Load(bytes), 1) << system->errorText;
+        Actor *back = GetActorById(kId);
+        if (back != nullptr) {
+            back->HandleCommand(153, ParamBlock());
+        }
+        return dynamic_cast<SkinObjectActor *>(back);
+    }
+    // The offset of the skin's motion count in a saved file.
+    static size_t MotionCountAt(const std::string &bytes, uint32_t count, uint32_t firstIndex) {
+        const uint32_t words[4] = {0, 0, count, firstIndex};
+        const std::string pattern(reinterpret_cast<const char *>(words), sizeof(words));
+        const size_t at = bytes.rfind(pattern);
+        return at == std::string::npos ? at : at + 8;
+    }
+};
+
+TEST_F(SkinObjectFileTest, CurrentVersionRoundTrips) {
+    SkinObjectActor *skin = Prepared();
+    const std::string bytes = Save(kId, kId + 1);
+    SkinObjectActor *back = Reload(skin, bytes);
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->motions.size(), 4u);
+    const SkinMotion &walk = back->motions[3];
+    EXPECT_EQ(walk.name, "N_Walk");
+    EXPECT_EQ(walk.item, library.GetItemById(kWalkSlot));
+    EXPECT_EQ(walk.blendTime, 0.4f);
+    EXPECT_EQ(walk.layer, 3);
+    EXPECT_EQ(walk.priority, 7);
+    EXPECT_EQ(walk.extra, 9);
+    EXPECT_EQ(walk.playStyle, kSkinOnce);
+    EXPECT_EQ(back->layers[0].motion, 3);
+    EXPECT_EQ(back->layers[0].requested, "N_Walk");
+    EXPECT_EQ(back->layers[2].mask, 4u);
+    EXPECT_EQ(back->layers[2].motion, 1);
+    EXPECT_EQ(back->layers[2].speed, 0.5f);
+    // Dumped with a line per motion record and per saved layer record.
+    std::vector<std::string> lines;
+    back->DumpClassFields(lines);
+    ASSERT_EQ(lines.size(), 3u + 4u + 11u);
+    EXPECT_EQ(lines[2], "skin slave 0 motions 4 layers 11");
+    EXPECT_EQ(lines[6], "motion 3 index 51 name \"N_Walk\" blend 0.4 priority 7 layer 3 style 1 extra 9");
+    EXPECT_EQ(lines[9], "layer 2 mask 4 motion 1 requested \"N_Dead\" next \"\" speed 0.5 time 0 "
+                        "transition 0");
+}
+
+TEST_F(SkinObjectFileTest, OlderVersionsAndTheNameRules) {
+    struct Case {
+        uint32_t version;
+        const char *walkName; // record 3's name after the load
+        uint8_t walkLayer;
+        float dieBlend;
+        uint8_t dieStyle, deadStyle, waveStyle;
+        int32_t layer0; // record 0's motion
+    };
+    const Case cases[] = {
+        {36, "N_Walk", 255, 0.1f, 2, 2, 1, -1},  // names from the library, no layers
+        {37, "renamed", 255, 0.1f, 2, 2, 1, -1}, // names from the file
+        {41, "renamed", 255, 0.1f, 2, 2, 1, -1},
+        {42, "renamed", 255, 0.1f, 2, 2, 1, 3}, // layers from here on
+        {66, "renamed", 255, 0.1f, 2, 2, 1, 3},
+        {67, "renamed", 3, 0.1f, 2, 0, 0, 3}, // "Die" alone
+        {70, "renamed", 3, 0.0f, 0, 0, 0, 3}, // stored as they are
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.version);
+        SkinObjectActor *skin = Prepared();
+        skin->motions[3].name = "renamed";
+        const std::string bytes = WriteAtVersion(skin, c.version);
+        SkinObjectActor *back = Reload(skin, bytes);
+        ASSERT_NE(back, nullptr);
+        ASSERT_EQ(back->motions.size(), 4u);
+        EXPECT_EQ(back->motions[3].name, c.walkName);
+        EXPECT_EQ(back->motions[3].layer, c.walkLayer);
+        EXPECT_EQ(back->motions[0].blendTime, c.dieBlend);
+        EXPECT_EQ(back->motions[0].playStyle, c.dieStyle);
+        EXPECT_EQ(back->motions[1].playStyle, c.deadStyle);
+        EXPECT_EQ(back->motions[2].playStyle, c.waveStyle);
+        EXPECT_EQ(back->layers[0].motion, c.layer0);
+        EXPECT_EQ(back->motions[3].item, library.GetItemById(kWalkSlot));
+        ASSERT_EQ(DeleteActor(back), 1);
+    }
+}
+
+TEST_F(SkinObjectFileTest, DamagedRecordsAreRefused) {
+    // A layer naming a record the list does not have names none.
+    SkinObjectActor *skin = Prepared();
+    skin->layers[2].motion = 9;
+    SkinObjectActor *back = Reload(skin, Save(kId, kId + 1));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->layers[2].motion, -1);
+    EXPECT_EQ(back->layers[0].motion, 3);
+
+    const std::string bytes = Save(kId, kId + 1);
+    const size_t at = MotionCountAt(bytes, 4, kDieSlot);
+    ASSERT_NE(at, std::string::npos);
+    for (uint32_t count : {0x10000000u, 0xFFFFFFFFu}) {
+        std::string damaged = bytes;
+        std::memcpy(damaged.data() + at, &count, 4);
+        EXPECT_EQ(Load(damaged), 0);
+        EXPECT_STREQ(system->errorText, "Serialize Error");
+    }
+    // The layer count: after the last motion record's name and a spare word.
+    const std::string lastName = std::string("\x06\0\0\0", 4) + "N_Walk";
+    const size_t name = bytes.find(lastName);
+    ASSERT_NE(name, std::string::npos);
+    const size_t layerCount = name + lastName.size() + 4;
+    uint32_t stored = 0;
+    std::memcpy(&stored, bytes.data() + layerCount, 4);
+    ASSERT_EQ(stored, 11u);
+    std::string damaged = bytes;
+    const uint32_t huge = 0x40000000u;
+    std::memcpy(damaged.data() + layerCount, &huge, 4);
+    EXPECT_EQ(Load(damaged), 0);
+    // Records beyond the eleventh are read and dropped: twelve records of
+    // mask 0 where eleven were.
+    const uint32_t twelve = 12;
+    std::string extended = bytes.substr(0, layerCount);
+    extended.append(reinterpret_cast<const char *>(&twelve), 4);
+    extended.append(bytes.substr(layerCount + 4));
+    extended.append(std::string(4, '\0'));
+    if (Actor *left = GetActorById(kId)) {
+        DeleteActor(left);
+    }
+    EXPECT_EQ(Load(extended), 1) << system->errorText;
+    auto *again = dynamic_cast<SkinObjectActor *>(GetActorById(kId));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->layers[2].mask, 4u);
 }
 
 } // namespace
