@@ -87,9 +87,17 @@ bool LoadSkinItems(ResourceLibrary &library) {
         root->MarkInterpolatedKeys();
         run.recordTracks.push_back(std::move(root));
     }
+    MotionItem &objects = motion("Obj_Anim");
+    {
+        auto box = Track("Obj_Box_01", 1.0f);
+        box->AddPositionKey(0.0f, {1.0f, 2.0f, 3.0f});
+        objects.recordTracks.push_back(std::move(box));
+        Still(objects, "Hd", 1.0f);
+        Still(objects, "Obj_Nothing", 1.0f);
+    }
     const uint32_t slots[] = {kNeutralSlot, kWalkSlot,  kWalk01Slot,    kWalk02Slot,
                               kWalk04Slot,  kWalk00Slot, kDieSlot,      kDeadSlot,
-                              kWaveSlot,    kWalkToRunSlot, kRunSlot};
+                              kWaveSlot,    kWalkToRunSlot, kRunSlot, kObjectsSlot};
     LibraryWriter writer;
     writer.AddItem(kWormSlot, worm);
     writer.AddItem(kBoxSlot, box);

@@ -9,6 +9,7 @@
 //   "N_Walk_2_N_Run" length 0.5, the transition from walk to run
 //   "N_Run"          a "Bip01" track moving along x from 0 to 10 over 1 unit
 //   "N_Die0", "N_Dead", "N_BL_Wave" for the name rules
+//   "Obj_Anim"       tracks "Obj_Box_01" (at (1, 2, 3)), "Hd", "Obj_Nothing"
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,7 @@ inline constexpr uint32_t kDieSlot = 57;
 inline constexpr uint32_t kDeadSlot = 58;
 inline constexpr uint32_t kWaveSlot = 59;
 inline constexpr uint32_t kWalk00Slot = 60;
+inline constexpr uint32_t kObjectsSlot = 61;
 
 // False when the items do not read.
 bool LoadSkinItems(ResourceLibrary &library);

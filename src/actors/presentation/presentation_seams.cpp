@@ -1,5 +1,6 @@
 #include "actors/presentation/presentation_seams.h"
 
+#include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/skin_object_actor.h"
@@ -10,6 +11,7 @@ namespace {
 Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
+Actor *NewAnimationActor() { return new AnimationActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
@@ -23,7 +25,7 @@ const ActorClassRow kRows[] = {
     {19, &NewCameraActor, &RegisterPlaceholderClassOf<19>},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
-    {40, &NewPlaceholderActor<40>, &RegisterPlaceholderClassOf<40>},
+    {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
     {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},
