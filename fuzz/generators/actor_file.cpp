@@ -1,12 +1,15 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
-// Connector, with a door-type connector below a probe.
+// Connector, with a door-type connector below a probe; a SkinObject with motion and layer records
+// and an Animation with a child.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "actors/presentation/animation_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "app/class_list.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
@@ -87,6 +90,41 @@ int main(int argc, char** argv) {
     SendCommandArgs(door, 1246, 1u);
     probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
     ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
+
+    // A skin with three motion records playing on two layer records, and an
+    // Animation with a child of its motion's track name.
+    auto *skin = dynamic_cast<SkinObjectActor *>(
+        CreateActor(17, "Figure", nullptr, scenery, 3020, false));
+    auto *rig =
+        dynamic_cast<AnimationActor *>(CreateActor(40, "Rig", nullptr, scenery, 3021, false));
+    if (skin == nullptr || rig == nullptr || CreateActor(0, "Head", nullptr, rig, 3022, false) == nullptr) {
+        return 1;
+    }
+    const char *names[3] = {"N_Neutral", "N_Walk", "N_Die0"};
+    for (int i = 0; i < 3; ++i) {
+        SkinMotion motion;
+        motion.index = 60 + i;
+        motion.name = names[i];
+        motion.blendTime = 0.1f * static_cast<float>(i);
+        motion.layer = i == 1 ? 2 : 255;
+        motion.playStyle = static_cast<uint8_t>(i);
+        skin->motions.push_back(motion);
+    }
+    skin->skinFlags |= kSkinLayersInUse;
+    skin->layers[0].mask = 255;
+    skin->layers[0].motion = 0;
+    skin->layers[0].time = 0.5f;
+    skin->layers[2].mask = 1;
+    skin->layers[2].motion = 1;
+    skin->layers[2].requested = "N_Walk";
+    skin->layers[2].next = "N_Neutral";
+    skin->layers[2].speed = 2.0f;
+    skin->layers[2].flags |= kLayerTransition;
+    rig->motionName = "N_Neutral";
+    rig->style = 5;
+    rig->currentTime = 0.25f;
+    SendCommandArgs(rig, 260, 1u);
+    ok = ok && Write(folder, "presentation.qva", 3020, 3023);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

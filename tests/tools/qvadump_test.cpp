@@ -38,6 +38,17 @@ TEST(Qvadump, ClassLinesOfMeshEnvironmentAndReference) {
     EXPECT_EQ(run.err, "");
 }
 
+// A SkinObject with a line per motion record and per saved layer record (two
+// in use of eleven), and an Animation with a child.
+TEST(Qvadump, ClassLinesOfSkinObjectAndAnimation) {
+    const std::string expected = ReadFile(DataPath("presentation_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("presentation_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

@@ -1232,6 +1232,11 @@ int SkinObjectActor::Serialize(Archive &archive, uint32_t mode) {
             return 0;
         }
         SkinLayer dropped;
+        if (!writing && count > 1) {
+            // The records read are in use as "Set Layer Mask" would mark them,
+            // so that the actor writes them again before it is precalculated.
+            skinFlags |= kSkinLayersInUse;
+        }
         for (uint32_t k = 0; k < count && !archive.Failed(); ++k) {
             SkinLayer &layer = k < kSkinLayerCount ? layers[k] : dropped;
             archive.SerializeWord(&layer.mask);
