@@ -1,8 +1,8 @@
 // Writes seed actor files made by the engine's own writer into the folder given as the argument: a
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
-// Connector, with a door-type connector below a probe; a SkinObject with motion and layer records
-// and an Animation with a child.
+// Connector, with a door-type connector below a probe; an active target camera following an actor;
+// a SkinObject with motion and layer records and an Animation with a child.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -91,13 +91,25 @@ int main(int argc, char** argv) {
     probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
     ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
 
+    // A target camera with its collision sphere, following an actor.
+    Actor *hero = CreateActor(0, "Hero", nullptr, scenery, 3020, false);
+    Actor *camera = CreateActor(19, "Cam", nullptr, scenery, 3021, false);
+    if (hero == nullptr || camera == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(camera, 1220, 1u);
+    camera->HandleCommand(1222, ParamBlock(&hero, sizeof(hero)));
+    SendCommandArgs(camera, 1212, 1.4f);
+    SendCommandArgs(camera, 1235, true);
+    ok = ok && Write(folder, "camera.qva", 3020, 3022);
+
     // A skin with three motion records playing on two layer records, and an
     // Animation with a child of its motion's track name.
     auto *skin = dynamic_cast<SkinObjectActor *>(
-        CreateActor(17, "Figure", nullptr, scenery, 3020, false));
+        CreateActor(17, "Figure", nullptr, scenery, 3030, false));
     auto *rig =
-        dynamic_cast<AnimationActor *>(CreateActor(40, "Rig", nullptr, scenery, 3021, false));
-    if (skin == nullptr || rig == nullptr || CreateActor(0, "Head", nullptr, rig, 3022, false) == nullptr) {
+        dynamic_cast<AnimationActor *>(CreateActor(40, "Rig", nullptr, scenery, 3031, false));
+    if (skin == nullptr || rig == nullptr || CreateActor(0, "Head", nullptr, rig, 3032, false) == nullptr) {
         return 1;
     }
     const char *names[3] = {"N_Neutral", "N_Walk", "N_Die0"};
@@ -124,7 +136,7 @@ int main(int argc, char** argv) {
     rig->style = 5;
     rig->currentTime = 0.25f;
     SendCommandArgs(rig, 260, 1u);
-    ok = ok && Write(folder, "presentation.qva", 3020, 3023);
+    ok = ok && Write(folder, "presentation.qva", 3030, 3033);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -116,9 +116,14 @@ int FromFog(const Rgb& c) {
     return std::max({std::abs(c.r - 0x40), std::abs(c.g - 0x80), std::abs(c.b - 0xBF)});
 }
 
-// Where a world point lands on the 800 x 600 screen in the start-up view:
-// the eye at the origin looking along +z, the start-up projection.
-std::pair<int, int> ProjectStartUp(const Vector3& p) {
+// Where a world point lands on the 800 x 600 screen in the view of the
+// sample camera "GA29_Cam": the eye at (0, 120, -450) looking along +z (the
+// identity rotation), with the start-up projection, which its field of view
+// keeps (vertical 1.5707964, near 1.5, far 35000).
+const Vector3 kSampleCameraEye = {0.0f, 120.0f, -450.0f};
+std::pair<int, int> ProjectSampleView(const Vector3& world) {
+    const Vector3 p = {world.x - kSampleCameraEye.x, world.y - kSampleCameraEye.y,
+                       world.z - kSampleCameraEye.z};
     Matrix projection;
     MatrixPerspectiveFov(&projection, 1.5707964f, 4.0f / 3.0f, 1.5f, 35000.0f);
     const auto& m = projection.m;
@@ -128,9 +133,9 @@ std::pair<int, int> ProjectStartUp(const Vector3& p) {
     return {static_cast<int>((cx / cw + 1.0f) * 400.0f), static_cast<int>((1.0f - cy / cw) * 300.0f)};
 }
 
-// The demo's capture: the fog colour (the clear colour) where nothing is
-// drawn; the crates of RoomA and RoomB (CrateUV inside the UVAnimation)
-// drawn; CrateC, behind the closed portal, not.
+// The demo's capture, seen by the sample camera: the fog colour (the clear
+// colour) where nothing is drawn; the crates of RoomA and RoomB (CrateUV
+// inside the UVAnimation) drawn; CrateC, behind the closed portal, not.
 void ExpectDemoCapture(const std::string& tga) {
     ASSERT_EQ(tga.size(), 1920018u);
     EXPECT_LE(FromFog(CapturePixel(tga, 0, 0)), 1);
@@ -139,18 +144,15 @@ void ExpectDemoCapture(const std::string& tga) {
                                                      {"CrateB", {550.0f, 50.0f, 450.0f}},
                                                      {"CrateUV", {-200.0f, 50.0f, 300.0f}}};
     for (const auto& [name, centre] : drawn) {
-        const auto [x, y] = ProjectStartUp(centre);
+        const auto [x, y] = ProjectSampleView(centre);
         ASSERT_TRUE(x >= 0 && x < 800 && y >= 0 && y < 600) << name;
         EXPECT_GT(FromFog(CapturePixel(tga, x, y)), 16) << name << " at " << x << ", " << y;
     }
-    const auto [x, y] = ProjectStartUp({-300.0f, 50.0f, 1000.0f});
+    // CrateC's centre lies behind CrateUV in this view; its right edge
+    // (x -250 on the face nearest the camera) shows beside it when drawn.
+    const auto [x, y] = ProjectSampleView({-262.0f, 62.0f, 1000.0f});
+    ASSERT_TRUE(x >= 0 && x < 800 && y >= 0 && y < 600) << "CrateC";
     EXPECT_LE(FromFog(CapturePixel(tga, x, y)), 2) << "CrateC at " << x << ", " << y;
-    // The crates stay in view from where the game camera will stand.
-    for (const Vector3& c : {Vector3{0, 50, 300}, Vector3{550, 50, 450}, Vector3{-200, 50, 300},
-                             Vector3{-300, 50, 1000}}) {
-        const auto [cx, cy] = ProjectStartUp({c.x, c.y - 120.0f, c.z + 450.0f});
-        EXPECT_TRUE(cx >= 0 && cx < 800 && cy >= 0 && cy < 600) << c.x << " " << c.z;
-    }
 }
 
 class EngineEndToEnd : public ::testing::Test {
@@ -200,11 +202,36 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
               "id=8000 class=9 name=\"MASTERPLAYER\" parent=2");
 
+    // The sample camera was current and stays so in the save; without a
+    // "PlayerCharacter" the game made no camera of its own.
+    std::vector<std::string> camera = ActorLines(dump, "GA29_Cam");
+    ASSERT_FALSE(camera.empty()) << dump;
+    EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
+    EXPECT_TRUE(HasLineStarting(camera, "transform pos 0 120 -450 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(camera, "camera type 0 active 1 fov 2.0943952 ")) << dump;
+    EXPECT_TRUE(ActorLines(dump, "Camera").empty()) << dump;
+
     // The camera stands in RoomA; RoomB is seen through the open portal,
     // RoomC lies behind the closed one: only the first two probes moved.
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeA"), "transform pos 7 7 7 ")) << dump;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeB"), "transform pos 7 7 7 ")) << dump;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 0 0 0 ")) << dump;
+    // The ball fell from 70 onto FloorA, bounced and came to rest there
+    // under "Scenery", and its rest script moved GA28_Rest.
+    std::vector<std::string> ball = ActorLines(dump, "Ball");
+    ASSERT_FALSE(ball.empty()) << dump;
+    EXPECT_NE(ball[0].find(" class=43 "), std::string::npos) << ball[0];
+    EXPECT_NE(ball[0].find(" parent=2 "), std::string::npos) << ball[0];
+    EXPECT_TRUE(HasLineStarting(ball, "sim style 5 ")) << dump;
+    float ballY = -1.0f;
+    for (const std::string& line : ball) {
+        float x = 0.0f, y = 0.0f, z = 0.0f;
+        if (std::sscanf(line.c_str(), "transform pos %f %f %f ", &x, &y, &z) == 3) ballY = y;
+    }
+    EXPECT_GE(ballY, 50.0f) << dump;
+    EXPECT_LE(ballY, 51.0f) << dump;
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "GA28_Rest"), "transform pos 7 7 7 ")) << dump;
+
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Portal AB"),
                                 "connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 "
                                 "groups 2 2 3"))

@@ -65,10 +65,13 @@ std::vector<uint8_t> TestLibrary::Bytes() {
     cube.fileName = "cube.qvm";
     MaterialItem material;
     material.name = "Default";
+    MaterialItem flash;
+    flash.name = "whiteadd";
     LibraryWriter writer;
     writer.AddItem(1, beep);
     writer.AddItem(3, cube);
     writer.AddItem(4, material);
+    writer.AddItem(5, flash);
     return writer.WriteToMemory();
 }
 

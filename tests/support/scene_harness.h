@@ -31,7 +31,7 @@ namespace scene {
 
 // The library of the scene tests, written in memory with LibraryWriter:
 // slot 1 the sound "beep", slot 3 the mesh "cube", slot 4 the material
-// "Default".
+// "Default", slot 5 the material "whiteadd" (the cameras' flash).
 struct TestLibrary {
     static std::vector<uint8_t> Bytes();
     // Reads it into the library; false when it does not read.

@@ -109,7 +109,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 19 first 3000 span 19\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 23 first 3000 span 23\n"), std::string::npos);
     EXPECT_NE(level.out.find("    id=3000 class=0 name=\"Floor\" parent=2 classname=\"Base\"\n"),
               std::string::npos);
     EXPECT_NE(level.out.find("      colobj 0 \"floor box\" type 2 "), std::string::npos);
@@ -143,6 +143,11 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "  reference id 3011 path \"/Scenery/RoomA/CrateA\"\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
+    // The sample camera, active, in RoomA looking along +z.
+    EXPECT_NE(level.out.find("    id=3022 class=19 name=\"GA29_Cam\" parent=2 classname=\"Camera\"\n"
+                             "      transform pos 0 120 -450 scale 1 1 1 rot 0 0 0 1\n"),
+              std::string::npos);
+    EXPECT_NE(level.out.find("      camera type 0 active 1 fov 2.0943952 "), std::string::npos);
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

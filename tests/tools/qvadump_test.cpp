@@ -49,6 +49,20 @@ TEST(Qvadump, ClassLinesOfSkinObjectAndAnimation) {
     EXPECT_EQ(run.err, "");
 }
 
+// A target camera with its "Camera Col" sphere, active, following "Hero":
+// its class line names the type, the flag, the view and the target paths.
+TEST(Qvadump, ClassLineOfACamera) {
+    const std::string expected = ReadFile(DataPath("camera_record.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("camera_record.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      camera type 1 active 1 fov 1.4 aspect 1.333 near 10 far 2500 "
+                           "height 30 distance 125 pull 0 targetheight 30 smoothing 0.86 0.92 "
+                           "lookheight 20 target1 \"/Scenery/Hero\" target2 \"\"\n"),
+              std::string::npos);
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

@@ -8,7 +8,9 @@
 #include "core/actors/param_builder.h"
 #include "sample_actors.h"
 #include "sample_output.h"
+#include "sample_camera.h"
 #include "sample_presentation.h"
+#include "sample_simulation.h"
 
 namespace {
 
@@ -123,7 +125,10 @@ bool WriteLevel(SampleOutput& out) {
         return out.Fail(file, "cannot schedule the timer command");
     }
     int32_t next = kFirstSceneryId + 2;
-    if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next)) return false;
+    if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
+        !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next)) {
+        return false;
+    }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
 }
 

@@ -22,7 +22,7 @@ const ActorClassRow kRows[] = {
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
-    {19, &NewCameraActor, &RegisterPlaceholderClassOf<19>},
+    {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
     {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
@@ -51,5 +51,6 @@ PresentationHooks PresentationSubsystemHooks() {
     PresentationHooks hooks;
     hooks.updateCurrentCamera = &UpdateCamera;
     hooks.refreshCameraGamma = &RefreshGamma;
+    hooks.reset = &ResetCameraState;
     return hooks;
 }

@@ -5,19 +5,10 @@
 
 #include <span>
 
+#include "actors/presentation/camera_actor.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
 #include "core/actors/subsystem_hooks.h"
-
-// Placeholder of the Camera actor (class 19).
-class CameraActor : public PlaceholderActor {
-  public:
-    CameraActor() : PlaceholderActor(19) {}
-    // Moves the camera by its type and targets, once per normal frame.
-    void FrameUpdate() {}
-    // Set when the global gamma block changed; the camera applies it.
-    uint32_t gammaRefresh = 0;
-};
 
 // The rows of the class factory for this subsystem's classes.
 std::span<const ActorClassRow> PresentationClassRows();

@@ -1,7 +1,12 @@
 #include "actors/world/world_seams.h"
 
+#include "actors/world/collision.h"
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
 #include "actors/world/reference_actor.h"
+#include "actors/world/simulation_actor.h"
+#include "core/actors/actor_system.h"
 
 namespace {
 
@@ -9,6 +14,7 @@ Actor *NewFileIOActor() { return new FileIOActor(); }
 Actor *NewDrawGroupActor() { return new DrawGroupActor(); }
 Actor *NewDrawGroupConnectorActor() { return new DrawGroupConnectorActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
+Actor *NewSimulationActor() { return new SimulationActor(); }
 
 const ActorClassRow kRows[] = {
     {5, &NewPlaceholderActor<5>, &RegisterPlaceholderClassOf<5>},
@@ -25,7 +31,7 @@ const ActorClassRow kRows[] = {
     {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
     {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
-    {43, &NewPlaceholderActor<43>, &RegisterPlaceholderClassOf<43>},
+    {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
     {47, &NewPlaceholderActor<47>, &RegisterPlaceholderClassOf<47>},
     {53, &NewPlaceholderActor<53>, &RegisterPlaceholderClassOf<53>},
 };
@@ -55,17 +61,72 @@ void SetDrawGroupSlot(Actor *group, int32_t drawGroupId) {
 
 int WalkVisibleGroups(ActorSystem *system, float step) { return DrawVisibleGroups(system, step); }
 
+PointerList<ColObj> *StaticObjectsOf(int32_t group) {
+    ActorSystem *system = GetActorSystem();
+    if (system == nullptr || group < 0) {
+        return nullptr;
+    }
+    return &system->StaticColObjs(static_cast<size_t>(group));
+}
+
+int32_t OrdinaryGroupAt(const Vector3 &point) { return FindDrawGroupAt(point, 2); }
+
+void OpenNeighbours(int32_t group, std::vector<int32_t> &out) {
+    DrawGroupActor *drawGroup = DrawGroupAt(group);
+    if (drawGroup == nullptr) {
+        return;
+    }
+    for (uint32_t id : drawGroup->connectorIds) {
+        DrawGroupConnectorActor *connector = ConnectorAt(id);
+        if (connector != nullptr && connector->Joins() && connector->isOpen != 0) {
+            out.push_back(connector->OtherSide(group));
+        }
+    }
+}
+
+bool GroupWorldBox(int32_t group, Vector3 *min, Vector3 *max) {
+    DrawGroupActor *drawGroup = DrawGroupAt(group);
+    if (drawGroup == nullptr) {
+        return false;
+    }
+    drawGroup->WorldBox(min, max);
+    return true;
+}
+
+// The collision code walks the draw groups' lists.
+CollisionScene WorldCollisionScene() {
+    CollisionScene scene;
+    scene.active = &ActiveColliderList;
+    scene.passive = &PassiveColliderList;
+    scene.staticObjects = &StaticObjectsOf;
+    scene.groupAt = &OrdinaryGroupAt;
+    scene.openNeighbours = &OpenNeighbours;
+    scene.groupBox = &GroupWorldBox;
+    scene.updateBounds = &UpdateShapeBounds;
+    return scene;
+}
+
+void ResetWorldSubsystem() {
+    ResetDrawGroups();
+    SetCollisionScene(WorldCollisionScene());
+    GetCollisionEventQueue().Clear();
+    ContactedList.Clear();
+}
+
 } // namespace
 
 std::span<const ActorClassRow> WorldClassRows() { return kRows; }
 
-// The collision pass keeps the core's default until it is built.
 WorldHooks WorldSubsystemHooks() {
     // The two system draw groups exist from the start.
     if (DrawGroupAt(0) == nullptr || DrawGroupAt(1) == nullptr) {
         ResetDrawGroups();
     }
+    SetCollisionScene(WorldCollisionScene());
     WorldHooks hooks;
+    hooks.collisionPass = &RunCollisionPass;
+    hooks.collisionQuery = &RunCollisionQuery;
+    hooks.reset = &ResetWorldSubsystem;
     hooks.setRootRange = &SetFileRootRange;
     hooks.drawGroupDiagonal = &DrawGroupBoxDiagonal;
     hooks.setDrawGroupId = &SetDrawGroupSlot;
@@ -74,6 +135,5 @@ WorldHooks WorldSubsystemHooks() {
     hooks.addActorToDrawGroup = &EnterDrawGroup;
     hooks.removeActorFromDrawGroup = &LeaveDrawGroup;
     hooks.updateActorDrawGroup = &MoveToDrawGroup;
-    hooks.reset = &ResetDrawGroups;
     return hooks;
 }

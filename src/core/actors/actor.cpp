@@ -89,11 +89,13 @@ void NotifyActorGone(Actor *actor) {
 ColObj::ColObj(const ColObj &other)
     : name(other.name), flags(other.flags), groups(other.groups),
       receiveGroups(other.receiveGroups),
-      excludeGroups(other.excludeGroups), spareWords{other.spareWords[0], other.spareWords[1]},
+      excludeGroups(other.excludeGroups), commandToOther(other.commandToOther),
+      commandToOwn(other.commandToOwn),
       type(other.type), material(other.material), fill(other.fill), factor(other.factor),
       boxMin(other.boxMin), boxMax(other.boxMax), worldMin(other.worldMin),
       worldMax(other.worldMax), owner(other.owner), hitEffect(other.hitEffect),
-      extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference) {}
+      extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference),
+      sweepRadius(other.sweepRadius) {}
 
 // The object's own list entries stay as they are.
 ColObj &ColObj::operator=(const ColObj &other) {
@@ -103,8 +105,8 @@ ColObj &ColObj::operator=(const ColObj &other) {
         groups = other.groups;
         receiveGroups = other.receiveGroups;
         excludeGroups = other.excludeGroups;
-        spareWords[0] = other.spareWords[0];
-        spareWords[1] = other.spareWords[1];
+        commandToOther = other.commandToOther;
+        commandToOwn = other.commandToOwn;
         type = other.type;
         material = other.material;
         fill = other.fill;
@@ -117,8 +119,38 @@ ColObj &ColObj::operator=(const ColObj &other) {
         hitEffect = other.hitEffect;
         extra = other.extra ? other.extra->Clone() : nullptr;
         reference = other.reference;
+        sweepRadius = other.sweepRadius;
     }
     return *this;
+}
+
+void ColObj::SetCollisionCommand(bool toOwnActor, uint32_t commandId, ParamBlock block) {
+    std::optional<ColObjCommand> &slot = toOwnActor ? commandToOwn : commandToOther;
+    if (commandId == 0) {
+        slot.reset();
+        return;
+    }
+    ColObjCommand command;
+    command.id = commandId;
+    if (block.data() != nullptr) {
+        command.block.assign(block.data(), block.data() + block.size());
+    }
+    slot = std::move(command);
+}
+
+namespace {
+uint32_t colObjDeferralDepth = 0;
+std::vector<std::unique_ptr<ColObj>> deferredColObjs;
+} // namespace
+
+ColObjFreeDeferral::ColObjFreeDeferral() { ++colObjDeferralDepth; }
+
+ColObjFreeDeferral::~ColObjFreeDeferral() {
+    if (--colObjDeferralDepth == 0) {
+        // Freeing may not add more, but take the list whole first.
+        std::vector<std::unique_ptr<ColObj>> done;
+        done.swap(deferredColObjs);
+    }
 }
 
 SimParams::SimParams() {
@@ -698,7 +730,12 @@ bool Actor::RemoveColObj(size_t index) {
     if (entered) {
         RemoveActorFromDrawGroup(this, 0);
     }
-    colObjs.erase(colObjs.begin() + static_cast<std::ptrdiff_t>(index));
+    auto it = colObjs.begin() + static_cast<std::ptrdiff_t>(index);
+    if (colObjDeferralDepth > 0) {
+        UnlinkAllHandles((*it)->staticNodes);
+        deferredColObjs.push_back(std::move(*it));
+    }
+    colObjs.erase(it);
     if (entered) {
         AddActorToDrawGroup(this, 0);
     }

@@ -8,9 +8,11 @@
 // Update bodies and the small helpers every class uses. Main thread only.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +46,7 @@ inline constexpr uint32_t kActorMovedBefore = 1u << 5;
 inline constexpr uint32_t kActorDrawGroupInherited = 1u << 6;
 inline constexpr uint32_t kActorPrecalculated = 1u << 7;
 inline constexpr uint32_t kActorAtRest = 1u << 8;
+inline constexpr uint32_t kActorContacted = 1u << 9; // in the collision pass's contacted list
 inline constexpr uint32_t kActorInDrawGroup = 1u << 10;
 inline constexpr uint32_t kActorFlag11 = 1u << 11;
 inline constexpr uint32_t kActorCollisionEnabled = 1u << 12;
@@ -80,8 +83,29 @@ class ColObjExtra {
 
 // ColObj flag bits.
 inline constexpr uint32_t kColObjActive = 1u << 0;
+inline constexpr uint32_t kColObjCausesEvents = 1u << 1;
+inline constexpr uint32_t kColObjTakesEvents = 1u << 2;
+inline constexpr uint32_t kColObjForcesEvents = 1u << 3;
+inline constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
 inline constexpr uint32_t kColObjMarked = 1u << 5; // "dynamic"
+inline constexpr uint32_t kColObjDynamic = kColObjMarked;
 inline constexpr uint32_t kColObjSolid = 1u << 6;
+
+// A command a collision object sends when it touches another: its id and
+// its parameter block as the handler reads it.
+struct ColObjCommand {
+    uint32_t id = 0;
+    std::vector<uint8_t> block;
+};
+
+// One entry of a sphere's ground cache: the ground object it stood on, how
+// long ago, and the triangle hint of the mesh query.
+struct GroundCacheEntry {
+    struct ColObj *other = nullptr;
+    uint32_t age = 0x40000000;
+    uint32_t hint = 0;
+};
+using GroundCache = std::array<GroundCacheEntry, 3>;
 
 // A collision object of an actor, owned through Actor::colObjs (its address
 // stays put while it lives: the static collision lists point at it). A copy
@@ -102,7 +126,10 @@ struct ColObj {
     uint32_t groups = 1;
     uint32_t receiveGroups = 1;
     uint32_t excludeGroups = 0;
-    uint32_t spareWords[2] = {0, 0}; // not saved, no meaning here
+    // Sent on touching (not saved): to the other object's actor, and to
+    // this object's own actor.
+    std::optional<ColObjCommand> commandToOther;
+    std::optional<ColObjCommand> commandToOwn;
     uint32_t type = 2;               // box
     uint32_t material = 0;
     uint32_t fill = 7;
@@ -115,24 +142,75 @@ struct ColObj {
     uint32_t hitEffect = 0;
     std::unique_ptr<ColObjExtra> extra;
     int32_t reference = -1;
+    // Radius of the swept point of kind 7 (not saved); only a bare point
+    // (0.0) is tested against spheres and boxes.
+    float sweepRadius = 0.0f;
+    // Made by the first ground test of a sphere; never copied.
+    std::unique_ptr<GroundCache> groundCache;
     // Its entries in the static collision lists of the draw groups.
     PointerListHandles staticNodes;
+
+    // Sets or clears (id 0) one of the two touch commands; the block is
+    // copied.
+    void SetCollisionCommand(bool toOwnActor, uint32_t commandId, ParamBlock block);
 };
 
-// One contact record of the rigid-body simulation (its layout belongs to the
-// simulation; 40 bytes).
-struct SimContact {
-    uint32_t words[10] = {};
+// While a scope is alive, RemoveColObj keeps the objects it takes off an
+// actor until the outermost scope ends (the collision pass holds pointers to
+// them).
+class ColObjFreeDeferral {
+  public:
+    ColObjFreeDeferral();
+    ~ColObjFreeDeferral();
+    ColObjFreeDeferral(const ColObjFreeDeferral &) = delete;
+    ColObjFreeDeferral &operator=(const ColObjFreeDeferral &) = delete;
 };
 
-// Contact state of the simulation, made by "Start Simulate".
+// What an actor touched in this frame's collision pass: the contact point,
+// the normal, the push it got and the other object's groups. The characters
+// read these records as they stand (40 bytes).
+struct TouchRecord {
+    Vector3 point = {0, 0, 0};
+    Vector3 normal = {0, 0, 0};
+    Vector3 push = {0, 0, 0};
+    uint32_t otherGroups = 0;
+};
+static_assert(sizeof(TouchRecord) == 40 && offsetof(TouchRecord, normal) == 12 &&
+              offsetof(TouchRecord, otherGroups) == 36);
+
+// A contact waiting to be resolved: the actor's own object, the object it
+// touched, the push that moves the actor out, the unit normal and the point.
+struct ContactRecord {
+    ColObj *own = nullptr;
+    ColObj *other = nullptr;
+    Vector3 push = {0, 0, 0};
+    Vector3 normal = {0, 0, 0};
+    Vector3 point = {0, 0, 0};
+};
+
+// Contact state of an actor that can be pushed, made by "Start Simulate" and
+// by joining the active colliders.
+inline constexpr uint32_t kSimStatePushed = 1u << 1;
 struct SimState {
     uint32_t w0 = 0;                      // unused word
     uint32_t w1 = 0;                      // flag word, cleared while the actor moves
     Vector3 previousPosition = {0, 0, 0}; // words 2-4: oldPosition at the last step
-    std::vector<SimContact> touches;      // emptied while the actor moves
-    std::vector<SimContact> contacts;
+    std::vector<TouchRecord> touches;     // emptied while the actor moves
+    std::vector<ContactRecord> contacts;
 };
+
+// Motion states of a simulated actor (SimParams word 30).
+enum SimMotion : uint32_t {
+    kSimFree = 0,
+    kSimSliding = 1,
+    kSimResting = 2,
+    kSimWaking = 4,
+    kSimWoken = 5,
+};
+// SimParams flag bits (word 15).
+inline constexpr uint32_t kSimDirectionByMovement = 1u << 0;
+inline constexpr uint32_t kSimCentreNotTaken = 1u << 1;
+inline constexpr uint32_t kSimEvents = 1u << 2;
 
 // Simulation settings and state: 35 words, floats and integers.
 struct SimParams {
@@ -141,6 +219,44 @@ struct SimParams {
 
     float GetFloat(size_t word) const;
     void SetFloat(size_t word, float value);
+    Vector3 GetVector(size_t word) const {
+        return {GetFloat(word), GetFloat(word + 1), GetFloat(word + 2)};
+    }
+    void SetVector(size_t word, const Vector3 &v) {
+        SetFloat(word, v.x);
+        SetFloat(word + 1, v.y);
+        SetFloat(word + 2, v.z);
+    }
+
+    uint32_t Style() const { return words[0]; }
+    float Weight() const { return GetFloat(1); }
+    Vector3 CentreOfMass() const { return GetVector(2); }
+    void SetCentreOfMass(const Vector3 &v) { SetVector(2, v); }
+    Vector3 AirResistance() const { return GetVector(5); }
+    float RotationalAirResistance() const { return GetFloat(8); }
+    float GravityMultiplier() const { return GetFloat(9); }
+    float FrictionMultiplier() const { return GetFloat(10); }
+    float BounceToSlide() const { return GetFloat(11); }
+    float SlideToRest() const { return GetFloat(12); }
+    float StopRest() const { return GetFloat(13); }
+    float StickyForce() const { return GetFloat(14); }
+    uint32_t Flags() const { return words[15]; }
+    bool EventsOn() const { return (words[15] & kSimEvents) != 0; }
+    Quaternion SpinRotation() const {
+        return {GetFloat(16), GetFloat(17), GetFloat(18), GetFloat(19)};
+    }
+    void SetSpinRotation(const Quaternion &q) {
+        SetFloat(16, q.x);
+        SetFloat(17, q.y);
+        SetFloat(18, q.z);
+        SetFloat(19, q.w);
+    }
+    Vector3 SpinAxis() const { return GetVector(23); }
+    void SetSpinAxis(const Vector3 &v) { SetVector(23, v); }
+    float SpinRate() const { return GetFloat(29); }
+    void SetSpinRate(float rate) { SetFloat(29, rate); }
+    uint32_t Motion() const { return words[30]; }
+    void SetMotion(uint32_t state) { words[30] = state; }
 
     uint32_t words[kWordCount];
 };

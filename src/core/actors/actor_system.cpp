@@ -283,6 +283,17 @@ void ActorSystem::ClearStaticColObjs() {
     }
 }
 
+ColObj *ActorSystem::CollisionQuery(const Vector3 &origin, const Vector3 &end,
+                                    const uint32_t masks[3], Vector3 *hitPoint, Vector3 *normal) {
+    if (const WorldHooks &hooks = GetWorldHooks(); hooks.collisionQuery != nullptr) {
+        return hooks.collisionQuery(origin, end, masks, hitPoint, normal);
+    }
+    if (hitPoint != nullptr) {
+        *hitPoint = end;
+    }
+    return nullptr;
+}
+
 int ActorSystem::CollisionPass(float timeStep) {
     if (const WorldHooks &hooks = GetWorldHooks(); hooks.collisionPass != nullptr) {
         return hooks.collisionPass(this, timeStep);

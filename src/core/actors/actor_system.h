@@ -87,6 +87,12 @@ class ActorSystem : public Actor {
 
     // Per-frame services of the world structure (see actors/world).
     int CollisionPass(float timeStep);
+    // The nearest collision object on the line from origin to end that the
+    // masks (groups, receive groups, exclude groups) let through; null when
+    // none. The hit point receives the hit (the end when nothing is hit); the
+    // normal is written only with a hit point. Moves nothing.
+    ColObj *CollisionQuery(const Vector3 &origin, const Vector3 &end, const uint32_t masks[3],
+                           Vector3 *hitPoint, Vector3 *normal);
     int DrawVisibleGroups(float timeStep);
 
     // Two element lists; their users live outside the actor core.

@@ -250,6 +250,10 @@ void StopSimulate(Actor &actor) {
             actor.HandleCommand(motion == 0 ? kOnSimFreeStop : kOnSimSlideStop, ParamBlock());
             actor.HandleCommand(kOnSimRestStart, ParamBlock());
         }
+        // A stopped actor rests: its next contact wakes it.
+        if (actor.simParams && actor.simParams->Motion() < kSimResting) {
+            actor.simParams->SetMotion(kSimResting);
+        }
     }
     actor.flags &= ~kActorSimulated;
 }

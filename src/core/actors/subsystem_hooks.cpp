@@ -6,7 +6,7 @@
 std::vector<Actor *> DrawGroupRegistry(kSystemDrawGroupCount, nullptr);
 std::vector<Actor *> FileActorList;
 Actor *CurrentCamera = nullptr;
-float GlobalGamma[6] = {};
+float GlobalGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
 float GlobalHitEffectMultiplier = 1.0f;
 uint32_t DebugTextFlag = 0;
 
@@ -32,7 +32,8 @@ void ResetWorldHooks() {
 
 void ResetPresentationHooks() {
     CurrentCamera = nullptr;
-    std::fill(std::begin(GlobalGamma), std::end(GlobalGamma), 0.0f);
+    const float startGamma[6] = {1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f};
+    std::copy(std::begin(startGamma), std::end(startGamma), GlobalGamma);
     if (g_presentation.reset != nullptr) g_presentation.reset();
 }
 

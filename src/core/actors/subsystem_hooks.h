@@ -12,6 +12,8 @@
 
 class Actor;
 class ActorSystem;
+struct ColObj;
+struct Vector3;
 
 // --- shared registries ------------------------------------------------------------
 
@@ -25,7 +27,8 @@ extern std::vector<Actor *> FileActorList;
 
 // The active camera; null when none is active.
 extern Actor *CurrentCamera;
-// The global gamma block (six values) that cameras apply.
+// The global gamma block that cameras apply: three scales (1 at start) and
+// three offsets (0 at start).
 extern float GlobalGamma[6];
 
 // Scales the hit effects of the AI players; 1.0 until set.
@@ -40,6 +43,11 @@ struct WorldHooks {
     void (*updateCollisionShapeBounds)(Actor *actor) = nullptr;
     // The collision pass of a frame; tests nothing and answers 1.
     int (*collisionPass)(ActorSystem *system, float timeStep) = nullptr;
+    // The first collision object on the line from origin to end that the
+    // masks (groups, receive, exclude) let through; null (nothing hit, the
+    // hit point is the end).
+    ColObj *(*collisionQuery)(const Vector3 &origin, const Vector3 &end, const uint32_t masks[3],
+                              Vector3 *hitPoint, Vector3 *normal) = nullptr;
     // Updates the actors of the visible draw groups; "Scenery" counts as one
     // visible group, then the "Inventory" actor is updated; answers 1.
     int (*drawVisibleGroups)(ActorSystem *system, float timeStep) = nullptr;

@@ -1,0 +1,497 @@
+// The collision and simulation pass: sub-steps, the pair walk, contact
+// resolution with the velocity response, and the integrator of simulated
+// actors.
+#include <algorithm>
+#include <cmath>
+
+#include "actors/presentation/environment_actor.h"
+#include "actors/world/collision.h"
+#include "base/random.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/material_table.h"
+#include "core/actors/script_runner.h"
+
+namespace {
+
+constexpr uint32_t kMaxResolutionIterations = 10;
+// Scheduled with kind 7: acted on in the next pump only, on layer 1.
+constexpr uint32_t kNextPassFlags = 0x700;
+
+Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vector3 Scale(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
+
+bool Enabled(const Actor *actor) { return actor->HasFlag(kActorCollisionEnabled); }
+
+void UpdateBounds(Actor *actor) {
+    if (const CollisionScene &scene = GetCollisionScene(); scene.updateBounds != nullptr) {
+        scene.updateBounds(actor);
+    }
+}
+
+std::vector<Actor *> ItemsOf(const PointerList<Actor> *list) {
+    return list != nullptr ? list->Items() : std::vector<Actor *>();
+}
+
+const MaterialInfo &Material(uint32_t index) {
+    static const MaterialInfo kNone{"", {0.0f, 0.0f, 0.0f}};
+    return index < MaterialTable.size() ? MaterialTable[index] : kNone;
+}
+float Friction(const ColObj *object) { return Material(object->material).coefficients[1]; }
+float Bounce(const ColObj *object) { return Material(object->material).coefficients[2]; }
+
+// The record an actor without one is treated with: style 0, weight 1.0,
+// state 0, events on.
+const SimParams &DefaultSimParams() {
+    static const SimParams kDefaults;
+    return kDefaults;
+}
+
+void Schedule(Actor *actor, uint32_t commandId) {
+    ::ScheduleCommand(actor, commandId, ParamBlock(), kNextPassFlags, 0.0f, 0.0f, 0.0f, nullptr, 1);
+}
+
+void Send(Actor *actor, uint32_t commandId) { actor->HandleCommand(commandId, ParamBlock()); }
+
+// Runs the actor's scripts bound to the event with `local` as their actor.
+void RunEventScripts(Actor *actor, uint32_t eventId, Actor *local) {
+    ScriptRunScope scope(actor);
+    for (size_t i = 0; i < actor->scripts.size(); ++i) {
+        ScriptRecord *record = actor->scripts[i].get();
+        if (record != nullptr && !record->dead && record->eventId == eventId) {
+            RunHeldScript(actor, record, local);
+        }
+    }
+}
+
+// v - its part along the normal when that points into the surface; the
+// along part goes to `along`.
+Vector3 DropOpposing(const Vector3 &v, const Vector3 &normal, Vector3 *along) {
+    Vector3 out;
+    Vec3DropOpposingPart(&out, v, normal, along);
+    return out;
+}
+
+void ApplyFriction(Vector3 &v, const ColObj *own, const ColObj *other) {
+    const float k = Friction(other) * Friction(own);
+    if (k == 1.0f) {
+        v = {0.0f, 0.0f, 0.0f};
+    } else {
+        v = Scale(v, 1.0f - k);
+    }
+}
+
+void RenewSpin(Actor *actor, SimParams &params, const Vector3 &v) {
+    const float t = std::fabs(v.x) + std::fabs(v.y) + std::fabs(v.z);
+    Vector3 axis = params.SpinAxis();
+    if (t <= 330.0f) {
+        Vector3 a = {0, 0, 0};
+        float angle = 0.0f;
+        QuaternionToAxisAngle(actor->rotation, &a, &angle);
+        a.y = a.y <= 0.0f ? a.y - (0.15f - 0.9f * a.y) : 1.9f * a.y + 0.15f;
+        Vec3Normalize(&a, a);
+        QuaternionRotationAxis(&actor->rotation, a, angle);
+        axis = a;
+        const float draw = static_cast<float>(Rand() & 1023);
+        params.SetSpinRate(draw * std::max(0.0f, 0.95f - std::fabs(a.y)) * 0.005f -
+                           0.7f * params.SpinRate());
+    } else {
+        const float u = std::clamp((t - 330.0f) * 0.05f, 0.0f, 1.0f);
+        axis.z += static_cast<float>(Rand() % 400 - 200) * 0.05f * u;
+        axis.y += static_cast<float>(Rand() % 400 - 200) * 0.05f * u;
+        axis.x += static_cast<float>(Rand() % 400 - 200) * 0.05f * u;
+        params.SetSpinRate(static_cast<float>(100 - Rand() % 200) * u * 0.2f);
+    }
+    Vec3Normalize(&axis, axis);
+    params.SetSpinAxis(axis);
+}
+
+// The Environment root's gravity and air resistance; 9.81 and 1.0 when
+// actor 14 is missing or no Environment.
+void EnvironmentValues(float *gravity, float *air) {
+    *gravity = 9.81f;
+    *air = 1.0f;
+    if (const auto *environment =
+            dynamic_cast<const EnvironmentActor *>(ActorTableEntry(kEnvironmentActorId))) {
+        *gravity = environment->gravity;
+        *air = environment->airResistance;
+    }
+}
+
+} // namespace
+
+CollisionSubSteps CollisionSubStepsFor(float delta) {
+    CollisionSubSteps steps;
+    uint32_t n = 1;
+    if (delta > 0.0f) {
+        const float k = std::min(35.0f * delta, 1.0e6f);
+        n = 1 + static_cast<uint32_t>(k);
+    }
+    steps.fraction = 1.0f / static_cast<float>(n);
+    steps.count = std::min<uint32_t>(n, 2);
+    return steps;
+}
+
+namespace {
+
+// What the pair walk knows of an object before the narrow phase: a world
+// box that every contact of the object lies in, when there is one.
+struct Candidate {
+    enum : uint8_t { kAlways, kBoxed, kNever };
+    ColObj *object = nullptr;
+    size_t actor = 0; // index in the walked list
+    Actor *owner = nullptr;
+    uint8_t cull = kAlways;
+    Vector3 lo = {0, 0, 0};
+    Vector3 hi = {0, 0, 0};
+};
+
+bool FiniteBox(const Vector3 &lo, const Vector3 &hi) {
+    return std::isfinite(lo.x) && std::isfinite(lo.y) && std::isfinite(lo.z) &&
+           std::isfinite(hi.x) && std::isfinite(hi.y) && std::isfinite(hi.z);
+}
+
+// Spheres, boxes, mesh triangles and swept points touch only inside their
+// world boxes; the ground kinds test the mesh under them and are never
+// culled; the other kinds touch nothing.
+Candidate MakeCandidate(ColObj *object, size_t actor, Actor *owner) {
+    Candidate c;
+    c.object = object;
+    c.actor = actor;
+    c.owner = owner;
+    const Vector3 &a = object->worldMin;
+    const Vector3 &b = object->worldMax;
+    switch (object->type) {
+    case kKindSphere: {
+        const float r = std::fabs(b.x);
+        c.lo = {a.x - r, a.y - r, a.z - r};
+        c.hi = {a.x + r, a.y + r, a.z + r};
+        break;
+    }
+    case kKindBox:
+    case kKindMeshTriangles:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+        c.lo = a;
+        c.hi = b;
+        break;
+    case kKindRayPoint:
+        c.lo = {std::min(a.x, a.x + b.x), std::min(a.y, a.y + b.y), std::min(a.z, a.z + b.z)};
+        c.hi = {std::max(a.x, a.x + b.x), std::max(a.y, a.y + b.y), std::max(a.z, a.z + b.z)};
+        break;
+    case kKindGround:
+    case kKindGround2:
+        return c;
+    default:
+        c.cull = Candidate::kNever;
+        return c;
+    }
+    c.cull = FiniteBox(c.lo, c.hi) ? Candidate::kBoxed : Candidate::kAlways;
+    return c;
+}
+
+// False only for pairs that certainly do not touch.
+bool MayTouch(const Candidate &a, const Candidate &b) {
+    if (a.cull == Candidate::kNever || b.cull == Candidate::kNever) {
+        return false;
+    }
+    if (a.cull != Candidate::kBoxed || b.cull != Candidate::kBoxed) {
+        return true;
+    }
+    return !(a.hi.x < b.lo.x || b.hi.x < a.lo.x || a.hi.y < b.lo.y || b.hi.y < a.lo.y ||
+             a.hi.z < b.lo.z || b.hi.z < a.lo.z);
+}
+
+} // namespace
+
+void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
+    // Nothing the walk calls runs a handler (events are queued, contacts
+    // only recorded), so the lists are flattened once, and a pair whose
+    // boxes are apart is not handed to the narrow phase, where it would
+    // find nothing.
+    const CollisionScene &scene = GetCollisionScene();
+    std::vector<Candidate> entries;
+    std::vector<size_t> firstOfActor; // first entry of each actor of the list
+    size_t index = 0;
+    for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
+        auto *actor = static_cast<Actor *>(n->item);
+        firstOfActor.push_back(entries.size());
+        if (!Enabled(actor)) {
+            continue;
+        }
+        for (const auto &object : actor->colObjs) {
+            entries.push_back(MakeCandidate(object.get(), index, actor));
+        }
+    }
+    firstOfActor.push_back(entries.size());
+    std::vector<Candidate> passive;
+    if (scene.passive != nullptr) {
+        for (const PointerListNode *n = scene.passive->First(); n != scene.passive->End();
+             n = n->next) {
+            auto *actor = static_cast<Actor *>(n->item);
+            if (Enabled(actor)) {
+                for (const auto &object : actor->colObjs) {
+                    passive.push_back(MakeCandidate(object.get(), 0, actor));
+                }
+            }
+        }
+    }
+    int32_t staticGroup = -1;
+    std::vector<Candidate> statics;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const Candidate &a = entries[k];
+        for (size_t m = firstOfActor[a.actor + 1]; m < entries.size(); ++m) {
+            if (MayTouch(a, entries[m])) {
+                CollideColObjs(a.object, entries[m].object, mode);
+            }
+        }
+        for (const Candidate &b : passive) {
+            if (MayTouch(a, b)) {
+                CollideColObjs(a.object, b.object, mode);
+            }
+        }
+        const int32_t group = a.owner->drawGroupId;
+        if (group == -1 || scene.staticObjects == nullptr) {
+            continue;
+        }
+        if (group != staticGroup) {
+            staticGroup = group;
+            statics.clear();
+            if (PointerList<ColObj> *list = scene.staticObjects(group)) {
+                for (const PointerListNode *n = list->First(); n != list->End(); n = n->next) {
+                    auto *object = static_cast<ColObj *>(n->item);
+                    if (object->owner != nullptr && Enabled(object->owner)) {
+                        statics.push_back(MakeCandidate(object, 0, object->owner));
+                    }
+                }
+            }
+        }
+        for (const Candidate &b : statics) {
+            if (MayTouch(a, b)) {
+                CollideColObjs(a.object, b.object, mode);
+            }
+        }
+    }
+}
+
+void IntegrateSimulatedActor(Actor *actor, float fraction) {
+    RefreshTimeRecord(actor->timeRecord);
+    const TimeRecord *record = actor->timeRecord;
+    const float dt = record != nullptr ? record->delta * record->simMultiplier * fraction : 0.0f;
+    if (!actor->simParams) {
+        actor->simParams = std::make_unique<SimParams>();
+    }
+    SimParams &params = *actor->simParams;
+    float gravity = 9.81f;
+    float air = 1.0f;
+    EnvironmentValues(&gravity, &air);
+    const float s = CollisionWorldScale();
+    Vector3 &v = actor->deltaPosition;
+    v.y -= s * params.GravityMultiplier() * gravity * dt * 1.8f;
+    const Vector3 d = Scale(v, Vec3Length(v));
+    const float k = dt * air * 0.0005f;
+    const Vector3 drag = params.AirResistance();
+    v = {v.x - d.x * k * drag.x, v.y - d.y * k * drag.y, v.z - d.z * k * drag.z};
+    actor->position = Add(actor->position, Scale(v, dt));
+
+    if (params.Motion() == kSimWaking) {
+        params.SetMotion(kSimWoken);
+    } else if (params.Motion() == kSimWoken && params.EventsOn()) {
+        params.SetMotion(kSimFree);
+        Send(actor, kCmdOnSimFreeStart);
+    }
+
+    switch (params.Style()) {
+    case 0:
+        break;
+    case 3:
+    case 4: {
+        Quaternion spin;
+        QuaternionRotationAxis(&spin, params.SpinAxis(), dt * params.SpinRate());
+        params.SetSpinRotation(spin);
+        QuaternionMultiply(&actor->rotation, actor->rotation, spin);
+        break;
+    }
+    case 5: {
+        Quaternion spin;
+        QuaternionRotationYawPitchRoll(&spin, dt * v.x, dt * v.y, dt * v.z);
+        params.SetSpinRotation(spin);
+        QuaternionMultiply(&actor->rotation, actor->rotation, spin);
+        break;
+    }
+    default:
+        if ((params.Flags() & kSimDirectionByMovement) != 0) {
+            // A zero velocity or a straight fall gives no direction: the
+            // rotation stays.
+            Vector3 across;
+            const Vector3 up = {0.0f, 1.0f, 0.0f};
+            Vec3Cross(&across, v, up);
+            if (Vec3LengthSquared(across) > 1e-12f * std::max(1.0f, Vec3LengthSquared(v))) {
+                Matrix view;
+                MatrixLookAt(&view, actor->position, Add(actor->position, v), up);
+                Matrix world;
+                if (MatrixInverse(&world, view) != nullptr) {
+                    QuaternionFromMatrix(&actor->rotation, world);
+                }
+            }
+        }
+        break;
+    }
+    actor->InvalidateTransform();
+}
+
+void ResolveOneContact(Actor *actor) {
+    SimState *holder = actor->simState.get();
+    if (holder == nullptr || holder->contacts.empty()) {
+        actor->flags &= ~kActorContacted;
+        return;
+    }
+    const size_t contactCount = holder->contacts.size();
+    const ContactRecord *best = &holder->contacts[0];
+    for (const ContactRecord &record : holder->contacts) {
+        if (Vec3LengthSquared(record.push) < Vec3LengthSquared(best->push)) {
+            best = &record;
+        }
+    }
+    const ContactRecord contact = *best;
+    holder->contacts.clear();
+    actor->position = Add(actor->position, contact.push);
+    holder->w1 |= kSimStatePushed;
+    holder->touches.push_back({contact.point, contact.normal, contact.push, contact.other->groups});
+
+    const Vector3 normal = contact.normal;
+    Vector3 v = actor->deltaPosition;
+    Vector3 along = {0, 0, 0};
+    SimParams *params = actor->simParams.get();
+    const SimParams &settings = params != nullptr ? *params : DefaultSimParams();
+    const bool events = settings.EventsOn();
+    if (settings.Style() == 0 || params == nullptr) {
+        v = DropOpposing(v, normal, &along);
+        v = Sub(v, Scale(along, Bounce(contact.own)));
+        ApplyFriction(v, contact.own, contact.other);
+        const bool otherDynamic = (contact.other->flags & kColObjDynamic) != 0;
+        if (contactCount == 1 && (contact.own->flags & kColObjDynamic) != 0 && !otherDynamic &&
+            contact.other->owner != nullptr) {
+            actor->position = Add(actor->position, contact.other->owner->deltaPosition);
+        }
+    } else {
+        if (params->Style() == 3 || params->Style() == 4) {
+            RenewSpin(actor, *params, v);
+        }
+        v = DropOpposing(v, normal, &along);
+        switch (params->Motion()) {
+        case kSimFree: {
+            const Vector3 b = Scale(along, Bounce(contact.own));
+            if (Vec3LengthSquared(b) <= params->BounceToSlide()) {
+                params->SetMotion(kSimSliding);
+                if (events) {
+                    Send(actor, kCmdOnSimFreeStop);
+                    Send(actor, kCmdOnSimSlideStart);
+                }
+            } else {
+                v = Sub(v, b);
+                if (events) {
+                    RunEventScripts(actor, kCmdOnSimBounce, contact.other->owner);
+                }
+            }
+            break;
+        }
+        case kSimSliding:
+            ApplyFriction(v, contact.own, contact.other);
+            if (Vec3LengthSquared(v) < params->SlideToRest()) {
+                Schedule(actor, kCmdStopSimulate);
+            }
+            break;
+        case kSimResting:
+            Schedule(actor, kCmdStartSimulate);
+            params->SetMotion(kSimWaking);
+            if (events) {
+                Send(actor, kCmdOnSimRestStop);
+            }
+            break;
+        case kSimWoken:
+            params->SetMotion(kSimSliding);
+            if (events) {
+                Send(actor, kCmdOnSimSlideStart);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    actor->deltaPosition = v;
+    actor->flags &= ~kActorContacted;
+    actor->InvalidateTransform();
+    UpdateBounds(actor);
+}
+
+int RunCollisionPass(ActorSystem *system, float delta) {
+    (void)system;
+    ActorDeliveryScope delivery;
+    ColObjFreeDeferral keepObjects;
+    const CollisionScene &scene = GetCollisionScene();
+    CollisionEventQueue &queue = GetCollisionEventQueue();
+    queue.Clear();
+    const CollisionSubSteps steps = CollisionSubStepsFor(delta);
+
+    std::vector<Actor *> movers = ItemsOf(scene.passive);
+    for (Actor *actor : ItemsOf(scene.active)) {
+        movers.push_back(actor);
+    }
+    for (Actor *actor : movers) {
+        if (!actor->HasFlag(kActorSimulated)) {
+            UpdateBounds(actor);
+        }
+    }
+    static PointerList<Actor> workList;
+    static const PointerList<Actor> kEmpty;
+    for (uint32_t k = 0; k < steps.count; ++k) {
+        std::vector<Actor *> simulated = ItemsOf(scene.passive);
+        for (Actor *actor : ItemsOf(scene.active)) {
+            simulated.push_back(actor);
+        }
+        for (Actor *actor : simulated) {
+            if (actor->HasFlag(kActorSimulated)) {
+                IntegrateSimulatedActor(actor, steps.fraction);
+                UpdateBounds(actor);
+            }
+        }
+        const bool last = k + 1 == steps.count;
+        CollidePairsOfList(scene.active != nullptr ? *scene.active : kEmpty,
+                           last ? (kCollideEvents | kCollideContacts) : kCollideContacts);
+        for (uint32_t iteration = 0;
+             iteration < kMaxResolutionIterations && !ContactedList.Empty(); ++iteration) {
+            workList.Assign(ContactedList);
+            ContactedList.Clear();
+            for (Actor *actor : workList.Items()) {
+                const size_t contacts = actor->simState ? actor->simState->contacts.size() : 0;
+                ResolveOneContact(actor);
+                if (contacts <= 1) {
+                    workList.UnlinkFirst(actor);
+                }
+            }
+            CollidePairsOfList(workList, kCollideContacts);
+        }
+        workList.Clear();
+        // Still touching after the last iteration: back to the previous pose.
+        for (Actor *actor : ContactedList.Items()) {
+            actor->position = actor->oldPosition;
+            actor->rotation = actor->oldRotation;
+            actor->deltaPosition = {0.0f, 0.0f, 0.0f};
+            if (actor->simState) {
+                actor->simState->contacts.clear();
+            }
+            actor->flags &= ~kActorContacted;
+            Send(actor, kCmdPoseRestored);
+            actor->InvalidateTransform();
+        }
+        ContactedList.Clear();
+    }
+    queue.Deliver();
+    return 1;
+}

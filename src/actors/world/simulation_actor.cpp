@@ -1,0 +1,183 @@
+#include "actors/world/simulation_actor.h"
+
+#include <cstring>
+
+#include "actors/world/collision.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/draw_group_hooks.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetCollisionEnable = 145;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStopPost = 215;
+constexpr uint32_t kCmdKillPost = 216;
+constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
+constexpr uint32_t kProcessLayer = 2;
+// Subtype "Dynamic": causes and takes events, dynamic, solid.
+constexpr uint32_t kDynamicSubtype =
+    kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic | kColObjSolid;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+    PropertyTransform transform;
+};
+
+const SheetRow kSheet[] = {
+    {"Simulation Properties", PropertyKind::PageTitle, 0, 0, nullptr},
+    {"SimulationStyle:|PositionOnly|1|RigidBody|2|CylinerApprox|3|BoxApprox|4|SphereApprox|5|"
+     "_extra2|6|_extra3|7|_extra4|8|",
+     PropertyKind::Enumeration, 302, 303, nullptr},
+    {"Weight", PropertyKind::Real, 304, 305, nullptr},
+    {"AirResistanceMultiplier", PropertyKind::Vector, 308, 309, nullptr},
+    {"AirResistanceRotMultiplier", PropertyKind::Real, 310, 311, nullptr},
+    {"GravityMul", PropertyKind::Real, 312, 313, nullptr},
+    {"FrictionMultiplier", PropertyKind::Real, 314, 315, nullptr},
+    {"Bounce->Slide Treshold|cm/s|", PropertyKind::Real, 316, 317, &SquareRootTransform},
+    {"Slide->Rest Treshold|cm/s|", PropertyKind::Real, 318, 319, &SquareRootTransform},
+    {"StopRest Treshold", PropertyKind::Real, 320, 321, &SquareRootTransform},
+    {"StickyForce", PropertyKind::Real, 322, 323, nullptr},
+    {"DirectionByMovement", PropertyKind::CheckBox, 324, 325, nullptr},
+};
+
+} // namespace
+
+void SimulationActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kSimulationClassId);
+    descriptor.lineage = {0, kSimulationClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0,
+                                      0.0f, 0.0f, 1.0f, row.transform);
+    }
+}
+
+void SimulationActor::NoteTouchTime() {
+    RefreshTimeRecord(timeRecord);
+    const float now = timeRecord != nullptr ? timeRecord->time : 0.0f;
+    if (now > lastNotedTime + interval) {
+        lastNotedTime = now;
+    }
+}
+
+void SimulationActor::SwitchCollision(bool on) {
+    RemoveActorFromDrawGroup(this, 0);
+    SendCommandArgs(this, kCmdSetCollisionEnable, on);
+    AddActorToDrawGroup(this, 0);
+}
+
+int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetCollisionEnable:
+        if (block.ReadU32(0) != 0) {
+            touchedNow = 0;
+            touchedBefore = 0;
+            toucher.Release();
+        }
+        break;
+    case kCmdPrecalculate: {
+        RefreshTimeRecord(timeRecord);
+        lastNotedTime = (timeRecord != nullptr ? timeRecord->time : 0.0f) - interval;
+        if (!simState) {
+            simState = std::make_unique<SimState>();
+        }
+        if (Actor *centre = FindChildByName(this, "CenterOfMass")) {
+            if (!simParams) {
+                simParams = std::make_unique<SimParams>();
+            }
+            simParams->SetCentreOfMass(centre->position);
+            simParams->words[15] &= ~kSimCentreNotTaken;
+        }
+        break;
+    }
+    case kCmdCreate:
+        if (block.empty() || block.ReadPointer(0) == nullptr) {
+            auto object = std::make_unique<ColObj>(this);
+            object->name = "Simulation";
+            object->type = kKindSphere;
+            object->boxMin = {0.0f, 0.0f, 0.0f};
+            object->boxMax = {50.0f, 0.0f, 0.0f};
+            object->material = 0;
+            object->flags = kColObjActive | kDynamicSubtype;
+            object->groups = 1;
+            object->receiveGroups = 1;
+            AddColObj(std::move(object));
+        }
+        break;
+    case kCmdCollisionEvent: {
+        const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
+        if (other != nullptr && other->owner != nullptr) {
+            toucher.Assign(other->owner);
+        }
+        touchedNow = 1;
+        if (processEntry == nullptr) {
+            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+                                             0.0f, 0.0f, nullptr, kProcessLayer);
+        }
+        break;
+    }
+    case kCmdActionStart:
+        SendCommandArgs(this, kCmdStartSimulate);
+        if (!HasFlag(kActorCollisionEnabled)) {
+            SwitchCollision(true);
+        }
+        break;
+    case kCmdActionStopPost:
+    case kCmdKillPost:
+        if (HasFlag(kActorCollisionEnabled)) {
+            SwitchCollision(false);
+        }
+        SendCommandArgs(this, kCmdStopSimulate);
+        break;
+    case kCmdInvalidActorPointer:
+        if (static_cast<ActorLink *>(block.ReadPointer(0)) == &toucher) {
+            toucher.Release();
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void SimulationActor::Process() {
+    if (!IsOperational()) {
+        return;
+    }
+    if (touchedNow != 0 && touchedBefore == 0) {
+        NoteTouchTime();
+    } else if (touchedNow == 0 && touchedBefore != 0) {
+        NoteTouchTime();
+        toucher.Release();
+        if (processEntry != nullptr) {
+            ActorSystem::CancelScheduledCommand(processEntry);
+            processEntry = nullptr;
+        }
+    }
+    touchedBefore = touchedNow;
+    touchedNow = 0;
+}
+
+int SimulationActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() >= 21) {
+        archive.SerializeWords(&interval, 1);
+        archive.SerializeWords(&second, 1);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void SimulationActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("simulation interval " + DumpNumber(interval) + " second " +
+                    DumpNumber(second));
+}

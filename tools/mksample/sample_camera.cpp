@@ -1,0 +1,23 @@
+#include "sample_camera.h"
+
+#include "actors/presentation/camera_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "sample_output.h"
+
+bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) {
+    auto* camera = dynamic_cast<CameraActor*>(CreateActor(
+        static_cast<int32_t>(kCameraClassId), "GA29_Cam", nullptr,
+        GetActorById(kSceneryRootId), next++, true));
+    if (camera == nullptr) return out.Fail(file, "cannot make actor \"GA29_Cam\"");
+    camera->position = {0.0f, 120.0f, -450.0f};
+    camera->InvalidateTransform();
+    SendCommandArgs(camera, kCmdCameraSetType, kCameraFree);
+    SendCommandArgs(camera, kCmdCameraSetFov, 2.0943952f);
+    SendCommandArgs(camera, kCmdCameraSetActive, true);
+    if (camera->cameraType != kCameraFree || camera->fov != 2.0943952f || camera->active != 1) {
+        return out.Fail(file, "cannot set up \"GA29_Cam\"");
+    }
+    return true;
+}
