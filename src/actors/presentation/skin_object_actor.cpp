@@ -1131,12 +1131,14 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kCmdUnloadResources:
         UnloadResources();
         break;
+    // The mesh's own clock would answer in place of the layer's: these two
+    // go past the Mesh Object to the base.
     case kCmdSetCurrentTime:
         CurrentLayer().time = block.ReadF32(0);
-        break;
+        return Actor::HandleCommand(commandId, block);
     case kCmdGetCurrentTime:
         block.WriteF32(0, CurrentLayer().time);
-        break;
+        return Actor::HandleCommand(commandId, block);
     case kCmdSetCurrentNormalizedTime: {
         const SkinMotion *motion = nullptr;
         if (CurrentLayer().motion >= 0 &&

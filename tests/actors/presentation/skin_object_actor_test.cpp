@@ -481,6 +481,117 @@ TEST_F(SkinObjectTest, ReleasedMotionsAreLoadedAgainForThePose) {
     EXPECT_FALSE(skin->motions[0].item->tracks.empty());
 }
 
+TEST_F(SkinObjectTest, CommandsAnswerAndRoundTrip) {
+    SkinObjectActor *skin = NewSkin();
+    AddMotion(skin, "N_Walk");
+    AddMotion(skin, "N_Neutral");
+    // "Set Motion H" replaces the item of the record the current layer plays.
+    LibraryItem *run = library.GetItemById(kRunSlot);
+    EXPECT_EQ(skin->HandleCommand(kCmdSetMotionH, ParamBlock(&run, sizeof(run))), 0);
+    Play(skin, "N_Walk");
+    EXPECT_EQ(skin->HandleCommand(kCmdSetMotionH, ParamBlock(&run, sizeof(run))), 1);
+    EXPECT_EQ(skin->motions[0].name, "N_Run");
+    EXPECT_EQ(skin->motions[0].index, static_cast<int32_t>(kRunSlot));
+    LibraryItem *answer = nullptr;
+    skin->HandleCommand(kCmdGetMotionH, ParamBlock(&answer, sizeof(answer)));
+    EXPECT_EQ(answer, run);
+    // The selected record's name and priority.
+    skin->selected = 1;
+    SendCommandArgs(skin, kCmdSetMotionName, std::string("Idle"));
+    char name[32] = {};
+    skin->HandleCommand(kCmdGetMotionName, ParamBlock(name, sizeof(name)));
+    EXPECT_STREQ(name, "Idle");
+    SendCommandArgs(skin, kCmdSetMotionPriority, 0x1234u);
+    uint32_t priority = 0;
+    skin->HandleCommand(kCmdGetMotionPriority, ParamBlock(&priority, 4));
+    EXPECT_EQ(priority, 0x34u);
+    SendCommandArgs(skin, kCmdSetAutoAssignName, std::string("N_W"));
+    skin->HandleCommand(kCmdGetAutoAssignName, ParamBlock(name, sizeof(name)));
+    EXPECT_STREQ(name, "N_W");
+    SendCommandArgs(skin, kCmdSetSkinSlave, true);
+    uint32_t slave = 0;
+    skin->HandleCommand(kCmdGetSkinSlave, ParamBlock(&slave, 4));
+    EXPECT_EQ(slave, 1u);
+    SendCommandArgs(skin, kCmdSetSkinSlave, false);
+    // Clipping sphere: set and read back, and handed to the skinning.
+    SendCommandArgs(skin, kCmdSetSkinClippingSphere, Vector3{1, 2, 3}, 4.0f);
+    struct {
+        Vector3 centre;
+        float radius;
+    } sphere{};
+    skin->HandleCommand(kCmdGetSkinClippingSphere, ParamBlock(&sphere, sizeof(sphere)));
+    EXPECT_EQ(sphere.centre.y, 2.0f);
+    EXPECT_EQ(sphere.radius, 4.0f);
+    EXPECT_EQ(skin->clipSphere, skin->sphere);
+    // "Get Bone" answers the skeleton's bone after the name pointer.
+    struct {
+        const char *bone;
+        Bone *out;
+    } query{"Head", nullptr};
+    EXPECT_EQ(skin->HandleCommand(kCmdGetBone, ParamBlock(&query, sizeof(query))), 1);
+    ASSERT_NE(query.out, nullptr);
+    EXPECT_EQ(query.out, FindBoneByName(skin->skeleton, "Head"));
+    // The destination bone layer is the flags' low byte.
+    SendCommandArgs(skin, kCmdSetCurrentLayer, 3u);
+    SendCommandArgs(skin, kCmdSetLayerDestBoneLayer, 2u);
+    EXPECT_EQ(skin->layers[3].BoneLayer(), 2u);
+    EXPECT_EQ(skin->layers[3].Number(), 3u);
+    SendCommandArgs(skin, kCmdSetLayerBlendValue, 0.25f);
+    EXPECT_EQ(skin->layers[3].weight, 0.25f);
+    SendCommandArgs(skin, kCmdLerpLayerBlendValue, 0.5f, 0.75f);
+    EXPECT_NE(skin->layers[3].flags & kLayerRamp, 0u);
+    EXPECT_EQ(skin->layers[3].rate, 1.0f);
+    SendCommandArgs(skin, kCmdSetCurrentLayer, 0u);
+    // Record 0 takes no blend value.
+    SendCommandArgs(skin, kCmdSetLayerBlendValue, 0.25f);
+    EXPECT_EQ(skin->layers[0].weight, 1.0f);
+    // Times of the current layer.
+    SendCommandArgs(skin, 251, 0.5f);
+    EXPECT_EQ(skin->layers[0].time, 0.5f);
+    float time = 0.0f;
+    skin->HandleCommand(252, ParamBlock(&time, 4));
+    EXPECT_EQ(time, 0.5f);
+    // Start and "Set Visible" put the step clock just behind the actor's.
+    Step(0.5f);
+    SendCommandArgs(skin, 456, true);
+    EXPECT_NEAR(skin->lastStepTime, skin->timeRecord->time - 0.005f, 1e-6f);
+    // Resources: loaded once, released once.
+    SendCommandArgs(skin, 226);
+    EXPECT_NE(skin->skinFlags & kSkinResourcesLoaded, 0u);
+    SendCommandArgs(skin, 227);
+    EXPECT_EQ(skin->skinFlags & kSkinResourcesLoaded, 0u);
+    // A new mesh frees the bone matrices.
+    skin->Slot5();
+    EXPECT_NE(skin->boneMatrices, nullptr);
+    LibraryItem *worm = library.GetItemById(kWormSlot);
+    skin->HandleCommand(kCmdSetMesh, ParamBlock(&worm, sizeof(worm)));
+    EXPECT_EQ(skin->boneMatrices, nullptr);
+}
+
+TEST_F(SkinObjectTest, CreateCopiesTheListsFromItsTemplate) {
+    SkinObjectActor *source = NewSkin("source");
+    AddMotion(source, "N_Walk", 0.2f);
+    AddMotion(source, "N_Neutral");
+    Play(source, "N_Walk");
+    source->autoAssignName = "N_";
+    source->Slot5();
+    auto *copy = dynamic_cast<SkinObjectActor *>(
+        CreateActor(kSkinObjectClassId, "copy", source, scenery, -1, true));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(copy->motions.size(), 2u);
+    EXPECT_EQ(copy->motions[0].name, "N_Walk");
+    EXPECT_EQ(copy->motions[0].blendTime, 0.2f);
+    EXPECT_EQ(copy->layers[0].motion, 0);
+    EXPECT_EQ(copy->autoAssignName, "N_");
+    EXPECT_EQ(copy->boneMatrices, nullptr);
+    EXPECT_EQ(copy->skeleton, nullptr);
+    EXPECT_NE(copy->skinFlags & kSkinResourcesLoaded, 0u); // loaded again for itself
+    copy->Slot5();
+    DeleteActor(source);
+    ++FrameCounter;
+    copy->HandleCommand(kCmdUpdateBones, ParamBlock());
+}
+
 } // namespace
 
 namespace {
