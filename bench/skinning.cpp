@@ -39,7 +39,8 @@ void BM_StepPoseAndSkin100Worms(benchmark::State &state) {
         skin->HandleCommand(445, ParamBlock(&worm, sizeof(worm)));
         for (const char *name : {"N_Neutral", "N_Walk"}) {
             SkinMotion motion;
-            motion.item = dynamic_cast<MotionItem *>(library.FindItemByName(name, ItemClass::Motion));
+            motion.item =
+                dynamic_cast<MotionItem *>(library.FindItemByName(name, ItemClass::Motion));
             motion.index = ResourceLibrary::GetItemIndex(motion.item);
             motion.name = name;
             motion.length = GetMotionLength(motion.item);
@@ -56,7 +57,8 @@ void BM_StepPoseAndSkin100Worms(benchmark::State &state) {
         // Every second a new motion, so that a record is always fading.
         if (++frame % 60 == 0) {
             for (SkinObjectActor *skin : skins) {
-                SendCommandArgs(skin, kCmdSetMotion, std::string(frame % 120 == 0 ? "N_Walk" : "N_Neutral"));
+                SendCommandArgs(skin, kCmdSetMotion,
+                                std::string(frame % 120 == 0 ? "N_Walk" : "N_Neutral"));
             }
         }
         for (SkinObjectActor *skin : skins) {

@@ -71,8 +71,8 @@ bool LoadSkinItems(ResourceLibrary &library) {
         neutral.recordTracks.push_back(std::move(spine));
         neutral.recordTracks.push_back(std::move(head));
     }
-    const char *stillNames[] = {"N_Walk", "N_Walk_01", "N_Walk_02", "N_Walk_04", "N_Walk_00",
-                                "N_Die0", "N_Dead",    "N_BL_Wave"};
+    const char *stillNames[] = {"N_Walk",    "N_Walk_01", "N_Walk_02", "N_Walk_04",
+                                "N_Walk_00", "N_Die0",    "N_Dead",    "N_BL_Wave"};
     for (const char *name : stillNames) {
         Still(motion(name), "Spine1", 1.0f);
     }
@@ -95,9 +95,9 @@ bool LoadSkinItems(ResourceLibrary &library) {
         Still(objects, "Hd", 1.0f);
         Still(objects, "Obj_Nothing", 1.0f);
     }
-    const uint32_t slots[] = {kNeutralSlot, kWalkSlot,  kWalk01Slot,    kWalk02Slot,
-                              kWalk04Slot,  kWalk00Slot, kDieSlot,      kDeadSlot,
-                              kWaveSlot,    kWalkToRunSlot, kRunSlot, kObjectsSlot};
+    const uint32_t slots[] = {kNeutralSlot, kWalkSlot,      kWalk01Slot, kWalk02Slot,
+                              kWalk04Slot,  kWalk00Slot,    kDieSlot,    kDeadSlot,
+                              kWaveSlot,    kWalkToRunSlot, kRunSlot,    kObjectsSlot};
     LibraryWriter writer;
     writer.AddItem(kWormSlot, worm);
     writer.AddItem(kBoxSlot, box);

@@ -456,7 +456,8 @@ int AnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteU32(0, style);
         break;
     case kCmdSetPlayOnStart:
-        animFlags = block.ReadU32(0) != 0 ? (animFlags | kPlayOnStart) : (animFlags & ~kPlayOnStart);
+        animFlags =
+            block.ReadU32(0) != 0 ? (animFlags | kPlayOnStart) : (animFlags & ~kPlayOnStart);
         break;
     case kCmdGetPlayOnStart:
         block.WriteU32(0, (animFlags & kPlayOnStart) != 0 ? 1u : 0u);
@@ -539,9 +540,8 @@ int AnimationActor::Serialize(Archive &archive, uint32_t mode) {
 }
 
 void AnimationActor::DumpClassFields(std::vector<std::string> &lines) const {
-    lines.push_back("animation motion " + DumpText(motionName) + " style " +
-                    std::to_string(style) + " playonstart " +
-                    ((animFlags & kPlayOnStart) != 0 ? "1" : "0") + " speed " +
+    lines.push_back("animation motion " + DumpText(motionName) + " style " + std::to_string(style) +
+                    " playonstart " + ((animFlags & kPlayOnStart) != 0 ? "1" : "0") + " speed " +
                     DumpNumber(speed) + " time " + DumpNumber(currentTime) + " direction " +
                     std::to_string(direction) + " playing " +
                     ((state & kActorEnabled) != 0 ? "1" : "0"));

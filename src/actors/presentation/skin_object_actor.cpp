@@ -68,8 +68,8 @@ const SheetRow kSheet[] = {
     {"Priority:", PropertyKind::WholeNumber, kCmdSetMotionPriority, kCmdGetMotionPriority},
     {"Layer:", PropertyKind::WholeNumber, kCmdSetMotionLayer, kCmdGetMotionLayer},
     {"BlendTime:", PropertyKind::Real, kCmdSetMotionBlendTime, kCmdGetMotionBlendTime},
-    {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration,
-     kCmdSetMotionPlayStyle, kCmdGetMotionPlayStyle},
+    {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration, kCmdSetMotionPlayStyle,
+     kCmdGetMotionPlayStyle},
     {"Set Motion:", PropertyKind::MotionPick, kCmdSetMotionH, kCmdGetMotionH},
     {"SkinObject Properties2", PropertyKind::PageTitle, 0, 0},
     {"Speed:|%|", PropertyKind::Real, kCmdSetMotionSpeed, kCmdGetMotionSpeed},
@@ -708,7 +708,8 @@ void SkinObjectActor::AutoAssign() {
     }
     const std::string prefix = autoAssignName.substr(0, 3);
     for (uint32_t index : library->FindItemsByPrefix(prefix.c_str(), 3, ItemClass::Motion)) {
-        auto *item = static_cast<MotionItem *>(library->AcquireItem(index, ItemClass::Motion, 0, 0));
+        auto *item =
+            static_cast<MotionItem *>(library->AcquireItem(index, ItemClass::Motion, 0, 0));
         if (item == nullptr) {
             return;
         }
@@ -897,7 +898,8 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         SkinMotion &motion = motions[static_cast<size_t>(layer.motion)];
         library->DeleteItemIfUnused(motion.item);
         motion.item = nullptr;
-        motion.index = ResourceLibrary::GetItemIndex(static_cast<LibraryItem *>(block.ReadPointer(0)));
+        motion.index =
+            ResourceLibrary::GetItemIndex(static_cast<LibraryItem *>(block.ReadPointer(0)));
         motion.item = static_cast<MotionItem *>(
             library->AcquireItem(static_cast<uint32_t>(motion.index), ItemClass::Motion, 0, 0));
         if (motion.item == nullptr) {
@@ -1229,7 +1231,8 @@ int SkinObjectActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&unused);
         uint32_t count = (skinFlags & kSkinLayersInUse) != 0 ? kSkinLayerCount : 1;
         archive.SerializeWord(&count);
-        if (!writing && (archive.Failed() || uint64_t{count} * kLayerRecordBytes > archive.BytesLeft())) {
+        if (!writing &&
+            (archive.Failed() || uint64_t{count} * kLayerRecordBytes > archive.BytesLeft())) {
             archive.SetFailed();
             return 0;
         }

@@ -30,8 +30,7 @@ class SkinObjectTest : public PresentationTest {
         ASSERT_TRUE(LoadSkinItems(library));
     }
 
-    SkinObjectActor *NewSkin(const char *name = "skin", Actor *parent = nullptr,
-                             int32_t id = -1) {
+    SkinObjectActor *NewSkin(const char *name = "skin", Actor *parent = nullptr, int32_t id = -1) {
         auto *skin = dynamic_cast<SkinObjectActor *>(CreateActor(
             kSkinObjectClassId, name, nullptr, parent != nullptr ? parent : scenery, id, true));
         LibraryItem *worm = library.GetItemById(kWormSlot);
@@ -272,6 +271,10 @@ TEST_F(SkinObjectTest, BlendTimeFadesTheOldMotionOnTheNextRecord) {
     StepSkin(skin, 0.15f);
     EXPECT_NEAR(skin->layers[1].weight, 0.5f, 1e-5f);
     EXPECT_NEAR(skin->layers[0].time, 0.15f, 1e-5f);
+    // Half faded: the run's velocity blends with the still motion's.
+    Vector3 half{};
+    skin->HandleCommand(kCmdGetMotionVector, ParamBlock(&half, sizeof(half)));
+    EXPECT_NEAR(half.x, 5.0f, 1e-4f);
     skin->HandleCommand(kCmdUpdateBones, ParamBlock());
     EXPECT_NE(skin->layers[1].skeletonLayer, nullptr);
     StepSkin(skin, 0.15f);
@@ -657,7 +660,8 @@ TEST_F(SkinObjectFileTest, CurrentVersionRoundTrips) {
     back->DumpClassFields(lines);
     ASSERT_EQ(lines.size(), 3u + 4u + 11u);
     EXPECT_EQ(lines[2], "skin slave 0 motions 4 layers 11");
-    EXPECT_EQ(lines[6], "motion 3 index 51 name \"N_Walk\" blend 0.4 priority 7 layer 3 style 1 extra 9");
+    EXPECT_EQ(lines[6],
+              "motion 3 index 51 name \"N_Walk\" blend 0.4 priority 7 layer 3 style 1 extra 9");
     EXPECT_EQ(lines[9], "layer 2 mask 4 motion 1 requested \"N_Dead\" next \"\" speed 0.5 time 0 "
                         "transition 0");
 }
