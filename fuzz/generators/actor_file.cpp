@@ -4,11 +4,14 @@
 // Connector, with a door-type connector below a probe; an active target camera following an actor;
 // a State holding a Time Instance, a Timer with keys and the three Developers;
 // a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
+// a SkinObject with motion and layer records and an Animation with a child.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "actors/presentation/animation_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/world/timer_actor.h"
 #include "app/class_list.h"
 #include "core/actors/actor.h"
@@ -150,6 +153,41 @@ int main(int argc, char** argv) {
     uint32_t weight = 3;
     point->HandleCommand(1267, ParamBlock(&weight, sizeof(weight)));
     ok = ok && Write(folder, "file_spawn.qva", 3040, 3042);
+
+    // A skin with three motion records playing on two layer records, and an
+    // Animation with a child of its motion's track name.
+    auto *skin = dynamic_cast<SkinObjectActor *>(
+        CreateActor(17, "Figure", nullptr, scenery, 3050, false));
+    auto *rig =
+        dynamic_cast<AnimationActor *>(CreateActor(40, "Rig", nullptr, scenery, 3051, false));
+    if (skin == nullptr || rig == nullptr || CreateActor(0, "Head", nullptr, rig, 3052, false) == nullptr) {
+        return 1;
+    }
+    const char *names[3] = {"N_Neutral", "N_Walk", "N_Die0"};
+    for (int i = 0; i < 3; ++i) {
+        SkinMotion motion;
+        motion.index = 60 + i;
+        motion.name = names[i];
+        motion.blendTime = 0.1f * static_cast<float>(i);
+        motion.layer = i == 1 ? 2 : 255;
+        motion.playStyle = static_cast<uint8_t>(i);
+        skin->motions.push_back(motion);
+    }
+    skin->skinFlags |= kSkinLayersInUse;
+    skin->layers[0].mask = 255;
+    skin->layers[0].motion = 0;
+    skin->layers[0].time = 0.5f;
+    skin->layers[2].mask = 1;
+    skin->layers[2].motion = 1;
+    skin->layers[2].requested = "N_Walk";
+    skin->layers[2].next = "N_Neutral";
+    skin->layers[2].speed = 2.0f;
+    skin->layers[2].flags |= kLayerTransition;
+    rig->motionName = "N_Neutral";
+    rig->style = 5;
+    rig->currentTime = 0.25f;
+    SendCommandArgs(rig, 260, 1u);
+    ok = ok && Write(folder, "presentation.qva", 3050, 3053);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -18,6 +18,12 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "library/key_track.h"
+#include "library/library_item.h"
+#include "library/mesh.h"
+#include "library/motion.h"
+#include "library/resource_library.h"
+#include "library/skeleton.h"
 #include "support/frame_stats_line.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
@@ -68,8 +74,9 @@ std::string Dump(const std::string& file) {
     return run.out;
 }
 
-// The dump lines of the actor named `name`: its own line and its fields, without its children.
-std::vector<std::string> ActorLines(const std::string& dump, const std::string& name) {
+// The dump lines of the first actor whose own line holds `key`: its own line and its fields,
+// without its children.
+std::vector<std::string> ActorLinesWith(const std::string& dump, const std::string& key) {
     std::vector<std::string> lines;
     std::istringstream in(dump);
     std::string line;
@@ -79,7 +86,7 @@ std::vector<std::string> ActorLines(const std::string& dump, const std::string& 
         if (start == std::string::npos) continue;
         bool actorLine = line.compare(start, 3, "id=") == 0 || line.compare(start, 7, "orphan ") == 0;
         if (indent == std::string::npos) {
-            if (actorLine && line.find(" name=\"" + name + "\" ") != std::string::npos) {
+            if (actorLine && line.find(key) != std::string::npos) {
                 indent = start;
                 lines.push_back(line.substr(start));
             }
@@ -91,11 +98,62 @@ std::vector<std::string> ActorLines(const std::string& dump, const std::string& 
     return lines;
 }
 
+// The dump lines of the actor named `name`: its own line and its fields, without its children.
+std::vector<std::string> ActorLines(const std::string& dump, const std::string& name) {
+    return ActorLinesWith(dump, " name=\"" + name + "\" ");
+}
+
 bool HasLineStarting(const std::vector<std::string>& lines, const std::string& prefix) {
     for (const std::string& line : lines) {
         if (line.compare(0, prefix.size(), prefix) == 0) return true;
     }
     return false;
+}
+
+// A dumped transform: "transform pos x y z scale x y z rot x y z w".
+struct DumpedPose {
+    bool found = false;
+    Vector3 position{};
+    Quaternion rotation{};
+};
+DumpedPose TransformOf(const std::vector<std::string>& lines) {
+    DumpedPose pose;
+    Vector3 scale{};
+    for (const std::string& line : lines) {
+        if (std::sscanf(line.c_str(), "transform pos %f %f %f scale %f %f %f rot %f %f %f %f",
+                        &pose.position.x, &pose.position.y, &pose.position.z, &scale.x, &scale.y,
+                        &scale.z, &pose.rotation.x, &pose.rotation.y, &pose.rotation.z,
+                        &pose.rotation.w) == 10) {
+            pose.found = true;
+        }
+    }
+    return pose;
+}
+
+// The first number after `label ` on the first line starting with `prefix`.
+float NumberAfter(const std::vector<std::string>& lines, const std::string& prefix,
+                  const std::string& label) {
+    for (const std::string& line : lines) {
+        if (line.compare(0, prefix.size(), prefix) != 0) continue;
+        const size_t at = line.find(" " + label + " ");
+        if (at != std::string::npos) return std::stof(line.substr(at + label.size() + 2));
+    }
+    return -1.0f;
+}
+
+void ExpectPose(const DumpedPose& got, const Vector3& position, const Quaternion& rotation) {
+    ASSERT_TRUE(got.found);
+    EXPECT_NEAR(got.position.x, position.x, 1e-3f);
+    EXPECT_NEAR(got.position.y, position.y, 1e-3f);
+    EXPECT_NEAR(got.position.z, position.z, 1e-3f);
+    // q and -q are the same turn.
+    const float dot = got.rotation.x * rotation.x + got.rotation.y * rotation.y +
+                      got.rotation.z * rotation.z + got.rotation.w * rotation.w;
+    const float sign = dot < 0.0f ? -1.0f : 1.0f;
+    EXPECT_NEAR(got.rotation.x, sign * rotation.x, 1e-3f);
+    EXPECT_NEAR(got.rotation.y, sign * rotation.y, 1e-3f);
+    EXPECT_NEAR(got.rotation.z, sign * rotation.z, 1e-3f);
+    EXPECT_NEAR(got.rotation.w, sign * rotation.w, 1e-3f);
 }
 
 // A pixel of an 800 x 600 capture (32-bit TGA), counted from the top left:
@@ -306,6 +364,64 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
         << dump;
 
     ExpectDemoCapture(folder.Get("game/shot.tga"));
+}
+
+// The worm "Figure" plays "N_Neutral" while it is drawn and its bone actors follow; the
+// "Rig" plays the same motion on its crates. About a second in, the save holds both clocks
+// and the poses the sample's own files give for them.
+TEST_F(EngineEndToEnd, DemoSavesTheWormAndTheRigInTheirPoses) {
+    ProgramRun run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/demo.sav"));
+    const std::vector<std::string> figure = ActorLines(dump, "Figure");
+    ASSERT_FALSE(figure.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(figure, "layer 0 mask 255 motion 0 requested \"N_Neutral\" "))
+        << dump;
+    const float figureTime = NumberAfter(figure, "layer 0 ", "time");
+    EXPECT_NEAR(figureTime, 1.0f, 0.05f) << dump;
+    const std::vector<std::string> rig = ActorLines(dump, "Rig");
+    ASSERT_FALSE(rig.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(rig, "animation motion \"N_Neutral\" style 3 playonstart 1 "))
+        << dump;
+    const float rigTime = NumberAfter(rig, "animation ", "time");
+    EXPECT_NEAR(rigTime, 1.0f, 0.05f) << dump;
+
+    // The sample's files read as the engine reads them (the loaders work on
+    // the process's library).
+    ResourceLibrary library;
+    struct Restore {
+        ResourceLibrary* previous;
+        ~Restore() { ReplaceLibraryForTests(previous); }
+    } restore{ReplaceLibraryForTests(&library)};
+    RegisterMeshLoader();
+    RegisterMotionLoader();
+    library.SetBaseFolder(Path("game").c_str());
+    ASSERT_EQ(library.ReadLibraryFile(Path("game/DAZedirad.qvf").c_str(), 1), 1)
+        << library.GetLastError();
+    auto* worm = dynamic_cast<MeshItem*>(library.FindItemByName("worm", ItemClass::Mesh));
+    auto* neutral = dynamic_cast<MotionItem*>(library.FindItemByName("N_Neutral", ItemClass::Motion));
+    ASSERT_NE(worm, nullptr);
+    ASSERT_NE(neutral, nullptr);
+    Skeleton* skeleton = CreateSkeleton(worm);
+    BoneMatrices* matrices = AllocBoneMatrices(worm);
+    ASSERT_NE(skeleton, nullptr);
+    ComputeBonePose(skeleton, neutral, matrices, figureTime);
+    Matrix bone;
+    ASSERT_EQ(GetBoneMatrix(FindBoneByName(skeleton, "Head"), &bone), 1);
+    Quaternion boneTurn;
+    QuaternionFromMatrix(&boneTurn, bone);
+    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3024 ")),
+               {bone.m[3][0], bone.m[3][1], bone.m[3][2]}, boneTurn);
+    FreeBoneMatrices(matrices);
+    DestroySkeleton(skeleton);
+
+    KeyTrack* head = FindMotionTrack(neutral, "Head");
+    ASSERT_NE(head, nullptr);
+    Vector3 at{};
+    Quaternion turn{};
+    SampleTrackPosition(&at, head, rigTime);
+    SampleTrackRotation(&turn, head, rigTime);
+    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3034 ")), at, turn);
 }
 
 TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {

@@ -50,6 +50,17 @@ TEST(Qvadump, TimerAndKeyLinesBelowAState) {
     EXPECT_EQ(run.err, "");
 }
 
+// A SkinObject with a line per motion record and per saved layer record (two
+// in use of eleven), and an Animation with a child.
+TEST(Qvadump, ClassLinesOfSkinObjectAndAnimation) {
+    const std::string expected = ReadFile(DataPath("presentation_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("presentation_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "");
+}
+
 // A target camera with its "Camera Col" sphere, active, following "Hero":
 // its class line names the type, the flag, the view and the target paths.
 TEST(Qvadump, ClassLineOfACamera) {

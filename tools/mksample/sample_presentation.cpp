@@ -1,13 +1,17 @@
 #include "sample_presentation.h"
 
+#include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 #include "actors/world/reference_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "library/key_track.h"
+#include "library/motion.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -103,5 +107,63 @@ bool AddRoomMeshes(SampleOutput& out, const std::string& file, int32_t& next) {
     if (reference == nullptr) return out.Fail(file, "cannot make actor \"RefA\"");
     reference->referencedId = static_cast<uint32_t>(crateA->actorId);
     reference->referencePath = "/Scenery/RoomA/CrateA";
+    return true;
+}
+
+bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
+    ResourceLibrary* library = GetLibrary();
+    Actor* roomA = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (library == nullptr || roomA == nullptr) return out.Fail(file, "no room RoomA");
+    // The worm's bones and its motion's tracks come from their data files.
+    const std::string folder = library->GetBaseFolder();
+    library->SetBaseFolder((out.Root() + "/game").c_str());
+    auto* figure = dynamic_cast<SkinObjectActor*>(CreateActor(
+        static_cast<int32_t>(kSkinObjectClassId), "Figure", nullptr, roomA, next++, true));
+    bool made = figure != nullptr &&
+                SendCommandArgs(figure, kCmdSetResource, std::string("worm")) != 0 &&
+                SendCommandArgs(figure, kCmdSetAutoAssignName, std::string("N_Neutral")) != 0;
+    if (made) {
+        SendCommandArgs(figure, kCmdAutoAssignMotions);
+        made = figure->motions.size() == 1 && figure->motions[0].name == "N_Neutral";
+    }
+    if (made) {
+        // "Bones" and a child per track made beforehand at ids of the file's
+        // range; "Create BoneSync Actors" finds them and binds them.
+        MotionItem* neutral = figure->motions[0].item;
+        std::vector<KeyTrack*> tracks(GetMotionTrackCount(neutral), nullptr);
+        GetMotionTracks(tracks.data(), neutral);
+        Actor* bones = CreateActor(0, "Bones", nullptr, figure, next++, true);
+        made = bones != nullptr && !tracks.empty();
+        for (KeyTrack* track : tracks) {
+            made = made && CreateActor(0, GetTrackName(track), nullptr, bones, next++, true) != nullptr;
+        }
+        made = made && figure->HandleCommand(kCmdCreateBoneSyncActors, ParamBlock()) == 2 &&
+               figure->boneSync.size() == tracks.size();
+    }
+    library->SetBaseFolder(folder.c_str());
+    if (!made) return out.Fail(file, "cannot make the skin \"Figure\"");
+    figure->position = {150.0f, 0.0f, 200.0f};
+    figure->InvalidateTransform();
+    Actor* head = FindChildByName(FindChildByName(figure, "Bones"), "Head");
+    if (head == nullptr || MakeMesh("Hat", "cube", head, next++, {0.0f, 0.0f, 0.0f}, 0.3f) == nullptr) {
+        return out.Fail(file, "cannot make the figure's hat");
+    }
+
+    auto* rig = dynamic_cast<AnimationActor*>(CreateActor(
+        static_cast<int32_t>(kAnimationClassId), "Rig", nullptr, roomA, next++, true));
+    if (rig == nullptr) return out.Fail(file, "cannot make actor \"Rig\"");
+    rig->position = {-150.0f, 0.0f, 200.0f};
+    rig->InvalidateTransform();
+    for (const char* name : {"Head", "Spine1"}) {
+        if (MakeMesh(name, "cube", rig, next++, {0.0f, 0.0f, 0.0f}, 1.0f) == nullptr) {
+            return out.Fail(file, std::string("cannot make the rig's ") + name);
+        }
+    }
+    SendCommandArgs(rig, 258, 3u);
+    SendCommandArgs(rig, 260, true);
+    SendCommandArgs(rig, 1097, std::string("N_Neutral"));
+    if (rig->motionName != "N_Neutral" || rig->targets.nodes.size() != 2) {
+        return out.Fail(file, "cannot bind the rig");
+    }
     return true;
 }

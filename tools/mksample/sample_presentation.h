@@ -23,3 +23,10 @@ bool AddSampleEnvironment(SampleOutput& out, const std::string& file);
 // "UVHolder" with a crate "CrateUV" and a Reference "RefA" to CrateA. Ids
 // from `next` on.
 bool AddRoomMeshes(SampleOutput& out, const std::string& file, int32_t& next);
+
+// In RoomA, in view of "GA29_Cam": the SkinObject "Figure" on the worm
+// mesh with the motion list "N_Neutral", its bone actors made below
+// "Bones" and a crate "Hat" on "Bones/Head"; the Animation "Rig" playing
+// "N_Neutral" in a loop from the start of the game on its crates "Head" and
+// "Spine1". Ids from `next` on.
+bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next);

@@ -1,13 +1,17 @@
 #include "actors/presentation/presentation_seams.h"
 
+#include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
+Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
+Actor *NewAnimationActor() { return new AnimationActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
@@ -16,12 +20,12 @@ const ActorClassRow kRows[] = {
     {kMeshObjectClassId, &NewMeshObjectActor, &MeshObjectActor::RegisterClass},
     {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
-    {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
+    {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
     {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
-    {40, &NewPlaceholderActor<40>, &RegisterPlaceholderClassOf<40>},
+    {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
     {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},

@@ -1,0 +1,1303 @@
+#include "actors/presentation/skin_object_actor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "library/key_track.h"
+#include "library/library_item.h"
+#include "library/mesh_geometry.h"
+#include "library/motion.h"
+#include "library/motion_layer.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
+#include "library/skeleton.h"
+
+namespace {
+
+constexpr uint32_t kCmdStart = 36;
+constexpr uint32_t kCmdInitNew = 44;
+constexpr uint32_t kCmdInitCopy = 46;
+constexpr uint32_t kCmdSetLocalMatrix = 85;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdActionStartPre = 208;
+constexpr uint32_t kCmdActionStopPre = 209;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdKill = 213;
+constexpr uint32_t kCmdLoadResources = 226;
+constexpr uint32_t kCmdUnloadResources = 227;
+constexpr uint32_t kCmdSetCurrentTime = 251;
+constexpr uint32_t kCmdGetCurrentTime = 252;
+constexpr uint32_t kCmdSetCurrentNormalizedTime = 254;
+constexpr uint32_t kCmdGetCurrentNormalizedTime = 255;
+
+// The step clock starts this far behind the actor's clock, so that the
+// first step after a start moves the motions.
+constexpr float kStepLead = 0.005f;
+// A weight above this in the next record means it is not fading.
+constexpr float kFadeWeightLimit = 5.0f;
+// Smallest bytes of a motion record and of a layer record in a file.
+constexpr uint64_t kMotionRecordBytes = 12;
+constexpr uint64_t kLayerRecordBytes = 4;
+// The bone layer that pins "Bip01" for the output actor.
+constexpr uint32_t kBip01BoneLayer = 3;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"SkinObject Properties", PropertyKind::PageTitle, 0, 0},
+    {"Slave", PropertyKind::CheckBox, kCmdSetSkinSlave, kCmdGetSkinSlave},
+    {"Motion:", PropertyKind::ListSelector, kCmdSetMotionStringList, kCmdGetMotionStringList},
+    {"Add Motion:|Add|", PropertyKind::Button, kCmdAddMotion, 0},
+    {"Delete All Motion:|Delete All|", PropertyKind::Button, kCmdDeleteAllMotions, 0},
+    {"Delete Selected Motion:|Delete|", PropertyKind::Button, kCmdDeleteMotion, 0},
+    {"Name:", PropertyKind::Text, kCmdSetMotionName, kCmdGetMotionName},
+    {"Priority:", PropertyKind::WholeNumber, kCmdSetMotionPriority, kCmdGetMotionPriority},
+    {"Layer:", PropertyKind::WholeNumber, kCmdSetMotionLayer, kCmdGetMotionLayer},
+    {"BlendTime:", PropertyKind::Real, kCmdSetMotionBlendTime, kCmdGetMotionBlendTime},
+    {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration, kCmdSetMotionPlayStyle,
+     kCmdGetMotionPlayStyle},
+    {"Set Motion:", PropertyKind::MotionPick, kCmdSetMotionH, kCmdGetMotionH},
+    {"SkinObject Properties2", PropertyKind::PageTitle, 0, 0},
+    {"Speed:|%|", PropertyKind::Real, kCmdSetMotionSpeed, kCmdGetMotionSpeed},
+    {"Auto Assign motions:", PropertyKind::Caption, 0, 0},
+    {"Name:", PropertyKind::Text, kCmdSetAutoAssignName, kCmdGetAutoAssignName},
+    {"Auto Assign:", PropertyKind::Button, kCmdAutoAssignMotions, 0},
+    {"Tools:", PropertyKind::Caption, 0, 0},
+    {"BoneSync AutoCreate", PropertyKind::Button, kCmdCreateBoneSyncActors, 0},
+    {"Activate AutoCreate", PropertyKind::Button, kCmdCreateActivateActors, 0},
+    {"ReSync Bones", PropertyKind::Button, kCmdResyncBones, 0},
+};
+
+ResourceLibrary *Library() { return GetLibrary(); }
+
+int SendText(Actor &actor, uint32_t commandId, const std::string &text) {
+    std::string buffer = text;
+    buffer.push_back('\0');
+    return actor.HandleCommand(commandId, ParamBlock(buffer.data(), buffer.size()));
+}
+
+int SendTextTo(Actor *actor, uint32_t commandId, const std::string &text) {
+    return actor != nullptr ? SendText(*actor, commandId, text) : 0;
+}
+
+int SendPlain(Actor *actor, uint32_t commandId) {
+    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock()) : 0;
+}
+
+bool NameAt(const std::string &name, size_t from, const char *text) {
+    const size_t n = std::char_traits<char>::length(text);
+    return name.size() >= from + n && name.compare(from, n, text) == 0;
+}
+
+// A child of the actor with the name, made as a Base actor when missing.
+Actor *EnsureChild(Actor *parent, const std::string &name) {
+    if (Actor *found = FindChildByName(parent, name.c_str())) {
+        return found;
+    }
+    return CreateActor(0, name, nullptr, parent, -1, true);
+}
+
+void LinkTo(ActorLink &link, Actor *origin, Actor *target) {
+    link.Release();
+    link.origin = origin;
+    link.Assign(target);
+}
+
+} // namespace
+
+void ApplyMotionNameRules(SkinMotion &motion, bool dieHolds, bool dieOnly) {
+    if (NameAt(motion.name, 2, "Die")) {
+        motion.blendTime = 0.1f;
+        if (dieHolds) {
+            motion.playStyle = kSkinOnceThenHold;
+        }
+    }
+    if (dieOnly) {
+        return;
+    }
+    if (NameAt(motion.name, 2, "Dead")) {
+        motion.playStyle = kSkinOnceThenHold;
+    }
+    if (NameAt(motion.name, 1, "_BL_")) {
+        motion.playStyle = kSkinOnce;
+    }
+}
+
+SkinObjectActor::SkinObjectActor() {
+    classId = kSkinObjectClassId;
+    InitLayers();
+    for (CallbackSlot &slot : callbacks) {
+        slot.root.origin = this;
+        slot.current.origin = this;
+    }
+    master.origin = this;
+    bip01.origin = this;
+}
+
+SkinObjectActor::~SkinObjectActor() {
+    boneSync.clear();
+    bip01.Release();
+    master.Release();
+    for (CallbackSlot &slot : callbacks) {
+        slot.root.Release();
+        slot.current.Release();
+    }
+    FreeAllSkeletonLayers();
+    DestroySkeleton(skeleton);
+    skeleton = nullptr;
+    FreeBoneMatrices();
+    if (ResourceLibrary *library = Library()) {
+        for (SkinMotion &motion : motions) {
+            library->DeleteItemIfUnused(motion.item);
+        }
+    }
+}
+
+void SkinObjectActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kSkinObjectClassId);
+    descriptor.lineage = {0, kSkinObjectClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        PropertyItem item =
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
+        if (row.setCommand == kCmdSetMotionSpeed) {
+            item.displayScale = 100.0f;
+        }
+        descriptor.items.push_back(std::move(item));
+    }
+}
+
+void SkinObjectActor::InitLayers() {
+    for (uint32_t k = 0; k < kSkinLayerCount; ++k) {
+        layers[k] = SkinLayer();
+        layers[k].flags = k << 8;
+    }
+}
+
+int SkinObjectActor::FindMotion(const std::string &name) const {
+    for (size_t i = 0; i < motions.size(); ++i) {
+        if (motions[i].name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+SkinMotion *SkinObjectActor::Selected() {
+    if (selected < 0 || static_cast<size_t>(selected) >= motions.size()) {
+        return nullptr;
+    }
+    return &motions[static_cast<size_t>(selected)];
+}
+
+MotionItem *SkinObjectActor::LayerItem(const SkinLayer &layer) const {
+    if (layer.motion < 0 || static_cast<size_t>(layer.motion) >= motions.size()) {
+        return nullptr;
+    }
+    return motions[static_cast<size_t>(layer.motion)].item;
+}
+
+bool SkinObjectActor::EnsureSkeleton() {
+    if (skeleton == nullptr) {
+        skeleton = CreateSkeleton(mesh);
+    }
+    return skeleton != nullptr;
+}
+
+bool SkinObjectActor::EnsureBoneMatrices() {
+    if (boneMatrices == nullptr) {
+        boneMatrices = AllocBoneMatrices(mesh);
+    }
+    return boneMatrices != nullptr;
+}
+
+void SkinObjectActor::FreeBoneMatrices() {
+    ::FreeBoneMatrices(boneMatrices);
+    boneMatrices = nullptr;
+}
+
+void SkinObjectActor::FreeSkeletonLayer(SkinLayer &layer) {
+    FreeMotionLayer(layer.skeletonLayer);
+    layer.skeletonLayer = nullptr;
+}
+
+void SkinObjectActor::FreeAllSkeletonLayers() {
+    for (SkinLayer &layer : layers) {
+        FreeSkeletonLayer(layer);
+    }
+}
+
+void SkinObjectActor::SetLayerMask(uint32_t mask) {
+    SkinLayer &layer = CurrentLayer();
+    FreeSkeletonLayer(layer);
+    layer.mask = mask;
+    bool inUse = false;
+    for (uint32_t k = 1; k < kSkinLayerCount; ++k) {
+        inUse = inUse || layers[k].mask != 0;
+    }
+    skinFlags = inUse ? (skinFlags | kSkinLayersInUse) : (skinFlags & ~kSkinLayersInUse);
+}
+
+void SkinObjectActor::SetLayerBlendValue(SkinLayer &layer, float value) {
+    layer.flags &= ~kLayerRamp;
+    if (value != layer.weight) {
+        layer.weight = value;
+        layer.flags &= ~kLayerWeightSet;
+    }
+}
+
+void SkinObjectActor::LerpLayerBlendValue(SkinLayer &layer, float lerpTime, float value) {
+    if (value == layer.weight || lerpTime == 0.0f) {
+        SetLayerBlendValue(layer, value);
+        return;
+    }
+    layer.flags |= kLayerRamp;
+    layer.flags &= ~kLayerFading;
+    layer.target = value;
+    layer.rate = std::fabs(value - layer.weight) / lerpTime;
+}
+
+void SkinObjectActor::CallbackMotionSet(const std::string &name) {
+    CallbackSlot &slot = callbacks[CurrentLayer().Number() % kSkinLayerCount];
+    if (slot.root.target == nullptr) {
+        return;
+    }
+    if (slot.current.target != nullptr) {
+        Actor *old = slot.current.target;
+        slot.current.Release();
+        SendPlain(old, kCmdActionStopPre);
+    }
+    if (slot.root.target == nullptr) {
+        return;
+    }
+    if (Actor *found = FindChildByName(slot.root.target, name.c_str())) {
+        LinkTo(slot.current, this, found);
+        SendPlain(found, kCmdActionStartPre);
+    }
+}
+
+int SkinObjectActor::SetMotion(const std::string &name) {
+    SkinLayer &L = CurrentLayer();
+    const uint32_t number = L.Number();
+    if (name.empty()) {
+        if (number != 0) {
+            L.next.clear();
+            L.requested.clear();
+            L.motion = -1;
+            FreeSkeletonLayer(L);
+            SendText(*this, kCmdCallbackMotionSet, "_None");
+        }
+        return 1;
+    }
+    const int found = FindMotion(name);
+    if (found < 0) {
+        return 0;
+    }
+    bool carried = false;
+    float carriedTime = 0.0f;
+    const float blendTime = motions[static_cast<size_t>(found)].blendTime;
+    if ((L.flags & kLayerServingEnd) == 0 && blendTime != 0.0f && number + 1 < kSkinLayerCount) {
+        SkinLayer &N = layers[number + 1];
+        float startWeight = 1.0f;
+        if (N.weight != 0.0f && N.motion == found) {
+            startWeight = 1.0f - N.weight;
+            carriedTime = N.time;
+            carried = true;
+        }
+        if (N.weight <= kFadeWeightLimit) {
+            MotionLayer *own = N.skeletonLayer;
+            const bool keep = N.mask == L.mask;
+            N.skeletonLayer = nullptr;
+            N.flags = L.flags;
+            N.mask = L.mask;
+            N.motion = L.motion;
+            N.requested = L.requested;
+            N.next = L.next;
+            N.speed = L.speed;
+            N.time = L.time;
+            N.weight = L.weight;
+            N.target = L.target;
+            N.rate = L.rate;
+            if (keep) {
+                N.skeletonLayer = own;
+                if (own != nullptr && own->mode == 0) {
+                    SetMotionLayerMode(own, 1);
+                }
+            } else {
+                FreeMotionLayer(own);
+            }
+            N.flags = (N.flags & ~0xFFFu) | ((number + 1) << 8);
+            N.SetBlendMode(1);
+            skinFlags |= kSkinLayersInUse;
+            SetLayerBlendValue(N, startWeight);
+            LerpLayerBlendValue(N, startWeight * blendTime, 0.0f);
+            N.flags |= kLayerFading;
+        }
+    }
+    if ((L.flags & kLayerTransition) != 0) {
+        L.next.clear();
+        L.flags &= ~kLayerTransition;
+    }
+    const std::string transition = L.requested + "_2_" + name;
+    if (FindMotion(transition) >= 0) {
+        SendText(*this, kCmdSetMotion, transition);
+        L.next = name;
+        L.flags |= kLayerTransition;
+        return 1;
+    }
+    std::vector<int> candidates = {found};
+    for (int n = 1;; ++n) {
+        char variant[16];
+        std::snprintf(variant, sizeof(variant), "_%02d", n);
+        const int index = FindMotion(name + variant);
+        if (index < 0) {
+            break;
+        }
+        candidates.push_back(index);
+    }
+    const int previous = L.motion;
+    const int chosen = candidates[static_cast<size_t>(Rand()) % candidates.size()];
+    L.motion = chosen;
+    L.time = carried ? carriedTime : 0.0f;
+    L.requested = name;
+    const bool killed = (state & kActorKilled) != 0;
+    const std::string &motionName = motions[static_cast<size_t>(chosen)].name;
+    if (chosen == previous) {
+        if (!killed) {
+            SendPlain(callbacks[number % kSkinLayerCount].current.target, kCmdOnAnimationLoop);
+        }
+    } else {
+        if (callbacksEnabled && number == 0) {
+            SendTextTo(parent, kCmdCallbackMotionSet, motionName);
+        }
+        if (!killed && (skinFlags & kSkinSelfCallbacks) != 0) {
+            SendText(*this, kCmdCallbackMotionSet, motionName);
+        }
+    }
+    return 1;
+}
+
+void SkinObjectActor::MotionStep() {
+    if (slave != 0 || timeRecord == nullptr) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    const float now = timeRecord->time;
+    if (now == lastStepTime) {
+        return;
+    }
+    const float dt = (now - lastStepTime) * timeRecord->simMultiplier;
+    lastStepTime = now;
+    if (layers[0].motion < 0) {
+        const uint32_t keep = currentLayer;
+        currentLayer = 0;
+        SendText(*this, kCmdSetMotion, "N_Neutral");
+        if (layers[0].motion < 0 && !motions.empty()) {
+            layers[0].motion = 0;
+            layers[0].time = 0.0f;
+        }
+        currentLayer = keep;
+    }
+    const uint32_t count = (skinFlags & kSkinLayersInUse) != 0 ? kSkinLayerCount : 1;
+    for (uint32_t r = 0; r < count; ++r) {
+        SkinLayer &layer = layers[r];
+        if (LayerItem(layer) == nullptr) {
+            continue;
+        }
+        if ((layer.flags & kLayerRamp) != 0) {
+            layer.flags &= ~kLayerWeightSet;
+            const float step = dt * layer.rate;
+            if (layer.weight < layer.target) {
+                layer.weight = std::min(layer.target, layer.weight + step);
+            } else {
+                layer.weight = std::max(layer.target, layer.weight - step);
+            }
+            if (layer.weight == layer.target) {
+                layer.flags &= ~(kLayerRamp | kLayerFading);
+            }
+        }
+        layer.time += dt * layer.speed;
+        const SkinMotion &motion = motions[static_cast<size_t>(layer.motion)];
+        if (layer.time < motion.length) {
+            continue;
+        }
+        const uint32_t keep = currentLayer;
+        switch (motion.playStyle) {
+        case kSkinOnce:
+            if (r != 0) {
+                layer.flags |= kLayerServingEnd;
+                currentLayer = r;
+                SendText(*this, kCmdSetMotion, "");
+                layer.flags &= ~kLayerServingEnd;
+            }
+            break;
+        case kSkinOnceThenHold:
+            layer.time = motion.length;
+            break;
+        default:
+            layer.flags |= kLayerServingEnd;
+            currentLayer = r;
+            if (!layer.next.empty()) {
+                const std::string next = layer.next;
+                layer.next.clear();
+                SendText(*this, kCmdSetMotion, next);
+            } else {
+                callbacksEnabled = false;
+                const std::string again = layer.requested;
+                SendText(*this, kCmdSetMotion, again);
+                callbacksEnabled = true;
+            }
+            layer.flags &= ~kLayerServingEnd;
+            if (parent != nullptr) {
+                uint32_t number = r;
+                parent->HandleCommand(kCmdCallbackSkinLooping, ParamBlock(&number, sizeof(number)));
+            }
+            break;
+        }
+        currentLayer = keep;
+    }
+}
+
+void SkinObjectActor::Pose() {
+    if (slave != 0 || poseStamp == FrameCounter) {
+        return;
+    }
+    poseStamp = FrameCounter;
+    ResourceLibrary *library = Library();
+    if ((skinFlags & kSkinLayersInUse) != 0 && EnsureSkeleton()) {
+        for (uint32_t r = 1; r < kSkinLayerCount; ++r) {
+            SkinLayer &layer = layers[r];
+            MotionItem *item = LayerItem(layer);
+            if (item == nullptr) {
+                continue;
+            }
+            if (layer.skeletonLayer == nullptr && layer.weight != 0.0f) {
+                layer.skeletonLayer =
+                    CreateMotionLayer(skeleton, BoneGroup(layer.mask),
+                                      LayerIndex(layer.BoneLayer()), LayerMode(layer.BlendMode()));
+                layer.flags &= ~kLayerWeightSet;
+            }
+            if (layer.skeletonLayer == nullptr) {
+                continue;
+            }
+            if ((layer.flags & kLayerWeightSet) != 0 && layer.weight == 0.0f) {
+                continue;
+            }
+            if ((layer.flags & kLayerWeightSet) == 0) {
+                SetMotionLayerWeight(layer.skeletonLayer, layer.weight);
+                layer.flags |= kLayerWeightSet;
+            }
+            // The layer does not load its motion; a released one is loaded
+            // again here.
+            if (library != nullptr) {
+                library->LoadItem(item);
+            }
+            ApplyMotionToLayer(layer.skeletonLayer, item, layer.time);
+        }
+    }
+    if (layers[0].motion < 0) {
+        const uint32_t keep = currentLayer;
+        currentLayer = 0;
+        SendText(*this, kCmdSetMotion, "N_Neutral");
+        if (layers[0].motion < 0 && !motions.empty()) {
+            layers[0].motion = 0;
+            layers[0].time = 0.0f;
+        }
+        currentLayer = keep;
+    }
+    if (!EnsureBoneMatrices() || !EnsureSkeleton()) {
+        return;
+    }
+    ComputeBonePose(skeleton, LayerItem(layers[0]), boneMatrices, layers[0].time);
+    for (size_t i = 0; i < boneSync.size(); ++i) {
+        BoneSyncEntry &entry = *boneSync[i];
+        if (entry.link.target == nullptr || entry.bone == nullptr) {
+            continue;
+        }
+        Matrix matrix;
+        GetBoneMatrix(entry.bone, &matrix);
+        entry.link.target->HandleCommand(kCmdSetLocalMatrix, ParamBlock(&matrix, sizeof(matrix)));
+    }
+}
+
+void SkinObjectActor::Skin() {
+    if (skinStamp == FrameCounter) {
+        return;
+    }
+    skinStamp = FrameCounter;
+    auto *owner = dynamic_cast<SkinObjectActor *>(master.target);
+    if (slave != 0 && owner != nullptr) {
+        SkinMeshVertices(mesh, owner->boneMatrices, 0, owner->clipSphere);
+        return;
+    }
+    EnsureBoneMatrices();
+    SkinMeshVertices(mesh, boneMatrices, 0, clipSphere);
+}
+
+void SkinObjectActor::Slot5() {
+    if (slave == 0) {
+        HandleCommand(kCmdMotionStep, ParamBlock());
+        uint32_t on = 1;
+        HandleCommand(kCmdUpdateBones, ParamBlock(&on, sizeof(on)));
+    }
+    Skin();
+}
+
+void SkinObjectActor::Update() {
+    if (IsOperational() && bip01.target != nullptr) {
+        if (slave == 0) {
+            HandleCommand(kCmdMotionStep, ParamBlock());
+        }
+        SkinLayer &layer = CurrentLayer();
+        KeyTrack *track = FindMotionTrack(LayerItem(layer), "Bip01");
+        if (Actor *output = bip01.target; output != nullptr && track != nullptr) {
+            SampleTrackRotation(&output->rotation, track, layer.time);
+            output->InvalidateTransform();
+            SampleTrackPosition(&output->position, track, layer.time);
+            output->InvalidateTransform();
+        }
+    }
+    MeshObjectActor::Update();
+}
+
+void SkinObjectActor::CreateRenderInstances() {
+    MeshObjectActor::CreateRenderInstances();
+    for (SubMeshRecord &record : subMeshes) {
+        if (record.instance != nullptr) {
+            SetDrawInstancePreDrawCallback(record.instance, &ActorDrawHook);
+            SetDrawInstanceOwner(record.instance, this);
+        }
+    }
+}
+
+void SkinObjectActor::ResyncBones() {
+    skinFlags &= ~(kSkinFlag2 | kSkinSelfCallbacks);
+    Actor *bones = FindChildByName(this, "Bones");
+    const int neutral = FindMotion("N_Neutral");
+    if (bones != nullptr && neutral >= 0 && motions[static_cast<size_t>(neutral)].item != nullptr) {
+        EnsureSkeleton();
+        MotionItem *item = motions[static_cast<size_t>(neutral)].item;
+        totalTime = motions[static_cast<size_t>(neutral)].length;
+        boneSync.clear();
+        std::vector<KeyTrack *> tracks(GetMotionTrackCount(item), nullptr);
+        GetMotionTracks(tracks.data(), item);
+        for (KeyTrack *track : tracks) {
+            const char *trackName = GetTrackName(track);
+            Actor *child = trackName != nullptr ? FindChildByName(bones, trackName) : nullptr;
+            if (child == nullptr) {
+                continue;
+            }
+            auto entry = std::make_unique<BoneSyncEntry>();
+            LinkTo(entry->link, this, child);
+            entry->bone = FindBoneByName(skeleton, trackName);
+            boneSync.push_back(std::move(entry));
+        }
+    }
+    for (uint32_t n = 0; n < kSkinLayerCount; ++n) {
+        CallbackSlot &slot = callbacks[n];
+        slot.root.Release();
+        slot.current.Release();
+        const std::string rootName = "Activate" + std::to_string(n);
+        Actor *root = FindChildByName(this, rootName.c_str());
+        if (root == nullptr) {
+            continue;
+        }
+        LinkTo(slot.root, this, root);
+        skinFlags |= kSkinSelfCallbacks;
+        if (Actor *current = FindChildByName(root, layers[n].requested.c_str())) {
+            LinkTo(slot.current, this, current);
+        }
+    }
+}
+
+void SkinObjectActor::CreateBoneSyncActors() {
+    Actor *bones = EnsureChild(this, "Bones");
+    const int neutral = FindMotion("N_Neutral");
+    if (bones == nullptr || neutral < 0) {
+        return;
+    }
+    MotionItem *item = motions[static_cast<size_t>(neutral)].item;
+    std::vector<KeyTrack *> tracks(GetMotionTrackCount(item), nullptr);
+    GetMotionTracks(tracks.data(), item);
+    std::vector<std::string> names;
+    for (KeyTrack *track : tracks) {
+        if (const char *trackName = GetTrackName(track)) {
+            names.emplace_back(trackName);
+        }
+    }
+    for (const std::string &trackName : names) {
+        EnsureChild(bones, trackName);
+    }
+}
+
+void SkinObjectActor::CreateActivateActors() {
+    const std::vector<SkinMotion> list = motions;
+    for (const SkinMotion &motion : list) {
+        const std::string rootName =
+            "Activate" + std::to_string(motion.layer == kNoLayer ? 0 : motion.layer);
+        if (Actor *root = EnsureChild(this, rootName)) {
+            EnsureChild(root, motion.name);
+        }
+    }
+}
+
+int SkinObjectActor::SetBip01Output(Actor *actor) {
+    if (actor == bip01.target) {
+        return 1;
+    }
+    if (bip01.target == nullptr && EnsureSkeleton()) {
+        Bone *bone = FindBoneByName(skeleton, "Bip01");
+        SetBoneLayerMode(bone, 1, kBip01BoneLayer);
+        SetBoneLayerWeight(bone, 1.0f, kBip01BoneLayer);
+    }
+    LinkTo(bip01, this, actor);
+    return 1;
+}
+
+Vector3 SkinObjectActor::MotionVector() {
+    SkinLayer &layer = CurrentLayer();
+    MotionItem *item = LayerItem(layer);
+    if (item == nullptr || layer.time == motions[static_cast<size_t>(layer.motion)].length) {
+        return {0.0f, 0.0f, 0.0f};
+    }
+    Vector3 v{};
+    GetMotionVelocity(item, &v);
+    const uint32_t next = layer.Number() + 1;
+    if (next < kSkinLayerCount) {
+        const SkinLayer &fading = layers[next];
+        MotionItem *other = LayerItem(fading);
+        if ((fading.flags & kLayerFading) != 0 && other != nullptr) {
+            Vector3 w{};
+            GetMotionVelocity(other, &w);
+            v = {v.x + (w.x - v.x) * fading.weight, v.y + (w.y - v.y) * fading.weight,
+                 v.z + (w.z - v.z) * fading.weight};
+        }
+    }
+    return {v.x * layer.speed, v.y * layer.speed, v.z * layer.speed};
+}
+
+void SkinObjectActor::AutoAssign() {
+    ResourceLibrary *library = Library();
+    if (library != nullptr) {
+        for (SkinMotion &motion : motions) {
+            library->DeleteItemIfUnused(motion.item);
+        }
+    }
+    motions.clear();
+    selected = -1;
+    // Every layer's index pointed into the list just erased.
+    for (SkinLayer &layer : layers) {
+        layer.motion = -1;
+    }
+    if (library == nullptr) {
+        return;
+    }
+    const std::string prefix = autoAssignName.substr(0, 3);
+    for (uint32_t index : library->FindItemsByPrefix(prefix.c_str(), 3, ItemClass::Motion)) {
+        auto *item =
+            static_cast<MotionItem *>(library->AcquireItem(index, ItemClass::Motion, 0, 0));
+        if (item == nullptr) {
+            return;
+        }
+        SkinMotion motion;
+        motion.item = item;
+        motion.index = static_cast<int32_t>(index);
+        motion.name = ResourceLibrary::GetItemName(item);
+        motion.length = GetMotionLength(item);
+        ApplyMotionNameRules(motion, false, false);
+        motions.push_back(std::move(motion));
+    }
+}
+
+void SkinObjectActor::DeleteMotion() {
+    const auto erased = selected;
+    if (ResourceLibrary *library = Library()) {
+        library->DeleteItemIfUnused(motions[static_cast<size_t>(erased)].item);
+    }
+    motions.erase(motions.begin() + erased);
+    // The layers keep naming the records they played.
+    for (SkinLayer &layer : layers) {
+        if (layer.motion == erased) {
+            layer.motion = -1;
+        } else if (layer.motion > erased) {
+            --layer.motion;
+        }
+    }
+    selected = -1;
+}
+
+void SkinObjectActor::ApplyVersionRules(uint32_t version) {
+    if (version < 67) {
+        for (SkinMotion &motion : motions) {
+            motion.layer = kNoLayer;
+            motion.playStyle = kSkinLoop;
+            motion.priority = 0;
+            motion.blendTime = 0.0f;
+            ApplyMotionNameRules(motion, true, false);
+        }
+    } else if (version < 68) {
+        for (SkinMotion &motion : motions) {
+            ApplyMotionNameRules(motion, true, true);
+        }
+    }
+}
+
+void SkinObjectActor::InitCommon(bool copy) {
+    if (copy) {
+        // The copied records point at nothing of this actor's yet.
+        boneSync.clear();
+        bip01.Release();
+        FreeAllSkeletonLayers();
+        DestroySkeleton(skeleton);
+        skeleton = nullptr;
+    }
+    master.origin = this;
+    bip01.origin = this;
+    for (CallbackSlot &slot : callbacks) {
+        slot.root.origin = this;
+        slot.current.origin = this;
+    }
+    poseStamp = 0xFFFFFFFFu;
+    layers[0].mask = BoneGroup::kEveryBone;
+    RefreshTimeRecord(timeRecord);
+    lastStepTime = (timeRecord != nullptr ? timeRecord->time : 0.0f) - kStepLead;
+}
+
+int SkinObjectActor::Create(ParamBlock block) {
+    auto *source = dynamic_cast<SkinObjectActor *>(block.ReadActor(0));
+    if (source == nullptr || source == this) {
+        return 1;
+    }
+    if (ResourceLibrary *library = Library()) {
+        for (SkinMotion &motion : motions) {
+            library->DeleteItemIfUnused(motion.item);
+        }
+    }
+    FreeAllSkeletonLayers();
+    motions = source->motions;
+    for (uint32_t k = 0; k < kSkinLayerCount; ++k) {
+        SkinLayer copy = source->layers[k];
+        copy.skeletonLayer = nullptr;
+        layers[k] = copy;
+    }
+    skinFlags = source->skinFlags & ~kSkinResourcesLoaded;
+    currentLayer = 0;
+    lastStepTime = source->lastStepTime;
+    autoAssignName = source->autoAssignName;
+    selected = source->selected;
+    slave = source->slave;
+    std::copy(std::begin(source->sphere), std::end(source->sphere), std::begin(sphere));
+    clipSphere = source->clipSphere != nullptr ? sphere : nullptr;
+    FreeBoneMatrices();
+    return 1;
+}
+
+void SkinObjectActor::Precalculate() {
+    for (SkinMotion &motion : motions) {
+        motion.length = GetMotionLength(motion.item);
+    }
+    for (uint32_t n = 1; n < kSkinLayerCount; ++n) {
+        if (layers[n].mask != 0) {
+            currentLayer = n;
+            SetLayerMask(layers[n].mask);
+        }
+    }
+    currentLayer = 0;
+    if (slave != 0 && parent != nullptr) {
+        for (Actor *up = parent; up != nullptr; up = up->parent) {
+            if (up->classId == kSkinObjectClassId) {
+                LinkTo(master, this, up);
+                break;
+            }
+        }
+    }
+    ResyncBones();
+}
+
+void SkinObjectActor::InvalidLink(const ActorLink *link) {
+    for (size_t i = 0; i < boneSync.size(); ++i) {
+        if (&boneSync[i]->link == link) {
+            boneSync.erase(boneSync.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+void SkinObjectActor::LoadResources() {
+    if ((skinFlags & kSkinResourcesLoaded) != 0) {
+        return;
+    }
+    if (ResourceLibrary *library = Library()) {
+        for (SkinMotion &motion : motions) {
+            library->LoadItem(motion.item);
+        }
+    }
+    skinFlags |= kSkinResourcesLoaded;
+}
+
+void SkinObjectActor::UnloadResources() {
+    if ((skinFlags & kSkinResourcesLoaded) == 0) {
+        return;
+    }
+    if (ResourceLibrary *library = Library()) {
+        for (SkinMotion &motion : motions) {
+            library->ReleaseItem(motion.item);
+        }
+    }
+    skinFlags &= ~kSkinResourcesLoaded;
+}
+
+int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetMotionStringList: {
+        const std::string name(block.ReadString(0));
+        for (size_t i = 0; i < motions.size(); ++i) {
+            if (motions[i].name == name) {
+                SendText(*this, kCmdSetMotion, name);
+                selected = static_cast<int32_t>(i);
+            }
+        }
+        break;
+    }
+    case kCmdGetMotionStringList:
+        if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
+            out->clear();
+            for (const SkinMotion &motion : motions) {
+                out->push_back(motion.name);
+            }
+        }
+        break;
+    case kCmdSetMotion: {
+        const int answer = SetMotion(std::string(block.ReadString(0)));
+        if (answer == 0) {
+            return 0;
+        }
+        break;
+    }
+    case kCmdSetMotionH: {
+        SkinLayer &layer = CurrentLayer();
+        ResourceLibrary *library = Library();
+        if (layer.motion < 0 || static_cast<size_t>(layer.motion) >= motions.size() ||
+            library == nullptr) {
+            return 0;
+        }
+        SkinMotion &motion = motions[static_cast<size_t>(layer.motion)];
+        library->DeleteItemIfUnused(motion.item);
+        motion.item = nullptr;
+        motion.index =
+            ResourceLibrary::GetItemIndex(static_cast<LibraryItem *>(block.ReadPointer(0)));
+        motion.item = static_cast<MotionItem *>(
+            library->AcquireItem(static_cast<uint32_t>(motion.index), ItemClass::Motion, 0, 0));
+        if (motion.item == nullptr) {
+            return 0;
+        }
+        motion.name = ResourceLibrary::GetItemName(motion.item);
+        motion.length = GetMotionLength(motion.item);
+        break;
+    }
+    case kCmdGetMotionH: {
+        MotionItem *item = LayerItem(CurrentLayer());
+        if (item == nullptr) {
+            return 0;
+        }
+        block.WritePointer(0, item);
+        break;
+    }
+    case kCmdSetMotionName:
+    case kCmdGetMotionName:
+    case kCmdSetMotionPriority:
+    case kCmdGetMotionPriority:
+    case kCmdSetMotionLayer:
+    case kCmdGetMotionLayer:
+    case kCmdSetMotionPlayStyle:
+    case kCmdGetMotionPlayStyle:
+    case kCmdSetMotionBlendTime:
+    case kCmdGetMotionBlendTime: {
+        SkinMotion *motion = Selected();
+        if (motion == nullptr) {
+            return 0;
+        }
+        switch (commandId) {
+        case kCmdSetMotionName:
+            motion->name = std::string(block.ReadString(0));
+            break;
+        case kCmdGetMotionName:
+            block.WriteString(0, motion->name);
+            break;
+        case kCmdSetMotionPriority:
+            motion->priority = static_cast<uint8_t>(block.ReadU32(0));
+            break;
+        case kCmdGetMotionPriority:
+            block.WriteU32(0, motion->priority);
+            break;
+        case kCmdSetMotionLayer: {
+            const uint32_t value = block.ReadU32(0);
+            motion->layer = value > 10 ? kNoLayer : static_cast<uint8_t>(value);
+            break;
+        }
+        case kCmdGetMotionLayer:
+            block.WriteU32(0, motion->layer);
+            break;
+        case kCmdSetMotionPlayStyle:
+            motion->playStyle = static_cast<uint8_t>(block.ReadU32(0));
+            break;
+        case kCmdGetMotionPlayStyle:
+            block.WriteU32(0, motion->playStyle);
+            break;
+        case kCmdSetMotionBlendTime:
+            motion->blendTime = block.ReadF32(0);
+            break;
+        default:
+            block.WriteF32(0, motion->blendTime);
+            break;
+        }
+        break;
+    }
+    case kCmdAddMotion:
+        motions.emplace_back();
+        selected = -1;
+        break;
+    case kCmdDeleteMotion:
+        if (Selected() == nullptr) {
+            return 0;
+        }
+        DeleteMotion();
+        break;
+    case kCmdDeleteAllMotions:
+        motions.clear();
+        selected = -1;
+        for (SkinLayer &layer : layers) {
+            layer.motion = -1;
+        }
+        break;
+    case kCmdSetAutoAssignName:
+        autoAssignName = std::string(block.ReadString(0));
+        break;
+    case kCmdGetAutoAssignName:
+        block.WriteString(0, autoAssignName);
+        break;
+    case kCmdAutoAssignMotions:
+        AutoAssign();
+        break;
+    case kCmdSetSkinSlave:
+        slave = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetSkinSlave:
+        block.WriteU32(0, slave);
+        break;
+    case kCmdGetBone: {
+        const auto *boneName = static_cast<const char *>(block.ReadPointer(0));
+        EnsureSkeleton();
+        block.WritePointer(sizeof(void *), FindBoneByName(skeleton, boneName));
+        return 1;
+    }
+    case kCmdCallbackMotionSet:
+        CallbackMotionSet(std::string(block.ReadString(0)));
+        break;
+    case kCmdSetMotionSpeed:
+        CurrentLayer().speed = block.ReadF32(0);
+        break;
+    case kCmdGetMotionSpeed:
+        block.WriteF32(0, CurrentLayer().speed);
+        break;
+    case kCmdMotionStep:
+        MotionStep();
+        break;
+    case kCmdUpdateBones:
+        Pose();
+        break;
+    case kCmdSetLayerDestBoneLayer:
+        FreeSkeletonLayer(CurrentLayer());
+        CurrentLayer().flags = (CurrentLayer().flags & ~0xFFu) | (block.ReadU32(0) & 0xFFu);
+        break;
+    case kCmdSetLayerMask:
+        if (currentLayer != 0) {
+            SetLayerMask(block.ReadU32(0));
+        }
+        break;
+    case kCmdSetLayerBlendValue:
+        if (currentLayer != 0) {
+            SetLayerBlendValue(CurrentLayer(), block.ReadF32(0));
+        }
+        break;
+    case kCmdLerpLayerBlendValue:
+        LerpLayerBlendValue(CurrentLayer(), block.ReadF32(0), block.ReadF32(4));
+        break;
+    case kCmdSetCurrentLayer: {
+        const uint32_t n = block.ReadU32(0);
+        if (n >= kSkinLayerCount) {
+            return 0;
+        }
+        currentLayer = n;
+        break;
+    }
+    case kCmdBlendMotion: {
+        const uint32_t n = block.ReadU32(128);
+        if (n >= kSkinLayerCount) {
+            return 0;
+        }
+        const uint32_t keep = currentLayer;
+        currentLayer = n;
+        char name[129] = {};
+        block.ReadBytes(0, name, 128);
+        SendText(*this, kCmdSetMotion, name);
+        currentLayer = keep;
+        break;
+    }
+    case kCmdIsTransitionPlaying:
+        block.WriteU32(0, (CurrentLayer().flags & kLayerTransition) != 0 ? 1u : 0u);
+        break;
+    case kCmdCreateBoneSyncActors:
+        if (FindMotion("N_Neutral") >= 0) {
+            CreateBoneSyncActors();
+            HandleCommand(kCmdResyncBones, ParamBlock());
+            return 2;
+        }
+        EnsureChild(this, "Bones");
+        break;
+    case kCmdCreateActivateActors:
+        CreateActivateActors();
+        return 2;
+    case kCmdResyncBones:
+        ResyncBones();
+        break;
+    case kCmdSetBip01Output:
+        SetBip01Output(block.ReadActor(0));
+        break;
+    case kCmdGetBip01Output:
+        block.WriteActor(0, bip01.target);
+        break;
+    case kCmdSetSkinClippingSphere: {
+        const Vector3 centre = block.Read<Vector3>(0);
+        sphere[0] = centre.x;
+        sphere[1] = centre.y;
+        sphere[2] = centre.z;
+        sphere[3] = block.ReadF32(sizeof(Vector3));
+        clipSphere = sphere;
+        break;
+    }
+    case kCmdGetSkinClippingSphere:
+        block.Write(0, Vector3{sphere[0], sphere[1], sphere[2]});
+        block.WriteF32(sizeof(Vector3), sphere[3]);
+        break;
+    case kCmdGetMotionVector:
+        block.Write(0, MotionVector());
+        break;
+    case kCmdInvalidActorPointer:
+        InvalidLink(static_cast<const ActorLink *>(block.ReadPointer(0)));
+        break;
+    case kCmdStart:
+    case kCmdActionStart:
+    case kCmdSetVisible:
+        RefreshTimeRecord(timeRecord);
+        lastStepTime = (timeRecord != nullptr ? timeRecord->time : 0.0f) - kStepLead;
+        break;
+    case kCmdInitNew:
+        InitCommon(false);
+        break;
+    case kCmdInitLoad: {
+        InitCommon(false);
+        const ActorSystem *system = GetActorSystem();
+        ApplyVersionRules(system != nullptr ? system->GetFileVersion() : kNoFileVersion);
+        break;
+    }
+    case kCmdInitCopy:
+        InitCommon(true);
+        break;
+    case kCmdPrecalculate:
+        Precalculate();
+        break;
+    case kCmdCreate:
+        Create(block);
+        break;
+    case kCmdKill:
+        state |= kActorKilled;
+        break;
+    case kCmdLoadResources:
+        LoadResources();
+        break;
+    case kCmdUnloadResources:
+        UnloadResources();
+        break;
+    // The mesh's own clock would answer in place of the layer's: these two
+    // go past the Mesh Object to the base.
+    case kCmdSetCurrentTime:
+        CurrentLayer().time = block.ReadF32(0);
+        return Actor::HandleCommand(commandId, block);
+    case kCmdGetCurrentTime:
+        block.WriteF32(0, CurrentLayer().time);
+        return Actor::HandleCommand(commandId, block);
+    case kCmdSetCurrentNormalizedTime: {
+        const SkinMotion *motion = nullptr;
+        if (CurrentLayer().motion >= 0 &&
+            static_cast<size_t>(CurrentLayer().motion) < motions.size()) {
+            motion = &motions[static_cast<size_t>(CurrentLayer().motion)];
+        }
+        CurrentLayer().time = (motion != nullptr ? motion->length : 0.0f) * block.ReadF32(0);
+        return 1;
+    }
+    case kCmdGetCurrentNormalizedTime: {
+        float length = 0.0f;
+        if (CurrentLayer().motion >= 0 &&
+            static_cast<size_t>(CurrentLayer().motion) < motions.size()) {
+            length = motions[static_cast<size_t>(CurrentLayer().motion)].length;
+        }
+        // A motion without length has no position in it.
+        block.WriteF32(0, length != 0.0f ? CurrentLayer().time / length : 0.0f);
+        return 1;
+    }
+    case kCmdSetMesh:
+        FreeAllSkeletonLayers();
+        FreeBoneMatrices();
+        break;
+    default:
+        break;
+    }
+    return MeshObjectActor::HandleCommand(commandId, block);
+}
+
+int SkinObjectActor::Serialize(Archive &archive, uint32_t mode) {
+    if (MeshObjectActor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const bool writing = archive.IsWriting();
+    const uint32_t version = archive.Version();
+    ResourceLibrary *library = Library();
+    if (version >= 1) {
+        archive.SerializeWord(&slave);
+        uint32_t unused = 0;
+        archive.SerializeWord(&unused);
+        uint32_t count = static_cast<uint32_t>(motions.size());
+        archive.SerializeWord(&count);
+        if (!writing) {
+            if (archive.Failed() || uint64_t{count} * kMotionRecordBytes > archive.BytesLeft()) {
+                archive.SetFailed();
+                return 0;
+            }
+            if (library != nullptr) {
+                for (SkinMotion &motion : motions) {
+                    library->DeleteItemIfUnused(motion.item);
+                }
+            }
+            SkinMotion blank;
+            blank.name.clear();
+            motions.assign(count, blank);
+            selected = -1;
+        }
+        for (SkinMotion &motion : motions) {
+            archive.SerializeWords(&motion.index, 1);
+            archive.SerializeWords(&motion.blendTime, 1);
+            uint32_t packed = uint32_t{motion.priority} | uint32_t{motion.layer} << 8 |
+                              uint32_t{motion.playStyle} << 16 | uint32_t{motion.extra} << 24;
+            archive.SerializeWord(&packed);
+            if (version >= 37) {
+                if (!writing) {
+                    motion.name.clear();
+                }
+                archive.SerializeString(motion.name);
+            }
+            if (writing || archive.Failed()) {
+                continue;
+            }
+            motion.priority = static_cast<uint8_t>(packed);
+            motion.layer = static_cast<uint8_t>(packed >> 8);
+            motion.playStyle = static_cast<uint8_t>(packed >> 16);
+            motion.extra = static_cast<uint8_t>(packed >> 24);
+            if (library != nullptr) {
+                motion.item = static_cast<MotionItem *>(library->AcquireItem(
+                    static_cast<uint32_t>(motion.index), ItemClass::Motion, 0, 0));
+            }
+            if (version < 37 && motion.item != nullptr) {
+                motion.name = ResourceLibrary::GetItemName(motion.item);
+            }
+        }
+    }
+    if (version >= 42) {
+        uint32_t unused = 0;
+        archive.SerializeWord(&unused);
+        uint32_t count = (skinFlags & kSkinLayersInUse) != 0 ? kSkinLayerCount : 1;
+        archive.SerializeWord(&count);
+        if (!writing &&
+            (archive.Failed() || uint64_t{count} * kLayerRecordBytes > archive.BytesLeft())) {
+            archive.SetFailed();
+            return 0;
+        }
+        SkinLayer dropped;
+        if (!writing && count > 1) {
+            // The records read are in use as "Set Layer Mask" would mark them,
+            // so that the actor writes them again before it is precalculated.
+            skinFlags |= kSkinLayersInUse;
+        }
+        for (uint32_t k = 0; k < count && !archive.Failed(); ++k) {
+            SkinLayer &layer = k < kSkinLayerCount ? layers[k] : dropped;
+            archive.SerializeWord(&layer.mask);
+            if (layer.mask == 0) {
+                continue;
+            }
+            archive.SerializeWords(&layer.motion, 1);
+            if (!writing) {
+                layer.requested.clear();
+                layer.next.clear();
+            }
+            archive.SerializeString(layer.requested);
+            archive.SerializeString(layer.next);
+            archive.SerializeWords(&layer.speed, 1);
+            archive.SerializeWords(&layer.time, 1);
+            uint32_t transition = (layer.flags & kLayerTransition) != 0 ? 1u : 0u;
+            archive.SerializeWord(&transition);
+            if (!writing) {
+                layer.flags = transition != 0 ? (layer.flags | kLayerTransition)
+                                              : (layer.flags & ~kLayerTransition);
+                // A record names a motion of the list or none.
+                if (layer.motion < 0 || static_cast<size_t>(layer.motion) >= motions.size()) {
+                    layer.motion = -1;
+                }
+            }
+        }
+    }
+    if (!writing && archive.Failed()) {
+        return 0;
+    }
+    return 1;
+}
+
+void SkinObjectActor::DumpClassFields(std::vector<std::string> &lines) const {
+    MeshObjectActor::DumpClassFields(lines);
+    const bool inUse = (skinFlags & kSkinLayersInUse) != 0;
+    lines.push_back("skin slave " + std::to_string(slave) + " motions " +
+                    std::to_string(motions.size()) + " layers " +
+                    std::to_string(inUse ? kSkinLayerCount : 1));
+    for (size_t i = 0; i < motions.size(); ++i) {
+        const SkinMotion &m = motions[i];
+        lines.push_back("motion " + std::to_string(i) + " index " + std::to_string(m.index) +
+                        " name " + DumpText(m.name) + " blend " + DumpNumber(m.blendTime) +
+                        " priority " + std::to_string(m.priority) + " layer " +
+                        std::to_string(m.layer) + " style " + std::to_string(m.playStyle) +
+                        " extra " + std::to_string(m.extra));
+    }
+    for (uint32_t k = 0; k < (inUse ? kSkinLayerCount : 1); ++k) {
+        const SkinLayer &l = layers[k];
+        std::string line = "layer " + std::to_string(k) + " mask " + std::to_string(l.mask);
+        if (l.mask != 0) {
+            line += " motion " + std::to_string(l.motion) + " requested " + DumpText(l.requested) +
+                    " next " + DumpText(l.next) + " speed " + DumpNumber(l.speed) + " time " +
+                    DumpNumber(l.time) + " transition " +
+                    ((l.flags & kLayerTransition) != 0 ? "1" : "0");
+        }
+        lines.push_back(line);
+    }
+}
