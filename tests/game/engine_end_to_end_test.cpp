@@ -410,7 +410,7 @@ TEST_F(EngineEndToEnd, DemoSavesTheWormAndTheRigInTheirPoses) {
     ASSERT_EQ(GetBoneMatrix(FindBoneByName(skeleton, "Head"), &bone), 1);
     Quaternion boneTurn;
     QuaternionFromMatrix(&boneTurn, bone);
-    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3024 ")),
+    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3034 ")),
                {bone.m[3][0], bone.m[3][1], bone.m[3][2]}, boneTurn);
     FreeBoneMatrices(matrices);
     DestroySkeleton(skeleton);
@@ -421,7 +421,7 @@ TEST_F(EngineEndToEnd, DemoSavesTheWormAndTheRigInTheirPoses) {
     Quaternion turn{};
     SampleTrackPosition(&at, head, rigTime);
     SampleTrackRotation(&turn, head, rigTime);
-    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3034 ")), at, turn);
+    ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3044 ")), at, turn);
 }
 
 TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
