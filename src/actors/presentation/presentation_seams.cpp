@@ -1,20 +1,24 @@
 #include "actors/presentation/presentation_seams.h"
 
 #include "actors/presentation/environment_actor.h"
+#include "actors/presentation/light_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
+Actor *NewSoundActor() { return new SoundActor(); }
+Actor *NewLightActor() { return new LightActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
 const ActorClassRow kRows[] = {
-    {2, &NewPlaceholderActor<2>, &RegisterPlaceholderClassOf<2>},
+    {kSoundClassId, &NewSoundActor, &SoundActor::RegisterClass},
     {kMeshObjectClassId, &NewMeshObjectActor, &MeshObjectActor::RegisterClass},
-    {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
+    {kLightClassId, &NewLightActor, &LightActor::RegisterClass},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
