@@ -2,6 +2,7 @@
 
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/light_actor.h"
+#include "actors/presentation/light_sensor_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
@@ -11,6 +12,7 @@ namespace {
 Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewSoundActor() { return new SoundActor(); }
 Actor *NewLightActor() { return new LightActor(); }
+Actor *NewLightSensorActor() { return new LightSensorActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
@@ -28,7 +30,7 @@ const ActorClassRow kRows[] = {
     {40, &NewPlaceholderActor<40>, &RegisterPlaceholderClassOf<40>},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
-    {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},
+    {kLightSensorClassId, &NewLightSensorActor, &LightSensorActor::RegisterClass},
 };
 
 void UpdateCamera() {
