@@ -2,13 +2,19 @@
 
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
+#include "actors/presentation/light_actor.h"
+#include "actors/presentation/light_sensor_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/skin_object_actor.h"
+#include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 
 namespace {
 
 Actor *NewCameraActor() { return new CameraActor(); }
+Actor *NewSoundActor() { return new SoundActor(); }
+Actor *NewLightActor() { return new LightActor(); }
+Actor *NewLightSensorActor() { return new LightSensorActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
 Actor *NewAnimationActor() { return new AnimationActor(); }
@@ -16,9 +22,9 @@ Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
 const ActorClassRow kRows[] = {
-    {2, &NewPlaceholderActor<2>, &RegisterPlaceholderClassOf<2>},
+    {kSoundClassId, &NewSoundActor, &SoundActor::RegisterClass},
     {kMeshObjectClassId, &NewMeshObjectActor, &MeshObjectActor::RegisterClass},
-    {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
+    {kLightClassId, &NewLightActor, &LightActor::RegisterClass},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
     {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
@@ -28,7 +34,7 @@ const ActorClassRow kRows[] = {
     {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
-    {52, &NewPlaceholderActor<52>, &RegisterPlaceholderClassOf<52>},
+    {kLightSensorClassId, &NewLightSensorActor, &LightSensorActor::RegisterClass},
 };
 
 void UpdateCamera() {

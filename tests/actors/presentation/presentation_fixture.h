@@ -35,6 +35,8 @@ inline constexpr uint32_t kTripleSlot = 30; // subsets of types 1, 2, 4
 inline constexpr uint32_t kFlagSlot = 31;   // 16 frames
 inline constexpr uint32_t kRedMaterialSlot = 21;
 inline constexpr uint32_t kNoShapeSlot = 32; // subsets of types 0, 7, 14
+inline constexpr uint32_t kBeepSlot = 1;      // the sound "beep"
+inline constexpr uint32_t kHumSlot = 2;       // the 3D sound "hum3d"
 
 // Words 2 and 8 of the materials' records.
 inline constexpr uint32_t kRedField2 = 5;
@@ -145,7 +147,16 @@ class PresentationTest : public ::testing::Test {
 
         auto red = material("red", kRedField2, kRedField8);
         auto plain = material("plain", kDefaultField2, kDefaultField8);
+        SoundItem beep;
+        beep.name = "beep";
+        beep.fileName = "beep.wav";
+        SoundItem hum;
+        hum.name = "hum3d";
+        hum.fileName = "hum3d.wav";
+        hum.flags = SoundItem::kFlagWholeFile | SoundItem::kFlag3D;
         LibraryWriter writer(7);
+        writer.AddItem(kBeepSlot, beep);
+        writer.AddItem(kHumSlot, hum);
         writer.AddItem(kCubeSlot, *cube);
         writer.AddItem(kDefaultMaterialSlot, *plain);
         writer.AddItem(kRedMaterialSlot, *red);

@@ -1,0 +1,539 @@
+#include "actors/presentation/light_actor.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "base/file_system.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/param_builder.h"
+#include "core/actors/scheduled_command.h"
+#include "library/library_item.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdStart = 36;
+constexpr uint32_t kCmdStop = 37;
+constexpr uint32_t kCmdInitCopy = 46;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdActionStartValue = 205;
+constexpr uint32_t kCmdActionStopValue = 206;
+constexpr uint32_t kCmdKillValue = 207;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStopPost = 215;
+constexpr uint32_t kCmdOnDrawStart = 238;
+constexpr uint32_t kCmdOnDrawStop = 239;
+constexpr uint32_t kCmdCommandLerp = 250;
+
+constexpr uint32_t kFadeFlags = 0xD00;            // interpolated, tag 0, not saved
+constexpr uint32_t kDeactivateFlags = 0x1200;     // once, saved with the light
+constexpr float kFadeTime = 0.4f;
+constexpr float kFadeStep = 1.0f / 30.0f;
+constexpr float kDeactivateDelay = 0.6f;
+constexpr uint32_t kCodeOfFirstLerpCommand = 4; // bytes: the progress, then the command
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"Light Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, kCmdLightSetType,
+     kCmdLightGetType},
+    {"Light Active:", PropertyKind::CheckBox, kCmdLightSetActive, kCmdLightGetActive},
+    {"Diffuse:", PropertyKind::Color, kCmdLightSetDiffuse, kCmdLightGetDiffuse},
+    {"Ambient:", PropertyKind::Color, kCmdLightSetAmbient, kCmdLightGetAmbient},
+    {"Range:", PropertyKind::Real, kCmdLightSetRadius, kCmdLightGetRadius},
+    {"", static_cast<PropertyKind>(43), 0, 0},
+    {"Cone Min:|0.1|", PropertyKind::Real, kCmdLightSetTheta, kCmdLightGetTheta},
+    {"Cone Max:|0.1|", PropertyKind::Real, kCmdLightSetPhi, kCmdLightGetPhi},
+    {"Cone Falloff:|0.1|", PropertyKind::Real, kCmdLightSetFalloff, kCmdLightGetFalloff},
+    {"Light Effect Properties", PropertyKind::PageTitle, 0, 0},
+};
+
+gfx::ColorValue ReadColor(ParamBlock block) {
+    gfx::ColorValue c;
+    c.r = block.ReadF32(0);
+    c.g = block.ReadF32(4);
+    c.b = block.ReadF32(8);
+    c.a = block.ReadF32(12);
+    return c;
+}
+
+void WriteColor(ParamBlock block, const gfx::ColorValue &c) {
+    block.Write(0, c.r);
+    block.Write(4, c.g);
+    block.Write(8, c.b);
+    block.Write(12, c.a);
+}
+
+gfx::ColorValue Scaled(const gfx::ColorValue &c, float v) {
+    gfx::ColorValue out;
+    out.r = c.r * v;
+    out.g = c.g * v;
+    out.b = c.b * v;
+    out.a = c.a * v;
+    return out;
+}
+
+gfx::ColorValue Lerp(const gfx::ColorValue &a, const gfx::ColorValue &b, float t) {
+    gfx::ColorValue out;
+    out.r = a.r + (b.r - a.r) * t;
+    out.g = a.g + (b.g - a.g) * t;
+    out.b = a.b + (b.b - a.b) * t;
+    out.a = a.a + (b.a - a.a) * t;
+    return out;
+}
+
+void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+void SerializeColor(Archive &archive, gfx::ColorValue *c) {
+    for (float *v : {&c->r, &c->g, &c->b, &c->a}) {
+        SerializeFloat(archive, v);
+    }
+}
+
+Vector3 Row(const Matrix &m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
+
+} // namespace
+
+LightActor::LightActor() {
+    classId = kLightClassId;
+    state |= kActorEnabled;
+}
+
+LightActor::~LightActor() {
+    if (deviceLight != nullptr) {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->DestroyLight(deviceLight);
+        }
+        deviceLight = nullptr;
+    }
+}
+
+void LightActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kLightClassId);
+    descriptor.lineage = {0, kLightClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+void LightActor::AttenuationFromValues() {
+    attenuation0 = attenuationOffset;
+    attenuation1Scaled = attenuationStrength * attenuationStyle;
+    attenuation2Scaled = (1.0f - attenuationStyle) * attenuationStrength;
+}
+
+void LightActor::ValuesFromAttenuation() {
+    attenuationOffset = attenuation0;
+    attenuationStrength = attenuation1Scaled + attenuation2Scaled;
+    // Without any strength the style is not defined: it keeps its value.
+    if (attenuationStrength != 0.0f) {
+        attenuationStyle = attenuation1Scaled / attenuationStrength;
+    }
+}
+
+void LightActor::SendScaledAttenuation() {
+    // At range 0 the terms are not defined; the device gets 0.0 for both.
+    if (range == 0.0f) {
+        SetLightAttenuation1(deviceLight, 0.0f);
+        SetLightAttenuation2(deviceLight, 0.0f);
+        return;
+    }
+    SetLightAttenuation1(deviceLight, attenuation1Scaled / range);
+    SetLightAttenuation2(deviceLight, attenuation2Scaled / (range * range));
+}
+
+void LightActor::SendColors(const gfx::ColorValue colors[3]) {
+    SetLightDiffuse(deviceLight, colors[0]);
+    SetLightSpecular(deviceLight, colors[1]);
+    SetLightAmbient(deviceLight, colors[2]);
+}
+
+void LightActor::ApplyToDevice() {
+    SetLightType(deviceLight, lightType);
+    const gfx::ColorValue colors[3] = {diffuse, specular, ambient};
+    SendColors(colors);
+    if ((flags & kActorWorldMatrixValid) == 0) {
+        UpdateWorldMatrix();
+    }
+    SetLightPosition(deviceLight, Row(worldMatrix, 3));
+    SetLightDirection(deviceLight, Row(worldMatrix, 2));
+    SetLightRange(deviceLight, range);
+    SetLightAttenuation0(deviceLight, attenuation0);
+    SendScaledAttenuation();
+    SetLightFalloff(deviceLight, falloff);
+    SetLightTheta(deviceLight, theta);
+    SetLightPhi(deviceLight, phi);
+    ApplyLight(deviceLight);
+}
+
+void LightActor::ReadFromDevice() {
+    lightType = GetLightType(deviceLight);
+    diffuse = GetLightDiffuse(deviceLight);
+    specular = GetLightSpecular(deviceLight);
+    ambient = GetLightAmbient(deviceLight);
+    range = GetLightRange(deviceLight);
+    falloff = GetLightFalloff(deviceLight);
+    theta = GetLightTheta(deviceLight);
+    phi = GetLightPhi(deviceLight);
+}
+
+void LightActor::SetOn(bool on) {
+    if (on) {
+        state |= kActorEnabled;
+    } else {
+        state &= ~kActorEnabled;
+    }
+    if (ResourceLibrary *library = GetLibrary()) {
+        library->EnableLight(deviceLight, on);
+    }
+}
+
+void LightActor::StartFade() {
+    CancelScheduledCommands(kCmdLightFade);
+    CancelScheduledCommands(kCmdLightDeactivate);
+    // A fade still running would go on over the new colours: it goes too.
+    std::vector<ScheduledCommand *> running;
+    for (ScheduledCommand *entry : scheduledCommands) {
+        if (entry->command == kCmdCommandLerp && entry->tag == 0 &&
+            entry->Block().ReadU32(kCodeOfFirstLerpCommand) == kCmdLightFade) {
+            running.push_back(entry);
+        }
+    }
+    for (ScheduledCommand *entry : running) {
+        ActorSystem::CancelScheduledCommand(entry);
+    }
+    ParamBlockBuilder builder;
+    if (builder.Build(kCmdCommandLerp, {ParamValue(0.0f), ParamValue::Command(kCmdLightFade, {0.0f}),
+                                        ParamValue::Command(kCmdLightFade, {1.0f})})) {
+        ScheduleCommand(kCmdCommandLerp, builder.block(), kFadeFlags, 0.0f, kFadeTime, kFadeStep);
+    }
+}
+
+int LightActor::Create(ParamBlock block) {
+    Actor *sourceActor = block.ReadActor(0);
+    auto *source = dynamic_cast<LightActor *>(sourceActor);
+    if (source != nullptr && source != this) {
+        CopyFrom(*source);
+        deviceLight = source->deviceLight; // dropped again by "Init Copy"
+        spare0 = source->spare0;
+        lightType = source->lightType;
+        diffuse = source->diffuse;
+        specular = source->specular;
+        ambient = source->ambient;
+        for (int i = 0; i < 3; ++i) {
+            fadeFrom[i] = source->fadeFrom[i];
+            fadeTo[i] = source->fadeTo[i];
+            fadeCurrent[i] = source->fadeCurrent[i];
+            spare1[i] = source->spare1[i];
+        }
+        range = source->range;
+        spare2 = source->spare2;
+        falloff = source->falloff;
+        theta = source->theta;
+        phi = source->phi;
+        dirty = source->dirty;
+        attenuation0 = source->attenuation0;
+        attenuation1Scaled = source->attenuation1Scaled;
+        attenuation2Scaled = source->attenuation2Scaled;
+        attenuationOffset = source->attenuationOffset;
+        attenuationStrength = source->attenuationStrength;
+        attenuationStyle = source->attenuationStyle;
+        return 1;
+    }
+    if (sourceActor == nullptr) {
+        ResourceLibrary *library = GetLibrary();
+        if (deviceLight == nullptr && library != nullptr) {
+            deviceLight = library->CreateLight();
+        }
+        ReadFromDevice();
+        SetOn(true);
+        ApplyLight(deviceLight);
+    }
+    return 1;
+}
+
+int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdLightSetType:
+        lightType = block.ReadU32(0) + 1;
+        SetLightType(deviceLight, lightType);
+        dirty = 1;
+        break;
+    case kCmdLightGetType:
+        block.WriteU32(0, lightType - 1);
+        break;
+    case kCmdLightSetActive: {
+        const bool on = (block.ReadU32(0) & 1) != 0;
+        SetOn(on);
+        if (on) {
+            ApplyToDevice();
+        }
+        break;
+    }
+    case kCmdLightGetActive:
+        block.WriteU32(0, IsOn() ? 1 : 0);
+        break;
+    case kCmdLightSetDiffuse:
+        diffuse = ReadColor(block);
+        SetLightDiffuse(deviceLight, diffuse);
+        dirty = 1;
+        break;
+    case kCmdLightGetDiffuse:
+        WriteColor(block, diffuse);
+        break;
+    case kCmdLightSetAmbient:
+        ambient = ReadColor(block);
+        SetLightAmbient(deviceLight, ambient);
+        dirty = 1;
+        break;
+    case kCmdLightGetAmbient:
+        WriteColor(block, ambient);
+        break;
+    case kCmdLightSetSpecular:
+        specular = ReadColor(block);
+        SetLightSpecular(deviceLight, specular);
+        dirty = 1;
+        break;
+    case kCmdLightGetSpecular:
+        WriteColor(block, specular);
+        break;
+    case kCmdLightSetAttenuationOffset:
+        attenuationOffset = block.ReadF32(0);
+        AttenuationFromValues();
+        SetLightAttenuation0(deviceLight, attenuation0);
+        dirty = 1;
+        break;
+    case kCmdLightGetAttenuationOffset:
+        ValuesFromAttenuation();
+        block.Write(0, attenuationOffset);
+        break;
+    case kCmdLightSetAttenuationStrength:
+        attenuationStrength = block.ReadF32(0);
+        AttenuationFromValues();
+        SendScaledAttenuation();
+        dirty = 1;
+        break;
+    case kCmdLightGetAttenuationStrength:
+        ValuesFromAttenuation();
+        block.Write(0, attenuationStrength);
+        break;
+    case kCmdLightSetAttenuationStyle:
+        attenuationStyle = block.ReadF32(0);
+        AttenuationFromValues();
+        SendScaledAttenuation();
+        dirty = 1;
+        break;
+    case kCmdLightGetAttenuationStyle:
+        ValuesFromAttenuation();
+        block.Write(0, attenuationStyle);
+        break;
+    case kCmdLightSetFalloff:
+        falloff = block.ReadF32(0);
+        SetLightFalloff(deviceLight, falloff);
+        dirty = 1;
+        break;
+    case kCmdLightGetFalloff:
+        block.Write(0, falloff);
+        if (lightType != kLightSpot) {
+            return 0;
+        }
+        break;
+    case kCmdLightSetTheta:
+        theta = block.ReadF32(0);
+        SetLightTheta(deviceLight, theta);
+        dirty = 1;
+        break;
+    case kCmdLightGetTheta:
+        block.Write(0, theta);
+        if (lightType != kLightSpot) {
+            return 0;
+        }
+        break;
+    case kCmdLightSetPhi:
+        phi = block.ReadF32(0);
+        SetLightPhi(deviceLight, phi);
+        dirty = 1;
+        break;
+    case kCmdLightGetPhi:
+        block.Write(0, phi);
+        if (lightType != kLightSpot) {
+            return 0;
+        }
+        break;
+    case kCmdLightFade:
+        if (IsOn()) {
+            const float t = block.ReadF32(0);
+            for (int i = 0; i < 3; ++i) {
+                fadeCurrent[i] = Lerp(fadeFrom[i], fadeTo[i], t);
+            }
+            SendColors(fadeCurrent);
+            ApplyLight(deviceLight);
+        }
+        return 1;
+    case kCmdLightDeactivate:
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->EnableLight(deviceLight, false);
+        }
+        break;
+    case kCmdLightSetRadius:
+        range = block.ReadF32(0);
+        SetLightRange(deviceLight, range);
+        SetLightAttenuation0(deviceLight, attenuation0);
+        SendScaledAttenuation();
+        dirty = 1;
+        break;
+    case kCmdLightGetRadius:
+        block.Write(0, range);
+        if (lightType == kLightDirectional) {
+            return 0;
+        }
+        break;
+    case kCmdStart:
+    case kCmdActionStart:
+        SetOn(true);
+        ApplyToDevice();
+        break;
+    case kCmdStop:
+    case kCmdActionStopPost:
+        SetOn(false);
+        break;
+    case kCmdActionStartValue:
+    case kCmdActionStopValue:
+    case kCmdKillValue: {
+        if (!IsOn()) {
+            return 1;
+        }
+        const float v = block.ReadF32(0);
+        const gfx::ColorValue colors[3] = {Scaled(diffuse, v), Scaled(specular, v),
+                                           Scaled(ambient, v)};
+        SendColors(colors);
+        ApplyLight(deviceLight);
+        return 1;
+    }
+    case kCmdOnDrawStart:
+        if (IsOn()) {
+            StartFade();
+            for (int i = 0; i < 3; ++i) {
+                fadeFrom[i] = gfx::ColorValue();
+            }
+            fadeTo[0] = diffuse;
+            fadeTo[1] = specular;
+            fadeTo[2] = ambient;
+            SendColors(fadeFrom);
+            ApplyLight(deviceLight);
+            if (ResourceLibrary *library = GetLibrary()) {
+                library->EnableLight(deviceLight, true);
+            }
+        }
+        break;
+    case kCmdOnDrawStop:
+        if (IsOn()) {
+            StartFade();
+            for (int i = 0; i < 3; ++i) {
+                fadeFrom[i] = fadeCurrent[i];
+                fadeTo[i] = gfx::ColorValue();
+            }
+            ScheduleCommand(kCmdLightDeactivate, ParamBlock(), kDeactivateFlags, kDeactivateDelay,
+                            0.0f, 0.0f);
+        }
+        break;
+    case kCmdInitCopy:
+        deviceLight = nullptr;
+        break;
+    case kCmdPrecalculate:
+        if (deviceLight == nullptr) {
+            if (ResourceLibrary *library = GetLibrary()) {
+                deviceLight = library->CreateLight();
+            }
+        }
+        ApplyToDevice();
+        break;
+    case kCmdCreate:
+        Create(block);
+        break;
+    default:
+        break;
+    }
+    if (dirty != 0) {
+        ApplyLight(deviceLight);
+        dirty = 0;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void LightActor::Process() {
+    if (IsOperational()) {
+        Actor::Process();
+    }
+}
+
+void LightActor::Update() {
+    if (IsOperational() && IsOn() && (flags & kActorMovedBefore) != 0) {
+        if ((flags & kActorWorldMatrixValid) == 0) {
+            UpdateWorldMatrix();
+        }
+        if (lightType != kLightPoint) {
+            SetLightDirection(deviceLight, Row(worldMatrix, 2));
+        }
+        SetLightPosition(deviceLight, Row(worldMatrix, 3));
+        ApplyLight(deviceLight);
+    }
+    Actor::Update();
+}
+
+int LightActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const uint32_t version = archive.Version();
+    archive.SerializeWord(&lightType);
+    SerializeColor(archive, &diffuse);
+    SerializeColor(archive, &specular);
+    SerializeColor(archive, &ambient);
+    SerializeFloat(archive, &range);
+    if (version >= 55) {
+        SerializeFloat(archive, &attenuation0);
+        SerializeFloat(archive, &attenuation1Scaled);
+        SerializeFloat(archive, &attenuation2Scaled);
+    }
+    float legacy = 0.0f;
+    SerializeFloat(archive, &legacy);
+    if (version < 55 && !archive.IsWriting()) {
+        attenuation0 = 1.0f;
+        attenuation1Scaled = legacy * range;
+        attenuation2Scaled = legacy * range * range * 0.1f;
+    }
+    SerializeFloat(archive, &falloff);
+    SerializeFloat(archive, &theta);
+    SerializeFloat(archive, &phi);
+    if (version <= 64) {
+        uint32_t active = IsOn() ? 1 : 0;
+        archive.SerializeWord(&active);
+        if (!archive.IsWriting()) {
+            state = (state & ~kActorEnabled) | (active != 0 ? kActorEnabled : 0);
+        }
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void LightActor::DumpClassFields(std::vector<std::string> &lines) const {
+    char text[400];
+    std::snprintf(text, sizeof(text),
+                  "light type %u diffuse %g %g %g %g specular %g %g %g %g ambient %g %g %g %g "
+                  "range %g attenuation %g %g %g falloff %g theta %g phi %g",
+                  lightType, diffuse.r, diffuse.g, diffuse.b, diffuse.a, specular.r, specular.g,
+                  specular.b, specular.a, ambient.r, ambient.g, ambient.b, ambient.a, range,
+                  attenuation0, attenuation1Scaled, attenuation2Scaled, falloff, theta, phi);
+    lines.push_back(text);
+}

@@ -1,0 +1,105 @@
+// The Light actor (class 4): one device light placed in the scene. It keeps
+// every light parameter in its own fields and writes each change into its
+// library light. Point and spot lights that are on join the library's list
+// of local lights. A light follows its world transform, fades in and out
+// with the visibility of its draw group and is scaled by the action value
+// commands.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/actors/actor.h"
+#include "platform/os/gfx/records.h"
+
+class LightItem;
+
+inline constexpr uint32_t kLightClassId = 4;
+
+inline constexpr uint32_t kCmdLightSetType = 465;
+inline constexpr uint32_t kCmdLightGetType = 466;
+inline constexpr uint32_t kCmdLightSetActive = 467;
+inline constexpr uint32_t kCmdLightGetActive = 468;
+inline constexpr uint32_t kCmdLightSetDiffuse = 469;
+inline constexpr uint32_t kCmdLightGetDiffuse = 470;
+inline constexpr uint32_t kCmdLightSetAmbient = 471;
+inline constexpr uint32_t kCmdLightGetAmbient = 472;
+inline constexpr uint32_t kCmdLightSetSpecular = 473;
+inline constexpr uint32_t kCmdLightGetSpecular = 474;
+inline constexpr uint32_t kCmdLightSetRadius = 475;
+inline constexpr uint32_t kCmdLightGetRadius = 476;
+inline constexpr uint32_t kCmdLightSetAttenuationOffset = 477;
+inline constexpr uint32_t kCmdLightGetAttenuationOffset = 478;
+inline constexpr uint32_t kCmdLightSetAttenuationStrength = 479;
+inline constexpr uint32_t kCmdLightGetAttenuationStrength = 480;
+inline constexpr uint32_t kCmdLightSetAttenuationStyle = 481;
+inline constexpr uint32_t kCmdLightGetAttenuationStyle = 482;
+inline constexpr uint32_t kCmdLightSetFalloff = 483;
+inline constexpr uint32_t kCmdLightGetFalloff = 484;
+inline constexpr uint32_t kCmdLightSetTheta = 487;
+inline constexpr uint32_t kCmdLightGetTheta = 488;
+inline constexpr uint32_t kCmdLightSetPhi = 489;
+inline constexpr uint32_t kCmdLightGetPhi = 490;
+inline constexpr uint32_t kCmdLightFade = 491;
+inline constexpr uint32_t kCmdLightDeactivate = 492;
+
+// Device light types.
+inline constexpr uint32_t kLightPoint = 1;
+inline constexpr uint32_t kLightSpot = 2;
+inline constexpr uint32_t kLightDirectional = 3;
+
+class LightActor : public Actor {
+  public:
+    LightActor();
+    ~LightActor() override;
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void Process() override;
+    void Update() override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
+
+    // Sends every field to the device light.
+    void ApplyToDevice();
+    // Takes the device light's values back into the fields (not the
+    // attenuation).
+    void ReadFromDevice();
+
+    bool IsOn() const { return (state & kActorEnabled) != 0; }
+
+    LightItem *deviceLight = nullptr;
+    uint32_t spare0 = 0;
+    uint32_t lightType = kLightPoint;
+    gfx::ColorValue diffuse;
+    gfx::ColorValue specular;
+    gfx::ColorValue ambient;
+    gfx::ColorValue fadeFrom[3];
+    gfx::ColorValue fadeTo[3];
+    gfx::ColorValue fadeCurrent[3];
+    uint32_t spare1[3] = {0, 0, 0};
+    float range = 0.0f;
+    uint32_t spare2 = 0;
+    float falloff = 0.0f;
+    float theta = 0.0f;
+    float phi = 0.0f;
+    uint32_t dirty = 0;
+    float attenuation0 = 1.0f;
+    float attenuation1Scaled = 1.0f;
+    float attenuation2Scaled = 1.0f;
+    float attenuationOffset = 1.0f;
+    float attenuationStrength = 1.0f;
+    float attenuationStyle = 1.0f;
+
+  private:
+    void AttenuationFromValues();
+    void ValuesFromAttenuation();
+    // a1 and a2 as the device takes them (0.0 for both at range 0).
+    void SendScaledAttenuation();
+    void SendColors(const gfx::ColorValue colors[3]);
+    void SetOn(bool on);
+    void StartFade();
+    int Create(ParamBlock block);
+};

@@ -1,0 +1,142 @@
+#include "actors/presentation/light_sensor_actor.h"
+
+#include <cstdio>
+
+#include "base/file_system.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdInitLoad = 45;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"Light Sensor Properties", PropertyKind::PageTitle, 0, 0},
+    {"Set Ray Group:", PropertyKind::GroupMask, 124, 125},
+    {"Set Ray Receive:", PropertyKind::GroupMask, 126, 127},
+    {"Set Ray Exclude:", PropertyKind::GroupMask, 128, 129},
+};
+
+} // namespace
+
+LightSensorActor::LightSensorActor() { classId = kLightSensorClassId; }
+
+void LightSensorActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kLightSensorClassId);
+    descriptor.lineage = {0, kLightSensorClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
+gfx::ColorValue LightSensorActor::Measure() {
+    gfx::ColorValue sum = minColor;
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return sum;
+    }
+    ActorSystem *system = GetActorSystem();
+    const uint32_t masks[3] = {rayGroups, rayReceive, rayExclude};
+    const uint32_t count = library->GetLocalLightCount();
+    for (uint32_t i = 0; i < count; ++i) {
+        LightItem *light = library->GetLocalLight(i);
+        if ((flags & kActorWorldMatrixValid) == 0) {
+            UpdateWorldMatrix();
+        }
+        const Vector3 p = {worldMatrix.m[3][0], worldMatrix.m[3][1], worldMatrix.m[3][2]};
+        float c[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        if (!ComputeLightAtPoint(light, c, p)) {
+            continue;
+        }
+        Vector3 at;
+        GetLightPosition(light, &at);
+        if (system != nullptr && system->CollisionQuery(p, at, masks, nullptr, nullptr) != nullptr) {
+            continue; // shadowed
+        }
+        sum.r += c[0];
+        sum.g += c[1];
+        sum.b += c[2];
+        sum.a += c[3];
+    }
+    return sum;
+}
+
+int LightSensorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdLightSensorSetRayGroup:
+        rayGroups = block.ReadU32(0);
+        break;
+    case kCmdLightSensorGetRayGroup:
+        block.WriteU32(0, rayGroups);
+        break;
+    case kCmdLightSensorSetRayReceive:
+        rayReceive = block.ReadU32(0);
+        break;
+    case kCmdLightSensorGetRayReceive:
+        block.WriteU32(0, rayReceive);
+        break;
+    case kCmdLightSensorSetRayExclude:
+        rayExclude = block.ReadU32(0);
+        break;
+    case kCmdLightSensorGetRayExclude:
+        block.WriteU32(0, rayExclude);
+        break;
+    case kCmdLightSensorSetMinColor:
+        minColor.r = block.ReadF32(0);
+        minColor.g = block.ReadF32(4);
+        minColor.b = block.ReadF32(8);
+        minColor.a = block.ReadF32(12);
+        break;
+    case kCmdGetColor:
+        // The answer goes into a caller's block that has room for it.
+        if (block.size() >= 16) {
+            const gfx::ColorValue c = Measure();
+            block.Write(0, c.r);
+            block.Write(4, c.g);
+            block.Write(8, c.b);
+            block.Write(12, c.a);
+        }
+        break;
+    case kCmdInitLoad:
+        // A loaded sensor always starts from the default masks, whatever its
+        // record holds; masks set after loading stay.
+        rayGroups = 1;
+        rayReceive = 1;
+        rayExclude = kLightSensorDefaultExclude;
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int LightSensorActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    uint32_t reservedWord = 0;
+    archive.SerializeWord(&rayGroups);
+    archive.SerializeWord(&rayReceive);
+    archive.SerializeWord(&rayExclude);
+    archive.SerializeWord(&reservedWord);
+    return archive.Failed() ? 0 : 1;
+}
+
+void LightSensorActor::DumpClassFields(std::vector<std::string> &lines) const {
+    char text[96];
+    std::snprintf(text, sizeof(text), "light sensor ray %#x %#x %#x", rayGroups, rayReceive,
+                  rayExclude);
+    lines.push_back(text);
+}

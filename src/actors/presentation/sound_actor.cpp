@@ -1,0 +1,594 @@
+#include "actors/presentation/sound_actor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/param_builder.h"
+#include "core/actors/scheduled_command.h"
+#include "core/actors/time_record.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdInitLoad = 45;
+constexpr uint32_t kCmdSetResource = 91;
+constexpr uint32_t kCmdCalcActionTime = 203;
+constexpr uint32_t kCmdActionStartValue = 205;
+constexpr uint32_t kCmdActionStopValue = 206;
+constexpr uint32_t kCmdKillValue = 207;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStopPost = 215;
+constexpr uint32_t kCmdLoadResources = 226;
+constexpr uint32_t kCmdUnloadResources = 227;
+constexpr uint32_t kCmdOnDrawStart = 238;
+constexpr uint32_t kCmdOnDrawStop = 239;
+constexpr uint32_t kCmdCommandLerp = 250;
+
+// Interpolated without catch-up, tag 0, not saved; and a one-shot entry.
+constexpr uint32_t kFadeFlags = 0xD00;
+constexpr uint32_t kOnceFlags = 0x200;
+constexpr float kFadeTime = 1.0f;
+constexpr float kFadeStep = 1.0f / 30.0f;
+constexpr float kRestartFadeRate = 10.0f;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"Sound Properties", PropertyKind::PageTitle, 0, 0},
+    {"Set Sound:", PropertyKind::SoundPick, kCmdSoundSet, kCmdSoundGet},
+    {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, kCmdSoundSetType,
+     kCmdSoundGetType},
+    {"Play:|Once|0|Loop|1|Loop Times|2|", PropertyKind::Enumeration, kCmdSoundSetPlayStyle,
+     kCmdSoundGetPlayStyle},
+    {"Loop Count:", PropertyKind::WholeNumber, kCmdSoundSetLoopCount, kCmdSoundGetLoopCount},
+    {"Play On Start Game", PropertyKind::CheckBox, kCmdSoundSetStartPlaying,
+     kCmdSoundGetStartPlaying},
+    {"Range:", PropertyKind::Real, kCmdSoundSetRadius, kCmdSoundGetRadius},
+    {"Min:", PropertyKind::Real, kCmdSoundSetMinRadius, kCmdSoundGetMinRadius},
+    {"3D Effect:", PropertyKind::Real, kCmdSoundSet3DPosEffect, kCmdSoundGet3DPosEffect},
+    {"Sound Volume, Pan, Frequency", PropertyKind::PageTitle, 0, 0},
+    {"Volume:", static_cast<PropertyKind>(41), kCmdSoundSetVolume, kCmdSoundGetVolume},
+    {"Pan:", PropertyKind::Real, kCmdSoundSetPan, kCmdSoundGetPan},
+    {"Frequency:|%|", PropertyKind::Real, kCmdSoundSetFrequency, kCmdSoundGetFrequency},
+    {"Random Variation", PropertyKind::Caption, 0, 0},
+    {"Volume:", static_cast<PropertyKind>(41), kCmdSoundSetVolumeV, kCmdSoundGetVolumeV},
+    {"Pan:", static_cast<PropertyKind>(41), kCmdSoundSetPanV, kCmdSoundGetPanV},
+    {"Frequency:", static_cast<PropertyKind>(41), kCmdSoundSetFrequencyV,
+     kCmdSoundGetFrequencyV},
+    {"Sound Control", PropertyKind::PageTitle, 0, 0},
+    {"Play:", PropertyKind::Button, kCmdSoundPlay, 0},
+    {"Pause:", PropertyKind::Button, kCmdSoundPause, 0},
+    {"Stop:", PropertyKind::Button, kCmdSoundStop, 0},
+};
+
+void SendSelf(Actor &actor, uint32_t commandId) { actor.HandleCommand(commandId, ParamBlock()); }
+
+void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+} // namespace
+
+SoundActor::SoundActor() { classId = kSoundClassId; }
+
+SoundActor::~SoundActor() { ReleaseItem(); }
+
+void SoundActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kSoundClassId);
+    descriptor.lineage = {0, kSoundClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        PropertyItem property =
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
+        descriptor.items.push_back(property);
+    }
+}
+
+float SoundActor::TimeRate() {
+    if (timeRecord == nullptr) {
+        return 1.0f;
+    }
+    RefreshTimeRecord(timeRecord);
+    return timeRecord->simMultiplier * timeRecord->effectiveMultiplier;
+}
+
+void SoundActor::ReleaseItem() {
+    if (item != nullptr) {
+        if (ResourceLibrary *library = GetLibrary()) {
+            library->DeleteItemIfUnused(item);
+        }
+        item = nullptr;
+    }
+}
+
+LibraryItem *SoundActor::AcquireAt(uint32_t index) {
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return nullptr;
+    }
+    return library->AcquireItem(index, ItemClass::Sound, 1, PlayFlag());
+}
+
+void SoundActor::SendVolume(float value) {
+    if (ResourceLibrary *library = GetLibrary()) {
+        library->SetSoundItemVolume(item, value);
+    }
+}
+
+void SoundActor::SendFrequency(float value) {
+    if (ResourceLibrary *library = GetLibrary()) {
+        library->SetSoundItemFrequency(item, value);
+    }
+}
+
+int SoundActor::SetSound(LibraryItem *newItem) {
+    // The index is taken before the old item goes: a property sheet writes
+    // back the item that 406 gave, which is our own copy.
+    int32_t index = newItem != nullptr ? ResourceLibrary::GetItemIndex(newItem) : -1;
+    if (auto *sound = dynamic_cast<SoundItem *>(newItem); sound != nullptr &&
+                                                          sound->sourceSlot != kNoSlot) {
+        index = static_cast<int32_t>(sound->sourceSlot);
+    }
+    ReleaseItem();
+    if (index < 0) {
+        return 0;
+    }
+    itemIndex = static_cast<uint32_t>(index);
+    item = AcquireAt(itemIndex);
+    if (item == nullptr) {
+        return 0;
+    }
+    ResourceLibrary *library = GetLibrary();
+    if (playStyle == kSoundLoop) {
+        library->PlaySoundItemLooped(item);
+    }
+    SendVolume(restartFade * currentVolume);
+    SendFrequency(TimeRate() * currentFrequency);
+    return 1;
+}
+
+void SoundActor::RandomizeParameters() {
+    const int r1 = Rand() % 10000;
+    const int r2 = Rand() % 10000;
+    const int r3 = Rand() % 10000;
+    currentFrequency =
+        frequency * (1.0f - (static_cast<float>(r1) * 0.0002f - 1.0f) * frequencyVariation);
+    currentVolume = volume * (1.0f - static_cast<float>(r2) * 0.0001f * volumeVariation);
+    currentPan = pan + (static_cast<float>(r3) * 0.0002f - 1.0f) * panVariation;
+}
+
+void SoundActor::StartPlaying(bool loop) {
+    playing = 1;
+    RandomizeParameters();
+    if (ResourceLibrary *library = GetLibrary()) {
+        if (loop) {
+            library->PlaySoundItemLooped(item);
+        } else {
+            library->PlaySoundItem(item);
+        }
+    }
+    SendVolume(restartFade * currentVolume);
+    SendFrequency(TimeRate() * currentFrequency);
+}
+
+void SoundActor::ScheduleFade(float from, float to) {
+    ParamBlockBuilder builder;
+    if (builder.Build(kCmdCommandLerp,
+                      {ParamValue(0.0f), ParamValue::Command(kCmdSoundVolume, {from}),
+                       ParamValue::Command(kCmdSoundVolume, {to})})) {
+        ScheduleCommand(kCmdCommandLerp, builder.block(), kFadeFlags, 0.0f, kFadeTime, kFadeStep);
+    }
+}
+
+int SoundActor::Create(ParamBlock block) {
+    Actor *sourceActor = block.ReadActor(0);
+    auto *source = dynamic_cast<SoundActor *>(sourceActor);
+    if (source != nullptr && source != this) {
+        CopyFrom(*source);
+        // Every field but the item: this copy acquires its own below.
+        itemIndex = source->itemIndex;
+        type = source->type;
+        volume = source->volume;
+        pan = source->pan;
+        frequency = source->frequency;
+        volumeVariation = source->volumeVariation;
+        panVariation = source->panVariation;
+        frequencyVariation = source->frequencyVariation;
+        currentVolume = source->currentVolume;
+        currentPan = source->currentPan;
+        currentFrequency = source->currentFrequency;
+        minRadius = source->minRadius;
+        radius = source->radius;
+        positionEffect = source->positionEffect;
+        playOnStart = source->playOnStart;
+        playStyle = source->playStyle;
+        loopCount = source->loopCount;
+        reserved = source->reserved;
+        resourcesLoaded = source->resourcesLoaded;
+        playing = source->playing;
+        lastFrequency = source->lastFrequency;
+        spare = source->spare;
+        actionVolume = source->actionVolume;
+        soundVolume = source->soundVolume;
+        restartFade = source->restartFade;
+        restartPending = source->restartPending;
+    }
+    ReleaseItem();
+    item = AcquireAt(itemIndex);
+    return item != nullptr ? 1 : 0;
+}
+
+int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    ResourceLibrary *library = GetLibrary();
+    switch (commandId) {
+    case kCmdSoundSet:
+        if (SetSound(static_cast<LibraryItem *>(block.ReadPointer(0))) == 0) {
+            return 0;
+        }
+        break;
+    case kCmdSoundGet:
+        block.WritePointer(0, item);
+        break;
+    case kCmdSoundSetType:
+        type = block.ReadU32(0);
+        break;
+    case kCmdSoundGetType:
+        block.WriteU32(0, type);
+        break;
+    case kCmdSoundSetPlayStyle:
+        playStyle = block.ReadU32(0);
+        break;
+    case kCmdSoundGetPlayStyle:
+        block.WriteU32(0, playStyle);
+        break;
+    case kCmdSoundSetLoopCount:
+        loopCount = block.ReadU32(0);
+        break;
+    case kCmdSoundGetLoopCount:
+        block.WriteU32(0, loopCount);
+        break;
+    case kCmdSoundSetStartPlaying:
+        playOnStart = block.ReadU32(0);
+        if (playOnStart != 0) {
+            StartPlaying(false);
+        }
+        break;
+    case kCmdSoundGetStartPlaying:
+        block.WriteU32(0, playOnStart);
+        break;
+    case kCmdSoundSetMinRadius:
+        minRadius = std::min(block.ReadF32(0), radius);
+        break;
+    case kCmdSoundGetMinRadius:
+        block.Write(0, minRadius);
+        if (type == kSound2D) {
+            return 0;
+        }
+        break;
+    case kCmdSoundSetRadius:
+        radius = std::max(block.ReadF32(0), 0.0f);
+        break;
+    case kCmdSoundGetRadius:
+        block.Write(0, radius);
+        if (type == kSound2D) {
+            return 0;
+        }
+        break;
+    case kCmdSoundSetVolume:
+        volume = std::clamp(block.ReadF32(0), 0.0f, 1.0f);
+        currentVolume = volume;
+        break;
+    case kCmdSoundGetVolume:
+        block.Write(0, volume);
+        break;
+    case kCmdSoundSetPan:
+        pan = std::clamp(block.ReadF32(0), -1.0f, 1.0f);
+        currentPan = pan;
+        break;
+    case kCmdSoundGetPan:
+        block.Write(0, pan);
+        if (type == kSound3D) {
+            return 0;
+        }
+        break;
+    case kCmdSoundSetFrequency:
+        frequency = block.ReadF32(0);
+        currentFrequency = frequency;
+        break;
+    case kCmdSoundGetFrequency:
+        block.Write(0, frequency);
+        break;
+    case kCmdSoundSetVolumeV:
+        volumeVariation = block.ReadF32(0);
+        break;
+    case kCmdSoundGetVolumeV:
+        block.Write(0, volumeVariation);
+        break;
+    case kCmdSoundSetPanV:
+        panVariation = block.ReadF32(0);
+        break;
+    case kCmdSoundGetPanV:
+        block.Write(0, panVariation);
+        break;
+    case kCmdSoundSetFrequencyV:
+        frequencyVariation = block.ReadF32(0);
+        break;
+    case kCmdSoundGetFrequencyV:
+        block.Write(0, frequencyVariation);
+        break;
+    case kCmdSoundSet3DPosEffect:
+        positionEffect = block.ReadF32(0);
+        break;
+    case kCmdSoundGet3DPosEffect:
+        block.Write(0, positionEffect);
+        break;
+    case kCmdSoundPlayByName:
+    case kCmdSoundPlayWithPriority: {
+        const std::string name(block.ReadString(0));
+        SendSelf(*this, kCmdSoundStop);
+        ReleaseItem();
+        if (library != nullptr) {
+            item = library->AcquireItemByName(name.c_str(), ItemClass::Sound, 1, PlayFlag());
+        }
+        if (item != nullptr) {
+            SendSelf(*this, kCmdSoundPlay);
+        }
+        break;
+    }
+    case kCmdSoundPlay:
+        if (playing == 0) {
+            StartPlaying(playStyle == kSoundLoop);
+        }
+        break;
+    case kCmdSoundStop:
+        if (library != nullptr) {
+            library->StopSoundItem(item);
+        }
+        playing = 0;
+        break;
+    case kCmdSoundPause:
+        if (library != nullptr) {
+            library->PauseSoundItem(item);
+        }
+        playing = 0;
+        break;
+    case kCmdSoundVolume:
+        soundVolume = block.ReadF32(0);
+        SendVolume(actionVolume * currentVolume * soundVolume);
+        break;
+    case kCmdSoundUpdatePlaying:
+        if (playing != 0) {
+            SendVolume(restartFade * currentVolume);
+            SendFrequency(TimeRate() * currentFrequency);
+        }
+        break;
+    case kCmdSoundPausePlaying:
+        if (playing != 0 && library != nullptr) {
+            library->PauseSoundItem(item);
+        }
+        break;
+    case kCmdSoundResumePlaying:
+        if (playing != 0) {
+            if (library != nullptr) {
+                if (playStyle == kSoundLoop) {
+                    library->PlaySoundItemLooped(item);
+                } else {
+                    library->PlaySoundItem(item);
+                }
+            }
+            SendVolume(restartFade * currentVolume);
+            SendFrequency(TimeRate() * currentFrequency);
+        }
+        break;
+    case kCmdInitLoad:
+        if (radius < minRadius) {
+            minRadius = radius - 1.0f;
+        }
+        break;
+    case kCmdSetResource: {
+        if (library == nullptr) {
+            return 0;
+        }
+        const std::string name(block.ReadString(0));
+        LibraryItem *found = library->FindItemByName(name.c_str(), ItemClass::Sound);
+        if (found == nullptr) {
+            return 0;
+        }
+        LibraryItem *pointer = found;
+        HandleCommand(kCmdSoundSet, ParamBlock(&pointer, sizeof(pointer)));
+        return 1;
+    }
+    case kCmdCreate:
+        if (Create(block) == 0) {
+            return 0;
+        }
+        break;
+    case kCmdCalcActionTime: {
+        // A divisor that is not positive (a variation of 1 or more, or no
+        // frequency) gives no length: the value stays.
+        const float divisor = (1.0f - frequencyVariation) * frequency;
+        if (library != nullptr && divisor > 0.0f) {
+            const float length = library->GetSoundItemLength(item) / divisor;
+            if (length > block.ReadF32(0)) {
+                block.Write(0, length);
+            }
+        }
+        break;
+    }
+    case kCmdActionStartValue:
+    case kCmdActionStopValue:
+    case kCmdKillValue:
+        if (playStyle == kSoundLoop) {
+            actionVolume = block.ReadF32(0);
+            SendVolume(soundVolume * currentVolume * actionVolume * restartFade);
+        }
+        break;
+    case kCmdActionStart:
+        if (playing != 0 && TimeRate() < 0.5f) {
+            restartPending = 1;
+            restartFade = 1.0f;
+        } else {
+            SendSelf(*this, kCmdSoundStop);
+            SendSelf(*this, kCmdSoundPlay);
+        }
+        break;
+    case kCmdActionStopPost:
+        if (playStyle == kSoundLoop) {
+            SendSelf(*this, kCmdSoundStop);
+        }
+        break;
+    case kCmdLoadResources:
+        if (resourcesLoaded == 0) {
+            if (library != nullptr) {
+                library->LoadItem(item);
+            }
+            resourcesLoaded = 1;
+        }
+        break;
+    case kCmdUnloadResources:
+        if (resourcesLoaded != 0) {
+            if (library != nullptr) {
+                library->ReleaseItem(item);
+            }
+            resourcesLoaded = 0;
+        }
+        break;
+    case kCmdOnDrawStart:
+        if (playOnStart != 0) {
+            CancelScheduledCommands(kCmdSoundVolume);
+            CancelScheduledCommands(kCmdSoundStop);
+            ScheduleFade(0.0f, 1.0f);
+            StartPlaying(playStyle == kSoundLoop);
+        }
+        break;
+    case kCmdOnDrawStop:
+        if (playing != 0) {
+            CancelScheduledCommands(kCmdSoundVolume);
+            CancelScheduledCommands(kCmdSoundStop);
+            ScheduleFade(1.0f, 0.0f);
+            ScheduleCommand(kCmdSoundStop, ParamBlock(), kOnceFlags, kFadeTime, 0.0f, 0.0f);
+        }
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void SoundActor::Update() {
+    if (IsOperational()) {
+        ResourceLibrary *library = GetLibrary();
+        if (type == kSound3D && playing != 0) {
+            const float rate = TimeRate() * currentFrequency;
+            if (rate != lastFrequency) {
+                SendFrequency(rate);
+                lastFrequency = rate;
+            }
+        }
+        if (restartPending != 0) {
+            restartFade -= FrameDelta * kRestartFadeRate;
+            if (restartFade < 0.0f) {
+                restartFade = 1.0f;
+                restartPending = 0;
+                SendSelf(*this, kCmdSoundStop);
+                SendSelf(*this, kCmdSoundPlay);
+            }
+            SendVolume(currentVolume * restartFade);
+        }
+        if (type == kSound3D && playing != 0 && library != nullptr) {
+            library->SetSoundItemPosition(item, GetWorldPosition());
+            library->SetSoundItemDistances(item, minRadius, radius);
+            SendVolume(restartFade * currentVolume);
+            if (playStyle == kSoundOnce && library->IsSoundItemPlaying(item) == 0) {
+                playing = 0;
+            }
+        }
+    }
+    Actor::Update();
+}
+
+int SoundActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const uint32_t version = archive.Version();
+    if (version >= 1) {
+        archive.SerializeWord(&itemIndex);
+    }
+    if (version >= 58) {
+        std::string unused;
+        archive.SerializeString(unused);
+    }
+    if (version >= 1) {
+        archive.SerializeWord(&type);
+        SerializeFloat(archive, &radius);
+    }
+    if (version < 36) {
+        uint32_t oldPlay = 1;
+        uint32_t oldWord = 0;
+        float oldReal = 1.0f;
+        archive.SerializeWord(&oldPlay);
+        archive.SerializeWord(&oldWord);
+        SerializeFloat(archive, &oldReal);
+    }
+    if (version < 36 && !archive.IsWriting()) {
+        volume = frequency = 1.0f;
+        pan = 0.0f;
+        playOnStart = playStyle = loopCount = 0;
+        if (type == 1) {
+            radius = 4000.0f;
+        } else if (type == 2) {
+            playOnStart = 1;
+            playStyle = kSoundLoop;
+            type = kSound3D;
+        }
+    }
+    if (version >= 36) {
+        SerializeFloat(archive, &volume);
+        SerializeFloat(archive, &pan);
+        SerializeFloat(archive, &frequency);
+        SerializeFloat(archive, &minRadius);
+        SerializeFloat(archive, &volumeVariation);
+        SerializeFloat(archive, &panVariation);
+        SerializeFloat(archive, &frequencyVariation);
+        archive.SerializeWord(&playOnStart);
+        archive.SerializeWord(&playStyle);
+        archive.SerializeWord(&loopCount);
+        archive.SerializeWord(&reserved);
+    }
+    if (version >= 41) {
+        SerializeFloat(archive, &positionEffect);
+    }
+    if (!archive.IsWriting()) {
+        currentVolume = volume;
+        currentPan = pan;
+        currentFrequency = frequency;
+        ReleaseItem();
+        item = AcquireAt(itemIndex);
+        if (item == nullptr) {
+            item = AcquireAt(1);
+            itemIndex = 1;
+        }
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void SoundActor::DumpClassFields(std::vector<std::string> &lines) const {
+    char text[320];
+    std::snprintf(text, sizeof(text),
+                  "sound item %u type %u radius %g volume %g pan %g frequency %g min %g "
+                  "variation %g %g %g start %u style %u loops %u reserved %u effect %g",
+                  itemIndex, type, radius, volume, pan, frequency, minRadius, volumeVariation,
+                  panVariation, frequencyVariation, playOnStart, playStyle, loopCount, reserved,
+                  positionEffect);
+    lines.push_back(text);
+}

@@ -1,0 +1,105 @@
+// The Light Sensor: the light of local lights on its position, lights out
+// of range, several lights adding up beyond 1, and the masks after loading.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "actors/presentation/light_actor.h"
+#include "actors/presentation/light_sensor_actor.h"
+#include "presentation_fixture.h"
+
+namespace {
+
+using namespace presentationtest;
+
+constexpr int32_t kSensorId = 500;
+
+class LightSensorTest : public PresentationTest {
+  protected:
+    LightSensorActor *NewSensor() {
+        auto *sensor = dynamic_cast<LightSensorActor *>(
+            CreateActor(kLightSensorClassId, "Eye", nullptr, scenery, kSensorId, true));
+        float floor[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+        sensor->HandleCommand(kCmdLightSensorSetMinColor, ParamBlock(floor, sizeof(floor)));
+        return sensor;
+    }
+    LightActor *NewLight(const Vector3 &at, float range, float level) {
+        auto *light = Make<LightActor>(kLightClassId, "lamp");
+        light->position = at;
+        light->InvalidateTransform();
+        float c[4] = {level, level, level, 1.0f};
+        light->HandleCommand(kCmdLightSetDiffuse, ParamBlock(c, sizeof(c)));
+        light->HandleCommand(kCmdLightSetRadius, ParamBlock(&range, sizeof(range)));
+        light->HandleCommand(153, ParamBlock());
+        return light;
+    }
+    static gfx::ColorValue Ask(Actor *sensor) {
+        float c[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+        sensor->HandleCommand(kCmdGetColor, ParamBlock(c, sizeof(c)));
+        gfx::ColorValue out;
+        out.r = c[0];
+        out.g = c[1];
+        out.b = c[2];
+        out.a = c[3];
+        return out;
+    }
+};
+
+TEST_F(LightSensorTest, NoLightGivesTheFloorExactly) {
+    LightSensorActor *sensor = NewSensor();
+    const gfx::ColorValue c = Ask(sensor);
+    EXPECT_EQ(c.r, 0.1f);
+    EXPECT_EQ(c.g, 0.2f);
+    EXPECT_EQ(c.b, 0.3f);
+    EXPECT_EQ(c.a, 0.4f);
+}
+
+TEST_F(LightSensorTest, LightsInRangeAddUp) {
+    LightSensorActor *sensor = NewSensor();
+    NewLight({100.0f, 0.0f, 0.0f}, 100.0f, 1.0f); // range exactly the distance
+    gfx::ColorValue c = Ask(sensor);
+    EXPECT_EQ(c.r, 0.1f);
+
+    NewLight({0.0f, 100.0f, 0.0f}, 300.0f, 1.0f);
+    c = Ask(sensor);
+    EXPECT_NEAR(c.r, 0.692308f + 0.1f, 1e-4);
+    EXPECT_NEAR(c.b, 0.692308f + 0.3f, 1e-4);
+    EXPECT_NEAR(c.a, 0.692308f + 0.4f, 1e-4);
+}
+
+TEST_F(LightSensorTest, TwoLightsGoBeyondOne) {
+    LightSensorActor *sensor = NewSensor();
+    for (float x : {-50.0f, 50.0f}) {
+        LightActor *light = NewLight({x, 0.0f, 0.0f}, 500.0f, 0.6f);
+        // No fall-off: the diffuse itself reaches the sensor.
+        float zero = 0.0f;
+        light->HandleCommand(kCmdLightSetAttenuationStrength, ParamBlock(&zero, sizeof(zero)));
+    }
+    const gfx::ColorValue c = Ask(sensor);
+    EXPECT_NEAR(c.r, 1.2f + 0.1f, 1e-5);
+    EXPECT_NEAR(c.a, 2.0f + 0.4f, 1e-5);
+}
+
+TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {
+    LightSensorActor *sensor = NewSensor();
+    for (uint32_t id : {kCmdLightSensorSetRayGroup, kCmdLightSensorSetRayReceive,
+                        kCmdLightSensorSetRayExclude}) {
+        uint32_t mask = 0x30;
+        sensor->HandleCommand(id, ParamBlock(&mask, sizeof(mask)));
+    }
+    const std::string bytes = Save(kSensorId, kSensorId + 1);
+    ASSERT_EQ(DeleteActor(sensor), 1);
+    ASSERT_EQ(Load(bytes), 1);
+    sensor = dynamic_cast<LightSensorActor *>(GetActorById(kSensorId));
+    ASSERT_NE(sensor, nullptr);
+    EXPECT_EQ(sensor->rayGroups, 1u);
+    EXPECT_EQ(sensor->rayReceive, 1u);
+    EXPECT_EQ(sensor->rayExclude, 0x4041000u);
+    uint32_t mask = 7;
+    sensor->HandleCommand(kCmdLightSensorSetRayGroup, ParamBlock(&mask, sizeof(mask)));
+    uint32_t read = 0;
+    sensor->HandleCommand(kCmdLightSensorGetRayGroup, ParamBlock(&read, sizeof(read)));
+    EXPECT_EQ(read, 7u);
+}
+
+} // namespace

@@ -1,0 +1,345 @@
+// The Sound actor: its setters and getters, the random start values, play
+// and stop, the draw fades, the faded restart of an action, and its file
+// record at the current and older versions. The library has no sound
+// device here, so every sound call does nothing and nothing plays.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "actors/presentation/sound_actor.h"
+#include "base/random.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/scheduled_command.h"
+#include "presentation_fixture.h"
+
+namespace {
+
+using namespace presentationtest;
+
+constexpr int32_t kId = 500;
+
+class SoundActorTest : public PresentationTest {
+  protected:
+    SoundActor *NewSound(const char *name = "s") {
+        return dynamic_cast<SoundActor *>(
+            CreateActor(kSoundClassId, name, nullptr, scenery, kId, true));
+    }
+    SoundActor *Reload(SoundActor *actor, const std::string &bytes) {
+        EXPECT_EQ(DeleteActor(actor), 1);
+        EXPECT_EQ(Load(bytes), 1) << system->errorText;
+        return dynamic_cast<SoundActor *>(GetActorById(kId));
+    }
+    static int SendReal(Actor *actor, uint32_t id, float *value) {
+        return actor->HandleCommand(id, ParamBlock(value, sizeof(*value)));
+    }
+    // A frame with the scheduled commands run.
+    void Frame() {
+        Step();
+        RunScheduledCommands(system);
+    }
+    static int Send(Actor *actor, uint32_t id) { return actor->HandleCommand(id, ParamBlock()); }
+    static void SetReal(Actor *actor, uint32_t id, float value) { SendReal(actor, id, &value); }
+    static void SetWord(Actor *actor, uint32_t id, uint32_t value) {
+        actor->HandleCommand(id, ParamBlock(&value, sizeof(value)));
+    }
+};
+
+TEST_F(SoundActorTest, DefaultsAndSheet) {
+    SoundActor *sound = NewSound();
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->type, kSound3D);
+    EXPECT_EQ(sound->itemIndex, 1u);
+    EXPECT_NE(sound->item, nullptr); // "Create" acquired slot 1
+    EXPECT_EQ(sound->item != library.GetItemById(kBeepSlot), true); // a private copy
+    EXPECT_FLOAT_EQ(sound->radius, 600.0f);
+    EXPECT_FLOAT_EQ(sound->minRadius, 200.0f);
+    EXPECT_FLOAT_EQ(sound->positionEffect, 0.2f);
+    const ActorClassDescriptor &descriptor = NameClassDescriptor(kSoundClassId);
+    EXPECT_EQ(descriptor.lineage, (std::vector<uint32_t>{0, kSoundClassId}));
+    ASSERT_EQ(descriptor.items.size(), 21u);
+}
+
+TEST_F(SoundActorTest, SettersClampAndGettersMarkWhatDoesNotApply) {
+    SoundActor *sound = NewSound();
+    SetReal(sound, kCmdSoundSetVolume, 1.5f);
+    EXPECT_FLOAT_EQ(sound->volume, 1.0f);
+    EXPECT_FLOAT_EQ(sound->currentVolume, 1.0f);
+    SetReal(sound, kCmdSoundSetPan, -3.0f);
+    EXPECT_FLOAT_EQ(sound->pan, -1.0f);
+    EXPECT_FLOAT_EQ(sound->currentPan, -1.0f);
+    SetReal(sound, kCmdSoundSetFrequency, 7.5f);
+    EXPECT_FLOAT_EQ(sound->frequency, 7.5f);
+    EXPECT_FLOAT_EQ(sound->currentFrequency, 7.5f);
+    SetReal(sound, kCmdSoundSetRadius, -2.0f);
+    EXPECT_FLOAT_EQ(sound->radius, 0.0f);
+    SetReal(sound, kCmdSoundSetRadius, 300.0f);
+    SetReal(sound, kCmdSoundSetMinRadius, 450.0f);
+    EXPECT_FLOAT_EQ(sound->minRadius, 300.0f);
+
+    // A 3D sound has no pan; a 2D one no radii. The value is written all
+    // the same.
+    float value = 0.0f;
+    EXPECT_EQ(SendReal(sound, kCmdSoundGetPan, &value), 0);
+    EXPECT_FLOAT_EQ(value, -1.0f);
+    EXPECT_NE(SendReal(sound, kCmdSoundGetRadius, &value), 0);
+    SetWord(sound, kCmdSoundSetType, kSound2D);
+    value = 0.0f;
+    EXPECT_EQ(SendReal(sound, kCmdSoundGetRadius, &value), 0);
+    EXPECT_FLOAT_EQ(value, 300.0f);
+    value = 0.0f;
+    EXPECT_EQ(SendReal(sound, kCmdSoundGetMinRadius, &value), 0);
+    EXPECT_FLOAT_EQ(value, 300.0f);
+
+    // "Init Load" puts a minimum above the radius just below it.
+    sound->minRadius = 500.0f;
+    Send(sound, 45);
+    EXPECT_FLOAT_EQ(sound->minRadius, 299.0f);
+}
+
+TEST_F(SoundActorTest, RandomStartValues) {
+    SoundActor *sound = NewSound();
+    sound->volumeVariation = sound->panVariation = sound->frequencyVariation = 0.5f;
+    SeedRand(1); // 41, 18467, 6334
+    sound->RandomizeParameters();
+    EXPECT_NEAR(sound->currentFrequency, 1.4959f, 1e-4);
+    EXPECT_NEAR(sound->currentVolume, 0.57665f, 1e-4);
+    EXPECT_NEAR(sound->currentPan, 0.1334f, 1e-4);
+
+    sound->volumeVariation = sound->panVariation = sound->frequencyVariation = 0.0f;
+    sound->volume = 0.7f;
+    sound->pan = -0.25f;
+    sound->frequency = 1.25f;
+    for (int i = 0; i < 3; ++i) {
+        sound->RandomizeParameters();
+        EXPECT_EQ(sound->currentVolume, 0.7f);
+        EXPECT_EQ(sound->currentPan, -0.25f);
+        EXPECT_EQ(sound->currentFrequency, 1.25f);
+    }
+}
+
+TEST_F(SoundActorTest, PlayStopAndPause) {
+    SoundActor *sound = NewSound();
+    sound->volumeVariation = 0.5f;
+    Send(sound, kCmdSoundPlay);
+    EXPECT_EQ(sound->playing, 1u);
+    const float chosen = sound->currentVolume;
+    // Playing again does nothing (no new random values).
+    Send(sound, kCmdSoundPlay);
+    EXPECT_EQ(sound->currentVolume, chosen);
+    Send(sound, kCmdSoundPausePlaying);
+    EXPECT_EQ(sound->playing, 1u);
+    Send(sound, kCmdSoundResumePlaying);
+    EXPECT_EQ(sound->playing, 1u);
+    Send(sound, kCmdSoundPause);
+    EXPECT_EQ(sound->playing, 0u);
+    Send(sound, kCmdSoundPlay);
+    Send(sound, kCmdSoundStop);
+    EXPECT_EQ(sound->playing, 0u);
+
+    SetWord(sound, kCmdSoundSetStartPlaying, 1);
+    EXPECT_EQ(sound->playOnStart, 1u);
+    EXPECT_EQ(sound->playing, 1u);
+}
+
+TEST_F(SoundActorTest, OnceSoundsEndByThemselvesOnlyIn3D) {
+    SoundActor *sound = NewSound();
+    sound->state |= kActorOperational;
+    Send(sound, kCmdSoundPlay);
+    sound->Update(); // nothing plays without a device: the voice has ended
+    EXPECT_EQ(sound->playing, 0u);
+    Send(sound, kCmdSoundPlay);
+    EXPECT_EQ(sound->playing, 1u);
+
+    Send(sound, kCmdSoundStop);
+    SetWord(sound, kCmdSoundSetType, kSound2D);
+    Send(sound, kCmdSoundPlay);
+    sound->Update();
+    EXPECT_EQ(sound->playing, 1u); // a 2D sound needs "Stop Sound"
+}
+
+TEST_F(SoundActorTest, ItemsByNameAndResource) {
+    SoundActor *sound = NewSound();
+    char name[128] = "HUM3D";
+    sound->HandleCommand(kCmdSoundPlayByName, ParamBlock(name, sizeof(name)));
+    ASSERT_NE(sound->item, nullptr);
+    EXPECT_EQ(dynamic_cast<SoundItem *>(sound->item)->sourceSlot, kHumSlot);
+    EXPECT_EQ(sound->playing, 1u);
+
+    char unknown[128] = "nothing";
+    sound->HandleCommand(kCmdSoundPlayByName, ParamBlock(unknown, sizeof(unknown)));
+    EXPECT_EQ(sound->item, nullptr);
+    EXPECT_EQ(sound->playing, 0u);
+    // Without an item play, stop and volume do nothing harmful.
+    Send(sound, kCmdSoundPlay);
+    Send(sound, kCmdSoundStop);
+    SetReal(sound, kCmdSoundVolume, 0.5f);
+
+    EXPECT_EQ(sound->HandleCommand(91, ParamBlock(unknown, sizeof(unknown))), 0);
+    EXPECT_EQ(sound->HandleCommand(91, ParamBlock(name, sizeof(name))), 1);
+    EXPECT_EQ(sound->itemIndex, kHumSlot);
+    EXPECT_NE(sound->item, nullptr);
+
+    // "Create" at a slot without a sound answers 0.
+    sound->itemIndex = 40;
+    EXPECT_EQ(Send(sound, 158), 0);
+    EXPECT_EQ(sound->item, nullptr);
+}
+
+TEST_F(SoundActorTest, SetSoundWithItsOwnItemKeepsTheSlot) {
+    // A property sheet writes back the item that "Get Sound" gave: the
+    // actor's own copy, which is let go while the new one is acquired.
+    SoundActor *sound = NewSound();
+    LibraryItem *table = library.GetItemById(kHumSlot);
+    ASSERT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table))), 1);
+    LibraryItem *own = nullptr;
+    sound->HandleCommand(kCmdSoundGet, ParamBlock(&own, sizeof(own)));
+    ASSERT_EQ(own, sound->item);
+    EXPECT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&own, sizeof(own))), 1);
+    EXPECT_EQ(sound->itemIndex, kHumSlot);
+    ASSERT_NE(sound->item, nullptr);
+    EXPECT_EQ(dynamic_cast<SoundItem *>(sound->item)->sourceSlot, kHumSlot);
+
+    LibraryItem *none = nullptr;
+    EXPECT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&none, sizeof(none))), 0);
+}
+
+TEST_F(SoundActorTest, ActionTimeIgnoresANonPositiveDivisor) {
+    SoundActor *sound = NewSound();
+    for (float variation : {1.0f, 2.0f}) {
+        sound->frequencyVariation = variation;
+        float value = 3.0f;
+        SendReal(sound, 203, &value);
+        EXPECT_EQ(value, 3.0f);
+    }
+    sound->frequencyVariation = 0.0f;
+    sound->frequency = 0.0f;
+    float value = 3.0f;
+    SendReal(sound, 203, &value);
+    EXPECT_EQ(value, 3.0f);
+}
+
+TEST_F(SoundActorTest, ActionStartRestartsFadedWhenSlow) {
+    SoundActor *sound = NewSound();
+    sound->state |= kActorOperational;
+    SetWord(sound, kCmdSoundSetType, kSound2D);
+    // Not playing: starts at once.
+    Send(sound, 211);
+    EXPECT_EQ(sound->playing, 1u);
+    EXPECT_EQ(sound->restartPending, 0u);
+
+    RootTimeRecord()->multiplier = 0.4f;
+    Step();
+    ASSERT_NEAR(sound->TimeRate(), 0.4f, 1e-6);
+    Send(sound, 211);
+    EXPECT_EQ(sound->restartPending, 1u);
+    int frames = 0;
+    FrameDelta = 1.0f / 60.0f;
+    while (sound->restartPending != 0 && frames < 20) {
+        sound->Update();
+        ++frames;
+    }
+    EXPECT_GE(frames, 6);
+    EXPECT_LE(frames, 7);
+    EXPECT_FLOAT_EQ(sound->restartFade, 1.0f);
+    EXPECT_EQ(sound->playing, 1u);
+    RootTimeRecord()->multiplier = 1.0f;
+    Step();
+    Send(sound, 211);
+    EXPECT_EQ(sound->restartPending, 0u);
+}
+
+TEST_F(SoundActorTest, DrawFades) {
+    SoundActor *sound = NewSound();
+    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoop);
+    Send(sound, 238); // not "Play On Start Game": nothing
+    EXPECT_EQ(sound->playing, 0u);
+    EXPECT_EQ(sound->FindScheduledCommand(250), nullptr);
+    sound->playOnStart = 1;
+    Send(sound, 238);
+    EXPECT_EQ(sound->playing, 1u);
+    ASSERT_NE(sound->FindScheduledCommand(250), nullptr);
+    for (int i = 0; i < 70; ++i) {
+        Frame();
+    }
+    EXPECT_FLOAT_EQ(sound->soundVolume, 1.0f);
+    EXPECT_EQ(sound->FindScheduledCommand(250), nullptr);
+
+    Send(sound, 239);
+    ASSERT_NE(sound->FindScheduledCommand(436), nullptr);
+    for (int i = 0; i < 30; ++i) {
+        Frame();
+    }
+    EXPECT_EQ(sound->playing, 1u);
+    EXPECT_GT(sound->soundVolume, 0.0f);
+    for (int i = 0; i < 35; ++i) {
+        Frame();
+    }
+    EXPECT_EQ(sound->playing, 0u);
+    EXPECT_FLOAT_EQ(sound->soundVolume, 0.0f);
+}
+
+TEST_F(SoundActorTest, RecordRoundTrip) {
+    SoundActor *sound = NewSound();
+    LibraryItem *table = library.GetItemById(kHumSlot);
+    sound->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table)));
+    SetWord(sound, kCmdSoundSetType, kSound2D);
+    SetReal(sound, kCmdSoundSetRadius, 900.0f);
+    SetReal(sound, kCmdSoundSetVolume, 0.25f);
+    SetReal(sound, kCmdSoundSetPan, 0.5f);
+    SetReal(sound, kCmdSoundSetFrequency, 1.5f);
+    SetReal(sound, kCmdSoundSetMinRadius, 100.0f);
+    SetReal(sound, kCmdSoundSetVolumeV, 0.1f);
+    SetReal(sound, kCmdSoundSetPanV, 0.2f);
+    SetReal(sound, kCmdSoundSetFrequencyV, 0.3f);
+    sound->playOnStart = 1;
+    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoopTimes);
+    SetWord(sound, kCmdSoundSetLoopCount, 4);
+    sound->reserved = 9;
+    SetReal(sound, kCmdSoundSet3DPosEffect, 0.75f);
+    const std::string bytes = Save(kId, kId + 1);
+    sound = Reload(sound, bytes);
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->itemIndex, kHumSlot);
+    ASSERT_NE(sound->item, nullptr);
+    EXPECT_EQ(sound->type, kSound2D);
+    EXPECT_FLOAT_EQ(sound->radius, 900.0f);
+    EXPECT_FLOAT_EQ(sound->volume, 0.25f);
+    EXPECT_FLOAT_EQ(sound->currentVolume, 0.25f);
+    EXPECT_FLOAT_EQ(sound->pan, 0.5f);
+    EXPECT_FLOAT_EQ(sound->frequency, 1.5f);
+    EXPECT_FLOAT_EQ(sound->minRadius, 100.0f);
+    EXPECT_FLOAT_EQ(sound->volumeVariation, 0.1f);
+    EXPECT_FLOAT_EQ(sound->panVariation, 0.2f);
+    EXPECT_FLOAT_EQ(sound->frequencyVariation, 0.3f);
+    EXPECT_EQ(sound->playOnStart, 1u);
+    EXPECT_EQ(sound->playStyle, kSoundLoopTimes);
+    EXPECT_EQ(sound->loopCount, 4u);
+    EXPECT_EQ(sound->reserved, 9u);
+    EXPECT_FLOAT_EQ(sound->positionEffect, 0.75f);
+}
+
+TEST_F(SoundActorTest, OldRecords) {
+    // Version 35: the old type 2 was a looping 3D sound played at start.
+    SoundActor *sound = NewSound();
+    sound->type = 2;
+    sound->radius = 700.0f;
+    sound = Reload(sound, WriteAtVersion(sound, 35));
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->type, kSound3D);
+    EXPECT_EQ(sound->playStyle, kSoundLoop);
+    EXPECT_EQ(sound->playOnStart, 1u);
+    EXPECT_FLOAT_EQ(sound->radius, 700.0f);
+
+    sound->type = 1;
+    sound = Reload(sound, WriteAtVersion(sound, 35));
+    EXPECT_FLOAT_EQ(sound->radius, 4000.0f);
+    EXPECT_EQ(sound->playOnStart, 0u);
+
+    // A slot that holds no sound falls back to slot 1.
+    sound->itemIndex = kCubeSlot;
+    sound = Reload(sound, WriteAtVersion(sound, 41));
+    EXPECT_EQ(sound->itemIndex, 1u);
+    EXPECT_NE(sound->item, nullptr);
+}
+
+} // namespace
