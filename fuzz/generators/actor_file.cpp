@@ -2,7 +2,8 @@
 // bare actor, a Class Manager, a FileIO with a file name, and an actor with a collision object, a
 // script, saved scheduled commands and simulation settings; two Draw Groups joined by a Draw Group
 // Connector, with a door-type connector below a probe; an active target camera following an actor;
-// a State holding a Time Instance, a Timer with keys and the three Developers.
+// a State holding a Time Instance, a Timer with keys and the three Developers; Particle Systems in
+// the three override modes.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -122,6 +123,22 @@ int main(int argc, char** argv) {
         }
     }
     ok = ok && Write(folder, "logic.qva", 3030, 3036);
+
+    // Particle Systems in the three override modes: the table's type, an "Extend Base" copy with
+    // its local values and a full record.
+    Actor *fire = CreateActor(18, "Fire", nullptr, scenery, 3040, false);
+    Actor *smoke = CreateActor(18, "Smoke", nullptr, scenery, 3041, false);
+    Actor *flare = CreateActor(18, "Flare", nullptr, scenery, 3042, false);
+    if (fire == nullptr || smoke == nullptr || flare == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(smoke, 1143, 1u);
+    SendCommandArgs(smoke, 1146, 1u);
+    SendCommandArgs(smoke, 1150, 12.0f);
+    SendCommandArgs(flare, 1146, 2u);
+    SendCommandArgs(flare, 1180, 1u);
+    SendCommandArgs(flare, 1186, Vector3{1.0f, 2.0f, 3.0f});
+    ok = ok && Write(folder, "particles.qva", 3040, 3043);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

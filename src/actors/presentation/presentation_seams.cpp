@@ -2,6 +2,7 @@
 
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/particle_system_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
+Actor *NewParticleSystemActor() { return new ParticleSystemActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
 const ActorClassRow kRows[] = {
@@ -17,7 +19,7 @@ const ActorClassRow kRows[] = {
     {4, &NewPlaceholderActor<4>, &RegisterPlaceholderClassOf<4>},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {17, &NewPlaceholderActor<17>, &RegisterPlaceholderClassOf<17>},
-    {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
+    {kParticleSystemClassId, &NewParticleSystemActor, &ParticleSystemActor::RegisterClass},
     {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
