@@ -607,4 +607,21 @@ TEST_F(ParticleTest, CreateFromATemplateSharesNoRunTimeState) {
     EXPECT_GT(Live(copy), 0u);
 }
 
+TEST_F(ParticleTest, OlderFilesCarryTheLocalBlock) {
+    ParticleSystemActor *actor = NewParticles(1);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1150, 33.0f);
+    const std::string bytes = WriteAtVersion(actor, 57);
+    EXPECT_EQ(DeleteActor(actor), 1);
+    ASSERT_EQ(Load(bytes), 1) << system->errorText;
+    actor = dynamic_cast<ParticleSystemActor *>(GetActorById(kId));
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(actor->overrideMode, 2u);
+    EXPECT_EQ(actor->localCopy.emitFlowSpeed, 33.0f);
+    // A full override from such a file keeps a record of the defaults.
+    ASSERT_NE(actor->ownRecord, nullptr);
+    EXPECT_EQ(std::memcmp(actor->ownRecord.get(), &ParticleTypeTable[30], sizeof(ParticleType)),
+              0);
+}
+
 } // namespace
