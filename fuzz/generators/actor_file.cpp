@@ -5,6 +5,7 @@
 // a State holding a Time Instance, a Timer with keys and the three Developers;
 // a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
 // a SkinObject with motion and layer records and an Animation with a child.
+// Particle Systems in the three override modes.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -188,6 +189,22 @@ int main(int argc, char** argv) {
     rig->currentTime = 0.25f;
     SendCommandArgs(rig, 260, 1u);
     ok = ok && Write(folder, "presentation.qva", 3050, 3053);
+
+    // Particle Systems in the three override modes: the table's type, an "Extend Base" copy with
+    // its local values and a full record.
+    Actor *fire = CreateActor(18, "Fire", nullptr, scenery, 3060, false);
+    Actor *smoke = CreateActor(18, "Smoke", nullptr, scenery, 3061, false);
+    Actor *flare = CreateActor(18, "Flare", nullptr, scenery, 3062, false);
+    if (fire == nullptr || smoke == nullptr || flare == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(smoke, 1143, 1u);
+    SendCommandArgs(smoke, 1146, 1u);
+    SendCommandArgs(smoke, 1150, 12.0f);
+    SendCommandArgs(flare, 1146, 2u);
+    SendCommandArgs(flare, 1180, 1u);
+    SendCommandArgs(flare, 1186, Vector3{1.0f, 2.0f, 3.0f});
+    ok = ok && Write(folder, "particles.qva", 3060, 3063);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/particle_system_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
@@ -19,6 +20,7 @@ Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
 Actor *NewAnimationActor() { return new AnimationActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
+Actor *NewParticleSystemActor() { return new ParticleSystemActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
 
 const ActorClassRow kRows[] = {
@@ -27,7 +29,7 @@ const ActorClassRow kRows[] = {
     {kLightClassId, &NewLightActor, &LightActor::RegisterClass},
     {kEnvironmentClassId, &NewEnvironmentActor, &EnvironmentActor::RegisterClass},
     {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
-    {18, &NewPlaceholderActor<18>, &RegisterPlaceholderClassOf<18>},
+    {kParticleSystemClassId, &NewParticleSystemActor, &ParticleSystemActor::RegisterClass},
     {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
     {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},

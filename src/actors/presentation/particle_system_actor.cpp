@@ -1,0 +1,934 @@
+#include "actors/presentation/particle_system_actor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+
+#include "base/file_system.h"
+#include "base/random.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/time_record.h"
+#include "library/mesh_geometry.h"
+#include "library/render/render_front_end.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdGetGravity = 518;
+constexpr uint32_t kCmdActionStartValue = 205;
+constexpr uint32_t kCmdActionStopValue = 206;
+constexpr uint32_t kCmdKillValue = 207;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStopPost = 215;
+constexpr uint32_t kCmdKillPost = 216;
+constexpr int32_t kEnvironmentRootId = 14;
+
+// Gravity when no Environment answers.
+constexpr float kDefaultGravity = 9.81f;
+
+// The deferred "Kill Post": once, not saved.
+constexpr uint32_t kKillPostScheduleFlags = 0x200;
+
+constexpr uint32_t kLastTile = 15;
+
+struct SheetRow {
+    const char *label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+const SheetRow kSheet[] = {
+    {"Particle Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Fire|0|Smoke|1|StaticFlare|2|FastFire|3|SmallFire|4|Sparkle|5|FastSmoke|6|"
+     "ImpactSmoke|7|BlackSmoke|8|Blood|9|Steam|10|Single Fade|11|Single Blood Fade|12|Impact "
+     "Dirt|13|Water|14|Pipe Burst|15|GHE Stone|16|GHE Metal|17|GHE Electric|18|GHE Wood|19|Snow|"
+     "20|Rain|21|undef22|22|undef23|23|undef24|24|undef25|25|undef26|26|undef27|27|",
+     PropertyKind::Enumeration, 1143, 1144},
+    {"Type Override:|No Override|0|Extend Base|1|Full Overrride|2|", PropertyKind::Enumeration,
+     1146, 1147},
+    {"Emitter", PropertyKind::Heading, 0, 0},
+    {"Max Particles", PropertyKind::WholeNumber, 1148, 1149},
+    {"EmitFlowSpeed|p/s|", PropertyKind::Real, 1150, 1151},
+    {"EmitFlowSpeedV", PropertyKind::RealCompanion, 1152, 1153},
+    {"EmitSpeed|cm/s|", PropertyKind::Real, 1154, 1155},
+    {"EmitSpeedV", PropertyKind::Real, 1156, 1157},
+    {"EmitPosV|cm|", PropertyKind::Real, 1158, 1159},
+    {"EmitAngleV", PropertyKind::Angle, 1160, 1161},
+    {"EmitSpinAngleV", PropertyKind::RealCompanion, 1162, 1163},
+    {"EmitSpinSpeed|\xC2\xB0/s|", PropertyKind::Angle, 1164, 1165},
+    {"EmitSpinSpeedV", PropertyKind::RealCompanion, 1166, 1167},
+    {"Life", PropertyKind::Time, 1168, 1169},
+    {"LifeV", PropertyKind::RealCompanion, 1170, 1171},
+    {"Size|cm|", PropertyKind::Real, 1172, 1173},
+    {"SizeV", PropertyKind::RealCompanion, 1174, 1175},
+    {"DSize|cm/s|", PropertyKind::Real, 1176, 1177},
+    {"DSizeV", PropertyKind::RealCompanion, 1178, 1179},
+    {"Movement", PropertyKind::Heading, 0, 0},
+    {"GravityMul", PropertyKind::Real, 1182, 1183},
+    {"AirResMul", PropertyKind::Real, 1184, 1185},
+    {"Movement", PropertyKind::Vector, 1186, 1187},
+    {"MovementV", PropertyKind::Vector, 1188, 1189},
+    {"MotionInheritance", PropertyKind::Real, 1208, 1209},
+    {"MotionInheritanceV", PropertyKind::RealCompanion, 1210, 1211},
+    {"Static", PropertyKind::CheckBox, 1180, 1181},
+    {"Appearence", PropertyKind::Heading, 0, 0},
+    {"Opacity", PropertyKind::RealCompanion, 1190, 1191},
+    {"OpacityV", PropertyKind::RealCompanion, 1192, 1193},
+    {"SizeInTime", PropertyKind::Time, 1194, 1195},
+    {"SizeOutTime", PropertyKind::Time, 1196, 1197},
+    {"FadeInTime", PropertyKind::Time, 1198, 1199},
+    {"FadeOutTime", PropertyKind::Time, 1200, 1201},
+    {"TileNr", PropertyKind::WholeNumber, 1204, 1205},
+    {"TileNrV", PropertyKind::WholeNumber, 1206, 1207},
+    {"Use Full Texture", PropertyKind::CheckBox, 1202, 1203},
+};
+
+// How a parameter command reaches its field.
+enum class FieldKind { Word, Real, Vector, StaticBit };
+
+struct ParameterRow {
+    uint32_t setCommand; // the get command is the next id
+    FieldKind kind;
+    size_t offset;      // into ParticleType
+    bool extendBase;    // settable in mode 1 too (then PullLocalCopy)
+};
+
+#define PARAM(id, kind, field, extend) {id, FieldKind::kind, offsetof(ParticleType, field), extend}
+const ParameterRow kParameters[] = {
+    PARAM(1148, Word, maxParticles, true),
+    PARAM(1150, Real, emitFlowSpeed, true),
+    PARAM(1152, Real, emitFlowSpeedV, false),
+    PARAM(1154, Real, emitSpeed, true),
+    PARAM(1156, Real, emitSpeedV, true),
+    PARAM(1158, Real, emitPosV, true),
+    PARAM(1160, Real, emitAngleV, false),
+    PARAM(1162, Real, emitSpinAngleV, false),
+    PARAM(1164, Real, emitSpinSpeed, false),
+    PARAM(1166, Real, emitSpinSpeedV, false),
+    PARAM(1168, Real, life, true),
+    PARAM(1170, Real, lifeV, false),
+    PARAM(1172, Real, size, true),
+    PARAM(1174, Real, sizeV, false),
+    PARAM(1176, Real, dSize, false),
+    PARAM(1178, Real, dSizeV, false),
+    PARAM(1180, StaticBit, flags, false),
+    PARAM(1182, Real, gravityMul, false),
+    PARAM(1184, Real, airResMul, false),
+    PARAM(1186, Vector, movement, false),
+    PARAM(1188, Vector, movementV, false),
+    PARAM(1190, Real, opacity, true),
+    PARAM(1192, Real, opacityV, false),
+    PARAM(1194, Real, sizeInTime, false),
+    PARAM(1196, Real, sizeOutTime, false),
+    PARAM(1198, Real, fadeInTime, false),
+    PARAM(1200, Real, fadeOutTime, false),
+    PARAM(1202, Word, useFullTexture, true),
+    PARAM(1204, Word, tileNr, true),
+    PARAM(1206, Word, tileNrV, true),
+    PARAM(1208, Real, motionInheritance, false),
+    PARAM(1210, Real, motionInheritanceV, false),
+};
+#undef PARAM
+
+const ParameterRow *FindParameter(uint32_t commandId) {
+    for (const ParameterRow &row : kParameters) {
+        if (commandId == row.setCommand || commandId == row.setCommand + 1) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vector3 Scale(const Vector3 &a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+
+// Signed spread in [-1, 1).
+float Spread() { return static_cast<float>(Rand() % 10000) * 0.0002f - 1.0f; }
+// One-sided reduction factor 1 - [0, 1) x v.
+float Reduction(float v) { return 1.0f - static_cast<float>(Rand() % 5000) * 0.0002f * v; }
+
+Matrix WithoutTranslation(Matrix m) {
+    m.m[3][0] = 0.0f;
+    m.m[3][1] = 0.0f;
+    m.m[3][2] = 0.0f;
+    return m;
+}
+
+uint32_t AlphaByte(float a) {
+    const float scaled = a * 255.0f;
+    if (!(scaled > 0.0f)) {
+        return 0;
+    }
+    return scaled >= 255.0f ? 255u : static_cast<uint32_t>(scaled);
+}
+
+const Vector3 kCorners[4] = {{-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}, {1.0f, -1.0f, 0.0f},
+                             {-1.0f, -1.0f, 0.0f}};
+
+} // namespace
+
+ParticleSystemActor::ParticleSystemActor() {
+    classId = kParticleSystemClassId;
+    meshFlags &= ~kMeshSyncMaterial;
+}
+
+ParticleSystemActor::~ParticleSystemActor() {
+    // The instances go before the run-time mesh they draw.
+    ReleaseRenderInstances();
+    FreeParticles();
+    ReleaseOwnRecord();
+}
+
+void ParticleSystemActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kParticleSystemClassId);
+    descriptor.lineage = {0, kMeshObjectClassId, kParticleSystemClassId};
+    descriptor.items.clear();
+    for (const SheetRow &row : kSheet) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+    BuildParticleTypeTable();
+}
+
+const ParticleType *ParticleSystemActor::Record() const {
+    if (type != nullptr) {
+        return type;
+    }
+    return typeIndex < ParticleTypeTable.size() ? &ParticleTypeTable[typeIndex] : nullptr;
+}
+
+void ParticleSystemActor::FreeParticles() {
+    particles.clear();
+    particles.shrink_to_fit();
+    positions.clear();
+    positions.shrink_to_fit();
+    colours.clear();
+    colours.shrink_to_fit();
+    uvs.clear();
+    uvs.shrink_to_fit();
+    indices.clear();
+    indices.shrink_to_fit();
+    freeIndices.clear();
+    freeIndices.shrink_to_fit();
+}
+
+void ParticleSystemActor::ReleaseOwnRecord() {
+    // No particle may point at the record that goes.
+    FreeParticles();
+    if (type == ownRecord.get()) {
+        type = nullptr;
+    }
+    ownRecord.reset();
+}
+
+void ParticleSystemActor::PushLocalCopy() {
+    localCopy.tileNr = std::min(localCopy.tileNr, kLastTile);
+    localCopy.tileNrV = std::min(localCopy.tileNrV, kLastTile);
+    if (type == nullptr) {
+        return;
+    }
+    type->maxParticles = localCopy.maxParticles;
+    type->emitFlowSpeed = localCopy.emitFlowSpeed;
+    type->life = localCopy.life;
+    type->size = localCopy.size;
+    type->opacity = localCopy.opacity;
+    type->useFullTexture = localCopy.useFullTexture;
+    type->tileNr = localCopy.tileNr;
+    type->tileNrV = localCopy.tileNrV;
+    type->emitSpeed = localCopy.emitSpeed;
+    type->emitSpeedV = localCopy.emitSpeedV;
+    type->emitPosV = localCopy.emitPosV;
+}
+
+void ParticleSystemActor::PullLocalCopy() {
+    if (type == nullptr) {
+        return;
+    }
+    localCopy.maxParticles = type->maxParticles;
+    localCopy.emitFlowSpeed = type->emitFlowSpeed;
+    localCopy.life = type->life;
+    localCopy.size = type->size;
+    localCopy.opacity = type->opacity;
+    localCopy.useFullTexture = type->useFullTexture;
+    localCopy.tileNr = type->tileNr;
+    localCopy.tileNrV = type->tileNrV;
+    localCopy.emitSpeed = type->emitSpeed;
+    localCopy.emitSpeedV = type->emitSpeedV;
+    localCopy.emitPosV = type->emitPosV;
+}
+
+Vector3 ParticleSystemActor::EmitterPosition() {
+    if (type != nullptr && type->IsLocalSpace()) {
+        return {0.0f, 0.0f, 0.0f};
+    }
+    return GetWorldPosition();
+}
+
+void ParticleSystemActor::InvalidateOldEmitterPosition() {
+    prevEmitterPosition = EmitterPosition();
+}
+
+void ParticleSystemActor::RebuildParticleMesh() {
+    ReleaseRenderInstances();
+    ReleaseMesh(mesh);
+    mesh = nullptr;
+    FreeParticles();
+    if (typeIndex >= ParticleTypeTable.size()) {
+        typeIndex = 0;
+    }
+    if (overrideMode == kNoOverride) {
+        type = typeIndex < ParticleTypeTable.size() ? &ParticleTypeTable[typeIndex] : nullptr;
+    }
+    if (type == nullptr) {
+        return;
+    }
+    // The stored count stays as it is; the slots are kept within what 16-bit
+    // indices reach and at least one, so that the mesh can be made.
+    const uint32_t n = std::clamp(type->maxParticles, 1u, kMaxParticleSlots);
+    freeIndices.reserve(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        freeIndices.push_back(i);
+    }
+    vertexCount = 4 * n;
+    triangleCount = 2 * n;
+    particles.assign(n, Particle{});
+    positions.resize(vertexCount);
+    colours.assign(vertexCount, 0xFFFFFFFFu);
+    uvs.resize(2 * size_t{vertexCount});
+    indices.resize(3 * size_t{triangleCount});
+
+    for (uint32_t t = 0; t < 16; ++t) {
+        const float umin = static_cast<float>(t % 4) * 0.25f + 0.0078125f;
+        const float vmin = static_cast<float>(t / 4) * 0.25f + 0.0078125f;
+        const float umax = umin + 0.25f - 0.0078125f;
+        const float vmax = vmin + 0.25f - 0.0078125f;
+        const float corners[4][2] = {{umin, vmin}, {umax, vmin}, {umax, vmax}, {umin, vmax}};
+        std::memcpy(tileUV[t], corners, sizeof(corners));
+    }
+    const float full[4][2] = {{0.01f, 0.01f}, {0.99f, 0.01f}, {0.99f, 0.99f}, {0.01f, 0.99f}};
+    std::memcpy(tileUV[kFullTextureEntry], full, sizeof(full));
+
+    const float initialUV[4][2] = {{0.85f, 0.85f}, {0.9f, 0.85f}, {0.9f, 0.9f}, {0.85f, 0.9f}};
+    for (uint32_t i = 0; i < n; ++i) {
+        for (uint32_t k = 0; k < 4; ++k) {
+            positions[4 * i + k] = Scale(kCorners[k], 0.05f);
+            uvs[2 * (4 * i + k)] = initialUV[k][0];
+            uvs[2 * (4 * i + k) + 1] = initialUV[k][1];
+        }
+        const auto base = static_cast<uint16_t>(4 * i);
+        const uint16_t quad[6] = {base, static_cast<uint16_t>(base + 1),
+                                  static_cast<uint16_t>(base + 2), base,
+                                  static_cast<uint16_t>(base + 2),
+                                  static_cast<uint16_t>(base + 3)};
+        std::memcpy(&indices[6 * size_t{i}], quad, sizeof(quad));
+    }
+    mesh = CreateMeshFromArrays(positions.data(), nullptr, colours.data(), uvs.data(),
+                                indices.data(), vertexCount, triangleCount);
+    ReleaseRenderInstances();
+    // The emitter's last position in the space the type now works in.
+    InvalidateOldEmitterPosition();
+}
+
+void ParticleSystemActor::CreateRenderInstances() {
+    if (!IsBuilt()) {
+        RebuildParticleMesh();
+    }
+    MeshObjectActor::CreateRenderInstances();
+    if (!subMeshes.empty() && subMeshes.front().instance != nullptr) {
+        SetDrawInstancePreDrawCallback(subMeshes.front().instance, &ActorDrawHook);
+        SetDrawInstanceOwner(subMeshes.front().instance, this);
+    }
+}
+
+void ParticleSystemActor::Update() {
+    if (IsOperational()) {
+        MeshObjectActor::Update();
+    }
+}
+
+void ParticleSystemActor::Slot5() {
+    // Drawn again in the same frame (another bucket, a shadow volume): the
+    // quads filled for it stand.
+    if (stepped && stepFrame == FrameCounter) {
+        return;
+    }
+    stepped = true;
+    stepFrame = FrameCounter;
+    RefreshTimeRecord(timeRecord);
+    const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
+    EmitParticles(dt);
+    if (!IsBuilt() || mesh == nullptr) {
+        return;
+    }
+    FillVertices();
+    UpdateMeshVertices(mesh, positions.data(), nullptr, colours.data(), uvs.data(), kKeepCount,
+                       kKeepCount);
+}
+
+void ParticleSystemActor::InitParticle(const ParticleType &t, Particle &p, const Vector3 &spawn,
+                                       const Vector3 &direction, const Vector3 &displacement,
+                                       float scale) {
+    p = Particle{};
+    p.position = spawn;
+    const float a = Spread();
+    const float b = Spread();
+    const float c = Spread();
+    const float launch = t.emitSpeed * Reduction(t.emitSpeedV) * scale;
+    const Vector3 l = {(direction.x + c * t.emitAngleV) * launch,
+                       (direction.y + b * t.emitAngleV) * launch,
+                       (direction.z + a * t.emitAngleV) * launch};
+    const Vector3 m =
+        Scale(displacement, t.motionInheritance * Reduction(t.motionInheritanceV));
+    p.velocity = Add(l, m);
+    p.position.x += Spread() * t.emitPosV;
+    p.position.y += Spread() * t.emitPosV;
+    p.position.z += Spread() * t.emitPosV;
+    p.velocity.x += t.movement.x * Reduction(t.movementV.x) * scale;
+    p.velocity.y += t.movement.y * Reduction(t.movementV.y) * scale;
+    p.velocity.z += t.movement.z * Reduction(t.movementV.z) * scale;
+    p.spinSpeed = t.emitSpinSpeed;
+    p.spinAngle = Spread() * t.emitSpinAngleV + t.emitSpinSpeed;
+    p.size = t.size * Reduction(t.sizeV) * scale;
+    p.opacity = t.opacity * Reduction(t.opacityV);
+    uint64_t tile = t.tileNr;
+    if (t.tileNrV != 0) {
+        tile += static_cast<uint32_t>(Rand()) % t.tileNrV;
+    }
+    // The atlas has 16 tiles; the full texture has its own switch.
+    p.tile = static_cast<uint32_t>(std::min<uint64_t>(tile, kLastTile));
+    p.life = t.life * Reduction(t.lifeV);
+    p.age = 0.0f;
+    p.type = &t;
+}
+
+void ParticleSystemActor::EmitParticles(float dt) {
+    if (!IsBuilt() || type == nullptr) {
+        return;
+    }
+    const ParticleType &t = *type;
+    const uint32_t n = SlotCount();
+    const Vector3 e = EmitterPosition();
+    float g = kDefaultGravity;
+    SendCommand(kEnvironmentRootId, kCmdGetGravity, ParamBlock(&g, sizeof(g)));
+
+    Vector3 lo = e;
+    Vector3 hi = e;
+    if (!t.IsStatic()) {
+        for (uint32_t i = 0; i < n; ++i) {
+            Particle &p = particles[i];
+            if (p.type == nullptr) {
+                continue;
+            }
+            p.age += dt;
+            if (!(p.age < p.life)) {
+                p.type = nullptr;
+                p.size = 0.0f;
+                freeIndices.push_back(i);
+                continue;
+            }
+            p.velocity.y -= g * p.type->gravityMul * dt * 50.0f;
+            const float f = 1.0f / (dt * p.type->airResMul * 0.1f + 1.0f);
+            p.velocity = Scale(p.velocity, f);
+            p.spinSpeed *= f;
+            p.spinAngle += p.spinSpeed * dt;
+            p.position = Add(p.position, Scale(p.velocity, dt));
+            lo = {std::min(lo.x, p.position.x), std::min(lo.y, p.position.y),
+                  std::min(lo.z, p.position.z)};
+            hi = {std::max(hi.x, p.position.x), std::max(hi.y, p.position.y),
+                  std::max(hi.z, p.position.z)};
+        }
+    }
+    lo = Sub(lo, {t.size, t.size, t.size});
+    hi = Add(hi, {t.size, t.size, t.size});
+    boundingCentre = Scale(Add(lo, hi), 0.5f);
+    boundingRadius = Vec3Length(Sub(lo, hi));
+
+    if (freeIndices.size() == n) {
+        if (killPending != 0) {
+            MeshObjectActor::HandleCommand(kCmdKillPost, ParamBlock());
+        } else if (stopPending != 0) {
+            MeshObjectActor::HandleCommand(kCmdActionStopPost, ParamBlock());
+        }
+        // A script run there may have rebuilt or retyped the emitter.
+        if (!IsBuilt() || type != &t) {
+            return;
+        }
+    }
+
+    const float strength = intensity * (t.IsStatic() ? 1.0f : actionValue);
+    if (strength == 0.0f || freeIndices.empty()) {
+        return;
+    }
+    uint32_t count = 0;
+    if (t.emitFlowSpeed > 0.0f) {
+        float a = (emitAccumulator + dt) * t.emitFlowSpeed;
+        if (!(a >= 0.0f)) {
+            a = 0.0f;
+        }
+        const float whole = std::floor(a);
+        emitAccumulator = (a - whole) / t.emitFlowSpeed;
+        count = whole >= static_cast<float>(n) ? n : static_cast<uint32_t>(whole);
+    } else {
+        // No flow: nothing is emitted and nothing carries over.
+        emitAccumulator = 0.0f;
+    }
+    if (count == 0) {
+        oldWorldPosition = e;
+        return;
+    }
+    const Vector3 d = Sub(e, prevEmitterPosition);
+    UpdateWorldMatrix();
+    Vector3 direction{};
+    const Vector3 forward = {0.0f, 0.0f, -1.0f};
+    Vec3TransformNormal(&direction, forward, worldMatrix);
+    for (uint32_t k = 0; k < count && !freeIndices.empty(); ++k) {
+        const uint32_t j = freeIndices.back();
+        freeIndices.pop_back();
+        const float u = static_cast<float>(Rand() % 5000) * 0.0002f;
+        const Vector3 spawn = Add(prevEmitterPosition, Scale(d, u));
+        if (!HasFlag(kActorBoundingScaleKept)) {
+            float largest = 0.0f;
+            for (int column = 0; column < 3; ++column) {
+                float sum = 0.0f;
+                for (int row = 0; row < 3; ++row) {
+                    sum += worldMatrix.m[row][column] * worldMatrix.m[row][column];
+                }
+                largest = std::max(largest, std::sqrt(sum));
+            }
+            boundingScale = largest;
+        }
+        Particle &p = particles[j];
+        InitParticle(t, p, spawn, direction, d, boundingScale);
+        p.velocity = Scale(p.velocity, 0.9f * strength + 0.1f);
+        p.size *= 0.9f * strength + 0.1f;
+        p.life *= 0.3f * strength + 0.6f;
+    }
+    prevEmitterPosition = e;
+    oldWorldPosition = e;
+}
+
+void ParticleSystemActor::FillVertices() {
+    if (!IsBuilt() || type == nullptr) {
+        return;
+    }
+    const ParticleType &t = *type;
+    Matrix view{};
+    GetViewMatrix(&view);
+    view = WithoutTranslation(view);
+    UpdateWorldMatrix();
+    UpdateInverseWorldMatrix();
+    Matrix r{};
+    MatrixMultiply(&r, worldMatrix, view);
+    r = WithoutTranslation(r);
+    Matrix q{};
+    if (MatrixInverse(&q, r) == nullptr) {
+        MatrixIdentity(&q);
+    }
+    if (!t.IsStatic() && mesh != nullptr) {
+        Vector3 centre{};
+        Vec3TransformCoord(&centre, boundingCentre, inverseWorldMatrix);
+        const float sphere[4] = {centre.x, centre.y, centre.z, boundingRadius};
+        SetSubsetCollisionVector(mesh, 0, sphere);
+    }
+    Vector3 offsets[4];
+    for (int k = 0; k < 4; ++k) {
+        Vec3TransformNormal(&offsets[k], kCorners[k], q);
+    }
+    const uint32_t n = SlotCount();
+    for (uint32_t i = 0; i < n; ++i) {
+        const Particle &p = particles[i];
+        Vector3 *quad = &positions[4 * size_t{i}];
+        if (p.type == nullptr) {
+            for (int k = 0; k < 4; ++k) {
+                quad[k] = {0.0f, 0.0f, 0.0f};
+            }
+            continue;
+        }
+        const ParticleType &pt = *p.type;
+        float s = p.size;
+        float a = p.opacity;
+        if (!t.IsStatic()) {
+            if (p.age < pt.fadeInTime) {
+                a *= 1.0f - (pt.fadeInTime - p.age) / pt.fadeInTime;
+            }
+            if (p.life - pt.fadeOutTime < p.age) {
+                a *= (p.life - p.age) / pt.fadeOutTime;
+            }
+            if (p.age < pt.sizeInTime) {
+                s *= 1.0f - (pt.sizeInTime - p.age) / pt.sizeInTime;
+            }
+            if (p.life - pt.sizeOutTime < p.age) {
+                s *= (p.life - p.age) / pt.sizeOutTime;
+            }
+        } else {
+            a *= actionValue;
+        }
+        const uint32_t entry =
+            pt.useFullTexture != 0 ? kFullTextureEntry : std::min(p.tile, kLastTile);
+        float *uv = &uvs[8 * size_t{i}];
+        std::memcpy(uv, tileUV[entry], sizeof(tileUV[entry]));
+        const uint32_t colour = (AlphaByte(a) << 24) | 0x00FFFFFFu;
+        for (int k = 0; k < 4; ++k) {
+            colours[4 * size_t{i} + k] = colour;
+        }
+        Vector3 c = p.position;
+        if (!pt.IsLocalSpace()) {
+            Vec3TransformCoord(&c, p.position, inverseWorldMatrix);
+        }
+        if (p.spinAngle == 0.0f) {
+            for (int k = 0; k < 4; ++k) {
+                quad[k] = Add(c, Scale(offsets[k], s));
+            }
+        } else {
+            Matrix spin{};
+            MatrixRotationZ(&spin, p.spinAngle);
+            Matrix nm{};
+            MatrixMultiply(&nm, spin, q);
+            nm.m[3][0] = c.x;
+            nm.m[3][1] = c.y;
+            nm.m[3][2] = c.z;
+            for (int k = 0; k < 4; ++k) {
+                Vec3TransformCoord(&quad[k], Scale(kCorners[k], s), nm);
+            }
+        }
+    }
+}
+
+int ParticleSystemActor::SetOverrideMode(uint32_t mode) {
+    if (mode > kFullOverride) {
+        return 0;
+    }
+    if (mode == overrideMode) {
+        return MeshObjectActor::HandleCommand(kCmdSetTypeOverride, ParamBlock(&mode, sizeof(mode)));
+    }
+    if (overrideMode != kNoOverride) {
+        ReleaseOwnRecord();
+    }
+    type = nullptr;
+    overrideMode = mode;
+    const uint32_t index = typeIndex < ParticleTypeTable.size() ? typeIndex : 0;
+    if (mode == kNoOverride) {
+        type = index < ParticleTypeTable.size() ? &ParticleTypeTable[index] : nullptr;
+        PullLocalCopy();
+    } else {
+        ownRecord = std::make_unique<ParticleType>();
+        if (index < ParticleTypeTable.size()) {
+            *ownRecord = ParticleTypeTable[index];
+        }
+        type = ownRecord.get();
+        PushLocalCopy();
+    }
+    RebuildParticleMesh();
+    return MeshObjectActor::HandleCommand(kCmdSetTypeOverride, ParamBlock(&mode, sizeof(mode)));
+}
+
+int ParticleSystemActor::ParameterCommand(uint32_t commandId, ParamBlock block) {
+    const ParameterRow *row = FindParameter(commandId);
+    if (row == nullptr) {
+        return -1;
+    }
+    const bool isSet = commandId == row->setCommand;
+    const bool inForce =
+        overrideMode == kFullOverride || (overrideMode == kExtendBase && row->extendBase);
+    if (isSet) {
+        if (!inForce || type == nullptr) {
+            return 0;
+        }
+        auto *field = reinterpret_cast<unsigned char *>(type) + row->offset;
+        switch (row->kind) {
+        case FieldKind::Word:
+        case FieldKind::Real: {
+            const uint32_t word = block.ReadU32(0);
+            std::memcpy(field, &word, sizeof(word));
+            break;
+        }
+        case FieldKind::Vector: {
+            const Vector3 v = block.Read<Vector3>(0);
+            std::memcpy(field, &v, sizeof(v));
+            break;
+        }
+        case FieldKind::StaticBit:
+            type->flags = (type->flags & ~kParticleStatic) | (block.ReadU32(0) & 1u);
+            break;
+        }
+        if (row->extendBase) {
+            PullLocalCopy();
+        }
+        if (commandId == kCmdSetMaxParticles) {
+            RebuildParticleMesh();
+        }
+        return MeshObjectActor::HandleCommand(commandId, block);
+    }
+    if (const ParticleType *record = Record()) {
+        const auto *field = reinterpret_cast<const unsigned char *>(record) + row->offset;
+        switch (row->kind) {
+        case FieldKind::Word:
+        case FieldKind::Real: {
+            uint32_t word = 0;
+            std::memcpy(&word, field, sizeof(word));
+            block.WriteU32(0, word);
+            break;
+        }
+        case FieldKind::Vector: {
+            Vector3 v{};
+            std::memcpy(&v, field, sizeof(v));
+            block.Write(0, v);
+            break;
+        }
+        case FieldKind::StaticBit:
+            block.WriteU32(0, record->IsStatic() ? 1u : 0u);
+            break;
+        }
+    }
+    if (!inForce && commandId != kCmdGetMaxParticles) {
+        return kParticleNotInForce;
+    }
+    return MeshObjectActor::HandleCommand(commandId, block);
+}
+
+int ParticleSystemActor::Create(ParamBlock block) {
+    Actor *sourceActor = block.ReadActor(0);
+    auto *source = dynamic_cast<ParticleSystemActor *>(sourceActor);
+    if (source == nullptr || source == this) {
+        return MeshObjectActor::HandleCommand(kCmdCreate, block);
+    }
+    ReleaseOwnRecord();
+    typeIndex = source->typeIndex;
+    killPending = source->killPending;
+    stopPending = source->stopPending;
+    prevEmitterPosition = source->prevEmitterPosition;
+    intensity = source->intensity;
+    actionValue = source->actionValue;
+    boundingCentre = source->boundingCentre;
+    boundingRadius = source->boundingRadius;
+    overrideMode = source->overrideMode;
+    localCopy = source->localCopy;
+    std::memcpy(tileUV, source->tileUV, sizeof(tileUV));
+    // Drop the run-time mesh before the Mesh Object part takes the library
+    // mesh of the copied index.
+    ReleaseRenderInstances();
+    const int result = MeshObjectActor::HandleCommand(kCmdCreate, block);
+    emitAccumulator = 0.0f;
+    vertexCount = 0;
+    triangleCount = 0;
+    FreeParticles();
+    type = nullptr;
+    if (overrideMode == kNoOverride) {
+        if (typeIndex < ParticleTypeTable.size()) {
+            type = &ParticleTypeTable[typeIndex];
+        }
+    } else {
+        ownRecord = std::make_unique<ParticleType>();
+        if (source->type != nullptr) {
+            *ownRecord = *source->type;
+        }
+        type = ownRecord.get();
+    }
+    return result;
+}
+
+int ParticleSystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetParticleType:
+        if (overrideMode == kFullOverride) {
+            return 0;
+        }
+        typeIndex = block.ReadU32(0);
+        RebuildParticleMesh();
+        if (overrideMode == kNoOverride) {
+            PullLocalCopy();
+        }
+        break;
+    case kCmdGetParticleType:
+        block.WriteU32(0, typeIndex);
+        if (overrideMode == kFullOverride) {
+            return kParticleNotInForce;
+        }
+        break;
+    case kCmdSetIntensity:
+        intensity = block.ReadF32(0);
+        break;
+    case kCmdSetTypeOverride:
+        return SetOverrideMode(block.ReadU32(0));
+    case kCmdGetTypeOverride:
+        block.WriteU32(0, overrideMode);
+        break;
+    case kCmdInitLoad: {
+        const ActorSystem *system = GetActorSystem();
+        const uint32_t version = system != nullptr ? system->GetFileVersion() : kNoFileVersion;
+        if (version < 52) {
+            intensity = 1.0f;
+            killPending = 0;
+        }
+        break;
+    }
+    case kCmdInvalidateOldPosition:
+        InvalidateOldEmitterPosition();
+        break;
+    case kCmdCreate:
+        return Create(block);
+    case kCmdActionStartValue:
+    case kCmdActionStopValue:
+    case kCmdKillValue:
+        actionValue = block.ReadF32(0);
+        break;
+    case kCmdActionStart:
+        killPending = 0;
+        stopPending = 0;
+        intensity = 1.0f;
+        emitAccumulator = 0.0f;
+        HandleCommand(kCmdInvalidateOldPosition, ParamBlock());
+        break;
+    case kCmdActionStopPost:
+        if (type == nullptr) {
+            break;
+        }
+        if (!type->IsStatic()) {
+            intensity = 0.0f;
+            stopPending = 1;
+            return 0;
+        }
+        for (uint32_t i = 0; i < SlotCount(); ++i) {
+            Particle &p = particles[i];
+            if (p.type != nullptr) {
+                p.type = nullptr;
+                p.size = 0.0f;
+                freeIndices.push_back(i);
+            }
+        }
+        break;
+    case kCmdKillPost:
+        if (killPending == 0 && type != nullptr && freeIndices.size() != SlotCount() &&
+            !type->IsStatic()) {
+            ScheduleCommand(kCmdKillPost, ParamBlock(), kKillPostScheduleFlags, type->life, 0.0f,
+                            0.0f);
+            intensity = 0.0f;
+            killPending = 1;
+            return 0;
+        }
+        break;
+    case kCmdSetMesh:
+        return 0;
+    default: {
+        const int result = ParameterCommand(commandId, block);
+        if (result >= 0) {
+            return result;
+        }
+        break;
+    }
+    }
+    return MeshObjectActor::HandleCommand(commandId, block);
+}
+
+int ParticleSystemActor::Serialize(Archive &archive, uint32_t mode) {
+    if (MeshObjectActor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const bool writing = archive.IsWriting();
+    const uint32_t version = archive.Version();
+    if (version < 1) {
+        return 1;
+    }
+    uint32_t index = typeIndex;
+    uint32_t kill = killPending;
+    float strength = intensity;
+    uint32_t overrideWord = overrideMode;
+    archive.SerializeWord(&index);
+    archive.SerializeWord(&kill);
+    archive.SerializeWords(&strength, 1);
+    archive.SerializeWord(&overrideWord);
+    if (!writing) {
+        if (archive.Failed() || overrideWord > kFullOverride) {
+            archive.SetFailed();
+            return 0;
+        }
+        // The particles point at the record a read replaces.
+        ReleaseRenderInstances();
+        ReleaseOwnRecord();
+        FreeParticles();
+        type = nullptr;
+        // An index past the table would copy from beyond it.
+        typeIndex = index < ParticleTypeTable.size() ? index : 0;
+        killPending = kill;
+        intensity = strength;
+        overrideMode = overrideWord;
+        if (overrideMode != kNoOverride) {
+            ownRecord = std::make_unique<ParticleType>();
+            type = ownRecord.get();
+        }
+    }
+    if (overrideMode == kExtendBase || version < 58) {
+        ParticleLocalCopy &l = localCopy;
+        uint32_t reserved = 0;
+        archive.SerializeWord(&l.maxParticles);
+        archive.SerializeWords(&l.emitFlowSpeed, 1);
+        archive.SerializeWords(&l.life, 1);
+        archive.SerializeWords(&l.size, 1);
+        archive.SerializeWords(&l.opacity, 1);
+        archive.SerializeWord(&l.useFullTexture);
+        archive.SerializeWord(&l.tileNr);
+        archive.SerializeWord(&l.tileNrV);
+        archive.SerializeWords(&l.emitSpeed, 1);
+        archive.SerializeWords(&l.emitSpeedV, 1);
+        archive.SerializeWords(&l.emitPosV, 1);
+        archive.SerializeWord(&reserved);
+        if (!writing && overrideMode == kExtendBase && !archive.Failed()) {
+            *ownRecord = ParticleTypeTable.empty() ? ParticleType()
+                                                   : ParticleTypeTable[typeIndex];
+            PushLocalCopy();
+        }
+    } else if (overrideMode == kFullOverride) {
+        ParticleType written;
+        ParticleType &r = writing ? (type != nullptr ? *type : written) : *ownRecord;
+        uint32_t staticWord = r.IsStatic() ? 1u : 0u;
+        auto reals = [&archive](std::initializer_list<float *> fields) {
+            for (float *field : fields) {
+                archive.SerializeWords(field, 1);
+            }
+        };
+        archive.SerializeWord(&r.maxParticles);
+        reals({&r.emitFlowSpeed, &r.emitFlowSpeedV, &r.emitSpeed, &r.emitSpeedV, &r.emitPosV,
+               &r.emitAngleV, &r.emitSpinAngleV, &r.emitSpinSpeed, &r.emitSpinSpeedV, &r.life,
+               &r.lifeV, &r.size, &r.sizeV, &r.dSize, &r.dSizeV});
+        archive.SerializeWord(&staticWord);
+        reals({&r.gravityMul, &r.airResMul, &r.movement.x, &r.movement.y, &r.movement.z,
+               &r.movementV.x, &r.movementV.y, &r.movementV.z, &r.opacity, &r.opacityV,
+               &r.sizeInTime, &r.sizeOutTime, &r.fadeInTime, &r.fadeOutTime});
+        archive.SerializeWord(&r.useFullTexture);
+        archive.SerializeWord(&r.tileNr);
+        archive.SerializeWord(&r.tileNrV);
+        reals({&r.motionInheritance, &r.motionInheritanceV});
+        if (!writing && !archive.Failed()) {
+            const uint32_t bit = staticWord & 1u;
+            r.flags = bit != 0 ? (kParticleStatic | kParticleLocalSpace) : 0u;
+            PullLocalCopy();
+        }
+    }
+    if (!writing && archive.Failed()) {
+        return 0;
+    }
+    return 1;
+}
+
+void ParticleSystemActor::DumpClassFields(std::vector<std::string> &lines) const {
+    MeshObjectActor::DumpClassFields(lines);
+    // The stored words in file order, then the visible "Extend Base" values.
+    const ParticleLocalCopy &l = localCopy;
+    lines.push_back("particle type " + std::to_string(typeIndex) + " kill " +
+                    std::to_string(killPending) + " intensity " + DumpNumber(intensity) +
+                    " mode " + std::to_string(overrideMode) + " max " +
+                    std::to_string(l.maxParticles) + " flow " + DumpNumber(l.emitFlowSpeed) +
+                    " life " + DumpNumber(l.life) + " size " + DumpNumber(l.size) + " opacity " +
+                    DumpNumber(l.opacity) + " fulltexture " + std::to_string(l.useFullTexture) +
+                    " tile " + std::to_string(l.tileNr) + " tilev " + std::to_string(l.tileNrV) +
+                    " speed " + DumpNumber(l.emitSpeed) + " speedv " + DumpNumber(l.emitSpeedV) +
+                    " posv " + DumpNumber(l.emitPosV));
+}
