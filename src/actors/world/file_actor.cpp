@@ -163,31 +163,45 @@ int FileActor::ChooseFile() {
         selectedFile = 0;
         return 1;
     }
-    std::vector<int32_t> tickets;
+    // The tickets: weights[i] of them for file i, in file order. They are
+    // kept as a count per file, so a weight read from a file never makes a
+    // list of that size; drawing and dropping a ticket act on the counts
+    // exactly as on the list.
+    std::vector<uint64_t> tickets(fileNames.size(), 0);
+    uint64_t total = 0;
     for (size_t i = 0; i < fileNames.size(); ++i) {
-        tickets.insert(tickets.end(), weights[i], static_cast<int32_t>(i));
+        tickets[i] = weights[i];
+        total += weights[i];
     }
     // Only a file can give every file the weight 0: then there is nothing
     // to draw from.
-    if (tickets.empty()) {
+    if (total == 0) {
         selectedFile = -1;
         return 0;
     }
-    size_t r = static_cast<size_t>(Rand()) % tickets.size();
-    selectedFile = tickets[r];
+    const auto draw = [&]() {
+        uint64_t r = static_cast<uint64_t>(static_cast<size_t>(Rand())) % total;
+        size_t i = 0;
+        while (r >= tickets[i]) {
+            r -= tickets[i];
+            ++i;
+        }
+        return static_cast<int32_t>(i);
+    };
+    selectedFile = draw();
     int32_t record = -1;
     bool counted = false;
     if (maxCounts[static_cast<size_t>(selectedFile)] != 0) {
-        while (!tickets.empty()) {
+        while (total != 0) {
             if (!IsFileAtMaxCount(fileNames[static_cast<size_t>(selectedFile)], &record)) {
                 counted = true;
                 break;
             }
-            tickets.erase(tickets.begin() + static_cast<std::ptrdiff_t>(r));
+            --tickets[static_cast<size_t>(selectedFile)];
+            --total;
             selectedFile = -1;
-            if (!tickets.empty()) {
-                r = static_cast<size_t>(Rand()) % tickets.size();
-                selectedFile = tickets[r];
+            if (total != 0) {
+                selectedFile = draw();
             }
         }
     }

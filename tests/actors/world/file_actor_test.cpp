@@ -1,6 +1,7 @@
 // The File actor: its sheet and commands, the weighted choice of a file with
 // the level-wide counts, loading the chosen file below itself, saving its
 // children back and its file record.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -371,6 +372,25 @@ TEST_F(FileActorTest, NoTicketsGiveNoFile) {
     EXPECT_EQ(f.ChooseFile(), 0);
     EXPECT_EQ(f.selectedFile, -1);
     EXPECT_EQ(Rand(), next);
+}
+
+// Weights read from a file may be anything: the draw must not need memory in
+// proportion to them, and it picks by the weights' sums as a ticket list would.
+TEST_F(FileActorTest, HugeWeightsAreDrawnWithoutAListOfTickets) {
+    FileActor f;
+    f.fileNames = {"a.qva", "b.qva", "c.qva"};
+    f.weights = {0xFFFFFFFFu, 0, 0xFFFFFFFFu};
+    f.maxCounts = {0, 0, 0};
+    std::vector<int32_t> chosen;
+    for (uint32_t seed = 1; seed <= 50; ++seed) {
+        SeedRand(seed);
+        const uint64_t r = static_cast<uint64_t>(Rand()) % (2 * 0xFFFFFFFFull);
+        SeedRand(seed);
+        EXPECT_EQ(f.ChooseFile(), 1);
+        EXPECT_EQ(f.selectedFile, r < 0xFFFFFFFFull ? 0 : 2);
+        chosen.push_back(f.selectedFile);
+    }
+    EXPECT_EQ(std::count(chosen.begin(), chosen.end(), 1), 0);
 }
 
 TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
