@@ -188,6 +188,36 @@ TEST_F(PathTest, HugeWeightsDrawWithoutAList) {
     EXPECT_EQ(heavyCount, 100);
 }
 
+TEST_F(PathTest, ReverseAndLoopRoutes) {
+    {
+        PathActor *p = NewPath();
+        PathNodeActor *a = Node(p, {100, 0, 0});
+        PathNodeActor *leaf = Node(a, {200, 0, 0});
+        Mover(p);
+        p->HandleCommand(kCmdPrecalculate, ParamBlock());
+        const std::vector<int32_t> route = Route(p, 60 * 8);
+        ASSERT_GE(route.size(), 5u);
+        EXPECT_EQ(route[0], a->actorId);
+        EXPECT_EQ(route[1], leaf->actorId);
+        EXPECT_EQ(route[2], a->actorId);
+        EXPECT_EQ(route[3], p->actorId);
+        EXPECT_EQ(route[4], a->actorId);
+    }
+    {
+        PathActor *p = NewPath();
+        PathNodeActor *a = Node(p, {100, 0, 0});
+        PathNodeActor *leaf = Node(a, {200, 0, 0});
+        SendWord(leaf, kCmdSetPathnodeEndtype, kPathEndLoop);
+        Mover(p);
+        p->HandleCommand(kCmdPrecalculate, ParamBlock());
+        const std::vector<int32_t> route = Route(p, 60 * 8);
+        ASSERT_GE(route.size(), 4u);
+        EXPECT_EQ(route[1], leaf->actorId);
+        EXPECT_EQ(route[2], p->actorId);
+        EXPECT_EQ(route[3], a->actorId);
+    }
+}
+
 TEST_F(PathTest, NodeTimePausesTheMover) {
     PathActor *p = NewPath();
     PathNodeActor *a = Node(p, {100, 0, 0});
