@@ -8,6 +8,8 @@
 #include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
 #include "actors/world/file_actor.h"
+#include "actors/world/path_actor.h"
+#include "actors/world/path_node_actor.h"
 #include "actors/world/reference_actor.h"
 #include "actors/world/simulation_actor.h"
 #include "actors/world/spawn_point_actor.h"
@@ -31,6 +33,8 @@ Actor *NewTimeInstanceActor() { return new TimeInstanceActor(); }
 Actor *NewStateActor() { return new StateActor(); }
 Actor *NewReferenceActor() { return new ReferenceActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
+Actor *NewPathNodeActor() { return new PathNodeActor(); }
+Actor *NewPathActor() { return new PathActor(); }
 
 const ActorClassRow kRows[] = {
     {kFileClassId, &NewFileActor, &FileActor::RegisterClass},
@@ -43,8 +47,8 @@ const ActorClassRow kRows[] = {
     {kDeveloperClassId, &NewDeveloperActor, &DeveloperActor::RegisterClass},
     {kDeveloper2ClassId, &NewDeveloper2Actor, &Developer2Actor::RegisterClass},
     {kDeveloper3ClassId, &NewDeveloper3Actor, &Developer3Actor::RegisterClass},
-    {26, &NewPlaceholderActor<26>, &RegisterPlaceholderClassOf<26>},
-    {27, &NewPlaceholderActor<27>, &RegisterPlaceholderClassOf<27>},
+    {kPathNodeClassId, &NewPathNodeActor, &PathNodeActor::RegisterClass},
+    {kPathClassId, &NewPathActor, &PathActor::RegisterClass},
     {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
     {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
