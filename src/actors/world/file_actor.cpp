@@ -165,8 +165,7 @@ int FileActor::ChooseFile() {
     }
     // The tickets: weights[i] of them for file i, in file order. They are
     // kept as a count per file, so a weight read from a file never makes a
-    // list of that size; drawing and dropping a ticket act on the counts
-    // exactly as on the list.
+    // list of that size; a draw picks from the counts as from the list.
     std::vector<uint64_t> tickets(fileNames.size(), 0);
     uint64_t total = 0;
     for (size_t i = 0; i < fileNames.size(); ++i) {
@@ -197,8 +196,12 @@ int FileActor::ChooseFile() {
                 counted = true;
                 break;
             }
-            --tickets[static_cast<size_t>(selectedFile)];
-            --total;
+            // A file at its limit can never be taken: all its tickets go at
+            // once (dropping them one draw at a time gives the same odds for
+            // the others, but a weight read from a file could make that
+            // billions of draws).
+            total -= tickets[static_cast<size_t>(selectedFile)];
+            tickets[static_cast<size_t>(selectedFile)] = 0;
             selectedFile = -1;
             if (total != 0) {
                 selectedFile = draw();

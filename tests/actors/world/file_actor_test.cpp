@@ -391,6 +391,15 @@ TEST_F(FileActorTest, HugeWeightsAreDrawnWithoutAListOfTickets) {
         chosen.push_back(f.selectedFile);
     }
     EXPECT_EQ(std::count(chosen.begin(), chosen.end(), 1), 0);
+
+    // A file at its limit loses all its tickets at once: the other is taken
+    // at the next draw, however heavy the first one was.
+    f.maxCounts = {1, 0, 0};
+    FileCountTable.push_back({"a.qva", 1, 1});
+    SeedRand(1);
+    EXPECT_EQ(f.ChooseFile(), 1);
+    EXPECT_EQ(f.selectedFile, 2);
+    FileCountTable.clear();
 }
 
 TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
