@@ -1,5 +1,6 @@
 #include "actors/presentation/presentation_seams.h"
 
+#include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/light_actor.h"
@@ -16,6 +17,7 @@ Actor *NewCameraActor() { return new CameraActor(); }
 Actor *NewSoundActor() { return new SoundActor(); }
 Actor *NewLightActor() { return new LightActor(); }
 Actor *NewLightSensorActor() { return new LightSensorActor(); }
+Actor *NewAmbientSoundActor() { return new AmbientSoundActor(); }
 Actor *NewMeshObjectActor() { return new MeshObjectActor(); }
 Actor *NewSkinObjectActor() { return new SkinObjectActor(); }
 Actor *NewAnimationActor() { return new AnimationActor(); }
@@ -32,7 +34,7 @@ const ActorClassRow kRows[] = {
     {kParticleSystemClassId, &NewParticleSystemActor, &ParticleSystemActor::RegisterClass},
     {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
     {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
-    {30, &NewPlaceholderActor<30>, &RegisterPlaceholderClassOf<30>},
+    {kAmbientSoundClassId, &NewAmbientSoundActor, &AmbientSoundActor::RegisterClass},
     {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
     {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},

@@ -274,6 +274,15 @@ void RecordingSoundBackend::PlayStream(SoundVoice voice, uint32_t nextHalf) {
     v->paused = false;
 }
 
+void RecordingSoundBackend::EndStaticVoice(SoundVoice voice) {
+    std::lock_guard lock(mutex_);
+    Voice* v = Find(voice);
+    if (v != nullptr && !v->stream && !v->looping) {
+        v->playing = false;
+        v->paused = false;
+    }
+}
+
 void RecordingSoundBackend::MarkHalfPlayed(SoundVoice voice) {
     std::lock_guard lock(mutex_);
     Voice* v = Find(voice);

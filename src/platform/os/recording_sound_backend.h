@@ -80,6 +80,9 @@ public:
     // head unplayed no longer. When no half is left unplayed the stream ran
     // dry and stops.
     void MarkHalfPlayed(SoundVoice voice);
+    // A static voice played once ran out of data: it stops at its start.
+    // Looping and stream voices are left alone.
+    void EndStaticVoice(SoundVoice voice);
     // A copy of a voice's state; a default voice when unknown.
     Voice GetVoice(SoundVoice voice);
     bool HasVoice(SoundVoice voice);

@@ -22,8 +22,12 @@
 #include "library/library_writer.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
+#include "library/sound_items.h"
 #include "platform/os/gfx/recording_device.h"
+#include "platform/os/recording_sound_backend.h"
+#include "platform/sound.h"
 #include "support/fake_display.h"
+#include "support/sound_test_util.h"
 #include "support/temp_folder.h"
 
 namespace presentationtest {
@@ -86,6 +90,12 @@ class PresentationTest : public ::testing::Test {
 
     void TearDown() override {
         ResetActorWorldForTests();
+        if (sound != nullptr) {
+            for (uint32_t slot : {kBeepSlot, kHumSlot}) {
+                library.ReleaseItem(library.GetItemById(slot));
+            }
+            ShutdownSoundDevice();
+        }
         ReplaceLibraryForTests(previous);
         testdisplay::RestoreGlAdapter();
     }
@@ -172,6 +182,32 @@ class PresentationTest : public ::testing::Test {
         }
     }
 
+    // Opens a sound device on a recording output and gives "beep" and
+    // "hum3d" half a second of wave data each; the output is answered.
+    RecordingSoundBackend *OpenRecordingSound() {
+        RegisterSoundServices();
+        waves = std::make_unique<TempWaveFolder>();
+        for (uint32_t slot : {kBeepSlot, kHumSlot}) {
+            LibraryItem *item = library.GetItemById(slot);
+            item->fileName.clear();
+            item->filePath = waves->Write(item->name + ".wav", 1, 16, 22050,
+                                          SinePcm16(11025, 22050, 440.0, 8000.0));
+        }
+        auto backend = std::make_unique<RecordingSoundBackend>();
+        RecordingSoundBackend *recording = backend.get();
+        EXPECT_EQ(CreateSoundDeviceOn(std::move(backend), 2, 22050, 16, false), 1);
+        sound = recording;
+        return recording;
+    }
+    // The recorded state of an item's voice (a default voice without one).
+    RecordingSoundBackend::Voice VoiceOf(LibraryItem *item) {
+        auto *soundItem = dynamic_cast<SoundItem *>(item);
+        if (sound == nullptr || soundItem == nullptr || soundItem->buffer == nullptr) {
+            return {};
+        }
+        return sound->GetVoice(soundItem->buffer->voice);
+    }
+
     MeshItem *Mesh(uint32_t slot) { return dynamic_cast<MeshItem *>(library.GetItemById(slot)); }
     MaterialItem *Material(uint32_t slot) {
         return dynamic_cast<MaterialItem *>(library.GetItemById(slot));
@@ -237,6 +273,8 @@ class PresentationTest : public ::testing::Test {
     Actor *scenery = nullptr;
     std::vector<std::unique_ptr<CommandSpy>> spies;
     TempFolder folder;
+    std::unique_ptr<TempWaveFolder> waves;
+    RecordingSoundBackend *sound = nullptr; // set by OpenRecordingSound
 };
 
 } // namespace presentationtest
