@@ -81,9 +81,9 @@ TEST_F(AmbientSoundTest, PlayingAgainAndStoppingWithAndWithoutFade) {
     EXPECT_EQ(std::tuple(channel.state, channel.looping, channel.fade), std::tuple(1u, 1u, 1.0f));
     EXPECT_TRUE(VoiceOf(Beep()).playing);
     EXPECT_TRUE(VoiceOf(Beep()).looping);
-    sound->TakeLog();
+    soundOutput->TakeLog();
     Play("beep", 1, 0.0f); // already on this channel: not restarted
-    EXPECT_TRUE(sound->TakeLog().empty());
+    EXPECT_TRUE(soundOutput->TakeLog().empty());
 
     Stop(1, 2.0f);
     EXPECT_EQ(ambient->entries[0].item, nullptr);
@@ -187,9 +187,9 @@ TEST_F(AmbientSoundTest, FadeInStandsStillWhilePausedAndResumeRestarts) {
     EXPECT_FALSE(VoiceOf(Beep()).playing);
     Frames(30);
     EXPECT_EQ(ambient->entries[0].fade, halfway);
-    sound->TakeLog();
+    soundOutput->TakeLog();
     ambient->HandleCommand(kCmdASoundResume, ParamBlock());
-    const std::vector<std::string> log = sound->TakeLog();
+    const std::vector<std::string> log = soundOutput->TakeLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("Play ", 0), 0u) << log.back();
     EXPECT_TRUE(VoiceOf(Beep()).looping);
@@ -203,8 +203,8 @@ TEST_F(AmbientSoundTest, AChannelPlayedOnceFreesItselfWhenItsSoundEnds) {
     Play("hum3d", 2, 0.0f, true);
     Frames(3);
     EXPECT_EQ(ambient->entries[0].item, Beep());
-    sound->EndStaticVoice(dynamic_cast<SoundItem *>(Beep())->buffer->voice);
-    sound->EndStaticVoice(dynamic_cast<SoundItem *>(Hum())->buffer->voice);
+    soundOutput->EndStaticVoice(dynamic_cast<SoundItem *>(Beep())->buffer->voice);
+    soundOutput->EndStaticVoice(dynamic_cast<SoundItem *>(Hum())->buffer->voice);
     Frames(1);
     EXPECT_EQ(ambient->entries[0].item, nullptr);
     EXPECT_EQ(ambient->entries[0].name, "");

@@ -156,6 +156,8 @@ TEST_F(LightActorTest, DrawFadesInAndOut) {
         last = r;
     }
     EXPECT_FLOAT_EQ(last, 1.0f);
+    // A step runs in every second or third frame: the next one is due a
+    // step after the frame that ran it and waits while due exactly now.
     EXPECT_GE(steps, 9);
     EXPECT_LE(steps, 13);
     EXPECT_FLOAT_EQ(light->diffuse.r, 1.0f);

@@ -6,6 +6,7 @@
 
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
+#include "actors/world/collision_test_util.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -33,6 +34,8 @@ class LightSensorTest : public PresentationTest {
         light->HandleCommand(153, ParamBlock());
         return light;
     }
+
+  public:
     static gfx::ColorValue Ask(Actor *sensor) {
         float c[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
         sensor->HandleCommand(kCmdGetColor, ParamBlock(c, sizeof(c)));
@@ -100,6 +103,45 @@ TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {
     uint32_t read = 0;
     sensor->HandleCommand(kCmdLightSensorGetRayGroup, ParamBlock(&read, sizeof(read)));
     EXPECT_EQ(read, 7u);
+}
+
+// Only spheres and boxes that the sensor's masks let through shadow a light.
+class LightSensorShadowTest : public coltest::CollisionWorld {
+  protected:
+    void SetUp() override {
+        CollisionWorld::SetUp();
+        previous = ReplaceLibraryForTests(&library);
+        groupBoxes[1] = {{-1000.0f, -1000.0f, -1000.0f}, {1000.0f, 1000.0f, 1000.0f}};
+    }
+    void TearDown() override {
+        CollisionWorld::TearDown();
+        ReplaceLibraryForTests(previous);
+    }
+    ResourceLibrary library;
+    ResourceLibrary *previous = nullptr;
+};
+
+TEST_F(LightSensorShadowTest, ASolidBoxOfTheRayGroupsBlocksTheLight) {
+    auto *sensor = dynamic_cast<LightSensorActor *>(CreateActor(
+        kLightSensorClassId, "Eye", nullptr, GetActorById(kSceneryRootId), kSensorId, true));
+    ASSERT_NE(sensor, nullptr);
+    auto *light = dynamic_cast<LightActor *>(
+        CreateActor(kLightClassId, "lamp", nullptr, GetActorById(kSceneryRootId), -1, true));
+    ASSERT_NE(light, nullptr);
+    light->position = {0.0f, 100.0f, 0.0f};
+    light->InvalidateTransform();
+    float range = 300.0f;
+    light->HandleCommand(kCmdLightSetRadius, ParamBlock(&range, sizeof(range)));
+    light->HandleCommand(153, ParamBlock());
+    const float lit = LightSensorTest::Ask(sensor).r;
+    EXPECT_NEAR(lit, 0.692308f, 1e-4);
+
+    ColObj &wall = StaticBox(Make("wall", {0.0f, 50.0f, 0.0f}), 1, {-20.0f, -5.0f, -20.0f},
+                             {20.0f, 5.0f, 20.0f});
+    wall.groups = 1;
+    EXPECT_EQ(LightSensorTest::Ask(sensor).r, 0.0f);
+    wall.groups = 0x1001; // user group 13 is excluded by default
+    EXPECT_NEAR(LightSensorTest::Ask(sensor).r, lit, 1e-6);
 }
 
 } // namespace

@@ -90,7 +90,7 @@ class PresentationTest : public ::testing::Test {
 
     void TearDown() override {
         ResetActorWorldForTests();
-        if (sound != nullptr) {
+        if (soundOutput != nullptr) {
             for (uint32_t slot : {kBeepSlot, kHumSlot}) {
                 library.ReleaseItem(library.GetItemById(slot));
             }
@@ -196,16 +196,16 @@ class PresentationTest : public ::testing::Test {
         auto backend = std::make_unique<RecordingSoundBackend>();
         RecordingSoundBackend *recording = backend.get();
         EXPECT_EQ(CreateSoundDeviceOn(std::move(backend), 2, 22050, 16, false), 1);
-        sound = recording;
+        soundOutput = recording;
         return recording;
     }
     // The recorded state of an item's voice (a default voice without one).
     RecordingSoundBackend::Voice VoiceOf(LibraryItem *item) {
         auto *soundItem = dynamic_cast<SoundItem *>(item);
-        if (sound == nullptr || soundItem == nullptr || soundItem->buffer == nullptr) {
+        if (soundOutput == nullptr || soundItem == nullptr || soundItem->buffer == nullptr) {
             return {};
         }
-        return sound->GetVoice(soundItem->buffer->voice);
+        return soundOutput->GetVoice(soundItem->buffer->voice);
     }
 
     MeshItem *Mesh(uint32_t slot) { return dynamic_cast<MeshItem *>(library.GetItemById(slot)); }
@@ -274,7 +274,7 @@ class PresentationTest : public ::testing::Test {
     std::vector<std::unique_ptr<CommandSpy>> spies;
     TempFolder folder;
     std::unique_ptr<TempWaveFolder> waves;
-    RecordingSoundBackend *sound = nullptr; // set by OpenRecordingSound
+    RecordingSoundBackend *soundOutput = nullptr; // set by OpenRecordingSound
 };
 
 } // namespace presentationtest

@@ -342,4 +342,90 @@ TEST_F(SoundActorTest, OldRecords) {
     EXPECT_NE(sound->item, nullptr);
 }
 
+// The same actor on a recording sound output, whose voices tell what the
+// actor sent.
+class SoundOnOutputTest : public SoundActorTest {
+  protected:
+    void SetUp() override {
+        SoundActorTest::SetUp();
+        OpenRecordingSound();
+    }
+};
+
+TEST_F(SoundOnOutputTest, DrawStartFadesA2DSoundInToItsVolume) {
+    SoundActor *sound = NewSound();
+    SetWord(sound, kCmdSoundSetType, kSound2D);
+    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoop);
+    SetReal(sound, kCmdSoundSetVolume, 0.8f);
+    sound->playOnStart = 1;
+    Send(sound, 238);
+    ASSERT_TRUE(VoiceOf(sound->item).playing);
+    EXPECT_TRUE(VoiceOf(sound->item).looping);
+    // Started at its full volume; the first fade step takes it to silence.
+    EXPECT_EQ(VoiceOf(sound->item).attenuation, SoundVolumeToAttenuation(0.8f));
+    Frame();
+    int steps = 0;
+    int32_t last = VoiceOf(sound->item).attenuation;
+    EXPECT_EQ(last, SoundVolumeToAttenuation(0.0f));
+    for (int frame = 0; frame < 70; ++frame) {
+        Frame();
+        const int32_t attenuation = VoiceOf(sound->item).attenuation;
+        EXPECT_GE(attenuation, last);
+        steps += attenuation != last ? 1 : 0;
+        last = attenuation;
+    }
+    // One step in every second or third frame of 1/60 s (an entry that is
+    // due exactly now waits for the next frame).
+    EXPECT_GE(steps, 18);
+    EXPECT_LE(steps, 31);
+    EXPECT_EQ(sound->soundVolume, 1.0f);
+    EXPECT_EQ(last, SoundVolumeToAttenuation(sound->actionVolume * sound->currentVolume));
+}
+
+TEST_F(SoundOnOutputTest, A3DSoundKeepsItsVolumeAndPlaysAgainOnceItsVoiceEnded) {
+    SoundActor *sound = NewSound();
+    sound->state |= kActorOperational;
+    sound->position = {10.0f, 20.0f, 30.0f};
+    sound->InvalidateTransform();
+    SetReal(sound, kCmdSoundSetVolume, 0.6f);
+    Send(sound, kCmdSoundPlay);
+    SetReal(sound, kCmdSoundVolume, 0.25f); // a draw fade step
+    EXPECT_EQ(VoiceOf(sound->item).attenuation, SoundVolumeToAttenuation(0.6f * 0.25f));
+    sound->Update();
+    EXPECT_EQ(VoiceOf(sound->item).attenuation, SoundVolumeToAttenuation(0.6f));
+    // The radii go out as the distances (in the output's units).
+    EXPECT_FLOAT_EQ(VoiceOf(sound->item).pendingMax / VoiceOf(sound->item).pendingMin, 3.0f);
+    EXPECT_EQ(sound->playing, 1u);
+
+    soundOutput->EndStaticVoice(dynamic_cast<SoundItem *>(sound->item)->buffer->voice);
+    sound->Update();
+    EXPECT_EQ(sound->playing, 0u);
+    Send(sound, kCmdSoundPlay);
+    EXPECT_TRUE(VoiceOf(sound->item).playing);
+}
+
+TEST_F(SoundOnOutputTest, ACopyTakesTheFieldsAndAVoiceOfItsOwn) {
+    SoundActor *source = NewSound();
+    LibraryItem *table = library.GetItemById(kHumSlot);
+    source->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table)));
+    SetWord(source, kCmdSoundSetType, kSound2D);
+    SetReal(source, kCmdSoundSetVolume, 0.3f);
+    SetReal(source, kCmdSoundSetFrequencyV, 0.2f);
+    SetReal(source, kCmdSoundSetRadius, 800.0f);
+    auto *copy = dynamic_cast<SoundActor *>(
+        CreateActor(kSoundClassId, "copy", source, scenery, kId + 1, true));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy->item, nullptr);
+    EXPECT_NE(copy->item, source->item);
+    EXPECT_EQ(dynamic_cast<SoundItem *>(copy->item)->sourceSlot, kHumSlot);
+    EXPECT_EQ(std::tuple(copy->itemIndex, copy->type, copy->volume, copy->frequencyVariation,
+                         copy->radius),
+              std::tuple(kHumSlot, kSound2D, 0.3f, 0.2f, 800.0f));
+    Send(copy, kCmdSoundPlay);
+    EXPECT_TRUE(VoiceOf(copy->item).playing);
+    EXPECT_FALSE(VoiceOf(source->item).playing);
+    EXPECT_EQ(DeleteActor(copy), 1);
+    EXPECT_NE(source->item, nullptr);
+}
+
 } // namespace
