@@ -6,11 +6,14 @@
 // a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
 // a SkinObject with motion and layer records and an Animation with a child.
 // Particle Systems in the three override modes.
+// A 2D looping Sound, a spot Light, an Ambient Sound with a channel and a released entry, and a
+// Light Sensor.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/timer_actor.h"
@@ -205,6 +208,41 @@ int main(int argc, char** argv) {
     SendCommandArgs(flare, 1180, 1u);
     SendCommandArgs(flare, 1186, Vector3{1.0f, 2.0f, 3.0f});
     ok = ok && Write(folder, "particles.qva", 3060, 3063);
+
+    // Sounds and lights: a 2D looping Sound, a spot Light, an Ambient Sound playing a loop on its
+    // first channel while a sound fades out, and a Light Sensor with masks of its own.
+    Actor *hum = CreateActor(2, "Hum", nullptr, scenery, 3070, false);
+    Actor *lamp = CreateActor(4, "Lamp", nullptr, scenery, 3071, false);
+    auto *ambience =
+        dynamic_cast<AmbientSoundActor *>(CreateActor(30, "Ambience", nullptr, scenery, 3072, false));
+    Actor *eye = CreateActor(52, "Eye", nullptr, scenery, 3073, false);
+    if (hum == nullptr || lamp == nullptr || ambience == nullptr || eye == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(hum, 407, 0u);
+    SendCommandArgs(hum, 409, 1u);
+    SendCommandArgs(hum, 419, 0.5f);
+    SendCommandArgs(hum, 421, -0.25f);
+    SendCommandArgs(hum, 429, 0.1f);
+    SendCommandArgs(lamp, 465, 1u);
+    SendCommandArgs(lamp, 469, Vector4{1.0f, 0.5f, 0.25f, 1.0f});
+    SendCommandArgs(lamp, 475, 300.0f);
+    SendCommandArgs(lamp, 487, 0.5f);
+    SendCommandArgs(lamp, 489, 1.0f);
+    AmbientSoundEntry &channel = ambience->entries[0];
+    channel.name = "beep";
+    channel.fade = 1.0f;
+    channel.state = kAmbientPlaying;
+    channel.looping = 1;
+    AmbientSoundEntry released;
+    released.name = "hum3d";
+    released.fade = 0.5f;
+    released.fadeRate = 0.5f;
+    released.state = kAmbientReleased;
+    ambience->entries.push_back(released);
+    SendCommandArgs(eye, 1786, 3u);
+    SendCommandArgs(eye, 1792, Vector4{0.1f, 0.1f, 0.1f, 1.0f});
+    ok = ok && Write(folder, "sound_light.qva", 3070, 3074);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -92,6 +92,20 @@ TEST(Qvadump, ClassLinesOfFileAndSpawnPoint) {
               std::string::npos);
 }
 
+// A 2D looping Sound, a spot Light, an Ambient Sound with a line per entry
+// (eight channels and a released sound) and a Light Sensor, whose masks are
+// back at their defaults after loading.
+TEST(Qvadump, ClassLinesOfSoundsLightsAndALightSensor) {
+    const std::string expected = ReadFile(DataPath("sound_light_record.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("sound_light_record.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      ambiententry 8 name \"hum3d\" fade 0.5 rate 0.5 frequency 1 "
+                           "state 3 looping 0 refcount 0 userefcount 0 channel 0\n"),
+              std::string::npos);
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));
