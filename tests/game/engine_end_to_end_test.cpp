@@ -214,6 +214,58 @@ void ExpectDemoCapture(const std::string& tga) {
     EXPECT_LE(FromFog(CapturePixel(tga, x, y)), 2) << "CrateC at " << x << ", " << y;
 }
 
+// The mean colour of the 9 x 9 pixels around a world point's place on the
+// capture.
+Rgb PatchMean(const std::string& tga, const Vector3& world) {
+    const auto [cx, cy] = ProjectSampleView(world);
+    Rgb sum;
+    for (int y = cy - 4; y <= cy + 4; ++y) {
+        for (int x = cx - 4; x <= cx + 4; ++x) {
+            const Rgb c = CapturePixel(tga, std::clamp(x, 0, 799), std::clamp(y, 0, 599));
+            sum.r += c.r;
+            sum.g += c.g;
+            sum.b += c.b;
+        }
+    }
+    return {sum.r / 81, sum.g / 81, sum.b / 81};
+}
+
+// The lamp, the sounds and the sensor of RoomA in a run with sound: the lamp
+// lights "LitNear" (80 units away) and not its twin "LitFar"; after the
+// logo's first 2 s the mix holds the hum's 220 Hz and the ambient loop's
+// 880 Hz; the save keeps the lamp on, the loop on channel 1 and the sensor's
+// default masks.
+void ExpectLampSoundsAndSensor(const std::string& capture, const wavecheck::WaveData& wave,
+                               const std::string& dump) {
+    const Rgb lit = PatchMean(capture, {-198.82f, 60.0f, 30.0f});
+    const Rgb unlit = PatchMean(capture, {198.82f, 60.0f, 30.0f});
+    EXPECT_GE(lit.r - unlit.r, 24);
+    EXPECT_GE(lit.g - unlit.g, 24);
+    EXPECT_GE(lit.b - unlit.b, 24);
+
+    wavecheck::WaveData late = wave;
+    const size_t skip = static_cast<size_t>(wave.sampleRate) * 2;
+    ASSERT_GT(wave.mono.size(), skip);
+    late.mono.erase(late.mono.begin(), late.mono.begin() + static_cast<std::ptrdiff_t>(skip));
+    EXPECT_NEAR(wavecheck::DominantFrequency(late, 150.0, 260.0, 2.0), 220.0, 220.0 * 0.02)
+        << "the hum";
+    EXPECT_NEAR(wavecheck::DominantFrequency(late, 800.0, 1000.0, 2.0), 880.0, 880.0 * 0.02)
+        << "the ambient loop";
+
+    const std::vector<std::string> lamp = ActorLines(dump, "GA30_Lamp");
+    int state = 0;
+    for (const std::string& line : lamp) {
+        if (line.rfind("state ", 0) == 0) state = std::stoi(line.substr(6));
+    }
+    EXPECT_NE(state & 2, 0) << dump;
+    const std::vector<std::string> ambience = ActorLines(dump, "Ambience");
+    EXPECT_TRUE(HasLineStarting(ambience, "ambiententry 0 name \"beep\" ")) << dump;
+    EXPECT_EQ(NumberAfter(ambience, "ambiententry 0 ", "state"), 1.0f);
+    EXPECT_EQ(NumberAfter(ambience, "ambiententry 0 ", "looping"), 1.0f);
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Eye"), "light sensor ray 0x1 0x1 0x4041000"))
+        << dump;
+}
+
 class EngineEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -576,6 +628,7 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
     EXPECT_EQ(wave.bitsPerSample, 16u);
     EXPECT_NEAR(wavecheck::DominantFrequency(wave, 100.0, 2000.0), 440.0, 440.0 * 0.02)
         << "the logo's tone";
+    ExpectLampSoundsAndSensor(capture, wave, dump);
 
     // Sound off: the same run, and the driver writes nothing.
     TempFolder silent;

@@ -130,7 +130,7 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
-        !AddSkinFigures(out, file, next)) {
+        !AddSkinFigures(out, file, next) || !AddLightsAndSounds(out, file, next)) {
         return false;
     }
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));

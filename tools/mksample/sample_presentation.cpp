@@ -1,12 +1,20 @@
 #include "sample_presentation.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
+#include "actors/presentation/light_actor.h"
+#include "actors/presentation/light_sensor_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/skin_object_actor.h"
+#include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 #include "actors/world/reference_actor.h"
 #include "base/file_system.h"
+#include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -20,12 +28,17 @@ namespace {
 
 constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kCmdSetResource = 91;
+constexpr uint32_t kCmdStartGame = 154;
+// The lamp, the lit spheres and the sounds take ids of their own.
+constexpr int32_t kFirstLightSoundId = 3050;
 
-// A Mesh Object on the named mesh below the parent.
+// A Mesh Object on the named mesh below the parent; without `collide` it
+// takes no collision objects from its mesh.
 Actor* MakeMesh(const char* name, const char* mesh, Actor* parent, int32_t id, Vector3 at,
-                float scale) {
-    Actor* actor = CreateActor(static_cast<int32_t>(kMeshObjectClassId), name, nullptr, parent, id,
-                               true);
+                float scale, bool collide = true) {
+    auto* actor = dynamic_cast<MeshObjectActor*>(CreateActor(
+        static_cast<int32_t>(kMeshObjectClassId), name, nullptr, parent, id, true));
+    if (actor != nullptr && !collide) actor->meshFlags &= ~kMeshSyncCollision;
     if (actor == nullptr || SendCommandArgs(actor, kCmdSetResource, std::string(mesh)) == 0) {
         return nullptr;
     }
@@ -165,5 +178,70 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
     if (rig->motionName != "N_Neutral" || rig->targets.nodes.size() != 2) {
         return out.Fail(file, "cannot bind the rig");
     }
+    return true;
+}
+
+bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& next) {
+    Actor* roomA = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (roomA == nullptr) return out.Fail(file, "no room RoomA");
+    int32_t id = std::max(next, kFirstLightSoundId);
+    // The spheres stand side by side, mirrored about the camera's axis,
+    // each seen 22.5 degrees off it; the lamp is 80 units from "LitNear"
+    // towards the camera and about 375 from "LitFar", beyond its range.
+    // "LitNear" is turned by 45 degrees (one checker square of the sphere),
+    // so that both show a light square at their centres.
+    const Vector3 eye = {0.0f, 120.0f, -450.0f};
+    const Vector3 nearAt = {-198.82f, 60.0f, 30.0f};
+    Vector3 towardsEye;
+    Vec3Normalize(&towardsEye, {eye.x - nearAt.x, eye.y - nearAt.y, eye.z - nearAt.z});
+    const Vector3 lampAt = {nearAt.x + 80.0f * towardsEye.x, nearAt.y + 80.0f * towardsEye.y,
+                            nearAt.z + 80.0f * towardsEye.z};
+
+    auto* lamp = dynamic_cast<LightActor*>(CreateActor(static_cast<int32_t>(kLightClassId),
+                                                       "GA30_Lamp", nullptr, roomA, id++, true));
+    if (lamp == nullptr) return out.Fail(file, "cannot make actor \"GA30_Lamp\"");
+    lamp->position = lampAt;
+    lamp->InvalidateTransform();
+    SendCommandArgs(lamp, kCmdLightSetType, 0u); // point
+    SendCommandArgs(lamp, kCmdLightSetDiffuse, Vector4{1.0f, 1.0f, 1.0f, 1.0f});
+    SendCommandArgs(lamp, kCmdLightSetRadius, 300.0f);
+    for (const auto& [name, at] : {std::pair{"LitNear", nearAt},
+                                   std::pair{"LitFar", Vector3{-nearAt.x, nearAt.y, nearAt.z}}}) {
+        // Seen only: no collision objects to shadow the sensor or stop the ball.
+        Actor* sphere = MakeMesh(name, "sphere", roomA, id++, at, 1.0f, false);
+        if (sphere == nullptr || !sphere->colObjs.empty()) {
+            return out.Fail(file, std::string("cannot make actor ") + name);
+        }
+        if (sphere->name == "LitNear") {
+            sphere->rotation = {0.0f, 0.38268343f, 0.0f, 0.92387953f};
+            sphere->InvalidateTransform();
+        }
+    }
+
+    auto* hum = dynamic_cast<SoundActor*>(CreateActor(static_cast<int32_t>(kSoundClassId), "Hum",
+                                                      nullptr, roomA, id++, true));
+    if (hum == nullptr || SendCommandArgs(hum, kCmdSetResource, std::string("hum3d")) == 0) {
+        return out.Fail(file, "cannot make the sound \"Hum\"");
+    }
+    hum->position = {0.0f, 120.0f, -300.0f};
+    hum->InvalidateTransform();
+    SendCommandArgs(hum, kCmdSoundSetType, kSound3D);
+    SendCommandArgs(hum, kCmdSoundSetPlayStyle, kSoundLoop);
+    hum->playOnStart = 1; // "Set Start Playing" would also start it here
+
+    Actor* ambience = CreateActor(static_cast<int32_t>(kAmbientSoundClassId), "Ambience", nullptr,
+                                  roomA, id++, true);
+    std::string error;
+    if (ambience == nullptr ||
+        !AddSampleScript(ambience, "start", kCmdStartGame,
+                         "this.ASound_Play_Looping(\"beep\", 1, 0.5);", &error)) {
+        return out.Fail(file, "cannot make the ambient sound \"Ambience\" " + error);
+    }
+    Actor* sensor = CreateActor(static_cast<int32_t>(kLightSensorClassId), "Eye", nullptr, roomA,
+                                id++, true);
+    if (sensor == nullptr) return out.Fail(file, "cannot make actor \"Eye\"");
+    sensor->position = {-120.0f, 60.0f, -220.0f};
+    sensor->InvalidateTransform();
+    next = id;
     return true;
 }

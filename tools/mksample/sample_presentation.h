@@ -30,3 +30,13 @@ bool AddRoomMeshes(SampleOutput& out, const std::string& file, int32_t& next);
 // "N_Neutral" in a loop from the start of the game on its crates "Head" and
 // "Spine1". Ids from `next` on.
 bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next);
+
+// In RoomA, in view of "GA29_Cam": the point Light "GA30_Lamp" (white, range
+// 300), two "sphere" meshes side by side at the same distance from the
+// camera, "LitNear" 80 units from the lamp (the lamp on its camera side) and
+// "LitFar" beyond the lamp's range; the looping 3D Sound "Hum" ("hum3d",
+// played on "On Draw Start") 150 units in front of the camera; the Ambient
+// Sound "Ambience", whose "Start Game" script loops "beep" on channel 1 with
+// a fade-in of 0.5 s; the Light Sensor "Eye". Ids from 3050 (or `next`,
+// when higher) on; `next` is left after them.
+bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& next);
