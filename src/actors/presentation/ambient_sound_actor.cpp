@@ -55,8 +55,8 @@ void AmbientSoundActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kAmbientSoundClassId);
     descriptor.lineage = {0, kAmbientSoundClassId};
     descriptor.items.clear();
-    descriptor.items.push_back(PropertyItem::PropertyItemBasic("Ambient Sound Properties",
-                                                               PropertyKind::PageTitle, 0, 0));
+    descriptor.items.push_back(
+        PropertyItem::PropertyItemBasic("Ambient Sound Properties", PropertyKind::PageTitle, 0, 0));
 }
 
 void AmbientSoundActor::SendVolume(const AmbientSoundEntry &entry) {
@@ -98,8 +98,7 @@ void AmbientSoundActor::Release(const AmbientSoundEntry &entry, float fadeTime) 
     entries.push_back(released);
 }
 
-void AmbientSoundActor::Play(const std::string &name, uint32_t channel, float fadeTime,
-                             bool loop) {
+void AmbientSoundActor::Play(const std::string &name, uint32_t channel, float fadeTime, bool loop) {
     ResourceLibrary *library = GetLibrary();
     if (library == nullptr || !IsChannel(channel)) {
         return;
