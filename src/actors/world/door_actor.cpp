@@ -44,14 +44,7 @@ const char *const kSoundNames[kDoorSoundCount] = {"Open",   "Close", "Opening", 
 const Vector3 kAxisPresets[] = {{0, 1, 0}, {1, 0, 0},  {0, 0, -1}, {1, 0, 0}, {0, 1, 0},
                                 {0, 0, 1}, {-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Door Properties", PropertyKind::PageTitle, 0, 0},
     {"Create:|Single|0|Single Side|1|Double|2|Double Side|3|", PropertyKind::Enumeration,
      kCmdSetDoorType, kCmdGetDoorType},
@@ -110,15 +103,7 @@ DoorActor::DoorActor() : leaf1(this), leaf2(this) {
     }
 }
 
-void DoorActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kDoorClassId);
-    descriptor.lineage = {0, kDoorClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
-}
+void DoorActor::RegisterClass() { RegisterBasicClassSheet(kDoorClassId, kSheet); }
 
 // --- children ------------------------------------------------------------------------
 

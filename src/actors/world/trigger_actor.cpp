@@ -29,14 +29,7 @@ constexpr float kDefaultRadius = 200.0f;
 // Subtype "Event": causes and takes events, neither dynamic nor solid.
 constexpr uint32_t kEventSubtype = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Trigger Properties", PropertyKind::PageTitle, 0, 0},
     {"Radius", PropertyKind::Real, kCmdSetTriggerRadius, kCmdGetTriggerRadius},
     {"Show", PropertyKind::CheckBox, kCmdSetTriggerVisibility, kCmdGetTriggerVisibility},
@@ -50,15 +43,7 @@ const SheetRow kSheet[] = {
 
 } // namespace
 
-void TriggerActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kTriggerClassId);
-    descriptor.lineage = {0, kTriggerClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
-}
+void TriggerActor::RegisterClass() { RegisterBasicClassSheet(kTriggerClassId, kSheet); }
 
 void TriggerActor::CreateDefaults() {
     auto object = std::make_unique<ColObj>(this);

@@ -287,6 +287,7 @@ TEST_F(DoorUnlockScene, AHeldActionWithAHalfTimeKeyUnlocksAfterTenSeconds) {
     EXPECT_EQ(Frames(kCmdOnDoorOpen), std::vector<uint32_t>{unlocked + 1});
     EXPECT_EQ(door->locked, 0u);
     EXPECT_NE(door->doorState, kDoorClosed);
+    EXPECT_EQ(door->lockChangeTimer, 0.0f); // never drawn here: no frame counted since
 }
 
 TEST_F(DoorUnlockScene, StoppingTheActionDropsTheUnlockAtTheNextProcess) {

@@ -17,6 +17,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/script_runner.h"
+#include "support/record_file.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
 
@@ -256,20 +257,10 @@ TEST_F(TriggerTest, FileRecordByVersion) {
     trigger->maxCount = 4;
     for (uint32_t version : {20u, 21u, 63u}) {
         const std::string path = folder / "trigger.bin";
-        {
-            Archive out;
-            ASSERT_TRUE(out.Open(path, "wb"));
-            out.SetVersion(version);
-            ASSERT_EQ(trigger->Serialize(out, kSerializeSave), 1);
-            out.Close();
-        }
+        ASSERT_TRUE(recordfile::Write(*trigger, path, version));
         auto *back = dynamic_cast<TriggerActor *>(CreateActor(
             static_cast<int32_t>(kTriggerClassId), "Back", nullptr, nullptr, -1, false));
-        Archive in;
-        ASSERT_TRUE(in.Open(path, "rb"));
-        in.Seek(8, SEEK_SET);
-        in.SetVersion(version);
-        ASSERT_EQ(back->Serialize(in, kSerializeLoad), 1);
+        ASSERT_EQ(recordfile::Read(*back, path, version), 1);
         EXPECT_EQ(std::tuple(back->deactivateTime, back->delayTime, back->maxCount),
                   version >= 63   ? std::tuple(2.0f, 3.0f, 4u)
                   : version >= 21 ? std::tuple(2.0f, 3.0f, 1u)
