@@ -8,6 +8,7 @@
 // Particle Systems in the three override modes.
 // A 2D looping Sound, a spot Light, an Ambient Sound with a channel and a released entry, and a
 // Light Sensor.
+// Two doors (one sliding and saved mid-opening, one locked) and a trigger.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,7 +17,9 @@
 #include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/skin_object_actor.h"
+#include "actors/world/door_actor.h"
 #include "actors/world/timer_actor.h"
+#include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
@@ -243,6 +246,31 @@ int main(int argc, char** argv) {
     SendCommandArgs(eye, 1786, 3u);
     SendCommandArgs(eye, 1792, Vector4{0.1f, 0.1f, 0.1f, 1.0f});
     ok = ok && Write(folder, "sound_light.qva", 3070, 3074);
+    // Doors and a trigger: a sliding double door saved mid-opening with its leaves, a locked
+    // door with a connector flag, and a trigger taking three occupants with its sphere and script.
+    auto *sliding = dynamic_cast<DoorActor *>(CreateActor(13, "Slide", nullptr, scenery, 3080, false));
+    Actor *locked = CreateActor(13, "Locked", nullptr, scenery, 3083, false);
+    Actor *trigger = CreateActor(31, "T", nullptr, scenery, 3084, true);
+    if (sliding == nullptr || locked == nullptr || trigger == nullptr ||
+        CreateActor(0, "Door_1", nullptr, sliding, 3081, false) == nullptr ||
+        CreateActor(0, "Door_2", nullptr, sliding, 3082, false) == nullptr) {
+        return 1;
+    }
+    sliding->doorType = kDoorDoubleSide;
+    sliding->doorState = kDoorOpening;
+    sliding->linearVelocity = {0.0f, 0.0f, 40.0f};
+    sliding->closedPosition2 = {50.0f, 0.0f, 0.0f};
+    SendCommandArgs(sliding, kCmdSetDoorAxisPreset, 5u);
+    SendCommandArgs(sliding, kCmdSetOpenLength, 40.0f);
+    SendCommandArgs(locked, kCmdSetLockGroupBit, 3u, true);
+    SendCommandArgs(locked, kCmdSetLockLocked, true);
+    SendCommandArgs(locked, kCmdSetLockTime, 5.0f);
+    SendCommandArgs(locked, kCmdSetOpenAngle, 120.0f);
+    SendCommandArgs(locked, kCmdSetDoorSoundSwitch, true);
+    SendCommandArgs(trigger, kCmdSetSelectionMaxCount, 3u);
+    SendCommandArgs(trigger, kCmdSetTriggerDelayTime, 0.5f);
+    SendCommandArgs(trigger, kCmdSetTriggerDeactivateTime, 2.0f);
+    ok = ok && Write(folder, "doors.qva", 3080, 3085);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

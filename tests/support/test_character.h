@@ -2,13 +2,15 @@
 // queries other actors ask a character ("Get Look Rot X" 981, "Get Look Rot
 // Y Offset" 988, "Get LookDirection" 990) with values the test sets (0 by
 // default, copied by "Create"), can be made the master character and can
-// carry a "Character Col" sphere. TestCharacterClass installs it as the
-// class's constructor for as long as it lives.
+// carry a "Character Col" sphere. Its collision-hold word is what
+// CharacterCollisionHold answers for it. TestCharacterClass installs it as
+// the class's constructor (and the hold reader) for as long as it lives.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
+#include "actors/characters/character_seams.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
@@ -68,6 +70,7 @@ class TestCharacter : public Actor {
     float lookRotX = 0.0f;
     float lookRotYOffset = 0.0f;
     Vector3 lookDirection = {0.0f, 0.0f, 0.0f};
+    uint32_t collisionHold = 0;
 };
 
 // Class 16 makes TestCharacters while this lives; the previous row comes
@@ -77,14 +80,23 @@ class TestCharacterClass {
     TestCharacterClass()
         : previous_(SetActorClassRowForTests(
               kCharacterClassId,
-              {kCharacterClassId, &New, &RegisterPlaceholderClassOf<kCharacterClassId>})) {}
-    ~TestCharacterClass() { SetActorClassRowForTests(kCharacterClassId, previous_); }
+              {kCharacterClassId, &New, &RegisterPlaceholderClassOf<kCharacterClassId>})),
+          previousReader_(SetCollisionHoldReader(&Hold)) {}
+    ~TestCharacterClass() {
+        SetCollisionHoldReader(previousReader_);
+        SetActorClassRowForTests(kCharacterClassId, previous_);
+    }
     TestCharacterClass(const TestCharacterClass &) = delete;
     TestCharacterClass &operator=(const TestCharacterClass &) = delete;
 
   private:
     static Actor *New() { return new TestCharacter(); }
+    static uint32_t Hold(const Actor *actor) {
+        const auto *character = dynamic_cast<const TestCharacter *>(actor);
+        return character != nullptr ? character->collisionHold : 0;
+    }
     ActorClassRow previous_;
+    CollisionHoldReader previousReader_;
 };
 
 } // namespace testcharacter

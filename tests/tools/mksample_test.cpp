@@ -110,7 +110,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 53 first 3000 span 56\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 54 first 3000 span 68\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),
@@ -130,12 +130,30 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
     // The rooms, their portals and probes.
     for (const char *line :
          {"      drawgroup box -500 -100 -500 500 400 500 open 0 showbox 0 inherit 0 id 2 size 1500 "
-          "connectors 2 3005 3006\n",
+          "connectors 2 3005 3065\n",
           "      drawgroup box 500 -100 -500 1500 410 500 open 0 showbox 0 inherit 0 id 3 ",
           "      drawgroup box -500 -100 500 500 420 1500 open 0 showbox 0 inherit 0 id 4 ",
           "      connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 groups 2 2 3\n",
-          "      connector radius 25 type 0 isopen 0 forceopen 0 loadpoint 0 groups 2 2 4\n",
+          "        connector radius 25 type 1 isopen 0 forceopen 0 loadpoint 0 groups 2 2 4\n",
           "      id=3009 class=0 name=\"ProbeC\" parent=3004 classname=\"Base\"\n"}) {
+        EXPECT_NE(level.out.find(line), std::string::npos) << line;
+    }
+    // The door between RoomA and RoomC with its children, and in RoomA the
+    // trigger that opens it and the runner that walks into it.
+    for (const char *line :
+         {"    id=3060 class=13 name=\"GA5_Door\" parent=2 classname=\"Door\"\n"
+          "      transform pos 0 0 500 ",
+          "      door type 0 state 0 anim 0 times 0.5 1 2 autoclose 1 never 1 autoopen 0 away 0 "
+          "axis 0 0 1 0 connector 1 ",
+          "      id=3061 class=3 name=\"Door_Frame\" parent=3060 ",
+          "      id=3062 class=3 name=\"Door_1\" parent=3060 classname=\"Object\"\n"
+          "        transform pos 0 100 0 scale 1 2 0.1 ",
+          "      id=3065 class=20 name=\"Door Connector\" parent=3060 ",
+          "        script 0 \"On Trigger\" event 1429 \"On Trigger Enter\" source "
+          "\"[ga]GA5.Open_Door();\"\n",
+          "        colobj 0 \"Trigger\" type 1 material 0 fill 7 factor 1 min 0 0 0 max 100 0 0 ",
+          "        trigger occupied 0 deactivate 0 delay 0 max 1 count 0\n",
+          "      id=3067 class=0 name=\"Runner\" parent=3002 "}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
     // The rooms' meshes, a UVAnimation with a mesh and a Reference, which

@@ -106,6 +106,21 @@ TEST(Qvadump, ClassLinesOfSoundsLightsAndALightSensor) {
               std::string::npos);
 }
 
+// A sliding double door saved mid-opening with its two leaves, a locked door
+// and a trigger with its sphere and script: a door line and a trigger line.
+TEST(Qvadump, ClassLinesOfDoorsAndATrigger) {
+    const std::string expected = ReadFile(DataPath("door_trigger_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("door_trigger_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      door type 3 state 3 anim 0 times 1 1 1 autoclose 1 never 1 "
+                           "autoopen 0 away 0 axis 5 0 0 1 connector 0 length 40 "),
+              std::string::npos);
+    EXPECT_NE(run.out.find("      trigger occupied 0 deactivate 2 delay 0.5 max 3 count 0\n"),
+              std::string::npos);
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

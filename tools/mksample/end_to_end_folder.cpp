@@ -1,5 +1,6 @@
 #include "end_to_end_folder.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "sample_actors.h"
 #include "sample_output.h"
 #include "sample_camera.h"
+#include "sample_door.h"
 #include "sample_logic.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
@@ -85,8 +87,7 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
         Vector3 at;
         bool forcedOpen;
     };
-    const Portal portals[] = {{"Portal AB", {500.0f, 30.0f, 0.0f}, true},
-                              {"Portal AC", {0.0f, 30.0f, 500.0f}, false}};
+    const Portal portals[] = {{"Portal AB", {500.0f, 30.0f, 0.0f}, true}};
     for (const Portal& portal : portals) {
         Actor* connector = MakeSampleActor(kConnectorClass, portal.name, kSceneryRoot, next++);
         if (connector == nullptr) return out.Fail(file, std::string("cannot make ") + portal.name);
@@ -94,6 +95,9 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
         SendCommandArgs(connector, kCmdSetRadius, 25.0f);
         if (portal.forcedOpen) SendCommandArgs(connector, kCmdForceOpenConnector, 1u);
     }
+    // RoomA and RoomC meet where the door's connector stands; the id of
+    // the portal that stood there stays unused.
+    ++next;
     for (size_t i = 0; i < made.size(); ++i) {
         Actor* root = made[i];
         Actor* probe = CreateActor(0, rooms[i].probe, nullptr, root, next++, true);
@@ -130,10 +134,12 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
-        !AddSkinFigures(out, file, next) || !AddLightsAndSounds(out, file, next)) {
+        !AddSkinFigures(out, file, next) || !AddLightsAndSounds(out, file, next) ||
+        !AddDoorAndTrigger(out, file)) {
         return false;
     }
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max(next, kSampleDoorIdEnd)));
 }
 
 }  // namespace

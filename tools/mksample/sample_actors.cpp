@@ -39,6 +39,20 @@ Actor* MakeSampleActor(int32_t classId, const std::string& name, int32_t rootId,
     return CreateActor(classId, name, nullptr, root, id, true);
 }
 
+bool MoveSampleActorId(Actor* actor, int32_t id) {
+    if (actor == nullptr || id < kFirstUserActorId || static_cast<size_t>(id) >= ActorTable.size() ||
+        ActorTable[static_cast<size_t>(id)] != nullptr || ActorTableEntry(actor->actorId) != actor) {
+        return false;
+    }
+    ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
+    ActorTable[static_cast<size_t>(id)] = actor;
+    actor->actorId = id;
+    for (Actor* child : actor->children) {
+        if (child != nullptr) child->parentId = id;
+    }
+    return true;
+}
+
 bool AddSampleScript(Actor* actor, const std::string& name, uint32_t eventId,
                      const std::string& source, std::string* error) {
     auto record = std::make_unique<ScriptRecord>();

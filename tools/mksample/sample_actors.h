@@ -17,6 +17,10 @@ bool ResetSampleWorld();
 // (1 "Global", 2 "Scenery"); null when the class factory refuses it.
 Actor* MakeSampleActor(int32_t classId, const std::string& name, int32_t rootId, int32_t id);
 
+// Moves the actor to the free id (its children follow it as their parent's
+// id); false when the id is taken or outside the table.
+bool MoveSampleActorId(Actor* actor, int32_t id);
+
 // Adds a script bound to the event command `eventId` (0: none) after
 // compiling it with the actor as its owner; false with the compiler's
 // message and position in `error`.

@@ -4,6 +4,8 @@
 
 namespace {
 
+CollisionHoldReader g_holdReader = nullptr;
+
 const ActorClassRow kRows[] = {
     {9, &NewPlaceholderActor<9>, &RegisterPlaceholderClassOf<9>},
     {12, &NewPlaceholderActor<12>, &RegisterPlaceholderClassOf<12>},
@@ -22,3 +24,13 @@ const ActorClassRow kRows[] = {
 } // namespace
 
 std::span<const ActorClassRow> CharacterClassRows() { return kRows; }
+
+uint32_t CharacterCollisionHold(const Actor *character) {
+    return character != nullptr && g_holdReader != nullptr ? g_holdReader(character) : 0;
+}
+
+CollisionHoldReader SetCollisionHoldReader(CollisionHoldReader reader) {
+    CollisionHoldReader previous = g_holdReader;
+    g_holdReader = reader;
+    return previous;
+}

@@ -10,5 +10,15 @@
 #include "core/actors/class_factory.h"
 #include "core/actors/subsystem_hooks.h"
 
+class Actor;
+
 // The rows of the class factory for this subsystem's classes.
 std::span<const ActorClassRow> CharacterClassRows();
+
+// The character's collision-hold word: while it is not 0, the character's
+// touch holds off a door's auto-close. 0 until the Character class exists;
+// a test's stand-in character answers through the reader it installs.
+uint32_t CharacterCollisionHold(const Actor *character);
+using CollisionHoldReader = uint32_t (*)(const Actor *character);
+// Installs a reader (null: none) and returns the one before.
+CollisionHoldReader SetCollisionHoldReader(CollisionHoldReader reader);

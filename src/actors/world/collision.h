@@ -76,6 +76,10 @@ bool QueryGroupFilter(const uint32_t masks[3], const ColObj &object);
 // Whether the actor of `told` hears that `causing` touched it.
 bool CollisionEventPermitted(const ColObj &told, const ColObj &causing);
 
+// Runs the actor's scripts bound to the event, in list order, with `local`
+// as their actor.
+void RunEventScripts(Actor *actor, uint32_t eventId, Actor *local);
+
 // --- event queue ------------------------------------------------------------------
 
 // Commands collected during the pass and delivered at its end in the order

@@ -54,17 +54,6 @@ void Schedule(Actor *actor, uint32_t commandId) {
 
 void Send(Actor *actor, uint32_t commandId) { actor->HandleCommand(commandId, ParamBlock()); }
 
-// Runs the actor's scripts bound to the event with `local` as their actor.
-void RunEventScripts(Actor *actor, uint32_t eventId, Actor *local) {
-    ScriptRunScope scope(actor);
-    for (size_t i = 0; i < actor->scripts.size(); ++i) {
-        ScriptRecord *record = actor->scripts[i].get();
-        if (record != nullptr && !record->dead && record->eventId == eventId) {
-            RunHeldScript(actor, record, local);
-        }
-    }
-}
-
 // v - its part along the normal when that points into the surface; the
 // along part goes to `along`.
 Vector3 DropOpposing(const Vector3 &v, const Vector3 &normal, Vector3 *along) {
@@ -494,4 +483,14 @@ int RunCollisionPass(ActorSystem *system, float delta) {
     }
     queue.Deliver();
     return 1;
+}
+
+void RunEventScripts(Actor *actor, uint32_t eventId, Actor *local) {
+    ScriptRunScope scope(actor);
+    for (size_t i = 0; i < actor->scripts.size(); ++i) {
+        ScriptRecord *record = actor->scripts[i].get();
+        if (record != nullptr && !record->dead && record->eventId == eventId) {
+            RunHeldScript(actor, record, local);
+        }
+    }
 }

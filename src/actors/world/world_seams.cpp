@@ -4,6 +4,7 @@
 #include "actors/world/developer2_actor.h"
 #include "actors/world/developer3_actor.h"
 #include "actors/world/developer_actor.h"
+#include "actors/world/door_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "actors/world/draw_groups.h"
@@ -16,6 +17,7 @@
 #include "actors/world/state_actor.h"
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
+#include "actors/world/trigger_actor.h"
 #include "core/actors/actor_system.h"
 
 namespace {
@@ -35,12 +37,14 @@ Actor *NewReferenceActor() { return new ReferenceActor(); }
 Actor *NewSimulationActor() { return new SimulationActor(); }
 Actor *NewPathNodeActor() { return new PathNodeActor(); }
 Actor *NewPathActor() { return new PathActor(); }
+Actor *NewDoorActor() { return new DoorActor(); }
+Actor *NewTriggerActor() { return new TriggerActor(); }
 
 const ActorClassRow kRows[] = {
     {kFileClassId, &NewFileActor, &FileActor::RegisterClass},
     {kFileIOClassId, &NewFileIOActor, &FileIOActor::RegisterClass},
     {kTimerClassId, &NewTimerActor, &TimerActor::RegisterClass},
-    {13, &NewPlaceholderActor<13>, &RegisterPlaceholderClassOf<13>},
+    {kDoorClassId, &NewDoorActor, &DoorActor::RegisterClass},
     {kDrawGroupClassId, &NewDrawGroupActor, &DrawGroupActor::RegisterClass},
     {kDrawGroupConnectorClassId, &NewDrawGroupConnectorActor, &DrawGroupConnectorActor::RegisterClass},
     {kSpawnPointClassId, &NewSpawnPointActor, &SpawnPointActor::RegisterClass},
@@ -49,7 +53,7 @@ const ActorClassRow kRows[] = {
     {kDeveloper3ClassId, &NewDeveloper3Actor, &Developer3Actor::RegisterClass},
     {kPathNodeClassId, &NewPathNodeActor, &PathNodeActor::RegisterClass},
     {kPathClassId, &NewPathActor, &PathActor::RegisterClass},
-    {31, &NewPlaceholderActor<31>, &RegisterPlaceholderClassOf<31>},
+    {kTriggerClassId, &NewTriggerActor, &TriggerActor::RegisterClass},
     {kReferenceClassId, &NewReferenceActor, &ReferenceActor::RegisterClass},
     {kSimulationClassId, &NewSimulationActor, &SimulationActor::RegisterClass},
     {kTimeInstanceClassId, &NewTimeInstanceActor, &TimeInstanceActor::RegisterClass},

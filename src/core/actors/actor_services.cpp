@@ -689,6 +689,16 @@ int SendNetMessageTo(uint32_t recipient, const NetMessage &message) {
     return g_transport.sendTo != nullptr ? g_transport.sendTo(recipient, message) : 0;
 }
 
+void ActorSystem::SelectActor(const Actor *actor) {
+    if (actor == nullptr || actor->actorId < 0) {
+        return;
+    }
+    const auto id = static_cast<uint32_t>(actor->actorId);
+    if (std::find(selectedIds.begin(), selectedIds.end(), id) == selectedIds.end()) {
+        selectedIds.push_back(id);
+    }
+}
+
 void ActorSystem::NetSendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
     NetSend(this, false, 0, actorId, commandId, block);
 }

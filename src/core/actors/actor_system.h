@@ -85,6 +85,11 @@ class ActorSystem : public Actor {
                           ParamBlock block);
     void NetSendCommandAlt(uint32_t actorId, uint32_t commandId, ParamBlock block);
 
+    // Adds the actor's id to the selection unless it is there already. The
+    // selection is the editor's; nothing in the game reads it.
+    void SelectActor(const Actor *actor);
+    std::vector<uint32_t> selectedIds;
+
     // Per-frame services of the world structure (see actors/world).
     int CollisionPass(float timeStep);
     // The nearest collision object on the line from origin to end that the

@@ -89,6 +89,16 @@ ActorClassDescriptor& NameClassDescriptor(uint32_t classId) {
     return descriptor;
 }
 
+void RegisterBasicClassSheet(uint32_t classId, std::span<const BasicSheetRow> rows) {
+    ActorClassDescriptor& descriptor = NameClassDescriptor(classId);
+    descriptor.lineage = {0, classId};
+    descriptor.items.clear();
+    for (const BasicSheetRow& row : rows) {
+        descriptor.items.push_back(
+            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+    }
+}
+
 int FindClassDescriptorByName(std::string_view name) {
     for (size_t i = 0; i < ClassDescriptorTable.size(); ++i) {
         if (ClassDescriptorTable[i].name == name)

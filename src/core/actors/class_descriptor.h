@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +110,18 @@ extern std::vector<ActorClassDescriptor> ClassDescriptorTable;
 // Copies kActorClassNames[classId] into the table entry and returns it.
 // classId must be below kClassCount.
 ActorClassDescriptor& NameClassDescriptor(uint32_t classId);
+
+// One plain property-sheet row: unranged, unscaled, untransformed.
+struct BasicSheetRow {
+    const char* label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+// Names the class's descriptor, gives it the lineage [0, classId] and the
+// rows as its sheet.
+void RegisterBasicClassSheet(uint32_t classId, std::span<const BasicSheetRow> rows);
 
 // First class id, in id order, whose descriptor has this name; -1 if none.
 int FindClassDescriptorByName(std::string_view name);

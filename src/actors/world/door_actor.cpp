@@ -1,0 +1,801 @@
+#include "actors/world/door_actor.h"
+
+#include <cmath>
+
+#include "actors/characters/character_seams.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/sound_actor.h"
+#include "actors/world/collision.h"
+#include "actors/world/draw_group_connector_actor.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdGetPosition = 64;
+constexpr uint32_t kCmdGetWSPosition = 71;
+constexpr uint32_t kCmdPositionAdd = 78;
+constexpr uint32_t kCmdSetQuaternion = 79;
+constexpr uint32_t kCmdGetQuaternion = 80;
+constexpr uint32_t kCmdQuaternionMultiply = 82;
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdGetGameObjectType = 603;
+constexpr uint32_t kCmdGetKeyGroups = 630;
+constexpr uint32_t kCmdGetKeyTime = 644;
+constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
+constexpr uint32_t kProcessLayer = 2;
+constexpr uint32_t kGameObjectClassId = 12;
+constexpr uint32_t kCharacterClassId = 16;
+constexpr uint32_t kItemTypeKey = 2;
+constexpr uint32_t kColObjQualifies = 0x40;
+constexpr float kMinTime = 0.01f;
+constexpr float kMinLength = 1.0f;
+constexpr float kDegrees = 57.29578f;
+constexpr float kRadians = 0.017453292f;
+
+const char *const kSoundNames[kDoorSoundCount] = {"Open",   "Close", "Opening", "Closing",
+                                                  "Locked", "Lock",  "Unlock"};
+
+// The nine axis presets: Door, Chest, Drawer, X, Y, Z, -X, -Y, -Z.
+const Vector3 kAxisPresets[] = {{0, 1, 0}, {1, 0, 0},  {0, 0, -1}, {1, 0, 0}, {0, 1, 0},
+                                {0, 0, 1}, {-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
+
+const BasicSheetRow kSheet[] = {
+    {"Door Properties", PropertyKind::PageTitle, 0, 0},
+    {"Create:|Single|0|Single Side|1|Double|2|Double Side|3|", PropertyKind::Enumeration,
+     kCmdSetDoorType, kCmdGetDoorType},
+    {"Axis:|Door|0|Chest|1|Drawer|2|X|3|Y|4|Z|5|-X|6|-Y|7|-Z|8|", PropertyKind::Enumeration,
+     kCmdSetDoorAxisPreset, kCmdGetDoorAxisPreset},
+    {"Auto Close:", PropertyKind::CheckBox, kCmdSetDoorAutoClose, kCmdGetDoorAutoClose},
+    {"Never Auto Close On Collision:", PropertyKind::CheckBox,
+     kCmdSetDoorNeverAutoCloseOnCollision, kCmdGetDoorNeverAutoCloseOnCollision},
+    {"Auto Open:", PropertyKind::CheckBox, kCmdSetDoorAutoOpen, kCmdGetDoorAutoOpen},
+    {"Open Away From Opener:", PropertyKind::CheckBox, kCmdSetDoorOpenAway, kCmdGetDoorOpenAway},
+    {"Use Connector:", PropertyKind::CheckBox, kCmdSetUseConnector, kCmdGetUseConnector},
+    {"Set Open, Close, Auto Close Timers", PropertyKind::Caption, 0, 0},
+    {"Open:", PropertyKind::Time, kCmdSetDoorOpenTime, kCmdGetDoorOpenTime},
+    {"Close:", PropertyKind::Time, kCmdSetDoorCloseTime, kCmdGetDoorCloseTime},
+    {"Auto Close:", PropertyKind::Time, kCmdSetDoorAutoCloseTime, kCmdGetDoorAutoCloseTime},
+    {"Angle:", PropertyKind::Real, kCmdSetOpenAngle, kCmdGetOpenAngle},
+    {"Length:", PropertyKind::Real, kCmdSetOpenLength, kCmdGetOpenLength},
+    {"Axis:", PropertyKind::Vector, kCmdSetDoorAxis, kCmdGetDoorAxis},
+    {"Open Door:|Open|", PropertyKind::Button, kCmdOpenDoorButton, 0},
+    {"Close Door:|Close|", PropertyKind::Button, kCmdCloseDoor, 0},
+    {"Door Sound Properties", PropertyKind::PageTitle, 0, 0},
+    {"Sound Style Switch:", PropertyKind::CheckBox, kCmdSetDoorSoundSwitch,
+     kCmdGetDoorSoundSwitch},
+    {"Door Lock Properties", PropertyKind::PageTitle, 0, 0},
+    {"Set Lockgroups", PropertyKind::GroupMask, kCmdSetLockGroups, kCmdGetLockGroups},
+    {"Locked:", PropertyKind::CheckBox, kCmdSetLockLocked, kCmdGetLockLocked},
+    {"Lock Time:", PropertyKind::Time, kCmdSetLockTime, kCmdGetLockTime},
+};
+
+// A value below the floor (or not a number) becomes the floor.
+float AtLeast(float value, float floor) { return value >= floor ? value : floor; }
+
+void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
+
+// Asks an item a one-word question; the block is zeroed first, so an actor
+// that does not answer says 0.
+template <class T> T Ask(Actor *actor, uint32_t commandId) {
+    T value{};
+    actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    return value;
+}
+
+void Point(ActorLink &link, Actor *actor) {
+    link.Release();
+    link.Assign(actor);
+}
+
+} // namespace
+
+DoorActor::DoorActor() : leaf1(this), leaf2(this) {
+    classId = kDoorClassId;
+    for (ActorLink &link : sounds) {
+        link.origin = this;
+    }
+}
+
+void DoorActor::RegisterClass() { RegisterBasicClassSheet(kDoorClassId, kSheet); }
+
+// --- children ------------------------------------------------------------------------
+
+void DoorActor::BuildChildren() {
+    for (ActorLink &link : sounds) {
+        link.Release();
+    }
+    leaf1.Release();
+    leaf2.Release();
+    const std::vector<ChildRef> old = SnapshotChildren(this);
+    for (auto ref = old.rbegin(); ref != old.rend(); ++ref) {
+        if (Actor *child = ResolveChild(this, *ref)) {
+            DeleteActor(child);
+        }
+    }
+    if (doorType > kDoorDoubleSide) {
+        return;
+    }
+    const auto mesh = static_cast<int32_t>(kMeshObjectClassId);
+    CreateActor(mesh, "Door_Frame", nullptr, this, -1, true);
+    Point(leaf1, CreateActor(mesh, "Door_1", nullptr, this, -1, true));
+    if (doorType == kDoorDouble || doorType == kDoorDoubleSide) {
+        Point(leaf2, CreateActor(mesh, "Door_2", nullptr, this, -1, true));
+    }
+    const auto sound = static_cast<int32_t>(kSoundClassId);
+    Point(sounds[kSoundOpen], CreateActor(sound, "Open", nullptr, this, -1, true));
+    Point(sounds[kSoundClose], CreateActor(sound, "Close", nullptr, this, -1, true));
+    for (const auto &ref : SnapshotChildren(this)) {
+        if (Actor *child = ResolveChild(this, ref)) {
+            SendCommandArgs(child, kCmdNewDoorChild, 1u);
+        }
+    }
+}
+
+void DoorActor::FindChildren() {
+    for (size_t i = 0; i < kDoorSoundCount; ++i) {
+        Point(sounds[i], FindDescendantByName(this, kSoundNames[i]));
+    }
+    Actor *first = FindDescendantByName(this, "Door 1");
+    Point(leaf1, first != nullptr ? first : FindDescendantByName(this, "Door_1"));
+    Actor *second = FindDescendantByName(this, "Door 2");
+    Point(leaf2, second != nullptr ? second : FindDescendantByName(this, "Door_2"));
+    for (DoorSound looped : {kSoundOpening, kSoundClosing}) {
+        if (Actor *child = Sound(looped)) {
+            SendCommandArgs(child, kCmdSoundSetPlayStyle, 1u);
+        }
+    }
+    if (doorState != kDoorClosed) {
+        Subscribe();
+    }
+}
+
+void DoorActor::SetUseConnector(bool on) {
+    useConnector = on ? 1 : 0;
+    if (on) {
+        Actor *connector = CreateActor(static_cast<int32_t>(kDrawGroupConnectorClassId),
+                                       "Door Connector", nullptr, this, -1, true);
+        SendCommandArgs(connector, kCmdSetConnectorType, kConnectorDoor);
+        return;
+    }
+    ActorSystem *system = GetActorSystem();
+    for (Actor *child : children) {
+        if (child != nullptr && child->classId == kDrawGroupConnectorClassId) {
+            if (system != nullptr) {
+                system->SelectActor(child);
+            }
+            return;
+        }
+    }
+}
+
+// --- commands ------------------------------------------------------------------------
+
+void DoorActor::Raise(uint32_t eventId) { HandleCommand(eventId, ParamBlock()); }
+
+void DoorActor::Echo(uint32_t commandId, ParamBlock block) {
+    if (ActorSystem *system = GetActorSystem()) {
+        system->NetSendCommand(static_cast<uint32_t>(actorId), commandId, block);
+    }
+}
+
+void DoorActor::SetLocked(uint32_t value) {
+    locked = lockGroups == 0 ? 0 : value;
+    Raise(locked != 0 ? kCmdOnDoorLock : kCmdOnDoorUnlock);
+}
+
+void DoorActor::OpenBy(uint32_t userId) {
+    SendCommandArgs(this, kCmdOpenDoor, userId);
+    uint32_t id = userId;
+    Echo(kCmdOpenDoor, ParamBlock(&id, sizeof(id)));
+}
+
+void DoorActor::StartTimedUnlock(uint32_t userId, float duration) {
+    unlockActive = 1;
+    unlockHeld = 1;
+    unlockElapsed = 0.0f;
+    unlockDuration = duration;
+    unlockUser = userId;
+    Raise(kCmdOnDoorLocked);
+    Subscribe();
+}
+
+void DoorActor::Act(uint32_t userId, uint32_t itemId) {
+    if (lockChangeTimer < 1.0f) {
+        return;
+    }
+    if (unlockActive != 0) {
+        unlockHeld = 1;
+        return;
+    }
+    if (doorState != kDoorClosed) {
+        return;
+    }
+    Actor *item = GetActorById(itemId);
+    if (item == nullptr || item->classId != kGameObjectClassId ||
+        Ask<uint32_t>(item, kCmdGetGameObjectType) != kItemTypeKey) {
+        if (locked == 0) {
+            OpenBy(userId);
+        } else {
+            StartTimedUnlock(userId, lockTime);
+        }
+        return;
+    }
+    const uint32_t keyGroups = Ask<uint32_t>(item, kCmdGetKeyGroups);
+    const float keyTime = Ask<float>(item, kCmdGetKeyTime);
+    const bool match = (keyGroups & lockGroups) != 0 && keyTime == 0.0f;
+    if (locked == 0 && match) {
+        lockChangeTimer = 0.0f;
+        SendCommandArgs(this, kCmdSetLockLocked, true);
+        float time = lockTime;
+        Echo(kCmdSetLockTime, ParamBlock(&time, sizeof(time)));
+        uint32_t on = 1;
+        Echo(kCmdSetLockLocked, ParamBlock(&on, sizeof(on)));
+    } else if (locked == 0) {
+        OpenBy(userId);
+    } else if (match) {
+        locked = 0;
+        Raise(kCmdOnDoorUnlock);
+        SendCommandArgs(this, kCmdOpenDoor, userId);
+        uint32_t off = 0;
+        Echo(kCmdSetLockLocked, ParamBlock(&off, sizeof(off)));
+        uint32_t id = userId;
+        Echo(kCmdOpenDoor, ParamBlock(&id, sizeof(id)));
+    } else {
+        StartTimedUnlock(userId, keyTime != 0.0f ? lockTime * keyTime : lockTime);
+    }
+}
+
+void DoorActor::CollisionEvent(ParamBlock block) {
+    const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
+    if (other == nullptr || (other->flags & kColObjQualifies) == 0) {
+        return;
+    }
+    Actor *character = other->owner;
+    if (character == nullptr || character->classId != kCharacterClassId ||
+        !character->HasFlag(kActorMaster)) {
+        return;
+    }
+    if (locked == 0 && autoOpen != 0 && doorState == kDoorClosed) {
+        OpenBy(static_cast<uint32_t>(character->actorId));
+    }
+    if (CharacterCollisionHold(character) != 0) {
+        collisionHold = 1;
+    }
+}
+
+void DoorActor::CopyDoor(const DoorActor &source) {
+    doorType = source.doorType;
+    doorState = source.doorState;
+    animationType = source.animationType;
+    openTime = source.openTime;
+    closeTime = source.closeTime;
+    autoCloseTime = source.autoCloseTime;
+    autoClose = source.autoClose;
+    neverAutoCloseOnCollision = source.neverAutoCloseOnCollision;
+    autoOpen = source.autoOpen;
+    openAwayFromOpener = source.openAwayFromOpener;
+    axisPreset = source.axisPreset;
+    axis = source.axis;
+    useConnector = source.useConnector;
+    openLength = source.openLength;
+    openAngle = source.openAngle;
+    linearVelocity = source.linearVelocity;
+    closedPosition1 = source.closedPosition1;
+    closedPosition2 = source.closedPosition2;
+    angularSpeed = source.angularSpeed;
+    closedRotation1 = source.closedRotation1;
+    closedRotation2 = source.closedRotation2;
+    lockGroups = source.lockGroups;
+    locked = source.locked;
+    lockTime = source.lockTime;
+    lockChangeTimer = source.lockChangeTimer;
+    soundSwitch = source.soundSwitch;
+    unlockActive = source.unlockActive;
+    unlockHeld = source.unlockHeld;
+    unlockElapsed = source.unlockElapsed;
+    unlockDuration = source.unlockDuration;
+    unlockUser = source.unlockUser;
+    openEventPending = source.openEventPending;
+    closeFinishPending = source.closeFinishPending;
+    collisionHold = source.collisionHold;
+    motionClock = source.motionClock;
+    // The source's children are not this door's: "Precalculate" finds its
+    // own.
+}
+
+int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetDoorType:
+        doorType = block.ReadU32(0);
+        BuildChildren();
+        break;
+    case kCmdGetDoorType:
+        block.WriteU32(0, doorType);
+        break;
+    case kCmdSetDoorAnimationType:
+        animationType = block.ReadU32(0);
+        break;
+    case kCmdGetDoorAnimationType:
+        block.WriteU32(0, animationType);
+        break;
+    case kCmdSetDoorAxisPreset:
+        axisPreset = block.ReadU32(0);
+        if (axisPreset < std::size(kAxisPresets)) {
+            axis = kAxisPresets[axisPreset];
+        }
+        break;
+    case kCmdGetDoorAxisPreset:
+        block.WriteU32(0, axisPreset);
+        break;
+    case kCmdSetDoorAutoClose:
+        autoClose = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetDoorAutoClose:
+        block.WriteU32(0, autoClose);
+        break;
+    case kCmdSetDoorNeverAutoCloseOnCollision:
+        neverAutoCloseOnCollision = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetDoorNeverAutoCloseOnCollision:
+        block.WriteU32(0, neverAutoCloseOnCollision);
+        break;
+    case kCmdSetDoorAutoOpen:
+        autoOpen = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetDoorAutoOpen:
+        block.WriteU32(0, autoOpen);
+        break;
+    case kCmdSetDoorOpenAway:
+        openAwayFromOpener = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetDoorOpenAway:
+        block.WriteU32(0, openAwayFromOpener);
+        break;
+    case kCmdOpenDoorButton:
+        BeginOpen(0.0f, 0.0f, 0.0f);
+        break;
+    case kCmdCloseDoor:
+        BeginClose();
+        break;
+    case kCmdOpenDoor:
+        if (Actor *opener = GetActorById(block.ReadU32(0))) {
+            Vector3 at = {0.0f, 0.0f, 0.0f};
+            opener->HandleCommand(kCmdGetWSPosition, ParamBlock(&at, sizeof(at)));
+            BeginOpen(at.x, at.y, at.z);
+        }
+        break;
+    case kCmdSetDoorOpenTime:
+        openTime = AtLeast(block.ReadF32(0), kMinTime);
+        break;
+    case kCmdGetDoorOpenTime:
+        block.WriteF32(0, openTime);
+        break;
+    case kCmdSetDoorCloseTime:
+        closeTime = AtLeast(block.ReadF32(0), kMinTime);
+        break;
+    case kCmdGetDoorCloseTime:
+        block.WriteF32(0, closeTime);
+        break;
+    case kCmdSetDoorAutoCloseTime:
+        autoCloseTime = AtLeast(block.ReadF32(0), kMinTime);
+        break;
+    case kCmdGetDoorAutoCloseTime:
+        block.WriteF32(0, autoCloseTime);
+        break;
+    case kCmdSetUseConnector:
+        SetUseConnector(block.ReadU32(0) != 0);
+        break;
+    case kCmdGetUseConnector:
+        block.WriteU32(0, useConnector);
+        break;
+    case kCmdSetOpenLength:
+        openLength = AtLeast(block.ReadF32(0), kMinLength);
+        break;
+    case kCmdGetOpenLength:
+        block.WriteF32(0, openLength);
+        break;
+    case kCmdSetOpenAngle:
+        openAngle = block.ReadF32(0) * kRadians;
+        break;
+    case kCmdGetOpenAngle:
+        block.WriteF32(0, openAngle * kDegrees);
+        break;
+    case kCmdSetDoorAxis:
+        axis = block.Read<Vector3>(0);
+        break;
+    case kCmdGetDoorAxis:
+        block.Write(0, axis);
+        break;
+    case kCmdSetLockGroups:
+        lockGroups = block.ReadU32(0);
+        break;
+    case kCmdGetLockGroups:
+        block.WriteU32(0, lockGroups);
+        break;
+    case kCmdSetLockGroupBit: {
+        // Groups are numbered 1 to 32; other numbers name no bit.
+        const uint32_t n = block.ReadU32(0);
+        if (n >= 1 && n <= 32) {
+            const uint32_t bit = 1u << (n - 1);
+            lockGroups = block.ReadU32(4) != 0 ? (lockGroups | bit) : (lockGroups & ~bit);
+        }
+        break;
+    }
+    case kCmdSetLockLocked:
+        SetLocked(block.ReadU32(0) != 0 ? 1 : 0);
+        break;
+    case kCmdGetLockLocked:
+        block.WriteU32(0, locked);
+        break;
+    case kCmdSetLockTime:
+        lockTime = block.ReadF32(0);
+        break;
+    case kCmdGetLockTime:
+        block.WriteF32(0, lockTime);
+        break;
+    case kCmdSetDoorSoundSwitch:
+        soundSwitch = block.ReadU32(0) != 0 ? 1 : 0;
+        break;
+    case kCmdGetDoorSoundSwitch:
+        block.WriteU32(0, soundSwitch);
+        break;
+    case kCmdAction:
+        if (block.Fits(0, 8)) {
+            Act(block.ReadU32(0), block.ReadU32(4));
+        }
+        break;
+    case kCmdCollisionEvent:
+        CollisionEvent(block);
+        break;
+    case kCmdPrecalculate:
+        FindChildren();
+        break;
+    case kCmdCreate: {
+        Actor *source = block.ReadActor(0);
+        auto *door = dynamic_cast<DoorActor *>(source);
+        if (door != nullptr && door != this) {
+            CopyDoor(*door);
+        }
+        break;
+    }
+    case kCmdInvalidActorPointer:
+        // A deleted child: its link is already clear.
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+// --- motion --------------------------------------------------------------------------
+
+void DoorActor::Subscribe() {
+    if (processEntry == nullptr) {
+        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+                                         0.0f, 0.0f, nullptr, kProcessLayer);
+    }
+}
+
+// Cancelled and forgotten at once, so that a command later in the frame
+// subscribes again.
+void DoorActor::EndSubscription() {
+    if (processEntry != nullptr) {
+        ActorSystem::CancelScheduledCommand(processEntry);
+        processEntry = nullptr;
+    }
+}
+
+void DoorActor::PlaySound(DoorSound which) {
+    if (Actor *sound = Sound(which)) {
+        sound->HandleCommand(kCmdSoundPlay, ParamBlock());
+    }
+}
+
+void DoorActor::StopSound(DoorSound which) {
+    if (Actor *sound = Sound(which)) {
+        sound->HandleCommand(kCmdSoundStop, ParamBlock());
+    }
+}
+
+void DoorActor::BeginOpen(float x, float y, float z) {
+    if (doorState != kDoorClosed) {
+        return;
+    }
+    if (useConnector != 0) {
+        SendCommandToChildren(this, kCmdOpenConnector, ParamBlock());
+    }
+    Subscribe();
+    doorState = kDoorOpening;
+    angularSpeed = openAngle / openTime;
+    if (x != 0.0f && openAwayFromOpener != 0 && Leaf1() != nullptr) {
+        Actor *leaf = Leaf1();
+        const Matrix &world = leaf->GetWorldMatrix();
+        Vector3 facing;
+        Vec3TransformNormal(&facing, {0.0f, 0.0f, 1.0f}, world);
+        const Vector3 at = leaf->GetWorldPosition();
+        if (Vec3Dot(facing, {x, y, z}) - Vec3Dot(facing, at) <= 0.0f) {
+            angularSpeed = -openAngle / openTime;
+        }
+    }
+    linearVelocity = Scaled(axis, openLength / openTime);
+    motionClock = 0.0f;
+    if (Actor *leaf = Leaf1()) {
+        leaf->HandleCommand(kCmdGetPosition, ParamBlock(&closedPosition1, sizeof(Vector3)));
+        leaf->HandleCommand(kCmdGetQuaternion, ParamBlock(&closedRotation1, sizeof(Quaternion)));
+    }
+    if (Actor *leaf = Leaf2()) {
+        leaf->HandleCommand(kCmdGetPosition, ParamBlock(&closedPosition2, sizeof(Vector3)));
+        leaf->HandleCommand(kCmdGetQuaternion, ParamBlock(&closedRotation2, sizeof(Quaternion)));
+    }
+    openEventPending = 1;
+}
+
+void DoorActor::FireOpenEvent() {
+    PlaySound(kSoundOpen);
+    PlaySound(kSoundOpening);
+    Raise(kCmdOnDoorOpen);
+}
+
+void DoorActor::FinishOpen() {
+    doorState = kDoorOpened;
+    motionClock = 0.0f;
+    StopSound(kSoundOpening);
+    if (soundSwitch != 0) {
+        PlaySound(kSoundClose);
+    }
+    Raise(kCmdOnDoorOpened);
+}
+
+void DoorActor::BeginClose() {
+    if (doorState != kDoorOpened) {
+        return;
+    }
+    const float speed = openAngle / closeTime;
+    angularSpeed = angularSpeed > 0.0f ? -speed : speed;
+    doorState = kDoorClosing;
+    linearVelocity = Scaled(axis, -openLength / closeTime);
+    if (soundSwitch != 0) {
+        PlaySound(kSoundOpen);
+    }
+    if (Sound(kSoundClosing) != nullptr) {
+        PlaySound(kSoundClosing);
+    } else if (soundSwitch != 0) {
+        PlaySound(kSoundOpening);
+    }
+    motionClock = 0.0f;
+    Raise(kCmdOnDoorClose);
+}
+
+void DoorActor::CloseConnectors() {
+    if (useConnector != 0) {
+        SendCommandToChildren(this, kCmdCloseConnector, ParamBlock());
+    }
+    closeFinishPending = 1;
+}
+
+void DoorActor::FinishClose() {
+    if (Actor *leaf = Leaf1()) {
+        SendCommandArgs(leaf, kCmdSetPosition, closedPosition1);
+        SendCommandArgs(leaf, kCmdSetQuaternion, closedRotation1);
+    }
+    if (Actor *leaf = Leaf2()) {
+        SendCommandArgs(leaf, kCmdSetPosition, closedPosition2);
+        SendCommandArgs(leaf, kCmdSetQuaternion, closedRotation2);
+    }
+    PlaySound(kSoundClose);
+    StopSound(kSoundOpening);
+    StopSound(kSoundClosing);
+    doorState = kDoorClosed;
+    motionClock = 0.0f;
+    Raise(kCmdOnDoorClosed);
+    EndSubscription();
+}
+
+void DoorActor::MoveLeaves(float dt) {
+    const bool turning = doorType == kDoorSingle || doorType == kDoorDouble;
+    const bool two = doorType == kDoorDouble || doorType == kDoorDoubleSide;
+    if (doorType > kDoorDoubleSide) {
+        return;
+    }
+    const float sense[2] = {1.0f, -1.0f};
+    Actor *leaves[2] = {Leaf1(), two ? Leaf2() : nullptr};
+    for (size_t i = 0; i < 2; ++i) {
+        if (leaves[i] == nullptr) {
+            continue;
+        }
+        if (turning) {
+            Quaternion turn;
+            QuaternionRotationAxis(&turn, axis, sense[i] * dt * angularSpeed);
+            SendCommandArgs(leaves[i], kCmdQuaternionMultiply, turn);
+        } else {
+            SendCommandArgs(leaves[i], kCmdPositionAdd, Scaled(linearVelocity, sense[i] * dt));
+        }
+    }
+}
+
+void DoorActor::RunTimedUnlock(float dt) {
+    unlockElapsed += dt;
+    if (unlockHeld == 0) {
+        unlockActive = 0;
+        // Only a door at rest gives up its processing: one that another
+        // command set moving meanwhile goes on.
+        if (doorState == kDoorClosed && openEventPending == 0 && closeFinishPending == 0) {
+            EndSubscription();
+        }
+    }
+    if (unlockElapsed > 0.1f) {
+        SendCommandArgs(GetActorById(static_cast<uint32_t>(kInventoryActorId)), kCmdUnlockProgress,
+                        unlockElapsed, unlockDuration);
+    }
+    if (unlockElapsed > unlockDuration) {
+        unlockActive = 0;
+        SendCommandArgs(this, kCmdSetLockLocked, false);
+        SendCommandArgs(this, kCmdOpenDoor, unlockUser);
+        lockChangeTimer = 0.0f;
+        uint32_t off = 0;
+        Echo(kCmdSetLockLocked, ParamBlock(&off, sizeof(off)));
+        uint32_t user = unlockUser;
+        Echo(kCmdOpenDoor, ParamBlock(&user, sizeof(user)));
+    }
+    unlockHeld = 0;
+}
+
+void DoorActor::Process() {
+    if (!IsOperational()) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
+    if (openEventPending != 0) {
+        FireOpenEvent();
+        openEventPending = 0;
+    }
+    if (closeFinishPending != 0) {
+        FinishClose();
+        closeFinishPending = 0;
+    }
+    if (unlockActive != 0) {
+        RunTimedUnlock(dt);
+    }
+    switch (doorState) {
+    case kDoorOpened:
+        if (autoClose != 0) {
+            motionClock += dt;
+            if (motionClock > autoCloseTime) {
+                if (neverAutoCloseOnCollision == 0 || collisionHold == 0) {
+                    BeginClose();
+                }
+                collisionHold = 0;
+            }
+        }
+        break;
+    case kDoorOpening:
+        motionClock += dt;
+        if (motionClock > openTime) {
+            FinishOpen();
+        } else {
+            MoveLeaves(dt);
+        }
+        break;
+    case kDoorClosing:
+        motionClock += dt;
+        if (motionClock > closeTime) {
+            CloseConnectors();
+        } else {
+            MoveLeaves(dt);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void DoorActor::CountLockTimer() {
+    RefreshTimeRecord(timeRecord);
+    if (timeRecord != nullptr && lockTimerFrame != FrameCounter) {
+        lockTimerFrame = FrameCounter;
+        lockChangeTimer += timeRecord->delta;
+    }
+}
+
+void DoorActor::Update() {
+    if (!IsOperational()) {
+        return;
+    }
+    CountLockTimer();
+    if (useConnector == 0) {
+        Actor::Update();
+    }
+}
+
+void DoorActor::Draw(float) {
+    if (!IsOperational()) {
+        return;
+    }
+    CountLockTimer();
+    Actor::Update();
+}
+
+// --- file ----------------------------------------------------------------------------
+
+int DoorActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    const uint32_t version = archive.Version();
+    if (version != 0) {
+        archive.SerializeWord(&doorType);
+        archive.SerializeWord(&animationType);
+        SerializeFloat(archive, &openTime);
+        SerializeFloat(archive, &closeTime);
+        SerializeFloat(archive, &autoCloseTime);
+        archive.SerializeWord(&autoClose);
+        archive.SerializeWord(&axisPreset);
+        archive.SerializeWord(&useConnector);
+        SerializeFloat(archive, &openLength);
+        archive.SerializeWords(&axis, 3);
+    }
+    if (version >= 3) {
+        archive.SerializeWord(&lockGroups);
+        archive.SerializeWord(&locked);
+        SerializeFloat(archive, &lockTime);
+        archive.SerializeWord(&autoOpen);
+        archive.SerializeWord(&openAwayFromOpener);
+    }
+    // Kept as the file format has it: this changes the live door on writing
+    // too.
+    if (lockTime < 1.0f) {
+        lockTime = 20.0f;
+    }
+    if (lockGroups == 0) {
+        lockGroups = 1;
+    }
+    if (version >= 9) {
+        archive.SerializeWord(&soundSwitch);
+        archive.SerializeWord(&neverAutoCloseOnCollision);
+        uint32_t reserved[4] = {0, 0, 0, 0};
+        archive.SerializeWords(reserved, 4);
+    }
+    if (version >= 25) {
+        SerializeFloat(archive, &openAngle);
+    }
+    if (version >= 28) {
+        archive.SerializeWord(&doorState);
+        SerializeFloat(archive, &angularSpeed);
+        archive.SerializeWords(&linearVelocity, 3);
+        archive.SerializeWords(&closedPosition1, 3);
+        archive.SerializeWords(&closedPosition2, 3);
+        archive.SerializeWords(&closedRotation1, 4);
+        archive.SerializeWords(&closedRotation2, 4);
+    }
+    if (!archive.IsWriting()) {
+        // A file does not get past the floors the setters keep.
+        openTime = AtLeast(openTime, kMinTime);
+        closeTime = AtLeast(closeTime, kMinTime);
+        autoCloseTime = AtLeast(autoCloseTime, kMinTime);
+        openLength = AtLeast(openLength, kMinLength);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void DoorActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back(
+        "door type " + std::to_string(doorType) + " state " + std::to_string(doorState) +
+        " anim " + std::to_string(animationType) + " times " + DumpNumber(openTime) + ' ' +
+        DumpNumber(closeTime) + ' ' + DumpNumber(autoCloseTime) + " autoclose " +
+        std::to_string(autoClose) + " never " + std::to_string(neverAutoCloseOnCollision) +
+        " autoopen " + std::to_string(autoOpen) + " away " + std::to_string(openAwayFromOpener) +
+        " axis " + std::to_string(axisPreset) + ' ' + DumpNumber(axis.x) + ' ' +
+        DumpNumber(axis.y) + ' ' + DumpNumber(axis.z) + " connector " +
+        std::to_string(useConnector) + " length " + DumpNumber(openLength) + " angle " +
+        DumpNumber(openAngle) + " lockgroups " + std::to_string(lockGroups) + " locked " +
+        std::to_string(locked) + " locktime " + DumpNumber(lockTime) + " sound " +
+        std::to_string(soundSwitch));
+}

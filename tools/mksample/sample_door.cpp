@@ -1,0 +1,100 @@
+#include "sample_door.h"
+
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/world/door_actor.h"
+#include "actors/world/trigger_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "sample_actors.h"
+#include "sample_output.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdSetResource = 91;
+constexpr uint32_t kCmdStartGame = 154;
+constexpr int32_t kDoorId = 3060;
+constexpr int32_t kTriggerId = 3066;
+constexpr int32_t kRunnerId = 3067;
+// Subtype "GeometryEvent": active, raises and takes events, pushes nothing.
+constexpr uint32_t kGeometryEvent =
+    kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjTakesAllEvents;
+
+// Gives the mesh child the item, the local position and the scale.
+bool ShapeMesh(Actor* mesh, const Vector3& at, const Vector3& scale) {
+    if (mesh == nullptr || SendCommandArgs(mesh, kCmdSetResource, std::string("cube")) == 0) {
+        return false;
+    }
+    mesh->position = at;
+    mesh->scale = scale;
+    mesh->InvalidateTransform();
+    return true;
+}
+
+bool AddDoor(SampleOutput& out, const std::string& file) {
+    Actor* door = MakeSampleActor(static_cast<int32_t>(kDoorClassId), "GA5_Door", kSceneryRootId,
+                                  kDoorId);
+    if (door == nullptr) return out.Fail(file, "cannot make actor \"GA5_Door\"");
+    SendCommandArgs(door, kCmdSetPosition, Vector3{0.0f, 0.0f, 500.0f});
+    SendCommandArgs(door, kCmdSetDoorType, kDoorSingle);
+    SendCommandArgs(door, kCmdSetUseConnector, true);
+    SendCommandArgs(door, kCmdSetDoorOpenTime, 0.5f);
+    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 2.0f);
+    // The children come at run-time ids; the file keeps them in the door's
+    // block.
+    int32_t id = kDoorId + 1;
+    for (Actor* child : std::vector<Actor*>(door->children)) {
+        if (!MoveSampleActorId(child, id++)) return out.Fail(file, "cannot number the door's children");
+    }
+    // A lintel above the doorway and a 100 x 200 x 10 leaf filling it.
+    if (!ShapeMesh(FindChildByName(door, "Door_Frame"), {0.0f, 210.0f, 0.0f}, {1.2f, 0.2f, 0.2f}) ||
+        !ShapeMesh(FindChildByName(door, "Door_1"), {0.0f, 100.0f, 0.0f}, {1.0f, 2.0f, 0.1f})) {
+        return out.Fail(file, "cannot shape the door's meshes");
+    }
+    if (FindChildByName(door, "Door Connector") == nullptr || id != kTriggerId) {
+        return out.Fail(file, "the door lacks its children");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (room == nullptr) return out.Fail(file, "no room RoomA for the trigger");
+    if (!AddDoor(out, file)) return false;
+
+    Actor* trigger = CreateActor(static_cast<int32_t>(kTriggerClassId), "T", nullptr, room,
+                                 kTriggerId, true);
+    if (trigger == nullptr || trigger->colObjs.empty()) return out.Fail(file, "cannot make actor \"T\"");
+    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, 50.0f, 300.0f});
+    SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
+    trigger->colObjs[0]->receiveGroups = 1;
+    trigger->scripts.clear();
+    std::string error;
+    if (!AddSampleScript(trigger, "On Trigger", kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", &error)) {
+        return out.Fail(file, error);
+    }
+
+    Actor* runner = CreateActor(0, "Runner", nullptr, room, kRunnerId, true);
+    if (runner == nullptr) return out.Fail(file, "cannot make actor \"Runner\"");
+    SendCommandArgs(runner, kCmdSetPosition, Vector3{0.0f, 50.0f, 150.0f});
+    ColObj sphere(runner);
+    sphere.name = "Runner Col";
+    sphere.type = 1;
+    sphere.flags = kGeometryEvent;
+    sphere.groups = 1;
+    sphere.receiveGroups = 1;
+    sphere.boxMin = {0.0f, 0.0f, 0.0f};
+    sphere.boxMax = {20.0f, 20.0f, 20.0f};
+    runner->AddColObj(sphere);
+    // At 200 units a second it reaches the trigger's sphere 0.15 s in.
+    if (!AddSampleScript(runner, "run", kCmdStartGame,
+                         "this.Timed_Command_Lerp(0, 1.5, Set_Position((0, 50, 150)), "
+                         "Set_Position((0, 50, 450)));",
+                         &error)) {
+        return out.Fail(file, error);
+    }
+    return true;
+}
