@@ -92,6 +92,17 @@ TEST(Qvadump, ClassLinesOfFileAndSpawnPoint) {
               std::string::npos);
 }
 
+// A Matrix Animation with a line per layer, a Path with its Path Nodes and
+// its mover, and a LOD with a line per level.
+TEST(Qvadump, ClassLinesOfMatrixAnimationPathAndLod) {
+    const std::string expected = ReadFile(DataPath("moving_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("moving_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      lodlevel 1 distance 1e+05 fade 0.5\n"), std::string::npos);
+}
+
 TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     // The failed load frees the half-read actor: the fixed tree is what is left.
     const std::string expected = ReadFile(DataPath("short_file.txt"));

@@ -10,8 +10,11 @@
 
 #include "actors/world/path_actor.h"
 #include "actors/world/path_node_actor.h"
+#include "base/byte_writer.h"
 #include "base/random.h"
+#include "core/actors/actor_file.h"
 #include "core/actors/class_descriptor.h"
+#include "support/temp_folder.h"
 #include "time_fixture.h"
 
 using namespace timetest;
@@ -360,6 +363,50 @@ TEST_F(PathTest, ZeroLengthSegmentsGiveFinitePositions) {
         Step(p);
         ASSERT_TRUE(std::isfinite(mover->position.x));
     }
+}
+
+TEST_F(PathTest, FileRecordsLeaveTheSegmentOut) {
+    PathActor *p = NewPath();
+    PathNodeActor *a = Node(p, {100, 0, 0}, 7);
+    SendFloat(p, kCmdSetPathSpeed, 50.0f);
+    SendWord(p, kCmdSetUseNodetimeForPause, 1);
+    SendFloat(p, kCmdSetPathnodeTime, 2.5f);
+    SendFloat(a, kCmdSetPathnodeTime, 1.5f);
+    SendWord(a, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
+    Mover(p);
+    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    TempFolder folder;
+    // The last bytes of a one-actor file: the class's own fields.
+    const auto tail = [&](Actor *actor, size_t n) {
+        const std::string path = folder / "one.qva";
+        EXPECT_EQ(SaveActors(path, static_cast<uint32_t>(actor->actorId),
+                             static_cast<uint32_t>(actor->actorId) + 1, kSerializeSave),
+                  1);
+        const std::string bytes = folder.Get("one.qva");
+        return bytes.size() >= n ? bytes.substr(bytes.size() - n) : std::string();
+    };
+    std::vector<uint8_t> pathBytes;
+    ByteWriter pw(pathBytes);
+    pw.F32(50.0f);
+    pw.U32(1);
+    pw.F32(2.5f);
+    std::vector<uint8_t> nodeBytes;
+    ByteWriter nw(nodeBytes);
+    nw.F32(1.5f);
+    nw.U32(7);
+    nw.U32(kPathEndJumpBackToRoot);
+    for (int i = 0; i < 5; ++i) {
+        pw.U32(0);
+        nw.U32(0);
+    }
+    const std::string atStart = tail(p, 32);
+    EXPECT_EQ(atStart, std::string(pathBytes.begin(), pathBytes.end()));
+    EXPECT_EQ(tail(a, 32), std::string(nodeBytes.begin(), nodeBytes.end()));
+    for (int i = 0; i < 30; ++i) {
+        Step(p);
+    }
+    ASSERT_GT(p->segmentClock, 0.0f);
+    EXPECT_EQ(tail(p, 32), atStart);
 }
 
 } // namespace
