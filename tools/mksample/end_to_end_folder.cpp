@@ -1,5 +1,6 @@
 #include "end_to_end_folder.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_logic.h"
+#include "sample_moving.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
 #include "sample_spawn.h"
@@ -130,10 +132,11 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
-        !AddSkinFigures(out, file, next)) {
+        !AddSkinFigures(out, file, next) || !AddMovingContent(out, file)) {
         return false;
     }
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
+    const int32_t end = std::max(next, kEndMovingId);
+    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
 }
 
 }  // namespace
