@@ -22,14 +22,7 @@ constexpr float kDecisionInterval = 1.0f;
 // Bytes of a level record: distance, fade and two spare words.
 constexpr uint32_t kLevelBytes = 16;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const PropertySheetRow kSheet[] = {
     {"Lod Properties", PropertyKind::PageTitle, 0, 0},
     {"Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PropertyKind::Enumeration,
      kCmdSetLodLevelCount, kCmdGetLodLevelCount},
@@ -39,7 +32,9 @@ const SheetRow kSheet[] = {
 };
 
 std::string LevelActorName(size_t index) { return "Lev_" + std::to_string(index + 1); }
-std::string LevelLabel(size_t index) { return "Level " + std::to_string(index + 1); }
+constexpr const char *kLevelPrefix = "Level ";
+
+std::string LevelLabel(size_t index) { return kLevelPrefix + std::to_string(index + 1); }
 
 void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
 
@@ -58,10 +53,7 @@ void LodActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kLodClassId);
     descriptor.lineage = {0, kLodClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, kSheet);
 }
 
 LodLevel *LodActor::Level(int32_t index) {
@@ -188,23 +180,17 @@ int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteU32(0, static_cast<uint32_t>(levels.size()));
         break;
     case kCmdSetLodLevelDistance:
-        if (LodLevel *level = Level(selectedLevel)) {
-            level->distance = block.ReadF32(0);
-        }
-        break;
     case kCmdGetLodLevelDistance:
-        if (LodLevel *level = Level(selectedLevel)) {
-            block.WriteF32(0, level->distance);
-        }
-        break;
     case kCmdSetLodLevelFade:
-        if (LodLevel *level = Level(selectedLevel)) {
-            level->fade = block.ReadF32(0);
-        }
-        break;
     case kCmdGetLodLevelFade:
+        // Set and get of the selected level's distance or fade.
         if (LodLevel *level = Level(selectedLevel)) {
-            block.WriteF32(0, level->fade);
+            float &value = commandId <= kCmdGetLodLevelDistance ? level->distance : level->fade;
+            if ((commandId - kCmdSetLodLevelCount) % 2 == 0) {
+                value = block.ReadF32(0);
+            } else {
+                block.WriteF32(0, value);
+            }
         }
         break;
     case kCmdSetLodLevelLabel: {
@@ -219,12 +205,7 @@ int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return 4;
     }
     case kCmdGetLodLevelLabels:
-        if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
-            out->clear();
-            for (size_t i = 0; i < levels.size(); ++i) {
-                out->push_back(LevelLabel(i));
-            }
-        }
+        FillNumberedLabels(block, kLevelPrefix, levels.size(), 1);
         break;
     case kCmdPrecalculate:
         FindLevelActors();
@@ -263,8 +244,7 @@ int LodActor::Serialize(Archive &archive, uint32_t mode) {
     uint32_t count = static_cast<uint32_t>(levels.size());
     archive.SerializeWord(&count);
     if (!archive.IsWriting()) {
-        if (archive.Failed() || uint64_t{count} * kLevelBytes > archive.BytesLeft()) {
-            archive.SetFailed();
+        if (!archive.CountFits(count, kLevelBytes)) {
             return 0;
         }
         levels.resize(count);

@@ -28,14 +28,7 @@ constexpr uint32_t kLayerBytes = 15 * 12;
 // The channels in the order the sheet, the commands and the file give them.
 constexpr uint32_t kSheetChannels[3] = {kMatrixRotation, kMatrixPosition, kMatrixScale};
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const PropertySheetRow kSheet[] = {
     {"Matrix Animation Properties", PropertyKind::PageTitle, 0, 0},
     {"Position:", PropertyKind::Vector, kCmdSetMatrixAnimPosition, kCmdGetMatrixAnimPosition},
     {"Rotation:", PropertyKind::Vector, kCmdSetMatrixAnimRotation, kCmdGetMatrixAnimRotation},
@@ -50,7 +43,9 @@ const char *const kGroupHeadings[3] = {"Rotation", "Position", "Scale"};
 const char *const kVectorLabels[5] = {"Sin Off:", "Sin Mul:", "Sin Freq:", "Rnd Mul:",
                                       "Rnd Freq:"};
 
-std::string LayerName(size_t index) { return "Layer " + std::to_string(index); }
+constexpr const char *kLayerPrefix = "Layer ";
+
+std::string LayerName(size_t index) { return kLayerPrefix + std::to_string(index); }
 
 bool IsZero(const Vector3 &v) { return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f; }
 
@@ -118,10 +113,7 @@ void MatrixAnimationActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kMatrixAnimationClassId);
     descriptor.lineage = {0, kMatrixAnimationClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, kSheet);
     uint32_t command = kCmdFirstLayerVector;
     for (const char *heading : kGroupHeadings) {
         descriptor.items.push_back(
@@ -256,12 +248,7 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case kCmdGetParamLayer:
-        if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
-            out->clear();
-            for (size_t i = 0; i < layers.size(); ++i) {
-                out->push_back(LayerName(i));
-            }
-        }
+        FillNumberedLabels(block, kLayerPrefix, layers.size(), 0);
         break;
     case kCmdStart:
     case kCmdActionStart:
@@ -322,8 +309,7 @@ int MatrixAnimationActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&count);
         if (!writing) {
             const uint32_t layerBytes = version >= 63 ? kLayerBytes : kOldLayerBytes;
-            if (archive.Failed() || uint64_t{count} * layerBytes > archive.BytesLeft()) {
-                archive.SetFailed();
+            if (!archive.CountFits(count, layerBytes)) {
                 return 0;
             }
             layers.resize(count);
