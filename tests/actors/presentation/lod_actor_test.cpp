@@ -133,6 +133,10 @@ TEST_F(LodTest, SheetLevelsAndSelection) {
     EXPECT_EQ(labels, (std::vector<std::string>{"Level 1", "Level 2", "Level 3", "Level 4"}));
     SendText(lod, kCmdSetLodLevelLabel, "Level 9");
     EXPECT_EQ(lod->selectedLevel, -1);
+    // Without a selection the level commands still reach the base handler.
+    SendReal(lod, kCmdSetLodLevelDistance, 1.0f);
+    EXPECT_EQ(spy->Count(kCmdSetLodLevelDistance), 2u);
+    EXPECT_EQ(lod->levels[1].distance, 750.0f);
 }
 
 TEST_F(LodTest, CameraDistancePicksTheLevel) {

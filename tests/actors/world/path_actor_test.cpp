@@ -409,4 +409,26 @@ TEST_F(PathTest, FileRecordsLeaveTheSegmentOut) {
     EXPECT_EQ(tail(p, 32), atStart);
 }
 
+TEST_F(PathTest, JumpRouteRestartsAtThePathAtOnce) {
+    PathActor *p = NewPath({0, 0, 50});
+    PathNodeActor *a = Node(p, {100, 0, 0});
+    PathNodeActor *leaf = Node(a, {100, 0, 0});
+    leaf->endType = kPathEndJumpBackToRoot;
+    Actor *mover = Mover(p);
+    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    for (int i = 0; i < 600 && p->toNode != leaf->actorId; ++i) {
+        Step(p);
+    }
+    ASSERT_EQ(p->toNode, leaf->actorId);
+    while (p->toNode == leaf->actorId) {
+        Step(p);
+    }
+    // Placed at the Path in the frame the leaf was reached, heading for a
+    // first-level node.
+    EXPECT_EQ(p->fromNode, p->actorId);
+    EXPECT_EQ(p->toNode, a->actorId);
+    EXPECT_NEAR(mover->position.x, 0.0f, 1e-3f);
+    EXPECT_NEAR(mover->position.z, 0.0f, 1e-3f);
+}
+
 } // namespace
