@@ -10,7 +10,6 @@
 
 #include "actors/world/path_actor.h"
 #include "actors/world/path_node_actor.h"
-#include "base/byte_writer.h"
 #include "base/random.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/class_descriptor.h"
@@ -385,23 +384,15 @@ TEST_F(PathTest, FileRecordsLeaveTheSegmentOut) {
         const std::string bytes = folder.Get("one.qva");
         return bytes.size() >= n ? bytes.substr(bytes.size() - n) : std::string();
     };
-    std::vector<uint8_t> pathBytes;
-    ByteWriter pw(pathBytes);
-    pw.F32(50.0f);
-    pw.U32(1);
-    pw.F32(2.5f);
-    std::vector<uint8_t> nodeBytes;
-    ByteWriter nw(nodeBytes);
-    nw.F32(1.5f);
-    nw.U32(7);
-    nw.U32(kPathEndJumpBackToRoot);
-    for (int i = 0; i < 5; ++i) {
-        pw.U32(0);
-        nw.U32(0);
-    }
+    // Speed 50, pause 1, time 2.5; time 1.5, weight 7, end type 2; five
+    // reserved words each.
+    const std::string pathBytes = std::string("\0\0\x48\x42\x01\0\0\0\0\0\x20\x40", 12) +
+                                  std::string(20, '\0');
+    const std::string nodeBytes = std::string("\0\0\xc0\x3f\x07\0\0\0\x02\0\0\0", 12) +
+                                  std::string(20, '\0');
     const std::string atStart = tail(p, 32);
-    EXPECT_EQ(atStart, std::string(pathBytes.begin(), pathBytes.end()));
-    EXPECT_EQ(tail(a, 32), std::string(nodeBytes.begin(), nodeBytes.end()));
+    EXPECT_EQ(atStart, pathBytes);
+    EXPECT_EQ(tail(a, 32), nodeBytes);
     for (int i = 0; i < 30; ++i) {
         Step(p);
     }
