@@ -40,8 +40,7 @@ const PropertySheetRow kSheet[] = {
     {"Delete Layer|Delete|", PropertyKind::Button, kCmdDeleteMatrixAnimLayer, 0},
 };
 const char *const kGroupHeadings[3] = {"Rotation", "Position", "Scale"};
-const char *const kVectorLabels[5] = {"Sin Off:", "Sin Mul:", "Sin Freq:", "Rnd Mul:",
-                                      "Rnd Freq:"};
+const char *const kVectorLabels[5] = {"Sin Off:", "Sin Mul:", "Sin Freq:", "Rnd Mul:", "Rnd Freq:"};
 
 constexpr const char *kLayerPrefix = "Layer ";
 
@@ -153,7 +152,7 @@ void MatrixAnimationActor::InitLoad() {
     }
     if (version < 64) {
         state = (matrixAnimFlags & kMatrixAnimEnabledV63) != 0 ? (state | kActorEnabled)
-                                                                : (state & ~kActorEnabled);
+                                                               : (state & ~kActorEnabled);
         matrixAnimFlags &= ~kMatrixAnimEnabledV63;
         for (MatrixAnimLayer &layer : layers) {
             layer.ResetChannel(kMatrixScale);
@@ -217,9 +216,10 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case kCmdSetDirByMov:
     case kCmdSetDirByWsMov: {
-        const uint32_t bit = commandId == kCmdSetDirByMov ? kMatrixAnimDirByMov : kMatrixAnimDirByWsMov;
-        matrixAnimFlags = (block.ReadU32(0) & 1u) != 0 ? (matrixAnimFlags | bit)
-                                                       : (matrixAnimFlags & ~bit);
+        const uint32_t bit =
+            commandId == kCmdSetDirByMov ? kMatrixAnimDirByMov : kMatrixAnimDirByWsMov;
+        matrixAnimFlags =
+            (block.ReadU32(0) & 1u) != 0 ? (matrixAnimFlags | bit) : (matrixAnimFlags & ~bit);
         break;
     }
     case kCmdGetDirByMov:

@@ -39,8 +39,8 @@ float AskReal(Actor *actor, uint32_t command) {
 class LodTest : public PresentationTest {
   protected:
     LodActor *NewLod(uint32_t levels, int32_t id = kId) {
-        auto *lod = dynamic_cast<LodActor *>(
-            CreateActor(kLodClassId, "lod", nullptr, scenery, id, true));
+        auto *lod =
+            dynamic_cast<LodActor *>(CreateActor(kLodClassId, "lod", nullptr, scenery, id, true));
         if (lod != nullptr && levels > 0) {
             SendCommandArgs(lod, kCmdSetLodLevelCount, levels);
         }
@@ -253,10 +253,12 @@ TEST_F(LodTest, FileRecord) {
     w.U32(0);
     w.U32(0);
     w.U32(2);
-    for (float f : {150.0f, 1.0f}) w.F32(f);
+    for (float f : {150.0f, 1.0f})
+        w.F32(f);
     w.U32(0);
     w.U32(0);
-    for (float f : {1000.0f, 0.25f}) w.F32(f);
+    for (float f : {1000.0f, 0.25f})
+        w.F32(f);
     w.U32(0);
     w.U32(0);
     const std::string bytes = Save(kId, 8010); // the levels' actors took ids from 8000

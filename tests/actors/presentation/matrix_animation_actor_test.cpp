@@ -41,9 +41,9 @@ void SendText(Actor *actor, uint32_t command, const char *text) {
 class MatrixAnimationTest : public PresentationTest {
   protected:
     MatrixAnimationActor *NewAnimation(Actor *parent = nullptr, int32_t id = kId) {
-        return dynamic_cast<MatrixAnimationActor *>(CreateActor(
-            kMatrixAnimationClassId, "spin", nullptr, parent != nullptr ? parent : scenery, id,
-            true));
+        return dynamic_cast<MatrixAnimationActor *>(
+            CreateActor(kMatrixAnimationClassId, "spin", nullptr,
+                        parent != nullptr ? parent : scenery, id, true));
     }
     // One layer, selected, with vector k of the sheet set.
     void SetLayerVector(MatrixAnimationActor *m, uint32_t k, Vector3 v) {
@@ -255,9 +255,11 @@ TEST_F(MatrixAnimationTest, FileRecordAndOlderFiles) {
     }
     std::vector<uint8_t> tail;
     ByteWriter w(tail);
-    for (float f : {0.5f, 1.0f, 2.0f}) w.F32(f);
+    for (float f : {0.5f, 1.0f, 2.0f})
+        w.F32(f);
     w.U32(2);
-    for (float f : {3.0f, 4.0f, 5.0f}) w.F32(f);
+    for (float f : {3.0f, 4.0f, 5.0f})
+        w.F32(f);
     w.U32(0);
     w.U32(0);
     w.U32(1);
