@@ -9,6 +9,7 @@
 // A 2D looping Sound, a spot Light, an Ambient Sound with a channel and a released entry, and a
 // Light Sensor.
 // Two doors (one sliding and saved mid-opening, one locked) and a trigger.
+// A Matrix Animation with a layer, a Path with two nodes and its mover, and a LOD with two levels.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,8 +17,12 @@
 
 #include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
+#include "actors/presentation/lod_actor.h"
+#include "actors/presentation/matrix_animation_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/door_actor.h"
+#include "actors/world/path_actor.h"
+#include "actors/world/path_node_actor.h"
 #include "actors/world/timer_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
@@ -271,6 +276,38 @@ int main(int argc, char** argv) {
     SendCommandArgs(trigger, kCmdSetTriggerDelayTime, 0.5f);
     SendCommandArgs(trigger, kCmdSetTriggerDeactivateTime, 2.0f);
     ok = ok && Write(folder, "doors.qva", 3080, 3085);
+    // Moving content: a turning Matrix Animation with one layer, a Path with a node and a Reverse
+    // leaf moving a child, and a LOD whose two levels are made beforehand and adopted.
+    Actor *spin = CreateActor(28, "Spin", nullptr, scenery, 3090, false);
+    Actor *route = CreateActor(27, "Route", nullptr, scenery, 3091, false);
+    Actor *n1 = route != nullptr ? CreateActor(26, "N1", nullptr, route, 3092, false) : nullptr;
+    Actor *n2 = n1 != nullptr ? CreateActor(26, "N2", nullptr, n1, 3093, false) : nullptr;
+    Actor *walker = route != nullptr ? CreateActor(0, "Walker", nullptr, route, 3094, false) : nullptr;
+    Actor *pillar = CreateActor(46, "Pillar", nullptr, scenery, 3095, false);
+    if (spin == nullptr || n2 == nullptr || walker == nullptr || pillar == nullptr ||
+        CreateActor(0, "Lev_1", nullptr, pillar, 3096, false) == nullptr ||
+        CreateActor(0, "Lev_2", nullptr, pillar, 3097, false) == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(spin, kCmdSetMatrixAnimRotation, Vector3{0.0f, 3.1415927f, 0.0f});
+    SendCommandArgs(spin, kCmdSetMatrixAnimPosition, Vector3{-300.0f, 60.0f, 100.0f});
+    SendCommandArgs(spin, kCmdSetDirByMov, 1u);
+    SendCommandArgs(spin, kCmdAddMatrixAnimLayer);
+    SendCommandArgs(spin, kCmdSetParamLayer, std::string("Layer 0"));
+    SendCommandArgs(spin, kCmdFirstLayerVector + 12, Vector3{0.0f, 10.0f, 0.0f});
+    SendCommandArgs(spin, kCmdFirstLayerVector + 14, Vector3{1.0f, 2.0f, 1.0f});
+    SendCommandArgs(route, kCmdSetPathSpeed, 100.0f);
+    SendCommandArgs(route, kCmdSetPathnodeTime, 0.5f);
+    SendCommandArgs(n1, 63, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, 63, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, kCmdSetPathnodeRandweight, 3u);
+    SendCommandArgs(n2, kCmdSetPathnodeTime, 1.5f);
+    SendCommandArgs(pillar, kCmdSetLodLevelCount, 2u);
+    SendCommandArgs(pillar, kCmdSetLodLevelDistance, 1500.0f);
+    SendCommandArgs(pillar, kCmdSetLodLevelLabel, std::string("Level 2"));
+    SendCommandArgs(pillar, kCmdSetLodLevelDistance, 100000.0f);
+    SendCommandArgs(pillar, kCmdSetLodLevelFade, 0.5f);
+    ok = ok && Write(folder, "moving.qva", 3090, 3098);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

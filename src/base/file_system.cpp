@@ -510,6 +510,14 @@ uint32_t FileHandle::Size() {
 
 bool FileHandle::Eof() { return CheckOpen() ? backend_->Eof(handle_) != 0 : true; }
 
+bool FileHandle::CountFits(uint32_t count, uint32_t recordBytes) {
+    if (failed_ || uint64_t{count} * recordBytes > BytesLeft()) {
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
 uint32_t FileHandle::BytesLeft() {
     if (handle_ == nullptr) {
         return 0;

@@ -137,6 +137,10 @@ public:
     bool Eof();
     // Size minus position, 0 when closed.
     uint32_t BytesLeft();
+    // For a count just read of records of at least recordBytes each: false,
+    // with the failure flag set, when the handle failed or the bytes left
+    // cannot hold them.
+    bool CountFits(uint32_t count, uint32_t recordBytes);
 
     // count bytes, written when writing, else read.
     void SerializeBytes(void* buffer, uint32_t count);

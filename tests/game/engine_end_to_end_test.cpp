@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -489,6 +490,41 @@ TEST_F(EngineEndToEnd, DemoSavesTheWormAndTheRigInTheirPoses) {
     SampleTrackPosition(&at, head, rigTime);
     SampleTrackRotation(&turn, head, rigTime);
     ExpectPose(TransformOf(ActorLinesWith(dump, "name=\"Head\" parent=3044 ")), at, turn);
+}
+
+// The moving content of RoomA about a second in: "Spin" has turned half a
+// revolution about y, "Walker" has gone 100 units from "Route" towards N1,
+// and "Pillar" started its near level, the cylinder "Lev_1", while the cube
+// "Lev_2" stays hidden.
+TEST_F(EngineEndToEnd, DemoSavesTheMovingContent) {
+    ProgramRun run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/demo.sav"));
+    const float frame = 1.0f / 60.0f;
+    const DumpedPose spin = TransformOf(ActorLines(dump, "Spin"));
+    ASSERT_TRUE(spin.found) << dump;
+    EXPECT_NEAR(spin.position.x, 300.0f, 1e-3f);
+    EXPECT_NEAR(spin.position.y, 200.0f, 1e-3f);
+    const float yaw = 2.0f * std::atan2(std::fabs(spin.rotation.y), std::fabs(spin.rotation.w));
+    EXPECT_NEAR(yaw, 3.1415927f, 3.1415927f * frame + 1e-3f) << dump;
+    EXPECT_NEAR(spin.rotation.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(spin.rotation.z, 0.0f, 1e-4f);
+
+    const DumpedPose walker = TransformOf(ActorLines(dump, "Walker"));
+    ASSERT_TRUE(walker.found) << dump;
+    EXPECT_NEAR(walker.position.x, 100.0f, 100.0f * frame + 1e-2f) << dump;
+    EXPECT_NEAR(walker.position.y, 0.0f, 1e-3f);
+    EXPECT_NEAR(walker.position.z, 0.0f, 1e-3f);
+
+    const auto stateOf = [&](const char *name) {
+        unsigned state = 0xFFFFFFFFu;
+        for (const std::string &line : ActorLines(dump, name)) {
+            std::sscanf(line.c_str(), "state %u ", &state);
+        }
+        return state;
+    };
+    EXPECT_EQ(stateOf("Lev_1") & 2u, 2u) << dump;
+    EXPECT_EQ(stateOf("Lev_2") & 2u, 0u) << dump;
 }
 
 TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {

@@ -12,6 +12,7 @@
 #include "sample_camera.h"
 #include "sample_door.h"
 #include "sample_logic.h"
+#include "sample_moving.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
 #include "sample_spawn.h"
@@ -135,11 +136,11 @@ bool WriteLevel(SampleOutput& out) {
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
         !AddSkinFigures(out, file, next) || !AddLightsAndSounds(out, file, next) ||
-        !AddDoorAndTrigger(out, file)) {
+        !AddDoorAndTrigger(out, file) || !AddMovingContent(out, file)) {
         return false;
     }
-    return WriteActorFile(out, file, kFirstSceneryId,
-                          static_cast<uint32_t>(std::max(next, kSampleDoorIdEnd)));
+    const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId});
+    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
 }
 
 }  // namespace

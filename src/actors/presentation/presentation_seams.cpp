@@ -5,6 +5,8 @@
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
+#include "actors/presentation/lod_actor.h"
+#include "actors/presentation/matrix_animation_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/particle_system_actor.h"
 #include "actors/presentation/skin_object_actor.h"
@@ -24,6 +26,8 @@ Actor *NewAnimationActor() { return new AnimationActor(); }
 Actor *NewEnvironmentActor() { return new EnvironmentActor(); }
 Actor *NewParticleSystemActor() { return new ParticleSystemActor(); }
 Actor *NewUVAnimationActor() { return new UVAnimationActor(); }
+Actor *NewMatrixAnimationActor() { return new MatrixAnimationActor(); }
+Actor *NewLodActor() { return new LodActor(); }
 
 const ActorClassRow kRows[] = {
     {kSoundClassId, &NewSoundActor, &SoundActor::RegisterClass},
@@ -33,11 +37,11 @@ const ActorClassRow kRows[] = {
     {kSkinObjectClassId, &NewSkinObjectActor, &SkinObjectActor::RegisterClass},
     {kParticleSystemClassId, &NewParticleSystemActor, &ParticleSystemActor::RegisterClass},
     {kCameraClassId, &NewCameraActor, &CameraActor::RegisterClass},
-    {28, &NewPlaceholderActor<28>, &RegisterPlaceholderClassOf<28>},
+    {kMatrixAnimationClassId, &NewMatrixAnimationActor, &MatrixAnimationActor::RegisterClass},
     {kAmbientSoundClassId, &NewAmbientSoundActor, &AmbientSoundActor::RegisterClass},
     {kAnimationClassId, &NewAnimationActor, &AnimationActor::RegisterClass},
     {kUVAnimationClassId, &NewUVAnimationActor, &UVAnimationActor::RegisterClass},
-    {46, &NewPlaceholderActor<46>, &RegisterPlaceholderClassOf<46>},
+    {kLodClassId, &NewLodActor, &LodActor::RegisterClass},
     {kLightSensorClassId, &NewLightSensorActor, &LightSensorActor::RegisterClass},
 };
 

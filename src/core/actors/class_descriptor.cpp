@@ -109,16 +109,9 @@ int FindClassDescriptorByName(std::string_view name) {
 
 namespace {
 
-struct SheetRow {
-    const char* label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
 // Commands 177-184 and 348 have no row in the command table; they are sent
 // by id.
-const SheetRow kBaseSheet[] = {
+const PropertySheetRow kBaseSheet[] = {
     {"Base Properties", PropertyKind::PageTitle, 0, 0},
     {"Operational", PropertyKind::CheckBox, 39, 40},
     {"Enabled", PropertyKind::CheckBox, 34, 35},
@@ -192,8 +185,21 @@ void FillBaseClassDescriptor(ActorClassDescriptor& descriptor) {
     descriptor.description = kActorClassNames[0].description;
     descriptor.lineage.assign(1, 0);
     descriptor.items.clear();
-    descriptor.items.reserve(std::size(kBaseSheet));
-    for (const SheetRow& row : kBaseSheet)
+    AppendPropertyRows(descriptor, kBaseSheet);
+}
+
+void AppendPropertyRows(ActorClassDescriptor& descriptor, std::span<const PropertySheetRow> rows) {
+    descriptor.items.reserve(descriptor.items.size() + rows.size());
+    for (const PropertySheetRow& row : rows)
         descriptor.items.push_back(
             PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+}
+
+void FillNumberedLabels(ParamBlock block, std::string_view prefix, size_t count, size_t first) {
+    auto* out = static_cast<std::vector<std::string>*>(block.ReadPointer(0));
+    if (out == nullptr)
+        return;
+    out->clear();
+    for (size_t i = 0; i < count; ++i)
+        out->push_back(std::string(prefix) + std::to_string(first + i));
 }

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/actors/param_block.h"
+
 // Which control a property item is; the control edits the parameter type of
 // its set and get commands. No other values are used.
 enum class PropertyKind : uint32_t {
@@ -125,6 +127,22 @@ void RegisterBasicClassSheet(uint32_t classId, std::span<const BasicSheetRow> ro
 
 // First class id, in id order, whose descriptor has this name; -1 if none.
 int FindClassDescriptorByName(std::string_view name);
+
+// One unranged, unscaled, untransformed item as the class sheets list them.
+struct PropertySheetRow {
+    const char* label;
+    PropertyKind kind;
+    uint32_t setCommand;
+    uint32_t getCommand;
+};
+
+// Appends an item per row to the descriptor's sheet.
+void AppendPropertyRows(ActorClassDescriptor& descriptor, std::span<const PropertySheetRow> rows);
+
+// The get of a list selector that names its entries by number: the block
+// holds a pointer to the caller's std::vector<std::string> (null: nothing),
+// which receives prefix + n for n = first .. first + count - 1.
+void FillNumberedLabels(ParamBlock block, std::string_view prefix, size_t count, size_t first);
 
 // Fills a descriptor as class 0, "Base": names, lineage [0] and its sheet.
 void FillBaseClassDescriptor(ActorClassDescriptor& descriptor);

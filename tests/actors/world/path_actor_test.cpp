@@ -11,7 +11,9 @@
 #include "actors/world/path_actor.h"
 #include "actors/world/path_node_actor.h"
 #include "base/random.h"
+#include "core/actors/actor_file.h"
 #include "core/actors/class_descriptor.h"
+#include "support/temp_folder.h"
 #include "time_fixture.h"
 
 using namespace timetest;
@@ -360,6 +362,64 @@ TEST_F(PathTest, ZeroLengthSegmentsGiveFinitePositions) {
         Step(p);
         ASSERT_TRUE(std::isfinite(mover->position.x));
     }
+}
+
+TEST_F(PathTest, FileRecordsLeaveTheSegmentOut) {
+    PathActor *p = NewPath();
+    PathNodeActor *a = Node(p, {100, 0, 0}, 7);
+    SendFloat(p, kCmdSetPathSpeed, 50.0f);
+    SendWord(p, kCmdSetUseNodetimeForPause, 1);
+    SendFloat(p, kCmdSetPathnodeTime, 2.5f);
+    SendFloat(a, kCmdSetPathnodeTime, 1.5f);
+    SendWord(a, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
+    Mover(p);
+    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    TempFolder folder;
+    // The last bytes of a one-actor file: the class's own fields.
+    const auto tail = [&](Actor *actor, size_t n) {
+        const std::string path = folder / "one.qva";
+        EXPECT_EQ(SaveActors(path, static_cast<uint32_t>(actor->actorId),
+                             static_cast<uint32_t>(actor->actorId) + 1, kSerializeSave),
+                  1);
+        const std::string bytes = folder.Get("one.qva");
+        return bytes.size() >= n ? bytes.substr(bytes.size() - n) : std::string();
+    };
+    // Speed 50, pause 1, time 2.5; time 1.5, weight 7, end type 2; five
+    // reserved words each.
+    const std::string pathBytes = std::string("\0\0\x48\x42\x01\0\0\0\0\0\x20\x40", 12) +
+                                  std::string(20, '\0');
+    const std::string nodeBytes = std::string("\0\0\xc0\x3f\x07\0\0\0\x02\0\0\0", 12) +
+                                  std::string(20, '\0');
+    const std::string atStart = tail(p, 32);
+    EXPECT_EQ(atStart, pathBytes);
+    EXPECT_EQ(tail(a, 32), nodeBytes);
+    for (int i = 0; i < 30; ++i) {
+        Step(p);
+    }
+    ASSERT_GT(p->segmentClock, 0.0f);
+    EXPECT_EQ(tail(p, 32), atStart);
+}
+
+TEST_F(PathTest, JumpRouteRestartsAtThePathAtOnce) {
+    PathActor *p = NewPath({0, 0, 50});
+    PathNodeActor *a = Node(p, {100, 0, 0});
+    PathNodeActor *leaf = Node(a, {100, 0, 0});
+    leaf->endType = kPathEndJumpBackToRoot;
+    Actor *mover = Mover(p);
+    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    for (int i = 0; i < 600 && p->toNode != leaf->actorId; ++i) {
+        Step(p);
+    }
+    ASSERT_EQ(p->toNode, leaf->actorId);
+    while (p->toNode == leaf->actorId) {
+        Step(p);
+    }
+    // Placed at the Path in the frame the leaf was reached, heading for a
+    // first-level node.
+    EXPECT_EQ(p->fromNode, p->actorId);
+    EXPECT_EQ(p->toNode, a->actorId);
+    EXPECT_NEAR(mover->position.x, 0.0f, 1e-3f);
+    EXPECT_NEAR(mover->position.z, 0.0f, 1e-3f);
 }
 
 } // namespace

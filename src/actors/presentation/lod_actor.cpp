@@ -1,0 +1,267 @@
+#include "actors/presentation/lod_actor.h"
+
+#include <cmath>
+
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "library/resource_library.h"
+
+namespace {
+
+constexpr uint32_t kCmdPrecalculate = 153;
+constexpr uint32_t kCmdActionStart = 211;
+constexpr uint32_t kCmdActionStop = 212;
+constexpr uint32_t kCmdOnDrawStart = 238;
+
+// An accumulator this high decides in the next update.
+constexpr float kDecideNow = 1000.0f;
+constexpr float kDecisionInterval = 1.0f;
+// Bytes of a level record: distance, fade and two spare words.
+constexpr uint32_t kLevelBytes = 16;
+
+const PropertySheetRow kSheet[] = {
+    {"Lod Properties", PropertyKind::PageTitle, 0, 0},
+    {"Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PropertyKind::Enumeration,
+     kCmdSetLodLevelCount, kCmdGetLodLevelCount},
+    {"Level:", PropertyKind::ListSelector, kCmdSetLodLevelLabel, kCmdGetLodLevelLabels},
+    {"Distance:", PropertyKind::Real, kCmdSetLodLevelDistance, kCmdGetLodLevelDistance},
+    {"Fade:", PropertyKind::Real, kCmdSetLodLevelFade, kCmdGetLodLevelFade},
+};
+
+std::string LevelActorName(size_t index) { return "Lev_" + std::to_string(index + 1); }
+constexpr const char *kLevelPrefix = "Level ";
+
+std::string LevelLabel(size_t index) { return kLevelPrefix + std::to_string(index + 1); }
+
+void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+void SerializeSpareWords(Archive &archive) {
+    for (int i = 0; i < 2; ++i) {
+        uint32_t spare = 0;
+        archive.SerializeWord(&spare);
+    }
+}
+
+} // namespace
+
+LodActor::LodActor() { classId = kLodClassId; }
+
+void LodActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kLodClassId);
+    descriptor.lineage = {0, kLodClassId};
+    descriptor.items.clear();
+    AppendPropertyRows(descriptor, kSheet);
+}
+
+LodLevel *LodActor::Level(int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= levels.size()) {
+        return nullptr;
+    }
+    return &levels[static_cast<size_t>(index)];
+}
+
+Actor *LodActor::OwnDescendant(int32_t id) const {
+    if (id < 0) {
+        return nullptr;
+    }
+    Actor *actor = GetActorById(static_cast<uint32_t>(id));
+    for (Actor *up = actor != nullptr ? actor->parent : nullptr; up != nullptr; up = up->parent) {
+        if (up == this) {
+            return actor;
+        }
+    }
+    return nullptr;
+}
+
+Actor *LodActor::LevelActor(int32_t index) const {
+    if (index < 0 || static_cast<size_t>(index) >= levels.size()) {
+        return nullptr;
+    }
+    return OwnDescendant(levels[static_cast<size_t>(index)].actor);
+}
+
+void LodActor::SetLevelCount(uint32_t count) {
+    levels.resize(count);
+    if (count == 0) {
+        return;
+    }
+    selectedLevel = 0;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const std::string name = LevelActorName(i);
+        Actor *found = FindDescendantByName(this, name.c_str());
+        if (found == nullptr) {
+            found = CreateActor(0, name, nullptr, this, -1, true);
+            if (found == nullptr) {
+                continue;
+            }
+            levels[i].distance = 1000.0f * static_cast<float>(i);
+            levels[i].fade = 1.0f;
+        }
+        levels[i].actor = found->actorId;
+    }
+}
+
+void LodActor::FindLevelActors() {
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const std::string name = LevelActorName(i);
+        if (Actor *found = FindDescendantByName(this, name.c_str())) {
+            levels[i].actor = found->actorId;
+        }
+    }
+}
+
+void LodActor::Decide() {
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return;
+    }
+    const float *camera = library->GetCameraPosition();
+    UpdateWorldMatrix();
+    const Vector3 here = GetWorldPosition();
+    const float dx = here.x - camera[0];
+    const float dy = here.y - camera[1];
+    const float dz = here.z - camera[2];
+    const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
+    int32_t next = -1;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        if (levels[i].distance > d) {
+            next = static_cast<int32_t>(i);
+            break;
+        }
+    }
+    const int32_t active = Level(activeLevel) != nullptr ? activeLevel : -1;
+    // The level that runs: the one this actor started, which "On Draw
+    // Start" does not forget.
+    Actor *running = OwnDescendant(startedActor);
+    if (running == nullptr && startedActor < 0) {
+        running = LevelActor(active);
+    }
+    if (running != nullptr && running != LevelActor(next)) {
+        running->HandleCommand(kCmdActionStop, ParamBlock());
+        startedActor = -1;
+    }
+    if (next == active) {
+        activeLevel = next;
+        return;
+    }
+    // Looked up again: the stop may have removed it.
+    if (Actor *chosen = LevelActor(next)) {
+        chosen->HandleCommand(kCmdActionStart, ParamBlock());
+        startedActor = chosen->actorId;
+    }
+    activeLevel = next;
+}
+
+void LodActor::Update() {
+    if (!IsOperational()) {
+        return;
+    }
+    if (Level(activeLevel) == nullptr) {
+        accumulator = kDecideNow;
+    }
+    RefreshTimeRecord(timeRecord);
+    accumulator += timeRecord != nullptr ? timeRecord->delta : 0.0f;
+    if (accumulator > kDecisionInterval) {
+        Decide();
+        accumulator = 0.0f;
+    }
+    Actor::Update();
+}
+
+int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetLodLevelCount:
+        SetLevelCount(block.ReadU32(0));
+        break;
+    case kCmdGetLodLevelCount:
+        block.WriteU32(0, static_cast<uint32_t>(levels.size()));
+        break;
+    case kCmdSetLodLevelDistance:
+    case kCmdGetLodLevelDistance:
+    case kCmdSetLodLevelFade:
+    case kCmdGetLodLevelFade:
+        // Set and get of the selected level's distance or fade.
+        if (LodLevel *level = Level(selectedLevel)) {
+            float &value = commandId <= kCmdGetLodLevelDistance ? level->distance : level->fade;
+            if ((commandId - kCmdSetLodLevelCount) % 2 == 0) {
+                value = block.ReadF32(0);
+            } else {
+                block.WriteF32(0, value);
+            }
+        }
+        break;
+    case kCmdSetLodLevelLabel: {
+        const std::string_view label = block.ReadString(0);
+        selectedLevel = -1;
+        for (size_t i = 0; i < levels.size(); ++i) {
+            if (LevelLabel(i) == label) {
+                selectedLevel = static_cast<int32_t>(i);
+                break;
+            }
+        }
+        return 4;
+    }
+    case kCmdGetLodLevelLabels:
+        FillNumberedLabels(block, kLevelPrefix, levels.size(), 1);
+        break;
+    case kCmdPrecalculate:
+        FindLevelActors();
+        break;
+    case kCmdOnDrawStart:
+        activeLevel = -1;
+        break;
+    case kCmdCreate: {
+        auto *source = dynamic_cast<LodActor *>(block.ReadActor(0));
+        if (source != nullptr && source != this) {
+            // The template's level actors stay its own; this copy's
+            // "Precalculate" finds those below it.
+            levels = source->levels;
+            for (LodLevel &level : levels) {
+                level.actor = -1;
+            }
+            selectedLevel = source->selectedLevel;
+            activeLevel = source->activeLevel;
+            extraWord = source->extraWord;
+            accumulator = source->accumulator;
+            startedActor = -1;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int LodActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    SerializeSpareWords(archive);
+    uint32_t count = static_cast<uint32_t>(levels.size());
+    archive.SerializeWord(&count);
+    if (!archive.IsWriting()) {
+        if (!archive.CountFits(count, kLevelBytes)) {
+            return 0;
+        }
+        levels.resize(count);
+    }
+    for (LodLevel &level : levels) {
+        SerializeFloat(archive, &level.distance);
+        SerializeFloat(archive, &level.fade);
+        SerializeSpareWords(archive);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void LodActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("lod levels " + std::to_string(levels.size()) + " selected " +
+                    std::to_string(selectedLevel) + " active " + std::to_string(activeLevel));
+    for (size_t i = 0; i < levels.size(); ++i) {
+        lines.push_back("lodlevel " + std::to_string(i) + " distance " +
+                        DumpNumber(levels[i].distance) + " fade " + DumpNumber(levels[i].fade));
+    }
+}
