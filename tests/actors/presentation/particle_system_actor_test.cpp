@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "core/actors/class_factory.h"
 #include "core/actors/scheduled_command.h"
 #include "library/mesh_geometry.h"
+#include "platform/os/gfx/recording_device.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -622,6 +626,55 @@ TEST_F(ParticleTest, OlderFilesCarryTheLocalBlock) {
     ASSERT_NE(actor->ownRecord, nullptr);
     EXPECT_EQ(std::memcmp(actor->ownRecord.get(), &ParticleTypeTable[30], sizeof(ParticleType)),
               0);
+}
+
+TEST_F(ParticleTest, AStopScriptRunWhileDrawingLeavesTheRestOfTheSceneDrawn) {
+    ParticleSystemActor *actor = NewParticles(0);
+    auto *target = Make<MeshObjectActor>(kMeshObjectClassId, "target");
+    auto *other = Make<MeshObjectActor>(kMeshObjectClassId, "other");
+    float x = 0.0f;
+    for (Actor *a : std::initializer_list<Actor *>{actor, target, other}) {
+        a->position = {x += 11.0f, 0.0f, 200.0f};
+        a->InvalidateTransform();
+    }
+    // Stopped with nothing alive: the next drawn frame passes the stop on,
+    // and its script takes the target's instance, queued earlier, away.
+    EXPECT_EQ(SendCommandArgs(actor, 215), 0);
+    actor->scripts.push_back(std::make_unique<ScriptRecord>());
+    actor->scripts.back()->owner = actor;
+    actor->scripts.back()->eventId = 215;
+    actor->scripts.back()->name = "stopped";
+    actor->scripts.back()->source = "/Scenery/target.Set_Material(\"red\");";
+    Step();
+    target->Update();
+    other->Update();
+    actor->Update(); // queued last: drawn first
+    ASSERT_NE(target->subMeshes[0].instance, nullptr);
+
+    auto *recording = dynamic_cast<gfx::RecordingDevice *>(device);
+    ASSERT_NE(recording, nullptr);
+    recording->ClearLog();
+    library.DrawScene();
+    EXPECT_EQ(target->subMeshes[0].instance, nullptr);
+    // The x of every world transform set for a draw at z 200.
+    std::vector<int> drawnAt;
+    for (const std::string &line : recording->GetLog()) {
+        float m[16] = {};
+        unsigned state = 0;
+        if (std::sscanf(line.c_str(),
+                        "SetTransform %u %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g", &state,
+                        &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7], &m[8], &m[9],
+                        &m[10], &m[11], &m[12], &m[13], &m[14], &m[15]) == 17 &&
+            m[14] == 200.0f) {
+            drawnAt.push_back(static_cast<int>(m[12]));
+        }
+    }
+    EXPECT_EQ(drawnAt, (std::vector<int>{11, 33}));
+    // The emitter drew its quads and stays sound for the next frame.
+    Step();
+    actor->Update();
+    library.DrawScene();
+    EXPECT_TRUE(actor->IsBuilt());
 }
 
 } // namespace
