@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,10 +18,12 @@
 #include "core/actors/actor_file_bytes.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/actor_system.h"
 #include "core/actors/scheduled_command.h"
 #include "library/mesh_geometry.h"
 #include "platform/os/gfx/recording_device.h"
 #include "presentation_fixture.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -153,6 +157,37 @@ TEST_F(ParticleTest, PresetTable) {
     EXPECT_EQ(steam.fadeOutTime, 1.92f);
     EXPECT_EQ(ParticleTypeTable[20].movement.y, -128.0f);
     EXPECT_EQ(ParticleTypeTable[9].emitSpinSpeed, 6.1f);
+}
+
+// Every word of the named presets against a table written out apart from
+// the code (tests/data/particles/presets.txt).
+TEST_F(ParticleTest, PresetWordsMatchTheWrittenTable) {
+    static_assert(sizeof(ParticleType) == 36 * 4);
+    auto wholeNumber = [](size_t w) { return w == 0 || w == 16 || (w >= 31 && w <= 33); };
+    std::istringstream table(toolrun::ReadFile(toolrun::DataPath("particles/presets.txt")));
+    std::string line;
+    size_t rows = 0;
+    while (std::getline(table, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream cells(line);
+        size_t index = 0;
+        cells >> index;
+        ASSERT_LT(index, ParticleTypeTable.size());
+        uint32_t words[36];
+        std::memcpy(words, &ParticleTypeTable[index], sizeof(words));
+        for (size_t w = 0; w < 36; ++w) {
+            std::string cell;
+            ASSERT_TRUE(cells >> cell) << index;
+            const uint32_t expected = wholeNumber(w)
+                                          ? static_cast<uint32_t>(std::stoul(cell))
+                                          : Bits(std::strtof(cell.c_str(), nullptr));
+            EXPECT_EQ(words[w], expected) << "preset " << index << " word " << w;
+        }
+        ++rows;
+    }
+    EXPECT_EQ(rows, 22u);
 }
 
 TEST_F(ParticleTest, OverrideModesGateTheParameters) {
@@ -675,6 +710,110 @@ TEST_F(ParticleTest, AStopScriptRunWhileDrawingLeavesTheRestOfTheSceneDrawn) {
     actor->Update();
     library.DrawScene();
     EXPECT_TRUE(actor->IsBuilt());
+}
+
+TEST_F(ParticleTest, AFireParticleTakesItsDrawsInOrder) {
+    ParticleSystemActor *actor = NewParticles(0);
+    SeedRand(1);
+    std::vector<int> sequence(60);
+    for (int &value : sequence) {
+        value = Rand();
+    }
+    // One particle: 17 draws, then 16 without a random tile.
+    SeedRand(1);
+    Drawn(actor, 0.05f);
+    ASSERT_EQ(Live(actor), 1u);
+    EXPECT_EQ(Rand(), sequence[17]);
+    Mode(actor, 1);
+    SendCommandArgs(actor, 1206, 0u);
+    SeedRand(1);
+    Drawn(actor, 0.05f);
+    ASSERT_EQ(Live(actor), 1u);
+    EXPECT_EQ(Rand(), sequence[16]);
+
+    // The first three particles of a seeded "Fire", emitted in one step.
+    Mode(actor, 0);
+    SeedRand(1);
+    Drawn(actor, 0.15f);
+    ASSERT_EQ(Live(actor), 3u);
+    std::string text;
+    for (uint32_t slot = 59; slot >= 57; --slot) {
+        const Particle &p = actor->particles[slot];
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "position %.9g %.9g %.9g velocity %.9g %.9g %.9g spin %.9g %.9g size %.9g "
+                      "opacity %.9g tile %u life %.9g\n",
+                      p.position.x, p.position.y, p.position.z, p.velocity.x, p.velocity.y,
+                      p.velocity.z, p.spinAngle, p.spinSpeed, p.size, p.opacity, p.tile, p.life);
+        text += line;
+    }
+    EXPECT_EQ(text, toolrun::ReadFile(toolrun::DataPath("particles/fire_draws.txt")));
+}
+
+TEST_F(ParticleTest, SpinTurnsTheQuadAndFreeSlotsCollapse) {
+    ParticleSystemActor *actor = NewParticles(0);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1148, 2u);
+    SendCommandArgs(actor, 1150, 10.0f);
+    SendCommandArgs(actor, 1168, 100.0f);
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    Particle &p = actor->particles[1];
+    ASSERT_NE(p.type, nullptr);
+    p.position = {10.0f, 20.0f, 30.0f};
+    p.velocity = {0.0f, 0.0f, 0.0f};
+    p.size = 2.0f;
+    SendCommandArgs(actor, 1182, 0.0f); // no gravity
+    SendCommandArgs(actor, 1150, 0.0f); // no further particle
+    const Vector3 unturned[4] = {{-1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
+    const Vector3 quarter[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    struct Case {
+        float angle;
+        const Vector3 *corners;
+    };
+    for (const Case &c : {Case{0.0f, unturned}, Case{1.5707964f, quarter}}) {
+        p.spinAngle = c.angle;
+        p.spinSpeed = 0.0f;
+        Drawn(actor, 0.01f);
+        for (int k = 0; k < 4; ++k) {
+            const Vector3 &v = actor->positions[4 + k];
+            EXPECT_NEAR(v.x, 10.0f + 2.0f * c.corners[k].x, 1e-4f) << c.angle << " " << k;
+            EXPECT_NEAR(v.y, 20.0f + 2.0f * c.corners[k].y, 1e-4f) << c.angle << " " << k;
+            EXPECT_NEAR(v.z, 30.0f, 1e-4f) << c.angle << " " << k;
+        }
+        // The free slot sits at the origin, not at its built corners.
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(actor->positions[k].x, 0.0f);
+            EXPECT_EQ(actor->positions[k].y, 0.0f);
+        }
+    }
+}
+
+TEST_F(ParticleTest, GravityComesFromTheEnvironmentRoot) {
+    ParticleSystemActor *actor = NewParticles(0);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1148, 1u);
+    SendCommandArgs(actor, 1168, 100.0f);
+    SendCommandArgs(actor, 1182, 1.0f); // GravityMul
+    SendCommandArgs(actor, 1184, 0.0f); // no drag
+    Actor *root = ActorTable[kEnvironmentActorId];
+    ASSERT_NE(root, nullptr);
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    Particle &p = actor->particles[0];
+    struct Case {
+        Actor *slot;
+        float gravity;
+        float expected;
+    };
+    for (const Case &c : {Case{root, 4.0f, 4.0f}, Case{nullptr, 4.0f, 9.81f}}) {
+        SendCommandArgs(root, 517, c.gravity);
+        ActorTable[kEnvironmentActorId] = c.slot;
+        p.velocity = {0.0f, 0.0f, 0.0f};
+        Drawn(actor, 0.1f);
+        ActorTable[kEnvironmentActorId] = root;
+        EXPECT_FLOAT_EQ(p.velocity.y, -c.expected * 0.1f * 50.0f) << c.expected;
+    }
 }
 
 } // namespace
