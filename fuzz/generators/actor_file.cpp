@@ -5,7 +5,7 @@
 // a State holding a Time Instance, a Timer with keys and the three Developers;
 // a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
 // a SkinObject with motion and layer records and an Animation with a child.
-// Particle Systems in the three override modes.
+// Particle Systems in the three override modes, and one in a version-57 file.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,6 +15,7 @@
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/timer_actor.h"
 #include "app/class_list.h"
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -205,6 +206,24 @@ int main(int argc, char** argv) {
     SendCommandArgs(flare, 1180, 1u);
     SendCommandArgs(flare, 1186, Vector3{1.0f, 2.0f, 3.0f});
     ok = ok && Write(folder, "particles.qva", 3060, 3063);
+
+    // A full override in a version-57 file, which carries the local block in every mode.
+    Actor *old = CreateActor(18, "Old", nullptr, scenery, 3064, false);
+    if (old == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(old, 1146, 2u);
+    SendCommandArgs(old, 1150, 33.0f);
+    {
+        const std::string path = (std::filesystem::path(folder) / "particles_v57.qva").string();
+        Archive archive;
+        ok = ok && archive.Open(path, "wb");
+        archive.SetVersion(57);
+        for (uint32_t word : {57u, 1u, 3064u, 1u}) {
+            archive.SerializeU32(word);
+        }
+        ok = ok && old->Serialize(archive, kSerializeSave) != 0 && archive.Close() == 0;
+    }
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "end_to_end_folder.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,10 +131,11 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddRooms(out, file, next) || !AddRoomMeshes(out, file, next) ||
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
-        !AddSkinFigures(out, file, next)) {
+        !AddSkinFigures(out, file, next) || !AddCampfire(out, file)) {
         return false;
     }
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
+    const int32_t end = std::max(next, kCampfireId + 1);
+    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/environment_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/particle_system_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 #include "actors/world/reference_actor.h"
@@ -165,5 +166,21 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
     if (rig->motionName != "N_Neutral" || rig->targets.nodes.size() != 2) {
         return out.Fail(file, "cannot bind the rig");
     }
+    return true;
+}
+
+bool AddCampfire(SampleOutput& out, const std::string& file) {
+    Actor* roomA = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (roomA == nullptr) return out.Fail(file, "no room RoomA");
+    Actor* fire = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Campfire", nullptr,
+                              roomA, kCampfireId, true);
+    if (fire == nullptr ||
+        SendCommandArgs(fire, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0 ||
+        SendCommandArgs(fire, kCmdSetSyncCollision, false) == 0) {
+        return out.Fail(file, "cannot make the particle system \"Campfire\"");
+    }
+    fire->position = {-100.0f, 0.0f, -150.0f};
+    fire->scale = {2.0f, 2.0f, 2.0f};
+    fire->InvalidateTransform();
     return true;
 }
