@@ -21,6 +21,8 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/scheduled_command.h"
 #include "library/mesh_geometry.h"
+#include "library/render/render_front_end.h"
+#include "library/render/shadow_volume.h"
 #include "platform/os/gfx/recording_device.h"
 #include "presentation_fixture.h"
 #include "support/tool_run.h"
@@ -426,6 +428,36 @@ TEST_F(ParticleTest, StepsOncePerFrame) {
     EXPECT_EQ(Live(actor), 1u);
     Drawn(actor, 0.05f);
     EXPECT_EQ(Live(actor), 2u);
+}
+
+// Counts the runs of the instance's hook before passing it on.
+int g_hookRuns = 0;
+void CountingHook(DrawInstance *instance) {
+    ++g_hookRuns;
+    ActorDrawHook(instance);
+}
+
+TEST_F(ParticleTest, TwoBucketsAndAShadowStillStepOncePerFrame) {
+    InstallShadowVolumes(library);
+    Material(kDefaultMaterialSlot)->bucketMask = (1u << 3) | (1u << 4) | (1u << 7);
+    ParticleSystemActor *actor = NewParticles(0);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1150, 20.0f);
+    SendCommandArgs(actor, 1168, 100.0f);
+    actor->position = {0.0f, 0.0f, 200.0f};
+    actor->InvalidateTransform();
+    for (uint32_t frame = 1; frame <= 3; ++frame) {
+        Step(0.05f);
+        actor->Update();
+        DrawInstance *instance = actor->subMeshes[0].instance;
+        ASSERT_NE(instance, nullptr);
+        ASSERT_NE(instance->shadowVolume, nullptr);
+        instance->preDraw = &CountingHook;
+        g_hookRuns = 0;
+        library.DrawScene();
+        EXPECT_EQ(g_hookRuns, 3) << frame;
+        EXPECT_EQ(Live(actor), frame);
+    }
 }
 
 TEST_F(ParticleTest, StopAndKillWaitForTheLastParticle) {
