@@ -848,4 +848,92 @@ TEST_F(ParticleTest, GravityComesFromTheEnvironmentRoot) {
     }
 }
 
+TEST_F(ParticleTest, FadesAndRampsInTheFilledQuad) {
+    ParticleSystemActor *actor = NewParticles(0);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1148, 1u);
+    SendCommandArgs(actor, 1182, 0.0f); // no gravity
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    SendCommandArgs(actor, 1150, 0.0f); // nothing more emitted
+    struct Case {
+        float fadeIn, fadeOut, sizeIn, sizeOut, age;
+        uint32_t alpha;
+        float half;
+    };
+    const Case cases[] = {
+        {0.4f, 0.0f, 0.0f, 0.0f, 0.1f, 63, 2.0f},  // a quarter into the fade-in
+        {0.0f, 2.0f, 0.0f, 0.0f, 9.0f, 127, 2.0f}, // half way through the fade-out
+        {0.0f, 0.0f, 0.5f, 0.0f, 0.25f, 255, 1.0f}, // half grown
+        {0.0f, 0.0f, 0.0f, 4.0f, 9.0f, 255, 0.5f},  // a quarter of the shrink left
+        {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 255, 2.0f},  // no ramp at all
+    };
+    Particle &p = actor->particles[0];
+    for (const Case &c : cases) {
+        SendCommandArgs(actor, 1198, c.fadeIn);
+        SendCommandArgs(actor, 1200, c.fadeOut);
+        SendCommandArgs(actor, 1194, c.sizeIn);
+        SendCommandArgs(actor, 1196, c.sizeOut);
+        p = Particle{};
+        p.type = actor->type;
+        p.opacity = 1.0f;
+        p.size = 2.0f;
+        p.life = 10.0f;
+        p.age = c.age;
+        Drawn(actor, 0.0f);
+        EXPECT_EQ(actor->colours[0] >> 24, c.alpha) << c.age;
+        EXPECT_NEAR(actor->positions[0].x, -c.half, 1e-5f) << c.age;
+        EXPECT_NEAR(actor->positions[0].y, c.half, 1e-5f) << c.age;
+    }
+}
+
+TEST_F(ParticleTest, AFreedSlotIsTakenNext) {
+    ParticleSystemActor *actor = NewParticles(0);
+    Mode(actor, 2);
+    SendCommandArgs(actor, 1148, 3u);
+    SendCommandArgs(actor, 1150, 10.0f);
+    SendCommandArgs(actor, 1168, 100.0f);
+    SendCommandArgs(actor, 1170, 0.0f);
+    Drawn(actor, 0.1f);
+    ASSERT_NE(actor->particles[2].type, nullptr);
+    actor->particles[2].life = 0.05f; // dies in the next step, which emits one
+    Drawn(actor, 0.1f);
+    EXPECT_NE(actor->particles[2].type, nullptr);
+    EXPECT_EQ(actor->particles[2].age, 0.0f);
+    EXPECT_EQ(actor->particles[1].type, nullptr);
+    EXPECT_EQ(actor->freeIndices, (std::vector<uint32_t>{0, 1}));
+}
+
+TEST_F(ParticleTest, ValueCommandsOldFilesAndTheDeferredKill) {
+    ParticleSystemActor *actor = NewParticles(0);
+    for (uint32_t command : {205u, 206u, 207u}) {
+        SendCommandArgs(actor, command, 0.125f * static_cast<float>(command - 204));
+        EXPECT_EQ(actor->actionValue, 0.125f * static_cast<float>(command - 204)) << command;
+    }
+    // Intensity and the kill flag read from files before version 52 start
+    // afresh on "Init Load"; later files keep them.
+    for (uint32_t version : {51u, 57u}) {
+        actor->intensity = 0.25f;
+        actor->killPending = 1;
+        const std::string bytes = WriteAtVersion(actor, version);
+        EXPECT_EQ(DeleteActor(actor), 1);
+        ASSERT_EQ(Load(bytes), 1) << system->errorText;
+        actor = dynamic_cast<ParticleSystemActor *>(GetActorById(kId));
+        ASSERT_NE(actor, nullptr);
+        EXPECT_EQ(actor->intensity, version < 52 ? 1.0f : 0.25f) << version;
+        EXPECT_EQ(actor->killPending, version < 52 ? 0u : 1u) << version;
+    }
+    // The deferred "Kill Post": once, on layer 1, not saved with the actor.
+    actor->killPending = 0;
+    actor->CreateRenderInstances();
+    Drawn(actor, 0.1f);
+    ASSERT_GT(Live(actor), 0u);
+    EXPECT_EQ(SendCommandArgs(actor, 216), 0);
+    const ScheduledCommand *entry = actor->FindScheduledCommand(216);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->kind, kScheduleOnce);
+    EXPECT_EQ(entry->layer, 1u);
+    EXPECT_EQ(entry->state & kEntrySaved, 0u);
+}
+
 } // namespace
