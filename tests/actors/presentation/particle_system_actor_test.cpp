@@ -53,6 +53,15 @@ class ParticleTest : public PresentationTest {
     uint32_t Live(const ParticleSystemActor *actor) {
         return actor->SlotCount() - static_cast<uint32_t>(actor->freeIndices.size());
     }
+    // A "Fire" on a full override with its own slot count, flow and life.
+    ParticleSystemActor *Emitter(uint32_t slots, float flow, float life) {
+        ParticleSystemActor *actor = NewParticles(0);
+        Mode(actor, 2);
+        SendCommandArgs(actor, 1148, slots);
+        SendCommandArgs(actor, 1150, flow);
+        SendCommandArgs(actor, 1168, life);
+        return actor;
+    }
     // A get: its answer and the word it wrote.
     std::pair<int, uint32_t> Get(Actor *actor, uint32_t command) {
         uint32_t word = 0xDEADBEEF;
@@ -440,10 +449,7 @@ void CountingHook(DrawInstance *instance) {
 TEST_F(ParticleTest, TwoBucketsAndAShadowStillStepOncePerFrame) {
     InstallShadowVolumes(library);
     Material(kDefaultMaterialSlot)->bucketMask = (1u << 3) | (1u << 4) | (1u << 7);
-    ParticleSystemActor *actor = NewParticles(0);
-    Mode(actor, 2);
-    SendCommandArgs(actor, 1150, 20.0f);
-    SendCommandArgs(actor, 1168, 100.0f);
+    ParticleSystemActor *actor = Emitter(60, 20.0f, 100.0f);
     actor->position = {0.0f, 0.0f, 200.0f};
     actor->InvalidateTransform();
     for (uint32_t frame = 1; frame <= 3; ++frame) {
@@ -783,11 +789,7 @@ TEST_F(ParticleTest, AFireParticleTakesItsDrawsInOrder) {
 }
 
 TEST_F(ParticleTest, SpinTurnsTheQuadAndFreeSlotsCollapse) {
-    ParticleSystemActor *actor = NewParticles(0);
-    Mode(actor, 2);
-    SendCommandArgs(actor, 1148, 2u);
-    SendCommandArgs(actor, 1150, 10.0f);
-    SendCommandArgs(actor, 1168, 100.0f);
+    ParticleSystemActor *actor = Emitter(2, 10.0f, 100.0f);
     Drawn(actor, 0.1f);
     ASSERT_EQ(Live(actor), 1u);
     Particle &p = actor->particles[1];
@@ -822,10 +824,7 @@ TEST_F(ParticleTest, SpinTurnsTheQuadAndFreeSlotsCollapse) {
 }
 
 TEST_F(ParticleTest, GravityComesFromTheEnvironmentRoot) {
-    ParticleSystemActor *actor = NewParticles(0);
-    Mode(actor, 2);
-    SendCommandArgs(actor, 1148, 1u);
-    SendCommandArgs(actor, 1168, 100.0f);
+    ParticleSystemActor *actor = Emitter(1, 100.0f, 100.0f);
     SendCommandArgs(actor, 1182, 1.0f); // GravityMul
     SendCommandArgs(actor, 1184, 0.0f); // no drag
     Actor *root = ActorTable[kEnvironmentActorId];
@@ -849,9 +848,7 @@ TEST_F(ParticleTest, GravityComesFromTheEnvironmentRoot) {
 }
 
 TEST_F(ParticleTest, FadesAndRampsInTheFilledQuad) {
-    ParticleSystemActor *actor = NewParticles(0);
-    Mode(actor, 2);
-    SendCommandArgs(actor, 1148, 1u);
+    ParticleSystemActor *actor = Emitter(1, 20.0f, 1.4f);
     SendCommandArgs(actor, 1182, 0.0f); // no gravity
     Drawn(actor, 0.1f);
     ASSERT_EQ(Live(actor), 1u);
@@ -888,11 +885,7 @@ TEST_F(ParticleTest, FadesAndRampsInTheFilledQuad) {
 }
 
 TEST_F(ParticleTest, AFreedSlotIsTakenNext) {
-    ParticleSystemActor *actor = NewParticles(0);
-    Mode(actor, 2);
-    SendCommandArgs(actor, 1148, 3u);
-    SendCommandArgs(actor, 1150, 10.0f);
-    SendCommandArgs(actor, 1168, 100.0f);
+    ParticleSystemActor *actor = Emitter(3, 10.0f, 100.0f);
     SendCommandArgs(actor, 1170, 0.0f);
     Drawn(actor, 0.1f);
     ASSERT_NE(actor->particles[2].type, nullptr);
