@@ -20,20 +20,20 @@ void StepAndFill(benchmark::State &state, float spinSpeed) {
     ResourceLibrary *previous = ReplaceLibraryForTests(&library);
     ResetActorWorldForTests();
     InitActorSystem();
-    auto *actor = dynamic_cast<ParticleSystemActor *>(CreateActor(
-        static_cast<int32_t>(kParticleSystemClassId), "p", nullptr, GetActorById(kSceneryRootId),
-        -1, false));
+    auto *actor = dynamic_cast<ParticleSystemActor *>(
+        CreateActor(static_cast<int32_t>(kParticleSystemClassId), "p", nullptr,
+                    GetActorById(kSceneryRootId), -1, false));
     if (actor == nullptr) {
         state.SkipWithError("no particle system");
         return;
     }
     SendCommandArgs(actor, kCmdSetTypeOverride, 2u);
     SendCommandArgs(actor, kCmdSetMaxParticles, kMaxParticleSlots);
-    SendCommandArgs(actor, 1150, 1.0e7f);   // every slot at the first step
-    SendCommandArgs(actor, 1168, 1.0e9f);   // and none dies
-    SendCommandArgs(actor, 1158, 100.0f);   // spread out
+    SendCommandArgs(actor, 1150, 1.0e7f); // every slot at the first step
+    SendCommandArgs(actor, 1168, 1.0e9f); // and none dies
+    SendCommandArgs(actor, 1158, 100.0f); // spread out
     SendCommandArgs(actor, 1164, spinSpeed);
-    SendCommandArgs(actor, 1198, 1.0f);     // a fade-in and a fade-out to work out
+    SendCommandArgs(actor, 1198, 1.0f); // a fade-in and a fade-out to work out
     SendCommandArgs(actor, 1200, 1.0f);
     actor->EmitParticles(1.0f / 60.0f);
     if (!actor->freeIndices.empty()) {

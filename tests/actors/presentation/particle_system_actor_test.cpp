@@ -191,9 +191,8 @@ TEST_F(ParticleTest, PresetWordsMatchTheWrittenTable) {
         for (size_t w = 0; w < 36; ++w) {
             std::string cell;
             ASSERT_TRUE(cells >> cell) << index;
-            const uint32_t expected = wholeNumber(w)
-                                          ? static_cast<uint32_t>(std::stoul(cell))
-                                          : Bits(std::strtof(cell.c_str(), nullptr));
+            const uint32_t expected = wholeNumber(w) ? static_cast<uint32_t>(std::stoul(cell))
+                                                     : Bits(std::strtof(cell.c_str(), nullptr));
             EXPECT_EQ(words[w], expected) << "preset " << index << " word " << w;
         }
         ++rows;
@@ -859,8 +858,8 @@ TEST_F(ParticleTest, FadesAndRampsInTheFilledQuad) {
         float half;
     };
     const Case cases[] = {
-        {0.4f, 0.0f, 0.0f, 0.0f, 0.1f, 63, 2.0f},  // a quarter into the fade-in
-        {0.0f, 2.0f, 0.0f, 0.0f, 9.0f, 127, 2.0f}, // half way through the fade-out
+        {0.4f, 0.0f, 0.0f, 0.0f, 0.1f, 63, 2.0f},   // a quarter into the fade-in
+        {0.0f, 2.0f, 0.0f, 0.0f, 9.0f, 127, 2.0f},  // half way through the fade-out
         {0.0f, 0.0f, 0.5f, 0.0f, 0.25f, 255, 1.0f}, // half grown
         {0.0f, 0.0f, 0.0f, 4.0f, 9.0f, 255, 0.5f},  // a quarter of the shrink left
         {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 255, 2.0f},  // no ramp at all
