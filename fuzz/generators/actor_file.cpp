@@ -5,7 +5,7 @@
 // a State holding a Time Instance, a Timer with keys and the three Developers;
 // a File actor with two weighted files and a warp-type Spawn Point with two spawn records.
 // a SkinObject with motion and layer records and an Animation with a child.
-// Particle Systems in the three override modes.
+// Particle Systems in the three override modes, and one in a version-57 file.
 // A 2D looping Sound, a spot Light, an Ambient Sound with a channel and a released entry, and a
 // Light Sensor.
 // Two doors (one sliding and saved mid-opening, one locked) and a trigger.
@@ -26,6 +26,7 @@
 #include "actors/world/timer_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -308,6 +309,23 @@ int main(int argc, char** argv) {
     SendCommandArgs(pillar, kCmdSetLodLevelDistance, 100000.0f);
     SendCommandArgs(pillar, kCmdSetLodLevelFade, 0.5f);
     ok = ok && Write(folder, "moving.qva", 3090, 3098);
+    // A full override in a version-57 file, which carries the local block in every mode.
+    Actor *old = CreateActor(18, "Old", nullptr, scenery, 3064, false);
+    if (old == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(old, 1146, 2u);
+    SendCommandArgs(old, 1150, 33.0f);
+    {
+        const std::string path = (std::filesystem::path(folder) / "particles_v57.qva").string();
+        Archive archive;
+        ok = ok && archive.Open(path, "wb");
+        archive.SetVersion(57);
+        for (uint32_t word : {57u, 1u, 3064u, 1u}) {
+            archive.SerializeU32(word);
+        }
+        ok = ok && old->Serialize(archive, kSerializeSave) != 0 && archive.Close() == 0;
+    }
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

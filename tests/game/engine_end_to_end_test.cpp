@@ -641,6 +641,77 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
     EXPECT_EQ(Dump(Path("game/demo.sav")), expected);
 }
 
+// Whether the sample camera's ray through the pixel's centre passes within
+// `radius` of the world point: the pixel lies inside the sphere's outline.
+bool InsideSphereOutline(int x, int y, const Vector3& centre, float radius) {
+    Matrix projection;
+    MatrixPerspectiveFov(&projection, 1.5707964f, 4.0f / 3.0f, 1.5f, 35000.0f);
+    const Vector3 ray = {((static_cast<float>(x) + 0.5f) / 400.0f - 1.0f) / projection.m[0][0],
+                         (1.0f - (static_cast<float>(y) + 0.5f) / 300.0f) / projection.m[1][1],
+                         1.0f};
+    const Vector3 to = {centre.x - kSampleCameraEye.x, centre.y - kSampleCameraEye.y,
+                        centre.z - kSampleCameraEye.z};
+    const float along = (to.x * ray.x + to.y * ray.y + to.z * ray.z) /
+                        (ray.x * ray.x + ray.y * ray.y + ray.z * ray.z);
+    const float dx = to.x - ray.x * along, dy = to.y - ray.y * along, dz = to.z - ray.z * along;
+    return dx * dx + dy * dy + dz * dz <= radius * radius;
+}
+
+// The "Campfire" burns in front of the camera: its capture differs from that
+// of the same level with the fire hidden only where the fire can be, and two
+// runs draw the same flames.
+TEST_F(EngineEndToEnd, CampfireChangesTheCaptureOnlyAroundItself) {
+    ProgramRun run = RunEngine(folder.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string burning = folder.Get("game/shot.tga");
+    ASSERT_EQ(burning.size(), 1920018u);
+
+    TempFolder again;
+    ASSERT_TRUE(MakeSample(again.Path()));
+    run = RunEngine(again.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(again.Get("game/shot.tga") == burning);
+
+    // The level again, with the fire hidden, read and written on the
+    // sample's library.
+    {
+        ResourceLibrary library;
+        struct Restore {
+            ResourceLibrary* previous;
+            ~Restore() { ReplaceLibraryForTests(previous); }
+        } restore{ReplaceLibraryForTests(&library)};
+        ASSERT_EQ(library.ReadLibraryFile((again / "game/DAZedirad.qvf").c_str(), 1), 1)
+            << library.GetLastError();
+        ASSERT_NE(InitActorSystem(), 0);
+        const std::string level = again / "game/Data/Level1.qva";
+        ASSERT_EQ(LoadActors(level, kSerializeLoad), 1) << GetActorSystem()->errorText;
+        Actor* fire = GetActorById(3070);
+        ASSERT_NE(fire, nullptr);
+        ASSERT_EQ(fire->name, "Campfire");
+        SendCommandArgs(fire, 456, false);
+        EXPECT_EQ(SaveActors(level, 3000, 3071, kSerializeSave), 1);
+        ResetActorWorldForTests(); // the Reference stays outside the tree
+    }
+    std::filesystem::remove(again / "game/shot.tga");
+    run = RunEngine(again.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string hidden = again.Get("game/shot.tga");
+    ASSERT_EQ(hidden.size(), burning.size());
+
+    const Vector3 emitter = {-100.0f, 0.0f, -150.0f};
+    int changed = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            const Rgb a = CapturePixel(burning, x, y);
+            const Rgb b = CapturePixel(hidden, x, y);
+            if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
+            ++changed;
+            EXPECT_TRUE(InsideSphereOutline(x, y, emitter, 100.0f)) << x << ", " << y;
+        }
+    }
+    EXPECT_GT(changed, 50);
+}
+
 // --- the sample with sound, a screen capture and the logo's tone ----------------
 
 // The sample as its end-to-end runs start it: fixed frame time, frame limit

@@ -61,6 +61,19 @@ TEST(Qvadump, ClassLinesOfSkinObjectAndAnimation) {
     EXPECT_EQ(run.err, "");
 }
 
+// Particle Systems in the three override modes: each prints its stored
+// words, then the eleven "Extend Base" values in force after loading (the
+// local block read in mode 1, the full record's in mode 2).
+TEST(Qvadump, ClassLinesOfParticleSystems) {
+    const std::string expected = ReadFile(DataPath("particle_records.txt"));
+    ASSERT_FALSE(expected.empty());
+    ToolRun run = RunQvadump({DataPath("particle_records.qva")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected);
+    EXPECT_NE(run.out.find("      particle type 1 kill 0 intensity 1 mode 1 max 20 flow 12 "),
+              std::string::npos);
+}
+
 // A target camera with its "Camera Col" sphere, active, following "Hero":
 // its class line names the type, the flag, the view and the target paths.
 TEST(Qvadump, ClassLineOfACamera) {

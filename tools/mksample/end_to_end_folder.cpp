@@ -136,10 +136,11 @@ bool WriteLevel(SampleOutput& out) {
         !AddFallingBall(out, file, next) || !AddSampleCamera(out, file, next) ||
         !AddRoomLogic(out, file, next) || !AddPropsAndSpawnPoint(out, file, next) ||
         !AddSkinFigures(out, file, next) || !AddLightsAndSounds(out, file, next) ||
-        !AddDoorAndTrigger(out, file) || !AddMovingContent(out, file)) {
+        !AddDoorAndTrigger(out, file) || !AddMovingContent(out, file) ||
+        !AddCampfire(out, file)) {
         return false;
     }
-    const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId});
+    const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId, kCampfireId + 1});
     return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
 }
 

@@ -205,6 +205,11 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     MaterialItem& sprite = table.Material(33, "Sprite", 0, {14});
     sprite.unlit = 1;
     sprite.fog = 0;
+    // The particles' quads: the ring added on top of the scene, sorted far
+    // to near with the other blended draws.
+    MaterialItem& particleAdd = table.Material(34, "ParticleAdd", 3, {12});
+    particleAdd.unlit = 1;
+    particleAdd.bucketMask = 1u << 7;
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     MotionItem& forward = table.Add<MotionItem>(61, "R_Forward");

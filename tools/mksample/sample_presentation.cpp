@@ -9,6 +9,7 @@
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/particle_system_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
@@ -243,5 +244,21 @@ bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& nex
     sensor->position = {-120.0f, 60.0f, -220.0f};
     sensor->InvalidateTransform();
     next = id;
+    return true;
+}
+
+bool AddCampfire(SampleOutput& out, const std::string& file) {
+    Actor* roomA = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (roomA == nullptr) return out.Fail(file, "no room RoomA");
+    Actor* fire = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Campfire", nullptr,
+                              roomA, kCampfireId, true);
+    if (fire == nullptr ||
+        SendCommandArgs(fire, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0 ||
+        SendCommandArgs(fire, kCmdSetSyncCollision, false) == 0) {
+        return out.Fail(file, "cannot make the particle system \"Campfire\"");
+    }
+    fire->position = {-100.0f, 0.0f, -150.0f};
+    fire->scale = {2.0f, 2.0f, 2.0f};
+    fire->InvalidateTransform();
     return true;
 }

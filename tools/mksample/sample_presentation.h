@@ -40,3 +40,11 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next);
 // a fade-in of 0.5 s; the Light Sensor "Eye". Ids from 3050 (or `next`,
 // when higher) on; `next` is left after them.
 bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& next);
+// The id of the Particle System "Campfire" (its own block of the level's
+// ids, apart from the numbered run of the other actors).
+inline constexpr int32_t kCampfireId = 3070;
+
+// In RoomA, in front of "GA29_Cam": the Particle System "Campfire" of type
+// 0 "Fire" drawn with the material "ParticleAdd", scaled 2, standing on the
+// floor; "MeshSync Collision" off, so it has no collision object.
+bool AddCampfire(SampleOutput& out, const std::string& file);

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <memory>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,9 +18,14 @@
 #include "core/actors/actor_file_bytes.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/actor_system.h"
 #include "core/actors/scheduled_command.h"
 #include "library/mesh_geometry.h"
+#include "library/render/render_front_end.h"
+#include "library/render/shadow_volume.h"
+#include "platform/os/gfx/recording_device.h"
 #include "presentation_fixture.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -42,6 +52,15 @@ class ParticleTest : public PresentationTest {
     }
     uint32_t Live(const ParticleSystemActor *actor) {
         return actor->SlotCount() - static_cast<uint32_t>(actor->freeIndices.size());
+    }
+    // A "Fire" on a full override with its own slot count, flow and life.
+    ParticleSystemActor *Emitter(uint32_t slots, float flow, float life) {
+        ParticleSystemActor *actor = NewParticles(0);
+        Mode(actor, 2);
+        SendCommandArgs(actor, 1148, slots);
+        SendCommandArgs(actor, 1150, flow);
+        SendCommandArgs(actor, 1168, life);
+        return actor;
     }
     // A get: its answer and the word it wrote.
     std::pair<int, uint32_t> Get(Actor *actor, uint32_t command) {
@@ -149,6 +168,36 @@ TEST_F(ParticleTest, PresetTable) {
     EXPECT_EQ(steam.fadeOutTime, 1.92f);
     EXPECT_EQ(ParticleTypeTable[20].movement.y, -128.0f);
     EXPECT_EQ(ParticleTypeTable[9].emitSpinSpeed, 6.1f);
+}
+
+// Every word of the named presets against a table written out apart from
+// the code (tests/data/particles/presets.txt).
+TEST_F(ParticleTest, PresetWordsMatchTheWrittenTable) {
+    static_assert(sizeof(ParticleType) == 36 * 4);
+    auto wholeNumber = [](size_t w) { return w == 0 || w == 16 || (w >= 31 && w <= 33); };
+    std::istringstream table(toolrun::ReadFile(toolrun::DataPath("particles/presets.txt")));
+    std::string line;
+    size_t rows = 0;
+    while (std::getline(table, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream cells(line);
+        size_t index = 0;
+        cells >> index;
+        ASSERT_LT(index, ParticleTypeTable.size());
+        uint32_t words[36];
+        std::memcpy(words, &ParticleTypeTable[index], sizeof(words));
+        for (size_t w = 0; w < 36; ++w) {
+            std::string cell;
+            ASSERT_TRUE(cells >> cell) << index;
+            const uint32_t expected = wholeNumber(w) ? static_cast<uint32_t>(std::stoul(cell))
+                                                     : Bits(std::strtof(cell.c_str(), nullptr));
+            EXPECT_EQ(words[w], expected) << "preset " << index << " word " << w;
+        }
+        ++rows;
+    }
+    EXPECT_EQ(rows, 22u);
 }
 
 TEST_F(ParticleTest, OverrideModesGateTheParameters) {
@@ -389,6 +438,33 @@ TEST_F(ParticleTest, StepsOncePerFrame) {
     EXPECT_EQ(Live(actor), 2u);
 }
 
+// Counts the runs of the instance's hook before passing it on.
+int g_hookRuns = 0;
+void CountingHook(DrawInstance *instance) {
+    ++g_hookRuns;
+    ActorDrawHook(instance);
+}
+
+TEST_F(ParticleTest, TwoBucketsAndAShadowStillStepOncePerFrame) {
+    InstallShadowVolumes(library);
+    Material(kDefaultMaterialSlot)->bucketMask = (1u << 3) | (1u << 4) | (1u << 7);
+    ParticleSystemActor *actor = Emitter(60, 20.0f, 100.0f);
+    actor->position = {0.0f, 0.0f, 200.0f};
+    actor->InvalidateTransform();
+    for (uint32_t frame = 1; frame <= 3; ++frame) {
+        Step(0.05f);
+        actor->Update();
+        DrawInstance *instance = actor->subMeshes[0].instance;
+        ASSERT_NE(instance, nullptr);
+        ASSERT_NE(instance->shadowVolume, nullptr);
+        instance->preDraw = &CountingHook;
+        g_hookRuns = 0;
+        library.DrawScene();
+        EXPECT_EQ(g_hookRuns, 3) << frame;
+        EXPECT_EQ(Live(actor), frame);
+    }
+}
+
 TEST_F(ParticleTest, StopAndKillWaitForTheLastParticle) {
     ParticleSystemActor *actor = NewParticles(0);
     CommandSpy *spy = SpyOn(actor);
@@ -622,6 +698,234 @@ TEST_F(ParticleTest, OlderFilesCarryTheLocalBlock) {
     ASSERT_NE(actor->ownRecord, nullptr);
     EXPECT_EQ(std::memcmp(actor->ownRecord.get(), &ParticleTypeTable[30], sizeof(ParticleType)),
               0);
+}
+
+TEST_F(ParticleTest, AStopScriptRunWhileDrawingLeavesTheRestOfTheSceneDrawn) {
+    ParticleSystemActor *actor = NewParticles(0);
+    auto *target = Make<MeshObjectActor>(kMeshObjectClassId, "target");
+    auto *other = Make<MeshObjectActor>(kMeshObjectClassId, "other");
+    float x = 0.0f;
+    for (Actor *a : std::initializer_list<Actor *>{actor, target, other}) {
+        a->position = {x += 11.0f, 0.0f, 200.0f};
+        a->InvalidateTransform();
+    }
+    // Stopped with nothing alive: the next drawn frame passes the stop on,
+    // and its script takes the target's instance, queued earlier, away.
+    EXPECT_EQ(SendCommandArgs(actor, 215), 0);
+    actor->scripts.push_back(std::make_unique<ScriptRecord>());
+    actor->scripts.back()->owner = actor;
+    actor->scripts.back()->eventId = 215;
+    actor->scripts.back()->name = "stopped";
+    actor->scripts.back()->source = "/Scenery/target.Set_Material(\"red\");";
+    Step();
+    target->Update();
+    other->Update();
+    actor->Update(); // queued last: drawn first
+    ASSERT_NE(target->subMeshes[0].instance, nullptr);
+
+    auto *recording = dynamic_cast<gfx::RecordingDevice *>(device);
+    ASSERT_NE(recording, nullptr);
+    recording->ClearLog();
+    library.DrawScene();
+    EXPECT_EQ(target->subMeshes[0].instance, nullptr);
+    // The x of every world transform set for a draw at z 200.
+    std::vector<int> drawnAt;
+    for (const std::string &line : recording->GetLog()) {
+        float m[16] = {};
+        unsigned state = 0;
+        if (std::sscanf(line.c_str(),
+                        "SetTransform %u %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g %g", &state,
+                        &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7], &m[8], &m[9],
+                        &m[10], &m[11], &m[12], &m[13], &m[14], &m[15]) == 17 &&
+            m[14] == 200.0f) {
+            drawnAt.push_back(static_cast<int>(m[12]));
+        }
+    }
+    EXPECT_EQ(drawnAt, (std::vector<int>{11, 33}));
+    // The emitter drew its quads and stays sound for the next frame.
+    Step();
+    actor->Update();
+    library.DrawScene();
+    EXPECT_TRUE(actor->IsBuilt());
+}
+
+TEST_F(ParticleTest, AFireParticleTakesItsDrawsInOrder) {
+    ParticleSystemActor *actor = NewParticles(0);
+    SeedRand(1);
+    std::vector<int> sequence(60);
+    for (int &value : sequence) {
+        value = Rand();
+    }
+    // One particle: 17 draws, then 16 without a random tile.
+    SeedRand(1);
+    Drawn(actor, 0.05f);
+    ASSERT_EQ(Live(actor), 1u);
+    EXPECT_EQ(Rand(), sequence[17]);
+    Mode(actor, 1);
+    SendCommandArgs(actor, 1206, 0u);
+    SeedRand(1);
+    Drawn(actor, 0.05f);
+    ASSERT_EQ(Live(actor), 1u);
+    EXPECT_EQ(Rand(), sequence[16]);
+
+    // The first three particles of a seeded "Fire", emitted in one step.
+    Mode(actor, 0);
+    SeedRand(1);
+    Drawn(actor, 0.15f);
+    ASSERT_EQ(Live(actor), 3u);
+    std::string text;
+    for (uint32_t slot = 59; slot >= 57; --slot) {
+        const Particle &p = actor->particles[slot];
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "position %.9g %.9g %.9g velocity %.9g %.9g %.9g spin %.9g %.9g size %.9g "
+                      "opacity %.9g tile %u life %.9g\n",
+                      p.position.x, p.position.y, p.position.z, p.velocity.x, p.velocity.y,
+                      p.velocity.z, p.spinAngle, p.spinSpeed, p.size, p.opacity, p.tile, p.life);
+        text += line;
+    }
+    EXPECT_EQ(text, toolrun::ReadFile(toolrun::DataPath("particles/fire_draws.txt")));
+}
+
+TEST_F(ParticleTest, SpinTurnsTheQuadAndFreeSlotsCollapse) {
+    ParticleSystemActor *actor = Emitter(2, 10.0f, 100.0f);
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    Particle &p = actor->particles[1];
+    ASSERT_NE(p.type, nullptr);
+    p.position = {10.0f, 20.0f, 30.0f};
+    p.velocity = {0.0f, 0.0f, 0.0f};
+    p.size = 2.0f;
+    SendCommandArgs(actor, 1182, 0.0f); // no gravity
+    SendCommandArgs(actor, 1150, 0.0f); // no further particle
+    const Vector3 unturned[4] = {{-1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
+    const Vector3 quarter[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    struct Case {
+        float angle;
+        const Vector3 *corners;
+    };
+    for (const Case &c : {Case{0.0f, unturned}, Case{1.5707964f, quarter}}) {
+        p.spinAngle = c.angle;
+        p.spinSpeed = 0.0f;
+        Drawn(actor, 0.01f);
+        for (int k = 0; k < 4; ++k) {
+            const Vector3 &v = actor->positions[4 + k];
+            EXPECT_NEAR(v.x, 10.0f + 2.0f * c.corners[k].x, 1e-4f) << c.angle << " " << k;
+            EXPECT_NEAR(v.y, 20.0f + 2.0f * c.corners[k].y, 1e-4f) << c.angle << " " << k;
+            EXPECT_NEAR(v.z, 30.0f, 1e-4f) << c.angle << " " << k;
+        }
+        // The free slot sits at the origin, not at its built corners.
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(actor->positions[k].x, 0.0f);
+            EXPECT_EQ(actor->positions[k].y, 0.0f);
+        }
+    }
+}
+
+TEST_F(ParticleTest, GravityComesFromTheEnvironmentRoot) {
+    ParticleSystemActor *actor = Emitter(1, 100.0f, 100.0f);
+    SendCommandArgs(actor, 1182, 1.0f); // GravityMul
+    SendCommandArgs(actor, 1184, 0.0f); // no drag
+    Actor *root = ActorTable[kEnvironmentActorId];
+    ASSERT_NE(root, nullptr);
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    Particle &p = actor->particles[0];
+    struct Case {
+        Actor *slot;
+        float gravity;
+        float expected;
+    };
+    for (const Case &c : {Case{root, 4.0f, 4.0f}, Case{nullptr, 4.0f, 9.81f}}) {
+        SendCommandArgs(root, 517, c.gravity);
+        ActorTable[kEnvironmentActorId] = c.slot;
+        p.velocity = {0.0f, 0.0f, 0.0f};
+        Drawn(actor, 0.1f);
+        ActorTable[kEnvironmentActorId] = root;
+        EXPECT_FLOAT_EQ(p.velocity.y, -c.expected * 0.1f * 50.0f) << c.expected;
+    }
+}
+
+TEST_F(ParticleTest, FadesAndRampsInTheFilledQuad) {
+    ParticleSystemActor *actor = Emitter(1, 20.0f, 1.4f);
+    SendCommandArgs(actor, 1182, 0.0f); // no gravity
+    Drawn(actor, 0.1f);
+    ASSERT_EQ(Live(actor), 1u);
+    SendCommandArgs(actor, 1150, 0.0f); // nothing more emitted
+    struct Case {
+        float fadeIn, fadeOut, sizeIn, sizeOut, age;
+        uint32_t alpha;
+        float half;
+    };
+    const Case cases[] = {
+        {0.4f, 0.0f, 0.0f, 0.0f, 0.1f, 63, 2.0f},   // a quarter into the fade-in
+        {0.0f, 2.0f, 0.0f, 0.0f, 9.0f, 127, 2.0f},  // half way through the fade-out
+        {0.0f, 0.0f, 0.5f, 0.0f, 0.25f, 255, 1.0f}, // half grown
+        {0.0f, 0.0f, 0.0f, 4.0f, 9.0f, 255, 0.5f},  // a quarter of the shrink left
+        {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 255, 2.0f},  // no ramp at all
+    };
+    Particle &p = actor->particles[0];
+    for (const Case &c : cases) {
+        SendCommandArgs(actor, 1198, c.fadeIn);
+        SendCommandArgs(actor, 1200, c.fadeOut);
+        SendCommandArgs(actor, 1194, c.sizeIn);
+        SendCommandArgs(actor, 1196, c.sizeOut);
+        p = Particle{};
+        p.type = actor->type;
+        p.opacity = 1.0f;
+        p.size = 2.0f;
+        p.life = 10.0f;
+        p.age = c.age;
+        Drawn(actor, 0.0f);
+        EXPECT_EQ(actor->colours[0] >> 24, c.alpha) << c.age;
+        EXPECT_NEAR(actor->positions[0].x, -c.half, 1e-5f) << c.age;
+        EXPECT_NEAR(actor->positions[0].y, c.half, 1e-5f) << c.age;
+    }
+}
+
+TEST_F(ParticleTest, AFreedSlotIsTakenNext) {
+    ParticleSystemActor *actor = Emitter(3, 10.0f, 100.0f);
+    SendCommandArgs(actor, 1170, 0.0f);
+    Drawn(actor, 0.1f);
+    ASSERT_NE(actor->particles[2].type, nullptr);
+    actor->particles[2].life = 0.05f; // dies in the next step, which emits one
+    Drawn(actor, 0.1f);
+    EXPECT_NE(actor->particles[2].type, nullptr);
+    EXPECT_EQ(actor->particles[2].age, 0.0f);
+    EXPECT_EQ(actor->particles[1].type, nullptr);
+    EXPECT_EQ(actor->freeIndices, (std::vector<uint32_t>{0, 1}));
+}
+
+TEST_F(ParticleTest, ValueCommandsOldFilesAndTheDeferredKill) {
+    ParticleSystemActor *actor = NewParticles(0);
+    for (uint32_t command : {205u, 206u, 207u}) {
+        SendCommandArgs(actor, command, 0.125f * static_cast<float>(command - 204));
+        EXPECT_EQ(actor->actionValue, 0.125f * static_cast<float>(command - 204)) << command;
+    }
+    // Intensity and the kill flag read from files before version 52 start
+    // afresh on "Init Load"; later files keep them.
+    for (uint32_t version : {51u, 57u}) {
+        actor->intensity = 0.25f;
+        actor->killPending = 1;
+        const std::string bytes = WriteAtVersion(actor, version);
+        EXPECT_EQ(DeleteActor(actor), 1);
+        ASSERT_EQ(Load(bytes), 1) << system->errorText;
+        actor = dynamic_cast<ParticleSystemActor *>(GetActorById(kId));
+        ASSERT_NE(actor, nullptr);
+        EXPECT_EQ(actor->intensity, version < 52 ? 1.0f : 0.25f) << version;
+        EXPECT_EQ(actor->killPending, version < 52 ? 0u : 1u) << version;
+    }
+    // The deferred "Kill Post": once, on layer 1, not saved with the actor.
+    actor->killPending = 0;
+    actor->CreateRenderInstances();
+    Drawn(actor, 0.1f);
+    ASSERT_GT(Live(actor), 0u);
+    EXPECT_EQ(SendCommandArgs(actor, 216), 0);
+    const ScheduledCommand *entry = actor->FindScheduledCommand(216);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->kind, kScheduleOnce);
+    EXPECT_EQ(entry->layer, 1u);
+    EXPECT_EQ(entry->state & kEntrySaved, 0u);
 }
 
 } // namespace

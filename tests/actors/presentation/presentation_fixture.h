@@ -74,8 +74,7 @@ class PresentationTest : public ::testing::Test {
         ASSERT_EQ(CreateGraphics(), 1);
         CQVGraphics &g = *GetGraphics();
         g.DestroyDevice();
-        testdisplay::UseFakeAdapter(
-            [] { return std::make_unique<gfx::RecordingDevice>(800, 600); });
+        testdisplay::UseFakeAdapter([this] { return MakeDevice(); });
         ASSERT_TRUE(g.CreateWindowDevice(nullptr)) << g.GetGraphicsErrorText();
         device = GetD3DDevice();
         previous = ReplaceLibraryForTests(&library);
@@ -86,6 +85,11 @@ class PresentationTest : public ::testing::Test {
         system = GetActorSystem();
         scenery = GetActorById(kSceneryRootId);
         FrameDelta = 1.0f / 60.0f;
+    }
+
+    // The device the graphics object draws on.
+    virtual std::unique_ptr<gfx::Device> MakeDevice() {
+        return std::make_unique<gfx::RecordingDevice>(800, 600);
     }
 
     void TearDown() override {
