@@ -26,6 +26,7 @@ namespace gfx {
 class RecordingDevice;
 }
 class ResourceLibrary;
+class InputBackend;
 
 namespace scene {
 
@@ -104,6 +105,9 @@ class SceneRunner {
     void Step(int frames = 1);
     // Puts the library's camera at the point (looking down +z).
     void SetCamera(const Vector3 &position);
+    // The input layer reads the backend from now on, and each frame step
+    // updates it.
+    void UseInput(InputBackend *backend);
 
     std::function<void(uint32_t frame)> preStep;
     gfx::RecordingDevice *device = nullptr;

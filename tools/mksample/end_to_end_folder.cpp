@@ -1,5 +1,6 @@
 #include "end_to_end_folder.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "sample_actors.h"
 #include "sample_output.h"
 #include "sample_camera.h"
+#include "sample_character.h"
 #include "sample_logic.h"
 #include "sample_presentation.h"
 #include "sample_simulation.h"
@@ -35,6 +37,7 @@ constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kMoverId = 10;
 constexpr int32_t kEnvironmentId = 14;
 constexpr int32_t kFirstSceneryId = 3000;
+constexpr int32_t kPlayerStartId = 3090;
 
 bool WriteGlobals(SampleOutput& out) {
     const std::string file = "game/Data/Globals.qva";
@@ -133,7 +136,11 @@ bool WriteLevel(SampleOutput& out) {
         !AddSkinFigures(out, file, next)) {
         return false;
     }
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(next));
+    // The player's start and aim target at ids of their own.
+    int32_t playerIds = kPlayerStartId;
+    if (!AddPlayerStart(out, file, playerIds)) return false;
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max(next, playerIds)));
 }
 
 }  // namespace

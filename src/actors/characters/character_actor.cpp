@@ -5,6 +5,7 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 
 uint32_t MaxAmmo[kMaxAmmoCount];
@@ -100,12 +101,15 @@ void CharacterActor::RegisterClass() {
         kSheetLast.label, kSheetLast.kind, kSheetLast.setCommand, kSheetLast.getCommand));
 }
 
-CharacterActor::CharacterActor() {
-    classId = kCharacterClassId;
+CharacterFields::CharacterFields() {
     for (float *array :
          {paramBase, paramChanged, paramBlend, paramBlendStep, paramPrevious, paramValue}) {
         std::fill(array, array + kCharacterParamCount, 1.0f);
     }
+}
+
+CharacterActor::CharacterActor() {
+    classId = kCharacterClassId;
     for (ActorLink &link : boneActors) {
         link.origin = this;
     }
@@ -133,8 +137,37 @@ CharacterActor::~CharacterActor() {
     }
 }
 
+std::vector<ActorLink *> CharacterActor::Links() {
+    std::vector<ActorLink *> links = {&skin,      &notifyCamera, &lookCamera,     &sensorTarget,
+                                      &itemsActor, &leftHand,     &rightHand,      &brain,
+                                      &activateTarget, &activatedChild};
+    for (ActorLink &link : boneActors) {
+        links.push_back(&link);
+    }
+    return links;
+}
+
+void CharacterActor::CopyCharacter(CharacterActor &source) {
+    static_cast<CharacterFields &>(*this) = source;
+    const std::vector<ActorLink *> own = Links();
+    const std::vector<ActorLink *> theirs = source.Links();
+    for (size_t i = 0; i < own.size(); ++i) {
+        own[i]->path = theirs[i]->path;
+        own[i]->Assign(theirs[i]->target);
+    }
+    bones.clear();
+    actionColObj = source.actionColObj;
+    chestColObj = source.chestColObj;
+    bodyColObj = source.bodyColObj;
+}
+
 int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    if (commandId == kCmdInvalidActorPointer && block.size() >= sizeof(ActorLink *)) {
+    if (commandId == kCmdCreate) {
+        auto *source = dynamic_cast<CharacterActor *>(block.ReadActor(0));
+        if (source != nullptr && source != this) {
+            CopyCharacter(*source);
+        }
+    } else if (commandId == kCmdInvalidActorPointer && block.size() >= sizeof(ActorLink *)) {
         if (static_cast<const ActorLink *>(block.ReadPointer(0)) == &skin) {
             bones.clear();
         }

@@ -120,34 +120,9 @@ struct LookRecord {
     float rotYSpeed = 1000.0f;
 };
 
-class CharacterActor : public Actor {
-  public:
-    CharacterActor();
-    ~CharacterActor() override;
-
-    static void RegisterClass();
-
-    // Serves the lost-link notice for its own links (a lost skin takes the
-    // bone records with it); everything goes on to the base handler.
-    int HandleCommand(uint32_t commandId, ParamBlock block) override;
-    int Serialize(Archive &archive, uint32_t mode) override;
-    void DumpClassFields(std::vector<std::string> &lines) const override;
-
-    // Scales a change of capacity by Endurance (divided for a loss,
-    // multiplied for a gain) and keeps capacity within 0.05..1.0; at the
-    // floor the character raises "Exhaust 100". An amount that comes out as
-    // NaN changes nothing.
-    void ChangeCapacity(float amount);
-
-    // Links the skin (null: none); the bone records of the old one go.
-    void SetSkin(Actor *actor);
-    // The own collision object that the index names, when it still carries
-    // the name; null otherwise.
-    ColObj *ActionColObj() { return OwnColObj(actionColObj, "Action"); }
-    ColObj *ChestColObj() { return OwnColObj(chestColObj, "Chest"); }
-    ColObj *BodyColObj() { return OwnColObj(bodyColObj, "Character Col"); }
-    // The index of the first own collision object of the name; -1 when none.
-    int32_t FindOwnColObj(const char *objectName) const;
+// The character's values that a copy takes member by member.
+struct CharacterFields {
+    CharacterFields();
 
     // Parameters.
     float paramBase[kCharacterParamCount];
@@ -225,26 +200,6 @@ class CharacterActor : public Actor {
     float syncTimer = 0.0f;
     Vector3 pendingImpulse = {0.0f, 0.0f, 0.0f};
 
-    // Relations, all with this character as origin.
-    ActorLink skin{this};
-    ActorLink notifyCamera{this};
-    ActorLink lookCamera{this};
-    ActorLink sensorTarget{this};
-    ActorLink itemsActor{this};
-    ActorLink leftHand{this};
-    ActorLink rightHand{this};
-    ActorLink brain{this};
-    ActorLink activateTarget{this};
-    ActorLink activatedChild{this};
-    std::array<ActorLink, kCharacterBoneCount> boneActors;
-    // The skin's bone records, one per bone name; emptied whenever the skin
-    // goes or changes.
-    std::vector<Bone *> bones;
-    // Indexes into colObjs; -1 none.
-    int32_t actionColObj = -1;
-    int32_t chestColObj = -1;
-    int32_t bodyColObj = -1;
-
     // Possessions and settings.
     uint32_t iconLibId = 0;
     uint32_t characterGroup = 0;
@@ -275,7 +230,63 @@ class CharacterActor : public Actor {
     uint32_t syncFrame = 0;
     float sensorValues[4] = {};
     float sensorValuesSent[4] = {};
+};
+
+class CharacterActor : public Actor, public CharacterFields {
+  public:
+    CharacterActor();
+    ~CharacterActor() override;
+
+    static void RegisterClass();
+
+    // Serves "Create" with a template character (its fields by value, its
+    // links to the same targets, no bone records) and the lost-link notice
+    // for its own links (a lost skin takes the bone records with it);
+    // everything goes on to the base handler.
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
+
+    // Scales a change of capacity by Endurance (divided for a loss,
+    // multiplied for a gain) and keeps capacity within 0.05..1.0; at the
+    // floor the character raises "Exhaust 100". An amount that comes out as
+    // NaN changes nothing.
+    void ChangeCapacity(float amount);
+
+    // Links the skin (null: none); the bone records of the old one go.
+    void SetSkin(Actor *actor);
+    // The own collision object that the index names, when it still carries
+    // the name; null otherwise.
+    ColObj *ActionColObj() { return OwnColObj(actionColObj, "Action"); }
+    ColObj *ChestColObj() { return OwnColObj(chestColObj, "Chest"); }
+    ColObj *BodyColObj() { return OwnColObj(bodyColObj, "Character Col"); }
+    // The index of the first own collision object of the name; -1 when none.
+    int32_t FindOwnColObj(const char *objectName) const;
+
+    // Relations, all with this character as origin.
+    ActorLink skin{this};
+    ActorLink notifyCamera{this};
+    ActorLink lookCamera{this};
+    ActorLink sensorTarget{this};
+    ActorLink itemsActor{this};
+    ActorLink leftHand{this};
+    ActorLink rightHand{this};
+    ActorLink brain{this};
+    ActorLink activateTarget{this};
+    ActorLink activatedChild{this};
+    std::array<ActorLink, kCharacterBoneCount> boneActors;
+    // The skin's bone records, one per bone name; emptied whenever the skin
+    // goes or changes.
+    std::vector<Bone *> bones;
+    // Indexes into colObjs; -1 none.
+    int32_t actionColObj = -1;
+    int32_t chestColObj = -1;
+    int32_t bodyColObj = -1;
+
 
   private:
     ColObj *OwnColObj(int32_t index, const char *objectName);
+    // Every link, in a fixed order.
+    std::vector<ActorLink *> Links();
+    void CopyCharacter(CharacterActor &source);
 };

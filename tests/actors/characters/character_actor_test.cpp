@@ -21,6 +21,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/script_runner.h"
 #include "library/bone.h"
+#include "support/actor_record.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
 
@@ -41,18 +42,8 @@ class CharacterTest : public ::testing::Test {
         return static_cast<CharacterActor *>(CreateActor(
             kCharacterClassId, name, nullptr, GetActorById(kSceneryRootId), id, true));
     }
-    // A file of the one actor written by its own serializer at the version.
     std::string Write(Actor *actor, uint32_t version) {
-        const std::string path = folder / "c.qva";
-        Archive archive;
-        EXPECT_TRUE(archive.Open(path, "wb"));
-        archive.SetVersion(version);
-        for (uint32_t word : {version, 1u, static_cast<uint32_t>(actor->actorId), 1u}) {
-            archive.SerializeU32(word);
-        }
-        actor->Serialize(archive, kSerializeSave);
-        EXPECT_EQ(archive.Close(), 0);
-        return folder.Get("c.qva");
+        return WriteActorAtVersion(actor, version, folder, "c.qva");
     }
     // A file of a default base record at the version followed by the tail.
     std::string Hand(uint32_t version, const FileBytes &tail) {
@@ -190,23 +181,19 @@ TEST_F(CharacterTest, OldRecordsKeepTheDefaultsOfLaterFields) {
     ExpectAll(c->paramBase, 1.0f);
 
     // Versions 40 and 41: the ammunition comes with 41.
-    c = Make();
-    for (uint32_t i = 0; i < kAmmoTypeCount; ++i) {
-        c->ammoCount[i] = i + 1;
+    for (const auto &[version, first, last, turn] :
+         {std::tuple(40u, 0u, 0u, 20.0f), std::tuple(41u, 1u, 32u, 5.0f)}) {
+        c = Make();
+        for (uint32_t i = 0; i < kAmmoTypeCount; ++i) {
+            c->ammoCount[i] = i + 1;
+        }
+        c->turnSpeed = 5.0f;
+        c = Load(Write(c, version), version);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(std::tuple(c->ammoCount[0], c->ammoCount[31], c->turnSpeed),
+                  std::tuple(first, last, turn))
+            << version;
     }
-    c->turnSpeed = 5.0f;
-    c = Load(Write(c, 40), 40);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(std::tuple(c->ammoCount[0], c->ammoCount[31], c->turnSpeed),
-              std::tuple(0u, 0u, 20.0f));
-    for (uint32_t i = 0; i < kAmmoTypeCount; ++i) {
-        c->ammoCount[i] = i + 1;
-    }
-    c->turnSpeed = 5.0f;
-    c = Load(Write(c, 41), 41);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(std::tuple(c->ammoCount[0], c->ammoCount[31], c->turnSpeed),
-              std::tuple(1u, 32u, 5.0f));
 
     // Version 61: the jump moves of 62 stay at their defaults.
     c->paramBase[kParamMoveOnJump] = 0.25f;
@@ -407,6 +394,20 @@ TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     c->bones.assign(kCharacterBoneCount, &record);
     c->SetSkin(second);
     EXPECT_TRUE(c->bones.empty());
+    // A copy takes the fields and links to the same targets, never the
+    // bone records.
+    c->characterType = kCharacterThirdPerson;
+    c->health = 100.0f;
+    c->motionQueue = {5, 6};
+    c->bones.assign(kCharacterBoneCount, &record);
+    auto *copy = dynamic_cast<CharacterActor *>(CopyActorTree(c, scenery));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->characterType, copy->health, copy->motionQueue.size(),
+                         copy->brain.target, copy->brain.origin, copy->bones.size()),
+              std::tuple(kCharacterThirdPerson, 100.0f, 2u, brain, static_cast<Actor *>(copy),
+                         0u));
+    EXPECT_EQ(brain->backLinks.size(), 4u);
+    DeleteActor(copy);
     // The character goes before the brain: the brain keeps no link to it.
     DeleteActor(c);
     EXPECT_TRUE(brain->backLinks.empty());
