@@ -1,7 +1,8 @@
 // The game-layer fixture itself: a stepped frame runs the scheduled
 // commands and the collision pass, spy logs keep their order, the recorder
 // standing in for the front end answers, the scripted skin serves its
-// motions and bones, and a fed key reads as pressed in its frame.
+// motions and bones, a fed key reads as pressed in its frame, and the
+// frame's screen layers are kept as they were drawn.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,8 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
 #include "library/skeleton.h"
 #include "platform/input.h"
 #include "support/game_fixture.h"
@@ -108,12 +111,21 @@ TEST_F(GameFixtureTest, FramesRunScheduleAndCollisionsAndTheDoublesAnswer) {
     EXPECT_EQ(ask.bone, nullptr);
 }
 
-TEST_F(GameFixtureTest, AFedKeyReadsAsPressedInItsFrame) {
+TEST_F(GameFixtureTest, AFedKeyReadsAsPressedInItsFrameAndTheFramesLayersAreKept) {
     game::ScriptedKeys keys(runner);
     ASSERT_TRUE(builder.Load());
+    auto *material =
+        static_cast<MaterialItem *>(runner.library->FindItemByName("Default", ItemClass::Material));
+    ASSERT_NE(material, nullptr);
+    runner.preStep = [&](uint32_t) {
+        runner.library->QueueRect(10.0f, 20.0f, 30.0f, 40.0f, 1.0f, 1.0f, 1.0f, 1.0f, material);
+    };
     runner.Step();
+    EXPECT_EQ(runner.frameLayers.quads.size(), 1u);
+    runner.preStep = nullptr;
     keys.Key('W', true);
     runner.Step();
+    EXPECT_TRUE(runner.frameLayers.quads.empty());
     EXPECT_EQ(std::tuple(InputPressed('W'), InputDown('W')), std::tuple(1, 1));
     runner.Step();
     EXPECT_EQ(std::tuple(InputPressed('W'), InputDown('W')), std::tuple(0, 1));

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "actors/characters/character_services.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
@@ -12,7 +13,6 @@
 #include "library/skeleton.h"
 #include "platform/input.h"
 #include "platform/os/window.h"
-#include "actors/characters/character_services.h"
 
 namespace game {
 
@@ -39,8 +39,7 @@ constexpr std::array<ActorConstructor, sizeof...(Ids)> RecorderMakers(std::index
 }
 constexpr auto kRecorderMakers = RecorderMakers(std::make_index_sequence<54>());
 
-ColObj Sphere(Actor *owner, const char *name, const Vector3 &centre, float radius,
-              uint32_t flags) {
+ColObj Sphere(Actor *owner, const char *name, const Vector3 &centre, float radius, uint32_t flags) {
     ColObj object(owner);
     object.name = name;
     object.type = 1;
@@ -227,8 +226,7 @@ Actor *PathNode(scene::SceneBuilder &builder, const std::string &name, const Vec
 
 CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &name,
                               const Vector3 &at, Actor *parent) {
-    auto *character =
-        dynamic_cast<CharacterActor *>(builder.Make(kCharacterClassId, name, parent));
+    auto *character = dynamic_cast<CharacterActor *>(builder.Make(kCharacterClassId, name, parent));
     if (character == nullptr) {
         return nullptr;
     }

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "actor_record.h"
 #include "actors/characters/character_actor.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/class_factory.h"
 #include "platform/os/scripted_input_backend.h"
-#include "actor_record.h"
 #include "scene_harness.h"
 
 struct Skeleton;

@@ -183,13 +183,21 @@ struct SceneRunner::Host : EngineHost {
             EngineHost::UpdateInput(frameTime, recentre);
         }
     }
+    void Draw2D() override {
+        if (ResourceLibrary *resources = GetLibrary()) {
+            runner->frameLayers = resources->GetScreenLayers();
+        }
+        EngineHost::Draw2D();
+    }
     bool liveInput = false;
+    SceneRunner *runner = nullptr;
     int DebugKeyState(uint32_t) override { return 0; }
     double GetDeltaTime() override { return 1.0 / 60.0; }
     void SetListener(const float *, const float *, const float *, const float *) override {}
 };
 
 SceneRunner::SceneRunner() : host_(std::make_unique<Host>()) {
+    host_->runner = this;
     SeedRand(1);
     if (CreateEngineServices() != 1) {
         return;

@@ -20,6 +20,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/engine_host.h"
 #include "core/actors/engine_startup.h"
+#include "library/render/screen_layers.h"
 #include "temp_folder.h"
 
 namespace gfx {
@@ -110,6 +111,8 @@ class SceneRunner {
     void UseInput(InputBackend *backend);
 
     std::function<void(uint32_t frame)> preStep;
+    // The quads, texts and overlays the last frame drew, as queued.
+    ScreenLayers frameLayers;
     gfx::RecordingDevice *device = nullptr;
     ResourceLibrary *library = nullptr;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
@@ -19,12 +20,8 @@ constexpr uint32_t kCharacterColFlags =
     kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked | kColObjSolid; // 0x67
 constexpr float kCharacterColRadius = 23.0f;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
+// Label, control, set and get command of each item of the property sheet.
+using SheetRow = std::tuple<const char *, PropertyKind, uint32_t, uint32_t>;
 
 const SheetRow kSheet[] = {
     {"Character Properties", PropertyKind::PageTitle, 0, 0},
@@ -93,12 +90,13 @@ void CharacterActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kCharacterClassId);
     descriptor.lineage = {0, kCharacterClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
-                                      0.0f, 1.0f, nullptr);
+    for (const auto &[label, kind, setCommand, getCommand] : kSheet) {
+        descriptor.items.emplace_back(label, kind, setCommand, getCommand, 0, 0.0f, 0.0f, 1.0f,
+                                      nullptr);
     }
-    descriptor.items.push_back(PropertyItem::PropertyItemBasic(
-        kSheetLast.label, kSheetLast.kind, kSheetLast.setCommand, kSheetLast.getCommand));
+    const auto &[label, kind, setCommand, getCommand] = kSheetLast;
+    descriptor.items.push_back(
+        PropertyItem::PropertyItemBasic(label, kind, setCommand, getCommand));
 }
 
 CharacterFields::CharacterFields() {
@@ -138,8 +136,8 @@ CharacterActor::~CharacterActor() {
 }
 
 std::vector<ActorLink *> CharacterActor::Links() {
-    std::vector<ActorLink *> links = {&skin,      &notifyCamera, &lookCamera,     &sensorTarget,
-                                      &itemsActor, &leftHand,     &rightHand,      &brain,
+    std::vector<ActorLink *> links = {&skin,           &notifyCamera,  &lookCamera, &sensorTarget,
+                                      &itemsActor,     &leftHand,      &rightHand,  &brain,
                                       &activateTarget, &activatedChild};
     for (ActorLink &link : boneActors) {
         links.push_back(&link);

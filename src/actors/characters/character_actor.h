@@ -283,7 +283,6 @@ class CharacterActor : public Actor, public CharacterFields {
     int32_t chestColObj = -1;
     int32_t bodyColObj = -1;
 
-
   private:
     ColObj *OwnColObj(int32_t index, const char *objectName);
     // Every link, in a fixed order.

@@ -39,8 +39,8 @@ class CharacterTest : public ::testing::Test {
     void TearDown() override { ResetActorWorldForTests(); }
 
     CharacterActor *Make(const char *name = "hero", int32_t id = kId) {
-        return static_cast<CharacterActor *>(CreateActor(
-            kCharacterClassId, name, nullptr, GetActorById(kSceneryRootId), id, true));
+        return static_cast<CharacterActor *>(
+            CreateActor(kCharacterClassId, name, nullptr, GetActorById(kSceneryRootId), id, true));
     }
     std::string Write(Actor *actor, uint32_t version) {
         return WriteActorAtVersion(actor, version, folder, "c.qva");
@@ -89,8 +89,8 @@ TEST_F(CharacterTest, NewCharacterDefaultsAndSharedLists) {
     EXPECT_EQ(std::tuple(c->characterType, c->networkSessionId, c->directionBehaviour),
               std::tuple(0xFFFFFFFFu, 0xFFFFFFFFu, 2u));
     for (const LookRecord &r : {c->look, c->aim}) {
-        const float angles[] = {r.rotX, r.rotXSmooth, r.rotXSpeed, r.rotY, r.rotYSmooth,
-                                r.rotYSpeed};
+        const float angles[] = {r.rotX, r.rotXSmooth, r.rotXSpeed,
+                                r.rotY, r.rotYSmooth, r.rotYSpeed};
         EXPECT_EQ(std::vector<float>(angles, angles + 6),
                   (std::vector<float>{0.35f, 3.1415927f, 100.0f, 0.0f, 0.0f, 1000.0f}));
     }
@@ -126,9 +126,9 @@ TEST_F(CharacterTest, NewCharacterDefaultsAndSharedLists) {
 
 TEST(CharacterNames, MovementsAndBones) {
     const std::pair<const char *, uint32_t> movements[] = {
-        {"forward", 4}, {"FORWARD", 4},   {"?", 64},        {"Relax", 57},     {"Die5", 42},
-        {"Dead2", 45},  {"Special15", 63}, {"Neutral", 0},  {"Special10", 58}, {"Walk", 65},
-        {"", 65},
+        {"forward", 4},    {"FORWARD", 4}, {"?", 64},         {"Relax", 57},
+        {"Die5", 42},      {"Dead2", 45},  {"Special15", 63}, {"Neutral", 0},
+        {"Special10", 58}, {"Walk", 65},   {"", 65},
     };
     for (const auto &[name, index] : movements) {
         EXPECT_EQ(FindMovement(name), index) << name;
@@ -137,8 +137,8 @@ TEST(CharacterNames, MovementsAndBones) {
     EXPECT_STREQ(MovementName(64), "?");
     EXPECT_EQ(MovementName(FindMovement("Walk")), nullptr);
     EXPECT_EQ(MovementName(0xFFFFFFFFu), nullptr);
-    EXPECT_EQ(std::vector<std::string>({BoneNames[0], BoneNames[kNeckBone], BoneNames[kHeadBone],
-                                        BoneNames[14]}),
+    EXPECT_EQ(std::vector<std::string>(
+                  {BoneNames[0], BoneNames[kNeckBone], BoneNames[kHeadBone], BoneNames[14]}),
               (std::vector<std::string>{"Spine", "Neck", "Head", "TailNub"}));
 }
 
@@ -153,14 +153,12 @@ TEST_F(CharacterTest, Descriptor) {
         EXPECT_EQ(std::tuple(item.ranged, item.displayScale), std::tuple(0u, 1.0f));
     }
     EXPECT_EQ(items, (std::vector<std::string>{
-                         "13 0 0",      "16 837 838",   "27 858 859",   "12 0 0",
-                         "4 1017 1018", "32 860 861",   "13 0 0",       "4 918 896",
-                         "4 919 897",   "4 920 898",    "4 921 899",    "4 922 900",
-                         "4 923 901",   "4 924 902",    "13 0 0",       "4 925 903",
-                         "4 926 904",   "4 930 908",    "4 996 997",    "4 931 909",
-                         "4 932 910",   "4 994 995",    "4 927 905",    "4 928 906",
-                         "4 929 907",   "4 933 911",    "4 1056 1057",  "4 1058 1059",
-                         "4 1060 1061", "17 1051 1052",
+                         "13 0 0",     "16 837 838",  "27 858 859",  "12 0 0",      "4 1017 1018",
+                         "32 860 861", "13 0 0",      "4 918 896",   "4 919 897",   "4 920 898",
+                         "4 921 899",  "4 922 900",   "4 923 901",   "4 924 902",   "13 0 0",
+                         "4 925 903",  "4 926 904",   "4 930 908",   "4 996 997",   "4 931 909",
+                         "4 932 910",  "4 994 995",   "4 927 905",   "4 928 906",   "4 929 907",
+                         "4 933 911",  "4 1056 1057", "4 1058 1059", "4 1060 1061", "17 1051 1052",
                      }));
     ASSERT_EQ(d.items.size(), 30u);
     EXPECT_EQ(d.items[1].label, "Type:|Custom|0|FirstPerson|1|Guard|2|ThirdPerson|3|"
@@ -283,8 +281,7 @@ TEST_F(CharacterTest, CapacityChangesScaleByEnduranceAndStayInRange) {
     const Row rows[] = {
         {2.0f, 1.0f, -0.1f, 0.95f, 0}, {2.0f, 0.5f, 0.1f, 0.7f, 0},
         {1.0f, 0.1f, -0.2f, 0.05f, 1}, {1.0f, 0.05f, -0.01f, 0.05f, 1}, // each time at the floor
-        {1.0f, 0.95f, 0.2f, 1.0f, 0},
-        {0.0f, 0.5f, 0.0f, 0.5f, 0},   // 0 / 0 changes nothing
+        {1.0f, 0.95f, 0.2f, 1.0f, 0},  {0.0f, 0.5f, 0.0f, 0.5f, 0},     // 0 / 0 changes nothing
         {1.0f, 0.5f, nan, 0.5f, 0},    {inf, 0.5f, 0.0f, 0.5f, 0},
         {0.0f, 0.5f, -0.1f, 0.05f, 1}, // -infinity floors
     };
@@ -350,9 +347,7 @@ namespace {
 TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     CharacterActor *c = Make();
     Actor *scenery = GetActorById(kSceneryRootId);
-    auto child = [&](const char *name) {
-        return CreateActor(0, name, nullptr, c, -1, true);
-    };
+    auto child = [&](const char *name) { return CreateActor(0, name, nullptr, c, -1, true); };
     Actor *skin = child("Skin");
     Actor *items = child("Items");
     Actor *left = child("LeftHand");
@@ -378,9 +373,14 @@ TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     // Each goes in turn; only its own link clears, and the skin takes the
     // bone records with it.
     const std::pair<Actor *, ActorLink *> gone[] = {
-        {skin, &c->skin},          {right, &c->rightHand}, {camera, &c->notifyCamera},
-        {items, &c->itemsActor},   {activated, &c->activatedChild},
-        {look, &c->lookCamera},    {left, &c->leftHand},   {bone, &c->boneActors[kHeadBone]},
+        {skin, &c->skin},
+        {right, &c->rightHand},
+        {camera, &c->notifyCamera},
+        {items, &c->itemsActor},
+        {activated, &c->activatedChild},
+        {look, &c->lookCamera},
+        {left, &c->leftHand},
+        {bone, &c->boneActors[kHeadBone]},
     };
     for (const auto &[actor, link] : gone) {
         ASSERT_EQ(link->target, actor);
@@ -404,8 +404,7 @@ TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(std::tuple(copy->characterType, copy->health, copy->motionQueue.size(),
                          copy->brain.target, copy->brain.origin, copy->bones.size()),
-              std::tuple(kCharacterThirdPerson, 100.0f, 2u, brain, static_cast<Actor *>(copy),
-                         0u));
+              std::tuple(kCharacterThirdPerson, 100.0f, 2u, brain, static_cast<Actor *>(copy), 0u));
     EXPECT_EQ(brain->backLinks.size(), 4u);
     DeleteActor(copy);
     // The character goes before the brain: the brain keeps no link to it.
@@ -483,8 +482,8 @@ TEST_F(CharacterTest, PlaceholderClassesServeOnlyTheBaseAndKeepFourSpareWords) {
 
     // The record: the base record, then four spare words, written as 0 and
     // read whatever they hold.
-    Actor *aim = CreateActor(kAimTargetClassId, "AimSpot", nullptr, GetActorById(kSceneryRootId),
-                             kId, true);
+    Actor *aim =
+        CreateActor(kAimTargetClassId, "AimSpot", nullptr, GetActorById(kSceneryRootId), kId, true);
     aim->position = {1.0f, 2.0f, 3.0f};
     std::string bytes = Write(aim, 70);
     FileBytes spare;
