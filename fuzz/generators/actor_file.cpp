@@ -10,11 +10,14 @@
 // Light Sensor.
 // Two doors (one sliding and saved mid-opening, one locked) and a trigger.
 // A Matrix Animation with a layer, a Path with two nodes and its mover, and a LOD with two levels.
+// A Character with its item holders, skin and collision spheres beside an Aim Target, a Player 2
+// and a Character 2.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "actors/characters/character_actor.h"
 #include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/lod_actor.h"
@@ -326,6 +329,34 @@ int main(int argc, char** argv) {
         }
         ok = ok && old->Serialize(archive, kSerializeSave) != 0 && archive.Close() == 0;
     }
+    // A Character with a type, health, parameters, ammunition, look angles and the three flag
+    // bits of its record, its children, and the three placeholder classes.
+    auto *body = dynamic_cast<CharacterActor *>(CreateActor(16, "Body", nullptr, scenery, 3100, false));
+    if (body == nullptr) {
+        return 1;
+    }
+    body->characterType = 3;
+    body->health = 100.0f;
+    body->paramBase[kParamGammaRAdd] = 0.0f;
+    body->ammoCount[4] = 12;
+    body->look.rotY = 1.5f;
+    body->holdTime = 0.5f;
+    body->charFlags |= kCharSuspended | kCharDeadLock;
+    body->AddColObj(std::make_unique<ColObj>(body)).name = "Chest";
+    const struct {
+        int32_t classId;
+        const char *name;
+        Actor *parent;
+    } others[] = {{17, "Skin", body}, {0, "Items", body}, {0, "LeftHand", body},
+                  {0, "RightHand", body}, {48, "Aim", scenery}, {49, "Second", scenery},
+                  {51, "Other", scenery}};
+    int32_t id = 3101;
+    for (const auto &other : others) {
+        if (CreateActor(other.classId, other.name, nullptr, other.parent, id++, false) == nullptr) {
+            return 1;
+        }
+    }
+    ok = ok && Write(folder, "characters.qva", 3100, static_cast<uint32_t>(id));
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <tuple>
 #include <vector>
 
 #include "base/math.h"
@@ -810,6 +811,43 @@ TEST_F(EngineEndToEnd, SampleInARealWindowGivesTheSameCapture) {
     const std::string capture = folder.Get("game/shot.tga");
     ExpectDemoCapture(capture);
     EXPECT_TRUE(capture == offscreen.Get("game/shot.tga"));
+}
+
+}  // namespace
+
+namespace {
+
+// The character check: "Start Game" copies the globals' "PlayerCharacter"
+// into the level as "GA1_Player" on "PlayerStart0" with its children and
+// gives it a camera; the Driver saves a second later.
+TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
+    ProgramRun run = RunEngine(Path("e2e/character"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(fs::exists(Path("game/character.sav")));
+    EXPECT_TRUE(fs::exists(Path("game/character.tga")));
+    const std::string dump = Dump(Path("game/character.sav"));
+
+    std::vector<std::string> player = ActorLines(dump, "GA1_Player");
+    ASSERT_FALSE(player.empty()) << dump;
+    EXPECT_NE(player[0].find(" class=16 "), std::string::npos) << player[0];
+    EXPECT_NE(player[0].find(" parent=2 "), std::string::npos) << player[0];
+    const DumpedPose pose = TransformOf(player);
+    ASSERT_TRUE(pose.found) << dump;
+    EXPECT_EQ(std::tuple(pose.position.x, pose.position.y, pose.position.z),
+              std::tuple(-300.0f, 30.0f, -300.0f));
+    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 100 ")) << dump;
+    const std::string id = player[0].substr(3, player[0].find(' ') - 3);
+    for (const char* child : {"Skin", "Items", "LeftHand", "RightHand"}) {
+        EXPECT_NE(dump.find(std::string(" name=\"") + child + "\" parent=" + id + " "),
+                  std::string::npos)
+            << child;
+    }
+    std::vector<std::string> aim = ActorLines(dump, "AimSpot");
+    ASSERT_FALSE(aim.empty()) << dump;
+    EXPECT_NE(aim[0].find(" class=48 "), std::string::npos) << aim[0];
+    std::vector<std::string> camera = ActorLines(dump, "Camera");
+    ASSERT_FALSE(camera.empty()) << dump;
+    EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
 }
 
 }  // namespace

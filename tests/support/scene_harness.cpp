@@ -13,6 +13,7 @@
 #include "library/library_writer.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
+#include "platform/input.h"
 #include "platform/os/gfx/recording_device.h"
 #include "fake_display.h"
 
@@ -177,13 +178,26 @@ Actor *SceneBuilder::Find(const std::string &name) { return FindActorByName(name
 
 // The engine's services without input, sound or a real clock.
 struct SceneRunner::Host : EngineHost {
-    void UpdateInput(float, int) override {}
+    void UpdateInput(float frameTime, int recentre) override {
+        if (liveInput) {
+            EngineHost::UpdateInput(frameTime, recentre);
+        }
+    }
+    void Draw2D() override {
+        if (ResourceLibrary *resources = GetLibrary()) {
+            runner->frameLayers = resources->GetScreenLayers();
+        }
+        EngineHost::Draw2D();
+    }
+    bool liveInput = false;
+    SceneRunner *runner = nullptr;
     int DebugKeyState(uint32_t) override { return 0; }
     double GetDeltaTime() override { return 1.0 / 60.0; }
     void SetListener(const float *, const float *, const float *, const float *) override {}
 };
 
 SceneRunner::SceneRunner() : host_(std::make_unique<Host>()) {
+    host_->runner = this;
     SeedRand(1);
     if (CreateEngineServices() != 1) {
         return;
@@ -215,6 +229,11 @@ void SceneRunner::Step(int frames) {
         }
         frames_->FrameStep();
     }
+}
+
+void SceneRunner::UseInput(InputBackend *backend) {
+    InitInput(backend);
+    host_->liveInput = true;
 }
 
 void SceneRunner::SetCamera(const Vector3 &position) {

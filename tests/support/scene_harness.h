@@ -20,12 +20,14 @@
 #include "core/actors/actor.h"
 #include "core/actors/engine_host.h"
 #include "core/actors/engine_startup.h"
+#include "library/render/screen_layers.h"
 #include "temp_folder.h"
 
 namespace gfx {
 class RecordingDevice;
 }
 class ResourceLibrary;
+class InputBackend;
 
 namespace scene {
 
@@ -104,8 +106,13 @@ class SceneRunner {
     void Step(int frames = 1);
     // Puts the library's camera at the point (looking down +z).
     void SetCamera(const Vector3 &position);
+    // The input layer reads the backend from now on, and each frame step
+    // updates it.
+    void UseInput(InputBackend *backend);
 
     std::function<void(uint32_t frame)> preStep;
+    // The quads, texts and overlays the last frame drew, as queued.
+    ScreenLayers frameLayers;
     gfx::RecordingDevice *device = nullptr;
     ResourceLibrary *library = nullptr;
 

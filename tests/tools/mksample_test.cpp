@@ -61,15 +61,16 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     EXPECT_EQ(sorted, treePaths) << "no file twice, none missing, no temporary file left";
 
     // The library and every data file first; the actor files, made on that
-    // library, after them; the folder of play.sh last.
+    // library, after them; the folder of play.sh and the check folders last.
     const std::vector<std::string> first = {"init.txt", "game/DAZedirad.qvf", "game/Data/text.txt"};
     EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), first);
-    const std::vector<std::string> last = {"game/Data/crate.qva",   "game/Data/barrel.qva",
-                                           "game/Data/Globals.qva", "game/Data/Level1.qva",
-                                           "game/Data/Play.qva",    "play/init.txt"};
-    ASSERT_GE(paths.size(), 9u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 6, paths.end()), last);
-    for (size_t i = 0; i + 6 < paths.size(); ++i) {
+    const std::vector<std::string> last = {
+        "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
+        "game/Data/Level1.qva", "game/Data/Play.qva",       "play/init.txt",
+        "game/Data/Character.qva", "e2e/character/init.txt"};
+    ASSERT_GE(paths.size(), 11u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 8, paths.end()), last);
+    for (size_t i = 0; i + 8 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -110,7 +111,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 70 first 3000 span 89\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 72 first 3000 span 92\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),

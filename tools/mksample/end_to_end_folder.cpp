@@ -11,6 +11,7 @@
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_door.h"
+#include "sample_character.h"
 #include "sample_logic.h"
 #include "sample_moving.h"
 #include "sample_presentation.h"
@@ -38,6 +39,7 @@ constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kMoverId = 10;
 constexpr int32_t kEnvironmentId = 14;
 constexpr int32_t kFirstSceneryId = 3000;
+constexpr int32_t kPlayerStartId = 3090;
 
 bool WriteGlobals(SampleOutput& out) {
     const std::string file = "game/Data/Globals.qva";
@@ -141,7 +143,10 @@ bool WriteLevel(SampleOutput& out) {
         return false;
     }
     const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId, kCampfireId + 1});
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
+    // The player's start and aim target at ids of their own.
+    int32_t playerIds = kPlayerStartId;
+    if (!AddPlayerStart(out, file, playerIds)) return false;
+    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(std::max(end, playerIds)));
 }
 
 }  // namespace

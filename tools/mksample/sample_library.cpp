@@ -11,6 +11,7 @@
 #include "end_to_end_folder.h"
 #include "platform/os/video/film_writer.h"
 #include "sample_actors.h"
+#include "sample_character.h"
 #include "sample_font.h"
 #include "sample_game.h"
 #include "sample_output.h"
@@ -210,6 +211,11 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     MaterialItem& particleAdd = table.Material(34, "ParticleAdd", 3, {12});
     particleAdd.unlit = 1;
     particleAdd.bucketMask = 1u << 7;
+    // The player character's skin: flat magenta.
+    MaterialItem& hero = table.Material(35, "Hero", 0, {2});
+    hero.unlit = 1;
+    hero.material.diffuse = {1.0f, 0.0f, 1.0f, 1.0f};
+    hero.material.ambient = {1.0f, 0.0f, 1.0f, 1.0f};
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     MotionItem& forward = table.Add<MotionItem>(61, "R_Forward");
@@ -298,20 +304,36 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
 }
 
-// The folder "./play.sh" runs: the game folder "../game" with the scene
-// "Level1.qva" and the globals "Play.qva", whose actor "Host" never ends the
-// game, with the root "Environment" of the demo's globals.
-bool WritePlayFolder(SampleOutput& out) {
-    const std::string file = DataPath("Play.qva");
+// The globals of the play folder: the actor "Host", which never ends the
+// game, the root "Environment" of the demo's globals and the player
+// character (ids 10 to 24).
+bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     if (!ResetSampleWorld()) {
         return out.Fail(file, "cannot make the actor world");
     }
     if (MakeSampleActor(0, "Host", 1, 10) == nullptr) {
         return out.Fail(file, "cannot make actor \"Host\"");
     }
-    if (!AddSampleEnvironment(out, file)) return false;
-    return WriteActorFile(out, file, 10, 15) &&
+    int32_t next = 20;
+    return AddSampleEnvironment(out, file) && AddPlayerCharacter(out, file, next);
+}
+
+// The folder "./play.sh" runs: the game folder "../game" with the scene
+// "Level1.qva" and the globals "Play.qva".
+bool WritePlayFolder(SampleOutput& out) {
+    const std::string file = DataPath("Play.qva");
+    return MakePlayGlobals(out, file) && WriteActorFile(out, file, 10, 25) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
+}
+
+// The folder of the character's end-to-end check: the play globals and a
+// "Driver" (id 11) that captures, saves and exits a second into the game.
+bool WriteCharacterCheck(SampleOutput& out) {
+    const std::string file = DataPath("Character.qva");
+    return MakePlayGlobals(out, file) && AddCharacterDriver(out, file, 11) &&
+           WriteActorFile(out, file, 10, 25) &&
+           out.WriteText("e2e/character/init.txt",
+                         CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }
 
 // The logo film: colour bars with a moving bar and a 440 Hz tone.
@@ -355,7 +377,7 @@ bool WriteAll(SampleOutput& out) {
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
-           WriteEndToEndActors(out) && WritePlayFolder(out);
+           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out);
 }
 
 } // namespace

@@ -1,24 +1,29 @@
 #include "actors/characters/character_seams.h"
 
+#include "actors/characters/aim_target_actor.h"
+#include "actors/characters/character2_actor.h"
+#include "actors/characters/character_actor.h"
+#include "actors/characters/player2_actor.h"
 #include "core/actors/placeholder_actor.h"
 
 namespace {
 
 CollisionHoldReader g_holdReader = nullptr;
+template <class T> Actor *New() { return new T(); }
 
 const ActorClassRow kRows[] = {
     {9, &NewPlaceholderActor<9>, &RegisterPlaceholderClassOf<9>},
     {12, &NewPlaceholderActor<12>, &RegisterPlaceholderClassOf<12>},
     {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
-    {16, &NewPlaceholderActor<16>, &RegisterPlaceholderClassOf<16>},
+    {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
     {25, &NewPlaceholderActor<25>, &RegisterPlaceholderClassOf<25>},
     {29, &NewPlaceholderActor<29>, &RegisterPlaceholderClassOf<29>},
     {32, &NewPlaceholderActor<32>, &RegisterPlaceholderClassOf<32>},
     {42, &NewPlaceholderActor<42>, &RegisterPlaceholderClassOf<42>},
-    {48, &NewPlaceholderActor<48>, &RegisterPlaceholderClassOf<48>},
-    {49, &NewPlaceholderActor<49>, &RegisterPlaceholderClassOf<49>},
+    {kAimTargetClassId, &New<AimTargetActor>, &AimTargetActor::RegisterClass},
+    {kPlayer2ClassId, &New<Player2Actor>, &Player2Actor::RegisterClass},
     {50, &NewPlaceholderActor<50>, &RegisterPlaceholderClassOf<50>},
-    {51, &NewPlaceholderActor<51>, &RegisterPlaceholderClassOf<51>},
+    {kCharacter2ClassId, &New<Character2Actor>, &Character2Actor::RegisterClass},
 };
 
 } // namespace

@@ -271,7 +271,10 @@ int ActorLink::Resolve() {
     if (path.empty()) {
         return 0;
     }
-    return Assign(ResolveActorName(origin, path));
+    if (Actor *actor = ResolveActorName(origin, path)) {
+        Assign(actor);
+    }
+    return 1;
 }
 
 void ActorLink::Release() {
@@ -282,12 +285,11 @@ void ActorLink::Release() {
 }
 
 int ActorLink::Assign(Actor *actor) {
-    if (actor == nullptr) {
-        return 1;
-    }
     Release();
     target = actor;
-    actor->backLinks.push_back(this);
+    if (actor != nullptr) {
+        actor->backLinks.push_back(this);
+    }
     return 1;
 }
 
@@ -495,6 +497,21 @@ const Matrix &Actor::GetWorldMatrix() {
         UpdateWorldMatrix();
     }
     return worldMatrix;
+}
+
+const Matrix &Actor::GetLocalMatrix() {
+    if (!HasFlag(kActorWorldMatrixValid)) {
+        UpdateWorldMatrix();
+    }
+    return localMatrix;
+}
+
+float Actor::GetCurrentTime() {
+    if (timeRecord == nullptr) {
+        return 0.0f;
+    }
+    RefreshTimeRecord(timeRecord);
+    return timeRecord->time;
 }
 
 Vector3 Actor::GetWorldPosition() {

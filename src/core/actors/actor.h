@@ -300,9 +300,12 @@ struct ActorLink {
     // Empty path: 0. Else the path is resolved from the origin; an
     // unresolved path leaves the link as it is. Returns 1.
     int Resolve();
-    // Off the target's backLinks; target = null.
+    // Off the target's backLinks (the first entry that is this link);
+    // target = null.
     void Release();
-    // As Resolve with the actor given; null leaves the link as it is.
+    // Points the link at the actor: off the old target's backLinks, then
+    // onto the end of the new one's (null releases the link). Path and
+    // origin stay. Returns 1.
     int Assign(Actor *actor);
     // Writing: the path, or the target's absolute path when the path is
     // empty (the path itself stays as it is). Reading: the path only; the
@@ -377,6 +380,9 @@ class Actor : public CommandTarget, public DrawOwner {
 
     // Transforms.
     const Matrix &GetWorldMatrix();
+    // The local matrix; when the world matrix is stale both are brought up
+    // to date first.
+    const Matrix &GetLocalMatrix();
     Vector3 GetWorldPosition();
     void UpdateWorldMatrix();
     void UpdateInverseWorldMatrix();
@@ -385,6 +391,10 @@ class Actor : public CommandTarget, public DrawOwner {
 
     // The body of "BaseProcess".
     void BaseProcess();
+
+    // The current time of the actor's time record, brought up to this frame
+    // first (RefreshTimeRecord); 0 without a record.
+    float GetCurrentTime();
 
     // Scheduled-command wrappers (this actor's own list).
     ScheduledCommand *FindScheduledCommand(uint32_t commandId);

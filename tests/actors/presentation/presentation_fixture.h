@@ -26,6 +26,7 @@
 #include "platform/os/gfx/recording_device.h"
 #include "platform/os/recording_sound_backend.h"
 #include "platform/sound.h"
+#include "support/actor_record.h"
 #include "support/fake_display.h"
 #include "support/sound_test_util.h"
 #include "support/temp_folder.h"
@@ -246,16 +247,7 @@ class PresentationTest : public ::testing::Test {
     // A file of one record written by the actor's own serializer at an
     // older version (header: version, 1 actor, first id, span 1).
     std::string WriteAtVersion(Actor *actor, uint32_t version) {
-        const std::string path = folder / "old.qva";
-        Archive archive;
-        EXPECT_TRUE(archive.Open(path, "wb"));
-        archive.SetVersion(version);
-        for (uint32_t word : {version, 1u, static_cast<uint32_t>(actor->actorId), 1u}) {
-            archive.SerializeU32(word);
-        }
-        actor->Serialize(archive, kSerializeSave);
-        EXPECT_EQ(archive.Close(), 0);
-        return folder.Get("old.qva");
+        return WriteActorAtVersion(actor, version, folder, "old.qva");
     }
     // Reads bytes through the loader of actor files.
     int Load(const std::string &bytes) {

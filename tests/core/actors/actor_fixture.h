@@ -13,21 +13,7 @@
 #include "core/actors/command_registry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
-
-struct RecordedCommand {
-    uint32_t frame;
-    uint32_t id;
-    std::vector<uint8_t> block;
-
-    float F32(size_t offset = 0) const { return Read<float>(offset); }
-    template <class T> T Read(size_t offset = 0) const {
-        T v{};
-        if (offset + sizeof(T) <= block.size()) {
-            std::memcpy(&v, block.data() + offset, sizeof(T));
-        }
-        return v;
-    }
-};
+#include "support/actor_record.h"
 
 // Records every command, then hands it to the base handler.
 class RecordingActor : public Actor {

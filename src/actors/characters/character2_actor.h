@@ -1,0 +1,12 @@
+// The Character 2 actor (class 51): kept so that files holding one load and save;
+// it owns nothing and every command goes to the base handler.
+#pragma once
+
+#include "actors/characters/character_services.h"
+
+inline constexpr uint32_t kCharacter2ClassId = 51;
+
+class Character2Actor : public SpareWordsActor<kCharacter2ClassId> {
+  public:
+    static void RegisterClass();
+};

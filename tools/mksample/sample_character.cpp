@@ -1,0 +1,112 @@
+#include "sample_character.h"
+
+#include "actors/characters/aim_target_actor.h"
+#include "actors/characters/character_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
+#include "actors/world/spawn_point_actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "library/resource_library.h"
+#include "sample_actors.h"
+#include "sample_output.h"
+
+namespace {
+
+constexpr int32_t kGlobalRoot = 1;
+constexpr uint32_t kCmdSetPosition = 63;
+constexpr uint32_t kCmdSetResource = 91;
+constexpr uint32_t kCmdStartGame = 154;
+constexpr uint32_t kCmdSetActionStartTime = 195;
+constexpr uint32_t kCmdActionStartPost = 214;
+
+}  // namespace
+
+bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next) {
+    auto* hero = dynamic_cast<CharacterActor*>(
+        MakeSampleActor(static_cast<int32_t>(kCharacterClassId), "PlayerCharacter", kGlobalRoot,
+                        next++));
+    if (hero == nullptr) return out.Fail(file, "cannot make actor \"PlayerCharacter\"");
+    hero->characterType = kCharacterThirdPerson;
+    hero->health = 100.0f;
+    for (uint32_t gamma : {kParamGammaRAdd, kParamGammaGAdd, kParamGammaBAdd}) {
+        hero->paramBase[gamma] = 0.0f;
+    }
+    // Only its copy in the level takes part in the game.
+    hero->state &= ~kActorOperational;
+    const struct {
+        const char* name;
+        Vector3 centre;
+        float radius;
+        uint32_t flags;
+    } spheres[] = {
+        {"Chest", {0.0f, 40.0f, 0.0f}, 15.0f,
+         kColObjActive | kColObjCausesEvents | kColObjTakesEvents},
+        {"Action", {0.0f, 30.0f, 30.0f}, 40.0f, kColObjCausesEvents | kColObjTakesEvents},
+    };
+    for (const auto& sphere : spheres) {
+        ColObj object(hero);
+        object.name = sphere.name;
+        object.type = 1;
+        object.flags = sphere.flags;
+        object.boxMin = sphere.centre;
+        object.boxMax = {sphere.radius, sphere.radius, sphere.radius};
+        hero->AddColObj(object);
+    }
+
+    // The skin reads the worm's bones from its data file.
+    ResourceLibrary* library = GetLibrary();
+    if (library == nullptr) return out.Fail(file, "no library for the skin");
+    const std::string folder = library->GetBaseFolder();
+    library->SetBaseFolder((out.Root() + "/game").c_str());
+    auto* skin = dynamic_cast<SkinObjectActor*>(CreateActor(
+        static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, hero, next++, true));
+    bool skinned =
+        skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string("worm")) != 0;
+    library->SetBaseFolder(folder.c_str());
+    if (skinned) {
+        // Its own material, not the mesh's.
+        SendCommandArgs(skin, kCmdSetSyncMaterial, false);
+        SendCommandArgs(skin, kCmdSetMaterialByName, std::string("Hero"));
+        skinned = !skin->subMeshes.empty() && skin->subMeshes[0].material != nullptr &&
+                  std::string(ResourceLibrary::GetItemName(skin->subMeshes[0].material)) == "Hero";
+    }
+    if (!skinned) return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
+    for (const char* holder : {"Items", "LeftHand", "RightHand"}) {
+        if (CreateActor(0, holder, nullptr, hero, next++, true) == nullptr) {
+            return out.Fail(file, std::string("cannot make actor \"") + holder + "\"");
+        }
+    }
+    return true;
+}
+
+bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (room == nullptr) return out.Fail(file, "no room RoomA");
+    Actor* start = CreateActor(static_cast<int32_t>(kSpawnPointClassId), "PlayerStart0", nullptr,
+                               room, next++, true);
+    Actor* aim = CreateActor(static_cast<int32_t>(kAimTargetClassId), "AimSpot", nullptr, room,
+                             next++, true);
+    if (start == nullptr || aim == nullptr) {
+        return out.Fail(file, "cannot make \"PlayerStart0\" and \"AimSpot\"");
+    }
+    SendCommandArgs(start, kCmdSetSpawnPointType, kSpawnTypePlayerStart);
+    SendCommandArgs(start, kCmdSetPosition, Vector3{-300.0f, 30.0f, -300.0f});
+    SendCommandArgs(aim, kCmdSetPosition, Vector3{-300.0f, 60.0f, 0.0f});
+    return true;
+}
+
+bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id) {
+    Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, id);
+    if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
+    SendCommandArgs(driver, kCmdSetActionStartTime, 1.0f);
+    std::string error;
+    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
+        !AddSampleScript(driver, "done", kCmdActionStartPost,
+                         "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"character.tga\"); "
+                         "sys.Save_Game(\"character.sav\"); sys.Exit_Engine();",
+                         &error)) {
+        return out.Fail(file, error);
+    }
+    return true;
+}

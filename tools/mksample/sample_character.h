@@ -1,0 +1,27 @@
+// The sample's player character and the folder of its end-to-end check:
+// the globals' "PlayerCharacter", which "Start Game" copies into the level
+// as "GA1_Player", the level's start marker and aim target, and the folder
+// e2e/character, whose "Driver" captures the screen, saves and exits one
+// second after the game starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class SampleOutput;
+
+// Below "Global", at ids from `next` on: the Character "PlayerCharacter"
+// (ThirdPerson, health 100, no gamma added, not operational) with the
+// SkinObject "Skin" on the worm's bones in the magenta material "Hero", the
+// item holders "Items", "LeftHand" and "RightHand", a "Chest" sphere and an
+// inactive event sphere "Action".
+bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next);
+
+// In RoomA at ids from `next` on: the player start "PlayerStart0" 30 above
+// the floor at (-300, -300) and the Aim Target "AimSpot".
+bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next);
+
+// The class-0 "Driver" below "Global" at the id: one second after "Start
+// Game" it captures 800 x 600 into "character.tga", saves "character.sav"
+// and ends the engine.
+bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id);
