@@ -243,7 +243,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 47);
+    EXPECT_EQ(items, 48);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.
