@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "actors/characters/character_services.h"
+#include "actors/world/door_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
@@ -196,9 +197,9 @@ Actor *Room(scene::SceneBuilder &builder, const std::string &name, const Vector3
     return group;
 }
 
-Actor *BoxWall(scene::SceneBuilder &builder, const std::string &name, const Vector3 &min,
-               const Vector3 &max, Actor *parent) {
-    Actor *wall = builder.Make(0, name, parent);
+namespace {
+
+Actor *SolidBox(Actor *wall, const std::string &name, const Vector3 &min, const Vector3 &max) {
     ColObj box(wall);
     box.name = name;
     box.type = 2;
@@ -207,6 +208,18 @@ Actor *BoxWall(scene::SceneBuilder &builder, const std::string &name, const Vect
     box.boxMax = max;
     wall->AddColObj(box);
     return wall;
+}
+
+} // namespace
+
+Actor *BoxWall(scene::SceneBuilder &builder, const std::string &name, const Vector3 &min,
+               const Vector3 &max, Actor *parent) {
+    return SolidBox(builder.Make(0, name, parent), name, min, max);
+}
+
+Actor *Door(scene::SceneBuilder &builder, const std::string &name, const Vector3 &min,
+            const Vector3 &max, Actor *parent) {
+    return SolidBox(builder.Make(kDoorClassId, name, parent), name, min, max);
 }
 
 Actor *SpawnPoint(scene::SceneBuilder &builder, const std::string &name, const Vector3 &at,

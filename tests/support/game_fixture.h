@@ -116,6 +116,10 @@ Actor *SpawnPoint(scene::SceneBuilder &builder, const std::string &name, const V
                   uint32_t type, Actor *parent = nullptr);
 Actor *PathNode(scene::SceneBuilder &builder, const std::string &name, const Vector3 &at,
                 Actor *parent);
+// A closed Door (class 13) with one solid box collision object between the
+// corners.
+Actor *Door(scene::SceneBuilder &builder, const std::string &name, const Vector3 &min,
+            const Vector3 &max, Actor *parent = nullptr);
 // A Character at the point with the children "Skin" (class 17), "Items",
 // "LeftHand" and "RightHand", and beside its "Character Col" a "Chest"
 // sphere and an inactive event sphere "Action".

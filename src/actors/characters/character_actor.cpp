@@ -145,34 +145,6 @@ std::vector<ActorLink *> CharacterActor::Links() {
     return links;
 }
 
-void CharacterActor::CopyCharacter(CharacterActor &source) {
-    static_cast<CharacterFields &>(*this) = source;
-    const std::vector<ActorLink *> own = Links();
-    const std::vector<ActorLink *> theirs = source.Links();
-    for (size_t i = 0; i < own.size(); ++i) {
-        own[i]->path = theirs[i]->path;
-        own[i]->Assign(theirs[i]->target);
-    }
-    bones.clear();
-    actionColObj = source.actionColObj;
-    chestColObj = source.chestColObj;
-    bodyColObj = source.bodyColObj;
-}
-
-int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    if (commandId == kCmdCreate) {
-        auto *source = dynamic_cast<CharacterActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
-            CopyCharacter(*source);
-        }
-    } else if (commandId == kCmdInvalidActorPointer && block.size() >= sizeof(ActorLink *)) {
-        if (static_cast<const ActorLink *>(block.ReadPointer(0)) == &skin) {
-            bones.clear();
-        }
-    }
-    return Actor::HandleCommand(commandId, block);
-}
-
 void CharacterActor::SetSkin(Actor *actor) {
     if (actor != skin.target || actor == nullptr) {
         bones.clear();

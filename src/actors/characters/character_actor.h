@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "actors/characters/character_services.h"
@@ -284,6 +285,38 @@ class CharacterActor : public Actor, public CharacterFields {
     int32_t bodyColObj = -1;
 
   private:
+    // command set: the handler's parts (character_commands.cpp).
+    bool ServePlainProperty(uint32_t commandId, ParamBlock block);
+    bool ServeParameter(uint32_t commandId, ParamBlock block);
+    bool ServeMotion(uint32_t commandId, ParamBlock block);
+    void ServeHands(uint32_t commandId, ParamBlock block);
+    void ServeAmmo(uint32_t commandId, ParamBlock block);
+    void AnswerLook(uint32_t commandId, ParamBlock block);
+    void AnswerColor(ParamBlock block);
+    float Visibility();
+    void DesiredMovement(const Vector3 &v);
+    void SetCharacterType(uint32_t type);
+    void SetHoldTime(float value);
+    int Bind(ParamBlock block);
+    void ChangeHealth(float delta);
+    void Die();
+    void SetStateAndMovement(uint32_t word);
+    void SendMotionWord(uint32_t word);
+    uint32_t QueueWord(std::string_view text, bool resolveNow) const;
+    void ForceNextMotion();
+    void Activate(std::string_view name);
+    bool ActionGateOpen();
+    void PushInput(uint32_t commandId);
+    void Suspend(bool on);
+    int ActionContact(ParamBlock block);
+    int ContactStep(ParamBlock block);
+    void RestoreRadii(ParamBlock block);
+    void Forceback(float force, float randomness);
+    void ApplySync(ParamBlock block);
+    int SetMatrixFrom(ParamBlock block);
+    int VisionPoint(ParamBlock block);
+    static bool IsArmingItem(Actor *child);
+
     ColObj *OwnColObj(int32_t index, const char *objectName);
     // Every link, in a fixed order.
     std::vector<ActorLink *> Links();

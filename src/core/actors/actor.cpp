@@ -119,6 +119,7 @@ ColObj &ColObj::operator=(const ColObj &other) {
         hitEffect = other.hitEffect;
         extra = other.extra ? other.extra->Clone() : nullptr;
         reference = other.reference;
+        busy = other.busy;
         sweepRadius = other.sweepRadius;
     }
     return *this;

@@ -142,6 +142,8 @@ struct ColObj {
     uint32_t hitEffect = 0;
     std::unique_ptr<ColObjExtra> extra;
     int32_t reference = -1;
+    // Not 0 while the object is taken by an action in progress (not saved).
+    uint32_t busy = 0;
     // Radius of the swept point of kind 7 (not saved); only a bare point
     // (0.0) is tested against spheres and boxes.
     float sweepRadius = 0.0f;

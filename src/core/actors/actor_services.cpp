@@ -537,7 +537,15 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
     // A template copy takes the template's class id with its base fields;
     // the object stays of the class it was made as.
     actor->classId = classNumber;
-    if (parent != nullptr) {
+    // An actor that moved itself elsewhere in the tree while it was created
+    // (starting its simulation moves it under "Scenery") stays there.
+    Actor *movedTo = actor->parent;
+    const bool moved = movedTo != nullptr && movedTo != parent &&
+                       std::find(movedTo->children.begin(), movedTo->children.end(), actor) !=
+                           movedTo->children.end();
+    if (moved) {
+        actor->parentId = movedTo->actorId;
+    } else if (parent != nullptr) {
         actor->parent = parent;
         actor->parentId = parent->actorId;
     } else {
