@@ -14,6 +14,7 @@
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/scheduled_command.h"
+#include "library/bone.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -459,6 +460,103 @@ TEST_F(CharacterCommandsTest, UnsoundInputsChangeNothing) {
     ASSERT_NE(copy->skin.target, nullptr);
     copy->HandleCommand(1000, ParamBlock());
     copy->HandleCommand(351, ParamBlock(small, 12));
+}
+
+TEST_F(CharacterCommandsTest, AnswersFollowThePostureAndBaseCommandsServe) {
+    // Visibility and noise by posture and movement; with a light sensor the
+    // visibility scales by its colour.
+    hero->paramValue[kParamNoiselevel] = 1.0f;
+    hero->posture = 'R';
+    hero->movement = 4;
+    EXPECT_FLOAT_EQ(Get<float>(975), 0.8f);
+    const std::pair<char, float> noise[] = {{'C', 0.2f}, {'N', 0.5f}, {'R', 1.0f}};
+    for (const auto &[letter, expected] : noise) {
+        hero->posture = letter;
+        EXPECT_FLOAT_EQ(Get<float>(974), expected) << letter;
+    }
+    hero->movement = 0;
+    EXPECT_FLOAT_EQ(Get<float>(974), 0.1f);
+    const char *letters = "JFKWCRMN";
+    for (const char *letter = letters; *letter != '\0'; ++letter) {
+        hero->posture = *letter;
+        const uint32_t answers[] = {Get<uint32_t>(1084), Get<uint32_t>(1086), Get<uint32_t>(1087),
+                                    Get<uint32_t>(1088), Get<uint32_t>(1089)};
+        const std::string air = "JFK";
+        const uint32_t expected[] = {air.find(*letter) != std::string::npos, *letter == 'W',
+                                     *letter == 'C', *letter == 'R', *letter == 'M'};
+        EXPECT_TRUE(std::equal(std::begin(answers), std::end(answers), std::begin(expected)))
+            << *letter;
+    }
+    game::RecorderClass sensors{12};
+    auto *sensor = dynamic_cast<game::Recorder *>(CreateActor(12, "LightSensor", nullptr, hero, -1, true));
+    ASSERT_NE(sensor, nullptr);
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    sensor->Answer(354, grey);
+    hero->HandleCommand(153, ParamBlock());
+    hero->posture = 'R';
+    hero->movement = 4;
+    EXPECT_FLOAT_EQ(Get<float>(975), 0.4f);
+    // "Get Color" blends from the values last sent by the time left.
+    hero->HandleCommand(1090, ParamBlock());
+    ScheduledCommand *update = hero->FindScheduledCommand(1090);
+    ASSERT_NE(update, nullptr);
+    hero->SetScheduledCommandTime(update, 0.25f);
+    std::array<float, 4> color = Get<std::array<float, 4>>(354);
+    hero->HandleCommand(1090, ParamBlock());
+    color = Get<std::array<float, 4>>(354);
+    EXPECT_FLOAT_EQ(color[0], 0.5f);
+
+    // Centre, forceback, sync, resync.
+    const Vector3 at = hero->GetWorldPosition();
+    const Vector3 centre = Get<Vector3>(350);
+    EXPECT_EQ(std::tuple(centre.x, centre.y, centre.z), std::tuple(at.x, at.y + 40.0f, at.z));
+    hero->rotation = {0.0f, 0.0f, 0.0f, 1.0f};
+    hero->InvalidateTransform();
+    SendCommandArgs(hero, 867, 2.0f, 0.0f);
+    EXPECT_FLOAT_EQ(hero->pendingImpulse.y, 2.0f);
+    EXPECT_FLOAT_EQ(hero->pendingImpulse.z, 20.0f);
+    float sync[15] = {1, 2, 3, 0, 0, 0, 0.5f, 0.25f, 1.5f, 0.75f, 0.1f, 0, 0, 2.0f, 70.0f};
+    hero->HandleCommand(865, ParamBlock(sync, sizeof(sync)));
+    EXPECT_EQ(std::tuple(hero->position.z, hero->rotY, hero->look.rotXSmooth, hero->rotYSmooth,
+                         hero->speedFactor, hero->health),
+              std::tuple(3.0f, 0.5f, 0.25f, 0.75f, 2.0f, 70.0f));
+    EXPECT_FLOAT_EQ(hero->lookRotYOffset, 0.75f);
+    Bone record;
+    hero->bones.assign(kCharacterBoneCount, &record);
+    hero->HandleCommand(1000, ParamBlock());
+    EXPECT_EQ(std::tuple(hero->skin.target, hero->bones.size()),
+              std::tuple(static_cast<Actor *>(skin), size_t{0}));
+    // Loading levels the pitch; invalidating brings the smoothed angles.
+    hero->look.rotX = 0.5f;
+    hero->HandleCommand(65, ParamBlock());
+    EXPECT_EQ(hero->look.rotXSmooth, 0.5f);
+    hero->HandleCommand(45, ParamBlock());
+    EXPECT_EQ(std::tuple(hero->look.rotX, hero->look.rotXSmooth), std::tuple(0.0f, 0.0f));
+    hero->HandleCommand(251, ParamBlock());
+    EXPECT_EQ(skin->Of(251).size(), 1u);
+
+    // A weapon in the right hand arms it.
+    game::Recorder *weapon = dynamic_cast<game::Recorder *>(
+        CreateActor(12, "Rifle", nullptr, hero->itemsActor.target, -1, true));
+    ASSERT_NE(weapon, nullptr);
+    weapon->Answer(603, uint32_t{4});
+    ReparentActor(weapon, hero->rightHand.target);
+    EXPECT_NE(hero->charFlags & kCharRightHandArmed, 0u);
+    ReparentActor(weapon, hero->itemsActor.target);
+    EXPECT_EQ(hero->charFlags & kCharRightHandArmed, 0u);
+
+    // Sleeping stops the simulation and the collisions; waking restarts them.
+    hero->HandleCommand(1054, ParamBlock());
+    EXPECT_EQ(std::tuple(hero->charFlags & kCharSuspended, hero->HasFlag(kActorSimulated),
+                         hero->HasFlag(kActorCollisionEnabled)),
+              std::tuple(kCharSuspended, false, false));
+    EXPECT_EQ(Get<float>(1052), 1.0f);
+    SendCommandArgs(hero, 63, Vector3{5.0f, 30.0f, 5.0f});
+    EXPECT_EQ(hero->lastSafePosition.x, 5.0f);
+    hero->HandleCommand(1055, ParamBlock());
+    EXPECT_EQ(std::tuple(hero->charFlags & kCharSuspended, hero->HasFlag(kActorSimulated),
+                         hero->HasFlag(kActorCollisionEnabled)),
+              std::tuple(0u, true, true));
 }
 
 } // namespace
