@@ -261,20 +261,35 @@ struct PlainProperty {
     void *(*field)(CharacterActor &c);
 };
 
-#define PLAIN(set, get, member) {set, get, [](CharacterActor &c) -> void * { return &c.member; }}
+#define PLAIN(set, get, member)                                                                    \
+    {                                                                                              \
+        set, get, [](CharacterActor &c) -> void * { return &c.member; }                            \
+    }
 const PlainProperty kPlainProperties[] = {
-    PLAIN(839, 840, networkSessionId),  PLAIN(860, 861, characterGroup),
-    PLAIN(858, 859, iconLibId),         PLAIN(0, 857, holdTime),
-    PLAIN(854, 855, dizzyTime),         PLAIN(967, 968, dieIndex),
-    PLAIN(1017, 1018, health),          PLAIN(1021, 1022, money),
-    PLAIN(1023, 1024, score),           PLAIN(1027, 1028, turnSpeed),
-    PLAIN(1029, 1030, headTurningSpeed), PLAIN(1031, 1032, directionBehaviour),
-    PLAIN(980, 981, look.rotX),         PLAIN(978, 979, look.rotY),
-    PLAIN(984, 985, look.rotXSpeed),    PLAIN(986, 987, look.rotYSpeed),
-    PLAIN(1056, 1057, fallDamageStart), PLAIN(1058, 1059, fallDamageStop),
-    PLAIN(1060, 1061, fallDamageValue), PLAIN(994, 995, moveOnFallMul),
-    PLAIN(996, 997, kickMul),           PLAIN(0, 838, characterType),
-    PLAIN(1007, 1008, aim.rotXSpeed),   PLAIN(1009, 1010, aim.rotYSpeed),
+    PLAIN(839, 840, networkSessionId),
+    PLAIN(860, 861, characterGroup),
+    PLAIN(858, 859, iconLibId),
+    PLAIN(0, 857, holdTime),
+    PLAIN(854, 855, dizzyTime),
+    PLAIN(967, 968, dieIndex),
+    PLAIN(1017, 1018, health),
+    PLAIN(1021, 1022, money),
+    PLAIN(1023, 1024, score),
+    PLAIN(1027, 1028, turnSpeed),
+    PLAIN(1029, 1030, headTurningSpeed),
+    PLAIN(1031, 1032, directionBehaviour),
+    PLAIN(980, 981, look.rotX),
+    PLAIN(978, 979, look.rotY),
+    PLAIN(984, 985, look.rotXSpeed),
+    PLAIN(986, 987, look.rotYSpeed),
+    PLAIN(1056, 1057, fallDamageStart),
+    PLAIN(1058, 1059, fallDamageStop),
+    PLAIN(1060, 1061, fallDamageValue),
+    PLAIN(994, 995, moveOnFallMul),
+    PLAIN(996, 997, kickMul),
+    PLAIN(0, 838, characterType),
+    PLAIN(1007, 1008, aim.rotXSpeed),
+    PLAIN(1009, 1010, aim.rotYSpeed),
 };
 #undef PLAIN
 
@@ -348,8 +363,7 @@ bool CharacterActor::ServeParameter(uint32_t commandId, ParamBlock block) {
     paramChanged[i] = (relative ? paramBase[i] : 1.0f) * percent * 0.01f;
     paramBlend[i] = 0.0f;
     // A time of 0 or less (or none at all) makes the change at once.
-    paramBlendStep[i] =
-        seconds > 0.0f ? 0.1f / seconds : std::numeric_limits<float>::infinity();
+    paramBlendStep[i] = seconds > 0.0f ? 0.1f / seconds : std::numeric_limits<float>::infinity();
     return true;
 }
 
@@ -896,8 +910,9 @@ int CharacterActor::ActionContact(ParamBlock block) {
         return Actor::HandleCommand(cmd::CollisionEvent, block);
     }
     Actor *owner = other != nullptr ? other->owner : nullptr;
-    if (owner == nullptr || (owner->classId != kCharacterClassId &&
-                             owner->classId != kContainerClassId && owner->classId != kDoorClassId)) {
+    if (owner == nullptr ||
+        (owner->classId != kCharacterClassId && owner->classId != kContainerClassId &&
+         owner->classId != kDoorClassId)) {
         return 0;
     }
     if (action->busy != 0) {
@@ -1270,7 +1285,8 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     // Sensors and contacts.
     case cmd::UpdateSensor:
         std::copy(std::begin(sensorValues), std::end(sensorValues), sensorValuesSent);
-        SendIfPresent(sensorTarget.target, cmd::GetColor, ParamBlock(sensorValues, sizeof(sensorValues)));
+        SendIfPresent(sensorTarget.target, cmd::GetColor,
+                      ParamBlock(sensorValues, sizeof(sensorValues)));
         break;
     case cmd::GetColor:
         AnswerColor(block);

@@ -90,7 +90,8 @@ TEST_F(CharacterCommandsTest, PlainPropertiesRoundTripAndAnswers) {
         EXPECT_EQ(Get<float>(get), value) << set;
     }
     const std::tuple<uint32_t, uint32_t, uint32_t> words[] = {
-        {839, 840, 77}, {860, 861, 0x11}, {858, 859, 9}, {967, 968, 3}, {1031, 1032, 1}, {544, 545, 1},
+        {839, 840, 77}, {860, 861, 0x11}, {858, 859, 9},
+        {967, 968, 3},  {1031, 1032, 1},  {544, 545, 1},
     };
     for (const auto &[set, get, value] : words) {
         SendCommandArgs(hero, set, value);
@@ -129,7 +130,8 @@ TEST_F(CharacterCommandsTest, PlainPropertiesRoundTripAndAnswers) {
               std::tuple(1u, 0u, 0u));
     hero->lookRotYOffset = 0.75f;
     EXPECT_EQ(Get<float>(988), 0.75f);
-    EXPECT_EQ(std::tuple(hero->HandleCommand(866, ParamBlock()), hero->HandleCommand(226, ParamBlock()),
+    EXPECT_EQ(std::tuple(hero->HandleCommand(866, ParamBlock()),
+                         hero->HandleCommand(226, ParamBlock()),
                          hero->HandleCommand(227, ParamBlock())),
               std::tuple(1, 1, 1));
     // Dead lock: clearing it ends the hold.
@@ -142,9 +144,9 @@ TEST_F(CharacterCommandsTest, PlainPropertiesRoundTripAndAnswers) {
 }
 
 TEST_F(CharacterCommandsTest, LookAimAndDesiredMovement) {
-    for (auto [type, limit] : {std::pair{kCharacterFirstPerson, 1.55f},
-                               std::pair{kCharacterThirdPersonShooter, 1.35f},
-                               std::pair{kCharacterCustom, 1.0f}}) {
+    for (auto [type, limit] :
+         {std::pair{kCharacterFirstPerson, 1.55f}, std::pair{kCharacterThirdPersonShooter, 1.35f},
+          std::pair{kCharacterCustom, 1.0f}}) {
         hero->characterType = type;
         hero->look.rotX = hero->aim.rotX = 0.0f;
         SendCommandArgs(hero, 983, 3.0f);
@@ -177,7 +179,9 @@ TEST_F(CharacterCommandsTest, LookAimAndDesiredMovement) {
     matrix.m[3][2] = 30.0f;
     EXPECT_EQ(hero->HandleCommand(kCmdSetMatrix, ParamBlock(&matrix, sizeof(matrix))), 1);
     EXPECT_EQ(hero->lastSafePosition.z, 30.0f);
-    EXPECT_NEAR(Wrap(hero->rotY), Wrap(Vec3YawFromForward({matrix.m[2][0], matrix.m[2][1], matrix.m[2][2]}) + kPi), 1e-5f);
+    EXPECT_NEAR(Wrap(hero->rotY),
+                Wrap(Vec3YawFromForward({matrix.m[2][0], matrix.m[2][1], matrix.m[2][2]}) + kPi),
+                1e-5f);
 
     // Body yaw: ignored while locked or in the air; not answered while locked.
     SendCommandArgs(hero, 976, 0.25f);
@@ -258,7 +262,8 @@ TEST_F(CharacterCommandsTest, MotionQueueAndActivation) {
     // Activation: by name, by name without its "_07", by movement.
     game::RecorderClass parts{27};
     Actor *group = CreateActor(0, "Activate", nullptr, hero, -1, true);
-    auto *walk = dynamic_cast<game::Recorder *>(CreateActor(27, "Forward", nullptr, group, -1, true));
+    auto *walk =
+        dynamic_cast<game::Recorder *>(CreateActor(27, "Forward", nullptr, group, -1, true));
     auto *jump = dynamic_cast<game::Recorder *>(CreateActor(27, "Jump", nullptr, group, -1, true));
     ASSERT_TRUE(walk != nullptr && jump != nullptr);
     hero->activateTarget.Assign(group);
@@ -274,7 +279,8 @@ TEST_F(CharacterCommandsTest, HandsGrabAndAmmunition) {
     Actor *right = hero->rightHand.target;
     Actor *left = hero->leftHand.target;
     auto *held = dynamic_cast<game::Recorder *>(CreateActor(12, "Old", nullptr, right, -1, true));
-    auto *gun = dynamic_cast<game::Recorder *>(CreateActor(12, "Gun", nullptr, hero->itemsActor.target, -1, true));
+    auto *gun = dynamic_cast<game::Recorder *>(
+        CreateActor(12, "Gun", nullptr, hero->itemsActor.target, -1, true));
     auto *knife = dynamic_cast<game::Recorder *>(CreateActor(12, "Knife", nullptr, left, -1, true));
     ASSERT_TRUE(held != nullptr && gun != nullptr && knife != nullptr);
     // A second grab cancels the first; the move comes 0.5666667 s later.
@@ -293,7 +299,8 @@ TEST_F(CharacterCommandsTest, HandsGrabAndAmmunition) {
     Text(1071, "Gun");
     EXPECT_EQ(gun->Of(619).back().Read<uint32_t>(4), 1u);
     hero->HandleCommand(1049, ParamBlock());
-    EXPECT_EQ(std::tuple(held->Of(750).size(), knife->Of(750).size()), std::tuple(size_t{1}, size_t{1}));
+    EXPECT_EQ(std::tuple(held->Of(750).size(), knife->Of(750).size()),
+              std::tuple(size_t{1}, size_t{1}));
     EXPECT_EQ(knife->Of(750)[0].F32(), 1.0f);
     // The front end holding actions back.
     game::Recorder *front = game::MakeFrontEnd();
@@ -411,7 +418,8 @@ TEST_F(CharacterCommandsTest, ContactsPushesAndActions) {
     action->busy = 0;
     EXPECT_EQ(hero->HandleCommand(171, ParamBlock(pair, sizeof(pair))), 1);
     EXPECT_NE(door->doorState, kDoorClosed);
-    EXPECT_EQ(std::tuple(action->flags & kColObjActive, skin->motion), std::tuple(0u, std::string("N_Action")));
+    EXPECT_EQ(std::tuple(action->flags & kColObjActive, skin->motion),
+              std::tuple(0u, std::string("N_Action")));
     void *floor[2] = {scene::SceneBuilder::Find("Floor")->colObjs[0].get(), action};
     EXPECT_EQ(hero->HandleCommand(171, ParamBlock(floor, sizeof(floor))), 0);
 }
@@ -453,8 +461,9 @@ TEST_F(CharacterCommandsTest, UnsoundInputsChangeNothing) {
     auto *copy = dynamic_cast<CharacterActor *>(CopyActorTree(hero, hero->parent));
     ASSERT_NE(copy, nullptr);
     ASSERT_TRUE(copy->skin.target != nullptr && copy->rightHand.target != nullptr);
-    EXPECT_EQ(std::tuple(copy->skin.target->parent, copy->rightHand.target->parent, copy->bones.size()),
-              std::tuple(static_cast<Actor *>(copy), static_cast<Actor *>(copy), size_t{0}));
+    EXPECT_EQ(
+        std::tuple(copy->skin.target->parent, copy->rightHand.target->parent, copy->bones.size()),
+        std::tuple(static_cast<Actor *>(copy), static_cast<Actor *>(copy), size_t{0}));
     DeleteActor(hero);
     copy->HandleCommand(153, ParamBlock());
     ASSERT_NE(copy->skin.target, nullptr);
@@ -488,7 +497,8 @@ TEST_F(CharacterCommandsTest, AnswersFollowThePostureAndBaseCommandsServe) {
             << *letter;
     }
     game::RecorderClass sensors{12};
-    auto *sensor = dynamic_cast<game::Recorder *>(CreateActor(12, "LightSensor", nullptr, hero, -1, true));
+    auto *sensor =
+        dynamic_cast<game::Recorder *>(CreateActor(12, "LightSensor", nullptr, hero, -1, true));
     ASSERT_NE(sensor, nullptr);
     const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     sensor->Answer(354, grey);
