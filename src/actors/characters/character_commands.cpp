@@ -121,9 +121,7 @@ enum : uint32_t {
     LookDirectionSm = 993,
     ResyncSkin = 1000,
     AimRotYSet = 1001,
-    AimRotYGet = 1002,
     AimRotXSet = 1003,
-    AimRotXGet = 1004,
     AimRotYAdd = 1005,
     AimRotXAdd = 1006,
     AimMatrix = 1015,
@@ -288,6 +286,8 @@ const PlainProperty kPlainProperties[] = {
     PLAIN(994, 995, moveOnFallMul),
     PLAIN(996, 997, kickMul),
     PLAIN(0, 838, characterType),
+    PLAIN(0, 1002, aim.rotY),
+    PLAIN(0, 1004, aim.rotX),
     PLAIN(1007, 1008, aim.rotXSpeed),
     PLAIN(1009, 1010, aim.rotYSpeed),
 };
@@ -1152,14 +1152,8 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::AimRotYSet:
         aim.rotY = Wrap(block.ReadF32(0));
         break;
-    case cmd::AimRotYGet:
-        block.WriteF32(0, aim.rotY);
-        break;
     case cmd::AimRotXSet:
         aim.rotX = Wrap(block.ReadF32(0));
-        break;
-    case cmd::AimRotXGet:
-        block.WriteF32(0, aim.rotX);
         break;
     case cmd::AimRotYAdd:
         aim.rotY += block.ReadF32(0);
