@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -13,6 +14,7 @@
 
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_table.h"
 #include "core/actors/scheduled_command.h"
 #include "library/bone.h"
 #include "support/game_fixture.h"
@@ -253,6 +255,24 @@ TEST_F(CharacterCommandsTest, MotionQueueAndActivation) {
     EXPECT_EQ(std::tuple(skin->motion, hero->posture), std::tuple(std::string("N_Neutral"), 'N'));
     hero->HandleCommand(1036, ParamBlock());
     EXPECT_EQ(skin->motion, "N_Forward");
+    // A master tells the network of its motion changes.
+    static std::vector<uint32_t> sent;
+    sent.clear();
+    NetTransport transport;
+    transport.send = [](const NetMessage &message) {
+        uint32_t id = 0;
+        std::memcpy(&id, message.bytes.data(), sizeof(id));
+        sent.push_back(id);
+        return 1;
+    };
+    const NetTransport before = InstallNetTransport(transport);
+    const uint32_t enabled = g_NetworkEnabled;
+    g_NetworkEnabled = 1;
+    Text(841, "R");
+    Text(845, "Neutral");
+    g_NetworkEnabled = enabled;
+    InstallNetTransport(before);
+    EXPECT_EQ(sent, (std::vector<uint32_t>{893, 893}));
     // A loop on a master on the ground pops the next; 1122 stores the name.
     Text(1033, "R_Forward");
     skin->SendLooping(1);
@@ -403,6 +423,8 @@ TEST_F(CharacterCommandsTest, ContactsPushesAndActions) {
     EXPECT_EQ(std::tuple(skin->motion, hero->holdTime, hero->charFlags & kCharPushEnabled),
               std::tuple(std::string("N_Gethit0"), 4.0f, 0u));
     EXPECT_NE(hero->FindScheduledCommand(1083), nullptr);
+    runner.Step(320);
+    EXPECT_NE(hero->charFlags & kCharPushEnabled, 0u);
 
     // An "Action" contact opens the door with no item in the left hand.
     SendCommandArgs(hero, 856, 0.0f);
