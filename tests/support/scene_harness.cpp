@@ -9,6 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/base_command_ids.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
@@ -22,7 +23,6 @@ namespace scene {
 namespace {
 
 constexpr uint32_t kCmdSpyNotice = 93;
-constexpr uint32_t kCmdStartGame = 154;
 
 // What a spy receives with command 93.
 struct Notice {

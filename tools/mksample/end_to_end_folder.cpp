@@ -6,6 +6,7 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/param_builder.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -21,14 +22,11 @@
 namespace {
 
 constexpr uint32_t kCmdTimerCommand = 57;
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdActionStartPost = 214;
 
 constexpr uint32_t kCmdSetBoxMin = 74;
 constexpr uint32_t kCmdSetBoxMax = 76;
-constexpr uint32_t kCmdOnDrawStart = 238;
 constexpr uint32_t kCmdSetRadius = 475;
 constexpr uint32_t kCmdForceOpenConnector = 1245;
 constexpr int32_t kDrawGroupClass = 15;

@@ -7,6 +7,7 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -14,9 +15,6 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdSetActionStartTime = 195;
 constexpr uint32_t kCmdActionStartPost = 214;
 

@@ -19,6 +19,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "library/key_track.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
@@ -28,8 +29,6 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdStartGame = 154;
 // The lamp, the lit spheres and the sounds take ids of their own.
 constexpr int32_t kFirstLightSoundId = 3050;
 
