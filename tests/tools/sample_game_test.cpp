@@ -67,7 +67,7 @@ TEST_F(SampleGame, LibraryDumpEqualsTheCommittedText) {
 }
 
 TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
-    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play", "Character"}) {
+    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play", "Character", "LevelRun"}) {
         SCOPED_TRACE(name);
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
         EXPECT_EQ(dump.exitCode, 0) << dump.err;
@@ -81,6 +81,8 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
               "../game\r\nLevel1.qva\r\nPlay.qva\r\nSample\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/character/init.txt"),
               "../../game\r\nLevel1.qva\r\nCharacter.qva\r\nCharacter\r\n");
+    EXPECT_EQ(ReadText(Root() + "/e2e/level/init.txt"),
+              "../../game\r\nLevel1.qva\r\nLevelRun.qva\r\nLevelRun\r\n");
     // The last pair too: one with no line end after its '}' would be dropped.
     EXPECT_EQ(ReadText(Root() + "/game/Data/text.txt"), "1\r\nLOADING }\r\nLoading }\r\n");
 }

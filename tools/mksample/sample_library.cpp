@@ -377,7 +377,8 @@ bool WriteAll(SampleOutput& out) {
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
-           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out);
+           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
+           WriteLevelCheck(out);
 }
 
 } // namespace
