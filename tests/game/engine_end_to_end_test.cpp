@@ -684,7 +684,7 @@ TEST_F(EngineEndToEnd, CampfireChangesTheCaptureOnlyAroundItself) {
         ASSERT_NE(fire, nullptr);
         ASSERT_EQ(fire->name, "Campfire");
         SendCommandArgs(fire, 456, false);
-        EXPECT_EQ(SaveActors(level, 3000, 3089, kSerializeSave), 1); // the level's whole id span
+        EXPECT_EQ(SaveActors(level, 3000, 3092, kSerializeSave), 1); // the level's whole id span
         ResetActorWorldForTests(); // the Reference stays outside the tree
     }
     std::filesystem::remove(again / "game/shot.tga");
