@@ -446,14 +446,16 @@ void CharacterActor::MovementStep(FrameState &frame) {
 
     if (Flag(kCharMotionDriven) && characterType == kCharacterThirdPersonShooter &&
         onGround != 0 && frame.previousOnGround != 0) {
-        if (posture == 'N' && movement == kMovementNeutral) {
+        // Each case looks at the posture the step began with.
+        const char was = posture;
+        if (was == 'N' && movement == kMovementNeutral) {
             returnPosture = 'R';
         }
-        if (posture == 'F' && (movement == kMovementNeutral || movement == kMovementForward)) {
+        if (was == 'F' && (movement == kMovementNeutral || movement == kMovementForward)) {
             returnPosture = 'R';
             SendLetter(kCmdSetState, 'R');
         }
-        if (Is(posture, "JKF") && frame.now - fallStartTime > 0.1f && jumpTimer <= 0.0f &&
+        if (Is(was, "JKF") && frame.now - fallStartTime > 0.1f && jumpTimer <= 0.0f &&
             !frame.jumped) {
             SetFlag(kCharInAir, false);
             returnPosture = 'R';

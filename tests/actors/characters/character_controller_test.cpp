@@ -424,4 +424,35 @@ TEST_F(CharacterControllerTest, IdleRelaxAirPushAndFirstPersonSmoothing) {
     EXPECT_NEAR(hero->smoothedVelocity.z, -25.0f, 0.01f);
 }
 
+TEST_F(CharacterControllerTest, AThirdPersonShooterStandingOnTheGroundReturnsToRunning) {
+    hero->characterType = kCharacterThirdPersonShooter;
+    hero->charFlags |= kCharMotionDriven;
+    hero->grounded = 1;
+    Touch({{{0, 0, 0}, {0, 1, 0}, {0, 0, 0}, 0}});
+    Frame();
+    const struct {
+        char posture;
+        uint32_t movement;
+        float fellAgo;
+        char returnPosture;
+        size_t setStates;
+        bool landed;
+    } rows[] = {{'N', 0, 1.0f, 'R', 0, false}, {'N', 4, 1.0f, 'N', 0, false},
+                {'F', 4, 1.0f, 'R', 2, true},  {'F', 7, 0.05f, 'N', 0, false},
+                {'J', 4, 1.0f, 'R', 1, true},  {'J', 4, 0.05f, 'N', 0, false}};
+    for (const auto &row : rows) {
+        hero->posture = row.posture;
+        hero->movement = row.movement;
+        hero->returnPosture = 'N';
+        hero->fallStartTime = Now() + 1.0f / 60.0f - row.fellAgo;
+        hero->jumpTimer = 0.0f;
+        hero->charFlags |= kCharInAir;
+        hero->sent.clear();
+        Frame();
+        EXPECT_EQ(hero->returnPosture, row.returnPosture) << row.posture << row.movement;
+        EXPECT_EQ(hero->Sent(841), std::vector<std::string>(row.setStates, "R"));
+        EXPECT_EQ(hero->charFlags & kCharInAir, row.landed ? 0u : kCharInAir);
+    }
+}
+
 } // namespace
