@@ -844,6 +844,37 @@ TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
     EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
 }
 
+// With the controller running: the player jumps 0.1 s in, is hurt by 10 as it
+// leaves the ground, lands on FloorA below its start and is seen in magenta.
+// Runs once the character serves its commands (the jump reaches the input
+// queue, "Hurt" changes the health); until then the player stays put.
+TEST_F(EngineEndToEnd, DISABLED_CharacterCheckJumpsIsHurtAndStandsOnTheFloor) {
+    ProgramRun run = RunEngine(Path("e2e/character"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/character.sav"));
+    std::vector<std::string> player = ActorLines(dump, "GA1_Player");
+    ASSERT_FALSE(player.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 90 ")) << dump;
+    const DumpedPose pose = TransformOf(player);
+    ASSERT_TRUE(pose.found) << dump;
+    EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);
+    EXPECT_NEAR(pose.position.z, -300.0f, 5.0f);
+    EXPECT_GT(pose.position.y, 0.0f);
+    EXPECT_LT(pose.position.y, 30.0f);
+    const std::string id = player[0].substr(3, player[0].find(' ') - 3);
+    EXPECT_NE(dump.find(" name=\"Skin\" parent=" + id + " classname=\"SkinObject\""),
+              std::string::npos);
+    const std::string capture = folder.Get("game/character.tga");
+    int magenta = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            const Rgb c = CapturePixel(capture, x, y);
+            magenta += std::abs(c.r - 255) <= 8 && c.g <= 8 && std::abs(c.b - 255) <= 8 ? 1 : 0;
+        }
+    }
+    EXPECT_GE(magenta, 100);
+}
+
 }  // namespace
 
 namespace {
