@@ -99,3 +99,69 @@ void SerializeEnabledWord(Archive &archive, Actor &actor) {
         SetEnabled(actor, (enabled & kActorEnabled) != 0);
     }
 }
+
+bool ServeUiLook(Actor &actor, UiLook &look, const UiLookCommands &ids, uint32_t commandId,
+                 ParamBlock block) {
+    switch (commandId) {
+    case kUiCmdStart:
+    case kUiCmdActionStart:
+        SetEnabled(actor, true);
+        return true;
+    case kUiCmdStop:
+    case kUiCmdActionStopPost:
+        SetEnabled(actor, false);
+        return true;
+    case kUiCmdActionStartValue:
+    case kUiCmdActionStopValue:
+    case kUiCmdKillValue:
+        look.fade = block.ReadF32(0);
+        return true;
+    default:
+        break;
+    }
+    // Each get command follows its set command.
+    const uint32_t set = commandId;
+    const bool get = commandId != 0 && (commandId - 1 == ids.color || commandId - 1 == ids.alignX ||
+                                        commandId - 1 == ids.alignY || commandId - 1 == ids.style ||
+                                        commandId - 1 == ids.fadeDistance ||
+                                        commandId - 1 == ids.maxDistance);
+    const uint32_t which = get ? commandId - 1 : set;
+    if (which == ids.color) {
+        float *c[4] = {&look.color.x, &look.color.y, &look.color.z, &look.color.w};
+        for (size_t i = 0; i < 4; ++i) {
+            if (get) {
+                block.WriteF32(i * 4, *c[i]);
+            } else {
+                *c[i] = block.ReadF32(i * 4);
+            }
+        }
+        return true;
+    }
+    uint32_t *word = which == ids.alignX  ? &look.alignX
+                     : which == ids.alignY ? &look.alignY
+                     : which == ids.style  ? &look.style
+                                           : nullptr;
+    float *real = which == ids.fadeDistance  ? &look.fadeDistance
+                  : which == ids.maxDistance ? &look.maxDistance
+                                             : nullptr;
+    if (word == nullptr && real == nullptr) {
+        return false;
+    }
+    if (get) {
+        if (word != nullptr) {
+            block.WriteU32(0, *word);
+        } else {
+            block.WriteF32(0, *real);
+        }
+    } else if (word != nullptr) {
+        *word = block.ReadU32(0);
+        if (which == ids.style) {
+            // A new style starts from no distance fade; 3D labels from 400-600.
+            look.maxDistance = look.style == 1 ? 600.0f : 0.0f;
+            look.fadeDistance = look.style == 1 ? 400.0f : 0.0f;
+        }
+    } else {
+        *real = block.ReadF32(0);
+    }
+    return true;
+}

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/math.h"
+#include "core/actors/param_block.h"
 #include "core/actors/class_descriptor.h"
 
 class Actor;
@@ -66,3 +67,25 @@ void SerializeColor(Archive &archive, Vector4 *color);
 
 // The word of older files that holds the state's Enabled bit (in its place).
 void SerializeEnabledWord(Archive &archive, Actor &actor);
+
+// What a text and a sprite share: colour, alignment, the fade factor of the
+// base action commands, and the 3D-label style with its distances.
+struct UiLook {
+    Vector4 color = {1.0f, 1.0f, 1.0f, 1.0f};
+    uint32_t alignX = 0; // 0 left, 1 centre, 2 right
+    uint32_t alignY = 0; // 0 top, 1 middle, 2 bottom
+    float fade = 1.0f;
+    uint32_t style = 0; // 0 2D label, 1 3D label, 2 3D
+    float maxDistance = 0.0f;
+    float fadeDistance = 0.0f;
+};
+
+// A class's ids of the look's commands, set and get in pairs.
+struct UiLookCommands {
+    uint32_t color, alignX, alignY, style, fadeDistance, maxDistance;
+};
+
+// Serves the look's commands and Start / Stop / "Action Start" / "Action
+// Stop Post" (the Enabled bit); false for any other command.
+bool ServeUiLook(Actor &actor, UiLook &look, const UiLookCommands &ids, uint32_t commandId,
+                 ParamBlock block);

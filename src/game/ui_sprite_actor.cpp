@@ -11,6 +11,10 @@
 
 namespace {
 
+const UiLookCommands kLookCommands = {
+    kCmdSetUiSpriteColor, kCmdSetUiSpriteAlignX,       kCmdSetUiSpriteAlignY,
+    kCmdSetUiSpriteStyle, kCmdSetUiSpriteFadeDistance, kCmdSetUiSpriteMaxDistance,
+};
 
 const UiSheetRow kSheet[] = {
     {"UI Sprite Properties", PropertyKind::PageTitle, 0, 0},
@@ -79,36 +83,20 @@ void UISpriteActor::ScreenRect(float rect[4]) {
 }
 
 void UISpriteActor::CopySprite(const UISpriteActor &source) {
+    static_cast<UiLook &>(*this) = source;
     type = source.type;
     materialId = source.materialId;
     material = source.material;
-    color = source.color;
     width = source.width;
     height = source.height;
-    alignX = source.alignX;
-    alignY = source.alignY;
     cursor = source.cursor;
-    fade = source.fade;
-    style = source.style;
-    maxDistance = source.maxDistance;
-    fadeDistance = source.fadeDistance;
 }
 
 int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeUiLook(*this, *this, kLookCommands, commandId, block)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
-    case kUiCmdStart:
-    case kUiCmdActionStart:
-        SetEnabled(*this, true);
-        break;
-    case kUiCmdStop:
-    case kUiCmdActionStopPost:
-        SetEnabled(*this, false);
-        break;
-    case kUiCmdActionStartValue:
-    case kUiCmdActionStopValue:
-    case kUiCmdKillValue:
-        fade = block.ReadF32(0);
-        break;
     case kUiCmdScreenRect:
     case kCmdUiSpriteRect: {
         float rect[4];
@@ -145,15 +133,6 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kCmdGetUiSpriteMaterial:
         block.WriteI32(0, materialId);
         break;
-    case kCmdSetUiSpriteColor:
-        color = {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8), block.ReadF32(12)};
-        break;
-    case kCmdGetUiSpriteColor:
-        block.WriteF32(0, color.x);
-        block.WriteF32(4, color.y);
-        block.WriteF32(8, color.z);
-        block.WriteF32(12, color.w);
-        break;
     case kCmdSetUiSpriteWidth:
         width = block.ReadF32(0);
         break;
@@ -165,38 +144,6 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case kCmdGetUiSpriteHeight:
         block.WriteF32(0, height);
-        break;
-    case kCmdSetUiSpriteStyle:
-        style = block.ReadU32(0);
-        maxDistance = style == 1 ? 600.0f : 0.0f;
-        fadeDistance = style == 1 ? 400.0f : 0.0f;
-        break;
-    case kCmdGetUiSpriteStyle:
-        block.WriteU32(0, style);
-        break;
-    case kCmdSetUiSpriteFadeDistance:
-        fadeDistance = block.ReadF32(0);
-        break;
-    case kCmdGetUiSpriteFadeDistance:
-        block.WriteF32(0, fadeDistance);
-        break;
-    case kCmdSetUiSpriteMaxDistance:
-        maxDistance = block.ReadF32(0);
-        break;
-    case kCmdGetUiSpriteMaxDistance:
-        block.WriteF32(0, maxDistance);
-        break;
-    case kCmdSetUiSpriteAlignX:
-        alignX = block.ReadU32(0);
-        break;
-    case kCmdGetUiSpriteAlignX:
-        block.WriteU32(0, alignX);
-        break;
-    case kCmdSetUiSpriteAlignY:
-        alignY = block.ReadU32(0);
-        break;
-    case kCmdGetUiSpriteAlignY:
-        block.WriteU32(0, alignY);
         break;
     case kCmdSetUiSpriteCursor:
         cursor = block.ReadU32(0);

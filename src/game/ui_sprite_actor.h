@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "game/ui_element.h"
 
 class MaterialItem;
 
@@ -45,7 +46,7 @@ inline constexpr uint32_t kCmdUiSpritePauseMovie = 1685;
 inline constexpr uint32_t kCmdSetUiSpriteVisible = 1686;
 inline constexpr uint32_t kCmdGetUiSpriteVisible = 1687;
 
-class UISpriteActor : public Actor {
+class UISpriteActor : public Actor, public UiLook {
   public:
     UISpriteActor();
 
@@ -63,16 +64,9 @@ class UISpriteActor : public Actor {
     uint32_t type = 0;
     int32_t materialId = -1;
     MaterialItem *material = nullptr;
-    Vector4 color = {1.0f, 1.0f, 1.0f, 1.0f};
     float width = 64.0f;
     float height = 64.0f;
-    uint32_t alignX = 0;
-    uint32_t alignY = 0;
     uint32_t cursor = 0;
-    float fade = 1.0f;
-    uint32_t style = 0;
-    float maxDistance = 0.0f;
-    float fadeDistance = 0.0f;
 
   private:
     // The material named so (case ignored); an unknown name changes nothing.

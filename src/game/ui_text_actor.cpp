@@ -15,6 +15,11 @@
 
 namespace {
 
+const UiLookCommands kLookCommands = {
+    kCmdSetUiTextColor, kCmdSetUiTextAlignX,       kCmdSetUiTextAlignY,
+    kCmdSetUiTextStyle, kCmdSetUiTextFadeDistance, kCmdSetUiTextMaxDistance,
+};
+
 constexpr float kClockStart = 81000.0f; // 22:30:00
 
 const UiSheetRow kSheet[] = {
@@ -147,36 +152,20 @@ void UITextActor::AnswerScreenRect(ParamBlock block) {
 }
 
 void UITextActor::CopyText(const UITextActor &source) {
+    static_cast<UiLook &>(*this) = source;
     type = source.type;
     text = source.text;
     fontId = source.fontId;
     font = source.font;
-    color = source.color;
-    alignX = source.alignX;
-    alignY = source.alignY;
-    fade = source.fade;
     lineSpace = source.lineSpace;
     letterSpace = source.letterSpace;
-    style = source.style;
-    maxDistance = source.maxDistance;
-    fadeDistance = source.fadeDistance;
 }
 
 int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeUiLook(*this, *this, kLookCommands, commandId, block)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
-    case kUiCmdStart:
-    case kUiCmdActionStart:
-        SetEnabled(*this, true);
-        break;
-    case kUiCmdStop:
-    case kUiCmdActionStopPost:
-        SetEnabled(*this, false);
-        break;
-    case kUiCmdActionStartValue:
-    case kUiCmdActionStopValue:
-    case kUiCmdKillValue:
-        fade = block.ReadF32(0);
-        break;
     case kUiCmdScreenRect:
         AnswerScreenRect(block);
         break;
@@ -193,27 +182,6 @@ int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kCmdGetUiTextType:
         block.WriteU32(0, type);
         break;
-    case kCmdSetUiTextColor:
-        color = {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8), block.ReadF32(12)};
-        break;
-    case kCmdGetUiTextColor:
-        block.WriteF32(0, color.x);
-        block.WriteF32(4, color.y);
-        block.WriteF32(8, color.z);
-        block.WriteF32(12, color.w);
-        break;
-    case kCmdSetUiTextAlignX:
-        alignX = block.ReadU32(0);
-        break;
-    case kCmdGetUiTextAlignX:
-        block.WriteU32(0, alignX);
-        break;
-    case kCmdSetUiTextAlignY:
-        alignY = block.ReadU32(0);
-        break;
-    case kCmdGetUiTextAlignY:
-        block.WriteU32(0, alignY);
-        break;
     case kCmdSetUiTextLetterSpace:
         letterSpace = block.ReadF32(0);
         break;
@@ -225,26 +193,6 @@ int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case kCmdGetUiTextLineSpace:
         block.WriteF32(0, lineSpace);
-        break;
-    case kCmdSetUiTextStyle:
-        style = block.ReadU32(0);
-        maxDistance = style == 1 ? 600.0f : 0.0f;
-        fadeDistance = style == 1 ? 400.0f : 0.0f;
-        break;
-    case kCmdGetUiTextStyle:
-        block.WriteU32(0, style);
-        break;
-    case kCmdSetUiTextFadeDistance:
-        fadeDistance = block.ReadF32(0);
-        break;
-    case kCmdGetUiTextFadeDistance:
-        block.WriteF32(0, fadeDistance);
-        break;
-    case kCmdSetUiTextMaxDistance:
-        maxDistance = block.ReadF32(0);
-        break;
-    case kCmdGetUiTextMaxDistance:
-        block.WriteF32(0, maxDistance);
         break;
     case kCmdSetUiTextText:
         SetText(block.ReadString(0));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "game/ui_element.h"
 
 class FontItem;
 
@@ -54,7 +55,7 @@ inline constexpr uint32_t kUiTextLiteral = 1;
 inline constexpr uint32_t kUiTextNumber = 2;
 inline constexpr uint32_t kUiTextWholeNumber = 3;
 
-class UITextActor : public Actor {
+class UITextActor : public Actor, public UiLook {
   public:
     UITextActor();
 
@@ -69,15 +70,8 @@ class UITextActor : public Actor {
     std::string text;
     int32_t fontId = -1;
     FontItem *font = nullptr;
-    Vector4 color = {1.0f, 1.0f, 1.0f, 1.0f};
-    uint32_t alignX = 0;
-    uint32_t alignY = 0;
-    float fade = 1.0f;
     float lineSpace = 0.0f;
     float letterSpace = 0.0f;
-    uint32_t style = 0;
-    float maxDistance = 0.0f;
-    float fadeDistance = 0.0f;
 
   private:
     void SetText(std::string_view value);
