@@ -178,6 +178,9 @@ TEST_F(UiMenuTest, RecordKeepsTheStateForPrecalculate) {
     EXPECT_EQ(std::tuple(into.refWidth, into.refHeight, into.active, into.scale.x, into.scale.y),
               std::tuple(320.0f, 480.0f, 1u, 1.0f, 1.0f));
     EXPECT_EQ(CutRoundTrip(*system), 0);
+    // A button's record holds the Enabled word below version 64 only.
+    EXPECT_EQ(RecordSize(*Button("Still"), 63), RecordSize(*Button("Still"), 64) + 4);
+    EXPECT_EQ(CutRoundTrip(*Button("Still")), 0);
 
     // The loaded menu is active again after "Precalculate".
     SendCommandArgs(system, kUiCmdActionStop, 0u);
