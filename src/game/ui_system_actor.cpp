@@ -134,12 +134,17 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteF32(0, refHeight);
         break;
     case kCmdUiSystemActivate:
-    case kUiCmdActionStart:
         Activate();
         break;
     case kCmdUiSystemDeactivate:
-    case kUiCmdActionStop:
         Deactivate();
+        break;
+    case kUiCmdActionStart:
+    case kUiCmdActionStop:
+        // Through the commands, so that the scripts bound to them run.
+        HandleCommand(commandId == kUiCmdActionStart ? kCmdUiSystemActivate
+                                                     : kCmdUiSystemDeactivate,
+                      ParamBlock());
         break;
     case kCmdGetUiSystemActive:
         block.WriteU32(0, active);
@@ -152,9 +157,7 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         // The stored state is entered anew.
         const uint32_t stored = active;
         active = 0;
-        if (stored != 0) {
-            Activate();
-        }
+        HandleCommand(stored != 0 ? kCmdUiSystemActivate : kCmdUiSystemDeactivate, ParamBlock());
         if (processEntry == nullptr) {
             processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);

@@ -182,13 +182,19 @@ TEST_F(UiMenuTest, RecordKeepsTheStateForPrecalculate) {
     EXPECT_EQ(RecordSize(*Button("Still"), 63), RecordSize(*Button("Still"), 64) + 4);
     EXPECT_EQ(CutRoundTrip(*Button("Still")), 0);
 
-    // The loaded menu is active again after "Precalculate".
+    // The loaded menu is active again after "Precalculate", and the script
+    // bound to its activation runs.
     SendCommandArgs(system, kUiCmdActionStop, 0u);
     ASSERT_EQ(GetActorSystem()->runMode, 0u);
+    system->scripts.push_back(std::make_unique<ScriptRecord>());
+    system->scripts.back()->eventId = kCmdUiSystemActivate;
+    system->scripts.back()->owner = system;
+    system->scripts.back()->source = "/Scenery/Menu/Page.Action_Start();";
     SendCommandArgs(system, kCmdSetUiSystemActive, 1u);
     system->HandleCommand(kUiCmdPrecalculate, ParamBlock());
-    EXPECT_EQ(std::tuple(GetActorSystem()->runMode, GetActorSystem()->frontEndActor),
-              std::tuple(1u, static_cast<Actor *>(system)));
+    EXPECT_EQ(std::tuple(GetActorSystem()->runMode, GetActorSystem()->frontEndActor,
+                         FocusedWindow),
+              std::tuple(1u, static_cast<Actor *>(system), page));
 }
 
 TEST_F(UiMenuTest, ButtonsGetTheirRectanglesAndRaiseTheirEvents) {
