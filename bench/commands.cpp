@@ -14,6 +14,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/placeholder_actor.h"
 #include "side_by_side.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr int32_t kBenchClass = 12;
 constexpr uint32_t kCmdDebugBeep = 186; // "DebugBeep": two u32 values
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr int kChildren = 1000;
 
 uint32_t g_sink = 0;

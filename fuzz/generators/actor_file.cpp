@@ -12,6 +12,8 @@
 // A Matrix Animation with a layer, a Path with two nodes and its mover, and a LOD with two levels.
 // A Character with its item holders, skin and collision spheres beside an Aim Target, a Player 2
 // and a Character 2.
+// A menu: a UI System with its cursor sprite, a window with a button holding a text, a sprite and a
+// nested window.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -29,6 +31,11 @@
 #include "actors/world/timer_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_sprite_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
@@ -357,6 +364,40 @@ int main(int argc, char** argv) {
         }
     }
     ok = ok && Write(folder, "characters.qva", 3100, static_cast<uint32_t>(id));
+
+    // A menu saved while active, with every element class.
+    auto *menu = dynamic_cast<UISystemActor *>(
+        CreateActor(kUiSystemClassId, "Menu", nullptr, scenery, 3110, false));
+    auto *cursor = dynamic_cast<UISpriteActor *>(
+        CreateActor(kUiSpriteClassId, "Cursor", nullptr, menu, 3111, false));
+    auto *page = dynamic_cast<UIWindowActor *>(
+        CreateActor(kUiWindowClassId, "Page", nullptr, menu, 3112, false));
+    auto *button = dynamic_cast<UIButtonActor *>(
+        CreateActor(kUiButtonClassId, "Button_Resume", nullptr, page, 3113, false));
+    auto *label = dynamic_cast<UITextActor *>(
+        CreateActor(kUiTextClassId, "Label", nullptr, button, 3114, false));
+    if (menu == nullptr || cursor == nullptr || page == nullptr || button == nullptr ||
+        label == nullptr ||
+        CreateActor(kUiSpriteClassId, "Face", nullptr, button, 3115, false) == nullptr ||
+        CreateActor(kUiWindowClassId, "Inner", nullptr, page, 3116, false) == nullptr) {
+        return 1;
+    }
+    menu->refWidth = 640.0f;
+    menu->active = 1;
+    cursor->cursor = 1;
+    cursor->materialId = 3;
+    cursor->width = 16.0f;
+    page->type = 0;
+    button->isStatic = 1;
+    button->defaultButton = 1;
+    label->type = kUiTextLiteral;
+    label->text = "Resume";
+    label->alignX = 1;
+    label->style = 1;
+    label->maxDistance = 600.0f;
+    label->fadeDistance = 400.0f;
+    label->color = {1.0f, 0.5f, 0.25f, 1.0f};
+    ok = ok && Write(folder, "ui.qva", 3110, 3117);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -1,17 +1,24 @@
 #include "game/front_end_seams.h"
 
 #include "core/actors/placeholder_actor.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_sprite_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
 
 namespace {
 
+template <class T> Actor *NewActorOf() { return new T(); }
+
 const ActorClassRow kRows[] = {
     {10, &NewPlaceholderActor<10>, &RegisterPlaceholderClassOf<10>},
-    {33, &NewPlaceholderActor<33>, &RegisterPlaceholderClassOf<33>},
-    {34, &NewPlaceholderActor<34>, &RegisterPlaceholderClassOf<34>},
-    {35, &NewPlaceholderActor<35>, &RegisterPlaceholderClassOf<35>},
-    {36, &NewPlaceholderActor<36>, &RegisterPlaceholderClassOf<36>},
+    {kUiSystemClassId, &NewActorOf<UISystemActor>, &UISystemActor::RegisterClass},
+    {kUiButtonClassId, &NewActorOf<UIButtonActor>, &UIButtonActor::RegisterClass},
+    {kUiTextClassId, &NewActorOf<UITextActor>, &UITextActor::RegisterClass},
+    {kUiSpriteClassId, &NewActorOf<UISpriteActor>, &UISpriteActor::RegisterClass},
     {38, &NewPlaceholderActor<38>, &RegisterPlaceholderClassOf<38>},
-    {44, &NewPlaceholderActor<44>, &RegisterPlaceholderClassOf<44>},
+    {kUiWindowClassId, &NewActorOf<UIWindowActor>, &UIWindowActor::RegisterClass},
     {45, &NewPlaceholderActor<45>, &RegisterPlaceholderClassOf<45>},
 };
 

@@ -196,10 +196,14 @@ std::pair<int, int> ProjectSampleView(const Vector3& world) {
     return {static_cast<int>((cx / cw + 1.0f) * 400.0f), static_cast<int>((1.0f - cy / cw) * 300.0f)};
 }
 
+// A point of CrateC in RoomC that the sample camera sees beside CrateUV
+// (x -250 is the edge of its face nearest the camera), clear of the door's
+// lintel and leaf.
+const Vector3 kCrateCEdge = {-262.0f, 62.0f, 1000.0f};
+
 // The demo's capture, seen by the sample camera: the fog colour (the clear
 // colour) where nothing is drawn; the crates of RoomA and RoomB (CrateUV
-// inside the UVAnimation) drawn, and CrateC, behind the door that the
-// trigger opened.
+// inside the UVAnimation) drawn; CrateC not, as the door is still closed.
 void ExpectDemoCapture(const std::string& tga) {
     ASSERT_EQ(tga.size(), 1920018u);
     EXPECT_LE(FromFog(CapturePixel(tga, 0, 0)), 1);
@@ -212,12 +216,9 @@ void ExpectDemoCapture(const std::string& tga) {
         ASSERT_TRUE(x >= 0 && x < 800 && y >= 0 && y < 600) << name;
         EXPECT_GT(FromFog(CapturePixel(tga, x, y)), 16) << name << " at " << x << ", " << y;
     }
-    // CrateC's centre lies behind CrateUV in this view; its right edge
-    // (x -250 on the face nearest the camera) shows beside it, clear of the
-    // door's lintel and leaf.
-    const auto [x, y] = ProjectSampleView({-262.0f, 62.0f, 1000.0f});
+    const auto [x, y] = ProjectSampleView(kCrateCEdge);
     ASSERT_TRUE(x >= 0 && x < 800 && y >= 0 && y < 600) << "CrateC";
-    EXPECT_GT(FromFog(CapturePixel(tga, x, y)), 16) << "CrateC at " << x << ", " << y;
+    EXPECT_LE(FromFog(CapturePixel(tga, x, y)), 1) << "CrateC at " << x << ", " << y;
 }
 
 // The mean colour of the 9 x 9 pixels around a world point's place on the
@@ -332,8 +333,6 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     // RoomC lies behind the closed one: only the first two probes moved.
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeA"), "transform pos 7 7 7 ")) << dump;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeB"), "transform pos 7 7 7 ")) << dump;
-    // RoomC is reached through the door.
-    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 7 7 7 ")) << dump;
     // The ball fell from 70 onto FloorA, bounced and came to rest there
     // under "Scenery", and its rest script moved GA28_Rest.
     std::vector<std::string> ball = ActorLines(dump, "Ball");
@@ -354,20 +353,15 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
                                 "connector radius 25 type 0 isopen 1 forceopen 1 loadpoint 0 "
                                 "groups 2 2 3"))
         << dump;
-    // The runner stepped into "T" about 0.15 s in; its script opened the
-    // door, which stands open (its auto-close comes after 2 s) with its
-    // leaf turned a quarter turn about y and its connector open.
+    // A second in, the runner is still on its way to "T": the door, its
+    // leaf and its connector are closed and RoomC was never reached.
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Door Connector"),
-                                "connector radius 25 type 1 isopen 1 forceopen 0 loadpoint 0 "
+                                "connector radius 25 type 1 isopen 0 forceopen 0 loadpoint 0 "
                                 "groups 2 2 4"))
         << dump;
-    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "GA5_Door"), "door type 0 state 1 ")) << dump;
-    const DumpedPose leaf = TransformOf(ActorLines(dump, "Door_1"));
-    ASSERT_TRUE(leaf.found) << dump;
-    const float turn = 2.0f * std::atan2(std::fabs(leaf.rotation.y), std::fabs(leaf.rotation.w));
-    EXPECT_NEAR(turn, 1.5707964f, 1.5707964f * 0.04f) << dump;
-    EXPECT_NEAR(leaf.rotation.x, 0.0f, 1e-4f);
-    EXPECT_NEAR(leaf.rotation.z, 0.0f, 1e-4f);
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "GA5_Door"), "door type 0 state 0 ")) << dump;
+    ExpectPose(TransformOf(ActorLines(dump, "Door_1")), {0.0f, 100.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f});
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 0 0 0 ")) << dump;
 
     // The globals' Environment took the place of the start-up one; the
     // UVAnimation keeps its child; the Reference stays outside the tree.
@@ -690,7 +684,7 @@ TEST_F(EngineEndToEnd, CampfireChangesTheCaptureOnlyAroundItself) {
         ASSERT_NE(fire, nullptr);
         ASSERT_EQ(fire->name, "Campfire");
         SendCommandArgs(fire, 456, false);
-        EXPECT_EQ(SaveActors(level, 3000, 3089, kSerializeSave), 1); // the level's whole id span
+        EXPECT_EQ(SaveActors(level, 3000, 3092, kSerializeSave), 1); // the level's whole id span
         ResetActorWorldForTests(); // the Reference stays outside the tree
     }
     std::filesystem::remove(again / "game/shot.tga");
@@ -850,6 +844,99 @@ TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
     std::vector<std::string> camera = ActorLines(dump, "Camera");
     ASSERT_FALSE(camera.empty()) << dump;
     EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
+}
+
+// With the controller running: the player jumps 0.1 s in, is hurt by 10 as it
+// leaves the ground, lands on FloorA below its start and is seen in magenta.
+// Runs once the character serves its commands (the jump reaches the input
+// queue, "Hurt" changes the health); until then the player stays put.
+TEST_F(EngineEndToEnd, DISABLED_CharacterCheckJumpsIsHurtAndStandsOnTheFloor) {
+    ProgramRun run = RunEngine(Path("e2e/character"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/character.sav"));
+    std::vector<std::string> player = ActorLines(dump, "GA1_Player");
+    ASSERT_FALSE(player.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 90 ")) << dump;
+    const DumpedPose pose = TransformOf(player);
+    ASSERT_TRUE(pose.found) << dump;
+    EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);
+    EXPECT_NEAR(pose.position.z, -300.0f, 5.0f);
+    EXPECT_GT(pose.position.y, 0.0f);
+    EXPECT_LT(pose.position.y, 30.0f);
+    const std::string id = player[0].substr(3, player[0].find(' ') - 3);
+    EXPECT_NE(dump.find(" name=\"Skin\" parent=" + id + " classname=\"SkinObject\""),
+              std::string::npos);
+    const std::string capture = folder.Get("game/character.tga");
+    int magenta = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            const Rgb c = CapturePixel(capture, x, y);
+            magenta += std::abs(c.r - 255) <= 8 && c.g <= 8 && std::abs(c.b - 255) <= 8 ? 1 : 0;
+        }
+    }
+    EXPECT_GE(magenta, 100);
+}
+
+}  // namespace
+
+namespace {
+
+// The level's own run: "Shots" captures the view at 2.0 s, before the runner
+// steps into "T" (3.73 s), and at 6.5 s, with the door open (fully at about
+// 4.8 s, closing from about 7.8 s), and saves at 9.5 s, after the door
+// closed again behind the runner.
+TEST_F(EngineEndToEnd, LevelRunOpensTheDoorForTheRunnerAndClosesItBehindHim) {
+    ProgramRun run = RunEngine(Path("e2e/level"), 700);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string closed = folder.Get("game/closed.tga");
+    const std::string open = folder.Get("game/open.tga");
+    ASSERT_EQ(closed.size(), 1920018u);
+    ASSERT_EQ(open.size(), 1920018u);
+    // RoomC, and CrateC in it, is drawn only while the connector is open.
+    const Rgb shut = PatchMean(closed, kCrateCEdge);
+    const Rgb seen = PatchMean(open, kCrateCEdge);
+    EXPECT_GT(std::max({std::abs(seen.r - shut.r), std::abs(seen.g - shut.g),
+                        std::abs(seen.b - shut.b)}),
+              16);
+
+    const std::string dump = Dump(Path("game/level.sav"));
+    EXPECT_EQ(dump, toolrun::ReadFile(toolrun::DataPath("mksample/level.sav.txt")));
+    // The points the golden must keep: the door shut, its leaf back at its
+    // saved rotation, the runner some 515 units past N3 and the lamp on.
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "GA5_Door"), "door type 0 state 0 ")) << dump;
+    ExpectPose(TransformOf(ActorLines(dump, "Door_1")), {0.0f, 100.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f});
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "ProbeC"), "transform pos 7 7 7 ")) << dump;
+    const DumpedPose runner = TransformOf(ActorLines(dump, "Runner"));
+    ASSERT_TRUE(runner.found) << dump;
+    EXPECT_NEAR(runner.position.z - 680.0f, 515.0f, 5.0f) << dump;
+
+    TempFolder again;
+    ASSERT_TRUE(MakeSample(again.Path()));
+    run = RunEngine(again / "e2e/level", 700);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(again.Get("game/closed.tga") == closed);
+    EXPECT_TRUE(again.Get("game/open.tga") == open);
+    EXPECT_TRUE(again.Get("game/level.sav") == folder.Get("game/level.sav"));
+}
+
+// What "./play.sh" runs: the play folder in a real window, sound on; the
+// sample never ends itself.
+TEST_F(EngineEndToEnd, PlayFolderRunsInAWindowUntilTheFrameLimit) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "xvfb-run is not installed";
+    }
+    // xvfb-run -a can lose the race for a display number to another server
+    // starting at the same moment: try again then.
+    ProgramRun run;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        run = RunIn(Path("play"), "SDL_VIDEODRIVER=x11 ENGINE_FRAME_LIMIT=1200 "
+                                  "xvfb-run -a -s '-screen 0 1024x768x24' " +
+                                      Quote(Program("engine")) + " -win=1");
+        if (run.err.find("Xvfb failed to start") == std::string::npos) break;
+    }
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, "frame limit reached\n");
 }
 
 }  // namespace

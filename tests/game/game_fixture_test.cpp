@@ -10,6 +10,7 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "library/skeleton.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdPositionAdd = 78;
-constexpr uint32_t kCmdCollisionEvent = 171;
 
 class GameFixtureTest : public ::testing::Test {
   protected:

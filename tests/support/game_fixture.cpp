@@ -10,6 +10,7 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "library/name_table.h"
 #include "library/skeleton.h"
 #include "platform/input.h"
@@ -20,7 +21,6 @@ namespace game {
 namespace {
 
 constexpr uint32_t kCmdSpyNotice = 93;
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdSetBoxMin = 74;
 constexpr uint32_t kCmdSetBoxMax = 76;
 constexpr uint32_t kCmdOnAnimationLoop = 267;

@@ -9,6 +9,8 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/base_command_ids.h"
+#include "core/script/script_compiler.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/resource_library.h"
@@ -22,7 +24,6 @@ namespace scene {
 namespace {
 
 constexpr uint32_t kCmdSpyNotice = 93;
-constexpr uint32_t kCmdStartGame = 154;
 
 // What a spy receives with command 93.
 struct Notice {
@@ -168,11 +169,50 @@ bool SceneBuilder::Load(std::string *error, const std::string &file) {
     }
     SendCommandArgs(system, kCmdSetGlobalTime, 0u);
     PrecalculateAll();
+    if (beforeStart) {
+        beforeStart();
+    }
     SendCommandArgs(system, kCmdStartGame);
     return true;
 }
 
 Actor *SceneBuilder::Find(const std::string &name) { return FindActorByName(name, -1); }
+
+bool SceneBuilder::Claim(Actor *actor) {
+    const auto id = static_cast<size_t>(nextId);
+    if (actor == nullptr || id >= ActorTable.size() || ActorTable[id] != nullptr ||
+        ActorTableEntry(actor->actorId) != actor) {
+        return false;
+    }
+    ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
+    ActorTable[id] = actor;
+    actor->actorId = nextId++;
+    for (Actor *child : actor->children) {
+        if (child != nullptr) {
+            child->parentId = actor->actorId;
+        }
+    }
+    return true;
+}
+
+bool SceneBuilder::AddScript(Actor *actor, uint32_t eventId, const std::string &source,
+                             std::string *error) {
+    auto record = std::make_unique<ScriptRecord>();
+    record->name = "on " + std::to_string(eventId);
+    record->eventId = eventId;
+    record->source = source;
+    record->owner = actor;
+    std::string message;
+    size_t position = 0;
+    if (CompileScript(record.get(), actor, &message, &position) == 0) {
+        if (error != nullptr) {
+            *error = message + " at " + std::to_string(position);
+        }
+        return false;
+    }
+    actor->scripts.push_back(std::move(record));
+    return true;
+}
 
 // --- SceneRunner -------------------------------------------------------------------
 

@@ -88,6 +88,17 @@ class SceneBuilder {
     bool Load(std::string *error = nullptr, const std::string &file = "Scene.qva");
     // The loaded actor of that name, or null.
     static Actor *Find(const std::string &name);
+    // Moves an actor made at a run-time id (a child a class makes itself)
+    // to the next id of the scenery range, so that Load writes it; false
+    // when it cannot move.
+    bool Claim(Actor *actor);
+    // Adds a compiled script bound to the event command; false (with the
+    // compiler's message in `error`) when it does not compile.
+    static bool AddScript(Actor *actor, uint32_t eventId, const std::string &source,
+                          std::string *error = nullptr);
+
+    // Runs in Load after "Precalculate" and before "Start Game".
+    std::function<void()> beforeStart;
 
     TempFolder folder;
     int32_t nextId = 3000;

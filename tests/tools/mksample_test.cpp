@@ -67,10 +67,11 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     const std::vector<std::string> last = {
         "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
         "game/Data/Level1.qva", "game/Data/Play.qva",       "play/init.txt",
-        "game/Data/Character.qva", "e2e/character/init.txt"};
-    ASSERT_GE(paths.size(), 11u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 8, paths.end()), last);
-    for (size_t i = 0; i + 8 < paths.size(); ++i) {
+        "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
+        "e2e/level/init.txt"};
+    ASSERT_GE(paths.size(), 13u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 10, paths.end()), last);
+    for (size_t i = 0; i + 10 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -111,7 +112,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 72 first 3000 span 92\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 76 first 3000 span 92\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),
@@ -140,11 +141,12 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
     // The door between RoomA and RoomC with its children, and in RoomA the
-    // trigger that opens it and the runner that walks into it.
+    // trigger that opens it, the path that walks the runner into it and the
+    // timer that makes the lamp flicker.
     for (const char *line :
          {"    id=3060 class=13 name=\"GA5_Door\" parent=2 classname=\"Door\"\n"
           "      transform pos 0 0 500 ",
-          "      door type 0 state 0 anim 0 times 0.5 1 2 autoclose 1 never 1 autoopen 0 away 0 "
+          "      door type 0 state 0 anim 0 times 1 1 3 autoclose 1 never 1 autoopen 0 away 0 "
           "axis 0 0 1 0 connector 1 ",
           "      id=3061 class=3 name=\"Door_Frame\" parent=3060 ",
           "      id=3062 class=3 name=\"Door_1\" parent=3060 classname=\"Object\"\n"
@@ -154,7 +156,15 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "\"[ga]GA5.Open_Door();\"\n",
           "        colobj 0 \"Trigger\" type 1 material 0 fill 7 factor 1 min 0 0 0 max 100 0 0 ",
           "        trigger occupied 0 deactivate 0 delay 0 max 1 count 0\n",
-          "      id=3067 class=0 name=\"Runner\" parent=3002 "}) {
+          "      id=3057 class=27 name=\"Tour\" parent=3002 classname=\"Path\"\n"
+          "        transform pos 0 50 -300 ",
+          "        path speed 150 pause 1 time 1\n",
+          "          pathnode time 1.5 weight 1 endtype 0\n",
+          "            pathnode time 0 weight 1 endtype 2\n",
+          "        id=3067 class=0 name=\"Runner\" parent=3057 classname=\"Base\"\n"
+          "          transform pos 0 0 0 ",
+          "        timer type 1 start 0 total 3 startactive 1 keys 2 ",
+          "        key 0 event \"Unknown\" script \"off\" source \"[ga]GA30.Set_Enabled(0);\" time 2.6\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
     // The rooms' meshes, a UVAnimation with a mesh and a Reference, which

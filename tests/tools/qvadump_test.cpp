@@ -128,6 +128,13 @@ TEST(Qvadump, ClassLinesOfEachFamily) {
         // A Matrix Animation with a line per layer, a Path with its Path
         // Nodes and its mover, and a LOD with a line per level.
         {"moving_records", {"      lodlevel 1 distance 1e+05 fade 0.5\n"}},
+        // A menu saved active: its UI System (the screen scale back at 1
+        // until "Precalculate"), a cursor sprite, a window with a static
+        // button holding a 3D-label text and a sprite, and a nested window.
+        {"ui_records",
+         {"      uisystem type 0 ref 640 600 active 1 cursor 100 70\n",
+          "            uitext type 1 text \"Resume\" font -1 color 1 0.5 0.25 1 align 1 0 "
+          "visible 1 space 0 0 style 1 max 600 fade 400\n"}},
     };
     for (const Family &family : families) {
         SCOPED_TRACE(family.file);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,7 @@ TEST_F(SampleGame, LibraryDumpEqualsTheCommittedText) {
 }
 
 TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
-    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play", "Character"}) {
+    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play", "Character", "LevelRun"}) {
         SCOPED_TRACE(name);
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
         EXPECT_EQ(dump.exitCode, 0) << dump.err;
@@ -81,6 +82,8 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
               "../game\r\nLevel1.qva\r\nPlay.qva\r\nSample\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/character/init.txt"),
               "../../game\r\nLevel1.qva\r\nCharacter.qva\r\nCharacter\r\n");
+    EXPECT_EQ(ReadText(Root() + "/e2e/level/init.txt"),
+              "../../game\r\nLevel1.qva\r\nLevelRun.qva\r\nLevelRun\r\n");
     // The last pair too: one with no line end after its '}' would be dropped.
     EXPECT_EQ(ReadText(Root() + "/game/Data/text.txt"), "1\r\nLOADING }\r\nLoading }\r\n");
 }
@@ -96,7 +99,10 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             continue;
         }
         const ItemClass cls = item->GetClass();
-        const bool inline_motion = cls == ItemClass::Motion && item->name == "R_Forward";
+        const std::set<std::string> inlineMotions = {"R_Forward", "N_Forward", "C_Neutral",
+                                                     "J_Neutral", "J_Forward", "F_Neutral",
+                                                     "N_Relax"};
+        const bool inline_motion = cls == ItemClass::Motion && inlineMotions.count(item->name) != 0;
         if (cls == ItemClass::Texture || cls == ItemClass::Mesh || cls == ItemClass::Sound ||
             (cls == ItemClass::Motion && !inline_motion)) {
             EXPECT_FALSE(item->fileName.empty()) << item->name;
@@ -243,7 +249,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 48);
+    EXPECT_EQ(items, 54);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

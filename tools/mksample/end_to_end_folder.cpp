@@ -6,7 +6,9 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/param_builder.h"
+#include "actors/world/timer_actor.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 #include "sample_camera.h"
@@ -21,14 +23,11 @@
 namespace {
 
 constexpr uint32_t kCmdTimerCommand = 57;
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdActionStartPost = 214;
 
 constexpr uint32_t kCmdSetBoxMin = 74;
 constexpr uint32_t kCmdSetBoxMax = 76;
-constexpr uint32_t kCmdOnDrawStart = 238;
 constexpr uint32_t kCmdSetRadius = 475;
 constexpr uint32_t kCmdForceOpenConnector = 1245;
 constexpr int32_t kDrawGroupClass = 15;
@@ -155,6 +154,28 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
     if (!out.Write("game/DAZedirad.qvf", library)) return false;
     return out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}));
+}
+
+bool WriteLevelCheck(SampleOutput& out) {
+    const std::string file = "game/Data/LevelRun.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    auto* shots = dynamic_cast<TimerActor*>(
+        MakeSampleActor(static_cast<int32_t>(kTimerClassId), "Shots", kGlobalRoot, kMoverId));
+    if (shots == nullptr) return out.Fail(file, "cannot make the timer \"Shots\"");
+    SendCommandArgs(shots, kCmdSetTimerType, kTimerForwardOnce);
+    SendCommandArgs(shots, kCmdSetTotalTime, 10.0f);
+    SendCommandArgs(shots, kCmdSetTimerStartActive, 1u);
+    // Before the runner reaches the trigger, while the door stands open and
+    // after it closed again.
+    shots->AddKey(2.0f, "closed",
+                  "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"closed.tga\");");
+    shots->AddKey(6.5f, "open",
+                  "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"open.tga\");");
+    shots->AddKey(9.5f, "save", "sys.Save_Game(\"level.sav\"); sys.Exit_Engine();");
+    return AddSampleEnvironment(out, file) &&
+           WriteActorFile(out, file, kMoverId, kEnvironmentId + 1) &&
+           out.WriteText("e2e/level/init.txt",
+                         CrLfLines({"../../game", "Level1.qva", "LevelRun.qva", "LevelRun"}));
 }
 
 bool WriteEndToEndActors(SampleOutput& out) {

@@ -20,3 +20,9 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
 // object and a saved timer command due after 5 s; three rooms with portals,
 // floors and crates).
 bool WriteEndToEndActors(SampleOutput& out);
+
+// The folder of the level's run, "e2e/level/" (the game folder "../../game"):
+// the globals "game/Data/LevelRun.qva" hold the root "Environment" and the
+// Timer "Shots", which captures "closed.tga" at 2.0 s and "open.tga" at
+// 6.5 s, saves "level.sav" at 9.5 s and exits.
+bool WriteLevelCheck(SampleOutput& out);

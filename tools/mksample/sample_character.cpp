@@ -7,6 +7,8 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "library/motion.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -14,11 +16,9 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdSetActionStartTime = 195;
 constexpr uint32_t kCmdActionStartPost = 214;
+constexpr uint32_t kCmdOnJumpStart = 1066;
 
 }  // namespace
 
@@ -71,6 +71,25 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
         skinned = !skin->subMeshes.empty() && skin->subMeshes[0].material != nullptr &&
                   std::string(ResourceLibrary::GetItemName(skin->subMeshes[0].material)) == "Hero";
     }
+    // The motions of its postures.
+    for (const char* name : {"N_Neutral", "N_Forward", "N_Relax", "R_Forward", "C_Neutral",
+                             "J_Neutral", "J_Forward", "F_Neutral"}) {
+        const int32_t index =
+            ResourceLibrary::GetItemIndex(library->FindItemByName(name, ItemClass::Motion));
+        auto* item = index < 0 ? nullptr
+                               : static_cast<MotionItem*>(library->AcquireItem(
+                                     static_cast<uint32_t>(index), ItemClass::Motion, 0, 0));
+        if (!skinned || item == nullptr) {
+            skinned = false;
+            break;
+        }
+        SkinMotion motion;
+        motion.item = item;
+        motion.index = index;
+        motion.name = name;
+        motion.length = GetMotionLength(item);
+        skin->motions.push_back(std::move(motion));
+    }
     if (!skinned) return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
     for (const char* holder : {"Items", "LeftHand", "RightHand"}) {
         if (CreateActor(0, holder, nullptr, hero, next++, true) == nullptr) {
@@ -99,9 +118,16 @@ bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next) {
 bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id) {
     Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, id);
     if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
+    Actor* hero = FindChildByName(GetActorById(kGlobalRoot), "PlayerCharacter");
+    if (hero == nullptr) return out.Fail(file, "no actor \"PlayerCharacter\"");
     SendCommandArgs(driver, kCmdSetActionStartTime, 1.0f);
     std::string error;
-    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
+    // The player jumps a tenth of a second in and is hurt by 10 as it leaves
+    // the ground.
+    if (!AddSampleScript(hero, "hurt", kCmdOnJumpStart, "this.Hurt(10);", &error) ||
+        !AddSampleScript(driver, "jump", kCmdStartGame,
+                         "[ga]GA1.TimerCommand(0.1, CC_Jump());", &error) ||
+        !AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
         !AddSampleScript(driver, "done", kCmdActionStartPost,
                          "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"character.tga\"); "
                          "sys.Save_Game(\"character.sav\"); sys.Exit_Engine();",

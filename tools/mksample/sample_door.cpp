@@ -2,21 +2,23 @@
 
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/door_actor.h"
+#include "actors/world/path_actor.h"
+#include "actors/world/path_node_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr int32_t kDoorId = 3060;
 constexpr int32_t kTriggerId = 3066;
 constexpr int32_t kRunnerId = 3067;
+// The walker's path and its nodes, in ids the level left free.
+constexpr int32_t kTourId = 3057;
 // Subtype "GeometryEvent": active, raises and takes events, pushes nothing.
 constexpr uint32_t kGeometryEvent =
     kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjTakesAllEvents;
@@ -39,8 +41,9 @@ bool AddDoor(SampleOutput& out, const std::string& file) {
     SendCommandArgs(door, kCmdSetPosition, Vector3{0.0f, 0.0f, 500.0f});
     SendCommandArgs(door, kCmdSetDoorType, kDoorSingle);
     SendCommandArgs(door, kCmdSetUseConnector, true);
-    SendCommandArgs(door, kCmdSetDoorOpenTime, 0.5f);
-    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 2.0f);
+    SendCommandArgs(door, kCmdSetDoorOpenTime, 1.0f);
+    SendCommandArgs(door, kCmdSetDoorCloseTime, 1.0f);
+    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 3.0f);
     // The children come at run-time ids; the file keeps them in the door's
     // block.
     int32_t id = kDoorId + 1;
@@ -68,7 +71,7 @@ bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
     Actor* trigger = CreateActor(static_cast<int32_t>(kTriggerClassId), "T", nullptr, room,
                                  kTriggerId, true);
     if (trigger == nullptr || trigger->colObjs.empty()) return out.Fail(file, "cannot make actor \"T\"");
-    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, 50.0f, 300.0f});
+    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, 50.0f, 380.0f});
     SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
     trigger->colObjs[0]->receiveGroups = 1;
     trigger->scripts.clear();
@@ -77,9 +80,29 @@ bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
         return out.Fail(file, error);
     }
 
-    Actor* runner = CreateActor(0, "Runner", nullptr, room, kRunnerId, true);
+    // The walker's route: from (0, 50, -300) it goes into the trigger's
+    // sphere 3.73 s in, waits 1.5 s at N3 in front of the door, walks
+    // through the doorway to N4 in RoomC and jumps back, to wait 1 s there.
+    Actor* tour = CreateActor(static_cast<int32_t>(kPathClassId), "Tour", nullptr, room, kTourId,
+                              true);
+    Actor* n3 = tour == nullptr ? nullptr
+                                : CreateActor(static_cast<int32_t>(kPathNodeClassId), "N3",
+                                              nullptr, tour, kTourId + 1, true);
+    Actor* n4 = n3 == nullptr ? nullptr
+                              : CreateActor(static_cast<int32_t>(kPathNodeClassId), "N4", nullptr,
+                                            n3, kTourId + 2, true);
+    if (n4 == nullptr) return out.Fail(file, "cannot make the Path \"Tour\"");
+    SendCommandArgs(tour, kCmdSetPosition, Vector3{0.0f, 50.0f, -300.0f});
+    SendCommandArgs(tour, kCmdSetPathSpeed, 150.0f);
+    SendCommandArgs(tour, kCmdSetUseNodetimeForPause, 1u);
+    SendCommandArgs(tour, kCmdSetPathnodeTime, 1.0f);
+    SendCommandArgs(n3, kCmdSetPosition, Vector3{0.0f, 0.0f, 680.0f});
+    SendCommandArgs(n3, kCmdSetPathnodeTime, 1.5f);
+    SendCommandArgs(n4, kCmdSetPosition, Vector3{0.0f, 0.0f, 720.0f});
+    SendCommandArgs(n4, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
+
+    Actor* runner = CreateActor(0, "Runner", nullptr, tour, kRunnerId, true);
     if (runner == nullptr) return out.Fail(file, "cannot make actor \"Runner\"");
-    SendCommandArgs(runner, kCmdSetPosition, Vector3{0.0f, 50.0f, 150.0f});
     ColObj sphere(runner);
     sphere.name = "Runner Col";
     sphere.type = 1;
@@ -89,12 +112,5 @@ bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
     sphere.boxMin = {0.0f, 0.0f, 0.0f};
     sphere.boxMax = {20.0f, 20.0f, 20.0f};
     runner->AddColObj(sphere);
-    // At 200 units a second it reaches the trigger's sphere 0.15 s in.
-    if (!AddSampleScript(runner, "run", kCmdStartGame,
-                         "this.Timed_Command_Lerp(0, 1.5, Set_Position((0, 50, 150)), "
-                         "Set_Position((0, 50, 450)));",
-                         &error)) {
-        return out.Fail(file, error);
-    }
     return true;
 }

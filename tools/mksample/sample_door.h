@@ -1,8 +1,8 @@
 // The door of the sample level and the trigger that opens it: the Door
 // "GA5_Door" stands in the doorway between RoomA and RoomC, where its
 // Door-type connector joins the two rooms; the Trigger "T" in RoomA opens it
-// when the Base "Runner", which walks towards the door from "Start Game" on,
-// steps into its sphere.
+// when the Base "Runner", the walker of the Path "Tour", steps into its
+// sphere on its way through the doorway into RoomC.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,6 @@ class SampleOutput;
 inline constexpr int32_t kSampleDoorIdEnd = 3069;
 
 // Makes "GA5_Door" (with "Door_Frame", "Door_1", "Open", "Close" and "Door
-// Connector") below "Scenery", and "T" and "Runner" in RoomA, at ids from
-// 3060 on.
+// Connector") below "Scenery", and "T" and "Tour" (with "N3", "N4" and
+// "Runner") in RoomA, at ids 3057 to 3059 and from 3060 on.
 bool AddDoorAndTrigger(SampleOutput& out, const std::string& file);

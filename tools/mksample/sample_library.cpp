@@ -89,6 +89,26 @@ Quaternion AxisAngle(float x, float y, float z, double angle) {
     return {x * s, y * s, z * s, float(std::cos(angle / 2.0))};
 }
 
+// A looping worm motion in the record's own tracks: both bones sway about x
+// over 30 frames; the character it drives moves `speed` units a second along
+// -z, where it looks.
+MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
+                       float speed) {
+    MotionItem& motion = table.Add<MotionItem>(slot, name);
+    for (int b = 0; b < 2; ++b) {
+        auto track = std::make_unique<KeyTrack>();
+        track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
+        track->length = 30.0f;
+        for (int k = 0; k <= 3; ++k) {
+            const double angle = (b == 0 ? sway : -sway) * std::sin(kPi * k / 1.5);
+            track->AddRotationKey(10.0f * float(k), AxisAngle(1, 0, 0, angle));
+        }
+        motion.recordTracks.push_back(std::move(track));
+    }
+    motion.displacement[2] = -speed * 30.0f;
+    return motion;
+}
+
 // The worm's standing motion: every bone swaying a little about z, 31 keys
 // over a length of 30, each bone at its rest place below its parent.
 void NeutralTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks) {
@@ -218,22 +238,16 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     hero.material.ambient = {1.0f, 0.0f, 1.0f, 1.0f};
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
-    MotionItem& forward = table.Add<MotionItem>(61, "R_Forward");
-    for (int b = 0; b < 2; ++b) {
-        auto track = std::make_unique<KeyTrack>();
-        track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
-        track->length = 30.0f;
-        for (int k = 0; k <= 3; ++k) {
-            track->AddRotationKey(10.0f * float(k),
-                                  AxisAngle(1, 0, 0, (b == 0 ? 0.1 : -0.1) * std::sin(kPi * k / 1.5)));
-        }
-        if (b == 0) {
-            track->AddPositionKey(0.0f, {0, 0, 0});
-            track->AddPositionKey(30.0f, {0, 0, 100});
-        }
-        forward.recordTracks.push_back(std::move(track));
-    }
-    forward.displacement[2] = 100.0f;
+    KeyTrack& forwardRoot = *WormMotion(table, 61, "R_Forward", 0.1, 300.0f).recordTracks[0];
+    forwardRoot.AddPositionKey(0.0f, {0, 0, 0});
+    forwardRoot.AddPositionKey(30.0f, {0, 0, 100});
+    // The character's postures, in slots 64-69.
+    WormMotion(table, 64, "N_Forward", 0.1, 150.0f);
+    WormMotion(table, 65, "C_Neutral", 0.02, 0.0f);
+    WormMotion(table, 66, "J_Neutral", 0.2, 0.0f);
+    WormMotion(table, 67, "J_Forward", 0.2, 0.0f);
+    WormMotion(table, 68, "F_Neutral", 0.3, 0.0f);
+    WormMotion(table, 69, "N_Relax", 0.05, 0.0f);
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
 
@@ -377,7 +391,8 @@ bool WriteAll(SampleOutput& out) {
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
-           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out);
+           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
+           WriteLevelCheck(out);
 }
 
 } // namespace

@@ -7,13 +7,12 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdSetResource = 91;
 
 }  // namespace
 

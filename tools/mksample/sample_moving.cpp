@@ -8,12 +8,11 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdSetResource = 91;
 
 Actor* Make(uint32_t classId, const char* name, Actor* parent, int32_t id) {
     return parent != nullptr

@@ -14,11 +14,13 @@
 #include "actors/presentation/sound_actor.h"
 #include "actors/presentation/uv_animation_actor.h"
 #include "actors/world/reference_actor.h"
+#include "actors/world/timer_actor.h"
 #include "base/file_system.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "library/key_track.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
@@ -28,8 +30,6 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdStartGame = 154;
 // The lamp, the lit spheres and the sounds take ids of their own.
 constexpr int32_t kFirstLightSoundId = 3050;
 
@@ -243,6 +243,16 @@ bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& nex
     if (sensor == nullptr) return out.Fail(file, "cannot make actor \"Eye\"");
     sensor->position = {-120.0f, 60.0f, -220.0f};
     sensor->InvalidateTransform();
+
+    // The lamp flickers: off from 2.6 s to 2.8 s of every 3 s.
+    auto* flicker = dynamic_cast<TimerActor*>(CreateActor(static_cast<int32_t>(kTimerClassId),
+                                                          "Flicker", nullptr, roomA, id++, true));
+    if (flicker == nullptr) return out.Fail(file, "cannot make the timer \"Flicker\"");
+    SendCommandArgs(flicker, kCmdSetTimerType, kTimerForwardLoop);
+    SendCommandArgs(flicker, kCmdSetTotalTime, 3.0f);
+    SendCommandArgs(flicker, kCmdSetTimerStartActive, 1u);
+    flicker->AddKey(2.6f, "off", "[ga]GA30.Set_Enabled(0);");
+    flicker->AddKey(2.8f, "on", "[ga]GA30.Set_Enabled(1);");
     next = id;
     return true;
 }

@@ -37,7 +37,8 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next);
 // "LitFar" beyond the lamp's range; the looping 3D Sound "Hum" ("hum3d",
 // played on "On Draw Start") 150 units in front of the camera; the Ambient
 // Sound "Ambience", whose "Start Game" script loops "beep" on channel 1 with
-// a fade-in of 0.5 s; the Light Sensor "Eye". Ids from 3050 (or `next`,
+// a fade-in of 0.5 s; the Light Sensor "Eye"; the looping Timer "Flicker",
+// which switches the lamp off at 2.6 s and on at 2.8 s of every 3 s. Ids from 3050 (or `next`,
 // when higher) on; `next` is left after them.
 bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& next);
 // The id of the Particle System "Campfire" (its own block of the level's

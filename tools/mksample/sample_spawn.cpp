@@ -7,12 +7,12 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdAddFile = 493;
 constexpr int32_t kPropId = 3000;
 

@@ -83,6 +83,7 @@ std::string Words(const uint32_t *words, size_t count) {
 
 void ResetCharacterModuleForTests() {
     CharacterList.clear();
+    CharacterActor::lastClimbedWallNormal = {0.0f, 0.0f, 0.0f};
     std::fill(std::begin(MaxAmmo), std::end(MaxAmmo), kMaxAmmoValue);
 }
 

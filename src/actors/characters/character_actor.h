@@ -321,4 +321,46 @@ class CharacterActor : public Actor, public CharacterFields {
     // Every link, in a fixed order.
     std::vector<ActorLink *> Links();
     void CopyCharacter(CharacterActor &source);
+
+    // --- controller: the per-frame work (character_controller.cpp) -------------
+  public:
+    void Process() override;
+    // The wall-aligned rotation: up from wallUp and wallBlend, heading from
+    // the yaw, looking along the heading with that up.
+    Quaternion WallAlignedRotation(float yaw) const;
+    // This frame's movement speed (the start-and-stop ramp of speedFactor).
+    float moveSpeed = 1.0f;
+    // The normal of the last climbed wall, one for every character.
+    static Vector3 lastClimbedWallNormal;
+
+  protected:
+    // Condition and orientation steps of the frame, at their places; empty
+    // here, filled by the condition and orientation code.
+    virtual void ConditionTick() {}
+    virtual float MovementSpeed() { return speedFactor; }
+    virtual void BindBones() {}
+    virtual void ApplyDirectionBehaviour() {}
+    virtual void LookAndBody() {}
+    virtual void OrientationOutputs() {}
+    virtual void NetworkDropsAndImpulse() {}
+    virtual void FallDamageAtLanding() {}
+    virtual void ShakeDecay() {}
+
+  private:
+    struct FrameState;
+    void ReadContacts();
+    void StandUpFromCrouch();
+    void RunInputQueue(FrameState &frame);
+    void Jump(FrameState &frame);
+    void ItemAction(uint32_t commandId);
+    void MovementStep(FrameState &frame);
+    void GroundChange(bool groundedNow);
+    void AirControl(float delta);
+    void GroundMotion(FrameState &frame);
+    void StartFall();
+    void SendSelf(uint32_t commandId);
+    void SendLetter(uint32_t commandId, char letter);
+    bool Flag(uint32_t bit) const { return (charFlags & bit) != 0; }
+    void SetFlag(uint32_t bit, bool on) { charFlags = on ? (charFlags | bit) : (charFlags & ~bit); }
+    // --- end of controller -------------------------------------------------------
 };

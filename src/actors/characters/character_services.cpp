@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "core/actors/actor.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetLocalMatrix = 85;
 constexpr float kInverseTwoPi = 0.15915494f;
 // Not pi: the difference above which the way round the other side is
 // shorter.

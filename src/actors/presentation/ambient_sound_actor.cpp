@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kCmdSoundUpdatePlaying = 439;
 
 // An every-pass entry on layer 2 keeps "Process" running.

@@ -7,6 +7,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
@@ -15,34 +16,11 @@
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdInitCopy = 46;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdCalcActionTime = 203;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
 constexpr uint32_t kCmdActionStartPost = 214;
-constexpr uint32_t kCmdLoadResources = 226;
-constexpr uint32_t kCmdUnloadResources = 227;
-constexpr uint32_t kCmdSetCurrentTime = 251;
-constexpr uint32_t kCmdGetCurrentTime = 252;
-constexpr uint32_t kCmdSetCurrentNormalizedTime = 254;
-constexpr uint32_t kCmdGetCurrentNormalizedTime = 255;
-constexpr uint32_t kCmdGetTotalTime = 257;
 constexpr uint32_t kCmdSetAnimationStyle = 258;
 constexpr uint32_t kCmdGetAnimationStyle = 259;
 constexpr uint32_t kCmdSetPlayOnStart = 260;
 constexpr uint32_t kCmdGetPlayOnStart = 261;
-constexpr uint32_t kCmdAnimationPlay = 262;
-constexpr uint32_t kCmdAnimationStop = 263;
-constexpr uint32_t kCmdAnimationReset = 264;
-constexpr uint32_t kCmdSetAnimationSpeed = 265;
-constexpr uint32_t kCmdGetAnimationSpeed = 266;
 constexpr uint32_t kCmdOnAnimationLoop = 267;
 constexpr uint32_t kCmdOnAnimationEnd = 268;
 constexpr uint32_t kCmdOnAnimationReverse = 269;

@@ -9,6 +9,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/subsystem_hooks.h"
@@ -19,13 +20,8 @@
 
 namespace {
 
-constexpr uint32_t kCmdGetWSPosition = 71;
 constexpr uint32_t kCmdGetDeltaPosition = 73;
 constexpr uint32_t kCmdGetWSQuaternion = 81;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdCollisionEvent = 171;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
 constexpr uint32_t kCmdSetDirection = 271;
 constexpr uint32_t kCmdGetDirection = 272;
 constexpr uint32_t kCmdGetLookRotX = 981;

@@ -4,12 +4,12 @@
 #include "base/math.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/resource_library.h"
 
 namespace {
 
-constexpr uint32_t kCmdPrecalculate = 153;
 
 struct SheetRow {
     const char *label;

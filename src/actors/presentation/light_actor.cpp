@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
@@ -15,18 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdInitCopy = 46;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
-constexpr uint32_t kCmdOnDrawStart = 238;
-constexpr uint32_t kCmdOnDrawStop = 239;
-constexpr uint32_t kCmdCommandLerp = 250;
 
 constexpr uint32_t kFadeFlags = 0xD00;            // interpolated, tag 0, not saved
 constexpr uint32_t kDeactivateFlags = 0x1200;     // once, saved with the light

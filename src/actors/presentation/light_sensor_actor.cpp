@@ -5,13 +5,13 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/render/render_front_end.h"
 #include "library/resource_library.h"
 
 namespace {
 
-constexpr uint32_t kCmdInitLoad = 45;
 
 struct SheetRow {
     const char *label;

@@ -6,15 +6,12 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/resource_library.h"
 
 namespace {
 
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
-constexpr uint32_t kCmdOnDrawStart = 238;
 
 // An accumulator this high decides in the next update.
 constexpr float kDecideNow = 1000.0f;

@@ -8,18 +8,11 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
 
 // Bytes of a layer record: ten vectors before version 63, fifteen from it.
 constexpr uint32_t kOldLayerBytes = 10 * 12;

@@ -9,6 +9,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/draw_group_hooks.h"
 #include "library/library_item.h"
@@ -19,34 +20,7 @@
 namespace {
 
 // Base commands with work of their own here.
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdSetCollisionEnable = 145;
 constexpr uint32_t kCmdCalculateBox = 151;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdCalcActionTime = 203;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
-constexpr uint32_t kCmdKill = 213;
-constexpr uint32_t kCmdActionStopPost = 215;
-constexpr uint32_t kCmdKillPost = 216;
-constexpr uint32_t kCmdLoadResources = 226;
-constexpr uint32_t kCmdUnloadResources = 227;
-constexpr uint32_t kCmdSetCurrentTime = 251;
-constexpr uint32_t kCmdGetCurrentTime = 252;
-constexpr uint32_t kCmdSetCurrentNormalizedTime = 254;
-constexpr uint32_t kCmdGetCurrentNormalizedTime = 255;
-constexpr uint32_t kCmdGetTotalTime = 257;
-constexpr uint32_t kCmdAnimationPlay = 262;
-constexpr uint32_t kCmdAnimationStop = 263;
-constexpr uint32_t kCmdAnimationReset = 264;
-constexpr uint32_t kCmdSetAnimationSpeed = 265;
-constexpr uint32_t kCmdGetAnimationSpeed = 266;
 
 constexpr float kFrameTime = 1.0f / 30.0f;
 // How far inside its ends the animation clock stops or turns.

@@ -12,6 +12,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/time_record.h"
 #include "library/mesh_geometry.h"
@@ -21,12 +22,6 @@
 namespace {
 
 constexpr uint32_t kCmdGetGravity = 518;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
-constexpr uint32_t kCmdKillPost = 216;
 constexpr int32_t kEnvironmentRootId = 14;
 
 // Gravity when no Environment answers.

@@ -11,6 +11,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
@@ -23,21 +24,8 @@
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdInitNew = 44;
-constexpr uint32_t kCmdInitCopy = 46;
-constexpr uint32_t kCmdSetLocalMatrix = 85;
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kCmdActionStartPre = 208;
 constexpr uint32_t kCmdActionStopPre = 209;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdKill = 213;
-constexpr uint32_t kCmdLoadResources = 226;
-constexpr uint32_t kCmdUnloadResources = 227;
-constexpr uint32_t kCmdSetCurrentTime = 251;
-constexpr uint32_t kCmdGetCurrentTime = 252;
-constexpr uint32_t kCmdSetCurrentNormalizedTime = 254;
-constexpr uint32_t kCmdGetCurrentNormalizedTime = 255;
 
 // The step clock starts this far behind the actor's clock, so that the
 // first step after a start moves the motions.

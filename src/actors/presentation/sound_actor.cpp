@@ -7,6 +7,7 @@
 #include "base/file_system.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
@@ -16,19 +17,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdInitLoad = 45;
-constexpr uint32_t kCmdSetResource = 91;
-constexpr uint32_t kCmdCalcActionTime = 203;
-constexpr uint32_t kCmdActionStartValue = 205;
-constexpr uint32_t kCmdActionStopValue = 206;
-constexpr uint32_t kCmdKillValue = 207;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
-constexpr uint32_t kCmdLoadResources = 226;
-constexpr uint32_t kCmdUnloadResources = 227;
-constexpr uint32_t kCmdOnDrawStart = 238;
-constexpr uint32_t kCmdOnDrawStop = 239;
-constexpr uint32_t kCmdCommandLerp = 250;
 
 // Interpolated without catch-up, tag 0, not saved; and a one-shot entry.
 constexpr uint32_t kFadeFlags = 0xD00;

@@ -1,15 +1,11 @@
 #include "actors/presentation/uv_animation_actor.h"
 
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/draw_group_hooks.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetCollisionEnable = 145;
-constexpr uint32_t kCmdCreate = 158;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
-constexpr uint32_t kCmdKill = 213;
 
 } // namespace
 

@@ -16,13 +16,13 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/pointer_list.h"
 
 class ActorSystem;
 
 // Commands the collision code sends.
-inline constexpr uint32_t kCmdCollisionEvent = 171;
 inline constexpr uint32_t kCmdStartSimulate = 139;
 inline constexpr uint32_t kCmdStopSimulate = 140;
 inline constexpr uint32_t kCmdOnSimBounce = 326;

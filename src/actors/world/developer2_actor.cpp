@@ -1,11 +1,11 @@
 #include "actors/world/developer2_actor.h"
 
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdCollisionEvent = 171;
 constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiPlayer2VoiceCommand = 1540;
 

@@ -1,10 +1,10 @@
 #include "actors/world/developer3_actor.h"
 
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
 

@@ -3,14 +3,11 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdGetWSPosition = 71;
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdCollisionEvent = 171;
 constexpr uint32_t kCmdPerformAction = 636;
 constexpr uint32_t kCharacterClassId = 16;
 constexpr uint32_t kProcessFlags = 0x100;

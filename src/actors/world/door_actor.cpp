@@ -11,18 +11,15 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdGetPosition = 64;
-constexpr uint32_t kCmdGetWSPosition = 71;
-constexpr uint32_t kCmdPositionAdd = 78;
 constexpr uint32_t kCmdSetQuaternion = 79;
 constexpr uint32_t kCmdGetQuaternion = 80;
 constexpr uint32_t kCmdQuaternionMultiply = 82;
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kCmdGetGameObjectType = 603;
 constexpr uint32_t kCmdGetKeyGroups = 630;
 constexpr uint32_t kCmdGetKeyTime = 644;

@@ -12,6 +12,7 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/pointer_list.h"
 
 inline constexpr uint32_t kDrawGroupClassId = 15;
@@ -28,11 +29,8 @@ inline constexpr uint32_t kCmdGetDrawGroupSize = 829;
 inline constexpr uint32_t kCmdLoadResourceGroup = 832;
 inline constexpr uint32_t kCmdLoadGroupResourcesLater = 834;
 inline constexpr uint32_t kCmdCommandNearDG = 836;
-inline constexpr uint32_t kCmdLoadResources = 226;
 inline constexpr uint32_t kCmdOnLoadResourceGroup = 231;
 inline constexpr uint32_t kCmdGroupResourcesLoaded = 232;
-inline constexpr uint32_t kCmdOnDrawStart = 238;
-inline constexpr uint32_t kCmdOnDrawStop = 239;
 
 // The most members one broadcast reaches.
 inline constexpr size_t kBroadcastMemberLimit = 1024;

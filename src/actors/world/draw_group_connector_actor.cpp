@@ -7,13 +7,12 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/subsystem_hooks.h"
 
 namespace {
 
-constexpr uint32_t kCmdGetWSPosition = 71;
-constexpr uint32_t kCmdPrecalculate = 153;
 
 struct SheetRow {
     const char *label;

@@ -8,6 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/mesh_geometry.h"
 #include "library/resource_library.h"
@@ -18,7 +19,6 @@ PointerList<Actor> PassiveColliderList;
 namespace {
 
 constexpr uint32_t kCmdSetDrawGroup = 49;
-constexpr uint32_t kCmdGetWSPosition = 71;
 constexpr uint32_t kCmdOnEnterDrawGroup = 98;
 constexpr uint32_t kCmdOnExitDrawGroup = 99;
 constexpr uint32_t kCmdCallbackStartMoving = 106;

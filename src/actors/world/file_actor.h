@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/base_command_ids.h"
 
 inline constexpr uint32_t kFileClassId = 5;
 
@@ -20,7 +21,6 @@ inline constexpr uint32_t kCmdGetFileMaxCount = 500;
 inline constexpr uint32_t kCmdSaveFileObjectAs = 510;
 inline constexpr uint32_t kCmdReloadFileObjectIfLoaded = 513;
 
-inline constexpr uint32_t kCmdSetResource = 91;
 inline constexpr uint32_t kCmdSetFileSaveMark = 246;
 inline constexpr uint32_t kCmdSetFileStringList = 495;
 inline constexpr uint32_t kCmdGetFileStringList = 496;

@@ -5,12 +5,12 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "library/resource_library.h"
 
 namespace {
 
-constexpr uint32_t kCmdInvalidateDrawGroupId = 157;
 
 struct SheetRow {
     const char *label;

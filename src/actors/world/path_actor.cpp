@@ -8,12 +8,11 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr int32_t kMatrixAnimationClassId = 28;
 constexpr int32_t kMeshObjectClassId = 3;
 

@@ -7,16 +7,12 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/draw_group_hooks.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetCollisionEnable = 145;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStopPost = 215;
-constexpr uint32_t kCmdKillPost = 216;
 constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
 constexpr uint32_t kProcessLayer = 2;
 // Subtype "Dynamic": causes and takes events, dynamic, solid.

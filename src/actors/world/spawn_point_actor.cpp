@@ -8,20 +8,13 @@
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/script_runner.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdGetWSPosition = 71;
 constexpr uint32_t kCmdSetDeltaPosition = 72;
-constexpr uint32_t kCmdPositionAdd = 78;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdCollisionEvent = 171;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdLoadResources = 226;
 constexpr uint32_t kCmdSetMovement = 845;
 constexpr uint32_t kCmdSetNextMovement = 847;
 constexpr uint32_t kCmdChangeGammaAdd = 949;

@@ -5,15 +5,11 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdInitNew = 44;
-constexpr uint32_t kCmdInitLoad = 45;
-constexpr uint32_t kCmdInitCopy = 46;
-constexpr uint32_t kCmdCommandSelection = 50;
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kEveryPassFlags = 0x100;
 
 // One and two frames at 60 frames a second.

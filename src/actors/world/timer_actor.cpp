@@ -4,20 +4,13 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/script_runner.h"
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdInitLoad = 45;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdStartGame = 154;
-constexpr uint32_t kCmdCreate = 158;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
 constexpr uint32_t kCmdDeleteTimerCommands = 244;
 constexpr uint32_t kCmdOnValueChanged = 352;
 

@@ -11,14 +11,12 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/base_command_ids.h"
 
 inline constexpr uint32_t kTimerClassId = 11;
 
 inline constexpr uint32_t kCmdTimerReset = 38;
-inline constexpr uint32_t kCmdSetCurrentTime = 251;
-inline constexpr uint32_t kCmdGetCurrentTime = 252;
 inline constexpr uint32_t kCmdSetTotalTime = 256;
-inline constexpr uint32_t kCmdGetTotalTime = 257;
 inline constexpr uint32_t kCmdSetTimerType = 588;
 inline constexpr uint32_t kCmdGetTimerType = 589;
 inline constexpr uint32_t kCmdSetTimerStartTime = 590;

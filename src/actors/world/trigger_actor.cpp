@@ -8,21 +8,11 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdStop = 37;
-constexpr uint32_t kCmdInitNew = 44;
-constexpr uint32_t kCmdInitLoad = 45;
-constexpr uint32_t kCmdInitCopy = 46;
-constexpr uint32_t kCmdCommandSelection = 50;
-constexpr uint32_t kCmdSetCollisionEnable = 145;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
-constexpr uint32_t kCmdKillPost = 216;
 constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
 constexpr uint32_t kProcessLayer = 2;
 constexpr float kDefaultRadius = 200.0f;

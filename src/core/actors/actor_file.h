@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include "core/actors/base_command_ids.h"
 
 class Actor;
 class Archive;
@@ -28,7 +29,6 @@ inline constexpr uint32_t kSerializeSave = 2;
 inline constexpr uint32_t kNoFileVersion = 0xFFFFFFFFu;
 
 // Commands the loaders send.
-inline constexpr uint32_t kCmdInitLoad = 45;
 inline constexpr uint32_t kCmdBuildTree = 159;
 inline constexpr uint32_t kCmdLoadFileObject = 508;
 inline constexpr uint32_t kCmdAssignDrawGroupId = 828;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/actors/base_command_ids.h"
 #include "core/actors/param_block.h"
 
 class Actor;
@@ -25,7 +26,6 @@ inline constexpr uint32_t kCmdCallbackRelChildRemoved = 103;
 inline constexpr uint32_t kCmdCallbackMovedInTree = 104;
 inline constexpr uint32_t kCmdCallbackRelParentMovedInTree = 105;
 inline constexpr uint32_t kCmdPrecalculateRecursive = 152;
-inline constexpr uint32_t kCmdCreate = 158;
 
 // Internal tree queries served by every actor; they have no registered
 // parameters, their blocks are laid out in memory as follows:

@@ -7,6 +7,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/screen_capture.h"
 #include "core/actors/subsystem_hooks.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr uint32_t kCmdSetName = 32;
 constexpr uint32_t kCmdSetMaster = 41;
-constexpr uint32_t kCmdSetPosition = 63;
 constexpr uint32_t kCmdOnDifficultyLevel1 = 241;
 constexpr uint32_t kCmdSetOrientation = 270;
 constexpr uint32_t kCmdLoadFileobject = 508;

@@ -7,13 +7,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include "core/actors/base_command_ids.h"
 
 class Actor;
 class LibraryItem;
 class PackArchive;
 
 // Commands of the actor system.
-inline constexpr uint32_t kCmdStartGame = 154;
 inline constexpr uint32_t kCmdSetDeferLoads = 224;
 inline constexpr uint32_t kCmdGetDeferLoads = 225;
 inline constexpr uint32_t kCmdSkipFrameTime = 232;

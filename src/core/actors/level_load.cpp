@@ -8,6 +8,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/loading_screen.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/resource_library.h"
@@ -15,8 +16,6 @@
 namespace {
 
 constexpr uint32_t kCmdInitPreload = 47;
-constexpr uint32_t kCmdInvalidateDrawGroupId = 157;
-constexpr uint32_t kCmdLoadResources = 226;
 constexpr uint32_t kDrawGroupClass = 15;
 constexpr uint32_t kMeshObjectClass = 3;
 constexpr uint32_t kLoadStepsPerUpdate = 1500;

@@ -10,6 +10,7 @@
 
 #include "actors/presentation/lod_actor.h"
 #include "base/byte_writer.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "presentation_fixture.h"
 
@@ -18,9 +19,6 @@ namespace {
 using namespace presentationtest;
 
 constexpr int32_t kId = 700;
-constexpr uint32_t kCmdActionStart = 211;
-constexpr uint32_t kCmdActionStop = 212;
-constexpr uint32_t kCmdOnDrawStart = 238;
 
 int SendText(Actor *actor, uint32_t command, const char *text) {
     std::string block(text);

@@ -20,6 +20,7 @@
 #include "base/file_system.h"
 #include "base/random.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
 #include "support/scene_harness.h"
@@ -32,9 +33,6 @@ using testcharacter::TestCharacter;
 
 namespace {
 
-constexpr uint32_t kCmdSetPosition = 63;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdCollisionEvent = 171;
 constexpr uint32_t kCmdPerformAction = 636;
 constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiVoiceCommand = 1540;

@@ -12,6 +12,7 @@
 #include "actors/world/path_node_actor.h"
 #include "base/random.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "support/temp_folder.h"
 #include "time_fixture.h"
@@ -20,7 +21,6 @@ using namespace timetest;
 
 namespace {
 
-constexpr uint32_t kCmdPrecalculate = 153;
 
 class PathTest : public TimeWorldTest {
   protected:

@@ -10,14 +10,13 @@
 
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
+#include "core/actors/base_command_ids.h"
 #include "time_fixture.h"
 
 using namespace timetest;
 
 namespace {
 
-constexpr uint32_t kCmdCommandSelection = 50;
-constexpr uint32_t kCmdPrecalculate = 153;
 constexpr uint32_t kCmdConnectToTimeInstance = 355;
 constexpr uint32_t kCmdMark = 256; // any command with a word: logged by Logger
 

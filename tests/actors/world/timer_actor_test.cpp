@@ -15,6 +15,7 @@
 #include "actors/world/timer_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/command_registry.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -24,10 +25,6 @@ using namespace timetest;
 
 namespace {
 
-constexpr uint32_t kCmdStart = 36;
-constexpr uint32_t kCmdInitLoad = 45;
-constexpr uint32_t kCmdPrecalculate = 153;
-constexpr uint32_t kCmdStartGame = 154;
 constexpr uint32_t kCmdOnValueChanged = 352;
 
 class TimerTest : public TimeWorldTest {

@@ -1,0 +1,214 @@
+#include "game/ui_system_actor.h"
+
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "game/ui_element.h"
+#include "game/ui_window_actor.h"
+#include "library/render/render_front_end.h"
+#include "platform/input.h"
+
+namespace {
+
+constexpr uint32_t kProcessFlags = 0x100;
+constexpr uint32_t kProcessLayer = 2;
+constexpr float kCursorSpeed = 20.0f; // reference units per frame at full axis
+constexpr float kCursorHotSpot = 8.0f;
+constexpr InputCode kFirstMouseButton = 256;
+
+const UiSheetRow kSheet[] = {
+    {"UI System Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiSystemType, kCmdGetUiSystemType},
+    {"Ref Width:", PropertyKind::Real, kCmdSetUiSystemRefWidth, kCmdGetUiSystemRefWidth},
+    {"Ref Height:", PropertyKind::Real, kCmdSetUiSystemRefHeight, kCmdGetUiSystemRefHeight},
+    {"UI System active:", PropertyKind::CheckBox, kCmdSetUiSystemActive, kCmdGetUiSystemActive},
+};
+
+void SetRunMode(uint32_t mode, Actor *frontEnd) {
+    if (ActorSystem *system = GetActorSystem()) {
+        system->SetRunMode(mode, frontEnd, 0);
+    }
+}
+
+} // namespace
+
+UISystemActor::UISystemActor() { classId = kUiSystemClassId; }
+
+void UISystemActor::RegisterClass() { RegisterUiClass(kUiSystemClassId, kSheet); }
+
+void UISystemActor::ComputeScale() {
+    scale.x = float(GetScreenWidth()) / refWidth;
+    scale.y = float(GetScreenHeight()) / refHeight;
+    InvalidateTransform();
+}
+
+Actor *UISystemActor::Cursor() const {
+    return cursorActor >= kFirstUserActorId ? ActorTableEntry(cursorActor) : nullptr;
+}
+
+void UISystemActor::Activate() {
+    if (active != 0) {
+        return;
+    }
+    localTimer = 0.0f;
+    active = 1;
+    ComputeScale();
+    SetRunMode(1, this);
+    Actor *cursor = FindDescendantByName(this, "Cursor");
+    cursorActor = cursor != nullptr ? cursor->actorId : -1;
+    if (cursor != nullptr) {
+        cursor->HandleCommand(kUiCmdActionStart, ParamBlock());
+    }
+}
+
+void UISystemActor::Deactivate() {
+    if (active == 0) {
+        return;
+    }
+    FocusedWindow = nullptr;
+    PreviousFocusedWindow = nullptr;
+    Actor *cursor = Cursor();
+    if (cursor == nullptr) {
+        cursor = FindDescendantByName(this, "Cursor");
+    }
+    if (cursor != nullptr) {
+        cursor->HandleCommand(kUiCmdActionStop, ParamBlock());
+    }
+    active = 0;
+    SetRunMode(0, nullptr);
+}
+
+void UISystemActor::Process() {
+    Actor *cursor = Cursor();
+    if (!IsOperational() || active == 0 || cursor == nullptr) {
+        return;
+    }
+    cursorX += ActionValue(1, 0) * kCursorSpeed;
+    cursorY += ActionValue(2, 0) * kCursorSpeed;
+    if (cursorX < 0.0f) {
+        cursorX = 0.0f;
+    }
+    if (cursorY < 0.0f) {
+        cursorY = 0.0f;
+    }
+    if (cursorY > refHeight) {
+        cursorY = refHeight;
+    }
+    if (cursorX > refWidth) {
+        cursorX = refWidth;
+    }
+    SendCommandArgs(cursor, kUiCmdSetPosition,
+                    Vector3{cursorX - kCursorHotSpot, cursorY - kCursorHotSpot, cursorZ});
+    // The products are single precision, as the rectangles they meet.
+    UiPointerEvent event = {SaturateToI32(scale.x * cursorX), SaturateToI32(scale.y * cursorY),
+                            InputReleased(kFirstMouseButton) != 0 ? 1u : 0u,
+                            InputPressed(kFirstMouseButton) != 0 ? 1u : 0u};
+    if (FocusedWindow != nullptr) {
+        // The buttons' scripts may delete actors: they go when this
+        // delivery is over.
+        ActorDeliveryScope delivery;
+        const ParamBlock inner(&event, sizeof(event));
+        RecursiveCommandParams params = {kUiCmdPointerEvent, &inner};
+        FocusedWindow->HandleCommand(kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
+    }
+}
+
+int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetUiSystemType:
+        type = block.ReadU32(0);
+        break;
+    case kCmdGetUiSystemType:
+        block.WriteU32(0, type);
+        break;
+    case kCmdSetUiSystemRefWidth:
+    case kCmdSetUiSystemRefHeight:
+        (commandId == kCmdSetUiSystemRefWidth ? refWidth : refHeight) = block.ReadF32(0);
+        ComputeScale();
+        break;
+    case kCmdGetUiSystemRefWidth:
+        block.WriteF32(0, refWidth);
+        break;
+    case kCmdGetUiSystemRefHeight:
+        block.WriteF32(0, refHeight);
+        break;
+    case kCmdUiSystemActivate:
+        Activate();
+        break;
+    case kCmdUiSystemDeactivate:
+        Deactivate();
+        break;
+    case kUiCmdActionStart:
+    case kUiCmdActionStop:
+        // Through the commands, so that the scripts bound to them run.
+        HandleCommand(commandId == kUiCmdActionStart ? kCmdUiSystemActivate
+                                                     : kCmdUiSystemDeactivate,
+                      ParamBlock());
+        break;
+    case kCmdGetUiSystemActive:
+        block.WriteU32(0, active);
+        break;
+    case kCmdSetUiSystemActive:
+        active = block.ReadU32(0);
+        break;
+    case kUiCmdPrecalculate: {
+        ComputeScale();
+        // The stored state is entered anew.
+        const uint32_t stored = active;
+        active = 0;
+        HandleCommand(stored != 0 ? kCmdUiSystemActivate : kCmdUiSystemDeactivate, ParamBlock());
+        if (processEntry == nullptr) {
+            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+                                             0.0f, 0.0f, nullptr, kProcessLayer);
+        }
+        break;
+    }
+    case kCmdCreate: {
+        auto *source = dynamic_cast<UISystemActor *>(block.ReadActor(0));
+        if (source != nullptr && source != this) {
+            type = source->type;
+            refWidth = source->refWidth;
+            refHeight = source->refHeight;
+            cursorActor = source->cursorActor;
+            cursorX = source->cursorX;
+            cursorY = source->cursorY;
+            cursorZ = source->cursorZ;
+            active = source->active;
+            localTimer = source->localTimer;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int UISystemActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0 || archive.Failed()) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        archive.SerializeWord(&type);
+        archive.SerializeWords(&refWidth, 1);
+        archive.SerializeWords(&refHeight, 1);
+        archive.SerializeWord(&active);
+    }
+    if (archive.Failed()) {
+        return 0;
+    }
+    if (!archive.IsWriting()) {
+        // The screen scale is made anew by "Precalculate".
+        scale.x = 1.0f;
+        scale.y = 1.0f;
+        InvalidateTransform();
+    }
+    return 1;
+}
+
+void UISystemActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("uisystem type " + std::to_string(type) + " ref " + DumpNumber(refWidth) +
+                    " " + DumpNumber(refHeight) + " active " + std::to_string(active) +
+                    " cursor " + DumpNumber(cursorX) + " " + DumpNumber(cursorY));
+}

@@ -1,0 +1,151 @@
+#include "game/ui_window_actor.h"
+
+#include "base/file_system.h"
+#include "core/actors/actor_services.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_element.h"
+
+UIWindowActor *FocusedWindow = nullptr;
+UIWindowActor *PreviousFocusedWindow = nullptr;
+
+namespace {
+
+
+const UiSheetRow kSheet[] = {
+    {"UI Window Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiWindowType, kCmdGetUiWindowType},
+};
+
+} // namespace
+
+UIWindowActor::UIWindowActor() { classId = kUiWindowClassId; }
+
+UIWindowActor::~UIWindowActor() {
+    if (FocusedWindow == this) {
+        FocusedWindow = nullptr;
+    }
+    if (PreviousFocusedWindow == this) {
+        PreviousFocusedWindow = nullptr;
+    }
+}
+
+void UIWindowActor::RegisterClass() { RegisterUiClass(kUiWindowClassId, kSheet); }
+
+void UIWindowActor::TakeFocus() {
+    hasFocus = 1;
+    focusButtons.clear();
+    focusIndex = 0;
+    // Every UI Button below, not entering nested windows.
+    std::vector<Actor *> buttons;
+    uint8_t query[16] = {};
+    ParamBlock block(query, sizeof(query));
+    block.WriteU32(0, kUiButtonClassId);
+    block.WriteU32(4, kUiWindowClassId);
+    block.WritePointer(8, &buttons);
+    HandleCommand(kCmdCollectDescendants, block);
+    for (Actor *button : buttons) {
+        focusButtons.push_back(button->actorId);
+    }
+    PreviousFocusedWindow = FocusedWindow;
+    if (UIWindowActor *previous = PreviousFocusedWindow) {
+        FocusedWindow = this;
+        for (int32_t id : std::vector<int32_t>(previous->focusButtons)) {
+            auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId));
+            if (button != nullptr && button->hovered != 0) {
+                button->HandleCommand(kCmdOnUiButtonOut, ParamBlock());
+            }
+        }
+    }
+    FocusedWindow = this;
+    localTimer = 0.0f;
+}
+
+void UIWindowActor::StopFocus() {
+    if (FocusedWindow != PreviousFocusedWindow) {
+        FocusedWindow = PreviousFocusedWindow;
+        if (FocusedWindow != nullptr) {
+            FocusedWindow->HandleCommand(kCmdUiWindowSetFocus, ParamBlock());
+        }
+        PreviousFocusedWindow = this;
+    }
+    hasFocus = 0;
+    SetEnabled(*this, false);
+}
+
+void UIWindowActor::GatherNamedButtons() {
+    namedButtons.clear();
+    for (Actor *child : children) {
+        if (child != nullptr && child->name.starts_with("Button_")) {
+            namedButtons.push_back(child->actorId);
+        }
+    }
+}
+
+int UIWindowActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kCmdSetUiWindowType:
+        type = block.ReadU32(0);
+        break;
+    case kCmdGetUiWindowType:
+        block.WriteU32(0, type);
+        break;
+    case kCmdUiWindowSetFocus:
+        TakeFocus();
+        break;
+    case kUiCmdPrecalculate:
+        GatherNamedButtons();
+        break;
+    case kCmdCreate: {
+        auto *source = dynamic_cast<UIWindowActor *>(block.ReadActor(0));
+        if (source != nullptr && source != this) {
+            type = source->type;
+            std::copy(std::begin(source->words), std::end(source->words), words);
+            hasFocus = source->hasFocus;
+            focusButtons = source->focusButtons;
+            focusIndex = source->focusIndex;
+            namedButtons = source->namedButtons;
+            localTimer = source->localTimer;
+        }
+        break;
+    }
+    case kUiCmdActionStart:
+        HandleCommand(kCmdUiWindowSetFocus, ParamBlock());
+        SetEnabled(*this, true);
+        break;
+    case kUiCmdActionStop:
+        StopFocus();
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void UIWindowActor::Update() {
+    if (!IsOperational() || hasFocus == 0) {
+        return;
+    }
+    RefreshTimeRecord(timeRecord);
+    if (timeRecord != nullptr) {
+        localTimer += timeRecord->delta;
+    }
+    Actor::Update();
+}
+
+int UIWindowActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0 || archive.Failed()) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        archive.SerializeWord(&type);
+        for (int i = 0; i < 3; ++i) {
+            archive.SerializeU32(0);
+        }
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void UIWindowActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("uiwindow type " + std::to_string(type) + " focus " +
+                    std::to_string(hasFocus) + " buttons " + std::to_string(namedButtons.size()));
+}
