@@ -107,6 +107,11 @@ class CharacterControllerTest : public ::testing::Test {
         skin = dynamic_cast<game::ScriptedSkin *>(hero->skin.target);
         ASSERT_NE(skin, nullptr);
         runner.Step();
+        // What loading sent (the character type among it) is not the frame's.
+        for (TracedCharacter *character : {hero, low}) {
+            character->trace.clear();
+            character->sent.clear();
+        }
     }
     // The character, run by hand only, with its skin linked.
     TracedCharacter *Take(const char *name) {
@@ -162,7 +167,8 @@ TEST_F(CharacterControllerTest, TheFrameRunsItsStepsInOrderAndOnlyWhenItCan) {
     hero->SetSkin(skin);
 
     // A new character's lock ends in its first frame; idle motions follow
-    // only with bit 8. The crouch ends first, then the queue runs.
+    // only with bit 8. The crouch ends first ("Set Current State" passes the
+    // letter on to "Set State"), then the queue runs.
     hero->charFlags |= kCharInputLocked | kCharIdleAfterHold;
     hero->flags |= kActorMaster;
     hero->posture = 'C';
@@ -170,8 +176,10 @@ TEST_F(CharacterControllerTest, TheFrameRunsItsStepsInOrderAndOnlyWhenItCan) {
     hero->lastGroundTime = Now() + 1.0f / 60.0f;
     Frame({869});
     EXPECT_EQ(hero->trace, (std::vector<std::string>{"1047", "tick", "speed", "bones", "direction",
-                                                     "843", "look", "841", "1066", "shake",
+                                                     "843", "841", "look", "841", "1066", "shake",
                                                      "outputs", "network"}));
+    EXPECT_EQ(hero->posture, 'J');
+    EXPECT_EQ(hero->returnPosture, 'N');
     EXPECT_EQ(hero->charFlags & (kCharInputLocked | kCharIdleMotionsEnabled),
               kCharIdleMotionsEnabled);
     EXPECT_EQ(skin->Of(169).size(), 1u);
@@ -243,19 +251,26 @@ TEST_F(CharacterControllerTest, JumpsHaveAGraceTimeLateBoostsAndRunOncePerFrame)
     }
 
     // Two in one frame jump once; the queue runs last first; crouched, no jump.
+    // Each "Set Current State" passes its letter on to "Set State" and keeps
+    // it as the posture to return to.
     hero->sent.clear();
     hero->jumpTimer = 0.0f;
     hero->lastGroundTime = Now() + 1.0f / 60.0f;
     hero->posture = 'N';
+    hero->charFlags &= ~kCharInAir;
     Frame({872, 869, 869, 873});
-    EXPECT_EQ(hero->Sent(841), (std::vector<std::string>{"J"}));
+    EXPECT_EQ(hero->Sent(841), (std::vector<std::string>{"R", "J", "N"}));
     EXPECT_EQ(hero->Sent(843), (std::vector<std::string>{"R", "N"}));
+    EXPECT_EQ(hero->Count(1066), 1u);
+    EXPECT_NE(hero->charFlags & kCharInAir, 0u);
+    EXPECT_EQ(hero->returnPosture, 'N');
     EXPECT_EQ(hero->requestedPosture, 'N');
     hero->posture = 'C';
     hero->requestedPosture = 'C';
     hero->jumpTimer = 0.0f;
     Frame({869});
-    EXPECT_EQ(hero->Count(841), 1u);
+    EXPECT_EQ(hero->Count(841), 3u);
+    EXPECT_EQ(hero->Count(1066), 1u);
 
     // A kick in the air: lift by KickMul, "K_" by the move angle.
     hero->posture = 'J';
@@ -342,14 +357,17 @@ TEST_F(CharacterControllerTest, FallsStartAfterHalfASecondAndLandingsReport) {
     EXPECT_EQ(GetActorSystem()->commandLog.size(), logged + 1);
 
     // Landing from a jump with jump held: 1067, and the held jump repeats.
+    // Setting the motion makes the skin call back (1122), which activates
+    // the motion's child (1025), before 1067.
     hero->grounded = 0;
     hero->posture = 'J';
     hero->charFlags |= kCharInAir | kCharJumpHeld;
     hero->trace.clear();
     hero->jumpTimer = 0.0f;
     Frame();
-    EXPECT_EQ(After(hero->trace, "893", 4),
-              (std::vector<std::string>{"893", "1067", "1064", "869"}));
+    EXPECT_EQ(After(hero->trace, "893", 6),
+              (std::vector<std::string>{"893", "1122", "1025", "1067", "1064", "869"}));
+    EXPECT_EQ(std::tuple(hero->posture, hero->movement), std::tuple('N', 0u));
     GetActorSystem()->recordMode = 0;
 }
 
