@@ -8,7 +8,6 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
-#include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
 #include "library/library_item.h"
 #include "library/render/render_front_end.h"
@@ -202,11 +201,7 @@ void LightActor::StartFade() {
     for (ScheduledCommand *entry : running) {
         ActorSystem::CancelScheduledCommand(entry);
     }
-    ParamBlockBuilder builder;
-    if (builder.Build(kCmdCommandLerp, {ParamValue(0.0f), ParamValue::Command(kCmdLightFade, {0.0f}),
-                                        ParamValue::Command(kCmdLightFade, {1.0f})})) {
-        ScheduleCommand(kCmdCommandLerp, builder.block(), kFadeFlags, 0.0f, kFadeTime, kFadeStep);
-    }
+    ScheduleLerp(kCmdLightFade, 0.0f, 1.0f, kFadeFlags, kFadeTime, kFadeStep);
 }
 
 int LightActor::Create(ParamBlock block) {

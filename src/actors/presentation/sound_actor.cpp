@@ -9,7 +9,6 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
-#include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
@@ -169,12 +168,7 @@ void SoundActor::StartPlaying(bool loop) {
 }
 
 void SoundActor::ScheduleFade(float from, float to) {
-    ParamBlockBuilder builder;
-    if (builder.Build(kCmdCommandLerp,
-                      {ParamValue(0.0f), ParamValue::Command(kCmdSoundVolume, {from}),
-                       ParamValue::Command(kCmdSoundVolume, {to})})) {
-        ScheduleCommand(kCmdCommandLerp, builder.block(), kFadeFlags, 0.0f, kFadeTime, kFadeStep);
-    }
+    ScheduleLerp(kCmdSoundVolume, from, to, kFadeFlags, kFadeTime, kFadeStep);
 }
 
 int SoundActor::Create(ParamBlock block) {

@@ -6,8 +6,10 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
 
 Actor *GlobalActorSlots[kGlobalActorSlotCount] = {};
@@ -706,6 +708,16 @@ ScheduledCommand *Actor::ScheduleCommand(uint32_t commandId, ParamBlock block,
                                          float interval) {
     return ::ScheduleCommand(this, commandId, block, scheduleFlags, startDelay, endDelay, interval,
                              nullptr, 1);
+}
+
+ScheduledCommand *Actor::ScheduleLerp(uint32_t commandId, float from, float to, uint32_t flags,
+                                      float duration, float interval) {
+    ParamBlockBuilder builder;
+    if (!builder.Build(kCmdCommandLerp, {ParamValue(0.0f), ParamValue::Command(commandId, {from}),
+                                         ParamValue::Command(commandId, {to})})) {
+        return nullptr;
+    }
+    return ScheduleCommand(kCmdCommandLerp, builder.block(), flags, 0.0f, duration, interval);
 }
 
 void Actor::SetScheduledCommandTime(ScheduledCommand *entry, float delay) {

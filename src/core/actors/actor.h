@@ -405,6 +405,10 @@ class Actor : public CommandTarget, public DrawOwner {
     void CancelScheduledCommandIfAny(ScheduledCommand *entry);
     ScheduledCommand *ScheduleCommand(uint32_t commandId, ParamBlock block, uint32_t flags,
                                       float startDelay, float endDelay, float interval);
+    // "Command Lerp" of a command with one float from `from` to `to` over
+    // `duration` seconds, a step every `interval`; null when not scheduled.
+    ScheduledCommand *ScheduleLerp(uint32_t commandId, float from, float to, uint32_t flags,
+                                   float duration, float interval);
     void SetScheduledCommandTime(ScheduledCommand *entry, float delay);
     float ScheduledCommandTimeLeft(ScheduledCommand *entry);
 

@@ -14,6 +14,8 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "library/resource_library.h"
+#include "support/scene_harness.h"
 #include "support/temp_folder.h"
 #include "time_fixture.h"
 
@@ -285,6 +287,23 @@ TEST_F(PathTest, CircularPresetBuildsTheRouteAndTreeClearsIt) {
         Step(p);
     }
     EXPECT_EQ(p->toNode, -1);
+}
+
+// With a library holding the mesh and its material, the preset's animation
+// carries the Mesh Object "Object".
+TEST_F(PathTest, CircularPresetMovesAMeshObjectWithALibrary) {
+    ResourceLibrary library;
+    ASSERT_TRUE(scene::TestLibrary::Load(library));
+    ResourceLibrary *previous = ReplaceLibraryForTests(&library);
+    PathActor *p = NewPath();
+    SendWord(p, kCmdSetPathPredefined, kPathPresetCircular);
+    ASSERT_EQ(p->children.size(), 2u);
+    Actor *animation = p->children[1]->children.at(0);
+    ASSERT_EQ(animation->children.size(), 1u);
+    EXPECT_EQ(animation->children[0]->name, "Object");
+    EXPECT_EQ(animation->children[0]->classId, 3u);
+    ResetActorWorldForTests(); // the mesh goes before its library
+    ReplaceLibraryForTests(previous);
 }
 
 TEST_F(PathTest, DeletedMoverAndNodesAreNotTouched) {
