@@ -231,11 +231,12 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     MaterialItem& particleAdd = table.Material(34, "ParticleAdd", 3, {12});
     particleAdd.unlit = 1;
     particleAdd.bucketMask = 1u << 7;
-    // The player character's skin: flat magenta.
+    // The player character's skin: flat magenta. Unlit faces take the vertex
+    // colour (white), so it is lit and glows magenta whatever the lights add.
     MaterialItem& hero = table.Material(35, "Hero", 0, {2});
-    hero.unlit = 1;
     hero.material.diffuse = {1.0f, 0.0f, 1.0f, 1.0f};
     hero.material.ambient = {1.0f, 0.0f, 1.0f, 1.0f};
+    hero.material.emissive = {1.0f, 0.0f, 1.0f, 1.0f};
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     KeyTrack& forwardRoot = *WormMotion(table, 61, "R_Forward", 0.1, 300.0f).recordTracks[0];
