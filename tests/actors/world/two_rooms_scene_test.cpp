@@ -117,6 +117,11 @@ TEST_F(TwoRoomsScene, TheRunnerOpensTheDoorThroughTheTrigger) {
         EXPECT_EQ(Notices(name, {kCmdOnDrawStart}), std::vector<std::string>{"1 238"}) << name;
     }
     EXPECT_TRUE(Notices("Statue", {kCmdOnDrawStart}).empty());
+    // The walk drew the closed connector's door and updated only RoomA's
+    // members: an update stamps the actor with its clock's time.
+    EXPECT_EQ(std::tuple(connector->type, connector->drawn), std::tuple(kConnectorDoor, 1u));
+    EXPECT_GT(scene::SceneBuilder::Find("FloorA")->currentTime, 0.0f);
+    EXPECT_EQ(scene::SceneBuilder::Find("Statue")->currentTime, 0.0f);
 
     uint32_t connectorOpened = 0, connectorClosed = 0;
     for (int i = 0; i < 200; ++i) {
