@@ -36,21 +36,14 @@ constexpr float kTurnMargin = 2e-9f;
 // The longest motion name handed out by 1098, terminator apart.
 constexpr size_t kMotionTextLimit = 127;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Animation Properties", PropertyKind::PageTitle, 0, 0},
     {"Animation Motion", PropertyKind::Text, kCmdSetMotion, kCmdGetMotionText},
     {"Animation Style", PropertyKind::Caption, 0, 0},
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
      "Loop|4|Forward<->Backward Loop|5|",
      PropertyKind::Enumeration, kCmdSetAnimationStyle, kCmdGetAnimationStyle},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed},
+    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed, 100.0f},
     {"Play on Start Game:", PropertyKind::CheckBox, kCmdSetPlayOnStart, kCmdGetPlayOnStart},
     {"Play Animation|Play|", PropertyKind::Button, kCmdAnimationPlay, 0},
     {"Stop Animation|Stop|", PropertyKind::Button, kCmdAnimationStop, 0},
@@ -159,17 +152,7 @@ AnimationActor::AnimationActor() {
 AnimationActor::~AnimationActor() { targets.Clear(); }
 
 void AnimationActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kAnimationClassId);
-    descriptor.lineage = {0, kAnimationClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        PropertyItem item =
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
-        if (row.setCommand == kCmdSetAnimationSpeed) {
-            item.displayScale = 100.0f;
-        }
-        descriptor.items.push_back(std::move(item));
-    }
+    RegisterBasicClassSheet(kAnimationClassId, kSheet);
 }
 
 void AnimationActor::Bind() {

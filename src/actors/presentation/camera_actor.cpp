@@ -34,14 +34,7 @@ constexpr uint32_t kCameraColExclude = 0x04040000;
 constexpr uint32_t kProcessLayer = 2;
 constexpr float kLengthEpsilon = 0.00001f;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Camera Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PropertyKind::Enumeration,
      kCmdCameraSetType, kCmdCameraGetType},
@@ -149,13 +142,7 @@ CameraActor::~CameraActor() {
 }
 
 void CameraActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kCameraClassId);
-    descriptor.lineage = {0, kCameraClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kCameraClassId, kSheet);
 }
 
 ColObj CameraActor::MakeCameraColObj() {

@@ -11,14 +11,7 @@
 namespace {
 
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Environment Properties", PropertyKind::PageTitle, 0, 0},
     {"Ambient:", PropertyKind::Color, kCmdSetAmbientColor, kCmdGetAmbientColor},
     {"Gravity:", PropertyKind::Real, kCmdSetGravity, kCmdGetGravity},
@@ -56,10 +49,7 @@ void EnvironmentActor::RegisterClass() {
     // The only class whose lineage leaves out the base class.
     descriptor.lineage = {kEnvironmentClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, kSheet);
 }
 
 void EnvironmentActor::Activate() {

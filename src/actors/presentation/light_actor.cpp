@@ -23,14 +23,7 @@ constexpr float kFadeStep = 1.0f / 30.0f;
 constexpr float kDeactivateDelay = 0.6f;
 constexpr uint32_t kCodeOfFirstLerpCommand = 4; // bytes: the progress, then the command
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Light Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, kCmdLightSetType,
      kCmdLightGetType},
@@ -106,13 +99,7 @@ LightActor::~LightActor() {
 }
 
 void LightActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kLightClassId);
-    descriptor.lineage = {0, kLightClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kLightClassId, kSheet);
 }
 
 void LightActor::AttenuationFromValues() {

@@ -13,14 +13,7 @@
 namespace {
 
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Light Sensor Properties", PropertyKind::PageTitle, 0, 0},
     {"Set Ray Group:", PropertyKind::GroupMask, 124, 125},
     {"Set Ray Receive:", PropertyKind::GroupMask, 126, 127},
@@ -32,13 +25,7 @@ const SheetRow kSheet[] = {
 LightSensorActor::LightSensorActor() { classId = kLightSensorClassId; }
 
 void LightSensorActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kLightSensorClassId);
-    descriptor.lineage = {0, kLightSensorClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kLightSensorClassId, kSheet);
 }
 
 gfx::ColorValue LightSensorActor::Measure() {

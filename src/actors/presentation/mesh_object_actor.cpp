@@ -30,14 +30,7 @@ constexpr float kTurnMargin = 2e-9f;
 // Bytes of one sub-mesh in a file: material index and Z offset.
 constexpr uint64_t kSubMeshRecordBytes = 8;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Mesh Object Properties", PropertyKind::PageTitle, 0, 0},
     {"Mesh:", PropertyKind::MeshPick, kCmdSetMesh, kCmdGetMesh},
     {"Sub Mesh Material", PropertyKind::Caption, 0, 0},
@@ -51,7 +44,7 @@ const SheetRow kSheet[] = {
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
      "Loop|4|Forward<->Backward Loop|5|",
      PropertyKind::Enumeration, kCmdSetMeshAnimationStyle, kCmdGetMeshAnimationStyle},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed},
+    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed, 100.0f},
     {"Initial Animation State", PropertyKind::Caption, 0, 0},
     {"Playing:", PropertyKind::CheckBox, kCmdSetInitialPlaying, kCmdGetInitialPlaying},
     {"Play Animation|Play|", PropertyKind::Button, kCmdAnimationPlay, 0},
@@ -151,17 +144,7 @@ MeshObjectActor::~MeshObjectActor() {
 }
 
 void MeshObjectActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kMeshObjectClassId);
-    descriptor.lineage = {0, kMeshObjectClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        PropertyItem item =
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
-        if (row.setCommand == kCmdSetAnimationSpeed) {
-            item.displayScale = 100.0f;
-        }
-        descriptor.items.push_back(std::move(item));
-    }
+    RegisterBasicClassSheet(kMeshObjectClassId, kSheet);
 }
 
 SubMeshRecord *MeshObjectActor::Record(uint32_t index) {

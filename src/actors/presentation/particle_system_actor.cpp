@@ -32,14 +32,7 @@ constexpr uint32_t kKillPostScheduleFlags = 0x200;
 
 constexpr uint32_t kLastTile = 15;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Particle Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Fire|0|Smoke|1|StaticFlare|2|FastFire|3|SmallFire|4|Sparkle|5|FastSmoke|6|"
      "ImpactSmoke|7|BlackSmoke|8|Blood|9|Steam|10|Single Fade|11|Single Blood Fade|12|Impact "
@@ -186,10 +179,7 @@ void ParticleSystemActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kParticleSystemClassId);
     descriptor.lineage = {0, kMeshObjectClassId, kParticleSystemClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, kSheet);
     BuildParticleTypeTable();
 }
 

@@ -38,14 +38,7 @@ constexpr uint64_t kLayerRecordBytes = 4;
 // The bone layer that pins "Bip01" for the output actor.
 constexpr uint32_t kBip01BoneLayer = 3;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"SkinObject Properties", PropertyKind::PageTitle, 0, 0},
     {"Slave", PropertyKind::CheckBox, kCmdSetSkinSlave, kCmdGetSkinSlave},
     {"Motion:", PropertyKind::ListSelector, kCmdSetMotionStringList, kCmdGetMotionStringList},
@@ -60,7 +53,7 @@ const SheetRow kSheet[] = {
      kCmdGetMotionPlayStyle},
     {"Set Motion:", PropertyKind::MotionPick, kCmdSetMotionH, kCmdGetMotionH},
     {"SkinObject Properties2", PropertyKind::PageTitle, 0, 0},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetMotionSpeed, kCmdGetMotionSpeed},
+    {"Speed:|%|", PropertyKind::Real, kCmdSetMotionSpeed, kCmdGetMotionSpeed, 100.0f},
     {"Auto Assign motions:", PropertyKind::Caption, 0, 0},
     {"Name:", PropertyKind::Text, kCmdSetAutoAssignName, kCmdGetAutoAssignName},
     {"Auto Assign:", PropertyKind::Button, kCmdAutoAssignMotions, 0},
@@ -156,17 +149,7 @@ SkinObjectActor::~SkinObjectActor() {
 }
 
 void SkinObjectActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kSkinObjectClassId);
-    descriptor.lineage = {0, kSkinObjectClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        PropertyItem item =
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
-        if (row.setCommand == kCmdSetMotionSpeed) {
-            item.displayScale = 100.0f;
-        }
-        descriptor.items.push_back(std::move(item));
-    }
+    RegisterBasicClassSheet(kSkinObjectClassId, kSheet);
 }
 
 void SkinObjectActor::InitLayers() {

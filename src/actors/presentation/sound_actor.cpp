@@ -24,14 +24,7 @@ constexpr float kFadeTime = 1.0f;
 constexpr float kFadeStep = 1.0f / 30.0f;
 constexpr float kRestartFadeRate = 10.0f;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Sound Properties", PropertyKind::PageTitle, 0, 0},
     {"Set Sound:", PropertyKind::SoundPick, kCmdSoundSet, kCmdSoundGet},
     {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, kCmdSoundSetType,
@@ -70,14 +63,7 @@ SoundActor::SoundActor() { classId = kSoundClassId; }
 SoundActor::~SoundActor() { ReleaseItem(); }
 
 void SoundActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kSoundClassId);
-    descriptor.lineage = {0, kSoundClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        PropertyItem property =
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand);
-        descriptor.items.push_back(property);
-    }
+    RegisterBasicClassSheet(kSoundClassId, kSheet);
 }
 
 float SoundActor::TimeRate() {

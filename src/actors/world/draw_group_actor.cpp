@@ -23,14 +23,7 @@ constexpr uint32_t kCmdGetBoxMax = 77;
 constexpr uint32_t kCmdCalculateAABox = 151;
 constexpr float kHuge = 1e38f;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Draw Group Properties", PropertyKind::PageTitle, 0, 0},
     {"Show Draw Group Box", PropertyKind::CheckBox, kCmdSetShowDrawGroupBox,
      kCmdGetShowDrawGroupBox},
@@ -97,13 +90,7 @@ DrawGroupActor::~DrawGroupActor() {
 }
 
 void DrawGroupActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kDrawGroupClassId);
-    descriptor.lineage = {0, kDrawGroupClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kDrawGroupClassId, kSheet);
 }
 
 void DrawGroupActor::CopyGroupFields(const DrawGroupActor &source) {

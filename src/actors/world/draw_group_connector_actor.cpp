@@ -14,15 +14,8 @@
 namespace {
 
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
 // The force flag is written by 1245 and read by 1244.
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Draw Group Connector Properties", PropertyKind::PageTitle, 0, 0},
     {"Radius:", PropertyKind::Real, kCmdSetRadius, kCmdGetRadius},
     {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, kCmdSetConnectorType,
@@ -45,13 +38,7 @@ DrawGroupConnectorActor::DrawGroupConnectorActor() {
 }
 
 void DrawGroupConnectorActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kDrawGroupConnectorClassId);
-    descriptor.lineage = {0, kDrawGroupConnectorClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kDrawGroupConnectorClassId, kSheet);
 }
 
 int32_t DrawGroupConnectorActor::OtherSide(int32_t from) const {

@@ -19,14 +19,7 @@ void ClearFileCountTable() { FileCountTable.clear(); }
 
 namespace {
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"File Properties", PropertyKind::PageTitle, 0, 0},
     {"Files:", PropertyKind::ListSelector, kCmdSetFileStringList, kCmdGetFileStringList},
     {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493, 0},
@@ -94,13 +87,7 @@ std::string DataFilePath(const std::string &name) {
 }
 
 void FileActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kFileClassId);
-    descriptor.lineage = {0, kFileClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kFileClassId, kSheet);
 }
 
 void FileActor::AddFile(const std::string &fileName) {

@@ -12,14 +12,7 @@
 namespace {
 
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"FileIO Properties", PropertyKind::PageTitle, 0, 0},
     {"File Name:", PropertyKind::Text, kCmdSetFilename, kCmdGetFilename},
     {"Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
@@ -33,13 +26,7 @@ const SheetRow kSheet[] = {
 } // namespace
 
 void FileIOActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kFileIOClassId);
-    descriptor.lineage = {0, kFileIOClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kFileIOClassId, kSheet);
 }
 
 std::string FileIOActor::FilePath() const {

@@ -28,14 +28,7 @@ constexpr float kCharacterLift = 40.0f;
 constexpr float kHalfTurn = 3.1415927f;
 constexpr size_t kPointerSlot = sizeof(void *);
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Spawn Point Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Placeholder|0|Player Start Position|1|Spawn|2|Warp|3|", PropertyKind::Enumeration,
      kCmdSetSpawnPointType, kCmdGetSpawnPointType},
@@ -108,13 +101,7 @@ Vector3 BoxOffset(const Vector3 &box) {
 } // namespace
 
 void SpawnPointActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kSpawnPointClassId);
-    descriptor.lineage = {0, kSpawnPointClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    RegisterBasicClassSheet(kSpawnPointClassId, kSheet);
 }
 
 float SpawnPointActor::CurrentTime() {

@@ -16,15 +16,7 @@ constexpr uint32_t kEveryPassFlags = 0x100;
 constexpr float kOneFrame = 0.016666668f;
 constexpr float kTwoFrames = 0.033333335f;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-    float displayScale;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Time Instance Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
     {"Time Multiplier:|%|", PropertyKind::Real, kCmdSetTimeMultiplier, kCmdGetTimeMultiplier,
      100.0f},
@@ -72,13 +64,7 @@ TimeInstanceActor::~TimeInstanceActor() {
 }
 
 void TimeInstanceActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kTimeInstanceClassId);
-    descriptor.lineage = {0, kTimeInstanceClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
-                                      0.0f, row.displayScale, nullptr);
-    }
+    RegisterBasicClassSheet(kTimeInstanceClassId, kSheet);
 }
 
 bool TimeInstanceActor::LayerHoldsLiveEntry(uint32_t layer) const {

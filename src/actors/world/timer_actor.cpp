@@ -21,15 +21,7 @@ constexpr uint32_t kKeyLayer = 1;
 // The smallest stored key: event id, three text lengths and the time.
 constexpr uint32_t kMinKeyRecord = 20;
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-    float displayScale;
-};
-
-const SheetRow kSheet[] = {
+const BasicSheetRow kSheet[] = {
     {"Timer Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
     {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, kCmdSetTimerType,
      kCmdGetTimerType, 1.0f},
@@ -61,13 +53,7 @@ TimerActor::TimerActor() {
 }
 
 void TimerActor::RegisterClass() {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(kTimerClassId);
-    descriptor.lineage = {0, kTimerClassId};
-    descriptor.items.clear();
-    for (const SheetRow &row : kSheet) {
-        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
-                                      0.0f, row.displayScale, nullptr);
-    }
+    RegisterBasicClassSheet(kTimerClassId, kSheet);
 }
 
 void TimerActor::SetMode(uint32_t mode) {

@@ -36,14 +36,7 @@ void ForgetDestroyedActor(Actor *actor) {
     }
 }
 
-struct SheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
-
-const SheetRow kActorSystemSheet[] = {
+const BasicSheetRow kActorSystemSheet[] = {
     {"Actor System", PropertyKind::PageTitle, 0, 0},
     {"Set Grid Snap Unit.", PropertyKind::Caption, 0, 0},
     {"Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|",
@@ -59,10 +52,7 @@ void FillActorSystemDescriptor() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kActorSystemClassId);
     descriptor.lineage = {kActorSystemClassId};
     descriptor.items.clear();
-    for (const SheetRow &row : kActorSystemSheet) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, kActorSystemSheet);
 }
 
 // Creates a fixed actor through the factory's normal path; when it cannot be

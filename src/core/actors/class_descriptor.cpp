@@ -93,10 +93,7 @@ void RegisterBasicClassSheet(uint32_t classId, std::span<const BasicSheetRow> ro
     ActorClassDescriptor& descriptor = NameClassDescriptor(classId);
     descriptor.lineage = {0, classId};
     descriptor.items.clear();
-    for (const BasicSheetRow& row : rows) {
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
-    }
+    AppendPropertyRows(descriptor, rows);
 }
 
 int FindClassDescriptorByName(std::string_view name) {
@@ -191,8 +188,8 @@ void FillBaseClassDescriptor(ActorClassDescriptor& descriptor) {
 void AppendPropertyRows(ActorClassDescriptor& descriptor, std::span<const PropertySheetRow> rows) {
     descriptor.items.reserve(descriptor.items.size() + rows.size());
     for (const PropertySheetRow& row : rows)
-        descriptor.items.push_back(
-            PropertyItem::PropertyItemBasic(row.label, row.kind, row.setCommand, row.getCommand));
+        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
+                                      0.0f, row.displayScale, nullptr);
 }
 
 void FillNumberedLabels(ParamBlock block, std::string_view prefix, size_t count, size_t first) {

@@ -113,12 +113,14 @@ extern std::vector<ActorClassDescriptor> ClassDescriptorTable;
 // classId must be below kClassCount.
 ActorClassDescriptor& NameClassDescriptor(uint32_t classId);
 
-// One plain property-sheet row: unranged, unscaled, untransformed.
+// One property-sheet row: unranged and untransformed; "%" fields give their
+// display scale.
 struct BasicSheetRow {
     const char* label;
     PropertyKind kind;
     uint32_t setCommand;
     uint32_t getCommand;
+    float displayScale = 1.0f;
 };
 
 // Names the class's descriptor, gives it the lineage [0, classId] and the
@@ -128,13 +130,8 @@ void RegisterBasicClassSheet(uint32_t classId, std::span<const BasicSheetRow> ro
 // First class id, in id order, whose descriptor has this name; -1 if none.
 int FindClassDescriptorByName(std::string_view name);
 
-// One unranged, unscaled, untransformed item as the class sheets list them.
-struct PropertySheetRow {
-    const char* label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
+// The same row under the name the appending callers use.
+using PropertySheetRow = BasicSheetRow;
 
 // Appends an item per row to the descriptor's sheet.
 void AppendPropertyRows(ActorClassDescriptor& descriptor, std::span<const PropertySheetRow> rows);
