@@ -1,10 +1,8 @@
-// The Character's condition and orientation steps, one at a time: a
-// character whose steps a test calls itself and that notes the commands it
-// sends itself, and a fixture with that character ("Hero") on a box ledge
-// 750 units above a wide floor, with a scripted skin and a saved field of
-// view of 90. `Hold` takes the hero
-// out of the frame and the simulation and puts it on a clock of its own that
-// the test moves on.
+// A Character whose condition and orientation steps a test calls one at a
+// time, noting the commands it sends itself; and a scene with it ("Hero",
+// field of view saved as 90, scripted skin) on a box ledge 750 units above a
+// wide floor. `Hold` takes the hero out of the frame and the simulation and
+// puts it on a clock of its own that `Advance` moves on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,24 +32,11 @@ class StepCharacter : public CharacterActor {
 
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         if (commandId >= 836 && commandId <= 1140) {
-            RecordedCommand entry{FrameCounter, commandId, {}};
-            if (block.data() != nullptr) {
-                entry.block.assign(block.data(), block.data() + block.size());
-            }
-            sent.push_back(std::move(entry));
+            sent.push_back({FrameCounter, commandId, {block.data(), block.data() + block.size()}});
         }
         return CharacterActor::HandleCommand(commandId, block);
     }
-    // The ids sent so far, then forgotten.
-    std::vector<uint32_t> TakeIds() {
-        std::vector<uint32_t> ids;
-        for (const RecordedCommand &entry : sent) {
-            ids.push_back(entry.id);
-        }
-        sent.clear();
-        return ids;
-    }
-    // The first Real of each command of the id.
+    // The first Real of each command of the id sent so far.
     std::vector<float> Reals(uint32_t commandId) const {
         std::vector<float> values;
         for (const RecordedCommand &entry : sent) {
@@ -75,35 +60,35 @@ class CharacterStepsTest : public ::testing::Test {
         Actor *room = Room(builder, "RoomA", {-3000, -1000, -3000}, {3000, 1000, 3000});
         BoxWall(builder, "Ledge", {-200, -20, -200}, {200, 0, 200}, room);
         BoxWall(builder, "Ground", {-3000, -770, -3000}, {3000, -750, 3000}, room);
-        // Saved with a field of view of 90, which reads 1.0 until the first tick.
         SendCommandArgs(MakeCharacter(builder, "Hero", {0, 23, 0}, room), 926, 90.0f);
         ASSERT_TRUE(builder.Load());
         hero = dynamic_cast<StepCharacter *>(scene::SceneBuilder::Find("Hero"));
         ASSERT_NE(hero, nullptr);
         skin = dynamic_cast<ScriptedSkin *>(hero->skin.target);
         ASSERT_NE(skin, nullptr);
-        clock.flags = kTimeRecordFixed;
-        clock.delta = 1.0f / 60.0f;
     }
     void TearDown() override {
-        if (hero != nullptr && hero->timeRecord == &clock) {
+        if (hero != nullptr) {
             hero->timeRecord = RootTimeRecord();
         }
     }
-    // The hero runs only when the test calls its steps, on `clock`.
     void Hold() {
         ActorSystem::CancelScheduledCommand(hero->processEntry);
         hero->processEntry = nullptr;
         hero->flags &= ~kActorSimulated;
+        clock.flags = kTimeRecordFixed;
+        clock.delta = 1.0f / 60.0f;
         hero->timeRecord = &clock;
         hero->sent.clear();
     }
-    // Moves the clock on by its delta, n times.
-    void Advance(int n = 1) {
-        for (int i = 0; i < n; ++i) {
+    void Advance(int frames = 1) {
+        for (int i = 0; i < frames; ++i) {
             clock.previousTime = clock.time;
             clock.time += clock.delta;
         }
+    }
+    Recorder *Make(uint32_t classId, const char *name, Actor *parent) {
+        return dynamic_cast<Recorder *>(CreateActor(classId, name, nullptr, parent, -1, true));
     }
 
     scene::SceneRunner runner;
