@@ -1,8 +1,8 @@
 // A Character whose condition and orientation steps a test calls one at a
 // time, noting the commands it sends itself; and a scene with it ("Hero",
 // field of view saved as 90, scripted skin) on a box ledge 750 units above a
-// wide floor. `Hold` takes the hero out of the frame and the simulation and
-// puts it on a clock of its own that `Advance` moves on.
+// wide floor. `Hold` takes the hero out of the frame and the simulation onto
+// a clock that `Advance` moves on.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -53,7 +53,7 @@ TEST_F(CharacterOrientationTest, BonesAreBoundOnceAndTheirFollowersReset) {
               std::tuple(0.0f, 0.0f, 1.0f));
 }
 
-TEST_F(CharacterOrientationTest, DirectionBehavioursSmoothingAndTheBodyYaw) {
+TEST_F(CharacterOrientationTest, DirectionBehavioursSmoothingBodyYawAndWallTilt) {
     Hold();
     // Behaviour, flags, then rotY and lookRotY from (2.0, 0.5), move angle 0.25.
     const std::tuple<uint32_t, uint32_t, float, float> rows[] = {
@@ -82,9 +82,6 @@ TEST_F(CharacterOrientationTest, DirectionBehavioursSmoothingAndTheBodyYaw) {
     Look(60);
     EXPECT_FLOAT_EQ(hero->rotYSmooth, 1.0005f);
     EXPECT_FLOAT_EQ(hero->lookRotYOffset, 0.5f - 1.0005f);
-    Quaternion yaw;
-    QuaternionRotationYawPitchRoll(&yaw, hero->rotYSmooth, 0.0f, 0.0f);
-    EXPECT_TRUE(Same(hero->rotation, yaw));
 
     // A ThirdPersonShooter in the air without input keeps within 0.8 of the look.
     hero->characterType = kCharacterThirdPersonShooter;
@@ -95,10 +92,8 @@ TEST_F(CharacterOrientationTest, DirectionBehavioursSmoothingAndTheBodyYaw) {
         Look(1);
         EXPECT_NEAR(std::fabs(hero->look.rotY - hero->rotY), 0.8f, 1e-5f) << lookYaw;
     }
-}
 
-TEST_F(CharacterOrientationTest, OnAWallTheBodyTiltsTowardsItsNormalAndBack) {
-    Hold();
+    // On a wall the body tilts towards its normal, and back after leaving it.
     hero->posture = 'W';
     hero->wallNormal = {1, 0, 0};
     Look(60);
@@ -119,18 +114,11 @@ TEST_F(CharacterOrientationTest, HeadsAndPoseLayersFollowTheLookByType) {
     hero->characterType = kCharacterThirdPerson;
     hero->turnSpeed = 0.0f;
     hero->look.rotY = hero->look.rotYSmooth = 2.0f;
-    hero->headTurningSpeed = hero->aimTurningSpeed = 1000.0f;
+    hero->headTurningSpeed = 1000.0f;
     hero->LookAndBody();
     EXPECT_FLOAT_EQ(hero->headYaw, 1.5316622f);
-    // ThirdPersonShooter: head and aim settle pi/8 short of the look, wrapped.
+    // ThirdPersonShooter: layers 2-5 take pitches and yaws as times, then 0.
     hero->characterType = kCharacterThirdPersonShooter;
-    hero->aim.rotY = hero->aim.rotYSmooth = -3.0f;
-    hero->look.rotY = hero->look.rotYSmooth = 0.5f;
-    hero->LookAndBody();
-    EXPECT_NEAR(hero->headYaw, 0.5f - kPi / 8.0f, 1e-5f);
-    EXPECT_NEAR(hero->aimYaw, 2.0f * kPi - 3.0f - kPi / 8.0f, 1e-5f);
-
-    // Its layers 2-5 take pitches and yaws as times, then layer 0.
     std::tie(hero->look.rotXSmooth, hero->aim.rotXSmooth) = std::tuple(0.5f, -2.0f);
     std::tie(hero->headYaw, hero->aimYaw) = std::tuple(1.0f, -4.0f);
     skin->log.clear();
@@ -148,16 +136,6 @@ TEST_F(CharacterOrientationTest, HeadsAndPoseLayersFollowTheLookByType) {
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_FLOAT_EQ(layers[i], expected[i]) << i;
     }
-    // Other types turn neck and head on layer 1 while tracking.
-    hero->characterType = kCharacterThirdPerson;
-    hero->charFlags |= kCharHeadTracking;
-    hero->directionBehaviour = 1;
-    hero->BindBones();
-    hero->OrientationOutputs();
-    Quaternion q;
-    QuaternionRotationYawPitchRoll(&q, 0.35f - 0.5f, 1.4f, 0.0f);
-    EXPECT_TRUE(Same(hero->bones[kNeckBone]->layers[1].rotation, q));
-    EXPECT_TRUE(Same(hero->bones[kHeadBone]->layers[1].rotation, q));
 }
 
 TEST_F(CharacterOrientationTest, TheFirstPersonRecoilSettlesAndTheCameraSways) {
@@ -169,8 +147,8 @@ TEST_F(CharacterOrientationTest, TheFirstPersonRecoilSettlesAndTheCameraSways) {
     hero->BindBones();
     std::tie(hero->recoilPitchVelocity, hero->recoilYawVelocity) = std::tuple(2.0f, -1.0f);
     hero->OrientationOutputs();
-    EXPECT_GT(hero->recoilPitch, 0.0f);
-    EXPECT_EQ(hero->bones[kNeckBone]->layers[3].weight, 1.0f);
+    EXPECT_EQ(std::tuple(hero->recoilPitch > 0.0f, hero->bones[kNeckBone]->layers[3].weight),
+              std::tuple(true, 1.0f));
     for (int i = 0; i < 300; ++i) {
         Advance();
         hero->OrientationOutputs();
