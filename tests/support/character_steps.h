@@ -91,13 +91,13 @@ class CharacterStepsTest : public ::testing::Test {
         return dynamic_cast<Recorder *>(CreateActor(classId, name, nullptr, parent, -1, true));
     }
 
+    TimeRecord clock; // outlives the world
     scene::SceneRunner runner;
     scene::SceneBuilder builder;
     RecorderClass characters{kCharacterClassId, &NewStepCharacter};
     RecorderClass skins{kSkinClassId, &NewScriptedSkin};
     RecorderClass others{12};
     RecorderClass cameras{19};
-    TimeRecord clock;
     StepCharacter *hero = nullptr;
     ScriptedSkin *skin = nullptr;
 };
