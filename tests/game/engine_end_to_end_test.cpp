@@ -829,9 +829,10 @@ TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
     const DumpedPose pose = TransformOf(player);
     ASSERT_TRUE(pose.found) << dump;
     // Simulated from its start: at most below it, and carried a little along
-    // its look (-z) while in the jump posture.
+    // its look while in the jump posture. The start faces yaw pi, so the body
+    // turns its z axis to -z and the look, that axis turned by pi, is +z.
     EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);
-    EXPECT_NEAR(pose.position.z, -305.0f, 10.0f);
+    EXPECT_NEAR(pose.position.z, -290.0f, 5.0f);
     EXPECT_LE(pose.position.y, 30.0f);
     EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 90 ")) << dump;
     const std::string id = player[0].substr(3, player[0].find(' ') - 3);
@@ -860,7 +861,7 @@ TEST_F(EngineEndToEnd, CharacterCheckJumpsIsHurtAndStandsOnTheFloor) {
     const DumpedPose pose = TransformOf(player);
     ASSERT_TRUE(pose.found) << dump;
     EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);
-    EXPECT_NEAR(pose.position.z, -305.0f, 10.0f);
+    EXPECT_NEAR(pose.position.z, -290.0f, 5.0f);
     EXPECT_GT(pose.position.y, 0.0f);
     EXPECT_LT(pose.position.y, 30.0f);
     const std::string id = player[0].substr(3, player[0].find(' ') - 3);

@@ -334,17 +334,27 @@ class CharacterActor : public Actor, public CharacterFields {
     static Vector3 lastClimbedWallNormal;
 
   protected:
-    // Condition and orientation steps of the frame, at their places; empty
-    // here, filled by the condition and orientation code.
-    virtual void ConditionTick() {}
-    virtual float MovementSpeed() { return speedFactor; }
-    virtual void BindBones() {}
-    virtual void ApplyDirectionBehaviour() {}
-    virtual void LookAndBody() {}
-    virtual void OrientationOutputs() {}
-    virtual void NetworkDropsAndImpulse() {}
-    virtual void FallDamageAtLanding() {}
-    virtual void ShakeDecay() {}
+    // Condition and orientation steps of the frame, at their places
+    // (character_condition.cpp, character_orientation.cpp). Each reads the
+    // delta and time of the character's own record, refreshed by the frame.
+    // The 0.1 s tick: parameters back from their changes, the camera values
+    // that follow them, endurance with its events, and speedFactor.
+    virtual void ConditionTick();
+    // speedFactor times the start-and-stop ramp.
+    virtual float MovementSpeed();
+    // The skin's bone records and the bone-following children, once.
+    virtual void BindBones();
+    virtual void ApplyDirectionBehaviour();
+    // Look smoothing, body yaw and wall tilt, head and aim yaw (master only).
+    virtual void LookAndBody();
+    // Skin layers, bone rotations, FirstPerson recoil and camera, and the
+    // bone-following children.
+    virtual void OrientationOutputs();
+    // The network state record, item dropping and the pending impulse.
+    virtual void NetworkDropsAndImpulse();
+    // The impact and height rules at a landing, with the landing shake.
+    virtual void FallDamageAtLanding();
+    virtual void ShakeDecay();
 
   private:
     struct FrameState;
