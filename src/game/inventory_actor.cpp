@@ -60,38 +60,27 @@ InventoryModuleValues &InventoryActor::Module() {
     return values;
 }
 
-void InventoryActor::FadeDown(float seconds) {
+void InventoryActor::StartFade(float seconds, float from, float to) {
     if (fadeActive != 0) {
         return;
     }
     fadeActive = 1;
     if (!(seconds > 0.0f)) {
-        // No time to fade over: black at once, ended by the next frame.
+        // No time to fade over: at the end level at once, ended by the next
+        // frame.
         fadeTimer = 0.0f;
-        fadeLevel = 1.0f;
+        fadeLevel = to;
         fadeSpeed = 0.0f;
         return;
     }
     fadeTimer = seconds;
-    fadeLevel = 0.0f;
-    fadeSpeed = 1.0f / seconds;
+    fadeLevel = from;
+    fadeSpeed = (to - from) / seconds;
 }
 
-void InventoryActor::FadeUp(float seconds) {
-    if (fadeActive != 0) {
-        return;
-    }
-    fadeActive = 1;
-    if (!(seconds > 0.0f)) {
-        fadeTimer = 0.0f;
-        fadeLevel = 0.0f;
-        fadeSpeed = 0.0f;
-        return;
-    }
-    fadeTimer = seconds;
-    fadeLevel = 1.0f;
-    fadeSpeed = -1.0f / seconds;
-}
+void InventoryActor::FadeDown(float seconds) { StartFade(seconds, 0.0f, 1.0f); }
+
+void InventoryActor::FadeUp(float seconds) { StartFade(seconds, 1.0f, 0.0f); }
 
 void InventoryActor::FadeDownPlayMovie(const std::string &movie, float fadeUpSeconds) {
     pendingMovieFadeUp = fadeUpSeconds;
@@ -189,10 +178,7 @@ int InventoryActor::TakeGameState(ParamBlock block) {
     if (SendCommandArgs(this, kCmdLevelCompleted, index) == 0) {
         return 0;
     }
-    Module().offerSaveAfterFade = 0;
-    fadeActive = 0;
-    FadeDown(kRetryFadeSeconds);
-    fadeLevel = kAlmostBlack;
+    FadeToNextMission();
     return 1;
 }
 
@@ -205,13 +191,17 @@ void InventoryActor::GiveGameState(ParamBlock block) {
     block.WriteU32(offsetof(SaveExchangeBlock, size), kGameStateBytes);
 }
 
-void InventoryActor::RetryWithFade(uint32_t missionWord) {
-    const uint32_t index = missionWord > 0 ? missionWord - 1 : 0;
-    SendCommandArgs(this, kCmdLevelCompleted, index);
+void InventoryActor::FadeToNextMission() {
     Module().offerSaveAfterFade = 0;
     fadeActive = 0;
     FadeDown(kRetryFadeSeconds);
     fadeLevel = kAlmostBlack;
+}
+
+void InventoryActor::RetryWithFade(uint32_t missionWord) {
+    const uint32_t index = missionWord > 0 ? missionWord - 1 : 0;
+    SendCommandArgs(this, kCmdLevelCompleted, index);
+    FadeToNextMission();
 }
 
 void InventoryActor::VolumeOption(uint32_t which, bool step) {
@@ -280,7 +270,7 @@ void InventoryActor::Hack(uint32_t code) {
 int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     InventoryModuleValues &module = Module();
     switch (commandId) {
-    case kUiCmdPrecalculate:
+    case kCmdPrecalculate:
         SetUpHud();
         break;
     case kCmdInventoryGetVisible:

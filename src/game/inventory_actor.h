@@ -145,11 +145,16 @@ class InventoryActor : public Actor {
     uint32_t enduranceBarShown = 0;
 
   private:
+    // Fades from one level to the other (0 clear, 1 black) over the seconds.
+    void StartFade(float seconds, float from, float to);
     void SetUpHud();
     void QueueFlash(float alpha, float growth, uint32_t materialId);
     int TakeGameState(ParamBlock block);
     void GiveGameState(ParamBlock block);
     void Hack(uint32_t code);
+    // The mission the flow was told of starts when a short fade to black
+    // ends, without the save offer.
+    void FadeToNextMission();
     void RetryWithFade(uint32_t missionWord);
     // Shows (and with `step` first advances) the music (0) or sound-effect
     // (1) volume; nothing without its "Text" actor.

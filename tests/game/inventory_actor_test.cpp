@@ -351,6 +351,8 @@ TEST_F(InventoryTest, PrecalculateFollowsTheScreenFindsItemsAndSubscribesOnce) {
                          inventory->enduranceBarShown),
               std::tuple(nullptr, nullptr, 0u));
     EXPECT_EQ(inventory->musicVolumeLabel, "MUSIC_VOLUME");
+    EXPECT_EQ(std::tuple(inventory->missionTimeActor.target, inventory->soulAmountActor.target),
+              std::tuple(nullptr, nullptr));
 }
 
 TEST_F(InventoryTest, RecordHoldsSpareWordsOnly) {
