@@ -1,6 +1,7 @@
 #include "game/front_end_seams.h"
 
 #include "core/actors/placeholder_actor.h"
+#include "game/inventory_actor.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
@@ -12,7 +13,7 @@ namespace {
 template <class T> Actor *NewActorOf() { return new T(); }
 
 const ActorClassRow kRows[] = {
-    {10, &NewPlaceholderActor<10>, &RegisterPlaceholderClassOf<10>},
+    {kInventoryClassId, &NewActorOf<InventoryActor>, &InventoryActor::RegisterClass},
     {kUiSystemClassId, &NewActorOf<UISystemActor>, &UISystemActor::RegisterClass},
     {kUiButtonClassId, &NewActorOf<UIButtonActor>, &UIButtonActor::RegisterClass},
     {kUiTextClassId, &NewActorOf<UITextActor>, &UITextActor::RegisterClass},

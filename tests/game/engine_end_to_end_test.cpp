@@ -26,6 +26,7 @@
 #include "library/library_item.h"
 #include "library/mesh.h"
 #include "library/motion.h"
+#include "library/render/font_services.h"
 #include "library/resource_library.h"
 #include "library/skeleton.h"
 #include "support/frame_stats_line.h"
@@ -942,6 +943,70 @@ TEST_F(EngineEndToEnd, PlayFolderRunsInAWindowUntilTheFrameLimit) {
     }
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err, "frame limit reached\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The menu check: a second into the game the menu "MenuCheck" takes over the
+// frames and starts "Page"; "Resume", under the cursor's start, lights its
+// highlight, sets "Status" and starts "Dialog"; over the next two frames the
+// buttons under the cursor start "Final" and capture the frame before. Front-end
+// frames draw no 3D scene.
+TEST_F(EngineEndToEnd, MenuCheckShowsTheCursorTheHighlightAndTheStatus) {
+    ProgramRun run = RunEngine(Path("e2e/menu"), 300);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string capture = folder.Get("game/menu.tga");
+    ASSERT_EQ(capture.size(), 1920018u);
+    const auto is = [&](int x, int y, Rgb want) {
+        const Rgb c = CapturePixel(capture, x, y);
+        return std::abs(c.r - want.r) <= 8 && std::abs(c.g - want.g) <= 8 &&
+               std::abs(c.b - want.b) <= 8;
+    };
+    const Rgb cursor{255, 160, 0};
+    const Rgb highlight{0, 255, 0};
+    const Rgb clear{0, 0, 0};
+    // The cursor image's 16 x 16 from (92, 62), over the highlight's
+    // 120 x 40 about (100, 70).
+    for (auto [x, y] : {std::pair{92, 62}, {107, 62}, {92, 77}, {107, 77}}) {
+        EXPECT_TRUE(is(x, y, cursor)) << x << ", " << y;
+    }
+    for (auto [x, y] : {std::pair{41, 51}, {158, 88}, {91, 70}, {100, 79}}) {
+        EXPECT_TRUE(is(x, y, highlight)) << x << ", " << y;
+    }
+    for (auto [x, y] : {std::pair{38, 70}, {100, 48}, {700, 500}, {10, 590}, {790, 10}}) {
+        EXPECT_TRUE(is(x, y, clear)) << x << ", " << y;
+    }
+
+    // "Status" at (400, 300) in the library's "Sheet" font: lit inside its
+    // measured box, dark to its right.
+    ResourceLibrary library;
+    struct Restore {
+        ResourceLibrary* previous;
+        ~Restore() { ReplaceLibraryForTests(previous); }
+    } restore{ReplaceLibraryForTests(&library)};
+    RegisterFontServices();
+    library.SetBaseFolder(Path("game").c_str());
+    ASSERT_EQ(library.ReadLibraryFile(Path("game/DAZedirad.qvf").c_str(), 1), 1)
+        << library.GetLastError();
+    auto* font = dynamic_cast<FontItem*>(library.FindItemByName("Sheet", ItemClass::Font));
+    ASSERT_NE(font, nullptr);
+    float width = 0.0f;
+    float height = 0.0f;
+    MeasureText(font, "Resume", &width, &height);
+    ASSERT_GT(width, 10.0f);
+    int inside = 0;
+    int beside = 0;
+    for (int y = 300; y < 300 + int(height); ++y) {
+        for (int x = 400; x < 400 + 2 * int(width); ++x) {
+            const Rgb c = CapturePixel(capture, x, y);
+            const bool lit = c.r + c.g + c.b > 3 * 96;
+            (x < 400 + int(width) ? inside : beside) += lit ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(beside, 0);
 }
 
 }  // namespace

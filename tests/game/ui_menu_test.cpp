@@ -286,6 +286,23 @@ TEST_F(UiMenuTest, DeletedButtonsAreSkippedAndAScriptEndsTheMenu) {
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(nullptr, nullptr));
 }
 
+TEST_F(UiMenuTest, AButtonStartingALevelLoadLeavesNormalFrames) {
+    BuildMenu(true);
+    UseInput();
+    SendCommandArgs(Find<Actor>("Dialog"), kUiCmdActionStart, 0u);
+    ASSERT_EQ(GetActorSystem()->runMode, 1u);
+    std::string error;
+    ASSERT_TRUE(scene::SceneBuilder::AddScript(Find<Actor>("Ok"), kCmdOnUiButtonUp,
+                                               "sys.Load_Game(\"Other.qva\");", &error))
+        << error;
+    PointAt(100.0f, 50.0f, true, true);
+    runner.Step(); // the load takes the menu with the world
+    EXPECT_EQ(Find<Actor>("Menu"), nullptr);
+    EXPECT_EQ(std::tuple(GetActorSystem()->runMode, GetActorSystem()->frontEndActor, FocusedWindow),
+              std::tuple(0u, nullptr, nullptr));
+    runner.Step();
+}
+
 // Each element's sheet, as "kind set get" per row, and its lineage.
 TEST(UiDescriptors, SheetsOfTheFiveElements) {
     const struct {

@@ -85,7 +85,11 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
     EXPECT_EQ(ReadText(Root() + "/e2e/level/init.txt"),
               "../../game\r\nLevel1.qva\r\nLevelRun.qva\r\nLevelRun\r\n");
     // The last pair too: one with no line end after its '}' would be dropped.
-    EXPECT_EQ(ReadText(Root() + "/game/Data/text.txt"), "1\r\nLOADING }\r\nLoading }\r\n");
+    EXPECT_EQ(ReadText(Root() + "/game/Data/text.txt"),
+              "3\r\nLOADING }\r\nLoading }\r\nMUSIC_VOLUME }\r\nMusic }\r\n"
+              "SOUND_EFFECT_VOLUME }\r\nEffects }\r\n");
+    EXPECT_EQ(ReadText(Root() + "/e2e/menu/init.txt"),
+              "../../game\r\nMenuStage.qva\r\nMenuRun.qva\r\nMenuRun\r\n");
 }
 
 TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
@@ -113,7 +117,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 24);
+    EXPECT_EQ(named, 25);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -249,7 +253,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 54);
+    EXPECT_EQ(items, 57);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

@@ -153,7 +153,8 @@ bool WriteLevel(SampleOutput& out) {
 bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library) {
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
     if (!out.Write("game/DAZedirad.qvf", library)) return false;
-    return out.WriteText("game/Data/text.txt", CrLfLines({"1", "LOADING }", "Loading }"}));
+    return out.WriteText("game/Data/text.txt", CrLfLines({"3", "LOADING }", "Loading }", "MUSIC_VOLUME }", "Music }",
+                                                     "SOUND_EFFECT_VOLUME }", "Effects }"}));
 }
 
 bool WriteLevelCheck(SampleOutput& out) {

@@ -120,7 +120,8 @@ bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id) 
     if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
     Actor* hero = FindChildByName(GetActorById(kGlobalRoot), "PlayerCharacter");
     if (hero == nullptr) return out.Fail(file, "no actor \"PlayerCharacter\"");
-    SendCommandArgs(driver, kCmdSetActionStartTime, 1.0f);
+    // Past the game actor's fade from black at the start of the game.
+    SendCommandArgs(driver, kCmdSetActionStartTime, 3.5f);
     std::string error;
     // The player jumps a tenth of a second in and is hurt by 10 as it leaves
     // the ground.

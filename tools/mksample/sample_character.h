@@ -1,8 +1,8 @@
 // The sample's player character and the folder of its end-to-end check:
 // the globals' "PlayerCharacter", which "Start Game" copies into the level
 // as "GA1_Player", the level's start marker and aim target, and the folder
-// e2e/character, whose "Driver" captures the screen, saves and exits one
-// second after the game starts.
+// e2e/character, whose "Driver" captures the screen, saves and exits 3.5 s
+// after the game starts.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +21,7 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
 // the floor at (-300, -300) and the Aim Target "AimSpot".
 bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next);
 
-// The class-0 "Driver" below "Global" at the id: one second after "Start
-// Game" it captures 800 x 600 into "character.tga", saves "character.sav"
+// The class-0 "Driver" below "Global" at the id: 3.5 s after "Start Game"
+// it captures 800 x 600 into "character.tga", saves "character.sav"
 // and ends the engine.
 bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id);

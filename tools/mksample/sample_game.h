@@ -69,6 +69,7 @@ Image EnvmapImage();      // 128 x 128, sky over ground
 Image BadgeImage();       // 32 x 32 checker
 Image ButtonImage();      // 128 x 32
 Image Raw4Image();        // 64 x 64
+Image CursorImage();      // 16 x 16, flat orange
 // The picture of film frame k (its colour changes every frame).
 uint32_t FilmFrameColor(int k);
 

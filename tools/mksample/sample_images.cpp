@@ -315,6 +315,8 @@ Image ButtonImage() {
     return image;
 }
 
+Image CursorImage() { return Image(16, 16, 0xFFFFA000u); }
+
 Image Raw4Image() {
     Image image(64, 64);
     for (uint32_t y = 0; y < 64; ++y) {

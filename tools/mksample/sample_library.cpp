@@ -13,6 +13,7 @@
 #include "sample_actors.h"
 #include "sample_character.h"
 #include "sample_font.h"
+#include "sample_menu.h"
 #include "sample_game.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
@@ -197,6 +198,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Texture(15, "ui_button", "ui_button.tga", 128, 32, 3);
     table.Texture(16, "raw4", "raw4.tga", 64, 64, 4);
     table.Texture(17, "film", "film.avi", 64, 64);
+    table.Texture(110, "ui_cursor", "ui_cursor.tga", 16, 16);
     table.Mesh(40, "floor", "floor.qvm", 4, 30);
     table.Mesh(41, "sphere", "sphere.qvm", 8, 4);
     table.Mesh(42, "cylinder", "cylinder.qvm", 0, 4);
@@ -237,6 +239,9 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     hero.material.diffuse = {1.0f, 0.0f, 1.0f, 1.0f};
     hero.material.ambient = {1.0f, 0.0f, 1.0f, 1.0f};
     hero.material.emissive = {1.0f, 0.0f, 1.0f, 1.0f};
+    // The menus' cursor image and the flat face of their highlights.
+    table.Material(111, "Cursor", 0, {110}).unlit = 1;
+    table.Material(112, "MenuLight", 0, {2}).unlit = 1;
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     KeyTrack& forwardRoot = *WormMotion(table, 61, "R_Forward", 0.1, 300.0f).recordTracks[0];
@@ -307,6 +312,7 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "badge.tga", BadgeImage()) &&
            WriteImage(out, scratch, "ui_button.tga", ButtonImage()) &&
            WriteImage(out, scratch, "raw4.tga", Raw4Image()) &&
+           WriteImage(out, scratch, "ui_cursor.tga", CursorImage()) &&
            WriteFilm(out, scratch, "film.avi", film) &&
            WriteBytes(out, "floor.qvm", FloorQvm()) &&
            WriteBytes(out, "sphere.qvm", SphereQvm()) &&
@@ -320,8 +326,8 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
-// game, the root "Environment" of the demo's globals and the player
-// character (ids 10 to 24).
+// game, the root "Environment" of the demo's globals, the game actor 16 and
+// the player character (ids 10 to 24).
 bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     if (!ResetSampleWorld()) {
         return out.Fail(file, "cannot make the actor world");
@@ -330,19 +336,22 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
         return out.Fail(file, "cannot make actor \"Host\"");
     }
     int32_t next = 20;
-    return AddSampleEnvironment(out, file) && AddPlayerCharacter(out, file, next);
+    return AddSampleEnvironment(out, file) && AddInventory(out, file) &&
+           AddPlayerCharacter(out, file, next);
 }
 
 // The folder "./play.sh" runs: the game folder "../game" with the scene
-// "Level1.qva" and the globals "Play.qva".
+// "Level1.qva" and the globals "Play.qva", which hold the pause menu too.
 bool WritePlayFolder(SampleOutput& out) {
     const std::string file = DataPath("Play.qva");
-    return MakePlayGlobals(out, file) && WriteActorFile(out, file, 10, 25) &&
+    int32_t end = 0;
+    return MakePlayGlobals(out, file) && AddPauseMenu(out, file, end) &&
+           WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
 }
 
 // The folder of the character's end-to-end check: the play globals and a
-// "Driver" (id 11) that captures, saves and exits a second into the game.
+// "Driver" (id 11) that captures, saves and exits 3.5 s into the game.
 bool WriteCharacterCheck(SampleOutput& out) {
     const std::string file = DataPath("Character.qva");
     return MakePlayGlobals(out, file) && AddCharacterDriver(out, file, 11) &&
@@ -393,7 +402,7 @@ bool WriteAll(SampleOutput& out) {
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out);
+           WriteLevelCheck(out) && WriteMenuCheck(out);
 }
 
 } // namespace

@@ -1,0 +1,161 @@
+#include "sample_menu.h"
+
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "game/inventory_actor.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_sprite_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
+#include "sample_actors.h"
+#include "sample_output.h"
+
+namespace {
+
+constexpr int32_t kGlobalRoot = 1;
+constexpr uint32_t kTextFontSlot = 80;
+constexpr uint32_t kSheetFontSlot = 81;
+constexpr uint32_t kCmdActionStartPre = 208;
+
+// Makes the menu actors of one file at consecutive ids; the first failure
+// is kept for the file.
+class MenuMaker {
+public:
+    MenuMaker(SampleOutput& out, const std::string& file) : out_(out), file_(file) {}
+
+    Actor* Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
+        if (!ok_) return nullptr;
+        Actor* actor = parent == nullptr
+                           ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
+                           : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_,
+                                         true);
+        ++next_;
+        if (actor == nullptr) {
+            ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
+            return nullptr;
+        }
+        SendCommandArgs(actor, kCmdSetPosition, at);
+        return actor;
+    }
+    // A menu of the screen's reference size, not active.
+    Actor* Menu(const std::string& name) {
+        Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
+        SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
+        SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+        return menu;
+    }
+    // The cursor image, shown by the menu's activation only.
+    Actor* Cursor(Actor* menu) {
+        Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
+        SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
+        SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
+        SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
+        return cursor;
+    }
+    // A text in the sample's "Text" font, aligned as asked.
+    Actor* Text(const std::string& name, Actor* parent, const Vector3& at, const std::string& text,
+                uint32_t align) {
+        Actor* label = Make(kUiTextClassId, name, parent, at);
+        SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
+        SendCommandArgs(label, kCmdSetUiTextAlignX, align);
+        SendCommandArgs(label, kCmdSetUiTextAlignY, align);
+        if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
+        return label;
+    }
+    void Script(Actor* actor, const std::string& name, uint32_t eventId, const std::string& source) {
+        std::string error;
+        if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
+            ok_ = out_.Fail(file_, error);
+        }
+    }
+    bool Ok() const { return ok_; }
+    int32_t Next() const { return next_; }
+
+private:
+    SampleOutput& out_;
+    std::string file_;
+    int32_t next_ = kFirstMenuActorId;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+bool AddInventory(SampleOutput& out, const std::string& file) {
+    Actor* inventory = MakeSampleActor(static_cast<int32_t>(kInventoryClassId), "Inventory",
+                                       kGlobalRoot, kInventoryActorId);
+    if (inventory == nullptr) return out.Fail(file, "cannot make actor \"Inventory\"");
+    // Made without a screen: its screen scale is set when the game loads it.
+    inventory->scale = {1.0f, 1.0f, 1.0f};
+    return true;
+}
+
+bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
+    MenuMaker maker(out, file);
+    Actor* menu = maker.Menu("PauseMenu");
+    maker.Cursor(menu);
+    Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
+    maker.Text("Title", page, {100.0f, 30.0f, 0.0f}, "Pause", 1);
+    Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 110.0f, 0.0f});
+    maker.Text("Label", resume, {0.0f, 0.0f, 0.0f}, "Resume", 1);
+    Actor* quit = maker.Make(kUiButtonClassId, "Quit", page, {100.0f, 70.0f, 0.0f});
+    maker.Text("Label", quit, {0.0f, 0.0f, 0.0f}, "Quit", 1);
+    Actor* esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
+    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
+    maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");
+    maker.Script(quit, "quit", kCmdOnUiButtonUp, "sys.Exit_Engine();");
+    maker.Script(esc, "pause", kCmdActionStartPre, "/Global/PauseMenu.UI_System_Activate();");
+    end = maker.Next();
+    return maker.Ok();
+}
+
+bool WriteMenuCheck(SampleOutput& out) {
+    const std::string globals = "game/Data/MenuRun.qva";
+    if (!ResetSampleWorld()) return out.Fail(globals, "cannot make the actor world");
+    if (!AddInventory(out, globals)) return false;
+    MenuMaker maker(out, globals);
+    Actor* menu = maker.Menu("MenuCheck");
+    maker.Cursor(menu);
+    Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
+    Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 70.0f, 0.0f});
+    // The button's rectangle is its highlight's: 120 x 40 about the cursor's start.
+    Actor* light = maker.Make(kUiSpriteClassId, "On_Input_Over", resume, {0.0f, 0.0f, 0.0f});
+    SendCommandArgs(light, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
+    SendCommandArgs(light, kCmdSetUiSpriteWidth, 120.0f);
+    SendCommandArgs(light, kCmdSetUiSpriteHeight, 40.0f);
+    SendCommandArgs(light, kCmdSetUiSpriteAlignX, 1u);
+    SendCommandArgs(light, kCmdSetUiSpriteAlignY, 1u);
+    SendCommandArgs(light, kCmdSetUiSpriteColor, Vector4{0.0f, 1.0f, 0.0f, 1.0f});
+    // In the font of the prepared sheet, which measures the same everywhere.
+    Actor* status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
+    SendCommandArgs(status, kCmdSetUiTextFont, kSheetFontSlot);
+    // Each window's button lies under the cursor too: it hears "Over" the
+    // frame after the window took the focus.
+    Actor* dialog = maker.Make(kUiWindowClassId, "Dialog", menu, {0.0f, 0.0f, 0.0f});
+    Actor* ok = maker.Make(kUiButtonClassId, "Ok", dialog, {100.0f, 70.0f, 0.0f});
+    Actor* final = maker.Make(kUiWindowClassId, "Final", menu, {0.0f, 0.0f, 0.0f});
+    Actor* shot = maker.Make(kUiButtonClassId, "Shot", final, {100.0f, 70.0f, 0.0f});
+    maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
+    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/MenuCheck/Page.Action_Start();");
+    maker.Script(resume, "over", kCmdOnUiButtonOver,
+                 "/Global/MenuCheck/Page/Status.Set_UI_Text_Text(\"Resume\"); "
+                 "/Global/MenuCheck/Dialog.Action_Start();");
+    maker.Script(ok, "over", kCmdOnUiButtonOver, "/Global/MenuCheck/Final.Action_Start();");
+    maker.Script(shot, "done", kCmdOnUiButtonOver,
+                 "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"menu.tga\"); "
+                 "sys.Exit_Engine();");
+    if (!maker.Ok() ||
+        !WriteActorFile(out, globals, kInventoryActorId, static_cast<uint32_t>(maker.Next()))) {
+        return false;
+    }
+
+    // The scene holds no actor: the game starts on it all the same.
+    const std::string scene = "game/Data/MenuStage.qva";
+    return ResetSampleWorld() &&
+           WriteActorFile(out, scene, static_cast<uint32_t>(kFirstMenuActorId),
+                          static_cast<uint32_t>(maker.Next())) &&
+           out.WriteText("e2e/menu/init.txt",
+                         CrLfLines({"../../game", "MenuStage.qva", "MenuRun.qva", "MenuRun"}));
+}
