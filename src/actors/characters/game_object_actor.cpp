@@ -26,17 +26,7 @@ enum : uint32_t {
     GetActionMotion = 605,
     SetState = 612,
     GetState = 613,
-    ToContainer = 614,
-    ToActivate = 615,
-    ToScene = 616,
-    ToInventory = 617,
-    ToHandDefault = 618,
-    ToHand = 619,
-    ToPickup = 620,
-    ToHit = 621,
-    ToDropOnGround = 622,
     SetKeyGroupBit = 631,
-    PerformAction = 636,
     SetWeaponState = 692,
     PlaySound = kCmdSoundPlay,
     StopSound = kCmdSoundStop,
@@ -56,7 +46,6 @@ constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kFlagsNotAtStart = kActorAtRest | kActorFlag11;
 constexpr uint32_t kDropFileVersion = 51;
-constexpr float kMinAnimationTime = 0.01f;
 
 constexpr float kContainerGuard = 4.0f;
 constexpr float kDropGuard = 2.0f;
@@ -97,8 +86,8 @@ const WordProperty kWords[] = {
     {655, 656, &GameObjectFields::damageId},
 };
 const RealProperty kReals[] = {
-    {610, 611, &GameObjectFields::animationTime, kMinAnimationTime},
-    {641, 642, &GameObjectFields::lightTime, kMinAnimationTime},
+    {610, 611, &GameObjectFields::animationTime, kItemMinAnimationTime},
+    {641, 642, &GameObjectFields::lightTime, kItemMinAnimationTime},
     {643, 644, &GameObjectFields::keyTime, kNoFloor},
     {645, 646, &GameObjectFields::bombTimer, kNoFloor},
     {647, 648, &GameObjectFields::price, kNoFloor},
@@ -113,9 +102,8 @@ const RealProperty kReals[] = {
 
 bool SamePrefix(const std::string &name, const char *prefix) {
     for (size_t i = 0; i < 3; ++i) {
-        if (i >= name.size() ||
-            std::tolower(static_cast<unsigned char>(name[i])) !=
-                std::tolower(static_cast<unsigned char>(prefix[i]))) {
+        if (i >= name.size() || std::tolower(static_cast<unsigned char>(name[i])) !=
+                                    std::tolower(static_cast<unsigned char>(prefix[i]))) {
             return false;
         }
     }
@@ -173,36 +161,36 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case cmd::ToContainer:
+    case itemcmd::ToContainer:
         ToContainer(word);
         break;
-    case cmd::ToActivate:
+    case itemcmd::ToActivate:
         ToActivate(word, block);
         break;
-    case cmd::ToScene:
+    case itemcmd::ToScene:
         ToScene(word, block);
         break;
-    case cmd::ToInventory:
+    case itemcmd::ToInventory:
         ToInventory(word, block);
         break;
-    case cmd::ToHandDefault: {
+    case itemcmd::ToHandDefault: {
         uint32_t words[2] = {word, 3};
-        HandleCommand(cmd::ToHand, ParamBlock(words, sizeof(words)));
+        HandleCommand(itemcmd::ToHand, ParamBlock(words, sizeof(words)));
         break;
     }
-    case cmd::ToHand:
+    case itemcmd::ToHand:
         ToHand(word, block.ReadU32(4), block);
         break;
-    case cmd::ToPickup:
+    case itemcmd::ToPickup:
         ToPickup(word, block);
         break;
-    case cmd::ToHit:
+    case itemcmd::ToHit:
         ToHit(word, block);
         break;
-    case cmd::ToDropOnGround:
+    case itemcmd::ToDropOnGround:
         ToDropOnGround(word, block);
         break;
-    case cmd::PerformAction:
+    case itemcmd::PerformAction:
         PerformAction(word, block);
         break;
     case kCmdInitLoad:
@@ -222,8 +210,8 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             static_cast<GameObjectFields &>(*this) = *source;
             collisionGuard = kCopyGuard;
             // The copy binds its own children on "Precalculate".
-            for (ActorLink *link :
-                 {&childObject, &childTrap, &childParticle, &childSound, &childLight, &shownChild}) {
+            for (ActorLink *link : {&childObject, &childTrap, &childParticle, &childSound,
+                                    &childLight, &shownChild}) {
                 link->Assign(nullptr);
             }
         }
@@ -443,7 +431,7 @@ void GameObjectActor::ToActivate(uint32_t owner, ParamBlock block) {
     if (itemType == kItemTrap) {
         TrapStart();
     } else {
-        Replicate(cmd::ToActivate, block);
+        Replicate(itemcmd::ToActivate, block);
     }
     position = {0.0f, 0.0f, 0.0f};
     jumpSpeed = kSpinJumpSpeed;
@@ -464,7 +452,7 @@ void GameObjectActor::ToScene(uint32_t owner, ParamBlock block) {
     } else {
         SetCollision(true, false, true);
     }
-    Replicate(cmd::ToScene, block);
+    Replicate(itemcmd::ToScene, block);
     itemState = kItemInScene;
     if (itemType == kItemThrowObject || itemType == kItemPowerUp) {
         SetUnmarkedColObjsActive(true);
@@ -483,7 +471,7 @@ void GameObjectActor::ToInventory(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
     itemState = kItemInInventory;
-    Replicate(cmd::ToInventory, block);
+    Replicate(itemcmd::ToInventory, block);
     if (itemType == kItemPowerUp) {
         ApplyTrapHit(Owner(), false);
         ActorSystem::QueueActorForDeletion(this);
@@ -508,14 +496,14 @@ void GameObjectActor::ToInventory(uint32_t owner, ParamBlock block) {
 void GameObjectActor::ToHand(uint32_t owner, uint32_t hand, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
-    Replicate(cmd::ToHandDefault, block);
+    Replicate(itemcmd::ToHandDefault, block);
     Actor *character = Owner();
     if (character != nullptr && hand != 0) {
         const bool left = hand == 1 || (hand == 3 && itemType == kItemLight);
         if (Actor *handActor = FindDescendantByName(character, left ? "LeftHand" : "RightHand")) {
             // What the hand held so far goes back to the inventory.
             uint32_t ownerWord = owner;
-            SendCommandToChildren(handActor, cmd::ToInventory, ParamBlock(&ownerWord, 4));
+            SendCommandToChildren(handActor, itemcmd::ToInventory, ParamBlock(&ownerWord, 4));
             ReparentActor(this, handActor);
         }
     }
@@ -535,7 +523,7 @@ void GameObjectActor::ToHand(uint32_t owner, uint32_t hand, ParamBlock block) {
 void GameObjectActor::ToPickup(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
-    Replicate(cmd::ToPickup, block);
+    Replicate(itemcmd::ToPickup, block);
     pickupCountdown = animationTime;
     itemState = kItemPickup;
     flags &= ~kActorSimulated;
@@ -550,7 +538,7 @@ void GameObjectActor::ToPickup(uint32_t owner, ParamBlock block) {
 void GameObjectActor::ToHit(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     itemState = kItemHit;
-    Replicate(cmd::ToHit, block);
+    Replicate(itemcmd::ToHit, block);
     SetCollision(false, false, false);
     flags &= ~kActorSimulated;
     if (Actor *character = Owner()) {
@@ -580,8 +568,8 @@ void GameObjectActor::ToDropOnGround(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     deltaPosition = {0.0f, kDropSpeed, 0.0f};
     Actor *character = Owner();
-    Actor *hand = itemState == kItemInInventory ? FindDescendantByName(character, "RightHand")
-                                                : nullptr;
+    Actor *hand =
+        itemState == kItemInInventory ? FindDescendantByName(character, "RightHand") : nullptr;
     if (hand != nullptr) {
         position = hand->position;
         position.y += kDropRaise;
@@ -593,14 +581,14 @@ void GameObjectActor::ToDropOnGround(uint32_t owner, ParamBlock block) {
     itemState = kItemDropOnGround;
     ReportState();
     uint32_t ownerWord = owner;
-    HandleCommand(cmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
+    HandleCommand(itemcmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
     HandleCommand(kCmdStartSimulate, ParamBlock());
     HandleCommand(kCmdQuaternionIdentity, ParamBlock());
     collisionGuard = kDropGuard;
     if (itemType == kItemBomb) {
         ThrowBomb();
     } else {
-        Replicate(cmd::ToDropOnGround, block);
+        Replicate(itemcmd::ToDropOnGround, block);
     }
 }
 
@@ -626,20 +614,20 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
 
     if (itemType == kItemWeapon) {
         if (character && free) {
-            HandleCommand(cmd::ToPickup, otherBlock);
+            HandleCommand(itemcmd::ToPickup, otherBlock);
         }
         return;
     }
     if (itemType == kItemBomb && inScene) {
         if (solidOrMarked && character && master) {
-            HandleCommand(cmd::ToHit, otherBlock);
+            HandleCommand(itemcmd::ToHit, otherBlock);
         }
         return;
     }
     if (itemType == kItemThrowObject && inScene && solidOrMarked) {
         if (character) {
             if (master && other->actorId != ownerId) {
-                HandleCommand(cmd::ToHit, otherBlock);
+                HandleCommand(itemcmd::ToHit, otherBlock);
             }
             return;
         }
@@ -662,10 +650,10 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
     }
     if (ownObject != nullptr && (ownObject->flags & kColObjMarked) != 0) {
         if (inScene && itemType != kItemThrowObject && free) {
-            HandleCommand(cmd::ToPickup, otherBlock);
+            HandleCommand(itemcmd::ToPickup, otherBlock);
         }
     } else if (itemType == kItemPowerUp && inScene) {
-        HandleCommand(cmd::ToPickup, otherBlock);
+        HandleCommand(itemcmd::ToPickup, otherBlock);
     } else if (itemType == kItemTrap && ownerId != -1 && itemState == kItemInContainer &&
                trapInfoGuard < 0.0f) {
         TrapContact(other, ownObject);

@@ -45,6 +45,27 @@ enum ItemState : uint32_t {
     kItemGone = 8,
 };
 
+// The state commands (each with the owner's actor id), the action and the
+// end of the pick-up.
+namespace itemcmd {
+enum : uint32_t {
+    ToContainer = 614,
+    ToActivate = 615,
+    ToScene = 616,
+    ToInventory = 617,
+    ToHandDefault = 618,
+    ToHand = 619,
+    ToPickup = 620,
+    ToHit = 621,
+    ToDropOnGround = 622,
+    PerformAction = 636,
+    OnPickup = 748,
+};
+} // namespace itemcmd
+
+// The shortest activation, in seconds.
+inline constexpr float kItemMinAnimationTime = 0.01f;
+
 // The item's report to the front-end actor: {u32 item id, u32 owner id,
 // u32 state}; not in the command table.
 inline constexpr uint32_t kCmdItemStateReport = 557;

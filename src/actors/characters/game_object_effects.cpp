@@ -19,10 +19,6 @@ namespace {
 
 namespace cmd {
 enum : uint32_t {
-    ToScene = 616,
-    ToInventory = 617,
-    ToDropOnGround = 622,
-    PerformAction = 636,
     AddEffect = 669,
     DeleteEffect = 670,
     SelectEffect = 671,
@@ -33,7 +29,6 @@ enum : uint32_t {
     GetEffectValue = 676,
     SetEffectTime = 677,
     GetEffectTime = 678,
-    OnPickup = 748,
     SetEffect = 749,
     SetMovement = 845,
     SetNextMovement = 847,
@@ -65,7 +60,6 @@ constexpr float kFadeIntensityScale = 0.1f;
 constexpr float kPickupTurnRate = 4.0f;
 constexpr float kPickupRise = 60.0f;
 constexpr float kSpinJumpDrag = 30.0f;
-constexpr float kMinAnimationTime = 0.01f;
 
 int SendText(Actor *actor, uint32_t commandId, std::string text) {
     return SendIfPresent(actor, commandId, ParamBlock(text.data(), text.size() + 1));
@@ -217,7 +211,7 @@ void GameObjectActor::TrapStart() {
     if (Actor *trap = childTrap.target) {
         // The activation lasts as long as the trap's animation; a mesh
         // without length still gives a usable time.
-        animationTime = std::max(Ask<float>(trap, kCmdGetTotalTime), kMinAnimationTime);
+        animationTime = std::max(Ask<float>(trap, kCmdGetTotalTime), kItemMinAnimationTime);
         uint32_t on = 1;
         trap->HandleCommand(kCmdSetOperational, ParamBlock(&on, sizeof(on)));
         SendReal(trap, kCmdSetCurrentTime, 0.0f);
@@ -271,12 +265,12 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
     Actor *owner = GetActorById(ownerWord);
     const bool master = owner != nullptr && owner->HasFlag(kActorMaster);
     if (master) {
-        SendToNetwork(actorId, cmd::PerformAction, block);
+        SendToNetwork(actorId, itemcmd::PerformAction, block);
     }
     if (itemType == kItemTrigger) {
         Actor *source = triggerContainerId != 0 ? GetActorById(triggerContainerId) : nullptr;
-        Actor *copy = source != nullptr ? CopyActorTree(source, GetActorById(kSceneryRootId))
-                                        : nullptr;
+        Actor *copy =
+            source != nullptr ? CopyActorTree(source, GetActorById(kSceneryRootId)) : nullptr;
         if (copy == nullptr) {
             return;
         }
@@ -310,11 +304,11 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
             deltaPosition = {look.x * kThrowSpeed, look.y * kThrowSpeed, look.z * kThrowSpeed};
             SendText(owner, cmd::SetMovement, "Throw");
             SendToNetwork(actorId, kCmdSetDeltaPosition, ParamBlock(&deltaPosition, 12));
-            SendToNetwork(actorId, cmd::PerformAction, ParamBlock(&ownerWord, 4));
+            SendToNetwork(actorId, itemcmd::PerformAction, ParamBlock(&ownerWord, 4));
         }
         fadeTime = kThrowFadeTime;
         fadeOn = 1;
-        HandleCommand(cmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
+        HandleCommand(itemcmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
         HandleCommand(kCmdStartSimulate, ParamBlock());
         if (owner != nullptr) {
             position = owner->GetWorldPosition();
@@ -323,7 +317,7 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
         }
         return;
     }
-    HandleCommand(cmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
+    HandleCommand(itemcmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
 }
 
 void GameObjectActor::ThrowBomb() {
@@ -340,7 +334,7 @@ void GameObjectActor::ThrowBomb() {
     InvalidateTransform();
     SendText(owner, cmd::SetMovement, "Throw");
     uint32_t ownerWord = static_cast<uint32_t>(ownerId);
-    SendToNetwork(actorId, cmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
+    SendToNetwork(actorId, itemcmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
     SendToNetwork(actorId, kCmdSetPosition, ParamBlock(&position, sizeof(position)));
     SendToNetwork(actorId, kCmdSetDeltaPosition, ParamBlock(&deltaPosition, sizeof(deltaPosition)));
 }
@@ -374,9 +368,9 @@ void GameObjectActor::AnimatePickup(float dt) {
     position.y += kPickupRise * dt;
     InvalidateTransform();
     if (pickupCountdown < 0.0f) {
-        HandleCommand(cmd::OnPickup, ParamBlock());
+        HandleCommand(itemcmd::OnPickup, ParamBlock());
         uint32_t owner = static_cast<uint32_t>(ownerId);
-        HandleCommand(cmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
+        HandleCommand(itemcmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
     }
 }
 
@@ -387,7 +381,7 @@ void GameObjectActor::AnimateActivation(float dt) {
             ActorSystem::QueueActorForDeletion(this);
         } else {
             uint32_t owner = static_cast<uint32_t>(ownerId);
-            HandleCommand(cmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
+            HandleCommand(itemcmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
         }
         return;
     }
@@ -406,7 +400,8 @@ void GameObjectActor::BurnLight(float dt) {
     if (lightTime < kLightDimFrom) {
         if (Actor *light = childLight.target) {
             const float radius = Ask<float>(light, kCmdLightGetRadius);
-            SendReal(light, kCmdLightSetRadius, std::max(radius - kLightDimRate * dt, kLightMinRadius));
+            SendReal(light, kCmdLightSetRadius,
+                     std::max(radius - kLightDimRate * dt, kLightMinRadius));
         }
         SendReal(childParticle.target, kCmdSetIntensity, lightTime * kLightIntensityScale);
     }
