@@ -239,12 +239,6 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
     hero->flags |= kActorMaster;
     ColObj *heroCol = hero->BodyColObj();
     ASSERT_NE(heroCol, nullptr);
-    auto touch = [&](GameObjectActor *item, ColObj *own) {
-        // Unless the collision pass brought them together already.
-        if (item->itemState == kItemInScene) {
-            Touch(item, heroCol, own);
-        }
-    };
     auto states = [&](int32_t id) {
         std::vector<uint32_t> found;
         for (const auto &[owner, state] : Reports(id)) {
@@ -259,13 +253,12 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
     boost->effects = {{0, 50.0f, 10.0f}};
     boost->characterHoldTime = 0.0f;
     const uint32_t events = kColObjActive | kColObjTakesEvents | kColObjCausesEvents;
-    ColObj &own = AddObject(boost, events | kColObjMarked);
+    AddObject(boost, events | kColObjMarked);
     boost->position = hero->position;
     boost->InvalidateTransform();
     Send(boost, 616, -1);
     const int32_t boostId = boost->actorId;
-    runner.Step(1);
-    touch(boost, &own);
+    runner.Step(1); // the collision pass brings them together
     EXPECT_EQ(states(boostId), (std::vector<uint32_t>{5}));
     const float changedBefore = hero->paramChanged[kParamSpeed];
     runner.Step(121); // the 2 s animation
@@ -294,7 +287,7 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
     Send(coin, 622, hero->actorId);
     int frames = 0;
     for (; coin->itemState == kItemInScene && frames < 200; ++frames) {
-        touch(coin, &coinObject);
+        Touch(coin, heroCol, &coinObject); // it flew off: the touch is handed over
         runner.Step(1);
     }
     EXPECT_EQ(coin->itemState, kItemPickup);
