@@ -63,7 +63,7 @@ enum : uint32_t {
 };
 } // namespace itemcmd
 
-// The shortest activation, in seconds.
+// The least activation and light time, in seconds.
 inline constexpr float kItemMinAnimationTime = 0.01f;
 
 // The item's report to the front-end actor: {u32 item id, u32 owner id,
