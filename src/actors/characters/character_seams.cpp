@@ -3,6 +3,7 @@
 #include "actors/characters/aim_target_actor.h"
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/characters/game_object_actor.h"
 #include "actors/characters/player2_actor.h"
 #include "core/actors/placeholder_actor.h"
 
@@ -13,7 +14,7 @@ template <class T> Actor *New() { return new T(); }
 
 const ActorClassRow kRows[] = {
     {9, &NewPlaceholderActor<9>, &RegisterPlaceholderClassOf<9>},
-    {12, &NewPlaceholderActor<12>, &RegisterPlaceholderClassOf<12>},
+    {kGameObjectClassId, &New<GameObjectActor>, &GameObjectActor::RegisterClass},
     {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
     {25, &NewPlaceholderActor<25>, &RegisterPlaceholderClassOf<25>},

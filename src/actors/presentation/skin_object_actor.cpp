@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdActionStartPre = 208;
-constexpr uint32_t kCmdActionStopPre = 209;
 
 // The step clock starts this far behind the actor's clock, so that the
 // first step after a start moves the motions.

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr uint32_t kCmdGetPosition = 64;
-constexpr uint32_t kCmdSetQuaternion = 79;
 constexpr uint32_t kCmdGetQuaternion = 80;
 constexpr uint32_t kCmdQuaternionMultiply = 82;
 constexpr uint32_t kCmdGetGameObjectType = 603;

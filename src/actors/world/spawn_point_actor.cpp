@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSetDeltaPosition = 72;
 constexpr uint32_t kCmdSetMovement = 845;
 constexpr uint32_t kCmdSetNextMovement = 847;
 constexpr uint32_t kCmdChangeGammaAdd = 949;

@@ -1,0 +1,239 @@
+// The Game Object actor (class 12): every item of the game (valuables, traps,
+// keys, lights, weapons, throw objects, triggers, power-ups, ammunition and
+// bombs). One plain record holds the fields of every item type; the type
+// picks the ones in use. An item moves between its states only through the
+// state commands 614-622, each of which names the character concerned (the
+// owner) and is reported to the front-end actor (id 16) with command 557.
+// This file pair holds the record, the common commands, the states and the
+// collision rules; game_object_effects.cpp the hits, the effect list, traps,
+// the item actions and the per-frame work.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/math.h"
+#include "core/actors/actor.h"
+
+inline constexpr uint32_t kGameObjectClassId = 12;
+
+// Item types.
+enum ItemType : uint32_t {
+    kItemValuable = 0,
+    kItemTrap = 1,
+    kItemKey = 2,
+    kItemLight = 3,
+    kItemWeapon = 4,
+    kItemThrowObject = 5,
+    kItemTrigger = 6,
+    kItemPowerUp = 7,
+    kItemAmmo = 8,
+    kItemBomb = 9,
+};
+
+// Item states; 8 is reported when the item is destroyed.
+enum ItemState : uint32_t {
+    kItemInContainer = 0,
+    kItemActivate = 1,
+    kItemInScene = 2,
+    kItemInInventory = 3,
+    kItemInHand = 4,
+    kItemPickup = 5,
+    kItemHit = 6,
+    kItemDropOnGround = 7,
+    kItemGone = 8,
+};
+
+// The state commands (each with the owner's actor id), the action and the
+// end of the pick-up.
+namespace itemcmd {
+enum : uint32_t {
+    ToContainer = 614,
+    ToActivate = 615,
+    ToScene = 616,
+    ToInventory = 617,
+    ToHandDefault = 618,
+    ToHand = 619,
+    ToPickup = 620,
+    ToHit = 621,
+    ToDropOnGround = 622,
+    PerformAction = 636,
+    OnPickup = 748,
+};
+} // namespace itemcmd
+
+// The least activation and light time, in seconds.
+inline constexpr float kItemMinAnimationTime = 0.01f;
+
+// The item's report to the front-end actor: {u32 item id, u32 owner id,
+// u32 state}; not in the command table.
+inline constexpr uint32_t kCmdItemStateReport = 557;
+inline constexpr uint32_t kCmdItemHitCharacter = 550;
+inline constexpr uint32_t kCmdTrapCollisionInfo = 679;
+
+// A character effect: type t reaches the character as command 940 + t with
+// {value, time}.
+struct ItemEffect {
+    uint32_t type = 0;
+    float value = 100.0f;
+    float time = 5.0f;
+
+    bool operator==(const ItemEffect &) const = default;
+};
+// Effect types that name a character command (940-954); other types are kept
+// but never sent.
+inline constexpr uint32_t kItemEffectTypeCount = 15;
+
+// Every field of an item, by value: "Create" copies it whole.
+struct GameObjectFields {
+    // Common.
+    uint32_t itemType = kItemValuable;
+    uint32_t droppable = 0;
+    std::string actionMotion;
+    uint32_t animationType = 1; // 0 none, 1 Spin, 2 Spin Jump
+    float animationTime = 2.0f;
+    uint32_t itemState = kItemInContainer;
+    uint32_t icon1MaterialId = 4;
+    uint32_t icon2MaterialId = 4;
+    uint32_t rotateInScene = 1;
+    Vector3 spinRate = {0.0f, 0.0f, 0.0f}; // pitch, yaw, roll per second
+    float jumpSpeed = 0.0f;
+    int32_t ownerId = -1;
+    int32_t previousOwnerId = -1;
+    float weight = 1.0f;
+    float price = 1.0f;
+    uint32_t priceId = 0;
+    float activateElapsed = 0.0f;
+    float pickupCountdown = 0.0f;
+    float collisionGuard = 0.0f;
+    float actionCooldown = 0.0f;
+
+    // Weapon words; an ammunition reads several of them with other meanings
+    // (given after the slash).
+    float recoil = 0.0f;
+    float bulletLoadTime = 0.0f;
+    float clipLoadTime = 0.0f;
+    float precision = 0.0f;
+    float range = 0.0f;
+    uint32_t ammoGroups = 0;
+    uint32_t weaponType = 0;  // / hitEffectGroups
+    uint32_t weaponFlags = 0; // / bulletsInClip
+    union {
+        float preFire1ReverseSpeed = 0.0f;
+        uint32_t unlimited;
+    };
+    uint32_t preFire2TimeOut = 0;  // / rayCount
+    uint32_t secondaryType = 0;    // / rayGroup
+    uint32_t maxBulletsInClip = 0; // / rayReceive
+    union {
+        float weaponFov = 0.0f;
+        uint32_t rayExclude;
+    };
+    std::string crosshairMaterial;
+    uint32_t crosshairMaterialId = 0;
+    float recoilKick = 0.0f;
+    uint32_t weaponState = 0;
+    uint32_t autoFire = 0;
+    uint32_t isSecondary = 0;
+
+    // Traps and hits.
+    uint32_t gethitId = 0;
+    uint32_t damageId = 0;
+    float characterHoldTime = 10.0f;
+    float trapSetupMin = 1.0f;
+    float trapSetupMax = 2.0f;
+    float trapTriggerMin = 1.0f;
+    float trapTriggerMax = 2.0f;
+    float trapFunctionalDelay = 5.0f;
+    float trapInfoGuard = 0.0f;
+    std::vector<ItemEffect> effects;
+    int32_t selectedEffect = -1;
+
+    // Keys, lights, bombs, triggers and thrown objects.
+    uint32_t keyGroups = 0;
+    uint32_t keyDeleteAfterUse = 0;
+    float keyTime = 0.0f;
+    float lightTime = 120.0f;
+    float bombTimer = 3.0f;
+    float bombElapsed = 0.0f;
+    uint32_t bombArmed = 0;
+    uint32_t triggerContainerId = 0;
+    float fadeTime = 0.0f;
+    uint32_t fadeOn = 0;
+};
+
+class GameObjectActor : public Actor, public GameObjectFields {
+  public:
+    GameObjectActor();
+    // Reports the item gone (557 with state 8) to the front-end actor.
+    ~GameObjectActor() override;
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    void Process() override;
+    void Update() override;
+
+    // Stops the phase child shown so far (209) and starts the new one (208);
+    // null shows none.
+    void SetShownChild(Actor *child);
+    // The hit of this item on a character: hit and follow-up motions, hold
+    // time and effects, then 550 to the front end; nothing while the
+    // character is still held. With `reparent` the item moves under it first.
+    void ApplyTrapHit(Actor *character, bool reparent);
+
+    // Children bound on "Precalculate" by the first three letters of their
+    // names.
+    ActorLink childObject{this};
+    ActorLink childTrap{this};
+    ActorLink childParticle{this};
+    ActorLink childSound{this};
+    ActorLink childLight{this};
+    // The phase child now shown.
+    ActorLink shownChild{this};
+
+  private:
+    // Commands (game_object_actor.cpp).
+    bool ServeProperty(uint32_t commandId, ParamBlock block);
+    void SetItemType(uint32_t type);
+    void ApplyTypeDefaults();
+    void BindChildren();
+    void Precalculate();
+    void CollisionEvent(ParamBlock block);
+    Actor *Owner() const;
+    bool OwnerIsMaster() const;
+    // The start of every transition: the owner moves on.
+    void TakeOwner(uint32_t owner);
+    // The end of every transition: 557 to the front end.
+    void ReportState();
+    void Replicate(uint32_t commandId, ParamBlock block);
+    void SetCollision(bool marked, bool unmarked, bool enabled);
+    void ResetPlacement();
+    void ToChildren(uint32_t commandId, uint32_t word);
+    void ShowObjectHideTrap();
+    // Keeps the item at the world matrix under its present parent.
+    void PlaceAt(const Matrix &world);
+    void ToContainer(uint32_t owner);
+    void ToActivate(uint32_t owner, ParamBlock block);
+    void ToScene(uint32_t owner, ParamBlock block);
+    void ToInventory(uint32_t owner, ParamBlock block);
+    void ToHand(uint32_t owner, uint32_t hand, ParamBlock block);
+    void ToPickup(uint32_t owner, ParamBlock block);
+    void ToHit(uint32_t owner, ParamBlock block);
+    void ToDropOnGround(uint32_t owner, ParamBlock block);
+
+    // Effects, traps and actions (game_object_effects.cpp).
+    bool ServeEffectList(uint32_t commandId, ParamBlock block);
+    ItemEffect *SelectedEffect();
+    void TrapStart();
+    void TrapContact(Actor *character, const ColObj *own);
+    void PerformAction(uint32_t owner, ParamBlock block);
+    void ThrowBomb();
+    void ExplodeBomb();
+    void BurnLight(float dt);
+    void FadeThrown(float dt);
+    void AnimateActivation(float dt);
+    void AnimatePickup(float dt);
+    void Turn(float pitch, float yaw, float roll);
+};
