@@ -113,7 +113,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 24);
+    EXPECT_EQ(named, 26);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -249,7 +249,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 54);
+    EXPECT_EQ(items, 56);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

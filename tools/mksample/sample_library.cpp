@@ -14,6 +14,7 @@
 #include "sample_character.h"
 #include "sample_font.h"
 #include "sample_game.h"
+#include "sample_guard.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -92,9 +93,8 @@ Quaternion AxisAngle(float x, float y, float z, double angle) {
 // A looping worm motion in the record's own tracks: both bones sway about x
 // over 30 frames; the character it drives moves `speed` units a second along
 // -z, where it looks.
-MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
-                       float speed) {
-    MotionItem& motion = table.Add<MotionItem>(slot, name);
+// The worm's two spine bones swaying about x over a length of 30.
+void WormTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double sway) {
     for (int b = 0; b < 2; ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
@@ -103,8 +103,14 @@ MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, dou
             const double angle = (b == 0 ? sway : -sway) * std::sin(kPi * k / 1.5);
             track->AddRotationKey(10.0f * float(k), AxisAngle(1, 0, 0, angle));
         }
-        motion.recordTracks.push_back(std::move(track));
+        tracks.push_back(std::move(track));
     }
+}
+
+MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
+                       float speed) {
+    MotionItem& motion = table.Add<MotionItem>(slot, name);
+    WormTracks(motion.recordTracks, sway);
     motion.displacement[2] = -speed * 30.0f;
     return motion;
 }
@@ -251,6 +257,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     WormMotion(table, 69, "N_Relax", 0.05, 0.0f);
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
+    // The guards' walk and run: the library keeps no displacement of its own
+    // motions, a motion file does.
+    table.Add<MotionItem>(120, "GuardWalk", "guard_walk.mot");
+    table.Add<MotionItem>(121, "GuardRun", "guard_run.mot");
 
     LightItem& sun = table.Add<LightItem>(70, "Sun");
     sun.light.type = gfx::kLightDirectional;
@@ -294,6 +304,8 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
     ArmTracks(back, 0.3);
     std::vector<std::unique_ptr<KeyTrack>> layer;
     ArmTracks(layer, 0.6);
+    std::vector<std::unique_ptr<KeyTrack>> walk;
+    WormTracks(walk, 0.1);
 
     return WriteBytes(out, "beep.wav", BeepWave()) &&
            WriteImage(out, scratch, "white.tga", WhiteImage()) &&
@@ -316,12 +328,14 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave()) &&
            WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
            WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
-           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
+           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0})) &&
+           WriteBytes(out, "guard_walk.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
+           WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f}));
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
 // game, the root "Environment" of the demo's globals and the player
-// character (ids 10 to 24).
+// character (ids 10 to 24), and the guards' template (ids 130 to 132).
 bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     if (!ResetSampleWorld()) {
         return out.Fail(file, "cannot make the actor world");
@@ -330,14 +344,15 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
         return out.Fail(file, "cannot make actor \"Host\"");
     }
     int32_t next = 20;
-    return AddSampleEnvironment(out, file) && AddPlayerCharacter(out, file, next);
+    return AddSampleEnvironment(out, file) && AddPlayerCharacter(out, file, next) &&
+           AddGuardTemplate(out, file);
 }
 
 // The folder "./play.sh" runs: the game folder "../game" with the scene
 // "Level1.qva" and the globals "Play.qva".
 bool WritePlayFolder(SampleOutput& out) {
     const std::string file = DataPath("Play.qva");
-    return MakePlayGlobals(out, file) && WriteActorFile(out, file, 10, 25) &&
+    return MakePlayGlobals(out, file) && WriteActorFile(out, file, 10, kGuardIdsEnd) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
 }
 
@@ -393,7 +408,7 @@ bool WriteAll(SampleOutput& out) {
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out);
+           WriteLevelCheck(out) && WriteGuardCheck(out);
 }
 
 } // namespace

@@ -193,7 +193,7 @@ void GuardActor::EnterState(uint32_t newState, uint32_t oldState) {
 void GuardActor::SetMotion(int32_t id) {
     motionId = id;
     if (const char *name = MotionName(id)) {
-        SendText(character.target, kCmdSetMotion, name);
+        SendText(character.target, guard::kCmdSetMotion, name);
     }
 }
 

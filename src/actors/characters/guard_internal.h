@@ -75,7 +75,8 @@ float HorizontalDistance(const Vector3 &a, const Vector3 &b);
 
 // Draws an index by weight, as drawing one entry from a list that holds
 // each index `weight` times would: Rand() mod the (64-bit) sum of the
-// weights, found on the running sum. -1 when the weights add up to 0.
+// weights, found on the running sum. -1 when the weights add up to 0; a
+// single weighted entry is taken without drawing.
 int32_t WeightedDraw(std::span<const uint32_t> weights);
 
 } // namespace guard

@@ -88,11 +88,17 @@ float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
 
 int32_t WeightedDraw(std::span<const uint32_t> weights) {
     uint64_t sum = 0;
-    for (uint32_t weight : weights) {
-        sum += weight;
+    size_t weighted = 0;
+    int32_t only = -1;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        sum += weights[i];
+        if (weights[i] != 0) {
+            ++weighted;
+            only = static_cast<int32_t>(i);
+        }
     }
-    if (sum == 0) {
-        return -1;
+    if (weighted <= 1) {
+        return only; // nothing to draw between
     }
     uint64_t ticket = static_cast<uint64_t>(Rand()) % sum;
     for (size_t i = 0; i < weights.size(); ++i) {
