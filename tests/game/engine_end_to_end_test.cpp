@@ -319,7 +319,7 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
-              "id=8001 class=9 name=\"MASTERPLAYER\" parent=2");
+              "id=8003 class=9 name=\"MASTERPLAYER\" parent=2");
 
     // The sample camera was current and stays so in the save; without a
     // "PlayerCharacter" the game made no camera of its own.
@@ -738,7 +738,7 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
     EXPECT_TRUE(HasLineStarting(mover, "script 1 \"done\" event 214 ")) << dump;
     std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
     ASSERT_FALSE(player.empty()) << dump;
-    EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8001 class=9 name=\"MASTERPLAYER\"");
+    EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8003 class=9 name=\"MASTERPLAYER\"");
 
     wavecheck::WaveData wave;
     std::string error;
@@ -877,6 +877,33 @@ TEST_F(EngineEndToEnd, CharacterCheckJumpsIsHurtAndStandsOnTheFloor) {
         }
     }
     EXPECT_GE(magenta, 100);
+}
+
+}  // namespace
+
+namespace {
+
+// The guard check: "Precalculate" copies the globals' "GuardTemplate" under
+// "Scenery" 40 above the guard; the copy walks to "A" (300 ahead), where the
+// node time starts a pause, whose event saves and ends the engine.
+TEST_F(EngineEndToEnd, GuardCheckWalksToItsFirstNodeAndPauses) {
+    ProgramRun run = RunEngine(Path("e2e/guard"), 900);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(fs::exists(Path("game/guard.sav")));
+    const std::string dump = Dump(Path("game/guard.sav"));
+    std::vector<std::string> copy = ActorLinesWith(dump, " name=\"GuardTemplate\" parent=2 ");
+    ASSERT_FALSE(copy.empty()) << dump;
+    const DumpedPose pose = TransformOf(copy);
+    ASSERT_TRUE(pose.found) << dump;
+    EXPECT_LT(std::hypot(pose.position.x, pose.position.z), 40.0f) << copy[1];
+    std::vector<std::string> guard = ActorLines(dump, "Guard");
+    ASSERT_FALSE(guard.empty()) << dump;
+    std::string line;
+    for (const std::string& l : guard) {
+        if (l.rfind("guard ", 0) == 0) line = l;
+    }
+    EXPECT_NE(line.find(" type 1 "), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - 9), " state 10") << line;
 }
 
 }  // namespace

@@ -69,10 +69,11 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
         "game/Data/Level1.qva", "game/Data/Play.qva",       "play/init.txt",
         "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
         "e2e/level/init.txt", "game/Data/MenuRun.qva", "game/Data/MenuStage.qva",
-        "e2e/menu/init.txt"};
-    ASSERT_GE(paths.size(), 16u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 13, paths.end()), last);
-    for (size_t i = 0; i + 13 < paths.size(); ++i) {
+        "e2e/menu/init.txt", "game/Data/GuardRun.qva", "game/Data/GuardRoom.qva",
+        "e2e/guard/init.txt"};
+    ASSERT_GE(paths.size(), 19u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 16, paths.end()), last);
+    for (size_t i = 0; i + 16 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -83,7 +84,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun globals = toolrun::Run("qvadump", {folder / "game/Data/Globals.qva"});
     ASSERT_EQ(globals.exitCode, 0) << globals.err;
-    EXPECT_NE(globals.out.find("header version 70 count 2 first 10 span 5\n"), std::string::npos);
+    EXPECT_NE(globals.out.find("header version 70 count 5 first 10 span 123\n"), std::string::npos);
     // The root Environment, which the file replaces when "Global" opens it.
     EXPECT_NE(globals.out.find("    id=14 class=7 name=\"Environment\" parent=1 "
                                "classname=\"Environment\"\n"),
@@ -113,7 +114,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 76 first 3000 span 92\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 80 first 3000 span 134\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),

@@ -117,7 +117,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 25);
+    EXPECT_EQ(named, 27);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -253,7 +253,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 57);
+    EXPECT_EQ(items, 59);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

@@ -13,6 +13,7 @@
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_door.h"
+#include "sample_guard.h"
 #include "sample_character.h"
 #include "sample_logic.h"
 #include "sample_moving.h"
@@ -39,6 +40,7 @@ constexpr int32_t kMoverId = 10;
 constexpr int32_t kEnvironmentId = 14;
 constexpr int32_t kFirstSceneryId = 3000;
 constexpr int32_t kPlayerStartId = 3090;
+constexpr int32_t kLevelGuardId = 3130;
 
 bool WriteGlobals(SampleOutput& out) {
     const std::string file = "game/Data/Globals.qva";
@@ -57,8 +59,8 @@ bool WriteGlobals(SampleOutput& out) {
                          &error)) {
         return out.Fail(file, error);
     }
-    if (!AddSampleEnvironment(out, file)) return false;
-    return WriteActorFile(out, file, kMoverId, kEnvironmentId + 1);
+    if (!AddSampleEnvironment(out, file) || !AddGuardTemplate(out, file)) return false;
+    return WriteActorFile(out, file, kMoverId, kGuardIdsEnd);
 }
 
 // Three rooms around the origin, where the camera stays: A holds it, B is
@@ -142,10 +144,12 @@ bool WriteLevel(SampleOutput& out) {
         return false;
     }
     const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId, kCampfireId + 1});
-    // The player's start and aim target at ids of their own.
+    // The player's start and aim target, and the guard, at ids of their own.
     int32_t playerIds = kPlayerStartId;
-    if (!AddPlayerStart(out, file, playerIds)) return false;
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(std::max(end, playerIds)));
+    int32_t guardIds = kLevelGuardId;
+    if (!AddPlayerStart(out, file, playerIds) || !AddLevelGuard(out, file, guardIds)) return false;
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max({end, playerIds, guardIds})));
 }
 
 }  // namespace

@@ -22,6 +22,49 @@ constexpr uint32_t kCmdOnJumpStart = 1066;
 
 }  // namespace
 
+SkinObjectActor* AddWormSkin(SampleOutput& out, const std::string& file, Actor* owner,
+                             int32_t& next, const char* material) {
+    // The skin reads the worm's bones from its data file.
+    ResourceLibrary* library = GetLibrary();
+    if (library == nullptr) {
+        out.Fail(file, "no library for the skin");
+        return nullptr;
+    }
+    const std::string folder = library->GetBaseFolder();
+    library->SetBaseFolder((out.Root() + "/game").c_str());
+    auto* skin = dynamic_cast<SkinObjectActor*>(CreateActor(
+        static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, owner, next++, true));
+    bool skinned =
+        skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string("worm")) != 0;
+    library->SetBaseFolder(folder.c_str());
+    if (skinned && material != nullptr) {
+        // Its own material, not the mesh's.
+        SendCommandArgs(skin, kCmdSetSyncMaterial, false);
+        SendCommandArgs(skin, kCmdSetMaterialByName, std::string(material));
+        skinned = !skin->subMeshes.empty() && skin->subMeshes[0].material != nullptr &&
+                  std::string(ResourceLibrary::GetItemName(skin->subMeshes[0].material)) == material;
+    }
+    // The motions of its postures.
+    for (const char* name : {"N_Neutral", "N_Forward", "N_Relax", "R_Forward", "C_Neutral",
+                             "J_Neutral", "J_Forward", "F_Neutral"}) {
+        const int32_t index =
+            ResourceLibrary::GetItemIndex(library->FindItemByName(name, ItemClass::Motion));
+        auto* item = index < 0 ? nullptr
+                               : static_cast<MotionItem*>(library->AcquireItem(
+                                     static_cast<uint32_t>(index), ItemClass::Motion, 0, 0));
+        if (!skinned || item == nullptr) {
+            return nullptr;
+        }
+        SkinMotion motion;
+        motion.item = item;
+        motion.index = index;
+        motion.name = name;
+        motion.length = GetMotionLength(item);
+        skin->motions.push_back(std::move(motion));
+    }
+    return skinned ? skin : nullptr;
+}
+
 bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next) {
     auto* hero = dynamic_cast<CharacterActor*>(
         MakeSampleActor(static_cast<int32_t>(kCharacterClassId), "PlayerCharacter", kGlobalRoot,
@@ -54,43 +97,9 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
         hero->AddColObj(object);
     }
 
-    // The skin reads the worm's bones from its data file.
-    ResourceLibrary* library = GetLibrary();
-    if (library == nullptr) return out.Fail(file, "no library for the skin");
-    const std::string folder = library->GetBaseFolder();
-    library->SetBaseFolder((out.Root() + "/game").c_str());
-    auto* skin = dynamic_cast<SkinObjectActor*>(CreateActor(
-        static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, hero, next++, true));
-    bool skinned =
-        skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string("worm")) != 0;
-    library->SetBaseFolder(folder.c_str());
-    if (skinned) {
-        // Its own material, not the mesh's.
-        SendCommandArgs(skin, kCmdSetSyncMaterial, false);
-        SendCommandArgs(skin, kCmdSetMaterialByName, std::string("Hero"));
-        skinned = !skin->subMeshes.empty() && skin->subMeshes[0].material != nullptr &&
-                  std::string(ResourceLibrary::GetItemName(skin->subMeshes[0].material)) == "Hero";
+    if (AddWormSkin(out, file, hero, next, "Hero") == nullptr) {
+        return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
     }
-    // The motions of its postures.
-    for (const char* name : {"N_Neutral", "N_Forward", "N_Relax", "R_Forward", "C_Neutral",
-                             "J_Neutral", "J_Forward", "F_Neutral"}) {
-        const int32_t index =
-            ResourceLibrary::GetItemIndex(library->FindItemByName(name, ItemClass::Motion));
-        auto* item = index < 0 ? nullptr
-                               : static_cast<MotionItem*>(library->AcquireItem(
-                                     static_cast<uint32_t>(index), ItemClass::Motion, 0, 0));
-        if (!skinned || item == nullptr) {
-            skinned = false;
-            break;
-        }
-        SkinMotion motion;
-        motion.item = item;
-        motion.index = index;
-        motion.name = name;
-        motion.length = GetMotionLength(item);
-        skin->motions.push_back(std::move(motion));
-    }
-    if (!skinned) return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
     for (const char* holder : {"Items", "LeftHand", "RightHand"}) {
         if (CreateActor(0, holder, nullptr, hero, next++, true) == nullptr) {
             return out.Fail(file, std::string("cannot make actor \"") + holder + "\"");

@@ -8,7 +8,16 @@
 #include <cstdint>
 #include <string>
 
+class Actor;
 class SampleOutput;
+class SkinObjectActor;
+
+// The SkinObject "Skin" below the owner at `next`, on the worm's bones with
+// the motions of the postures; with a material name, in that material
+// instead of the mesh's. Null when it cannot be made (the output is told
+// only of a missing library).
+SkinObjectActor* AddWormSkin(SampleOutput& out, const std::string& file, Actor* owner,
+                             int32_t& next, const char* material);
 
 // Below "Global", at ids from `next` on: the Character "PlayerCharacter"
 // (ThirdPerson, health 100, no gamma added, not operational) with the

@@ -15,6 +15,7 @@
 #include "sample_font.h"
 #include "sample_menu.h"
 #include "sample_game.h"
+#include "sample_guard.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -93,9 +94,8 @@ Quaternion AxisAngle(float x, float y, float z, double angle) {
 // A looping worm motion in the record's own tracks: both bones sway about x
 // over 30 frames; the character it drives moves `speed` units a second along
 // -z, where it looks.
-MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
-                       float speed) {
-    MotionItem& motion = table.Add<MotionItem>(slot, name);
+// The worm's two spine bones swaying about x over a length of 30.
+void WormTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double sway) {
     for (int b = 0; b < 2; ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
@@ -104,8 +104,14 @@ MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, dou
             const double angle = (b == 0 ? sway : -sway) * std::sin(kPi * k / 1.5);
             track->AddRotationKey(10.0f * float(k), AxisAngle(1, 0, 0, angle));
         }
-        motion.recordTracks.push_back(std::move(track));
+        tracks.push_back(std::move(track));
     }
+}
+
+MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
+                       float speed) {
+    MotionItem& motion = table.Add<MotionItem>(slot, name);
+    WormTracks(motion.recordTracks, sway);
     motion.displacement[2] = -speed * 30.0f;
     return motion;
 }
@@ -256,6 +262,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     WormMotion(table, 69, "N_Relax", 0.05, 0.0f);
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
+    // The guards' walk and run: the library keeps no displacement of its own
+    // motions, a motion file does.
+    table.Add<MotionItem>(120, "GuardWalk", "guard_walk.mot");
+    table.Add<MotionItem>(121, "GuardRun", "guard_run.mot");
 
     LightItem& sun = table.Add<LightItem>(70, "Sun");
     sun.light.type = gfx::kLightDirectional;
@@ -299,6 +309,8 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
     ArmTracks(back, 0.3);
     std::vector<std::unique_ptr<KeyTrack>> layer;
     ArmTracks(layer, 0.6);
+    std::vector<std::unique_ptr<KeyTrack>> walk;
+    WormTracks(walk, 0.1);
 
     return WriteBytes(out, "beep.wav", BeepWave()) &&
            WriteImage(out, scratch, "white.tga", WhiteImage()) &&
@@ -322,12 +334,14 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave()) &&
            WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
            WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
-           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0}));
+           WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0})) &&
+           WriteBytes(out, "guard_walk.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
+           WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f}));
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
-// game, the root "Environment" of the demo's globals, the game actor 16 and
-// the player character (ids 10 to 24).
+// game, the root "Environment" of the demo's globals, the game actor 16, the
+// player character (ids 10 to 24) and the guards' template (ids 130 to 132).
 bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     if (!ResetSampleWorld()) {
         return out.Fail(file, "cannot make the actor world");
@@ -337,7 +351,7 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     }
     int32_t next = 20;
     return AddSampleEnvironment(out, file) && AddInventory(out, file) &&
-           AddPlayerCharacter(out, file, next);
+           AddPlayerCharacter(out, file, next) && AddGuardTemplate(out, file);
 }
 
 // The folder "./play.sh" runs: the game folder "../game" with the scene
@@ -345,6 +359,7 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
 bool WritePlayFolder(SampleOutput& out) {
     const std::string file = DataPath("Play.qva");
     int32_t end = 0;
+    // The pause menu's ids follow the guards' template.
     return MakePlayGlobals(out, file) && AddPauseMenu(out, file, end) &&
            WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
@@ -402,7 +417,7 @@ bool WriteAll(SampleOutput& out) {
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out) && WriteMenuCheck(out);
+           WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/game_object_actor.h"
+#include "actors/characters/guard_actor.h"
 #include "actors/characters/player2_actor.h"
 #include "core/actors/placeholder_actor.h"
 
@@ -17,7 +18,7 @@ const ActorClassRow kRows[] = {
     {kGameObjectClassId, &New<GameObjectActor>, &GameObjectActor::RegisterClass},
     {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
-    {25, &NewPlaceholderActor<25>, &RegisterPlaceholderClassOf<25>},
+    {kGuardClassId, &New<GuardActor>, &GuardActor::RegisterClass},
     {29, &NewPlaceholderActor<29>, &RegisterPlaceholderClassOf<29>},
     {32, &NewPlaceholderActor<32>, &RegisterPlaceholderClassOf<32>},
     {42, &NewPlaceholderActor<42>, &RegisterPlaceholderClassOf<42>},

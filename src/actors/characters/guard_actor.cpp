@@ -1,0 +1,499 @@
+// The Guard's registration, property sheet, command handler and actor-file
+// record. The state machine and the walk are in guard_brain.cpp, the senses
+// and what the guard does to others in guard_senses.cpp.
+#include "actors/characters/guard_actor.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "actors/characters/character_actor.h"
+#include "actors/characters/character_services.h"
+#include "actors/world/path_node_actor.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+
+namespace {
+
+constexpr uint32_t kCmdSpyNotice = 93;
+constexpr uint32_t kAreaFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents; // 7
+constexpr uint32_t kBoxType = 2;
+
+const PropertySheetRow kSheet[] = {
+    {"Guard Properties", PropertyKind::PageTitle, 0, 0},
+    {"Set Guard Type.", PropertyKind::Caption, 0, 0},
+    {"Type:|Box Guard(Not ready!)|0|Path Guard|1|Path Fighter|2|Path Hunted|3|",
+     PropertyKind::Enumeration, 1291, 1292},
+    {"Set Guard Initial State.", PropertyKind::Caption, 0, 0},
+    {"State:|Sleep|0|Patrol|1|Idle|8|", PropertyKind::Enumeration, 1293, 1294},
+    {"Set Guard Character.", PropertyKind::Caption, 0, 0},
+    {"Set:", PropertyKind::ListNumber, 1303, 1304},
+    {"Use Node Time For Pause:", PropertyKind::CheckBox, 1295, 1296},
+    {"Time:", PropertyKind::Time, 1358, 1359},
+    {"Node Turn Distance:", PropertyKind::Real, 1297, 1298},
+    {"Hit Distance:", PropertyKind::Real, 1299, 1300},
+    {"Jump Interval:", PropertyKind::Time, 1301, 1302},
+    {"Fighting Properties", PropertyKind::PageTitle, 0, 0},
+    {"Attack", PropertyKind::ListSelector, 1322, 1323},
+    {"Add Attack|Add|", PropertyKind::Button, 1324, 0},
+    {"Delete Attack|Delete|", PropertyKind::Button, 1325, 0},
+    {"Attack Param", PropertyKind::Caption, 0, 0},
+    {"Rand", PropertyKind::WholeNumber, 1326, 1327},
+    {"Eval Delay", PropertyKind::Time, 1330, 1331},
+    {"Eff Mul", PropertyKind::Real, 1328, 1329},
+    {"Start Fight Distance", PropertyKind::Caption, 0, 0},
+    {"Distance", PropertyKind::Real, 1336, 1337},
+    {"Dead Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Non|0|Delete|1|Spawn On Root|2|Spawn Random|3|Spawn On Place|4|",
+     PropertyKind::Enumeration, 1332, 1333},
+    {"Delay", PropertyKind::Real, 1334, 1335},
+    {"Hit Effect Management", PropertyKind::PageTitle, 0, 0},
+    {"Character Animation Effect", PropertyKind::Caption, 0, 0},
+    {"Gethit:|Non|0|Gethit 0|1|Gethit 1|2|Gethit 2|3|Gethit 3|4|Gethit 4|5|Gethit 5|6|Gethit "
+     "6|7|Gethit 7|8|Gethit 8|9|Gethit 9|10|",
+     PropertyKind::Enumeration, 1306, 1307},
+    {"Damage:|Non|0|Damage 0|1|Damage 1|2|Damage 2|3|Damage 3|4|Damage 4|5|Damage 5|6|Damage "
+     "6|7|Damage 7|8|Damage 8|9|Damage 9|10|",
+     PropertyKind::Enumeration, 1308, 1309},
+    {"Character Hold Time", PropertyKind::Time, 1310, 1311},
+    {"Hit Effect Management", PropertyKind::Caption, 0, 0},
+    {"Effect", PropertyKind::ListSelector, 1314, 1315},
+    {"Add Effect|Add|", PropertyKind::Button, 1312, 0},
+    {"Delete Effect|Delete|", PropertyKind::Button, 1313, 0},
+    {"Hit Effect", PropertyKind::Caption, 0, 0},
+    {"Effect:|Speed|0|Endurance|1|Strength|2|Weight|3|Hearing|4|Noise Level|5|Constitution|6|"
+     "Vision|7|Fov|8|Gamma R Add|9|Gamma G Add|10|Gamma B Add|11|Health|12|Drop Items|13|"
+     "Unused|14|",
+     PropertyKind::Enumeration, 1316, 1317},
+    {"Value", PropertyKind::Real, 1318, 1319},
+    {"Time", PropertyKind::Time, 1320, 1321},
+};
+
+// A set/get pair bound to one word of the guard.
+struct WordProperty {
+    uint32_t set;
+    uint32_t get;
+    uint32_t GuardActor::*word;
+};
+struct RealProperty {
+    uint32_t set;
+    uint32_t get;
+    float GuardActor::*real;
+};
+
+const WordProperty kWords[] = {
+    {1293, 1294, &GuardActor::guardState},      {1295, 1296, &GuardActor::useNodeTime},
+    {1306, 1307, &GuardActor::gethitId},   {1308, 1309, &GuardActor::damageId},
+    {1332, 1333, &GuardActor::deadType},
+};
+const RealProperty kReals[] = {
+    {1297, 1298, &GuardActor::turnDistance}, {1299, 1300, &GuardActor::hitDistance},
+    {1301, 1302, &GuardActor::jumpInterval}, {1310, 1311, &GuardActor::hitHoldTime},
+    {1334, 1335, &GuardActor::deadDelay},    {1336, 1337, &GuardActor::fightDistance},
+    {kCmdSetPathnodeTime, kCmdGetPathnodeTime, &GuardActor::pathnodeTime},
+};
+
+// The name lists of the two list selectors: one process-wide list each,
+// rebuilt on every ask and copied into the caller's list.
+void FillNames(ParamBlock block, std::vector<std::string> &names, const char *format,
+               size_t count) {
+    names.clear();
+    char text[32];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof(text), format, static_cast<int>(i));
+        names.push_back(text);
+    }
+    auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
+    if (out != nullptr && out != &names) {
+        *out = names;
+    }
+}
+
+// The index whose generated name equals the text; -1 when none.
+int32_t FindName(std::string_view text, const char *format, size_t count) {
+    char name[32];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), format, static_cast<int>(i));
+        if (text == name) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+template <class T> T *Selected(std::vector<T> &list, int32_t index) {
+    return index >= 0 && static_cast<size_t>(index) < list.size() ? &list[index] : nullptr;
+}
+
+template <class T> void EraseSelected(std::vector<T> &list, int32_t &index) {
+    if (index >= 0 && static_cast<size_t>(index) < list.size()) {
+        list.erase(list.begin() + index);
+        index = -1;
+    }
+}
+
+// A field of the selected list entry: even ids set it, odd ids answer it.
+template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &field) {
+    if ((commandId & 1u) == 0) {
+        field = block.Read<T>(0);
+    } else {
+        block.Write(0, field);
+    }
+}
+
+void SerializeReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
+
+void SpareWord(Archive &archive) {
+    uint32_t spare = 0;
+    archive.SerializeWord(&spare);
+}
+
+// A counted list of 16-byte records: the count, then each entry's three
+// words and a spare word. A read count above the limit or larger than the
+// bytes left fails the archive before anything is allocated; a list that
+// the version does not hold is emptied.
+template <class T, class Fields>
+bool SerializeList(Archive &archive, uint32_t since, std::vector<T> &list, Fields fields) {
+    if (archive.Version() < since) {
+        if (!archive.IsWriting()) {
+            list.clear();
+        }
+        return true;
+    }
+    uint32_t count = static_cast<uint32_t>(list.size());
+    archive.SerializeWord(&count);
+    if (!archive.IsWriting()) {
+        if (archive.Failed() || count > kGuardMaxListEntries || !archive.CountFits(count, 16)) {
+            archive.SetFailed();
+            return false;
+        }
+        list.resize(count);
+    }
+    for (T &entry : list) {
+        fields(entry);
+        SpareWord(archive);
+    }
+    return !archive.Failed();
+}
+
+} // namespace
+
+GuardActor::GuardActor() { classId = kGuardClassId; }
+
+GuardActor::~GuardActor() = default;
+
+void GuardActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kGuardClassId);
+    descriptor.lineage = {0, kGuardClassId};
+    descriptor.items.clear();
+    AppendPropertyRows(descriptor, kSheet);
+}
+
+GuardAttackParam *GuardActor::SelectedAttack() { return Selected(attackParams, attackIndex); }
+
+GuardHitEffect *GuardActor::SelectedEffect() { return Selected(hitEffects, effectIndex); }
+
+void GuardActor::AddAreaBoxes() {
+    const struct {
+        const char *name;
+        Vector3 min;
+        Vector3 max;
+    } areas[] = {
+        {"Patrol Area", {-10.0f, -10.0f, -40.0f}, {10.0f, 40.0f, 40.0f}},
+        {"Hunt Area", {-60.0f, -10.0f, -60.0f}, {60.0f, 40.0f, 60.0f}},
+    };
+    for (const auto &area : areas) {
+        ColObj box(this);
+        box.name = area.name;
+        box.type = kBoxType;
+        box.material = 0;
+        box.fill = 7;
+        box.hitEffect = 0;
+        box.groups = 1;
+        box.receiveGroups = 1;
+        box.excludeGroups = 0;
+        box.flags = kAreaFlags;
+        box.boxMin = area.min;
+        box.boxMax = area.max;
+        AddColObj(box);
+    }
+}
+
+void GuardActor::SetGuardType(uint32_t type) {
+    guardType = type;
+    if (type == kGuardBox) {
+        while (!children.empty()) {
+            Actor *last = children.back();
+            const size_t before = children.size();
+            if (DeleteActor(last) == 0 || children.size() == before) {
+                // Not deletable (or deletion deferred): at least leave the list.
+                children.pop_back();
+            }
+        }
+    }
+    while (!colObjs.empty()) {
+        RemoveColObj(colObjs.size() - 1);
+    }
+    if (type == kGuardBox) {
+        AddAreaBoxes();
+        return;
+    }
+    if (children.empty()) {
+        Actor *node = CreateActor(kPathNodeClassId, "Node", nullptr, this, -1, true);
+        SendCommandArgs(node, kCmdSetPosition, Vector3{100.0f, 0.0f, 0.0f});
+    }
+}
+
+void GuardActor::CopyConfiguration(const GuardActor &source) {
+    characterTemplateId = source.characterTemplateId;
+    guardType = source.guardType;
+    guardState = source.guardState;
+    turnDistance = source.turnDistance;
+    useNodeTime = source.useNodeTime;
+    pathnodeTime = source.pathnodeTime;
+    hitDistance = source.hitDistance;
+    jumpInterval = source.jumpInterval;
+    fightDistance = source.fightDistance;
+    deadType = source.deadType;
+    deadDelay = source.deadDelay;
+    gethitId = source.gethitId;
+    damageId = source.damageId;
+    hitHoldTime = source.hitHoldTime;
+    attackParams = source.attackParams;
+    hitEffects = source.hitEffects;
+    attackIndex = source.attackIndex;
+    effectIndex = source.effectIndex;
+}
+
+bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
+    for (const WordProperty &p : kWords) {
+        if (commandId == p.set) {
+            this->*p.word = block.ReadU32(0);
+            return true;
+        }
+        if (commandId == p.get) {
+            block.WriteU32(0, this->*p.word);
+            return true;
+        }
+    }
+    for (const RealProperty &p : kReals) {
+        if (commandId == p.set) {
+            this->*p.real = block.ReadF32(0);
+            return true;
+        }
+        if (commandId == p.get) {
+            block.WriteF32(0, this->*p.real);
+            return true;
+        }
+    }
+    GuardAttackParam *attack = SelectedAttack();
+    GuardHitEffect *effect = SelectedEffect();
+    switch (commandId) {
+    case kCmdGetGuardType:
+        block.WriteU32(0, guardType);
+        return true;
+    case kCmdSetGuardCharacter:
+        characterTemplateId = block.ReadI32(0);
+        return true;
+    case 1304:
+        block.WriteI32(0, characterTemplateId);
+        return true;
+    case 1316:
+    case 1317:
+    case 1318:
+    case 1319:
+    case 1320:
+    case 1321:
+        if (effect != nullptr) {
+            if (commandId <= 1317) {
+                EntryField(commandId, block, effect->type);
+            } else {
+                EntryField(commandId, block, commandId <= 1319 ? effect->value : effect->time);
+            }
+        }
+        return true;
+    case 1326:
+    case 1327:
+    case 1328:
+    case 1329:
+    case 1330:
+    case 1331:
+        if (attack != nullptr) {
+            if (commandId <= 1327) {
+                EntryField(commandId, block, attack->weight);
+            } else {
+                EntryField(commandId, block,
+                           commandId <= 1329 ? attack->effectMul : attack->evalDelay);
+            }
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool GuardActor::ServeLists(uint32_t commandId, ParamBlock block) {
+    static std::vector<std::string> effectNames;
+    static std::vector<std::string> attackNames;
+    switch (commandId) {
+    case kCmdAddGuardHitEffect:
+        hitEffects.push_back(GuardHitEffect{});
+        effectIndex = static_cast<int32_t>(hitEffects.size()) - 1;
+        return true;
+    case kCmdDeleteGuardHitEffect:
+        EraseSelected(hitEffects, effectIndex);
+        return true;
+    case kCmdSelectGuardHitEffect: {
+        const int32_t found = FindName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
+        effectIndex = found >= 0 ? found : effectIndex;
+        return true;
+    }
+    case kCmdGetGuardHitEffectNames:
+        FillNames(block, effectNames, "Hit Effect %d", hitEffects.size());
+        return true;
+    case kCmdAddGuardAttackParam:
+        attackParams.push_back(GuardAttackParam{});
+        attackIndex = static_cast<int32_t>(attackParams.size()) - 1;
+        return true;
+    case kCmdDeleteGuardAttackParam:
+        EraseSelected(attackParams, attackIndex);
+        return true;
+    case kCmdSelectGuardAttack: {
+        const int32_t found = FindName(block.ReadString(0), "Attack%d", attackParams.size());
+        attackIndex = found >= 0 ? found : attackIndex;
+        return true;
+    }
+    case kCmdGetGuardAttackNames:
+        FillNames(block, attackNames, "Attack%d", attackParams.size());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void GuardActor::Networkhunt(uint32_t actorId) {
+    // Only a Character is ever hunted; any other id changes nothing.
+    Actor *hunted = GetActorById(actorId);
+    if (hunted == nullptr || hunted->classId != kCharacterClassId) {
+        return;
+    }
+    target.Assign(hunted);
+    state |= kActorOperational;
+    uint32_t on = 1;
+    SendIfPresent(character.target, 41, ParamBlock(&on, sizeof(on)));
+    SetState(guardType == kGuardHunted ? kGuardHuntedState : kGuardHunt);
+}
+
+int GuardActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeProperty(commandId, block) || ServeLists(commandId, block)) {
+        return Actor::HandleCommand(commandId, block);
+    }
+    switch (commandId) {
+    case kCmdSetGuardType:
+        SetGuardType(block.ReadU32(0));
+        break;
+    case kCmdGuardNetworkhunt:
+        Networkhunt(block.ReadU32(0));
+        break;
+    case kCmdSpyNotice:
+        if (IsOperational()) {
+            return SpyNotice(block);
+        }
+        break;
+    case kCmdPrecalculate:
+        if (Bind() == 0) {
+            return 0;
+        }
+        break;
+    case kCmdInvalidActorPointer:
+        if (block.size() >= sizeof(ActorLink *) &&
+            static_cast<const ActorLink *>(block.ReadPointer(0)) == &trailTarget) {
+            StopTrail();
+        }
+        break;
+    case kCmdCreate: {
+        Actor *source = block.ReadActor(0);
+        if (source == nullptr) {
+            AddAreaBoxes();
+        } else if (auto *guard = dynamic_cast<GuardActor *>(source); guard != nullptr && guard != this) {
+            CopyConfiguration(*guard);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+int GuardActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        archive.SerializeWords(&characterTemplateId, 1);
+        SerializeReal(archive, &turnDistance);
+        archive.SerializeWord(&useNodeTime);
+        archive.SerializeWord(&guardType);
+        SerializeReal(archive, &pathnodeTime);
+        SerializeReal(archive, &hitDistance);
+        SerializeReal(archive, &jumpInterval);
+        SpareWord(archive);
+    }
+    if (!SerializeList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
+            archive.SerializeWord(&e.type);
+            SerializeReal(archive, &e.value);
+            SerializeReal(archive, &e.time);
+        })) {
+        return 0;
+    }
+    if (archive.Version() >= 12) {
+        archive.SerializeWord(&gethitId);
+        archive.SerializeWord(&damageId);
+        SerializeReal(archive, &hitHoldTime);
+    }
+    if (!SerializeList(archive, 13, attackParams, [&](GuardAttackParam &a) {
+            archive.SerializeWord(&a.weight);
+            SerializeReal(archive, &a.effectMul);
+            SerializeReal(archive, &a.evalDelay);
+        })) {
+        return 0;
+    }
+    if (archive.Version() >= 16) {
+        archive.SerializeWord(&deadType);
+        SerializeReal(archive, &deadDelay);
+    }
+    if (archive.Version() >= 18) {
+        SerializeReal(archive, &fightDistance);
+    }
+    if (archive.Version() >= 53) {
+        archive.SerializeWord(&guardState);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void GuardActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back(
+        "guard template " + std::to_string(characterTemplateId) + " turn " +
+        DumpNumber(turnDistance) + " usenodetime " + std::to_string(useNodeTime) + " type " +
+        std::to_string(guardType) + " nodetime " + DumpNumber(pathnodeTime) + " hit " +
+        DumpNumber(hitDistance) + " jump " + DumpNumber(jumpInterval) + " effects " +
+        std::to_string(hitEffects.size()) + " gethit " + std::to_string(gethitId) + " damage " +
+        std::to_string(damageId) + " hold " + DumpNumber(hitHoldTime) + " attacks " +
+        std::to_string(attackParams.size()) + " deadtype " + std::to_string(deadType) +
+        " deaddelay " + DumpNumber(deadDelay) + " fight " + DumpNumber(fightDistance) +
+        " state " + std::to_string(guardState));
+    for (size_t i = 0; i < hitEffects.size(); ++i) {
+        const GuardHitEffect &e = hitEffects[i];
+        lines.push_back("guardeffect " + std::to_string(i) + " type " + std::to_string(e.type) +
+                        " value " + DumpNumber(e.value) + " time " + DumpNumber(e.time));
+    }
+    for (size_t i = 0; i < attackParams.size(); ++i) {
+        const GuardAttackParam &a = attackParams[i];
+        lines.push_back("guardattack " + std::to_string(i) + " weight " +
+                        std::to_string(a.weight) + " mul " + DumpNumber(a.effectMul) +
+                        " delay " + DumpNumber(a.evalDelay));
+    }
+}

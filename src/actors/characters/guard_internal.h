@@ -1,0 +1,82 @@
+// What the Guard's source files share: the command ids it sends, its motion
+// ids, and small send, query and geometry helpers.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "base/math.h"
+#include "core/actors/actor.h"
+
+namespace guard {
+
+// Commands the guard sends or reads.
+inline constexpr uint32_t kCmdSetMaster = 41;
+inline constexpr uint32_t kCmdSetQuaternion = 79;
+inline constexpr uint32_t kCmdGetWSQuaternion = 81;
+inline constexpr uint32_t kCmdAddCommandSpy = 94;
+inline constexpr uint32_t kCmdGuardHitCharacter = 549;
+inline constexpr uint32_t kCmdGetMasterCharacter = 562;
+inline constexpr uint32_t kCmdOpenDoor = 770;
+inline constexpr uint32_t kCmdSetMovement = 845;
+inline constexpr uint32_t kCmdSetNextMovement = 847;
+inline constexpr uint32_t kCmdSetHoldTime = 856;
+inline constexpr uint32_t kCmdGetHoldTime = 857;
+inline constexpr uint32_t kCmdCcJump = 869;
+inline constexpr uint32_t kCmdChangeCpFirst = 940;
+inline constexpr uint32_t kCmdChangeHealth = 952;
+inline constexpr uint32_t kCmdGetNoiseLevel = 974;
+inline constexpr uint32_t kCmdSetRotY = 976;
+inline constexpr uint32_t kCmdSetLookRotY = 978;
+inline constexpr uint32_t kCmdSetHealth = 1017;
+inline constexpr uint32_t kCmdGetHealth = 1018;
+inline constexpr uint32_t kCmdSetTurnSpeed = 1027;
+inline constexpr uint32_t kCmdSetDirectionBehaviour = 1031;
+inline constexpr uint32_t kCmdMotionQueuePushBack = 1033;
+inline constexpr uint32_t kCmdMotionQueueClear = 1035;
+inline constexpr uint32_t kCmdMotionQueueEmptied = 1039;
+inline constexpr uint32_t kCmdSetDeadLock = 1045;
+inline constexpr uint32_t kCmdOnUnlockInput = 1047;
+inline constexpr uint32_t kCmdSetMotion = 1097;
+inline constexpr uint32_t kCmdCallbackMotionSet = 1122;
+
+inline constexpr uint32_t kDoorClassId = 13;
+inline constexpr uint32_t kSpawnPointClassId = 21;
+inline constexpr uint32_t kFrontEndActorId = 16;
+
+// GuardMotion ids.
+inline constexpr int32_t kMotionRun = 0;
+inline constexpr int32_t kMotionStand = 2;
+inline constexpr int32_t kMotionWalk = 3;
+inline constexpr int32_t kMotionGuarding = 4;
+inline constexpr int32_t kMotionExhausted = 5;
+inline constexpr int32_t kMotionSleep = 10;
+
+inline constexpr uint32_t kTrailMaxPoints = 64;
+
+// Sends a one-value command (nothing for a null actor); answers the
+// handler's result, 0 without an actor.
+int SendWord(Actor *actor, uint32_t commandId, uint32_t value);
+int SendReal(Actor *actor, uint32_t commandId, float value);
+int SendText(Actor *actor, uint32_t commandId, const std::string &text);
+// Asks a query whose block starts at 0 (0 without an actor or answer).
+float QueryReal(Actor *actor, uint32_t commandId);
+uint32_t QueryWord(Actor *actor, uint32_t commandId);
+// The identity rotation without an actor.
+Quaternion QueryQuaternion(Actor *actor, uint32_t commandId);
+
+// The first direct child of the class; null when none.
+Actor *FindChildOfClass(Actor *actor, uint32_t classId);
+
+float Distance(const Vector3 &a, const Vector3 &b);
+// The distance with the y difference left out.
+float HorizontalDistance(const Vector3 &a, const Vector3 &b);
+
+// Draws an index by weight, as drawing one entry from a list that holds
+// each index `weight` times would: Rand() mod the (64-bit) sum of the
+// weights, found on the running sum. -1 when the weights add up to 0; a
+// single weighted entry is taken without drawing.
+int32_t WeightedDraw(std::span<const uint32_t> weights);
+
+} // namespace guard

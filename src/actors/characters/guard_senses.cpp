@@ -1,0 +1,510 @@
+// What the Guard notices through its character (the spy notifications:
+// collisions of the sensor objects, health changes, motion callbacks), the
+// hunt trail, the catch rule, the strike and its effects, the fighter's
+// combos and hit test, and death.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "actors/characters/character_actor.h"
+#include "actors/characters/character_services.h"
+#include "actors/characters/guard_actor.h"
+#include "actors/characters/guard_internal.h"
+#include "actors/world/collision.h"
+#include "base/random.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+
+using namespace guard;
+
+namespace guard {
+
+int SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
+    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
+                            : 0;
+}
+
+int SendReal(Actor *actor, uint32_t commandId, float value) {
+    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
+                            : 0;
+}
+
+int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
+    std::string copy = text;
+    return actor != nullptr
+               ? actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1))
+               : 0;
+}
+
+float QueryReal(Actor *actor, uint32_t commandId) {
+    float value = 0.0f;
+    if (actor != nullptr) {
+        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    }
+    return value;
+}
+
+uint32_t QueryWord(Actor *actor, uint32_t commandId) {
+    uint32_t value = 0;
+    if (actor != nullptr) {
+        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    }
+    return value;
+}
+
+Quaternion QueryQuaternion(Actor *actor, uint32_t commandId) {
+    Quaternion value = {0.0f, 0.0f, 0.0f, 1.0f};
+    if (actor != nullptr) {
+        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    }
+    return value;
+}
+
+Actor *FindChildOfClass(Actor *actor, uint32_t classId) {
+    if (actor == nullptr) {
+        return nullptr;
+    }
+    for (Actor *child : actor->children) {
+        if (child != nullptr && child->classId == classId) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+float Distance(const Vector3 &a, const Vector3 &b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    const float dz = a.z - b.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
+    const float dx = a.x - b.x;
+    const float dz = a.z - b.z;
+    return std::sqrt(dx * dx + dz * dz);
+}
+
+int32_t WeightedDraw(std::span<const uint32_t> weights) {
+    uint64_t sum = 0;
+    size_t weighted = 0;
+    int32_t only = -1;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        sum += weights[i];
+        if (weights[i] != 0) {
+            ++weighted;
+            only = static_cast<int32_t>(i);
+        }
+    }
+    if (weighted <= 1) {
+        return only; // nothing to draw between
+    }
+    uint64_t ticket = static_cast<uint64_t>(Rand()) % sum;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        if (ticket < weights[i]) {
+            return static_cast<int32_t>(i);
+        }
+        ticket -= weights[i];
+    }
+    return -1;
+}
+
+} // namespace guard
+
+namespace {
+
+constexpr uint32_t kSightMasks[3] = {0xFFFFFFFFu, 0x10000u, 0u};
+
+// What a spy receives with command 93.
+struct Notice {
+    uint32_t commandId;
+    const ParamBlock *block;
+    Actor *actor;
+};
+
+} // namespace
+
+// --- spy notifications ------------------------------------------------------------
+
+int GuardActor::SpyNotice(ParamBlock block) {
+    Notice notice{};
+    if (block.size() < sizeof(notice)) {
+        return 1;
+    }
+    block.ReadBytes(0, &notice, sizeof(notice));
+    const ParamBlock spied = notice.block != nullptr ? *notice.block : ParamBlock();
+    switch (notice.commandId) {
+    case kCmdCollisionEvent:
+        CollisionNotice(spied);
+        break;
+    case kCmdChangeHealth:
+        HealthChanged();
+        break;
+    case kCmdMotionQueueEmptied:
+    case kCmdOnUnlockInput:
+        fightReady = 1;
+        break;
+    case kCmdCallbackMotionSet:
+        MotionSet(spied);
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+void GuardActor::CollisionNotice(ParamBlock block) {
+    if (block.size() < 2 * sizeof(void *)) {
+        return;
+    }
+    auto *other = static_cast<ColObj *>(block.ReadPointer(0));
+    auto *own = static_cast<ColObj *>(block.ReadPointer(sizeof(void *)));
+    Actor *body = character.target;
+    if (other == nullptr || own == nullptr || other->owner == nullptr || own->owner == nullptr ||
+        body == nullptr) {
+        return;
+    }
+    Actor *intruder = other->owner;
+    const bool watching = guardState == kGuardPatrol || guardState == kGuardSleep ||
+                          guardState == kGuardIdle;
+    if (intruder->classId == kCharacterClassId && intruder->drawGroupId == own->owner->drawGroupId &&
+        sinceStrike > 10.0f && watching) {
+        target.Assign(intruder);
+        if (CharacterHoldTime() > 0.0f) {
+            return;
+        }
+        const float d = Distance(intruder->GetWorldPosition(), body->GetWorldPosition());
+        const float radius = own->boxMax.x;
+        const bool asleep = guardState == kGuardSleep;
+        bool heard = false;
+        if (!own->name.empty() && own->name[0] == 'H') {
+            float noise = QueryReal(intruder, kCmdGetNoiseLevel);
+            if (asleep) {
+                noise *= 0.8f;
+            }
+            heard = noise * radius > d;
+        }
+        bool detected = heard;
+        if (!asleep && !own->name.empty() && own->name[0] == 'V') {
+            Actor *hand = FindChildByName(intruder, "LeftHand");
+            const bool emptyHanded = hand != nullptr && hand->children.empty();
+            detected = !(emptyHanded && d > 0.8f * radius);
+        }
+        if (detected && CanSee(intruder)) {
+            SetState(guardType == kGuardHunted    ? kGuardHuntedState
+                     : guardType == kGuardFighter ? kGuardFight
+                                                  : kGuardHunt);
+        }
+    }
+    if ((own->flags & kColObjMarked) != 0 && intruder->classId == kDoorClassId) {
+        SendWord(intruder, kCmdOpenDoor, static_cast<uint32_t>(own->owner->actorId));
+    }
+}
+
+void GuardActor::HealthChanged() {
+    if (guardType == kGuardPath && guardState != kGuardHunt) {
+        int32_t masterId = -1;
+        SendCommand(kFrontEndActorId, kCmdGetMasterCharacter, ParamBlock(&masterId, sizeof(masterId)));
+        Actor *master = masterId >= 0 ? GetActorById(static_cast<uint32_t>(masterId)) : nullptr;
+        if (master != nullptr && master->classId == kCharacterClassId) {
+            target.Assign(master);
+            SetState(kGuardHunt);
+        }
+    }
+    stateTime = 0.0f;
+    const float hold = CharacterHoldTime();
+    if (hold != 0.0f) {
+        stateTime = -hold;
+    }
+}
+
+void GuardActor::MotionSet(ParamBlock block) {
+    if (guardType != kGuardFighter) {
+        return;
+    }
+    const std::string_view name = block.ReadString(0);
+    if (name.size() < 2) {
+        return;
+    }
+    const std::string_view movement = name.substr(2);
+    if (movement == "Attack0" || movement == "Attack1" || movement == "Attack2" ||
+        movement == "Attack3") {
+        evalTimer = AttackIndexValid() ? attackParams[static_cast<size_t>(attackIndex)].evalDelay
+                                       : 0.25f;
+    }
+}
+
+float GuardActor::CharacterHoldTime() { return QueryReal(character.target, kCmdGetHoldTime); }
+
+bool GuardActor::AttackIndexValid() const {
+    return attackIndex >= 0 && static_cast<size_t>(attackIndex) < attackParams.size();
+}
+
+// --- sight --------------------------------------------------------------------------
+
+bool GuardActor::CanSee(Actor *actor) {
+    Actor *body = character.target;
+    ActorSystem *system = GetActorSystem();
+    if (body == nullptr || actor == nullptr || system == nullptr) {
+        return false;
+    }
+    Vector3 hit{};
+    ColObj *first = system->CollisionQuery(body->GetWorldPosition(), actor->GetWorldPosition(),
+                                           kSightMasks, &hit, nullptr);
+    return first != nullptr && first->owner != nullptr && first->owner->actorId == actor->actorId;
+}
+
+bool GuardActor::IsPathClear(Actor *actor) {
+    Actor *body = character.target;
+    ActorSystem *system = GetActorSystem();
+    if (body == nullptr || actor == nullptr || system == nullptr) {
+        return false;
+    }
+    Vector3 hit{};
+    return system->CollisionQuery(body->GetWorldPosition(), actor->GetWorldPosition(), kSightMasks,
+                                  &hit, nullptr) == nullptr;
+}
+
+// --- hunt trail -----------------------------------------------------------------------
+
+void GuardActor::StartTrail(Actor *actor, float interval) {
+    huntTrail.clear();
+    trailTarget.Assign(actor);
+    trailInterval = interval;
+    trailTimer = 0.0f;
+}
+
+void GuardActor::StopTrail() {
+    trailTimer = trailInterval = 0.0f;
+    trailTarget.Release();
+}
+
+void GuardActor::SampleTrail(float dt) {
+    trailTimer += dt;
+    if (trailTimer <= trailInterval) {
+        return;
+    }
+    const Vector3 p = trailTarget.target->GetWorldPosition();
+    if (huntTrail.empty()) {
+        huntTrail.push_back(p);
+    } else if (Distance(huntTrail.back(), p) > 20.0f) {
+        huntTrail.push_back(p);
+        if (huntTrail.size() > 8) {
+            // A loop of the target: cut back to where it was near this point.
+            for (size_t i = 0; i + 4 < huntTrail.size(); ++i) {
+                if (Distance(huntTrail[i], p) < 100.0f) {
+                    huntTrail.resize(i);
+                    break;
+                }
+            }
+        }
+    }
+    if (huntTrail.size() > trailMax) {
+        huntTrail.pop_front();
+    }
+    trailTimer -= trailInterval;
+}
+
+// --- death and the catch rule -------------------------------------------------------
+
+void GuardActor::DeathAndCatch(float dt) {
+    if (guardType != kGuardFighter && guardType != kGuardPath) {
+        return;
+    }
+    if (QueryReal(character.target, kCmdGetHealth) <= 0.0f && guardState != kGuardDead) {
+        SetState(kGuardDead);
+    }
+    if (guardType != kGuardPath || catchTimer <= 0.0f) {
+        return;
+    }
+    catchTimer -= dt;
+    if (catchTimer <= 0.0f) {
+        Catch();
+    }
+}
+
+void GuardActor::Catch() {
+    // Only a live Character is counted.
+    auto *caught = dynamic_cast<CharacterActor *>(target.target);
+    Actor *body = character.target;
+    if (caught == nullptr || body == nullptr) {
+        return;
+    }
+    caught->catchCount += 1;
+    uint32_t moved = 0;
+    if (caught->catchCount >= 3) {
+        caught->catchCount = 0;
+        const std::vector<Actor *> spawns = FindActorsByName("DungeonSpawn", kSpawnPointClassId);
+        if (!spawns.empty()) {
+            Actor *spawn = spawns[static_cast<size_t>(Rand()) % spawns.size()];
+            SendCommandArgs(caught, kCmdSetPosition, spawn->GetWorldPosition());
+            moved = 1;
+        }
+    }
+    uint32_t report[3] = {static_cast<uint32_t>(body->actorId),
+                          static_cast<uint32_t>(caught->actorId), moved};
+    SendCommand(kFrontEndActorId, kCmdGuardHitCharacter, ParamBlock(report, sizeof(report)));
+    if (ActorSystem *system = GetActorSystem()) {
+        system->NetSendCommand(kFrontEndActorId, kCmdGuardHitCharacter,
+                               ParamBlock(report, sizeof(report)));
+    }
+}
+
+void GuardActor::ApplyHit(Actor *victim, float mul) {
+    if (victim == nullptr) {
+        return;
+    }
+    const int32_t victimId = victim->actorId;
+    SendReal(victim, kCmdSetHoldTime, 0.0f);
+    char text[32];
+    if (gethitId > 0) {
+        std::snprintf(text, sizeof(text), "Gethit%u", gethitId - 1);
+        SendText(victim, kCmdSetMovement, text);
+    }
+    if (damageId > 0) {
+        std::snprintf(text, sizeof(text), "Damage%u", damageId - 1);
+        SendText(victim, kCmdSetNextMovement, text);
+    }
+    SendReal(victim, kCmdSetHoldTime, hitHoldTime);
+    sinceStrike = 0.0f;
+    // The victim's handlers may delete it; each effect finds it again.
+    const std::vector<GuardHitEffect> effects = hitEffects;
+    for (const GuardHitEffect &effect : effects) {
+        Actor *still = ActorTableEntry(victimId);
+        if (still != victim) {
+            return;
+        }
+        if (effect.type >= kGuardHitEffectTypeCount) {
+            continue; // not a parameter: kept in the list, never sent
+        }
+        float values[2] = {effect.value * mul, effect.time * mul};
+        victim->HandleCommand(kCmdChangeCpFirst + effect.type, ParamBlock(values, sizeof(values)));
+    }
+}
+
+// --- fighting -------------------------------------------------------------------------
+
+void GuardActor::TickFight() {
+    Actor *body = character.target;
+    Actor *foe = target.target;
+    FaceActor(foe, 10.0f);
+    const float d = Distance(body->GetWorldPosition(), foe->GetWorldPosition());
+    if (d > fightDistance && farTime > 2.0f) {
+        SetMotion(kMotionRun);
+        farTime = 0.0f;
+        return;
+    }
+    if (fightReady != 0) {
+        FightStep(d);
+    }
+}
+
+int32_t GuardActor::DrawAttack() {
+    // The weights taken at "Precalculate", for entries that still exist.
+    const size_t count = std::min(attackPool.size(), attackParams.size());
+    const int32_t drawn = WeightedDraw(std::span<const uint32_t>(attackPool.data(), count));
+    if (drawn >= 0) {
+        return drawn;
+    }
+    return static_cast<int32_t>(static_cast<size_t>(Rand()) % attackParams.size());
+}
+
+void GuardActor::FightStep(float d) {
+    Actor *body = character.target;
+    comboPattern = static_cast<uint32_t>(Rand() % 6);
+    char attack[32];
+    if (attackParams.empty()) {
+        std::snprintf(attack, sizeof(attack), "M_Attack%d", Rand() % 4);
+    } else {
+        attackIndex = DrawAttack();
+        std::snprintf(attack, sizeof(attack), "M_Attack%d", attackIndex);
+    }
+    const std::string a = attack;
+    if (d < hitDistance) {
+        SendIfPresent(body, kCmdMotionQueueClear, ParamBlock());
+        SendText(body, kCmdMotionQueuePushBack, a);
+        SendText(body, kCmdMotionQueuePushBack, "M_Back");
+    }
+    static const char *const kCombos[6][6] = {
+        {"M_Forward", "*", "M_Forward"},
+        {"M_Forward", "*", "M_Back", "M_Forward"},
+        {"M_Forward", "M_Left", "*", "M_Back", "M_Forward"},
+        {"M_Forward", "M_Right", "*", "M_Back", "M_Forward"},
+        {"M_Left", "*", "M_Left"},
+        {"M_Right", "*", "M_Right"},
+    };
+    for (const char *step : kCombos[comboPattern]) {
+        if (step == nullptr) {
+            break;
+        }
+        SendText(body, kCmdMotionQueuePushBack, step[0] == '*' ? a : std::string(step));
+    }
+    fightReady = 0;
+}
+
+void GuardActor::EvaluateAttack() {
+    Actor *body = character.target;
+    Actor *foe = target.target;
+    if (body != nullptr && foe != nullptr &&
+        Distance(body->GetWorldPosition(), foe->GetWorldPosition()) < hitDistance &&
+        CanSee(foe) && CharacterHoldTime() <= 0.0f) {
+        catchTimer = 8.0f;
+        ApplyHit(foe, AttackIndexValid() ? attackParams[static_cast<size_t>(attackIndex)].effectMul
+                                         : 1.0f);
+        sinceStrike = 0.0f;
+        body = character.target;
+        SendIfPresent(body, kCmdMotionQueueClear, ParamBlock());
+        SendText(body, kCmdMotionQueuePushBack, "M_Back");
+        SendText(body, kCmdMotionQueuePushBack, "M_Back");
+        SendText(body, kCmdMotionQueuePushBack, "M_Neutral");
+    }
+    evalTimer = 1.0e38f;
+}
+
+// --- death ----------------------------------------------------------------------------
+
+void GuardActor::TickDead() {
+    if (stateTime <= deadDelay) {
+        return;
+    }
+    Actor *body = character.target;
+    switch (deadType) {
+    case kGuardDeadDelete:
+        ActorSystem::QueueActorForDeletion(body);
+        ActorSystem::QueueActorForDeletion(this);
+        break;
+    case kGuardDeadSpawnOnRoot:
+        Respawn(GetWorldPosition(), QueryQuaternion(this, kCmdGetWSQuaternion));
+        SendReal(body, kCmdSetHealth, startHealth);
+        SendWord(body, kCmdSetDeadLock, 0);
+        sinceStrike = 0.0f;
+        currentNode = actorId;
+        NextPathNode();
+        SetState(kGuardPatrol);
+        break;
+    case kGuardDeadSpawnRandom: {
+        Actor *place = this;
+        if (FindRestartNode() == 1) {
+            place = NodeOrRestart(currentNode);
+        } else {
+            currentNode = actorId;
+        }
+        Respawn(place->GetWorldPosition(), QueryQuaternion(place, kCmdGetWSQuaternion));
+        SendWord(body, kCmdSetDeadLock, 0);
+        SendReal(body, kCmdSetHealth, startHealth);
+        sinceStrike = 0.0f;
+        NextPathNode();
+        SetState(kGuardPatrol);
+        break;
+    }
+    case kGuardDeadSpawnOnPlace:
+        SendReal(body, kCmdSetHealth, startHealth);
+        SendWord(body, kCmdSetDeadLock, 0);
+        sinceStrike = 0.0f;
+        SetState(kGuardReturnToPatrol);
+        break;
+    default:
+        break;
+    }
+}

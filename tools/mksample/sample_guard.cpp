@@ -1,0 +1,165 @@
+#include "sample_guard.h"
+
+#include "actors/characters/character_actor.h"
+#include "actors/characters/guard_actor.h"
+#include "actors/presentation/skin_object_actor.h"
+#include "actors/world/path_node_actor.h"
+#include "actors/world/spawn_point_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "library/motion.h"
+#include "library/resource_library.h"
+#include "sample_actors.h"
+#include "sample_camera.h"
+#include "sample_character.h"
+#include "sample_output.h"
+
+namespace {
+
+constexpr int32_t kGlobalRoot = 1;
+constexpr int32_t kSceneryRoot = 2;
+constexpr int32_t kFrontEndClass = 10;
+constexpr int32_t kDrawGroupClass = 15;
+constexpr uint32_t kCmdSetBoxMin = 74;
+constexpr uint32_t kCmdSetBoxMax = 76;
+constexpr uint32_t kCmdSetUseNodeTime = 1295;
+constexpr uint32_t kCmdOnGuardStartPauseInPatrol = 1342;
+// The check's scene, in the ids of the guards' block.
+constexpr int32_t kRoomId = 3134;
+constexpr int32_t kRoomEnd = 3140;
+
+// A Path Guard of the template at the point, below the parent.
+GuardActor* MakeGuard(Actor* parent, const char* name, int32_t id, const Vector3& at) {
+    auto* guard = dynamic_cast<GuardActor*>(
+        CreateActor(static_cast<int32_t>(kGuardClassId), name, nullptr, parent, id, true));
+    if (guard == nullptr) return nullptr;
+    SendCommandArgs(guard, kCmdSetPosition, at);
+    SendCommandArgs(guard, kCmdSetGuardCharacter, static_cast<uint32_t>(kGuardTemplateId));
+    return guard;
+}
+
+Actor* MakeNode(Actor* parent, const char* name, int32_t id, const Vector3& at) {
+    Actor* node = CreateActor(static_cast<int32_t>(kPathNodeClassId), name, nullptr, parent, id,
+                              true);
+    if (node != nullptr) SendCommandArgs(node, kCmdSetPosition, at);
+    return node;
+}
+
+// Type 1 last: the nodes are there, so no "Node" is made.
+bool MakePath(GuardActor* guard) {
+    return SendCommandArgs(guard, kCmdSetGuardType, kGuardPath) != 0 && guard->colObjs.empty() &&
+           guard->children.size() == 1;
+}
+
+}  // namespace
+
+bool AddGuardTemplate(SampleOutput& out, const std::string& file) {
+    Actor* definition = MakeSampleActor(0, "Definition", kGlobalRoot, kGuardDefinitionId);
+    if (definition == nullptr) return out.Fail(file, "cannot make actor \"Definition\"");
+    auto* guard = dynamic_cast<CharacterActor*>(CreateActor(
+        static_cast<int32_t>(kCharacterClassId), "GuardTemplate", nullptr, definition,
+        kGuardTemplateId, true));
+    if (guard == nullptr) return out.Fail(file, "cannot make actor \"GuardTemplate\"");
+    guard->characterType = kCharacterGuard;
+    guard->health = 100.0f;
+    // Only the guards' copies take part in the game.
+    guard->state &= ~kActorOperational;
+    for (const auto& [name, radius] : {std::pair{"Vision", 600.0f}, std::pair{"Hearing", 300.0f}}) {
+        ColObj sphere(guard);
+        sphere.name = name;
+        sphere.type = 1;
+        sphere.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
+        sphere.boxMin = {0.0f, 40.0f, 0.0f};
+        sphere.boxMax = {radius, radius, radius};
+        guard->AddColObj(sphere);
+    }
+    int32_t next = kGuardTemplateId + 1;
+    SkinObjectActor* skin = AddWormSkin(out, file, guard, next, nullptr);
+    if (skin == nullptr) return out.Fail(file, "cannot make the skin of \"GuardTemplate\"");
+    // Walking and running move it: their motions come from motion files.
+    ResourceLibrary* library = GetLibrary();
+    for (const auto& [motionName, itemName] :
+         {std::pair{"N_Forward", "GuardWalk"}, std::pair{"R_Forward", "GuardRun"}}) {
+        const int32_t index =
+            ResourceLibrary::GetItemIndex(library->FindItemByName(itemName, ItemClass::Motion));
+        auto* item = index < 0 ? nullptr
+                               : static_cast<MotionItem*>(library->AcquireItem(
+                                     static_cast<uint32_t>(index), ItemClass::Motion, 0, 0));
+        SkinMotion* motion = nullptr;
+        for (SkinMotion& m : skin->motions) {
+            if (m.name == motionName) motion = &m;
+        }
+        if (item == nullptr || motion == nullptr) {
+            return out.Fail(file, std::string("no motion \"") + itemName + "\"");
+        }
+        library->DeleteItemIfUnused(motion->item);
+        motion->item = item;
+        motion->index = index;
+        motion->length = GetMotionLength(item);
+    }
+    return next == kGuardIdsEnd || out.Fail(file, "the guard template's ids ran over");
+}
+
+bool AddLevelGuard(SampleOutput& out, const std::string& file, int32_t& next) {
+    Actor* scenery = GetActorById(kSceneryRootId);
+    Actor* roomA = FindChildByName(scenery, "RoomA");
+    Actor* roomB = FindChildByName(scenery, "RoomB");
+    if (roomA == nullptr || roomB == nullptr) return out.Fail(file, "no rooms RoomA and RoomB");
+    // Behind the camera at (0, 120, -450), which looks along +z.
+    GuardActor* guard = MakeGuard(roomA, "Guard", next++, {-400.0f, 0.0f, -490.0f});
+    Actor* a = guard == nullptr ? nullptr : MakeNode(guard, "PatrolA", next++, {300.0f, 0.0f, 0.0f});
+    Actor* b = a == nullptr ? nullptr : MakeNode(a, "PatrolB", next++, {300.0f, 0.0f, 0.0f});
+    if (b == nullptr || !MakePath(guard)) return out.Fail(file, "cannot make the level's guard");
+    Actor* dungeon = CreateActor(static_cast<int32_t>(kSpawnPointClassId), "DungeonSpawn", nullptr,
+                                 roomB, next++, true);
+    if (dungeon == nullptr) return out.Fail(file, "cannot make actor \"DungeonSpawn\"");
+    SendCommandArgs(dungeon, kCmdSetPosition, Vector3{1300.0f, 30.0f, -300.0f});
+    return true;
+}
+
+bool WriteGuardCheck(SampleOutput& out) {
+    const std::string globals = "game/Data/GuardRun.qva";
+    if (!ResetSampleWorld()) return out.Fail(globals, "cannot make the actor world");
+    if (MakeSampleActor(kFrontEndClass, "Inventory", kGlobalRoot, kInventoryActorId) == nullptr) {
+        return out.Fail(globals, "cannot make actor \"Inventory\"");
+    }
+    if (!AddGuardTemplate(out, globals) ||
+        !WriteActorFile(out, globals, kInventoryActorId, kGuardIdsEnd)) {
+        return false;
+    }
+
+    const std::string scene = "game/Data/GuardRoom.qva";
+    if (!ResetSampleWorld()) return out.Fail(scene, "cannot make the actor world");
+    int32_t next = kRoomId;
+    Actor* room = MakeSampleActor(kDrawGroupClass, "Room", kSceneryRoot, next++);
+    Actor* floor = room == nullptr ? nullptr : CreateActor(0, "Floor", nullptr, room, next++, true);
+    if (floor == nullptr) return out.Fail(scene, "cannot make the room");
+    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
+    SendCommandArgs(room, kCmdSetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
+    ColObj box(floor);
+    box.name = "Floor";
+    box.type = 2;
+    box.flags = kColObjActive | kColObjSolid;
+    box.boxMin = {-900.0f, -20.0f, -900.0f};
+    box.boxMax = {900.0f, 0.0f, 900.0f};
+    floor->AddColObj(box);
+    GuardActor* guard = MakeGuard(room, "Guard", next++, {0.0f, 0.0f, -300.0f});
+    Actor* a = guard == nullptr ? nullptr : MakeNode(guard, "A", next++, {0.0f, 0.0f, 300.0f});
+    Actor* b = a == nullptr ? nullptr : MakeNode(a, "B", next++, {300.0f, 0.0f, 0.0f});
+    if (b == nullptr || !MakePath(guard)) return out.Fail(scene, "cannot make the guard");
+    SendCommandArgs(guard, kCmdSetUseNodeTime, true);
+    SendCommandArgs(a, kCmdSetPathnodeTime, 1.0f);
+    SendCommandArgs(b, kCmdSetPathnodeEndtype, kPathEndReverse);
+    // The room is drawn, so the skin plays its motions.
+    if (!AddSampleCamera(out, scene, next)) return false;
+    std::string error;
+    if (!AddSampleScript(guard, "paused", kCmdOnGuardStartPauseInPatrol,
+                         "sys.Save_Game(\"guard.sav\"); sys.Exit_Engine();", &error)) {
+        return out.Fail(scene, error);
+    }
+    return next == kRoomEnd && WriteActorFile(out, scene, kRoomId, kRoomEnd) &&
+           out.WriteText("e2e/guard/init.txt",
+                         CrLfLines({"../../game", "GuardRoom.qva", "GuardRun.qva", "Guard"}));
+}
