@@ -4,6 +4,7 @@
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/player2_actor.h"
+#include "actors/characters/player_actor.h"
 #include "core/actors/placeholder_actor.h"
 
 namespace {
@@ -12,7 +13,7 @@ CollisionHoldReader g_holdReader = nullptr;
 template <class T> Actor *New() { return new T(); }
 
 const ActorClassRow kRows[] = {
-    {9, &NewPlaceholderActor<9>, &RegisterPlaceholderClassOf<9>},
+    {kPlayerClassId, &New<PlayerActor>, &PlayerActor::RegisterClass},
     {12, &NewPlaceholderActor<12>, &RegisterPlaceholderClassOf<12>},
     {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
@@ -29,6 +30,12 @@ const ActorClassRow kRows[] = {
 } // namespace
 
 std::span<const ActorClassRow> CharacterClassRows() { return kRows; }
+
+CharacterHooks CharacterSubsystemHooks() {
+    CharacterHooks hooks;
+    hooks.reset = &ResetPlayerInputSettings;
+    return hooks;
+}
 
 uint32_t CharacterCollisionHold(const Actor *character) {
     return character != nullptr && g_holdReader != nullptr ? g_holdReader(character) : 0;
