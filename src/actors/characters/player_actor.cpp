@@ -144,15 +144,17 @@ constexpr ActionTrio kRAction1 = {cmd::CCRAction1, cmd::CCRAction1Start, cmd::CC
 constexpr ActionTrio kRAction2 = {cmd::CCRAction2, cmd::CCRAction2Start, cmd::CCRAction2Stop};
 constexpr ActionTrio kLAction1 = {cmd::CCLAction1, cmd::CCLAction1Start, cmd::CCLAction1Stop};
 
-void SendTrio(Actor *character, int action, int set, const ActionTrio &trio) {
+// Each send reads the link again: a script bound to a command may delete
+// the character.
+void SendTrio(const ActorLink &character, int action, int set, const ActionTrio &trio) {
     if (ActionDown(action, set) != 0) {
-        Send(character, trio.held);
+        Send(character.target, trio.held);
     }
     if (ActionPressed(action, set) != 0) {
-        Send(character, trio.pressed);
+        Send(character.target, trio.pressed);
     }
     if (ActionReleased(action, set) != 0) {
-        Send(character, trio.released);
+        Send(character.target, trio.released);
     }
 }
 
@@ -391,7 +393,7 @@ void PlayerActor::MainScheme() {
     const bool normalMode = system == nullptr || system->runMode == 0;
     Vector3 keys = {0.0f, 0.0f, 0.0f};
     if (normalMode) {
-        PostureKeys(character);
+        PostureKeys();
         if (ActionDown(kLeft, set) != 0) {
             keys.x -= 1.0f;
             keys.z += 0.05f;
@@ -416,11 +418,11 @@ void PlayerActor::MainScheme() {
     }
     const Vector3 f = CameraHeading();
     Vector3 travel = {-(f.x * keys.z + f.z * keys.x), 0.0f, f.x * keys.x - f.z * keys.z};
-    SendReal(character, cmd::RelativeLookRotY, dx);
+    SendReal(controlledCharacter.target, cmd::RelativeLookRotY, dx);
     SendReal(controlledCharacter.target, cmd::RelativeLookRotX, dy);
     SendReal(controlledCharacter.target, cmd::RelativeAimRotY, dx);
     SendReal(controlledCharacter.target, cmd::RelativeAimRotX, dy);
-    // The character may have gone in one of its own handlers.
+    // A script bound to one of these may have deleted the character.
     character = controlledCharacter.target;
 
     if (normalMode && character != nullptr) {
@@ -436,7 +438,7 @@ void PlayerActor::MainScheme() {
         if (ActionReleased(kJump, set) != 0) {
             Send(controlledCharacter.target, cmd::CCJumpStop);
         }
-        FireKeys(controlledCharacter.target, FrontEndVisible() != 0);
+        FireKeys(FrontEndVisible() != 0);
         DebugChord();
         TimeScale();
     }
@@ -444,64 +446,64 @@ void PlayerActor::MainScheme() {
     EscKey();
 }
 
-void PlayerActor::PostureKeys(Actor *character) {
+void PlayerActor::PostureKeys() {
     const int set = static_cast<int>(controllerSet);
     const bool released = ActionReleased(kRunWalk, set) != 0 || ActionReleased(kCrouch, set) != 0;
     if (characterTypeCopy == kCharacterThirdPersonShooter) {
         if (ActionPressed(kRunWalk, set) != 0) {
-            Send(character, cmd::CCStateNeutral);
+            Send(controlledCharacter.target, cmd::CCStateNeutral);
         }
         if (ActionPressed(kCrouch, set) != 0) {
-            Send(character, cmd::CCStateCrouch);
+            Send(controlledCharacter.target, cmd::CCStateCrouch);
         }
         if (released) {
-            Send(character, cmd::CCStateRun);
+            Send(controlledCharacter.target, cmd::CCStateRun);
         }
         return;
     }
     if (ActionPressed(kCrouch, set) != 0) {
-        Send(character, cmd::CCStateCrouch);
+        Send(controlledCharacter.target, cmd::CCStateCrouch);
     }
     if (ActionPressed(kRunWalk, set) != 0 && CharacterPosture() != 'C') {
-        Send(character, cmd::CCStateRun);
+        Send(controlledCharacter.target, cmd::CCStateRun);
     }
     if (released) {
-        Send(character, cmd::CCStateNeutral);
+        Send(controlledCharacter.target, cmd::CCStateNeutral);
     }
 }
 
-void PlayerActor::FireKeys(Actor *character, bool frontEndVisible) {
+void PlayerActor::FireKeys(bool frontEndVisible) {
     const int set = static_cast<int>(controllerSet);
     if (!frontEndVisible) {
         switch (characterTypeCopy) {
         case kCharacterThirdPersonShooter:
-            SendTrio(character, kFireLeft, set, kLAction1);
-            SendTrio(character, kFireRight, set, kRAction1);
+            SendTrio(controlledCharacter, kFireLeft, set, kLAction1);
+            SendTrio(controlledCharacter, kFireRight, set, kRAction1);
             break;
         case kCharacterThirdPerson:
             if (ActionDown(kUse, set) != 0) {
-                Send(character, cmd::CCRAction1);
-                Send(character, cmd::CCLAction1);
+                Send(controlledCharacter.target, cmd::CCRAction1);
+                Send(controlledCharacter.target, cmd::CCLAction1);
             }
             if (ActionPressed(kUse, set) != 0) {
-                Send(character, cmd::CCRAction1Start);
-                Send(character, cmd::CCLAction1Start);
+                Send(controlledCharacter.target, cmd::CCRAction1Start);
+                Send(controlledCharacter.target, cmd::CCLAction1Start);
             }
             if (ActionReleased(kUse, set) != 0) {
-                Send(character, cmd::CCRAction1Stop);
-                Send(character, cmd::CCLAction1Stop);
+                Send(controlledCharacter.target, cmd::CCRAction1Stop);
+                Send(controlledCharacter.target, cmd::CCLAction1Stop);
             }
             break;
         case kCharacterFirstPerson:
-            SendTrio(character, kFireLeft, set, kRAction1);
-            SendTrio(character, kFireRight, set, kRAction2);
+            SendTrio(controlledCharacter, kFireLeft, set, kRAction1);
+            SendTrio(controlledCharacter, kFireRight, set, kRAction2);
             break;
         default:
             break;
         }
     }
     if (characterTypeCopy == kCharacterFirstPerson) {
-        SendTrio(character, kUse, set, kLAction1);
+        SendTrio(controlledCharacter, kUse, set, kLAction1);
     }
 }
 
@@ -624,8 +626,11 @@ void PlayerActor::EscKey() {
 // --- console scheme ----------------------------------------------------------------
 
 void PlayerActor::ConsoleScheme() {
-    auto *body = dynamic_cast<CharacterActor *>(controlledCharacter.target);
-    if (body == nullptr) {
+    // The body and its skin are read again for each send: a script bound to
+    // a command may delete them.
+    auto body = [this]() { return dynamic_cast<CharacterActor *>(controlledCharacter.target); };
+    auto skin = [&body]() { return body() != nullptr ? body()->skin.target : nullptr; };
+    if (body() == nullptr) {
         return;
     }
     const int set = static_cast<int>(controllerSet);
@@ -634,23 +639,19 @@ void PlayerActor::ConsoleScheme() {
     const float sz = -ActionValue(kLookY, 0);
     const float length = std::sqrt(sx * sx + sz * sz);
     if (length > 0.5f) {
-        SendText(body, cmd::SetMotion, "R_Forward");
-        SendReal(controlledCharacter.target, cmd::SetTurnSpeed, 15.0f);
-        SendReal(body->skin.target, cmd::SetMotionSpeed, (length - 1.0f) * 0.8f + 1.0f);
+        SendText(body(), cmd::SetMotion, "R_Forward");
+        SendReal(body(), cmd::SetTurnSpeed, 15.0f);
+        SendReal(skin(), cmd::SetMotionSpeed, (length - 1.0f) * 0.8f + 1.0f);
     } else if (length > 0.1f) {
-        SendText(body, cmd::SetMotion, "N_Forward");
-        SendReal(controlledCharacter.target, cmd::SetTurnSpeed, length > 0.25f ? 10.0f : 5.0f);
-        SendReal(body->skin.target, cmd::SetMotionSpeed, length * 1.5f + 0.1f);
+        SendText(body(), cmd::SetMotion, "N_Forward");
+        SendReal(body(), cmd::SetTurnSpeed, length > 0.25f ? 10.0f : 5.0f);
+        SendReal(skin(), cmd::SetMotionSpeed, length * 1.5f + 0.1f);
     } else {
-        SendReal(body->skin.target, cmd::SetMotionSpeed, 1.0f);
-        SendText(body, cmd::SetMotion, "N_Neutral");
-    }
-    body = dynamic_cast<CharacterActor *>(controlledCharacter.target);
-    if (body == nullptr) {
-        return;
+        SendReal(skin(), cmd::SetMotionSpeed, 1.0f);
+        SendText(body(), cmd::SetMotion, "N_Neutral");
     }
     if (ActionDown(kJump, set) != 0) {
-        Send(body, cmd::CCJump);
+        Send(body(), cmd::CCJump);
     } else if (ActionDown(kUse, set) != 0) {
         FrontEndVisible();
     }
@@ -660,18 +661,14 @@ void PlayerActor::ConsoleScheme() {
         input.stickHeading = HeadingOf(sx, sz);
         input.consoleHeading = input.cameraHeading + input.stickHeading;
     }
-    body = dynamic_cast<CharacterActor *>(controlledCharacter.target);
-    if (body == nullptr) {
-        return;
-    }
     const float delta = timeRecord->delta;
     const float yaw = ActionValue(kCameraYaw, 0);
-    if (std::fabs(yaw) > 0.2f && length < 0.14f) {
-        SendReal(body->notifyCamera.target, cmd::CameraRelativeYaw, yaw * delta * 2.0f);
+    if (std::fabs(yaw) > 0.2f && length < 0.14f && body() != nullptr) {
+        SendReal(body()->notifyCamera.target, cmd::CameraRelativeYaw, yaw * delta * 2.0f);
     }
     const float pitch = ActionValue(kCameraPitch, 0);
-    if (std::fabs(pitch) > 0.2f && length < 0.14f) {
-        SendReal(body->notifyCamera.target, cmd::CameraRelativeRotX, pitch * delta * 2.0f);
+    if (std::fabs(pitch) > 0.2f && length < 0.14f && body() != nullptr) {
+        SendReal(body()->notifyCamera.target, cmd::CameraRelativeRotX, pitch * delta * 2.0f);
     }
-    SendReal(controlledCharacter.target, cmd::SetRotY, input.consoleHeading);
+    SendReal(body(), cmd::SetRotY, input.consoleHeading);
 }

@@ -70,8 +70,8 @@ class PlayerActor : public Actor {
     void SetCharacter(Actor *character);
     void MainScheme();
     void ConsoleScheme();
-    void PostureKeys(Actor *character);
-    void FireKeys(Actor *character, bool frontEndVisible);
+    void PostureKeys();
+    void FireKeys(bool frontEndVisible);
     void DebugChord();
     void TimeScale();
     void KeyActors();
