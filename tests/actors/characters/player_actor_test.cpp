@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -38,13 +39,12 @@ class LoggedCharacter : public CharacterActor {
         if ((commandId >= 869 && commandId <= 886) || IsLook(commandId) || commandId == 976 ||
             commandId == 1027 || commandId == 1097) {
             angleAtTravel = commandId == 1026 && Of(1026).empty() ? moveAngle : angleAtTravel;
-            log.push_back({FrameCounter, commandId, {}});
-            if (block.data() != nullptr) {
-                log.back().block.assign(block.data(), block.data() + block.size());
-            }
+            const uint8_t *bytes = block.data();
+            log.push_back({FrameCounter, commandId, {bytes, bytes + (bytes ? block.size() : 0)}});
         }
         return CharacterActor::HandleCommand(commandId, block);
     }
+    // The ids, without the look and travel ones unless asked.
     Ids Sent(bool withLook = false) const {
         Ids ids;
         for (const RecordedCommand &entry : log) {
@@ -56,11 +56,8 @@ class LoggedCharacter : public CharacterActor {
     }
     std::vector<RecordedCommand> Of(uint32_t commandId) const {
         std::vector<RecordedCommand> found;
-        for (const RecordedCommand &entry : log) {
-            if (entry.id == commandId) {
-                found.push_back(entry);
-            }
-        }
+        std::copy_if(log.begin(), log.end(), std::back_inserter(found),
+                     [commandId](const RecordedCommand &entry) { return entry.id == commandId; });
         return found;
     }
     std::vector<RecordedCommand> log;
@@ -434,9 +431,13 @@ TEST_F(PlayerTest, ConsoleSchemeSteersByTheStick) {
 }
 
 // A Player made mid-game leaves the world's time alone and copies its
-// template; its record holds three words and the path.
+// template. Its record (three words and the path) reads back; a cut one
+// fails, and a failed base record stops the read before the path is emptied.
 TEST_F(PlayerTest, CommandsCopyAndRecord) {
     EXPECT_EQ(ClassDescriptorTable[kPlayerClassId].items.size(), 4u);
+    TempFolder folder;
+    const std::string none = WriteActorAtVersion(player, 70, folder, "none.qva");
+    EXPECT_EQ(none.substr(none.size() - 16), std::string(16, '\0'));
     for (uint32_t set : {534u, 536u, 544u}) {
         SendCommandArgs(player, set, uint32_t{set == 544 ? 1 : set - 533});
         uint32_t value = 0;
@@ -451,71 +452,41 @@ TEST_F(PlayerTest, CommandsCopyAndRecord) {
     auto *copy = dynamic_cast<PlayerActor *>(
         CreateActor(kPlayerClassId, "P2", player, GetActorById(2), -1, true));
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(std::tuple(root->time, root->delta), clock);
-    EXPECT_EQ(root->multiplier, 1.0f);
+    EXPECT_EQ(std::tuple(root->time, root->delta, root->multiplier),
+              std::tuple_cat(clock, std::tuple(1.0f)));
     EXPECT_EQ(std::tuple(copy->playerType, copy->characterTypeCopy, copy->playerHost,
                          copy->controllerSet, copy->controlledCharacter.target,
                          copy->controlledCharacter.origin),
               std::tuple(1u, kCharacterThirdPersonShooter, 1u, 3u, static_cast<Actor *>(hero),
                          static_cast<Actor *>(copy)));
-    TempFolder folder;
+
     const std::string bytes = WriteActorAtVersion(copy, 70, folder, "p.qva");
-    EXPECT_EQ(bytes.substr(bytes.size() - 23),
-              std::string("\x01\0\0\0\x04\0\0\0\x03\0\0\0\x07\0\0\0../Hero", 23));
     std::vector<std::string> lines;
     copy->DumpClassFields(lines);
     EXPECT_EQ(lines, std::vector<std::string>{
                          "player type 1 charactertype 4 control 3 path \"../Hero\""});
-}
-
-class PlayerRecordTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ResetActorWorldForTests();
-        ASSERT_EQ(InitActorSystem(), 1);
-    }
-    void TearDown() override { ResetActorWorldForTests(); }
-    PlayerActor *Load(const std::string &bytes) {
+    const int32_t id = copy->actorId;
+    auto load = [](const std::string &file) {
         Archive archive;
-        EXPECT_TRUE(archive.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size())));
-        return LoadActorsFrom(archive, kSerializeLoad) == 0
-                   ? nullptr
-                   : dynamic_cast<PlayerActor *>(GetActorById(MoveActorFileId(3000, 70)));
-    }
-    TempFolder folder;
-};
-
-// The "Start Game" pair read back; a cut record fails, and a failed base
-// record stops the read before the path is emptied.
-TEST_F(PlayerRecordTest, ThePathReadsBackAndACutRecordFails) {
-    Actor *scenery = GetActorById(kSceneryRootId);
-    auto *player = dynamic_cast<PlayerActor *>(
-        CreateActor(kPlayerClassId, "MASTERPLAYER", nullptr, scenery, 3000, true));
-    const std::string none = WriteActorAtVersion(player, 70, folder, "none.qva");
-    EXPECT_EQ(none.substr(none.size() - 16), std::string(16, '\0'));
-    Actor *hero = CreateActor(kCharacterClassId, "GA1_Player", nullptr, scenery, 3001, true);
-    SendCommandArgs(hero, 837, kCharacterThirdPerson);
-    player->HandleCommand(538, ParamBlock(&hero, sizeof(hero)));
-    player->playerHost = 5;
-    const std::string bytes = WriteActorAtVersion(player, 70, folder, "player.qva");
-
-    PlayerActor *back = Load(bytes);
+        EXPECT_TRUE(archive.OpenMemory(file.data(), static_cast<uint32_t>(file.size())));
+        return LoadActorsFrom(archive, kSerializeLoad);
+    };
+    ASSERT_NE(load(bytes), 0);
+    auto *back = dynamic_cast<PlayerActor *>(GetActorById(static_cast<uint32_t>(id)));
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(std::tie(back->characterTypeCopy, back->playerHost, back->characterPath),
-              std::make_tuple(kCharacterThirdPerson, 0u, std::string("../GA1_Player")));
+              std::make_tuple(kCharacterThirdPersonShooter, 0u, std::string("../Hero")));
     back->HandleCommand(kCmdPrecalculate, ParamBlock());
     EXPECT_EQ(back->controlledCharacter.target, hero);
 
-    EXPECT_EQ(Load(bytes.substr(0, bytes.size() - 4)), nullptr);
+    EXPECT_EQ(load(bytes.substr(0, bytes.size() - 4)), 0);
     EXPECT_EQ(std::string(GetActorSystem()->errorText), "Serialize Error");
-    back = dynamic_cast<PlayerActor *>(
-        CreateActor(kPlayerClassId, "P", nullptr, scenery, 3002, true));
-    back->characterPath = "kept";
+    player->characterPath = "kept";
     Archive cut;
     ASSERT_TRUE(cut.OpenMemory(bytes.data() + 16, 24));
     cut.SetVersion(70);
-    EXPECT_EQ(back->Serialize(cut, kSerializeLoad), 0);
-    EXPECT_EQ(back->characterPath, "kept");
+    EXPECT_EQ(player->Serialize(cut, kSerializeLoad), 0);
+    EXPECT_EQ(player->characterPath, "kept");
 }
 
 } // namespace
