@@ -445,6 +445,9 @@ TEST_F(PlayerTest, CommandsCopyAndRecord) {
         EXPECT_EQ(value, set == 544 ? 1 : set - 533);
     }
     SetType(kCharacterThirdPersonShooter);
+    Actor *answer = nullptr;
+    player->HandleCommand(539, ParamBlock(&answer, sizeof(answer)));
+    EXPECT_EQ(answer, hero);
     runner.Step(5);
     TimeRecord *root = RootTimeRecord();
     root->multiplier = 0.5f;
