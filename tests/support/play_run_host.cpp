@@ -35,6 +35,7 @@ int PlayRunHost::Run(const std::string& folder, uint64_t frameLimit) {
     std::filesystem::current_path(folder);
     const std::string limit = std::to_string(frameLimit);
     setenv("ENGINE_FRAME_LIMIT", limit.c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless the caller chose a display
     const int code = RunEngine("-win=1 -s=0", *this);
     unsetenv("ENGINE_FRAME_LIMIT");
     std::filesystem::current_path(before);
