@@ -14,5 +14,5 @@ void InstallEngineClasses() {
     RegisterActorClassRows(FrontEndClassRows());
     InstallWorldHooks(WorldSubsystemHooks());
     InstallPresentationHooks(PresentationSubsystemHooks());
-    InstallCharacterHooks(CharacterHooks{});
+    InstallCharacterHooks(CharacterSubsystemHooks());
 }

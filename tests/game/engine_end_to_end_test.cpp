@@ -320,6 +320,9 @@ TEST_F(EngineEndToEnd, DemoMovesItsActorSavesAndExits) {
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" classname=")),
               "id=8003 class=9 name=\"MASTERPLAYER\" parent=2");
+    // Without a "PlayerCharacter" the game's Player drives nothing.
+    EXPECT_TRUE(HasLineStarting(player, "player type 0 charactertype 0 control 0 path \"\""))
+        << dump;
 
     // The sample camera was current and stays so in the save; without a
     // "PlayerCharacter" the game made no camera of its own.
@@ -739,6 +742,8 @@ TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
     std::vector<std::string> player = ActorLines(dump, "MASTERPLAYER");
     ASSERT_FALSE(player.empty()) << dump;
     EXPECT_EQ(player[0].substr(0, player[0].find(" parent=")), "id=8003 class=9 name=\"MASTERPLAYER\"");
+    EXPECT_TRUE(HasLineStarting(player, "player type 0 charactertype 0 control 0 path \"\""))
+        << dump;
 
     wavecheck::WaveData wave;
     std::string error;
@@ -848,6 +853,12 @@ TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
     std::vector<std::string> camera = ActorLines(dump, "Camera");
     ASSERT_FALSE(camera.empty()) << dump;
     EXPECT_NE(camera[0].find(" class=19 "), std::string::npos) << camera[0];
+    // The game's Player drives the copy, named from beside it.
+    std::vector<std::string> master = ActorLines(dump, "MASTERPLAYER");
+    ASSERT_FALSE(master.empty()) << dump;
+    EXPECT_TRUE(HasLineStarting(master, "player type 0 charactertype 3 control 0 path "
+                                        "\"../GA1_Player\""))
+        << dump;
 }
 
 // With the controller running: the player jumps 0.1 s in, is hurt by 10 as it

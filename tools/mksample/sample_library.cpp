@@ -91,11 +91,10 @@ Quaternion AxisAngle(float x, float y, float z, double angle) {
     return {x * s, y * s, z * s, float(std::cos(angle / 2.0))};
 }
 
-// A looping worm motion in the record's own tracks: both bones sway about x
-// over 30 frames; the character it drives moves `speed` units a second along
-// -z, where it looks.
-// The worm's two spine bones swaying about x over a length of 30.
-void WormTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double sway) {
+// Both bones of the worm swaying about x over 30 frames; with a reach, the
+// first (the root) also moves that far along +z.
+std::vector<std::unique_ptr<KeyTrack>> WormTracks(double sway, float reach = 0.0f) {
+    std::vector<std::unique_ptr<KeyTrack>> tracks;
     for (int b = 0; b < 2; ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
@@ -104,16 +103,18 @@ void WormTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double sway) {
             const double angle = (b == 0 ? sway : -sway) * std::sin(kPi * k / 1.5);
             track->AddRotationKey(10.0f * float(k), AxisAngle(1, 0, 0, angle));
         }
+        if (b == 0 && reach != 0.0f) {
+            track->AddPositionKey(0.0f, {0, 0, 0});
+            track->AddPositionKey(30.0f, {0, 0, reach});
+        }
         tracks.push_back(std::move(track));
     }
+    return tracks;
 }
 
-MotionItem& WormMotion(Table& table, uint32_t slot, const std::string& name, double sway,
-                       float speed) {
-    MotionItem& motion = table.Add<MotionItem>(slot, name);
-    WormTracks(motion.recordTracks, sway);
-    motion.displacement[2] = -speed * 30.0f;
-    return motion;
+// A looping worm motion in the record's own tracks, in place.
+void WormMotion(Table& table, uint32_t slot, const std::string& name, double sway) {
+    table.Add<MotionItem>(slot, name).recordTracks = WormTracks(sway);
 }
 
 // The worm's standing motion: every bone swaying a little about z, 31 keys
@@ -250,16 +251,16 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Material(112, "MenuLight", 0, {2}).unlit = 1;
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
-    KeyTrack& forwardRoot = *WormMotion(table, 61, "R_Forward", 0.1, 300.0f).recordTracks[0];
-    forwardRoot.AddPositionKey(0.0f, {0, 0, 0});
-    forwardRoot.AddPositionKey(30.0f, {0, 0, 100});
+    // The two walking motions come from files, which carry the distance a
+    // loop moves the character (along -z, where it looks).
+    table.Add<MotionItem>(61, "R_Forward", "r_forward.mot");
     // The character's postures, in slots 64-69.
-    WormMotion(table, 64, "N_Forward", 0.1, 150.0f);
-    WormMotion(table, 65, "C_Neutral", 0.02, 0.0f);
-    WormMotion(table, 66, "J_Neutral", 0.2, 0.0f);
-    WormMotion(table, 67, "J_Forward", 0.2, 0.0f);
-    WormMotion(table, 68, "F_Neutral", 0.3, 0.0f);
-    WormMotion(table, 69, "N_Relax", 0.05, 0.0f);
+    table.Add<MotionItem>(64, "N_Forward", "n_forward.mot");
+    WormMotion(table, 65, "C_Neutral", 0.02);
+    WormMotion(table, 66, "J_Neutral", 0.2);
+    WormMotion(table, 67, "J_Forward", 0.2);
+    WormMotion(table, 68, "F_Neutral", 0.3);
+    WormMotion(table, 69, "N_Relax", 0.05);
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
     // The guards' walk and run: the library keeps no displacement of its own
@@ -309,8 +310,9 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
     ArmTracks(back, 0.3);
     std::vector<std::unique_ptr<KeyTrack>> layer;
     ArmTracks(layer, 0.6);
-    std::vector<std::unique_ptr<KeyTrack>> walk;
-    WormTracks(walk, 0.1);
+    // 300 and 150 units a second over a loop of 30 frames.
+    std::vector<std::unique_ptr<KeyTrack>> run = WormTracks(0.1, 100.0f);
+    std::vector<std::unique_ptr<KeyTrack>> walk = WormTracks(0.1);
 
     return WriteBytes(out, "beep.wav", BeepWave()) &&
            WriteImage(out, scratch, "white.tga", WhiteImage()) &&
@@ -333,8 +335,10 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "worm_v1.qvm", WormQvm(1)) &&
            WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave()) &&
            WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
+           WriteBytes(out, "r_forward.mot", MotFile(run, {0, 0, -300.0f * 30.0f})) &&
            WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
            WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0})) &&
+           WriteBytes(out, "n_forward.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
            WriteBytes(out, "guard_walk.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
            WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f}));
 }

@@ -6,6 +6,7 @@
 #include "actors/characters/game_object_actor.h"
 #include "actors/characters/guard_actor.h"
 #include "actors/characters/player2_actor.h"
+#include "actors/characters/player_actor.h"
 #include "core/actors/placeholder_actor.h"
 
 namespace {
@@ -14,7 +15,7 @@ CollisionHoldReader g_holdReader = nullptr;
 template <class T> Actor *New() { return new T(); }
 
 const ActorClassRow kRows[] = {
-    {9, &NewPlaceholderActor<9>, &RegisterPlaceholderClassOf<9>},
+    {kPlayerClassId, &New<PlayerActor>, &PlayerActor::RegisterClass},
     {kGameObjectClassId, &New<GameObjectActor>, &GameObjectActor::RegisterClass},
     {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
@@ -31,6 +32,12 @@ const ActorClassRow kRows[] = {
 } // namespace
 
 std::span<const ActorClassRow> CharacterClassRows() { return kRows; }
+
+CharacterHooks CharacterSubsystemHooks() {
+    CharacterHooks hooks;
+    hooks.reset = &ResetPlayerInputSettings;
+    return hooks;
+}
 
 uint32_t CharacterCollisionHold(const Actor *character) {
     return character != nullptr && g_holdReader != nullptr ? g_holdReader(character) : 0;
