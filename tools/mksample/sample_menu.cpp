@@ -18,7 +18,6 @@ namespace {
 constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kTextFontSlot = 80;
 constexpr uint32_t kSheetFontSlot = 81;
-constexpr uint32_t kCmdActionStartPre = 208;
 
 // Makes the menu actors of one file at consecutive ids; the first failure
 // is kept for the file.

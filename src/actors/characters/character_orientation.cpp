@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSetQuaternion = 79;
 constexpr uint32_t kCmdGetBone = 1120;
 constexpr uint32_t kCmdUpdateBones = 1127;
 constexpr uint32_t kCmdSetCurrentLayer = 1133;

@@ -8,12 +8,12 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/base_command_ids.h"
 
 namespace guard {
 
 // Commands the guard sends or reads.
 inline constexpr uint32_t kCmdSetMaster = 41;
-inline constexpr uint32_t kCmdSetQuaternion = 79;
 inline constexpr uint32_t kCmdGetWSQuaternion = 81;
 inline constexpr uint32_t kCmdAddCommandSpy = 94;
 inline constexpr uint32_t kCmdGuardHitCharacter = 549;
