@@ -1,5 +1,6 @@
 // The play folder of the sample, run in this process with scripted keys:
-// the player walks the hero forward with W for a second and quits with Esc.
+// the player walks the hero forward with W for a second, opens the pause
+// menu with Esc and quits with a click on "Quit", under the cursor's start.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr uint32_t kVkW = 'W';
 constexpr uint32_t kVkEscape = 27;
+constexpr uint32_t kLeftMouseButton = 256;
 constexpr uint32_t kCmdGetMovement = 846;
 
 std::string Movement(Actor *character) {
@@ -27,8 +29,8 @@ std::string Movement(Actor *character) {
     return std::string(text, strnlen(text, sizeof(text)));
 }
 
-// W from 1.0 s to 2.0 s, Esc at 2.5 s.
-TEST(PlayRun, WalksForwardAlongTheCameraAndEscQuits) {
+// W from 1.0 s to 2.0 s, Esc at 2.5 s, the click at 2.7 s.
+TEST(PlayRun, WalksForwardAlongTheCameraAndQuitsFromThePauseMenu) {
     TempFolder folder;
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
@@ -68,13 +70,19 @@ TEST(PlayRun, WalksForwardAlongTheCameraAndEscQuits) {
         case 152:
             host.Key(kVkEscape, false);
             break;
+        case 162:
+            host.Button(kLeftMouseButton, true);
+            break;
+        case 164:
+            host.Button(kLeftMouseButton, false);
+            break;
         default:
             break;
         }
     };
     const int code = host.Run(folder / "play", 600);
     EXPECT_EQ(code, 0) << "the run ends through \"Exit Engine\"";
-    EXPECT_LT(host.frames, 160u);
+    EXPECT_LT(host.frames, 170u);
     ASSERT_TRUE(found);
     EXPECT_EQ(held, "Forward");
     EXPECT_EQ(after, "Neutral");
