@@ -267,6 +267,16 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
     runner.Step(2);
     EXPECT_EQ(states(boostId), (std::vector<uint32_t>{5, 3, 8}));
     EXPECT_EQ(GetActorById(static_cast<uint32_t>(boostId)), nullptr);
+    // The hero's condition takes the change at its next tick and lets it go
+    // over the effect's 10 s.
+    const float base = hero->paramBase[kParamSpeed];
+    runner.Step(6);
+    EXPECT_NEAR(hero->paramValue[kParamSpeed], 0.5f * base, 1e-3f * base);
+    runner.Step(594);
+    EXPECT_GT(hero->paramValue[kParamSpeed], 0.9f * base);
+    EXPECT_LT(hero->paramValue[kParamSpeed], base);
+    runner.Step(120);
+    EXPECT_EQ(hero->paramValue[kParamSpeed], base);
 
     // A key grabbed from the inventory.
     GameObjectActor *key = Item(kItemKey);
