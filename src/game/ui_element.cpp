@@ -8,16 +8,6 @@
 #include "core/actors/actor_system.h"
 #include "library/resource_library.h"
 
-void RegisterUiClass(uint32_t classId, std::span<const UiSheetRow> rows) {
-    ActorClassDescriptor &descriptor = NameClassDescriptor(classId);
-    descriptor.lineage = {0, classId};
-    descriptor.items.clear();
-    for (const UiSheetRow &row : rows) {
-        descriptor.items.emplace_back(row.label, row.kind, row.setCommand, row.getCommand, 0, 0.0f,
-                                      0.0f, 1.0f, nullptr);
-    }
-}
-
 int32_t SaturateToI32(double value) {
     if (std::isnan(value)) {
         return 0;

@@ -31,15 +31,12 @@ inline constexpr uint32_t kUiCmdActionStopPost = 215;
 // The pointer event of a menu: {i32 x, i32 y, u32 released, u32 pressed}.
 inline constexpr uint32_t kUiCmdPointerEvent = 1607;
 
-struct UiSheetRow {
-    const char *label;
-    PropertyKind kind;
-    uint32_t setCommand;
-    uint32_t getCommand;
-};
+using UiSheetRow = BasicSheetRow;
 
 // Names the class's descriptor, gives it the lineage [0, id] and the rows.
-void RegisterUiClass(uint32_t classId, std::span<const UiSheetRow> rows);
+inline void RegisterUiClass(uint32_t classId, std::span<const UiSheetRow> rows) {
+    RegisterBasicClassSheet(classId, rows);
+}
 
 // Truncated toward zero and held to the i32 range; NaN gives 0.
 int32_t SaturateToI32(double value);
