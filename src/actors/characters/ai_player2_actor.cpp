@@ -349,7 +349,7 @@ int AIPlayer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
 }
 
 void AIPlayer2Actor::GoToActor(Actor *actor, uint32_t group, uint32_t running) {
-    if (state != kAI2Idle && state != kAI2GoTo) {
+    if (aiState != kAI2Idle && aiState != kAI2GoTo) {
         return;
     }
     goTo.Assign(actor);
@@ -395,17 +395,7 @@ void AIPlayer2Actor::SoundNotify(Actor *actor, ParamBlock block) {
 }
 
 void AIPlayer2Actor::CopyFields(AIPlayer2Actor &source) {
-    state = source.state;
-    previousState = source.previousState;
-    characterId = source.characterId;
-    aimLayers = source.aimLayers;
-    ownPosition = source.ownPosition;
-    characterNeutral = source.characterNeutral;
-    headBone = source.headBone;
-    headBoneSkinId = source.headBoneSkinId;
-    std::copy(std::begin(source.headAngles), std::end(source.headAngles), headAngles);
-    visionSensorId = source.visionSensorId;
-    hearingSensorId = source.hearingSensorId;
+    static_cast<AIPlayer2Fields &>(*this) = source;
     const std::pair<ActorLink *, ActorLink *> links[] = {{&seen, &source.seen},
                                                          {&heard, &source.heard},
                                                          {&goTo, &source.goTo},
@@ -416,50 +406,6 @@ void AIPlayer2Actor::CopyFields(AIPlayer2Actor &source) {
         mine->origin = theirs->origin;
         mine->Assign(theirs->target);
     }
-    fightGroup = source.fightGroup;
-    aimPitch = source.aimPitch;
-    aimYaw = source.aimYaw;
-    stateTimer = source.stateTimer;
-    aimError = source.aimError;
-    findShelterEnable = source.findShelterEnable;
-    findShelterRadius = source.findShelterRadius;
-    goToGroup = source.goToGroup;
-    run = source.run;
-    targetDistance = source.targetDistance;
-    pendingDistance = source.pendingDistance;
-    targetPosition = source.targetPosition;
-    pendingPosition = source.pendingPosition;
-    targetVisionPoint = source.targetVisionPoint;
-    targetCenterPoint = source.targetCenterPoint;
-    visibleTime = source.visibleTime;
-    unseenTime = source.unseenTime;
-    sightCheckTimer = source.sightCheckTimer;
-    pendingTimer = source.pendingTimer;
-    motionName = source.motionName;
-    trail = source.trail;
-    trailTimer = source.trailTimer;
-    trailInterval = source.trailInterval;
-    trailStep = source.trailStep;
-    trailOn = source.trailOn;
-    lookTimer = source.lookTimer;
-    idleMotion = source.idleMotion;
-    soundNotice = source.soundNotice;
-    soundPosition = source.soundPosition;
-    soundSourceName = source.soundSourceName;
-    std::copy(std::begin(source.soundValues), std::end(source.soundValues), soundValues);
-    soundTimer = source.soundTimer;
-    markerIds = source.markerIds;
-    rayGroup = source.rayGroup;
-    rayReceive = source.rayReceive;
-    rayExclude = source.rayExclude;
-    currentShelterId = source.currentShelterId;
-    shelterPoint = source.shelterPoint;
-    avoidDirection = source.avoidDirection;
-    avoiding = source.avoiding;
-    avoidTimer = source.avoidTimer;
-    attacking = source.attacking;
-    preFightTime = source.preFightTime;
-    generalTimer = source.generalTimer;
 }
 
 // --- binding ----------------------------------------------------------------------------
@@ -549,7 +495,7 @@ void AIPlayer2Actor::OnCharacterNotice(uint32_t commandId, ParamBlock block) {
         SetState(kAI2Dead);
         break;
     case kCallbackSkinLooping:
-        if (block.ReadU32(0) == 0 && state != kAI2Inactive && !motionName.empty()) {
+        if (block.ReadU32(0) == 0 && aiState != kAI2Inactive && !motionName.empty()) {
             SendMotion(motionName.c_str());
         }
         break;
@@ -578,7 +524,8 @@ void AIPlayer2Actor::WallContacts(ParamBlock block) {
 }
 
 void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor *sensor) {
-    if ((state >= kAI2HostageTaker && state <= kAI2Shelter) || commandId != kCmdCollisionEvent) {
+    if ((aiState >= kAI2HostageTaker && aiState <= kAI2Shelter) ||
+        commandId != kCmdCollisionEvent) {
         return;
     }
     const bool fromVision = sensor == VisionSensor();
@@ -607,7 +554,7 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
     if (fightGroup == 0) {
         return;
     }
-    if (state == kAI2Fight) {
+    if (aiState == kAI2Fight) {
         Actor *candidate = nullptr;
         if (heard.target != nullptr && heard.target != target.target) {
             candidate = heard.target;
@@ -619,8 +566,8 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
             pendingEnemy.Assign(candidate);
         }
     }
-    if ((heard.target == nullptr && seen.target == nullptr) || state == kAI2PreFight ||
-        state == kAI2Fight) {
+    if ((heard.target == nullptr && seen.target == nullptr) || aiState == kAI2PreFight ||
+        aiState == kAI2Fight) {
         return;
     }
     const uint32_t ownGroup = AskWord(character, kGetCharacterGroup);
@@ -669,12 +616,12 @@ void AIPlayer2Actor::SwitchAimLayers(float blend) {
 }
 
 void AIPlayer2Actor::SetState(uint32_t newState) {
-    if (newState == state || newState >= kAI2StateCount) {
+    if (newState == aiState || newState >= kAI2StateCount) {
         return;
     }
-    const uint32_t old = state;
+    const uint32_t old = aiState;
     previousState = static_cast<int32_t>(old);
-    state = newState;
+    aiState = newState;
     stateTimer = 0.0f;
     trailOn = 0;
     trail.clear();
@@ -747,7 +694,7 @@ void AIPlayer2Actor::Process() {
     delta_ = timeRecord != nullptr ? timeRecord->delta : 0.0f;
 
     if (auto *body = dynamic_cast<CharacterActor *>(character);
-        body != nullptr && body->health <= 0.0f && state != kAI2Dead) {
+        body != nullptr && body->health <= 0.0f && aiState != kAI2Dead) {
         SetState(kAI2Dead);
     }
     ownPosition = character->GetWorldPosition();
@@ -760,7 +707,7 @@ void AIPlayer2Actor::Process() {
     TakeOverPendingEnemy();
     stateTimer += delta_;
     ThinkState(character);
-    if (state == kAI2Inactive || state == kAI2Dead) {
+    if (aiState == kAI2Inactive || aiState == kAI2Dead) {
         return;
     }
     if (Actor *skin = SkinnedBody()) {
@@ -802,7 +749,7 @@ void AIPlayer2Actor::TrackTarget(Actor *character) {
         sightCheckTimer = 0.0f;
     }
     if (fightGroup == 0 ||
-        (state != kAI2Fight && state != kAI2GoToShelter && state != kAI2Shelter)) {
+        (aiState != kAI2Fight && aiState != kAI2GoToShelter && aiState != kAI2Shelter)) {
         return;
     }
     if (visibleTime > 0.0f && attacking == 0 && std::fabs(aimError) < 0.5f &&
@@ -831,13 +778,13 @@ void AIPlayer2Actor::TakeOverPendingEnemy() {
     visibleTime = 0.0f;
     unseenTime = 0.0f;
     StopAttack();
-    if (fightGroup != 0 && (state == kAI2Fight || state == kAI2GoToShelter)) {
+    if (fightGroup != 0 && (aiState == kAI2Fight || aiState == kAI2GoToShelter)) {
         SetState(kAI2Fight);
     }
 }
 
 void AIPlayer2Actor::ThinkState(Actor *character) {
-    switch (state) {
+    switch (aiState) {
     case kAI2Idle:
         ThinkIdle(character);
         break;

@@ -98,7 +98,70 @@ extern std::vector<AIPlayer2Actor *> AIPlayer2Instances;
 // RegisterClass.
 extern std::vector<std::string> AIPlayer2StateNames;
 
-class AIPlayer2Actor : public Actor {
+// The brain's values that a copy takes member by member (its links are
+// copied apart).
+struct AIPlayer2Fields {
+    uint32_t aiState = kAI2Idle;
+    int32_t previousState = -1;
+    int32_t characterId = -1;
+    std::vector<AimLayer> aimLayers;
+    Vector3 ownPosition = {0.0f, 0.0f, 0.0f};
+    uint32_t characterNeutral = 0;
+    Bone *headBone = nullptr;
+    float headAngles[3] = {0.0f, 0.0f, 0.0f};
+    int32_t visionSensorId = -1;
+    int32_t hearingSensorId = -1;
+    uint32_t fightGroup = 0;
+    float aimPitch = 0.0f;
+    float aimYaw = 0.0f;
+    float stateTimer = 0.0f;
+    float aimError = 0.0f;
+    uint32_t findShelterEnable = 1;
+    float findShelterRadius = 1200.0f;
+    uint32_t goToGroup = 0;
+    uint32_t run = 0;
+    float targetDistance = 0.0f;
+    float pendingDistance = 0.0f;
+    Vector3 targetPosition = {0.0f, 0.0f, 0.0f};
+    Vector3 pendingPosition = {0.0f, 0.0f, 0.0f};
+    Vector3 targetVisionPoint = {0.0f, 0.0f, 0.0f};
+    Vector3 targetCenterPoint = {0.0f, 0.0f, 0.0f};
+    float visibleTime = 0.0f;
+    float unseenTime = 0.0f;
+    float sightCheckTimer = 0.0f;
+    float pendingTimer = 0.0f;
+    std::string motionName;
+    std::deque<Vector3> trail;
+    float trailTimer = 0.0f;
+    float trailInterval = 2.0f;
+    float trailStep = 10.0f;
+    uint32_t trailOn = 0;
+    float lookTimer = 0.0f;
+    std::string idleMotion = "N_Neutral";
+    uint32_t soundNotice = 0;
+    Vector3 soundPosition = {0.0f, 0.0f, 0.0f};
+    std::string soundSourceName;
+    float soundValues[2] = {0.0f, 0.0f};
+    float soundTimer = 0.0f;
+    std::vector<int32_t> markerIds;
+    uint32_t rayGroup = 0;
+    uint32_t rayReceive = 0;
+    uint32_t rayExclude = 0;
+    int32_t currentShelterId = -1;
+    Vector3 shelterPoint = {0.0f, 0.0f, 0.0f};
+    Vector3 avoidDirection = {0.0f, 0.0f, 0.0f};
+    uint32_t avoiding = 0;
+    float avoidTimer = 0.0f;
+    uint32_t attacking = 0;
+    float preFightTime = 0.0f;
+    // The shelter-search and motion-change timer.
+    float generalTimer = 0.0f;
+    // The id of the skin the head bone came from: the bone is used only
+    // while the character's skinned body is still that actor.
+    int32_t headBoneSkinId = -1;
+};
+
+class AIPlayer2Actor : public Actor, public AIPlayer2Fields {
   public:
     AIPlayer2Actor();
     ~AIPlayer2Actor() override;
@@ -138,71 +201,13 @@ class AIPlayer2Actor : public Actor {
     // The markers of the list that are still there, in list order.
     std::vector<Actor *> Markers() const;
 
-    uint32_t state = kAI2Idle;
-    int32_t previousState = -1;
-    int32_t characterId = -1;
-    std::vector<AimLayer> aimLayers;
-    Vector3 ownPosition = {0.0f, 0.0f, 0.0f};
-    uint32_t characterNeutral = 0;
-    Bone *headBone = nullptr;
-    float headAngles[3] = {0.0f, 0.0f, 0.0f};
-    int32_t visionSensorId = -1;
-    int32_t hearingSensorId = -1;
     ActorLink seen{this};
     ActorLink heard{this};
-    uint32_t fightGroup = 0;
-    float aimPitch = 0.0f;
-    float aimYaw = 0.0f;
-    float stateTimer = 0.0f;
-    float aimError = 0.0f;
-    uint32_t findShelterEnable = 1;
-    float findShelterRadius = 1200.0f;
     ActorLink goTo{this};
-    uint32_t goToGroup = 0;
-    uint32_t run = 0;
     ActorLink target{this};
     ActorLink pendingEnemy{this};
-    float targetDistance = 0.0f;
-    float pendingDistance = 0.0f;
-    Vector3 targetPosition = {0.0f, 0.0f, 0.0f};
-    Vector3 pendingPosition = {0.0f, 0.0f, 0.0f};
-    Vector3 targetVisionPoint = {0.0f, 0.0f, 0.0f};
-    Vector3 targetCenterPoint = {0.0f, 0.0f, 0.0f};
-    float visibleTime = 0.0f;
-    float unseenTime = 0.0f;
-    float sightCheckTimer = 0.0f;
-    float pendingTimer = 0.0f;
-    std::string motionName;
-    std::deque<Vector3> trail;
-    float trailTimer = 0.0f;
-    float trailInterval = 2.0f;
-    float trailStep = 10.0f;
-    uint32_t trailOn = 0;
-    float lookTimer = 0.0f;
-    std::string idleMotion = "N_Neutral";
-    uint32_t soundNotice = 0;
-    Vector3 soundPosition = {0.0f, 0.0f, 0.0f};
-    std::string soundSourceName;
-    float soundValues[2] = {0.0f, 0.0f};
-    float soundTimer = 0.0f;
-    std::vector<int32_t> markerIds;
-    uint32_t rayGroup = 0;
-    uint32_t rayReceive = 0;
-    uint32_t rayExclude = 0;
-    int32_t currentShelterId = -1;
-    Vector3 shelterPoint = {0.0f, 0.0f, 0.0f};
-    Vector3 avoidDirection = {0.0f, 0.0f, 0.0f};
-    uint32_t avoiding = 0;
-    float avoidTimer = 0.0f;
-    uint32_t attacking = 0;
-    float preFightTime = 0.0f;
-    // The shelter-search and motion-change timer.
-    float generalTimer = 0.0f;
 
   private:
-    // The id of the skin the head bone came from: the bone is used only
-    // while the character's skinned body is still that actor.
-    int32_t headBoneSkinId = -1;
     // This frame's delta of the own time record.
     float delta_ = 0.0f;
 

@@ -190,30 +190,30 @@ TEST_F(AIPlayer2Test, GoToOrdersNeedIdleOrGoToAndTheGroup) {
     Build();
     SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
     SendCommandArgs(brain, kCmdAI2GoToActor, Find("NodeC"), uint32_t{3});
-    EXPECT_EQ(std::tuple(brain->state, brain->goTo.target), std::tuple(3u, nullptr));
+    EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(3u, nullptr));
 
     SendCommandArgs(brain, kCmdAI2StateIdle);
     Events();
     SendCommandArgs(brain, kCmdAI2GoToActor, Find("NodeC"), uint32_t{3});
-    EXPECT_EQ(std::tuple(brain->state, brain->goTo.target), std::tuple(0u, Find("NodeC")));
+    EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(0u, Find("NodeC")));
     brain->goToGroup = 0x4;
     SendCommandArgs(brain, kCmdAI2RunToActor, Find("NodeC"), uint32_t{3});
-    EXPECT_EQ(std::tuple(brain->state, brain->run), std::tuple(1u, 1u));
+    EXPECT_EQ(std::tuple(brain->aiState, brain->run), std::tuple(1u, 1u));
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1574}));
     // A null actor is stored and enters nothing.
     SendCommandArgs(brain, kCmdAI2StateIdle);
     SendCommandArgs(brain, kCmdAI2GoToActor, static_cast<Actor *>(nullptr), uint32_t{3});
-    EXPECT_EQ(std::tuple(brain->state, brain->goTo.target), std::tuple(0u, nullptr));
+    EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(0u, nullptr));
 }
 
 TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
     Build();
     RecordMotions();
     SendCommandArgs(brain, kCmdAI2StatePreFight, static_cast<Actor *>(intruder));
-    EXPECT_EQ(brain->state, 3u);
+    EXPECT_EQ(brain->aiState, 3u);
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1584}));
     SendCommandArgs(brain, kCmdAI2StateFollow, static_cast<Actor *>(nullptr));
-    EXPECT_EQ(brain->state, 3u);
+    EXPECT_EQ(brain->aiState, 3u);
 
     // Voice 1: the follow starts (event, motion) before the target is set.
     SendCommandArgs(brain, kCmdAI2StateIdle);
@@ -228,15 +228,15 @@ TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
     SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{1});
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1580}));
     EXPECT_EQ(targetAtMotion, nullptr);
-    EXPECT_EQ(std::tuple(brain->state, brain->target.target, brain->trailOn),
+    EXPECT_EQ(std::tuple(brain->aiState, brain->target.target, brain->trailOn),
               std::tuple(4u, static_cast<Actor *>(intruder), 1u));
     // Voice 2 does nothing; voice 3 without a hidden shelter hides.
     tape.heard.clear();
     SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{2});
-    EXPECT_TRUE(tape.heard.size() == 1 && brain->state == 4u);
+    EXPECT_TRUE(tape.heard.size() == 1 && brain->aiState == 4u);
     SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{3});
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1581, 1586}));
-    EXPECT_EQ(std::tuple(brain->state, brain->target.target, brain->motionName),
+    EXPECT_EQ(std::tuple(brain->aiState, brain->target.target, brain->motionName),
               std::tuple(6u, nullptr, std::string("C_Neutral")));
 
     // The state commands without an actor, each from Hide.
@@ -246,7 +246,7 @@ TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
     };
     for (const auto &[command, expected] : states) {
         SendCommandArgs(brain, command);
-        EXPECT_EQ(brain->state, expected) << command;
+        EXPECT_EQ(brain->aiState, expected) << command;
     }
 }
 
@@ -275,7 +275,7 @@ TEST_F(AIPlayer2Test, SoundNoticesGroupBitsAndCopies) {
     auto *copy = dynamic_cast<AIPlayer2Actor *>(
         CreateActor(kAIPlayer2ClassId, "Copy", brain, lookout, -1, true));
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(std::tuple(copy->target.target, copy->findShelterRadius, copy->state),
+    EXPECT_EQ(std::tuple(copy->target.target, copy->findShelterRadius, copy->aiState),
               std::tuple(static_cast<Actor *>(intruder), 77.0f, 3u));
     EXPECT_EQ(std::count(intruder->backLinks.begin(), intruder->backLinks.end(), &copy->target), 1);
     copy->HandleCommand(kCmdInitCopy, ParamBlock());
@@ -340,7 +340,7 @@ TEST_F(AIPlayer2Test, WithoutSkinnedBodyTheBrainOnlyChangesState) {
         } else {
             SendCommandArgs(brain, command);
         }
-        EXPECT_EQ(brain->state, expected) << command;
+        EXPECT_EQ(brain->aiState, expected) << command;
     }
     brain->SetState(kAI2Dead);
     EXPECT_EQ(Events().back(), 1590u);
@@ -426,7 +426,7 @@ TEST_F(AIPlayer2Test, InactiveAndDeadThinkOnlyTheFirstSteps) {
     // A character without health is dead at the next think.
     lookout->health = 0.0f;
     Think();
-    EXPECT_EQ(brain->state, 10u);
+    EXPECT_EQ(brain->aiState, 10u);
 }
 
 // --- think ---------------------------------------------------------------------------------
@@ -491,7 +491,7 @@ TEST_F(AIPlayer2Test, FollowAndGoToChooseTheirMotionsAndFacing) {
     brain->unseenTime = 20.5f;
     brain->sightCheckTimer = -10.0f;
     Think();
-    EXPECT_EQ(brain->state, 0u);
+    EXPECT_EQ(brain->aiState, 0u);
 
     // GoTo: face at 8.0 running, 2.0 walking.
     std::vector<float> turnSpeeds;
@@ -514,11 +514,11 @@ TEST_F(AIPlayer2Test, PreFightGoToShelterAndShelterSteps) {
     brain->preFightTime = 0.5f;
     SendCommandArgs(brain, kCmdAI2StatePreFight, static_cast<Actor *>(intruder));
     Think();
-    EXPECT_EQ(std::tuple(brain->state, brain->motionName),
+    EXPECT_EQ(std::tuple(brain->aiState, brain->motionName),
               std::tuple(2u, std::string("N_Special6")));
     brain->stateTimer = 0.6f;
     Think();
-    EXPECT_EQ(brain->state, 3u);
+    EXPECT_EQ(brain->aiState, 3u);
 
     brain->SetState(kAI2GoToShelter);
     const Vector3 self = brain->ownPosition;
@@ -526,21 +526,21 @@ TEST_F(AIPlayer2Test, PreFightGoToShelterAndShelterSteps) {
                                                                {399.0f, "N_Forward", 11},
                                                                {139.0f, "N_Special7", 11},
                                                                {99.0f, "C_Neutral", 12}};
-    for (const auto &[d, motion, state] : steps) {
+    for (const auto &[d, motion, expected] : steps) {
         brain->shelterPoint = {self.x + d, self.y, self.z};
         Think();
-        if (state == 12) {
+        if (expected == 12) {
             Think(); // Shelter's own motion
         }
-        EXPECT_EQ(std::tuple(brain->motionName, brain->state),
-                  std::tuple(std::string(motion), state))
+        EXPECT_EQ(std::tuple(brain->motionName, brain->aiState),
+                  std::tuple(std::string(motion), expected))
             << d;
     }
     // Without a fight group a shelter ends in Hide after 4 s.
     brain->fightGroup = 0;
     brain->stateTimer = 4.1f;
     Think();
-    EXPECT_EQ(brain->state, 6u);
+    EXPECT_EQ(brain->aiState, 6u);
 }
 
 // --- perception and aiming -----------------------------------------------------------
@@ -560,20 +560,20 @@ TEST_F(AIPlayer2Test, SensorNoticesStartFightsOnlyForEnemies) {
     };
     // Too faint for the hearing radius: heard, no fight.
     touch("Hearing");
-    EXPECT_EQ(std::tuple(brain->heard.target, brain->state),
+    EXPECT_EQ(std::tuple(brain->heard.target, brain->aiState),
               std::tuple(static_cast<Actor *>(intruder), 0u));
     // An enemy that shares a group with the own character is not taken.
     lookout->characterGroup = 3;
     touch("Vision");
-    EXPECT_EQ(brain->state, 0u);
+    EXPECT_EQ(brain->aiState, 0u);
     // Barely visible or dead candidates are refused.
     lookout->characterGroup = 2;
     intruder->health = 0.0f;
     touch("Vision");
-    EXPECT_EQ(brain->state, 0u);
+    EXPECT_EQ(brain->aiState, 0u);
     intruder->health = 50.0f;
     touch("Vision");
-    EXPECT_EQ(std::tuple(brain->state, brain->target.target),
+    EXPECT_EQ(std::tuple(brain->aiState, brain->target.target),
               std::tuple(3u, static_cast<Actor *>(intruder)));
     // After a think the sensor links are empty again.
     Think();
@@ -715,7 +715,7 @@ TEST_F(AIPlayer2Test, ShelterSearchBetweenTwoHiddenShelters) {
     brain->currentShelterId = -1;
     brain->targetPosition = threat;
     SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{3});
-    EXPECT_EQ(brain->state, 11u);
+    EXPECT_EQ(brain->aiState, 11u);
 }
 
 TEST_F(AIPlayer2Test, DeletedMarkersShelterAndSensorsAreNone) {

@@ -110,8 +110,8 @@ TEST_F(AIClassesTest, InstancesListTheLiveBrains) {
     ASSERT_NE(ai, nullptr);
     ASSERT_EQ(AIPlayer2Instances.size(), before + 1);
     EXPECT_EQ(AIPlayer2Instances.back(), ai);
-    EXPECT_EQ(std::tuple(ai->state, ai->previousState, ai->findShelterEnable, ai->findShelterRadius,
-                         ai->idleMotion, ai->trailInterval),
+    EXPECT_EQ(std::tuple(ai->aiState, ai->previousState, ai->findShelterEnable,
+                         ai->findShelterRadius, ai->idleMotion, ai->trailInterval),
               std::tuple(0u, -1, 1u, 1200.0f, std::string("N_Neutral"), 2.0f));
     DeleteActor(ai);
     EXPECT_EQ(AIPlayer2Instances.size(), before);
