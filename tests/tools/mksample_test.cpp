@@ -68,10 +68,11 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
         "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
         "game/Data/Level1.qva", "game/Data/Play.qva",       "play/init.txt",
         "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
-        "e2e/level/init.txt"};
-    ASSERT_GE(paths.size(), 13u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 10, paths.end()), last);
-    for (size_t i = 0; i + 10 < paths.size(); ++i) {
+        "e2e/level/init.txt",      "game/Data/AI2.qva",      "game/Data/AI2Globals.qva",
+        "e2e/ai2/init.txt"};
+    ASSERT_GE(paths.size(), 16u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 13, paths.end()), last);
+    for (size_t i = 0; i + 13 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -112,7 +113,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 76 first 3000 span 92\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 85 first 3000 span 149\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),

@@ -10,6 +10,7 @@
 #include "core/actors/param_builder.h"
 #include "actors/world/timer_actor.h"
 #include "sample_actors.h"
+#include "sample_ai.h"
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_door.h"
@@ -145,7 +146,10 @@ bool WriteLevel(SampleOutput& out) {
     // The player's start and aim target at ids of their own.
     int32_t playerIds = kPlayerStartId;
     if (!AddPlayerStart(out, file, playerIds)) return false;
-    return WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(std::max(end, playerIds)));
+    int32_t lookoutEnd = 0;
+    if (!AddLookout(out, file, lookoutEnd)) return false;
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max({end, playerIds, lookoutEnd})));
 }
 
 }  // namespace

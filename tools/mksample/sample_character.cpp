@@ -22,45 +22,14 @@ constexpr uint32_t kCmdOnJumpStart = 1066;
 
 }  // namespace
 
-bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next) {
-    auto* hero = dynamic_cast<CharacterActor*>(
-        MakeSampleActor(static_cast<int32_t>(kCharacterClassId), "PlayerCharacter", kGlobalRoot,
-                        next++));
-    if (hero == nullptr) return out.Fail(file, "cannot make actor \"PlayerCharacter\"");
-    hero->characterType = kCharacterThirdPerson;
-    hero->health = 100.0f;
-    for (uint32_t gamma : {kParamGammaRAdd, kParamGammaGAdd, kParamGammaBAdd}) {
-        hero->paramBase[gamma] = 0.0f;
-    }
-    // Only its copy in the level takes part in the game.
-    hero->state &= ~kActorOperational;
-    const struct {
-        const char* name;
-        Vector3 centre;
-        float radius;
-        uint32_t flags;
-    } spheres[] = {
-        {"Chest", {0.0f, 40.0f, 0.0f}, 15.0f,
-         kColObjActive | kColObjCausesEvents | kColObjTakesEvents},
-        {"Action", {0.0f, 30.0f, 30.0f}, 40.0f, kColObjCausesEvents | kColObjTakesEvents},
-    };
-    for (const auto& sphere : spheres) {
-        ColObj object(hero);
-        object.name = sphere.name;
-        object.type = 1;
-        object.flags = sphere.flags;
-        object.boxMin = sphere.centre;
-        object.boxMax = {sphere.radius, sphere.radius, sphere.radius};
-        hero->AddColObj(object);
-    }
-
+bool AddWormSkin(SampleOutput& out, Actor* body, int32_t id) {
     // The skin reads the worm's bones from its data file.
     ResourceLibrary* library = GetLibrary();
-    if (library == nullptr) return out.Fail(file, "no library for the skin");
+    if (library == nullptr) return false;
     const std::string folder = library->GetBaseFolder();
     library->SetBaseFolder((out.Root() + "/game").c_str());
     auto* skin = dynamic_cast<SkinObjectActor*>(CreateActor(
-        static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, hero, next++, true));
+        static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, body, id, true));
     bool skinned =
         skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string("worm")) != 0;
     library->SetBaseFolder(folder.c_str());
@@ -90,7 +59,46 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
         motion.length = GetMotionLength(item);
         skin->motions.push_back(std::move(motion));
     }
-    if (!skinned) return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
+    return skinned;
+}
+
+bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next) {
+    auto* hero = dynamic_cast<CharacterActor*>(
+        MakeSampleActor(static_cast<int32_t>(kCharacterClassId), "PlayerCharacter", kGlobalRoot,
+                        next++));
+    if (hero == nullptr) return out.Fail(file, "cannot make actor \"PlayerCharacter\"");
+    hero->characterType = kCharacterThirdPerson;
+    hero->health = 100.0f;
+    // The group the AI of the level fights.
+    hero->characterGroup = 1;
+    for (uint32_t gamma : {kParamGammaRAdd, kParamGammaGAdd, kParamGammaBAdd}) {
+        hero->paramBase[gamma] = 0.0f;
+    }
+    // Only its copy in the level takes part in the game.
+    hero->state &= ~kActorOperational;
+    const struct {
+        const char* name;
+        Vector3 centre;
+        float radius;
+        uint32_t flags;
+    } spheres[] = {
+        {"Chest", {0.0f, 40.0f, 0.0f}, 15.0f,
+         kColObjActive | kColObjCausesEvents | kColObjTakesEvents},
+        {"Action", {0.0f, 30.0f, 30.0f}, 40.0f, kColObjCausesEvents | kColObjTakesEvents},
+    };
+    for (const auto& sphere : spheres) {
+        ColObj object(hero);
+        object.name = sphere.name;
+        object.type = 1;
+        object.flags = sphere.flags;
+        object.boxMin = sphere.centre;
+        object.boxMax = {sphere.radius, sphere.radius, sphere.radius};
+        hero->AddColObj(object);
+    }
+
+    if (!AddWormSkin(out, hero, next++)) {
+        return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
+    }
     for (const char* holder : {"Items", "LeftHand", "RightHand"}) {
         if (CreateActor(0, holder, nullptr, hero, next++, true) == nullptr) {
             return out.Fail(file, std::string("cannot make actor \"") + holder + "\"");

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class Actor;
+
 class SampleOutput;
 
 // Below "Global", at ids from `next` on: the Character "PlayerCharacter"
@@ -16,6 +18,11 @@ class SampleOutput;
 // item holders "Items", "LeftHand" and "RightHand", a "Chest" sphere and an
 // inactive event sphere "Action".
 bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next);
+
+// The SkinObject "Skin" of `body` at the id: the worm's mesh and bones in the
+// magenta material "Hero", with the motions of the postures; false when it
+// cannot be made.
+bool AddWormSkin(SampleOutput& out, Actor* body, int32_t id);
 
 // In RoomA at ids from `next` on: the player start "PlayerStart0" 30 above
 // the floor at (-300, -300) and the Aim Target "AimSpot".

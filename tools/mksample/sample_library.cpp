@@ -14,6 +14,7 @@
 #include "sample_character.h"
 #include "sample_font.h"
 #include "sample_game.h"
+#include "sample_ai.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -393,7 +394,7 @@ bool WriteAll(SampleOutput& out) {
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out);
+           WriteLevelCheck(out) && WriteAICheck(out);
 }
 
 } // namespace
