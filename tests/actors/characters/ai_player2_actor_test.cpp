@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -572,6 +573,12 @@ TEST_F(AIPlayer2Test, SensorNoticesStartFightsOnlyForEnemies) {
     touch("Vision");
     EXPECT_EQ(brain->aiState, 0u);
     intruder->health = 50.0f;
+    Dummy shade({0, 0, 0});
+    shade.Answer(354, std::array<float, 4>{0.05f, 0.05f, 0.05f, 1.0f});
+    intruder->sensorTarget.Assign(&shade);
+    touch("Vision");
+    EXPECT_EQ(brain->aiState, 0u);
+    intruder->sensorTarget.Release();
     touch("Vision");
     EXPECT_EQ(std::tuple(brain->aiState, brain->target.target),
               std::tuple(3u, static_cast<Actor *>(intruder)));
@@ -710,6 +717,18 @@ TEST_F(AIPlayer2Test, ShelterSearchBetweenTwoHiddenShelters) {
     ASSERT_TRUE(brain->FindShelter(threat, 1200.0f));
     EXPECT_EQ(brain->currentShelterId, IdOf("ShelterB"));
     EXPECT_EQ(brain->shelterPoint.y, Find("ShelterB")->GetWorldPosition().y - 20.0f);
+
+    // From 5 s in GoTo Shelter on, each think searches again: the two
+    // hidden shelters take turns.
+    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
+    brain->SetState(kAI2GoToShelter);
+    brain->stateTimer = 6.0f;
+    Think();
+    EXPECT_EQ(brain->currentShelterId, IdOf("ShelterA"));
+    Think();
+    EXPECT_EQ(std::tuple(brain->currentShelterId, brain->aiState),
+              std::tuple(IdOf("ShelterB"), 11u));
+    SendCommandArgs(brain, kCmdAI2StateIdle);
 
     // Voice command 3 with a shelter found heads there.
     brain->currentShelterId = -1;
