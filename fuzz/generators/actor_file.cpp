@@ -19,6 +19,8 @@
 #include <memory>
 #include <string>
 
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/ai_player2_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
@@ -398,6 +400,28 @@ int main(int argc, char** argv) {
     label->fadeDistance = 400.0f;
     label->color = {1.0f, 0.5f, 0.25f, 1.0f};
     ok = ok && Write(folder, "ui.qva", 3110, 3117);
+
+    // A brain with its groups and ray masks below a character, and two
+    // markers of its room.
+    Actor *guard = CreateActor(16, "Guard", nullptr, scenery, 3160, false);
+    auto *brain = guard == nullptr ? nullptr
+                                   : dynamic_cast<AIPlayer2Actor *>(
+                                         CreateActor(50, "Brain", nullptr, guard, 3161, false));
+    auto *shelter =
+        dynamic_cast<AIHelperActor *>(CreateActor(32, "Shelter", nullptr, scenery, 3162, false));
+    auto *node = dynamic_cast<AIHelperActor *>(CreateActor(32, "Node", nullptr, scenery, 3163, false));
+    if (brain == nullptr || shelter == nullptr || node == nullptr) {
+        return 1;
+    }
+    brain->goToGroup = 0x4;
+    brain->fightGroup = 0x1;
+    brain->preFightTime = 0.5f;
+    brain->rayGroup = 0xFFFFFFFF;
+    brain->rayReceive = 0x10000;
+    shelter->radius = 40.0f;
+    node->type = kAIHelperNode;
+    node->box = {10.0f, 20.0f, 30.0f};
+    ok = ok && Write(folder, "ai.qva", 3160, 3164);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

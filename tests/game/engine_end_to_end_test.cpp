@@ -1047,4 +1047,24 @@ TEST_F(EngineEndToEnd, MenuCheckShowsTheCursorTheHighlightAndTheStatus) {
     EXPECT_EQ(beside, 0);
 }
 
+// The AI check: the Lookout sees the Intruder across the arena and fights,
+// then takes to the shelter that the pillar hides from the Intruder; the
+// probes of the brain's events show how far it came when the Driver saves.
+TEST_F(EngineEndToEnd, AICheckFightsThenHeadsForTheHiddenShelter) {
+    ProgramRun run = RunEngine(Path("e2e/ai2"), 900);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/ai2.sav"));
+    for (const char* probe : {"GA40_FightProbe", "GA41_GoShelterProbe"}) {
+        const DumpedPose pose = TransformOf(ActorLines(dump, probe));
+        ASSERT_TRUE(pose.found) << probe << dump;
+        EXPECT_EQ(std::tuple(pose.position.x, pose.position.y, pose.position.z),
+                  std::tuple(1.0f, 0.0f, 0.0f))
+            << probe;
+    }
+    EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Brain"),
+                                "aiplayer2 gotogroup 0x00000000 fightgroup 0x00000001 prefight 0 "
+                                "raygroup 0xffffffff rayreceive 0x00010000 rayexclude 0x00000000"))
+        << dump;
+}
+
 }  // namespace

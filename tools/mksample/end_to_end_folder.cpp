@@ -10,6 +10,7 @@
 #include "core/actors/param_builder.h"
 #include "actors/world/timer_actor.h"
 #include "sample_actors.h"
+#include "sample_ai.h"
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_door.h"
@@ -148,8 +149,10 @@ bool WriteLevel(SampleOutput& out) {
     int32_t playerIds = kPlayerStartId;
     int32_t guardIds = kLevelGuardId;
     if (!AddPlayerStart(out, file, playerIds) || !AddLevelGuard(out, file, guardIds)) return false;
+    int32_t lookoutEnd = 0;
+    if (!AddLookout(out, file, lookoutEnd)) return false;
     return WriteActorFile(out, file, kFirstSceneryId,
-                          static_cast<uint32_t>(std::max({end, playerIds, guardIds})));
+                          static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd})));
 }
 
 }  // namespace

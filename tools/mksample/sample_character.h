@@ -26,6 +26,7 @@ SkinObjectActor* AddWormSkin(SampleOutput& out, const std::string& file, Actor* 
 // inactive event sphere "Action".
 bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next);
 
+
 // In RoomA at ids from `next` on: the player start "PlayerStart0" 30 above
 // the floor at (-300, -300) and the Aim Target "AimSpot".
 bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next);

@@ -1,5 +1,7 @@
 #include "actors/characters/character_seams.h"
 
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/ai_player2_actor.h"
 #include "actors/characters/aim_target_actor.h"
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
@@ -21,11 +23,11 @@ const ActorClassRow kRows[] = {
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
     {kGuardClassId, &New<GuardActor>, &GuardActor::RegisterClass},
     {29, &NewPlaceholderActor<29>, &RegisterPlaceholderClassOf<29>},
-    {32, &NewPlaceholderActor<32>, &RegisterPlaceholderClassOf<32>},
+    {kAIHelperClassId, &New<AIHelperActor>, &AIHelperActor::RegisterClass},
     {42, &NewPlaceholderActor<42>, &RegisterPlaceholderClassOf<42>},
     {kAimTargetClassId, &New<AimTargetActor>, &AimTargetActor::RegisterClass},
     {kPlayer2ClassId, &New<Player2Actor>, &Player2Actor::RegisterClass},
-    {50, &NewPlaceholderActor<50>, &RegisterPlaceholderClassOf<50>},
+    {kAIPlayer2ClassId, &New<AIPlayer2Actor>, &AIPlayer2Actor::RegisterClass},
     {kCharacter2ClassId, &New<Character2Actor>, &Character2Actor::RegisterClass},
 };
 

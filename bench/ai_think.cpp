@@ -1,0 +1,141 @@
+// One frame of 32 AI Player 2 brains fighting one target in a box room:
+// each brain's think with its sight ray (the sight check is made due every
+// frame), the aiming and facing commands to its character, and a shelter
+// search among four markers behind two box pillars.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/character_actor.h"
+#include "actors/world/collision.h"
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_groups.h"
+#include "app/class_list.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "core/actors/draw_group_hooks.h"
+#include "core/actors/time_record.h"
+
+namespace {
+
+constexpr int kBrains = 32;
+
+Actor *Static(DrawGroupActor *group, const Vector3 &min, const Vector3 &max) {
+    Actor *wall = CreateActor(0, "Wall", nullptr, group, -1, false);
+    if (wall == nullptr) {
+        return nullptr;
+    }
+    ColObj box(wall);
+    box.type = kKindBox;
+    box.flags = kColObjActive | kColObjSolid;
+    box.groups = 0x10001;
+    box.boxMin = min;
+    box.boxMax = max;
+    wall->AddColObj(box);
+    wall->drawGroupId = group->drawGroupId;
+    UpdateShapeBounds(wall);
+    AddActorToDrawGroup(wall, 0);
+    return wall;
+}
+
+CharacterActor *Body(DrawGroupActor *group, const Vector3 &at) {
+    auto *character = dynamic_cast<CharacterActor *>(
+        CreateActor(static_cast<int32_t>(kCharacterClassId), "C", nullptr, group, -1, false));
+    if (character == nullptr) {
+        return nullptr;
+    }
+    character->position = at;
+    character->health = 100.0f;
+    character->drawGroupId = group->drawGroupId;
+    character->InvalidateTransform();
+    UpdateShapeBounds(character);
+    AddActorToDrawGroup(character, 0);
+    return character;
+}
+
+std::vector<AIPlayer2Actor *> BuildScene() {
+    std::vector<AIPlayer2Actor *> brains;
+    InstallEngineClasses();
+    Actor *scenery = InitActorSystem() != 0 ? GetActorById(kSceneryRootId) : nullptr;
+    auto *group = scenery == nullptr ? nullptr
+                                     : static_cast<DrawGroupActor *>(CreateActor(
+                                           kDrawGroupClassId, "Room", nullptr, scenery, -1, false));
+    if (group == nullptr) {
+        return brains;
+    }
+    group->boxMin = {-2000.0f, -100.0f, -2000.0f};
+    group->boxMax = {2000.0f, 600.0f, 2000.0f};
+    Static(group, {-1900.0f, -20.0f, -1900.0f}, {1900.0f, 0.0f, 1900.0f});
+    Static(group, {-300.0f, 0.0f, 300.0f}, {-200.0f, 200.0f, 400.0f});
+    Static(group, {200.0f, 0.0f, 300.0f}, {300.0f, 200.0f, 400.0f});
+    const Vector3 shelters[] = {{-250.0f, 30.0f, 150.0f},
+                                {250.0f, 30.0f, 150.0f},
+                                {-600.0f, 30.0f, 0.0f},
+                                {600.0f, 30.0f, 0.0f}};
+    for (const Vector3 &at : shelters) {
+        Actor *marker = CreateActor(static_cast<int32_t>(kAIHelperClassId), "Shelter", nullptr,
+                                    group, -1, false);
+        if (marker == nullptr) {
+            return brains;
+        }
+        marker->position = at;
+        marker->InvalidateTransform();
+    }
+    CharacterActor *target = Body(group, {0.0f, 30.0f, 800.0f});
+    if (target == nullptr) {
+        return brains;
+    }
+    target->characterGroup = 1;
+    for (int i = 0; i < kBrains; ++i) {
+        CharacterActor *character =
+            Body(group, {-775.0f + 50.0f * float(i % 32), 30.0f, -400.0f + 60.0f * float(i / 32)});
+        auto *brain = character == nullptr ? nullptr
+                                           : dynamic_cast<AIPlayer2Actor *>(CreateActor(
+                                                 static_cast<int32_t>(kAIPlayer2ClassId), "Brain",
+                                                 nullptr, character, -1, false));
+        if (brain == nullptr) {
+            return {};
+        }
+        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+        brain->rayGroup = 0xFFFFFFFF;
+        brain->rayReceive = 0x10000;
+        brain->fightGroup = 1;
+        SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(target));
+        brains.push_back(brain);
+    }
+    return brains;
+}
+
+void BM_AIPlayer2Frame(benchmark::State &state) {
+    // The world is made on the first run only.
+    static const std::vector<AIPlayer2Actor *> brains = BuildScene();
+    if (brains.size() != static_cast<size_t>(kBrains)) {
+        state.SkipWithError("the brains could not be placed");
+        return;
+    }
+    FrameDelta = 1.0f / 60.0f;
+    size_t visible = 0;
+    for (auto _ : state) {
+        ++FrameCounter;
+        UpdateTimeRecord(nullptr, RootTimeRecord());
+        for (AIPlayer2Actor *brain : brains) {
+            brain->sightCheckTimer = 0.5f;
+            brain->generalTimer = 1.5f;
+            brain->SetState(kAI2Fight);
+            brain->Process();
+        }
+        visible = 0;
+        for (const AIPlayer2Actor *brain : brains) {
+            visible += brain->visibleTime > 0.0f ? 1 : 0;
+        }
+    }
+    state.counters["brains"] = kBrains;
+    state.counters["seeing"] = static_cast<double>(visible);
+    state.counters["markers"] = static_cast<double>(brains[0]->markerIds.size());
+}
+BENCHMARK(BM_AIPlayer2Frame)->Unit(benchmark::kMicrosecond);
+
+} // namespace

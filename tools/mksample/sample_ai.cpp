@@ -1,0 +1,193 @@
+#include "sample_ai.h"
+
+#include <algorithm>
+
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/character_actor.h"
+#include "actors/presentation/skin_object_actor.h"
+#include "actors/world/draw_group_actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "sample_actors.h"
+#include "sample_character.h"
+#include "sample_output.h"
+#include "sample_presentation.h"
+
+namespace {
+
+constexpr int32_t kGlobalRoot = 1;
+constexpr int32_t kSceneryRoot = 2;
+constexpr int32_t kFirstLookoutId = 3140;
+constexpr int32_t kLookoutIdEnd = 3150;
+constexpr int32_t kDriverId = 10;
+constexpr int32_t kEnvironmentId = 14;
+constexpr uint32_t kCmdSetBoxMin = 74;
+constexpr uint32_t kCmdSetBoxMax = 76;
+constexpr uint32_t kCmdSetActionStartTime = 195;
+constexpr uint32_t kCmdActionStartPost = 214;
+constexpr uint32_t kCmdOnStartFight = 1584;
+constexpr uint32_t kCmdOnStartGoToShelter = 1596;
+constexpr uint32_t kCmdOnStartShelter = 1598;
+
+Actor* Make(int32_t classId, const std::string& name, Actor* parent, int32_t& next,
+            const Vector3& at = {0.0f, 0.0f, 0.0f}) {
+    Actor* actor = CreateActor(classId, name, nullptr, parent, next++, true);
+    if (actor != nullptr) {
+        actor->position = at;
+        actor->InvalidateTransform();
+    }
+    return actor;
+}
+
+// A class-0 actor with one solid box between the corners.
+Actor* Box(const std::string& name, Actor* parent, int32_t& next, const Vector3& min,
+           const Vector3& max) {
+    Actor* box = Make(0, name, parent, next);
+    if (box != nullptr) {
+        ColObj object(box);
+        object.name = name;
+        object.boxMin = min;
+        object.boxMax = max;
+        box->AddColObj(object);
+    }
+    return box;
+}
+
+// A character of the group with the health and a "Chest" sphere; its skin
+// is the worm's (to walk by its motions) when `out` is given, else a skin of
+// no mesh.
+CharacterActor* Body(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
+                     uint32_t group, float health, SampleOutput* out = nullptr) {
+    auto* body = dynamic_cast<CharacterActor*>(
+        Make(static_cast<int32_t>(kCharacterClassId), name, parent, next, at));
+    const bool skinned =
+        body != nullptr && (out != nullptr ? AddWormSkin(*out, "", body, next, "Hero") != nullptr
+                                           : Make(static_cast<int32_t>(kSkinObjectClassId), "Skin",
+                                                  body, next) != nullptr);
+    if (!skinned) {
+        return nullptr;
+    }
+    body->characterGroup = group;
+    body->health = health;
+    ColObj chest(body);
+    chest.name = "Chest";
+    chest.type = 1;
+    chest.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
+    chest.boxMin = {0.0f, 40.0f, 0.0f};
+    chest.boxMax = {15.0f, 15.0f, 15.0f};
+    body->AddColObj(chest);
+    return body;
+}
+
+// The Lookout with its brain and sensors (six ids).
+CharacterActor* Lookout(Actor* parent, int32_t& next, const Vector3& at,
+                        SampleOutput* out = nullptr) {
+    CharacterActor* body = Body("Lookout", parent, next, at, 2, 100.0f, out);
+    auto* brain = body == nullptr
+                      ? nullptr
+                      : dynamic_cast<AIPlayer2Actor*>(
+                            Make(static_cast<int32_t>(kAIPlayer2ClassId), "Brain", body, next));
+    if (brain == nullptr) return nullptr;
+    brain->fightGroup = 1;
+    brain->rayGroup = 0xFFFFFFFFu;
+    brain->rayReceive = 0x10000u;
+    brain->rayExclude = 0;
+    const struct {
+        const char* name;
+        float radius;
+    } sensors[] = {{"Vision", 700.0f}, {"Hearing", 400.0f}};
+    for (const auto& sensor : sensors) {
+        Actor* s = Make(0, sensor.name, body, next);
+        if (s == nullptr) return nullptr;
+        ColObj sphere(s);
+        sphere.name = sensor.name;
+        sphere.type = 1;
+        sphere.flags = kColObjActive | kColObjTakesEvents;
+        sphere.receiveGroups = 0;
+        sphere.boxMin = {0.0f, 40.0f, 0.0f};
+        sphere.boxMax = {sensor.radius, sensor.radius, sensor.radius};
+        s->AddColObj(sphere);
+    }
+    return body;
+}
+
+Actor* Shelter(const std::string& name, Actor* parent, int32_t& next, const Vector3& at) {
+    return Make(static_cast<int32_t>(kAIHelperClassId), name, parent, next, at);
+}
+
+}  // namespace
+
+bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRoot), "RoomB");
+    if (room == nullptr) return out.Fail(file, "no room RoomB");
+    int32_t next = kFirstLookoutId;
+    // Ids 3140-3145, then the floor, two shelters and their pillar.
+    const bool made =
+        Lookout(room, next, {1300.0f, 30.0f, -475.0f}) != nullptr &&
+        Box("LookoutFloor", room, next, {700.0f, -20.0f, -500.0f}, {1500.0f, 0.0f, -450.0f}) &&
+        Shelter("ShelterB1", room, next, {800.0f, 30.0f, -480.0f}) &&
+        Shelter("ShelterB2", room, next, {1000.0f, 30.0f, -480.0f}) &&
+        Box("PillarB", room, next, {880.0f, 0.0f, -495.0f}, {920.0f, 120.0f, -455.0f}) &&
+        next <= kLookoutIdEnd;
+    if (!made) return out.Fail(file, "cannot make the Lookout of RoomB");
+    end = std::max(end, kLookoutIdEnd);
+    return true;
+}
+
+bool WriteAICheck(SampleOutput& out) {
+    std::string file = "game/Data/AI2.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    Actor* arena =
+        MakeSampleActor(static_cast<int32_t>(kDrawGroupClassId), "Arena", kSceneryRoot, 3000);
+    if (arena == nullptr) return out.Fail(file, "cannot make actor \"Arena\"");
+    SendCommandArgs(arena, kCmdSetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
+    SendCommandArgs(arena, kCmdSetBoxMax, Vector3{1500.0f, 600.0f, 1500.0f});
+    int32_t next = 3001;
+    // The Intruder stands 400 ahead of the Lookout; seen from it, the
+    // shelter on the left lies behind the pillar, the one on the right in
+    // the open.
+    std::string error;
+    Actor* brain = nullptr;
+    CharacterActor* lookout = nullptr;
+    bool made = Box("Floor", arena, next, {-1400.0f, -20.0f, -1400.0f}, {1400.0f, 0.0f, 1400.0f}) &&
+                Body("Intruder", arena, next, {0.0f, 30.0f, 400.0f}, 1, 50.0f) != nullptr &&
+                (lookout = Lookout(arena, next, {0.0f, 30.0f, 0.0f}, &out)) != nullptr &&
+                Shelter("HiddenShelter", arena, next, {-300.0f, 30.0f, -100.0f}) &&
+                Box("Pillar", arena, next, {-260.0f, 0.0f, 40.0f}, {-180.0f, 200.0f, 120.0f}) &&
+                Shelter("OpenShelter", arena, next, {300.0f, 30.0f, -100.0f});
+    if (made) {
+        brain = FindChildByName(lookout, "Brain");
+        const struct {
+            const char* probe;
+            uint32_t event;
+        } probes[] = {{"GA40_FightProbe", kCmdOnStartFight},
+                      {"GA41_GoShelterProbe", kCmdOnStartGoToShelter},
+                      {"GA42_ShelterProbe", kCmdOnStartShelter}};
+        for (const auto& probe : probes) {
+            const std::string slot = std::string(probe.probe).substr(0, 4);
+            made = made && Make(0, probe.probe, arena, next) != nullptr;
+            made = made && brain != nullptr &&
+                   AddSampleScript(brain, probe.probe, probe.event,
+                                   "[ga]" + slot + ".Set_Position((1, 0, 0));", &error);
+        }
+    }
+    if (!made) return out.Fail(file, error.empty() ? "cannot make the arena" : error);
+    if (!WriteActorFile(out, file, 3000, static_cast<uint32_t>(next))) return false;
+
+    file = "game/Data/AI2Globals.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, kDriverId);
+    if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
+    SendCommandArgs(driver, kCmdSetActionStartTime, 10.0f);
+    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
+        !AddSampleScript(driver, "done", kCmdActionStartPost,
+                         "sys.Save_Game(\"ai2.sav\"); sys.Exit_Engine();", &error)) {
+        return out.Fail(file, error);
+    }
+    return AddSampleEnvironment(out, file) &&
+           WriteActorFile(out, file, kDriverId, kEnvironmentId + 1) &&
+           out.WriteText("e2e/ai2/init.txt",
+                         CrLfLines({"../../game", "AI2.qva", "AI2Globals.qva", "AI2"}));
+}

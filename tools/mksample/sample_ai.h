@@ -1,0 +1,27 @@
+// The AI of the sample: a "Lookout" character driven by an AI Player 2 that
+// fights the characters of group 1 and takes shelter behind AI Helper
+// markers, placed in Level1's RoomB; and the folder of its end-to-end check,
+// e2e/ai2, whose own scene sets it against an "Intruder".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class SampleOutput;
+
+// In RoomB at ids 3140 to 3149, behind the plane of "GA29_Cam": the
+// Lookout (group 2) with its "Skin", its brain "Brain" (fight group 1, ray
+// masks: group all, receive 0x10000, exclude 0) and the event spheres
+// "Vision" and "Hearing", a floor box below it, and two shelters behind
+// box pillars. `end` is raised to the end of the block.
+bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end);
+
+// "game/Data/AI2.qva" (the arena: the Lookout faces an "Intruder" of group
+// 1 with health 50 across a floor; one shelter lies behind a box pillar as
+// seen from the Intruder, one in the open; the probes "GA40_FightProbe",
+// "GA41_GoShelterProbe" and "GA42_ShelterProbe" move to (1, 0, 0) when the
+// brain raises "On AI Player2 Start Fight", "... Start Goto Shelter" and
+// "... Start Shelter"), "game/Data/AI2Globals.qva" (the root "Environment"
+// and the "Driver", which saves "ai2.sav" and ends the engine 10 s into the
+// game) and "e2e/ai2/init.txt".
+bool WriteAICheck(SampleOutput& out);
