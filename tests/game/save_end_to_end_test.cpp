@@ -18,6 +18,11 @@ TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
     const toolrun::ToolRun sample = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(sample.exitCode, 0) << sample.err;
     ASSERT_TRUE(std::filesystem::is_directory(folder / "game/SaveGames"));
+    const toolrun::ToolRun dump = toolrun::Run("qvadump", {folder / "game/Data/SaveRun.qva"});
+    EXPECT_NE(dump.out.find("class=45 name=\"SaveGame\" parent=3160 classname=\"Save Game\""),
+              std::string::npos)
+        << dump.out;
+    EXPECT_NE(dump.out.find("\n        savegame type 0\n"), std::string::npos) << dump.out;
 
     InitSaveDevice(0);
     SetSaveFolder((folder / "game/SaveGames").c_str());

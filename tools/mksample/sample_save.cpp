@@ -86,7 +86,7 @@ bool WriteSaveCheck(SampleOutput& out) {
                  self + "Save_Game_Set_State_Load(); " + self + "Action_Start(); " + self +
                      "Save_Game_Select_Game_List_Item(2);");
     maker.Script(saver, "save", kCmdOnPostLoadGame,
-                 "this.Save_Game_Set_State_Save(); this.Save_Game_Select_Device(1); "
+                 "this.Save_Game_Set_State_Save(); "
                  "this.Save_Game_Select_Game_List_Item(3);");
     maker.Script(saver, "done", kCmdOnPostSaveGame, "sys.Exit_Engine();");
     if (!maker.ok || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.next))) {
