@@ -1,11 +1,13 @@
 #include "base/file_system.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -83,10 +85,10 @@ std::string FindFolded(const std::string& folder, const std::string& name, bool 
 
 } // namespace
 
-std::string ResolvePath(const std::string& path, bool forWrite) {
-    if (path.empty() || IsSeparator(path.back())) {
-        return {};
-    }
+namespace {
+
+// The components of a path, and the root it starts from.
+std::vector<std::string> SplitPath(const std::string& path, std::string& root) {
     std::vector<std::string> parts;
     std::string part;
     for (char c : path) {
@@ -99,12 +101,16 @@ std::string ResolvePath(const std::string& path, bool forWrite) {
             part += c;
         }
     }
-    parts.push_back(std::move(part));
-
+    if (!part.empty()) {
+        parts.push_back(std::move(part));
+    }
     // Only '/' starts an absolute path; a leading '\' was the drive root of
     // the original and means the working folder here.
-    const std::string root = path[0] == '/' ? "/" : "";
+    root = !path.empty() && path[0] == '/' ? "/" : "";
+    return parts;
+}
 
+std::string JoinExact(const std::string& root, const std::vector<std::string>& parts) {
     std::string exact = root;
     for (size_t i = 0; i < parts.size(); ++i) {
         exact += parts[i];
@@ -112,6 +118,42 @@ std::string ResolvePath(const std::string& path, bool forWrite) {
             exact += '/';
         }
     }
+    return exact;
+}
+
+// The folder prefix (ending in '/', or the root) of the first count parts,
+// each matched with case folded when the exact name is no folder; false
+// when one is missing.
+bool ResolveFolders(const std::string& root, const std::vector<std::string>& parts, size_t count,
+                    std::string& folder) {
+    folder = root;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& name = parts[i];
+        if (name == "." || name == ".." || KindOf(folder + name) == Kind::Folder) {
+            folder += name + '/';
+            continue;
+        }
+        std::string match = FindFolded(folder, name, true);
+        if (match.empty()) {
+            return false;
+        }
+        folder += match + '/';
+    }
+    return true;
+}
+
+} // namespace
+
+std::string ResolvePath(const std::string& path, bool forWrite) {
+    if (path.empty() || IsSeparator(path.back())) {
+        return {};
+    }
+    std::string root;
+    std::vector<std::string> parts = SplitPath(path, root);
+    if (parts.empty()) {
+        return {};
+    }
+    std::string exact = JoinExact(root, parts);
     switch (KindOf(exact)) {
     case Kind::File:
         return exact;
@@ -121,18 +163,9 @@ std::string ResolvePath(const std::string& path, bool forWrite) {
         break;
     }
 
-    std::string folder = root;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        const std::string& name = parts[i];
-        if (name == "." || name == ".." || KindOf(folder + name) == Kind::Folder) {
-            folder += name + '/';
-            continue;
-        }
-        std::string match = FindFolded(folder, name, true);
-        if (match.empty()) {
-            return {};
-        }
-        folder += match + '/';
+    std::string folder;
+    if (!ResolveFolders(root, parts, parts.size() - 1, folder)) {
+        return {};
     }
 
     const std::string& last = parts.back();
@@ -158,6 +191,24 @@ std::string ResolvePath(const std::string& path, bool forWrite) {
     return {};
 }
 
+std::string ResolveFolderPath(const std::string& path) {
+    std::string root;
+    std::vector<std::string> parts = SplitPath(path, root);
+    if (parts.empty()) {
+        return root.empty() ? std::string(".") : root;
+    }
+    std::string exact = JoinExact(root, parts);
+    if (KindOf(exact) == Kind::Folder) {
+        return exact;
+    }
+    std::string folder;
+    if (!ResolveFolders(root, parts, parts.size(), folder) || KindOf(folder) != Kind::Folder) {
+        return {};
+    }
+    folder.pop_back();
+    return folder;
+}
+
 // --- StdioFileSystem ---------------------------------------------------------
 
 namespace {
@@ -166,9 +217,39 @@ struct StdioStream {
     FILE* file = nullptr;
     bool replacing = false; // writes go to temp, renamed over target at Close
     bool failed = false;
+    uint64_t written = 0;
     std::string target;
     std::string temp;
 };
+
+struct ReplaceFaults {
+    ReplaceStep failAt = ReplaceStep::None;
+    ReplaceStep killAt = ReplaceStep::None;
+    int64_t killAfterBytes = -1;
+};
+
+ReplaceFaults g_replaceFaults;
+
+void KillBefore(ReplaceStep step) {
+    if (g_replaceFaults.killAt == step && step != ReplaceStep::None) {
+        std::raise(SIGKILL);
+    }
+}
+
+bool Fails(ReplaceStep step) { return g_replaceFaults.failAt == step; }
+
+// Syncs the folder holding the path; false when that fails.
+bool SyncFolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = !Fails(ReplaceStep::FolderSync) && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
 
 StdioStream* AsStream(void* handle) { return static_cast<StdioStream*>(handle); }
 
@@ -233,15 +314,30 @@ int StdioFileSystem::Close(void* handle) {
         if (std::fflush(stream->file) != 0 || std::ferror(stream->file) != 0) {
             ok = false;
         }
-        if (std::fclose(stream->file) != 0) {
+        KillBefore(ReplaceStep::FileSync);
+        if (ok && (Fails(ReplaceStep::FileSync) || ::fsync(fileno(stream->file)) != 0)) {
             ok = false;
         }
-        if (ok && std::rename(stream->temp.c_str(), stream->target.c_str()) != 0) {
+        if (std::fclose(stream->file) != 0 || Fails(ReplaceStep::Close)) {
+            ok = false;
+        }
+        if (ok) {
+            KillBefore(ReplaceStep::Rename);
+        }
+        if (ok && (Fails(ReplaceStep::Rename) ||
+                   std::rename(stream->temp.c_str(), stream->target.c_str()) != 0)) {
             ok = false;
         }
         if (!ok) {
             std::remove(stream->temp.c_str());
             result = EOF;
+        } else {
+            // The target is replaced already; a failed folder sync only
+            // means the rename may not survive a power loss.
+            KillBefore(ReplaceStep::FolderSync);
+            if (!SyncFolderOf(stream->target)) {
+                result = EOF;
+            }
         }
     } else {
         result = std::fclose(stream->file);
@@ -263,7 +359,20 @@ uint32_t StdioFileSystem::Write(const void* buffer, uint32_t size, uint32_t coun
     if (stream == nullptr || size == 0 || count == 0) {
         return 0;
     }
+    if (stream->replacing && Fails(ReplaceStep::Write)) {
+        stream->failed = true;
+        return 0;
+    }
+    const int64_t killAfter = g_replaceFaults.killAfterBytes;
+    const uint64_t bytes = uint64_t(size) * count;
+    if (stream->replacing && killAfter >= 0 && stream->written + bytes >= uint64_t(killAfter)) {
+        // Puts exactly the first killAfter bytes into the file, then dies.
+        std::fwrite(buffer, 1, size_t(uint64_t(killAfter) - stream->written), stream->file);
+        std::fflush(stream->file);
+        std::raise(SIGKILL);
+    }
     size_t written = std::fwrite(buffer, size, count, stream->file);
+    stream->written += uint64_t(written) * size;
     if (written != count) {
         stream->failed = true;
     }
@@ -297,6 +406,34 @@ int StdioFileSystem::Seek(void* handle, int32_t offset, int origin) {
 int StdioFileSystem::Eof(void* handle) {
     StdioStream* stream = AsStream(handle);
     return stream == nullptr ? 1 : std::feof(stream->file);
+}
+
+void SetReplaceFaultForTests(ReplaceStep failAt, ReplaceStep killAt, int64_t killAfterBytes) {
+    g_replaceFaults = {failAt, killAt, killAfterBytes};
+}
+
+bool IsReplaceTemporaryName(const char* name) {
+    if (name == nullptr || name[0] != '.') {
+        return false;
+    }
+    const std::string text(name);
+    const std::string suffix = ".tmp";
+    if (text.size() < 1 + suffix.size() || text.compare(text.size() - 4, 4, suffix) != 0) {
+        return false;
+    }
+    // Walk back over ".<digits>.<digits>" before ".tmp".
+    size_t end = text.size() - suffix.size();
+    for (int field = 0; field < 2; ++field) {
+        size_t start = end;
+        while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9') {
+            --start;
+        }
+        if (start == end || start == 0 || text[start - 1] != '.') {
+            return false;
+        }
+        end = start - 1;
+    }
+    return end > 1; // a target name between the leading '.' and the fields
 }
 
 void StdioFileSystem::Abandon(void* handle) {

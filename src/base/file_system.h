@@ -11,7 +11,9 @@
 //
 // Writes through StdioFileSystem go to a temporary file beside the target,
 // which replaces the target only when the handle closes with every write
-// successful; otherwise the target stays as it was.
+// successful; otherwise the target stays as it was. The temporary file is
+// synced before the rename and the folder after it, so that a crash or power
+// loss leaves either the old file or the new one whole.
 //
 // All integers are serialized little-endian, byte by byte.
 #pragma once
@@ -90,6 +92,21 @@ void* NewReadOnlyMemoryHandle(const void* block, uint32_t size);
 void SetCurrentFileSystem(FileSystem* fs);
 FileSystem* GetCurrentFileSystem();
 
+// The steps of a replacing write through StdioFileSystem, for the test seam.
+enum class ReplaceStep { None, Write, FileSync, Close, Rename, FolderSync };
+
+// Test seam of replacing writes: the step named by failAt fails (a write
+// answers short, the others as their system call would); killAt raises
+// SIGKILL just before that step; killAfterBytes >= 0 raises SIGKILL once
+// that many bytes reached the temporary file. ReplaceStep::None and -1 turn
+// each off.
+void SetReplaceFaultForTests(ReplaceStep failAt, ReplaceStep killAt = ReplaceStep::None,
+                             int64_t killAfterBytes = -1);
+
+// Whether the name is that of a temporary file of a replacing write:
+// ".<target>.<digits>.<digits>.tmp".
+bool IsReplaceTemporaryName(const char* name);
+
 // The operating-system path StdioFileSystem::Open opens for a name: '\'
 // becomes '/', runs of separators collapse, a leading '\' is relative to the
 // working folder and a leading '/' absolute. The exact path is tried first;
@@ -99,6 +116,10 @@ FileSystem* GetCurrentFileSystem();
 // in any case, else it is spelt as given. Empty when a read finds no file,
 // when a folder is missing, or when the path names a folder.
 std::string ResolvePath(const std::string& path, bool forWrite);
+
+// The operating-system path of an existing folder by the same rules; empty
+// when it is missing or names a file.
+std::string ResolveFolderPath(const std::string& path);
 
 // A file opened through a backend, read or written by the same Serialize
 // code according to its direction. Failures are sticky: a short read or

@@ -2,6 +2,7 @@
 
 #include "core/actors/placeholder_actor.h"
 #include "game/inventory_actor.h"
+#include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
@@ -20,7 +21,7 @@ const ActorClassRow kRows[] = {
     {kUiSpriteClassId, &NewActorOf<UISpriteActor>, &UISpriteActor::RegisterClass},
     {38, &NewPlaceholderActor<38>, &RegisterPlaceholderClassOf<38>},
     {kUiWindowClassId, &NewActorOf<UIWindowActor>, &UIWindowActor::RegisterClass},
-    {45, &NewPlaceholderActor<45>, &RegisterPlaceholderClassOf<45>},
+    {kSaveGameClassId, &NewActorOf<SaveGameActor>, &SaveGameActor::RegisterClass},
 };
 
 } // namespace

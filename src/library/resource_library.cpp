@@ -111,6 +111,41 @@ uint32_t ResourceLibrary::ReadSavedGameFile(uint32_t device, uint32_t slot, void
     return ::ReadSavedGameFile(device, slot, buffer, size);
 }
 
+uint32_t ResourceLibrary::IsSaveDeviceAvailable(uint32_t device) {
+    return SaveDevice::IsAvailable(device);
+}
+
+uint32_t ResourceLibrary::MountSaveDevice(uint32_t device) { return SaveDevice::Mount(device); }
+
+uint32_t ResourceLibrary::GetSaveDeviceState(uint32_t device) {
+    return SaveDevice::GetState(device);
+}
+
+uint32_t ResourceLibrary::IsSaveDeviceInserted(uint32_t device, uint32_t* out) {
+    return SaveDevice::IsInserted(device, out);
+}
+
+uint32_t ResourceLibrary::GetSaveDeviceName(uint32_t device, char* buffer, uint32_t size) {
+    return SaveDevice::GetName(device, buffer, size);
+}
+
+uint32_t ResourceLibrary::GetSaveDeviceSpace(uint32_t device, uint32_t* free, uint32_t* total) {
+    return SaveDevice::GetSpace(device, free, total);
+}
+
+uint32_t ResourceLibrary::GetSaveDeviceSizeText(uint32_t device, char* buffer, uint32_t size) {
+    return SaveDevice::GetSizeText(device, buffer, size);
+}
+
+uint32_t ResourceLibrary::WriteSavedGameFile(uint32_t device, const char* name, const void* data,
+                                             uint32_t size, uint32_t unused1, uint32_t unused2) {
+    return SaveDevice::WriteFile(device, name, data, size, unused1, unused2);
+}
+
+uint32_t ResourceLibrary::ListSavedGameFiles(uint32_t device, uint32_t* count) {
+    return SaveDevice::ListFiles(device, count);
+}
+
 void ResourceLibrary::SetTextureQuality(uint32_t formatMode, uint32_t divisor) {
     textureFormatMode_ = formatMode;
     textureSizeDivisor_ = divisor;

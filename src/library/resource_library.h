@@ -50,8 +50,19 @@ public:
     void SetBaseFolder(const char* folder);
     const std::string& GetBaseFolder() const { return baseFolder_; }
 
-    // Passes its arguments to the save device.
+    // The save device's operations (library/save_device.h), arguments
+    // passed through.
     uint32_t ReadSavedGameFile(uint32_t device, uint32_t slot, void* buffer, uint32_t size);
+    uint32_t IsSaveDeviceAvailable(uint32_t device);
+    uint32_t MountSaveDevice(uint32_t device);
+    uint32_t GetSaveDeviceState(uint32_t device);
+    uint32_t IsSaveDeviceInserted(uint32_t device, uint32_t* out);
+    uint32_t GetSaveDeviceName(uint32_t device, char* buffer, uint32_t size);
+    uint32_t GetSaveDeviceSpace(uint32_t device, uint32_t* free, uint32_t* total);
+    uint32_t GetSaveDeviceSizeText(uint32_t device, char* buffer, uint32_t size);
+    uint32_t WriteSavedGameFile(uint32_t device, const char* name, const void* data,
+                                uint32_t size, uint32_t unused1, uint32_t unused2);
+    uint32_t ListSavedGameFiles(uint32_t device, uint32_t* count);
 
     void SetTextureQuality(uint32_t formatMode, uint32_t divisor);
     uint32_t GetTextureFormatMode() const { return textureFormatMode_; }

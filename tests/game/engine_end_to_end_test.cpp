@@ -629,6 +629,7 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_TRUE(fs::remove(Path("game/DAZedirad.qvf")));
     ASSERT_GT(fs::remove_all(Path("game/Data")), 0u);
+    ASSERT_TRUE(fs::remove(Path("game/SaveGames"))); // saved games stay loose files
     ASSERT_TRUE(fs::is_empty(Path("game")));
     const std::string archive = folder.Get("pack.csa");
 

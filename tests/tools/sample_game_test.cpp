@@ -87,7 +87,22 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
     // The last pair too: one with no line end after its '}' would be dropped.
     EXPECT_EQ(ReadText(Root() + "/game/Data/text.txt"),
               "3\r\nLOADING }\r\nLoading }\r\nMUSIC_VOLUME }\r\nMusic }\r\n"
-              "SOUND_EFFECT_VOLUME }\r\nEffects }\r\n");
+              "SOUND_EFFECT_VOLUME }\r\nEffects }\r\n"
+              "SAVING_GAME }\r\nSaving }\r\nLOADING_GAME }\r\nLoading game }\r\n"
+              "DONT_TURN_OFF_COMPUTER }\r\nDo not turn off the computer }\r\n"
+              "OVERWRITE_SAVED_GAME }\r\nOverwrite the saved game? }\r\n"
+              "QUIT_CURRENT_GAME }\r\nQuit the current game? }\r\n"
+              "THIS_MU_IS_FULL }\r\nThe device is full }\r\n"
+              "THIS_MU_IS_UNUSABLE }\r\nThe device cannot be used }\r\n"
+              "MU_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME }\r\nNot enough free blocks on the device }\r\n"
+              "HARD_DISK_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME }\r\nNot enough free space on the disc }\r\n"
+              "UNABLE_TO_SAVE_GAME }\r\nUnable to save the game }\r\n"
+              "UNABLE_TO_LOAD_GAME }\r\nUnable to load the game }\r\n"
+              "SAVE_GAME_MENU }\r\nSave game }\r\nLOAD_GAME_MENU }\r\nLoad game }\r\n"
+              "MU_REMOVED_DURING_USE }\r\n%s was removed while trying to %s }\r\n"
+              "SAVE }\r\nsave }\r\nLOAD }\r\nload }\r\n");
+    EXPECT_EQ(ReadText(Root() + "/e2e/save/init.txt"),
+              "../../game\r\nMission_04_Release.qva\r\nSaveRun.qva\r\nSaveRun\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/menu/init.txt"),
               "../../game\r\nMenuStage.qva\r\nMenuRun.qva\r\nMenuRun\r\n");
 }
@@ -252,7 +267,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 59);
+    EXPECT_EQ(items, 61);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

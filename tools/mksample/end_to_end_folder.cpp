@@ -161,7 +161,19 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
     if (!out.Write("game/DAZedirad.qvf", library)) return false;
     return out.WriteText("game/Data/text.txt", CrLfLines({"3", "LOADING }", "Loading }", "MUSIC_VOLUME }", "Music }",
-                                                     "SOUND_EFFECT_VOLUME }", "Effects }"}));
+                                                     "SOUND_EFFECT_VOLUME }", "Effects }",
+        // The save screen's messages.
+        "SAVING_GAME }", "Saving }", "LOADING_GAME }", "Loading game }",
+        "DONT_TURN_OFF_COMPUTER }", "Do not turn off the computer }",
+        "OVERWRITE_SAVED_GAME }", "Overwrite the saved game? }",
+        "QUIT_CURRENT_GAME }", "Quit the current game? }", "THIS_MU_IS_FULL }", "The device is full }",
+        "THIS_MU_IS_UNUSABLE }", "The device cannot be used }",
+        "MU_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME }", "Not enough free blocks on the device }",
+        "HARD_DISK_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME }", "Not enough free space on the disc }",
+        "UNABLE_TO_SAVE_GAME }", "Unable to save the game }",
+        "UNABLE_TO_LOAD_GAME }", "Unable to load the game }", "SAVE_GAME_MENU }", "Save game }",
+        "LOAD_GAME_MENU }", "Load game }", "MU_REMOVED_DURING_USE }",
+        "%s was removed while trying to %s }", "SAVE }", "save }", "LOAD }", "load }"}));
 }
 
 bool WriteLevelCheck(SampleOutput& out) {

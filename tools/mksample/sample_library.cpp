@@ -14,6 +14,7 @@
 #include "sample_character.h"
 #include "sample_font.h"
 #include "sample_menu.h"
+#include "sample_save.h"
 #include "sample_game.h"
 #include "sample_guard.h"
 #include "sample_ai.h"
@@ -250,6 +251,9 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     // The menus' cursor image and the flat face of their highlights.
     table.Material(111, "Cursor", 0, {110}).unlit = 1;
     table.Material(112, "MenuLight", 0, {2}).unlit = 1;
+    // The save screen's images of an empty slot and of a slot at mission 4.
+    table.Material(150, "Menu_SaveSlot", 0, {2}).unlit = 1;
+    table.Material(151, "Menu_SaveSlot_04", 0, {2}).unlit = 1;
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -423,7 +427,7 @@ bool WriteAll(SampleOutput& out) {
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out);
+           WriteAICheck(out) && WriteSaveCheck(out);
 }
 
 } // namespace

@@ -1,0 +1,675 @@
+#include "game/save_game_actor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "base/file_system.h"
+#include "base/text_table.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/time_record.h"
+#include "game/game_sleep.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_element.h"
+#include "game/ui_sprite_actor.h"
+#include "game/ui_text_actor.h"
+#include "library/resource_library.h"
+#include "library/save_device.h"
+
+namespace {
+
+constexpr uint32_t kGameActorId = 16;
+constexpr uint32_t kFirstSlotWord = 2;
+constexpr uint32_t kEnoughFreeBytes = 65536;
+constexpr uint32_t kMemoryUnit = 2;
+constexpr const char *kIndexName = "SaveGame";
+const Vector4 kEmptyColor = {1.0f, 1.0f, 1.0f, 0.7f};
+const Vector4 kUsedColor = {1.0f, 1.0f, 1.0f, 0.9f};
+
+const UiSheetRow kSheet[] = {
+    {"Save Game Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetSaveGameType, kCmdGetSaveGameType},
+};
+
+SaveDeviceLink g_libraryLink;
+SaveDeviceLink *g_link = &g_libraryLink;
+
+GameStateBlock FreshIndex() {
+    GameStateBlock index{};
+    index[1] = 6;
+    return index;
+}
+
+GameStateBlock g_index = FreshIndex();
+
+SaveDeviceLink &Device() { return *g_link; }
+
+Actor *Resolve(int32_t id) {
+    return id >= kFirstUserActorId ? ActorTableEntry(id) : nullptr;
+}
+
+int32_t IdOf(Actor *actor) { return actor != nullptr ? actor->actorId : -1; }
+
+void Tell(Actor *actor, uint32_t commandId) {
+    if (actor != nullptr) {
+        actor->HandleCommand(commandId, ParamBlock());
+    }
+}
+
+void TellId(int32_t id, uint32_t commandId) { Tell(Resolve(id), commandId); }
+
+std::string Translate(const char *key) {
+    TextTable *table = TextTable::Instance();
+    return table != nullptr ? table->Lookup(key) : std::string(key);
+}
+
+// Whether the mission's scene file in the base folder opens through the
+// file layer (mission 201 plays mission 3's scene).
+bool MissionSceneExists(uint32_t mission) {
+    const uint32_t scene = mission == 201 ? 3 : mission;
+    ResourceLibrary *library = GetLibrary();
+    if (scene == 0 || scene > 99 || library == nullptr) {
+        return false;
+    }
+    char name[64];
+    std::snprintf(name, sizeof(name), "\\data\\Mission_%02u_Release.qva", unsigned(scene));
+    FileHandle file;
+    return file.Open(library->GetBaseFolder() + name, "rb");
+}
+
+// The index on the device into out: 1 when read whole, 0 when a "SaveGame"
+// is listed but unreadable, -1 when there is none.
+int ReadIndex(uint32_t device, GameStateBlock &out) {
+    uint32_t count = 0;
+    uint32_t index = 0;
+    if (Device().ListFiles(device, &count) == 0 || count == 0 ||
+        Device().FindFile(device, kIndexName, &index) == 0) {
+        return -1;
+    }
+    return Device().ReadFile(device, index, out.data(), kGameStateBytes) != 0 ? 1 : 0;
+}
+
+} // namespace
+
+// --- the device link ---------------------------------------------------------
+
+uint32_t SaveDeviceLink::IsAvailable(uint32_t device) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->IsSaveDeviceAvailable(device) : 0;
+}
+
+uint32_t SaveDeviceLink::Mount(uint32_t device) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->MountSaveDevice(device) : 0;
+}
+
+uint32_t SaveDeviceLink::GetState(uint32_t device) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->GetSaveDeviceState(device) : 0;
+}
+
+uint32_t SaveDeviceLink::IsInserted(uint32_t device, uint32_t *out) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->IsSaveDeviceInserted(device, out) : 0;
+}
+
+uint32_t SaveDeviceLink::GetName(uint32_t device, char *buffer, uint32_t size) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->GetSaveDeviceName(device, buffer, size) : 0;
+}
+
+uint32_t SaveDeviceLink::GetSpace(uint32_t device, uint32_t *free, uint32_t *total) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->GetSaveDeviceSpace(device, free, total) : 0;
+}
+
+uint32_t SaveDeviceLink::WriteFile(uint32_t device, const char *name, const void *data,
+                                   uint32_t size) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->WriteSavedGameFile(device, name, data, size, 0, 0) : 0;
+}
+
+uint32_t SaveDeviceLink::ListFiles(uint32_t device, uint32_t *count) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->ListSavedGameFiles(device, count) : 0;
+}
+
+uint32_t SaveDeviceLink::ReadFile(uint32_t device, uint32_t index, void *buffer, uint32_t size) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr ? library->ReadSavedGameFile(device, index, buffer, size) : 0;
+}
+
+uint32_t SaveDeviceLink::FindFile(uint32_t device, const char *name, uint32_t *index) {
+    return SaveDevice::FindFile(device, name, index);
+}
+
+SaveDeviceLink *SetSaveDeviceLink(SaveDeviceLink *link) {
+    SaveDeviceLink *previous = g_link;
+    g_link = link != nullptr ? link : &g_libraryLink;
+    return previous;
+}
+
+GameStateBlock &SaveIndexBuffer() { return g_index; }
+void ResetSaveIndexBuffer() { g_index = FreshIndex(); }
+
+std::string FormatRemovedMessage(const std::string &format, const std::string &device,
+                                 const std::string &operation) {
+    std::string out;
+    int used = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (used < 2 && format.compare(i, 2, "%s") == 0) {
+            out += used == 0 ? device : operation;
+            ++used;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+// --- the actor ---------------------------------------------------------------
+
+SaveGameActor::SaveGameActor() { classId = kSaveGameClassId; }
+
+void SaveGameActor::RegisterClass() { RegisterUiClass(kSaveGameClassId, kSheet); }
+
+Actor *SaveGameActor::InParentTree(const char *name) {
+    return parent != nullptr ? FindDescendantByName(parent, name) : nullptr;
+}
+
+std::string SaveGameActor::DeviceName() const {
+    if (deviceIndex < 0 || size_t(deviceIndex) >= devices.size()) {
+        return {};
+    }
+    return devices[size_t(deviceIndex)];
+}
+
+void SaveGameActor::Precalculate() {
+    slots.clear();
+    if (Actor *window = FindDescendantByName(this, "SavedGameSlots")) {
+        slotsWindow = window->actorId;
+        std::vector<Actor *> buttons;
+        for (uint32_t n = 1; n <= kMaxSlots; ++n) {
+            char name[16];
+            std::snprintf(name, sizeof(name), "SaveSlot_%02u", unsigned(n));
+            Actor *button = FindDescendantByName(window, name);
+            if (button == nullptr) {
+                break;
+            }
+            SlotEntry entry;
+            entry.button = button->actorId;
+            entry.image = IdOf(FindDescendantByName(button, "Img"));
+            slots.push_back(entry);
+        }
+    } else {
+        slotsWindow = -1;
+    }
+    deviceWindow = IdOf(FindDescendantByName(this, "Device"));
+    auto dialog = [this](const char *name, int32_t &dialogId, int32_t &textId) {
+        Actor *found = FindDescendantByName(this, name);
+        dialogId = IdOf(found);
+        textId = IdOf(FindDescendantByName(found, "Text"));
+    };
+    dialog("InfoDialog", infoDialog, infoText);
+    dialog("InfoOkDialog", infoOkDialog, infoOkText);
+    dialog("YesNoDialog", yesNoDialog, yesNoText);
+    char name[64] = {};
+    Device().GetName(0, name, sizeof(name));
+    devices.assign(1, name);
+    deviceIndex = 0;
+}
+
+void SaveGameActor::ShowMessage(int32_t dialog, int32_t text, const char *key) {
+    Actor *dialogActor = Resolve(dialog);
+    Actor *textActor = Resolve(text);
+    if (dialogActor == nullptr || textActor == nullptr) {
+        return;
+    }
+    SendCommandArgs(textActor, kCmdSetUiTextText, std::string(key));
+    Tell(dialogActor, kUiCmdActionStart);
+}
+
+void SaveGameActor::ShowInfo(const char *key) { ShowMessage(infoOkDialog, infoOkText, key); }
+
+void SaveGameActor::ShowRemoved(const char *operation) {
+    const std::string text =
+        FormatRemovedMessage(Translate("MU_REMOVED_DURING_USE"), DeviceName(), Translate(operation));
+    ShowMessage(infoOkDialog, infoOkText, text.c_str());
+}
+
+void SaveGameActor::ShowDeviceMenu() {
+    TellId(infoDialog, kUiCmdActionStop);
+    TellId(infoOkDialog, kUiCmdActionStop);
+    TellId(yesNoDialog, kUiCmdActionStop);
+    TellId(slotsWindow, kUiCmdActionStop);
+    delay = 0.0f;
+    savePending = 0;
+    loadPending = 0;
+    Actor *device = Resolve(deviceWindow);
+    Tell(device, kUiCmdActionStart);
+    if (saveMode == 0) {
+        Tell(FindDescendantByName(device, "Back"), kUiCmdActionStart);
+    }
+}
+
+int SaveGameActor::Refuse(const char *key) {
+    ShowDeviceMenu();
+    ShowInfo(key);
+    return 0;
+}
+
+void SaveGameActor::ActionStart() {
+    active = 1;
+    Device().IsAvailable(0);
+    deviceIndex = 1;
+    SendCommandArgs(this, kCmdSaveGameSelectDevice, 1u);
+}
+
+int32_t SaveGameActor::DeviceIndexOf(uint32_t number) const {
+    // Numbers below 1 choose the first device, numbers past the list its last.
+    const uint32_t last = devices.empty() ? 0 : uint32_t(devices.size()) - 1;
+    return int32_t(std::min(number > 0 ? number - 1 : 0, last));
+}
+
+void SaveGameActor::SelectDevice(uint32_t number) {
+    deviceIndex = DeviceIndexOf(number);
+    const uint32_t device = uint32_t(deviceIndex);
+    uint32_t state = 0;
+    if (saveMode == 0) {
+        uint32_t count = 0;
+        const uint32_t listed = Device().ListFiles(device, &count);
+        state = Device().GetState(device);
+        if (listed == 0 && state == 0) {
+            ShowDeviceMenu();
+            return;
+        }
+    } else {
+        state = Device().GetState(device);
+        if (state == 0) {
+            ShowDeviceMenu();
+            return;
+        }
+    }
+    if (state == 1) {
+        ShowInfo("THIS_MU_IS_FULL");
+    } else if (state == 2) {
+        ShowInfo("THIS_MU_IS_UNUSABLE");
+    } else {
+        ShowSlots();
+        TellId(deviceWindow, kUiCmdActionStop);
+    }
+}
+
+void SaveGameActor::StartSave() {
+    savePending = 1;
+    delay = kStartDelay;
+    Actor *text = Resolve(infoText);
+    if (Resolve(infoDialog) != nullptr && text != nullptr) {
+        SendCommandArgs(text, kCmdSetUiTextText, std::string("SAVING_GAME"));
+        SendCommandArgs(text, kCmdUiTextNewlineAddText, std::string("DONT_TURN_OFF_COMPUTER"));
+        TellId(infoDialog, kUiCmdActionStart);
+    }
+}
+
+void SaveGameActor::StartLoad() {
+    loadPending = 1;
+    delay = kStartDelay;
+    Actor *text = Resolve(infoText);
+    if (Resolve(infoDialog) == nullptr || text == nullptr) {
+        return;
+    }
+    uint32_t inserted = 0;
+    if (Device().IsInserted(uint32_t(std::max(deviceIndex, 0)), &inserted) == 0) {
+        ShowDeviceMenu();
+        return;
+    }
+    SendCommandArgs(text, kCmdSetUiTextText, std::string("LOADING_GAME"));
+    SendCommandArgs(text, kCmdUiTextNewlineAddText, std::string("DONT_TURN_OFF_COMPUTER"));
+    TellId(infoDialog, kUiCmdActionStart);
+}
+
+void SaveGameActor::SelectSlot(uint32_t number) {
+    slotIndex = -1;
+    savePending = 0;
+    loadPending = 0;
+    const uint32_t device = uint32_t(std::max(deviceIndex, 0));
+    uint32_t inserted = 0;
+    if (Device().IsInserted(device, &inserted) == 0) {
+        ShowDeviceMenu();
+        return;
+    }
+    // A slot the list does not hold would read or write past the index.
+    if (number == 0 || number > slots.size()) {
+        Refuse(saveMode != 0 ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
+        return;
+    }
+    slotIndex = int32_t(number - 1);
+    const bool askable = Resolve(yesNoDialog) != nullptr && Resolve(yesNoText) != nullptr;
+    if (saveMode == 0) {
+        if (!askable) {
+            return;
+        }
+        Actor *resume = InParentTree("Resume");
+        uint32_t isStatic = 0;
+        if (resume != nullptr) {
+            uint32_t word = 0;
+            resume->HandleCommand(kCmdGetUiButtonStatic, ParamBlock(&word, sizeof(word)));
+            isStatic = word;
+        }
+        if (resume != nullptr && isStatic != 0) {
+            StartLoad();
+        } else {
+            ShowMessage(yesNoDialog, yesNoText, "QUIT_CURRENT_GAME");
+            quitQuestion = 1;
+        }
+        return;
+    }
+    overwriteQuestion = 0;
+    if (Resolve(slotsWindow) != nullptr && slots[size_t(slotIndex)].empty == 0 && askable) {
+        ShowMessage(yesNoDialog, yesNoText, "OVERWRITE_SAVED_GAME");
+        overwriteQuestion = 1;
+        return;
+    }
+    uint32_t free = 0;
+    uint32_t total = 0;
+    Device().GetSpace(device, &free, &total);
+    if (free < kEnoughFreeBytes) {
+        ShowInfo(inserted == kMemoryUnit ? "MU_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME"
+                                         : "HARD_DISK_NOT_ENOUGH_FREE_BLOCKS_FOR_SAVE_GAME");
+        return;
+    }
+    StartSave();
+}
+
+void SaveGameActor::YesNo(uint32_t answer) {
+    const uint32_t device = uint32_t(std::max(deviceIndex, 0));
+    if (overwriteQuestion != 0) {
+        if (answer == 1) {
+            uint32_t inserted = 0;
+            const uint32_t present = Device().IsInserted(device, &inserted);
+            Device().IsAvailable(device);
+            if (present == 0 || Device().Mount(device) == 0) {
+                ShowDeviceMenu();
+                ShowRemoved("SAVE");
+                return;
+            }
+            StartSave();
+        }
+        overwriteQuestion = 0;
+    } else if (quitQuestion != 0) {
+        if (answer == 1) {
+            StartLoad();
+        }
+        quitQuestion = 0;
+    }
+}
+
+void SaveGameActor::Back() {
+    TellId(deviceWindow, kUiCmdActionStop);
+    TellId(slotsWindow, kUiCmdActionStop);
+    Tell(InParentTree(saveMode == 0 ? "MainMenu" : "SaveContinueMenu"), kUiCmdActionStart);
+}
+
+int SaveGameActor::ShowSlots() {
+    const uint32_t device = uint32_t(std::max(deviceIndex, 0));
+    uint32_t count = 0;
+    Device().ListFiles(device, &count);
+    Actor *window = Resolve(slotsWindow);
+    if (window == nullptr) {
+        return 1;
+    }
+    Tell(window, kUiCmdActionStart);
+    SendCommandArgs(FindDescendantByName(window, "Info"), kCmdSetUiTextText,
+                    std::string(saveMode == 0 ? "LOAD_GAME_MENU" : "SAVE_GAME_MENU"));
+    Tell(FindDescendantByName(window, "Back"),
+         saveMode == 0 ? kUiCmdActionStart : kUiCmdActionStop);
+    Tell(FindDescendantByName(window, "Continue"),
+         saveMode == 0 ? kUiCmdActionStop : kUiCmdActionStart);
+    for (SlotEntry &slot : slots) {
+        slot.empty = 1;
+        slot.mission = 0;
+        Actor *image = Resolve(slot.image);
+        SendCommandArgs(image, kUiCmdSetResource, std::string("Menu_SaveSlot"));
+        SendCommandArgs(image, kCmdSetUiSpriteColor, kEmptyColor);
+        SendCommandArgs(Resolve(slot.button), kCmdSetUiButtonStatic, saveMode == 0 ? 1u : 0u);
+    }
+    if (count != 0) {
+        // Only the index is read; other files of the folder are left alone.
+        GameStateBlock read = g_index;
+        const int found = ReadIndex(device, read);
+        Device().IsAvailable(device);
+        if (Device().Mount(device) == 0) {
+            ShowDeviceMenu();
+            ShowRemoved("LOAD");
+            return 0;
+        }
+        if (found == 0) {
+            return Refuse("UNABLE_TO_LOAD_GAME");
+        }
+        if (found == 1) {
+            g_index = read;
+        }
+    }
+    if (g_index[1] > slots.size()) {
+        return 0;
+    }
+    for (uint32_t i = 0; i < g_index[1]; ++i) {
+        const uint32_t mission = g_index[kFirstSlotWord + i];
+        if (mission == 0) {
+            continue;
+        }
+        SlotEntry &slot = slots[i];
+        slot.empty = 0;
+        slot.mission = mission;
+        char name[32];
+        std::snprintf(name, sizeof(name), "Menu_SaveSlot_%02u", unsigned(mission));
+        Actor *image = Resolve(slot.image);
+        SendCommandArgs(image, kUiCmdSetResource, std::string(name));
+        SendCommandArgs(image, kCmdSetUiSpriteColor, kUsedColor);
+        if (saveMode == 0) {
+            SendCommandArgs(Resolve(slot.button), kCmdSetUiButtonStatic, 0u);
+        }
+    }
+    Tell(window, kUiCmdActionStart);
+    return 1;
+}
+
+int SaveGameActor::Save() {
+    Actor *game = ActorTableEntry(kGameActorId);
+    if (deviceIndex < 0 || slotIndex < 0 || game == nullptr) {
+        return 0;
+    }
+    if (size_t(slotIndex) >= slots.size()) {
+        return Refuse("UNABLE_TO_SAVE_GAME");
+    }
+    SaveExchangeBlock exchange{};
+    game->HandleCommand(kCmdGiveGameState, ParamBlock(&exchange, sizeof(exchange)));
+    if (exchange.state == nullptr) {
+        return 0;
+    }
+    const uint32_t device = uint32_t(deviceIndex);
+    // The index as it is on the device now; one that is there but cannot
+    // be read whole is kept for recovery rather than overwritten.
+    GameStateBlock index{};
+    const int found = ReadIndex(device, index);
+    if (found == 0) {
+        return Refuse("UNABLE_TO_SAVE_GAME");
+    }
+    if (found < 0) {
+        index = FreshIndex();
+    }
+    index[kFirstSlotWord + uint32_t(slotIndex)] = exchange.state[0];
+    index[0] = exchange.state[0];
+    index[1] = exchange.state[1];
+    const uint32_t written = Device().WriteFile(device, kIndexName, index.data(), kGameStateBytes);
+    if (Device().Mount(device) == 0) {
+        ShowDeviceMenu();
+        ShowRemoved("SAVE");
+        return 0;
+    }
+    if (written == 0) {
+        TellId(infoDialog, kUiCmdActionStop);
+        return Refuse("UNABLE_TO_SAVE_GAME");
+    }
+    g_index = index;
+    HandleCommand(kCmdOnPostSaveGame, ParamBlock());
+    GameSleep(kWaitMilliseconds);
+    TellId(infoDialog, kUiCmdActionStop);
+    return 1;
+}
+
+int SaveGameActor::Load() {
+    if (deviceIndex < 0 || slotIndex < 0) {
+        return 0;
+    }
+    if (size_t(slotIndex) >= slots.size()) {
+        return Refuse("UNABLE_TO_LOAD_GAME");
+    }
+    const uint32_t mission = slots[size_t(slotIndex)].mission;
+    if (!MissionSceneExists(mission)) {
+        return Refuse("UNABLE_TO_LOAD_GAME");
+    }
+    const uint32_t device = uint32_t(deviceIndex);
+    GameSleep(kWaitMilliseconds);
+    Device().IsAvailable(device);
+    if (Device().Mount(device) == 0) {
+        ShowDeviceMenu();
+        ShowRemoved("LOAD");
+        return 0;
+    }
+    if (Actor *game = ActorTableEntry(kGameActorId)) {
+        GameStateBlock block{};
+        block[0] = mission;
+        block[1] = 6;
+        SaveExchangeBlock exchange{};
+        exchange.state = block.data();
+        exchange.size = kGameStateBytes;
+        if (game->HandleCommand(kCmdTakeGameState, ParamBlock(&exchange, sizeof(exchange))) == 1) {
+            HandleCommand(kCmdOnPostLoadGame, ParamBlock());
+            TellId(infoDialog, kUiCmdActionStop);
+        }
+    } else {
+        TellId(infoDialog, kUiCmdActionStop);
+    }
+    return 1;
+}
+
+int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    switch (commandId) {
+    case kUiCmdActionStart: {
+        const int result = Actor::HandleCommand(commandId, block);
+        ActionStart();
+        return result;
+    }
+    case kUiCmdActionStop:
+        active = 0;
+        break;
+    case kUiCmdPrecalculate:
+        Precalculate();
+        break;
+    case kCmdCreate: {
+        auto *source = dynamic_cast<SaveGameActor *>(block.ReadActor(0));
+        if (source != nullptr && source != this) {
+            type = source->type;
+            saveMode = source->saveMode;
+            active = source->active;
+            devices = source->devices;
+            deviceIndex = source->deviceIndex;
+            slotIndex = source->slotIndex;
+            slots = source->slots;
+            infoDialog = source->infoDialog;
+            infoText = source->infoText;
+            infoOkDialog = source->infoOkDialog;
+            infoOkText = source->infoOkText;
+            yesNoDialog = source->yesNoDialog;
+            yesNoText = source->yesNoText;
+            slotsWindow = source->slotsWindow;
+            deviceWindow = source->deviceWindow;
+            delay = source->delay;
+            savePending = source->savePending;
+            loadPending = source->loadPending;
+            overwriteQuestion = source->overwriteQuestion;
+            quitQuestion = source->quitQuestion;
+        }
+        break;
+    }
+    case kCmdSetSaveGameType:
+        type = block.ReadU32(0);
+        break;
+    case kCmdGetSaveGameType:
+        block.WriteU32(0, type);
+        break;
+    case kCmdSaveGameSetStateLoad:
+        saveMode = 0;
+        break;
+    case kCmdSaveGameSetStateSave:
+        saveMode = 1;
+        break;
+    case kCmdSaveGameHiliteDevice:
+        deviceIndex = DeviceIndexOf(block.ReadU32(0));
+        break;
+    case kCmdSaveGameSelectDevice:
+        SelectDevice(block.ReadU32(0));
+        break;
+    case kCmdSaveGameSelectGameListItem:
+        SelectSlot(block.ReadU32(0));
+        break;
+    case kCmdSaveGameYesNoRespons:
+        YesNo(block.ReadU32(0));
+        break;
+    case kCmdSaveGameBack:
+        Back();
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void SaveGameActor::Update() {
+    if (IsOperational() && active != 0 && (savePending != 0 || loadPending != 0)) {
+        // The events of a save or a load run scripts: a deletion they cause
+        // waits until this delivery is over.
+        ActorDeliveryScope delivery;
+        TimeRecord *clock = RootTimeRecord();
+        RefreshTimeRecord(clock);
+        const float step = clock != nullptr ? clock->delta : 0.0f;
+        if (savePending != 0) {
+            delay -= step;
+            if (delay < 0.0f) {
+                savePending = 0;
+                Save();
+            }
+        }
+        if (loadPending != 0) {
+            delay -= step;
+            if (delay < 0.0f) {
+                loadPending = 0;
+                Load();
+            }
+        }
+    }
+    if (IsOperational()) {
+        Actor::Update();
+    }
+}
+
+int SaveGameActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0 || archive.Failed()) {
+        return 0;
+    }
+    if (archive.Version() < 1) {
+        return 1;
+    }
+    archive.SerializeWord(&type);
+    for (int i = 0; i < 3; ++i) {
+        archive.SerializeU32(0);
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void SaveGameActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("savegame type " + std::to_string(type));
+}

@@ -1,0 +1,19 @@
+// The folder of the save screen's end-to-end check, "e2e/save".
+#pragma once
+
+class SampleOutput;
+
+// Ids of the check's globals, from the first on.
+inline constexpr int kFirstSaveCheckActorId = 3160;
+
+// The empty save folder "game/SaveGames/"; the globals "SaveRun.qva" (actor
+// 16 and the menu "SaveMenu": a static "Resume" and a Save Game with the slot
+// window "SavedGameSlots" of six slots "SaveSlot_01".."_06" each with its
+// image "Img", the dialogs "InfoDialog", "InfoOkDialog", "YesNoDialog" each
+// with its "Text", and the device window "Device" with "Back"); the empty
+// scene "Mission_04_Release.qva" (so mission 4's scene is there); and
+// "e2e/save/init.txt". A second into the game the menu is activated; it
+// loads slot 2 in load mode, and once that load is over ("On Post Load
+// Game") it switches to save mode and saves into slot 3; "On Post Save Game"
+// ends the engine.
+bool WriteSaveCheck(SampleOutput& out);
