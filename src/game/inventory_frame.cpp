@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "actors/characters/character_actor.h"
 #include "actors/characters/game_object_actor.h"
@@ -200,18 +201,23 @@ void InventoryActor::CountDownPause() {
 
 void InventoryActor::ListAmmoItems() {
     ammoItemCount = 0;
-    Actor *items = Live(itemsActor);
-    auto *master = dynamic_cast<CharacterActor *>(Live(masterCharacter));
-    if (items != nullptr) {
-        for (Actor *item : items->children) {
+    if (Actor *items = Live(itemsActor)) {
+        // The answers may change the list: walk the ids it held.
+        std::vector<int32_t> ids;
+        for (Actor *child : items->children) {
+            ids.push_back(child != nullptr ? child->actorId : -1);
+        }
+        for (int32_t id : ids) {
             if (ammoItemCount >= ammoItems.size()) {
                 break;
             }
+            Actor *item = ActorTableEntry(id);
             Actor *ammo = AmmoOf(item);
             if (ammo == nullptr) {
                 continue;
             }
             const uint32_t type = AmmoType(Ask<uint32_t>(ammo, kCmdGetAmmoGroups));
+            const auto *master = dynamic_cast<const CharacterActor *>(Live(masterCharacter));
             if (type != 0 && master != nullptr && master->ammoPresent[type - 1] != 0) {
                 ammoItems[ammoItemCount++] = item->actorId;
             }
@@ -418,9 +424,9 @@ void InventoryActor::DrawHandPanel(Actor *hand, float anchorX, float &flash,
             }
         }
         if (right && count <= kCountShownUpTo) {
-            std::snprintf(text, sizeof(text), "%u/%u", count, bullets);
+            std::snprintf(text, sizeof(text), "%d/%d", int(count), int(bullets));
         } else {
-            std::snprintf(text, sizeof(text), "%u", bullets);
+            std::snprintf(text, sizeof(text), "%d", int(bullets));
         }
         library->QueueText(anchorX + kHudLayout.handText.x, anchorY + kHudLayout.handText.y, 1.0f,
                            1.0f, 1.0f, hudAlpha, text, 18);
