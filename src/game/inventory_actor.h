@@ -54,6 +54,17 @@ static_assert(offsetof(SaveExchangeBlock, mission) == 128);
 static_assert(offsetof(SaveExchangeBlock, state) == 136);
 static_assert(offsetof(SaveExchangeBlock, size) == 144);
 
+// The head-up display's values of the process: the light sensor's shown
+// colour, the film grain's texture offsets and the soul gauge's glow (its
+// last amount is never updated, so the glow only shows when set).
+struct InventoryHudValues {
+    Vector4 lightSensorColor = {0.0f, 0.0f, 0.0f, 0.0f};
+    float grainU = 0.0f;
+    float grainV = 0.0f;
+    float lastSoulAmount = 0.0f;
+    float glowTimer = 0.0f;
+};
+
 // What one process keeps across every actor 16 it makes.
 struct InventoryModuleValues {
     uint32_t missionNumber = 0;
@@ -73,9 +84,15 @@ class InventoryActor : public Actor {
     static void RegisterClass();
     // The process's values (tests put them back with `= {}`).
     static InventoryModuleValues &Module();
+    static InventoryHudValues &Hud();
 
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
+    // Per frame (inventory_frame.cpp): the pause's end, the ammunition
+    // selector and the screen fade; then the head-up display and the fade's
+    // black quad.
+    void Process() override;
+    void Update() override;
 
     // Fades to black or from black over the seconds, unless one runs. No
     // time (0, less or not a number) ends at once at the end level.
@@ -84,6 +101,9 @@ class InventoryActor : public Actor {
     // Drops a running fade, fades down and plays the movie when it ends,
     // fading up over `fadeUpSeconds` after it.
     void FadeDownPlayMovie(const std::string &movie, float fadeUpSeconds);
+    // Plays the film full screen until it ends or "Jump" or "Start" is
+    // pressed, stops the player character's actions and fades up.
+    void PlayPendingMovie(const std::string &movie);
 
     int32_t pendingMission = -1;
     ActorLink missionMapActor{this};
@@ -145,6 +165,25 @@ class InventoryActor : public Actor {
     uint32_t enduranceBarShown = 0;
 
   private:
+    // Per frame (inventory_frame.cpp).
+    float RecordDelta();
+    void CountDownPause();
+    void ListAmmoItems();
+    void SelectorInput();
+    void SelectorFade(float delta);
+    void ScreenFade(float delta);
+    // Where a fade ends with a mission waiting: the mission flow's.
+    void FadeEndedWithMission();
+    void DrawHud(float delta);
+    void DrawHandPanel(Actor *hand, float anchorX, float &flash, uint32_t &lastBullets,
+                       bool right, float delta);
+    void DrawSelectorIcon();
+    void DrawSoulGauge(float delta);
+    void DrawMissionClock();
+    void DrawEnduranceBar();
+    void DrawFilmGrain(float delta);
+    void DrawLightSensor(float delta);
+
     // Fades from one level to the other (0 clear, 1 black) over the seconds.
     void StartFade(float seconds, float from, float to);
     void SetUpHud();
