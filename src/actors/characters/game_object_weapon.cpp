@@ -248,11 +248,8 @@ bool GameObjectActor::ServeWeaponCommand(uint32_t commandId, ParamBlock block, i
         WeaponRequest(weapon::Released);
         return false;
     case cmd::SecondaryStart:
-        if (auto *second = dynamic_cast<GameObjectActor *>(secondaryWeapon.target)) {
-            if (second->secondaryType == 0 || weaponState == weapon::Loaded ||
-                weaponState == weapon::NoClip) {
-                SendWord(second, cmd::SetWeaponState, weapon::Pressed);
-            }
+        if (secondaryType == 0 || weaponState == weapon::Loaded || weaponState == weapon::NoClip) {
+            SendWord(secondaryWeapon.target, cmd::SetWeaponState, weapon::Pressed);
         }
         return false;
     case cmd::SecondaryStop:
