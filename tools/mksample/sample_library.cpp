@@ -16,6 +16,7 @@
 #include "sample_menu.h"
 #include "sample_game.h"
 #include "sample_guard.h"
+#include "sample_weapon.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -421,7 +422,8 @@ bool WriteAll(SampleOutput& out) {
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out);
+           WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
+           WriteWeaponCheck(out);
 }
 
 } // namespace
