@@ -14,10 +14,6 @@
 
 namespace {
 
-constexpr int32_t kSceneryRoot = 2;
-constexpr int32_t kDrawGroupClass = 15;
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdSetBoxMax = 76;
 constexpr uint32_t kCmdSetKillDelay = 189;
 constexpr uint32_t kCmdActionStartPost = 214;
 constexpr uint32_t kCmdSetItemType = 602;
@@ -26,16 +22,6 @@ constexpr uint32_t kCmdSetItemState = 612;
 constexpr int32_t kRoomId = 3150;
 // Longer than the run: the copies stay to be counted in the save.
 constexpr float kCopyLife = 100.0f;
-
-void AddBox(Actor* actor, const char* name, const Vector3& min, const Vector3& max) {
-    ColObj box(actor);
-    box.name = name;
-    box.type = 2;
-    box.flags = kColObjActive | kColObjSolid;
-    box.boxMin = min;
-    box.boxMax = max;
-    actor->AddColObj(box);
-}
 
 // A Game Object of the type under the parent, without the children the type
 // change makes.
@@ -69,12 +55,8 @@ bool WriteWeaponCheck(SampleOutput& out) {
     const std::string scene = "game/Data/WeaponRoom.qva";
     if (!ResetSampleWorld()) return out.Fail(scene, "cannot make the actor world");
     int32_t next = kRoomId;
-    Actor* room = MakeSampleActor(kDrawGroupClass, "Room", kSceneryRoot, next++);
-    Actor* floor = room == nullptr ? nullptr : CreateActor(0, "Floor", nullptr, room, next++, true);
-    if (floor == nullptr) return out.Fail(scene, "cannot make the room");
-    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
-    SendCommandArgs(room, kCmdSetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
-    AddBox(floor, "Floor", {-900.0f, -20.0f, -900.0f}, {900.0f, 0.0f, 900.0f});
+    Actor* room = MakeFloorRoom(next);
+    if (room == nullptr) return out.Fail(scene, "cannot make the room");
 
     auto* shooter = dynamic_cast<CharacterActor*>(CreateActor(
         static_cast<int32_t>(kCharacterClassId), "Shooter", nullptr, room, next++, true));
@@ -108,7 +90,7 @@ bool WriteWeaponCheck(SampleOutput& out) {
     for (Actor* copied : {impact, shell}) {
         SendCommandArgs(copied, kCmdSetKillDelay, kCopyLife);
     }
-    AddBox(target, "Target", {-300.0f, -300.0f, -20.0f}, {300.0f, 300.0f, 0.0f});
+    AddSolidBox(target, "Target", {-300.0f, -300.0f, -20.0f}, {300.0f, 300.0f, 0.0f});
 
     // An "Action Stop" cancels the item's pending "Action Start"s: each stop
     // schedules the next pair. Shots at 1 s, 2 s, ... 7 s.

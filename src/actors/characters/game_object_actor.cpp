@@ -5,6 +5,7 @@
 
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
+#include "actors/characters/game_object_sends.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/sound_actor.h"
@@ -136,9 +137,7 @@ bool SamePrefix(const std::string &name, const char *prefix) {
     return true;
 }
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return SendIfPresent(actor, commandId, ParamBlock(&word, sizeof(word)));
-}
+using gameobject::SendWord;
 
 // The hold time of a character body; 0 for any other actor.
 float HoldTimeOf(const Actor *actor) {

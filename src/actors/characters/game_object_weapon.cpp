@@ -11,6 +11,7 @@
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/characters/game_object_actor.h"
+#include "actors/characters/game_object_sends.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/collision.h"
 #include "actors/world/draw_groups.h"
@@ -96,15 +97,8 @@ const FlagProperty kFlagProperties[] = {
     {708, weapon::PartialClipLoad},         {712, weapon::ReloadSecondary},
 };
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return SendIfPresent(actor, commandId, ParamBlock(&word, sizeof(word)));
-}
-
-template <class T> T Ask(Actor *actor, uint32_t commandId, T preset = T{}) {
-    T answer = preset;
-    SendIfPresent(actor, commandId, ParamBlock(&answer, sizeof(answer)));
-    return answer;
-}
+using gameobject::Ask;
+using gameobject::SendWord;
 
 void SendMatrix(Actor *actor, const Matrix &m) {
     Matrix copy = m;
