@@ -653,7 +653,8 @@ void GameObjectActor::CastRay(GameObjectActor &ammo, const Matrix &muzzle, const
             }
         }
     }
-    if (ammoHitScript != 0 || ammo.ammoHitScript != 0) {
+    // Found again by serial at every hit: a deleted script runs no more.
+    if (ammo.ammoHitScript != 0) {
         for (const auto &script : ammo.scripts) {
             if (script->serial == ammo.ammoHitScript && !script->dead) {
                 RunHeldScript(&ammo, script.get(), target);
