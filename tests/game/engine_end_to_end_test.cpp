@@ -922,6 +922,30 @@ TEST_F(EngineEndToEnd, GuardCheckWalksToItsFirstNodeAndPauses) {
 
 namespace {
 
+// The weapon check: "Shooter" fires "Pistol" once a second; six bullets
+// leave six impacts on "Target" and six shells in "Scenery", and the seventh
+// pull finds the clip empty with no stock to reload from.
+TEST_F(EngineEndToEnd, WeaponCheckLeavesSixImpactsAndSixShells) {
+    ProgramRun run = RunEngine(Path("e2e/weapons"), 900);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_TRUE(fs::exists(Path("game/weapon.sav")));
+    const std::string dump = Dump(Path("game/weapon.sav"));
+    const std::string target = ActorLinesWith(dump, " name=\"Target\" ").front();
+    const std::string targetId = target.substr(target.find("id=") + 3, target.find(' ', target.find("id=")) - target.find("id=") - 3);
+    size_t impacts = 0;
+    size_t shells = 0;
+    std::istringstream in(dump);
+    for (std::string line; std::getline(in, line);) {
+        impacts += line.find(" name=\"Impact\" parent=" + targetId + " ") != std::string::npos;
+        shells += line.find(" name=\"Shell\" parent=2 ") != std::string::npos;
+    }
+    EXPECT_EQ(std::tuple(impacts, shells), std::tuple(6u, 6u)) << dump;
+}
+
+}  // namespace
+
+namespace {
+
 // The level's own run: "Shots" captures the view at 2.0 s, before the runner
 // steps into "T" (3.73 s), and at 6.5 s, with the door open (fully at about
 // 4.8 s, closing from about 7.8 s), and saves at 9.5 s, after the door

@@ -83,3 +83,26 @@ bool WriteActorFile(SampleOutput& out, const std::string& relPath, uint32_t firs
     }
     return out.Write(relPath, bytes);
 }
+
+void AddSolidBox(Actor* actor, const char* name, const Vector3& min, const Vector3& max) {
+    ColObj box(actor);
+    box.name = name;
+    box.type = 2;
+    box.flags = kColObjActive | kColObjSolid;
+    box.boxMin = min;
+    box.boxMax = max;
+    actor->AddColObj(box);
+}
+
+Actor* MakeFloorRoom(int32_t& next) {
+    constexpr int32_t kDrawGroupClass = 15;
+    constexpr uint32_t kCmdSetBoxMin = 74;
+    constexpr uint32_t kCmdSetBoxMax = 76;
+    Actor* room = MakeSampleActor(kDrawGroupClass, "Room", kSceneryRootId, next++);
+    Actor* floor = room == nullptr ? nullptr : CreateActor(0, "Floor", nullptr, room, next++, true);
+    if (floor == nullptr) return nullptr;
+    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
+    SendCommandArgs(room, kCmdSetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
+    AddSolidBox(floor, "Floor", {-900.0f, -20.0f, -900.0f}, {900.0f, 0.0f, 900.0f});
+    return room;
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 class Actor;
+struct Vector3;
 class SampleOutput;
 
 // Makes the actor world on first use and empties its roots ("Global",
@@ -26,6 +27,14 @@ bool MoveSampleActorId(Actor* actor, int32_t id);
 // message and position in `error`.
 bool AddSampleScript(Actor* actor, const std::string& name, uint32_t eventId,
                      const std::string& source, std::string* error);
+
+// A solid box collision object of the actor between the corners.
+void AddSolidBox(Actor* actor, const char* name, const Vector3& min, const Vector3& max);
+
+// A Draw Group "Room" under "Scenery" at `next`, from (-1000, -100, -1000)
+// to (1000, 500, 1000), with the class-0 "Floor" at the next id: a solid box
+// 20 deep, 900 each way from the middle. Null when they cannot be made.
+Actor* MakeFloorRoom(int32_t& next);
 
 // Writes the saved actors of ids [first, end) as the actor file `relPath`.
 bool WriteActorFile(SampleOutput& out, const std::string& relPath, uint32_t first, uint32_t end);

@@ -19,11 +19,7 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kFrontEndClass = 10;
-constexpr int32_t kDrawGroupClass = 15;
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdSetBoxMax = 76;
 constexpr uint32_t kCmdSetUseNodeTime = 1295;
 constexpr uint32_t kCmdOnGuardStartPauseInPatrol = 1342;
 // The check's scene, in the ids of the guards' block.
@@ -133,18 +129,8 @@ bool WriteGuardCheck(SampleOutput& out) {
     const std::string scene = "game/Data/GuardRoom.qva";
     if (!ResetSampleWorld()) return out.Fail(scene, "cannot make the actor world");
     int32_t next = kRoomId;
-    Actor* room = MakeSampleActor(kDrawGroupClass, "Room", kSceneryRoot, next++);
-    Actor* floor = room == nullptr ? nullptr : CreateActor(0, "Floor", nullptr, room, next++, true);
-    if (floor == nullptr) return out.Fail(scene, "cannot make the room");
-    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
-    SendCommandArgs(room, kCmdSetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
-    ColObj box(floor);
-    box.name = "Floor";
-    box.type = 2;
-    box.flags = kColObjActive | kColObjSolid;
-    box.boxMin = {-900.0f, -20.0f, -900.0f};
-    box.boxMax = {900.0f, 0.0f, 900.0f};
-    floor->AddColObj(box);
+    Actor* room = MakeFloorRoom(next);
+    if (room == nullptr) return out.Fail(scene, "cannot make the room");
     GuardActor* guard = MakeGuard(room, "Guard", next++, {0.0f, 0.0f, -300.0f});
     Actor* a = guard == nullptr ? nullptr : MakeNode(guard, "A", next++, {0.0f, 0.0f, 300.0f});
     Actor* b = a == nullptr ? nullptr : MakeNode(a, "B", next++, {300.0f, 0.0f, 0.0f});

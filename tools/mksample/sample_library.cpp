@@ -18,6 +18,7 @@
 #include "sample_game.h"
 #include "sample_guard.h"
 #include "sample_ai.h"
+#include "sample_weapon.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -427,7 +428,7 @@ bool WriteAll(SampleOutput& out) {
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out) && WriteSaveCheck(out);
+           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out);
 }
 
 } // namespace

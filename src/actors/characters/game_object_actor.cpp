@@ -5,6 +5,7 @@
 
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
+#include "actors/characters/game_object_sends.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/sound_actor.h"
@@ -14,7 +15,6 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/draw_group_hooks.h"
-#include "core/actors/placeholder_actor.h"
 
 namespace {
 
@@ -84,6 +84,23 @@ const WordProperty kWords[] = {
     {649, 650, &GameObjectFields::priceId},
     {653, 654, &GameObjectFields::gethitId},
     {655, 656, &GameObjectFields::damageId},
+    // Weapon and ammunition words. A Real command of a shared word carries
+    // the same four bytes, so the word is moved whole.
+    {690, 691, &GameObjectFields::ammoGroups},
+    {694, 695, &GameObjectFields::weaponType},
+    {700, 701, &GameObjectFields::unlimited}, // preFire1ReverseSpeed
+    {702, 703, &GameObjectFields::preFire2TimeOut},
+    {710, 711, &GameObjectFields::secondaryType},
+    {714, 715, &GameObjectFields::maxBulletsInClip},
+    {719, 720, &GameObjectFields::rayExclude}, // weaponFov
+    {731, 732, &GameObjectFields::weaponFlags}, // bulletsInClip
+    {733, 734, &GameObjectFields::unlimited},
+    {735, 736, &GameObjectFields::preFire2TimeOut}, // rayCount
+    {737, 738, &GameObjectFields::ammoGroups},
+    {739, 740, &GameObjectFields::weaponType}, // hitEffectGroups
+    {741, 742, &GameObjectFields::secondaryType}, // rayGroup
+    {743, 744, &GameObjectFields::maxBulletsInClip}, // rayReceive
+    {745, 746, &GameObjectFields::rayExclude},
 };
 const RealProperty kReals[] = {
     {610, 611, &GameObjectFields::animationTime, kItemMinAnimationTime},
@@ -98,6 +115,16 @@ const RealProperty kReals[] = {
     {663, 664, &GameObjectFields::trapTriggerMin, kNoFloor},
     {665, 666, &GameObjectFields::trapTriggerMax, kNoFloor},
     {667, 668, &GameObjectFields::trapFunctionalDelay, kNoFloor},
+    {680, 681, &GameObjectFields::recoil, kNoFloor},
+    {682, 683, &GameObjectFields::bulletLoadTime, kNoFloor},
+    {684, 685, &GameObjectFields::clipLoadTime, kNoFloor},
+    {686, 687, &GameObjectFields::precision, kNoFloor},
+    {688, 689, &GameObjectFields::range, kNoFloor},
+    {721, 722, &GameObjectFields::recoil, kNoFloor},
+    {723, 724, &GameObjectFields::bulletLoadTime, kNoFloor},
+    {725, 726, &GameObjectFields::clipLoadTime, kNoFloor},
+    {727, 728, &GameObjectFields::precision, kNoFloor},
+    {729, 730, &GameObjectFields::range, kNoFloor},
 };
 
 bool SamePrefix(const std::string &name, const char *prefix) {
@@ -110,9 +137,7 @@ bool SamePrefix(const std::string &name, const char *prefix) {
     return true;
 }
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return SendIfPresent(actor, commandId, ParamBlock(&word, sizeof(word)));
-}
+using gameobject::SendWord;
 
 // The hold time of a character body; 0 for any other actor.
 float HoldTimeOf(const Actor *actor) {
@@ -134,12 +159,14 @@ GameObjectActor::~GameObjectActor() {
     ReportState();
 }
 
-void GameObjectActor::RegisterClass() { RegisterPlaceholderClass(kGameObjectClassId); }
-
 // --- commands ----------------------------------------------------------------------
 
 int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     const uint32_t word = block.ReadU32(0);
+    int result = 0;
+    if (ServeWeaponCommand(commandId, block, &result)) {
+        return result;
+    }
     switch (commandId) {
     case cmd::SetType:
         SetItemType(word);
@@ -210,18 +237,20 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             static_cast<GameObjectFields &>(*this) = *source;
             collisionGuard = kCopyGuard;
             // The copy binds its own children on "Precalculate".
-            for (ActorLink *link : {&childObject, &childTrap, &childParticle, &childSound,
-                                    &childLight, &shownChild}) {
+            for (ActorLink *link : ChildSlots()) {
                 link->Assign(nullptr);
             }
         }
         break;
     }
+    case kCmdPropertySheetQuery:
+        CutPropertySheet(block);
+        break;
     case kCmdCollisionEvent:
         CollisionEvent(block);
         break;
     default:
-        if (!ServeProperty(commandId, block)) {
+        if (!ServeProperty(commandId, block) && !ServeWeaponProperty(commandId, block)) {
             ServeEffectList(commandId, block);
         }
         break;
@@ -304,6 +333,18 @@ void GameObjectActor::ApplyTypeDefaults() {
     }
 }
 
+std::vector<ActorLink *> GameObjectActor::ChildSlots() {
+    std::vector<ActorLink *> slots = {&childObject,     &childTrap,      &childParticle,
+                                      &childSound,      &childLight,     &shownChild,
+                                      &secondaryWeapon, &flashPos,       &shellExitPos,
+                                      &sightPos,        &ammoChild,      &shellTemplate,
+                                      &impactTemplate,  &flashChild,     &vapourTrailTemplate};
+    for (ActorLink &phase : phases) {
+        slots.push_back(&phase);
+    }
+    return slots;
+}
+
 void GameObjectActor::BindChildren() {
     struct Slot {
         const char *prefix;
@@ -324,6 +365,7 @@ void GameObjectActor::BindChildren() {
             }
         }
     }
+    BindWeaponChildren();
 }
 
 void GameObjectActor::Precalculate() {
@@ -331,6 +373,7 @@ void GameObjectActor::Precalculate() {
         UpdateActorDrawGroup(this);
     }
     BindChildren();
+    PrecalculateWeapon();
     if (processEntry == nullptr) {
         processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);

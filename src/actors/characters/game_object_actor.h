@@ -6,9 +6,12 @@
 // owner) and is reported to the front-end actor (id 16) with command 557.
 // This file pair holds the record, the common commands, the states and the
 // collision rules; game_object_effects.cpp the hits, the effect list, traps,
-// the item actions and the per-frame work.
+// the item actions and the per-frame work; game_object_sheet.cpp the property
+// sheet and the actor-file record; game_object_weapon.cpp the weapon state
+// machine, firing and reloading.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -72,6 +75,53 @@ inline constexpr uint32_t kCmdItemStateReport = 557;
 inline constexpr uint32_t kCmdItemHitCharacter = 550;
 inline constexpr uint32_t kCmdTrapCollisionInfo = 679;
 
+// Weapon states and requests (692 "Set Weapon State" with a value is a
+// request).
+namespace weapon {
+enum : uint32_t {
+    Loaded = 1,
+    PreFire1 = 2,
+    PreFire1Released = 3,
+    PreFire2 = 4,
+    Fire = 5,
+    EndFire = 6,
+    BulletLoaded = 7,
+    Pressed = 8,
+    Released = 9,
+    BulletLoad = 10,
+    ClipUnload = 11,
+    NoClip = 12,
+    ClipLoad = 13,
+    InWorld = 14,
+    Refresh = 15,
+    PutAway = 16,
+    Reload = 17,
+    Settle = 18,
+    ClipLoaded = 19,
+};
+// weaponFlags bits.
+enum : uint32_t {
+    FireOnRelease = 1u << 0,
+    PreFire1Reverse = 1u << 1,
+    BulletLoadAfterClipLoad = 1u << 2,
+    BulletLoadAfterFire = 1u << 3,
+    PartialClipLoad = 1u << 4,
+    ReloadSecondary = 1u << 5,
+    FireRequested = 1u << 6,
+};
+} // namespace weapon
+
+// The cross-hair report to the front-end actor: {u32 1, f32 spread, f32
+// kick, u32 material}; the weapon's goodbye 565 carries the weapon.
+inline constexpr uint32_t kCmdCrosshairReport = 563;
+inline constexpr uint32_t kCmdWeaponGone = 565;
+inline constexpr uint32_t kCmdCrosshairUpdate = 750;
+// The unregistered property-sheet query: the block holds a pointer to a copy
+// of the class descriptor, which is cut to the item's pages.
+inline constexpr uint32_t kCmdPropertySheetQuery = 185;
+// The most effect-list entries an actor file may hold.
+inline constexpr uint32_t kItemMaxEffects = 4096;
+
 // A character effect: type t reaches the character as command 940 + t with
 // {value, time}.
 struct ItemEffect {
@@ -131,11 +181,13 @@ struct GameObjectFields {
         uint32_t rayExclude;
     };
     std::string crosshairMaterial;
-    uint32_t crosshairMaterialId = 0;
+    uint32_t crosshairMaterialId = 0xFFFFFFFFu;
     float recoilKick = 0.0f;
     uint32_t weaponState = 0;
     uint32_t autoFire = 0;
     uint32_t isSecondary = 0;
+    // The serial of the ammunition's script bound to "On Ammo Hit"; 0 none.
+    uint32_t ammoHitScript = 0;
 
     // Traps and hits.
     uint32_t gethitId = 0;
@@ -170,8 +222,13 @@ class GameObjectActor : public Actor, public GameObjectFields {
     ~GameObjectActor() override;
 
     static void RegisterClass();
+    // For each item type the index of its page's first property item; entry
+    // 10 is the number of items.
+    static const std::array<uint32_t, 11> &PageTable();
 
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
     void Process() override;
     void Update() override;
 
@@ -192,8 +249,41 @@ class GameObjectActor : public Actor, public GameObjectFields {
     ActorLink childLight{this};
     // The phase child now shown.
     ActorLink shownChild{this};
+    // A weapon's phase children, in phase order.
+    enum Phase : uint32_t {
+        kPhaseLoaded,
+        kPhaseInWorld,
+        kPhaseMag,
+        kPhasePreFire1,
+        kPhaseCancelFire,
+        kPhasePreFire2,
+        kPhaseFire,
+        kPhaseBulletLoad,
+        kPhaseClipUnload,
+        kPhaseNoClip,
+        kPhaseNoClipFire,
+        kPhaseClipLoad,
+        kPhaseCount,
+    };
+    std::array<ActorLink, kPhaseCount> phases{ActorLink(this), ActorLink(this), ActorLink(this),
+                                              ActorLink(this), ActorLink(this), ActorLink(this),
+                                              ActorLink(this), ActorLink(this), ActorLink(this),
+                                              ActorLink(this), ActorLink(this), ActorLink(this)};
+    ActorLink secondaryWeapon{this};
+    ActorLink flashPos{this};
+    ActorLink shellExitPos{this};
+    ActorLink sightPos{this};
+    ActorLink ammoChild{this};
+    // An ammunition's templates.
+    ActorLink shellTemplate{this};
+    ActorLink impactTemplate{this};
+    ActorLink flashChild{this};
+    ActorLink vapourTrailTemplate{this};
 
   private:
+    // Every child slot, for binding and for "Create".
+    std::vector<ActorLink *> ChildSlots();
+
     // Commands (game_object_actor.cpp).
     bool ServeProperty(uint32_t commandId, ParamBlock block);
     void SetItemType(uint32_t type);
@@ -236,4 +326,36 @@ class GameObjectActor : public Actor, public GameObjectFields {
     void AnimateActivation(float dt);
     void AnimatePickup(float dt);
     void Turn(float pitch, float yaw, float roll);
+
+    // Sheet and record (game_object_sheet.cpp).
+    void CutPropertySheet(ParamBlock block) const;
+    bool SerializeTypeFields(Archive &archive);
+
+    // Weapons (game_object_weapon.cpp).
+    bool ServeWeaponProperty(uint32_t commandId, ParamBlock block);
+    // true when the command ends here (211 on a weapon).
+    bool ServeWeaponCommand(uint32_t commandId, ParamBlock block, int *result);
+    void BindWeaponChildren();
+    void PrecalculateWeapon();
+    // Serves a state request; 1 when an empty clip ends request 1.
+    int WeaponRequest(uint32_t request);
+    GameObjectActor *Ammo() const;
+    Actor *Carrier() const;
+    void ShowPhase(Phase phase);
+    void SchedulePhaseEnd(Phase phase, uint32_t request, bool tagged);
+    void ScheduleRequest(uint32_t request, float delay, bool tagged);
+    void Press();
+    void Release();
+    void Fire();
+    void EjectShell(GameObjectActor &ammo);
+    void CastRay(GameObjectActor &ammo, const Matrix &muzzle, const Vector3 &aim, Actor *carrier);
+    void PlaceAtHit(Actor *templ, Actor *hitActor, const Vector3 &point, const Vector3 &normal);
+    void EndFire();
+    void EmptyClip();
+    void Reload();
+    void ClipLoaded();
+    void Settle();
+    void Refresh();
+    void CrosshairUpdate(ParamBlock block);
+    void MovedInTree();
 };

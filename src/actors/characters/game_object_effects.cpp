@@ -8,6 +8,7 @@
 
 #include "actors/characters/character_services.h"
 #include "actors/characters/game_object_actor.h"
+#include "actors/characters/game_object_sends.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/particle_system_actor.h"
 #include "actors/world/collision.h"
@@ -69,12 +70,7 @@ int SendReal(Actor *actor, uint32_t commandId, float value) {
     return SendIfPresent(actor, commandId, ParamBlock(&value, sizeof(value)));
 }
 
-// A query whose answer starts zeroed (or at `preset`).
-template <class T> T Ask(Actor *actor, uint32_t commandId, T preset = T{}) {
-    T answer = preset;
-    SendIfPresent(actor, commandId, ParamBlock(&answer, sizeof(answer)));
-    return answer;
-}
+using gameobject::Ask;
 
 std::string Numbered(const char *format, uint32_t n) {
     char text[32];

@@ -8,6 +8,7 @@
 
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
+#include "actors/characters/record_lists.h"
 #include "actors/world/path_node_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
@@ -144,39 +145,6 @@ template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &fiel
 }
 
 void SerializeReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
-void SpareWord(Archive &archive) {
-    uint32_t spare = 0;
-    archive.SerializeWord(&spare);
-}
-
-// A counted list of 16-byte records: the count, then each entry's three
-// words and a spare word. A read count above the limit or larger than the
-// bytes left fails the archive before anything is allocated; a list that
-// the version does not hold is emptied.
-template <class T, class Fields>
-bool SerializeList(Archive &archive, uint32_t since, std::vector<T> &list, Fields fields) {
-    if (archive.Version() < since) {
-        if (!archive.IsWriting()) {
-            list.clear();
-        }
-        return true;
-    }
-    uint32_t count = static_cast<uint32_t>(list.size());
-    archive.SerializeWord(&count);
-    if (!archive.IsWriting()) {
-        if (archive.Failed() || count > kGuardMaxListEntries || !archive.CountFits(count, 16)) {
-            archive.SetFailed();
-            return false;
-        }
-        list.resize(count);
-    }
-    for (T &entry : list) {
-        fields(entry);
-        SpareWord(archive);
-    }
-    return !archive.Failed();
-}
 
 } // namespace
 
@@ -440,9 +408,9 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
         SerializeReal(archive, &pathnodeTime);
         SerializeReal(archive, &hitDistance);
         SerializeReal(archive, &jumpInterval);
-        SpareWord(archive);
+        SerializeSpareWord(archive);
     }
-    if (!SerializeList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
+    if (!SerializeRecordList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
             archive.SerializeWord(&e.type);
             SerializeReal(archive, &e.value);
             SerializeReal(archive, &e.time);
@@ -454,7 +422,7 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&damageId);
         SerializeReal(archive, &hitHoldTime);
     }
-    if (!SerializeList(archive, 13, attackParams, [&](GuardAttackParam &a) {
+    if (!SerializeRecordList(archive, 13, attackParams, [&](GuardAttackParam &a) {
             archive.SerializeWord(&a.weight);
             SerializeReal(archive, &a.effectMul);
             SerializeReal(archive, &a.evalDelay);

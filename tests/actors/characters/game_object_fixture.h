@@ -25,6 +25,7 @@ class GameObjectTest : public ::testing::Test {
         room = game::Room(builder, "RoomA", {-500, -100, -500}, {500, 400, 500});
         game::BoxWall(builder, "Floor", {-400, -20, -400}, {400, 0, 400}, room);
         game::MakeCharacter(builder, "Hero", {0, 30, 0}, room);
+        AddScenery();
         std::string error;
         ASSERT_TRUE(builder.Load(&error)) << error;
         room = scene::SceneBuilder::Find("RoomA");
@@ -35,6 +36,9 @@ class GameObjectTest : public ::testing::Test {
         body->flags |= kActorMaster;
         GetActorSystem()->recordMode = 2;
     }
+
+    // More of the scene, made before the load.
+    virtual void AddScenery() {}
 
     GameObjectActor *Item(uint32_t type, Actor *parent = nullptr) {
         auto *item = dynamic_cast<GameObjectActor *>(

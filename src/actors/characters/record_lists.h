@@ -1,0 +1,45 @@
+// Counted lists of 16-byte records in actor files, shared by the classes of
+// the characters room: the count, then each entry's three words and a spare
+// word.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/file_system.h"
+
+// The most entries a stored list may hold.
+inline constexpr uint32_t kRecordListMaxEntries = 4096;
+
+inline void SerializeSpareWord(Archive &archive) {
+    uint32_t spare = 0;
+    archive.SerializeWord(&spare);
+}
+
+// A read count above the limit or larger than the bytes left fails the
+// archive before anything is allocated; a list that the version does not
+// hold is emptied. New entries take T's defaults. false when the archive
+// failed.
+template <class T, class Fields>
+bool SerializeRecordList(Archive &archive, uint32_t since, std::vector<T> &list, Fields fields) {
+    if (archive.Version() < since) {
+        if (!archive.IsWriting()) {
+            list.clear();
+        }
+        return true;
+    }
+    uint32_t count = static_cast<uint32_t>(list.size());
+    archive.SerializeWord(&count);
+    if (!archive.IsWriting()) {
+        if (archive.Failed() || count > kRecordListMaxEntries || !archive.CountFits(count, 16)) {
+            archive.SetFailed();
+            return false;
+        }
+        list.resize(count);
+    }
+    for (T &entry : list) {
+        fields(entry);
+        SerializeSpareWord(archive);
+    }
+    return !archive.Failed();
+}

@@ -1,0 +1,112 @@
+#include "sample_weapon.h"
+
+#include <string>
+
+#include "actors/characters/character_actor.h"
+#include "actors/characters/game_object_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "sample_actors.h"
+#include "sample_output.h"
+#include "sample_presentation.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetKillDelay = 189;
+constexpr uint32_t kCmdActionStartPost = 214;
+constexpr uint32_t kCmdSetItemType = 602;
+constexpr uint32_t kCmdSetItemState = 612;
+// The check's scene, from the weapons' block on.
+constexpr int32_t kRoomId = 3150;
+// Longer than the run: the copies stay to be counted in the save.
+constexpr float kCopyLife = 100.0f;
+
+// A Game Object of the type under the parent, without the children the type
+// change makes.
+GameObjectActor* MakeItem(Actor* parent, const char* name, int32_t id, uint32_t type) {
+    auto* item = dynamic_cast<GameObjectActor*>(
+        CreateActor(static_cast<int32_t>(kGameObjectClassId), name, nullptr, parent, id, true));
+    if (item == nullptr) return nullptr;
+    SendCommandArgs(item, kCmdSetItemType, type);
+    while (!item->children.empty()) {
+        if (DeleteActor(item->children.back()) == 0) return nullptr;
+    }
+    return item;
+}
+
+Actor* Place(Actor* parent, const char* name, int32_t id, const Vector3& at) {
+    Actor* actor = CreateActor(0, name, nullptr, parent, id, true);
+    if (actor != nullptr) SendCommandArgs(actor, kCmdSetPosition, at);
+    return actor;
+}
+
+}  // namespace
+
+bool WriteWeaponCheck(SampleOutput& out) {
+    const std::string globals = "game/Data/WeaponRun.qva";
+    if (!ResetSampleWorld()) return out.Fail(globals, "cannot make the actor world");
+    if (!AddSampleEnvironment(out, globals) ||
+        !WriteActorFile(out, globals, kEnvironmentActorId, kEnvironmentActorId + 1)) {
+        return false;
+    }
+
+    const std::string scene = "game/Data/WeaponRoom.qva";
+    if (!ResetSampleWorld()) return out.Fail(scene, "cannot make the actor world");
+    int32_t next = kRoomId;
+    Actor* room = MakeFloorRoom(next);
+    if (room == nullptr) return out.Fail(scene, "cannot make the room");
+
+    auto* shooter = dynamic_cast<CharacterActor*>(CreateActor(
+        static_cast<int32_t>(kCharacterClassId), "Shooter", nullptr, room, next++, true));
+    if (shooter == nullptr) return out.Fail(scene, "cannot make actor \"Shooter\"");
+    shooter->characterType = 0;
+    shooter->health = 100.0f;
+    // Level look: it aims along -z.
+    shooter->look.rotX = shooter->look.rotXSmooth = 0.0f;
+    shooter->look.rotY = shooter->look.rotYSmooth = 0.0f;
+    SendCommandArgs(shooter, kCmdSetPosition, Vector3{0.0f, 30.0f, 0.0f});
+    Actor* hand = CreateActor(0, "RightHand", nullptr, shooter, next++, true);
+    GameObjectActor* pistol = hand == nullptr ? nullptr : MakeItem(hand, "Pistol", next++, kItemWeapon);
+    if (pistol == nullptr) return out.Fail(scene, "cannot make actor \"Pistol\"");
+    SendCommandArgs(pistol, kCmdSetItemState, static_cast<uint32_t>(kItemInHand));
+    Actor* phases = nullptr;
+    for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
+        phases = CreateActor(0, phase, nullptr, pistol, next++, true);
+    }
+    Actor* shellExit = Place(pistol, "ShellExitPos", next++, {0.0f, 15.0f, -20.0f});
+    // The muzzle faces -z, 40 ahead of the shooter and 15 up.
+    Actor* muzzle = Place(pistol, "FlashPos", next++, {0.0f, 15.0f, -40.0f});
+    GameObjectActor* ammo = MakeItem(pistol, "Ammo", next++, kItemAmmo);
+    Actor* impact = ammo == nullptr ? nullptr : CreateActor(0, "Impact", nullptr, ammo, next++, true);
+    Actor* shell = impact == nullptr ? nullptr : CreateActor(0, "Shell", nullptr, ammo, next++, true);
+    Actor* target = shell == nullptr ? nullptr : Place(room, "Target", next++, {0.0f, 0.0f, -300.0f});
+    if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || target == nullptr) {
+        return out.Fail(scene, "cannot make the pistol");
+    }
+    SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
+    ammo->precision = 0.0f;
+    for (Actor* copied : {impact, shell}) {
+        SendCommandArgs(copied, kCmdSetKillDelay, kCopyLife);
+    }
+    AddSolidBox(target, "Target", {-300.0f, -300.0f, -20.0f}, {300.0f, 300.0f, 0.0f});
+
+    // An "Action Stop" cancels the item's pending "Action Start"s: each stop
+    // schedules the next pair. Shots at 1 s, 2 s, ... 7 s.
+    std::string error;
+    if (!AddSampleScript(pistol, "shoot", kCmdStartGame,
+                         "this.TimerCommand(1, Action_Start()); this.TimerCommand(1.5, Action_Stop()); "
+                         "this.TimerCommand(7.75, Action_Start_Post());",
+                         &error) ||
+        !AddSampleScript(pistol, "again", kCmdActionStopPost,
+                         "this.TimerCommand(0.5, Action_Start()); this.TimerCommand(1, Action_Stop());",
+                         &error) ||
+        !AddSampleScript(pistol, "done", kCmdActionStartPost,
+                         "sys.Save_Game(\"weapon.sav\"); sys.Exit_Engine();", &error)) {
+        return out.Fail(scene, error);
+    }
+    return WriteActorFile(out, scene, kRoomId, static_cast<uint32_t>(next)) &&
+           out.WriteText("e2e/weapons/init.txt",
+                         CrLfLines({"../../game", "WeaponRoom.qva", "WeaponRun.qva", "Weapons"}));
+}
