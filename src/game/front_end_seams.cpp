@@ -3,6 +3,7 @@
 #include "core/actors/placeholder_actor.h"
 #include "game/inventory_actor.h"
 #include "game/ui_button_actor.h"
+#include "game/ui_map_input_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
@@ -18,7 +19,7 @@ const ActorClassRow kRows[] = {
     {kUiButtonClassId, &NewActorOf<UIButtonActor>, &UIButtonActor::RegisterClass},
     {kUiTextClassId, &NewActorOf<UITextActor>, &UITextActor::RegisterClass},
     {kUiSpriteClassId, &NewActorOf<UISpriteActor>, &UISpriteActor::RegisterClass},
-    {38, &NewPlaceholderActor<38>, &RegisterPlaceholderClassOf<38>},
+    {kUiMapInputClassId, &NewActorOf<UIMapInputActor>, &UIMapInputActor::RegisterClass},
     {kUiWindowClassId, &NewActorOf<UIWindowActor>, &UIWindowActor::RegisterClass},
     {45, &NewPlaceholderActor<45>, &RegisterPlaceholderClassOf<45>},
 };
