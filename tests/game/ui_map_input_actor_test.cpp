@@ -228,15 +228,16 @@ TEST_F(UiMapInputTest, RecordHoldsTheMapsPair) {
     row->secondCode = 6;
     UIMapInputActor far;
     ASSERT_EQ(RoundTrip(*row, far, kActorFileVersion), 1);
-    std::vector<uint32_t> map;
-    for (int slot = 0; slot < kActionSets * kActionsPerSet; ++slot) {
-        map.insert(map.end(), {GetActionBinding(slot, 0), GetActionBinding(slot, 1)});
-    }
+    const auto map = [] {
+        std::vector<uint32_t> all;
+        for (int slot = 0; slot < kActionSets * kActionsPerSet; ++slot) {
+            all.insert(all.end(), {GetActionBinding(slot, 0), GetActionBinding(slot, 1)});
+        }
+        return all;
+    };
+    const std::vector<uint32_t> before = map();
     far.HandleCommand(kUiCmdPrecalculate, ParamBlock());
-    for (int slot = 0; slot < kActionSets * kActionsPerSet; ++slot) {
-        EXPECT_EQ(GetActionBinding(slot, 0), map[size_t(slot) * 2]) << slot;
-        EXPECT_EQ(GetActionBinding(slot, 1), map[size_t(slot) * 2 + 1]) << slot;
-    }
+    EXPECT_EQ(map(), before);
     EXPECT_EQ(std::tuple(far.action, far.primaryCode, far.secondCode), std::tuple(300u, 5, 6));
 }
 
