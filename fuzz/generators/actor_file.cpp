@@ -14,6 +14,8 @@
 // and a Character 2.
 // A menu: a UI System with its cursor sprite, a window with a button holding a text, a sprite and a
 // nested window.
+// A key-remapping row (UI Map Input) saved as an axis row with its children and the pair its action
+// has in the action map.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -34,6 +36,7 @@
 #include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
 #include "game/ui_button_actor.h"
+#include "game/ui_map_input_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
@@ -44,6 +47,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/param_builder.h"
+#include "platform/input.h"
 #include "seed_folder.h"
 
 namespace {
@@ -422,6 +426,24 @@ int main(int argc, char** argv) {
     node->type = kAIHelperNode;
     node->box = {10.0f, 20.0f, 30.0f};
     ok = ok && Write(folder, "ai.qva", 3160, 3164);
+
+    // A remapping row for "Backward": the record takes the map's pair, not the row's own.
+    auto *row = dynamic_cast<UIMapInputActor *>(
+        CreateActor(kUiMapInputClassId, "Row_Backward", nullptr, scenery, 3200, false));
+    if (row == nullptr ||
+        CreateActor(kUiSpriteClassId, "Frame", nullptr, row, 3201, false) == nullptr ||
+        CreateActor(kUiTextClassId, "Text", nullptr, row, 3202, false) == nullptr ||
+        CreateActor(0, "On_Input_Over", nullptr, row, 3203, false) == nullptr ||
+        CreateActor(0, "On_Input_Focus", nullptr, row, 3204, false) == nullptr) {
+        return 1;
+    }
+    row->action = 10;
+    row->primaryCode = 1;
+    row->secondCode = 2;
+    row->axis = 1;
+    BindAction(10, 'S', 0);
+    BindAction(10, 101, 0);
+    ok = ok && Write(folder, "ui_map_input.qva", 3200, 3205);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "game/inventory_actor.h"
 #include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"
+#include "game/ui_map_input_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
@@ -19,7 +20,7 @@ const ActorClassRow kRows[] = {
     {kUiButtonClassId, &NewActorOf<UIButtonActor>, &UIButtonActor::RegisterClass},
     {kUiTextClassId, &NewActorOf<UITextActor>, &UITextActor::RegisterClass},
     {kUiSpriteClassId, &NewActorOf<UISpriteActor>, &UISpriteActor::RegisterClass},
-    {38, &NewPlaceholderActor<38>, &RegisterPlaceholderClassOf<38>},
+    {kUiMapInputClassId, &NewActorOf<UIMapInputActor>, &UIMapInputActor::RegisterClass},
     {kUiWindowClassId, &NewActorOf<UIWindowActor>, &UIWindowActor::RegisterClass},
     {kSaveGameClassId, &NewActorOf<SaveGameActor>, &SaveGameActor::RegisterClass},
 };

@@ -135,6 +135,9 @@ TEST(Qvadump, ClassLinesOfEachFamily) {
          {"      uisystem type 0 ref 640 600 active 1 cursor 100 70\n",
           "            uitext type 1 text \"Resume\" font -1 color 1 0.5 0.25 1 align 1 0 "
           "visible 1 space 0 0 style 1 max 600 fade 400\n"}},
+        // A key-remapping row saved as an axis row: the record holds the
+        // action map's pair (101, then "S"), and the axis flag reads back 0.
+        {"map_input_record", {"      uimapinput action 10 primary 101 second 83 axis 0\n"}},
     };
     for (const Family &family : families) {
         SCOPED_TRACE(family.file);
