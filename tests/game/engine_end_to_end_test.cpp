@@ -1086,6 +1086,13 @@ TEST_F(EngineEndToEnd, AICheckFightsThenHeadsForTheHiddenShelter) {
                   std::tuple(1.0f, 0.0f, 0.0f))
             << probe;
     }
+    // It starts at (0, 30, 0); the hidden shelter stands at (-300, 30, -100).
+    const DumpedPose lookout = TransformOf(ActorLines(dump, "Lookout"));
+    ASSERT_TRUE(lookout.found) << dump;
+    const float dx = lookout.position.x + 300.0f;
+    const float dz = lookout.position.z + 100.0f;
+    EXPECT_LT(std::sqrt(dx * dx + dz * dz), std::sqrt(300.0f * 300.0f + 100.0f * 100.0f))
+        << lookout.position.x << ", " << lookout.position.z;
     EXPECT_TRUE(HasLineStarting(ActorLines(dump, "Brain"),
                                 "aiplayer2 gotogroup 0x00000000 fightgroup 0x00000001 prefight 0 "
                                 "raygroup 0xffffffff rayreceive 0x00010000 rayexclude 0x00000000"))

@@ -180,7 +180,10 @@ bool WriteAICheck(SampleOutput& out) {
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, kDriverId);
     if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
-    SendCommandArgs(driver, kCmdSetActionStartTime, 10.0f);
+    // The save comes 5 s in: the Lookout reaches the hidden shelter after
+    // about 4 s, but its walk lasts a whole motion loop (the sample's walking
+    // motions loop every 30 s), so later it has walked on past the shelter.
+    SendCommandArgs(driver, kCmdSetActionStartTime, 5.0f);
     if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
         !AddSampleScript(driver, "done", kCmdActionStartPost,
                          "sys.Save_Game(\"ai2.sav\"); sys.Exit_Engine();", &error)) {
