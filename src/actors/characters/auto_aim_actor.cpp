@@ -521,6 +521,6 @@ void AutoAimActor::DumpClassFields(std::vector<std::string> &lines) const {
                     " damper " + DumpNumber(damper) + " penetration " +
                     DumpNumber(penetrationEffect) + " prediction " +
                     DumpNumber(predictionTimeOffset) + " release " + DumpNumber(autoReleaseTime) +
-                    " threshold " + DumpNumber(insideThreshold) + " target \"" + aimTarget.path +
-                    "\" output \"" + aimOutput.path + "\"");
+                    " threshold " + DumpNumber(insideThreshold) + " target " +
+                    DumpText(aimTarget.path) + " output " + DumpText(aimOutput.path));
 }

@@ -11,6 +11,7 @@
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/render/render_front_end.h"
 #include "library/resource_library.h"
@@ -29,11 +30,11 @@ constexpr uint32_t kCmdSetLookRotYSpeed = 986;
 constexpr uint32_t kCmdSetAimRotY = 1001;
 constexpr uint32_t kCmdSetAimRotX = 1003;
 constexpr uint32_t kEveryFrame = 0x100;
+constexpr uint32_t kEveryFrameLayer = 2;
 constexpr uint32_t kOnceDelayed = 0x200;
 constexpr uint32_t kAimTargetClass = 48;
 constexpr uint32_t kQueryExclude = 0xC0810;
 constexpr float kOccluderDistanceSquared = 8100.0f;
-constexpr float kOccluderDistance = 90.0f;
 constexpr float kConeDot = 0.88f;
 constexpr float kUnhookAge = 1.75f;
 constexpr float kManualHoldTime = 2.0f;
@@ -55,21 +56,26 @@ Vector3 Minus(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y
 
 float Length(const Vector3 &v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
-// A query from `from` to the point finds nothing of another actor farther
-// than 90 from the point.
-bool InSight(Actor *self, Actor *target, const Vector3 &from, const Vector3 &point) {
+// What a query from the AutoAim to the point meets: nothing, the target or
+// the AutoAim itself, or another actor's object near the point; false for
+// another actor's object farther than 90 from it. `nothing` tells whether it
+// met nothing at all.
+bool InSight(Actor *self, Actor *target, const Vector3 &point, bool *nothing) {
     ActorSystem *system = GetActorSystem();
+    *nothing = true;
     if (system == nullptr) {
         return false;
     }
     const uint32_t masks[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, kQueryExclude};
     Vector3 hit = point;
-    const ColObj *object = system->CollisionQuery(from, point, masks, &hit, nullptr);
+    const ColObj *object =
+        system->CollisionQuery(self->GetWorldPosition(), point, masks, &hit, nullptr);
+    *nothing = object == nullptr;
     if (object == nullptr || object->owner == target || object->owner == self) {
         return true;
     }
     const Vector3 d = Minus(hit, point);
-    return d.x * d.x + d.y * d.y + d.z * d.z <= kOccluderDistanceSquared;
+    return d.x * d.x + d.y * d.y + d.z * d.z < kOccluderDistanceSquared;
 }
 
 float Clamp01(float v) { return std::max(0.0f, std::min(v, 1.0f)); }
@@ -97,7 +103,8 @@ bool AutoAimActor::MayLock(Actor *candidate, const Vector3 &point) {
         candidate->classId != kAimTargetClass) {
         return false;
     }
-    return InSight(this, candidate, GetWorldPosition(), point);
+    bool nothing = false;
+    return InSight(this, candidate, point, &nothing);
 }
 
 void AutoAimActor::LockPostCollision() {
@@ -156,7 +163,8 @@ void AutoAimActor::LockPostCollision() {
         }
     }
     if (lockSlots[0].link.target != nullptr && FindScheduledCommand(aimcmd::LockUpdate) == nullptr) {
-        ScheduleCommand(aimcmd::LockUpdate, ParamBlock(), kEveryFrame, 0.0f, 0.0f, 0.0f);
+        ::ScheduleCommand(this, aimcmd::LockUpdate, ParamBlock(), kEveryFrame, 0.0f, 0.0f, 0.0f,
+                          nullptr, kEveryFrameLayer);
     }
 }
 
@@ -247,8 +255,7 @@ void AutoAimActor::LockUpdate() {
         SetParentFlag(kCharLockSteering, true);
     }
 
-    ActorSystem *system = GetActorSystem();
-    const bool recheck = system != nullptr && FrameCounter % 64 == 0;
+    const bool recheck = FrameCounter % 64 == 0;
     const float radius = colObjs.empty() ? 0.0f : colObjs[0]->boxMax.x;
     for (LockSlot &slot : lockSlots) {
         Actor *target = slot.link.target;
@@ -257,13 +264,9 @@ void AutoAimActor::LockUpdate() {
         }
         const Vector3 point = PointOf(target, kCmdGetCenterPoint);
         if (recheck) {
-            const uint32_t masks[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, kQueryExclude};
-            Vector3 hit = point;
-            const ColObj *object =
-                system->CollisionQuery(GetWorldPosition(), point, masks, &hit, nullptr);
-            const bool missed = object == nullptr ||
-                                (object->owner != target && Length(Minus(hit, point)) >= kOccluderDistance);
-            slot.misses = missed ? slot.misses + 1 : 0;
+            bool nothing = false;
+            const bool seen = InSight(this, target, point, &nothing);
+            slot.misses = nothing || !seen ? slot.misses + 1 : 0;
             if (slot.misses >= 2) {
                 ReleaseSlot(slot);
                 continue;

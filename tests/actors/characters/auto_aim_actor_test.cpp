@@ -19,7 +19,8 @@ class AutoAimTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
-        game::Room(builder, "RoomA", {-3000, -1000, -3000}, {3000, 1000, 3000});
+        Actor *roomA = game::Room(builder, "RoomA", {-3000, -1000, -3000}, {3000, 1000, 3000});
+        Build(roomA);
         std::string error;
         ASSERT_TRUE(builder.Load(&error)) << error;
         room = scene::SceneBuilder::Find("RoomA");
@@ -33,6 +34,8 @@ class AutoAimTest : public ::testing::Test {
         aim->aimOutput.Assign(head);
         spies.Watch(aim);
     }
+    // More of the scene, made before it is written and loaded.
+    virtual void Build(Actor *roomA) { (void)roomA; }
     Actor *At(const char *name, const Vector3 &at) {
         Actor *actor = CreateActor(0, name, nullptr, room, -1, true);
         SendCommandArgs(actor, kCmdSetPosition, at);
@@ -281,8 +284,135 @@ TEST_F(AutoAimTest, RecordKeepsElevenWordsAndBothPaths) {
               std::tuple(2u, 0x510u, 1.0f, -0.5f, 0.25f, 2.0f, 1.5f, 3.0f, 4.0f, 5.0f, 0.2f, 10.0f));
     EXPECT_EQ(std::tuple(back.aimTarget.path, back.aimOutput.path),
               std::tuple(std::string("/Scenery/RoomA/Target"), std::string("/Scenery/RoomA/Head")));
+    std::vector<std::string> lines;
+    back.DumpClassFields(lines);
+    EXPECT_EQ(lines, std::vector<std::string>{
+                         "autoaim type 2 flags 1296 limith 1 limitvmin -0.5 limitvmax 0.25 "
+                         "turnspeed 2 damper 1.5 penetration 3 prediction 4 release 5 threshold "
+                         "0.2 target \"/Scenery/RoomA/Target\" output \"/Scenery/RoomA/Head\""});
     // A cut record fails the load.
     EXPECT_EQ(LoadActorFileBytes(bytes.substr(0, bytes.size() - 4), back.actorId), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Type 91 under the character "Hero" at (0, 0, -200), whose camera looks
+// along +z from (0, 0, -100).
+class LockOnTest : public AutoAimTest {
+  protected:
+    static constexpr uint32_t kCameraStandIn = 40;
+
+    // A room of its own far away.
+    void Build(Actor *roomA) override {
+        Actor *far = game::Room(builder, "Far", {5000, -100, 5000}, {6000, 400, 6000});
+        game::MakeCharacter(builder, "Away", {5500, 0, 5500}, far);
+        // Behind its camera, out of the cone.
+        game::MakeCharacter(builder, "Hero", {0, 0, -200}, roomA);
+    }
+    void SetUp() override {
+        AutoAimTest::SetUp();
+        hero = dynamic_cast<CharacterActor *>(scene::SceneBuilder::Find("Hero"));
+        ASSERT_NE(hero, nullptr);
+        camera = dynamic_cast<game::Recorder *>(
+            CreateActor(kCameraStandIn, "Eye", nullptr, room, -1, true));
+        SendCommandArgs(camera, kCmdSetPosition, Vector3{0, 0, -100});
+        camera->Answer(272, Vector3{0, 0, 1});
+        hero->lookCamera.Assign(camera);
+        lock = dynamic_cast<AutoAimActor *>(
+            CreateActor(kAutoAimClassId, "Lock", nullptr, hero, -1, true));
+        SendCommandArgs(lock, aimcmd::SetType, uint32_t{91});
+        // Above the body, which its queries would meet first.
+        SendCommandArgs(lock, kCmdSetPosition, Vector3{0, 200, 0});
+        // Past the blend-in after the last manual aim (at 0).
+        runner.Step(30);
+    }
+    CharacterActor *Foe(const char *name, const Vector3 &at) {
+        return game::MakeCharacter(builder, name, at, room);
+    }
+    // Offers the candidates and runs the pump that locks them.
+    void Offer(std::initializer_list<Actor *> candidates) {
+        for (Actor *candidate : candidates) {
+            ColObj *pair[2] = {candidate->colObjs[0].get(), lock->colObjs[0].get()};
+            lock->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        }
+        runner.Step();
+    }
+    Actor *Slot(size_t i) const { return lock->lockSlots[i].link.target; }
+    bool Steering() const { return (hero->charFlags & kCharLockSteering) != 0; }
+
+    game::RecorderClass cameras{kCameraStandIn};
+    CharacterActor *hero = nullptr;
+    game::Recorder *camera = nullptr;
+    AutoAimActor *lock = nullptr;
+};
+
+TEST_F(LockOnTest, RefusesOutsideDeadAndUnconnected) {
+    Actor *away = scene::SceneBuilder::Find("Away");
+    CharacterActor *aside = Foe("Aside", {600, 0, 100});
+    CharacterActor *dead = Foe("Dead", {50, 0, 200});
+    dead->health = 0.0f;
+    Offer({aside, dead, away});
+    EXPECT_EQ(std::tuple(Slot(0), Slot(1), Steering()),
+              std::tuple(nullptr, nullptr, false));
+}
+
+TEST_F(LockOnTest, FillsBothSlotsNearestFirstThenHigherFirst) {
+    CharacterActor *low = Foe("Low", {-60, 0, 300});
+    CharacterActor *high = Foe("High", {60, 150, 500});
+    CharacterActor *third = Foe("Third", {0, 0, 900});
+    Offer({third, high, low});
+    EXPECT_EQ(std::tuple(Slot(0), Slot(1), Steering()),
+              std::tuple(static_cast<Actor *>(high), static_cast<Actor *>(low), true));
+
+    // A lock deleted: 245 frees its slot.
+    scene::SpyLog heard;
+    heard.Watch(lock);
+    DeleteActor(high);
+    EXPECT_EQ(heard.Count("Lock", kCmdInvalidActorPointer), 1u);
+    EXPECT_TRUE(Slot(0) == nullptr || Slot(1) == nullptr);
+    runner.Step();
+    EXPECT_TRUE(Slot(0) == low || Slot(1) == low);
+}
+
+TEST_F(LockOnTest, ALockOutOfViewStaysUntilUnhook) {
+    CharacterActor *foe = Foe("Foe", {0, 0, 300});
+    Offer({foe});
+    ASSERT_EQ(Slot(0), foe);
+    // Out of the camera's cone: still locked.
+    camera->Answer(272, Vector3{1, 0, 0});
+    runner.Step(30);
+    lock->HandleCommand(aimcmd::Unhook, ParamBlock());
+    EXPECT_EQ(Slot(0), foe);
+    runner.Step(80);
+    lock->HandleCommand(aimcmd::Unhook, ParamBlock());
+    EXPECT_EQ(std::tuple(Slot(0), Steering()), std::tuple(nullptr, false));
+}
+
+TEST_F(LockOnTest, ALockEndsWithDeath) {
+    CharacterActor *foe = Foe("Foe", {0, 0, 300});
+    Offer({foe});
+    ASSERT_EQ(Slot(0), foe);
+    foe->health = 0.0f;
+    runner.Step();
+    EXPECT_EQ(Slot(0), nullptr);
+}
+
+TEST_F(LockOnTest, ManualAimHoldsTwoSecondsAndRelaxesAtMostOnceASecond) {
+    scene::SpyLog hands;
+    hands.Watch(hero->leftHand.target);
+    hands.Watch(hero->rightHand.target);
+    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    runner.Step(30);
+    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    EXPECT_EQ(std::tuple(hands.Count("LeftHand", 221), hands.Count("RightHand", 221)),
+              std::tuple(size_t{1}, size_t{1}));
+    EXPECT_NE(hero->charFlags & kCharManualAimHold, 0u);
+    runner.Step(95);
+    EXPECT_EQ(hero->charFlags & kCharManualAimHold, 0u);
+    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
 }
 
 } // namespace

@@ -266,6 +266,11 @@ TEST_F(GameContainerTest, RecordGatesTheTriggerWordsOnVersionFour) {
                   std::tuple(0u, 5u, 77u, 2.5f, v4 ? 1u : 0u, v4 ? 3.0f : 0.0f, v4 ? 1u : 0u));
         if (v4) {
             EXPECT_EQ(bytes.substr(bytes.size() - 28), std::string(28, '\0'));
+            std::vector<std::string> lines;
+            back->DumpClassFields(lines);
+            EXPECT_EQ(lines, std::vector<std::string>{"gamecontainer kind 0 contenttype 5 contentid "
+                                                      "77 search 2.5 trigger 1 triggertime 3 "
+                                                      "delete 1"});
         }
         box = back;
         box->triggerType = 1;
