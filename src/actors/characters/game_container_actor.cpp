@@ -150,13 +150,7 @@ Actor *GameContainerActor::Content() { return FindDescendantByClass(this, kGameO
 
 void GameContainerActor::Rebuild(uint32_t kind) {
     containerKind = kind;
-    while (!children.empty()) {
-        Actor *last = children.back();
-        const size_t before = children.size();
-        if (DeleteActor(last) == 0 || children.size() == before) {
-            children.pop_back();
-        }
-    }
+    DeleteAllChildren(this);
     while (!colObjs.empty()) {
         RemoveColObj(colObjs.size() - 1);
     }
