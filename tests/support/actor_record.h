@@ -12,6 +12,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/actor_system.h"
 #include "temp_folder.h"
 
 // A file of one record written by the actor's own serializer at the version
@@ -28,6 +29,20 @@ inline std::string WriteActorAtVersion(Actor *actor, uint32_t version, const Tem
     actor->Serialize(archive, kSerializeSave);
     EXPECT_EQ(archive.Close(), 0);
     return folder.Get(name);
+}
+
+// Loads a file that WriteActorAtVersion made (its actor replaces the one at
+// its id, moved as the file's version moves ids); that actor, or null when
+// the load failed.
+inline Actor *LoadActorFileBytes(const std::string &bytes, int32_t id) {
+    Archive archive;
+    EXPECT_TRUE(archive.OpenMemory(bytes.data(), static_cast<uint32_t>(bytes.size())));
+    if (LoadActorsFrom(archive, kSerializeLoad) == 0) {
+        return nullptr;
+    }
+    uint32_t version = 0;
+    std::memcpy(&version, bytes.data(), sizeof(version));
+    return GetActorById(MoveActorFileId(static_cast<uint32_t>(id), version));
 }
 
 // One command as a recorder received it: the frame, the id and a copy of

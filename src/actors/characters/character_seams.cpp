@@ -3,8 +3,10 @@
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
 #include "actors/characters/aim_target_actor.h"
+#include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/characters/game_container_actor.h"
 #include "actors/characters/game_object_actor.h"
 #include "actors/characters/guard_actor.h"
 #include "actors/characters/player2_actor.h"
@@ -19,12 +21,12 @@ template <class T> Actor *New() { return new T(); }
 const ActorClassRow kRows[] = {
     {kPlayerClassId, &New<PlayerActor>, &PlayerActor::RegisterClass},
     {kGameObjectClassId, &New<GameObjectActor>, &GameObjectActor::RegisterClass},
-    {14, &NewPlaceholderActor<14>, &RegisterPlaceholderClassOf<14>},
+    {kGameContainerClassId, &New<GameContainerActor>, &GameContainerActor::RegisterClass},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
     {kGuardClassId, &New<GuardActor>, &GuardActor::RegisterClass},
     {29, &NewPlaceholderActor<29>, &RegisterPlaceholderClassOf<29>},
     {kAIHelperClassId, &New<AIHelperActor>, &AIHelperActor::RegisterClass},
-    {42, &NewPlaceholderActor<42>, &RegisterPlaceholderClassOf<42>},
+    {kAutoAimClassId, &New<AutoAimActor>, &AutoAimActor::RegisterClass},
     {kAimTargetClassId, &New<AimTargetActor>, &AimTargetActor::RegisterClass},
     {kPlayer2ClassId, &New<Player2Actor>, &Player2Actor::RegisterClass},
     {kAIPlayer2ClassId, &New<AIPlayer2Actor>, &AIPlayer2Actor::RegisterClass},

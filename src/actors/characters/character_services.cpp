@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 
@@ -102,6 +103,16 @@ void ApproachValue(float &value, float target, float step) {
 void SendSetMatrix(Actor *target, const Matrix &matrix) {
     Matrix copy = matrix;
     SendIfPresent(target, kCmdSetLocalMatrix, ParamBlock(&copy, sizeof(copy)));
+}
+
+void DeleteAllChildren(Actor *actor) {
+    while (!actor->children.empty()) {
+        Actor *last = actor->children.back();
+        const size_t before = actor->children.size();
+        if (DeleteActor(last) == 0 || actor->children.size() == before) {
+            actor->children.pop_back();
+        }
+    }
 }
 
 int SendIfPresent(Actor *actor, uint32_t commandId, ParamBlock block) {

@@ -192,14 +192,7 @@ void GuardActor::AddAreaBoxes() {
 void GuardActor::SetGuardType(uint32_t type) {
     guardType = type;
     if (type == kGuardBox) {
-        while (!children.empty()) {
-            Actor *last = children.back();
-            const size_t before = children.size();
-            if (DeleteActor(last) == 0 || children.size() == before) {
-                // Not deletable (or deletion deferred): at least leave the list.
-                children.pop_back();
-            }
-        }
+        DeleteAllChildren(this);
     }
     while (!colObjs.empty()) {
         RemoveColObj(colObjs.size() - 1);

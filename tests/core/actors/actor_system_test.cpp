@@ -141,9 +141,9 @@ TEST_F(ActorSystemTest, Descriptors) {
     EXPECT_EQ(cls.lineage, std::vector<uint32_t>{8});
     for (uint32_t id = 2; id < kClassCount; ++id) {
         if (id == 2 || id == 3 || id == 4 || id == 5 || id == 6 || id == 7 || id == 8 ||
-            id == 9 || id == 10 || id == 11 || id == 13 || id == 15 || id == 16 || id == 17 || id == 18 || id == 19 ||
+            id == 9 || id == 10 || id == 11 || id == 13 || id == 14 || id == 15 || id == 16 || id == 17 || id == 18 || id == 19 ||
             id == 20 || id == 21 || id == 25 || id == 26 || id == 27 || id == 28 || id == 30 || id == 31 ||
-            id == 33 || id == 34 || id == 35 || id == 36 || id == 44 || id == 45 || id == 37 || id == 38 || id == 39 || id == 40 || id == 41 || id == 43 || id == 46 || id == 47 ||
+            id == 33 || id == 34 || id == 35 || id == 36 || id == 44 || id == 45 || id == 37 || id == 38 || id == 39 || id == 40 || id == 41 || id == 42 || id == 43 || id == 46 || id == 47 ||
             id == 48 || id == 49 || id == 51 || id == 52 || id == 53) {
             continue; // built classes with sheets of their own
         }

@@ -1,0 +1,526 @@
+// The AutoAim's registration, property sheet, commands, gathering and
+// choosing of the target, the aim of types 0 and 2, and its actor-file
+// record. The lock-on mode of type 91 is in auto_aim_lock.cpp.
+#include "actors/characters/auto_aim_actor.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "actors/characters/character_actor.h"
+#include "actors/characters/character_services.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/param_block.h"
+#include "core/actors/time_record.h"
+
+namespace {
+
+constexpr uint32_t kCmdGetCenterPoint = 350;
+constexpr uint32_t kCmdStartAlt = 211;
+constexpr uint32_t kCmdStopAlt = 215;
+constexpr uint32_t kOnceNextPump = 0x700;
+constexpr uint32_t kOnceDelayed = 0x200;
+constexpr uint32_t kOldEnableVersion = 64;
+constexpr int kAnswerChanged = 2;
+constexpr int kAnswerNotApplicable = 8;
+constexpr float kFarAway = 1.0e12f;
+constexpr float kHalfPi = 1.5707964f;
+
+const PropertyItem kSheet[] = {
+    PropertyItem::PropertyItemBasic("AutoAim Properties", PropertyKind::PageTitle, 0, 0),
+    PropertyItem::PropertyItemBasic(
+        "Type:|2Axis|0|Spherical|1|_test2|2|_test3|3|_test4|4|_test5|5|WrenZT|91|",
+        PropertyKind::Enumeration, 1718, 1719),
+    PropertyItem::PropertyItemBasic("affected by parent", PropertyKind::CheckBox, 1726, 1727),
+    PropertyItem::PropertyItemBasic("SmoothStyle:|No Smooth|0|Linear|1|Accelerated|2|",
+                                    PropertyKind::Enumeration, 1722, 1723),
+    PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
+    PropertyItem::PropertyItemBasic("Use Limits,", PropertyKind::CheckBox, 1728, 1729),
+    PropertyItem("LimitHorizontal", PropertyKind::Angle, 1732, 1733, 1, 0.0f, kPi, 1.0f, nullptr),
+    PropertyItem("LimitVerticalMin", PropertyKind::Angle, 1734, 1735, 1, -kHalfPi, kHalfPi, 1.0f,
+                 nullptr),
+    PropertyItem("LimitVerticalMax", PropertyKind::Angle, 1736, 1737, 1, -kHalfPi, kHalfPi, 1.0f,
+                 nullptr),
+    PropertyItem::PropertyItemBasic("Turnspeed|\xB0/s|", PropertyKind::Angle, 1738, 1739),
+    PropertyItem::PropertyItemBasic("Damper", PropertyKind::Real, 1740, 1741),
+    PropertyItem::PropertyItemBasic("Inside Event Treshold", PropertyKind::Angle, 1752, 1753),
+    PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
+    PropertyItem::PropertyItemBasic("Auto Relase Target", PropertyKind::CheckBox, 1748, 1749),
+    PropertyItem::PropertyItemBasic("Auto Relase Target Time", PropertyKind::Real, 1750, 1751),
+    PropertyItem::PropertyItemBasic("Block TresholdExitEvent On RelaseTarget", PropertyKind::Real,
+                                    1750, 1751),
+    PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
+    PropertyItem::PropertyItemBasic("Target Evaluation:", PropertyKind::Caption, 0, 0),
+    PropertyItem::PropertyItemBasic("Dont use Collision (Manual Target)", PropertyKind::CheckBox,
+                                    1724, 1725),
+    PropertyItem::PropertyItemBasic("Effect By Penetration", PropertyKind::Real, 1742, 1743),
+    PropertyItem::PropertyItemBasic("Manual AimTarget", PropertyKind::ActorReference, 1754, 1755),
+    PropertyItem::PropertyItemBasic("OutPutRotation", PropertyKind::ActorReference, 1756, 1757),
+};
+
+// A flag-word property: the bits it owns, their shift, and whether setting
+// it answers 2.
+struct BitsProperty {
+    uint32_t set;
+    uint32_t get;
+    uint32_t mask;
+    uint32_t shift;
+    bool answersChanged;
+};
+const BitsProperty kBits[] = {
+    {1720, 1721, kAimOutputMask, 0, false},
+    {1722, 1723, kAimSmoothMask, kAimSmoothShift, true},
+    {1724, 1725, kAimManualTarget, 6, true},
+    {1726, 1727, kAimAffectedByParent, 7, false},
+    {1728, 1729, kAimUseLimits, 8, true},
+    {1730, 1731, kAimUsePrediction, 9, true},
+    {1748, 1749, kAimAutoRelease, 10, true},
+};
+
+// A real property; its get answers 8 unless `applies` holds.
+struct RealProperty {
+    uint32_t set;
+    uint32_t get;
+    float AutoAimFields::*field;
+    bool (*applies)(const AutoAimActor &aim);
+};
+bool Always(const AutoAimActor &) { return true; }
+bool LimitsOn(const AutoAimActor &aim) { return (aim.aimFlags & kAimUseLimits) != 0; }
+bool Smoothed(const AutoAimActor &aim) { return aim.SmoothStyle() != kAimNoSmooth; }
+bool Accelerated(const AutoAimActor &aim) { return aim.SmoothStyle() == kAimAccelerated; }
+bool ReleaseOn(const AutoAimActor &aim) { return (aim.aimFlags & kAimAutoRelease) != 0; }
+
+const RealProperty kReals[] = {
+    {1732, 1733, &AutoAimFields::limitHorizontal, &LimitsOn},
+    {1734, 1735, &AutoAimFields::limitVerticalMin, &LimitsOn},
+    {1736, 1737, &AutoAimFields::limitVerticalMax, &LimitsOn},
+    {1738, 1739, &AutoAimFields::turnSpeed, &Smoothed},
+    {1740, 1741, &AutoAimFields::damper, &Accelerated},
+    {1742, 1743, &AutoAimFields::penetrationEffect, &Always},
+    {1744, 1745, &AutoAimFields::predictionTimeOffset, &Always},
+    {1746, 1747, &AutoAimFields::predictionDistanceTime, &Always},
+    {1750, 1751, &AutoAimFields::autoReleaseTime, &ReleaseOn},
+    {1752, 1753, &AutoAimFields::insideThreshold, &Always},
+};
+
+Vector3 CenterPoint(Actor *actor) {
+    Vector3 point = {0.0f, 0.0f, 0.0f};
+    SendIfPresent(actor, kCmdGetCenterPoint, ParamBlock(&point, sizeof(point)));
+    return point;
+}
+
+float DistanceSquared(const Vector3 &a, const Vector3 &b) {
+    const float x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
+    return x * x + y * y + z * z;
+}
+
+} // namespace
+
+AutoAimActor::AutoAimActor() {
+    classId = kAutoAimClassId;
+    state |= kActorEnabled;
+    for (LockSlot &slot : lockSlots) {
+        slot.link.origin = this;
+    }
+}
+
+AutoAimActor::~AutoAimActor() = default;
+
+void AutoAimActor::RegisterClass() {
+    ActorClassDescriptor &descriptor = NameClassDescriptor(kAutoAimClassId);
+    descriptor.lineage = {0, kAutoAimClassId};
+    descriptor.items.assign(std::begin(kSheet), std::end(kSheet));
+}
+
+// --- commands ----------------------------------------------------------------------
+
+bool AutoAimActor::ServeSetting(uint32_t commandId, ParamBlock block, int *answer) {
+    for (const BitsProperty &p : kBits) {
+        if (commandId == p.set) {
+            aimFlags = (aimFlags & ~p.mask) | ((block.ReadU32(0) << p.shift) & p.mask);
+            if (commandId == aimcmd::SetSmoothStyle) {
+                pitchVelocity = 0.0f;
+                yawVelocity = 0.0f;
+            }
+            *answer = p.answersChanged ? kAnswerChanged : 0;
+            return true;
+        }
+        if (commandId == p.get) {
+            block.WriteU32(0, (aimFlags & p.mask) >> p.shift);
+            return true;
+        }
+    }
+    for (const RealProperty &p : kReals) {
+        if (commandId == p.set) {
+            this->*p.field = block.ReadF32(0);
+            return true;
+        }
+        if (commandId == p.get) {
+            if (!p.applies(*this)) {
+                *answer = kAnswerNotApplicable;
+                return true;
+            }
+            block.WriteF32(0, this->*p.field);
+            return true;
+        }
+    }
+    return false;
+}
+
+int AutoAimActor::SetLink(ActorLink &link, uint32_t commandId, ParamBlock block) {
+    ParamReader reader(commandId, block);
+    const ParamReader::ActorExt value = reader.ActorPointerExt();
+    if (value.actor != nullptr) {
+        link.Release();
+        link.Assign(value.actor);
+        return 1;
+    }
+    if (!value.text.empty()) {
+        link.Release();
+        link.path = std::string(value.text);
+        link.Resolve();
+        return 1;
+    }
+    link.Release();
+    return 0;
+}
+
+int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    int answer = 0;
+    if (ServeSetting(commandId, block, &answer)) {
+        return answer != 0 ? answer : Actor::HandleCommand(commandId, block);
+    }
+    switch (commandId) {
+    case aimcmd::SetType:
+        SetType(block.ReadU32(0));
+        return kAnswerChanged;
+    case aimcmd::GetType:
+        block.WriteU32(0, aimType);
+        break;
+    case aimcmd::SetAimTarget:
+    case aimcmd::SetAimOutput:
+        if (SetLink(commandId == aimcmd::SetAimTarget ? aimTarget : aimOutput, commandId, block)) {
+            return 1;
+        }
+        break;
+    case aimcmd::GetAimTarget:
+    case aimcmd::GetAimOutput: {
+        const ActorLink &link = commandId == aimcmd::GetAimTarget ? aimTarget : aimOutput;
+        block.WriteActor(0, link.target);
+        block.WriteString(sizeof(Actor *), link.path);
+        break;
+    }
+    case aimcmd::PostCollision:
+        if (aimType == kAimTypeLockOn) {
+            LockPostCollision();
+        } else {
+            ChooseTarget();
+        }
+        break;
+    case aimcmd::ReleaseTarget:
+        ReleaseTarget();
+        break;
+    case aimcmd::ManualAimNotify:
+        ManualAimNotify();
+        break;
+    case aimcmd::Unhook:
+        Unhook();
+        break;
+    case aimcmd::LockUpdate:
+        LockUpdate();
+        break;
+    case aimcmd::ToggleLockSwitch:
+        ToggleLockSwitch();
+        break;
+    case aimcmd::ClearManualHold:
+        SetParentFlag(kCharManualAimHold, false);
+        break;
+    case kCmdStart:
+    case kCmdStartAlt:
+        state |= kActorEnabled;
+        break;
+    case kCmdStop:
+    case kCmdStopAlt:
+        state &= ~kActorEnabled;
+        break;
+    case kCmdInitLoad:
+        if (GetActorSystem() != nullptr && GetActorSystem()->GetFileVersion() < kOldEnableVersion) {
+            const bool on = aimType == kAimType2Axis || aimType == kAimTypeSpherical;
+            state = on ? (state | kActorEnabled) : (state & ~kActorEnabled);
+        }
+        break;
+    case kCmdPrecalculate:
+        flags &= ~kActorFlag11;
+        aimTarget.origin = this;
+        aimOutput.origin = this;
+        for (LockSlot &slot : lockSlots) {
+            slot.link.origin = this;
+        }
+        aimTarget.Resolve();
+        aimOutput.Resolve();
+        break;
+    case kCmdCreate:
+        if (auto *source = dynamic_cast<AutoAimActor *>(block.ReadActor(0));
+            source != nullptr && source != this) {
+            static_cast<AutoAimFields &>(*this) = *source;
+            aimTarget.path = source->aimTarget.path;
+            aimOutput.path = source->aimOutput.path;
+        }
+        break;
+    case kCmdCollisionEvent:
+        if (candidates.size() >= kAimMaxCandidates) {
+            return 1;
+        }
+        Gather(block);
+        break;
+    case kCmdInvalidActorPointer:
+        SlotGone(static_cast<const ActorLink *>(block.ReadPointer(0)));
+        break;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void AutoAimActor::SetType(uint32_t type) {
+    aimType = type;
+    if (type != kAimTypeLockOn) {
+        return;
+    }
+    if ((aimFlags & kAimManualTarget) == 0 && colObjs.empty()) {
+        ColObj sphere(this);
+        sphere.type = 1;
+        sphere.boxMin = {0.0f, 0.0f, 0.0f};
+        sphere.boxMax = {2000.0f, 2000.0f, 2000.0f};
+        sphere.fill = 9;
+        sphere.material = 0;
+        sphere.name = "_";
+        sphere.groups = 0x40000;
+        sphere.receiveGroups = 0x4000001;
+        sphere.excludeGroups = 0xC0010;
+        sphere.flags = kColObjActive | kColObjTakesEvents | kColObjTakesAllEvents;
+        AddColObj(sphere);
+        sphere.name = "DynamicHACK";
+        sphere.groups = 0;
+        sphere.receiveGroups = 0;
+        sphere.excludeGroups = 0;
+        sphere.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked |
+                       kColObjSolid;
+        AddColObj(sphere);
+    }
+    if (!colObjs.empty()) {
+        colObjs[0]->receiveGroups |= 0x100;
+    }
+}
+
+// --- the target ---------------------------------------------------------------------
+
+void AutoAimActor::Gather(ParamBlock block) {
+    const bool lockOn = aimType == kAimTypeLockOn;
+    if ((aimType != kAimType2Axis && aimType != kAimTypeTest2 && !lockOn) ||
+        candidates.size() >= kAimMaxCandidates) {
+        return;
+    }
+    const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
+    Actor *owner = other != nullptr ? other->owner : nullptr;
+    if (owner == nullptr) {
+        return;
+    }
+    for (const Candidate &c : candidates) {
+        if (c.id == owner->actorId) {
+            return;
+        }
+    }
+    if (const auto *character = dynamic_cast<const CharacterActor *>(owner);
+        character != nullptr && character->health <= 0.0f) {
+        return;
+    }
+    const Vector3 point = CenterPoint(owner);
+    if (lockOn && !MayLock(owner, point)) {
+        return;
+    }
+    candidates.push_back({owner->actorId, point});
+    if (FindScheduledCommand(aimcmd::PostCollision) == nullptr) {
+        ScheduleCommand(aimcmd::PostCollision, ParamBlock(), kOnceNextPump, 0.0f, 0.0f, 0.0f);
+    }
+}
+
+void AutoAimActor::ChooseTarget() {
+    const Vector3 at = GetWorldPosition();
+    float best = kFarAway;
+    Actor *winner = nullptr;
+    for (const Candidate &c : candidates) {
+        Actor *actor = GetActorById(static_cast<uint32_t>(c.id));
+        const float d = DistanceSquared(c.point, at);
+        if (actor != nullptr && d < best) {
+            best = d;
+            winner = actor;
+        }
+    }
+    candidates.clear();
+    if (winner == nullptr) {
+        return;
+    }
+    const bool autoRelease = (aimFlags & kAimAutoRelease) != 0;
+    ScheduledCommand *waiting = FindScheduledCommand(aimcmd::ReleaseTarget);
+    if (winner == aimTarget.target && autoRelease) {
+        if (waiting != nullptr) {
+            SetScheduledCommandTime(waiting, autoReleaseTime);
+        }
+        return;
+    }
+    aimTarget.Release();
+    aimTarget.Assign(winner);
+    if (autoRelease && waiting == nullptr) {
+        ScheduleCommand(aimcmd::ReleaseTarget, ParamBlock(), kOnceDelayed, autoReleaseTime, 0.0f,
+                        0.0f);
+    }
+}
+
+void AutoAimActor::SetThreshold(bool inside) {
+    if (inside == (isInside != 0)) {
+        return;
+    }
+    isInside = inside ? 1 : 0;
+    HandleCommand(inside ? aimcmd::OnThresholdEnter : aimcmd::OnThresholdExit, ParamBlock());
+}
+
+void AutoAimActor::ReleaseTarget() {
+    SetThreshold(false);
+    aimTarget.Release();
+}
+
+// --- per frame ---------------------------------------------------------------------
+
+void AutoAimActor::Update() {
+    if (!IsOperational()) {
+        return;
+    }
+    if ((state & kActorEnabled) != 0) {
+        if (aimType == kAimTypeLockOn) {
+            LockDraw();
+        } else if (aimType == kAimType2Axis || aimType == kAimTypeTest2) {
+            AimUpdate();
+        }
+    }
+    Actor::Update();
+}
+
+void AutoAimActor::AimUpdate() {
+    Actor *target = aimTarget.target;
+    Actor *output = aimOutput.target;
+    if (target == nullptr || output == nullptr) {
+        return;
+    }
+    const bool byParent = (aimFlags & kAimAffectedByParent) != 0;
+    const Vector3 from = GetWorldPosition();
+    const Vector3 to = CenterPoint(target);
+    Vector3 d = {to.x - from.x, to.y - from.y, to.z - from.z};
+    if (byParent) {
+        UpdateInverseWorldMatrix();
+        Vec3TransformNormal(&d, d, inverseWorldMatrix);
+    }
+    const float yaw = Vec3Yaw(d);
+    const float pitch = -Vec3Pitch(d);
+    const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
+
+    switch (SmoothStyle()) {
+    case kAimNoSmooth:
+        currentPitch = pitch;
+        currentYaw = yaw;
+        break;
+    case kAimLinear:
+        currentPitch = TurnToward(currentPitch, pitch, dt * turnSpeed);
+        currentYaw = TurnToward(currentYaw, yaw, dt * turnSpeed);
+        break;
+    case kAimAccelerated:
+        pitchVelocity += dt * Wrap(pitch - currentPitch) * turnSpeed;
+        yawVelocity += dt * Wrap(yaw - currentYaw) * turnSpeed;
+        // A damper of 0 would spread infinities into the angles: it damps
+        // nothing then.
+        if (damper != 0.0f) {
+            pitchVelocity /= damper;
+            yawVelocity /= damper;
+        }
+        currentPitch += pitchVelocity;
+        currentYaw += yawVelocity;
+        break;
+    default:
+        break;
+    }
+
+    if ((aimFlags & kAimUseLimits) != 0) {
+        float restPitch = 0.0f, restYaw = 0.0f;
+        if (!byParent) {
+            const Matrix &world = GetWorldMatrix();
+            const Vector3 rest = {world.m[2][0], world.m[2][1], world.m[2][2]};
+            restPitch = -Vec3Pitch(rest);
+            restYaw = Vec3Yaw(rest);
+            currentPitch = Wrap(currentPitch - restPitch);
+            currentYaw = Wrap(currentYaw - restYaw);
+        }
+        currentYaw = std::clamp(currentYaw, -limitHorizontal, limitHorizontal);
+        currentPitch = std::max(limitVerticalMin, std::min(currentPitch, limitVerticalMax));
+        if (!byParent) {
+            currentPitch = Wrap(currentPitch + restPitch);
+            currentYaw = Wrap(currentYaw + restYaw);
+        }
+    }
+
+    SetThreshold(std::fabs(Wrap(currentPitch - pitch)) < insideThreshold &&
+                 std::fabs(Wrap(currentYaw - yaw)) < insideThreshold);
+
+    Quaternion aroundX, aroundY, rotation;
+    QuaternionRotationAxis(&aroundX, Vector3{1.0f, 0.0f, 0.0f}, currentPitch);
+    QuaternionRotationAxis(&aroundY, Vector3{0.0f, 1.0f, 0.0f}, currentYaw);
+    QuaternionMultiply(&rotation, aroundX, aroundY);
+    // The output may have gone with a script the threshold event ran.
+    output = aimOutput.target;
+    if (output == nullptr) {
+        return;
+    }
+    if (byParent) {
+        output->rotation = rotation;
+        output->InvalidateTransform();
+    } else {
+        output->SetWorldRotation(rotation);
+    }
+}
+
+// --- actor file ---------------------------------------------------------------------
+
+int AutoAimActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    if (archive.Version() >= 1) {
+        archive.SerializeWord(&aimType);
+        archive.SerializeWord(&aimFlags);
+        float *reals[] = {&limitHorizontal,   &limitVerticalMin,     &limitVerticalMax,
+                          &turnSpeed,         &damper,               &penetrationEffect,
+                          &predictionTimeOffset, &autoReleaseTime,   &insideThreshold};
+        for (float *real : reals) {
+            archive.SerializeWords(real, 1);
+        }
+        if (aimTarget.Serialize(archive) == 0 || aimOutput.Serialize(archive) == 0) {
+            return 0;
+        }
+    }
+    return archive.Failed() ? 0 : 1;
+}
+
+void AutoAimActor::DumpClassFields(std::vector<std::string> &lines) const {
+    lines.push_back("autoaim type " + std::to_string(aimType) + " flags " +
+                    std::to_string(aimFlags) + " limith " + DumpNumber(limitHorizontal) +
+                    " limitvmin " + DumpNumber(limitVerticalMin) + " limitvmax " +
+                    DumpNumber(limitVerticalMax) + " turnspeed " + DumpNumber(turnSpeed) +
+                    " damper " + DumpNumber(damper) + " penetration " +
+                    DumpNumber(penetrationEffect) + " prediction " +
+                    DumpNumber(predictionTimeOffset) + " release " + DumpNumber(autoReleaseTime) +
+                    " threshold " + DumpNumber(insideThreshold) + " target " +
+                    DumpText(aimTarget.path) + " output " + DumpText(aimOutput.path));
+}
