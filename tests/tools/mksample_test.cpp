@@ -117,7 +117,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
 
     ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
     ASSERT_EQ(level.exitCode, 0) << level.err;
-    EXPECT_NE(level.out.find("header version 70 count 89 first 3000 span 149\n"), std::string::npos);
+    EXPECT_NE(level.out.find("header version 70 count 91 first 3000 span 192\n"), std::string::npos);
     // The worm with its bone actors and the rig with its two crates.
     EXPECT_NE(level.out.find("        motion 0 index 60 name \"N_Neutral\" blend 0 priority 0 layer 255 "
                              "style 0 extra 0\n"),
@@ -241,6 +241,68 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
                   std::string::npos)
             << prop.out;
     }
+}
+
+// The hero of the play and character globals holds the weapon check's pistol
+// at free ids inside the written range, and the level lays its two items out
+// of the fixed camera's view.
+TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
+    TempFolder folder;
+    ASSERT_EQ(toolrun::Run("mksample", {folder.Path()}).exitCode, 0);
+
+    for (const char* file : {"game/Data/Play.qva", "game/Data/Character.qva"}) {
+        ToolRun dump = toolrun::Run("qvadump", {folder / file});
+        ASSERT_EQ(dump.exitCode, 0) << file << dump.err;
+        EXPECT_NE(dump.out.find("      id=24 class=0 name=\"RightHand\" parent=20 "), std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("        id=25 class=12 name=\"Pistol\" parent=24 "), std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("          gameobject type 4 state 4 motion \"\" weaponstate 0 "),
+                  std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("          id=31 class=12 name=\"Ammo\" parent=25 "), std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("            id=33 class=0 name=\"Shell\" parent=31 "), std::string::npos)
+            << file;
+        // The spare clip waits among the items, in the inventory.
+        EXPECT_NE(dump.out.find("        id=34 class=12 name=\"SpareAmmo\" parent=22 "),
+                  std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("          gameobject type 8 state 3 motion \"\" bullets 6 rays 1\n"),
+                  std::string::npos)
+            << file;
+    }
+    ToolRun character = toolrun::Run("qvadump", {folder / "game/Data/Character.qva"});
+    EXPECT_NE(character.out.find("header version 70 count 19 first 10 span 25\n"), std::string::npos);
+    // The character file's range still leaves out the guards' template.
+    EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
+    ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Play.qva"});
+    EXPECT_NE(play.out.find("header version 70 count 30 first 10 span 3119\n"), std::string::npos);
+
+    // The weapon check's shooter still holds the same pistol, its target after it.
+    ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
+    ASSERT_EQ(weapons.exitCode, 0) << weapons.err;
+    EXPECT_NE(weapons.out.find("header version 70 count 14 first 3150 span 14\n"), std::string::npos);
+    EXPECT_NE(weapons.out.find("        id=3154 class=12 name=\"Pistol\" parent=3153 "), std::string::npos);
+    EXPECT_NE(weapons.out.find("            id=3162 class=0 name=\"Shell\" parent=3160 "), std::string::npos);
+    EXPECT_NE(weapons.out.find("      id=3163 class=0 name=\"Target\" parent=3150 "), std::string::npos);
+
+    ToolRun level = toolrun::Run("qvadump", {folder / "game/Data/Level1.qva"});
+    ASSERT_EQ(level.exitCode, 0) << level.err;
+    // Both lie in the scene behind "GA29_Cam", which stands at z -450.
+    EXPECT_NE(level.out.find("      id=3190 class=12 name=\"PowerUp\" parent=3002 classname=\"Game Object\"\n"
+                             "        transform pos -450 20 -490 "),
+              std::string::npos)
+        << level.out;
+    EXPECT_NE(level.out.find("        gameobject type 7 state 2 motion \"\"\n"), std::string::npos);
+    EXPECT_NE(level.out.find("      id=3191 class=12 name=\"Key\" parent=3002 classname=\"Game Object\"\n"
+                             "        transform pos -400 20 -490 "),
+              std::string::npos)
+        << level.out;
+    EXPECT_NE(level.out.find("        gameobject type 2 state 2 motion \"\"\n"), std::string::npos);
+    EXPECT_NE(level.out.find("    id=3022 class=19 name=\"GA29_Cam\" parent=2 classname=\"Camera\"\n"
+                             "      transform pos 0 120 -450 scale 1 1 1 rot 0 0 0 1\n"),
+              std::string::npos);
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

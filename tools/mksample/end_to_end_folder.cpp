@@ -21,6 +21,7 @@
 #include "sample_presentation.h"
 #include "sample_simulation.h"
 #include "sample_spawn.h"
+#include "sample_weapon.h"
 
 namespace {
 
@@ -150,9 +151,11 @@ bool WriteLevel(SampleOutput& out) {
     int32_t guardIds = kLevelGuardId;
     if (!AddPlayerStart(out, file, playerIds) || !AddLevelGuard(out, file, guardIds)) return false;
     int32_t lookoutEnd = 0;
-    if (!AddLookout(out, file, lookoutEnd)) return false;
-    return WriteActorFile(out, file, kFirstSceneryId,
-                          static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd})));
+    int32_t itemsEnd = 0;
+    if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd)) return false;
+    return WriteActorFile(
+        out, file, kFirstSceneryId,
+        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd})));
 }
 
 }  // namespace

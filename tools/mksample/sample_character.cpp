@@ -2,6 +2,7 @@
 
 #include "actors/characters/aim_target_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/characters/game_object_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/spawn_point_actor.h"
@@ -12,6 +13,7 @@
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_output.h"
+#include "sample_weapon.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kCmdSetActionStartTime = 195;
 constexpr uint32_t kCmdActionStartPost = 214;
 constexpr uint32_t kCmdOnJumpStart = 1066;
+constexpr uint32_t kCmdSetItemState = 612;
 
 }  // namespace
 
@@ -102,11 +105,24 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
     if (AddWormSkin(out, file, hero, next, "Hero") == nullptr) {
         return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
     }
+    Actor* items = nullptr;
+    Actor* hand = nullptr;
     for (const char* holder : {"Items", "LeftHand", "RightHand"}) {
-        if (CreateActor(0, holder, nullptr, hero, next++, true) == nullptr) {
+        Actor* made = CreateActor(0, holder, nullptr, hero, next++, true);
+        if (made == nullptr) {
             return out.Fail(file, std::string("cannot make actor \"") + holder + "\"");
         }
+        if (items == nullptr) items = made;
+        hand = made;
     }
+    // The pistol of the weapon check in its right hand (action 16 fires it),
+    // and a spare clip among its items.
+    if (AddPistol(hand, next) == nullptr) {
+        return out.Fail(file, "cannot make the pistol of \"PlayerCharacter\"");
+    }
+    GameObjectActor* spare = MakeSampleItem(items, "SpareAmmo", next++, kItemAmmo);
+    if (spare == nullptr) return out.Fail(file, "cannot make actor \"SpareAmmo\"");
+    SendCommandArgs(spare, kCmdSetItemState, static_cast<uint32_t>(kItemInInventory));
     return true;
 }
 

@@ -380,7 +380,7 @@ bool WritePlayFolder(SampleOutput& out) {
 bool WriteCharacterCheck(SampleOutput& out) {
     const std::string file = DataPath("Character.qva");
     return MakePlayGlobals(out, file) && AddCharacterDriver(out, file, 11) &&
-           WriteActorFile(out, file, 10, 25) &&
+           WriteActorFile(out, file, 10, 35) &&
            out.WriteText("e2e/character/init.txt",
                          CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }

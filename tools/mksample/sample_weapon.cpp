@@ -20,12 +20,20 @@ constexpr uint32_t kCmdSetItemType = 602;
 constexpr uint32_t kCmdSetItemState = 612;
 // The check's scene, from the weapons' block on.
 constexpr int32_t kRoomId = 3150;
+// The items the level lays, up to 3199.
+constexpr int32_t kLevelItemsId = 3190;
 // Longer than the run: the copies stay to be counted in the save.
 constexpr float kCopyLife = 100.0f;
 
-// A Game Object of the type under the parent, without the children the type
-// change makes.
-GameObjectActor* MakeItem(Actor* parent, const char* name, int32_t id, uint32_t type) {
+Actor* Place(Actor* parent, const char* name, int32_t id, const Vector3& at) {
+    Actor* actor = CreateActor(0, name, nullptr, parent, id, true);
+    if (actor != nullptr) SendCommandArgs(actor, kCmdSetPosition, at);
+    return actor;
+}
+
+}  // namespace
+
+GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uint32_t type) {
     auto* item = dynamic_cast<GameObjectActor*>(
         CreateActor(static_cast<int32_t>(kGameObjectClassId), name, nullptr, parent, id, true));
     if (item == nullptr) return nullptr;
@@ -36,13 +44,53 @@ GameObjectActor* MakeItem(Actor* parent, const char* name, int32_t id, uint32_t 
     return item;
 }
 
-Actor* Place(Actor* parent, const char* name, int32_t id, const Vector3& at) {
-    Actor* actor = CreateActor(0, name, nullptr, parent, id, true);
-    if (actor != nullptr) SendCommandArgs(actor, kCmdSetPosition, at);
-    return actor;
+GameObjectActor* AddPistol(Actor* hand, int32_t& next) {
+    GameObjectActor* pistol = MakeSampleItem(hand, "Pistol", next++, kItemWeapon);
+    if (pistol == nullptr) return nullptr;
+    SendCommandArgs(pistol, kCmdSetItemState, static_cast<uint32_t>(kItemInHand));
+    Actor* phases = nullptr;
+    for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
+        phases = CreateActor(0, phase, nullptr, pistol, next++, true);
+    }
+    Actor* shellExit = Place(pistol, "ShellExitPos", next++, {0.0f, 15.0f, -20.0f});
+    // The muzzle faces -z, 40 ahead of the holder and 15 up.
+    Actor* muzzle = Place(pistol, "FlashPos", next++, {0.0f, 15.0f, -40.0f});
+    GameObjectActor* ammo = MakeSampleItem(pistol, "Ammo", next++, kItemAmmo);
+    Actor* impact = ammo == nullptr ? nullptr : CreateActor(0, "Impact", nullptr, ammo, next++, true);
+    Actor* shell = impact == nullptr ? nullptr : CreateActor(0, "Shell", nullptr, ammo, next++, true);
+    if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || shell == nullptr) {
+        return nullptr;
+    }
+    SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
+    ammo->precision = 0.0f;
+    for (Actor* copied : {impact, shell}) {
+        SendCommandArgs(copied, kCmdSetKillDelay, kCopyLife);
+    }
+    return pistol;
 }
 
-}  // namespace
+bool AddLevelItems(SampleOutput& out, const std::string& file, int32_t& end) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRootId), "RoomA");
+    if (room == nullptr) return out.Fail(file, "no room RoomA for the items");
+    // Behind "GA29_Cam" (at z -450), in the corner by the player's start.
+    const struct {
+        const char* name;
+        uint32_t type;
+        Vector3 at;
+    } items[] = {
+        {"PowerUp", kItemPowerUp, {-450.0f, 20.0f, -490.0f}},
+        {"Key", kItemKey, {-400.0f, 20.0f, -490.0f}},
+    };
+    int32_t id = kLevelItemsId;
+    for (const auto& item : items) {
+        GameObjectActor* made = MakeSampleItem(room, item.name, id++, item.type);
+        if (made == nullptr) return out.Fail(file, std::string("cannot make actor \"") + item.name + "\"");
+        SendCommandArgs(made, kCmdSetItemState, static_cast<uint32_t>(kItemInScene));
+        SendCommandArgs(made, kCmdSetPosition, item.at);
+    }
+    end = id;
+    return true;
+}
 
 bool WriteWeaponCheck(SampleOutput& out) {
     const std::string globals = "game/Data/WeaponRun.qva";
@@ -68,28 +116,10 @@ bool WriteWeaponCheck(SampleOutput& out) {
     shooter->look.rotY = shooter->look.rotYSmooth = 0.0f;
     SendCommandArgs(shooter, kCmdSetPosition, Vector3{0.0f, 30.0f, 0.0f});
     Actor* hand = CreateActor(0, "RightHand", nullptr, shooter, next++, true);
-    GameObjectActor* pistol = hand == nullptr ? nullptr : MakeItem(hand, "Pistol", next++, kItemWeapon);
-    if (pistol == nullptr) return out.Fail(scene, "cannot make actor \"Pistol\"");
-    SendCommandArgs(pistol, kCmdSetItemState, static_cast<uint32_t>(kItemInHand));
-    Actor* phases = nullptr;
-    for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
-        phases = CreateActor(0, phase, nullptr, pistol, next++, true);
-    }
-    Actor* shellExit = Place(pistol, "ShellExitPos", next++, {0.0f, 15.0f, -20.0f});
-    // The muzzle faces -z, 40 ahead of the shooter and 15 up.
-    Actor* muzzle = Place(pistol, "FlashPos", next++, {0.0f, 15.0f, -40.0f});
-    GameObjectActor* ammo = MakeItem(pistol, "Ammo", next++, kItemAmmo);
-    Actor* impact = ammo == nullptr ? nullptr : CreateActor(0, "Impact", nullptr, ammo, next++, true);
-    Actor* shell = impact == nullptr ? nullptr : CreateActor(0, "Shell", nullptr, ammo, next++, true);
-    Actor* target = shell == nullptr ? nullptr : Place(room, "Target", next++, {0.0f, 0.0f, -300.0f});
-    if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || target == nullptr) {
-        return out.Fail(scene, "cannot make the pistol");
-    }
-    SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
-    ammo->precision = 0.0f;
-    for (Actor* copied : {impact, shell}) {
-        SendCommandArgs(copied, kCmdSetKillDelay, kCopyLife);
-    }
+    GameObjectActor* pistol = hand == nullptr ? nullptr : AddPistol(hand, next);
+    if (pistol == nullptr) return out.Fail(scene, "cannot make the pistol");
+    Actor* target = Place(room, "Target", next++, {0.0f, 0.0f, -300.0f});
+    if (target == nullptr) return out.Fail(scene, "cannot make actor \"Target\"");
     AddSolidBox(target, "Target", {-300.0f, -300.0f, -20.0f}, {300.0f, 300.0f, 0.0f});
 
     // An "Action Stop" cancels the item's pending "Action Start"s: each stop

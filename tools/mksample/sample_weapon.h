@@ -2,11 +2,30 @@
 // its pistol seven times at a box, saves and exits.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+class Actor;
+class GameObjectActor;
 class SampleOutput;
+
+// A Game Object of the type under the parent, without the children the type
+// change makes; nullptr if it cannot be made.
+GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uint32_t type);
+
+// The pistol "Pistol" in hand under the holder, with its phases "Loaded",
+// "Fire" and "ClipUnload", "ShellExitPos", the muzzle "FlashPos" facing -z and
+// its loaded "Ammo" (with "Impact" and "Shell"); ids from next on (nine).
+// nullptr if it cannot be made.
+GameObjectActor* AddPistol(Actor* hand, int32_t& next);
 
 // "game/Data/WeaponRun.qva" (the root "Environment"), "game/Data/WeaponRoom.qva"
 // (a Draw Group room with a floor, the type-0 Character "Shooter" holding
 // "Pistol" in "RightHand", and the box "Target" 300 along -z) and
 // "e2e/weapons/init.txt". "Pistol" starts firing one second after "Start
 // Game", once a second, seven times, then saves "weapon.sav" and exits.
+// The power-up "PowerUp" and the key "Key" lying in RoomA of "Level1.qva",
+// out of "GA29_Cam"'s view, at ids from 3190; end is past the last.
+bool AddLevelItems(SampleOutput& out, const std::string& file, int32_t& end);
+
 bool WriteWeaponCheck(SampleOutput& out);
