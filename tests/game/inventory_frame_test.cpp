@@ -97,6 +97,9 @@ class FrontEndFrames : public ::testing::Test {
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(hero != nullptr && inventory != nullptr);
         inventory->HandleCommand(kCmdPrecalculate, ParamBlock());
+        // The level's own fade up is over.
+        inventory->fadeActive = 0;
+        inventory->fadeLevel = 0.0f;
         inventory->masterCharacter.Assign(hero);
         items = FindDescendantByName(hero, "Items");
         inventory->itemsActor.Assign(items);
