@@ -296,6 +296,18 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
     EXPECT_EQ(world->runMode, 0u);
 }
 
+TEST_F(FrontEndFrames, HandsHearZeroAndTheSoulBlinkWaitsForHealthAbove100) {
+    inventory->hudVisible = 1;
+    hero->Answer(868, 0u);
+    hero->log.clear();
+    for (int i = 0; i < 16; ++i) {
+        runner.Step();
+        EXPECT_TRUE(Quads("SoulIcon02").empty()) << inventory->currentTime;
+    }
+    ASSERT_EQ(hero->Of(1049).size(), 16u);
+    EXPECT_EQ(hero->Of(1049)[0].Read<uint32_t>(0), 0u);
+}
+
 // The colour of a queued vertex as 0..255 channels (alpha, red, green, blue).
 std::array<int, 4> Channels(const ScreenQuad *quad) {
     const uint32_t c = quad->vertices[0].color;

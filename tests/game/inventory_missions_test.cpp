@@ -22,6 +22,7 @@
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/inventory_actor.h"
+#include "game/ui_system_actor.h"
 #include "platform/input.h"
 #include "support/fake_film.h"
 #include "support/game_fixture.h"
@@ -88,7 +89,7 @@ class MissionFlow : public ::testing::Test {
         hero = Body("Hero");
         player->controlledCharacter.Assign(hero);
         mixer = StandIn("SoundMixer");
-        menu = StandIn("Menu");
+        menu = dynamic_cast<UISystemActor *>(builder.Make(kUiSystemClassId, "Menu"));
         offer = StandIn("SaveContinueMenu", menu);
         for (const char *file : {"Mission_01_Release.qva", "Mission_03_Release.qva",
                                  "Mission_04_Release.qva", "Mission_26_Release.qva",
@@ -100,7 +101,7 @@ class MissionFlow : public ::testing::Test {
         ASSERT_TRUE(builder.Load(&error)) << error;
         hero = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("Hero"));
         mixer = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("SoundMixer"));
-        menu = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("Menu"));
+        menu = dynamic_cast<UISystemActor *>(scene::SceneBuilder::Find("Menu"));
         offer = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("SaveContinueMenu"));
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(hero && mixer && menu && offer && inventory);
@@ -155,7 +156,7 @@ class MissionFlow : public ::testing::Test {
     GameSleepFunction previousSleep = nullptr;
     game::Recorder *hero = nullptr;
     game::Recorder *mixer = nullptr;
-    game::Recorder *menu = nullptr;
+    UISystemActor *menu = nullptr;
     game::Recorder *offer = nullptr;
     InventoryActor *inventory = nullptr;
 };
@@ -231,12 +232,14 @@ TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     // The offer shows when the screen is black, 0.3 s later.
     hero->log.clear();
     EXPECT_NEAR(FramesUntil([&] { return !offer->Of(211).empty(); }), 17, 1);
-    EXPECT_EQ(menu->Of(1608).size(), 1u);
+    EXPECT_EQ(std::tuple(menu->active, GetActorSystem()->runMode), std::tuple(1u, 1u));
     EXPECT_EQ(hero->Of(879).size() + hero->Of(882).size() + hero->Of(885).size(), 3u);
-    EXPECT_TRUE(films.opened.empty());
+    // The menu has the frames: the fade stands still.
+    runner.Step(60);
+    EXPECT_TRUE(films.opened.empty() && world.loads.empty());
 
-    // The menu closes (a stand-in takes no frames): 0.5 s on, the film and
-    // the load of mission 4.
+    // The menu closes: 0.5 s on, the film and the load of mission 4.
+    SendCommandArgs(menu, kCmdUiSystemDeactivate);
     EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 30, 1);
     EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
     ASSERT_EQ(films.opened.size(), 1u);
@@ -297,7 +300,7 @@ TEST_F(MissionFlow, ATakenBlockStartsItsMissionAfterAShortFadeWithoutTheOffer) {
     EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, sizeof(take))), 1);
     EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 18, 1);
     EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
-    EXPECT_TRUE(offer->Of(211).empty() && menu->Of(1608).empty());
+    EXPECT_TRUE(offer->Of(211).empty() && menu->active == 0);
 }
 
 TEST_F(MissionFlow, OnlyAJumpDuringTheFilmSkipsIt) {
