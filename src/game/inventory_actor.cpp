@@ -179,7 +179,7 @@ int InventoryActor::TakeGameState(ParamBlock block) {
     if (SendCommandArgs(this, kCmdLevelCompleted, index) == 0) {
         return 0;
     }
-    FadeToNextMission();
+    FadeToNextMission(0);
     return 1;
 }
 
@@ -192,8 +192,8 @@ void InventoryActor::GiveGameState(ParamBlock block) {
     block.WriteU32(offsetof(SaveExchangeBlock, size), kGameStateBytes);
 }
 
-void InventoryActor::FadeToNextMission() {
-    Module().offerSaveAfterFade = 0;
+void InventoryActor::FadeToNextMission(uint32_t offerSave) {
+    Module().offerSaveAfterFade = offerSave;
     fadeActive = 0;
     FadeDown(kRetryFadeSeconds);
     fadeLevel = kAlmostBlack;
@@ -202,7 +202,7 @@ void InventoryActor::FadeToNextMission() {
 void InventoryActor::RetryWithFade(uint32_t missionWord) {
     const uint32_t index = missionWord > 0 ? missionWord - 1 : 0;
     SendCommandArgs(this, kCmdLevelCompleted, index);
-    FadeToNextMission();
+    FadeToNextMission(0);
 }
 
 void InventoryActor::VolumeOption(uint32_t which, bool step) {

@@ -214,8 +214,8 @@ class InventoryActor : public Actor {
     void GiveGameState(ParamBlock block);
     void Hack(uint32_t code);
     // The mission the flow was told of starts when a short fade to black
-    // ends, without the save offer.
-    void FadeToNextMission();
+    // ends, after the save offer when `offerSave` is 1.
+    void FadeToNextMission(uint32_t offerSave);
     void RetryWithFade(uint32_t missionWord);
     // Shows (and with `step` first advances) the music (0) or sound-effect
     // (1) volume; nothing without its "Text" actor.

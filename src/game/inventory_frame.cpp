@@ -24,6 +24,7 @@
 
 namespace {
 
+using inventory::kFilmInputStep;
 using inventory::Live;
 using inventory::SendZero;
 
@@ -55,7 +56,6 @@ constexpr int kActionFire2 = 26;
 
 constexpr float kSelectorFadeTime = 0.25f;
 constexpr float kSelectorFadeSpeed = 4.0f;
-constexpr float kFilmInputStep = 1.0f / 30.0f;
 constexpr float kGrainPeriod = 1.0f / 15.0f;
 // An ammunition count above this is shown as the bullets alone.
 constexpr uint32_t kCountShownUpTo = 10000;

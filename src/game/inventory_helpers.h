@@ -8,6 +8,9 @@
 
 namespace inventory {
 
+// The input step while a full-screen film plays.
+inline constexpr float kFilmInputStep = 1.0f / 30.0f;
+
 // A relation as it stands now: null once its actor has left the table.
 inline Actor *Live(const ActorLink &link) {
     Actor *actor = link.target;

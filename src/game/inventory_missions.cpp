@@ -24,6 +24,7 @@
 #include "platform/graphics.h"
 #include "platform/input.h"
 
+using inventory::kFilmInputStep;
 using inventory::Live;
 using inventory::SendZero;
 using inventory::StopPlayerCharacter;
@@ -42,11 +43,8 @@ constexpr uint32_t kBareMission = 26;
 constexpr uint32_t kSoundMixerChannels = 8;
 constexpr float kSoundMixerStopSeconds = 1.8f;
 constexpr float kLevelFadeUpSeconds = 3.0f;
-constexpr float kSaveOfferFadeSeconds = 0.3f;
 constexpr float kAfterOfferSeconds = 0.5f;
 constexpr float kMissingSceneFadeSeconds = 0.3f;
-constexpr float kAlmostBlack = 0.999999f;
-constexpr float kFilmInputStep = 1.0f / 30.0f;
 
 Actor *Anywhere(const char *name) { return FindDescendantByName(GetActorSystem(), name); }
 
@@ -157,10 +155,7 @@ bool InventoryActor::LevelCompleted(uint32_t index) {
 
     if (index > 0 && index < 100 && index != 25) {
         // The save offer comes when the screen is black.
-        Module().offerSaveAfterFade = 1;
-        fadeActive = 0;
-        FadeDown(kSaveOfferFadeSeconds);
-        fadeLevel = kAlmostBlack;
+        FadeToNextMission(1);
         TellEveryActor(kCmdSoundPausePlaying);
         return true;
     }

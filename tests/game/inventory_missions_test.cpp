@@ -49,19 +49,12 @@ Load MissionLoad(const char *number, uint32_t first) {
 class LoadSpy : public Actor {
   public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        struct Notice {
-            uint32_t commandId;
-            const ParamBlock *block;
-            Actor *actor;
-        } notice{};
-        if (commandId == 93 && block.size() >= sizeof(notice)) {
-            std::memcpy(&notice, block.data(), sizeof(notice));
-            if (notice.commandId == kCmdNewGame2 && notice.block != nullptr) {
-                const ParamBlock &b = *notice.block;
-                loads.push_back({std::string(b.Sub(0, 128).ReadString(0)),
-                                 std::string(b.Sub(128, 128).ReadString(0)), b.ReadU32(256),
-                                 b.ReadU32(260)});
-            }
+        // The notice: the command id, then (pointer-aligned) its block.
+        const auto *sent = block.Read<const ParamBlock *>(alignof(ParamBlock *));
+        if (commandId == 93 && block.ReadU32(0) == kCmdNewGame2 && sent != nullptr) {
+            loads.push_back({std::string(sent->Sub(0, 128).ReadString(0)),
+                             std::string(sent->Sub(128, 128).ReadString(0)), sent->ReadU32(256),
+                             sent->ReadU32(260)});
         }
         return 1;
     }
