@@ -148,7 +148,8 @@ class MissionFlow : public ::testing::Test {
 };
 
 std::string TextOf(const RecordedCommand &command) {
-    return std::string(command.block.begin(), std::find(command.block.begin(), command.block.end(), 0));
+    return std::string(command.block.begin(),
+                       std::find(command.block.begin(), command.block.end(), 0));
 }
 
 TEST_F(MissionFlow, StartGameResetsTimeFindsTheMasterShowsTheMapAndFadesUp) {
@@ -186,13 +187,14 @@ TEST_F(MissionFlow, StartGameResetsTimeFindsTheMasterShowsTheMapAndFadesUp) {
 TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     hero->log.clear();
     EXPECT_EQ(SendCommandArgs(inventory, kCmdLevelCompleted, 3u), 1);
-    std::vector<std::pair<uint32_t, float>> stops;
+    std::vector<std::pair<uint32_t, float>> stops, channels;
     for (const RecordedCommand &stop : mixer->Of(1416)) {
         stops.emplace_back(stop.Read<uint32_t>(0), stop.F32(4));
     }
-    EXPECT_EQ(stops, (std::vector<std::pair<uint32_t, float>>{
-                         {1, 1.8f}, {2, 1.8f}, {3, 1.8f}, {4, 1.8f},
-                         {5, 1.8f}, {6, 1.8f}, {7, 1.8f}, {8, 1.8f}}));
+    for (uint32_t channel = 1; channel <= 8; ++channel) {
+        channels.emplace_back(channel, 1.8f);
+    }
+    EXPECT_EQ(stops, channels);
     EXPECT_EQ(std::tuple(mixer->Of(440).empty(), spies.Of(584).size()), std::tuple(false, 1u));
     EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->fadeLevel, inventory->hudVisible),
               std::tuple(4u, 0.999999f, 0u));
@@ -247,7 +249,11 @@ TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNew
         {kCmdInventoryHack, 5, 0, "Mission_01", MissionLoad("01", 0)},
         {kCmdInventoryHack, 255, 0, "Mission_01", MissionLoad("01", 0)},
         {kCmdInventoryHack, 255, 4, "Mission_04", MissionLoad("04", 0)},
-        {kCmdInventoryHack, 5, 6, nullptr, {"data\\Globals1_XBox.qva", "data\\StoneCourt.qva", 0, 0}},
+        {kCmdInventoryHack,
+         5,
+         6,
+         nullptr,
+         {"data\\Globals1_XBox.qva", "data\\StoneCourt.qva", 0, 0}},
     };
     for (const auto &s : starts) {
         InventoryActor::Module().missionNumber = s.missionBefore;
@@ -319,8 +325,7 @@ TEST_F(MissionFlow, AMissingSceneStartsNothingAndBringsTheScreenBack) {
         EXPECT_TRUE(TakeLoads().empty() && films.opened.empty() && g_waits.empty()) << c.missing;
         // Nothing stopped: at most "Level Completed" put the character back.
         EXPECT_EQ(hero->Of(879).size(), c.command == kCmdLevelCompleted ? 1u : 0u) << c.missing;
-        EXPECT_EQ(std::tuple(inventory->pendingMission, inventory->hudVisible),
-                  std::tuple(-1, 1u));
+        EXPECT_EQ(std::tuple(inventory->pendingMission, inventory->hudVisible), std::tuple(-1, 1u));
         EXPECT_EQ(Fade(), std::tuple(1u, 0.3f, 1.0f, -1.0f / 0.3f)) << c.missing;
         EXPECT_EQ(InventoryActor::Module().missionNumber, c.missionBefore);
     }
