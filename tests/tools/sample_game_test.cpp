@@ -11,7 +11,9 @@
 
 #include "library/bitmap_font.h"
 #include "library/display.h"
+#include "library/key_track.h"
 #include "library/library_item.h"
+#include "library/motion.h"
 #include "library/resource_library.h"
 #include "library/sound_items.h"
 #include "platform/graphics.h"
@@ -133,6 +135,48 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
     }
     EXPECT_EQ(named, 29);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
+}
+
+// Motions count in seconds: the worm's loops last a second (30 frames) and
+// the walk and run move the character at their speed along -z, whichever
+// item the skins take them from.
+TEST_F(SampleGame, MotionsLoopInSecondsAndMoveAtTheirSpeed) {
+    ResourceLibrary library;
+    struct Restore {
+        ResourceLibrary* previous;
+        ~Restore() { ReplaceLibraryForTests(previous); }
+    } restore{ReplaceLibraryForTests(&library)};
+    RegisterMotionLoader();
+    library.SetBaseFolder((Root() + "/game").c_str());
+    ASSERT_EQ(library.ReadLibraryFile((Root() + "/game/DAZedirad.qvf").c_str(), 1), 1)
+        << library.GetLastError();
+    const struct {
+        const char* name;
+        float length;
+        float speed;
+    } motions[] = {{"N_Neutral", 1.0f, 0.0f},      {"N_Forward", 1.0f, 150.0f},
+                   {"R_Forward", 1.0f, 300.0f},    {"GuardWalk", 1.0f, 150.0f},
+                   {"GuardRun", 1.0f, 300.0f},     {"J_Forward", 1.0f, 0.0f},
+                   {"N_WalkBK_arms", 2.0f / 3.0f, 0.0f}};
+    for (const auto& m : motions) {
+        SCOPED_TRACE(m.name);
+        auto* item = dynamic_cast<MotionItem*>(library.FindItemByName(m.name, ItemClass::Motion));
+        ASSERT_NE(item, nullptr);
+        EXPECT_NEAR(GetMotionLength(item), m.length, 1e-5f);
+        ASSERT_FALSE(item->tracks.empty());
+        for (const auto& track : item->tracks) {
+            ASSERT_FALSE(track->rotationKeys.empty());
+            EXPECT_NEAR(track->rotationKeys.back().time, m.length, 1e-5f);
+        }
+        Vector3 velocity{};
+        GetMotionVelocity(item, &velocity);
+        EXPECT_NEAR(velocity.z, -m.speed, 1e-3f);
+    }
+    // The guards' walk and run are the character's, read from the same files.
+    EXPECT_EQ(library.FindItemByName("GuardWalk", ItemClass::Motion)->fileName,
+              library.FindItemByName("N_Forward", ItemClass::Motion)->fileName);
+    EXPECT_EQ(library.FindItemByName("GuardRun", ItemClass::Motion)->fileName,
+              library.FindItemByName("R_Forward", ItemClass::Motion)->fileName);
 }
 
 TEST_F(SampleGame, RunLengthTgaDecodesToTheRing) {

@@ -181,8 +181,8 @@ bool WriteAICheck(SampleOutput& out) {
     Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, kDriverId);
     if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
     // The save comes 5 s in: the Lookout reaches the hidden shelter after
-    // about 4 s, but its walk lasts a whole motion loop (the sample's walking
-    // motions loop every 30 s), so later it has walked on past the shelter.
+    // about 3.5 s, but its run lasts to the end of its motion loop (a second
+    // long), so it stops up to 300 units past the shelter.
     SendCommandArgs(driver, kCmdSetActionStartTime, 5.0f);
     if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
         !AddSampleScript(driver, "done", kCmdActionStartPost,

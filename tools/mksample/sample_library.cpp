@@ -27,6 +27,12 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Key times and motion lengths count in seconds; the worm's motions are drawn
+// in frames of 30 a second, the rate meshes are animated at.
+constexpr float kFramesPerSecond = 30.0f;
+
+float Frames(float frames) { return frames / kFramesPerSecond; }
+
 std::string DataPath(const std::string& name) { return std::string(kDataFolder) + name; }
 
 // The items of the library, kept alive until the library is written.
@@ -94,21 +100,21 @@ Quaternion AxisAngle(float x, float y, float z, double angle) {
     return {x * s, y * s, z * s, float(std::cos(angle / 2.0))};
 }
 
-// Both bones of the worm swaying about x over 30 frames; with a reach, the
-// first (the root) also moves that far along +z.
+// Both bones of the worm swaying about x over 30 frames (a second); with a
+// reach, the first (the root) also moves that far along +z.
 std::vector<std::unique_ptr<KeyTrack>> WormTracks(double sway, float reach = 0.0f) {
     std::vector<std::unique_ptr<KeyTrack>> tracks;
     for (int b = 0; b < 2; ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[size_t(b)].c_str());
-        track->length = 30.0f;
+        track->length = Frames(30.0f);
         for (int k = 0; k <= 3; ++k) {
             const double angle = (b == 0 ? sway : -sway) * std::sin(kPi * k / 1.5);
-            track->AddRotationKey(10.0f * float(k), AxisAngle(1, 0, 0, angle));
+            track->AddRotationKey(Frames(10.0f * float(k)), AxisAngle(1, 0, 0, angle));
         }
         if (b == 0 && reach != 0.0f) {
             track->AddPositionKey(0.0f, {0, 0, 0});
-            track->AddPositionKey(30.0f, {0, 0, reach});
+            track->AddPositionKey(Frames(30.0f), {0, 0, reach});
         }
         tracks.push_back(std::move(track));
     }
@@ -121,33 +127,33 @@ void WormMotion(Table& table, uint32_t slot, const std::string& name, double swa
 }
 
 // The worm's standing motion: every bone swaying a little about z, 31 keys
-// over a length of 30, each bone at its rest place below its parent.
+// over 30 frames, each bone at its rest place below its parent.
 void NeutralTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks) {
     static const Vector3 kLocal[8] = {{0, 0, 0},  {0, 20, 0}, {0, 20, 0}, {0, 20, 0},
                                       {0, 10, 0}, {0, 20, 0}, {15, 5, 0}, {-15, 5, 0}};
     for (size_t b = 0; b < WormBoneNames().size(); ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(WormBoneNames()[b].c_str());
-        track->length = 30.0f;
+        track->length = Frames(30.0f);
         for (int k = 0; k <= 30; ++k) {
             const double angle = 0.05 * std::sin(2.0 * kPi * k / 30.0 + 0.5 * double(b));
-            track->AddRotationKey(float(k), AxisAngle(0, 0, 1, angle));
+            track->AddRotationKey(Frames(float(k)), AxisAngle(0, 0, 1, angle));
         }
         track->AddPositionKey(0.0f, kLocal[b]);
         tracks.push_back(std::move(track));
     }
 }
 
-// The arms swinging about x over a length of 20; the layer swings further.
+// The arms swinging about x over 20 frames; the layer swings further.
 void ArmTracks(std::vector<std::unique_ptr<KeyTrack>>& tracks, double swing) {
     const char* arms[2] = {"L_UpperArm", "R_UpperArm"};
     for (int a = 0; a < 2; ++a) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(arms[a]);
-        track->length = 20.0f;
+        track->length = Frames(20.0f);
         for (int k = 0; k <= 4; ++k) {
             const double angle = swing * std::sin(2.0 * kPi * k / 4.0) * (a == 0 ? 1.0 : -1.0);
-            track->AddRotationKey(5.0f * float(k), AxisAngle(1, 0, 0, angle));
+            track->AddRotationKey(Frames(5.0f * float(k)), AxisAngle(1, 0, 0, angle));
         }
         tracks.push_back(std::move(track));
     }
@@ -269,10 +275,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     WormMotion(table, 69, "N_Relax", 0.05);
     table.Add<MotionItem>(62, "N_WalkBK_arms", "walk_bk.mot");
     table.Add<MotionItem>(63, "N_WalkBL_arms_01", "walk_bl.mot");
-    // The guards' walk and run: the library keeps no displacement of its own
-    // motions, a motion file does.
-    table.Add<MotionItem>(120, "GuardWalk", "guard_walk.mot");
-    table.Add<MotionItem>(121, "GuardRun", "guard_run.mot");
+    // The guards' walk and run, from the files of the walk and run above: the
+    // library keeps no displacement of its own motions, a motion file does.
+    table.Add<MotionItem>(120, "GuardWalk", "n_forward.mot");
+    table.Add<MotionItem>(121, "GuardRun", "r_forward.mot");
 
     LightItem& sun = table.Add<LightItem>(70, "Sun");
     sun.light.type = gfx::kLightDirectional;
@@ -317,6 +323,7 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
     std::vector<std::unique_ptr<KeyTrack>> layer;
     ArmTracks(layer, 0.6);
     // 300 and 150 units a second over a loop of 30 frames.
+    const float loop = Frames(30.0f);
     std::vector<std::unique_ptr<KeyTrack>> run = WormTracks(0.1, 100.0f);
     std::vector<std::unique_ptr<KeyTrack>> walk = WormTracks(0.1);
 
@@ -341,12 +348,10 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "worm_v1.qvm", WormQvm(1)) &&
            WriteBytes(out, "hum3d.wav", HumWave()) && WriteBytes(out, "music.wav", MusicWave()) &&
            WriteBytes(out, "neutral.mot", MotFile(neutral, {0, 0, 0})) &&
-           WriteBytes(out, "r_forward.mot", MotFile(run, {0, 0, -300.0f * 30.0f})) &&
+           WriteBytes(out, "r_forward.mot", MotFile(run, {0, 0, -300.0f * loop})) &&
            WriteBytes(out, "walk_bk.mot", MotFile(back, {0, 0, 0})) &&
            WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0})) &&
-           WriteBytes(out, "n_forward.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
-           WriteBytes(out, "guard_walk.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
-           WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f}));
+           WriteBytes(out, "n_forward.mot", MotFile(walk, {0, 0, -150.0f * loop}));
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
