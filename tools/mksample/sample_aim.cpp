@@ -36,8 +36,8 @@ Actor* Place(Actor* actor, const Vector3& at) {
     return actor;
 }
 
-// A type-0 AutoAim turning its child `head`, with an event sphere of the
-// radius that only characters touch.
+// A type-0 AutoAim at the point with an event sphere of the radius that only
+// characters touch.
 AutoAimActor* MakeAim(Actor* parent, const char* name, int32_t id, const Vector3& at,
                       float radius) {
     auto* aim = dynamic_cast<AutoAimActor*>(Place(
@@ -152,6 +152,8 @@ bool WriteAimCheck(SampleOutput& out) {
 
     AutoAimActor* aim = MakeAim(room, "Aim", next++, {0.0f, 100.0f, 0.0f}, 400.0f);
     Actor* head = aim == nullptr ? nullptr : CreateActor(0, "Head", nullptr, aim, next++, true);
+    // At the height where the floor holds a character: it stands still, and so
+    // does its center point.
     CharacterActor* target = SampleBody("Target", room, next, {300.0f, 22.691195f, 0.0f}, 1, 100.0f);
     if (head == nullptr || target == nullptr) return out.Fail(file, "cannot make the aim");
     aim->aimOutput.Assign(head);
