@@ -16,6 +16,8 @@
 // nested window.
 // A key-remapping row (UI Map Input) saved as an axis row with its children and the pair its action
 // has in the action map.
+// A lock-on AutoAim below a character with its two spheres and both links, and a trap-wire Game
+// Container triggered by collision.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -23,7 +25,9 @@
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/characters/game_container_actor.h"
 #include "actors/presentation/ambient_sound_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/lod_actor.h"
@@ -444,6 +448,34 @@ int main(int argc, char** argv) {
     BindAction(10, 'S', 0);
     BindAction(10, 101, 0);
     ok = ok && Write(folder, "ui_map_input.qva", 3200, 3205);
+
+    // A lock-on aim below its character, its output by path, its target linked; a container
+    // without the children "Create" would build.
+    Actor *holder = CreateActor(16, "Holder", nullptr, scenery, 3280, false);
+    auto *lockOn = holder == nullptr ? nullptr
+                                   : dynamic_cast<AutoAimActor *>(
+                                         CreateActor(42, "Lock", nullptr, holder, 3281, false));
+    Actor *aimed = CreateActor(0, "Aimed", nullptr, scenery, 3282, false);
+    auto *box =
+        dynamic_cast<GameContainerActor *>(CreateActor(14, "Box", nullptr, scenery, 3283, false));
+    if (lockOn == nullptr || aimed == nullptr || box == nullptr) {
+        return 1;
+    }
+    SendCommandArgs(lockOn, aimcmd::SetType, kAimTypeLockOn);
+    lockOn->aimFlags |= (kAimLinear << kAimSmoothShift) | kAimUseLimits | kAimAutoRelease;
+    lockOn->turnSpeed = 2.0f;
+    lockOn->limitVerticalMin = -0.5f;
+    lockOn->autoReleaseTime = 3.0f;
+    lockOn->aimTarget.Assign(aimed);
+    lockOn->aimOutput.path = "../Head";
+    box->containerKind = kContainerTrapWire;
+    box->contentType = 7;
+    box->contentActorId = 3282;
+    box->searchTime = 2.5f;
+    box->triggerType = kTriggerCollision;
+    box->triggerTime = 4.0f;
+    box->deleteAfterActivation = 1;
+    ok = ok && Write(folder, "aim_container.qva", 3280, 3284);
     ResetActorWorldForTests();
     return ok ? 0 : 1;
 }

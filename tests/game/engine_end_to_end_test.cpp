@@ -1109,3 +1109,47 @@ TEST_F(EngineEndToEnd, AICheckFightsThenHeadsForTheHiddenShelter) {
 }
 
 }  // namespace
+
+namespace {
+
+// The aim check: "Aim" (no smoothing) turns "Head" at once towards the
+// center point of "Target", and "Runner", standing in the event box of
+// "Crate", has the crate hand over its power-up and go.
+TEST_F(EngineEndToEnd, AimCheckFacesTheTargetAndEmptiesTheCrate) {
+    ProgramRun run = RunEngine(Path("e2e/aim"), 600);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/aim.sav"));
+
+    // As the scene file sets them: the aim's place, the target's and its chest.
+    const std::string scene = Dump(Path("game/Data/Aim.qva"));
+    const DumpedPose aim = TransformOf(ActorLines(scene, "Aim"));
+    const std::vector<std::string> target = ActorLines(scene, "Target");
+    const DumpedPose feet = TransformOf(target);
+    Vector3 chest{};
+    for (const std::string& line : target) {
+        if (line.rfind("colobj 1 \"Chest\" ", 0) != 0) continue;
+        const size_t at = line.find(" min ");
+        if (at != std::string::npos) {
+            std::sscanf(line.c_str() + at, " min %f %f %f", &chest.x, &chest.y, &chest.z);
+        }
+    }
+    ASSERT_TRUE(aim.found && feet.found && chest.y > 0.0f) << scene;
+    const Vector3 d = {feet.position.x + chest.x - aim.position.x,
+                       feet.position.y + chest.y - aim.position.y,
+                       feet.position.z + chest.z - aim.position.z};
+    Quaternion aroundX, aroundY, want;
+    QuaternionRotationAxis(&aroundX, Vector3{1.0f, 0.0f, 0.0f}, -Vec3Pitch(d));
+    QuaternionRotationAxis(&aroundY, Vector3{0.0f, 1.0f, 0.0f}, Vec3Yaw(d));
+    QuaternionMultiply(&want, aroundX, aroundY);
+    const DumpedPose head = TransformOf(ActorLines(dump, "Head"));
+    ASSERT_TRUE(head.found) << dump;
+    EXPECT_NEAR(head.rotation.x, want.x, 1e-4f);
+    EXPECT_NEAR(head.rotation.y, want.y, 1e-4f);
+    EXPECT_NEAR(head.rotation.z, want.z, 1e-4f);
+    EXPECT_NEAR(head.rotation.w, want.w, 1e-4f);
+
+    EXPECT_TRUE(ActorLines(dump, "Crate").empty()) << dump;
+    EXPECT_TRUE(ActorLines(dump, "PowerUp").empty()) << dump;
+}
+
+}  // namespace

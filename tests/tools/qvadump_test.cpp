@@ -138,6 +138,14 @@ TEST(Qvadump, ClassLinesOfEachFamily) {
         // A key-remapping row saved as an axis row: the record holds the
         // action map's pair (101, then "S"), and the axis flag reads back 0.
         {"map_input_record", {"      uimapinput action 10 primary 101 second 83 axis 0\n"}},
+        // A lock-on AutoAim (its output by a relative path, its target by the
+        // target's absolute path) and a trap-wire container.
+        {"aim_container_records",
+         {"        autoaim type 91 flags 1296 limith 6.2831855 limitvmin -0.5 limitvmax "
+          "1.5707964 turnspeed 2 damper 1 penetration 0 prediction 0 release 3 threshold 0.1 "
+          "target \"/Scenery/Aimed\" output \"../Head\"\n",
+          "      gamecontainer kind 2 contenttype 7 contentid 3282 search 2.5 trigger 1 "
+          "triggertime 4 delete 1\n"}},
     };
     for (const Family &family : families) {
         SCOPED_TRACE(family.file);

@@ -11,6 +11,7 @@
 #include "actors/world/timer_actor.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
+#include "sample_aim.h"
 #include "sample_output.h"
 #include "sample_camera.h"
 #include "sample_door.h"
@@ -152,10 +153,14 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddPlayerStart(out, file, playerIds) || !AddLevelGuard(out, file, guardIds)) return false;
     int32_t lookoutEnd = 0;
     int32_t itemsEnd = 0;
-    if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd)) return false;
+    int32_t aimEnd = 0;
+    if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd) ||
+        !AddLevelAim(out, file, aimEnd)) {
+        return false;
+    }
     return WriteActorFile(
         out, file, kFirstSceneryId,
-        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd})));
+        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd, aimEnd})));
 }
 
 }  // namespace

@@ -55,36 +55,10 @@ Actor* Box(const std::string& name, Actor* parent, int32_t& next, const Vector3&
     return box;
 }
 
-// A character of the group with the health and a "Chest" sphere; its skin
-// is the worm's (to walk by its motions) when `out` is given, else a skin of
-// no mesh.
-CharacterActor* Body(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
-                     uint32_t group, float health, SampleOutput* out = nullptr) {
-    auto* body = dynamic_cast<CharacterActor*>(
-        Make(static_cast<int32_t>(kCharacterClassId), name, parent, next, at));
-    const bool skinned =
-        body != nullptr && (out != nullptr ? AddWormSkin(*out, "", body, next, "Hero") != nullptr
-                                           : Make(static_cast<int32_t>(kSkinObjectClassId), "Skin",
-                                                  body, next) != nullptr);
-    if (!skinned) {
-        return nullptr;
-    }
-    body->characterGroup = group;
-    body->health = health;
-    ColObj chest(body);
-    chest.name = "Chest";
-    chest.type = 1;
-    chest.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
-    chest.boxMin = {0.0f, 40.0f, 0.0f};
-    chest.boxMax = {15.0f, 15.0f, 15.0f};
-    body->AddColObj(chest);
-    return body;
-}
-
 // The Lookout with its brain and sensors (six ids).
 CharacterActor* Lookout(Actor* parent, int32_t& next, const Vector3& at,
                         SampleOutput* out = nullptr) {
-    CharacterActor* body = Body("Lookout", parent, next, at, 2, 100.0f, out);
+    CharacterActor* body = SampleBody("Lookout", parent, next, at, 2, 100.0f, out);
     auto* brain = body == nullptr
                       ? nullptr
                       : dynamic_cast<AIPlayer2Actor*>(
@@ -119,6 +93,29 @@ Actor* Shelter(const std::string& name, Actor* parent, int32_t& next, const Vect
 
 }  // namespace
 
+CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
+                           uint32_t group, float health, SampleOutput* out) {
+    auto* body = dynamic_cast<CharacterActor*>(
+        Make(static_cast<int32_t>(kCharacterClassId), name, parent, next, at));
+    const bool skinned =
+        body != nullptr && (out != nullptr ? AddWormSkin(*out, "", body, next, "Hero") != nullptr
+                                           : Make(static_cast<int32_t>(kSkinObjectClassId), "Skin",
+                                                  body, next) != nullptr);
+    if (!skinned) {
+        return nullptr;
+    }
+    body->characterGroup = group;
+    body->health = health;
+    ColObj chest(body);
+    chest.name = "Chest";
+    chest.type = 1;
+    chest.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
+    chest.boxMin = {0.0f, 40.0f, 0.0f};
+    chest.boxMax = {15.0f, 15.0f, 15.0f};
+    body->AddColObj(chest);
+    return body;
+}
+
 bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end) {
     Actor* room = FindChildByName(GetActorById(kSceneryRoot), "RoomB");
     if (room == nullptr) return out.Fail(file, "no room RoomB");
@@ -152,7 +149,7 @@ bool WriteAICheck(SampleOutput& out) {
     Actor* brain = nullptr;
     CharacterActor* lookout = nullptr;
     bool made = Box("Floor", arena, next, {-1400.0f, -20.0f, -1400.0f}, {1400.0f, 0.0f, 1400.0f}) &&
-                Body("Intruder", arena, next, {0.0f, 30.0f, 400.0f}, 1, 50.0f) != nullptr &&
+                SampleBody("Intruder", arena, next, {0.0f, 30.0f, 400.0f}, 1, 50.0f) != nullptr &&
                 (lookout = Lookout(arena, next, {0.0f, 30.0f, 0.0f}, &out)) != nullptr &&
                 Shelter("HiddenShelter", arena, next, {-300.0f, 30.0f, -100.0f}) &&
                 Box("Pillar", arena, next, {-260.0f, 0.0f, 40.0f}, {-180.0f, 200.0f, 120.0f}) &&

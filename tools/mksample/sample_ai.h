@@ -7,7 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "base/math.h"
+
+class Actor;
+class CharacterActor;
 class SampleOutput;
+
+// A character of the group with the health and a "Chest" sphere 40 above its
+// feet (its center point); its skin is the worm's (to walk by its motions)
+// when `out` is given, else a skin of no mesh. Two ids from `next` on.
+CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
+                           uint32_t group, float health, SampleOutput* out = nullptr);
 
 // In RoomB at ids 3140 to 3149, behind the plane of "GA29_Cam": the
 // Lookout (group 2) with its "Skin", its brain "Brain" (fight group 1, ray

@@ -18,6 +18,7 @@
 #include "sample_game.h"
 #include "sample_guard.h"
 #include "sample_ai.h"
+#include "sample_aim.h"
 #include "sample_weapon.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
@@ -261,6 +262,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     // The save screen's images of an empty slot and of a slot at mission 4.
     table.Material(150, "Menu_SaveSlot", 0, {2}).unlit = 1;
     table.Material(151, "Menu_SaveSlot_04", 0, {2}).unlit = 1;
+    // The lock-on marker: the ring added on top of the scene.
+    MaterialItem& aimEffect = table.Material(160, "AimEffect01", 3, {12});
+    aimEffect.unlit = 1;
+    aimEffect.bucketMask = 1u << 7;
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -433,7 +438,8 @@ bool WriteAll(SampleOutput& out) {
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out);
+           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out) &&
+           WriteAimCheck(out);
 }
 
 } // namespace

@@ -248,6 +248,19 @@ TEST_F(AutoAimTest, CommandAnswersAndTheLockOnVolumes) {
     EXPECT_EQ(aim->state & kActorEnabled, 0u);
 }
 
+TEST_F(AutoAimTest, TypeTwoGathersAndAimsAsTypeZeroTypeOneDoesNeither) {
+    for (const auto &[type, works] : {std::tuple(2u, true), std::tuple(1u, false)}) {
+        SendCommandArgs(aim, aimcmd::SetType, type);
+        aim->aimTarget.Release();
+        head->SetWorldRotation(Quaternion{0, 0, 0, 1});
+        Touch(target);
+        runner.Step(2);
+        EXPECT_EQ(std::tuple(aim->aimTarget.target == target, head->GetWorldMatrix().m[2][0] > 0.99f),
+                  std::tuple(works, works))
+            << type;
+    }
+}
+
 TEST(AutoAimMarker, SizeAndAlpha) {
     EXPECT_FLOAT_EQ(MarkerHalfSize(1.0f, 800.0f, 1000.0f), 40.0f);
     EXPECT_NEAR(MarkerAlpha(1.0f, 1.0f, kAimLockSwitch, 0.0f), 0.296f, 1e-6f);
@@ -413,6 +426,60 @@ TEST_F(LockOnTest, ManualAimHoldsTwoSecondsAndRelaxesAtMostOnceASecond) {
     EXPECT_EQ(hero->charFlags & kCharManualAimHold, 0u);
     lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
     EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
+}
+
+} // namespace
+
+namespace {
+
+// On a floor, where nobody falls away, with a box wall across the room
+// right of the view's middle and, straight ahead, a closet: a room of its own
+// with no way into RoomA.
+class GroundedLockOnTest : public LockOnTest {
+  protected:
+    void Build(Actor *roomA) override {
+        LockOnTest::Build(roomA);
+        game::BoxWall(builder, "Floor", {-2900, -20, -2900}, {2900, 0, 2900}, roomA);
+        game::BoxWall(builder, "Wall", {200, -100, 1000}, {800, 600, 1020}, roomA);
+        game::Room(builder, "Closet", {-100, -100, 1500}, {100, 400, 1700});
+    }
+};
+
+TEST_F(GroundedLockOnTest, WithoutTheSwitchALockEndsFarAwayOrUnconnected) {
+    struct Case {
+        const char *name;
+        bool away;
+        bool switched;
+    };
+    for (const Case &c : {Case{"Gone", true, false}, Case{"Cut", false, false},
+                          Case{"Kept", true, true}}) {
+        CharacterActor *foe = Foe(c.name, {0, 0, 300});
+        Offer({foe});
+        ASSERT_EQ(Slot(0), foe) << c.name;
+        if (c.switched) {
+            lock->HandleCommand(aimcmd::ToggleLockSwitch, ParamBlock());
+        }
+        // 2100 from the character, or in the closet.
+        SendCommandArgs(foe, kCmdSetPosition, Vector3{0, 0, c.away ? 1900.0f : 1600.0f});
+        runner.Step(5);
+        EXPECT_EQ(Slot(0) == foe, c.switched) << c.name;
+    }
+}
+
+TEST_F(GroundedLockOnTest, HiddenIsNotLockedAndALockEndsAfterTwoFailedRechecks) {
+    const Vector3 behind = {600, 0, 1400};
+    Offer({Foe("Hidden", behind)});
+    EXPECT_EQ(std::tuple(Slot(0), Slot(1)), std::tuple(nullptr, nullptr));
+
+    CharacterActor *foe = Foe("Foe", {300, 0, 700});
+    Offer({foe});
+    ASSERT_EQ(Slot(0), foe);
+    SendCommandArgs(foe, kCmdSetPosition, behind);
+    // 63 frames hold at most one re-check, 129 at least two.
+    runner.Step(63);
+    EXPECT_EQ(Slot(0), foe);
+    runner.Step(66);
+    EXPECT_EQ(Slot(0), nullptr);
 }
 
 } // namespace
