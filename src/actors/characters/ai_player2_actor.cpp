@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/world/draw_group_actor.h"
@@ -463,23 +464,7 @@ void AIPlayer2Actor::Bind() {
     }
 }
 
-void AIPlayer2Actor::CollectHelpers(int32_t drawGroup) {
-    Actor *group = DrawGroupAt(drawGroup);
-    if (group == nullptr) {
-        return;
-    }
-    std::vector<Actor *> found;
-    struct {
-        uint32_t collect;
-        uint32_t stop;
-        std::vector<Actor *> *out;
-    } query = {kAIHelperClassId, 0xFFFFFFFFu, &found};
-    group->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
-    markerIds.clear();
-    for (const Actor *marker : found) {
-        markerIds.push_back(marker->actorId);
-    }
-}
+void AIPlayer2Actor::CollectHelpers(int32_t drawGroup) { CollectMarkerIds(drawGroup, markerIds); }
 
 // --- what the spied actors receive ---------------------------------------------------
 

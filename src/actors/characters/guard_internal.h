@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "actors/characters/brain_services.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/base_command_ids.h"
@@ -72,11 +73,5 @@ Actor *FindChildOfClass(Actor *actor, uint32_t classId);
 float Distance(const Vector3 &a, const Vector3 &b);
 // The distance with the y difference left out.
 float HorizontalDistance(const Vector3 &a, const Vector3 &b);
-
-// Draws an index by weight, as drawing one entry from a list that holds
-// each index `weight` times would: Rand() mod the (64-bit) sum of the
-// weights, found on the running sum. -1 when the weights add up to 0; a
-// single weighted entry is taken without drawing.
-int32_t WeightedDraw(std::span<const uint32_t> weights);
 
 } // namespace guard

@@ -86,30 +86,6 @@ float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
     return std::sqrt(dx * dx + dz * dz);
 }
 
-int32_t WeightedDraw(std::span<const uint32_t> weights) {
-    uint64_t sum = 0;
-    size_t weighted = 0;
-    int32_t only = -1;
-    for (size_t i = 0; i < weights.size(); ++i) {
-        sum += weights[i];
-        if (weights[i] != 0) {
-            ++weighted;
-            only = static_cast<int32_t>(i);
-        }
-    }
-    if (weighted <= 1) {
-        return only; // nothing to draw between
-    }
-    uint64_t ticket = static_cast<uint64_t>(Rand()) % sum;
-    for (size_t i = 0; i < weights.size(); ++i) {
-        if (ticket < weights[i]) {
-            return static_cast<int32_t>(i);
-        }
-        ticket -= weights[i];
-    }
-    return -1;
-}
-
 } // namespace guard
 
 namespace {
@@ -285,24 +261,7 @@ void GuardActor::SampleTrail(float dt) {
     if (trailTimer <= trailInterval) {
         return;
     }
-    const Vector3 p = trailTarget.target->GetWorldPosition();
-    if (huntTrail.empty()) {
-        huntTrail.push_back(p);
-    } else if (Distance(huntTrail.back(), p) > 20.0f) {
-        huntTrail.push_back(p);
-        if (huntTrail.size() > 8) {
-            // A loop of the target: cut back to where it was near this point.
-            for (size_t i = 0; i + 4 < huntTrail.size(); ++i) {
-                if (Distance(huntTrail[i], p) < 100.0f) {
-                    huntTrail.resize(i);
-                    break;
-                }
-            }
-        }
-    }
-    if (huntTrail.size() > trailMax) {
-        huntTrail.pop_front();
-    }
+    AddTrailSample(huntTrail, trailTarget.target->GetWorldPosition(), trailMax);
     trailTimer -= trailInterval;
 }
 

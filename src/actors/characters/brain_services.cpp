@@ -1,0 +1,123 @@
+#include "actors/characters/brain_services.h"
+
+#include <cstdio>
+
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/world/draw_group_actor.h"
+#include "actors/world/draw_groups.h"
+#include "base/random.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+
+namespace {
+
+float PointDistance(const Vector3 &a, const Vector3 &b) {
+    return Vec3Length({a.x - b.x, a.y - b.y, a.z - b.z});
+}
+
+int32_t PickByTicket(std::span<const uint32_t> weights, uint64_t ticket) {
+    for (size_t i = 0; i < weights.size(); ++i) {
+        if (ticket < weights[i]) {
+            return static_cast<int32_t>(i);
+        }
+        ticket -= weights[i];
+    }
+    return -1;
+}
+
+uint64_t WeightSum(std::span<const uint32_t> weights) {
+    uint64_t sum = 0;
+    for (uint32_t w : weights) {
+        sum += w;
+    }
+    return sum;
+}
+
+} // namespace
+
+void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const char *format,
+                      size_t count) {
+    names.clear();
+    char text[32];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof(text), format, static_cast<int>(i));
+        names.push_back(text);
+    }
+    auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
+    if (out != nullptr && out != &names) {
+        *out = names;
+    }
+}
+
+int32_t FindIndexedName(std::string_view text, const char *format, size_t count) {
+    char name[32];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), format, static_cast<int>(i));
+        if (text == name) {
+            return static_cast<int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+int32_t WeightedDraw(std::span<const uint32_t> weights) {
+    size_t weighted = 0;
+    int32_t only = -1;
+    for (size_t i = 0; i < weights.size(); ++i) {
+        if (weights[i] != 0) {
+            ++weighted;
+            only = static_cast<int32_t>(i);
+        }
+    }
+    if (weighted <= 1) {
+        return only; // nothing to draw between
+    }
+    return PickByTicket(weights, static_cast<uint64_t>(Rand()) % WeightSum(weights));
+}
+
+int32_t ExpandedPoolDraw(std::span<const uint32_t> weights) {
+    const uint64_t sum = WeightSum(weights);
+    if (sum == 0) {
+        return -1;
+    }
+    return PickByTicket(weights, static_cast<uint64_t>(Rand()) % sum);
+}
+
+void AddTrailSample(std::deque<Vector3> &trail, const Vector3 &point, size_t cap) {
+    if (trail.empty()) {
+        trail.push_back(point);
+    } else if (PointDistance(trail.back(), point) > 20.0f) {
+        trail.push_back(point);
+        if (trail.size() > 8) {
+            // A loop of the leader: cut back to where it was near this point.
+            for (size_t i = 0; i + 4 < trail.size(); ++i) {
+                if (PointDistance(trail[i], point) < 100.0f) {
+                    trail.resize(i);
+                    break;
+                }
+            }
+        }
+    }
+    if (trail.size() > cap) {
+        trail.pop_front();
+    }
+}
+
+bool CollectMarkerIds(int32_t drawGroup, std::vector<int32_t> &ids) {
+    Actor *group = DrawGroupAt(drawGroup);
+    if (group == nullptr) {
+        return false;
+    }
+    std::vector<Actor *> found;
+    struct {
+        uint32_t collect;
+        uint32_t stop;
+        std::vector<Actor *> *out;
+    } query = {kAIHelperClassId, 0xFFFFFFFFu, &found};
+    group->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
+    ids.clear();
+    for (const Actor *marker : found) {
+        ids.push_back(marker->actorId);
+    }
+    return true;
+}
