@@ -577,6 +577,7 @@ void AIPlayerActor::SearchAndGoTo(const std::string &name) {
     if (group == nullptr) {
         return;
     }
+    goToPoints.clear();
     if (!group->ClearWalkMarks(goal->drawGroupId, goToPoints)) {
         goToPoints.clear();
         return;

@@ -191,7 +191,9 @@ void AIPlayerActor::Process() {
         return;
     }
     Actor *character = Character();
-    if (character != nullptr && HealthOf(character) <= 0.0f && aiState != kAIPDead) {
+    // Gone is final: the character it hurt or killed takes it nowhere else.
+    if (character != nullptr && HealthOf(character) <= 0.0f && aiState != kAIPDead &&
+        aiState != kAIPGone) {
         SetState(kAIPDead);
     }
     character = Character();
@@ -355,7 +357,9 @@ void AIPlayerActor::SpyNotice(ParamBlock block) {
         }
         break;
     case kCmdOnDie:
-        SetState(kAIPDead);
+        if (aiState != kAIPGone) {
+            SetState(kAIPDead);
+        }
         break;
     case kCmdOnJumpStop:
         ApplyMotion(kAIMotionRun);
