@@ -22,49 +22,6 @@ using namespace aiplayer;
 
 namespace aiplayer {
 
-void SendReal(Actor *actor, uint32_t commandId, float value) {
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-}
-
-void SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-}
-
-void SendText(Actor *actor, uint32_t commandId, std::string_view text) {
-    if (actor != nullptr) {
-        std::string copy(text);
-        actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1));
-    }
-}
-
-float AskReal(Actor *actor, uint32_t commandId) {
-    float value = 0.0f;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
-Vector3 AskPoint(Actor *actor, uint32_t commandId) {
-    Vector3 value = {0.0f, 0.0f, 0.0f};
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
-float Distance(const Vector3 &a, const Vector3 &b) {
-    return Vec3Length({a.x - b.x, a.y - b.y, a.z - b.z});
-}
-
-float GroundDistance(const Vector3 &a, const Vector3 &b) {
-    return Vec3Length({a.x - b.x, 0.0f, a.z - b.z});
-}
-
 float HealthOf(const Actor *actor) {
     const auto *character = dynamic_cast<const CharacterActor *>(actor);
     return character != nullptr ? character->health : 0.0f;
@@ -187,21 +144,6 @@ void AIPlayerActor::RegisterClass() { RegisterBasicClassSheet(kAIPlayerClassId, 
 AIPlayerActor::AIPlayerActor() { classId = kAIPlayerClassId; }
 
 AIPlayerActor::~AIPlayerActor() { targetLink.Release(); }
-
-namespace {
-
-Actor *ActorAt(int32_t id, int32_t ofClass = -1) {
-    if (id < 0) {
-        return nullptr;
-    }
-    Actor *actor = GetActorById(static_cast<uint32_t>(id));
-    if (actor == nullptr || (ofClass >= 0 && actor->classId != static_cast<uint32_t>(ofClass))) {
-        return nullptr;
-    }
-    return actor;
-}
-
-} // namespace
 
 Actor *AIPlayerActor::Character() const {
     return ActorAt(characterId, static_cast<int32_t>(kCharacterClassId));
@@ -421,7 +363,7 @@ void AIPlayerActor::Bind() {
         character->brain.Assign(this);
         SendWord(character, kCmdSetMaster, 1);
         SendReal(character, kCmdSetHoldTime, 0.0f);
-        startHealth = AskReal(character, kCmdGetHealth);
+        startHealth = QueryReal(character, kCmdGetHealth);
         SendWord(character, kCmdSetDirectionBehaviour, 0);
         SendWord(character, kCmdSetCharacterType, 2);
 

@@ -93,8 +93,6 @@ inline constexpr uint32_t kCmdOnAIPStartDead = 1535;
 inline constexpr uint32_t kCmdOnAIPStopDead = 1536;
 inline constexpr uint32_t kCmdOnAIPNotDrawnTimer = 1537;
 
-// Hit effect types 0-14 are sent as 940 + type; others stay stored only.
-inline constexpr uint32_t kAIHitEffectTypeCount = 15;
 inline constexpr float kAINoEvaluation = 1.0e38f;
 
 // A parameter change applied to a struck character.

@@ -57,7 +57,7 @@ void AIPlayerActor::StopTrail() {
 
 float AIPlayerActor::StuckTime(float radius) {
     const Vector3 at = GetWorldPosition();
-    if (stuckPosSet == 0 || GroundDistance(stuckPos, at) > radius) {
+    if (stuckPosSet == 0 || HorizontalDistance(stuckPos, at) > radius) {
         stuckPosSet = 1;
         stuckPos = at;
         stuckTime = 0.0f;
@@ -92,7 +92,7 @@ void AIPlayerActor::FollowTick() {
     }
     if (standingMotion == 0) {
         if (!trail.empty()) {
-            const float h = GroundDistance(GetWorldPosition(), trail.front());
+            const float h = HorizontalDistance(GetWorldPosition(), trail.front());
             if (h > 8000.0f) {
                 StopTrail();
                 followTrail = 0;
@@ -223,7 +223,7 @@ void AIPlayerActor::FightStep(float dt) {
     trailCap = 65;
     Actor *character = Character();
     const Vector3 c = character->GetWorldPosition();
-    if (followTrail != 0 && !trail.empty() && GroundDistance(trail.front(), c) < 140.0f) {
+    if (followTrail != 0 && !trail.empty() && HorizontalDistance(trail.front(), c) < 140.0f) {
         trail.pop_front();
     }
     const float d = Distance(c, foe->GetWorldPosition());
@@ -366,7 +366,7 @@ void AIPlayerActor::ChooseAttackMotion() {
 void AIPlayerActor::EvaluateHit() {
     Actor *foe = Target();
     if (Character() != nullptr && foe != nullptr && AttackDistance() < fightHitDistance &&
-        AskReal(foe, kCmdGetHoldTime) <= 0.0f) {
+        QueryReal(foe, kCmdGetHoldTime) <= 0.0f) {
         // An index past the list (or none) lands with the plain effect.
         const AIAttackParam *attack = SelectedEntry(attacks, selectedAttack);
         HitReaction(foe, attack != nullptr ? attack->effectMul : 1.0f);
@@ -378,33 +378,13 @@ void AIPlayerActor::EvaluateHit() {
 }
 
 void AIPlayerActor::HitReaction(Actor *victim, float mul) {
-    if (victim == nullptr || AskReal(victim, kCmdGetHoldTime) > 0.0f) {
+    if (victim == nullptr || QueryReal(victim, kCmdGetHoldTime) > 0.0f) {
         return;
     }
     const int32_t victimId = victim->actorId;
-    char text[32];
-    if (hitGethitId > 0) {
-        std::snprintf(text, sizeof(text), "Gethit%u", hitGethitId - 1);
-        SendText(victim, kCmdSetMovement, text);
-    }
-    if (hitDamageId > 0) {
-        std::snprintf(text, sizeof(text), "Damage%u", hitDamageId - 1);
-        SendText(victim, kCmdSetNextMovement, text);
-    }
+    SendHitMovements(victim, hitGethitId, hitDamageId);
     SendReal(victim, kCmdSetHoldTime, hitHoldTime);
-    const float factor = GlobalHitEffectMultiplier * mul;
-    // The victim's handlers may delete it: each effect finds it again.
-    const std::vector<AIHitEffect> effects = hitEffects;
-    for (const AIHitEffect &effect : effects) {
-        if (ActorTableEntry(victimId) != victim) {
-            return;
-        }
-        if (effect.type >= kAIHitEffectTypeCount) {
-            continue; // stored only
-        }
-        float values[2] = {effect.value * factor, effect.time * factor};
-        victim->HandleCommand(kCmdChangeCpFirst + effect.type, ParamBlock(values, sizeof(values)));
-    }
+    SendHitEffects(victim, victimId, hitEffects, GlobalHitEffectMultiplier * mul);
 }
 
 // --- perception ------------------------------------------------------------------------------
@@ -415,8 +395,8 @@ uint32_t AIPlayerActor::LineOfSight(Actor *other) {
     if (character == nullptr || other == nullptr || system == nullptr) {
         return 0;
     }
-    const Vector3 from = AskPoint(character, kCmdGetCenterPoint);
-    const Vector3 to = AskPoint(other, kCmdGetCenterPoint);
+    const Vector3 from = QueryPoint(character, kCmdGetCenterPoint);
+    const Vector3 to = QueryPoint(other, kCmdGetCenterPoint);
     Vector3 hit{};
     const ColObj *first = system->CollisionQuery(from, to, kSightMasks, &hit, nullptr);
     return first != nullptr && first->owner != nullptr && first->owner->actorId == other->actorId

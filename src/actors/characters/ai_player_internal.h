@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "actors/characters/brain_services.h"
 #include "core/actors/base_command_ids.h"
 
 namespace aiplayer {
@@ -54,16 +54,6 @@ inline constexpr uint32_t kSkinClass = 17;
 inline constexpr uint32_t kProcessFlags = 0x100;
 inline constexpr uint32_t kProcessLayer = 2;
 
-// Sends a one-word command; nothing without an actor.
-void SendReal(Actor *actor, uint32_t commandId, float value);
-void SendWord(Actor *actor, uint32_t commandId, uint32_t value);
-void SendText(Actor *actor, uint32_t commandId, std::string_view text);
-// Asks with a zeroed answer block; 0 without an actor.
-float AskReal(Actor *actor, uint32_t commandId);
-Vector3 AskPoint(Actor *actor, uint32_t commandId);
-
-float Distance(const Vector3 &a, const Vector3 &b);
-float GroundDistance(const Vector3 &a, const Vector3 &b);
 // The character's health, group and brain as the brains read them; 0 /
 // null for an actor that is no Character.
 float HealthOf(const Actor *actor);

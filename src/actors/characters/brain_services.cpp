@@ -8,11 +8,20 @@
 #include "base/random.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
 
 namespace {
 
-float PointDistance(const Vector3 &a, const Vector3 &b) {
-    return Vec3Length({a.x - b.x, a.y - b.y, a.z - b.z});
+template <class T> T Query(Actor *actor, uint32_t commandId, T value) {
+    if (actor != nullptr) {
+        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
+    }
+    return value;
+}
+
+template <class T> int Send(Actor *actor, uint32_t commandId, T value) {
+    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
+                            : 0;
 }
 
 int32_t PickByTicket(std::span<const uint32_t> weights, uint64_t ticket) {
@@ -34,6 +43,70 @@ uint64_t WeightSum(std::span<const uint32_t> weights) {
 }
 
 } // namespace
+
+int SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
+    return Send(actor, commandId, value);
+}
+
+int SendReal(Actor *actor, uint32_t commandId, float value) { return Send(actor, commandId, value); }
+
+int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
+    std::string copy = text;
+    return actor != nullptr
+               ? actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1))
+               : 0;
+}
+
+float QueryReal(Actor *actor, uint32_t commandId) { return Query(actor, commandId, 0.0f); }
+
+uint32_t QueryWord(Actor *actor, uint32_t commandId) { return Query(actor, commandId, 0u); }
+
+Vector3 QueryPoint(Actor *actor, uint32_t commandId) {
+    return Query(actor, commandId, Vector3{0.0f, 0.0f, 0.0f});
+}
+
+Actor *FindChildOfClass(Actor *actor, uint32_t classId) {
+    if (actor == nullptr) {
+        return nullptr;
+    }
+    for (Actor *child : actor->children) {
+        if (child != nullptr && child->classId == classId) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+Actor *ActorAt(int32_t id, int32_t ofClass) {
+    if (id < 0) {
+        return nullptr;
+    }
+    Actor *actor = GetActorById(static_cast<uint32_t>(id));
+    if (actor == nullptr || (ofClass >= 0 && actor->classId != static_cast<uint32_t>(ofClass))) {
+        return nullptr;
+    }
+    return actor;
+}
+
+float Distance(const Vector3 &a, const Vector3 &b) {
+    return Vec3Length({a.x - b.x, a.y - b.y, a.z - b.z});
+}
+
+float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
+    return Vec3Length({a.x - b.x, 0.0f, a.z - b.z});
+}
+
+void SendHitMovements(Actor *victim, uint32_t gethitId, uint32_t damageId) {
+    char text[32];
+    if (gethitId > 0) {
+        std::snprintf(text, sizeof(text), "Gethit%u", gethitId - 1);
+        SendText(victim, 845, text);
+    }
+    if (damageId > 0) {
+        std::snprintf(text, sizeof(text), "Damage%u", damageId - 1);
+        SendText(victim, 847, text);
+    }
+}
 
 void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const char *format,
                       size_t count) {
@@ -86,12 +159,12 @@ int32_t ExpandedPoolDraw(std::span<const uint32_t> weights) {
 void AddTrailSample(std::deque<Vector3> &trail, const Vector3 &point, size_t cap) {
     if (trail.empty()) {
         trail.push_back(point);
-    } else if (PointDistance(trail.back(), point) > 20.0f) {
+    } else if (Distance(trail.back(), point) > 20.0f) {
         trail.push_back(point);
         if (trail.size() > 8) {
             // A loop of the leader: cut back to where it was near this point.
             for (size_t i = 0; i + 4 < trail.size(); ++i) {
-                if (PointDistance(trail[i], point) < 100.0f) {
+                if (Distance(trail[i], point) < 100.0f) {
                     trail.resize(i);
                     break;
                 }

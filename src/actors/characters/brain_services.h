@@ -1,7 +1,8 @@
-// Helpers that the brains (Guard, AI Player, AI Player 2) share: the edited
-// lists of hit effects and attacks with their numbered labels, the draw of
-// an attack by weight, the sampled trail of a leader, and the collection of
-// the AI Helper markers of a draw group.
+// Helpers that the brains (Guard, AI Player, AI Player 2) share: one-value
+// sends and queries, distances, actors by id, the edited lists of hit
+// effects and attacks with their numbered labels, the draw of an attack by
+// weight, the sampled trail of a leader, and the collection of the AI
+// Helper markers of a draw group.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,27 @@
 #include <vector>
 
 #include "base/math.h"
+#include "core/actors/actor.h"
 #include "core/actors/param_block.h"
+
+// Sends a one-value command (nothing for a null actor); answers the
+// handler's result, 0 without an actor.
+int SendWord(Actor *actor, uint32_t commandId, uint32_t value);
+int SendReal(Actor *actor, uint32_t commandId, float value);
+int SendText(Actor *actor, uint32_t commandId, const std::string &text);
+// Asks a query whose answer block starts zeroed (0 without an actor).
+float QueryReal(Actor *actor, uint32_t commandId);
+uint32_t QueryWord(Actor *actor, uint32_t commandId);
+Vector3 QueryPoint(Actor *actor, uint32_t commandId);
+
+// The first direct child of the class; null when none.
+Actor *FindChildOfClass(Actor *actor, uint32_t classId);
+// The actor at the id when there is one (of the class, unless -1).
+Actor *ActorAt(int32_t id, int32_t ofClass = -1);
+
+float Distance(const Vector3 &a, const Vector3 &b);
+// The distance with the y difference left out.
+float HorizontalDistance(const Vector3 &a, const Vector3 &b);
 
 // The labels of a list selector, "Hit Effect %d" or "Attack%d" formatted
 // with 0..count-1: rebuilt into `names` and copied into the caller's list
@@ -41,6 +62,29 @@ template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &fiel
         field = block.Read<T>(0);
     } else {
         block.Write(0, field);
+    }
+}
+
+// What a landed hit sends the struck character: "Set Movement" (845) with
+// "Gethit<n-1>" for a gethit id n > 0 and "Set Next Movement" (847) with
+// "Damage<n-1>" for a damage id n > 0.
+void SendHitMovements(Actor *victim, uint32_t gethitId, uint32_t damageId);
+// Then each effect of types 0-14 as 940 + type with {value, time} times
+// the factor (other types are kept in the list, never sent). The victim's
+// handlers may delete it: each effect finds it again by the id it had
+// before the hit began.
+template <class Effect>
+void SendHitEffects(Actor *victim, int32_t victimId, const std::vector<Effect> &list,
+                    float factor) {
+    const std::vector<Effect> effects = list;
+    for (const Effect &effect : effects) {
+        if (ActorAt(victimId) != victim) {
+            return;
+        }
+        if (effect.type < 15) {
+            float values[2] = {effect.value * factor, effect.time * factor};
+            victim->HandleCommand(940 + effect.type, ParamBlock(values, sizeof(values)));
+        }
     }
 }
 

@@ -56,22 +56,7 @@ inline constexpr int32_t kMotionSleep = 10;
 
 inline constexpr uint32_t kTrailMaxPoints = 64;
 
-// Sends a one-value command (nothing for a null actor); answers the
-// handler's result, 0 without an actor.
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value);
-int SendReal(Actor *actor, uint32_t commandId, float value);
-int SendText(Actor *actor, uint32_t commandId, const std::string &text);
-// Asks a query whose block starts at 0 (0 without an actor or answer).
-float QueryReal(Actor *actor, uint32_t commandId);
-uint32_t QueryWord(Actor *actor, uint32_t commandId);
 // The identity rotation without an actor.
 Quaternion QueryQuaternion(Actor *actor, uint32_t commandId);
-
-// The first direct child of the class; null when none.
-Actor *FindChildOfClass(Actor *actor, uint32_t classId);
-
-float Distance(const Vector3 &a, const Vector3 &b);
-// The distance with the y difference left out.
-float HorizontalDistance(const Vector3 &a, const Vector3 &b);
 
 } // namespace guard

@@ -20,70 +20,12 @@ using namespace guard;
 
 namespace guard {
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
-                            : 0;
-}
-
-int SendReal(Actor *actor, uint32_t commandId, float value) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
-                            : 0;
-}
-
-int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
-    std::string copy = text;
-    return actor != nullptr
-               ? actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1))
-               : 0;
-}
-
-float QueryReal(Actor *actor, uint32_t commandId) {
-    float value = 0.0f;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
-uint32_t QueryWord(Actor *actor, uint32_t commandId) {
-    uint32_t value = 0;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
 Quaternion QueryQuaternion(Actor *actor, uint32_t commandId) {
     Quaternion value = {0.0f, 0.0f, 0.0f, 1.0f};
     if (actor != nullptr) {
         actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
     }
     return value;
-}
-
-Actor *FindChildOfClass(Actor *actor, uint32_t classId) {
-    if (actor == nullptr) {
-        return nullptr;
-    }
-    for (Actor *child : actor->children) {
-        if (child != nullptr && child->classId == classId) {
-            return child;
-        }
-    }
-    return nullptr;
-}
-
-float Distance(const Vector3 &a, const Vector3 &b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    const float dz = a.z - b.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
-    const float dx = a.x - b.x;
-    const float dz = a.z - b.z;
-    return std::sqrt(dx * dx + dz * dz);
 }
 
 } // namespace guard
@@ -316,30 +258,10 @@ void GuardActor::ApplyHit(Actor *victim, float mul) {
     }
     const int32_t victimId = victim->actorId;
     SendReal(victim, kCmdSetHoldTime, 0.0f);
-    char text[32];
-    if (gethitId > 0) {
-        std::snprintf(text, sizeof(text), "Gethit%u", gethitId - 1);
-        SendText(victim, kCmdSetMovement, text);
-    }
-    if (damageId > 0) {
-        std::snprintf(text, sizeof(text), "Damage%u", damageId - 1);
-        SendText(victim, kCmdSetNextMovement, text);
-    }
+    SendHitMovements(victim, gethitId, damageId);
     SendReal(victim, kCmdSetHoldTime, hitHoldTime);
     sinceStrike = 0.0f;
-    // The victim's handlers may delete it; each effect finds it again.
-    const std::vector<GuardHitEffect> effects = hitEffects;
-    for (const GuardHitEffect &effect : effects) {
-        Actor *still = ActorTableEntry(victimId);
-        if (still != victim) {
-            return;
-        }
-        if (effect.type >= kGuardHitEffectTypeCount) {
-            continue; // not a parameter: kept in the list, never sent
-        }
-        float values[2] = {effect.value * mul, effect.time * mul};
-        victim->HandleCommand(kCmdChangeCpFirst + effect.type, ParamBlock(values, sizeof(values)));
-    }
+    SendHitEffects(victim, victimId, hitEffects, mul);
 }
 
 // --- fighting -------------------------------------------------------------------------
