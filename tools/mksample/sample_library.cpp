@@ -428,7 +428,8 @@ bool WriteAll(SampleOutput& out) {
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out);
+           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out) &&
+           WriteAIPlayerCheck(out);
 }
 
 } // namespace
