@@ -152,10 +152,14 @@ bool WriteLevel(SampleOutput& out) {
     if (!AddPlayerStart(out, file, playerIds) || !AddLevelGuard(out, file, guardIds)) return false;
     int32_t lookoutEnd = 0;
     int32_t itemsEnd = 0;
-    if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd)) return false;
-    return WriteActorFile(
-        out, file, kFirstSceneryId,
-        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd})));
+    int32_t companionEnd = 0;
+    if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd) ||
+        !AddCompanion(out, file, companionEnd)) {
+        return false;
+    }
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max(
+                              {end, playerIds, guardIds, lookoutEnd, itemsEnd, companionEnd})));
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kFirstLookoutId = 3140;
 constexpr int32_t kLookoutIdEnd = 3150;
+constexpr int32_t kFirstCompanionId = 3240;
+constexpr int32_t kCompanionIdEnd = 3250;
 constexpr int32_t kDriverId = 10;
 constexpr int32_t kEnvironmentId = 14;
 constexpr uint32_t kCmdSetBoxMin = 74;
@@ -135,6 +137,29 @@ bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end) {
         next <= kLookoutIdEnd;
     if (!made) return out.Fail(file, "cannot make the Lookout of RoomB");
     end = std::max(end, kLookoutIdEnd);
+    return true;
+}
+
+bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRoot), "RoomA");
+    if (room == nullptr) return out.Fail(file, "no room RoomA");
+    int32_t next = kFirstCompanionId;
+    // Behind the camera at (0, 120, -450), which looks along +z.
+    CharacterActor* companion = Body("Companion", room, next, {350.0f, 30.0f, -480.0f}, 2, 100.0f,
+                                     &out);
+    auto* brain = companion == nullptr
+                      ? nullptr
+                      : dynamic_cast<AIPlayerActor*>(
+                            Make(static_cast<int32_t>(kAIPlayerClassId), "Brain", companion, next));
+    if (brain == nullptr ||
+        !Box("CompanionFloor", room, next, {250.0f, -20.0f, -500.0f}, {450.0f, 0.0f, -460.0f}) ||
+        next > kCompanionIdEnd) {
+        return out.Fail(file, "cannot make the Companion of RoomA");
+    }
+    brain->startFollow = 0;
+    brain->followGroup = 1;
+    brain->fightGroup = 0;
+    end = std::max(end, kCompanionIdEnd);
     return true;
 }
 

@@ -17,6 +17,13 @@ class SampleOutput;
 // box pillars. `end` is raised to the end of the block.
 bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end);
 
+// In RoomA at ids 3240 to 3249, behind the plane of "GA29_Cam": the
+// "Companion" (group 2) with its "Skin" of the worm's motions and its AI
+// Player "Brain" (start follow 0: on the "Action" of a character of follow
+// group 1, the player's; fight group 0, so it never fights the player), on
+// a floor box of its own. `end` is raised to the end of the block.
+bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end);
+
 // "game/Data/AI2.qva" (the arena: the Lookout faces an "Intruder" of group
 // 1 with health 50 across a floor; one shelter lies behind a box pillar as
 // seen from the Intruder, one in the open; the probes "GA40_FightProbe",
