@@ -321,6 +321,13 @@ TEST_F(AIPlayerScene, NotDrawnTimerDeletesOrRaisesItsEvent) {
     brain->notDrawnEventTime = 2.0f;
     ThinkFor(6.3f);
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1537, 1537, 1537}));
+    // The event and the deletion share the timer: an event time below the
+    // deletion time keeps the deletion from ever coming.
+    brain->deleteIfNotDrawn = 1;
+    ThinkFor(6.0f);
+    EXPECT_EQ(brain->aiState, kAIPIdle);
+    EXPECT_EQ(tape.Ids("Follower", 964, 964), std::vector<uint32_t>{});
+    brain->deleteIfNotDrawn = 0;
     // Drawn again: no count.
     Notice(kCmdOnDrawStart, ParamBlock());
     ThinkFor(3.0f);
@@ -372,6 +379,7 @@ TEST_F(AIPlayerScene, StateChangesRaiseTheirEventsInOrder) {
 
 TEST_F(AIPlayerScene, ActionTogglesFollowingWithinTheGroup) {
     Build();
+    brain->startFollow = 2; // not asked by "Action"
     player->characterGroup = 4; // outside followGroup 1
     ActionBy(player);
     EXPECT_EQ(brain->aiState, kAIPIdle);
@@ -539,7 +547,9 @@ TEST_F(AIPlayerScene, FightEndsOnTheTargetsDeathOrLostSight) {
     Think();
     EXPECT_EQ(std::tuple(brain->aiState, brain->Target()), std::tuple(kAIPIdle, nullptr));
 
-    // Behind the wall for more than 6 s, counted from the loss of sight.
+    // Behind the wall for more than 6 s. The Normal fighter counts from the
+    // check where sight is lost (the first one, a half second in), the
+    // Static one from the start, restarting only where sight comes back.
     player->health = 50.0f;
     for (uint32_t type : {0u, 1u}) {
         brain->aiType = type;
@@ -547,7 +557,9 @@ TEST_F(AIPlayerScene, FightEndsOnTheTargetsDeathOrLostSight) {
         Fight(player);
         ThinkFor(6.4f);
         EXPECT_EQ(brain->aiState, kAIPFight) << type;
-        ThinkFor(1.2f);
+        ThinkFor(0.5f);
+        EXPECT_EQ(brain->aiState, type == 1 ? kAIPIdle : kAIPFight) << type;
+        ThinkFor(0.7f);
         EXPECT_EQ(brain->aiState, kAIPIdle) << type;
     }
 }
