@@ -183,9 +183,8 @@ float AIPlayerActor::AttackDistance() const {
 void AIPlayerActor::FightStep(float dt) {
     Actor *foe = Target();
     if (markerIndex != -1) {
-        Actor *marker = markerIndex >= 0 && static_cast<size_t>(markerIndex) < markerIds.size() &&
-                                markerIds[markerIndex] >= 0
-                            ? GetActorById(static_cast<uint32_t>(markerIds[markerIndex]))
+        Actor *marker = markerIndex >= 0 && static_cast<size_t>(markerIndex) < markerIds.size()
+                            ? ActorAt(markerIds[static_cast<size_t>(markerIndex)])
                             : nullptr;
         auto *helper = dynamic_cast<AIHelperActor *>(marker);
         if (helper == nullptr) {
@@ -295,9 +294,8 @@ uint32_t AIPlayerActor::PlanLevel(Actor *targetActor) {
         return 1;
     }
     for (size_t i = 0; i < markerIds.size(); ++i) {
-        Actor *marker = GetActorById(static_cast<uint32_t>(std::max(markerIds[i], 0)));
-        if (marker != nullptr && marker->classId == kAIHelperClassId &&
-            HeightDiff(this, marker, 50.0f) == 0.0f) {
+        Actor *marker = ActorAt(markerIds[i], static_cast<int32_t>(kAIHelperClassId));
+        if (marker != nullptr && HeightDiff(this, marker, 50.0f) == 0.0f) {
             markerIndex = static_cast<int32_t>(i);
             break;
         }

@@ -564,6 +564,33 @@ TEST_F(AIPlayerScene, FightEndsOnTheTargetsDeathOrLostSight) {
     }
 }
 
+TEST_F(AIPlayerScene, AFighterClimbsTheStairMarkersToItsTarget) {
+    Build([this](Actor *r) {
+        for (const auto &[name, at] : {std::pair{"StairBottom", Vector3{0, 30, 300}},
+                                       std::pair{"StairTop", Vector3{0, 330, 600}}}) {
+            SendCommandArgs(builder.Make(kAIHelperClassId, name, r), kCmdSetPosition, at);
+        }
+    });
+    Place(player, {0, 330, 900});
+    Place(follower, {0, 30, 0});
+    brain->targetLink.Assign(player);
+    ASSERT_EQ(brain->PlanLevel(player), 1u);
+    EXPECT_EQ(std::tuple(brain->markerIndex, brain->markerStep), std::tuple(0, 1));
+    brain->aiState = kAIPFight;
+    Think();
+    EXPECT_EQ(std::tuple(brain->markerIndex, brain->wantedMotion), std::tuple(0, kAIMotionWalk));
+    Place(follower, {0, 30, 250});
+    Think();
+    EXPECT_EQ(brain->markerIndex, 1);
+    // Past the last marker, on the target's level: the walk ends.
+    Place(follower, {0, 330, 580});
+    Think();
+    EXPECT_EQ(brain->markerIndex, -1);
+    // The markers of the current group only: a group left behind has none.
+    brain->markerIds.clear();
+    EXPECT_EQ(brain->PlanLevel(player), 0u);
+}
+
 TEST_F(AIPlayerScene, AttackPatternsByTheFirstDraw) {
     Build();
     Place(player, {0, 30, 400});
