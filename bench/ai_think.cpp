@@ -1,13 +1,16 @@
 // One frame of 32 AI Player 2 brains fighting one target in a box room:
 // each brain's think with its sight ray (the sight check is made due every
 // frame), the aiming and facing commands to its character, and a shelter
-// search among four markers behind two box pillars.
+// search among four markers behind two box pillars. And one frame of 32 AI
+// Player brains following one leader that walks a circle in the same room:
+// the trail sampling, the pace, the steering commands and the stuck check.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/ai_player_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/world/collision.h"
 #include "actors/world/draw_group_actor.h"
@@ -19,9 +22,14 @@
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr int kBrains = 32;
+
+// The room of the scene, once it is built.
+DrawGroupActor *g_room = nullptr;
 
 Actor *Static(DrawGroupActor *group, const Vector3 &min, const Vector3 &max) {
     Actor *wall = CreateActor(0, "Wall", nullptr, group, -1, false);
@@ -66,6 +74,7 @@ std::vector<AIPlayer2Actor *> BuildScene() {
     if (group == nullptr) {
         return brains;
     }
+    g_room = group;
     group->boxMin = {-2000.0f, -100.0f, -2000.0f};
     group->boxMax = {2000.0f, 600.0f, 2000.0f};
     Static(group, {-1900.0f, -20.0f, -1900.0f}, {1900.0f, 0.0f, 1900.0f});
@@ -137,5 +146,72 @@ void BM_AIPlayer2Frame(benchmark::State &state) {
     state.counters["markers"] = static_cast<double>(brains[0]->markerIds.size());
 }
 BENCHMARK(BM_AIPlayer2Frame)->Unit(benchmark::kMicrosecond);
+
+struct Followers {
+    CharacterActor *leader = nullptr;
+    std::vector<AIPlayerActor *> brains;
+};
+
+// In the room of the AI Player 2 scene: a leader and 32 followers in a row.
+Followers BuildFollowers() {
+    Followers made;
+    if (g_room == nullptr) {
+        return made;
+    }
+    made.leader = Body(g_room, {0.0f, 30.0f, 1200.0f});
+    if (made.leader == nullptr) {
+        return made;
+    }
+    made.leader->characterGroup = 1;
+    for (int i = 0; i < kBrains; ++i) {
+        CharacterActor *character = Body(g_room, {-775.0f + 50.0f * float(i), 30.0f, -900.0f});
+        auto *brain = character == nullptr
+                          ? nullptr
+                          : dynamic_cast<AIPlayerActor *>(
+                                CreateActor(static_cast<int32_t>(kAIPlayerClassId), "Follower",
+                                            nullptr, character, -1, false));
+        if (brain == nullptr) {
+            return {};
+        }
+        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+        brain->targetLink.Assign(made.leader);
+        brain->SetState(kAIPFollow);
+        made.brains.push_back(brain);
+    }
+    return made;
+}
+
+void BM_AIPlayerFollowFrame(benchmark::State &state) {
+    static const std::vector<AIPlayer2Actor *> fighters = BuildScene();
+    static const Followers followers = BuildFollowers();
+    if (followers.brains.size() != static_cast<size_t>(kBrains)) {
+        state.SkipWithError("the followers could not be placed");
+        return;
+    }
+    FrameDelta = 1.0f / 60.0f;
+    float angle = 0.0f;
+    size_t points = 0;
+    for (auto _ : state) {
+        ++FrameCounter;
+        UpdateTimeRecord(nullptr, RootTimeRecord());
+        angle += 0.05f;
+        followers.leader->position = {900.0f * std::sin(angle), 30.0f, 900.0f * std::cos(angle)};
+        followers.leader->InvalidateTransform();
+        for (AIPlayerActor *brain : followers.brains) {
+            // On a moving motion and never stuck for long: every step runs.
+            brain->standingMotion = 0;
+            brain->stuckTime = 0.0f;
+            brain->SetState(kAIPFollow);
+            brain->Process();
+        }
+        points = 0;
+        for (const AIPlayerActor *brain : followers.brains) {
+            points += brain->trail.size();
+        }
+    }
+    state.counters["followers"] = kBrains;
+    state.counters["trail points"] = static_cast<double>(points);
+}
+BENCHMARK(BM_AIPlayerFollowFrame)->Unit(benchmark::kMicrosecond);
 
 } // namespace

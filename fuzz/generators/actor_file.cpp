@@ -25,6 +25,7 @@
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/ai_player_actor.h"
 #include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/game_container_actor.h"
@@ -430,6 +431,26 @@ int main(int argc, char** argv) {
     node->type = kAIHelperNode;
     node->box = {10.0f, 20.0f, 30.0f};
     ok = ok && Write(folder, "ai.qva", 3160, 3164);
+
+    // A simpler brain below a character, with a hit effect of a type that
+    // is stored but never sent, an attack, and a state of its own.
+    Actor *follower = CreateActor(16, "Follower", nullptr, scenery, 3270, false);
+    auto *player = follower == nullptr ? nullptr
+                                       : dynamic_cast<AIPlayerActor *>(
+                                             CreateActor(29, "Brain", nullptr, follower, 3271, false));
+    if (player == nullptr) {
+        return 1;
+    }
+    player->startFollow = 2;
+    player->followGroup = 0x3;
+    player->fightGroup = 0;
+    player->hitEffects = {{12, -10.0f, 0.5f}, {99, 1.0f, 1.0f}};
+    player->attacks = {{3, 1.5f, 0.25f}};
+    player->selectedAttack = 0;
+    player->deathType = 2;
+    player->aiState = kAIPFollow;
+    player->stateTimer = 1.5f;
+    ok = ok && Write(folder, "ai_player.qva", 3270, 3272);
 
     // A remapping row for "Backward": the record takes the map's pair, not the row's own.
     auto *row = dynamic_cast<UIMapInputActor *>(

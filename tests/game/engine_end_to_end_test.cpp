@@ -1108,6 +1108,31 @@ TEST_F(EngineEndToEnd, AICheckFightsThenHeadsForTheHiddenShelter) {
         << dump;
 }
 
+// The AI Player check: the follower sees the Leader, follows it (both
+// probes of its events moved) and is still following, well along x, when
+// the Driver saves.
+TEST_F(EngineEndToEnd, AIPlayerCheckFollowsTheLeader) {
+    ProgramRun run = RunEngine(Path("e2e/ai1"), 600);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string dump = Dump(Path("game/ai1.sav"));
+    for (const char* probe : {"GA40_StartFollowProbe", "GA41_IdleToFollowProbe"}) {
+        const DumpedPose pose = TransformOf(ActorLines(dump, probe));
+        ASSERT_TRUE(pose.found) << probe << dump;
+        EXPECT_EQ(std::tuple(pose.position.x, pose.position.y, pose.position.z),
+                  std::tuple(1.0f, 0.0f, 0.0f))
+            << probe;
+    }
+    const DumpedPose follower = TransformOf(ActorLines(dump, "Follower"));
+    ASSERT_TRUE(follower.found) << dump;
+    EXPECT_GT(follower.position.x, 200.0f);
+    bool following = false;
+    for (const std::string& line : ActorLines(dump, "Brain")) {
+        following = following || (line.find("aiplayer type") != std::string::npos &&
+                                  line.find(" state 4 ") != std::string::npos);
+    }
+    EXPECT_TRUE(following) << dump;
+}
+
 }  // namespace
 
 namespace {

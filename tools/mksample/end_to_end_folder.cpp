@@ -154,13 +154,14 @@ bool WriteLevel(SampleOutput& out) {
     int32_t lookoutEnd = 0;
     int32_t itemsEnd = 0;
     int32_t aimEnd = 0;
+    int32_t companionEnd = 0;
     if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd) ||
-        !AddLevelAim(out, file, aimEnd)) {
+        !AddLevelAim(out, file, aimEnd) || !AddCompanion(out, file, companionEnd)) {
         return false;
     }
-    return WriteActorFile(
-        out, file, kFirstSceneryId,
-        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd, aimEnd})));
+    return WriteActorFile(out, file, kFirstSceneryId,
+                          static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd,
+                                                          itemsEnd, aimEnd, companionEnd})));
 }
 
 }  // namespace

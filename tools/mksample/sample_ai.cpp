@@ -4,6 +4,7 @@
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/ai_player_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/draw_group_actor.h"
@@ -21,6 +22,8 @@ constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kFirstLookoutId = 3140;
 constexpr int32_t kLookoutIdEnd = 3150;
+constexpr int32_t kFirstCompanionId = 3240;
+constexpr int32_t kCompanionIdEnd = 3250;
 constexpr int32_t kDriverId = 10;
 constexpr int32_t kEnvironmentId = 14;
 constexpr uint32_t kCmdSetBoxMin = 74;
@@ -30,6 +33,7 @@ constexpr uint32_t kCmdActionStartPost = 214;
 constexpr uint32_t kCmdOnStartFight = 1584;
 constexpr uint32_t kCmdOnStartGoToShelter = 1596;
 constexpr uint32_t kCmdOnStartShelter = 1598;
+constexpr int32_t kFrontEndClass = 10;
 
 Actor* Make(int32_t classId, const std::string& name, Actor* parent, int32_t& next,
             const Vector3& at = {0.0f, 0.0f, 0.0f}) {
@@ -133,6 +137,29 @@ bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end) {
     return true;
 }
 
+bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end) {
+    Actor* room = FindChildByName(GetActorById(kSceneryRoot), "RoomA");
+    if (room == nullptr) return out.Fail(file, "no room RoomA");
+    int32_t next = kFirstCompanionId;
+    // Behind the camera at (0, 120, -450), which looks along +z.
+    CharacterActor* companion = SampleBody("Companion", room, next, {350.0f, 30.0f, -480.0f}, 2, 100.0f,
+                                     &out);
+    auto* brain = companion == nullptr
+                      ? nullptr
+                      : dynamic_cast<AIPlayerActor*>(
+                            Make(static_cast<int32_t>(kAIPlayerClassId), "Brain", companion, next));
+    if (brain == nullptr ||
+        !Box("CompanionFloor", room, next, {250.0f, -20.0f, -500.0f}, {450.0f, 0.0f, -460.0f}) ||
+        next > kCompanionIdEnd) {
+        return out.Fail(file, "cannot make the Companion of RoomA");
+    }
+    brain->startFollow = 0;
+    brain->followGroup = 1;
+    brain->fightGroup = 0;
+    end = std::max(end, kCompanionIdEnd);
+    return true;
+}
+
 bool WriteAICheck(SampleOutput& out) {
     std::string file = "game/Data/AI2.qva";
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
@@ -190,4 +217,80 @@ bool WriteAICheck(SampleOutput& out) {
            WriteActorFile(out, file, kDriverId, kEnvironmentId + 1) &&
            out.WriteText("e2e/ai2/init.txt",
                          CrLfLines({"../../game", "AI2.qva", "AI2Globals.qva", "AI2"}));
+}
+
+bool WriteAIPlayerCheck(SampleOutput& out) {
+    std::string file = "game/Data/AI1.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    Actor* arena =
+        MakeSampleActor(static_cast<int32_t>(kDrawGroupClassId), "Arena", kSceneryRoot, 3000);
+    if (arena == nullptr) return out.Fail(file, "cannot make actor \"Arena\"");
+    SendCommandArgs(arena, kCmdSetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
+    SendCommandArgs(arena, kCmdSetBoxMax, Vector3{2500.0f, 600.0f, 1500.0f});
+    int32_t next = 3001;
+    std::string error;
+    CharacterActor* leader = nullptr;
+    CharacterActor* follower = nullptr;
+    AIPlayerActor* brain = nullptr;
+    bool made = Box("Floor", arena, next, {-1400.0f, -20.0f, -1400.0f}, {2400.0f, 0.0f, 1400.0f}) &&
+                (leader = SampleBody("Leader", arena, next, {0.0f, 30.0f, 400.0f}, 1, 100.0f)) &&
+                (follower = SampleBody("Follower", arena, next, {0.0f, 30.0f, 0.0f}, 2, 100.0f, &out)) &&
+                (brain = dynamic_cast<AIPlayerActor*>(Make(static_cast<int32_t>(kAIPlayerClassId),
+                                                           "Brain", follower, next))) != nullptr;
+    if (made) {
+        brain->startFollow = 2;
+        brain->fightGroup = 0;
+        // The Leader's chest is solid: the follower's line of sight stops on it.
+        leader->colObjs.back()->flags |= kColObjSolid;
+        ColObj vision(follower);
+        vision.name = "Vision";
+        vision.type = 1;
+        vision.flags = kColObjActive | kColObjTakesEvents;
+        vision.receiveGroups = 0;
+        vision.boxMin = {0.0f, 40.0f, 0.0f};
+        vision.boxMax = {800.0f, 800.0f, 800.0f};
+        follower->AddColObj(vision);
+        std::string walk;
+        for (int second = 1; second <= 5; ++second) {
+            walk += "this.TimerCommand(" + std::to_string(second) +
+                    ", Position_Add((200, 0, 0))); ";
+        }
+        // The brain asks a new motion of its character when the skin's
+        // motion loops (every 30 s with the sample's motions) or when a
+        // jump ends: a jump half a second in sets the follower running.
+        made = AddSampleScript(leader, "walk", kCmdStartGame, walk, &error) &&
+               AddSampleScript(follower, "hop", kCmdStartGame,
+                               "this.TimerCommand(0.5, CC_Jump());", &error);
+        const struct {
+            const char* probe;
+            uint32_t event;
+        } probes[] = {{"GA40_StartFollowProbe", kCmdOnAIPStartFollow},
+                      {"GA41_IdleToFollowProbe", kCmdOnAIPIdleToFollow}};
+        for (const auto& probe : probes) {
+            const std::string slot = std::string(probe.probe).substr(0, 4);
+            made = made && Make(0, probe.probe, arena, next) != nullptr &&
+                   AddSampleScript(brain, probe.probe, probe.event,
+                                   "[ga]" + slot + ".Set_Position((1, 0, 0));", &error);
+        }
+    }
+    if (!made) return out.Fail(file, error.empty() ? "cannot make the arena" : error);
+    if (!WriteActorFile(out, file, 3000, static_cast<uint32_t>(next))) return false;
+
+    file = "game/Data/AI1Globals.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, kDriverId);
+    if (driver == nullptr ||
+        MakeSampleActor(kFrontEndClass, "Inventory", kGlobalRoot, kInventoryActorId) == nullptr) {
+        return out.Fail(file, "cannot make the Driver and the game actor");
+    }
+    SendCommandArgs(driver, kCmdSetActionStartTime, 8.0f);
+    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
+        !AddSampleScript(driver, "done", kCmdActionStartPost,
+                         "sys.Save_Game(\"ai1.sav\"); sys.Exit_Engine();", &error)) {
+        return out.Fail(file, error);
+    }
+    return AddSampleEnvironment(out, file) &&
+           WriteActorFile(out, file, kDriverId, kInventoryActorId + 1) &&
+           out.WriteText("e2e/ai1/init.txt",
+                         CrLfLines({"../../game", "AI1.qva", "AI1Globals.qva", "AI1"}));
 }

@@ -1,7 +1,8 @@
 // The AI of the sample: a "Lookout" character driven by an AI Player 2 that
 // fights the characters of group 1 and takes shelter behind AI Helper
 // markers, placed in Level1's RoomB; and the folder of its end-to-end check,
-// e2e/ai2, whose own scene sets it against an "Intruder".
+// e2e/ai2, whose own scene sets it against an "Intruder". Beside it the
+// AI Player's check, e2e/ai1, where a follower keeps up with a "Leader".
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,13 @@ CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next
 // box pillars. `end` is raised to the end of the block.
 bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end);
 
+// In RoomA at ids 3240 to 3249, behind the plane of "GA29_Cam": the
+// "Companion" (group 2) with its "Skin" of the worm's motions and its AI
+// Player "Brain" (start follow 0: on the "Action" of a character of follow
+// group 1, the player's; fight group 0, so it never fights the player), on
+// a floor box of its own. `end` is raised to the end of the block.
+bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end);
+
 // "game/Data/AI2.qva" (the arena: the Lookout faces an "Intruder" of group
 // 1 with health 50 across a floor; one shelter lies behind a box pillar as
 // seen from the Intruder, one in the open; the probes "GA40_FightProbe",
@@ -35,3 +43,14 @@ bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end);
 // and the "Driver", which saves "ai2.sav" and ends the engine 10 s into the
 // game) and "e2e/ai2/init.txt".
 bool WriteAICheck(SampleOutput& out);
+
+// "game/Data/AI1.qva" (the "Follower" of group 2, with a "Vision" event
+// sphere of radius 800 and an AI Player "Brain" that follows on sight
+// (start follow 2, fight group 0), 400 units from the "Leader" of group 1,
+// which a script of its own moves 200 units along x each second for 5 s;
+// the probes "GA40_StartFollowProbe" and "GA41_IdleToFollowProbe" move to
+// (1, 0, 0) on "On AI Player Start Follow" and "On AI Player Idle To
+// Follow"), "game/Data/AI1Globals.qva" (the game actor 16, "Environment"
+// and the "Driver", which saves "ai1.sav" and ends the engine 8 s into the
+// game) and "e2e/ai1/init.txt".
+bool WriteAIPlayerCheck(SampleOutput& out);

@@ -439,7 +439,7 @@ bool WriteAll(SampleOutput& out) {
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
            WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out) &&
-           WriteAimCheck(out);
+           WriteAimCheck(out) && WriteAIPlayerCheck(out);
 }
 
 } // namespace

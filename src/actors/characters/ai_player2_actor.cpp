@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/world/draw_group_actor.h"
@@ -97,7 +98,6 @@ struct SpyNoticeBlock {
 Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vector3 Scaled(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-float Distance(const Vector3 &a, const Vector3 &b) { return Vec3Length(Sub(a, b)); }
 Vector3 Raised(Vector3 v, float dy) {
     v.y += dy;
     return v;
@@ -116,40 +116,12 @@ float AskFloat(Actor *actor, uint32_t commandId, float preset) {
     return value;
 }
 
-uint32_t AskWord(Actor *actor, uint32_t commandId) {
-    uint32_t value = 0;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
-Vector3 AskPoint(Actor *actor, uint32_t commandId) {
-    Vector3 value = {0.0f, 0.0f, 0.0f};
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
 char AskPosture(Actor *actor) {
     char text[8] = {};
     if (actor != nullptr) {
         actor->HandleCommand(kGetPosture, ParamBlock(text, sizeof(text)));
     }
     return text[0];
-}
-
-// The actor at the id when there is one (of the class, unless any).
-Actor *ActorAt(int32_t id, int32_t ofClass = -1) {
-    if (id < 0) {
-        return nullptr;
-    }
-    Actor *actor = GetActorById(static_cast<uint32_t>(id));
-    if (actor == nullptr || (ofClass >= 0 && actor->classId != static_cast<uint32_t>(ofClass))) {
-        return nullptr;
-    }
-    return actor;
 }
 
 ColObj *CastRay(const Vector3 &from, const Vector3 &to, const uint32_t masks[3], Vector3 *hit) {
@@ -463,23 +435,7 @@ void AIPlayer2Actor::Bind() {
     }
 }
 
-void AIPlayer2Actor::CollectHelpers(int32_t drawGroup) {
-    Actor *group = DrawGroupAt(drawGroup);
-    if (group == nullptr) {
-        return;
-    }
-    std::vector<Actor *> found;
-    struct {
-        uint32_t collect;
-        uint32_t stop;
-        std::vector<Actor *> *out;
-    } query = {kAIHelperClassId, 0xFFFFFFFFu, &found};
-    group->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
-    markerIds.clear();
-    for (const Actor *marker : found) {
-        markerIds.push_back(marker->actorId);
-    }
-}
+void AIPlayer2Actor::CollectHelpers(int32_t drawGroup) { CollectMarkerIds(drawGroup, markerIds); }
 
 // --- what the spied actors receive ---------------------------------------------------
 
@@ -561,7 +517,7 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         } else if (seen.target != nullptr && seen.target != target.target) {
             candidate = seen.target;
         }
-        if (candidate != nullptr && (AskWord(candidate, kGetCharacterGroup) & fightGroup) != 0 &&
+        if (candidate != nullptr && (QueryWord(candidate, kGetCharacterGroup) & fightGroup) != 0 &&
             AskFloat(candidate, kGetHealth, 0.0f) > 0.0f) {
             pendingEnemy.Assign(candidate);
         }
@@ -570,9 +526,9 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         aiState == kAI2Fight) {
         return;
     }
-    const uint32_t ownGroup = AskWord(character, kGetCharacterGroup);
+    const uint32_t ownGroup = QueryWord(character, kGetCharacterGroup);
     auto enemy = [&](Actor *a) {
-        const uint32_t group = a != nullptr ? AskWord(a, kGetCharacterGroup) : 0;
+        const uint32_t group = a != nullptr ? QueryWord(a, kGetCharacterGroup) : 0;
         return a != nullptr && (group & fightGroup) != 0 && (group & ownGroup) == 0;
     };
     Actor *candidate = enemy(heard.target)  ? heard.target
@@ -698,7 +654,7 @@ void AIPlayer2Actor::Process() {
         SetState(kAI2Dead);
     }
     ownPosition = character->GetWorldPosition();
-    characterNeutral = AskWord(character, kIsNeutral);
+    characterNeutral = QueryWord(character, kIsNeutral);
     TrackTarget(character);
     if (pendingEnemy.target != nullptr) {
         pendingPosition = pendingEnemy.target->GetWorldPosition();
@@ -735,8 +691,8 @@ void AIPlayer2Actor::TrackTarget(Actor *character) {
     }
     targetPosition = actor->GetWorldPosition();
     targetDistance = Distance(targetPosition, ownPosition);
-    targetVisionPoint = AskPoint(actor, kGetVisionPoint);
-    targetCenterPoint = AskPoint(actor, kGetCenterPoint);
+    targetVisionPoint = QueryPoint(actor, kGetVisionPoint);
+    targetCenterPoint = QueryPoint(actor, kGetCenterPoint);
     sightCheckTimer += delta_;
     if (sightCheckTimer > 0.4f) {
         if (CanSee(actor)) {
@@ -839,7 +795,7 @@ Vector3 AIPlayer2Actor::AvoidPoint() const {
 
 void AIPlayer2Actor::ThinkIdle(Actor *character) {
     SetMotionName(idleMotion);
-    const uint32_t neutral = AskWord(character, kIsNeutral);
+    const uint32_t neutral = QueryWord(character, kIsNeutral);
     generalTimer += delta_;
     if (AimAtSoundNotice(1.5f, 0.01f)) {
         return;
@@ -848,8 +804,8 @@ void AIPlayer2Actor::ThinkIdle(Actor *character) {
     if (listener == nullptr || Distance(listener->GetWorldPosition(), ownPosition) >= 400.0f) {
         return;
     }
-    const Vector3 p = Raised(AskPoint(listener, kGetVisionPoint), 30.0f);
-    if (std::fabs(aimYaw) >= 2.0f && AskWord(character, kIsNeutral) != 0 && generalTimer > 1.0f) {
+    const Vector3 p = Raised(QueryPoint(listener, kGetVisionPoint), 30.0f);
+    if (std::fabs(aimYaw) >= 2.0f && QueryWord(character, kIsNeutral) != 0 && generalTimer > 1.0f) {
         SetMotionName("N_Forward");
         if (generalTimer > 2.0f) {
             generalTimer = 0.0f;
@@ -998,7 +954,7 @@ void AIPlayer2Actor::ThinkHostageVictim() {
     }
     Actor *listener = heard.target;
     if (listener != nullptr && Distance(listener->GetWorldPosition(), ownPosition) < 400.0f) {
-        const Vector3 at = AskPoint(listener, kGetVisionPoint);
+        const Vector3 at = QueryPoint(listener, kGetVisionPoint);
         AimBodyAt(at, 1.5f);
         AimHeadAt(at, 0.01f);
     }
@@ -1099,8 +1055,8 @@ bool AIPlayer2Actor::CanSee(Actor *actor) {
     if (actor == nullptr || character == nullptr) {
         return false;
     }
-    const Vector3 from = Raised(AskPoint(character, kGetVisionPoint), 20.0f);
-    const Vector3 to = AskPoint(actor, kGetCenterPoint);
+    const Vector3 from = Raised(QueryPoint(character, kGetVisionPoint), 20.0f);
+    const Vector3 to = QueryPoint(actor, kGetCenterPoint);
     const uint32_t masks[3] = {rayGroup, rayReceive, rayExclude};
     Vector3 hit;
     const ColObj *object = CastRay(from, to, masks, &hit);
@@ -1113,7 +1069,7 @@ void AIPlayer2Actor::AimBodyAt(const Vector3 &point, float speed) {
     if (character == nullptr) {
         return;
     }
-    const Vector3 c = AskPoint(character, kGetCenterPoint);
+    const Vector3 c = QueryPoint(character, kGetCenterPoint);
     const float bodyYaw = Vec3Yaw(ThirdColumn(character->GetWorldMatrix()));
     const Vector3 toPoint = Sub(c, point);
     const float yawTo = Vec3Yaw(toPoint);
@@ -1143,7 +1099,7 @@ void AIPlayer2Actor::AimHeadAt(const Vector3 &point, float speed) {
     if (character == nullptr) {
         return;
     }
-    const Vector3 v = Raised(AskPoint(character, kGetVisionPoint), 10.0f);
+    const Vector3 v = Raised(QueryPoint(character, kGetVisionPoint), 10.0f);
     const Vector3 f = ThirdColumn(character->GetWorldMatrix());
     const Vector3 toPoint = Sub(v, point);
     const float yawTarget =

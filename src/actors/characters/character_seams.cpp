@@ -2,6 +2,7 @@
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
+#include "actors/characters/ai_player_actor.h"
 #include "actors/characters/aim_target_actor.h"
 #include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character2_actor.h"
@@ -24,7 +25,7 @@ const ActorClassRow kRows[] = {
     {kGameContainerClassId, &New<GameContainerActor>, &GameContainerActor::RegisterClass},
     {kCharacterClassId, &New<CharacterActor>, &CharacterActor::RegisterClass},
     {kGuardClassId, &New<GuardActor>, &GuardActor::RegisterClass},
-    {29, &NewPlaceholderActor<29>, &RegisterPlaceholderClassOf<29>},
+    {kAIPlayerClassId, &New<AIPlayerActor>, &AIPlayerActor::RegisterClass},
     {kAIHelperClassId, &New<AIHelperActor>, &AIHelperActor::RegisterClass},
     {kAutoAimClassId, &New<AutoAimActor>, &AutoAimActor::RegisterClass},
     {kAimTargetClassId, &New<AimTargetActor>, &AimTargetActor::RegisterClass},

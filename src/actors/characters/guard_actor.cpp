@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/characters/record_lists.h"
@@ -96,54 +97,6 @@ const RealProperty kReals[] = {
     {kCmdSetPathnodeTime, kCmdGetPathnodeTime, &GuardActor::pathnodeTime},
 };
 
-// The name lists of the two list selectors: one process-wide list each,
-// rebuilt on every ask and copied into the caller's list.
-void FillNames(ParamBlock block, std::vector<std::string> &names, const char *format,
-               size_t count) {
-    names.clear();
-    char text[32];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(text, sizeof(text), format, static_cast<int>(i));
-        names.push_back(text);
-    }
-    auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
-    if (out != nullptr && out != &names) {
-        *out = names;
-    }
-}
-
-// The index whose generated name equals the text; -1 when none.
-int32_t FindName(std::string_view text, const char *format, size_t count) {
-    char name[32];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof(name), format, static_cast<int>(i));
-        if (text == name) {
-            return static_cast<int32_t>(i);
-        }
-    }
-    return -1;
-}
-
-template <class T> T *Selected(std::vector<T> &list, int32_t index) {
-    return index >= 0 && static_cast<size_t>(index) < list.size() ? &list[index] : nullptr;
-}
-
-template <class T> void EraseSelected(std::vector<T> &list, int32_t &index) {
-    if (index >= 0 && static_cast<size_t>(index) < list.size()) {
-        list.erase(list.begin() + index);
-        index = -1;
-    }
-}
-
-// A field of the selected list entry: even ids set it, odd ids answer it.
-template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &field) {
-    if ((commandId & 1u) == 0) {
-        field = block.Read<T>(0);
-    } else {
-        block.Write(0, field);
-    }
-}
-
 void SerializeReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
 
 } // namespace
@@ -159,9 +112,9 @@ void GuardActor::RegisterClass() {
     AppendPropertyRows(descriptor, kSheet);
 }
 
-GuardAttackParam *GuardActor::SelectedAttack() { return Selected(attackParams, attackIndex); }
+GuardAttackParam *GuardActor::SelectedAttack() { return SelectedEntry(attackParams, attackIndex); }
 
-GuardHitEffect *GuardActor::SelectedEffect() { return Selected(hitEffects, effectIndex); }
+GuardHitEffect *GuardActor::SelectedEffect() { return SelectedEntry(hitEffects, effectIndex); }
 
 void GuardActor::AddAreaBoxes() {
     const struct {
@@ -269,9 +222,9 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case 1321:
         if (effect != nullptr) {
             if (commandId <= 1317) {
-                EntryField(commandId, block, effect->type);
+                EntryField(commandId, block, effect->type, false);
             } else {
-                EntryField(commandId, block, commandId <= 1319 ? effect->value : effect->time);
+                EntryField(commandId, block, commandId <= 1319 ? effect->value : effect->time, false);
             }
         }
         return true;
@@ -283,10 +236,10 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case 1331:
         if (attack != nullptr) {
             if (commandId <= 1327) {
-                EntryField(commandId, block, attack->weight);
+                EntryField(commandId, block, attack->weight, false);
             } else {
                 EntryField(commandId, block,
-                           commandId <= 1329 ? attack->effectMul : attack->evalDelay);
+                           commandId <= 1329 ? attack->effectMul : attack->evalDelay, false);
             }
         }
         return true;
@@ -304,30 +257,30 @@ bool GuardActor::ServeLists(uint32_t commandId, ParamBlock block) {
         effectIndex = static_cast<int32_t>(hitEffects.size()) - 1;
         return true;
     case kCmdDeleteGuardHitEffect:
-        EraseSelected(hitEffects, effectIndex);
+        EraseSelectedEntry(hitEffects, effectIndex);
         return true;
     case kCmdSelectGuardHitEffect: {
-        const int32_t found = FindName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
+        const int32_t found = FindIndexedName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
         effectIndex = found >= 0 ? found : effectIndex;
         return true;
     }
     case kCmdGetGuardHitEffectNames:
-        FillNames(block, effectNames, "Hit Effect %d", hitEffects.size());
+        FillIndexedNames(block, effectNames, "Hit Effect %d", hitEffects.size());
         return true;
     case kCmdAddGuardAttackParam:
         attackParams.push_back(GuardAttackParam{});
         attackIndex = static_cast<int32_t>(attackParams.size()) - 1;
         return true;
     case kCmdDeleteGuardAttackParam:
-        EraseSelected(attackParams, attackIndex);
+        EraseSelectedEntry(attackParams, attackIndex);
         return true;
     case kCmdSelectGuardAttack: {
-        const int32_t found = FindName(block.ReadString(0), "Attack%d", attackParams.size());
+        const int32_t found = FindIndexedName(block.ReadString(0), "Attack%d", attackParams.size());
         attackIndex = found >= 0 ? found : attackIndex;
         return true;
     }
     case kCmdGetGuardAttackNames:
-        FillNames(block, attackNames, "Attack%d", attackParams.size());
+        FillIndexedNames(block, attackNames, "Attack%d", attackParams.size());
         return true;
     default:
         return false;

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "actors/characters/brain_services.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/base_command_ids.h"
@@ -55,28 +56,7 @@ inline constexpr int32_t kMotionSleep = 10;
 
 inline constexpr uint32_t kTrailMaxPoints = 64;
 
-// Sends a one-value command (nothing for a null actor); answers the
-// handler's result, 0 without an actor.
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value);
-int SendReal(Actor *actor, uint32_t commandId, float value);
-int SendText(Actor *actor, uint32_t commandId, const std::string &text);
-// Asks a query whose block starts at 0 (0 without an actor or answer).
-float QueryReal(Actor *actor, uint32_t commandId);
-uint32_t QueryWord(Actor *actor, uint32_t commandId);
 // The identity rotation without an actor.
 Quaternion QueryQuaternion(Actor *actor, uint32_t commandId);
-
-// The first direct child of the class; null when none.
-Actor *FindChildOfClass(Actor *actor, uint32_t classId);
-
-float Distance(const Vector3 &a, const Vector3 &b);
-// The distance with the y difference left out.
-float HorizontalDistance(const Vector3 &a, const Vector3 &b);
-
-// Draws an index by weight, as drawing one entry from a list that holds
-// each index `weight` times would: Rand() mod the (64-bit) sum of the
-// weights, found on the running sum. -1 when the weights add up to 0; a
-// single weighted entry is taken without drawing.
-int32_t WeightedDraw(std::span<const uint32_t> weights);
 
 } // namespace guard

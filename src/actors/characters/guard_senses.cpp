@@ -20,94 +20,12 @@ using namespace guard;
 
 namespace guard {
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
-                            : 0;
-}
-
-int SendReal(Actor *actor, uint32_t commandId, float value) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))
-                            : 0;
-}
-
-int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
-    std::string copy = text;
-    return actor != nullptr
-               ? actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1))
-               : 0;
-}
-
-float QueryReal(Actor *actor, uint32_t commandId) {
-    float value = 0.0f;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
-uint32_t QueryWord(Actor *actor, uint32_t commandId) {
-    uint32_t value = 0;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
 Quaternion QueryQuaternion(Actor *actor, uint32_t commandId) {
     Quaternion value = {0.0f, 0.0f, 0.0f, 1.0f};
     if (actor != nullptr) {
         actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
     }
     return value;
-}
-
-Actor *FindChildOfClass(Actor *actor, uint32_t classId) {
-    if (actor == nullptr) {
-        return nullptr;
-    }
-    for (Actor *child : actor->children) {
-        if (child != nullptr && child->classId == classId) {
-            return child;
-        }
-    }
-    return nullptr;
-}
-
-float Distance(const Vector3 &a, const Vector3 &b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    const float dz = a.z - b.z;
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
-
-float HorizontalDistance(const Vector3 &a, const Vector3 &b) {
-    const float dx = a.x - b.x;
-    const float dz = a.z - b.z;
-    return std::sqrt(dx * dx + dz * dz);
-}
-
-int32_t WeightedDraw(std::span<const uint32_t> weights) {
-    uint64_t sum = 0;
-    size_t weighted = 0;
-    int32_t only = -1;
-    for (size_t i = 0; i < weights.size(); ++i) {
-        sum += weights[i];
-        if (weights[i] != 0) {
-            ++weighted;
-            only = static_cast<int32_t>(i);
-        }
-    }
-    if (weighted <= 1) {
-        return only; // nothing to draw between
-    }
-    uint64_t ticket = static_cast<uint64_t>(Rand()) % sum;
-    for (size_t i = 0; i < weights.size(); ++i) {
-        if (ticket < weights[i]) {
-            return static_cast<int32_t>(i);
-        }
-        ticket -= weights[i];
-    }
-    return -1;
 }
 
 } // namespace guard
@@ -285,24 +203,7 @@ void GuardActor::SampleTrail(float dt) {
     if (trailTimer <= trailInterval) {
         return;
     }
-    const Vector3 p = trailTarget.target->GetWorldPosition();
-    if (huntTrail.empty()) {
-        huntTrail.push_back(p);
-    } else if (Distance(huntTrail.back(), p) > 20.0f) {
-        huntTrail.push_back(p);
-        if (huntTrail.size() > 8) {
-            // A loop of the target: cut back to where it was near this point.
-            for (size_t i = 0; i + 4 < huntTrail.size(); ++i) {
-                if (Distance(huntTrail[i], p) < 100.0f) {
-                    huntTrail.resize(i);
-                    break;
-                }
-            }
-        }
-    }
-    if (huntTrail.size() > trailMax) {
-        huntTrail.pop_front();
-    }
+    AddTrailSample(huntTrail, trailTarget.target->GetWorldPosition(), trailMax);
     trailTimer -= trailInterval;
 }
 
@@ -357,30 +258,10 @@ void GuardActor::ApplyHit(Actor *victim, float mul) {
     }
     const int32_t victimId = victim->actorId;
     SendReal(victim, kCmdSetHoldTime, 0.0f);
-    char text[32];
-    if (gethitId > 0) {
-        std::snprintf(text, sizeof(text), "Gethit%u", gethitId - 1);
-        SendText(victim, kCmdSetMovement, text);
-    }
-    if (damageId > 0) {
-        std::snprintf(text, sizeof(text), "Damage%u", damageId - 1);
-        SendText(victim, kCmdSetNextMovement, text);
-    }
+    SendHitMovements(victim, gethitId, damageId);
     SendReal(victim, kCmdSetHoldTime, hitHoldTime);
     sinceStrike = 0.0f;
-    // The victim's handlers may delete it; each effect finds it again.
-    const std::vector<GuardHitEffect> effects = hitEffects;
-    for (const GuardHitEffect &effect : effects) {
-        Actor *still = ActorTableEntry(victimId);
-        if (still != victim) {
-            return;
-        }
-        if (effect.type >= kGuardHitEffectTypeCount) {
-            continue; // not a parameter: kept in the list, never sent
-        }
-        float values[2] = {effect.value * mul, effect.time * mul};
-        victim->HandleCommand(kCmdChangeCpFirst + effect.type, ParamBlock(values, sizeof(values)));
-    }
+    SendHitEffects(victim, victimId, hitEffects, mul);
 }
 
 // --- fighting -------------------------------------------------------------------------

@@ -1,0 +1,487 @@
+// The AI Player's registration, property sheet, command handler, binding to
+// its character, copy and actor-file record. The think and the spy
+// reactions are in ai_player_think.cpp, following, fighting, perception and
+// the draw-group memory in ai_player_fight.cpp.
+#include "actors/characters/ai_player_actor.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "actors/characters/ai_helper_actor.h"
+#include "actors/characters/ai_player_internal.h"
+#include "actors/characters/brain_services.h"
+#include "actors/characters/character_actor.h"
+#include "actors/characters/record_lists.h"
+#include "base/file_system.h"
+#include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+
+using namespace aiplayer;
+
+namespace aiplayer {
+
+float HealthOf(const Actor *actor) {
+    const auto *character = dynamic_cast<const CharacterActor *>(actor);
+    return character != nullptr ? character->health : 0.0f;
+}
+
+uint32_t GroupOf(const Actor *actor) {
+    const auto *character = dynamic_cast<const CharacterActor *>(actor);
+    return character != nullptr ? character->characterGroup : 0u;
+}
+
+bool IsSuspended(const Actor *actor) {
+    const auto *character = dynamic_cast<const CharacterActor *>(actor);
+    return character != nullptr && (character->charFlags & kCharSuspended) != 0;
+}
+
+} // namespace aiplayer
+
+namespace {
+
+const PropertySheetRow kSheet[] = {
+    {"AI Player Properties", PropertyKind::PageTitle, 0, 0},
+    {"Set AI Type.", PropertyKind::Caption, 0, 0},
+    {"Type:|Normal|0|Static|1|", PropertyKind::Enumeration, 1443, 1444},
+    {"Can Open Door:", PropertyKind::CheckBox, 1491, 1492},
+    {"Never Run In Fight:", PropertyKind::CheckBox, 1447, 1448},
+    {"Delete If Not Drawn:", PropertyKind::Caption, 0, 0},
+    {"Use Delete If Not Drawn:", PropertyKind::CheckBox, 1503, 1504},
+    {"Delete Delay:", PropertyKind::Time, 1505, 1506},
+    {"Not Drawn Event Timer:", PropertyKind::Caption, 0, 0},
+    {"Time:", PropertyKind::Time, 1507, 1508},
+    {"Follow Properties", PropertyKind::PageTitle, 0, 0},
+    {"Start Follow:|On Action|0|On Follow Distance|1|On Hearing And Vision|2|",
+     PropertyKind::Enumeration, 1462, 1463},
+    {"Distance:", PropertyKind::Real, 1451, 1452},
+    {"Min Time:", PropertyKind::Time, 1453, 1454},
+    {"Max Time:", PropertyKind::Time, 1455, 1456},
+    {"Follow Group:", PropertyKind::GroupMask, 1459, 1460},
+    {"Fight Properties", PropertyKind::PageTitle, 0, 0},
+    {"Fight Dist:", PropertyKind::Real, 1464, 1465},
+    {"Hit Dist:", PropertyKind::Real, 1466, 1467},
+    {"Fight Group:", PropertyKind::GroupMask, 1468, 1469},
+    {"Attack", PropertyKind::ListSelector, 1487, 1488},
+    {"Add Attack|Add|", PropertyKind::Button, 1489, 0},
+    {"Delete Attack|Delete|", PropertyKind::Button, 1490, 0},
+    {"Attack Param", PropertyKind::Caption, 0, 0},
+    {"Rand", PropertyKind::WholeNumber, 1493, 1494},
+    {"Eval Delay", PropertyKind::Time, 1497, 1498},
+    {"Eff Mul", PropertyKind::Real, 1495, 1496},
+    {"Can Fight In Go To State:", PropertyKind::CheckBox, 1449, 1450},
+    {"Hit Effect Properties", PropertyKind::PageTitle, 0, 0},
+    {"Character Animation Effect", PropertyKind::Caption, 0, 0},
+    {"Gethit:|Non|0|Gethit 0|1|Gethit 1|2|Gethit 2|3|Gethit 3|4|Gethit 4|5|Gethit 5|6|Gethit "
+     "6|7|Gethit 7|8|Gethit 8|9|Gethit 9|10|",
+     PropertyKind::Enumeration, 1471, 1472},
+    {"Damage:|Non|0|Damage 0|1|Damage 1|2|Damage 2|3|Damage 3|4|Damage 4|5|Damage 5|6|Damage "
+     "6|7|Damage 7|8|Damage 8|9|Damage 9|10|",
+     PropertyKind::Enumeration, 1473, 1474},
+    {"Character Hold Time", PropertyKind::Time, 1475, 1476},
+    {"Hit Effect Management", PropertyKind::Caption, 0, 0},
+    {"Effect", PropertyKind::ListSelector, 1479, 1480},
+    {"Add Effect|Add|", PropertyKind::Button, 1477, 0},
+    {"Delete Effect|Delete|", PropertyKind::Button, 1478, 0},
+    {"Hit Effect", PropertyKind::Caption, 0, 0},
+    {"Effect:|Speed|0|Endurance|1|Strength|2|Weight|3|Hearing|4|Noise Level|5|Constitution|6|"
+     "Vision|7|Fov|8|Gamma R Add|9|Gamma G Add|10|Gamma B Add|11|Health|12|Drop Items|13|"
+     "Unused|14|",
+     PropertyKind::Enumeration, 1481, 1482},
+    {"Value", PropertyKind::Real, 1483, 1484},
+    {"Time", PropertyKind::Time, 1485, 1486},
+    {"Death Properties", PropertyKind::PageTitle, 0, 0},
+    {"Type:|Non|0|Delete|1|Spawn Random|2|Spawn On Place|3|", PropertyKind::Enumeration, 1499,
+     1500},
+    {"Delay", PropertyKind::Time, 1501, 1502},
+    {"Memory Properties", PropertyKind::PageTitle, 0, 0},
+    {"Use Memory:", PropertyKind::CheckBox, 1445, 1446},
+};
+
+// A set/get pair bound to one word of the brain.
+struct WordProperty {
+    uint32_t set;
+    uint32_t get;
+    uint32_t AIPlayerFields::*word;
+};
+struct RealProperty {
+    uint32_t set;
+    uint32_t get;
+    float AIPlayerFields::*real;
+};
+
+const WordProperty kWords[] = {
+    {1443, 1444, &AIPlayerFields::aiType},          {1445, 1446, &AIPlayerFields::useMemory},
+    {1447, 1448, &AIPlayerFields::neverRunInFight}, {1449, 1450, &AIPlayerFields::canFightInGoTo},
+    {1459, 1460, &AIPlayerFields::followGroup},     {1462, 1463, &AIPlayerFields::startFollow},
+    {1468, 1469, &AIPlayerFields::fightGroup},      {1471, 1472, &AIPlayerFields::hitGethitId},
+    {1473, 1474, &AIPlayerFields::hitDamageId},     {1491, 1492, &AIPlayerFields::canOpenDoor},
+    {1499, 1500, &AIPlayerFields::deathType},       {1503, 1504, &AIPlayerFields::deleteIfNotDrawn},
+};
+const RealProperty kReals[] = {
+    {1451, 1452, &AIPlayerFields::followDistance},
+    {1453, 1454, &AIPlayerFields::followMinTime},
+    {1455, 1456, &AIPlayerFields::followMaxTime},
+    {1457, 1458, &AIPlayerFields::turnSpeed},
+    {1464, 1465, &AIPlayerFields::fightDistance},
+    {1466, 1467, &AIPlayerFields::fightHitDistance},
+    {1475, 1476, &AIPlayerFields::hitHoldTime},
+    {1501, 1502, &AIPlayerFields::deathDelay},
+    {1505, 1506, &AIPlayerFields::deleteIfNotDrawnTime},
+    {1507, 1508, &AIPlayerFields::notDrawnEventTime},
+};
+
+// Group n (1..32) as its bit; 0 outside.
+uint32_t GroupBit(uint32_t n) { return n >= 1 && n <= 32 ? 1u << (n - 1) : 0u; }
+
+} // namespace
+
+// --- registration, construction ----------------------------------------------------
+
+void AIPlayerActor::RegisterClass() { RegisterBasicClassSheet(kAIPlayerClassId, kSheet); }
+
+AIPlayerActor::AIPlayerActor() { classId = kAIPlayerClassId; }
+
+AIPlayerActor::~AIPlayerActor() { targetLink.Release(); }
+
+Actor *AIPlayerActor::Character() const {
+    return ActorAt(characterId, static_cast<int32_t>(kCharacterClassId));
+}
+Actor *AIPlayerActor::TrailLeader() const { return ActorAt(trailLeaderId); }
+Actor *AIPlayerActor::ExploreExit() const { return ActorAt(exploreExitId); }
+
+std::vector<Actor *> AIPlayerActor::Markers() const {
+    std::vector<Actor *> markers;
+    for (int32_t id : markerIds) {
+        if (Actor *marker = ActorAt(id, static_cast<int32_t>(kAIHelperClassId))) {
+            markers.push_back(marker);
+        }
+    }
+    return markers;
+}
+
+// --- commands -------------------------------------------------------------------------
+
+bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
+    for (const WordProperty &p : kWords) {
+        if (commandId == p.set || commandId == p.get) {
+            if (commandId == p.set) {
+                this->*p.word = block.ReadU32(0);
+            } else {
+                block.WriteU32(0, this->*p.word);
+            }
+            return true;
+        }
+    }
+    for (const RealProperty &p : kReals) {
+        if (commandId == p.set || commandId == p.get) {
+            if (commandId == p.set) {
+                this->*p.real = block.ReadF32(0);
+            } else {
+                block.WriteF32(0, this->*p.real);
+            }
+            return true;
+        }
+    }
+    if (commandId == kCmdAIPSetFollowGroupBit || commandId == kCmdAIPSetFightGroupBit) {
+        uint32_t &mask = commandId == kCmdAIPSetFollowGroupBit ? followGroup : fightGroup;
+        const uint32_t bit = GroupBit(block.ReadU32(0));
+        mask = block.ReadU32(4) != 0 ? (mask | bit) : (mask & ~bit);
+        return true;
+    }
+    if (commandId >= 1481 && commandId <= 1486) {
+        if (AIHitEffect *effect = SelectedEntry(hitEffects, selectedHitEffect)) {
+            if (commandId <= 1482) {
+                EntryField(commandId, block, effect->type, true);
+            } else {
+                EntryField(commandId, block, commandId <= 1484 ? effect->value : effect->time,
+                           true);
+            }
+        }
+        return true;
+    }
+    if (commandId >= 1493 && commandId <= 1498) {
+        if (AIAttackParam *attack = SelectedEntry(attacks, selectedAttack)) {
+            if (commandId <= 1494) {
+                EntryField(commandId, block, attack->randWeight, true);
+            } else {
+                EntryField(commandId, block,
+                           commandId <= 1496 ? attack->effectMul : attack->evalDelay, true);
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+bool AIPlayerActor::ServeLists(uint32_t commandId, ParamBlock block) {
+    static std::vector<std::string> effectNames;
+    static std::vector<std::string> attackNames;
+    switch (commandId) {
+    case kCmdAIPAddHitEffect:
+        hitEffects.push_back(AIHitEffect{});
+        selectedHitEffect = static_cast<int32_t>(hitEffects.size()) - 1;
+        return true;
+    case kCmdAIPDeleteHitEffect:
+        EraseSelectedEntry(hitEffects, selectedHitEffect);
+        return true;
+    case kCmdAIPSelectHitEffect: {
+        const int32_t found =
+            FindIndexedName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
+        selectedHitEffect = found >= 0 ? found : selectedHitEffect;
+        return true;
+    }
+    case kCmdAIPHitEffectNames:
+        FillIndexedNames(block, effectNames, "Hit Effect %d", hitEffects.size());
+        return true;
+    case kCmdAIPAddAttack:
+        attacks.push_back(AIAttackParam{});
+        selectedAttack = static_cast<int32_t>(attacks.size()) - 1;
+        return true;
+    case kCmdAIPDeleteAttack:
+        EraseSelectedEntry(attacks, selectedAttack);
+        return true;
+    case kCmdAIPSelectAttack: {
+        const int32_t found = FindIndexedName(block.ReadString(0), "Attack%d", attacks.size());
+        selectedAttack = found >= 0 ? found : selectedAttack;
+        return true;
+    }
+    case kCmdAIPAttackNames:
+        FillIndexedNames(block, attackNames, "Attack%d", attacks.size());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AIPlayerActor::GoToPoint(const Vector3 &point, uint32_t motion) {
+    goToPoints.assign(1, point);
+    goToMotion = motion;
+    SetState(kAIPGoTo);
+}
+
+void AIPlayerActor::Obstacle() {
+    actionCountdown = 5.0f;
+    Actor *character = Character();
+    SendIfPresent(character, kCmdMotionQueueClear, ParamBlock());
+    SendText(character, kCmdMotionQueuePushBack, "M_Back");
+    SetState(kAIPIdle);
+}
+
+int AIPlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeProperty(commandId, block) || ServeLists(commandId, block)) {
+        return Actor::HandleCommand(commandId, block);
+    }
+    switch (commandId) {
+    case kCmdAIPStateIdle:
+        SetState(kAIPIdle);
+        break;
+    case kCmdAIPStateScared:
+        SetState(kAIPScared);
+        break;
+    case kCmdAIPStateInactive:
+        SetState(kAIPInactive);
+        break;
+    case kCmdAIPSearchAndGoTo:
+        SearchAndGoTo(std::string(block.ReadString(0)));
+        break;
+    case kCmdAIPGoToPosition:
+        GoToPoint(block.Read<Vector3>(0), kAIMotionRun);
+        break;
+    case kCmdAIPGoToActor:
+    case kCmdAIPWalkToActor:
+    case kCmdAIPRunToActor:
+        // A null actor has no position: nothing happens.
+        if (Actor *actor = block.ReadActor(0)) {
+            GoToPoint(actor->GetWorldPosition(),
+                      commandId == kCmdAIPWalkToActor ? kAIMotionWalk : kAIMotionRun);
+        }
+        break;
+    case kCmdAIPObstacle:
+    case kCmdAIPShaft:
+        Obstacle();
+        break;
+    case kCmdAIPObstacleJump:
+    case kCmdAIPShaftJump:
+        if (hasJumpMotion != 0) {
+            SendIfPresent(Character(), kCmdCcJump, ParamBlock());
+        } else if (commandId == kCmdAIPShaftJump) {
+            Obstacle();
+        }
+        break;
+    case kCmdInitNew:
+    case kCmdInitLoad:
+    case kCmdInitCopy:
+        targetLink.origin = this;
+        break;
+    case kCmdPrecalculate:
+        Bind();
+        break;
+    case kCmdCreate:
+        if (auto *source = dynamic_cast<AIPlayerActor *>(block.ReadActor(0));
+            source != nullptr && source != this) {
+            CopyFields(*source);
+        }
+        break;
+    case kCmdKill:
+        if (Actor *character = Character()) {
+            SendIfPresent(character, kCmdRemoveAllCommandSpy, ParamBlock());
+        }
+        break;
+    case kCmdInvalidActorPointer:
+        // The target went: the trail's leader goes with it.
+        targetLink.Release();
+        trailLeaderId = -1;
+        SetState(kAIPInactive);
+        break;
+    case kCmdSpyNotice:
+        SpyNotice(block);
+        return 1;
+    default:
+        break;
+    }
+    return Actor::HandleCommand(commandId, block);
+}
+
+void AIPlayerActor::CopyFields(AIPlayerActor &source) {
+    static_cast<AIPlayerFields &>(*this) = source;
+    targetLink.path = source.targetLink.path;
+    targetLink.origin = source.targetLink.origin;
+    targetLink.Assign(source.targetLink.target);
+}
+
+// --- binding ----------------------------------------------------------------------------
+
+void AIPlayerActor::Bind() {
+    auto *character = dynamic_cast<CharacterActor *>(parent);
+    if (character != nullptr && parent->classId == kCharacterClassId) {
+        characterId = character->actorId;
+        // This brain becomes the character's only spy.
+        RemoveAllCommandSpies(character);
+        SendWord(character, kCmdAddCommandSpy, static_cast<uint32_t>(actorId));
+        character->brain.Assign(this);
+        SendWord(character, kCmdSetMaster, 1);
+        SendReal(character, kCmdSetHoldTime, 0.0f);
+        startHealth = QueryReal(character, kCmdGetHealth);
+        SendWord(character, kCmdSetDirectionBehaviour, 0);
+        SendWord(character, kCmdSetCharacterType, 2);
+
+        // The weights of the attacks as they are now, rebuilt every time.
+        attackPool.clear();
+        for (const AIAttackParam &attack : attacks) {
+            attackPool.push_back(attack.randWeight);
+        }
+
+        hasJumpMotion = 0;
+        uint8_t query[4 + sizeof(Actor *)] = {};
+        const int32_t skinClass = static_cast<int32_t>(kSkinClass);
+        std::memcpy(query, &skinClass, sizeof(skinClass));
+        character->HandleCommand(kCmdFindChildByClass, ParamBlock(query, sizeof(query)));
+        Actor *skin = nullptr;
+        std::memcpy(&skin, query + 4, sizeof(skin));
+        if (skin != nullptr) {
+            std::vector<std::string> names;
+            void *list = &names;
+            skin->HandleCommand(kCmdMotionStringList, ParamBlock(&list, sizeof(list)));
+            for (const std::string &name : names) {
+                if (!name.empty() && (name[0] == 'J' || name[0] == 'j')) {
+                    hasJumpMotion = 1;
+                }
+            }
+        }
+        // The character entered its draw group before this spied on it.
+        EnterDrawGroup(character->drawGroupId);
+    }
+    if (processEntry == nullptr) {
+        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+                                         0.0f, 0.0f, nullptr, kProcessLayer);
+    }
+    if (aiState == kAIPFight || aiState == kAIPFollow) {
+        aiState = kAIPIdle;
+        previousState = -1;
+    }
+    if (Actor *bound = Character()) {
+        // Outside the movement names: the character plays none until the
+        // next motion is set.
+        static_cast<CharacterActor *>(bound)->movement = 0xFFFFFFFFu;
+        SendText(bound, kCmdSetMotion, "N_Neutral");
+    }
+}
+
+// --- file -------------------------------------------------------------------------------------
+
+int AIPlayerActor::Serialize(Archive &archive, uint32_t mode) {
+    if (Actor::Serialize(archive, mode) == 0) {
+        return 0;
+    }
+    archive.SerializeWordsSince(1, &aiType, 1);
+    archive.SerializeWordsSince(1, &useMemory, 1);
+    archive.SerializeWordsSince(1, &canOpenDoor, 1);
+    archive.SerializeWordsSince(1, &canFightInGoTo, 1);
+    archive.SerializeWordsSince(1, &deleteIfNotDrawn, 1);
+    archive.SerializeWordsSince(1, &deleteIfNotDrawnTime, 1);
+    archive.SerializeWordsSince(1, &notDrawnEventTime, 1);
+    archive.SerializeWordsSince(1, &neverRunInFight, 1);
+    archive.SerializeWordsSince(19, &followDistance, 1);
+    archive.SerializeWordsSince(19, &followMinTime, 1);
+    archive.SerializeWordsSince(19, &followMaxTime, 1);
+    archive.SerializeWordsSince(27, &startFollow, 1);
+    archive.SerializeWordsSince(27, &followGroup, 1);
+    archive.SerializeWordsSince(19, &fightDistance, 1);
+    archive.SerializeWordsSince(19, &fightHitDistance, 1);
+    archive.SerializeWordsSince(27, &fightGroup, 1);
+    if (!SerializeRecordList(archive, 19, hitEffects, [&](AIHitEffect &e) {
+            archive.SerializeWord(&e.type);
+            archive.SerializeWords(&e.value, 1);
+            archive.SerializeWords(&e.time, 1);
+        })) {
+        return 0;
+    }
+    archive.SerializeWordsSince(19, &hitGethitId, 1);
+    archive.SerializeWordsSince(19, &hitDamageId, 1);
+    archive.SerializeWordsSince(19, &hitHoldTime, 1);
+    if (!SerializeRecordList(archive, 19, attacks, [&](AIAttackParam &a) {
+            archive.SerializeWord(&a.randWeight);
+            archive.SerializeWords(&a.effectMul, 1);
+            archive.SerializeWords(&a.evalDelay, 1);
+        })) {
+        return 0;
+    }
+    archive.SerializeWordsSince(21, &deathType, 1);
+    archive.SerializeWordsSince(21, &deathDelay, 1);
+    archive.SerializeWordsSince(41, &turnSpeed, 1);
+    archive.SerializeWordsSince(45, &stateTimer, 1);
+    archive.SerializeWordsSince(45, &aiState, 1);
+    archive.SerializeWordsSince(45, &previousState, 1);
+    return archive.Failed() ? 0 : 1;
+}
+
+void AIPlayerActor::DumpClassFields(std::vector<std::string> &lines) const {
+    auto word = [](uint32_t w) { return std::to_string(w); };
+    lines.push_back(
+        "aiplayer type " + word(aiType) + " memory " + word(useMemory) + " opendoor " +
+        word(canOpenDoor) + " fightingoto " + word(canFightInGoTo) + " deletenotdrawn " +
+        word(deleteIfNotDrawn) + " deletetime " + DumpNumber(deleteIfNotDrawnTime) +
+        " eventtime " + DumpNumber(notDrawnEventTime) + " neverrun " + word(neverRunInFight) +
+        " follow " + DumpNumber(followDistance) + " mintime " + DumpNumber(followMinTime) +
+        " maxtime " + DumpNumber(followMaxTime) + " startfollow " + word(startFollow) +
+        " followgroup " + DumpMask(followGroup) + " fight " + DumpNumber(fightDistance) + " hit " +
+        DumpNumber(fightHitDistance) + " fightgroup " + DumpMask(fightGroup) + " effects " +
+        std::to_string(hitEffects.size()) + " gethit " + word(hitGethitId) + " damage " +
+        word(hitDamageId) + " hold " + DumpNumber(hitHoldTime) + " attacks " +
+        std::to_string(attacks.size()) + " deathtype " + word(deathType) + " deathdelay " +
+        DumpNumber(deathDelay) + " turn " + DumpNumber(turnSpeed) + " statetimer " +
+        DumpNumber(stateTimer) + " state " + std::to_string(aiState) + " previous " +
+        std::to_string(previousState));
+    for (size_t i = 0; i < hitEffects.size(); ++i) {
+        const AIHitEffect &e = hitEffects[i];
+        lines.push_back("aiplayereffect " + std::to_string(i) + " type " + word(e.type) +
+                        " value " + DumpNumber(e.value) + " time " + DumpNumber(e.time));
+    }
+    for (size_t i = 0; i < attacks.size(); ++i) {
+        const AIAttackParam &a = attacks[i];
+        lines.push_back("aiplayerattack " + std::to_string(i) + " weight " + word(a.randWeight) +
+                        " mul " + DumpNumber(a.effectMul) + " delay " + DumpNumber(a.evalDelay));
+    }
+}
