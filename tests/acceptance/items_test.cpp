@@ -27,10 +27,11 @@ constexpr uint32_t kCmdSetType = 837, kCmdSetHealth = 1017, kCmdChangeCpSpeed = 
 constexpr uint32_t kCmdRecoil = 1040, kCmdAddAmmo = 1043, kCmdRightGrab = 1072;
 constexpr uint32_t kCmdOnInHand = 751, kCmdSetItemType = 602, kCmdSetItemState = 612;
 constexpr uint32_t kHealthEffect = 12, kCmdChangeCpHealth = 952;
-constexpr uint32_t kEventSphere = kColObjActive | kColObjMarked | kColObjTakesEvents | kColObjCausesEvents;
+constexpr uint32_t kEventSphere =
+    kColObjActive | kColObjMarked | kColObjTakesEvents | kColObjCausesEvents;
 
-GameObjectActor *MakeItem(scene::SceneBuilder &builder, const char *name, uint32_t type, Actor *parent,
-                          const Vector3 &at) {
+GameObjectActor *MakeItem(scene::SceneBuilder &builder, const char *name, uint32_t type,
+                          Actor *parent, const Vector3 &at) {
     auto *item = dynamic_cast<GameObjectActor *>(builder.Make(kGameObjectClassId, name, parent));
     if (item == nullptr) {
         return nullptr;
@@ -44,9 +45,7 @@ GameObjectActor *MakeItem(scene::SceneBuilder &builder, const char *name, uint32
 }
 
 // Rotation about y of a turn that has no other part.
-float Yaw(const Actor *actor) {
-    return 2.0f * std::atan2(actor->rotation.y, actor->rotation.w);
-}
+float Yaw(const Actor *actor) { return 2.0f * std::atan2(actor->rotation.y, actor->rotation.w); }
 
 class ItemsScene : public ::testing::Test {
   protected:
@@ -104,15 +103,8 @@ class ItemsScene : public ::testing::Test {
         spies.Watch(this->boost);
         spies.Watch(this->pistol);
     }
-    // {owner, state} of every 557 about the item.
     std::vector<std::pair<int32_t, uint32_t>> Reports(int32_t itemId) const {
-        std::vector<std::pair<int32_t, uint32_t>> found;
-        for (const RecordedCommand &entry : front->Of(kCmdItemStateReport)) {
-            if (entry.Read<int32_t>(0) == itemId) {
-                found.emplace_back(entry.Read<int32_t>(4), entry.Read<uint32_t>(8));
-            }
-        }
-        return found;
+        return game::ItemStateReports(*front, itemId);
     }
     // E for one frame, then frames until the pistol settles (at most a
     // second); the states it went through.
@@ -202,7 +194,8 @@ TEST_F(ItemsScene, APowerUpSpeedsTheMasterForTenSecondsAndThePistolFiresAndReloa
     EXPECT_EQ(ammo->maxBulletsInClip, 0x4000001u); // the ray's receive groups
 
     // E: the carrier's recoil, one ray, the ammunition's hit on the target.
-    const size_t recoils = copy->Reals(kCmdRecoil).size(), hits = front->Of(kCmdItemHitCharacter).size();
+    const size_t recoils = copy->Reals(kCmdRecoil).size(),
+                 hits = front->Of(kCmdItemHitCharacter).size();
     EXPECT_EQ(Fire(), (std::vector<uint32_t>{weapon::Fire, weapon::BulletLoad, weapon::Loaded}));
     EXPECT_EQ(copy->Reals(kCmdRecoil).size(), recoils + 1);
     ASSERT_EQ(front->Of(kCmdItemHitCharacter).size(), hits + 1);

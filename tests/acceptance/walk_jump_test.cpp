@@ -41,7 +41,10 @@ class WalkSkin : public game::ScriptedSkin {
     }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         const int result = ScriptedSkin::HandleCommand(commandId, block);
-        motionVector = {0.0f, 0.0f, motion == "N_Forward" ? -150.0f : motion == "R_Forward" ? -300.0f : 0.0f};
+        motionVector = {0.0f, 0.0f,
+                        motion == "N_Forward"   ? -150.0f
+                        : motion == "R_Forward" ? -300.0f
+                                                : 0.0f};
         return result;
     }
 };
@@ -76,7 +79,8 @@ class WalkJumpScene : public ::testing::Test {
             game::BoxWall(builder, "Wall" + std::to_string(i), kWalls[i].min, kWalls[i].max, room);
         }
         builder.Make(0, "GA40_Jumps", room);
-        Actor *hero = game::MakeCharacter(builder, "PlayerCharacter", {0, kLedgeTop + kRadius, 0}, room);
+        Actor *hero =
+            game::MakeCharacter(builder, "PlayerCharacter", {0, kLedgeTop + kRadius, 0}, room);
         SendCommandArgs(hero, kCmdSetType, kCharacterThirdPerson);
         SendCommandArgs(hero, kCmdSetHealth, 99.0f);
         SendCommandArgs(hero, kCmdSetFallDamage1Mul, fallDamage1Mul);
@@ -158,7 +162,8 @@ class WalkJumpScene : public ::testing::Test {
         // The body rolls a little over the ledge's edge before it leaves it.
         EXPECT_NEAR(drop, 750.0f, 10.0f);
         EXPECT_GE(std::fabs(lastVelocityY), 1200.0f);
-        return {-(velocityY - lastVelocityY - 900.0f) * copy->paramValue[kParamFallDamage1Mul] * 0.1f,
+        return {-(velocityY - lastVelocityY - 900.0f) * copy->paramValue[kParamFallDamage1Mul] *
+                    0.1f,
                 -(drop - 300.0f) / 900.0f * 100.0f};
     }
 
