@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "actors/characters/character_services.h"
+#include "actors/characters/game_object_actor.h"
 #include "actors/world/door_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/spawn_point_actor.h"
@@ -109,6 +110,16 @@ Recorder *MakeFrontEnd() {
         front->Answer(562, uint32_t{0});
     }
     return front;
+}
+
+std::vector<std::pair<int32_t, uint32_t>> ItemStateReports(const Recorder &front, int32_t itemId) {
+    std::vector<std::pair<int32_t, uint32_t>> found;
+    for (const RecordedCommand &entry : front.Of(kCmdItemStateReport)) {
+        if (entry.Read<int32_t>(0) == itemId) {
+            found.emplace_back(entry.Read<int32_t>(4), entry.Read<uint32_t>(8));
+        }
+    }
+    return found;
 }
 
 // --- ScriptedSkin ---------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actor_record.h"
@@ -69,6 +70,9 @@ class RecorderClass {
 // unless told otherwise, and logs what items and guards report (549, 550,
 // 557, 563, 565, 679). Needs a RecorderClass of class 10.
 Recorder *MakeFrontEnd();
+// {owner, state} of every 557 "Item State Report" about the item that the
+// front end received, in order.
+std::vector<std::pair<int32_t, uint32_t>> ItemStateReports(const Recorder &front, int32_t itemId);
 
 // A class-17 "Skin" double. Motions by name: 1096 fills the list it is
 // given, 1097 answers 0 for an unknown one and 1 for a known one, raising

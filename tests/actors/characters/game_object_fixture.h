@@ -82,13 +82,7 @@ class GameObjectTest : public ::testing::Test {
     }
     // {owner, state} of every 557 about the item.
     std::vector<std::pair<int32_t, uint32_t>> Reports(int32_t itemId) const {
-        std::vector<std::pair<int32_t, uint32_t>> found;
-        for (const RecordedCommand &entry : front->Of(kCmdItemStateReport)) {
-            if (entry.Read<int32_t>(0) == itemId) {
-                found.emplace_back(entry.Read<int32_t>(4), entry.Read<uint32_t>(8));
-            }
-        }
-        return found;
+        return game::ItemStateReports(*front, itemId);
     }
     // The command ids handed to the network for the actor.
     static std::vector<uint32_t> Net(int32_t actorId) {
