@@ -80,7 +80,6 @@ class SaveLoadScene : public ::testing::Test {
         InitSaveDevice(0);
         ResetSaveIndexBuffer();
         std::filesystem::create_directories(builder.folder / "SaveGames");
-        builder.folder.Put("Data/Mission_04_Release.qva", "mission 4");
         builder.folder.Put("Data/Mission_04.mpg", "film");
         previousSleep = SetGameSleep(&RecordSleep);
         g_sleeps.clear();
@@ -127,6 +126,9 @@ class SaveLoadScene : public ::testing::Test {
                                                    "/Scenery/Menu.UI_System_Deactivate();", &error))
             << error;
         ASSERT_TRUE(builder.Load(&error)) << error;
+        // Mission 4's scene file beside it (never loaded here).
+        std::filesystem::copy_file(builder.folder / "Data/Scene.qva",
+                                   builder.folder / "Data/Mission_04_Release.qva");
         saver_ = dynamic_cast<SaveGameActor *>(scene::SceneBuilder::Find("SaveGame"));
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(saver_ != nullptr && inventory != nullptr);
@@ -245,6 +247,7 @@ TEST_F(SaveLoadScene, SavesSlotTwoThenLoadsItIntoMissionFour) {
                         GetActorSystem()->runMode),
               std::pair(0u, 0u));
     // 0.3 s of normal frames later: the film, then the load of mission 4.
+    EXPECT_TRUE(films.opened.empty());
     int frames = 0;
     for (; frames < 60 && spies.Of(kCmdNewGame2).empty(); ++frames) {
         runner.Step();
