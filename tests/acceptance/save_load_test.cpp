@@ -48,10 +48,7 @@ bool AddSlotMaterials(ResourceLibrary &library) {
     LibraryWriter writer;
     writer.AddItem(40, empty);
     writer.AddItem(41, used);
-    const std::vector<uint8_t> bytes = writer.WriteToMemory();
-    Archive archive;
-    archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
-    return !bytes.empty() && library.ReadLibraryArchive(archive, 1, {}) != 0;
+    return scene::AddToLibrary(library, writer.WriteToMemory());
 }
 
 std::string SlotName(int n) {
