@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "actors/characters/guard_scene_fixture.h"
