@@ -77,8 +77,9 @@ std::vector<uint8_t> TestLibrary::Bytes() {
     return writer.WriteToMemory();
 }
 
-bool TestLibrary::Load(ResourceLibrary &library) {
-    const std::vector<uint8_t> bytes = Bytes();
+bool TestLibrary::Load(ResourceLibrary &library) { return AddToLibrary(library, Bytes()); }
+
+bool AddToLibrary(ResourceLibrary &library, const std::vector<uint8_t> &bytes) {
     if (bytes.empty()) {
         return false;
     }

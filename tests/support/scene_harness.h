@@ -40,6 +40,10 @@ struct TestLibrary {
     static bool Load(ResourceLibrary &library);
 };
 
+// Reads a library written in memory (LibraryWriter::WriteToMemory) into the
+// library beside what it holds; false when it is empty or does not read.
+bool AddToLibrary(ResourceLibrary &library, const std::vector<uint8_t> &bytes);
+
 // One notice: the frame counter when it came, the watched actor's name,
 // the command and the first word of its block (0 when it has none).
 struct SpyNotice {
