@@ -11,7 +11,10 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
+#include "library/library_item.h"
+#include "library/library_writer.h"
 #include "library/name_table.h"
+#include "library/resource_library.h"
 #include "library/skeleton.h"
 #include "platform/input.h"
 #include "platform/os/window.h"
@@ -235,6 +238,20 @@ Actor *PathNode(scene::SceneBuilder &builder, const std::string &name, const Vec
     Actor *node = builder.Make(kPathNodeClassId, name, parent);
     SendCommandArgs(node, kCmdSetPosition, at);
     return node;
+}
+
+bool AddMaterials(ResourceLibrary &library, uint32_t firstSlot,
+                  const std::vector<std::string> &names) {
+    std::vector<MaterialItem> materials(names.size());
+    LibraryWriter writer;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        materials[i].name = names[i];
+        writer.AddItem(firstSlot + uint32_t(i), materials[i]);
+    }
+    const std::vector<uint8_t> bytes = writer.WriteToMemory();
+    Archive archive;
+    archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
+    return !bytes.empty() && library.ReadLibraryArchive(archive, 1, {}) != 0;
 }
 
 CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &name,
