@@ -27,8 +27,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSetCharacterType = 837;
-constexpr uint32_t kCmdSetHealth = 1017;
 constexpr uint32_t kCmdSetItemType = 602;
 constexpr uint32_t kCmdSetItemState = 612;
 constexpr uint32_t kCmdSetIcon2 = 627;
@@ -37,9 +35,10 @@ constexpr uint32_t kCmdSetAmmoGroups = 737;
 constexpr InputCode kW = 0x57, kE = 0x45, kLeftShift = 0x92;
 constexpr uint32_t kIconSlot = 4; // "Default" of the harness library
 
-// A Timer that starts with the level at `start` and runs at `speed`.
-Actor *Clock(Actor *parent, const char *name, float total, float start, float speed) {
-    Actor *timer = CreateActor(int32_t(kTimerClassId), name, nullptr, parent, -1, true);
+// A Timer at the id that starts with the level at `start` and runs at
+// `speed`.
+Actor *Clock(Actor *parent, const char *name, int32_t id, float total, float start, float speed) {
+    Actor *timer = CreateActor(int32_t(kTimerClassId), name, nullptr, parent, id, true);
     SendCommandArgs(timer, kCmdSetTotalTime, total);
     SendCommandArgs(timer, kCmdSetTimerStartTime, start);
     SendCommandArgs(timer, kCmdSetTimerMultiplier, speed);
@@ -81,25 +80,24 @@ class HudScene : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
-        ASSERT_TRUE(hudItems);
-        Actor *room = game::Room(builder, "RoomA", {-1000, -100, -1000}, {1000, 400, 1000});
-        game::BoxWall(builder, "Floor", {-900, -20, -900}, {900, 0, 900}, room);
-        CharacterActor *character = game::MakeCharacter(builder, "PlayerCharacter", {0, 0, 0}, room);
-        SendCommandArgs(character, kCmdSetCharacterType, kCharacterThirdPerson);
-        SendCommandArgs(character, kCmdSetHealth, 99.0f);
-        Pistol(builder, FindDescendantByName(character, "RightHand"));
-        // The front end's own actors: the clock below it, the soul amount
+        ASSERT_TRUE(game::AddMaterials(
+            *runner.library, 175,
+            {std::begin(game::kHudMaterialNames), std::end(game::kHudMaterialNames)}));
+        // The globals: the front end with its clock, and the soul amount
         // where the Player and the gauge look for it.
-        Clock(GetActorById(kInventoryActorId), "MissionTime", 600.0f, 30.0f, 1.0f);
-        Actor *soul = CreateActor(0, "ScriptSoul", nullptr, GetActorById(1), -1, true);
-        Clock(soul, "Amount", 10.0f, 5.0f, 0.0f);
-        // The front end was set up with the world; as with a loaded globals
-        // file it sets up again, now that its actors are there.
+        const int32_t first = kInventoryActorId;
+        Clock(GetActorById(first), "MissionTime", first + 1, 600.0f, 30.0f, 1.0f);
+        Actor *soul = CreateActor(0, "ScriptSoul", nullptr, GetActorById(kGlobalRootId), first + 2, true);
+        Clock(soul, "Amount", first + 3, 10.0f, 5.0f, 0.0f);
+        std::string error;
+        ASSERT_TRUE(builder.LoadGlobals(first, first + 4, "Globals.qva", &error)) << error;
+
+        CharacterActor *character = game::PlayerLevel(builder);
+        ASSERT_NE(character, nullptr);
+        Pistol(builder, FindDescendantByName(character, "RightHand"));
+        ASSERT_TRUE(builder.Load(&error)) << error;
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_NE(inventory, nullptr);
-        builder.beforeStart = [this] { inventory->HandleCommand(kCmdPrecalculate, ParamBlock()); };
-        std::string error;
-        ASSERT_TRUE(builder.Load(&error)) << error;
         hero = scene::SceneBuilder::Find("GA1_Player");
         ASSERT_NE(hero, nullptr);
         BindDefaultActions();
@@ -173,11 +171,6 @@ class HudScene : public ::testing::Test {
     }
 
     scene::SceneRunner runner;
-    // In the library before the world (and its front end) is made.
-    const bool hudItems =
-        runner.Ready() &&
-        game::AddMaterials(*runner.library, 175,
-                           {std::begin(game::kHudMaterialNames), std::end(game::kHudMaterialNames)});
     scene::SceneBuilder builder;
     game::RecorderClass skins{game::kSkinClassId, &game::NewScriptedSkin};
     game::ScriptedKeys keys{runner};

@@ -33,6 +33,8 @@ constexpr uint32_t kCmdSetMotion = 1097;
 constexpr uint32_t kCmdGetBone = 1120;
 constexpr uint32_t kCmdCallbackSkinLooping = 1121;
 constexpr uint32_t kCmdCallbackMotionSet = 1122;
+constexpr uint32_t kCmdSetCharacterType = 837;
+constexpr uint32_t kCmdSetCharacterHealth = 1017;
 constexpr uint32_t kCmdIsTransitionPlaying = 1135;
 constexpr uint32_t kPathNodeClassId = 26;
 
@@ -269,6 +271,17 @@ CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &n
                                 kColObjActive | kColObjCausesEvents | kColObjTakesEvents));
     character->AddColObj(Sphere(character, "Action", {0.0f, 30.0f, 30.0f}, 40.0f,
                                 kColObjCausesEvents | kColObjTakesEvents));
+    return character;
+}
+
+CharacterActor *PlayerLevel(scene::SceneBuilder &builder) {
+    Actor *room = Room(builder, "RoomA", {-1000, -100, -1000}, {1000, 400, 1000});
+    BoxWall(builder, "Floor", {-900, -20, -900}, {900, 0, 900}, room);
+    CharacterActor *character = MakeCharacter(builder, "PlayerCharacter", {0, 0, 0}, room);
+    if (character != nullptr) {
+        SendCommandArgs(character, kCmdSetCharacterType, kCharacterThirdPerson);
+        SendCommandArgs(character, kCmdSetCharacterHealth, 99.0f);
+    }
     return character;
 }
 

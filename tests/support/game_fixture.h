@@ -136,4 +136,9 @@ Actor *Door(scene::SceneBuilder &builder, const std::string &name, const Vector3
 CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &name,
                               const Vector3 &at, Actor *parent = nullptr);
 
+// A level to start: a room with a box floor and "PlayerCharacter", a
+// third-person character with health 99 that "Start Game" copies for the
+// master Player.
+CharacterActor *PlayerLevel(scene::SceneBuilder &builder);
+
 } // namespace game

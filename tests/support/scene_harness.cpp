@@ -176,6 +176,19 @@ bool SceneBuilder::Load(std::string *error, const std::string &file) {
     return true;
 }
 
+bool SceneBuilder::LoadGlobals(int32_t first, int32_t end, const std::string &file,
+                               std::string *error) {
+    ActorSystem *system = GetActorSystem();
+    const std::string path = folder.Path() + "/Data/" + file;
+    bool ok = system != nullptr &&
+              SaveActors(path, uint32_t(first), uint32_t(end), kSerializeSave) != 0;
+    ok = ok && SendCommandArgs(GetActorById(kGlobalRootId), kCmdOpenFile, file.c_str()) != 0;
+    if (!ok && error != nullptr) {
+        *error = system != nullptr ? system->errorText : "no actor system";
+    }
+    return ok;
+}
+
 Actor *SceneBuilder::Find(const std::string &name) { return FindActorByName(name, -1); }
 
 bool SceneBuilder::Claim(Actor *actor) {

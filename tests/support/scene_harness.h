@@ -86,6 +86,13 @@ class SceneBuilder {
     // Game". False (with the actor system's error text in `error`) when a
     // step fails.
     bool Load(std::string *error = nullptr, const std::string &file = "Scene.qva");
+    // Globals: writes the actors of ids first..end-1 to Data/<file> and
+    // opens the file on "Global", as the engine loads its globals file
+    // before the scene. Opening it replaces what "Global" holds, the front
+    // end (16) among it: the range should take it in. False (with the
+    // error text) when a step fails.
+    bool LoadGlobals(int32_t first, int32_t end, const std::string &file,
+                     std::string *error = nullptr);
     // The loaded actor of that name, or null.
     static Actor *Find(const std::string &name);
     // Moves an actor made at a run-time id (a child a class makes itself)
