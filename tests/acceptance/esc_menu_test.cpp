@@ -26,10 +26,12 @@
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_window_actor.h"
+#include "library/library_item.h"
 #include "platform/input.h"
 #include "platform/os/window.h"
 #include "support/game_fixture.h"
 #include "support/scene_harness.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -61,6 +63,10 @@ class EscMenuScene : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
+        // Beside the sample's library.
+        const toolrun::ToolRun sample = toolrun::Run("mksample", {builder.folder.Path()});
+        ASSERT_EQ(sample.exitCode, 0) << sample.err;
+        ASSERT_TRUE(builder.UseGameFolder(builder.folder / "game"));
         // The globals, loaded before the level: the key actor below the
         // front end, the menu below "Global".
         int32_t next = kFirstGlobalId;
@@ -69,7 +75,8 @@ class EscMenuScene : public ::testing::Test {
         };
         Actor *key = make(0, "Esc", GetActorById(kInventoryActorId));
         Actor *menu = make(kUiSystemClassId, "PauseMenu", GetActorById(kGlobalRootId));
-        make(kUiSpriteClassId, "Cursor", menu);
+        SendCommandArgs(make(kUiSpriteClassId, "Cursor", menu), kCmdSetUiSpriteMaterial,
+                        std::string("Cursor"));
         Actor *page = make(kUiWindowClassId, "Page", menu);
         Actor *resume = make(kUiButtonClassId, "Resume", page);
         SendCommandArgs(resume, kUiCmdSetPosition, Vector3{400, 300, 0});
@@ -172,8 +179,7 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
     runner.Step(40);
     ASSERT_LT(player->runTime, 1.0f);
     EXPECT_EQ(Stops(TapEsc()), Ids{});
-    EXPECT_EQ(std::tuple(system->active, GetActorSystem()->runMode, closes),
-              std::tuple(0u, 0u, 0));
+    EXPECT_EQ(std::tuple(system->active, GetActorSystem()->runMode, closes), std::tuple(0u, 0u, 0));
 
     // Later it stops the character and starts the key actor, whose script
     // opens the menu.
@@ -183,8 +189,9 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
     keys.Key(InputCodeToVirtualKey(kEsc), true);
     runner.Step();
     EXPECT_EQ(Stops(spies.Take()), (Ids{879, 882, 885, kCmdActionStartPre}));
-    ASSERT_EQ(std::tuple(system->active, GetActorSystem()->runMode, GetActorSystem()->frontEndActor),
-              std::tuple(1u, 1u, static_cast<Actor *>(system)));
+    ASSERT_EQ(
+        std::tuple(system->active, GetActorSystem()->runMode, GetActorSystem()->frontEndActor),
+        std::tuple(1u, 1u, static_cast<Actor *>(system)));
     EXPECT_EQ(FocusedWindow, FindDescendantByName(system, "Page"));
 
     // The next frame is the menu's: no world time, frame count, scheduled
@@ -223,6 +230,13 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
         EXPECT_EQ(std::tuple(system->cursorX, system->cursorY), std::tuple(m.endX, m.endY));
     }
     EXPECT_EQ(World(player), before) << "the world stood still under the menu";
+    // The sprite is drawn there in screen pixels, with the sample's "Cursor".
+    const auto drawn = std::find_if(
+        runner.frameLayers.quads.begin(), runner.frameLayers.quads.end(),
+        [](const ScreenQuad &quad) { return quad.material && quad.material->name == "Cursor"; });
+    ASSERT_NE(drawn, runner.frameLayers.quads.end());
+    EXPECT_EQ(std::tuple(drawn->vertices[0].x, drawn->vertices[0].y),
+              std::tuple(392.0f * system->scale.x, 292.0f * system->scale.y));
 
     // The last move came over "Resume" (its rectangle about its centre, in
     // screen pixels); a click there: Over, Down, Up, and the menu is gone.
@@ -237,9 +251,9 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
         }
     }
     EXPECT_EQ(events, (Ids{kCmdOnUiButtonOver, kCmdOnUiButtonDown, kCmdOnUiButtonUp}));
-    EXPECT_EQ(std::tuple(system->active, GetActorSystem()->runMode, FocusedWindow,
-                         PreviousFocusedWindow),
-              std::tuple(0u, 0u, nullptr, nullptr));
+    EXPECT_EQ(
+        std::tuple(system->active, GetActorSystem()->runMode, FocusedWindow, PreviousFocusedWindow),
+        std::tuple(0u, 0u, nullptr, nullptr));
     runner.Step();
     EXPECT_EQ(FrameCounter, std::get<0>(before) + 1);
     EXPECT_EQ(std::tuple(FrameDelta, RootTimeRecord()->delta),

@@ -24,6 +24,7 @@
 #include "platform/input.h"
 #include "support/game_fixture.h"
 #include "support/scene_harness.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ constexpr uint32_t kCmdSetIcon2 = 627;
 constexpr uint32_t kCmdSetAmmoBullets = 731;
 constexpr uint32_t kCmdSetAmmoGroups = 737;
 constexpr InputCode kW = 0x57, kE = 0x45, kLeftShift = 0x92;
-constexpr uint32_t kIconSlot = 4; // "Default" of the harness library
+constexpr uint32_t kIconSlot = 4; // the sample's "Default"
 
 // A Timer at the id that starts with the level at `start` and runs at
 // `speed`.
@@ -80,6 +81,10 @@ class HudScene : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
+        // Beside the sample's library, with the display's materials added.
+        const toolrun::ToolRun sample = toolrun::Run("mksample", {builder.folder.Path()});
+        ASSERT_EQ(sample.exitCode, 0) << sample.err;
+        ASSERT_TRUE(builder.UseGameFolder(builder.folder / "game"));
         ASSERT_TRUE(game::AddMaterials(
             *runner.library, 175,
             {std::begin(game::kHudMaterialNames), std::end(game::kHudMaterialNames)}));
@@ -87,7 +92,8 @@ class HudScene : public ::testing::Test {
         // where the Player and the gauge look for it.
         const int32_t first = kInventoryActorId;
         Clock(GetActorById(first), "MissionTime", first + 1, 600.0f, 30.0f, 1.0f);
-        Actor *soul = CreateActor(0, "ScriptSoul", nullptr, GetActorById(kGlobalRootId), first + 2, true);
+        Actor *soul =
+            CreateActor(0, "ScriptSoul", nullptr, GetActorById(kGlobalRootId), first + 2, true);
         Clock(soul, "Amount", first + 3, 10.0f, 5.0f, 0.0f);
         std::string error;
         ASSERT_TRUE(builder.LoadGlobals(first, first + 4, "Globals.qva", &error)) << error;
@@ -162,7 +168,8 @@ class HudScene : public ::testing::Test {
 
         const TextLine *count = Text(bullets);
         ASSERT_NE(count, nullptr) << frame << " " << bullets;
-        EXPECT_EQ(std::tuple(count->x, count->y, count->style), std::tuple(w - 122.0f, h - 120.0f, 18u));
+        EXPECT_EQ(std::tuple(count->x, count->y, count->style),
+                  std::tuple(w - 122.0f, h - 120.0f, 18u));
         const auto panelIcon = Quads("Default");
         ASSERT_EQ(panelIcon.size(), 1u) << frame;
         const Rect panelAt = Bounds(*panelIcon[0]);

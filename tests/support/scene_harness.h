@@ -81,12 +81,16 @@ class SceneBuilder {
     // An actor of the class below the parent ("Scenery" when null), at the
     // next id of the scenery range.
     Actor *Make(int32_t classId, const std::string &name, Actor *parent = nullptr);
-    // Writes the made actors to Data/<file>, opens the file on "Scenery",
+    // Writes the made actors to <base>/Data/<file>, opens the file on "Scenery",
     // sets the global time to 0, precalculates every actor and sends "Start
     // Game". False (with the actor system's error text in `error`) when a
     // step fails.
     bool Load(std::string *error = nullptr, const std::string &file = "Scene.qva");
-    // Globals: writes the actors of ids first..end-1 to Data/<file> and
+    // Works in a game folder (one that mksample wrote, say): its library
+    // replaces the one in memory and the files are written to its "Data"
+    // folder, beside the library's. False when the library does not read.
+    bool UseGameFolder(const std::string &game);
+    // Globals: writes the actors of ids first..end-1 to <base>/Data/<file> and
     // opens the file on "Global", as the engine loads its globals file
     // before the scene. Opening it replaces what "Global" holds, the front
     // end (16) among it: the range should take it in. False (with the
@@ -108,6 +112,8 @@ class SceneBuilder {
     std::function<void()> beforeStart;
 
     TempFolder folder;
+    // The folder whose "Data" the files go to: `folder` or a game folder.
+    std::string base;
     int32_t nextId = 3000;
 };
 
