@@ -26,12 +26,11 @@
 #include "game/ui_sprite_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_window_actor.h"
-#include "library/library_item.h"
 #include "platform/input.h"
 #include "platform/os/window.h"
 #include "support/game_fixture.h"
+#include "support/sample_game_folder.h"
 #include "support/scene_harness.h"
-#include "support/tool_run.h"
 
 namespace {
 
@@ -63,10 +62,7 @@ class EscMenuScene : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
-        // Beside the sample's library.
-        const toolrun::ToolRun sample = toolrun::Run("mksample", {builder.folder.Path()});
-        ASSERT_EQ(sample.exitCode, 0) << sample.err;
-        ASSERT_TRUE(builder.UseGameFolder(builder.folder / "game"));
+        ASSERT_TRUE(UseSampleGame(builder)); // beside the sample's library
         // The globals, loaded before the level: the key actor below the
         // front end, the menu below "Global".
         int32_t next = kFirstGlobalId;
@@ -231,11 +227,9 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
     }
     EXPECT_EQ(World(player), before) << "the world stood still under the menu";
     // The sprite is drawn there in screen pixels, with the sample's "Cursor".
-    const auto drawn = std::find_if(
-        runner.frameLayers.quads.begin(), runner.frameLayers.quads.end(),
-        [](const ScreenQuad &quad) { return quad.material && quad.material->name == "Cursor"; });
-    ASSERT_NE(drawn, runner.frameLayers.quads.end());
-    EXPECT_EQ(std::tuple(drawn->vertices[0].x, drawn->vertices[0].y),
+    const auto drawn = runner.Quads("Cursor");
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(std::tuple(drawn[0]->vertices[0].x, drawn[0]->vertices[0].y),
               std::tuple(392.0f * system->scale.x, 292.0f * system->scale.y));
 
     // The last move came over "Resume" (its rectangle about its centre, in
@@ -260,10 +254,16 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
               std::tuple(float(1.0 / 60.0), float(1.0 / 60.0)));
     EXPECT_EQ(closes, 0);
 
-    // Without the key actor Esc ends the engine.
+    // Without the key actor Esc ends the engine: "Exit Engine" to the
+    // actor system.
     DeleteActor(esc);
+    spies.Watch(GetActorSystem());
     runner.Step();
-    EXPECT_EQ(Stops(TapEsc()), Ids{});
+    const std::vector<scene::SpyNotice> heard = TapEsc();
+    EXPECT_EQ(Stops(heard), Ids{});
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                            [](const scene::SpyNotice &notice) { return notice.command == 372; }),
+              1);
     EXPECT_EQ(std::tuple(closes, system->active), std::tuple(1, 0u));
 }
 

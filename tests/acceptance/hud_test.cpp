@@ -23,8 +23,8 @@
 #include "library/resource_library.h"
 #include "platform/input.h"
 #include "support/game_fixture.h"
+#include "support/sample_game_folder.h"
 #include "support/scene_harness.h"
-#include "support/tool_run.h"
 
 namespace {
 
@@ -82,9 +82,7 @@ class HudScene : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
         // Beside the sample's library, with the display's materials added.
-        const toolrun::ToolRun sample = toolrun::Run("mksample", {builder.folder.Path()});
-        ASSERT_EQ(sample.exitCode, 0) << sample.err;
-        ASSERT_TRUE(builder.UseGameFolder(builder.folder / "game"));
+        ASSERT_TRUE(UseSampleGame(builder));
         ASSERT_TRUE(game::AddMaterials(
             *runner.library, 175,
             {std::begin(game::kHudMaterialNames), std::end(game::kHudMaterialNames)}));
@@ -110,23 +108,6 @@ class HudScene : public ::testing::Test {
     }
     void TearDown() override { GetActorSystem()->runMode = GetActorSystem()->runFlags = 0; }
 
-    std::vector<const ScreenQuad *> Quads(const std::string &material) const {
-        std::vector<const ScreenQuad *> found;
-        for (const ScreenQuad &quad : runner.frameLayers.quads) {
-            if (quad.material != nullptr && quad.material->name == material) {
-                found.push_back(&quad);
-            }
-        }
-        return found;
-    }
-    const TextLine *Text(const std::string &text) const {
-        for (const TextLine &line : runner.frameLayers.texts) {
-            if (line.text == text) {
-                return &line;
-            }
-        }
-        return nullptr;
-    }
     void Hold(InputCode code, bool down) { keys.Key(InputCodeToVirtualKey(code), down); }
 
     // The HUD pieces every frame of the level shows: the health, the soul
@@ -135,11 +116,11 @@ class HudScene : public ::testing::Test {
     void ExpectHud(const std::string &bullets) {
         const float w = float(inventory->screenWidth), h = float(inventory->screenHeight);
         const std::string frame = "frame " + std::to_string(FrameCounter);
-        const TextLine *health = Text("99");
+        const TextLine *health = runner.Text("99");
         ASSERT_NE(health, nullptr) << frame;
         EXPECT_EQ(health->style, 18u);
-        const auto icon = Quads("SoulIcon");
-        const auto fill = Quads("SoulIconFill");
+        const auto icon = runner.Quads("SoulIcon");
+        const auto fill = runner.Quads("SoulIconFill");
         ASSERT_EQ(std::tuple(icon.size(), fill.size()), std::tuple(1u, 1u)) << frame;
         const Rect iconAt = Bounds(*icon[0]), fillAt = Bounds(*fill[0]);
         EXPECT_EQ(std::tuple(iconAt.x, iconAt.y, iconAt.width, iconAt.height),
@@ -154,7 +135,7 @@ class HudScene : public ::testing::Test {
         clock->HandleCommand(kCmdGetCurrentTime, ParamBlock(&seconds, sizeof(seconds)));
         char shown[16];
         std::snprintf(shown, sizeof(shown), "%d:%02d", int(seconds) / 60, int(seconds) % 60);
-        const TextLine *time = Text(shown);
+        const TextLine *time = runner.Text(shown);
         ASSERT_NE(time, nullptr) << frame << " " << seconds;
         EXPECT_EQ(std::tuple(time->x, time->y, time->style), std::tuple(w - 90.0f, 20.0f, 8u));
         const int hundredths = int((seconds - std::floor(seconds)) * 100.0f);
@@ -166,11 +147,11 @@ class HudScene : public ::testing::Test {
             (red ? redFrames : whiteFrames)++;
         }
 
-        const TextLine *count = Text(bullets);
+        const TextLine *count = runner.Text(bullets);
         ASSERT_NE(count, nullptr) << frame << " " << bullets;
         EXPECT_EQ(std::tuple(count->x, count->y, count->style),
                   std::tuple(w - 122.0f, h - 120.0f, 18u));
-        const auto panelIcon = Quads("Default");
+        const auto panelIcon = runner.Quads("Default");
         ASSERT_EQ(panelIcon.size(), 1u) << frame;
         const Rect panelAt = Bounds(*panelIcon[0]);
         EXPECT_EQ(std::tuple(panelAt.x, panelAt.y, panelAt.width, panelAt.height),
@@ -219,8 +200,8 @@ TEST_F(HudScene, FadeGaugeClockPanelShotRunAndHackTen) {
     int flared = 0;
     for (int frame = 0; frame < 40; ++frame) {
         runner.Step();
-        flared += Quads("AmmoFlare").empty() ? 0 : 1;
-        if (const auto flare = Quads("AmmoFlare"); !flare.empty()) {
+        flared += runner.Quads("AmmoFlare").empty() ? 0 : 1;
+        if (const auto flare = runner.Quads("AmmoFlare"); !flare.empty()) {
             const Rect at = Bounds(*flare[0]);
             EXPECT_EQ(std::tuple(at.width, at.height), std::tuple(64.0f, 64.0f));
         }
@@ -228,8 +209,9 @@ TEST_F(HudScene, FadeGaugeClockPanelShotRunAndHackTen) {
     ExpectHud("0/5");
     EXPECT_NEAR(flared, 15, 1);
 
-    // Running with left Shift and W spends endurance: the bar's marks
-    // line up at 138 + 4i along the bottom.
+    // Running with left Shift and W spends endurance: the bar grows, its
+    // marks lined up at 138 + 4i along the bottom.
+    const size_t rested = runner.Quads("endurance_mark").size();
     Hold(kLeftShift, true);
     Hold(kW, true);
     runner.Step(180);
@@ -237,13 +219,13 @@ TEST_F(HudScene, FadeGaugeClockPanelShotRunAndHackTen) {
     Hold(kLeftShift, false);
     runner.Step();
     const float h = float(inventory->screenHeight);
-    const auto marks = Quads("endurance_mark");
-    ASSERT_GT(marks.size(), 1u) << "the bar after running";
+    const auto marks = runner.Quads("endurance_mark");
+    ASSERT_GT(marks.size(), rested) << "the bar after running";
     for (size_t i = 0; i < marks.size(); ++i) {
         const Rect at = Bounds(*marks[i]);
         EXPECT_EQ(std::tuple(at.x, at.y), std::tuple(138.0f + 4.0f * float(i), h - 25.0f)) << i;
     }
-    EXPECT_FALSE(Quads("LightSensor").empty());
+    EXPECT_FALSE(runner.Quads("LightSensor").empty());
 
     // Code 10: no HUD, no clock, no sensor, no bar.
     SendCommandArgs(inventory, kCmdInventoryHack, 10u);
@@ -251,7 +233,7 @@ TEST_F(HudScene, FadeGaugeClockPanelShotRunAndHackTen) {
     EXPECT_TRUE(runner.frameLayers.texts.empty());
     for (const char *gone : {"SoulIcon", "SoulIconFill", "Default", "LightSensor", "LightSensor2",
                              "endurance_mark", "endurance_back"}) {
-        EXPECT_TRUE(Quads(gone).empty()) << gone;
+        EXPECT_TRUE(runner.Quads(gone).empty()) << gone;
     }
 }
 

@@ -131,22 +131,9 @@ class FrontEndFrames : public ::testing::Test {
         return frames;
     }
     std::vector<const ScreenQuad *> Quads(const std::string &material) const {
-        std::vector<const ScreenQuad *> found;
-        for (const ScreenQuad &quad : runner.frameLayers.quads) {
-            if (quad.material != nullptr && quad.material->name == material) {
-                found.push_back(&quad);
-            }
-        }
-        return found;
+        return runner.Quads(material);
     }
-    const TextLine *Text(const std::string &text) const {
-        for (const TextLine &line : runner.frameLayers.texts) {
-            if (line.text == text) {
-                return &line;
-            }
-        }
-        return nullptr;
-    }
+    const TextLine *Text(const std::string &text) const { return runner.Text(text); }
 
     static constexpr uint32_t kGameObjectClass = 12;
     scene::SceneRunner runner;

@@ -298,6 +298,25 @@ void SceneRunner::Step(int frames) {
     }
 }
 
+std::vector<const ScreenQuad *> SceneRunner::Quads(const std::string &material) const {
+    std::vector<const ScreenQuad *> found;
+    for (const ScreenQuad &quad : frameLayers.quads) {
+        if (quad.material != nullptr && quad.material->name == material) {
+            found.push_back(&quad);
+        }
+    }
+    return found;
+}
+
+const TextLine *SceneRunner::Text(const std::string &text) const {
+    for (const TextLine &line : frameLayers.texts) {
+        if (line.text == text) {
+            return &line;
+        }
+    }
+    return nullptr;
+}
+
 void SceneRunner::UseInput(InputBackend *backend) {
     InitInput(backend);
     host_->liveInput = true;

@@ -137,6 +137,10 @@ class SceneRunner {
     std::function<void(uint32_t frame)> preStep;
     // The quads, texts and overlays the last frame drew, as queued.
     ScreenLayers frameLayers;
+    // The last frame's quads of the material, in queue order.
+    std::vector<const ScreenQuad *> Quads(const std::string &material) const;
+    // The last frame's first line of the text, or null.
+    const TextLine *Text(const std::string &text) const;
     gfx::RecordingDevice *device = nullptr;
     ResourceLibrary *library = nullptr;
 
