@@ -27,29 +27,12 @@
 namespace {
 
 constexpr uint32_t kFirstSlot = 175;
-const char *const kHudMaterials[] = {"Black",          "AmmoFlare",      "SoulIcon",
-                                     "SoulIcon02",     "SoulIconFill",   "endurance_back",
-                                     "endurance_mark", "FilmGrain",      "LightSensor",
-                                     "LightSensor2"};
 constexpr uint32_t kIconSlot = 4; // the test library's "Default"
 constexpr uint32_t kStandInClass = 50;
 constexpr uint32_t kKeyPrev = 'P', kKeyNext = 'N', kKeyFire1 = 'F', kKeyFire2 = 'G';
 constexpr uint32_t kKeyJump = 0x20;
 constexpr std::pair<int, uint32_t> kBindings[] = {
     {22, kKeyPrev}, {21, kKeyNext}, {25, kKeyFire1}, {26, kKeyFire2}, {15, kKeyJump}};
-
-bool AddHudMaterials(ResourceLibrary &library) {
-    std::vector<MaterialItem> materials(std::size(kHudMaterials));
-    LibraryWriter writer;
-    for (size_t i = 0; i < materials.size(); ++i) {
-        materials[i].name = kHudMaterials[i];
-        writer.AddItem(kFirstSlot + uint32_t(i), materials[i]);
-    }
-    const std::vector<uint8_t> bytes = writer.WriteToMemory();
-    Archive archive;
-    archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
-    return !bytes.empty() && library.ReadLibraryArchive(archive, 1, {}) != 0;
-}
 
 // The master character: logs every command (its block as sent) and answers
 // the queries the test sets.
@@ -90,7 +73,9 @@ class FrontEndFrames : public ::testing::Test {
         ASSERT_TRUE(runner.Ready());
         InventoryActor::Module() = {};
         InventoryActor::Hud() = {};
-        ASSERT_TRUE(AddHudMaterials(*runner.library));
+        ASSERT_TRUE(game::AddMaterials(*runner.library, kFirstSlot,
+                                       {std::begin(game::kHudMaterialNames),
+                                        std::end(game::kHudMaterialNames)}));
         game::MakeCharacter(builder, "Hero", {0, 30, 0});
         ASSERT_TRUE(builder.Load());
         hero = dynamic_cast<Hero *>(scene::SceneBuilder::Find("Hero"));
@@ -146,22 +131,9 @@ class FrontEndFrames : public ::testing::Test {
         return frames;
     }
     std::vector<const ScreenQuad *> Quads(const std::string &material) const {
-        std::vector<const ScreenQuad *> found;
-        for (const ScreenQuad &quad : runner.frameLayers.quads) {
-            if (quad.material != nullptr && quad.material->name == material) {
-                found.push_back(&quad);
-            }
-        }
-        return found;
+        return runner.Quads(material);
     }
-    const TextLine *Text(const std::string &text) const {
-        for (const TextLine &line : runner.frameLayers.texts) {
-            if (line.text == text) {
-                return &line;
-            }
-        }
-        return nullptr;
-    }
+    const TextLine *Text(const std::string &text) const { return runner.Text(text); }
 
     static constexpr uint32_t kGameObjectClass = 12;
     scene::SceneRunner runner;

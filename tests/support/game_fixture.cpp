@@ -12,7 +12,10 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
+#include "library/library_item.h"
+#include "library/library_writer.h"
 #include "library/name_table.h"
+#include "library/resource_library.h"
 #include "library/skeleton.h"
 #include "platform/input.h"
 #include "platform/os/window.h"
@@ -31,6 +34,8 @@ constexpr uint32_t kCmdSetMotion = 1097;
 constexpr uint32_t kCmdGetBone = 1120;
 constexpr uint32_t kCmdCallbackSkinLooping = 1121;
 constexpr uint32_t kCmdCallbackMotionSet = 1122;
+constexpr uint32_t kCmdSetCharacterType = 837;
+constexpr uint32_t kCmdSetCharacterHealth = 1017;
 constexpr uint32_t kCmdIsTransitionPlaying = 1135;
 constexpr uint32_t kPathNodeClassId = 26;
 
@@ -248,6 +253,20 @@ Actor *PathNode(scene::SceneBuilder &builder, const std::string &name, const Vec
     return node;
 }
 
+bool AddMaterials(ResourceLibrary &library, uint32_t firstSlot,
+                  const std::vector<std::string> &names) {
+    std::vector<MaterialItem> materials(names.size());
+    LibraryWriter writer;
+    for (size_t i = 0; i < materials.size(); ++i) {
+        materials[i].name = names[i];
+        writer.AddItem(firstSlot + uint32_t(i), materials[i]);
+    }
+    const std::vector<uint8_t> bytes = writer.WriteToMemory();
+    Archive archive;
+    archive.OpenMemory(bytes.data(), uint32_t(bytes.size()));
+    return !bytes.empty() && library.ReadLibraryArchive(archive, 1, {}) != 0;
+}
+
 CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &name,
                               const Vector3 &at, Actor *parent) {
     auto *character = dynamic_cast<CharacterActor *>(builder.Make(kCharacterClassId, name, parent));
@@ -263,6 +282,17 @@ CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &n
                                 kColObjActive | kColObjCausesEvents | kColObjTakesEvents));
     character->AddColObj(Sphere(character, "Action", {0.0f, 30.0f, 30.0f}, 40.0f,
                                 kColObjCausesEvents | kColObjTakesEvents));
+    return character;
+}
+
+CharacterActor *PlayerLevel(scene::SceneBuilder &builder) {
+    Actor *room = Room(builder, "RoomA", {-1000, -100, -1000}, {1000, 400, 1000});
+    BoxWall(builder, "Floor", {-900, -20, -900}, {900, 0, 900}, room);
+    CharacterActor *character = MakeCharacter(builder, "PlayerCharacter", {0, 0, 0}, room);
+    if (character != nullptr) {
+        SendCommandArgs(character, kCmdSetCharacterType, kCharacterThirdPerson);
+        SendCommandArgs(character, kCmdSetCharacterHealth, 99.0f);
+    }
     return character;
 }
 

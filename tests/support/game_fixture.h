@@ -23,6 +23,7 @@
 #include "scene_harness.h"
 
 struct Skeleton;
+class ResourceLibrary;
 
 namespace game {
 
@@ -110,6 +111,15 @@ class ScriptedKeys {
     ScriptedInputBackend backend;
 };
 
+// The material names the head-up display looks up.
+inline constexpr const char *kHudMaterialNames[] = {
+    "Black",          "AmmoFlare",      "SoulIcon",  "SoulIcon02",  "SoulIconFill",
+    "endurance_back", "endurance_mark", "FilmGrain", "LightSensor", "LightSensor2"};
+// Adds plain materials of the names to the library from the slot on; false
+// when they do not read.
+bool AddMaterials(ResourceLibrary &library, uint32_t firstSlot,
+                  const std::vector<std::string> &names);
+
 // Scene parts, made below the parent ("Scenery" when null) by the builder.
 Actor *Room(scene::SceneBuilder &builder, const std::string &name, const Vector3 &min,
             const Vector3 &max);
@@ -129,5 +139,10 @@ Actor *Door(scene::SceneBuilder &builder, const std::string &name, const Vector3
 // sphere and an inactive event sphere "Action".
 CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &name,
                               const Vector3 &at, Actor *parent = nullptr);
+
+// A level to start: a room with a box floor and "PlayerCharacter", a
+// third-person character with health 99 that "Start Game" copies for the
+// master Player.
+CharacterActor *PlayerLevel(scene::SceneBuilder &builder);
 
 } // namespace game

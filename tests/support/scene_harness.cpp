@@ -128,7 +128,7 @@ size_t SpyLog::Count(const std::string &actor, uint32_t command) const {
 
 // --- SceneBuilder --------------------------------------------------------------
 
-SceneBuilder::SceneBuilder() {
+SceneBuilder::SceneBuilder() : base(folder.Path()) {
     ResetActorWorldForTests();
     InitActorSystem();
     std::filesystem::create_directories(folder / "Data");
@@ -160,7 +160,7 @@ bool SceneBuilder::Load(std::string *error, const std::string &file) {
     if (system == nullptr) {
         return fail();
     }
-    const std::string path = folder.Path() + "/Data/" + file;
+    const std::string path = base + "/Data/" + file;
     if (SaveActors(path, 3000, static_cast<uint32_t>(nextId), kSerializeSave) == 0) {
         return fail();
     }
@@ -175,6 +175,33 @@ bool SceneBuilder::Load(std::string *error, const std::string &file) {
     }
     SendCommandArgs(system, kCmdStartGame);
     return true;
+}
+
+bool SceneBuilder::LoadGlobals(int32_t first, int32_t end, const std::string &file,
+                               std::string *error) {
+    ActorSystem *system = GetActorSystem();
+    const std::string path = base + "/Data/" + file;
+    bool ok = system != nullptr &&
+              SaveActors(path, uint32_t(first), uint32_t(end), kSerializeSave) != 0;
+    ok = ok && SendCommandArgs(GetActorById(kGlobalRootId), kCmdOpenFile, file.c_str()) != 0;
+    if (!ok && error != nullptr) {
+        *error = system != nullptr ? system->errorText : "no actor system";
+    }
+    return ok;
+}
+
+bool SceneBuilder::UseGameFolder(const std::string &game) {
+    base = game;
+    std::filesystem::create_directories(game + "/Data");
+    if (ActorSystem *system = GetActorSystem()) {
+        system->baseFolder = game;
+    }
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return false;
+    }
+    library->SetBaseFolder(game.c_str());
+    return library->SerializeLibrary(1) != 0;
 }
 
 Actor *SceneBuilder::Find(const std::string &name) { return FindActorByName(name, -1); }
@@ -270,6 +297,25 @@ void SceneRunner::Step(int frames) {
         }
         frames_->FrameStep();
     }
+}
+
+std::vector<const ScreenQuad *> SceneRunner::Quads(const std::string &material) const {
+    std::vector<const ScreenQuad *> found;
+    for (const ScreenQuad &quad : frameLayers.quads) {
+        if (quad.material != nullptr && quad.material->name == material) {
+            found.push_back(&quad);
+        }
+    }
+    return found;
+}
+
+const TextLine *SceneRunner::Text(const std::string &text) const {
+    for (const TextLine &line : frameLayers.texts) {
+        if (line.text == text) {
+            return &line;
+        }
+    }
+    return nullptr;
 }
 
 void SceneRunner::UseInput(InputBackend *backend) {

@@ -85,11 +85,22 @@ class SceneBuilder {
     // An actor of the class below the parent ("Scenery" when null), at the
     // next id of the scenery range.
     Actor *Make(int32_t classId, const std::string &name, Actor *parent = nullptr);
-    // Writes the made actors to Data/<file>, opens the file on "Scenery",
+    // Writes the made actors to <base>/Data/<file>, opens the file on "Scenery",
     // sets the global time to 0, precalculates every actor and sends "Start
     // Game". False (with the actor system's error text in `error`) when a
     // step fails.
     bool Load(std::string *error = nullptr, const std::string &file = "Scene.qva");
+    // Works in a game folder (one that mksample wrote, say): its library
+    // replaces the one in memory and the files are written to its "Data"
+    // folder, beside the library's. False when the library does not read.
+    bool UseGameFolder(const std::string &game);
+    // Globals: writes the actors of ids first..end-1 to <base>/Data/<file> and
+    // opens the file on "Global", as the engine loads its globals file
+    // before the scene. Opening it replaces what "Global" holds, the front
+    // end (16) among it: the range should take it in. False (with the
+    // error text) when a step fails.
+    bool LoadGlobals(int32_t first, int32_t end, const std::string &file,
+                     std::string *error = nullptr);
     // The loaded actor of that name, or null.
     static Actor *Find(const std::string &name);
     // Moves an actor made at a run-time id (a child a class makes itself)
@@ -105,6 +116,8 @@ class SceneBuilder {
     std::function<void()> beforeStart;
 
     TempFolder folder;
+    // The folder whose "Data" the files go to: `folder` or a game folder.
+    std::string base;
     int32_t nextId = 3000;
 };
 
@@ -128,6 +141,10 @@ class SceneRunner {
     std::function<void(uint32_t frame)> preStep;
     // The quads, texts and overlays the last frame drew, as queued.
     ScreenLayers frameLayers;
+    // The last frame's quads of the material, in queue order.
+    std::vector<const ScreenQuad *> Quads(const std::string &material) const;
+    // The last frame's first line of the text, or null.
+    const TextLine *Text(const std::string &text) const;
     gfx::RecordingDevice *device = nullptr;
     ResourceLibrary *library = nullptr;
 
