@@ -19,68 +19,66 @@ constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kTextFontSlot = 80;
 constexpr uint32_t kSheetFontSlot = 81;
 
-// Makes the menu actors of one file at consecutive ids; the first failure
-// is kept for the file.
-class MenuMaker {
-public:
-    MenuMaker(SampleOutput& out, const std::string& file) : out_(out), file_(file) {}
-
-    Actor* Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
-        if (!ok_) return nullptr;
-        Actor* actor = parent == nullptr
-                           ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
-                           : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_,
-                                         true);
-        ++next_;
-        if (actor == nullptr) {
-            ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
-            return nullptr;
-        }
-        SendCommandArgs(actor, kCmdSetPosition, at);
-        return actor;
-    }
-    // A menu of the screen's reference size, not active.
-    Actor* Menu(const std::string& name) {
-        Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
-        SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
-        return menu;
-    }
-    // The cursor image, shown by the menu's activation only.
-    Actor* Cursor(Actor* menu) {
-        Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
-        SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
-        SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
-        SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
-        return cursor;
-    }
-    // A text in the sample's "Text" font, aligned as asked.
-    Actor* Text(const std::string& name, Actor* parent, const Vector3& at, const std::string& text,
-                uint32_t align) {
-        Actor* label = Make(kUiTextClassId, name, parent, at);
-        SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
-        SendCommandArgs(label, kCmdSetUiTextAlignX, align);
-        SendCommandArgs(label, kCmdSetUiTextAlignY, align);
-        if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
-        return label;
-    }
-    void Script(Actor* actor, const std::string& name, uint32_t eventId, const std::string& source) {
-        std::string error;
-        if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
-            ok_ = out_.Fail(file_, error);
-        }
-    }
-    bool Ok() const { return ok_; }
-    int32_t Next() const { return next_; }
-
-private:
-    SampleOutput& out_;
-    std::string file_;
-    int32_t next_ = kFirstMenuActorId;
-    bool ok_ = true;
-};
-
 }  // namespace
+
+Actor* MenuMaker::Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
+    if (!ok_) return nullptr;
+    Actor* actor = parent == nullptr
+                       ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
+                       : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_, true);
+    ++next_;
+    if (actor == nullptr) {
+        ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
+        return nullptr;
+    }
+    SendCommandArgs(actor, kCmdSetPosition, at);
+    return actor;
+}
+
+Actor* MenuMaker::Menu(const std::string& name) {
+    Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
+    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
+    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+    return menu;
+}
+
+Actor* MenuMaker::Cursor(Actor* menu) {
+    Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
+    SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
+    SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
+    SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
+    return cursor;
+}
+
+Actor* MenuMaker::Text(const std::string& name, Actor* parent, const Vector3& at,
+                       const std::string& text, uint32_t align) {
+    Actor* label = Make(kUiTextClassId, name, parent, at);
+    SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
+    SendCommandArgs(label, kCmdSetUiTextAlignX, align);
+    SendCommandArgs(label, kCmdSetUiTextAlignY, align);
+    if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
+    return label;
+}
+
+Actor* MenuMaker::Button(const std::string& name, Actor* parent, const Vector3& at,
+                         const std::string& label) {
+    Actor* button = Make(kUiButtonClassId, name, parent, at);
+    Text("Label", button, {0.0f, 0.0f, 0.0f}, label, 1);
+    return button;
+}
+
+void MenuMaker::Script(Actor* actor, const std::string& name, uint32_t eventId,
+                       const std::string& source) {
+    std::string error;
+    if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
+        ok_ = out_.Fail(file_, error);
+    }
+}
+
+bool MenuMaker::Check(bool ok, const std::string& reason) {
+    if (ok_ && !ok) ok_ = out_.Fail(file_, reason);
+    return ok;
+}
 
 bool AddInventory(SampleOutput& out, const std::string& file) {
     Actor* inventory = MakeSampleActor(static_cast<int32_t>(kInventoryClassId), "Inventory",
@@ -97,10 +95,8 @@ bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
     maker.Cursor(menu);
     Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
     maker.Text("Title", page, {100.0f, 30.0f, 0.0f}, "Pause", 1);
-    Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 110.0f, 0.0f});
-    maker.Text("Label", resume, {0.0f, 0.0f, 0.0f}, "Resume", 1);
-    Actor* quit = maker.Make(kUiButtonClassId, "Quit", page, {100.0f, 70.0f, 0.0f});
-    maker.Text("Label", quit, {0.0f, 0.0f, 0.0f}, "Quit", 1);
+    Actor* resume = maker.Button("Resume", page, {100.0f, 110.0f, 0.0f}, "Resume");
+    Actor* quit = maker.Button("Quit", page, {100.0f, 70.0f, 0.0f}, "Quit");
     Actor* esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
     maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");

@@ -19,52 +19,13 @@
 
 namespace {
 
-constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kInventoryId = 16;
 constexpr uint32_t kBlockStartFromParent = 1;
 
-// Makes the check's actors at consecutive ids below their parents.
-struct SaveCheckMaker {
-    SampleOutput& out;
-    const std::string& file;
-    int32_t next = kFirstSaveCheckActorId;
-    bool ok = true;
-
-    Actor* Make(uint32_t classId, const std::string& name, Actor* parent) {
-        Actor* actor = nullptr;
-        if (ok) {
-            actor = parent == nullptr
-                        ? MakeSampleActor(int32_t(classId), name, kGlobalRoot, next)
-                        : CreateActor(int32_t(classId), name, nullptr, parent, next, true);
-            ok = actor != nullptr || out.Fail(file, "cannot make actor \"" + name + "\"");
-        }
-        ++next;
-        return actor;
-    }
-    void Script(Actor* actor, const char* name, uint32_t eventId, const std::string& source) {
-        std::string error;
-        if (ok && !AddSampleScript(actor, name, eventId, source, &error)) {
-            ok = out.Fail(file, error);
-        }
-    }
-};
-
 }  // namespace
 
-bool WriteSaveCheck(SampleOutput& out) {
-    const std::string file = "game/Data/SaveRun.qva";
-    std::error_code ec;
-    std::filesystem::create_directories(out.Root() + "/game/SaveGames", ec);
-    if (ec) return out.Fail("game/SaveGames", ec.message());
-    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
-    if (!AddInventory(out, file)) return false;
-    SaveCheckMaker maker{out, file};
-    Actor* menu = maker.Make(kUiSystemClassId, "SaveMenu", nullptr);
-    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
-    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
-    Actor* resume = maker.Make(kUiButtonClassId, "Resume", menu);
-    SendCommandArgs(resume, kCmdSetUiButtonStatic, 1u);
-    Actor* saver = maker.Make(kSaveGameClassId, "SaveGame", menu);
+Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent) {
+    Actor* saver = maker.Make(kSaveGameClassId, "SaveGame", parent);
     Actor* slots = maker.Make(kUiWindowClassId, "SavedGameSlots", saver);
     for (int n = 1; n <= 6; ++n) {
         Actor* slot = maker.Make(kUiButtonClassId, "SaveSlot_0" + std::to_string(n), slots);
@@ -80,6 +41,23 @@ bool WriteSaveCheck(SampleOutput& out) {
     Actor* device = maker.Make(kUiWindowClassId, "Device", saver);
     if (device != nullptr) device->actionFlags |= kBlockStartFromParent;
     maker.Make(kUiButtonClassId, "Back", device);
+    return saver;
+}
+
+bool WriteSaveCheck(SampleOutput& out) {
+    const std::string file = "game/Data/SaveRun.qva";
+    std::error_code ec;
+    std::filesystem::create_directories(out.Root() + "/game/SaveGames", ec);
+    if (ec) return out.Fail("game/SaveGames", ec.message());
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    if (!AddInventory(out, file)) return false;
+    MenuMaker maker(out, file, kFirstSaveCheckActorId);
+    Actor* menu = maker.Make(kUiSystemClassId, "SaveMenu", nullptr);
+    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
+    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+    Actor* resume = maker.Make(kUiButtonClassId, "Resume", menu);
+    SendCommandArgs(resume, kCmdSetUiButtonStatic, 1u);
+    Actor* saver = AddSaveGameDialog(maker, menu);
     const std::string self = "/Global/SaveMenu/SaveGame.";
     maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
     maker.Script(menu, "load", kCmdUiSystemActivate,
@@ -89,13 +67,13 @@ bool WriteSaveCheck(SampleOutput& out) {
                  "this.Save_Game_Set_State_Save(); "
                  "this.Save_Game_Select_Game_List_Item(3);");
     maker.Script(saver, "done", kCmdOnPostSaveGame, "sys.Exit_Engine();");
-    if (!maker.ok || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.next))) {
+    if (!maker.Ok() || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.Next()))) {
         return false;
     }
     // The scene holds no actor: what matters is that mission 4's file is there.
     const std::string scene = "game/Data/Mission_04_Release.qva";
     return ResetSampleWorld() &&
-           WriteActorFile(out, scene, uint32_t(kFirstSaveCheckActorId), uint32_t(maker.next)) &&
+           WriteActorFile(out, scene, uint32_t(kFirstSaveCheckActorId), uint32_t(maker.Next())) &&
            out.WriteText("e2e/save/init.txt", CrLfLines({"../../game", "Mission_04_Release.qva",
                                                           "SaveRun.qva", "SaveRun"}));
 }
