@@ -67,6 +67,15 @@ Actor* MenuMaker::Button(const std::string& name, Actor* parent, const Vector3& 
     return button;
 }
 
+void MenuMaker::Bar(Actor* sprite, float width, float height, const Vector4& color) {
+    SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
+    SendCommandArgs(sprite, kCmdSetUiSpriteWidth, width);
+    SendCommandArgs(sprite, kCmdSetUiSpriteHeight, height);
+    SendCommandArgs(sprite, kCmdSetUiSpriteAlignX, 1u);
+    SendCommandArgs(sprite, kCmdSetUiSpriteAlignY, 1u);
+    SendCommandArgs(sprite, kCmdSetUiSpriteColor, color);
+}
+
 void MenuMaker::Script(Actor* actor, const std::string& name, uint32_t eventId,
                        const std::string& source) {
     std::string error;
@@ -117,12 +126,7 @@ bool WriteMenuCheck(SampleOutput& out) {
     Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 70.0f, 0.0f});
     // The button's rectangle is its highlight's: 120 x 40 about the cursor's start.
     Actor* light = maker.Make(kUiSpriteClassId, "On_Input_Over", resume, {0.0f, 0.0f, 0.0f});
-    SendCommandArgs(light, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
-    SendCommandArgs(light, kCmdSetUiSpriteWidth, 120.0f);
-    SendCommandArgs(light, kCmdSetUiSpriteHeight, 40.0f);
-    SendCommandArgs(light, kCmdSetUiSpriteAlignX, 1u);
-    SendCommandArgs(light, kCmdSetUiSpriteAlignY, 1u);
-    SendCommandArgs(light, kCmdSetUiSpriteColor, Vector4{0.0f, 1.0f, 0.0f, 1.0f});
+    MenuMaker::Bar(light, 120.0f, 40.0f, {0.0f, 1.0f, 0.0f, 1.0f});
     // In the font of the prepared sheet, which measures the same everywhere.
     Actor* status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
     SendCommandArgs(status, kCmdSetUiTextFont, kSheetFontSlot);

@@ -34,6 +34,9 @@ public:
     // A button with its centred "Label".
     Actor* Button(const std::string& name, Actor* parent, const Vector3& at,
                   const std::string& label);
+    // Shapes a sprite into a flat bar of the menus' light material, centred
+    // on its position.
+    static void Bar(Actor* sprite, float width, float height, const Vector4& color);
     void Script(Actor* actor, const std::string& name, uint32_t eventId, const std::string& source);
     // Fails the file with the reason unless `ok`; answers `ok`.
     bool Check(bool ok, const std::string& reason);

@@ -69,12 +69,7 @@ void AddRemapRow(MenuMaker& maker, Actor* window, uint32_t action, const std::st
     }
     SendCommandArgs(name, kCmdSetUiTextText, label + ":");
     for (Actor* shown : {name, text}) SendCommandArgs(shown, kCmdSetUiTextFont, kTextFontSlot);
-    SendCommandArgs(frame, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
-    SendCommandArgs(frame, kCmdSetUiSpriteWidth, 160.0f);
-    SendCommandArgs(frame, kCmdSetUiSpriteHeight, 30.0f);
-    SendCommandArgs(frame, kCmdSetUiSpriteAlignX, 1u);
-    SendCommandArgs(frame, kCmdSetUiSpriteAlignY, 1u);
-    SendCommandArgs(frame, kCmdSetUiSpriteColor, Vector4{0.15f, 0.2f, 0.35f, 0.8f});
+    MenuMaker::Bar(frame, 160.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
 }
 
 // The pause menu's "Options" button and its window of remapping rows;
