@@ -66,6 +66,7 @@ struct Load {
     std::string globals;
     std::string scene;
     uint32_t flag = 0;
+    uint32_t frame = 0;
 };
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -104,7 +105,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
         const ActorSystem* world = GetActorSystem();
         if (world != nullptr && world->loadPending != 0 &&
             (loads.empty() || loads.back().scene != world->secondFile)) {
-            loads.push_back({world->firstFile, world->secondFile, world->loadFlag});
+            loads.push_back({world->firstFile, world->secondFile, world->loadFlag, frame});
             (loads.size() == 1 ? film1BeforeLoad : film2BeforeLoad) =
                 OpenedFilm(films, loads.size() == 1 ? "Mission_01" : "Mission_02");
         }
@@ -113,10 +114,11 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
         if (mission1 == 0) {
             if (hero != nullptr && loads.size() == 1) {
                 mission1 = frame;
-                firstAlpha = host.OverlayAlpha();
             }
             return;
         }
+        // The load's own frame ran no game actor.
+        if (frame == mission1 + 1) firstAlpha = host.OverlayAlpha();
         if (faded == 0 && host.OverlayAlpha() == 0.0f && inventory != nullptr &&
             inventory->fadeLevel == 0.0f && inventory->fadeActive == 0) {
             faded = frame;
@@ -179,8 +181,9 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_EQ(clockText.text, "4:56") << "about 3.3 s of 300 gone";
 
     // The exit offers the save; "Continue" goes on to mission 2.
-    EXPECT_NE(offered, 0u) << "no save offer";
+    ASSERT_NE(offered, 0u) << "no save offer";
     ASSERT_EQ(loads.size(), 2u);
+    EXPECT_GE(loads[1].frame, offered + 2 + 30) << "half a second after the menu closed";
     EXPECT_TRUE(film2BeforeLoad);
     EXPECT_TRUE(EndsWith(loads[1].globals, "Globals1_XBox.qva")) << loads[1].globals;
     EXPECT_TRUE(EndsWith(loads[1].scene, "Mission_02_Release.qva")) << loads[1].scene;

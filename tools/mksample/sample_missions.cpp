@@ -38,6 +38,8 @@ constexpr uint32_t kTextFontSlot = 80;
 constexpr int32_t kFirstOptionRowId = 3300;
 constexpr int32_t kFirstMenuSaveId = 3340;
 constexpr int32_t kFirstMission2Id = 3000;
+// The group a collision object joins by being solid.
+constexpr uint32_t kSolidBodyGroup = 1u << 16;
 
 const std::string kLevel1Scene = "game/Data/Mission_01_Release.qva";
 const std::string kLevel2Scene = "game/Data/Mission_02_Release.qva";
@@ -121,13 +123,14 @@ void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& 
 }
 
 // An exit: a trigger that reports the level completed to the game actor
-// as a character enters it.
+// as a solid body (a character's, not its sight or hearing) enters it.
 bool AddExit(SampleOutput& out, const std::string& file, Actor* room, int32_t id, const Vector3& at,
              uint32_t level) {
     Actor* exit = CreateActor(static_cast<int32_t>(kTriggerClassId), "Exit", nullptr, room, id, true);
-    if (exit == nullptr) return out.Fail(file, "cannot make actor \"Exit\"");
+    if (exit == nullptr || exit->colObjs.empty()) return out.Fail(file, "cannot make actor \"Exit\"");
     SendCommandArgs(exit, kCmdSetPosition, at);
     SendCommandArgs(exit, kCmdSetTriggerRadius, 60.0f);
+    exit->colObjs[0]->receiveGroups = kSolidBodyGroup;
     exit->scripts.clear();
     std::string error;
     if (!AddSampleScript(exit, "done", kCmdOnTriggerEnterFirst,
