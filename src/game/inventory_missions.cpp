@@ -105,8 +105,8 @@ void InventoryActor::FindMasterCharacter() {
     // Looked up again at every start: a character an earlier level left is
     // not kept. ("Precalculate" finds the clock and the soul amount.)
     Actor *master = nullptr;
-    if (auto *player = dynamic_cast<PlayerActor *>(FindActorByName("MASTERPLAYER",
-                                                                   int32_t(kPlayerClassId)))) {
+    if (auto *player =
+            dynamic_cast<PlayerActor *>(FindActorByName("MASTERPLAYER", int32_t(kPlayerClassId)))) {
         master = player->characterPath.empty() ? Live(player->controlledCharacter)
                                                : FindActorByPath(player->characterPath, player);
     }

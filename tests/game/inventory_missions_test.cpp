@@ -62,7 +62,7 @@ class LoadSpy : public Actor {
 };
 
 std::vector<uint32_t> g_waits;
-std::function<void(size_t)> g_onWait;
+std::function<void(size_t)> g_onWait; // told the number of each wait
 void RecordWait(uint32_t milliseconds) {
     g_waits.push_back(milliseconds);
     if (g_onWait) {
@@ -70,35 +70,38 @@ void RecordWait(uint32_t milliseconds) {
     }
 }
 
+// The master player's stand-in character "Hero" with its hands and "Items",
+// a "SoundMixer", a UI System "Menu" holding "SaveContinueMenu", and the
+// mission scenes and films of missions 1, 3, 4 and 26.
 class MissionFlow : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(runner.Ready());
         InventoryActor::Module() = {};
         g_waits.clear();
-        g_onWait = nullptr;
         previousSleep = SetGameSleep(&RecordWait);
-        auto *player = dynamic_cast<PlayerActor *>(builder.Make(kPlayerClassId, "MASTERPLAYER"));
-        hero = Body("Hero");
-        player->controlledCharacter.Assign(hero);
-        mixer = StandIn("SoundMixer");
-        menu = dynamic_cast<UISystemActor *>(builder.Make(kUiSystemClassId, "Menu"));
-        offer = StandIn("SaveContinueMenu", menu);
-        for (const char *file : {"Mission_01_Release.qva", "Mission_03_Release.qva",
-                                 "Mission_04_Release.qva", "Mission_26_Release.qva",
-                                 "StoneCourt.qva", "Mission_01.mpg", "Mission_03.mpg",
-                                 "Mission_04.mpg", "Mission_26.mpg"}) {
-            builder.folder.Put(std::string("Data/") + file, "x");
+        Actor *hero = builder.Make(kStandInClass, "Hero");
+        for (const char *child : {"LeftHand", "RightHand", "Items"}) {
+            builder.Make(0, child, hero);
         }
+        dynamic_cast<PlayerActor *>(builder.Make(kPlayerClassId, "MASTERPLAYER"))
+            ->controlledCharacter.Assign(hero);
+        builder.Make(kStandInClass, "SoundMixer");
+        builder.Make(kStandInClass, "SaveContinueMenu", builder.Make(kUiSystemClassId, "Menu"));
+        for (const char *n : {"01", "03", "04", "26"}) {
+            builder.folder.Put(std::string("Data/Mission_") + n + "_Release.qva", "x");
+            builder.folder.Put(std::string("Data/Mission_") + n + ".mpg", "x");
+        }
+        builder.folder.Put("Data/StoneCourt.qva", "x");
         std::string error;
         ASSERT_TRUE(builder.Load(&error)) << error;
-        hero = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("Hero"));
-        mixer = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("SoundMixer"));
-        menu = dynamic_cast<UISystemActor *>(scene::SceneBuilder::Find("Menu"));
-        offer = dynamic_cast<game::Recorder *>(scene::SceneBuilder::Find("SaveContinueMenu"));
+        this->hero = Find<game::Recorder>("Hero");
+        mixer = Find<game::Recorder>("SoundMixer");
+        menu = Find<UISystemActor>("Menu");
+        offer = Find<game::Recorder>("SaveContinueMenu");
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
-        ASSERT_TRUE(hero && mixer && menu && offer && inventory);
-        GlobalActorSlots[1] = hero;
+        ASSERT_TRUE(this->hero && mixer && menu && offer && inventory);
+        GlobalActorSlots[1] = this->hero;
         AddCommandSpy(GetActorSystem(), &world);
         // The loads asked for never run: the scene stays.
         runner.preStep = [](uint32_t) { GetActorSystem()->loadPending = 0; };
@@ -106,7 +109,6 @@ class MissionFlow : public ::testing::Test {
         spies.Watch(inventory);
         // The load's own "Start Game" began a fade; each test starts without.
         inventory->fadeActive = 0;
-        inventory->fadeLevel = 0.0f;
     }
     void TearDown() override {
         BindAction(kJump, 0, 0);
@@ -114,23 +116,14 @@ class MissionFlow : public ::testing::Test {
         SetGameSleep(previousSleep);
         g_onWait = nullptr;
     }
-    game::Recorder *StandIn(const std::string &name, Actor *parent = nullptr) {
-        return dynamic_cast<game::Recorder *>(builder.Make(kStandInClass, name, parent));
-    }
-    // A stand-in character with the children the front end looks for.
-    game::Recorder *Body(const std::string &name) {
-        game::Recorder *body = StandIn(name);
-        for (const char *child : {"LeftHand", "RightHand", "Items"}) {
-            builder.Make(0, child, body);
-        }
-        return body;
+    template <class T> static T *Find(const char *name) {
+        return dynamic_cast<T *>(scene::SceneBuilder::Find(name));
     }
     std::vector<Load> TakeLoads() { return std::exchange(world.loads, {}); }
-    template <class F> int FramesUntil(F done, int limit = 200) {
+    template <class F> int FramesUntil(F done) {
         int frames = 0;
-        while (!done() && frames < limit) {
+        for (; !done() && frames < 200; ++frames) {
             runner.Step();
-            ++frames;
         }
         return frames;
     }
@@ -154,80 +147,71 @@ class MissionFlow : public ::testing::Test {
     InventoryActor *inventory = nullptr;
 };
 
+std::string TextOf(const RecordedCommand &command) {
+    return std::string(command.block.begin(),
+                       std::find(command.block.begin(), command.block.end(), 0));
+}
+
 TEST_F(MissionFlow, StartGameResetsTimeFindsTheMasterShowsTheMapAndFadesUp) {
-    InventoryActor::Module().missionNumber = 4;
-    InventoryActor::Module().showMissionMap = 1;
+    InventoryActor::Module() = {.missionNumber = 4, .showMissionMap = 1};
     auto *map = dynamic_cast<game::Recorder *>(
         CreateActor(int32_t(kStandInClass), "MissionMap_04", nullptr, inventory, -1, true));
-    RootTimeRecord()->multiplier = 0.25f;
     RootTimeRecord()->effectiveMultiplier = 0.25f;
     PlayerInput.timeScale = 0.3f;
     SendCommandArgs(inventory, kCmdStartGame);
-
-    EXPECT_EQ(std::tuple(RootTimeRecord()->multiplier, RootTimeRecord()->effectiveMultiplier,
-                         PlayerInput.timeScale),
-              std::tuple(1.0f, 1.0f, 1.0f));
-    EXPECT_EQ(inventory->masterCharacter.target, hero);
-    EXPECT_EQ(std::tuple(inventory->leftHandActor.target, inventory->rightHandActor.target,
+    EXPECT_EQ(std::tuple(RootTimeRecord()->effectiveMultiplier, PlayerInput.timeScale),
+              std::tuple(1.0f, 1.0f));
+    EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->leftHandActor.target,
                          inventory->itemsActor.target),
-              std::tuple(FindChildByName(hero, "LeftHand"), FindChildByName(hero, "RightHand"),
-                         FindChildByName(hero, "Items")));
-    EXPECT_EQ(std::tuple(map->Of(1661).size(), map->Of(211).size(), map->Of(212).size()),
+              std::tuple(hero, FindChildByName(hero, "LeftHand"), FindChildByName(hero, "Items")));
+    ASSERT_EQ(std::tuple(map->Of(1661).size(), map->Of(211).size(), map->Of(212).size()),
               std::tuple(1u, 1u, 1u));
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(map->Of(1661).at(0).block.data())),
-              "MissionMap_04");
-    EXPECT_EQ(std::tuple(inventory->gameState[0], InventoryActor::Module().showMissionMap,
-                         inventory->hudVisible),
-              std::tuple(4u, 0u, 1u));
+    EXPECT_EQ(TextOf(map->Of(1661)[0]), "MissionMap_04");
+    EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->hudVisible), std::tuple(4u, 1u));
     EXPECT_EQ(Fade(), std::tuple(1u, 3.0f, 1.0f, -1.0f / 3.0f));
 
-    // Each start looks the relations up again: another character, then
-    // none at all.
+    // Each start looks the master up again: another character, then none.
     auto *player = dynamic_cast<PlayerActor *>(FindActorByName("MASTERPLAYER", -1));
-    game::Recorder *other = dynamic_cast<game::Recorder *>(
-        CreateActor(int32_t(kStandInClass), "Other", nullptr, nullptr, -1, true));
-    CreateActor(0, "Items", nullptr, other, -1, true);
+    Actor *other = CreateActor(int32_t(kStandInClass), "Other", nullptr, nullptr, -1, true);
     player->characterPath.clear();
     player->controlledCharacter.Assign(other);
     SendCommandArgs(inventory, kCmdStartGame);
-    EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->itemsActor.target,
-                         inventory->leftHandActor.target),
-              std::tuple(other, FindChildByName(other, "Items"), nullptr));
+    EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->itemsActor.target),
+              std::tuple(other, nullptr));
     DeleteActor(player);
     SendCommandArgs(inventory, kCmdStartGame);
-    EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->itemsActor.target),
-              std::tuple(nullptr, nullptr));
-    EXPECT_EQ(map->Of(1661).size(), 1u);
+    EXPECT_EQ(inventory->masterCharacter.target, nullptr);
+    EXPECT_EQ(map->Of(1661).size(), 1u); // the map shows once
 }
 
 TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     hero->log.clear();
     EXPECT_EQ(SendCommandArgs(inventory, kCmdLevelCompleted, 3u), 1);
-    std::vector<uint32_t> channels;
+    std::vector<std::pair<uint32_t, float>> stops, channels;
     for (const RecordedCommand &stop : mixer->Of(1416)) {
-        EXPECT_EQ(stop.F32(4), 1.8f);
-        channels.push_back(stop.Read<uint32_t>(0));
+        stops.emplace_back(stop.Read<uint32_t>(0), stop.F32(4));
     }
-    EXPECT_EQ(channels, (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_FALSE(mixer->Of(440).empty());
-    EXPECT_EQ(spies.Of(584).size(), 1u);
+    for (uint32_t channel = 1; channel <= 8; ++channel) {
+        channels.emplace_back(channel, 1.8f);
+    }
+    EXPECT_EQ(stops, channels);
+    EXPECT_EQ(std::tuple(mixer->Of(440).empty(), spies.Of(584).size()), std::tuple(false, 1u));
     EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->fadeLevel, inventory->hudVisible),
               std::tuple(4u, 0.999999f, 0u));
     // The player character is put back: neutral, hands stopped, held.
     const std::vector<uint32_t> ids = hero->Ids();
-    EXPECT_EQ(std::vector<uint32_t>(ids.begin(), ids.begin() + std::min<size_t>(ids.size(), 5)),
+    ASSERT_GE(ids.size(), 5u);
+    EXPECT_EQ(std::vector<uint32_t>(ids.begin(), ids.begin() + 5),
               (std::vector<uint32_t>{1097, 879, 882, 885, 856}));
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(hero->Of(1097).at(0).block.data())),
-              "N_Neutral");
-    EXPECT_EQ(hero->Of(856).at(0).F32(), 2000.0f);
-    runner.Step();
+    EXPECT_EQ(std::tuple(TextOf(hero->Of(1097)[0]), hero->Of(856)[0].F32()),
+              std::tuple("N_Neutral", 2000.0f));
 
-    // The offer shows when the screen is black, 0.3 s later.
+    // The offer shows when the screen is black, 0.3 s later, and the menu
+    // takes the frames: the fade stands still.
     hero->log.clear();
-    EXPECT_NEAR(FramesUntil([&] { return !offer->Of(211).empty(); }), 17, 1);
+    EXPECT_NEAR(FramesUntil([&] { return !offer->Of(211).empty(); }), 18, 1);
     EXPECT_EQ(std::tuple(menu->active, GetActorSystem()->runMode), std::tuple(1u, 1u));
     EXPECT_EQ(hero->Of(879).size() + hero->Of(882).size() + hero->Of(885).size(), 3u);
-    // The menu has the frames: the fade stands still.
     runner.Step(60);
     EXPECT_TRUE(films.opened.empty() && world.loads.empty());
 
@@ -238,9 +222,16 @@ TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     ASSERT_EQ(films.opened.size(), 1u);
     EXPECT_NE(films.opened[0].find("Mission_04.mpg"), std::string::npos);
     EXPECT_EQ(g_waits, (std::vector<uint32_t>{50, 50, 200, 50}));
-    EXPECT_EQ(std::tuple(InventoryActor::Module().missionNumber,
-                         InventoryActor::Module().showMissionMap, inventory->pendingMission),
-              std::tuple(4u, 1u, -1));
+    EXPECT_EQ(std::tuple(InventoryActor::Module().missionNumber, inventory->pendingMission),
+              std::tuple(4u, -1));
+
+    // A taken block of mission 4 starts it after 0.3 s, without the offer.
+    GameStateBlock saved{4};
+    SaveExchangeBlock take{{}, 0, saved.data(), kGameStateBytes};
+    EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, sizeof(take))), 1);
+    EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 18, 1);
+    EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
+    EXPECT_EQ(offer->Of(211).size(), 1u);
 }
 
 TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNewGame) {
@@ -258,7 +249,11 @@ TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNew
         {kCmdInventoryHack, 5, 0, "Mission_01", MissionLoad("01", 0)},
         {kCmdInventoryHack, 255, 0, "Mission_01", MissionLoad("01", 0)},
         {kCmdInventoryHack, 255, 4, "Mission_04", MissionLoad("04", 0)},
-        {kCmdInventoryHack, 5, 6, nullptr, {"data\\Globals1_XBox.qva", "data\\StoneCourt.qva", 0, 0}},
+        {kCmdInventoryHack,
+         5,
+         6,
+         nullptr,
+         {"data\\Globals1_XBox.qva", "data\\StoneCourt.qva", 0, 0}},
     };
     for (const auto &s : starts) {
         InventoryActor::Module().missionNumber = s.missionBefore;
@@ -282,18 +277,6 @@ TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNew
     EXPECT_EQ(std::tuple(inventory->hudVisible, inventory->handItemTick,
                          inventory->lightSensorMaterial, map->Of(1661).empty()),
               std::tuple(0u, 0u, nullptr, true));
-}
-
-TEST_F(MissionFlow, ATakenBlockStartsItsMissionAfterAShortFadeWithoutTheOffer) {
-    GameStateBlock saved{};
-    saved[0] = 4;
-    SaveExchangeBlock take{};
-    take.state = saved.data();
-    take.size = kGameStateBytes;
-    EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, sizeof(take))), 1);
-    EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 18, 1);
-    EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
-    EXPECT_TRUE(offer->Of(211).empty() && menu->active == 0);
 }
 
 TEST_F(MissionFlow, OnlyAJumpDuringTheFilmSkipsIt) {
@@ -342,8 +325,7 @@ TEST_F(MissionFlow, AMissingSceneStartsNothingAndBringsTheScreenBack) {
         EXPECT_TRUE(TakeLoads().empty() && films.opened.empty() && g_waits.empty()) << c.missing;
         // Nothing stopped: at most "Level Completed" put the character back.
         EXPECT_EQ(hero->Of(879).size(), c.command == kCmdLevelCompleted ? 1u : 0u) << c.missing;
-        EXPECT_EQ(std::tuple(inventory->pendingMission, inventory->hudVisible),
-                  std::tuple(-1, 1u));
+        EXPECT_EQ(std::tuple(inventory->pendingMission, inventory->hudVisible), std::tuple(-1, 1u));
         EXPECT_EQ(Fade(), std::tuple(1u, 0.3f, 1.0f, -1.0f / 0.3f)) << c.missing;
         EXPECT_EQ(InventoryActor::Module().missionNumber, c.missionBefore);
     }
