@@ -278,7 +278,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 105 first 10 span 3352\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 133 first 10 span 3387\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
@@ -345,7 +345,9 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
                  "      uisystem type 0 ref 800 600 active 0 cursor 100 70\n",
                  "      id=3231 class=44 name=\"SaveContinueMenu\" parent=3229 ",
                  "source \"/Global/Menu.UI_System_Deactivate();\"\n",
-                 "      id=3340 class=45 name=\"SaveGame\" parent=3229 "});
+                 "      id=3340 class=45 name=\"SaveGame\" parent=3229 ",
+                 "        id=3372 class=34 name=\"Load Game\" parent=3122 ",
+                 "      id=3374 class=45 name=\"SaveGame\" parent=3120 "});
     EXPECT_EQ(globals.find(" active 1 cursor"), std::string::npos) << "no menu opens at load";
 
     // Mission 1 is the level without its checks' drivers, its exit ahead of

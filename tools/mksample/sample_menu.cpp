@@ -23,6 +23,11 @@ constexpr uint32_t kSheetFontSlot = 81;
 
 Actor* MenuMaker::Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
     if (!ok_) return nullptr;
+    // Made at a taken id, an actor would replace the one there.
+    if (ActorTableEntry(next_) != nullptr) {
+        ok_ = out_.Fail(file_, "id " + std::to_string(next_) + " for \"" + name + "\" is taken");
+        return nullptr;
+    }
     Actor* actor = parent == nullptr
                        ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
                        : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_, true);

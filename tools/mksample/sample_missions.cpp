@@ -34,15 +34,23 @@ namespace {
 constexpr uint32_t kCmdSetPlayOnStart = 260;
 constexpr uint32_t kCmdSetMotion = 1097;
 constexpr uint32_t kTextFontSlot = 80;
-// The remapping rows and the missions' Save Game take ids of their own.
+// The remapping rows and the two Save Games take ids of their own.
 constexpr int32_t kFirstOptionRowId = 3300;
 constexpr int32_t kFirstMenuSaveId = 3340;
+constexpr int32_t kFirstPauseSaveId = 3370;
 constexpr int32_t kFirstMission2Id = 3000;
 // The group a collision object joins by being solid.
 constexpr uint32_t kSolidBodyGroup = 1u << 16;
 
 const std::string kLevel1Scene = "game/Data/Mission_01_Release.qva";
 const std::string kLevel2Scene = "game/Data/Mission_02_Release.qva";
+
+// The script that opens the Save Game of the menu in save or load mode.
+std::string OpenSaveGame(const std::string& menu, bool save) {
+    const std::string self = "/Global/" + menu + "/SaveGame.";
+    return self + (save ? "Save_Game_Set_State_Save(); " : "Save_Game_Set_State_Load(); ") + self +
+           "Action_Start();";
+}
 
 // A button's Up script.
 void OnUp(MenuMaker& maker, Actor* button, const std::string& source) {
@@ -113,13 +121,31 @@ void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& 
     OnUp(maker, maker.Button("Continue", offer, {100.0f, 70.0f, 0.0f}, "Continue"),
          "/Global/Menu.UI_System_Deactivate();");
     OnUp(maker, maker.Button("Save", offer, {100.0f, 110.0f, 0.0f}, "Save"),
-         "/Global/Menu/SaveGame.Save_Game_Set_State_Save(); /Global/Menu/SaveGame.Action_Start();");
+         OpenSaveGame("Menu", true));
     MenuMaker saves(out, file, kFirstMenuSaveId);
     // Saved, the offer comes back.
     saves.Script(AddSaveGameDialog(saves, menu), "saved", kCmdOnPostSaveGame,
                  "/Global/Menu/SaveContinueMenu.Action_Start();");
     end = std::max(end, saves.Next());
     maker.Check(saves.Ok(), "");
+}
+
+// The pause menu's "Save Game" and "Load Game" and the Save Game they open:
+// a save goes back to the page, a load closes the menu (the game actor then
+// fades into the loaded mission).
+void AddPauseSaving(SampleOutput& out, const std::string& file, int32_t& end) {
+    MenuMaker maker(out, file, kFirstPauseSaveId);
+    Actor* menu = FindChildByName(GetActorById(kGlobalRootId), "PauseMenu");
+    Actor* page = menu != nullptr ? FindChildByName(menu, "Page") : nullptr;
+    if (!maker.Check(page != nullptr, "no pause menu for saving")) return;
+    OnUp(maker, maker.Button("Save Game", page, {100.0f, 190.0f, 0.0f}, "Save Game"),
+         OpenSaveGame("PauseMenu", true));
+    OnUp(maker, maker.Button("Load Game", page, {100.0f, 230.0f, 0.0f}, "Load Game"),
+         OpenSaveGame("PauseMenu", false));
+    Actor* saver = AddSaveGameDialog(maker, menu);
+    maker.Script(saver, "saved", kCmdOnPostSaveGame, "/Global/PauseMenu/Page.Action_Start();");
+    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/PauseMenu.UI_System_Deactivate();");
+    end = std::max(end, maker.Next());
 }
 
 // An exit: a trigger that reports the level completed to the game actor
@@ -217,7 +243,7 @@ bool WriteTitle(SampleOutput& out) {
     OnUp(maker, maker.Button("New Game", main, {100.0f, 70.0f, 0.0f}, "New Game"),
          "/Global/Inventory.Level_Completed(0);");
     OnUp(maker, maker.Button("Load Game", main, {100.0f, 110.0f, 0.0f}, "Load Game"),
-         "/Global/Menu/SaveGame.Save_Game_Set_State_Load(); /Global/Menu/SaveGame.Action_Start();");
+         OpenSaveGame("Menu", false));
     OnUp(maker, maker.Button("Exit", main, {100.0f, 150.0f, 0.0f}, "Exit"), "sys.Exit_Engine();");
     // No game runs yet: a load asks nothing.
     SendCommandArgs(maker.Make(kUiButtonClassId, "Resume", main), kCmdSetUiButtonStatic, 1u);
@@ -249,8 +275,9 @@ bool AddMissionFrontEnd(SampleOutput& out, const std::string& file, int32_t& end
     }
     AddOptions(out, file, maker, end);
     AddSaveContinueMenu(out, file, maker, end);
+    AddPauseSaving(out, file, end);
     end = std::max(end, maker.Next());
-    return maker.Ok();
+    return maker.Ok() && out.Error().empty();
 }
 
 bool WriteMissions(SampleOutput& out) { return WriteMission1(out) && WriteMission2(out); }

@@ -25,9 +25,10 @@ bool WriteTitle(SampleOutput& out);
 // The missions' additions to the play globals being made: "MissionTime"
 // below actor 16 (300 s counting down), "/Global/ScriptSoul/Amount", the
 // pause menu's "Options" button and window with the remapping rows of
-// actions 9-12, 15 and 16, and the inactive UI System "Menu" with the window
-// "SaveContinueMenu" ("Continue" closes the menu, "Save" opens the Save Game
-// beside it in save mode). `end` is the id after the last one made so far
+// actions 9-12, 15 and 16, its "Save Game" and "Load Game" with a Save Game,
+// and the inactive UI System "Menu" with the window "SaveContinueMenu"
+// ("Continue" closes the menu, "Save" opens the Save Game beside it in save
+// mode). `end` is the id after the last one made so far
 // and grows to the id after the additions.
 bool AddMissionFrontEnd(SampleOutput& out, const std::string& file, int32_t& end);
 

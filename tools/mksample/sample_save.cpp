@@ -27,20 +27,24 @@ constexpr uint32_t kBlockStartFromParent = 1;
 Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent) {
     Actor* saver = maker.Make(kSaveGameClassId, "SaveGame", parent);
     Actor* slots = maker.Make(kUiWindowClassId, "SavedGameSlots", saver);
+    // A column of slots at the right; the Save Game gives each image its
+    // material.
     for (int n = 1; n <= 6; ++n) {
-        Actor* slot = maker.Make(kUiButtonClassId, "SaveSlot_0" + std::to_string(n), slots);
-        maker.Make(kUiSpriteClassId, "Img", slot);
+        Actor* slot = maker.Make(kUiButtonClassId, "SaveSlot_0" + std::to_string(n), slots,
+                                 {600.0f, 100.0f + 70.0f * float(n - 1), 0.0f});
+        MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Img", slot), 160.0f, 60.0f,
+                       {1.0f, 1.0f, 1.0f, 1.0f});
     }
     // The dialogs and the device window are shown by the Save Game alone,
     // not started with it.
     for (const char* name : {"InfoDialog", "InfoOkDialog", "YesNoDialog"}) {
         Actor* dialog = maker.Make(kUiWindowClassId, name, saver);
         if (dialog != nullptr) dialog->actionFlags |= kBlockStartFromParent;
-        maker.Make(kUiTextClassId, "Text", dialog);
+        maker.Text("Text", dialog, {400.0f, 300.0f, 0.0f}, "", 1);
     }
     Actor* device = maker.Make(kUiWindowClassId, "Device", saver);
     if (device != nullptr) device->actionFlags |= kBlockStartFromParent;
-    maker.Make(kUiButtonClassId, "Back", device);
+    maker.Button("Back", device, {100.0f, 70.0f, 0.0f}, "Back");
     return saver;
 }
 
