@@ -12,6 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
+#include "core/actors/screen_capture.h"
 #include "game/inventory_actor.h"
 #include "game/ui_system_actor.h"
 #include "library/library_item.h"
@@ -37,6 +38,17 @@ public:
             overlay = library->GetScreenLayers().overlay2;
         }
         PlayRunHost::Draw2D();
+        if (capture && CaptureBackBuffer(800, 600) == 1) {
+            captured = GetCaptureImage()->Pixels();
+            capture = false;
+        }
+    }
+    // The captured frame's colour (0xRRGGBB) at a pixel; rows top first.
+    uint32_t CapturedAt(int x, int y) const {
+        const size_t at = (size_t(y) * 800 + size_t(x)) * 4;
+        return at + 2 < captured.size()
+                   ? uint32_t(captured[at + 2]) << 16 | uint32_t(captured[at + 1]) << 8 | captured[at]
+                   : 0xFFFFFFFFu;
     }
 
     const ScreenQuad* Quad(const std::string& material) const {
@@ -59,6 +71,8 @@ public:
     std::vector<ScreenQuad> quads;
     std::vector<TextLine> texts;
     ScreenQuad overlay;
+    bool capture = false;  // the next frame's back buffer, after its 2D drawing
+    std::vector<uint8_t> captured;
 };
 
 // The level load the world holds after a frame, when one waits.
@@ -123,6 +137,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             inventory->fadeLevel == 0.0f && inventory->fadeActive == 0) {
             faded = frame;
         }
+        if (frame == mission1 + 199) host.capture = true;
         if (frame == mission1 + 200 && hero != nullptr) {
             const ScreenQuad* icon = host.Quad("SoulIcon");
             const ScreenQuad* fill = host.Quad("SoulIconFill");
@@ -177,6 +192,14 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_EQ(soulIcon.vertices[3].y - soulIcon.vertices[0].y, 96.0f);
     EXPECT_EQ(soulFill.vertices[3].y - soulFill.vertices[0].y, 42.0f);
     EXPECT_EQ(health.text, "100");
+    // The icon's frame, 16 of its picture's 128 pixels wide, shows its colour.
+    for (auto [x, y] : {std::pair{28, 486}, {140, 486}, {84, 570}}) {
+        const uint32_t c = host.CapturedAt(x, y);
+        const int want[3] = {0x20, 0x60, 0xE0};
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(int((c >> (16 - 8 * k)) & 0xFF), want[k], 8) << x << ", " << y;
+        }
+    }
     EXPECT_EQ(clockText.style, 8u);
     EXPECT_EQ(clockText.text, "4:56") << "about 3.3 s of 300 gone";
 
