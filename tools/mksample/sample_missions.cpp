@@ -7,6 +7,7 @@
 #include "actors/characters/aim_target_actor.h"
 #include "actors/presentation/animation_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/world/spawn_point_actor.h"
 #include "actors/world/timer_actor.h"
 #include "actors/world/trigger_actor.h"
@@ -32,7 +33,6 @@
 namespace {
 
 constexpr uint32_t kCmdSetPlayOnStart = 260;
-constexpr uint32_t kCmdSetMotion = 1097;
 constexpr uint32_t kTextFontSlot = 80;
 // The remapping rows and the two Save Games take ids of their own.
 constexpr int32_t kFirstOptionRowId = 3300;
