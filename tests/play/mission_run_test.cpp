@@ -5,6 +5,7 @@
 // plays mission 2's film and loads mission 2.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,21 @@ public:
             capture = false;
         }
     }
-    // The captured frame's colour (0xRRGGBB) at a pixel; rows top first.
-    uint32_t CapturedAt(int x, int y) const {
+    // Pixels of a captured frame within 8 of the colour (0xRRGGBB).
+    static int CountNear(const std::vector<uint8_t>& captured, uint32_t color) {
+        int count = 0;
+        for (size_t at = 0; at + 3 < captured.size(); at += 4) {
+            const int got[3] = {captured[at + 2], captured[at + 1], captured[at]};
+            bool near = true;
+            for (int k = 0; k < 3; ++k) {
+                near = near && std::abs(got[k] - int((color >> (16 - 8 * k)) & 0xFF)) <= 8;
+            }
+            count += near ? 1 : 0;
+        }
+        return count;
+    }
+    // A captured frame's colour (0xRRGGBB) at a pixel; rows top first.
+    static uint32_t ColorAt(const std::vector<uint8_t>& captured, int x, int y) {
         const size_t at = (size_t(y) * 800 + size_t(x)) * 4;
         return at + 2 < captured.size()
                    ? uint32_t(captured[at + 2]) << 16 | uint32_t(captured[at + 1]) << 8 | captured[at]
@@ -113,7 +127,10 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     TextLine clockText;
     bool hudSeen = false;
     uint32_t offered = 0;   // the frame the save offer opened
+    std::vector<uint8_t> hudShot;
     std::string floor2;
+    std::string floorMesh;
+    uint32_t mission2 = 0;  // the first frame of mission 2
     host.afterFrame = [&](uint32_t frame) {
         if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6);
         const ActorSystem* world = GetActorSystem();
@@ -139,6 +156,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
         }
         if (frame == mission1 + 199) host.capture = true;
         if (frame == mission1 + 200 && hero != nullptr) {
+            hudShot = host.captured;
             const ScreenQuad* icon = host.Quad("SoulIcon");
             const ScreenQuad* fill = host.Quad("SoulIconFill");
             const TextLine* shownHealth = host.TextAt(20.0f + 128.0f, kScreenHeight - 120.0f + 40.0f);
@@ -165,8 +183,11 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
                 floor2 = mesh->subMeshes.empty() || mesh->subMeshes[0].material == nullptr
                              ? "?"
                              : mesh->subMeshes[0].material->name;
+                floorMesh = mesh->mesh != nullptr ? mesh->mesh->name : "?";
+                mission2 = frame;
             }
         }
+        if (mission2 != 0 && frame == mission2 + 239) host.capture = true;
     };
     const int code = host.Run(folder / "play", 900);
     EXPECT_EQ(code, 3) << "the sample runs until the frame limit";
@@ -194,7 +215,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_EQ(health.text, "100");
     // The icon's frame, 16 of its picture's 128 pixels wide, shows its colour.
     for (auto [x, y] : {std::pair{28, 486}, {140, 486}, {84, 570}}) {
-        const uint32_t c = host.CapturedAt(x, y);
+        const uint32_t c = QueueKeepingHost::ColorAt(hudShot, x, y);
         const int want[3] = {0x20, 0x60, 0xE0};
         for (int k = 0; k < 3; ++k) {
             EXPECT_NEAR(int((c >> (16 - 8 * k)) & 0xFF), want[k], 8) << x << ", " << y;
@@ -212,6 +233,9 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_TRUE(EndsWith(loads[1].scene, "Mission_02_Release.qva")) << loads[1].scene;
     EXPECT_EQ(loads[1].flag, 1u);
     EXPECT_EQ(floor2, "Floor2");
+    EXPECT_EQ(floorMesh, "floor");
+    // Faded in, mission 2 shows its cyan floor.
+    EXPECT_GE(QueueKeepingHost::CountNear(host.captured, 0x00FFFF), 1000);
 }
 
 }  // namespace
