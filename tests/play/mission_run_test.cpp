@@ -15,7 +15,9 @@
 #include "core/actors/base_command_ids.h"
 #include "core/actors/screen_capture.h"
 #include "game/inventory_actor.h"
+#include "game/ui_map_input_actor.h"
 #include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
 #include "library/library_item.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
@@ -128,6 +130,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     bool hudSeen = false;
     uint32_t offered = 0;   // the frame the save offer opened
     std::vector<uint8_t> hudShot;
+    std::string forwardKeys;
     std::string floor2;
     std::string floorMesh;
     uint32_t mission2 = 0;  // the first frame of mission 2
@@ -149,7 +152,13 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             return;
         }
         // The load's own frame ran no game actor.
-        if (frame == mission1 + 1) firstAlpha = host.OverlayAlpha();
+        if (frame == mission1 + 1) {
+            firstAlpha = host.OverlayAlpha();
+            Actor* row = FindActorByName("Map_Forward", int32_t(kUiMapInputClassId));
+            if (auto* text = dynamic_cast<UITextActor*>(row != nullptr ? FindChildByName(row, "Text") : nullptr)) {
+                forwardKeys = text->text;
+            }
+        }
         if (faded == 0 && host.OverlayAlpha() == 0.0f && inventory != nullptr &&
             inventory->fadeLevel == 0.0f && inventory->fadeActive == 0) {
             faded = frame;
@@ -201,6 +210,9 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     // Black at the start, clear within 3 s.
     ASSERT_NE(mission1, 0u) << "mission 1 has no player";
     EXPECT_GT(firstAlpha, 0.9f);
+    // The options' row for "Forward" names both keys start-up bound, in
+    // the text table's words.
+    EXPECT_EQ(forwardKeys, "W / Up");
     ASSERT_NE(faded, 0u) << "the fade never ended";
     EXPECT_LE(faded - mission1, 181u);
 
