@@ -59,9 +59,12 @@ ProgramRun RunIn(const std::string& folder, const std::string& commandLine) {
 }
 
 // The engine as the end-to-end runs start it: headless, windowed, silent,
-// with a fixed frame time, a fixed random seed and a frame limit.
-ProgramRun RunEngine(const std::string& folder, int frameLimit = 600) {
-    return RunIn(folder, "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+// with a fixed frame time, a fixed random seed and a frame limit; `env`
+// ("NAME=value ...") adds further settings.
+ProgramRun RunEngine(const std::string& folder, int frameLimit = 600,
+                     const std::string& env = "") {
+    return RunIn(folder, env + (env.empty() ? "" : " ") +
+                         "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
                          "ENGINE_RANDOM_SEED=1 "
                          "ENGINE_FRAME_LIMIT=" + std::to_string(frameLimit) + " " +
                              Quote(Program("engine")) + " -win=1 -s=0");
@@ -1073,6 +1076,53 @@ TEST_F(EngineEndToEnd, MenuCheckShowsTheCursorTheHighlightAndTheStatus) {
     }
     EXPECT_GT(inside, 20);
     EXPECT_EQ(beside, 0);
+}
+
+// The scripted input: held F7 to F10 turn the debug text on and F12 then
+// shows the frame rate at the top right, which the script's second capture
+// shows and its first, before F12, does not; the click goes in as well. A
+// bad line ends the start-up with its message.
+TEST_F(EngineEndToEnd, InputScriptPressesKeysAndCapturesTheScreen) {
+    folder.Put("input.txt",
+               "# the debug chord, then F12\n"
+               "5 key down 0x76\n5 key down 0x77\n5 key down 0x78\n5 key down 0x79\n"
+               "8 key down 0x7B\n10 key up 0x7B\n"
+               "20 button down 1\n21 button up 1\n"
+               "7 capture before.tga\n"
+               "100 capture shots\\fps.tga  # in a folder of the base folder\n");
+    fs::create_directory(Path("game/shots"));
+    ProgramRun run =
+        RunEngine(Path("e2e/character"), 600, "ENGINE_INPUT_SCRIPT=" + Quote(Path("input.txt")));
+    ASSERT_EQ(run.exitCode, 0) << run.err;  // the character check's own end
+    EXPECT_EQ(run.err, "");
+    const std::string before = folder.Get("game/before.tga");
+    const std::string fps = folder.Get("game/shots/fps.tga");
+    ASSERT_EQ(before.size(), 1920018u);
+    ASSERT_EQ(fps.size(), 1920018u);
+    // Both show the level; only the second has the white text left of
+    // (786, 10).
+    const auto white = [](const std::string& tga) {
+        int count = 0;
+        for (int y = 5; y < 40; ++y) {
+            for (int x = 650; x < 800; ++x) {
+                const Rgb c = CapturePixel(tga, x, y);
+                count += c.r > 224 && c.g > 224 && c.b > 224 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    EXPECT_EQ(white(before), 0);
+    EXPECT_GT(white(fps), 20);
+    int drawn = 0;
+    for (int y = 0; y < 600; y += 10) {
+        for (int x = 0; x < 800; x += 10) drawn += FromFog(CapturePixel(before, x, y)) > 16 ? 1 : 0;
+    }
+    EXPECT_GT(drawn, 100);
+
+    folder.Put("bad.txt", "5 key down 0x76\n\n9 button down 4\n");
+    run = RunEngine(Path("e2e/character"), 600, "ENGINE_INPUT_SCRIPT=" + Quote(Path("bad.txt")));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "ENGINE_INPUT_SCRIPT: 3: \"4\" is not button 1, 2 or 3\n");
 }
 
 // The AI check: the Lookout sees the Intruder across the arena and fights,

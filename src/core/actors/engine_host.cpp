@@ -11,7 +11,9 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/input_script.h"
 #include "core/actors/scheduled_command.h"
+#include "core/actors/screen_capture.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/actors/time_record.h"
 #include "library/render/font_services.h"
@@ -20,6 +22,7 @@
 #include "platform/graphics.h"
 #include "platform/input.h"
 #include "platform/os/gfx/device.h"
+#include "platform/os/posted_input.h"
 #include "platform/sound.h"
 #include "platform/timer.h"
 #include "platform/video.h"
@@ -326,4 +329,29 @@ void EngineHost::QueueText(const std::string& text, float x, float y, uint32_t s
 
 void EngineHost::DrawTextNow(const std::string& text, float x, float y, uint32_t style) {
     ::DrawTextNow(x, y, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, text.c_str(), (style & 2u) != 0, nullptr);
+}
+
+// --- scripted test input -------------------------------------------------------
+
+bool EngineHost::PostScriptedInput(const ScriptedInput& input) {
+    switch (input.kind) {
+        case ScriptedInputKind::Key:
+            return PostKeyEvent(input.code, input.down);
+        case ScriptedInputKind::Button:
+            return PostMouseButtonEvent(input.code, input.down);
+        case ScriptedInputKind::Motion:
+            return PostMouseMotionEvent(input.dx, input.dy);
+        case ScriptedInputKind::Capture:
+            break;
+    }
+    return false;
+}
+
+bool EngineHost::CaptureScreen(const std::string& file) {
+    ActorSystem* system = GetActorSystem();
+    std::string path;
+    if (system == nullptr || !JoinBaseFolder(system->baseFolder, file, &path)) return false;
+    return CaptureBackBuffer(static_cast<int32_t>(::GetScreenWidth()),
+                             static_cast<int32_t>(::GetScreenHeight())) != 0 &&
+           SaveCapturedImage(path) != 0;
 }

@@ -13,6 +13,7 @@
 #include "platform/os/window.h"
 
 class PackArchive;
+struct ScriptedInput;
 struct Vector3;
 
 class EngineHost {
@@ -108,6 +109,14 @@ public:
     virtual uint32_t ScreenWidth();
     virtual void QueueText(const std::string& text, float x, float y, uint32_t style);
     virtual void DrawTextNow(const std::string& text, float x, float y, uint32_t style);
+
+    // --- scripted test input ------------------------------------------------
+    // Puts a scripted key, button or motion event into the window's queue;
+    // false when it is refused.
+    virtual bool PostScriptedInput(const ScriptedInput& input);
+    // Saves the back buffer at the screen's size as a TGA named `file` in the
+    // base folder; false when it is not saved.
+    virtual bool CaptureScreen(const std::string& file);
 
 private:
     std::unique_ptr<EngineWindow> window_;

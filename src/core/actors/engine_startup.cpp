@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "base/file_system.h"
@@ -109,6 +110,21 @@ EngineTestControls ReadEngineTestControls() {
     }
     const char* stats = std::getenv("ENGINE_FRAME_STATS");
     controls.frameStats = stats != nullptr && std::string(stats) == "1";
+    const char* script = std::getenv("ENGINE_INPUT_SCRIPT");
+    if (script != nullptr && *script != '\0') {
+        std::ifstream in(script, std::ios::binary);
+        std::string error;
+        InputScript parsed;
+        if (!in.is_open()) {
+            controls.inputScriptError =
+                std::string("ENGINE_INPUT_SCRIPT: ") + script + ": cannot open";
+        } else if (!ParseInputScript(std::string(std::istreambuf_iterator<char>(in), {}), &parsed,
+                                     &error)) {
+            controls.inputScriptError = "ENGINE_INPUT_SCRIPT: " + error;
+        } else {
+            controls.inputScript = std::move(parsed);
+        }
+    }
     return controls;
 }
 
@@ -146,7 +162,17 @@ int FrameLoop::FrameStep() {
     } else {
         NormalFrame();
     }
+    captures_.clear();
     return 1;
+}
+
+void FrameLoop::TakeCaptures() {
+    for (const ScriptedInput* capture : captures_) {
+        if (!host_.CaptureScreen(capture->file)) {
+            std::fprintf(stderr, "ENGINE_INPUT_SCRIPT: %u: %s not saved\n", capture->line,
+                         capture->file.c_str());
+        }
+    }
 }
 
 void FrameLoop::FrontEndFrame() {
@@ -168,6 +194,7 @@ void FrameLoop::FrontEndFrame() {
     }
     if (!host_.BeginRender()) return;
     host_.Draw2D();
+    TakeCaptures();
     host_.EndRender();
 }
 
@@ -213,6 +240,7 @@ void FrameLoop::NormalFrame() {
                         10.0f, 12);
     }
     if (frame.clipped && DebugTextFlag != 0) host_.DrawTextNow("*", 790.0f, 10.0f, 0);
+    TakeCaptures();
     host_.EndRender();
 }
 
@@ -270,9 +298,31 @@ std::string FrameStats::Line() const {
 
 // --- message loop ------------------------------------------------------------
 
+namespace {
+
+// Posts the scripted events of `frame` from `*next` on and hands its captures
+// to the frame loop.
+void QueueScriptedFrame(EngineHost& host, FrameLoop& frames, const InputScript& script,
+                        uint64_t frame, size_t* next) {
+    std::vector<const ScriptedInput*> captures;
+    for (; *next < script.events.size() && script.events[*next].frame <= frame; ++*next) {
+        const ScriptedInput& event = script.events[*next];
+        if (event.kind == ScriptedInputKind::Capture) {
+            captures.push_back(&event);
+        } else if (!host.PostScriptedInput(event)) {
+            std::fprintf(stderr, "ENGINE_INPUT_SCRIPT: %u: the window refused the event\n",
+                         event.line);
+        }
+    }
+    frames.CaptureNextFrame(std::move(captures));
+}
+
+}  // namespace
+
 int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit,
-                   FrameStats* stats) {
+                   FrameStats* stats, const InputScript* script) {
     uint64_t framesRun = 0;
+    size_t nextScripted = 0;
     WindowMessage message;
     while (true) {
         if (host.HasMessage()) {
@@ -289,6 +339,11 @@ int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> 
             if (frameLimit && framesRun >= *frameLimit) {
                 std::fprintf(stderr, "frame limit reached\n");
                 return kExitFrameLimit;
+            }
+            if (script != nullptr && nextScripted < script->events.size() &&
+                script->events[nextScripted].frame <= framesRun + 1) {
+                QueueScriptedFrame(host, frames, *script, framesRun + 1, &nextScripted);
+                continue;  // the queued events are taken before the frame runs
             }
             FrameStats::Clock::time_point begin = FrameStats::Clock::now();
             frames.FrameStep();
@@ -316,6 +371,7 @@ void PumpDuringLogo(EngineHost& host) {
 
 int RunEngine(const std::string& commandLine, EngineHost& host) {
     EngineTestControls controls = ReadEngineTestControls();
+    if (!controls.inputScriptError.empty()) return Fail(controls.inputScriptError);
     // The process's start on the steady clock, for the first frame's figure;
     // without the kernel's figure the count starts here.
     FrameStats stats(FrameStats::Clock::now() -
@@ -433,7 +489,8 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         FrameLoop frames(host);
         frames.SetFixedFrameTime(controls.fixedFrameTime);
         result = RunMessageLoop(host, frames, controls.frameLimit,
-                                controls.frameStats ? &stats : nullptr);
+                                controls.frameStats ? &stats : nullptr,
+                                controls.inputScript ? &*controls.inputScript : nullptr);
         if (controls.frameStats) std::fprintf(stderr, "%s\n", stats.Line().c_str());
     } while (false);
 

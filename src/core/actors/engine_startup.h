@@ -10,7 +10,9 @@
 // every frame time that value; ENGINE_FRAME_LIMIT=<n> ends the loop after n
 // frames with exit code 3; ENGINE_RANDOM_SEED=<n> replaces the tick as the
 // random seed; ENGINE_FRAME_STATS=1 prints the loop's frame figures on stderr
-// when it ends.
+// when it ends; ENGINE_INPUT_SCRIPT=<file> plays the scripted input of that
+// file (core/actors/input_script.h) into the frames, and a file that cannot
+// be read or holds a bad line ends the start-up with exit code 1.
 #pragma once
 
 #include <chrono>
@@ -18,6 +20,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/actors/input_script.h"
 
 class EngineHost;
 class Actor;
@@ -48,6 +52,10 @@ struct EngineTestControls {
     std::optional<uint64_t> frameLimit;
     std::optional<uint32_t> randomSeed;
     bool frameStats = false;
+    std::optional<InputScript> inputScript;
+    // "ENGINE_INPUT_SCRIPT: <line>: <reason>" (or "<file>: cannot open") when
+    // the script is bad.
+    std::string inputScriptError;
 };
 EngineTestControls ReadEngineTestControls();
 
@@ -77,6 +85,11 @@ public:
 
     // A fixed answer for every frame time (test control).
     void SetFixedFrameTime(std::optional<double> seconds) { fixedFrameTime_ = seconds; }
+    // Captures the next frame step takes after its 2D drawing, before it
+    // presents (test control); a step that does not draw drops them.
+    void CaptureNextFrame(std::vector<const ScriptedInput*> captures) {
+        captures_ = std::move(captures);
+    }
 
     uint32_t fpsDisplay = 0;
     float fpsSeconds = 0.0f;
@@ -89,9 +102,11 @@ private:
     double FrameTime();
     void NormalFrame();
     void FrontEndFrame();
+    void TakeCaptures();
 
     EngineHost& host_;
     std::optional<double> fixedFrameTime_;
+    std::vector<const ScriptedInput*> captures_;
 };
 
 // Seconds since the process started (the kernel's start time, to its clock
@@ -121,8 +136,10 @@ private:
 
 // The window's message loop: one message per turn, a frame only when none
 // waits. Answers the exit code. Each frame is timed into `stats` when given.
+// With a `script`, each frame's scripted events go into the window's queue
+// before it runs (the loop takes them first) and its captures to the frame.
 int RunMessageLoop(EngineHost& host, FrameLoop& frames, std::optional<uint64_t> frameLimit,
-                   FrameStats* stats = nullptr);
+                   FrameStats* stats = nullptr, const InputScript* script = nullptr);
 
 // Start-up, logo, message loop. `commandLine` is the program's arguments
 // joined with single blanks.

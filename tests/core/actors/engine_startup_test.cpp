@@ -14,6 +14,7 @@
 #include "actors/characters/character_seams.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/engine_host.h"
+#include "core/actors/input_script.h"
 #include "core/actors/time_record.h"
 #include "core/actors/world_fixture.h"
 #include "platform/input.h"
@@ -174,6 +175,18 @@ public:
     }
     void DrawTextNow(const std::string& t, float x, float y, uint32_t s) override {
         Log("DrawTextNow " + t + " " + N(x) + " " + N(y) + " " + std::to_string(s));
+    }
+    // A posted event comes back through the queue as a message of its kind.
+    bool PostScriptedInput(const ScriptedInput& input) override {
+        Log("Post " + std::to_string(input.line));
+        WindowMessage m;
+        m.kind = input.kind == ScriptedInputKind::Key ? MessageKind::KeyDown : MessageKind::Other;
+        queue.push_back(m);
+        return input.kind != ScriptedInputKind::Motion;  // the queue refuses motion
+    }
+    bool CaptureScreen(const std::string& file) override {
+        Log("Capture " + file);
+        return file != "refused.tga";
     }
 
     static WindowMessage Close() {
@@ -442,6 +455,50 @@ TEST_F(StartupTest, EnvironmentControls) {
     EXPECT_EQ(host.With("UpdateInput 0.008333 1").size(), 3u);  // the clamp still applies
     unsetenv("ENGINE_FIXED_FRAME_TIME");
     unsetenv("ENGINE_RANDOM_SEED");
+}
+
+// The scripted input's events are queued and taken before their frame; its
+// captures come after the frame's 2D drawing and before it is presented.
+TEST_F(StartupTest, InputScriptQueuesBeforeTheFrameAndCapturesBeforePresent) {
+    Init("game\nLevel1.qva\n\nT\n");
+    folder_.Put("input.txt",
+                "2 key down 65\n2 capture a.tga\n2 motion 3 4\n3 capture refused.tga\n"
+                "4 key up 65\n");
+    setenv("ENGINE_INPUT_SCRIPT", "input.txt", 1);
+    setenv("ENGINE_FRAME_LIMIT", "3", 1);
+    EXPECT_EQ(Run(""), kExitFrameLimit);
+    std::vector<std::string> loop;
+    for (const std::string& line : host.log) {
+        for (const char* stage :
+             {"Post", "Message", "UpdateInput", "Capture", "Draw2D", "EndRender"}) {
+            if (line.rfind(stage, 0) == 0) loop.push_back(line);
+        }
+    }
+    // Frames 1, 2 (its events taken first) and 3; frame 4's event never goes.
+    const std::vector<std::string> expect = {
+        "UpdateInput 0.01 1", "Draw2D", "EndRender",
+        "Post 1", "Post 3", "Message 1", "Message 0",
+        "UpdateInput 0.01 1", "Draw2D", "Capture a.tga", "EndRender",
+        "UpdateInput 0.01 1", "Draw2D", "Capture refused.tga", "EndRender"};
+    EXPECT_EQ(loop, expect);
+    EXPECT_EQ(err, "ENGINE_INPUT_SCRIPT: 3: the window refused the event\n"
+                   "ENGINE_INPUT_SCRIPT: 4: refused.tga not saved\n"
+                   "frame limit reached\n");
+
+    // A bad line or a missing file ends the start-up before the window opens.
+    folder_.Put("input.txt", "2 key down 65\n2 key sideways 65\n");
+    for (const char* file : {"input.txt", "missing.txt"}) {
+        setenv("ENGINE_INPUT_SCRIPT", file, 1);
+        RecordingHost bad;
+        EXPECT_EQ(Run("", bad), kExitStartupFailed);
+        EXPECT_TRUE(bad.log.empty());
+        if (std::string(file) == "input.txt") {
+            EXPECT_EQ(err, "ENGINE_INPUT_SCRIPT: 2: \"sideways\" is neither down nor up\n");
+        } else {
+            EXPECT_EQ(err, "ENGINE_INPUT_SCRIPT: missing.txt: cannot open\n");
+        }
+    }
+    unsetenv("ENGINE_INPUT_SCRIPT");
 }
 
 // --- frame figures -------------------------------------------------------------

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/os/posted_input.h"
+
 namespace {
 
 class SdlWindowTest : public ::testing::Test {
@@ -146,4 +148,49 @@ TEST_F(SdlWindowTest, FocusFollowsActiveFlagAndReleasesHeldKeys) {
     PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
     Drain();
     EXPECT_FALSE(window_->IsActive());
+}
+
+// Posted events come out of the queue as the keyboard's and the mouse's would:
+// every virtual key a key gives, down then up, the three buttons, and motion
+// moving the cursor.
+TEST_F(SdlWindowTest, PostedInputComesBackAsMessages) {
+    int keys = 0;
+    for (uint32_t virtualKey = 0; virtualKey < 300; ++virtualKey) {
+        if (!HasKeyForVirtualKey(virtualKey)) {
+            EXPECT_FALSE(PostKeyEvent(virtualKey, true)) << virtualKey;
+            continue;
+        }
+        ++keys;
+        ASSERT_TRUE(PostKeyEvent(virtualKey, true) && PostKeyEvent(virtualKey, false));
+        const std::vector<WindowMessage> messages = Drain();
+        ASSERT_EQ(messages.size(), 2u) << virtualKey;
+        EXPECT_TRUE(messages[0].kind == MessageKind::KeyDown && !messages[0].repeat &&
+                    messages[0].virtualKey == virtualKey)
+            << virtualKey;
+        EXPECT_TRUE(messages[1].kind == MessageKind::KeyUp && messages[1].virtualKey == virtualKey)
+            << virtualKey;
+    }
+    EXPECT_GT(keys, 100);  // letters, digits, keypad, function and navigation keys at least
+    EXPECT_TRUE(HasKeyForVirtualKey(12) && HasKeyForVirtualKey(96) && HasKeyForVirtualKey(0x7B));
+
+    for (uint32_t button : {256u, 257u, 258u}) {
+        ASSERT_TRUE(PostMouseButtonEvent(button, true));
+        EXPECT_EQ(window_->Input()->AsyncKeyState(button == 256 ? 1 : button == 257 ? 2 : 4), 0);
+        const std::vector<WindowMessage> messages = Drain();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].kind == MessageKind::ButtonDown && messages[0].button == button);
+        EXPECT_NE(window_->Input()->AsyncKeyState(button == 256 ? 1 : button == 257 ? 2 : 4), 0);
+        ASSERT_TRUE(PostMouseButtonEvent(button, false));
+        EXPECT_EQ(Drain()[0].kind, MessageKind::ButtonUp);
+    }
+    EXPECT_FALSE(PostMouseButtonEvent(255, true) || PostMouseButtonEvent(259, true));
+
+    int x = 0, y = 0, movedX = 0, movedY = 0;
+    window_->Input()->SetCursorPos(200, 200);
+    window_->Input()->GetCursorPos(&x, &y);
+    ASSERT_TRUE(PostMouseMotionEvent(-30, 45));
+    Drain();
+    window_->Input()->GetCursorPos(&movedX, &movedY);
+    EXPECT_EQ(movedX - x, -30);
+    EXPECT_EQ(movedY - y, 45);
 }
