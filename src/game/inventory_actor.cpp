@@ -1,4 +1,5 @@
 #include "game/inventory_actor.h"
+#include "game/inventory_helpers.h"
 
 #include <cmath>
 #include <cstdio>
@@ -178,7 +179,7 @@ int InventoryActor::TakeGameState(ParamBlock block) {
     if (SendCommandArgs(this, kCmdLevelCompleted, index) == 0) {
         return 0;
     }
-    FadeToNextMission();
+    FadeToNextMission(0);
     return 1;
 }
 
@@ -191,8 +192,8 @@ void InventoryActor::GiveGameState(ParamBlock block) {
     block.WriteU32(offsetof(SaveExchangeBlock, size), kGameStateBytes);
 }
 
-void InventoryActor::FadeToNextMission() {
-    Module().offerSaveAfterFade = 0;
+void InventoryActor::FadeToNextMission(uint32_t offerSave) {
+    Module().offerSaveAfterFade = offerSave;
     fadeActive = 0;
     FadeDown(kRetryFadeSeconds);
     fadeLevel = kAlmostBlack;
@@ -201,7 +202,7 @@ void InventoryActor::FadeToNextMission() {
 void InventoryActor::RetryWithFade(uint32_t missionWord) {
     const uint32_t index = missionWord > 0 ? missionWord - 1 : 0;
     SendCommandArgs(this, kCmdLevelCompleted, index);
-    FadeToNextMission();
+    FadeToNextMission(0);
 }
 
 void InventoryActor::VolumeOption(uint32_t which, bool step) {
@@ -229,8 +230,12 @@ void InventoryActor::VolumeOption(uint32_t which, bool step) {
         // Music plays in category 1, the sound effects in category 0.
         library->SetSoundCategoryVolume(which == 0 ? 1 : 0, volume);
     }
+    inventory::TellEveryActor(kCmdSoundUpdatePlayingParams);
+}
+
+void inventory::TellEveryActor(uint32_t commandId) {
     if (ActorSystem *system = GetActorSystem()) {
-        RecursiveCommandParams params = {kCmdSoundUpdatePlayingParams, nullptr};
+        RecursiveCommandParams params = {commandId, nullptr};
         system->HandleCommand(kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
     }
 }
@@ -252,6 +257,14 @@ void InventoryActor::Hack(uint32_t code) {
     case 13:
         soulGaugeShown = 1;
         break;
+    case 5:
+        RestartMission();
+        break;
+    case 255:
+        // Mission number 0 (none started yet) restarts the first.
+        StartMission(Module().missionNumber > 0 ? Module().missionNumber - 1 : 0, 0);
+        pendingMission = -1;
+        break;
     case 6:
         RetryWithFade(Module().missionNumber);
         break;
@@ -262,7 +275,6 @@ void InventoryActor::Hack(uint32_t code) {
         VolumeOption(code < 54 ? 0 : 1, code == 52 || code == 54);
         break;
     default:
-        // 5 and 255 restart the mission: the mission flow's.
         break;
     }
 }
@@ -272,6 +284,14 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case kCmdPrecalculate:
         SetUpHud();
+        break;
+    case kCmdStartGame:
+        StartGame();
+        break;
+    case kCmdLevelCompleted:
+        if (LevelCompleted(block.ReadU32(0))) {
+            return 1;
+        }
         break;
     case kCmdInventoryGetVisible:
         block.WriteU32(0, selectorOpen != 0 && selectorAlpha > 0.5f ? 1u : 0u);
@@ -338,7 +358,6 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         filmGrainColor = {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8), block.ReadF32(12)};
         break;
     default:
-        // "Start Game" and "Level Completed" belong to the mission flow.
         break;
     }
     return Actor::HandleCommand(commandId, block);

@@ -104,6 +104,11 @@ class InventoryActor : public Actor {
     // Plays the film full screen until it ends or "Jump" or "Start" is
     // pressed, stops the player character's actions and fades up.
     void PlayPendingMovie(const std::string &movie);
+    // Plays the film of mission index + 1 (index 200: mission 3) and loads
+    // that mission with the globals, `flag` the load's first Bool. When the
+    // mission's scene file is missing nothing happens but a trace line and
+    // a fade up with the head-up display on.
+    void StartMission(uint32_t index, uint32_t flag);
 
     int32_t pendingMission = -1;
     ActorLink missionMapActor{this};
@@ -172,8 +177,25 @@ class InventoryActor : public Actor {
     void SelectorInput();
     void SelectorFade(float delta);
     void ScreenFade(float delta);
-    // Where a fade ends with a mission waiting: the mission flow's.
+    // Polls the full-screen film until it ends; "Jump" or "Start" pressed
+    // (with `heldJumpStops` "Jump" held too) stops it.
+    static void WatchFilm(bool heldJumpStops);
+    // Mission flow (inventory_missions.cpp).
+    void StartGame();
+    // The master player's character with its hands and "Items"; null when
+    // there is none.
+    void FindMasterCharacter();
+    // True when the command ends early (the save offer waits for the fade).
+    bool LevelCompleted(uint32_t index);
+    // Where a fade ends with a mission waiting: the save offer, or the
+    // mission.
     void FadeEndedWithMission();
+    // "Inventory Hack" 5: the same mission again, or the start level from
+    // mission 5 on.
+    void RestartMission();
+    // Whether the scene file is there; when not, a trace line, no mission
+    // waits and the screen comes back with the head-up display.
+    bool SceneFound(const std::string &scene);
     void DrawHud(float delta);
     void DrawHandPanel(Actor *hand, float anchorX, float &flash, uint32_t &lastBullets,
                        bool right, float delta);
@@ -192,8 +214,8 @@ class InventoryActor : public Actor {
     void GiveGameState(ParamBlock block);
     void Hack(uint32_t code);
     // The mission the flow was told of starts when a short fade to black
-    // ends, without the save offer.
-    void FadeToNextMission();
+    // ends, after the save offer when `offerSave` is 1.
+    void FadeToNextMission(uint32_t offerSave);
     void RetryWithFade(uint32_t missionWord);
     // Shows (and with `step` first advances) the music (0) or sound-effect
     // (1) volume; nothing without its "Text" actor.

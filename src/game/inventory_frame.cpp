@@ -14,6 +14,7 @@
 #include "core/actors/base_command_ids.h"
 #include "core/actors/actor_system.h"
 #include "game/inventory_actor.h"
+#include "game/inventory_helpers.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "library/video_items.h"
@@ -22,6 +23,10 @@
 #include "platform/video.h"
 
 namespace {
+
+using inventory::kFilmInputStep;
+using inventory::Live;
+using inventory::SendZero;
 
 constexpr uint32_t kGameObjectClass = 12;
 constexpr uint32_t kCmdGetIcon1 = 626;
@@ -51,7 +56,6 @@ constexpr int kActionFire2 = 26;
 
 constexpr float kSelectorFadeTime = 0.25f;
 constexpr float kSelectorFadeSpeed = 4.0f;
-constexpr float kFilmInputStep = 1.0f / 30.0f;
 constexpr float kGrainPeriod = 1.0f / 15.0f;
 // An ammunition count above this is shown as the bullets alone.
 constexpr uint32_t kCountShownUpTo = 10000;
@@ -102,19 +106,6 @@ template <class T> T Ask(Actor *actor, uint32_t commandId, T value = T{}) {
         actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
     }
     return value;
-}
-
-void SendZero(Actor *actor, uint32_t commandId) {
-    uint32_t zero = 0;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&zero, sizeof(zero)));
-    }
-}
-
-// A relation as it stands now: null once its actor has left the table.
-Actor *Live(const ActorLink &link) {
-    Actor *actor = link.target;
-    return actor != nullptr && ActorTableEntry(actor->actorId) == actor ? actor : nullptr;
 }
 
 bool IsGameObject(const Actor *actor) {
@@ -316,13 +307,8 @@ void InventoryActor::ScreenFade(float delta) {
     }
 }
 
-void InventoryActor::FadeEndedWithMission() {
-    // The mission flow starts the waiting mission here.
-}
-
-void InventoryActor::PlayPendingMovie(const std::string &movie) {
+void InventoryActor::WatchFilm(bool heldJumpStops) {
     ResourceLibrary *library = GetLibrary();
-    PlayVideoFile(movie.c_str());
     while (UpdateVideo() != 0) {
         // A close request ends the film; the message loop then sees it.
         if (PumpWindow(library)) {
@@ -330,14 +316,23 @@ void InventoryActor::PlayPendingMovie(const std::string &movie) {
             break;
         }
         UpdateInput(kFilmInputStep, 1);
-        if (ActionPressed(kActionJump, 0) != 0 || ActionPressed(kActionStart, 0) != 0) {
+        if (ActionPressed(kActionJump, 0) != 0 || ActionPressed(kActionStart, 0) != 0 ||
+            (heldJumpStops && ActionDown(kActionJump, 0) != 0)) {
             StopVideo();
         }
     }
-    Actor *player = GetGlobalActor(1);
+}
+
+void inventory::StopPlayerCharacter() {
     for (uint32_t stop : {kCmdCcRAction1Stop, kCmdCcRAction2Stop, kCmdCcLAction1Stop}) {
-        SendZero(player, stop);
+        SendZero(GetGlobalActor(1), stop);
     }
+}
+
+void InventoryActor::PlayPendingMovie(const std::string &movie) {
+    PlayVideoFile(movie.c_str());
+    WatchFilm(false);
+    inventory::StopPlayerCharacter();
     FadeUp(pendingMovieFadeUp);
     pendingMovie.clear();
 }

@@ -83,12 +83,14 @@ class InventoryTest : public UiScene {
         return text;
     }
 
-    // The mission indexes "Level Completed" was sent with, in order.
+    // The mission indexes "Level Completed" was sent with, one per "On
+    // Level Completed" it raised (the save offer ends the command before
+    // spies hear of it; the index waits in `pendingMission`).
     std::vector<int32_t> LevelsCompleted() const {
         std::vector<int32_t> values;
         for (const scene::SpyNotice &notice : spies.notices) {
-            if (notice.command == kCmdLevelCompleted) {
-                values.push_back(notice.value);
+            if (notice.command == 584) {
+                values.push_back(inventory->pendingMission);
             }
         }
         return values;

@@ -97,6 +97,9 @@ class FrontEndFrames : public ::testing::Test {
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(hero != nullptr && inventory != nullptr);
         inventory->HandleCommand(kCmdPrecalculate, ParamBlock());
+        // The level's own fade up is over.
+        inventory->fadeActive = 0;
+        inventory->fadeLevel = 0.0f;
         inventory->masterCharacter.Assign(hero);
         items = FindDescendantByName(hero, "Items");
         inventory->itemsActor.Assign(items);
@@ -291,6 +294,18 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
     keys.Key(kKeyJump, true);
     runner.Step();
     EXPECT_EQ(world->runMode, 0u);
+}
+
+TEST_F(FrontEndFrames, HandsHearZeroAndTheSoulBlinkWaitsForHealthAbove100) {
+    inventory->hudVisible = 1;
+    hero->Answer(868, 0u);
+    hero->log.clear();
+    for (int i = 0; i < 16; ++i) {
+        runner.Step();
+        EXPECT_TRUE(Quads("SoulIcon02").empty()) << inventory->currentTime;
+    }
+    ASSERT_EQ(hero->Of(1049).size(), 16u);
+    EXPECT_EQ(hero->Of(1049)[0].Read<uint32_t>(0), 0u);
 }
 
 // The colour of a queued vertex as 0..255 channels (alpha, red, green, blue).
