@@ -66,7 +66,8 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     EXPECT_EQ(std::vector<std::string>(paths.begin(), paths.begin() + 3), first);
     const std::vector<std::string> last = {
         "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
-        "game/Data/Level1.qva", "game/Data/Play.qva",       "play/init.txt",
+        "game/Data/Level1.qva", "game/Data/Title.qva", "game/Data/Globals1_XBox.qva",
+        "game/Data/Mission_01_Release.qva", "game/Data/Mission_02_Release.qva", "play/init.txt",
         "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
         "e2e/level/init.txt", "game/Data/MenuRun.qva", "game/Data/MenuStage.qva",
         "e2e/menu/init.txt", "game/Data/GuardRun.qva", "game/Data/GuardRoom.qva",
@@ -74,9 +75,9 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
         "e2e/ai2/init.txt", "game/Data/SaveRun.qva", "game/Data/Mission_04_Release.qva",
         "e2e/save/init.txt", "game/Data/WeaponRun.qva", "game/Data/WeaponRoom.qva",
         "e2e/weapons/init.txt"};
-    ASSERT_GE(paths.size(), 28u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 25, paths.end()), last);
-    for (size_t i = 0; i + 25 < paths.size(); ++i) {
+    ASSERT_GE(paths.size(), 31u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 28, paths.end()), last);
+    for (size_t i = 0; i + 28 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -250,7 +251,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     TempFolder folder;
     ASSERT_EQ(toolrun::Run("mksample", {folder.Path()}).exitCode, 0);
 
-    for (const char* file : {"game/Data/Play.qva", "game/Data/Character.qva"}) {
+    for (const char* file : {"game/Data/Globals1_XBox.qva", "game/Data/Character.qva"}) {
         ToolRun dump = toolrun::Run("qvadump", {folder / file});
         ASSERT_EQ(dump.exitCode, 0) << file << dump.err;
         EXPECT_NE(dump.out.find("      id=24 class=0 name=\"RightHand\" parent=20 "), std::string::npos)
@@ -276,8 +277,8 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     EXPECT_NE(character.out.find("header version 70 count 19 first 10 span 25\n"), std::string::npos);
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
-    ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Play.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 30 first 10 span 3119\n"), std::string::npos);
+    ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
+    EXPECT_NE(play.out.find("header version 70 count 133 first 10 span 3387\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
@@ -303,6 +304,68 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     EXPECT_NE(level.out.find("    id=3022 class=19 name=\"GA29_Cam\" parent=2 classname=\"Camera\"\n"
                              "      transform pos 0 120 -450 scale 1 1 1 rot 0 0 0 1\n"),
               std::string::npos);
+}
+
+// The play folder's game: a title whose menu holds start-up, the missions'
+// globals and two missions whose exits report the level completed.
+TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
+    TempFolder folder;
+    ASSERT_EQ(toolrun::Run("mksample", {folder.Path()}).exitCode, 0);
+    const auto dump = [&](const char* name) {
+        return toolrun::Run("qvadump", {folder / ("game/Data/" + std::string(name) + ".qva")}).out;
+    };
+    const auto expectLines = [](const std::string& text, std::initializer_list<const char*> lines) {
+        for (const char* line : lines) EXPECT_NE(text.find(line), std::string::npos) << line;
+    };
+
+    // Saved active, so that start-up finds it and its "Precalculate" opens it.
+    expectLines(dump("Title"),
+                {"    id=3220 class=33 name=\"Menu\" parent=1 ",
+                 "      uisystem type 0 ref 800 600 active 1 cursor 100 70\n",
+                 "        id=3224 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
+                 "          transform pos 100 70 0 ",
+                 "source \"/Global/Inventory.Level_Completed(0);\"\n",
+                 "        id=3230 class=34 name=\"Resume\" parent=3222 ",
+                 "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
+                 "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
+
+    // The remapping rows keep the pairs start-up binds: a row written with
+    // an empty pair would unbind its action when the globals load.
+    const std::string globals = dump("Globals1_XBox");
+    expectLines(globals,
+                {"      id=3220 class=11 name=\"MissionTime\" parent=16 ",
+                 "        timer type 0 start 300 total 300 startactive 1 keys 0 saved -1 mode 0 "
+                 "multiplier -1 ",
+                 "      id=3222 class=40 name=\"Amount\" parent=3221 ",
+                 "      id=3225 class=44 name=\"Options\" parent=3120 ",
+                 "          uimapinput action 9 primary 99 second 87 axis 0\n",
+                 "          uimapinput action 12 primary 101 second 68 axis 0\n",
+                 "          uimapinput action 16 primary 108 second 69 axis 0\n",
+                 "    id=3229 class=33 name=\"Menu\" parent=1 ",
+                 "      uisystem type 0 ref 800 600 active 0 cursor 100 70\n",
+                 "      id=3231 class=44 name=\"SaveContinueMenu\" parent=3229 ",
+                 "source \"/Global/Menu.UI_System_Deactivate();\"\n",
+                 "      id=3340 class=45 name=\"SaveGame\" parent=3229 ",
+                 "        id=3372 class=34 name=\"Load Game\" parent=3122 ",
+                 "      id=3374 class=45 name=\"SaveGame\" parent=3120 "});
+    EXPECT_EQ(globals.find(" active 1 cursor"), std::string::npos) << "no menu opens at load";
+
+    // Mission 1 is the level without its checks' drivers, its exit ahead of
+    // the start; mission 2's exit leads back to mission 1.
+    const std::string mission1 = dump("Mission_01_Release");
+    expectLines(mission1, {"      id=3090 class=21 name=\"PlayerStart0\" parent=3002 ",
+                           "      id=3130 class=25 name=\"Guard\" parent=3002 ",
+                           "      id=3239 class=31 name=\"Exit\" parent=3002 classname=\"Trigger\"\n"
+                           "        transform pos -300 50 0 ",
+                           "event 1431 \"On Trigger Enter First\" source "
+                           "\"/Global/Inventory.Level_Completed(1);\"\n"});
+    for (const char* driver : {"\"ProbeA\"", "\"Tour\"", "\"Runner\"", " sched "}) {
+        EXPECT_EQ(mission1.find(driver), std::string::npos) << driver;
+    }
+    expectLines(dump("Mission_02_Release"),
+                {"header version 70 count 6 first 3000 span 6\n",
+                 "      id=3003 class=21 name=\"PlayerStart0\" parent=3000 ",
+                 "source \"/Global/Inventory.Level_Completed(0);\"\n"});
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

@@ -68,7 +68,8 @@ TEST_F(SampleGame, LibraryDumpEqualsTheCommittedText) {
 }
 
 TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
-    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Play", "Character", "LevelRun"}) {
+    for (const char* name : {"crate", "barrel", "Globals", "Level1", "Globals1_XBox", "Title", "Character",
+                             "LevelRun"}) {
         SCOPED_TRACE(name);
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
         EXPECT_EQ(dump.exitCode, 0) << dump.err;
@@ -79,7 +80,7 @@ TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
 TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
     EXPECT_EQ(ReadText(Root() + "/init.txt"), "game\r\nLevel1.qva\r\n\r\nDemo\r\n");
     EXPECT_EQ(ReadText(Root() + "/play/init.txt"),
-              "../game\r\nLevel1.qva\r\nPlay.qva\r\nSample\r\n");
+              "../game\r\nLevel1.qva\r\nTitle.qva\r\nSample\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/character/init.txt"),
               "../../game\r\nLevel1.qva\r\nCharacter.qva\r\nCharacter\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/level/init.txt"),
@@ -100,7 +101,10 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
               "UNABLE_TO_LOAD_GAME }\r\nUnable to load the game }\r\n"
               "SAVE_GAME_MENU }\r\nSave game }\r\nLOAD_GAME_MENU }\r\nLoad game }\r\n"
               "MU_REMOVED_DURING_USE }\r\n%s was removed while trying to %s }\r\n"
-              "SAVE }\r\nsave }\r\nLOAD }\r\nload }\r\n");
+              "SAVE }\r\nsave }\r\nLOAD }\r\nload }\r\n"
+              "QVI_UP }\r\nUp }\r\nQVI_DOWN }\r\nDown }\r\nQVI_LEFT }\r\nLeft }\r\n"
+              "QVI_RIGHT }\r\nRight }\r\nQVI_SPACE }\r\nSpace }\r\n"
+              "QVI_RCTRL }\r\nRight Ctrl }\r\nQVI_RSHIFT }\r\nRight Shift }\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/save/init.txt"),
               "../../game\r\nMission_04_Release.qva\r\nSaveRun.qva\r\nSaveRun\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/menu/init.txt"),
@@ -131,7 +135,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 29);
+    EXPECT_EQ(named, 35);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -267,7 +271,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 61);
+    EXPECT_EQ(items, 78);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

@@ -119,6 +119,14 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
 
 bool WriteLevel(SampleOutput& out) {
     const std::string file = "game/Data/Level1.qva";
+    int32_t end = 0;
+    return MakeLevelWorld(out, file, end) &&
+           WriteActorFile(out, file, kFirstSceneryId, static_cast<uint32_t>(end));
+}
+
+}  // namespace
+
+bool MakeLevelWorld(SampleOutput& out, const std::string& file, int32_t& end) {
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     Actor* floor = MakeSampleActor(0, "Floor", kSceneryRoot, kFirstSceneryId);
     Actor* post = MakeSampleActor(0, "Post", kSceneryRoot, kFirstSceneryId + 1);
@@ -145,7 +153,7 @@ bool WriteLevel(SampleOutput& out) {
         !AddCampfire(out, file)) {
         return false;
     }
-    const int32_t end = std::max({next, kSampleDoorIdEnd, kEndMovingId, kCampfireId + 1});
+    const int32_t sceneryEnd = std::max({next, kSampleDoorIdEnd, kEndMovingId, kCampfireId + 1});
     // The player's start and aim target, and the guard, at ids of their own.
     int32_t playerIds = kPlayerStartId;
     int32_t guardIds = kLevelGuardId;
@@ -153,12 +161,9 @@ bool WriteLevel(SampleOutput& out) {
     int32_t lookoutEnd = 0;
     int32_t itemsEnd = 0;
     if (!AddLookout(out, file, lookoutEnd) || !AddLevelItems(out, file, itemsEnd)) return false;
-    return WriteActorFile(
-        out, file, kFirstSceneryId,
-        static_cast<uint32_t>(std::max({end, playerIds, guardIds, lookoutEnd, itemsEnd})));
+    end = std::max({sceneryEnd, playerIds, guardIds, lookoutEnd, itemsEnd});
+    return true;
 }
-
-}  // namespace
 
 bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library) {
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
@@ -176,7 +181,10 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
         "UNABLE_TO_SAVE_GAME }", "Unable to save the game }",
         "UNABLE_TO_LOAD_GAME }", "Unable to load the game }", "SAVE_GAME_MENU }", "Save game }",
         "LOAD_GAME_MENU }", "Load game }", "MU_REMOVED_DURING_USE }",
-        "%s was removed while trying to %s }", "SAVE }", "save }", "LOAD }", "load }"}));
+        "%s was removed while trying to %s }", "SAVE }", "save }", "LOAD }", "load }",
+        // The names of the keys the options' rows show by default.
+        "QVI_UP }", "Up }", "QVI_DOWN }", "Down }", "QVI_LEFT }", "Left }", "QVI_RIGHT }", "Right }",
+        "QVI_SPACE }", "Space }", "QVI_RCTRL }", "Right Ctrl }", "QVI_RSHIFT }", "Right Shift }"}));
 }
 
 bool WriteLevelCheck(SampleOutput& out) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class SampleOutput;
@@ -20,6 +21,10 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
 // object and a saved timer command due after 5 s; three rooms with portals,
 // floors and crates).
 bool WriteEndToEndActors(SampleOutput& out);
+
+// Makes the actors of "Level1.qva" in a bare world (the first id is 3000);
+// `end` gets the id after the last one.
+bool MakeLevelWorld(SampleOutput& out, const std::string& file, int32_t& end);
 
 // The folder of the level's run, "e2e/level/" (the game folder "../../game"):
 // the globals "game/Data/LevelRun.qva" hold the root "Environment" and the

@@ -70,6 +70,12 @@ Image BadgeImage();       // 32 x 32 checker
 Image ButtonImage();      // 128 x 32
 Image Raw4Image();        // 64 x 64
 Image CursorImage();      // 16 x 16, flat orange
+// A flat colour with a clear window `border` pixels in from each edge.
+Image FramedImage(uint32_t width, uint32_t height, uint32_t border, uint32_t color);
+// The colours of the head-up display's soul icon and ammunition flare.
+inline constexpr uint32_t kSoulIconColor = 0xFF2060E0u;
+inline constexpr uint32_t kAmmoFlareColor = 0xFFFFD040u;
+
 // The picture of film frame k (its colour changes every frame).
 uint32_t FilmFrameColor(int k);
 

@@ -317,6 +317,16 @@ Image ButtonImage() {
 
 Image CursorImage() { return Image(16, 16, 0xFFFFA000u); }
 
+Image FramedImage(uint32_t width, uint32_t height, uint32_t border, uint32_t color) {
+    Image image(width, height, color);
+    for (uint32_t y = border; y + border < height; ++y) {
+        for (uint32_t x = border; x + border < width; ++x) {
+            image.At(x, y) = 0;
+        }
+    }
+    return image;
+}
+
 Image Raw4Image() {
     Image image(64, 64);
     for (uint32_t y = 0; y < 64; ++y) {

@@ -2,6 +2,8 @@
 // name.
 #include <cmath>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
@@ -14,6 +16,7 @@
 #include "sample_character.h"
 #include "sample_font.h"
 #include "sample_menu.h"
+#include "sample_missions.h"
 #include "sample_save.h"
 #include "sample_game.h"
 #include "sample_guard.h"
@@ -192,6 +195,52 @@ bool WriteFilm(SampleOutput& out, const Scratch& scratch, const std::string& nam
     return out.Write(DataPath(name), bytes);
 }
 
+// The game actor's screen: its font, the fade's black and the head-up
+// display's flat pictures (the soul icons frame a clear window in which the
+// fill shows; the endurance bar's back frames its marks); the save screen's
+// images of slots at missions 1 and 2; and mission 2's floor.
+void AddGameScreenItems(Table& table) {
+    FontItem& font = table.Add<FontItem>(190, "GameFont");
+    font.faceName = "DejaVu Sans";
+    font.size = 14;
+    table.Texture(220, "hud_flare", "hud_flare.tga", 16, 16);
+    table.Texture(221, "hud_soul", "hud_soul.tga", 128, 128);
+    table.Texture(222, "hud_soul2", "hud_soul2.tga", 128, 128);
+    table.Texture(223, "hud_fill", "hud_fill.tga", 16, 16);
+    table.Texture(224, "hud_endurance", "hud_endurance.tga", 64, 16);
+    table.Texture(225, "hud_mark", "hud_mark.tga", 4, 16);
+    // Flat quads blended by their own alpha: a material alpha below 1 keeps
+    // the alpha of the quad's colour.
+    const auto flat = [&table](uint32_t slot, const char* name, uint32_t texture) {
+        MaterialItem& m = table.Material(slot, name, 0, {texture});
+        m.unlit = 1;
+        m.fog = 0;
+        m.materialAlpha = 1;
+        m.material.diffuse.a = 0.5f;
+    };
+    flat(191, "Black", 2);
+    flat(192, "AmmoFlare", 220);
+    // The icons take the alpha of their pictures.
+    for (auto [slot, name, texture] : {std::tuple{193u, "SoulIcon", 221u}, {194u, "SoulIcon02", 222u}}) {
+        MaterialItem& icon = table.Material(slot, name, 1, {texture});
+        icon.unlit = 1;
+        icon.fog = 0;
+    }
+    flat(195, "SoulIconFill", 223);
+    MaterialItem& back = table.Material(196, "endurance_back", 1, {224});
+    back.unlit = 1;
+    back.fog = 0;
+    flat(197, "endurance_mark", 225);
+    table.Material(198, "Menu_SaveSlot_01", 0, {2}).unlit = 1;
+    table.Material(199, "Menu_SaveSlot_02", 0, {2}).unlit = 1;
+    // Lit, it glows flat cyan whatever the lights add; fog leaves it alone.
+    MaterialItem& floor2 = table.Material(226, "Floor2", 0, {2});
+    floor2.material.diffuse = {0.0f, 1.0f, 1.0f, 1.0f};
+    floor2.material.ambient = {0.0f, 1.0f, 1.0f, 1.0f};
+    floor2.material.emissive = {0.0f, 1.0f, 1.0f, 1.0f};
+    floor2.fog = 0;
+}
+
 // Every item of the library, in slot order within each class.
 void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
@@ -255,6 +304,8 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     // The save screen's images of an empty slot and of a slot at mission 4.
     table.Material(150, "Menu_SaveSlot", 0, {2}).unlit = 1;
     table.Material(151, "Menu_SaveSlot_04", 0, {2}).unlit = 1;
+
+    AddGameScreenItems(table);
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -346,7 +397,13 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteBytes(out, "walk_bl.mot", MotFile(layer, {0, 0, 0})) &&
            WriteBytes(out, "n_forward.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
            WriteBytes(out, "guard_walk.mot", MotFile(walk, {0, 0, -150.0f * 30.0f})) &&
-           WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f}));
+           WriteBytes(out, "guard_run.mot", MotFile(walk, {0, 0, -300.0f * 30.0f})) &&
+           WriteImage(out, scratch, "hud_flare.tga", Image(16, 16, kAmmoFlareColor)) &&
+           WriteImage(out, scratch, "hud_soul.tga", FramedImage(128, 128, 16, kSoulIconColor)) &&
+           WriteImage(out, scratch, "hud_soul2.tga", FramedImage(128, 128, 16, 0xFFE0E0FFu)) &&
+           WriteImage(out, scratch, "hud_fill.tga", Image(16, 16, 0xFFC02020u)) &&
+           WriteImage(out, scratch, "hud_endurance.tga", FramedImage(64, 16, 2, 0xFF404040u)) &&
+           WriteImage(out, scratch, "hud_mark.tga", Image(4, 16, 0xFFFFFFFFu));
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
@@ -364,15 +421,18 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
            AddPlayerCharacter(out, file, next) && AddGuardTemplate(out, file);
 }
 
-// The folder "./play.sh" runs: the game folder "../game" with the scene
-// "Level1.qva" and the globals "Play.qva", which hold the pause menu too.
+// The folder "./play.sh" runs: the game folder "../game" with the title
+// "Title.qva" as the start-up globals (its "Menu" keeps the scene line from
+// being loaded); the missions load with "Globals1_XBox.qva", the play
+// globals with the pause menu and the front end's additions.
 bool WritePlayFolder(SampleOutput& out) {
-    const std::string file = DataPath("Play.qva");
+    const std::string file = DataPath("Globals1_XBox.qva");
     int32_t end = 0;
     // The pause menu's ids follow the guards' template.
-    return MakePlayGlobals(out, file) && AddPauseMenu(out, file, end) &&
-           WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) &&
-           out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Play.qva", "Sample"}));
+    return WriteTitle(out) && MakePlayGlobals(out, file) && AddPauseMenu(out, file, end) &&
+           AddMissionFrontEnd(out, file, end) &&
+           WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) && WriteMissions(out) &&
+           out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Title.qva", "Sample"}));
 }
 
 // The folder of the character's end-to-end check: the play globals and a
@@ -385,7 +445,8 @@ bool WriteCharacterCheck(SampleOutput& out) {
                          CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }
 
-// The logo film: colour bars with a moving bar and a 440 Hz tone.
+// The logo film: colour bars with a moving bar and a 440 Hz tone; then the
+// missions' films.
 bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     filmwriter::FilmSpec logo;
     logo.container = filmwriter::Container::Mpeg;
@@ -398,7 +459,15 @@ bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     logo.toneHz = 440.0;
     logo.channels = 2;
     logo.sampleRate = 44100;
-    return WriteFilm(out, scratch, "logo_01.mpg", logo);
+    if (!WriteFilm(out, scratch, "logo_01.mpg", logo)) return false;
+    // The missions' films: a second of one colour each.
+    for (auto [name, color] : {std::pair{"Mission_01.mpg", 0x2060C0u}, {"Mission_02.mpg", 0xC06020u}}) {
+        filmwriter::FilmSpec film;
+        film.frames = 25;
+        film.picture = [color](int, std::vector<uint8_t>& bgrx) { filmwriter::FillColor(bgrx, color); };
+        if (!WriteFilm(out, scratch, name, film)) return false;
+    }
+    return true;
 }
 
 bool WriteAll(SampleOutput& out) {

@@ -19,68 +19,80 @@ constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kTextFontSlot = 80;
 constexpr uint32_t kSheetFontSlot = 81;
 
-// Makes the menu actors of one file at consecutive ids; the first failure
-// is kept for the file.
-class MenuMaker {
-public:
-    MenuMaker(SampleOutput& out, const std::string& file) : out_(out), file_(file) {}
-
-    Actor* Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
-        if (!ok_) return nullptr;
-        Actor* actor = parent == nullptr
-                           ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
-                           : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_,
-                                         true);
-        ++next_;
-        if (actor == nullptr) {
-            ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
-            return nullptr;
-        }
-        SendCommandArgs(actor, kCmdSetPosition, at);
-        return actor;
-    }
-    // A menu of the screen's reference size, not active.
-    Actor* Menu(const std::string& name) {
-        Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
-        SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
-        return menu;
-    }
-    // The cursor image, shown by the menu's activation only.
-    Actor* Cursor(Actor* menu) {
-        Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
-        SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
-        SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
-        SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
-        return cursor;
-    }
-    // A text in the sample's "Text" font, aligned as asked.
-    Actor* Text(const std::string& name, Actor* parent, const Vector3& at, const std::string& text,
-                uint32_t align) {
-        Actor* label = Make(kUiTextClassId, name, parent, at);
-        SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
-        SendCommandArgs(label, kCmdSetUiTextAlignX, align);
-        SendCommandArgs(label, kCmdSetUiTextAlignY, align);
-        if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
-        return label;
-    }
-    void Script(Actor* actor, const std::string& name, uint32_t eventId, const std::string& source) {
-        std::string error;
-        if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
-            ok_ = out_.Fail(file_, error);
-        }
-    }
-    bool Ok() const { return ok_; }
-    int32_t Next() const { return next_; }
-
-private:
-    SampleOutput& out_;
-    std::string file_;
-    int32_t next_ = kFirstMenuActorId;
-    bool ok_ = true;
-};
-
 }  // namespace
+
+Actor* MenuMaker::Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
+    if (!ok_) return nullptr;
+    // Made at a taken id, an actor would replace the one there.
+    if (ActorTableEntry(next_) != nullptr) {
+        ok_ = out_.Fail(file_, "id " + std::to_string(next_) + " for \"" + name + "\" is taken");
+        return nullptr;
+    }
+    Actor* actor = parent == nullptr
+                       ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
+                       : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_, true);
+    ++next_;
+    if (actor == nullptr) {
+        ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
+        return nullptr;
+    }
+    SendCommandArgs(actor, kCmdSetPosition, at);
+    return actor;
+}
+
+Actor* MenuMaker::Menu(const std::string& name) {
+    Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
+    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
+    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+    return menu;
+}
+
+Actor* MenuMaker::Cursor(Actor* menu) {
+    Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
+    SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
+    SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
+    SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
+    return cursor;
+}
+
+Actor* MenuMaker::Text(const std::string& name, Actor* parent, const Vector3& at,
+                       const std::string& text, uint32_t align) {
+    Actor* label = Make(kUiTextClassId, name, parent, at);
+    SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
+    SendCommandArgs(label, kCmdSetUiTextAlignX, align);
+    SendCommandArgs(label, kCmdSetUiTextAlignY, align);
+    if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
+    return label;
+}
+
+Actor* MenuMaker::Button(const std::string& name, Actor* parent, const Vector3& at,
+                         const std::string& label) {
+    Actor* button = Make(kUiButtonClassId, name, parent, at);
+    Text("Label", button, {0.0f, 0.0f, 0.0f}, label, 1);
+    return button;
+}
+
+void MenuMaker::Bar(Actor* sprite, float width, float height, const Vector4& color) {
+    SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
+    SendCommandArgs(sprite, kCmdSetUiSpriteWidth, width);
+    SendCommandArgs(sprite, kCmdSetUiSpriteHeight, height);
+    SendCommandArgs(sprite, kCmdSetUiSpriteAlignX, 1u);
+    SendCommandArgs(sprite, kCmdSetUiSpriteAlignY, 1u);
+    SendCommandArgs(sprite, kCmdSetUiSpriteColor, color);
+}
+
+void MenuMaker::Script(Actor* actor, const std::string& name, uint32_t eventId,
+                       const std::string& source) {
+    std::string error;
+    if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
+        ok_ = out_.Fail(file_, error);
+    }
+}
+
+bool MenuMaker::Check(bool ok, const std::string& reason) {
+    if (ok_ && !ok) ok_ = out_.Fail(file_, reason);
+    return ok;
+}
 
 bool AddInventory(SampleOutput& out, const std::string& file) {
     Actor* inventory = MakeSampleActor(static_cast<int32_t>(kInventoryClassId), "Inventory",
@@ -97,10 +109,8 @@ bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
     maker.Cursor(menu);
     Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
     maker.Text("Title", page, {100.0f, 30.0f, 0.0f}, "Pause", 1);
-    Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 110.0f, 0.0f});
-    maker.Text("Label", resume, {0.0f, 0.0f, 0.0f}, "Resume", 1);
-    Actor* quit = maker.Make(kUiButtonClassId, "Quit", page, {100.0f, 70.0f, 0.0f});
-    maker.Text("Label", quit, {0.0f, 0.0f, 0.0f}, "Quit", 1);
+    Actor* resume = maker.Button("Resume", page, {100.0f, 110.0f, 0.0f}, "Resume");
+    Actor* quit = maker.Button("Quit", page, {100.0f, 70.0f, 0.0f}, "Quit");
     Actor* esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
     maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");
@@ -121,12 +131,7 @@ bool WriteMenuCheck(SampleOutput& out) {
     Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 70.0f, 0.0f});
     // The button's rectangle is its highlight's: 120 x 40 about the cursor's start.
     Actor* light = maker.Make(kUiSpriteClassId, "On_Input_Over", resume, {0.0f, 0.0f, 0.0f});
-    SendCommandArgs(light, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
-    SendCommandArgs(light, kCmdSetUiSpriteWidth, 120.0f);
-    SendCommandArgs(light, kCmdSetUiSpriteHeight, 40.0f);
-    SendCommandArgs(light, kCmdSetUiSpriteAlignX, 1u);
-    SendCommandArgs(light, kCmdSetUiSpriteAlignY, 1u);
-    SendCommandArgs(light, kCmdSetUiSpriteColor, Vector4{0.0f, 1.0f, 0.0f, 1.0f});
+    MenuMaker::Bar(light, 120.0f, 40.0f, {0.0f, 1.0f, 0.0f, 1.0f});
     // In the font of the prepared sheet, which measures the same everywhere.
     Actor* status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
     SendCommandArgs(status, kCmdSetUiTextFont, kSheetFontSlot);

@@ -6,10 +6,51 @@
 #include <cstdint>
 #include <string>
 
+#include "base/math.h"
+
+class Actor;
 class SampleOutput;
 
 // Ids of the menu actors, in the globals files that hold them.
 inline constexpr int32_t kFirstMenuActorId = 3120;
+
+// Makes the menu actors of one file at consecutive ids from `first` on; the
+// first failure is kept for the file (and every later call makes nothing).
+class MenuMaker {
+public:
+    MenuMaker(SampleOutput& out, const std::string& file, int32_t first = kFirstMenuActorId)
+        : out_(out), file_(file), next_(first) {}
+
+    // Below the parent, or below "Global" without one, at `at`.
+    Actor* Make(uint32_t classId, const std::string& name, Actor* parent,
+                const Vector3& at = {0.0f, 0.0f, 0.0f});
+    // A menu of the screen's reference size, not active.
+    Actor* Menu(const std::string& name);
+    // The cursor image, shown by the menu's activation only.
+    Actor* Cursor(Actor* menu);
+    // A text in the sample's "Text" font, aligned as asked.
+    Actor* Text(const std::string& name, Actor* parent, const Vector3& at, const std::string& text,
+                uint32_t align);
+    // A button with its centred "Label".
+    Actor* Button(const std::string& name, Actor* parent, const Vector3& at,
+                  const std::string& label);
+    // Shapes a sprite into a flat bar of the menus' light material, centred
+    // on its position.
+    static void Bar(Actor* sprite, float width, float height, const Vector4& color);
+    void Script(Actor* actor, const std::string& name, uint32_t eventId, const std::string& source);
+    // Fails the file with the reason unless `ok`; answers `ok`.
+    bool Check(bool ok, const std::string& reason);
+    bool Ok() const { return ok_; }
+    int32_t Next() const { return next_; }
+    // Takes the next id (for actors the caller makes itself).
+    int32_t TakeId() { return next_++; }
+
+private:
+    SampleOutput& out_;
+    std::string file_;
+    int32_t next_;
+    bool ok_ = true;
+};
 
 // Actor 16 "Inventory" below "Global".
 bool AddInventory(SampleOutput& out, const std::string& file);

@@ -19,37 +19,34 @@
 
 namespace {
 
-constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kInventoryId = 16;
 constexpr uint32_t kBlockStartFromParent = 1;
 
-// Makes the check's actors at consecutive ids below their parents.
-struct SaveCheckMaker {
-    SampleOutput& out;
-    const std::string& file;
-    int32_t next = kFirstSaveCheckActorId;
-    bool ok = true;
-
-    Actor* Make(uint32_t classId, const std::string& name, Actor* parent) {
-        Actor* actor = nullptr;
-        if (ok) {
-            actor = parent == nullptr
-                        ? MakeSampleActor(int32_t(classId), name, kGlobalRoot, next)
-                        : CreateActor(int32_t(classId), name, nullptr, parent, next, true);
-            ok = actor != nullptr || out.Fail(file, "cannot make actor \"" + name + "\"");
-        }
-        ++next;
-        return actor;
-    }
-    void Script(Actor* actor, const char* name, uint32_t eventId, const std::string& source) {
-        std::string error;
-        if (ok && !AddSampleScript(actor, name, eventId, source, &error)) {
-            ok = out.Fail(file, error);
-        }
-    }
-};
-
 }  // namespace
+
+Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent) {
+    Actor* saver = maker.Make(kSaveGameClassId, "SaveGame", parent);
+    Actor* slots = maker.Make(kUiWindowClassId, "SavedGameSlots", saver);
+    // A column of slots at the right; the Save Game gives each image its
+    // material.
+    for (int n = 1; n <= 6; ++n) {
+        Actor* slot = maker.Make(kUiButtonClassId, "SaveSlot_0" + std::to_string(n), slots,
+                                 {600.0f, 100.0f + 70.0f * float(n - 1), 0.0f});
+        MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Img", slot), 160.0f, 60.0f,
+                       {1.0f, 1.0f, 1.0f, 1.0f});
+    }
+    // The dialogs and the device window are shown by the Save Game alone,
+    // not started with it.
+    for (const char* name : {"InfoDialog", "InfoOkDialog", "YesNoDialog"}) {
+        Actor* dialog = maker.Make(kUiWindowClassId, name, saver);
+        if (dialog != nullptr) dialog->actionFlags |= kBlockStartFromParent;
+        maker.Text("Text", dialog, {400.0f, 300.0f, 0.0f}, "", 1);
+    }
+    Actor* device = maker.Make(kUiWindowClassId, "Device", saver);
+    if (device != nullptr) device->actionFlags |= kBlockStartFromParent;
+    maker.Button("Back", device, {100.0f, 70.0f, 0.0f}, "Back");
+    return saver;
+}
 
 bool WriteSaveCheck(SampleOutput& out) {
     const std::string file = "game/Data/SaveRun.qva";
@@ -58,28 +55,13 @@ bool WriteSaveCheck(SampleOutput& out) {
     if (ec) return out.Fail("game/SaveGames", ec.message());
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     if (!AddInventory(out, file)) return false;
-    SaveCheckMaker maker{out, file};
+    MenuMaker maker(out, file, kFirstSaveCheckActorId);
     Actor* menu = maker.Make(kUiSystemClassId, "SaveMenu", nullptr);
     SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
     SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
     Actor* resume = maker.Make(kUiButtonClassId, "Resume", menu);
     SendCommandArgs(resume, kCmdSetUiButtonStatic, 1u);
-    Actor* saver = maker.Make(kSaveGameClassId, "SaveGame", menu);
-    Actor* slots = maker.Make(kUiWindowClassId, "SavedGameSlots", saver);
-    for (int n = 1; n <= 6; ++n) {
-        Actor* slot = maker.Make(kUiButtonClassId, "SaveSlot_0" + std::to_string(n), slots);
-        maker.Make(kUiSpriteClassId, "Img", slot);
-    }
-    // The dialogs and the device window are shown by the Save Game alone,
-    // not started with it.
-    for (const char* name : {"InfoDialog", "InfoOkDialog", "YesNoDialog"}) {
-        Actor* dialog = maker.Make(kUiWindowClassId, name, saver);
-        if (dialog != nullptr) dialog->actionFlags |= kBlockStartFromParent;
-        maker.Make(kUiTextClassId, "Text", dialog);
-    }
-    Actor* device = maker.Make(kUiWindowClassId, "Device", saver);
-    if (device != nullptr) device->actionFlags |= kBlockStartFromParent;
-    maker.Make(kUiButtonClassId, "Back", device);
+    Actor* saver = AddSaveGameDialog(maker, menu);
     const std::string self = "/Global/SaveMenu/SaveGame.";
     maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
     maker.Script(menu, "load", kCmdUiSystemActivate,
@@ -89,13 +71,13 @@ bool WriteSaveCheck(SampleOutput& out) {
                  "this.Save_Game_Set_State_Save(); "
                  "this.Save_Game_Select_Game_List_Item(3);");
     maker.Script(saver, "done", kCmdOnPostSaveGame, "sys.Exit_Engine();");
-    if (!maker.ok || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.next))) {
+    if (!maker.Ok() || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.Next()))) {
         return false;
     }
     // The scene holds no actor: what matters is that mission 4's file is there.
     const std::string scene = "game/Data/Mission_04_Release.qva";
     return ResetSampleWorld() &&
-           WriteActorFile(out, scene, uint32_t(kFirstSaveCheckActorId), uint32_t(maker.next)) &&
+           WriteActorFile(out, scene, uint32_t(kFirstSaveCheckActorId), uint32_t(maker.Next())) &&
            out.WriteText("e2e/save/init.txt", CrLfLines({"../../game", "Mission_04_Release.qva",
                                                           "SaveRun.qva", "SaveRun"}));
 }

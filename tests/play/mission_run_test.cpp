@@ -1,0 +1,252 @@
+// The sample's missions, run in this process on the play folder with fake
+// films: "New Game" on the title plays mission 1's film and loads it with
+// the missions' globals; the screen fades in over 3 s onto the head-up
+// display (queued and captured); the player put on the exit gets the save
+// offer, and "Continue" plays mission 2's film and loads mission 2, whose
+// floor shows.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "actors/presentation/mesh_object_actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "core/actors/screen_capture.h"
+#include "game/inventory_actor.h"
+#include "game/ui_map_input_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
+#include "library/library_item.h"
+#include "library/render/screen_layers.h"
+#include "library/resource_library.h"
+#include "support/fake_film.h"
+#include "support/play_run_host.h"
+#include "support/temp_folder.h"
+#include "support/tool_run.h"
+
+namespace {
+
+constexpr uint32_t kLeftMouseButton = 256;
+constexpr float kScreenHeight = 600.0f;
+
+// Keeps each frame's 2D queues and overlay before they are drawn.
+class QueueKeepingHost : public PlayRunHost {
+public:
+    void Draw2D() override {
+        if (ResourceLibrary* library = GetLibrary()) {
+            quads = library->GetScreenLayers().quads;
+            texts = library->GetScreenLayers().texts;
+            overlay = library->GetScreenLayers().overlay2;
+        }
+        PlayRunHost::Draw2D();
+        if (capture && CaptureBackBuffer(800, 600) == 1) {
+            captured = GetCaptureImage()->Pixels();
+            capture = false;
+        }
+    }
+    // Colours 0xRRGGBB within 8 of each other in every channel.
+    static bool Near(uint32_t got, uint32_t want) {
+        for (int shift : {0, 8, 16}) {
+            if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 8) return false;
+        }
+        return true;
+    }
+    // A captured frame's colour at a pixel; rows top first.
+    static uint32_t ColorAt(const std::vector<uint8_t>& captured, size_t pixel) {
+        const size_t at = pixel * 4;
+        return at + 2 < captured.size()
+                   ? uint32_t(captured[at + 2]) << 16 | uint32_t(captured[at + 1]) << 8 | captured[at]
+                   : 0xFFFFFFFFu;
+    }
+    static int CountNear(const std::vector<uint8_t>& captured, uint32_t color) {
+        int count = 0;
+        for (size_t pixel = 0; pixel < captured.size() / 4; ++pixel) {
+            count += Near(ColorAt(captured, pixel), color) ? 1 : 0;
+        }
+        return count;
+    }
+
+    const ScreenQuad* Quad(const std::string& material) const {
+        for (const ScreenQuad& quad : quads) {
+            if (quad.material != nullptr && quad.material->name == material) return &quad;
+        }
+        return nullptr;
+    }
+    const TextLine* TextAt(float x, float y) const {
+        for (const TextLine& line : texts) {
+            if (line.x == x && line.y == y) return &line;
+        }
+        return nullptr;
+    }
+    // The fade's alpha this frame; 0 without an overlay.
+    float OverlayAlpha() const {
+        return overlay.material == nullptr ? 0.0f : float(overlay.vertices[0].color >> 24) / 255.0f;
+    }
+
+    std::vector<ScreenQuad> quads;
+    std::vector<TextLine> texts;
+    ScreenQuad overlay;
+    bool capture = false;  // the next frame's back buffer, after its 2D drawing
+    std::vector<uint8_t> captured;
+};
+
+// The level load the world holds after a frame, when one waits.
+struct Load {
+    std::string globals;
+    std::string scene;
+    uint32_t flag = 0;
+    uint32_t frame = 0;
+};
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool OpenedFilm(const fakefilm::FakeFilms& films, const std::string& name) {
+    for (const std::string& path : films.opened) {
+        if (path.find(name) != std::string::npos) return true;
+    }
+    return false;
+}
+
+TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMission2) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    QueueKeepingHost host;
+    std::vector<Load> loads;
+    bool film1BeforeLoad = false;
+    bool film2BeforeLoad = false;
+    uint32_t mission1 = 0;  // the first frame with the player
+    uint32_t faded = 0;     // the first mission frame without the fade
+    float firstAlpha = 0.0f;
+    ScreenQuad soulIcon;
+    ScreenQuad soulFill;
+    TextLine health;
+    TextLine clockText;
+    bool hudSeen = false;
+    uint32_t offered = 0;   // the frame the save offer opened
+    std::vector<uint8_t> hudShot;
+    std::string forwardKeys;
+    std::string floor2;
+    std::string floorMesh;
+    uint32_t mission2 = 0;  // the first frame of mission 2
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6);
+        const ActorSystem* world = GetActorSystem();
+        if (world != nullptr && world->loadPending != 0 &&
+            (loads.empty() || loads.back().scene != world->secondFile)) {
+            loads.push_back({world->firstFile, world->secondFile, world->loadFlag, frame});
+            (loads.size() == 1 ? film1BeforeLoad : film2BeforeLoad) =
+                OpenedFilm(films, loads.size() == 1 ? "Mission_01" : "Mission_02");
+        }
+        Actor* hero = FindActorByName("GA1_Player", 16);
+        auto* inventory = dynamic_cast<InventoryActor*>(GetActorById(kInventoryActorId));
+        if (mission1 == 0) {
+            if (hero != nullptr && loads.size() == 1) {
+                mission1 = frame;
+            }
+            return;
+        }
+        // The load's own frame ran no game actor.
+        if (frame == mission1 + 1) {
+            firstAlpha = host.OverlayAlpha();
+            Actor* row = FindActorByName("Map_Forward", int32_t(kUiMapInputClassId));
+            if (auto* text = dynamic_cast<UITextActor*>(row != nullptr ? FindChildByName(row, "Text") : nullptr)) {
+                forwardKeys = text->text;
+            }
+        }
+        if (faded == 0 && host.OverlayAlpha() == 0.0f && inventory != nullptr &&
+            inventory->fadeLevel == 0.0f && inventory->fadeActive == 0) {
+            faded = frame;
+        }
+        if (frame == mission1 + 199) host.capture = true;
+        if (frame == mission1 + 200 && hero != nullptr) {
+            hudShot = host.captured;
+            const ScreenQuad* icon = host.Quad("SoulIcon");
+            const ScreenQuad* fill = host.Quad("SoulIconFill");
+            const TextLine* shownHealth = host.TextAt(20.0f + 128.0f, kScreenHeight - 120.0f + 40.0f);
+            const TextLine* shownClock = host.TextAt(800.0f - 90.0f, 20.0f);
+            hudSeen = icon != nullptr && fill != nullptr && shownHealth != nullptr && shownClock != nullptr;
+            if (hudSeen) {
+                soulIcon = *icon;
+                soulFill = *fill;
+                health = *shownHealth;
+                clockText = *shownClock;
+            }
+            // On the exit.
+            Actor* exit = FindActorByName("Exit", 31);
+            if (exit != nullptr) SendCommandArgs(hero, kCmdSetPosition, exit->GetWorldPosition());
+        }
+        auto* menu = dynamic_cast<UISystemActor*>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
+        if (offered == 0 && menu != nullptr && menu->active != 0) {
+            offered = frame;
+            host.Button(kLeftMouseButton, true);  // "Continue", under the cursor's start
+        }
+        if (offered != 0 && frame == offered + 2) host.Button(kLeftMouseButton, false);
+        if (loads.size() == 2 && floor2.empty()) {
+            if (auto* mesh = dynamic_cast<MeshObjectActor*>(FindActorByName("FloorMesh", 3))) {
+                floor2 = mesh->subMeshes.empty() || mesh->subMeshes[0].material == nullptr
+                             ? "?"
+                             : mesh->subMeshes[0].material->name;
+                floorMesh = mesh->mesh != nullptr ? mesh->mesh->name : "?";
+                mission2 = frame;
+            }
+        }
+        if (mission2 != 0 && frame == mission2 + 239) host.capture = true;
+    };
+    const int code = host.Run(folder / "play", 900);
+    EXPECT_EQ(code, 3) << "the sample runs until the frame limit";
+
+    ASSERT_GE(loads.size(), 1u) << "\"New Game\" loads nothing";
+    EXPECT_TRUE(film1BeforeLoad);
+    EXPECT_TRUE(EndsWith(loads[0].globals, "Globals1_XBox.qva")) << loads[0].globals;
+    EXPECT_TRUE(EndsWith(loads[0].scene, "Mission_01_Release.qva")) << loads[0].scene;
+    EXPECT_EQ(loads[0].flag, 1u);
+
+    ASSERT_NE(mission1, 0u) << "mission 1 has no player";
+    // The options' row for "Forward" names both keys start-up bound, in
+    // the text table's words.
+    EXPECT_EQ(forwardKeys, "W / Up");
+    // Black at the start, clear within 3 s.
+    EXPECT_GT(firstAlpha, 0.9f);
+    ASSERT_NE(faded, 0u) << "the fade never ended";
+    EXPECT_LE(faded - mission1, 181u);
+
+    // The soul gauge at (20, H - 120): the icon 128 x 96 over a 60 % fill
+    // of 70; the health beside it, the mission clock counting down from 5:00.
+    ASSERT_TRUE(hudSeen);
+    EXPECT_EQ(soulIcon.vertices[0].x, 20.0f);
+    EXPECT_EQ(soulIcon.vertices[0].y, kScreenHeight - 120.0f);
+    EXPECT_EQ(soulIcon.vertices[3].x - soulIcon.vertices[0].x, 128.0f);
+    EXPECT_EQ(soulIcon.vertices[3].y - soulIcon.vertices[0].y, 96.0f);
+    EXPECT_EQ(soulFill.vertices[3].y - soulFill.vertices[0].y, 42.0f);
+    EXPECT_EQ(health.text, "100");
+    // The icon's frame, 16 of its picture's 128 pixels wide, shows its colour.
+    for (auto [x, y] : {std::pair{28, 486}, {140, 486}, {84, 570}}) {
+        const uint32_t got = QueueKeepingHost::ColorAt(hudShot, size_t(y) * 800 + size_t(x));
+        EXPECT_TRUE(QueueKeepingHost::Near(got, 0x2060E0)) << x << ", " << y << ": " << std::hex << got;
+    }
+    EXPECT_EQ(clockText.style, 8u);
+    EXPECT_EQ(clockText.text, "4:56") << "about 3.3 s of 300 gone";
+
+    // The exit offers the save; "Continue" goes on to mission 2.
+    ASSERT_NE(offered, 0u) << "no save offer";
+    ASSERT_EQ(loads.size(), 2u);
+    EXPECT_GE(loads[1].frame, offered + 2 + 30) << "half a second after the menu closed";
+    EXPECT_TRUE(film2BeforeLoad);
+    EXPECT_TRUE(EndsWith(loads[1].globals, "Globals1_XBox.qva")) << loads[1].globals;
+    EXPECT_TRUE(EndsWith(loads[1].scene, "Mission_02_Release.qva")) << loads[1].scene;
+    EXPECT_EQ(loads[1].flag, 1u);
+    EXPECT_EQ(floor2, "Floor2");
+    EXPECT_EQ(floorMesh, "floor");
+    // Faded in, mission 2 shows its cyan floor.
+    EXPECT_GE(QueueKeepingHost::CountNear(host.captured, 0x00FFFF), 1000);
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+#include "sample_missions.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "actors/characters/aim_target_actor.h"
+#include "actors/presentation/animation_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
+#include "actors/world/spawn_point_actor.h"
+#include "actors/world/timer_actor.h"
+#include "actors/world/trigger_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "end_to_end_folder.h"
+#include "game/save_game_actor.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_map_input_actor.h"
+#include "game/ui_sprite_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
+#include "library/resource_library.h"
+#include "platform/input.h"
+#include "sample_actors.h"
+#include "sample_menu.h"
+#include "sample_output.h"
+#include "sample_save.h"
+
+namespace {
+
+constexpr uint32_t kCmdSetPlayOnStart = 260;
+constexpr uint32_t kTextFontSlot = 80;
+// The remapping rows and the two Save Games take ids of their own.
+constexpr int32_t kFirstOptionRowId = 3300;
+constexpr int32_t kFirstMenuSaveId = 3340;
+constexpr int32_t kFirstPauseSaveId = 3370;
+constexpr int32_t kFirstMission2Id = 3000;
+// The group a collision object joins by being solid.
+constexpr uint32_t kSolidBodyGroup = 1u << 16;
+
+const std::string kLevel1Scene = "game/Data/Mission_01_Release.qva";
+const std::string kLevel2Scene = "game/Data/Mission_02_Release.qva";
+
+// The script that opens the Save Game of the menu in save or load mode.
+std::string OpenSaveGame(const std::string& menu, bool save) {
+    const std::string self = "/Global/" + menu + "/SaveGame.";
+    return self + (save ? "Save_Game_Set_State_Save(); " : "Save_Game_Set_State_Load(); ") + self +
+           "Action_Start();";
+}
+
+// A button's Up script.
+void OnUp(MenuMaker& maker, Actor* button, const std::string& source) {
+    maker.Script(button, "up", kCmdOnUiButtonUp, source);
+}
+
+// One remapping row with its children at the maker's next ids, its label
+// set and its frame a dark bar about the binding's text.
+void AddRemapRow(MenuMaker& maker, Actor* window, uint32_t action, const std::string& label,
+                 float y) {
+    Actor* row = maker.Make(kUiMapInputClassId, "Map_" + label, window, {260.0f, y, 0.0f});
+    if (row == nullptr) return;
+    SendCommandArgs(row, kCmdSetUiMapInputMap, action);
+    // "Create" made the children at run-time ids: the file keeps them in
+    // the row's block.
+    for (Actor* child : std::vector<Actor*>(row->children)) {
+        if (!maker.Check(MoveSampleActorId(child, maker.TakeId()), "cannot number a row's children")) {
+            return;
+        }
+    }
+    Actor* frame = FindChildByName(row, "Frame");
+    Actor* name = FindChildByName(row, "Label");
+    Actor* text = FindChildByName(row, "Text");
+    if (!maker.Check(frame != nullptr && name != nullptr && text != nullptr, "a row lacks its children")) {
+        return;
+    }
+    SendCommandArgs(name, kCmdSetUiTextText, label + ":");
+    for (Actor* shown : {name, text}) SendCommandArgs(shown, kCmdSetUiTextFont, kTextFontSlot);
+    MenuMaker::Bar(frame, 160.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
+}
+
+// The pause menu's "Options" button and its window of remapping rows;
+// "Back" returns to the page.
+void AddOptions(SampleOutput& out, const std::string& file, MenuMaker& maker, int32_t& end) {
+    Actor* menu = FindChildByName(GetActorById(kGlobalRootId), "PauseMenu");
+    Actor* page = menu != nullptr ? FindChildByName(menu, "Page") : nullptr;
+    if (!maker.Check(page != nullptr, "no pause menu for the options")) return;
+    OnUp(maker, maker.Button("Options", page, {100.0f, 150.0f, 0.0f}, "Options"),
+         "/Global/PauseMenu/Options.Action_Start();");
+    Actor* options = maker.Make(kUiWindowClassId, "Options", menu);
+    maker.Text("Title", options, {100.0f, 30.0f, 0.0f}, "Options", 1);
+    // Where the click on "Options" left the cursor.
+    OnUp(maker, maker.Button("Back", options, {100.0f, 150.0f, 0.0f}, "Back"),
+         "/Global/PauseMenu/Options.Action_Stop();");
+    // A row's record keeps its action's pair as the map holds it when the
+    // file is written: the pairs start-up binds.
+    BindDefaultActions();
+    MenuMaker rows(out, file, kFirstOptionRowId);
+    const std::pair<uint32_t, const char*> actions[] = {{9, "Forward"}, {10, "Back"},
+                                                        {11, "Left"},   {12, "Right"},
+                                                        {15, "Jump"},   {16, "Use"}};
+    float y = 110.0f;
+    for (const auto& [action, label] : actions) {
+        AddRemapRow(rows, options, action, label, y);
+        y += 40.0f;
+    }
+    end = std::max(end, rows.Next());
+    maker.Check(rows.Ok(), "");
+}
+
+// The menu the game actor opens after a level with a save offer.
+void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& maker,
+                         int32_t& end) {
+    Actor* menu = maker.Menu("Menu");
+    maker.Cursor(menu);
+    Actor* offer = maker.Make(kUiWindowClassId, "SaveContinueMenu", menu);
+    maker.Text("Title", offer, {100.0f, 30.0f, 0.0f}, "Level completed", 1);
+    OnUp(maker, maker.Button("Continue", offer, {100.0f, 70.0f, 0.0f}, "Continue"),
+         "/Global/Menu.UI_System_Deactivate();");
+    OnUp(maker, maker.Button("Save", offer, {100.0f, 110.0f, 0.0f}, "Save"),
+         OpenSaveGame("Menu", true));
+    MenuMaker saves(out, file, kFirstMenuSaveId);
+    // Saved, the offer comes back.
+    saves.Script(AddSaveGameDialog(saves, menu), "saved", kCmdOnPostSaveGame,
+                 "/Global/Menu/SaveContinueMenu.Action_Start();");
+    end = std::max(end, saves.Next());
+    maker.Check(saves.Ok(), "");
+}
+
+// The pause menu's "Save Game" and "Load Game" and the Save Game they open:
+// a save goes back to the page, a load closes the menu (the game actor then
+// fades into the loaded mission).
+void AddPauseSaving(SampleOutput& out, const std::string& file, int32_t& end) {
+    MenuMaker maker(out, file, kFirstPauseSaveId);
+    Actor* menu = FindChildByName(GetActorById(kGlobalRootId), "PauseMenu");
+    Actor* page = menu != nullptr ? FindChildByName(menu, "Page") : nullptr;
+    if (!maker.Check(page != nullptr, "no pause menu for saving")) return;
+    OnUp(maker, maker.Button("Save Game", page, {100.0f, 190.0f, 0.0f}, "Save Game"),
+         OpenSaveGame("PauseMenu", true));
+    OnUp(maker, maker.Button("Load Game", page, {100.0f, 230.0f, 0.0f}, "Load Game"),
+         OpenSaveGame("PauseMenu", false));
+    Actor* saver = AddSaveGameDialog(maker, menu);
+    maker.Script(saver, "saved", kCmdOnPostSaveGame, "/Global/PauseMenu/Page.Action_Start();");
+    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/PauseMenu.UI_System_Deactivate();");
+    end = std::max(end, maker.Next());
+}
+
+// An exit: a trigger that reports the level completed to the game actor
+// as a solid body (a character's, not its sight or hearing) enters it.
+bool AddExit(SampleOutput& out, const std::string& file, Actor* room, int32_t id, const Vector3& at,
+             uint32_t level) {
+    Actor* exit = CreateActor(static_cast<int32_t>(kTriggerClassId), "Exit", nullptr, room, id, true);
+    if (exit == nullptr || exit->colObjs.empty()) return out.Fail(file, "cannot make actor \"Exit\"");
+    SendCommandArgs(exit, kCmdSetPosition, at);
+    SendCommandArgs(exit, kCmdSetTriggerRadius, 60.0f);
+    exit->colObjs[0]->receiveGroups = kSolidBodyGroup;
+    exit->scripts.clear();
+    std::string error;
+    if (!AddSampleScript(exit, "done", kCmdOnTriggerEnterFirst,
+                         "/Global/Inventory.Level_Completed(" + std::to_string(level) + ");", &error)) {
+        return out.Fail(file, error);
+    }
+    return true;
+}
+
+bool WriteMission1(SampleOutput& out) {
+    int32_t end = 0;
+    if (!MakeLevelWorld(out, kLevel1Scene, end)) return false;
+    // Without the checks' drivers: the floor's timed drop, the rooms' probes
+    // and the runner's tour.
+    Actor* scenery = GetActorById(kSceneryRootId);
+    Actor* floor = FindChildByName(scenery, "Floor");
+    Actor* roomA = FindChildByName(scenery, "RoomA");
+    if (floor == nullptr || roomA == nullptr) return out.Fail(kLevel1Scene, "no floor or RoomA");
+    floor->CancelScheduledCommands(kCmdSetPosition);
+    for (const char* name : {"ProbeA", "ProbeB", "ProbeC", "Tour"}) {
+        Actor* driver = FindDescendantByName(scenery, name);
+        if (driver == nullptr || DeleteActor(driver) == 0) {
+            return out.Fail(kLevel1Scene, std::string("cannot remove ") + name);
+        }
+    }
+    DeleteDetachedActors();
+    Actor* start = FindChildByName(roomA, "PlayerStart0");
+    if (start == nullptr) return out.Fail(kLevel1Scene, "no \"PlayerStart0\"");
+    // Ahead of the start, towards its aim target.
+    const Vector3 at = start->position;
+    return AddExit(out, kLevel1Scene, roomA, kMissionExitId, {at.x, 50.0f, at.z + 300.0f}, 1) &&
+           WriteActorFile(out, kLevel1Scene, 3000, static_cast<uint32_t>(std::max(end, kMissionExitId + 1)));
+}
+
+bool WriteMission2(SampleOutput& out) {
+    const std::string& file = kLevel2Scene;
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    int32_t next = kFirstMission2Id;
+    Actor* room = MakeFloorRoom(next);
+    if (room == nullptr) return out.Fail(file, "cannot make the room");
+    // Meshes do not load without a display: the record names the floor's
+    // mesh and its one subset's material by their slots.
+    ResourceLibrary* library = GetLibrary();
+    auto* floor = dynamic_cast<MeshObjectActor*>(CreateActor(
+        static_cast<int32_t>(kMeshObjectClassId), "FloorMesh", nullptr, room, next++, true));
+    const int32_t mesh = ResourceLibrary::GetItemIndex(
+        library != nullptr ? library->FindItemByName("floor", ItemClass::Mesh) : nullptr);
+    const int32_t material = ResourceLibrary::GetItemIndex(
+        library != nullptr ? library->FindItemByName("Floor2", ItemClass::Material) : nullptr);
+    if (floor == nullptr || floor->subMeshes.size() != 1 || mesh < 0 || material < 0) {
+        return out.Fail(file, "cannot make actor \"FloorMesh\"");
+    }
+    floor->meshFlags &= ~(kMeshSyncCollision | kMeshSyncMaterial);
+    floor->meshIndex = static_cast<uint32_t>(mesh);
+    floor->subMeshes[0].materialIndex = static_cast<uint32_t>(material);
+    floor->scale = {0.9f, 0.9f, 0.9f};
+    floor->InvalidateTransform();
+    Actor* start = CreateActor(static_cast<int32_t>(kSpawnPointClassId), "PlayerStart0", nullptr,
+                               room, next++, true);
+    Actor* aim = CreateActor(static_cast<int32_t>(kAimTargetClassId), "AimSpot", nullptr, room,
+                             next++, true);
+    if (start == nullptr || aim == nullptr) return out.Fail(file, "cannot make the player's start");
+    SendCommandArgs(start, kCmdSetSpawnPointType, kSpawnTypePlayerStart);
+    SendCommandArgs(start, kCmdSetPosition, Vector3{0.0f, 30.0f, -300.0f});
+    SendCommandArgs(aim, kCmdSetPosition, Vector3{0.0f, 60.0f, 0.0f});
+    const int32_t exitId = next++;
+    return AddExit(out, file, room, exitId, {0.0f, 50.0f, 0.0f}, 0) &&
+           WriteActorFile(out, file, kFirstMission2Id, static_cast<uint32_t>(next));
+}
+
+}  // namespace
+
+bool WriteTitle(SampleOutput& out) {
+    const std::string file = "game/Data/Title.qva";
+    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
+    if (!AddInventory(out, file)) return false;
+    MenuMaker maker(out, file, kFirstTitleActorId);
+    Actor* menu = maker.Menu("Menu");
+    // Its "Precalculate" at start-up activates it.
+    SendCommandArgs(menu, kCmdSetUiSystemActive, 1u);
+    maker.Cursor(menu);
+    Actor* main = maker.Make(kUiWindowClassId, "MainMenu", menu);
+    maker.Text("Title", main, {400.0f, 30.0f, 0.0f}, "Sample", 1);
+    OnUp(maker, maker.Button("New Game", main, {100.0f, 70.0f, 0.0f}, "New Game"),
+         "/Global/Inventory.Level_Completed(0);");
+    OnUp(maker, maker.Button("Load Game", main, {100.0f, 110.0f, 0.0f}, "Load Game"),
+         OpenSaveGame("Menu", false));
+    OnUp(maker, maker.Button("Exit", main, {100.0f, 150.0f, 0.0f}, "Exit"), "sys.Exit_Engine();");
+    // No game runs yet: a load asks nothing.
+    SendCommandArgs(maker.Make(kUiButtonClassId, "Resume", main), kCmdSetUiButtonStatic, 1u);
+    Actor* saver = AddSaveGameDialog(maker, menu);
+    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/Menu/MainMenu.Action_Start();");
+    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/Menu.UI_System_Deactivate();");
+    return maker.Ok() &&
+           WriteActorFile(out, file, kInventoryActorId, static_cast<uint32_t>(maker.Next()));
+}
+
+bool AddMissionFrontEnd(SampleOutput& out, const std::string& file, int32_t& end) {
+    MenuMaker maker(out, file, kMissionTimeId);
+    Actor* inventory = GetActorById(kInventoryActorId);
+    Actor* clock = maker.Make(kTimerClassId, "MissionTime", inventory);
+    if (clock != nullptr) {
+        SendCommandArgs(clock, kCmdSetTimerType, kTimerForwardOnce);
+        SendCommandArgs(clock, kCmdSetTotalTime, 300.0f);
+        SendCommandArgs(clock, kCmdSetTimerStartTime, 300.0f);
+        SendCommandArgs(clock, kCmdSetTimerMultiplier, -1.0f);
+        SendCommandArgs(clock, kCmdSetTimerStartActive, 1u);
+    }
+    // The soul gauge's fill: a still clock at 60 % of a motion.
+    Actor* soul = maker.Make(0, "ScriptSoul", nullptr);
+    Actor* amount = maker.Make(kAnimationClassId, "Amount", soul);
+    if (amount != nullptr) {
+        SendCommandArgs(amount, kCmdSetPlayOnStart, false);
+        SendCommandArgs(amount, kCmdSetMotion, std::string("N_Neutral"));
+        SendCommandArgs(amount, kCmdSetCurrentNormalizedTime, 0.6f);
+    }
+    AddOptions(out, file, maker, end);
+    AddSaveContinueMenu(out, file, maker, end);
+    AddPauseSaving(out, file, end);
+    end = std::max(end, maker.Next());
+    return maker.Ok() && out.Error().empty();
+}
+
+bool WriteMissions(SampleOutput& out) { return WriteMission1(out) && WriteMission2(out); }
