@@ -1171,23 +1171,23 @@ TEST_F(EngineEndToEnd, InputScriptPressesKeysAndCapturesTheScreen) {
     const std::string fps = folder.Get("game/shots/fps.tga");
     ASSERT_EQ(before.size(), 1920018u);
     ASSERT_EQ(fps.size(), 1920018u);
-    // Both show the level; only the second has the white text left of
-    // (786, 10).
-    const auto white = [](const std::string& tga) {
+    // Only the second has the grey text left of (786, 10), above the
+    // mission clock, over the blue sky.
+    const auto grey = [](const std::string& tga) {
         int count = 0;
-        for (int y = 5; y < 40; ++y) {
+        for (int y = 5; y < 20; ++y) {
             for (int x = 650; x < 800; ++x) {
                 const Rgb c = CapturePixel(tga, x, y);
-                count += c.r > 224 && c.g > 224 && c.b > 224 ? 1 : 0;
+                count += c.r > 100 && std::abs(c.r - c.g) <= 8 && std::abs(c.g - c.b) <= 8;
             }
         }
         return count;
     };
-    EXPECT_EQ(white(before), 0);
-    EXPECT_GT(white(fps), 20);
+    EXPECT_EQ(grey(before), 0);
+    EXPECT_GT(grey(fps), 20);
     int drawn = 0;
     for (int y = 0; y < 600; y += 10) {
-        for (int x = 0; x < 800; x += 10) drawn += FromFog(CapturePixel(before, x, y)) > 16 ? 1 : 0;
+        for (int x = 0; x < 800; x += 10) drawn += FromFog(CapturePixel(fps, x, y)) > 16 ? 1 : 0;
     }
     EXPECT_GT(drawn, 100);
 
@@ -1195,6 +1195,28 @@ TEST_F(EngineEndToEnd, InputScriptPressesKeysAndCapturesTheScreen) {
     run = RunEngine(Path("e2e/character"), 600, "ENGINE_INPUT_SCRIPT=" + Quote(Path("bad.txt")));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "ENGINE_INPUT_SCRIPT: 3: \"4\" is not button 1, 2 or 3\n");
+}
+
+// The play folder as a player starts it: a click at frame 10 on the title's
+// "New Game", under the cursor's start (100, 70), plays mission 1's film and
+// loads the mission, which fades in onto the head-up display; at frame 390
+// the soul icon's frame (16 of its picture's 128 pixels, at (20, 480), 128 x
+// 96) shows its colour. The sample never ends itself.
+TEST_F(EngineEndToEnd, PlayFolderClickStartsMissionOneOntoTheHud) {
+    folder.Put("input.txt", "10 button down 1\n11 button up 1\n390 capture hud.tga\n");
+    ProgramRun run =
+        RunEngine(Path("play"), 400, "ENGINE_INPUT_SCRIPT=" + Quote(Path("input.txt")));
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    const std::string capture = folder.Get("game/hud.tga");
+    ASSERT_EQ(capture.size(), 1920018u);
+    const Rgb soulIcon{0x20, 0x60, 0xE0};
+    for (auto [x, y] : {std::pair{28, 486}, {28, 528}, {140, 486}, {140, 528}, {84, 486},
+                        {84, 570}}) {
+        const Rgb c = CapturePixel(capture, x, y);
+        EXPECT_TRUE(std::abs(c.r - soulIcon.r) <= 8 && std::abs(c.g - soulIcon.g) <= 8 &&
+                    std::abs(c.b - soulIcon.b) <= 8)
+            << x << ", " << y << ": " << c.r << " " << c.g << " " << c.b;
+    }
 }
 
 // The AI check: the Lookout sees the Intruder across the arena and fights,
