@@ -1152,7 +1152,7 @@ TEST_F(EngineEndToEnd, SamplePlaysThroughSavesAndLoadsMission2) {
 
 // The scripted input: held F7 to F10 turn the debug text on and F12 then
 // shows the frame rate at the top right, which the script's second capture
-// (after the start's 3 s fade-in) shows and its first, before F12, does not; the click goes in as well. A
+// shows and its first, before F12, does not; the click goes in as well. A
 // bad line ends the start-up with its message.
 TEST_F(EngineEndToEnd, InputScriptPressesKeysAndCapturesTheScreen) {
     folder.Put("input.txt",
@@ -1161,7 +1161,7 @@ TEST_F(EngineEndToEnd, InputScriptPressesKeysAndCapturesTheScreen) {
                "8 key down 0x7B\n10 key up 0x7B\n"
                "20 button down 1\n21 button up 1\n"
                "7 capture before.tga\n"
-               "190 capture shots\\fps.tga  # in a folder of the base folder\n");
+               "100 capture shots\\fps.tga  # in a folder of the base folder\n");
     fs::create_directory(Path("game/shots"));
     ProgramRun run =
         RunEngine(Path("e2e/character"), 600, "ENGINE_INPUT_SCRIPT=" + Quote(Path("input.txt")));
