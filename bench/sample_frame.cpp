@@ -25,7 +25,7 @@ namespace {
 constexpr struct {
     const char *level;
     const char *globals;
-} kMissionFiles = {"Level1.qva", "Play.qva"};
+} kMissionFiles = {"Mission_01_Release.qva", "Globals1_XBox.qva"};
 
 constexpr double kFrameTime = 1.0 / 60.0;
 constexpr int kWarmUpFrames = 60;

@@ -1078,6 +1078,78 @@ TEST_F(EngineEndToEnd, MenuCheckShowsTheCursorTheHighlightAndTheStatus) {
     EXPECT_EQ(beside, 0);
 }
 
+// The pixels of an 800 x 600 capture in [x0, x1) x [y0, y1) within 8 of
+// the colour 0xRRGGBB in every channel.
+int CountNear(const std::string& tga, uint32_t color, int x0 = 0, int y0 = 0, int x1 = 800,
+              int y1 = 600) {
+    const Rgb want = {int(color >> 16 & 0xFF), int(color >> 8 & 0xFF), int(color & 0xFF)};
+    int count = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const Rgb c = CapturePixel(tga, x, y);
+            count += std::max({std::abs(c.r - want.r), std::abs(c.g - want.g),
+                               std::abs(c.b - want.b)}) <= 8
+                         ? 1
+                         : 0;
+        }
+    }
+    return count;
+}
+
+// The words of a save index after its 8-byte header, little-endian.
+std::vector<uint32_t> IndexWords(const std::string& file) {
+    std::vector<uint32_t> words;
+    for (size_t at = 8; at + 4 <= file.size(); at += 4) {
+        words.push_back(uint32_t(uint8_t(file[at])) | uint32_t(uint8_t(file[at + 1])) << 8 |
+                        uint32_t(uint8_t(file[at + 2])) << 16 | uint32_t(uint8_t(file[at + 3])) << 24);
+    }
+    return words;
+}
+
+// The sample played through by scripted input: a new game, mission 1 with
+// its head-up display, the exit's save offer saving to slot 1, mission 2
+// and Quit from the pause menu; then a second start loads slot 1 from the
+// title into mission 2 and leaves the saved game as it was.
+TEST_F(EngineEndToEnd, SamplePlaysThroughSavesAndLoadsMission2) {
+    const std::string play = Path("play");
+    const std::string save = Path("game/SaveGames/SaveGame");
+    constexpr uint32_t kSoulIcon = 0x2060E0;   // its picture's frame
+    constexpr uint32_t kHero = 0xFF00FF;
+    constexpr uint32_t kFloor2 = 0x00FFFF;
+    // The soul gauge's icon, 128 x 96 at (20, H - 120).
+    const auto inSoulIcon = [&](const std::string& tga) {
+        return CountNear(tga, kSoulIcon, 20, 480, 148, 576);
+    };
+
+    ProgramRun run = RunEngine(play, 3000,
+                               "ENGINE_INPUT_SCRIPT=" + Quote(toolrun::DataPath("play/new_game.txt")));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string mission1 = folder.Get("game/mission1.tga");
+    EXPECT_GT(inSoulIcon(mission1), 1000);
+    EXPECT_GE(CountNear(mission1, kHero), 100);
+    const std::string saved = folder.Get("game/SaveGames/SaveGame");
+    ASSERT_EQ(saved.size(), 16496u);
+    std::vector<uint32_t> want(16488 / 4, 0);
+    want[0] = 2;  // the mission to go on with
+    want[1] = 6;  // slots
+    want[2] = 2;  // slot 1: mission 2
+    EXPECT_EQ(IndexWords(saved), want);
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(Path("game/SaveGames"))) {
+        files.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, std::vector<std::string>{"SaveGame"}) << "no temporary file is left";
+
+    run = RunEngine(play, 1500,
+                    "ENGINE_INPUT_SCRIPT=" + Quote(toolrun::DataPath("play/load_game.txt")));
+    EXPECT_EQ(run.exitCode, 3) << run.err;  // the frame limit
+    const std::string mission2 = folder.Get("game/mission2.tga");
+    EXPECT_GT(inSoulIcon(mission2), 1000);
+    EXPECT_GE(CountNear(mission2, kFloor2), 1000);
+    EXPECT_EQ(folder.Get("game/SaveGames/SaveGame"), saved);
+}
+
 // The scripted input: held F7 to F10 turn the debug text on and F12 then
 // shows the frame rate at the top right, which the script's second capture
 // shows and its first, before F12, does not; the click goes in as well. A

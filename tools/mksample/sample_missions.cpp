@@ -52,6 +52,15 @@ std::string OpenSaveGame(const std::string& menu, bool save) {
            "Action_Start();";
 }
 
+// A saved game's way back to `window`: the slots close and the window takes
+// the focus twice, since the Save Game stops its info dialog after this
+// script, which hands the focus to the window that held it before the last
+// one to take it.
+std::string BackAfterSave(const std::string& window) {
+    return "SavedGameSlots.Action_Stop(); " + window + ".Action_Start(); " + window +
+           ".Action_Start();";
+}
+
 // A button's Up script.
 void OnUp(MenuMaker& maker, Actor* button, const std::string& source) {
     maker.Script(button, "up", kCmdOnUiButtonUp, source);
@@ -125,7 +134,7 @@ void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& 
     MenuMaker saves(out, file, kFirstMenuSaveId);
     // Saved, the offer comes back.
     saves.Script(AddSaveGameDialog(saves, menu), "saved", kCmdOnPostSaveGame,
-                 "/Global/Menu/SaveContinueMenu.Action_Start();");
+                 BackAfterSave("/Global/Menu/SaveContinueMenu"));
     end = std::max(end, saves.Next());
     maker.Check(saves.Ok(), "");
 }
@@ -143,7 +152,7 @@ void AddPauseSaving(SampleOutput& out, const std::string& file, int32_t& end) {
     OnUp(maker, maker.Button("Load Game", page, {100.0f, 230.0f, 0.0f}, "Load Game"),
          OpenSaveGame("PauseMenu", false));
     Actor* saver = AddSaveGameDialog(maker, menu);
-    maker.Script(saver, "saved", kCmdOnPostSaveGame, "/Global/PauseMenu/Page.Action_Start();");
+    maker.Script(saver, "saved", kCmdOnPostSaveGame, BackAfterSave("/Global/PauseMenu/Page"));
     maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/PauseMenu.UI_System_Deactivate();");
     end = std::max(end, maker.Next());
 }

@@ -34,6 +34,9 @@ Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent) {
                                  {600.0f, 100.0f + 70.0f * float(n - 1), 0.0f});
         MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Img", slot), 160.0f, 60.0f,
                        {1.0f, 1.0f, 1.0f, 1.0f});
+        // A click chooses the slot: the Save Game saves or loads it.
+        maker.Script(slot, "up", kCmdOnUiButtonUp,
+                     "parent/parent.Save_Game_Select_Game_List_Item(" + std::to_string(n) + ");");
     }
     // The dialogs and the device window are shown by the Save Game alone,
     // not started with it.
