@@ -1,5 +1,5 @@
 // The game actor and the menus of the sample: actor 16 "Inventory" for the
-// globals files from "Play.qva" on, the pause menu of the play folder, and
+// globals files from "Globals1_XBox.qva" on, the pause menu of the play folder, and
 // the folder of the menu's end-to-end check.
 #pragma once
 
