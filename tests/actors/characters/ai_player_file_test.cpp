@@ -15,6 +15,7 @@
 #include "base/file_system.h"
 #include "core/actors/class_descriptor.h"
 #include "support/actor_record.h"
+#include "support/record_file.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -238,6 +239,19 @@ TEST_F(AIPlayerFileTest, ASwollenCountOrACutRecordFailsWithoutAllocating) {
         EXPECT_STREQ(GetActorSystem()->errorText, "Serialize Error");
     }
     EXPECT_EQ(Load(bytes.substr(0, bytes.size() - 6), 70), nullptr);
+
+    // A record that ends inside its base part answers 0 and leaves the
+    // AI's own fields alone (the loads above replaced the first AI).
+    ai = Make(kId + 2);
+    ASSERT_NE(ai, nullptr);
+    FillRecordFields();
+    ASSERT_TRUE(recordfile::Write(*ai, folder / "ai.bin", 70));
+    folder.Put("short.bin", folder.Get("ai.bin").substr(0, 24));
+    AIPlayerActor *fresh = Make(kId + 1);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(recordfile::Read(*fresh, folder / "short.bin", 70), 0);
+    EXPECT_EQ(std::tuple(fresh->followDistance, fresh->hitEffects.size(), fresh->aiState),
+              std::tuple(300.0f, size_t{0}, kAIPIdle));
 }
 
 } // namespace
