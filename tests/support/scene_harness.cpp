@@ -25,19 +25,12 @@ namespace {
 
 constexpr uint32_t kCmdSpyNotice = 93;
 
-// What a spy receives with command 93.
-struct Notice {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
-};
-
 class SpyActor : public Actor {
   public:
     explicit SpyActor(SpyLog &log) : log_(log) { name = "spy log"; }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdSpyNotice && block.size() >= sizeof(Notice)) {
-            Notice notice{};
+        if (commandId == kCmdSpyNotice && block.size() >= sizeof(CommandSpyNotice)) {
+            CommandSpyNotice notice{};
             block.ReadBytes(0, &notice, sizeof(notice));
             SpyNotice entry;
             entry.frame = FrameCounter;

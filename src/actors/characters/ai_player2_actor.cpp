@@ -88,13 +88,6 @@ const BasicSheetRow kSheet[] = {
     {"Exclude:", PropertyKind::GroupMask, kCmdAI2SetRayExclude, kCmdAI2GetRayExclude},
 };
 
-// What a spy receives with command 93.
-struct SpyNoticeBlock {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
-};
-
 Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vector3 Scaled(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
@@ -295,7 +288,7 @@ int AIPlayer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     case kSpyNotice: {
-        const auto notice = block.Read<SpyNoticeBlock>(0);
+        const auto notice = block.Read<CommandSpyNotice>(0);
         if (notice.block != nullptr && notice.actor != nullptr) {
             if (notice.actor->actorId == characterId && notice.actor == Character()) {
                 OnCharacterNotice(notice.commandId, *notice.block);

@@ -28,13 +28,6 @@ bool IsStandingMotion(uint32_t motion) {
            motion == kAIMotionFightStand;
 }
 
-// What a spy receives with command 93.
-struct SpyNoticeBlock {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
-};
-
 } // namespace
 
 // --- motions and steering ---------------------------------------------------------------
@@ -315,7 +308,7 @@ void AIPlayerActor::GoToTick() {
 // --- what the character receives ----------------------------------------------------------
 
 void AIPlayerActor::SpyNotice(ParamBlock block) {
-    const auto notice = block.Read<SpyNoticeBlock>(0);
+    const auto notice = block.Read<CommandSpyNotice>(0);
     Actor *character = Character();
     if (notice.block == nullptr || character == nullptr || notice.actor != character) {
         return;

@@ -34,19 +34,12 @@ namespace {
 
 constexpr uint32_t kSightMasks[3] = {0xFFFFFFFFu, 0x10000u, 0u};
 
-// What a spy receives with command 93.
-struct Notice {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
-};
-
 } // namespace
 
 // --- spy notifications ------------------------------------------------------------
 
 int GuardActor::SpyNotice(ParamBlock block) {
-    Notice notice{};
+    CommandSpyNotice notice{};
     if (block.size() < sizeof(notice)) {
         return 1;
     }

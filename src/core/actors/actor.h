@@ -506,6 +506,14 @@ void AddCommandSpy(Actor *target, Actor *spy);
 void RemoveCommandSpy(Actor *target, Actor *spy);
 void RemoveAllCommandSpies(Actor *target);
 
+// The block a spy receives with command 93: the command its target got, that
+// command's block and the target.
+struct CommandSpyNotice {
+    uint32_t commandId;
+    const ParamBlock *block;
+    Actor *actor;
+};
+
 // Process-wide "actor destroyed" notification, run first by every actor
 // destructor so that raw references elsewhere can be dropped.
 using ActorDestroyedHook = void (*)(Actor *actor);

@@ -127,13 +127,6 @@ constexpr size_t kVariableAnswerBytes = 1024;
 // matrix).
 constexpr size_t kConditionAnswerBytes = 256;
 
-// The notice spies receive as command 93.
-struct CommandSpyNotice {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
-};
-
 void SetBit(uint32_t &word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
 
 bool ReadBool(ParamBlock block) { return block.ReadU32(0) != 0; }

@@ -30,14 +30,9 @@ constexpr uint32_t kCmdSetLayerBlend = 1130;
 // order, and calls `onNotice` with each.
 class Tape : public Actor {
   public:
-    struct Notice {
-        uint32_t commandId;
-        const ParamBlock *block;
-        Actor *actor;
-    };
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         if (commandId == 93) {
-            const auto notice = block.Read<Notice>(0);
+            const auto notice = block.Read<CommandSpyNotice>(0);
             heard.push_back(notice.actor->name + " " + std::to_string(notice.commandId));
             if (onNotice) {
                 onNotice(notice.actor, notice.commandId, *notice.block);

@@ -34,16 +34,11 @@ struct Heard {
 // Spies on actors and keeps what they receive.
 class Tape : public Actor {
   public:
-    struct Notice {
-        uint32_t commandId;
-        const ParamBlock *block;
-        Actor *actor;
-    };
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         if (commandId != 93) {
             return 1;
         }
-        const auto notice = block.Read<Notice>(0);
+        const auto notice = block.Read<CommandSpyNotice>(0);
         Heard h;
         h.actor = notice.actor->name;
         h.id = notice.commandId;
@@ -79,12 +74,6 @@ class Tape : public Actor {
         return texts;
     }
     std::vector<Heard> heard;
-};
-
-struct SpyBlock {
-    uint32_t commandId;
-    const ParamBlock *block;
-    Actor *actor;
 };
 
 class AIPlayerScene : public ::testing::Test {
@@ -130,7 +119,7 @@ class AIPlayerScene : public ::testing::Test {
     void ThinkFor(float seconds) { Think(static_cast<int>(std::lround(seconds * 60.0f))); }
     // What the brain hears when its character receives the command.
     void Notice(uint32_t commandId, ParamBlock block) {
-        SpyBlock notice = {commandId, &block, follower};
+        CommandSpyNotice notice = {commandId, &block, follower};
         brain->HandleCommand(93, ParamBlock(&notice, sizeof(notice)));
     }
     void NoticeText(uint32_t commandId, std::string text) {

@@ -31,11 +31,7 @@ struct Heard {
 class HeardLog : public Actor {
   public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        struct Notice {
-            uint32_t commandId;
-            const ParamBlock *block;
-            Actor *actor;
-        } notice{};
+        CommandSpyNotice notice{};
         if (commandId != 93 || block.size() < sizeof(notice)) {
             return Actor::HandleCommand(commandId, block);
         }
