@@ -1,6 +1,5 @@
 #include "game/front_end_seams.h"
 
-#include "core/actors/placeholder_actor.h"
 #include "game/inventory_actor.h"
 #include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"

@@ -1,7 +1,6 @@
-// Placeholder services of the user interface, saving and game front end
-// (the Inventory game actor, the UI classes, Save Game), as far as the
-// engine core needs them until those classes are built. Each class's own
-// code replaces its part.
+// The user interface, saving and game front end (the Inventory game actor,
+// the UI classes, Save Game) as the engine core sees them: their class
+// factory rows.
 #pragma once
 
 #include <span>

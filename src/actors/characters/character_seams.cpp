@@ -12,7 +12,6 @@
 #include "actors/characters/guard_actor.h"
 #include "actors/characters/player2_actor.h"
 #include "actors/characters/player_actor.h"
-#include "core/actors/placeholder_actor.h"
 
 namespace {
 
