@@ -183,7 +183,7 @@ class SaveGameTest : public UiScene {
         return {reinterpret_cast<const char *>(resources.back().block.data()), colors.back().F32(12)};
     }
     static uint32_t IsStatic(int slot) {
-        char name[16];
+        char name[24];
         std::snprintf(name, sizeof(name), "SaveSlot_%02d", slot);
         return Find<UIButtonActor>(name)->isStatic;
     }
