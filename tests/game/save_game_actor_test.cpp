@@ -118,7 +118,7 @@ class SaveGameTest : public UiScene {
         Make(kUiButtonClassId, "Back", slotsWindow, {})->actionFlags |= kBlockStartFromParent;
         Make(kUiButtonClassId, "Continue", slotsWindow, {})->actionFlags |= kBlockStartFromParent;
         for (int n : numbers) {
-            char name[16];
+            char name[24];
             std::snprintf(name, sizeof(name), "SaveSlot_%02d", n);
             Actor *slot = Make(kUiButtonClassId, name, slotsWindow, {});
             builder.Make(int32_t(kImageClass), "Img", slot);
@@ -168,7 +168,7 @@ class SaveGameTest : public UiScene {
     static bool Shown(Actor *actor) { return (actor->state & kActorEnabled) != 0; }
     static bool Shown(const char *name) { return Shown(Find<Actor>(name)); }
     static game::Recorder *Image(int slot) {
-        char name[16];
+        char name[24];
         std::snprintf(name, sizeof(name), "SaveSlot_%02d", slot);
         return static_cast<game::Recorder *>(FindDescendantByName(Find<Actor>(name), "Img"));
     }
