@@ -1,7 +1,8 @@
 // The characters, AI and items as the engine core sees them: their class
-// factory rows and the hooks they fill. The hit-effect multiplier and the debug text flag they
-// share with the core are declared in core/actors/subsystem_hooks.h: the
-// Player sets DebugTextFlag exactly while its debug key chord is held.
+// factory rows and the hooks they fill. The hit-effect multiplier and the
+// debug text flag they share with the core are declared in
+// core/actors/subsystem_hooks.h: the Player sets DebugTextFlag exactly while
+// its debug key chord is held.
 #pragma once
 
 #include <cstdint>
