@@ -24,7 +24,6 @@ namespace game {
 
 namespace {
 
-constexpr uint32_t kCmdSpyNotice = 93;
 constexpr uint32_t kCmdSetBoxMin = 74;
 constexpr uint32_t kCmdSetBoxMax = 76;
 constexpr uint32_t kCmdOnAnimationLoop = 267;

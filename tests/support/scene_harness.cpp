@@ -23,7 +23,6 @@ namespace scene {
 
 namespace {
 
-constexpr uint32_t kCmdSpyNotice = 93;
 
 class SpyActor : public Actor {
   public:

@@ -25,7 +25,6 @@ namespace {
 
 constexpr int32_t kFirstAimId = 3250;
 constexpr int32_t kDriverId = 10;
-constexpr uint32_t kCmdSetMaster = 41;
 constexpr uint32_t kCmdSetActionStartTime = 195;
 constexpr uint32_t kCmdActionStartPost = 214;
 // Only the objects of characters carry this group (given at "Init Load").

@@ -11,12 +11,6 @@
 
 namespace aiplayer {
 
-inline constexpr uint32_t kCmdSetMaster = 41;
-inline constexpr uint32_t kCmdSpyNotice = 93;
-inline constexpr uint32_t kCmdAddCommandSpy = 94;
-inline constexpr uint32_t kCmdRemoveAllCommandSpy = 96;
-inline constexpr uint32_t kCmdOnEnterDrawGroup = 98;
-inline constexpr uint32_t kCmdOnExitDrawGroup = 99;
 inline constexpr uint32_t kCmdGetCenterPoint = 350;
 inline constexpr uint32_t kCmdSetCharacterType = 837;
 inline constexpr uint32_t kCmdSetMovement = 845;

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSpyNotice = 93;
 constexpr uint32_t kAreaFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents; // 7
 constexpr uint32_t kBoxType = 2;
 

@@ -14,9 +14,6 @@
 namespace guard {
 
 // Commands the guard sends or reads.
-inline constexpr uint32_t kCmdSetMaster = 41;
-inline constexpr uint32_t kCmdGetWSQuaternion = 81;
-inline constexpr uint32_t kCmdAddCommandSpy = 94;
 inline constexpr uint32_t kCmdGuardHitCharacter = 549;
 inline constexpr uint32_t kCmdGetMasterCharacter = 562;
 inline constexpr uint32_t kCmdOpenDoor = 770;

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr uint32_t kCmdGetDeltaPosition = 73;
-constexpr uint32_t kCmdGetWSQuaternion = 81;
 constexpr uint32_t kCmdSetDirection = 271;
 constexpr uint32_t kCmdGetDirection = 272;
 constexpr uint32_t kCmdGetLookRotX = 981;

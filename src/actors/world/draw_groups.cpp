@@ -19,8 +19,6 @@ PointerList<Actor> PassiveColliderList;
 namespace {
 
 constexpr uint32_t kCmdSetDrawGroup = 49;
-constexpr uint32_t kCmdOnEnterDrawGroup = 98;
-constexpr uint32_t kCmdOnExitDrawGroup = 99;
 constexpr uint32_t kCmdCallbackStartMoving = 106;
 constexpr uint32_t kCmdCallbackEndMoving = 107;
 constexpr uint32_t kCmdOnInvalidDrawGroup = 240;

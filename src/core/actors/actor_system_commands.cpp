@@ -24,7 +24,6 @@ PackArchive *GamePackArchive = nullptr;
 namespace {
 
 constexpr uint32_t kCmdSetName = 32;
-constexpr uint32_t kCmdSetMaster = 41;
 constexpr uint32_t kCmdOnDifficultyLevel1 = 241;
 constexpr uint32_t kCmdSetOrientation = 270;
 constexpr uint32_t kCmdLoadFileobject = 508;
