@@ -404,9 +404,12 @@ void MeshObjectActor::InitLoad() {
         found = AcquireMesh(kDefaultMeshSlot);
     }
     mesh = found;
-    // Without any mesh there is nothing to rebuild the records on.
+    // Without any mesh there is nothing to rebuild the records on. The
+    // rebuild goes through the handler, so that a class that keeps a mesh of
+    // its own can refuse it.
     if (mesh != nullptr && GetSubsetCollisionCount(mesh) != subMeshes.size()) {
-        SetMesh(found);
+        LibraryItem *item = found;
+        SendSelf(*this, kCmdSetMesh, ParamBlock(&item, sizeof(item)));
     }
     if (version < 58) {
         for (size_t i = 0; i < subMeshes.size(); ++i) {
@@ -659,7 +662,8 @@ int MeshObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (found == nullptr) {
             return 0;
         }
-        SendSelf(*this, kCmdSetMesh, ParamBlock(&found, sizeof(found)));
+        LibraryItem *item = found;
+        SendSelf(*this, kCmdSetMesh, ParamBlock(&item, sizeof(item)));
         return 1;
     }
     case kCmdCalculateBox:

@@ -24,12 +24,6 @@ constexpr uint32_t kSetBoxMax = 76;
 TEST(ParticleSystemScene, SmokeEmitsOnlyWhileItsGroupIsDrawn) {
     scene::SceneRunner runner;
     ASSERT_TRUE(runner.Ready());
-    // The emitter draws its quads on the one sub-mesh record the library's
-    // "cube" gives it.
-    auto *cube = dynamic_cast<MeshItem *>(runner.library->GetItemById(kDefaultMeshSlot));
-    ASSERT_NE(cube, nullptr);
-    cube->subsetSettings.resize(1);
-    cube->subsetSettings[0].word1 = kDefaultMaterialSlot;
     scene::SceneBuilder builder;
     const struct {
         const char *name;
@@ -72,6 +66,45 @@ TEST(ParticleSystemScene, SmokeEmitsOnlyWhileItsGroupIsDrawn) {
     EXPECT_GE(live(), 7u);
     EXPECT_LE(live(), 9u);
     EXPECT_LE(most, 20u);
+}
+
+// The emitter draws its quads on the one sub-mesh record it was made with,
+// whatever number of subsets the library's "cube" has: loaded, it keeps the
+// record and the material chosen for it, and emits.
+TEST(ParticleSystemScene, ALoadedEmitterKeepsItsRecordOnACubeOfAnySubsetCount) {
+    constexpr uint32_t kWhiteAddSlot = 5;
+    for (const size_t subsets : {size_t{2}, size_t{0}}) {
+        SCOPED_TRACE(subsets);
+        scene::SceneRunner runner;
+        ASSERT_TRUE(runner.Ready());
+        auto *cube = dynamic_cast<MeshItem *>(runner.library->GetItemById(kDefaultMeshSlot));
+        ASSERT_NE(cube, nullptr);
+        cube->subsetSettings.resize(subsets);
+        for (SubsetSettings &subset : cube->subsetSettings) {
+            subset.word1 = kDefaultMaterialSlot;
+        }
+        scene::SceneBuilder builder;
+        Actor *room = builder.Make(kDrawGroupClassId, "Room");
+        SendCommandArgs(room, kSetBoxMin, Vector3{-500, -100, -500});
+        SendCommandArgs(room, kSetBoxMax, Vector3{500, 400, 500});
+        builder.Make(kDrawGroupConnectorClassId, "Closed");
+        Actor *made = builder.Make(kParticleSystemClassId, "Smoke", room);
+        SendCommandArgs(made, kSetPosition, Vector3{0, 50, 200});
+        SendCommandArgs(made, kCmdSetParticleType, 1u);
+        ASSERT_EQ(SendCommandArgs(made, kCmdSetMaterialByName, std::string("whiteadd")), 1);
+        std::string error;
+        ASSERT_TRUE(builder.Load(&error)) << error;
+        auto *smoke = dynamic_cast<ParticleSystemActor *>(scene::SceneBuilder::Find("Smoke"));
+        ASSERT_NE(smoke, nullptr);
+        ASSERT_EQ(smoke->subMeshes.size(), 1u);
+        EXPECT_EQ(smoke->subMeshes[0].materialIndex, kWhiteAddSlot);
+
+        runner.SetCamera({0, 50, 0});
+        runner.Step(60);
+        EXPECT_TRUE(smoke->IsBuilt());
+        EXPECT_GE(smoke->SlotCount() - static_cast<uint32_t>(smoke->freeIndices.size()), 7u);
+        EXPECT_EQ(smoke->subMeshes[0].materialIndex, kWhiteAddSlot);
+    }
 }
 
 } // namespace
