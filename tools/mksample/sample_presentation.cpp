@@ -263,8 +263,7 @@ bool AddCampfire(SampleOutput& out, const std::string& file) {
     Actor* fire = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Campfire", nullptr,
                               roomA, kCampfireId, true);
     if (fire == nullptr ||
-        SendCommandArgs(fire, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0 ||
-        SendCommandArgs(fire, kCmdSetSyncCollision, false) == 0) {
+        SendCommandArgs(fire, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0) {
         return out.Fail(file, "cannot make the particle system \"Campfire\"");
     }
     fire->position = {-100.0f, 0.0f, -150.0f};

@@ -165,7 +165,10 @@ const Vector3 kCorners[4] = {{-1.0f, 1.0f, 0.0f}, {1.0f, 1.0f, 0.0f}, {1.0f, -1.
 
 ParticleSystemActor::ParticleSystemActor() {
     classId = kParticleSystemClassId;
-    meshFlags &= ~kMeshSyncMaterial;
+    // The stand-in mesh a new emitter starts on lends it neither materials
+    // nor collision shapes: the quads keep the material chosen for them and
+    // collide with nothing.
+    meshFlags &= ~(kMeshSyncMaterial | kMeshSyncCollision);
 }
 
 ParticleSystemActor::~ParticleSystemActor() {

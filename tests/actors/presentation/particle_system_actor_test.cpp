@@ -700,6 +700,31 @@ TEST_F(ParticleTest, OlderFilesCarryTheLocalBlock) {
               0);
 }
 
+// A new emitter takes no collision shapes from the cube it starts on, saved
+// and loaded or not, though the cube's subset is a box; one told to take them
+// keeps that through a file.
+TEST_F(ParticleTest, ANewEmitterTakesNoShapesFromTheCube) {
+    auto *cube = dynamic_cast<MeshItem *>(library.GetItemById(kCubeSlot));
+    ASSERT_NE(cube, nullptr);
+    cube->subsetSettings[0].word0 = 2;
+    ParticleSystemActor *actor = NewParticles(1);
+    for (const bool sync : {false, true}) {
+        SCOPED_TRACE(sync);
+        if (sync) {
+            SendCommandArgs(actor, kCmdSetSyncCollision, true);
+        }
+        const uint32_t flag = sync ? kMeshSyncCollision : 0u;
+        EXPECT_EQ(actor->meshFlags & kMeshSyncCollision, flag);
+        const std::string bytes = Save(kId, kId + 1);
+        EXPECT_EQ(DeleteActor(actor), 1);
+        ASSERT_EQ(Load(bytes), 1) << system->errorText;
+        actor = dynamic_cast<ParticleSystemActor *>(GetActorById(kId));
+        ASSERT_NE(actor, nullptr);
+        EXPECT_EQ(actor->meshFlags & kMeshSyncCollision, flag);
+        EXPECT_EQ(actor->colObjs.size(), sync ? 1u : 0u);
+    }
+}
+
 TEST_F(ParticleTest, AStopScriptRunWhileDrawingLeavesTheRestOfTheSceneDrawn) {
     ParticleSystemActor *actor = NewParticles(0);
     auto *target = Make<MeshObjectActor>(kMeshObjectClassId, "target");
