@@ -26,13 +26,6 @@ void UVAnimationActor::SwitchCollision(bool on) {
 
 int UVAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdCreate: {
-        Actor *source = block.ReadActor(0);
-        if (source != nullptr && source != this) {
-            return 1;
-        }
-        break;
-    }
     case kCmdActionStart:
     case kCmdKill:
         if (!HasFlag(kActorCollisionEnabled)) {

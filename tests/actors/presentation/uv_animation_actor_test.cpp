@@ -2,6 +2,7 @@
 // draw group re-entered around each switch, copies, and its file record.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -64,18 +65,31 @@ TEST_F(UVAnimationTest, ActionCommandsSwitchCollisionAroundADrawGroupReentry) {
     EXPECT_EQ(actor->colObjs[0]->flags & kColObjActive, 0u);
 }
 
-TEST_F(UVAnimationTest, CreateFromASourceSkipsTheBaseHandler) {
+TEST_F(UVAnimationTest, CreateFromASourceGoesThroughTheBaseHandler) {
     auto *source = Make<UVAnimationActor>(kUVAnimationClassId, "source");
     source->position = {5.0f, 6.0f, 7.0f};
+    source->AddColObj(ColObj(source));
+    source->scripts.push_back(std::make_unique<ScriptRecord>());
+    source->scripts.back()->owner = source;
+    source->scripts.back()->eventId = 211;
+    source->scripts.back()->name = "started";
     CommandSpy *spy = nullptr;
     auto *copy = dynamic_cast<UVAnimationActor *>(
         CreateActor(kUVAnimationClassId, "copy", source, scenery, -1, true));
     ASSERT_NE(copy, nullptr);
-    // The base would have taken the source's fields and sent "Init Copy".
-    EXPECT_EQ(copy->position.x, 0.0f);
+    // The base takes the source's transform, collision objects and scripts.
+    EXPECT_EQ(std::tuple(copy->position.x, copy->position.y, copy->position.z),
+              std::tuple(5.0f, 6.0f, 7.0f));
+    EXPECT_EQ(std::tuple(copy->colObjs.size(), copy->scripts.size()),
+              std::tuple(size_t{1}, size_t{1}));
     spy = SpyOn(copy);
     EXPECT_EQ(copy->HandleCommand(158, ParamBlock(&source, sizeof(source))), 1);
-    EXPECT_TRUE(spy->seen.empty());
+    EXPECT_EQ(spy->Count(158), 1u);
+    // So does a copy of the tree, as the Spawn Points make.
+    Actor *tree = CopyActorTree(source, scenery);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(std::tuple(tree->position.z, tree->colObjs.size(), tree->scripts.size()),
+              std::tuple(7.0f, size_t{1}, size_t{1}));
 }
 
 TEST_F(UVAnimationTest, ASavedUVAnimationKeepsItsChild) {
