@@ -659,7 +659,7 @@ Vector3 SkinObjectActor::MotionVector() {
     return {v.x * layer.speed, v.y * layer.speed, v.z * layer.speed};
 }
 
-void SkinObjectActor::AutoAssign() {
+bool SkinObjectActor::AutoAssign() {
     ResourceLibrary *library = Library();
     if (library != nullptr) {
         for (SkinMotion &motion : motions) {
@@ -673,14 +673,14 @@ void SkinObjectActor::AutoAssign() {
         layer.motion = -1;
     }
     if (library == nullptr) {
-        return;
+        return false;
     }
     const std::string prefix = autoAssignName.substr(0, 3);
     for (uint32_t index : library->FindItemsByPrefix(prefix.c_str(), 3, ItemClass::Motion)) {
         auto *item =
             static_cast<MotionItem *>(library->AcquireItem(index, ItemClass::Motion, 0, 0));
         if (item == nullptr) {
-            return;
+            return false;
         }
         SkinMotion motion;
         motion.item = item;
@@ -690,6 +690,7 @@ void SkinObjectActor::AutoAssign() {
         ApplyMotionNameRules(motion, false, false);
         motions.push_back(std::move(motion));
     }
+    return true;
 }
 
 void SkinObjectActor::DeleteMotion() {
@@ -960,7 +961,9 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteString(0, autoAssignName);
         break;
     case kCmdAutoAssignMotions:
-        AutoAssign();
+        if (!AutoAssign()) {
+            return 0;
+        }
         break;
     case kCmdSetSkinSlave:
         slave = block.ReadU32(0) != 0 ? 1 : 0;

@@ -190,7 +190,8 @@ class SkinObjectActor : public MeshObjectActor {
     void CallbackMotionSet(const std::string &name);
     int SetBip01Output(Actor *actor);
     Vector3 MotionVector();
-    void AutoAssign();
+    // False when a motion cannot be acquired (no library to take it from).
+    bool AutoAssign();
     void InitCommon(bool copy);
     void ApplyVersionRules(uint32_t version);
     int Create(ParamBlock block);

@@ -166,6 +166,20 @@ TEST_F(SkinObjectTest, DeletingRecordsKeepsTheLayersOnTheirMotions) {
     }
 }
 
+// An auto-assignment answers 1 when it took its motions and 0 when they
+// cannot be acquired: without a library the list is only emptied.
+TEST_F(SkinObjectTest, AutoAssignAnswersWhetherTheMotionsWereTaken) {
+    SkinObjectActor *skin = NewSkin();
+    SendCommandArgs(skin, kCmdSetAutoAssignName, std::string("N_D"));
+    EXPECT_EQ(SendCommandArgs(skin, kCmdAutoAssignMotions), 1);
+    EXPECT_EQ(skin->motions.size(), 2u);
+    ReplaceLibraryForTests(nullptr);
+    const int answer = SendCommandArgs(skin, kCmdAutoAssignMotions);
+    ReplaceLibraryForTests(&library);
+    EXPECT_EQ(answer, 0);
+    EXPECT_TRUE(skin->motions.empty());
+}
+
 TEST_F(SkinObjectTest, RestartRaisesTheLoopEventOnTheCallbackActor) {
     Actor *holder = Make<Actor>(0, "holder");
     CommandSpy *parentSpy = SpyOn(holder);
