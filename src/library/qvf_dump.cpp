@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/escape_text.h"
+#include "base/tool_arguments.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/resource_library.h"
@@ -77,9 +78,10 @@ void PrintEntry(std::FILE* out, uint32_t slot, const LibraryItem& item) {
 } // namespace
 
 int RunQvfDump(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
-    if (argc != 2) {
-        std::fprintf(err, "usage: qvfdump FILE\n");
-        return 2;
+    const FileToolCall call = ClassifyFileToolCall(argc, argv);
+    if (call != FileToolCall::Run) {
+        std::fputs("usage: qvfdump FILE\n", call == FileToolCall::Help ? out : err);
+        return call == FileToolCall::Help ? 0 : 2;
     }
     ResourceLibrary library;
     LibraryReadObserver observer;

@@ -105,3 +105,16 @@ TEST_F(QvfDump, WrongArgumentCountPrintsUsage) {
     r = Dump({"qvfdump", "a", "b"});
     EXPECT_EQ(r.status, 2);
 }
+
+TEST_F(QvfDump, HelpPrintsUsageAndUnknownOptionsAreRefused) {
+    DumpResult r = Dump({"qvfdump", "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "usage: qvfdump FILE\n");
+    EXPECT_EQ(r.err, "");
+    for (const char* option : {"--helps", "-x"}) {
+        r = Dump({"qvfdump", option});
+        EXPECT_EQ(r.status, 2) << option;
+        EXPECT_EQ(r.out, "") << option;
+        EXPECT_EQ(r.err, "usage: qvfdump FILE\n") << option;
+    }
+}

@@ -184,4 +184,17 @@ TEST(Qvadump, WrongArgumentCountPrintsUsage) {
     }
 }
 
+TEST(Qvadump, HelpPrintsUsageAndUnknownOptionsAreRefused) {
+    ToolRun run = RunQvadump({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "usage: qvadump FILE\n");
+    EXPECT_EQ(run.err, "");
+    for (const std::string option : {"--helps", "-x"}) {
+        run = RunQvadump({option});
+        EXPECT_EQ(run.exitCode, 2) << option;
+        EXPECT_EQ(run.out, "") << option;
+        EXPECT_EQ(run.err, "usage: qvadump FILE\n") << option;
+    }
+}
+
 } // namespace

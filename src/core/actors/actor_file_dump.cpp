@@ -5,6 +5,7 @@
 
 #include "base/escape_text.h"
 #include "base/file_system.h"
+#include "base/tool_arguments.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -168,9 +169,10 @@ std::string DumpActorTreeWithFields() {
 }
 
 int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {
-    if (argc != 2) {
-        std::fputs("usage: qvadump FILE\n", err);
-        return 2;
+    const FileToolCall call = ClassifyFileToolCall(argc, argv);
+    if (call != FileToolCall::Run) {
+        std::fputs("usage: qvadump FILE\n", call == FileToolCall::Help ? out : err);
+        return call == FileToolCall::Help ? 0 : 2;
     }
     const std::string path = argv[1];
     if (InitActorSystem() == 0) {

@@ -30,5 +30,6 @@ std::string DumpActorFields(const Actor &actor, size_t indent);
 std::string DumpActorTreeWithFields();
 
 // qvadump FILE. Exit code 0, 1 when the file could not be loaded whole, 2 for
-// a wrong argument count.
+// a wrong argument count or an unknown option; "--help" prints the usage on
+// `out` and exits 0.
 int RunQvaDump(int argc, char **argv, FILE *out, FILE *err);
