@@ -219,7 +219,10 @@ uint32_t PackNameHash(std::string_view name) {
     return hash;
 }
 
-PackArchive* CreatePackArchive(const char* name, FileSystem* underlying) {
+PackArchive* CreatePackArchive(const char* name, FileSystem* underlying, std::string* damage) {
+    std::string ignored;
+    std::string& what = damage != nullptr ? *damage : ignored;
+    what.clear();
     if (name == nullptr) {
         return nullptr;
     }
@@ -240,19 +243,29 @@ PackArchive* CreatePackArchive(const char* name, FileSystem* underlying) {
     fs->Seek(file, 0, 0);
 
     uint8_t countBytes[4];
-    if (state->fileSize < PackArchive::kHeaderSize + 4 ||
-        fs->Read(state->header, PackArchive::kHeaderSize, 1, file) != 1 ||
-        std::memcmp(state->header, "MORV", 4) != 0 || fs->Read(countBytes, 4, 1, file) != 1) {
+    if (state->fileSize < PackArchive::kHeaderSize + 4) {
+        what = "too short for an archive header (" + std::to_string(state->fileSize) + " bytes)";
+        return nullptr;
+    }
+    if (fs->Read(state->header, PackArchive::kHeaderSize, 1, file) != 1 ||
+        fs->Read(countBytes, 4, 1, file) != 1) {
+        what = "the header cannot be read";
+        return nullptr;
+    }
+    if (std::memcmp(state->header, "MORV", 4) != 0) {
+        what = "not an archive (it does not start with \"MORV\")";
         return nullptr;
     }
     const uint32_t count = ReadLe32(countBytes);
     const uint64_t directoryBytes = uint64_t{count} * PackArchive::kEntrySize;
     if (directoryBytes > state->fileSize - (PackArchive::kHeaderSize + 4)) {
+        what = "the directory of " + std::to_string(count) + " entries does not fit in the file";
         return nullptr;
     }
     std::vector<uint8_t> directory(directoryBytes);
     if (count > 0 && fs->Read(directory.data(), 1, static_cast<uint32_t>(directoryBytes), file) !=
                          directoryBytes) {
+        what = "the directory cannot be read";
         return nullptr;
     }
 

@@ -72,7 +72,8 @@ public:
     bool SharedHandleAvailable() const;
 
 private:
-    friend PackArchive* CreatePackArchive(const char* name, FileSystem* underlying);
+    friend PackArchive* CreatePackArchive(const char* name, FileSystem* underlying,
+                                          std::string* damage);
     PackArchive() = default;
 
     std::shared_ptr<PackState> state_;
@@ -80,8 +81,10 @@ private:
 
 // Opens an archive through underlying (null: the operating system's files).
 // Null when the file does not open, its magic is wrong, or its directory does
-// not fit in it.
-PackArchive* CreatePackArchive(const char* name, FileSystem* underlying);
+// not fit in it. When the file opens but is no usable archive, `damage` (if
+// given) says what is wrong with it; otherwise it is left empty.
+PackArchive* CreatePackArchive(const char* name, FileSystem* underlying,
+                               std::string* damage = nullptr);
 // Also resets the current file system to none when it was this archive.
 void DeletePackArchive(PackArchive* archive);
 

@@ -647,6 +647,32 @@ TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
     EXPECT_EQ(Dump(Path("game/demo.sav")), expected);
 }
 
+// A damaged archive ends the start-up with one line that names it and says
+// what is wrong with it, with or without a game folder beside it.
+TEST_F(EngineEndToEnd, DamagedArchiveIsNamedWithWhatIsWrong) {
+    const std::string header = std::string("MORV") + std::string(12, '\0');
+    const struct {
+        std::string bytes;
+        const char* line;
+    } cases[] = {
+        {"MORV", "pack.csa: too short for an archive header (4 bytes)\n"},
+        {"VROM" + std::string(16, '\0'),
+         "pack.csa: not an archive (it does not start with \"MORV\")\n"},
+        {header + std::string("\x02\0\0\0", 4) + std::string(136, 'n'),
+         "pack.csa: the directory of 2 entries does not fit in the file\n"},
+    };
+    for (const bool gameFolder : {true, false}) {
+        if (!gameFolder) ASSERT_GT(fs::remove_all(Path("game")), 0u);
+        for (const auto& c : cases) {
+            folder.Put("pack.csa", c.bytes);
+            ProgramRun run = RunEngine(folder.Path());
+            EXPECT_EQ(run.exitCode, 1) << c.line;
+            EXPECT_EQ(run.err, c.line);
+        }
+    }
+    EXPECT_FALSE(fs::exists(Path("game/demo.sav")));
+}
+
 // Whether the sample camera's ray through the pixel's centre passes within
 // `radius` of the world point: the pixel lies inside the sphere's outline.
 bool InsideSphereOutline(int x, int y, const Vector3& centre, float radius) {

@@ -80,13 +80,15 @@ void EngineHost::RegisterTraceChannel(uint32_t, const char*) {
 }
 
 bool EngineHost::OpenPackArchive() {
-    PackArchive* archive = CreatePackArchive("pack.csa", GetDefaultFileSystem());
+    PackArchive* archive = CreatePackArchive("pack.csa", GetDefaultFileSystem(), &packError_);
     if (archive == nullptr) return false;
     pack_ = archive;
     GamePackArchive = archive;
     SetCurrentFileSystem(archive);
     return true;
 }
+
+std::string EngineHost::PackArchiveErrorText() { return packError_; }
 
 void EngineHost::ClosePackArchive() {
     if (pack_ == nullptr) return;

@@ -38,8 +38,11 @@ public:
     // --- trace, archive, input ------------------------------------------
     virtual void RegisterTraceChannel(uint32_t mask, const char* name);
     // Opens "pack.csa", makes it the current file system and the game's
-    // archive (GamePackArchive); false when there is none.
+    // archive (GamePackArchive); false when there is none or it is damaged.
     virtual bool OpenPackArchive();
+    // What is wrong with the "pack.csa" the last OpenPackArchive found
+    // damaged; empty when it opened or there is none.
+    virtual std::string PackArchiveErrorText();
     virtual void ClosePackArchive();
     virtual void InitInput();
     // The input layer's default key bindings (set 0).
@@ -121,4 +124,5 @@ public:
 private:
     std::unique_ptr<EngineWindow> window_;
     PackArchive* pack_ = nullptr;
+    std::string packError_;
 };

@@ -403,6 +403,10 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         host.RegisterTraceChannel(channel.mask, channel.name);
     }
     bool packOpen = host.OpenPackArchive();
+    // No archive is no error; a damaged one is, whatever lies beside it.
+    if (!packOpen && !host.PackArchiveErrorText().empty()) {
+        return Fail("pack.csa: " + host.PackArchiveErrorText());
+    }
     host.InitInput();
     host.BindDefaultActions();
 
