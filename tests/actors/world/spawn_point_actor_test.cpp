@@ -684,6 +684,60 @@ TEST_F(SpawnRecordTest, WritesTheFieldsInOrderAtVersion70) {
         std::tuple(std::string("first"), std::string("/a"), 7u, std::string("/x"), 1.5f, 11u));
 }
 
+// Weights are not checked on reading: a file may hold any word. The draw
+// keeps the odds of one ticket per unit of weight without listing them.
+TEST_F(SpawnRecordTest, WeightsReadFromAFileDrawAtAnySize) {
+    MakeTemplate("A");
+    MakeTemplate("B");
+    MakeTemplate("C");
+    SpawnPointActor *p = MakePoint();
+    AddRecord(p, "/Scenery/Templates/A");
+    AddRecord(p, "/Scenery/Templates/B");
+    AddRecord(p, "/Scenery/Templates/C");
+    p->records[0].weight = 0;
+    p->records[1].weight = 0xFFFFFFFFu;
+    p->records[2].weight = 0xFFFFFFFFu;
+    const std::string path = folder / "weights.bin";
+    {
+        Archive archive;
+        ASSERT_TRUE(archive.Open(path, "wb"));
+        archive.SetVersion(70);
+        ASSERT_EQ(p->Serialize(archive, kSerializeSave), 1);
+        ASSERT_EQ(archive.Close(), 0);
+    }
+    SpawnPointActor back;
+    ASSERT_EQ(Read(70, ReadAll(path), &back), 1);
+    ASSERT_EQ(back.records.size(), 3u);
+    EXPECT_EQ(std::tuple(back.records[0].weight, back.records[1].weight, back.records[2].weight),
+              std::tuple(0u, 0xFFFFFFFFu, 0xFFFFFFFFu));
+    p->records = back.records;
+
+    // Every draw (0..32767) falls among B's tickets; A has none.
+    for (int i = 0; i < 5; ++i) {
+        Spawn(p);
+    }
+    EXPECT_EQ(std::tuple(Copies(p, "A").size(), Copies(p, "B").size(), Copies(p, "C").size()),
+              std::tuple(size_t{0}, size_t{5}, size_t{0}));
+    EXPECT_EQ(std::tuple(p->records[0].count, p->records[1].count, p->records[2].count,
+                         p->spawnCounter),
+              std::tuple(0u, 5u, 0u, 5u));
+
+    // B closed: C takes every draw.
+    p->records[1].maxCount = p->records[1].count;
+    Spawn(p);
+    EXPECT_EQ(std::tuple(Copies(p, "B").size(), Copies(p, "C").size()),
+              std::tuple(size_t{5}, size_t{1}));
+
+    // Every weight 0: nothing to draw, silently.
+    for (SpawnRecord &record : p->records) {
+        record.weight = 0;
+    }
+    const size_t before = Copies(p, "A").size() + Copies(p, "B").size() + Copies(p, "C").size();
+    Spawn(p);
+    EXPECT_EQ(Copies(p, "A").size() + Copies(p, "B").size() + Copies(p, "C").size(), before);
+    EXPECT_EQ(p->spawnCounter, 6u);
+}
+
 TEST_F(SpawnRecordTest, OlderVersions) {
     // Version 22: no per-record maximum or path.
     FileBytes v22;
