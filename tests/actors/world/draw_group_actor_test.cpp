@@ -522,6 +522,34 @@ TEST_F(DrawGroupUnit, CopiedGroupStartsWithoutMembers) {
     EXPECT_EQ(DrawGroupAt(2), nullptr);
 }
 
+// "Init New" and "Init Copy" leave a group its registry entry as its id, so
+// the point search finds it before any file is loaded.
+TEST_F(DrawGroupUnit, GroupsMadeAtRunTimeKeepTheirRegistryIds) {
+    DrawGroupActor *g = Group("G", {0, 0, 0}, {100, 100, 100});
+    auto *made = static_cast<DrawGroupActor *>(
+        CreateActor(kDrawGroupClassId, "Made", nullptr, scenery, -1, true));
+    ASSERT_NE(made, nullptr);
+    ASSERT_GE(made->drawGroupId, 0);
+    EXPECT_EQ(DrawGroupRegistry[static_cast<size_t>(made->drawGroupId)], made);
+    EXPECT_EQ(made->drawGroupId, g->drawGroupId + 1);
+    made->boxMin = {200, 0, 0};
+    made->boxMax = {300, 100, 100};
+    EXPECT_EQ(FindDrawGroupAt({250, 50, 50}, 2), made->drawGroupId);
+
+    // A copy has an entry of its own, not its source's.
+    auto *copy = static_cast<DrawGroupActor *>(
+        CreateActor(kDrawGroupClassId, "Copy", made, scenery, -1, true));
+    ASSERT_NE(copy, nullptr);
+    ASSERT_GE(copy->drawGroupId, 0);
+    EXPECT_EQ(DrawGroupRegistry[static_cast<size_t>(copy->drawGroupId)], copy);
+    EXPECT_EQ(copy->drawGroupId, made->drawGroupId + 1);
+    EXPECT_EQ(copy->boxMax.x, 300.0f);
+    copy->boxMin = {400, 0, 0};
+    copy->boxMax = {500, 100, 100};
+    EXPECT_EQ(FindDrawGroupAt({450, 50, 50}, 2), copy->drawGroupId);
+    EXPECT_EQ(FindDrawGroupAt({250, 50, 50}, 2), made->drawGroupId);
+}
+
 // --- records and sheets ------------------------------------------------------------------------
 
 std::vector<uint8_t> FileBytes(const std::string &path) {
