@@ -5,6 +5,7 @@
 // of copies, large registries and shared collision objects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,6 +27,7 @@
 namespace {
 
 constexpr uint32_t kSetPosition = 63;
+constexpr uint32_t kPositionAdd = 78;
 constexpr uint32_t kOnEnter = 98;
 constexpr uint32_t kOnExit = 99;
 constexpr uint32_t kStartMoving = 106;
@@ -408,6 +410,47 @@ TEST_F(DrawGroupUnit, PrecalculateOnADoorConnectorEntersTheDoorsSubtreeInBothGro
     EXPECT_EQ(system->StaticColObjs(2).Count() + system->StaticColObjs(3).Count(), 0u);
     ASSERT_EQ(DeleteActor(door), 1);
     EXPECT_EQ(g2->members.Count() + g3->members.Count(), 0u);
+}
+
+// A door's subtree is entered in both of its groups by the connector after
+// "Set DrawGroup" already entered it in the second: the second list still
+// holds each object once, and a leaf that starts moving leaves it, so a
+// mover touching the leaf hears of it once a frame.
+TEST_F(DrawGroupUnit, ADoorLeafIsListedOnceAndLeavesItsGroupsListWhenItMoves) {
+    DrawGroupActor *g2 = Group("G2", {0, 0, 0}, {100, 100, 100});
+    DrawGroupActor *g3 = Group("G3", {100, 0, 0}, {200, 100, 100});
+    Actor *door = Plain("Door", nullptr, {100, 50, 50});
+    Actor *leaf = Plain("Leaf", door);
+    ColObj &leafSphere = leaf->AddColObj(std::make_unique<ColObj>(leaf));
+    leafSphere.type = 1;
+    leafSphere.boxMax = {10, 10, 10};
+    leafSphere.flags = kColObjActive | kColObjSolid | kColObjTakesEvents | kColObjCausesEvents;
+    DrawGroupConnectorActor *link = Link("Link", g2, g3, door);
+    link->type = kConnectorDoor;
+    ASSERT_EQ(SendCommandArgs(link, kPrecalculate), 1);
+    ActorSystem *system = GetActorSystem();
+    const auto entries = [&](size_t group) {
+        const std::vector<ColObj *> items = system->StaticColObjs(group).Items();
+        return std::count(items.begin(), items.end(), &leafSphere);
+    };
+    EXPECT_EQ(std::tuple(leaf->drawGroupId, entries(2), entries(3)), std::tuple(3, 1, 1));
+
+    // A mover of G3 beside the leaf; the leaf moves for one frame.
+    Actor *mover = Plain("Mover", nullptr, {100, 50, 60});
+    ColObj &moverSphere = mover->AddColObj(std::make_unique<ColObj>(mover));
+    moverSphere.type = 1;
+    moverSphere.boxMax = {10, 10, 10};
+    moverSphere.flags = kColObjActive | kColObjSolid | kColObjTakesEvents | kColObjCausesEvents |
+                        kColObjTakesAllEvents;
+    mover->flags &= ~kActorAtRest;
+    mover->drawGroupId = g3->drawGroupId;
+    AddActorToDrawGroup(mover, 0);
+    spies.Watch(mover);
+    SendCommandArgs(leaf, kPositionAdd, Vector3{0, 0, 1});
+    runner.Step(1);
+    EXPECT_FALSE(leaf->HasFlag(kActorAtRest));
+    EXPECT_EQ(entries(3), 0);
+    EXPECT_EQ(spies.Count("Mover", kCmdCollisionEvent), 1u);
 }
 
 TEST_F(DrawGroupUnit, ConnectorKeepsTheTwoSmallestTouchedGroups) {
