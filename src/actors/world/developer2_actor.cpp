@@ -1,7 +1,6 @@
 #include "actors/world/developer2_actor.h"
 
 #include "actors/world/collision.h"
-
 #include "core/actors/actor_services.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
