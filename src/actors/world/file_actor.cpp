@@ -450,8 +450,7 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     // answers as the base handler does, written or not.
     case kCmdSaveFileObject: {
         std::string path;
-        if (SelectedValid() &&
-            !DataFilePath(fileNames[static_cast<size_t>(selectedFile)], &path)) {
+        if (SelectedValid() && !DataFilePath(fileNames[static_cast<size_t>(selectedFile)], &path)) {
             return 0;
         }
         SaveFileObject(nullptr);
