@@ -1,5 +1,6 @@
 #include "actors/world/developer2_actor.h"
 
+#include "actors/world/collision.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
@@ -8,6 +9,22 @@ namespace {
 
 constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiPlayer2VoiceCommand = 1540;
+
+// The world centre of a shape from its world fields: a sphere holds its
+// centre in worldMin (worldMax holds the radius), a swept point its start and
+// its sweep, every other kind its world box.
+Vector3 WorldCentre(const ColObj &object) {
+    const Vector3 &a = object.worldMin;
+    const Vector3 &b = object.worldMax;
+    switch (object.type) {
+    case kKindSphere:
+        return a;
+    case kKindRayPoint:
+        return {a.x + b.x * 0.5f, a.y + b.y * 0.5f, a.z + b.z * 0.5f};
+    default:
+        return {(a.x + b.x) * 0.5f, (a.y + b.y) * 0.5f, (a.z + b.z) * 0.5f};
+    }
+}
 
 } // namespace
 
@@ -36,9 +53,7 @@ void Developer2Actor::Touched(const ColObj *other) {
     }
     Vector3 look = {0.0f, 0.0f, 0.0f};
     parent->HandleCommand(kCmdGetLookDirection, ParamBlock(&look, sizeof(look)));
-    const Vector3 centre = {(other->worldMin.x + other->worldMax.x) * 0.5f,
-                            (other->worldMin.y + other->worldMax.y) * 0.5f,
-                            (other->worldMin.z + other->worldMax.z) * 0.5f};
+    const Vector3 centre = WorldCentre(*other);
     const Vector3 own = GetWorldPosition();
     Vector3 toward = {centre.x - own.x, centre.y - own.y, centre.z - own.z};
     Vec3Normalize(&toward, toward);

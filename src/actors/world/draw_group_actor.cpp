@@ -59,6 +59,13 @@ float Diagonal(const Vector3 &min, const Vector3 &max) {
 
 bool InTable(const Actor *actor) { return ActorTableEntry(actor->actorId) == actor; }
 
+// The group's entry in the registry; -1 when it holds none.
+int32_t RegistryIndex(const Actor *group) {
+    const auto at = std::find(DrawGroupRegistry.begin(), DrawGroupRegistry.end(), group);
+    return at != DrawGroupRegistry.end() ? static_cast<int32_t>(at - DrawGroupRegistry.begin())
+                                         : -1;
+}
+
 } // namespace
 
 // --- construction ------------------------------------------------------------------
@@ -289,6 +296,14 @@ int DrawGroupActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
+    }
+    case kCmdInitNew:
+    case kCmdInitCopy: {
+        // The base handling clears the id (a copy also took its source's);
+        // a group made at run time keeps its registry entry as its id.
+        const int result = Actor::HandleCommand(commandId, block);
+        drawGroupId = RegistryIndex(this);
+        return result;
     }
     case kCmdOnDrawStart:
         StartDrawing();

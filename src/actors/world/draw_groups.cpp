@@ -107,7 +107,11 @@ void EnterColliderLists(Actor *actor) {
         PointerList<ColObj> &list = system->StaticColObjs(static_cast<size_t>(actor->drawGroupId));
         for (const auto &object : actor->colObjs) {
             object->owner = actor;
-            list.Append(object.get(), &object->staticNodes);
+            // An object is listed at most once: a forced second entering
+            // (a door's subtree enters both of its groups) changes nothing.
+            if (FirstIn(object->staticNodes, &list) == nullptr) {
+                list.Append(object.get(), &object->staticNodes);
+            }
         }
     }
     SendCommandArgs(actor, kCmdCallbackEndMoving);

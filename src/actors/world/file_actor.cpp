@@ -10,6 +10,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
 #include "library/resource_library.h"
 
@@ -76,14 +77,22 @@ bool CanOpenForReading(const std::string &path) {
 
 } // namespace
 
-std::string DataFilePath(const std::string &name) {
+bool DataFilePath(const std::string &name, std::string *out) {
+    // A name from the root ('\' or '/') or a drive ("C:...") is refused
+    // here; JoinBaseFolder refuses every ".." component.
+    const bool absolute = (!name.empty() && (name[0] == '\\' || name[0] == '/')) ||
+                          (name.size() >= 2 && name[1] == ':' &&
+                           std::isalpha(static_cast<unsigned char>(name[0])) != 0);
+    if (absolute) {
+        return false;
+    }
     std::string base;
     if (const ResourceLibrary *library = GetLibrary()) {
         base = library->GetBaseFolder();
     } else if (const ActorSystem *system = GetActorSystem()) {
         base = system->baseFolder;
     }
-    return base + "\\Data\\" + name;
+    return JoinBaseFolder(base + "\\Data", name, out);
 }
 
 void FileActor::RegisterClass() {
@@ -216,7 +225,10 @@ int FileActor::LoadFileObject(int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= fileNames.size()) {
         return 0;
     }
-    const std::string path = DataFilePath(fileNames[static_cast<size_t>(index)]);
+    std::string path;
+    if (!DataFilePath(fileNames[static_cast<size_t>(index)], &path)) {
+        return 0;
+    }
     // A file that includes itself, directly or through the File actors it
     // holds, would load without end: it is refused like a missing file.
     std::string key = ChainKey(path);
@@ -257,8 +269,11 @@ int FileActor::SaveFileObject(const std::string *name) {
     if (loaded == 0 || !SelectedValid()) {
         return 0;
     }
-    const std::string path =
-        DataFilePath(name != nullptr ? *name : fileNames[static_cast<size_t>(selectedFile)]);
+    std::string path;
+    if (!DataFilePath(name != nullptr ? *name : fileNames[static_cast<size_t>(selectedFile)],
+                      &path)) {
+        return 0;
+    }
 
     // The direct children first, then below each of them its descendants,
     // each before its own children; File actors and their contents stay out.
@@ -316,7 +331,8 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case kCmdSetResource: {
         const std::string name(block.ReadString(0));
-        if (!CanOpenForReading(DataFilePath(name + ".qva"))) {
+        std::string path;
+        if (!DataFilePath(name + ".qva", &path) || !CanOpenForReading(path)) {
             return 0;
         }
         fileNames.clear();
@@ -430,11 +446,22 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             return 0;
         }
         break;
-    case kCmdSaveFileObject:
+    // A name that would leave the data folder answers 0; any other save
+    // answers as the base handler does, written or not.
+    case kCmdSaveFileObject: {
+        std::string path;
+        if (SelectedValid() && !DataFilePath(fileNames[static_cast<size_t>(selectedFile)], &path)) {
+            return 0;
+        }
         SaveFileObject(nullptr);
         break;
+    }
     case kCmdSaveFileObjectAs: {
         const std::string name(block.ReadString(0));
+        std::string path;
+        if (!DataFilePath(name, &path)) {
+            return 0;
+        }
         SaveFileObject(&name);
         break;
     }

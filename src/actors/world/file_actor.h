@@ -92,4 +92,6 @@ class FileActor : public Actor {
 };
 
 // The path of a file of the data folder: base folder + "\Data\" + name.
-std::string DataFilePath(const std::string &name);
+// False, with `out` untouched, for a name that would leave the folder: an
+// absolute name or one with a ".." component.
+bool DataFilePath(const std::string &name, std::string *out);

@@ -1,5 +1,8 @@
 #include "actors/world/file_io_actor.h"
 
+#include <utility>
+
+#include "actors/world/file_actor.h"
 #include "actors/world/world_seams.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
@@ -7,7 +10,6 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
-#include "library/resource_library.h"
 
 namespace {
 
@@ -27,16 +29,6 @@ const BasicSheetRow kSheet[] = {
 
 void FileIOActor::RegisterClass() {
     RegisterBasicClassSheet(kFileIOClassId, kSheet);
-}
-
-std::string FileIOActor::FilePath() const {
-    std::string base;
-    if (const ResourceLibrary *library = GetLibrary()) {
-        base = library->GetBaseFolder();
-    } else if (const ActorSystem *system = GetActorSystem()) {
-        base = system->baseFolder;
-    }
-    return base + "\\Data\\" + fileName;
 }
 
 void FileIOActor::EmptyContents() {
@@ -61,26 +53,37 @@ void FileIOActor::EmptyContents() {
 }
 
 int FileIOActor::OpenFile(ParamBlock block) {
-    fileName = std::string(block.ReadString(0));
-    const std::string path = FilePath();
+    std::string name(block.ReadString(0));
+    std::string path;
+    // A name that would leave the data folder changes nothing.
+    if (!DataFilePath(name, &path)) {
+        return 0;
+    }
+    fileName = std::move(name);
     EmptyContents();
     return LoadActors(path, kSerializeLoad);
 }
 
 int FileIOActor::SaveFile(ParamBlock block) {
-    if (block.data() != nullptr) {
-        fileName = std::string(block.ReadString(0));
-    }
-    if (fileName.empty()) {
+    std::string name = block.data() != nullptr ? std::string(block.ReadString(0)) : fileName;
+    if (name.empty()) {
+        fileName.clear();
         return 1;
     }
+    std::string path;
+    // A name that would leave the data folder is not stored, nothing is
+    // written.
+    if (!DataFilePath(name, &path)) {
+        return 0;
+    }
+    fileName = std::move(name);
     // The whole range, its highest id included; an actor without a range
     // writes an empty file.
     uint32_t end = firstId;
     if (firstId >= static_cast<uint32_t>(kFirstUserActorId) && idLimit >= firstId) {
         end = idLimit + 1;
     }
-    return SaveActors(FilePath(), firstId, end, kSerializeSave);
+    return SaveActors(path, firstId, end, kSerializeSave);
 }
 
 int FileIOActor::HandleCommand(uint32_t commandId, ParamBlock block) {

@@ -26,9 +26,6 @@ class FileIOActor : public Actor {
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
 
-    // The file's path: base folder + "\Data\" + fileName.
-    std::string FilePath() const;
-
     std::string fileName; // relative to the data folder; empty when none
     // The lowest and the highest actor id of the range this actor saves;
     // 0 and 0 (nothing) unless the actor system set them.

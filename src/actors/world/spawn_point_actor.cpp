@@ -133,20 +133,35 @@ Actor *SpawnPointActor::ChooseSpawnObject() {
         }
         drawn = &records[0];
     } else {
-        std::vector<size_t> tickets;
-        for (size_t i = 0; i < records.size(); ++i) {
-            if (records[i].count < records[i].maxCount && records[i].weight != 0) {
-                tickets.insert(tickets.end(), records[i].weight, i);
+        // Each open record holds `weight` tickets, in record order. The draw
+        // walks the running total instead of listing the tickets: a weight
+        // read from a file may be anything up to 0xFFFFFFFF.
+        const auto open = [](const SpawnRecord &record) {
+            return record.count < record.maxCount && record.weight != 0;
+        };
+        uint64_t total = 0;
+        for (const SpawnRecord &record : records) {
+            if (open(record)) {
+                total += record.weight;
             }
         }
-        if (tickets.empty()) {
+        if (total == 0) {
             return nullptr;
         }
-        const size_t ticket = tickets[static_cast<size_t>(Rand()) % tickets.size()];
+        const uint64_t ticket = static_cast<uint64_t>(static_cast<size_t>(Rand())) % total;
         if (nonSpawnPercent != 0 && static_cast<uint32_t>(Rand()) % 100 < nonSpawnPercent) {
             return nullptr;
         }
-        drawn = &records[ticket];
+        uint64_t running = 0;
+        for (SpawnRecord &record : records) {
+            if (open(record)) {
+                running += record.weight;
+                if (ticket < running) {
+                    drawn = &record;
+                    break;
+                }
+            }
+        }
     }
     // A template that is not there still uses up its draw.
     ++drawn->count;

@@ -5,6 +5,7 @@
 // of copies, large registries and shared collision objects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,6 +27,7 @@
 namespace {
 
 constexpr uint32_t kSetPosition = 63;
+constexpr uint32_t kPositionAdd = 78;
 constexpr uint32_t kOnEnter = 98;
 constexpr uint32_t kOnExit = 99;
 constexpr uint32_t kStartMoving = 106;
@@ -410,6 +412,46 @@ TEST_F(DrawGroupUnit, PrecalculateOnADoorConnectorEntersTheDoorsSubtreeInBothGro
     EXPECT_EQ(g2->members.Count() + g3->members.Count(), 0u);
 }
 
+// A door's subtree is entered in both of its groups by the connector after
+// "Set DrawGroup" already entered it in the second: that list still holds
+// each object once, so a leaf that starts moving leaves it, and a mover
+// touching the leaf hears of it once a frame.
+TEST_F(DrawGroupUnit, ADoorLeafIsListedOnceAndLeavesItsGroupsListWhenItMoves) {
+    DrawGroupActor *g2 = Group("G2", {0, 0, 0}, {100, 100, 100});
+    DrawGroupActor *g3 = Group("G3", {100, 0, 0}, {200, 100, 100});
+    const auto sphere = [](Actor *actor, uint32_t flags) -> ColObj & {
+        ColObj &object = actor->AddColObj(std::make_unique<ColObj>(actor));
+        object.type = 1;
+        object.boxMax = {10, 10, 10};
+        object.flags =
+            kColObjActive | kColObjSolid | kColObjTakesEvents | kColObjCausesEvents | flags;
+        return object;
+    };
+    Actor *door = Plain("Door", nullptr, {100, 50, 50});
+    Actor *leaf = Plain("Leaf", door);
+    ColObj &leafSphere = sphere(leaf, 0);
+    DrawGroupConnectorActor *link = Link("Link", g2, g3, door);
+    link->type = kConnectorDoor;
+    ASSERT_EQ(SendCommandArgs(link, kPrecalculate), 1);
+    const auto entries = [&](size_t group) {
+        const std::vector<ColObj *> items = GetActorSystem()->StaticColObjs(group).Items();
+        return std::count(items.begin(), items.end(), &leafSphere);
+    };
+    EXPECT_EQ(std::tuple(leaf->drawGroupId, entries(2), entries(3)), std::tuple(3, 1, 1));
+
+    // A mover of G3 beside the leaf; the leaf moves for one frame.
+    Actor *mover = Plain("Mover", nullptr, {100, 50, 60});
+    sphere(mover, kColObjTakesAllEvents);
+    mover->flags &= ~kActorAtRest;
+    mover->drawGroupId = g3->drawGroupId;
+    AddActorToDrawGroup(mover, 0);
+    spies.Watch(mover);
+    SendCommandArgs(leaf, kPositionAdd, Vector3{0, 0, 1});
+    runner.Step(1);
+    EXPECT_EQ(std::tuple(leaf->HasFlag(kActorAtRest), entries(3)), std::tuple(false, 0));
+    EXPECT_EQ(spies.Count("Mover", kCmdCollisionEvent), 1u);
+}
+
 TEST_F(DrawGroupUnit, ConnectorKeepsTheTwoSmallestTouchedGroups) {
     auto ids = [](DrawGroupConnectorActor *c) { return c->groupIds; };
     DrawGroupActor *x = Group("X", {0, 0, 0}, {100, 100, 100});
@@ -520,6 +562,24 @@ TEST_F(DrawGroupUnit, CopiedGroupStartsWithoutMembers) {
     ASSERT_EQ(DeleteActor(g), 1);
     EXPECT_TRUE(m->memberNodes.empty());
     EXPECT_EQ(DrawGroupAt(2), nullptr);
+}
+
+// "Init New" and "Init Copy" leave a group its registry entry as its id, so
+// the point search finds it before any file is loaded.
+TEST_F(DrawGroupUnit, GroupsMadeAtRunTimeKeepTheirRegistryIds) {
+    Group("G", {0, 0, 0}, {100, 100, 100});
+    auto *made = static_cast<DrawGroupActor *>(
+        CreateActor(kDrawGroupClassId, "Made", nullptr, scenery, -1, true));
+    auto *copy = static_cast<DrawGroupActor *>(
+        CreateActor(kDrawGroupClassId, "Copy", made, scenery, -1, true));
+    ASSERT_TRUE(made != nullptr && copy != nullptr);
+    EXPECT_EQ(std::tuple(made->drawGroupId, copy->drawGroupId), std::tuple(3, 4));
+    made->boxMin = {200, 0, 0};
+    made->boxMax = {300, 100, 100};
+    copy->boxMin = {400, 0, 0};
+    copy->boxMax = {500, 100, 100};
+    EXPECT_EQ(FindDrawGroupAt({250, 50, 50}, 2), 3);
+    EXPECT_EQ(FindDrawGroupAt({450, 50, 50}, 2), 4);
 }
 
 // --- records and sheets ------------------------------------------------------------------------

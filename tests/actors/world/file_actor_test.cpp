@@ -462,6 +462,33 @@ TEST_F(FileActorTest, MissingFileAndNoSelection) {
     EXPECT_TRUE(f->children.empty());
 }
 
+// A name with a ".." component or an absolute one answers 0: nothing is
+// read or written.
+TEST_F(FileActorTest, NamesLeavingTheDataFolderAreRefused) {
+    WriteFile("crate.qva", {{0, "Crate"}});
+    std::filesystem::copy_file(folder / "Data/crate.qva", folder / "outside.qva");
+    const std::vector<std::string> names = {"..\\outside.qva", "sub/../../outside.qva",
+                                            folder / "outside.qva"};
+    FileActor *f = MakeFile("F", scenery, 3500, names);
+    for (int32_t i = 0; i < 3; ++i) {
+        f->selectedFile = i;
+        EXPECT_EQ(SendCommand(3500, 507, ParamBlock()), 0u) << i;
+        EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 0u) << i;
+        EXPECT_TRUE(f->children.empty());
+        // "Set Resource" adds the extension itself; the list stays.
+        EXPECT_EQ(SendCommandArgs(f, 91, names[i].substr(0, names[i].size() - 4)), 0);
+        EXPECT_EQ(f->fileNames, names);
+    }
+    f->loaded = 1;
+    CreateActor(0, "A", nullptr, f, 3501, false);
+    EXPECT_EQ(SendCommand(3500, 509, ParamBlock()), 0u);
+    EXPECT_EQ(SendCommandArgs(f, 510, std::string("..\\saved.qva")), 0);
+    EXPECT_EQ(SendCommandArgs(f, 510, folder / "saved.qva"), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "saved.qva"));
+    EXPECT_EQ(SendCommandArgs(f, 510, std::string("saved.qva")), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "Data/saved.qva"));
+}
+
 TEST_F(FileActorTest, NestedFilesAndInGameLoad) {
     WriteFile("inner.qva", {{0, "Inner"}});
     WriteFile("outer.qva", {{0, "Outer"}, {5, "Nested", -1, {"inner.qva"}}});

@@ -143,6 +143,30 @@ TEST_F(FileIOTest, NameCommandsAndFailedSaves) {
     EXPECT_STREQ(system->errorText, "Error - Saving Actors");
 }
 
+// A name with a ".." component or an absolute one answers 0: nothing is
+// read, written, unloaded or stored.
+TEST_F(FileIOTest, NamesLeavingTheDataFolderAreRefused) {
+    auto *io =
+        static_cast<FileIOActor *>(CreateActor(kFileIOClassId, "io", nullptr, scenery, -1, true));
+    Plain("kept", io, -1);
+    ASSERT_EQ(Send(io, kCmdSaveFile, "plain.qva"), 1);
+    std::filesystem::copy_file(folder / "Data/plain.qva", folder / "outside.qva");
+    for (const std::string &name :
+         {std::string("..\\escaped.qva"), std::string("sub/../../escaped.qva"),
+          folder / "escaped.qva", std::string("\\escaped.qva")}) {
+        EXPECT_EQ(Send(io, kCmdSaveFile, name), 0) << name;
+    }
+    EXPECT_EQ(Send(io, kCmdSetFilename, "..\\escaped.qva"), 1);
+    EXPECT_EQ(io->HandleCommand(kCmdSaveFile, ParamBlock()), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "escaped.qva"));
+    for (const std::string &name : {std::string("..\\outside.qva"), folder / "outside.qva"}) {
+        EXPECT_EQ(Send(io, kCmdOpenFile, name), 0) << name;
+        EXPECT_EQ(std::tuple(io->children.size(), io->fileName),
+                  std::tuple(size_t{1}, std::string("..\\escaped.qva")));
+    }
+    EXPECT_EQ(Send(io, kCmdOpenFile, "plain.qva"), 1) << system->errorText;
+}
+
 TEST_F(FileIOTest, DescriptorsOfFileIOAndClassManager) {
     const ActorClassDescriptor &io = ClassDescriptorTable.at(kFileIOClassId);
     EXPECT_EQ(io.name, "FileIO");

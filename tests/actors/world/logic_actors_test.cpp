@@ -221,6 +221,34 @@ TEST_F(LogicActorsTest, Developer2RemembersWhatItsParentLooksAtForTwoFrames) {
     EXPECT_EQ(g_heard.size(), 1u);
 }
 
+// The direction goes to the shape's world centre: a sphere keeps it in
+// worldMin (worldMax holds its radius), a box halfway between its corners.
+TEST_F(LogicActorsTest, Developer2LooksAtTheCentreOfEveryShape) {
+    auto *parentStub = static_cast<TestCharacter *>(Make(kCharacterClass, "player"));
+    auto *developer =
+        static_cast<Developer2Actor *>(Make(kDeveloper2ClassId, "developer 2", parentStub));
+    Actor *other = Make(0, "other");
+    parentStub->lookDirection = {0.0f, 0.0f, 1.0f};
+    const auto remembers = [&](uint32_t type, Vector3 min, Vector3 max) {
+        ColObj touching(other);
+        touching.type = type;
+        touching.worldMin = min;
+        touching.worldMax = max;
+        developer->lookedAt.Release();
+        Touch(developer, &touching);
+        return developer->lookedAt.target == other;
+    };
+    for (const float at : {1000.0f, -1000.0f}) {
+        SCOPED_TRACE(at);
+        At(parentStub, {at, 0.0f, at});
+        // Spheres of radius 40 and boxes, 100 ahead and 100 behind.
+        EXPECT_TRUE(remembers(1, {at, 0, at + 100}, {40, 40, 40}));
+        EXPECT_FALSE(remembers(1, {at, 0, at - 100}, {40, 40, 40}));
+        EXPECT_TRUE(remembers(2, {at - 40, -40, at + 60}, {at + 40, 40, at + 140}));
+        EXPECT_FALSE(remembers(2, {at - 40, -40, at - 140}, {at + 40, 40, at - 60}));
+    }
+}
+
 TEST_F(LogicActorsTest, Developer3StaysSubscribed) {
     Actor *developer = Make(kDeveloper3ClassId, "developer 3");
     SendWord(developer, kCmdPrecalculate, 0);

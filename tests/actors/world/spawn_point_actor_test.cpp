@@ -385,6 +385,31 @@ TEST_F(SpawnPointTest, WeightedLottery) {
     EXPECT_EQ(p->records[0].count + p->records[1].count, counted);
 }
 
+// A file may give any weight: the draw keeps one ticket per unit of weight
+// without listing them.
+TEST_F(SpawnPointTest, WeightsOfAnySizeAreDrawnWithoutAListOfTickets) {
+    MakeTemplate("A");
+    MakeTemplate("B");
+    SpawnPointActor *p = MakePoint();
+    for (const char *path :
+         {"/Scenery/Templates/A", "/Scenery/Templates/B", "/Scenery/Templates/B"}) {
+        AddRecord(p, path);
+    }
+    p->records[0].weight = 0;
+    p->records[1].weight = p->records[2].weight = 0xFFFFFFFFu;
+    // Every draw (0..32767) falls among the second record's tickets.
+    Spawn(p);
+    Spawn(p);
+    EXPECT_EQ(std::tuple(Copies(p, "A").size(), p->records[1].count, p->records[2].count),
+              std::tuple(size_t{0}, 2u, 0u));
+    // Every weight 0: nothing to draw, silently.
+    for (SpawnRecord &record : p->records) {
+        record.weight = 0;
+    }
+    Spawn(p);
+    EXPECT_EQ(Copies(p, "B").size(), 2u);
+}
+
 // A template that cannot be found uses up a draw of its record.
 TEST_F(SpawnPointTest, MissingTemplateUsesADraw) {
     SpawnPointActor *p = MakePoint();
