@@ -1448,7 +1448,8 @@ void CharacterActor::CopyCharacter(CharacterActor &source) {
     static_cast<CharacterFields &>(*this) = source;
     for (auto [own, theirs] :
          {std::pair{&skin, &source.skin}, std::pair{&notifyCamera, &source.notifyCamera},
-          std::pair{&lookCamera, &source.lookCamera}, std::pair{&sensorTarget, &source.sensorTarget},
+          std::pair{&lookCamera, &source.lookCamera},
+          std::pair{&sensorTarget, &source.sensorTarget},
           std::pair{&itemsActor, &source.itemsActor}, std::pair{&leftHand, &source.leftHand},
           std::pair{&rightHand, &source.rightHand}, std::pair{&brain, &source.brain},
           std::pair{&activateTarget, &source.activateTarget},
