@@ -785,6 +785,13 @@ float Noise1D(float x) {
 
 void DiscardNoiseTable() { g_noiseReady = false; }
 
+float AtLeast(float value, float floor) {
+    if (!std::isfinite(value)) {
+        return floor;
+    }
+    return value < floor ? floor : value;
+}
+
 uint32_t PackColorChannel(float c) {
     if (!(c > 0.0f)) {
         return 0; // also NaN

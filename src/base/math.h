@@ -207,6 +207,12 @@ float Noise1D(float x);
 // Discards the noise table so that the next Noise1D call refills it (tests).
 void DiscardNoiseTable();
 
+// --- scalars -----------------------------------------------------------------
+
+// The value raised to the floor; a value that is not a finite number (NaN,
+// either infinity) gives the floor.
+float AtLeast(float value, float floor);
+
 // One colour channel 0..1 as a byte: >= 1 -> 255, <= 0 or NaN -> 0, else
 // trunc(c x 255 + 0.5).
 uint32_t PackColorChannel(float c);

@@ -267,8 +267,8 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (auto *source = dynamic_cast<AutoAimActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             static_cast<AutoAimFields &>(*this) = *source;
-            aimTarget.path = source->aimTarget.path;
-            aimOutput.path = source->aimOutput.path;
+            aimTarget.AssignCopy(source->aimTarget);
+            aimOutput.AssignCopy(source->aimOutput);
         }
         break;
     case kCmdCollisionEvent:
@@ -463,7 +463,9 @@ void AutoAimActor::AimUpdate() {
             currentPitch = Wrap(currentPitch - restPitch);
             currentYaw = Wrap(currentYaw - restYaw);
         }
-        currentYaw = std::clamp(currentYaw, -limitHorizontal, limitHorizontal);
+        // A limit stored negative bounds the yaw by its size.
+        const float yawLimit = std::fabs(limitHorizontal);
+        currentYaw = std::clamp(currentYaw, -yawLimit, yawLimit);
         currentPitch = std::max(limitVerticalMin, std::min(currentPitch, limitVerticalMax));
         if (!byParent) {
             currentPitch = Wrap(currentPitch + restPitch);

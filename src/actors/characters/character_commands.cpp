@@ -6,9 +6,11 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "actors/characters/character_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_services.h"
@@ -17,6 +19,7 @@
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/bone.h"
+#include "library/render/render_front_end.h"
 
 namespace {
 
@@ -246,7 +249,8 @@ float ClampPitch(uint32_t characterType, float value) {
     const float limit = characterType == kCharacterFirstPerson          ? 1.55f
                         : characterType == kCharacterThirdPersonShooter ? 1.35f
                                                                         : 1.0f;
-    return std::clamp(value, -limit, limit);
+    // A pitch that is not a number takes the lower limit.
+    return std::isnan(value) ? -limit : std::clamp(value, -limit, limit);
 }
 
 bool Bit(uint32_t flags, uint32_t bit) { return (flags & bit) != 0; }
@@ -523,10 +527,15 @@ int CharacterActor::Bind(ParamBlock block) {
         }
     }
 
-    // The skin's first material gives the surface of every own object. The
-    // skins built so far list no materials: the surface is 0.
+    // The skin's first material gives the surface of every own object; a
+    // skin without materials gives 0.
+    uint32_t surface = 0;
+    if (const auto *mesh = dynamic_cast<const MeshObjectActor *>(skin.target);
+        mesh != nullptr && !mesh->subMeshes.empty()) {
+        surface = GetMaterialField2(mesh->subMeshes.front().material);
+    }
     for (const auto &object : colObjs) {
-        object->material = 0;
+        object->material = surface;
         object->factor = 10.0f;
     }
     if (characterType == kCharacterThirdPerson) {
@@ -980,6 +989,7 @@ void CharacterActor::Forceback(float force, float randomness) {
 
 void CharacterActor::ApplySync(ParamBlock block) {
     position = block.Read<Vector3>(0);
+    deltaPosition = block.Read<Vector3>(12);
     rotY = block.ReadF32(24);
     look.rotX = look.rotXSmooth = block.ReadF32(28);
     look.rotY = block.ReadF32(32);
@@ -1430,10 +1440,25 @@ bool CharacterActor::IsArmingItem(Actor *child) {
     return type == kWeaponType || type == kThrowObjectType;
 }
 
-// A copy takes the template's values member by member; its relations, bone
-// records and own collision objects are its own, found again when it binds.
+// A copy takes the template's values member by member and links its
+// relations to the template's targets (binding finds its own parts again);
+// the bone records and the bone actors that go with them, and the indexes of
+// its own collision objects, are found again when it binds.
 void CharacterActor::CopyCharacter(CharacterActor &source) {
     static_cast<CharacterFields &>(*this) = source;
+    for (auto [own, theirs] :
+         {std::pair{&skin, &source.skin}, std::pair{&notifyCamera, &source.notifyCamera},
+          std::pair{&lookCamera, &source.lookCamera},
+          std::pair{&sensorTarget, &source.sensorTarget},
+          std::pair{&itemsActor, &source.itemsActor}, std::pair{&leftHand, &source.leftHand},
+          std::pair{&rightHand, &source.rightHand}, std::pair{&brain, &source.brain},
+          std::pair{&activateTarget, &source.activateTarget},
+          std::pair{&activatedChild, &source.activatedChild}}) {
+        own->AssignCopy(*theirs);
+    }
     bones.clear();
+    for (ActorLink &link : boneActors) {
+        link.Assign(nullptr);
+    }
     actionColObj = chestColObj = bodyColObj = -1;
 }

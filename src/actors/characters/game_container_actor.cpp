@@ -479,6 +479,9 @@ void GameContainerActor::PlaceTrap(float dt) {
 }
 
 void GameContainerActor::Process() {
+    if (!IsOperational()) {
+        return; // switched off: no countdown, search or trap setting runs
+    }
     const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
     touchCountdown -= dt;
     useCountdown -= dt;

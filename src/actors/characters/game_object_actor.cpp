@@ -271,7 +271,9 @@ bool GameObjectActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     }
     for (const RealProperty &p : kReals) {
         if (commandId == p.set) {
-            this->*p.field = std::max(block.ReadF32(0), p.floor);
+            // A floored value that is not a number takes the floor.
+            this->*p.field = p.floor == kNoFloor ? std::max(block.ReadF32(0), p.floor)
+                                                 : AtLeast(block.ReadF32(0), p.floor);
             return true;
         }
         if (commandId == p.get) {

@@ -207,7 +207,7 @@ void GameObjectActor::TrapStart() {
     if (Actor *trap = childTrap.target) {
         // The activation lasts as long as the trap's animation; a mesh
         // without length still gives a usable time.
-        animationTime = std::max(Ask<float>(trap, kCmdGetTotalTime), kItemMinAnimationTime);
+        animationTime = AtLeast(Ask<float>(trap, kCmdGetTotalTime), kItemMinAnimationTime);
         uint32_t on = 1;
         trap->HandleCommand(kCmdSetOperational, ParamBlock(&on, sizeof(on)));
         SendReal(trap, kCmdSetCurrentTime, 0.0f);
@@ -397,7 +397,7 @@ void GameObjectActor::BurnLight(float dt) {
         if (Actor *light = childLight.target) {
             const float radius = Ask<float>(light, kCmdLightGetRadius);
             SendReal(light, kCmdLightSetRadius,
-                     std::max(radius - kLightDimRate * dt, kLightMinRadius));
+                     AtLeast(radius - kLightDimRate * dt, kLightMinRadius));
         }
         SendReal(childParticle.target, kCmdSetIntensity, lightTime * kLightIntensityScale);
     }

@@ -516,7 +516,7 @@ void GameObjectActor::Fire() {
         return;
     }
     recoilKick += recoil * kKickPerRecoil;
-    float kick = std::max(ammo.recoil + recoil, 0.0f);
+    float kick = AtLeast(ammo.recoil + recoil, 0.0f);
     SendIfPresent(carrier, cmd::Recoil, ParamBlock(&kick, sizeof(kick)));
     ShowPhase(kPhaseFire);
     if (ammo.flashChild.target != nullptr && flashPos.target != nullptr) {

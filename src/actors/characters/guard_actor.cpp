@@ -287,12 +287,9 @@ bool GuardActor::ServeLists(uint32_t commandId, ParamBlock block) {
 }
 
 void GuardActor::Networkhunt(uint32_t actorId) {
-    // Only a Character is ever hunted; any other id changes nothing.
-    Actor *hunted = GetActorById(actorId);
-    if (hunted == nullptr || hunted->classId != kCharacterClassId) {
-        return;
-    }
-    target.Assign(hunted);
+    // The hunt starts on whatever the id names; an id that names nothing
+    // leaves no target, and the hunt ends on the next tick.
+    target.Assign(GetActorById(actorId));
     state |= kActorOperational;
     uint32_t on = 1;
     SendIfPresent(character.target, 41, ParamBlock(&on, sizeof(on)));

@@ -70,9 +70,6 @@ const BasicSheetRow kSheet[] = {
     {"Lock Time:", PropertyKind::Time, kCmdSetLockTime, kCmdGetLockTime},
 };
 
-// A value below the floor (or not a number) becomes the floor.
-float AtLeast(float value, float floor) { return value >= floor ? value : floor; }
-
 void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
 
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }

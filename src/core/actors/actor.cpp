@@ -296,6 +296,14 @@ int ActorLink::Assign(Actor *actor) {
     return 1;
 }
 
+int ActorLink::AssignCopy(const ActorLink &other) {
+    if (&other == this) {
+        return 1;
+    }
+    path = other.path;
+    return Assign(other.target);
+}
+
 // --- spies and destruction hooks ----------------------------------------------
 
 void AddCommandSpy(Actor *target, Actor *spy) {

@@ -309,6 +309,10 @@ struct ActorLink {
     // onto the end of the new one's (null releases the link). Path and
     // origin stay. Returns 1.
     int Assign(Actor *actor);
+    // What a copy of the holder does with each link of its template: takes
+    // the other link's path and points at its target through Assign; the
+    // origin stays. Returns 1.
+    int AssignCopy(const ActorLink &other);
     // Writing: the path, or the target's absolute path when the path is
     // empty (the path itself stays as it is). Reading: the path only; the
     // holder resolves it later. 0 when the archive failed.

@@ -129,6 +129,7 @@ std::vector<SavedEntry> EntriesToSave(Actor &actor) {
         if (!IsSavedNow(entry, &actor)) {
             continue;
         }
+        DropGoneScheduledActors(entry);
         ParamBlock block = ParamBlock::ReadOnly(entry->params.get(), entry->paramSize);
         if ((entry->state & kEntryPortable) != 0) {
             // Read from a file and not yet made live: still portable.

@@ -1088,6 +1088,7 @@ bool MakeScheduledCommandLive(ScheduledCommand *entry) {
     }
     entry->params = std::move(bytes);
     entry->paramSize = static_cast<uint32_t>(size);
+    GuardScheduledActors(entry);
     return true;
 }
 

@@ -7,7 +7,17 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_registry.h"
 #include "core/actors/time_record.h"
+
+// An actor named by pointer in a scheduled block, and where.
+struct ScheduledActorGuard {
+    size_t offset = 0;
+    ActorLink link;
+};
+
+ScheduledCommand::ScheduledCommand() = default;
+ScheduledCommand::~ScheduledCommand() = default;
 
 namespace {
 
@@ -39,6 +49,7 @@ void NoteUnlink(ScheduledCommand *entry) {
 }
 
 void FreeParams(ScheduledCommand *entry) {
+    entry->actorGuards.clear();
     if (entry->params && !g_walks.empty()) {
         g_deadParams.push_back(std::move(entry->params));
     }
@@ -83,6 +94,7 @@ void Run(ScheduledCommand *entry) {
     if ((entry->state & kEntryPortable) != 0 && !MakeScheduledCommandLive(entry)) {
         return; // a block that cannot be used: the entry is cancelled
     }
+    DropGoneScheduledActors(entry);
     if (entry->owner != nullptr) {
         entry->owner->HandleCommand(entry->command, entry->Block());
     }
@@ -207,6 +219,7 @@ void ResetEntry(ScheduledCommand *entry) {
     entry->command = 0xFFFFFFFFu;
     entry->params.reset();
     entry->paramSize = 0;
+    entry->actorGuards.clear();
     entry->start = entry->end = entry->interval = entry->due = 0.0f;
     entry->tag = 0;
     entry->kind = 0;
@@ -234,6 +247,58 @@ ScheduleLayer::~ScheduleLayer() {
             entry->state &= static_cast<uint8_t>(~kEntryLinked);
             entry = next;
         }
+    }
+}
+
+namespace {
+
+void GuardBlock(ScheduledCommand *entry, uint32_t command, ParamBlock block, int depth) {
+    if (depth > kMaxParamNesting) {
+        return;
+    }
+    ParamReader reader(command, block);
+    while (!reader.AtEnd()) {
+        const uint32_t type = reader.NextType();
+        const ParamBlock value = reader.Next();
+        if (type == ParamType::ActorPointer || type == ParamType::ActorPointerExt) {
+            if (Actor *actor = value.ReadActor(0)) {
+                auto guard = std::make_unique<ScheduledActorGuard>();
+                guard->offset = static_cast<size_t>(value.data() - entry->params.get());
+                guard->link.Assign(actor);
+                entry->actorGuards.push_back(std::move(guard));
+            }
+        } else if (type == ParamType::Command && value.size() >= sizeof(uint32_t)) {
+            GuardBlock(entry, value.ReadU32(0), value.Sub(4), depth + 1);
+        }
+    }
+}
+
+} // namespace
+
+void GuardScheduledActors(ScheduledCommand *entry) {
+    if (entry == nullptr) {
+        return;
+    }
+    entry->actorGuards.clear();
+    if ((entry->state & kEntryPortable) != 0 || !entry->params || entry->paramSize == 0) {
+        return;
+    }
+    GuardBlock(entry, entry->command, ParamBlock(entry->params.get(), entry->paramSize), 0);
+}
+
+void DropGoneScheduledActors(ScheduledCommand *entry) {
+    if (entry == nullptr) {
+        return;
+    }
+    auto &guards = entry->actorGuards;
+    for (auto it = guards.begin(); it != guards.end();) {
+        if ((*it)->link.target != nullptr) {
+            ++it;
+            continue;
+        }
+        Actor *none = nullptr;
+        entry->Block().WriteActor((*it)->offset, none);
+        it = guards.erase(it);
     }
 }
 
@@ -357,6 +422,7 @@ ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock par
             std::memcpy(entry->params.get(), params.data(), available);
         }
         entry->paramSize = size;
+        GuardScheduledActors(entry);
     }
 
     owner->scheduledCommands.push_back(entry);

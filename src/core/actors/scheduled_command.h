@@ -17,11 +17,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/actors/param_block.h"
 
 class Actor;
 class ActorSystem;
+struct ScheduledActorGuard;
 struct TimeRecord;
 
 // Schedule flags: bits 0-7 tag, bits 8-11 kind, bit 12 saved with the owner.
@@ -57,7 +59,8 @@ inline constexpr uint32_t kCmdRecursiveCommand = 97;
 inline constexpr uint32_t kCmdTimeInstanceCreateNotify = 1783;
 
 struct ScheduledCommand {
-    ScheduledCommand() = default;
+    ScheduledCommand();
+    ~ScheduledCommand();
     ScheduledCommand(const ScheduledCommand &) = delete;
     ScheduledCommand &operator=(const ScheduledCommand &) = delete;
 
@@ -75,6 +78,10 @@ struct ScheduledCommand {
     uint8_t kind = 0;
     uint8_t layer = 1;
     uint8_t state = 0;
+    // One link per actor that the live params name by pointer, with the
+    // pointer's offset: a pointer whose actor is gone reads as null when the
+    // block is delivered or saved. Empty while the params are portable.
+    std::vector<std::unique_ptr<ScheduledActorGuard>> actorGuards;
 
     // Bounded view of the parameter copy.
     ParamBlock Block() { return ParamBlock(params.get(), paramSize); }
@@ -143,6 +150,13 @@ inline constexpr int kMaxCatchUpRuns = 10000;
 // comes first. False when the block cannot be converted: the entry is then
 // cancelled, keeps its mark and is never delivered.
 bool MakeScheduledCommandLive(ScheduledCommand *entry);
+
+// Links every actor that the entry's live params name by pointer (nested
+// commands included) so that its deletion is noticed; nothing while the
+// params are portable. Called whenever the params become live.
+void GuardScheduledActors(ScheduledCommand *entry);
+// Writes null over every pointer of the params whose actor is gone.
+void DropGoneScheduledActors(ScheduledCommand *entry);
 
 // Internal: unlink (joining the neighbours), drop from the owner's list and
 // the removal list, free params. Steps shared by deletion and reuse.

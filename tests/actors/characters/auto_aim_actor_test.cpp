@@ -130,6 +130,20 @@ TEST_F(AutoAimTest, DefaultLimitsPinThePitch) {
     }
 }
 
+TEST_F(AutoAimTest, NegativeHorizontalLimitBoundsTheYawByItsSize) {
+    SendCommandArgs(aim, aimcmd::SetUseLimits, uint32_t{1});
+    SendCommandArgs(aim, 1734u, -1.0f);
+    SendCommandArgs(aim, 1736u, 1.0f);
+    for (const float limit : {0.5f, -0.5f}) {
+        SendCommandArgs(aim, 1732u, limit);
+        for (const float side : {1.0f, -1.0f}) {
+            SendCommandArgs(target, kCmdSetPosition, Vector3{100 * side, 0, 0});
+            runner.Step();
+            EXPECT_FLOAT_EQ(aim->currentYaw, 0.5f * side) << limit << " " << side;
+        }
+    }
+}
+
 TEST_F(AutoAimTest, ThresholdEventsOnceAndReleaseRaisesExitFirst) {
     Style(kAimLinear, 2.0f);
     runner.Step(60);
@@ -157,6 +171,22 @@ TEST_F(AutoAimTest, StartAndStopCommandsSwitchEnabled) {
         aim->HandleCommand(command, ParamBlock());
         EXPECT_EQ((aim->state & kActorEnabled) != 0, enabled) << command;
     }
+}
+
+TEST_F(AutoAimTest, CopyAimsTheSameOutputAtTheSameTarget) {
+    auto *copy =
+        dynamic_cast<AutoAimActor *>(CreateActor(kAutoAimClassId, "Copy", aim, room, -1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->aimTarget.target, copy->aimOutput.target, copy->aimTarget.origin),
+              std::tuple(target, head, static_cast<Actor *>(copy)));
+    // The template switched off, the copy alone turns the output.
+    aim->HandleCommand(37, ParamBlock());
+    SendCommandArgs(target, kCmdSetPosition, Vector3{0, 0, 200});
+    runner.Step();
+    EXPECT_NEAR(head->GetWorldMatrix().m[2][2], 1.0f, 1e-4f);
+    SendCommandArgs(target, kCmdSetPosition, Vector3{200, 0, 0});
+    runner.Step();
+    EXPECT_NEAR(head->GetWorldMatrix().m[2][0], 1.0f, 1e-4f);
 }
 
 TEST_F(AutoAimTest, GatheringKeepsIdsAndTheNearestWinsInTheNextPump) {

@@ -396,8 +396,8 @@ TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     c->bones.assign(kCharacterBoneCount, &record);
     c->SetSkin(second);
     EXPECT_TRUE(c->bones.empty());
-    // A copy takes the fields, never the links (it binds its own parts) nor
-    // the bone records.
+    // A copy takes the fields and links its relations to the same targets,
+    // as its own origin; never the bone records.
     c->characterType = kCharacterThirdPerson;
     c->health = 100.0f;
     c->motionQueue = {5, 6};
@@ -406,8 +406,11 @@ TEST_F(CharacterTest, RelationsAndOwnCollisionObjectsNeverDangle) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(std::tuple(copy->characterType, copy->health, copy->motionQueue.size(),
                          copy->brain.target, copy->brain.origin, copy->bones.size()),
-              std::tuple(kCharacterThirdPerson, 100.0f, 2u, nullptr, static_cast<Actor *>(copy), 0u));
-    EXPECT_EQ(brain->backLinks.size(), 2u);
+              std::tuple(kCharacterThirdPerson, 100.0f, 2u, brain, static_cast<Actor *>(copy), 0u));
+    // The brain keeps the copy's link; binding found the copy's own
+    // (missing) activation group in place of the brain.
+    EXPECT_EQ(std::tuple(brain->backLinks.size(), copy->activateTarget.target),
+              std::tuple(size_t{3}, static_cast<Actor *>(nullptr)));
     DeleteActor(copy);
     // The character goes before the brain: the brain keeps no link to it.
     DeleteActor(c);

@@ -10,13 +10,16 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_table.h"
 #include "core/actors/scheduled_command.h"
 #include "library/bone.h"
+#include "library/library_item.h"
 #include "support/game_fixture.h"
 
 namespace {
@@ -357,6 +360,32 @@ TEST_F(CharacterCommandsTest, HandsGrabAndAmmunition) {
               std::tuple(999999999u, 0u, 0u));
 }
 
+TEST_F(CharacterCommandsTest, AnItemDeletedDuringTheGrabIsSkipped) {
+    game::RecorderClass items{12};
+    Actor *right = hero->rightHand.target;
+    auto *held = dynamic_cast<game::Recorder *>(CreateActor(12, "Old", nullptr, right, -1, true));
+    Actor *key = CreateActor(12, "Key", nullptr, hero->itemsActor.target, -1, true);
+    Actor *gem = CreateActor(12, "Gem", nullptr, hero->itemsActor.target, -1, true);
+    ASSERT_TRUE(held != nullptr && key != nullptr && gem != nullptr);
+    SendCommandArgs(hero, 1072, key);
+    runner.Step(10);
+    key->HandleCommand(48, ParamBlock());
+    runner.Step(40);
+    EXPECT_EQ(std::tuple(held->Of(617).size(), hero->charFlags & kCharRightGrabPending),
+              std::tuple(size_t{1}, 0u));
+    // A grab a script put off, its item gone before it runs.
+    struct {
+        float delay;
+        uint32_t command;
+        Actor *item;
+    } later = {0.2f, 1073, gem};
+    hero->HandleCommand(57, ParamBlock(&later, sizeof(later)));
+    DeleteActor(gem);
+    runner.Step(60);
+    EXPECT_EQ(hero->charFlags & kCharLeftGrabPending, 0u);
+    EXPECT_EQ(hero->FindScheduledCommand(1075), nullptr);
+}
+
 TEST_F(CharacterCommandsTest, BindingFindsPartsAndSetsUp) {
     EXPECT_EQ(std::tuple(hero->ActionColObj() != nullptr, hero->ChestColObj()->boxMin.z,
                          hero->colObjs[0]->factor),
@@ -398,6 +427,34 @@ TEST_F(CharacterCommandsTest, BindingFindsPartsAndSetsUp) {
     ASSERT_NE(hero->skin.target, nullptr);
     EXPECT_EQ(std::tuple(hero->skin.target->classId, hero->skin.target->name),
               std::tuple(43u, std::string("Skin")));
+}
+
+TEST_F(CharacterCommandsTest, BindingTakesTheSurfaceOfTheSkinsFirstMaterial) {
+    DeleteActor(skin);
+    auto *mesh = dynamic_cast<MeshObjectActor *>(
+        CreateActor(kMeshObjectClassId, "Skin", nullptr, hero, -1, true));
+    ASSERT_NE(mesh, nullptr);
+    MaterialItem first;
+    MaterialItem second;
+    first.field2 = 7;
+    second.field2 = 3;
+    auto surfaces = [&] {
+        hero->HandleCommand(153, ParamBlock());
+        std::vector<std::pair<uint32_t, float>> seen;
+        for (const auto &object : hero->colObjs) {
+            seen.emplace_back(object->material, object->factor);
+        }
+        return seen;
+    };
+    const size_t count = hero->colObjs.size();
+    ASSERT_GT(count, 1u);
+    mesh->subMeshes.resize(2);
+    mesh->subMeshes[0].material = &first;
+    mesh->subMeshes[1].material = &second;
+    EXPECT_EQ(surfaces(), (std::vector<std::pair<uint32_t, float>>(count, {7u, 10.0f})));
+    // No material listed: 0.
+    mesh->subMeshes.clear();
+    EXPECT_EQ(surfaces(), (std::vector<std::pair<uint32_t, float>>(count, {0u, 10.0f})));
 }
 
 TEST_F(CharacterCommandsTest, ContactsPushesAndActions) {
@@ -491,6 +548,14 @@ TEST_F(CharacterCommandsTest, UnsoundInputsChangeNothing) {
     ASSERT_NE(copy->skin.target, nullptr);
     copy->HandleCommand(1000, ParamBlock());
     copy->HandleCommand(351, ParamBlock(small, 12));
+}
+
+TEST_F(CharacterCommandsTest, CharacterSyncTakesTheVelocity) {
+    float sync[15] = {1, 2, 3, 40, -5, 60, 0.5f, 0.25f, 1.5f, 0.75f, 0.1f, 0, 0, 2.0f, 70.0f};
+    hero->HandleCommand(865, ParamBlock(sync, sizeof(sync)));
+    EXPECT_EQ(std::tuple(hero->deltaPosition.x, hero->deltaPosition.y, hero->deltaPosition.z,
+                         hero->position.x, hero->rotY),
+              std::tuple(40.0f, -5.0f, 60.0f, 1.0f, 0.5f));
 }
 
 TEST_F(CharacterCommandsTest, AnswersFollowThePostureAndBaseCommandsServe) {

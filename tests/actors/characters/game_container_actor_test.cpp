@@ -118,6 +118,22 @@ TEST_F(GameContainerTest, HeldSearchActivatesAfterTheSearchTime) {
     }
 }
 
+TEST_F(GameContainerTest, SwitchedOffContainerNeitherCountsNorSearches) {
+    GameContainerActor *box = Container();
+    GameObjectActor *content = Content(box, kItemPowerUp);
+    runner.Step(61);
+    SendCommandArgs(box, kCmdSetOperational, false);
+    Hold(box, nullptr, 70, 2);
+    // The action starts the search; the countdowns and the search stand still.
+    EXPECT_NE(content->itemState, kItemActivate);
+    EXPECT_EQ(std::tuple(box->touchCountdown, box->searchElapsed), std::tuple(0.2f, 0.0f));
+    // Switched on again, the same search hands the content out.
+    SendCommandArgs(box, kCmdSetOperational, true);
+    runner.Step(61);
+    Hold(box, nullptr, 70, 2);
+    EXPECT_EQ(content->itemState, kItemActivate);
+}
+
 TEST_F(GameContainerTest, OfferedItemsGoUnderSpawn) {
     GameContainerActor *box = Container();
     runner.Step(61);

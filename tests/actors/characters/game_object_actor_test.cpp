@@ -3,6 +3,7 @@
 // collision rules.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 #include "base/random.h"
@@ -248,6 +249,30 @@ TEST_F(GameObjectTest, ActivationSpinsAndEnds) {
     runner.Step(30);
     EXPECT_EQ(std::tuple(key->itemState, key->parent),
               std::tuple(3u, FindChildByName(hero, "Items")));
+}
+
+TEST_F(GameObjectTest, TimesAndPitchesThatAreNotNumbersTakeTheFloor) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    GameObjectActor *key = Item(kItemKey);
+    for (const uint32_t set : {610u, 641u}) {
+        for (const float value : {kNaN, kInf, -kInf}) {
+            SendCommandArgs(key, set, value);
+            float answer = 0.0f;
+            key->HandleCommand(set + 1, ParamBlock(&answer, sizeof(answer)));
+            EXPECT_EQ(answer, 0.01f) << set << " " << value;
+        }
+    }
+    // The activation with the floored time ends as a short one does.
+    SendCommandArgs(key, 610, kNaN);
+    SendCommandArgs(key, 608, uint32_t{2});
+    Send(key, 615, hero->actorId);
+    runner.Step(31);
+    EXPECT_EQ(std::tuple(key->itemState, key->parent, std::isfinite(key->rotation.y)),
+              std::tuple(3u, FindChildByName(hero, "Items"), true));
+    // A pitch turned by a NaN rests on the lower limit.
+    SendCommandArgs(hero, 983, kNaN);
+    EXPECT_FALSE(std::isnan(hero->look.rotX));
 }
 
 TEST_F(GameObjectTest, TrapSpringsOnItsVictim) {

@@ -124,15 +124,29 @@ TEST_F(GuardSceneTest, NetworkhuntAndTheNodeTimeQuery) {
     float time = 0.0f;
     guard->HandleCommand(1359, ParamBlock(&time, sizeof(time)));
     EXPECT_EQ(time, 1.75f);
-    // Anything but a Character is ignored.
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(room->actorId));
-    EXPECT_EQ(std::tuple(guard->target.target, guard->IsOperational(), guard->guardState),
-              std::tuple(static_cast<Actor *>(nullptr), false, 1u));
     SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
     EXPECT_EQ(std::tuple(guard->target.target, guard->IsOperational(), guard->guardState),
               std::tuple(static_cast<Actor *>(hero), true, 7u));
     EXPECT_TRUE(body->HasFlag(kActorMaster));
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1347, 1352}));
+}
+
+TEST_F(GuardSceneTest, NetworkhuntTakesAnyActorOrNone) {
+    Build();
+    for (const auto &[id, hunted] :
+         {std::tuple(uint32_t(room->actorId), static_cast<Actor *>(room)),
+          std::tuple(uint32_t{0xFFFFFF}, static_cast<Actor *>(nullptr))}) {
+        guard->state &= ~kActorOperational;
+        body->flags &= ~kActorMaster;
+        SendCommandArgs(guard, kCmdGuardNetworkhunt, id);
+        EXPECT_EQ(std::tuple(guard->target.target, guard->IsOperational(), guard->guardState,
+                             body->HasFlag(kActorMaster)),
+                  std::tuple(hunted, true, 2u, true))
+            << id;
+    }
+    // Without a target the hunt is over in the next frame.
+    Step(2);
+    EXPECT_NE(guard->guardState, 2u);
 }
 
 TEST_F(GuardSceneTest, CreateCopiesTheConfigurationButNeverTheCharacter) {

@@ -94,6 +94,28 @@ TEST_F(PortableEntryTest, PrecalculateConvertsOnceAndNestedCommandsGrow) {
     EXPECT_EQ(std::tuple(child->Count(141), child->deltaPosition.x), std::tuple(1u, 0.0f));
 }
 
+TEST_F(PortableEntryTest, AnActorGoneBeforeItsEntryRunsArrivesAsNull) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *loaded = MakeActor();
+    RecordingActor *fresh = MakeActor();
+    RecordingActor *kept = MakeActor();
+    resolver.target = loaded;
+    LoadedEntry(actor, 270, Text("target"), 0.5f);
+    Send(actor, 153);
+    for (Actor *pointer : {static_cast<Actor *>(fresh), static_cast<Actor *>(kept)}) {
+        actor->ScheduleCommand(270, ParamBlock(&pointer, sizeof(pointer)), 0x1200, 0.5f, 0.0f,
+                               0.0f);
+    }
+    Destroy(loaded);
+    Destroy(fresh);
+    RunFor(1.0f);
+    ASSERT_EQ(actor->Count(270), 3u);
+    EXPECT_EQ(std::tuple(actor->Only(270)[0].Read<Actor *>(0), actor->Only(270)[1].Read<Actor *>(0),
+                         actor->Only(270)[2].Read<Actor *>(0)),
+              std::tuple(nullptr, nullptr, static_cast<Actor *>(kept)));
+    EXPECT_TRUE(kept->backLinks.empty()); // the entry's link went with it
+}
+
 TEST_F(PortableEntryTest, PathWithoutTerminatorGivesNull) {
     RecordingActor *actor = MakeActor();
     resolver.target = MakeActor();
