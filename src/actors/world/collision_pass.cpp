@@ -6,6 +6,7 @@
 
 #include "actors/presentation/environment_actor.h"
 #include "actors/world/collision.h"
+#include "actors/world/collision_grid.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -198,74 +199,171 @@ bool MayTouch(const Candidate &a, const Candidate &b) {
 
 } // namespace
 
-void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
-    // Nothing the walk calls runs a handler (events are queued, contacts
-    // only recorded), so the lists are flattened once, and a pair whose
-    // boxes are apart is not handed to the narrow phase, where it would
-    // find nothing.
+namespace {
+
+// The flattened lists of one pair walk: the objects of the walked list's
+// actors, then those of the passive colliders, then the static objects of
+// each draw group a walked actor is in, one block per group. Nothing the
+// walk calls runs a handler (events are queued, contacts only recorded), so
+// the lists are flattened once.
+struct PairWalk {
+    struct Block {
+        int32_t group = -1;
+        size_t begin = 0;
+        size_t end = 0;
+    };
+    std::vector<Candidate> all;
+    std::vector<size_t> firstOfActor; // first object of each walked actor
+    std::vector<int32_t> blockOf;     // per walked object; -1: no statics
+    std::vector<Block> blocks;
+    size_t walked = 0;  // all[0, walked): the walked list's objects
+    size_t passive = 0; // all[walked, passive): the passive colliders'
+};
+
+PairWalk FlattenPairWalk(const PointerList<Actor> &list) {
     const CollisionScene &scene = GetCollisionScene();
-    std::vector<Candidate> entries;
-    std::vector<size_t> firstOfActor; // first entry of each actor of the list
+    PairWalk w;
     size_t index = 0;
     for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
         auto *actor = static_cast<Actor *>(n->item);
-        firstOfActor.push_back(entries.size());
+        w.firstOfActor.push_back(w.all.size());
         if (!Enabled(actor)) {
             continue;
         }
         for (const auto &object : actor->colObjs) {
-            entries.push_back(MakeCandidate(object.get(), index, actor));
+            w.all.push_back(MakeCandidate(object.get(), index, actor));
         }
     }
-    firstOfActor.push_back(entries.size());
-    std::vector<Candidate> passive;
+    w.firstOfActor.push_back(w.all.size());
+    w.walked = w.all.size();
     if (scene.passive != nullptr) {
-        for (const PointerListNode *n = scene.passive->First(); n != scene.passive->End();
-             n = n->next) {
-            auto *actor = static_cast<Actor *>(n->item);
+        for (Actor *actor : *scene.passive) {
             if (Enabled(actor)) {
                 for (const auto &object : actor->colObjs) {
-                    passive.push_back(MakeCandidate(object.get(), 0, actor));
+                    w.all.push_back(MakeCandidate(object.get(), 0, actor));
                 }
             }
         }
     }
-    int32_t staticGroup = -1;
-    std::vector<Candidate> statics;
-    for (size_t k = 0; k < entries.size(); ++k) {
-        const Candidate &a = entries[k];
-        for (size_t m = firstOfActor[a.actor + 1]; m < entries.size(); ++m) {
-            if (MayTouch(a, entries[m])) {
-                CollideColObjs(a.object, entries[m].object, mode);
-            }
-        }
-        for (const Candidate &b : passive) {
-            if (MayTouch(a, b)) {
-                CollideColObjs(a.object, b.object, mode);
-            }
-        }
-        const int32_t group = a.owner->drawGroupId;
+    w.passive = w.all.size();
+    w.blockOf.assign(w.walked, -1);
+    for (size_t k = 0; k < w.walked; ++k) {
+        const int32_t group = w.all[k].owner->drawGroupId;
         if (group == -1 || scene.staticObjects == nullptr) {
             continue;
         }
-        if (group != staticGroup) {
-            staticGroup = group;
-            statics.clear();
-            if (PointerList<ColObj> *list = scene.staticObjects(group)) {
-                for (const PointerListNode *n = list->First(); n != list->End(); n = n->next) {
-                    auto *object = static_cast<ColObj *>(n->item);
+        int32_t found = -1;
+        if (k > 0 && w.blockOf[k - 1] != -1 &&
+            w.blocks[static_cast<size_t>(w.blockOf[k - 1])].group == group) {
+            found = w.blockOf[k - 1];
+        }
+        for (size_t b = 0; found == -1 && b < w.blocks.size(); ++b) {
+            if (w.blocks[b].group == group) {
+                found = static_cast<int32_t>(b);
+            }
+        }
+        if (found == -1) {
+            PairWalk::Block block;
+            block.group = group;
+            block.begin = w.all.size();
+            if (PointerList<ColObj> *statics = scene.staticObjects(group)) {
+                for (ColObj *object : *statics) {
                     if (object->owner != nullptr && Enabled(object->owner)) {
-                        statics.push_back(MakeCandidate(object, 0, object->owner));
+                        w.all.push_back(MakeCandidate(object, 0, object->owner));
                     }
                 }
             }
+            block.end = w.all.size();
+            found = static_cast<int32_t>(w.blocks.size());
+            w.blocks.push_back(block);
         }
-        for (const Candidate &b : statics) {
-            if (MayTouch(a, b)) {
-                CollideColObjs(a.object, b.object, mode);
+        w.blockOf[k] = found;
+    }
+    return w;
+}
+
+// Hands every pair of the walk that may touch to `visit`, object by walked
+// object in list order: first the later actors' objects, then the passive
+// colliders', then the statics of its group, each in list order. With a
+// large enough walk the broadphase grid finds the candidates, which come in
+// that same order.
+template <class Visit> void WalkPairs(const PairWalk &w, Visit &&visit) {
+    auto everyPairOf = [&](size_t k) {
+        const Candidate &a = w.all[k];
+        for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
+            if (MayTouch(a, w.all[m])) {
+                visit(a.object, w.all[m].object);
+            }
+        }
+        if (w.blockOf[k] != -1) {
+            const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
+            for (size_t m = block.begin; m < block.end; ++m) {
+                if (MayTouch(a, w.all[m])) {
+                    visit(a.object, w.all[m].object);
+                }
+            }
+        }
+    };
+    if (w.walked < CollisionGridMinimum()) {
+        for (size_t k = 0; k < w.walked; ++k) {
+            everyPairOf(k);
+        }
+        return;
+    }
+    std::vector<CollisionGrid::Box> boxes(w.all.size());
+    for (size_t m = 0; m < w.all.size(); ++m) {
+        const Candidate &c = w.all[m];
+        boxes[m].lo = c.lo;
+        boxes[m].hi = c.hi;
+        boxes[m].use = c.cull == Candidate::kBoxed   ? CollisionGrid::Box::kPlace
+                       : c.cull == Candidate::kNever ? CollisionGrid::Box::kSkip
+                                                     : CollisionGrid::Box::kLoose;
+    }
+    CollisionGrid grid;
+    grid.Build(boxes);
+    std::vector<uint32_t> found;
+    for (size_t k = 0; k < w.walked; ++k) {
+        const Candidate &a = w.all[k];
+        if (a.cull == Candidate::kNever) {
+            continue;
+        }
+        found.clear();
+        if (a.cull != Candidate::kBoxed || !grid.Overlapping(a.lo, a.hi, found)) {
+            everyPairOf(k);
+            continue;
+        }
+        found.insert(found.end(), grid.Loose().begin(), grid.Loose().end());
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        const size_t later = w.firstOfActor[a.actor + 1];
+        const PairWalk::Block *block =
+            w.blockOf[k] != -1 ? &w.blocks[static_cast<size_t>(w.blockOf[k])] : nullptr;
+        for (const uint32_t m : found) {
+            if (m < w.walked ? m < later
+                             : m >= w.passive &&
+                                   (block == nullptr || m < block->begin || m >= block->end)) {
+                continue;
+            }
+            if (MayTouch(a, w.all[m])) {
+                visit(a.object, w.all[m].object);
             }
         }
     }
+}
+
+} // namespace
+
+void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
+    // A pair whose boxes are apart is not handed to the narrow phase, where
+    // it would find nothing.
+    WalkPairs(FlattenPairWalk(list),
+              [mode](ColObj *a, ColObj *b) { CollideColObjs(a, b, mode); });
+}
+
+std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list) {
+    std::vector<std::pair<ColObj *, ColObj *>> pairs;
+    WalkPairs(FlattenPairWalk(list), [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
+    return pairs;
 }
 
 void IntegrateSimulatedActor(Actor *actor, float fraction) {

@@ -1,8 +1,10 @@
 // The ray query: the first sphere or box on a line.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "actors/world/collision.h"
+#include "actors/world/collision_grid.h"
 #include "core/actors/actor_services.h"
 
 namespace {
@@ -63,11 +65,11 @@ void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
     }
 }
 
-void TestMovers(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor> *list) {
+void TestMoversOf(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor> *list) {
     if (list == nullptr) {
         return;
     }
-    for (Actor *actor : list->Items()) {
+    for (Actor *actor : *list) {
         if (!actor->HasFlag(kActorCollisionEnabled)) {
             continue;
         }
@@ -75,6 +77,127 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor
             if ((object->flags & kColObjActive) != 0) {
                 RayTestColObj(ray, masks, object.get());
             }
+        }
+    }
+}
+
+float MaxAbs(const Vector3 &v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+
+// The movers' objects in the order the query tests them, with the grid of
+// their world boxes. Kept from query to query while no collision object
+// changed and neither collider list did. Spheres and world boxes are placed
+// by the boxes their hits lie in (give or take the rounding of the hit);
+// an oriented box is hit where its owner is now, which its world box may
+// not hold yet, so it is tested on every query; the other kinds are never
+// hit and left out.
+struct MoverIndex {
+    struct Entry {
+        Actor *actor = nullptr;
+        ColObj *object = nullptr;
+    };
+    bool built = false;
+    uint64_t version = 0;
+    const PointerList<Actor> *active = nullptr;
+    const PointerList<Actor> *passive = nullptr;
+    uint64_t activeChanges = 0;
+    uint64_t passiveChanges = 0;
+    std::vector<Entry> entries;
+    CollisionGrid grid;
+    std::vector<uint32_t> found; // scratch of a query
+
+    bool Current(const CollisionScene &scene) const {
+        return built && version == ColObjShapeVersion() && active == scene.active &&
+               passive == scene.passive &&
+               (active == nullptr || activeChanges == active->Changes()) &&
+               (passive == nullptr || passiveChanges == passive->Changes());
+    }
+
+    void Build(const CollisionScene &scene) {
+        built = true;
+        version = ColObjShapeVersion();
+        active = scene.active;
+        passive = scene.passive;
+        activeChanges = active != nullptr ? active->Changes() : 0;
+        passiveChanges = passive != nullptr ? passive->Changes() : 0;
+        entries.clear();
+        std::vector<CollisionGrid::Box> boxes;
+        for (const PointerList<Actor> *list : {active, passive}) {
+            if (list == nullptr) {
+                continue;
+            }
+            for (Actor *actor : *list) {
+                for (const auto &object : actor->colObjs) {
+                    CollisionGrid::Box box;
+                    const Vector3 &a = object->worldMin;
+                    const Vector3 &b = object->worldMax;
+                    if (object->type == kKindSphere) {
+                        const float r = std::fabs(b.x);
+                        const float pad = 2e-3f * (1.0f + r + MaxAbs(a));
+                        box.lo = {a.x - r - pad, a.y - r - pad, a.z - r - pad};
+                        box.hi = {a.x + r + pad, a.y + r + pad, a.z + r + pad};
+                    } else if (object->type == kKindWorldBox) {
+                        const float pad = 2e-3f * (1.0f + std::max(MaxAbs(a), MaxAbs(b)));
+                        box.lo = {a.x - pad, a.y - pad, a.z - pad};
+                        box.hi = {b.x + pad, b.y + pad, b.z + pad};
+                    } else if (object->type == kKindBox) {
+                        box.use = CollisionGrid::Box::kLoose;
+                    } else {
+                        continue;
+                    }
+                    entries.push_back({actor, object.get()});
+                    boxes.push_back(box);
+                }
+            }
+        }
+        grid.Build(boxes);
+    }
+};
+
+MoverIndex &Movers() {
+    static MoverIndex index;
+    return index;
+}
+
+void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
+    const CollisionScene &scene = GetCollisionScene();
+    MoverIndex &index = Movers();
+    if (!index.Current(scene)) {
+        size_t objects = 0;
+        for (const PointerList<Actor> *list : {scene.active, scene.passive}) {
+            if (list != nullptr) {
+                for (Actor *actor : *list) {
+                    objects += actor->colObjs.size();
+                }
+            }
+        }
+        if (objects < CollisionGridMinimum()) {
+            index.built = false;
+            TestMoversOf(ray, masks, scene.active);
+            TestMoversOf(ray, masks, scene.passive);
+            return;
+        }
+        index.Build(scene);
+    }
+    // A hit counts only between the origin and the end; the pad covers the
+    // rounding of the hit point.
+    const float pad =
+        2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
+                 Vec3Length(Sub(ray.end, ray.origin)));
+    std::vector<uint32_t> &found = index.found;
+    found.clear();
+    if (!index.grid.AlongSegment(ray.origin, ray.end, pad, found)) {
+        TestMoversOf(ray, masks, scene.active);
+        TestMoversOf(ray, masks, scene.passive);
+        return;
+    }
+    found.insert(found.end(), index.grid.Loose().begin(), index.grid.Loose().end());
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (const uint32_t i : found) {
+        const MoverIndex::Entry &entry = index.entries[i];
+        if (entry.actor->HasFlag(kActorCollisionEnabled) &&
+            (entry.object->flags & kColObjActive) != 0) {
+            RayTestColObj(ray, masks, entry.object);
         }
     }
 }
@@ -89,7 +212,7 @@ void TestStatics(RayRecord &ray, const uint32_t masks[3], int32_t group) {
     if (statics == nullptr) {
         return;
     }
-    for (ColObj *object : statics->Items()) {
+    for (ColObj *object : *statics) {
         if (object->owner != nullptr && object->owner->HasFlag(kActorCollisionEnabled)) {
             RayTestColObj(ray, masks, object);
         }
@@ -109,8 +232,7 @@ ColObj *RunCollisionQuery(const Vector3 &origin, const Vector3 &end, const uint3
     ray.bestPoint = end;
 
     const int32_t group = scene.groupAt != nullptr ? scene.groupAt(origin) : -1;
-    TestMovers(ray, masks, scene.active);
-    TestMovers(ray, masks, scene.passive);
+    TestMovers(ray, masks);
     if (group != -1) {
         const bool hitBefore = ray.best != nullptr;
         TestStatics(ray, masks, group);

@@ -314,6 +314,8 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
     if (commandId >= kFirstSimCommand && commandId <= kLastSimCommand) {
         return SimSetting(actor, commandId, block);
     }
+    // Kinds and world boxes may change below.
+    NoteColObjShapeChange();
     switch (commandId) {
     case kCreateCollision: {
         ColObj &object = actor.AddColObj(std::make_unique<ColObj>(&actor));
