@@ -1,9 +1,9 @@
 // Collision rows: the collision pass over 100 / 1,000 / 10,000 moving
 // spheres (radius 10, no gravity) spread through a 2,000-unit cube, a plain
 // sort-and-sweep on x of the same 1,000 spheres for comparison, and one
-// think of 10 / 100 / 1,000 AI Player 2 brains with their sight rays to one
-// target in a box room. Every row builds its own world and reports its time
-// per sphere or per brain.
+// think of 10 / 100 / 1,000 AI Player 2 brains with their sight rays, in
+// squads of ten each fighting its own target. Every row builds its own world
+// and reports its time per sphere or per brain.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -170,39 +170,50 @@ CharacterActor *Body(DrawGroupActor *group, const Vector3 &at) {
     return character;
 }
 
-// The room of the AI Player 2 bench with `count` brains in rows of 40,
-// 40 units apart, all fighting one target behind two pillars.
+// A level made of squads: ten brains in a row, 40 units apart, fighting
+// their own target 400 units ahead, one squad every 800 units on a square
+// lattice; the floor and the two pillars of the AI Player 2 bench in the
+// middle. A larger count makes a larger level of the same density.
 std::vector<AIPlayer2Actor *> BuildBrains(int count) {
     std::vector<AIPlayer2Actor *> brains;
-    DrawGroupActor *group = FreshRoom({-2000.0f, -100.0f, -2000.0f}, {2000.0f, 600.0f, 2000.0f});
+    const int squads = (count + 9) / 10;
+    int side = 1;
+    while (side * side < squads) {
+        ++side;
+    }
+    const float half = 400.0f * static_cast<float>(side) + 200.0f;
+    DrawGroupActor *group = FreshRoom({-half, -100.0f, -half}, {half, 600.0f, half});
     if (group == nullptr) {
         return brains;
     }
-    StaticBox(group, {-1900.0f, -20.0f, -1900.0f}, {1900.0f, 0.0f, 1900.0f});
+    StaticBox(group, {-half, -20.0f, -half}, {half, 0.0f, half});
     StaticBox(group, {-300.0f, 0.0f, 300.0f}, {-200.0f, 200.0f, 400.0f});
     StaticBox(group, {200.0f, 0.0f, 300.0f}, {300.0f, 200.0f, 400.0f});
-    CharacterActor *target = Body(group, {0.0f, 30.0f, 800.0f});
-    if (target == nullptr) {
-        return brains;
-    }
-    target->characterGroup = 1;
-    for (int i = 0; i < count; ++i) {
-        const Vector3 at = {-780.0f + 40.0f * float(i % 40), 30.0f, -1800.0f + 40.0f * float(i / 40)};
-        CharacterActor *character = Body(group, at);
-        auto *brain = character == nullptr
-                          ? nullptr
-                          : dynamic_cast<AIPlayer2Actor *>(
-                                CreateActor(static_cast<int32_t>(kAIPlayer2ClassId), "Brain",
-                                            nullptr, character, -1, false));
-        if (brain == nullptr) {
+    for (int s = 0; s < squads; ++s) {
+        const float x = -half + 200.0f + 800.0f * static_cast<float>(s % side);
+        const float z = -half + 200.0f + 800.0f * static_cast<float>(s / side);
+        CharacterActor *target = Body(group, {x + 180.0f, 30.0f, z + 400.0f});
+        if (target == nullptr) {
             return {};
         }
-        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
-        brain->rayGroup = 0xFFFFFFFF;
-        brain->rayReceive = 0x10000;
-        brain->fightGroup = 1;
-        SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(target));
-        brains.push_back(brain);
+        target->characterGroup = 1;
+        for (int i = 0; i < 10 && static_cast<int>(brains.size()) < count; ++i) {
+            CharacterActor *character = Body(group, {x + 40.0f * float(i), 30.0f, z});
+            auto *brain = character == nullptr
+                              ? nullptr
+                              : dynamic_cast<AIPlayer2Actor *>(
+                                    CreateActor(static_cast<int32_t>(kAIPlayer2ClassId), "Brain",
+                                                nullptr, character, -1, false));
+            if (brain == nullptr) {
+                return {};
+            }
+            brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+            brain->rayGroup = 0xFFFFFFFF;
+            brain->rayReceive = 0x10000;
+            brain->fightGroup = 1;
+            SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(target));
+            brains.push_back(brain);
+        }
     }
     return brains;
 }

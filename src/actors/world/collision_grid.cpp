@@ -61,9 +61,10 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
     entries_.clear();
     placed_ = 0;
 
-    // The cell: twice the median extent of the boxes, and no smaller than
-    // 1/65536 of their spread.
-    std::vector<double> extents;
+    // The cell: four times the median extent of the boxes, and no smaller
+    // than 1/65536 of their spread.
+    std::vector<double> &extents = extents_;
+    extents.clear();
     double low[3] = {0, 0, 0};
     double high[3] = {0, 0, 0};
     for (const Box &box : boxes) {
@@ -86,7 +87,7 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
         std::nth_element(extents.begin(), middle, extents.end());
         const double spread =
             std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
-        cell = std::max(2.0 * *middle, spread / 65536.0);
+        cell = std::max(4.0 * *middle, spread / 65536.0);
         if (!(cell > 0.0) || !std::isfinite(cell)) {
             cell = 1.0;
         }
@@ -150,7 +151,8 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
         starts_[b + 1] += starts_[b];
     }
     entries_.resize(cells);
-    std::vector<uint32_t> cursor(starts_.begin(), starts_.end() - 1);
+    std::vector<uint32_t> &cursor = cursor_;
+    cursor.assign(starts_.begin(), starts_.end() - 1);
     for (size_t i = 0; i < ranges_.size(); ++i) {
         eachCell(ranges_[i], [&](uint32_t b) { entries_[cursor[b]++] = static_cast<uint32_t>(i); });
     }

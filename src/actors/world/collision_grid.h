@@ -61,4 +61,6 @@ class CollisionGrid {
     std::vector<uint32_t> entries_;
     std::vector<uint32_t> loose_;
     std::vector<Range> ranges_; // scratch of Build
+    std::vector<double> extents_;
+    std::vector<uint32_t> cursor_;
 };

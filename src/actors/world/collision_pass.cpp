@@ -220,9 +220,19 @@ struct PairWalk {
     size_t passive = 0; // all[walked, passive): the passive colliders'
 };
 
-PairWalk FlattenPairWalk(const PointerList<Actor> &list) {
+// What one walk builds, kept for the next so that its storage stays.
+struct PairScratch {
+    PairWalk walk;
+    std::vector<CollisionGrid::Box> boxes;
+    CollisionGrid grid;
+    std::vector<uint32_t> found;
+};
+
+void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
     const CollisionScene &scene = GetCollisionScene();
-    PairWalk w;
+    w.all.clear();
+    w.firstOfActor.clear();
+    w.blocks.clear();
     size_t index = 0;
     for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
         auto *actor = static_cast<Actor *>(n->item);
@@ -279,7 +289,6 @@ PairWalk FlattenPairWalk(const PointerList<Actor> &list) {
         }
         w.blockOf[k] = found;
     }
-    return w;
 }
 
 // Hands every pair of the walk that may touch to `visit`, object by walked
@@ -287,7 +296,8 @@ PairWalk FlattenPairWalk(const PointerList<Actor> &list) {
 // colliders', then the statics of its group, each in list order. With a
 // large enough walk the broadphase grid finds the candidates, which come in
 // that same order.
-template <class Visit> void WalkPairs(const PairWalk &w, Visit &&visit) {
+template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
+    const PairWalk &w = scratch.walk;
     auto everyPairOf = [&](size_t k) {
         const Candidate &a = w.all[k];
         for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
@@ -310,7 +320,8 @@ template <class Visit> void WalkPairs(const PairWalk &w, Visit &&visit) {
         }
         return;
     }
-    std::vector<CollisionGrid::Box> boxes(w.all.size());
+    std::vector<CollisionGrid::Box> &boxes = scratch.boxes;
+    boxes.resize(w.all.size());
     for (size_t m = 0; m < w.all.size(); ++m) {
         const Candidate &c = w.all[m];
         boxes[m].lo = c.lo;
@@ -319,9 +330,9 @@ template <class Visit> void WalkPairs(const PairWalk &w, Visit &&visit) {
                        : c.cull == Candidate::kNever ? CollisionGrid::Box::kSkip
                                                      : CollisionGrid::Box::kLoose;
     }
-    CollisionGrid grid;
+    CollisionGrid &grid = scratch.grid;
     grid.Build(boxes);
-    std::vector<uint32_t> found;
+    std::vector<uint32_t> &found = scratch.found;
     for (size_t k = 0; k < w.walked; ++k) {
         const Candidate &a = w.all[k];
         if (a.cull == Candidate::kNever) {
@@ -356,13 +367,16 @@ template <class Visit> void WalkPairs(const PairWalk &w, Visit &&visit) {
 void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
     // A pair whose boxes are apart is not handed to the narrow phase, where
     // it would find nothing.
-    WalkPairs(FlattenPairWalk(list),
-              [mode](ColObj *a, ColObj *b) { CollideColObjs(a, b, mode); });
+    static PairScratch scratch;
+    FlattenPairWalk(list, scratch.walk);
+    WalkPairs(scratch, [mode](ColObj *a, ColObj *b) { CollideColObjs(a, b, mode); });
 }
 
 std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list) {
     std::vector<std::pair<ColObj *, ColObj *>> pairs;
-    WalkPairs(FlattenPairWalk(list), [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
+    PairScratch scratch;
+    FlattenPairWalk(list, scratch.walk);
+    WalkPairs(scratch, [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
     return pairs;
 }
 
@@ -526,13 +540,14 @@ int RunCollisionPass(ActorSystem *system, float delta) {
     queue.Clear();
     const CollisionSubSteps steps = CollisionSubStepsFor(delta);
 
-    std::vector<Actor *> movers = ItemsOf(scene.passive);
-    for (Actor *actor : ItemsOf(scene.active)) {
-        movers.push_back(actor);
-    }
-    for (Actor *actor : movers) {
-        if (!actor->HasFlag(kActorSimulated)) {
-            UpdateBounds(actor);
+    // Updating bounds runs no handler: the lists are walked in place.
+    for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
+        if (list != nullptr) {
+            for (Actor *actor : *list) {
+                if (!actor->HasFlag(kActorSimulated)) {
+                    UpdateBounds(actor);
+                }
+            }
         }
     }
     static PointerList<Actor> workList;

@@ -101,26 +101,30 @@ struct MoverIndex {
     const PointerList<Actor> *passive = nullptr;
     uint64_t activeChanges = 0;
     uint64_t passiveChanges = 0;
+    size_t objects = 0; // of the movers
     std::vector<Entry> entries;
+    std::vector<CollisionGrid::Box> boxes; // per entry
     CollisionGrid grid;
     std::vector<uint32_t> found; // scratch of a query
 
     bool Current(const CollisionScene &scene) const {
-        return built && version == ColObjShapeVersion() && active == scene.active &&
+        return built && objects >= CollisionGridMinimum() && version == ColObjShapeVersion() &&
+               active == scene.active &&
                passive == scene.passive &&
                (active == nullptr || activeChanges == active->Changes()) &&
                (passive == nullptr || passiveChanges == passive->Changes());
     }
 
-    void Build(const CollisionScene &scene) {
+    void Build(const CollisionScene &scene, size_t objectCount) {
         built = true;
+        objects = objectCount;
         version = ColObjShapeVersion();
         active = scene.active;
         passive = scene.passive;
         activeChanges = active != nullptr ? active->Changes() : 0;
         passiveChanges = passive != nullptr ? passive->Changes() : 0;
         entries.clear();
-        std::vector<CollisionGrid::Box> boxes;
+        boxes.clear();
         for (const PointerList<Actor> *list : {active, passive}) {
             if (list == nullptr) {
                 continue;
@@ -153,6 +157,36 @@ struct MoverIndex {
     }
 };
 
+// Whether the segment comes within `pad` of the box (a slab test of the
+// widened box, in doubles: it errs towards yes).
+bool SegmentMeetsBox(const double from[3], const double to[3], float pad,
+                     const CollisionGrid::Box &box) {
+    const double lo[3] = {box.lo.x - double(pad), box.lo.y - double(pad), box.lo.z - double(pad)};
+    const double hi[3] = {box.hi.x + double(pad), box.hi.y + double(pad), box.hi.z + double(pad)};
+    double enter = 0.0;
+    double leave = 1.0;
+    for (int a = 0; a < 3; ++a) {
+        const double d = to[a] - from[a];
+        if (d == 0.0) {
+            if (from[a] < lo[a] || from[a] > hi[a]) {
+                return false;
+            }
+            continue;
+        }
+        double t0 = (lo[a] - from[a]) / d;
+        double t1 = (hi[a] - from[a]) / d;
+        if (t0 > t1) {
+            std::swap(t0, t1);
+        }
+        enter = std::max(enter, t0 - 1e-9);
+        leave = std::min(leave, t1 + 1e-9);
+        if (enter > leave) {
+            return false;
+        }
+    }
+    return true;
+}
+
 MoverIndex &Movers() {
     static MoverIndex index;
     return index;
@@ -171,12 +205,11 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
             }
         }
         if (objects < CollisionGridMinimum()) {
-            index.built = false;
             TestMoversOf(ray, masks, scene.active);
             TestMoversOf(ray, masks, scene.passive);
             return;
         }
-        index.Build(scene);
+        index.Build(scene, objects);
     }
     // A hit counts only between the origin and the end; the pad covers the
     // rounding of the hit point.
@@ -190,6 +223,13 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
         TestMoversOf(ray, masks, scene.passive);
         return;
     }
+    // The cells hold more than the line passes: what cannot come within
+    // the pad of it is dropped before the answers are put in order.
+    const double from[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+    const double to[3] = {ray.end.x, ray.end.y, ray.end.z};
+    std::erase_if(found, [&](uint32_t i) {
+        return !SegmentMeetsBox(from, to, pad, index.boxes[i]);
+    });
     found.insert(found.end(), index.grid.Loose().begin(), index.grid.Loose().end());
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());

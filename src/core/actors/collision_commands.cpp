@@ -314,8 +314,6 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
     if (commandId >= kFirstSimCommand && commandId <= kLastSimCommand) {
         return SimSetting(actor, commandId, block);
     }
-    // Kinds and world boxes may change below.
-    NoteColObjShapeChange();
     switch (commandId) {
     case kCreateCollision: {
         ColObj &object = actor.AddColObj(std::make_unique<ColObj>(&actor));
@@ -357,6 +355,8 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         }
         return true;
     case kSetCollisionType:
+        NoteColObjShapeChange(); // the world fields stand for another shape now
+        [[fallthrough]];
     case kGetCollisionType:
         return CurrentField(actor, commandId, block, &ColObj::type);
     case kSetCollisionFill:
