@@ -40,11 +40,15 @@ size_t SetCollisionGridMinimum(size_t objects) {
 }
 
 int32_t CollisionGrid::CellOf(double v) const {
-    const double q = std::floor(v * inverse_);
+    const double q = v * inverse_;
     if (!(q > -kCellLimit)) {
         return -kCellLimit;
     }
-    return q < kCellLimit ? static_cast<int32_t>(q) : kCellLimit;
+    if (q >= kCellLimit) {
+        return kCellLimit;
+    }
+    const auto cell = static_cast<int32_t>(q); // towards zero: one less below it
+    return static_cast<double>(cell) > q ? cell - 1 : cell;
 }
 
 uint32_t CollisionGrid::Bucket(int32_t x, int32_t y, int32_t z) const {
@@ -102,28 +106,27 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Box &box = boxes[i];
         Range &range = ranges_[i];
-        range = {{1, 1, 1}, {0, 0, 0}}; // not placed
         if (!Placeable(box)) {
+            range = {{1, 1, 1}, {0, 0, 0}}; // not placed
             if (box.use != Box::kSkip) {
                 loose_.push_back(static_cast<uint32_t>(i));
             }
             continue;
         }
-        Range r;
         int64_t count = 1;
         for (int a = 0; a < 3; ++a) {
-            r.lo[a] = CellOf(Axis(box.lo, a));
-            r.hi[a] = CellOf(Axis(box.hi, a));
-            count *= static_cast<int64_t>(r.hi[a]) - r.lo[a] + 1;
+            range.lo[a] = CellOf(Axis(box.lo, a));
+            range.hi[a] = CellOf(Axis(box.hi, a));
+            count *= static_cast<int64_t>(range.hi[a]) - range.lo[a] + 1;
         }
         if (count > kMostCellsOfABox) {
+            range = {{1, 1, 1}, {0, 0, 0}};
             loose_.push_back(static_cast<uint32_t>(i));
             continue;
         }
-        range = r;
         for (int a = 0; a < 3; ++a) {
-            used_.lo[a] = std::min(used_.lo[a], r.lo[a]);
-            used_.hi[a] = std::max(used_.hi[a], r.hi[a]);
+            used_.lo[a] = std::min(used_.lo[a], range.lo[a]);
+            used_.hi[a] = std::max(used_.hi[a], range.hi[a]);
         }
         cells += static_cast<size_t>(count);
         ++placed_;

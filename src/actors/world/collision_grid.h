@@ -38,6 +38,20 @@ class CollisionGrid {
     bool AlongSegment(const Vector3 &from, const Vector3 &to, float pad,
                       std::vector<uint32_t> &out) const;
 
+    // Calls visit(i, j), i < j, for every two placed boxes that share a
+    // cell (or cells hashed alike), once for each such cell.
+    template <class Visit> void ForEachPairInCells(Visit &&visit) const {
+        for (size_t b = 0; b + 1 < starts_.size(); ++b) {
+            for (uint32_t p = starts_[b]; p < starts_[b + 1]; ++p) {
+                for (uint32_t q = p + 1; q < starts_[b + 1]; ++q) {
+                    if (entries_[p] != entries_[q]) {
+                        visit(entries_[p], entries_[q]);
+                    }
+                }
+            }
+        }
+    }
+
     // The boxes set aside, in index order.
     const std::vector<uint32_t> &Loose() const { return loose_; }
     size_t PlacedCount() const { return placed_; }

@@ -225,7 +225,7 @@ struct PairScratch {
     PairWalk walk;
     std::vector<CollisionGrid::Box> boxes;
     CollisionGrid grid;
-    std::vector<uint32_t> found;
+    std::vector<uint64_t> keys;
 };
 
 void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
@@ -298,25 +298,22 @@ void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
 // that same order.
 template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
     const PairWalk &w = scratch.walk;
-    auto everyPairOf = [&](size_t k) {
-        const Candidate &a = w.all[k];
-        for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
-            if (MayTouch(a, w.all[m])) {
-                visit(a.object, w.all[m].object);
-            }
-        }
-        if (w.blockOf[k] != -1) {
-            const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
-            for (size_t m = block.begin; m < block.end; ++m) {
+    if (w.walked < CollisionGridMinimum()) {
+        for (size_t k = 0; k < w.walked; ++k) {
+            const Candidate &a = w.all[k];
+            for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
                 if (MayTouch(a, w.all[m])) {
                     visit(a.object, w.all[m].object);
                 }
             }
-        }
-    };
-    if (w.walked < CollisionGridMinimum()) {
-        for (size_t k = 0; k < w.walked; ++k) {
-            everyPairOf(k);
+            if (w.blockOf[k] != -1) {
+                const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
+                for (size_t m = block.begin; m < block.end; ++m) {
+                    if (MayTouch(a, w.all[m])) {
+                        visit(a.object, w.all[m].object);
+                    }
+                }
+            }
         }
         return;
     }
@@ -332,33 +329,51 @@ template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
     }
     CollisionGrid &grid = scratch.grid;
     grid.Build(boxes);
-    std::vector<uint32_t> &found = scratch.found;
-    for (size_t k = 0; k < w.walked; ++k) {
+    // Walked object k meets m: the pair as (k, m) when m is a later actor's,
+    // a passive collider's or a static of k's group, and their boxes may
+    // touch. Collected as k << 32 | m and put in order, they come as the
+    // walk of every pair hands them out.
+    std::vector<uint64_t> &keys = scratch.keys;
+    keys.clear();
+    auto consider = [&](uint32_t k, uint32_t m) {
         const Candidate &a = w.all[k];
-        if (a.cull == Candidate::kNever) {
-            continue;
-        }
-        found.clear();
-        if (a.cull != Candidate::kBoxed || !grid.Overlapping(a.lo, a.hi, found)) {
-            everyPairOf(k);
-            continue;
-        }
-        found.insert(found.end(), grid.Loose().begin(), grid.Loose().end());
-        std::sort(found.begin(), found.end());
-        found.erase(std::unique(found.begin(), found.end()), found.end());
-        const size_t later = w.firstOfActor[a.actor + 1];
-        const PairWalk::Block *block =
-            w.blockOf[k] != -1 ? &w.blocks[static_cast<size_t>(w.blockOf[k])] : nullptr;
-        for (const uint32_t m : found) {
-            if (m < w.walked ? m < later
-                             : m >= w.passive &&
-                                   (block == nullptr || m < block->begin || m >= block->end)) {
-                continue;
+        if (m < w.walked) {
+            if (m < w.firstOfActor[a.actor + 1]) {
+                return;
             }
-            if (MayTouch(a, w.all[m])) {
-                visit(a.object, w.all[m].object);
+        } else if (m >= w.passive) {
+            const int32_t block = w.blockOf[k];
+            if (block == -1 || m < w.blocks[static_cast<size_t>(block)].begin ||
+                m >= w.blocks[static_cast<size_t>(block)].end) {
+                return;
             }
         }
+        if (MayTouch(a, w.all[m])) {
+            keys.push_back(static_cast<uint64_t>(k) << 32 | m);
+        }
+    };
+    grid.ForEachPairInCells([&](uint32_t i, uint32_t j) {
+        if (i < w.walked) {
+            consider(i, j);
+        }
+    });
+    // The objects the grid keeps aside meet everything.
+    const auto count = static_cast<uint32_t>(w.all.size());
+    const auto walked = static_cast<uint32_t>(w.walked);
+    for (const uint32_t l : grid.Loose()) {
+        if (l < walked) {
+            for (uint32_t m = 0; m < count; ++m) {
+                consider(l, m);
+            }
+        }
+        for (uint32_t k = 0; k < std::min(l, walked); ++k) {
+            consider(k, l);
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (const uint64_t key : keys) {
+        visit(w.all[key >> 32].object, w.all[key & 0xFFFFFFFFu].object);
     }
 }
 
