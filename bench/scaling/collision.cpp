@@ -33,8 +33,8 @@ DrawGroupActor *FreshRoom(const Vector3 &min, const Vector3 &max) {
     if (InitActorSystem() == 0) {
         return nullptr;
     }
-    auto *group = static_cast<DrawGroupActor *>(CreateActor(
-        kDrawGroupClassId, "Room", nullptr, GetActorById(kSceneryRootId), -1, false));
+    auto *group = static_cast<DrawGroupActor *>(
+        CreateActor(kDrawGroupClassId, "Room", nullptr, GetActorById(kSceneryRootId), -1, false));
     if (group != nullptr) {
         group->boxMin = min;
         group->boxMax = max;
@@ -62,8 +62,8 @@ bool BuildSpheres(int count) {
         actor->deltaPosition = {Coordinate() * 0.05f, Coordinate() * 0.05f, Coordinate() * 0.05f};
         auto object = std::make_unique<ColObj>(actor);
         object->type = kKindSphere;
-        object->flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents |
-                        kColObjDynamic | kColObjSolid;
+        object->flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic |
+                        kColObjSolid;
         object->boxMin = {0.0f, 0.0f, 0.0f};
         object->boxMax = {kRadius, 0.0f, 0.0f};
         actor->colObjs.push_back(std::move(object));
@@ -78,9 +78,9 @@ bool BuildSpheres(int count) {
 }
 
 void PerItem(benchmark::State &state, const char *name, int64_t count) {
-    state.counters[name] = benchmark::Counter(
-        static_cast<double>(count),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters[name] = benchmark::Counter(static_cast<double>(count),
+                                              benchmark::Counter::kIsIterationInvariantRate |
+                                                  benchmark::Counter::kInvert);
 }
 
 void BM_ScalingCollisionPass(benchmark::State &state) {
@@ -199,11 +199,10 @@ std::vector<AIPlayer2Actor *> BuildBrains(int count) {
         target->characterGroup = 1;
         for (int i = 0; i < 10 && static_cast<int>(brains.size()) < count; ++i) {
             CharacterActor *character = Body(group, {x + 40.0f * float(i), 30.0f, z});
-            auto *brain = character == nullptr
-                              ? nullptr
-                              : dynamic_cast<AIPlayer2Actor *>(
-                                    CreateActor(static_cast<int32_t>(kAIPlayer2ClassId), "Brain",
-                                                nullptr, character, -1, false));
+            auto *brain = character == nullptr ? nullptr
+                                               : dynamic_cast<AIPlayer2Actor *>(CreateActor(
+                                                     static_cast<int32_t>(kAIPlayer2ClassId),
+                                                     "Brain", nullptr, character, -1, false));
             if (brain == nullptr) {
                 return {};
             }

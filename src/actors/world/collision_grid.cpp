@@ -89,8 +89,7 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
     if (!extents.empty()) {
         const auto middle = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() / 2);
         std::nth_element(extents.begin(), middle, extents.end());
-        const double spread =
-            std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
+        const double spread = std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
         cell = std::max(4.0 * *middle, spread / 65536.0);
         if (!(cell > 0.0) || !std::isfinite(cell)) {
             cell = 1.0;

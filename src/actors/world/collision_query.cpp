@@ -81,7 +81,9 @@ void TestMoversOf(RayRecord &ray, const uint32_t masks[3], const PointerList<Act
     }
 }
 
-float MaxAbs(const Vector3 &v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+float MaxAbs(const Vector3 &v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
 
 // The movers' objects in the order the query tests them, with the grid of
 // their world boxes. Kept from query to query while no collision object
@@ -109,8 +111,7 @@ struct MoverIndex {
 
     bool Current(const CollisionScene &scene) const {
         return built && objects >= CollisionGridMinimum() && version == ColObjShapeVersion() &&
-               active == scene.active &&
-               passive == scene.passive &&
+               active == scene.active && passive == scene.passive &&
                (active == nullptr || activeChanges == active->Changes()) &&
                (passive == nullptr || passiveChanges == passive->Changes());
     }
@@ -213,9 +214,8 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
     }
     // A hit counts only between the origin and the end; the pad covers the
     // rounding of the hit point.
-    const float pad =
-        2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
-                 Vec3Length(Sub(ray.end, ray.origin)));
+    const float pad = 2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
+                               Vec3Length(Sub(ray.end, ray.origin)));
     std::vector<uint32_t> &found = index.found;
     found.clear();
     if (!index.grid.AlongSegment(ray.origin, ray.end, pad, found)) {
@@ -227,9 +227,8 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
     // the pad of it is dropped before the answers are put in order.
     const double from[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
     const double to[3] = {ray.end.x, ray.end.y, ray.end.z};
-    std::erase_if(found, [&](uint32_t i) {
-        return !SegmentMeetsBox(from, to, pad, index.boxes[i]);
-    });
+    std::erase_if(found,
+                  [&](uint32_t i) { return !SegmentMeetsBox(from, to, pad, index.boxes[i]); });
     found.insert(found.end(), index.grid.Loose().begin(), index.grid.Loose().end());
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());

@@ -117,8 +117,9 @@ TEST_F(CollisionPassTest, TheGridFindsThePairsOfTheAllPairsWalkInItsOrder) {
             const Vector3 half = {uniform(1, 40), uniform(1, 40), uniform(1, 40)};
             Box(actor, {-half.x, -half.y, -half.z}, half, kDynamic);
         } else {
-            const uint32_t kinds[] = {kKindMeshTriangles, kKindRayPoint, kKindGround,
-                                      kKindWorldBox, 9,   kKindBox,      kKindBox};
+            const uint32_t kinds[] = {
+                kKindMeshTriangles, kKindRayPoint, kKindGround, kKindWorldBox, 9,
+                kKindBox,           kKindBox};
             ColObj &object = Box(actor, {-20, -20, -20}, {20, 20, 20}, kDynamic,
                                  kinds[random() % std::size(kinds)]);
             switch (random() % 5) {
