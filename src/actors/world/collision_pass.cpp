@@ -31,10 +31,6 @@ void UpdateBounds(Actor *actor) {
     }
 }
 
-std::vector<Actor *> ItemsOf(const PointerList<Actor> *list) {
-    return list != nullptr ? list->Items() : std::vector<Actor *>();
-}
-
 const MaterialInfo &Material(uint32_t index) {
     static const MaterialInfo kNone{"", {0.0f, 0.0f, 0.0f}};
     return index < MaterialTable.size() ? MaterialTable[index] : kNone;
@@ -567,10 +563,14 @@ int RunCollisionPass(ActorSystem *system, float delta) {
     }
     static PointerList<Actor> workList;
     static const PointerList<Actor> kEmpty;
+    std::vector<Actor *> simulated;
     for (uint32_t k = 0; k < steps.count; ++k) {
-        std::vector<Actor *> simulated = ItemsOf(scene.passive);
-        for (Actor *actor : ItemsOf(scene.active)) {
-            simulated.push_back(actor);
+        // Integrating may run handlers: the movers are taken first.
+        simulated.clear();
+        for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
+            if (list != nullptr) {
+                simulated.insert(simulated.end(), list->begin(), list->end());
+            }
         }
         for (Actor *actor : simulated) {
             if (actor->HasFlag(kActorSimulated)) {
