@@ -293,6 +293,7 @@ PointerList<Actor> ContactedList;
 CollisionScene SetCollisionScene(const CollisionScene &scene) {
     CollisionScene previous = currentScene;
     currentScene = scene;
+    NoteColObjShapeChange(); // other lists: what was built over the old ones goes
     return previous;
 }
 

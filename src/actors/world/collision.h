@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/math.h"
@@ -151,6 +152,15 @@ CollisionSubSteps CollisionSubStepsFor(float delta);
 // Tests every collision-enabled actor of the list against the later ones,
 // the passive colliders and the static objects of its draw group.
 void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode);
+// The pairs that walk hands to the narrow phase, in its order (for tests
+// and tools).
+std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list);
+
+// From this many collision objects on, the pair walk (counting the walked
+// list's objects) and the ray query (counting the movers' objects) find
+// their candidates through the broadphase grid; below it they test every
+// pair and every mover, which costs less there. Answers the previous value.
+size_t SetCollisionGridMinimum(size_t objects);
 
 // Moves a simulated actor by gravity, drag and spin over the fraction of
 // its step.

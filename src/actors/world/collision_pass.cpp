@@ -6,6 +6,7 @@
 
 #include "actors/presentation/environment_actor.h"
 #include "actors/world/collision.h"
+#include "actors/world/collision_grid.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -28,10 +29,6 @@ void UpdateBounds(Actor *actor) {
     if (const CollisionScene &scene = GetCollisionScene(); scene.updateBounds != nullptr) {
         scene.updateBounds(actor);
     }
-}
-
-std::vector<Actor *> ItemsOf(const PointerList<Actor> *list) {
-    return list != nullptr ? list->Items() : std::vector<Actor *>();
 }
 
 const MaterialInfo &Material(uint32_t index) {
@@ -198,74 +195,200 @@ bool MayTouch(const Candidate &a, const Candidate &b) {
 
 } // namespace
 
-void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
-    // Nothing the walk calls runs a handler (events are queued, contacts
-    // only recorded), so the lists are flattened once, and a pair whose
-    // boxes are apart is not handed to the narrow phase, where it would
-    // find nothing.
+namespace {
+
+// The flattened lists of one pair walk: the objects of the walked list's
+// actors, then those of the passive colliders, then the static objects of
+// each draw group a walked actor is in, one block per group. Nothing the
+// walk calls runs a handler (events are queued, contacts only recorded), so
+// the lists are flattened once.
+struct PairWalk {
+    struct Block {
+        int32_t group = -1;
+        size_t begin = 0;
+        size_t end = 0;
+    };
+    std::vector<Candidate> all;
+    std::vector<size_t> firstOfActor; // first object of each walked actor
+    std::vector<int32_t> blockOf;     // per walked object; -1: no statics
+    std::vector<Block> blocks;
+    size_t walked = 0;  // all[0, walked): the walked list's objects
+    size_t passive = 0; // all[walked, passive): the passive colliders'
+};
+
+// What one walk builds, kept for the next so that its storage stays.
+struct PairScratch {
+    PairWalk walk;
+    std::vector<CollisionGrid::Box> boxes;
+    CollisionGrid grid;
+    std::vector<uint64_t> keys;
+};
+
+void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
     const CollisionScene &scene = GetCollisionScene();
-    std::vector<Candidate> entries;
-    std::vector<size_t> firstOfActor; // first entry of each actor of the list
+    w.all.clear();
+    w.firstOfActor.clear();
+    w.blocks.clear();
     size_t index = 0;
     for (const PointerListNode *n = list.First(); n != list.End(); n = n->next, ++index) {
         auto *actor = static_cast<Actor *>(n->item);
-        firstOfActor.push_back(entries.size());
+        w.firstOfActor.push_back(w.all.size());
         if (!Enabled(actor)) {
             continue;
         }
         for (const auto &object : actor->colObjs) {
-            entries.push_back(MakeCandidate(object.get(), index, actor));
+            w.all.push_back(MakeCandidate(object.get(), index, actor));
         }
     }
-    firstOfActor.push_back(entries.size());
-    std::vector<Candidate> passive;
+    w.firstOfActor.push_back(w.all.size());
+    w.walked = w.all.size();
     if (scene.passive != nullptr) {
-        for (const PointerListNode *n = scene.passive->First(); n != scene.passive->End();
-             n = n->next) {
-            auto *actor = static_cast<Actor *>(n->item);
+        for (Actor *actor : *scene.passive) {
             if (Enabled(actor)) {
                 for (const auto &object : actor->colObjs) {
-                    passive.push_back(MakeCandidate(object.get(), 0, actor));
+                    w.all.push_back(MakeCandidate(object.get(), 0, actor));
                 }
             }
         }
     }
-    int32_t staticGroup = -1;
-    std::vector<Candidate> statics;
-    for (size_t k = 0; k < entries.size(); ++k) {
-        const Candidate &a = entries[k];
-        for (size_t m = firstOfActor[a.actor + 1]; m < entries.size(); ++m) {
-            if (MayTouch(a, entries[m])) {
-                CollideColObjs(a.object, entries[m].object, mode);
-            }
-        }
-        for (const Candidate &b : passive) {
-            if (MayTouch(a, b)) {
-                CollideColObjs(a.object, b.object, mode);
-            }
-        }
-        const int32_t group = a.owner->drawGroupId;
+    w.passive = w.all.size();
+    w.blockOf.assign(w.walked, -1);
+    for (size_t k = 0; k < w.walked; ++k) {
+        const int32_t group = w.all[k].owner->drawGroupId;
         if (group == -1 || scene.staticObjects == nullptr) {
             continue;
         }
-        if (group != staticGroup) {
-            staticGroup = group;
-            statics.clear();
-            if (PointerList<ColObj> *list = scene.staticObjects(group)) {
-                for (const PointerListNode *n = list->First(); n != list->End(); n = n->next) {
-                    auto *object = static_cast<ColObj *>(n->item);
+        int32_t found = -1;
+        if (k > 0 && w.blockOf[k - 1] != -1 &&
+            w.blocks[static_cast<size_t>(w.blockOf[k - 1])].group == group) {
+            found = w.blockOf[k - 1];
+        }
+        for (size_t b = 0; found == -1 && b < w.blocks.size(); ++b) {
+            if (w.blocks[b].group == group) {
+                found = static_cast<int32_t>(b);
+            }
+        }
+        if (found == -1) {
+            PairWalk::Block block;
+            block.group = group;
+            block.begin = w.all.size();
+            if (PointerList<ColObj> *statics = scene.staticObjects(group)) {
+                for (ColObj *object : *statics) {
                     if (object->owner != nullptr && Enabled(object->owner)) {
-                        statics.push_back(MakeCandidate(object, 0, object->owner));
+                        w.all.push_back(MakeCandidate(object, 0, object->owner));
+                    }
+                }
+            }
+            block.end = w.all.size();
+            found = static_cast<int32_t>(w.blocks.size());
+            w.blocks.push_back(block);
+        }
+        w.blockOf[k] = found;
+    }
+}
+
+// Hands every pair of the walk that may touch to `visit`, object by walked
+// object in list order: first the later actors' objects, then the passive
+// colliders', then the statics of its group, each in list order. With a
+// large enough walk the broadphase grid finds the candidates, which come in
+// that same order.
+template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
+    const PairWalk &w = scratch.walk;
+    if (w.walked < CollisionGridMinimum()) {
+        for (size_t k = 0; k < w.walked; ++k) {
+            const Candidate &a = w.all[k];
+            for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
+                if (MayTouch(a, w.all[m])) {
+                    visit(a.object, w.all[m].object);
+                }
+            }
+            if (w.blockOf[k] != -1) {
+                const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
+                for (size_t m = block.begin; m < block.end; ++m) {
+                    if (MayTouch(a, w.all[m])) {
+                        visit(a.object, w.all[m].object);
                     }
                 }
             }
         }
-        for (const Candidate &b : statics) {
-            if (MayTouch(a, b)) {
-                CollideColObjs(a.object, b.object, mode);
+        return;
+    }
+    std::vector<CollisionGrid::Box> &boxes = scratch.boxes;
+    boxes.resize(w.all.size());
+    for (size_t m = 0; m < w.all.size(); ++m) {
+        const Candidate &c = w.all[m];
+        boxes[m].lo = c.lo;
+        boxes[m].hi = c.hi;
+        boxes[m].use = c.cull == Candidate::kBoxed   ? CollisionGrid::Box::kPlace
+                       : c.cull == Candidate::kNever ? CollisionGrid::Box::kSkip
+                                                     : CollisionGrid::Box::kLoose;
+    }
+    CollisionGrid &grid = scratch.grid;
+    grid.Build(boxes);
+    // Walked object k meets m: the pair as (k, m) when m is a later actor's,
+    // a passive collider's or a static of k's group, and their boxes may
+    // touch. Collected as k << 32 | m and put in order, they come as the
+    // walk of every pair hands them out.
+    std::vector<uint64_t> &keys = scratch.keys;
+    keys.clear();
+    auto consider = [&](uint32_t k, uint32_t m) {
+        const Candidate &a = w.all[k];
+        if (m < w.walked) {
+            if (m < w.firstOfActor[a.actor + 1]) {
+                return;
+            }
+        } else if (m >= w.passive) {
+            const int32_t block = w.blockOf[k];
+            if (block == -1 || m < w.blocks[static_cast<size_t>(block)].begin ||
+                m >= w.blocks[static_cast<size_t>(block)].end) {
+                return;
             }
         }
+        if (MayTouch(a, w.all[m])) {
+            keys.push_back(static_cast<uint64_t>(k) << 32 | m);
+        }
+    };
+    grid.ForEachPairInCells([&](uint32_t i, uint32_t j) {
+        if (i < w.walked) {
+            consider(i, j);
+        }
+    });
+    // The objects the grid keeps aside meet everything.
+    const auto count = static_cast<uint32_t>(w.all.size());
+    const auto walked = static_cast<uint32_t>(w.walked);
+    for (const uint32_t l : grid.Loose()) {
+        if (l < walked) {
+            for (uint32_t m = 0; m < count; ++m) {
+                consider(l, m);
+            }
+        }
+        for (uint32_t k = 0; k < std::min(l, walked); ++k) {
+            consider(k, l);
+        }
     }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (const uint64_t key : keys) {
+        visit(w.all[key >> 32].object, w.all[key & 0xFFFFFFFFu].object);
+    }
+}
+
+} // namespace
+
+void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
+    // A pair whose boxes are apart is not handed to the narrow phase, where
+    // it would find nothing.
+    static PairScratch scratch;
+    FlattenPairWalk(list, scratch.walk);
+    WalkPairs(scratch, [mode](ColObj *a, ColObj *b) { CollideColObjs(a, b, mode); });
+}
+
+std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list) {
+    std::vector<std::pair<ColObj *, ColObj *>> pairs;
+    PairScratch scratch;
+    FlattenPairWalk(list, scratch.walk);
+    WalkPairs(scratch, [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
+    return pairs;
 }
 
 void IntegrateSimulatedActor(Actor *actor, float fraction) {
@@ -428,21 +551,26 @@ int RunCollisionPass(ActorSystem *system, float delta) {
     queue.Clear();
     const CollisionSubSteps steps = CollisionSubStepsFor(delta);
 
-    std::vector<Actor *> movers = ItemsOf(scene.passive);
-    for (Actor *actor : ItemsOf(scene.active)) {
-        movers.push_back(actor);
-    }
-    for (Actor *actor : movers) {
-        if (!actor->HasFlag(kActorSimulated)) {
-            UpdateBounds(actor);
+    // Updating bounds runs no handler: the lists are walked in place.
+    for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
+        if (list != nullptr) {
+            for (Actor *actor : *list) {
+                if (!actor->HasFlag(kActorSimulated)) {
+                    UpdateBounds(actor);
+                }
+            }
         }
     }
     static PointerList<Actor> workList;
     static const PointerList<Actor> kEmpty;
+    std::vector<Actor *> simulated;
     for (uint32_t k = 0; k < steps.count; ++k) {
-        std::vector<Actor *> simulated = ItemsOf(scene.passive);
-        for (Actor *actor : ItemsOf(scene.active)) {
-            simulated.push_back(actor);
+        // Integrating may run handlers: the movers are taken first.
+        simulated.clear();
+        for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
+            if (list != nullptr) {
+                simulated.insert(simulated.end(), list->begin(), list->end());
+            }
         }
         for (Actor *actor : simulated) {
             if (actor->HasFlag(kActorSimulated)) {

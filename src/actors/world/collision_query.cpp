@@ -1,8 +1,10 @@
 // The ray query: the first sphere or box on a line.
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "actors/world/collision.h"
+#include "actors/world/collision_grid.h"
 #include "core/actors/actor_services.h"
 
 namespace {
@@ -63,11 +65,11 @@ void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
     }
 }
 
-void TestMovers(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor> *list) {
+void TestMoversOf(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor> *list) {
     if (list == nullptr) {
         return;
     }
-    for (Actor *actor : list->Items()) {
+    for (Actor *actor : *list) {
         if (!actor->HasFlag(kActorCollisionEnabled)) {
             continue;
         }
@@ -75,6 +77,166 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3], const PointerList<Actor
             if ((object->flags & kColObjActive) != 0) {
                 RayTestColObj(ray, masks, object.get());
             }
+        }
+    }
+}
+
+float MaxAbs(const Vector3 &v) {
+    return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+}
+
+// The movers' objects in the order the query tests them, with the grid of
+// their world boxes. Kept from query to query while no collision object
+// changed and neither collider list did. Spheres and world boxes are placed
+// by the boxes their hits lie in (give or take the rounding of the hit);
+// an oriented box is hit where its owner is now, which its world box may
+// not hold yet, so it is tested on every query; the other kinds are never
+// hit and left out.
+struct MoverIndex {
+    struct Entry {
+        Actor *actor = nullptr;
+        ColObj *object = nullptr;
+    };
+    bool built = false;
+    uint64_t version = 0;
+    const PointerList<Actor> *active = nullptr;
+    const PointerList<Actor> *passive = nullptr;
+    uint64_t activeChanges = 0;
+    uint64_t passiveChanges = 0;
+    size_t objects = 0; // of the movers
+    std::vector<Entry> entries;
+    std::vector<CollisionGrid::Box> boxes; // per entry
+    CollisionGrid grid;
+    std::vector<uint32_t> found; // scratch of a query
+
+    bool Current(const CollisionScene &scene) const {
+        return built && objects >= CollisionGridMinimum() && version == ColObjShapeVersion() &&
+               active == scene.active && passive == scene.passive &&
+               (active == nullptr || activeChanges == active->Changes()) &&
+               (passive == nullptr || passiveChanges == passive->Changes());
+    }
+
+    void Build(const CollisionScene &scene, size_t objectCount) {
+        built = true;
+        objects = objectCount;
+        version = ColObjShapeVersion();
+        active = scene.active;
+        passive = scene.passive;
+        activeChanges = active != nullptr ? active->Changes() : 0;
+        passiveChanges = passive != nullptr ? passive->Changes() : 0;
+        entries.clear();
+        boxes.clear();
+        for (const PointerList<Actor> *list : {active, passive}) {
+            if (list == nullptr) {
+                continue;
+            }
+            for (Actor *actor : *list) {
+                for (const auto &object : actor->colObjs) {
+                    CollisionGrid::Box box;
+                    const Vector3 &a = object->worldMin;
+                    const Vector3 &b = object->worldMax;
+                    if (object->type == kKindSphere) {
+                        const float r = std::fabs(b.x);
+                        const float pad = 2e-3f * (1.0f + r + MaxAbs(a));
+                        box.lo = {a.x - r - pad, a.y - r - pad, a.z - r - pad};
+                        box.hi = {a.x + r + pad, a.y + r + pad, a.z + r + pad};
+                    } else if (object->type == kKindWorldBox) {
+                        const float pad = 2e-3f * (1.0f + std::max(MaxAbs(a), MaxAbs(b)));
+                        box.lo = {a.x - pad, a.y - pad, a.z - pad};
+                        box.hi = {b.x + pad, b.y + pad, b.z + pad};
+                    } else if (object->type == kKindBox) {
+                        box.use = CollisionGrid::Box::kLoose;
+                    } else {
+                        continue;
+                    }
+                    entries.push_back({actor, object.get()});
+                    boxes.push_back(box);
+                }
+            }
+        }
+        grid.Build(boxes);
+    }
+};
+
+// Whether the segment comes within `pad` of the box (a slab test of the
+// widened box, in doubles: it errs towards yes).
+bool SegmentMeetsBox(const double from[3], const double to[3], float pad,
+                     const CollisionGrid::Box &box) {
+    const double lo[3] = {box.lo.x - double(pad), box.lo.y - double(pad), box.lo.z - double(pad)};
+    const double hi[3] = {box.hi.x + double(pad), box.hi.y + double(pad), box.hi.z + double(pad)};
+    double enter = 0.0;
+    double leave = 1.0;
+    for (int a = 0; a < 3; ++a) {
+        const double d = to[a] - from[a];
+        if (d == 0.0) {
+            if (from[a] < lo[a] || from[a] > hi[a]) {
+                return false;
+            }
+            continue;
+        }
+        double t0 = (lo[a] - from[a]) / d;
+        double t1 = (hi[a] - from[a]) / d;
+        if (t0 > t1) {
+            std::swap(t0, t1);
+        }
+        enter = std::max(enter, t0 - 1e-9);
+        leave = std::min(leave, t1 + 1e-9);
+        if (enter > leave) {
+            return false;
+        }
+    }
+    return true;
+}
+
+MoverIndex &Movers() {
+    static MoverIndex index;
+    return index;
+}
+
+void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
+    const CollisionScene &scene = GetCollisionScene();
+    MoverIndex &index = Movers();
+    if (!index.Current(scene)) {
+        size_t objects = 0;
+        for (const PointerList<Actor> *list : {scene.active, scene.passive}) {
+            if (list != nullptr) {
+                for (Actor *actor : *list) {
+                    objects += actor->colObjs.size();
+                }
+            }
+        }
+        if (objects < CollisionGridMinimum()) {
+            TestMoversOf(ray, masks, scene.active);
+            TestMoversOf(ray, masks, scene.passive);
+            return;
+        }
+        index.Build(scene, objects);
+    }
+    // A hit counts only between the origin and the end; the pad covers the
+    // rounding of the hit point.
+    const float pad = 2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
+                               Vec3Length(Sub(ray.end, ray.origin)));
+    std::vector<uint32_t> &found = index.found;
+    found.clear();
+    if (!index.grid.AlongSegment(ray.origin, ray.end, pad, found)) {
+        TestMoversOf(ray, masks, scene.active);
+        TestMoversOf(ray, masks, scene.passive);
+        return;
+    }
+    // The cells hold more than the line passes: what cannot come within
+    // the pad of it is dropped before the answers are put in order.
+    const double from[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
+    const double to[3] = {ray.end.x, ray.end.y, ray.end.z};
+    std::erase_if(found,
+                  [&](uint32_t i) { return !SegmentMeetsBox(from, to, pad, index.boxes[i]); });
+    found.insert(found.end(), index.grid.Loose().begin(), index.grid.Loose().end());
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (const uint32_t i : found) {
+        const MoverIndex::Entry &entry = index.entries[i];
+        if (entry.actor->HasFlag(kActorCollisionEnabled) &&
+            (entry.object->flags & kColObjActive) != 0) {
+            RayTestColObj(ray, masks, entry.object);
         }
     }
 }
@@ -89,7 +251,7 @@ void TestStatics(RayRecord &ray, const uint32_t masks[3], int32_t group) {
     if (statics == nullptr) {
         return;
     }
-    for (ColObj *object : statics->Items()) {
+    for (ColObj *object : *statics) {
         if (object->owner != nullptr && object->owner->HasFlag(kActorCollisionEnabled)) {
             RayTestColObj(ray, masks, object);
         }
@@ -109,8 +271,7 @@ ColObj *RunCollisionQuery(const Vector3 &origin, const Vector3 &end, const uint3
     ray.bestPoint = end;
 
     const int32_t group = scene.groupAt != nullptr ? scene.groupAt(origin) : -1;
-    TestMovers(ray, masks, scene.active);
-    TestMovers(ray, masks, scene.passive);
+    TestMovers(ray, masks);
     if (group != -1) {
         const bool hitBefore = ray.best != nullptr;
         TestStatics(ray, masks, group);

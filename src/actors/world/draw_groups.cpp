@@ -254,6 +254,7 @@ void UpdateShapeBounds(Actor *actor) {
     if (actor == nullptr) {
         return;
     }
+    NoteColObjShapeChange();
     for (const auto &objectPtr : actor->colObjs) {
         ColObj &object = *objectPtr;
         const Matrix &world = actor->GetWorldMatrix();

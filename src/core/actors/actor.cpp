@@ -97,11 +97,14 @@ ColObj::ColObj(const ColObj &other)
       boxMin(other.boxMin), boxMax(other.boxMax), worldMin(other.worldMin),
       worldMax(other.worldMax), owner(other.owner), hitEffect(other.hitEffect),
       extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference),
-      sweepRadius(other.sweepRadius) {}
+      sweepRadius(other.sweepRadius) {
+    NoteColObjShapeChange();
+}
 
 // The object's own list entries stay as they are.
 ColObj &ColObj::operator=(const ColObj &other) {
     if (this != &other) {
+        NoteColObjShapeChange();
         name = other.name;
         flags = other.flags;
         groups = other.groups;
@@ -140,6 +143,13 @@ void ColObj::SetCollisionCommand(bool toOwnActor, uint32_t commandId, ParamBlock
     }
     slot = std::move(command);
 }
+
+namespace {
+uint64_t colObjShapeVersion = 0;
+} // namespace
+
+uint64_t ColObjShapeVersion() { return colObjShapeVersion; }
+void NoteColObjShapeChange() { ++colObjShapeVersion; }
 
 namespace {
 uint32_t colObjDeferralDepth = 0;
@@ -753,6 +763,7 @@ ColObj &Actor::AddColObj(std::unique_ptr<ColObj> object) {
         RemoveActorFromDrawGroup(this, 0);
     }
     colObjs.push_back(std::move(object));
+    NoteColObjShapeChange();
     ColObj &added = *colObjs.back();
     if (entered) {
         AddActorToDrawGroup(this, 0);
@@ -774,6 +785,7 @@ bool Actor::RemoveColObj(size_t index) {
         deferredColObjs.push_back(std::move(*it));
     }
     colObjs.erase(it);
+    NoteColObjShapeChange();
     if (entered) {
         AddActorToDrawGroup(this, 0);
     }

@@ -107,15 +107,25 @@ struct GroundCacheEntry {
 };
 using GroundCache = std::array<GroundCacheEntry, 3>;
 
+// Grows whenever a collision object is made, copied, loaded or freed, put
+// on or taken off an actor, or its world box or kind may have been
+// recomputed: whoever keeps a search structure over the objects' world
+// boxes builds it again when the count has moved.
+uint64_t ColObjShapeVersion();
+void NoteColObjShapeChange();
+
 // A collision object of an actor, owned through Actor::colObjs (its address
 // stays put while it lives: the static collision lists point at it). A copy
 // takes the fields, never the list entries; destroying an object takes it
 // out of every static list that holds it.
 struct ColObj {
-    explicit ColObj(Actor *owningActor = nullptr) : owner(owningActor) {}
+    explicit ColObj(Actor *owningActor = nullptr) : owner(owningActor) { NoteColObjShapeChange(); }
     ColObj(const ColObj &other);
     ColObj &operator=(const ColObj &other);
-    ~ColObj() { UnlinkAllHandles(staticNodes); }
+    ~ColObj() {
+        NoteColObjShapeChange();
+        UnlinkAllHandles(staticNodes);
+    }
 
     // The object's record in an actor file (see actor_serialize.cpp); mode is
     // not used. 0 when the archive failed.

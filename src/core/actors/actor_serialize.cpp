@@ -289,6 +289,7 @@ int SerializeWithEightSpareWords(Actor &actor, Archive &archive, uint32_t mode) 
 }
 
 int ColObj::Serialize(Archive &archive, uint32_t /*mode*/) {
+    NoteColObjShapeChange(); // a load may give it another kind
     archive.SerializeString(name);
     Word(archive, 1, &type);
     Word(archive, 1, &material);

@@ -355,6 +355,8 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         }
         return true;
     case kSetCollisionType:
+        NoteColObjShapeChange(); // the world fields stand for another shape now
+        [[fallthrough]];
     case kGetCollisionType:
         return CurrentField(actor, commandId, block, &ColObj::type);
     case kSetCollisionFill:

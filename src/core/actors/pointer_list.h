@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <vector>
 
 class PointerListBase;
@@ -35,6 +37,9 @@ class PointerListBase {
 
     size_t Count() const { return count_; }
     bool Empty() const { return count_ == 0; }
+    // Grows with every node appended or unlinked: whoever keeps something
+    // built from the list knows by it whether the list changed since.
+    uint64_t Changes() const { return changes_; }
 
     // Unlinks and frees the node (off its holder's handles too); null or a
     // node of another list is ignored.
@@ -47,6 +52,7 @@ class PointerListBase {
         DropHandle(node);
         delete node;
         --count_;
+        ++changes_;
     }
 
     // Unlinks the first node that holds the item; false when none does.
@@ -100,6 +106,7 @@ class PointerListBase {
         sentinel_.prev->next = node;
         sentinel_.prev = node;
         ++count_;
+        ++changes_;
         if (holder != nullptr) {
             holder->push_back(node);
         }
@@ -118,10 +125,42 @@ class PointerListBase {
 
     PointerListNode sentinel_;
     size_t count_ = 0;
+    uint64_t changes_ = 0;
 };
 
 template <class T> class PointerList : public PointerListBase {
   public:
+    // Walks the items in list order without copying them. The list must
+    // not change while an iterator is in use (take Items() to change it on
+    // the way).
+    class Iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = T *;
+        using difference_type = std::ptrdiff_t;
+        using pointer = T *const *;
+        using reference = T *;
+
+        Iterator() = default;
+        explicit Iterator(const PointerListNode *node) : node_(node) {}
+        T *operator*() const { return static_cast<T *>(node_->item); }
+        Iterator &operator++() {
+            node_ = node_->next;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            node_ = node_->next;
+            return before;
+        }
+        bool operator==(const Iterator &other) const = default;
+
+      private:
+        const PointerListNode *node_ = nullptr;
+    };
+    Iterator begin() const { return Iterator(First()); }
+    Iterator end() const { return Iterator(End()); }
+
     // Appends at the end; the node is also recorded in `holder` when given.
     PointerListNode *Append(T *item, PointerListHandles *holder = nullptr) {
         return AppendRaw(item, holder);

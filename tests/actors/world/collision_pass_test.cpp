@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <random>
 
 #include "actors/presentation/environment_actor.h"
 #include "base/random.h"
@@ -97,6 +99,90 @@ TEST_F(CollisionPassTest, OnlyActiveCollidersAreWalkedAndEachPairOnce) {
     c->flags &= ~kActorCollisionEnabled;
     CollidePairsOfList(active, kCollideEvents);
     EXPECT_EQ(Queued(), (std::vector<std::string>{"d 171", "a 171"}));
+}
+
+TEST_F(CollisionPassTest, TheGridFindsThePairsOfTheAllPairsWalkInItsOrder) {
+    // 2,000 objects of every kind: actives over three groups (and none),
+    // passives, statics of the groups, some unbounded, inverted, huge or
+    // not finite, some actors with collision off.
+    std::mt19937 random(7);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    auto at = [&] { return Vector3{uniform(-400, 400), uniform(-400, 400), uniform(-400, 400)}; };
+    auto addObject = [&](Actor *actor, int pick) {
+        if (pick < 5) {
+            Sphere(actor, uniform(1, 30), kDynamic, {uniform(-5, 5), 0, 0});
+        } else if (pick < 8) {
+            const Vector3 half = {uniform(1, 40), uniform(1, 40), uniform(1, 40)};
+            Box(actor, {-half.x, -half.y, -half.z}, half, kDynamic);
+        } else {
+            const uint32_t kinds[] = {
+                kKindMeshTriangles, kKindRayPoint, kKindGround, kKindWorldBox, 9,
+                kKindBox,           kKindBox};
+            ColObj &object = Box(actor, {-20, -20, -20}, {20, 20, 20}, kDynamic,
+                                 kinds[random() % std::size(kinds)]);
+            switch (random() % 5) {
+            case 0: // inverted on one axis
+                std::swap(object.worldMin.y, object.worldMax.y);
+                break;
+            case 1:
+                object.worldMax.z = NAN;
+                break;
+            case 2: // huge
+                object.worldMin = {-2000, -50, -2000};
+                object.worldMax = {2000, 50, 2000};
+                break;
+            default:
+                break;
+            }
+        }
+    };
+    const int32_t groups[] = {-1, 1, 2, 5};
+    int objects = 0;
+    for (int i = 0; i < 1100; ++i) {
+        Actor *actor = Make("a", at());
+        actor->drawGroupId = groups[random() % 4];
+        for (int n = 1 + static_cast<int>(random() % 2); n > 0; --n, ++objects) {
+            addObject(actor, static_cast<int>(random() % 10));
+        }
+        if (random() % 20 == 0) {
+            actor->flags &= ~kActorCollisionEnabled;
+        }
+        active.Append(actor);
+    }
+    for (int i = 0; i < 250; ++i, ++objects) {
+        Actor *actor = Make("p", at());
+        addObject(actor, static_cast<int>(random() % 10));
+        passive.Append(actor);
+    }
+    while (objects < 2000) {
+        Actor *actor = Make("s", at());
+        const Vector3 half = {uniform(1, 60), uniform(1, 60), uniform(1, 60)};
+        StaticBox(actor, groups[1 + random() % 3], {-half.x, -half.y, -half.z}, half);
+        ++objects;
+    }
+
+    const size_t saved = SetCollisionGridMinimum(SIZE_MAX);
+    const auto everyPair = CandidatePairsOfList(active);
+    SetCollisionGridMinimum(0);
+    const auto grid = CandidatePairsOfList(active);
+    SetCollisionGridMinimum(saved);
+    EXPECT_GT(everyPair.size(), 2000u);
+    EXPECT_TRUE(everyPair == grid) << everyPair.size() << " pairs against " << grid.size();
+
+    // The walk of a short list, such as the resolution's, too.
+    PointerList<Actor> few;
+    for (Actor *actor : active) {
+        if (few.Count() < 40) {
+            few.Append(actor);
+        }
+    }
+    SetCollisionGridMinimum(SIZE_MAX);
+    const auto fewEveryPair = CandidatePairsOfList(few);
+    SetCollisionGridMinimum(0);
+    EXPECT_TRUE(fewEveryPair == CandidatePairsOfList(few));
+    SetCollisionGridMinimum(saved);
 }
 
 TEST_F(CollisionPassTest, AnActorWithTwoContactsIsTestedAgainInTheSameSubStep) {

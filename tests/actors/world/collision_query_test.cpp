@@ -2,6 +2,12 @@
 // and its open neighbours.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
 #include "collision_test_util.h"
 #include "core/actors/subsystem_hooks.h"
 
@@ -65,6 +71,121 @@ TEST_F(CollisionQueryTest, TheNearestSphereOrBoxWinsAndMeshesAreSkipped) {
     ExpectNear(normal, {-1, 0, 0});
     // A box around the origin is not in front of it.
     EXPECT_EQ(Query({200, 0, 0}, {500, 0, 0}), nullptr);
+}
+
+TEST_F(CollisionQueryTest, TheGridAnswersAsTestingEveryMoverAndFollowsEveryChange) {
+    struct Answer {
+        ColObj *object;
+        Vector3 hit;
+        Vector3 normal;
+        bool operator==(const Answer &o) const { // bit for bit, NaN too
+            return object == o.object && std::memcmp(&hit, &o.hit, sizeof(hit)) == 0 &&
+                   std::memcmp(&normal, &o.normal, sizeof(normal)) == 0;
+        }
+    };
+    std::mt19937 random(11);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    auto at = [&] { return Vector3{uniform(-500, 500), uniform(-500, 500), uniform(-500, 500)}; };
+    std::vector<std::pair<Vector3, Vector3>> rays;
+    for (int i = 0; i < 400; ++i) {
+        const Vector3 from = at();
+        rays.emplace_back(from, i % 3 == 0 ? Vector3{-from.x, -from.y, -from.z} : at());
+    }
+    rays.emplace_back(Vector3{1, 2, 3}, Vector3{1, 2, 3});
+    rays.emplace_back(Vector3{-600, 0, 0}, Vector3{600, 0, 0});
+    rays.emplace_back(Vector3{0, 0, 0}, Vector3{NAN, 0, 0});
+    rays.emplace_back(Vector3{-1e30f, 0, 0}, Vector3{1e30f, 0, 0});
+    auto answers = [&](size_t minimum) {
+        const size_t saved = SetCollisionGridMinimum(minimum);
+        std::vector<Answer> out;
+        for (const auto &[from, to] : rays) {
+            Answer a{nullptr, {0, 0, 0}, {0, 0, 0}};
+            a.object = Query(from, to, &a.hit, &a.normal);
+            out.push_back(a);
+        }
+        SetCollisionGridMinimum(saved);
+        return out;
+    };
+    auto expectSame = [&](const char *when) {
+        // The grid first: it must have seen the changes on its own.
+        const std::vector<Answer> grid = answers(0);
+        const std::vector<Answer> everyMover = answers(SIZE_MAX);
+        size_t hits = 0;
+        for (size_t i = 0; i < rays.size(); ++i) {
+            EXPECT_TRUE(everyMover[i] == grid[i]) << when << ": ray " << i;
+            hits += everyMover[i].object != nullptr ? 1 : 0;
+        }
+        EXPECT_GT(hits, 40u) << when;
+    };
+
+    // Spheres, world boxes, oriented boxes and meshes, active and passive.
+    std::vector<Actor *> movers;
+    for (int i = 0; i < 600; ++i) {
+        Actor *actor = Make("m", at());
+        QuaternionRotationYawPitchRoll(&actor->rotation, uniform(0, 3), uniform(0, 3), 0);
+        actor->InvalidateTransform();
+        const Vector3 half = {uniform(2, 30), uniform(2, 30), uniform(2, 30)};
+        switch (random() % 5) {
+        case 0:
+        case 1:
+            Sphere(actor, uniform(2, 40), kNormal);
+            break;
+        case 2:
+            Box(actor, {-half.x, -half.y, -half.z}, half, kNormal, kKindWorldBox);
+            break;
+        case 3:
+            Box(actor, {-half.x, -half.y, -half.z}, half, kNormal);
+            break;
+        default:
+            Box(actor, {-half.x, -half.y, -half.z}, half, kNormal, kKindMeshTriangles);
+            break;
+        }
+        (i % 2 == 0 ? active : passive).Append(actor);
+        movers.push_back(actor);
+    }
+    expectSame("built");
+
+    // Moved with their bounds updated, objects added, removed and switched
+    // off, actors leaving a list and one mover listed twice.
+    for (size_t i = 0; i < movers.size(); i += 7) {
+        movers[i]->position = at();
+        movers[i]->InvalidateTransform();
+        UpdateTestBounds(movers[i]);
+        rays.emplace_back(at(), movers[i]->position); // aimed at the new place
+    }
+    expectSame("moved");
+    for (size_t i = 3; i < movers.size(); i += 11) {
+        Sphere(movers[i], uniform(5, 50), kNormal, {uniform(-20, 20), 0, 0});
+    }
+    for (size_t i = 5; i < movers.size(); i += 13) {
+        movers[i]->RemoveColObj(0);
+    }
+    for (size_t i = 1; i < movers.size(); i += 17) {
+        if (!movers[i]->colObjs.empty()) {
+            movers[i]->colObjs[0]->flags &= ~kColObjActive;
+        }
+    }
+    for (size_t i = 2; i < movers.size(); i += 19) {
+        active.UnlinkFirst(movers[i]);
+        passive.UnlinkFirst(movers[i]);
+    }
+    passive.Append(movers[4]);
+    expectSame("changed");
+
+    // A sphere moved off the line is no longer hit through the grid.
+    const size_t saved = SetCollisionGridMinimum(0);
+    Actor *lone = Make("lone", {0, 900, 0});
+    ColObj &sphere = Sphere(lone, 10, kNormal);
+    active.Append(lone);
+    EXPECT_EQ(Query({-50, 900, 0}, {50, 900, 0}), &sphere);
+    lone->position = {0, 2000, 0};
+    lone->InvalidateTransform();
+    UpdateTestBounds(lone);
+    EXPECT_EQ(Query({-50, 900, 0}, {50, 900, 0}), nullptr);
+    EXPECT_EQ(Query({-50, 2000, 0}, {50, 2000, 0}), &sphere);
+    SetCollisionGridMinimum(saved);
 }
 
 TEST_F(CollisionQueryTest, StaticsAreFoundInTheOriginsGroupAndThroughOpenConnectors) {

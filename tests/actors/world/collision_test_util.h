@@ -28,6 +28,7 @@ inline constexpr uint32_t kGeometryEvent =
 // The world fields of an object from its owner's transform: a sphere's
 // centre is its local box minimum, its radius the local maximum's x.
 inline void UpdateTestBounds(Actor *actor) {
+    NoteColObjShapeChange();
     for (auto &object : actor->colObjs) {
         const Matrix &world = actor->GetWorldMatrix();
         if (object->type == kKindSphere) {

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <iterator>
 #include <tuple>
 
 #include "actor_fixture.h"
@@ -318,6 +319,50 @@ TEST_F(ActorTest, LinksResolveReleaseAndHearOfTheirTargetsDeath) {
     EXPECT_EQ(told[0].Read<ActorLink *>(), &a);
     EXPECT_EQ(told[1].Read<ActorLink *>(), &b);
     InstallActorPathResolver(previous);
+}
+
+TEST_F(ActorTest, PointerListsWalkInPlaceAndCountTheirChangesAsObjectsDoTheirs) {
+    RecordingActor *a = MakeActor(nullptr, "A");
+    RecordingActor *b = MakeActor(nullptr, "B");
+    PointerList<Actor> list;
+    EXPECT_EQ(list.begin(), list.end());
+    list.Append(a);
+    list.Append(b);
+    list.Append(a); // duplicates stay
+    std::vector<Actor *> walked;
+    const PointerList<Actor> &view = list;
+    for (Actor *actor : view) {
+        walked.push_back(actor);
+    }
+    EXPECT_EQ(walked, list.Items());
+    EXPECT_EQ(std::distance(list.begin(), list.end()), 3);
+    // Appending and unlinking count; walking does not.
+    EXPECT_EQ(list.Changes(), 3u);
+    list.UnlinkFirst(b);
+    list.UnlinkFirst(b); // not there: nothing changes
+    EXPECT_EQ(list.Changes(), 4u);
+    list.Clear();
+    EXPECT_EQ(list.Changes(), 6u);
+
+    // Making, copying, putting on, taking off and freeing a collision
+    // object each move the shape count.
+    uint64_t version = ColObjShapeVersion();
+    auto moved = [&version] {
+        const bool changed = ColObjShapeVersion() != version;
+        version = ColObjShapeVersion();
+        return changed;
+    };
+    auto object = std::make_unique<ColObj>(a);
+    EXPECT_TRUE(moved());
+    ColObj copy(*object);
+    EXPECT_TRUE(moved());
+    copy = *object;
+    EXPECT_TRUE(moved());
+    a->AddColObj(std::move(object));
+    EXPECT_TRUE(moved());
+    EXPECT_FALSE(moved());
+    a->RemoveColObj(0);
+    EXPECT_TRUE(moved());
 }
 
 // The seed whose first draw gives value v: state = seed x 214013 + 2531011
