@@ -46,8 +46,12 @@ void UIWindowActor::TakeFocus() {
     for (Actor *button : buttons) {
         focusButtons.push_back(button->actorId);
     }
-    PreviousFocusedWindow = FocusedWindow;
-    if (UIWindowActor *previous = PreviousFocusedWindow) {
+    // Taking the focus again keeps the window it came from: a window is
+    // never its own previous one, or stopping it would keep the focus.
+    if (FocusedWindow != this) {
+        PreviousFocusedWindow = FocusedWindow;
+    }
+    if (UIWindowActor *previous = FocusedWindow) {
         FocusedWindow = this;
         for (int32_t id : std::vector<int32_t>(previous->focusButtons)) {
             auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId));
