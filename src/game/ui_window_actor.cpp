@@ -65,7 +65,9 @@ void UIWindowActor::TakeFocus() {
 }
 
 void UIWindowActor::StopFocus() {
-    if (FocusedWindow != PreviousFocusedWindow) {
+    // Only the window that holds the focus hands it back: stopping one that
+    // is hidden or behind another leaves the focus where it is.
+    if (FocusedWindow == this && FocusedWindow != PreviousFocusedWindow) {
         FocusedWindow = PreviousFocusedWindow;
         if (FocusedWindow != nullptr) {
             FocusedWindow->HandleCommand(kCmdUiWindowSetFocus, ParamBlock());

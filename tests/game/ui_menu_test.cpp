@@ -281,6 +281,9 @@ TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
     SendCommandArgs(dialog, kUiCmdActionStart, 0u);
     SendCommandArgs(dialog, kUiCmdActionStart, 0u);
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(dialog, page));
+    // A window that does not hold the focus is stopped: the focus stays.
+    SendCommandArgs(Find<Actor>("Inner"), kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(dialog, page));
     SendCommandArgs(dialog, kUiCmdActionStop, 0u);
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
     EXPECT_FALSE(Shown("Dialog"));
