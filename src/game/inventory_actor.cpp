@@ -50,7 +50,6 @@ MaterialItem *AsMaterial(LibraryItem *item) {
 
 InventoryActor::InventoryActor() {
     classId = kInventoryClassId;
-    gameState[1] = 6;
     Module().offerSaveAfterFade = 0;
 }
 

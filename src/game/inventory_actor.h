@@ -43,6 +43,13 @@ inline constexpr size_t kGameStateWords = 4122;
 inline constexpr uint32_t kGameStateBytes = kGameStateWords * 4;
 using GameStateBlock = std::array<uint32_t, kGameStateWords>;
 
+// The block a game starts with: no mission yet, six slot words.
+inline GameStateBlock FreshGameState() {
+    GameStateBlock block{};
+    block[1] = 6;
+    return block;
+}
+
 // The block of the progress exchange (581 takes, 582 gives), in memory.
 struct SaveExchangeBlock {
     char name[128];
@@ -65,7 +72,9 @@ struct InventoryHudValues {
     float glowTimer = 0.0f;
 };
 
-// What one process keeps across every actor 16 it makes.
+// What one process keeps across every actor 16 it makes: each level load
+// makes a new one from the globals file, and the game goes on with the
+// progress block and the score all the same.
 struct InventoryModuleValues {
     uint32_t missionNumber = 0;
     uint32_t showMissionMap = 0;
@@ -75,6 +84,7 @@ struct InventoryModuleValues {
     uint32_t effectsVolumeStep = 4;
     float musicVolume = 1.0f;
     float effectsVolume = 1.0f;
+    GameStateBlock gameState = FreshGameState();
 };
 
 class InventoryActor : public Actor {
@@ -147,7 +157,7 @@ class InventoryActor : public Actor {
     uint32_t missionClockShown = 1;
     ActorLink soulAmountActor{this};
     uint32_t soulGaugeShown = 1;
-    GameStateBlock gameState{};
+    GameStateBlock &gameState = Module().gameState;
     float rightFlash = 0.0f;
     float leftFlash = 0.0f;
     uint32_t leftLastBullets = 0;

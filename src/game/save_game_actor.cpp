@@ -35,13 +35,7 @@ const UiSheetRow kSheet[] = {
 SaveDeviceLink g_libraryLink;
 SaveDeviceLink *g_link = &g_libraryLink;
 
-GameStateBlock FreshIndex() {
-    GameStateBlock index{};
-    index[1] = 6;
-    return index;
-}
-
-GameStateBlock g_index = FreshIndex();
+GameStateBlock g_index = FreshGameState();
 
 SaveDeviceLink &Device() { return *g_link; }
 
@@ -79,13 +73,14 @@ bool MissionSceneExists(uint32_t mission) {
 }
 
 // The index on the device into out: 1 when read whole, 0 when a "SaveGame"
-// is listed but unreadable, -1 when there is none.
+// is there but cannot be opened or read whole (the listing leaves out what
+// it cannot open), -1 when there is none.
 int ReadIndex(uint32_t device, GameStateBlock &out) {
     uint32_t count = 0;
     uint32_t index = 0;
     if (Device().ListFiles(device, &count) == 0 || count == 0 ||
         Device().FindFile(device, kIndexName, &index) == 0) {
-        return -1;
+        return Device().HasFile(device, kIndexName) != 0 ? 0 : -1;
     }
     return Device().ReadFile(device, index, out.data(), kGameStateBytes) != 0 ? 1 : 0;
 }
@@ -144,6 +139,10 @@ uint32_t SaveDeviceLink::FindFile(uint32_t device, const char *name, uint32_t *i
     return SaveDevice::FindFile(device, name, index);
 }
 
+uint32_t SaveDeviceLink::HasFile(uint32_t device, const char *name) {
+    return SaveDevice::HasFile(device, name);
+}
+
 SaveDeviceLink *SetSaveDeviceLink(SaveDeviceLink *link) {
     SaveDeviceLink *previous = g_link;
     g_link = link != nullptr ? link : &g_libraryLink;
@@ -151,7 +150,7 @@ SaveDeviceLink *SetSaveDeviceLink(SaveDeviceLink *link) {
 }
 
 GameStateBlock &SaveIndexBuffer() { return g_index; }
-void ResetSaveIndexBuffer() { g_index = FreshIndex(); }
+void ResetSaveIndexBuffer() { g_index = FreshGameState(); }
 
 std::string FormatRemovedMessage(const std::string &format, const std::string &device,
                                  const std::string &operation) {
@@ -435,7 +434,7 @@ int SaveGameActor::ShowSlots() {
         SendCommandArgs(image, kCmdSetUiSpriteColor, kEmptyColor);
         SendCommandArgs(Resolve(slot.button), kCmdSetUiButtonStatic, saveMode == 0 ? 1u : 0u);
     }
-    if (count != 0) {
+    if (count != 0 || Device().HasFile(device, kIndexName) != 0) {
         // Only the index is read; other files of the folder are left alone.
         GameStateBlock read = g_index;
         const int found = ReadIndex(device, read);
@@ -453,7 +452,8 @@ int SaveGameActor::ShowSlots() {
         }
     }
     if (g_index[1] > slots.size()) {
-        return 0;
+        // More slot words than the menu has slots: none of them is shown.
+        return Refuse(saveMode != 0 ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
     }
     for (uint32_t i = 0; i < g_index[1]; ++i) {
         const uint32_t mission = g_index[kFirstSlotWord + i];
@@ -489,6 +489,11 @@ int SaveGameActor::Save() {
     if (exchange.state == nullptr) {
         return 0;
     }
+    // A save the slot list could never show is refused: one without a
+    // mission, or one whose slot is past the slot words it writes.
+    if (exchange.state[0] == 0 || uint32_t(slotIndex) >= exchange.state[1]) {
+        return Refuse("UNABLE_TO_SAVE_GAME");
+    }
     const uint32_t device = uint32_t(deviceIndex);
     // The index as it is on the device now; one that is there but cannot
     // be read whole is kept for recovery rather than overwritten.
@@ -498,7 +503,7 @@ int SaveGameActor::Save() {
         return Refuse("UNABLE_TO_SAVE_GAME");
     }
     if (found < 0) {
-        index = FreshIndex();
+        index = FreshGameState();
     }
     index[kFirstSlotWord + uint32_t(slotIndex)] = exchange.state[0];
     index[0] = exchange.state[0];

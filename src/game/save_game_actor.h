@@ -47,6 +47,8 @@ class SaveDeviceLink {
     virtual uint32_t ReadFile(uint32_t device, uint32_t index, void *buffer, uint32_t size);
     // The listing index of the file the file layer opens for the name.
     virtual uint32_t FindFile(uint32_t device, const char *name, uint32_t *index);
+    // Whether the folder holds the named file, listed or not.
+    virtual uint32_t HasFile(uint32_t device, const char *name);
 };
 
 // Installs the link (null: the resource library's); answers the one before.

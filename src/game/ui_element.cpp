@@ -83,10 +83,10 @@ void SerializeColor(Archive &archive, Vector4 *color) {
 }
 
 void SerializeEnabledWord(Archive &archive, Actor &actor) {
-    uint32_t enabled = actor.state & kActorEnabled;
+    uint32_t enabled = EnabledWord(actor);
     archive.SerializeWord(&enabled);
     if (!archive.IsWriting() && !archive.Failed()) {
-        SetEnabled(actor, (enabled & kActorEnabled) != 0);
+        SetEnabled(actor, enabled != 0);
     }
 }
 

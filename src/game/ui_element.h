@@ -62,7 +62,8 @@ std::string LibraryItemName(int32_t id);
 // A colour as four f32 words (red, green, blue, alpha).
 void SerializeColor(Archive &archive, Vector4 *color);
 
-// The word of older files that holds the state's Enabled bit (in its place).
+// The word of older files that says whether the element is enabled: written
+// as 1 or 0, read as enabled when it is not 0.
 void SerializeEnabledWord(Archive &archive, Actor &actor);
 
 // What a text and a sprite share: colour, alignment, the fade factor of the

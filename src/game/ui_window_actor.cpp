@@ -46,8 +46,12 @@ void UIWindowActor::TakeFocus() {
     for (Actor *button : buttons) {
         focusButtons.push_back(button->actorId);
     }
-    PreviousFocusedWindow = FocusedWindow;
-    if (UIWindowActor *previous = PreviousFocusedWindow) {
+    // Taking the focus again keeps the window it came from: a window is
+    // never its own previous one, or stopping it would keep the focus.
+    if (FocusedWindow != this) {
+        PreviousFocusedWindow = FocusedWindow;
+    }
+    if (UIWindowActor *previous = FocusedWindow) {
         FocusedWindow = this;
         for (int32_t id : std::vector<int32_t>(previous->focusButtons)) {
             auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId));
@@ -61,7 +65,9 @@ void UIWindowActor::TakeFocus() {
 }
 
 void UIWindowActor::StopFocus() {
-    if (FocusedWindow != PreviousFocusedWindow) {
+    // Only the window that holds the focus hands it back: stopping one that
+    // is hidden or behind another leaves the focus where it is.
+    if (FocusedWindow == this && FocusedWindow != PreviousFocusedWindow) {
         FocusedWindow = PreviousFocusedWindow;
         if (FocusedWindow != nullptr) {
             FocusedWindow->HandleCommand(kCmdUiWindowSetFocus, ParamBlock());

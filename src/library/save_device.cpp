@@ -241,6 +241,14 @@ uint32_t FindFile(uint32_t /*device*/, const char* name, uint32_t* index) {
     return 0;
 }
 
+uint32_t HasFile(uint32_t /*device*/, const char* name) {
+    const std::string folder = FolderOnDisk();
+    if (name == nullptr || folder.empty()) {
+        return 0;
+    }
+    return ResolvePath(folder + "/" + name, false).empty() ? 0 : 1;
+}
+
 } // namespace SaveDevice
 
 uint32_t ReadSavedGameFile(uint32_t device, uint32_t slot, void* buffer, uint32_t size) {

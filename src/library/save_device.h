@@ -59,6 +59,9 @@ uint32_t ReadFile(uint32_t device, uint32_t index, void* buffer, uint32_t size);
 // read (the exact name first, else the first match with case folded); 0
 // when the listing holds no such file.
 uint32_t FindFile(uint32_t device, const char* name, uint32_t* index);
+// 1 when the save folder holds an entry that opening name would read,
+// listed or not (one that cannot be opened too).
+uint32_t HasFile(uint32_t device, const char* name);
 
 } // namespace SaveDevice
 

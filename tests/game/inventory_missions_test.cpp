@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "actors/characters/player_actor.h"
+#include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
@@ -329,6 +330,46 @@ TEST_F(MissionFlow, AMissingSceneStartsNothingAndBringsTheScreenBack) {
         EXPECT_EQ(Fade(), std::tuple(1u, 0.3f, 1.0f, -1.0f / 0.3f)) << c.missing;
         EXPECT_EQ(InventoryActor::Module().missionNumber, c.missionBefore);
     }
+}
+
+TEST_F(MissionFlow, TheProgressAndTheScoreOutliveTheLevelLoads) {
+    // Real loads: the globals file makes a new actor 16, mission 26's scene
+    // (the one that shows no map) is this scene again.
+    ASSERT_EQ(SaveActors(builder.folder / "Data/Globals1_XBox.qva", 16, 17, kSerializeSave), 1);
+    std::filesystem::copy_file(builder.folder / "Data/Scene.qva",
+                               builder.folder / "Data/Mission_26_Release.qva",
+                               std::filesystem::copy_options::overwrite_existing);
+    runner.preStep = nullptr;
+    const auto runLoad = [this] {
+        ASSERT_EQ(TakeLoads().size(), 1u);
+        GlobalActorSlots[1] = nullptr; // set by hand, so not let go with the hero
+        runner.Step();
+        ASSERT_EQ(GetActorSystem()->loadPending, 0u);
+        inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
+        ASSERT_NE(inventory, nullptr);
+    };
+    const auto score = [this] {
+        float value = 0.0f;
+        inventory->HandleCommand(kCmdGetTotalScore, ParamBlock(&value, sizeof(value)));
+        return value;
+    };
+    // A mission change.
+    SendCommandArgs(inventory, kCmdAddTotalScore, 25.0f);
+    SendCommandArgs(inventory, kCmdLevelCompleted, 25u);
+    runLoad();
+    EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->gameState[1], score()),
+              std::tuple(26u, 6u, 25.0f));
+    // A load from a slot.
+    inventory->gameState[0] = 9;
+    GameStateBlock slot{26, 6};
+    SaveExchangeBlock exchange{};
+    exchange.state = slot.data();
+    exchange.size = kGameStateBytes;
+    ASSERT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&exchange, sizeof(exchange))),
+              1);
+    FramesUntil([this] { return !world.loads.empty(); });
+    runLoad();
+    EXPECT_EQ(std::tuple(inventory->gameState[0], score()), std::tuple(26u, 25.0f));
 }
 
 } // namespace

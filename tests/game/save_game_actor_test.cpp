@@ -2,6 +2,9 @@
 // over the scene's scratch folder, with a scripted device where the device's
 // answers matter and a recorded sleep.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -61,7 +64,12 @@ class ScriptedDevice : public SaveDeviceLink {
 // hands it and answers with `answer`.
 class GameDouble : public Actor {
   public:
-    GameDouble() { classId = 10; }
+    // A running game's block: mission 1, six slot words.
+    GameDouble() {
+        classId = 10;
+        state[0] = 1;
+        state[1] = 6;
+    }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         if (commandId == kCmdGiveGameState) {
             block.Write(offsetof(SaveExchangeBlock, state), state.data());
@@ -84,6 +92,33 @@ class GameDouble : public Actor {
 std::vector<uint32_t> g_sleeps;
 void RecordSleep(uint32_t ms) { g_sleeps.push_back(ms); }
 
+// While alive, this thread obeys file permissions even as the superuser:
+// the capabilities that override them are out of its effective set (and
+// back afterwards). Nothing changes where they cannot be dropped.
+class DropFileOverride {
+  public:
+    DropFileOverride() {
+        if (syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct dropped[2] = {saved_[0], saved_[1]};
+        dropped[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        active_ = syscall(SYS_capset, &header_, dropped) == 0;
+    }
+    ~DropFileOverride() {
+        if (active_) {
+            syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    DropFileOverride(const DropFileOverride &) = delete;
+    DropFileOverride &operator=(const DropFileOverride &) = delete;
+
+  private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+    bool active_ = false;
+};
+
 class SaveGameTest : public UiScene {
   protected:
     void SetUp() override {
@@ -101,6 +136,7 @@ class SaveGameTest : public UiScene {
         SetSaveDeviceLink(previousLink);
         SetGameSleep(previousSleep);
         SetReplaceFaultForTests(ReplaceStep::None);
+        SetSaveDeviceUnopenableForTests(nullptr);
     }
     // A menu with "Resume" and the two menus 1711 goes back to, around a
     // Save Game with its dialogs, device window and the slots numbered so.
@@ -466,6 +502,72 @@ TEST_F(SaveGameTest, DamagedIndexBlocksLoadingAndSaving) {
     RunPending();
     EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
     EXPECT_EQ(std::filesystem::file_size(builder.folder / "SaveGames/SaveGame"), 100u);
+}
+
+TEST_F(SaveGameTest, AnIndexThatCannotBeOpenedBlocksTheSave) {
+    const std::string path = builder.folder / "SaveGames/SaveGame";
+    PutIndex({{0, 4}, {1, 6}, {3, 4}, {4, 3}, {5, 4}, {6, 3}, {7, 4}});
+    const std::string before = builder.folder.Get("SaveGames/SaveGame");
+    Build({1, 2, 3, 4, 5, 6});
+    game->state = {5, 6};
+    // Left out of the listing by the device's hook, then by its permissions.
+    for (bool hook : {true, false}) {
+        SCOPED_TRACE(hook ? "hook" : "permissions");
+        DropFileOverride dropped;
+        if (hook) {
+            SetSaveDeviceUnopenableForTests("SaveGame");
+        } else {
+            SetSaveDeviceUnopenableForTests(nullptr);
+            std::filesystem::permissions(path, std::filesystem::perms::none);
+            if (std::ifstream(path).is_open()) {
+                GTEST_SKIP() << "this process reads files without read permission";
+            }
+        }
+        SaveDevice::WriteFile(0, "Other", "x", 1, 0, 0); // the listing is made again
+        Pick(true, 1);
+        EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_LOAD_GAME");
+        RunPending();
+        EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
+        EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write);
+        EXPECT_EQ(builder.folder.Get("SaveGames/SaveGame"), before);
+    }
+}
+
+TEST_F(SaveGameTest, SavesTheSlotListCouldNeverShowAreRefused) {
+    // An index with more slot words than the menu has slots: the menu says
+    // so in both modes instead of showing every slot empty.
+    PutIndex({{0, 4}, {1, 9}, {2, 4}});
+    Build({1, 2, 3, 4, 5, 6, 7, 8});
+    for (bool save : {false, true}) {
+        SendCommandArgs(Find<Actor>("InfoOkDialog"), kUiCmdActionStop);
+        Send(save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+        Send(kUiCmdActionStart);
+        EXPECT_TRUE(Shown("InfoOkDialog"));
+        EXPECT_EQ(TextOf("InfoOkDialog"), save ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
+        EXPECT_FALSE(Shown("SavedGameSlots"));
+    }
+    // Six slot words: slot 7 is past them, and a block without a mission
+    // leaves every slot empty.
+    PutIndex({{0, 4}, {1, 6}, {2, 4}});
+    const std::string before = builder.folder.Get("SaveGames/SaveGame");
+    for (const GameStateBlock &block : {GameStateBlock{5, 6}, GameStateBlock{0, 6}}) {
+        SendCommandArgs(Find<Actor>("InfoOkDialog"), kUiCmdActionStop);
+        game->state = block;
+        Pick(true, block[0] != 0 ? 7 : 2);
+        RunPending();
+        EXPECT_TRUE(Shown("InfoOkDialog"));
+        EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
+    }
+    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+    EXPECT_EQ(builder.folder.Get("SaveGames/SaveGame"), before);
+    // Slot 6 of the same menu saves.
+    game->state = {5, 6};
+    Pick(true, 6);
+    RunPending();
+    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 1u);
+    EXPECT_EQ(IndexOnDisk()[7], 5u);
 }
 
 } // namespace

@@ -197,6 +197,30 @@ TEST_F(UiMenuTest, RecordKeepsTheStateForPrecalculate) {
               std::tuple(1u, static_cast<Actor *>(system), page));
 }
 
+TEST_F(UiMenuTest, OldRecordsReadAnyEnabledWordAsEnabled) {
+    BuildMenu(true);
+    UIButtonActor *from = Button("Button_Quit");
+    SendCommandArgs(from, kUiCmdActionStart, 0u);
+    const std::string path = builder.folder / "old.bin";
+    ASSERT_TRUE(recordfile::Write(*from, path, 25));
+    // The record ends with the Enabled word, the static word and the
+    // default word.
+    std::string bytes = builder.folder.Get("old.bin");
+    ASSERT_GE(bytes.size(), 12u);
+    const size_t at = bytes.size() - 12;
+    EXPECT_EQ(bytes.substr(at, 4), std::string("\x01\0\0\0", 4));
+    for (uint32_t word : {1u, 2u, 0x80000000u, 0u}) {
+        for (int b = 0; b < 4; ++b) {
+            bytes[at + size_t(b)] = char((word >> (8 * b)) & 0xFF);
+        }
+        builder.folder.Put("old.bin", bytes);
+        UIButtonActor into;
+        into.state = word != 0 ? into.state & ~kActorEnabled : into.state | kActorEnabled;
+        ASSERT_EQ(recordfile::Read(into, path, 25), 1) << word;
+        EXPECT_EQ((into.state & kActorEnabled) != 0, word != 0) << word;
+    }
+}
+
 TEST_F(UiMenuTest, ButtonsGetTheirRectanglesAndRaiseTheirEvents) {
     BuildMenu(true);
     UseInput();
@@ -247,6 +271,31 @@ TEST_F(UiMenuTest, ButtonsGetTheirRectanglesAndRaiseTheirEvents) {
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow),
               std::tuple(page, Find<UIWindowActor>("Dialog")));
     EXPECT_EQ(Find<UIWindowActor>("Dialog")->hasFocus, 0u);
+}
+
+TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
+    BuildMenu(true);
+    UseInput();
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    auto *dialog = Find<UIWindowActor>("Dialog");
+    SendCommandArgs(dialog, kUiCmdActionStart, 0u);
+    SendCommandArgs(dialog, kUiCmdActionStart, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(dialog, page));
+    // A window that does not hold the focus is stopped: the focus stays.
+    SendCommandArgs(Find<Actor>("Inner"), kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(dialog, page));
+    SendCommandArgs(dialog, kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
+    EXPECT_FALSE(Shown("Dialog"));
+    // The page behind hears the pointer again.
+    spies.Watch(Button("Button_Resume"));
+    PointAt(100.0f, 50.0f, true, true);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617",
+                                                        "Button_Resume 1616",
+                                                        "Button_Resume 1615"}));
+    // The page started again keeps nothing of itself as the previous one.
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
 }
 
 TEST_F(UiMenuTest, OnlyFocusedWindowsDraw) {

@@ -125,6 +125,13 @@ class ActorSystem : public Actor {
     uint32_t uiFlag = 0;
     std::string firstFile;
     std::string secondFile;
+    // The files start-up opened, by their names in the data folder (no
+    // scene when a menu took its place). A level load that cannot read one
+    // of its files loads these instead, once: play never goes on in a world
+    // that is missing or half read.
+    std::string startGlobalsFile;
+    std::string startSceneFile;
+    uint32_t loadingStartFiles = 0;
     uint32_t visibilityCounters[2] = {0, 0};
     uint32_t difficultyLevel = 1;
     std::string baseFolder;

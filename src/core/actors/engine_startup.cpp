@@ -477,6 +477,10 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
             result = Fail("Error Loading Scene " + init.startScene + ": " + error);
             break;
         }
+        if (ActorSystem* system = GetActorSystem()) {
+            system->startGlobalsFile = init.globalsFile;
+            system->startSceneFile = menu ? std::string() : init.startScene;
+        }
 
         // 25-27: global time, precalculation, logo loop, "Start Game".
         host.SetGlobalTime(0.0f);

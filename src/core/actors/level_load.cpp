@@ -1,6 +1,7 @@
 // ActorSystem::Process: the queued deletions and the pending level load,
 // performed in one go behind the loading screen.
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,16 @@ void DestroyWorld() {
 
 std::string LoadingText(const char *dots) { return LoadingTextEntry() + dots; }
 
+// Reads one file of the load; a file that does not read whole is told on
+// stderr with the reader's error.
+bool ReadLevelFile(ActorSystem *system, const std::string &file) {
+    if (GetActorSystemHooks().loadActors(file, 0) != 0) {
+        return true;
+    }
+    std::fprintf(stderr, "Level load: cannot read %s: %s\n", file.c_str(), system->errorText);
+    return false;
+}
+
 // Loading-screen step with a text of its own.
 void DrawStep(const std::string &text) { DrawLoadingScreen(text.c_str()); }
 
@@ -111,11 +122,12 @@ void ActorSystem::Process() {
     BeginLoadingScreen(this, kLoadExpectedSteps);
     loadingText = LoadingText(".");
     SendSetGlobalTimeZero(this);
+    bool read = true;
     if (newGame != 0) {
-        hooks.loadActors(firstFile, 0);
+        read = ReadLevelFile(this, firstFile);
     }
     loadingText = LoadingText("..");
-    hooks.loadActors(secondFile, 0);
+    read = ReadLevelFile(this, secondFile) && read;
 
     // 10.-12.
     if (Actor *definition = hooks.findActorByPath("/Global/Definition")) {
@@ -202,4 +214,17 @@ void ActorSystem::Process() {
     newGame = 0;
     firstFile.clear();
     secondFile.clear();
+
+    // 22. A load that did not read whole gives way to the files start-up
+    // opened, as start-up opened them.
+    if (!read && loadingStartFiles == 0 && !startGlobalsFile.empty()) {
+        const std::string data = baseFolder + "\\Data\\";
+        loadingStartFiles = 1;
+        loadPending = 1;
+        newGame = startSceneFile.empty() ? 0 : 1;
+        firstFile = data + startGlobalsFile;
+        secondFile = newGame != 0 ? data + startSceneFile : firstFile;
+        Process();
+        loadingStartFiles = 0;
+    }
 }

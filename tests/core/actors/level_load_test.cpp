@@ -2,6 +2,7 @@
 // ActorSystem::Process performs behind it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 #include <memory>
@@ -255,6 +256,57 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     EXPECT_TRUE(FileCountTable.empty()); // the files choose afresh
     EXPECT_EQ(CurrentCamera, nullptr);
     EXPECT_TRUE(system->listenerEffects.empty());
+}
+
+TEST_F(LevelLoad, AFileThatDoesNotReadBringsBackTheStartUpFiles) {
+    files.contents["base\\globals.qva"] = {{12, "Definition"}};
+    files.contents["base\\scene.qva"] = {{12, "thing"}};
+    files.contents["base\\Data\\title.qva"] = {{12, "Menu"}};
+    files.contents["base\\Data\\start.qva"] = {{12, "Start"}};
+    system->startGlobalsFile = "title.qva";
+    struct Case {
+        const char *scene;   // the start-up scene ("" after a menu)
+        const char *missing; // "New Game"'s file that does not read
+        std::vector<std::string> reads;
+        const char *kept;    // what the world holds afterwards
+    } cases[] = {
+        {"", "scene.qva",
+         {"base\\globals.qva", "base\\scene.qva", "base\\Data\\title.qva"}, "Menu"},
+        {"start.qva", "globals.qva",
+         {"base\\globals.qva", "base\\scene.qva", "base\\Data\\title.qva",
+          "base\\Data\\start.qva"},
+         "Start"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.missing);
+        system->startSceneFile = c.scene;
+        const auto kept = files.contents;
+        files.contents.erase(std::string("base\\") + c.missing);
+        files.reads.clear();
+        Make("old");
+        Send(kCmdNewGame, "globals.qva", "scene.qva");
+        testing::internal::CaptureStderr();
+        system->Process();
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(files.reads, c.reads);
+        EXPECT_NE(FindActorByName(c.kept, -1), nullptr);
+        EXPECT_EQ(FindActorByName("old", -1), nullptr);
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+        EXPECT_NE(told.find(std::string("base\\") + c.missing), std::string::npos) << told;
+        EXPECT_EQ(std::tuple(system->loadPending, system->loadingStartFiles), std::tuple(0u, 0u));
+        // "Start Game" only where start-up sent it: with a scene.
+        EXPECT_EQ(FindActorByName("MASTERPLAYER", 9) != nullptr, *c.scene != '\0');
+        files.contents = kept;
+    }
+    // Start-up files that do not read either are not tried again and again.
+    files.contents.clear();
+    files.reads.clear();
+    Send(kCmdLoadGame, "scene.qva");
+    testing::internal::CaptureStderr();
+    system->Process();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(files.reads.size(), 3u);
+    EXPECT_EQ(system->loadPending, 0u);
 }
 
 TEST_F(LevelLoad, QueuedDeletionsRunFirstLastQueuedFirst) {
