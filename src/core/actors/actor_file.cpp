@@ -93,9 +93,12 @@ class MadeActors {
 
 // Files of the old layout count actors that wrote no record, so they may end
 // after fewer records than their header gives: a file that ends exactly
-// where a record would begin is complete.
+// where a record would begin is complete. The current writer gives every
+// actor it counts a record, so a file of its version that ends early is cut
+// short and fails like any other short file.
 bool EndsAtRecordBoundary(Archive &archive) {
-    return !archive.Failed() && archive.BytesLeft() == 0;
+    return archive.Version() < kActorFileVersion && !archive.Failed() &&
+           archive.BytesLeft() == 0;
 }
 
 } // namespace
