@@ -449,7 +449,9 @@ uint32_t FindFreeActorIds(uint32_t count) {
         if (grown <= size) {
             return 0;
         }
+        // The run now ends inside the table, and the slots added are empty.
         GrowTable(static_cast<size_t>(grown));
+        return static_cast<uint32_t>(candidate);
     }
 }
 
