@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "app/class_list.h"
 #include "core/actors/actor.h"
@@ -28,10 +29,14 @@ namespace {
 
 constexpr const char *kStatement = "/Scenery/Box.Set_Position((1,2,3));";
 
+constexpr int kStatementsPerScript = 1000;
+
 struct World {
     Actor *box = nullptr;
     Actor *owner = nullptr;
     ScriptRecord *record = nullptr;
+    // The same statement 1,000 times in one script.
+    ScriptRecord *longRecord = nullptr;
     bool ok = false;
 
     World() {
@@ -59,6 +64,19 @@ struct World {
         }
         record = script.get();
         owner->scripts.push_back(std::move(script));
+        auto longScript = std::make_unique<ScriptRecord>();
+        longScript->name = "bench_long";
+        for (int i = 0; i < kStatementsPerScript; ++i) {
+            longScript->source += kStatement;
+            longScript->source += '\n';
+        }
+        longScript->owner = owner;
+        if (CompileScript(longScript.get(), owner, &error, &position) == 0) {
+            std::fprintf(stderr, "bench_script: %s at %zu\n", error.c_str(), position);
+            return;
+        }
+        longRecord = longScript.get();
+        owner->scripts.push_back(std::move(longScript));
         // One run to check that the statement reaches the box.
         ok = RunScript(record, nullptr) == 1 && box->position.x == 1.0f &&
              box->position.y == 2.0f && box->position.z == 3.0f;
@@ -88,7 +106,8 @@ struct Lua {
     lua_State *state = luaL_newstate();
     int chunk = LUA_NOREF;
 
-    Lua() {
+    // The chunk runs the call `lines` times, one line each.
+    explicit Lua(int lines = 1) {
         if (state == nullptr) {
             return;
         }
@@ -99,7 +118,11 @@ struct Lua {
         lua_setfield(state, -2, "Set_Position");
         lua_setfield(state, -2, "Box");
         lua_setglobal(state, "Scenery");
-        if (luaL_loadstring(state, "Scenery.Box.Set_Position(1, 2, 3)") != LUA_OK) {
+        std::string source;
+        for (int i = 0; i < lines; ++i) {
+            source += "Scenery.Box.Set_Position(1, 2, 3)\n";
+        }
+        if (luaL_loadstring(state, source.c_str()) != LUA_OK) {
             std::fprintf(stderr, "bench_script: %s\n", lua_tostring(state, -1));
             return;
         }
@@ -134,6 +157,20 @@ void BM_ScriptStatement_vs_Lua(benchmark::State &state) {
         [&] { lua.Run(); });
 }
 BENCHMARK(BM_ScriptStatement_vs_Lua)->UseManualTime();
+
+// 1,000 statements in one script beside a 1,000-line Lua chunk.
+void BM_Script1000Statements_vs_Lua(benchmark::State &state) {
+    World &world = TheWorld();
+    Lua lua(kStatementsPerScript);
+    if (!world.ok || world.longRecord == nullptr || !lua.Ok()) {
+        state.SkipWithError("the script or its Lua twin could not be made");
+        return;
+    }
+    bench::SideBySide(
+        state, 1, [&] { benchmark::DoNotOptimize(RunScript(world.longRecord, nullptr)); },
+        [&] { lua.Run(); });
+}
+BENCHMARK(BM_Script1000Statements_vs_Lua)->UseManualTime();
 
 #else
 

@@ -6,10 +6,8 @@
 // table goes back to its first size, which gives the world of a fresh start again; when an input
 // changed the starting actors themselves (replaced, moved or given other children), the whole
 // world is made anew instead.
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "app/class_list.h"
@@ -50,19 +48,20 @@ void Check(const SystemActors &before) {
     }
 }
 
-// The world as start-up leaves it: the table and each actor's parent and children.
+// The world as start-up leaves it: the table, the ids it holds actors at, and each actor's parent
+// and children.
 struct Baseline {
     std::vector<Actor *> table;
+    std::vector<size_t> actorIds;
     std::vector<Actor *> parents;
     std::vector<std::vector<Actor *>> children;
 };
 
 Baseline g_baseline;
 bool g_ready = false;
-constexpr size_t kBlock = 512;
 
-// The set-up and reset walk the whole table; they are the harness, not the code under test, and
-// stay out of the coverage feedback (which would make them the slowest part of a run).
+// The set-up and reset are the harness, not the code under test, and stay out of the coverage
+// feedback (which would make them the slowest part of a run).
 #if defined(__clang__)
 #define HARNESS_ONLY __attribute__((no_sanitize("coverage")))
 #else
@@ -75,61 +74,38 @@ HARNESS_ONLY void MakeWorld() {
         std::abort();
     }
     g_baseline.table = ActorTable;
+    g_baseline.actorIds.clear();
     g_baseline.parents.assign(ActorTable.size(), nullptr);
     g_baseline.children.assign(ActorTable.size(), {});
     for (size_t id = 0; id < ActorTable.size(); ++id) {
         if (const Actor *actor = ActorTable[id]) {
+            g_baseline.actorIds.push_back(id);
             g_baseline.parents[id] = actor->parent;
             g_baseline.children[id] = actor->children;
         }
     }
 }
 
-// Whether the table's ids [first, first + count) hold what `expected` holds there (null past its
-// end), compared a block at a time.
-HARNESS_ONLY bool SameEntries(size_t first, size_t count, const std::vector<Actor *> &expected) {
-    static const std::vector<Actor *> kNulls(kBlock, nullptr);
-    const Actor *const *want = first < expected.size() ? expected.data() + first : kNulls.data();
-    if (first < expected.size() && first + count > expected.size()) {
-        return false; // a block straddling the end is compared entry by entry
-    }
-    return std::memcmp(ActorTable.data() + first, want, count * sizeof(Actor *)) == 0;
-}
-
 // Deletes every actor the start did not make; false when what is left is not the starting world.
 HARNESS_ONLY bool RemoveAddedActors() {
     const std::vector<Actor *> &table = g_baseline.table;
-    for (size_t first = 0; first < ActorTable.size(); first += kBlock) {
-        const size_t count = std::min(kBlock, ActorTable.size() - first);
-        if (SameEntries(first, count, table)) {
-            continue;
-        }
-        for (size_t id = std::max(first, kSystemIds); id < first + count; ++id) {
-            Actor *actor = ActorTable[id];
-            if (actor != nullptr && (id >= table.size() || actor != table[id])) {
-                DeleteActor(actor);
-                if (ActorTable[id] == actor) {
-                    return false;
-                }
+    for (size_t id = NextActorId(kSystemIds); id < ActorTable.size(); id = NextActorId(id + 1)) {
+        Actor *actor = ActorTable[id];
+        if (id >= table.size() || actor != table[id]) {
+            DeleteActor(actor);
+            if (ActorTable[id] == actor) {
+                return false;
             }
         }
     }
     if (ActorTable.size() < table.size()) {
         return false;
     }
-    for (size_t first = table.size(); first < ActorTable.size(); first += kBlock) {
-        if (!SameEntries(first, std::min(kBlock, ActorTable.size() - first), table)) {
-            return false;
-        }
-    }
     ActorTable.resize(table.size());
-    for (size_t id = 0; id < table.size(); ++id) {
+    for (size_t id : g_baseline.actorIds) {
         const Actor *actor = ActorTable[id];
-        if (actor != table[id]) {
-            return false;
-        }
-        if (actor != nullptr && (actor->parent != g_baseline.parents[id] ||
-                                 actor->children != g_baseline.children[id])) {
+        if (actor != table[id] || actor->parent != g_baseline.parents[id] ||
+            actor->children != g_baseline.children[id]) {
             return false;
         }
     }

@@ -205,7 +205,7 @@ bool SceneBuilder::Claim(Actor *actor) {
         return false;
     }
     ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
-    ActorTable[id] = actor;
+    SetActorTableEntry(id, actor);
     actor->actorId = nextId++;
     for (Actor *child : actor->children) {
         if (child != nullptr) {

@@ -45,7 +45,7 @@ bool MoveSampleActorId(Actor* actor, int32_t id) {
         return false;
     }
     ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
-    ActorTable[static_cast<size_t>(id)] = actor;
+    SetActorTableEntry(static_cast<size_t>(id), actor);
     actor->actorId = id;
     for (Actor* child : actor->children) {
         if (child != nullptr) child->parentId = id;

@@ -50,11 +50,10 @@ void ReportProgress() {
 
 // Sends "Load Fileobject" to the table's actors in [first, first + span).
 void SendLoadFileObject(uint32_t first, uint32_t span) {
-    const uint64_t end = std::min<uint64_t>(uint64_t{first} + span, ActorTable.size());
-    for (uint64_t id = first; id < end && id < ActorTable.size(); ++id) {
-        if (ActorTable[static_cast<size_t>(id)] != nullptr) {
-            SendCommand(static_cast<uint32_t>(id), kCmdLoadFileObject, ParamBlock());
-        }
+    const uint64_t end = uint64_t{first} + span;
+    for (size_t id = NextActorId(first); id < end && id < ActorTable.size();
+         id = NextActorId(id + 1)) {
+        SendCommand(static_cast<uint32_t>(id), kCmdLoadFileObject, ParamBlock());
     }
 }
 
@@ -93,9 +92,29 @@ class MadeActors {
 
 // Files of the old layout count actors that wrote no record, so they may end
 // after fewer records than their header gives: a file that ends exactly
-// where a record would begin is complete.
+// where a record would begin is complete. The current writer gives every
+// actor it counts a record, so a file of its version that ends early is cut
+// short and fails like any other short file.
 bool EndsAtRecordBoundary(Archive &archive) {
-    return !archive.Failed() && archive.BytesLeft() == 0;
+    return archive.Version() < kActorFileVersion && !archive.Failed() &&
+           archive.BytesLeft() == 0;
+}
+
+// Opens the file and reads its bytes into `bytes`, over which the archive
+// is then open: the records are read field by field, and from memory that
+// costs no call into the stream for each field. A file that cannot be read
+// whole is read as a stream again. False when the file cannot be opened.
+bool OpenForReading(Archive &archive, const std::string &fileName, std::vector<uint8_t> *bytes) {
+    if (!archive.Open(fileName, "rb")) {
+        return false;
+    }
+    const uint32_t size = archive.Size();
+    bytes->resize(size);
+    if (size != 0 && archive.Read(bytes->data(), size) == 1) {
+        archive.OpenMemory(bytes->data(), size);
+        return true;
+    }
+    return archive.Open(fileName, "rb");
 }
 
 } // namespace
@@ -170,7 +189,8 @@ int LoadActors(const std::string &fileName, uint32_t mode) {
     }
     system->state |= kActorOperational;
     Archive archive;
-    if (!archive.Open(fileName, "rb")) {
+    std::vector<uint8_t> bytes;
+    if (!OpenForReading(archive, fileName, &bytes)) {
         return SetActorSystemError(system, "Error - Loading Actors");
     }
     return LoadActorsFrom(archive, mode);
@@ -250,7 +270,8 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
 
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor) {
     Archive archive;
-    if (!archive.Open(fileName, "rb")) {
+    std::vector<uint8_t> bytes;
+    if (!OpenForReading(archive, fileName, &bytes)) {
         return 0;
     }
     return SerializeFileActors(archive, fileActor);

@@ -58,7 +58,9 @@ int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32
 
 // Reads a file back into the ids it records. 0 with the actor system's error
 // text ("Error - Loading Actors", "Serialize Error") on failure; the actors
-// it made before the failure are destroyed again.
+// it made before the failure are destroyed again. A file older than version
+// 70 may end after fewer records than it counts (its writer counted actors
+// that wrote nothing); a file of version 70 that does is refused as short.
 int LoadActors(const std::string &fileName, uint32_t mode);
 // The same over an archive open for reading, which it closes.
 int LoadActorsFrom(Archive &archive, uint32_t mode);

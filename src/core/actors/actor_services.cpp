@@ -369,12 +369,10 @@ uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
 
 int BroadcastCommand(uint32_t commandId, ParamBlock block) {
     ActorDeliveryScope delivery;
-    // Index and size are read again each step: a handler may create actors
-    // (growing and moving the table) or delete them.
-    for (size_t id = 0; id < ActorTable.size(); ++id) {
-        if (Actor *actor = ActorTable[id]) {
-            actor->HandleCommand(commandId, block);
-        }
+    // The next actor is looked up after each delivery: a handler may create
+    // actors (growing and moving the table) or delete them.
+    for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
+        ActorTable[id]->HandleCommand(commandId, block);
     }
     return 1;
 }
@@ -411,22 +409,33 @@ void PrecalculateAll() { SendCommand(0, kCmdPrecalculateRecursive, ParamBlock())
 uint32_t FindFreeActorIds(uint32_t count) {
     for (;;) {
         const uint64_t size = ActorTable.size();
-        uint64_t runStart = 0;
-        uint64_t runLength = 0;
-        for (uint64_t id = kFirstFreeActorId; id < size; ++id) {
-            if (ActorTable[id] != nullptr) {
-                runLength = 0;
-                continue;
-            }
-            if (runLength == 0) {
-                runStart = id;
-            }
-            if (++runLength > count) {
+        // The first run of free ids longer than count, else the free ids at
+        // the table's end (none: its length), found from actor to actor.
+        uint64_t candidate = kFirstFreeActorId;
+        while (candidate < size) {
+            const uint64_t taken = NextActorId(static_cast<size_t>(candidate));
+            if (taken >= size || taken - candidate > count) {
                 break;
             }
+            candidate = taken + 1;
         }
-        const uint64_t candidate =
-            runLength == 0 ? std::max<uint64_t>(size, kFirstFreeActorId) : runStart;
+        // The run must really be free. When it is not, actors were stored
+        // without SetActorTableEntry: every actor from the run on is noted
+        // and the search starts again.
+        const uint64_t runEnd = std::min<uint64_t>(candidate + count, size);
+        const auto slot = [](uint64_t id) {
+            return ActorTable.begin() + static_cast<std::ptrdiff_t>(id);
+        };
+        if (candidate < runEnd && std::any_of(slot(candidate), slot(runEnd), [](const Actor *a) {
+                return a != nullptr;
+            })) {
+            for (size_t id = static_cast<size_t>(candidate); id < size; ++id) {
+                if (Actor *actor = ActorTable[id]) {
+                    SetActorTableEntry(id, actor);
+                }
+            }
+            continue;
+        }
         // Ids past the limit are never handed out, and the table never
         // grows for them.
         if (candidate + (count > 0 ? count - 1 : 0) > kMaxActorId) {
@@ -440,7 +449,9 @@ uint32_t FindFreeActorIds(uint32_t count) {
         if (grown <= size) {
             return 0;
         }
+        // The run now ends inside the table, and the slots added are empty.
         GrowTable(static_cast<size_t>(grown));
+        return static_cast<uint32_t>(candidate);
     }
 }
 
@@ -496,7 +507,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
     if (classNumber == 0 && templateActor != nullptr) {
         actor->CopyFrom(*templateActor);
     }
-    ActorTable[static_cast<size_t>(id)] = actor;
+    SetActorTableEntry(static_cast<size_t>(id), actor);
 
     actor->actorId = id;
     actor->name = std::string(name);

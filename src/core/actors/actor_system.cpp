@@ -1,6 +1,7 @@
 #include "core/actors/actor_system.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 
@@ -19,6 +20,45 @@ std::vector<Actor *> ActorTable;
 namespace {
 
 ActorSystem *g_system = nullptr;
+
+// The ids NextActorId visits: a bit per id that may hold an actor, and a
+// summary bit per word of those bits that may be non-zero. They cover every
+// id the table can reach (the last id plus the growth CreateActor adds).
+constexpr size_t kNotedIds = size_t{kMaxActorId} + 1024;
+constexpr size_t kIdWords = (kNotedIds + 63) / 64;
+constexpr size_t kSummaryWords = (kIdWords + 63) / 64;
+uint64_t g_idBits[kIdWords] = {};
+uint64_t g_idSummary[kSummaryWords] = {};
+
+void ForgetActorIds() {
+    std::fill(std::begin(g_idBits), std::end(g_idBits), 0);
+    std::fill(std::begin(g_idSummary), std::end(g_idSummary), 0);
+}
+
+void ForgetActorId(size_t id) {
+    const size_t word = id / 64;
+    g_idBits[word] &= ~(uint64_t{1} << (id % 64));
+    if (g_idBits[word] == 0) {
+        g_idSummary[word / 64] &= ~(uint64_t{1} << (word % 64));
+    }
+}
+
+// The first word from `word` on whose bits may be non-zero; kIdWords when
+// there is none.
+size_t NextNotedWord(size_t word) {
+    size_t at = word / 64;
+    if (at >= kSummaryWords) {
+        return kIdWords;
+    }
+    uint64_t bits = g_idSummary[at] & (~uint64_t{0} << (word % 64));
+    while (bits == 0) {
+        if (++at >= kSummaryWords) {
+            return kIdWords;
+        }
+        bits = g_idSummary[at];
+    }
+    return at * 64 + static_cast<size_t>(std::countr_zero(bits));
+}
 
 // Process-wide raw references drop an actor that is being destroyed.
 void ForgetDestroyedActor(Actor *actor) {
@@ -83,7 +123,8 @@ ActorSystem::ActorSystem() {
     FirstNullActor()->name = "NULLACTOR(safe)";
 
     ActorTable.assign(kActorTableInitialSize, nullptr);
-    ActorTable[0] = this;
+    ForgetActorIds();
+    SetActorTableEntry(0, this);
 
     AddActorDestroyedHook(&ForgetDestroyedActor);
 }
@@ -183,6 +224,46 @@ Actor *ActorTableEntry(int32_t id) {
     return ActorTable[static_cast<size_t>(id)];
 }
 
+void SetActorTableEntry(size_t id, Actor *actor) {
+    ActorTable[id] = actor;
+    if (actor != nullptr && id < kNotedIds) {
+        g_idBits[id / 64] |= uint64_t{1} << (id % 64);
+        g_idSummary[id / 4096] |= uint64_t{1} << (id / 64 % 64);
+    }
+}
+
+size_t NextActorId(size_t from) {
+    const size_t size = ActorTable.size();
+    size_t word = from / 64;
+    uint64_t bits = word < kIdWords ? g_idBits[word] & (~uint64_t{0} << (from % 64)) : 0;
+    for (;;) {
+        while (bits != 0) {
+            const size_t id = word * 64 + static_cast<size_t>(std::countr_zero(bits));
+            bits &= bits - 1;
+            if (id >= size) {
+                return size;
+            }
+            if (ActorTable[id] != nullptr) {
+                return id;
+            }
+            ForgetActorId(id);
+        }
+        word = word + 1 < kIdWords ? NextNotedWord(word + 1) : kIdWords;
+        if (word >= kIdWords) {
+            break;
+        }
+        bits = g_idBits[word];
+    }
+    // A table grown past the noted ids (never by the factory) is walked slot
+    // by slot there.
+    for (size_t id = std::max(from, kNotedIds); id < size; ++id) {
+        if (ActorTable[id] != nullptr) {
+            return id;
+        }
+    }
+    return size;
+}
+
 Actor *GetActorById(uint32_t id) { return id < ActorTable.size() ? ActorTable[id] : nullptr; }
 
 int32_t GetActorClassId(uint32_t id) {
@@ -222,6 +303,7 @@ void ResetActorSystemForTests() {
     g_system = nullptr;
     ActorTable.clear();
     ActorTable.shrink_to_fit();
+    ForgetActorIds();
     FrameDelta = kInitialFrameDelta;
     FrameCounter = 0;
     RootTimeRecord()->ResetClock();

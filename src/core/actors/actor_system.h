@@ -161,6 +161,16 @@ class ActorSystem : public Actor {
 // The process-wide actor table, indexed by actor id; the system in entry 0.
 extern std::vector<Actor *> ActorTable;
 
+// Stores an actor in an existing slot of the table and notes its id for
+// NextActorId. Every store of an actor goes through here; a slot may be
+// emptied directly.
+void SetActorTableEntry(size_t id, Actor *actor);
+// The lowest id from `from` up whose slot holds an actor, or the table's
+// length when none does. It visits only the ids noted by SetActorTableEntry
+// (and forgets those found empty), so that a walk of the table's actors costs
+// what the actors cost, not what the table's length costs.
+size_t NextActorId(size_t from);
+
 // The live system, or null.
 ActorSystem *GetActorSystem();
 

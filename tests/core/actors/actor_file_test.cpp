@@ -481,6 +481,51 @@ TEST_F(ActorFileTest, ShortFileStopsWithSerializeErrorAndFreesWhatItMade) {
     EXPECT_EQ(UserActorCount(), fixed + 3);
 }
 
+TEST_F(ActorFileTest, AWrittenFileCutAtARecordBoundaryIsShortUnlessItIsOfAnOlderVersion) {
+    Plain("first", scenery, 3000);
+    Plain("second", GetActorById(3000), 3001);
+    Plain("third", scenery, 3002);
+    // Where each record ends: the files of the first k actors hold the same
+    // records as the whole one.
+    std::vector<size_t> boundaries;
+    for (uint32_t k = 0; k < 3; ++k) {
+        boundaries.push_back(Save(3000, 3000 + k).size());
+    }
+    const std::string whole = Save(3000, 3003);
+    ASSERT_EQ(WordAt(whole, 0), 70u);
+    ASSERT_EQ(boundaries.front(), size_t{kActorFileHeaderSize});
+    Restart();
+    const size_t fixed = UserActorCount();
+    for (size_t cut : boundaries) {
+        SCOPED_TRACE(cut);
+        Restart();
+        EXPECT_EQ(Load(whole.substr(0, cut)), 0);
+        EXPECT_STREQ(system->errorText, "Serialize Error");
+        EXPECT_EQ(UserActorCount(), fixed);
+        Actor *container = Plain("F", scenery, 3500);
+        EXPECT_EQ(LoadInto(whole.substr(0, cut), container), 0);
+        EXPECT_EQ(std::tuple(UserActorCount(), container->children.size()),
+                  std::tuple(fixed + 1, size_t{0}));
+    }
+
+    // An older file may end where the record of an actor that wrote nothing
+    // would have begun: it loads the records it holds.
+    std::string older = whole;
+    const uint32_t version = 69;
+    std::memcpy(older.data(), &version, 4);
+    for (size_t k = 1; k < boundaries.size(); ++k) {
+        SCOPED_TRACE(k);
+        Restart();
+        ASSERT_EQ(Load(older.substr(0, boundaries[k])), 1) << system->errorText;
+        EXPECT_EQ(UserActorCount(), fixed + k);
+        EXPECT_EQ(GetActorById(3000)->name, "first");
+    }
+    Restart();
+    ASSERT_EQ(Load(whole), 1) << system->errorText;
+    EXPECT_EQ(std::tuple(UserActorCount(), GetActorById(3001)->parent),
+              std::tuple(fixed + 3, GetActorById(3000)));
+}
+
 TEST_F(ActorFileTest, CountsThatCannotFitTheFileAreRefused) {
     FileBytes f;
     f.Header(70, 1, 3000, 1);

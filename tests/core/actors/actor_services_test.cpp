@@ -448,6 +448,37 @@ TEST_F(ActorServicesTest, BroadcastReachesActorsMadeOnTheWay) {
     EXPECT_EQ(Trace(TakeLog()), (std::vector<std::string>{"maker 500", "made 500"}));
 }
 
+TEST_F(ActorServicesTest, WalksGoFromActorToActor) {
+    WorldRecorder *low = Make("low");
+    Actor *middle = CreateActor(kRecorderClass, "middle", nullptr, scenery, 250000, false);
+    Actor *high = CreateActor(kRecorderClass, "high", nullptr, scenery, 500000, false);
+    ASSERT_TRUE(low && middle && high);
+    const auto id = [](const Actor *a) { return static_cast<size_t>(a->actorId); };
+    EXPECT_EQ(std::tuple(NextActorId(0), NextActorId(id(low) + 1), NextActorId(250001),
+                         NextActorId(500001)),
+              std::tuple(size_t{0}, size_t{250000}, size_t{500000}, ActorTable.size()));
+    // An emptied slot is passed over, and the broadcast visits what is left.
+    ASSERT_EQ(DeleteActor(middle), 1);
+    EXPECT_EQ(NextActorId(id(low) + 1), size_t{500000});
+    TakeLog();
+    EXPECT_EQ(BroadcastCommand(500, ParamBlock()), 1);
+    EXPECT_EQ(Names(TakeLog(), 500), (std::vector<std::string>{"low", "high"}));
+
+    // An actor stored straight into its slot is never handed out over.
+    WorldRecorder raw;
+    raw.actorId = static_cast<int32_t>(id(low) + 1);
+    ActorTable[id(low) + 1] = &raw;
+    EXPECT_EQ(FindFreeActorIds(1), id(low) + 2);
+    EXPECT_EQ(NextActorId(id(low) + 1), id(low) + 1);
+    ActorTable[id(low) + 1] = nullptr;
+    EXPECT_EQ(FindFreeActorIds(1), id(low) + 1);
+    // Walks end at the table's end, wherever the actors were.
+    ActorTable.resize(id(low) + 1);
+    EXPECT_EQ(NextActorId(id(low) + 1), ActorTable.size());
+    ActorTable.resize(501023, nullptr);
+    ActorTable[500000] = high;
+}
+
 TEST_F(ActorServicesTest, TreeQueries) {
     Actor *inventory = GetActorById(16);
     EXPECT_EQ(FindChildByName(global, "Inventory"), inventory);
