@@ -347,6 +347,8 @@ private:
     void RebuildSidePlanes();
     // Takes the instance out of its bucket list, keeping the others.
     void UnlinkDrawInstance(DrawInstance* instance);
+    // Orders a sorted bucket's list farthest first, equal keys as they came.
+    void SortDrawBucket(DrawBucket& bucket);
     void FreeDrawInstance(DrawInstance* instance);
     void SelectLocalLights(DrawInstance* instance);
 

@@ -1,6 +1,7 @@
 // Draw instances, the 32 draw buckets, the 3D pass and the frame pair.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "library/display.h"
@@ -27,6 +28,55 @@ const SubsetSettings *SettingsOf(const DrawInstance *instance) {
         return nullptr;
     }
     return &instance->mesh->subsetSettings[instance->subset];
+}
+
+// The key a sorted bucket orders by; a key that is not a number sorts last.
+float OrderKey(const DrawInstance *instance) {
+    const float key = instance->sortKey;
+    return std::isnan(key) ? -std::numeric_limits<float>::infinity() : key;
+}
+
+// Whether a sorted bucket draws a before b: the larger key first.
+bool DrawnBefore(const DrawInstance *a, const DrawInstance *b) { return OrderKey(a) > OrderKey(b); }
+
+void PushFront(DrawBucket &bucket, DrawInstance *instance) {
+    instance->previous = nullptr;
+    instance->next = bucket.head;
+    if (bucket.head != nullptr) {
+        bucket.head->previous = instance;
+    } else {
+        bucket.tail = instance;
+    }
+    bucket.head = instance;
+}
+
+void Append(DrawBucket &bucket, DrawInstance *instance) {
+    instance->next = nullptr;
+    instance->previous = bucket.tail;
+    if (bucket.tail != nullptr) {
+        bucket.tail->next = instance;
+    } else {
+        bucket.head = instance;
+    }
+    bucket.tail = instance;
+}
+
+// Takes the head out of the bucket's list; null when the list is empty.
+DrawInstance *PopFront(DrawBucket &bucket) {
+    DrawInstance *instance = bucket.head;
+    if (instance == nullptr) {
+        return nullptr;
+    }
+    bucket.head = instance->next;
+    if (bucket.head != nullptr) {
+        bucket.head->previous = nullptr;
+    } else {
+        bucket.tail = nullptr;
+    }
+    instance->next = nullptr;
+    instance->previous = nullptr;
+    instance->bucket = kNotInBucket;
+    return instance;
 }
 
 } // namespace
@@ -77,6 +127,7 @@ void ResourceLibrary::SetUpDrawBuckets() {
     }
     for (DrawInstance *instance : render_.instances) {
         instance->next = nullptr;
+        instance->previous = nullptr;
         instance->bucket = kNotInBucket;
         instance->queued = 0;
     }
@@ -137,6 +188,7 @@ DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subse
     instance->world = world;
     instance->userWord = userWord;
     instance->sortBias = sortBias;
+    instance->listIndex = render_.instances.size();
     render_.instances.push_back(instance);
     const uint32_t mask = MaskOf(instance);
     for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
@@ -152,27 +204,39 @@ DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subse
 void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
     const uint32_t b = instance->bucket;
     instance->bucket = kNotInBucket;
-    if (b >= kDrawBucketCount) {
-        instance->next = nullptr;
-        return;
-    }
-    DrawBucket &bucket = render_.buckets[b];
-    DrawInstance *previous = nullptr;
-    for (DrawInstance *at = bucket.head; at != nullptr; previous = at, at = at->next) {
-        if (at != instance) {
-            continue;
-        }
-        if (previous == nullptr) {
-            bucket.head = at->next;
+    if (b < kDrawBucketCount) {
+        DrawBucket &bucket = render_.buckets[b];
+        if (instance->previous != nullptr) {
+            instance->previous->next = instance->next;
         } else {
-            previous->next = at->next;
+            bucket.head = instance->next;
         }
-        if (bucket.tail == instance) {
-            bucket.tail = previous;
+        if (instance->next != nullptr) {
+            instance->next->previous = instance->previous;
+        } else {
+            bucket.tail = instance->previous;
         }
-        break;
     }
     instance->next = nullptr;
+    instance->previous = nullptr;
+}
+
+void ResourceLibrary::SortDrawBucket(DrawBucket &bucket) {
+    // A stable sort: equal keys keep the order they came in, as they would
+    // had each been put in its place on arrival.
+    std::vector<DrawInstance *> &list = render_.sortScratch;
+    list.clear();
+    for (DrawInstance *at = bucket.head; at != nullptr; at = at->next) {
+        list.push_back(at);
+    }
+    std::stable_sort(list.begin(), list.end(), DrawnBefore);
+    bucket.head = nullptr;
+    bucket.tail = nullptr;
+    for (DrawInstance *instance : list) {
+        Append(bucket, instance);
+    }
+    list.clear();
+    bucket.unsorted = 0;
 }
 
 void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
@@ -186,8 +250,14 @@ void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
             }
         }
     }
+    // The last instance of the list takes its place.
     auto &all = render_.instances;
-    all.erase(std::remove(all.begin(), all.end(), instance), all.end());
+    const size_t at = instance->listIndex;
+    if (at < all.size() && all[at] == instance) {
+        all[at] = all.back();
+        all[at]->listIndex = at;
+        all.pop_back();
+    }
     delete instance;
 }
 
@@ -255,41 +325,20 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
     DrawBucket &bucket = render_.buckets[b];
     switch (bucket.insertMode) {
     case 0:
-        instance->next = bucket.head;
-        bucket.head = instance;
-        if (bucket.tail == nullptr) {
-            bucket.tail = instance;
-        }
+        PushFront(bucket, instance);
         break;
     case 1:
-        if (bucket.head == nullptr) {
-            bucket.head = instance;
-        } else {
-            bucket.tail->next = instance;
-        }
-        bucket.tail = instance;
+        Append(bucket, instance);
         break;
     case 2:
-    case 3: {
-        // Before the first smaller key: farthest first, equal keys in
-        // queueing order.
-        DrawInstance *previous = nullptr;
-        DrawInstance *at = bucket.head;
-        while (at != nullptr && !(at->sortKey < instance->sortKey)) {
-            previous = at;
-            at = at->next;
+    case 3:
+        // Farthest first, equal keys in queueing order: the list is sorted
+        // before the pass takes from it.
+        if (bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) {
+            bucket.unsorted = 1;
         }
-        instance->next = at;
-        if (previous == nullptr) {
-            bucket.head = instance;
-        } else {
-            previous->next = instance;
-        }
-        if (at == nullptr) {
-            bucket.tail = instance;
-        }
+        Append(bucket, instance);
         break;
-    }
     default:
         instance->queued = 0;
         return false;
@@ -377,14 +426,13 @@ void ResourceLibrary::DrawScene() {
             bucket.beginCallback(b);
         }
         // The instance being drawn leaves the list first, so that the list
-        // stays whole for anything destroyed meanwhile.
-        while (DrawInstance *instance = bucket.head) {
-            bucket.head = instance->next;
-            if (bucket.head == nullptr) {
-                bucket.tail = nullptr;
+        // stays whole for anything destroyed meanwhile. Instances queued
+        // into a sorted bucket meanwhile take their place before the next.
+        while (bucket.head != nullptr) {
+            if (bucket.unsorted) {
+                SortDrawBucket(bucket);
             }
-            instance->next = nullptr;
-            instance->bucket = kNotInBucket;
+            DrawInstance *instance = PopFront(bucket);
 
             if (!bucket.skipLights) {
                 SelectLocalLights(instance);
@@ -410,8 +458,18 @@ void ResourceLibrary::DrawScene() {
         if (bucket.endCallback != nullptr) {
             bucket.endCallback(b);
         }
+        // The list ends with its bucket: what the end callback linked here
+        // is dropped and stays queued until the buckets are set up again.
+        for (DrawInstance *left = bucket.head; left != nullptr;) {
+            DrawInstance *next = left->next;
+            left->next = nullptr;
+            left->previous = nullptr;
+            left->bucket = kNotInBucket;
+            left = next;
+        }
         bucket.head = nullptr;
         bucket.tail = nullptr;
+        bucket.unsorted = 0;
     }
     render_.drawingScene = false;
 

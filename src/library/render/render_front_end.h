@@ -7,6 +7,7 @@
 // declared here. Main thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -54,7 +55,9 @@ struct DrawInstance {
     ShadowVolume *shadowVolume = nullptr;
 
     // Bookkeeping of the bucket lists.
-    uint32_t bucket = kNotInBucket; // list it is linked into
+    uint32_t bucket = kNotInBucket;     // list it is linked into
+    DrawInstance *previous = nullptr;   // the one before it in that list
+    size_t listIndex = 0;               // its place in the library's instance list
     // Destroyed while the scene was drawn: unlinked, never drawn, relinked or
     // called back again; freed when DrawScene ends.
     uint32_t destroyed = 0;
@@ -76,6 +79,10 @@ struct DrawBucket {
     uint32_t skipMaterial = 0;
     uint32_t skipDraw = 0;
     uint32_t spareFlag = 0;
+    // A sorted bucket appends as it is given instances and sorts its list
+    // before the pass takes the next one out; set while an instance that
+    // goes before its predecessor waits there.
+    uint32_t unsorted = 0;
 };
 
 // Named alpha-blend and state settings a material chooses by index.
@@ -127,6 +134,7 @@ struct RenderFrontEnd {
     bool drawingScene = false;
     std::vector<DrawInstance *> instances;          // every live instance
     std::vector<DrawInstance *> destroyedInScene;   // freed when DrawScene ends
+    std::vector<DrawInstance *> sortScratch;        // a sorted bucket's list while it sorts
     std::vector<LocalLightSphere> lightScratch;
 
     // --- materials ---
