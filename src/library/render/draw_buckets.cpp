@@ -1,5 +1,7 @@
 // Draw instances, the 32 draw buckets, the 3D pass and the frame pair.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -30,14 +32,71 @@ const SubsetSettings *SettingsOf(const DrawInstance *instance) {
     return &instance->mesh->subsetSettings[instance->subset];
 }
 
-// The key a sorted bucket orders by; a key that is not a number sorts last.
-float OrderKey(const DrawInstance *instance) {
-    const float key = instance->sortKey;
-    return std::isnan(key) ? -std::numeric_limits<float>::infinity() : key;
+// The place of the instance's key in a sorted bucket: the larger key first,
+// equal keys (-0 and +0 too) alike, a key that is not a number last.
+uint32_t SortRank(const DrawInstance *instance) {
+    float key = instance->sortKey;
+    if (std::isnan(key)) {
+        key = -std::numeric_limits<float>::infinity();
+    } else if (key == 0.0f) {
+        key = 0.0f;
+    }
+    const uint32_t bits = std::bit_cast<uint32_t>(key);
+    // Larger floats give larger words, then the word is turned round.
+    const uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+    return ~ascending;
 }
 
-// Whether a sorted bucket draws a before b: the larger key first.
-bool DrawnBefore(const DrawInstance *a, const DrawInstance *b) { return OrderKey(a) > OrderKey(b); }
+// Whether a sorted bucket draws a before b.
+bool DrawnBefore(const DrawInstance *a, const DrawInstance *b) { return SortRank(a) < SortRank(b); }
+
+// Orders the entries by rank, equal ranks as they came: a radix sort of
+// three 11-bit digits, or a merge sort for short lists. `spare` is the
+// second buffer.
+void SortByRank(std::vector<DrawSortEntry> &list, std::vector<DrawSortEntry> &spare) {
+    constexpr size_t kShortList = 256;
+    if (list.size() < kShortList) {
+        std::stable_sort(
+            list.begin(), list.end(),
+            [](const DrawSortEntry &a, const DrawSortEntry &b) { return a.rank < b.rank; });
+        return;
+    }
+    constexpr uint32_t kDigitBits = 11;
+    constexpr uint32_t kDigits = 3;
+    constexpr uint32_t kRadix = 1u << kDigitBits;
+    std::array<std::array<size_t, kRadix>, kDigits> counts{};
+    for (const DrawSortEntry &entry : list) {
+        for (uint32_t d = 0; d < kDigits; ++d) {
+            ++counts[d][(entry.rank >> (d * kDigitBits)) & (kRadix - 1)];
+        }
+    }
+    spare.resize(list.size());
+    for (uint32_t d = 0; d < kDigits; ++d) {
+        const uint32_t shift = d * kDigitBits;
+        std::array<size_t, kRadix> &at = counts[d];
+        // A digit every entry shares leaves the order as it is.
+        if (at[(list[0].rank >> shift) & (kRadix - 1)] == list.size()) {
+            continue;
+        }
+        size_t start = 0;
+        for (size_t &count : at) {
+            const size_t n = count;
+            count = start;
+            start += n;
+        }
+        for (const DrawSortEntry &entry : list) {
+            spare[at[(entry.rank >> shift) & (kRadix - 1)]++] = entry;
+        }
+        list.swap(spare);
+    }
+}
+
+// Asks for the instance's list bookkeeping ahead of its use.
+void Fetch(const DrawInstance *instance) { __builtin_prefetch(instance, 1); }
+
+// How many places ahead of the pass the instances of a sorted list are
+// fetched: walking a large list in key order goes all over memory.
+constexpr size_t kFetchAhead = 16;
 
 void PushFront(DrawBucket &bucket, DrawInstance *instance) {
     instance->previous = nullptr;
@@ -224,18 +283,21 @@ void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
 void ResourceLibrary::SortDrawBucket(DrawBucket &bucket) {
     // A stable sort: equal keys keep the order they came in, as they would
     // had each been put in its place on arrival.
-    std::vector<DrawInstance *> &list = render_.sortScratch;
+    // The keys sort beside their instances, which stay where they are.
+    std::vector<DrawSortEntry> &list = render_.sortScratch;
     list.clear();
     for (DrawInstance *at = bucket.head; at != nullptr; at = at->next) {
-        list.push_back(at);
+        list.push_back({SortRank(at), at});
     }
-    std::stable_sort(list.begin(), list.end(), DrawnBefore);
+    SortByRank(list, render_.sortSpare);
     bucket.head = nullptr;
     bucket.tail = nullptr;
-    for (DrawInstance *instance : list) {
-        Append(bucket, instance);
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i + kFetchAhead < list.size()) {
+            Fetch(list[i + kFetchAhead].instance);
+        }
+        Append(bucket, list[i].instance);
     }
-    list.clear();
     bucket.unsorted = 0;
 }
 
@@ -428,10 +490,18 @@ void ResourceLibrary::DrawScene() {
         // The instance being drawn leaves the list first, so that the list
         // stays whole for anything destroyed meanwhile. Instances queued
         // into a sorted bucket meanwhile take their place before the next.
+        render_.sortScratch.clear();
+        size_t taken = 0; // instances taken since the list was last sorted
         while (bucket.head != nullptr) {
             if (bucket.unsorted) {
                 SortDrawBucket(bucket);
+                taken = 0;
             }
+            // Only a hint: an entry may have been destroyed meanwhile.
+            if (taken + kFetchAhead < render_.sortScratch.size()) {
+                Fetch(render_.sortScratch[taken + kFetchAhead].instance);
+            }
+            ++taken;
             DrawInstance *instance = PopFront(bucket);
 
             if (!bucket.skipLights) {

@@ -178,7 +178,8 @@ void PlaceOnArrival(std::vector<DrawInstance *> &list, DrawInstance *instance) {
 
 TEST_F(DrawBucketTest, SortedBucketDrawsAsIfEachWerePlacedOnArrival) {
     // Keys from few depths and biases, so that many are equal; a third of
-    // the instances reach bucket 7 from bucket 0, during the pass.
+    // the instances reach bucket 7 from bucket 0, during the pass. The list
+    // is long enough for the radix sort.
     std::mt19937 random(20261208u);
     auto sortedOnly = MakeMaterial(0, 1u << 7);
     auto throughFront = MakeMaterial(0, 1u | (1u << 7));
@@ -189,7 +190,8 @@ TEST_F(DrawBucketTest, SortedBucketDrawsAsIfEachWerePlacedOnArrival) {
     std::vector<DrawInstance *> latecomers;
     for (uint32_t i = 0; i < kCount + kLate; ++i) {
         worlds[i] = Translation(0.0f, 0.0f, 100.0f + 10.0f * float(random() % 40));
-        const float bias = random() % 4 == 0 ? float(random() % 30) : 0.0f;
+        // Biases take some keys below zero.
+        const float bias = random() % 4 == 0 ? 20.0f * float(int(random() % 61) - 30) : 0.0f;
         const bool late = i >= kCount;
         MaterialItem *material = i % 3 == 0 && !late ? throughFront.get() : sortedOnly.get();
         (late ? latecomers : queued).push_back(Make(material, &worlds[i], i + 1, bias));
