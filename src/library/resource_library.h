@@ -290,6 +290,7 @@ public:
     // keeps the default), built; null when it cannot be built.
     FontItem* CreateFontItem(const char* face, uint32_t size, const char* characterSet);
     // The font of text queued from now on; null selects the default font.
+    // A font that is not loaded is built first; a loaded one is kept as it is.
     void SetCurrentFont(FontItem* font);
     FontItem* GetCurrentFont();
     // Queues a text line (depth 0, or the given depth) in the current font.
@@ -346,6 +347,8 @@ private:
     void RebuildSidePlanes();
     // Takes the instance out of its bucket list, keeping the others.
     void UnlinkDrawInstance(DrawInstance* instance);
+    // Orders a sorted bucket's list farthest first, equal keys as they came.
+    void SortDrawBucket(DrawBucket& bucket);
     void FreeDrawInstance(DrawInstance* instance);
     void SelectLocalLights(DrawInstance* instance);
 

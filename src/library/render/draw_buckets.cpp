@@ -1,6 +1,9 @@
 // Draw instances, the 32 draw buckets, the 3D pass and the frame pair.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "library/display.h"
@@ -27,6 +30,112 @@ const SubsetSettings *SettingsOf(const DrawInstance *instance) {
         return nullptr;
     }
     return &instance->mesh->subsetSettings[instance->subset];
+}
+
+// The place of the instance's key in a sorted bucket: the larger key first,
+// equal keys (-0 and +0 too) alike, a key that is not a number last.
+uint32_t SortRank(const DrawInstance *instance) {
+    float key = instance->sortKey;
+    if (std::isnan(key)) {
+        key = -std::numeric_limits<float>::infinity();
+    } else if (key == 0.0f) {
+        key = 0.0f;
+    }
+    const uint32_t bits = std::bit_cast<uint32_t>(key);
+    // Larger floats give larger words, then the word is turned round.
+    const uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+    return ~ascending;
+}
+
+// Whether a sorted bucket draws a before b.
+bool DrawnBefore(const DrawInstance *a, const DrawInstance *b) { return SortRank(a) < SortRank(b); }
+
+// Orders the entries by rank, equal ranks as they came: a radix sort of
+// three 11-bit digits, or a merge sort for short lists. `spare` is the
+// second buffer.
+void SortByRank(std::vector<DrawSortEntry> &list, std::vector<DrawSortEntry> &spare) {
+    constexpr size_t kShortList = 256;
+    if (list.size() < kShortList) {
+        std::stable_sort(
+            list.begin(), list.end(),
+            [](const DrawSortEntry &a, const DrawSortEntry &b) { return a.rank < b.rank; });
+        return;
+    }
+    constexpr uint32_t kDigitBits = 11;
+    constexpr uint32_t kDigits = 3;
+    constexpr uint32_t kRadix = 1u << kDigitBits;
+    std::array<std::array<size_t, kRadix>, kDigits> counts{};
+    for (const DrawSortEntry &entry : list) {
+        for (uint32_t d = 0; d < kDigits; ++d) {
+            ++counts[d][(entry.rank >> (d * kDigitBits)) & (kRadix - 1)];
+        }
+    }
+    spare.resize(list.size());
+    for (uint32_t d = 0; d < kDigits; ++d) {
+        const uint32_t shift = d * kDigitBits;
+        std::array<size_t, kRadix> &at = counts[d];
+        // A digit every entry shares leaves the order as it is.
+        if (at[(list[0].rank >> shift) & (kRadix - 1)] == list.size()) {
+            continue;
+        }
+        size_t start = 0;
+        for (size_t &count : at) {
+            const size_t n = count;
+            count = start;
+            start += n;
+        }
+        for (const DrawSortEntry &entry : list) {
+            spare[at[(entry.rank >> shift) & (kRadix - 1)]++] = entry;
+        }
+        list.swap(spare);
+    }
+}
+
+// Asks for the instance's list bookkeeping ahead of its use.
+void Fetch(const DrawInstance *instance) { __builtin_prefetch(instance, 1); }
+
+// How many places ahead of the pass the instances of a sorted list are
+// fetched: walking a large list in key order goes all over memory.
+constexpr size_t kFetchAhead = 16;
+
+void PushFront(DrawBucket &bucket, DrawInstance *instance) {
+    instance->previous = nullptr;
+    instance->next = bucket.head;
+    if (bucket.head != nullptr) {
+        bucket.head->previous = instance;
+    } else {
+        bucket.tail = instance;
+    }
+    bucket.head = instance;
+}
+
+void Append(DrawBucket &bucket, DrawInstance *instance) {
+    instance->next = nullptr;
+    instance->previous = bucket.tail;
+    if (bucket.tail != nullptr) {
+        bucket.tail->next = instance;
+    } else {
+        bucket.head = instance;
+    }
+    bucket.tail = instance;
+}
+
+// Takes the head out of the bucket's list; null when the list is empty.
+DrawInstance *PopFront(DrawBucket &bucket) {
+    DrawInstance *instance = bucket.head;
+    if (instance == nullptr) {
+        return nullptr;
+    }
+    bucket.head = instance->next;
+    if (bucket.head != nullptr) {
+        bucket.head->previous = nullptr;
+    } else {
+        bucket.tail = nullptr;
+    }
+    instance->next = nullptr;
+    instance->previous = nullptr;
+    instance->bucket = kNotInBucket;
+    return instance;
 }
 
 } // namespace
@@ -77,6 +186,7 @@ void ResourceLibrary::SetUpDrawBuckets() {
     }
     for (DrawInstance *instance : render_.instances) {
         instance->next = nullptr;
+        instance->previous = nullptr;
         instance->bucket = kNotInBucket;
         instance->queued = 0;
     }
@@ -137,6 +247,7 @@ DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subse
     instance->world = world;
     instance->userWord = userWord;
     instance->sortBias = sortBias;
+    instance->listIndex = render_.instances.size();
     render_.instances.push_back(instance);
     const uint32_t mask = MaskOf(instance);
     for (uint32_t b = 0; b < kDrawBucketCount; ++b) {
@@ -152,27 +263,42 @@ DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subse
 void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
     const uint32_t b = instance->bucket;
     instance->bucket = kNotInBucket;
-    if (b >= kDrawBucketCount) {
-        instance->next = nullptr;
-        return;
-    }
-    DrawBucket &bucket = render_.buckets[b];
-    DrawInstance *previous = nullptr;
-    for (DrawInstance *at = bucket.head; at != nullptr; previous = at, at = at->next) {
-        if (at != instance) {
-            continue;
-        }
-        if (previous == nullptr) {
-            bucket.head = at->next;
+    if (b < kDrawBucketCount) {
+        DrawBucket &bucket = render_.buckets[b];
+        if (instance->previous != nullptr) {
+            instance->previous->next = instance->next;
         } else {
-            previous->next = at->next;
+            bucket.head = instance->next;
         }
-        if (bucket.tail == instance) {
-            bucket.tail = previous;
+        if (instance->next != nullptr) {
+            instance->next->previous = instance->previous;
+        } else {
+            bucket.tail = instance->previous;
         }
-        break;
     }
     instance->next = nullptr;
+    instance->previous = nullptr;
+}
+
+void ResourceLibrary::SortDrawBucket(DrawBucket &bucket) {
+    // A stable sort: equal keys keep the order they came in, as they would
+    // had each been put in its place on arrival.
+    // The keys sort beside their instances, which stay where they are.
+    std::vector<DrawSortEntry> &list = render_.sortScratch;
+    list.clear();
+    for (DrawInstance *at = bucket.head; at != nullptr; at = at->next) {
+        list.push_back({SortRank(at), at});
+    }
+    SortByRank(list, render_.sortSpare);
+    bucket.head = nullptr;
+    bucket.tail = nullptr;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i + kFetchAhead < list.size()) {
+            Fetch(list[i + kFetchAhead].instance);
+        }
+        Append(bucket, list[i].instance);
+    }
+    bucket.unsorted = 0;
 }
 
 void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
@@ -186,8 +312,14 @@ void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
             }
         }
     }
+    // The last instance of the list takes its place.
     auto &all = render_.instances;
-    all.erase(std::remove(all.begin(), all.end(), instance), all.end());
+    const size_t at = instance->listIndex;
+    if (at < all.size() && all[at] == instance) {
+        all[at] = all.back();
+        all[at]->listIndex = at;
+        all.pop_back();
+    }
     delete instance;
 }
 
@@ -255,41 +387,20 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
     DrawBucket &bucket = render_.buckets[b];
     switch (bucket.insertMode) {
     case 0:
-        instance->next = bucket.head;
-        bucket.head = instance;
-        if (bucket.tail == nullptr) {
-            bucket.tail = instance;
-        }
+        PushFront(bucket, instance);
         break;
     case 1:
-        if (bucket.head == nullptr) {
-            bucket.head = instance;
-        } else {
-            bucket.tail->next = instance;
-        }
-        bucket.tail = instance;
+        Append(bucket, instance);
         break;
     case 2:
-    case 3: {
-        // Before the first smaller key: farthest first, equal keys in
-        // queueing order.
-        DrawInstance *previous = nullptr;
-        DrawInstance *at = bucket.head;
-        while (at != nullptr && !(at->sortKey < instance->sortKey)) {
-            previous = at;
-            at = at->next;
+    case 3:
+        // Farthest first, equal keys in queueing order: the list is sorted
+        // before the pass takes from it.
+        if (bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) {
+            bucket.unsorted = 1;
         }
-        instance->next = at;
-        if (previous == nullptr) {
-            bucket.head = instance;
-        } else {
-            previous->next = instance;
-        }
-        if (at == nullptr) {
-            bucket.tail = instance;
-        }
+        Append(bucket, instance);
         break;
-    }
     default:
         instance->queued = 0;
         return false;
@@ -377,14 +488,21 @@ void ResourceLibrary::DrawScene() {
             bucket.beginCallback(b);
         }
         // The instance being drawn leaves the list first, so that the list
-        // stays whole for anything destroyed meanwhile.
-        while (DrawInstance *instance = bucket.head) {
-            bucket.head = instance->next;
-            if (bucket.head == nullptr) {
-                bucket.tail = nullptr;
+        // stays whole for anything destroyed meanwhile. Instances queued
+        // into a sorted bucket meanwhile take their place before the next.
+        render_.sortScratch.clear();
+        size_t taken = 0; // instances taken since the list was last sorted
+        while (bucket.head != nullptr) {
+            if (bucket.unsorted) {
+                SortDrawBucket(bucket);
+                taken = 0;
             }
-            instance->next = nullptr;
-            instance->bucket = kNotInBucket;
+            // Only a hint: an entry may have been destroyed meanwhile.
+            if (taken + kFetchAhead < render_.sortScratch.size()) {
+                Fetch(render_.sortScratch[taken + kFetchAhead].instance);
+            }
+            ++taken;
+            DrawInstance *instance = PopFront(bucket);
 
             if (!bucket.skipLights) {
                 SelectLocalLights(instance);
@@ -410,8 +528,18 @@ void ResourceLibrary::DrawScene() {
         if (bucket.endCallback != nullptr) {
             bucket.endCallback(b);
         }
+        // The list ends with its bucket: what the end callback linked here
+        // is dropped and stays queued until the buckets are set up again.
+        for (DrawInstance *left = bucket.head; left != nullptr;) {
+            DrawInstance *next = left->next;
+            left->next = nullptr;
+            left->previous = nullptr;
+            left->bucket = kNotInBucket;
+            left = next;
+        }
         bucket.head = nullptr;
         bucket.tail = nullptr;
+        bucket.unsorted = 0;
     }
     render_.drawingScene = false;
 

@@ -9,7 +9,11 @@
 
 namespace {
 
+// The font is built once and kept while the item is loaded.
 int LoadFontItem(LibraryItem &item) {
+    if (item.loaded != 0) {
+        return 1;
+    }
     ResourceLibrary *library = GetLibrary();
     if (library == nullptr) {
         return 0;
@@ -21,8 +25,12 @@ int LoadFontItem(LibraryItem &item) {
     return built;
 }
 
-// The font stays built: it is released with its item.
-int ReleaseFontItem(LibraryItem & /*item*/) { return 1; }
+// The font stays built, for the texts that still name the item, until the
+// item goes; the next Load builds it again.
+int ReleaseFontItem(LibraryItem &item) {
+    item.loaded = 0;
+    return 1;
+}
 
 void CreateDefaultFont() {
     ResourceLibrary *library = GetLibrary();

@@ -6,8 +6,9 @@
 
 class FontItem;
 
-// Registers the font item's Load (builds its font) and Release (keeps it),
-// and the device set-up step that makes the default font.
+// Registers the font item's Load (builds its font once) and Release (keeps
+// the font, and the next Load builds it again), and the device set-up step
+// that makes the default font.
 void RegisterFontServices();
 
 // The default font made by the device set-up; null before it.

@@ -7,6 +7,7 @@
 // declared here. Main thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,17 +33,26 @@ using DrawBucketCallback = void (*)(uint32_t bucket);
 
 // One drawable mesh subset of an actor.
 struct DrawInstance {
-    DrawInstance *next = nullptr; // link in its bucket list
+    // Bookkeeping of the bucket lists first: sorting and the pass go through
+    // these of every instance, in one cache line with the sort key, the
+    // material and the world.
+    DrawInstance *next = nullptr;     // link in its bucket list
+    DrawInstance *previous = nullptr; // the one before it there
+    uint32_t bucket = kNotInBucket;   // list it is linked into
+    uint32_t queued = 0;              // set while linked into a bucket this frame
+    // Destroyed while the scene was drawn: unlinked, never drawn, relinked or
+    // called back again; freed when DrawScene ends.
+    uint32_t destroyed = 0;
     uint32_t spare0 = 0;
     MeshItem *mesh = nullptr;
     uint32_t subset = 0;
+    float sortKey = 0.0f; // view depth of the sphere centre + bias
     MaterialItem *material = nullptr; // its bucket mask chooses the buckets
     const Matrix *world = nullptr;    // the owner's, not owned
     uint32_t userWord = 0;
     uint32_t spare1 = 1;
     float alpha = 1.0f;     // opacity of this frame
     float sortBias = 0.0f;  // added to the sort key
-    float sortKey = 0.0f;   // view depth of the sphere centre + bias
     float scale = 1.0f;     // bounding-radius scale
     Vector3 centre = {0.0f, 0.0f, 0.0f}; // world bounding sphere, set when queued
     float radius = 0.0f;
@@ -50,14 +60,8 @@ struct DrawInstance {
     float frame = 0.0f;      // animation frame of vertex-animated subsets
     DrawOwner *owner = nullptr;
     DrawInstanceCallback preDraw = nullptr;
-    uint32_t queued = 0; // set while linked into a bucket this frame
     ShadowVolume *shadowVolume = nullptr;
-
-    // Bookkeeping of the bucket lists.
-    uint32_t bucket = kNotInBucket; // list it is linked into
-    // Destroyed while the scene was drawn: unlinked, never drawn, relinked or
-    // called back again; freed when DrawScene ends.
-    uint32_t destroyed = 0;
+    size_t listIndex = 0; // its place in the library's instance list
 };
 
 // One of the 32 render passes.
@@ -76,6 +80,17 @@ struct DrawBucket {
     uint32_t skipMaterial = 0;
     uint32_t skipDraw = 0;
     uint32_t spareFlag = 0;
+    // A sorted bucket appends as it is given instances and sorts its list
+    // before the pass takes the next one out; set while an instance that
+    // goes before its predecessor waits there.
+    uint32_t unsorted = 0;
+};
+
+// An instance of a sorted bucket and its place by key (smaller first), while
+// the bucket sorts.
+struct DrawSortEntry {
+    uint32_t rank = 0;
+    DrawInstance *instance = nullptr;
 };
 
 // Named alpha-blend and state settings a material chooses by index.
@@ -127,6 +142,8 @@ struct RenderFrontEnd {
     bool drawingScene = false;
     std::vector<DrawInstance *> instances;          // every live instance
     std::vector<DrawInstance *> destroyedInScene;   // freed when DrawScene ends
+    std::vector<DrawSortEntry> sortScratch;         // the last sorted list, in its order
+    std::vector<DrawSortEntry> sortSpare;           // the sort's second buffer
     std::vector<LocalLightSphere> lightScratch;
 
     // --- materials ---

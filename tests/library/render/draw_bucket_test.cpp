@@ -2,7 +2,9 @@
 // frame pair and destruction at any time, on a RecordingDevice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ using rendertest::Translation;
 std::vector<std::string> g_events;
 ResourceLibrary *g_library = nullptr;
 DrawInstance *g_victim = nullptr;
+std::vector<DrawInstance *> g_latecomers;
 
 std::string Name(const DrawInstance *instance) { return std::to_string(instance->userWord); }
 
@@ -155,6 +158,89 @@ TEST_F(DrawBucketTest, InsertModes) {
     const std::vector<std::string> expected = {"3:7", "3:8", "7:3", "7:1", "7:2",
                                                "7:4", "9:6", "9:5"};
     EXPECT_EQ(g_events, expected);
+}
+
+// Queues the latecomers from the first drawn instance's callback on.
+void QueueLatecomers(DrawInstance *instance) {
+    OnInstance<7>(instance);
+    for (DrawInstance *late : g_latecomers) {
+        g_library->QueueDrawInstance(late, 0.0f, 1.0f);
+    }
+    g_latecomers.clear();
+}
+
+// Each instance put in its place as it arrives: before the first smaller key.
+void PlaceOnArrival(std::vector<DrawInstance *> &list, DrawInstance *instance) {
+    list.insert(std::find_if(list.begin(), list.end(),
+                             [&](const DrawInstance *at) { return at->sortKey < instance->sortKey; }),
+                instance);
+}
+
+TEST_F(DrawBucketTest, SortedBucketDrawsAsIfEachWerePlacedOnArrival) {
+    // Keys from few depths and biases, so that many are equal; a third of
+    // the instances reach bucket 7 from bucket 0, during the pass. The list
+    // is long enough for the radix sort.
+    std::mt19937 random(20261208u);
+    auto sortedOnly = MakeMaterial(0, 1u << 7);
+    auto throughFront = MakeMaterial(0, 1u | (1u << 7));
+    constexpr uint32_t kCount = 400;
+    constexpr uint32_t kLate = 20;
+    std::vector<Matrix> worlds(kCount + kLate);
+    std::vector<DrawInstance *> queued;
+    std::vector<DrawInstance *> latecomers;
+    for (uint32_t i = 0; i < kCount + kLate; ++i) {
+        worlds[i] = Translation(0.0f, 0.0f, 100.0f + 10.0f * float(random() % 40));
+        // Biases take some keys below zero.
+        const float bias = random() % 4 == 0 ? 20.0f * float(int(random() % 61) - 30) : 0.0f;
+        const bool late = i >= kCount;
+        MaterialItem *material = i % 3 == 0 && !late ? throughFront.get() : sortedOnly.get();
+        (late ? latecomers : queued).push_back(Make(material, &worlds[i], i + 1, bias));
+    }
+    library_.SetBucketInstanceCallback(7, QueueLatecomers);
+
+    for (int frame = 0; frame < 2; ++frame) {
+        std::shuffle(queued.begin(), queued.end(), random);
+        for (DrawInstance *instance : queued) {
+            library_.QueueDrawInstance(instance, 0.0f, 1.0f);
+        }
+        // Some go again before the pass, from both buckets.
+        for (size_t i = 5; i < queued.size(); i += 9) {
+            library_.DestroyDrawInstance(queued[i]);
+            queued[i] = nullptr;
+        }
+        std::erase(queued, nullptr);
+        g_latecomers = latecomers;
+        g_events.clear();
+        library_.DrawScene();
+
+        // Arrivals: bucket 7's own in queueing order, then bucket 0's in its
+        // order (pushed at the front: the reverse), the latecomers once the
+        // first is drawn.
+        std::vector<DrawInstance *> arrivals;
+        for (DrawInstance *instance : queued) {
+            if (instance->material == sortedOnly.get()) {
+                arrivals.push_back(instance);
+            }
+        }
+        for (auto at = queued.rbegin(); at != queued.rend(); ++at) {
+            if ((*at)->material == throughFront.get()) {
+                arrivals.push_back(*at);
+            }
+        }
+        std::vector<DrawInstance *> order;
+        for (DrawInstance *instance : arrivals) {
+            PlaceOnArrival(order, instance);
+        }
+        std::vector<std::string> expected = {"7:" + Name(order.front())};
+        order.erase(order.begin());
+        for (DrawInstance *instance : latecomers) {
+            PlaceOnArrival(order, instance);
+        }
+        for (const DrawInstance *instance : order) {
+            expected.push_back("7:" + Name(instance));
+        }
+        ASSERT_EQ(g_events, expected) << "frame " << frame;
+    }
 }
 
 TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {

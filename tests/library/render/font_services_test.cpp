@@ -72,6 +72,33 @@ TEST_F(FontServicesFixture, BuildFontNeedsAFaceAndBuildsFromItWithoutASheetItem)
     EXPECT_NE(loaded.font->GetSheetTexture(), nullptr);
 }
 
+TEST_F(FontServicesFixture, AFontIsBuiltOnceUntilItsItemIsReleased) {
+    FontItem item;
+    item.faceName = "Face";
+    fake.faces.requests.clear();
+    // Loads, current-font selections of it and measures build it once.
+    EXPECT_EQ((std::tuple{library.LoadItem(&item), item.Load(), library.LoadItem(&item)}),
+              (std::tuple{1, 1, 1}));
+    for (int frame = 0; frame < 3; ++frame) {
+        library.SetCurrentFont(&item);
+        MeasureText(&item, "A", nullptr, nullptr);
+    }
+    const BitmapFont *built = item.font.get();
+    EXPECT_EQ((std::tuple{fake.faces.requests.size(), item.loaded, library.GetCurrentFont()}),
+              (std::tuple{size_t(1), 1u, &item}));
+
+    // Released, it keeps its font for the texts still naming it; the next
+    // load builds it again, once.
+    EXPECT_EQ(library.ReleaseItem(&item), 1);
+    EXPECT_EQ((std::tuple{item.loaded, item.font.get()}), (std::tuple{0u, built}));
+    EXPECT_NE(item.font->GetSheetTexture(), nullptr);
+    library.SetCurrentFont(&item);
+    library.SetCurrentFont(&item);
+    library.LoadItem(&item);
+    EXPECT_EQ((std::tuple{fake.faces.requests.size(), item.loaded}), (std::tuple{size_t(2), 1u}));
+    library.SetCurrentFont(nullptr);
+}
+
 TEST_F(FontServicesFixture, APreparedSheetItemAttachesWithItsRecordsGlyphs) {
     // A library holding a sheet texture (slot 3) and a font whose record
     // carries the glyph section for it (slot 5).
