@@ -1,16 +1,25 @@
 // The play folder of the sample, run in this process with scripted keys:
 // a click on the title's "New Game" (under the cursor's start) starts
 // mission 1; there the player walks the hero forward with W for a second,
-// opens the pause menu with Esc and quits with a click on "Quit", under the
-// cursor's start too.
+// opens the pause menu with Esc, whose cursor starts on "Resume", moves the
+// cursor down to "Quit" and quits with a click there; and the pause menu's
+// questions before a save over a used slot and before a load.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/math.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "game/ui_button_actor.h"
+#include "game/ui_system_actor.h"
+#include "game/ui_window_actor.h"
+#include "library/render/screen_layers.h"
 #include "library/resource_library.h"
 #include "support/fake_film.h"
 #include "support/play_run_host.h"
@@ -33,7 +42,8 @@ std::string Movement(Actor *character) {
 }
 
 // The click on "New Game" at 0.1 s; from the mission's first frame on: W
-// from 1.0 s to 2.0 s, Esc at 2.5 s, the click at 2.7 s.
+// from 1.0 s to 2.0 s, Esc at 2.5 s, the cursor 180 down at 2.6 s, the
+// click at 2.7 s.
 TEST(PlayRun, WalksForwardAlongTheCameraAndQuitsFromThePauseMenu) {
     TempFolder folder;
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
@@ -83,6 +93,11 @@ TEST(PlayRun, WalksForwardAlongTheCameraAndQuitsFromThePauseMenu) {
         case 152:
             host.Key(kVkEscape, false);
             break;
+        case 156:
+            // 281 pixels off the desktop's centre move the cursor 0.64 of
+            // that, from (100, 70) onto "Quit" at (100, 250).
+            host.Cursor(512, 384 + 281);
+            break;
         case 162:
             host.Button(kLeftMouseButton, true);
             break;
@@ -110,6 +125,130 @@ TEST(PlayRun, WalksForwardAlongTheCameraAndQuitsFromThePauseMenu) {
     EXPECT_GT((moved[0] * forward.x + moved[1] * forward.z) / (length * flat), 0.9f)
         << "moved " << moved[0] << " " << moved[1] << ", camera " << forward.x << " "
         << forward.z;
+}
+
+// Keeps each frame's queued texts before they are drawn.
+class TextKeepingHost : public PlayRunHost {
+public:
+    void Draw2D() override {
+        if (ResourceLibrary *library = GetLibrary()) texts = library->GetScreenLayers().texts;
+        PlayRunHost::Draw2D();
+    }
+    bool Drawn(const std::string &text) const {
+        return std::any_of(texts.begin(), texts.end(), [&](const TextLine &line) { return line.text == text; });
+    }
+    std::vector<TextLine> texts;
+};
+
+// A save index of six slots: the mission to go on with and each slot's.
+std::string SaveIndex(uint32_t last, std::vector<uint32_t> slots) {
+    std::vector<uint32_t> words(16488 / 4, 0);
+    words[0] = last;
+    words[1] = 6;
+    std::copy(slots.begin(), slots.end(), words.begin() + 2);
+    std::string bytes("\x01\0\0\0\x68\x40\0\0", 8);
+    for (uint32_t word : words) {
+        for (int b = 0; b < 4; ++b) bytes.push_back(char((word >> (8 * b)) & 0xFF));
+    }
+    return bytes;
+}
+
+bool Focused(const char *name) { return FocusedWindow != nullptr && FocusedWindow->name == name; }
+
+bool Hovered(const char *name) {
+    auto *button = dynamic_cast<UIButtonActor *>(FindActorByName(name, int32_t(kUiButtonClassId)));
+    return button != nullptr && button->hovered != 0;
+}
+
+// In mission 1, over a slot 1 saved at mission 2: the pause menu opens on
+// "Resume"; "Save Game" and slot 1 ask before overwriting, with Yes and No
+// drawn; No goes back to the slots and keeps the file; Yes saves mission 1
+// over it and goes back to the page; "Load Game" and slot 1 ask to quit the
+// running game, and Yes loads mission 1 from the slot.
+TEST(PlayRun, ThePauseMenuAsksBeforeOverwritingOrQuittingAndGoesOnWithEachAnswer) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::string before = SaveIndex(2, {2});
+    folder.Put("game/SaveGames/SaveGame", before);
+
+    fakefilm::FakeFilms films;
+    TextKeepingHost host;
+    // The menu's cursor moves 0.64 reference units for each pixel the mouse
+    // is off the desktop's centre in a frame; a long way takes two steps.
+    const auto goTo = [&](float x, float y) {
+        auto *menu = dynamic_cast<UISystemActor *>(FindActorByName("PauseMenu", int32_t(kUiSystemClassId)));
+        const auto pixels = [](float d) { return std::clamp(int(std::lround(d / 0.64f)), -380, 380); };
+        if (menu != nullptr) host.Cursor(512 + pixels(x - menu->cursorX), 384 + pixels(y - menu->cursorY));
+    };
+    const auto click = [&] {
+        host.Button(kLeftMouseButton, true);
+        host.Button(kLeftMouseButton, false);
+    };
+    const auto slot1 = [&] { goTo(600, 100); };
+    const auto yes = [&] { goTo(270, 330); };
+    bool onResume = false, onQuit = true, asked = false, backToSlots = false, keptAfterNo = false;
+    bool backToPage = false, askedToQuit = false;
+    std::string overwritten, loaded;
+    const auto question = [&](const char *text) {
+        return Focused("YesNoDialog") && host.Drawn(text) && host.Drawn("Yes") && host.Drawn("No");
+    };
+    // One step every 12 frames.
+    const std::vector<std::function<void()>> steps = {
+        [&] { host.Key(kVkEscape, true); },
+        [&] {
+            host.Key(kVkEscape, false);
+            onResume = Hovered("Resume");
+            onQuit = Hovered("Quit");
+            goTo(100, 150); // "Save Game"
+        },
+        click, slot1, slot1, click,
+        [&] {
+            asked = question("Overwrite the saved game?");
+            goTo(410, 330); // "No"
+        },
+        click,
+        [&] {
+            backToSlots = Focused("SavedGameSlots") && !host.Drawn("Overwrite the saved game?");
+            keptAfterNo = folder.Get("game/SaveGames/SaveGame") == before;
+            slot1();
+        },
+        click, yes, yes, click, [] {}, // the message, then the save
+        [&] {
+            backToPage = Focused("Page") && !host.Drawn("1");
+            overwritten = folder.Get("game/SaveGames/SaveGame");
+            goTo(100, 190); // "Load Game"
+        },
+        click, slot1, slot1, click,
+        [&] {
+            askedToQuit = question("Quit the current game?");
+            yes();
+        },
+        yes, click};
+    uint32_t mission = 0, due = 0;
+    size_t next = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6);
+        const ActorSystem *world = GetActorSystem();
+        if (mission == 0) {
+            mission = FindActorByName("GA1_Player", 16) != nullptr ? frame : 0;
+            due = frame + 90;
+        } else if (next < steps.size() && frame >= due) {
+            steps[next++]();
+            due = frame + 12;
+        } else if (next == steps.size() && loaded.empty() && world != nullptr && world->loadPending != 0) {
+            loaded = world->secondFile;
+        }
+    };
+    EXPECT_EQ(host.Run(folder / "play", 800), 3) << "the run goes on to the frame limit";
+    ASSERT_EQ(next, steps.size());
+    EXPECT_TRUE(onResume && !onQuit);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(backToSlots && keptAfterNo);
+    EXPECT_TRUE(backToPage);
+    EXPECT_EQ(overwritten, SaveIndex(1, {1})) << "slot 1 holds mission 1";
+    EXPECT_TRUE(askedToQuit);
+    EXPECT_NE(loaded.find("Mission_01_Release.qva"), std::string::npos) << loaded;
 }
 
 }  // namespace

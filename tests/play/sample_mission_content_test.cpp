@@ -1,9 +1,10 @@
 // The sample's mission 1 and the missions' globals, as the engine's file
 // reader gives them back: every actor the game relies on under its name with
-// its class, and a readable text for every key the front end and the save
-// dialog look up.
+// its class, a readable text for every key the front end and the save
+// dialog look up, and a button for every answer each menu window offers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <sstream>
@@ -108,6 +109,87 @@ TEST(SampleMissionContent, GlobalsAndMission1HoldTheGameActorsAndTheTextsTheirKe
         EXPECT_FALSE(it->second.empty()) << key;
         EXPECT_NE(it->second, key) << key << " has no text of its own";
     }
+}
+
+// A dump's actors by id: class, name, parent, "On UI Button Up" script, text.
+struct DumpActor {
+    int parent = -1;
+    std::string cls, name, up, text;
+};
+
+std::string Quoted(const std::string& line, const std::string& key) {
+    const size_t at = line.find(key + "\"");
+    if (at == std::string::npos) return "";
+    const size_t from = at + key.size() + 1;
+    return line.substr(from, line.find('"', from) - from);
+}
+
+std::map<int, DumpActor> DumpActors(const std::string& dump) {
+    std::map<int, DumpActor> actors;
+    std::istringstream in(dump);
+    int current = -1;
+    for (std::string line; std::getline(in, line);) {
+        const size_t id = line.find("id=");
+        if (id != std::string::npos && line.find(" classname=\"") != std::string::npos) {
+            current = std::stoi(line.substr(id + 3));
+            actors[current] = {std::stoi(line.substr(line.find(" parent=") + 8)),
+                               Quoted(line, "classname="), Quoted(line, " name="), "", ""};
+        } else if (current >= 0 && line.find("event 1615 ") != std::string::npos) {
+            actors[current].up = line.substr(line.find(" source \"") + 9);
+        } else if (current >= 0 && line.find("uitext ") != std::string::npos) {
+            actors[current].text = Quoted(line, " text ");
+        }
+    }
+    return actors;
+}
+
+// The nearest ancestor of the class, -1 when there is none.
+int Above(const std::map<int, DumpActor>& actors, int id, const std::string& cls) {
+    for (id = actors.at(id).parent; actors.count(id) != 0; id = actors.at(id).parent) {
+        if (actors.at(id).cls == cls) return id;
+    }
+    return -1;
+}
+
+TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    // Window -> each answer's label and what its "Up" script does.
+    const std::map<std::string, std::vector<std::pair<std::string, std::string>>> answers = {
+        {"YesNoDialog", {{"Yes", "Save_Game_Yes_No_Respons(1);"}, {"No", "Save_Game_Yes_No_Respons(0);"}}},
+        {"InfoOkDialog", {{"OK", "parent.Action_Stop();"}}},
+        {"Device", {{"Back", "Save_Game_Back();"}}},
+        {"SavedGameSlots", {{"Back", "Save_Game_Back();"}, {"Continue", "Save_Game_Back();"}}},
+        {"Page", {{"Resume", "UI_System_Deactivate();"}, {"Quit", "Exit_Engine();"}}},
+        {"Options", {{"Back", "/Global/PauseMenu/Page.Action_Start();"}}},
+        {"SaveContinueMenu", {{"Continue", "UI_System_Deactivate();"}, {"Save", "Save_Game_Set_State_Save();"}}},
+        {"MainMenu", {{"New Game", "Level_Completed(0);"}, {"Exit", "Exit_Engine();"}}}};
+    std::map<std::string, int> windows;
+    for (const char* file : {"Title.qva", "Globals1_XBox.qva"}) {
+        const toolrun::ToolRun dump = toolrun::Run("qvadump", {folder / (std::string("game/Data/") + file)});
+        ASSERT_EQ(dump.exitCode, 0) << file << ": " << dump.err;
+        const std::map<int, DumpActor> actors = DumpActors(dump.out);
+        // Each window's buttons (not those of a window inside it) by label.
+        std::map<int, std::multimap<std::string, std::string>> buttons;
+        for (const auto& [id, label] : actors) {
+            const int button = label.cls == "UI Text" ? Above(actors, id, "UI Button") : -1;
+            if (button >= 0) buttons[Above(actors, button, "UI Window")].emplace(label.text, actors.at(button).up);
+        }
+        for (const auto& [id, window] : actors) {
+            const auto wanted = answers.find(window.name);
+            if (window.cls != "UI Window" || wanted == answers.end()) continue;
+            ++windows[window.name];
+            for (const auto& [label, does] : wanted->second) {
+                auto [from, to] = buttons[id].equal_range(label);
+                EXPECT_TRUE(std::any_of(from, to, [&](const auto& b) { return b.second.find(does) != std::string::npos; }))
+                    << file << ": \"" << window.name << "\" has no \"" << label << "\" doing " << does;
+            }
+        }
+    }
+    // The title's Save Game, the save offer's and the pause menu's.
+    for (const char* name : {"YesNoDialog", "InfoOkDialog", "Device", "SavedGameSlots"}) EXPECT_EQ(windows[name], 3) << name;
+    for (const char* name : {"Page", "Options", "SaveContinueMenu", "MainMenu"}) EXPECT_EQ(windows[name], 1) << name;
 }
 
 }  // namespace

@@ -280,7 +280,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 133 first 10 span 3387\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 234 first 10 span 7462\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
@@ -324,10 +324,10 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
     expectLines(dump("Title"),
                 {"    id=3220 class=33 name=\"Menu\" parent=1 ",
                  "      uisystem type 0 ref 800 600 active 1 cursor 100 70\n",
-                 "        id=3224 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
+                 "        id=3225 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
                  "          transform pos 100 70 0 ",
                  "source \"/Global/Inventory.Level_Completed(0);\"\n",
-                 "        id=3230 class=34 name=\"Resume\" parent=3222 ",
+                 "        id=3237 class=34 name=\"Resume\" parent=3222 ",
                  "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
                  "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
 
@@ -335,21 +335,21 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
     // an empty pair would unbind its action when the globals load.
     const std::string globals = dump("Globals1_XBox");
     expectLines(globals,
-                {"      id=3220 class=11 name=\"MissionTime\" parent=16 ",
+                {"      id=7100 class=11 name=\"MissionTime\" parent=16 ",
                  "        timer type 0 start 300 total 300 startactive 1 keys 0 saved -1 mode 0 "
                  "multiplier -1 ",
-                 "      id=3222 class=40 name=\"Amount\" parent=3221 ",
-                 "      id=3225 class=44 name=\"Options\" parent=3120 ",
+                 "      id=7102 class=40 name=\"Amount\" parent=7101 ",
+                 "      id=7107 class=44 name=\"Options\" parent=7000 ",
                  "          uimapinput action 9 primary 99 second 87 axis 0\n",
                  "          uimapinput action 12 primary 101 second 68 axis 0\n",
                  "          uimapinput action 16 primary 108 second 69 axis 0\n",
-                 "    id=3229 class=33 name=\"Menu\" parent=1 ",
+                 "    id=7114 class=33 name=\"Menu\" parent=1 ",
                  "      uisystem type 0 ref 800 600 active 0 cursor 100 70\n",
-                 "      id=3231 class=44 name=\"SaveContinueMenu\" parent=3229 ",
+                 "      id=7116 class=44 name=\"SaveContinueMenu\" parent=7114 ",
                  "source \"/Global/Menu.UI_System_Deactivate();\"\n",
-                 "      id=3340 class=45 name=\"SaveGame\" parent=3229 ",
-                 "        id=3372 class=34 name=\"Load Game\" parent=3122 ",
-                 "      id=3374 class=45 name=\"SaveGame\" parent=3120 "});
+                 "      id=7300 class=45 name=\"SaveGame\" parent=7114 ",
+                 "        id=7404 class=34 name=\"Load Game\" parent=7002 ",
+                 "      id=7408 class=45 name=\"SaveGame\" parent=7000 "});
     EXPECT_EQ(globals.find(" active 1 cursor"), std::string::npos) << "no menu opens at load";
 
     // Mission 1 is the level without its checks' drivers, its exit ahead of

@@ -137,7 +137,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 35);
+    EXPECT_EQ(named, 38);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -315,7 +315,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 79);
+    EXPECT_EQ(items, 82);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

@@ -14,6 +14,7 @@
 #include "platform/os/video/film_writer.h"
 #include "sample_actors.h"
 #include "sample_character.h"
+#include "sample_dialogs.h"
 #include "sample_font.h"
 #include "sample_menu.h"
 #include "sample_missions.h"
@@ -238,8 +239,8 @@ void AddGameScreenItems(Table& table) {
     back.unlit = 1;
     back.fog = 0;
     flat(197, "endurance_mark", 225);
-    table.Material(198, "Menu_SaveSlot_01", 0, {2}).unlit = 1;
-    table.Material(199, "Menu_SaveSlot_02", 0, {2}).unlit = 1;
+    table.Material(198, "Menu_SaveSlot_01", 0, {201}).unlit = 1;
+    table.Material(199, "Menu_SaveSlot_02", 0, {202}).unlit = 1;
     // Lit, it glows flat cyan whatever the lights add; fog leaves it alone.
     MaterialItem& floor2 = table.Material(226, "Floor2", 0, {2});
     floor2.material.diffuse = {0.0f, 1.0f, 1.0f, 1.0f};
@@ -265,6 +266,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Texture(16, "raw4", "raw4.tga", 64, 64, 4);
     table.Texture(17, "film", "film.avi", 64, 64);
     table.Texture(110, "ui_cursor", "ui_cursor.tga", 16, 16);
+    // The save screen's slot pictures: empty, and saved at missions 1 and 2.
+    table.Texture(200, "slot_empty", "slot_empty.tga", kSlotImageWidth, kSlotImageHeight);
+    table.Texture(201, "slot_mission_01", "slot_mission_01.tga", kSlotImageWidth, kSlotImageHeight);
+    table.Texture(202, "slot_mission_02", "slot_mission_02.tga", kSlotImageWidth, kSlotImageHeight);
     table.Mesh(40, "floor", "floor.qvm", 4, 30);
     table.Mesh(41, "sphere", "sphere.qvm", 8, 4);
     table.Mesh(42, "cylinder", "cylinder.qvm", 0, 4);
@@ -309,7 +314,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Material(111, "Cursor", 0, {110}).unlit = 1;
     table.Material(112, "MenuLight", 0, {2}).unlit = 1;
     // The save screen's images of an empty slot and of a slot at mission 4.
-    table.Material(150, "Menu_SaveSlot", 0, {2}).unlit = 1;
+    table.Material(150, "Menu_SaveSlot", 0, {200}).unlit = 1;
     table.Material(151, "Menu_SaveSlot_04", 0, {2}).unlit = 1;
     // The lock-on marker: the ring added on top of the scene.
     MaterialItem& aimEffect = table.Material(160, "AimEffect01", 3, {12});
@@ -396,6 +401,9 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "ui_button.tga", ButtonImage()) &&
            WriteImage(out, scratch, "raw4.tga", Raw4Image()) &&
            WriteImage(out, scratch, "ui_cursor.tga", CursorImage()) &&
+           WriteImage(out, scratch, "slot_empty.tga", EmptySlotImage(sheetFont)) &&
+           WriteImage(out, scratch, "slot_mission_01.tga", MissionSlotImage(sheetFont, 1)) &&
+           WriteImage(out, scratch, "slot_mission_02.tga", MissionSlotImage(sheetFont, 2)) &&
            WriteFilm(out, scratch, "film.avi", film) &&
            WriteBytes(out, "floor.qvm", FloorQvm()) &&
            WriteBytes(out, "sphere.qvm", SphereQvm()) &&

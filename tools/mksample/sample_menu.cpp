@@ -18,6 +18,10 @@ namespace {
 constexpr int32_t kGlobalRoot = 1;
 constexpr uint32_t kTextFontSlot = 80;
 constexpr uint32_t kSheetFontSlot = 81;
+constexpr float kButtonHeight = 34.0f;
+const Vector4 kHighlightColor = {1.0f, 0.75f, 0.2f, 1.0f};
+const Vector4 kFaceColor = {0.16f, 0.26f, 0.5f, 1.0f};
+const Vector4 kPanelColor = {0.05f, 0.08f, 0.16f, 1.0f};
 
 }  // namespace
 
@@ -66,10 +70,21 @@ Actor* MenuMaker::Text(const std::string& name, Actor* parent, const Vector3& at
 }
 
 Actor* MenuMaker::Button(const std::string& name, Actor* parent, const Vector3& at,
-                         const std::string& label) {
+                         const std::string& label, float width) {
     Actor* button = Make(kUiButtonClassId, name, parent, at);
-    Text("Label", button, {0.0f, 0.0f, 0.0f}, label, 1);
+    // The highlight comes first: the first sprite gives the button its
+    // rectangle, and the face drawn after it leaves its rim showing.
+    Bar(Make(kUiSpriteClassId, "On_Input_Over", button), width, kButtonHeight, kHighlightColor);
+    Actor* face = Make(kUiSpriteClassId, "Face", button);
+    Bar(face, width - 8.0f, kButtonHeight - 8.0f, kFaceColor);
+    Text("Label", face, {0.0f, 0.0f, 0.0f}, label, 1);
     return button;
+}
+
+Actor* MenuMaker::Panel(Actor* window, const Vector3& centre, float width, float height) {
+    Actor* panel = Make(kUiSpriteClassId, "Panel", window, centre);
+    Bar(panel, width, height, kPanelColor);
+    return panel;
 }
 
 void MenuMaker::Bar(Actor* sprite, float width, float height, const Vector4& color) {
@@ -104,13 +119,15 @@ bool AddInventory(SampleOutput& out, const std::string& file) {
 }
 
 bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
-    MenuMaker maker(out, file);
+    MenuMaker maker(out, file, kFirstPauseMenuActorId);
     Actor* menu = maker.Menu("PauseMenu");
     maker.Cursor(menu);
     Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
+    maker.Panel(page, {100.0f, 145.0f, 0.0f}, 180.0f, 270.0f);
     maker.Text("Title", page, {100.0f, 30.0f, 0.0f}, "Pause", 1);
-    Actor* resume = maker.Button("Resume", page, {100.0f, 110.0f, 0.0f}, "Resume");
-    Actor* quit = maker.Button("Quit", page, {100.0f, 70.0f, 0.0f}, "Quit");
+    // The cursor starts on "Resume"; "Quit" stands apart at the bottom.
+    Actor* resume = maker.Button("Resume", page, {100.0f, 70.0f, 0.0f}, "Resume");
+    Actor* quit = maker.Button("Quit", page, {100.0f, 250.0f, 0.0f}, "Quit");
     Actor* esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
     maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");

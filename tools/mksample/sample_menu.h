@@ -11,8 +11,11 @@
 class Actor;
 class SampleOutput;
 
-// Ids of the menu actors, in the globals files that hold them.
+// Ids of the menu actors, in the globals files that hold them: the menu
+// check's, and the pause menu's in the missions' globals, above every id
+// the missions' scenes take.
 inline constexpr int32_t kFirstMenuActorId = 3120;
+inline constexpr int32_t kFirstPauseMenuActorId = 7000;
 
 // Makes the menu actors of one file at consecutive ids from `first` on; the
 // first failure is kept for the file (and every later call makes nothing).
@@ -31,9 +34,13 @@ public:
     // A text in the sample's "Text" font, aligned as asked.
     Actor* Text(const std::string& name, Actor* parent, const Vector3& at, const std::string& text,
                 uint32_t align);
-    // A button with its centred "Label".
+    // A button `width` wide: its highlight "On_Input_Over" (a bright bar,
+    // shown while the pointer is over the button, whose rectangle it
+    // gives) and its darker "Face" holding the centred "Label".
     Actor* Button(const std::string& name, Actor* parent, const Vector3& at,
-                  const std::string& label);
+                  const std::string& label, float width = 160.0f);
+    // The dark backing "Panel" of a window, centred where asked.
+    Actor* Panel(Actor* window, const Vector3& centre, float width, float height);
     // Shapes a sprite into a flat bar of the menus' light material, centred
     // on its position.
     static void Bar(Actor* sprite, float width, float height, const Vector4& color);
@@ -55,10 +62,11 @@ private:
 // Actor 16 "Inventory" below "Global".
 bool AddInventory(SampleOutput& out, const std::string& file);
 
-// Below "Global" from kFirstMenuActorId on: the UI System "PauseMenu" (not
-// active) with its "Cursor" sprite and the window "Page" holding the title,
-// "Resume" (its Up deactivates the menu) and "Quit" (its Up ends the engine),
-// which lies under the cursor's start (100, 70); and actor 16's child "Esc",
+// Below "Global" from kFirstPauseMenuActorId on: the UI System "PauseMenu" (not
+// active) with its "Cursor" sprite and the window "Page" holding its panel,
+// the title, "Resume" (its Up deactivates the menu), under the cursor's
+// start (100, 70), and "Quit" (its Up ends the engine) at the bottom, at
+// (100, 250); and actor 16's child "Esc",
 // whose "Action Start Pre" activates the menu, which starts "Page". `end`
 // gets the id after the last one made.
 bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end);

@@ -35,12 +35,15 @@ namespace {
 constexpr uint32_t kCmdSetPlayOnStart = 260;
 constexpr uint32_t kTextFontSlot = 80;
 // The remapping rows and the two Save Games take ids of their own.
-constexpr int32_t kFirstOptionRowId = 3300;
-constexpr int32_t kFirstMenuSaveId = 3340;
-constexpr int32_t kFirstPauseSaveId = 3370;
+constexpr int32_t kFirstOptionRowId = 7200;
+constexpr int32_t kFirstMenuSaveId = 7300;
+constexpr int32_t kFirstPauseSaveId = 7400;
 constexpr int32_t kFirstMission2Id = 3000;
 // The group a collision object joins by being solid.
 constexpr uint32_t kSolidBodyGroup = 1u << 16;
+
+// Where a remapping row's frame and binding text stand from the row.
+constexpr float kRowFrameX = 130.0f;
 
 const std::string kLevel1Scene = "game/Data/Mission_01_Release.qva";
 const std::string kLevel2Scene = "game/Data/Mission_02_Release.qva";
@@ -52,13 +55,10 @@ std::string OpenSaveGame(const std::string& menu, bool save) {
            "Action_Start();";
 }
 
-// A saved game's way back to `window`: the slots close and the window takes
-// the focus twice, since the Save Game stops its info dialog after this
-// script, which hands the focus to the window that held it before the last
-// one to take it.
+// A saved game's way back to `window`: the window takes the focus before
+// the slots close, so that closing them hands it to no other.
 std::string BackAfterSave(const std::string& window) {
-    return "SavedGameSlots.Action_Stop(); " + window + ".Action_Start(); " + window +
-           ".Action_Start();";
+    return window + ".Action_Start(); SavedGameSlots.Action_Stop();";
 }
 
 // A button's Up script.
@@ -70,7 +70,7 @@ void OnUp(MenuMaker& maker, Actor* button, const std::string& source) {
 // set and its frame a dark bar about the binding's text.
 void AddRemapRow(MenuMaker& maker, Actor* window, uint32_t action, const std::string& label,
                  float y) {
-    Actor* row = maker.Make(kUiMapInputClassId, "Map_" + label, window, {260.0f, y, 0.0f});
+    Actor* row = maker.Make(kUiMapInputClassId, "Map_" + label, window, {300.0f, y, 0.0f});
     if (row == nullptr) return;
     SendCommandArgs(row, kCmdSetUiMapInputMap, action);
     // "Create" made the children at run-time ids: the file keeps them in
@@ -88,22 +88,28 @@ void AddRemapRow(MenuMaker& maker, Actor* window, uint32_t action, const std::st
     }
     SendCommandArgs(name, kCmdSetUiTextText, label + ":");
     for (Actor* shown : {name, text}) SendCommandArgs(shown, kCmdSetUiTextFont, kTextFontSlot);
-    MenuMaker::Bar(frame, 160.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
+    // A frame wide enough for two key names, clear of the label.
+    for (Actor* shifted : {frame, text}) {
+        SendCommandArgs(shifted, kCmdSetPosition, Vector3{kRowFrameX, 0.0f, 0.0f});
+    }
+    MenuMaker::Bar(frame, 220.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
 }
 
-// The pause menu's "Options" button and its window of remapping rows;
-// "Back" returns to the page.
+// The pause menu's "Options" button and its window of remapping rows, which
+// takes the page's place; "Back" brings the page back.
 void AddOptions(SampleOutput& out, const std::string& file, MenuMaker& maker, int32_t& end) {
     Actor* menu = FindChildByName(GetActorById(kGlobalRootId), "PauseMenu");
     Actor* page = menu != nullptr ? FindChildByName(menu, "Page") : nullptr;
     if (!maker.Check(page != nullptr, "no pause menu for the options")) return;
-    OnUp(maker, maker.Button("Options", page, {100.0f, 150.0f, 0.0f}, "Options"),
-         "/Global/PauseMenu/Options.Action_Start();");
+    // The window shown takes the focus before the other closes.
+    OnUp(maker, maker.Button("Options", page, {100.0f, 110.0f, 0.0f}, "Options"),
+         "/Global/PauseMenu/Options.Action_Start(); /Global/PauseMenu/Page.Action_Stop();");
     Actor* options = maker.Make(kUiWindowClassId, "Options", menu);
+    maker.Panel(options, {285.0f, 175.0f, 0.0f}, 550.0f, 330.0f);
     maker.Text("Title", options, {100.0f, 30.0f, 0.0f}, "Options", 1);
     // Where the click on "Options" left the cursor.
-    OnUp(maker, maker.Button("Back", options, {100.0f, 150.0f, 0.0f}, "Back"),
-         "/Global/PauseMenu/Options.Action_Stop();");
+    OnUp(maker, maker.Button("Back", options, {100.0f, 110.0f, 0.0f}, "Back"),
+         "/Global/PauseMenu/Page.Action_Start(); /Global/PauseMenu/Options.Action_Stop();");
     // A row's record keeps its action's pair as the map holds it when the
     // file is written: the pairs start-up binds.
     BindDefaultActions();
@@ -126,6 +132,7 @@ void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& 
     Actor* menu = maker.Menu("Menu");
     maker.Cursor(menu);
     Actor* offer = maker.Make(kUiWindowClassId, "SaveContinueMenu", menu);
+    maker.Panel(offer, {100.0f, 75.0f, 0.0f}, 180.0f, 140.0f);
     maker.Text("Title", offer, {100.0f, 30.0f, 0.0f}, "Level completed", 1);
     OnUp(maker, maker.Button("Continue", offer, {100.0f, 70.0f, 0.0f}, "Continue"),
          "/Global/Menu.UI_System_Deactivate();");
@@ -133,7 +140,8 @@ void AddSaveContinueMenu(SampleOutput& out, const std::string& file, MenuMaker& 
          OpenSaveGame("Menu", true));
     MenuMaker saves(out, file, kFirstMenuSaveId);
     // Saved, the offer comes back.
-    saves.Script(AddSaveGameDialog(saves, menu), "saved", kCmdOnPostSaveGame,
+    saves.Script(AddSaveGameDialog(saves, menu, "/Global/Menu/SaveContinueMenu"), "saved",
+                 kCmdOnPostSaveGame,
                  BackAfterSave("/Global/Menu/SaveContinueMenu"));
     end = std::max(end, saves.Next());
     maker.Check(saves.Ok(), "");
@@ -147,11 +155,12 @@ void AddPauseSaving(SampleOutput& out, const std::string& file, int32_t& end) {
     Actor* menu = FindChildByName(GetActorById(kGlobalRootId), "PauseMenu");
     Actor* page = menu != nullptr ? FindChildByName(menu, "Page") : nullptr;
     if (!maker.Check(page != nullptr, "no pause menu for saving")) return;
-    OnUp(maker, maker.Button("Save Game", page, {100.0f, 190.0f, 0.0f}, "Save Game"),
+    OnUp(maker, maker.Button("Save Game", page, {100.0f, 150.0f, 0.0f}, "Save Game"),
          OpenSaveGame("PauseMenu", true));
-    OnUp(maker, maker.Button("Load Game", page, {100.0f, 230.0f, 0.0f}, "Load Game"),
+    OnUp(maker, maker.Button("Load Game", page, {100.0f, 190.0f, 0.0f}, "Load Game"),
          OpenSaveGame("PauseMenu", false));
-    Actor* saver = AddSaveGameDialog(maker, menu);
+    // A game runs: a load asks "Quit the current game?" first.
+    Actor* saver = AddSaveGameDialog(maker, menu, "/Global/PauseMenu/Page");
     maker.Script(saver, "saved", kCmdOnPostSaveGame, BackAfterSave("/Global/PauseMenu/Page"));
     maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/PauseMenu.UI_System_Deactivate();");
     end = std::max(end, maker.Next());
@@ -248,6 +257,7 @@ bool WriteTitle(SampleOutput& out) {
     SendCommandArgs(menu, kCmdSetUiSystemActive, 1u);
     maker.Cursor(menu);
     Actor* main = maker.Make(kUiWindowClassId, "MainMenu", menu);
+    maker.Panel(main, {100.0f, 110.0f, 0.0f}, 180.0f, 140.0f);
     maker.Text("Title", main, {400.0f, 30.0f, 0.0f}, "Sample", 1);
     OnUp(maker, maker.Button("New Game", main, {100.0f, 70.0f, 0.0f}, "New Game"),
          "/Global/Inventory.Level_Completed(0);");
@@ -256,7 +266,7 @@ bool WriteTitle(SampleOutput& out) {
     OnUp(maker, maker.Button("Exit", main, {100.0f, 150.0f, 0.0f}, "Exit"), "sys.Exit_Engine();");
     // No game runs yet: a load asks nothing.
     SendCommandArgs(maker.Make(kUiButtonClassId, "Resume", main), kCmdSetUiButtonStatic, 1u);
-    Actor* saver = AddSaveGameDialog(maker, menu);
+    Actor* saver = AddSaveGameDialog(maker, menu, "/Global/Menu/MainMenu");
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/Menu/MainMenu.Action_Start();");
     maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/Menu.UI_System_Deactivate();");
     return maker.Ok() &&

@@ -11,25 +11,29 @@
 
 class SampleOutput;
 
-// Ids the front end's additions take in the play folder's files.
+// Ids the front end's additions take in the play folder's files; in the
+// missions' globals they lie above every id the missions' scenes take.
 inline constexpr int32_t kFirstTitleActorId = 3220;
-inline constexpr int32_t kMissionTimeId = 3220;
+inline constexpr int32_t kMissionTimeId = 7100;
 inline constexpr int32_t kMissionExitId = 3239;
 
 // "Title.qva": actor 16 and the UI System "Menu", saved active, with its
 // "Cursor", the focused window "MainMenu" ("New Game" under the cursor's
 // start, "Load Game", "Exit" and a hidden static "Resume") and a Save Game
-// in load mode, whose finished load closes the menu.
+// in load mode, whose finished load closes the menu and whose "Back" leads
+// to "MainMenu".
 bool WriteTitle(SampleOutput& out);
 
 // The missions' additions to the play globals being made: "MissionTime"
 // below actor 16 (300 s counting down), "/Global/ScriptSoul/Amount", the
 // pause menu's "Options" button and window with the remapping rows of
-// actions 9-12, 15 and 16, its "Save Game" and "Load Game" with a Save Game,
-// and the inactive UI System "Menu" with the window "SaveContinueMenu"
-// ("Continue" closes the menu, "Save" opens the Save Game beside it in save
-// mode). `end` is the id after the last one made so far
-// and grows to the id after the additions.
+// actions 9-12, 15 and 16 (shown in the page's place), its "Save Game" and
+// "Load Game" with a Save Game (a save goes back to the page, a load asks
+// to quit the running game first and closes the menu), and the inactive UI
+// System "Menu" with the window "SaveContinueMenu" ("Continue" closes the
+// menu, "Save" opens the Save Game beside it in save mode, whose save and
+// ways back lead to the offer again). `end` is the id after the last one
+// made so far and grows to the id after the additions.
 bool AddMissionFrontEnd(SampleOutput& out, const std::string& file, int32_t& end);
 
 // "Mission_01_Release.qva" (the level of "Level1.qva" without its checks'

@@ -1,17 +1,23 @@
 // The folder of the save screen's end-to-end check, "e2e/save".
 #pragma once
 
+#include <string>
+
 class Actor;
 class MenuMaker;
 class SampleOutput;
 
 // Below the parent: the Save Game "SaveGame" with the slot window
-// "SavedGameSlots" of six slots "SaveSlot_01".."_06" in a column at the
-// right, each with its image "Img"; the dialogs "InfoDialog", "InfoOkDialog"
-// and "YesNoDialog", each with its centred "Text"; and the device window
-// "Device" with "Back". The dialogs and the device window are not started
-// with the Save Game. Null after a failure, which the maker keeps.
-Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent);
+// "SavedGameSlots" (its "Info" title, six slots "SaveSlot_01".."_06" in a
+// column at the right, each with its highlight, its image "Img" and its
+// number, and the ways back "Back" and "Continue", which the Save Game
+// shows by its mode); the dialogs "InfoDialog", "InfoOkDialog" (with "OK")
+// and "YesNoDialog" (with "Yes" and "No"), each with its centred "Text"; and
+// the device window "Device" with "Back". The dialogs and the device window
+// are not started with the Save Game. The ways back start the window of the
+// path `home` (none when empty) and send "Save Game Back". Null after a
+// failure, which the maker keeps.
+Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent, const std::string& home);
 
 // Ids of the check's globals, from the first on.
 inline constexpr int kFirstSaveCheckActorId = 3160;
