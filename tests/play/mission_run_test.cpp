@@ -170,7 +170,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             hudShot = host.captured;
             const ScreenQuad* icon = host.Quad("SoulIcon");
             const ScreenQuad* fill = host.Quad("SoulIconFill");
-            const TextLine* shownHealth = host.TextAt(20.0f + 128.0f, kScreenHeight - 120.0f + 40.0f);
+            const TextLine* shownHealth = host.TextAt(20.0f + 152.0f, kScreenHeight - 120.0f + 48.0f);
             const TextLine* shownClock = host.TextAt(800.0f - 90.0f, 20.0f);
             hudSeen = icon != nullptr && fill != nullptr && shownHealth != nullptr && shownClock != nullptr;
             if (hudSeen) {
@@ -226,7 +226,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_EQ(soulIcon.vertices[3].x - soulIcon.vertices[0].x, 128.0f);
     EXPECT_EQ(soulIcon.vertices[3].y - soulIcon.vertices[0].y, 96.0f);
     EXPECT_EQ(soulFill.vertices[3].y - soulFill.vertices[0].y, 42.0f);
-    EXPECT_EQ(health.text, "100");
+    EXPECT_EQ(health.text, "99");
     // The icon's frame, 16 of its picture's 128 pixels wide, shows its colour.
     for (auto [x, y] : {std::pair{28, 486}, {140, 486}, {84, 570}}) {
         const uint32_t got = QueueKeepingHost::ColorAt(hudShot, size_t(y) * 800 + size_t(x));
