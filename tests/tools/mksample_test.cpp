@@ -337,7 +337,8 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
                  "      uisystem type 0 ref 800 600 active 1 cursor 100 70\n",
                  "        id=3224 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
                  "          transform pos 100 70 0 ",
-                 "source \"/Global/Menu.UI_System_Deactivate(); /Global/Inventory.Level_Completed(0);\"\n",
+                 "source \"/Global/Menu.UI_System_Deactivate(); "
+                 "/Global/Inventory.TimerCommand(0, Level_Completed(0));\"\n",
                  "        id=3230 class=34 name=\"Resume\" parent=3222 ",
                  "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
                  "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
