@@ -172,7 +172,8 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             hudShot = host.captured;
             const ScreenQuad* icon = host.Quad("SoulIcon");
             const ScreenQuad* fill = host.Quad("SoulIconFill");
-            const TextLine* shownHealth = host.TextAt(20.0f + 152.0f, kScreenHeight - 120.0f + 48.0f);
+            const TextLine *shownHealth =
+                host.TextAt(20.0f + 152.0f, kScreenHeight - 120.0f + 48.0f);
             const TextLine* shownClock = host.TextAt(800.0f - 90.0f, 20.0f);
             hudSeen = icon != nullptr && fill != nullptr && shownHealth != nullptr && shownClock != nullptr;
             if (hudSeen) {
@@ -258,47 +259,52 @@ namespace {
 // Keeps a picture of every frame it is asked to and of every loading-screen
 // frame, each taken before it is shown.
 class PictureHost : public QueueKeepingHost {
-public:
+  public:
     void Draw2D() override {
         QueueKeepingHost::Draw2D();
-        if (every && CaptureBackBuffer(800, 600) == 1) pictures.push_back(GetCaptureImage()->Pixels());
+        if (every && CaptureBackBuffer(800, 600) == 1)
+            pictures.push_back(GetCaptureImage()->Pixels());
     }
     bool every = false;
     std::vector<std::vector<uint8_t>> pictures;
 };
 
 class LoadingPictures : public LoadingScreenRenderer {
-public:
+  public:
     LoadingPictures() : inner_(SetLoadingScreenRenderer(this)) {}
     ~LoadingPictures() override { SetLoadingScreenRenderer(inner_); }
     int32_t GetScreenWidth() override { return inner_->GetScreenWidth(); }
     int32_t GetScreenHeight() override { return inner_->GetScreenHeight(); }
-    void QueueRect(float x, float y, float width, float height, const Color& color,
-                   LibraryItem* material) override {
+    void QueueRect(float x, float y, float width, float height, const Color &color,
+                   LibraryItem *material) override {
         inner_->QueueRect(x, y, width, height, color, material);
     }
-    void QueueText(const std::string& text, float x, float y, const Color& color, uint32_t style) override {
+    void QueueText(const std::string &text, float x, float y, const Color &color,
+                   uint32_t style) override {
         inner_->QueueText(text, x, y, color, style);
     }
-    int BeginRender(uint32_t clear, uint32_t flags) override { return inner_->BeginRender(clear, flags); }
+    int BeginRender(uint32_t clear, uint32_t flags) override {
+        return inner_->BeginRender(clear, flags);
+    }
     void DrawQueuedQuads() override { inner_->DrawQueuedQuads(); }
     void DrawQueuedText() override { inner_->DrawQueuedText(); }
-    void DrawFilledRect(const ScreenRect& rect, const Color& color) override {
+    void DrawFilledRect(const ScreenRect &rect, const Color &color) override {
         inner_->DrawFilledRect(rect, color);
     }
     void EndRender(uint32_t present) override {
-        if (CaptureBackBuffer(800, 600) == 1) pictures.push_back(GetCaptureImage()->Pixels());
+        if (CaptureBackBuffer(800, 600) == 1)
+            pictures.push_back(GetCaptureImage()->Pixels());
         inner_->EndRender(present);
     }
     std::vector<std::vector<uint8_t>> pictures;
 
-private:
-    LoadingScreenRenderer* inner_;
+  private:
+    LoadingScreenRenderer *inner_;
 };
 
 // Pixels of a picture brighter than dim grey in some channel, and pixels of
 // the fog's blue.
-int BrightPixels(const std::vector<uint8_t>& picture) {
+int BrightPixels(const std::vector<uint8_t> &picture) {
     int count = 0;
     for (size_t at = 0; at + 3 < picture.size(); at += 4) {
         count += std::max({picture[at], picture[at + 1], picture[at + 2]}) > 60 ? 1 : 0;
@@ -322,13 +328,17 @@ TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
     std::vector<uint32_t> frames; // the frame of each picture
     int blinks = 0;
     host.afterFrame = [&](uint32_t frame) {
-        if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6);
-        if (host.every) frames.push_back(frame);
+        if (frame == 6 || frame == 8)
+            host.Button(kLeftMouseButton, frame == 6);
+        if (host.every)
+            frames.push_back(frame);
         // From the frame after the click's on.
         host.every = frame >= 8 && (mission1 == 0 || frame < mission1 + 3);
-        Actor* hero = FindActorByName("GA1_Player", 16);
-        if (mission1 == 0 && hero != nullptr) mission1 = frame;
-        if (mission1 != 0 && host.Quad("SoulIcon02") != nullptr) ++blinks;
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (mission1 == 0 && hero != nullptr)
+            mission1 = frame;
+        if (mission1 != 0 && host.Quad("SoulIcon02") != nullptr)
+            ++blinks;
     };
     host.Run(folder / "play", 300);
 
@@ -336,17 +346,19 @@ TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
     ASSERT_EQ(frames.size(), host.pictures.size());
     ASSERT_GE(frames.size(), 3u);
     for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_LT(BrightPixels(host.pictures[i]), 50) << "frame " << frames[i] << " of " << mission1;
+        EXPECT_LT(BrightPixels(host.pictures[i]), 50)
+            << "frame " << frames[i] << " of " << mission1;
         EXPECT_LT(QueueKeepingHost::CountNear(host.pictures[i], 0x4080BF), 50)
             << "fog in frame " << frames[i];
     }
     ASSERT_FALSE(loading.pictures.empty()) << "no loading screen";
-    const std::vector<uint8_t>& shown = loading.pictures.back();
+    const std::vector<uint8_t> &shown = loading.pictures.back();
     ASSERT_EQ(shown.size(), size_t(800) * 600 * 4);
-    const uint8_t* line = shown.data() + 300 * 800 * 4;
+    const uint8_t *line = shown.data() + 300 * 800 * 4;
     int step = 0;
     for (size_t x = 4; x < 796; ++x) {
-        for (size_t c = 0; c < 3; ++c) step = std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
+        for (size_t c = 0; c < 3; ++c)
+            step = std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
     }
     EXPECT_LE(step, 8) << "a seam across the loading screen";
     // Over the clear colour the alpha ramp still shades the row.
@@ -354,4 +366,4 @@ TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
     EXPECT_EQ(blinks, 0) << "the soul gauge blinks at full health";
 }
 
-}  // namespace
+} // namespace

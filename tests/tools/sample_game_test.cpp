@@ -340,7 +340,8 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
 TEST_F(SampleOnDisplay, LoadingBackgroundIsOneGradientAtEveryTextureQuality) {
     ASSERT_TRUE(Start(OpenLoopbackSound));
     ASSERT_EQ(library_->SerializeLibrary(0), 1) << library_->GetLastError();
-    auto* back = static_cast<MaterialItem*>(library_->FindItemByName("Menu_Back", ItemClass::Material));
+    auto *back =
+        static_cast<MaterialItem *>(library_->FindItemByName("Menu_Back", ItemClass::Material));
     ASSERT_NE(back, nullptr);
     for (uint32_t mode : {0u, 1u, 2u, 3u}) {
         SCOPED_TRACE("format mode " + std::to_string(mode));
@@ -352,15 +353,16 @@ TEST_F(SampleOnDisplay, LoadingBackgroundIsOneGradientAtEveryTextureQuality) {
         ASSERT_EQ(CaptureBackBuffer(800, 600), 1);
         library_->EndRender(true);
         library_->ReleaseItem(back);
-        const std::vector<uint8_t>& pixels = GetCaptureImage()->Pixels();
+        const std::vector<uint8_t> &pixels = GetCaptureImage()->Pixels();
         ASSERT_EQ(pixels.size(), size_t(800) * 600 * 4);
         for (size_t row : {100u, 300u, 500u}) {
-            const uint8_t* line = pixels.data() + row * 800 * 4;
+            const uint8_t *line = pixels.data() + row * 800 * 4;
             // The outer pixels blend with the far edge: left out.
             int step = 0;
             for (size_t x = 4; x < 796; ++x) {
                 for (size_t c = 0; c < 3; ++c) {
-                    step = std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
+                    step =
+                        std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
                 }
             }
             EXPECT_LE(step, 8) << "row " << row;

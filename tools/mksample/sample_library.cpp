@@ -5,27 +5,27 @@
 #include <tuple>
 #include <utility>
 
+#include "end_to_end_folder.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
-#include "end_to_end_folder.h"
 #include "platform/os/video/film_writer.h"
 #include "sample_actors.h"
+#include "sample_ai.h"
+#include "sample_aim.h"
 #include "sample_character.h"
 #include "sample_font.h"
-#include "sample_menu.h"
-#include "sample_missions.h"
-#include "sample_save.h"
 #include "sample_game.h"
 #include "sample_guard.h"
 #include "sample_hud.h"
-#include "sample_ai.h"
-#include "sample_aim.h"
-#include "sample_weapon.h"
+#include "sample_menu.h"
+#include "sample_missions.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
+#include "sample_save.h"
+#include "sample_weapon.h"
 
 namespace sample {
 namespace {
@@ -251,7 +251,7 @@ void AddGameScreenItems(Table& table) {
 
 // The weapons' looks and the loading screen's background (slots 250-263,
 // named in sample_hud.h).
-void AddWeaponLookItems(Table& table) {
+void AddWeaponLookItems(Table &table) {
     table.Texture(kPistolIconTexture, "hud_pistol", "hud_pistol.tga", 64, 64);
     table.Texture(kRifleIconTexture, "hud_rifle", "hud_rifle.tga", 64, 64);
     // Kind 4 keeps the picture's own format, and so its alpha ramp, at
@@ -259,20 +259,22 @@ void AddWeaponLookItems(Table& table) {
     table.Texture(kLoadingBackTexture, "loading_back", "loading_back.tga", 256, 256, 4);
     table.Texture(kMuzzleFlashTexture, "muzzle_flash", "muzzle_flash.tga", 64, 64);
     table.Texture(kHitSparkTexture, "hit_spark", "hit_spark.tga", 32, 32);
-    for (auto [slot, name, texture] : {std::tuple{kPistolIconMaterial, "PistolIcon", kPistolIconTexture},
-                                       {kRifleIconMaterial, "RifleIcon", kRifleIconTexture}}) {
-        MaterialItem& icon = table.Material(slot, name, 1, {texture});
+    for (auto [slot, name, texture] :
+         {std::tuple{kPistolIconMaterial, "PistolIcon", kPistolIconTexture},
+          {kRifleIconMaterial, "RifleIcon", kRifleIconTexture}}) {
+        MaterialItem &icon = table.Material(slot, name, 1, {texture});
         icon.unlit = 1;
         icon.fog = 0;
     }
-    MaterialItem& metal = table.Material(kGunMetalMaterial, "GunMetal", 0, {2});
+    MaterialItem &metal = table.Material(kGunMetalMaterial, "GunMetal", 0, {2});
     metal.material.diffuse = {0.32f, 0.33f, 0.36f, 1.0f};
     metal.material.ambient = {0.32f, 0.33f, 0.36f, 1.0f};
     // Added on top of the scene from both sides, sorted with the other
     // blended draws.
-    for (auto [slot, name, texture] : {std::tuple{kMuzzleFlashMaterial, "MuzzleFlash", kMuzzleFlashTexture},
-                                       {kHitSparkMaterial, "HitSpark", kHitSparkTexture}}) {
-        MaterialItem& glow = table.Material(slot, name, 3, {texture});
+    for (auto [slot, name, texture] :
+         {std::tuple{kMuzzleFlashMaterial, "MuzzleFlash", kMuzzleFlashTexture},
+          {kHitSparkMaterial, "HitSpark", kHitSparkTexture}}) {
+        MaterialItem &glow = table.Material(slot, name, 3, {texture});
         glow.unlit = 1;
         glow.fog = 0;
         glow.twoSided = 1;
@@ -284,7 +286,7 @@ void AddWeaponLookItems(Table& table) {
     table.Mesh(kSparkMesh, "spark", "spark.qvm", 0, kHitSparkMaterial);
 }
 
-bool WriteWeaponLookFiles(SampleOutput& out, const Scratch& scratch) {
+bool WriteWeaponLookFiles(SampleOutput &out, const Scratch &scratch) {
     return WriteImage(out, scratch, "hud_pistol.tga", PistolIconImage()) &&
            WriteImage(out, scratch, "hud_rifle.tga", RifleIconImage()) &&
            WriteImage(out, scratch, "loading_back.tga", LoadingBackImage()) &&
@@ -556,11 +558,11 @@ bool WriteAll(SampleOutput& out) {
     // The library and its data files first; the actor files are made on that
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
-           WriteWeaponLookFiles(out, scratch) && WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
-           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out) &&
-           WriteAimCheck(out) && WriteAIPlayerCheck(out);
+           WriteWeaponLookFiles(out, scratch) && WriteLogo(out, scratch) &&
+           UseSampleLibrary(out, library) && WriteEndToEndActors(out) && WritePlayFolder(out) &&
+           WriteCharacterCheck(out) && WriteLevelCheck(out) && WriteMenuCheck(out) &&
+           WriteGuardCheck(out) && WriteAICheck(out) && WriteSaveCheck(out) &&
+           WriteWeaponCheck(out) && WriteAimCheck(out) && WriteAIPlayerCheck(out);
 }
 
 } // namespace

@@ -47,20 +47,21 @@ GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uin
     return item;
 }
 
-GameObjectActor* AddGun(Actor* holder, const char* name, int32_t& next, uint32_t state,
-                        uint32_t ammoGroup, const Vector3& muzzleAt, float copyLife) {
-    GameObjectActor* gun = MakeSampleItem(holder, name, next++, kItemWeapon);
-    if (gun == nullptr) return nullptr;
+GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t state,
+                        uint32_t ammoGroup, const Vector3 &muzzleAt, float copyLife) {
+    GameObjectActor *gun = MakeSampleItem(holder, name, next++, kItemWeapon);
+    if (gun == nullptr)
+        return nullptr;
     SendCommandArgs(gun, kCmdSetItemState, state);
     Actor* phases = nullptr;
     for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
         phases = CreateActor(0, phase, nullptr, gun, next++, true);
     }
-    Actor* shellExit =
+    Actor *shellExit =
         Place(gun, "ShellExitPos", next++, {muzzleAt.x, muzzleAt.y, muzzleAt.z + 20.0f});
     // The muzzle faces -z, the way the holder looks.
-    Actor* muzzle = Place(gun, "FlashPos", next++, muzzleAt);
-    GameObjectActor* ammo = MakeSampleItem(gun, "Ammo", next++, kItemAmmo);
+    Actor *muzzle = Place(gun, "FlashPos", next++, muzzleAt);
+    GameObjectActor *ammo = MakeSampleItem(gun, "Ammo", next++, kItemAmmo);
     Actor* impact = ammo == nullptr ? nullptr : CreateActor(0, "Impact", nullptr, ammo, next++, true);
     Actor* shell = impact == nullptr ? nullptr : CreateActor(0, "Shell", nullptr, ammo, next++, true);
     if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || shell == nullptr) {
@@ -78,12 +79,11 @@ GameObjectActor* AddGun(Actor* holder, const char* name, int32_t& next, uint32_t
     return gun;
 }
 
-GameObjectActor* AddPistol(Actor* hand, int32_t& next) {
-    GameObjectActor* pistol = AddGun(hand, "Pistol", next, kItemInHand, 1, sample::kPistolMuzzle,
-                                     sample::kShotCopyLife);
-    if (pistol == nullptr ||
-        !AddWeaponLooks(pistol, next, sample::kPistolMesh, sample::kPistolIconMaterial,
-                        sample::kShotCopyLife)) {
+GameObjectActor *AddPistol(Actor *hand, int32_t &next) {
+    GameObjectActor *pistol =
+        AddGun(hand, "Pistol", next, kItemInHand, 1, sample::kPistolMuzzle, sample::kShotCopyLife);
+    if (pistol == nullptr || !AddWeaponLooks(pistol, next, sample::kPistolMesh,
+                                             sample::kPistolIconMaterial, sample::kShotCopyLife)) {
         return nullptr;
     }
     return pistol;
@@ -137,7 +137,7 @@ bool WriteWeaponCheck(SampleOutput& out) {
     SendCommandArgs(shooter, kCmdSetPosition, Vector3{0.0f, 30.0f, 0.0f});
     Actor* hand = CreateActor(0, "RightHand", nullptr, shooter, next++, true);
     // The plain pistol: no looks, its copies kept to be counted.
-    GameObjectActor* pistol = hand == nullptr ? nullptr
+    GameObjectActor *pistol = hand == nullptr ? nullptr
                                               : AddGun(hand, "Pistol", next, kItemInHand, 1,
                                                        {0.0f, 15.0f, -40.0f}, kCopyLife);
     if (pistol == nullptr) return out.Fail(scene, "cannot make the pistol");

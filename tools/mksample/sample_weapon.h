@@ -20,8 +20,8 @@ GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uin
 // `muzzleAt`, facing -z) and its loaded "Ammo" of the ammunition group (with
 // "Impact" and "Shell", whose copies live `copyLife` seconds); ids from next
 // on (nine). nullptr if it cannot be made.
-GameObjectActor* AddGun(Actor* holder, const char* name, int32_t& next, uint32_t state,
-                        uint32_t ammoGroup, const Vector3& muzzleAt, float copyLife);
+GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t state,
+                        uint32_t ammoGroup, const Vector3 &muzzleAt, float copyLife);
 
 // The player's pistol "Pistol" in hand under the holder: a gun of group 1
 // with its looks (AddWeaponLooks). nullptr if it cannot be made.
