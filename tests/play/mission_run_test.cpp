@@ -367,3 +367,78 @@ TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
 }
 
 } // namespace
+
+namespace {
+
+// Enabled descendants of the actor with the name.
+int Shown(Actor *actor, const std::string &name) {
+    int count = 0;
+    if (actor == nullptr)
+        return 0;
+    for (Actor *child : actor->children) {
+        if (child == nullptr)
+            continue;
+        count += child->name == name && (child->state & kActorEnabled) != 0 ? 1 : 0;
+        count += Shown(child, name);
+    }
+    return count;
+}
+
+// In mission 1 the hero holds its pistol: E fires it, showing one gun in
+// the hand and the flash at its muzzle for the fire phase; Page Down (the
+// wheel's "Next") opens the selector on the rifle and a click takes it in
+// hand, its stock and clip on the panel.
+TEST(MissionRun, TheGunFlashesAndHitsAndTheSelectorHandsOverTheRifle) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    QueueKeepingHost host;
+    uint32_t mission1 = 0;
+    int gun = 0, flash = 0, selector = 0;
+    std::string held, panel, before;
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8)
+            host.Button(kLeftMouseButton, frame == 6);
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (mission1 == 0) {
+            mission1 = hero != nullptr ? frame : 0;
+            return;
+        }
+        Actor *hand = hero != nullptr ? FindDescendantByName(hero, "RightHand") : nullptr;
+        const uint32_t at = frame - mission1;
+        if (at == 199)
+            before = host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f) != nullptr
+                         ? host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f)->text
+                         : "";
+        if (at == 200 || at == 202)
+            host.Key('E', at == 200);
+        if (at >= 200 && at < 215) {
+            gun = std::max(gun, Shown(hand, "Gun"));
+            flash = std::max(flash, Shown(hand, "Flash"));
+        }
+        if (at == 270 || at == 272)
+            host.Key(0x22, at == 270); // Page Down: "Next"
+        if (at == 300)
+            selector = host.Quad("RifleIcon") != nullptr ? 1 : 0;
+        if (at == 302 || at == 304)
+            host.Button(kLeftMouseButton, at == 302);
+        if (at == 340) {
+            held = hand != nullptr && !hand->children.empty() ? hand->children.front()->name : "";
+            const TextLine *count = host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f);
+            panel = count != nullptr && host.Quad("RifleIcon") != nullptr ? count->text : "";
+        }
+    };
+    host.Run(folder / "play", 400);
+
+    ASSERT_NE(mission1, 0u) << "mission 1 never started";
+    EXPECT_EQ(before, "12/6") << "the pistol's stock and clip";
+    EXPECT_EQ(gun, 1) << "one gun shown in the hand at a time";
+    EXPECT_EQ(flash, 1) << "no muzzle flash";
+    EXPECT_EQ(selector, 1) << "the selector does not offer the rifle";
+    EXPECT_EQ(held, "Rifle");
+    EXPECT_EQ(panel, "10/5");
+}
+
+} // namespace
