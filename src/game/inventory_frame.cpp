@@ -63,18 +63,24 @@ constexpr uint32_t kCountShownUpTo = 10000;
 constexpr float kLongestClock = 1.0e7f;
 
 // Where the pieces of the head-up display sit inside their anchors
-// (pixels from the anchor's top-left corner).
+// (pixels from the anchor's top-left corner). Texts are drawn centred on
+// their point (style 18), so each sits clear of the pictures beside it: the
+// bullets above the middle of the hand's icon, the health right of the soul
+// gauge's frame.
 struct Offset {
     float x, y;
 };
 constexpr struct {
-    Offset handText{0.0f, 0.0f};
+    Offset handText{48.0f, -12.0f};
     Offset handIcon{0.0f, 0.0f};
     Offset handFlare{16.0f, 16.0f};
+    // The left hand's panel moves left of the right hand's icon, which its
+    // anchor (60 pixels left of the right one) would otherwise overlap.
+    float leftPanelX = -40.0f;
     Offset soulIcon{0.0f, 0.0f};
     Offset soulFill{0.0f, 13.0f};
     Offset soulGlow{21.0f, 5.0f};
-    Offset healthText{128.0f, 40.0f};
+    Offset healthText{152.0f, 48.0f};
     // The selector icon from the right edge and the screen's middle.
     Offset selectorIcon{-106.0f, -48.0f};
 } kHudLayout;
@@ -380,8 +386,8 @@ void InventoryActor::DrawHud(float delta) {
                                 : nullptr);
     DrawHandPanel(Live(rightHandActor), float(screenWidth) - 122.0f, rightFlash,
                   rightLastBullets, true, delta);
-    DrawHandPanel(Live(leftHandActor), float(screenWidth) - 182.0f, leftFlash, leftLastBullets,
-                  false, delta);
+    DrawHandPanel(Live(leftHandActor), float(screenWidth) - 182.0f + kHudLayout.leftPanelX,
+                  leftFlash, leftLastBullets, false, delta);
     DrawSelectorIcon();
     if (soulGaugeShown != 0) {
         DrawSoulGauge(delta);

@@ -1,9 +1,9 @@
 // The head-up display over a started level: the player character (type 3,
 // health 99) holds a loaded pistol, a mission clock runs from 30 s and the
 // soul amount stands at half. The level's fade, the soul gauge, the clock
-// and the hand panel are read from the screen queues of every frame; then a
-// shot flares, running wears the endurance bar down and "Inventory Hack" 10
-// takes the display away.
+// and the hand panel are read from the screen queues of every frame, none
+// of their texts over a picture or another text; then a shot flares, running wears the endurance
+// bar down and "Inventory Hack" 10 takes the display away.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,6 +76,18 @@ Rect Bounds(const ScreenQuad &quad) {
             quad.vertices[3].y - quad.vertices[0].y};
 }
 float Alpha(const ScreenQuad &quad) { return float(quad.vertices[0].color >> 24) / 255.0f; }
+
+// A text's box as the game font draws it: at most 10 pixels a character and
+// 18 high; style bit 2 centres it on x, bit 0x10 on y.
+Rect TextBox(const TextLine &line) {
+    const float width = 10.0f * float(line.text.size()), height = 18.0f;
+    return {(line.style & 2) != 0 ? line.x - width / 2.0f : line.x,
+            (line.style & 0x10) != 0 ? line.y - height / 2.0f : line.y, width, height};
+}
+bool Overlap(const Rect &a, const Rect &b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
 
 class HudScene : public ::testing::Test {
   protected:
@@ -150,12 +162,44 @@ class HudScene : public ::testing::Test {
         const TextLine *count = runner.Text(bullets);
         ASSERT_NE(count, nullptr) << frame << " " << bullets;
         EXPECT_EQ(std::tuple(count->x, count->y, count->style),
-                  std::tuple(w - 122.0f, h - 120.0f, 18u));
+                  std::tuple(w - 122.0f + 48.0f, h - 120.0f - 12.0f, 18u));
         const auto panelIcon = runner.Quads("Default");
         ASSERT_EQ(panelIcon.size(), 1u) << frame;
         const Rect panelAt = Bounds(*panelIcon[0]);
         EXPECT_EQ(std::tuple(panelAt.x, panelAt.y, panelAt.width, panelAt.height),
                   std::tuple(w - 122.0f, h - 120.0f, 96.0f, 96.0f));
+        ExpectNothingOverlaps(iconAt, panelAt);
+    }
+
+    // Every text clear of every picture (but a full-screen layer) and of the
+    // other texts, inside the screen; the soul gauge clear of the hand's
+    // panel.
+    void ExpectNothingOverlaps(const Rect &gauge, const Rect &panel) {
+        const std::string frame = "frame " + std::to_string(FrameCounter);
+        const auto &texts = runner.frameLayers.texts;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const Rect box = TextBox(texts[i]);
+            EXPECT_TRUE(box.x >= 0.0f && box.y >= 0.0f &&
+                        box.x + box.width <= float(inventory->screenWidth) &&
+                        box.y + box.height <= float(inventory->screenHeight))
+                << frame << " \"" << texts[i].text << "\" off the screen";
+            for (const ScreenQuad &quad : runner.frameLayers.quads) {
+                // The film grain covers the whole screen by design.
+                const Rect at = Bounds(quad);
+                if (at.width >= float(inventory->screenWidth) &&
+                    at.height >= float(inventory->screenHeight)) {
+                    continue;
+                }
+                EXPECT_FALSE(Overlap(box, at))
+                    << frame << " \"" << texts[i].text << "\" over "
+                    << (quad.material != nullptr ? quad.material->name : "?");
+            }
+            for (size_t j = i + 1; j < texts.size(); ++j) {
+                EXPECT_FALSE(Overlap(box, TextBox(texts[j])))
+                    << frame << " \"" << texts[i].text << "\" over \"" << texts[j].text << "\"";
+            }
+        }
+        EXPECT_FALSE(Overlap(gauge, panel)) << frame;
     }
 
     scene::SceneRunner runner;

@@ -873,7 +873,7 @@ TEST_F(EngineEndToEnd, CharacterCheckPutsThePlayerOnItsStart) {
     EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);
     EXPECT_NEAR(pose.position.z, -290.0f, 5.0f);
     EXPECT_LE(pose.position.y, 30.0f);
-    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 90 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 89 ")) << dump;
     const std::string id = player[0].substr(3, player[0].find(' ') - 3);
     for (const char* child : {"Skin", "Items", "LeftHand", "RightHand"}) {
         EXPECT_NE(dump.find(std::string(" name=\"") + child + "\" parent=" + id + " "),
@@ -902,7 +902,7 @@ TEST_F(EngineEndToEnd, CharacterCheckJumpsIsHurtAndStandsOnTheFloor) {
     const std::string dump = Dump(Path("game/character.sav"));
     std::vector<std::string> player = ActorLines(dump, "GA1_Player");
     ASSERT_FALSE(player.empty()) << dump;
-    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 90 ")) << dump;
+    EXPECT_TRUE(HasLineStarting(player, "character type 3 icon 0 health 89 ")) << dump;
     const DumpedPose pose = TransformOf(player);
     ASSERT_TRUE(pose.found) << dump;
     EXPECT_NEAR(pose.position.x, -300.0f, 5.0f);

@@ -316,10 +316,14 @@ TEST_F(FrontEndFrames, HudClockPanelsGaugeSensorAndBar) {
         runner.Step();
         const TextLine *line = Text(text);
         ASSERT_NE(line, nullptr) << text;
-        EXPECT_EQ(std::tuple(line->x, line->y, line->style), std::tuple(w - 122.0f, h - 120.0f, 18u));
+        // Centred above the middle of the panel's icon.
+        EXPECT_EQ(std::tuple(line->x, line->y, line->style),
+                  std::tuple(w - 122.0f + 48.0f, h - 120.0f - 12.0f, 18u));
     }
     ASSERT_NE(Text("3"), nullptr);
-    EXPECT_EQ(std::tuple(Text("3")->x, Text("3")->y), std::tuple(w - 182.0f, h - 120.0f));
+    // The left panel left of the right one's icon.
+    EXPECT_EQ(std::tuple(Text("3")->x, Text("3")->y),
+              std::tuple(w - 222.0f + 48.0f, h - 120.0f - 12.0f));
     // A shot flares for a quarter of a second.
     EXPECT_TRUE(Quads("AmmoFlare").empty());
     dynamic_cast<game::Recorder *>(FindChildByName(pistol, "Ammo"))->Answer(732, 6u);

@@ -6,6 +6,7 @@
 // floor shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
+#include "core/actors/loading_screen.h"
 #include "core/actors/screen_capture.h"
 #include "game/inventory_actor.h"
 #include "game/ui_map_input_actor.h"
@@ -170,7 +172,8 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             hudShot = host.captured;
             const ScreenQuad* icon = host.Quad("SoulIcon");
             const ScreenQuad* fill = host.Quad("SoulIconFill");
-            const TextLine* shownHealth = host.TextAt(20.0f + 128.0f, kScreenHeight - 120.0f + 40.0f);
+            const TextLine *shownHealth =
+                host.TextAt(20.0f + 152.0f, kScreenHeight - 120.0f + 48.0f);
             const TextLine* shownClock = host.TextAt(800.0f - 90.0f, 20.0f);
             hudSeen = icon != nullptr && fill != nullptr && shownHealth != nullptr && shownClock != nullptr;
             if (hudSeen) {
@@ -226,7 +229,7 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_EQ(soulIcon.vertices[3].x - soulIcon.vertices[0].x, 128.0f);
     EXPECT_EQ(soulIcon.vertices[3].y - soulIcon.vertices[0].y, 96.0f);
     EXPECT_EQ(soulFill.vertices[3].y - soulFill.vertices[0].y, 42.0f);
-    EXPECT_EQ(health.text, "100");
+    EXPECT_EQ(health.text, "99");
     // The icon's frame, 16 of its picture's 128 pixels wide, shows its colour.
     for (auto [x, y] : {std::pair{28, 486}, {140, 486}, {84, 570}}) {
         const uint32_t got = QueueKeepingHost::ColorAt(hudShot, size_t(y) * 800 + size_t(x));
@@ -250,3 +253,192 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
 }
 
 }  // namespace
+
+namespace {
+
+// Keeps a picture of every frame it is asked to and of every loading-screen
+// frame, each taken before it is shown.
+class PictureHost : public QueueKeepingHost {
+  public:
+    void Draw2D() override {
+        QueueKeepingHost::Draw2D();
+        if (every && CaptureBackBuffer(800, 600) == 1)
+            pictures.push_back(GetCaptureImage()->Pixels());
+    }
+    bool every = false;
+    std::vector<std::vector<uint8_t>> pictures;
+};
+
+class LoadingPictures : public LoadingScreenRenderer {
+  public:
+    LoadingPictures() : inner_(SetLoadingScreenRenderer(this)) {}
+    ~LoadingPictures() override { SetLoadingScreenRenderer(inner_); }
+    int32_t GetScreenWidth() override { return inner_->GetScreenWidth(); }
+    int32_t GetScreenHeight() override { return inner_->GetScreenHeight(); }
+    void QueueRect(float x, float y, float width, float height, const Color &color,
+                   LibraryItem *material) override {
+        inner_->QueueRect(x, y, width, height, color, material);
+    }
+    void QueueText(const std::string &text, float x, float y, const Color &color,
+                   uint32_t style) override {
+        inner_->QueueText(text, x, y, color, style);
+    }
+    int BeginRender(uint32_t clear, uint32_t flags) override {
+        return inner_->BeginRender(clear, flags);
+    }
+    void DrawQueuedQuads() override { inner_->DrawQueuedQuads(); }
+    void DrawQueuedText() override { inner_->DrawQueuedText(); }
+    void DrawFilledRect(const ScreenRect &rect, const Color &color) override {
+        inner_->DrawFilledRect(rect, color);
+    }
+    void EndRender(uint32_t present) override {
+        if (CaptureBackBuffer(800, 600) == 1)
+            pictures.push_back(GetCaptureImage()->Pixels());
+        inner_->EndRender(present);
+    }
+    std::vector<std::vector<uint8_t>> pictures;
+
+  private:
+    LoadingScreenRenderer *inner_;
+};
+
+// Pixels of a picture brighter than dim grey in some channel, and pixels of
+// the fog's blue.
+int BrightPixels(const std::vector<uint8_t> &picture) {
+    int count = 0;
+    for (size_t at = 0; at + 3 < picture.size(); at += 4) {
+        count += std::max({picture[at], picture[at + 1], picture[at + 2]}) > 60 ? 1 : 0;
+    }
+    return count;
+}
+
+// From the frame after the click on "New Game" to the fade from black,
+// every frame shown is black: no frame of the title after the film, none of
+// the fog's blue before the game actor's black. The loading screen shows one gradient without a
+// seam. At full health the soul gauge stays steady.
+TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    PictureHost host;
+    LoadingPictures loading;
+    uint32_t mission1 = 0;
+    std::vector<uint32_t> frames; // the frame of each picture
+    int blinks = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8)
+            host.Button(kLeftMouseButton, frame == 6);
+        if (host.every)
+            frames.push_back(frame);
+        // From the frame after the click's on.
+        host.every = frame >= 8 && (mission1 == 0 || frame < mission1 + 3);
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (mission1 == 0 && hero != nullptr)
+            mission1 = frame;
+        if (mission1 != 0 && host.Quad("SoulIcon02") != nullptr)
+            ++blinks;
+    };
+    host.Run(folder / "play", 300);
+
+    ASSERT_NE(mission1, 0u) << "mission 1 never started";
+    ASSERT_EQ(frames.size(), host.pictures.size());
+    ASSERT_GE(frames.size(), 3u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_LT(BrightPixels(host.pictures[i]), 50)
+            << "frame " << frames[i] << " of " << mission1;
+        EXPECT_LT(QueueKeepingHost::CountNear(host.pictures[i], 0x4080BF), 50)
+            << "fog in frame " << frames[i];
+    }
+    ASSERT_FALSE(loading.pictures.empty()) << "no loading screen";
+    const std::vector<uint8_t> &shown = loading.pictures.back();
+    ASSERT_EQ(shown.size(), size_t(800) * 600 * 4);
+    const uint8_t *line = shown.data() + 300 * 800 * 4;
+    int step = 0;
+    for (size_t x = 4; x < 796; ++x) {
+        for (size_t c = 0; c < 3; ++c)
+            step = std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
+    }
+    EXPECT_LE(step, 8) << "a seam across the loading screen";
+    // Over the clear colour the alpha ramp still shades the row.
+    EXPECT_GE(std::abs(int(line[795 * 4]) - int(line[4 * 4])), 20);
+    EXPECT_EQ(blinks, 0) << "the soul gauge blinks at full health";
+}
+
+} // namespace
+
+namespace {
+
+// Enabled descendants of the actor with the name.
+int Shown(Actor *actor, const std::string &name) {
+    int count = 0;
+    if (actor == nullptr)
+        return 0;
+    for (Actor *child : actor->children) {
+        if (child == nullptr)
+            continue;
+        count += child->name == name && (child->state & kActorEnabled) != 0 ? 1 : 0;
+        count += Shown(child, name);
+    }
+    return count;
+}
+
+// In mission 1 the hero holds its pistol: E fires it, showing one gun in
+// the hand and the flash at its muzzle for the fire phase; Page Down (the
+// wheel's "Next") opens the selector on the rifle and a click takes it in
+// hand, its stock and clip on the panel.
+TEST(MissionRun, TheGunFlashesAndHitsAndTheSelectorHandsOverTheRifle) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    QueueKeepingHost host;
+    uint32_t mission1 = 0;
+    int gun = 0, flash = 0, selector = 0;
+    std::string held, panel, before;
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8)
+            host.Button(kLeftMouseButton, frame == 6);
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (mission1 == 0) {
+            mission1 = hero != nullptr ? frame : 0;
+            return;
+        }
+        Actor *hand = hero != nullptr ? FindDescendantByName(hero, "RightHand") : nullptr;
+        const uint32_t at = frame - mission1;
+        if (at == 199)
+            before = host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f) != nullptr
+                         ? host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f)->text
+                         : "";
+        if (at == 200 || at == 202)
+            host.Key('E', at == 200);
+        if (at >= 200 && at < 215) {
+            gun = std::max(gun, Shown(hand, "Gun"));
+            flash = std::max(flash, Shown(hand, "Flash"));
+        }
+        if (at == 270 || at == 272)
+            host.Key(0x22, at == 270); // Page Down: "Next"
+        if (at == 300)
+            selector = host.Quad("RifleIcon") != nullptr ? 1 : 0;
+        if (at == 302 || at == 304)
+            host.Button(kLeftMouseButton, at == 302);
+        if (at == 340) {
+            held = hand != nullptr && !hand->children.empty() ? hand->children.front()->name : "";
+            const TextLine *count = host.TextAt(800.0f - 122.0f + 48.0f, kScreenHeight - 132.0f);
+            panel = count != nullptr && host.Quad("RifleIcon") != nullptr ? count->text : "";
+        }
+    };
+    host.Run(folder / "play", 400);
+
+    ASSERT_NE(mission1, 0u) << "mission 1 never started";
+    EXPECT_EQ(before, "12/6") << "the pistol's stock and clip";
+    EXPECT_EQ(gun, 1) << "one gun shown in the hand at a time";
+    EXPECT_EQ(flash, 1) << "no muzzle flash";
+    EXPECT_EQ(selector, 1) << "the selector does not offer the rifle";
+    EXPECT_EQ(held, "Rifle");
+    EXPECT_EQ(panel, "10/5");
+}
+
+} // namespace

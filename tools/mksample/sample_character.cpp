@@ -74,7 +74,7 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
                         next++));
     if (hero == nullptr) return out.Fail(file, "cannot make actor \"PlayerCharacter\"");
     hero->characterType = kCharacterThirdPerson;
-    hero->health = 100.0f;
+    hero->health = 99.0f;
     // The group the AI of the level fights.
     hero->characterGroup = 1;
     for (uint32_t gamma : {kParamGammaRAdd, kParamGammaGAdd, kParamGammaBAdd}) {

@@ -5,27 +5,28 @@
 #include <tuple>
 #include <utility>
 
+#include "end_to_end_folder.h"
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
-#include "end_to_end_folder.h"
 #include "platform/os/video/film_writer.h"
 #include "sample_actors.h"
+#include "sample_ai.h"
+#include "sample_aim.h"
 #include "sample_character.h"
 #include "sample_dialogs.h"
 #include "sample_font.h"
-#include "sample_menu.h"
-#include "sample_missions.h"
-#include "sample_save.h"
 #include "sample_game.h"
 #include "sample_guard.h"
-#include "sample_ai.h"
-#include "sample_aim.h"
-#include "sample_weapon.h"
+#include "sample_hud.h"
+#include "sample_menu.h"
+#include "sample_missions.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
+#include "sample_save.h"
+#include "sample_weapon.h"
 
 namespace sample {
 namespace {
@@ -249,6 +250,54 @@ void AddGameScreenItems(Table& table) {
     floor2.fog = 0;
 }
 
+// The weapons' looks and the loading screen's background (slots 250-263,
+// named in sample_hud.h).
+void AddWeaponLookItems(Table &table) {
+    table.Texture(kPistolIconTexture, "hud_pistol", "hud_pistol.tga", 64, 64);
+    table.Texture(kRifleIconTexture, "hud_rifle", "hud_rifle.tga", 64, 64);
+    // Kind 4 keeps the picture's own format, and so its alpha ramp, at
+    // every texture quality.
+    table.Texture(kLoadingBackTexture, "loading_back", "loading_back.tga", 256, 256, 4);
+    table.Texture(kMuzzleFlashTexture, "muzzle_flash", "muzzle_flash.tga", 64, 64);
+    table.Texture(kHitSparkTexture, "hit_spark", "hit_spark.tga", 32, 32);
+    for (auto [slot, name, texture] :
+         {std::tuple{kPistolIconMaterial, "PistolIcon", kPistolIconTexture},
+          {kRifleIconMaterial, "RifleIcon", kRifleIconTexture}}) {
+        MaterialItem &icon = table.Material(slot, name, 1, {texture});
+        icon.unlit = 1;
+        icon.fog = 0;
+    }
+    MaterialItem &metal = table.Material(kGunMetalMaterial, "GunMetal", 0, {2});
+    metal.material.diffuse = {0.32f, 0.33f, 0.36f, 1.0f};
+    metal.material.ambient = {0.32f, 0.33f, 0.36f, 1.0f};
+    // Added on top of the scene from both sides, sorted with the other
+    // blended draws.
+    for (auto [slot, name, texture] :
+         {std::tuple{kMuzzleFlashMaterial, "MuzzleFlash", kMuzzleFlashTexture},
+          {kHitSparkMaterial, "HitSpark", kHitSparkTexture}}) {
+        MaterialItem &glow = table.Material(slot, name, 3, {texture});
+        glow.unlit = 1;
+        glow.fog = 0;
+        glow.twoSided = 1;
+        glow.bucketMask = 1u << 7;
+    }
+    table.Mesh(kPistolMesh, "pistol", "pistol.qvm", 0, kGunMetalMaterial);
+    table.Mesh(kRifleMesh, "rifle", "rifle.qvm", 0, kGunMetalMaterial);
+    table.Mesh(kFlashMesh, "flash", "flash.qvm", 0, kMuzzleFlashMaterial);
+    table.Mesh(kSparkMesh, "spark", "spark.qvm", 0, kHitSparkMaterial);
+}
+
+bool WriteWeaponLookFiles(SampleOutput &out, const Scratch &scratch) {
+    return WriteImage(out, scratch, "hud_pistol.tga", PistolIconImage()) &&
+           WriteImage(out, scratch, "hud_rifle.tga", RifleIconImage()) &&
+           WriteImage(out, scratch, "loading_back.tga", LoadingBackImage()) &&
+           WriteImage(out, scratch, "muzzle_flash.tga", MuzzleFlashImage()) &&
+           WriteImage(out, scratch, "hit_spark.tga", HitSparkImage()) &&
+           WriteBytes(out, "pistol.qvm", GunQvm(kPistolBarrel)) &&
+           WriteBytes(out, "rifle.qvm", GunQvm(kRifleBarrel)) &&
+           WriteBytes(out, "flash.qvm", FlashQvm()) && WriteBytes(out, "spark.qvm", SparkQvm());
+}
+
 // Every item of the library, in slot order within each class.
 void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
@@ -280,7 +329,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(51, "music", "music.wav", 0, 1);
 
     table.Material(4, "Default", 0, {7});
-    table.Material(5, "Menu_Back", 1, {10}).materialAlpha = 1;
+    table.Material(5, "Menu_Back", 1, {kLoadingBackTexture}).materialAlpha = 1;
     table.Material(6, "Menu_OrskLogo", 1, {12}).materialAlpha = 1;
     // One material per blend mode.
     static const std::vector<uint32_t> kBlendTextures[8] = {{7},  {12},     {11},     {14},
@@ -322,6 +371,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     aimEffect.bucketMask = 1u << 7;
 
     AddGameScreenItems(table);
+    AddWeaponLookItems(table);
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -438,7 +488,8 @@ bool MakePlayGlobals(SampleOutput& out, const std::string& file) {
     }
     int32_t next = 20;
     return AddSampleEnvironment(out, file) && AddInventory(out, file) &&
-           AddPlayerCharacter(out, file, next) && AddGuardTemplate(out, file);
+           AddPlayerCharacter(out, file, next) && ArmPlayer(out, file, next) &&
+           AddGuardTemplate(out, file);
 }
 
 // The folder "./play.sh" runs: the game folder "../game" with the title
@@ -456,11 +507,12 @@ bool WritePlayFolder(SampleOutput& out) {
 }
 
 // The folder of the character's end-to-end check: the play globals and a
-// "Driver" (id 11) that captures, saves and exits 3.5 s into the game.
+// "Driver" (id 11) that captures, saves and exits 3.5 s into the game; the
+// file ends before the guards' template (id 130).
 bool WriteCharacterCheck(SampleOutput& out) {
     const std::string file = DataPath("Character.qva");
     return MakePlayGlobals(out, file) && AddCharacterDriver(out, file, 11) &&
-           WriteActorFile(out, file, 10, 35) &&
+           WriteActorFile(out, file, 10, 130) &&
            out.WriteText("e2e/character/init.txt",
                          CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }
@@ -514,11 +566,11 @@ bool WriteAll(SampleOutput& out) {
     // The library and its data files first; the actor files are made on that
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
-           WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
-           WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
-           WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
-           WriteAICheck(out) && WriteSaveCheck(out) && WriteWeaponCheck(out) &&
-           WriteAimCheck(out) && WriteAIPlayerCheck(out);
+           WriteWeaponLookFiles(out, scratch) && WriteLogo(out, scratch) &&
+           UseSampleLibrary(out, library) && WriteEndToEndActors(out) && WritePlayFolder(out) &&
+           WriteCharacterCheck(out) && WriteLevelCheck(out) && WriteMenuCheck(out) &&
+           WriteGuardCheck(out) && WriteAICheck(out) && WriteSaveCheck(out) &&
+           WriteWeaponCheck(out) && WriteAimCheck(out) && WriteAIPlayerCheck(out);
 }
 
 } // namespace

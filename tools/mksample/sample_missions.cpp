@@ -259,8 +259,12 @@ bool WriteTitle(SampleOutput& out) {
     Actor* main = maker.Make(kUiWindowClassId, "MainMenu", menu);
     maker.Panel(main, {100.0f, 110.0f, 0.0f}, 180.0f, 140.0f);
     maker.Text("Title", main, {400.0f, 30.0f, 0.0f}, "Sample", 1);
+    // The menu closes first and the mission starts in the next (normal)
+    // frame: the frame that plays the film draws no title after it, and the
+    // level loads in a normal frame, whose game actor covers it in black.
     OnUp(maker, maker.Button("New Game", main, {100.0f, 70.0f, 0.0f}, "New Game"),
-         "/Global/Inventory.Level_Completed(0);");
+         "/Global/Menu.UI_System_Deactivate(); "
+         "/Global/Inventory.TimerCommand(0, Level_Completed(0));");
     OnUp(maker, maker.Button("Load Game", main, {100.0f, 110.0f, 0.0f}, "Load Game"),
          OpenSaveGame("Menu", false));
     OnUp(maker, maker.Button("Exit", main, {100.0f, 150.0f, 0.0f}, "Exit"), "sys.Exit_Engine();");

@@ -9,6 +9,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
 #include "sample_actors.h"
+#include "sample_hud.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -18,6 +19,8 @@ constexpr uint32_t kCmdSetKillDelay = 189;
 constexpr uint32_t kCmdActionStartPost = 214;
 constexpr uint32_t kCmdSetItemType = 602;
 constexpr uint32_t kCmdSetItemState = 612;
+constexpr uint32_t kCmdSetWeaponAmmoGroups = 690;
+constexpr uint32_t kCmdSetAmmoAmmoGroups = 737;
 // The check's scene, from the weapons' block on.
 constexpr int32_t kRoomId = 3150;
 // The items the level lays, up to 3199.
@@ -44,18 +47,21 @@ GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uin
     return item;
 }
 
-GameObjectActor* AddPistol(Actor* hand, int32_t& next) {
-    GameObjectActor* pistol = MakeSampleItem(hand, "Pistol", next++, kItemWeapon);
-    if (pistol == nullptr) return nullptr;
-    SendCommandArgs(pistol, kCmdSetItemState, static_cast<uint32_t>(kItemInHand));
+GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t state,
+                        uint32_t ammoGroup, const Vector3 &muzzleAt, float copyLife) {
+    GameObjectActor *gun = MakeSampleItem(holder, name, next++, kItemWeapon);
+    if (gun == nullptr)
+        return nullptr;
+    SendCommandArgs(gun, kCmdSetItemState, state);
     Actor* phases = nullptr;
     for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
-        phases = CreateActor(0, phase, nullptr, pistol, next++, true);
+        phases = CreateActor(0, phase, nullptr, gun, next++, true);
     }
-    Actor* shellExit = Place(pistol, "ShellExitPos", next++, {0.0f, 15.0f, -20.0f});
-    // The muzzle faces -z, 40 ahead of the holder and 15 up.
-    Actor* muzzle = Place(pistol, "FlashPos", next++, {0.0f, 15.0f, -40.0f});
-    GameObjectActor* ammo = MakeSampleItem(pistol, "Ammo", next++, kItemAmmo);
+    Actor *shellExit =
+        Place(gun, "ShellExitPos", next++, {muzzleAt.x, muzzleAt.y, muzzleAt.z + 20.0f});
+    // The muzzle faces -z, the way the holder looks.
+    Actor *muzzle = Place(gun, "FlashPos", next++, muzzleAt);
+    GameObjectActor *ammo = MakeSampleItem(gun, "Ammo", next++, kItemAmmo);
     Actor* impact = ammo == nullptr ? nullptr : CreateActor(0, "Impact", nullptr, ammo, next++, true);
     Actor* shell = impact == nullptr ? nullptr : CreateActor(0, "Shell", nullptr, ammo, next++, true);
     if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || shell == nullptr) {
@@ -63,8 +69,22 @@ GameObjectActor* AddPistol(Actor* hand, int32_t& next) {
     }
     SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
     ammo->precision = 0.0f;
+    if (ammoGroup != 1) {
+        SendCommandArgs(gun, kCmdSetWeaponAmmoGroups, ammoGroup);
+        SendCommandArgs(ammo, kCmdSetAmmoAmmoGroups, ammoGroup);
+    }
     for (Actor* copied : {impact, shell}) {
-        SendCommandArgs(copied, kCmdSetKillDelay, kCopyLife);
+        SendCommandArgs(copied, kCmdSetKillDelay, copyLife);
+    }
+    return gun;
+}
+
+GameObjectActor *AddPistol(Actor *hand, int32_t &next) {
+    GameObjectActor *pistol =
+        AddGun(hand, "Pistol", next, kItemInHand, 1, sample::kPistolMuzzle, sample::kShotCopyLife);
+    if (pistol == nullptr || !AddWeaponLooks(pistol, next, sample::kPistolMesh,
+                                             sample::kPistolIconMaterial, sample::kShotCopyLife)) {
+        return nullptr;
     }
     return pistol;
 }
@@ -116,7 +136,10 @@ bool WriteWeaponCheck(SampleOutput& out) {
     shooter->look.rotY = shooter->look.rotYSmooth = 0.0f;
     SendCommandArgs(shooter, kCmdSetPosition, Vector3{0.0f, 30.0f, 0.0f});
     Actor* hand = CreateActor(0, "RightHand", nullptr, shooter, next++, true);
-    GameObjectActor* pistol = hand == nullptr ? nullptr : AddPistol(hand, next);
+    // The plain pistol: no looks, its copies kept to be counted.
+    GameObjectActor *pistol = hand == nullptr ? nullptr
+                                              : AddGun(hand, "Pistol", next, kItemInHand, 1,
+                                                       {0.0f, 15.0f, -40.0f}, kCopyLife);
     if (pistol == nullptr) return out.Fail(scene, "cannot make the pistol");
     Actor* target = Place(room, "Target", next++, {0.0f, 0.0f, -300.0f});
     if (target == nullptr) return out.Fail(scene, "cannot make actor \"Target\"");

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/math.h"
+
 class Actor;
 class GameObjectActor;
 class SampleOutput;
@@ -13,10 +15,16 @@ class SampleOutput;
 // change makes; nullptr if it cannot be made.
 GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uint32_t type);
 
-// The pistol "Pistol" in hand under the holder, with its phases "Loaded",
-// "Fire" and "ClipUnload", "ShellExitPos", the muzzle "FlashPos" facing -z and
-// its loaded "Ammo" (with "Impact" and "Shell"); ids from next on (nine).
-// nullptr if it cannot be made.
+// A gun under the holder in the item state: its phases "Loaded", "Fire" and
+// "ClipUnload", "ShellExitPos" 20 behind the muzzle "FlashPos" (at
+// `muzzleAt`, facing -z) and its loaded "Ammo" of the ammunition group (with
+// "Impact" and "Shell", whose copies live `copyLife` seconds); ids from next
+// on (nine). nullptr if it cannot be made.
+GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t state,
+                        uint32_t ammoGroup, const Vector3 &muzzleAt, float copyLife);
+
+// The player's pistol "Pistol" in hand under the holder: a gun of group 1
+// with its looks (AddWeaponLooks). nullptr if it cannot be made.
 GameObjectActor* AddPistol(Actor* hand, int32_t& next);
 
 // "game/Data/WeaponRun.qva" (the root "Environment"), "game/Data/WeaponRoom.qva"
