@@ -267,8 +267,22 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
             << file;
         EXPECT_NE(dump.out.find("            id=33 class=0 name=\"Shell\" parent=31 "), std::string::npos)
             << file;
-        // The spare clip waits among the items, in the inventory.
-        EXPECT_NE(dump.out.find("        id=34 class=12 name=\"SpareAmmo\" parent=22 "),
+        // The spare clip waits among the items, in the inventory, after the
+        // pistol's looks: its gun shown while loaded and its muzzle flash.
+        EXPECT_NE(dump.out.find("        id=45 class=12 name=\"SpareAmmo\" parent=22 "),
+                  std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("            id=34 class=3 name=\"Gun\" parent=26 "),
+                  std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("            id=44 class=3 name=\"Flash\" parent=31 "),
+                  std::string::npos)
+            << file;
+        // The rifle waits there too, for the ammunition selector.
+        EXPECT_NE(dump.out.find("        id=46 class=12 name=\"Rifle\" parent=22 "),
+                  std::string::npos)
+            << file;
+        EXPECT_NE(dump.out.find("          gameobject type 4 state 3 motion \"\" weaponstate 0 "),
                   std::string::npos)
             << file;
         EXPECT_NE(dump.out.find("          gameobject type 8 state 3 motion \"\" bullets 6 rays 1\n"),
@@ -276,7 +290,8 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
             << file;
     }
     ToolRun character = toolrun::Run("qvadump", {folder / "game/Data/Character.qva"});
-    EXPECT_NE(character.out.find("header version 70 count 19 first 10 span 25\n"), std::string::npos);
+    EXPECT_NE(character.out.find("header version 70 count 50 first 10 span 56\n"),
+              std::string::npos);
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
@@ -321,15 +336,17 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
     };
 
     // Saved active, so that start-up finds it and its "Precalculate" opens it.
-    expectLines(dump("Title"),
-                {"    id=3220 class=33 name=\"Menu\" parent=1 ",
-                 "      uisystem type 0 ref 800 600 active 1 cursor 100 70\n",
-                 "        id=3225 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
-                 "          transform pos 100 70 0 ",
-                 "source \"/Global/Inventory.Level_Completed(0);\"\n",
-                 "        id=3237 class=34 name=\"Resume\" parent=3222 ",
-                 "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
-                 "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
+    expectLines(
+        dump("Title"),
+        {"    id=3220 class=33 name=\"Menu\" parent=1 ",
+         "      uisystem type 0 ref 800 600 active 1 cursor 100 70\n",
+         "        id=3225 class=34 name=\"New Game\" parent=3222 classname=\"UI Button\"\n"
+         "          transform pos 100 70 0 ",
+         "source \"/Global/Menu.UI_System_Deactivate(); "
+         "/Global/Inventory.TimerCommand(0, Level_Completed(0));\"\n",
+         "        id=3237 class=34 name=\"Resume\" parent=3222 ",
+         "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
+         "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
 
     // The remapping rows keep the pairs start-up binds: a row written with
     // an empty pair would unbind its action when the globals load.

@@ -3,12 +3,15 @@
 // every item loads on a real (offscreen) display with a sound device open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/actors/screen_capture.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
 #include "library/key_track.h"
@@ -137,7 +140,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 38);
+    EXPECT_EQ(named, 47);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -315,7 +318,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 82);
+    EXPECT_EQ(items, 96);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.
@@ -328,6 +331,45 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->font->sheetWidth, sheetTexture->width);
     EXPECT_EQ(sheet->font->sheetHeight, sheetTexture->height);
+}
+
+// The loading screen's background "Menu_Back" drawn over the whole screen
+// at every texture format mode (-tq 32, the 16-bit mode, -tq 16, -tq 0):
+// across a row it brightens from left to right in small steps, with no seam
+// where a one-bit alpha would cut it in two.
+TEST_F(SampleOnDisplay, LoadingBackgroundIsOneGradientAtEveryTextureQuality) {
+    ASSERT_TRUE(Start(OpenLoopbackSound));
+    ASSERT_EQ(library_->SerializeLibrary(0), 1) << library_->GetLastError();
+    auto *back =
+        static_cast<MaterialItem *>(library_->FindItemByName("Menu_Back", ItemClass::Material));
+    ASSERT_NE(back, nullptr);
+    for (uint32_t mode : {0u, 1u, 2u, 3u}) {
+        SCOPED_TRACE("format mode " + std::to_string(mode));
+        library_->SetTextureQuality(mode, 1);
+        ASSERT_EQ(library_->LoadItem(back), 1);
+        ASSERT_TRUE(library_->BeginRender(true, true));
+        library_->QueueRect(0.0f, 0.0f, 800.0f, 600.0f, 1.0f, 1.0f, 1.0f, 1.0f, back);
+        library_->DrawQueuedQuads(true);
+        ASSERT_EQ(CaptureBackBuffer(800, 600), 1);
+        library_->EndRender(true);
+        library_->ReleaseItem(back);
+        const std::vector<uint8_t> &pixels = GetCaptureImage()->Pixels();
+        ASSERT_EQ(pixels.size(), size_t(800) * 600 * 4);
+        for (size_t row : {100u, 300u, 500u}) {
+            const uint8_t *line = pixels.data() + row * 800 * 4;
+            // The outer pixels blend with the far edge: left out.
+            int step = 0;
+            for (size_t x = 4; x < 796; ++x) {
+                for (size_t c = 0; c < 3; ++c) {
+                    step =
+                        std::max(step, std::abs(int(line[x * 4 + c]) - int(line[x * 4 - 4 + c])));
+                }
+            }
+            EXPECT_LE(step, 8) << "row " << row;
+            // Blue (the first byte) rises across the row.
+            EXPECT_GE(int(line[795 * 4]) - int(line[4 * 4]), 30) << "row " << row;
+        }
+    }
 }
 
 TEST_F(SampleOnDisplay, WithoutASoundDeviceTheDisplayReportsIt) {
