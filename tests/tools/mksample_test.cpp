@@ -276,11 +276,11 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
             << file;
     }
     ToolRun character = toolrun::Run("qvadump", {folder / "game/Data/Character.qva"});
-    EXPECT_NE(character.out.find("header version 70 count 19 first 10 span 25\n"), std::string::npos);
+    EXPECT_NE(character.out.find("header version 70 count 21 first 10 span 27\n"), std::string::npos);
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 133 first 10 span 3387\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 135 first 10 span 3387\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});

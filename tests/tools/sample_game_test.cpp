@@ -6,15 +6,21 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "actors/characters/character_services.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
+#include "library/mesh.h"
+#include "library/mesh_geometry.h"
+#include "library/name_table.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
+#include "library/skeleton.h"
 #include "library/sound_items.h"
 #include "platform/graphics.h"
 #include "platform/os/al_sound_backend.h"
@@ -137,7 +143,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 35);
+    EXPECT_EQ(named, 77);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -293,7 +299,8 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             EXPECT_NE(m->subsetSettings[0].word1, 0u);
             EXPECT_NE(library_->GetItemById(m->subsetSettings[0].word1), nullptr);
             if (m->meshKind == 1) {
-                EXPECT_EQ(m->bones.size(), 8u);
+                // The worm's bones, or the hero's (his body and the guards').
+                EXPECT_EQ(m->bones.size(), m->fileName == "hero.qvm" ? 19u : 8u);
             }
             break;
         }
@@ -315,7 +322,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 79);
+    EXPECT_EQ(items, 123);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.
@@ -328,6 +335,108 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->font->sheetWidth, sheetTexture->width);
     EXPECT_EQ(sheet->font->sheetHeight, sheetTexture->height);
+}
+
+// The motion records of the player character's skin in the play globals:
+// record name -> library slot.
+std::vector<std::pair<std::string, uint32_t>> HeroMotionRecords(const std::string& dump) {
+    std::vector<std::pair<std::string, uint32_t>> records;
+    std::istringstream in(dump);
+    std::string line;
+    bool inHero = false;
+    bool inSkin = false;
+    while (std::getline(in, line)) {
+        if (line.find("id=") != std::string::npos && line.find(" name=\"") != std::string::npos) {
+            if (line.find(" name=\"PlayerCharacter\"") != std::string::npos) {
+                inHero = true;
+            } else if (inHero && line.find(" name=\"Skin\"") != std::string::npos) {
+                inSkin = true;
+            } else if (inSkin) {
+                break;
+            }
+            continue;
+        }
+        const size_t motion = line.find("motion ");
+        const size_t index = line.find(" index ");
+        const size_t name = line.find(" name \"");
+        if (inSkin && motion != std::string::npos && index != std::string::npos &&
+            name != std::string::npos && line.compare(motion, 7, "motion ") == 0 &&
+            line.find_first_not_of(' ') == motion) {
+            const size_t end = line.find('"', name + 7);
+            records.emplace_back(line.substr(name + 7, end - name - 7),
+                                 uint32_t(std::stoul(line.substr(index + 7))));
+        }
+    }
+    return records;
+}
+
+// The hero's body: every bone a Character binds is one of its bones; the
+// player character's skin has a motion for every posture, movement and
+// fight move the controller, the Player and the brains ask for; each of
+// those motions has a track with turns and places for every bone of the
+// body, and its skinned body (100 tall) stays whole, not folded into a ring
+// on the floor, at every tenth of a second of every motion.
+TEST_F(SampleOnDisplay, HeroMotionsMoveEveryBoneOfAWholeBody) {
+    ASSERT_TRUE(Start(OpenLoopbackSound));
+    ASSERT_EQ(library_->SerializeLibrary(0), 1) << library_->GetLastError();
+    auto* mesh = static_cast<MeshItem*>(library_->FindItemByName("hero", ItemClass::Mesh));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(library_->LoadItem(mesh), 1) << library_->GetLastError();
+    std::set<std::string> bones;
+    for (const auto& bone : mesh->bones) {
+        bones.insert(GetNameTable().GetName(bone->nameId));
+    }
+    for (const char* name : BoneNames) {
+        EXPECT_EQ(bones.count(name), 1u) << "the body has no bone " << name;
+    }
+
+    const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/Globals1_XBox.qva");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const auto records = HeroMotionRecords(dump.out);
+    std::set<std::string> names;
+    for (const auto& [name, slot] : records) names.insert(name);
+    for (const char* wanted :
+         {"N_Neutral", "N_Relax", "N_Forward", "R_Forward", "N_Back", "N_Left", "N_Right",
+          "C_Neutral", "C_Forward", "J_Neutral", "J_Forward", "F_Neutral", "J_Neutral_2_N_Neutral",
+          "F_Neutral_2_N_Neutral", "N_Gethit0", "N_Damage0", "N_Die0", "N_Dead0", "M_Neutral",
+          "M_Forward", "M_Back", "M_Left", "M_Right", "M_Attack0", "M_Attack1", "M_Attack2",
+          "M_Attack3", "N_Guarding", "N_Exhausted", "S_Neutral", "N_Action"}) {
+        EXPECT_EQ(names.count(wanted), 1u) << "no motion " << wanted;
+    }
+
+    Skeleton* skeleton = CreateSkeleton(mesh);
+    BoneMatrices* matrices = AllocBoneMatrices(mesh);
+    ASSERT_NE(skeleton, nullptr);
+    ASSERT_NE(matrices, nullptr);
+    for (const auto& [name, slot] : records) {
+        SCOPED_TRACE(name);
+        auto* motion = dynamic_cast<MotionItem*>(library_->GetItemById(slot));
+        ASSERT_NE(motion, nullptr);
+        ASSERT_EQ(library_->LoadItem(motion), 1);
+        const float length = GetMotionLength(motion);
+        EXPECT_GT(length, 0.0f);
+        for (const std::string& bone : bones) {
+            const KeyTrack* found = nullptr;
+            for (const auto& track : motion->tracks) {
+                if (bone == GetTrackName(track.get())) found = track.get();
+            }
+            ASSERT_NE(found, nullptr) << "no track for " << bone;
+            EXPECT_FALSE(found->rotationKeys.empty()) << bone;
+            EXPECT_FALSE(found->positionKeys.empty()) << bone;
+        }
+        for (float time = 0.0f; time <= length; time += 0.1f) {
+            ComputeBonePose(skeleton, motion, matrices, time);
+            SkinMeshVertices(mesh, matrices, 0, nullptr);
+            AABox box;
+            ComputeVertexBounds(&box, mesh, 0, nullptr);
+            const float extent = std::max({box.max.x - box.min.x, box.max.y - box.min.y,
+                                           box.max.z - box.min.z});
+            EXPECT_GT(extent, 70.0f) << "at " << time;
+            EXPECT_GT(box.min.y, -40.0f) << "at " << time << ": below the floor";
+        }
+    }
+    FreeBoneMatrices(matrices);
+    DestroySkeleton(skeleton);
 }
 
 TEST_F(SampleOnDisplay, WithoutASoundDeviceTheDisplayReportsIt) {

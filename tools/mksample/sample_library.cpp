@@ -20,6 +20,7 @@
 #include "sample_save.h"
 #include "sample_game.h"
 #include "sample_guard.h"
+#include "sample_hero.h"
 #include "sample_ai.h"
 #include "sample_aim.h"
 #include "sample_weapon.h"
@@ -87,6 +88,10 @@ public:
         s.flags = flags;
         s.category = category;
         return s;
+    }
+
+    void Put(uint32_t slot, std::unique_ptr<LibraryItem> item) {
+        items_.push_back({slot, std::move(item)});
     }
 
     void AddTo(LibraryWriter& writer) {
@@ -317,6 +322,9 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     aimEffect.bucketMask = 1u << 7;
 
     AddGameScreenItems(table);
+    for (auto& [slot, item] : HeroLibraryItems()) {
+        table.Put(slot, std::move(item));
+    }
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -452,7 +460,7 @@ bool WritePlayFolder(SampleOutput& out) {
 bool WriteCharacterCheck(SampleOutput& out) {
     const std::string file = DataPath("Character.qva");
     return MakePlayGlobals(out, file) && AddCharacterDriver(out, file, 11) &&
-           WriteActorFile(out, file, 10, 35) &&
+           WriteActorFile(out, file, 10, 37) &&
            out.WriteText("e2e/character/init.txt",
                          CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }
@@ -506,6 +514,7 @@ bool WriteAll(SampleOutput& out) {
     // The library and its data files first; the actor files are made on that
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
+           WriteHeroFiles(out, scratch) &&
            WriteLogo(out, scratch) && UseSampleLibrary(out, library) &&
            WriteEndToEndActors(out) && WritePlayFolder(out) && WriteCharacterCheck(out) &&
            WriteLevelCheck(out) && WriteMenuCheck(out) && WriteGuardCheck(out) &&
