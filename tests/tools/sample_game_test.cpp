@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -437,6 +438,96 @@ TEST_F(SampleOnDisplay, HeroMotionsMoveEveryBoneOfAWholeBody) {
     }
     FreeBoneMatrices(matrices);
     DestroySkeleton(skeleton);
+}
+
+// How the hero's motions play: the walks, runs and steps move him the way
+// their names say (the skin's motion vector, along -z where he looks, +x
+// to his left), everything else keeps him in place; stepping right is
+// stepping left seen in a mirror; the landings play once into the motion
+// they lead to, the fall's end holds, the fall and the death blend in.
+TEST_F(SampleGame, HeroMotionsMoveAsTheirNamesSayAndPlayAsTheirRecordsSay) {
+    ResourceLibrary library;
+    struct Restore {
+        ResourceLibrary* previous;
+        ~Restore() { ReplaceLibraryForTests(previous); }
+    } restore{ReplaceLibraryForTests(&library)};
+    RegisterMotionLoader();
+    library.SetBaseFolder((Root() + "/game").c_str());
+    ASSERT_EQ(library.ReadLibraryFile((Root() + "/game/DAZedirad.qvf").c_str(), 1), 1)
+        << library.GetLastError();
+    const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/Globals1_XBox.qva");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const auto records = HeroMotionRecords(dump.out);
+    ASSERT_FALSE(records.empty());
+    const std::map<std::string, Vector3> moving = {
+        {"N_Forward", {0, 0, -150}}, {"R_Forward", {0, 0, -300}}, {"R_Forward1", {0, 0, -360}},
+        {"N_Back", {0, 0, 100}},     {"N_Left", {100, 0, 0}},     {"N_Right", {-100, 0, 0}},
+        {"C_Forward", {0, 0, -80}},  {"S_Forward", {0, 0, -75}},  {"M_Forward", {0, 0, -120}},
+        {"M_Back", {0, 0, 120}},     {"M_Left", {120, 0, 0}},     {"M_Right", {-120, 0, 0}},
+        {"J_Forward_2_N_Forward", {0, 0, -150}}, {"F_Neutral_2_N_Forward", {0, 0, -100}},
+        {"N_Special7", {0, 0, -60}}};
+    std::map<std::string, MotionItem*> items;
+    for (const auto& [name, slot] : records) {
+        SCOPED_TRACE(name);
+        auto* motion = dynamic_cast<MotionItem*>(library.GetItemById(slot));
+        ASSERT_NE(motion, nullptr);
+        ASSERT_EQ(library.LoadItem(motion), 1);
+        items[name] = motion;
+        Vector3 velocity{};
+        GetMotionVelocity(motion, &velocity);
+        const auto found = moving.find(name);
+        const Vector3 want = found != moving.end() ? found->second : Vector3{0, 0, 0};
+        EXPECT_NEAR(velocity.x, want.x, 1e-2f);
+        EXPECT_NEAR(velocity.y, 0.0f, 1e-2f);
+        EXPECT_NEAR(velocity.z, want.z, 1e-2f);
+    }
+
+    // Mirror twins: each bone of the right step turns as its twin of the left
+    // step does, about x alike, about y and z the other way.
+    ASSERT_TRUE(items.count("N_Left") == 1 && items.count("N_Right") == 1);
+    const auto twin = [](std::string bone) {
+        if (bone.rfind("L_", 0) == 0) return "R_" + bone.substr(2);
+        if (bone.rfind("R_", 0) == 0) return "L_" + bone.substr(2);
+        return bone;
+    };
+    const auto trackOf = [](MotionItem* motion, const std::string& bone) -> const KeyTrack* {
+        for (const auto& track : motion->tracks) {
+            if (bone == GetTrackName(track.get())) return track.get();
+        }
+        return nullptr;
+    };
+    for (const auto& track : items["N_Left"]->tracks) {
+        const std::string bone = GetTrackName(track.get());
+        const KeyTrack* other = trackOf(items["N_Right"], twin(bone));
+        ASSERT_NE(other, nullptr) << bone;
+        for (float time : {0.0f, 0.2f, 0.4f, 0.6f}) {
+            const Quaternion a = track->SampleRotation(time);
+            const Quaternion b = other->SampleRotation(time);
+            EXPECT_NEAR(a.x, b.x, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.y, -b.y, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.z, -b.z, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.w, b.w, 1e-4f) << bone << " at " << time;
+        }
+    }
+
+    // The records' play style and blend time.
+    const auto recordLine = [&dump](const std::string& name) {
+        const size_t at = dump.out.find(" name \"" + name + "\" blend ");
+        return at == std::string::npos ? std::string()
+                                       : dump.out.substr(at, dump.out.find('\n', at) - at);
+    };
+    EXPECT_NE(recordLine("N_Dead0").find(" style 2 "), std::string::npos) << recordLine("N_Dead0");
+    for (const char* landing : {"J_Neutral_2_N_Neutral", "F_Neutral_2_N_Neutral", "J_Forward_2_N_Forward"}) {
+        EXPECT_NE(recordLine(landing).find(" blend 0 priority 0 layer 255 style 0 "), std::string::npos)
+            << recordLine(landing);
+        EXPECT_LT(GetMotionLength(items[landing]), 0.5f) << landing;
+    }
+    EXPECT_NE(recordLine("N_Die0").find(" blend 0.1 "), std::string::npos) << recordLine("N_Die0");
+    EXPECT_NE(recordLine("N_Forward").find(" blend 0.15 "), std::string::npos);
+    // The fight moves end soon enough for a guard's combo to go on.
+    for (const char* move : {"M_Attack0", "M_Attack1", "M_Attack2", "M_Attack3", "M_Forward"}) {
+        EXPECT_LE(GetMotionLength(items[move]), 0.8f) << move;
+    }
 }
 
 TEST_F(SampleOnDisplay, WithoutASoundDeviceTheDisplayReportsIt) {

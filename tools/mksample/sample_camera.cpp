@@ -7,12 +7,11 @@
 #include "core/actors/base_command_ids.h"
 #include "sample_output.h"
 
-bool AddSampleCamera(SampleOutput &out, const std::string &file, int32_t &next) {
-    auto *camera = dynamic_cast<CameraActor *>(
-        CreateActor(static_cast<int32_t>(kCameraClassId), "GA29_Cam", nullptr,
-                    GetActorById(kSceneryRootId), next++, true));
-    if (camera == nullptr)
-        return out.Fail(file, "cannot make actor \"GA29_Cam\"");
+bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) {
+    auto* camera = dynamic_cast<CameraActor*>(CreateActor(
+        static_cast<int32_t>(kCameraClassId), "GA29_Cam", nullptr,
+        GetActorById(kSceneryRootId), next++, true));
+    if (camera == nullptr) return out.Fail(file, "cannot make actor \"GA29_Cam\"");
     camera->position = {0.0f, 120.0f, -450.0f};
     camera->InvalidateTransform();
     SendCommandArgs(camera, kCmdCameraSetType, kCameraFree);
@@ -24,10 +23,10 @@ bool AddSampleCamera(SampleOutput &out, const std::string &file, int32_t &next) 
     return true;
 }
 
-bool AddFollowCameraRig(SampleOutput &out, const std::string &file, Actor *character,
-                        int32_t &next) {
-    Actor *target = CreateActor(0, "CameraTarget", nullptr, character, next++, true);
-    Actor *position = CreateActor(0, "CameraPosition", nullptr, character, next++, true);
+bool AddFollowCameraRig(SampleOutput& out, const std::string& file, Actor* character,
+                        int32_t& next) {
+    Actor* target = CreateActor(0, "CameraTarget", nullptr, character, next++, true);
+    Actor* position = CreateActor(0, "CameraPosition", nullptr, character, next++, true);
     if (target == nullptr || position == nullptr) {
         return out.Fail(file, "cannot make the follow camera's rig");
     }

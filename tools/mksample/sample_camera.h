@@ -12,7 +12,7 @@ class Actor;
 class SampleOutput;
 
 // Makes "GA29_Cam"; its id is `next`, which is advanced.
-bool AddSampleCamera(SampleOutput &out, const std::string &file, int32_t &next);
+bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next);
 
 // The follow camera's rig below a character at ids from `next` on: the
 // children "CameraTarget" and "CameraPosition", from which the camera that
@@ -24,5 +24,5 @@ bool AddSampleCamera(SampleOutput &out, const std::string &file, int32_t &next);
 // ahead above it. A room's walls pull the camera in.
 inline constexpr float kFollowCameraTargetHeight = 60.0f;
 inline constexpr float kFollowCameraDistance = 230.0f;
-bool AddFollowCameraRig(SampleOutput &out, const std::string &file, Actor *character,
-                        int32_t &next);
+bool AddFollowCameraRig(SampleOutput& out, const std::string& file, Actor* character,
+                        int32_t& next);
