@@ -462,7 +462,7 @@ void Guard(Pose &p, float phase) {
     p.Pitch(kRFoot, 0.55f);
     p.Roll(kLThigh, 0.08f);
     p.Roll(kRThigh, -0.08f);
-    p.lift.y -= 4.0f - 1.0f * Wave(phase, 2.0f);
+    p.lift.y -= 3.0f - 1.0f * Wave(phase, 2.0f);
     p.Yaw(kSpine1, 0.25f);
     p.Pitch(kSpine1, -0.08f);
     p.Yaw(kSpine3, -0.1f);
