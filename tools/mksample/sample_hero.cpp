@@ -486,7 +486,7 @@ void Hurt(Pose &p, float phase) {
     Squat(p, 0.25f);
 }
 
-struct MotionSpec {
+struct MotionPlan {
     const char *record;
     float length;     // seconds
     Vector3 velocity; // units a second, in the character's space
@@ -499,8 +499,8 @@ constexpr uint8_t kLoop = 0;
 constexpr uint8_t kHold = 2;
 constexpr float kBlend = 0.15f;
 
-const std::vector<MotionSpec> &Specs() {
-    static const std::vector<MotionSpec> kSpecs = {
+const std::vector<MotionPlan> &Plans() {
+    static const std::vector<MotionPlan> kPlans = {
         {"N_Neutral",
          2.0f,
          {0, 0, 0},
@@ -881,14 +881,13 @@ const std::vector<MotionSpec> &Specs() {
          kLoop,
          0.08f,
          [](Pose &p, float t) {
-             const float up = Ease(t / 0.45f);
-             const float down = Strike(std::max(0.0f, t - 0.45f) / 0.55f, 0.25f, 0.5f);
+             // The arms go up, then come down fast; the body bows after them.
+             const float lift = t < 0.45f ? Ease(t / 0.45f) : 1.0f - Ease((t - 0.45f) / 0.15f);
+             const float bow = Strike(std::max(0.0f, t - 0.45f) / 0.55f, 0.25f, 0.5f);
              Guard(p, t);
-             const float raise = 2.2f * up * (1.0f - (t > 0.45f ? 1.0f : 0.0f)) +
-                                 (t > 0.45f ? 2.2f * (1.0f - Ease((t - 0.45f) / 0.15f)) : 0.0f);
-             p.Both(kLUpperArm, raise + 0.3f * down, -0.2f * up);
-             p.Both(kLForearm, -1.4f * up, 0.0f);
-             p.Pitch(kSpine1, 0.15f * up * (t < 0.45f ? 1.0f : 0.0f) - 0.45f * down);
+             p.Both(kLUpperArm, 2.2f * lift + 0.3f * bow, -0.2f * lift);
+             p.Both(kLForearm, -1.4f * lift, 0.0f);
+             p.Pitch(kSpine1, 0.15f * lift - 0.45f * bow);
          }},
         {"N_Action",
          0.6f,
@@ -938,7 +937,7 @@ const std::vector<MotionSpec> &Specs() {
          kBlend,
          [](Pose &p, float t) { Walk(p, t, 0.25f); }},
     };
-    return kSpecs;
+    return kPlans;
 }
 
 // Key rate of the motions' tracks.
@@ -952,24 +951,24 @@ Quaternion Turn(const Vector3 &t) {
 
 // One track per bone: its turn at every key and its place below its
 // parent (the root's moved by the pose's lift).
-std::vector<std::unique_ptr<KeyTrack>> Tracks(const MotionSpec &spec) {
-    const int keys = std::max(2, int(std::lround(spec.length * kKeysPerSecond)) + 1);
+std::vector<std::unique_ptr<KeyTrack>> Tracks(const MotionPlan &plan) {
+    const int keys = std::max(2, int(std::lround(plan.length * kKeysPerSecond)) + 1);
     std::vector<Pose> poses;
     for (int k = 0; k < keys; ++k) {
         Pose pose;
-        spec.pose(pose, float(k) / float(keys - 1));
+        plan.pose(pose, float(k) / float(keys - 1));
         poses.push_back(pose);
     }
     std::vector<std::unique_ptr<KeyTrack>> tracks;
     for (int b = 0; b < kBoneCount; ++b) {
         auto track = std::make_unique<KeyTrack>();
         track->nameId = GetNameTable().FindOrAdd(kRest[b].name);
-        track->length = spec.length;
+        track->length = plan.length;
         const int parent = kRest[b].parent;
         const Vector3 local =
             parent < 0 ? Fit(kRest[b].at) : Sub(Fit(kRest[b].at), Fit(kRest[parent].at));
         for (int k = 0; k < keys; ++k) {
-            const float time = spec.length * float(k) / float(keys - 1);
+            const float time = plan.length * float(k) / float(keys - 1);
             track->AddRotationKey(time, Turn(poses[size_t(k)].turn[size_t(b)]));
             if (parent < 0) {
                 track->AddPositionKey(time, Add(local, Scale(poses[size_t(k)].lift, kBodyScale)));
@@ -984,10 +983,10 @@ std::vector<std::unique_ptr<KeyTrack>> Tracks(const MotionSpec &spec) {
     return tracks;
 }
 
-std::vector<uint8_t> MotionFile(const MotionSpec &spec) {
-    std::vector<std::unique_ptr<KeyTrack>> tracks = Tracks(spec);
+std::vector<uint8_t> MotionFile(const MotionPlan &plan) {
+    std::vector<std::unique_ptr<KeyTrack>> tracks = Tracks(plan);
     MotWriter writer(1);
-    const Vector3 d = Scale(spec.velocity, spec.length);
+    const Vector3 d = Scale(plan.velocity, plan.length);
     writer.SetDisplacement(d.x, d.y, d.z);
     for (auto &track : tracks) {
         writer.AddTrack(*track);
@@ -1076,14 +1075,14 @@ Image HeroSkinImage(bool guard) {
 const std::vector<HeroMotionInfo> &HeroMotions() {
     static const std::vector<HeroMotionInfo> kMotions = [] {
         std::vector<HeroMotionInfo> motions;
-        for (const MotionSpec &spec : Specs()) {
+        for (const MotionPlan &plan : Plans()) {
             HeroMotionInfo info;
-            info.record = spec.record;
-            info.item = std::string("Hero_") + spec.record;
-            info.file = "hero_" + Lower(spec.record) + ".mot";
-            info.length = spec.length;
-            info.playStyle = spec.playStyle;
-            info.blendTime = spec.blendTime;
+            info.record = plan.record;
+            info.item = std::string("Hero_") + plan.record;
+            info.file = "hero_" + Lower(plan.record) + ".mot";
+            info.length = plan.length;
+            info.playStyle = plan.playStyle;
+            info.blendTime = plan.blendTime;
             motions.push_back(std::move(info));
         }
         return motions;
@@ -1155,7 +1154,7 @@ bool WriteHeroFiles(SampleOutput &out, const Scratch &scratch) {
     }
     const std::vector<HeroMotionInfo> &motions = HeroMotions();
     for (size_t i = 0; i < motions.size(); ++i) {
-        const std::vector<uint8_t> bytes = MotionFile(Specs()[i]);
+        const std::vector<uint8_t> bytes = MotionFile(Plans()[i]);
         if (bytes.empty())
             return out.Fail(DataPath(motions[i].file), "cannot encode");
         if (!out.Write(DataPath(motions[i].file), bytes))
