@@ -8,14 +8,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "actors/characters/character_actor.h"
 #include "base/math.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/screen_capture.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_window_actor.h"
@@ -29,6 +32,7 @@
 namespace {
 
 constexpr uint32_t kVkW = 'W';
+constexpr uint32_t kVkLeftShift = 160;
 constexpr uint32_t kVkEscape = 27;
 constexpr uint32_t kLeftMouseButton = 256;
 constexpr uint32_t kCmdGetMovement = 846;
@@ -249,6 +253,115 @@ TEST(PlayRun, ThePauseMenuAsksBeforeOverwritingOrQuittingAndGoesOnWithEachAnswer
     EXPECT_EQ(overwritten, SaveIndex(1, {1})) << "slot 1 holds mission 1";
     EXPECT_TRUE(askedToQuit);
     EXPECT_NE(loaded.find("Mission_01_Release.qva"), std::string::npos) << loaded;
+}
+
+// The posture letter and movement of a character, as its motion's name.
+std::string Posture(Actor *character) {
+    const auto *body = dynamic_cast<CharacterActor *>(character);
+    return body == nullptr ? "" : std::string(1, body->posture) + "_" + Movement(character);
+}
+
+// Captures the back buffer of the frame after the one it is asked in, after
+// its 2D drawing.
+class CapturingHost : public PlayRunHost {
+public:
+    void Draw2D() override {
+        PlayRunHost::Draw2D();
+        if (capture && CaptureBackBuffer(800, 600) == 1) {
+            shots.push_back(GetCaptureImage()->Pixels());
+            capture = false;
+        }
+    }
+    bool capture = false;
+    std::vector<std::vector<uint8_t>> shots;  // 800 x 600, 4 bytes a pixel (B, G, R, A), top first
+};
+
+// Where the hero shows in a capture: the purple of his tunic and trousers
+// in any light (red and blue alike, green a fifth to a half of them), which
+// neither the level's colours nor the flat magenta of the old figure have.
+struct Coverage {
+    int pixels = 0;
+    int middle = 0;          // of the middle ninth of the screen (266 x 200 at 267, 200)
+    double meanRow = 0.0;    // rows from the top
+};
+Coverage HeroCoverage(const std::vector<uint8_t>& shot) {
+    Coverage c;
+    double rows = 0.0;
+    for (size_t pixel = 0; pixel * 4 + 3 < shot.size(); ++pixel) {
+        const int b = shot[pixel * 4], g = shot[pixel * 4 + 1], r = shot[pixel * 4 + 2];
+        if (r < 40 || std::abs(r - b) * 4 > r || g * 8 < r || g * 2 > r) continue;
+        const int x = int(pixel % 800), y = int(pixel / 800);
+        ++c.pixels;
+        rows += y;
+        c.middle += x >= 267 && x < 533 && y >= 200 && y < 400 ? 1 : 0;
+    }
+    c.meanRow = c.pixels > 0 ? rows / c.pixels : 0.0;
+    return c;
+}
+
+// The hero seen by the follow camera in mission 1, standing after the fade
+// in, walking (W) and running (W with left Shift): whole in each capture
+// (a body's share of the screen, not a ring on the floor), low on the
+// screen and not filling its middle.
+TEST(PlayRun, FollowCameraShowsTheWholeHeroLowOnTheScreenStandingWalkingAndRunning) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    CapturingHost host;
+    std::vector<std::string> motions;
+    uint32_t mission = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (frame == 6 || frame == 8) {
+            host.Button(kLeftMouseButton, frame == 6);
+        }
+        if (mission == 0) {
+            mission = hero != nullptr ? frame - 1 : 0;
+            return;
+        }
+        switch (frame - mission) {
+        case 200:  // standing (idling), past the fade
+        case 235:  // walking
+        case 270:  // running, short of the exit 300 ahead of the start
+            host.capture = true;
+            break;
+        case 201:
+        case 236:
+        case 271:
+            motions.push_back(Posture(hero));
+            break;
+        case 210:
+            host.Key(kVkW, true);
+            break;
+        case 240:
+            host.Key(kVkLeftShift, true);
+            break;
+        case 275:
+            host.Key(kVkLeftShift, false);
+            host.Key(kVkW, false);
+            break;
+        default:
+            break;
+        }
+    };
+    const int code = host.Run(folder / "play", 450);
+    ASSERT_NE(mission, 0u) << "no mission started";
+    EXPECT_NE(code, 1);
+    ASSERT_EQ(host.shots.size(), 3u);
+    ASSERT_EQ(motions.size(), 3u);
+    EXPECT_TRUE(motions[0] == "N_Neutral" || motions[0] == "N_Relax") << motions[0];
+    EXPECT_EQ(motions[1], "N_Forward");
+    EXPECT_EQ(motions[2], "R_Forward");
+    const char *const names[3] = {"standing", "walking", "running"};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        const Coverage c = HeroCoverage(host.shots[i]);
+        EXPECT_GE(c.pixels, 2000) << "a body, not a ring on the floor";
+        EXPECT_GT(c.meanRow, 330.0) << "below the middle";
+        EXPECT_LT(c.middle, 266 * 200 / 5) << "a fifth of the middle ninth at most";
+    }
 }
 
 }  // namespace

@@ -290,12 +290,12 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
             << file;
     }
     ToolRun character = toolrun::Run("qvadump", {folder / "game/Data/Character.qva"});
-    EXPECT_NE(character.out.find("header version 70 count 50 first 10 span 56\n"),
+    EXPECT_NE(character.out.find("header version 70 count 52 first 10 span 58\n"),
               std::string::npos);
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 234 first 10 span 7462\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 267 first 10 span 7462\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});

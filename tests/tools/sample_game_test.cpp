@@ -6,18 +6,25 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/actors/screen_capture.h"
+#include "actors/characters/character_services.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
+#include "library/mesh.h"
+#include "library/mesh_geometry.h"
+#include "library/name_table.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
+#include "library/skeleton.h"
 #include "library/sound_items.h"
 #include "platform/graphics.h"
 #include "platform/os/al_sound_backend.h"
@@ -140,7 +147,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 47);
+    EXPECT_EQ(named, 89);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -296,7 +303,8 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             EXPECT_NE(m->subsetSettings[0].word1, 0u);
             EXPECT_NE(library_->GetItemById(m->subsetSettings[0].word1), nullptr);
             if (m->meshKind == 1) {
-                EXPECT_EQ(m->bones.size(), 8u);
+                // The worm's bones, or the hero's (his body and the guards').
+                EXPECT_EQ(m->bones.size(), m->fileName == "hero.qvm" ? 19u : 8u);
             }
             break;
         }
@@ -318,7 +326,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 96);
+    EXPECT_EQ(items, 140);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.
@@ -369,6 +377,208 @@ TEST_F(SampleOnDisplay, LoadingBackgroundIsOneGradientAtEveryTextureQuality) {
             // Blue (the first byte) rises across the row.
             EXPECT_GE(int(line[795 * 4]) - int(line[4 * 4]), 30) << "row " << row;
         }
+    }
+}
+
+// The motion records of the player character's skin in the play globals:
+// record name -> library slot.
+std::vector<std::pair<std::string, uint32_t>> HeroMotionRecords(const std::string& dump) {
+    std::vector<std::pair<std::string, uint32_t>> records;
+    std::istringstream in(dump);
+    std::string line;
+    bool inHero = false;
+    bool inSkin = false;
+    while (std::getline(in, line)) {
+        if (line.find("id=") != std::string::npos && line.find(" name=\"") != std::string::npos) {
+            if (line.find(" name=\"PlayerCharacter\"") != std::string::npos) {
+                inHero = true;
+            } else if (inHero && line.find(" name=\"Skin\"") != std::string::npos) {
+                inSkin = true;
+            } else if (inSkin) {
+                break;
+            }
+            continue;
+        }
+        const size_t motion = line.find("motion ");
+        const size_t index = line.find(" index ");
+        const size_t name = line.find(" name \"");
+        if (inSkin && motion != std::string::npos && index != std::string::npos &&
+            name != std::string::npos && line.compare(motion, 7, "motion ") == 0 &&
+            line.find_first_not_of(' ') == motion) {
+            const size_t end = line.find('"', name + 7);
+            records.emplace_back(line.substr(name + 7, end - name - 7),
+                                 uint32_t(std::stoul(line.substr(index + 7))));
+        }
+    }
+    return records;
+}
+
+// The hero's body: every bone a Character binds is one of its bones; the
+// player character's skin has a motion for every posture, movement and
+// fight move the controller, the Player and the brains ask for; each of
+// those motions has a track with turns and places for every bone of the
+// body, and its skinned body (100 tall) stays whole, not folded into a ring
+// on the floor, at every tenth of a second of every motion.
+TEST_F(SampleOnDisplay, HeroMotionsMoveEveryBoneOfAWholeBody) {
+    ASSERT_TRUE(Start(OpenLoopbackSound));
+    ASSERT_EQ(library_->SerializeLibrary(0), 1) << library_->GetLastError();
+    auto* mesh = static_cast<MeshItem*>(library_->FindItemByName("hero", ItemClass::Mesh));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(library_->LoadItem(mesh), 1) << library_->GetLastError();
+    std::set<std::string> bones;
+    for (const auto& bone : mesh->bones) {
+        bones.insert(GetNameTable().GetName(bone->nameId));
+    }
+    for (const char* name : BoneNames) {
+        EXPECT_EQ(bones.count(name), 1u) << "the body has no bone " << name;
+    }
+
+    const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/Globals1_XBox.qva");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const auto records = HeroMotionRecords(dump.out);
+    std::set<std::string> names;
+    for (const auto& [name, slot] : records) names.insert(name);
+    for (const char* wanted :
+         {"N_Neutral", "N_Relax", "N_Forward", "R_Forward", "N_Back", "N_Left", "N_Right",
+          "C_Neutral", "C_Forward", "J_Neutral", "J_Forward", "F_Neutral", "J_Neutral_2_N_Neutral",
+          "F_Neutral_2_N_Neutral", "N_Gethit0", "N_Damage0", "N_Die0", "N_Dead0", "M_Neutral",
+          "M_Forward", "M_Back", "M_Left", "M_Right", "M_Attack0", "M_Attack1", "M_Attack2",
+          "M_Attack3", "N_Guarding", "N_Exhausted", "S_Neutral", "N_Action"}) {
+        EXPECT_EQ(names.count(wanted), 1u) << "no motion " << wanted;
+    }
+
+    Skeleton* skeleton = CreateSkeleton(mesh);
+    BoneMatrices* matrices = AllocBoneMatrices(mesh);
+    ASSERT_NE(skeleton, nullptr);
+    ASSERT_NE(matrices, nullptr);
+    for (const auto& [name, slot] : records) {
+        SCOPED_TRACE(name);
+        auto* motion = dynamic_cast<MotionItem*>(library_->GetItemById(slot));
+        ASSERT_NE(motion, nullptr);
+        ASSERT_EQ(library_->LoadItem(motion), 1);
+        const float length = GetMotionLength(motion);
+        EXPECT_GT(length, 0.0f);
+        for (const std::string& bone : bones) {
+            const KeyTrack* found = nullptr;
+            for (const auto& track : motion->tracks) {
+                if (bone == GetTrackName(track.get())) found = track.get();
+            }
+            ASSERT_NE(found, nullptr) << "no track for " << bone;
+            EXPECT_FALSE(found->rotationKeys.empty()) << bone;
+            EXPECT_FALSE(found->positionKeys.empty()) << bone;
+        }
+        const bool onFeet = name[0] != 'J' && name[0] != 'F' && name.find("_2_") == std::string::npos &&
+                            name.rfind("N_D", 0) != 0;
+        for (float time = 0.0f; time <= length; time += 0.1f) {
+            ComputeBonePose(skeleton, motion, matrices, time);
+            SkinMeshVertices(mesh, matrices, 0, nullptr);
+            AABox box;
+            ComputeVertexBounds(&box, mesh, 0, nullptr);
+            const float extent = std::max({box.max.x - box.min.x, box.max.y - box.min.y,
+                                           box.max.z - box.min.z});
+            EXPECT_GT(extent, 70.0f) << "at " << time;
+            EXPECT_GT(box.min.y, -40.0f) << "at " << time << ": below the floor";
+            // On his feet (the soles at -23, the floor below the character's
+            // collision sphere) in every motion but the air, the landings and
+            // the fall to the ground: a little into the floor at most, and
+            // off it only in a run's stride.
+            if (onFeet) {
+                EXPECT_GE(box.min.y, -27.0f) << "at " << time;
+                EXPECT_LE(box.min.y, -15.0f) << "at " << time;
+            }
+        }
+    }
+    FreeBoneMatrices(matrices);
+    DestroySkeleton(skeleton);
+}
+
+// How the hero's motions play: the walks, runs and steps move him the way
+// their names say (the skin's motion vector, along -z where he looks, +x
+// to his left), everything else keeps him in place; stepping right is
+// stepping left seen in a mirror; the landings play once into the motion
+// they lead to, the fall's end holds, the fall and the death blend in.
+TEST_F(SampleGame, HeroMotionsMoveAsTheirNamesSayAndPlayAsTheirRecordsSay) {
+    ResourceLibrary library;
+    struct Restore {
+        ResourceLibrary* previous;
+        ~Restore() { ReplaceLibraryForTests(previous); }
+    } restore{ReplaceLibraryForTests(&library)};
+    RegisterMotionLoader();
+    library.SetBaseFolder((Root() + "/game").c_str());
+    ASSERT_EQ(library.ReadLibraryFile((Root() + "/game/DAZedirad.qvf").c_str(), 1), 1)
+        << library.GetLastError();
+    const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/Globals1_XBox.qva");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    const auto records = HeroMotionRecords(dump.out);
+    ASSERT_FALSE(records.empty());
+    const std::map<std::string, Vector3> moving = {
+        {"N_Forward", {0, 0, -150}}, {"R_Forward", {0, 0, -300}}, {"R_Forward1", {0, 0, -360}},
+        {"N_Back", {0, 0, 100}},     {"N_Left", {100, 0, 0}},     {"N_Right", {-100, 0, 0}},
+        {"C_Forward", {0, 0, -80}},  {"S_Forward", {0, 0, -75}},  {"M_Forward", {0, 0, -120}},
+        {"M_Back", {0, 0, 120}},     {"M_Left", {120, 0, 0}},     {"M_Right", {-120, 0, 0}},
+        {"J_Forward_2_N_Forward", {0, 0, -150}}, {"F_Neutral_2_N_Forward", {0, 0, -100}},
+        {"N_Special7", {0, 0, -60}}};
+    std::map<std::string, MotionItem*> items;
+    for (const auto& [name, slot] : records) {
+        SCOPED_TRACE(name);
+        auto* motion = dynamic_cast<MotionItem*>(library.GetItemById(slot));
+        ASSERT_NE(motion, nullptr);
+        ASSERT_EQ(library.LoadItem(motion), 1);
+        items[name] = motion;
+        Vector3 velocity{};
+        GetMotionVelocity(motion, &velocity);
+        const auto found = moving.find(name);
+        const Vector3 want = found != moving.end() ? found->second : Vector3{0, 0, 0};
+        EXPECT_NEAR(velocity.x, want.x, 1e-2f);
+        EXPECT_NEAR(velocity.y, 0.0f, 1e-2f);
+        EXPECT_NEAR(velocity.z, want.z, 1e-2f);
+    }
+
+    // Mirror twins: each bone of the right step turns as its twin of the left
+    // step does, about x alike, about y and z the other way.
+    ASSERT_TRUE(items.count("N_Left") == 1 && items.count("N_Right") == 1);
+    const auto twin = [](std::string bone) {
+        if (bone.rfind("L_", 0) == 0) return "R_" + bone.substr(2);
+        if (bone.rfind("R_", 0) == 0) return "L_" + bone.substr(2);
+        return bone;
+    };
+    const auto trackOf = [](MotionItem* motion, const std::string& bone) -> const KeyTrack* {
+        for (const auto& track : motion->tracks) {
+            if (bone == GetTrackName(track.get())) return track.get();
+        }
+        return nullptr;
+    };
+    for (const auto& track : items["N_Left"]->tracks) {
+        const std::string bone = GetTrackName(track.get());
+        const KeyTrack* other = trackOf(items["N_Right"], twin(bone));
+        ASSERT_NE(other, nullptr) << bone;
+        for (float time : {0.0f, 0.2f, 0.4f, 0.6f}) {
+            const Quaternion a = track->SampleRotation(time);
+            const Quaternion b = other->SampleRotation(time);
+            EXPECT_NEAR(a.x, b.x, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.y, -b.y, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.z, -b.z, 1e-4f) << bone << " at " << time;
+            EXPECT_NEAR(a.w, b.w, 1e-4f) << bone << " at " << time;
+        }
+    }
+
+    // The records' play style and blend time.
+    const auto recordLine = [&dump](const std::string& name) {
+        const size_t at = dump.out.find(" name \"" + name + "\" blend ");
+        return at == std::string::npos ? std::string()
+                                       : dump.out.substr(at, dump.out.find('\n', at) - at);
+    };
+    EXPECT_NE(recordLine("N_Dead0").find(" style 2 "), std::string::npos) << recordLine("N_Dead0");
+    for (const char* landing : {"J_Neutral_2_N_Neutral", "F_Neutral_2_N_Neutral", "J_Forward_2_N_Forward"}) {
+        EXPECT_NE(recordLine(landing).find(" blend 0 priority 0 layer 255 style 0 "), std::string::npos)
+            << recordLine(landing);
+        EXPECT_LT(GetMotionLength(items[landing]), 0.5f) << landing;
+    }
+    EXPECT_NE(recordLine("N_Die0").find(" blend 0.1 "), std::string::npos) << recordLine("N_Die0");
+    EXPECT_NE(recordLine("N_Forward").find(" blend 0.15 "), std::string::npos);
+    // The fight moves end soon enough for a guard's combo to go on.
+    for (const char* move : {"M_Attack0", "M_Attack1", "M_Attack2", "M_Attack3", "M_Forward"}) {
+        EXPECT_LE(GetMotionLength(items[move]), 0.8f) << move;
     }
 }
 

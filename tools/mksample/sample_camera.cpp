@@ -4,6 +4,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
 #include "sample_output.h"
 
 bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) {
@@ -19,5 +20,17 @@ bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) 
     if (camera->cameraType != kCameraFree || camera->fov != 2.0943952f || camera->active != 1) {
         return out.Fail(file, "cannot set up \"GA29_Cam\"");
     }
+    return true;
+}
+
+bool AddFollowCameraRig(SampleOutput& out, const std::string& file, Actor* character,
+                        int32_t& next) {
+    Actor* target = CreateActor(0, "CameraTarget", nullptr, character, next++, true);
+    Actor* position = CreateActor(0, "CameraPosition", nullptr, character, next++, true);
+    if (target == nullptr || position == nullptr) {
+        return out.Fail(file, "cannot make the follow camera's rig");
+    }
+    SendCommandArgs(target, kCmdSetPosition, Vector3{0.0f, kFollowCameraTargetHeight, 0.0f});
+    SendCommandArgs(position, kCmdSetPosition, Vector3{0.0f, 0.0f, kFollowCameraDistance});
     return true;
 }

@@ -12,6 +12,8 @@
 #include "library/motion.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
+#include "sample_camera.h"
+#include "sample_hero.h"
 #include "sample_output.h"
 #include "sample_weapon.h"
 
@@ -102,7 +104,7 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
         hero->AddColObj(object);
     }
 
-    if (AddWormSkin(out, file, hero, next, "Hero") == nullptr) {
+    if (AddHeroSkin(out, file, hero, next, sample::kHeroMeshName) == nullptr) {
         return out.Fail(file, "cannot make the skin of \"PlayerCharacter\"");
     }
     Actor* items = nullptr;
@@ -123,7 +125,7 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
     GameObjectActor* spare = MakeSampleItem(items, "SpareAmmo", next++, kItemAmmo);
     if (spare == nullptr) return out.Fail(file, "cannot make actor \"SpareAmmo\"");
     SendCommandArgs(spare, kCmdSetItemState, static_cast<uint32_t>(kItemInInventory));
-    return true;
+    return AddFollowCameraRig(out, file, hero, next);
 }
 
 bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next) {

@@ -21,9 +21,9 @@ SkinObjectActor* AddWormSkin(SampleOutput& out, const std::string& file, Actor* 
 
 // Below "Global", at ids from `next` on: the Character "PlayerCharacter"
 // (ThirdPerson, health 100, no gamma added, not operational) with the
-// SkinObject "Skin" on the worm's bones in the magenta material "Hero", the
-// item holders "Items", "LeftHand" and "RightHand", a "Chest" sphere and an
-// inactive event sphere "Action".
+// SkinObject "Skin" on the hero's body, the item holders "Items", "LeftHand"
+// and "RightHand", a "Chest" sphere, an inactive event sphere "Action" and
+// the follow camera's rig.
 bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& next);
 
 

@@ -14,6 +14,7 @@
 #include "sample_actors.h"
 #include "sample_camera.h"
 #include "sample_character.h"
+#include "sample_hero.h"
 #include "sample_output.h"
 
 namespace {
@@ -72,28 +73,10 @@ bool AddGuardTemplate(SampleOutput& out, const std::string& file) {
         guard->AddColObj(sphere);
     }
     int32_t next = kGuardTemplateId + 1;
-    SkinObjectActor* skin = AddWormSkin(out, file, guard, next, nullptr);
-    if (skin == nullptr) return out.Fail(file, "cannot make the skin of \"GuardTemplate\"");
-    // Walking and running move it: their motions come from motion files.
-    ResourceLibrary* library = GetLibrary();
-    for (const auto& [motionName, itemName] :
-         {std::pair{"N_Forward", "GuardWalk"}, std::pair{"R_Forward", "GuardRun"}}) {
-        const int32_t index =
-            ResourceLibrary::GetItemIndex(library->FindItemByName(itemName, ItemClass::Motion));
-        auto* item = index < 0 ? nullptr
-                               : static_cast<MotionItem*>(library->AcquireItem(
-                                     static_cast<uint32_t>(index), ItemClass::Motion, 0, 0));
-        SkinMotion* motion = nullptr;
-        for (SkinMotion& m : skin->motions) {
-            if (m.name == motionName) motion = &m;
-        }
-        if (item == nullptr || motion == nullptr) {
-            return out.Fail(file, std::string("no motion \"") + itemName + "\"");
-        }
-        library->DeleteItemIfUnused(motion->item);
-        motion->item = item;
-        motion->index = index;
-        motion->length = GetMotionLength(item);
+    // The hero's body in the guards' uniform, with his motions (his walk and
+    // run move as far a second as the guards' own).
+    if (AddHeroSkin(out, file, guard, next, sample::kGuardMeshName) == nullptr) {
+        return out.Fail(file, "cannot make the skin of \"GuardTemplate\"");
     }
     return next == kGuardIdsEnd || out.Fail(file, "the guard template's ids ran over");
 }

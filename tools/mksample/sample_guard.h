@@ -16,8 +16,8 @@ inline constexpr int32_t kGuardTemplateId = 131;
 inline constexpr int32_t kGuardIdsEnd = 133;
 
 // Below "Global": "Definition" with the Character "GuardTemplate" (not
-// operational), on the worm's skin, with the event spheres "Vision" (600)
-// and "Hearing" (300).
+// operational), on the hero's body in the guards' colours, with the event
+// spheres "Vision" (600) and "Hearing" (300).
 bool AddGuardTemplate(SampleOutput& out, const std::string& file);
 
 // In RoomA of the level at ids from `next` on: the Path Guard "Guard"

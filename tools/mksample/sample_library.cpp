@@ -20,6 +20,7 @@
 #include "sample_font.h"
 #include "sample_game.h"
 #include "sample_guard.h"
+#include "sample_hero.h"
 #include "sample_hud.h"
 #include "sample_menu.h"
 #include "sample_missions.h"
@@ -89,6 +90,10 @@ public:
         s.flags = flags;
         s.category = category;
         return s;
+    }
+
+    void Put(uint32_t slot, std::unique_ptr<LibraryItem> item) {
+        items_.push_back({slot, std::move(item)});
     }
 
     void AddTo(LibraryWriter& writer) {
@@ -372,6 +377,9 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
 
     AddGameScreenItems(table);
     AddWeaponLookItems(table);
+    for (auto& [slot, item] : HeroLibraryItems()) {
+        table.Put(slot, std::move(item));
+    }
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -566,7 +574,7 @@ bool WriteAll(SampleOutput& out) {
     // The library and its data files first; the actor files are made on that
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
-           WriteWeaponLookFiles(out, scratch) && WriteLogo(out, scratch) &&
+           WriteWeaponLookFiles(out, scratch) && WriteHeroFiles(out, scratch) && WriteLogo(out, scratch) &&
            UseSampleLibrary(out, library) && WriteEndToEndActors(out) && WritePlayFolder(out) &&
            WriteCharacterCheck(out) && WriteLevelCheck(out) && WriteMenuCheck(out) &&
            WriteGuardCheck(out) && WriteAICheck(out) && WriteSaveCheck(out) &&
