@@ -28,6 +28,7 @@
 #include "game/ui_map_input_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
 #include "library/library_item.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
@@ -533,6 +534,109 @@ TEST(MissionDoor, OnlyTheKeyFromRoomBOpensTheWayIntoRoomC) {
     EXPECT_NE(stateAfter, kDoorClosed);
     EXPECT_TRUE(blocksGone);
     EXPECT_GT(openReach, 530.0f) << "not through the open doorway";
+}
+
+// The level load the world is about to make, when one waits: "<globals> | <scene>".
+std::string PendingLoad() {
+    const ActorSystem* world = GetActorSystem();
+    return world != nullptr && world->loadPending != 0 ? world->firstFile + " | " + world->secondFile
+                                                       : std::string();
+}
+
+// A dead hero lies still for three seconds; then the mission starts again
+// with a live one.
+TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    PlayRunHost host;
+    uint32_t first = 0;
+    uint32_t died = 0;
+    uint32_t reloaded = 0;
+    std::string load;
+    float healthAfter = 0.0f;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (died == 0 && hero != nullptr && frame == first + kPastTheFade) {
+            SendCommandArgs(hero, 964u, 1000.0f);  // "Hurt"
+            died = hero->health <= 0.0f ? frame : 0;
+            return;
+        }
+        if (died != 0 && reloaded == 0 && !PendingLoad().empty()) {
+            reloaded = frame;
+            load = PendingLoad();
+        }
+        if (reloaded != 0 && hero != nullptr && frame > reloaded + 5) {
+            healthAfter = hero->health;
+            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+        }
+    };
+    host.Run(folder / "play", 900);
+    ASSERT_NE(died, 0u) << "the hero did not die";
+    ASSERT_NE(reloaded, 0u) << "nothing was loaded after the death";
+    EXPECT_GE(reloaded - died, 175u);
+    EXPECT_LE(reloaded - died, 190u);
+    EXPECT_TRUE(EndsWith(load, "Mission_01_Release.qva")) << load;
+    EXPECT_NE(load.find("Globals1_XBox.qva"), std::string::npos) << load;
+    EXPECT_GT(healthAfter, 0.0f);
+}
+
+// Mission 2's exit offers the save; "Continue" plays the end film and loads
+// the end, which hands back to the title.
+TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    fakefilm::FakeFilms films;
+    PlayRunHost host;
+    uint32_t first = 0;
+    uint32_t offered = 0;
+    std::vector<std::string> loads;
+    std::vector<uint32_t> loadFrames;
+    bool endFilm = false;
+    bool titleMenu = false;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_02_Release.qva");
+        const std::string load = PendingLoad();
+        if (!load.empty() && (loads.empty() || loads.back() != load)) {
+            loads.push_back(load);
+            loadFrames.push_back(frame);
+            endFilm = endFilm || OpenedFilm(films, "Mission_03");
+        }
+        Actor* hero = FindActorByName("GA1_Player", 16);
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (frame == first + kPastTheFade && hero != nullptr) {
+            if (Actor* exit = FindActorByName("Exit", 31)) PutHero(hero, exit->GetWorldPosition());
+        }
+        auto* menu = dynamic_cast<UISystemActor*>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
+        if (offered == 0 && loads.size() == 1 && menu != nullptr && menu->active != 0) {
+            offered = frame;
+            host.Button(kLeftMouseButton, true);  // "Continue", under the cursor's start
+        }
+        if (offered != 0 && frame == offered + 2) host.Button(kLeftMouseButton, false);
+        if (loads.size() == 3 && frame > loadFrames[2] + 5) {
+            titleMenu = menu != nullptr && menu->active != 0 &&
+                        FindActorByName("MainMenu", int32_t(kUiWindowClassId)) != nullptr;
+            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+        }
+    };
+    host.Run(folder / "play", 1500);
+    ASSERT_NE(offered, 0u) << "no save offer";
+    ASSERT_GE(loads.size(), 3u);
+    EXPECT_TRUE(EndsWith(loads[1], "Mission_03_Release.qva")) << loads[1];
+    EXPECT_TRUE(endFilm);
+    // Eight seconds of the end.
+    EXPECT_GE(loadFrames[2] - loadFrames[1], 8u * 60u);
+    EXPECT_NE(loads[2].find("Title.qva |"), std::string::npos) << loads[2];
+    EXPECT_TRUE(titleMenu);
 }
 
 }  // namespace
