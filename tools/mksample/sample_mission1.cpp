@@ -170,7 +170,7 @@ bool AddLockedDoor(int32_t &next) {
     }
     // Sliding: set by the field, since "Set Door Type" makes the children
     // anew (and drops the connector).
-    static_cast<DoorActor*>(door)->doorType = kDoorSingleSide;
+    static_cast<DoorActor *>(door)->doorType = kDoorSingleSide;
     SendCommandArgs(door, kCmdSetDoorAxisPreset, 4u); // along y
     SendCommandArgs(door, kCmdSetOpenAngle, 0.0f);
     SendCommandArgs(door, kCmdSetOpenLength, 210.0f);
@@ -187,8 +187,9 @@ bool AddLockedDoor(int32_t &next) {
     leafMesh->meshFlags &= ~kMeshSyncMaterial;
     leafMesh->subMeshes[0].materialIndex = static_cast<uint32_t>(metal);
 
-    const Slab blockA = {{-kDoorHalf, -20.0f, 460.0f}, {kDoorHalf, kLintel, 500.0f}};
-    const Slab blockC = {{-kDoorHalf, -20.0f, 500.0f}, {kDoorHalf, kLintel, 540.0f}};
+    // In the walls' planes, so that a hero walking along the wall passes.
+    const Slab blockA = {{-kDoorHalf, -20.0f, 500.0f - kThick}, {kDoorHalf, kLintel, 500.0f}};
+    const Slab blockC = {{-kDoorHalf, -20.0f, 500.0f}, {kDoorHalf, kLintel, 500.0f + kThick}};
     if (AddSolidSlabs(roomA, "DoorBlockA", next++, &blockA, 1) == nullptr ||
         AddSolidSlabs(roomC, "DoorBlockC", next++, &blockC, 1) == nullptr) {
         return false;
@@ -211,10 +212,8 @@ bool AddLockedDoor(int32_t &next) {
     if (!AddSampleScript(trigger, "open", kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", &error)) {
         return false;
     }
-    // The key lies in RoomB's north-east corner, by the guard's turn.
-    if (ReparentActor(key, Room("RoomB")) == 0)
-        return false;
-    SendCommandArgs(key, kCmdSetPosition, Vector3{1400.0f, 20.0f, 400.0f});
+    // The key lies in RoomA's north-west corner, far from the door.
+    SendCommandArgs(key, kCmdSetPosition, Vector3{-440.0f, 20.0f, 440.0f});
     return AddSampleScript(key, "found", kCmdOnPickup,
                            "/Scenery/RoomA/DoorTrigger.Set_Position((0, 50, 400)); "
                            "[ga]GA5.Set_Lock_Locked(0);",
@@ -264,6 +263,8 @@ bool AddLightsAndItems(int32_t &next) {
         SendCommandArgs(torch, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0) {
         return false;
     }
+    // Seen only: its flames stop nobody.
+    static_cast<MeshObjectActor *>(torch)->meshFlags &= ~kMeshSyncCollision;
     torch->position = {-300.0f, 0.0f, 1400.0f};
     torch->scale = {1.5f, 1.5f, 1.5f};
     torch->InvalidateTransform();
@@ -282,13 +283,22 @@ bool AddLightsAndItems(int32_t &next) {
         Actor *item;
         const char *material;
     } looks[] = {
-        {FindDescendantByName(Room("RoomB"), "Key"), "Metal"}, {powerUp, "Tile"}, {clip, "Wood"}};
+        {FindDescendantByName(Room("RoomA"), "Key"), "Metal"}, {powerUp, "Tile"}, {clip, "Wood"}};
     for (const auto &look : looks) {
         if (look.item == nullptr ||
             !AddSlabMeshes(look.item, "Look", next,
                            {{-10.0f, -10.0f, -10.0f}, {10.0f, 10.0f, 10.0f}}, look.material)) {
             return false;
         }
+        // The hero's body takes it by touching this sphere.
+        ColObj reach(look.item);
+        reach.name = "Pick";
+        reach.type = 1;
+        reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked;
+        reach.groups = 1;
+        reach.receiveGroups = 1;
+        reach.boxMax = {25.0f, 25.0f, 25.0f};
+        look.item->AddColObj(reach);
         // Taken, the block no longer shows where the item is kept.
         std::string error;
         if (!AddSampleScript(look.item, "hide", kCmdOnPickup,
@@ -334,9 +344,9 @@ bool WriteMission1(SampleOutput &out) {
         return out.Fail(kFile, "cannot make the lamps and the items");
     DeleteDetachedActors();
     // At the far end of RoomC, behind the locked door.
-    if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {0.0f, 50.0f, 1350.0f}, 1) ||
-        !AddSlabMeshes(roomC, "ExitMark", next, {{-60.0f, 0.0f, 1290.0f}, {60.0f, 4.0f, 1410.0f}},
-                       "Tile")) {
+    if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {-430.0f, 50.0f, 1430.0f}, 1) ||
+        !AddSlabMeshes(roomC, "ExitMark", next,
+                       {{-480.0f, 0.0f, 1380.0f}, {-380.0f, 4.0f, 1480.0f}}, "Tile")) {
         return out.Fail(kFile, "cannot make the exit");
     }
     const int32_t restartId = next++;

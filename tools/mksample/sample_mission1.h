@@ -1,8 +1,8 @@
 // Mission 1, "Mission_01_Release.qva": the rooms of "Level1.qva" closed by
 // textured walls and ceilings, without the checks' drivers, with the door
-// between RoomA and RoomC locked until the player picks up the key in RoomB,
-// the guard patrolling RoomB, the dungeon cell in RoomB's far corner and the
-// exit at the far end of RoomC.
+// between RoomA and RoomC locked until the player picks up the key in
+// RoomA's north-west corner, the guard patrolling RoomB beside the dungeon
+// cell in its south-east corner, and the exit in RoomC's north-west corner.
 #pragma once
 
 #include <cstdint>
