@@ -3,17 +3,25 @@
 // the missions' globals; the screen fades in over 3 s onto the head-up
 // display (queued and captured); the player put on the exit gets the save
 // offer, and "Continue" plays mission 2's film and loads mission 2, whose
-// floor shows.
+// yard shows. Then each mission's walls hold a hero walking into them, and
+// mission 1's guard patrols, hunts and catches.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "actors/characters/character_actor.h"
+#include "actors/characters/game_object_actor.h"
+#include "actors/characters/guard_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/world/door_actor.h"
+#include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/actor_system_commands.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/loading_screen.h"
 #include "core/actors/screen_capture.h"
@@ -21,6 +29,7 @@
 #include "game/ui_map_input_actor.h"
 #include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
+#include "game/ui_window_actor.h"
 #include "library/library_item.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
@@ -246,10 +255,390 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
     EXPECT_TRUE(EndsWith(loads[1].globals, "Globals1_XBox.qva")) << loads[1].globals;
     EXPECT_TRUE(EndsWith(loads[1].scene, "Mission_02_Release.qva")) << loads[1].scene;
     EXPECT_EQ(loads[1].flag, 1u);
-    EXPECT_EQ(floor2, "Floor2");
+    EXPECT_EQ(floor2, "Tile");
     EXPECT_EQ(floorMesh, "floor");
-    // Faded in, mission 2 shows its cyan floor.
-    EXPECT_GE(QueueKeepingHost::CountNear(host.captured, 0x00FFFF), 1000);
+    // Faded in, mission 2 shows its yard: its walls and floor cover much
+    // more than the sky's fog colour leaves.
+    ASSERT_EQ(host.captured.size(), size_t(800 * 600 * 4));
+    EXPECT_GE(800 * 600 - QueueKeepingHost::CountNear(host.captured, 0x4080BF), 200000);
+}
+
+// --- the missions' walls and the guard: each run loads its mission from the
+// title -----------------------------------------------------------------------
+
+constexpr uint32_t kMoveKeys[4] = {'W', 'D', 'S', 'A'};
+constexpr uint32_t kPastTheFade = 200;
+
+// The title's first frames are up by then: the mission loads with the play
+// globals as the game actor loads it after its film.
+constexpr uint32_t kLoadFrame = 3;
+void LoadMission(uint32_t frame, const std::string& scene) {
+    if (frame == kLoadFrame) {
+        SendCommandArgs(GetActorSystem(), kCmdNewGame2, std::string("data\\Globals1_XBox.qva"),
+                        "data\\" + scene, true, false);
+    }
+}
+
+void PutHero(Actor* hero, const Vector3& at) {
+    SendCommandArgs(hero, kCmdSetPosition, at);
+    SendCommandArgs(hero, kCmdInvalidateOldPosition);
+}
+
+// A place 30 units before a wall (the hero's sphere reaches 23) and the box
+// the hero must keep to there: its room, bounded by that wall.
+struct Spot {
+    float x, z;
+    float minX, maxX, minZ, maxZ;
+};
+
+// A second of each move key at every spot carries an unchecked hero 55
+// units or more: past the 20 units of any wall beyond the 30 before it.
+struct WallWalk {
+    int failures = 0;
+    std::string firstFailure;
+    float lowestHealth = 1.0e9f;
+    size_t spotsWalked = 0;
+    // The shortest of the farthest walks from each spot: the keys moved it.
+    float shortestReach = 1.0e9f;
+    size_t shortestAt = 0;
+    std::string reaches;
+};
+
+WallWalk WalkIntoTheWalls(const std::string& scene, const std::vector<Spot>& spots) {
+    TempFolder folder;
+    WallWalk walk;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    if (made.exitCode != 0) {
+        walk.firstFailure = made.err;
+        ++walk.failures;
+        return walk;
+    }
+    constexpr uint32_t kPhase = 70;
+    PlayRunHost host;
+    uint32_t first = 0;  // the first frame with the hero
+    std::vector<float> reach(spots.size(), 0.0f);
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, scene);
+        auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (hero == nullptr || frame < first + kPastTheFade) return;
+        const uint32_t step = frame - first - kPastTheFade;
+        const size_t index = step / (4 * kPhase);
+        if (index >= spots.size()) return;
+        const Spot& spot = spots[index];
+        const uint32_t key = kMoveKeys[(step / kPhase) % 4];
+        if (step % (4 * kPhase) == 0) {
+            PutHero(hero, {spot.x, 30.0f, spot.z});
+            walk.spotsWalked = index + 1;
+        } else {
+            const Vector3 at = hero->GetWorldPosition();
+            if (at.x < spot.minX || at.x > spot.maxX || at.z < spot.minZ || at.z > spot.maxZ ||
+                at.y < -50.0f) {
+                if (walk.failures++ == 0) {
+                    walk.firstFailure = "spot " + std::to_string(index) + " (" + std::to_string(spot.x) +
+                                        ", " + std::to_string(spot.z) + "), key " + std::string(1, char(key)) + ": at (" +
+                                        std::to_string(at.x) + ", " + std::to_string(at.y) + ", " +
+                                        std::to_string(at.z) + ")";
+                }
+            }
+            walk.lowestHealth = std::min(walk.lowestHealth, hero->health);
+            reach[index] = std::max(reach[index], std::hypot(at.x - spot.x, at.z - spot.z));
+        }
+        if (step % kPhase == 0) host.Key(key, true);
+        if (step % kPhase == kPhase - 5) host.Key(key, false);
+    };
+    host.Run(folder / "play", 900 + kPastTheFade + spots.size() * 4 * kPhase);
+    for (size_t i = 0; i < reach.size(); ++i) {
+        walk.reaches += " " + std::to_string(int(reach[i]));
+        if (reach[i] < walk.shortestReach) {
+            walk.shortestReach = reach[i];
+            walk.shortestAt = i;
+        }
+    }
+    return walk;
+}
+
+TEST(MissionWalls, WalkingIntoEveryWallOfMission1KeepsTheHeroInItsRoom) {
+    const float a[4] = {-500.0f, 500.0f, -500.0f, 500.0f};
+    const float b[4] = {500.0f, 1500.0f, -500.0f, 500.0f};
+    const float c[4] = {-500.0f, 500.0f, 500.0f, 1500.0f};
+    const auto at = [](float x, float z, const float* room) {
+        return Spot{x, z, room[0], room[1], room[2], room[3]};
+    };
+    const std::vector<Spot> spots = {
+        // RoomA's four walls; the locked door holds the doorway shut.
+        at(-450.0f, 0.0f, a), at(0.0f, -450.0f, a), at(450.0f, 300.0f, a), at(300.0f, 450.0f, a),
+        at(0.0f, 430.0f, a),
+        // RoomB's outer walls and the dungeon cell's.
+        at(1000.0f, -450.0f, b), at(1000.0f, 450.0f, b), at(1450.0f, 0.0f, b),
+        at(1350.0f, -450.0f, b), at(1450.0f, -360.0f, b),
+        // RoomC's outer walls (by its south wall the camera would stand in
+        // RoomA, whose closed door hides RoomC, and nothing there moves).
+        at(-450.0f, 1000.0f, c), at(450.0f, 1000.0f, c), at(0.0f, 1450.0f, c)};
+    const WallWalk walk = WalkIntoTheWalls("Mission_01_Release.qva", spots);
+    EXPECT_EQ(walk.spotsWalked, spots.size());
+    EXPECT_EQ(walk.failures, 0) << walk.firstFailure;
+    EXPECT_GT(walk.lowestHealth, 0.0f);
+    EXPECT_GE(walk.shortestReach, 55.0f) << "at spot " << walk.shortestAt << ":" << walk.reaches;
+}
+
+TEST(MissionWalls, WalkingIntoEveryWallOfMission2KeepsTheHeroInTheYard) {
+    const float south[4] = {-800.0f, 800.0f, -800.0f, 0.0f};
+    const float north[4] = {-800.0f, 800.0f, 0.0f, 800.0f};
+    const auto at = [](float x, float z, const float* half) {
+        return Spot{x, z, half[0], half[1], half[2], half[3]};
+    };
+    // The yard's walls on both sides of the middle wall, and that wall from
+    // both sides.
+    const std::vector<Spot> spots = {at(-750.0f, -400.0f, south), at(750.0f, -400.0f, south),
+                                     at(0.0f, -750.0f, south),    at(-300.0f, -40.0f, south),
+                                     at(-750.0f, 400.0f, north),  at(750.0f, 600.0f, north),
+                                     at(0.0f, 750.0f, north),     at(-300.0f, 40.0f, north)};
+    const WallWalk walk = WalkIntoTheWalls("Mission_02_Release.qva", spots);
+    EXPECT_EQ(walk.spotsWalked, spots.size());
+    EXPECT_EQ(walk.failures, 0) << walk.firstFailure;
+    EXPECT_GT(walk.lowestHealth, 0.0f);
+    EXPECT_GE(walk.shortestReach, 55.0f) << "at spot " << walk.shortestAt << ":" << walk.reaches;
+}
+
+// Left alone for a minute the guard walks its round in RoomB; then the hero
+// is put before it again and again: it hunts, strikes, and its third catch
+// sends the hero to "DungeonSpawn".
+TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    constexpr uint32_t kAlone = 60 * 60;
+    PlayRunHost host;
+    uint32_t first = 0;
+    bool bound = false;
+    int strays = 0;
+    std::string stray;
+    float lowestGuardHealth = 1.0e9f;
+    bool hunted = false;
+    uint32_t mostCatches = 0;
+    bool jailed = false;
+    uint32_t lastPut = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
+        auto* guard = dynamic_cast<GuardActor*>(FindActorByName("Guard", int32_t(kGuardClassId)));
+        auto* body = guard != nullptr ? dynamic_cast<CharacterActor*>(guard->character.target) : nullptr;
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (hero == nullptr || body == nullptr || jailed) return;
+        bound = true;
+        const Vector3 g = body->GetWorldPosition();
+        if (frame < first + kAlone) {
+            if (g.x < 520.0f || g.x > 1480.0f || g.z < -220.0f || g.z > 480.0f || g.y < -50.0f) {
+                if (strays++ == 0) {
+                    stray = "frame " + std::to_string(frame - first) + ": (" + std::to_string(g.x) + ", " +
+                            std::to_string(g.y) + ", " + std::to_string(g.z) + ")";
+                }
+            }
+            lowestGuardHealth = std::min(lowestGuardHealth, body->health);
+            return;
+        }
+        hunted = hunted || guard->guardState == kGuardHunt;
+        mostCatches = std::max(mostCatches, hero->catchCount);
+        Actor* dungeon = FindActorByName("DungeonSpawn", int32_t(kSpawnPointClassId));
+        if (dungeon != nullptr) {
+            const Vector3 d = dungeon->GetWorldPosition();
+            const Vector3 h = hero->GetWorldPosition();
+            jailed = std::hypot(h.x - d.x, h.z - d.z) < 60.0f;
+        }
+        if (jailed) {
+            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+            return;
+        }
+        // While it patrols, the hero steps in 150 units before it, once
+        // every four seconds, kept out of the cell.
+        const bool watching = guard->guardState == kGuardPatrol || guard->guardState == kGuardPauseInPatrol;
+        if (watching && frame >= lastPut + 240) {
+            const Matrix& world = body->GetWorldMatrix();
+            const float x = std::clamp(g.x - 150.0f * world.m[2][0], 560.0f, 1440.0f);
+            const float z = std::clamp(g.z - 150.0f * world.m[2][2], -180.0f, 440.0f);
+            PutHero(hero, {x, 30.0f, z});
+            lastPut = frame;
+        }
+    };
+    host.Run(folder / "play", kAlone + 300 + 70 * 60);
+    ASSERT_TRUE(bound) << "no guard with its character";
+    EXPECT_EQ(strays, 0) << stray;
+    EXPECT_GT(lowestGuardHealth, 0.0f);
+    EXPECT_TRUE(hunted);
+    EXPECT_TRUE(jailed) << "most catches " << mostCatches;
+}
+
+// The door to RoomC holds until the key is taken; then the hero
+// coming to it raises it, and the doorway lets the hero through. At the
+// doorway each move key is held for two seconds in turn, the hero kept on the
+// doorway's middle line: the farthest it gets along z tells whether it passed.
+TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    constexpr uint32_t kTry = 4 * 120;
+    PlayRunHost host;
+    uint32_t first = 0;
+    float lockedReach = 0.0f;  // the farthest z before the key
+    float openReach = 0.0f;    // and after
+    uint32_t stateBefore = 99;
+    uint32_t stateAfter = 99;
+    bool keyTaken = false;
+    bool blocksGone = false;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        auto* door = dynamic_cast<DoorActor*>(FindActorByName("GA5_Door", int32_t(kDoorClassId)));
+        auto* key = dynamic_cast<GameObjectActor*>(FindActorByName("Key", int32_t(kGameObjectClassId)));
+        if (hero == nullptr || door == nullptr || frame < first + kPastTheFade) return;
+        const uint32_t step = frame - first - kPastTheFade;
+        const bool locked = step < kTry;
+        const uint32_t phase = locked ? step : step - kTry - 120;
+        if (step == kTry && key != nullptr) {
+            // What the hero's reach does when it takes an item in the scene.
+            stateBefore = door->doorState;
+            PutHero(hero, {-350.0f, 30.0f, 350.0f});
+            uint32_t owner = uint32_t(hero->actorId);
+            key->HandleCommand(620, ParamBlock(&owner, sizeof(owner)));
+            return;
+        }
+        if (step == kTry + 60) keyTaken = key == nullptr || key->itemState != kItemInScene;
+        if (!locked && step < kTry + 120) return;
+        if (phase >= kTry) return;
+        if (phase % 120 == 0) {
+            PutHero(hero, {0.0f, 30.0f, 440.0f});
+            host.Key(kMoveKeys[(phase / 120) % 4], true);
+        }
+        if (phase % 120 == 115) host.Key(kMoveKeys[(phase / 120) % 4], false);
+        const Vector3 at = hero->GetWorldPosition();
+        SendCommandArgs(hero, kCmdSetPosition, Vector3{0.0f, at.y, at.z});
+        (locked ? lockedReach : openReach) = std::max(locked ? lockedReach : openReach, at.z);
+        if (!locked) {
+            stateAfter = door->doorState;
+            blocksGone = FindActorByName("DoorBlockA", 0) == nullptr;
+        }
+    };
+    host.Run(folder / "play", 900 + kPastTheFade + 2 * kTry + 120);
+    EXPECT_EQ(stateBefore, kDoorClosed);
+    EXPECT_LT(lockedReach, 470.0f) << "through the locked doorway";
+    EXPECT_TRUE(keyTaken);
+    EXPECT_NE(stateAfter, kDoorClosed);
+    EXPECT_TRUE(blocksGone);
+    EXPECT_GT(openReach, 530.0f) << "not through the open doorway";
+}
+
+// The level load the world is about to make, when one waits: "<globals> | <scene>".
+std::string PendingLoad() {
+    const ActorSystem* world = GetActorSystem();
+    return world != nullptr && world->loadPending != 0 ? world->firstFile + " | " + world->secondFile
+                                                       : std::string();
+}
+
+// A dead hero lies still for three seconds; then the mission starts again
+// with a live one.
+TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    PlayRunHost host;
+    uint32_t first = 0;
+    uint32_t died = 0;
+    uint32_t reloaded = 0;
+    std::string load;
+    float healthAfter = 0.0f;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (died == 0 && hero != nullptr && frame == first + kPastTheFade) {
+            SendCommandArgs(hero, 964u, 1000.0f);  // "Hurt"
+            died = hero->health <= 0.0f ? frame : 0;
+            return;
+        }
+        if (died != 0 && reloaded == 0 && !PendingLoad().empty()) {
+            reloaded = frame;
+            load = PendingLoad();
+        }
+        if (reloaded != 0 && hero != nullptr && frame > reloaded + 5) {
+            healthAfter = hero->health;
+            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+        }
+    };
+    host.Run(folder / "play", 900);
+    ASSERT_NE(died, 0u) << "the hero did not die";
+    ASSERT_NE(reloaded, 0u) << "nothing was loaded after the death";
+    EXPECT_GE(reloaded - died, 175u);
+    EXPECT_LE(reloaded - died, 190u);
+    EXPECT_TRUE(EndsWith(load, "Mission_01_Release.qva")) << load;
+    EXPECT_NE(load.find("Globals1_XBox.qva"), std::string::npos) << load;
+    EXPECT_GT(healthAfter, 0.0f);
+}
+
+// Mission 2's exit offers the save; "Continue" plays the end film and loads
+// the end, which hands back to the title.
+TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    fakefilm::FakeFilms films;
+    PlayRunHost host;
+    uint32_t first = 0;
+    uint32_t offered = 0;
+    std::vector<std::string> loads;
+    std::vector<uint32_t> loadFrames;
+    bool endFilm = false;
+    bool titleMenu = false;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_02_Release.qva");
+        const std::string load = PendingLoad();
+        if (!load.empty() && (loads.empty() || loads.back() != load)) {
+            loads.push_back(load);
+            loadFrames.push_back(frame);
+            endFilm = endFilm || OpenedFilm(films, "Mission_03");
+        }
+        Actor* hero = FindActorByName("GA1_Player", 16);
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (frame == first + kPastTheFade && hero != nullptr) {
+            if (Actor* exit = FindActorByName("Exit", 31)) PutHero(hero, exit->GetWorldPosition());
+        }
+        auto* menu = dynamic_cast<UISystemActor*>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
+        if (offered == 0 && loads.size() == 1 && menu != nullptr && menu->active != 0) {
+            offered = frame;
+            host.Button(kLeftMouseButton, true);  // "Continue", under the cursor's start
+        }
+        if (offered != 0 && frame == offered + 2) host.Button(kLeftMouseButton, false);
+        if (loads.size() == 3 && frame > loadFrames[2] + 5) {
+            titleMenu = menu != nullptr && menu->active != 0 &&
+                        FindActorByName("MainMenu", int32_t(kUiWindowClassId)) != nullptr;
+            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+        }
+    };
+    host.Run(folder / "play", 1500);
+    ASSERT_NE(offered, 0u) << "no save offer";
+    ASSERT_GE(loads.size(), 3u);
+    EXPECT_TRUE(EndsWith(loads[1], "Mission_03_Release.qva")) << loads[1];
+    EXPECT_TRUE(endFilm);
+    // Eight seconds of the end.
+    EXPECT_GE(loadFrames[2] - loadFrames[1], 8u * 60u);
+    EXPECT_NE(loads[2].find("Title.qva |"), std::string::npos) << loads[2];
+    EXPECT_TRUE(titleMenu);
 }
 
 }  // namespace

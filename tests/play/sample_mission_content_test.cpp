@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -190,6 +191,59 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
     // The title's Save Game, the save offer's and the pause menu's.
     for (const char* name : {"YesNoDialog", "InfoOkDialog", "Device", "SavedGameSlots"}) EXPECT_EQ(windows[name], 3) << name;
     for (const char* name : {"Page", "Options", "SaveContinueMenu", "MainMenu"}) EXPECT_EQ(windows[name], 1) << name;
+}
+
+// Each mission's own pieces: mission 1's walls, its locked doorway and the
+// way it opens, mission 2's yard with its AI and the end's way back to the
+// title; the pictures of their surfaces are generated, not checkers.
+TEST(SampleMissionContent, TheMissionsHoldTheirWallsTheirAIAndTheirWaysOn) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const struct {
+        const char* file;
+        std::vector<std::pair<std::string, std::string>> wanted;
+        std::vector<std::string> scripts;  // texts the file's scripts hold
+    } files[] = {
+        {"Mission_01_Release.qva",
+         {{"Walls", "Base"}, {"DoorBlockA", "Base"}, {"DoorBlockC", "Base"},
+          {"DoorTrigger", "Trigger"}, {"Key", "Game Object"}, {"AmmoClip", "Game Object"},
+          {"Torch", "Particle"}, {"Lamp", "Light"}, {"MissionRestart", "Base"}},
+         {"[ga]GA5.Set_Lock_Locked(0);", "DoorBlockA.Delete();", "Level_Completed(1);"}},
+        {"Mission_02_Release.qva",
+         {{"Hall", "Draw Group"}, {"Walls", "Base"}, {"FloorMesh", "Object"},
+          {"Lookout", "Character"}, {"Brain", "AI Player 2"}, {"ShelterH1", "AI Helper"},
+          {"ShelterH2", "AI Helper"}, {"Companion", "Character"}, {"Brain", "AI Player"},
+          {"PlayerStart0", "Spawn Point"}, {"Exit", "Trigger"}, {"MissionRestart", "Base"}},
+         {"Level_Completed(2);", "Mission_02_Release.qva"}},
+        {"Mission_03_Release.qva",
+         {{"Stage", "Draw Group"}, {"PlayerStart0", "Spawn Point"}, {"CurtainCall", "Timer"}},
+         {"Title.qva"}},
+    };
+    for (const auto& [file, wanted, scripts] : files) {
+        const toolrun::ToolRun dump =
+            toolrun::Run("qvadump", {folder / (std::string("game/Data/") + file)});
+        ASSERT_EQ(dump.exitCode, 0) << file << ": " << dump.err;
+        const std::multimap<std::string, std::string> actors = ActorClasses(dump.out);
+        for (const auto& [name, cls] : wanted) {
+            EXPECT_TRUE(Has(actors, name, cls)) << file << ": no " << cls << " \"" << name << "\"";
+        }
+        for (const std::string& text : scripts) {
+            EXPECT_NE(dump.out.find(text), std::string::npos) << file << ": no script with " << text;
+        }
+    }
+    // The surfaces: 128 x 128 pictures of a dozen shades and more, unlike a
+    // two-colour checker (uncompressed 32-bit TGA, 18-byte header).
+    for (const char* name : {"stone", "wood", "metal", "tile", "brick"}) {
+        const std::string bytes = folder.Get(std::string("game/Data/") + name + ".tga");
+        ASSERT_EQ(bytes.size(), 18u + 128u * 128u * 4u) << name;
+        std::set<uint32_t> shades;
+        for (size_t at = 18; at + 3 < bytes.size(); at += 4) {
+            shades.insert(uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+                          uint32_t(uint8_t(bytes[at + 2])) << 16);
+        }
+        EXPECT_GE(shades.size(), 16u) << name;
+    }
 }
 
 }  // namespace

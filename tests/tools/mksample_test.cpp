@@ -67,7 +67,8 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
     const std::vector<std::string> last = {
         "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
         "game/Data/Level1.qva", "game/Data/Title.qva", "game/Data/Globals1_XBox.qva",
-        "game/Data/Mission_01_Release.qva", "game/Data/Mission_02_Release.qva", "play/init.txt",
+        "game/Data/Mission_01_Release.qva", "game/Data/Mission_02_Release.qva",
+        "game/Data/Mission_03_Release.qva", "game/Data/TitleStage.qva", "play/init.txt",
         "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
         "e2e/level/init.txt", "game/Data/MenuRun.qva", "game/Data/MenuStage.qva",
         "e2e/menu/init.txt", "game/Data/GuardRun.qva", "game/Data/GuardRoom.qva",
@@ -77,9 +78,9 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
         "e2e/weapons/init.txt", "game/Data/AimGlobals.qva", "game/Data/Aim.qva",
         "e2e/aim/init.txt", "game/Data/AI1.qva", "game/Data/AI1Globals.qva",
         "e2e/ai1/init.txt"};
-    ASSERT_GE(paths.size(), 37u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 34, paths.end()), last);
-    for (size_t i = 0; i + 34 < paths.size(); ++i) {
+    ASSERT_GE(paths.size(), 39u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 36, paths.end()), last);
+    for (size_t i = 0; i + 36 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -369,22 +370,23 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
                  "      id=7408 class=45 name=\"SaveGame\" parent=7000 "});
     EXPECT_EQ(globals.find(" active 1 cursor"), std::string::npos) << "no menu opens at load";
 
-    // Mission 1 is the level without its checks' drivers, its exit ahead of
-    // the start; mission 2's exit leads back to mission 1.
+    // Mission 1 is the level without its checks' drivers, the guard moved
+    // to RoomB and the exit to RoomC's north-west corner; mission 2's exit
+    // leads to the end.
     const std::string mission1 = dump("Mission_01_Release");
     expectLines(mission1, {"      id=3090 class=21 name=\"PlayerStart0\" parent=3002 ",
-                           "      id=3130 class=25 name=\"Guard\" parent=3002 ",
-                           "      id=3239 class=31 name=\"Exit\" parent=3002 classname=\"Trigger\"\n"
-                           "        transform pos -300 50 0 ",
+                           "      id=3130 class=25 name=\"Guard\" parent=3003 ",
+                           "      id=3239 class=31 name=\"Exit\" parent=3004 classname=\"Trigger\"\n"
+                           "        transform pos -430 50 1430 ",
                            "event 1431 \"On Trigger Enter First\" source "
                            "\"/Global/Inventory.Level_Completed(1);\"\n"});
-    for (const char* driver : {"\"ProbeA\"", "\"Tour\"", "\"Runner\"", " sched "}) {
+    for (const char* driver : {"\"ProbeA\"", "\"Tour\"", "\"Runner\"", "name=\"T\"", " sched "}) {
         EXPECT_EQ(mission1.find(driver), std::string::npos) << driver;
     }
     expectLines(dump("Mission_02_Release"),
-                {"header version 70 count 6 first 3000 span 6\n",
-                 "      id=3003 class=21 name=\"PlayerStart0\" parent=3000 ",
-                 "source \"/Global/Inventory.Level_Completed(0);\"\n"});
+                {"header version 70 count 93 first 4500 span 93\n",
+                 "      id=4576 class=21 name=\"PlayerStart0\" parent=4500 ",
+                 "source \"/Global/Inventory.Level_Completed(2);\"\n"});
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

@@ -160,6 +160,30 @@ bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end) {
     return true;
 }
 
+bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t& next,
+               const Vector3& lookoutAt, const Vector3& companionAt) {
+    if (room == nullptr) return out.Fail(file, "no hall for the AI");
+    // The Lookout watches the gap; its shelters lie behind the pillar 200
+    // units behind it, as seen from the way the player comes.
+    CharacterActor* lookout = Lookout(room, next, lookoutAt, &out);
+    const Vector3 behind = {lookoutAt.x, 30.0f, lookoutAt.z + 200.0f};
+    if (lookout == nullptr ||
+        !Shelter("ShelterH1", room, next, {behind.x - 120.0f, behind.y, behind.z + 60.0f}) ||
+        !Shelter("ShelterH2", room, next, {behind.x + 120.0f, behind.y, behind.z + 60.0f})) {
+        return out.Fail(file, "cannot make the Lookout of the hall");
+    }
+    CharacterActor* companion = SampleBody("Companion", room, next, companionAt, 2, 100.0f, &out);
+    auto* brain = companion == nullptr
+                      ? nullptr
+                      : dynamic_cast<AIPlayerActor*>(
+                            Make(static_cast<int32_t>(kAIPlayerClassId), "Brain", companion, next));
+    if (brain == nullptr) return out.Fail(file, "cannot make the Companion of the hall");
+    brain->startFollow = 0;
+    brain->followGroup = 1;
+    brain->fightGroup = 0;
+    return true;
+}
+
 bool WriteAICheck(SampleOutput& out) {
     std::string file = "game/Data/AI2.qva";
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");

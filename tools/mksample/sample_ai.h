@@ -34,6 +34,12 @@ bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end);
 // a floor box of its own. `end` is raised to the end of the block.
 bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end);
 
+// Mission 2's AI below `room` at ids from `next` on: the Lookout as above
+// at `lookoutAt` with the shelters "ShelterH1" and "ShelterH2" 260 units
+// behind it (along +z), and the Companion as above at `companionAt`.
+bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t& next,
+               const Vector3& lookoutAt, const Vector3& companionAt);
+
 // "game/Data/AI2.qva" (the arena: the Lookout faces an "Intruder" of group
 // 1 with health 50 across a floor; one shelter lies behind a box pillar as
 // seen from the Intruder, one in the open; the probes "GA40_FightProbe",

@@ -22,11 +22,13 @@
 #include "sample_guard.h"
 #include "sample_hero.h"
 #include "sample_hud.h"
+#include "sample_level_parts.h"
 #include "sample_menu.h"
 #include "sample_missions.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 #include "sample_save.h"
+#include "sample_textures.h"
 #include "sample_weapon.h"
 
 namespace sample {
@@ -303,6 +305,20 @@ bool WriteWeaponLookFiles(SampleOutput &out, const Scratch &scratch) {
            WriteBytes(out, "flash.qvm", FlashQvm()) && WriteBytes(out, "spark.qvm", SparkQvm());
 }
 
+// The missions' surfaces (slots 350-369): generated stone, wood, metal,
+// tile and brick, lit, and the end screen's cloth, unlit.
+void AddLevelSurfaces(Table& table) {
+    const std::tuple<uint32_t, const char*, const char*> surfaces[] = {
+        {350, "stone", "Stone"}, {351, "wood", "Wood"}, {352, "metal", "Metal"},
+        {353, "tile", "Tile"},   {354, "brick", "Brick"}};
+    for (const auto& [slot, texture, material] : surfaces) {
+        table.Texture(slot, texture, std::string(texture) + ".tga", 128, 128);
+        table.Material(slot + 10, material, 0, {slot});
+    }
+    table.Texture(355, "the_end", "the_end.tga", 256, 64);
+    table.Material(365, "TheEnd", 0, {355}).unlit = 1;
+}
+
 // Every item of the library, in slot order within each class.
 void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
@@ -380,6 +396,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     for (auto& [slot, item] : HeroLibraryItems()) {
         table.Put(slot, std::move(item));
     }
+    AddLevelSurfaces(table);
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -481,7 +498,13 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "hud_soul2.tga", FramedImage(128, 128, 16, 0xFFE0E0FFu)) &&
            WriteImage(out, scratch, "hud_fill.tga", Image(16, 16, 0xFFC02020u)) &&
            WriteImage(out, scratch, "hud_endurance.tga", FramedImage(64, 16, 2, 0xFF404040u)) &&
-           WriteImage(out, scratch, "hud_mark.tga", Image(4, 16, 0xFFFFFFFFu));
+           WriteImage(out, scratch, "hud_mark.tga", Image(4, 16, 0xFFFFFFFFu)) &&
+           WriteImage(out, scratch, "stone.tga", StoneImage()) &&
+           WriteImage(out, scratch, "wood.tga", WoodImage()) &&
+           WriteImage(out, scratch, "metal.tga", MetalImage()) &&
+           WriteImage(out, scratch, "tile.tga", TileImage()) &&
+           WriteImage(out, scratch, "brick.tga", BrickImage()) &&
+           WriteImage(out, scratch, "the_end.tga", EndImage());
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
@@ -508,7 +531,8 @@ bool WritePlayFolder(SampleOutput& out) {
     const std::string file = DataPath("Globals1_XBox.qva");
     int32_t end = 0;
     // The pause menu's ids follow the guards' template.
-    return WriteTitle(out) && MakePlayGlobals(out, file) && AddPauseMenu(out, file, end) &&
+    return WriteTitle(out) && MakePlayGlobals(out, file) && AddPlayerDeath(out, file) &&
+           AddPauseMenu(out, file, end) &&
            AddMissionFrontEnd(out, file, end) &&
            WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) && WriteMissions(out) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Title.qva", "Sample"}));
@@ -541,7 +565,8 @@ bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     logo.sampleRate = 44100;
     if (!WriteFilm(out, scratch, "logo_01.mpg", logo)) return false;
     // The missions' films: a second of one colour each.
-    for (auto [name, color] : {std::pair{"Mission_01.mpg", 0x2060C0u}, {"Mission_02.mpg", 0xC06020u}}) {
+    for (auto [name, color] : {std::pair{"Mission_01.mpg", 0x2060C0u}, {"Mission_02.mpg", 0xC06020u},
+                               {"Mission_03.mpg", 0x601010u}}) {
         filmwriter::FilmSpec film;
         film.frames = 25;
         film.picture = [color](int, std::vector<uint8_t>& bgrx) { filmwriter::FillColor(bgrx, color); };

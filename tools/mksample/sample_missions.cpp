@@ -27,6 +27,8 @@
 #include "platform/input.h"
 #include "sample_actors.h"
 #include "sample_menu.h"
+#include "sample_mission1.h"
+#include "sample_mission2.h"
 #include "sample_output.h"
 #include "sample_save.h"
 
@@ -38,15 +40,9 @@ constexpr uint32_t kTextFontSlot = 80;
 constexpr int32_t kFirstOptionRowId = 7200;
 constexpr int32_t kFirstMenuSaveId = 7300;
 constexpr int32_t kFirstPauseSaveId = 7400;
-constexpr int32_t kFirstMission2Id = 3000;
-// The group a collision object joins by being solid.
-constexpr uint32_t kSolidBodyGroup = 1u << 16;
 
 // Where a remapping row's frame and binding text stand from the row.
 constexpr float kRowFrameX = 130.0f;
-
-const std::string kLevel1Scene = "game/Data/Mission_01_Release.qva";
-const std::string kLevel2Scene = "game/Data/Mission_02_Release.qva";
 
 // The script that opens the Save Game of the menu in save or load mode.
 std::string OpenSaveGame(const std::string& menu, bool save) {
@@ -166,85 +162,6 @@ void AddPauseSaving(SampleOutput& out, const std::string& file, int32_t& end) {
     end = std::max(end, maker.Next());
 }
 
-// An exit: a trigger that reports the level completed to the game actor
-// as a solid body (a character's, not its sight or hearing) enters it.
-bool AddExit(SampleOutput& out, const std::string& file, Actor* room, int32_t id, const Vector3& at,
-             uint32_t level) {
-    Actor* exit = CreateActor(static_cast<int32_t>(kTriggerClassId), "Exit", nullptr, room, id, true);
-    if (exit == nullptr || exit->colObjs.empty()) return out.Fail(file, "cannot make actor \"Exit\"");
-    SendCommandArgs(exit, kCmdSetPosition, at);
-    SendCommandArgs(exit, kCmdSetTriggerRadius, 60.0f);
-    exit->colObjs[0]->receiveGroups = kSolidBodyGroup;
-    exit->scripts.clear();
-    std::string error;
-    if (!AddSampleScript(exit, "done", kCmdOnTriggerEnterFirst,
-                         "/Global/Inventory.Level_Completed(" + std::to_string(level) + ");", &error)) {
-        return out.Fail(file, error);
-    }
-    return true;
-}
-
-bool WriteMission1(SampleOutput& out) {
-    int32_t end = 0;
-    if (!MakeLevelWorld(out, kLevel1Scene, end)) return false;
-    // Without the checks' drivers: the floor's timed drop, the rooms' probes
-    // and the runner's tour.
-    Actor* scenery = GetActorById(kSceneryRootId);
-    Actor* floor = FindChildByName(scenery, "Floor");
-    Actor* roomA = FindChildByName(scenery, "RoomA");
-    if (floor == nullptr || roomA == nullptr) return out.Fail(kLevel1Scene, "no floor or RoomA");
-    floor->CancelScheduledCommands(kCmdSetPosition);
-    for (const char* name : {"ProbeA", "ProbeB", "ProbeC", "Tour"}) {
-        Actor* driver = FindDescendantByName(scenery, name);
-        if (driver == nullptr || DeleteActor(driver) == 0) {
-            return out.Fail(kLevel1Scene, std::string("cannot remove ") + name);
-        }
-    }
-    DeleteDetachedActors();
-    Actor* start = FindChildByName(roomA, "PlayerStart0");
-    if (start == nullptr) return out.Fail(kLevel1Scene, "no \"PlayerStart0\"");
-    // Ahead of the start, towards its aim target.
-    const Vector3 at = start->position;
-    return AddExit(out, kLevel1Scene, roomA, kMissionExitId, {at.x, 50.0f, at.z + 300.0f}, 1) &&
-           WriteActorFile(out, kLevel1Scene, 3000, static_cast<uint32_t>(std::max(end, kMissionExitId + 1)));
-}
-
-bool WriteMission2(SampleOutput& out) {
-    const std::string& file = kLevel2Scene;
-    if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
-    int32_t next = kFirstMission2Id;
-    Actor* room = MakeFloorRoom(next);
-    if (room == nullptr) return out.Fail(file, "cannot make the room");
-    // Meshes do not load without a display: the record names the floor's
-    // mesh and its one subset's material by their slots.
-    ResourceLibrary* library = GetLibrary();
-    auto* floor = dynamic_cast<MeshObjectActor*>(CreateActor(
-        static_cast<int32_t>(kMeshObjectClassId), "FloorMesh", nullptr, room, next++, true));
-    const int32_t mesh = ResourceLibrary::GetItemIndex(
-        library != nullptr ? library->FindItemByName("floor", ItemClass::Mesh) : nullptr);
-    const int32_t material = ResourceLibrary::GetItemIndex(
-        library != nullptr ? library->FindItemByName("Floor2", ItemClass::Material) : nullptr);
-    if (floor == nullptr || floor->subMeshes.size() != 1 || mesh < 0 || material < 0) {
-        return out.Fail(file, "cannot make actor \"FloorMesh\"");
-    }
-    floor->meshFlags &= ~(kMeshSyncCollision | kMeshSyncMaterial);
-    floor->meshIndex = static_cast<uint32_t>(mesh);
-    floor->subMeshes[0].materialIndex = static_cast<uint32_t>(material);
-    floor->scale = {0.9f, 0.9f, 0.9f};
-    floor->InvalidateTransform();
-    Actor* start = CreateActor(static_cast<int32_t>(kSpawnPointClassId), "PlayerStart0", nullptr,
-                               room, next++, true);
-    Actor* aim = CreateActor(static_cast<int32_t>(kAimTargetClassId), "AimSpot", nullptr, room,
-                             next++, true);
-    if (start == nullptr || aim == nullptr) return out.Fail(file, "cannot make the player's start");
-    SendCommandArgs(start, kCmdSetSpawnPointType, kSpawnTypePlayerStart);
-    SendCommandArgs(start, kCmdSetPosition, Vector3{0.0f, 30.0f, -300.0f});
-    SendCommandArgs(aim, kCmdSetPosition, Vector3{0.0f, 60.0f, 0.0f});
-    const int32_t exitId = next++;
-    return AddExit(out, file, room, exitId, {0.0f, 50.0f, 0.0f}, 0) &&
-           WriteActorFile(out, file, kFirstMission2Id, static_cast<uint32_t>(next));
-}
-
 }  // namespace
 
 bool WriteTitle(SampleOutput& out) {
@@ -303,4 +220,6 @@ bool AddMissionFrontEnd(SampleOutput& out, const std::string& file, int32_t& end
     return maker.Ok() && out.Error().empty();
 }
 
-bool WriteMissions(SampleOutput& out) { return WriteMission1(out) && WriteMission2(out); }
+bool WriteMissions(SampleOutput& out) {
+    return WriteMission1(out) && WriteMission2(out) && WriteGameEnd(out);
+}

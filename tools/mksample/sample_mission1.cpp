@@ -1,0 +1,356 @@
+#include "sample_mission1.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "actors/characters/game_object_actor.h"
+#include "actors/characters/guard_actor.h"
+#include "actors/presentation/light_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/particle_system_actor.h"
+#include "actors/world/door_actor.h"
+#include "actors/world/path_node_actor.h"
+#include "actors/world/trigger_actor.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/base_command_ids.h"
+#include "end_to_end_folder.h"
+#include "sample_actors.h"
+#include "sample_level_parts.h"
+#include "sample_missions.h"
+#include "sample_output.h"
+#include "sample_weapon.h"
+
+namespace {
+
+const std::string kFile = "game/Data/Mission_01_Release.qva";
+
+constexpr float kWallTop = 300.0f;
+constexpr float kThick = 20.0f;
+// The doorway between RoomA and RoomC and the opening between RoomA and
+// RoomB; the lintels fill the wall above them.
+constexpr float kDoorHalf = 60.0f;
+constexpr float kOpeningHalf = 100.0f;
+constexpr float kLintel = 220.0f;
+constexpr uint32_t kCmdSetItemState = 612;
+constexpr uint32_t kCmdOnPickup = 748;
+
+Actor *Room(const char *name) { return FindChildByName(GetActorById(kSceneryRootId), name); }
+
+// The walls, ceiling and floor look of one room. `walls` lists its wall
+// slabs; the ceiling covers the room's floor at kWallTop.
+struct RoomPlan {
+    const char *room;
+    const char *floorMesh;
+    const char *wallMaterial;
+    const char *floorMaterial;
+    float minX, maxX, minZ, maxZ;
+    std::vector<Slab> walls;
+};
+
+std::vector<RoomPlan> Plans() {
+    const float y0 = -20.0f;
+    const float y1 = kWallTop + kThick;
+    const float t = kThick;
+    return {
+        {"RoomA",
+         "FloorA",
+         "Stone",
+         "Wood",
+         -500,
+         500,
+         -500,
+         500,
+         {// west, south
+          {{-500, y0, -500}, {-500 + t, y1, 500}},
+          {{-500, y0, -500}, {500, y1, -500 + t}},
+          // east, with the opening to RoomB and its lintel
+          {{500 - t, y0, -500}, {500, y1, -kOpeningHalf}},
+          {{500 - t, y0, kOpeningHalf}, {500, y1, 500}},
+          {{500 - t, kLintel, -kOpeningHalf}, {500, y1, kOpeningHalf}},
+          // north, with the doorway to RoomC and its lintel
+          {{-500, y0, 500 - t}, {-kDoorHalf, y1, 500}},
+          {{kDoorHalf, y0, 500 - t}, {500, y1, 500}},
+          {{-kDoorHalf, kLintel, 500 - t}, {kDoorHalf, y1, 500}}}},
+        {"RoomB",
+         "FloorB",
+         "Metal",
+         "Stone",
+         500,
+         1500,
+         -500,
+         500,
+         {{{500, y0, -500}, {1500, y1, -500 + t}},
+          {{500, y0, 500 - t}, {1500, y1, 500}},
+          {{1500 - t, y0, -500}, {1500, y1, 500}},
+          {{500, y0, -500}, {500 + t, y1, -kOpeningHalf}},
+          {{500, y0, kOpeningHalf}, {500 + t, y1, 500}},
+          {{500, kLintel, -kOpeningHalf}, {500 + t, y1, kOpeningHalf}},
+          // The dungeon cell in the south-east corner: its north wall and
+          // its west wall with a way out.
+          {{1200, y0, -240}, {1500, y1, -220}},
+          {{1200, y0, -500}, {1220, y1, -400}},
+          {{1200, y0, -320}, {1220, y1, -220}}}},
+        {"RoomC",
+         "FloorC",
+         "Wood",
+         "Stone",
+         -500,
+         500,
+         500,
+         1500,
+         {{{-500, y0, 500}, {-500 + t, y1, 1500}},
+          {{500 - t, y0, 500}, {500, y1, 1500}},
+          {{-500, y0, 1500 - t}, {500, y1, 1500}},
+          {{-500, y0, 500}, {-kDoorHalf, y1, 500 + t}},
+          {{kDoorHalf, y0, 500}, {500, y1, 500 + t}},
+          {{-kDoorHalf, kLintel, 500}, {kDoorHalf, y1, 500 + t}}}},
+    };
+}
+
+bool AddRoomShell(const RoomPlan &plan, int32_t &next) {
+    Actor *room = Room(plan.room);
+    if (room == nullptr)
+        return false;
+    Actor *solids = CreateActor(0, "Walls", nullptr, room, next++, true);
+    if (solids == nullptr)
+        return false;
+    int n = 0;
+    for (const Slab &wall : plan.walls) {
+        if (!AddWall(room, solids, std::string("Wall") + std::to_string(n++), next, wall,
+                     plan.wallMaterial)) {
+            return false;
+        }
+    }
+    const Slab ceiling = {{plan.minX, kWallTop, plan.minZ},
+                          {plan.maxX, kWallTop + kThick, plan.maxZ}};
+    if (!AddWall(room, solids, "Ceiling", next, ceiling, "Stone"))
+        return false;
+    // The floor mesh keeps its ground; it wears the room's floor material.
+    auto *floor = dynamic_cast<MeshObjectActor *>(FindChildByName(room, plan.floorMesh));
+    const int32_t slot = SampleMaterialSlot(plan.floorMaterial);
+    if (floor == nullptr || floor->subMeshes.empty() || slot < 0)
+        return false;
+    floor->meshFlags &= ~kMeshSyncMaterial;
+    for (SubMeshRecord &sub : floor->subMeshes)
+        sub.materialIndex = static_cast<uint32_t>(slot);
+    return true;
+}
+
+// The level's pieces that stood against the south walls step into the
+// rooms by the walls' thickness and more.
+bool MoveOffTheWalls() {
+    for (const char *name : {"Lookout", "LookoutFloor", "ShelterB1", "ShelterB2", "PillarB",
+                             "Companion", "CompanionFloor", "Watcher", "Cupboard", "TrapWire"}) {
+        Actor *actor = FindDescendantByName(GetActorById(kSceneryRootId), name);
+        if (actor == nullptr)
+            return false;
+        Vector3 at = actor->position;
+        at.z += 60.0f;
+        SendCommandArgs(actor, kCmdSetPosition, at);
+    }
+    return true;
+}
+
+// The door to RoomC is a portcullis that rises once the key is found:
+// picking the key up brings the trigger before the door into reach and
+// unlocks it; the trigger raises it, and its rising clears the blocks that
+// hold the doorway shut.
+bool AddLockedDoor(int32_t &next) {
+    Actor *door = GetActorById(3060);
+    Actor *roomA = Room("RoomA");
+    Actor *roomC = Room("RoomC");
+    Actor *key = FindDescendantByName(roomA, "Key");
+    Actor *old = FindChildByName(roomA, "T");
+    if (door == nullptr || door->classId != static_cast<int32_t>(kDoorClassId) ||
+        roomC == nullptr || key == nullptr || old == nullptr || DeleteActor(old) == 0) {
+        return false;
+    }
+    // Sliding: set by the field, since "Set Door Type" makes the children
+    // anew (and drops the connector).
+    static_cast<DoorActor *>(door)->doorType = kDoorSingleSide;
+    SendCommandArgs(door, kCmdSetDoorAxisPreset, 4u); // along y
+    SendCommandArgs(door, kCmdSetOpenAngle, 0.0f);
+    SendCommandArgs(door, kCmdSetOpenLength, 210.0f);
+    SendCommandArgs(door, kCmdSetDoorOpenTime, 2.0f);
+    SendCommandArgs(door, kCmdSetDoorAutoClose, false);
+    SendCommandArgs(door, kCmdSetLockGroups, 1u);
+    SendCommandArgs(door, kCmdSetLockLocked, true);
+    SendCommandArgs(door, kCmdSetLockTime, 1000.0f);
+    Actor *leaf = FindChildByName(door, "Door_1");
+    auto *leafMesh = dynamic_cast<MeshObjectActor *>(leaf);
+    const int32_t metal = SampleMaterialSlot("Metal");
+    if (leafMesh == nullptr || leafMesh->subMeshes.empty() || metal < 0)
+        return false;
+    leafMesh->meshFlags &= ~kMeshSyncMaterial;
+    leafMesh->subMeshes[0].materialIndex = static_cast<uint32_t>(metal);
+
+    // In the walls' planes, so that a hero walking along the wall passes.
+    const Slab blockA = {{-kDoorHalf, -20.0f, 500.0f - kThick}, {kDoorHalf, kLintel, 500.0f}};
+    const Slab blockC = {{-kDoorHalf, -20.0f, 500.0f}, {kDoorHalf, kLintel, 500.0f + kThick}};
+    if (AddSolidSlabs(roomA, "DoorBlockA", next++, &blockA, 1) == nullptr ||
+        AddSolidSlabs(roomC, "DoorBlockC", next++, &blockC, 1) == nullptr) {
+        return false;
+    }
+    std::string error;
+    if (!AddSampleScript(door, "cleared", kCmdOnDoorOpen,
+                         "/Scenery/RoomA/DoorBlockA.Delete(); /Scenery/RoomC/DoorBlockC.Delete();",
+                         &error)) {
+        return false;
+    }
+    // Out of reach below the floor until the key is taken.
+    Actor *trigger = CreateActor(static_cast<int32_t>(kTriggerClassId), "DoorTrigger", nullptr,
+                                 roomA, next++, true);
+    if (trigger == nullptr || trigger->colObjs.empty())
+        return false;
+    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, -1000.0f, 400.0f});
+    SendCommandArgs(trigger, kCmdSetTriggerRadius, 90.0f);
+    trigger->colObjs[0]->receiveGroups = 1u << 16;
+    trigger->scripts.clear();
+    if (!AddSampleScript(trigger, "open", kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", &error)) {
+        return false;
+    }
+    // The key lies in RoomA's north-west corner, far from the door.
+    SendCommandArgs(key, kCmdSetPosition, Vector3{-440.0f, 20.0f, 440.0f});
+    return AddSampleScript(key, "found", kCmdOnPickup,
+                           "/Scenery/RoomA/DoorTrigger.Set_Position((0, 50, 400)); "
+                           "[ga]GA5.Set_Lock_Locked(0);",
+                           &error);
+}
+
+// The guard walks RoomB from its west end to its east end and up to the
+// key, and back; the dungeon cell lies behind its first turn.
+bool PlaceGuard() {
+    Actor *guard = FindDescendantByName(Room("RoomA"), "Guard");
+    Actor *a = guard == nullptr ? nullptr : FindChildByName(guard, "PatrolA");
+    Actor *b = a == nullptr ? nullptr : FindChildByName(a, "PatrolB");
+    Actor *dungeon = FindDescendantByName(Room("RoomB"), "DungeonSpawn");
+    if (b == nullptr || dungeon == nullptr || ReparentActor(guard, Room("RoomB")) == 0)
+        return false;
+    SendCommandArgs(guard, kCmdSetPosition, Vector3{650.0f, 0.0f, -100.0f});
+    SendCommandArgs(a, kCmdSetPosition, Vector3{650.0f, 0.0f, 0.0f});
+    SendCommandArgs(b, kCmdSetPosition, Vector3{0.0f, 0.0f, 400.0f});
+    SendCommandArgs(b, kCmdSetPathnodeEndtype, kPathEndReverse);
+    SendCommandArgs(dungeon, kCmdSetPosition, Vector3{1350.0f, 30.0f, -360.0f});
+    return true;
+}
+
+// A warm lamp under each ceiling, a torch by RoomC's far wall and the items
+// the player finds: the power-up in RoomB and a clip of ammunition in RoomA.
+bool AddLightsAndItems(int32_t &next) {
+    const struct {
+        const char *room;
+        Vector3 at;
+    } lamps[] = {{"RoomA", {-250.0f, 260.0f, 250.0f}},
+                 {"RoomB", {1000.0f, 260.0f, 0.0f}},
+                 {"RoomC", {0.0f, 260.0f, 1000.0f}}};
+    for (const auto &lamp : lamps) {
+        auto *light = dynamic_cast<LightActor *>(CreateActor(
+            static_cast<int32_t>(kLightClassId), "Lamp", nullptr, Room(lamp.room), next++, true));
+        if (light == nullptr)
+            return false;
+        light->position = lamp.at;
+        light->InvalidateTransform();
+        SendCommandArgs(light, kCmdLightSetType, 0u);
+        SendCommandArgs(light, kCmdLightSetDiffuse, Vector4{1.0f, 0.85f, 0.6f, 1.0f});
+        SendCommandArgs(light, kCmdLightSetRadius, 700.0f);
+    }
+    Actor *torch = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Torch", nullptr,
+                               Room("RoomC"), next++, true);
+    if (torch == nullptr ||
+        SendCommandArgs(torch, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0) {
+        return false;
+    }
+    // Seen only: its flames stop nobody.
+    static_cast<MeshObjectActor *>(torch)->meshFlags &= ~kMeshSyncCollision;
+    torch->position = {-300.0f, 0.0f, 1400.0f};
+    torch->scale = {1.5f, 1.5f, 1.5f};
+    torch->InvalidateTransform();
+
+    Actor *powerUp = FindDescendantByName(Room("RoomA"), "PowerUp");
+    if (powerUp == nullptr || ReparentActor(powerUp, Room("RoomB")) == 0)
+        return false;
+    SendCommandArgs(powerUp, kCmdSetPosition, Vector3{700.0f, 20.0f, 400.0f});
+    GameObjectActor *clip = MakeSampleItem(Room("RoomA"), "AmmoClip", next++, kItemAmmo);
+    if (clip == nullptr)
+        return false;
+    SendCommandArgs(clip, kCmdSetItemState, static_cast<uint32_t>(kItemInScene));
+    SendCommandArgs(clip, kCmdSetPosition, Vector3{-400.0f, 20.0f, 350.0f});
+    // Each item shows as a small block of its own material.
+    const struct {
+        Actor *item;
+        const char *material;
+    } looks[] = {
+        {FindDescendantByName(Room("RoomA"), "Key"), "Metal"}, {powerUp, "Tile"}, {clip, "Wood"}};
+    for (const auto &look : looks) {
+        if (look.item == nullptr ||
+            !AddSlabMeshes(look.item, "Look", next,
+                           {{-10.0f, -10.0f, -10.0f}, {10.0f, 10.0f, 10.0f}}, look.material)) {
+            return false;
+        }
+        // The hero's body takes it by touching this sphere.
+        ColObj reach(look.item);
+        reach.name = "Pick";
+        reach.type = 1;
+        reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked;
+        reach.groups = 1;
+        reach.receiveGroups = 1;
+        reach.boxMax = {25.0f, 25.0f, 25.0f};
+        look.item->AddColObj(reach);
+        // Taken, the block no longer shows where the item is kept.
+        std::string error;
+        if (!AddSampleScript(look.item, "hide", kCmdOnPickup,
+                             "this.CommandChildren(Set_Visible(0));", &error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteMission1(SampleOutput &out) {
+    int32_t end = 0;
+    if (!MakeLevelWorld(out, kFile, end))
+        return false;
+    // Without the checks' drivers: the floor's timed drop, the rooms' probes
+    // and the runner's tour.
+    Actor *scenery = GetActorById(kSceneryRootId);
+    Actor *floor = FindChildByName(scenery, "Floor");
+    Actor *roomC = Room("RoomC");
+    if (floor == nullptr || roomC == nullptr)
+        return out.Fail(kFile, "no floor or RoomC");
+    floor->CancelScheduledCommands(kCmdSetPosition);
+    for (const char *name : {"ProbeA", "ProbeB", "ProbeC", "Tour"}) {
+        Actor *driver = FindDescendantByName(scenery, name);
+        if (driver == nullptr || DeleteActor(driver) == 0) {
+            return out.Fail(kFile, std::string("cannot remove ") + name);
+        }
+    }
+    int32_t next = kFirstMission1Id;
+    for (const RoomPlan &plan : Plans()) {
+        if (!AddRoomShell(plan, next))
+            return out.Fail(kFile, std::string("cannot wall ") + plan.room);
+    }
+    if (!MoveOffTheWalls())
+        return out.Fail(kFile, "cannot move the pieces off the walls");
+    if (!AddLockedDoor(next))
+        return out.Fail(kFile, "cannot lock the door");
+    if (!PlaceGuard())
+        return out.Fail(kFile, "cannot place the guard");
+    if (!AddLightsAndItems(next))
+        return out.Fail(kFile, "cannot make the lamps and the items");
+    DeleteDetachedActors();
+    // At the far end of RoomC, behind the locked door.
+    if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {-430.0f, 50.0f, 1430.0f}, 1) ||
+        !AddSlabMeshes(roomC, "ExitMark", next,
+                       {{-480.0f, 0.0f, 1380.0f}, {-380.0f, 4.0f, 1480.0f}}, "Tile")) {
+        return out.Fail(kFile, "cannot make the exit");
+    }
+    const int32_t restartId = next++;
+    return AddMissionRestart(out, kFile, restartId, "Mission_01_Release.qva") &&
+           WriteActorFile(out, kFile, 3000,
+                          static_cast<uint32_t>(std::max({end, kMissionExitId + 1, next})));
+}
