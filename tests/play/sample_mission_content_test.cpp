@@ -165,7 +165,7 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
         {"Page", {{"Resume", "UI_System_Deactivate();"}, {"Quit", "Exit_Engine();"}}},
         {"Options", {{"Back", "/Global/PauseMenu/Page.Action_Start();"}}},
         {"SaveContinueMenu", {{"Continue", "UI_System_Deactivate();"}, {"Save", "Save_Game_Set_State_Save();"}}},
-        {"MainMenu", {{"New Game", "Level_Completed(0);"}, {"Exit", "Exit_Engine();"}}}};
+        {"MainMenu", {{"New Game", "Level_Completed(0)"}, {"Exit", "Exit_Engine();"}}}};
     std::map<std::string, int> windows;
     for (const char* file : {"Title.qva", "Globals1_XBox.qva"}) {
         const toolrun::ToolRun dump = toolrun::Run("qvadump", {folder / (std::string("game/Data/") + file)});

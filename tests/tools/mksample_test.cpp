@@ -280,7 +280,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
                   std::string::npos)
             << file;
         // The rifle waits there too, for the ammunition selector.
-        EXPECT_NE(dump.out.find("        id=46 class=12 name=\"Rifle\" parent=22 "),
+        EXPECT_NE(dump.out.find("        id=48 class=12 name=\"Rifle\" parent=22 "),
                   std::string::npos)
             << file;
         EXPECT_NE(dump.out.find("          gameobject type 4 state 3 motion \"\" weaponstate 0 "),
