@@ -1,12 +1,13 @@
 // Collision rows: the collision pass over 100 / 1,000 / 10,000 moving
-// spheres (radius 10, no gravity) spread through a 2,000-unit cube, a plain
-// sort-and-sweep on x of the same 1,000 spheres for comparison, and one
+// spheres (radius 10, no gravity) at one density, a plain sort-and-sweep on x
+// of the same spheres for comparison, and one
 // think of 10 / 100 / 1,000 AI Player 2 brains with their sight rays, in
 // squads of ten each fighting its own target. Every row builds its own world
 // and reports its time per sphere or per brain.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "actors/characters/ai_player2_actor.h"
@@ -44,22 +45,42 @@ DrawGroupActor *FreshRoom(const Vector3 &min, const Vector3 &max) {
 
 float Coordinate() { return static_cast<float>(Rand() % 2000) - 1000.0f; }
 
+// Where the spheres of a row start and how they move. A level ten times
+// bigger holds ten times the spheres: the cube they are spread through grows
+// with the count, 2,000 units on a side for 1,000 spheres, so that the
+// density (and the number of neighbours a sphere has) stays the same at
+// every size; the speeds (up to 50 units a second on each axis) do not grow.
+struct SpherePlace {
+    Vector3 at;
+    Vector3 velocity;
+};
+std::vector<SpherePlace> PlaceSpheres(int count) {
+    const float side = std::cbrt(static_cast<float>(count) / 1000.0f);
+    std::vector<SpherePlace> places(static_cast<size_t>(count));
+    SeedRand(1);
+    for (SpherePlace &place : places) {
+        place.at = {Coordinate() * side, Coordinate() * side, Coordinate() * side};
+        place.velocity = {Coordinate() * 0.05f, Coordinate() * 0.05f, Coordinate() * 0.05f};
+    }
+    return places;
+}
+
 // The spheres of the collision bench, `count` of them; false when they could
 // not all be placed.
 bool BuildSpheres(int count) {
-    DrawGroupActor *group = FreshRoom({-2000.0f, -2000.0f, -2000.0f}, {2000.0f, 2000.0f, 2000.0f});
+    const float half = 2000.0f * std::cbrt(static_cast<float>(count) / 1000.0f);
+    DrawGroupActor *group = FreshRoom({-half, -half, -half}, {half, half, half});
     if (group == nullptr) {
         return false;
     }
     Actor *scenery = GetActorById(kSceneryRootId);
-    SeedRand(1);
-    for (int i = 0; i < count; ++i) {
+    for (const SpherePlace &place : PlaceSpheres(count)) {
         Actor *actor = CreateActor(0, "S", nullptr, scenery, -1, false);
         if (actor == nullptr) {
             return false;
         }
-        actor->position = {Coordinate(), Coordinate(), Coordinate()};
-        actor->deltaPosition = {Coordinate() * 0.05f, Coordinate() * 0.05f, Coordinate() * 0.05f};
+        actor->position = place.at;
+        actor->deltaPosition = place.velocity;
         auto object = std::make_unique<ColObj>(actor);
         object->type = kKindSphere;
         object->flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic |
@@ -108,12 +129,8 @@ void BM_ScalingSortAndSweep(benchmark::State &state) {
         Vector3 hi;
     };
     std::vector<Box> spheres;
-    SeedRand(1);
-    for (int i = 0; i < count; ++i) {
-        const Vector3 c = {Coordinate(), Coordinate(), Coordinate()};
-        Coordinate(); // the velocity draws of the pass's spheres
-        Coordinate();
-        Coordinate();
+    for (const SpherePlace &place : PlaceSpheres(count)) {
+        const Vector3 &c = place.at;
         spheres.push_back({{c.x - kRadius, c.y - kRadius, c.z - kRadius},
                            {c.x + kRadius, c.y + kRadius, c.z + kRadius}});
     }
@@ -135,7 +152,7 @@ void BM_ScalingSortAndSweep(benchmark::State &state) {
     }
     PerItem(state, "per sphere", count);
 }
-BENCHMARK(BM_ScalingSortAndSweep)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScalingSortAndSweep)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 Actor *StaticBox(DrawGroupActor *group, const Vector3 &min, const Vector3 &max) {
     Actor *wall = CreateActor(0, "Wall", nullptr, group, -1, false);

@@ -349,6 +349,9 @@ private:
     void UnlinkDrawInstance(DrawInstance* instance);
     // Orders a sorted bucket's list farthest first, equal keys as they came.
     void SortDrawBucket(DrawBucket& bucket);
+    // The next instance of the bucket being drawn, from its sorted run,
+    // then from its list; null when both are empty.
+    DrawInstance* TakeNextInstance(DrawBucket& bucket);
     void FreeDrawInstance(DrawInstance* instance);
     void SelectLocalLights(DrawInstance* instance);
 

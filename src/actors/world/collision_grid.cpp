@@ -15,6 +15,8 @@ constexpr int64_t kMostCellsOfABox = 27;
 // A search may visit this many cells, or as many as there are placed boxes,
 // before it answers that testing every box is cheaper.
 constexpr size_t kLeastCellBudget = 64;
+// The boxes the cell size is taken from, at most.
+constexpr size_t kSampled = 512;
 
 bool Finite(const Vector3 &v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -40,15 +42,13 @@ size_t SetCollisionGridMinimum(size_t objects) {
 }
 
 int32_t CollisionGrid::CellOf(double v) const {
-    const double q = v * inverse_;
-    if (!(q > -kCellLimit)) {
-        return -kCellLimit;
-    }
-    if (q >= kCellLimit) {
-        return kCellLimit;
-    }
+    // Any order-keeping map of coordinates to cells finds every touching
+    // pair; this one is floor(v / cell), held within the cell limit.
+    double q = v * inverse_;
+    q = q > -kCellLimit ? q : -kCellLimit; // not a number too
+    q = q < kCellLimit ? q : kCellLimit;
     const auto cell = static_cast<int32_t>(q); // towards zero: one less below it
-    return static_cast<double>(cell) > q ? cell - 1 : cell;
+    return cell - static_cast<int32_t>(static_cast<double>(cell) > q);
 }
 
 uint32_t CollisionGrid::Bucket(int32_t x, int32_t y, int32_t z) const {
@@ -66,12 +66,16 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
     placed_ = 0;
 
     // The cell: four times the median extent of the boxes, and no smaller
-    // than 1/65536 of their spread.
+    // than 1/65536 of their spread, both taken from at most kSampled boxes
+    // spread over the list. The cell size only weighs the cost of a search
+    // against the number of cells a box takes.
     std::vector<double> &extents = extents_;
     extents.clear();
     double low[3] = {0, 0, 0};
     double high[3] = {0, 0, 0};
-    for (const Box &box : boxes) {
+    const size_t step = boxes.size() / kSampled + 1;
+    for (size_t i = 0; i < boxes.size(); i += step) {
+        const Box &box = boxes[i];
         if (!Placeable(box)) {
             continue;
         }
@@ -98,65 +102,49 @@ void CollisionGrid::Build(const std::vector<Box> &boxes) {
     cell_ = cell;
     inverse_ = 1.0 / cell;
 
-    // The cells of every box; those over too many go aside.
-    ranges_.resize(boxes.size());
+    // The cells of every box, chained into their buckets as they come;
+    // boxes over too many cells go aside. Most boxes take one to eight
+    // cells: four buckets a box keep the chains short.
+    size_t buckets = 16;
+    while (buckets < 4 * boxes.size()) {
+        buckets *= 2;
+    }
+    mask_ = static_cast<uint32_t>(buckets - 1);
+    heads_.assign(buckets, kEnd);
     used_ = {{kCellLimit, kCellLimit, kCellLimit}, {-kCellLimit, -kCellLimit, -kCellLimit}};
-    size_t cells = 0;
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Box &box = boxes[i];
-        Range &range = ranges_[i];
         if (!Placeable(box)) {
-            range = {{1, 1, 1}, {0, 0, 0}}; // not placed
             if (box.use != Box::kSkip) {
                 loose_.push_back(static_cast<uint32_t>(i));
             }
             continue;
         }
+        Range r;
         int64_t count = 1;
         for (int a = 0; a < 3; ++a) {
-            range.lo[a] = CellOf(Axis(box.lo, a));
-            range.hi[a] = CellOf(Axis(box.hi, a));
-            count *= static_cast<int64_t>(range.hi[a]) - range.lo[a] + 1;
+            r.lo[a] = CellOf(Axis(box.lo, a));
+            r.hi[a] = CellOf(Axis(box.hi, a));
+            count *= static_cast<int64_t>(r.hi[a]) - r.lo[a] + 1;
         }
         if (count > kMostCellsOfABox) {
-            range = {{1, 1, 1}, {0, 0, 0}};
             loose_.push_back(static_cast<uint32_t>(i));
             continue;
         }
         for (int a = 0; a < 3; ++a) {
-            used_.lo[a] = std::min(used_.lo[a], range.lo[a]);
-            used_.hi[a] = std::max(used_.hi[a], range.hi[a]);
+            used_.lo[a] = std::min(used_.lo[a], r.lo[a]);
+            used_.hi[a] = std::max(used_.hi[a], r.hi[a]);
         }
-        cells += static_cast<size_t>(count);
-        ++placed_;
-    }
-
-    size_t buckets = 16;
-    while (buckets < 2 * cells) {
-        buckets *= 2;
-    }
-    mask_ = static_cast<uint32_t>(buckets - 1);
-    starts_.assign(buckets + 1, 0);
-    auto eachCell = [&](const Range &r, auto &&visit) {
         for (int32_t z = r.lo[2]; z <= r.hi[2]; ++z) {
             for (int32_t y = r.lo[1]; y <= r.hi[1]; ++y) {
                 for (int32_t x = r.lo[0]; x <= r.hi[0]; ++x) {
-                    visit(Bucket(x, y, z));
+                    uint32_t &head = heads_[Bucket(x, y, z)];
+                    entries_.push_back({static_cast<uint32_t>(i), head});
+                    head = static_cast<uint32_t>(entries_.size() - 1);
                 }
             }
         }
-    };
-    for (const Range &r : ranges_) {
-        eachCell(r, [&](uint32_t b) { ++starts_[b + 1]; });
-    }
-    for (size_t b = 0; b < buckets; ++b) {
-        starts_[b + 1] += starts_[b];
-    }
-    entries_.resize(cells);
-    std::vector<uint32_t> &cursor = cursor_;
-    cursor.assign(starts_.begin(), starts_.end() - 1);
-    for (size_t i = 0; i < ranges_.size(); ++i) {
-        eachCell(ranges_[i], [&](uint32_t b) { entries_[cursor[b]++] = static_cast<uint32_t>(i); });
+        ++placed_;
     }
 }
 
@@ -164,9 +152,9 @@ void CollisionGrid::AppendCells(const Range &range, std::vector<uint32_t> &out) 
     for (int32_t z = range.lo[2]; z <= range.hi[2]; ++z) {
         for (int32_t y = range.lo[1]; y <= range.hi[1]; ++y) {
             for (int32_t x = range.lo[0]; x <= range.hi[0]; ++x) {
-                const uint32_t b = Bucket(x, y, z);
-                out.insert(out.end(), entries_.begin() + starts_[b],
-                           entries_.begin() + starts_[b + 1]);
+                for (uint32_t e = heads_[Bucket(x, y, z)]; e != kEnd; e = entries_[e].next) {
+                    out.push_back(entries_[e].box);
+                }
             }
         }
     }

@@ -41,12 +41,10 @@ class CollisionGrid {
     // Calls visit(i, j), i < j, for every two placed boxes that share a
     // cell (or cells hashed alike), once for each such cell.
     template <class Visit> void ForEachPairInCells(Visit &&visit) const {
-        for (size_t b = 0; b + 1 < starts_.size(); ++b) {
-            for (uint32_t p = starts_[b]; p < starts_[b + 1]; ++p) {
-                for (uint32_t q = p + 1; q < starts_[b + 1]; ++q) {
-                    if (entries_[p] != entries_[q]) {
-                        visit(entries_[p], entries_[q]);
-                    }
+        for (const Entry &entry : entries_) {
+            for (uint32_t q = entry.next; q != kEnd; q = entries_[q].next) {
+                if (entries_[q].box != entry.box) {
+                    visit(entries_[q].box, entry.box);
                 }
             }
         }
@@ -61,6 +59,13 @@ class CollisionGrid {
         int32_t lo[3];
         int32_t hi[3];
     };
+    // A box in one cell: the cells hashed alike chain their entries, the
+    // later box first.
+    struct Entry {
+        uint32_t box;
+        uint32_t next;
+    };
+    static constexpr uint32_t kEnd = 0xFFFFFFFFu;
     int32_t CellOf(double v) const;
     uint32_t Bucket(int32_t x, int32_t y, int32_t z) const;
     // Appends the entries of every cell of the range.
@@ -71,10 +76,8 @@ class CollisionGrid {
     uint32_t mask_ = 0;
     size_t placed_ = 0;
     Range used_ = {{0, 0, 0}, {-1, -1, -1}};
-    std::vector<uint32_t> starts_; // per bucket, into entries_
-    std::vector<uint32_t> entries_;
+    std::vector<uint32_t> heads_; // per bucket, the last entry hashed there
+    std::vector<Entry> entries_;
     std::vector<uint32_t> loose_;
-    std::vector<Range> ranges_; // scratch of Build
-    std::vector<double> extents_;
-    std::vector<uint32_t> cursor_;
+    std::vector<double> extents_; // scratch of Build
 };

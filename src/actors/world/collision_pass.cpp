@@ -128,6 +128,7 @@ struct Candidate {
     ColObj *object = nullptr;
     size_t actor = 0; // index in the walked list
     Actor *owner = nullptr;
+    int32_t group = -1; // the owner's draw group, of walked objects
     uint8_t cull = kAlways;
     Vector3 lo = {0, 0, 0};
     Vector3 hi = {0, 0, 0};
@@ -236,8 +237,10 @@ void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
         if (!Enabled(actor)) {
             continue;
         }
+        const int32_t group = actor->drawGroupId;
         for (const auto &object : actor->colObjs) {
             w.all.push_back(MakeCandidate(object.get(), index, actor));
+            w.all.back().group = group;
         }
     }
     w.firstOfActor.push_back(w.all.size());
@@ -254,7 +257,7 @@ void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
     w.passive = w.all.size();
     w.blockOf.assign(w.walked, -1);
     for (size_t k = 0; k < w.walked; ++k) {
-        const int32_t group = w.all[k].owner->drawGroupId;
+        const int32_t group = w.all[k].group;
         if (group == -1 || scene.staticObjects == nullptr) {
             continue;
         }
@@ -551,26 +554,33 @@ int RunCollisionPass(ActorSystem *system, float delta) {
     queue.Clear();
     const CollisionSubSteps steps = CollisionSubStepsFor(delta);
 
-    // Updating bounds runs no handler: the lists are walked in place.
-    for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
-        if (list != nullptr) {
-            for (Actor *actor : *list) {
-                if (!actor->HasFlag(kActorSimulated)) {
-                    UpdateBounds(actor);
+    // The movers of both lists, taken once for each sub-step: integrating
+    // may run handlers. Updating bounds runs none, so the first sub-step
+    // takes the movers whose bounds were just brought up to date.
+    std::vector<Actor *> simulated;
+    auto takeMovers = [&scene, &simulated] {
+        simulated.clear();
+        simulated.reserve((scene.passive != nullptr ? scene.passive->Count() : 0) +
+                          (scene.active != nullptr ? scene.active->Count() : 0));
+        for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
+            if (list != nullptr) {
+                for (Actor *actor : *list) {
+                    simulated.push_back(actor);
                 }
             }
+        }
+    };
+    takeMovers();
+    for (Actor *actor : simulated) {
+        if (!actor->HasFlag(kActorSimulated)) {
+            UpdateBounds(actor);
         }
     }
     static PointerList<Actor> workList;
     static const PointerList<Actor> kEmpty;
-    std::vector<Actor *> simulated;
     for (uint32_t k = 0; k < steps.count; ++k) {
-        // Integrating may run handlers: the movers are taken first.
-        simulated.clear();
-        for (const PointerList<Actor> *list : {scene.passive, scene.active}) {
-            if (list != nullptr) {
-                simulated.insert(simulated.end(), list->begin(), list->end());
-            }
+        if (k > 0) {
+            takeMovers();
         }
         for (Actor *actor : simulated) {
             if (actor->HasFlag(kActorSimulated)) {
@@ -581,8 +591,8 @@ int RunCollisionPass(ActorSystem *system, float delta) {
         const bool last = k + 1 == steps.count;
         CollidePairsOfList(scene.active != nullptr ? *scene.active : kEmpty,
                            last ? (kCollideEvents | kCollideContacts) : kCollideContacts);
-        for (uint32_t iteration = 0;
-             iteration < kMaxResolutionIterations && !ContactedList.Empty(); ++iteration) {
+        for (uint32_t iteration = 0; iteration < kMaxResolutionIterations && !ContactedList.Empty();
+             ++iteration) {
             workList.Assign(ContactedList);
             ContactedList.Clear();
             for (Actor *actor : workList.Items()) {

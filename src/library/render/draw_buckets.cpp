@@ -211,7 +211,7 @@ void ResourceLibrary::SetUpDrawBuckets() {
 }
 
 #define BUCKET_SETTER(Name, field, Type)                                                           \
-    void ResourceLibrary::Name(uint32_t bucket, Type value) {                                     \
+    void ResourceLibrary::Name(uint32_t bucket, Type value) {                                      \
         if (bucket < kDrawBucketCount) {                                                           \
             render_.buckets[bucket].field = value;                                                 \
         }                                                                                          \
@@ -261,6 +261,8 @@ DrawInstance *ResourceLibrary::CreateDrawInstance(MeshItem *mesh, uint32_t subse
 }
 
 void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
+    // An instance waiting in the sorted run is only marked: the pass passes
+    // over it.
     const uint32_t b = instance->bucket;
     instance->bucket = kNotInBucket;
     if (b < kDrawBucketCount) {
@@ -282,23 +284,58 @@ void ResourceLibrary::UnlinkDrawInstance(DrawInstance *instance) {
 
 void ResourceLibrary::SortDrawBucket(DrawBucket &bucket) {
     // A stable sort: equal keys keep the order they came in, as they would
-    // had each been put in its place on arrival.
-    // The keys sort beside their instances, which stay where they are.
-    std::vector<DrawSortEntry> &list = render_.sortScratch;
+    // had each been put in its place on arrival. What is still to come of
+    // the run goes before the list (everything queued since the run was
+    // sorted). The keys sort beside their instances, which stay where they
+    // are; they wait in the run, out of the list, and are taken from it in
+    // turn (see TakeNextInstance).
+    const auto b = static_cast<uint32_t>(&bucket - render_.buckets);
+    std::vector<DrawSortEntry> &run = render_.sortScratch;
+    std::vector<DrawSortEntry> &list = render_.sortSpare;
     list.clear();
-    for (DrawInstance *at = bucket.head; at != nullptr; at = at->next) {
-        list.push_back({SortRank(at), at});
+    if (render_.sortBucket == b) {
+        for (size_t i = render_.sortNext; i < run.size(); ++i) {
+            if (run[i].instance->bucket == (b | kInSortedRun)) {
+                list.push_back(run[i]);
+            }
+        }
     }
-    SortByRank(list, render_.sortSpare);
+    for (DrawInstance *at = bucket.head; at != nullptr;) {
+        DrawInstance *following = at->next;
+        at->next = nullptr;
+        at->previous = nullptr;
+        at->bucket = b | kInSortedRun;
+        list.push_back({SortRank(at), at});
+        at = following;
+    }
     bucket.head = nullptr;
     bucket.tail = nullptr;
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (i + kFetchAhead < list.size()) {
-            Fetch(list[i + kFetchAhead].instance);
-        }
-        Append(bucket, list[i].instance);
-    }
+    run.swap(list);
+    SortByRank(run, list);
+    render_.sortNext = 0;
+    render_.sortBucket = b;
     bucket.unsorted = 0;
+}
+
+DrawInstance *ResourceLibrary::TakeNextInstance(DrawBucket &bucket) {
+    const auto b = static_cast<uint32_t>(&bucket - render_.buckets);
+    if (render_.sortBucket == b) {
+        const std::vector<DrawSortEntry> &run = render_.sortScratch;
+        while (render_.sortNext < run.size()) {
+            // Only a hint: an entry may have been destroyed meanwhile.
+            if (render_.sortNext + kFetchAhead < run.size()) {
+                Fetch(run[render_.sortNext + kFetchAhead].instance);
+            }
+            DrawInstance *instance = run[render_.sortNext++].instance;
+            // Unlinked (destroyed, or linked elsewhere) since the sort: passed
+            // over.
+            if (instance->bucket == (b | kInSortedRun)) {
+                instance->bucket = kNotInBucket;
+                return instance;
+            }
+        }
+    }
+    return PopFront(bucket);
 }
 
 void ResourceLibrary::FreeDrawInstance(DrawInstance *instance) {
@@ -375,15 +412,14 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
         UnlinkDrawInstance(instance);
     }
     instance->next = nullptr;
-    const uint32_t mask = MaskOf(instance);
-    uint32_t b = firstBucket;
-    while (b < kDrawBucketCount && ((mask >> b) & 1u) == 0) {
-        ++b;
-    }
-    if (b >= kDrawBucketCount) {
+    // The first bucket of the mask from firstBucket on.
+    const uint32_t mask =
+        firstBucket < kDrawBucketCount ? MaskOf(instance) >> firstBucket << firstBucket : 0u;
+    if (mask == 0) {
         instance->queued = 0;
         return false;
     }
+    const auto b = static_cast<uint32_t>(std::countr_zero(mask));
     DrawBucket &bucket = render_.buckets[b];
     switch (bucket.insertMode) {
     case 0:
@@ -395,8 +431,10 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
     case 2:
     case 3:
         // Farthest first, equal keys in queueing order: the list is sorted
-        // before the pass takes from it.
-        if (bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) {
+        // before the pass takes from it, together with what is left of the
+        // sorted run of the bucket being drawn.
+        if ((bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) ||
+            (render_.sortBucket == b && render_.sortNext < render_.sortScratch.size())) {
             bucket.unsorted = 1;
         }
         Append(bucket, instance);
@@ -487,22 +525,21 @@ void ResourceLibrary::DrawScene() {
         if (bucket.beginCallback != nullptr) {
             bucket.beginCallback(b);
         }
-        // The instance being drawn leaves the list first, so that the list
-        // stays whole for anything destroyed meanwhile. Instances queued
-        // into a sorted bucket meanwhile take their place before the next.
+        // The instance being drawn leaves the list (or the sorted run)
+        // first, so that both stay whole for anything destroyed meanwhile.
+        // Instances queued into a sorted bucket meanwhile take their place
+        // before the next.
         render_.sortScratch.clear();
-        size_t taken = 0; // instances taken since the list was last sorted
-        while (bucket.head != nullptr) {
+        render_.sortNext = 0;
+        render_.sortBucket = kNotInBucket;
+        while (true) {
             if (bucket.unsorted) {
                 SortDrawBucket(bucket);
-                taken = 0;
             }
-            // Only a hint: an entry may have been destroyed meanwhile.
-            if (taken + kFetchAhead < render_.sortScratch.size()) {
-                Fetch(render_.sortScratch[taken + kFetchAhead].instance);
+            DrawInstance *instance = TakeNextInstance(bucket);
+            if (instance == nullptr) {
+                break;
             }
-            ++taken;
-            DrawInstance *instance = PopFront(bucket);
 
             if (!bucket.skipLights) {
                 SelectLocalLights(instance);
@@ -540,6 +577,8 @@ void ResourceLibrary::DrawScene() {
         bucket.head = nullptr;
         bucket.tail = nullptr;
         bucket.unsorted = 0;
+        render_.sortScratch.clear();
+        render_.sortBucket = kNotInBucket;
     }
     render_.drawingScene = false;
 
@@ -627,7 +666,8 @@ bool ResourceLibrary::EndRender(bool present) {
     return true;
 }
 
-// --- registration ---------------------------------------------------------------------------------
+// --- registration
+// ---------------------------------------------------------------------------------
 
 void RegisterRenderFrontEnd() {
     SetDrawBucketSetUpHook([] {

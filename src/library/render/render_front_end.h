@@ -27,6 +27,9 @@ inline constexpr uint32_t kDrawBucketCount = 32;
 inline constexpr uint32_t kMaxLocalLightsPerInstance = 7;
 // A bucket-index word for "in no bucket list".
 inline constexpr uint32_t kNotInBucket = 0xFFFFFFFFu;
+// Added to the bucket index of an instance that waits in the sorted run of
+// the bucket being drawn instead of in its list.
+inline constexpr uint32_t kInSortedRun = 0x100u;
 
 using DrawInstanceCallback = void (*)(DrawInstance *instance);
 using DrawBucketCallback = void (*)(uint32_t bucket);
@@ -38,7 +41,7 @@ struct DrawInstance {
     // material and the world.
     DrawInstance *next = nullptr;     // link in its bucket list
     DrawInstance *previous = nullptr; // the one before it there
-    uint32_t bucket = kNotInBucket;   // list it is linked into
+    uint32_t bucket = kNotInBucket;   // list (or sorted run) it is linked into
     uint32_t queued = 0;              // set while linked into a bucket this frame
     // Destroyed while the scene was drawn: unlinked, never drawn, relinked or
     // called back again; freed when DrawScene ends.
@@ -46,14 +49,14 @@ struct DrawInstance {
     uint32_t spare0 = 0;
     MeshItem *mesh = nullptr;
     uint32_t subset = 0;
-    float sortKey = 0.0f; // view depth of the sphere centre + bias
+    float sortKey = 0.0f;             // view depth of the sphere centre + bias
     MaterialItem *material = nullptr; // its bucket mask chooses the buckets
     const Matrix *world = nullptr;    // the owner's, not owned
     uint32_t userWord = 0;
     uint32_t spare1 = 1;
-    float alpha = 1.0f;     // opacity of this frame
-    float sortBias = 0.0f;  // added to the sort key
-    float scale = 1.0f;     // bounding-radius scale
+    float alpha = 1.0f;                  // opacity of this frame
+    float sortBias = 0.0f;               // added to the sort key
+    float scale = 1.0f;                  // bounding-radius scale
     Vector3 centre = {0.0f, 0.0f, 0.0f}; // world bounding sphere, set when queued
     float radius = 0.0f;
     uint32_t lightCount = 0; // local lights on for it in its last draw
@@ -82,7 +85,8 @@ struct DrawBucket {
     uint32_t spareFlag = 0;
     // A sorted bucket appends as it is given instances and sorts its list
     // before the pass takes the next one out; set while an instance that
-    // goes before its predecessor waits there.
+    // goes before its predecessor waits there, or one queued while the
+    // bucket's sorted run is being drawn.
     uint32_t unsorted = 0;
 };
 
@@ -140,10 +144,14 @@ struct RenderFrontEnd {
     uint32_t frameNesting = 0;
     uint32_t queuedCount = 0; // QueueDrawInstance calls that got past the checks
     bool drawingScene = false;
-    std::vector<DrawInstance *> instances;          // every live instance
-    std::vector<DrawInstance *> destroyedInScene;   // freed when DrawScene ends
-    std::vector<DrawSortEntry> sortScratch;         // the last sorted list, in its order
-    std::vector<DrawSortEntry> sortSpare;           // the sort's second buffer
+    std::vector<DrawInstance *> instances;        // every live instance
+    std::vector<DrawInstance *> destroyedInScene; // freed when DrawScene ends
+    // The sorted run of the bucket being drawn: its instances wait here, in
+    // their order, marked kInSortedRun, until the pass takes them.
+    std::vector<DrawSortEntry> sortScratch;
+    size_t sortNext = 0;                  // the next entry to take
+    uint32_t sortBucket = kNotInBucket;   // the bucket whose run it is
+    std::vector<DrawSortEntry> sortSpare; // the sort's second buffer
     std::vector<LocalLightSphere> lightScratch;
 
     // --- materials ---
@@ -171,9 +179,9 @@ struct RenderFrontEnd {
     uint32_t clearColor = 0;
 
     // --- lights ---
-    std::vector<LightItem *> lights;       // run-time lights
-    std::vector<LightItem *> localLights;  // active point and spot lights
-    std::vector<LightItem *> ownedLights;  // made by CreateLight
+    std::vector<LightItem *> lights;      // run-time lights
+    std::vector<LightItem *> localLights; // active point and spot lights
+    std::vector<LightItem *> ownedLights; // made by CreateLight
     uint32_t lightCounter = 0;
 };
 
@@ -208,8 +216,7 @@ uint32_t GetMaterialField8(const MaterialItem *material);
 DrawInstance *SetDrawInstanceOwner(DrawInstance *instance, DrawOwner *owner);
 DrawOwner *GetDrawInstanceOwner(const DrawInstance *instance);
 DrawInstance *SetDrawInstanceScale(DrawInstance *instance, float scale);
-DrawInstance *SetDrawInstancePreDrawCallback(DrawInstance *instance,
-                                             DrawInstanceCallback callback);
+DrawInstance *SetDrawInstancePreDrawCallback(DrawInstance *instance, DrawInstanceCallback callback);
 // Whether the instance was destroyed during this DrawScene (callers that ran
 // its pre-draw callback stop then).
 bool IsDrawInstanceDestroyed(const DrawInstance *instance);

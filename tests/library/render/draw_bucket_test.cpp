@@ -454,6 +454,83 @@ TEST_F(DrawBucketTest, DestructionDuringTheSceneIsDeferred) {
     EXPECT_EQ(g_events, (std::vector<std::string>{"cb 3", "7:3"}));
 }
 
+// What bucket 7's callback does to instances still waiting to be drawn there.
+std::vector<DrawInstance *> g_doomed;
+DrawInstance *g_moved = nullptr;
+DrawInstance *g_late = nullptr;
+void UpsetTheRun(DrawInstance *instance) {
+    OnInstance<7>(instance);
+    if (instance->userWord == 250) {
+        for (DrawInstance *doomed : g_doomed) {
+            g_library->DestroyDrawInstance(doomed);
+            g_library->DestroyDrawInstance(doomed);
+        }
+        g_library->LinkIntoNextBucket(g_moved, 9);
+    }
+    if (instance->userWord == 40) {
+        g_library->QueueDrawInstance(g_late, 0.0f, 1.0f);
+    }
+}
+
+TEST_F(DrawBucketTest, InstancesStillToBeDrawnInASortedBucketMayGoOrMoveDuringThePass) {
+    // 300 instances (long enough for the radix sort), instance n at depth
+    // 100 + n: drawn from 299 down. While 250 is drawn, 100 and 101 are
+    // destroyed and 50 moves on to bucket 9; while 40 is, a latecomer at
+    // 120.5 comes.
+    library_.SetBucketReleaseCallback(7, OnRelease);
+    library_.SetBucketInstanceCallback(7, UpsetTheRun);
+    Watch({9});
+    auto m = MakeMaterial(0, 1u << 7);
+    auto onTo9 = MakeMaterial(0, (1u << 7) | (1u << 9));
+    std::vector<Matrix> worlds(301);
+    std::vector<DrawInstance *> all;
+    for (uint32_t n = 0; n < 300; ++n) {
+        worlds[n] = Translation(0.0f, 0.0f, 100.0f + float(n));
+        all.push_back(Make(n == 50 ? onTo9.get() : m.get(), &worlds[n], n));
+    }
+    worlds[300] = Translation(0.0f, 0.0f, 120.5f);
+    g_late = Make(m.get(), &worlds[300], 1000);
+    g_doomed = {all[100], all[101]};
+    g_moved = all[50];
+    std::vector<DrawInstance *> shuffled = all;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    for (DrawInstance *instance : shuffled) {
+        library_.QueueDrawInstance(instance, 0.0f, 1.0f);
+    }
+    library_.DrawScene();
+    std::vector<std::string> expected;
+    for (int n = 299; n >= 0; --n) {
+        if (n == 20) {
+            expected.push_back("7:1000");
+        }
+        if (n != 100 && n != 101 && n != 50) {
+            expected.push_back("7:" + std::to_string(n));
+        }
+    }
+    expected.push_back("9:50");
+    expected.push_back("release 100");
+    expected.push_back("release 101");
+    EXPECT_EQ(g_events, expected);
+
+    // The next frame draws the others in order again, nothing twice.
+    g_events.clear();
+    library_.SetBucketInstanceCallback(7, OnInstance<7>);
+    // By address: the two are freed.
+    std::erase_if(shuffled, [&](DrawInstance *i) { return i == all[100] || i == all[101]; });
+    for (DrawInstance *instance : shuffled) {
+        library_.QueueDrawInstance(instance, 0.0f, 1.0f);
+    }
+    library_.DrawScene();
+    ASSERT_EQ(g_events.size(), 299u);
+    EXPECT_EQ(g_events.front(), "7:299");
+    EXPECT_EQ(g_events[g_events.size() - 2], "7:0");
+    EXPECT_EQ(g_events.back(), "9:50");
+    EXPECT_TRUE(
+        std::is_sorted(g_events.begin(), g_events.end() - 1, [](const auto &a, const auto &b) {
+            return std::stoi(a.substr(2)) > std::stoi(b.substr(2));
+        }));
+}
+
 TEST_F(DrawBucketTest, ReleaseCallbackThatDestroysAgainFreesOnce) {
     library_.SetBucketReleaseCallback(0, [](DrawInstance *instance) {
         OnRelease(instance);
