@@ -736,6 +736,9 @@ void FileHandle::SerializeWords(void* words, uint32_t count) {
             failed_ = true;
             return;
         }
+        if (count == 0) {
+            return;
+        }
         MemoryHandle* memory = AsMemory(handle_);
         const uint8_t* in = memory->base + memory->cursor;
         if constexpr (std::endian::native == std::endian::little) {
