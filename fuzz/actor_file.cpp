@@ -2,10 +2,12 @@
 // readers (into the recorded ids, and below a container under fresh ids). Loading may fail; it
 // must not crash, leak, touch the system actors 0-9 or grow the table past the id limit.
 //
-// The system is made once. After each input every actor it did not start with is deleted and the
-// table goes back to its first size, which gives the world of a fresh start again; when an input
-// changed the starting actors themselves (replaced, moved or given other children), the whole
-// world is made anew instead.
+// The system is made once. After each input every actor it did not start with is deleted, and the
+// table and the draw-group registry go back to their first sizes, which gives the world of a fresh
+// start again; when an input changed the starting actors themselves (replaced, moved or given
+// other children), the whole world is made anew instead.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/subsystem_hooks.h"
 
 namespace {
 
@@ -48,10 +51,11 @@ void Check(const SystemActors &before) {
     }
 }
 
-// The world as start-up leaves it: the table, the ids it holds actors at, and each actor's parent
-// and children.
+// The world as start-up leaves it: the table, the ids it holds actors at, each actor's parent and
+// children, and the draw groups registered.
 struct Baseline {
     std::vector<Actor *> table;
+    std::vector<Actor *> drawGroups;
     std::vector<size_t> actorIds;
     std::vector<Actor *> parents;
     std::vector<std::vector<Actor *>> children;
@@ -74,6 +78,7 @@ HARNESS_ONLY void MakeWorld() {
         std::abort();
     }
     g_baseline.table = ActorTable;
+    g_baseline.drawGroups = DrawGroupRegistry;
     g_baseline.actorIds.clear();
     g_baseline.parents.assign(ActorTable.size(), nullptr);
     g_baseline.children.assign(ActorTable.size(), {});
@@ -102,6 +107,16 @@ HARNESS_ONLY bool RemoveAddedActors() {
         return false;
     }
     ActorTable.resize(table.size());
+    // The loaded draw groups left empty slots behind them; an input's slots kept from one input to
+    // the next would make every later load sort and search more of them.
+    const std::vector<Actor *> &groups = g_baseline.drawGroups;
+    if (DrawGroupRegistry.size() < groups.size() ||
+        !std::equal(groups.begin(), groups.end(), DrawGroupRegistry.begin()) ||
+        std::any_of(DrawGroupRegistry.begin() + static_cast<std::ptrdiff_t>(groups.size()),
+                    DrawGroupRegistry.end(), [](const Actor *group) { return group != nullptr; })) {
+        return false;
+    }
+    DrawGroupRegistry.resize(groups.size());
     for (size_t id : g_baseline.actorIds) {
         const Actor *actor = ActorTable[id];
         if (actor != table[id] || actor->parent != g_baseline.parents[id] ||

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -595,6 +596,7 @@ void FileHandle::Attach(FileSystem* backend, void* handle, bool writing) {
     writing_ = writing;
     failed_ = false;
     mayGrow_ = writing;
+    memoryRead_ = !writing && handle != nullptr && backend == GetMemoryFileSystem();
     sizeKnown_ = false;
     positionKnown_ = false;
 }
@@ -610,6 +612,7 @@ int FileHandle::Close() {
     int result = backend_->Close(handle_);
     handle_ = nullptr;
     backend_ = nullptr;
+    memoryRead_ = false;
     sizeKnown_ = false;
     positionKnown_ = false;
     return discard ? EOF : result;
@@ -655,9 +658,29 @@ bool FileHandle::CountFits(uint32_t count, uint32_t recordBytes) {
     return true;
 }
 
+uint32_t FileHandle::BlockBytesLeft() const {
+    const MemoryHandle* memory = AsMemory(handle_);
+    return memory->cursor < memory->size ? memory->size - memory->cursor : 0;
+}
+
+bool FileHandle::ReadFromBlock(void* buffer, uint32_t count) {
+    MemoryHandle* memory = AsMemory(handle_);
+    if (count > BlockBytesLeft()) {
+        failed_ = true;
+        return false;
+    }
+    std::memcpy(buffer, memory->base + memory->cursor, count);
+    memory->cursor += count;
+    position_ += count;
+    return true;
+}
+
 uint32_t FileHandle::BytesLeft() {
     if (handle_ == nullptr) {
         return 0;
+    }
+    if (memoryRead_) {
+        return BlockBytesLeft();
     }
     int32_t position;
     if (positionKnown_) {
@@ -683,6 +706,9 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
     if (count == 0) {
         return true;
     }
+    if (memoryRead_) {
+        return ReadFromBlock(buffer, count);
+    }
     uint32_t done;
     if (writing_) {
         done = backend_->Write(buffer, 1, count, handle_);
@@ -705,6 +731,38 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
 void FileHandle::SerializeBytes(void* buffer, uint32_t count) { TransferBytes(buffer, count); }
 
 void FileHandle::SerializeWords(void* words, uint32_t count) {
+    if (memoryRead_) {
+        if (uint64_t{count} * 4 > BlockBytesLeft()) {
+            failed_ = true;
+            return;
+        }
+        if (count == 0) {
+            return;
+        }
+        MemoryHandle* memory = AsMemory(handle_);
+        const uint8_t* in = memory->base + memory->cursor;
+        if constexpr (std::endian::native == std::endian::little) {
+            if (count == 1) {
+                std::memcpy(words, in, 4); // most fields are one word
+            } else {
+                std::memcpy(words, in, size_t{count} * 4);
+            }
+        } else {
+            auto* out = static_cast<uint8_t*>(words);
+            for (uint32_t i = 0; i < count; ++i, in += 4) {
+                const uint32_t word = uint32_t{in[0]} | uint32_t{in[1]} << 8 |
+                                      uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+                std::memcpy(out + size_t{i} * 4, &word, 4);
+            }
+        }
+        memory->cursor += count * 4;
+        position_ += count * 4;
+        return;
+    }
+    TransferWords(words, count);
+}
+
+[[gnu::noinline]] void FileHandle::TransferWords(void* words, uint32_t count) {
     if (!CheckOpen()) {
         return;
     }
@@ -777,6 +835,15 @@ void FileHandle::SerializeString(std::string& text) {
     }
     if (static_cast<uint32_t>(length) > BytesLeft()) {
         failed_ = true;
+        return;
+    }
+    if (memoryRead_) {
+        // The text is taken from the block up to its first 0 byte.
+        MemoryHandle* memory = AsMemory(handle_);
+        const auto* stored = reinterpret_cast<const char*>(memory->base + memory->cursor);
+        text.assign(stored, strnlen(stored, static_cast<size_t>(length)));
+        memory->cursor += static_cast<uint32_t>(length);
+        position_ += static_cast<uint32_t>(length);
         return;
     }
     std::string read(static_cast<size_t>(length), '\0');

@@ -190,6 +190,12 @@ public:
 private:
     bool CheckOpen();
     bool TransferBytes(void* buffer, uint32_t count);
+    // Reading a block of the memory file system: its bytes are taken
+    // straight from the block, without a call into the backend per field.
+    bool ReadFromBlock(void* buffer, uint32_t count);
+    uint32_t BlockBytesLeft() const;
+    // SerializeWords through the backend (writing, or reading a stream).
+    void TransferWords(void* words, uint32_t count);
 
     FileSystem* fixedBackend_ = nullptr;
     FileSystem* backend_ = nullptr;
@@ -198,6 +204,8 @@ private:
     bool failed_ = false;
     bool sizeKnown_ = false;
     bool mayGrow_ = false;
+    // Set by Attach for a reading handle of GetMemoryFileSystem().
+    bool memoryRead_ = false;
     uint32_t size_ = 0;
     // A handle that only reads keeps its position here once the backend has
     // told it, so that the bounds checks of every read need not ask again;

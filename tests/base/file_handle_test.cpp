@@ -7,7 +7,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,83 @@ TEST(FileHandle, BytesLeftFollowsReadsSeeksAndShortReads) {
         EXPECT_EQ(handle->BytesLeft(), 16u - static_cast<uint32_t>(handle->Tell()));
         handle->Seek(0, 0);
         EXPECT_EQ(handle->BytesLeft(), 16u);
+    }
+}
+
+// The same random run of field reads, seeks and block reads over a file and
+// over memory blocks (read-only and writable) gives the same values, failure
+// flags and positions at every step: reading memory takes the bytes straight
+// from the block, a file goes through the stream.
+TEST(FileHandle, MemoryAndFileReadsAgreeStepByStep) {
+    std::mt19937 random(7);
+    std::string data(300, '\0');
+    for (char& c : data) {
+        c = static_cast<char>(random() % 4 == 0 ? random() % 8 : random() % 256);
+    }
+    TempFolder tmp;
+    tmp.Put("r.bin", data);
+    std::string writable = data;
+    for (int round = 0; round < 40; ++round) {
+        FileHandle file;
+        ASSERT_TRUE(file.Open(tmp / "r.bin", "rb"));
+        FileHandle memory;
+        ASSERT_TRUE(memory.OpenMemory(data.data(), static_cast<uint32_t>(data.size())));
+        FileHandle attached;
+        attached.Attach(GetMemoryFileSystem(),
+                        NewMemoryHandle(writable.data(), static_cast<uint32_t>(writable.size())),
+                        false);
+        FileHandle* handles[] = {&file, &memory, &attached};
+        for (int step = 0; step < 60; ++step) {
+            const uint32_t op = random() % 7;
+            const uint32_t arg = random() % 40;
+            std::string seen[3];
+            for (int h = 0; h < 3; ++h) {
+                FileHandle& handle = *handles[h];
+                std::string& out = seen[h];
+                switch (op) {
+                case 0:
+                    out = std::to_string(handle.SerializeU32(0xABCD));
+                    break;
+                case 1: {
+                    uint32_t words[40];
+                    std::fill(std::begin(words), std::end(words), 5u);
+                    handle.SerializeWords(words, arg);
+                    for (uint32_t i = 0; i < arg; ++i) {
+                        out += std::to_string(words[i]) + ",";
+                    }
+                    break;
+                }
+                case 2:
+                    out = std::to_string(handle.SerializeByte(0x11));
+                    break;
+                case 3: {
+                    std::string text = "kept";
+                    handle.SerializeString(text);
+                    out = text;
+                    break;
+                }
+                case 4: {
+                    char buffer[16] = "unset";
+                    handle.SerializeCString(buffer, 1 + arg % 16);
+                    out = buffer;
+                    break;
+                }
+                case 5: // inside the data, often near its end
+                    handle.Seek(static_cast<int32_t>(arg % 2 == 0 ? arg * 7 : 300 - arg), 0);
+                    break;
+                default: {
+                    char block[40] = {};
+                    out = std::to_string(handle.Read(block, arg)) + std::string(block, arg);
+                    break;
+                }
+                }
+                out += handle.Failed() ? " failed" : " ok";
+                out += " at " + std::to_string(handle.Tell()) + " left " +
+                       std::to_string(handle.BytesLeft());
+            }
+            ASSERT_EQ(seen[1], seen[0]) << "round " << round << " step " << step << " op " << op;
+            ASSERT_EQ(seen[2], seen[0]) << "round " << round << " step " << step << " op " << op;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "base/random.h"
 #include "core/actors/actor_services.h"
@@ -66,9 +67,21 @@ void NotifyActorDestroyed(Actor *actor) {
     for (Actor *spy : spies) {
         CountSpying(spy, actor, -1);
     }
-    std::vector<ActorDestroyedHook> hooks = g_destroyedHooks;
-    for (ActorDestroyedHook hook : hooks) {
-        hook(actor);
+    // The hooks registered now are called, also when one of them adds or
+    // removes hooks; the few there are usually are copied without a heap
+    // block, since every destroyed actor comes this way.
+    ActorDestroyedHook few[16];
+    std::vector<ActorDestroyedHook> many;
+    const ActorDestroyedHook *hooks = few;
+    const size_t count = g_destroyedHooks.size();
+    if (count <= std::size(few)) {
+        std::copy(g_destroyedHooks.begin(), g_destroyedHooks.end(), few);
+    } else {
+        many = g_destroyedHooks;
+        hooks = many.data();
+    }
+    for (size_t i = 0; i < count; ++i) {
+        hooks[i](actor);
     }
     // Every list entry goes, those of a forced second entry too.
     UnlinkAllHandles(actor->memberNodes);
@@ -90,14 +103,12 @@ void NotifyActorGone(Actor *actor) {
 
 ColObj::ColObj(const ColObj &other)
     : name(other.name), flags(other.flags), groups(other.groups),
-      receiveGroups(other.receiveGroups),
-      excludeGroups(other.excludeGroups), commandToOther(other.commandToOther),
-      commandToOwn(other.commandToOwn),
-      type(other.type), material(other.material), fill(other.fill), factor(other.factor),
-      boxMin(other.boxMin), boxMax(other.boxMax), worldMin(other.worldMin),
-      worldMax(other.worldMax), owner(other.owner), hitEffect(other.hitEffect),
-      extra(other.extra ? other.extra->Clone() : nullptr), reference(other.reference),
-      sweepRadius(other.sweepRadius) {
+      receiveGroups(other.receiveGroups), excludeGroups(other.excludeGroups),
+      commandToOther(other.commandToOther), commandToOwn(other.commandToOwn), type(other.type),
+      material(other.material), fill(other.fill), factor(other.factor), boxMin(other.boxMin),
+      boxMax(other.boxMax), worldMin(other.worldMin), worldMax(other.worldMax), owner(other.owner),
+      hitEffect(other.hitEffect), extra(other.extra ? other.extra->Clone() : nullptr),
+      reference(other.reference), sweepRadius(other.sweepRadius) {
     NoteColObjShapeChange();
 }
 

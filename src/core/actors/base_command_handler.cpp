@@ -318,7 +318,10 @@ void InitCommon(Actor &actor) {
 void InitLoad(Actor &actor) {
     std::string copy = actor.name;
     actor.name.clear();
-    SendCommandArgs(&actor, kSetName, copy);
+    // The name is set again through the command, whose block is the text up
+    // to its first terminator and one terminator; made here in place, since
+    // every loaded actor comes this way.
+    actor.HandleCommand(kSetName, ParamBlock(copy.data(), std::strlen(copy.c_str()) + 1));
     for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
         ScheduledCommand *entry = actor.scheduledCommands[i];
         if (entry != nullptr && entry->owner == &actor) {

@@ -54,7 +54,7 @@ size_t ByteBuffer::GrownCapacity(size_t p, size_t n, size_t c) {
     return std::max({needed, grown, size_t{16}});
 }
 
-uint8_t *ByteBuffer::Extend(size_t n) {
+uint8_t *ByteBuffer::ExtendGrowing(size_t n) {
     size_t newCapacity = GrownCapacity(position_, n, capacity_);
     if (newCapacity != capacity_) {
         auto block = std::make_unique<uint8_t[]>(newCapacity);
@@ -68,13 +68,6 @@ uint8_t *ByteBuffer::Extend(size_t n) {
     uint8_t *at = data_ ? data_ + position_ : nullptr;
     position_ += n;
     return at;
-}
-
-void ByteBuffer::Append(const void *bytes, size_t n) {
-    uint8_t *at = Extend(n);
-    if (n > 0) {
-        std::memcpy(at, bytes, n);
-    }
 }
 
 void ByteBuffer::AppendZeros(size_t n) {

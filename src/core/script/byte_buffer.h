@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 
@@ -40,8 +41,22 @@ class ByteBuffer {
 
     // Makes room for n bytes at the position, advances past them and
     // returns where they go (null for n = 0 on an empty buffer).
-    uint8_t *Extend(size_t n);
-    void Append(const void *bytes, size_t n);
+    uint8_t *Extend(size_t n) {
+        // Bytes that fit take no call: the interpreter appends every
+        // argument of every statement here.
+        if (data_ != nullptr && n <= capacity_ - position_) {
+            uint8_t *at = data_ + position_;
+            position_ += n;
+            return at;
+        }
+        return ExtendGrowing(n);
+    }
+    void Append(const void *bytes, size_t n) {
+        uint8_t *at = Extend(n);
+        if (n > 0) {
+            std::memcpy(at, bytes, n);
+        }
+    }
     void AppendZeros(size_t n);
     void AppendByte(uint8_t value) { Append(&value, 1); }
     void AppendU32(uint32_t value); // little-endian
@@ -50,6 +65,8 @@ class ByteBuffer {
     void SetPosition(size_t position);
 
   private:
+    uint8_t *ExtendGrowing(size_t n);
+
     uint8_t *data_ = nullptr;
     size_t capacity_ = 0;
     size_t position_ = 0;

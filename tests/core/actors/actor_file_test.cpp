@@ -417,6 +417,35 @@ TEST_F(ActorFileTest, FileActorLoadTakesTheFirstFreeRunAndHangsTopActorsUnderThe
     EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
 }
 
+// Names come back as stored up to their first 0 byte, whatever their length,
+// through both readers; an empty one is replaced, and a loaded name that
+// names a global slot takes the slot.
+TEST_F(ActorFileTest, LoadedNamesEndAtTheirFirstZeroAndBindTheirGlobalSlot) {
+    const std::string longName(40, 'n');
+    const std::string cut("ab\0cd", 5);
+    FileBytes f;
+    f.Header(70, 4, 3000, 4);
+    DefaultActorRecord(f, 0, 3000, 2, longName);
+    DefaultActorRecord(f, 0, 3001, 3000, cut);
+    DefaultActorRecord(f, 0, 3002, 3000, "");
+    DefaultActorRecord(f, 0, 3003, 3000, "GA7_Lamp");
+    ASSERT_EQ(Load(f.str()), 1) << system->errorText;
+    EXPECT_EQ(GetActorById(3000)->name, longName);
+    EXPECT_EQ(GetActorById(3001)->name, "ab");
+    EXPECT_EQ(GetActorById(3002)->name, "Invalid Name");
+    EXPECT_EQ(GetActorById(3003)->name, "GA7_Lamp");
+    EXPECT_EQ(GlobalActorSlots[7], GetActorById(3003));
+
+    Restart();
+    Actor *container = Plain("F", scenery, 3500);
+    ASSERT_EQ(LoadInto(f.str(), container), 1);
+    const uint32_t base = kFirstFreeActorId;
+    EXPECT_EQ(GetActorById(base)->name, longName);
+    EXPECT_EQ(GetActorById(base + 1)->name, "ab");
+    EXPECT_EQ(GetActorById(base + 2)->name, "");
+    EXPECT_EQ(GlobalActorSlots[7], GetActorById(base + 3));
+}
+
 TEST_F(ActorFileTest, FileActorsWriteUnderFileIdsAndRestoreTheirIds) {
     Actor *container = Plain("F", scenery, 3500);
     Actor *top = Plain("top", container, 9000);
