@@ -25,6 +25,7 @@
 namespace {
 
 ResourceLibrary* g_library = nullptr;
+ResourceLibrary* g_servicesLibrary = nullptr;
 FontItem* g_defaultFont = nullptr;
 DeviceStateHook g_restoreHook = nullptr;
 
@@ -167,12 +168,17 @@ ResourceLibrary* ReplaceLibraryForTests(ResourceLibrary* library) {
     return previous;
 }
 
+ResourceLibrary* EngineServicesLibrary() { return g_servicesLibrary; }
+
 int CreateEngineServices() {
     if (g_library == nullptr) {
         // Lives until the process ends.
         g_library = new (std::nothrow) ResourceLibrary();
         if (g_library == nullptr) {
             return 0;
+        }
+        if (g_servicesLibrary == nullptr) {
+            g_servicesLibrary = g_library;
         }
     }
     RegisterMotionLoader();

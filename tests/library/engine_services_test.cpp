@@ -25,6 +25,22 @@ TEST(EngineServices, CreateMakesLibraryGraphicsTimerAndSaveDevice) {
     EXPECT_EQ(lib->ReadSavedGameFile(0, 0, buffer, sizeof buffer), 0u);
 }
 
+// The library the services made stays known as theirs while a test puts
+// another in its place, and a later call makes no second one.
+TEST(EngineServices, ServicesLibraryIsTheFirstMadeAndOutlivesAReplacement) {
+    ASSERT_EQ(CreateEngineServices(), 1);
+    ResourceLibrary* made = EngineServicesLibrary();
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(GetLibrary(), made);
+
+    ResourceLibrary other;
+    EXPECT_EQ(ReplaceLibraryForTests(&other), made);
+    ASSERT_EQ(CreateEngineServices(), 1);
+    EXPECT_EQ(GetLibrary(), &other);
+    EXPECT_EQ(EngineServicesLibrary(), made);
+    EXPECT_EQ(ReplaceLibraryForTests(made), &other);
+}
+
 TEST(EngineServices, SerializeLibraryReadsTheFileInTheBaseFolderInAnyCase) {
     TempFolder dir;
     libtest::SampleTable t;
