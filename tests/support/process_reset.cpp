@@ -105,14 +105,11 @@ void ResetProcessForTests() {
     SetCollisionGridMinimum(r.collisionGridMinimum);
     SetCollisionHoldReader(r.holdReader);
 
-    // The library: the engine's own one (when a test made it) with no base
-    // folder, the loaders as recorded and none of the hooks the engine's
-    // start-up installs (CreateEngineServices installs them again).
-    ResourceLibrary *library = EngineServicesLibrary();
-    ReplaceLibraryForTests(library);
-    if (library != nullptr) {
-        library->SetBaseFolder("");
-    }
+    // The library: none, as at the start (the engine's own one goes with
+    // its items; CreateEngineServices makes a fresh one), the loaders as
+    // recorded and none of the hooks the engine's start-up installs.
+    DestroyEngineServicesLibraryForTests();
+    ReplaceLibraryForTests(nullptr);
     for (uint32_t cls = 0; cls < kItemClassSlots; ++cls) {
         SetItemLoader(static_cast<ItemClass>(cls), r.loaders[cls]);
     }
@@ -120,6 +117,9 @@ void ResetProcessForTests() {
     SetDrawBucketSetUpHook({});
     SetShadowQuadHook({});
     SetDefaultFontHook({});
+    // The default font belongs to no library: it goes with the device
+    // services that made it.
+    delete GetDefaultFontItem();
     SetDefaultFontItem(nullptr);
     SetRestoreDeviceStateHook(nullptr);
     SetOpenVideoTextureHook(nullptr);
