@@ -131,6 +131,8 @@ bool CreateTextTable() {
     return true;
 }
 
+void DestroyTextTable() { InstanceSlot().reset(); }
+
 bool TextTable::Load(const std::string& fileName) {
     Clear();
     FileHandle file;

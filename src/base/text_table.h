@@ -43,3 +43,6 @@ private:
 
 // Makes the process-wide table when there is none; true when it exists.
 bool CreateTextTable();
+// Drops the process-wide table: Instance() is null again until the next
+// CreateTextTable.
+void DestroyTextTable();

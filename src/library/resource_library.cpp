@@ -25,6 +25,8 @@
 namespace {
 
 ResourceLibrary* g_library = nullptr;
+// The library CreateEngineServices made; it lives until the process ends.
+ResourceLibrary* g_servicesLibrary = nullptr;
 FontItem* g_defaultFont = nullptr;
 DeviceStateHook g_restoreHook = nullptr;
 
@@ -167,10 +169,22 @@ ResourceLibrary* ReplaceLibraryForTests(ResourceLibrary* library) {
     return previous;
 }
 
+void DestroyEngineServicesLibraryForTests() {
+    if (g_library == g_servicesLibrary) {
+        g_library = nullptr;
+    }
+    delete g_servicesLibrary;
+    g_servicesLibrary = nullptr;
+}
+
 int CreateEngineServices() {
     if (g_library == nullptr) {
-        // Lives until the process ends.
-        g_library = new (std::nothrow) ResourceLibrary();
+        // Lives until the process ends; one made before and since replaced
+        // by a test's comes back.
+        if (g_servicesLibrary == nullptr) {
+            g_servicesLibrary = new (std::nothrow) ResourceLibrary();
+        }
+        g_library = g_servicesLibrary;
         if (g_library == nullptr) {
             return 0;
         }

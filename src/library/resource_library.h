@@ -365,6 +365,9 @@ ResourceLibrary* GetLibrary();
 // Tests: makes another library (or none) the process's library and answers
 // the one it replaces, which the caller puts back.
 ResourceLibrary* ReplaceLibraryForTests(ResourceLibrary* library);
+// Tests: deletes the library CreateEngineServices made (no library is the
+// process's when it was); the next CreateEngineServices makes a fresh one.
+void DestroyEngineServicesLibraryForTests();
 
 // Start-up: creates the library when none exists and fills the item loader
 // table, then makes the graphics object, the frame timer and the save device.

@@ -114,4 +114,25 @@ TEST(TextTable, LoadFromFilesAndPack) {
     EXPECT_EQ(table->FileName(), "Data/Text.txt");
 }
 
+// The process-wide table: CreateTextTable keeps the one there is, and after
+// DestroyTextTable there is none until the next one, which starts empty.
+TEST(TextTable, ProcessTableIsMadeOnceAndDroppedWhole) {
+    ASSERT_TRUE(CreateTextTable());
+    TextTable* first = TextTable::Instance();
+    ASSERT_NE(first, nullptr);
+    first->Parse("1\nKEY }\nText }\n");
+    ASSERT_TRUE(CreateTextTable());
+    EXPECT_EQ(TextTable::Instance(), first);
+    EXPECT_EQ(TextTable::Instance()->Lookup("KEY"), "Text");
+
+    DestroyTextTable();
+    EXPECT_EQ(TextTable::Instance(), nullptr);
+    DestroyTextTable();
+    EXPECT_EQ(TextTable::Instance(), nullptr);
+    ASSERT_TRUE(CreateTextTable());
+    ASSERT_NE(TextTable::Instance(), nullptr);
+    EXPECT_TRUE(TextTable::Instance()->Entries().empty());
+    EXPECT_EQ(TextTable::Instance()->Lookup("KEY"), "KEY");
+}
+
 } // namespace

@@ -25,6 +25,36 @@ TEST(EngineServices, CreateMakesLibraryGraphicsTimerAndSaveDevice) {
     EXPECT_EQ(lib->ReadSavedGameFile(0, 0, buffer, sizeof buffer), 0u);
 }
 
+// The services make one library: a test's library put in its place and
+// taken out again gives it back, and once destroyed a fresh, empty one is
+// made.
+TEST(EngineServices, OneServicesLibraryComesBackAfterAReplacement) {
+    ASSERT_EQ(CreateEngineServices(), 1);
+    ResourceLibrary* made = GetLibrary();
+    ASSERT_NE(made, nullptr);
+    made->SetBaseFolder("C:\\Game");
+
+    ResourceLibrary other;
+    EXPECT_EQ(ReplaceLibraryForTests(&other), made);
+    ASSERT_EQ(CreateEngineServices(), 1);
+    EXPECT_EQ(GetLibrary(), &other);
+    EXPECT_EQ(ReplaceLibraryForTests(nullptr), &other);
+    ASSERT_EQ(CreateEngineServices(), 1);
+    EXPECT_EQ(GetLibrary(), made);
+    EXPECT_EQ(made->GetBaseFolder(), "C:\\Game");
+
+    DestroyEngineServicesLibraryForTests();
+    EXPECT_EQ(GetLibrary(), nullptr);
+    ASSERT_EQ(CreateEngineServices(), 1);
+    ASSERT_NE(GetLibrary(), nullptr);
+    EXPECT_EQ(GetLibrary()->GetBaseFolder(), "");
+    // With a test's library in place the services' one goes alone.
+    ReplaceLibraryForTests(&other);
+    DestroyEngineServicesLibraryForTests();
+    EXPECT_EQ(GetLibrary(), &other);
+    ReplaceLibraryForTests(nullptr);
+}
+
 TEST(EngineServices, SerializeLibraryReadsTheFileInTheBaseFolderInAnyCase) {
     TempFolder dir;
     libtest::SampleTable t;

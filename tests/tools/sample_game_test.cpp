@@ -299,7 +299,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             EXPECT_EQ(m->loaded, 1u);
             ASSERT_FALSE(m->subsets.empty());
             // One settings record per subset: none that no subset backs.
-            EXPECT_EQ(m->subsetSettings.size(), m->subsets.size());
+            ASSERT_EQ(m->subsetSettings.size(), m->subsets.size());
             EXPECT_NE(m->subsetSettings[0].word1, 0u);
             EXPECT_NE(library_->GetItemById(m->subsetSettings[0].word1), nullptr);
             if (m->meshKind == 1) {

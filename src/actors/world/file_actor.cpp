@@ -86,11 +86,14 @@ bool DataFilePath(const std::string &name, std::string *out) {
     if (absolute) {
         return false;
     }
+    // The actor system's folder is the one its files come from; the
+    // library's stands in only while the system has none.
     std::string base;
-    if (const ResourceLibrary *library = GetLibrary()) {
-        base = library->GetBaseFolder();
-    } else if (const ActorSystem *system = GetActorSystem()) {
+    if (const ActorSystem *system = GetActorSystem();
+        system != nullptr && !system->baseFolder.empty()) {
         base = system->baseFolder;
+    } else if (const ResourceLibrary *library = GetLibrary()) {
+        base = library->GetBaseFolder();
     }
     return JoinBaseFolder(base + "\\Data", name, out);
 }

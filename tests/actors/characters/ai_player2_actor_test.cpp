@@ -391,7 +391,7 @@ TEST_F(AIPlayer2Test, StateChangesRaiseTheirEventsAndActions) {
     skin->log.clear();
     brain->SetState(kAI2Inactive);
     brain->SetState(kAI2Idle);
-    EXPECT_EQ(SkinLayerLog().size(), 10u);
+    ASSERT_EQ(SkinLayerLog().size(), 10u);
     EXPECT_EQ(SkinLayerLog()[6], (std::pair<uint32_t, float>{1130, 1.0f}));
 }
 
@@ -649,7 +649,7 @@ TEST_F(AIPlayer2Test, TrailSamplesAndWallContacts) {
         brain->trailTimer = 1.0f;
         Think();
     }
-    EXPECT_EQ(brain->trail.size(), 40u);
+    ASSERT_EQ(brain->trail.size(), 40u);
     EXPECT_EQ(brain->trail.back().x, followed.position.x);
     EXPECT_EQ(brain->trailInterval, 0.25f);
 

@@ -150,7 +150,7 @@ TEST_F(GuardActorTest, ListsSelectByNameAndEditTheSelection) {
     // Nothing selected: deleting and the entry commands do nothing.
     guard->HandleCommand(kCmdDeleteGuardAttackParam, ParamBlock());
     SendCommandArgs(guard, 1326, uint32_t{9});
-    EXPECT_EQ(guard->attackParams.size(), 2u);
+    ASSERT_EQ(guard->attackParams.size(), 2u);
     EXPECT_EQ(std::tuple(guard->attackParams[0].weight, guard->attackParams[1].weight),
               std::tuple(1u, 1u));
     uint32_t weight = 55;

@@ -404,7 +404,7 @@ TEST_F(PlayerTest, ConsoleSchemeSteersByTheStick) {
         runner.Step();
         const std::vector<uint8_t> text = hero->Of(1097).at(0).block;
         EXPECT_EQ(std::string(text.begin(), std::find(text.begin(), text.end(), 0)), motion);
-        EXPECT_EQ(hero->Of(1027).size(), turn > 0.0f ? 1u : 0u) << motion;
+        ASSERT_EQ(hero->Of(1027).size(), turn > 0.0f ? 1u : 0u) << motion;
         if (turn > 0.0f) {
             EXPECT_EQ(hero->Of(1027)[0].F32(), turn);
         }

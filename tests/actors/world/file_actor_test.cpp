@@ -21,6 +21,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/param_builder.h"
 #include "core/script/script_compiler.h"
+#include "library/resource_library.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -334,7 +335,7 @@ TEST_F(FileActorTest, MaximumCountsAcrossTheLevel) {
     }
     EXPECT_EQ(third->ChooseFile(), 1);
     EXPECT_EQ(third->selectedFile, 1);
-    EXPECT_EQ(FileCountTable.size(), 1u);
+    ASSERT_EQ(FileCountTable.size(), 1u);
     EXPECT_EQ(FileCountTable[0].count, 2u);
 
     // Max count 1 on every file: once each is used, no file is left.
@@ -410,14 +411,14 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
     BroadcastCommand(kCmdBuildTree, ParamBlock());
     EXPECT_EQ(f->loaded, 1u);
-    EXPECT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
+    ASSERT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
     EXPECT_EQ(f->children[0]->actorId, 8000);
     EXPECT_EQ(f->children[1]->actorId, 8002);
     EXPECT_EQ(GetActorById(8001)->parent, GetActorById(8000));
 
     // Loaded once: a second 508 leaves the same actors.
     EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    EXPECT_EQ(f->children.size(), 2u);
+    ASSERT_EQ(f->children.size(), 2u);
     EXPECT_EQ(f->children[0]->actorId, 8000);
 
     // Always reload: the children go and come again each time.
@@ -438,14 +439,44 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     f->alwaysReload = 0;
     SendCommand(3500, 508, ParamBlock());
     BroadcastCommand(kCmdBuildTree, ParamBlock());
+    ASSERT_FALSE(f->children.empty());
     const int32_t before = f->children[0]->actorId;
     SendCommandArgs(f, 513, std::string("other.qva"));
-    EXPECT_EQ(f->children.size(), 2u);
+    ASSERT_EQ(f->children.size(), 2u);
     EXPECT_EQ(f->children[0]->actorId, before);
     SendCommandArgs(f, 513, std::string("crate.qva"));
     EXPECT_EQ(f->loaded, 1u);
     BroadcastCommand(kCmdBuildTree, ParamBlock());
     EXPECT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
+}
+
+// The data folder is the actor system's: a library with a folder of its
+// own (one a test or a tool left installed) changes nothing, and stands in
+// only while the system has no folder.
+TEST_F(FileActorTest, DataFolderIsTheActorSystemsBeforeTheLibrarys) {
+    WriteFile("crate.qva", {{0, "Crate"}});
+    ResourceLibrary *previous = ReplaceLibraryForTests(nullptr);
+    std::string alone;
+    ASSERT_TRUE(DataFilePath("crate.qva", &alone));
+
+    ResourceLibrary library;
+    library.SetBaseFolder("elsewhere");
+    ReplaceLibraryForTests(&library);
+    std::string beside;
+    EXPECT_TRUE(DataFilePath("crate.qva", &beside));
+    EXPECT_EQ(beside, alone);
+    FileActor *f = MakeFile("F", scenery, 3500, {"crate.qva"});
+    f->selectedFile = 0;
+    EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
+    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    EXPECT_EQ(Names(f), std::vector<std::string>{"Crate"});
+
+    system->baseFolder.clear();
+    std::string fromLibrary;
+    EXPECT_TRUE(DataFilePath("crate.qva", &fromLibrary));
+    EXPECT_NE(fromLibrary, alone);
+    EXPECT_NE(fromLibrary.find("elsewhere"), std::string::npos) << fromLibrary;
+    ReplaceLibraryForTests(previous);
 }
 
 TEST_F(FileActorTest, MissingFileAndNoSelection) {
@@ -496,7 +527,7 @@ TEST_F(FileActorTest, NestedFilesAndInGameLoad) {
     f->selectedFile = 0;
     EXPECT_EQ(SendCommand(3500, 507, ParamBlock()), 1u);
     // In game: the tree is built and the new actors precalculated at once.
-    EXPECT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
+    ASSERT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
     EXPECT_TRUE(f->children[0]->HasFlag(kActorPrecalculated));
     Actor *nested = f->children[1];
     EXPECT_EQ(Names(nested), std::vector<std::string>{"Inner"});
@@ -508,7 +539,7 @@ TEST_F(FileActorTest, NestedFilesAndInGameLoad) {
     EXPECT_EQ(f->loaded, 0u);
     EXPECT_EQ(SendCommand(0, 364, ParamBlock()), 1u);
     BroadcastCommand(kCmdBuildTree, ParamBlock());
-    EXPECT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
+    ASSERT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
     EXPECT_EQ(Names(f->children[1]), std::vector<std::string>{"Inner"});
 }
 

@@ -224,7 +224,7 @@ TEST_F(TriggerTest, AnOccupantDeletedInsideGoesWithoutExitEvents) {
     // The flag stays, so the next first entry is not announced as such.
     Touch(trigger, Toucher("B"));
     runner.Step(1);
-    EXPECT_EQ(log.lines.size(), 1u);
+    ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0].find(" 1429 B"), std::string::npos);
 }
 

@@ -341,7 +341,7 @@ TEST_F(ActorFileTest, OlderVersionsReadOnlyTheirFields) {
         // Below 15 the stored id binds; from 15 the name does.
         EXPECT_EQ(a->scripts.at(0)->eventId, v >= 15 ? 98u : 99u);
         EXPECT_EQ(a->actionFlags, v >= 57 ? 6u : 0u);
-        EXPECT_EQ(FileEntries(a).size(), v >= 46 ? 1u : 0u);
+        ASSERT_EQ(FileEntries(a).size(), v >= 46 ? 1u : 0u);
         if (v >= 46) {
             EXPECT_EQ(FileEntries(a)[0]->tag, v >= 50 ? 9 : 0);
             EXPECT_FLOAT_EQ(FileEntries(a)[0]->due, 5.0f);

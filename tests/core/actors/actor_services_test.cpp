@@ -160,7 +160,7 @@ TEST_F(ActorServicesTest, IdAllocatorStopsAtTheLimit) {
     std::fill(ActorTable.begin() + 8000, ActorTable.end(), system);
     EXPECT_EQ(CreateActor(kRecorderClass, "x", nullptr, scenery, -1, false), nullptr);
     EXPECT_STREQ(system->errorText, "Error - No Free Actor ID.");
-    EXPECT_EQ(ActorTable.size(), 500001u);
+    ASSERT_EQ(ActorTable.size(), 500001u);
     // One free id at the very end is handed out.
     ActorTable[500000] = nullptr;
     EXPECT_EQ(FindFreeActorIds(1), 500000u);

@@ -412,7 +412,7 @@ TEST_F(ActorTest, SendCommandArgsPacksByTypeOrRefuses) {
     EXPECT_EQ(std::tuple(a->calls[0].block.size(), a->calls[0].F32()), std::tuple(4u, 2.5f));
     EXPECT_EQ(SendCommandArgs(a, kKillDelay, "text"), 0); // wrong type: not sent
     EXPECT_EQ(SendCommandArgs(a, kKillDelay), 0);         // wrong count
-    EXPECT_EQ(a->calls.size(), 1u);
+    ASSERT_EQ(a->calls.size(), 1u);
     EXPECT_EQ(SendCommandArgs(a, 553, 1.0f, 2.0f), 1); // no types: natural sizes
     EXPECT_EQ(a->calls.back().block.size(), 8u);
     EXPECT_EQ(a->calls.back().F32(4), 2.0f);

@@ -26,11 +26,11 @@ struct Result {
 
 class ScriptCompileTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
+    // The tables go with the reset after every test.
+    void SetUp() override {
         ResetCommandTablesForTest();
         ASSERT_TRUE(RegisterAllCommands());
     }
-    static void TearDownTestSuite() { ResetCommandTablesForTest(); }
 
     Result Compile(std::string_view source) {
         Result r;
