@@ -74,9 +74,6 @@ constexpr struct {
     Offset handText{48.0f, -12.0f};
     Offset handIcon{0.0f, 0.0f};
     Offset handFlare{16.0f, 16.0f};
-    // The left hand's panel moves left of the right hand's icon, which its
-    // anchor (60 pixels left of the right one) would otherwise overlap.
-    float leftPanelX = -40.0f;
     Offset soulIcon{0.0f, 0.0f};
     Offset soulFill{0.0f, 13.0f};
     Offset soulGlow{21.0f, 5.0f};
@@ -386,8 +383,8 @@ void InventoryActor::DrawHud(float delta) {
                                 : nullptr);
     DrawHandPanel(Live(rightHandActor), float(screenWidth) - 122.0f, rightFlash,
                   rightLastBullets, true, delta);
-    DrawHandPanel(Live(leftHandActor), float(screenWidth) - 182.0f + kHudLayout.leftPanelX,
-                  leftFlash, leftLastBullets, false, delta);
+    DrawHandPanel(Live(leftHandActor), float(screenWidth) - 182.0f, leftFlash, leftLastBullets,
+                  false, delta);
     DrawSelectorIcon();
     if (soulGaugeShown != 0) {
         DrawSoulGauge(delta);

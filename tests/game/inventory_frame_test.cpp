@@ -321,9 +321,9 @@ TEST_F(FrontEndFrames, HudClockPanelsGaugeSensorAndBar) {
                   std::tuple(w - 122.0f + 48.0f, h - 120.0f - 12.0f, 18u));
     }
     ASSERT_NE(Text("3"), nullptr);
-    // The left panel left of the right one's icon.
+    // The left panel at its own anchor, 60 pixels left of the right one.
     EXPECT_EQ(std::tuple(Text("3")->x, Text("3")->y),
-              std::tuple(w - 222.0f + 48.0f, h - 120.0f - 12.0f));
+              std::tuple(w - 182.0f + 48.0f, h - 120.0f - 12.0f));
     // A shot flares for a quarter of a second.
     EXPECT_TRUE(Quads("AmmoFlare").empty());
     dynamic_cast<game::Recorder *>(FindChildByName(pistol, "Ammo"))->Answer(732, 6u);
