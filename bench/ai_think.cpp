@@ -21,6 +21,7 @@
 #include "core/actors/base_command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
+#include "scene_parts.h"
 
 #include <cmath>
 
@@ -31,38 +32,8 @@ constexpr int kBrains = 32;
 // The room of the scene, once it is built.
 DrawGroupActor *g_room = nullptr;
 
-Actor *Static(DrawGroupActor *group, const Vector3 &min, const Vector3 &max) {
-    Actor *wall = CreateActor(0, "Wall", nullptr, group, -1, false);
-    if (wall == nullptr) {
-        return nullptr;
-    }
-    ColObj box(wall);
-    box.type = kKindBox;
-    box.flags = kColObjActive | kColObjSolid;
-    box.groups = 0x10001;
-    box.boxMin = min;
-    box.boxMax = max;
-    wall->AddColObj(box);
-    wall->drawGroupId = group->drawGroupId;
-    UpdateShapeBounds(wall);
-    AddActorToDrawGroup(wall, 0);
-    return wall;
-}
-
-CharacterActor *Body(DrawGroupActor *group, const Vector3 &at) {
-    auto *character = dynamic_cast<CharacterActor *>(
-        CreateActor(static_cast<int32_t>(kCharacterClassId), "C", nullptr, group, -1, false));
-    if (character == nullptr) {
-        return nullptr;
-    }
-    character->position = at;
-    character->health = 100.0f;
-    character->drawGroupId = group->drawGroupId;
-    character->InvalidateTransform();
-    UpdateShapeBounds(character);
-    AddActorToDrawGroup(character, 0);
-    return character;
-}
+using benchscene::Body;
+using benchscene::StaticBox;
 
 std::vector<AIPlayer2Actor *> BuildScene() {
     std::vector<AIPlayer2Actor *> brains;
@@ -77,9 +48,9 @@ std::vector<AIPlayer2Actor *> BuildScene() {
     g_room = group;
     group->boxMin = {-2000.0f, -100.0f, -2000.0f};
     group->boxMax = {2000.0f, 600.0f, 2000.0f};
-    Static(group, {-1900.0f, -20.0f, -1900.0f}, {1900.0f, 0.0f, 1900.0f});
-    Static(group, {-300.0f, 0.0f, 300.0f}, {-200.0f, 200.0f, 400.0f});
-    Static(group, {200.0f, 0.0f, 300.0f}, {300.0f, 200.0f, 400.0f});
+    StaticBox(group, {-1900.0f, -20.0f, -1900.0f}, {1900.0f, 0.0f, 1900.0f});
+    StaticBox(group, {-300.0f, 0.0f, 300.0f}, {-200.0f, 200.0f, 400.0f});
+    StaticBox(group, {200.0f, 0.0f, 300.0f}, {300.0f, 200.0f, 400.0f});
     const Vector3 shelters[] = {{-250.0f, 30.0f, 150.0f},
                                 {250.0f, 30.0f, 150.0f},
                                 {-600.0f, 30.0f, 0.0f},

@@ -22,6 +22,7 @@
 #include "core/actors/base_command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
+#include "../scene_parts.h"
 
 namespace {
 
@@ -154,38 +155,8 @@ void BM_ScalingSortAndSweep(benchmark::State &state) {
 }
 BENCHMARK(BM_ScalingSortAndSweep)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
-Actor *StaticBox(DrawGroupActor *group, const Vector3 &min, const Vector3 &max) {
-    Actor *wall = CreateActor(0, "Wall", nullptr, group, -1, false);
-    if (wall == nullptr) {
-        return nullptr;
-    }
-    ColObj box(wall);
-    box.type = kKindBox;
-    box.flags = kColObjActive | kColObjSolid;
-    box.groups = 0x10001;
-    box.boxMin = min;
-    box.boxMax = max;
-    wall->AddColObj(box);
-    wall->drawGroupId = group->drawGroupId;
-    UpdateShapeBounds(wall);
-    AddActorToDrawGroup(wall, 0);
-    return wall;
-}
-
-CharacterActor *Body(DrawGroupActor *group, const Vector3 &at) {
-    auto *character = dynamic_cast<CharacterActor *>(
-        CreateActor(static_cast<int32_t>(kCharacterClassId), "C", nullptr, group, -1, false));
-    if (character == nullptr) {
-        return nullptr;
-    }
-    character->position = at;
-    character->health = 100.0f;
-    character->drawGroupId = group->drawGroupId;
-    character->InvalidateTransform();
-    UpdateShapeBounds(character);
-    AddActorToDrawGroup(character, 0);
-    return character;
-}
+using benchscene::Body;
+using benchscene::StaticBox;
 
 // A level made of squads: ten brains in a row, 40 units apart, fighting
 // their own target 400 units ahead, one squad every 800 units on a square
