@@ -37,10 +37,8 @@ engine_require_pkgconfig(SWRESAMPLE libswresample libswresample-dev)
 engine_require_pkgconfig(AVUTIL libavutil libavutil-dev)
 engine_require_pkgconfig(ALSA alsa libasound2-dev)
 
-if(NOT ENGINE_FUZZ_ONLY)
-    engine_require_package(GTest libgtest-dev)
-    engine_require_package(benchmark libbenchmark-dev)
-endif()
+engine_require_package(GTest libgtest-dev)
+engine_require_package(benchmark libbenchmark-dev)
 
 if(NOT TARGET OpenAL::OpenAL)
     add_library(OpenAL::OpenAL INTERFACE IMPORTED)

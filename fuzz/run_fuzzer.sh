@@ -1,11 +1,12 @@
 #!/bin/sh
-# Bounded libFuzzer run: run_fuzzer.sh BINARY WORKDIR CORPUS...
-# Starts from an empty scratch corpus plus the seed folders; findings are
-# written under WORKDIR, never into the source tree.
-bin=$1; work=$2; shift 2
+# Bounded libFuzzer run: run_fuzzer.sh BINARY WORKDIR RUNS CORPUS...
+# Tries the seed folders, then RUNS more inputs from a fixed seed, starting
+# from an empty scratch corpus; findings are written under WORKDIR, never
+# into the source tree.
+bin=$1; work=$2; runs=$3; shift 3
 if [ ! -x "$bin" ]; then
-    echo "libFuzzer build $bin not found (build the fuzz preset first)"
-    exit 77
+    echo "libFuzzer build $bin not found"
+    exit 1
 fi
 rm -rf "$work"
 mkdir -p "$work/scratch" "$work/artifacts"
@@ -14,5 +15,5 @@ for d in "$@"; do
     [ -d "$d" ] && seeds="$seeds $d"
 done
 # shellcheck disable=SC2086
-exec "$bin" -seed=1 -max_total_time=10 -print_final_stats=0 \
+exec "$bin" -seed=1 -runs="$runs" -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/scratch" $seeds

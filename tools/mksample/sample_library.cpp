@@ -569,7 +569,7 @@ bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
                                {"Mission_03.mpg", 0x601010u}}) {
         filmwriter::FilmSpec film;
         film.frames = 25;
-        film.picture = [color](int, std::vector<uint8_t>& bgrx) { filmwriter::FillColor(bgrx, color); };
+        film.picture = [color = color](int, std::vector<uint8_t>& bgrx) { filmwriter::FillColor(bgrx, color); };
         if (!WriteFilm(out, scratch, name, film)) return false;
     }
     return true;
