@@ -384,11 +384,14 @@ TEST_F(TreeTest, SubtreeWalksAndQueries) {
         uint32_t classId;
         Actor *out;
     } __attribute__((packed)) byClass{3, nullptr};
+    // The packed field is read into a local: the checks take it by reference.
     root->HandleCommand(173, ParamBlock(&byClass, sizeof(byClass)));
-    EXPECT_EQ(byClass.out, b);
+    Actor *out = byClass.out;
+    EXPECT_EQ(out, b);
     byClass.out = nullptr;
     root->HandleCommand(174, ParamBlock(&byClass, sizeof(byClass)));
-    EXPECT_EQ(byClass.out, a1);
+    out = byClass.out;
+    EXPECT_EQ(out, a1);
 
     struct {
         const char *name;
