@@ -183,7 +183,7 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
             ++windows[window.name];
             for (const auto& [label, does] : wanted->second) {
                 auto [from, to] = buttons[id].equal_range(label);
-                EXPECT_TRUE(std::any_of(from, to, [&](const auto& b) { return b.second.find(does) != std::string::npos; }))
+                EXPECT_TRUE(std::any_of(from, to, [&does = does](const auto& b) { return b.second.find(does) != std::string::npos; }))
                     << file << ": \"" << window.name << "\" has no \"" << label << "\" doing " << does;
             }
         }
