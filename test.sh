@@ -10,6 +10,11 @@ cd "$(dirname "$0")"
 ./tools/check-layers.sh || { echo "test.sh: an include points up a room (tools/check-layers.sh)" >&2; exit 1; }
 
 jobs=$(nproc)
+# A build folder configured with another compiler (g++ built this
+# configuration before) is configured afresh.
+if [ -f build/asan/CMakeCache.txt ] && ! grep -q '^CMAKE_CXX_COMPILER:.*clang++' build/asan/CMakeCache.txt; then
+    rm -rf build/asan/CMakeCache.txt build/asan/CMakeFiles
+fi
 cmake --preset asan >/dev/null || { echo "test.sh: configuring asan failed" >&2; exit 1; }
 cmake --build --preset asan -j"$jobs" || { echo "test.sh: building asan failed" >&2; exit 1; }
 
