@@ -3,6 +3,16 @@ function(engine_target_options target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -ffp-contract=off)
 endfunction()
 
+# With ENGINE_LIBFUZZER the code a fuzz target explores (the engine's rooms
+# and the targets' own sources) carries libFuzzer's coverage hooks; tests,
+# tools and benchmarks link the same libraries without needing hooks of their
+# own.
+function(engine_fuzz_coverage target)
+    if(ENGINE_LIBFUZZER)
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
+endfunction()
+
 # Configuration fails when a room library names a room above it among the
 # libraries it links.
 function(engine_check_room_links rooms)
