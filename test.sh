@@ -20,15 +20,15 @@ cmake --build --preset asan -j"$jobs" || { echo "test.sh: building asan failed" 
 
 # When the gtest programs also run whole, shuffled, once per seed (label
 # "shuffled"), those runs take the place of running each case in a process of
-# its own (label "case"): every case still runs, three times, and most of the
+# its own (label "single"): every case still runs, three times, and most of the
 # time per case otherwise goes to starting the process. Everything else runs
 # as it is. `ctest --test-dir build/asan` alone still runs every entry.
 label_count() {
     ctest --test-dir build/asan -N -L "$1" | sed -n 's/^Total Tests: //p'
 }
 skip=""
-if [ "$(label_count '^shuffled$')" -gt 0 ] && [ "$(label_count '^case$')" -gt 0 ]; then
-    skip="-LE ^case$"
+if [ "$(label_count '^shuffled$')" -gt 0 ] && [ "$(label_count '^single$')" -gt 0 ]; then
+    skip="-LE ^single$"
 fi
 
 set +e

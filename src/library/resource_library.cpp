@@ -197,6 +197,9 @@ int CreateEngineServices() {
     if (!CreateGraphics()) {
         return 0;
     }
+    // A new device starts from its default states, whatever an earlier
+    // device of this process was left with.
+    ResetBlendModeTracking();
     if (!CreateFrameTimer()) {
         return 0;
     }
@@ -512,6 +515,8 @@ void ResourceLibrary::ReleaseFontTextures() {
 }
 
 void ResourceLibrary::RestoreDeviceState() {
+    // A reset device is back at its default states.
+    ResetBlendModeTracking();
     if (g_restoreHook != nullptr) {
         g_restoreHook(*this);
     }

@@ -183,6 +183,9 @@ bool CQVGraphics::CreateDirect3D() {
 }
 
 bool CQVGraphics::CreateDevice(EngineWindow *window, const char *failureText) {
+    // The device this one replaces goes first: its context, released after
+    // the new one was made current, would leave no context current at all.
+    device_.reset();
     std::string reason;
     std::unique_ptr<gfx::Device> device = adapter_->CreateDevice(window, params_, &reason);
     if (!device) {

@@ -497,6 +497,13 @@ TEST(GraphicsGlTest, WindowedDisplayOnTheEngineWindowClearsAndReadsBack) {
     EXPECT_EQ(image.width * 1000 + image.height, 96064u);
     EXPECT_TRUE(imagetest::RegionNear(image, {0, 0, 96, 64}, imagetest::Rgb{0x20, 0x40, 0x80}, 0));
     g.SetDeviceGammaRamp(1, 1, 1, 0, 0, 0); // refused by the display: ignored
+
+    // A device made while another exists replaces it and is the one drawn
+    // into: the clear and the read-back reach the new device's picture.
+    ASSERT_TRUE(g.CreateWindowDevice(window.get())) << g.GetGraphicsErrorText();
+    ASSERT_TRUE(g.ClearScreen(0xFF60A020u) && g.BeginFrame() && g.EndFrame() && g.PresentFrame());
+    ASSERT_TRUE(imagetest::ReadBack(*g.GetD3DDevice(), &image));
+    EXPECT_TRUE(imagetest::RegionNear(image, {0, 0, 96, 64}, imagetest::Rgb{0x60, 0xA0, 0x20}, 0));
     g.DestroyDevice();
 }
 
