@@ -33,6 +33,7 @@
 #include "library/library_item.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
+#include "support/fake_display.h"
 #include "support/fake_film.h"
 #include "support/play_run_host.h"
 #include "support/temp_folder.h"
@@ -314,6 +315,7 @@ WallWalk WalkIntoTheWalls(const std::string& scene, const std::vector<Spot>& spo
         return walk;
     }
     constexpr uint32_t kPhase = 70;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;  // the first frame with the hero
     std::vector<float> reach(spots.size(), 0.0f);
@@ -412,6 +414,7 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     constexpr uint32_t kAlone = 60 * 60;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;
     bool bound = false;
@@ -484,6 +487,7 @@ TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     constexpr uint32_t kTry = 4 * 120;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;
     float lockedReach = 0.0f;  // the farthest z before the key
@@ -551,6 +555,7 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     TempFolder folder;
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;
     uint32_t died = 0;
@@ -595,6 +600,7 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     fakefilm::FakeFilms films;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;
     uint32_t offered = 0;
