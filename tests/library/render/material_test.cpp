@@ -50,6 +50,21 @@ TEST_F(StateWordTest, EachGroupIssuesItsStatesOnlyWhenChanged) {
     EXPECT_EQ(Log(), expected2);
 }
 
+TEST_F(StateWordTest, AResetDeviceGetsTheStatesOfTheNextWordAgain) {
+    // Lighting off and clamped addressing reach the device; a reset puts
+    // its states back at their defaults, so the same word goes out again.
+    const uint32_t word = (0x78 & ~0x20u) | StateWord::Clamp;
+    SetBlendMode(word);
+    ASSERT_FALSE(Log().empty());
+    library_.RestoreDeviceState();
+    ClearLog();
+    SetBlendMode(word);
+    const std::vector<std::string> expected = {
+        Rs(RenderState::Lighting, 0), Tss(0, StageState::AddressU, TextureAddress::Clamp),
+        Tss(0, StageState::AddressV, TextureAddress::Clamp)};
+    EXPECT_EQ(Log(), expected);
+}
+
 TEST_F(StateWordTest, ForceMaskReissuesEveryGroupOnce) {
     SetBlendMode(0x78);
     ASSERT_TRUE(Log().empty());
