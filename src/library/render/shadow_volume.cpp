@@ -46,6 +46,70 @@ bool ReadPosition(const uint8_t *vertices, uint64_t length, uint32_t stride, uin
     return true;
 }
 
+// The silhouette's edge list as AddShadowEdge keeps it (an edge met twice
+// leaves, the last edge moving into its place), with a slot table that finds
+// an undirected edge's place at once instead of walking the list: the same
+// list, in the same order, at a cost that grows with the triangles and not
+// with their square.
+class SilhouetteEdges {
+  public:
+    // Room for `most` additions; false when the memory is not there.
+    bool Reserve(uint32_t most) {
+        uint64_t slots = 16;
+        while (slots < uint64_t(most) * 2) {
+            slots *= 2;
+        }
+        edges_.reset(new (std::nothrow) ShadowEdge[size_t(most) + 1]);
+        places_.reset(new (std::nothrow) uint32_t[size_t(most) + 1]);
+        slots_.reset(new (std::nothrow) uint32_t[size_t(slots)]());
+        mask_ = uint32_t(slots - 1);
+        count_ = 0;
+        return edges_ && places_ && slots_;
+    }
+
+    void Toggle(uint16_t a, uint16_t b) {
+        const uint32_t key = Key(a, b);
+        uint32_t slot = Hash(key) & mask_;
+        // Slots hold 0 (never used), kGone (an edge that left) or 1 + the
+        // edge's place in the list.
+        while (slots_[slot] != 0) {
+            const uint32_t held = slots_[slot];
+            if (held != kGone && Key(edges_[held - 1].a, edges_[held - 1].b) == key) {
+                const uint32_t place = held - 1;
+                const uint32_t last = count_ - 1;
+                slots_[slot] = kGone;
+                if (place != last) {
+                    edges_[place] = edges_[last];
+                    places_[place] = places_[last];
+                    slots_[places_[place]] = place + 1;
+                }
+                count_ = last;
+                return;
+            }
+            slot = (slot + 1) & mask_;
+        }
+        edges_[count_] = {a, b};
+        places_[count_] = slot;
+        slots_[slot] = ++count_;
+    }
+
+    const ShadowEdge *Edges() const { return edges_.get(); }
+    uint32_t Count() const { return count_; }
+
+  private:
+    static constexpr uint32_t kGone = 0xFFFFFFFFu;
+    static uint32_t Key(uint16_t a, uint16_t b) {
+        return a < b ? (uint32_t(a) << 16 | b) : (uint32_t(b) << 16 | a);
+    }
+    static uint32_t Hash(uint32_t key) { return (key * 0x9E3779B1u) >> 7; }
+
+    std::unique_ptr<ShadowEdge[]> edges_;
+    std::unique_ptr<uint32_t[]> places_; // each edge's slot
+    std::unique_ptr<uint32_t[]> slots_;
+    uint32_t mask_ = 0;
+    uint32_t count_ = 0;
+};
+
 void ReleaseBuffer(gfx::VertexBuffer **buffer) {
     if (*buffer != nullptr) {
         (*buffer)->Release();
@@ -144,13 +208,12 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
         unlockMesh();
         return gfx::Result::Fail;
     }
-    std::unique_ptr<ShadowEdge[]> edges(new (std::nothrow) ShadowEdge[size_t(triangles) * 3 + 1]);
-    if (!edges) {
+    SilhouetteEdges silhouette;
+    if (!silhouette.Reserve(usable * 3)) {
         capBuffer->Unlock();
         unlockMesh();
         return gfx::Result::OutOfMemory;
     }
-    uint32_t edgeCount = 0;
     uint8_t *capAt = caps;
     for (uint32_t t = 0; t < usable; ++t) {
         uint16_t index[3];
@@ -164,9 +227,9 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
         Vector3 n;
         Vec3Cross(&n, Sub(p1, p0), Sub(p2, p1));
         if (Vec3Dot(Sub(light, p0), n) >= 0.0f) {
-            AddShadowEdge(edges.get(), &edgeCount, index[0], index[1]);
-            AddShadowEdge(edges.get(), &edgeCount, index[1], index[2]);
-            AddShadowEdge(edges.get(), &edgeCount, index[2], index[0]);
+            silhouette.Toggle(index[0], index[1]);
+            silhouette.Toggle(index[1], index[2]);
+            silhouette.Toggle(index[2], index[0]);
             capAt = Put(Put(Put(capAt, p0), p2), p1);
         } else {
             capAt = Put(Put(Put(capAt, Sub(p0, light)), Sub(p2, light)), Sub(p1, light));
@@ -181,7 +244,8 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
         return gfx::Result::Fail;
     }
     uint8_t *sideAt = sides;
-    for (uint32_t e = 0; e < edgeCount; ++e) {
+    const ShadowEdge *edges = silhouette.Edges();
+    for (uint32_t e = 0; e < silhouette.Count(); ++e) {
         Vector3 a{}, b{};
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].a, &a);
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].b, &b);

@@ -262,3 +262,61 @@ TEST(ShadowLightTest, LightPointAndCameraDistance) {
 }
 
 } // namespace
+
+namespace {
+
+// A bumpy 40 x 40 grid (3,200 triangles, shared edges, some triangles facing
+// away from the light): the sides come out exactly as toggling every lit
+// triangle's edges through AddShadowEdge lists them, edge for edge and in
+// the same order.
+TEST_F(ShadowVolumeTest, LargeMeshGivesTheSidesOfThePairwiseEdgeList) {
+    constexpr uint16_t kSide = 41;
+    std::vector<Vector3> positions;
+    for (uint16_t z = 0; z < kSide; ++z) {
+        for (uint16_t x = 0; x < kSide; ++x) {
+            positions.push_back({float(x), std::sin(float(x) * 0.7f) * std::cos(float(z) * 0.5f) * 3.0f,
+                                 float(z)});
+        }
+    }
+    std::vector<uint16_t> indices;
+    for (uint16_t z = 0; z + 1 < kSide; ++z) {
+        for (uint16_t x = 0; x + 1 < kSide; ++x) {
+            const uint16_t i = uint16_t(z * kSide + x);
+            for (uint16_t v : {i, uint16_t(i + kSide), uint16_t(i + kSide + 1), i,
+                               uint16_t(i + kSide + 1), uint16_t(i + 1)}) {
+                indices.push_back(v);
+            }
+        }
+    }
+    MakeMesh(&mesh_, positions, indices, 12, 0x002);
+    const Vector3 L = {13.0f, 6.0f, 27.0f};
+    ASSERT_EQ(volume_.BuildFromMesh(&device_, &mesh_, L), gfx::Result::Ok);
+
+    std::vector<ShadowEdge> edges(indices.size() + 1);
+    uint32_t count = 0;
+    for (size_t t = 0; t < indices.size(); t += 3) {
+        const Vector3 &p0 = positions[indices[t]], &p1 = positions[indices[t + 1]],
+                      &p2 = positions[indices[t + 2]];
+        const Vector3 u = {p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
+        const Vector3 v = {p2.x - p1.x, p2.y - p1.y, p2.z - p1.z};
+        const Vector3 n = {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+        if ((L.x - p0.x) * n.x + (L.y - p0.y) * n.y + (L.z - p0.z) * n.z >= 0.0f) {
+            AddShadowEdge(edges.data(), &count, indices[t], indices[t + 1]);
+            AddShadowEdge(edges.data(), &count, indices[t + 1], indices[t + 2]);
+            AddShadowEdge(edges.data(), &count, indices[t + 2], indices[t]);
+        }
+    }
+    ASSERT_GT(count, 40u);
+    ASSERT_EQ(volume_.sideTriangles, count * 2);
+    std::vector<Tri> want;
+    for (uint32_t e = 0; e < count; ++e) {
+        const Vector3 a = positions[edges[e].a], b = positions[edges[e].b];
+        const Vector3 aFar = {a.x - L.x, a.y - L.y, a.z - L.z};
+        const Vector3 bFar = {b.x - L.x, b.y - L.y, b.z - L.z};
+        want.push_back({{a, b, aFar}});
+        want.push_back({{b, bFar, aFar}});
+    }
+    EXPECT_TRUE(SameTris(ReadTris(volume_.sideBuffer, count * 2), want));
+}
+
+} // namespace
