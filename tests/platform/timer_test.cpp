@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "platform/os/clock_source.h"
 #include "support/tick_clock.h"
@@ -50,10 +52,13 @@ TEST_F(FrameTimerSingleton, DefaultClockMeasuresRealTime) {
     ASSERT_EQ(CreateFrameTimer(), 1);
     FrameTimer* timer = GetFrameTimer();
     double first = timer->GetDeltaTime();
-    EXPECT_TRUE(first >= 0.0 && first < 0.05) << first;
+    EXPECT_TRUE(first >= 0.0 && first < 5.0) << first;
     EXPECT_TRUE(timer->HasCounter());
+    // A pause shows in the next delta, however busy the machine is (only
+    // a lower bound holds when other work may take the processor).
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     double second = timer->GetDeltaTime();
-    EXPECT_TRUE(second >= 0.0 && second < 1e-3) << second;
+    EXPECT_TRUE(second >= 0.029 && second < 5.0) << second;
 }
 
 TEST(FrameTimer, CounterDeltasAndTotals) {
