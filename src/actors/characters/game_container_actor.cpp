@@ -11,6 +11,7 @@
 #include "actors/presentation/sound_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
@@ -98,10 +99,6 @@ GameObjectActor *ItemOf(uint32_t id) {
 }
 
 bool IsMaster(const Actor *actor) { return actor != nullptr && actor->HasFlag(kActorMaster); }
-
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&word, sizeof(word))) : 0;
-}
 
 void Play(Actor *sound) {
     if (sound != nullptr) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/command_registry.h"
@@ -83,12 +84,6 @@ void SendTreeCallbacks(Actor *start, uint32_t first, uint32_t further, Actor *ac
         TreeCallbackBlock block{actor, start};
         chain[i].pointer->HandleCommand(i == 0 ? first : further, block.View());
     }
-}
-
-// Sends "Recursive Command" carrying commandId with the given block.
-int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner) {
-    RecursiveCommandParams params{commandId, inner};
-    return actor->HandleCommand(kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
 }
 
 // The command's parameters as a zero-filled native block of the command's
@@ -607,6 +602,21 @@ int DeleteActor(Actor *actor) {
     ActorTable[static_cast<size_t>(id)] = nullptr;
     delete actor;
     return 1;
+}
+
+void DeleteAllChildren(Actor *actor) {
+    while (actor != nullptr && !actor->children.empty()) {
+        Actor *child = actor->children.back();
+        const size_t before = actor->children.size();
+        const bool deleted = child != nullptr && DeleteActor(child) != 0;
+        if (actor->children.size() != before || actor->children.back() != child) {
+            continue;
+        }
+        actor->children.pop_back();
+        if (!deleted && child != nullptr && child->parent == actor) {
+            child->parent = nullptr;
+        }
+    }
 }
 
 int ReparentActor(Actor *actor, Actor *newParent) {
