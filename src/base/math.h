@@ -14,8 +14,8 @@
 // first and are pointers (the small vector sums, differences, products and
 // unit vectors also come as value forms that return their result); every
 // function may be called with an output equal to one of its inputs. Optional
-// outputs may be null. Nothing allocates except
-// the noise table, which is filled once on first use.
+// outputs may be null. Nothing allocates except the noise table, which is
+// filled once on first use.
 #pragma once
 
 #include <cstdint>

@@ -303,7 +303,7 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (player != nullptr) {
             player->HandleCommand(kCmdGetCharacter, ParamBlock(&character, sizeof(character)));
         }
-        if (character != nullptr && ActorTableEntry(character->actorId) == character) {
+        if (IsInActorTable(character)) {
             block.WriteU32(0, uint32_t(character->actorId));
         }
         break;

@@ -106,8 +106,6 @@ void Play(Actor *sound) {
     }
 }
 
-void SaveReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 void SpareWords(Archive &archive, int count) {
     for (int i = 0; i < count; ++i) {
         uint32_t spare = 0;
@@ -526,12 +524,12 @@ int GameContainerActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&containerKind);
         archive.SerializeWord(&contentType);
         archive.SerializeWord(&contentActorId);
-        SaveReal(archive, &searchTime);
+        archive.SerializeFloat(&searchTime);
         SpareWords(archive, 1);
     }
     if (archive.Version() >= 4) {
         archive.SerializeWord(&triggerType);
-        SaveReal(archive, &triggerTime);
+        archive.SerializeFloat(&triggerTime);
         archive.SerializeWord(&deleteAfterActivation);
         SpareWords(archive, 7);
     } else if (!archive.IsWriting()) {

@@ -51,11 +51,6 @@ void LinkToParent(Actor *actor, Actor *parent) {
     actor->parentId = parent->actorId;
 }
 
-// Does the table slot of the actor hold it?
-bool HeldByTable(const Actor *actor) {
-    return actor != nullptr && actor->actorId >= 0 && ActorTableEntry(actor->actorId) == actor;
-}
-
 // {actor, parent}: the block of the tree callbacks.
 struct TreeCallbackBlock {
     Actor *actor;
@@ -579,7 +574,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
 int DeleteActor(Actor *actor) {
     // A null actor, or one its slot does not hold (a NullActor), is never
     // destroyed.
-    if (!HeldByTable(actor)) {
+    if (!IsInActorTable(actor)) {
         return 0;
     }
     const int32_t id = actor->actorId;
