@@ -55,7 +55,7 @@ std::vector<Actor *> BuildSpheres() {
         actor->simParams = std::make_unique<SimParams>();
         actor->simParams->SetFloat(9, 0.0f); // no gravity
         actor->flags |= kActorSimulated;
-        actor->flags &= ~kActorAtRest;
+        actor->flags &= ~kActorStatic;
         actor->drawGroupId = group->drawGroupId;
         AddActorToDrawGroup(actor, 0);
         spheres.push_back(actor);

@@ -60,7 +60,7 @@ bool BuildChain() {
             if (member == nullptr) {
                 return false;
             }
-            member->flags &= ~kActorAtRest;
+            member->flags &= ~kActorStatic;
             member->drawGroupId = group->drawGroupId;
             AddActorToDrawGroup(member, 0);
         }

@@ -172,6 +172,7 @@ public:
     uint32_t SerializeU32(uint32_t value);
     uint8_t SerializeByte(uint8_t value);
     void SerializeWord(uint32_t* word) { SerializeWords(word, 1); }
+    void SerializeFloat(float *value) { SerializeWords(value, 1); }
     // u32 length, then the characters without terminator. Reading a length
     // of 0 or less (as i32) leaves the string as it was; a read text ends at
     // its first 0 byte.

@@ -2,6 +2,7 @@
 
 #include "base/random.h"
 
+#include <algorithm>
 #include <cmath>
 
 // Every function reads its inputs into locals before it writes an output, so
@@ -11,17 +12,6 @@ namespace {
 
 float &At(Vector3 &v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
 float At(const Vector3 &v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); }
-
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-Vector3 Cross(const Vector3 &a, const Vector3 &b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vector3 Normalized(const Vector3 &v) {
-    Vector3 r;
-    Vec3Normalize(&r, v);
-    return r;
-}
 
 // acos/asin of a value that rounding may have pushed just past +-1.
 float SafeAcos(float c) { return std::acos(std::fmax(-1.0f, std::fmin(1.0f, c))); }
@@ -82,12 +72,12 @@ float Vec3LengthSquared(const Vector3 &v) { return v.x * v.x + v.y * v.y + v.z *
 
 float Vec3Dot(const Vector3 &a, const Vector3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-void Vec3Cross(Vector3 *out, const Vector3 &a, const Vector3 &b) { *out = Cross(a, b); }
+void Vec3Cross(Vector3 *out, const Vector3 &a, const Vector3 &b) { *out = Vec3Cross(a, b); }
 
 void Vec3SplitAlongAxis(const Vector3 &v, const Vector3 &axis, Vector3 *outAlong,
                         Vector3 *outAcross) {
-    const Vector3 across = Cross(Cross(axis, v), axis);
-    const Vector3 along = Sub(v, across);
+    const Vector3 across = Vec3Cross(Vec3Cross(axis, v), axis);
+    const Vector3 along = Vec3Sub(v, across);
     if (outAlong) {
         *outAlong = along;
     }
@@ -105,7 +95,7 @@ void Vec3DropOpposingPart(Vector3 *out, const Vector3 &v, const Vector3 &axis, V
     if (outAlong) {
         *outAlong = along;
     }
-    if (Vec3Dot(Normalized(along), ax) > 0.0f) {
+    if (Vec3Dot(Vec3Normalized(along), ax) > 0.0f) {
         *out = vv;
     } else {
         *out = across;
@@ -137,7 +127,13 @@ void Vec3Normalize(Vector3 *out, const Vector3 &v) {
         *out = v;
         return;
     }
-    *out = Scale(v, 1.0f / len);
+    *out = Vec3Scale(v, 1.0f / len);
+}
+
+Vector3 Vec3Normalized(const Vector3 &v) {
+    Vector3 out;
+    Vec3Normalize(&out, v);
+    return out;
 }
 
 void Vec3TransformCoord(Vector3 *out, const Vector3 &v, const Matrix &m) {
@@ -172,16 +168,16 @@ float Vec3Yaw(const Vector3 &v) {
 }
 
 float Vec3YawFromForward(const Vector3 &v) {
-    const Vector3 p = Normalized({v.x, 0.0f, v.z});
+    const Vector3 p = Vec3Normalized({v.x, 0.0f, v.z});
     const float angle = SafeAcos(Vec3Dot(p, {0.0f, 0.0f, 1.0f}));
     return p.x < 0.0f ? -angle : angle;
 }
 
-float Vec3Pitch(const Vector3 &v) { return SafeAsin(Normalized(v).y); }
+float Vec3Pitch(const Vector3 &v) { return SafeAsin(Vec3Normalized(v).y); }
 
-float YawBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Yaw(Sub(a, b)); }
+float YawBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Yaw(Vec3Sub(a, b)); }
 
-float PitchBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Pitch(Sub(a, b)); }
+float PitchBetweenPoints(const Vector3 &a, const Vector3 &b) { return Vec3Pitch(Vec3Sub(a, b)); }
 
 void Rotate2D(float *x, float *y, float angle) {
     const float c = std::cos(angle);
@@ -229,6 +225,18 @@ Matrix *MatrixInverse(Matrix *out, const Matrix &m) {
 void MatrixAdjoint(Matrix *m) {
     float det;
     *m = Adjugate(*m, &det);
+}
+
+float MatrixLargestColumnLength(const Matrix &m) {
+    float largest = 0.0f;
+    for (int column = 0; column < 3; ++column) {
+        float sum = 0.0f;
+        for (int row = 0; row < 3; ++row) {
+            sum += m.m[row][column] * m.m[row][column];
+        }
+        largest = std::max(largest, std::sqrt(sum));
+    }
+    return largest;
 }
 
 void MatrixScaling(Matrix *out, float sx, float sy, float sz) {
@@ -306,11 +314,11 @@ void MatrixFromQuaternion(Matrix *out, const Quaternion &q) {
 }
 
 void MatrixLookAt(Matrix *out, const Vector3 &eye, const Vector3 &target, const Vector3 &up) {
-    const Vector3 z = Normalized(Sub(target, eye));
-    const Vector3 xr = Cross(up, z);
-    const Vector3 yr = Cross(z, xr);
-    const Vector3 x = Normalized(xr);
-    const Vector3 y = Normalized(yr);
+    const Vector3 z = Vec3Normalized(Vec3Sub(target, eye));
+    const Vector3 xr = Vec3Cross(up, z);
+    const Vector3 yr = Vec3Cross(z, xr);
+    const Vector3 x = Vec3Normalized(xr);
+    const Vector3 y = Vec3Normalized(yr);
     const Matrix world = {{{x.x, x.y, x.z, 0.0f},
                            {y.x, y.y, y.z, 0.0f},
                            {z.x, z.y, z.z, 0.0f},
@@ -344,11 +352,11 @@ void Matrix3Inverse(Basis *out, const Basis &b) {
 
 void BasisFromDirection(Basis *out, const Vector3 &dir, const Vector3 &up) {
     const Vector3 r0 = dir;
-    const Vector3 r1 = Cross(dir, up);
-    const Vector3 r2 = Cross(r1, dir);
-    out->row[0] = Normalized(r0);
-    out->row[1] = Normalized(r1);
-    out->row[2] = Normalized(r2);
+    const Vector3 r1 = Vec3Cross(dir, up);
+    const Vector3 r2 = Vec3Cross(r1, dir);
+    out->row[0] = Vec3Normalized(r0);
+    out->row[1] = Vec3Normalized(r1);
+    out->row[2] = Vec3Normalized(r2);
 }
 
 // --- quaternions -------------------------------------------------------------
@@ -383,7 +391,7 @@ void QuaternionMultiply(Quaternion *out, const Quaternion &a, const Quaternion &
 
 void QuaternionRotationAxis(Quaternion *out, const Vector3 &axis, float angle) {
     const float len = Vec3Length(axis);
-    const Vector3 a = len >= 5e-10f ? Scale(axis, 1.0f / len) : Vector3{1.0f, 0.0f, 0.0f};
+    const Vector3 a = len >= 5e-10f ? Vec3Scale(axis, 1.0f / len) : Vector3{1.0f, 0.0f, 0.0f};
     const float s = std::sin(angle / 2.0f);
     *out = {a.x * s, a.y * s, a.z * s, std::cos(angle / 2.0f)};
 }
@@ -459,7 +467,7 @@ void QuaternionFromMatrix(Quaternion *out, const Matrix &mat) {
 
 void QuaternionLookAt(Quaternion *out, const Vector3 &direction, const Vector3 &up) {
     Matrix view;
-    MatrixLookAt(&view, {0.0f, 0.0f, 0.0f}, Normalized(direction), up);
+    MatrixLookAt(&view, {0.0f, 0.0f, 0.0f}, Vec3Normalized(direction), up);
     MatrixInverse(&view, view);
     QuaternionFromMatrix(out, view);
 }
@@ -518,8 +526,8 @@ int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 
                        float radius, Vector3 *outHit, Vector3 *outNormal) {
     const Vector3 o = origin;
     const Vector3 c = centre;
-    const Vector3 d = Normalized(dir);
-    const Vector3 l = Sub(c, o);
+    const Vector3 d = Vec3Normalized(dir);
+    const Vector3 l = Vec3Sub(c, o);
     const float tc = Vec3Dot(l, d);
     const float disc = radius * radius - (Vec3Dot(l, l) - tc * tc);
     if (disc < 0.0f) {
@@ -532,7 +540,7 @@ int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 
     const Vector3 hit = {o.x + d.x * t, o.y + d.y * t, o.z + d.z * t};
     *outHit = hit;
     if (outNormal) {
-        Vec3Normalize(outNormal, Sub(hit, c));
+        Vec3Normalize(outNormal, Vec3Sub(hit, c));
     }
     return 1;
 }
@@ -675,13 +683,13 @@ int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &ce
 
     const Vector3 q = {std::fmax(lo.x, std::fmin(c.x, hi.x)), std::fmax(lo.y, std::fmin(c.y, hi.y)),
                        std::fmax(lo.z, std::fmin(c.z, hi.z))};
-    const Vector3 delta = Sub(q, c);
+    const Vector3 delta = Vec3Sub(q, c);
     const float depth = Vec3Length(delta) - radius;
     if (depth >= 0.0f) {
         return 0;
     }
     if (outSeparation) {
-        *outSeparation = Scale(Normalized(delta), -1.002f * depth);
+        *outSeparation = Vec3Scale(Vec3Normalized(delta), -1.002f * depth);
     }
     return 1;
 }

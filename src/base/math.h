@@ -11,9 +11,11 @@
 //   yaw about Y.
 //
 // Every function is a free function on plain float structures. Outputs come
-// first and are pointers; every function may be called with an output equal
-// to one of its inputs. Optional outputs may be null. Nothing allocates except
-// the noise table, which is filled once on first use.
+// first and are pointers (the small vector sums, differences, products and
+// unit vectors also come as value forms that return their result); every
+// function may be called with an output equal to one of its inputs. Optional
+// outputs may be null. Nothing allocates except the noise table, which is
+// filled once on first use.
 #pragma once
 
 #include <cstdint>
@@ -70,6 +72,18 @@ float Vec3LengthSquared(const Vector3 &v);
 float Vec3Dot(const Vector3 &a, const Vector3 &b);
 void Vec3Cross(Vector3 *out, const Vector3 &a, const Vector3 &b);
 
+// Value forms: a + b, a - b, v s and a x b, component by component.
+inline Vector3 Vec3Add(const Vector3 &a, const Vector3 &b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vector3 Vec3Sub(const Vector3 &a, const Vector3 &b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vector3 Vec3Scale(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
+inline Vector3 Vec3Cross(const Vector3 &a, const Vector3 &b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
 // across = (axis x v) x axis, along = v - across. The axis is used as given
 // (pass a unit axis). Either output may be null.
 void Vec3SplitAlongAxis(const Vector3 &v, const Vector3 &axis, Vector3 *outAlong,
@@ -87,6 +101,8 @@ void Vec4Lerp(Vector4 *out, const Vector4 &a, const Vector4 &b, float t);
 // Unit vector of v; a vector longer than 1e14, shorter than 1e-12 or not a
 // number is returned unchanged (never zeroed or replaced by an axis).
 void Vec3Normalize(Vector3 *out, const Vector3 &v);
+// The same as a value.
+Vector3 Vec3Normalized(const Vector3 &v);
 
 // (x, y, z, 1) x M, first three components, no division by w.
 void Vec3TransformCoord(Vector3 *out, const Vector3 &v, const Matrix &m);
@@ -116,6 +132,11 @@ Matrix *MatrixInverse(Matrix *out, const Matrix &m);
 
 // Replaces M by its adjugate (transposed cofactor matrix).
 void MatrixAdjoint(Matrix *m);
+
+// The longest of the three columns of the upper-left 3x3: the largest
+// stretch the matrix gives a direction along an axis. A column that is not a
+// number is passed over.
+float MatrixLargestColumnLength(const Matrix &m);
 
 void MatrixScaling(Matrix *out, float sx, float sy, float sz);
 void MatrixTranslation(Matrix *out, float x, float y, float z);

@@ -31,19 +31,8 @@ const UiSheetRow kSheet[] = {
     {"Inventory Properties", PropertyKind::PageTitle, 0, 0},
 };
 
-std::string Translate(const char *key) {
-    TextTable *table = TextTable::Instance();
-    return table != nullptr ? table->Lookup(key) : std::string(key);
-}
-
 LibraryItem *FindItem(ResourceLibrary *library, const char *name, ItemClass itemClass) {
     return library != nullptr ? library->FindItemByName(name, itemClass) : nullptr;
-}
-
-MaterialItem *AsMaterial(LibraryItem *item) {
-    return item != nullptr && item->classId == uint32_t(ItemClass::Material)
-               ? static_cast<MaterialItem *>(item)
-               : nullptr;
 }
 
 } // namespace
@@ -314,7 +303,7 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (player != nullptr) {
             player->HandleCommand(kCmdGetCharacter, ParamBlock(&character, sizeof(character)));
         }
-        if (character != nullptr && ActorTableEntry(character->actorId) == character) {
+        if (IsInActorTable(character)) {
             block.WriteU32(0, uint32_t(character->actorId));
         }
         break;

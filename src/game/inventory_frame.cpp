@@ -15,6 +15,7 @@
 #include "core/actors/actor_system.h"
 #include "game/inventory_actor.h"
 #include "game/inventory_helpers.h"
+#include "game/ui_element.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "library/video_items.h"
@@ -89,12 +90,6 @@ constexpr float kSoulIconHeight = 96.0f;
 constexpr float kSoulFillHeight = 70.0f;
 constexpr float kGlowSide = 86.0f;
 constexpr float kSensorSide = 111.0f;
-
-MaterialItem *AsMaterial(LibraryItem *item) {
-    return item != nullptr && item->classId == uint32_t(ItemClass::Material)
-               ? static_cast<MaterialItem *>(item)
-               : nullptr;
-}
 
 MaterialItem *MaterialAt(ResourceLibrary *library, uint32_t id) {
     return library != nullptr && ResourceLibrary::IsItemIndexValid(id)

@@ -13,8 +13,7 @@ inline constexpr float kFilmInputStep = 1.0f / 30.0f;
 
 // A relation as it stands now: null once its actor has left the table.
 inline Actor *Live(const ActorLink &link) {
-    Actor *actor = link.target;
-    return actor != nullptr && ActorTableEntry(actor->actorId) == actor ? actor : nullptr;
+    return IsInActorTable(link.target) ? link.target : nullptr;
 }
 
 // Sends the command with a block of one zero word; nothing without an actor.

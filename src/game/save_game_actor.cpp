@@ -43,8 +43,6 @@ Actor *Resolve(int32_t id) {
     return id >= kFirstUserActorId ? ActorTableEntry(id) : nullptr;
 }
 
-int32_t IdOf(Actor *actor) { return actor != nullptr ? actor->actorId : -1; }
-
 void Tell(Actor *actor, uint32_t commandId) {
     if (actor != nullptr) {
         actor->HandleCommand(commandId, ParamBlock());
@@ -52,11 +50,6 @@ void Tell(Actor *actor, uint32_t commandId) {
 }
 
 void TellId(int32_t id, uint32_t commandId) { Tell(Resolve(id), commandId); }
-
-std::string Translate(const char *key) {
-    TextTable *table = TextTable::Instance();
-    return table != nullptr ? table->Lookup(key) : std::string(key);
-}
 
 // Whether the mission's scene file in the base folder opens through the
 // file layer (mission 201 plays mission 3's scene).

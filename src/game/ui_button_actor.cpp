@@ -31,8 +31,6 @@ Actor *ChildOfClass(Actor *actor, uint32_t classId) {
     return block.ReadActor(4);
 }
 
-int32_t IdOf(Actor *actor) { return actor != nullptr ? actor->actorId : -1; }
-
 } // namespace
 
 UIButtonActor::UIButtonActor() { classId = kUiButtonClassId; }

@@ -4,8 +4,10 @@
 #include <limits>
 
 #include "base/file_system.h"
+#include "base/text_table.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
+#include "library/library_item.h"
 #include "library/resource_library.h"
 
 int32_t SaturateToI32(double value) {
@@ -155,3 +157,16 @@ bool ServeUiLook(Actor &actor, UiLook &look, const UiLookCommands &ids, uint32_t
     }
     return true;
 }
+
+MaterialItem *AsMaterial(LibraryItem *item) {
+    return item != nullptr && item->classId == uint32_t(ItemClass::Material)
+               ? static_cast<MaterialItem *>(item)
+               : nullptr;
+}
+
+std::string Translate(const std::string &key) {
+    TextTable *table = TextTable::Instance();
+    return table != nullptr ? table->Lookup(key) : key;
+}
+
+int32_t IdOf(const Actor *actor) { return actor != nullptr ? actor->actorId : -1; }

@@ -13,6 +13,8 @@
 
 class Actor;
 class Archive;
+class LibraryItem;
+class MaterialItem;
 
 // Commands of the base table the element classes serve or send.
 inline constexpr uint32_t kUiCmdStart = 36;
@@ -58,6 +60,14 @@ void SetEnabled(Actor &actor, bool on);
 
 // The name of the library item at the id ("" when there is none).
 std::string LibraryItemName(int32_t id);
+// The item when it is a material; null otherwise.
+MaterialItem *AsMaterial(LibraryItem *item);
+
+// The text table's entry for the key; the key itself without a table.
+std::string Translate(const std::string &key);
+
+// The actor's id; -1 for null.
+int32_t IdOf(const Actor *actor);
 
 // A colour as four f32 words (red, green, blue, alpha).
 void SerializeColor(Archive &archive, Vector4 *color);

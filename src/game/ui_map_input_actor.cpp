@@ -49,8 +49,6 @@ void Bind(uint32_t action, uint32_t code) {
     }
 }
 
-int32_t IdOf(Actor *actor) { return actor != nullptr ? actor->actorId : -1; }
-
 // In a front-end frame only the root record moves, by the raw frame time.
 bool FrontEndFrameRuns() {
     const ActorSystem *world = GetActorSystem();

@@ -38,14 +38,6 @@ const UiSheetRow kSheet[] = {
     {"Visible", PropertyKind::CheckBox, kCmdSetUiSpriteVisible, kCmdGetUiSpriteVisible},
 };
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
-MaterialItem *AsMaterial(LibraryItem *item) {
-    return item != nullptr && item->classId == uint32_t(ItemClass::Material)
-               ? static_cast<MaterialItem *>(item)
-               : nullptr;
-}
-
 } // namespace
 
 UISpriteActor::UISpriteActor() { classId = kUiSpriteClassId; }
@@ -232,8 +224,8 @@ int UISpriteActor::Serialize(Archive &archive, uint32_t mode) {
     archive.SerializeWord(&type);
     uint32_t storedMaterial = uint32_t(materialId);
     archive.SerializeWord(&storedMaterial);
-    SerializeFloat(archive, &width);
-    SerializeFloat(archive, &height);
+    archive.SerializeFloat(&width);
+    archive.SerializeFloat(&height);
     if (version >= 26) {
         SerializeColor(archive, &color);
         archive.SerializeWord(&alignX);
@@ -247,8 +239,8 @@ int UISpriteActor::Serialize(Archive &archive, uint32_t mode) {
     std::string materialName;
     if (version >= 60) {
         archive.SerializeWord(&style);
-        SerializeFloat(archive, &maxDistance);
-        SerializeFloat(archive, &fadeDistance);
+        archive.SerializeFloat(&maxDistance);
+        archive.SerializeFloat(&fadeDistance);
         archive.SerializeWord(&alignY);
         if (writing) {
             materialName = LibraryItemName(materialId);

@@ -44,11 +44,6 @@ const UiSheetRow kSheet[] = {
     {"Visible", PropertyKind::CheckBox, kCmdSetUiTextVisible, kCmdGetUiTextVisible},
 };
 
-std::string Translate(const std::string &key) {
-    TextTable *table = TextTable::Instance();
-    return table != nullptr ? table->Lookup(key) : key;
-}
-
 std::string Format(const char *format, auto... values) {
     char buffer[64];
     std::snprintf(buffer, sizeof(buffer), format, values...);
@@ -67,8 +62,6 @@ MinSecHun SplitTime(float value) {
     const double h = std::trunc((v - 60.0 * m - s) * 100.0);
     return {SaturateToI32(m), SaturateToI32(s), SaturateToI32(h)};
 }
-
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
 
 } // namespace
 
@@ -294,11 +287,11 @@ int UITextActor::Serialize(Archive &archive, uint32_t mode) {
     archive.SerializeWord(&alignY);
     std::string fontName;
     if (version >= 60) {
-        SerializeFloat(archive, &lineSpace);
-        SerializeFloat(archive, &letterSpace);
+        archive.SerializeFloat(&lineSpace);
+        archive.SerializeFloat(&letterSpace);
         archive.SerializeWord(&style);
-        SerializeFloat(archive, &maxDistance);
-        SerializeFloat(archive, &fadeDistance);
+        archive.SerializeFloat(&maxDistance);
+        archive.SerializeFloat(&fadeDistance);
         if (writing) {
             fontName = LibraryItemName(fontId);
         }

@@ -69,10 +69,6 @@ Vector3 ReadVector(const uint8_t* at) {
 
 void WriteVector(uint8_t* at, const Vector3& v) { std::memcpy(at, &v, sizeof v); }
 
-Vector3 Add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3& v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-
 float Component(const Vector3& v, int axis) { return axis == 0 ? v.x : (axis == 1 ? v.y : v.z); }
 void SetComponent(Vector3* v, int axis, float value) {
     (axis == 0 ? v->x : (axis == 1 ? v->y : v->z)) = value;
@@ -133,7 +129,7 @@ bool MakeGeometry(const MeshSubset& s, const BufferLock& vertices, const BufferL
 
 Vector3 FaceNormal(const Vector3 c[3]) {
     Vector3 n;
-    Vec3Cross(&n, Sub(c[1], c[0]), Sub(c[2], c[1]));
+    Vec3Cross(&n, Vec3Sub(c[1], c[0]), Vec3Sub(c[2], c[1]));
     Vec3Normalize(&n, n);
     return n;
 }
@@ -249,14 +245,14 @@ bool SkinVertexInto(const SkinVertex& s, const BoneMatrices& m, Vector3* p, Vect
     Vec3TransformCoord(p, s.position, m.matrices[s.bones[0]]);
     Vec3TransformNormal(n, s.normal, m.matrices[s.bones[0]]);
     if (count >= 1) {
-        *p = Scale(*p, s.weights[0]);
-        *n = Scale(*n, s.weights[0]);
+        *p = Vec3Scale(*p, s.weights[0]);
+        *n = Vec3Scale(*n, s.weights[0]);
         for (uint32_t k = 1; k < count; ++k) {
             Vector3 pk, nk;
             Vec3TransformCoord(&pk, s.position, m.matrices[s.bones[k]]);
             Vec3TransformNormal(&nk, s.normal, m.matrices[s.bones[k]]);
-            *p = Add(*p, Scale(pk, s.weights[k]));
-            *n = Add(*n, Scale(nk, s.weights[k]));
+            *p = Vec3Add(*p, Vec3Scale(pk, s.weights[k]));
+            *n = Vec3Add(*n, Vec3Scale(nk, s.weights[k]));
         }
     }
     return true;
@@ -296,19 +292,19 @@ std::unique_ptr<SurfaceCollisionData> BuildSurface(MeshSubset& s) {
             c[k] = g.Position(v[k]);
             corners.push_back(c[k]);
             if (g.normalOffset >= 0) {
-                sum = Add(sum, ReadVector(g.vertices + size_t{v[k]} * g.stride +
-                                          static_cast<uint32_t>(g.normalOffset)));
+                sum = Vec3Add(sum, ReadVector(g.vertices + size_t{v[k]} * g.stride +
+                                              static_cast<uint32_t>(g.normalOffset)));
             }
         }
         if (g.normalOffset < 0) {
-            sum = Add(sum, FaceNormal(c));
+            sum = Vec3Add(sum, FaceNormal(c));
         }
     }
     if (corners.empty()) {
         return data;
     }
     if (g.normalOffset >= 0) {
-        sum = Scale(sum, 1.0f / static_cast<float>(corners.size()));
+        sum = Vec3Scale(sum, 1.0f / static_cast<float>(corners.size()));
     }
     data->meanNormal = sum;
     BasisFromDirection(&data->basis, sum, {1.0f, 0.0f, 0.0f});
@@ -798,10 +794,10 @@ int IntersectSphereWithMesh(MeshItem* mesh, uint32_t subset, const Vector3& cent
                     break;
                 }
                 contact = 1;
-                c = Add(c, best);
+                c = Vec3Add(c, best);
             }
             if (contact) {
-                push = Sub(c, centre);
+                push = Vec3Sub(c, centre);
             }
         }
     }

@@ -28,7 +28,7 @@ constexpr uint32_t kCmdRecoil = 1040, kCmdAddAmmo = 1043, kCmdRightGrab = 1072;
 constexpr uint32_t kCmdOnInHand = 751, kCmdSetItemType = 602, kCmdSetItemState = 612;
 constexpr uint32_t kHealthEffect = 12, kCmdChangeCpHealth = 952;
 constexpr uint32_t kEventSphere =
-    kColObjActive | kColObjMarked | kColObjTakesEvents | kColObjCausesEvents;
+    kColObjActive | kColObjDynamic | kColObjTakesEvents | kColObjCausesEvents;
 
 GameObjectActor *MakeItem(scene::SceneBuilder &builder, const char *name, uint32_t type,
                           Actor *parent, const Vector3 &at) {

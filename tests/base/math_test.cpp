@@ -363,6 +363,29 @@ TEST(MathMatrix, LookAtWithEyeOnTargetKeepsCameraMatrix) {
     ExpectMatNear(view, expected, 0);
 }
 
+TEST(MathMatrix, LargestColumnLengthIsTheLongestAxisOfTheUpper3x3) {
+    Matrix turn, scale, m;
+    MatrixRotationYawPitchRoll(&turn, 0.7f, -0.4f, 1.1f);
+    MatrixScaling(&scale, 2.0f, 5.0f, 3.0f);
+    MatrixMultiply(&m, turn, scale);
+    m.m[3][0] = m.m[3][1] = 1000.0f; // neither the translation row
+    m.m[0][3] = 1000.0f;             // nor the fourth column counts
+    EXPECT_NEAR(MatrixLargestColumnLength(m), 5.0f, 1e-5f);
+
+    Matrix exact;
+    MatrixIdentity(&exact);
+    EXPECT_EQ(MatrixLargestColumnLength(exact), 1.0f);
+    exact.m[0][0] = 3.0f;
+    exact.m[1][0] = 4.0f;
+    EXPECT_EQ(MatrixLargestColumnLength(exact), 5.0f);
+
+    // A column that is not a number is passed over; nothing at all gives 0.
+    exact.m[2][1] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(MatrixLargestColumnLength(exact), 5.0f);
+    Matrix zero = {};
+    EXPECT_EQ(MatrixLargestColumnLength(zero), 0.0f);
+}
+
 TEST(MathMatrix, PerspectiveFovMatchesHandComputed) {
     const float cases[][4] = {{kPi / 4, 4.0f / 3, 1, 1000}, {1.2f, 16.0f / 9, 0.1f, 50}};
     for (const auto &c : cases) {

@@ -59,7 +59,7 @@ class TestCharacter : public Actor {
         ColObj object(this);
         object.name = "Character Col";
         object.type = 1;
-        object.flags = kColObjActive | kColObjMarked | kColObjSolid;
+        object.flags = kColObjActive | kColObjDynamic | kColObjSolid;
         object.groups = 1;
         object.receiveGroups = 1;
         object.boxMin = {0.0f, 0.0f, 0.0f};

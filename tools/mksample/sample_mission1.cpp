@@ -294,7 +294,7 @@ bool AddLightsAndItems(int32_t &next) {
         ColObj reach(look.item);
         reach.name = "Pick";
         reach.type = 1;
-        reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked;
+        reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic;
         reach.groups = 1;
         reach.receiveGroups = 1;
         reach.boxMax = {25.0f, 25.0f, 25.0f};

@@ -308,7 +308,7 @@ void AutoAimActor::SetType(uint32_t type) {
         sphere.groups = 0;
         sphere.receiveGroups = 0;
         sphere.excludeGroups = 0;
-        sphere.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked |
+        sphere.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic |
                        kColObjSolid;
         AddColObj(sphere);
     }

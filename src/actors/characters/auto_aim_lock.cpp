@@ -52,10 +52,6 @@ Vector3 PointOf(Actor *actor, uint32_t query) {
     return point;
 }
 
-Vector3 Minus(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
-float Length(const Vector3 &v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
-
 // What a query from the AutoAim to the point meets: nothing, the target or
 // the AutoAim itself, or another actor's object near the point; false for
 // another actor's object farther than 90 from it. `nothing` tells whether it
@@ -74,7 +70,7 @@ bool InSight(Actor *self, Actor *target, const Vector3 &point, bool *nothing) {
     if (object == nullptr || object->owner == target || object->owner == self) {
         return true;
     }
-    const Vector3 d = Minus(hit, point);
+    const Vector3 d = Vec3Sub(hit, point);
     return d.x * d.x + d.y * d.y + d.z * d.z < kOccluderDistanceSquared;
 }
 
@@ -125,8 +121,8 @@ void AutoAimActor::LockPostCollision() {
         if (actor == nullptr) {
             continue;
         }
-        const Vector3 d = Minus(c.point, eye);
-        const float length = Length(d);
+        const Vector3 d = Vec3Sub(c.point, eye);
+        const float length = Vec3Length(d);
         if (length <= 0.0f ||
             (d.x * forward.x + d.y * forward.y + d.z * forward.z) / length < kConeDot) {
             continue;
@@ -246,7 +242,7 @@ void AutoAimActor::LockUpdate() {
             if (lockSlots[i].link.target == nullptr) {
                 continue;
             }
-            const Vector3 d = Minus(PointOf(lockSlots[i].link.target, kCmdGetCenterPoint), eye);
+            const Vector3 d = Vec3Sub(PointOf(lockSlots[i].link.target, kCmdGetCenterPoint), eye);
             float yaw = Vec3Yaw(d);
             float pitch = -Vec3Pitch(d);
             SendIfPresent(parent, commands[i][0], ParamBlock(&yaw, sizeof(yaw)));
@@ -276,7 +272,7 @@ void AutoAimActor::LockUpdate() {
         bool drop = character != nullptr && character->health == 0.0f;
         if (!drop && (aimFlags & kAimLockSwitch) == 0 && parent != nullptr) {
             drop = AreDrawGroupsConnected(target->drawGroupId, parent->drawGroupId) == 0 ||
-                   Length(Minus(point, parent->GetWorldPosition())) > radius;
+                   Vec3Length(Vec3Sub(point, parent->GetWorldPosition())) > radius;
         }
         if (drop) {
             ReleaseSlot(slot);
@@ -315,8 +311,8 @@ void AutoAimActor::LockDraw() {
             slot.brightness = std::max(0.0f, slot.brightness - dt);
             ApproachValue(slot.fade, 1.0f, 5.0f * dt);
         } else {
-            const Vector3 d = Minus(PointOf(target, kCmdGetCenterPoint), slot.marker);
-            const float length = Length(d);
+            const Vector3 d = Vec3Sub(PointOf(target, kCmdGetCenterPoint), slot.marker);
+            const float length = Vec3Length(d);
             const float step = kMarkerSpeed * dt;
             const float k = length > step && length > 0.0f ? step / length : 1.0f;
             slot.marker = {slot.marker.x + d.x * k, slot.marker.y + d.y * k,
@@ -343,8 +339,8 @@ void AutoAimActor::DrawMarker(size_t index, float now) {
     const Vector3 eye = {eyeWords[0], eyeWords[1], eyeWords[2]};
     Vector3 forward = {0.0f, 0.0f, 1.0f};
     library->GetCameraForward(&forward);
-    const Vector3 d = Minus(slot.marker, eye);
-    const float distance = Length(d);
+    const Vector3 d = Vec3Sub(slot.marker, eye);
+    const float distance = Vec3Length(d);
     if (d.x * forward.x + d.y * forward.y + d.z * forward.z <= 0.0f || distance <= 0.0f) {
         return;
     }

@@ -44,19 +44,6 @@ uint64_t WeightSum(std::span<const uint32_t> weights) {
 
 } // namespace
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value) {
-    return Send(actor, commandId, value);
-}
-
-int SendReal(Actor *actor, uint32_t commandId, float value) { return Send(actor, commandId, value); }
-
-int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
-    std::string copy = text;
-    return actor != nullptr
-               ? actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1))
-               : 0;
-}
-
 float QueryReal(Actor *actor, uint32_t commandId) { return Query(actor, commandId, 0.0f); }
 
 uint32_t QueryWord(Actor *actor, uint32_t commandId) { return Query(actor, commandId, 0u); }

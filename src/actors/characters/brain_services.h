@@ -1,5 +1,5 @@
 // Helpers that the brains (Guard, AI Player, AI Player 2) share: one-value
-// sends and queries, distances, actors by id, the edited lists of hit
+// queries (the one-value sends come with them), distances, actors by id, the edited lists of hit
 // effects and attacks with their numbered labels, the draw of an attack by
 // weight, the sampled trail of a leader, and the collection of the AI
 // Helper markers of a draw group.
@@ -14,13 +14,9 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/param_block.h"
 
-// Sends a one-value command (nothing for a null actor); answers the
-// handler's result, 0 without an actor.
-int SendWord(Actor *actor, uint32_t commandId, uint32_t value);
-int SendReal(Actor *actor, uint32_t commandId, float value);
-int SendText(Actor *actor, uint32_t commandId, const std::string &text);
 // Asks a query whose answer block starts zeroed (0 without an actor).
 float QueryReal(Actor *actor, uint32_t commandId);
 uint32_t QueryWord(Actor *actor, uint32_t commandId);

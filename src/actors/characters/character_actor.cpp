@@ -16,8 +16,8 @@ namespace {
 
 constexpr float kCapacityFloor = 0.05f;
 constexpr float kCapacityCeiling = 1.0f;
-constexpr uint32_t kCharacterColFlags =
-    kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjMarked | kColObjSolid; // 0x67
+constexpr uint32_t kCharacterColFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents |
+                                        kColObjDynamic | kColObjSolid; // 0x67
 constexpr float kCharacterColRadius = 23.0f;
 
 // Label, control, set and get command of each item of the property sheet.
@@ -114,7 +114,7 @@ CharacterActor::CharacterActor() {
     }
     // A new character runs the reduced controller until a brain makes it
     // master.
-    flags &= ~(kActorMaster | kActorAtRest);
+    flags &= ~(kActorMaster | kActorStatic);
     auto body = std::make_unique<ColObj>(this);
     body->name = "Character Col";
     body->type = 1;

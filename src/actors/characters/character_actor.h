@@ -241,9 +241,10 @@ class CharacterActor : public Actor, public CharacterFields {
     static void RegisterClass();
 
     // Serves "Create" with a template character (its fields by value, its
-    // relations linked to the same targets, no bone records) and the
-    // lost-link notice for its own links (a lost skin takes the bone records
-    // with it); everything goes on to the base handler.
+    // relations linked to the same targets until binding finds its own parts
+    // again, no bone records) and the lost-link notice for its own links (a
+    // lost skin takes the bone records with it); everything goes on to the
+    // base handler.
     int HandleCommand(uint32_t commandId, ParamBlock block) override;
     int Serialize(Archive &archive, uint32_t mode) override;
     void DumpClassFields(std::vector<std::string> &lines) const override;

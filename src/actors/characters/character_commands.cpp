@@ -13,6 +13,7 @@
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_groups.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/draw_group_hooks.h"
@@ -212,26 +213,6 @@ uint32_t MotionWord(char letter, uint32_t index) {
 
 char WordLetter(uint32_t word) { return static_cast<char>(word & 0xFFu); }
 uint32_t WordIndex(uint32_t word) { return (word >> 8) & 0xFFFFu; }
-
-int SendText(Actor *actor, uint32_t commandId, std::string text) {
-    if (actor == nullptr) {
-        return 0;
-    }
-    return actor->HandleCommand(commandId, ParamBlock(text.data(), text.size() + 1));
-}
-
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return actor == nullptr ? 0 : actor->HandleCommand(commandId, ParamBlock(&word, sizeof(word)));
-}
-
-int SendReal(Actor *actor, uint32_t commandId, float value) {
-    return actor == nullptr ? 0
-                            : actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-}
-
-Actor *FirstChild(Actor *actor) {
-    return actor != nullptr && !actor->children.empty() ? actor->children.front() : nullptr;
-}
 
 // Writes the matrix float by float, so that a block shorter than 64 bytes
 // keeps only what fits.

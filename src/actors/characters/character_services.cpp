@@ -105,16 +105,6 @@ void SendSetMatrix(Actor *target, const Matrix &matrix) {
     SendIfPresent(target, kCmdSetLocalMatrix, ParamBlock(&copy, sizeof(copy)));
 }
 
-void DeleteAllChildren(Actor *actor) {
-    while (!actor->children.empty()) {
-        Actor *last = actor->children.back();
-        const size_t before = actor->children.size();
-        if (DeleteActor(last) == 0 || actor->children.size() == before) {
-            actor->children.pop_back();
-        }
-    }
-}
-
 int SendIfPresent(Actor *actor, uint32_t commandId, ParamBlock block) {
     if (actor == nullptr) {
         return 0;

@@ -45,9 +45,6 @@ void ApproachValue(float &value, float target, float step);
 // Sets the actor's local matrix (position, rotation and scale taken from
 // it) through the base command 85. Nothing for a null actor.
 void SendSetMatrix(Actor *target, const Matrix &matrix);
-// Deletes every child of the actor, last first; a child that cannot be
-// deleted (or whose deletion is deferred) at least leaves the list.
-void DeleteAllChildren(Actor *actor);
 // Sends the command when the actor is there: 1, else 0.
 int SendIfPresent(Actor *actor, uint32_t commandId, ParamBlock block);
 

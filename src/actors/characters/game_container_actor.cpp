@@ -11,6 +11,7 @@
 #include "actors/presentation/sound_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
@@ -99,17 +100,11 @@ GameObjectActor *ItemOf(uint32_t id) {
 
 bool IsMaster(const Actor *actor) { return actor != nullptr && actor->HasFlag(kActorMaster); }
 
-int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&word, sizeof(word))) : 0;
-}
-
 void Play(Actor *sound) {
     if (sound != nullptr) {
         sound->HandleCommand(kCmdSoundPlay, ParamBlock());
     }
 }
-
-void SaveReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
 
 void SpareWords(Archive &archive, int count) {
     for (int i = 0; i < count; ++i) {
@@ -529,12 +524,12 @@ int GameContainerActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&containerKind);
         archive.SerializeWord(&contentType);
         archive.SerializeWord(&contentActorId);
-        SaveReal(archive, &searchTime);
+        archive.SerializeFloat(&searchTime);
         SpareWords(archive, 1);
     }
     if (archive.Version() >= 4) {
         archive.SerializeWord(&triggerType);
-        SaveReal(archive, &triggerTime);
+        archive.SerializeFloat(&triggerTime);
         archive.SerializeWord(&deleteAfterActivation);
         SpareWords(archive, 7);
     } else if (!archive.IsWriting()) {

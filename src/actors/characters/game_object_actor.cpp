@@ -44,7 +44,7 @@ constexpr uint32_t kWeaponNoClip = 12;
 
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
-constexpr uint32_t kFlagsNotAtStart = kActorAtRest | kActorFlag11;
+constexpr uint32_t kFlagsNotAtStart = kActorStatic | kActorFlag11;
 constexpr uint32_t kDropFileVersion = 51;
 
 constexpr float kContainerGuard = 4.0f;
@@ -137,8 +137,6 @@ bool SamePrefix(const std::string &name, const char *prefix) {
     return true;
 }
 
-using gameobject::SendWord;
-
 // The hold time of a character body; 0 for any other actor.
 float HoldTimeOf(const Actor *actor) {
     const auto *character = dynamic_cast<const CharacterActor *>(actor);
@@ -223,8 +221,8 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kCmdInitLoad:
         if (itemType == kItemAmmo && GetActorSystem() != nullptr &&
             GetActorSystem()->GetFileVersion() < kDropFileVersion) {
-            secondaryType = 1;            // ray group
-            maxBulletsInClip = 0x4000001; // ray receive groups
+            RayGroup() = 1;
+            RayReceive() = 0x4000001;
             rayExclude = 0x40000;
         }
         break;
@@ -324,13 +322,13 @@ void GameObjectActor::ApplyTypeDefaults() {
         clipLoadTime = 1.0f;
         precision = 1.0f;
         range = 1.0f;
-        weaponFlags = 6; // bullets in the clip
+        BulletsInClip() = 6;
         unlimited = 0;
-        preFire2TimeOut = 1; // rays per shot
+        RayCount() = 1;
         ammoGroups = 1;
-        weaponType = 1;               // hit-effect groups
-        secondaryType = 1;            // ray group
-        maxBulletsInClip = 0x4000001; // ray receive groups
+        HitEffectGroups() = 1;
+        RayGroup() = 1;
+        RayReceive() = 0x4000001;
         rayExclude = 0x40000;
     }
 }
@@ -418,9 +416,9 @@ void GameObjectActor::Replicate(uint32_t commandId, ParamBlock block) {
     }
 }
 
-void GameObjectActor::SetCollision(bool marked, bool unmarked, bool enabled) {
-    SetMarkedColObjsActive(marked);
-    SetUnmarkedColObjsActive(unmarked);
+void GameObjectActor::SetCollision(bool dynamic, bool nonDynamic, bool enabled) {
+    SetDynamicColObjsActive(dynamic);
+    SetNonDynamicColObjsActive(nonDynamic);
     flags = enabled ? (flags | kActorCollisionEnabled) : (flags & ~kActorCollisionEnabled);
 }
 
@@ -500,7 +498,7 @@ void GameObjectActor::ToScene(uint32_t owner, ParamBlock block) {
     Replicate(itemcmd::ToScene, block);
     itemState = kItemInScene;
     if (itemType == kItemThrowObject || itemType == kItemPowerUp) {
-        SetUnmarkedColObjsActive(true);
+        SetNonDynamicColObjsActive(true);
     }
     if (itemType == kItemTrap) {
         ShowObjectHideTrap();
@@ -654,7 +652,7 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
     const bool free = HoldTimeOf(other) <= 0.0f;
     uint32_t otherId = static_cast<uint32_t>(other->actorId);
     const ParamBlock otherBlock(&otherId, sizeof(otherId));
-    const bool solidOrMarked = (otherObject->flags & (kColObjMarked | kColObjSolid)) != 0;
+    const bool solidOrDynamic = (otherObject->flags & (kColObjDynamic | kColObjSolid)) != 0;
     const bool inScene = itemState == kItemInScene;
 
     if (itemType == kItemWeapon) {
@@ -664,12 +662,12 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
         return;
     }
     if (itemType == kItemBomb && inScene) {
-        if (solidOrMarked && character && master) {
+        if (solidOrDynamic && character && master) {
             HandleCommand(itemcmd::ToHit, otherBlock);
         }
         return;
     }
-    if (itemType == kItemThrowObject && inScene && solidOrMarked) {
+    if (itemType == kItemThrowObject && inScene && solidOrDynamic) {
         if (character) {
             if (master && other->actorId != ownerId) {
                 HandleCommand(itemcmd::ToHit, otherBlock);
@@ -690,10 +688,10 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
         fadeOn = 1;
         return;
     }
-    if (!character || (otherObject->flags & kColObjMarked) == 0 || !master) {
+    if (!character || (otherObject->flags & kColObjDynamic) == 0 || !master) {
         return;
     }
-    if (ownObject != nullptr && (ownObject->flags & kColObjMarked) != 0) {
+    if (ownObject != nullptr && (ownObject->flags & kColObjDynamic) != 0) {
         if (inScene && itemType != kItemThrowObject && free) {
             HandleCommand(itemcmd::ToPickup, otherBlock);
         }

@@ -180,6 +180,17 @@ struct GameObjectFields {
         float weaponFov = 0.0f;
         uint32_t rayExclude;
     };
+    // The ammunition's names for the shared words.
+    uint32_t &HitEffectGroups() { return weaponType; }
+    uint32_t HitEffectGroups() const { return weaponType; }
+    uint32_t &BulletsInClip() { return weaponFlags; }
+    uint32_t BulletsInClip() const { return weaponFlags; }
+    uint32_t &RayCount() { return preFire2TimeOut; }
+    uint32_t RayCount() const { return preFire2TimeOut; }
+    uint32_t &RayGroup() { return secondaryType; }
+    uint32_t RayGroup() const { return secondaryType; }
+    uint32_t &RayReceive() { return maxBulletsInClip; }
+    uint32_t RayReceive() const { return maxBulletsInClip; }
     std::string crosshairMaterial;
     uint32_t crosshairMaterialId = 0xFFFFFFFFu;
     float recoilKick = 0.0f;
@@ -298,7 +309,7 @@ class GameObjectActor : public Actor, public GameObjectFields {
     // The end of every transition: 557 to the front end.
     void ReportState();
     void Replicate(uint32_t commandId, ParamBlock block);
-    void SetCollision(bool marked, bool unmarked, bool enabled);
+    void SetCollision(bool dynamic, bool nonDynamic, bool enabled);
     void ResetPlacement();
     void ToChildren(uint32_t commandId, uint32_t word);
     void ShowObjectHideTrap();

@@ -62,14 +62,6 @@ constexpr float kPickupTurnRate = 4.0f;
 constexpr float kPickupRise = 60.0f;
 constexpr float kSpinJumpDrag = 30.0f;
 
-int SendText(Actor *actor, uint32_t commandId, std::string text) {
-    return SendIfPresent(actor, commandId, ParamBlock(text.data(), text.size() + 1));
-}
-
-int SendReal(Actor *actor, uint32_t commandId, float value) {
-    return SendIfPresent(actor, commandId, ParamBlock(&value, sizeof(value)));
-}
-
 using gameobject::Ask;
 
 std::string Numbered(const char *format, uint32_t n) {
@@ -349,8 +341,8 @@ void GameObjectActor::ExplodeBomb() {
     SendIfPresent(FindChildByName(this, "Explosion"), kCmdActionStartPre, ParamBlock());
     SendIfPresent(childObject.target, kCmdActionStop, ParamBlock());
     SendIfPresent(childParticle.target, kCmdActionStop, ParamBlock());
-    SetUnmarkedColObjsActive(true);
-    SetMarkedColObjsActive(false);
+    SetNonDynamicColObjsActive(true);
+    SetDynamicColObjsActive(false);
     flags &= ~kActorSimulated;
     deltaPosition = {0.0f, 0.0f, 0.0f};
     bombElapsed = 0.0f;

@@ -1,4 +1,4 @@
-// The sends that the Game Object's files share: one word to an actor, and a
+// The sends that the Game Object's files share: the one-value sends, and a
 // query whose answer starts zeroed (or at a preset). Nothing for a null
 // actor.
 #pragma once
@@ -6,12 +6,9 @@
 #include <cstdint>
 
 #include "actors/characters/character_services.h"
+#include "core/actors/actor_sends.h"
 
 namespace gameobject {
-
-inline int SendWord(Actor *actor, uint32_t commandId, uint32_t word) {
-    return SendIfPresent(actor, commandId, ParamBlock(&word, sizeof(word)));
-}
 
 template <class T> T Ask(Actor *actor, uint32_t commandId, T preset = T{}) {
     T answer = preset;

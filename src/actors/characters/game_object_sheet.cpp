@@ -183,8 +183,6 @@ std::vector<PropertySheetRow> SheetRows(std::array<uint32_t, 11> &table) {
     return rows;
 }
 
-void SerializeReal(Archive &archive, float &value) { archive.SerializeWords(&value, 1); }
-
 // A string field read whole: a stored empty string empties it too.
 void SerializeText(Archive &archive, std::string &text) {
     if (!archive.IsWriting()) {
@@ -247,11 +245,11 @@ int GameObjectActor::Serialize(Archive &archive, uint32_t mode) {
     if (version >= 1) {
         archive.SerializeWord(&itemType);
         archive.SerializeWord(&animationType);
-        SerializeReal(archive, animationTime);
+        archive.SerializeFloat(&animationTime);
         archive.SerializeWord(&itemState);
         archive.SerializeWord(&icon1MaterialId);
-        SerializeReal(archive, weight);
-        SerializeReal(archive, price);
+        archive.SerializeFloat(&weight);
+        archive.SerializeFloat(&price);
         archive.SerializeWord(&priceId);
         archive.SerializeWord(&droppable);
         SerializeSpares(archive, 3);
@@ -276,19 +274,19 @@ bool GameObjectActor::SerializeTypeFields(Archive &archive) {
     auto effectList = [&] {
         return SerializeRecordList(archive, 1, effects, [&](ItemEffect &e) {
             archive.SerializeWord(&e.type);
-            SerializeReal(archive, e.value);
-            SerializeReal(archive, e.time);
+            archive.SerializeFloat(&e.value);
+            archive.SerializeFloat(&e.time);
         });
     };
     auto hit = [&] {
         archive.SerializeWord(&gethitId);
         archive.SerializeWord(&damageId);
-        SerializeReal(archive, characterHoldTime);
+        archive.SerializeFloat(&characterHoldTime);
     };
     // The five reals every weapon and ammunition record begins with.
     auto reals = [&] {
         for (float *value : {&recoil, &bulletLoadTime, &clipLoadTime, &precision, &range}) {
-            SerializeReal(archive, *value);
+            archive.SerializeFloat(value);
         }
     };
     switch (itemType) {
@@ -299,7 +297,7 @@ bool GameObjectActor::SerializeTypeFields(Archive &archive) {
         hit();
         for (float *value : {&trapSetupMin, &trapSetupMax, &trapTriggerMin, &trapTriggerMax,
                              &trapFunctionalDelay}) {
-            SerializeReal(archive, *value);
+            archive.SerializeFloat(value);
         }
         if (!effectList()) {
             return false;
@@ -309,11 +307,11 @@ bool GameObjectActor::SerializeTypeFields(Archive &archive) {
     case kItemKey:
         archive.SerializeWord(&keyGroups);
         archive.SerializeWord(&keyDeleteAfterUse);
-        SerializeReal(archive, keyTime);
+        archive.SerializeFloat(&keyTime);
         SerializeSpares(archive, 2);
         break;
     case kItemLight:
-        SerializeReal(archive, lightTime);
+        archive.SerializeFloat(&lightTime);
         if (!archive.IsWriting()) {
             keyTime = lightTime;
         }
@@ -366,11 +364,10 @@ bool GameObjectActor::SerializeTypeFields(Archive &archive) {
         hit();
         reals();
         archive.SerializeWord(&ammoGroups);
-        archive.SerializeWord(&weaponType); // hit-effect groups
+        archive.SerializeWord(&HitEffectGroups());
         if (version >= 14) {
-            // Bullets, unlimited, rays, ray group, receive and exclude.
-            for (uint32_t *word : {&weaponFlags, &unlimited, &preFire2TimeOut, &secondaryType,
-                                   &maxBulletsInClip, &rayExclude}) {
+            for (uint32_t *word : {&BulletsInClip(), &unlimited, &RayCount(), &RayGroup(),
+                                   &RayReceive(), &rayExclude}) {
                 archive.SerializeWord(word);
             }
             SerializeSpares(archive, 1);
@@ -381,7 +378,7 @@ bool GameObjectActor::SerializeTypeFields(Archive &archive) {
             return false;
         }
         hit();
-        SerializeReal(archive, bombTimer);
+        archive.SerializeFloat(&bombTimer);
         break;
     default:
         break;
@@ -396,8 +393,8 @@ void GameObjectActor::DumpClassFields(std::vector<std::string> &lines) const {
         line += " weaponstate " + std::to_string(weaponState) + " crosshair " +
                 DumpText(crosshairMaterial);
     } else if (itemType == kItemAmmo) {
-        line += " bullets " + std::to_string(weaponFlags) + " rays " +
-                std::to_string(preFire2TimeOut);
+        line +=
+            " bullets " + std::to_string(BulletsInClip()) + " rays " + std::to_string(RayCount());
     }
     lines.push_back(line);
     for (size_t i = 0; i < effects.size(); ++i) {

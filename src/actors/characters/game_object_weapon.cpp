@@ -98,7 +98,6 @@ const FlagProperty kFlagProperties[] = {
 };
 
 using gameobject::Ask;
-using gameobject::SendWord;
 
 void SendMatrix(Actor *actor, const Matrix &m) {
     Matrix copy = m;
@@ -120,40 +119,28 @@ void SetRow(Matrix &m, int row, const Vector3 &v, float w) {
     m.m[row][3] = w;
 }
 
-Vector3 Cross(const Vector3 &a, const Vector3 &b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-float Dot(const Vector3 &a, const Vector3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-float Length(const Vector3 &v) { return std::sqrt(Dot(v, v)); }
-
-Vector3 Scaled(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-
-Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-
 Vector3 Normalised(const Vector3 &v) {
-    const float length = Length(v);
-    return length > 0.0f ? Scaled(v, 1.0f / length) : v;
+    const float length = Vec3Length(v);
+    return length > 0.0f ? Vec3Scale(v, 1.0f / length) : v;
 }
 
 // The frame at a hit point: third axis the normal negated, the first
 // n x (n x v) for a random v, the second n x first.
 Matrix HitFrame(const Vector3 &point, const Vector3 &normal) {
-    const Vector3 n = Scaled(normal, -1.0f);
+    const Vector3 n = Vec3Scale(normal, -1.0f);
     Vector3 v;
     v.x = static_cast<float>(Rand() & 15);
     v.y = static_cast<float>(Rand() & 15);
     v.z = static_cast<float>(Rand() & 15);
-    Vector3 first = Cross(n, Cross(n, v));
-    if (Length(first) < 1e-6f) {
+    Vector3 first = Vec3Cross(n, Vec3Cross(n, v));
+    if (Vec3Length(first) < 1e-6f) {
         // v is zero or along n: any vector across n serves.
         const bool alongX = std::fabs(n.x) > std::fabs(n.y) && std::fabs(n.x) > std::fabs(n.z);
         v = alongX ? Vector3{0.0f, 0.0f, 1.0f} : Vector3{1.0f, 0.0f, 0.0f};
-        first = Cross(n, Cross(n, v));
+        first = Vec3Cross(n, Vec3Cross(n, v));
     }
     first = Normalised(first);
-    const Vector3 second = Normalised(Cross(n, first));
+    const Vector3 second = Normalised(Vec3Cross(n, first));
     Matrix frame;
     SetRow(frame, 0, first, 0.0f);
     SetRow(frame, 1, second, 0.0f);
@@ -357,7 +344,7 @@ int GameObjectActor::WeaponRequest(uint32_t request) {
     switch (request) {
     case weapon::Loaded:
         CancelScheduledCommandsByTag(this, kTimerTag);
-        if (ammo->weaponFlags == 0) {
+        if (ammo->BulletsInClip() == 0) {
             return 1;
         }
         Refresh();
@@ -446,7 +433,7 @@ void GameObjectActor::Settle() {
         weaponState = weapon::PutAway;
         return;
     }
-    if (ammo == nullptr || ammo->weaponFlags == 0) {
+    if (ammo == nullptr || ammo->BulletsInClip() == 0) {
         weaponState = weapon::NoClip;
         return;
     }
@@ -539,23 +526,23 @@ void GameObjectActor::Fire() {
             const Vector3 from = {eye[0], eye[1], eye[2]};
             Vector3 ahead = {0.0f, 0.0f, 1.0f};
             library->GetCameraForward(&ahead);
-            Vector3 point = Add(from, Scaled(ahead, kCameraRayLength));
-            const uint32_t masks[3] = {ammo.secondaryType, ammo.maxBulletsInClip, ammo.rayExclude};
+            Vector3 point = Vec3Add(from, Vec3Scale(ahead, kCameraRayLength));
+            const uint32_t masks[3] = {ammo.RayGroup(), ammo.RayReceive(), ammo.rayExclude};
             Vector3 hit = point;
             Vector3 normal = {0.0f, 0.0f, 0.0f};
             if (GetActorSystem()->CollisionQuery(from, point, masks, &hit, &normal) != nullptr) {
                 point = hit;
             }
-            aim = Normalised(Add(point, Scaled(Row(muzzle, 3), -1.0f)));
+            aim = Normalised(Vec3Add(point, Vec3Scale(Row(muzzle, 3), -1.0f)));
         }
     } else {
         const bool left = parent != nullptr && !parent->name.empty() && parent->name[0] == 'L';
         aim = Ask<Vector3>(carrier, left ? cmd::LeftHandAim : cmd::GetLookDirectionSM);
     }
-    if (Dot(aim, forward) < 0.0f) {
+    if (Vec3Dot(aim, forward) < 0.0f) {
         aim = forward;
     }
-    for (uint32_t ray = 0; ray < ammo.preFire2TimeOut; ++ray) {
+    for (uint32_t ray = 0; ray < ammo.RayCount(); ++ray) {
         CastRay(ammo, muzzle, aim, carrier);
     }
     SchedulePhaseEnd(kPhaseFire, weapon::EndFire, false);
@@ -590,13 +577,13 @@ void GameObjectActor::EjectShell(GameObjectActor &ammo) {
     if ((Rand() & 7) == 0) {
         speed *= kShellFastFactor;
     }
-    Vector3 velocity = Scaled(direction, speed);
+    Vector3 velocity = Vec3Scale(direction, speed);
     SendIfPresent(shell, kCmdSetDeltaPosition, ParamBlock(&velocity, sizeof(velocity)));
     if (FrameAtLeastTarget()) {
         while (!shell->colObjs.empty() && shell->RemoveColObj(shell->colObjs.size() - 1)) {
         }
     } else {
-        shell->SetMarkedColObjsActive(true);
+        shell->SetDynamicColObjsActive(true);
         shell->flags |= kActorCollisionEnabled;
     }
     AddActorToDrawGroup(shell, 0);
@@ -614,9 +601,9 @@ void GameObjectActor::CastRay(GameObjectActor &ammo, const Matrix &muzzle, const
     spread.x += RandomSigned() * precision * kSpreadPerDegree;
     spread.y += RandomSigned() * precision * kSpreadPerDegree;
     spread.z += RandomSigned() * precision * kSpreadPerDegree;
-    const Vector3 end = Add(origin, Scaled(spread, range * kRangeUnit));
-    const Vector3 start = Add(origin, Scaled(aim, -kRayBehind));
-    const uint32_t masks[3] = {ammo.secondaryType, ammo.maxBulletsInClip, ammo.rayExclude};
+    const Vector3 end = Vec3Add(origin, Vec3Scale(spread, range * kRangeUnit));
+    const Vector3 start = Vec3Add(origin, Vec3Scale(aim, -kRayBehind));
+    const uint32_t masks[3] = {ammo.RayGroup(), ammo.RayReceive(), ammo.rayExclude};
     Vector3 point = {0.0f, 0.0f, 0.0f};
     Vector3 normal = {0.0f, 0.0f, 0.0f};
     ActorSystem *system = GetActorSystem();
@@ -635,9 +622,9 @@ void GameObjectActor::CastRay(GameObjectActor &ammo, const Matrix &muzzle, const
         DrawGroupActor *group = target->drawGroupId >= 0 ? DrawGroupAt(target->drawGroupId) : nullptr;
         if (group != nullptr) {
             if (Actor *copy = CopyActorTree(trail, group)) {
-                const Vector3 toHit = Add(point, Scaled(origin, -1.0f));
+                const Vector3 toHit = Vec3Add(point, Vec3Scale(origin, -1.0f));
                 Matrix scale;
-                MatrixScaling(&scale, 1.0f, 1.0f, kTrailScale * Length(toHit));
+                MatrixScaling(&scale, 1.0f, 1.0f, kTrailScale * Vec3Length(toHit));
                 Matrix view;
                 MatrixLookAt(&view, origin, point, Vector3{0.0f, 1.0f, 0.0f});
                 Matrix facing;
@@ -673,7 +660,7 @@ void GameObjectActor::CastRay(GameObjectActor &ammo, const Matrix &muzzle, const
     if (stillThere()) {
         PlaceAtHit(ammo.impactTemplate.target, target, point, normal);
     }
-    const uint32_t mask = ammo.weaponType & hitEffectWord;
+    const uint32_t mask = ammo.HitEffectGroups() & hitEffectWord;
     if (mask == 0 || FrameAtLeastTarget() || !stillThere()) {
         return;
     }
@@ -706,7 +693,7 @@ void GameObjectActor::PlaceAtHit(Actor *templ, Actor *hitActor, const Vector3 &p
 void GameObjectActor::EndFire() {
     GameObjectActor &ammo = *Ammo();
     SendIfPresent(ammo.flashChild.target, kCmdActionStopPre, ParamBlock());
-    uint32_t &bullets = ammo.weaponFlags;
+    uint32_t &bullets = ammo.BulletsInClip();
     if (ammo.unlimited == 0) {
         // A clip emptied by a setter stays empty.
         if (bullets > 0) {
@@ -777,7 +764,7 @@ void GameObjectActor::ClipLoaded() {
         uint32_t ask[3] = {LowestBit(ammo.ammoGroups), maxBulletsInClip, 0};
         carrier->HandleCommand(cmd::RequestAmmo, ParamBlock(ask, sizeof(ask)));
         if (ask[2] != 0) {
-            ammo.weaponFlags = ask[2];
+            ammo.BulletsInClip() = ask[2];
         }
     }
     WeaponRequest(weapon::Refresh);
@@ -793,7 +780,7 @@ void GameObjectActor::CrosshairUpdate(ParamBlock block) {
     const Vector3 look = Ask<Vector3>(Carrier(), cmd::GetLookDirection);
     float spread = block.ReadF32(0);
     if (flashPos.target != nullptr) {
-        const float facing = Dot(look, Row(flashPos.target->GetWorldMatrix(), 2));
+        const float facing = Vec3Dot(look, Row(flashPos.target->GetWorldMatrix(), 2));
         spread *= 0.5f * std::clamp(3.0f * facing, 0.0f, 1.0f);
     }
     struct {

@@ -96,8 +96,6 @@ const RealProperty kReals[] = {
     {kCmdSetPathnodeTime, kCmdGetPathnodeTime, &GuardActor::pathnodeTime},
 };
 
-void SerializeReal(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 } // namespace
 
 GuardActor::GuardActor() { classId = kGuardClassId; }
@@ -344,39 +342,39 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
     }
     if (archive.Version() >= 1) {
         archive.SerializeWords(&characterTemplateId, 1);
-        SerializeReal(archive, &turnDistance);
+        archive.SerializeFloat(&turnDistance);
         archive.SerializeWord(&useNodeTime);
         archive.SerializeWord(&guardType);
-        SerializeReal(archive, &pathnodeTime);
-        SerializeReal(archive, &hitDistance);
-        SerializeReal(archive, &jumpInterval);
+        archive.SerializeFloat(&pathnodeTime);
+        archive.SerializeFloat(&hitDistance);
+        archive.SerializeFloat(&jumpInterval);
         SerializeSpareWord(archive);
     }
     if (!SerializeRecordList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
             archive.SerializeWord(&e.type);
-            SerializeReal(archive, &e.value);
-            SerializeReal(archive, &e.time);
+            archive.SerializeFloat(&e.value);
+            archive.SerializeFloat(&e.time);
         })) {
         return 0;
     }
     if (archive.Version() >= 12) {
         archive.SerializeWord(&gethitId);
         archive.SerializeWord(&damageId);
-        SerializeReal(archive, &hitHoldTime);
+        archive.SerializeFloat(&hitHoldTime);
     }
     if (!SerializeRecordList(archive, 13, attackParams, [&](GuardAttackParam &a) {
             archive.SerializeWord(&a.weight);
-            SerializeReal(archive, &a.effectMul);
-            SerializeReal(archive, &a.evalDelay);
+            archive.SerializeFloat(&a.effectMul);
+            archive.SerializeFloat(&a.evalDelay);
         })) {
         return 0;
     }
     if (archive.Version() >= 16) {
         archive.SerializeWord(&deadType);
-        SerializeReal(archive, &deadDelay);
+        archive.SerializeFloat(&deadDelay);
     }
     if (archive.Version() >= 18) {
-        SerializeReal(archive, &fightDistance);
+        archive.SerializeFloat(&fightDistance);
     }
     if (archive.Version() >= 53) {
         archive.SerializeWord(&guardState);

@@ -108,7 +108,7 @@ void GuardActor::CollisionNotice(ParamBlock block) {
                                                   : kGuardHunt);
         }
     }
-    if ((own->flags & kColObjMarked) != 0 && intruder->classId == kDoorClassId) {
+    if ((own->flags & kColObjDynamic) != 0 && intruder->classId == kDoorClassId) {
         SendWord(intruder, kCmdOpenDoor, static_cast<uint32_t>(own->owner->actorId));
     }
 }

@@ -9,6 +9,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_path.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/base_command_ids.h"
@@ -118,19 +119,6 @@ const BasicSheetRow kSheet[] = {
 void Send(Actor *actor, uint32_t commandId) {
     if (actor != nullptr) {
         actor->HandleCommand(commandId, ParamBlock());
-    }
-}
-
-void SendReal(Actor *actor, uint32_t commandId, float value) {
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-}
-
-void SendText(Actor *actor, uint32_t commandId, const char *text) {
-    if (actor != nullptr) {
-        std::string copy = text;
-        actor->HandleCommand(commandId, ParamBlock(copy.data(), copy.size() + 1));
     }
 }
 

@@ -32,8 +32,6 @@ constexpr size_t kPlayTime = kNameBytes + 4;
 // Fade times that are not numbers count as no fade.
 float FadeTime(float t) { return std::isfinite(t) ? t : 0.0f; }
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 } // namespace
 
 AmbientSoundActor::AmbientSoundActor() : entries(kAmbientChannelCount) {
@@ -347,9 +345,9 @@ int AmbientSoundActor::Serialize(Archive &archive, uint32_t mode) {
                 entry.name.clear(); // an empty stored name leaves the text as it was
             }
             archive.SerializeString(entry.name);
-            SerializeFloat(archive, &entry.fade);
-            SerializeFloat(archive, &entry.fadeRate);
-            SerializeFloat(archive, &entry.frequency);
+            archive.SerializeFloat(&entry.fade);
+            archive.SerializeFloat(&entry.fadeRate);
+            archive.SerializeFloat(&entry.frequency);
             archive.SerializeWord(&entry.state);
             archive.SerializeWord(&entry.looping);
             archive.SerializeWords(&entry.refCount, 1);

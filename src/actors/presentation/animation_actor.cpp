@@ -6,6 +6,7 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
@@ -57,12 +58,6 @@ MotionItem *FindMotion(const std::string &name) {
         return nullptr;
     }
     return dynamic_cast<MotionItem *>(library->FindItemByName(name.c_str(), ItemClass::Motion));
-}
-
-int SendText(Actor *actor, uint32_t commandId, const std::string &text) {
-    std::string buffer = text;
-    buffer.push_back('\0');
-    return actor->HandleCommand(commandId, ParamBlock(buffer.data(), buffer.size()));
 }
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }

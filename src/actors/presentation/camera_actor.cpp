@@ -53,36 +53,16 @@ const BasicSheetRow kSheet[] = {
 MaterialItem *g_flashMaterial = nullptr;
 ResourceLibrary *g_flashLibrary = nullptr;
 
-Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
-Vector3 Normalized(const Vector3 &v) {
-    Vector3 out;
-    Vec3Normalize(&out, v);
-    return out;
-}
-Vector3 Cross(const Vector3 &a, const Vector3 &b) {
-    Vector3 out;
-    Vec3Cross(&out, a, b);
-    return out;
-}
 Vector3 Blend(const Vector3 &wanted, const Vector3 &held, float factor) {
-    return Add(Scale(wanted, 1.0f - factor), Scale(held, factor));
+    return Vec3Add(Vec3Scale(wanted, 1.0f - factor), Vec3Scale(held, factor));
 }
 Vector3 Lerp(const Vector3 &from, const Vector3 &to, float t) {
-    return Add(from, Scale(Sub(to, from), t));
+    return Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));
 }
 
 template <class T> T Ask(Actor *actor, uint32_t commandId, T value) {
     actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
     return value;
-}
-
-void SerializeFloat(Archive &archive, float *value) {
-    uint32_t word = 0;
-    std::memcpy(&word, value, sizeof(word));
-    archive.SerializeWord(&word);
-    std::memcpy(value, &word, sizeof(word));
 }
 
 // The nearest collision object on the line that the camera's probe masks
@@ -129,7 +109,7 @@ void ResetCameraState() {
 CameraActor::CameraActor() {
     classId = kCameraClassId;
     position = {0.0f, 0.0f, 7.0f};
-    flags &= ~kActorAtRest;
+    flags &= ~kActorStatic;
 }
 
 CameraActor::~CameraActor() {
@@ -205,7 +185,7 @@ int CameraActor::SetActive(bool on) {
         Actor *target = target1.target;
         target->UpdateWorldMatrix();
         look = target->GetWorldPosition();
-        eye = Add(look, {150.0f, 150.0f, 0.0f});
+        eye = Vec3Add(look, {150.0f, 150.0f, 0.0f});
         position = eye;
         InvalidateTransform();
         SetCameraLookAt(eye, look, {0.0f, 1.0f, 0.0f});
@@ -252,14 +232,14 @@ void CameraActor::SetCameraType(uint32_t type) {
 }
 
 void CameraActor::Turn(float amount, bool vertical) {
-    Vector3 d = Sub(eye, look);
+    Vector3 d = Vec3Sub(eye, look);
     const float len = Vec3Length(d);
     if (len > kLengthEpsilon) {
-        d = Scale(d, 1.0f / len);
+        d = Vec3Scale(d, 1.0f / len);
     }
     const Vector3 worldUp = {0.0f, 1.0f, 0.0f};
-    const Vector3 side = vertical ? Cross(d, Cross(d, worldUp)) : Cross(d, worldUp);
-    eye = Add(eye, Scale(side, len * amount));
+    const Vector3 side = vertical ? Vec3Cross(d, Vec3Cross(d, worldUp)) : Vec3Cross(d, worldUp);
+    eye = Vec3Add(eye, Vec3Scale(side, len * amount));
     RefreshTimeRecord(timeRecord);
     lastTurnTime = timeRecord->time;
 }
@@ -466,11 +446,11 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     case kCmdSetDirection: {
         const Vector3 direction = block.Read<Vector3>(0);
-        eye = Sub(look, Scale(direction, distance + distancePull));
+        eye = Vec3Sub(look, Vec3Scale(direction, distance + distancePull));
         break;
     }
     case kCmdGetDirection:
-        block.Write(0, Normalized(Sub(look, eye)));
+        block.Write(0, Vec3Normalized(Vec3Sub(look, eye)));
         break;
     default:
         break;
@@ -523,7 +503,7 @@ int CameraActor::Serialize(Archive &archive, uint32_t mode) {
     if (version >= 26) {
         for (float *value : {&heightOffset, &distance, &distancePull, &targetHeight, &lookSmoothing,
                              &eyeSmoothing, &fov, &aspect, &nearClip, &farClip, &lookHeight}) {
-            SerializeFloat(archive, value);
+            archive.SerializeFloat(value);
         }
         target1.Serialize(archive);
         target2.Serialize(archive);
@@ -617,21 +597,21 @@ void CameraActor::TargetRule() {
     Vector3 shift;
     Vec3TransformNormal(&shift, {0.0f, 0.0f, d * k}, m1);
     shift.y -= k * lookHeight;
-    eye = Add(eye, shift);
-    look = Add(look, shift);
+    eye = Vec3Add(eye, shift);
+    look = Vec3Add(look, shift);
 
     const bool sameGroup =
         FindDrawGroupAt(eye, 2) == drawGroupId && target->drawGroupId == drawGroupId;
     if (blocked != 0 || !sameGroup) {
-        const Vector3 start = Add(target->GetWorldPosition(), {0.0f, heightOffset, 0.0f});
+        const Vector3 start = Vec3Add(target->GetWorldPosition(), {0.0f, heightOffset, 0.0f});
         Vector3 hitPoint = eye;
         if (Probe(start, eye, &hitPoint, nullptr) != nullptr) {
-            const Vector3 toStart = Normalized(Sub(start, eye));
+            const Vector3 toStart = Vec3Normalized(Vec3Sub(start, eye));
             const float radius = colObjs.empty() ? kCameraRadius : colObjs.front()->boxMax.x;
-            const Vector3 held = Add(hitPoint, Scale(toStart, 2.0f * radius));
-            const Vector3 away = Normalized(Sub(eye, held));
+            const Vector3 held = Vec3Add(hitPoint, Vec3Scale(toStart, 2.0f * radius));
+            const Vector3 away = Vec3Normalized(Vec3Sub(eye, held));
             if (Vec3Dot(away, toStart) < 0.0f) {
-                distancePull -= Vec3Length(Sub(eye, held));
+                distancePull -= Vec3Length(Vec3Sub(eye, held));
             }
         } else if (simState != nullptr && !simState->touches.empty()) {
             const float push = Vec3Length(simState->touches.front().push);
@@ -648,21 +628,21 @@ void CameraActor::TargetX2Rule() {
         target1.target != nullptr ? Ask(target1.target, kCmdGetWSPosition, origin) : origin;
     const Vector3 b =
         target2.target != nullptr ? Ask(target2.target, kCmdGetWSPosition, origin) : origin;
-    const Vector3 middle = Scale(Add(a, b), 0.5f);
-    look = Add(middle, {0.0f, heightOffset, 0.0f});
-    const float separation = Vec3Length(Sub(a, b));
+    const Vector3 middle = Vec3Scale(Vec3Add(a, b), 0.5f);
+    look = Vec3Add(middle, {0.0f, heightOffset, 0.0f});
+    const float separation = Vec3Length(Vec3Sub(a, b));
 
-    const Vector3 d = Sub(look, eye);
+    const Vector3 d = Vec3Sub(look, eye);
     const float len = Vec3Length(d);
     if (len > kLengthEpsilon) {
-        eye = Add(eye, Scale(d, (len - separation - distance) * 0.1f / len));
+        eye = Vec3Add(eye, Vec3Scale(d, (len - separation - distance) * 0.1f / len));
     }
     eye.y += ((separation + distance) - 1.8f * eye.y) * 0.1f;
 
-    const Vector3 side = Normalized(Cross(Sub(look, eye), {0.0f, 1.0f, 0.0f}));
-    const Vector3 toA = Normalized(Sub(a, middle));
-    const Vector3 toEye = Normalized(Sub(eye, middle));
-    eye = Sub(eye, Scale(side, 40.0f * Vec3Dot(toA, toEye)));
+    const Vector3 side = Vec3Normalized(Vec3Cross(Vec3Sub(look, eye), {0.0f, 1.0f, 0.0f}));
+    const Vector3 toA = Vec3Normalized(Vec3Sub(a, middle));
+    const Vector3 toEye = Vec3Normalized(Vec3Sub(eye, middle));
+    eye = Vec3Sub(eye, Vec3Scale(side, 40.0f * Vec3Dot(toA, toEye)));
 
     prevSmoothLook = smoothLook;
     prevSmoothEye = smoothEye;
@@ -680,25 +660,25 @@ void CameraActor::LookChaseRule() {
     if (target2.target != nullptr) {
         look = target2.target->GetWorldPosition();
     } else {
-        look = Add(target->GetWorldPosition(), {0.0f, targetHeight, 0.0f});
+        look = Vec3Add(target->GetWorldPosition(), {0.0f, targetHeight, 0.0f});
     }
-    eye = Sub(look, Scale(direction, distance + distancePull));
+    eye = Vec3Sub(look, Vec3Scale(direction, distance + distancePull));
 
-    const Vector3 origin = Sub(look, {0.0f, 30.0f, 0.0f});
-    const Vector3 dir = Normalized(Sub(eye, origin));
+    const Vector3 origin = Vec3Sub(look, {0.0f, 30.0f, 0.0f});
+    const Vector3 dir = Vec3Normalized(Vec3Sub(eye, origin));
     Vector3 hitPoint = eye;
-    if (Probe(origin, Add(eye, Scale(dir, 20.0f)), &hitPoint, &contactNormal) != nullptr) {
-        const Vector3 held = Sub(hitPoint, Scale(dir, 10.0f));
+    if (Probe(origin, Vec3Add(eye, Vec3Scale(dir, 20.0f)), &hitPoint, &contactNormal) != nullptr) {
+        const Vector3 held = Vec3Sub(hitPoint, Vec3Scale(dir, 10.0f));
         const float facing = contactNormal.y;
         if (facing <= -0.8f || facing >= 0.8f) {
             Vector3 along;
-            Vec3SplitAlongAxis(Sub(held, eye), contactNormal, &along, nullptr);
-            eye = Add(eye, along);
-            look = Add(look, along);
+            Vec3SplitAlongAxis(Vec3Sub(held, eye), contactNormal, &along, nullptr);
+            eye = Vec3Add(eye, along);
+            look = Vec3Add(look, along);
         } else {
             eye = held;
         }
-        distancePull = Vec3Length(Sub(eye, look)) * 1.05f - distance;
+        distancePull = Vec3Length(Vec3Sub(eye, look)) * 1.05f - distance;
     }
     SmoothAndApply();
 }
@@ -710,7 +690,7 @@ void CameraActor::OrbitRule() {
     }
     RefreshTimeRecord(timeRecord);
     const float dt = timeRecord->delta;
-    look = Add(target->GetWorldPosition(), {0.0f, targetHeight, 0.0f});
+    look = Vec3Add(target->GetWorldPosition(), {0.0f, targetHeight, 0.0f});
 
     if ((hasContact == 0 || contactNormal.y > 0.8f) && timeRecord->time - lastTurnTime > 2.7f) {
         const float level = look.y + 30.0f;
@@ -719,33 +699,33 @@ void CameraActor::OrbitRule() {
         eye.y = eye.y > level ? std::max(eye.y - step, level) : std::min(eye.y + step, level);
     }
 
-    Vector3 e = Sub(eye, look);
+    Vector3 e = Vec3Sub(eye, look);
     const float dist = Vec3Length(e);
     distancePull = std::max(distancePull, -0.9f * distance);
     const float reach = distance + distancePull;
     if (dist > kLengthEpsilon) {
         if (dist > reach + distanceSlack) {
-            eye = Add(look, Scale(e, (reach + distanceSlack) / dist));
+            eye = Vec3Add(look, Vec3Scale(e, (reach + distanceSlack) / dist));
         } else if (dist < reach) {
-            eye = Add(look, Scale(e, reach / dist));
+            eye = Vec3Add(look, Vec3Scale(e, reach / dist));
         }
         // Steep angles are held at about 53 degrees above or below the target.
-        e = Sub(eye, look);
+        e = Vec3Sub(eye, look);
         const float len = Vec3Length(e);
-        const Vector3 n = Scale(e, 1.0f / len);
+        const Vector3 n = Vec3Scale(e, 1.0f / len);
         if (std::fabs(n.y) > 0.8f) {
             const Vector3 w = {0.0f, n.y >= 0.0f ? 1.0f : -1.0f, 0.0f};
-            const Vector3 h = Normalized(Cross(w, Cross(n, w)));
-            const Vector3 q = Normalized(Add(h, Scale(Sub(w, h), 0.57f)));
-            eye = Add(look, Scale(q, len));
+            const Vector3 h = Vec3Normalized(Vec3Cross(w, Vec3Cross(n, w)));
+            const Vector3 q = Vec3Normalized(Vec3Add(h, Vec3Scale(Vec3Sub(w, h), 0.57f)));
+            eye = Vec3Add(look, Vec3Scale(q, len));
         }
     }
 
-    const Vector3 below = Sub(look, {0.0f, 100.0f, 0.0f});
-    const Vector3 dir = Normalized(Sub(eye, below));
+    const Vector3 below = Vec3Sub(look, {0.0f, 100.0f, 0.0f});
+    const Vector3 dir = Vec3Normalized(Vec3Sub(eye, below));
     hasContact = 0;
     Vector3 hitPoint = eye;
-    ColObj *hit = Probe(below, Add(eye, Scale(dir, 15.001f)), &hitPoint, &contactNormal);
+    ColObj *hit = Probe(below, Vec3Add(eye, Vec3Scale(dir, 15.001f)), &hitPoint, &contactNormal);
     if (hit == nullptr) {
         lastFreeEye = eye;
         lastFreeLook = look;
@@ -756,17 +736,17 @@ void CameraActor::OrbitRule() {
     if (-contactNormal.y > 0.8f) {
         // Under something: keep the last free point, carried along with it.
         if (hit->owner != nullptr) {
-            lastFreeEye =
-                Add(lastFreeEye, Ask(hit->owner, kCmdGetDeltaPosition, Vector3{0.0f, 0.0f, 0.0f}));
+            lastFreeEye = Vec3Add(lastFreeEye,
+                                  Ask(hit->owner, kCmdGetDeltaPosition, Vector3{0.0f, 0.0f, 0.0f}));
         }
         eye = lastFreeEye;
         SmoothAndApply();
         return;
     }
     Vector3 secondHit = eye;
-    if (Probe(look, Add(eye, Scale(dir, 15.001f)), &secondHit, &contactNormal) != nullptr) {
-        eye = Sub(secondHit, Scale(dir, 15.0f));
-        distancePull = Vec3Length(Sub(eye, look)) * 0.985f - distance;
+    if (Probe(look, Vec3Add(eye, Vec3Scale(dir, 15.001f)), &secondHit, &contactNormal) != nullptr) {
+        eye = Vec3Sub(secondHit, Vec3Scale(dir, 15.0f));
+        distancePull = Vec3Length(Vec3Sub(eye, look)) * 0.985f - distance;
         lastFreeEye = eye;
         lastFreeLook = look;
     }
@@ -807,7 +787,7 @@ void CameraActor::SmoothAndApply() {
     }
     position = Lerp(prevSmoothEye, smoothEye, frac);
     const Vector3 shownLook = Lerp(prevSmoothLook, smoothLook, frac);
-    const Vector3 shownUp = Normalized(Lerp(prevSmoothUp, smoothUp, frac));
+    const Vector3 shownUp = Vec3Normalized(Lerp(prevSmoothUp, smoothUp, frac));
     InvalidateTransform();
     SetCameraLookAt(position, shownLook, shownUp);
     UpdateActorDrawGroup(this);
@@ -823,16 +803,16 @@ void CameraActor::FollowStep() {
     RefreshTimeRecord(timeRecord);
     const float dt = timeRecord->delta;
     eye = GetWorldPosition();
-    look = Add(target->GetWorldPosition(), {0.0f, 30.0f, 0.0f});
-    const Vector3 d = Sub(eye, look);
+    look = Vec3Add(target->GetWorldPosition(), {0.0f, 30.0f, 0.0f});
+    const Vector3 d = Vec3Sub(eye, look);
     const float len = Vec3Length(d);
-    const Vector3 step = len > kLengthEpsilon ? Scale(d, dt) : Vector3{0.0f, 0.0f, 0.0f};
+    const Vector3 step = len > kLengthEpsilon ? Vec3Scale(d, dt) : Vector3{0.0f, 0.0f, 0.0f};
     if (blocked == 0 && len < 150.0f) {
-        eye = Add(eye, step);
+        eye = Vec3Add(eye, step);
     } else if (blocked == 0 && len <= 160.0f) {
         // held
     } else {
-        eye = Sub(eye, step);
+        eye = Vec3Sub(eye, step);
     }
     if (eye.y > look.y + 40.0f) {
         eye.y -= dt * 50.0f;

@@ -72,11 +72,9 @@ gfx::ColorValue Lerp(const gfx::ColorValue &a, const gfx::ColorValue &b, float t
     return out;
 }
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 void SerializeColor(Archive &archive, gfx::ColorValue *c) {
     for (float *v : {&c->r, &c->g, &c->b, &c->a}) {
-        SerializeFloat(archive, v);
+        archive.SerializeFloat(v);
     }
 }
 
@@ -472,22 +470,22 @@ int LightActor::Serialize(Archive &archive, uint32_t mode) {
     SerializeColor(archive, &diffuse);
     SerializeColor(archive, &specular);
     SerializeColor(archive, &ambient);
-    SerializeFloat(archive, &range);
+    archive.SerializeFloat(&range);
     if (version >= 55) {
-        SerializeFloat(archive, &attenuation0);
-        SerializeFloat(archive, &attenuation1Scaled);
-        SerializeFloat(archive, &attenuation2Scaled);
+        archive.SerializeFloat(&attenuation0);
+        archive.SerializeFloat(&attenuation1Scaled);
+        archive.SerializeFloat(&attenuation2Scaled);
     }
     float legacy = 0.0f;
-    SerializeFloat(archive, &legacy);
+    archive.SerializeFloat(&legacy);
     if (version < 55 && !archive.IsWriting()) {
         attenuation0 = 1.0f;
         attenuation1Scaled = legacy * range;
         attenuation2Scaled = legacy * range * range * 0.1f;
     }
-    SerializeFloat(archive, &falloff);
-    SerializeFloat(archive, &theta);
-    SerializeFloat(archive, &phi);
+    archive.SerializeFloat(&falloff);
+    archive.SerializeFloat(&theta);
+    archive.SerializeFloat(&phi);
     if (version <= 64) {
         uint32_t active = IsOn() ? 1 : 0;
         archive.SerializeWord(&active);

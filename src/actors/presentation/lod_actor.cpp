@@ -33,8 +33,6 @@ constexpr const char *kLevelPrefix = "Level ";
 
 std::string LevelLabel(size_t index) { return kLevelPrefix + std::to_string(index + 1); }
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 void SerializeSpareWords(Archive &archive) {
     for (int i = 0; i < 2; ++i) {
         uint32_t spare = 0;
@@ -247,8 +245,8 @@ int LodActor::Serialize(Archive &archive, uint32_t mode) {
         levels.resize(count);
     }
     for (LodLevel &level : levels) {
-        SerializeFloat(archive, &level.distance);
-        SerializeFloat(archive, &level.fade);
+        archive.SerializeFloat(&level.distance);
+        archive.SerializeFloat(&level.fade);
         SerializeSpareWords(archive);
     }
     return archive.Failed() ? 0 : 1;

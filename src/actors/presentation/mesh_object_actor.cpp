@@ -181,15 +181,7 @@ void MeshObjectActor::CreateRenderInstances() {
         UpdateWorldMatrix();
     }
     if (!HasFlag(kActorBoundingScaleKept)) {
-        float largest = 0.0f;
-        for (int column = 0; column < 3; ++column) {
-            float sum = 0.0f;
-            for (int row = 0; row < 3; ++row) {
-                sum += worldMatrix.m[row][column] * worldMatrix.m[row][column];
-            }
-            largest = std::max(largest, std::sqrt(sum));
-        }
-        boundingScale = largest;
+        boundingScale = MatrixLargestColumnLength(worldMatrix);
     }
     for (SubMeshRecord &record : subMeshes) {
         if (record.instance != nullptr) {

@@ -134,10 +134,6 @@ const ParameterRow *FindParameter(uint32_t commandId) {
     return nullptr;
 }
 
-Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3 &a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-
 // Signed spread in [-1, 1).
 float Spread() { return static_cast<float>(Rand() % 10000) * 0.0002f - 1.0f; }
 // One-sided reduction factor 1 - [0, 1) x v.
@@ -307,7 +303,7 @@ void ParticleSystemActor::RebuildParticleMesh() {
     const float initialUV[4][2] = {{0.85f, 0.85f}, {0.9f, 0.85f}, {0.9f, 0.9f}, {0.85f, 0.9f}};
     for (uint32_t i = 0; i < n; ++i) {
         for (uint32_t k = 0; k < 4; ++k) {
-            positions[4 * i + k] = Scale(kCorners[k], 0.05f);
+            positions[4 * i + k] = Vec3Scale(kCorners[k], 0.05f);
             uvs[2 * (4 * i + k)] = initialUV[k][0];
             uvs[2 * (4 * i + k) + 1] = initialUV[k][1];
         }
@@ -374,8 +370,8 @@ void ParticleSystemActor::InitParticle(const ParticleType &t, Particle &p, const
                        (direction.y + b * t.emitAngleV) * launch,
                        (direction.z + a * t.emitAngleV) * launch};
     const Vector3 m =
-        Scale(displacement, t.motionInheritance * Reduction(t.motionInheritanceV));
-    p.velocity = Add(l, m);
+        Vec3Scale(displacement, t.motionInheritance * Reduction(t.motionInheritanceV));
+    p.velocity = Vec3Add(l, m);
     p.position.x += Spread() * t.emitPosV;
     p.position.y += Spread() * t.emitPosV;
     p.position.z += Spread() * t.emitPosV;
@@ -424,20 +420,20 @@ void ParticleSystemActor::EmitParticles(float dt) {
             }
             p.velocity.y -= g * p.type->gravityMul * dt * 50.0f;
             const float f = 1.0f / (dt * p.type->airResMul * 0.1f + 1.0f);
-            p.velocity = Scale(p.velocity, f);
+            p.velocity = Vec3Scale(p.velocity, f);
             p.spinSpeed *= f;
             p.spinAngle += p.spinSpeed * dt;
-            p.position = Add(p.position, Scale(p.velocity, dt));
+            p.position = Vec3Add(p.position, Vec3Scale(p.velocity, dt));
             lo = {std::min(lo.x, p.position.x), std::min(lo.y, p.position.y),
                   std::min(lo.z, p.position.z)};
             hi = {std::max(hi.x, p.position.x), std::max(hi.y, p.position.y),
                   std::max(hi.z, p.position.z)};
         }
     }
-    lo = Sub(lo, {t.size, t.size, t.size});
-    hi = Add(hi, {t.size, t.size, t.size});
-    boundingCentre = Scale(Add(lo, hi), 0.5f);
-    boundingRadius = Vec3Length(Sub(lo, hi));
+    lo = Vec3Sub(lo, {t.size, t.size, t.size});
+    hi = Vec3Add(hi, {t.size, t.size, t.size});
+    boundingCentre = Vec3Scale(Vec3Add(lo, hi), 0.5f);
+    boundingRadius = Vec3Length(Vec3Sub(lo, hi));
 
     if (freeIndices.size() == n) {
         if (killPending != 0) {
@@ -472,7 +468,7 @@ void ParticleSystemActor::EmitParticles(float dt) {
         oldWorldPosition = e;
         return;
     }
-    const Vector3 d = Sub(e, prevEmitterPosition);
+    const Vector3 d = Vec3Sub(e, prevEmitterPosition);
     UpdateWorldMatrix();
     Vector3 direction{};
     const Vector3 forward = {0.0f, 0.0f, -1.0f};
@@ -481,21 +477,13 @@ void ParticleSystemActor::EmitParticles(float dt) {
         const uint32_t j = freeIndices.back();
         freeIndices.pop_back();
         const float u = static_cast<float>(Rand() % 5000) * 0.0002f;
-        const Vector3 spawn = Add(prevEmitterPosition, Scale(d, u));
+        const Vector3 spawn = Vec3Add(prevEmitterPosition, Vec3Scale(d, u));
         if (!HasFlag(kActorBoundingScaleKept)) {
-            float largest = 0.0f;
-            for (int column = 0; column < 3; ++column) {
-                float sum = 0.0f;
-                for (int row = 0; row < 3; ++row) {
-                    sum += worldMatrix.m[row][column] * worldMatrix.m[row][column];
-                }
-                largest = std::max(largest, std::sqrt(sum));
-            }
-            boundingScale = largest;
+            boundingScale = MatrixLargestColumnLength(worldMatrix);
         }
         Particle &p = particles[j];
         InitParticle(t, p, spawn, direction, d, boundingScale);
-        p.velocity = Scale(p.velocity, 0.9f * strength + 0.1f);
+        p.velocity = Vec3Scale(p.velocity, 0.9f * strength + 0.1f);
         p.size *= 0.9f * strength + 0.1f;
         p.life *= 0.3f * strength + 0.6f;
     }
@@ -573,7 +561,7 @@ void ParticleSystemActor::FillVertices() {
         }
         if (p.spinAngle == 0.0f) {
             for (int k = 0; k < 4; ++k) {
-                quad[k] = Add(c, Scale(offsets[k], s));
+                quad[k] = Vec3Add(c, Vec3Scale(offsets[k], s));
             }
         } else {
             Matrix spin{};
@@ -584,7 +572,7 @@ void ParticleSystemActor::FillVertices() {
             nm.m[3][1] = c.y;
             nm.m[3][2] = c.z;
             for (int k = 0; k < 4; ++k) {
-                Vec3TransformCoord(&quad[k], Scale(kCorners[k], s), nm);
+                Vec3TransformCoord(&quad[k], Vec3Scale(kCorners[k], s), nm);
             }
         }
     }

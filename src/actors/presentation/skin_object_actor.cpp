@@ -9,6 +9,7 @@
 #include "base/random.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
@@ -62,16 +63,6 @@ const BasicSheetRow kSheet[] = {
 };
 
 ResourceLibrary *Library() { return GetLibrary(); }
-
-int SendText(Actor &actor, uint32_t commandId, const std::string &text) {
-    std::string buffer = text;
-    buffer.push_back('\0');
-    return actor.HandleCommand(commandId, ParamBlock(buffer.data(), buffer.size()));
-}
-
-int SendTextTo(Actor *actor, uint32_t commandId, const std::string &text) {
-    return actor != nullptr ? SendText(*actor, commandId, text) : 0;
-}
 
 int SendPlain(Actor *actor, uint32_t commandId) {
     return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock()) : 0;
@@ -268,7 +259,7 @@ int SkinObjectActor::SetMotion(const std::string &name) {
             L.requested.clear();
             L.motion = -1;
             FreeSkeletonLayer(L);
-            SendText(*this, kCmdCallbackMotionSet, "_None");
+            SendText(this, kCmdCallbackMotionSet, "_None");
         }
         return 1;
     }
@@ -323,7 +314,7 @@ int SkinObjectActor::SetMotion(const std::string &name) {
     }
     const std::string transition = L.requested + "_2_" + name;
     if (FindMotion(transition) >= 0) {
-        SendText(*this, kCmdSetMotion, transition);
+        SendText(this, kCmdSetMotion, transition);
         L.next = name;
         L.flags |= kLayerTransition;
         return 1;
@@ -351,13 +342,26 @@ int SkinObjectActor::SetMotion(const std::string &name) {
         }
     } else {
         if (callbacksEnabled && number == 0) {
-            SendTextTo(parent, kCmdCallbackMotionSet, motionName);
+            SendText(parent, kCmdCallbackMotionSet, motionName);
         }
         if (!killed && (skinFlags & kSkinSelfCallbacks) != 0) {
-            SendText(*this, kCmdCallbackMotionSet, motionName);
+            SendText(this, kCmdCallbackMotionSet, motionName);
         }
     }
     return 1;
+}
+
+void SkinObjectActor::StartNeutralIfIdle() {
+    if (layers[0].motion < 0) {
+        const uint32_t keep = currentLayer;
+        currentLayer = 0;
+        SendText(this, kCmdSetMotion, "N_Neutral");
+        if (layers[0].motion < 0 && !motions.empty()) {
+            layers[0].motion = 0;
+            layers[0].time = 0.0f;
+        }
+        currentLayer = keep;
+    }
 }
 
 void SkinObjectActor::MotionStep() {
@@ -371,16 +375,7 @@ void SkinObjectActor::MotionStep() {
     }
     const float dt = (now - lastStepTime) * timeRecord->simMultiplier;
     lastStepTime = now;
-    if (layers[0].motion < 0) {
-        const uint32_t keep = currentLayer;
-        currentLayer = 0;
-        SendText(*this, kCmdSetMotion, "N_Neutral");
-        if (layers[0].motion < 0 && !motions.empty()) {
-            layers[0].motion = 0;
-            layers[0].time = 0.0f;
-        }
-        currentLayer = keep;
-    }
+    StartNeutralIfIdle();
     const uint32_t count = (skinFlags & kSkinLayersInUse) != 0 ? kSkinLayerCount : 1;
     for (uint32_t r = 0; r < count; ++r) {
         SkinLayer &layer = layers[r];
@@ -410,7 +405,7 @@ void SkinObjectActor::MotionStep() {
             if (r != 0) {
                 layer.flags |= kLayerServingEnd;
                 currentLayer = r;
-                SendText(*this, kCmdSetMotion, "");
+                SendText(this, kCmdSetMotion, "");
                 layer.flags &= ~kLayerServingEnd;
             }
             break;
@@ -423,11 +418,11 @@ void SkinObjectActor::MotionStep() {
             if (!layer.next.empty()) {
                 const std::string next = layer.next;
                 layer.next.clear();
-                SendText(*this, kCmdSetMotion, next);
+                SendText(this, kCmdSetMotion, next);
             } else {
                 callbacksEnabled = false;
                 const std::string again = layer.requested;
-                SendText(*this, kCmdSetMotion, again);
+                SendText(this, kCmdSetMotion, again);
                 callbacksEnabled = true;
             }
             layer.flags &= ~kLayerServingEnd;
@@ -478,16 +473,7 @@ void SkinObjectActor::Pose() {
             ApplyMotionToLayer(layer.skeletonLayer, item, layer.time);
         }
     }
-    if (layers[0].motion < 0) {
-        const uint32_t keep = currentLayer;
-        currentLayer = 0;
-        SendText(*this, kCmdSetMotion, "N_Neutral");
-        if (layers[0].motion < 0 && !motions.empty()) {
-            layers[0].motion = 0;
-            layers[0].time = 0.0f;
-        }
-        currentLayer = keep;
-    }
+    StartNeutralIfIdle();
     if (!EnsureBoneMatrices() || !EnsureSkeleton()) {
         return;
     }
@@ -837,7 +823,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         const std::string name(block.ReadString(0));
         for (size_t i = 0; i < motions.size(); ++i) {
             if (motions[i].name == name) {
-                SendText(*this, kCmdSetMotion, name);
+                SendText(this, kCmdSetMotion, name);
                 selected = static_cast<int32_t>(i);
             }
         }
@@ -1026,7 +1012,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         currentLayer = n;
         char name[129] = {};
         block.ReadBytes(0, name, 128);
-        SendText(*this, kCmdSetMotion, name);
+        SendText(this, kCmdSetMotion, name);
         currentLayer = keep;
         break;
     }

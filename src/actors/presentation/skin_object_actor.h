@@ -182,6 +182,9 @@ class SkinObjectActor : public MeshObjectActor {
   private:
     int SetMotion(const std::string &name);
     void MotionStep();
+    // Layer 0 without a motion is sent "N_Neutral"; when it still has none,
+    // it plays the first record from its start.
+    void StartNeutralIfIdle();
     void Pose();
     void Skin();
     void ResyncBones();

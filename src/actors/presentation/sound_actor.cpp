@@ -54,8 +54,6 @@ const BasicSheetRow kSheet[] = {
 
 void SendSelf(Actor &actor, uint32_t commandId) { actor.HandleCommand(commandId, ParamBlock()); }
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 } // namespace
 
 SoundActor::SoundActor() { classId = kSoundClassId; }
@@ -498,7 +496,7 @@ int SoundActor::Serialize(Archive &archive, uint32_t mode) {
     }
     if (version >= 1) {
         archive.SerializeWord(&type);
-        SerializeFloat(archive, &radius);
+        archive.SerializeFloat(&radius);
     }
     if (version < 36) {
         uint32_t oldPlay = 1;
@@ -506,7 +504,7 @@ int SoundActor::Serialize(Archive &archive, uint32_t mode) {
         float oldReal = 1.0f;
         archive.SerializeWord(&oldPlay);
         archive.SerializeWord(&oldWord);
-        SerializeFloat(archive, &oldReal);
+        archive.SerializeFloat(&oldReal);
     }
     if (version < 36 && !archive.IsWriting()) {
         volume = frequency = 1.0f;
@@ -521,20 +519,20 @@ int SoundActor::Serialize(Archive &archive, uint32_t mode) {
         }
     }
     if (version >= 36) {
-        SerializeFloat(archive, &volume);
-        SerializeFloat(archive, &pan);
-        SerializeFloat(archive, &frequency);
-        SerializeFloat(archive, &minRadius);
-        SerializeFloat(archive, &volumeVariation);
-        SerializeFloat(archive, &panVariation);
-        SerializeFloat(archive, &frequencyVariation);
+        archive.SerializeFloat(&volume);
+        archive.SerializeFloat(&pan);
+        archive.SerializeFloat(&frequency);
+        archive.SerializeFloat(&minRadius);
+        archive.SerializeFloat(&volumeVariation);
+        archive.SerializeFloat(&panVariation);
+        archive.SerializeFloat(&frequencyVariation);
         archive.SerializeWord(&playOnStart);
         archive.SerializeWord(&playStyle);
         archive.SerializeWord(&loopCount);
         archive.SerializeWord(&reserved);
     }
     if (version >= 41) {
-        SerializeFloat(archive, &positionEffect);
+        archive.SerializeFloat(&positionEffect);
     }
     if (!archive.IsWriting()) {
         currentVolume = volume;

@@ -14,15 +14,7 @@ namespace {
 CollisionScene currentScene;
 CollisionEventQueue eventQueue;
 
-Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
 Vector3 Neg(const Vector3 &v) { return {-v.x, -v.y, -v.z}; }
-Vector3 Unit(const Vector3 &v) {
-    Vector3 out;
-    Vec3Normalize(&out, v);
-    return out;
-}
 
 constexpr float kPushMargin = 1.00001f;
 
@@ -39,7 +31,7 @@ struct Touch {
 float SphereRadius(const ColObj &o) { return o.worldMax.x; }
 
 bool SphereSphere(const ColObj &a, const ColObj &b, Touch &t) {
-    const Vector3 d = Sub(b.worldMin, a.worldMin);
+    const Vector3 d = Vec3Sub(b.worldMin, a.worldMin);
     const float sum = SphereRadius(a) + SphereRadius(b);
     const float l2 = d.x * d.x + d.y * d.y + d.z * d.z;
     // Apart: no need of the root (most pairs of a frame end here).
@@ -52,11 +44,11 @@ bool SphereSphere(const ColObj &a, const ColObj &b, Touch &t) {
         if (!(e > 0.0f)) {
             return false;
         }
-        t.push = Scale(d, e * kPushMargin / l);
+        t.push = Vec3Scale(d, e * kPushMargin / l);
     } else {
         t.push = {sum, 0.0f, 0.0f};
     }
-    t.point = Add(a.worldMin, Scale(Unit(d), SphereRadius(a)));
+    t.point = Vec3Add(a.worldMin, Vec3Scale(Vec3Normalized(d), SphereRadius(a)));
     return true;
 }
 
@@ -84,7 +76,7 @@ bool SphereBox(const ColObj &a, const ColObj &b, Touch &t) {
         Vec3TransformCoord(&t.point, point, owner->worldMatrix);
     } else {
         // The sphere's surface point towards the box.
-        t.point = Add(centre, Scale(Unit(separation), r));
+        t.point = Vec3Add(centre, Vec3Scale(Vec3Normalized(separation), r));
     }
     return true;
 }
@@ -150,7 +142,7 @@ bool SphereGround(ColObj &a, ColObj &b, Touch &t) {
     } else {
         const Vector3 v = a.owner->deltaPosition;
         if (std::fabs(v.x) >= 1.5f || std::fabs(v.y) >= 1.5f || std::fabs(v.z) >= 1.5f) {
-            t.push = Scale(Unit(v), 6.0f);
+            t.push = Vec3Scale(Vec3Normalized(v), 6.0f);
         } else {
             t.push = {0.0f, -6.0f, 0.0f};
         }
@@ -192,7 +184,7 @@ bool SweptPoint(const ColObj &a, const ColObj &b, Touch &t) {
     }
     const Vector3 s = b.worldMin;
     const Vector3 d = b.worldMax;
-    const Vector3 e = Add(s, d);
+    const Vector3 e = Vec3Add(s, d);
     Vector3 hit = {0, 0, 0};
     Vector3 normal = {0, 0, 0};
     if (a.type == kKindSphere) {
@@ -211,10 +203,10 @@ bool SweptPoint(const ColObj &a, const ColObj &b, Touch &t) {
             return false;
         }
     }
-    if (!(Vec3Dot(d, Sub(hit, e)) < 0.0f && Vec3Dot(d, Sub(hit, s)) > 0.0f)) {
+    if (!(Vec3Dot(d, Vec3Sub(hit, e)) < 0.0f && Vec3Dot(d, Vec3Sub(hit, s)) > 0.0f)) {
         return false;
     }
-    t.push = Scale(Sub(hit, e), kPushMargin);
+    t.push = Vec3Scale(Vec3Sub(hit, e), kPushMargin);
     t.normal = normal;
     t.normalGiven = true;
     t.point = hit;
@@ -451,7 +443,7 @@ int CollideColObjs(ColObj *a, ColObj *b, uint32_t mode) {
         return 0;
     }
     if (!t.normalGiven) {
-        t.normal = Unit(t.push);
+        t.normal = Vec3Normalized(t.push);
     }
     // Side A gets the negated push and normal.
     ColObj *sides[2] = {a, b};
@@ -479,8 +471,8 @@ int CollideColObjs(ColObj *a, ColObj *b, uint32_t mode) {
             wa = ma / sum;
             wb = mb / sum;
         }
-        AddContact(a->owner, {a, b, Scale(pushes[0], wb), normals[0], t.point});
-        AddContact(b->owner, {b, a, Scale(pushes[1], wa), normals[1], t.point});
+        AddContact(a->owner, {a, b, Vec3Scale(pushes[0], wb), normals[0], t.point});
+        AddContact(b->owner, {b, a, Vec3Scale(pushes[1], wa), normals[1], t.point});
     }
     return 0;
 }

@@ -19,10 +19,6 @@ constexpr uint32_t kMaxResolutionIterations = 10;
 // Scheduled with kind 7: acted on in the next pump only, on layer 1.
 constexpr uint32_t kNextPassFlags = 0x700;
 
-Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vector3 Scale(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
-
 bool Enabled(const Actor *actor) { return actor->HasFlag(kActorCollisionEnabled); }
 
 void UpdateBounds(Actor *actor) {
@@ -64,7 +60,7 @@ void ApplyFriction(Vector3 &v, const ColObj *own, const ColObj *other) {
     if (k == 1.0f) {
         v = {0.0f, 0.0f, 0.0f};
     } else {
-        v = Scale(v, 1.0f - k);
+        v = Vec3Scale(v, 1.0f - k);
     }
 }
 
@@ -408,11 +404,11 @@ void IntegrateSimulatedActor(Actor *actor, float fraction) {
     const float s = CollisionWorldScale();
     Vector3 &v = actor->deltaPosition;
     v.y -= s * params.GravityMultiplier() * gravity * dt * 1.8f;
-    const Vector3 d = Scale(v, Vec3Length(v));
+    const Vector3 d = Vec3Scale(v, Vec3Length(v));
     const float k = dt * air * 0.0005f;
     const Vector3 drag = params.AirResistance();
     v = {v.x - d.x * k * drag.x, v.y - d.y * k * drag.y, v.z - d.z * k * drag.z};
-    actor->position = Add(actor->position, Scale(v, dt));
+    actor->position = Vec3Add(actor->position, Vec3Scale(v, dt));
 
     if (params.Motion() == kSimWaking) {
         params.SetMotion(kSimWoken);
@@ -448,7 +444,7 @@ void IntegrateSimulatedActor(Actor *actor, float fraction) {
             Vec3Cross(&across, v, up);
             if (Vec3LengthSquared(across) > 1e-12f * std::max(1.0f, Vec3LengthSquared(v))) {
                 Matrix view;
-                MatrixLookAt(&view, actor->position, Add(actor->position, v), up);
+                MatrixLookAt(&view, actor->position, Vec3Add(actor->position, v), up);
                 Matrix world;
                 if (MatrixInverse(&world, view) != nullptr) {
                     QuaternionFromMatrix(&actor->rotation, world);
@@ -475,7 +471,7 @@ void ResolveOneContact(Actor *actor) {
     }
     const ContactRecord contact = *best;
     holder->contacts.clear();
-    actor->position = Add(actor->position, contact.push);
+    actor->position = Vec3Add(actor->position, contact.push);
     holder->w1 |= kSimStatePushed;
     holder->touches.push_back({contact.point, contact.normal, contact.push, contact.other->groups});
 
@@ -487,12 +483,12 @@ void ResolveOneContact(Actor *actor) {
     const bool events = settings.EventsOn();
     if (settings.Style() == 0 || params == nullptr) {
         v = DropOpposing(v, normal, &along);
-        v = Sub(v, Scale(along, Bounce(contact.own)));
+        v = Vec3Sub(v, Vec3Scale(along, Bounce(contact.own)));
         ApplyFriction(v, contact.own, contact.other);
         const bool otherDynamic = (contact.other->flags & kColObjDynamic) != 0;
         if (contactCount == 1 && (contact.own->flags & kColObjDynamic) != 0 && !otherDynamic &&
             contact.other->owner != nullptr) {
-            actor->position = Add(actor->position, contact.other->owner->deltaPosition);
+            actor->position = Vec3Add(actor->position, contact.other->owner->deltaPosition);
         }
     } else {
         if (params->Style() == 3 || params->Style() == 4) {
@@ -501,7 +497,7 @@ void ResolveOneContact(Actor *actor) {
         v = DropOpposing(v, normal, &along);
         switch (params->Motion()) {
         case kSimFree: {
-            const Vector3 b = Scale(along, Bounce(contact.own));
+            const Vector3 b = Vec3Scale(along, Bounce(contact.own));
             if (Vec3LengthSquared(b) <= params->BounceToSlide()) {
                 params->SetMotion(kSimSliding);
                 if (events) {
@@ -509,7 +505,7 @@ void ResolveOneContact(Actor *actor) {
                     Send(actor, kCmdOnSimSlideStart);
                 }
             } else {
-                v = Sub(v, b);
+                v = Vec3Sub(v, b);
                 if (events) {
                     RunEventScripts(actor, kCmdOnSimBounce, contact.other->owner);
                 }

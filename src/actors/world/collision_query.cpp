@@ -18,8 +18,6 @@ struct RayRecord {
     ColObj *best = nullptr;
 };
 
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
 void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
     if (!QueryGroupFilter(masks, *object)) {
         return;
@@ -57,8 +55,8 @@ void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
     default:
         return; // meshes and swept points are never hit
     }
-    if (Vec3Dot(ray.direction, Sub(hit, ray.bestPoint)) < 0.0f &&
-        Vec3Dot(ray.direction, Sub(hit, ray.origin)) > 0.0f) {
+    if (Vec3Dot(ray.direction, Vec3Sub(hit, ray.bestPoint)) < 0.0f &&
+        Vec3Dot(ray.direction, Vec3Sub(hit, ray.origin)) > 0.0f) {
         ray.bestPoint = hit;
         ray.bestNormal = normal;
         ray.best = object;
@@ -215,7 +213,7 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
     // A hit counts only between the origin and the end; the pad covers the
     // rounding of the hit point.
     const float pad = 2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
-                               Vec3Length(Sub(ray.end, ray.origin)));
+                               Vec3Length(Vec3Sub(ray.end, ray.origin)));
     std::vector<uint32_t> &found = index.found;
     found.clear();
     if (!index.grid.AlongSegment(ray.origin, ray.end, pad, found)) {
@@ -267,7 +265,7 @@ ColObj *RunCollisionQuery(const Vector3 &origin, const Vector3 &end, const uint3
     RayRecord ray;
     ray.origin = origin;
     ray.end = end;
-    Vec3Normalize(&ray.direction, Sub(end, origin));
+    Vec3Normalize(&ray.direction, Vec3Sub(end, origin));
     ray.bestPoint = end;
 
     const int32_t group = scene.groupAt != nullptr ? scene.groupAt(origin) : -1;

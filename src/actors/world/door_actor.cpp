@@ -70,8 +70,6 @@ const BasicSheetRow kSheet[] = {
     {"Lock Time:", PropertyKind::Time, kCmdSetLockTime, kCmdGetLockTime},
 };
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
 
 // Asks an item a one-word question; the block is zeroed first, so an actor
@@ -726,19 +724,19 @@ int DoorActor::Serialize(Archive &archive, uint32_t mode) {
     if (version != 0) {
         archive.SerializeWord(&doorType);
         archive.SerializeWord(&animationType);
-        SerializeFloat(archive, &openTime);
-        SerializeFloat(archive, &closeTime);
-        SerializeFloat(archive, &autoCloseTime);
+        archive.SerializeFloat(&openTime);
+        archive.SerializeFloat(&closeTime);
+        archive.SerializeFloat(&autoCloseTime);
         archive.SerializeWord(&autoClose);
         archive.SerializeWord(&axisPreset);
         archive.SerializeWord(&useConnector);
-        SerializeFloat(archive, &openLength);
+        archive.SerializeFloat(&openLength);
         archive.SerializeWords(&axis, 3);
     }
     if (version >= 3) {
         archive.SerializeWord(&lockGroups);
         archive.SerializeWord(&locked);
-        SerializeFloat(archive, &lockTime);
+        archive.SerializeFloat(&lockTime);
         archive.SerializeWord(&autoOpen);
         archive.SerializeWord(&openAwayFromOpener);
     }
@@ -757,11 +755,11 @@ int DoorActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWords(reserved, 4);
     }
     if (version >= 25) {
-        SerializeFloat(archive, &openAngle);
+        archive.SerializeFloat(&openAngle);
     }
     if (version >= 28) {
         archive.SerializeWord(&doorState);
-        SerializeFloat(archive, &angularSpeed);
+        archive.SerializeFloat(&angularSpeed);
         archive.SerializeWords(&linearVelocity, 3);
         archive.SerializeWords(&closedPosition1, 3);
         archive.SerializeWords(&closedPosition2, 3);

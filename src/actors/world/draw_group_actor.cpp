@@ -8,6 +8,7 @@
 #include "actors/world/draw_groups.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
@@ -40,24 +41,10 @@ ParamBlock BlockOfBytes(void *data, size_t size) {
     return ParamBlock(static_cast<uint8_t *>(data), size);
 }
 
-void SendRecursive(Actor *target, uint32_t commandId, const ParamBlock *inner) {
-    RecursiveCommandParams params{commandId, inner};
-    target->HandleCommand(kCmdRecursiveCommand, BlockOfBytes(&params, sizeof(params)));
-}
-
-void SerializeFloat(Archive &archive, float &value) {
-    uint32_t word = 0;
-    std::memcpy(&word, &value, sizeof(word));
-    archive.SerializeWord(&word);
-    std::memcpy(&value, &word, sizeof(word));
-}
-
 float Diagonal(const Vector3 &min, const Vector3 &max) {
     const Vector3 d = {max.x - min.x, max.y - min.y, max.z - min.z};
     return Vec3Length(d);
 }
-
-bool InTable(const Actor *actor) { return ActorTableEntry(actor->actorId) == actor; }
 
 // The group's entry in the registry; -1 when it holds none.
 int32_t RegistryIndex(const Actor *group) {
@@ -382,12 +369,12 @@ int DrawGroupActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     if (archive.Version() != 0) {
-        SerializeFloat(archive, boxMin.x);
-        SerializeFloat(archive, boxMin.y);
-        SerializeFloat(archive, boxMin.z);
-        SerializeFloat(archive, boxMax.x);
-        SerializeFloat(archive, boxMax.y);
-        SerializeFloat(archive, boxMax.z);
+        archive.SerializeFloat(&boxMin.x);
+        archive.SerializeFloat(&boxMin.y);
+        archive.SerializeFloat(&boxMin.z);
+        archive.SerializeFloat(&boxMax.x);
+        archive.SerializeFloat(&boxMax.y);
+        archive.SerializeFloat(&boxMax.z);
         archive.SerializeWord(&open);
         archive.SerializeWord(&showBox);
         archive.SerializeWord(&inherit);
@@ -444,7 +431,7 @@ void BroadcastInDrawGroup(Actor *actor, uint32_t commandId, ParamBlock block) {
     for (Actor *member : members) {
         // Members that left the list or the world meanwhile are skipped.
         bool listed = false;
-        if (InTable(member)) {
+        if (IsInActorTable(member)) {
             for (PointerListNode *node : member->memberNodes) {
                 listed = listed || node->list == &group->members;
             }

@@ -6,6 +6,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
@@ -28,12 +29,6 @@ constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
 DrawGroupActor *g_startedHead = nullptr;
 DrawGroupActor *g_systemGroups[kSystemDrawGroupCount] = {};
 
-void SendRecursive(Actor *target, uint32_t commandId, const ParamBlock *inner) {
-    RecursiveCommandParams params{commandId, inner};
-    target->HandleCommand(kCmdRecursiveCommand,
-                          ParamBlock(reinterpret_cast<uint8_t *>(&params), sizeof(params)));
-}
-
 // The first of the handles that lies in the list.
 PointerListNode *FirstIn(const PointerListHandles &handles, const PointerListBase *list) {
     for (PointerListNode *node : handles) {
@@ -51,9 +46,6 @@ void UnlinkFirstIn(PointerListHandles &handles, PointerListBase &list) {
 bool StillIn(Actor *actor, const PointerListBase &list) {
     return FirstIn(actor->memberNodes, &list) != nullptr;
 }
-
-// Still in the actor table at its own id.
-bool InTable(const Actor *actor) { return ActorTableEntry(actor->actorId) == actor; }
 
 void EnterMemberList(Actor *actor, DrawGroupActor *group) {
     group->members.Append(actor, &actor->memberNodes);
@@ -81,12 +73,12 @@ void EnterMemberList(Actor *actor, DrawGroupActor *group) {
 
 void EnterColliderLists(Actor *actor) {
     ActorSystem *system = GetActorSystem();
-    if (!actor->HasFlag(kActorAtRest)) {
+    if (!actor->HasFlag(kActorStatic)) {
         if (actor->HasFlag(kActorCollisionEnabled)) {
             bool active = false;
             for (const auto &object : actor->colObjs) {
                 if ((object->flags & kColObjActive) != 0 &&
-                    (object->flags & (kColObjTakesAllEvents | kColObjMarked)) != 0) {
+                    (object->flags & (kColObjTakesAllEvents | kColObjDynamic)) != 0) {
                     active = true;
                     break;
                 }
@@ -190,7 +182,7 @@ void LeaveDrawGroup(Actor *actor, uint32_t forced) {
             UnlinkFirstIn(actor->memberNodes, group->members);
         }
     }
-    if (!actor->HasFlag(kActorAtRest)) {
+    if (!actor->HasFlag(kActorStatic)) {
         UnlinkFirstIn(actor->colliderNodes, ActiveColliderList);
         UnlinkFirstIn(actor->colliderNodes, PassiveColliderList);
         return;
@@ -387,7 +379,7 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
         }
         for (Actor *member : group->members.Items()) {
             // Members that left the list or the world meanwhile are skipped.
-            if (InTable(member) && StillIn(member, group->members)) {
+            if (IsInActorTable(member) && StillIn(member, group->members)) {
                 member->Update();
             }
         }
@@ -404,7 +396,7 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
     for (DrawGroupActor *group : startedGroups) {
         // A group deleted meanwhile has left the table (the system groups
         // are never in it).
-        const bool present = group->actorId < 0 || InTable(group);
+        const bool present = group->actorId < 0 || IsInActorTable(group);
         if (group->startedLinked && group->visible == 0 && present) {
             group->HandleCommand(kCmdOnDrawStop, ParamBlock());
         }

@@ -118,17 +118,7 @@ void FileActor::RemoveFile(size_t index) {
 // now stays alive until its delivery returns. A child that cannot be deleted
 // is only let go, so that the loop always ends.
 void FileActor::UnloadChildren() {
-    while (!children.empty()) {
-        Actor *child = children.back();
-        if (child == nullptr || DeleteActor(child) == 0) {
-            if (!children.empty() && children.back() == child) {
-                children.pop_back();
-                if (child != nullptr && child->parent == this) {
-                    child->parent = nullptr;
-                }
-            }
-        }
-    }
+    DeleteAllChildren(this);
     loaded = 0;
 }
 

@@ -33,19 +33,7 @@ void FileIOActor::RegisterClass() {
 
 void FileIOActor::EmptyContents() {
     BroadcastCommand(kCmdInvalidateDrawGroupId, ParamBlock());
-    // Last child first. A child that cannot be deleted is only let go, so
-    // that the loop always ends.
-    while (!children.empty()) {
-        Actor *child = children.back();
-        if (child == nullptr || DeleteActor(child) == 0) {
-            if (!children.empty() && children.back() == child) {
-                children.pop_back();
-                if (child != nullptr && child->parent == this) {
-                    child->parent = nullptr;
-                }
-            }
-        }
-    }
+    DeleteAllChildren(this);
     DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
     if (ActorSystem *system = GetActorSystem()) {
         system->ClearStaticColObjs();

@@ -16,8 +16,6 @@ namespace {
 constexpr int32_t kMatrixAnimationClassId = 28;
 constexpr int32_t kMeshObjectClassId = 3;
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 void SendPosition(Actor *actor, const Vector3 &p) {
     float v[3] = {p.x, p.y, p.z};
     actor->HandleCommand(kCmdSetPosition, ParamBlock(v, sizeof(v)));
@@ -163,13 +161,7 @@ void PathActor::Restart() {
 
 void PathActor::Preset(uint32_t value) {
     predefined = value;
-    while (!children.empty()) {
-        Actor *child = children.back();
-        if (child == nullptr || DeleteActor(child) == 0) {
-            // Not deleted by the factory: drop it from the list all the same.
-            children.pop_back();
-        }
-    }
+    DeleteAllChildren(this);
     movingObject = -1;
     fromNode = -1;
     toNode = -1;
@@ -322,9 +314,9 @@ int PathActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     if (archive.Version() >= 1) {
-        SerializeFloat(archive, &speed);
+        archive.SerializeFloat(&speed);
         archive.SerializeWord(&useNodeTimePause);
-        SerializeFloat(archive, &rootTime);
+        archive.SerializeFloat(&rootTime);
         for (int i = 0; i < 5; ++i) {
             uint32_t reserved = 0;
             archive.SerializeWord(&reserved);

@@ -12,8 +12,6 @@ namespace {
 
 constexpr size_t kNearestBlockSize = 20;
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 } // namespace
 
 PathNodeActor::PathNodeActor() { classId = kPathNodeClassId; }
@@ -129,7 +127,7 @@ int PathNodeActor::Serialize(Archive &archive, uint32_t mode) {
         return 0;
     }
     if (archive.Version() >= 1) {
-        SerializeFloat(archive, &nodeTime);
+        archive.SerializeFloat(&nodeTime);
         archive.SerializeWord(&randWeight);
         archive.SerializeWord(&endType);
         for (int i = 0; i < 5; ++i) {

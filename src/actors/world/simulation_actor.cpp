@@ -90,7 +90,7 @@ int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
                 simParams = std::make_unique<SimParams>();
             }
             simParams->SetCentreOfMass(centre->position);
-            simParams->words[15] &= ~kSimCentreNotTaken;
+            simParams->SetFlags(kSimCentreNotTaken, false);
         }
         break;
     }

@@ -312,7 +312,7 @@ void SpawnPointActor::Warp(ParamBlock block) {
     }
     Actor *owner = other->owner;
     if (owner->classId != kCharacterClassId || !owner->HasFlag(kActorMaster) ||
-        (other->flags & kColObjMarked) == 0) {
+        (other->flags & kColObjDynamic) == 0) {
         return;
     }
     ActorDeliveryScope scope;

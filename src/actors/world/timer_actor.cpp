@@ -38,8 +38,6 @@ const BasicSheetRow kSheet[] = {
     {"Reset Timer |Reset|", PropertyKind::Button, kCmdTimerReset, 0, 1.0f},
 };
 
-void SerializeFloat(Archive &archive, float *value) { archive.SerializeWords(value, 1); }
-
 std::string EventName(uint32_t eventId) {
     const CommandInfo *info = GetCommandTable().Find(eventId);
     return info != nullptr ? info->name : std::string();
@@ -320,8 +318,8 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
     const uint32_t version = archive.Version();
     if (version >= 1) {
         archive.SerializeWord(&timerType);
-        SerializeFloat(archive, &startTime);
-        SerializeFloat(archive, &totalTime);
+        archive.SerializeFloat(&startTime);
+        archive.SerializeFloat(&totalTime);
         uint32_t startActive = timerFlags & kTimerStartOnStartGame;
         archive.SerializeWord(&startActive);
         if (!writing) {
@@ -351,7 +349,7 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
             }
             archive.SerializeString(script.name);
             archive.SerializeString(script.source);
-            SerializeFloat(archive, &key.time);
+            archive.SerializeFloat(&key.time);
             if (!writing) {
                 script.eventId = FindEventCommandByName(eventName);
                 script.compiled.reset();
@@ -365,7 +363,7 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
         savedTime = CurrentTime();
     }
     if (version >= 48) {
-        SerializeFloat(archive, &savedTime);
+        archive.SerializeFloat(&savedTime);
         uint32_t storedMode = Mode();
         archive.SerializeWord(&storedMode);
         if (!writing) {
@@ -375,7 +373,7 @@ int TimerActor::Serialize(Archive &archive, uint32_t mode) {
         }
     }
     if (version >= 58) {
-        SerializeFloat(archive, &multiplier);
+        archive.SerializeFloat(&multiplier);
     }
     return archive.Failed() ? 0 : 1;
 }

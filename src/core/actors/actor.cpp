@@ -185,7 +185,7 @@ SimParams::SimParams() {
     SetFloat(11, 900.0f);
     SetFloat(12, 36.0f);
     SetFloat(13, 36.0f);
-    words[15] = 4; // flags: bit 0 clear, bit 2 set
+    words[kFlagsWord] = kSimEvents;
 }
 
 float SimParams::GetFloat(size_t word) const {
@@ -641,9 +641,9 @@ void Actor::BaseProcess() {
     if (movedNow != HasFlag(kActorMovedBefore)) {
         RemoveActorFromDrawGroup(this, 0);
         if (movedNow) {
-            flags &= ~kActorAtRest;
+            flags &= ~kActorStatic;
         } else {
-            flags |= kActorAtRest;
+            flags |= kActorStatic;
         }
         AddActorToDrawGroup(this, 0);
     }
@@ -803,20 +803,20 @@ bool Actor::RemoveColObj(size_t index) {
     return true;
 }
 
-void Actor::SetMarkedColObjsActive(bool active) {
+void Actor::SetDynamicColObjsActive(bool active) {
     for (auto &ptr : colObjs) {
         ColObj &object = *ptr;
-        if ((object.flags & kColObjMarked) != 0) {
+        if ((object.flags & kColObjDynamic) != 0) {
             object.flags =
                 active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
         }
     }
 }
 
-void Actor::SetUnmarkedColObjsActive(bool active) {
+void Actor::SetNonDynamicColObjsActive(bool active) {
     for (auto &ptr : colObjs) {
         ColObj &object = *ptr;
-        if ((object.flags & kColObjMarked) == 0) {
+        if ((object.flags & kColObjDynamic) == 0) {
             object.flags =
                 active ? (object.flags | kColObjActive) : (object.flags & ~kColObjActive);
         }

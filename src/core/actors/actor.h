@@ -45,7 +45,7 @@ inline constexpr uint32_t kActorMoved = 1u << 4;
 inline constexpr uint32_t kActorMovedBefore = 1u << 5;
 inline constexpr uint32_t kActorDrawGroupInherited = 1u << 6;
 inline constexpr uint32_t kActorPrecalculated = 1u << 7;
-inline constexpr uint32_t kActorAtRest = 1u << 8;
+inline constexpr uint32_t kActorStatic = 1u << 8;    // did not move in its last update
 inline constexpr uint32_t kActorContacted = 1u << 9; // in the collision pass's contacted list
 inline constexpr uint32_t kActorInDrawGroup = 1u << 10;
 inline constexpr uint32_t kActorFlag11 = 1u << 11;
@@ -58,7 +58,7 @@ inline constexpr uint32_t kActorGlobalSlotBound = 1u << 17;
 inline constexpr uint32_t kActorFlag18 = 1u << 18;
 inline constexpr uint32_t kActorFlagsMask = (1u << 19) - 1;
 inline constexpr uint32_t kActorDefaultFlags =
-    kActorAtRest | kActorFlag11 | kActorCollisionEnabled | kActorSaved; // 0x9900
+    kActorStatic | kActorFlag11 | kActorCollisionEnabled | kActorSaved; // 0x9900
 
 // ActorState bits.
 inline constexpr uint32_t kActorOperational = 1u << 0;
@@ -87,8 +87,7 @@ inline constexpr uint32_t kColObjCausesEvents = 1u << 1;
 inline constexpr uint32_t kColObjTakesEvents = 1u << 2;
 inline constexpr uint32_t kColObjForcesEvents = 1u << 3;
 inline constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
-inline constexpr uint32_t kColObjMarked = 1u << 5; // "dynamic"
-inline constexpr uint32_t kColObjDynamic = kColObjMarked;
+inline constexpr uint32_t kColObjDynamic = 1u << 5;
 inline constexpr uint32_t kColObjSolid = 1u << 6;
 
 // A command a collision object sends when it touches another: its id and
@@ -227,6 +226,7 @@ inline constexpr uint32_t kSimEvents = 1u << 2;
 // Simulation settings and state: 35 words, floats and integers.
 struct SimParams {
     static constexpr size_t kWordCount = 35;
+    static constexpr size_t kFlagsWord = 15;
     SimParams();
 
     float GetFloat(size_t word) const;
@@ -252,8 +252,12 @@ struct SimParams {
     float SlideToRest() const { return GetFloat(12); }
     float StopRest() const { return GetFloat(13); }
     float StickyForce() const { return GetFloat(14); }
-    uint32_t Flags() const { return words[15]; }
-    bool EventsOn() const { return (words[15] & kSimEvents) != 0; }
+    // The kSim... flag bits.
+    uint32_t Flags() const { return words[kFlagsWord]; }
+    void SetFlags(uint32_t bits, bool on) {
+        words[kFlagsWord] = on ? (words[kFlagsWord] | bits) : (words[kFlagsWord] & ~bits);
+    }
+    bool EventsOn() const { return (Flags() & kSimEvents) != 0; }
     Quaternion SpinRotation() const {
         return {GetFloat(16), GetFloat(17), GetFloat(18), GetFloat(19)};
     }
@@ -426,9 +430,9 @@ class Actor : public CommandTarget, public DrawOwner {
     void SetScheduledCommandTime(ScheduledCommand *entry, float delay);
     float ScheduledCommandTimeLeft(ScheduledCommand *entry);
 
-    // Active bit of every collision object whose flag bit 5 is set / clear.
-    void SetMarkedColObjsActive(bool active);
-    void SetUnmarkedColObjsActive(bool active);
+    // Active bit of every collision object that is dynamic / not dynamic.
+    void SetDynamicColObjsActive(bool active);
+    void SetNonDynamicColObjsActive(bool active);
 
     // Binds the slot the name gives when it is free (flag 17).
     void BindGlobalSlot();

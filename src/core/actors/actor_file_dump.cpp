@@ -151,7 +151,7 @@ std::string DumpActorFields(const Actor &actor, size_t indent) {
         for (size_t word : {1, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}) {
             sim += ' ' + Hex(actor.simParams->words[word], 8);
         }
-        sim += ' ' + std::to_string(actor.simParams->words[15] & 1u);
+        sim += ' ' + std::to_string(actor.simParams->Flags() & kSimDirectionByMovement);
     }
     add(sim);
     std::vector<std::string> classLines;
@@ -181,12 +181,7 @@ int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {
     }
     ActorSystem *system = GetActorSystem();
     for (int32_t rootId : {kGlobalRootId, kSceneryRootId, kClipboardRootId}) {
-        Actor *root = GetActorById(static_cast<uint32_t>(rootId));
-        while (root != nullptr && !root->children.empty()) {
-            if (DeleteActor(root->children.back()) == 0) {
-                root->children.pop_back();
-            }
-        }
+        DeleteAllChildren(GetActorById(static_cast<uint32_t>(rootId)));
     }
 
     FileHandle file;

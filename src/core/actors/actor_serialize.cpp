@@ -301,7 +301,7 @@ int ColObj::Serialize(Archive &archive, uint32_t /*mode*/) {
     Word(archive, 1, &ref);
     reference = static_cast<int32_t>(ref);
     Word(archive, 1, &hitEffect);
-    FlagBit(archive, 2, &flags, kColObjMarked);
+    FlagBit(archive, 2, &flags, kColObjDynamic);
     FlagBit(archive, 2, &flags, kColObjSolid);
     FlagBit(archive, 2, &flags, kColObjEvent);
     FlagBit(archive, 2, &flags, kColObjEventReport);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/command_registry.h"
@@ -50,11 +51,6 @@ void LinkToParent(Actor *actor, Actor *parent) {
     actor->parentId = parent->actorId;
 }
 
-// Does the table slot of the actor hold it?
-bool HeldByTable(const Actor *actor) {
-    return actor != nullptr && actor->actorId >= 0 && ActorTableEntry(actor->actorId) == actor;
-}
-
 // {actor, parent}: the block of the tree callbacks.
 struct TreeCallbackBlock {
     Actor *actor;
@@ -83,12 +79,6 @@ void SendTreeCallbacks(Actor *start, uint32_t first, uint32_t further, Actor *ac
         TreeCallbackBlock block{actor, start};
         chain[i].pointer->HandleCommand(i == 0 ? first : further, block.View());
     }
-}
-
-// Sends "Recursive Command" carrying commandId with the given block.
-int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner) {
-    RecursiveCommandParams params{commandId, inner};
-    return actor->HandleCommand(kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
 }
 
 // The command's parameters as a zero-filled native block of the command's
@@ -584,7 +574,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
 int DeleteActor(Actor *actor) {
     // A null actor, or one its slot does not hold (a NullActor), is never
     // destroyed.
-    if (!HeldByTable(actor)) {
+    if (!IsInActorTable(actor)) {
         return 0;
     }
     const int32_t id = actor->actorId;
@@ -607,6 +597,21 @@ int DeleteActor(Actor *actor) {
     ActorTable[static_cast<size_t>(id)] = nullptr;
     delete actor;
     return 1;
+}
+
+void DeleteAllChildren(Actor *actor) {
+    while (actor != nullptr && !actor->children.empty()) {
+        Actor *child = actor->children.back();
+        const size_t before = actor->children.size();
+        const bool deleted = child != nullptr && DeleteActor(child) != 0;
+        if (actor->children.size() != before || actor->children.back() != child) {
+            continue;
+        }
+        actor->children.pop_back();
+        if (!deleted && child != nullptr && child->parent == actor) {
+            child->parent = nullptr;
+        }
+    }
 }
 
 int ReparentActor(Actor *actor, Actor *newParent) {

@@ -106,6 +106,11 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
 // subtree. 0 for a system actor (id below 10), a null actor or one that its
 // table slot does not hold.
 int DeleteActor(Actor *actor);
+// Deletes every child of the actor through DeleteActor, last first. A child
+// that cannot be deleted, or that its deletion leaves in the list, is let go
+// instead (one that could not be deleted also forgets its parent), so that
+// the loop always ends. Nothing for a null actor.
+void DeleteAllChildren(Actor *actor);
 
 // Moves the actor under a new parent and tells everyone concerned. 0 when
 // the new parent is a root's parent (the actor system), the actor itself or

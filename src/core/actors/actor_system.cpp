@@ -224,6 +224,10 @@ Actor *ActorTableEntry(int32_t id) {
     return ActorTable[static_cast<size_t>(id)];
 }
 
+bool IsInActorTable(const Actor *actor) {
+    return actor != nullptr && ActorTableEntry(actor->actorId) == actor;
+}
+
 void SetActorTableEntry(size_t id, Actor *actor) {
     ActorTable[id] = actor;
     if (actor != nullptr && id < kNotedIds) {

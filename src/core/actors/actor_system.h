@@ -182,6 +182,8 @@ int InitActorSystem();
 
 // The table's actor at id; null outside the table.
 Actor *ActorTableEntry(int32_t id);
+// Whether the table holds the actor at its own id (false for null).
+bool IsInActorTable(const Actor *actor);
 Actor *GetActorById(uint32_t id);
 // The class id of the actor at id; -1 outside the table or for an empty slot.
 int32_t GetActorClassId(uint32_t id);

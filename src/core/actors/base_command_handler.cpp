@@ -10,6 +10,7 @@
 
 #include "base/random.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
@@ -472,11 +473,6 @@ void ChildRemoved(Actor &actor, ParamBlock block) {
     }
 }
 
-void SendRecursive(Actor &target, uint32_t commandId, const ParamBlock *inner) {
-    RecursiveCommandParams params{commandId, inner};
-    target.HandleCommand(kRecursiveCommandId, BlockOf(params));
-}
-
 void RecursiveCommand(Actor &actor, ParamBlock block) {
     RecursiveCommandParams params{0, nullptr};
     block.ReadBytes(0, &params, sizeof(params));
@@ -806,7 +802,7 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case kCallbackMovedInTree:
         if (actor.parent != nullptr) {
             ParamBlock inner = BlockOf(actor.parent->drawGroupId);
-            SendRecursive(actor, kSetDrawGroup, &inner);
+            SendRecursive(&actor, kSetDrawGroup, &inner);
         }
         return true;
     case kCollectSpawned:
@@ -997,7 +993,7 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
             commandId == kLoadResourcesRecursive ? kLoadResources : kUnloadResources;
         for (const auto &ref : SnapshotChildren(&actor)) {
             if (Actor *child = ResolveChild(&actor, ref)) {
-                SendRecursive(*child, id, nullptr);
+                SendRecursive(child, id, nullptr);
             }
         }
         return true;

@@ -187,7 +187,7 @@ void SetCollisionEnable(Actor &actor, bool on) {
     for (auto &object : actor.colObjs) {
         SetFlagBit(object->flags, kColObjActive, on);
     }
-    if (actor.HasFlag(kActorAtRest)) {
+    if (actor.HasFlag(kActorStatic)) {
         UpdateCollisionShapeBounds(&actor);
     }
     AddActorToDrawGroup(&actor, 0);
@@ -205,11 +205,11 @@ bool SimSetting(Actor &actor, uint32_t commandId, ParamBlock block) {
     SimParams &params = EnsureSimParams(actor);
     const bool set = commandId % 2 == 0;
     const uint32_t pair = (commandId - kFirstSimCommand) / 2;
-    if (pair == 11) { // 324/325: bit 0 of word 15
+    if (pair == 11) { // 324/325: the direction-by-movement flag
         if (set) {
-            SetFlagBit(params.words[15], 1u, block.ReadU32(0) != 0);
+            params.SetFlags(kSimDirectionByMovement, block.ReadU32(0) != 0);
         } else {
-            block.WriteU32(0, params.words[15] & 1u);
+            block.WriteU32(0, params.Flags() & kSimDirectionByMovement);
         }
         return true;
     }
@@ -245,8 +245,8 @@ void StartSimulate(Actor &actor) {
 
 void StopSimulate(Actor &actor) {
     if (actor.simParams) {
-        const uint32_t motion = actor.simParams->words[30];
-        if (motion < 2 && (actor.simParams->words[15] & 4u) != 0) {
+        const uint32_t motion = actor.simParams->Motion();
+        if (motion < 2 && actor.simParams->EventsOn()) {
             actor.HandleCommand(motion == 0 ? kOnSimFreeStop : kOnSimSlideStop, ParamBlock());
             actor.HandleCommand(kOnSimRestStart, ParamBlock());
         }
@@ -256,12 +256,6 @@ void StopSimulate(Actor &actor) {
         }
     }
     actor.flags &= ~kActorSimulated;
-}
-
-Vector3 Normalized(const Vector3 &v) {
-    Vector3 out;
-    Vec3Normalize(&out, v);
-    return out;
 }
 
 Vector3 RandomVector(float scale) {
@@ -282,7 +276,7 @@ void AddForceInDirection(Actor &actor, Actor &source, float strength, float stre
     const Matrix &world = source.GetWorldMatrix();
     const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
     const Vector3 r = RandomVector(2.0f * angleRand);
-    AddToDelta(actor, Normalized({forward.x + r.x, forward.y + r.y, forward.z + r.z}), strength,
+    AddToDelta(actor, Vec3Normalized({forward.x + r.x, forward.y + r.y, forward.z + r.z}), strength,
                strengthRand);
 }
 
@@ -302,7 +296,7 @@ void AddForceTowards(Actor &actor, ParamBlock block) {
     const Vector3 v = {(p.x - own.x) * 0.01f, (p.y - own.y) * 0.01f, (p.z - own.z) * 0.01f};
     const float k = std::max(Vec3Length(v), 1.0f);
     const Vector3 r = RandomVector(2.0f * angleRand);
-    Vector3 d = Normalized({v.x + r.x, v.y + r.y, v.z + r.z});
+    Vector3 d = Vec3Normalized({v.x + r.x, v.y + r.y, v.z + r.z});
     const float divisor = (k - 1.0f) * decay + 1.0f;
     d = {d.x / divisor, d.y / divisor, d.z / divisor};
     AddToDelta(actor, d, strength, strengthRand);

@@ -23,8 +23,6 @@ constexpr uint32_t kQuadFvf = gfx::Fvf::XyzRhw | gfx::Fvf::Diffuse;
 constexpr uint32_t kQuadStride = 20;
 static_assert(sizeof(QuadVertex) == kQuadStride);
 
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
 uint8_t *Put(uint8_t *at, const Vector3 &p) {
     std::memcpy(at, &p.x, 4);
     std::memcpy(at + 4, &p.y, 4);
@@ -225,14 +223,15 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
             continue;
         }
         Vector3 n;
-        Vec3Cross(&n, Sub(p1, p0), Sub(p2, p1));
-        if (Vec3Dot(Sub(light, p0), n) >= 0.0f) {
+        Vec3Cross(&n, Vec3Sub(p1, p0), Vec3Sub(p2, p1));
+        if (Vec3Dot(Vec3Sub(light, p0), n) >= 0.0f) {
             silhouette.Toggle(index[0], index[1]);
             silhouette.Toggle(index[1], index[2]);
             silhouette.Toggle(index[2], index[0]);
             capAt = Put(Put(Put(capAt, p0), p2), p1);
         } else {
-            capAt = Put(Put(Put(capAt, Sub(p0, light)), Sub(p2, light)), Sub(p1, light));
+            capAt =
+                Put(Put(Put(capAt, Vec3Sub(p0, light)), Vec3Sub(p2, light)), Vec3Sub(p1, light));
         }
         ++capTriangles;
     }
@@ -249,8 +248,8 @@ int32_t ShadowVolume::BuildFromMesh(gfx::Device *device, MeshItem *mesh, const V
         Vector3 a{}, b{};
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].a, &a);
         ReadPosition(vertexBytes, vertexLength, stride, edges[e].b, &b);
-        const Vector3 aFar = Sub(a, light);
-        const Vector3 bFar = Sub(b, light);
+        const Vector3 aFar = Vec3Sub(a, light);
+        const Vector3 bFar = Vec3Sub(b, light);
         sideAt = Put(Put(Put(sideAt, a), b), aFar);
         sideAt = Put(Put(Put(sideAt, b), bFar), aFar);
         sideTriangles += 2;

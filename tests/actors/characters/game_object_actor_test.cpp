@@ -195,7 +195,7 @@ TEST_F(GameObjectTest, EveryTransitionMovesTheOwnerAndReports) {
 TEST_F(GameObjectTest, ContainerSceneAndInventorySwitchCollisionAndChildren) {
     for (uint32_t type : {kItemTrap, kItemKey}) {
         GameObjectActor *item = Item(type);
-        ColObj &marked = AddObject(item, kColObjActive | kColObjMarked);
+        ColObj &marked = AddObject(item, kColObjActive | kColObjDynamic);
         ColObj &unmarked = AddObject(item, kColObjActive);
         game::Recorder *child = Watch(item, nullptr, "Watcher");
         item->position = {5.0f, 6.0f, 7.0f};
@@ -421,9 +421,9 @@ TEST_F(GameObjectTest, CollisionRules) {
         {kItemThrowObject, kItemInScene, 0, hero->actorId, kItemInScene},
         {kItemThrowObject, kItemInScene, 0, 5555, kItemHit},
         {kItemPowerUp, kItemInScene, 0, -1, kItemPickup},
-        {kItemKey, kItemInScene, kColObjMarked, -1, kItemPickup},
+        {kItemKey, kItemInScene, kColObjDynamic, -1, kItemPickup},
         {kItemKey, kItemInScene, 0, -1, kItemInScene},
-        {kItemKey, kItemInInventory, kColObjMarked, -1, kItemInInventory},
+        {kItemKey, kItemInInventory, kColObjDynamic, -1, kItemInInventory},
     };
     for (const Case &c : cases) {
         GameObjectActor *item = Item(c.type);
@@ -435,7 +435,7 @@ TEST_F(GameObjectTest, CollisionRules) {
     }
     // Guards: a container placement, then a held hero.
     GameObjectActor *key = Item(kItemKey);
-    ColObj &own = AddObject(key, kColObjActive | kColObjMarked);
+    ColObj &own = AddObject(key, kColObjActive | kColObjDynamic);
     Send(key, 614, -1);
     key->itemState = kItemInScene;
     Touch(key, heroCol, &own);

@@ -253,7 +253,7 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
     boost->effects = {{0, 50.0f, 10.0f}};
     boost->characterHoldTime = 0.0f;
     const uint32_t events = kColObjActive | kColObjTakesEvents | kColObjCausesEvents;
-    AddObject(boost, events | kColObjMarked);
+    AddObject(boost, events | kColObjDynamic);
     boost->position = hero->position;
     boost->InvalidateTransform();
     Send(boost, 616, -1);
@@ -291,7 +291,7 @@ TEST_F(GameObjectTest, LifeOfItemsWithTheHero) {
 
     // A dropped item comes back once its guard ran out.
     GameObjectActor *coin = Item(kItemValuable);
-    ColObj &coinObject = AddObject(coin, events | kColObjMarked);
+    ColObj &coinObject = AddObject(coin, events | kColObjDynamic);
     coin->droppable = 1;
     Send(coin, 617, hero->actorId);
     Send(coin, 622, hero->actorId);

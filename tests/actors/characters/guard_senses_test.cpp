@@ -132,7 +132,7 @@ TEST_F(GuardSensesTest, FightersFightHuntedFleeAndMarkedObjectsOpenDoors) {
     ColObj feet = Sensor("Feet", 20.0f);
     Touch(feet, door);
     EXPECT_TRUE(doorLog.Of(770).empty());
-    feet.flags |= kColObjMarked;
+    feet.flags |= kColObjDynamic;
     Touch(feet, door);
     ASSERT_EQ(doorLog.Of(770).size(), 1u);
     EXPECT_EQ(doorLog.Of(770)[0].word, uint32_t(bodyId));

@@ -16,7 +16,7 @@ TEST_F(CameraActorTest, ConstructorAndSheet) {
     CameraActor *camera = MakeCamera();
     ASSERT_NE(camera, nullptr);
     EXPECT_TRUE(Near(camera->position, {0.0f, 0.0f, 7.0f}));
-    EXPECT_FALSE(camera->HasFlag(kActorAtRest));
+    EXPECT_FALSE(camera->HasFlag(kActorStatic));
     EXPECT_EQ(std::tuple(camera->heightOffset, camera->distance, camera->distanceSlack,
                          camera->pullDecay, camera->pullRecovery, camera->targetHeight),
               std::tuple(30.0f, 125.0f, 100.0f, 1.0f, 0.6f, 30.0f));

@@ -93,7 +93,7 @@ class DrawGroupUnit : public ::testing::Test {
     // A plain actor moving (bit 8 clear) in the group.
     Actor *Mover(const char *name, DrawGroupActor *group, Actor *parent = nullptr) {
         Actor *actor = Plain(name, parent);
-        actor->flags &= ~kActorAtRest;
+        actor->flags &= ~kActorStatic;
         actor->drawGroupId = group->drawGroupId;
         AddActorToDrawGroup(actor, 0);
         return actor;
@@ -117,7 +117,7 @@ TEST_F(DrawGroupUnit, MovingBetweenGroupsTellsTheActor) {
     DrawGroupActor *g3 = Group("G3", {100, 0, 0}, {200, 100, 100});
     ASSERT_EQ(std::tuple(g2->drawGroupId, g3->drawGroupId), std::tuple(2, 3));
     Actor *m = Plain("M", nullptr, {50, 50, 50});
-    m->flags &= ~kActorAtRest;
+    m->flags &= ~kActorStatic;
     spies.Watch(m);
     auto moveTo = [&](Vector3 at) {
         SendCommandArgs(m, kSetPosition, at);
@@ -145,8 +145,8 @@ TEST_F(DrawGroupUnit, MembersAndColliderListsFollowTheActorsKind) {
     spies.Watch(parent);
 
     // A dynamic mover: the active list, with its contact holder.
-    parent->AddColObj(std::make_unique<ColObj>(parent)).flags = kColObjActive | kColObjMarked;
-    parent->flags &= ~kActorAtRest;
+    parent->AddColObj(std::make_unique<ColObj>(parent)).flags = kColObjActive | kColObjDynamic;
+    parent->flags &= ~kActorStatic;
     parent->drawGroupId = g->drawGroupId;
     AddActorToDrawGroup(parent, 0);
     EXPECT_TRUE(g->members.Contains(parent) && ActiveColliderList.Contains(parent));
@@ -442,13 +442,13 @@ TEST_F(DrawGroupUnit, ADoorLeafIsListedOnceAndLeavesItsGroupsListWhenItMoves) {
     // A mover of G3 beside the leaf; the leaf moves for one frame.
     Actor *mover = Plain("Mover", nullptr, {100, 50, 60});
     sphere(mover, kColObjTakesAllEvents);
-    mover->flags &= ~kActorAtRest;
+    mover->flags &= ~kActorStatic;
     mover->drawGroupId = g3->drawGroupId;
     AddActorToDrawGroup(mover, 0);
     spies.Watch(mover);
     SendCommandArgs(leaf, kPositionAdd, Vector3{0, 0, 1});
     runner.Step(1);
-    EXPECT_EQ(std::tuple(leaf->HasFlag(kActorAtRest), entries(3)), std::tuple(false, 0));
+    EXPECT_EQ(std::tuple(leaf->HasFlag(kActorStatic), entries(3)), std::tuple(false, 0));
     EXPECT_EQ(spies.Count("Mover", kCmdCollisionEvent), 1u);
 }
 

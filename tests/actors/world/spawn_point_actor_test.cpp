@@ -599,7 +599,7 @@ TEST_F(SpawnPointTest, WarpBoxes) {
     Actor *player = CreateActor(16, "Player", nullptr, scenery, -1, false);
     Actor *other = CreateActor(3, "Other", nullptr, scenery, -1, false);
     ColObj hit(player);
-    hit.flags |= kColObjMarked;
+    hit.flags |= kColObjDynamic;
     const ColObj *event[2] = {&hit, p->colObjs[0].get()};
     auto collide = [&] {
         return SendCommand(static_cast<uint32_t>(p->actorId), 171,
@@ -607,7 +607,7 @@ TEST_F(SpawnPointTest, WarpBoxes) {
     };
     collide(); // not the master
     player->flags |= kActorMaster;
-    hit.flags &= ~kColObjMarked;
+    hit.flags &= ~kColObjDynamic;
     collide(); // not dynamic
     hit.owner = other;
     other->flags |= kActorMaster;
@@ -617,7 +617,7 @@ TEST_F(SpawnPointTest, WarpBoxes) {
     EXPECT_TRUE(g_log.empty());
 
     hit.owner = player;
-    hit.flags |= kColObjMarked;
+    hit.flags |= kColObjDynamic;
     collide();
     EXPECT_EQ(g_log, (std::vector<std::string>{"72", "65", "63", "845 Gethit0", "847 Neutral",
                                                "949", "952"}));

@@ -274,6 +274,34 @@ TEST_F(ActorServicesTest, ActorsOutsideTheirSlotAreNeverDestroyed) {
     EXPECT_EQ(GetActorById(8000), holder);
 }
 
+TEST_F(ActorServicesTest, DeleteAllChildrenGoesLastFirstAndLetsGoWhatItCannotDelete) {
+    WorldRecorder *parent = Make("parent");
+    WorldRecorder *first = Make("first", parent);
+    WorldRecorder stray; // outside the table: DeleteActor refuses it
+    stray.actorId = 123456;
+    stray.parent = parent;
+    parent->children.push_back(&stray);
+    WorldRecorder *last = Make("last", parent);
+    const int32_t firstId = first->actorId;
+    const int32_t lastId = last->actorId;
+    TakeLog();
+
+    DeleteAllChildren(parent);
+    std::vector<const Actor *> removed;
+    for (const Delivery &d : TakeLog()) {
+        if (d.actorName == "parent" && d.commandId == kCmdCallbackChildRemoved) {
+            removed.push_back(d.PointerAt(0));
+        }
+    }
+    EXPECT_EQ(removed, (std::vector<const Actor *>{last, first}));
+    EXPECT_TRUE(parent->children.empty());
+    EXPECT_EQ(GetActorById(firstId), nullptr);
+    EXPECT_EQ(GetActorById(lastId), nullptr);
+    EXPECT_EQ(stray.parent, nullptr);
+
+    DeleteAllChildren(nullptr);
+}
+
 // --- re-parenting -----------------------------------------------------------------
 
 TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {

@@ -126,12 +126,12 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     a->InvalidateTransform();
     Frame(); // moved: draw group left and re-entered, at rest cleared
     EXPECT_EQ(g_drawGroupCalls, "RA");
-    EXPECT_FALSE(a->HasFlag(kActorAtRest));
+    EXPECT_FALSE(a->HasFlag(kActorStatic));
     EXPECT_TRUE(a->HasFlag(kActorMovedBefore));
     EXPECT_NE(a->baseProcessEntry, nullptr);
     Frame(); // first pass without movement: the entry goes
     EXPECT_EQ(g_drawGroupCalls, "RARA");
-    EXPECT_TRUE(a->HasFlag(kActorAtRest));
+    EXPECT_TRUE(a->HasFlag(kActorStatic));
     EXPECT_EQ(a->baseProcessEntry, nullptr);
     Frame();
     EXPECT_EQ(a->Count(kCmdBaseProcess), 2u);

@@ -1,0 +1,21 @@
+// One-value sends: the block holds the value itself. Nothing is sent to a
+// null actor, and the answer is then 0; otherwise it is the handler's.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/actors/param_block.h"
+
+class Actor;
+
+int SendWord(Actor *actor, uint32_t commandId, uint32_t word);
+int SendReal(Actor *actor, uint32_t commandId, float value);
+// The text with its terminator, from a copy: a handler that writes into its
+// block leaves the caller's text alone.
+int SendText(Actor *actor, uint32_t commandId, std::string_view text);
+// "Recursive Command" carrying commandId with the inner block (null: none).
+int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner);
+
+// The first direct child; null for a null actor or one without children.
+Actor *FirstChild(Actor *actor);
