@@ -34,7 +34,6 @@ using testcharacter::TestCharacter;
 namespace {
 
 constexpr uint32_t kCmdPerformAction = 636;
-constexpr uint32_t kCmdGetLookDirection = 990;
 constexpr uint32_t kCmdAiVoiceCommand = 1540;
 constexpr uint32_t kCharacterClass = 16;
 constexpr uint32_t kCmdTimerOnly = 596; // "Start Timer": a command of another class

@@ -92,7 +92,6 @@ TEST_F(SdlWindowTest, PostedCloseEndsInQuitWithCodeZero) {
     EXPECT_TRUE(window_->HasMessage());
     EXPECT_TRUE(window_->QuitPending());
     // Waiting messages come first; nothing was removed by the queries.
-    WindowMessage message;
     const std::vector<WindowMessage> messages = Drain();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_TRUE(messages[0].kind == MessageKind::KeyDown && messages[0].virtualKey == 65u);
