@@ -547,8 +547,22 @@ std::string PendingLoad() {
                                                        : std::string();
 }
 
-// A dead hero lies still for three seconds; then the mission starts again
-// with a live one.
+// Moves the cursor of the menu with the name, when it is active, towards
+// (x, y): 0.64 units for each pixel the mouse is off the desktop's centre
+// in a frame, so that a long way takes two frames.
+void MoveMenuCursor(PlayRunHost &host, const char *name, float x, float y) {
+    auto *menu = dynamic_cast<UISystemActor *>(FindActorByName(name, int32_t(kUiSystemClassId)));
+    const auto pixels = [](float d) { return std::clamp(int(std::lround(d / 0.64f)), -380, 380); };
+    if (menu != nullptr && menu->active != 0) {
+        host.Cursor(512 + pixels(x - menu->cursorX), 384 + pixels(y - menu->cursorY));
+    }
+}
+
+bool Focused(const char *name) { return FocusedWindow != nullptr && FocusedWindow->name == name; }
+
+// A dead hero lies still for three seconds; then the death menu offers to
+// try again or to load: "Load Game" shows the slots, whose "Back" returns
+// to the offer, and "Try Again" starts the mission again with a live hero.
 TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     TempFolder folder;
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
@@ -557,10 +571,35 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     uint32_t first = 0;
     uint32_t died = 0;
     uint32_t reloaded = 0;
+    uint32_t offered = 0;
+    bool slotsShown = false, backToOffer = false;
     std::string load;
     float healthAfter = 0.0f;
+    const auto click = [&] {
+        host.Button(kLeftMouseButton, true);
+        host.Button(kLeftMouseButton, false);
+    };
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_01_Release.qva");
+        auto *offer =
+            dynamic_cast<UISystemActor *>(FindActorByName("DeathMenu", int32_t(kUiSystemClassId)));
+        if (died != 0 && offered == 0 && offer != nullptr && offer->active != 0)
+            offered = frame;
+        // Every 12 frames: "Load Game", the slots' "Back", "Try Again".
+        const uint32_t step =
+            offered != 0 && (frame - offered) % 12 == 0 ? (frame - offered) / 12 : 99;
+        if (step == 0 || step == 1)
+            MoveMenuCursor(host, "DeathMenu", 100, 110);
+        if (step == 3)
+            slotsShown = Focused("SavedGameSlots");
+        if (step == 3 || step == 4)
+            MoveMenuCursor(host, "DeathMenu", 600, 470);
+        if (step == 6)
+            backToOffer = Focused("Died");
+        if (step == 6 || step == 7)
+            MoveMenuCursor(host, "DeathMenu", 100, 70);
+        if (step == 2 || step == 5 || step == 8)
+            click();
         auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
         if (first == 0) {
             first = hero != nullptr ? frame : 0;
@@ -582,9 +621,13 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     };
     host.Run(folder / "play", 900);
     ASSERT_NE(died, 0u) << "the hero did not die";
+    ASSERT_NE(offered, 0u) << "no offer after the death";
+    EXPECT_GE(offered - died, 175u);
+    EXPECT_LE(offered - died, 190u);
+    EXPECT_TRUE(slotsShown);
+    EXPECT_TRUE(backToOffer);
     ASSERT_NE(reloaded, 0u) << "nothing was loaded after the death";
-    EXPECT_GE(reloaded - died, 175u);
-    EXPECT_LE(reloaded - died, 190u);
+    EXPECT_GT(reloaded, offered + 8 * 12);
     EXPECT_TRUE(EndsWith(load, "Mission_01_Release.qva")) << load;
     EXPECT_NE(load.find("Globals1_XBox.qva"), std::string::npos) << load;
     EXPECT_GT(healthAfter, 0.0f);
@@ -888,18 +931,8 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
             dynamic_cast<UISystemActor *>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
         return found != nullptr && found->active != 0 ? found : nullptr;
     };
-    const auto focused = [](const char *name) {
-        return FocusedWindow != nullptr && FocusedWindow->name == name;
-    };
-    // The menu's cursor moves 0.64 units a pixel the mouse is off the
-    // desktop's centre in a frame: each stage that moves it runs twice.
-    const auto goTo = [&](float x, float y) {
-        const auto pixels = [](float d) {
-            return std::clamp(int(std::lround(d / 0.64f)), -380, 380);
-        };
-        if (UISystemActor *shown = menu())
-            host.Cursor(512 + pixels(x - shown->cursorX), 384 + pixels(y - shown->cursorY));
-    };
+    // A long way takes two frames: each stage that moves the cursor runs twice.
+    const auto goTo = [&](float x, float y) { MoveMenuCursor(host, "Menu", x, y); };
     const auto click = [&] {
         host.Button(kLeftMouseButton, true);
         host.Button(kLeftMouseButton, false);
@@ -963,12 +996,12 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
                  PutHero(hero(), exit->GetWorldPosition());
          }},
         // The offer: "Save", slot 1, and "Continue" once the offer is back.
-        {[&] { return menu() != nullptr && focused("SaveContinueMenu"); }, [&] { goTo(100, 110); }},
+        {[&] { return menu() != nullptr && Focused("SaveContinueMenu"); }, [&] { goTo(100, 110); }},
         {always, click},
-        {[&] { return focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
+        {[&] { return Focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
         {always, [&] { goTo(600, 100); }},
         {always, click},
-        {[&] { return focused("SaveContinueMenu"); },
+        {[&] { return Focused("SaveContinueMenu"); },
          [&] {
              saved = folder.Get("game/SaveGames/SaveGame");
              goTo(100, 70);
@@ -983,7 +1016,7 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
              if (Actor *exit = FindActorByName("Exit", 31))
                  PutHero(hero(), exit->GetWorldPosition());
          }},
-        {[&] { return menu() != nullptr && focused("SaveContinueMenu"); }, [&] { goTo(100, 70); }},
+        {[&] { return menu() != nullptr && Focused("SaveContinueMenu"); }, [&] { goTo(100, 70); }},
         {always, [&] { goTo(100, 70); }},
         {always, click},
         // The end's curtain, then the title: "Load Game" and slot 1.
@@ -994,14 +1027,14 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
                        mesh->subMeshes[0].material != nullptr &&
                        mesh->subMeshes[0].material->name == "TheEnd";
          }},
-        {[&] { return loads.size() == 4 && menu() != nullptr && focused("MainMenu"); },
+        {[&] { return loads.size() == 4 && menu() != nullptr && Focused("MainMenu"); },
          [&] {
              titleAgain = true;
              goTo(100, 110);
          }},
         {always, [&] { goTo(100, 110); }},
         {always, click},
-        {[&] { return focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
+        {[&] { return Focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
         {always, [&] { goTo(600, 100); }},
         {always, click},
         {[&] { return loads.size() == 5; },

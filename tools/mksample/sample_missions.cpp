@@ -40,6 +40,7 @@ constexpr uint32_t kTextFontSlot = 80;
 constexpr int32_t kFirstOptionRowId = 7200;
 constexpr int32_t kFirstMenuSaveId = 7300;
 constexpr int32_t kFirstPauseSaveId = 7400;
+constexpr int32_t kFirstDeathMenuId = 7500;
 
 // Where a remapping row's frame and binding text stand from the row.
 constexpr float kRowFrameX = 130.0f;
@@ -172,6 +173,30 @@ void AddPauseSaving(SampleOutput &out, const std::string &file, int32_t &end) {
     end = std::max(end, maker.Next());
 }
 
+// The menu a dead hero's death opens: "Try Again" starts the mission
+// again, "Load Game" shows the slots to load from (a game runs: the load
+// asks "Quit the current game?" first) and their "Back" returns to it.
+void AddDeathMenu(SampleOutput &out, const std::string &file, int32_t &end) {
+    MenuMaker maker(out, file, kFirstDeathMenuId);
+    Actor *menu = maker.Menu("DeathMenu");
+    maker.Cursor(menu);
+    Actor *died = maker.Make(kUiWindowClassId, "Died", menu);
+    maker.Panel(died, {kMenuColumnX, 75.0f, 0.0f}, kMenuPanelWidth, 140.0f);
+    maker.Text("Title", died, {kMenuColumnX, 30.0f, 0.0f}, "You died", 1);
+    OnUp(
+        maker,
+        maker.Button("Try Again", died, {kMenuColumnX, 70.0f, 0.0f}, "Try Again", kMenuButtonWidth),
+        "/Global/DeathMenu.UI_System_Deactivate(); /Scenery/MissionRestart.Action_Start();");
+    OnUp(maker,
+         maker.Button("Load Game", died, {kMenuColumnX, 110.0f, 0.0f}, "Load Game",
+                      kMenuButtonWidth),
+         OpenSaveGame("DeathMenu", false));
+    Actor *saver = AddSaveGameDialog(maker, menu, "/Global/DeathMenu/Died");
+    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/DeathMenu.UI_System_Deactivate();");
+    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/DeathMenu/Died.Action_Start();");
+    end = std::max(end, maker.Next());
+}
+
 } // namespace
 
 bool WriteTitle(SampleOutput &out) {
@@ -232,6 +257,7 @@ bool AddMissionFrontEnd(SampleOutput &out, const std::string &file, int32_t &end
     AddOptions(out, file, maker, end);
     AddSaveContinueMenu(out, file, maker, end);
     AddPauseSaving(out, file, end);
+    AddDeathMenu(out, file, end);
     end = std::max(end, maker.Next());
     return maker.Ok() && out.Error().empty();
 }
