@@ -4,12 +4,14 @@
 // display (queued and captured); the player put on the exit gets the save
 // offer, and "Continue" plays mission 2's film and loads mission 2, whose
 // yard shows. Then each mission's walls hold a hero walking into them, and
-// mission 1's guard patrols, hunts and catches.
+// mission 1's guard patrols, hunts and catches. Last, the whole game plays
+// in one run, from the title back to it and to loading the saved game.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -549,8 +551,22 @@ std::string PendingLoad() {
                                                        : std::string();
 }
 
-// A dead hero lies still for three seconds; then the mission starts again
-// with a live one.
+// Moves the cursor of the menu with the name, when it is active, towards
+// (x, y): 0.64 units for each pixel the mouse is off the desktop's centre
+// in a frame, so that a long way takes two frames.
+void MoveMenuCursor(PlayRunHost &host, const char *name, float x, float y) {
+    auto *menu = dynamic_cast<UISystemActor *>(FindActorByName(name, int32_t(kUiSystemClassId)));
+    const auto pixels = [](float d) { return std::clamp(int(std::lround(d / 0.64f)), -380, 380); };
+    if (menu != nullptr && menu->active != 0) {
+        host.Cursor(512 + pixels(x - menu->cursorX), 384 + pixels(y - menu->cursorY));
+    }
+}
+
+bool Focused(const char *name) { return FocusedWindow != nullptr && FocusedWindow->name == name; }
+
+// A dead hero lies still for three seconds; then the death menu offers to
+// try again or to load: "Load Game" shows the slots, whose "Back" returns
+// to the offer, and "Try Again" starts the mission again with a live hero.
 TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     TempFolder folder;
     const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
@@ -560,10 +576,35 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     uint32_t first = 0;
     uint32_t died = 0;
     uint32_t reloaded = 0;
+    uint32_t offered = 0;
+    bool slotsShown = false, backToOffer = false;
     std::string load;
     float healthAfter = 0.0f;
+    const auto click = [&] {
+        host.Button(kLeftMouseButton, true);
+        host.Button(kLeftMouseButton, false);
+    };
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_01_Release.qva");
+        auto *offer =
+            dynamic_cast<UISystemActor *>(FindActorByName("DeathMenu", int32_t(kUiSystemClassId)));
+        if (died != 0 && offered == 0 && offer != nullptr && offer->active != 0)
+            offered = frame;
+        // Every 12 frames: "Load Game", the slots' "Back", "Try Again".
+        const uint32_t step =
+            offered != 0 && (frame - offered) % 12 == 0 ? (frame - offered) / 12 : 99;
+        if (step == 0 || step == 1)
+            MoveMenuCursor(host, "DeathMenu", 100, 110);
+        if (step == 3)
+            slotsShown = Focused("SavedGameSlots");
+        if (step == 3 || step == 4)
+            MoveMenuCursor(host, "DeathMenu", 600, 470);
+        if (step == 6)
+            backToOffer = Focused("Died");
+        if (step == 6 || step == 7)
+            MoveMenuCursor(host, "DeathMenu", 100, 70);
+        if (step == 2 || step == 5 || step == 8)
+            click();
         auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
         if (first == 0) {
             first = hero != nullptr ? frame : 0;
@@ -585,9 +626,13 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     };
     host.Run(folder / "play", 900);
     ASSERT_NE(died, 0u) << "the hero did not die";
+    ASSERT_NE(offered, 0u) << "no offer after the death";
+    EXPECT_GE(offered - died, 175u);
+    EXPECT_LE(offered - died, 190u);
+    EXPECT_TRUE(slotsShown);
+    EXPECT_TRUE(backToOffer);
     ASSERT_NE(reloaded, 0u) << "nothing was loaded after the death";
-    EXPECT_GE(reloaded - died, 175u);
-    EXPECT_LE(reloaded - died, 190u);
+    EXPECT_GT(reloaded, offered + 8 * 12);
     EXPECT_TRUE(EndsWith(load, "Mission_01_Release.qva")) << load;
     EXPECT_NE(load.find("Globals1_XBox.qva"), std::string::npos) << load;
     EXPECT_GT(healthAfter, 0.0f);
@@ -834,6 +879,205 @@ TEST(MissionRun, TheGunFlashesAndHitsAndTheSelectorHandsOverTheRifle) {
     EXPECT_EQ(selector, 1) << "the selector does not offer the rifle";
     EXPECT_EQ(held, "Rifle");
     EXPECT_EQ(panel, "10/5");
+}
+
+} // namespace
+
+namespace {
+
+// A box of pixels, edges included; a capture's pixels of one kind within one.
+struct Box {
+    int left = 800, top = 600, right = -1, bottom = -1;
+    bool Empty() const { return right < left; }
+    bool Meets(const Box &other) const {
+        return !Empty() && !other.Empty() && left <= other.right && other.left <= right &&
+               top <= other.bottom && other.top <= bottom;
+    }
+};
+template <typename Wanted>
+Box BoundsOf(const std::vector<uint8_t> &shot, const Box &within, Wanted wanted) {
+    Box found;
+    for (int y = within.top; y <= within.bottom; ++y) {
+        for (int x = within.left; x <= within.right; ++x) {
+            if (!wanted(QueueKeepingHost::ColorAt(shot, size_t(y) * 800 + size_t(x))))
+                continue;
+            found = {std::min(found.left, x), std::min(found.top, y), std::max(found.right, x),
+                     std::max(found.bottom, y)};
+        }
+    }
+    return found;
+}
+
+uint32_t WordAt(const std::string &bytes, size_t at) {
+    uint32_t word = 0;
+    for (size_t b = 0; b < 4 && at + b < bytes.size(); ++b)
+        word |= uint32_t(uint8_t(bytes[at + b])) << (8 * b);
+    return word;
+}
+
+// The whole game in one run, from the title: "New Game" (under the cursor's
+// start, which leaves the label readable); in mission 1 the key, the door
+// it opens and the exit; the save offer saved to slot 1, then "Continue";
+// mission 2 to its exit and "Continue"; the end with its curtain, back to
+// the title; there "Load Game" and slot 1 load the saved mission 2. The
+// hero is put where each step happens; the other tests walk them.
+TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackToLoadingTheSave) {
+    TempFolder folder;
+    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    QueueKeepingHost host;
+    std::vector<std::string> loads; // the scene of each level load, in turn
+    const auto hero = [] {
+        return dynamic_cast<CharacterActor *>(FindActorByName("GA1_Player", 16));
+    };
+    const auto menu = [] {
+        auto *found =
+            dynamic_cast<UISystemActor *>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
+        return found != nullptr && found->active != 0 ? found : nullptr;
+    };
+    // A long way takes two frames: each stage that moves the cursor runs twice.
+    const auto goTo = [&](float x, float y) { MoveMenuCursor(host, "Menu", x, y); };
+    const auto click = [&] {
+        host.Button(kLeftMouseButton, true);
+        host.Button(kLeftMouseButton, false);
+    };
+    const auto always = [] { return true; };
+    uint32_t frame = 0, mission = 0;
+    bool cursorClear = false, keyTaken = false, doorOpen = false, lookoutInRoomB = false;
+    bool curtain = false, titleAgain = false;
+    std::string saved;
+    struct Stage {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    const std::vector<Stage> stages = {
+        {always, [&] { host.capture = true; }},
+        {always,
+         [&] {
+             // The cursor's square and the label in the first button's row.
+             const Box row = {0, 55, 400, 85};
+             const Box square = BoundsOf(host.captured, row, [](uint32_t c) {
+                 return QueueKeepingHost::Near(c, 0xFFA000);
+             });
+             const Box label = BoundsOf(host.captured, row, [](uint32_t c) {
+                 return ((c >> 16) & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && (c & 0xFF) > 200;
+             });
+             cursorClear = !square.Empty() && !label.Empty() && !square.Meets(label);
+             host.Button(kLeftMouseButton, true);
+         }},
+        {always, [&] { host.Button(kLeftMouseButton, false); }},
+        // Mission 1: onto the key, before the door, through it.
+        {[&] { return loads.size() == 1 && hero() != nullptr; },
+         [&] {
+             mission = frame;
+             if (Actor *key = FindActorByName("Key", int32_t(kGameObjectClassId))) {
+                 const Vector3 at = key->GetWorldPosition();
+                 PutHero(hero(), {at.x, 30.0f, at.z});
+             }
+         }},
+        {[&] {
+             auto *key = dynamic_cast<GameObjectActor *>(
+                 FindActorByName("Key", int32_t(kGameObjectClassId)));
+             return keyTaken = key == nullptr || key->itemState != kItemInScene;
+         },
+         [&] {
+             PutHero(hero(), {0.0f, 30.0f, 380.0f});
+         }},
+        {[&] { return doorOpen = FindActorByName("DoorBlockA", 0) == nullptr; },
+         [&] {
+             PutHero(hero(), {0.0f, 30.0f, 700.0f});
+         }},
+        {[&] { return frame >= mission + kPastTheFade; },
+         [&] {
+             // The Lookout keeps to RoomB, alive, out of the dungeon cell.
+             if (auto *lookout = dynamic_cast<CharacterActor *>(FindActorByName("Lookout", 16))) {
+                 const Vector3 at = lookout->GetWorldPosition();
+                 lookoutInRoomB = lookout->health > 0.0f && at.x > 520.0f && at.x < 1480.0f &&
+                                  at.z > -480.0f && at.z < 480.0f &&
+                                  !(at.x > 1180.0f && at.z < -200.0f);
+             }
+             if (Actor *exit = FindActorByName("Exit", 31))
+                 PutHero(hero(), exit->GetWorldPosition());
+         }},
+        // The offer: "Save", slot 1, and "Continue" once the offer is back.
+        {[&] { return menu() != nullptr && Focused("SaveContinueMenu"); }, [&] { goTo(100, 110); }},
+        {always, click},
+        {[&] { return Focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
+        {always, [&] { goTo(600, 100); }},
+        {always, click},
+        {[&] { return Focused("SaveContinueMenu"); },
+         [&] {
+             saved = folder.Get("game/SaveGames/SaveGame");
+             goTo(100, 70);
+         }},
+        {always, [&] { goTo(100, 70); }},
+        {always, click},
+        // Mission 2: onto its exit, and "Continue".
+        {[&] { return loads.size() == 2 && hero() != nullptr; }, [&] { mission = frame; }},
+        // Its exit answers during the fade.
+        {[&] { return frame >= mission + 30; },
+         [&] {
+             if (Actor *exit = FindActorByName("Exit", 31))
+                 PutHero(hero(), exit->GetWorldPosition());
+         }},
+        {[&] { return menu() != nullptr && Focused("SaveContinueMenu"); }, [&] { goTo(100, 70); }},
+        {always, [&] { goTo(100, 70); }},
+        {always, click},
+        // The end's curtain, then the title: "Load Game" and slot 1.
+        {[&] { return loads.size() == 3 && FindActorByName("Curtain_0", 3) != nullptr; },
+         [&] {
+             auto *mesh = dynamic_cast<MeshObjectActor *>(FindActorByName("Curtain_0", 3));
+             curtain = mesh != nullptr && !mesh->subMeshes.empty() &&
+                       mesh->subMeshes[0].material != nullptr &&
+                       mesh->subMeshes[0].material->name == "TheEnd";
+         }},
+        {[&] { return loads.size() == 4 && menu() != nullptr && Focused("MainMenu"); },
+         [&] {
+             titleAgain = true;
+             goTo(100, 110);
+         }},
+        {always, [&] { goTo(100, 110); }},
+        {always, click},
+        {[&] { return Focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
+        {always, [&] { goTo(600, 100); }},
+        {always, click},
+        {[&] { return loads.size() == 5; },
+         [] { SendCommandArgs(GetActorSystem(), kCmdExitEngine); }},
+    };
+    size_t next = 0;
+    uint32_t due = 3;
+    host.afterFrame = [&](uint32_t ran) {
+        frame = ran;
+        const ActorSystem *world = GetActorSystem();
+        if (world != nullptr && world->loadPending != 0 &&
+            (loads.empty() || loads.back() != world->secondFile)) {
+            loads.push_back(world->secondFile);
+        }
+        if (next < stages.size() && frame >= due && stages[next].ready()) {
+            stages[next++].act();
+            due = frame + 12;
+        }
+    };
+    const int code = host.Run(folder / "play", 3000);
+    EXPECT_EQ(code, 0) << "the run ends through \"Exit Engine\", stopped at stage " << next;
+    EXPECT_TRUE(cursorClear) << "the cursor covers \"New Game\"";
+    EXPECT_TRUE(keyTaken && doorOpen);
+    EXPECT_TRUE(lookoutInRoomB);
+    // The index: mission 2 to go on with, slot 1 holding mission 2.
+    EXPECT_EQ(saved.size(), 16496u);
+    EXPECT_EQ(WordAt(saved, 8), 2u);
+    EXPECT_EQ(WordAt(saved, 16), 2u);
+    EXPECT_TRUE(curtain) << "no \"THE END\"";
+    EXPECT_TRUE(titleAgain);
+    ASSERT_EQ(loads.size(), 5u);
+    const char *const scenes[5] = {"Mission_01_Release.qva", "Mission_02_Release.qva",
+                                   "Mission_03_Release.qva", "TitleStage.qva",
+                                   "Mission_02_Release.qva"};
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_TRUE(EndsWith(loads[i], scenes[i])) << i << ": " << loads[i];
+    EXPECT_TRUE(OpenedFilm(films, "Mission_03")) << "no end film";
 }
 
 } // namespace

@@ -188,8 +188,8 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
             }
         }
     }
-    // The title's Save Game, the save offer's and the pause menu's.
-    for (const char* name : {"YesNoDialog", "InfoOkDialog", "Device", "SavedGameSlots"}) EXPECT_EQ(windows[name], 3) << name;
+    // The title's Save Game, the save offer's, the pause menu's and the death menu's.
+    for (const char* name : {"YesNoDialog", "InfoOkDialog", "Device", "SavedGameSlots"}) EXPECT_EQ(windows[name], 4) << name;
     for (const char* name : {"Page", "Options", "SaveContinueMenu", "MainMenu"}) EXPECT_EQ(windows[name], 1) << name;
 }
 

@@ -136,7 +136,7 @@ bool AddPlayerDeath(SampleOutput &out, const std::string &file) {
         return out.Fail(file, "no \"PlayerCharacter\"");
     std::string error;
     if (!AddSampleScript(player, "died", kCmdOnDie,
-                         "/Scenery/MissionRestart.TimerCommand(3, Action_Start());", &error)) {
+                         "/Global/DeathMenu.TimerCommand(3, UI_System_Activate());", &error)) {
         return out.Fail(file, error);
     }
     return true;

@@ -48,5 +48,6 @@ bool AddMissionRestart(SampleOutput &out, const std::string &file, int32_t id,
                        const std::string &scene);
 
 // The play globals' "PlayerCharacter": once dead, it lies still for three
-// seconds, then "/Scenery/MissionRestart" starts the mission again.
+// seconds, then "/Global/DeathMenu" offers to start the mission again
+// ("/Scenery/MissionRestart") or to load a saved game.
 bool AddPlayerDeath(SampleOutput &out, const std::string &file);

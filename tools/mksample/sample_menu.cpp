@@ -23,18 +23,21 @@ const Vector4 kHighlightColor = {1.0f, 0.75f, 0.2f, 1.0f};
 const Vector4 kFaceColor = {0.16f, 0.26f, 0.5f, 1.0f};
 const Vector4 kPanelColor = {0.05f, 0.08f, 0.16f, 1.0f};
 
-}  // namespace
+} // namespace
 
-Actor* MenuMaker::Make(uint32_t classId, const std::string& name, Actor* parent, const Vector3& at) {
-    if (!ok_) return nullptr;
+Actor *MenuMaker::Make(uint32_t classId, const std::string &name, Actor *parent,
+                       const Vector3 &at) {
+    if (!ok_)
+        return nullptr;
     // Made at a taken id, an actor would replace the one there.
     if (ActorTableEntry(next_) != nullptr) {
         ok_ = out_.Fail(file_, "id " + std::to_string(next_) + " for \"" + name + "\" is taken");
         return nullptr;
     }
-    Actor* actor = parent == nullptr
-                       ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
-                       : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_, true);
+    Actor *actor =
+        parent == nullptr
+            ? MakeSampleActor(static_cast<int32_t>(classId), name, kGlobalRoot, next_)
+            : CreateActor(static_cast<int32_t>(classId), name, nullptr, parent, next_, true);
     ++next_;
     if (actor == nullptr) {
         ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
@@ -44,50 +47,51 @@ Actor* MenuMaker::Make(uint32_t classId, const std::string& name, Actor* parent,
     return actor;
 }
 
-Actor* MenuMaker::Menu(const std::string& name) {
-    Actor* menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
+Actor *MenuMaker::Menu(const std::string &name) {
+    Actor *menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
     SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
     SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
     return menu;
 }
 
-Actor* MenuMaker::Cursor(Actor* menu) {
-    Actor* cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
+Actor *MenuMaker::Cursor(Actor *menu) {
+    Actor *cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
     SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
     SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
     SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
     return cursor;
 }
 
-Actor* MenuMaker::Text(const std::string& name, Actor* parent, const Vector3& at,
-                       const std::string& text, uint32_t align) {
-    Actor* label = Make(kUiTextClassId, name, parent, at);
+Actor *MenuMaker::Text(const std::string &name, Actor *parent, const Vector3 &at,
+                       const std::string &text, uint32_t align) {
+    Actor *label = Make(kUiTextClassId, name, parent, at);
     SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
     SendCommandArgs(label, kCmdSetUiTextAlignX, align);
     SendCommandArgs(label, kCmdSetUiTextAlignY, align);
-    if (!text.empty()) SendCommandArgs(label, kCmdSetUiTextText, text);
+    if (!text.empty())
+        SendCommandArgs(label, kCmdSetUiTextText, text);
     return label;
 }
 
-Actor* MenuMaker::Button(const std::string& name, Actor* parent, const Vector3& at,
-                         const std::string& label, float width) {
-    Actor* button = Make(kUiButtonClassId, name, parent, at);
+Actor *MenuMaker::Button(const std::string &name, Actor *parent, const Vector3 &at,
+                         const std::string &label, float width) {
+    Actor *button = Make(kUiButtonClassId, name, parent, at);
     // The highlight comes first: the first sprite gives the button its
     // rectangle, and the face drawn after it leaves its rim showing.
     Bar(Make(kUiSpriteClassId, "On_Input_Over", button), width, kButtonHeight, kHighlightColor);
-    Actor* face = Make(kUiSpriteClassId, "Face", button);
+    Actor *face = Make(kUiSpriteClassId, "Face", button);
     Bar(face, width - 8.0f, kButtonHeight - 8.0f, kFaceColor);
     Text("Label", face, {0.0f, 0.0f, 0.0f}, label, 1);
     return button;
 }
 
-Actor* MenuMaker::Panel(Actor* window, const Vector3& centre, float width, float height) {
-    Actor* panel = Make(kUiSpriteClassId, "Panel", window, centre);
+Actor *MenuMaker::Panel(Actor *window, const Vector3 &centre, float width, float height) {
+    Actor *panel = Make(kUiSpriteClassId, "Panel", window, centre);
     Bar(panel, width, height, kPanelColor);
     return panel;
 }
 
-void MenuMaker::Bar(Actor* sprite, float width, float height, const Vector4& color) {
+void MenuMaker::Bar(Actor *sprite, float width, float height, const Vector4 &color) {
     SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
     SendCommandArgs(sprite, kCmdSetUiSpriteWidth, width);
     SendCommandArgs(sprite, kCmdSetUiSpriteHeight, height);
@@ -96,39 +100,43 @@ void MenuMaker::Bar(Actor* sprite, float width, float height, const Vector4& col
     SendCommandArgs(sprite, kCmdSetUiSpriteColor, color);
 }
 
-void MenuMaker::Script(Actor* actor, const std::string& name, uint32_t eventId,
-                       const std::string& source) {
+void MenuMaker::Script(Actor *actor, const std::string &name, uint32_t eventId,
+                       const std::string &source) {
     std::string error;
     if (ok_ && actor != nullptr && !AddSampleScript(actor, name, eventId, source, &error)) {
         ok_ = out_.Fail(file_, error);
     }
 }
 
-bool MenuMaker::Check(bool ok, const std::string& reason) {
-    if (ok_ && !ok) ok_ = out_.Fail(file_, reason);
+bool MenuMaker::Check(bool ok, const std::string &reason) {
+    if (ok_ && !ok)
+        ok_ = out_.Fail(file_, reason);
     return ok;
 }
 
-bool AddInventory(SampleOutput& out, const std::string& file) {
-    Actor* inventory = MakeSampleActor(static_cast<int32_t>(kInventoryClassId), "Inventory",
+bool AddInventory(SampleOutput &out, const std::string &file) {
+    Actor *inventory = MakeSampleActor(static_cast<int32_t>(kInventoryClassId), "Inventory",
                                        kGlobalRoot, kInventoryActorId);
-    if (inventory == nullptr) return out.Fail(file, "cannot make actor \"Inventory\"");
+    if (inventory == nullptr)
+        return out.Fail(file, "cannot make actor \"Inventory\"");
     // Made without a screen: its screen scale is set when the game loads it.
     inventory->scale = {1.0f, 1.0f, 1.0f};
     return true;
 }
 
-bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
+bool AddPauseMenu(SampleOutput &out, const std::string &file, int32_t &end) {
     MenuMaker maker(out, file, kFirstPauseMenuActorId);
-    Actor* menu = maker.Menu("PauseMenu");
+    Actor *menu = maker.Menu("PauseMenu");
     maker.Cursor(menu);
-    Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
-    maker.Panel(page, {100.0f, 145.0f, 0.0f}, 180.0f, 270.0f);
-    maker.Text("Title", page, {100.0f, 30.0f, 0.0f}, "Pause", 1);
+    Actor *page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
+    maker.Panel(page, {kMenuColumnX, 145.0f, 0.0f}, kMenuPanelWidth, 270.0f);
+    maker.Text("Title", page, {kMenuColumnX, 30.0f, 0.0f}, "Pause", 1);
     // The cursor starts on "Resume"; "Quit" stands apart at the bottom.
-    Actor* resume = maker.Button("Resume", page, {100.0f, 70.0f, 0.0f}, "Resume");
-    Actor* quit = maker.Button("Quit", page, {100.0f, 250.0f, 0.0f}, "Quit");
-    Actor* esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
+    Actor *resume =
+        maker.Button("Resume", page, {kMenuColumnX, 70.0f, 0.0f}, "Resume", kMenuButtonWidth);
+    Actor *quit =
+        maker.Button("Quit", page, {kMenuColumnX, 250.0f, 0.0f}, "Quit", kMenuButtonWidth);
+    Actor *esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
     maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");
     maker.Script(quit, "quit", kCmdOnUiButtonUp, "sys.Exit_Engine();");
@@ -137,27 +145,29 @@ bool AddPauseMenu(SampleOutput& out, const std::string& file, int32_t& end) {
     return maker.Ok();
 }
 
-bool WriteMenuCheck(SampleOutput& out) {
+bool WriteMenuCheck(SampleOutput &out) {
     const std::string globals = "game/Data/MenuRun.qva";
-    if (!ResetSampleWorld()) return out.Fail(globals, "cannot make the actor world");
-    if (!AddInventory(out, globals)) return false;
+    if (!ResetSampleWorld())
+        return out.Fail(globals, "cannot make the actor world");
+    if (!AddInventory(out, globals))
+        return false;
     MenuMaker maker(out, globals);
-    Actor* menu = maker.Menu("MenuCheck");
+    Actor *menu = maker.Menu("MenuCheck");
     maker.Cursor(menu);
-    Actor* page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
-    Actor* resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 70.0f, 0.0f});
+    Actor *page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
+    Actor *resume = maker.Make(kUiButtonClassId, "Resume", page, {100.0f, 70.0f, 0.0f});
     // The button's rectangle is its highlight's: 120 x 40 about the cursor's start.
-    Actor* light = maker.Make(kUiSpriteClassId, "On_Input_Over", resume, {0.0f, 0.0f, 0.0f});
+    Actor *light = maker.Make(kUiSpriteClassId, "On_Input_Over", resume, {0.0f, 0.0f, 0.0f});
     MenuMaker::Bar(light, 120.0f, 40.0f, {0.0f, 1.0f, 0.0f, 1.0f});
     // In the font of the prepared sheet, which measures the same everywhere.
-    Actor* status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
+    Actor *status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
     SendCommandArgs(status, kCmdSetUiTextFont, kSheetFontSlot);
     // Each window's button lies under the cursor too: it hears "Over" the
     // frame after the window took the focus.
-    Actor* dialog = maker.Make(kUiWindowClassId, "Dialog", menu, {0.0f, 0.0f, 0.0f});
-    Actor* ok = maker.Make(kUiButtonClassId, "Ok", dialog, {100.0f, 70.0f, 0.0f});
-    Actor* final = maker.Make(kUiWindowClassId, "Final", menu, {0.0f, 0.0f, 0.0f});
-    Actor* shot = maker.Make(kUiButtonClassId, "Shot", final, {100.0f, 70.0f, 0.0f});
+    Actor *dialog = maker.Make(kUiWindowClassId, "Dialog", menu, {0.0f, 0.0f, 0.0f});
+    Actor *ok = maker.Make(kUiButtonClassId, "Ok", dialog, {100.0f, 70.0f, 0.0f});
+    Actor *final = maker.Make(kUiWindowClassId, "Final", menu, {0.0f, 0.0f, 0.0f});
+    Actor *shot = maker.Make(kUiButtonClassId, "Shot", final, {100.0f, 70.0f, 0.0f});
     maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
     maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/MenuCheck/Page.Action_Start();");
     maker.Script(resume, "over", kCmdOnUiButtonOver,

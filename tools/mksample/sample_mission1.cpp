@@ -142,8 +142,8 @@ bool AddRoomShell(const RoomPlan &plan, int32_t &next) {
 // The level's pieces that stood against the south walls step into the
 // rooms by the walls' thickness and more.
 bool MoveOffTheWalls() {
-    for (const char *name : {"Lookout", "LookoutFloor", "ShelterB1", "ShelterB2", "PillarB",
-                             "Companion", "CompanionFloor", "Watcher", "Cupboard", "TrapWire"}) {
+    for (const char *name : {"ShelterB1", "ShelterB2", "PillarB", "Companion", "CompanionFloor",
+                             "Watcher", "Cupboard", "TrapWire"}) {
         Actor *actor = FindDescendantByName(GetActorById(kSceneryRootId), name);
         if (actor == nullptr)
             return false;
@@ -151,6 +151,16 @@ bool MoveOffTheWalls() {
         at.z += 60.0f;
         SendCommandArgs(actor, kCmdSetPosition, at);
     }
+    // The Lookout keeps watch over RoomB from its north-west corner, on a
+    // ground of its own, beyond the sight of the guard on its round (the
+    // dungeon cell stays empty).
+    Actor *lookout = FindDescendantByName(GetActorById(kSceneryRootId), "Lookout");
+    Actor *ground = FindDescendantByName(GetActorById(kSceneryRootId), "LookoutFloor");
+    if (lookout == nullptr || ground == nullptr || ground->colObjs.empty())
+        return false;
+    SendCommandArgs(lookout, kCmdSetPosition, Vector3{640.0f, 30.0f, 420.0f});
+    ground->colObjs[0]->boxMin = {580.0f, -20.0f, 370.0f};
+    ground->colObjs[0]->boxMax = {700.0f, 0.0f, 470.0f};
     return true;
 }
 
