@@ -927,6 +927,16 @@ int FileHandle::Write(const void* buffer, uint32_t size) {
 
 // --- Archive -----------------------------------------------------------------
 
+int WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
+    FileHandle file;
+    if (path == nullptr || !file.Open(path, "wb")) {
+        return 0;
+    }
+    // A writing handle only reads the buffer.
+    file.SerializeBytes(const_cast<uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+    return file.Close() == 0 ? 1 : 0;
+}
+
 uint32_t Archive::SerializeU32Since(uint32_t since, uint32_t value) {
     return version_ >= since ? SerializeU32(value) : value;
 }

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A backend. Handles are opaque pointers owned by the backend that made them
 // until its Close. Nothing here locks: one handle is used by one thread at a
@@ -214,6 +215,11 @@ private:
     bool positionKnown_ = false;
     uint32_t position_ = 0;
 };
+
+// Writes the bytes as the whole file (through the file system current when
+// it runs): 1 when the file was made and closed without failure; 0
+// otherwise, also for a null path.
+int WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes);
 
 // A FileHandle plus the version of the data it holds; Serialize code reads
 // newer fields only when the version is at least theirs.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "library/library_item.h"
 #include "library/mesh.h"
@@ -126,6 +127,27 @@ bool MakeGeometry(const MeshSubset& s, const BufferLock& vertices, const BufferL
     out->triangles = s.triangleCount < held ? s.triangleCount : held;
     return true;
 }
+
+// A subset's vertices and then (once those are locked) its indices, locked
+// for as long as it lives and read as Geometry.
+class LockedGeometry {
+public:
+    explicit LockedGeometry(const MeshSubset& s) : vertices_(s.vertexBuffer, 0) {
+        if (vertices_.Ok()) {
+            indices_.emplace(s.indexBuffer, 0);
+            ok_ = MakeGeometry(s, vertices_, *indices_, &geometry_);
+        }
+    }
+
+    bool Ok() const { return ok_; }
+    const Geometry& Get() const { return geometry_; }
+
+private:
+    BufferLock vertices_;
+    std::optional<BufferLock> indices_;
+    Geometry geometry_;
+    bool ok_ = false;
+};
 
 Vector3 FaceNormal(const Vector3 c[3]) {
     Vector3 n;
@@ -270,15 +292,11 @@ std::unique_ptr<SurfaceCollisionData> BuildSurface(MeshSubset& s) {
         return nullptr; // nothing to average a normal over
     }
     auto data = std::make_unique<SurfaceCollisionData>();
-    BufferLock vertices(s.vertexBuffer, 0);
-    if (!vertices.Ok()) {
+    const LockedGeometry locked(s);
+    if (!locked.Ok()) {
         return data;
     }
-    BufferLock indices(s.indexBuffer, 0);
-    Geometry g;
-    if (!MakeGeometry(s, vertices, indices, &g)) {
-        return data;
-    }
+    const Geometry& g = locked.Get();
     std::vector<Vector3> corners;
     corners.reserve(size_t{g.triangles} * 3);
     Vector3 sum = {0.0f, 0.0f, 0.0f};
@@ -318,15 +336,11 @@ std::unique_ptr<SurfaceCollisionData> BuildSurface(MeshSubset& s) {
 
 std::unique_ptr<CollisionBoxList> BuildBoxes(MeshSubset& s, uint32_t type) {
     auto data = std::make_unique<CollisionBoxList>();
-    BufferLock vertices(s.vertexBuffer, 0);
-    if (!vertices.Ok()) {
+    const LockedGeometry locked(s);
+    if (!locked.Ok()) {
         return data;
     }
-    BufferLock indices(s.indexBuffer, 0);
-    Geometry g;
-    if (!MakeGeometry(s, vertices, indices, &g)) {
-        return data;
-    }
+    const Geometry& g = locked.Get();
     data->boxes.reserve(g.triangles);
     for (uint32_t t = 0; t < g.triangles; ++t) {
         uint32_t v[3];
@@ -659,15 +673,11 @@ int IntersectRayWithMesh(MeshItem* mesh, uint32_t subset, uint32_t axisCode, con
     if (s == nullptr) {
         return 0;
     }
-    BufferLock vertices(s->vertexBuffer, 0);
-    if (!vertices.Ok()) {
+    const LockedGeometry locked(*s);
+    if (!locked.Ok()) {
         return 0;
     }
-    BufferLock indices(s->indexBuffer, 0);
-    Geometry g;
-    if (!MakeGeometry(*s, vertices, indices, &g)) {
-        return 0;
-    }
+    const Geometry& g = locked.Get();
     const Axes axes = AxesOf(axisCode);
     uint32_t v[3];
     Vector3 c[3];

@@ -95,12 +95,4 @@ std::vector<uint8_t> QvmWriter::WriteToMemory() const {
     return out;
 }
 
-int QvmWriter::WriteFile(const char* path) const {
-    std::vector<uint8_t> bytes = WriteToMemory();
-    FileHandle file;
-    if (path == nullptr || !file.Open(path, "wb")) {
-        return 0;
-    }
-    file.SerializeBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return file.Close() == 0 ? 1 : 0;
-}
+int QvmWriter::WriteFile(const char* path) const { return WriteWholeFile(path, WriteToMemory()); }

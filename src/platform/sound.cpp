@@ -170,6 +170,24 @@ void StreamThreadMain() {
 
 bool IsStream(const SoundBuffer* sound) { return sound->streamFlag != 0; }
 
+// A listener position or velocity, in the backend's units, to the backend's
+// setter; nothing without a listener.
+void SetScaledListenerVector(void (SoundBackend::*set)(float, float, float), const Vector3& v) {
+    SoundModule& m = Module();
+    if (!m.listener) {
+        return;
+    }
+    const float s = m.distanceScale;
+    (m.backend.get()->*set)(v.x * s, v.y * s, v.z * s);
+}
+
+// The kept front and top to the backend.
+void SendListenerOrientation(SoundModule& m) {
+    const float f[3] = {m.front.x, m.front.y, m.front.z};
+    const float t[3] = {m.top.x, m.top.y, m.top.z};
+    m.backend->SetListenerOrientation(f, t);
+}
+
 } // namespace
 
 // --- objects -----------------------------------------------------------------------
@@ -262,43 +280,27 @@ bool HasSoundDevice() { return Module().backend != nullptr; }
 SoundBackend* GetSoundBackend() { return Module().backend.get(); }
 
 void SetListenerPosition(const Vector3& position) {
-    SoundModule& m = Module();
-    if (!m.listener) {
-        return;
-    }
-    const float s = m.distanceScale;
-    m.backend->SetListenerPosition(position.x * s, position.y * s, position.z * s);
+    SetScaledListenerVector(&SoundBackend::SetListenerPosition, position);
 }
 
 void SetListenerVelocity(const Vector3& velocity) {
-    SoundModule& m = Module();
-    if (!m.listener) {
-        return;
-    }
-    const float s = m.distanceScale;
-    m.backend->SetListenerVelocity(velocity.x * s, velocity.y * s, velocity.z * s);
+    SetScaledListenerVector(&SoundBackend::SetListenerVelocity, velocity);
 }
 
 void SetListenerFront(const Vector3& front) {
     SoundModule& m = Module();
-    if (!m.listener) {
-        return;
+    if (m.listener) {
+        m.front = front;
+        SendListenerOrientation(m);
     }
-    m.front = front;
-    const float f[3] = {m.front.x, m.front.y, m.front.z};
-    const float t[3] = {m.top.x, m.top.y, m.top.z};
-    m.backend->SetListenerOrientation(f, t);
 }
 
 void SetListenerTop(const Vector3& top) {
     SoundModule& m = Module();
-    if (!m.listener) {
-        return;
+    if (m.listener) {
+        m.top = top;
+        SendListenerOrientation(m);
     }
-    m.top = top;
-    const float f[3] = {m.front.x, m.front.y, m.front.z};
-    const float t[3] = {m.top.x, m.top.y, m.top.z};
-    m.backend->SetListenerOrientation(f, t);
 }
 
 void CommitListenerSettings() {

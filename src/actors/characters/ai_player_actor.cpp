@@ -99,17 +99,9 @@ const PropertySheetRow kSheet[] = {
     {"Use Memory:", PropertyKind::CheckBox, 1445, 1446},
 };
 
-// A set/get pair bound to one word of the brain.
-struct WordProperty {
-    uint32_t set;
-    uint32_t get;
-    uint32_t AIPlayerFields::*word;
-};
-struct RealProperty {
-    uint32_t set;
-    uint32_t get;
-    float AIPlayerFields::*real;
-};
+// Set/get pairs bound to one word or one real of the brain.
+using WordProperty = FieldCommand<AIPlayerFields, uint32_t>;
+using RealProperty = FieldCommand<AIPlayerFields, float>;
 
 const WordProperty kWords[] = {
     {1443, 1444, &AIPlayerFields::aiType},          {1445, 1446, &AIPlayerFields::useMemory},
@@ -164,25 +156,9 @@ std::vector<Actor *> AIPlayerActor::Markers() const {
 // --- commands -------------------------------------------------------------------------
 
 bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
-    for (const WordProperty &p : kWords) {
-        if (commandId == p.set || commandId == p.get) {
-            if (commandId == p.set) {
-                this->*p.word = block.ReadU32(0);
-            } else {
-                block.WriteU32(0, this->*p.word);
-            }
-            return true;
-        }
-    }
-    for (const RealProperty &p : kReals) {
-        if (commandId == p.set || commandId == p.get) {
-            if (commandId == p.set) {
-                this->*p.real = block.ReadF32(0);
-            } else {
-                block.WriteF32(0, this->*p.real);
-            }
-            return true;
-        }
+    if (ServeFieldCommand(kWords, *this, commandId, block) ||
+        ServeFieldCommand(kReals, *this, commandId, block)) {
+        return true;
     }
     if (commandId == kCmdAIPSetFollowGroupBit || commandId == kCmdAIPSetFightGroupBit) {
         uint32_t &mask = commandId == kCmdAIPSetFollowGroupBit ? followGroup : fightGroup;
@@ -218,41 +194,14 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
 bool AIPlayerActor::ServeLists(uint32_t commandId, ParamBlock block) {
     static std::vector<std::string> effectNames;
     static std::vector<std::string> attackNames;
-    switch (commandId) {
-    case kCmdAIPAddHitEffect:
-        hitEffects.push_back(AIHitEffect{});
-        selectedHitEffect = static_cast<int32_t>(hitEffects.size()) - 1;
-        return true;
-    case kCmdAIPDeleteHitEffect:
-        EraseSelectedEntry(hitEffects, selectedHitEffect);
-        return true;
-    case kCmdAIPSelectHitEffect: {
-        const int32_t found =
-            FindIndexedName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
-        selectedHitEffect = found >= 0 ? found : selectedHitEffect;
-        return true;
-    }
-    case kCmdAIPHitEffectNames:
-        FillIndexedNames(block, effectNames, "Hit Effect %d", hitEffects.size());
-        return true;
-    case kCmdAIPAddAttack:
-        attacks.push_back(AIAttackParam{});
-        selectedAttack = static_cast<int32_t>(attacks.size()) - 1;
-        return true;
-    case kCmdAIPDeleteAttack:
-        EraseSelectedEntry(attacks, selectedAttack);
-        return true;
-    case kCmdAIPSelectAttack: {
-        const int32_t found = FindIndexedName(block.ReadString(0), "Attack%d", attacks.size());
-        selectedAttack = found >= 0 ? found : selectedAttack;
-        return true;
-    }
-    case kCmdAIPAttackNames:
-        FillIndexedNames(block, attackNames, "Attack%d", attacks.size());
-        return true;
-    default:
-        return false;
-    }
+    static constexpr IndexedListCommands kEffectList = {
+        kCmdAIPAddHitEffect, kCmdAIPDeleteHitEffect, kCmdAIPSelectHitEffect, kCmdAIPHitEffectNames};
+    static constexpr IndexedListCommands kAttackList = {kCmdAIPAddAttack, kCmdAIPDeleteAttack,
+                                                        kCmdAIPSelectAttack, kCmdAIPAttackNames};
+    return ServeIndexedList(kEffectList, commandId, block, hitEffects, selectedHitEffect,
+                            "Hit Effect %d", effectNames) ||
+           ServeIndexedList(kAttackList, commandId, block, attacks, selectedAttack, "Attack%d",
+                            attackNames);
 }
 
 void AIPlayerActor::GoToPoint(const Vector3 &point, uint32_t motion) {

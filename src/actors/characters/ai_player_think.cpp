@@ -436,13 +436,7 @@ void AIPlayerActor::MotionSetNotice(ParamBlock block) {
     if (aiState != kAIPFight) {
         return;
     }
-    const std::string_view name = block.ReadString(0);
-    if (name.size() < 2) {
-        return;
-    }
-    const std::string_view movement = name.substr(2);
-    if (movement != "Attack0" && movement != "Attack1" && movement != "Attack2" &&
-        movement != "Attack3") {
+    if (!IsAttackMotion(block.ReadString(0))) {
         return;
     }
     // Without a valid selection (the first attack motion of a fight, an

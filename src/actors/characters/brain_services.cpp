@@ -75,6 +75,15 @@ Actor *ActorAt(int32_t id, int32_t ofClass) {
     return actor;
 }
 
+bool IsAttackMotion(std::string_view name) {
+    if (name.size() < 2) {
+        return false;
+    }
+    const std::string_view movement = name.substr(2);
+    return movement == "Attack0" || movement == "Attack1" || movement == "Attack2" ||
+           movement == "Attack3";
+}
+
 float Distance(const Vector3 &a, const Vector3 &b) {
     return Vec3Length({a.x - b.x, a.y - b.y, a.z - b.z});
 }

@@ -1,8 +1,9 @@
 // Helpers that the brains (Guard, AI Player, AI Player 2) share: one-value
-// queries (the one-value sends come with them), distances, actors by id, the edited lists of hit
-// effects and attacks with their numbered labels, the draw of an attack by
-// weight, the sampled trail of a leader, and the collection of the AI
-// Helper markers of a draw group.
+// queries (the one-value sends come with them), distances, actors by id,
+// set/get commands bound to fields (Game Object uses them too), the edited
+// lists of hit effects and attacks with their numbered labels, the draw of
+// an attack by weight, the sampled trail of a leader, and the collection of
+// the AI Helper markers of a draw group.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,10 @@ float Distance(const Vector3 &a, const Vector3 &b);
 // The distance with the y difference left out.
 float HorizontalDistance(const Vector3 &a, const Vector3 &b);
 
+// Whether a motion name (a two-letter prefix, then the movement) names one
+// of the attack movements Attack0-Attack3.
+bool IsAttackMotion(std::string_view name);
+
 // The labels of a list selector, "Hit Effect %d" or "Attack%d" formatted
 // with 0..count-1: rebuilt into `names` and copied into the caller's list
 // that the block points at (null: none).
@@ -38,6 +43,31 @@ void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const c
                       size_t count);
 // The index whose label equals the text exactly; -1 when none.
 int32_t FindIndexedName(std::string_view text, const char *format, size_t count);
+
+// A set/get command pair bound to one field of the owner.
+template <class Owner, class T> struct FieldCommand {
+    uint32_t set;
+    uint32_t get;
+    T Owner::*field;
+};
+// Serves the first pair of the table that names the command: the set stores
+// the block's first value in the object's field, the get answers it. False
+// when no pair names the command.
+template <class Owner, class T, size_t N, class Object>
+bool ServeFieldCommand(const FieldCommand<Owner, T> (&table)[N], Object &object, uint32_t commandId,
+                       ParamBlock block) {
+    for (const FieldCommand<Owner, T> &p : table) {
+        if (commandId == p.set) {
+            object.*p.field = block.Read<T>(0);
+            return true;
+        }
+        if (commandId == p.get) {
+            block.Write(0, object.*p.field);
+            return true;
+        }
+    }
+    return false;
+}
 
 // The entry at the index; null when it is not a valid index.
 template <class T> T *SelectedEntry(std::vector<T> &list, int32_t index) {
@@ -51,6 +81,36 @@ template <class T> void EraseSelectedEntry(std::vector<T> &list, int32_t &index)
         index = -1;
     }
 }
+
+// The commands of an edited list: add an entry (which becomes the
+// selected one), delete the selected one, select by label and fill the
+// caller's list of labels.
+struct IndexedListCommands {
+    uint32_t add, remove, select, labels;
+};
+// Serves the list's commands with labels of the format (see
+// FillIndexedNames; `names` keeps the labels handed out); a select whose
+// text is no label keeps the selection. False for any other command.
+template <class T>
+bool ServeIndexedList(const IndexedListCommands &ids, uint32_t commandId, ParamBlock block,
+                      std::vector<T> &list, int32_t &index, const char *format,
+                      std::vector<std::string> &names) {
+    if (commandId == ids.add) {
+        list.push_back(T{});
+        index = static_cast<int32_t>(list.size()) - 1;
+    } else if (commandId == ids.remove) {
+        EraseSelectedEntry(list, index);
+    } else if (commandId == ids.select) {
+        const int32_t found = FindIndexedName(block.ReadString(0), format, list.size());
+        index = found >= 0 ? found : index;
+    } else if (commandId == ids.labels) {
+        FillIndexedNames(block, names, format, list.size());
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // A field of the selected list entry: odd ids set it, even ids answer it
 // when `setIsOdd`; the other way round otherwise.
 template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &field, bool setIsOdd) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/characters/game_object_sends.h"
@@ -58,11 +59,7 @@ constexpr float kSpinYawFactor = 6.1f;
 constexpr float kStuckFadeTime = 5.0f;
 
 // Property commands that store one word or one real.
-struct WordProperty {
-    uint32_t set;
-    uint32_t get;
-    uint32_t GameObjectFields::*field;
-};
+using WordProperty = FieldCommand<GameObjectFields, uint32_t>;
 struct RealProperty {
     uint32_t set;
     uint32_t get;
@@ -257,15 +254,8 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 }
 
 bool GameObjectActor::ServeProperty(uint32_t commandId, ParamBlock block) {
-    for (const WordProperty &p : kWords) {
-        if (commandId == p.set) {
-            this->*p.field = block.ReadU32(0);
-            return true;
-        }
-        if (commandId == p.get) {
-            block.WriteU32(0, this->*p.field);
-            return true;
-        }
+    if (ServeFieldCommand(kWords, *this, commandId, block)) {
+        return true;
     }
     for (const RealProperty &p : kReals) {
         if (commandId == p.set) {

@@ -72,17 +72,9 @@ const PropertySheetRow kSheet[] = {
     {"Time", PropertyKind::Time, 1320, 1321},
 };
 
-// A set/get pair bound to one word of the guard.
-struct WordProperty {
-    uint32_t set;
-    uint32_t get;
-    uint32_t GuardActor::*word;
-};
-struct RealProperty {
-    uint32_t set;
-    uint32_t get;
-    float GuardActor::*real;
-};
+// Set/get pairs bound to one word or one real of the guard.
+using WordProperty = FieldCommand<GuardActor, uint32_t>;
+using RealProperty = FieldCommand<GuardActor, float>;
 
 const WordProperty kWords[] = {
     {1293, 1294, &GuardActor::guardState},      {1295, 1296, &GuardActor::useNodeTime},
@@ -179,25 +171,9 @@ void GuardActor::CopyConfiguration(const GuardActor &source) {
 }
 
 bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
-    for (const WordProperty &p : kWords) {
-        if (commandId == p.set) {
-            this->*p.word = block.ReadU32(0);
-            return true;
-        }
-        if (commandId == p.get) {
-            block.WriteU32(0, this->*p.word);
-            return true;
-        }
-    }
-    for (const RealProperty &p : kReals) {
-        if (commandId == p.set) {
-            this->*p.real = block.ReadF32(0);
-            return true;
-        }
-        if (commandId == p.get) {
-            block.WriteF32(0, this->*p.real);
-            return true;
-        }
+    if (ServeFieldCommand(kWords, *this, commandId, block) ||
+        ServeFieldCommand(kReals, *this, commandId, block)) {
+        return true;
     }
     GuardAttackParam *attack = SelectedAttack();
     GuardHitEffect *effect = SelectedEffect();
@@ -248,40 +224,16 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
 bool GuardActor::ServeLists(uint32_t commandId, ParamBlock block) {
     static std::vector<std::string> effectNames;
     static std::vector<std::string> attackNames;
-    switch (commandId) {
-    case kCmdAddGuardHitEffect:
-        hitEffects.push_back(GuardHitEffect{});
-        effectIndex = static_cast<int32_t>(hitEffects.size()) - 1;
-        return true;
-    case kCmdDeleteGuardHitEffect:
-        EraseSelectedEntry(hitEffects, effectIndex);
-        return true;
-    case kCmdSelectGuardHitEffect: {
-        const int32_t found = FindIndexedName(block.ReadString(0), "Hit Effect %d", hitEffects.size());
-        effectIndex = found >= 0 ? found : effectIndex;
-        return true;
-    }
-    case kCmdGetGuardHitEffectNames:
-        FillIndexedNames(block, effectNames, "Hit Effect %d", hitEffects.size());
-        return true;
-    case kCmdAddGuardAttackParam:
-        attackParams.push_back(GuardAttackParam{});
-        attackIndex = static_cast<int32_t>(attackParams.size()) - 1;
-        return true;
-    case kCmdDeleteGuardAttackParam:
-        EraseSelectedEntry(attackParams, attackIndex);
-        return true;
-    case kCmdSelectGuardAttack: {
-        const int32_t found = FindIndexedName(block.ReadString(0), "Attack%d", attackParams.size());
-        attackIndex = found >= 0 ? found : attackIndex;
-        return true;
-    }
-    case kCmdGetGuardAttackNames:
-        FillIndexedNames(block, attackNames, "Attack%d", attackParams.size());
-        return true;
-    default:
-        return false;
-    }
+    static constexpr IndexedListCommands kEffectList = {
+        kCmdAddGuardHitEffect, kCmdDeleteGuardHitEffect, kCmdSelectGuardHitEffect,
+        kCmdGetGuardHitEffectNames};
+    static constexpr IndexedListCommands kAttackList = {
+        kCmdAddGuardAttackParam, kCmdDeleteGuardAttackParam, kCmdSelectGuardAttack,
+        kCmdGetGuardAttackNames};
+    return ServeIndexedList(kEffectList, commandId, block, hitEffects, effectIndex, "Hit Effect %d",
+                            effectNames) ||
+           ServeIndexedList(kAttackList, commandId, block, attackParams, attackIndex, "Attack%d",
+                            attackNames);
 }
 
 void GuardActor::Networkhunt(uint32_t actorId) {

@@ -34,6 +34,20 @@ namespace {
 
 constexpr uint32_t kSightMasks[3] = {0xFFFFFFFFu, 0x10000u, 0u};
 
+// Casts the sight ray from the body to the actor: false without either or
+// without an actor system; else true, with the first object the ray meets
+// (null for none) in *first.
+bool CastSight(Actor *body, Actor *actor, ColObj **first) {
+    ActorSystem *system = GetActorSystem();
+    if (body == nullptr || actor == nullptr || system == nullptr) {
+        return false;
+    }
+    Vector3 hit{};
+    *first = system->CollisionQuery(body->GetWorldPosition(), actor->GetWorldPosition(),
+                                    kSightMasks, &hit, nullptr);
+    return true;
+}
+
 } // namespace
 
 // --- spy notifications ------------------------------------------------------------
@@ -134,15 +148,9 @@ void GuardActor::MotionSet(ParamBlock block) {
     if (guardType != kGuardFighter) {
         return;
     }
-    const std::string_view name = block.ReadString(0);
-    if (name.size() < 2) {
-        return;
-    }
-    const std::string_view movement = name.substr(2);
-    if (movement == "Attack0" || movement == "Attack1" || movement == "Attack2" ||
-        movement == "Attack3") {
-        evalTimer = AttackIndexValid() ? attackParams[static_cast<size_t>(attackIndex)].evalDelay
-                                       : 0.25f;
+    if (IsAttackMotion(block.ReadString(0))) {
+        evalTimer =
+            AttackIndexValid() ? attackParams[static_cast<size_t>(attackIndex)].evalDelay : 0.25f;
     }
 }
 
@@ -155,26 +163,14 @@ bool GuardActor::AttackIndexValid() const {
 // --- sight --------------------------------------------------------------------------
 
 bool GuardActor::CanSee(Actor *actor) {
-    Actor *body = character.target;
-    ActorSystem *system = GetActorSystem();
-    if (body == nullptr || actor == nullptr || system == nullptr) {
-        return false;
-    }
-    Vector3 hit{};
-    ColObj *first = system->CollisionQuery(body->GetWorldPosition(), actor->GetWorldPosition(),
-                                           kSightMasks, &hit, nullptr);
-    return first != nullptr && first->owner != nullptr && first->owner->actorId == actor->actorId;
+    ColObj *first = nullptr;
+    return CastSight(character.target, actor, &first) && first != nullptr &&
+           first->owner != nullptr && first->owner->actorId == actor->actorId;
 }
 
 bool GuardActor::IsPathClear(Actor *actor) {
-    Actor *body = character.target;
-    ActorSystem *system = GetActorSystem();
-    if (body == nullptr || actor == nullptr || system == nullptr) {
-        return false;
-    }
-    Vector3 hit{};
-    return system->CollisionQuery(body->GetWorldPosition(), actor->GetWorldPosition(), kSightMasks,
-                                  &hit, nullptr) == nullptr;
+    ColObj *first = nullptr;
+    return CastSight(character.target, actor, &first) && first == nullptr;
 }
 
 // --- hunt trail -----------------------------------------------------------------------

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unordered_map>
 
 #include "base/file_system.h"
 #include "base/random.h"
@@ -286,36 +285,11 @@ int FileActor::SaveFileObject(const std::string *name) {
         } query{-1, static_cast<int32_t>(kFileClassId), &listed};
         child->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
     }
-    std::unordered_map<const Actor *, uint32_t> fileIds;
-    for (size_t i = 0; i < listed.size(); ++i) {
-        fileIds.emplace(listed[i], static_cast<uint32_t>(3000 + i));
-    }
-
     Archive archive;
     if (!archive.Open(path, "wb")) {
         return 0;
     }
-    const auto count = static_cast<uint32_t>(listed.size());
-    archive.SetVersion(kActorFileVersion);
-    archive.SerializeU32(kActorFileVersion);
-    archive.SerializeU32(count);
-    archive.SerializeU32(3000);
-    archive.SerializeU32(count);
-    for (Actor *actor : listed) {
-        const int32_t id = actor->actorId;
-        const int32_t parentId = actor->parentId;
-        Actor *parent = actor->parent;
-        const auto mapped = fileIds.find(parent);
-        actor->actorId = static_cast<int32_t>(fileIds[actor]);
-        actor->parent = nullptr;
-        actor->parentId = (parent == this || mapped == fileIds.end())
-                              ? kSceneryRootId
-                              : static_cast<int32_t>(mapped->second);
-        actor->Serialize(archive, kSerializeSave);
-        actor->actorId = id;
-        actor->parentId = parentId;
-        actor->parent = parent;
-    }
+    WriteActorRecords(archive, listed, this);
     // A failed write leaves the old file as it was.
     return archive.Close() == 0 ? 1 : 0;
 }

@@ -103,16 +103,8 @@ void SpawnPointActor::RegisterClass() {
     RegisterBasicClassSheet(kSpawnPointClassId, kSheet);
 }
 
-float SpawnPointActor::CurrentTime() {
-    if (timeRecord == nullptr) {
-        return 0.0f;
-    }
-    RefreshTimeRecord(timeRecord);
-    return timeRecord->time;
-}
-
 bool SpawnPointActor::IsReady() {
-    return CurrentTime() >= lastSpawnTime + minSpawnInterval && spawnCounter < spawnMaxCount;
+    return GetCurrentTime() >= lastSpawnTime + minSpawnInterval && spawnCounter < spawnMaxCount;
 }
 
 SpawnRecord *SpawnPointActor::Selected() {
@@ -268,7 +260,7 @@ void SpawnPointActor::Spawn() {
     SendRecursive(copy, kCmdSpawnNotify, &pointId, sizeof(pointId));
     SendRecursive(copy, kCmdLoadResources);
 
-    lastSpawnTime = CurrentTime();
+    lastSpawnTime = GetCurrentTime();
     if (useExternSpawn != 0) {
         ++spawnCounter;
     }
@@ -464,7 +456,7 @@ int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteU32(0, useExternSpawn);
         break;
     case kCmdPrecalculate: {
-        const float now = CurrentTime();
+        const float now = GetCurrentTime();
         lastSpawnTime = now - minSpawnInterval;
         break;
     }

@@ -104,7 +104,6 @@ class SpawnPointActor : public Actor {
     uint32_t useExternSpawn = 0;
 
   private:
-    float CurrentTime();
     SpawnRecord *Selected();
     void SetType(uint32_t type);
     void Warp(ParamBlock block);

@@ -359,6 +359,19 @@ int WriteFileActors(Archive &archive, Actor *fileActor) {
             child->HandleCommand(kCmdCollectSpawned, ParamBlock(&out, sizeof(out)));
         }
     }
+    // The records keep the parent ids the actors have now.
+    for (Actor *actor : listed) {
+        if (actor->parent != nullptr) {
+            actor->parentId = actor->parent->actorId;
+        }
+    }
+    WriteActorRecords(archive, listed, fileActor);
+    return archive.Failed() ? 0 : 1;
+}
+
+} // namespace
+
+void WriteActorRecords(Archive &archive, const std::vector<Actor *> &listed, const Actor *owner) {
     std::unordered_map<const Actor *, uint32_t> fileIds;
     for (size_t i = 0; i < listed.size(); ++i) {
         fileIds.emplace(listed[i], static_cast<uint32_t>(3000 + i));
@@ -370,16 +383,13 @@ int WriteFileActors(Archive &archive, Actor *fileActor) {
     archive.SerializeU32(3000);
     archive.SerializeU32(count);
     for (Actor *actor : listed) {
-        Actor *parent = actor->parent;
-        if (parent != nullptr) {
-            actor->parentId = parent->actorId;
-        }
         const int32_t id = actor->actorId;
         const int32_t parentId = actor->parentId;
-        auto mapped = fileIds.find(parent);
+        Actor *parent = actor->parent;
+        const auto mapped = fileIds.find(parent);
         actor->actorId = static_cast<int32_t>(fileIds[actor]);
         actor->parent = nullptr;
-        actor->parentId = (parent == fileActor || mapped == fileIds.end())
+        actor->parentId = (parent == owner || mapped == fileIds.end())
                               ? kSceneryRootId
                               : static_cast<int32_t>(mapped->second);
         actor->Serialize(archive, kSerializeSave);
@@ -387,10 +397,7 @@ int WriteFileActors(Archive &archive, Actor *fileActor) {
         actor->parentId = parentId;
         actor->parent = parent;
     }
-    return archive.Failed() ? 0 : 1;
 }
-
-} // namespace
 
 int SerializeFileActors(Archive &archive, Actor *fileActor) {
     if (archive.IsWriting()) {

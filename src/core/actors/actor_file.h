@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
 #include "core/actors/base_command_ids.h"
 
 class Actor;
@@ -71,3 +73,10 @@ int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor);
 // actor's spawned actors, under file ids from 3000) by the archive's
 // direction. 0 on failure; a failed read destroys the actors it made.
 int SerializeFileActors(Archive &archive, Actor *fileActor);
+
+// Writes the header and one record per listed actor under file ids from
+// 3000, in list order. A record's parent is the file id of its parent when
+// that is listed too, else the scenery root (so also for the actors right
+// below `owner`); each actor gets its own ids and parent back after its
+// record. The caller checks the archive for failure.
+void WriteActorRecords(Archive &archive, const std::vector<Actor *> &listed, const Actor *owner);

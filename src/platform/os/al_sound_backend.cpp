@@ -551,22 +551,16 @@ bool AlSoundBackend::RenderLoopback(float* out, uint32_t frames) {
     return true;
 }
 
-float AlSoundBackend::GetPitch(SoundVoice voice) {
+float AlSoundBackend::GetSourceFloat(SoundVoice voice, int param) {
     std::lock_guard lock(mutex_);
     Voice* v = Find(voice);
-    ALfloat pitch = 0.0f;
+    ALfloat value = 0.0f;
     if (v != nullptr) {
-        alGetSourcef(v->source, AL_PITCH, &pitch);
+        alGetSourcef(v->source, param, &value);
     }
-    return pitch;
+    return value;
 }
 
-float AlSoundBackend::GetGain(SoundVoice voice) {
-    std::lock_guard lock(mutex_);
-    Voice* v = Find(voice);
-    ALfloat gain = 0.0f;
-    if (v != nullptr) {
-        alGetSourcef(v->source, AL_GAIN, &gain);
-    }
-    return gain;
-}
+float AlSoundBackend::GetPitch(SoundVoice voice) { return GetSourceFloat(voice, AL_PITCH); }
+
+float AlSoundBackend::GetGain(SoundVoice voice) { return GetSourceFloat(voice, AL_GAIN); }

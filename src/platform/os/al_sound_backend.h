@@ -75,6 +75,9 @@ private:
     struct SharedBuffer;
 
     Voice* Find(SoundVoice voice);
+    // A float property of the voice's source (AL_PITCH, AL_GAIN); 0 for an
+    // unknown voice.
+    float GetSourceFloat(SoundVoice voice, int param);
     void ApplyGain(Voice& v);
     SoundVoice AddVoice(std::unique_ptr<Voice> voice);
     void Unqueue(Voice& v, int count);

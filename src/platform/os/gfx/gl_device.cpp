@@ -59,6 +59,20 @@ struct GlFunctions {
     }
 };
 
+// The parameters' back-buffer size; where either side is 0, the window's
+// drawable size (at least 1 by 1).
+void BackBufferSize(SDL_Window *window, const PresentParameters &params, uint32_t *w, uint32_t *h) {
+    *w = params.backBufferWidth;
+    *h = params.backBufferHeight;
+    if (*w == 0 || *h == 0) {
+        int dw = 0;
+        int dh = 0;
+        SDL_GL_GetDrawableSize(window, &dw, &dh);
+        *w = uint32_t(dw > 0 ? dw : 1);
+        *h = uint32_t(dh > 0 ? dh : 1);
+    }
+}
+
 } // namespace
 
 struct GlDevice::Impl {
@@ -179,15 +193,9 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window *window, const PresentPara
     }
     SDL_GL_SetSwapInterval(params.windowed ? 1 : 0);
 
-    uint32_t w = params.backBufferWidth;
-    uint32_t h = params.backBufferHeight;
-    if (w == 0 || h == 0) {
-        int dw = 0;
-        int dh = 0;
-        SDL_GL_GetDrawableSize(window, &dw, &dh);
-        w = uint32_t(dw > 0 ? dw : 1);
-        h = uint32_t(dh > 0 ? dh : 1);
-    }
+    uint32_t w = 0;
+    uint32_t h = 0;
+    BackBufferSize(window, params, &w, &h);
     if (!impl.MakeTargets(w, h, error)) {
         return nullptr;
     }
@@ -198,14 +206,7 @@ std::unique_ptr<GlDevice> GlDevice::Create(SDL_Window *window, const PresentPara
     return device;
 }
 
-std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t height,
-                                                    std::string *error) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (error != nullptr) {
-            *error = std::string("SDL video: ") + SDL_GetError();
-        }
-        return nullptr;
-    }
+void SetGlWindowAttributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
@@ -216,6 +217,17 @@ std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t hei
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+std::unique_ptr<GlDevice> GlDevice::CreateOffscreen(uint32_t width, uint32_t height,
+                                                    std::string *error) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (error != nullptr) {
+            *error = std::string("SDL video: ") + SDL_GetError();
+        }
+        return nullptr;
+    }
+    SetGlWindowAttributes();
     SDL_Window *window = SDL_CreateWindow("gfx", 0, 0, int(width), int(height),
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
@@ -335,15 +347,9 @@ void GlDevice::DoSetGamma(const GammaRamp &ramp) {
 int32_t GlDevice::DoReset(const PresentParameters &params, uint32_t *backWidth,
                           uint32_t *backHeight) {
     Impl &impl = *impl_;
-    uint32_t w = params.backBufferWidth;
-    uint32_t h = params.backBufferHeight;
-    if (w == 0 || h == 0) {
-        int dw = 0;
-        int dh = 0;
-        SDL_GL_GetDrawableSize(window_, &dw, &dh);
-        w = uint32_t(dw > 0 ? dw : 1);
-        h = uint32_t(dh > 0 ? dh : 1);
-    }
+    uint32_t w = 0;
+    uint32_t h = 0;
+    BackBufferSize(window_, params, &w, &h);
     if (w != impl.width || h != impl.height) {
         if (!impl.MakeTargets(w, h, &lastError_)) {
             return Result::Fail;

@@ -23,6 +23,12 @@ struct SDL_Window;
 
 namespace gfx {
 
+// The SDL GL attributes a window needs for the device: a 2.1 context with no
+// profile mask (which keeps the fixed-function pipeline), 8-bit colour and
+// alpha, a 24-bit depth and 8-bit stencil buffer, double buffered. Set before
+// the window is made: on X11 the visual is chosen then.
+void SetGlWindowAttributes();
+
 class GlDevice : public Device {
   public:
     // Makes a context on the window (its GL attributes set before it was

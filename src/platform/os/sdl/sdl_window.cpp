@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/os/gfx/gl_device.h"
+
 namespace {
 
 constexpr const char* kWindowTitle = "VAVazozi";
@@ -10,22 +12,6 @@ bool IsCloseEvent(const SDL_Event& event, uint32_t closeType) {
     return event.type == SDL_QUIT ||
            (closeType != 0 && event.type == closeType) ||
            (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
-}
-
-void SetGlAttributes() {
-    // Set before the window is made: on X11 the visual is chosen then. A 2.1
-    // context with no profile mask keeps the fixed-function pipeline.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 }
 
 }  // namespace
@@ -57,7 +43,8 @@ bool SdlWindow::Create(std::string* error) {
         return false;
     }
     videoSubsystem_ = true;
-    SetGlAttributes();
+    SDL_GL_ResetAttributes();
+    gfx::SetGlWindowAttributes();
 
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
