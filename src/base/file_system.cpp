@@ -813,6 +813,16 @@ uint8_t FileHandle::SerializeByte(uint8_t value) {
     return TransferBytes(&byte, 1) ? byte : value;
 }
 
+bool FileHandle::ReadLengthWord(int32_t* length) {
+    uint8_t bytes[4];
+    if (!TransferBytes(bytes, 4)) {
+        return false;
+    }
+    *length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+                                   uint32_t{bytes[3]} << 24);
+    return true;
+}
+
 void FileHandle::SerializeString(std::string& text) {
     if (writing_) {
         if (text.size() > std::numeric_limits<uint32_t>::max()) {
@@ -824,12 +834,10 @@ void FileHandle::SerializeString(std::string& text) {
         TransferBytes(text.data(), length);
         return;
     }
-    uint8_t bytes[4];
-    if (!TransferBytes(bytes, 4)) {
+    int32_t length = 0;
+    if (!ReadLengthWord(&length)) {
         return;
     }
-    const auto length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 |
-                                             uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24);
     if (length <= 0) {
         return;
     }
@@ -861,12 +869,10 @@ void FileHandle::SerializeCString(char* buffer, uint32_t capacity) {
         TransferBytes(buffer, length);
         return;
     }
-    uint8_t bytes[4];
-    if (!TransferBytes(bytes, 4)) {
+    int32_t length = 0;
+    if (!ReadLengthWord(&length)) {
         return;
     }
-    const auto length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 |
-                                             uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24);
     if (length <= 0) {
         if (capacity > 0) {
             buffer[0] = '\0';

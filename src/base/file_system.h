@@ -192,6 +192,9 @@ public:
 private:
     bool CheckOpen();
     bool TransferBytes(void* buffer, uint32_t count);
+    // Reads the little-endian length word before a stored text; false when
+    // it could not be read.
+    bool ReadLengthWord(int32_t* length);
     // Reading a block of the memory file system: its bytes are taken
     // straight from the block, without a call into the backend per field.
     bool ReadFromBlock(void* buffer, uint32_t count);

@@ -74,7 +74,16 @@ bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == a
 // the tree yet, so nothing else would ever free them.
 class MadeActors {
   public:
-    void Add(Actor *actor) { made_.push_back({actor->actorId, actor}); }
+    // Makes the actor of a record under the id, keeps it and reads its
+    // record; null when it cannot be made or its record not read.
+    Actor *ReadRecord(Archive &archive, uint32_t classId, uint32_t id, uint32_t mode) {
+        Actor *actor = MakeRecordActor(classId, id);
+        if (actor == nullptr) {
+            return nullptr;
+        }
+        Add(actor);
+        return actor->Serialize(archive, mode) != 0 ? actor : nullptr;
+    }
     // Destroys every one its slot still holds (a later record of the same id
     // replaced an earlier actor already), latest first.
     void DestroyAll() {
@@ -87,6 +96,8 @@ class MadeActors {
     }
 
   private:
+    void Add(Actor *actor) { made_.push_back({actor->actorId, actor}); }
+
     std::vector<std::pair<int32_t, Actor *>> made_;
 };
 
@@ -235,12 +246,8 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
         if (archive.Failed() || id < static_cast<uint32_t>(kFirstUserActorId) || id > kMaxActorId) {
             return fail();
         }
-        Actor *actor = MakeRecordActor(classId, id);
+        Actor *actor = made.ReadRecord(archive, classId, id, mode);
         if (actor == nullptr) {
-            return fail();
-        }
-        made.Add(actor);
-        if (actor->Serialize(archive, mode) == 0) {
             return fail();
         }
         const auto actorId = static_cast<int32_t>(id);
@@ -323,12 +330,8 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
             return fail();
         }
         const uint32_t newId = static_cast<uint32_t>(oldId - first + base);
-        Actor *actor = MakeRecordActor(classId, newId);
+        Actor *actor = made.ReadRecord(archive, classId, newId, kSerializeLoad);
         if (actor == nullptr) {
-            return fail();
-        }
-        made.Add(actor);
-        if (actor->Serialize(archive, kSerializeLoad) == 0) {
             return fail();
         }
         // Parents inside the file's range move with it; anything else (a

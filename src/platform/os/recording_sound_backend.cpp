@@ -217,16 +217,22 @@ void RecordingSoundBackend::SetDistances(SoundVoice voice, float minDistance,
     }
 }
 
+RecordingSoundBackend::Voice* RecordingSoundBackend::StoreHalf(SoundVoice voice, uint32_t half,
+                                                               const void* data, uint32_t size) {
+    Voice* v = Find(voice);
+    if (v == nullptr || half > 1) {
+        return nullptr;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    v->halves[half].assign(bytes, bytes + size);
+    return v;
+}
+
 void RecordingSoundBackend::WriteStreamHalf(SoundVoice voice, uint32_t half, const void* data,
                                             uint32_t size) {
     std::lock_guard lock(mutex_);
     Log(Format("WriteStreamHalf %u %u %u", voice, half, size));
-    Voice* v = Find(voice);
-    if (v == nullptr || half > 1) {
-        return;
-    }
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    v->halves[half].assign(bytes, bytes + size);
+    StoreHalf(voice, half, data, size);
 }
 
 bool RecordingSoundBackend::IsStreamHalfDue(SoundVoice voice, uint32_t half) {
@@ -243,12 +249,10 @@ void RecordingSoundBackend::QueueStreamHalf(SoundVoice voice, uint32_t half, con
                                             uint32_t size) {
     std::lock_guard lock(mutex_);
     Log(Format("QueueStreamHalf %u %u %u", voice, half, size));
-    Voice* v = Find(voice);
-    if (v == nullptr || half > 1) {
+    Voice* v = StoreHalf(voice, half, data, size);
+    if (v == nullptr) {
         return;
     }
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    v->halves[half].assign(bytes, bytes + size);
     v->queue.erase(std::remove(v->queue.begin(), v->queue.end(), half), v->queue.end());
     v->queue.push_back(half);
     v->played[half] = false;

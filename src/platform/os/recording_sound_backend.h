@@ -96,6 +96,9 @@ public:
 private:
     void Log(std::string line);
     Voice* Find(SoundVoice voice);
+    // Under the lock: keeps a copy of a stream half's bytes. The voice, or
+    // null (nothing kept) for an unknown voice or a half other than 0 or 1.
+    Voice* StoreHalf(SoundVoice voice, uint32_t half, const void* data, uint32_t size);
 
     std::mutex mutex_;
     const char* openFailure_ = nullptr;
