@@ -24,6 +24,19 @@ void SettleScripts(Actor *actor) {
     }
 }
 
+// The first live script of the actor that matches; null without an actor.
+template <class Match> ScriptRecord *FindLiveScript(Actor *actor, Match match) {
+    if (actor == nullptr) {
+        return nullptr;
+    }
+    for (const auto &script : actor->scripts) {
+        if (script && !script->dead && match(*script)) {
+            return script.get();
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 uint32_t NextScriptSerial() {
@@ -80,13 +93,10 @@ void RemoveActorScript(Actor *actor, ScriptRecord *record) {
 }
 
 ScriptRecord *FindActorScript(Actor *actor, std::string_view name) {
-    if (actor == nullptr) {
-        return nullptr;
-    }
-    for (const auto &script : actor->scripts) {
-        if (script && !script->dead && script->name == name) {
-            return script.get();
-        }
-    }
-    return nullptr;
+    return FindLiveScript(actor, [name](const ScriptRecord &script) { return script.name == name; });
+}
+
+ScriptRecord *FindScriptBySerial(Actor *actor, uint32_t serial) {
+    return FindLiveScript(actor,
+                          [serial](const ScriptRecord &script) { return script.serial == serial; });
 }

@@ -60,3 +60,5 @@ void RemoveActorScript(Actor *actor, ScriptRecord *record);
 
 // The first live script of the actor with that name; null when none.
 ScriptRecord *FindActorScript(Actor *actor, std::string_view name);
+// The first live script of the actor with that serial; null when none.
+ScriptRecord *FindScriptBySerial(Actor *actor, uint32_t serial);

@@ -332,18 +332,6 @@ bool EvalItem(RunState &run, uint32_t type, bool emit, int depth) {
     }
 }
 
-ScriptRecord *FindScriptBySerial(Actor *actor, uint32_t serial) {
-    if (actor == nullptr) {
-        return nullptr;
-    }
-    for (const auto &script : actor->scripts) {
-        if (script && !script->dead && script->serial == serial) {
-            return script.get();
-        }
-    }
-    return nullptr;
-}
-
 bool IsCommandWord(uint32_t word) {
     if (word < ScriptWord::FirstCommand) {
         return false;
