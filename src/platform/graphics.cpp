@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <new>
+#include <span>
 #include <thread>
 #include <utility>
 
@@ -28,6 +29,33 @@ void FormatError(const char *format, va_list args) {
     std::vsnprintf(g_errorText, sizeof g_errorText, format, args);
 }
 
+// The candidate formats of a bit depth: the 16-bit ones for 16, the 32-bit
+// ones for 24 and 32, none for any other depth.
+std::span<const uint32_t> FormatsOfDepth(uint32_t depth, std::span<const uint32_t> formats16,
+                                         std::span<const uint32_t> formats32) {
+    if (depth == 16) {
+        return formats16;
+    }
+    if (depth == 24 || depth == 32) {
+        return formats32;
+    }
+    return {};
+}
+
+// The last candidate that passes the test goes to *out; false (and *out as
+// it was) when none does.
+template <class Test>
+bool LastPassing(std::span<const uint32_t> candidates, const Test &passes, uint32_t *out) {
+    bool found = false;
+    for (const uint32_t format : candidates) {
+        if (passes(format)) {
+            *out = format;
+            found = true;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 // --- free helpers -----------------------------------------------------------------
@@ -40,26 +68,14 @@ FormatSearch SearchDepthStencilFormat(uint32_t depthBufferDepth, uint32_t backBu
     static constexpr uint32_t k16[] = {gfx::Format::D16, gfx::Format::D16Lockable,
                                        gfx::Format::D15S1};
     static constexpr uint32_t k32[] = {gfx::Format::D24S8, gfx::Format::D24X4S4};
-    const uint32_t *begin = nullptr;
-    const uint32_t *end = nullptr;
-    if (depthBufferDepth == 16) {
-        begin = std::begin(k16);
-        end = std::end(k16);
-    } else if (depthBufferDepth == 24 || depthBufferDepth == 32) {
-        begin = std::begin(k32);
-        end = std::end(k32);
-    } else {
+    const std::span<const uint32_t> candidates = FormatsOfDepth(depthBufferDepth, k16, k32);
+    if (candidates.empty()) {
         *depthStencilFormat = 0;
         return FormatSearch::Found;
     }
-    bool found = false;
-    for (const uint32_t *c = begin; c != end; ++c) {
-        if (depthPasses(backBufferFormat, *c)) {
-            *depthStencilFormat = *c;
-            found = true;
-        }
-    }
-    return found ? FormatSearch::Found : FormatSearch::NoDepthFormat;
+    const auto passes = [&](uint32_t format) { return depthPasses(backBufferFormat, format); };
+    return LastPassing(candidates, passes, depthStencilFormat) ? FormatSearch::Found
+                                                               : FormatSearch::NoDepthFormat;
 }
 
 FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
@@ -70,27 +86,10 @@ FormatSearch SearchFormats(uint32_t colorDepth, uint32_t depthBufferDepth,
                                        gfx::Format::A1R5G5B5, gfx::Format::A4R4G4B4};
     static constexpr uint32_t k32[] = {gfx::Format::R8G8B8, gfx::Format::A8R8G8B8,
                                        gfx::Format::X8R8G8B8};
-    const uint32_t *begin = nullptr;
-    const uint32_t *end = nullptr;
-    if (colorDepth == 16) {
-        begin = std::begin(k16);
-        end = std::end(k16);
-    } else if (colorDepth == 24 || colorDepth == 32) {
-        begin = std::begin(k32);
-        end = std::end(k32);
-    }
+    const std::span<const uint32_t> candidates = FormatsOfDepth(colorDepth, k16, k32);
     *backBufferFormat = 0;
-    if (begin != nullptr) {
-        bool found = false;
-        for (const uint32_t *c = begin; c != end; ++c) {
-            if (displayPasses(*c)) {
-                *backBufferFormat = *c;
-                found = true;
-            }
-        }
-        if (!found) {
-            return FormatSearch::NoColorFormat;
-        }
+    if (!candidates.empty() && !LastPassing(candidates, displayPasses, backBufferFormat)) {
+        return FormatSearch::NoColorFormat;
     }
     return SearchDepthStencilFormat(depthBufferDepth, *backBufferFormat, depthPasses,
                                     depthStencilFormat);

@@ -421,6 +421,16 @@ TEST_F(FileHandleWrite, DiskErrorLeavesTargetAlone) {
     ExpectOnly("old contents");
 }
 
+TEST_F(FileHandleWrite, WholeFileWritesReplaceTheTargetOrAnswerZero) {
+    EXPECT_EQ(WriteWholeFile((tmp / "save.sav").c_str(), {'n', 'e', 'w', 0, 0xFF}), 1);
+    ExpectOnly(std::string("new\0\xFF", 5));
+    EXPECT_EQ(WriteWholeFile(nullptr, {1, 2}), 0);
+    EXPECT_EQ(WriteWholeFile((tmp / "missing/x.bin").c_str(), {1}), 0); // no such folder
+    ExpectOnly(std::string("new\0\xFF", 5));
+    EXPECT_EQ(WriteWholeFile((tmp / "save.sav").c_str(), {}), 1);
+    ExpectOnly("");
+}
+
 TEST_F(FileHandleWrite, ReopeningClosesFirst) {
     ASSERT_TRUE(handle.Open(tmp / "one.bin", "wb"));
     handle.Write("1", 1);
