@@ -28,24 +28,41 @@ uint32_t Ss(const gfx::Device &d, uint32_t stage, uint32_t type) {
 
 void ExpectDefaults(const gfx::Device &d) {
     const std::pair<uint32_t, uint32_t> renderStates[] = {
-        {RS::DepthEnable, 1}, {RS::DepthWriteEnable, 1}, {RS::DepthFunc, gfx::Cmp::LessEqual},
-        {RS::CullMode, gfx::Cull::Ccw}, {RS::Lighting, 1}, {RS::Ambient, 0},
-        {RS::AlphaBlendEnable, 0}, {RS::SrcBlend, gfx::Blend::One},
-        {RS::DestBlend, gfx::Blend::Zero}, {RS::AlphaTestEnable, 0},
-        {RS::AlphaFunc, gfx::Cmp::Always}, {RS::AlphaRef, 0}, {RS::FogEnable, 0},
-        {RS::FogStart, 0}, {RS::FogEnd, 0x3F800000u /* 1.0f */}, {RS::SpecularEnable, 0},
-        {RS::ShadeMode, gfx::Shade::Gouraud}, {RS::FillMode, gfx::Fill::Solid},
-        {RS::DitherEnable, 0}, {RS::StencilEnable, 0}, {RS::StencilFunc, gfx::Cmp::Always},
-        {RS::StencilRef, 0}, {RS::StencilMask, 0xFFFFFFFFu}, {RS::StencilWriteMask, 0xFFFFFFFFu},
-        {RS::StencilFail, gfx::StencilOp::Keep}, {RS::StencilDepthFail, gfx::StencilOp::Keep},
+        {RS::DepthEnable, 1},
+        {RS::DepthWriteEnable, 1},
+        {RS::DepthFunc, gfx::Cmp::LessEqual},
+        {RS::CullMode, gfx::Cull::Ccw},
+        {RS::Lighting, 1},
+        {RS::Ambient, 0},
+        {RS::AlphaBlendEnable, 0},
+        {RS::SrcBlend, gfx::Blend::One},
+        {RS::DestBlend, gfx::Blend::Zero},
+        {RS::AlphaTestEnable, 0},
+        {RS::AlphaFunc, gfx::Cmp::Always},
+        {RS::AlphaRef, 0},
+        {RS::FogEnable, 0},
+        {RS::FogStart, 0},
+        {RS::FogEnd, 0x3F800000u /* 1.0f */},
+        {RS::SpecularEnable, 0},
+        {RS::ShadeMode, gfx::Shade::Gouraud},
+        {RS::FillMode, gfx::Fill::Solid},
+        {RS::DitherEnable, 0},
+        {RS::StencilEnable, 0},
+        {RS::StencilFunc, gfx::Cmp::Always},
+        {RS::StencilRef, 0},
+        {RS::StencilMask, 0xFFFFFFFFu},
+        {RS::StencilWriteMask, 0xFFFFFFFFu},
+        {RS::StencilFail, gfx::StencilOp::Keep},
+        {RS::StencilDepthFail, gfx::StencilOp::Keep},
         {RS::StencilPass, gfx::StencilOp::Keep}};
     for (const auto &[state, value] : renderStates) {
         EXPECT_EQ(Rs(d, state), value) << "render state " << state;
     }
-    const std::pair<uint32_t, uint32_t> stage0[] = {
-        {SS::ColorOp, gfx::TextureOp::Modulate}, {SS::ColorArg1, gfx::TextureArg::Texture},
-        {SS::ColorArg2, gfx::TextureArg::Current}, {SS::AlphaOp, gfx::TextureOp::SelectArg1},
-        {SS::AlphaArg1, gfx::TextureArg::Texture}};
+    const std::pair<uint32_t, uint32_t> stage0[] = {{SS::ColorOp, gfx::TextureOp::Modulate},
+                                                    {SS::ColorArg1, gfx::TextureArg::Texture},
+                                                    {SS::ColorArg2, gfx::TextureArg::Current},
+                                                    {SS::AlphaOp, gfx::TextureOp::SelectArg1},
+                                                    {SS::AlphaArg1, gfx::TextureArg::Texture}};
     for (const auto &[type, value] : stage0) {
         EXPECT_EQ(Ss(d, 0, type), value) << "stage state " << type;
     }
@@ -361,6 +378,31 @@ TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
     ASSERT_EQ(d.GetDraws().size(), 1u);
     EXPECT_EQ(d.GetDraws()[0].textures[0], t);
     t->Release();
+}
+
+TEST(RecordingDeviceTest, ClearFillsExactlyItsRectanglesInsideTheViewport) {
+    RecordingDevice d(16, 8);
+    d.Clear(0, nullptr, gfx::ClearFlag::Target, 0x00102030u, 1.0f, 0);
+    const gfx::Rect rects[] = {{2, 1, 5, 3}, {14, 6, 40, 40}, {7, 7, 7, 8}};
+    d.Clear(3, rects, gfx::ClearFlag::Target | gfx::ClearFlag::DepthBuffer, 0x80A0B0C0u, 1.0f, 0);
+    // Depth and stencil alone leave the pixels as they are.
+    d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer, 0xFFFFFFFFu, 1.0f, 0);
+    std::string seen;
+    for (uint32_t y = 0; y < 8; ++y) {
+        for (uint32_t x = 0; x < 16; ++x) {
+            const uint32_t p = d.Pixel(x, y);
+            seen += p == 0xFFA0B0C0u ? 'X' : (p == 0xFF102030u ? '.' : '?');
+        }
+        seen += '\n';
+    }
+    EXPECT_EQ(seen, "................\n"
+                    "..XXX...........\n"
+                    "..XXX...........\n"
+                    "................\n"
+                    "................\n"
+                    "................\n"
+                    "..............XX\n"
+                    "..............XX\n");
 }
 
 TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
