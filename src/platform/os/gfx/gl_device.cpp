@@ -146,7 +146,12 @@ void GlDevice::Impl::EndUnseenFrame() {
     }
     GLsync previous = frameFence;
     frameFence = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    glFlush();
+    if (frameFence == nullptr) {
+        // The entry point exists but the context has no fences.
+        glFinish();
+    } else {
+        glFlush();
+    }
     if (previous != nullptr) {
         constexpr GLuint64 kOneSecond = 1000000000;
         gl.ClientWaitSync(previous, GL_SYNC_FLUSH_COMMANDS_BIT, kOneSecond);
