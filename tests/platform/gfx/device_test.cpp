@@ -28,41 +28,24 @@ uint32_t Ss(const gfx::Device &d, uint32_t stage, uint32_t type) {
 
 void ExpectDefaults(const gfx::Device &d) {
     const std::pair<uint32_t, uint32_t> renderStates[] = {
-        {RS::DepthEnable, 1},
-        {RS::DepthWriteEnable, 1},
-        {RS::DepthFunc, gfx::Cmp::LessEqual},
-        {RS::CullMode, gfx::Cull::Ccw},
-        {RS::Lighting, 1},
-        {RS::Ambient, 0},
-        {RS::AlphaBlendEnable, 0},
-        {RS::SrcBlend, gfx::Blend::One},
-        {RS::DestBlend, gfx::Blend::Zero},
-        {RS::AlphaTestEnable, 0},
-        {RS::AlphaFunc, gfx::Cmp::Always},
-        {RS::AlphaRef, 0},
-        {RS::FogEnable, 0},
-        {RS::FogStart, 0},
-        {RS::FogEnd, 0x3F800000u /* 1.0f */},
-        {RS::SpecularEnable, 0},
-        {RS::ShadeMode, gfx::Shade::Gouraud},
-        {RS::FillMode, gfx::Fill::Solid},
-        {RS::DitherEnable, 0},
-        {RS::StencilEnable, 0},
-        {RS::StencilFunc, gfx::Cmp::Always},
-        {RS::StencilRef, 0},
-        {RS::StencilMask, 0xFFFFFFFFu},
-        {RS::StencilWriteMask, 0xFFFFFFFFu},
-        {RS::StencilFail, gfx::StencilOp::Keep},
-        {RS::StencilDepthFail, gfx::StencilOp::Keep},
+        {RS::DepthEnable, 1}, {RS::DepthWriteEnable, 1}, {RS::DepthFunc, gfx::Cmp::LessEqual},
+        {RS::CullMode, gfx::Cull::Ccw}, {RS::Lighting, 1}, {RS::Ambient, 0},
+        {RS::AlphaBlendEnable, 0}, {RS::SrcBlend, gfx::Blend::One},
+        {RS::DestBlend, gfx::Blend::Zero}, {RS::AlphaTestEnable, 0},
+        {RS::AlphaFunc, gfx::Cmp::Always}, {RS::AlphaRef, 0}, {RS::FogEnable, 0},
+        {RS::FogStart, 0}, {RS::FogEnd, 0x3F800000u /* 1.0f */}, {RS::SpecularEnable, 0},
+        {RS::ShadeMode, gfx::Shade::Gouraud}, {RS::FillMode, gfx::Fill::Solid},
+        {RS::DitherEnable, 0}, {RS::StencilEnable, 0}, {RS::StencilFunc, gfx::Cmp::Always},
+        {RS::StencilRef, 0}, {RS::StencilMask, 0xFFFFFFFFu}, {RS::StencilWriteMask, 0xFFFFFFFFu},
+        {RS::StencilFail, gfx::StencilOp::Keep}, {RS::StencilDepthFail, gfx::StencilOp::Keep},
         {RS::StencilPass, gfx::StencilOp::Keep}};
     for (const auto &[state, value] : renderStates) {
         EXPECT_EQ(Rs(d, state), value) << "render state " << state;
     }
-    const std::pair<uint32_t, uint32_t> stage0[] = {{SS::ColorOp, gfx::TextureOp::Modulate},
-                                                    {SS::ColorArg1, gfx::TextureArg::Texture},
-                                                    {SS::ColorArg2, gfx::TextureArg::Current},
-                                                    {SS::AlphaOp, gfx::TextureOp::SelectArg1},
-                                                    {SS::AlphaArg1, gfx::TextureArg::Texture}};
+    const std::pair<uint32_t, uint32_t> stage0[] = {
+        {SS::ColorOp, gfx::TextureOp::Modulate}, {SS::ColorArg1, gfx::TextureArg::Texture},
+        {SS::ColorArg2, gfx::TextureArg::Current}, {SS::AlphaOp, gfx::TextureOp::SelectArg1},
+        {SS::AlphaArg1, gfx::TextureArg::Texture}};
     for (const auto &[type, value] : stage0) {
         EXPECT_EQ(Ss(d, 0, type), value) << "stage state " << type;
     }
