@@ -363,6 +363,31 @@ TEST(RecordingDeviceTest, LogsAScriptedSequenceExactly) {
     t->Release();
 }
 
+TEST(RecordingDeviceTest, ClearFillsExactlyItsRectanglesInsideTheViewport) {
+    RecordingDevice d(16, 8);
+    d.Clear(0, nullptr, gfx::ClearFlag::Target, 0x00102030u, 1.0f, 0);
+    const gfx::Rect rects[] = {{2, 1, 5, 3}, {14, 6, 40, 40}, {7, 7, 7, 8}};
+    d.Clear(3, rects, gfx::ClearFlag::Target | gfx::ClearFlag::DepthBuffer, 0x80A0B0C0u, 1.0f, 0);
+    // Depth and stencil alone leave the pixels as they are.
+    d.Clear(0, nullptr, gfx::ClearFlag::DepthBuffer, 0xFFFFFFFFu, 1.0f, 0);
+    std::string seen;
+    for (uint32_t y = 0; y < 8; ++y) {
+        for (uint32_t x = 0; x < 16; ++x) {
+            const uint32_t p = d.Pixel(x, y);
+            seen += p == 0xFFA0B0C0u ? 'X' : (p == 0xFF102030u ? '.' : '?');
+        }
+        seen += '\n';
+    }
+    EXPECT_EQ(seen, "................\n"
+                    "..XXX...........\n"
+                    "..XXX...........\n"
+                    "................\n"
+                    "................\n"
+                    "................\n"
+                    "..............XX\n"
+                    "..............XX\n");
+}
+
 TEST(StateBlockTest, RecordingLeavesStateAloneAndApplySetsOnlyRecordedEntries) {
     RecordingDevice d;
     ASSERT_EQ(d.BeginStateBlock(), gfx::Result::Ok);

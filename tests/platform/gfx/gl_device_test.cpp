@@ -1,10 +1,12 @@
 // Rendered checks of the GL device on llvmpipe (offscreen).
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
 #include "platform/gfx/fixed_function_helpers.h"
+#include "platform/os/gfx/gl_device.h"
 
 namespace {
 
@@ -246,6 +248,29 @@ TEST_F(GlDeviceTest, ViewportLimitsTheClear) {
               (std::array<int32_t, 4>{8, 4, 24, 12}));
     vp.width = 100;
     EXPECT_EQ(d.SetViewport(vp), gfx::Result::InvalidCall);
+}
+
+TEST_F(GlDeviceTest, PresentCopiesOnlyToAWindowThatCanBeSeenAndKeepsTheFrame) {
+    const uint32_t shown = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    EXPECT_TRUE(gfx::PresentCopiesToWindow("x11", shown));
+    EXPECT_TRUE(gfx::PresentCopiesToWindow("wayland", shown | SDL_WINDOW_MINIMIZED));
+    EXPECT_TRUE(gfx::PresentCopiesToWindow(nullptr, shown));
+    EXPECT_FALSE(gfx::PresentCopiesToWindow("x11", SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN));
+    EXPECT_FALSE(gfx::PresentCopiesToWindow("offscreen", shown));
+
+    // The test device's window is never seen: each Present succeeds and
+    // leaves its frame for read-back, and the next frame draws over it.
+    gfx::Device &d = Dev();
+    const uint32_t colors[] = {0xFF204080u, 0xFFFF0000u};
+    const Rgb expected[] = {Rgb{0x20, 0x40, 0x80}, Rgb{255, 0, 0}};
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(d.BeginScene(), gfx::Result::Ok);
+        ASSERT_EQ(d.Clear(0, nullptr, 7, colors[frame], 1.0f, 0), gfx::Result::Ok);
+        ASSERT_EQ(d.EndScene(), gfx::Result::Ok);
+        EXPECT_EQ(d.Present(), gfx::Result::Ok);
+        Capture();
+        EXPECT_TRUE(RegionNear(image_, {0, 0, 64, 64}, expected[frame], 0)) << "frame " << frame;
+    }
 }
 
 } // namespace

@@ -28,6 +28,11 @@ struct GlFunctions {
     void(APIENTRY *ClientActiveTexture)(GLenum) = nullptr;
     PFNGLCOMPRESSEDTEXIMAGE2DPROC CompressedTexImage2D = nullptr;
     void(APIENTRY *MultiTexCoord4f)(GLenum, GLfloat, GLfloat, GLfloat, GLfloat) = nullptr;
+    // Optional (GL 3.2 or ARB_sync): without them a present that copies
+    // nothing waits for its frame with glFinish.
+    PFNGLFENCESYNCPROC FenceSync = nullptr;
+    PFNGLCLIENTWAITSYNCPROC ClientWaitSync = nullptr;
+    PFNGLDELETESYNCPROC DeleteSync = nullptr;
 
     bool Load() {
         auto get = [](const char *name) { return SDL_GL_GetProcAddress(name); };
@@ -52,6 +57,14 @@ struct GlFunctions {
         CompressedTexImage2D =
             reinterpret_cast<PFNGLCOMPRESSEDTEXIMAGE2DPROC>(get("glCompressedTexImage2D"));
         MultiTexCoord4f = reinterpret_cast<decltype(MultiTexCoord4f)>(get("glMultiTexCoord4f"));
+        FenceSync = reinterpret_cast<PFNGLFENCESYNCPROC>(get("glFenceSync"));
+        ClientWaitSync = reinterpret_cast<PFNGLCLIENTWAITSYNCPROC>(get("glClientWaitSync"));
+        DeleteSync = reinterpret_cast<PFNGLDELETESYNCPROC>(get("glDeleteSync"));
+        if (!FenceSync || !ClientWaitSync || !DeleteSync) {
+            FenceSync = nullptr;
+            ClientWaitSync = nullptr;
+            DeleteSync = nullptr;
+        }
         return GenFramebuffers && DeleteFramebuffers && BindFramebuffer &&
                FramebufferRenderbuffer && CheckFramebufferStatus && GenRenderbuffers &&
                DeleteRenderbuffers && BindRenderbuffer && RenderbufferStorage && BlitFramebuffer &&
@@ -83,6 +96,8 @@ struct GlDevice::Impl {
     GLuint depthBuffer = 0;
     uint32_t width = 0;
     uint32_t height = 0;
+    // The end of the last frame presented without a copy, not yet waited for.
+    GLsync frameFence = nullptr;
 
     // Render, stage and transform state, textures and vertex arrays.
     GlFixedFunction pipeline;
@@ -90,6 +105,8 @@ struct GlDevice::Impl {
     bool MakeTargets(uint32_t w, uint32_t h, std::string *error);
     void DeleteTargets();
     void InitState();
+    void EndUnseenFrame();
+    void DropFrameFence();
 };
 
 bool GlDevice::Impl::MakeTargets(uint32_t w, uint32_t h, std::string *error) {
@@ -132,6 +149,37 @@ void GlDevice::Impl::DeleteTargets() {
     }
 }
 
+// A frame that is not copied to the window is not waited for by anything:
+// the rasteriser would fall ever further behind the frames handed to it.
+// Each such frame is flushed behind a fence and the one before it awaited,
+// so at most one frame is drawn while the next is built.
+void GlDevice::Impl::EndUnseenFrame() {
+    if (gl.FenceSync == nullptr) {
+        glFinish();
+        return;
+    }
+    GLsync previous = frameFence;
+    frameFence = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (frameFence == nullptr) {
+        // The entry point exists but the context has no fences.
+        glFinish();
+    } else {
+        glFlush();
+    }
+    if (previous != nullptr) {
+        constexpr GLuint64 kOneSecond = 1000000000;
+        gl.ClientWaitSync(previous, GL_SYNC_FLUSH_COMMANDS_BIT, kOneSecond);
+        gl.DeleteSync(previous);
+    }
+}
+
+void GlDevice::Impl::DropFrameFence() {
+    if (frameFence != nullptr) {
+        gl.DeleteSync(frameFence);
+        frameFence = nullptr;
+    }
+}
+
 void GlDevice::Impl::InitState() {
     glDisable(GL_SCISSOR_TEST);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -147,6 +195,7 @@ GlDevice::~GlDevice() {
     }
     ShutdownDevice();
     if (impl_->context != nullptr) {
+        impl_->DropFrameFence();
         impl_->DeleteTargets();
         SDL_GL_MakeCurrent(window_, nullptr);
         SDL_GL_DeleteContext(impl_->context);
@@ -303,8 +352,22 @@ int32_t GlDevice::DoDraw(const DrawCall &call) {
     return Result::Ok;
 }
 
+bool PresentCopiesToWindow(const char *videoDriver, uint32_t windowFlags) {
+    if (videoDriver != nullptr && std::strcmp(videoDriver, "offscreen") == 0) {
+        return false;
+    }
+    return (windowFlags & SDL_WINDOW_HIDDEN) == 0;
+}
+
 int32_t GlDevice::DoPresent() {
     Impl &impl = *impl_;
+    if (!PresentCopiesToWindow(SDL_GetCurrentVideoDriver(), SDL_GetWindowFlags(window_))) {
+        // The flipped copy is a full-screen draw on a software rasteriser;
+        // a window no one sees only needs its frames finished in turn.
+        SDL_GL_SwapWindow(window_);
+        impl.EndUnseenFrame();
+        return Result::Ok;
+    }
     int dw = 0;
     int dh = 0;
     SDL_GL_GetDrawableSize(window_, &dw, &dh);

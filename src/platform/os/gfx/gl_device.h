@@ -1,9 +1,9 @@
 // The graphics device on an OpenGL 2.1 fixed-function context (SDL2; EGL
 // under the offscreen video driver). Drawing goes into a framebuffer object
 // of the back-buffer size with a 24-bit depth and 8-bit stencil buffer;
-// Present copies it to the window and swaps, and the object keeps its pixels
-// for read-back until the next frame draws over them. GL is only called on
-// the thread that made the device.
+// Present copies it to the window (when the window can be seen) and swaps,
+// and the object keeps its pixels for read-back until the next frame draws
+// over them. GL is only called on the thread that made the device.
 //
 // The framebuffer object is stored top-down: GL window y equals the screen y
 // of Direct3D's coordinates (row 0 at the top), which makes GL's fill
@@ -71,5 +71,11 @@ class GlDevice : public Device {
     std::string glVersion_;
     std::unique_ptr<Impl> impl_;
 };
+
+// Whether Present copies the frame to a window of the given SDL flags under
+// the named video driver. Nothing can see the window of the offscreen driver
+// or a hidden window, so they get no copy (the swap still ends the frame);
+// read-back takes the frame from the framebuffer object either way.
+bool PresentCopiesToWindow(const char *videoDriver, uint32_t windowFlags);
 
 } // namespace gfx

@@ -37,14 +37,18 @@ int32_t RecordingDevice::DoClear(const Rect &area, uint32_t flags, uint32_t colo
     if ((flags & ClearFlag::Target) == 0) {
         return Result::Ok;
     }
-    for (int32_t y = area.top; y < area.bottom; ++y) {
-        for (int32_t x = area.left; x < area.right; ++x) {
-            uint8_t *p = &backBuffer_[(size_t(y) * width_ + size_t(x)) * 4];
-            p[0] = uint8_t(color);
-            p[1] = uint8_t(color >> 8);
-            p[2] = uint8_t(color >> 16);
-            p[3] = 0xFF;
-        }
+    if (area.left >= area.right || area.top >= area.bottom) {
+        return Result::Ok;
+    }
+    // The first row pixel by pixel, the others copied from it.
+    const uint8_t pixel[4] = {uint8_t(color), uint8_t(color >> 8), uint8_t(color >> 16), 0xFF};
+    const size_t rowBytes = size_t(area.right - area.left) * 4;
+    uint8_t *first = &backBuffer_[(size_t(area.top) * width_ + size_t(area.left)) * 4];
+    for (size_t i = 0; i < rowBytes; i += 4) {
+        std::memcpy(first + i, pixel, 4);
+    }
+    for (int32_t y = area.top + 1; y < area.bottom; ++y) {
+        std::memcpy(&backBuffer_[(size_t(y) * width_ + size_t(area.left)) * 4], first, rowBytes);
     }
     return Result::Ok;
 }
