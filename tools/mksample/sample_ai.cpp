@@ -125,13 +125,14 @@ CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next
     return body;
 }
 
-bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, int32_t &next,
-                   const char *mesh, const char *material) {
+bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, const char *mesh,
+                   const char *material) {
     if (body == nullptr)
         return out.Fail(file, "no character to dress");
     // Every skin it wears goes (a body made without one makes a plain one
-    // of its own), once the body has taken up the new one: a body left
-    // without a skin would make a plain one again at once.
+    // of its own, outside the file's ids); the new one takes the id of the
+    // last. The body takes it up before the others go: a body left without
+    // a skin would make a plain one again at once.
     std::vector<Actor *> old;
     for (Actor *child : body->children) {
         if (child != nullptr && child->name == "Skin") {
@@ -139,7 +140,11 @@ bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, int3
             old.push_back(child);
         }
     }
-    SkinObjectActor *skin = AddHeroSkin(out, file, body, next, mesh);
+    if (old.empty())
+        return out.Fail(file, body->name + " wears no skin");
+    int32_t id = old.back()->actorId;
+    old.pop_back(); // replaced by the new skin
+    SkinObjectActor *skin = AddHeroSkin(out, file, body, id, mesh);
     if (skin == nullptr || SendCommandArgs(body, kCmdResyncSkin) == 0) {
         return out.Fail(file, "cannot dress " + body->name);
     }
@@ -208,7 +213,7 @@ bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t&
     if (lookout == nullptr ||
         !Shelter("ShelterH1", room, next, {behind.x - 120.0f, behind.y, behind.z + 60.0f}) ||
         !Shelter("ShelterH2", room, next, {behind.x + 120.0f, behind.y, behind.z + 60.0f}) ||
-        !DressInFigure(out, file, lookout, next, sample::kGuardMeshName)) {
+        !DressInFigure(out, file, lookout, sample::kGuardMeshName)) {
         return out.Fail(file, "cannot make the Lookout of the hall");
     }
     CharacterActor *companion = SampleBody("Companion", room, next, companionAt, 2, 100.0f);
@@ -216,8 +221,7 @@ bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t&
                       ? nullptr
                       : dynamic_cast<AIPlayerActor*>(
                             Make(static_cast<int32_t>(kAIPlayerClassId), "Brain", companion, next));
-    if (brain == nullptr ||
-        !DressInFigure(out, file, companion, next, sample::kHeroMeshName, "Metal")) {
+    if (brain == nullptr || !DressInFigure(out, file, companion, sample::kHeroMeshName, "Metal")) {
         return out.Fail(file, "cannot make the Companion of the hall");
     }
     brain->startFollow = 0;

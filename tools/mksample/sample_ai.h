@@ -20,11 +20,12 @@ class SampleOutput;
 CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
                            uint32_t group, float health, SampleOutput* out = nullptr);
 
-// Dresses a character in the hero's body: its "Skin" is made anew below it
-// on the mesh item `mesh` with every motion of the hero, in the material
-// `material` when one is given (else the mesh's own). One id from `next`.
-bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, int32_t &next,
-                   const char *mesh, const char *material = nullptr);
+// Dresses a character in the hero's body: its "Skin" is made anew below it,
+// at the id of the one it replaces, on the mesh item `mesh` with every
+// motion of the hero, in the material `material` when one is given (else
+// the mesh's own).
+bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, const char *mesh,
+                   const char *material = nullptr);
 
 // In RoomB at ids 3140 to 3149, behind the plane of "GA29_Cam": the
 // Lookout (group 2) with its "Skin", its brain "Brain" (fight group 1, ray

@@ -364,9 +364,9 @@ bool WriteMission1(SampleOutput &out) {
     const int32_t restartId = next++;
     // The Lookout in the guards' uniform, the Companion in metal: figures of the
     // hero's body, with his motions to walk, fight and follow by.
-    if (!DressInFigure(out, kFile, FindDescendantByName(scenery, "Lookout"), next,
+    if (!DressInFigure(out, kFile, FindDescendantByName(scenery, "Lookout"),
                        sample::kGuardMeshName) ||
-        !DressInFigure(out, kFile, FindDescendantByName(scenery, "Companion"), next,
+        !DressInFigure(out, kFile, FindDescendantByName(scenery, "Companion"),
                        sample::kHeroMeshName, "Metal")) {
         return false;
     }
