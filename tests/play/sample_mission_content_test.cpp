@@ -232,6 +232,72 @@ TEST(SampleMissionContent, TheMissionsHoldTheirWallsTheirAIAndTheirWaysOn) {
             EXPECT_NE(dump.out.find(text), std::string::npos) << file << ": no script with " << text;
         }
     }
+    // Only what stands in a room is drawn: every character, guard and item of
+    // a mission hangs under a room or stands inside one's box (a character
+    // moves under the scenery once it simulates), and each character wears
+    // one skin with the motions a figure stands, walks, runs and fights by.
+    for (const char *file : {"Mission_01_Release.qva", "Mission_02_Release.qva"}) {
+        const toolrun::ToolRun dump =
+            toolrun::Run("qvadump", {folder / (std::string("game/Data/") + file)});
+        ASSERT_EQ(dump.exitCode, 0) << file << ": " << dump.err;
+        const std::map<int, DumpActor> actors = DumpActors(dump.out);
+        std::map<int, std::vector<float>> pos, box; // "transform pos", "drawgroup box"
+        std::map<int, std::string> motions;         // a skin's motion names, quoted
+        std::istringstream in(dump.out);
+        int current = -1;
+        for (std::string line; std::getline(in, line);) {
+            const size_t id = line.find("id=");
+            if (id != std::string::npos && line.find(" classname=\"") != std::string::npos) {
+                current = std::stoi(line.substr(id + 3));
+                continue;
+            }
+            for (auto [key, into] : {std::pair{std::string("transform pos "), &pos},
+                                     {std::string("drawgroup box "), &box}}) {
+                if (line.find(key) == std::string::npos)
+                    continue;
+                std::istringstream numbers(line.substr(line.find(key) + key.size()));
+                std::vector<float> &values = (*into)[current];
+                for (float v; values.size() < (into == &pos ? 3u : 6u) && numbers >> v;)
+                    values.push_back(v);
+            }
+            if (line.find(" motion ") != std::string::npos)
+                motions[current] += "\"" + Quoted(line, " name ") + "\" ";
+        }
+        int characters = 0;
+        for (const auto &[id, actor] : actors) {
+            if (actor.cls != "Character" && actor.cls != "Guard" && actor.cls != "Game Object" &&
+                actor.cls != "Game Container") {
+                continue;
+            }
+            float at[3] = {0.0f, 0.0f, 0.0f};
+            for (int up = id; actors.count(up) != 0; up = actors.at(up).parent) {
+                for (int i = 0; i < 3 && pos[up].size() == 3; ++i)
+                    at[i] += pos[up][i];
+            }
+            bool inRoom = Above(actors, id, "Draw Group") >= 0;
+            for (const auto &[room, b] : box) {
+                inRoom = inRoom || (b.size() == 6 && b[0] < at[0] && at[0] < b[3] && b[1] < at[1] &&
+                                    at[1] < b[4] && b[2] < at[2] && at[2] < b[5]);
+            }
+            EXPECT_TRUE(inRoom) << file << ": \"" << actor.name << "\" stands in no room";
+            if (actor.cls != "Character")
+                continue;
+            ++characters;
+            std::vector<int> skins;
+            for (const auto &[child, c] : actors) {
+                if (c.parent == id && c.name == "Skin")
+                    skins.push_back(child);
+            }
+            ASSERT_EQ(skins.size(), 1u) << file << ": \"" << actor.name << "\"";
+            for (const char *motion :
+                 {"N_Neutral", "N_Forward", "R_Forward", "N_Gethit0", "N_Die0", "M_Attack0"}) {
+                EXPECT_NE(motions[skins[0]].find(std::string("\"") + motion + "\""),
+                          std::string::npos)
+                    << file << ": \"" << actor.name << "\" has no " << motion;
+            }
+        }
+        EXPECT_EQ(characters, 2) << file << ": the Lookout and the Companion";
+    }
     // The surfaces: 128 x 128 pictures of a dozen shades and more, unlike a
     // two-colour checker (uncompressed 32-bit TGA, 18-byte header).
     for (const char* name : {"stone", "wood", "metal", "tile", "brick"}) {

@@ -1,18 +1,22 @@
 #include "sample_ai.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/characters/ai_player2_actor.h"
 #include "actors/characters/ai_player_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/skin_object_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_ids.h"
+#include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_character.h"
+#include "sample_hero.h"
 #include "sample_output.h"
 #include "sample_presentation.h"
 
@@ -34,6 +38,7 @@ constexpr uint32_t kCmdOnStartFight = 1584;
 constexpr uint32_t kCmdOnStartGoToShelter = 1596;
 constexpr uint32_t kCmdOnStartShelter = 1598;
 constexpr int32_t kFrontEndClass = 10;
+constexpr uint32_t kCmdResyncSkin = 1000;
 
 Actor* Make(int32_t classId, const std::string& name, Actor* parent, int32_t& next,
             const Vector3& at = {0.0f, 0.0f, 0.0f}) {
@@ -120,6 +125,44 @@ CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next
     return body;
 }
 
+bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, const char *mesh,
+                   const char *material) {
+    if (body == nullptr)
+        return out.Fail(file, "no character to dress");
+    // Every skin it wears goes (a body made without one makes a plain one
+    // of its own, outside the file's ids); the new one takes the id of the
+    // last. The body takes it up before the others go: a body left without
+    // a skin would make a plain one again at once.
+    std::vector<Actor *> old;
+    for (Actor *child : body->children) {
+        if (child != nullptr && child->name == "Skin") {
+            child->name = "OldSkin";
+            old.push_back(child);
+        }
+    }
+    if (old.empty())
+        return out.Fail(file, body->name + " wears no skin");
+    int32_t id = old.back()->actorId;
+    old.pop_back(); // replaced by the new skin
+    SkinObjectActor *skin = AddHeroSkin(out, file, body, id, mesh);
+    if (skin == nullptr || SendCommandArgs(body, kCmdResyncSkin) == 0) {
+        return out.Fail(file, "cannot dress " + body->name);
+    }
+    for (Actor *child : old) {
+        if (DeleteActor(child) == 0)
+            return out.Fail(file, "cannot take off " + body->name + "'s skin");
+    }
+    if (material == nullptr)
+        return true;
+    SendCommandArgs(skin, kCmdSetSyncMaterial, false);
+    SendCommandArgs(skin, kCmdSetMaterialByName, std::string(material));
+    if (skin->subMeshes.empty() || skin->subMeshes[0].material == nullptr ||
+        ResourceLibrary::GetItemName(skin->subMeshes[0].material) != std::string(material)) {
+        return out.Fail(file, std::string("no material ") + material);
+    }
+    return true;
+}
+
 bool AddLookout(SampleOutput& out, const std::string& file, int32_t& end) {
     Actor* room = FindChildByName(GetActorById(kSceneryRoot), "RoomB");
     if (room == nullptr) return out.Fail(file, "no room RoomB");
@@ -165,19 +208,22 @@ bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t&
     if (room == nullptr) return out.Fail(file, "no hall for the AI");
     // The Lookout watches the gap; its shelters lie behind the pillar 200
     // units behind it, as seen from the way the player comes.
-    CharacterActor* lookout = Lookout(room, next, lookoutAt, &out);
+    CharacterActor *lookout = Lookout(room, next, lookoutAt);
     const Vector3 behind = {lookoutAt.x, 30.0f, lookoutAt.z + 200.0f};
     if (lookout == nullptr ||
         !Shelter("ShelterH1", room, next, {behind.x - 120.0f, behind.y, behind.z + 60.0f}) ||
-        !Shelter("ShelterH2", room, next, {behind.x + 120.0f, behind.y, behind.z + 60.0f})) {
+        !Shelter("ShelterH2", room, next, {behind.x + 120.0f, behind.y, behind.z + 60.0f}) ||
+        !DressInFigure(out, file, lookout, sample::kGuardMeshName)) {
         return out.Fail(file, "cannot make the Lookout of the hall");
     }
-    CharacterActor* companion = SampleBody("Companion", room, next, companionAt, 2, 100.0f, &out);
+    CharacterActor *companion = SampleBody("Companion", room, next, companionAt, 2, 100.0f);
     auto* brain = companion == nullptr
                       ? nullptr
                       : dynamic_cast<AIPlayerActor*>(
                             Make(static_cast<int32_t>(kAIPlayerClassId), "Brain", companion, next));
-    if (brain == nullptr) return out.Fail(file, "cannot make the Companion of the hall");
+    if (brain == nullptr || !DressInFigure(out, file, companion, sample::kHeroMeshName, "Metal")) {
+        return out.Fail(file, "cannot make the Companion of the hall");
+    }
     brain->startFollow = 0;
     brain->followGroup = 1;
     brain->fightGroup = 0;

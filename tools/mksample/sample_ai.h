@@ -20,6 +20,13 @@ class SampleOutput;
 CharacterActor* SampleBody(const std::string& name, Actor* parent, int32_t& next, const Vector3& at,
                            uint32_t group, float health, SampleOutput* out = nullptr);
 
+// Dresses a character in the hero's body: its "Skin" is made anew below it,
+// at the id of the one it replaces, on the mesh item `mesh` with every
+// motion of the hero, in the material `material` when one is given (else
+// the mesh's own).
+bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, const char *mesh,
+                   const char *material = nullptr);
+
 // In RoomB at ids 3140 to 3149, behind the plane of "GA29_Cam": the
 // Lookout (group 2) with its "Skin", its brain "Brain" (fight group 1, ray
 // masks: group all, receive 0x10000, exclude 0) and the event spheres
@@ -36,7 +43,9 @@ bool AddCompanion(SampleOutput& out, const std::string& file, int32_t& end);
 
 // Mission 2's AI below `room` at ids from `next` on: the Lookout as above
 // at `lookoutAt` with the shelters "ShelterH1" and "ShelterH2" 260 units
-// behind it (along +z), and the Companion as above at `companionAt`.
+// behind it (along +z), and the Companion as above at `companionAt`. Both
+// wear the hero's body: the Lookout in the guards' uniform, the Companion
+// in metal.
 bool AddHallAI(SampleOutput& out, const std::string& file, Actor* room, int32_t& next,
                const Vector3& lookoutAt, const Vector3& companionAt);
 

@@ -18,6 +18,8 @@
 #include "core/actors/base_command_ids.h"
 #include "end_to_end_folder.h"
 #include "sample_actors.h"
+#include "sample_ai.h"
+#include "sample_hero.h"
 #include "sample_level_parts.h"
 #include "sample_missions.h"
 #include "sample_output.h"
@@ -360,6 +362,14 @@ bool WriteMission1(SampleOutput &out) {
         return out.Fail(kFile, "cannot make the exit");
     }
     const int32_t restartId = next++;
+    // The Lookout in the guards' uniform, the Companion in metal: figures of the
+    // hero's body, with his motions to walk, fight and follow by.
+    if (!DressInFigure(out, kFile, FindDescendantByName(scenery, "Lookout"),
+                       sample::kGuardMeshName) ||
+        !DressInFigure(out, kFile, FindDescendantByName(scenery, "Companion"),
+                       sample::kHeroMeshName, "Metal")) {
+        return false;
+    }
     return AddMissionRestart(out, kFile, restartId, "Mission_01_Release.qva") &&
            WriteActorFile(out, kFile, 3000,
                           static_cast<uint32_t>(std::max({end, kMissionExitId + 1, next})));
