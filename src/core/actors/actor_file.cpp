@@ -1,6 +1,8 @@
 #include "core/actors/actor_file.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -102,16 +104,20 @@ bool EndsAtRecordBoundary(Archive &archive) {
 
 // Opens the file and reads its bytes into `bytes`, over which the archive
 // is then open: the records are read field by field, and from memory that
-// costs no call into the stream for each field. A file that cannot be read
-// whole is read as a stream again. False when the file cannot be opened.
-bool OpenForReading(Archive &archive, const std::string &fileName, std::vector<uint8_t> *bytes) {
+// costs no call into the stream for each field. The block is not cleared
+// first, since the read fills it whole or is not used. A file that cannot be
+// read whole is read as a stream again. False when the file cannot be opened.
+bool OpenForReading(Archive &archive, const std::string &fileName,
+                    std::unique_ptr<uint8_t[]> *bytes) {
     if (!archive.Open(fileName, "rb")) {
         return false;
     }
     const uint32_t size = archive.Size();
-    bytes->resize(size);
-    if (size != 0 && archive.Read(bytes->data(), size) == 1) {
-        archive.OpenMemory(bytes->data(), size);
+    if (size != 0) {
+        bytes->reset(new (std::nothrow) uint8_t[size]);
+    }
+    if (*bytes != nullptr && archive.Read(bytes->get(), size) == 1) {
+        archive.OpenMemory(bytes->get(), size);
         return true;
     }
     return archive.Open(fileName, "rb");
@@ -189,7 +195,7 @@ int LoadActors(const std::string &fileName, uint32_t mode) {
     }
     system->state |= kActorOperational;
     Archive archive;
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> bytes;
     if (!OpenForReading(archive, fileName, &bytes)) {
         return SetActorSystemError(system, "Error - Loading Actors");
     }
@@ -270,7 +276,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
 
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor) {
     Archive archive;
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> bytes;
     if (!OpenForReading(archive, fileName, &bytes)) {
         return 0;
     }
