@@ -76,6 +76,10 @@ bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == a
 // the tree yet, so nothing else would ever free them.
 class MadeActors {
   public:
+    // Room for the records a header counts, so that the list is not moved
+    // as it grows; a count that only the bytes bound (a record may be short
+    // before it fails) reserves no more than a large file's worth.
+    void Reserve(uint32_t count) { made_.reserve(std::min<uint32_t>(count, 16384)); }
     void Add(Actor *actor) { made_.push_back({actor->actorId, actor}); }
     // Destroys every one its slot still holds (a later record of the same id
     // replaced an earlier actor already), latest first.
@@ -225,6 +229,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     const uint32_t first = MoveActorFileId(header.firstId, header.version);
 
     MadeActors made;
+    made.Reserve(header.count);
     const auto fail = [&]() {
         archive.Close();
         made.DestroyAll();
@@ -314,6 +319,7 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
     const uint64_t first = header.firstId;
     const uint64_t end = first + header.span;
     MadeActors made;
+    made.Reserve(header.count);
     const auto fail = [&]() {
         archive.Close();
         made.DestroyAll();
