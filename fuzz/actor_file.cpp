@@ -4,12 +4,16 @@
 //
 // The system is made once. After each input every actor it did not start with is deleted, and the
 // table and the draw-group registry go back to their first sizes, which gives the world of a fresh
-// start again; when an input changed the starting actors themselves (replaced, moved or given
-// other children), the whole world is made anew instead.
+// start again. A starting actor above the system ids that a record replaced (the Inventory's id is
+// a user id) is made again as the start made it, under its parent. When that does not give the
+// starting world back (the parent's children in another order), or an input changed the starting
+// actors otherwise (moved them or gave them other children), the whole world is made anew
+// instead, which costs the time of many inputs.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/class_list.h"
@@ -59,6 +63,10 @@ struct Baseline {
     std::vector<size_t> actorIds;
     std::vector<Actor *> parents;
     std::vector<std::vector<Actor *>> children;
+    // The class, name and parent id each starting actor was made with.
+    std::vector<uint32_t> classIds;
+    std::vector<int32_t> parentIds;
+    std::vector<std::string> names;
 };
 
 Baseline g_baseline;
@@ -82,13 +90,42 @@ HARNESS_ONLY void MakeWorld() {
     g_baseline.actorIds.clear();
     g_baseline.parents.assign(ActorTable.size(), nullptr);
     g_baseline.children.assign(ActorTable.size(), {});
+    g_baseline.classIds.assign(ActorTable.size(), 0);
+    g_baseline.parentIds.assign(ActorTable.size(), -1);
+    g_baseline.names.assign(ActorTable.size(), {});
     for (size_t id = 0; id < ActorTable.size(); ++id) {
         if (const Actor *actor = ActorTable[id]) {
             g_baseline.actorIds.push_back(id);
             g_baseline.parents[id] = actor->parent;
             g_baseline.children[id] = actor->children;
+            g_baseline.classIds[id] = actor->classId;
+            g_baseline.parentIds[id] = actor->parent != nullptr ? actor->parent->actorId : -1;
+            g_baseline.names[id] = actor->name;
         }
     }
+}
+
+// Makes again, as the start made it, a starting actor that a record replaced (the replacement is
+// gone by now): same class, name and id, under the same parent, sent "Create". The baseline then
+// names the new actor. False when it cannot stand where the old one stood.
+HARNESS_ONLY bool MakeStartingActorAgain(size_t id) {
+    Actor *parent = g_baseline.parents[id];
+    const int32_t parentId = g_baseline.parentIds[id];
+    if (id < kSystemIds || ActorTable[id] != nullptr || parent == nullptr || parentId < 0 ||
+        static_cast<size_t>(parentId) >= ActorTable.size() ||
+        ActorTable[static_cast<size_t>(parentId)] != parent) {
+        return false;
+    }
+    Actor *old = g_baseline.table[id];
+    Actor *actor = CreateActor(static_cast<int32_t>(g_baseline.classIds[id]), g_baseline.names[id],
+                               nullptr, parent, static_cast<int32_t>(id), true);
+    if (actor == nullptr || ActorTable[id] != actor || actor->parent != parent) {
+        return false;
+    }
+    g_baseline.table[id] = actor;
+    std::vector<Actor *> &siblings = g_baseline.children[static_cast<size_t>(parentId)];
+    std::replace(siblings.begin(), siblings.end(), old, actor);
+    return true;
 }
 
 // Deletes every actor the start did not make; false when what is left is not the starting world.
@@ -107,6 +144,11 @@ HARNESS_ONLY bool RemoveAddedActors() {
         return false;
     }
     ActorTable.resize(table.size());
+    for (size_t id : g_baseline.actorIds) {
+        if (ActorTable[id] == nullptr && !MakeStartingActorAgain(id)) {
+            return false;
+        }
+    }
     // The loaded draw groups left empty slots behind them; an input's slots kept from one input to
     // the next would make every later load sort and search more of them.
     const std::vector<Actor *> &groups = g_baseline.drawGroups;

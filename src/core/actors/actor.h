@@ -442,8 +442,18 @@ class Actor : public CommandTarget, public DrawOwner {
     bool IsOperational() const { return (state & kActorOperational) != 0; }
     bool HasFlag(uint32_t bit) const { return (flags & bit) != 0; }
 
+    // The fields every delivered command and every walk of the tree reads
+    // stand first, within the object's first two cache lines.
     uint32_t classId = 0;
     int32_t actorId = -1;
+    std::vector<Actor *> spies;                         // not owned
+    std::vector<std::unique_ptr<ScriptRecord>> scripts; // stable addresses
+    uint32_t flags = kActorDefaultFlags;
+    uint32_t state = kActorDefaultState;
+    int32_t drawGroupId = -1;
+    int32_t parentId = -1;
+    Actor *parent = nullptr;
+    std::vector<Actor *> children; // owned
     std::string name = "()";
     Vector3 scale = {1.0f, 1.0f, 1.0f};
     Vector3 position = {0.0f, 0.0f, 0.0f};
@@ -455,9 +465,6 @@ class Actor : public CommandTarget, public DrawOwner {
     Matrix localMatrix;
     Vector3 oldWorldPosition = {0.0f, 0.0f, 0.0f};
     Vector3 deltaPosition = {0.0f, 0.0f, 0.0f};
-    Actor *parent = nullptr;
-    int32_t parentId = -1;
-    std::vector<Actor *> children; // owned
     TimeRecord *timeRecord;
     std::vector<std::unique_ptr<ColObj>> colObjs; // never null
     std::unique_ptr<SimState> simState;
@@ -471,12 +478,7 @@ class Actor : public CommandTarget, public DrawOwner {
     float actionStopTime = 0.0f;
     float actionTime = 0.0f;
     uint32_t userWord = 0;
-    std::vector<Actor *> spies; // not owned
     float currentTime = 0.0f;
-    std::vector<std::unique_ptr<ScriptRecord>> scripts; // stable addresses
-    int32_t drawGroupId = -1;
-    uint32_t flags = kActorDefaultFlags;
-    uint32_t state = kActorDefaultState;
     std::vector<ActorLink *> backLinks;
     std::vector<ScheduledCommand *> scheduledCommands;
     ScheduledCommand *baseProcessEntry = nullptr;

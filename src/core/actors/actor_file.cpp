@@ -1,6 +1,8 @@
 #include "core/actors/actor_file.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -84,6 +86,10 @@ class MadeActors {
         Add(actor);
         return actor->Serialize(archive, mode) != 0 ? actor : nullptr;
     }
+    // Room for the records a header counts, so that the list is not moved
+    // as it grows; a count that only the bytes bound (a record may be short
+    // before it fails) reserves no more than a large file's worth.
+    void Reserve(uint32_t count) { made_.reserve(std::min<uint32_t>(count, 16384)); }
     // Destroys every one its slot still holds (a later record of the same id
     // replaced an earlier actor already), latest first.
     void DestroyAll() {
@@ -113,16 +119,20 @@ bool EndsAtRecordBoundary(Archive &archive) {
 
 // Opens the file and reads its bytes into `bytes`, over which the archive
 // is then open: the records are read field by field, and from memory that
-// costs no call into the stream for each field. A file that cannot be read
-// whole is read as a stream again. False when the file cannot be opened.
-bool OpenForReading(Archive &archive, const std::string &fileName, std::vector<uint8_t> *bytes) {
+// costs no call into the stream for each field. The block is not cleared
+// first, since the read fills it whole or is not used. A file that cannot be
+// read whole is read as a stream again. False when the file cannot be opened.
+bool OpenForReading(Archive &archive, const std::string &fileName,
+                    std::unique_ptr<uint8_t[]> *bytes) {
     if (!archive.Open(fileName, "rb")) {
         return false;
     }
     const uint32_t size = archive.Size();
-    bytes->resize(size);
-    if (size != 0 && archive.Read(bytes->data(), size) == 1) {
-        archive.OpenMemory(bytes->data(), size);
+    if (size != 0) {
+        bytes->reset(new (std::nothrow) uint8_t[size]);
+    }
+    if (*bytes != nullptr && archive.Read(bytes->get(), size) == 1) {
+        archive.OpenMemory(bytes->get(), size);
         return true;
     }
     return archive.Open(fileName, "rb");
@@ -200,7 +210,7 @@ int LoadActors(const std::string &fileName, uint32_t mode) {
     }
     system->state |= kActorOperational;
     Archive archive;
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> bytes;
     if (!OpenForReading(archive, fileName, &bytes)) {
         return SetActorSystemError(system, "Error - Loading Actors");
     }
@@ -230,6 +240,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     const uint32_t first = MoveActorFileId(header.firstId, header.version);
 
     MadeActors made;
+    made.Reserve(header.count);
     const auto fail = [&]() {
         archive.Close();
         made.DestroyAll();
@@ -277,7 +288,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
 
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor) {
     Archive archive;
-    std::vector<uint8_t> bytes;
+    std::unique_ptr<uint8_t[]> bytes;
     if (!OpenForReading(archive, fileName, &bytes)) {
         return 0;
     }
@@ -315,6 +326,7 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
     const uint64_t first = header.firstId;
     const uint64_t end = first + header.span;
     MadeActors made;
+    made.Reserve(header.count);
     const auto fail = [&]() {
         archive.Close();
         made.DestroyAll();

@@ -140,10 +140,33 @@ int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) 
     return actor.HandleCommand(commandId, block);
 }
 
-// Sends the same block to every child in turn.
+// Sends the same block to every child in turn. The children are noted
+// before the first delivery (a handler may change the list); the few most
+// actors have are noted on the stack, since recursive commands come this way
+// for every actor of a subtree.
 void SendToChildren(Actor &actor, uint32_t commandId, ParamBlock block) {
-    for (const auto &ref : SnapshotChildren(&actor)) {
-        if (Actor *child = ResolveChild(&actor, ref)) {
+    constexpr size_t kNotedOnStack = 16;
+    const size_t count = actor.children.size();
+    if (count == 0) {
+        return;
+    }
+    if (count > kNotedOnStack) {
+        for (const auto &ref : SnapshotChildren(&actor)) {
+            if (Actor *child = ResolveChild(&actor, ref)) {
+                child->HandleCommand(commandId, block);
+            }
+        }
+        return;
+    }
+    ChildRef refs[kNotedOnStack];
+    size_t noted = 0;
+    for (Actor *child : actor.children) {
+        if (child != nullptr) {
+            refs[noted++] = {child->actorId, child};
+        }
+    }
+    for (size_t i = 0; i < noted; ++i) {
+        if (Actor *child = ResolveChild(&actor, refs[i])) {
             child->HandleCommand(commandId, block);
         }
     }

@@ -1,5 +1,7 @@
 #include "core/actors/command_registry.h"
 
+#include <map>
+#include <string>
 #include <utility>
 
 namespace {
@@ -9,6 +11,12 @@ ParamTypeTable gParamTypeTable;
 CommandNameMap gCommandNameMap;
 
 const ParamTypeInfo kFreshParamType{};
+
+// Registered name -> first event command of that name, made again on the
+// first look-up after the table changed (every script read from a file
+// looks its event up by name).
+std::map<std::string, uint32_t, std::less<>> gEventCommandIndex;
+bool gEventCommandIndexStale = true;
 
 bool StartsWithGetIgnoringCase(std::string_view name) {
     if (name.size() < 3)
@@ -94,6 +102,7 @@ void FillParamTypeTable() {
 bool RegisterCommand(uint32_t id, std::string_view name, std::string_view description,
                      int32_t classId, uint32_t flags, std::span<const ParamSpec> params) {
     auto& rows = gCommandTable.rows_;
+    gEventCommandIndexStale = true;
     if (rows.empty() || id >= rows.size())
         rows.resize(static_cast<size_t>(id) + 10);
     CommandInfo& info = rows[id];
@@ -151,6 +160,8 @@ void ResetCommandRegistry() {
     gCommandTable.rows_.shrink_to_fit();
     gParamTypeTable.rows_.clear();
     gCommandNameMap.Clear();
+    gEventCommandIndex.clear();
+    gEventCommandIndexStale = true;
 }
 
 uint32_t NameHash(std::string_view text) {
@@ -221,11 +232,16 @@ uint32_t LookupCommandByName(std::string_view name) {
 }
 
 uint32_t FindEventCommandByName(std::string_view name) {
-    const auto& rows = gCommandTable.rows_;
-    for (uint32_t id = 0; id < rows.size(); ++id) {
-        const CommandInfo& info = rows[id];
-        if (info.Has(CommandFlags::EventHook) && info.name == name)
-            return id;
+    if (gEventCommandIndexStale) {
+        gEventCommandIndex.clear();
+        const auto& rows = gCommandTable.rows_;
+        for (uint32_t id = 0; id < rows.size(); ++id) {
+            const CommandInfo& info = rows[id];
+            if (info.Has(CommandFlags::EventHook))
+                gEventCommandIndex.emplace(info.name, id); // the first id of a name stays
+        }
+        gEventCommandIndexStale = false;
     }
-    return 0;
+    const auto it = gEventCommandIndex.find(name);
+    return it != gEventCommandIndex.end() ? it->second : 0;
 }

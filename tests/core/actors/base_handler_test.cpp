@@ -425,6 +425,44 @@ TEST_F(TreeTest, ChildWalksSurviveChildrenLeavingMidWalk) {
     EXPECT_EQ(c->Count(65), 1u); // reached once, as a's child
 }
 
+// Short child lists are noted on the stack, long ones on the heap: at either
+// length every child is reached once, in list order, and one destroyed by an
+// earlier sibling's handler is skipped.
+TEST_F(TreeTest, ChildWalksOfEveryLengthReachEachChildOnceInOrder) {
+    for (size_t count : {1u, 15u, 16u, 17u, 40u}) {
+        SCOPED_TRACE(count);
+        RecordingActor *root = MakeActor();
+        std::vector<RecordingActor *> kids;
+        std::vector<Actor *> order;
+        for (size_t i = 0; i < count; ++i) {
+            kids.push_back(MakeActor(root));
+            RecordingActor *kid = kids.back();
+            kid->onCommand = [&order, kid](uint32_t id, ParamBlock) {
+                if (id == 65) {
+                    order.push_back(kid);
+                }
+            };
+        }
+        RecordingActor *doomed = count > 1 ? kids.back() : nullptr;
+        kids.front()->onCommand = [&, first = kids.front()](uint32_t id, ParamBlock) {
+            if (id == 65) {
+                order.push_back(first);
+                if (doomed != nullptr) {
+                    Destroy(doomed);
+                    doomed = nullptr;
+                }
+            }
+        };
+        Send(root, 65);
+        std::vector<Actor *> expected(kids.begin(), kids.end());
+        if (count > 1) {
+            expected.pop_back();
+        }
+        EXPECT_EQ(order, expected);
+        Destroy(root);
+    }
+}
+
 using TransformTest = BaseHandlerTest;
 
 bool Near(const Matrix &a, const Matrix &b, float eps = 1e-4f) {

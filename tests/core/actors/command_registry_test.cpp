@@ -101,6 +101,21 @@ TEST_F(CommandRegistryTest, NameLookups) {
     EXPECT_EQ(GetCommandNameMap().entryCount(), 10u);
 }
 
+// Event look-ups follow the table as it changes: a later registration is
+// found, a lower id of the same name takes over, a reset forgets them all.
+TEST_F(CommandRegistryTest, EventLookUpsFollowRegistrationsAndResets) {
+    EXPECT_EQ(FindEventCommandByName("On Test Event"), 0u);
+    ASSERT_TRUE(RegisterCommand(1960, "On Test Event", "", 0, 1));
+    EXPECT_EQ(FindEventCommandByName("On Test Event"), 1960u);
+    ASSERT_TRUE(RegisterCommand(1955, "On Test Event", "", 0, 1));
+    ASSERT_TRUE(RegisterCommand(1958, "Not An Event", "", 0, 2));
+    EXPECT_EQ(FindEventCommandByName("On Test Event"), 1955u);
+    EXPECT_EQ(FindEventCommandByName("Not An Event"), 0u);
+    ResetCommandRegistry();
+    EXPECT_EQ(FindEventCommandByName("On Test Event"), 0u);
+    EXPECT_EQ(FindEventCommandByName("On Jump Start"), 0u);
+}
+
 TEST_F(CommandRegistryTest, CollidingNamesStayApart) {
     // These two names share a hash.
     ASSERT_EQ(NameHash("set_avynjx"), NameHash("set_zgxlqh"));
