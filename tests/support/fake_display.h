@@ -62,8 +62,11 @@ struct QuietWindow : EngineWindow {
 };
 
 // Makes the process's graphics object build its devices through a
-// FakeAdapter (a width x height RecordingDevice unless `make` is given).
+// FakeAdapter (a width x height RecordingDevice unless `make` is given). The
+// device and adapter it holds go first: a kept adapter (GL's, after an
+// engine run) would go on making the devices.
 inline void UseFakeAdapter(DeviceMaker make = {}, uint32_t width = 640, uint32_t height = 480) {
+    GetGraphics()->DestroyDevice();
     GetGraphics()->SetAdapterFactory([make = std::move(make), width, height] {
         auto adapter = std::make_unique<FakeAdapter>();
         adapter->make = make;
