@@ -625,17 +625,32 @@ TEST_F(EngineEndToEnd, TruncatedSceneFailsWithoutLeavingActorsBehind) {
 }
 
 // With the same random seed the files chosen and the places spawned at
-// repeat: two runs write the same save.
+// repeat: two runs write the same save, one drawn on GL and one on the
+// device that draws nothing (whose capture is black).
 TEST_F(EngineEndToEnd, TwoRunsGiveTheSameSave) {
     TempFolder other;
     ASSERT_TRUE(MakeSample(other.Path()));
-    ProgramRun run = RunEngine(folder.Path(), 600, kBlind);
+    ProgramRun run = RunEngine(folder.Path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     run = RunEngine(other.Path(), 600, kBlind);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string first = folder.Get("game/demo.sav");
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, other.Get("game/demo.sav"));
+    const auto lit = [](const std::string& tga) {
+        int count = 0;
+        for (int y = 0; y < 600; y += 4) {
+            for (int x = 0; x < 800; x += 4) {
+                const Rgb c = CapturePixel(tga, x, y);
+                count += c.r != 0 || c.g != 0 || c.b != 0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    const std::string blind = other.Get("game/shot.tga");
+    ASSERT_EQ(blind.size(), 1920018u);
+    EXPECT_EQ(lit(blind), 0);
+    EXPECT_GT(lit(folder.Get("game/shot.tga")), 1000);
 }
 
 TEST_F(EngineEndToEnd, PackedFolderGivesTheSameSave) {
