@@ -8,6 +8,7 @@
 #include "base/file_system.h"
 #include "game/inventory_actor.h"
 #include "library/save_device.h"
+#include "support/sample_copy.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
     TempFolder folder;
-    const toolrun::ToolRun sample = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun sample = samplecopy::Make(folder.Path());
     ASSERT_EQ(sample.exitCode, 0) << sample.err;
     ASSERT_TRUE(std::filesystem::is_directory(folder / "game/SaveGames"));
     const toolrun::ToolRun dump = toolrun::Run("qvadump", {folder / "game/Data/SaveRun.qva"});
@@ -35,7 +36,8 @@ TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
 
     const toolrun::ToolRun run = toolrun::Run(
         "../engine", {"-win=1", "-s=0"}, folder / "e2e/save",
-        "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 ENGINE_FRAME_LIMIT=1200");
+        "ENGINE_BLIND_DEVICE=1 SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+        "ENGINE_FRAME_LIMIT=1200"); // judged by the files alone: nothing is drawn
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
 
     const std::string bytes = folder.Get("game/SaveGames/SaveGame");

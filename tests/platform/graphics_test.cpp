@@ -224,6 +224,27 @@ TEST(GraphicsCreationTest, PresentParametersOfBothModes) {
               "win 0 800x600 fmt 22 count 1 swap 2 ds 1/75 flags 1 int 2147483648 hz 0");
 }
 
+// The process's graphics object keeps the adapter that made its device; a
+// test display put in place afterwards still makes the next device (the
+// blind display's draws nothing), and GL's factory comes back after it.
+TEST(GraphicsCreationTest, ATestDisplayTakesOverFromAKeptAdapter) {
+    ASSERT_EQ(CreateGraphics(), 1);
+    CQVGraphics &g = *GetGraphics();
+    testdisplay::UseFakeAdapter();
+    ASSERT_TRUE(g.CreateWindowDevice(nullptr));
+    EXPECT_EQ(dynamic_cast<gfx::BlindDevice *>(g.GetD3DDevice()), nullptr);
+    {
+        testdisplay::BlindDisplay blind;
+        ASSERT_TRUE(g.CreateWindowDevice(nullptr));
+        EXPECT_NE(dynamic_cast<gfx::BlindDevice *>(g.GetD3DDevice()), nullptr);
+    }
+    EXPECT_EQ(g.GetD3DDevice(), nullptr);
+    testdisplay::UseFakeAdapter();
+    ASSERT_TRUE(g.CreateWindowDevice(nullptr));
+    EXPECT_EQ(dynamic_cast<gfx::BlindDevice *>(g.GetD3DDevice()), nullptr);
+    testdisplay::RestoreGlAdapter();
+}
+
 TEST(GraphicsCreationTest, WindowPlacement) {
     WindowPlacement p = PlaceWindow(1024, 768, 800, 600);
     EXPECT_EQ(std::vector<int>({p.outerWidth, p.outerHeight, p.left, p.top}),

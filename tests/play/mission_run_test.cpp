@@ -38,6 +38,7 @@
 #include "support/fake_display.h"
 #include "support/fake_film.h"
 #include "support/play_run_host.h"
+#include "support/sample_copy.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 
@@ -128,11 +129,12 @@ bool OpenedFilm(const fakefilm::FakeFilms& films, const std::string& name) {
 
 TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMission2) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
     QueueKeepingHost host;
+    host.drawFrame = [&] { return host.capture; }; // the captured frames only
     std::vector<Load> loads;
     bool film1BeforeLoad = false;
     bool film2BeforeLoad = false;
@@ -310,7 +312,7 @@ struct WallWalk {
 WallWalk WalkIntoTheWalls(const std::string& scene, const std::vector<Spot>& spots) {
     TempFolder folder;
     WallWalk walk;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     if (made.exitCode != 0) {
         walk.firstFailure = made.err;
         ++walk.failures;
@@ -413,7 +415,7 @@ TEST(MissionWalls, WalkingIntoEveryWallOfMission2KeepsTheHeroInTheYard) {
 // sends the hero to "DungeonSpawn".
 TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     constexpr uint32_t kAlone = 60 * 60;
     testdisplay::BlindDisplay blind; // positions only, no pixels
@@ -486,7 +488,7 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
 // doorway's middle line: the farthest it gets along z tells whether it passed.
 TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     constexpr uint32_t kTry = 4 * 120;
     testdisplay::BlindDisplay blind; // positions only, no pixels
@@ -569,7 +571,7 @@ bool Focused(const char *name) { return FocusedWindow != nullptr && FocusedWindo
 // to the offer, and "Try Again" starts the mission again with a live hero.
 TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
@@ -642,7 +644,7 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
 // the end, which hands back to the title.
 TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     fakefilm::FakeFilms films;
     testdisplay::BlindDisplay blind; // positions only, no pixels
@@ -758,7 +760,7 @@ int BrightPixels(const std::vector<uint8_t> &picture) {
 // seam. At full health the soul gauge stays steady.
 TEST(MissionRun, NewGameGoesBlackThroughASeamlessLoadingScreenIntoTheFade) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
@@ -830,10 +832,11 @@ int Shown(Actor *actor, const std::string &name) {
 // hand, its stock and clip on the panel.
 TEST(MissionRun, TheGunFlashesAndHitsAndTheSelectorHandsOverTheRifle) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
+    testdisplay::BlindDisplay blind; // the hand's actors and the queued 2D only, no pixels
     QueueKeepingHost host;
     uint32_t mission1 = 0;
     int gun = 0, flash = 0, selector = 0;
@@ -923,11 +926,12 @@ uint32_t WordAt(const std::string &bytes, size_t at) {
 // hero is put where each step happens; the other tests walk them.
 TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackToLoadingTheSave) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
     QueueKeepingHost host;
+    host.drawFrame = [&] { return host.capture; }; // the captured frame only
     std::vector<std::string> loads; // the scene of each level load, in turn
     const auto hero = [] {
         return dynamic_cast<CharacterActor *>(FindActorByName("GA1_Player", 16));

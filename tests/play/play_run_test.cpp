@@ -24,8 +24,10 @@
 #include "game/ui_window_actor.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
+#include "support/fake_display.h"
 #include "support/fake_film.h"
 #include "support/play_run_host.h"
+#include "support/sample_copy.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 
@@ -50,10 +52,11 @@ std::string Movement(Actor *character) {
 // click at 2.7 s.
 TEST(PlayRun, WalksForwardAlongTheCameraAndQuitsFromThePauseMenu) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
+    testdisplay::BlindDisplay blind; // positions and motions only, no pixels
     PlayRunHost host;
     Vector3 start = {0, 0, 0};
     Vector3 forward = {0, 0, 0};
@@ -171,12 +174,13 @@ bool Hovered(const char *name) {
 // running game, and Yes loads mission 1 from the slot.
 TEST(PlayRun, ThePauseMenuAsksBeforeOverwritingOrQuittingAndGoesOnWithEachAnswer) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const std::string before = SaveIndex(2, {2});
     folder.Put("game/SaveGames/SaveGame", before);
 
     fakefilm::FakeFilms films;
+    testdisplay::BlindDisplay blind; // queued texts, focus and files only, no pixels
     TextKeepingHost host;
     // The menu's cursor moves 0.64 reference units for each pixel the mouse
     // is off the desktop's centre in a frame; a long way takes two steps.
@@ -305,11 +309,12 @@ Coverage HeroCoverage(const std::vector<uint8_t>& shot) {
 // screen and not filling its middle.
 TEST(PlayRun, FollowCameraShowsTheWholeHeroLowOnTheScreenStandingWalkingAndRunning) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     fakefilm::FakeFilms films;
     CapturingHost host;
+    host.drawFrame = [&] { return host.capture; }; // the captured frames only
     std::vector<std::string> motions;
     uint32_t mission = 0;
     host.afterFrame = [&](uint32_t frame) {

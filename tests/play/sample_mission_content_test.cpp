@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/sample_copy.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 
@@ -49,7 +50,7 @@ bool Has(const std::multimap<std::string, std::string>& actors, const std::strin
 
 TEST(SampleMissionContent, GlobalsAndMission1HoldTheGameActorsAndTheTextsTheirKeys) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
 
     std::multimap<std::string, std::string> actors;
@@ -154,7 +155,7 @@ int Above(const std::map<int, DumpActor>& actors, int id, const std::string& cls
 
 TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     // Window -> each answer's label and what its "Up" script does.
     const std::map<std::string, std::vector<std::pair<std::string, std::string>>> answers = {
@@ -198,7 +199,7 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
 // title; the pictures of their surfaces are generated, not checkers.
 TEST(SampleMissionContent, TheMissionsHoldTheirWallsTheirAIAndTheirWaysOn) {
     TempFolder folder;
-    const toolrun::ToolRun made = toolrun::Run("mksample", {folder.Path()});
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const struct {
         const char* file;

@@ -11,6 +11,7 @@
 
 #include "platform/graphics.h"
 #include "platform/os/gfx/adapter.h"
+#include "platform/os/gfx/blind_device.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/os/window.h"
 
@@ -61,8 +62,11 @@ struct QuietWindow : EngineWindow {
 };
 
 // Makes the process's graphics object build its devices through a
-// FakeAdapter (a width x height RecordingDevice unless `make` is given).
+// FakeAdapter (a width x height RecordingDevice unless `make` is given). The
+// device and adapter it holds go first: a kept adapter (GL's, after an
+// engine run) would go on making the devices.
 inline void UseFakeAdapter(DeviceMaker make = {}, uint32_t width = 640, uint32_t height = 480) {
+    GetGraphics()->DestroyDevice();
     GetGraphics()->SetAdapterFactory([make = std::move(make), width, height] {
         auto adapter = std::make_unique<FakeAdapter>();
         adapter->make = make;
@@ -78,28 +82,13 @@ inline void RestoreGlAdapter() {
     GetGraphics()->SetAdapterFactory(gfx::CreateGlAdapter);
 }
 
-// A device that keeps nothing and draws nothing: for engine runs that check
-// where things are and what they do, not what the screen shows (a GL device
-// rasterises every frame in software, which is most of such a run's time).
-class BlindDevice : public gfx::RecordingDevice {
-  public:
-    using gfx::RecordingDevice::RecordingDevice;
-
-  protected:
-    int32_t DoClear(const gfx::Rect &, uint32_t, uint32_t, float, uint32_t) override {
-        return gfx::Result::Ok;
-    }
-    int32_t DoDraw(const gfx::DrawCall &) override { return gfx::Result::Ok; }
-    void Record(const std::string &) override {}
-};
-
 // While it lives, the graphics object makes 800 x 600 blind devices; the GL
 // adapter comes back after.
 class BlindDisplay {
   public:
     BlindDisplay() {
         CreateGraphics();
-        UseFakeAdapter([] { return std::make_unique<BlindDevice>(800, 600); }, 800, 600);
+        UseFakeAdapter([] { return std::make_unique<gfx::BlindDevice>(800, 600); }, 800, 600);
     }
     ~BlindDisplay() { RestoreGlAdapter(); }
     BlindDisplay(const BlindDisplay &) = delete;

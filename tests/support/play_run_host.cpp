@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/actors/engine_startup.h"
+#include "platform/graphics.h"
 #include "platform/input.h"
 
 void PlayRunHost::Key(uint32_t virtualKey, bool down) {
@@ -37,6 +38,7 @@ int PlayRunHost::Run(const std::string& folder, uint64_t frameLimit) {
     setenv("ENGINE_FRAME_LIMIT", limit.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless the caller chose a display
     const int code = RunEngine("-win=1 -s=0", *this);
+    if (gfx::Device* device = GetD3DDevice()) device->SetDrawingSkipped(false);
     unsetenv("ENGINE_FRAME_LIMIT");
     std::filesystem::current_path(before);
     return code;
@@ -45,6 +47,9 @@ int PlayRunHost::Run(const std::string& folder, uint64_t frameLimit) {
 void PlayRunHost::InitInput() { ::InitInput(&backend); }
 
 void PlayRunHost::UpdateInput(float frameTime, int cursorFlag) {
+    if (drawFrame) {
+        if (gfx::Device* device = GetD3DDevice()) device->SetDrawingSkipped(!drawFrame());
+    }
     for (const Pending& event : pending_) {
         backend.SetKey(event.virtualKey, event.down);
         HandleInputMessage(event.message);

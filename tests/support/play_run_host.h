@@ -31,6 +31,11 @@ public:
 
     // Called after each frame with the number of frames run so far.
     std::function<void(uint32_t frame)> afterFrame;
+    // When set, asked at the start of each frame: a frame it answers false
+    // for is run in full but its clears and draws are skipped (the pixels of
+    // most frames of a run on GL are never looked at, and drawing them in
+    // software is most of the run's time).
+    std::function<bool()> drawFrame;
     uint32_t frames = 0;
     ScriptedInputBackend backend;
 

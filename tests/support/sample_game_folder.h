@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "scene_harness.h"
+#include "sample_copy.h"
 #include "tool_run.h"
 
 inline ::testing::AssertionResult UseSampleGame(scene::SceneBuilder &builder) {
-    const toolrun::ToolRun sample = toolrun::Run("mksample", {builder.folder.Path()});
+    const toolrun::ToolRun sample = samplecopy::Make(builder.folder.Path());
     if (sample.exitCode != 0) {
         return ::testing::AssertionFailure() << "mksample: " << sample.err;
     }

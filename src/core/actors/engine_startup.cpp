@@ -17,6 +17,8 @@
 #include "core/actors/engine_host.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/options.h"
+#include "platform/graphics.h"
+#include "platform/os/gfx/device.h"
 
 
 const TraceChannel kTraceChannels[23] = {
@@ -110,6 +112,8 @@ EngineTestControls ReadEngineTestControls() {
     }
     const char* stats = std::getenv("ENGINE_FRAME_STATS");
     controls.frameStats = stats != nullptr && std::string(stats) == "1";
+    const char* captured = std::getenv("ENGINE_DRAW_CAPTURED_ONLY");
+    controls.drawCapturedOnly = captured != nullptr && std::string(captured) == "1";
     const char* script = std::getenv("ENGINE_INPUT_SCRIPT");
     if (script != nullptr && *script != '\0') {
         std::ifstream in(script, std::ios::binary);
@@ -156,6 +160,8 @@ double FrameLoop::FrameTime() {
 }
 
 int FrameLoop::FrameStep() {
+    gfx::Device* device = drawCapturedOnly_ ? GetD3DDevice() : nullptr;
+    if (device != nullptr) device->SetDrawingSkipped(captures_.empty());
     ActorSystem* system = GetActorSystem();
     if (system != nullptr && system->runMode == 1 && system->runFlags == 0) {
         FrontEndFrame();
@@ -496,6 +502,7 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         // 28: the message loop.
         FrameLoop frames(host);
         frames.SetFixedFrameTime(controls.fixedFrameTime);
+        frames.SetDrawCapturedOnly(controls.drawCapturedOnly);
         result = RunMessageLoop(host, frames, controls.frameLimit,
                                 controls.frameStats ? &stats : nullptr,
                                 controls.inputScript ? &*controls.inputScript : nullptr);

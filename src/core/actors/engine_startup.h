@@ -52,6 +52,9 @@ struct EngineTestControls {
     std::optional<uint64_t> frameLimit;
     std::optional<uint32_t> randomSeed;
     bool frameStats = false;
+    // ENGINE_DRAW_CAPTURED_ONLY=1: the message loop's frames draw only when
+    // the input script captures them.
+    bool drawCapturedOnly = false;
     std::optional<InputScript> inputScript;
     // "ENGINE_INPUT_SCRIPT: <line>: <reason>" (or "<file>: cannot open") when
     // the script is bad.
@@ -90,6 +93,9 @@ public:
     void CaptureNextFrame(std::vector<const ScriptedInput*> captures) {
         captures_ = std::move(captures);
     }
+    // Steps that take no capture leave the device's clears and draws undone
+    // (test control: the pixels of other frames are never looked at).
+    void SetDrawCapturedOnly(bool on) { drawCapturedOnly_ = on; }
 
     uint32_t fpsDisplay = 0;
     float fpsSeconds = 0.0f;
@@ -107,6 +113,7 @@ private:
     EngineHost& host_;
     std::optional<double> fixedFrameTime_;
     std::vector<const ScriptedInput*> captures_;
+    bool drawCapturedOnly_ = false;
 };
 
 // Seconds since the process started (the kernel's start time, to its clock

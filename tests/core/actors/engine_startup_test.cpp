@@ -17,9 +17,11 @@
 #include "core/actors/input_script.h"
 #include "core/actors/time_record.h"
 #include "core/actors/world_fixture.h"
+#include "platform/graphics.h"
 #include "platform/input.h"
 #include "platform/os/clock_source.h"
 #include "platform/timer.h"
+#include "support/fake_display.h"
 #include "support/frame_stats_line.h"
 #include "support/sdl_events.h"
 #include "support/temp_folder.h"
@@ -611,6 +613,35 @@ TEST_F(FrameStepTest, NormalFrameStagesInOrder) {
         "BeginRender", "DrawScene 0.06", "Draw2D", "EndRender"};
     EXPECT_EQ(host.log, expect);
     EXPECT_FLOAT_EQ(frames.listenerPrevious[0], 5.0f);
+}
+
+// Drawing only the captured frames: a step without a capture runs in full
+// with the device's drawing skipped; a step with one draws; off, the loop
+// leaves the device alone.
+TEST_F(FrameStepTest, DrawingCapturedOnlySkipsTheStepsWithoutACapture) {
+    ASSERT_EQ(CreateGraphics(), 1);
+    testdisplay::UseFakeAdapter();
+    ASSERT_TRUE(GetGraphics()->CreateWindowDevice(nullptr));
+    gfx::Device* device = GetD3DDevice();
+    ASSERT_NE(device, nullptr);
+    frames.SetDrawCapturedOnly(true);
+    frames.FrameStep();
+    EXPECT_TRUE(device->DrawingSkipped());
+    EXPECT_EQ(host.With("Draw2D").size(), 1u) << "the step still runs in full";
+    ScriptedInput capture;
+    capture.kind = ScriptedInputKind::Capture;
+    capture.file = "a.tga";
+    frames.CaptureNextFrame({&capture});
+    frames.FrameStep();
+    EXPECT_FALSE(device->DrawingSkipped());
+    EXPECT_EQ(host.With("Capture a.tga").size(), 1u);
+    frames.FrameStep();
+    EXPECT_TRUE(device->DrawingSkipped());
+    device->SetDrawingSkipped(false);
+    frames.SetDrawCapturedOnly(false);
+    frames.FrameStep();
+    EXPECT_FALSE(device->DrawingSkipped());
+    testdisplay::RestoreGlAdapter();
 }
 
 TEST_F(FrameStepTest, FailedBeginRenderEndsAfterTheWorld) {

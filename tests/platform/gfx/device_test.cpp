@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/os/gfx/blind_device.h"
 #include "platform/os/gfx/recording_device.h"
 
 namespace {
@@ -309,6 +310,37 @@ TEST(DeviceDrawTest, UserPointerDrawUnbindsStreamAndIndices) {
     uint32_t stride = 99;
     d.GetStreamSource(0, &bound, &stride);
     EXPECT_TRUE(bound == nullptr && stride == 0u);
+}
+
+// Skipped drawing: clears and draws are still checked and answer Ok, but
+// none reaches the backend; drawing again reaches it. The blind device
+// draws, clears and logs nothing at all.
+TEST(DeviceDrawTest, SkippedDrawingIsCheckedButNotCarriedOutAndTheBlindDeviceDrawsNothing) {
+    const float v[9] = {};
+    RecordingDevice d(4, 4);
+    d.SetVertexShader(gfx::Fvf::Xyz);
+    d.SetDrawingSkipped(true);
+    EXPECT_TRUE(d.DrawingSkipped());
+    EXPECT_EQ(d.Clear(0, nullptr, gfx::ClearFlag::Target, 0xFF102030u, 1.0f, 0), gfx::Result::Ok);
+    EXPECT_EQ(d.Clear(1, nullptr, gfx::ClearFlag::Target, 0, 1.0f, 0), gfx::Result::InvalidCall);
+    EXPECT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleList, 1, v, 12), gfx::Result::Ok);
+    EXPECT_EQ(d.DrawPrimitiveUP(99, 1, v, 12), gfx::Result::InvalidCall);
+    EXPECT_TRUE(d.GetDraws().empty());
+    EXPECT_EQ(d.Pixel(1, 1), 0xFF000000u);
+    d.SetDrawingSkipped(false);
+    EXPECT_EQ(d.Clear(0, nullptr, gfx::ClearFlag::Target, 0xFF102030u, 1.0f, 0), gfx::Result::Ok);
+    EXPECT_EQ(d.DrawPrimitiveUP(gfx::Primitive::TriangleList, 1, v, 12), gfx::Result::Ok);
+    EXPECT_EQ(d.GetDraws().size(), 1u);
+    EXPECT_EQ(d.Pixel(1, 1), 0xFF102030u);
+
+    gfx::BlindDevice blind(4, 4);
+    blind.SetVertexShader(gfx::Fvf::Xyz);
+    EXPECT_EQ(blind.Clear(0, nullptr, gfx::ClearFlag::Target, 0xFF102030u, 1.0f, 0),
+              gfx::Result::Ok);
+    EXPECT_EQ(blind.DrawPrimitiveUP(gfx::Primitive::TriangleList, 1, v, 12), gfx::Result::Ok);
+    EXPECT_TRUE(blind.GetDraws().empty());
+    EXPECT_TRUE(blind.GetLog().empty());
+    EXPECT_EQ(blind.Pixel(1, 1), 0xFF000000u);
 }
 
 TEST(DeviceFrameTest, ScenesPairAndLostDeviceAnswers) {

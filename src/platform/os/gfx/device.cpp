@@ -745,6 +745,9 @@ int32_t Device::Clear(uint32_t count, const Rect *rects, uint32_t flags, uint32_
     const Viewport &vp = state_.viewport;
     const Rect full{int32_t(vp.x), int32_t(vp.y), int32_t(vp.x + vp.width),
                     int32_t(vp.y + vp.height)};
+    if (drawingSkipped_) {
+        return Result::Ok;
+    }
     if (count == 0) {
         return DoClear(full, flags, color, z, stencil);
     }
@@ -1216,7 +1219,7 @@ int32_t Device::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t prim
     call.stride = stride;
     call.vertices = vb->Data() + uint64_t(startVertex) * stride;
     call.verticesAvailable = uint32_t(available - startVertex);
-    return DoDraw(call);
+    return drawingSkipped_ ? Result::Ok : DoDraw(call);
 }
 
 int32_t Device::DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t numVertices,
@@ -1265,7 +1268,7 @@ int32_t Device::DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t 
     call.indices = indices;
     call.index32 = indexSize == 4;
     call.maxIndex = maxIndex;
-    return DoDraw(call);
+    return drawingSkipped_ ? Result::Ok : DoDraw(call);
 }
 
 int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void *data,
@@ -1299,7 +1302,7 @@ int32_t Device::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const vo
     call.stride = stride;
     call.vertices = static_cast<const uint8_t *>(data);
     call.verticesAvailable = count;
-    return DoDraw(call);
+    return drawingSkipped_ ? Result::Ok : DoDraw(call);
 }
 
 } // namespace gfx

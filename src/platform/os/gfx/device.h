@@ -309,6 +309,11 @@ class Device {
                               IndexBuffer **out);
 
     // --- drawing -----------------------------------------------------------------
+    // While skipped, clears and draws are checked as usual and answer as if
+    // done, but the backend carries none out: the back buffer keeps what it
+    // holds (test runs that look at the pixels of a few frames only).
+    void SetDrawingSkipped(bool skipped) { drawingSkipped_ = skipped; }
+    bool DrawingSkipped() const { return drawingSkipped_; }
     int32_t DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
     int32_t DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t numVertices,
                                  uint32_t startIndex, uint32_t primitiveCount);
@@ -346,6 +351,7 @@ class Device {
     void Log(const char *format, ...) __attribute__((format(printf, 2, 3)));
 
     std::string lastError_;
+    bool drawingSkipped_ = false;
 
   private:
     friend class Resource;
