@@ -1,8 +1,10 @@
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/command_table.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <tuple>
 #include <string>
@@ -297,4 +299,68 @@ TEST_F(CommandTableTest, NamesAreByteExact) {
         EXPECT_EQ(Info(id).name, "Get Weapon ") << id;
     for (uint32_t id = 333; id <= 344; ++id)
         EXPECT_EQ(Info(id).name, "ZT") << id;
+}
+
+// The generated header holds one constant per row of the table and of the
+// unregistered list, in the namespace of the row's class, with the row's id;
+// plain, doubled and empty names keep their ids.
+TEST(CommandIds, MatchTheTable) {
+    static_assert(cmd::base::SetPosition == 63);
+    static_assert(cmd::base::CalcActionTime_203 == 203 && cmd::base::CalcActionTime_204 == 204);
+    static_assert(cmd::door::OpenDoor_768 == 768 && cmd::door::OpenDoor_770 == 770);
+    static_assert(cmd::character::Unnamed_1049 == 1049);
+    static_assert(cmd::character::Heal == 966);
+    static_assert(cmd::light_sensor::GetLightsensorRayReceive == 1789);
+    static_assert(cmd::light_sensor::SetLightSensorMinColor == 1792);
+    static_assert(cmd::camera::CameraTurnHorizontal == 1240);
+    static_assert(cmd::base::LockTransform == 179 && cmd::game_object::WeaponGone == 565);
+    static_assert(kBaseClassId == 0 && kDoorClassId == 13 && kNullActorClassId == 39);
+    static_assert(kStateClassId == 53 && kHighestClassId == 53);
+
+    std::ifstream in(std::string(ENGINE_TEST_BINARY_DIR) + "/generated/core/actors/command_ids.h");
+    ASSERT_TRUE(in.good());
+    // (class, id) of every constant under namespace cmd; a class's namespace
+    // line ends in "// class N".
+    std::multiset<std::pair<int32_t, uint32_t>> constants;
+    int32_t classId = -1;
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t at = line.find("{ // class ");
+        if (line.rfind("namespace ", 0) == 0 && at != std::string::npos) {
+            classId = std::stoi(line.substr(at + 11));
+        } else if (line.rfind("} // namespace", 0) == 0) {
+            classId = -1;
+        } else if (classId >= 0 && line.rfind("inline constexpr uint32_t ", 0) == 0) {
+            constants.emplace(classId,
+                              static_cast<uint32_t>(std::stoul(line.substr(line.find("= ") + 2))));
+        }
+    }
+    std::vector<CommandRow> rows;
+    std::string error;
+    ASSERT_TRUE(ParseCommandRows(CommandTableText(), rows, error)) << error;
+    std::multiset<std::pair<int32_t, uint32_t>> expected;
+    for (const CommandRow& row : rows)
+        expected.emplace(row.classId, row.id);
+    std::ifstream more(std::string(ENGINE_TEST_SOURCE_DIR) +
+                       "/src/core/actors/unregistered_commands.txt");
+    ASSERT_TRUE(more.good());
+    int32_t moreClass = -1;
+    size_t moreRows = 0;
+    while (std::getline(more, line)) {
+        if (line.rfind("class ", 0) == 0) {
+            moreClass = std::stoi(line.substr(6));
+        } else if (!line.empty() && line[0] >= '0' && line[0] <= '9') {
+            ASSERT_GE(moreClass, 0) << line;
+            expected.emplace(moreClass, static_cast<uint32_t>(std::stoul(line)));
+            ++moreRows;
+        }
+    }
+    EXPECT_GT(moreRows, 0u);
+    EXPECT_EQ(constants.size(), rows.size() + moreRows);
+    EXPECT_EQ(constants, expected);
+    // An id names one command: none stands in the table and the list, or twice.
+    std::set<uint32_t> ids;
+    for (const auto& [owner, id] : expected)
+        ids.insert(id);
+    EXPECT_EQ(ids.size(), expected.size());
 }
