@@ -18,6 +18,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/script/script_compiler.h"
 #include "side_by_side.h"
 
@@ -30,7 +31,6 @@ constexpr int kTopActors = 10;
 constexpr int kBranching = 4;
 constexpr int kMaxDepth = 8;
 constexpr int32_t kFirstId = 10000;
-constexpr uint32_t kCmdOpenFile = 514;
 constexpr const char *kFileName = "bench.qva";
 
 struct World {
@@ -121,7 +121,7 @@ struct World {
         return true;
     }
 
-    bool Open() { return SendCommandArgs(scenery, kCmdOpenFile, kFileName) != 0; }
+    bool Open() { return SendCommandArgs(scenery, cmd::file_io::OpenFile, kFileName) != 0; }
 
     // The file's bytes read in one piece, then their CRC-32.
     uint32_t ReadAndChecksum() const {

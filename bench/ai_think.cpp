@@ -18,7 +18,7 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
 #include "scene_parts.h"
@@ -79,11 +79,12 @@ std::vector<AIPlayer2Actor *> BuildScene() {
         if (brain == nullptr) {
             return {};
         }
-        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+        brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
         brain->rayGroup = 0xFFFFFFFF;
         brain->rayReceive = 0x10000;
         brain->fightGroup = 1;
-        SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(target));
+        SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight,
+                        static_cast<Actor *>(target));
         brains.push_back(brain);
     }
     return brains;
@@ -144,7 +145,7 @@ Followers BuildFollowers() {
         if (brain == nullptr) {
             return {};
         }
-        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+        brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
         brain->targetLink.Assign(made.leader);
         brain->SetState(kAIPFollow);
         made.brains.push_back(brain);

@@ -15,13 +15,13 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
 
 namespace {
 
 constexpr int kCharacters = 200;
-constexpr uint32_t kCmdStartSimulate = 139;
 
 // A fresh world with the room and its floor; null when it cannot be made.
 DrawGroupActor *BuildRoom() {
@@ -68,7 +68,7 @@ std::vector<CharacterActor *> BuildCharacters() {
         character->charFlags |= kCharMotionDriven;
         character->flags |= kActorMaster;
         character->drawGroupId = group->drawGroupId;
-        character->HandleCommand(kCmdStartSimulate, ParamBlock());
+        character->HandleCommand(cmd::base::StartSimulate, ParamBlock());
         AddActorToDrawGroup(character, 0);
         characters.push_back(character);
     }

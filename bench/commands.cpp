@@ -14,15 +14,13 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/placeholder_actor.h"
 #include "side_by_side.h"
 
 namespace {
 
-constexpr int32_t kBenchClass = 12;
-constexpr uint32_t kCmdDebugBeep = 186; // "DebugBeep": two u32 values
 constexpr int kChildren = 1000;
 
 uint32_t g_sink = 0;
@@ -35,9 +33,9 @@ int Beep(uint32_t commandId, ParamBlock block) {
 
 class BenchActor : public Actor {
   public:
-    BenchActor() { classId = kBenchClass; }
+    BenchActor() { classId = kGameObjectClassId; }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdDebugBeep) {
+        if (commandId == cmd::base::DebugBeep) {
             return Beep(commandId, block);
         }
         return Actor::HandleCommand(commandId, block);
@@ -54,17 +52,18 @@ struct World {
 
     World() {
         InstallEngineClasses();
-        SetActorClassRowForTests(kBenchClass,
-                                 {0, &NewBenchActor, &RegisterPlaceholderClassOf<kBenchClass>});
+        SetActorClassRowForTests(kGameObjectClassId,
+                                 {0, &NewBenchActor,
+                                  &RegisterPlaceholderClassOf<kGameObjectClassId>});
         if (InitActorSystem() == 0) {
             return;
         }
         Actor *scenery = GetActorById(static_cast<uint32_t>(kSceneryRootId));
         target = static_cast<BenchActor *>(
-            CreateActor(kBenchClass, "Target", nullptr, scenery, -1, true));
+            CreateActor(kGameObjectClassId, "Target", nullptr, scenery, -1, true));
         parent = CreateActor(0, "Parent", nullptr, scenery, -1, true);
         for (int i = 0; parent != nullptr && i < kChildren; ++i) {
-            Actor *child = CreateActor(kBenchClass, "Child", nullptr, parent, -1, true);
+            Actor *child = CreateActor(kGameObjectClassId, "Child", nullptr, parent, -1, true);
             if (child == nullptr) {
                 return;
             }
@@ -99,8 +98,9 @@ void BM_SendCommand_vs_VirtualCall(benchmark::State &state) {
     const uint32_t id = static_cast<uint32_t>(world.target->actorId);
     CommandTarget *direct = Opaque(world.target);
     bench::SideBySide(
-        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdDebugBeep, block)); },
-        [&] { benchmark::DoNotOptimize(direct->HandleCommand(kCmdDebugBeep, block)); });
+        state, 1000,
+        [&] { benchmark::DoNotOptimize(SendCommand(id, cmd::base::DebugBeep, block)); },
+        [&] { benchmark::DoNotOptimize(direct->HandleCommand(cmd::base::DebugBeep, block)); });
 }
 BENCHMARK(BM_SendCommand_vs_VirtualCall)->UseManualTime();
 
@@ -116,8 +116,9 @@ void BM_SendCommand_vs_StdFunction(benchmark::State &state) {
     std::function<int(uint32_t, ParamBlock)> function = &Beep;
     benchmark::DoNotOptimize(function);
     bench::SideBySide(
-        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdDebugBeep, block)); },
-        [&] { benchmark::DoNotOptimize(function(kCmdDebugBeep, block)); });
+        state, 1000,
+        [&] { benchmark::DoNotOptimize(SendCommand(id, cmd::base::DebugBeep, block)); },
+        [&] { benchmark::DoNotOptimize(function(cmd::base::DebugBeep, block)); });
 }
 BENCHMARK(BM_SendCommand_vs_StdFunction)->UseManualTime();
 
@@ -133,8 +134,9 @@ void BM_SendCommandToBase_vs_VirtualCall(benchmark::State &state) {
     const uint32_t id = static_cast<uint32_t>(world.target->actorId);
     CommandTarget *direct = Opaque(world.target);
     bench::SideBySide(
-        state, 1000, [&] { benchmark::DoNotOptimize(SendCommand(id, kCmdSetPosition, block)); },
-        [&] { benchmark::DoNotOptimize(direct->HandleCommand(kCmdSetPosition, block)); });
+        state, 1000,
+        [&] { benchmark::DoNotOptimize(SendCommand(id, cmd::base::SetPosition, block)); },
+        [&] { benchmark::DoNotOptimize(direct->HandleCommand(cmd::base::SetPosition, block)); });
 }
 BENCHMARK(BM_SendCommandToBase_vs_VirtualCall)->UseManualTime();
 
@@ -151,10 +153,11 @@ void BM_SendToChildren_vs_VirtualLoop(benchmark::State &state) {
     std::vector<CommandTarget *> direct(world.children.begin(), world.children.end());
     bench::SideBySide(
         state, 10,
-        [&] { benchmark::DoNotOptimize(SendCommandToChildren(parent, kCmdDebugBeep, block)); },
+        [&] { benchmark::DoNotOptimize(SendCommandToChildren(parent, cmd::base::DebugBeep,
+                                                             block)); },
         [&] {
             for (CommandTarget *child : direct) {
-                benchmark::DoNotOptimize(Opaque(child)->HandleCommand(kCmdDebugBeep, block));
+                benchmark::DoNotOptimize(Opaque(child)->HandleCommand(cmd::base::DebugBeep, block));
             }
         });
 }

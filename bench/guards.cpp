@@ -17,6 +17,7 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/time_record.h"
 
@@ -67,7 +68,7 @@ std::vector<GuardActor *> BuildGuards() {
         }
         guard->guardType = kGuardPath;
         guard->characterTemplateId = templ->actorId;
-        if (guard->HandleCommand(kCmdPrecalculate, ParamBlock()) == 0) {
+        if (guard->HandleCommand(cmd::base::Precalculate, ParamBlock()) == 0) {
             return {};
         }
         Actor *body = guard->character.target;

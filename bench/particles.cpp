@@ -10,6 +10,7 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 namespace {
@@ -27,14 +28,16 @@ void StepAndFill(benchmark::State &state, float spinSpeed) {
         state.SkipWithError("no particle system");
         return;
     }
-    SendCommandArgs(actor, kCmdSetTypeOverride, 2u);
-    SendCommandArgs(actor, kCmdSetMaxParticles, kMaxParticleSlots);
-    SendCommandArgs(actor, 1150, 1.0e7f); // every slot at the first step
-    SendCommandArgs(actor, 1168, 1.0e9f); // and none dies
-    SendCommandArgs(actor, 1158, 100.0f); // spread out
-    SendCommandArgs(actor, 1164, spinSpeed);
-    SendCommandArgs(actor, 1198, 1.0f); // a fade-in and a fade-out to work out
-    SendCommandArgs(actor, 1200, 1.0f);
+    SendCommandArgs(actor, cmd::particle_system::SetTypeOverride, 2u);
+    SendCommandArgs(actor, cmd::particle_system::SetMaxParticles, kMaxParticleSlots);
+    SendCommandArgs(actor, cmd::particle_system::SetEmitFlowSpeed,
+                    1.0e7f); // every slot at the first step
+    SendCommandArgs(actor, cmd::particle_system::SetLife, 1.0e9f); // and none dies
+    SendCommandArgs(actor, cmd::particle_system::SetEmitPosV, 100.0f); // spread out
+    SendCommandArgs(actor, cmd::particle_system::SetEmitSpinSpeed, spinSpeed);
+    SendCommandArgs(actor, cmd::particle_system::SetFadeInTime,
+                    1.0f); // a fade-in and a fade-out to work out
+    SendCommandArgs(actor, cmd::particle_system::SetFadeOutTime, 1.0f);
     actor->EmitParticles(1.0f / 60.0f);
     if (!actor->freeIndices.empty()) {
         state.SkipWithError("the slots did not fill");

@@ -11,6 +11,7 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
 #include "library/motion.h"
@@ -35,8 +36,8 @@ void BM_StepPoseAndSkin100Worms(benchmark::State &state) {
     for (int i = 0; i < 100; ++i) {
         auto *skin = dynamic_cast<SkinObjectActor *>(
             CreateActor(17, "worm" + std::to_string(i), nullptr, scenery, -1, false));
-        SendCommandArgs(skin, 44);
-        skin->HandleCommand(445, ParamBlock(&worm, sizeof(worm)));
+        SendCommandArgs(skin, cmd::base::InitNew);
+        skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&worm, sizeof(worm)));
         for (const char *name : {"N_Neutral", "N_Walk"}) {
             SkinMotion motion;
             motion.item =
@@ -57,7 +58,7 @@ void BM_StepPoseAndSkin100Worms(benchmark::State &state) {
         // Every second a new motion, so that a record is always fading.
         if (++frame % 60 == 0) {
             for (SkinObjectActor *skin : skins) {
-                SendCommandArgs(skin, kCmdSetMotion,
+                SendCommandArgs(skin, cmd::skin_object::SetMotion,
                                 std::string(frame % 120 == 0 ? "N_Walk" : "N_Neutral"));
             }
         }

@@ -14,6 +14,7 @@
 #include "app/class_list.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
@@ -51,7 +52,8 @@ bool BuildChain() {
                           static_cast<uint32_t>(groups[i + 1]->drawGroupId)};
         link->isOpen = 1;
         for (DrawGroupActor *group : {groups[i], groups[i + 1]}) {
-            SendCommandArgs(group, kCmdAddDrawGroupConnector, static_cast<uint32_t>(link->actorId));
+            SendCommandArgs(group, cmd::draw_group::AddDrawgroupConnector,
+                            static_cast<uint32_t>(link->actorId));
         }
     }
     for (DrawGroupActor *group : groups) {

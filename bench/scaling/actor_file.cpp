@@ -18,6 +18,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/script/script_compiler.h"
 #include "../side_by_side.h"
 
@@ -28,7 +29,6 @@ namespace fs = std::filesystem;
 constexpr int kTopActors = 10;
 constexpr int kBranching = 4;
 constexpr int32_t kFirstId = 10000;
-constexpr uint32_t kCmdOpenFile = 514;
 constexpr const char *kFileName = "scaling.qva";
 
 bool AddScript(Actor *actor) {
@@ -76,7 +76,7 @@ class FileRow {
     FileRow &operator=(const FileRow &) = delete;
 
     bool Ok() const { return ok_; }
-    bool Open() { return SendCommandArgs(scenery_, kCmdOpenFile, kFileName) != 0; }
+    bool Open() { return SendCommandArgs(scenery_, cmd::file_io::OpenFile, kFileName) != 0; }
     bool Loaded() const {
         return scenery_->children.size() == kTopActors &&
                GetActorById(static_cast<uint32_t>(kFirstId + actors_ - 1)) != nullptr;

@@ -40,6 +40,7 @@
 #include "actors/world/timer_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "app/class_list.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_map_input_actor.h"
 #include "game/ui_sprite_actor.h"
@@ -116,15 +117,15 @@ int main(int argc, char** argv) {
         door == nullptr) {
         return 1;
     }
-    SendCommandArgs(room, 74, Vector3{-100.0f, -10.0f, -100.0f});
-    SendCommandArgs(room, 76, Vector3{100.0f, 90.0f, 100.0f});
-    SendCommandArgs(next, 74, Vector3{100.0f, -10.0f, -100.0f});
-    SendCommandArgs(next, 76, Vector3{300.0f, 95.0f, 100.0f});
-    SendCommandArgs(room, 824, 1u);
-    SendCommandArgs(portal, 63, Vector3{100.0f, 30.0f, 0.0f});
-    SendCommandArgs(portal, 1245, 1u);
-    SendCommandArgs(door, 1242, 1u);
-    SendCommandArgs(door, 1246, 1u);
+    SendCommandArgs(room, cmd::base::SetBoxMin, Vector3{-100.0f, -10.0f, -100.0f});
+    SendCommandArgs(room, cmd::base::SetBoxMax, Vector3{100.0f, 90.0f, 100.0f});
+    SendCommandArgs(next, cmd::base::SetBoxMin, Vector3{100.0f, -10.0f, -100.0f});
+    SendCommandArgs(next, cmd::base::SetBoxMax, Vector3{300.0f, 95.0f, 100.0f});
+    SendCommandArgs(room, cmd::draw_group::SetOpenDrawgroup, 1u);
+    SendCommandArgs(portal, cmd::base::SetPosition, Vector3{100.0f, 30.0f, 0.0f});
+    SendCommandArgs(portal, cmd::draw_group_connector::GetForceOpenConnactor, 1u);
+    SendCommandArgs(door, cmd::draw_group_connector::SetConnactorType, 1u);
+    SendCommandArgs(door, cmd::draw_group_connector::SetLoadPoint, 1u);
     probe->AddColObj(std::make_unique<ColObj>(probe)).name = "probe box";
     ok = ok && Write(folder, "draw_groups.qva", 3010, 3015);
 
@@ -134,10 +135,10 @@ int main(int argc, char** argv) {
     if (hero == nullptr || camera == nullptr) {
         return 1;
     }
-    SendCommandArgs(camera, 1220, 1u);
-    camera->HandleCommand(1222, ParamBlock(&hero, sizeof(hero)));
-    SendCommandArgs(camera, 1212, 1.4f);
-    SendCommandArgs(camera, 1235, true);
+    SendCommandArgs(camera, cmd::camera::SetCameraType, 1u);
+    camera->HandleCommand(cmd::camera::SetCameraTarget1_1222, ParamBlock(&hero, sizeof(hero)));
+    SendCommandArgs(camera, cmd::camera::SetFov, 1.4f);
+    SendCommandArgs(camera, cmd::camera::SetCameraActive, true);
     ok = ok && Write(folder, "camera.qva", 3020, 3022);
 
     // Level logic: a State with a Time Instance, a running looping Timer with two keys, and the
@@ -148,12 +149,12 @@ int main(int argc, char** argv) {
     if (logic == nullptr || clockwork == nullptr || clock == nullptr) {
         return 1;
     }
-    SendCommandArgs(clock, 588, 1u);
-    SendCommandArgs(clock, 256, 2.0f);
+    SendCommandArgs(clock, cmd::timer::SetTimerType, 1u);
+    SendCommandArgs(clock, cmd::base::SetTotalTime, 2.0f);
     clock->AddKey(0.5f, "off", "GA32.Set_Visible(0);", 601);
     clock->AddKey(1.5f, "on", "GA32.Set_Visible(1);", 601);
-    SendCommandArgs(clock, 251, 0.0f);
-    SendCommandArgs(clock, 596);
+    SendCommandArgs(clock, cmd::base::SetCurrentTime, 0.0f);
+    SendCommandArgs(clock, cmd::timer::StartTimer);
     for (int32_t classId : {22, 23, 24}) {
         if (CreateActor(classId, "Developer", nullptr, logic, 3033 + (classId - 22), true) == nullptr) {
             return 1;
@@ -168,24 +169,26 @@ int main(int argc, char** argv) {
     if (props == nullptr || point == nullptr) {
         return 1;
     }
-    SendCommandArgs(props, 493, std::string("crate.qva"));
-    SendCommandArgs(props, 493, std::string("barrel.qva"));
-    SendCommandArgs(props, 495, std::string("barrel.qva"));
-    SendCommandArgs(props, 497, 3u);
+    SendCommandArgs(props, cmd::file::SetFilename, std::string("crate.qva"));
+    SendCommandArgs(props, cmd::file::SetFilename, std::string("barrel.qva"));
+    SendCommandArgs(props, cmd::file::SetFileStringlist, std::string("barrel.qva"));
+    SendCommandArgs(props, cmd::file::SetFileRandWeight, 3u);
     uint32_t limit = 2;
-    props->HandleCommand(499, ParamBlock(&limit, sizeof(limit)));
-    SendCommandArgs(props, 501, 10u);
-    SendCommandArgs(point, 1253, 3u);
-    SendCommandArgs(point, 1261, true);
-    SendCommandArgs(point, 1257, 2.5f);
+    props->HandleCommand(cmd::file::SetFileMaxCount, ParamBlock(&limit, sizeof(limit)));
+    SendCommandArgs(props, cmd::file::SetNonFileRandWeight, 10u);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, 3u);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnOnStartGame, true);
+    SendCommandArgs(point, cmd::spawn_point::SetMinSpawnTime, 2.5f);
     for (const std::string path : {"/Scenery/Templates/Crate", "/Scenery/Templates/Barrel"}) {
         std::string block(sizeof(void *), '\0');
         block += path;
         block += '\0';
-        point->HandleCommand(1265, ParamBlock(block.data(), block.size()));
+        point->HandleCommand(cmd::spawn_point::AddSpawnRecord,
+                             ParamBlock(block.data(), block.size()));
     }
     uint32_t weight = 3;
-    point->HandleCommand(1267, ParamBlock(&weight, sizeof(weight)));
+    point->HandleCommand(cmd::spawn_point::SetSpawnRecordWeight,
+                         ParamBlock(&weight, sizeof(weight)));
     ok = ok && Write(folder, "file_spawn.qva", 3040, 3042);
 
     // A skin with three motion records playing on two layer records, and an
@@ -220,7 +223,7 @@ int main(int argc, char** argv) {
     rig->motionName = "N_Neutral";
     rig->style = 5;
     rig->currentTime = 0.25f;
-    SendCommandArgs(rig, 260, 1u);
+    SendCommandArgs(rig, cmd::base::X_260, 1u);
     ok = ok && Write(folder, "presentation.qva", 3050, 3053);
 
     // Particle Systems in the three override modes: the table's type, an "Extend Base" copy with
@@ -231,12 +234,12 @@ int main(int argc, char** argv) {
     if (fire == nullptr || smoke == nullptr || flare == nullptr) {
         return 1;
     }
-    SendCommandArgs(smoke, 1143, 1u);
-    SendCommandArgs(smoke, 1146, 1u);
-    SendCommandArgs(smoke, 1150, 12.0f);
-    SendCommandArgs(flare, 1146, 2u);
-    SendCommandArgs(flare, 1180, 1u);
-    SendCommandArgs(flare, 1186, Vector3{1.0f, 2.0f, 3.0f});
+    SendCommandArgs(smoke, cmd::particle_system::SetParticleType, 1u);
+    SendCommandArgs(smoke, cmd::particle_system::SetTypeOverride, 1u);
+    SendCommandArgs(smoke, cmd::particle_system::SetEmitFlowSpeed, 12.0f);
+    SendCommandArgs(flare, cmd::particle_system::SetTypeOverride, 2u);
+    SendCommandArgs(flare, cmd::particle_system::SetStatic, 1u);
+    SendCommandArgs(flare, cmd::particle_system::SetMovement, Vector3{1.0f, 2.0f, 3.0f});
     ok = ok && Write(folder, "particles.qva", 3060, 3063);
 
     // Sounds and lights: a 2D looping Sound, a spot Light, an Ambient Sound playing a loop on its
@@ -249,16 +252,16 @@ int main(int argc, char** argv) {
     if (hum == nullptr || lamp == nullptr || ambience == nullptr || eye == nullptr) {
         return 1;
     }
-    SendCommandArgs(hum, 407, 0u);
-    SendCommandArgs(hum, 409, 1u);
-    SendCommandArgs(hum, 419, 0.5f);
-    SendCommandArgs(hum, 421, -0.25f);
-    SendCommandArgs(hum, 429, 0.1f);
-    SendCommandArgs(lamp, 465, 1u);
-    SendCommandArgs(lamp, 469, Vector4{1.0f, 0.5f, 0.25f, 1.0f});
-    SendCommandArgs(lamp, 475, 300.0f);
-    SendCommandArgs(lamp, 487, 0.5f);
-    SendCommandArgs(lamp, 489, 1.0f);
+    SendCommandArgs(hum, cmd::sound::SetSoundType, 0u);
+    SendCommandArgs(hum, cmd::sound::SetSoundPlayStyle, 1u);
+    SendCommandArgs(hum, cmd::sound::SetVolume, 0.5f);
+    SendCommandArgs(hum, cmd::sound::SetPan, -0.25f);
+    SendCommandArgs(hum, cmd::sound::SetFrequencyV, 0.1f);
+    SendCommandArgs(lamp, cmd::light::SetLightType, 1u);
+    SendCommandArgs(lamp, cmd::light::SetDiffuseColor, Vector4{1.0f, 0.5f, 0.25f, 1.0f});
+    SendCommandArgs(lamp, cmd::base::SetRadius, 300.0f);
+    SendCommandArgs(lamp, cmd::light::SetTheta, 0.5f);
+    SendCommandArgs(lamp, cmd::light::SetPhi, 1.0f);
     AmbientSoundEntry &channel = ambience->entries[0];
     channel.name = "beep";
     channel.fade = 1.0f;
@@ -270,8 +273,9 @@ int main(int argc, char** argv) {
     released.fadeRate = 0.5f;
     released.state = kAmbientReleased;
     ambience->entries.push_back(released);
-    SendCommandArgs(eye, 1786, 3u);
-    SendCommandArgs(eye, 1792, Vector4{0.1f, 0.1f, 0.1f, 1.0f});
+    SendCommandArgs(eye, cmd::light_sensor::SetLightsensorRayGroup, 3u);
+    SendCommandArgs(eye, cmd::light_sensor::SetLightSensorMinColor,
+                    Vector4{0.1f, 0.1f, 0.1f, 1.0f});
     ok = ok && Write(folder, "sound_light.qva", 3070, 3074);
     // Doors and a trigger: a sliding double door saved mid-opening with its leaves, a locked
     // door with a connector flag, and a trigger taking three occupants with its sphere and script.
@@ -287,16 +291,16 @@ int main(int argc, char** argv) {
     sliding->doorState = kDoorOpening;
     sliding->linearVelocity = {0.0f, 0.0f, 40.0f};
     sliding->closedPosition2 = {50.0f, 0.0f, 0.0f};
-    SendCommandArgs(sliding, kCmdSetDoorAxisPreset, 5u);
-    SendCommandArgs(sliding, kCmdSetOpenLength, 40.0f);
-    SendCommandArgs(locked, kCmdSetLockGroupBit, 3u, true);
-    SendCommandArgs(locked, kCmdSetLockLocked, true);
-    SendCommandArgs(locked, kCmdSetLockTime, 5.0f);
-    SendCommandArgs(locked, kCmdSetOpenAngle, 120.0f);
-    SendCommandArgs(locked, kCmdSetDoorSoundSwitch, true);
-    SendCommandArgs(trigger, kCmdSetSelectionMaxCount, 3u);
-    SendCommandArgs(trigger, kCmdSetTriggerDelayTime, 0.5f);
-    SendCommandArgs(trigger, kCmdSetTriggerDeactivateTime, 2.0f);
+    SendCommandArgs(sliding, cmd::door::SetDoorAxis_758, 5u);
+    SendCommandArgs(sliding, cmd::door::SetOpenLength, 40.0f);
+    SendCommandArgs(locked, cmd::door::SetLockGroup, 3u, true);
+    SendCommandArgs(locked, cmd::door::SetLockLocked, true);
+    SendCommandArgs(locked, cmd::door::SetLockTime, 5.0f);
+    SendCommandArgs(locked, cmd::door::SetOpenAngle, 120.0f);
+    SendCommandArgs(locked, cmd::door::SetSoundSwitch, true);
+    SendCommandArgs(trigger, cmd::base::SetSelectionMaxCount, 3u);
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerDelayTime, 0.5f);
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerDeactivateTime, 2.0f);
     ok = ok && Write(folder, "doors.qva", 3080, 3085);
     // Moving content: a turning Matrix Animation with one layer, a Path with a node and a Reverse
     // leaf moving a child, and a LOD whose two levels are made beforehand and adopted.
@@ -311,32 +315,34 @@ int main(int argc, char** argv) {
         CreateActor(0, "Lev_2", nullptr, pillar, 3097, false) == nullptr) {
         return 1;
     }
-    SendCommandArgs(spin, kCmdSetMatrixAnimRotation, Vector3{0.0f, 3.1415927f, 0.0f});
-    SendCommandArgs(spin, kCmdSetMatrixAnimPosition, Vector3{-300.0f, 60.0f, 100.0f});
-    SendCommandArgs(spin, kCmdSetDirByMov, 1u);
-    SendCommandArgs(spin, kCmdAddMatrixAnimLayer);
-    SendCommandArgs(spin, kCmdSetParamLayer, std::string("Layer 0"));
-    SendCommandArgs(spin, kCmdFirstLayerVector + 12, Vector3{0.0f, 10.0f, 0.0f});
-    SendCommandArgs(spin, kCmdFirstLayerVector + 14, Vector3{1.0f, 2.0f, 1.0f});
-    SendCommandArgs(route, kCmdSetPathSpeed, 100.0f);
-    SendCommandArgs(route, kCmdSetPathnodeTime, 0.5f);
-    SendCommandArgs(n1, 63, Vector3{300.0f, 0.0f, 0.0f});
-    SendCommandArgs(n2, 63, Vector3{300.0f, 0.0f, 0.0f});
-    SendCommandArgs(n2, kCmdSetPathnodeRandweight, 3u);
-    SendCommandArgs(n2, kCmdSetPathnodeTime, 1.5f);
-    SendCommandArgs(pillar, kCmdSetLodLevelCount, 2u);
-    SendCommandArgs(pillar, kCmdSetLodLevelDistance, 1500.0f);
-    SendCommandArgs(pillar, kCmdSetLodLevelLabel, std::string("Level 2"));
-    SendCommandArgs(pillar, kCmdSetLodLevelDistance, 100000.0f);
-    SendCommandArgs(pillar, kCmdSetLodLevelFade, 0.5f);
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimRotation,
+                    Vector3{0.0f, 3.1415927f, 0.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimPosition,
+                    Vector3{-300.0f, 60.0f, 100.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::SetDirByMov, 1u);
+    SendCommandArgs(spin, cmd::matrix_animation::AddMatrixAnimLayer);
+    SendCommandArgs(spin, cmd::matrix_animation::SetParamLayer, std::string("Layer 0"));
+    SendCommandArgs(spin, cmd::matrix_animation::FirstLayerVector + 12, Vector3{0.0f, 10.0f, 0.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::FirstLayerVector + 14, Vector3{1.0f, 2.0f, 1.0f});
+    SendCommandArgs(route, cmd::path::SetPathSpeed, 100.0f);
+    SendCommandArgs(route, cmd::path_node::SetPathnodeTime, 0.5f);
+    SendCommandArgs(n1, cmd::base::SetPosition, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, cmd::base::SetPosition, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, cmd::path_node::SetPathnodeRandweight, 3u);
+    SendCommandArgs(n2, cmd::path_node::SetPathnodeTime, 1.5f);
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelCount, 2u);
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelDistance, 1500.0f);
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelLabel, std::string("Level 2"));
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelDistance, 100000.0f);
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelFADE, 0.5f);
     ok = ok && Write(folder, "moving.qva", 3090, 3098);
     // A full override in a version-57 file, which carries the local block in every mode.
     Actor *old = CreateActor(18, "Old", nullptr, scenery, 3064, false);
     if (old == nullptr) {
         return 1;
     }
-    SendCommandArgs(old, 1146, 2u);
-    SendCommandArgs(old, 1150, 33.0f);
+    SendCommandArgs(old, cmd::particle_system::SetTypeOverride, 2u);
+    SendCommandArgs(old, cmd::particle_system::SetEmitFlowSpeed, 33.0f);
     {
         const std::string path = (std::filesystem::path(folder) / "particles_v57.qva").string();
         Archive archive;
@@ -482,7 +488,7 @@ int main(int argc, char** argv) {
     if (lockOn == nullptr || aimed == nullptr || box == nullptr) {
         return 1;
     }
-    SendCommandArgs(lockOn, aimcmd::SetType, kAimTypeLockOn);
+    SendCommandArgs(lockOn, cmd::auto_aim::SetAutoaimType, kAimTypeLockOn);
     lockOn->aimFlags |= (kAimLinear << kAimSmoothShift) | kAimUseLimits | kAimAutoRelease;
     lockOn->turnSpeed = 2.0f;
     lockOn->limitVerticalMin = -0.5f;

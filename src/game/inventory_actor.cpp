@@ -1,4 +1,5 @@
 #include "game/inventory_actor.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_helpers.h"
 
 #include <cmath>
@@ -19,9 +20,6 @@ namespace {
 
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
-constexpr uint32_t kPlayerClassId = 9;
-constexpr uint32_t kCmdGetCharacter = 539;
-constexpr uint32_t kCmdSoundUpdatePlayingParams = 439;
 constexpr float kRetryFadeSeconds = 0.3f;
 constexpr float kAlmostBlack = 0.999999f;
 constexpr uint32_t kVolumeSteps = 5;
@@ -131,7 +129,8 @@ void InventoryActor::SetUpHud() {
 
     hudVisible = 0;
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
 }
@@ -164,7 +163,7 @@ int InventoryActor::TakeGameState(ParamBlock block) {
     std::memcpy(gameState.data(), source, kGameStateBytes);
     const uint32_t word = gameState[0];
     const uint32_t index = word > 0 ? word - 1 : 0;
-    if (SendCommandArgs(this, kCmdLevelCompleted, index) == 0) {
+    if (SendCommandArgs(this, cmd::inventory::LevelCompleted, index) == 0) {
         return 0;
     }
     FadeToNextMission(0);
@@ -189,7 +188,7 @@ void InventoryActor::FadeToNextMission(uint32_t offerSave) {
 
 void InventoryActor::RetryWithFade(uint32_t missionWord) {
     const uint32_t index = missionWord > 0 ? missionWord - 1 : 0;
-    SendCommandArgs(this, kCmdLevelCompleted, index);
+    SendCommandArgs(this, cmd::inventory::LevelCompleted, index);
     FadeToNextMission(0);
 }
 
@@ -207,7 +206,7 @@ void InventoryActor::VolumeOption(uint32_t which, bool step) {
     }
     char number[16];
     std::snprintf(number, sizeof(number), ": %d", int(level + 1));
-    SendCommandArgs(text, kCmdSetUiTextText,
+    SendCommandArgs(text, cmd::ui_text::SetUITextText,
                     (which == 0 ? musicVolumeLabel : effectsVolumeLabel) + number);
     if (!step) {
         return;
@@ -218,7 +217,7 @@ void InventoryActor::VolumeOption(uint32_t which, bool step) {
         // Music plays in category 1, the sound effects in category 0.
         library->SetSoundCategoryVolume(which == 0 ? 1 : 0, volume);
     }
-    inventory::TellEveryActor(kCmdSoundUpdatePlayingParams);
+    inventory::TellEveryActor(cmd::sound::SoundUpdatePlayingSoundParams);
 }
 
 void inventory::TellEveryActor(uint32_t commandId) {
@@ -270,48 +269,49 @@ void InventoryActor::Hack(uint32_t code) {
 int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     InventoryModuleValues &module = Module();
     switch (commandId) {
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         SetUpHud();
         break;
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         StartGame();
         break;
-    case kCmdLevelCompleted:
+    case cmd::inventory::LevelCompleted:
         if (LevelCompleted(block.ReadU32(0))) {
             return 1;
         }
         break;
-    case kCmdInventoryGetVisible:
+    case cmd::mesh_object::GetVisible:
         block.WriteU32(0, selectorOpen != 0 && selectorAlpha > 0.5f ? 1u : 0u);
         break;
-    case kCmdFadeDown:
+    case cmd::inventory::FadeDown:
         FadeDown(block.ReadF32(0));
         break;
-    case kCmdFadeUp:
+    case cmd::inventory::FadeUp:
         FadeUp(block.ReadF32(0));
         break;
-    case kCmdFadeDownPlayMovie:
+    case cmd::inventory::FadeDownPlayMovie:
         if (!block.empty()) {
             const std::string_view movie = block.Sub(0, kMovieNameBytes).ReadString(0);
             FadeDownPlayMovie(std::string(movie), block.ReadF32(kMovieNameBytes));
         }
         break;
-    case kCmdGetMasterCharacter: {
+    case cmd::inventory::GetMasterCharacter: {
         // The character the master player controls, asked now.
         Actor *player = FindActorByName("MASTERPLAYER", int32_t(kPlayerClassId));
         Actor *character = nullptr;
         if (player != nullptr) {
-            player->HandleCommand(kCmdGetCharacter, ParamBlock(&character, sizeof(character)));
+            player->HandleCommand(cmd::player::GetCharacter,
+                                  ParamBlock(&character, sizeof(character)));
         }
         if (IsInActorTable(character)) {
             block.WriteU32(0, uint32_t(character->actorId));
         }
         break;
     }
-    case kCmdInventoryFlash:
+    case cmd::inventory::Unnamed_563:
         QueueFlash(block.ReadF32(4), block.ReadF32(8), block.ReadU32(12));
         break;
-    case kCmdInventoryPause:
+    case cmd::inventory::InventoryPause:
         pauseTime = block.ReadF32(0);
         if (pauseTime > 0.0f) {
             if (ActorSystem *system = GetActorSystem()) {
@@ -319,30 +319,30 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdAddTotalScore:
+    case cmd::inventory::AddTotalScore:
         module.totalScore += block.ReadF32(0);
         break;
-    case kCmdSubTotalScore:
+    case cmd::inventory::SubTotalScore:
         module.totalScore -= block.ReadF32(0);
         break;
-    case kCmdSetTotalScore:
+    case cmd::inventory::SetTotalScore:
         module.totalScore = block.ReadF32(0);
         break;
-    case kCmdGetTotalScore:
+    case cmd::inventory::GetTotalScore:
         block.WriteF32(0, module.totalScore);
         break;
-    case kCmdClearTotalScore:
+    case cmd::inventory::ClearTotalScore:
         module.totalScore = 0.0f;
         break;
-    case kCmdTakeGameState:
+    case cmd::inventory::TakeGameState:
         return TakeGameState(block);
-    case kCmdGiveGameState:
+    case cmd::inventory::GiveGameState:
         GiveGameState(block);
         break;
-    case kCmdInventoryHack:
+    case cmd::inventory::InventoryHack:
         Hack(block.ReadU32(0));
         break;
-    case kCmdSetFilmGrainColor:
+    case cmd::inventory::SetFilmGrainColor:
         filmGrainColor = {block.ReadF32(0), block.ReadF32(4), block.ReadF32(8), block.ReadF32(12)};
         break;
     default:

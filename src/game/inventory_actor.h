@@ -13,29 +13,9 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class LibraryItem;
-
-inline constexpr uint32_t kInventoryClassId = 10;
-
-inline constexpr uint32_t kCmdInventoryGetVisible = 457;
-inline constexpr uint32_t kCmdInventoryItemReport = 557;
-inline constexpr uint32_t kCmdFadeDown = 558;
-inline constexpr uint32_t kCmdFadeUp = 559;
-inline constexpr uint32_t kCmdFadeDownPlayMovie = 560;
-inline constexpr uint32_t kCmdGetMasterCharacter = 562;
-inline constexpr uint32_t kCmdInventoryFlash = 563;
-inline constexpr uint32_t kCmdInventoryPause = 566;
-inline constexpr uint32_t kCmdAddTotalScore = 573;
-inline constexpr uint32_t kCmdSubTotalScore = 574;
-inline constexpr uint32_t kCmdSetTotalScore = 575;
-inline constexpr uint32_t kCmdGetTotalScore = 576;
-inline constexpr uint32_t kCmdClearTotalScore = 577;
-inline constexpr uint32_t kCmdLevelCompleted = 578;
-inline constexpr uint32_t kCmdTakeGameState = 581;
-inline constexpr uint32_t kCmdGiveGameState = 582;
-inline constexpr uint32_t kCmdInventoryHack = 583;
-inline constexpr uint32_t kCmdSetFilmGrainColor = 587;
 
 // The game's progress: 4122 words, word 0 the 1-based number of the mission
 // the game continues with.

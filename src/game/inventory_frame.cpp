@@ -11,8 +11,8 @@
 #include "actors/characters/game_object_actor.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
 #include "game/inventory_helpers.h"
 #include "game/ui_element.h"
@@ -28,24 +28,6 @@ namespace {
 using inventory::kFilmInputStep;
 using inventory::Live;
 using inventory::SendZero;
-
-constexpr uint32_t kGameObjectClass = 12;
-constexpr uint32_t kCmdGetIcon1 = 626;
-constexpr uint32_t kCmdGetIcon2 = 628;
-constexpr uint32_t kCmdGetAmmoBullets = 732;
-constexpr uint32_t kCmdGetAmmoGroups = 738;
-constexpr uint32_t kCmdSetPlayerColor = 975;
-constexpr uint32_t kCmdGetCharacterColor = 354;
-constexpr uint32_t kCmdHealthAbove100 = 868;
-constexpr uint32_t kCmdCcRAction1Stop = 879;
-constexpr uint32_t kCmdCcRAction2Stop = 882;
-constexpr uint32_t kCmdCcLAction1Stop = 885;
-constexpr uint32_t kCmdGetHealth = 1018;
-constexpr uint32_t kCmdGetAmmoCount = 1042;
-constexpr uint32_t kCmdHandsUse = 1049;
-constexpr uint32_t kCmdRightHandGrab = 1072;
-constexpr uint32_t kCmdLeftHandGrab = 1073;
-constexpr uint32_t kCmdGetCapacity = 1076;
 
 // Actions of set 0.
 constexpr int kActionStart = 14;
@@ -107,7 +89,7 @@ template <class T> T Ask(Actor *actor, uint32_t commandId, T value = T{}) {
 }
 
 bool IsGameObject(const Actor *actor) {
-    return actor != nullptr && actor->classId == kGameObjectClass;
+    return actor != nullptr && actor->classId == kGameObjectClassId;
 }
 
 // The Game Object's "Ammo" child, or null.
@@ -205,7 +187,8 @@ void InventoryActor::ListAmmoItems() {
             if (ammo == nullptr) {
                 continue;
             }
-            const uint32_t type = AmmoType(Ask<uint32_t>(ammo, kCmdGetAmmoGroups));
+            const uint32_t type = AmmoType(Ask<uint32_t>(ammo,
+                                                         cmd::game_object::GetAmmoAmmoGroups));
             const auto *master = dynamic_cast<const CharacterActor *>(Live(masterCharacter));
             if (type != 0 && master != nullptr && master->ammoPresent[type - 1] != 0) {
                 ammoItems[ammoItemCount++] = item->actorId;
@@ -248,10 +231,10 @@ void InventoryActor::SelectorInput() {
     uint32_t grab = 0;
     bool close = false;
     if (ActionReleased(kActionFire1, 0) != 0) {
-        grab = shooter ? kCmdLeftHandGrab : kCmdRightHandGrab;
+        grab = shooter ? cmd::character::LeftHandGrabItem : cmd::character::RightHandGrabItem;
         close = true;
     } else if (ActionReleased(kActionFire2, 0) != 0) {
-        grab = shooter ? kCmdRightHandGrab : 0;
+        grab = shooter ? cmd::character::RightHandGrabItem : 0;
         close = true;
     }
     if (grab != 0 && count > 0 && selectedIndex >= 0) {
@@ -322,7 +305,8 @@ void InventoryActor::WatchFilm(bool heldJumpStops) {
 }
 
 void inventory::StopPlayerCharacter() {
-    for (uint32_t stop : {kCmdCcRAction1Stop, kCmdCcRAction2Stop, kCmdCcLAction1Stop}) {
+    for (uint32_t stop : {cmd::character::CCRAction1Stop, cmd::character::CCRAction2Stop,
+                          cmd::character::CCLAction1Stop}) {
         SendZero(GetGlobalActor(1), stop);
     }
 }
@@ -351,7 +335,7 @@ void InventoryActor::Update() {
         DrawHud(delta);
     }
     if (Actor *master = Live(masterCharacter); handItemTick != 0 && master != nullptr) {
-        SendCommandArgs(master, kCmdHandsUse, 0u);
+        SendCommandArgs(master, cmd::character::Unnamed_1049, 0u);
     }
     if (library == nullptr) {
         return;
@@ -405,15 +389,16 @@ void InventoryActor::DrawHandPanel(Actor *hand, float anchorX, float &flash,
                                kFlareSide, kFlareSide, 1.0f, 1.0f, 1.0f, flash * hudAlpha,
                                AsMaterial(ammoFlareMaterial));
         }
-        const uint32_t bullets = Ask<uint32_t>(ammo, kCmdGetAmmoBullets);
+        const uint32_t bullets = Ask<uint32_t>(ammo, cmd::game_object::GetAmmoBullets);
         char text[32];
         uint32_t count = 0;
         if (right) {
             // No ammunition group: no type to count.
-            const uint32_t type = AmmoType(Ask<uint32_t>(ammo, kCmdGetAmmoGroups));
+            const uint32_t type = AmmoType(Ask<uint32_t>(ammo,
+                                                         cmd::game_object::GetAmmoAmmoGroups));
             if (type != 0) {
                 const std::array<uint32_t, 2> query = {type, 0};
-                count = Ask(Live(masterCharacter), kCmdGetAmmoCount, query)[1];
+                count = Ask(Live(masterCharacter), cmd::character::GetAmmoCount, query)[1];
             }
         }
         if (right && count <= kCountShownUpTo) {
@@ -430,7 +415,8 @@ void InventoryActor::DrawHandPanel(Actor *hand, float anchorX, float &flash,
     }
     library->QueueRect(anchorX + kHudLayout.handIcon.x, anchorY + kHudLayout.handIcon.y,
                        kHandIconSide, kHandIconSide, 1.0f, 1.0f, 1.0f, hudAlpha,
-                       MaterialAt(library, Ask<uint32_t>(weapon, kCmdGetIcon2)));
+                       MaterialAt(library,
+                                  Ask<uint32_t>(weapon, cmd::game_object::GetIcon2MaterialLibID)));
 }
 
 void InventoryActor::DrawSelectorIcon() {
@@ -446,7 +432,8 @@ void InventoryActor::DrawSelectorIcon() {
     library->QueueRect(float(screenWidth) + kHudLayout.selectorIcon.x,
                        float(screenCentreY) + kHudLayout.selectorIcon.y, kHandIconSide,
                        kHandIconSide, 1.0f, 1.0f, 1.0f, selectorAlpha * hudAlpha,
-                       MaterialAt(library, Ask<uint32_t>(item, kCmdGetIcon1)));
+                       MaterialAt(library,
+                                  Ask<uint32_t>(item, cmd::game_object::GetIconMaterialLibID)));
 }
 
 void InventoryActor::DrawSoulGauge(float delta) {
@@ -455,8 +442,8 @@ void InventoryActor::DrawSoulGauge(float delta) {
     Actor *master = Live(masterCharacter);
     const float x = float(hudOriginX) + 20.0f;
     const float y = float(screenHeight) - 120.0f;
-    const float health = Ask<float>(master, kCmdGetHealth);
-    float fill = Ask<float>(Live(soulAmountActor), kCmdGetCurrentNormalizedTime);
+    const float health = Ask<float>(master, cmd::character::GetHealth);
+    float fill = Ask<float>(Live(soulAmountActor), cmd::base::GetCurrentNormalizedTime);
     fill = fill > 0.0f ? std::min(fill, 1.0f) : 0.0f;
 
     const float fillHeight = fill * kSoulFillHeight;
@@ -468,7 +455,8 @@ void InventoryActor::DrawSoulGauge(float delta) {
                        kSoulIconHeight, 1.0f, 1.0f, 1.0f, hudAlpha, AsMaterial(soulIconMaterial));
     if (soulIcon02Material != nullptr) {
         const double eighths = std::floor(double(GetCurrentTime()) * 8.0);
-        if (std::fmod(eighths, 2.0) != 0.0 && Ask<uint32_t>(master, kCmdHealthAbove100) == 1) {
+        if (std::fmod(eighths, 2.0) != 0.0 &&
+            Ask<uint32_t>(master, cmd::character::CharacterHealthIsAbove100) == 1) {
             library->QueueRect(x + kHudLayout.soulIcon.x, y + kHudLayout.soulIcon.y,
                                kSoulIconWidth, kSoulIconHeight, 1.0f, 1.0f, 1.0f, hudAlpha,
                                AsMaterial(soulIcon02Material));
@@ -492,7 +480,7 @@ void InventoryActor::DrawSoulGauge(float delta) {
 }
 
 void InventoryActor::DrawMissionClock() {
-    float t = Ask<float>(Live(missionTimeActor), kCmdGetCurrentTime);
+    float t = Ask<float>(Live(missionTimeActor), cmd::base::GetCurrentTime);
     t = t > 0.0f ? std::min(t, kLongestClock) : 0.0f; // not a number counts as 0 too
     const int minutes = int(t / 60.0f);
     const float rest = t - float(minutes) * 60.0f;
@@ -519,7 +507,7 @@ void InventoryActor::DrawEnduranceBar() {
     if (!(master->health >= 0.0f)) {
         master->health = 0.0f;
     }
-    float fill = 1.0f - Ask<float>(master, kCmdGetCapacity);
+    float fill = 1.0f - Ask<float>(master, cmd::character::GetCapacity);
     fill = fill >= 0.0f ? std::min(fill, 1.0f) : 0.0f;
     const int k = int(16.0f * fill);
     MaterialItem *mark = AsMaterial(enduranceMarkMaterial);
@@ -560,7 +548,7 @@ void InventoryActor::DrawLightSensor(float delta) {
         return;
     }
     InventoryHudValues &hud = Hud();
-    Vector4 light = Ask<Vector4>(master, kCmdGetCharacterColor);
+    Vector4 light = Ask<Vector4>(master, cmd::base::GetColor);
     const float mean = (light.x + light.y + light.z) / 3.0f;
     Vector4 target = hud.lightSensorColor;
     if (mean > 0.0f) {
@@ -568,7 +556,7 @@ void InventoryActor::DrawLightSensor(float delta) {
         // The character keeps the normalised colour and answers its light
         // value in the block's first word.
         Vector4 block = light;
-        master->HandleCommand(kCmdSetPlayerColor, ParamBlock(&block, sizeof(block)));
+        master->HandleCommand(cmd::character::Visibility, ParamBlock(&block, sizeof(block)));
         const float scaleBy = 3.0f * block.x;
         target = {light.x * scaleBy, light.y * scaleBy, light.z * scaleBy, light.w * scaleBy};
     }

@@ -12,7 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/inventory_actor.h"
@@ -31,10 +31,6 @@ using inventory::StopPlayerCharacter;
 using inventory::TellEveryActor;
 
 namespace {
-
-constexpr uint32_t kCmdSetHoldTime = 856;
-constexpr uint32_t kCmdSetMotion = 1097;
-constexpr uint32_t kCmdOnLevelCompleted = 584;
 
 const char *const kGlobalsFile = "data\\Globals1_XBox.qva";
 const char *const kStartLevelFile = "data\\StoneCourt.qva";
@@ -62,14 +58,14 @@ void ResetCharacter() {
     if (player == nullptr) {
         return;
     }
-    SendCommandArgs(player, kCmdSetMotion, std::string("N_Neutral"));
+    SendCommandArgs(player, cmd::skin_object::SetMotion, std::string("N_Neutral"));
     StopPlayerCharacter();
-    SendCommandArgs(GetGlobalActor(1), kCmdSetHoldTime, 2000.0f);
+    SendCommandArgs(GetGlobalActor(1), cmd::character::SetHoldTime, 2000.0f);
 }
 
 void PauseSounds() {
-    SendZero(Anywhere("SoundMixer"), kCmdASoundPause);
-    TellEveryActor(kCmdSoundPausePlaying);
+    SendZero(Anywhere("SoundMixer"), cmd::ambient_sound::ASoundPause);
+    TellEveryActor(cmd::sound::SoundPausePlayingSound);
 }
 
 std::string MissionScene(uint32_t number) {
@@ -82,7 +78,8 @@ std::string MissionScene(uint32_t number) {
 uint32_t MissionNumber(uint32_t index) { return index == 200 ? 3 : index + 1; }
 
 void NewGame(const std::string &scene, uint32_t flag) {
-    SendCommandArgs(GetActorSystem(), kCmdNewGame2, std::string(kGlobalsFile), scene, flag != 0,
+    SendCommandArgs(GetActorSystem(), cmd::actor_system::NewGame2, std::string(kGlobalsFile), scene,
+                    flag != 0,
                     false);
 }
 
@@ -128,9 +125,9 @@ void InventoryActor::StartGame() {
         gameState[0] = module.missionNumber;
         missionMapActor.Assign(FindDescendantByName(this, name));
         if (Actor *map = Live(missionMapActor)) {
-            SendCommandArgs(map, kCmdSetUiSpriteMaterial, std::string(name));
-            SendZero(Live(missionMapActor), kCmdActionStart);
-            SendZero(Live(missionMapActor), kCmdActionStop);
+            SendCommandArgs(map, cmd::ui_sprite::SetUISpriteMaterial, std::string(name));
+            SendZero(Live(missionMapActor), cmd::base::ActionStart);
+            SendZero(Live(missionMapActor), cmd::base::ActionStop);
         }
     }
     FadeUp(kLevelFadeUpSeconds);
@@ -145,24 +142,25 @@ bool InventoryActor::LevelCompleted(uint32_t index) {
     ResetTime();
     ResetCharacter();
     for (uint32_t channel = 1; channel <= kSoundMixerChannels; ++channel) {
-        SendCommandArgs(Anywhere("SoundMixer"), kCmdASoundStop, channel, kSoundMixerStopSeconds);
+        SendCommandArgs(Anywhere("SoundMixer"), cmd::ambient_sound::ASoundStop, channel,
+                        kSoundMixerStopSeconds);
     }
-    TellEveryActor(kCmdSoundPausePlaying);
+    TellEveryActor(cmd::sound::SoundPausePlayingSound);
     hudVisible = 0;
     pendingMission = int32_t(index);
     gameState[0] = index + 1;
-    HandleCommand(kCmdOnLevelCompleted, ParamBlock());
+    HandleCommand(cmd::inventory::OnLevelCompleted, ParamBlock());
 
     if (index > 0 && index < 100 && index != 25) {
         // The save offer comes when the screen is black.
         FadeToNextMission(1);
-        TellEveryActor(kCmdSoundPausePlaying);
+        TellEveryActor(cmd::sound::SoundPausePlayingSound);
         return true;
     }
     StartMission(index, 1);
     pendingMission = -1;
-    TellEveryActor(kCmdSoundPausePlaying);
-    SendZero(Anywhere("SoundMixer"), kCmdASoundPause);
+    TellEveryActor(cmd::sound::SoundPausePlayingSound);
+    SendZero(Anywhere("SoundMixer"), cmd::ambient_sound::ASoundPause);
     return false;
 }
 
@@ -172,8 +170,8 @@ void InventoryActor::FadeEndedWithMission() {
     if (module.offerSaveAfterFade != 0 && offer != nullptr) {
         // The menu takes the frames; when it closes this short fade ends and
         // the mission starts.
-        SendZero(offer, kCmdActionStart);
-        SendZero(Anywhere("Menu"), kCmdUiSystemActivate);
+        SendZero(offer, cmd::base::ActionStart);
+        SendZero(Anywhere("Menu"), cmd::ui_system::UISystemActivate);
         fadeTimer = kAfterOfferSeconds;
         fadeActive = 1;
         module.offerSaveAfterFade = 0;

@@ -8,6 +8,7 @@
 #include "base/text_table.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/ui_button_actor.h"
@@ -29,7 +30,8 @@ const Vector4 kUsedColor = {1.0f, 1.0f, 1.0f, 0.9f};
 
 const UiSheetRow kSheet[] = {
     {"Save Game Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetSaveGameType, kCmdGetSaveGameType},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::save_game::SetSaveGameType,
+     cmd::save_game::GetSaveGameType},
 };
 
 SaveDeviceLink g_libraryLink;
@@ -219,7 +221,7 @@ void SaveGameActor::ShowMessage(int32_t dialog, int32_t text, const char *key) {
     if (dialogActor == nullptr || textActor == nullptr) {
         return;
     }
-    SendCommandArgs(textActor, kCmdSetUiTextText, std::string(key));
+    SendCommandArgs(textActor, cmd::ui_text::SetUITextText, std::string(key));
     Tell(dialogActor, kUiCmdActionStart);
 }
 
@@ -256,7 +258,7 @@ void SaveGameActor::ActionStart() {
     active = 1;
     Device().IsAvailable(0);
     deviceIndex = 1;
-    SendCommandArgs(this, kCmdSaveGameSelectDevice, 1u);
+    SendCommandArgs(this, cmd::save_game::SaveGameSelectDevice, 1u);
 }
 
 int32_t SaveGameActor::DeviceIndexOf(uint32_t number) const {
@@ -299,8 +301,9 @@ void SaveGameActor::StartSave() {
     delay = kStartDelay;
     Actor *text = Resolve(infoText);
     if (Resolve(infoDialog) != nullptr && text != nullptr) {
-        SendCommandArgs(text, kCmdSetUiTextText, std::string("SAVING_GAME"));
-        SendCommandArgs(text, kCmdUiTextNewlineAddText, std::string("DONT_TURN_OFF_COMPUTER"));
+        SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("SAVING_GAME"));
+        SendCommandArgs(text, cmd::ui_text::UITextNewlineAddText,
+                        std::string("DONT_TURN_OFF_COMPUTER"));
         TellId(infoDialog, kUiCmdActionStart);
     }
 }
@@ -317,8 +320,9 @@ void SaveGameActor::StartLoad() {
         ShowDeviceMenu();
         return;
     }
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("LOADING_GAME"));
-    SendCommandArgs(text, kCmdUiTextNewlineAddText, std::string("DONT_TURN_OFF_COMPUTER"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("LOADING_GAME"));
+    SendCommandArgs(text, cmd::ui_text::UITextNewlineAddText,
+                    std::string("DONT_TURN_OFF_COMPUTER"));
     TellId(infoDialog, kUiCmdActionStart);
 }
 
@@ -347,7 +351,8 @@ void SaveGameActor::SelectSlot(uint32_t number) {
         uint32_t isStatic = 0;
         if (resume != nullptr) {
             uint32_t word = 0;
-            resume->HandleCommand(kCmdGetUiButtonStatic, ParamBlock(&word, sizeof(word)));
+            resume->HandleCommand(cmd::ui_button::GetUIButtonStatic,
+                                  ParamBlock(&word, sizeof(word)));
             isStatic = word;
         }
         if (resume != nullptr && isStatic != 0) {
@@ -413,7 +418,7 @@ int SaveGameActor::ShowSlots() {
         return 1;
     }
     Tell(window, kUiCmdActionStart);
-    SendCommandArgs(FindDescendantByName(window, "Info"), kCmdSetUiTextText,
+    SendCommandArgs(FindDescendantByName(window, "Info"), cmd::ui_text::SetUITextText,
                     std::string(saveMode == 0 ? "LOAD_GAME_MENU" : "SAVE_GAME_MENU"));
     Tell(FindDescendantByName(window, "Back"),
          saveMode == 0 ? kUiCmdActionStart : kUiCmdActionStop);
@@ -424,8 +429,9 @@ int SaveGameActor::ShowSlots() {
         slot.mission = 0;
         Actor *image = Resolve(slot.image);
         SendCommandArgs(image, kUiCmdSetResource, std::string("Menu_SaveSlot"));
-        SendCommandArgs(image, kCmdSetUiSpriteColor, kEmptyColor);
-        SendCommandArgs(Resolve(slot.button), kCmdSetUiButtonStatic, saveMode == 0 ? 1u : 0u);
+        SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kEmptyColor);
+        SendCommandArgs(Resolve(slot.button), cmd::ui_button::SetUIButtonStatic,
+                        saveMode == 0 ? 1u : 0u);
     }
     if (count != 0 || Device().HasFile(device, kIndexName) != 0) {
         // Only the index is read; other files of the folder are left alone.
@@ -460,9 +466,9 @@ int SaveGameActor::ShowSlots() {
         std::snprintf(name, sizeof(name), "Menu_SaveSlot_%02u", unsigned(mission));
         Actor *image = Resolve(slot.image);
         SendCommandArgs(image, kUiCmdSetResource, std::string(name));
-        SendCommandArgs(image, kCmdSetUiSpriteColor, kUsedColor);
+        SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kUsedColor);
         if (saveMode == 0) {
-            SendCommandArgs(Resolve(slot.button), kCmdSetUiButtonStatic, 0u);
+            SendCommandArgs(Resolve(slot.button), cmd::ui_button::SetUIButtonStatic, 0u);
         }
     }
     Tell(window, kUiCmdActionStart);
@@ -478,7 +484,7 @@ int SaveGameActor::Save() {
         return Refuse("UNABLE_TO_SAVE_GAME");
     }
     SaveExchangeBlock exchange{};
-    game->HandleCommand(kCmdGiveGameState, ParamBlock(&exchange, sizeof(exchange)));
+    game->HandleCommand(cmd::inventory::GiveGameState, ParamBlock(&exchange, sizeof(exchange)));
     if (exchange.state == nullptr) {
         return 0;
     }
@@ -512,7 +518,7 @@ int SaveGameActor::Save() {
         return Refuse("UNABLE_TO_SAVE_GAME");
     }
     g_index = index;
-    HandleCommand(kCmdOnPostSaveGame, ParamBlock());
+    HandleCommand(cmd::save_game::OnPostSaveGame, ParamBlock());
     GameSleep(kWaitMilliseconds);
     TellId(infoDialog, kUiCmdActionStop);
     return 1;
@@ -544,8 +550,9 @@ int SaveGameActor::Load() {
         SaveExchangeBlock exchange{};
         exchange.state = block.data();
         exchange.size = kGameStateBytes;
-        if (game->HandleCommand(kCmdTakeGameState, ParamBlock(&exchange, sizeof(exchange))) == 1) {
-            HandleCommand(kCmdOnPostLoadGame, ParamBlock());
+        if (game->HandleCommand(cmd::inventory::TakeGameState,
+                                ParamBlock(&exchange, sizeof(exchange))) == 1) {
+            HandleCommand(cmd::save_game::OnPostLoadGame, ParamBlock());
             TellId(infoDialog, kUiCmdActionStop);
         }
     } else {
@@ -567,7 +574,7 @@ int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdPrecalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<SaveGameActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             type = source->type;
@@ -593,31 +600,31 @@ int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdSetSaveGameType:
+    case cmd::save_game::SetSaveGameType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetSaveGameType:
+    case cmd::save_game::GetSaveGameType:
         block.WriteU32(0, type);
         break;
-    case kCmdSaveGameSetStateLoad:
+    case cmd::save_game::SaveGameSetStateLoad:
         saveMode = 0;
         break;
-    case kCmdSaveGameSetStateSave:
+    case cmd::save_game::SaveGameSetStateSave:
         saveMode = 1;
         break;
-    case kCmdSaveGameHiliteDevice:
+    case cmd::save_game::SaveGameHiliteDevice:
         deviceIndex = DeviceIndexOf(block.ReadU32(0));
         break;
-    case kCmdSaveGameSelectDevice:
+    case cmd::save_game::SaveGameSelectDevice:
         SelectDevice(block.ReadU32(0));
         break;
-    case kCmdSaveGameSelectGameListItem:
+    case cmd::save_game::SaveGameSelectGameListItem:
         SelectSlot(block.ReadU32(0));
         break;
-    case kCmdSaveGameYesNoRespons:
+    case cmd::save_game::SaveGameYesNoRespons:
         YesNo(block.ReadU32(0));
         break;
-    case kCmdSaveGameBack:
+    case cmd::save_game::SaveGameBack:
         Back();
         break;
     default:

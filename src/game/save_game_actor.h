@@ -15,21 +15,8 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
-
-inline constexpr uint32_t kSaveGameClassId = 45;
-
-inline constexpr uint32_t kCmdSetSaveGameType = 1700;
-inline constexpr uint32_t kCmdGetSaveGameType = 1701;
-inline constexpr uint32_t kCmdSaveGameSetStateLoad = 1702;
-inline constexpr uint32_t kCmdSaveGameSetStateSave = 1703;
-inline constexpr uint32_t kCmdSaveGameHiliteDevice = 1704;
-inline constexpr uint32_t kCmdSaveGameSelectDevice = 1705;
-inline constexpr uint32_t kCmdSaveGameSelectGameListItem = 1707;
-inline constexpr uint32_t kCmdSaveGameYesNoRespons = 1710;
-inline constexpr uint32_t kCmdSaveGameBack = 1711;
-inline constexpr uint32_t kCmdOnPostLoadGame = 1712;
-inline constexpr uint32_t kCmdOnPostSaveGame = 1713;
 
 // The save device as the Save Game reaches it (the resource library's
 // operations); tests put in a scripted one.

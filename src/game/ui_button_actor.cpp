@@ -4,6 +4,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_text_actor.h"
@@ -13,11 +14,15 @@ namespace {
 
 const UiSheetRow kSheet[] = {
     {"UI Button Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiButtonType, kCmdGetUiButtonType},
-    {"Calculate Rect:|Calculate|", PropertyKind::Button, kCmdUiButtonCalculateRect, 0},
-    {"Active", PropertyKind::CheckBox, kCmdSetUiButtonActive, kCmdGetUiButtonActive},
-    {"Static", PropertyKind::CheckBox, kCmdSetUiButtonStatic, kCmdGetUiButtonStatic},
-    {"Default", PropertyKind::CheckBox, kCmdSetUiButtonDefault, kCmdGetUiButtonDefault},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_button::SetUIButtonType,
+     cmd::ui_button::GetUIButtonType},
+    {"Calculate Rect:|Calculate|", PropertyKind::Button, cmd::ui_button::UiButtonCalculateRect, 0},
+    {"Active", PropertyKind::CheckBox, cmd::ui_button::SetUiButtonActive,
+     cmd::ui_button::GetUiButtonActive},
+    {"Static", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonStatic,
+     cmd::ui_button::GetUIButtonStatic},
+    {"Default", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonDefaultButton,
+     cmd::ui_button::GetUIButtonDefaultButton},
     {"Event Properties", PropertyKind::PageTitle, 0, 0},
     {"Event", PropertyKind::EventScripts, 0, 0},
 };
@@ -27,7 +32,7 @@ Actor *ChildOfClass(Actor *actor, uint32_t classId) {
     uint8_t query[12] = {};
     ParamBlock block(query, sizeof(query));
     block.WriteU32(0, classId);
-    actor->HandleCommand(kCmdFindChildByClass, block);
+    actor->HandleCommand(cmd::base::FindChildByClass, block);
     return block.ReadActor(4);
 }
 
@@ -58,7 +63,7 @@ void UIButtonActor::CalculateRect() {
 }
 
 void UIButtonActor::Precalculate() {
-    HandleCommand(kCmdUiButtonCalculateRect, ParamBlock());
+    HandleCommand(cmd::ui_button::UiButtonCalculateRect, ParamBlock());
     overChild = IdOf(FindDescendantByName(this, "On_Input_Over"));
     upChild = IdOf(FindDescendantByName(this, "On_Input_Up"));
     downChild = IdOf(FindDescendantByName(this, "On_Input_Down"));
@@ -77,18 +82,18 @@ void UIButtonActor::PointerEvent(ParamBlock block) {
     ActorDeliveryScope delivery;
     if (inside) {
         if (hovered == 0) {
-            HandleCommand(kCmdOnUiButtonOver, ParamBlock());
+            HandleCommand(cmd::ui_button::OnUIButtonOver, ParamBlock());
         }
         if (block.ReadU32(12) != 0) {
-            HandleCommand(kCmdOnUiButtonDown, ParamBlock());
+            HandleCommand(cmd::ui_button::OnUIButtonDown, ParamBlock());
         }
         if (block.ReadU32(8) != 0) {
-            HandleCommand(kCmdOnUiButtonUp, ParamBlock());
+            HandleCommand(cmd::ui_button::OnUIButtonUp, ParamBlock());
         }
         hovered = 1;
     } else {
         if (hovered != 0) {
-            HandleCommand(kCmdOnUiButtonOut, ParamBlock());
+            HandleCommand(cmd::ui_button::OnUIButtonOut, ParamBlock());
         }
         hovered = 0;
     }
@@ -111,7 +116,7 @@ int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdPrecalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<UIButtonActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             type = source->type;
@@ -129,43 +134,43 @@ int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdPointerEvent:
         PointerEvent(block);
         break;
-    case kCmdSetUiButtonType:
+    case cmd::ui_button::SetUIButtonType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetUiButtonType:
+    case cmd::ui_button::GetUIButtonType:
         block.WriteU32(0, type);
         break;
-    case kCmdUiButtonCalculateRect:
+    case cmd::ui_button::UiButtonCalculateRect:
         CalculateRect();
         break;
-    case kCmdOnUiButtonUp:
+    case cmd::ui_button::OnUIButtonUp:
         TellChild(upChild, kUiCmdActionStart);
         break;
-    case kCmdOnUiButtonDown:
+    case cmd::ui_button::OnUIButtonDown:
         TellChild(downChild, kUiCmdActionStart);
         break;
-    case kCmdOnUiButtonOver:
+    case cmd::ui_button::OnUIButtonOver:
         TellChild(overChild, kUiCmdActionStart);
         break;
-    case kCmdOnUiButtonOut:
+    case cmd::ui_button::OnUIButtonOut:
         TellChild(overChild, kUiCmdActionStop);
         break;
-    case kCmdSetUiButtonActive:
+    case cmd::ui_button::SetUiButtonActive:
         SetEnabled(*this, block.ReadU32(0) != 0);
         break;
-    case kCmdGetUiButtonActive:
+    case cmd::ui_button::GetUiButtonActive:
         block.WriteU32(0, EnabledWord(*this));
         break;
-    case kCmdSetUiButtonStatic:
+    case cmd::ui_button::SetUIButtonStatic:
         isStatic = block.ReadU32(0);
         break;
-    case kCmdGetUiButtonStatic:
+    case cmd::ui_button::GetUIButtonStatic:
         block.WriteU32(0, isStatic);
         break;
-    case kCmdSetUiButtonDefault:
+    case cmd::ui_button::SetUIButtonDefaultButton:
         defaultButton = block.ReadU32(0);
         break;
-    case kCmdGetUiButtonDefault:
+    case cmd::ui_button::GetUIButtonDefaultButton:
         block.WriteU32(0, defaultButton);
         break;
     default:

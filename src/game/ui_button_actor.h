@@ -10,22 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kUiButtonClassId = 34;
-
-inline constexpr uint32_t kCmdSetUiButtonType = 1612;
-inline constexpr uint32_t kCmdGetUiButtonType = 1613;
-inline constexpr uint32_t kCmdUiButtonCalculateRect = 1614;
-inline constexpr uint32_t kCmdOnUiButtonUp = 1615;
-inline constexpr uint32_t kCmdOnUiButtonDown = 1616;
-inline constexpr uint32_t kCmdOnUiButtonOver = 1617;
-inline constexpr uint32_t kCmdOnUiButtonOut = 1618;
-inline constexpr uint32_t kCmdSetUiButtonActive = 1619;
-inline constexpr uint32_t kCmdGetUiButtonActive = 1620;
-inline constexpr uint32_t kCmdSetUiButtonStatic = 1621;
-inline constexpr uint32_t kCmdGetUiButtonStatic = 1622;
-inline constexpr uint32_t kCmdSetUiButtonDefault = 1623;
-inline constexpr uint32_t kCmdGetUiButtonDefault = 1624;
+#include "core/actors/command_ids.h"
 
 class UIButtonActor : public Actor {
   public:

@@ -4,7 +4,7 @@
 #include "base/text_table.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "game/ui_element.h"
 #include "game/ui_sprite_actor.h"
@@ -19,8 +19,10 @@ const UiSheetRow kSheet[] = {
      "Forward|9|Backward|10|Left|11|Right|12|Select|13|Start|14|Jump|15|Action|16|Crouch|17|"
      "Reload|18|Drop|19|Light|20|Next|21|Prev|22|Cancel|23|Stats|24|Fire 1|25|Fire 2|26|"
      "Knock|27|Slowmotion|28|Run Toggle|29|Escape|30|Pause|31|Inventory Special|32|",
-     PropertyKind::Enumeration, kCmdSetUiMapInputMap, kCmdGetUiMapInputMap},
-    {"Axis:", PropertyKind::CheckBox, kCmdSetUiMapInputIsAxis, kCmdGetUiMapInputIsAxis},
+     PropertyKind::Enumeration, cmd::ui_map_input::SetUIMapinputMap,
+     cmd::ui_map_input::GetUIMapinputMap},
+    {"Axis:", PropertyKind::CheckBox, cmd::ui_map_input::SetUIMapinputIsAxis,
+     cmd::ui_map_input::GetUIMapinputIsAxis},
 };
 
 // A click that starts a capture needs this much quiet since the last one;
@@ -86,15 +88,15 @@ void UIMapInputActor::BuildChildren() {
     };
     CreateActor(0, "On_Input_Over", nullptr, this, -1, true);
     CreateActor(0, "On_Input_Focus", nullptr, this, -1, true);
-    SendCommandArgs(made[0], kCmdSetPosition, Vector3{40.0f, 0.0f, 0.0f});
-    SendCommandArgs(made[1], kCmdSetPosition, Vector3{40.0f, 0.0f, 0.0f});
-    SendCommandArgs(made[1], kCmdSetUiTextText, std::string("Text"));
-    SendCommandArgs(made[1], kCmdSetUiTextAlignX, 1u);
-    SendCommandArgs(made[1], kCmdSetUiTextAlignY, 1u);
-    SendCommandArgs(made[2], kCmdSetPosition, Vector3{-20.0f, 0.0f, 0.0f});
-    SendCommandArgs(made[2], kCmdSetUiTextText, std::string("Label:"));
-    SendCommandArgs(made[2], kCmdSetUiTextAlignX, 2u);
-    SendCommandArgs(made[2], kCmdSetUiTextAlignY, 1u);
+    SendCommandArgs(made[0], cmd::base::SetPosition, Vector3{40.0f, 0.0f, 0.0f});
+    SendCommandArgs(made[1], cmd::base::SetPosition, Vector3{40.0f, 0.0f, 0.0f});
+    SendCommandArgs(made[1], cmd::ui_text::SetUITextText, std::string("Text"));
+    SendCommandArgs(made[1], cmd::ui_text::SetUITextAlignX, 1u);
+    SendCommandArgs(made[1], cmd::ui_text::SetUITextAlignY, 1u);
+    SendCommandArgs(made[2], cmd::base::SetPosition, Vector3{-20.0f, 0.0f, 0.0f});
+    SendCommandArgs(made[2], cmd::ui_text::SetUITextText, std::string("Label:"));
+    SendCommandArgs(made[2], cmd::ui_text::SetUITextAlignX, 2u);
+    SendCommandArgs(made[2], cmd::ui_text::SetUITextAlignY, 1u);
 }
 
 void UIMapInputActor::Precalculate() {
@@ -105,7 +107,7 @@ void UIMapInputActor::Precalculate() {
     focusChild = IdOf(FindDescendantByName(this, "On_Input_Focus"));
     if (Actor *hitArea = Child(frame)) {
         float screen[4] = {};
-        hitArea->HandleCommand(kCmdUiSpriteRect, ParamBlock(screen, sizeof(screen)));
+        hitArea->HandleCommand(cmd::ui_sprite::UiSpriteRect, ParamBlock(screen, sizeof(screen)));
         for (int i = 0; i < 4; ++i) {
             rect[i] = SaturateToI32(screen[i]);
         }
@@ -135,7 +137,7 @@ void UIMapInputActor::ShowBindings() {
         shown = second.empty() ? first : first + " / " + second;
     }
     if (Actor *child = Child(text)) {
-        SendCommandArgs(child, kCmdSetUiTextText, shown);
+        SendCommandArgs(child, cmd::ui_text::SetUITextText, shown);
     }
 }
 
@@ -152,7 +154,7 @@ void UIMapInputActor::PointerEvent(ParamBlock block) {
     ActorDeliveryScope delivery;
     if (rect[0] < x && x < rect[2] && rect[1] < y && y < rect[3]) {
         if (released && capturing == 0 && idleTime > kClickQuiet) {
-            HandleCommand(kCmdOnUiMapInputGetFocus, ParamBlock());
+            HandleCommand(cmd::ui_map_input::OnUIMapInputGetFocus, ParamBlock());
             capturing = 1;
             idleTime = 0.0f;
             // A fresh sample: only what changes from now on is taken.
@@ -160,18 +162,18 @@ void UIMapInputActor::PointerEvent(ParamBlock block) {
             CaptureChangedAxis();
         }
         if (hovered == 0) {
-            HandleCommand(kCmdOnUiMapInputOver, ParamBlock());
+            HandleCommand(cmd::ui_map_input::OnUIMapInputOver, ParamBlock());
         }
         hovered = 1;
         return;
     }
     if (hovered != 0) {
-        HandleCommand(kCmdOnUiMapInputOut, ParamBlock());
+        HandleCommand(cmd::ui_map_input::OnUIMapInputOut, ParamBlock());
     }
     hovered = 0;
     if (pressed) {
         // A click elsewhere cancels the capture.
-        HandleCommand(kCmdOnUiMapInputLoseFocus, ParamBlock());
+        HandleCommand(cmd::ui_map_input::OnUIMapInputLoseFocus, ParamBlock());
         capturing = 0;
     }
 }
@@ -190,7 +192,7 @@ void UIMapInputActor::CaptureStep() {
         return;
     }
     Bind(action, code);
-    HandleCommand(kCmdOnUiMapInputLoseFocus, ParamBlock());
+    HandleCommand(cmd::ui_map_input::OnUIMapInputLoseFocus, ParamBlock());
     capturing = 0;
     idleTime = 0.0f;
     ShowBindings();
@@ -212,7 +214,7 @@ int UIMapInputActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdPrecalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.size() >= sizeof(Actor *) ? block.ReadActor(0) : nullptr;
         if (source == nullptr) {
             BuildChildren();
@@ -234,26 +236,28 @@ int UIMapInputActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdPointerEvent:
         PointerEvent(block);
         break;
-    case kCmdSetUiMapInputMap:
+    case cmd::ui_map_input::SetUIMapinputMap:
         action = block.ReadU32(0);
         break;
-    case kCmdGetUiMapInputMap:
+    case cmd::ui_map_input::GetUIMapinputMap:
         block.WriteU32(0, action);
         break;
-    case kCmdSetUiMapInputIsAxis:
+    case cmd::ui_map_input::SetUIMapinputIsAxis:
         axis = block.ReadU32(0) != 0 ? 1u : 0u;
         break;
-    case kCmdGetUiMapInputIsAxis:
+    case cmd::ui_map_input::GetUIMapinputIsAxis:
         block.WriteU32(0, axis);
         break;
-    case kCmdOnUiMapInputOver:
-    case kCmdOnUiMapInputOut:
-        TellChild(overChild, commandId == kCmdOnUiMapInputOver ? kUiCmdActionStart : kUiCmdActionStop);
+    case cmd::ui_map_input::OnUIMapInputOver:
+    case cmd::ui_map_input::OnUIMapInputOut:
+        TellChild(overChild, commandId == cmd::ui_map_input::OnUIMapInputOver ? kUiCmdActionStart
+                                                                              : kUiCmdActionStop);
         break;
-    case kCmdOnUiMapInputGetFocus:
-    case kCmdOnUiMapInputLoseFocus:
-        TellChild(focusChild,
-                  commandId == kCmdOnUiMapInputGetFocus ? kUiCmdActionStart : kUiCmdActionStop);
+    case cmd::ui_map_input::OnUIMapInputGetFocus:
+    case cmd::ui_map_input::OnUIMapInputLoseFocus:
+        TellChild(focusChild, commandId == cmd::ui_map_input::OnUIMapInputGetFocus
+                                  ? kUiCmdActionStart
+                                  : kUiCmdActionStop);
         break;
     default:
         break;

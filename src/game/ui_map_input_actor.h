@@ -10,17 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kUiMapInputClassId = 38;
-
-inline constexpr uint32_t kCmdSetUiMapInputMap = 1688;
-inline constexpr uint32_t kCmdGetUiMapInputMap = 1689;
-inline constexpr uint32_t kCmdSetUiMapInputIsAxis = 1690;
-inline constexpr uint32_t kCmdGetUiMapInputIsAxis = 1691;
-inline constexpr uint32_t kCmdOnUiMapInputOver = 1692;
-inline constexpr uint32_t kCmdOnUiMapInputOut = 1693;
-inline constexpr uint32_t kCmdOnUiMapInputGetFocus = 1694;
-inline constexpr uint32_t kCmdOnUiMapInputLoseFocus = 1695;
+#include "core/actors/command_ids.h"
 
 class UIMapInputActor : public Actor {
   public:

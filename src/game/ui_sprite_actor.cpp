@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 #include "library/library_item.h"
 #include "library/render/render_front_end.h"
@@ -12,30 +13,39 @@
 namespace {
 
 const UiLookCommands kLookCommands = {
-    kCmdSetUiSpriteColor, kCmdSetUiSpriteAlignX,       kCmdSetUiSpriteAlignY,
-    kCmdSetUiSpriteStyle, kCmdSetUiSpriteFadeDistance, kCmdSetUiSpriteMaxDistance,
+    cmd::ui_text::SetUISpriteColor, cmd::ui_sprite::SetUISpriteAlignX,
+    cmd::ui_sprite::SetUISpriteAlignY,
+    cmd::ui_sprite::SetUISpriteOrientationStyle, cmd::ui_sprite::SetUISprite3DLabelFadeDistance,
+    cmd::ui_sprite::SetUISprite3DLabelMaxDistance,
 };
 
 const UiSheetRow kSheet[] = {
     {"UI Sprite Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiSpriteType, kCmdGetUiSpriteType},
-    {"Material:", PropertyKind::LibraryMaterial, kCmdSetUiSpriteMaterialId,
-     kCmdGetUiSpriteMaterial},
-    {"Color:", PropertyKind::Color, kCmdSetUiSpriteColor, kCmdGetUiSpriteColor},
-    {"Width:", PropertyKind::Real, kCmdSetUiSpriteWidth, kCmdGetUiSpriteWidth},
-    {"Height:", PropertyKind::Real, kCmdSetUiSpriteHeight, kCmdGetUiSpriteHeight},
-    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration, kCmdSetUiSpriteAlignX,
-     kCmdGetUiSpriteAlignX},
-    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration, kCmdSetUiSpriteAlignY,
-     kCmdGetUiSpriteAlignY},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_sprite::SetUISpriteType,
+     cmd::ui_sprite::GetUISpriteType},
+    {"Material:", PropertyKind::LibraryMaterial, cmd::ui_sprite::SetUISpriteMaterialID,
+     cmd::ui_sprite::GetUISpriteMaterial},
+    {"Color:", PropertyKind::Color, cmd::ui_text::SetUISpriteColor, cmd::ui_text::GetUISpriteColor},
+    {"Width:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteWidth,
+     cmd::ui_sprite::GetUISpriteWidth},
+    {"Height:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteHeight,
+     cmd::ui_sprite::GetUISpriteHeight},
+    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration,
+     cmd::ui_sprite::SetUISpriteAlignX,
+     cmd::ui_sprite::GetUISpriteAlignX},
+    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration,
+     cmd::ui_sprite::SetUISpriteAlignY,
+     cmd::ui_sprite::GetUISpriteAlignY},
     {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration,
-     kCmdSetUiSpriteStyle, kCmdGetUiSpriteStyle},
-    {"3D Label Max Dist:", PropertyKind::Real, kCmdSetUiSpriteFadeDistance,
-     kCmdGetUiSpriteFadeDistance},
-    {"3D Label Fade Dist:", PropertyKind::Real, kCmdSetUiSpriteMaxDistance,
-     kCmdGetUiSpriteMaxDistance},
-    {"Cursor", PropertyKind::CheckBox, kCmdSetUiSpriteCursor, kCmdGetUiSpriteCursor},
-    {"Visible", PropertyKind::CheckBox, kCmdSetUiSpriteVisible, kCmdGetUiSpriteVisible},
+     cmd::ui_sprite::SetUISpriteOrientationStyle, cmd::ui_sprite::GetUISpriteOrientationStyle},
+    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelFadeDistance,
+     cmd::ui_sprite::GetUISprite3DLabelFadeDistance},
+    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelMaxDistance,
+     cmd::ui_sprite::GetUISprite3DLabelMaxDistance},
+    {"Cursor", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteCursor,
+     cmd::ui_sprite::GetUiSpriteCursor},
+    {"Visible", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteVisible,
+     cmd::ui_sprite::GetUiSpriteVisible},
 };
 
 } // namespace
@@ -90,7 +100,7 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     switch (commandId) {
     case kUiCmdScreenRect:
-    case kCmdUiSpriteRect: {
+    case cmd::ui_sprite::UiSpriteRect: {
         float rect[4];
         ScreenRect(rect);
         for (int i = 0; i < 4; ++i) {
@@ -102,53 +112,53 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<UISpriteActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             CopySprite(*source);
         }
         break;
     }
-    case kCmdSetUiSpriteType:
+    case cmd::ui_sprite::SetUISpriteType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetUiSpriteType:
+    case cmd::ui_sprite::GetUISpriteType:
         block.WriteU32(0, type);
         break;
     case kUiCmdSetResource:
-    case kCmdSetUiSpriteMaterial:
+    case cmd::ui_sprite::SetUISpriteMaterial:
         FindMaterial(std::string(block.ReadString(0)));
         break;
-    case kCmdSetUiSpriteMaterialId:
+    case cmd::ui_sprite::SetUISpriteMaterialID:
         SetMaterialId(block.ReadI32(0));
         break;
-    case kCmdGetUiSpriteMaterial:
+    case cmd::ui_sprite::GetUISpriteMaterial:
         block.WriteI32(0, materialId);
         break;
-    case kCmdSetUiSpriteWidth:
+    case cmd::ui_sprite::SetUISpriteWidth:
         width = block.ReadF32(0);
         break;
-    case kCmdGetUiSpriteWidth:
+    case cmd::ui_sprite::GetUISpriteWidth:
         block.WriteF32(0, width);
         break;
-    case kCmdSetUiSpriteHeight:
+    case cmd::ui_sprite::SetUISpriteHeight:
         height = block.ReadF32(0);
         break;
-    case kCmdGetUiSpriteHeight:
+    case cmd::ui_sprite::GetUISpriteHeight:
         block.WriteF32(0, height);
         break;
-    case kCmdSetUiSpriteCursor:
+    case cmd::ui_sprite::SetUiSpriteCursor:
         cursor = block.ReadU32(0);
         break;
-    case kCmdGetUiSpriteCursor:
+    case cmd::ui_sprite::GetUiSpriteCursor:
         block.WriteU32(0, cursor);
         break;
-    case kCmdUiSpritePlayMovie:
-    case kCmdUiSpriteStopMovie:
-    case kCmdUiSpritePauseMovie:
+    case cmd::ui_sprite::UISpritePlayMovie:
+    case cmd::ui_sprite::UISpriteStopMovie:
+    case cmd::ui_sprite::UISpritePauseMovie:
         if (ResourceLibrary *library = GetLibrary(); library != nullptr && material != nullptr) {
             if (LibraryItem *video = library->GetMaterialTexture(material, 0)) {
-                if (commandId == kCmdUiSpritePlayMovie) {
+                if (commandId == cmd::ui_sprite::UISpritePlayMovie) {
                     RestartVideoTexture(video);
                 } else {
                     StopVideoTexture(video);
@@ -156,10 +166,10 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdSetUiSpriteVisible:
+    case cmd::ui_sprite::SetUiSpriteVisible:
         SetEnabled(*this, block.ReadU32(0) != 0);
         break;
-    case kCmdGetUiSpriteVisible:
+    case cmd::ui_sprite::GetUiSpriteVisible:
         block.WriteU32(0, EnabledWord(*this));
         break;
     default:

@@ -4,6 +4,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 #include "game/ui_window_actor.h"
 #include "library/render/render_front_end.h"
@@ -19,10 +20,14 @@ constexpr InputCode kFirstMouseButton = 256;
 
 const UiSheetRow kSheet[] = {
     {"UI System Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiSystemType, kCmdGetUiSystemType},
-    {"Ref Width:", PropertyKind::Real, kCmdSetUiSystemRefWidth, kCmdGetUiSystemRefWidth},
-    {"Ref Height:", PropertyKind::Real, kCmdSetUiSystemRefHeight, kCmdGetUiSystemRefHeight},
-    {"UI System active:", PropertyKind::CheckBox, kCmdSetUiSystemActive, kCmdGetUiSystemActive},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_system::SetUISystemType,
+     cmd::ui_system::GetUISystemType},
+    {"Ref Width:", PropertyKind::Real, cmd::ui_system::SetUISystemRefWidth,
+     cmd::ui_system::GetUISystemRefWidth},
+    {"Ref Height:", PropertyKind::Real, cmd::ui_system::SetUISystemRefHeight,
+     cmd::ui_system::GetUISystemRefHeight},
+    {"UI System active:", PropertyKind::CheckBox, cmd::ui_system::SetUiSystemActive,
+     cmd::ui_system::GetUiSystemActive},
 };
 
 void SetRunMode(uint32_t mode, Actor *frontEnd) {
@@ -116,40 +121,41 @@ void UISystemActor::Process() {
 
 int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetUiSystemType:
+    case cmd::ui_system::SetUISystemType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetUiSystemType:
+    case cmd::ui_system::GetUISystemType:
         block.WriteU32(0, type);
         break;
-    case kCmdSetUiSystemRefWidth:
-    case kCmdSetUiSystemRefHeight:
-        (commandId == kCmdSetUiSystemRefWidth ? refWidth : refHeight) = block.ReadF32(0);
+    case cmd::ui_system::SetUISystemRefWidth:
+    case cmd::ui_system::SetUISystemRefHeight:
+        (commandId == cmd::ui_system::SetUISystemRefWidth ? refWidth : refHeight) =
+            block.ReadF32(0);
         ComputeScale();
         break;
-    case kCmdGetUiSystemRefWidth:
+    case cmd::ui_system::GetUISystemRefWidth:
         block.WriteF32(0, refWidth);
         break;
-    case kCmdGetUiSystemRefHeight:
+    case cmd::ui_system::GetUISystemRefHeight:
         block.WriteF32(0, refHeight);
         break;
-    case kCmdUiSystemActivate:
+    case cmd::ui_system::UISystemActivate:
         Activate();
         break;
-    case kCmdUiSystemDeactivate:
+    case cmd::ui_system::UISystemDeactivate:
         Deactivate();
         break;
     case kUiCmdActionStart:
     case kUiCmdActionStop:
         // Through the commands, so that the scripts bound to them run.
-        HandleCommand(commandId == kUiCmdActionStart ? kCmdUiSystemActivate
-                                                     : kCmdUiSystemDeactivate,
+        HandleCommand(commandId == kUiCmdActionStart ? cmd::ui_system::UISystemActivate
+                                                     : cmd::ui_system::UISystemDeactivate,
                       ParamBlock());
         break;
-    case kCmdGetUiSystemActive:
+    case cmd::ui_system::GetUiSystemActive:
         block.WriteU32(0, active);
         break;
-    case kCmdSetUiSystemActive:
+    case cmd::ui_system::SetUiSystemActive:
         active = block.ReadU32(0);
         break;
     case kUiCmdPrecalculate: {
@@ -157,14 +163,17 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         // The stored state is entered anew.
         const uint32_t stored = active;
         active = 0;
-        HandleCommand(stored != 0 ? kCmdUiSystemActivate : kCmdUiSystemDeactivate, ParamBlock());
+        HandleCommand(stored != 0 ? cmd::ui_system::UISystemActivate
+                                  : cmd::ui_system::UISystemDeactivate,
+                      ParamBlock());
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                             0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
     }
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<UISystemActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             type = source->type;

@@ -10,19 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kUiSystemClassId = 33;
-
-inline constexpr uint32_t kCmdSetUiSystemType = 1601;
-inline constexpr uint32_t kCmdGetUiSystemType = 1602;
-inline constexpr uint32_t kCmdSetUiSystemRefWidth = 1603;
-inline constexpr uint32_t kCmdGetUiSystemRefWidth = 1604;
-inline constexpr uint32_t kCmdSetUiSystemRefHeight = 1605;
-inline constexpr uint32_t kCmdGetUiSystemRefHeight = 1606;
-inline constexpr uint32_t kCmdUiSystemActivate = 1608;
-inline constexpr uint32_t kCmdUiSystemDeactivate = 1609;
-inline constexpr uint32_t kCmdGetUiSystemActive = 1610;
-inline constexpr uint32_t kCmdSetUiSystemActive = 1611;
+#include "core/actors/command_ids.h"
 
 // The block of the pointer event.
 struct UiPointerEvent {

@@ -7,6 +7,7 @@
 #include "base/text_table.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 #include "library/library_item.h"
 #include "library/render/font_services.h"
@@ -16,8 +17,10 @@
 namespace {
 
 const UiLookCommands kLookCommands = {
-    kCmdSetUiTextColor, kCmdSetUiTextAlignX,       kCmdSetUiTextAlignY,
-    kCmdSetUiTextStyle, kCmdSetUiTextFadeDistance, kCmdSetUiTextMaxDistance,
+    cmd::ui_text::SetUITextColor, cmd::ui_text::SetUITextAlignX,
+    cmd::ui_text::SetUITextAlignY,
+    cmd::ui_text::SetUITextOrientationStyle, cmd::ui_text::SetUIText3DLabelFadeDistance,
+    cmd::ui_text::SetUIText3DLabelMaxDistance,
 };
 
 constexpr float kClockStart = 81000.0f; // 22:30:00
@@ -25,23 +28,27 @@ constexpr float kClockStart = 81000.0f; // 22:30:00
 const UiSheetRow kSheet[] = {
     {"UI Text Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Use Text Translation|0|Dont Use Text Translation|1|Number|2|Number No Decimal|3|",
-     PropertyKind::Enumeration, kCmdSetUiTextType, kCmdGetUiTextType},
-    {"Text:", PropertyKind::MultiLineText, kCmdSetUiTextText, kCmdGetUiTextText},
-    {"Letter Space:", PropertyKind::Real, kCmdSetUiTextLetterSpace, kCmdGetUiTextLetterSpace},
-    {"Line Space:", PropertyKind::Real, kCmdSetUiTextLineSpace, kCmdGetUiTextLineSpace},
-    {"Color:", PropertyKind::Color, kCmdSetUiTextColor, kCmdGetUiTextColor},
-    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration, kCmdSetUiTextAlignX,
-     kCmdGetUiTextAlignX},
-    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration, kCmdSetUiTextAlignY,
-     kCmdGetUiTextAlignY},
+     PropertyKind::Enumeration, cmd::ui_text::SetUITextType, cmd::ui_text::GetUITextType},
+    {"Text:", PropertyKind::MultiLineText, cmd::ui_text::SetUITextText,
+     cmd::ui_text::GetUITextText},
+    {"Letter Space:", PropertyKind::Real, cmd::ui_text::SetUITextLetterSpace,
+     cmd::ui_text::GetUITextLetterSpace},
+    {"Line Space:", PropertyKind::Real, cmd::ui_text::SetUITextLineSpace,
+     cmd::ui_text::GetUITextLineSpace},
+    {"Color:", PropertyKind::Color, cmd::ui_text::SetUITextColor, cmd::ui_text::GetUITextColor},
+    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignX,
+     cmd::ui_text::GetUITextAlignX},
+    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignY,
+     cmd::ui_text::GetUITextAlignY},
     {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration,
-     kCmdSetUiTextStyle, kCmdGetUiTextStyle},
-    {"3D Label Max Dist:", PropertyKind::Real, kCmdSetUiTextFadeDistance,
-     kCmdGetUiTextFadeDistance},
-    {"3D Label Fade Dist:", PropertyKind::Real, kCmdSetUiTextMaxDistance,
-     kCmdGetUiTextMaxDistance},
-    {"Font:", PropertyKind::FontPick, kCmdSetUiTextFont, kCmdGetUiTextFont},
-    {"Visible", PropertyKind::CheckBox, kCmdSetUiTextVisible, kCmdGetUiTextVisible},
+     cmd::ui_text::SetUITextOrientationStyle, cmd::ui_text::GetUITextOrientationStyle},
+    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelFadeDistance,
+     cmd::ui_text::GetUIText3DLabelFadeDistance},
+    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelMaxDistance,
+     cmd::ui_text::GetUIText3DLabelMaxDistance},
+    {"Font:", PropertyKind::FontPick, cmd::ui_text::SetUITextFont, cmd::ui_text::GetUITextFont},
+    {"Visible", PropertyKind::CheckBox, cmd::ui_text::SetUiTextVisible,
+     cmd::ui_text::GetUiTextVisible},
 };
 
 std::string Format(const char *format, auto... values) {
@@ -162,75 +169,75 @@ int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case kUiCmdScreenRect:
         AnswerScreenRect(block);
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<UITextActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             CopyText(*source);
         }
         break;
     }
-    case kCmdSetUiTextType:
+    case cmd::ui_text::SetUITextType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetUiTextType:
+    case cmd::ui_text::GetUITextType:
         block.WriteU32(0, type);
         break;
-    case kCmdSetUiTextLetterSpace:
+    case cmd::ui_text::SetUITextLetterSpace:
         letterSpace = block.ReadF32(0);
         break;
-    case kCmdGetUiTextLetterSpace:
+    case cmd::ui_text::GetUITextLetterSpace:
         block.WriteF32(0, letterSpace);
         break;
-    case kCmdSetUiTextLineSpace:
+    case cmd::ui_text::SetUITextLineSpace:
         lineSpace = block.ReadF32(0);
         break;
-    case kCmdGetUiTextLineSpace:
+    case cmd::ui_text::GetUITextLineSpace:
         block.WriteF32(0, lineSpace);
         break;
-    case kCmdSetUiTextText:
+    case cmd::ui_text::SetUITextText:
         SetText(block.ReadString(0));
         break;
-    case kCmdGetUiTextText:
+    case cmd::ui_text::GetUITextText:
         // The caller's string is only as long as its block: the text is cut
         // to it, with its terminator.
         block.WriteString(0, text);
         break;
-    case kCmdUiTextNewlineAddText:
+    case cmd::ui_text::UITextNewlineAddText:
         text += '\n';
         AddText(block.ReadString(0));
         break;
-    case kCmdUiTextAddText:
+    case cmd::ui_text::UITextAddText:
         AddText(block.ReadString(0));
         break;
-    case kCmdSetUiTextFloat:
+    case cmd::ui_text::SetUITextFloat:
         text = Format(type == kUiTextWholeNumber ? "%.0f" : "%.2f", double(block.ReadF32(0)));
         break;
-    case kCmdSetUiTextInt:
+    case cmd::ui_text::SetUITextInt:
         text = Format("%d", block.ReadI32(0));
         break;
-    case kCmdSetUiTextDword:
+    case cmd::ui_text::SetUITextDword:
         text = Format("%d", block.ReadI32(0));
         break;
-    case kCmdSetUiTextTimeMinSec: {
+    case cmd::ui_text::SetUITextTimeMinSec: {
         const MinSecHun t = SplitTime(block.ReadF32(0));
         text = Format("%d:%02d", t.minutes, t.seconds);
         break;
     }
-    case kCmdSetUiTextTimeMinSecHun: {
+    case cmd::ui_text::SetUITextTimeMinSecHun: {
         const MinSecHun t = SplitTime(block.ReadF32(0));
         text = Format("%d:%02d:%02d", t.minutes, t.seconds, t.hundredths);
         break;
     }
-    case kCmdSetUiTextFont:
+    case cmd::ui_text::SetUITextFont:
         SetFont(block.ReadI32(0));
         break;
-    case kCmdGetUiTextFont:
+    case cmd::ui_text::GetUITextFont:
         block.WriteI32(0, fontId);
         break;
-    case kCmdSetUiTextVisible:
+    case cmd::ui_text::SetUiTextVisible:
         SetEnabled(*this, block.ReadU32(0) != 0);
         break;
-    case kCmdGetUiTextVisible:
+    case cmd::ui_text::GetUiTextVisible:
         block.WriteU32(0, EnabledWord(*this));
         break;
     default:

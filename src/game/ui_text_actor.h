@@ -11,43 +11,10 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 
 class FontItem;
-
-inline constexpr uint32_t kUiTextClassId = 35;
-
-inline constexpr uint32_t kCmdSetUiTextType = 1628;
-inline constexpr uint32_t kCmdGetUiTextType = 1629;
-inline constexpr uint32_t kCmdSetUiTextColor = 1630;
-inline constexpr uint32_t kCmdGetUiTextColor = 1631;
-inline constexpr uint32_t kCmdSetUiTextAlignX = 1632;
-inline constexpr uint32_t kCmdGetUiTextAlignX = 1633;
-inline constexpr uint32_t kCmdSetUiTextAlignY = 1634;
-inline constexpr uint32_t kCmdGetUiTextAlignY = 1635;
-inline constexpr uint32_t kCmdSetUiTextLetterSpace = 1636;
-inline constexpr uint32_t kCmdGetUiTextLetterSpace = 1637;
-inline constexpr uint32_t kCmdSetUiTextLineSpace = 1638;
-inline constexpr uint32_t kCmdGetUiTextLineSpace = 1639;
-inline constexpr uint32_t kCmdSetUiTextStyle = 1640;
-inline constexpr uint32_t kCmdGetUiTextStyle = 1641;
-inline constexpr uint32_t kCmdSetUiTextFadeDistance = 1642;
-inline constexpr uint32_t kCmdGetUiTextFadeDistance = 1643;
-inline constexpr uint32_t kCmdSetUiTextMaxDistance = 1644;
-inline constexpr uint32_t kCmdGetUiTextMaxDistance = 1645;
-inline constexpr uint32_t kCmdSetUiTextText = 1646;
-inline constexpr uint32_t kCmdGetUiTextText = 1647;
-inline constexpr uint32_t kCmdUiTextAddText = 1648;
-inline constexpr uint32_t kCmdUiTextNewlineAddText = 1649;
-inline constexpr uint32_t kCmdSetUiTextFloat = 1650;
-inline constexpr uint32_t kCmdSetUiTextInt = 1651;
-inline constexpr uint32_t kCmdSetUiTextDword = 1652;
-inline constexpr uint32_t kCmdSetUiTextTimeMinSec = 1653;
-inline constexpr uint32_t kCmdSetUiTextTimeMinSecHun = 1654;
-inline constexpr uint32_t kCmdSetUiTextFont = 1655;
-inline constexpr uint32_t kCmdGetUiTextFont = 1656;
-inline constexpr uint32_t kCmdSetUiTextVisible = 1657;
-inline constexpr uint32_t kCmdGetUiTextVisible = 1658;
 
 // Text types.
 inline constexpr uint32_t kUiTextTranslated = 0;

@@ -2,6 +2,7 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_element.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 const UiSheetRow kSheet[] = {
     {"UI Window Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, kCmdSetUiWindowType, kCmdGetUiWindowType},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_window::SetUIWindowType,
+     cmd::ui_window::GetUIWindowType},
 };
 
 } // namespace
@@ -42,7 +44,7 @@ void UIWindowActor::TakeFocus() {
     block.WriteU32(0, kUiButtonClassId);
     block.WriteU32(4, kUiWindowClassId);
     block.WritePointer(8, &buttons);
-    HandleCommand(kCmdCollectDescendants, block);
+    HandleCommand(cmd::base::CollectDescendants, block);
     for (Actor *button : buttons) {
         focusButtons.push_back(button->actorId);
     }
@@ -56,7 +58,7 @@ void UIWindowActor::TakeFocus() {
         for (int32_t id : std::vector<int32_t>(previous->focusButtons)) {
             auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId));
             if (button != nullptr && button->hovered != 0) {
-                button->HandleCommand(kCmdOnUiButtonOut, ParamBlock());
+                button->HandleCommand(cmd::ui_button::OnUIButtonOut, ParamBlock());
             }
         }
     }
@@ -70,7 +72,7 @@ void UIWindowActor::StopFocus() {
     if (FocusedWindow == this && FocusedWindow != PreviousFocusedWindow) {
         FocusedWindow = PreviousFocusedWindow;
         if (FocusedWindow != nullptr) {
-            FocusedWindow->HandleCommand(kCmdUiWindowSetFocus, ParamBlock());
+            FocusedWindow->HandleCommand(cmd::ui_window::UIWindowSetFocus, ParamBlock());
         }
         PreviousFocusedWindow = this;
     }
@@ -89,19 +91,19 @@ void UIWindowActor::GatherNamedButtons() {
 
 int UIWindowActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetUiWindowType:
+    case cmd::ui_window::SetUIWindowType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetUiWindowType:
+    case cmd::ui_window::GetUIWindowType:
         block.WriteU32(0, type);
         break;
-    case kCmdUiWindowSetFocus:
+    case cmd::ui_window::UIWindowSetFocus:
         TakeFocus();
         break;
     case kUiCmdPrecalculate:
         GatherNamedButtons();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<UIWindowActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             type = source->type;
@@ -115,7 +117,7 @@ int UIWindowActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case kUiCmdActionStart:
-        HandleCommand(kCmdUiWindowSetFocus, ParamBlock());
+        HandleCommand(cmd::ui_window::UIWindowSetFocus, ParamBlock());
         SetEnabled(*this, true);
         break;
     case kUiCmdActionStop:

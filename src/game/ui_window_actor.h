@@ -11,12 +11,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kUiWindowClassId = 44;
-
-inline constexpr uint32_t kCmdSetUiWindowType = 1625;
-inline constexpr uint32_t kCmdGetUiWindowType = 1626;
-inline constexpr uint32_t kCmdUiWindowSetFocus = 1627;
+#include "core/actors/command_ids.h"
 
 class UIWindowActor : public Actor {
   public:

@@ -17,7 +17,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/engine_startup.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/actors/time_record.h"
@@ -71,7 +71,7 @@ class EscMenuScene : public ::testing::Test {
         };
         Actor *key = make(0, "Esc", GetActorById(kInventoryActorId));
         Actor *menu = make(kUiSystemClassId, "PauseMenu", GetActorById(kGlobalRootId));
-        SendCommandArgs(make(kUiSpriteClassId, "Cursor", menu), kCmdSetUiSpriteMaterial,
+        SendCommandArgs(make(kUiSpriteClassId, "Cursor", menu), cmd::ui_sprite::SetUISpriteMaterial,
                         std::string("Cursor"));
         Actor *page = make(kUiWindowClassId, "Page", menu);
         Actor *resume = make(kUiButtonClassId, "Resume", page);
@@ -79,8 +79,9 @@ class EscMenuScene : public ::testing::Test {
         std::string error;
         for (auto [actor, event, source] :
              {std::tuple{key, kCmdActionStartPre, "/Global/PauseMenu.UI_System_Activate();"},
-              {menu, kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();"},
-              {resume, kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();"}}) {
+              {menu, cmd::ui_system::UISystemActivate, "/Global/PauseMenu/Page.Action_Start();"},
+              {resume, cmd::ui_button::OnUIButtonUp,
+               "/Global/PauseMenu.UI_System_Deactivate();"}}) {
             ASSERT_TRUE(scene::SceneBuilder::AddScript(actor, event, source, &error)) << error;
         }
         ASSERT_TRUE(builder.LoadGlobals(kInventoryActorId, next, "Globals.qva", &error)) << error;
@@ -239,12 +240,14 @@ TEST_F(EscMenuScene, EscOpensTheMenuWhichStopsTheWorldAndResumeClosesIt) {
     Click(false);
     Ids events;
     for (const scene::SpyNotice &notice : spies.Take()) {
-        if (notice.actor == "Resume" && notice.command >= kCmdOnUiButtonUp &&
-            notice.command <= kCmdOnUiButtonOut) {
+        if (notice.actor == "Resume" && notice.command >= cmd::ui_button::OnUIButtonUp &&
+            notice.command <= cmd::ui_button::OnUIButtonOut) {
             events.push_back(notice.command);
         }
     }
-    EXPECT_EQ(events, (Ids{kCmdOnUiButtonOver, kCmdOnUiButtonDown, kCmdOnUiButtonUp}));
+    EXPECT_EQ(events,
+              (Ids{cmd::ui_button::OnUIButtonOver, cmd::ui_button::OnUIButtonDown,
+                   cmd::ui_button::OnUIButtonUp}));
     EXPECT_EQ(
         std::tuple(system->active, GetActorSystem()->runMode, FocusedWindow, PreviousFocusedWindow),
         std::tuple(0u, 0u, nullptr, nullptr));

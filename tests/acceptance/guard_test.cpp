@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "actors/characters/guard_scene_fixture.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ GuardSetup Scene(const Vector3 &hero, bool wall) {
         templ->AddColObj(Sense(templ, "Vision", 600.0f));
         templ->AddColObj(Sense(templ, "Hearing", 300.0f));
         SendCommandArgs(guard, 1310, 2.0f);
-        SendCommandArgs(guard, kCmdAddGuardHitEffect);
+        SendCommandArgs(guard, cmd::guard::AddGuardHitEffect);
         SendCommandArgs(guard, 1316, kHealthEffect);
         SendCommandArgs(guard, 1318, -10.0f);
         SendCommandArgs(guard, 1320, 1.0f);

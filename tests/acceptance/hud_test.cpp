@@ -17,7 +17,7 @@
 #include "actors/world/timer_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
@@ -40,9 +40,9 @@ constexpr uint32_t kIconSlot = 4; // the sample's "Default"
 // `speed`.
 Actor *Clock(Actor *parent, const char *name, int32_t id, float total, float start, float speed) {
     Actor *timer = CreateActor(int32_t(kTimerClassId), name, nullptr, parent, id, true);
-    SendCommandArgs(timer, kCmdSetTotalTime, total);
-    SendCommandArgs(timer, kCmdSetTimerStartTime, start);
-    SendCommandArgs(timer, kCmdSetTimerMultiplier, speed);
+    SendCommandArgs(timer, cmd::base::SetTotalTime, total);
+    SendCommandArgs(timer, cmd::timer::SetTimerStartTime, start);
+    SendCommandArgs(timer, cmd::timer::SetTimerMultiplier, speed);
     return timer;
 }
 
@@ -58,7 +58,8 @@ void Pistol(scene::SceneBuilder &builder, Actor *hand) {
     for (const char *phase : {"Loaded", "Fire", "ClipUnload"}) {
         builder.Make(0, phase, pistol);
     }
-    SendCommandArgs(builder.Make(0, "FlashPos", pistol), kCmdSetPosition, Vector3{0, 15, -40});
+    SendCommandArgs(builder.Make(0, "FlashPos", pistol), cmd::base::SetPosition,
+                    Vector3{0, 15, -40});
     Actor *ammo = builder.Make(int32_t(kGameObjectClassId), "Ammo", pistol);
     SendCommandArgs(ammo, kCmdSetItemType, uint32_t(kItemAmmo));
     while (!ammo->children.empty()) {
@@ -144,7 +145,7 @@ class HudScene : public ::testing::Test {
         float seconds = 0.0f;
         Actor *clock = FindDescendantByName(inventory, "MissionTime");
         ASSERT_NE(clock, nullptr);
-        clock->HandleCommand(kCmdGetCurrentTime, ParamBlock(&seconds, sizeof(seconds)));
+        clock->HandleCommand(cmd::base::GetCurrentTime, ParamBlock(&seconds, sizeof(seconds)));
         char shown[16];
         std::snprintf(shown, sizeof(shown), "%d:%02d", int(seconds) / 60, int(seconds) % 60);
         const TextLine *time = runner.Text(shown);
@@ -272,7 +273,7 @@ TEST_F(HudScene, FadeGaugeClockPanelShotRunAndHackTen) {
     EXPECT_FALSE(runner.Quads("LightSensor").empty());
 
     // Code 10: no HUD, no clock, no sensor, no bar.
-    SendCommandArgs(inventory, kCmdInventoryHack, 10u);
+    SendCommandArgs(inventory, cmd::inventory::InventoryHack, 10u);
     runner.Step();
     EXPECT_TRUE(runner.frameLayers.texts.empty());
     for (const char *gone : {"SoulIcon", "SoulIconFill", "Default", "LightSensor", "LightSensor2",

@@ -15,6 +15,7 @@
 #include "actors/characters/game_object_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "platform/input.h"
 #include "support/character_steps.h"
 
@@ -40,7 +41,7 @@ GameObjectActor *MakeItem(scene::SceneBuilder &builder, const char *name, uint32
     while (!item->children.empty()) { // the scene makes the children it wants
         DeleteActor(item->children.back());
     }
-    SendCommandArgs(item, kCmdSetPosition, at);
+    SendCommandArgs(item, cmd::base::SetPosition, at);
     return item;
 }
 
@@ -57,7 +58,8 @@ class ItemsScene : public ::testing::Test {
         Actor *hero = game::MakeCharacter(builder, "PlayerCharacter", {600, 30, 600}, room);
         SendCommandArgs(hero, kCmdSetType, kCharacterThirdPerson);
         SendCommandArgs(hero, kCmdSetHealth, 100.0f);
-        SendCommandArgs(builder.Make(0, "PlayerStart", room), kCmdSetPosition, Vector3{0, 30, 0});
+        SendCommandArgs(builder.Make(0, "PlayerStart", room), cmd::base::SetPosition,
+                        Vector3{0, 30, 0});
         Actor *target = game::MakeCharacter(builder, "Target", {0, 30, 300}, room);
         SendCommandArgs(target, kCmdSetHealth, 100.0f);
 
@@ -83,8 +85,8 @@ class ItemsScene : public ::testing::Test {
         }
         // The muzzle faces -z, 40 ahead of the holder, as the figures face.
         Actor *muzzle = builder.Make(0, "FlashPos", pistol);
-        SendCommandArgs(muzzle, kCmdSetPosition, Vector3{0, 15, -40});
-        SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0, 1, 0, 0});
+        SendCommandArgs(muzzle, cmd::base::SetPosition, Vector3{0, 15, -40});
+        SendCommandArgs(muzzle, cmd::base::SetQuaternion, Quaternion{0, 1, 0, 0});
         GameObjectActor *ammo = MakeItem(builder, "Ammo", kItemAmmo, pistol, {0, 0, 0});
         ammo->effects = {{kHealthEffect, -10.0f, 1.0f}};
         std::string error;
@@ -167,10 +169,10 @@ TEST_F(ItemsScene, APowerUpSpeedsTheMasterForTenSecondsAndThePistolFiresAndReloa
     for (int i = 0; i < 200 && Reports(boostId).size() < 2; ++i) {
         runner.Step();
     }
-    EXPECT_EQ(spies.Count("Boost", itemcmd::OnPickup), 1u);
+    EXPECT_EQ(spies.Count("Boost", cmd::game_object::OnPickup), 1u);
     ASSERT_EQ(Reports(boostId).size(), 2u);
     EXPECT_EQ(Reports(boostId)[1], std::make_pair(copy->actorId, 3u));
-    const std::vector<RecordedCommand> reports = front->Of(kCmdItemStateReport);
+    const std::vector<RecordedCommand> reports = front->Of(cmd::inventory::ItemStateReport);
     EXPECT_NEAR((reports.back().frame - reports.front().frame) / 60.0f, 2.0f, 1.5f / 60.0f);
     ASSERT_EQ(copy->Reals(kCmdChangeCpSpeed).size(), 1u);
     uint32_t changed = 0;
@@ -195,11 +197,12 @@ TEST_F(ItemsScene, APowerUpSpeedsTheMasterForTenSecondsAndThePistolFiresAndReloa
 
     // E: the carrier's recoil, one ray, the ammunition's hit on the target.
     const size_t recoils = copy->Reals(kCmdRecoil).size(),
-                 hits = front->Of(kCmdItemHitCharacter).size();
+                 hits = front->Of(cmd::inventory::GameobjectHitCharacter).size();
     EXPECT_EQ(Fire(), (std::vector<uint32_t>{weapon::Fire, weapon::BulletLoad, weapon::Loaded}));
     EXPECT_EQ(copy->Reals(kCmdRecoil).size(), recoils + 1);
-    ASSERT_EQ(front->Of(kCmdItemHitCharacter).size(), hits + 1);
-    EXPECT_EQ(front->Of(kCmdItemHitCharacter).back().Read<int32_t>(4), target->actorId);
+    ASSERT_EQ(front->Of(cmd::inventory::GameobjectHitCharacter).size(), hits + 1);
+    EXPECT_EQ(front->Of(cmd::inventory::GameobjectHitCharacter).back().Read<int32_t>(4),
+              target->actorId);
     EXPECT_EQ(target->Reals(kCmdChangeCpHealth), std::vector<float>{-10.0f});
     EXPECT_EQ(ammo->weaponFlags, 5u);
 

@@ -18,6 +18,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/command_ids.h"
 #include "game/game_sleep.h"
 #include "game/inventory_actor.h"
 #include "game/save_game_actor.h"
@@ -100,10 +101,11 @@ class SaveLoadScene : public ::testing::Test {
     // three dialogs. "On Post Load Game" closes the menu.
     void Build() {
         Actor *menu = builder.Make(int32_t(kUiSystemClassId), "Menu");
-        SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 640.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 480.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemActive, 1u);
-        SendCommandArgs(Make(kUiButtonClassId, "Resume", menu, 0, 0), kCmdSetUiButtonStatic, 1u);
+        SendCommandArgs(menu, cmd::ui_system::SetUISystemRefWidth, 640.0f);
+        SendCommandArgs(menu, cmd::ui_system::SetUISystemRefHeight, 480.0f);
+        SendCommandArgs(menu, cmd::ui_system::SetUiSystemActive, 1u);
+        SendCommandArgs(Make(kUiButtonClassId, "Resume", menu, 0, 0),
+                        cmd::ui_button::SetUIButtonStatic, 1u);
         Actor *saver = Make(kSaveGameClassId, "SaveGame", menu, 0, 0);
         Actor *slots = Make(kUiWindowClassId, "SavedGameSlots", saver, 0, 0);
         Make(kUiTextClassId, "Info", slots, 20, 20);
@@ -119,7 +121,7 @@ class SaveLoadScene : public ::testing::Test {
                  0);
         }
         std::string error;
-        ASSERT_TRUE(scene::SceneBuilder::AddScript(saver, kCmdOnPostLoadGame,
+        ASSERT_TRUE(scene::SceneBuilder::AddScript(saver, cmd::save_game::OnPostLoadGame,
                                                    "/Scenery/Menu.UI_System_Deactivate();", &error))
             << error;
         ASSERT_TRUE(builder.Load(&error)) << error;
@@ -140,13 +142,13 @@ class SaveLoadScene : public ::testing::Test {
     void Send(uint32_t commandId) { saver_->HandleCommand(commandId, ParamBlock()); }
     // Opens the slot list in the mode.
     void Open(bool save) {
-        Send(save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+        Send(save ? cmd::save_game::SaveGameSetStateSave : cmd::save_game::SaveGameSetStateLoad);
         Send(kUiCmdActionStart);
     }
     // Chooses the 1-based slot and runs frames until the save or load has
     // run; the frames drawn before it ran that showed the message.
     int Choose(uint32_t slot, const char *message = "SAVING_GAME") {
-        SendCommandArgs(saver_, kCmdSaveGameSelectGameListItem, slot);
+        SendCommandArgs(saver_, cmd::save_game::SaveGameSelectGameListItem, slot);
         int drawn = 0;
         for (int i = 0; i < 30 && (saver_->savePending != 0 || saver_->loadPending != 0); ++i) {
             runner.Step();
@@ -215,7 +217,7 @@ TEST_F(SaveLoadScene, SavesSlotTwoThenLoadsItIntoMissionFour) {
     EXPECT_EQ(files, std::vector<std::string>{"SaveGame"});
     EXPECT_EQ(SaveFile().size(), 16496u);
     EXPECT_EQ(SaveFile(), Index({{0, 4}, {1, 6}, {3, 4}}));
-    EXPECT_EQ(spies.Count("SaveGame", kCmdOnPostSaveGame), 1u);
+    EXPECT_EQ(spies.Count("SaveGame", cmd::save_game::OnPostSaveGame), 1u);
     EXPECT_EQ(g_sleeps, std::vector<uint32_t>{2000});
 
     // Load mode: slot 2 shows mission 4 and can be chosen, the rest not.
@@ -238,7 +240,7 @@ TEST_F(SaveLoadScene, SavesSlotTwoThenLoadsItIntoMissionFour) {
     EXPECT_EQ(GetActorSystem()->runMode, 1u);
     EXPECT_GE(Choose(2, "LOADING_GAME"), 1);
     EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->gameState[1]), std::tuple(4u, 6u));
-    EXPECT_EQ(spies.Count("SaveGame", kCmdOnPostLoadGame), 1u);
+    EXPECT_EQ(spies.Count("SaveGame", cmd::save_game::OnPostLoadGame), 1u);
     EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{2000, 2000}));
     EXPECT_EQ(std::pair(dynamic_cast<UISystemActor *>(scene::SceneBuilder::Find("Menu"))->active,
                         GetActorSystem()->runMode),
@@ -246,7 +248,7 @@ TEST_F(SaveLoadScene, SavesSlotTwoThenLoadsItIntoMissionFour) {
     // 0.3 s of normal frames later: the film, then the load of mission 4.
     EXPECT_TRUE(films.opened.empty());
     int frames = 0;
-    for (; frames < 60 && spies.Of(kCmdNewGame2).empty(); ++frames) {
+    for (; frames < 60 && spies.Of(cmd::actor_system::NewGame2).empty(); ++frames) {
         runner.Step();
     }
     EXPECT_NEAR(frames, 18, 1);
@@ -274,7 +276,7 @@ TEST_F(SaveLoadScene, AnotherSlotAFailedWriteAndADamagedIndex) {
     SetReplaceFaultForTests(ReplaceStep::None);
     EXPECT_EQ(SaveFile(), both);
     EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
-    EXPECT_EQ(spies.Count("SaveGame", kCmdOnPostSaveGame), 2u);
+    EXPECT_EQ(spies.Count("SaveGame", cmd::save_game::OnPostSaveGame), 2u);
     // An index cut short cannot be loaded; nothing of it is shown.
     std::filesystem::resize_file(builder.folder / "SaveGames/SaveGame", 100);
     const GameStateBlock before = SaveIndexBuffer();

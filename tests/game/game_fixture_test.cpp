@@ -10,7 +10,7 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "library/skeleton.h"
@@ -62,14 +62,15 @@ TEST_F(GameFixtureTest, FramesRunScheduleAndCollisionsAndTheDoublesAnswer) {
     scene::SpyLog spies;
     spies.Watch(recorder);
     spies.Watch(hero);
-    runner.preStep = [&](uint32_t) { SendCommandArgs(hero, kCmdPositionAdd, Vector3{10, 0, 0}); };
+    runner.preStep = [&](uint32_t) { SendCommandArgs(hero, cmd::base::PositionAdd,
+                                                     Vector3{10, 0, 0}); };
     runner.SetCamera({0, 50, -300});
     const uint32_t start = FrameCounter;
     runner.Step(4);
     ASSERT_EQ(recorder->Of(42).size(), 1u);
     EXPECT_EQ(recorder->Of(42)[0].frame, start + 2);
-    ASSERT_FALSE(recorder->Of(kCmdCollisionEvent).empty());
-    const std::vector<std::string> touches = spies.Of(kCmdCollisionEvent);
+    ASSERT_FALSE(recorder->Of(cmd::base::CollisionEvent).empty());
+    const std::vector<std::string> touches = spies.Of(cmd::base::CollisionEvent);
     ASSERT_FALSE(touches.empty());
     EXPECT_EQ(spies.Of(42), (std::vector<std::string>{std::to_string(start + 2) + " Wall"}));
     for (size_t i = 1; i < spies.notices.size(); ++i) {

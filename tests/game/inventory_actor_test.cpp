@@ -12,6 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
 #include "game/ui_text_actor.h"
 #include "library/library_item.h"
@@ -68,7 +69,7 @@ class InventoryTest : public UiScene {
     }
     SaveExchangeBlock Given() {
         SaveExchangeBlock given{};
-        inventory->HandleCommand(kCmdGiveGameState, ParamBlock(&given, sizeof(given)));
+        inventory->HandleCommand(cmd::inventory::GiveGameState, ParamBlock(&given, sizeof(given)));
         return given;
     }
     // The volume option with its "Text" below the menu.
@@ -79,7 +80,7 @@ class InventoryTest : public UiScene {
     static std::string Shown(const char *option) {
         char text[64] = {};
         Actor *shown = FindDescendantByName(FindActorByName(option, -1), "Text");
-        shown->HandleCommand(kCmdGetUiTextText, ParamBlock(text, sizeof(text)));
+        shown->HandleCommand(cmd::ui_text::GetUITextText, ParamBlock(text, sizeof(text)));
         return text;
     }
 
@@ -123,7 +124,7 @@ TEST_F(InventoryTest, VisibleOnlyWithTheSelectorOpenAboveHalfAndTheMasterCharact
         inventory->selectorOpen = c.open;
         inventory->selectorAlpha = c.alpha;
         uint32_t answer = 7;
-        inventory->HandleCommand(kCmdInventoryGetVisible, ParamBlock(&answer, 4));
+        inventory->HandleCommand(cmd::mesh_object::GetVisible, ParamBlock(&answer, 4));
         EXPECT_EQ(answer, c.visible) << c.alpha;
     }
     // 547 reaches only the base: the block comes back as sent.
@@ -136,12 +137,12 @@ TEST_F(InventoryTest, VisibleOnlyWithTheSelectorOpenAboveHalfAndTheMasterCharact
     game::RecorderClass players{kPlayerClass};
     Actor *hero = builder.Make(0, "Hero");
     uint32_t id = 7;
-    inventory->HandleCommand(kCmdGetMasterCharacter, ParamBlock(&id, 4));
+    inventory->HandleCommand(cmd::inventory::GetMasterCharacter, ParamBlock(&id, 4));
     EXPECT_EQ(id, 7u);
     auto *player = dynamic_cast<game::Recorder *>(
         CreateActor(int32_t(kPlayerClass), "MASTERPLAYER", nullptr, nullptr, -1, false));
     player->Answer(539, hero);
-    inventory->HandleCommand(kCmdGetMasterCharacter, ParamBlock(&id, 4));
+    inventory->HandleCommand(cmd::inventory::GetMasterCharacter, ParamBlock(&id, 4));
     EXPECT_EQ(id, uint32_t(hero->actorId));
     DeleteActor(player);
 }
@@ -162,7 +163,8 @@ TEST_F(InventoryTest, ProgressBlockIsGivenAndTakenWhole) {
     SaveExchangeBlock take{};
     take.state = saved.data();
     take.size = kGameStateBytes;
-    EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, sizeof(take))), 1);
+    EXPECT_EQ(inventory->HandleCommand(cmd::inventory::TakeGameState,
+                                       ParamBlock(&take, sizeof(take))), 1);
     EXPECT_EQ(inventory->gameState, saved);
     EXPECT_EQ(LevelsCompleted(), (std::vector<int32_t>{3}));
     EXPECT_EQ(FadeState(), (Fade{1, 0.3f, 0.999999f, 1.0f / 0.3f}));
@@ -176,9 +178,10 @@ TEST_F(InventoryTest, ProgressBlockIsGivenAndTakenWhole) {
     refused[1].size = kGameStateBytes - 4;
     refused[2].size = kGameStateBytes + 4;
     for (SaveExchangeBlock &block : refused) {
-        EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&block, sizeof(block))), 0);
+        EXPECT_EQ(inventory->HandleCommand(cmd::inventory::TakeGameState,
+                                           ParamBlock(&block, sizeof(block))), 0);
     }
-    EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, 100)), 0);
+    EXPECT_EQ(inventory->HandleCommand(cmd::inventory::TakeGameState, ParamBlock(&take, 100)), 0);
     EXPECT_EQ(inventory->gameState, before);
     EXPECT_EQ(LevelsCompleted().size(), 1u);
     EXPECT_EQ(inventory->fadeActive, 0u);
@@ -186,30 +189,30 @@ TEST_F(InventoryTest, ProgressBlockIsGivenAndTakenWhole) {
 
 TEST_F(InventoryTest, PauseScoreAndGrainColour) {
     ActorSystem *world = GetActorSystem();
-    SendCommandArgs(inventory, kCmdInventoryPause, 0.0f);
+    SendCommandArgs(inventory, cmd::inventory::InventoryPause, 0.0f);
     EXPECT_EQ(world->runMode, 0u);
-    SendCommandArgs(inventory, kCmdInventoryPause, 2.0f);
+    SendCommandArgs(inventory, cmd::inventory::InventoryPause, 2.0f);
     EXPECT_EQ(std::tuple(world->runMode, world->frontEndActor, world->runFlags),
               std::tuple(1u, static_cast<Actor *>(inventory), 1u));
     EXPECT_EQ(inventory->pauseTime, 2.0f);
     world->SetRunMode(0, nullptr, 0);
 
-    SendCommandArgs(inventory, kCmdSetTotalScore, 10.0f);
-    SendCommandArgs(inventory, kCmdAddTotalScore, 5.5f);
-    SendCommandArgs(inventory, kCmdSubTotalScore, 1.5f);
+    SendCommandArgs(inventory, cmd::inventory::SetTotalScore, 10.0f);
+    SendCommandArgs(inventory, cmd::inventory::AddTotalScore, 5.5f);
+    SendCommandArgs(inventory, cmd::inventory::SubTotalScore, 1.5f);
     // The score is the process's: a new actor 16 keeps it.
     inventory = dynamic_cast<InventoryActor *>(CreateActor(
         int32_t(kInventoryClassId), "Inventory", nullptr, GetActorById(kGlobalRootId),
         kInventoryActorId, true));
     ASSERT_NE(inventory, nullptr);
     float score = 0.0f;
-    inventory->HandleCommand(kCmdGetTotalScore, ParamBlock(&score, 4));
+    inventory->HandleCommand(cmd::inventory::GetTotalScore, ParamBlock(&score, 4));
     EXPECT_EQ(score, 14.0f);
-    SendCommandArgs(inventory, kCmdClearTotalScore);
-    inventory->HandleCommand(kCmdGetTotalScore, ParamBlock(&score, 4));
+    SendCommandArgs(inventory, cmd::inventory::ClearTotalScore);
+    inventory->HandleCommand(cmd::inventory::GetTotalScore, ParamBlock(&score, 4));
     EXPECT_EQ(score, 0.0f);
 
-    SendCommandArgs(inventory, kCmdSetFilmGrainColor, Vector4{0.1f, 0.2f, 0.3f, 0.0f});
+    SendCommandArgs(inventory, cmd::inventory::SetFilmGrainColor, Vector4{0.1f, 0.2f, 0.3f, 0.0f});
     EXPECT_EQ(inventory->filmGrainColor.z, 0.3f);
     EXPECT_EQ(inventory->filmGrainColor.w, 0.0f);
 }
@@ -221,12 +224,12 @@ TEST_F(InventoryTest, FadesStartOnceAndNoTimeEndsAtOnce) {
         float seconds;
         Fade after;
     } cases[] = {
-        {kCmdFadeDown, 2.0f, {1, 2.0f, 0.0f, 0.5f}},
-        {kCmdFadeUp, 0.5f, {1, 0.5f, 1.0f, -2.0f}},
-        {kCmdFadeDown, 0.0f, {1, 0.0f, 1.0f, 0.0f}},
-        {kCmdFadeDown, nan, {1, 0.0f, 1.0f, 0.0f}},
-        {kCmdFadeUp, -1.0f, {1, 0.0f, 0.0f, 0.0f}},
-        {kCmdFadeUp, nan, {1, 0.0f, 0.0f, 0.0f}},
+        {cmd::inventory::FadeDown, 2.0f, {1, 2.0f, 0.0f, 0.5f}},
+        {cmd::inventory::FadeUp, 0.5f, {1, 0.5f, 1.0f, -2.0f}},
+        {cmd::inventory::FadeDown, 0.0f, {1, 0.0f, 1.0f, 0.0f}},
+        {cmd::inventory::FadeDown, nan, {1, 0.0f, 1.0f, 0.0f}},
+        {cmd::inventory::FadeUp, -1.0f, {1, 0.0f, 0.0f, 0.0f}},
+        {cmd::inventory::FadeUp, nan, {1, 0.0f, 0.0f, 0.0f}},
     };
     for (const auto &c : cases) {
         inventory->fadeActive = 0;
@@ -234,17 +237,17 @@ TEST_F(InventoryTest, FadesStartOnceAndNoTimeEndsAtOnce) {
         EXPECT_EQ(FadeState(), c.after) << c.command << " " << c.seconds;
     }
     // A running fade ignores another request.
-    SendCommandArgs(inventory, kCmdFadeDown, 4.0f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDown, 4.0f);
     EXPECT_EQ(FadeState(), (Fade{1, 0.0f, 0.0f, 0.0f}));
 
     // The movie's fade drops a running one; a short one is black at once.
-    SendCommandArgs(inventory, kCmdFadeDownPlayMovie, std::string("intro"), 2.0f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDownPlayMovie, std::string("intro"), 2.0f);
     EXPECT_EQ(FadeState(), (Fade{1, 2.0f, 0.0f, 0.5f}));
     EXPECT_EQ(std::tuple(inventory->pendingMovie, inventory->pendingMovieFadeUp),
               std::tuple("intro", 2.0f));
-    SendCommandArgs(inventory, kCmdFadeDownPlayMovie, std::string("outro"), 0.01f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDownPlayMovie, std::string("outro"), 0.01f);
     EXPECT_EQ(FadeState(), (Fade{1, 0.01f, 1.0f, 1.0f / 0.01f}));
-    inventory->HandleCommand(kCmdFadeDownPlayMovie, ParamBlock());
+    inventory->HandleCommand(cmd::inventory::FadeDownPlayMovie, ParamBlock());
     EXPECT_EQ(inventory->pendingMovie, "outro");
 }
 
@@ -256,7 +259,7 @@ TEST_F(InventoryTest, FlashQuadIsCentredAndFadesWithItsGrowth) {
     } flash = {1, 1.0f, 0.5f, kBlackSlot};
     inventory->screenCentreX = 400;
     inventory->screenCentreY = 300;
-    inventory->HandleCommand(kCmdInventoryFlash,
+    inventory->HandleCommand(cmd::inventory::Unnamed_563,
                              ParamBlock(const_cast<void *>(static_cast<const void *>(&flash)),
                                         sizeof(flash)));
     const std::vector<ScreenQuad> &quads = runner.library->GetScreenLayers().quads;
@@ -278,7 +281,7 @@ TEST_F(InventoryTest, VolumeOptionsStepShowAndSetTheirCategories) {
     auto *probe = Find<game::Recorder>("Probe");
     inventory->musicVolumeLabel = "Music";
     inventory->effectsVolumeLabel = "Effects";
-    SendCommandArgs(inventory, kCmdInventoryHack, 53u);
+    SendCommandArgs(inventory, cmd::inventory::InventoryHack, 53u);
     EXPECT_EQ(Shown("MusicVolume"), "Music: 5");
 
     const struct {
@@ -288,7 +291,7 @@ TEST_F(InventoryTest, VolumeOptionsStepShowAndSetTheirCategories) {
                    {54, 55, 0, "SoundEffectVolume", "Effects: "}};
     for (const auto &o : options) {
         for (int i = 1; i <= 5; ++i) {
-            SendCommandArgs(inventory, kCmdInventoryHack, o.step);
+            SendCommandArgs(inventory, cmd::inventory::InventoryHack, o.step);
             EXPECT_EQ(Shown(o.option), o.text + std::to_string(i));
             EXPECT_FLOAT_EQ(runner.library->GetSoundCategoryVolume(o.category), 0.5f + 0.1f * i);
         }
@@ -298,7 +301,7 @@ TEST_F(InventoryTest, VolumeOptionsStepShowAndSetTheirCategories) {
 
     // Without the option's actors nothing changes, the step neither.
     DeleteActor(FindActorByName("SoundEffectVolume", -1));
-    SendCommandArgs(inventory, kCmdInventoryHack, 54u);
+    SendCommandArgs(inventory, cmd::inventory::InventoryHack, 54u);
     EXPECT_EQ(InventoryActor::Module().effectsVolumeStep, 4u);
     EXPECT_EQ(probe->Of(439).size(), 10u);
 }
@@ -316,7 +319,7 @@ TEST_F(InventoryTest, CodesSwitchTheHudAndRetryTheMissionWithAFade) {
     inventory->lightSensorShown = 1;
     inventory->enduranceBarShown = 1;
     for (const auto &f : flags) {
-        SendCommandArgs(inventory, kCmdInventoryHack, f.code);
+        SendCommandArgs(inventory, cmd::inventory::InventoryHack, f.code);
         EXPECT_EQ(inventory->*f.field, f.value) << f.code;
     }
     EXPECT_EQ(std::tuple(inventory->hudVisible, inventory->lightSensorShown,
@@ -327,7 +330,7 @@ TEST_F(InventoryTest, CodesSwitchTheHudAndRetryTheMissionWithAFade) {
     InventoryActor::Module().missionNumber = 3;
     InventoryActor::Module().offerSaveAfterFade = 1;
     inventory->fadeActive = 1;
-    SendCommandArgs(inventory, kCmdInventoryHack, 6u);
+    SendCommandArgs(inventory, cmd::inventory::InventoryHack, 6u);
     EXPECT_EQ(LevelsCompleted(), (std::vector<int32_t>{2}));
     EXPECT_EQ(FadeState(), (Fade{1, 0.3f, 0.999999f, 1.0f / 0.3f}));
     EXPECT_EQ(InventoryActor::Module().offerSaveAfterFade, 0u);

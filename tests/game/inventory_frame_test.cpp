@@ -13,8 +13,8 @@
 
 #include "actors/characters/character_actor.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
@@ -81,7 +81,7 @@ class FrontEndFrames : public ::testing::Test {
         hero = dynamic_cast<Hero *>(scene::SceneBuilder::Find("Hero"));
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(hero != nullptr && inventory != nullptr);
-        inventory->HandleCommand(kCmdPrecalculate, ParamBlock());
+        inventory->HandleCommand(cmd::base::Precalculate, ParamBlock());
         // The level's own fade up is over.
         inventory->fadeActive = 0;
         inventory->fadeLevel = 0.0f;
@@ -224,7 +224,7 @@ TEST_F(FrontEndFrames, SelectorOpensStepsHandsOverAndForgetsALeavingItem) {
 }
 
 TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
-    SendCommandArgs(inventory, kCmdFadeDown, 0.5f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDown, 0.5f);
     EXPECT_NEAR(FramesWhile([&] { return inventory->fadeActive != 0; }), 30, 1);
     EXPECT_EQ(inventory->fadeLevel, 1.0f);
     const ScreenQuad &overlay = runner.frameLayers.overlay2;
@@ -234,7 +234,7 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
               std::tuple("Black", float(inventory->fadeWidth), 255u));
     // No time: over at the next frame, at its end level.
     inventory->fadeLevel = 0.0f;
-    SendCommandArgs(inventory, kCmdFadeDown, 0.0f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDown, 0.0f);
     runner.Step();
     EXPECT_EQ(std::tuple(inventory->fadeActive, inventory->fadeLevel), std::tuple(0u, 1.0f));
 
@@ -243,7 +243,7 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
     fakefilm::FakeFilms films;
     builder.folder.Put("Data/Intro.mpg", "film");
     GlobalActorSlots[1] = hero;
-    SendCommandArgs(inventory, kCmdFadeDownPlayMovie, std::string("Intro"), 0.2f);
+    SendCommandArgs(inventory, cmd::inventory::FadeDownPlayMovie, std::string("Intro"), 0.2f);
     EXPECT_NEAR(FramesWhile([&] { return films.opened.empty(); }), 12, 1);
     EXPECT_EQ(films.opened.size(), 1u);
     EXPECT_FALSE(FullScreenVideoOpen());
@@ -254,9 +254,9 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
     // The pause ends after its time, though the world's clocks stand still;
     // "Jump" ends it at once.
     ActorSystem *world = GetActorSystem();
-    SendCommandArgs(inventory, kCmdInventoryPause, 2.0f);
+    SendCommandArgs(inventory, cmd::inventory::InventoryPause, 2.0f);
     EXPECT_NEAR(FramesWhile([&] { return world->runMode != 0; }), 120, 1);
-    SendCommandArgs(inventory, kCmdInventoryPause, 2.0f);
+    SendCommandArgs(inventory, cmd::inventory::InventoryPause, 2.0f);
     // Meanwhile the selector's fade runs out on the frame time while its
     // opacity stands still with the clocks: it closes again.
     Tap(kKeyPrev);
@@ -411,7 +411,7 @@ TEST_F(FrontEndFrames, HudClockPanelsGaugeSensorAndBar) {
     EXPECT_EQ(InventoryActor::Hud().grainU, u);
 
     // Code 10 empties the display.
-    SendCommandArgs(inventory, kCmdInventoryHack, 10u);
+    SendCommandArgs(inventory, cmd::inventory::InventoryHack, 10u);
     runner.Step();
     EXPECT_TRUE(runner.frameLayers.texts.empty());
     EXPECT_TRUE(runner.frameLayers.quads.empty());

@@ -19,7 +19,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/inventory_actor.h"
@@ -52,7 +52,7 @@ class LoadSpy : public Actor {
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
         // The notice: the command id, then (pointer-aligned) its block.
         const auto *sent = block.Read<const ParamBlock *>(alignof(ParamBlock *));
-        if (commandId == 93 && block.ReadU32(0) == kCmdNewGame2 && sent != nullptr) {
+        if (commandId == 93 && block.ReadU32(0) == cmd::actor_system::NewGame2 && sent != nullptr) {
             loads.push_back({std::string(sent->Sub(0, 128).ReadString(0)),
                              std::string(sent->Sub(128, 128).ReadString(0)), sent->ReadU32(256),
                              sent->ReadU32(260)});
@@ -159,7 +159,7 @@ TEST_F(MissionFlow, StartGameResetsTimeFindsTheMasterShowsTheMapAndFadesUp) {
         CreateActor(int32_t(kStandInClass), "MissionMap_04", nullptr, inventory, -1, true));
     RootTimeRecord()->effectiveMultiplier = 0.25f;
     PlayerInput.timeScale = 0.3f;
-    SendCommandArgs(inventory, kCmdStartGame);
+    SendCommandArgs(inventory, cmd::base::StartGame);
     EXPECT_EQ(std::tuple(RootTimeRecord()->effectiveMultiplier, PlayerInput.timeScale),
               std::tuple(1.0f, 1.0f));
     EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->leftHandActor.target,
@@ -176,18 +176,18 @@ TEST_F(MissionFlow, StartGameResetsTimeFindsTheMasterShowsTheMapAndFadesUp) {
     Actor *other = CreateActor(int32_t(kStandInClass), "Other", nullptr, nullptr, -1, true);
     player->characterPath.clear();
     player->controlledCharacter.Assign(other);
-    SendCommandArgs(inventory, kCmdStartGame);
+    SendCommandArgs(inventory, cmd::base::StartGame);
     EXPECT_EQ(std::tuple(inventory->masterCharacter.target, inventory->itemsActor.target),
               std::tuple(other, nullptr));
     DeleteActor(player);
-    SendCommandArgs(inventory, kCmdStartGame);
+    SendCommandArgs(inventory, cmd::base::StartGame);
     EXPECT_EQ(inventory->masterCharacter.target, nullptr);
     EXPECT_EQ(map->Of(1661).size(), 1u); // the map shows once
 }
 
 TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     hero->log.clear();
-    EXPECT_EQ(SendCommandArgs(inventory, kCmdLevelCompleted, 3u), 1);
+    EXPECT_EQ(SendCommandArgs(inventory, cmd::inventory::LevelCompleted, 3u), 1);
     std::vector<std::pair<uint32_t, float>> stops, channels;
     for (const RecordedCommand &stop : mixer->Of(1416)) {
         stops.emplace_back(stop.Read<uint32_t>(0), stop.F32(4));
@@ -217,7 +217,7 @@ TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     EXPECT_TRUE(films.opened.empty() && world.loads.empty());
 
     // The menu closes: 0.5 s on, the film and the load of mission 4.
-    SendCommandArgs(menu, kCmdUiSystemDeactivate);
+    SendCommandArgs(menu, cmd::ui_system::UISystemDeactivate);
     EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 30, 1);
     EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
     ASSERT_EQ(films.opened.size(), 1u);
@@ -229,7 +229,8 @@ TEST_F(MissionFlow, LevelCompletedOffersTheSaveThenStartsTheNextMission) {
     // A taken block of mission 4 starts it after 0.3 s, without the offer.
     GameStateBlock saved{4};
     SaveExchangeBlock take{{}, 0, saved.data(), kGameStateBytes};
-    EXPECT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&take, sizeof(take))), 1);
+    EXPECT_EQ(inventory->HandleCommand(cmd::inventory::TakeGameState,
+                                       ParamBlock(&take, sizeof(take))), 1);
     EXPECT_NEAR(FramesUntil([&] { return !world.loads.empty(); }), 18, 1);
     EXPECT_EQ(TakeLoads(), (std::vector<Load>{MissionLoad("04", 1)}));
     EXPECT_EQ(offer->Of(211).size(), 1u);
@@ -241,16 +242,16 @@ TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNew
         const char *film;
         Load load;
     } starts[] = {
-        {kCmdLevelCompleted, 0, 0, "Mission_01", MissionLoad("01", 1)},
-        {kCmdLevelCompleted, 200, 0, "Mission_03", MissionLoad("03", 1)},
-        {kCmdLevelCompleted, 25, 0, "Mission_26", MissionLoad("26", 1)},
+        {cmd::inventory::LevelCompleted, 0, 0, "Mission_01", MissionLoad("01", 1)},
+        {cmd::inventory::LevelCompleted, 200, 0, "Mission_03", MissionLoad("03", 1)},
+        {cmd::inventory::LevelCompleted, 25, 0, "Mission_26", MissionLoad("26", 1)},
         // Restarts: the same mission, mission number 0 counting as 1, and
         // from mission 5 on the start level instead.
-        {kCmdInventoryHack, 5, 3, "Mission_03", MissionLoad("03", 0)},
-        {kCmdInventoryHack, 5, 0, "Mission_01", MissionLoad("01", 0)},
-        {kCmdInventoryHack, 255, 0, "Mission_01", MissionLoad("01", 0)},
-        {kCmdInventoryHack, 255, 4, "Mission_04", MissionLoad("04", 0)},
-        {kCmdInventoryHack,
+        {cmd::inventory::InventoryHack, 5, 3, "Mission_03", MissionLoad("03", 0)},
+        {cmd::inventory::InventoryHack, 5, 0, "Mission_01", MissionLoad("01", 0)},
+        {cmd::inventory::InventoryHack, 255, 0, "Mission_01", MissionLoad("01", 0)},
+        {cmd::inventory::InventoryHack, 255, 4, "Mission_04", MissionLoad("04", 0)},
+        {cmd::inventory::InventoryHack,
          5,
          6,
          nullptr,
@@ -274,7 +275,7 @@ TEST_F(MissionFlow, IndexesWithoutTheOfferStartAtOnceAndRestartsReloadWithoutNew
     InventoryActor::Module().showMissionMap = 1;
     auto *map = dynamic_cast<game::Recorder *>(
         CreateActor(int32_t(kStandInClass), "MissionMap_26", nullptr, inventory, -1, true));
-    SendCommandArgs(inventory, kCmdStartGame);
+    SendCommandArgs(inventory, cmd::base::StartGame);
     EXPECT_EQ(std::tuple(inventory->hudVisible, inventory->handItemTick,
                          inventory->lightSensorMaterial, map->Of(1661).empty()),
               std::tuple(0u, 0u, nullptr, true));
@@ -286,7 +287,7 @@ TEST_F(MissionFlow, OnlyAJumpDuringTheFilmSkipsIt) {
     keys.Key(kKeyJump, true);
     keys.Key(kKeyJump, false);
     int64_t before = second.micros;
-    SendCommandArgs(inventory, kCmdLevelCompleted, 0u);
+    SendCommandArgs(inventory, cmd::inventory::LevelCompleted, 0u);
     EXPECT_GE(second.micros - before, 1000000);
 
     // Pressed while the film plays.
@@ -297,7 +298,7 @@ TEST_F(MissionFlow, OnlyAJumpDuringTheFilmSkipsIt) {
     };
     g_waits.clear();
     before = second.micros;
-    SendCommandArgs(inventory, kCmdLevelCompleted, 0u);
+    SendCommandArgs(inventory, cmd::inventory::LevelCompleted, 0u);
     EXPECT_LT(second.micros - before, 500000);
     EXPECT_EQ(TakeLoads().size(), 2u);
     keys.Key(kKeyJump, false);
@@ -308,10 +309,10 @@ TEST_F(MissionFlow, AMissingSceneStartsNothingAndBringsTheScreenBack) {
         uint32_t command, value, missionBefore;
         const char *missing;
     } cases[] = {
-        {kCmdLevelCompleted, 100, 0, "Mission_101_Release.qva"},
-        {kCmdInventoryHack, 255, 7, "Mission_07_Release.qva"},
-        {kCmdInventoryHack, 5, 2, "Mission_02_Release.qva"},
-        {kCmdInventoryHack, 5, 6, "StoneCourt.qva"},
+        {cmd::inventory::LevelCompleted, 100, 0, "Mission_101_Release.qva"},
+        {cmd::inventory::InventoryHack, 255, 7, "Mission_07_Release.qva"},
+        {cmd::inventory::InventoryHack, 5, 2, "Mission_02_Release.qva"},
+        {cmd::inventory::InventoryHack, 5, 6, "StoneCourt.qva"},
     };
     std::filesystem::remove(builder.folder / "Data/StoneCourt.qva");
     for (const auto &c : cases) {
@@ -325,7 +326,8 @@ TEST_F(MissionFlow, AMissingSceneStartsNothingAndBringsTheScreenBack) {
         EXPECT_NE(trace.find(c.missing), std::string::npos) << trace;
         EXPECT_TRUE(TakeLoads().empty() && films.opened.empty() && g_waits.empty()) << c.missing;
         // Nothing stopped: at most "Level Completed" put the character back.
-        EXPECT_EQ(hero->Of(879).size(), c.command == kCmdLevelCompleted ? 1u : 0u) << c.missing;
+        EXPECT_EQ(hero->Of(879).size(),
+                  c.command == cmd::inventory::LevelCompleted ? 1u : 0u) << c.missing;
         EXPECT_EQ(std::tuple(inventory->pendingMission, inventory->hudVisible), std::tuple(-1, 1u));
         EXPECT_EQ(Fade(), std::tuple(1u, 0.3f, 1.0f, -1.0f / 0.3f)) << c.missing;
         EXPECT_EQ(InventoryActor::Module().missionNumber, c.missionBefore);
@@ -350,12 +352,12 @@ TEST_F(MissionFlow, TheProgressAndTheScoreOutliveTheLevelLoads) {
     };
     const auto score = [this] {
         float value = 0.0f;
-        inventory->HandleCommand(kCmdGetTotalScore, ParamBlock(&value, sizeof(value)));
+        inventory->HandleCommand(cmd::inventory::GetTotalScore, ParamBlock(&value, sizeof(value)));
         return value;
     };
     // A mission change.
-    SendCommandArgs(inventory, kCmdAddTotalScore, 25.0f);
-    SendCommandArgs(inventory, kCmdLevelCompleted, 25u);
+    SendCommandArgs(inventory, cmd::inventory::AddTotalScore, 25.0f);
+    SendCommandArgs(inventory, cmd::inventory::LevelCompleted, 25u);
     runLoad();
     EXPECT_EQ(std::tuple(inventory->gameState[0], inventory->gameState[1], score()),
               std::tuple(26u, 6u, 25.0f));
@@ -365,7 +367,8 @@ TEST_F(MissionFlow, TheProgressAndTheScoreOutliveTheLevelLoads) {
     SaveExchangeBlock exchange{};
     exchange.state = slot.data();
     exchange.size = kGameStateBytes;
-    ASSERT_EQ(inventory->HandleCommand(kCmdTakeGameState, ParamBlock(&exchange, sizeof(exchange))),
+    ASSERT_EQ(inventory->HandleCommand(cmd::inventory::TakeGameState,
+                                       ParamBlock(&exchange, sizeof(exchange))),
               1);
     FramesUntil([this] { return !world.loads.empty(); });
     runLoad();

@@ -17,6 +17,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
@@ -71,11 +72,11 @@ class GameDouble : public Actor {
         state[1] = 6;
     }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdGiveGameState) {
+        if (commandId == cmd::inventory::GiveGameState) {
             block.Write(offsetof(SaveExchangeBlock, state), state.data());
             return 1;
         }
-        if (commandId == kCmdTakeGameState) {
+        if (commandId == cmd::inventory::TakeGameState) {
             const auto *from = block.Read<const uint32_t *>(offsetof(SaveExchangeBlock, state));
             taken.assign(from, from + kGameStateWords);
             takenSize = block.ReadU32(offsetof(SaveExchangeBlock, size));
@@ -143,7 +144,7 @@ class SaveGameTest : public UiScene {
     void Build(std::vector<int> numbers, bool resumeStatic = true) {
         Actor *menu = Menu(false);
         Actor *resume = Make(kUiButtonClassId, "Resume", menu, {});
-        SendCommandArgs(resume, kCmdSetUiButtonStatic, resumeStatic ? 1u : 0u);
+        SendCommandArgs(resume, cmd::ui_button::SetUIButtonStatic, resumeStatic ? 1u : 0u);
         Make(kUiWindowClassId, "MainMenu", menu, {});
         Make(kUiWindowClassId, "SaveContinueMenu", menu, {});
         Actor *saver = Make(kSaveGameClassId, "Saver", menu, {});
@@ -194,9 +195,9 @@ class SaveGameTest : public UiScene {
     void Send(uint32_t commandId, uint32_t value) { SendCommandArgs(saver_, commandId, value); }
     // Opens the screen in the mode and picks the 1-based slot.
     void Pick(bool save, uint32_t slot) {
-        Send(save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+        Send(save ? cmd::save_game::SaveGameSetStateSave : cmd::save_game::SaveGameSetStateLoad);
         Send(kUiCmdActionStart);
-        Send(kCmdSaveGameSelectGameListItem, slot);
+        Send(cmd::save_game::SaveGameSelectGameListItem, slot);
     }
     static std::string TextOf(const char *dialog) {
         return static_cast<UITextActor *>(FindDescendantByName(Find<Actor>(dialog), "Text"))->text;
@@ -212,7 +213,7 @@ class SaveGameTest : public UiScene {
     static std::pair<std::string, float> Look(int slot) {
         game::Recorder *image = Image(slot);
         const auto resources = image->Of(kUiCmdSetResource);
-        const auto colors = image->Of(kCmdSetUiSpriteColor);
+        const auto colors = image->Of(cmd::ui_text::SetUISpriteColor);
         if (resources.empty() || colors.empty()) {
             return {"", 0.0f};
         }
@@ -249,7 +250,7 @@ TEST_F(SaveGameTest, ClassSheetAndRecord) {
     EXPECT_EQ(descriptor.items[0].label, "Save Game Properties");
     EXPECT_EQ(descriptor.items[1].label, "Type:|Type0|0|");
 
-    Send(kCmdSetSaveGameType, 3);
+    Send(cmd::save_game::SetSaveGameType, 3);
     auto *copy = static_cast<SaveGameActor *>(builder.Make(int32_t(kSaveGameClassId), "Copy"));
     EXPECT_EQ(RoundTrip(*saver_, *copy, 70), 1);
     EXPECT_EQ(copy->type, 3u);
@@ -271,7 +272,7 @@ TEST_F(SaveGameTest, SlotListStopsAtTheFirstGapAndAtTwenty) {
     EXPECT_EQ(saver_->slots.size(), 4u);
     EXPECT_EQ(saver_->devices, std::vector<std::string>{"Hard Disc"});
     // Device numbers past the one device choose it all the same.
-    Send(kCmdSaveGameHiliteDevice, 7);
+    Send(cmd::save_game::SaveGameHiliteDevice, 7);
     EXPECT_EQ(saver_->deviceIndex, 0);
 }
 
@@ -290,7 +291,7 @@ TEST_F(SaveGameTest, ActionStartShowsTheSlotListForTheMode) {
     Actor *back = FindDescendantByName(slotsWindow, "Back");
     Actor *next = FindDescendantByName(slotsWindow, "Continue");
     for (bool save : {false, true}) {
-        Send(save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+        Send(save ? cmd::save_game::SaveGameSetStateSave : cmd::save_game::SaveGameSetStateLoad);
         EXPECT_EQ(saver_->HandleCommand(kUiCmdActionStart, ParamBlock()),
                   saver_->Actor::HandleCommand(kUiCmdActionStart, ParamBlock()));
         EXPECT_EQ(saver_->active, 1u);
@@ -305,7 +306,7 @@ TEST_F(SaveGameTest, ActionStartShowsTheSlotListForTheMode) {
         EXPECT_EQ(Look(slot), (std::pair<std::string, float>{"Menu_SaveSlot", 0.7f}));
         EXPECT_EQ(IsStatic(slot), 0u);
     }
-    Send(kCmdSaveGameSetStateLoad);
+    Send(cmd::save_game::SaveGameSetStateLoad);
     Send(kUiCmdActionStart);
     EXPECT_EQ(IsStatic(6), 1u);
 }
@@ -313,7 +314,7 @@ TEST_F(SaveGameTest, ActionStartShowsTheSlotListForTheMode) {
 TEST_F(SaveGameTest, UsedSlotsAndAnIndexWithTooManySlotWords) {
     PutIndex({{0, 4}, {1, 6}, {3, 4}});
     Build({1, 2, 3, 4, 5, 6});
-    Send(kCmdSaveGameSetStateLoad);
+    Send(cmd::save_game::SaveGameSetStateLoad);
     Send(kUiCmdActionStart);
     EXPECT_EQ(Look(2), (std::pair<std::string, float>{"Menu_SaveSlot_04", 0.9f}));
     EXPECT_EQ(std::pair(IsStatic(1), IsStatic(2)), std::pair(1u, 0u));
@@ -349,7 +350,7 @@ TEST_F(SaveGameTest, SavingSlotThreeKeepsTheOthers) {
     expected[7] = 3;
     EXPECT_EQ(IndexOnDisk(), expected);
     EXPECT_EQ(SaveIndexBuffer(), expected);
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 1u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 1u);
     EXPECT_EQ(g_sleeps, std::vector<uint32_t>{2000});
     EXPECT_FALSE(Shown("InfoDialog"));
 }
@@ -361,10 +362,10 @@ TEST_F(SaveGameTest, OccupiedSlotAsksBeforeOverwriting) {
     Pick(true, 1);
     EXPECT_EQ(TextOf("YesNoDialog"), "OVERWRITE_SAVED_GAME");
     EXPECT_EQ(saver_->savePending, 0u);
-    Send(kCmdSaveGameYesNoRespons, 0);
+    Send(cmd::save_game::SaveGameYesNoRespons, 0);
     EXPECT_EQ(std::pair(saver_->overwriteQuestion, saver_->savePending), std::pair(0u, 0u));
     Pick(true, 1);
-    Send(kCmdSaveGameYesNoRespons, 1);
+    Send(cmd::save_game::SaveGameYesNoRespons, 1);
     RunPending();
     EXPECT_EQ(IndexOnDisk()[2], 9u);
 }
@@ -375,7 +376,7 @@ TEST_F(SaveGameTest, LoadWhileAGameRunsAsksToQuitFirst) {
     Pick(false, 2);
     EXPECT_EQ(TextOf("YesNoDialog"), "QUIT_CURRENT_GAME");
     EXPECT_EQ(saver_->loadPending, 0u);
-    Send(kCmdSaveGameYesNoRespons, 1);
+    Send(cmd::save_game::SaveGameYesNoRespons, 1);
     EXPECT_EQ(TextOf("InfoDialog"), "LOADING_GAME\nDONT_TURN_OFF_COMPUTER");
     RunPending();
     ASSERT_EQ(game->taken.size(), size_t(kGameStateWords));
@@ -384,7 +385,7 @@ TEST_F(SaveGameTest, LoadWhileAGameRunsAsksToQuitFirst) {
     expected[1] = 6;
     EXPECT_EQ(game->taken, expected);
     EXPECT_EQ(game->takenSize, kGameStateBytes);
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostLoadGame), 1u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostLoadGame), 1u);
     EXPECT_FALSE(Shown("InfoDialog"));
 }
 
@@ -404,7 +405,7 @@ TEST_F(SaveGameTest, RefusedLoadsRaiseNothing) {
     Pick(false, 2);
     RunPending();
     EXPECT_EQ(game->taken.at(0), 201u);
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostLoadGame), 0u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostLoadGame), 0u);
     EXPECT_TRUE(Shown("InfoDialog"));
 }
 
@@ -430,7 +431,8 @@ TEST_F(SaveGameTest, ScriptedDeviceAnswers) {
         device.mount = c.mount;
         SendCommandArgs(Find<Actor>("InfoOkDialog"), kUiCmdActionStop);
         if (c.state >= 0) {
-            Send(c.save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+            Send(c.save ? cmd::save_game::SaveGameSetStateSave
+                        : cmd::save_game::SaveGameSetStateLoad);
             Send(kUiCmdActionStart);
         } else {
             Pick(c.save, 1);
@@ -442,8 +444,8 @@ TEST_F(SaveGameTest, ScriptedDeviceAnswers) {
     // State 0 goes back to the device menu, with "Back" in load mode.
     device = ScriptedDevice();
     device.state = 0;
-    Send(kCmdSaveGameSetStateSave);
-    Send(kCmdSaveGameSelectDevice, 1);
+    Send(cmd::save_game::SaveGameSetStateSave);
+    Send(cmd::save_game::SaveGameSelectDevice, 1);
     EXPECT_TRUE(Shown("Device"));
     EXPECT_FALSE(Shown("SavedGameSlots"));
 }
@@ -457,7 +459,7 @@ TEST_F(SaveGameTest, RemovedDeviceMessageTakesNameAndOperation) {
     RunPending();
     EXPECT_EQ(TextOf("InfoOkDialog"), "Hard Disc %n saving %d");
     EXPECT_EQ(FormatRemovedMessage("%s%s%s%%", "A", "B"), "AB%s%%");
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 0u);
 }
 
 TEST_F(SaveGameTest, BackShowsTheMenuOfTheMode) {
@@ -465,12 +467,12 @@ TEST_F(SaveGameTest, BackShowsTheMenuOfTheMode) {
     for (const char *name : {"MainMenu", "SaveContinueMenu"}) {
         SendCommandArgs(Find<Actor>(name), kUiCmdActionStop);
     }
-    Send(kCmdSaveGameSetStateLoad);
-    Send(kCmdSaveGameBack);
+    Send(cmd::save_game::SaveGameSetStateLoad);
+    Send(cmd::save_game::SaveGameBack);
     EXPECT_TRUE(Shown("MainMenu"));
     EXPECT_FALSE(Shown("SaveContinueMenu"));
-    Send(kCmdSaveGameSetStateSave);
-    Send(kCmdSaveGameBack);
+    Send(cmd::save_game::SaveGameSetStateSave);
+    Send(cmd::save_game::SaveGameBack);
     EXPECT_TRUE(Shown("SaveContinueMenu"));
 }
 
@@ -483,7 +485,7 @@ TEST_F(SaveGameTest, FailedWriteKeepsTheIndex) {
     SetReplaceFaultForTests(ReplaceStep::Rename);
     RunPending();
     EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 0u);
     EXPECT_EQ(SaveIndexBuffer(), before);
     EXPECT_EQ(IndexOnDisk()[3], 0u);
 }
@@ -493,7 +495,7 @@ TEST_F(SaveGameTest, DamagedIndexBlocksLoadingAndSaving) {
     Build({1, 2, 3, 4, 5, 6});
     std::filesystem::resize_file(builder.folder / "SaveGames/SaveGame", 100);
     const GameStateBlock before = SaveIndexBuffer();
-    Send(kCmdSaveGameSetStateLoad);
+    Send(cmd::save_game::SaveGameSetStateLoad);
     Send(kUiCmdActionStart);
     EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_LOAD_GAME");
     EXPECT_EQ(SaveIndexBuffer(), before);
@@ -528,7 +530,7 @@ TEST_F(SaveGameTest, AnIndexThatCannotBeOpenedBlocksTheSave) {
         EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_LOAD_GAME");
         RunPending();
         EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
-        EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+        EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 0u);
         std::filesystem::permissions(path, std::filesystem::perms::owner_read |
                                                std::filesystem::perms::owner_write);
         EXPECT_EQ(builder.folder.Get("SaveGames/SaveGame"), before);
@@ -542,7 +544,7 @@ TEST_F(SaveGameTest, SavesTheSlotListCouldNeverShowAreRefused) {
     Build({1, 2, 3, 4, 5, 6, 7, 8});
     for (bool save : {false, true}) {
         SendCommandArgs(Find<Actor>("InfoOkDialog"), kUiCmdActionStop);
-        Send(save ? kCmdSaveGameSetStateSave : kCmdSaveGameSetStateLoad);
+        Send(save ? cmd::save_game::SaveGameSetStateSave : cmd::save_game::SaveGameSetStateLoad);
         Send(kUiCmdActionStart);
         EXPECT_TRUE(Shown("InfoOkDialog"));
         EXPECT_EQ(TextOf("InfoOkDialog"), save ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
@@ -560,13 +562,13 @@ TEST_F(SaveGameTest, SavesTheSlotListCouldNeverShowAreRefused) {
         EXPECT_TRUE(Shown("InfoOkDialog"));
         EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_SAVE_GAME");
     }
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 0u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 0u);
     EXPECT_EQ(builder.folder.Get("SaveGames/SaveGame"), before);
     // Slot 6 of the same menu saves.
     game->state = {5, 6};
     Pick(true, 6);
     RunPending();
-    EXPECT_EQ(spies.Count("Saver", kCmdOnPostSaveGame), 1u);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 1u);
     EXPECT_EQ(IndexOnDisk()[7], 5u);
 }
 

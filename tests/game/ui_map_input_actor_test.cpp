@@ -12,6 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_map_input_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_text_actor.h"
@@ -38,7 +39,7 @@ class UiMapInputTest : public UiScene {
         for (Actor *child : std::vector<Actor *>(row->children)) {
             EXPECT_TRUE(builder.Claim(child));
         }
-        SendCommandArgs(row, kCmdSetUiMapInputMap, kForward);
+        SendCommandArgs(row, cmd::ui_map_input::SetUIMapinputMap, kForward);
         return row;
     }
     static void SetPair(uint32_t primary, uint32_t second) {
@@ -96,7 +97,7 @@ TEST_F(UiMapInputTest, SheetChildrenAndTemplateCopy) {
               std::tuple(std::string("Label:"), 2u, 1u, std::string(), 1u, 1u));
 
     // A copy takes the fields but no children: its own are looked up later.
-    SendCommandArgs(row, kCmdSetUiMapInputIsAxis, true);
+    SendCommandArgs(row, cmd::ui_map_input::SetUIMapinputIsAxis, true);
     row->HandleCommand(kUiCmdPrecalculate, ParamBlock());
     auto *copy = dynamic_cast<UIMapInputActor *>(
         CreateActor(int32_t(kUiMapInputClassId), "Copy", row, row->parent, -1, true));
@@ -149,8 +150,8 @@ TEST_F(UiMapInputTest, AClickBindsTheNextChangedKey) {
     };
 
     click();
-    EXPECT_EQ(std::tuple(row->capturing, Events(kCmdOnUiMapInputGetFocus),
-                         Events(kCmdOnUiMapInputOver)),
+    EXPECT_EQ(std::tuple(row->capturing, Events(cmd::ui_map_input::OnUIMapInputGetFocus),
+                         Events(cmd::ui_map_input::OnUIMapInputOver)),
               std::tuple(1u, size_t(1), size_t(1)));
     // The capture waits 0.1 s before it takes a change.
     backend.SetKey('B', true);
@@ -158,7 +159,8 @@ TEST_F(UiMapInputTest, AClickBindsTheNextChangedKey) {
     EXPECT_EQ(Pair(), std::tuple('A', 0u));
     runner.Step(2);
     EXPECT_EQ(Pair(), std::tuple('B', 'A'));
-    EXPECT_EQ(std::tuple(row->capturing, Events(kCmdOnUiMapInputLoseFocus), Shown(*row)),
+    EXPECT_EQ(std::tuple(row->capturing, Events(cmd::ui_map_input::OnUIMapInputLoseFocus),
+                         Shown(*row)),
               std::tuple(0u, size_t(1), std::string("B / A")));
 
     // A second click within 0.5 s starts nothing.
@@ -176,15 +178,15 @@ TEST_F(UiMapInputTest, AClickBindsTheNextChangedKey) {
     // A press outside the row cancels the capture.
     click();
     Point(row, 10, 10, 0, 1);
-    EXPECT_EQ(std::tuple(row->capturing, Events(kCmdOnUiMapInputOut),
-                         Events(kCmdOnUiMapInputLoseFocus)),
+    EXPECT_EQ(std::tuple(row->capturing, Events(cmd::ui_map_input::OnUIMapInputOut),
+                         Events(cmd::ui_map_input::OnUIMapInputLoseFocus)),
               std::tuple(0u, size_t(1), size_t(3)));
     backend.SetKey('C', true);
     runner.Step(10);
     EXPECT_EQ(Pair(), std::tuple('B', 0u));
 
     // An axis row waits without binding until a click elsewhere.
-    SendCommandArgs(row, kCmdSetUiMapInputIsAxis, true);
+    SendCommandArgs(row, cmd::ui_map_input::SetUIMapinputIsAxis, true);
     click();
     backend.SetKey('C', false);
     runner.Step(10);
@@ -196,8 +198,10 @@ TEST_F(UiMapInputTest, OverAndFocusEventsShowTheirChildren) {
     row->HandleCommand(kUiCmdPrecalculate, ParamBlock());
     spies.Watch(ActorTableEntry(row->overChild));
     spies.Watch(ActorTableEntry(row->focusChild));
-    for (uint32_t event : {kCmdOnUiMapInputOver, kCmdOnUiMapInputGetFocus, kCmdOnUiMapInputOut,
-                           kCmdOnUiMapInputLoseFocus}) {
+    for (uint32_t event : {cmd::ui_map_input::OnUIMapInputOver,
+                           cmd::ui_map_input::OnUIMapInputGetFocus,
+                           cmd::ui_map_input::OnUIMapInputOut,
+                           cmd::ui_map_input::OnUIMapInputLoseFocus}) {
         row->HandleCommand(event, ParamBlock());
     }
     std::vector<std::string> seen;

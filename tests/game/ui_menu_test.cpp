@@ -9,6 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_text_actor.h"
@@ -33,7 +34,7 @@ class UiMenuTest : public UiScene {
     void BuildMenu(bool active) {
         Actor *menu = Menu(active);
         Actor *cursor = Make(kUiSpriteClassId, "Cursor", menu, {0, 0, 0});
-        SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
+        SendCommandArgs(cursor, cmd::ui_sprite::SetUiSpriteVisible, 0u);
         Actor *pageActor = Make(kUiWindowClassId, "Page", menu, {0, 0, 0});
         Actor *resume = Make(kUiButtonClassId, "Button_Resume", pageActor, {100, 50, 0});
         // Below a plain actor: the button's rectangle is not taken from them.
@@ -44,10 +45,10 @@ class UiMenuTest : public UiScene {
         Make(kUiTextClassId, "Title", pageActor, {0, 0, 0});
         Actor *quit = Make(kUiButtonClassId, "Button_Quit", pageActor, {300, 100, 0});
         Actor *face = Make(kUiSpriteClassId, "Face", quit, {0, 0, 0});
-        SendCommandArgs(face, kCmdSetUiSpriteAlignX, 1u);
-        SendCommandArgs(face, kCmdSetUiSpriteAlignY, 1u);
+        SendCommandArgs(face, cmd::ui_sprite::SetUISpriteAlignX, 1u);
+        SendCommandArgs(face, cmd::ui_sprite::SetUISpriteAlignY, 1u);
         Actor *still = Make(kUiButtonClassId, "Still", pageActor, {100, 50, 0});
-        SendCommandArgs(still, kCmdSetUiButtonStatic, true);
+        SendCommandArgs(still, cmd::ui_button::SetUIButtonStatic, true);
         Actor *inner = Make(kUiWindowClassId, "Inner", pageActor, {0, 0, 0});
         inner->actionFlags |= kBlockStartFromParent;
         Make(kUiButtonClassId, "Button_Deep", inner, {0, 0, 0});
@@ -90,7 +91,8 @@ class UiMenuTest : public UiScene {
     std::vector<std::string> ButtonEvents() {
         std::vector<std::string> events;
         for (const scene::SpyNotice &notice : spies.Take()) {
-            if (notice.command >= kCmdOnUiButtonUp && notice.command <= kCmdOnUiButtonOut) {
+            if (notice.command >= cmd::ui_button::OnUIButtonUp &&
+                notice.command <= cmd::ui_button::OnUIButtonOut) {
                 events.push_back(notice.actor + " " + std::to_string(notice.command));
             }
         }
@@ -109,21 +111,21 @@ TEST_F(UiMenuTest, ActivationAndDeactivation) {
     BuildMenu(false);
     ActorSystem *world = GetActorSystem();
     EXPECT_EQ(world->runMode, 0u);
-    EXPECT_EQ(system->HandleCommand(kCmdUiSystemActivate, ParamBlock()), 1);
+    EXPECT_EQ(system->HandleCommand(cmd::ui_system::UISystemActivate, ParamBlock()), 1);
     EXPECT_EQ(std::tuple(world->runMode, world->frontEndActor, world->runFlags),
               std::tuple(1u, static_cast<Actor *>(system), 0u));
     EXPECT_TRUE(Shown("Cursor"));
     EXPECT_EQ(system->scale.x, 1.0f);
 
     // A second activation answers 1 and touches nothing.
-    SendCommandArgs(Find<Actor>("Cursor"), kCmdSetUiSpriteVisible, 0u);
+    SendCommandArgs(Find<Actor>("Cursor"), cmd::ui_sprite::SetUiSpriteVisible, 0u);
     world->SetRunMode(0, nullptr, 0);
-    EXPECT_EQ(system->HandleCommand(kCmdUiSystemActivate, ParamBlock()), 1);
+    EXPECT_EQ(system->HandleCommand(cmd::ui_system::UISystemActivate, ParamBlock()), 1);
     EXPECT_EQ(world->runMode, 0u);
     EXPECT_FALSE(Shown("Cursor"));
 
     // Deactivation clears both focus pointers, whoever's they were.
-    SendCommandArgs(Find<Actor>("Cursor"), kCmdSetUiSpriteVisible, 1u);
+    SendCommandArgs(Find<Actor>("Cursor"), cmd::ui_sprite::SetUiSpriteVisible, 1u);
     world->SetRunMode(1, system, 0);
     FocusedWindow = page;
     PreviousFocusedWindow = Find<UIWindowActor>("Dialog");
@@ -153,7 +155,7 @@ TEST_F(UiMenuTest, CursorMovesClampsAndMakesPointerEvents) {
 
     // Clamped at the reference size and at 0; the event is in screen
     // pixels (640 / 500 = 1.28).
-    SendCommandArgs(system, kCmdSetUiSystemRefWidth, 500.0f);
+    SendCommandArgs(system, cmd::ui_system::SetUISystemRefWidth, 500.0f);
     PointAt(495.0f, 5.0f);
     EXPECT_EQ(std::tuple(system->cursorX, system->cursorY), std::tuple(500.0f, 0.0f));
     backend.Joystick(0).axes[0] = 0;
@@ -171,7 +173,7 @@ TEST_F(UiMenuTest, CursorMovesClampsAndMakesPointerEvents) {
 
 TEST_F(UiMenuTest, RecordKeepsTheStateForPrecalculate) {
     BuildMenu(true);
-    SendCommandArgs(system, kCmdSetUiSystemRefWidth, 320.0f);
+    SendCommandArgs(system, cmd::ui_system::SetUISystemRefWidth, 320.0f);
     EXPECT_EQ(system->scale.x, 2.0f);
     UISystemActor into;
     ASSERT_EQ(RoundTrip(*system, into, kActorFileVersion), 1);
@@ -187,10 +189,10 @@ TEST_F(UiMenuTest, RecordKeepsTheStateForPrecalculate) {
     SendCommandArgs(system, kUiCmdActionStop, 0u);
     ASSERT_EQ(GetActorSystem()->runMode, 0u);
     system->scripts.push_back(std::make_unique<ScriptRecord>());
-    system->scripts.back()->eventId = kCmdUiSystemActivate;
+    system->scripts.back()->eventId = cmd::ui_system::UISystemActivate;
     system->scripts.back()->owner = system;
     system->scripts.back()->source = "/Scenery/Menu/Page.Action_Start();";
-    SendCommandArgs(system, kCmdSetUiSystemActive, 1u);
+    SendCommandArgs(system, cmd::ui_system::SetUiSystemActive, 1u);
     system->HandleCommand(kUiCmdPrecalculate, ParamBlock());
     EXPECT_EQ(std::tuple(GetActorSystem()->runMode, GetActorSystem()->frontEndActor,
                          FocusedWindow),
@@ -300,8 +302,8 @@ TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
 
 TEST_F(UiMenuTest, OnlyFocusedWindowsDraw) {
     BuildMenu(true);
-    SendCommandArgs(Find<Actor>("Title"), kCmdSetUiTextText, std::string("Title"));
-    SendCommandArgs(Find<Actor>("Message"), kCmdSetUiTextText, std::string("Message"));
+    SendCommandArgs(Find<Actor>("Title"), cmd::ui_text::SetUITextText, std::string("Title"));
+    SendCommandArgs(Find<Actor>("Message"), cmd::ui_text::SetUITextText, std::string("Message"));
     SendCommandArgs(page, kUiCmdActionStart, 0u);
     runner.Step();
     ASSERT_EQ(runner.frameLayers.texts.size(), 1u);
@@ -325,7 +327,7 @@ TEST_F(UiMenuTest, DeletedButtonsAreSkippedAndAScriptEndsTheMenu) {
     Actor *ok = Find<Actor>("Ok");
     ok->scripts.push_back(std::make_unique<ScriptRecord>());
     ok->scripts.back()->name = "Close";
-    ok->scripts.back()->eventId = kCmdOnUiButtonUp;
+    ok->scripts.back()->eventId = cmd::ui_button::OnUIButtonUp;
     ok->scripts.back()->owner = ok;
     ok->scripts.back()->source = "/Scenery/Menu.Delete();";
     PointAt(100.0f, 50.0f, true, true);
@@ -341,7 +343,7 @@ TEST_F(UiMenuTest, AButtonStartingALevelLoadLeavesNormalFrames) {
     SendCommandArgs(Find<Actor>("Dialog"), kUiCmdActionStart, 0u);
     ASSERT_EQ(GetActorSystem()->runMode, 1u);
     std::string error;
-    ASSERT_TRUE(scene::SceneBuilder::AddScript(Find<Actor>("Ok"), kCmdOnUiButtonUp,
+    ASSERT_TRUE(scene::SceneBuilder::AddScript(Find<Actor>("Ok"), cmd::ui_button::OnUIButtonUp,
                                                "sys.Load_Game(\"Other.qva\");", &error))
         << error;
     PointAt(100.0f, 50.0f, true, true);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_element.h"
 #include "game/ui_system_actor.h"
 #include "support/game_fixture.h"
@@ -25,9 +26,9 @@ class UiScene : public ::testing::Test {
     // The menu below "Scenery"; `active` makes the load activate it.
     Actor *Menu(bool active) {
         Actor *menu = builder.Make(kUiSystemClassId, "Menu");
-        SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 640.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 480.0f);
-        SendCommandArgs(menu, kCmdSetUiSystemActive, active ? 1u : 0u);
+        SendCommandArgs(menu, cmd::ui_system::SetUISystemRefWidth, 640.0f);
+        SendCommandArgs(menu, cmd::ui_system::SetUISystemRefHeight, 480.0f);
+        SendCommandArgs(menu, cmd::ui_system::SetUiSystemActive, active ? 1u : 0u);
         return menu;
     }
     Actor *Make(uint32_t classId, const std::string &name, Actor *parent, const Vector3 &at) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/actors/command_ids.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_text_actor.h"
 #include "library/resource_library.h"
@@ -24,17 +25,17 @@ class UiSpriteTest : public UiScene {};
 
 TEST_F(UiSpriteTest, ScreenRectOfACentredSprite) {
     auto *sprite = dynamic_cast<UISpriteActor *>(Make(kUiSpriteClassId, "S", nullptr, {100, 100, 0}));
-    SendCommandArgs(sprite, kCmdSetUiSpriteAlignX, 1u);
-    SendCommandArgs(sprite, kCmdSetUiSpriteAlignY, 1u);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteAlignX, 1u);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteAlignY, 1u);
     int32_t rect[4] = {};
     sprite->HandleCommand(kUiCmdScreenRect, ParamBlock(rect, sizeof(rect)));
     EXPECT_EQ(std::vector<int32_t>(rect, rect + 4), (std::vector<int32_t>{68, 68, 132, 132}));
     float floats[4] = {};
-    sprite->HandleCommand(kCmdUiSpriteRect, ParamBlock(floats, sizeof(floats)));
+    sprite->HandleCommand(cmd::ui_sprite::UiSpriteRect, ParamBlock(floats, sizeof(floats)));
     EXPECT_EQ(std::vector<float>(floats, floats + 4), (std::vector<float>{68, 68, 132, 132}));
     // Sizes far outside the i32 range saturate; NaN gives 0.
-    SendCommandArgs(sprite, kCmdSetUiSpriteWidth, 1e30f);
-    SendCommandArgs(sprite, kCmdSetUiSpriteHeight, std::nanf(""));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteWidth, 1e30f);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteHeight, std::nanf(""));
     sprite->HandleCommand(kUiCmdScreenRect, ParamBlock(rect, sizeof(rect)));
     const int32_t most = std::numeric_limits<int32_t>::max();
     EXPECT_EQ(std::vector<int32_t>(rect, rect + 4),
@@ -43,17 +44,18 @@ TEST_F(UiSpriteTest, ScreenRectOfACentredSprite) {
 
 TEST_F(UiSpriteTest, MaterialsByNameIdAndResource) {
     auto *sprite = dynamic_cast<UISpriteActor *>(builder.Make(kUiSpriteClassId, "S"));
-    SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("default"));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteMaterial, std::string("default"));
     EXPECT_EQ(sprite->materialId, kDefaultMaterial);
-    SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("NoSuchMaterial"));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteMaterial, std::string("NoSuchMaterial"));
     EXPECT_EQ(sprite->materialId, kDefaultMaterial);
     EXPECT_NE(sprite->material, nullptr);
     SendCommandArgs(sprite, kUiCmdSetResource, std::string("whiteadd"));
     EXPECT_EQ(sprite->materialId, kWhiteAdd);
-    SendCommandArgs(sprite, kCmdSetUiSpriteMaterialId, uint32_t(kDefaultMaterial));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteMaterialID, uint32_t(kDefaultMaterial));
     EXPECT_EQ(sprite->material, runner.library->GetItemById(kDefaultMaterial));
     // A material without a video texture: the movie commands do nothing.
-    for (uint32_t movie : {kCmdUiSpritePlayMovie, kCmdUiSpriteStopMovie, kCmdUiSpritePauseMovie}) {
+    for (uint32_t movie : {cmd::ui_sprite::UISpritePlayMovie, cmd::ui_sprite::UISpriteStopMovie,
+                           cmd::ui_sprite::UISpritePauseMovie}) {
         sprite->HandleCommand(movie, ParamBlock());
     }
 }
@@ -61,13 +63,13 @@ TEST_F(UiSpriteTest, MaterialsByNameIdAndResource) {
 TEST_F(UiSpriteTest, DrawsItsQuadButNothingWithoutMaterialOrAsCursor) {
     Actor *menu = Menu(true);
     Actor *pic = Make(kUiSpriteClassId, "Pic", menu, {10, 20, 0});
-    SendCommandArgs(pic, kCmdSetUiSpriteMaterial, std::string("Default"));
-    SendCommandArgs(pic, kCmdSetUiSpriteHeight, 32.0f);
+    SendCommandArgs(pic, cmd::ui_sprite::SetUISpriteMaterial, std::string("Default"));
+    SendCommandArgs(pic, cmd::ui_sprite::SetUISpriteHeight, 32.0f);
     Actor *bare = Make(kUiSpriteClassId, "Bare", menu, {0, 0, 0});
     Make(kUiTextClassId, "Child", bare, {5, 5, 0});
     Actor *pointer = Make(kUiSpriteClassId, "Pointer", menu, {50, 50, 0});
-    SendCommandArgs(pointer, kCmdSetUiSpriteMaterial, std::string("Default"));
-    SendCommandArgs(pointer, kCmdSetUiSpriteCursor, 1u);
+    SendCommandArgs(pointer, cmd::ui_sprite::SetUISpriteMaterial, std::string("Default"));
+    SendCommandArgs(pointer, cmd::ui_sprite::SetUiSpriteCursor, 1u);
     Load();
     SendCommandArgs(Find<Actor>("Pic"), kUiCmdActionStartValue, 0.5f);
     runner.Step();
@@ -89,12 +91,12 @@ TEST_F(UiSpriteTest, DrawsItsQuadButNothingWithoutMaterialOrAsCursor) {
 
 TEST_F(UiSpriteTest, RecordGatesRoundTrip) {
     auto *from = dynamic_cast<UISpriteActor *>(builder.Make(kUiSpriteClassId, "S"));
-    SendCommandArgs(from, kCmdSetUiSpriteMaterialId, uint32_t(kWhiteAdd));
-    SendCommandArgs(from, kCmdSetUiSpriteColor, Vector4{0.5f, 0.25f, 1.0f, 0.75f});
-    SendCommandArgs(from, kCmdSetUiSpriteAlignX, 2u);
-    SendCommandArgs(from, kCmdSetUiSpriteAlignY, 1u);
-    SendCommandArgs(from, kCmdSetUiSpriteCursor, 1u);
-    SendCommandArgs(from, kCmdSetUiSpriteStyle, 1u);
+    SendCommandArgs(from, cmd::ui_sprite::SetUISpriteMaterialID, uint32_t(kWhiteAdd));
+    SendCommandArgs(from, cmd::ui_text::SetUISpriteColor, Vector4{0.5f, 0.25f, 1.0f, 0.75f});
+    SendCommandArgs(from, cmd::ui_sprite::SetUISpriteAlignX, 2u);
+    SendCommandArgs(from, cmd::ui_sprite::SetUISpriteAlignY, 1u);
+    SendCommandArgs(from, cmd::ui_sprite::SetUiSpriteCursor, 1u);
+    SendCommandArgs(from, cmd::ui_sprite::SetUISpriteOrientationStyle, 1u);
     EXPECT_EQ(CutRoundTrip(*from), 0);
     struct Case {
         uint32_t version;

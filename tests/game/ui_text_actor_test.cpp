@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/text_table.h"
+#include "core/actors/command_ids.h"
 #include "game/ui_text_actor.h"
 #include "library/render/font_services.h"
 #include "library/resource_library.h"
@@ -22,7 +23,7 @@ class UiTextTest : public UiScene {
   protected:
     UITextActor *NewText(uint32_t type) {
         auto *text = dynamic_cast<UITextActor *>(builder.Make(kUiTextClassId, "Text"));
-        SendCommandArgs(text, kCmdSetUiTextType, type);
+        SendCommandArgs(text, cmd::ui_text::SetUITextType, type);
         return text;
     }
 };
@@ -37,35 +38,35 @@ TEST_F(UiTextTest, TextsFromValuesKeysAndTimes) {
         float value;
         const char *expected;
     } cases[] = {
-        {2, kCmdSetUiTextFloat, 2.25f, "2.25"},
-        {3, kCmdSetUiTextFloat, 2.25f, "2"},
-        {1, kCmdSetUiTextTimeMinSec, 125.7f, "2:05"},
-        {1, kCmdSetUiTextTimeMinSec, -3.0f, "0:00"},
-        {1, kCmdSetUiTextTimeMinSec, nan, "0:00"},
-        {1, kCmdSetUiTextTimeMinSecHun, 125.75f, "2:05:75"},
-        {1, kCmdSetUiTextTimeMinSecHun, nan, "0:00:00"},
+        {2, cmd::ui_text::SetUITextFloat, 2.25f, "2.25"},
+        {3, cmd::ui_text::SetUITextFloat, 2.25f, "2"},
+        {1, cmd::ui_text::SetUITextTimeMinSec, 125.7f, "2:05"},
+        {1, cmd::ui_text::SetUITextTimeMinSec, -3.0f, "0:00"},
+        {1, cmd::ui_text::SetUITextTimeMinSec, nan, "0:00"},
+        {1, cmd::ui_text::SetUITextTimeMinSecHun, 125.75f, "2:05:75"},
+        {1, cmd::ui_text::SetUITextTimeMinSecHun, nan, "0:00:00"},
     };
     UITextActor *text = NewText(0);
     for (const Case &c : cases) {
-        SendCommandArgs(text, kCmdSetUiTextType, c.type);
+        SendCommandArgs(text, cmd::ui_text::SetUITextType, c.type);
         SendCommandArgs(text, c.command, c.value);
         EXPECT_EQ(text->text, c.expected) << c.command << " " << c.value;
     }
     // Huge times saturate instead of overflowing the integer conversion.
-    SendCommandArgs(text, kCmdSetUiTextTimeMinSec, 1e30f);
+    SendCommandArgs(text, cmd::ui_text::SetUITextTimeMinSec, 1e30f);
     EXPECT_EQ(text->text.rfind("2147483647:", 0), 0u) << text->text;
-    SendCommandArgs(text, kCmdSetUiTextDword, 4294967295u);
+    SendCommandArgs(text, cmd::ui_text::SetUITextDword, 4294967295u);
     EXPECT_EQ(text->text, "-1");
 
     // Keys are translated for type 0 only, appended parts too.
-    SendCommandArgs(text, kCmdSetUiTextType, kUiTextTranslated);
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("MUSIC"));
-    SendCommandArgs(text, kCmdUiTextAddText, std::string("SAVING_GAME"));
-    SendCommandArgs(text, kCmdUiTextNewlineAddText, std::string("MUSIC"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextType, kUiTextTranslated);
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("MUSIC"));
+    SendCommandArgs(text, cmd::ui_text::UITextAddText, std::string("SAVING_GAME"));
+    SendCommandArgs(text, cmd::ui_text::UITextNewlineAddText, std::string("MUSIC"));
     EXPECT_EQ(text->text, "MusicSaving\nMusic");
-    SendCommandArgs(text, kCmdSetUiTextType, kUiTextLiteral);
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("SAVING_GAME"));
-    SendCommandArgs(text, kCmdUiTextAddText, std::string("MUSIC"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextType, kUiTextLiteral);
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("SAVING_GAME"));
+    SendCommandArgs(text, cmd::ui_text::UITextAddText, std::string("MUSIC"));
     EXPECT_EQ(text->text, "SAVING_GAMEMUSIC");
     TextTable::Instance()->Clear();
 
@@ -73,23 +74,23 @@ TEST_F(UiTextTest, TextsFromValuesKeysAndTimes) {
     text->timeRecord->time = 5400.0f;
     text->timeRecord->frameStamp = FrameCounter;
     text->timeRecord->flags |= kTimeRecordFixed;
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("QV_TIME"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("QV_TIME"));
     text->timeRecord->flags &= ~kTimeRecordFixed;
     EXPECT_EQ(text->text, "00:00:00");
 }
 
 TEST_F(UiTextTest, GetTextIsCutToTheCallersBlock) {
     UITextActor *text = NewText(kUiTextLiteral);
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("Resume game"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("Resume game"));
     char small[8];
     std::fill(std::begin(small), std::end(small), 'x');
-    text->HandleCommand(kCmdGetUiTextText, ParamBlock(small, 4));
+    text->HandleCommand(cmd::ui_text::GetUITextText, ParamBlock(small, 4));
     EXPECT_EQ(std::string(small, 8), std::string("Res\0xxxx", 8));
 }
 
 TEST_F(UiTextTest, ScreenRectFollowsTheMeasuredTextAndTheAlignment) {
     UITextActor *text = NewText(kUiTextLiteral);
-    SendCommandArgs(text, kCmdSetUiTextText, std::string("Quit"));
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, std::string("Quit"));
     SendCommandArgs(text, kUiCmdSetPosition, Vector3{100.0f, 50.0f, 0.0f});
     int32_t rect[4] = {1, 2, 3, 4};
     text->HandleCommand(kUiCmdScreenRect, ParamBlock(rect, sizeof(rect)));
@@ -107,8 +108,8 @@ TEST_F(UiTextTest, ScreenRectFollowsTheMeasuredTextAndTheAlignment) {
         float shiftX, shiftY;
     } cases[] = {{0, 0, 0.0f, 0.0f}, {1, 1, 0.5f, 0.5f}, {2, 2, 1.0f, 1.0f}};
     for (const Case &c : cases) {
-        SendCommandArgs(text, kCmdSetUiTextAlignX, c.alignX);
-        SendCommandArgs(text, kCmdSetUiTextAlignY, c.alignY);
+        SendCommandArgs(text, cmd::ui_text::SetUITextAlignX, c.alignX);
+        SendCommandArgs(text, cmd::ui_text::SetUITextAlignY, c.alignY);
         text->HandleCommand(kUiCmdScreenRect, ParamBlock(rect, sizeof(rect)));
         const int32_t left = int32_t(100.0f - c.shiftX * w);
         const int32_t top = int32_t(50.0f - c.shiftY * h);
@@ -118,8 +119,8 @@ TEST_F(UiTextTest, ScreenRectFollowsTheMeasuredTextAndTheAlignment) {
             << c.alignX;
     }
     // Far outside the i32 range: saturated.
-    SendCommandArgs(text, kCmdSetUiTextAlignX, 0u);
-    SendCommandArgs(text, kCmdSetUiTextAlignY, 0u);
+    SendCommandArgs(text, cmd::ui_text::SetUITextAlignX, 0u);
+    SendCommandArgs(text, cmd::ui_text::SetUITextAlignY, 0u);
     text->position = {1e30f, -1e30f, 0.0f};
     text->InvalidateTransform();
     text->HandleCommand(kUiCmdScreenRect, ParamBlock(rect, sizeof(rect)));
@@ -138,11 +139,11 @@ TEST_F(UiTextTest, DrawsWithItsFadeAndFadesAsA3DLabel) {
     auto *flat = Find<UITextActor>("Flat");
     auto *label = Find<UITextActor>("Label");
     ASSERT_TRUE(flat != nullptr && label != nullptr);
-    SendCommandArgs(flat, kCmdSetUiTextText, std::string("A"));
-    SendCommandArgs(flat, kCmdSetUiTextAlignX, 1u);
+    SendCommandArgs(flat, cmd::ui_text::SetUITextText, std::string("A"));
+    SendCommandArgs(flat, cmd::ui_text::SetUITextAlignX, 1u);
     SendCommandArgs(flat, kUiCmdActionStartValue, 0.5f);
-    SendCommandArgs(label, kCmdSetUiTextText, std::string("B"));
-    SendCommandArgs(label, kCmdSetUiTextStyle, 1u);
+    SendCommandArgs(label, cmd::ui_text::SetUITextText, std::string("B"));
+    SendCommandArgs(label, cmd::ui_text::SetUITextOrientationStyle, 1u);
     EXPECT_EQ(label->maxDistance, 600.0f);
     EXPECT_EQ(label->fadeDistance, 400.0f);
     runner.SetCamera({0.0f, 0.0f, 0.0f});
@@ -162,11 +163,11 @@ TEST_F(UiTextTest, DrawsWithItsFadeAndFadesAsA3DLabel) {
 
 TEST_F(UiTextTest, RecordGatesRoundTrip) {
     UITextActor *from = NewText(kUiTextLiteral);
-    SendCommandArgs(from, kCmdSetUiTextText, std::string("Resume"));
-    SendCommandArgs(from, kCmdSetUiTextAlignX, 1u);
-    SendCommandArgs(from, kCmdSetUiTextStyle, 1u);
-    SendCommandArgs(from, kCmdSetUiTextLineSpace, 3.0f);
-    SendCommandArgs(from, kCmdSetUiTextVisible, 0u);
+    SendCommandArgs(from, cmd::ui_text::SetUITextText, std::string("Resume"));
+    SendCommandArgs(from, cmd::ui_text::SetUITextAlignX, 1u);
+    SendCommandArgs(from, cmd::ui_text::SetUITextOrientationStyle, 1u);
+    SendCommandArgs(from, cmd::ui_text::SetUITextLineSpace, 3.0f);
+    SendCommandArgs(from, cmd::ui_text::SetUiTextVisible, 0u);
     // A cut record fails.
     EXPECT_EQ(CutRoundTrip(*from), 0);
     struct Case {

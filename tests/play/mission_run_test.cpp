@@ -24,7 +24,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/loading_screen.h"
 #include "core/actors/screen_capture.h"
 #include "game/inventory_actor.h"
@@ -198,7 +198,8 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
             }
             // On the exit.
             Actor* exit = FindActorByName("Exit", 31);
-            if (exit != nullptr) SendCommandArgs(hero, kCmdSetPosition, exit->GetWorldPosition());
+            if (exit != nullptr) SendCommandArgs(hero, cmd::base::SetPosition,
+                                                 exit->GetWorldPosition());
         }
         auto* menu = dynamic_cast<UISystemActor*>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
         if (offered == 0 && menu != nullptr && menu->active != 0) {
@@ -279,14 +280,15 @@ constexpr uint32_t kPastTheFade = 200;
 constexpr uint32_t kLoadFrame = 3;
 void LoadMission(uint32_t frame, const std::string& scene) {
     if (frame == kLoadFrame) {
-        SendCommandArgs(GetActorSystem(), kCmdNewGame2, std::string("data\\Globals1_XBox.qva"),
+        SendCommandArgs(GetActorSystem(), cmd::actor_system::NewGame2,
+                        std::string("data\\Globals1_XBox.qva"),
                         "data\\" + scene, true, false);
     }
 }
 
 void PutHero(Actor* hero, const Vector3& at) {
-    SendCommandArgs(hero, kCmdSetPosition, at);
-    SendCommandArgs(hero, kCmdInvalidateOldPosition);
+    SendCommandArgs(hero, cmd::base::SetPosition, at);
+    SendCommandArgs(hero, cmd::base::InvalidateOldPosition);
 }
 
 // A place 30 units before a wall (the hero's sphere reaches 23) and the box
@@ -460,7 +462,7 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
             jailed = std::hypot(h.x - d.x, h.z - d.z) < 60.0f;
         }
         if (jailed) {
-            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+            SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
             return;
         }
         // While it patrols, the hero steps in 150 units before it, once
@@ -530,7 +532,7 @@ TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
         }
         if (phase % 120 == 115) host.Key(kMoveKeys[(phase / 120) % 4], false);
         const Vector3 at = hero->GetWorldPosition();
-        SendCommandArgs(hero, kCmdSetPosition, Vector3{0.0f, at.y, at.z});
+        SendCommandArgs(hero, cmd::base::SetPosition, Vector3{0.0f, at.y, at.z});
         (locked ? lockedReach : openReach) = std::max(locked ? lockedReach : openReach, at.z);
         if (!locked) {
             stateAfter = door->doorState;
@@ -623,7 +625,7 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
         }
         if (reloaded != 0 && hero != nullptr && frame > reloaded + 5) {
             healthAfter = hero->health;
-            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+            SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
         }
     };
     host.Run(folder / "play", 900);
@@ -680,7 +682,7 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
         if (loads.size() == 3 && frame > loadFrames[2] + 5) {
             titleMenu = menu != nullptr && menu->active != 0 &&
                         FindActorByName("MainMenu", int32_t(kUiWindowClassId)) != nullptr;
-            SendCommandArgs(GetActorSystem(), kCmdExitEngine);
+            SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
         }
     };
     host.Run(folder / "play", 1500);
@@ -1048,7 +1050,7 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
         {always, [&] { goTo(600, 100); }},
         {always, click},
         {[&] { return loads.size() == 5; },
-         [] { SendCommandArgs(GetActorSystem(), kCmdExitEngine); }},
+         [] { SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine); }},
     };
     size_t next = 0;
     uint32_t due = 3;

@@ -11,7 +11,7 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
 #include "library/name_table.h"
@@ -88,7 +88,7 @@ std::vector<RecordedCommand> Recorder::Of(uint32_t commandId) const {
 std::vector<uint32_t> Recorder::Ids() const {
     std::vector<uint32_t> ids;
     for (const RecordedCommand &entry : log) {
-        if (entry.id != kCmdSpyNotice) {
+        if (entry.id != cmd::base::SpyNotice) {
             ids.push_back(entry.id);
         }
     }
@@ -118,7 +118,7 @@ Recorder *MakeFrontEnd() {
 
 std::vector<std::pair<int32_t, uint32_t>> ItemStateReports(const Recorder &front, int32_t itemId) {
     std::vector<std::pair<int32_t, uint32_t>> found;
-    for (const RecordedCommand &entry : front.Of(kCmdItemStateReport)) {
+    for (const RecordedCommand &entry : front.Of(cmd::inventory::ItemStateReport)) {
         if (entry.Read<int32_t>(0) == itemId) {
             found.emplace_back(entry.Read<int32_t>(4), entry.Read<uint32_t>(8));
         }
@@ -240,15 +240,15 @@ Actor *Door(scene::SceneBuilder &builder, const std::string &name, const Vector3
 Actor *SpawnPoint(scene::SceneBuilder &builder, const std::string &name, const Vector3 &at,
                   uint32_t type, Actor *parent) {
     Actor *point = builder.Make(kSpawnPointClassId, name, parent);
-    SendCommandArgs(point, kCmdSetPosition, at);
-    SendCommandArgs(point, kCmdSetSpawnPointType, type);
+    SendCommandArgs(point, cmd::base::SetPosition, at);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, type);
     return point;
 }
 
 Actor *PathNode(scene::SceneBuilder &builder, const std::string &name, const Vector3 &at,
                 Actor *parent) {
     Actor *node = builder.Make(kPathNodeClassId, name, parent);
-    SendCommandArgs(node, kCmdSetPosition, at);
+    SendCommandArgs(node, cmd::base::SetPosition, at);
     return node;
 }
 
@@ -272,7 +272,7 @@ CharacterActor *MakeCharacter(scene::SceneBuilder &builder, const std::string &n
     if (character == nullptr) {
         return nullptr;
     }
-    SendCommandArgs(character, kCmdSetPosition, at);
+    SendCommandArgs(character, cmd::base::SetPosition, at);
     builder.Make(kSkinClassId, "Skin", character);
     for (const char *holder : {"Items", "LeftHand", "RightHand"}) {
         builder.Make(0, holder, character);

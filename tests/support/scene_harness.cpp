@@ -9,7 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/script/script_compiler.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
@@ -28,7 +28,7 @@ class SpyActor : public Actor {
   public:
     explicit SpyActor(SpyLog &log) : log_(log) { name = "spy log"; }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdSpyNotice && block.size() >= sizeof(CommandSpyNotice)) {
+        if (commandId == cmd::base::SpyNotice && block.size() >= sizeof(CommandSpyNotice)) {
             CommandSpyNotice notice{};
             block.ReadBytes(0, &notice, sizeof(notice));
             SpyNotice entry;
@@ -157,15 +157,15 @@ bool SceneBuilder::Load(std::string *error, const std::string &file) {
         return fail();
     }
     Actor *scenery = GetActorById(kSceneryRootId);
-    if (SendCommandArgs(scenery, kCmdOpenFile, file.c_str()) == 0) {
+    if (SendCommandArgs(scenery, cmd::file_io::OpenFile, file.c_str()) == 0) {
         return fail();
     }
-    SendCommandArgs(system, kCmdSetGlobalTime, 0u);
+    SendCommandArgs(system, cmd::actor_system::SetGlobalTime, 0u);
     PrecalculateAll();
     if (beforeStart) {
         beforeStart();
     }
-    SendCommandArgs(system, kCmdStartGame);
+    SendCommandArgs(system, cmd::base::StartGame);
     return true;
 }
 
@@ -175,7 +175,8 @@ bool SceneBuilder::LoadGlobals(int32_t first, int32_t end, const std::string &fi
     const std::string path = base + "/Data/" + file;
     bool ok = system != nullptr &&
               SaveActors(path, uint32_t(first), uint32_t(end), kSerializeSave) != 0;
-    ok = ok && SendCommandArgs(GetActorById(kGlobalRootId), kCmdOpenFile, file.c_str()) != 0;
+    ok = ok && SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile,
+                               file.c_str()) != 0;
     if (!ok && error != nullptr) {
         *error = system != nullptr ? system->errorText : "no actor system";
     }

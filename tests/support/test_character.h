@@ -15,6 +15,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/placeholder_actor.h"
 
 namespace testcharacter {
@@ -36,7 +37,7 @@ class TestCharacter : public Actor {
         case 990:
             block.Write(0, lookDirection);
             break;
-        case kCmdCreate:
+        case cmd::base::Create:
             if (auto *source = dynamic_cast<TestCharacter *>(block.ReadActor(0))) {
                 if (source != this) {
                     lookRotX = source->lookRotX;

@@ -9,6 +9,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/trigger_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 namespace scene {
@@ -35,7 +36,7 @@ Actor *Cube(SceneBuilder &builder, const char *name, Actor *parent, const Vector
     if (mesh == nullptr || item == nullptr) {
         return nullptr;
     }
-    mesh->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item)));
+    mesh->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
     SendCommandArgs(mesh, kSetPosition, at);
     mesh->scale = scale;
     mesh->InvalidateTransform();
@@ -68,10 +69,11 @@ bool BuildTwoRooms(SceneBuilder &builder, const TwoRoomsOptions &options, std::s
             return fail("T");
         }
         SendCommandArgs(trigger, kSetPosition, Vector3{400, 50, 0});
-        SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
+        SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 100.0f);
         trigger->colObjs[0]->receiveGroups = 1;
         trigger->scripts.clear();
-        if (!SceneBuilder::AddScript(trigger, kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", error)) {
+        if (!SceneBuilder::AddScript(trigger, cmd::trigger::OnTriggerEnter, "[ga]GA5.Open_Door();",
+                                     error)) {
             return false;
         }
     }
@@ -101,13 +103,13 @@ bool BuildTwoRooms(SceneBuilder &builder, const TwoRoomsOptions &options, std::s
         return fail("GA5_Door");
     }
     SendCommandArgs(door, kSetPosition, Vector3{500, 0, 0});
-    SendCommandArgs(door, kCmdSetDoorType, kDoorSingle);
-    SendCommandArgs(door, kCmdSetUseConnector, true);
-    SendCommandArgs(door, kCmdSetDoorOpenTime, 0.5f);
-    SendCommandArgs(door, kCmdSetDoorCloseTime, 0.5f);
-    SendCommandArgs(door, kCmdSetDoorAutoClose, options.autoClose > 0.0f);
+    SendCommandArgs(door, cmd::door::SetDoorType, kDoorSingle);
+    SendCommandArgs(door, cmd::door::SetUseConnector, true);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 0.5f);
+    SendCommandArgs(door, cmd::door::SetDoorCloseTime, 0.5f);
+    SendCommandArgs(door, cmd::door::SetDoorAutoclose, options.autoClose > 0.0f);
     if (options.autoClose > 0.0f) {
-        SendCommandArgs(door, kCmdSetDoorAutoCloseTime, options.autoClose);
+        SendCommandArgs(door, cmd::door::SetDoorAutocloseTime, options.autoClose);
     }
     // Its children come at run-time ids; the file keeps them at the scene's.
     for (Actor *child : std::vector<Actor *>(door->children)) {

@@ -6,7 +6,7 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_builder.h"
 #include "actors/world/timer_actor.h"
 #include "sample_actors.h"
@@ -26,17 +26,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdTimerCommand = 57;
-constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdActionStartPost = 214;
-
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdSetBoxMax = 76;
-constexpr uint32_t kCmdSetRadius = 475;
-constexpr uint32_t kCmdForceOpenConnector = 1245;
-constexpr int32_t kDrawGroupClass = 15;
-constexpr int32_t kConnectorClass = 20;
-
 constexpr int32_t kGlobalRoot = 1;
 constexpr int32_t kSceneryRoot = 2;
 constexpr int32_t kMoverId = 10;
@@ -50,12 +39,12 @@ bool WriteGlobals(SampleOutput& out) {
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     Actor* mover = MakeSampleActor(0, "Mover", kGlobalRoot, kMoverId);
     if (mover == nullptr) return out.Fail(file, "cannot make actor \"Mover\"");
-    SendCommandArgs(mover, kCmdSetActionStartTime, 1.0f);
+    SendCommandArgs(mover, cmd::base::SetActionStartTime, 1.0f);
     std::string error;
-    if (!AddSampleScript(mover, "boot", kCmdStartGame,
+    if (!AddSampleScript(mover, "boot", cmd::base::StartGame,
                          "this.TimerCommand(0.5, Set_Position((1, 2, 3))); this.Action_Start_Pre();",
                          &error) ||
-        !AddSampleScript(mover, "done", kCmdActionStartPost,
+        !AddSampleScript(mover, "done", cmd::base::ActionStartPost,
                          "sys.Load_Resource(\"film\"); sys.Play_Texture_Movie(\"film\"); "
                          "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"shot.tga\"); "
                          "sys.Save_Game(\"demo.sav\"); sys.Exit_Engine();",
@@ -83,10 +72,10 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
     };
     std::vector<Actor*> made;
     for (const Room& room : rooms) {
-        Actor* group = MakeSampleActor(kDrawGroupClass, room.name, kSceneryRoot, next++);
+        Actor* group = MakeSampleActor(kDrawGroupClassId, room.name, kSceneryRoot, next++);
         if (group == nullptr) return out.Fail(file, std::string("cannot make ") + room.name);
-        SendCommandArgs(group, kCmdSetBoxMin, room.min);
-        SendCommandArgs(group, kCmdSetBoxMax, room.max);
+        SendCommandArgs(group, cmd::base::SetBoxMin, room.min);
+        SendCommandArgs(group, cmd::base::SetBoxMax, room.max);
         made.push_back(group);
     }
     struct Portal {
@@ -96,11 +85,14 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
     };
     const Portal portals[] = {{"Portal AB", {500.0f, 30.0f, 0.0f}, true}};
     for (const Portal& portal : portals) {
-        Actor* connector = MakeSampleActor(kConnectorClass, portal.name, kSceneryRoot, next++);
+        Actor* connector = MakeSampleActor(kDrawGroupConnectorClassId, portal.name, kSceneryRoot,
+                                           next++);
         if (connector == nullptr) return out.Fail(file, std::string("cannot make ") + portal.name);
-        SendCommandArgs(connector, kCmdSetPosition, portal.at);
-        SendCommandArgs(connector, kCmdSetRadius, 25.0f);
-        if (portal.forcedOpen) SendCommandArgs(connector, kCmdForceOpenConnector, 1u);
+        SendCommandArgs(connector, cmd::base::SetPosition, portal.at);
+        SendCommandArgs(connector, cmd::base::SetRadius, 25.0f);
+        if (portal.forcedOpen) SendCommandArgs(connector,
+                                               cmd::draw_group_connector::GetForceOpenConnactor,
+                                               1u);
     }
     // RoomA and RoomC meet where the door's connector stands; the id of
     // the portal that stood there stays unused.
@@ -110,7 +102,8 @@ bool AddRooms(SampleOutput& out, const std::string& file, int32_t& next) {
         Actor* probe = CreateActor(0, rooms[i].probe, nullptr, root, next++, true);
         if (probe == nullptr) return out.Fail(file, std::string("cannot make ") + rooms[i].probe);
         std::string error;
-        if (!AddSampleScript(probe, "shown", kCmdOnDrawStart, "this.Set_Position((7, 7, 7));",
+        if (!AddSampleScript(probe, "shown", cmd::base::OnDrawStart,
+                             "this.Set_Position((7, 7, 7));",
                              &error)) {
             return out.Fail(file, error);
         }
@@ -141,8 +134,9 @@ bool MakeLevelWorld(SampleOutput& out, const std::string& file, int32_t& end) {
     floor->AddColObj(box);
 
     // Still pending when the demo saves, about four seconds later.
-    if (SendCommandArgs(floor, kCmdTimerCommand, 5.0f,
-                        ParamValue::Command(kCmdSetPosition, {Vector3{0.0f, -1.0f, 0.0f}})) == 0) {
+    if (SendCommandArgs(floor, cmd::base::TimerCommand, 5.0f,
+                        ParamValue::Command(cmd::base::SetPosition,
+                                            {Vector3{0.0f, -1.0f, 0.0f}})) == 0) {
         return out.Fail(file, "cannot schedule the timer command");
     }
     int32_t next = kFirstSceneryId + 2;
@@ -199,9 +193,9 @@ bool WriteLevelCheck(SampleOutput& out) {
     auto* shots = dynamic_cast<TimerActor*>(
         MakeSampleActor(static_cast<int32_t>(kTimerClassId), "Shots", kGlobalRoot, kMoverId));
     if (shots == nullptr) return out.Fail(file, "cannot make the timer \"Shots\"");
-    SendCommandArgs(shots, kCmdSetTimerType, kTimerForwardOnce);
-    SendCommandArgs(shots, kCmdSetTotalTime, 10.0f);
-    SendCommandArgs(shots, kCmdSetTimerStartActive, 1u);
+    SendCommandArgs(shots, cmd::timer::SetTimerType, kTimerForwardOnce);
+    SendCommandArgs(shots, cmd::base::SetTotalTime, 10.0f);
+    SendCommandArgs(shots, cmd::timer::SetTimerStartActive, 1u);
     // Before the runner reaches the trigger, while the door stands open and
     // after it closed again.
     shots->AddKey(2.0f, "closed",

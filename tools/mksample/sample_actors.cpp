@@ -7,6 +7,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/script/script_compiler.h"
 #include "sample_game.h"
 #include "sample_output.h"
@@ -95,14 +96,11 @@ void AddSolidBox(Actor* actor, const char* name, const Vector3& min, const Vecto
 }
 
 Actor* MakeFloorRoom(int32_t& next) {
-    constexpr int32_t kDrawGroupClass = 15;
-    constexpr uint32_t kCmdSetBoxMin = 74;
-    constexpr uint32_t kCmdSetBoxMax = 76;
-    Actor* room = MakeSampleActor(kDrawGroupClass, "Room", kSceneryRootId, next++);
+    Actor* room = MakeSampleActor(kDrawGroupClassId, "Room", kSceneryRootId, next++);
     Actor* floor = room == nullptr ? nullptr : CreateActor(0, "Floor", nullptr, room, next++, true);
     if (floor == nullptr) return nullptr;
-    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
-    SendCommandArgs(room, kCmdSetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
+    SendCommandArgs(room, cmd::base::SetBoxMin, Vector3{-1000.0f, -100.0f, -1000.0f});
+    SendCommandArgs(room, cmd::base::SetBoxMax, Vector3{1000.0f, 500.0f, 1000.0f});
     AddSolidBox(floor, "Floor", {-900.0f, -20.0f, -900.0f}, {900.0f, 0.0f, 900.0f});
     return room;
 }

@@ -12,7 +12,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_character.h"
@@ -30,15 +30,6 @@ constexpr int32_t kFirstCompanionId = 3240;
 constexpr int32_t kCompanionIdEnd = 3250;
 constexpr int32_t kDriverId = 10;
 constexpr int32_t kEnvironmentId = 14;
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdSetBoxMax = 76;
-constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdActionStartPost = 214;
-constexpr uint32_t kCmdOnStartFight = 1584;
-constexpr uint32_t kCmdOnStartGoToShelter = 1596;
-constexpr uint32_t kCmdOnStartShelter = 1598;
-constexpr int32_t kFrontEndClass = 10;
-constexpr uint32_t kCmdResyncSkin = 1000;
 
 Actor* Make(int32_t classId, const std::string& name, Actor* parent, int32_t& next,
             const Vector3& at = {0.0f, 0.0f, 0.0f}) {
@@ -145,7 +136,7 @@ bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, cons
     int32_t id = old.back()->actorId;
     old.pop_back(); // replaced by the new skin
     SkinObjectActor *skin = AddHeroSkin(out, file, body, id, mesh);
-    if (skin == nullptr || SendCommandArgs(body, kCmdResyncSkin) == 0) {
+    if (skin == nullptr || SendCommandArgs(body, cmd::character::ResyncSkin) == 0) {
         return out.Fail(file, "cannot dress " + body->name);
     }
     for (Actor *child : old) {
@@ -154,8 +145,8 @@ bool DressInFigure(SampleOutput &out, const std::string &file, Actor *body, cons
     }
     if (material == nullptr)
         return true;
-    SendCommandArgs(skin, kCmdSetSyncMaterial, false);
-    SendCommandArgs(skin, kCmdSetMaterialByName, std::string(material));
+    SendCommandArgs(skin, cmd::mesh_object::SetSyncMaterial, false);
+    SendCommandArgs(skin, cmd::mesh_object::SetMaterial_447, std::string(material));
     if (skin->subMeshes.empty() || skin->subMeshes[0].material == nullptr ||
         ResourceLibrary::GetItemName(skin->subMeshes[0].material) != std::string(material)) {
         return out.Fail(file, std::string("no material ") + material);
@@ -236,8 +227,8 @@ bool WriteAICheck(SampleOutput& out) {
     Actor* arena =
         MakeSampleActor(static_cast<int32_t>(kDrawGroupClassId), "Arena", kSceneryRoot, 3000);
     if (arena == nullptr) return out.Fail(file, "cannot make actor \"Arena\"");
-    SendCommandArgs(arena, kCmdSetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
-    SendCommandArgs(arena, kCmdSetBoxMax, Vector3{1500.0f, 600.0f, 1500.0f});
+    SendCommandArgs(arena, cmd::base::SetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
+    SendCommandArgs(arena, cmd::base::SetBoxMax, Vector3{1500.0f, 600.0f, 1500.0f});
     int32_t next = 3001;
     // The Intruder stands 400 ahead of the Lookout; seen from it, the
     // shelter on the left lies behind the pillar, the one on the right in
@@ -256,9 +247,9 @@ bool WriteAICheck(SampleOutput& out) {
         const struct {
             const char* probe;
             uint32_t event;
-        } probes[] = {{"GA40_FightProbe", kCmdOnStartFight},
-                      {"GA41_GoShelterProbe", kCmdOnStartGoToShelter},
-                      {"GA42_ShelterProbe", kCmdOnStartShelter}};
+        } probes[] = {{"GA40_FightProbe", cmd::ai_player2::OnAIPlayer2StartFight},
+                      {"GA41_GoShelterProbe", cmd::ai_player2::OnAIPlayer2StartGotoShelter},
+                      {"GA42_ShelterProbe", cmd::ai_player2::OnAIPlayer2StartShelter}};
         for (const auto& probe : probes) {
             const std::string slot = std::string(probe.probe).substr(0, 4);
             made = made && Make(0, probe.probe, arena, next) != nullptr;
@@ -277,9 +268,10 @@ bool WriteAICheck(SampleOutput& out) {
     // The save comes 5 s in: the Lookout reaches the hidden shelter after
     // about 3.5 s, but its run lasts to the end of its motion loop (a second
     // long), so it stops up to 300 units past the shelter.
-    SendCommandArgs(driver, kCmdSetActionStartTime, 5.0f);
-    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
-        !AddSampleScript(driver, "done", kCmdActionStartPost,
+    SendCommandArgs(driver, cmd::base::SetActionStartTime, 5.0f);
+    if (!AddSampleScript(driver, "boot", cmd::base::StartGame, "this.Action_Start_Pre();",
+                         &error) ||
+        !AddSampleScript(driver, "done", cmd::base::ActionStartPost,
                          "sys.Save_Game(\"ai2.sav\"); sys.Exit_Engine();", &error)) {
         return out.Fail(file, error);
     }
@@ -295,8 +287,8 @@ bool WriteAIPlayerCheck(SampleOutput& out) {
     Actor* arena =
         MakeSampleActor(static_cast<int32_t>(kDrawGroupClassId), "Arena", kSceneryRoot, 3000);
     if (arena == nullptr) return out.Fail(file, "cannot make actor \"Arena\"");
-    SendCommandArgs(arena, kCmdSetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
-    SendCommandArgs(arena, kCmdSetBoxMax, Vector3{2500.0f, 600.0f, 1500.0f});
+    SendCommandArgs(arena, cmd::base::SetBoxMin, Vector3{-1500.0f, -100.0f, -1500.0f});
+    SendCommandArgs(arena, cmd::base::SetBoxMax, Vector3{2500.0f, 600.0f, 1500.0f});
     int32_t next = 3001;
     std::string error;
     CharacterActor* leader = nullptr;
@@ -328,14 +320,14 @@ bool WriteAIPlayerCheck(SampleOutput& out) {
         // The brain asks a new motion of its character when the skin's
         // motion loops (every 30 s with the sample's motions) or when a
         // jump ends: a jump half a second in sets the follower running.
-        made = AddSampleScript(leader, "walk", kCmdStartGame, walk, &error) &&
-               AddSampleScript(follower, "hop", kCmdStartGame,
+        made = AddSampleScript(leader, "walk", cmd::base::StartGame, walk, &error) &&
+               AddSampleScript(follower, "hop", cmd::base::StartGame,
                                "this.TimerCommand(0.5, CC_Jump());", &error);
         const struct {
             const char* probe;
             uint32_t event;
-        } probes[] = {{"GA40_StartFollowProbe", kCmdOnAIPStartFollow},
-                      {"GA41_IdleToFollowProbe", kCmdOnAIPIdleToFollow}};
+        } probes[] = {{"GA40_StartFollowProbe", cmd::ai_player::OnAIPlayerStartFollow},
+                      {"GA41_IdleToFollowProbe", cmd::ai_player::OnAIPlayerIdleToFollow}};
         for (const auto& probe : probes) {
             const std::string slot = std::string(probe.probe).substr(0, 4);
             made = made && Make(0, probe.probe, arena, next) != nullptr &&
@@ -350,12 +342,14 @@ bool WriteAIPlayerCheck(SampleOutput& out) {
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     Actor* driver = MakeSampleActor(0, "Driver", kGlobalRoot, kDriverId);
     if (driver == nullptr ||
-        MakeSampleActor(kFrontEndClass, "Inventory", kGlobalRoot, kInventoryActorId) == nullptr) {
+        MakeSampleActor(kInventoryClassId, "Inventory", kGlobalRoot,
+                        kInventoryActorId) == nullptr) {
         return out.Fail(file, "cannot make the Driver and the game actor");
     }
-    SendCommandArgs(driver, kCmdSetActionStartTime, 8.0f);
-    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
-        !AddSampleScript(driver, "done", kCmdActionStartPost,
+    SendCommandArgs(driver, cmd::base::SetActionStartTime, 8.0f);
+    if (!AddSampleScript(driver, "boot", cmd::base::StartGame, "this.Action_Start_Pre();",
+                         &error) ||
+        !AddSampleScript(driver, "done", cmd::base::ActionStartPost,
                          "sys.Save_Game(\"ai1.sav\"); sys.Exit_Engine();", &error)) {
         return out.Fail(file, error);
     }

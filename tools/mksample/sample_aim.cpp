@@ -13,7 +13,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
 #include "sample_menu.h"
@@ -25,13 +25,11 @@ namespace {
 
 constexpr int32_t kFirstAimId = 3250;
 constexpr int32_t kDriverId = 10;
-constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdActionStartPost = 214;
 // Only the objects of characters carry this group (given at "Init Load").
 constexpr uint32_t kCharacterGroup = 0x4000000;
 
 Actor* Place(Actor* actor, const Vector3& at) {
-    if (actor != nullptr) SendCommandArgs(actor, kCmdSetPosition, at);
+    if (actor != nullptr) SendCommandArgs(actor, cmd::base::SetPosition, at);
     return actor;
 }
 
@@ -42,7 +40,7 @@ AutoAimActor* MakeAim(Actor* parent, const char* name, int32_t id, const Vector3
     auto* aim = dynamic_cast<AutoAimActor*>(Place(
         CreateActor(static_cast<int32_t>(kAutoAimClassId), name, nullptr, parent, id, true), at));
     if (aim == nullptr) return nullptr;
-    SendCommandArgs(aim, aimcmd::SetType, kAimType2Axis);
+    SendCommandArgs(aim, cmd::auto_aim::SetAutoaimType, kAimType2Axis);
     ColObj sphere(aim);
     sphere.name = "Sight";
     sphere.type = 1;
@@ -64,7 +62,7 @@ GameContainerActor* MakeContainer(Actor* parent, const char* name, uint32_t kind
         CreateActor(static_cast<int32_t>(kGameContainerClassId), name, nullptr, parent, next++, true),
         at));
     if (box == nullptr) return nullptr;
-    if (kind != kContainerObject) SendCommandArgs(box, containercmd::SetKind, kind);
+    if (kind != kContainerObject) SendCommandArgs(box, cmd::game_container::SetContainerType, kind);
     for (Actor* child : box->children) {
         if (!MoveSampleActorId(child, next++)) return nullptr;
     }
@@ -93,16 +91,18 @@ bool AddLevelAim(SampleOutput& out, const std::string& file, int32_t& end) {
                                   : CreateActor(static_cast<int32_t>(kSoundClassId), "Beep",
                                                 nullptr, watcher, next++, true);
     std::string error;
-    if (beep == nullptr || SendCommandArgs(head, kCmdSetResource, std::string("sphere")) == 0 ||
-        SendCommandArgs(beep, kCmdSetResource, std::string("beep")) == 0 ||
-        !AddSampleScript(watcher, "beep", aimcmd::OnThresholdEnter, "Beep.Play_Sound();", &error)) {
+    if (beep == nullptr || SendCommandArgs(head, cmd::base::SetResource,
+                                           std::string("sphere")) == 0 ||
+        SendCommandArgs(beep, cmd::base::SetResource, std::string("beep")) == 0 ||
+        !AddSampleScript(watcher, "beep", cmd::auto_aim::OnAutoAimTresholdEnter,
+                         "Beep.Play_Sound();", &error)) {
         return out.Fail(file, "cannot make the watcher " + error);
     }
     head->meshFlags &= ~kMeshSyncCollision;
     head->scale = {0.3f, 0.3f, 0.3f};
     head->InvalidateTransform();
-    SendCommandArgs(watcher, aimcmd::SetSmoothStyle, kAimLinear);
-    SendCommandArgs(watcher, aimcmd::SetTurnSpeed, 2.0f);
+    SendCommandArgs(watcher, cmd::auto_aim::SetAutoaimSmoothstyle_1722, kAimLinear);
+    SendCommandArgs(watcher, cmd::auto_aim::SetAutoaimTurnspeed, 2.0f);
     watcher->aimOutput.Assign(head);
 
     GameContainerActor* cupboard =
@@ -110,7 +110,7 @@ bool AddLevelAim(SampleOutput& out, const std::string& file, int32_t& end) {
     if (cupboard == nullptr || !Fill(cupboard, "CupboardPowerUp", next++)) {
         return out.Fail(file, "cannot make the cupboard");
     }
-    SendCommandArgs(cupboard, containercmd::SetSearchTime, 1.0f);
+    SendCommandArgs(cupboard, cmd::game_container::SetSearchTime, 1.0f);
     if (MakeContainer(room, "TrapWire", kContainerTrapWire, next, {450.0f, 0.0f, -480.0f}) ==
         nullptr) {
         return out.Fail(file, "cannot make the trap wire");
@@ -124,10 +124,11 @@ bool WriteAimCheck(SampleOutput& out) {
     if (!ResetSampleWorld()) return out.Fail(file, "cannot make the actor world");
     Actor* driver = MakeSampleActor(0, "Driver", kGlobalRootId, kDriverId);
     if (driver == nullptr) return out.Fail(file, "cannot make actor \"Driver\"");
-    SendCommandArgs(driver, kCmdSetActionStartTime, 4.0f);
+    SendCommandArgs(driver, cmd::base::SetActionStartTime, 4.0f);
     std::string error;
-    if (!AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
-        !AddSampleScript(driver, "done", kCmdActionStartPost,
+    if (!AddSampleScript(driver, "boot", cmd::base::StartGame, "this.Action_Start_Pre();",
+                         &error) ||
+        !AddSampleScript(driver, "done", cmd::base::ActionStartPost,
                          "sys.Save_Game(\"aim.sav\"); sys.Exit_Engine();", &error)) {
         return out.Fail(file, error);
     }
@@ -146,8 +147,8 @@ bool WriteAimCheck(SampleOutput& out) {
                                                      nullptr, room, next++, true),
                                          {0.0f, 150.0f, -800.0f}));
     if (camera == nullptr) return out.Fail(file, "cannot make the room and its camera");
-    SendCommandArgs(camera, kCmdCameraSetType, kCameraFree);
-    SendCommandArgs(camera, kCmdCameraSetActive, true);
+    SendCommandArgs(camera, cmd::camera::SetCameraType, kCameraFree);
+    SendCommandArgs(camera, cmd::camera::SetCameraActive, true);
 
     AutoAimActor* aim = MakeAim(room, "Aim", next++, {0.0f, 100.0f, 0.0f}, 400.0f);
     Actor* head = aim == nullptr ? nullptr : CreateActor(0, "Head", nullptr, aim, next++, true);
@@ -163,12 +164,12 @@ bool WriteAimCheck(SampleOutput& out) {
     if (crate == nullptr || !Fill(crate, "PowerUp", next++)) {
         return out.Fail(file, "cannot make the crate");
     }
-    SendCommandArgs(crate, containercmd::SetTriggerType, kTriggerCollision);
-    SendCommandArgs(crate, containercmd::SetDeleteAfterActivation, true);
+    SendCommandArgs(crate, cmd::game_container::SetTriggerType, kTriggerCollision);
+    SendCommandArgs(crate, cmd::game_container::SetDeleteAfterActivation, true);
     CharacterActor* runner =
         SampleBody("Runner", room, next, {crateAt.x, crateAt.y + 30.0f, crateAt.z}, 1, 100.0f);
     if (runner == nullptr) return out.Fail(file, "cannot make actor \"Runner\"");
-    SendCommandArgs(runner, kCmdSetMaster, true);
+    SendCommandArgs(runner, cmd::base::SetMaster, true);
     return WriteActorFile(out, file, kFirstAimId, static_cast<uint32_t>(next)) &&
            out.WriteText("e2e/aim/init.txt",
                          CrLfLines({"../../game", "Aim.qva", "AimGlobals.qva", "Aim"}));

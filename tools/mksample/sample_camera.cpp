@@ -4,7 +4,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_output.h"
 
 bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) {
@@ -14,9 +14,9 @@ bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next) 
     if (camera == nullptr) return out.Fail(file, "cannot make actor \"GA29_Cam\"");
     camera->position = {0.0f, 120.0f, -450.0f};
     camera->InvalidateTransform();
-    SendCommandArgs(camera, kCmdCameraSetType, kCameraFree);
-    SendCommandArgs(camera, kCmdCameraSetFov, 2.0943952f);
-    SendCommandArgs(camera, kCmdCameraSetActive, true);
+    SendCommandArgs(camera, cmd::camera::SetCameraType, kCameraFree);
+    SendCommandArgs(camera, cmd::camera::SetFov, 2.0943952f);
+    SendCommandArgs(camera, cmd::camera::SetCameraActive, true);
     if (camera->cameraType != kCameraFree || camera->fov != 2.0943952f || camera->active != 1) {
         return out.Fail(file, "cannot set up \"GA29_Cam\"");
     }
@@ -30,7 +30,7 @@ bool AddFollowCameraRig(SampleOutput& out, const std::string& file, Actor* chara
     if (target == nullptr || position == nullptr) {
         return out.Fail(file, "cannot make the follow camera's rig");
     }
-    SendCommandArgs(target, kCmdSetPosition, Vector3{0.0f, kFollowCameraTargetHeight, 0.0f});
-    SendCommandArgs(position, kCmdSetPosition, Vector3{0.0f, 0.0f, kFollowCameraDistance});
+    SendCommandArgs(target, cmd::base::SetPosition, Vector3{0.0f, kFollowCameraTargetHeight, 0.0f});
+    SendCommandArgs(position, cmd::base::SetPosition, Vector3{0.0f, 0.0f, kFollowCameraDistance});
     return true;
 }

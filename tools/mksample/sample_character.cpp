@@ -8,7 +8,7 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
@@ -20,10 +20,6 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr uint32_t kCmdSetActionStartTime = 195;
-constexpr uint32_t kCmdActionStartPost = 214;
-constexpr uint32_t kCmdOnJumpStart = 1066;
-constexpr uint32_t kCmdSetItemState = 612;
 
 }  // namespace
 
@@ -40,12 +36,12 @@ SkinObjectActor* AddWormSkin(SampleOutput& out, const std::string& file, Actor* 
     auto* skin = dynamic_cast<SkinObjectActor*>(CreateActor(
         static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, owner, next++, true));
     bool skinned =
-        skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string("worm")) != 0;
+        skin != nullptr && SendCommandArgs(skin, cmd::base::SetResource, std::string("worm")) != 0;
     library->SetBaseFolder(folder.c_str());
     if (skinned && material != nullptr) {
         // Its own material, not the mesh's.
-        SendCommandArgs(skin, kCmdSetSyncMaterial, false);
-        SendCommandArgs(skin, kCmdSetMaterialByName, std::string(material));
+        SendCommandArgs(skin, cmd::mesh_object::SetSyncMaterial, false);
+        SendCommandArgs(skin, cmd::mesh_object::SetMaterial_447, std::string(material));
         skinned = !skin->subMeshes.empty() && skin->subMeshes[0].material != nullptr &&
                   std::string(ResourceLibrary::GetItemName(skin->subMeshes[0].material)) == material;
     }
@@ -124,7 +120,7 @@ bool AddPlayerCharacter(SampleOutput& out, const std::string& file, int32_t& nex
     }
     GameObjectActor* spare = MakeSampleItem(items, "SpareAmmo", next++, kItemAmmo);
     if (spare == nullptr) return out.Fail(file, "cannot make actor \"SpareAmmo\"");
-    SendCommandArgs(spare, kCmdSetItemState, static_cast<uint32_t>(kItemInInventory));
+    SendCommandArgs(spare, cmd::game_object::SetState, static_cast<uint32_t>(kItemInInventory));
     return AddFollowCameraRig(out, file, hero, next);
 }
 
@@ -138,9 +134,9 @@ bool AddPlayerStart(SampleOutput& out, const std::string& file, int32_t& next) {
     if (start == nullptr || aim == nullptr) {
         return out.Fail(file, "cannot make \"PlayerStart0\" and \"AimSpot\"");
     }
-    SendCommandArgs(start, kCmdSetSpawnPointType, kSpawnTypePlayerStart);
-    SendCommandArgs(start, kCmdSetPosition, Vector3{-300.0f, 30.0f, -300.0f});
-    SendCommandArgs(aim, kCmdSetPosition, Vector3{-300.0f, 60.0f, 0.0f});
+    SendCommandArgs(start, cmd::spawn_point::SetSpawnpointType, kSpawnTypePlayerStart);
+    SendCommandArgs(start, cmd::base::SetPosition, Vector3{-300.0f, 30.0f, -300.0f});
+    SendCommandArgs(aim, cmd::base::SetPosition, Vector3{-300.0f, 60.0f, 0.0f});
     return true;
 }
 
@@ -150,15 +146,17 @@ bool AddCharacterDriver(SampleOutput& out, const std::string& file, int32_t id) 
     Actor* hero = FindChildByName(GetActorById(kGlobalRoot), "PlayerCharacter");
     if (hero == nullptr) return out.Fail(file, "no actor \"PlayerCharacter\"");
     // Past the game actor's fade from black at the start of the game.
-    SendCommandArgs(driver, kCmdSetActionStartTime, 3.5f);
+    SendCommandArgs(driver, cmd::base::SetActionStartTime, 3.5f);
     std::string error;
     // The player jumps a tenth of a second in and is hurt by 10 as it leaves
     // the ground.
-    if (!AddSampleScript(hero, "hurt", kCmdOnJumpStart, "this.Hurt(10);", &error) ||
-        !AddSampleScript(driver, "jump", kCmdStartGame,
+    if (!AddSampleScript(hero, "hurt", cmd::character::OnJumpStart_1066, "this.Hurt(10);",
+                         &error) ||
+        !AddSampleScript(driver, "jump", cmd::base::StartGame,
                          "[ga]GA1.TimerCommand(0.1, CC_Jump());", &error) ||
-        !AddSampleScript(driver, "boot", kCmdStartGame, "this.Action_Start_Pre();", &error) ||
-        !AddSampleScript(driver, "done", kCmdActionStartPost,
+        !AddSampleScript(driver, "boot", cmd::base::StartGame, "this.Action_Start_Pre();",
+                         &error) ||
+        !AddSampleScript(driver, "done", cmd::base::ActionStartPost,
                          "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"character.tga\"); "
                          "sys.Save_Game(\"character.sav\"); sys.Exit_Engine();",
                          &error)) {

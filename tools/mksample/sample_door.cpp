@@ -8,7 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
@@ -25,7 +25,8 @@ constexpr uint32_t kGeometryEvent =
 
 // Gives the mesh child the item, the local position and the scale.
 bool ShapeMesh(Actor* mesh, const Vector3& at, const Vector3& scale) {
-    if (mesh == nullptr || SendCommandArgs(mesh, kCmdSetResource, std::string("cube")) == 0) {
+    if (mesh == nullptr || SendCommandArgs(mesh, cmd::base::SetResource,
+                                           std::string("cube")) == 0) {
         return false;
     }
     mesh->position = at;
@@ -38,12 +39,12 @@ bool AddDoor(SampleOutput& out, const std::string& file) {
     Actor* door = MakeSampleActor(static_cast<int32_t>(kDoorClassId), "GA5_Door", kSceneryRootId,
                                   kDoorId);
     if (door == nullptr) return out.Fail(file, "cannot make actor \"GA5_Door\"");
-    SendCommandArgs(door, kCmdSetPosition, Vector3{0.0f, 0.0f, 500.0f});
-    SendCommandArgs(door, kCmdSetDoorType, kDoorSingle);
-    SendCommandArgs(door, kCmdSetUseConnector, true);
-    SendCommandArgs(door, kCmdSetDoorOpenTime, 1.0f);
-    SendCommandArgs(door, kCmdSetDoorCloseTime, 1.0f);
-    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 3.0f);
+    SendCommandArgs(door, cmd::base::SetPosition, Vector3{0.0f, 0.0f, 500.0f});
+    SendCommandArgs(door, cmd::door::SetDoorType, kDoorSingle);
+    SendCommandArgs(door, cmd::door::SetUseConnector, true);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 1.0f);
+    SendCommandArgs(door, cmd::door::SetDoorCloseTime, 1.0f);
+    SendCommandArgs(door, cmd::door::SetDoorAutocloseTime, 3.0f);
     // The children come at run-time ids; the file keeps them in the door's
     // block.
     int32_t id = kDoorId + 1;
@@ -71,12 +72,13 @@ bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
     Actor* trigger = CreateActor(static_cast<int32_t>(kTriggerClassId), "T", nullptr, room,
                                  kTriggerId, true);
     if (trigger == nullptr || trigger->colObjs.empty()) return out.Fail(file, "cannot make actor \"T\"");
-    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, 50.0f, 380.0f});
-    SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
+    SendCommandArgs(trigger, cmd::base::SetPosition, Vector3{0.0f, 50.0f, 380.0f});
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 100.0f);
     trigger->colObjs[0]->receiveGroups = 1;
     trigger->scripts.clear();
     std::string error;
-    if (!AddSampleScript(trigger, "On Trigger", kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", &error)) {
+    if (!AddSampleScript(trigger, "On Trigger", cmd::trigger::OnTriggerEnter,
+                         "[ga]GA5.Open_Door();", &error)) {
         return out.Fail(file, error);
     }
 
@@ -92,14 +94,14 @@ bool AddDoorAndTrigger(SampleOutput& out, const std::string& file) {
                               : CreateActor(static_cast<int32_t>(kPathNodeClassId), "N4", nullptr,
                                             n3, kTourId + 2, true);
     if (n4 == nullptr) return out.Fail(file, "cannot make the Path \"Tour\"");
-    SendCommandArgs(tour, kCmdSetPosition, Vector3{0.0f, 50.0f, -300.0f});
-    SendCommandArgs(tour, kCmdSetPathSpeed, 150.0f);
-    SendCommandArgs(tour, kCmdSetUseNodetimeForPause, 1u);
-    SendCommandArgs(tour, kCmdSetPathnodeTime, 1.0f);
-    SendCommandArgs(n3, kCmdSetPosition, Vector3{0.0f, 0.0f, 680.0f});
-    SendCommandArgs(n3, kCmdSetPathnodeTime, 1.5f);
-    SendCommandArgs(n4, kCmdSetPosition, Vector3{0.0f, 0.0f, 720.0f});
-    SendCommandArgs(n4, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
+    SendCommandArgs(tour, cmd::base::SetPosition, Vector3{0.0f, 50.0f, -300.0f});
+    SendCommandArgs(tour, cmd::path::SetPathSpeed, 150.0f);
+    SendCommandArgs(tour, cmd::path::SetUseNodetimeForPause, 1u);
+    SendCommandArgs(tour, cmd::path_node::SetPathnodeTime, 1.0f);
+    SendCommandArgs(n3, cmd::base::SetPosition, Vector3{0.0f, 0.0f, 680.0f});
+    SendCommandArgs(n3, cmd::path_node::SetPathnodeTime, 1.5f);
+    SendCommandArgs(n4, cmd::base::SetPosition, Vector3{0.0f, 0.0f, 720.0f});
+    SendCommandArgs(n4, cmd::path_node::SetPathnodeEndtype, kPathEndJumpBackToRoot);
 
     Actor* runner = CreateActor(0, "Runner", nullptr, tour, kRunnerId, true);
     if (runner == nullptr) return out.Fail(file, "cannot make actor \"Runner\"");

@@ -8,7 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
@@ -20,9 +20,6 @@
 namespace {
 
 constexpr int32_t kGlobalRoot = 1;
-constexpr int32_t kFrontEndClass = 10;
-constexpr uint32_t kCmdSetUseNodeTime = 1295;
-constexpr uint32_t kCmdOnGuardStartPauseInPatrol = 1342;
 // The check's scene, in the ids of the guards' block.
 constexpr int32_t kRoomId = 3134;
 constexpr int32_t kRoomEnd = 3140;
@@ -32,21 +29,22 @@ GuardActor* MakeGuard(Actor* parent, const char* name, int32_t id, const Vector3
     auto* guard = dynamic_cast<GuardActor*>(
         CreateActor(static_cast<int32_t>(kGuardClassId), name, nullptr, parent, id, true));
     if (guard == nullptr) return nullptr;
-    SendCommandArgs(guard, kCmdSetPosition, at);
-    SendCommandArgs(guard, kCmdSetGuardCharacter, static_cast<uint32_t>(kGuardTemplateId));
+    SendCommandArgs(guard, cmd::base::SetPosition, at);
+    SendCommandArgs(guard, cmd::guard::SetGuardCharacter, static_cast<uint32_t>(kGuardTemplateId));
     return guard;
 }
 
 Actor* MakeNode(Actor* parent, const char* name, int32_t id, const Vector3& at) {
     Actor* node = CreateActor(static_cast<int32_t>(kPathNodeClassId), name, nullptr, parent, id,
                               true);
-    if (node != nullptr) SendCommandArgs(node, kCmdSetPosition, at);
+    if (node != nullptr) SendCommandArgs(node, cmd::base::SetPosition, at);
     return node;
 }
 
 // Type 1 last: the nodes are there, so no "Node" is made.
 bool MakePath(GuardActor* guard) {
-    return SendCommandArgs(guard, kCmdSetGuardType, kGuardPath) != 0 && guard->colObjs.empty() &&
+    return SendCommandArgs(guard, cmd::guard::SetGuardType,
+                           kGuardPath) != 0 && guard->colObjs.empty() &&
            guard->children.size() == 1;
 }
 
@@ -94,14 +92,15 @@ bool AddLevelGuard(SampleOutput& out, const std::string& file, int32_t& next) {
     Actor* dungeon = CreateActor(static_cast<int32_t>(kSpawnPointClassId), "DungeonSpawn", nullptr,
                                  roomB, next++, true);
     if (dungeon == nullptr) return out.Fail(file, "cannot make actor \"DungeonSpawn\"");
-    SendCommandArgs(dungeon, kCmdSetPosition, Vector3{1300.0f, 30.0f, -300.0f});
+    SendCommandArgs(dungeon, cmd::base::SetPosition, Vector3{1300.0f, 30.0f, -300.0f});
     return true;
 }
 
 bool WriteGuardCheck(SampleOutput& out) {
     const std::string globals = "game/Data/GuardRun.qva";
     if (!ResetSampleWorld()) return out.Fail(globals, "cannot make the actor world");
-    if (MakeSampleActor(kFrontEndClass, "Inventory", kGlobalRoot, kInventoryActorId) == nullptr) {
+    if (MakeSampleActor(kInventoryClassId, "Inventory", kGlobalRoot,
+                        kInventoryActorId) == nullptr) {
         return out.Fail(globals, "cannot make actor \"Inventory\"");
     }
     if (!AddGuardTemplate(out, globals) ||
@@ -118,13 +117,13 @@ bool WriteGuardCheck(SampleOutput& out) {
     Actor* a = guard == nullptr ? nullptr : MakeNode(guard, "A", next++, {0.0f, 0.0f, 300.0f});
     Actor* b = a == nullptr ? nullptr : MakeNode(a, "B", next++, {300.0f, 0.0f, 0.0f});
     if (b == nullptr || !MakePath(guard)) return out.Fail(scene, "cannot make the guard");
-    SendCommandArgs(guard, kCmdSetUseNodeTime, true);
-    SendCommandArgs(a, kCmdSetPathnodeTime, 1.0f);
-    SendCommandArgs(b, kCmdSetPathnodeEndtype, kPathEndReverse);
+    SendCommandArgs(guard, cmd::guard::SetGuardUseNodeTime, true);
+    SendCommandArgs(a, cmd::path_node::SetPathnodeTime, 1.0f);
+    SendCommandArgs(b, cmd::path_node::SetPathnodeEndtype, kPathEndReverse);
     // The room is drawn, so the skin plays its motions.
     if (!AddSampleCamera(out, scene, next)) return false;
     std::string error;
-    if (!AddSampleScript(guard, "paused", kCmdOnGuardStartPauseInPatrol,
+    if (!AddSampleScript(guard, "paused", cmd::guard::OnGuardStartPauseInPatrol,
                          "sys.Save_Game(\"guard.sav\"); sys.Exit_Engine();", &error)) {
         return out.Fail(scene, error);
     }

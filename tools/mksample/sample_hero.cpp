@@ -10,6 +10,7 @@
 #include "actors/presentation/skin_object_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
@@ -1178,7 +1179,7 @@ SkinObjectActor *AddHeroSkin(SampleOutput &out, const std::string &file, Actor *
     auto *skin = dynamic_cast<SkinObjectActor *>(CreateActor(
         static_cast<int32_t>(kSkinObjectClassId), "Skin", nullptr, owner, next++, true));
     const bool skinned =
-        skin != nullptr && SendCommandArgs(skin, kCmdSetResource, std::string(mesh)) != 0;
+        skin != nullptr && SendCommandArgs(skin, cmd::base::SetResource, std::string(mesh)) != 0;
     library->SetBaseFolder(folder.c_str());
     if (!skinned) {
         return nullptr;

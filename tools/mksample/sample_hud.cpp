@@ -9,7 +9,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/qvm_writer.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -184,14 +184,6 @@ std::vector<uint8_t> SparkQvm() {
 
 namespace {
 
-constexpr uint32_t kCmdSetKillDelay = 189;
-constexpr uint32_t kCmdSetActionTime = 201;
-constexpr uint32_t kCmdSetIcon1 = 625;
-constexpr uint32_t kCmdSetIcon2 = 627;
-constexpr uint32_t kCmdSetItemState = 612;
-constexpr uint32_t kCmdSetAmmoBullets = 731;
-constexpr uint32_t kCmdSetMaxBullets = 714;
-constexpr uint32_t kCmdSetAmmoCount = 1041;
 constexpr float kFireTime = 0.08f;
 
 // A Mesh Object of the library mesh (its one subset in the material),
@@ -226,7 +218,7 @@ bool AddWeaponLooks(GameObjectActor *weapon, int32_t &next, uint32_t mesh, uint3
             return false;
         }
     }
-    SendCommandArgs(FindChildByName(weapon, "Fire"), kCmdSetActionTime, kFireTime);
+    SendCommandArgs(FindChildByName(weapon, "Fire"), cmd::base::SetActionTime, kFireTime);
     Actor *ammo = FindChildByName(weapon, "Ammo");
     Actor *impact = ammo != nullptr ? FindChildByName(ammo, "Impact") : nullptr;
     MeshObjectActor *spark =
@@ -238,11 +230,11 @@ bool AddWeaponLooks(GameObjectActor *weapon, int32_t &next, uint32_t mesh, uint3
     }
     // Held in the gun, the ammunition updates its children, so that the
     // flash is drawn; the impact's spark shows only in a copy at a hit.
-    SendCommandArgs(ammo, kCmdSetItemState, static_cast<uint32_t>(kItemInHand));
+    SendCommandArgs(ammo, cmd::game_object::SetState, static_cast<uint32_t>(kItemInHand));
     spark->state &= ~kActorEnabled;
-    SendCommandArgs(impact, kCmdSetKillDelay, impactLife);
-    SendCommandArgs(weapon, kCmdSetIcon1, icon);
-    SendCommandArgs(weapon, kCmdSetIcon2, icon);
+    SendCommandArgs(impact, cmd::base::SetKillDelay, impactLife);
+    SendCommandArgs(weapon, cmd::game_object::SetIconMaterialLibID, icon);
+    SendCommandArgs(weapon, cmd::game_object::SetIcon2MaterialLibID, icon);
     return true;
 }
 
@@ -252,10 +244,11 @@ bool ArmPlayer(SampleOutput &out, const std::string &file, int32_t &next) {
     Actor *items = hero != nullptr ? FindDescendantByName(hero, "Items") : nullptr;
     if (items == nullptr)
         return out.Fail(file, "no \"PlayerCharacter\" with \"Items\"");
-    SendCommandArgs(hero, kCmdSetAmmoCount, 1u, 12u);
-    SendCommandArgs(hero, kCmdSetAmmoCount, 2u, 10u);
+    SendCommandArgs(hero, cmd::character::SetAmmoCount, 1u, 12u);
+    SendCommandArgs(hero, cmd::character::SetAmmoCount, 2u, 10u);
     std::string error;
-    if (!AddSampleScript(hero, "stock", kCmdStartGame, "this.Add_Ammo(1, 0); this.Add_Ammo(2, 0);",
+    if (!AddSampleScript(hero, "stock", cmd::base::StartGame,
+                         "this.Add_Ammo(1, 0); this.Add_Ammo(2, 0);",
                          &error)) {
         return out.Fail(file, error);
     }
@@ -265,7 +258,7 @@ bool ArmPlayer(SampleOutput &out, const std::string &file, int32_t &next) {
         !AddWeaponLooks(rifle, next, kRifleMesh, kRifleIconMaterial, kShotCopyLife)) {
         return out.Fail(file, "cannot make actor \"Rifle\"");
     }
-    SendCommandArgs(rifle, kCmdSetMaxBullets, 5u);
-    SendCommandArgs(FindChildByName(rifle, "Ammo"), kCmdSetAmmoBullets, 5u);
+    SendCommandArgs(rifle, cmd::game_object::SetWeapon_714, 5u);
+    SendCommandArgs(FindChildByName(rifle, "Ammo"), cmd::game_object::SetAmmoBullets, 5u);
     return true;
 }

@@ -8,7 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_output.h"
@@ -17,7 +17,6 @@ namespace {
 
 // The group a collision object joins by being solid.
 constexpr uint32_t kSolidBodyGroup = 1u << 16;
-constexpr uint32_t kCmdOnDie = 1062;
 // The cube mesh is 100 units along each side.
 constexpr float kCubeSize = 100.0f;
 
@@ -103,12 +102,12 @@ bool AddMissionExit(SampleOutput &out, const std::string &file, Actor *room, int
         CreateActor(static_cast<int32_t>(kTriggerClassId), "Exit", nullptr, room, id, true);
     if (exit == nullptr || exit->colObjs.empty())
         return out.Fail(file, "cannot make actor \"Exit\"");
-    SendCommandArgs(exit, kCmdSetPosition, at);
-    SendCommandArgs(exit, kCmdSetTriggerRadius, 60.0f);
+    SendCommandArgs(exit, cmd::base::SetPosition, at);
+    SendCommandArgs(exit, cmd::trigger::SetTriggerRadius, 60.0f);
     exit->colObjs[0]->receiveGroups = kSolidBodyGroup;
     exit->scripts.clear();
     std::string error;
-    if (!AddSampleScript(exit, "done", kCmdOnTriggerEnterFirst,
+    if (!AddSampleScript(exit, "done", cmd::trigger::OnTriggerEnterFirst,
                          "/Global/Inventory.Level_Completed(" + std::to_string(level) + ");",
                          &error)) {
         return out.Fail(file, error);
@@ -122,7 +121,7 @@ bool AddMissionRestart(SampleOutput &out, const std::string &file, int32_t id,
     if (restart == nullptr)
         return out.Fail(file, "cannot make actor \"MissionRestart\"");
     std::string error;
-    if (!AddSampleScript(restart, "again", kCmdActionStart,
+    if (!AddSampleScript(restart, "again", cmd::base::ActionStart,
                          "sys.New_Game(\"Data/Globals1_XBox.qva\", \"Data/" + scene + "\");",
                          &error)) {
         return out.Fail(file, error);
@@ -135,7 +134,7 @@ bool AddPlayerDeath(SampleOutput &out, const std::string &file) {
     if (player == nullptr)
         return out.Fail(file, "no \"PlayerCharacter\"");
     std::string error;
-    if (!AddSampleScript(player, "died", kCmdOnDie,
+    if (!AddSampleScript(player, "died", cmd::character::OnDie,
                          "/Global/DeathMenu.TimerCommand(3, UI_System_Activate());", &error)) {
         return out.Fail(file, error);
     }

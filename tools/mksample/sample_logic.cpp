@@ -7,7 +7,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
@@ -22,7 +22,8 @@ bool AddRoomLogic(SampleOutput& out, const std::string& file, int32_t& next) {
 
     Actor* beacon = CreateActor(static_cast<int32_t>(kMeshObjectClassId), "GA32_Beacon", nullptr,
                                 room, next++, true);
-    if (beacon == nullptr || SendCommandArgs(beacon, kCmdSetResource, std::string("sphere")) == 0) {
+    if (beacon == nullptr || SendCommandArgs(beacon, cmd::base::SetResource,
+                                             std::string("sphere")) == 0) {
         return out.Fail(file, "cannot make actor \"GA32_Beacon\"");
     }
     beacon->position = {200.0f, 100.0f, 300.0f};
@@ -39,14 +40,14 @@ bool AddRoomLogic(SampleOutput& out, const std::string& file, int32_t& next) {
     if (clockwork == nullptr || clock == nullptr) {
         return out.Fail(file, "cannot make the logic actors");
     }
-    SendCommandArgs(clock, kCmdSetTimerType, kTimerForwardLoop);
-    SendCommandArgs(clock, kCmdSetTotalTime, 2.0f);
-    SendCommandArgs(clock, kCmdSetTimerStartActive, 0u);
+    SendCommandArgs(clock, cmd::timer::SetTimerType, kTimerForwardLoop);
+    SendCommandArgs(clock, cmd::base::SetTotalTime, 2.0f);
+    SendCommandArgs(clock, cmd::timer::SetTimerStartActive, 0u);
     clock->AddKey(0.5f, "hide", "[ga]GA32.Set_Visible(0);");
     clock->AddKey(1.5f, "show", "[ga]GA32.Set_Visible(1);");
-    SendCommandArgs(clock, kCmdSetCurrentTime, 0.0f);
+    SendCommandArgs(clock, cmd::base::SetCurrentTime, 0.0f);
     std::string error;
-    if (!AddSampleScript(clock, "run", kCmdStartGame,
+    if (!AddSampleScript(clock, "run", cmd::base::StartGame,
                          "this.Connect_to_TimeInstance([ga]GA33); this.Start_Timer();", &error)) {
         return out.Fail(file, error);
     }

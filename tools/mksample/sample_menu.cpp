@@ -3,7 +3,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "game/inventory_actor.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
@@ -43,33 +43,33 @@ Actor *MenuMaker::Make(uint32_t classId, const std::string &name, Actor *parent,
         ok_ = out_.Fail(file_, "cannot make actor \"" + name + "\"");
         return nullptr;
     }
-    SendCommandArgs(actor, kCmdSetPosition, at);
+    SendCommandArgs(actor, cmd::base::SetPosition, at);
     return actor;
 }
 
 Actor *MenuMaker::Menu(const std::string &name) {
     Actor *menu = Make(kUiSystemClassId, name, nullptr, {0.0f, 0.0f, 0.0f});
-    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
-    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+    SendCommandArgs(menu, cmd::ui_system::SetUISystemRefWidth, 800.0f);
+    SendCommandArgs(menu, cmd::ui_system::SetUISystemRefHeight, 600.0f);
     return menu;
 }
 
 Actor *MenuMaker::Cursor(Actor *menu) {
     Actor *cursor = Make(kUiSpriteClassId, "Cursor", menu, {92.0f, 62.0f, 0.0f});
-    SendCommandArgs(cursor, kCmdSetUiSpriteMaterial, std::string("Cursor"));
-    SendCommandArgs(cursor, kCmdSetUiSpriteCursor, 1u);
-    SendCommandArgs(cursor, kCmdSetUiSpriteVisible, 0u);
+    SendCommandArgs(cursor, cmd::ui_sprite::SetUISpriteMaterial, std::string("Cursor"));
+    SendCommandArgs(cursor, cmd::ui_sprite::SetUiSpriteCursor, 1u);
+    SendCommandArgs(cursor, cmd::ui_sprite::SetUiSpriteVisible, 0u);
     return cursor;
 }
 
 Actor *MenuMaker::Text(const std::string &name, Actor *parent, const Vector3 &at,
                        const std::string &text, uint32_t align) {
     Actor *label = Make(kUiTextClassId, name, parent, at);
-    SendCommandArgs(label, kCmdSetUiTextFont, kTextFontSlot);
-    SendCommandArgs(label, kCmdSetUiTextAlignX, align);
-    SendCommandArgs(label, kCmdSetUiTextAlignY, align);
+    SendCommandArgs(label, cmd::ui_text::SetUITextFont, kTextFontSlot);
+    SendCommandArgs(label, cmd::ui_text::SetUITextAlignX, align);
+    SendCommandArgs(label, cmd::ui_text::SetUITextAlignY, align);
     if (!text.empty())
-        SendCommandArgs(label, kCmdSetUiTextText, text);
+        SendCommandArgs(label, cmd::ui_text::SetUITextText, text);
     return label;
 }
 
@@ -92,12 +92,12 @@ Actor *MenuMaker::Panel(Actor *window, const Vector3 &centre, float width, float
 }
 
 void MenuMaker::Bar(Actor *sprite, float width, float height, const Vector4 &color) {
-    SendCommandArgs(sprite, kCmdSetUiSpriteMaterial, std::string("MenuLight"));
-    SendCommandArgs(sprite, kCmdSetUiSpriteWidth, width);
-    SendCommandArgs(sprite, kCmdSetUiSpriteHeight, height);
-    SendCommandArgs(sprite, kCmdSetUiSpriteAlignX, 1u);
-    SendCommandArgs(sprite, kCmdSetUiSpriteAlignY, 1u);
-    SendCommandArgs(sprite, kCmdSetUiSpriteColor, color);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteMaterial, std::string("MenuLight"));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteWidth, width);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteHeight, height);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteAlignX, 1u);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteAlignY, 1u);
+    SendCommandArgs(sprite, cmd::ui_text::SetUISpriteColor, color);
 }
 
 void MenuMaker::Script(Actor *actor, const std::string &name, uint32_t eventId,
@@ -137,10 +137,13 @@ bool AddPauseMenu(SampleOutput &out, const std::string &file, int32_t &end) {
     Actor *quit =
         maker.Button("Quit", page, {kMenuColumnX, 250.0f, 0.0f}, "Quit", kMenuButtonWidth);
     Actor *esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
-    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/PauseMenu/Page.Action_Start();");
-    maker.Script(resume, "resume", kCmdOnUiButtonUp, "/Global/PauseMenu.UI_System_Deactivate();");
-    maker.Script(quit, "quit", kCmdOnUiButtonUp, "sys.Exit_Engine();");
-    maker.Script(esc, "pause", kCmdActionStartPre, "/Global/PauseMenu.UI_System_Activate();");
+    maker.Script(menu, "open", cmd::ui_system::UISystemActivate,
+                 "/Global/PauseMenu/Page.Action_Start();");
+    maker.Script(resume, "resume", cmd::ui_button::OnUIButtonUp,
+                 "/Global/PauseMenu.UI_System_Deactivate();");
+    maker.Script(quit, "quit", cmd::ui_button::OnUIButtonUp, "sys.Exit_Engine();");
+    maker.Script(esc, "pause", cmd::base::ActionStartPre,
+                 "/Global/PauseMenu.UI_System_Activate();");
     end = maker.Next();
     return maker.Ok();
 }
@@ -161,20 +164,23 @@ bool WriteMenuCheck(SampleOutput &out) {
     MenuMaker::Bar(light, 120.0f, 40.0f, {0.0f, 1.0f, 0.0f, 1.0f});
     // In the font of the prepared sheet, which measures the same everywhere.
     Actor *status = maker.Text("Status", page, {400.0f, 300.0f, 0.0f}, "", 0);
-    SendCommandArgs(status, kCmdSetUiTextFont, kSheetFontSlot);
+    SendCommandArgs(status, cmd::ui_text::SetUITextFont, kSheetFontSlot);
     // Each window's button lies under the cursor too: it hears "Over" the
     // frame after the window took the focus.
     Actor *dialog = maker.Make(kUiWindowClassId, "Dialog", menu, {0.0f, 0.0f, 0.0f});
     Actor *ok = maker.Make(kUiButtonClassId, "Ok", dialog, {100.0f, 70.0f, 0.0f});
     Actor *final = maker.Make(kUiWindowClassId, "Final", menu, {0.0f, 0.0f, 0.0f});
     Actor *shot = maker.Make(kUiButtonClassId, "Shot", final, {100.0f, 70.0f, 0.0f});
-    maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
-    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/MenuCheck/Page.Action_Start();");
-    maker.Script(resume, "over", kCmdOnUiButtonOver,
+    maker.Script(menu, "boot", cmd::base::StartGame,
+                 "this.TimerCommand(1.0, UI_System_Activate());");
+    maker.Script(menu, "open", cmd::ui_system::UISystemActivate,
+                 "/Global/MenuCheck/Page.Action_Start();");
+    maker.Script(resume, "over", cmd::ui_button::OnUIButtonOver,
                  "/Global/MenuCheck/Page/Status.Set_UI_Text_Text(\"Resume\"); "
                  "/Global/MenuCheck/Dialog.Action_Start();");
-    maker.Script(ok, "over", kCmdOnUiButtonOver, "/Global/MenuCheck/Final.Action_Start();");
-    maker.Script(shot, "done", kCmdOnUiButtonOver,
+    maker.Script(ok, "over", cmd::ui_button::OnUIButtonOver,
+                 "/Global/MenuCheck/Final.Action_Start();");
+    maker.Script(shot, "done", cmd::ui_button::OnUIButtonOver,
                  "sys.Capture_BackBuffer((800, 600)); sys.Capture_Save(\"menu.tga\"); "
                  "sys.Exit_Engine();");
     if (!maker.Ok() ||

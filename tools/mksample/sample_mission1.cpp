@@ -15,7 +15,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "end_to_end_folder.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
@@ -36,8 +36,6 @@ constexpr float kThick = 20.0f;
 constexpr float kDoorHalf = 60.0f;
 constexpr float kOpeningHalf = 100.0f;
 constexpr float kLintel = 220.0f;
-constexpr uint32_t kCmdSetItemState = 612;
-constexpr uint32_t kCmdOnPickup = 748;
 
 Actor *Room(const char *name) { return FindChildByName(GetActorById(kSceneryRootId), name); }
 
@@ -151,7 +149,7 @@ bool MoveOffTheWalls() {
             return false;
         Vector3 at = actor->position;
         at.z += 60.0f;
-        SendCommandArgs(actor, kCmdSetPosition, at);
+        SendCommandArgs(actor, cmd::base::SetPosition, at);
     }
     // The Lookout keeps watch over RoomB from its north-west corner, on a
     // ground of its own, beyond the sight of the guard on its round (the
@@ -160,7 +158,7 @@ bool MoveOffTheWalls() {
     Actor *ground = FindDescendantByName(GetActorById(kSceneryRootId), "LookoutFloor");
     if (lookout == nullptr || ground == nullptr || ground->colObjs.empty())
         return false;
-    SendCommandArgs(lookout, kCmdSetPosition, Vector3{640.0f, 30.0f, 420.0f});
+    SendCommandArgs(lookout, cmd::base::SetPosition, Vector3{640.0f, 30.0f, 420.0f});
     ground->colObjs[0]->boxMin = {580.0f, -20.0f, 370.0f};
     ground->colObjs[0]->boxMax = {700.0f, 0.0f, 470.0f};
     return true;
@@ -183,14 +181,14 @@ bool AddLockedDoor(int32_t &next) {
     // Sliding: set by the field, since "Set Door Type" makes the children
     // anew (and drops the connector).
     static_cast<DoorActor *>(door)->doorType = kDoorSingleSide;
-    SendCommandArgs(door, kCmdSetDoorAxisPreset, 4u); // along y
-    SendCommandArgs(door, kCmdSetOpenAngle, 0.0f);
-    SendCommandArgs(door, kCmdSetOpenLength, 210.0f);
-    SendCommandArgs(door, kCmdSetDoorOpenTime, 2.0f);
-    SendCommandArgs(door, kCmdSetDoorAutoClose, false);
-    SendCommandArgs(door, kCmdSetLockGroups, 1u);
-    SendCommandArgs(door, kCmdSetLockLocked, true);
-    SendCommandArgs(door, kCmdSetLockTime, 1000.0f);
+    SendCommandArgs(door, cmd::door::SetDoorAxis_758, 4u); // along y
+    SendCommandArgs(door, cmd::door::SetOpenAngle, 0.0f);
+    SendCommandArgs(door, cmd::door::SetOpenLength, 210.0f);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 2.0f);
+    SendCommandArgs(door, cmd::door::SetDoorAutoclose, false);
+    SendCommandArgs(door, cmd::door::SetLockgroup, 1u);
+    SendCommandArgs(door, cmd::door::SetLockLocked, true);
+    SendCommandArgs(door, cmd::door::SetLockTime, 1000.0f);
     Actor *leaf = FindChildByName(door, "Door_1");
     auto *leafMesh = dynamic_cast<MeshObjectActor *>(leaf);
     const int32_t metal = SampleMaterialSlot("Metal");
@@ -207,7 +205,7 @@ bool AddLockedDoor(int32_t &next) {
         return false;
     }
     std::string error;
-    if (!AddSampleScript(door, "cleared", kCmdOnDoorOpen,
+    if (!AddSampleScript(door, "cleared", cmd::door::OnDoorOpen,
                          "/Scenery/RoomA/DoorBlockA.Delete(); /Scenery/RoomC/DoorBlockC.Delete();",
                          &error)) {
         return false;
@@ -217,16 +215,17 @@ bool AddLockedDoor(int32_t &next) {
                                  roomA, next++, true);
     if (trigger == nullptr || trigger->colObjs.empty())
         return false;
-    SendCommandArgs(trigger, kCmdSetPosition, Vector3{0.0f, -1000.0f, 400.0f});
-    SendCommandArgs(trigger, kCmdSetTriggerRadius, 90.0f);
+    SendCommandArgs(trigger, cmd::base::SetPosition, Vector3{0.0f, -1000.0f, 400.0f});
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 90.0f);
     trigger->colObjs[0]->receiveGroups = 1u << 16;
     trigger->scripts.clear();
-    if (!AddSampleScript(trigger, "open", kCmdOnTriggerEnter, "[ga]GA5.Open_Door();", &error)) {
+    if (!AddSampleScript(trigger, "open", cmd::trigger::OnTriggerEnter, "[ga]GA5.Open_Door();",
+                         &error)) {
         return false;
     }
     // The key lies in RoomA's north-west corner, far from the door.
-    SendCommandArgs(key, kCmdSetPosition, Vector3{-440.0f, 20.0f, 440.0f});
-    return AddSampleScript(key, "found", kCmdOnPickup,
+    SendCommandArgs(key, cmd::base::SetPosition, Vector3{-440.0f, 20.0f, 440.0f});
+    return AddSampleScript(key, "found", cmd::game_object::OnPickup,
                            "/Scenery/RoomA/DoorTrigger.Set_Position((0, 50, 400)); "
                            "[ga]GA5.Set_Lock_Locked(0);",
                            &error);
@@ -241,11 +240,11 @@ bool PlaceGuard() {
     Actor *dungeon = FindDescendantByName(Room("RoomB"), "DungeonSpawn");
     if (b == nullptr || dungeon == nullptr || ReparentActor(guard, Room("RoomB")) == 0)
         return false;
-    SendCommandArgs(guard, kCmdSetPosition, Vector3{650.0f, 0.0f, -100.0f});
-    SendCommandArgs(a, kCmdSetPosition, Vector3{650.0f, 0.0f, 0.0f});
-    SendCommandArgs(b, kCmdSetPosition, Vector3{0.0f, 0.0f, 400.0f});
-    SendCommandArgs(b, kCmdSetPathnodeEndtype, kPathEndReverse);
-    SendCommandArgs(dungeon, kCmdSetPosition, Vector3{1350.0f, 30.0f, -360.0f});
+    SendCommandArgs(guard, cmd::base::SetPosition, Vector3{650.0f, 0.0f, -100.0f});
+    SendCommandArgs(a, cmd::base::SetPosition, Vector3{650.0f, 0.0f, 0.0f});
+    SendCommandArgs(b, cmd::base::SetPosition, Vector3{0.0f, 0.0f, 400.0f});
+    SendCommandArgs(b, cmd::path_node::SetPathnodeEndtype, kPathEndReverse);
+    SendCommandArgs(dungeon, cmd::base::SetPosition, Vector3{1350.0f, 30.0f, -360.0f});
     return true;
 }
 
@@ -265,14 +264,15 @@ bool AddLightsAndItems(int32_t &next) {
             return false;
         light->position = lamp.at;
         light->InvalidateTransform();
-        SendCommandArgs(light, kCmdLightSetType, 0u);
-        SendCommandArgs(light, kCmdLightSetDiffuse, Vector4{1.0f, 0.85f, 0.6f, 1.0f});
-        SendCommandArgs(light, kCmdLightSetRadius, 700.0f);
+        SendCommandArgs(light, cmd::light::SetLightType, 0u);
+        SendCommandArgs(light, cmd::light::SetDiffuseColor, Vector4{1.0f, 0.85f, 0.6f, 1.0f});
+        SendCommandArgs(light, cmd::base::SetRadius, 700.0f);
     }
     Actor *torch = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Torch", nullptr,
                                Room("RoomC"), next++, true);
     if (torch == nullptr ||
-        SendCommandArgs(torch, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0) {
+        SendCommandArgs(torch, cmd::mesh_object::SetMaterial_447,
+                        std::string("ParticleAdd")) == 0) {
         return false;
     }
     // Seen only: its flames stop nobody.
@@ -284,12 +284,12 @@ bool AddLightsAndItems(int32_t &next) {
     Actor *powerUp = FindDescendantByName(Room("RoomA"), "PowerUp");
     if (powerUp == nullptr || ReparentActor(powerUp, Room("RoomB")) == 0)
         return false;
-    SendCommandArgs(powerUp, kCmdSetPosition, Vector3{700.0f, 20.0f, 400.0f});
+    SendCommandArgs(powerUp, cmd::base::SetPosition, Vector3{700.0f, 20.0f, 400.0f});
     GameObjectActor *clip = MakeSampleItem(Room("RoomA"), "AmmoClip", next++, kItemAmmo);
     if (clip == nullptr)
         return false;
-    SendCommandArgs(clip, kCmdSetItemState, static_cast<uint32_t>(kItemInScene));
-    SendCommandArgs(clip, kCmdSetPosition, Vector3{-400.0f, 20.0f, 350.0f});
+    SendCommandArgs(clip, cmd::game_object::SetState, static_cast<uint32_t>(kItemInScene));
+    SendCommandArgs(clip, cmd::base::SetPosition, Vector3{-400.0f, 20.0f, 350.0f});
     // Each item shows as a small block of its own material.
     const struct {
         Actor *item;
@@ -313,7 +313,7 @@ bool AddLightsAndItems(int32_t &next) {
         look.item->AddColObj(reach);
         // Taken, the block no longer shows where the item is kept.
         std::string error;
-        if (!AddSampleScript(look.item, "hide", kCmdOnPickup,
+        if (!AddSampleScript(look.item, "hide", cmd::game_object::OnPickup,
                              "this.CommandChildren(Set_Visible(0));", &error)) {
             return false;
         }
@@ -334,7 +334,7 @@ bool WriteMission1(SampleOutput &out) {
     Actor *roomC = Room("RoomC");
     if (floor == nullptr || roomC == nullptr)
         return out.Fail(kFile, "no floor or RoomC");
-    floor->CancelScheduledCommands(kCmdSetPosition);
+    floor->CancelScheduledCommands(cmd::base::SetPosition);
     for (const char *name : {"ProbeA", "ProbeB", "ProbeC", "Tour"}) {
         Actor *driver = FindDescendantByName(scenery, name);
         if (driver == nullptr || DeleteActor(driver) == 0) {

@@ -11,7 +11,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
@@ -20,17 +20,13 @@
 
 namespace {
 
-constexpr int32_t kDrawGroupClass = 15;
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdSetBoxMax = 76;
-
 // A Draw Group below "Scenery" with a solid floor box over its width.
 Actor *MakeYard(const std::string &name, int32_t &next, float half, float height) {
-    Actor *room = MakeSampleActor(kDrawGroupClass, name, kSceneryRootId, next++);
+    Actor *room = MakeSampleActor(kDrawGroupClassId, name, kSceneryRootId, next++);
     if (room == nullptr)
         return nullptr;
-    SendCommandArgs(room, kCmdSetBoxMin, Vector3{-half - 50.0f, -100.0f, -half - 50.0f});
-    SendCommandArgs(room, kCmdSetBoxMax, Vector3{half + 50.0f, height, half + 50.0f});
+    SendCommandArgs(room, cmd::base::SetBoxMin, Vector3{-half - 50.0f, -100.0f, -half - 50.0f});
+    SendCommandArgs(room, cmd::base::SetBoxMax, Vector3{half + 50.0f, height, half + 50.0f});
     return room;
 }
 
@@ -42,9 +38,9 @@ bool AddStart(Actor *room, int32_t &next, const Vector3 &at, const Vector3 &aim)
                               next++, true);
     if (start == nullptr || spot == nullptr)
         return false;
-    SendCommandArgs(start, kCmdSetSpawnPointType, kSpawnTypePlayerStart);
-    SendCommandArgs(start, kCmdSetPosition, at);
-    SendCommandArgs(spot, kCmdSetPosition, aim);
+    SendCommandArgs(start, cmd::spawn_point::SetSpawnpointType, kSpawnTypePlayerStart);
+    SendCommandArgs(start, cmd::base::SetPosition, at);
+    SendCommandArgs(spot, cmd::base::SetPosition, aim);
     return true;
 }
 
@@ -55,9 +51,9 @@ bool AddLamp(Actor *room, int32_t &next, const Vector3 &at, const Vector4 &color
         return false;
     light->position = at;
     light->InvalidateTransform();
-    SendCommandArgs(light, kCmdLightSetType, 0u);
-    SendCommandArgs(light, kCmdLightSetDiffuse, color);
-    SendCommandArgs(light, kCmdLightSetRadius, radius);
+    SendCommandArgs(light, cmd::light::SetLightType, 0u);
+    SendCommandArgs(light, cmd::light::SetDiffuseColor, color);
+    SendCommandArgs(light, cmd::base::SetRadius, radius);
     return true;
 }
 
@@ -169,9 +165,9 @@ bool WriteGameEnd(SampleOutput &out) {
         static_cast<int32_t>(kTimerClassId), "CurtainCall", nullptr, stage, next++, true));
     if (!made || curtainCall == nullptr)
         return out.Fail(file, "cannot make the end");
-    SendCommandArgs(curtainCall, kCmdSetTimerType, kTimerForwardOnce);
-    SendCommandArgs(curtainCall, kCmdSetTotalTime, 9.0f);
-    SendCommandArgs(curtainCall, kCmdSetTimerStartActive, 1u);
+    SendCommandArgs(curtainCall, cmd::timer::SetTimerType, kTimerForwardOnce);
+    SendCommandArgs(curtainCall, cmd::base::SetTotalTime, 9.0f);
+    SendCommandArgs(curtainCall, cmd::timer::SetTimerStartActive, 1u);
     curtainCall->AddKey(8.0f, "title",
                         "sys.New_Game(\"Data/Title.qva\", \"Data/TitleStage.qva\");");
     if (!WriteActorFile(out, file, kFirstGameEndId, static_cast<uint32_t>(next)))

@@ -14,7 +14,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "end_to_end_folder.h"
 #include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"
@@ -34,7 +34,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSetPlayOnStart = 260;
 constexpr uint32_t kTextFontSlot = 80;
 // The remapping rows and the two Save Games take ids of their own.
 constexpr int32_t kFirstOptionRowId = 7200;
@@ -60,7 +59,7 @@ std::string BackAfterSave(const std::string &window) {
 
 // A button's Up script.
 void OnUp(MenuMaker &maker, Actor *button, const std::string &source) {
-    maker.Script(button, "up", kCmdOnUiButtonUp, source);
+    maker.Script(button, "up", cmd::ui_button::OnUIButtonUp, source);
 }
 
 // One remapping row with its children at the maker's next ids, its label
@@ -70,7 +69,7 @@ void AddRemapRow(MenuMaker &maker, Actor *window, uint32_t action, const std::st
     Actor *row = maker.Make(kUiMapInputClassId, "Map_" + label, window, {300.0f, y, 0.0f});
     if (row == nullptr)
         return;
-    SendCommandArgs(row, kCmdSetUiMapInputMap, action);
+    SendCommandArgs(row, cmd::ui_map_input::SetUIMapinputMap, action);
     // "Create" made the children at run-time ids: the file keeps them in
     // the row's block.
     for (Actor *child : std::vector<Actor *>(row->children)) {
@@ -86,12 +85,12 @@ void AddRemapRow(MenuMaker &maker, Actor *window, uint32_t action, const std::st
                      "a row lacks its children")) {
         return;
     }
-    SendCommandArgs(name, kCmdSetUiTextText, label + ":");
+    SendCommandArgs(name, cmd::ui_text::SetUITextText, label + ":");
     for (Actor *shown : {name, text})
-        SendCommandArgs(shown, kCmdSetUiTextFont, kTextFontSlot);
+        SendCommandArgs(shown, cmd::ui_text::SetUITextFont, kTextFontSlot);
     // A frame wide enough for two key names, clear of the label.
     for (Actor *shifted : {frame, text}) {
-        SendCommandArgs(shifted, kCmdSetPosition, Vector3{kRowFrameX, 0.0f, 0.0f});
+        SendCommandArgs(shifted, cmd::base::SetPosition, Vector3{kRowFrameX, 0.0f, 0.0f});
     }
     MenuMaker::Bar(frame, 220.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
 }
@@ -144,7 +143,7 @@ void AddSaveContinueMenu(SampleOutput &out, const std::string &file, MenuMaker &
     MenuMaker saves(out, file, kFirstMenuSaveId);
     // Saved, the offer comes back.
     saves.Script(AddSaveGameDialog(saves, menu, "/Global/Menu/SaveContinueMenu"), "saved",
-                 kCmdOnPostSaveGame, BackAfterSave("/Global/Menu/SaveContinueMenu"));
+                 cmd::save_game::OnPostSaveGame, BackAfterSave("/Global/Menu/SaveContinueMenu"));
     end = std::max(end, saves.Next());
     maker.Check(saves.Ok(), "");
 }
@@ -168,8 +167,10 @@ void AddPauseSaving(SampleOutput &out, const std::string &file, int32_t &end) {
          OpenSaveGame("PauseMenu", false));
     // A game runs: a load asks "Quit the current game?" first.
     Actor *saver = AddSaveGameDialog(maker, menu, "/Global/PauseMenu/Page");
-    maker.Script(saver, "saved", kCmdOnPostSaveGame, BackAfterSave("/Global/PauseMenu/Page"));
-    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/PauseMenu.UI_System_Deactivate();");
+    maker.Script(saver, "saved", cmd::save_game::OnPostSaveGame,
+                 BackAfterSave("/Global/PauseMenu/Page"));
+    maker.Script(saver, "loaded", cmd::save_game::OnPostLoadGame,
+                 "/Global/PauseMenu.UI_System_Deactivate();");
     end = std::max(end, maker.Next());
 }
 
@@ -192,8 +193,10 @@ void AddDeathMenu(SampleOutput &out, const std::string &file, int32_t &end) {
                       kMenuButtonWidth),
          OpenSaveGame("DeathMenu", false));
     Actor *saver = AddSaveGameDialog(maker, menu, "/Global/DeathMenu/Died");
-    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/DeathMenu.UI_System_Deactivate();");
-    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/DeathMenu/Died.Action_Start();");
+    maker.Script(saver, "loaded", cmd::save_game::OnPostLoadGame,
+                 "/Global/DeathMenu.UI_System_Deactivate();");
+    maker.Script(menu, "open", cmd::ui_system::UISystemActivate,
+                 "/Global/DeathMenu/Died.Action_Start();");
     end = std::max(end, maker.Next());
 }
 
@@ -208,7 +211,7 @@ bool WriteTitle(SampleOutput &out) {
     MenuMaker maker(out, file, kFirstTitleActorId);
     Actor *menu = maker.Menu("Menu");
     // Its "Precalculate" at start-up activates it.
-    SendCommandArgs(menu, kCmdSetUiSystemActive, 1u);
+    SendCommandArgs(menu, cmd::ui_system::SetUiSystemActive, 1u);
     maker.Cursor(menu);
     Actor *main = maker.Make(kUiWindowClassId, "MainMenu", menu);
     maker.Panel(main, {kMenuColumnX, 110.0f, 0.0f}, kMenuPanelWidth, 140.0f);
@@ -227,10 +230,13 @@ bool WriteTitle(SampleOutput &out) {
     OnUp(maker, maker.Button("Exit", main, {kMenuColumnX, 150.0f, 0.0f}, "Exit", kMenuButtonWidth),
          "sys.Exit_Engine();");
     // No game runs yet: a load asks nothing.
-    SendCommandArgs(maker.Make(kUiButtonClassId, "Resume", main), kCmdSetUiButtonStatic, 1u);
+    SendCommandArgs(maker.Make(kUiButtonClassId, "Resume", main), cmd::ui_button::SetUIButtonStatic,
+                    1u);
     Actor *saver = AddSaveGameDialog(maker, menu, "/Global/Menu/MainMenu");
-    maker.Script(menu, "open", kCmdUiSystemActivate, "/Global/Menu/MainMenu.Action_Start();");
-    maker.Script(saver, "loaded", kCmdOnPostLoadGame, "/Global/Menu.UI_System_Deactivate();");
+    maker.Script(menu, "open", cmd::ui_system::UISystemActivate,
+                 "/Global/Menu/MainMenu.Action_Start();");
+    maker.Script(saver, "loaded", cmd::save_game::OnPostLoadGame,
+                 "/Global/Menu.UI_System_Deactivate();");
     return maker.Ok() &&
            WriteActorFile(out, file, kInventoryActorId, static_cast<uint32_t>(maker.Next()));
 }
@@ -240,19 +246,19 @@ bool AddMissionFrontEnd(SampleOutput &out, const std::string &file, int32_t &end
     Actor *inventory = GetActorById(kInventoryActorId);
     Actor *clock = maker.Make(kTimerClassId, "MissionTime", inventory);
     if (clock != nullptr) {
-        SendCommandArgs(clock, kCmdSetTimerType, kTimerForwardOnce);
-        SendCommandArgs(clock, kCmdSetTotalTime, 300.0f);
-        SendCommandArgs(clock, kCmdSetTimerStartTime, 300.0f);
-        SendCommandArgs(clock, kCmdSetTimerMultiplier, -1.0f);
-        SendCommandArgs(clock, kCmdSetTimerStartActive, 1u);
+        SendCommandArgs(clock, cmd::timer::SetTimerType, kTimerForwardOnce);
+        SendCommandArgs(clock, cmd::base::SetTotalTime, 300.0f);
+        SendCommandArgs(clock, cmd::timer::SetTimerStartTime, 300.0f);
+        SendCommandArgs(clock, cmd::timer::SetTimerMultiplier, -1.0f);
+        SendCommandArgs(clock, cmd::timer::SetTimerStartActive, 1u);
     }
     // The soul gauge's fill: a still clock at 60 % of a motion.
     Actor *soul = maker.Make(0, "ScriptSoul", nullptr);
     Actor *amount = maker.Make(kAnimationClassId, "Amount", soul);
     if (amount != nullptr) {
-        SendCommandArgs(amount, kCmdSetPlayOnStart, false);
-        SendCommandArgs(amount, kCmdSetMotion, std::string("N_Neutral"));
-        SendCommandArgs(amount, kCmdSetCurrentNormalizedTime, 0.6f);
+        SendCommandArgs(amount, cmd::base::X_260, false);
+        SendCommandArgs(amount, cmd::skin_object::SetMotion, std::string("N_Neutral"));
+        SendCommandArgs(amount, cmd::base::SetCurrentNormalizedTime, 0.6f);
     }
     AddOptions(out, file, maker, end);
     AddSaveContinueMenu(out, file, maker, end);

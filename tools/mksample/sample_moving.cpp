@@ -8,7 +8,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_output.h"
 
 namespace {
@@ -24,12 +24,13 @@ Actor* Make(uint32_t classId, const char* name, Actor* parent, int32_t id) {
 Actor* MakeMesh(const char* name, const char* mesh, Actor* parent, int32_t id, float scale,
                 bool visible) {
     Actor* actor = Make(kMeshObjectClassId, name, parent, id);
-    if (actor == nullptr || SendCommandArgs(actor, kCmdSetResource, std::string(mesh)) == 0) {
+    if (actor == nullptr || SendCommandArgs(actor, cmd::base::SetResource,
+                                            std::string(mesh)) == 0) {
         return nullptr;
     }
     actor->scale = {scale, scale, scale};
     actor->InvalidateTransform();
-    if (!visible) SendCommandArgs(actor, kCmdSetVisible, 0u);
+    if (!visible) SendCommandArgs(actor, cmd::mesh_object::SetVisible, 0u);
     return actor;
 }
 
@@ -45,8 +46,10 @@ bool AddMovingContent(SampleOutput& out, const std::string& file) {
     if (spin == nullptr || MakeMesh("SpinCube", "cube", spin, id++, 0.5f, true) == nullptr) {
         return out.Fail(file, "cannot make the Matrix Animation \"Spin\"");
     }
-    SendCommandArgs(spin, kCmdSetMatrixAnimPosition, Vector3{300.0f, 200.0f, 200.0f});
-    SendCommandArgs(spin, kCmdSetMatrixAnimRotation, Vector3{0.0f, 3.1415927f, 0.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimPosition,
+                    Vector3{300.0f, 200.0f, 200.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimRotation,
+                    Vector3{0.0f, 3.1415927f, 0.0f});
 
     Actor* route = Make(kPathClassId, "Route", roomA, id++);
     Actor* n1 = Make(kPathNodeClassId, "N1", route, id++);
@@ -56,10 +59,10 @@ bool AddMovingContent(SampleOutput& out, const std::string& file) {
     }
     route->position = {-300.0f, 30.0f, -200.0f};
     route->InvalidateTransform();
-    SendCommandArgs(route, kCmdSetPathSpeed, 100.0f);
-    SendCommandArgs(n1, kCmdSetPosition, Vector3{300.0f, 0.0f, 0.0f});
-    SendCommandArgs(n2, kCmdSetPosition, Vector3{300.0f, 0.0f, 0.0f});
-    SendCommandArgs(n2, kCmdSetPathnodeEndtype, kPathEndReverse);
+    SendCommandArgs(route, cmd::path::SetPathSpeed, 100.0f);
+    SendCommandArgs(n1, cmd::base::SetPosition, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, cmd::base::SetPosition, Vector3{300.0f, 0.0f, 0.0f});
+    SendCommandArgs(n2, cmd::path_node::SetPathnodeEndtype, kPathEndReverse);
 
     // The levels are made first, so that "Set Lod Level Count" takes them.
     Actor* pillar = Make(kLodClassId, "Pillar", roomA, id++);
@@ -69,13 +72,13 @@ bool AddMovingContent(SampleOutput& out, const std::string& file) {
     }
     pillar->position = {350.0f, 0.0f, 100.0f};
     pillar->InvalidateTransform();
-    SendCommandArgs(pillar, kCmdSetLodLevelCount, 2u);
+    SendCommandArgs(pillar, cmd::lod::SetLodLevelCount, 2u);
     const std::pair<const char*, float> distances[] = {{"Level 1", 1500.0f}, {"Level 2", 100000.0f}};
     for (const auto& [label, distance] : distances) {
-        if (SendCommandArgs(pillar, kCmdSetLodLevelLabel, std::string(label)) != 4) {
+        if (SendCommandArgs(pillar, cmd::lod::SetLodLevelLabel, std::string(label)) != 4) {
             return out.Fail(file, "cannot select the levels of \"Pillar\"");
         }
-        SendCommandArgs(pillar, kCmdSetLodLevelDistance, distance);
+        SendCommandArgs(pillar, cmd::lod::SetLodLevelDistance, distance);
     }
     return id == kEndMovingId || out.Fail(file, "the moving content outgrew its ids");
 }

@@ -20,7 +20,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/key_track.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
@@ -40,7 +40,8 @@ Actor* MakeMesh(const char* name, const char* mesh, Actor* parent, int32_t id, V
     auto* actor = dynamic_cast<MeshObjectActor*>(CreateActor(
         static_cast<int32_t>(kMeshObjectClassId), name, nullptr, parent, id, true));
     if (actor != nullptr && !collide) actor->meshFlags &= ~kMeshSyncCollision;
-    if (actor == nullptr || SendCommandArgs(actor, kCmdSetResource, std::string(mesh)) == 0) {
+    if (actor == nullptr || SendCommandArgs(actor, cmd::base::SetResource,
+                                            std::string(mesh)) == 0) {
         return nullptr;
     }
     actor->position = at;
@@ -69,11 +70,11 @@ bool AddSampleEnvironment(SampleOutput& out, const std::string& file) {
     if (environment == nullptr) return out.Fail(file, "cannot make actor \"Environment\"");
     float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
     float fog[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-    environment->HandleCommand(kCmdSetAmbientColor, ParamBlock(ambient, sizeof(ambient)));
-    SendCommandArgs(environment, kCmdSetFogEnable, true);
-    environment->HandleCommand(kCmdSetFogColor, ParamBlock(fog, sizeof(fog)));
-    SendCommandArgs(environment, kCmdSetFogNear, 500.0f);
-    SendCommandArgs(environment, kCmdSetFogFar, 3000.0f);
+    environment->HandleCommand(cmd::light::SetAmbientColor, ParamBlock(ambient, sizeof(ambient)));
+    SendCommandArgs(environment, cmd::environment::SetFogEnable, true);
+    environment->HandleCommand(cmd::environment::SetFogColor, ParamBlock(fog, sizeof(fog)));
+    SendCommandArgs(environment, cmd::environment::SetFogNear, 500.0f);
+    SendCommandArgs(environment, cmd::environment::SetFogFar, 3000.0f);
     return true;
 }
 
@@ -134,10 +135,11 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
     auto* figure = dynamic_cast<SkinObjectActor*>(CreateActor(
         static_cast<int32_t>(kSkinObjectClassId), "Figure", nullptr, roomA, next++, true));
     bool made = figure != nullptr &&
-                SendCommandArgs(figure, kCmdSetResource, std::string("worm")) != 0 &&
-                SendCommandArgs(figure, kCmdSetAutoAssignName, std::string("N_Neutral")) != 0;
+                SendCommandArgs(figure, cmd::base::SetResource, std::string("worm")) != 0 &&
+                SendCommandArgs(figure, cmd::skin_object::SetAutoAssignName,
+                                std::string("N_Neutral")) != 0;
     if (made) {
-        SendCommandArgs(figure, kCmdAutoAssignMotions);
+        SendCommandArgs(figure, cmd::skin_object::AutoAssignMotions);
         made = figure->motions.size() == 1 && figure->motions[0].name == "N_Neutral";
     }
     if (made) {
@@ -151,7 +153,8 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
         for (KeyTrack* track : tracks) {
             made = made && CreateActor(0, GetTrackName(track), nullptr, bones, next++, true) != nullptr;
         }
-        made = made && figure->HandleCommand(kCmdCreateBoneSyncActors, ParamBlock()) == 2 &&
+        made = made && figure->HandleCommand(cmd::skin_object::CreateBoneSyncActors_1136,
+                                             ParamBlock()) == 2 &&
                figure->boneSync.size() == tracks.size();
     }
     library->SetBaseFolder(folder.c_str());
@@ -173,9 +176,9 @@ bool AddSkinFigures(SampleOutput& out, const std::string& file, int32_t& next) {
             return out.Fail(file, std::string("cannot make the rig's ") + name);
         }
     }
-    SendCommandArgs(rig, 258, 3u);
-    SendCommandArgs(rig, 260, true);
-    SendCommandArgs(rig, 1097, std::string("N_Neutral"));
+    SendCommandArgs(rig, cmd::base::SetAnimationStyle, 3u);
+    SendCommandArgs(rig, cmd::base::X_260, true);
+    SendCommandArgs(rig, cmd::skin_object::SetMotion, std::string("N_Neutral"));
     if (rig->motionName != "N_Neutral" || rig->targets.nodes.size() != 2) {
         return out.Fail(file, "cannot bind the rig");
     }
@@ -203,9 +206,9 @@ bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& nex
     if (lamp == nullptr) return out.Fail(file, "cannot make actor \"GA30_Lamp\"");
     lamp->position = lampAt;
     lamp->InvalidateTransform();
-    SendCommandArgs(lamp, kCmdLightSetType, 0u); // point
-    SendCommandArgs(lamp, kCmdLightSetDiffuse, Vector4{1.0f, 1.0f, 1.0f, 1.0f});
-    SendCommandArgs(lamp, kCmdLightSetRadius, 300.0f);
+    SendCommandArgs(lamp, cmd::light::SetLightType, 0u); // point
+    SendCommandArgs(lamp, cmd::light::SetDiffuseColor, Vector4{1.0f, 1.0f, 1.0f, 1.0f});
+    SendCommandArgs(lamp, cmd::base::SetRadius, 300.0f);
     for (const auto& [name, at] : {std::pair{"LitNear", nearAt},
                                    std::pair{"LitFar", Vector3{-nearAt.x, nearAt.y, nearAt.z}}}) {
         // Seen only: no collision objects to shadow the sensor or stop the ball.
@@ -221,20 +224,20 @@ bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& nex
 
     auto* hum = dynamic_cast<SoundActor*>(CreateActor(static_cast<int32_t>(kSoundClassId), "Hum",
                                                       nullptr, roomA, id++, true));
-    if (hum == nullptr || SendCommandArgs(hum, kCmdSetResource, std::string("hum3d")) == 0) {
+    if (hum == nullptr || SendCommandArgs(hum, cmd::base::SetResource, std::string("hum3d")) == 0) {
         return out.Fail(file, "cannot make the sound \"Hum\"");
     }
     hum->position = {0.0f, 120.0f, -300.0f};
     hum->InvalidateTransform();
-    SendCommandArgs(hum, kCmdSoundSetType, kSound3D);
-    SendCommandArgs(hum, kCmdSoundSetPlayStyle, kSoundLoop);
+    SendCommandArgs(hum, cmd::sound::SetSoundType, kSound3D);
+    SendCommandArgs(hum, cmd::sound::SetSoundPlayStyle, kSoundLoop);
     hum->playOnStart = 1; // "Set Start Playing" would also start it here
 
     Actor* ambience = CreateActor(static_cast<int32_t>(kAmbientSoundClassId), "Ambience", nullptr,
                                   roomA, id++, true);
     std::string error;
     if (ambience == nullptr ||
-        !AddSampleScript(ambience, "start", kCmdStartGame,
+        !AddSampleScript(ambience, "start", cmd::base::StartGame,
                          "this.ASound_Play_Looping(\"beep\", 1, 0.5);", &error)) {
         return out.Fail(file, "cannot make the ambient sound \"Ambience\" " + error);
     }
@@ -248,9 +251,9 @@ bool AddLightsAndSounds(SampleOutput& out, const std::string& file, int32_t& nex
     auto* flicker = dynamic_cast<TimerActor*>(CreateActor(static_cast<int32_t>(kTimerClassId),
                                                           "Flicker", nullptr, roomA, id++, true));
     if (flicker == nullptr) return out.Fail(file, "cannot make the timer \"Flicker\"");
-    SendCommandArgs(flicker, kCmdSetTimerType, kTimerForwardLoop);
-    SendCommandArgs(flicker, kCmdSetTotalTime, 3.0f);
-    SendCommandArgs(flicker, kCmdSetTimerStartActive, 1u);
+    SendCommandArgs(flicker, cmd::timer::SetTimerType, kTimerForwardLoop);
+    SendCommandArgs(flicker, cmd::base::SetTotalTime, 3.0f);
+    SendCommandArgs(flicker, cmd::timer::SetTimerStartActive, 1u);
     flicker->AddKey(2.6f, "off", "[ga]GA30.Set_Enabled(0);");
     flicker->AddKey(2.8f, "on", "[ga]GA30.Set_Enabled(1);");
     next = id;
@@ -263,7 +266,7 @@ bool AddCampfire(SampleOutput& out, const std::string& file) {
     Actor* fire = CreateActor(static_cast<int32_t>(kParticleSystemClassId), "Campfire", nullptr,
                               roomA, kCampfireId, true);
     if (fire == nullptr ||
-        SendCommandArgs(fire, kCmdSetMaterialByName, std::string("ParticleAdd")) == 0) {
+        SendCommandArgs(fire, cmd::mesh_object::SetMaterial_447, std::string("ParticleAdd")) == 0) {
         return out.Fail(file, "cannot make the particle system \"Campfire\"");
     }
     fire->position = {-100.0f, 0.0f, -150.0f};

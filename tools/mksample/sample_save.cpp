@@ -6,7 +6,7 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "game/save_game_actor.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_sprite_actor.h"
@@ -73,9 +73,9 @@ Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent, const std::string& hom
         Actor* image = maker.Make(kUiSpriteClassId, "Img", slot);
         MenuMaker::Bar(image, 192.0f, 48.0f, {1.0f, 1.0f, 1.0f, 1.0f});
         Actor* number = maker.Text("Number", image, {-84.0f, 0.0f, 0.0f}, std::to_string(n), 0);
-        SendCommandArgs(number, kCmdSetUiTextAlignY, 1u);
+        SendCommandArgs(number, cmd::ui_text::SetUITextAlignY, 1u);
         // A click chooses the slot: the Save Game saves or loads it.
-        maker.Script(slot, "up", kCmdOnUiButtonUp,
+        maker.Script(slot, "up", cmd::ui_button::OnUIButtonUp,
                      "parent/parent.Save_Game_Select_Game_List_Item(" + std::to_string(n) + ");");
     }
     // The slot list's ways back: "Back" in load mode, "Continue" in save
@@ -83,21 +83,22 @@ Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent, const std::string& hom
     for (const char* name : {"Back", "Continue"}) {
         Actor* button = maker.Button(name, slots, {kSlotsX, 470.0f, 0.0f}, name);
         if (button != nullptr) button->actionFlags |= kBlockStartFromParent;
-        maker.Script(button, "up", kCmdOnUiButtonUp, back);
+        maker.Script(button, "up", cmd::ui_button::OnUIButtonUp, back);
     }
     // The messages: the one shown while saving or loading asks nothing.
     Dialog(maker, saver, "InfoDialog", false);
     Actor* ok = Dialog(maker, saver, "InfoOkDialog");
     maker.Script(maker.Button("OK", ok, {kDialogX, kDialogY + 30.0f, 0.0f}, "OK", 110.0f), "up",
-                 kCmdOnUiButtonUp, "parent.Action_Stop();");
+                 cmd::ui_button::OnUIButtonUp, "parent.Action_Stop();");
     Actor* question = Dialog(maker, saver, "YesNoDialog");
     // Yes goes on with the save or the load; No goes back to the slots.
     maker.Script(
         maker.Button("Yes", question, {kDialogX - 70.0f, kDialogY + 30.0f, 0.0f}, "Yes", 110.0f),
-        "up", kCmdOnUiButtonUp, "parent/parent.Save_Game_Yes_No_Respons(1); parent.Action_Stop();");
+        "up", cmd::ui_button::OnUIButtonUp,
+        "parent/parent.Save_Game_Yes_No_Respons(1); parent.Action_Stop();");
     maker.Script(
         maker.Button("No", question, {kDialogX + 70.0f, kDialogY + 30.0f, 0.0f}, "No", 110.0f),
-        "up", kCmdOnUiButtonUp,
+        "up", cmd::ui_button::OnUIButtonUp,
         "parent/parent.Save_Game_Yes_No_Respons(0); "
         "parent/parent/SavedGameSlots.Action_Start(); parent.Action_Stop();");
     // The device window, shown after a device failure, leads back as the
@@ -106,7 +107,7 @@ Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent, const std::string& hom
     maker.Panel(device, {kSlotsX, 250.0f, 0.0f}, 230.0f, 130.0f);
     maker.Text("Title", device, {kSlotsX, 215.0f, 0.0f}, "Saved games", 1);
     maker.Script(maker.Button("Back", device, {kSlotsX, 270.0f, 0.0f}, "Back"), "up",
-                 kCmdOnUiButtonUp, back);
+                 cmd::ui_button::OnUIButtonUp, back);
     return saver;
 }
 
@@ -119,20 +120,21 @@ bool WriteSaveCheck(SampleOutput& out) {
     if (!AddInventory(out, file)) return false;
     MenuMaker maker(out, file, kFirstSaveCheckActorId);
     Actor* menu = maker.Make(kUiSystemClassId, "SaveMenu", nullptr);
-    SendCommandArgs(menu, kCmdSetUiSystemRefWidth, 800.0f);
-    SendCommandArgs(menu, kCmdSetUiSystemRefHeight, 600.0f);
+    SendCommandArgs(menu, cmd::ui_system::SetUISystemRefWidth, 800.0f);
+    SendCommandArgs(menu, cmd::ui_system::SetUISystemRefHeight, 600.0f);
     Actor* resume = maker.Make(kUiButtonClassId, "Resume", menu);
-    SendCommandArgs(resume, kCmdSetUiButtonStatic, 1u);
+    SendCommandArgs(resume, cmd::ui_button::SetUIButtonStatic, 1u);
     Actor* saver = AddSaveGameDialog(maker, menu, "");
     const std::string self = "/Global/SaveMenu/SaveGame.";
-    maker.Script(menu, "boot", kCmdStartGame, "this.TimerCommand(1.0, UI_System_Activate());");
-    maker.Script(menu, "load", kCmdUiSystemActivate,
+    maker.Script(menu, "boot", cmd::base::StartGame,
+                 "this.TimerCommand(1.0, UI_System_Activate());");
+    maker.Script(menu, "load", cmd::ui_system::UISystemActivate,
                  self + "Save_Game_Set_State_Load(); " + self + "Action_Start(); " + self +
                      "Save_Game_Select_Game_List_Item(2);");
-    maker.Script(saver, "save", kCmdOnPostLoadGame,
+    maker.Script(saver, "save", cmd::save_game::OnPostLoadGame,
                  "this.Save_Game_Set_State_Save(); "
                  "this.Save_Game_Select_Game_List_Item(3);");
-    maker.Script(saver, "done", kCmdOnPostSaveGame, "sys.Exit_Engine();");
+    maker.Script(saver, "done", cmd::save_game::OnPostSaveGame, "sys.Exit_Engine();");
     if (!maker.Ok() || !WriteActorFile(out, file, kInventoryId, uint32_t(maker.Next()))) {
         return false;
     }

@@ -5,14 +5,12 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetSimStyle = 302;
-constexpr uint32_t kCmdOnSimRestStart = 331;
 constexpr uint32_t kSphereApprox = 5;
 
 }  // namespace
@@ -27,10 +25,10 @@ bool AddFallingBall(SampleOutput& out, const std::string& file, int32_t& next) {
     if (ball == nullptr) return out.Fail(file, "cannot make actor \"Ball\"");
     ball->position = {200.0f, 70.0f, 300.0f};
     ball->InvalidateTransform();
-    SendCommandArgs(ball, kCmdSetSimStyle, kSphereApprox);
+    SendCommandArgs(ball, cmd::base::SetSimStyle, kSphereApprox);
     std::string error;
-    if (!AddSampleScript(ball, "drop", kCmdStartGame, "this.Action_Start();", &error) ||
-        !AddSampleScript(ball, "rested", kCmdOnSimRestStart,
+    if (!AddSampleScript(ball, "drop", cmd::base::StartGame, "this.Action_Start();", &error) ||
+        !AddSampleScript(ball, "rested", cmd::base::OnSimRestStart,
                          "[ga]GA28.Set_Position((7, 7, 7));", &error)) {
         return out.Fail(file, error);
     }
@@ -41,7 +39,7 @@ bool AddFallingBall(SampleOutput& out, const std::string& file, int32_t& next) {
         static_cast<int32_t>(kMeshObjectClassId), "BallMesh", nullptr, ball, next++, true));
     if (mesh == nullptr) return out.Fail(file, "cannot make actor \"BallMesh\"");
     mesh->meshFlags &= ~kMeshSyncCollision;
-    if (SendCommandArgs(mesh, kCmdSetResource, std::string("sphere")) == 0) {
+    if (SendCommandArgs(mesh, cmd::base::SetResource, std::string("sphere")) == 0) {
         return out.Fail(file, "cannot give \"BallMesh\" the mesh \"sphere\"");
     }
     if (!mesh->colObjs.empty()) return out.Fail(file, "\"BallMesh\" took collision objects");

@@ -7,13 +7,12 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_output.h"
 
 namespace {
 
-constexpr uint32_t kCmdAddFile = 493;
 constexpr int32_t kPropId = 3000;
 
 bool WriteProp(SampleOutput& out, const std::string& file, const std::string& actorName) {
@@ -39,31 +38,32 @@ bool AddPropsAndSpawnPoint(SampleOutput& out, const std::string& file, int32_t& 
     auto* props = dynamic_cast<FileActor*>(
         CreateActor(static_cast<int32_t>(kFileClassId), "Props", nullptr, room, next++, true));
     if (props == nullptr) return out.Fail(file, "cannot make actor \"Props\"");
-    SendCommandArgs(props, kCmdAddFile, std::string("crate.qva"));
-    SendCommandArgs(props, kCmdAddFile, std::string("barrel.qva"));
-    SendCommandArgs(props, kCmdSetFileStringList, std::string("barrel.qva"));
-    SendCommandArgs(props, kCmdSetFileRandWeight, 3u);
+    SendCommandArgs(props, cmd::file::SetFilename, std::string("crate.qva"));
+    SendCommandArgs(props, cmd::file::SetFilename, std::string("barrel.qva"));
+    SendCommandArgs(props, cmd::file::SetFileStringlist, std::string("barrel.qva"));
+    SendCommandArgs(props, cmd::file::SetFileRandWeight, 3u);
     if (props->weights != std::vector<uint32_t>{1, 3}) {
         return out.Fail(file, "cannot weigh the files of \"Props\"");
     }
-    SendCommandArgs(props, kCmdSetPosition, Vector3{-200.0f, 0.0f, 300.0f});
+    SendCommandArgs(props, cmd::base::SetPosition, Vector3{-200.0f, 0.0f, 300.0f});
 
     auto* point = dynamic_cast<SpawnPointActor*>(CreateActor(
         static_cast<int32_t>(kSpawnPointClassId), "SP", nullptr, room, next++, true));
     if (point == nullptr) return out.Fail(file, "cannot make actor \"SP\"");
-    SendCommandArgs(point, kCmdSetSpawnPointType, kSpawnTypeSpawn);
-    SendCommandArgs(point, kCmdSetSpawnOnStartGame, true);
-    SendCommandArgs(point, kCmdSetPosition, Vector3{-200.0f, 0.0f, 100.0f});
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, kSpawnTypeSpawn);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnOnStartGame, true);
+    SendCommandArgs(point, cmd::base::SetPosition, Vector3{-200.0f, 0.0f, 100.0f});
     const std::string path = "/Scenery/Templates/Crate";
     std::string block(sizeof(void*), '\0');
     block += path;
     block += '\0';
-    point->HandleCommand(kCmdAddSpawnRecord, ParamBlock(block.data(), block.size()));
+    point->HandleCommand(cmd::spawn_point::AddSpawnRecord, ParamBlock(block.data(), block.size()));
     if (point->records.size() != 1 || point->records[0].objectPath != path) {
         return out.Fail(file, "cannot give \"SP\" its spawn record");
     }
     std::string error;
-    if (!AddSampleScript(point, "named", kCmdOnSpawnActor, "local.Set_Name(\"Spawned\");",
+    if (!AddSampleScript(point, "named", cmd::spawn_point::OnSpawnActor,
+                         "local.Set_Name(\"Spawned\");",
                          &error)) {
         return out.Fail(file, error);
     }
@@ -76,7 +76,7 @@ bool AddPropsAndSpawnPoint(SampleOutput& out, const std::string& file, int32_t& 
         if (actor == nullptr) {
             return out.Fail(file, std::string("cannot make actor \"") + marker.name + "\"");
         }
-        SendCommandArgs(actor, kCmdSetPosition, marker.at);
+        SendCommandArgs(actor, cmd::base::SetPosition, marker.at);
     }
 
     // The templates take no part in the game until copied.

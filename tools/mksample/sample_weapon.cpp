@@ -7,7 +7,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "sample_actors.h"
 #include "sample_hud.h"
 #include "sample_output.h"
@@ -15,12 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdSetKillDelay = 189;
-constexpr uint32_t kCmdActionStartPost = 214;
-constexpr uint32_t kCmdSetItemType = 602;
-constexpr uint32_t kCmdSetItemState = 612;
-constexpr uint32_t kCmdSetWeaponAmmoGroups = 690;
-constexpr uint32_t kCmdSetAmmoAmmoGroups = 737;
 // The check's scene, from the weapons' block on.
 constexpr int32_t kRoomId = 3150;
 // The items the level lays, up to 3199.
@@ -30,7 +24,7 @@ constexpr float kCopyLife = 100.0f;
 
 Actor* Place(Actor* parent, const char* name, int32_t id, const Vector3& at) {
     Actor* actor = CreateActor(0, name, nullptr, parent, id, true);
-    if (actor != nullptr) SendCommandArgs(actor, kCmdSetPosition, at);
+    if (actor != nullptr) SendCommandArgs(actor, cmd::base::SetPosition, at);
     return actor;
 }
 
@@ -40,7 +34,7 @@ GameObjectActor* MakeSampleItem(Actor* parent, const char* name, int32_t id, uin
     auto* item = dynamic_cast<GameObjectActor*>(
         CreateActor(static_cast<int32_t>(kGameObjectClassId), name, nullptr, parent, id, true));
     if (item == nullptr) return nullptr;
-    SendCommandArgs(item, kCmdSetItemType, type);
+    SendCommandArgs(item, cmd::game_object::SetGameobjectType_602, type);
     while (!item->children.empty()) {
         if (DeleteActor(item->children.back()) == 0) return nullptr;
     }
@@ -52,7 +46,7 @@ GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t
     GameObjectActor *gun = MakeSampleItem(holder, name, next++, kItemWeapon);
     if (gun == nullptr)
         return nullptr;
-    SendCommandArgs(gun, kCmdSetItemState, state);
+    SendCommandArgs(gun, cmd::game_object::SetState, state);
     Actor* phases = nullptr;
     for (const char* phase : {"Loaded", "Fire", "ClipUnload"}) {
         phases = CreateActor(0, phase, nullptr, gun, next++, true);
@@ -67,14 +61,14 @@ GameObjectActor *AddGun(Actor *holder, const char *name, int32_t &next, uint32_t
     if (phases == nullptr || shellExit == nullptr || muzzle == nullptr || shell == nullptr) {
         return nullptr;
     }
-    SendCommandArgs(muzzle, kCmdSetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
+    SendCommandArgs(muzzle, cmd::base::SetQuaternion, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});
     ammo->precision = 0.0f;
     if (ammoGroup != 1) {
-        SendCommandArgs(gun, kCmdSetWeaponAmmoGroups, ammoGroup);
-        SendCommandArgs(ammo, kCmdSetAmmoAmmoGroups, ammoGroup);
+        SendCommandArgs(gun, cmd::game_object::SetWeaponAmmoGroups, ammoGroup);
+        SendCommandArgs(ammo, cmd::game_object::SetAmmoAmmoGroups, ammoGroup);
     }
     for (Actor* copied : {impact, shell}) {
-        SendCommandArgs(copied, kCmdSetKillDelay, copyLife);
+        SendCommandArgs(copied, cmd::base::SetKillDelay, copyLife);
     }
     return gun;
 }
@@ -105,8 +99,8 @@ bool AddLevelItems(SampleOutput& out, const std::string& file, int32_t& end) {
     for (const auto& item : items) {
         GameObjectActor* made = MakeSampleItem(room, item.name, id++, item.type);
         if (made == nullptr) return out.Fail(file, std::string("cannot make actor \"") + item.name + "\"");
-        SendCommandArgs(made, kCmdSetItemState, static_cast<uint32_t>(kItemInScene));
-        SendCommandArgs(made, kCmdSetPosition, item.at);
+        SendCommandArgs(made, cmd::game_object::SetState, static_cast<uint32_t>(kItemInScene));
+        SendCommandArgs(made, cmd::base::SetPosition, item.at);
     }
     end = id;
     return true;
@@ -134,7 +128,7 @@ bool WriteWeaponCheck(SampleOutput& out) {
     // Level look: it aims along -z.
     shooter->look.rotX = shooter->look.rotXSmooth = 0.0f;
     shooter->look.rotY = shooter->look.rotYSmooth = 0.0f;
-    SendCommandArgs(shooter, kCmdSetPosition, Vector3{0.0f, 30.0f, 0.0f});
+    SendCommandArgs(shooter, cmd::base::SetPosition, Vector3{0.0f, 30.0f, 0.0f});
     Actor* hand = CreateActor(0, "RightHand", nullptr, shooter, next++, true);
     // The plain pistol: no looks, its copies kept to be counted.
     GameObjectActor *pistol = hand == nullptr ? nullptr
@@ -148,14 +142,14 @@ bool WriteWeaponCheck(SampleOutput& out) {
     // An "Action Stop" cancels the item's pending "Action Start"s: each stop
     // schedules the next pair. Shots at 1 s, 2 s, ... 7 s.
     std::string error;
-    if (!AddSampleScript(pistol, "shoot", kCmdStartGame,
+    if (!AddSampleScript(pistol, "shoot", cmd::base::StartGame,
                          "this.TimerCommand(1, Action_Start()); this.TimerCommand(1.5, Action_Stop()); "
                          "this.TimerCommand(7.75, Action_Start_Post());",
                          &error) ||
-        !AddSampleScript(pistol, "again", kCmdActionStopPost,
+        !AddSampleScript(pistol, "again", cmd::base::ActionStopPost,
                          "this.TimerCommand(0.5, Action_Start()); this.TimerCommand(1, Action_Stop());",
                          &error) ||
-        !AddSampleScript(pistol, "done", kCmdActionStartPost,
+        !AddSampleScript(pistol, "done", cmd::base::ActionStartPost,
                          "sys.Save_Game(\"weapon.sav\"); sys.Exit_Engine();", &error)) {
         return out.Fail(scene, error);
     }

@@ -2,17 +2,18 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
 const BasicSheetRow kSheet[] = {
     {"AI Helper Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Stair Bottom|0|Stair Plane|1|Stair Top|2|Door Node|3|Node|4|Shelter|5|",
-     PropertyKind::Enumeration, kCmdSetAIHelperType, kCmdGetAIHelperType},
-    {"Radius:", PropertyKind::Real, kCmdSetAIHelperRadius, kCmdGetAIHelperRadius},
-    {"Box:", PropertyKind::Vector, kCmdSetAIHelperBox, kCmdGetAIHelperBox},
+     PropertyKind::Enumeration, cmd::ai_helper::SetAIHelperType, cmd::ai_helper::GetAIHelperType},
+    {"Radius:", PropertyKind::Real, cmd::ai_helper::SetAIHelperRadius,
+     cmd::ai_helper::GetAIHelperRadius},
+    {"Box:", PropertyKind::Vector, cmd::ai_helper::SetAIHelperBox, cmd::ai_helper::GetAIHelperBox},
 };
 
 } // namespace
@@ -21,25 +22,25 @@ void AIHelperActor::RegisterClass() { RegisterBasicClassSheet(kAIHelperClassId, 
 
 int AIHelperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetAIHelperType:
+    case cmd::ai_helper::SetAIHelperType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetAIHelperType:
+    case cmd::ai_helper::GetAIHelperType:
         block.WriteU32(0, type);
         break;
-    case kCmdSetAIHelperRadius:
+    case cmd::ai_helper::SetAIHelperRadius:
         radius = block.ReadF32(0);
         break;
-    case kCmdGetAIHelperRadius:
+    case cmd::ai_helper::GetAIHelperRadius:
         block.WriteF32(0, radius);
         break;
-    case kCmdSetAIHelperBox:
+    case cmd::ai_helper::SetAIHelperBox:
         box = block.Read<Vector3>(0);
         break;
-    case kCmdGetAIHelperBox:
+    case cmd::ai_helper::GetAIHelperBox:
         block.Write(0, box);
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<AIHelperActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             type = source->type;

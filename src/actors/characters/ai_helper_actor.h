@@ -10,8 +10,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kAIHelperClassId = 32;
+#include "core/actors/command_ids.h"
 
 enum AIHelperType : uint32_t {
     kAIHelperStairBottom = 0,
@@ -21,13 +20,6 @@ enum AIHelperType : uint32_t {
     kAIHelperNode = 4,
     kAIHelperShelter = 5,
 };
-
-inline constexpr uint32_t kCmdSetAIHelperType = 1437;
-inline constexpr uint32_t kCmdGetAIHelperType = 1438;
-inline constexpr uint32_t kCmdSetAIHelperRadius = 1439;
-inline constexpr uint32_t kCmdGetAIHelperRadius = 1440;
-inline constexpr uint32_t kCmdSetAIHelperBox = 1441;
-inline constexpr uint32_t kCmdGetAIHelperBox = 1442;
 
 class AIHelperActor : public Actor {
   public:

@@ -14,8 +14,8 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 using namespace aiplayer2;
 
@@ -24,7 +24,6 @@ std::vector<std::string> AIPlayer2StateNames;
 
 namespace {
 
-constexpr uint32_t kSkinObjectClassId = 17;
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
 
@@ -34,12 +33,17 @@ const char *const kStateNames[kAI2StateCount] = {
 
 const BasicSheetRow kSheet[] = {
     {"AI Player 2 Properties", PropertyKind::PageTitle, 0, 0},
-    {"Go To Group:", PropertyKind::GroupMask, kCmdAI2SetGotoGroup, kCmdAI2GetGotoGroup},
-    {"Fight Group:", PropertyKind::GroupMask, kCmdAI2SetFightGroup, kCmdAI2GetFightGroup},
+    {"Go To Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2GotoGroup_1546,
+     cmd::ai_player2::GetAIPlayer2GotoGroup},
+    {"Fight Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2FightGroup_1543,
+     cmd::ai_player2::GetAIPlayer2FightGroup},
     {"Vision Ray Collision Groups:", PropertyKind::Caption, 0, 0},
-    {"Group:", PropertyKind::GroupMask, kCmdAI2SetRayGroup, kCmdAI2GetRayGroup},
-    {"Recive:", PropertyKind::GroupMask, kCmdAI2SetRayReceive, kCmdAI2GetRayReceive},
-    {"Exclude:", PropertyKind::GroupMask, kCmdAI2SetRayExclude, kCmdAI2GetRayExclude},
+    {"Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroup,
+     cmd::ai_player2::GetAIPlayer2RayGroup},
+    {"Recive:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupRecive,
+     cmd::ai_player2::GetAIPlayer2RayGroupRecive},
+    {"Exclude:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupExclude,
+     cmd::ai_player2::GetAIPlayer2RayGroupExclude},
 };
 
 // Group n (1..32) as its bit; 0 outside.
@@ -105,112 +109,114 @@ Bone *AIPlayer2Actor::HeadBone() const {
 
 int AIPlayer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdAI2GoToActor:
-    case kCmdAI2RunToActor:
+    case cmd::ai_player2::AIPlayer2GoToActor:
+    case cmd::ai_player2::AIPlayer2RunToActor:
         GoToActor(block.ReadActor(0), block.ReadU32(sizeof(void *)),
-                  commandId == kCmdAI2RunToActor ? 1u : 0u);
+                  commandId == cmd::ai_player2::AIPlayer2RunToActor ? 1u : 0u);
         break;
-    case kCmdAI2VoiceCommand:
+    case cmd::ai_player2::AIPlayer2VoiceCommand:
         VoiceCommand(block.ReadActor(0), block.ReadU32(sizeof(void *)));
         break;
-    case kCmdAI2SoundNotify:
+    case cmd::ai_player2::AIPlayer2SoundNotify:
         SoundNotify(block.ReadActor(0), block);
         break;
-    case kCmdAI2SetFightGroup:
+    case cmd::ai_player2::SetAIPlayer2FightGroup_1543:
         fightGroup = block.ReadU32(0);
         break;
-    case kCmdAI2GetFightGroup:
+    case cmd::ai_player2::GetAIPlayer2FightGroup:
         block.WriteU32(0, fightGroup);
         break;
-    case kCmdAI2SetFightGroupBit:
-    case kCmdAI2SetGotoGroupBit: {
-        uint32_t &mask = commandId == kCmdAI2SetFightGroupBit ? fightGroup : goToGroup;
+    case cmd::ai_player2::SetAIPlayer2FightGroup_1545:
+    case cmd::ai_player2::SetAIPlayer2GotoGroup_1548: {
+        uint32_t &mask =
+            commandId == cmd::ai_player2::SetAIPlayer2FightGroup_1545 ? fightGroup : goToGroup;
         const uint32_t bit = GroupBit(block.ReadU32(0));
         mask = block.ReadU32(4) != 0 ? (mask | bit) : (mask & ~bit);
         break;
     }
-    case kCmdAI2SetGotoGroup:
+    case cmd::ai_player2::SetAIPlayer2GotoGroup_1546:
         goToGroup = block.ReadU32(0);
         break;
-    case kCmdAI2GetGotoGroup:
+    case cmd::ai_player2::GetAIPlayer2GotoGroup:
         block.WriteU32(0, goToGroup);
         break;
-    case kCmdAI2SetPreFightTime:
+    case cmd::ai_player2::SetAIPlayer2PreFightTime:
         preFightTime = block.ReadF32(0);
         break;
-    case kCmdAI2GetPreFightTime:
+    case cmd::ai_player2::GetAIPlayer2PreFightTime:
         block.WriteF32(0, preFightTime);
         break;
-    case kCmdAI2SetFindShelterEnable:
+    case cmd::ai_player2::SetAIPlayer2FindShelterEnable:
         findShelterEnable = block.ReadU32(0) != 0 ? 1u : 0u;
         break;
-    case kCmdAI2GetFindShelterEnable:
+    case cmd::ai_player2::GetAIPlayer2FindShelterEnable:
         block.WriteU32(0, findShelterEnable);
         break;
-    case kCmdAI2SetFindShelterRadius:
+    case cmd::ai_player2::SetAIPlayer2FindShelterRadius:
         findShelterRadius = block.ReadF32(0);
         break;
-    case kCmdAI2GetFindShelterRadius:
+    case cmd::ai_player2::GetAIPlayer2FindShelterRadius:
         block.WriteF32(0, findShelterRadius);
         break;
-    case kCmdAI2SetIdleMotion:
+    case cmd::ai_player2::SetAIPlayer2IdleMotion:
         idleMotion = block.ReadString(0);
         break;
-    case kCmdAI2StateIdle:
+    case cmd::ai_player2::SetAIPlayer2StateIdle:
         SetState(kAI2Idle);
         break;
-    case kCmdAI2StateScared:
+    case cmd::ai_player2::SetAIPlayer2StateScared:
         SetState(kAI2Scared);
         break;
-    case kCmdAI2StateRelease:
+    case cmd::ai_player2::SetAIPlayer2StateRelease:
         SetState(kAI2Release);
         break;
-    case kCmdAI2StateInactive:
+    case cmd::ai_player2::SetAIPlayer2StateInactive:
         SetState(kAI2Inactive);
         break;
-    case kCmdAI2StateHide:
+    case cmd::ai_player2::SetAIPlayer2StateHide:
         SetState(kAI2Hide);
         break;
-    case kCmdAI2StateFollow:
-    case kCmdAI2StatePreFight:
-    case kCmdAI2StateFight:
+    case cmd::ai_player2::SetAIPlayer2StateFollow:
+    case cmd::ai_player2::SetAIPlayer2StatePreFight:
+    case cmd::ai_player2::SetAIPlayer2StateFight:
         if (Actor *actor = block.ReadActor(0)) {
             target.Assign(actor);
-            if (commandId == kCmdAI2StateFollow) {
+            if (commandId == cmd::ai_player2::SetAIPlayer2StateFollow) {
                 SetState(kAI2Follow);
-            } else if (commandId == kCmdAI2StatePreFight && preFightTime > 0.0f) {
+            } else if (commandId == cmd::ai_player2::SetAIPlayer2StatePreFight &&
+                       preFightTime > 0.0f) {
                 SetState(kAI2PreFight);
             } else {
                 SetState(kAI2Fight);
             }
         }
         break;
-    case kCmdAI2SetRayGroup:
+    case cmd::ai_player2::SetAIPlayer2RayGroup:
         rayGroup = block.ReadU32(0);
         break;
-    case kCmdAI2GetRayGroup:
+    case cmd::ai_player2::GetAIPlayer2RayGroup:
         block.WriteU32(0, rayGroup);
         break;
-    case kCmdAI2SetRayReceive:
+    case cmd::ai_player2::SetAIPlayer2RayGroupRecive:
         rayReceive = block.ReadU32(0);
         break;
-    case kCmdAI2GetRayReceive:
+    case cmd::ai_player2::GetAIPlayer2RayGroupRecive:
         block.WriteU32(0, rayReceive);
         break;
-    case kCmdAI2SetRayExclude:
+    case cmd::ai_player2::SetAIPlayer2RayGroupExclude:
         rayExclude = block.ReadU32(0);
         break;
-    case kCmdAI2GetRayExclude:
+    case cmd::ai_player2::GetAIPlayer2RayGroupExclude:
         block.WriteU32(0, rayExclude);
         break;
-    case kCmdInitNew:
-    case kCmdInitLoad:
-    case kCmdInitCopy:
+    case cmd::base::InitNew:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         for (ActorLink *link : {&seen, &heard, &goTo, &target, &pendingEnemy}) {
             link->origin = this;
         }
         break;
-    case kSpyNotice: {
+    case cmd::base::SpyNotice: {
         const auto notice = block.Read<CommandSpyNotice>(0);
         if (notice.block != nullptr && notice.actor != nullptr) {
             if (notice.actor->actorId == characterId && notice.actor == Character()) {
@@ -221,10 +227,10 @@ int AIPlayer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Bind();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<AIPlayer2Actor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             CopyFields(*source);
@@ -279,7 +285,7 @@ void AIPlayer2Actor::SoundNotify(Actor *actor, ParamBlock block) {
     soundValues[0] = block.ReadF32(sizeof(void *));
     soundValues[1] = block.ReadF32(sizeof(void *) + 4);
     soundTimer = 3.0f;
-    Raise(kCmdOnAI2SoundNotify);
+    Raise(cmd::ai_player2::OnAIPlayer2SoundNotify);
 }
 
 void AIPlayer2Actor::CopyFields(AIPlayer2Actor &source) {
@@ -301,8 +307,10 @@ void AIPlayer2Actor::CopyFields(AIPlayer2Actor &source) {
 void AIPlayer2Actor::SpyOn(Actor *actor) {
     // Binding may run twice: one registration per actor, never two.
     const int32_t id = actorId;
-    actor->HandleCommand(kRemoveCommandSpy, ParamBlock(const_cast<int32_t *>(&id), sizeof(id)));
-    actor->HandleCommand(kAddCommandSpy, ParamBlock(const_cast<int32_t *>(&id), sizeof(id)));
+    actor->HandleCommand(cmd::base::RemoveCommandSpy,
+                         ParamBlock(const_cast<int32_t *>(&id), sizeof(id)));
+    actor->HandleCommand(cmd::base::AddCommandSpy,
+                         ParamBlock(const_cast<int32_t *>(&id), sizeof(id)));
 }
 
 void AIPlayer2Actor::Bind() {
@@ -310,10 +318,10 @@ void AIPlayer2Actor::Bind() {
     if (character == nullptr) {
         return;
     }
-    SendCommandArgs(character, kSetMaster, true);
-    SendCommandArgs(character, kSetHoldTime, 0.0f);
-    SendCommandArgs(character, kSetDirectionBehaviour, uint32_t{2});
-    SendCommandArgs(character, kSetCharacterType, uint32_t{2});
+    SendCommandArgs(character, cmd::base::SetMaster, true);
+    SendCommandArgs(character, cmd::character::SetHoldTime, 0.0f);
+    SendCommandArgs(character, cmd::character::SetDirectionBehaviour, uint32_t{2});
+    SendCommandArgs(character, cmd::character::SetCharacterType, uint32_t{2});
     characterId = character->actorId;
     SpyOn(character);
     // The character entered its draw group before this spied on it: the
@@ -332,7 +340,7 @@ void AIPlayer2Actor::Bind() {
         const char *name;
         Bone *bone;
     } boneQuery = {"Head", nullptr};
-    skin->HandleCommand(kGetBone, ParamBlock(&boneQuery, sizeof(boneQuery)));
+    skin->HandleCommand(cmd::skin_object::GetBone, ParamBlock(&boneQuery, sizeof(boneQuery)));
     headBone = boneQuery.bone;
     headBoneSkinId = skin->actorId;
 
@@ -346,7 +354,8 @@ void AIPlayer2Actor::Bind() {
         }
     }
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
 }

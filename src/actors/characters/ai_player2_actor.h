@@ -21,10 +21,9 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 struct Bone;
-
-inline constexpr uint32_t kAIPlayer2ClassId = 50;
 
 enum AIPlayer2State : uint32_t {
     kAI2Idle = 0,
@@ -43,44 +42,6 @@ enum AIPlayer2State : uint32_t {
     kAI2Release = 13,
     kAI2StateCount = 14,
 };
-
-// Commands of the class.
-inline constexpr uint32_t kCmdAI2GoToActor = 1538;
-inline constexpr uint32_t kCmdAI2RunToActor = 1539;
-inline constexpr uint32_t kCmdAI2VoiceCommand = 1540;
-inline constexpr uint32_t kCmdAI2SoundNotify = 1541;
-inline constexpr uint32_t kCmdAI2SoundNotifyVoice = 1542;
-inline constexpr uint32_t kCmdAI2SetFightGroup = 1543;
-inline constexpr uint32_t kCmdAI2GetFightGroup = 1544;
-inline constexpr uint32_t kCmdAI2SetFightGroupBit = 1545;
-inline constexpr uint32_t kCmdAI2SetGotoGroup = 1546;
-inline constexpr uint32_t kCmdAI2GetGotoGroup = 1547;
-inline constexpr uint32_t kCmdAI2SetGotoGroupBit = 1548;
-inline constexpr uint32_t kCmdAI2SetPreFightTime = 1549;
-inline constexpr uint32_t kCmdAI2GetPreFightTime = 1550;
-inline constexpr uint32_t kCmdAI2SetFindShelterEnable = 1551;
-inline constexpr uint32_t kCmdAI2GetFindShelterEnable = 1552;
-inline constexpr uint32_t kCmdAI2SetFindShelterRadius = 1553;
-inline constexpr uint32_t kCmdAI2GetFindShelterRadius = 1554;
-inline constexpr uint32_t kCmdAI2SetIdleMotion = 1555;
-inline constexpr uint32_t kCmdAI2StateIdle = 1556;
-inline constexpr uint32_t kCmdAI2StateScared = 1557;
-inline constexpr uint32_t kCmdAI2StateRelease = 1558;
-inline constexpr uint32_t kCmdAI2StateInactive = 1559;
-inline constexpr uint32_t kCmdAI2StateFollow = 1560;
-inline constexpr uint32_t kCmdAI2StatePreFight = 1561;
-inline constexpr uint32_t kCmdAI2StateFight = 1562;
-inline constexpr uint32_t kCmdAI2StateHide = 1563;
-inline constexpr uint32_t kCmdAI2SetRayGroup = 1564;
-inline constexpr uint32_t kCmdAI2GetRayGroup = 1565;
-inline constexpr uint32_t kCmdAI2SetRayReceive = 1566;
-inline constexpr uint32_t kCmdAI2GetRayReceive = 1567;
-inline constexpr uint32_t kCmdAI2SetRayExclude = 1568;
-inline constexpr uint32_t kCmdAI2GetRayExclude = 1569;
-// Events.
-inline constexpr uint32_t kCmdOnAI2StartAttack = 1570;
-inline constexpr uint32_t kCmdOnAI2StopAttack = 1571;
-inline constexpr uint32_t kCmdOnAI2SoundNotify = 1600;
 
 // One skin layer that the upper body's aim drives: the layer index and its
 // normalised time (0..1).

@@ -11,7 +11,7 @@
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/world/draw_groups.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "library/skeleton.h"
 
 using namespace aiplayer2;
@@ -32,7 +32,7 @@ constexpr StateEvents kStateEvents[kAI2StateCount] = {
 char AskPosture(Actor *actor) {
     char text[8] = {};
     if (actor != nullptr) {
-        actor->HandleCommand(kGetPosture, ParamBlock(text, sizeof(text)));
+        actor->HandleCommand(cmd::character::GetState, ParamBlock(text, sizeof(text)));
     }
     return text[0];
 }
@@ -45,13 +45,13 @@ void AIPlayer2Actor::Raise(uint32_t eventId) { HandleCommand(eventId, ParamBlock
 
 void AIPlayer2Actor::StopAttack() {
     if (attacking != 0) {
-        Raise(kCmdOnAI2StopAttack);
+        Raise(cmd::ai_player2::OnAIPlayer2StopAttack);
         attacking = 0;
     }
 }
 
 void AIPlayer2Actor::SendMotion(const char *name) {
-    SendCommandArgs(Character(), kSetMotion, std::string_view(name));
+    SendCommandArgs(Character(), cmd::skin_object::SetMotion, std::string_view(name));
 }
 
 void AIPlayer2Actor::SwitchAimLayers(float blend) {
@@ -60,10 +60,10 @@ void AIPlayer2Actor::SwitchAimLayers(float blend) {
         return;
     }
     for (const AimLayer &layer : aimLayers) {
-        SendCommandArgs(skin, kSetCurrentLayer, layer.layer);
-        SendCommandArgs(skin, kSetLayerBlendValue, blend);
+        SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, layer.layer);
+        SendCommandArgs(skin, cmd::skin_object::SetLayerBlendValue, blend);
     }
-    SendCommandArgs(skin, kSetCurrentLayer, uint32_t{0});
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, uint32_t{0});
 }
 
 void AIPlayer2Actor::SetState(uint32_t newState) {
@@ -89,7 +89,7 @@ void AIPlayer2Actor::LeaveState(uint32_t old) {
     }
     if (old == kAI2Fight) {
         // Also when no attack was started.
-        Raise(kCmdOnAI2StopAttack);
+        Raise(cmd::ai_player2::OnAIPlayer2StopAttack);
         attacking = 0;
     } else if (old == kAI2Inactive) {
         SwitchAimLayers(1.0f);
@@ -149,7 +149,7 @@ void AIPlayer2Actor::Process() {
         SetState(kAI2Dead);
     }
     ownPosition = character->GetWorldPosition();
-    characterNeutral = QueryWord(character, kIsNeutral);
+    characterNeutral = QueryWord(character, cmd::character::CharacterIsNeutral_863);
     TrackTarget(character);
     if (pendingEnemy.target != nullptr) {
         pendingPosition = pendingEnemy.target->GetWorldPosition();
@@ -179,15 +179,15 @@ void AIPlayer2Actor::TrackTarget(Actor *character) {
     if (actor == nullptr) {
         return;
     }
-    if (AskFloat(actor, kGetHealth, -1.0f) <= 0.0f) {
+    if (AskFloat(actor, cmd::character::GetHealth, -1.0f) <= 0.0f) {
         target.Release();
         StopAttack();
         return;
     }
     targetPosition = actor->GetWorldPosition();
     targetDistance = Distance(targetPosition, ownPosition);
-    targetVisionPoint = QueryPoint(actor, kGetVisionPoint);
-    targetCenterPoint = QueryPoint(actor, kGetCenterPoint);
+    targetVisionPoint = QueryPoint(actor, cmd::base::GetVisionPoint);
+    targetCenterPoint = QueryPoint(actor, cmd::base::GetCenterPoint);
     sightCheckTimer += delta_;
     if (sightCheckTimer > 0.4f) {
         if (CanSee(actor)) {
@@ -205,7 +205,7 @@ void AIPlayer2Actor::TrackTarget(Actor *character) {
     }
     if (visibleTime > 0.0f && attacking == 0 && std::fabs(aimError) < 0.5f &&
         AreDrawGroupsConnected(character->drawGroupId, actor->drawGroupId) != 0) {
-        Raise(kCmdOnAI2StartAttack);
+        Raise(cmd::ai_player2::OnAIPlayer2StartAttack);
         attacking = 1;
     }
     if (attacking != 0 && (unseenTime > 0.0f || std::fabs(aimError) > 1.0f)) {
@@ -219,7 +219,7 @@ void AIPlayer2Actor::TakeOverPendingEnemy() {
     if (enemy == nullptr || stateTimer <= 4.0f || pendingTimer <= 4.0f) {
         return;
     }
-    if (AskFloat(enemy, kGetHealth, -1.0f) <= 0.0f) {
+    if (AskFloat(enemy, cmd::character::GetHealth, -1.0f) <= 0.0f) {
         pendingEnemy.Release();
         return;
     }
@@ -290,7 +290,7 @@ Vector3 AIPlayer2Actor::AvoidPoint() const {
 
 void AIPlayer2Actor::ThinkIdle(Actor *character) {
     SetMotionName(idleMotion);
-    const uint32_t neutral = QueryWord(character, kIsNeutral);
+    const uint32_t neutral = QueryWord(character, cmd::character::CharacterIsNeutral_863);
     generalTimer += delta_;
     if (AimAtSoundNotice(1.5f, 0.01f)) {
         return;
@@ -299,8 +299,9 @@ void AIPlayer2Actor::ThinkIdle(Actor *character) {
     if (listener == nullptr || Distance(listener->GetWorldPosition(), ownPosition) >= 400.0f) {
         return;
     }
-    const Vector3 p = Raised(QueryPoint(listener, kGetVisionPoint), 30.0f);
-    if (std::fabs(aimYaw) >= 2.0f && QueryWord(character, kIsNeutral) != 0 && generalTimer > 1.0f) {
+    const Vector3 p = Raised(QueryPoint(listener, cmd::base::GetVisionPoint), 30.0f);
+    if (std::fabs(aimYaw) >= 2.0f &&
+        QueryWord(character, cmd::character::CharacterIsNeutral_863) != 0 && generalTimer > 1.0f) {
         SetMotionName("N_Forward");
         if (generalTimer > 2.0f) {
             generalTimer = 0.0f;
@@ -449,7 +450,7 @@ void AIPlayer2Actor::ThinkHostageVictim() {
     }
     Actor *listener = heard.target;
     if (listener != nullptr && Distance(listener->GetWorldPosition(), ownPosition) < 400.0f) {
-        const Vector3 at = QueryPoint(listener, kGetVisionPoint);
+        const Vector3 at = QueryPoint(listener, cmd::base::GetVisionPoint);
         AimBodyAt(at, 1.5f);
         AimHeadAt(at, 0.01f);
     }
@@ -497,10 +498,10 @@ void AIPlayer2Actor::SetLayerTimes(float pitchTime, float yawTime) {
 
 void AIPlayer2Actor::PoseBodyAndHead(Actor *skin) {
     for (const AimLayer &layer : aimLayers) {
-        SendCommandArgs(skin, kSetCurrentLayer, layer.layer);
-        SendCommandArgs(skin, kCmdSetCurrentNormalizedTime, layer.time);
+        SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, layer.layer);
+        SendCommandArgs(skin, cmd::base::SetCurrentNormalizedTime, layer.time);
     }
-    SendCommandArgs(skin, kSetCurrentLayer, uint32_t{0});
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, uint32_t{0});
     if (Bone *bone = HeadBone()) {
         Quaternion turn;
         QuaternionRotationYawPitchRoll(&turn, headAngles[0] + 0.15f, headAngles[1], headAngles[2]);

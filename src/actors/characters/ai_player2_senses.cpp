@@ -14,7 +14,7 @@
 #include "actors/world/draw_groups.h"
 #include "base/random.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 
 using namespace aiplayer2;
 
@@ -40,16 +40,16 @@ ColObj *CastRay(const Vector3 &from, const Vector3 &to, const uint32_t masks[3],
 
 void AIPlayer2Actor::OnCharacterNotice(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         WallContacts(block);
         break;
-    case kOnEnterDrawGroup:
+    case cmd::base::OnEnterDrawGroup:
         CollectHelpers(block.ReadI32(0));
         break;
-    case kOnDie:
+    case cmd::character::OnDie:
         SetState(kAI2Dead);
         break;
-    case kCallbackSkinLooping:
+    case cmd::skin_object::CallbackSkinLooping:
         if (block.ReadU32(0) == 0 && aiState != kAI2Inactive && !motionName.empty()) {
             SendMotion(motionName.c_str());
         }
@@ -80,7 +80,7 @@ void AIPlayer2Actor::WallContacts(ParamBlock block) {
 
 void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor *sensor) {
     if ((aiState >= kAI2HostageTaker && aiState <= kAI2Shelter) ||
-        commandId != kCmdCollisionEvent) {
+        commandId != cmd::base::CollisionEvent) {
         return;
     }
     const bool fromVision = sensor == VisionSensor();
@@ -99,7 +99,7 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         seen.Assign(actor);
     } else {
         heard.Assign(actor);
-        const float loudness = AskFloat(actor, kGetNoiseLevel, 0.0f);
+        const float loudness = AskFloat(actor, cmd::character::GetNoiseLevel, 0.0f);
         const float radius = own != nullptr ? own->boxMax.x : 0.0f;
         const Vector3 at = character != nullptr ? character->GetWorldPosition() : ownPosition;
         if (Distance(at, actor->GetWorldPosition()) > loudness * radius) {
@@ -116,8 +116,9 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         } else if (seen.target != nullptr && seen.target != target.target) {
             candidate = seen.target;
         }
-        if (candidate != nullptr && (QueryWord(candidate, kGetCharacterGroup) & fightGroup) != 0 &&
-            AskFloat(candidate, kGetHealth, 0.0f) > 0.0f) {
+        if (candidate != nullptr &&
+            (QueryWord(candidate, cmd::character::GetCharactergroup) & fightGroup) != 0 &&
+            AskFloat(candidate, cmd::character::GetHealth, 0.0f) > 0.0f) {
             pendingEnemy.Assign(candidate);
         }
     }
@@ -125,16 +126,16 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         aiState == kAI2Fight) {
         return;
     }
-    const uint32_t ownGroup = QueryWord(character, kGetCharacterGroup);
+    const uint32_t ownGroup = QueryWord(character, cmd::character::GetCharactergroup);
     auto enemy = [&](Actor *a) {
-        const uint32_t group = a != nullptr ? QueryWord(a, kGetCharacterGroup) : 0;
+        const uint32_t group = a != nullptr ? QueryWord(a, cmd::character::GetCharactergroup) : 0;
         return a != nullptr && (group & fightGroup) != 0 && (group & ownGroup) == 0;
     };
     Actor *candidate = enemy(heard.target)  ? heard.target
                        : enemy(seen.target) ? seen.target
                                             : nullptr;
-    if (candidate == nullptr || AskFloat(candidate, kVisibility, 0.0f) < 0.03f ||
-        AskFloat(candidate, kGetHealth, 0.0f) <= 0.0f || !CanSee(candidate)) {
+    if (candidate == nullptr || AskFloat(candidate, cmd::character::Visibility, 0.0f) < 0.03f ||
+        AskFloat(candidate, cmd::character::GetHealth, 0.0f) <= 0.0f || !CanSee(candidate)) {
         return;
     }
     SetState(preFightTime > 0.0f ? kAI2PreFight : kAI2Fight);
@@ -150,8 +151,8 @@ bool AIPlayer2Actor::CanSee(Actor *actor) {
     if (actor == nullptr || character == nullptr) {
         return false;
     }
-    const Vector3 from = Raised(QueryPoint(character, kGetVisionPoint), 20.0f);
-    const Vector3 to = QueryPoint(actor, kGetCenterPoint);
+    const Vector3 from = Raised(QueryPoint(character, cmd::base::GetVisionPoint), 20.0f);
+    const Vector3 to = QueryPoint(actor, cmd::base::GetCenterPoint);
     const uint32_t masks[3] = {rayGroup, rayReceive, rayExclude};
     Vector3 hit;
     const ColObj *object = CastRay(from, to, masks, &hit);
@@ -164,7 +165,7 @@ void AIPlayer2Actor::AimBodyAt(const Vector3 &point, float speed) {
     if (character == nullptr) {
         return;
     }
-    const Vector3 c = QueryPoint(character, kGetCenterPoint);
+    const Vector3 c = QueryPoint(character, cmd::base::GetCenterPoint);
     const float bodyYaw = Vec3Yaw(ThirdColumn(character->GetWorldMatrix()));
     const Vector3 toPoint = Sub(c, point);
     const float yawTo = Vec3Yaw(toPoint);
@@ -177,10 +178,10 @@ void AIPlayer2Actor::AimBodyAt(const Vector3 &point, float speed) {
         pitchTarget = 0.0f;
         lookSpeed = 20.0f;
     }
-    SendCommandArgs(character, kSetLookRotXSpeed, lookSpeed);
-    SendCommandArgs(character, kSetLookRotYSpeed, lookSpeed);
-    SendCommandArgs(character, kSetLookRotX, pitchTo);
-    SendCommandArgs(character, kSetLookRotY, yawTo);
+    SendCommandArgs(character, cmd::character::SetLookRotXSpeed, lookSpeed);
+    SendCommandArgs(character, cmd::character::SetLookRotYSpeed, lookSpeed);
+    SendCommandArgs(character, cmd::character::SetLookRotX, pitchTo);
+    SendCommandArgs(character, cmd::character::SetLookRotY, yawTo);
     const float step = delta_ * speed * kTwoPi;
     ApproachValue(aimPitch, pitchTarget, step);
     ApproachValue(aimYaw, yawTarget, step);
@@ -194,7 +195,7 @@ void AIPlayer2Actor::AimHeadAt(const Vector3 &point, float speed) {
     if (character == nullptr) {
         return;
     }
-    const Vector3 v = Raised(QueryPoint(character, kGetVisionPoint), 10.0f);
+    const Vector3 v = Raised(QueryPoint(character, cmd::base::GetVisionPoint), 10.0f);
     const Vector3 f = ThirdColumn(character->GetWorldMatrix());
     const Vector3 toPoint = Sub(v, point);
     const float yawTarget =
@@ -211,8 +212,9 @@ void AIPlayer2Actor::FacePoint(const Vector3 &point, float turnSpeed) {
     if (character == nullptr) {
         return;
     }
-    SendCommandArgs(character, kSetTurnSpeed, turnSpeed * 0.4f);
-    SendCommandArgs(character, kSetRotY, Vec3Yaw(Sub(character->GetWorldPosition(), point)));
+    SendCommandArgs(character, cmd::character::SetTurnSpeed, turnSpeed * 0.4f);
+    SendCommandArgs(character, cmd::character::SetRotY_976,
+                    Vec3Yaw(Sub(character->GetWorldPosition(), point)));
 }
 
 // --- shelter search ------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 using namespace aiplayer;
 
@@ -44,59 +45,89 @@ namespace {
 const PropertySheetRow kSheet[] = {
     {"AI Player Properties", PropertyKind::PageTitle, 0, 0},
     {"Set AI Type.", PropertyKind::Caption, 0, 0},
-    {"Type:|Normal|0|Static|1|", PropertyKind::Enumeration, 1443, 1444},
-    {"Can Open Door:", PropertyKind::CheckBox, 1491, 1492},
-    {"Never Run In Fight:", PropertyKind::CheckBox, 1447, 1448},
+    {"Type:|Normal|0|Static|1|", PropertyKind::Enumeration, cmd::ai_player::SetAIPlayerType,
+     cmd::ai_player::GetAIPlayerType},
+    {"Can Open Door:", PropertyKind::CheckBox, cmd::ai_player::SetAIPlayerCanOpenDoor,
+     cmd::ai_player::GetAIPlayerCanOpenDoor},
+    {"Never Run In Fight:", PropertyKind::CheckBox, cmd::ai_player::SetAIPlayerNeverRunInFight,
+     cmd::ai_player::GetAIPlayerNeverRunInFight},
     {"Delete If Not Drawn:", PropertyKind::Caption, 0, 0},
-    {"Use Delete If Not Drawn:", PropertyKind::CheckBox, 1503, 1504},
-    {"Delete Delay:", PropertyKind::Time, 1505, 1506},
+    {"Use Delete If Not Drawn:", PropertyKind::CheckBox,
+     cmd::ai_player::SetAIPlayerDeleteIfNotDrawn, cmd::ai_player::GetAIPlayerDeleteIfNotDrawn},
+    {"Delete Delay:", PropertyKind::Time, cmd::ai_player::SetAIPlayerDeleteIfNotDrawnTime,
+     cmd::ai_player::GetAIPlayerDeleteIfNotDrawnTime},
     {"Not Drawn Event Timer:", PropertyKind::Caption, 0, 0},
-    {"Time:", PropertyKind::Time, 1507, 1508},
+    {"Time:", PropertyKind::Time, cmd::ai_player::SetAIPlayerNotDrawnEventTime,
+     cmd::ai_player::GetAIPlayerNotDrawnEventTime},
     {"Follow Properties", PropertyKind::PageTitle, 0, 0},
     {"Start Follow:|On Action|0|On Follow Distance|1|On Hearing And Vision|2|",
-     PropertyKind::Enumeration, 1462, 1463},
-    {"Distance:", PropertyKind::Real, 1451, 1452},
-    {"Min Time:", PropertyKind::Time, 1453, 1454},
-    {"Max Time:", PropertyKind::Time, 1455, 1456},
-    {"Follow Group:", PropertyKind::GroupMask, 1459, 1460},
+     PropertyKind::Enumeration, cmd::ai_player::SetAIPlayerStartFollowType,
+     cmd::ai_player::GetAIPlayerStartFollowType},
+    {"Distance:", PropertyKind::Real, cmd::ai_player::SetAIPlayerFollowDistance,
+     cmd::ai_player::GetAIPlayerFollowDistance},
+    {"Min Time:", PropertyKind::Time, cmd::ai_player::SetAIPlayerFollowMinTime,
+     cmd::ai_player::GetAIPlayerFollowMinTime},
+    {"Max Time:", PropertyKind::Time, cmd::ai_player::SetAIPlayerFollowMaxTime,
+     cmd::ai_player::GetAIPlayerFollowMaxTime},
+    {"Follow Group:", PropertyKind::GroupMask, cmd::ai_player::SetAIPlayerFollowGroup_1459,
+     cmd::ai_player::GetAIPlayerFollowGroup},
     {"Fight Properties", PropertyKind::PageTitle, 0, 0},
-    {"Fight Dist:", PropertyKind::Real, 1464, 1465},
-    {"Hit Dist:", PropertyKind::Real, 1466, 1467},
-    {"Fight Group:", PropertyKind::GroupMask, 1468, 1469},
-    {"Attack", PropertyKind::ListSelector, 1487, 1488},
-    {"Add Attack|Add|", PropertyKind::Button, 1489, 0},
-    {"Delete Attack|Delete|", PropertyKind::Button, 1490, 0},
+    {"Fight Dist:", PropertyKind::Real, cmd::ai_player::SetAIPlayerFightDistance,
+     cmd::ai_player::GetAIPlayerFightDistance},
+    {"Hit Dist:", PropertyKind::Real, cmd::ai_player::SetAIPlayerFightHitDistance,
+     cmd::ai_player::GetAIPlayerFightHitDistance},
+    {"Fight Group:", PropertyKind::GroupMask, cmd::ai_player::SetAIPlayerFightGroup_1468,
+     cmd::ai_player::GetAIPlayerFightGroup},
+    {"Attack", PropertyKind::ListSelector, cmd::ai_player::Unnamed_1487,
+     cmd::ai_player::Unnamed_1488},
+    {"Add Attack|Add|", PropertyKind::Button, cmd::ai_player::AddAIPlayerAttackParam, 0},
+    {"Delete Attack|Delete|", PropertyKind::Button, cmd::ai_player::DeleteAIPlayerAttackParam, 0},
     {"Attack Param", PropertyKind::Caption, 0, 0},
-    {"Rand", PropertyKind::WholeNumber, 1493, 1494},
-    {"Eval Delay", PropertyKind::Time, 1497, 1498},
-    {"Eff Mul", PropertyKind::Real, 1495, 1496},
-    {"Can Fight In Go To State:", PropertyKind::CheckBox, 1449, 1450},
+    {"Rand", PropertyKind::WholeNumber, cmd::ai_player::SetAIPlayerAttackParamRandWeight,
+     cmd::ai_player::GetAIPlayerAttackParamRandWeight},
+    {"Eval Delay", PropertyKind::Time, cmd::ai_player::SetAIPlayerAttackParamEvalDelay,
+     cmd::ai_player::GetAIPlayerAttackParamEvalDelay},
+    {"Eff Mul", PropertyKind::Real, cmd::ai_player::SetAIPlayerAttackParamEffectMul,
+     cmd::ai_player::GetAIPlayerAttackParamEffectMul},
+    {"Can Fight In Go To State:", PropertyKind::CheckBox,
+     cmd::ai_player::SetAIPlayerStartFightInGoToState,
+     cmd::ai_player::GetAIPlayerStartFightInGoToState},
     {"Hit Effect Properties", PropertyKind::PageTitle, 0, 0},
     {"Character Animation Effect", PropertyKind::Caption, 0, 0},
     {"Gethit:|Non|0|Gethit 0|1|Gethit 1|2|Gethit 2|3|Gethit 3|4|Gethit 4|5|Gethit 5|6|Gethit "
      "6|7|Gethit 7|8|Gethit 8|9|Gethit 9|10|",
-     PropertyKind::Enumeration, 1471, 1472},
+     PropertyKind::Enumeration, cmd::ai_player::SetAIPlayerHitGethitID,
+     cmd::ai_player::GetAIPlayerHitGethitID},
     {"Damage:|Non|0|Damage 0|1|Damage 1|2|Damage 2|3|Damage 3|4|Damage 4|5|Damage 5|6|Damage "
      "6|7|Damage 7|8|Damage 8|9|Damage 9|10|",
-     PropertyKind::Enumeration, 1473, 1474},
-    {"Character Hold Time", PropertyKind::Time, 1475, 1476},
+     PropertyKind::Enumeration, cmd::ai_player::SetAIPlayerHitDamageID,
+     cmd::ai_player::GetAIPlayerHitDamageID},
+    {"Character Hold Time", PropertyKind::Time, cmd::ai_player::SetAIPlayerHitHoldTime,
+     cmd::ai_player::GetAIPlayerHitHoldTime},
     {"Hit Effect Management", PropertyKind::Caption, 0, 0},
-    {"Effect", PropertyKind::ListSelector, 1479, 1480},
-    {"Add Effect|Add|", PropertyKind::Button, 1477, 0},
-    {"Delete Effect|Delete|", PropertyKind::Button, 1478, 0},
+    {"Effect", PropertyKind::ListSelector, cmd::ai_player::Unnamed_1479,
+     cmd::ai_player::Unnamed_1480},
+    {"Add Effect|Add|", PropertyKind::Button, cmd::ai_player::AddAIPlayerHitEffect, 0},
+    {"Delete Effect|Delete|", PropertyKind::Button, cmd::ai_player::DeleteAIPlayerHitEffect, 0},
     {"Hit Effect", PropertyKind::Caption, 0, 0},
     {"Effect:|Speed|0|Endurance|1|Strength|2|Weight|3|Hearing|4|Noise Level|5|Constitution|6|"
      "Vision|7|Fov|8|Gamma R Add|9|Gamma G Add|10|Gamma B Add|11|Health|12|Drop Items|13|"
      "Unused|14|",
-     PropertyKind::Enumeration, 1481, 1482},
-    {"Value", PropertyKind::Real, 1483, 1484},
-    {"Time", PropertyKind::Time, 1485, 1486},
+     PropertyKind::Enumeration, cmd::ai_player::SetAIPlayerHitEffectType,
+     cmd::ai_player::GetAIPlayerHitEffectType},
+    {"Value", PropertyKind::Real, cmd::ai_player::SetAIPlayerHitEffectValue,
+     cmd::ai_player::GetAIPlayerHitEffectValue},
+    {"Time", PropertyKind::Time, cmd::ai_player::SetAIPlayerHitEffectTime,
+     cmd::ai_player::GetAIPlayerHitEffectTime},
     {"Death Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Non|0|Delete|1|Spawn Random|2|Spawn On Place|3|", PropertyKind::Enumeration, 1499,
-     1500},
-    {"Delay", PropertyKind::Time, 1501, 1502},
+    {"Type:|Non|0|Delete|1|Spawn Random|2|Spawn On Place|3|", PropertyKind::Enumeration,
+     cmd::ai_player::SetAIPlayerDeathType,
+     cmd::ai_player::GetAIPlayerDeathType},
+    {"Delay", PropertyKind::Time, cmd::ai_player::SetAIPlayerDeathDelay,
+     cmd::ai_player::GetAIPlayerDeathDelay},
     {"Memory Properties", PropertyKind::PageTitle, 0, 0},
-    {"Use Memory:", PropertyKind::CheckBox, 1445, 1446},
+    {"Use Memory:", PropertyKind::CheckBox, cmd::ai_player::SetAIPlayerUseMemory,
+     cmd::ai_player::GetAIPlayerUseMemory},
 };
 
 // Set/get pairs bound to one word or one real of the brain.
@@ -160,8 +191,10 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         ServeFieldCommand(kReals, *this, commandId, block)) {
         return true;
     }
-    if (commandId == kCmdAIPSetFollowGroupBit || commandId == kCmdAIPSetFightGroupBit) {
-        uint32_t &mask = commandId == kCmdAIPSetFollowGroupBit ? followGroup : fightGroup;
+    if (commandId == cmd::ai_player::SetAIPlayerFollowGroup_1461 ||
+        commandId == cmd::ai_player::SetAIPlayerFightGroup_1470) {
+        uint32_t &mask =
+            commandId == cmd::ai_player::SetAIPlayerFollowGroup_1461 ? followGroup : fightGroup;
         const uint32_t bit = GroupBit(block.ReadU32(0));
         mask = block.ReadU32(4) != 0 ? (mask | bit) : (mask & ~bit);
         return true;
@@ -195,9 +228,12 @@ bool AIPlayerActor::ServeLists(uint32_t commandId, ParamBlock block) {
     static std::vector<std::string> effectNames;
     static std::vector<std::string> attackNames;
     static constexpr IndexedListCommands kEffectList = {
-        kCmdAIPAddHitEffect, kCmdAIPDeleteHitEffect, kCmdAIPSelectHitEffect, kCmdAIPHitEffectNames};
-    static constexpr IndexedListCommands kAttackList = {kCmdAIPAddAttack, kCmdAIPDeleteAttack,
-                                                        kCmdAIPSelectAttack, kCmdAIPAttackNames};
+        cmd::ai_player::AddAIPlayerHitEffect, cmd::ai_player::DeleteAIPlayerHitEffect,
+        cmd::ai_player::Unnamed_1479, cmd::ai_player::Unnamed_1480};
+    static constexpr IndexedListCommands kAttackList = {cmd::ai_player::AddAIPlayerAttackParam,
+                                                        cmd::ai_player::DeleteAIPlayerAttackParam,
+                                                        cmd::ai_player::Unnamed_1487,
+                                                        cmd::ai_player::Unnamed_1488};
     return ServeIndexedList(kEffectList, commandId, block, hitEffects, selectedHitEffect,
                             "Hit Effect %d", effectNames) ||
            ServeIndexedList(kAttackList, commandId, block, attacks, selectedAttack, "Attack%d",
@@ -213,8 +249,8 @@ void AIPlayerActor::GoToPoint(const Vector3 &point, uint32_t motion) {
 void AIPlayerActor::Obstacle() {
     actionCountdown = 5.0f;
     Actor *character = Character();
-    SendIfPresent(character, kCmdMotionQueueClear, ParamBlock());
-    SendText(character, kCmdMotionQueuePushBack, "M_Back");
+    SendIfPresent(character, cmd::character::MotionQueueClear, ParamBlock());
+    SendText(character, cmd::character::MotionQueuePushBack, "M_Back");
     SetState(kAIPIdle);
 }
 
@@ -223,68 +259,69 @@ int AIPlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return Actor::HandleCommand(commandId, block);
     }
     switch (commandId) {
-    case kCmdAIPStateIdle:
+    case cmd::ai_player::SetAIPlayerStateIdle:
         SetState(kAIPIdle);
         break;
-    case kCmdAIPStateScared:
+    case cmd::ai_player::SetAIPlayerStateScared:
         SetState(kAIPScared);
         break;
-    case kCmdAIPStateInactive:
+    case cmd::ai_player::SetAIPlayerStateInactive:
         SetState(kAIPInactive);
         break;
-    case kCmdAIPSearchAndGoTo:
+    case cmd::ai_player::AIPlayerSearchAndGoToActor:
         SearchAndGoTo(std::string(block.ReadString(0)));
         break;
-    case kCmdAIPGoToPosition:
+    case cmd::ai_player::AIPlayerGoToPosition:
         GoToPoint(block.Read<Vector3>(0), kAIMotionRun);
         break;
-    case kCmdAIPGoToActor:
-    case kCmdAIPWalkToActor:
-    case kCmdAIPRunToActor:
+    case cmd::ai_player::AIPlayerGoToActor:
+    case cmd::ai_player::AIPlayerWalkToActor:
+    case cmd::ai_player::AIPlayerRunToActor:
         // A null actor has no position: nothing happens.
         if (Actor *actor = block.ReadActor(0)) {
-            GoToPoint(actor->GetWorldPosition(),
-                      commandId == kCmdAIPWalkToActor ? kAIMotionWalk : kAIMotionRun);
+            GoToPoint(actor->GetWorldPosition(), commandId == cmd::ai_player::AIPlayerWalkToActor
+                                                     ? kAIMotionWalk
+                                                     : kAIMotionRun);
         }
         break;
-    case kCmdAIPObstacle:
-    case kCmdAIPShaft:
+    case cmd::ai_player::AIPlayerObstacle:
+    case cmd::ai_player::AIPlayerShaft:
         Obstacle();
         break;
-    case kCmdAIPObstacleJump:
-    case kCmdAIPShaftJump:
+    case cmd::ai_player::AIPlayerObstacleJump:
+    case cmd::ai_player::AIPlayerShaftJump:
         if (hasJumpMotion != 0) {
-            SendIfPresent(Character(), kCmdCcJump, ParamBlock());
-        } else if (commandId == kCmdAIPShaftJump) {
+            SendIfPresent(Character(), cmd::character::CCJump, ParamBlock());
+        } else if (commandId == cmd::ai_player::AIPlayerShaftJump) {
             Obstacle();
         }
         break;
-    case kCmdInitNew:
-    case kCmdInitLoad:
-    case kCmdInitCopy:
+    case cmd::base::InitNew:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         targetLink.origin = this;
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Bind();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<AIPlayerActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             CopyFields(*source);
         }
         break;
-    case kCmdKill:
+    case cmd::base::Kill:
         if (Actor *character = Character()) {
-            SendIfPresent(character, kCmdRemoveAllCommandSpy, ParamBlock());
+            SendIfPresent(character, cmd::base::RemoveAllCommandSpy, ParamBlock());
         }
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         // The target went: the trail's leader goes with it.
         targetLink.Release();
         trailLeaderId = -1;
         SetState(kAIPInactive);
         break;
-    case kCmdSpyNotice:
+    case cmd::base::SpyNotice:
         SpyNotice(block);
         return 1;
     default:
@@ -308,13 +345,13 @@ void AIPlayerActor::Bind() {
         characterId = character->actorId;
         // This brain becomes the character's only spy.
         RemoveAllCommandSpies(character);
-        SendWord(character, kCmdAddCommandSpy, static_cast<uint32_t>(actorId));
+        SendWord(character, cmd::base::AddCommandSpy, static_cast<uint32_t>(actorId));
         character->brain.Assign(this);
-        SendWord(character, kCmdSetMaster, 1);
-        SendReal(character, kCmdSetHoldTime, 0.0f);
-        startHealth = QueryReal(character, kCmdGetHealth);
-        SendWord(character, kCmdSetDirectionBehaviour, 0);
-        SendWord(character, kCmdSetCharacterType, 2);
+        SendWord(character, cmd::base::SetMaster, 1);
+        SendReal(character, cmd::character::SetHoldTime, 0.0f);
+        startHealth = QueryReal(character, cmd::character::GetHealth);
+        SendWord(character, cmd::character::SetDirectionBehaviour, 0);
+        SendWord(character, cmd::character::SetCharacterType, 2);
 
         // The weights of the attacks as they are now, rebuilt every time.
         attackPool.clear();
@@ -324,15 +361,16 @@ void AIPlayerActor::Bind() {
 
         hasJumpMotion = 0;
         uint8_t query[4 + sizeof(Actor *)] = {};
-        const int32_t skinClass = static_cast<int32_t>(kSkinClass);
+        const int32_t skinClass = static_cast<int32_t>(kSkinObjectClassId);
         std::memcpy(query, &skinClass, sizeof(skinClass));
-        character->HandleCommand(kCmdFindChildByClass, ParamBlock(query, sizeof(query)));
+        character->HandleCommand(cmd::base::FindChildByClass, ParamBlock(query, sizeof(query)));
         Actor *skin = nullptr;
         std::memcpy(&skin, query + 4, sizeof(skin));
         if (skin != nullptr) {
             std::vector<std::string> names;
             void *list = &names;
-            skin->HandleCommand(kCmdMotionStringList, ParamBlock(&list, sizeof(list)));
+            skin->HandleCommand(cmd::skin_object::SetMotionStringList_1096,
+                                ParamBlock(&list, sizeof(list)));
             for (const std::string &name : names) {
                 if (!name.empty() && (name[0] == 'J' || name[0] == 'j')) {
                     hasJumpMotion = 1;
@@ -343,7 +381,8 @@ void AIPlayerActor::Bind() {
         EnterDrawGroup(character->drawGroupId);
     }
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f,
                                          0.0f, 0.0f, nullptr, kProcessLayer);
     }
     if (aiState == kAIPFight || aiState == kAIPFollow) {
@@ -354,7 +393,7 @@ void AIPlayerActor::Bind() {
         // Outside the movement names: the character plays none until the
         // next motion is set.
         static_cast<CharacterActor *>(bound)->movement = 0xFFFFFFFFu;
-        SendText(bound, kCmdSetMotion, "N_Neutral");
+        SendText(bound, cmd::skin_object::SetMotion, "N_Neutral");
     }
 }
 

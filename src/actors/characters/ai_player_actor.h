@@ -20,8 +20,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kAIPlayerClassId = 29;
+#include "core/actors/command_ids.h"
 
 enum AIPlayerState : int32_t {
     kAIPGone = -1,
@@ -50,48 +49,6 @@ enum AIMotionId : uint32_t {
     kAIMotionAttack0 = 9,
     kAIMotionCount = 10,
 };
-
-// Commands of the class.
-inline constexpr uint32_t kCmdAIPSetFollowGroupBit = 1461;
-inline constexpr uint32_t kCmdAIPSetFightGroupBit = 1470;
-inline constexpr uint32_t kCmdAIPAddHitEffect = 1477;
-inline constexpr uint32_t kCmdAIPDeleteHitEffect = 1478;
-inline constexpr uint32_t kCmdAIPSelectHitEffect = 1479;
-inline constexpr uint32_t kCmdAIPHitEffectNames = 1480;
-inline constexpr uint32_t kCmdAIPSelectAttack = 1487;
-inline constexpr uint32_t kCmdAIPAttackNames = 1488;
-inline constexpr uint32_t kCmdAIPAddAttack = 1489;
-inline constexpr uint32_t kCmdAIPDeleteAttack = 1490;
-inline constexpr uint32_t kCmdAIPStateIdle = 1509;
-inline constexpr uint32_t kCmdAIPStateScared = 1510;
-inline constexpr uint32_t kCmdAIPStateInactive = 1511;
-inline constexpr uint32_t kCmdAIPSearchAndGoTo = 1512;
-inline constexpr uint32_t kCmdAIPGoToPosition = 1513;
-inline constexpr uint32_t kCmdAIPGoToActor = 1514;
-inline constexpr uint32_t kCmdAIPWalkToActor = 1515;
-inline constexpr uint32_t kCmdAIPRunToActor = 1516;
-inline constexpr uint32_t kCmdAIPObstacle = 1517;
-inline constexpr uint32_t kCmdAIPObstacleJump = 1518;
-inline constexpr uint32_t kCmdAIPShaft = 1519;
-inline constexpr uint32_t kCmdAIPShaftJump = 1520;
-// Events.
-inline constexpr uint32_t kCmdOnAIPStartFollow = 1521;
-inline constexpr uint32_t kCmdOnAIPStopFollow = 1522;
-inline constexpr uint32_t kCmdOnAIPFollowToIdle = 1523;
-inline constexpr uint32_t kCmdOnAIPFollowToScared = 1524;
-inline constexpr uint32_t kCmdOnAIPFollowToFight = 1525;
-inline constexpr uint32_t kCmdOnAIPStartScared = 1526;
-inline constexpr uint32_t kCmdOnAIPStopScared = 1527;
-inline constexpr uint32_t kCmdOnAIPScaredToIdle = 1528;
-inline constexpr uint32_t kCmdOnAIPScaredToFollow = 1529;
-inline constexpr uint32_t kCmdOnAIPStartFight = 1530;
-inline constexpr uint32_t kCmdOnAIPStopFight = 1531;
-inline constexpr uint32_t kCmdOnAIPStartIdle = 1532;
-inline constexpr uint32_t kCmdOnAIPStopIdle = 1533;
-inline constexpr uint32_t kCmdOnAIPIdleToFollow = 1534;
-inline constexpr uint32_t kCmdOnAIPStartDead = 1535;
-inline constexpr uint32_t kCmdOnAIPStopDead = 1536;
-inline constexpr uint32_t kCmdOnAIPNotDrawnTimer = 1537;
 
 inline constexpr float kAINoEvaluation = 1.0e38f;
 

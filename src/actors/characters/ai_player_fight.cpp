@@ -18,6 +18,7 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 
 using namespace aiplayer;
@@ -110,7 +111,7 @@ void AIPlayerActor::FollowTick() {
         float limit = 2.5f;
         if (hasJumpMotion != 0) {
             if (stuckTime > 1.5f) {
-                SendIfPresent(Character(), kCmdCcJump, ParamBlock());
+                SendIfPresent(Character(), cmd::character::CCJump, ParamBlock());
             }
             limit = 3.0f;
         }
@@ -153,7 +154,7 @@ void AIPlayerActor::FightTick() {
             SteerToActor(foe, 6.0f);
         }
         if (d < fightHitDistance && MotionQueueSize(Character()) >= 2) {
-            SendIfPresent(Character(), kCmdMotionQueueClear, ParamBlock());
+            SendIfPresent(Character(), cmd::character::MotionQueueClear, ParamBlock());
             ChooseAttackMotion();
         }
     } else {
@@ -268,7 +269,7 @@ void AIPlayerActor::FightStep(float dt) {
         return;
     }
     if (d < fightHitDistance && targetVisible != 0 && MotionQueueSize(character) >= 2) {
-        SendIfPresent(character, kCmdMotionQueueClear, ParamBlock());
+        SendIfPresent(character, cmd::character::MotionQueueClear, ParamBlock());
         followTrail = 0;
         trail.clear();
         ChooseAttackMotion();
@@ -327,7 +328,7 @@ void AIPlayerActor::ChooseAttackMotion() {
     Actor *character = Character();
     auto queue = [&](std::initializer_list<const char *> motions) {
         for (const char *motion : motions) {
-            SendText(character, kCmdMotionQueuePushBack, motion);
+            SendText(character, cmd::character::MotionQueuePushBack, motion);
         }
     };
     const float d = AttackDistance();
@@ -364,24 +365,24 @@ void AIPlayerActor::ChooseAttackMotion() {
 void AIPlayerActor::EvaluateHit() {
     Actor *foe = Target();
     if (Character() != nullptr && foe != nullptr && AttackDistance() < fightHitDistance &&
-        QueryReal(foe, kCmdGetHoldTime) <= 0.0f) {
+        QueryReal(foe, cmd::character::GetHoldTime) <= 0.0f) {
         // An index past the list (or none) lands with the plain effect.
         const AIAttackParam *attack = SelectedEntry(attacks, selectedAttack);
         HitReaction(foe, attack != nullptr ? attack->effectMul : 1.0f);
         Actor *character = Character();
-        SendIfPresent(character, kCmdMotionQueueClear, ParamBlock());
-        SendText(character, kCmdMotionQueuePushBack, "M_Back");
+        SendIfPresent(character, cmd::character::MotionQueueClear, ParamBlock());
+        SendText(character, cmd::character::MotionQueuePushBack, "M_Back");
     }
     evalCountdown = kAINoEvaluation;
 }
 
 void AIPlayerActor::HitReaction(Actor *victim, float mul) {
-    if (victim == nullptr || QueryReal(victim, kCmdGetHoldTime) > 0.0f) {
+    if (victim == nullptr || QueryReal(victim, cmd::character::GetHoldTime) > 0.0f) {
         return;
     }
     const int32_t victimId = victim->actorId;
     SendHitMovements(victim, hitGethitId, hitDamageId);
-    SendReal(victim, kCmdSetHoldTime, hitHoldTime);
+    SendReal(victim, cmd::character::SetHoldTime, hitHoldTime);
     SendHitEffects(victim, victimId, hitEffects, GlobalHitEffectMultiplier * mul);
 }
 
@@ -393,8 +394,8 @@ uint32_t AIPlayerActor::LineOfSight(Actor *other) {
     if (character == nullptr || other == nullptr || system == nullptr) {
         return 0;
     }
-    const Vector3 from = QueryPoint(character, kCmdGetCenterPoint);
-    const Vector3 to = QueryPoint(other, kCmdGetCenterPoint);
+    const Vector3 from = QueryPoint(character, cmd::base::GetCenterPoint);
+    const Vector3 to = QueryPoint(other, cmd::base::GetCenterPoint);
     Vector3 hit{};
     const ColObj *first = system->CollisionQuery(from, to, kSightMasks, &hit, nullptr);
     return first != nullptr && first->owner != nullptr && first->owner->actorId == other->actorId

@@ -13,6 +13,7 @@
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 
 using namespace aiplayer;
 
@@ -41,7 +42,7 @@ void AIPlayerActor::ApplyMotion(uint32_t motion) {
     if (motion >= kAIMotionCount) {
         return;
     }
-    SendText(character, kCmdSetMotion, kMotionNames[motion]);
+    SendText(character, cmd::skin_object::SetMotion, kMotionNames[motion]);
     if (IsStandingMotion(motion)) {
         standingMotion = 1;
     }
@@ -54,16 +55,16 @@ void AIPlayerActor::SteerTo(const Vector3 &point, float factor) {
     }
     const Vector3 c = character->GetWorldPosition();
     steerYaw = YawBetweenPoints(c, point);
-    SendReal(character, kCmdSetRotY, steerYaw);
-    SendReal(character, kCmdSetTurnSpeed, factor * turnSpeed);
-    SendReal(character, kCmdSetLookRotX, PitchBetweenPoints(c, point));
+    SendReal(character, cmd::character::SetRotY_976, steerYaw);
+    SendReal(character, cmd::character::SetTurnSpeed, factor * turnSpeed);
+    SendReal(character, cmd::character::SetLookRotX, PitchBetweenPoints(c, point));
     const float e = Wrap(steerYaw - character->look.rotYSmooth);
     const float k = std::clamp(std::fabs(e) - 0.3f, 0.0f, 999.0f) * 10.0f + 1.0f;
     // A point at (or next to) the character counts as one unit away.
     const float d = std::max(Distance(point, c), 1.0f);
     const float s = 260.0f / d * k;
-    SendReal(character, kCmdSetLookRotYSpeed, s);
-    SendReal(character, kCmdSetLookRotXSpeed, s * 0.02f);
+    SendReal(character, cmd::character::SetLookRotYSpeed, s);
+    SendReal(character, cmd::character::SetLookRotXSpeed, s * 0.02f);
 }
 
 void AIPlayerActor::SteerToActor(Actor *actor, float factor) {
@@ -96,42 +97,42 @@ void AIPlayerActor::SetState(int32_t newState) {
 void AIPlayerActor::LeaveState(int32_t old, int32_t now) {
     switch (old) {
     case kAIPIdle:
-        Raise(kCmdOnAIPStopIdle);
+        Raise(cmd::ai_player::OnAIPlayerStopIdle);
         if (now == kAIPFollow) {
-            Raise(kCmdOnAIPIdleToFollow);
+            Raise(cmd::ai_player::OnAIPlayerIdleToFollow);
         }
         break;
     case kAIPFight:
         StopTrail();
         followTrail = 0;
-        Raise(kCmdOnAIPStopFight);
+        Raise(cmd::ai_player::OnAIPlayerStopFight);
         retargetTimer = 0.0f;
         break;
     case kAIPFollow:
         StopTrail();
         followTrail = 0;
-        Raise(kCmdOnAIPStopFollow);
+        Raise(cmd::ai_player::OnAIPlayerStopFollow);
         if (now == kAIPIdle) {
-            Raise(kCmdOnAIPFollowToIdle);
+            Raise(cmd::ai_player::OnAIPlayerFollowToIdle);
         } else if (now == kAIPScared) {
-            Raise(kCmdOnAIPFollowToScared);
+            Raise(cmd::ai_player::OnAIPlayerFollowToScared);
         } else if (now == kAIPFight) {
-            Raise(kCmdOnAIPFollowToFight);
+            Raise(cmd::ai_player::OnAIPlayerFollowToFight);
         }
         retargetTimer = 0.0f;
         break;
     case kAIPDead:
-        Raise(kCmdOnAIPStopDead);
+        Raise(cmd::ai_player::OnAIPlayerStopDead);
         break;
     case kAIPGoTo:
         goToPoints.clear();
         break;
     case kAIPScared:
-        Raise(kCmdOnAIPStopScared);
+        Raise(cmd::ai_player::OnAIPlayerStopScared);
         if (now == kAIPIdle) {
-            Raise(kCmdOnAIPScaredToIdle);
+            Raise(cmd::ai_player::OnAIPlayerScaredToIdle);
         } else if (now == kAIPFollow) {
-            Raise(kCmdOnAIPScaredToFollow);
+            Raise(cmd::ai_player::OnAIPlayerScaredToFollow);
         }
         break;
     default:
@@ -144,10 +145,10 @@ void AIPlayerActor::EnterState(int32_t now) {
     case kAIPIdle:
         ApplyMotion(kAIMotionStand);
         SetMotion(kAIMotionStand);
-        Raise(kCmdOnAIPStartIdle);
+        Raise(cmd::ai_player::OnAIPlayerStartIdle);
         break;
     case kAIPFight:
-        Raise(kCmdOnAIPStartFight);
+        Raise(cmd::ai_player::OnAIPlayerStartFight);
         if (aiType == 0) {
             StartTrail(Target(), 0.2f);
             followTrail = 1;
@@ -160,17 +161,17 @@ void AIPlayerActor::EnterState(int32_t now) {
     case kAIPFollow:
         StartTrail(Target(), 0.2f);
         followTrail = 1;
-        Raise(kCmdOnAIPStartFollow);
+        Raise(cmd::ai_player::OnAIPlayerStartFollow);
         break;
     case kAIPDead:
-        Raise(kCmdOnAIPStartDead);
+        Raise(cmd::ai_player::OnAIPlayerStartDead);
         break;
     case kAIPGoTo:
         StopTrail();
         followTrail = 0;
         break;
     case kAIPScared:
-        Raise(kCmdOnAIPStartScared);
+        Raise(cmd::ai_player::OnAIPlayerStartScared);
         break;
     default:
         break;
@@ -204,12 +205,12 @@ void AIPlayerActor::Process() {
             notDrawnTimer = 0.0f;
             deleteIfNotDrawn = 0;
             SetState(kAIPGone);
-            SendReal(Character(), kCmdHurt, 100000.0f);
+            SendReal(Character(), cmd::character::Hurt, 100000.0f);
             return;
         }
         if (notDrawnEventTime != 0.0f && notDrawnTimer > notDrawnEventTime) {
             notDrawnTimer = 0.0f;
-            Raise(kCmdOnAIPNotDrawnTimer);
+            Raise(cmd::ai_player::OnAIPlayerNotDrawnTimer);
         }
     }
     SampleTrail();
@@ -265,27 +266,27 @@ void AIPlayerActor::RunState() {
 
 void AIPlayerActor::IdleTick() {
     Actor *character = Character();
-    SendIfPresent(character, kCmdCcRAction1Stop, ParamBlock());
-    SendIfPresent(character, kCmdCcRAction2Stop, ParamBlock());
+    SendIfPresent(character, cmd::character::CCRAction1Stop, ParamBlock());
+    SendIfPresent(character, cmd::character::CCRAction2Stop, ParamBlock());
     SetMotion(kAIMotionStand);
 }
 
 void AIPlayerActor::DeadTick() {
     Actor *character = Character();
-    SendIfPresent(character, kCmdCcRAction1Stop, ParamBlock());
-    SendIfPresent(character, kCmdCcRAction2Stop, ParamBlock());
+    SendIfPresent(character, cmd::character::CCRAction1Stop, ParamBlock());
+    SendIfPresent(character, cmd::character::CCRAction2Stop, ParamBlock());
     if (stateTimer <= deathDelay || drawn != 0) {
         return;
     }
     switch (deathType) {
     case 1:
         SetState(kAIPGone);
-        SendIfPresent(Character(), kCmdKill, ParamBlock());
+        SendIfPresent(Character(), cmd::base::Kill, ParamBlock());
         break;
     case 2:
     case 3:
-        SendReal(character, kCmdSetHealth, startHealth);
-        SendWord(character, kCmdSetDeadLock, 0);
+        SendReal(character, cmd::character::SetHealth, startHealth);
+        SendWord(character, cmd::character::SetDeadLock, 0);
         SetState(kAIPIdle);
         break;
     default:
@@ -315,54 +316,54 @@ void AIPlayerActor::SpyNotice(ParamBlock block) {
     }
     const ParamBlock spied = *notice.block;
     switch (notice.commandId) {
-    case kCmdOnEnterDrawGroup:
+    case cmd::base::OnEnterDrawGroup:
         if (aiState != kAIPInactive) {
             EnterDrawGroup(spied.ReadI32(0));
         }
         break;
-    case kCmdOnExitDrawGroup:
+    case cmd::base::OnExitDrawGroup:
         if (aiState != kAIPInactive) {
             ExitDrawGroup(spied.ReadI32(0));
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         CollisionNotice(spied);
         break;
-    case kCmdOnDrawStart:
+    case cmd::base::OnDrawStart:
         drawn = 1;
         break;
-    case kCmdOnDrawStop:
+    case cmd::base::OnDrawStop:
         drawn = 0;
         if (aiState != kAIPDead && canOpenDoor == 0) {
             SetState(kAIPIdle);
         }
         notDrawnTimer = 0.0f;
         break;
-    case kCmdChangeHealth:
+    case cmd::character::ChangeCPHealth:
         HurtNotice();
         break;
-    case kCmdAction:
+    case cmd::character::Action:
         ActionNotice(spied);
         break;
-    case kCmdMotionQueueEmptied:
+    case cmd::character::MotionQueueEmptied:
         if (aiState == kAIPFight) {
             ChooseAttackMotion();
         }
         break;
-    case kCmdOnDie:
+    case cmd::character::OnDie:
         if (aiState != kAIPGone) {
             SetState(kAIPDead);
         }
         break;
-    case kCmdOnJumpStop:
+    case cmd::character::OnJumpStop_1067:
         ApplyMotion(kAIMotionRun);
         break;
-    case kCmdCallbackSkinLooping:
+    case cmd::skin_object::CallbackSkinLooping:
         if (aiState != kAIPInactive && aiState != kAIPFight) {
             ApplyMotion(wantedMotion);
         }
         break;
-    case kCmdCallbackMotionSet:
+    case cmd::skin_object::CallbackMotionSet:
         MotionSetNotice(spied);
         break;
     default:
@@ -381,10 +382,10 @@ void AIPlayerActor::CollisionNotice(ParamBlock block) {
         return;
     }
     Actor *owner = other->owner;
-    if (canOpenDoor != 0 && (own->flags & kColObjDynamic) != 0 && owner->classId == kDoorClass) {
+    if (canOpenDoor != 0 && (own->flags & kColObjDynamic) != 0 && owner->classId == kDoorClassId) {
         if (aiState == kAIPFight || aiState == kAIPFollow) {
             const int32_t action[2] = {character->actorId, -1};
-            owner->HandleCommand(kCmdAction,
+            owner->HandleCommand(cmd::character::Action,
                                  ParamBlock(const_cast<int32_t *>(action), sizeof(action)));
         }
         return;

@@ -3,8 +3,7 @@
 #pragma once
 
 #include "actors/characters/character_services.h"
-
-inline constexpr uint32_t kAimTargetClassId = 48;
+#include "core/actors/command_ids.h"
 
 class AimTargetActor : public SpareWordsActor<kAimTargetClassId> {
   public:

@@ -12,16 +12,13 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/time_record.h"
 
 namespace {
 
-constexpr uint32_t kCmdGetCenterPoint = 350;
-constexpr uint32_t kCmdStartAlt = 211;
-constexpr uint32_t kCmdStopAlt = 215;
 constexpr uint32_t kOnceNextPump = 0x700;
 constexpr uint32_t kOnceDelayed = 0x200;
 constexpr uint32_t kOldEnableVersion = 64;
@@ -34,32 +31,55 @@ const PropertyItem kSheet[] = {
     PropertyItem::PropertyItemBasic("AutoAim Properties", PropertyKind::PageTitle, 0, 0),
     PropertyItem::PropertyItemBasic(
         "Type:|2Axis|0|Spherical|1|_test2|2|_test3|3|_test4|4|_test5|5|WrenZT|91|",
-        PropertyKind::Enumeration, 1718, 1719),
-    PropertyItem::PropertyItemBasic("affected by parent", PropertyKind::CheckBox, 1726, 1727),
+        PropertyKind::Enumeration, cmd::auto_aim::SetAutoaimType, cmd::auto_aim::GetAutoaimType),
+    PropertyItem::PropertyItemBasic("affected by parent", PropertyKind::CheckBox,
+                                    cmd::auto_aim::SetAutoaimAffectedbyparent_1726,
+                                    cmd::auto_aim::SetAutoaimAffectedbyparent_1727),
     PropertyItem::PropertyItemBasic("SmoothStyle:|No Smooth|0|Linear|1|Accelerated|2|",
-                                    PropertyKind::Enumeration, 1722, 1723),
+                                    PropertyKind::Enumeration,
+                                    cmd::auto_aim::SetAutoaimSmoothstyle_1722,
+                                    cmd::auto_aim::SetAutoaimSmoothstyle_1723),
     PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
-    PropertyItem::PropertyItemBasic("Use Limits,", PropertyKind::CheckBox, 1728, 1729),
-    PropertyItem("LimitHorizontal", PropertyKind::Angle, 1732, 1733, 1, 0.0f, kPi, 1.0f, nullptr),
-    PropertyItem("LimitVerticalMin", PropertyKind::Angle, 1734, 1735, 1, -kHalfPi, kHalfPi, 1.0f,
+    PropertyItem::PropertyItemBasic("Use Limits,", PropertyKind::CheckBox,
+                                    cmd::auto_aim::SetAutoaimUselimits,
+                                    cmd::auto_aim::GetAutoaimUselimits),
+    PropertyItem("LimitHorizontal", PropertyKind::Angle, cmd::auto_aim::SetAutoaimLimithorizontal,
+                 cmd::auto_aim::GetAutoaimLimithorizontal, 1, 0.0f, kPi, 1.0f, nullptr),
+    PropertyItem("LimitVerticalMin", PropertyKind::Angle, cmd::auto_aim::SetAutoaimLimitverticalmin,
+                 cmd::auto_aim::GetAutoaimLimitverticalmin, 1, -kHalfPi, kHalfPi, 1.0f,
                  nullptr),
-    PropertyItem("LimitVerticalMax", PropertyKind::Angle, 1736, 1737, 1, -kHalfPi, kHalfPi, 1.0f,
+    PropertyItem("LimitVerticalMax", PropertyKind::Angle, cmd::auto_aim::SetAutoaimLimitverticalmax,
+                 cmd::auto_aim::GetAutoaimLimitverticalmax, 1, -kHalfPi, kHalfPi, 1.0f,
                  nullptr),
-    PropertyItem::PropertyItemBasic("Turnspeed|\xB0/s|", PropertyKind::Angle, 1738, 1739),
-    PropertyItem::PropertyItemBasic("Damper", PropertyKind::Real, 1740, 1741),
-    PropertyItem::PropertyItemBasic("Inside Event Treshold", PropertyKind::Angle, 1752, 1753),
+    PropertyItem::PropertyItemBasic("Turnspeed|\xB0/s|", PropertyKind::Angle,
+                                    cmd::auto_aim::SetAutoaimTurnspeed,
+                                    cmd::auto_aim::GetAutoaimTurnspeed),
+    PropertyItem::PropertyItemBasic("Damper", PropertyKind::Real, cmd::auto_aim::SetAutoaimDamper,
+                                    cmd::auto_aim::GetAutoaimDamper),
+    PropertyItem::PropertyItemBasic("Inside Event Treshold", PropertyKind::Angle,
+                                    cmd::auto_aim::Jkhj, cmd::auto_aim::Ghgh),
     PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
-    PropertyItem::PropertyItemBasic("Auto Relase Target", PropertyKind::CheckBox, 1748, 1749),
-    PropertyItem::PropertyItemBasic("Auto Relase Target Time", PropertyKind::Real, 1750, 1751),
+    PropertyItem::PropertyItemBasic("Auto Relase Target", PropertyKind::CheckBox,
+                                    cmd::auto_aim::SetAutoaimAUTORELEASETARGET,
+                                    cmd::auto_aim::GetAutoaimAUTORELEASETARGET),
+    PropertyItem::PropertyItemBasic("Auto Relase Target Time", PropertyKind::Real,
+                                    cmd::auto_aim::SetAutoaimAUTORELEASETARGETTIME,
+                                    cmd::auto_aim::GetAutoaimAUTORELEASETARGETTIME),
     PropertyItem::PropertyItemBasic("Block TresholdExitEvent On RelaseTarget", PropertyKind::Real,
-                                    1750, 1751),
+                                    cmd::auto_aim::SetAutoaimAUTORELEASETARGETTIME,
+                                    cmd::auto_aim::GetAutoaimAUTORELEASETARGETTIME),
     PropertyItem::PropertyItemBasic("", PropertyKind::Caption, 0, 0),
     PropertyItem::PropertyItemBasic("Target Evaluation:", PropertyKind::Caption, 0, 0),
     PropertyItem::PropertyItemBasic("Dont use Collision (Manual Target)", PropertyKind::CheckBox,
-                                    1724, 1725),
-    PropertyItem::PropertyItemBasic("Effect By Penetration", PropertyKind::Real, 1742, 1743),
-    PropertyItem::PropertyItemBasic("Manual AimTarget", PropertyKind::ActorReference, 1754, 1755),
-    PropertyItem::PropertyItemBasic("OutPutRotation", PropertyKind::ActorReference, 1756, 1757),
+                                    cmd::auto_aim::SetAutoaimManualtargetselect_1724,
+                                    cmd::auto_aim::SetAutoaimManualtargetselect_1725),
+    PropertyItem::PropertyItemBasic("Effect By Penetration", PropertyKind::Real,
+                                    cmd::auto_aim::SetAutoaimEffectbypenetration,
+                                    cmd::auto_aim::GetAutoaimEffectbypenetration),
+    PropertyItem::PropertyItemBasic("Manual AimTarget", PropertyKind::ActorReference,
+                                    cmd::auto_aim::SetAimTarget, cmd::auto_aim::GetAimTarget),
+    PropertyItem::PropertyItemBasic("OutPutRotation", PropertyKind::ActorReference,
+                                    cmd::auto_aim::SetAimOutput, cmd::auto_aim::GetAimOutput),
 };
 
 // A flag-word property: the bits it owns, their shift, and whether setting
@@ -109,7 +129,7 @@ const RealProperty kReals[] = {
 
 Vector3 CenterPoint(Actor *actor) {
     Vector3 point = {0.0f, 0.0f, 0.0f};
-    SendIfPresent(actor, kCmdGetCenterPoint, ParamBlock(&point, sizeof(point)));
+    SendIfPresent(actor, cmd::base::GetCenterPoint, ParamBlock(&point, sizeof(point)));
     return point;
 }
 
@@ -142,7 +162,7 @@ bool AutoAimActor::ServeSetting(uint32_t commandId, ParamBlock block, int *answe
     for (const BitsProperty &p : kBits) {
         if (commandId == p.set) {
             aimFlags = (aimFlags & ~p.mask) | ((block.ReadU32(0) << p.shift) & p.mask);
-            if (commandId == aimcmd::SetSmoothStyle) {
+            if (commandId == cmd::auto_aim::SetAutoaimSmoothstyle_1722) {
                 pitchVelocity = 0.0f;
                 yawVelocity = 0.0f;
             }
@@ -195,65 +215,66 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return answer != 0 ? answer : Actor::HandleCommand(commandId, block);
     }
     switch (commandId) {
-    case aimcmd::SetType:
+    case cmd::auto_aim::SetAutoaimType:
         SetType(block.ReadU32(0));
         return kAnswerChanged;
-    case aimcmd::GetType:
+    case cmd::auto_aim::GetAutoaimType:
         block.WriteU32(0, aimType);
         break;
-    case aimcmd::SetAimTarget:
-    case aimcmd::SetAimOutput:
-        if (SetLink(commandId == aimcmd::SetAimTarget ? aimTarget : aimOutput, commandId, block)) {
+    case cmd::auto_aim::SetAimTarget:
+    case cmd::auto_aim::SetAimOutput:
+        if (SetLink(commandId == cmd::auto_aim::SetAimTarget ? aimTarget : aimOutput, commandId,
+                    block)) {
             return 1;
         }
         break;
-    case aimcmd::GetAimTarget:
-    case aimcmd::GetAimOutput: {
-        const ActorLink &link = commandId == aimcmd::GetAimTarget ? aimTarget : aimOutput;
+    case cmd::auto_aim::GetAimTarget:
+    case cmd::auto_aim::GetAimOutput: {
+        const ActorLink &link = commandId == cmd::auto_aim::GetAimTarget ? aimTarget : aimOutput;
         block.WriteActor(0, link.target);
         block.WriteString(sizeof(Actor *), link.path);
         break;
     }
-    case aimcmd::PostCollision:
+    case cmd::auto_aim::AutoAimPostCollision:
         if (aimType == kAimTypeLockOn) {
             LockPostCollision();
         } else {
             ChooseTarget();
         }
         break;
-    case aimcmd::ReleaseTarget:
+    case cmd::auto_aim::AutoAimReleaseTarget:
         ReleaseTarget();
         break;
-    case aimcmd::ManualAimNotify:
+    case cmd::auto_aim::AutoAimManualAimNotify:
         ManualAimNotify();
         break;
-    case aimcmd::Unhook:
+    case cmd::auto_aim::AutoAimUnhook:
         Unhook();
         break;
-    case aimcmd::LockUpdate:
+    case cmd::auto_aim::AutoAimUpdate:
         LockUpdate();
         break;
-    case aimcmd::ToggleLockSwitch:
+    case cmd::auto_aim::ToggleLockSwitch:
         ToggleLockSwitch();
         break;
-    case aimcmd::ClearManualHold:
+    case cmd::base::ZT_338:
         SetParentFlag(kCharManualAimHold, false);
         break;
-    case kCmdStart:
-    case kCmdStartAlt:
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
         state |= kActorEnabled;
         break;
-    case kCmdStop:
-    case kCmdStopAlt:
+    case cmd::base::Stop:
+    case cmd::base::ActionStopPost:
         state &= ~kActorEnabled;
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         if (GetActorSystem() != nullptr && GetActorSystem()->GetFileVersion() < kOldEnableVersion) {
             const bool on = aimType == kAimType2Axis || aimType == kAimTypeSpherical;
             state = on ? (state | kActorEnabled) : (state & ~kActorEnabled);
         }
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         flags &= ~kActorFlag11;
         aimTarget.origin = this;
         aimOutput.origin = this;
@@ -263,7 +284,7 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         aimTarget.Resolve();
         aimOutput.Resolve();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<AutoAimActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             static_cast<AutoAimFields &>(*this) = *source;
@@ -271,13 +292,13 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             aimOutput.AssignCopy(source->aimOutput);
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         if (candidates.size() >= kAimMaxCandidates) {
             return 1;
         }
         Gather(block);
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         SlotGone(static_cast<const ActorLink *>(block.ReadPointer(0)));
         break;
     default:
@@ -344,8 +365,9 @@ void AutoAimActor::Gather(ParamBlock block) {
         return;
     }
     candidates.push_back({owner->actorId, point});
-    if (FindScheduledCommand(aimcmd::PostCollision) == nullptr) {
-        ScheduleCommand(aimcmd::PostCollision, ParamBlock(), kOnceNextPump, 0.0f, 0.0f, 0.0f);
+    if (FindScheduledCommand(cmd::auto_aim::AutoAimPostCollision) == nullptr) {
+        ScheduleCommand(cmd::auto_aim::AutoAimPostCollision, ParamBlock(), kOnceNextPump, 0.0f,
+                        0.0f, 0.0f);
     }
 }
 
@@ -366,7 +388,7 @@ void AutoAimActor::ChooseTarget() {
         return;
     }
     const bool autoRelease = (aimFlags & kAimAutoRelease) != 0;
-    ScheduledCommand *waiting = FindScheduledCommand(aimcmd::ReleaseTarget);
+    ScheduledCommand *waiting = FindScheduledCommand(cmd::auto_aim::AutoAimReleaseTarget);
     if (winner == aimTarget.target && autoRelease) {
         if (waiting != nullptr) {
             SetScheduledCommandTime(waiting, autoReleaseTime);
@@ -376,7 +398,8 @@ void AutoAimActor::ChooseTarget() {
     aimTarget.Release();
     aimTarget.Assign(winner);
     if (autoRelease && waiting == nullptr) {
-        ScheduleCommand(aimcmd::ReleaseTarget, ParamBlock(), kOnceDelayed, autoReleaseTime, 0.0f,
+        ScheduleCommand(cmd::auto_aim::AutoAimReleaseTarget, ParamBlock(), kOnceDelayed,
+                        autoReleaseTime, 0.0f,
                         0.0f);
     }
 }
@@ -386,7 +409,9 @@ void AutoAimActor::SetThreshold(bool inside) {
         return;
     }
     isInside = inside ? 1 : 0;
-    HandleCommand(inside ? aimcmd::OnThresholdEnter : aimcmd::OnThresholdExit, ParamBlock());
+    HandleCommand(inside ? cmd::auto_aim::OnAutoAimTresholdEnter
+                         : cmd::auto_aim::OnAutoAimTresholdExit,
+                  ParamBlock());
 }
 
 void AutoAimActor::ReleaseTarget() {

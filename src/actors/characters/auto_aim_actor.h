@@ -16,8 +16,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kAutoAimClassId = 42;
+#include "core/actors/command_ids.h"
 
 // Aim types ("Type:" labels).
 inline constexpr uint32_t kAimType2Axis = 0;
@@ -42,30 +41,6 @@ inline constexpr uint32_t kAimLinear = 1;
 inline constexpr uint32_t kAimAccelerated = 2;
 
 // Commands of the class.
-namespace aimcmd {
-enum : uint32_t {
-    PostCollision = 1714,
-    ManualAimNotify = 1715,
-    Unhook = 1716,
-    LockUpdate = 1717,
-    SetType = 1718,
-    GetType = 1719,
-    SetSmoothStyle = 1722,
-    SetUseLimits = 1728,
-    SetTurnSpeed = 1738,
-    GetTurnSpeed = 1739,
-    SetAutoReleaseTime = 1750,
-    SetAimTarget = 1754,
-    GetAimTarget = 1755,
-    SetAimOutput = 1756,
-    GetAimOutput = 1757,
-    OnThresholdEnter = 1758,
-    OnThresholdExit = 1759,
-    ReleaseTarget = 1760,
-    ToggleLockSwitch = 1761, // not in the command table
-    ClearManualHold = 338,   // "ZT"
-};
-} // namespace aimcmd
 
 inline constexpr uint32_t kAimMaxCandidates = 32;
 

@@ -11,6 +11,7 @@
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/render/render_front_end.h"
@@ -18,21 +19,9 @@
 
 namespace {
 
-constexpr uint32_t kCmdGetCenterPoint = 350;
-constexpr uint32_t kCmdGetVisionPoint = 351;
-constexpr uint32_t kCmdCameraSetDirection = 271;
-constexpr uint32_t kCmdCameraGetDirection = 272;
-constexpr uint32_t kCmdSafeScriptExecute = 221;
-constexpr uint32_t kCmdSetLookRotY = 978;
-constexpr uint32_t kCmdSetLookRotX = 980;
-constexpr uint32_t kCmdSetLookRotXSpeed = 984;
-constexpr uint32_t kCmdSetLookRotYSpeed = 986;
-constexpr uint32_t kCmdSetAimRotY = 1001;
-constexpr uint32_t kCmdSetAimRotX = 1003;
 constexpr uint32_t kEveryFrame = 0x100;
 constexpr uint32_t kEveryFrameLayer = 2;
 constexpr uint32_t kOnceDelayed = 0x200;
-constexpr uint32_t kAimTargetClass = 48;
 constexpr uint32_t kQueryExclude = 0xC0810;
 constexpr float kOccluderDistanceSquared = 8100.0f;
 constexpr float kConeDot = 0.88f;
@@ -96,7 +85,7 @@ bool AutoAimActor::MayLock(Actor *candidate, const Vector3 &point) {
     }
     const auto *character = dynamic_cast<const CharacterActor *>(candidate);
     if ((character == nullptr || character->health <= 0.0f) &&
-        candidate->classId != kAimTargetClass) {
+        candidate->classId != kAimTargetClassId) {
         return false;
     }
     bool nothing = false;
@@ -107,7 +96,7 @@ void AutoAimActor::LockPostCollision() {
     auto *character = dynamic_cast<CharacterActor *>(parent);
     Actor *camera = character != nullptr ? character->lookCamera.target : nullptr;
     Vector3 forward = {0.0f, 0.0f, 0.0f};
-    SendIfPresent(camera, kCmdCameraGetDirection, ParamBlock(&forward, sizeof(forward)));
+    SendIfPresent(camera, cmd::base::GetDirection, ParamBlock(&forward, sizeof(forward)));
     const Vector3 eye = camera != nullptr ? camera->GetWorldPosition() : GetWorldPosition();
 
     // At most two in the cone, nearest first.
@@ -147,7 +136,7 @@ void AutoAimActor::LockPostCollision() {
                     slot.changed = now;
                     slot.misses = 0;
                     SetParentFlag(kCharLockSteering, true);
-                    CancelScheduledCommands(aimcmd::Unhook);
+                    CancelScheduledCommands(cmd::auto_aim::AutoAimUnhook);
                     break;
                 }
             }
@@ -158,8 +147,10 @@ void AutoAimActor::LockPostCollision() {
             lockSlots[i].changed = now;
         }
     }
-    if (lockSlots[0].link.target != nullptr && FindScheduledCommand(aimcmd::LockUpdate) == nullptr) {
-        ::ScheduleCommand(this, aimcmd::LockUpdate, ParamBlock(), kEveryFrame, 0.0f, 0.0f, 0.0f,
+    if (lockSlots[0].link.target != nullptr &&
+        FindScheduledCommand(cmd::auto_aim::AutoAimUpdate) == nullptr) {
+        ::ScheduleCommand(this, cmd::auto_aim::AutoAimUpdate, ParamBlock(), kEveryFrame, 0.0f, 0.0f,
+                          0.0f,
                           nullptr, kEveryFrameLayer);
     }
 }
@@ -177,23 +168,23 @@ void AutoAimActor::Unhook() {
             ReleaseSlot(slot);
         }
         SetParentFlag(kCharLockSteering, false);
-        CancelScheduledCommands(aimcmd::LockUpdate);
+        CancelScheduledCommands(cmd::auto_aim::AutoAimUpdate);
     }
 }
 
 void AutoAimActor::ManualAimNotify() {
     SetParentFlag(kCharManualAimHold, true);
-    if (FindScheduledCommand(aimcmd::ClearManualHold) == nullptr) {
-        ScheduleCommand(aimcmd::ClearManualHold, ParamBlock(), kOnceDelayed, kManualHoldTime, 0.0f,
+    if (FindScheduledCommand(cmd::base::ZT_338) == nullptr) {
+        ScheduleCommand(cmd::base::ZT_338, ParamBlock(), kOnceDelayed, kManualHoldTime, 0.0f,
                         0.0f);
     }
     const float now = GetCurrentTime();
     if (now - g_lastRelaxTime > kRelaxInterval) {
         if (auto *character = dynamic_cast<CharacterActor *>(parent)) {
             char text[] = "RelaxReset";
-            SendIfPresent(character->leftHand.target, kCmdSafeScriptExecute,
+            SendIfPresent(character->leftHand.target, cmd::base::SafeScriptExecute,
                           ParamBlock(text, sizeof(text)));
-            SendIfPresent(character->rightHand.target, kCmdSafeScriptExecute,
+            SendIfPresent(character->rightHand.target, cmd::base::SafeScriptExecute,
                           ParamBlock(text, sizeof(text)));
         }
         g_lastRelaxTime = now;
@@ -212,7 +203,7 @@ void AutoAimActor::ToggleLockSwitch() {
     }
     const Matrix &world = character->GetWorldMatrix();
     Vector3 back = {-world.m[2][0], -world.m[2][1], -world.m[2][2]};
-    SendIfPresent(character->lookCamera.target, kCmdCameraSetDirection,
+    SendIfPresent(character->lookCamera.target, cmd::base::SetDirection,
                   ParamBlock(&back, sizeof(back)));
 }
 
@@ -229,20 +220,21 @@ void AutoAimActor::SlotGone(const ActorLink *link) {
 void AutoAimActor::LockUpdate() {
     const float now = GetCurrentTime();
     float speed = 999.0f;
-    SendIfPresent(parent, kCmdSetLookRotYSpeed, ParamBlock(&speed, sizeof(speed)));
-    SendIfPresent(parent, kCmdSetLookRotXSpeed, ParamBlock(&speed, sizeof(speed)));
+    SendIfPresent(parent, cmd::character::SetLookRotYSpeed, ParamBlock(&speed, sizeof(speed)));
+    SendIfPresent(parent, cmd::character::SetLookRotXSpeed, ParamBlock(&speed, sizeof(speed)));
     const float blend = Clamp01((now - lastNotifyTime) * 3.0f - 1.0f);
     if (blend <= 0.0f) {
         SetParentFlag(kCharLockSteering, false);
     } else {
-        const Vector3 eye = PointOf(parent, kCmdGetVisionPoint);
-        const uint32_t commands[2][2] = {{kCmdSetLookRotY, kCmdSetLookRotX},
-                                         {kCmdSetAimRotY, kCmdSetAimRotX}};
+        const Vector3 eye = PointOf(parent, cmd::base::GetVisionPoint);
+        const uint32_t commands[2][2] = {{cmd::character::SetLookRotY, cmd::character::SetLookRotX},
+                                         {cmd::character::SetAimRotY, cmd::character::SetAimRotX}};
         for (size_t i = 0; i < 2; ++i) {
             if (lockSlots[i].link.target == nullptr) {
                 continue;
             }
-            const Vector3 d = Vec3Sub(PointOf(lockSlots[i].link.target, kCmdGetCenterPoint), eye);
+            const Vector3 d = Vec3Sub(PointOf(lockSlots[i].link.target, cmd::base::GetCenterPoint),
+                                      eye);
             float yaw = Vec3Yaw(d);
             float pitch = -Vec3Pitch(d);
             SendIfPresent(parent, commands[i][0], ParamBlock(&yaw, sizeof(yaw)));
@@ -258,7 +250,7 @@ void AutoAimActor::LockUpdate() {
         if (target == nullptr) {
             continue;
         }
-        const Vector3 point = PointOf(target, kCmdGetCenterPoint);
+        const Vector3 point = PointOf(target, cmd::base::GetCenterPoint);
         if (recheck) {
             bool nothing = false;
             const bool seen = InSight(this, target, point, &nothing);
@@ -284,8 +276,8 @@ void AutoAimActor::LockUpdate() {
         lockSlots[1].link.Release();
     }
     if (lockSlots[0].link.target != nullptr && lockSlots[1].link.target != nullptr) {
-        Vector3 a = PointOf(lockSlots[0].link.target, kCmdGetCenterPoint);
-        Vector3 b = PointOf(lockSlots[1].link.target, kCmdGetCenterPoint);
+        Vector3 a = PointOf(lockSlots[0].link.target, cmd::base::GetCenterPoint);
+        Vector3 b = PointOf(lockSlots[1].link.target, cmd::base::GetCenterPoint);
         ProjectToScreen(&a);
         ProjectToScreen(&b);
         if (b.y < a.y) {
@@ -295,7 +287,7 @@ void AutoAimActor::LockUpdate() {
         }
     }
     if (lockSlots[0].link.target == nullptr) {
-        CancelScheduledCommands(aimcmd::LockUpdate);
+        CancelScheduledCommands(cmd::auto_aim::AutoAimUpdate);
         SetParentFlag(kCharLockSteering, false);
         aimFlags &= ~kAimLockSwitch;
     }
@@ -311,7 +303,7 @@ void AutoAimActor::LockDraw() {
             slot.brightness = std::max(0.0f, slot.brightness - dt);
             ApproachValue(slot.fade, 1.0f, 5.0f * dt);
         } else {
-            const Vector3 d = Vec3Sub(PointOf(target, kCmdGetCenterPoint), slot.marker);
+            const Vector3 d = Vec3Sub(PointOf(target, cmd::base::GetCenterPoint), slot.marker);
             const float length = Vec3Length(d);
             const float step = kMarkerSpeed * dt;
             const float k = length > step && length > 0.0f ? step / length : 1.0f;

@@ -9,6 +9,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -96,11 +97,11 @@ void SendHitMovements(Actor *victim, uint32_t gethitId, uint32_t damageId) {
     char text[32];
     if (gethitId > 0) {
         std::snprintf(text, sizeof(text), "Gethit%u", gethitId - 1);
-        SendText(victim, 845, text);
+        SendText(victim, cmd::character::SetMovement_845, text);
     }
     if (damageId > 0) {
         std::snprintf(text, sizeof(text), "Damage%u", damageId - 1);
-        SendText(victim, 847, text);
+        SendText(victim, cmd::character::SetNextMovement, text);
     }
 }
 
@@ -183,7 +184,7 @@ bool CollectMarkerIds(int32_t drawGroup, std::vector<int32_t> &ids) {
         uint32_t stop;
         std::vector<Actor *> *out;
     } query = {kAIHelperClassId, 0xFFFFFFFFu, &found};
-    group->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
+    group->HandleCommand(cmd::base::CollectDescendants, ParamBlock(&query, sizeof(query)));
     ids.clear();
     for (const Actor *marker : found) {
         ids.push_back(marker->actorId);

@@ -3,8 +3,7 @@
 #pragma once
 
 #include "actors/characters/character_services.h"
-
-inline constexpr uint32_t kCharacter2ClassId = 51;
+#include "core/actors/command_ids.h"
 
 class Character2Actor : public SpareWordsActor<kCharacter2ClassId> {
   public:

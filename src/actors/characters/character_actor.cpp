@@ -8,6 +8,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 uint32_t MaxAmmo[kMaxAmmoCount];
 std::vector<CharacterActor *> CharacterList;
@@ -27,37 +28,54 @@ const SheetRow kSheet[] = {
     {"Character Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Custom|0|FirstPerson|1|Guard|2|ThirdPerson|3|ThirdPersonShooter|4|Console|5|Undef6|6|"
      "Undef7|7|Undef8|8|",
-     PropertyKind::Enumeration, 837, 838},
-    {"Pick Character Icon Material:", PropertyKind::LibraryMaterial, 858, 859},
+     PropertyKind::Enumeration, cmd::character::SetCharacterType, cmd::character::GetCharacterType},
+    {"Pick Character Icon Material:", PropertyKind::LibraryMaterial,
+     cmd::character::SetCharacterIconLibID, cmd::character::GetCharacterIconLibID},
     {"Character Health", PropertyKind::Caption, 0, 0},
-    {"Health:", PropertyKind::Real, 1017, 1018},
-    {"Character Group:", PropertyKind::GroupMask, 860, 861},
+    {"Health:", PropertyKind::Real, cmd::character::SetHealth, cmd::character::GetHealth},
+    {"Character Group:", PropertyKind::GroupMask, cmd::character::SetCharactergroup,
+     cmd::character::GetCharactergroup},
     {"Character Parameters", PropertyKind::PageTitle, 0, 0},
-    {"Speed:", PropertyKind::Real, 918, 896},
-    {"Endurance:", PropertyKind::Real, 919, 897},
-    {"Strength:", PropertyKind::Real, 920, 898},
-    {"Weight:", PropertyKind::Real, 921, 899},
-    {"Hearing:", PropertyKind::Real, 922, 900},
-    {"Noise:", PropertyKind::Real, 923, 901},
-    {"Constitution:", PropertyKind::Real, 924, 902},
+    {"Speed:", PropertyKind::Real, cmd::character::SetCPSpeed, cmd::character::GetCPSpeed},
+    {"Endurance:", PropertyKind::Real, cmd::character::SetCPEndurance,
+     cmd::character::GetCPEndurance},
+    {"Strength:", PropertyKind::Real, cmd::character::SetCPStrength, cmd::character::GetCPStrength},
+    {"Weight:", PropertyKind::Real, cmd::character::SetCPWeight, cmd::character::GetCPWeight},
+    {"Hearing:", PropertyKind::Real, cmd::character::SetCPHearing, cmd::character::GetCPHearing},
+    {"Noise:", PropertyKind::Real, cmd::character::SetCPNoiselevel,
+     cmd::character::GetCPNoiselevel},
+    {"Constitution:", PropertyKind::Real, cmd::character::SetCPConstitution,
+     cmd::character::GetCPConstitution},
     {"Character Vision Parameters", PropertyKind::PageTitle, 0, 0},
-    {"Vision:", PropertyKind::Real, 925, 903},
-    {"Fov:", PropertyKind::Real, 926, 904},
-    {"JumpForce:", PropertyKind::Real, 930, 908},
-    {"JumpForce KickMul:", PropertyKind::Real, 996, 997},
-    {"MoveOnJump:", PropertyKind::Real, 931, 909},
-    {"MoveOnJumpMax:", PropertyKind::Real, 932, 910},
-    {"MoveOnFallMul:", PropertyKind::Real, 994, 995},
-    {"Gamma Add R:", PropertyKind::Real, 927, 905},
-    {"Gamma Add G:", PropertyKind::Real, 928, 906},
-    {"Gamma Add B:", PropertyKind::Real, 929, 907},
-    {"FallDamage1 Mul:", PropertyKind::Real, 933, 911},
-    {"FallDamage2 Start:", PropertyKind::Real, 1056, 1057},
-    {"FallDamage2 Stop:", PropertyKind::Real, 1058, 1059},
-    {"FallDamage2 Value:", PropertyKind::Real, 1060, 1061},
+    {"Vision:", PropertyKind::Real, cmd::character::SetCPVision, cmd::character::GetCPVision},
+    {"Fov:", PropertyKind::Real, cmd::character::SetCPFov, cmd::character::GetCPFov},
+    {"JumpForce:", PropertyKind::Real, cmd::character::SetCPJumpForce,
+     cmd::character::GetCPJumpForce},
+    {"JumpForce KickMul:", PropertyKind::Real, cmd::character::SetKickMul,
+     cmd::character::GetKickMul},
+    {"MoveOnJump:", PropertyKind::Real, cmd::character::SetCPMoveOnJump,
+     cmd::character::GetCPMoveOnJump},
+    {"MoveOnJumpMax:", PropertyKind::Real, cmd::character::SetCPMoveOnJumpMax,
+     cmd::character::GetCPMoveOnJumpMax},
+    {"MoveOnFallMul:", PropertyKind::Real, cmd::character::SetMoveOnFallMul,
+     cmd::character::GetMoveOnFallMul},
+    {"Gamma Add R:", PropertyKind::Real, cmd::character::SetCPGammaRAdd,
+     cmd::character::GetCPGammaRAdd},
+    {"Gamma Add G:", PropertyKind::Real, cmd::character::SetCPGammaGAdd,
+     cmd::character::GetCPGammaGAdd},
+    {"Gamma Add B:", PropertyKind::Real, cmd::character::SetCPGammaBAdd,
+     cmd::character::GetCPGammaBAdd},
+    {"FallDamage1 Mul:", PropertyKind::Real, cmd::character::SetCpLast, cmd::character::GetCpLast},
+    {"FallDamage2 Start:", PropertyKind::Real, cmd::character::SetFallDamageStart,
+     cmd::character::GetFallDamageStart},
+    {"FallDamage2 Stop:", PropertyKind::Real, cmd::character::SetFallDamageStop,
+     cmd::character::GetFallDamageStop},
+    {"FallDamage2 Value:", PropertyKind::Real, cmd::character::SetFallDamageValue,
+     cmd::character::GetFallDamageValue},
 };
 // The last item of the sheet, in the short form.
-const SheetRow kSheetLast = {"Suspend Mode:", PropertyKind::CheckBox, 1051, 1052};
+const SheetRow kSheetLast = {"Suspend Mode:", PropertyKind::CheckBox,
+                             cmd::character::SetSuspendMode, cmd::character::GetSuspendMode};
 
 // One flag bit as a u32 word (0 or 1); reading takes bit 0 of the word.
 void FlagWord(Archive &archive, uint32_t since, uint32_t &flags, uint32_t bit) {
@@ -179,7 +197,7 @@ void CharacterActor::ChangeCapacity(float amount) {
     capacity += amount;
     if (capacity < kCapacityFloor) {
         capacity = kCapacityFloor;
-        HandleCommand(kCmdExhaust100, ParamBlock());
+        HandleCommand(cmd::character::Exhaust100, ParamBlock());
     } else if (capacity > kCapacityCeiling) {
         capacity = kCapacityCeiling;
     }

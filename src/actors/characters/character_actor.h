@@ -19,10 +19,9 @@
 #include "actors/characters/character_services.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 struct Bone;
-
-inline constexpr uint32_t kCharacterClassId = 16;
 
 // Parameter indexes ("Get CP" = 896 + index, "Set CP" = 918 + index,
 // "Change CP" = 940 + index).
@@ -92,8 +91,6 @@ inline constexpr uint32_t kCharDefaultFlags =
 // charFlags2 bits.
 inline constexpr uint32_t kChar2RelaxAllowed = 1u << 0;
 inline constexpr uint32_t kChar2HandsLocked = 1u << 1;
-
-inline constexpr uint32_t kCmdExhaust100 = 1081;
 
 // Ammunition types 1..32 in the counts; the maximum table covers 1..16.
 inline constexpr size_t kAmmoTypeCount = 32;

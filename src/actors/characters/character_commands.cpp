@@ -16,6 +16,7 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
@@ -24,171 +25,6 @@
 
 namespace {
 
-namespace cmd {
-enum : uint32_t {
-    InitLoad = 45,
-    InitCopy = 46,
-    SetPosition = 63,
-    InvalidateOldPosition = 65,
-    OnEnterDrawGroup = 98,
-    OnExitDrawGroup = 99,
-    RelChildAdded = 101,
-    ChildRemoved = 102,
-    RelChildRemoved = 103,
-    StartSimulate = 139,
-    StopSimulate = 140,
-    SetCollisionEnable = 145,
-    Precalculate = 153,
-    Create = 158,
-    CollisionEvent = 171,
-    ActionStartPre = 208,
-    ActionStopPre = 209,
-    LoadResources = 226,
-    UnloadResources = 227,
-    InvalidDrawgroup = 240,
-    SetCurrentTime = 251,
-    GetCenterPoint = 350,
-    GetVisionPoint = 351,
-    GetColor = 354,
-    ContactStep = 358,
-    HostSet = 544,
-    HostGet = 545,
-    FrontEndGate = 547,
-    GetGameobjectType = 603,
-    SetStateInventory = 617,
-    SetStateHandC = 619,
-    GameObjectUse = 750,
-    OnEquipped = 751,
-    OnUnEquipPre = 752,
-    EnterDrawGroupNotice = 830,
-    ExitDrawGroupNotice = 831,
-    SetCharacterType = 837,
-    SetState = 841,
-    GetState = 842,
-    SetCurrentState = 843,
-    SetMovement = 845,
-    GetMovement = 846,
-    SetNextMovement = 847,
-    GetMotionVector = 849,
-    SetWallClimb = 852,
-    GetWallClimb = 853,
-    SetHoldTime = 856,
-    SetCharacterGroupBit = 862,
-    IsNeutral = 863,
-    IsNeutral4 = 864,
-    CharacterSync = 865,
-    SetMovementWord = 866,
-    Forceback = 867,
-    HealthAbove = 868,
-    CcJump = 869,
-    CcForward = 877,
-    CcRAction1Start = 878,
-    CcRAction1Stop = 879,
-    CcRAction2Start = 881,
-    CcRAction2Stop = 882,
-    CcLAction1Start = 884,
-    CcLAction1Stop = 885,
-    CcLAction1 = 886,
-    CcKnock = 890,
-    LockHands = 891,
-    UnlockHands = 892,
-    SetStateAndMovement = 893,
-    GetCpFirst = 896,
-    GetCpLast = 911,
-    SetCpFirst = 918,
-    SetCpLast = 933,
-    ChangeCpFirst = 940,
-    ChangeCpGammaR = 949,
-    ChangeCpGammaB = 951,
-    ChangeHealth = 952,
-    DropItems = 953,
-    ChangeCpJumpForce = 954,
-    ChangeCpLast = 957,
-    ChangeAlertness = 962,
-    Degeneration = 963,
-    Hurt = 964,
-    HurtArea = 965,
-    Heal = 966,
-    SetNotifyCamera = 969,
-    GetNotifyCamera = 970,
-    Action = 971,
-    NoiseLevel = 974,
-    Visibility = 975,
-    SetRotY = 976,
-    GetRotY = 977,
-    RelativeLookRotY = 982,
-    RelativeLookRotX = 983,
-    LookRotYOffset = 988,
-    LookMatrix = 989,
-    LookDirection = 990,
-    LookMatrixSm = 992,
-    LookDirectionSm = 993,
-    ResyncSkin = 1000,
-    AimRotYSet = 1001,
-    AimRotXSet = 1003,
-    AimRotYAdd = 1005,
-    AimRotXAdd = 1006,
-    AimMatrix = 1015,
-    AimDirection = 1016,
-    CharacterActivate = 1025,
-    DesiredMovement = 1026,
-    QueuePushBack = 1033,
-    QueuePushFront = 1034,
-    QueueClear = 1035,
-    QueueForceNext = 1036,
-    QueueLock = 1037,
-    QueueUnlock = 1038,
-    QueueEmptied = 1039,
-    Recoil = 1040,
-    SetAmmo = 1041,
-    GetAmmo = 1042,
-    AddAmmo = 1043,
-    RequestAmmo = 1044,
-    SetDeadLock = 1045,
-    GetDeadLock = 1046,
-    OnUnlockInput = 1047,
-    OnLockInput = 1048,
-    HandsUse = 1049,
-    SetSuspend = 1051,
-    GetSuspend = 1052,
-    Sleep = 1053,
-    SleepOrg = 1054,
-    WakeUp = 1055,
-    OnDie = 1062,
-    RightEquip = 1070,
-    LeftEquip = 1071,
-    RightGrab = 1072,
-    LeftGrab = 1073,
-    RightGrabMove = 1074,
-    LeftGrabMove = 1075,
-    GetCapacity = 1076,
-    CharacterPush = 1082,
-    PushRearm = 1083,
-    IsInAir = 1084,
-    IsOnGround = 1085,
-    IsOnWall = 1086,
-    IsInCrouch = 1087,
-    IsInRun = 1088,
-    IsInMelee = 1089,
-    UpdateSensor = 1090,
-    HealthAboveStart = 1091,
-    HealthAboveStop = 1092,
-    RestoreRadii = 1093,
-    MotionStringList = 1096,
-    SetMotion = 1097,
-    SetLayerMask = 1129,
-    SetCurrentLayer = 1133,
-    SkinLooping = 1121,
-    MotionSet = 1122,
-    SetDirectionBehaviour = 1031,
-};
-} // namespace cmd
-
-constexpr uint32_t kGameObjectClassId = 12;
-constexpr uint32_t kDoorClassId = 13;
-constexpr uint32_t kContainerClassId = 14;
-constexpr uint32_t kCameraClassId = 19;
-constexpr uint32_t kPlainSkinClassId = 43;
 constexpr uint32_t kWeaponType = 4;
 constexpr uint32_t kThrowObjectType = 5;
 
@@ -288,11 +124,13 @@ struct BitProperty {
     uint32_t bit;
 };
 const BitProperty kBitProperties[] = {
-    {cmd::SetWallClimb, cmd::GetWallClimb, 0, false, kCharWallClimbEnable},
-    {cmd::HostSet, cmd::HostGet, 0, false, kCharHost},
-    {0, cmd::GetDeadLock, 0, false, kCharDeadLock},
-    {cmd::QueueLock, 0, cmd::QueueUnlock, false, kCharMotionQueueLocked},
-    {cmd::LockHands, 0, cmd::UnlockHands, true, kChar2HandsLocked},
+    {cmd::character::SetWallClimbEnable, cmd::character::GetWallClimbEnable, 0, false,
+     kCharWallClimbEnable},
+    {cmd::player::SetHost, cmd::player::GetHost, 0, false, kCharHost},
+    {0, cmd::character::GetDeadLock, 0, false, kCharDeadLock},
+    {cmd::character::MotionQueueLock, 0, cmd::character::MotionQueueUnLock, false,
+     kCharMotionQueueLocked},
+    {cmd::character::CCLockHands, 0, cmd::character::CCUnlockHands, true, kChar2HandsLocked},
 };
 
 } // namespace
@@ -328,21 +166,24 @@ bool CharacterActor::ServePlainProperty(uint32_t commandId, ParamBlock block) {
 }
 
 bool CharacterActor::ServeParameter(uint32_t commandId, ParamBlock block) {
-    if (commandId >= cmd::GetCpFirst && commandId <= cmd::GetCpLast) {
-        block.WriteF32(0, paramBase[commandId - cmd::GetCpFirst] * 100.0f);
+    if (commandId >= cmd::character::GetCPSpeed && commandId <= cmd::character::GetCpLast) {
+        block.WriteF32(0, paramBase[commandId - cmd::character::GetCPSpeed] * 100.0f);
         return true;
     }
-    if (commandId >= cmd::SetCpFirst && commandId <= cmd::SetCpLast) {
-        paramBase[commandId - cmd::SetCpFirst] = block.ReadF32(0) * 0.01f;
+    if (commandId >= cmd::character::SetCPSpeed && commandId <= cmd::character::SetCpLast) {
+        paramBase[commandId - cmd::character::SetCPSpeed] = block.ReadF32(0) * 0.01f;
         return true;
     }
-    const bool relative = commandId >= cmd::ChangeCpFirst && commandId < cmd::ChangeCpGammaR;
-    const bool absolute = (commandId >= cmd::ChangeCpGammaR && commandId <= cmd::ChangeCpGammaB) ||
-                          (commandId >= cmd::ChangeCpJumpForce && commandId <= cmd::ChangeCpLast);
+    const bool relative =
+        commandId >= cmd::character::ChangeCPSpeed && commandId < cmd::character::ChangeCPGammaRAdd;
+    const bool absolute = (commandId >= cmd::character::ChangeCPGammaRAdd &&
+                           commandId <= cmd::character::ChangeCPGammaBAdd) ||
+                          (commandId >= cmd::character::ChangeCpJumpForce &&
+                           commandId <= cmd::character::ChangeCpLast);
     if (!relative && !absolute) {
         return false;
     }
-    const size_t i = commandId - (commandId >= cmd::ChangeCpJumpForce ? 942u : 940u);
+    const size_t i = commandId - (commandId >= cmd::character::ChangeCpJumpForce ? 942u : 940u);
     const float percent = block.ReadF32(0);
     const float seconds = block.ReadF32(4);
     paramChanged[i] = (relative ? paramBase[i] : 1.0f) * percent * 0.01f;
@@ -354,8 +195,10 @@ bool CharacterActor::ServeParameter(uint32_t commandId, ParamBlock block) {
 
 void CharacterActor::AnswerLook(uint32_t commandId, ParamBlock block) {
     Matrix matrix;
-    const bool aimMatrix = commandId == cmd::AimMatrix || commandId == cmd::AimDirection;
-    const bool smooth = commandId == cmd::LookMatrixSm || commandId == cmd::LookDirectionSm;
+    const bool aimMatrix =
+        commandId == cmd::character::AimMatrix || commandId == cmd::character::AimDirection;
+    const bool smooth = commandId == cmd::character::GetLookMatrixSM ||
+                        commandId == cmd::character::GetLookDirectionSM;
     Actor *camera = lookCamera.target;
     if (!aimMatrix && characterType == kCharacterFirstPerson && camera != nullptr) {
         camera->UpdateWorldMatrix();
@@ -366,8 +209,8 @@ void CharacterActor::AnswerLook(uint32_t commandId, ParamBlock block) {
         MatrixRotationYawPitchRoll(&matrix, (smoothed ? record.rotYSmooth : record.rotY) + kPi,
                                    smoothed ? record.rotXSmooth : record.rotX, 0.0f);
     }
-    if (commandId == cmd::LookMatrix || commandId == cmd::LookMatrixSm ||
-        commandId == cmd::AimMatrix) {
+    if (commandId == cmd::character::GetLookMatrix ||
+        commandId == cmd::character::GetLookMatrixSM || commandId == cmd::character::AimMatrix) {
         WriteMatrix(block, matrix);
     } else {
         WriteRow(block, matrix, 2);
@@ -383,7 +226,7 @@ float CharacterActor::Visibility() {
     }
     if (Actor *sensor = sensorTarget.target) {
         float color[4] = {};
-        sensor->HandleCommand(cmd::GetColor, ParamBlock(color, sizeof(color)));
+        sensor->HandleCommand(cmd::base::GetColor, ParamBlock(color, sizeof(color)));
         return f * (color[0] + color[1] + color[2]) * 0.33333334f;
     }
     return f;
@@ -403,7 +246,7 @@ void CharacterActor::DesiredMovement(const Vector3 &v) {
     } else {
         moveAngle = Wrap(heading - look.rotYSmooth);
     }
-    HandleCommand(cmd::CcForward, ParamBlock());
+    HandleCommand(cmd::character::CCForward, ParamBlock());
 }
 
 // --- set-ups -------------------------------------------------------------------------
@@ -412,20 +255,20 @@ void CharacterActor::SetCharacterType(uint32_t type) {
     characterType = type;
     switch (type) {
     case kCharacterFirstPerson:
-        SendWord(this, cmd::SetDirectionBehaviour, 1);
+        SendWord(this, cmd::character::SetDirectionBehaviour, 1);
         charFlags |= kCharStrafe | kCharMotionDriven | kCharHeadTracking | kCharExhaustionSlows;
         turnSpeed = look.rotXSpeed = look.rotYSpeed = kInstantTurn;
         break;
     case kCharacterThirdPerson:
-        SendWord(this, cmd::SetDirectionBehaviour, 1);
+        SendWord(this, cmd::character::SetDirectionBehaviour, 1);
         charFlags |= kCharMotionDriven | kCharHeadTracking;
         break;
     case kCharacterThirdPersonShooter:
-        SendWord(this, cmd::SetDirectionBehaviour, 1);
+        SendWord(this, cmd::character::SetDirectionBehaviour, 1);
         charFlags = (charFlags & ~kCharHeadTracking) | kCharMotionDriven;
         turnSpeed = 10.0f;
         headTurningSpeed = aimTurningSpeed = 20.0f;
-        SendText(this, cmd::SetCurrentState, "R");
+        SendText(this, cmd::character::SetCurrentState, "R");
         break;
     default:
         break;
@@ -450,7 +293,7 @@ void CharacterActor::SetHoldTime(float value) {
     if (value <= 0.0f) {
         if (Bit(charFlags, kCharInputLocked)) {
             charFlags &= ~kCharInputLocked;
-            HandleCommand(cmd::OnUnlockInput, ParamBlock());
+            HandleCommand(cmd::character::OnUnlockInput, ParamBlock());
         }
         if (Bit(charFlags, kCharIdleAfterHold)) {
             charFlags |= kCharIdleMotionsEnabled;
@@ -458,7 +301,7 @@ void CharacterActor::SetHoldTime(float value) {
     } else {
         if (!Bit(charFlags, kCharInputLocked)) {
             charFlags |= kCharInputLocked;
-            HandleCommand(cmd::OnLockInput, ParamBlock());
+            HandleCommand(cmd::character::OnLockInput, ParamBlock());
         }
         inputQueue.clear();
     }
@@ -474,7 +317,7 @@ int CharacterActor::Bind(ParamBlock block) {
             object->boxMin.x = object->boxMin.z = 0.0f;
         }
     }
-    const int result = Actor::HandleCommand(cmd::Precalculate, block);
+    const int result = Actor::HandleCommand(cmd::base::Precalculate, block);
 
     SetSkin(FindChildByName(this, "Skin"));
     lookCamera.Assign(FindDescendantByClass(this, kCameraClassId));
@@ -484,17 +327,20 @@ int CharacterActor::Bind(ParamBlock block) {
     leftHand.Assign(FindDescendantByName(this, "LeftHand"));
     rightHand.Assign(FindDescendantByName(this, "RightHand"));
     if (skin.target == nullptr) {
-        SetSkin(CreateActor(kPlainSkinClassId, "Skin", nullptr, this, -1, true));
+        SetSkin(CreateActor(kSimulationClassId, "Skin", nullptr, this, -1, true));
     }
-    if (sensorTarget.target != nullptr && FindScheduledCommand(cmd::UpdateSensor) == nullptr) {
-        ScheduleCommand(cmd::UpdateSensor, ParamBlock(), kRepeatFlags, 0.5f, 0.0f, 0.5f);
+    if (sensorTarget.target != nullptr &&
+        FindScheduledCommand(cmd::character::Charupdatesensor) == nullptr) {
+        ScheduleCommand(cmd::character::Charupdatesensor, ParamBlock(), kRepeatFlags, 0.5f, 0.0f,
+                        0.5f);
     }
-    SendWord(this, cmd::SetCharacterType, characterType);
+    SendWord(this, cmd::character::SetCharacterType, characterType);
 
     charFlags &= ~(kCharWallClimbEnable | kCharKickAllowed);
     std::vector<std::string> names;
     void *list = &names;
-    SendIfPresent(skin.target, cmd::MotionStringList, ParamBlock(&list, sizeof(list)));
+    SendIfPresent(skin.target, cmd::skin_object::SetMotionStringList_1096,
+                  ParamBlock(&list, sizeof(list)));
     for (const std::string &name : names) {
         const char first = name.empty() ? '\0' : name[0];
         if (first == 'W' || first == 'w') {
@@ -520,9 +366,9 @@ int CharacterActor::Bind(ParamBlock block) {
         object->factor = 10.0f;
     }
     if (characterType == kCharacterThirdPerson) {
-        SendCommandArgs(skin.target, cmd::SetCurrentLayer, uint32_t{2});
-        SendCommandArgs(skin.target, cmd::SetLayerMask, uint32_t{1});
-        SendCommandArgs(skin.target, cmd::SetCurrentLayer, uint32_t{0});
+        SendCommandArgs(skin.target, cmd::skin_object::SetCurrentLayer, uint32_t{2});
+        SendCommandArgs(skin.target, cmd::skin_object::SetLayerMask, uint32_t{1});
+        SendCommandArgs(skin.target, cmd::skin_object::SetCurrentLayer, uint32_t{0});
     }
 
     if (simState == nullptr) {
@@ -539,10 +385,11 @@ int CharacterActor::Bind(ParamBlock block) {
         inScenery = up->actorId == kSceneryRootId;
     }
     if (inScenery && !Bit(charFlags, kCharSuspended)) {
-        HandleCommand(cmd::StartSimulate, ParamBlock());
+        HandleCommand(cmd::base::StartSimulate, ParamBlock());
     }
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
     return result;
@@ -569,14 +416,15 @@ void CharacterActor::ChangeHealth(float delta) {
         health = h0 + d;
         if (health > healthLimit && FindScheduledCommandByTag(this, kHealthTag) == nullptr) {
             const float step = -1.0f;
-            ScheduleCommand(cmd::Degeneration, ParamBlock(const_cast<float *>(&step), sizeof(step)),
+            ScheduleCommand(cmd::character::CPHealthDegeneration,
+                            ParamBlock(const_cast<float *>(&step), sizeof(step)),
                             kDegenerationFlags, 0.5f, 0.0f, 0.5f);
         }
     }
     if (h0 <= healthLimit && health > healthLimit) {
-        HandleCommand(cmd::HealthAboveStart, ParamBlock());
+        HandleCommand(cmd::character::OnCharacterHealthAbove100Start, ParamBlock());
     } else if (h0 > healthLimit && health <= healthLimit) {
-        HandleCommand(cmd::HealthAboveStop, ParamBlock());
+        HandleCommand(cmd::character::OnCharacterHealthAbove100Stop, ParamBlock());
     }
     if (HasFlag(kActorMaster) && health < 1.0f) {
         Die();
@@ -586,16 +434,17 @@ void CharacterActor::ChangeHealth(float delta) {
 void CharacterActor::Die() {
     CancelScheduledCommandsByTag(this, kHealthTag);
     health = 0.0f;
-    SendReal(this, cmd::SetHoldTime, 0.0f);
-    HandleCommand(cmd::OnDie, ParamBlock());
+    SendReal(this, cmd::character::SetHoldTime, 0.0f);
+    HandleCommand(cmd::character::OnDie, ParamBlock());
     charFlags &= ~(kCharInputLocked | kCharInAir);
-    HandleCommand(cmd::QueueClear, ParamBlock());
+    HandleCommand(cmd::character::MotionQueueClear, ParamBlock());
     const std::string digit(1, static_cast<char>('0' + dieIndex));
-    SendText(this, cmd::SetMotion, "N_Die" + digit);
-    SendText(this, cmd::QueuePushBack, "N_Dead" + digit);
-    SendReal(this, cmd::SetHoldTime, 100000000.0f);
+    SendText(this, cmd::skin_object::SetMotion, "N_Die" + digit);
+    SendText(this, cmd::character::MotionQueuePushBack, "N_Dead" + digit);
+    SendReal(this, cmd::character::SetHoldTime, 100000000.0f);
     charFlags |= kCharDeadLock;
-    for (uint32_t stop : {cmd::CcRAction1Stop, cmd::CcRAction2Stop, cmd::CcLAction1Stop}) {
+    for (uint32_t stop : {cmd::character::CCRAction1Stop, cmd::character::CCRAction2Stop,
+                          cmd::character::CCLAction1Stop}) {
         HandleCommand(stop, ParamBlock());
     }
 }
@@ -613,10 +462,12 @@ void CharacterActor::SetStateAndMovement(uint32_t word) {
     posture = lastSetPosture = WordLetter(word);
     movement = index;
     const std::string name = MovementName(index);
-    if (SendText(skin.target, cmd::SetMotion, std::string(1, posture) + "_" + name) != 0) {
+    if (SendText(skin.target, cmd::skin_object::SetMotion,
+                 std::string(1, posture) + "_" + name) != 0) {
         return;
     }
-    if (skin.target != nullptr && SendText(skin.target, cmd::SetMotion, "N_" + name) != 0) {
+    if (skin.target != nullptr && SendText(skin.target, cmd::skin_object::SetMotion,
+                                           "N_" + name) != 0) {
         posture = 'N';
         return;
     }
@@ -625,10 +476,11 @@ void CharacterActor::SetStateAndMovement(uint32_t word) {
 }
 
 void CharacterActor::SendMotionWord(uint32_t word) {
-    SendWord(this, cmd::SetStateAndMovement, word);
+    SendWord(this, cmd::character::SetStateAndMovement, word);
     if (HasFlag(kActorMaster)) {
         if (ActorSystem *system = GetActorSystem()) {
-            system->NetSendCommandAlt(static_cast<uint32_t>(actorId), cmd::SetStateAndMovement,
+            system->NetSendCommandAlt(static_cast<uint32_t>(actorId),
+                                      cmd::character::SetStateAndMovement,
                                       ParamBlock(&word, sizeof(word)));
         }
     }
@@ -659,7 +511,7 @@ void CharacterActor::ForceNextMotion() {
     }
     SendMotionWord(word);
     if (motionQueue.empty()) {
-        HandleCommand(cmd::QueueEmptied, ParamBlock());
+        HandleCommand(cmd::character::MotionQueueEmptied, ParamBlock());
     }
 }
 
@@ -668,7 +520,7 @@ void CharacterActor::Activate(std::string_view name) {
     if (group == nullptr) {
         return;
     }
-    SendIfPresent(activatedChild.target, cmd::ActionStopPre, ParamBlock());
+    SendIfPresent(activatedChild.target, cmd::base::ActionStopPre, ParamBlock());
     Actor *found = FindChildByName(group, std::string(name).c_str());
     const size_t n = name.size();
     if (found == nullptr && n >= 3 && name[n - 3] == '_' && std::isdigit(name[n - 2]) != 0 &&
@@ -679,7 +531,7 @@ void CharacterActor::Activate(std::string_view name) {
         found = FindChildByName(group, MovementName(movement));
     }
     activatedChild.Assign(found);
-    SendIfPresent(found, cmd::ActionStartPre, ParamBlock());
+    SendIfPresent(found, cmd::base::ActionStartPre, ParamBlock());
 }
 
 // Answers whether the command served a motion id.
@@ -688,21 +540,21 @@ bool CharacterActor::ServeMotion(uint32_t commandId, ParamBlock block) {
     const bool inAir = Bit(charFlags, kCharInAir);
     const std::string_view text = block.ReadString(0);
     switch (commandId) {
-    case cmd::SetStateAndMovement:
+    case cmd::character::SetStateAndMovement:
         SetStateAndMovement(block.ReadU32(0));
         return true;
-    case cmd::SetState:
+    case cmd::character::SetState:
         if (!locked && !inAir && !text.empty() && text[0] != posture) {
             SendMotionWord(MotionWord(text[0], movement));
         }
         return true;
-    case cmd::SetCurrentState:
-        SendText(this, cmd::SetState, std::string(text));
+    case cmd::character::SetCurrentState:
+        SendText(this, cmd::character::SetState, std::string(text));
         if (!text.empty()) {
             returnPosture = text[0];
         }
         return true;
-    case cmd::SetMovement: {
+    case cmd::character::SetMovement_845: {
         if (locked) {
             return true;
         }
@@ -712,7 +564,7 @@ bool CharacterActor::ServeMotion(uint32_t commandId, ParamBlock block) {
         }
         return true;
     }
-    case cmd::SetMotion: {
+    case cmd::skin_object::SetMotion: {
         if (locked || inAir || text.empty()) {
             return true;
         }
@@ -722,42 +574,42 @@ bool CharacterActor::ServeMotion(uint32_t commandId, ParamBlock block) {
         }
         return true;
     }
-    case cmd::SetNextMovement:
+    case cmd::character::SetNextMovement:
         if (!locked) {
-            HandleCommand(cmd::QueueClear, ParamBlock());
-            SendText(this, cmd::QueuePushBack, std::string(text));
+            HandleCommand(cmd::character::MotionQueueClear, ParamBlock());
+            SendText(this, cmd::character::MotionQueuePushBack, std::string(text));
         }
         return true;
-    case cmd::QueuePushBack:
-    case cmd::QueuePushFront:
+    case cmd::character::MotionQueuePushBack:
+    case cmd::character::MotionQueuePushFront:
         if (!locked && !Bit(charFlags, kCharMotionQueueLocked)) {
-            if (commandId == cmd::QueuePushBack) {
+            if (commandId == cmd::character::MotionQueuePushBack) {
                 motionQueue.push_back(QueueWord(text, false));
             } else {
                 motionQueue.push_front(QueueWord(text, true));
             }
         }
         return true;
-    case cmd::QueueClear:
+    case cmd::character::MotionQueueClear:
         if (!locked) {
             motionQueue.clear();
         }
         return true;
-    case cmd::QueueForceNext:
+    case cmd::character::MotionQueueForceNext:
         ForceNextMotion();
         return true;
-    case cmd::SkinLooping:
+    case cmd::skin_object::CallbackSkinLooping:
         if (block.ReadU32(0) < 2 && HasFlag(kActorMaster) && !inAir) {
-            HandleCommand(cmd::QueueForceNext, ParamBlock());
+            HandleCommand(cmd::character::MotionQueueForceNext, ParamBlock());
         }
         return true;
-    case cmd::MotionSet: {
+    case cmd::skin_object::CallbackMotionSet: {
         const std::string name(text);
-        SendText(this, cmd::CharacterActivate, name);
+        SendText(this, cmd::character::CharacterActivate, name);
         stateText = name;
         return true;
     }
-    case cmd::CharacterActivate:
+    case cmd::character::CharacterActivate:
         Activate(text);
         return true;
     default:
@@ -771,7 +623,7 @@ bool CharacterActor::ActionGateOpen() {
     Actor *front = GetActorById(kInventoryActorId);
     uint32_t answer = 0;
     if (front != nullptr) {
-        front->HandleCommand(cmd::FrontEndGate, ParamBlock(&answer, sizeof(answer)));
+        front->HandleCommand(cmd::inventory::GetVisible, ParamBlock(&answer, sizeof(answer)));
     }
     return answer == 0;
 }
@@ -780,13 +632,17 @@ void CharacterActor::PushInput(uint32_t commandId) {
     const bool locked = Bit(charFlags, kCharInputLocked);
     const bool handsLocked = Bit(charFlags2, kChar2HandsLocked);
     bool push = false;
-    if (commandId == cmd::CcRAction1Stop || commandId == cmd::CcRAction2Stop ||
-        commandId == cmd::CcLAction1Stop) {
+    if (commandId == cmd::character::CCRAction1Stop ||
+        commandId == cmd::character::CCRAction2Stop ||
+        commandId == cmd::character::CCLAction1Stop) {
         push = true;
-    } else if (commandId >= cmd::CcRAction1Start && commandId <= cmd::CcKnock) {
+    } else if (commandId >= cmd::character::CCRAction1Start &&
+               commandId <= cmd::character::CCKnock) {
         push = !handsLocked && !locked;
-        if (push && (commandId == cmd::CcRAction1Start || commandId == cmd::CcRAction2Start ||
-                     commandId == cmd::CcLAction1Start || commandId == cmd::CcLAction1)) {
+        if (push && (commandId == cmd::character::CCRAction1Start ||
+                     commandId == cmd::character::CCRAction2Start ||
+                     commandId == cmd::character::CCLAction1Start ||
+                     commandId == cmd::character::CCLAction1)) {
             push = ActionGateOpen();
         }
     } else {
@@ -800,11 +656,12 @@ void CharacterActor::PushInput(uint32_t commandId) {
 void CharacterActor::ServeHands(uint32_t commandId, ParamBlock block) {
     const bool right = commandId % 2 == 0;
     ActorLink &hand = right ? rightHand : leftHand;
-    const uint32_t move = right ? cmd::RightGrabMove : cmd::LeftGrabMove;
+    const uint32_t move =
+        right ? cmd::character::RightHandGrabItemMove : cmd::character::LeftHandGrabItemMove;
     const uint32_t pending = right ? kCharRightGrabPending : kCharLeftGrabPending;
     switch (commandId) {
-    case cmd::RightEquip:
-    case cmd::LeftEquip:
+    case cmd::character::RightHandEquip:
+    case cmd::character::LeftHandEquip:
         if (itemsActor.target != nullptr) {
             CancelScheduledCommands(move);
             const std::string name(block.ReadString(0));
@@ -813,24 +670,25 @@ void CharacterActor::ServeHands(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case cmd::RightGrab:
-    case cmd::LeftGrab:
+    case cmd::character::RightHandGrabItem:
+    case cmd::character::LeftHandGrabItem:
         if (hand.target != nullptr) {
             charFlags |= pending;
             CancelScheduledCommands(move);
             ScheduleCommand(move, block, kOnceSavedFlags, kGrabDelay, 0.0f, 0.0f);
-            SendIfPresent(FirstChild(hand.target), cmd::OnUnEquipPre, ParamBlock());
+            SendIfPresent(FirstChild(hand.target), cmd::game_object::OnUnEquipPre, ParamBlock());
         }
         break;
     default: // the moves
         if (hand.target != nullptr) {
             charFlags &= ~pending;
-            SendCommandArgs(FirstChild(hand.target), cmd::SetStateInventory,
+            SendCommandArgs(FirstChild(hand.target), cmd::game_object::SetStateInventory,
                             static_cast<uint32_t>(actorId));
             if (Actor *item = block.ReadActor(0)) {
                 uint32_t words[2] = {static_cast<uint32_t>(actorId), right ? 2u : 1u};
-                item->HandleCommand(cmd::SetStateHandC, ParamBlock(words, sizeof(words)));
-                item->HandleCommand(cmd::OnEquipped, ParamBlock());
+                item->HandleCommand(cmd::game_object::SetStateHandC,
+                                    ParamBlock(words, sizeof(words)));
+                item->HandleCommand(cmd::game_object::OnEquipped, ParamBlock());
             }
         }
         break;
@@ -839,11 +697,11 @@ void CharacterActor::ServeHands(uint32_t commandId, ParamBlock block) {
 
 void CharacterActor::ServeAmmo(uint32_t commandId, ParamBlock block) {
     // Types count from 1 in the counts, from 0 in the request.
-    const uint32_t type = block.ReadU32(0) + (commandId == cmd::RequestAmmo ? 1u : 0u);
+    const uint32_t type = block.ReadU32(0) + (commandId == cmd::character::RequestAmmo ? 1u : 0u);
     if (type < 1 || type > kAmmoTypeCount) {
-        if (commandId == cmd::GetAmmo) {
+        if (commandId == cmd::character::GetAmmoCount) {
             block.WriteU32(4, 0);
-        } else if (commandId == cmd::RequestAmmo) {
+        } else if (commandId == cmd::character::RequestAmmo) {
             block.WriteU32(8, 0);
         }
         return;
@@ -852,14 +710,14 @@ void CharacterActor::ServeAmmo(uint32_t commandId, ParamBlock block) {
     const uint32_t max = k < kMaxAmmoCount ? MaxAmmo[k] : kMaxAmmoValue;
     uint32_t &count = ammoCount[k];
     switch (commandId) {
-    case cmd::SetAmmo:
+    case cmd::character::SetAmmoCount:
         count = block.ReadU32(4);
         ammoPresent[k] = count != 0 ? 1u : 0u;
         break;
-    case cmd::GetAmmo:
+    case cmd::character::GetAmmoCount:
         block.WriteU32(4, count);
         break;
-    case cmd::AddAmmo: {
+    case cmd::character::AddAmmo: {
         const int64_t sum = static_cast<int64_t>(count) + block.ReadI32(4);
         count = static_cast<uint32_t>(std::min<int64_t>(std::max<int64_t>(sum, 0), max));
         ammoPresent[k] = count != 0 ? 1u : 0u;
@@ -881,10 +739,10 @@ void CharacterActor::Suspend(bool on) {
     if (Bit(charFlags, kCharSuspended) == on) {
         return;
     }
-    CancelScheduledCommands(on ? cmd::WakeUp : cmd::SleepOrg);
+    CancelScheduledCommands(on ? cmd::character::WakeUp : cmd::character::SleepOrg);
     SetBit(charFlags, kCharSuspended, on);
-    HandleCommand(on ? cmd::StopSimulate : cmd::StartSimulate, ParamBlock());
-    SendCommandArgs(this, cmd::SetCollisionEnable, !on);
+    HandleCommand(on ? cmd::base::StopSimulate : cmd::base::StartSimulate, ParamBlock());
+    SendCommandArgs(this, cmd::base::SetCollisionEnable, !on);
     RemoveActorFromDrawGroup(this, 0);
     AddActorToDrawGroup(this, 0);
     if (!on) {
@@ -897,11 +755,11 @@ int CharacterActor::ActionContact(ParamBlock block) {
     auto *own = static_cast<ColObj *>(block.ReadPointer(sizeof(void *)));
     ColObj *action = ActionColObj();
     if (own == nullptr || own != action) {
-        return Actor::HandleCommand(cmd::CollisionEvent, block);
+        return Actor::HandleCommand(cmd::base::CollisionEvent, block);
     }
     Actor *owner = other != nullptr ? other->owner : nullptr;
     if (owner == nullptr ||
-        (owner->classId != kCharacterClassId && owner->classId != kContainerClassId &&
+        (owner->classId != kCharacterClassId && owner->classId != kGameContainerClassId &&
          owner->classId != kDoorClassId)) {
         return 0;
     }
@@ -913,8 +771,8 @@ int CharacterActor::ActionContact(ParamBlock block) {
     Actor *item = FirstChild(leftHand.target);
     uint32_t words[2] = {static_cast<uint32_t>(actorId),
                          item != nullptr ? static_cast<uint32_t>(item->actorId) : 0xFFFFFFFFu};
-    owner->HandleCommand(cmd::Action, ParamBlock(words, sizeof(words)));
-    SendText(this, cmd::SetMovement, "Action");
+    owner->HandleCommand(cmd::character::Action, ParamBlock(words, sizeof(words)));
+    SendText(this, cmd::character::SetMovement_845, "Action");
     return 1;
 }
 
@@ -930,9 +788,10 @@ int CharacterActor::ContactStep(ParamBlock block) {
     if (syncCounter == 0) {
         const float radii[2] = {body != nullptr ? body->boxMax.x : 1.0f,
                                 chest != nullptr ? chest->boxMax.x : 1.0f};
-        ScheduleCommand(cmd::RestoreRadii, ParamBlock(const_cast<float *>(radii), sizeof(radii)),
+        ScheduleCommand(cmd::character::Hjfhhdt,
+                        ParamBlock(const_cast<float *>(radii), sizeof(radii)),
                         kOnceFlags, 0.5f, 0.0f, 0.0f);
-    } else if (ScheduledCommand *entry = FindScheduledCommand(cmd::RestoreRadii)) {
+    } else if (ScheduledCommand *entry = FindScheduledCommand(cmd::character::Hjfhhdt)) {
         SetScheduledCommandTime(entry, 0.5f);
     }
     ++syncCounter;
@@ -942,7 +801,7 @@ int CharacterActor::ContactStep(ParamBlock block) {
             object->worldMax.x = object->boxMax.x;
         }
     }
-    return Actor::HandleCommand(cmd::ContactStep, block);
+    return Actor::HandleCommand(cmd::base::PoseRestored, block);
 }
 
 void CharacterActor::RestoreRadii(ParamBlock block) {
@@ -1012,7 +871,7 @@ int CharacterActor::VisionPoint(ParamBlock block) {
 
 void CharacterActor::AnswerColor(ParamBlock block) {
     float t = 0.0f;
-    if (ScheduledCommand *entry = FindScheduledCommand(cmd::UpdateSensor)) {
+    if (ScheduledCommand *entry = FindScheduledCommand(cmd::character::Charupdatesensor)) {
         t = ScheduledCommandTimeLeft(entry);
     }
     const float w = 1.0f - 2.0f * t;
@@ -1031,69 +890,72 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     const bool locked = Bit(charFlags, kCharInputLocked);
     switch (commandId) {
     // Properties with more to them.
-    case cmd::SetCharacterType:
+    case cmd::character::SetCharacterType:
         SetCharacterType(block.ReadU32(0));
         break;
-    case cmd::SetHoldTime:
+    case cmd::character::SetHoldTime:
         SetHoldTime(block.ReadF32(0));
         break;
-    case cmd::SetDeadLock:
+    case cmd::character::SetDeadLock:
         SetBit(charFlags, kCharDeadLock, (block.ReadU32(0) & 1u) != 0);
         if (!Bit(charFlags, kCharDeadLock)) {
-            SendReal(this, cmd::SetHoldTime, 0.0f);
+            SendReal(this, cmd::character::SetHoldTime, 0.0f);
         }
         break;
-    case cmd::SetSuspend:
-        HandleCommand(block.ReadU32(0) != 0 ? cmd::SleepOrg : cmd::WakeUp, ParamBlock());
+    case cmd::character::SetSuspendMode:
+        HandleCommand(block.ReadU32(0) != 0 ? cmd::character::SleepOrg : cmd::character::WakeUp,
+                      ParamBlock());
         break;
-    case cmd::GetSuspend:
+    case cmd::character::GetSuspendMode:
         block.WriteF32(0, Bit(charFlags, kCharSuspended) ? 1.0f : 0.0f);
         break;
-    case cmd::SetNotifyCamera:
+    case cmd::character::SetNotifyCamera:
         notifyCamera.Assign(block.ReadActor(0));
         lookCamera.Assign(block.ReadActor(0));
         break;
-    case cmd::GetNotifyCamera:
+    case cmd::character::GetNotifyCamera:
         block.WriteActor(0, notifyCamera.target);
         break;
-    case cmd::SetCharacterGroupBit: {
+    case cmd::character::SetCharacterGroup: {
         const uint32_t n = block.ReadU32(0);
         if (n >= 1 && n <= 32) {
             SetBit(characterGroup, 1u << (n - 1), (block.ReadU32(4) & 1u) != 0);
         }
         break;
     }
-    case cmd::SetRotY:
+    case cmd::character::SetRotY_976:
         if (!locked && !Bit(charFlags, kCharInAir)) {
             rotY = block.ReadF32(0);
         }
         break;
-    case cmd::GetRotY:
+    case cmd::character::SetRotY_977:
         if (!locked) {
             block.WriteF32(0, rotY);
         }
         break;
 
     // Answers.
-    case cmd::GetState:
+    case cmd::character::GetState:
         block.WriteString(0, std::string_view(&posture, 1));
         break;
-    case cmd::GetMovement: {
+    case cmd::character::GetMovement: {
         const char *name = MovementName(movement);
         block.WriteString(0, name != nullptr ? name : MovementName(kUnknownMovement));
         break;
     }
-    case cmd::GetMotionVector:
+    case cmd::character::GetMotionVector:
         SendIfPresent(skin.target, commandId, block);
         break;
-    case cmd::IsNeutral:
-    case cmd::IsNeutral4:
-        block.WriteU32(0, movement == (commandId == cmd::IsNeutral ? 0u : 4u) ? 1u : 0u);
+    case cmd::character::CharacterIsNeutral_863:
+    case cmd::character::CharacterIsNeutral_864:
+        block.WriteU32(
+            0,
+            movement == (commandId == cmd::character::CharacterIsNeutral_863 ? 0u : 4u) ? 1u : 0u);
         break;
-    case cmd::HealthAbove:
+    case cmd::character::CharacterHealthIsAbove100:
         block.WriteU32(0, health > healthLimit ? 1u : 0u);
         break;
-    case cmd::NoiseLevel: {
+    case cmd::character::GetNoiseLevel: {
         const float scaleBy = movement == 0    ? 0.1f
                               : posture == 'C' ? 0.2f
                               : posture == 'N' ? 0.5f
@@ -1101,61 +963,61 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteF32(0, paramValue[kParamNoiselevel] * scaleBy);
         break;
     }
-    case cmd::Visibility:
+    case cmd::character::Visibility:
         block.WriteF32(0, Visibility());
         break;
-    case cmd::LookRotYOffset:
+    case cmd::character::GetLookRotYOffset:
         block.WriteF32(0, lookRotYOffset);
         break;
-    case cmd::GetCapacity:
+    case cmd::character::GetCapacity:
         block.WriteF32(0, std::clamp(capacity, 0.0f, 1.0f));
         break;
-    case cmd::IsInAir:
+    case cmd::character::IsInAir:
         block.WriteU32(0, posture == 'J' || posture == 'F' || posture == 'K' ? 1u : 0u);
         break;
-    case cmd::IsOnGround:
+    case cmd::character::IsOnGround:
         block.WriteU32(0, onGround);
         break;
-    case cmd::IsOnWall:
-    case cmd::IsInCrouch:
-    case cmd::IsInRun:
-    case cmd::IsInMelee: {
+    case cmd::character::IsOnWall:
+    case cmd::character::IsInCrouch:
+    case cmd::character::IsInRun:
+    case cmd::character::IsInMelee: {
         static constexpr char kLetters[] = {'W', 'C', 'R', 'M'};
-        block.WriteU32(0, posture == kLetters[commandId - cmd::IsOnWall] ? 1u : 0u);
+        block.WriteU32(0, posture == kLetters[commandId - cmd::character::IsOnWall] ? 1u : 0u);
         break;
     }
 
     // Look and aim.
-    case cmd::RelativeLookRotY:
+    case cmd::character::SetRelativeLookRotY:
         look.rotY += block.ReadF32(0);
         break;
-    case cmd::RelativeLookRotX:
+    case cmd::character::SetRelativeLookRotX:
         look.rotX = ClampPitch(characterType, look.rotX + block.ReadF32(0));
         break;
-    case cmd::LookMatrix:
-    case cmd::LookDirection:
-    case cmd::LookMatrixSm:
-    case cmd::LookDirectionSm:
-    case cmd::AimMatrix:
-    case cmd::AimDirection:
+    case cmd::character::GetLookMatrix:
+    case cmd::character::GetLookDirection:
+    case cmd::character::GetLookMatrixSM:
+    case cmd::character::GetLookDirectionSM:
+    case cmd::character::AimMatrix:
+    case cmd::character::AimDirection:
         AnswerLook(commandId, block);
         break;
-    case cmd::AimRotYSet:
+    case cmd::character::SetAimRotY:
         aim.rotY = Wrap(block.ReadF32(0));
         break;
-    case cmd::AimRotXSet:
+    case cmd::character::SetAimRotX:
         aim.rotX = Wrap(block.ReadF32(0));
         break;
-    case cmd::AimRotYAdd:
+    case cmd::character::AimRotYAdd:
         aim.rotY += block.ReadF32(0);
         break;
-    case cmd::AimRotXAdd:
+    case cmd::character::AimRotXAdd:
         aim.rotX = ClampPitch(characterType, aim.rotX + block.ReadF32(0));
         break;
-    case cmd::DesiredMovement:
+    case cmd::character::SetDesiredMovement:
         DesiredMovement(block.Read<Vector3>(0));
         break;
-    case cmd::Recoil:
+    case cmd::character::Recoil:
         if (Bit(charFlags, kCharMotionDriven) && characterType == kCharacterFirstPerson) {
             const float amount = block.ReadF32(0);
             look.rotX -= recoilPitch;
@@ -1166,19 +1028,19 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
 
     // Condition.
-    case cmd::ChangeAlertness:
+    case cmd::character::ChangeCPAlertness:
         ChangeCapacity(block.ReadF32(0));
         break;
-    case cmd::DropItems: {
+    case cmd::character::DropItems: {
         const size_t n = itemsActor.target != nullptr ? itemsActor.target->children.size() : 1;
         dropCount = 1u + static_cast<uint32_t>(static_cast<float>(n) * block.ReadF32(0) * 0.01f);
         dropTimer = -1.5f;
         break;
     }
-    case cmd::ChangeHealth:
+    case cmd::character::ChangeCPHealth:
         ChangeHealth(block.ReadF32(0));
         break;
-    case cmd::Degeneration: {
+    case cmd::character::CPHealthDegeneration: {
         const float r = block.ReadF32(0);
         if (health <= healthLimit) {
             CancelScheduledCommandsByTag(this, kHealthTag);
@@ -1190,157 +1052,158 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         ChangeHealth(r);
         break;
     }
-    case cmd::HurtArea:
+    case cmd::character::HurtArea:
         dieIndex = block.ReadU32(4);
         ChangeHealth(-block.ReadF32(0));
         break;
-    case cmd::Hurt:
+    case cmd::character::Hurt:
         ChangeHealth(-block.ReadF32(0));
         break;
-    case cmd::Heal: {
+    case cmd::character::Heal: {
         const float amount = block.ReadF32(0);
         const float cap = block.ReadF32(4);
         const float d = health >= cap ? 0.0f : health + amount <= cap ? amount : cap - health;
         ChangeHealth(d);
         break;
     }
-    case cmd::InvalidDrawgroup:
+    case cmd::base::OnInvalidDrawgroup:
         ChangeHealth(-90000000.0f);
         break;
-    case cmd::OnDie:
+    case cmd::character::OnDie:
         for (const auto &object : colObjs) {
             object->excludeGroups |= kDeadExcludeGroups;
         }
         break;
 
     // Input for the controller.
-    case cmd::SetMovementWord:
+    case cmd::character::SetMovement_866:
         return 1;
-    case cmd::CcJump:
-    case 870:
-    case 871:
-    case 872:
-    case 873:
-    case cmd::CcForward:
-    case cmd::CcRAction1Start:
-    case cmd::CcRAction1Stop:
-    case 880:
-    case cmd::CcRAction2Start:
-    case cmd::CcRAction2Stop:
-    case 883:
-    case cmd::CcLAction1Start:
-    case cmd::CcLAction1Stop:
-    case cmd::CcLAction1:
-    case 887:
-    case 888:
-    case 889:
-    case cmd::CcKnock:
+    case cmd::character::CCJump:
+    case cmd::character::CCJumpStop:
+    case cmd::character::CCStateCrouch:
+    case cmd::character::CCStateNeutral:
+    case cmd::character::CCStateRun:
+    case cmd::character::CCForward:
+    case cmd::character::CCRAction1Start:
+    case cmd::character::CCRAction1Stop:
+    case cmd::character::CCRAction1:
+    case cmd::character::CCRAction2Start:
+    case cmd::character::CCRAction2Stop:
+    case cmd::character::CCRAction2:
+    case cmd::character::CCLAction1Start:
+    case cmd::character::CCLAction1Stop:
+    case cmd::character::CCLAction1:
+    case cmd::character::CCReload:
+    case cmd::character::CCRDrop:
+    case cmd::character::CCLDrop:
+    case cmd::character::CCKnock:
         PushInput(commandId);
         break;
 
     // Hands and ammunition.
-    case cmd::RightEquip:
-    case cmd::LeftEquip:
-    case cmd::RightGrab:
-    case cmd::LeftGrab:
-    case cmd::RightGrabMove:
-    case cmd::LeftGrabMove:
+    case cmd::character::RightHandEquip:
+    case cmd::character::LeftHandEquip:
+    case cmd::character::RightHandGrabItem:
+    case cmd::character::LeftHandGrabItem:
+    case cmd::character::RightHandGrabItemMove:
+    case cmd::character::LeftHandGrabItemMove:
         ServeHands(commandId, block);
         break;
-    case cmd::HandsUse:
-        SendReal(FirstChild(rightHand.target), cmd::GameObjectUse, 1.0f);
-        SendReal(FirstChild(leftHand.target), cmd::GameObjectUse, 1.0f);
+    case cmd::character::Unnamed_1049:
+        SendReal(FirstChild(rightHand.target), cmd::game_object::Unnamed_750, 1.0f);
+        SendReal(FirstChild(leftHand.target), cmd::game_object::Unnamed_750, 1.0f);
         break;
-    case cmd::SetAmmo:
-    case cmd::GetAmmo:
-    case cmd::AddAmmo:
-    case cmd::RequestAmmo:
+    case cmd::character::SetAmmoCount:
+    case cmd::character::GetAmmoCount:
+    case cmd::character::AddAmmo:
+    case cmd::character::RequestAmmo:
         ServeAmmo(commandId, block);
         break;
 
     // Sleeping.
-    case cmd::Sleep:
-        ScheduleCommand(cmd::SleepOrg, ParamBlock(), kOnceSavedFlags, 3.0f, 0.0f, 0.0f);
+    case cmd::character::Sleep:
+        ScheduleCommand(cmd::character::SleepOrg, ParamBlock(), kOnceSavedFlags, 3.0f, 0.0f, 0.0f);
         break;
-    case cmd::SleepOrg:
-    case cmd::WakeUp:
-        Suspend(commandId == cmd::SleepOrg);
+    case cmd::character::SleepOrg:
+    case cmd::character::WakeUp:
+        Suspend(commandId == cmd::character::SleepOrg);
         break;
 
     // Sensors and contacts.
-    case cmd::UpdateSensor:
+    case cmd::character::Charupdatesensor:
         std::copy(std::begin(sensorValues), std::end(sensorValues), sensorValuesSent);
-        SendIfPresent(sensorTarget.target, cmd::GetColor,
+        SendIfPresent(sensorTarget.target, cmd::base::GetColor,
                       ParamBlock(sensorValues, sizeof(sensorValues)));
         break;
-    case cmd::GetColor:
+    case cmd::base::GetColor:
         AnswerColor(block);
         break;
-    case cmd::ContactStep:
+    case cmd::base::PoseRestored:
         return ContactStep(block);
-    case cmd::RestoreRadii:
+    case cmd::character::Hjfhhdt:
         RestoreRadii(block);
         break;
-    case cmd::CharacterPush:
+    case cmd::character::CharacterPush:
         if (Bit(charFlags, kCharPushEnabled) && HasFlag(kActorMaster)) {
-            SendText(this, cmd::SetMovement, "Gethit0");
-            SendText(this, cmd::SetNextMovement, "Damage0");
-            SendReal(this, cmd::SetHoldTime, 4.0f);
+            SendText(this, cmd::character::SetMovement_845, "Gethit0");
+            SendText(this, cmd::character::SetNextMovement, "Damage0");
+            SendReal(this, cmd::character::SetHoldTime, 4.0f);
             charFlags &= ~kCharPushEnabled;
-            ScheduleCommand(cmd::PushRearm, ParamBlock(), kOnceFlags, 5.0f, 0.0f, 0.0f);
+            ScheduleCommand(cmd::character::Drtyr, ParamBlock(), kOnceFlags, 5.0f, 0.0f, 0.0f);
         }
         break;
-    case cmd::PushRearm:
+    case cmd::character::Drtyr:
         charFlags |= kCharPushEnabled;
         break;
-    case cmd::CollisionEvent:
+    case cmd::base::CollisionEvent:
         return ActionContact(block);
-    case cmd::CharacterSync:
+    case cmd::character::CharacterSync:
         ApplySync(block);
         break;
-    case cmd::Forceback:
+    case cmd::character::CharacterForceback:
         Forceback(block.ReadF32(0), block.ReadF32(4));
         break;
 
     // Base commands.
-    case cmd::InitLoad:
-    case cmd::InitCopy:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         lastSafePosition = position;
-        if (commandId == cmd::InitLoad) {
+        if (commandId == cmd::base::InitLoad) {
             look.rotX = look.rotXSmooth = 0.0f;
         }
         break;
-    case cmd::SetPosition:
+    case cmd::base::SetPosition:
         Actor::HandleCommand(commandId, block);
         lastSafePosition = position;
         if (Bit(charFlags, kCharSuspended)) {
             UpdateActorDrawGroup(this);
         }
         return 1;
-    case cmd::InvalidateOldPosition:
+    case cmd::base::InvalidateOldPosition:
         look.rotXSmooth = look.rotX;
         look.rotYSmooth = look.rotY;
         rotYSmooth = rotY;
         break;
-    case kCmdSetMatrix:
+    case cmd::base::SetMatrix:
         return SetMatrixFrom(block);
-    case cmd::OnEnterDrawGroup:
-    case cmd::OnExitDrawGroup: {
+    case cmd::base::OnEnterDrawGroup:
+    case cmd::base::OnExitDrawGroup: {
         const int32_t group = block.ReadI32(0);
         if (Bit(charFlags, kCharMotionDriven) && group != -1) {
             SendIfPresent(DrawGroupAt(group),
-                          commandId == cmd::OnEnterDrawGroup ? cmd::EnterDrawGroupNotice
-                                                             : cmd::ExitDrawGroupNotice,
+                          commandId == cmd::base::OnEnterDrawGroup
+                              ? cmd::draw_group::LocalPlayerEnterDrawGroup
+                              : cmd::draw_group::LocalPlayerExitDrawGroup,
                           ParamBlock());
         }
         break;
     }
-    case cmd::RelChildAdded:
-    case cmd::RelChildRemoved: {
+    case cmd::base::CallbackRelChildAdded:
+    case cmd::base::CallbackRelChildRemoved: {
         Actor *child = block.ReadActor(0);
         Actor *parentActor = block.ReadActor(sizeof(void *));
         const bool rightHandParent = parentActor != nullptr && parentActor->name == "RightHand";
-        if (commandId == cmd::RelChildAdded) {
+        if (commandId == cmd::base::CallbackRelChildAdded) {
             if (rightHandParent) {
                 SetBit(charFlags, kCharRightHandArmed, IsArmingItem(child));
             }
@@ -1362,26 +1225,26 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case cmd::ChildRemoved:
+    case cmd::base::CallbackChildRemoved:
         if (block.ReadActor(0) != nullptr && block.ReadActor(0) == skin.target) {
             SetSkin(nullptr);
         }
         break;
-    case cmd::Precalculate:
+    case cmd::base::Precalculate:
         return Bind(block);
-    case cmd::Create:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<CharacterActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             CopyCharacter(*source);
         }
         break;
-    case cmd::LoadResources:
-    case cmd::UnloadResources:
+    case cmd::base::LoadResources:
+    case cmd::base::UnloadResources:
         return 1;
-    case cmd::SetCurrentTime:
+    case cmd::base::SetCurrentTime:
         SendIfPresent(skin.target, commandId, block);
         break;
-    case cmd::GetCenterPoint: {
+    case cmd::base::GetCenterPoint: {
         ColObj *chest = ChestColObj();
         if (chest != nullptr && (chest->flags & kColObjActive) != 0) {
             Vector3 centre;
@@ -1391,16 +1254,16 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case cmd::GetVisionPoint:
+    case cmd::base::GetVisionPoint:
         return VisionPoint(block);
-    case cmd::ResyncSkin:
+    case cmd::character::ResyncSkin:
         skin.Assign(FindChildByName(this, "Skin"));
         bones.clear();
         for (ActorLink &link : boneActors) {
             link.Assign(nullptr);
         }
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (block.size() >= sizeof(ActorLink *) &&
             static_cast<const ActorLink *>(block.ReadPointer(0)) == &skin) {
             bones.clear();
@@ -1417,7 +1280,7 @@ bool CharacterActor::IsArmingItem(Actor *child) {
         return false;
     }
     uint32_t type = 0;
-    child->HandleCommand(cmd::GetGameobjectType, ParamBlock(&type, sizeof(type)));
+    child->HandleCommand(cmd::game_object::GetGameobjectType_603, ParamBlock(&type, sizeof(type)));
     return type == kWeaponType || type == kThrowObjectType;
 }
 

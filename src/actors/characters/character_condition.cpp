@@ -11,21 +11,11 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "library/resource_library.h"
 
 namespace {
-
-constexpr uint32_t kCmdSetStateDropOnGround = 622;
-constexpr uint32_t kCmdCharacterSync = 865;
-constexpr uint32_t kCmdChangeHealth = 952;
-constexpr uint32_t kCmdOnFallDamage = 1063;
-constexpr uint32_t kCmdExhaust50Start = 1077;
-constexpr uint32_t kCmdExhaust50Stop = 1078;
-constexpr uint32_t kCmdExhaust75Start = 1079;
-constexpr uint32_t kCmdExhaust75Stop = 1080;
-constexpr uint32_t kCmdSetFov = 1212;
-constexpr uint32_t kCmdSetGamma = 1237;
 
 constexpr float kParamTick = 0.1f;
 constexpr float kDegreesToRadiansTimes100 = 1.7453293f;
@@ -64,12 +54,13 @@ void CharacterActor::ConditionTick() {
     if (Actor *camera = notifyCamera.target) {
         auto changed = [this](size_t i) { return paramValue[i] != paramPrevious[i]; };
         if (changed(kParamFov)) {
-            SendCommandArgs(camera, kCmdSetFov, paramValue[kParamFov] * kDegreesToRadiansTimes100);
+            SendCommandArgs(camera, cmd::camera::SetFov,
+                            paramValue[kParamFov] * kDegreesToRadiansTimes100);
         }
         if (changed(kParamVision) || changed(kParamGammaRAdd) || changed(kParamGammaGAdd) ||
             changed(kParamGammaBAdd)) {
             const float vision = (paramValue[kParamVision] - 1.0f) * 256.0f;
-            SendCommandArgs(camera, kCmdSetGamma, 1.0f, 1.0f, 1.0f,
+            SendCommandArgs(camera, cmd::camera::SetGamma, 1.0f, 1.0f, 1.0f,
                             vision + paramValue[kParamGammaRAdd] * 32.0f,
                             vision + paramValue[kParamGammaGAdd] * 32.0f,
                             vision + paramValue[kParamGammaBAdd] * 32.0f);
@@ -99,16 +90,16 @@ void CharacterActor::ConditionTick() {
     const float c = capacity;
     const float p = capacityPrevious;
     if (InHalfExhaustion(c) && !InHalfExhaustion(p)) {
-        HandleCommand(kCmdExhaust50Start, ParamBlock());
+        HandleCommand(cmd::character::Exhaust50Start, ParamBlock());
     }
     if (c < 0.25f && p >= 0.25f) {
-        HandleCommand(kCmdExhaust75Start, ParamBlock());
+        HandleCommand(cmd::character::Exhaust75Start, ParamBlock());
     }
     if (!InHalfExhaustion(c) && InHalfExhaustion(p)) {
-        HandleCommand(kCmdExhaust50Stop, ParamBlock());
+        HandleCommand(cmd::character::Exhaust50Stop, ParamBlock());
     }
     if (c >= 0.25f && p < 0.25f) {
-        HandleCommand(kCmdExhaust75Stop, ParamBlock());
+        HandleCommand(cmd::character::Exhaust75Stop, ParamBlock());
     }
     capacityPrevious = c;
 
@@ -144,7 +135,7 @@ void CharacterActor::FallDamageAtLanding() {
         shake = 0.00001f;
         shakeVelocity += impact * 0.0005f;
         if (impact > 250.0f) {
-            SendCommandArgs(this, kCmdChangeHealth,
+            SendCommandArgs(this, cmd::character::ChangeCPHealth,
                             -(impact - 250.0f) * paramValue[kParamFallDamage1Mul] * 0.1f, 1.0f);
             damaged = true;
         }
@@ -159,13 +150,13 @@ void CharacterActor::FallDamageAtLanding() {
             const float f = h < fallDamageStop
                                 ? (h - fallDamageStart) / (fallDamageStop - fallDamageStart)
                                 : 1.0f;
-            SendCommandArgs(this, kCmdChangeHealth, -(f * fallDamageValue), 1.0f);
-            HandleCommand(kCmdOnFallDamage, ParamBlock());
+            SendCommandArgs(this, cmd::character::ChangeCPHealth, -(f * fallDamageValue), 1.0f);
+            HandleCommand(cmd::character::OnFallDamage, ParamBlock());
             return;
         }
     }
     if (damaged) {
-        HandleCommand(kCmdOnFallDamage, ParamBlock());
+        HandleCommand(cmd::character::OnFallDamage, ParamBlock());
     }
 }
 
@@ -206,7 +197,8 @@ void CharacterActor::NetworkDropsAndImpulse() {
             record.WriteF32(52, moveSpeed);
             record.WriteF32(56, health);
             if (ActorSystem *system = GetActorSystem()) {
-                system->NetSendCommandAlt(static_cast<uint32_t>(actorId), kCmdCharacterSync,
+                system->NetSendCommandAlt(static_cast<uint32_t>(actorId),
+                                          cmd::character::CharacterSync,
                                           record);
             }
         }
@@ -219,7 +211,8 @@ void CharacterActor::NetworkDropsAndImpulse() {
         --dropCount;
         if (!items->children.empty()) {
             Actor *item = items->children[kDropPick % items->children.size()];
-            SendCommandArgs(item, kCmdSetStateDropOnGround, static_cast<uint32_t>(actorId));
+            SendCommandArgs(item, cmd::game_object::SetStateDropOnGround,
+                            static_cast<uint32_t>(actorId));
         }
     }
 

@@ -9,55 +9,13 @@
 #include "actors/characters/character_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 Vector3 CharacterActor::lastClimbedWallNormal = {0.0f, 0.0f, 0.0f};
 
 namespace {
 
-constexpr uint32_t kCmdSetState = 841;
-constexpr uint32_t kCmdSetCurrentState = 843;
-constexpr uint32_t kCmdSetMovement = 845;
-constexpr uint32_t kCmdGetMotionVector = 849;
-constexpr uint32_t kCmdCcJump = 869;
-constexpr uint32_t kCmdCcJumpStop = 870;
-constexpr uint32_t kCmdCcStateCrouch = 871;
-constexpr uint32_t kCmdCcStateNeutral = 872;
-constexpr uint32_t kCmdCcStateRun = 873;
-constexpr uint32_t kCmdCcLeft = 874;
-constexpr uint32_t kCmdCcForward = 877;
-constexpr uint32_t kCmdCcRAction1Start = 878;
-constexpr uint32_t kCmdCcRAction1Stop = 879;
-constexpr uint32_t kCmdCcRAction2Start = 881;
-constexpr uint32_t kCmdCcRAction2Stop = 882;
-constexpr uint32_t kCmdCcLAction1Start = 884;
-constexpr uint32_t kCmdCcLAction1Stop = 885;
-constexpr uint32_t kCmdCcLAction1 = 886;
-constexpr uint32_t kCmdCcReload = 887;
-constexpr uint32_t kCmdCcRDrop = 888;
-constexpr uint32_t kCmdCcLDrop = 889;
-constexpr uint32_t kCmdCcKnock = 890;
-constexpr uint32_t kCmdSetStateAndMovement = 893;
-constexpr uint32_t kCmdOnGroundStart = 1064;
-constexpr uint32_t kCmdOnGroundStop = 1065;
-constexpr uint32_t kCmdOnJumpStart = 1066;
-constexpr uint32_t kCmdOnJumpStopJ = 1067;
-constexpr uint32_t kCmdOnFallStart = 1068;
-constexpr uint32_t kCmdOnJumpStopF = 1069;
-constexpr uint32_t kCmdOnUnlockInput = 1047;
-constexpr uint32_t kCmdSetMotion = 1097;
-constexpr uint32_t kCmdSetMotionSpeed = 1123;
-constexpr uint32_t kCmdIsTransitionPlaying = 1135;
-constexpr uint32_t kCmdUpdate = 169;
-constexpr uint32_t kCmdGetVisible = 547;
-constexpr uint32_t kCmdPerformAction = 636;
-constexpr uint32_t kCmdPerformActionStart = 637;
-constexpr uint32_t kCmdPerformActionStop = 638;
-constexpr uint32_t kCmdPerformAction2Start = 639;
-constexpr uint32_t kCmdPerformAction2Stop = 640;
-constexpr uint32_t kCmdSetStateDropOnGround = 622;
-constexpr uint32_t kCmdSetWeaponState = 692;
-constexpr uint32_t kCmdListenToContainer = 805;
 constexpr uint32_t kWeaponReload = 17;
 constexpr uint32_t kMovementNeutral = 0;
 constexpr uint32_t kMovementForward = 4;
@@ -146,7 +104,7 @@ void CharacterActor::Process() {
         if (holdTime <= 0.0f) {
             SetFlag(kCharInputLocked, false);
             holdTime = 0.0f;
-            SendSelf(kCmdOnUnlockInput);
+            SendSelf(cmd::character::OnUnlockInput);
             if (Flag(kCharIdleAfterHold)) {
                 SetFlag(kCharIdleMotionsEnabled, true);
             }
@@ -154,7 +112,7 @@ void CharacterActor::Process() {
     }
     if (Flag(kCharLeftActionPending)) {
         if (Actor *item = FirstChild(leftHand)) {
-            SendCommandArgs(item, kCmdPerformAction, static_cast<uint32_t>(actorId));
+            SendCommandArgs(item, cmd::game_object::PerformAction, static_cast<uint32_t>(actorId));
         }
         SetFlag(kCharLeftActionPending, false);
     }
@@ -227,7 +185,7 @@ void CharacterActor::StandUpFromCrouch() {
     Vector3 normal;
     if (system != nullptr && system->CollisionQuery(from, to, masks, &hit, &normal) == nullptr) {
         chest->flags |= kColObjActive;
-        SendLetter(kCmdSetCurrentState, requestedPosture);
+        SendLetter(cmd::character::SetCurrentState, requestedPosture);
     }
 }
 
@@ -236,41 +194,41 @@ void CharacterActor::RunInputQueue(FrameState &frame) {
         const uint32_t command = inputQueue.back();
         inputQueue.pop_back();
         switch (command) {
-        case kCmdCcJump:
+        case cmd::character::CCJump:
             SetFlag(kCharJumpHeld, true);
             if (posture != 'C') {
                 Jump(frame);
             }
             break;
-        case kCmdCcJumpStop:
+        case cmd::character::CCJumpStop:
             SetFlag(kCharJumpHeld, false);
             break;
-        case kCmdCcStateCrouch:
+        case cmd::character::CCStateCrouch:
             if (!Flag(kCharInAir)) {
                 if (ColObj *chest = ChestColObj()) {
                     chest->flags &= ~kColObjActive;
                 }
-                SendLetter(kCmdSetCurrentState, 'C');
+                SendLetter(cmd::character::SetCurrentState, 'C');
                 requestedPosture = 'C';
             }
             break;
-        case kCmdCcStateNeutral:
-        case kCmdCcStateRun:
-            requestedPosture = command == kCmdCcStateRun ? 'R' : 'N';
+        case cmd::character::CCStateNeutral:
+        case cmd::character::CCStateRun:
+            requestedPosture = command == cmd::character::CCStateRun ? 'R' : 'N';
             if (posture != 'C') {
-                SendLetter(kCmdSetCurrentState, requestedPosture);
+                SendLetter(cmd::character::SetCurrentState, requestedPosture);
             }
             break;
-        case kCmdCcKnock:
+        case cmd::character::CCKnock:
             if (ColObj *action = ActionColObj()) {
                 uint32_t value = 2;
                 action->flags |= kColObjActive;
-                action->SetCollisionCommand(false, kCmdListenToContainer,
+                action->SetCollisionCommand(false, cmd::game_container::ListenToContainer,
                                             ParamBlock(&value, sizeof(value)));
             }
             break;
         default:
-            if (command >= kCmdCcLeft && command <= kCmdCcForward) {
+            if (command >= cmd::character::CCLeft && command <= cmd::character::CCForward) {
                 frame.moveInput = true;
             } else {
                 ItemAction(command);
@@ -305,8 +263,8 @@ void CharacterActor::Jump(FrameState &frame) {
         lift = WorldScale() * jumpForce * 3.3f;
     }
     deltaPosition.y += lift;
-    SendLetter(kCmdSetState, 'J');
-    SendSelf(kCmdOnJumpStart);
+    SendLetter(cmd::character::SetState, 'J');
+    SendSelf(cmd::character::OnJumpStart_1066);
     frame.jumped = true;
     charFlags |= kCharJumped | kCharInAir | kCharJumpBoost1 | kCharJumpBoost2;
 }
@@ -314,43 +272,45 @@ void CharacterActor::Jump(FrameState &frame) {
 void CharacterActor::ItemAction(uint32_t commandId) {
     const uint32_t id = static_cast<uint32_t>(actorId);
     switch (commandId) {
-    case kCmdCcRAction1Start:
-    case kCmdCcRAction2Start:
-    case kCmdCcLAction1Start:
-    case kCmdCcLAction1: {
+    case cmd::character::CCRAction1Start:
+    case cmd::character::CCRAction2Start:
+    case cmd::character::CCLAction1Start:
+    case cmd::character::CCLAction1: {
         uint32_t visible = 0;
-        SendCommand(static_cast<uint32_t>(kInventoryActorId), kCmdGetVisible,
+        SendCommand(static_cast<uint32_t>(kInventoryActorId), cmd::inventory::GetVisible,
                     ParamBlock(&visible, sizeof(visible)));
-        if (visible != 0 || commandId == kCmdCcLAction1) {
+        if (visible != 0 || commandId == cmd::character::CCLAction1) {
             return;
         }
-        const bool left = commandId == kCmdCcLAction1Start;
+        const bool left = commandId == cmd::character::CCLAction1Start;
         const bool grabbing = Flag(left ? kCharLeftGrabPending : kCharRightGrabPending);
         Actor *item = FirstChild(left ? leftHand : rightHand);
         if (!grabbing && item != nullptr) {
             SendCommandArgs(item,
-                            commandId == kCmdCcRAction2Start ? kCmdPerformAction2Start
-                                                             : kCmdPerformActionStart,
+                            commandId == cmd::character::CCRAction2Start
+                                ? cmd::game_object::PerformActionStart_639
+                                : cmd::game_object::PerformActionStart_637,
                             id);
         }
         return;
     }
-    case kCmdCcRAction1Stop:
-    case kCmdCcRAction2Stop:
-    case kCmdCcLAction1Stop:
-        SendCommandArgs(FirstChild(commandId == kCmdCcLAction1Stop ? leftHand : rightHand),
-                        commandId == kCmdCcRAction2Stop ? kCmdPerformAction2Stop
-                                                        : kCmdPerformActionStop,
-                        id);
+    case cmd::character::CCRAction1Stop:
+    case cmd::character::CCRAction2Stop:
+    case cmd::character::CCLAction1Stop:
+        SendCommandArgs(
+            FirstChild(commandId == cmd::character::CCLAction1Stop ? leftHand : rightHand),
+            commandId == cmd::character::CCRAction2Stop ? cmd::game_object::PerformActionStop_640
+                                                        : cmd::game_object::PerformActionStop_638,
+            id);
         return;
-    case kCmdCcReload:
-        SendCommandArgs(FirstChild(rightHand), kCmdSetWeaponState, kWeaponReload);
-        SendCommandArgs(FirstChild(leftHand), kCmdSetWeaponState, kWeaponReload);
+    case cmd::character::CCReload:
+        SendCommandArgs(FirstChild(rightHand), cmd::game_object::SetWeaponState, kWeaponReload);
+        SendCommandArgs(FirstChild(leftHand), cmd::game_object::SetWeaponState, kWeaponReload);
         return;
-    case kCmdCcRDrop:
-    case kCmdCcLDrop:
-        SendCommandArgs(FirstChild(commandId == kCmdCcRDrop ? rightHand : leftHand),
-                        kCmdSetStateDropOnGround, id);
+    case cmd::character::CCRDrop:
+    case cmd::character::CCLDrop:
+        SendCommandArgs(FirstChild(commandId == cmd::character::CCRDrop ? rightHand : leftHand),
+                        cmd::game_object::SetStateDropOnGround, id);
         return;
     default:
         return;
@@ -362,9 +322,9 @@ void CharacterActor::StartFall() {
     if (!Is(posture, "WJK")) {
         returnPosture = posture;
     }
-    SendCommandArgs(this, kCmdSetMotion, "F_Neutral");
+    SendCommandArgs(this, cmd::skin_object::SetMotion, "F_Neutral");
     SetFlag(kCharInAir, true);
-    SendSelf(kCmdOnFallStart);
+    SendSelf(cmd::character::OnJumpStart_1068);
 }
 
 void CharacterActor::MovementStep(FrameState &frame) {
@@ -381,32 +341,33 @@ void CharacterActor::MovementStep(FrameState &frame) {
     const bool inAir = Flag(kCharInAir);
     if (moving && !inAir) {
         if (movement != kMovementForward) {
-            SendCommandArgs(this, kCmdSetMovement, "Forward");
+            SendCommandArgs(this, cmd::character::SetMovement_845, "Forward");
         }
     } else if (HasFlag(kActorMaster) && (onGround != 0 || onWall != 0) && !inAir &&
                Flag(kCharIdleMotionsEnabled)) {
         if ((charFlags2 & kChar2RelaxAllowed) != 0 && idleTime > 3.0f) {
             if (movement != kMovementRelax) {
-                SendCommandArgs(this, kCmdSetMovement, "Relax");
+                SendCommandArgs(this, cmd::character::SetMovement_845, "Relax");
             }
         } else if (movement != kMovementNeutral) {
-            SendCommandArgs(this, kCmdSetMovement, "Neutral");
+            SendCommandArgs(this, cmd::character::SetMovement_845, "Neutral");
         }
     } else if (posture == 'J' && Flag(kCharKickRequested) &&
                (movement == kMovementNeutral || movement == kMovementForward)) {
         SetFlag(kCharInAir, false);
         deltaPosition.y += WorldScale() * kickMul * paramValue[kParamJumpForce] * 3.3f;
         uint32_t playing = 0;
-        skin.target->HandleCommand(kCmdIsTransitionPlaying, ParamBlock(&playing, sizeof(playing)));
+        skin.target->HandleCommand(cmd::skin_object::IsTransitionPlaying,
+                                   ParamBlock(&playing, sizeof(playing)));
         if (playing != 0) {
-            SendCommandArgs(this, kCmdSetMotion,
+            SendCommandArgs(this, cmd::skin_object::SetMotion,
                             movement == kMovementForward ? "J_Forward" : "J_Neutral");
         }
         const float side = std::fabs(moveAngle);
         const char *kick = !moving || side < kPi / 4.0f ? "K_Forward"
                            : side < 3.0f * kPi / 4.0f   ? (moveAngle >= 0.0f ? "K_Right" : "K_Left")
                                                         : "K_Back";
-        SendCommandArgs(this, kCmdSetMotion, kick);
+        SendCommandArgs(this, cmd::skin_object::SetMotion, kick);
         SetFlag(kCharKickRequested, false);
         SetFlag(kCharInAir, true);
     }
@@ -421,7 +382,7 @@ void CharacterActor::MovementStep(FrameState &frame) {
     ShakeDecay();
 
     jumpTimer -= frame.delta;
-    skin.target->HandleCommand(kCmdUpdate, ParamBlock());
+    skin.target->HandleCommand(cmd::base::Update, ParamBlock());
 
     if (Flag(kCharJumpHeld)) {
         const float boost = WorldScale() * paramValue[kParamJumpForce];
@@ -453,13 +414,13 @@ void CharacterActor::MovementStep(FrameState &frame) {
         }
         if (was == 'F' && (movement == kMovementNeutral || movement == kMovementForward)) {
             returnPosture = 'R';
-            SendLetter(kCmdSetState, 'R');
+            SendLetter(cmd::character::SetState, 'R');
         }
         if (Is(was, "JKF") && frame.now - fallStartTime > 0.1f && jumpTimer <= 0.0f &&
             !frame.jumped) {
             SetFlag(kCharInAir, false);
             returnPosture = 'R';
-            SendLetter(kCmdSetState, 'R');
+            SendLetter(cmd::character::SetState, 'R');
         }
     }
     flags &= ~kActorFlag11;
@@ -467,7 +428,7 @@ void CharacterActor::MovementStep(FrameState &frame) {
 
 void CharacterActor::GroundChange(bool groundedNow) {
     if (!groundedNow) {
-        SendSelf(kCmdOnGroundStop);
+        SendSelf(cmd::character::OnGroundStop);
     } else {
         if (Flag(kCharInAir)) {
             char letter = returnPosture;
@@ -493,24 +454,24 @@ void CharacterActor::GroundChange(bool groundedNow) {
             if (!fell) {
                 uint32_t value = static_cast<uint8_t>(letter) |
                                        (Flag(kCharMoving) ? kMovementForward << 8 : 0u);
-                SendCommandArgs(this, kCmdSetStateAndMovement, value);
+                SendCommandArgs(this, cmd::character::SetStateAndMovement, value);
                 if (HasFlag(kActorMaster)) {
                     if (ActorSystem *system = GetActorSystem()) {
                         system->NetSendCommand(static_cast<uint32_t>(actorId),
-                                               kCmdSetStateAndMovement,
+                                               cmd::character::SetStateAndMovement,
                                                ParamBlock(&value, sizeof(value)));
                     }
                 }
                 if (oldPosture == 'J') {
-                    SendSelf(kCmdOnJumpStopJ);
+                    SendSelf(cmd::character::OnJumpStop_1067);
                 } else if (oldPosture == 'F') {
-                    SendSelf(kCmdOnJumpStopF);
+                    SendSelf(cmd::character::OnJumpStop_1069);
                 }
             }
         }
-        SendSelf(kCmdOnGroundStart);
+        SendSelf(cmd::character::OnGroundStart);
         if (Flag(kCharJumpHeld)) {
-            SendSelf(kCmdCcJump);
+            SendSelf(cmd::character::CCJump);
         }
         FallDamageAtLanding();
     }
@@ -562,12 +523,14 @@ void CharacterActor::GroundMotion(FrameState &frame) {
     Actor *skinActor = skin.target;
     if (Flag(kCharMotionDriven)) {
         uint32_t playing = 0;
-        skinActor->HandleCommand(kCmdIsTransitionPlaying, ParamBlock(&playing, sizeof(playing)));
+        skinActor->HandleCommand(cmd::skin_object::IsTransitionPlaying,
+                                 ParamBlock(&playing, sizeof(playing)));
         const bool walking = playing == 0 && movement == kMovementForward && Is(posture, "NR");
-        SendCommandArgs(skinActor, kCmdSetMotionSpeed, walking ? moveSpeed * 0.6f : 1.0f);
+        SendCommandArgs(skinActor, cmd::skin_object::SetMotionSpeed,
+                        walking ? moveSpeed * 0.6f : 1.0f);
     }
     Vector3 m = {0.0f, 0.0f, 0.0f};
-    skinActor->HandleCommand(kCmdGetMotionVector, ParamBlock(&m, sizeof(m)));
+    skinActor->HandleCommand(cmd::character::GetMotionVector, ParamBlock(&m, sizeof(m)));
     m = AddScaled({0.0f, 0.0f, 0.0f}, m, skinActor->scale.x);
     if (onGround != 0) {
         lastGroundTime = frame.now;
@@ -585,7 +548,7 @@ void CharacterActor::GroundMotion(FrameState &frame) {
     }
     if (posture == 'W') {
         if (jumpTimer <= 0.0f && Flag(kCharMoving)) {
-            SendCommandArgs(skinActor, kCmdSetMotionSpeed, 1.0f);
+            SendCommandArgs(skinActor, cmd::skin_object::SetMotionSpeed, 1.0f);
             deltaPosition = AddScaled({0.0f, 0.0f, 0.0f}, m, 1.5f);
         }
     } else if (onGround != 0) {
@@ -610,6 +573,6 @@ void CharacterActor::GroundMotion(FrameState &frame) {
     charFlags |= kCharPushedOff | kCharJumped;
     deltaPosition = AddScaled(deltaPosition, wallNormal, 10.0f);
     fallStartTime = frame.now;
-    SendCommandArgs(this, kCmdSetMotion, "F_Neutral");
+    SendCommandArgs(this, cmd::skin_object::SetMotion, "F_Neutral");
     SetFlag(kCharInAir, true);
 }

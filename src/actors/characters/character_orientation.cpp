@@ -9,15 +9,11 @@
 
 #include "actors/characters/character_actor.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "library/skeleton.h"
 
 namespace {
-
-constexpr uint32_t kCmdGetBone = 1120;
-constexpr uint32_t kCmdUpdateBones = 1127;
-constexpr uint32_t kCmdSetCurrentLayer = 1133;
 
 // The turning range of a ThirdPersonShooter's head and aim is centred this
 // far to the side.
@@ -52,7 +48,7 @@ void CharacterActor::BindBones() {
             const char *name;
             Bone *bone;
         } ask{boneName, nullptr};
-        skin.target->HandleCommand(kCmdGetBone, ParamBlock(&ask, sizeof(ask)));
+        skin.target->HandleCommand(cmd::skin_object::GetBone, ParamBlock(&ask, sizeof(ask)));
         bones.push_back(ask.bone);
     }
     for (size_t i = 0; i < kCharacterBoneCount; ++i) {
@@ -147,7 +143,7 @@ void CharacterActor::OrientationOutputs() {
     // now the record's previous time.
     const bool seen = timeRecord != nullptr && timeRecord->previousTime == currentTime;
     if (seen) {
-        SendCommandArgs(skinActor, kCmdUpdateBones, false);
+        SendCommandArgs(skinActor, cmd::skin_object::UpdateBones, false);
     }
     auto bone = [this](size_t i) { return i < bones.size() ? bones[i] : nullptr; };
 
@@ -159,10 +155,10 @@ void CharacterActor::OrientationOutputs() {
             1.0f - LayerTime(aimYaw / kTwoPi + 0.5f),
         };
         for (uint32_t layer = 2; layer <= 5; ++layer) {
-            SendCommandArgs(skinActor, kCmdSetCurrentLayer, layer);
-            SendCommandArgs(skinActor, kCmdSetCurrentNormalizedTime, times[layer - 2]);
+            SendCommandArgs(skinActor, cmd::skin_object::SetCurrentLayer, layer);
+            SendCommandArgs(skinActor, cmd::base::SetCurrentNormalizedTime, times[layer - 2]);
         }
-        SendCommandArgs(skinActor, kCmdSetCurrentLayer, uint32_t{0});
+        SendCommandArgs(skinActor, cmd::skin_object::SetCurrentLayer, uint32_t{0});
     } else if (characterType != kCharacterFirstPerson) {
         if ((charFlags & kCharHeadTracking) != 0 && directionBehaviour != 0) {
             Quaternion q;
@@ -184,7 +180,7 @@ void CharacterActor::OrientationOutputs() {
             SetBoneLayerRotation(bone(kNeckBone), &q, 3);
             SetBoneLayerWeight(bone(kNeckBone), 1.0f, 3);
         }
-        SendCommandArgs(skinActor, kCmdUpdateBones, false);
+        SendCommandArgs(skinActor, cmd::skin_object::UpdateBones, false);
         if (Actor *camera = lookCamera.target) {
             Quaternion q;
             QuaternionRotationYawPitchRoll(&q, 0.0f, 0.0f, -kPi / 2.0f);
@@ -204,7 +200,7 @@ void CharacterActor::OrientationOutputs() {
                 QuaternionRotationYawPitchRoll(&sway, kick + s1, shakeX * kick + s2, shakeY * kick);
                 QuaternionMultiply(&q, q, sway);
             }
-            SendCommandArgs(camera, kCmdSetQuaternion, q);
+            SendCommandArgs(camera, cmd::base::SetQuaternion, q);
         }
     }
 

@@ -4,8 +4,8 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ void ApproachValue(float &value, float target, float step) {
 
 void SendSetMatrix(Actor *target, const Matrix &matrix) {
     Matrix copy = matrix;
-    SendIfPresent(target, kCmdSetLocalMatrix, ParamBlock(&copy, sizeof(copy)));
+    SendIfPresent(target, cmd::base::SetLocalMatrix, ParamBlock(&copy, sizeof(copy)));
 }
 
 int SendIfPresent(Actor *actor, uint32_t commandId, ParamBlock block) {

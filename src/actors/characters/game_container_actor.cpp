@@ -14,55 +14,53 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 
 namespace {
 
-constexpr uint32_t kCmdLockTransform = 179;
-constexpr uint32_t kCmdCalculateBox = 151;
-constexpr uint32_t kCmdOpenDoor = 768;
-constexpr uint32_t kCmdTrapHoldTime = 657;
-constexpr uint32_t kCmdSetPowerup = 749;
 constexpr uint32_t kFrontEndId = 16;
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
-constexpr uint32_t kMeshObjectClass = 3;
-constexpr uint32_t kSoundClass = 2;
-constexpr uint32_t kDoorClass = 13;
-constexpr uint32_t kSpawnPointClass = 21;
 constexpr uint32_t kEventBoxFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 constexpr uint32_t kNoActor = 0xFFFFFFFFu;
 constexpr float kEmptyBox = 1.0e38f;
 
 const BasicSheetRow kSheet[] = {
     {"Game Container Properties", PropertyKind::PageTitle, 0, 0},
-    {"Create:|Objec|0|Door|1|Trap Wire Trigger|2|", PropertyKind::Enumeration, 801, 802},
-    {"Search Time", PropertyKind::Time, 814, 815},
+    {"Create:|Objec|0|Door|1|Trap Wire Trigger|2|", PropertyKind::Enumeration,
+     cmd::game_container::SetContainerType, cmd::game_container::GetContainerType},
+    {"Search Time", PropertyKind::Time, cmd::game_container::SetSearchTime,
+     cmd::game_container::GetSearchTime},
     {"Game Container Trigger Properties", PropertyKind::PageTitle, 0, 0},
-    {"Trig On:|Action|0|Collision|1|Sound|2|Weight|2|", PropertyKind::Enumeration, 816, 817},
-    {"Delete After Activation: ", PropertyKind::CheckBox, 809, 810},
+    {"Trig On:|Action|0|Collision|1|Sound|2|Weight|2|", PropertyKind::Enumeration,
+     cmd::game_container::SetTriggerType, cmd::game_container::GetTriggerType},
+    {"Delete After Activation: ", PropertyKind::CheckBox,
+     cmd::game_container::SetDeleteAfterActivation, cmd::game_container::GetDeleteAfterActivation},
     {"Sound or Weight level needed to trigger...", PropertyKind::Caption, 0, 0},
-    {"Trigger Time", PropertyKind::Time, 818, 819},
+    {"Trigger Time", PropertyKind::Time, cmd::game_container::SetTriggerTime,
+     cmd::game_container::GetTriggerTime},
     {"Test Container", PropertyKind::Caption, 0, 0},
-    {"Listen To Container:|Listen|", PropertyKind::Button, 805, 0},
+    {"Listen To Container:|Listen|", PropertyKind::Button, cmd::game_container::ListenToContainer,
+     0},
 };
 
 struct ChildRow {
     uint32_t classId;
     const char *name;
 };
-const ChildRow kObjectChildren[] = {{kMeshObjectClass, "Object"}, {kSpawnPointClass, "Spawn"},
-                                    {kSoundClass, "Empty Sound"}, {kSoundClass, "Item Sound"},
-                                    {kSoundClass, "Trap Sound"}};
-const ChildRow kDoorChildren[] = {{kDoorClass, "Door"}, {kSpawnPointClass, "Spawn"},
-                                  {kSoundClass, "Empty Sound"}, {kSoundClass, "Item Sound"},
-                                  {kSoundClass, "Trap Sound"}};
+const ChildRow kObjectChildren[] = {{kMeshObjectClassId, "Object"}, {kSpawnPointClassId, "Spawn"},
+                                    {kSoundClassId, "Empty Sound"}, {kSoundClassId, "Item Sound"},
+                                    {kSoundClassId, "Trap Sound"}};
+const ChildRow kDoorChildren[] = {{kDoorClassId, "Door"}, {kSpawnPointClassId, "Spawn"},
+                                  {kSoundClassId, "Empty Sound"}, {kSoundClassId, "Item Sound"},
+                                  {kSoundClassId, "Trap Sound"}};
 const ChildRow kWireChildren[] = {
-    {kMeshObjectClass, "Trigger"}, {kSpawnPointClass, "Spawn"}, {kMeshObjectClass, "Wire"}};
-const ChildRow kTriggerChildren[] = {{kMeshObjectClass, "Trigger"}, {kSpawnPointClass, "Spawn"}};
+    {kMeshObjectClassId, "Trigger"}, {kSpawnPointClassId, "Spawn"}, {kMeshObjectClassId, "Wire"}};
+const ChildRow kTriggerChildren[] = {{kMeshObjectClassId, "Trigger"},
+                                     {kSpawnPointClassId, "Spawn"}};
 
 std::span<const ChildRow> ChildrenOf(uint32_t kind) {
     switch (kind) {
@@ -102,7 +100,7 @@ bool IsMaster(const Actor *actor) { return actor != nullptr && actor->HasFlag(kA
 
 void Play(Actor *sound) {
     if (sound != nullptr) {
-        sound->HandleCommand(kCmdSoundPlay, ParamBlock());
+        sound->HandleCommand(cmd::sound::PlaySound, ParamBlock());
     }
 }
 
@@ -153,7 +151,7 @@ void GameContainerActor::Rebuild(uint32_t kind) {
         CreateActor(static_cast<int32_t>(row.classId), row.name, nullptr, this, -1, true);
     }
     uint32_t on = 1;
-    SendCommandToChildren(this, kCmdLockTransform, ParamBlock(&on, sizeof(on)));
+    SendCommandToChildren(this, cmd::base::LockTransform, ParamBlock(&on, sizeof(on)));
     AddEventBox();
     Bind();
 }
@@ -176,7 +174,7 @@ void GameContainerActor::AddEventBox() {
 void GameContainerActor::Bind() {
     auto idOf = [](const Actor *actor) { return actor != nullptr ? actor->actorId : -1; };
     fingerPrintsId = idOf(FindDescendantByName(this, "FingerPrints"));
-    spawnId = idOf(FindDescendantByClass(this, kSpawnPointClass));
+    spawnId = idOf(FindDescendantByClass(this, kSpawnPointClassId));
     emptySoundId = itemSoundId = trapSoundId = -1;
     for (const Actor *child : children) {
         if (StartsWith(child->name, "Empty")) {
@@ -187,9 +185,10 @@ void GameContainerActor::Bind() {
             trapSoundId = child->actorId;
         }
     }
-    SendWord(FingerPrints(), kCmdSetOperational, 0);
+    SendWord(FingerPrints(), cmd::base::SetOperational, 0);
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
 }
@@ -205,54 +204,54 @@ void GameContainerActor::Publish(uint32_t commandId, ParamBlock block) {
 int GameContainerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     const uint32_t word = block.ReadU32(0);
     switch (commandId) {
-    case containercmd::SetKind:
+    case cmd::game_container::SetContainerType:
         Rebuild(word);
         break;
-    case containercmd::GetKind:
+    case cmd::game_container::GetContainerType:
         block.WriteU32(0, containerKind);
         break;
-    case containercmd::Listen:
+    case cmd::game_container::ListenToContainer:
         this->Listen();
         break;
-    case containercmd::SetDeleteAfterActivation:
+    case cmd::game_container::SetDeleteAfterActivation:
         deleteAfterActivation = word != 0 ? 1 : 0;
         break;
-    case containercmd::GetDeleteAfterActivation:
+    case cmd::game_container::GetDeleteAfterActivation:
         block.WriteU32(0, deleteAfterActivation);
         break;
-    case containercmd::Activate:
+    case cmd::game_container::ActivateContent:
         this->Activate(word);
         break;
-    case containercmd::Insert:
+    case cmd::game_container::InsertContent:
         this->Insert(word, block.ReadU32(4));
         break;
-    case containercmd::CalculateEventBox:
+    case cmd::game_container::CalculateEventBox:
         this->CalculateEventBox();
         break;
-    case containercmd::SetSearchTime:
+    case cmd::game_container::SetSearchTime:
         searchTime = block.ReadF32(0);
         break;
-    case containercmd::GetSearchTime:
+    case cmd::game_container::GetSearchTime:
         block.WriteF32(0, searchTime);
         break;
-    case containercmd::SetTriggerType:
+    case cmd::game_container::SetTriggerType:
         triggerType = word;
         break;
-    case containercmd::GetTriggerType:
+    case cmd::game_container::GetTriggerType:
         block.WriteU32(0, triggerType);
         break;
-    case containercmd::SetTriggerTime:
+    case cmd::game_container::SetTriggerTime:
         triggerTime = block.ReadF32(0);
         break;
-    case containercmd::GetTriggerTime:
+    case cmd::game_container::GetTriggerTime:
         block.WriteF32(0, triggerTime);
         break;
-    case containercmd::Action:
+    case cmd::character::Action:
         return Use(word, block.ReadU32(4), block);
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Bind();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<GameContainerActor *>(block.ReadActor(0))) {
             // The child ids stay this container's own: "Precalculate" binds
             // them.
@@ -260,10 +259,10 @@ int GameContainerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
                 static_cast<GameContainerFields &>(*this) = *source;
             }
         } else {
-            SendWord(this, containercmd::SetKind, kContainerObject);
+            SendWord(this, cmd::game_container::SetContainerType, kContainerObject);
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         Touch(block);
         break;
     default:
@@ -273,8 +272,8 @@ int GameContainerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 }
 
 int GameContainerActor::Open(ParamBlock block) {
-    SendCommandToChildren(this, kCmdOpenDoor, ParamBlock());
-    return Actor::HandleCommand(containercmd::Action, block);
+    SendCommandToChildren(this, cmd::door::OpenDoor_768, ParamBlock());
+    return Actor::HandleCommand(cmd::character::Action, block);
 }
 
 int GameContainerActor::Use(uint32_t actorId, uint32_t itemId, ParamBlock block) {
@@ -282,7 +281,7 @@ int GameContainerActor::Use(uint32_t actorId, uint32_t itemId, ParamBlock block)
     const bool master = IsMaster(actor);
     if (searching != 0) {
         actionHeld = 1;
-        return Actor::HandleCommand(containercmd::Action, block);
+        return Actor::HandleCommand(cmd::character::Action, block);
     }
     if (trapCountdown < 0.0f) {
         actionHeld = 1;
@@ -303,14 +302,14 @@ int GameContainerActor::Use(uint32_t actorId, uint32_t itemId, ParamBlock block)
         }
     }
     if (useCountdown >= 0.0f) {
-        return Actor::HandleCommand(containercmd::Action, block);
+        return Actor::HandleCommand(cmd::character::Action, block);
     }
     touchCountdown = 2.0f;
     useCountdown = 2.0f;
     if (master) {
-        Publish(containercmd::Action, block);
+        Publish(cmd::character::Action, block);
     }
-    SendWord(FingerPrints(), kCmdSetOperational, 1);
+    SendWord(FingerPrints(), cmd::base::SetOperational, 1);
     auto startSearch = [&](uint32_t searcher) {
         if (master) {
             searcherId = searcher;
@@ -319,12 +318,12 @@ int GameContainerActor::Use(uint32_t actorId, uint32_t itemId, ParamBlock block)
             touchCountdown = 0.2f;
             useCountdown = 0.2f;
         }
-        SendCommandToChildren(this, kCmdOpenDoor, ParamBlock());
+        SendCommandToChildren(this, cmd::door::OpenDoor_768, ParamBlock());
         return 1;
     };
     if (Content() != nullptr) {
         if (searchTime == 0.0f) {
-            SendWord(this, containercmd::Activate, actorId);
+            SendWord(this, cmd::game_container::ActivateContent, actorId);
             return Open(block);
         }
         return startSearch(actorId);
@@ -332,7 +331,7 @@ int GameContainerActor::Use(uint32_t actorId, uint32_t itemId, ParamBlock block)
     Actor *spawn = Spawn();
     if (GameObjectActor *item = ItemOf(itemId); spawn != nullptr && item != nullptr) {
         ReparentActor(item, spawn);
-        SendWord(item, itemcmd::ToContainer, actorId);
+        SendWord(item, cmd::game_object::SetStateContainer, actorId);
         return Open(block);
     }
     if (searchTime != 0.0f) {
@@ -353,7 +352,7 @@ void GameContainerActor::Touch(ParamBlock block) {
     positionDirty = 1;
     touchCountdown = 0.5f;
     if (Content() != nullptr) {
-        SendWord(this, containercmd::Activate, static_cast<uint32_t>(owner->actorId));
+        SendWord(this, cmd::game_container::ActivateContent, static_cast<uint32_t>(owner->actorId));
         touchCountdown = 4.0f;
     }
 }
@@ -363,9 +362,9 @@ void GameContainerActor::Activate(uint32_t actorId) {
     Actor *content = Content();
     if (actor != nullptr && content != nullptr) {
         if (IsMaster(actor)) {
-            Publish(containercmd::Activate, ParamBlock(&actorId, sizeof(actorId)));
+            Publish(cmd::game_container::ActivateContent, ParamBlock(&actorId, sizeof(actorId)));
         }
-        SendWord(content, itemcmd::ToActivate, actorId);
+        SendWord(content, cmd::game_object::SetStateActivate, actorId);
     }
     if (content != nullptr && deleteAfterActivation != 0) {
         ActorSystem::QueueActorForDeletion(this);
@@ -381,11 +380,12 @@ void GameContainerActor::Insert(uint32_t actorId, uint32_t itemId) {
     }
     if (IsMaster(GetActorById(actorId))) {
         const uint32_t words[2] = {actorId, itemId};
-        Publish(containercmd::Insert, ParamBlock(const_cast<uint32_t *>(words), sizeof(words)));
+        Publish(cmd::game_container::InsertContent,
+                ParamBlock(const_cast<uint32_t *>(words), sizeof(words)));
     }
-    SendWord(item, itemcmd::ToContainer, actorId);
+    SendWord(item, cmd::game_object::SetStateContainer, actorId);
     ReparentActor(item, spawn);
-    SendWord(FingerPrints(), kCmdSetOperational, 1);
+    SendWord(FingerPrints(), cmd::base::SetOperational, 1);
     useCountdown = 2.0f;
     touchCountdown = 2.0f;
 }
@@ -397,7 +397,8 @@ void GameContainerActor::Listen() {
     } else if (content->itemType == kItemTrap) {
         if (Actor *sound = TrapSound()) {
             float frequency = 1.2f;
-            sound->HandleCommand(kCmdSoundSetFrequency, ParamBlock(&frequency, sizeof(frequency)));
+            sound->HandleCommand(cmd::sound::SetFrequency,
+                                 ParamBlock(&frequency, sizeof(frequency)));
             Play(sound);
         }
     } else {
@@ -412,9 +413,9 @@ void GameContainerActor::CalculateEventBox() {
     Vector3 box[2] = {{kEmptyBox, kEmptyBox, kEmptyBox}, {-kEmptyBox, -kEmptyBox, -kEmptyBox}};
     const ParamBlock boxBlock(box, sizeof(box));
     if (containerKind == kContainerTrapWire) {
-        SendIfPresent(FindDescendantByName(this, "Wire"), kCmdCalculateBox, boxBlock);
+        SendIfPresent(FindDescendantByName(this, "Wire"), cmd::base::CalculateAABox, boxBlock);
     } else {
-        SendCommandToChildren(this, kCmdCalculateBox, boxBlock);
+        SendCommandToChildren(this, cmd::base::CalculateAABox, boxBlock);
     }
     // No child gave bounds: the box stays as it is.
     if (box[0].x > box[1].x || box[0].y > box[1].y || box[0].z > box[1].z) {
@@ -441,7 +442,8 @@ void GameContainerActor::PlaceTrap(float dt) {
             float hold = q * trap->characterHoldTime;
             ActorSystem *system = GetActorSystem();
             if (system != nullptr) {
-                system->NetSendCommand(placedTrapId, kCmdTrapHoldTime, ParamBlock(&hold, sizeof(hold)));
+                system->NetSendCommand(placedTrapId, cmd::game_object::SetTrapCharacterHoldTime,
+                                       ParamBlock(&hold, sizeof(hold)));
             }
             for (uint32_t i = 0; i < trap->effects.size(); ++i) {
                 ItemEffect &effect = trap->effects[i];
@@ -453,12 +455,12 @@ void GameContainerActor::PlaceTrap(float dt) {
                     float time;
                 } entry = {i, effect.value, effect.time};
                 if (system != nullptr) {
-                    system->NetSendCommand(placedTrapId, kCmdSetPowerup,
+                    system->NetSendCommand(placedTrapId, cmd::game_object::SetPowerup,
                                            ParamBlock(&entry, sizeof(entry)));
                 }
             }
             uint32_t words[2] = {placerId, placedTrapId};
-            HandleCommand(containercmd::Insert, ParamBlock(words, sizeof(words)));
+            HandleCommand(cmd::game_container::InsertContent, ParamBlock(words, sizeof(words)));
         }
         placing = 0;
         useCountdown = touchCountdown = trapCountdown = 3.0f;
@@ -469,7 +471,8 @@ void GameContainerActor::PlaceTrap(float dt) {
             uint32_t trap;
             float timer, least, most;
         } progress = {placedTrapId, placeTimer, placeMin, placeMax};
-        SendCommand(kFrontEndId, containercmd::TrapProgress, ParamBlock(&progress, sizeof(progress)));
+        SendCommand(kFrontEndId, cmd::game_container::TrapProgress,
+                    ParamBlock(&progress, sizeof(progress)));
     }
 }
 
@@ -488,7 +491,7 @@ void GameContainerActor::Process() {
         searchElapsed += dt;
         if (searchElapsed > searchTime) {
             if (searcherId != kNoActor) {
-                SendWord(this, containercmd::Activate, searcherId);
+                SendWord(this, cmd::game_container::ActivateContent, searcherId);
             } else {
                 Play(EmptySound());
             }
@@ -497,7 +500,8 @@ void GameContainerActor::Process() {
             useCountdown = 1.0f;
         }
         float progress[2] = {searchTime, searchElapsed};
-        SendCommand(kFrontEndId, containercmd::SearchProgress, ParamBlock(progress, sizeof(progress)));
+        SendCommand(kFrontEndId, cmd::game_container::SearchProgress,
+                    ParamBlock(progress, sizeof(progress)));
         if (actionHeld == 0) {
             searching = 0;
             searchElapsed = 0.0f;
@@ -506,7 +510,7 @@ void GameContainerActor::Process() {
     }
     if (positionDirty != 0) {
         if (ActorSystem *system = GetActorSystem()) {
-            system->NetSendCommandAlt(static_cast<uint32_t>(actorId), kCmdSetPosition,
+            system->NetSendCommandAlt(static_cast<uint32_t>(actorId), cmd::base::SetPosition,
                                       ParamBlock(&position, sizeof(position)));
         }
         positionDirty = 0;

@@ -16,8 +16,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kGameContainerClassId = 14;
+#include "core/actors/command_ids.h"
 
 // Container kinds.
 inline constexpr uint32_t kContainerObject = 0;
@@ -28,28 +27,6 @@ inline constexpr uint32_t kContainerTrigger = 3;
 // Trigger types.
 inline constexpr uint32_t kTriggerAction = 0;
 inline constexpr uint32_t kTriggerCollision = 1;
-
-namespace containercmd {
-enum : uint32_t {
-    SetKind = 801,
-    GetKind = 802,
-    Listen = 805,
-    SetDeleteAfterActivation = 809,
-    GetDeleteAfterActivation = 810,
-    Activate = 811,
-    Insert = 812,
-    CalculateEventBox = 813,
-    SetSearchTime = 814,
-    GetSearchTime = 815,
-    SetTriggerType = 816,
-    GetTriggerType = 817,
-    SetTriggerTime = 818,
-    GetTriggerTime = 819,
-    Action = 971,
-    TrapProgress = 552, // to the front end, not in the command table
-    SearchProgress = 554,
-};
-} // namespace containercmd
 
 // The stored settings and run state, by value: "Create" copies it whole.
 struct GameContainerFields {

@@ -14,26 +14,10 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 
 namespace {
-
-namespace cmd {
-enum : uint32_t {
-    SetType = 602,
-    GetType = 603,
-    SetActionMotion = 604,
-    GetActionMotion = 605,
-    SetState = 612,
-    GetState = 613,
-    SetKeyGroupBit = 631,
-    SetWeaponState = 692,
-    PlaySound = kCmdSoundPlay,
-    StopSound = kCmdSoundStop,
-    SetLightActive = kCmdLightSetActive,
-};
-} // namespace cmd
 
 // Weapon state requests that stand for the item's moves (served by the
 // weapon code).
@@ -71,7 +55,7 @@ constexpr float kNoFloor = -3.4e38f;
 const WordProperty kWords[] = {
     {606, 607, &GameObjectFields::droppable},
     {608, 609, &GameObjectFields::animationType},
-    {cmd::SetState, cmd::GetState, &GameObjectFields::itemState},
+    {cmd::game_object::SetState, cmd::game_object::GetState, &GameObjectFields::itemState},
     {623, 624, &GameObjectFields::rotateInScene},
     {625, 626, &GameObjectFields::icon1MaterialId},
     {627, 628, &GameObjectFields::icon2MaterialId},
@@ -163,19 +147,19 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return result;
     }
     switch (commandId) {
-    case cmd::SetType:
+    case cmd::game_object::SetGameobjectType_602:
         SetItemType(word);
         break;
-    case cmd::GetType:
+    case cmd::game_object::GetGameobjectType_603:
         block.WriteU32(0, itemType);
         break;
-    case cmd::SetActionMotion:
+    case cmd::game_object::SetGameobjectType_604:
         actionMotion = std::string(block.ReadString(0));
         break;
-    case cmd::GetActionMotion:
+    case cmd::game_object::GetGameobjectType_605:
         block.WriteString(0, actionMotion);
         break;
-    case cmd::SetKeyGroupBit: {
+    case cmd::game_object::SetKeyGroup: {
         // Groups count from 1; a number outside 1..32 names no bit.
         if (word >= 1 && word <= 32) {
             const uint32_t bit = 1u << (word - 1);
@@ -183,39 +167,39 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case itemcmd::ToContainer:
+    case cmd::game_object::SetStateContainer:
         ToContainer(word);
         break;
-    case itemcmd::ToActivate:
+    case cmd::game_object::SetStateActivate:
         ToActivate(word, block);
         break;
-    case itemcmd::ToScene:
+    case cmd::game_object::SetStateScene:
         ToScene(word, block);
         break;
-    case itemcmd::ToInventory:
+    case cmd::game_object::SetStateInventory:
         ToInventory(word, block);
         break;
-    case itemcmd::ToHandDefault: {
+    case cmd::game_object::SetStateHand: {
         uint32_t words[2] = {word, 3};
-        HandleCommand(itemcmd::ToHand, ParamBlock(words, sizeof(words)));
+        HandleCommand(cmd::game_object::SetStateHandC, ParamBlock(words, sizeof(words)));
         break;
     }
-    case itemcmd::ToHand:
+    case cmd::game_object::SetStateHandC:
         ToHand(word, block.ReadU32(4), block);
         break;
-    case itemcmd::ToPickup:
+    case cmd::game_object::SetStatePickup:
         ToPickup(word, block);
         break;
-    case itemcmd::ToHit:
+    case cmd::game_object::SetStateHit:
         ToHit(word, block);
         break;
-    case itemcmd::ToDropOnGround:
+    case cmd::game_object::SetStateDropOnGround:
         ToDropOnGround(word, block);
         break;
-    case itemcmd::PerformAction:
+    case cmd::game_object::PerformAction:
         PerformAction(word, block);
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         if (itemType == kItemAmmo && GetActorSystem() != nullptr &&
             GetActorSystem()->GetFileVersion() < kDropFileVersion) {
             RayGroup() = 1;
@@ -223,10 +207,10 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             rayExclude = 0x40000;
         }
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<GameObjectActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             static_cast<GameObjectFields &>(*this) = *source;
@@ -238,10 +222,10 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdPropertySheetQuery:
+    case cmd::game_object::PropertySheetQuery:
         CutPropertySheet(block);
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         CollisionEvent(block);
         break;
     default:
@@ -365,7 +349,8 @@ void GameObjectActor::Precalculate() {
     BindChildren();
     PrecalculateWeapon();
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
     if (simState == nullptr) {
@@ -374,8 +359,8 @@ void GameObjectActor::Precalculate() {
 }
 
 void GameObjectActor::SetShownChild(Actor *child) {
-    SendIfPresent(shownChild.target, kCmdActionStopPre, ParamBlock());
-    SendIfPresent(child, kCmdActionStartPre, ParamBlock());
+    SendIfPresent(shownChild.target, cmd::base::ActionStopPre, ParamBlock());
+    SendIfPresent(child, cmd::base::ActionStartPre, ParamBlock());
     shownChild.Assign(child);
 }
 
@@ -397,7 +382,8 @@ void GameObjectActor::TakeOwner(uint32_t owner) {
 
 void GameObjectActor::ReportState() {
     uint32_t words[3] = {static_cast<uint32_t>(actorId), static_cast<uint32_t>(ownerId), itemState};
-    SendCommand(kInventoryActorId, kCmdItemStateReport, ParamBlock(words, sizeof(words)));
+    SendCommand(kInventoryActorId, cmd::inventory::ItemStateReport,
+                ParamBlock(words, sizeof(words)));
 }
 
 void GameObjectActor::Replicate(uint32_t commandId, ParamBlock block) {
@@ -423,8 +409,8 @@ void GameObjectActor::ToChildren(uint32_t commandId, uint32_t word) {
 }
 
 void GameObjectActor::ShowObjectHideTrap() {
-    SendWord(childObject.target, kCmdSetOperational, 1);
-    SendWord(childTrap.target, kCmdSetOperational, 0);
+    SendWord(childObject.target, cmd::base::SetOperational, 1);
+    SendWord(childTrap.target, cmd::base::SetOperational, 0);
 }
 
 void GameObjectActor::PlaceAt(const Matrix &world) {
@@ -453,7 +439,7 @@ void GameObjectActor::ToContainer(uint32_t owner) {
     collisionGuard = kContainerGuard;
     rotation = {0.0f, 0.0f, 0.0f, 1.0f};
     InvalidateTransform();
-    ToChildren(cmd::SetLightActive, 0);
+    ToChildren(cmd::light::SetLightActive, 0);
     ReportState();
 }
 
@@ -464,7 +450,7 @@ void GameObjectActor::ToActivate(uint32_t owner, ParamBlock block) {
     if (itemType == kItemTrap) {
         TrapStart();
     } else {
-        Replicate(itemcmd::ToActivate, block);
+        Replicate(cmd::game_object::SetStateActivate, block);
     }
     position = {0.0f, 0.0f, 0.0f};
     jumpSpeed = kSpinJumpSpeed;
@@ -472,20 +458,20 @@ void GameObjectActor::ToActivate(uint32_t owner, ParamBlock block) {
     spinRate = {1.0f / animationTime, kSpinYawFactor / animationTime, 1.0f / animationTime};
     InvalidateTransform();
     activateElapsed = 0.0f;
-    ToChildren(cmd::PlaySound, 0);
-    ToChildren(kCmdSetCurrentTime, 0);
-    ToChildren(cmd::SetLightActive, 1);
+    ToChildren(cmd::sound::PlaySound, 0);
+    ToChildren(cmd::base::SetCurrentTime, 0);
+    ToChildren(cmd::light::SetLightActive, 1);
     ReportState();
 }
 
 void GameObjectActor::ToScene(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     if (itemType == kItemWeapon) {
-        SendWord(this, kCmdSetCollisionEnable, 1);
+        SendWord(this, cmd::base::SetCollisionEnable, 1);
     } else {
         SetCollision(true, false, true);
     }
-    Replicate(itemcmd::ToScene, block);
+    Replicate(cmd::game_object::SetStateScene, block);
     itemState = kItemInScene;
     if (itemType == kItemThrowObject || itemType == kItemPowerUp) {
         SetNonDynamicColObjsActive(true);
@@ -493,9 +479,9 @@ void GameObjectActor::ToScene(uint32_t owner, ParamBlock block) {
     if (itemType == kItemTrap) {
         ShowObjectHideTrap();
     }
-    ToChildren(cmd::SetLightActive, 1);
+    ToChildren(cmd::light::SetLightActive, 1);
     if (itemType == kItemWeapon) {
-        SendWord(this, cmd::SetWeaponState, kWeaponRequestInWorld);
+        SendWord(this, cmd::game_object::SetWeaponState, kWeaponRequestInWorld);
     }
     ReportState();
 }
@@ -504,7 +490,7 @@ void GameObjectActor::ToInventory(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
     itemState = kItemInInventory;
-    Replicate(itemcmd::ToInventory, block);
+    Replicate(cmd::game_object::SetStateInventory, block);
     if (itemType == kItemPowerUp) {
         ApplyTrapHit(Owner(), false);
         ActorSystem::QueueActorForDeletion(this);
@@ -513,15 +499,15 @@ void GameObjectActor::ToInventory(uint32_t owner, ParamBlock block) {
         ShowObjectHideTrap();
     }
     ResetPlacement();
-    ToChildren(cmd::SetLightActive, 0);
+    ToChildren(cmd::light::SetLightActive, 0);
     if (itemType == kItemLight) {
-        ToChildren(cmd::StopSound, 0);
+        ToChildren(cmd::sound::StopSound, 0);
     }
     if (Actor *items = FindDescendantByName(Owner(), "Items")) {
         ReparentActor(this, items);
     }
     if (itemType == kItemWeapon) {
-        SendWord(this, cmd::SetWeaponState, kWeaponRequestPutAway);
+        SendWord(this, cmd::game_object::SetWeaponState, kWeaponRequestPutAway);
     }
     ReportState();
 }
@@ -529,26 +515,27 @@ void GameObjectActor::ToInventory(uint32_t owner, ParamBlock block) {
 void GameObjectActor::ToHand(uint32_t owner, uint32_t hand, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
-    Replicate(itemcmd::ToHandDefault, block);
+    Replicate(cmd::game_object::SetStateHand, block);
     Actor *character = Owner();
     if (character != nullptr && hand != 0) {
         const bool left = hand == 1 || (hand == 3 && itemType == kItemLight);
         if (Actor *handActor = FindDescendantByName(character, left ? "LeftHand" : "RightHand")) {
             // What the hand held so far goes back to the inventory.
             uint32_t ownerWord = owner;
-            SendCommandToChildren(handActor, itemcmd::ToInventory, ParamBlock(&ownerWord, 4));
+            SendCommandToChildren(handActor, cmd::game_object::SetStateInventory,
+                                  ParamBlock(&ownerWord, 4));
             ReparentActor(this, handActor);
         }
     }
     ResetPlacement();
-    ToChildren(cmd::SetLightActive, 1);
+    ToChildren(cmd::light::SetLightActive, 1);
     if (itemType == kItemLight) {
-        ToChildren(cmd::PlaySound, 0);
+        ToChildren(cmd::sound::PlaySound, 0);
     }
     flags &= ~kActorSimulated;
     itemState = kItemInHand;
     if (itemType == kItemWeapon) {
-        SendWord(this, cmd::SetWeaponState, kWeaponRequestShow);
+        SendWord(this, cmd::game_object::SetWeaponState, kWeaponRequestShow);
     }
     ReportState();
 }
@@ -556,22 +543,22 @@ void GameObjectActor::ToHand(uint32_t owner, uint32_t hand, ParamBlock block) {
 void GameObjectActor::ToPickup(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     SetCollision(false, false, false);
-    Replicate(itemcmd::ToPickup, block);
+    Replicate(cmd::game_object::SetStatePickup, block);
     pickupCountdown = animationTime;
     itemState = kItemPickup;
     flags &= ~kActorSimulated;
     if (itemType != kItemTrap) {
-        ToChildren(cmd::PlaySound, 0);
+        ToChildren(cmd::sound::PlaySound, 0);
     }
-    ToChildren(kCmdSetCurrentTime, 0);
-    ToChildren(cmd::SetLightActive, 1);
+    ToChildren(cmd::base::SetCurrentTime, 0);
+    ToChildren(cmd::light::SetLightActive, 1);
     ReportState();
 }
 
 void GameObjectActor::ToHit(uint32_t owner, ParamBlock block) {
     TakeOwner(owner);
     itemState = kItemHit;
-    Replicate(itemcmd::ToHit, block);
+    Replicate(cmd::game_object::SetStateHit, block);
     SetCollision(false, false, false);
     flags &= ~kActorSimulated;
     if (Actor *character = Owner()) {
@@ -614,14 +601,14 @@ void GameObjectActor::ToDropOnGround(uint32_t owner, ParamBlock block) {
     itemState = kItemDropOnGround;
     ReportState();
     uint32_t ownerWord = owner;
-    HandleCommand(itemcmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
-    HandleCommand(kCmdStartSimulate, ParamBlock());
-    HandleCommand(kCmdQuaternionIdentity, ParamBlock());
+    HandleCommand(cmd::game_object::SetStateScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
+    HandleCommand(cmd::base::StartSimulate, ParamBlock());
+    HandleCommand(cmd::base::QuaternionIdentity, ParamBlock());
     collisionGuard = kDropGuard;
     if (itemType == kItemBomb) {
         ThrowBomb();
     } else {
-        Replicate(itemcmd::ToDropOnGround, block);
+        Replicate(cmd::game_object::SetStateDropOnGround, block);
     }
 }
 
@@ -647,20 +634,20 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
 
     if (itemType == kItemWeapon) {
         if (character && free) {
-            HandleCommand(itemcmd::ToPickup, otherBlock);
+            HandleCommand(cmd::game_object::SetStatePickup, otherBlock);
         }
         return;
     }
     if (itemType == kItemBomb && inScene) {
         if (solidOrDynamic && character && master) {
-            HandleCommand(itemcmd::ToHit, otherBlock);
+            HandleCommand(cmd::game_object::SetStateHit, otherBlock);
         }
         return;
     }
     if (itemType == kItemThrowObject && inScene && solidOrDynamic) {
         if (character) {
             if (master && other->actorId != ownerId) {
-                HandleCommand(itemcmd::ToHit, otherBlock);
+                HandleCommand(cmd::game_object::SetStateHit, otherBlock);
             }
             return;
         }
@@ -683,10 +670,10 @@ void GameObjectActor::CollisionEvent(ParamBlock block) {
     }
     if (ownObject != nullptr && (ownObject->flags & kColObjDynamic) != 0) {
         if (inScene && itemType != kItemThrowObject && free) {
-            HandleCommand(itemcmd::ToPickup, otherBlock);
+            HandleCommand(cmd::game_object::SetStatePickup, otherBlock);
         }
     } else if (itemType == kItemPowerUp && inScene) {
-        HandleCommand(itemcmd::ToPickup, otherBlock);
+        HandleCommand(cmd::game_object::SetStatePickup, otherBlock);
     } else if (itemType == kItemTrap && ownerId != -1 && itemState == kItemInContainer &&
                trapInfoGuard < 0.0f) {
         TrapContact(other, ownObject);

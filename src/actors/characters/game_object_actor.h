@@ -18,8 +18,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kGameObjectClassId = 12;
+#include "core/actors/command_ids.h"
 
 // Item types.
 enum ItemType : uint32_t {
@@ -50,30 +49,14 @@ enum ItemState : uint32_t {
 
 // The state commands (each with the owner's actor id), the action and the
 // end of the pick-up.
-namespace itemcmd {
-enum : uint32_t {
-    ToContainer = 614,
-    ToActivate = 615,
-    ToScene = 616,
-    ToInventory = 617,
-    ToHandDefault = 618,
-    ToHand = 619,
-    ToPickup = 620,
-    ToHit = 621,
-    ToDropOnGround = 622,
-    PerformAction = 636,
-    OnPickup = 748,
-};
-} // namespace itemcmd
 
 // The least activation and light time, in seconds.
 inline constexpr float kItemMinAnimationTime = 0.01f;
 
 // The item's report to the front-end actor: {u32 item id, u32 owner id,
 // u32 state}; not in the command table.
-inline constexpr uint32_t kCmdItemStateReport = 557;
-inline constexpr uint32_t kCmdItemHitCharacter = 550;
-inline constexpr uint32_t kCmdTrapCollisionInfo = 679;
+// Ids: cmd::inventory::ItemStateReport, cmd::inventory::GameobjectHitCharacter,
+//     cmd::game_object::TrapCollisionInfo.
 
 // Weapon states and requests (692 "Set Weapon State" with a value is a
 // request).
@@ -113,12 +96,10 @@ enum : uint32_t {
 
 // The cross-hair report to the front-end actor: {u32 1, f32 spread, f32
 // kick, u32 material}; the weapon's goodbye 565 carries the weapon.
-inline constexpr uint32_t kCmdCrosshairReport = 563;
-inline constexpr uint32_t kCmdWeaponGone = 565;
-inline constexpr uint32_t kCmdCrosshairUpdate = 750;
+// Ids: cmd::inventory::Unnamed_563, cmd::game_object::WeaponGone, cmd::game_object::Unnamed_750.
 // The unregistered property-sheet query: the block holds a pointer to a copy
 // of the class descriptor, which is cut to the item's pages.
-inline constexpr uint32_t kCmdPropertySheetQuery = 185;
+// Ids: cmd::game_object::PropertySheetQuery.
 // The most effect-list entries an actor file may hold.
 inline constexpr uint32_t kItemMaxEffects = 4096;
 

@@ -14,32 +14,9 @@
 #include "actors/world/collision.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 
 namespace {
-
-namespace cmd {
-enum : uint32_t {
-    AddEffect = 669,
-    DeleteEffect = 670,
-    SelectEffect = 671,
-    ListEffects = 672,
-    SetEffectType = 673,
-    GetEffectType = 674,
-    SetEffectValue = 675,
-    GetEffectValue = 676,
-    SetEffectTime = 677,
-    GetEffectTime = 678,
-    SetEffect = 749,
-    SetMovement = 845,
-    SetNextMovement = 847,
-    SetHoldTime = 856,
-    GetHoldTime = 857,
-    ChangeFirstParameter = 940,
-    GetYaw = 977, // registered as "Set Rot Y"
-    GetLookDirection = 990,
-};
-} // namespace cmd
 
 constexpr float kTriggerAhead = 40.0f;
 constexpr float kTriggerRaise = 20.0f;
@@ -91,28 +68,29 @@ void GameObjectActor::ApplyTrapHit(Actor *character, bool reparent) {
     if (reparent) {
         ReparentActor(this, character);
     }
-    if (Ask<float>(character, cmd::GetHoldTime) > 0.0f) {
+    if (Ask<float>(character, cmd::character::GetHoldTime) > 0.0f) {
         return; // still held by an earlier hit
     }
     if (gethitId != 0) {
-        SendText(character, cmd::SetMovement, Numbered("Gethit%u", gethitId - 1));
+        SendText(character, cmd::character::SetMovement_845, Numbered("Gethit%u", gethitId - 1));
     }
     if (damageId != 0) {
-        SendText(character, cmd::SetNextMovement, Numbered("Damage%u", damageId - 1));
+        SendText(character, cmd::character::SetNextMovement, Numbered("Damage%u", damageId - 1));
     }
-    SendReal(character, cmd::SetHoldTime, characterHoldTime);
+    SendReal(character, cmd::character::SetHoldTime, characterHoldTime);
     // A handler may edit the list: walk a copy. Only the types that name a
     // character parameter command are sent.
     const std::vector<ItemEffect> list = effects;
     for (const ItemEffect &effect : list) {
         if (effect.type < kItemEffectTypeCount) {
             float values[2] = {effect.value, effect.time};
-            character->HandleCommand(cmd::ChangeFirstParameter + effect.type,
+            character->HandleCommand(cmd::character::ChangeCPSpeed + effect.type,
                                      ParamBlock(values, sizeof(values)));
         }
     }
     uint32_t words[2] = {static_cast<uint32_t>(actorId), static_cast<uint32_t>(character->actorId)};
-    SendCommand(kInventoryActorId, kCmdItemHitCharacter, ParamBlock(words, sizeof(words)));
+    SendCommand(kInventoryActorId, cmd::inventory::GameobjectHitCharacter,
+                ParamBlock(words, sizeof(words)));
 }
 
 ItemEffect *GameObjectActor::SelectedEffect() {
@@ -125,17 +103,17 @@ ItemEffect *GameObjectActor::SelectedEffect() {
 bool GameObjectActor::ServeEffectList(uint32_t commandId, ParamBlock block) {
     ItemEffect *selected = SelectedEffect();
     switch (commandId) {
-    case cmd::AddEffect:
+    case cmd::game_object::AddPowerupEffect:
         effects.push_back(ItemEffect{});
         selectedEffect = static_cast<int32_t>(effects.size()) - 1;
         return true;
-    case cmd::DeleteEffect:
+    case cmd::game_object::DeletePowerupEffect:
         if (selected != nullptr) {
             effects.erase(effects.begin() + selectedEffect);
         }
         selectedEffect = -1;
         return true;
-    case cmd::SelectEffect: {
+    case cmd::game_object::SetPowerupList: {
         const std::string_view label = block.ReadString(0);
         for (size_t i = 0; i < effects.size(); ++i) {
             if (EffectLabel(i) == label) {
@@ -145,7 +123,7 @@ bool GameObjectActor::ServeEffectList(uint32_t commandId, ParamBlock block) {
         }
         return true;
     }
-    case cmd::ListEffects:
+    case cmd::game_object::GetPowerupList:
         if (auto *list = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             list->clear();
             for (size_t i = 0; i < effects.size(); ++i) {
@@ -153,7 +131,7 @@ bool GameObjectActor::ServeEffectList(uint32_t commandId, ParamBlock block) {
             }
         }
         return true;
-    case cmd::SetEffect: {
+    case cmd::game_object::SetPowerup: {
         const uint32_t index = block.ReadU32(0);
         if (index < effects.size()) {
             effects[index].value = block.ReadF32(4);
@@ -164,24 +142,25 @@ bool GameObjectActor::ServeEffectList(uint32_t commandId, ParamBlock block) {
     default:
         break;
     }
-    if (commandId < cmd::SetEffectType || commandId > cmd::GetEffectTime) {
+    if (commandId < cmd::game_object::SetPowerupType ||
+        commandId > cmd::game_object::GetPowerupTime) {
         return false;
     }
     if (selected != nullptr) {
         switch (commandId) {
-        case cmd::SetEffectType:
+        case cmd::game_object::SetPowerupType:
             selected->type = block.ReadU32(0);
             break;
-        case cmd::GetEffectType:
+        case cmd::game_object::GetPowerupType:
             block.WriteU32(0, selected->type);
             break;
-        case cmd::SetEffectValue:
+        case cmd::game_object::SetPowerupValue:
             selected->value = block.ReadF32(0);
             break;
-        case cmd::GetEffectValue:
+        case cmd::game_object::GetPowerupValue:
             block.WriteF32(0, selected->value);
             break;
-        case cmd::SetEffectTime:
+        case cmd::game_object::SetPowerupTime:
             selected->time = block.ReadF32(0);
             break;
         default:
@@ -195,16 +174,16 @@ bool GameObjectActor::ServeEffectList(uint32_t commandId, ParamBlock block) {
 // --- traps -------------------------------------------------------------------------
 
 void GameObjectActor::TrapStart() {
-    SendReal(childObject.target, kCmdSetOperational, 0.0f);
+    SendReal(childObject.target, cmd::base::SetOperational, 0.0f);
     if (Actor *trap = childTrap.target) {
         // The activation lasts as long as the trap's animation; a mesh
         // without length still gives a usable time.
-        animationTime = AtLeast(Ask<float>(trap, kCmdGetTotalTime), kItemMinAnimationTime);
+        animationTime = AtLeast(Ask<float>(trap, cmd::base::GetTotalTime), kItemMinAnimationTime);
         uint32_t on = 1;
-        trap->HandleCommand(kCmdSetOperational, ParamBlock(&on, sizeof(on)));
-        SendReal(trap, kCmdSetCurrentTime, 0.0f);
+        trap->HandleCommand(cmd::base::SetOperational, ParamBlock(&on, sizeof(on)));
+        SendReal(trap, cmd::base::SetCurrentTime, 0.0f);
         float zero = 0.0f;
-        SendCommandToChildren(trap, kCmdSetCurrentTime, ParamBlock(&zero, sizeof(zero)));
+        SendCommandToChildren(trap, cmd::base::SetCurrentTime, ParamBlock(&zero, sizeof(zero)));
     }
     if (Actor *victim = Owner()) {
         ReparentActor(this, victim);
@@ -220,8 +199,10 @@ void GameObjectActor::TrapStart() {
         } info = {static_cast<uint32_t>(previousOwnerId), static_cast<uint32_t>(ownerId), 1, 0.0f,
                   0.0f};
         static_assert(sizeof(info) == 20);
-        SendToNetwork(kInventoryActorId, kCmdTrapCollisionInfo, ParamBlock(&info, sizeof(info)));
-        SendCommand(kInventoryActorId, kCmdTrapCollisionInfo, ParamBlock(&info, sizeof(info)));
+        SendToNetwork(kInventoryActorId, cmd::game_object::TrapCollisionInfo,
+                      ParamBlock(&info, sizeof(info)));
+        SendCommand(kInventoryActorId, cmd::game_object::TrapCollisionInfo,
+                    ParamBlock(&info, sizeof(info)));
     }
 }
 
@@ -239,8 +220,10 @@ void GameObjectActor::TrapContact(Actor *character, const ColObj *own) {
         float distance;
     } info = {static_cast<uint32_t>(ownerId), static_cast<uint32_t>(character->actorId), 0, radius,
               distance};
-    SendCommand(kInventoryActorId, kCmdTrapCollisionInfo, ParamBlock(&info, sizeof(info)));
-    SendToNetwork(kInventoryActorId, kCmdTrapCollisionInfo, ParamBlock(&info, sizeof(info)));
+    SendCommand(kInventoryActorId, cmd::game_object::TrapCollisionInfo,
+                ParamBlock(&info, sizeof(info)));
+    SendToNetwork(kInventoryActorId, cmd::game_object::TrapCollisionInfo,
+                  ParamBlock(&info, sizeof(info)));
     trapInfoGuard = kTrapInfoGuard;
 }
 
@@ -253,7 +236,7 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
     Actor *owner = GetActorById(ownerWord);
     const bool master = owner != nullptr && owner->HasFlag(kActorMaster);
     if (master) {
-        SendToNetwork(actorId, itemcmd::PerformAction, block);
+        SendToNetwork(actorId, cmd::game_object::PerformAction, block);
     }
     if (itemType == kItemTrigger) {
         Actor *source = triggerContainerId != 0 ? GetActorById(triggerContainerId) : nullptr;
@@ -264,23 +247,23 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
         }
         actionCooldown = kTriggerCooldown;
         collisionGuard = kActionGuard;
-        Vector3 at = Ask<Vector3>(this, kCmdGetWSPosition);
-        Ask<Matrix>(owner, kCmdGetMatrix);
-        Vector3 look = Ask<Vector3>(owner, cmd::GetLookDirection);
+        Vector3 at = Ask<Vector3>(this, cmd::base::GetWSPosition);
+        Ask<Matrix>(owner, cmd::base::GetMatrix);
+        Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection);
         look.y = 0.0f;
         const float length = std::sqrt(look.x * look.x + look.z * look.z);
         if (length > 0.0f) {
             at.x += look.x / length * kTriggerAhead;
             at.z += look.z / length * kTriggerAhead;
         }
-        const float yaw = Ask<float>(owner, cmd::GetYaw);
+        const float yaw = Ask<float>(owner, cmd::character::SetRotY_977);
         at.y += kTriggerRaise;
-        copy->HandleCommand(kCmdSetPosition, ParamBlock(&at, sizeof(at)));
+        copy->HandleCommand(cmd::base::SetPosition, ParamBlock(&at, sizeof(at)));
         Quaternion turn;
         QuaternionRotationYawPitchRoll(&turn, yaw, 0.0f, 0.0f);
-        copy->HandleCommand(kCmdSetQuaternion, ParamBlock(&turn, sizeof(turn)));
+        copy->HandleCommand(cmd::base::SetQuaternion, ParamBlock(&turn, sizeof(turn)));
         copy->flags |= kActorCollisionEnabled;
-        copy->HandleCommand(kCmdStartSimulate, ParamBlock());
+        copy->HandleCommand(cmd::base::StartSimulate, ParamBlock());
         copy->deltaPosition = {0.0f, kTriggerRise, 0.0f};
         ActorSystem::QueueActorForDeletion(this);
         return;
@@ -288,16 +271,17 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
     if (itemType == kItemThrowObject) {
         collisionGuard = kActionGuard;
         if (master) {
-            const Vector3 look = Ask<Vector3>(owner, cmd::GetLookDirection, {0.0f, 0.0f, -400.0f});
+            const Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection,
+                                              {0.0f, 0.0f, -400.0f});
             deltaPosition = {look.x * kThrowSpeed, look.y * kThrowSpeed, look.z * kThrowSpeed};
-            SendText(owner, cmd::SetMovement, "Throw");
-            SendToNetwork(actorId, kCmdSetDeltaPosition, ParamBlock(&deltaPosition, 12));
-            SendToNetwork(actorId, itemcmd::PerformAction, ParamBlock(&ownerWord, 4));
+            SendText(owner, cmd::character::SetMovement_845, "Throw");
+            SendToNetwork(actorId, cmd::base::SetDeltaPosition, ParamBlock(&deltaPosition, 12));
+            SendToNetwork(actorId, cmd::game_object::PerformAction, ParamBlock(&ownerWord, 4));
         }
         fadeTime = kThrowFadeTime;
         fadeOn = 1;
-        HandleCommand(itemcmd::ToScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
-        HandleCommand(kCmdStartSimulate, ParamBlock());
+        HandleCommand(cmd::game_object::SetStateScene, ParamBlock(&ownerWord, sizeof(ownerWord)));
+        HandleCommand(cmd::base::StartSimulate, ParamBlock());
         if (owner != nullptr) {
             position = owner->GetWorldPosition();
             position.y += kThrowRaise;
@@ -305,7 +289,8 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
         }
         return;
     }
-    HandleCommand(itemcmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
+    HandleCommand(cmd::game_object::SetStateDropOnGround,
+                  ParamBlock(&ownerWord, sizeof(ownerWord)));
 }
 
 void GameObjectActor::ThrowBomb() {
@@ -315,16 +300,18 @@ void GameObjectActor::ThrowBomb() {
         return;
     }
     Actor *owner = Owner();
-    const Vector3 look = Ask<Vector3>(owner, cmd::GetLookDirection);
+    const Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection);
     deltaPosition = {look.x * kBombSpeed, look.y * kBombSpeed, look.z * kBombSpeed};
     position.x += look.x * kBombAhead;
     position.z += look.z * kBombAhead;
     InvalidateTransform();
-    SendText(owner, cmd::SetMovement, "Throw");
+    SendText(owner, cmd::character::SetMovement_845, "Throw");
     uint32_t ownerWord = static_cast<uint32_t>(ownerId);
-    SendToNetwork(actorId, itemcmd::ToDropOnGround, ParamBlock(&ownerWord, sizeof(ownerWord)));
-    SendToNetwork(actorId, kCmdSetPosition, ParamBlock(&position, sizeof(position)));
-    SendToNetwork(actorId, kCmdSetDeltaPosition, ParamBlock(&deltaPosition, sizeof(deltaPosition)));
+    SendToNetwork(actorId, cmd::game_object::SetStateDropOnGround,
+                  ParamBlock(&ownerWord, sizeof(ownerWord)));
+    SendToNetwork(actorId, cmd::base::SetPosition, ParamBlock(&position, sizeof(position)));
+    SendToNetwork(actorId, cmd::base::SetDeltaPosition,
+                  ParamBlock(&deltaPosition, sizeof(deltaPosition)));
 }
 
 // --- per frame ---------------------------------------------------------------------
@@ -338,16 +325,16 @@ void GameObjectActor::Turn(float pitch, float yaw, float roll) {
 }
 
 void GameObjectActor::ExplodeBomb() {
-    SendIfPresent(FindChildByName(this, "Explosion"), kCmdActionStartPre, ParamBlock());
-    SendIfPresent(childObject.target, kCmdActionStop, ParamBlock());
-    SendIfPresent(childParticle.target, kCmdActionStop, ParamBlock());
+    SendIfPresent(FindChildByName(this, "Explosion"), cmd::base::ActionStartPre, ParamBlock());
+    SendIfPresent(childObject.target, cmd::base::ActionStop, ParamBlock());
+    SendIfPresent(childParticle.target, cmd::base::ActionStop, ParamBlock());
     SetNonDynamicColObjsActive(true);
     SetDynamicColObjsActive(false);
     flags &= ~kActorSimulated;
     deltaPosition = {0.0f, 0.0f, 0.0f};
     bombElapsed = 0.0f;
     bombArmed = 0;
-    HandleCommand(kCmdKillPre, ParamBlock());
+    HandleCommand(cmd::base::KillPre, ParamBlock());
 }
 
 void GameObjectActor::AnimatePickup(float dt) {
@@ -356,9 +343,9 @@ void GameObjectActor::AnimatePickup(float dt) {
     position.y += kPickupRise * dt;
     InvalidateTransform();
     if (pickupCountdown < 0.0f) {
-        HandleCommand(itemcmd::OnPickup, ParamBlock());
+        HandleCommand(cmd::game_object::OnPickup, ParamBlock());
         uint32_t owner = static_cast<uint32_t>(ownerId);
-        HandleCommand(itemcmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
+        HandleCommand(cmd::game_object::SetStateInventory, ParamBlock(&owner, sizeof(owner)));
     }
 }
 
@@ -369,7 +356,7 @@ void GameObjectActor::AnimateActivation(float dt) {
             ActorSystem::QueueActorForDeletion(this);
         } else {
             uint32_t owner = static_cast<uint32_t>(ownerId);
-            HandleCommand(itemcmd::ToInventory, ParamBlock(&owner, sizeof(owner)));
+            HandleCommand(cmd::game_object::SetStateInventory, ParamBlock(&owner, sizeof(owner)));
         }
         return;
     }
@@ -387,11 +374,12 @@ void GameObjectActor::BurnLight(float dt) {
     lightTime -= dt;
     if (lightTime < kLightDimFrom) {
         if (Actor *light = childLight.target) {
-            const float radius = Ask<float>(light, kCmdLightGetRadius);
-            SendReal(light, kCmdLightSetRadius,
+            const float radius = Ask<float>(light, cmd::base::GetRadius);
+            SendReal(light, cmd::base::SetRadius,
                      AtLeast(radius - kLightDimRate * dt, kLightMinRadius));
         }
-        SendReal(childParticle.target, kCmdSetIntensity, lightTime * kLightIntensityScale);
+        SendReal(childParticle.target, cmd::particle_system::GetIntensity,
+                 lightTime * kLightIntensityScale);
     }
     if (lightTime < 0.0f) {
         ActorSystem::QueueActorForDeletion(this);
@@ -405,8 +393,9 @@ void GameObjectActor::FadeThrown(float dt) {
     }
     fadeTime -= dt;
     float radius = fadeTime * kFadeRadiusScale;
-    SendCommandToChildren(this, kCmdLightSetRadius, ParamBlock(&radius, sizeof(radius)));
-    SendReal(childParticle.target, kCmdSetIntensity, fadeTime * kFadeIntensityScale);
+    SendCommandToChildren(this, cmd::base::SetRadius, ParamBlock(&radius, sizeof(radius)));
+    SendReal(childParticle.target, cmd::particle_system::GetIntensity,
+             fadeTime * kFadeIntensityScale);
 }
 
 void GameObjectActor::Process() {

@@ -19,7 +19,7 @@
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/script_runner.h"
@@ -27,32 +27,6 @@
 #include "library/resource_library.h"
 
 namespace {
-
-namespace cmd {
-enum : uint32_t {
-    MovedInTree = 104,
-    RelParentMoved = 105,
-    GetActionTime = 202,
-    PerformStart = 637,
-    PerformStop = 638,
-    SecondaryStart = 639,
-    SecondaryStop = 640,
-    SetWeaponState = 692,
-    GetWeaponState = 693,
-    SetCrosshair = 717,
-    GetCrosshair = 718,
-    GetAmmoBulletLoadTime = 724,
-    AmmoHit = 747,
-    SetHoldTime = 856,
-    GetLookDirection = 990,
-    GetLookDirectionSM = 993,
-    LeftHandAim = 1016,
-    Recoil = 1040,
-    GetAmmoCount = 1042,
-    RequestAmmo = 1044,
-    SetMeshAnimationStyle = 452,
-};
-} // namespace cmd
 
 constexpr uint32_t kUntaggedTimer = 0x1200; // once, saved
 constexpr uint32_t kTaggedTimer = 0x2FD;    // once, tag 253, not saved
@@ -73,8 +47,6 @@ constexpr float kShellOffset = 0.1f;
 constexpr float kShellFriction = 0.8f;
 constexpr size_t kSimFrictionWord = 10;
 constexpr float kReverseAnimationSpeed = 100.0f;
-constexpr uint32_t kMeshClassId = 3;
-constexpr uint32_t kMaterialClass = 4;
 constexpr float kTrailScale = 0.01f;
 // The frame rate the game is made for: hit effects and shell collisions are
 // only afforded while frames are shorter than its frame.
@@ -101,13 +73,13 @@ using gameobject::Ask;
 
 void SendMatrix(Actor *actor, const Matrix &m) {
     Matrix copy = m;
-    SendIfPresent(actor, kCmdSetMatrix, ParamBlock(&copy, sizeof(copy)));
+    SendIfPresent(actor, cmd::base::SetMatrix, ParamBlock(&copy, sizeof(copy)));
 }
 
 // Shows a spawned copy once: start, then its own end.
 void StartOnce(Actor *actor) {
-    SendIfPresent(actor, kCmdActionStartPre, ParamBlock());
-    SendIfPresent(actor, kCmdKillPre, ParamBlock());
+    SendIfPresent(actor, cmd::base::ActionStartPre, ParamBlock());
+    SendIfPresent(actor, cmd::base::KillPre, ParamBlock());
 }
 
 Vector3 Row(const Matrix &m, int row) { return {m.m[row][0], m.m[row][1], m.m[row][2]}; }
@@ -180,13 +152,13 @@ bool GameObjectActor::ServeWeaponProperty(uint32_t commandId, ParamBlock block) 
         }
     }
     switch (commandId) {
-    case cmd::GetWeaponState:
+    case cmd::game_object::GetWeaponState:
         block.WriteU32(0, weaponState);
         return true;
-    case cmd::SetCrosshair:
+    case cmd::game_object::SetWeaponCrossHair:
         crosshairMaterial = std::string(block.ReadString(0));
         return true;
-    case cmd::GetCrosshair:
+    case cmd::game_object::GetWeaponCrossHair:
         block.WriteString(0, crosshairMaterial);
         return true;
     default:
@@ -199,44 +171,45 @@ bool GameObjectActor::ServeWeaponCommand(uint32_t commandId, ParamBlock block, i
         return false;
     }
     switch (commandId) {
-    case cmd::SetWeaponState:
+    case cmd::game_object::SetWeaponState:
         if (WeaponRequest(block.ReadU32(0)) != 0) {
             *result = 1; // an empty clip ends request 1 here
             return true;
         }
         return false;
-    case kCmdActionStart:
-        SendWord(this, cmd::PerformStart, 0);
+    case cmd::base::ActionStart:
+        SendWord(this, cmd::game_object::PerformActionStart_637, 0);
         *result = 1;
         return true;
-    case kCmdActionStop:
-        SendWord(this, cmd::PerformStop, 0);
+    case cmd::base::ActionStop:
+        SendWord(this, cmd::game_object::PerformActionStop_638, 0);
         return false;
-    case kCmdKill: {
+    case cmd::base::Kill: {
         Actor *self = this;
-        SendCommand(kInventoryActorId, kCmdWeaponGone, ParamBlock(&self, sizeof(self)));
-        CancelScheduledCommands(cmd::SetWeaponState);
+        SendCommand(kInventoryActorId, cmd::game_object::WeaponGone,
+                    ParamBlock(&self, sizeof(self)));
+        CancelScheduledCommands(cmd::game_object::SetWeaponState);
         return false;
     }
-    case cmd::MovedInTree:
-    case cmd::RelParentMoved:
+    case cmd::base::CallbackMovedInTree:
+    case cmd::base::CallbackRelParentMovedInTree:
         MovedInTree();
         return false;
-    case cmd::PerformStart:
+    case cmd::game_object::PerformActionStart_637:
         WeaponRequest(weapon::Pressed);
         return false;
-    case cmd::PerformStop:
+    case cmd::game_object::PerformActionStop_638:
         WeaponRequest(weapon::Released);
         return false;
-    case cmd::SecondaryStart:
+    case cmd::game_object::PerformActionStart_639:
         if (secondaryType == 0 || weaponState == weapon::Loaded || weaponState == weapon::NoClip) {
-            SendWord(secondaryWeapon.target, cmd::SetWeaponState, weapon::Pressed);
+            SendWord(secondaryWeapon.target, cmd::game_object::SetWeaponState, weapon::Pressed);
         }
         return false;
-    case cmd::SecondaryStop:
-        SendWord(secondaryWeapon.target, cmd::SetWeaponState, weapon::Released);
+    case cmd::game_object::PerformActionStop_640:
+        SendWord(secondaryWeapon.target, cmd::game_object::SetWeaponState, weapon::Released);
         return false;
-    case kCmdCrosshairUpdate:
+    case cmd::game_object::Unnamed_750:
         CrosshairUpdate(block);
         return false;
     default:
@@ -272,11 +245,11 @@ void GameObjectActor::BindWeaponChildren() {
 void GameObjectActor::PrecalculateWeapon() {
     if (itemType == kItemAmmo) {
         for (ActorLink *link : {&shellTemplate, &flashChild, &vapourTrailTemplate}) {
-            SendIfPresent(link->target, kCmdActionStopPre, ParamBlock());
+            SendIfPresent(link->target, cmd::base::ActionStopPre, ParamBlock());
         }
         ammoHitScript = 0;
         for (const auto &script : scripts) {
-            if (script->eventId == cmd::AmmoHit && !script->dead) {
+            if (script->eventId == cmd::game_object::OnAmmoHit && !script->dead) {
                 ammoHitScript = script->serial;
                 break;
             }
@@ -287,17 +260,17 @@ void GameObjectActor::PrecalculateWeapon() {
         return;
     }
     for (ActorLink &phase : phases) {
-        SendIfPresent(phase.target, kCmdActionStopPre, ParamBlock());
+        SendIfPresent(phase.target, cmd::base::ActionStopPre, ParamBlock());
     }
     isSecondary = name == "Secondary" ? 1u : 0u;
     if (isSecondary == 0) {
-        SendWord(this, cmd::SetWeaponState, weapon::Refresh);
+        SendWord(this, cmd::game_object::SetWeaponState, weapon::Refresh);
     }
-    SendIfPresent(phases[kPhaseLoaded].target, kCmdActionStart, ParamBlock());
+    SendIfPresent(phases[kPhaseLoaded].target, cmd::base::ActionStart, ParamBlock());
     crosshairMaterialId = 0xFFFFFFFFu;
     if (!crosshairMaterial.empty() && GetLibrary() != nullptr) {
         if (LibraryItem *item = GetLibrary()->FindItemByName(
-                crosshairMaterial.c_str(), static_cast<ItemClass>(kMaterialClass))) {
+                crosshairMaterial.c_str(), ItemClass::Material)) {
             crosshairMaterialId = item->slotIndex;
         }
     }
@@ -319,14 +292,15 @@ Actor *GameObjectActor::Carrier() const {
 void GameObjectActor::ShowPhase(Phase phase) { SetShownChild(phases[phase].target); }
 
 void GameObjectActor::ScheduleRequest(uint32_t request, float delay, bool tagged) {
-    ::ScheduleCommand(this, cmd::SetWeaponState, ParamBlock(&request, sizeof(request)),
+    ::ScheduleCommand(this, cmd::game_object::SetWeaponState, ParamBlock(&request, sizeof(request)),
                       tagged ? kTaggedTimer : kUntaggedTimer, delay, 0.0f, 0.0f, nullptr,
                       kTimerLayer);
 }
 
 void GameObjectActor::SchedulePhaseEnd(Phase phase, uint32_t request, bool tagged) {
     Actor *child = phases[phase].target;
-    const float time = child != nullptr ? Ask<float>(child, cmd::GetActionTime) : kMissingPhaseTime;
+    const float time = child != nullptr ? Ask<float>(child,
+                                                     cmd::base::GetActionTime) : kMissingPhaseTime;
     ScheduleRequest(request, time, tagged);
 }
 
@@ -442,14 +416,14 @@ void GameObjectActor::Settle() {
         weaponFlags &= ~weapon::FireRequested;
         WeaponRequest(weapon::Pressed);
     } else if (isSecondary != 0 && secondaryType == 1) {
-        SendWord(parent, cmd::SetWeaponState, weapon::Refresh);
+        SendWord(parent, cmd::game_object::SetWeaponState, weapon::Refresh);
     }
 }
 
 void GameObjectActor::Press() {
     if (weaponState == weapon::Loaded) {
         if (isSecondary != 0 && secondaryType == 1) {
-            SendWord(parent, cmd::SetWeaponState, weapon::PutAway);
+            SendWord(parent, cmd::game_object::SetWeaponState, weapon::PutAway);
         }
         if (weaponType == 2) {
             autoFire = 1;
@@ -463,10 +437,11 @@ void GameObjectActor::Press() {
         }
         if ((weaponFlags & weapon::FireOnRelease) != 0) {
             if ((weaponFlags & weapon::PreFire1Reverse) != 0) {
-                Actor *mesh = FindDescendantByClass(preFire1, kMeshClassId);
+                Actor *mesh = FindDescendantByClass(preFire1, kMeshObjectClassId);
                 float speed = kReverseAnimationSpeed;
-                SendIfPresent(mesh, kCmdSetAnimationSpeed, ParamBlock(&speed, sizeof(speed)));
-                SendWord(mesh, cmd::SetMeshAnimationStyle, 0);
+                SendIfPresent(mesh, cmd::base::SetAnimationSpeed,
+                              ParamBlock(&speed, sizeof(speed)));
+                SendWord(mesh, cmd::mesh_object::SetMeshAnimationStyle_452, 0);
             }
             SchedulePhaseEnd(kPhasePreFire2, weapon::PreFire2, true);
         }
@@ -504,11 +479,11 @@ void GameObjectActor::Fire() {
     }
     recoilKick += recoil * kKickPerRecoil;
     float kick = AtLeast(ammo.recoil + recoil, 0.0f);
-    SendIfPresent(carrier, cmd::Recoil, ParamBlock(&kick, sizeof(kick)));
+    SendIfPresent(carrier, cmd::character::Recoil, ParamBlock(&kick, sizeof(kick)));
     ShowPhase(kPhaseFire);
     if (ammo.flashChild.target != nullptr && flashPos.target != nullptr) {
         SendMatrix(ammo.flashChild.target, flashPos.target->GetWorldMatrix());
-        SendIfPresent(ammo.flashChild.target, kCmdActionStartPre, ParamBlock());
+        SendIfPresent(ammo.flashChild.target, cmd::base::ActionStartPre, ParamBlock());
     }
     weaponState = weapon::Fire;
     EjectShell(ammo);
@@ -537,7 +512,8 @@ void GameObjectActor::Fire() {
         }
     } else {
         const bool left = parent != nullptr && !parent->name.empty() && parent->name[0] == 'L';
-        aim = Ask<Vector3>(carrier, left ? cmd::LeftHandAim : cmd::GetLookDirectionSM);
+        aim = Ask<Vector3>(carrier, left ? cmd::character::AimDirection
+                                         : cmd::character::GetLookDirectionSM);
     }
     if (Vec3Dot(aim, forward) < 0.0f) {
         aim = forward;
@@ -578,7 +554,7 @@ void GameObjectActor::EjectShell(GameObjectActor &ammo) {
         speed *= kShellFastFactor;
     }
     Vector3 velocity = Vec3Scale(direction, speed);
-    SendIfPresent(shell, kCmdSetDeltaPosition, ParamBlock(&velocity, sizeof(velocity)));
+    SendIfPresent(shell, cmd::base::SetDeltaPosition, ParamBlock(&velocity, sizeof(velocity)));
     if (FrameAtLeastTarget()) {
         while (!shell->colObjs.empty() && shell->RemoveColObj(shell->colObjs.size() - 1)) {
         }
@@ -587,7 +563,7 @@ void GameObjectActor::EjectShell(GameObjectActor &ammo) {
         shell->flags |= kActorCollisionEnabled;
     }
     AddActorToDrawGroup(shell, 0);
-    shell->HandleCommand(kCmdStartSimulate, ParamBlock());
+    shell->HandleCommand(cmd::base::StartSimulate, ParamBlock());
     if (shell->simParams != nullptr) {
         shell->simParams->SetFloat(kSimFrictionWord, kShellFriction);
     }
@@ -654,7 +630,7 @@ void GameObjectActor::CastRay(GameObjectActor &ammo, const Matrix &muzzle, const
     }
     if (target->classId == kCharacterClassId && target != carrier) {
         float none = 0.0f;
-        target->HandleCommand(cmd::SetHoldTime, ParamBlock(&none, sizeof(none)));
+        target->HandleCommand(cmd::character::SetHoldTime, ParamBlock(&none, sizeof(none)));
         ammo.ApplyTrapHit(target, false);
     }
     if (stillThere()) {
@@ -692,7 +668,7 @@ void GameObjectActor::PlaceAtHit(Actor *templ, Actor *hitActor, const Vector3 &p
 
 void GameObjectActor::EndFire() {
     GameObjectActor &ammo = *Ammo();
-    SendIfPresent(ammo.flashChild.target, kCmdActionStopPre, ParamBlock());
+    SendIfPresent(ammo.flashChild.target, cmd::base::ActionStopPre, ParamBlock());
     uint32_t &bullets = ammo.BulletsInClip();
     if (ammo.unlimited == 0) {
         // A clip emptied by a setter stays empty.
@@ -715,7 +691,7 @@ void GameObjectActor::EndFire() {
         ShowPhase(kPhaseBulletLoad);
         weaponState = weapon::BulletLoad;
         SchedulePhaseEnd(kPhaseBulletLoad, weapon::Loaded, false);
-        const float load = Ask<float>(&ammo, cmd::GetAmmoBulletLoadTime);
+        const float load = Ask<float>(&ammo, cmd::game_object::GetAmmoLoadtimeBullet);
         ScheduleRequest(weapon::BulletLoaded, load * bulletLoadTime, true);
         return;
     }
@@ -726,7 +702,7 @@ void GameObjectActor::EndFire() {
 
 void GameObjectActor::EmptyClip() {
     if (isSecondary != 0 && secondaryType == 1) {
-        SendWord(parent, cmd::SetWeaponState, weapon::Refresh);
+        SendWord(parent, cmd::game_object::SetWeaponState, weapon::Refresh);
     }
     weaponState = weapon::NoClip;
     if (weaponType != 0) {
@@ -746,7 +722,7 @@ void GameObjectActor::Reload() {
         return;
     }
     uint32_t ask[2] = {LowestBit(ammo.ammoGroups) + 1, 0};
-    carrier->HandleCommand(cmd::GetAmmoCount, ParamBlock(ask, sizeof(ask)));
+    carrier->HandleCommand(cmd::character::GetAmmoCount, ParamBlock(ask, sizeof(ask)));
     if (ask[1] != 0) {
         ShowPhase(kPhaseClipLoad);
         weaponState = weapon::ClipLoad;
@@ -762,7 +738,7 @@ void GameObjectActor::ClipLoaded() {
     }
     if (weaponState == weapon::ClipLoad) {
         uint32_t ask[3] = {LowestBit(ammo.ammoGroups), maxBulletsInClip, 0};
-        carrier->HandleCommand(cmd::RequestAmmo, ParamBlock(ask, sizeof(ask)));
+        carrier->HandleCommand(cmd::character::RequestAmmo, ParamBlock(ask, sizeof(ask)));
         if (ask[2] != 0) {
             ammo.BulletsInClip() = ask[2];
         }
@@ -773,11 +749,11 @@ void GameObjectActor::ClipLoaded() {
 // --- cross-hair and moves ----------------------------------------------------------
 
 void GameObjectActor::CrosshairUpdate(ParamBlock block) {
-    SendIfPresent(secondaryWeapon.target, kCmdCrosshairUpdate, block);
+    SendIfPresent(secondaryWeapon.target, cmd::game_object::Unnamed_750, block);
     RefreshTimeRecord(timeRecord);
     const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
     recoilKick = recoilKick / (kKickDecay * dt + 1.0f);
-    const Vector3 look = Ask<Vector3>(Carrier(), cmd::GetLookDirection);
+    const Vector3 look = Ask<Vector3>(Carrier(), cmd::character::GetLookDirection);
     float spread = block.ReadF32(0);
     if (flashPos.target != nullptr) {
         const float facing = Vec3Dot(look, Row(flashPos.target->GetWorldMatrix(), 2));
@@ -790,7 +766,8 @@ void GameObjectActor::CrosshairUpdate(ParamBlock block) {
         uint32_t material;
     } report = {1, spread, recoilKick, crosshairMaterialId};
     static_assert(sizeof(report) == 16);
-    SendCommand(kInventoryActorId, kCmdCrosshairReport, ParamBlock(&report, sizeof(report)));
+    SendCommand(kInventoryActorId, cmd::inventory::Unnamed_563,
+                ParamBlock(&report, sizeof(report)));
 }
 
 void GameObjectActor::MovedInTree() {
@@ -806,5 +783,5 @@ void GameObjectActor::MovedInTree() {
     if (weaponState != weapon::InWorld) {
         SetShownChild(nullptr);
     }
-    CancelScheduledCommands(cmd::SetWeaponState);
+    CancelScheduledCommands(cmd::game_object::SetWeaponState);
 }

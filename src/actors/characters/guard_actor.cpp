@@ -16,6 +16,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -26,50 +27,64 @@ const PropertySheetRow kSheet[] = {
     {"Guard Properties", PropertyKind::PageTitle, 0, 0},
     {"Set Guard Type.", PropertyKind::Caption, 0, 0},
     {"Type:|Box Guard(Not ready!)|0|Path Guard|1|Path Fighter|2|Path Hunted|3|",
-     PropertyKind::Enumeration, 1291, 1292},
+     PropertyKind::Enumeration, cmd::guard::SetGuardType, cmd::guard::GetGuardType},
     {"Set Guard Initial State.", PropertyKind::Caption, 0, 0},
-    {"State:|Sleep|0|Patrol|1|Idle|8|", PropertyKind::Enumeration, 1293, 1294},
+    {"State:|Sleep|0|Patrol|1|Idle|8|", PropertyKind::Enumeration, cmd::guard::SetGuardState,
+     cmd::guard::GetGuardState},
     {"Set Guard Character.", PropertyKind::Caption, 0, 0},
-    {"Set:", PropertyKind::ListNumber, 1303, 1304},
-    {"Use Node Time For Pause:", PropertyKind::CheckBox, 1295, 1296},
-    {"Time:", PropertyKind::Time, 1358, 1359},
-    {"Node Turn Distance:", PropertyKind::Real, 1297, 1298},
-    {"Hit Distance:", PropertyKind::Real, 1299, 1300},
-    {"Jump Interval:", PropertyKind::Time, 1301, 1302},
+    {"Set:", PropertyKind::ListNumber, cmd::guard::SetGuardCharacter,
+     cmd::guard::GetGuardCharacter},
+    {"Use Node Time For Pause:", PropertyKind::CheckBox, cmd::guard::SetGuardUseNodeTime,
+     cmd::guard::GetGuardUseNodeTime},
+    {"Time:", PropertyKind::Time, cmd::path_node::SetPathnodeTime, cmd::path_node::GetPathnodeTime},
+    {"Node Turn Distance:", PropertyKind::Real, cmd::guard::SetGuardTurnDistance,
+     cmd::guard::GetGuardTurnDistance},
+    {"Hit Distance:", PropertyKind::Real, cmd::guard::SetGuardHitDistance,
+     cmd::guard::GetGuardHitDistance},
+    {"Jump Interval:", PropertyKind::Time, cmd::guard::SetGuardJumpInterval,
+     cmd::guard::GetGuardJumpInterval},
     {"Fighting Properties", PropertyKind::PageTitle, 0, 0},
-    {"Attack", PropertyKind::ListSelector, 1322, 1323},
-    {"Add Attack|Add|", PropertyKind::Button, 1324, 0},
-    {"Delete Attack|Delete|", PropertyKind::Button, 1325, 0},
+    {"Attack", PropertyKind::ListSelector, cmd::guard::Unnamed_1322, cmd::guard::Unnamed_1323},
+    {"Add Attack|Add|", PropertyKind::Button, cmd::guard::AddGuardAttackParam, 0},
+    {"Delete Attack|Delete|", PropertyKind::Button, cmd::guard::DeleteGuardAttackParam, 0},
     {"Attack Param", PropertyKind::Caption, 0, 0},
-    {"Rand", PropertyKind::WholeNumber, 1326, 1327},
-    {"Eval Delay", PropertyKind::Time, 1330, 1331},
-    {"Eff Mul", PropertyKind::Real, 1328, 1329},
+    {"Rand", PropertyKind::WholeNumber, cmd::guard::SetGuardAttackParamRandWeight,
+     cmd::guard::GetGuardAttackParamRandWeight},
+    {"Eval Delay", PropertyKind::Time, cmd::guard::SetGuardAttackParamEvalDelay,
+     cmd::guard::GetGuardAttackParamEvalDelay},
+    {"Eff Mul", PropertyKind::Real, cmd::guard::SetGuardAttackParamEffectMul,
+     cmd::guard::GetGuardAttackParamEffectMul},
     {"Start Fight Distance", PropertyKind::Caption, 0, 0},
-    {"Distance", PropertyKind::Real, 1336, 1337},
+    {"Distance", PropertyKind::Real, cmd::guard::SetGuardFightDistance,
+     cmd::guard::GetGuardFightDistance},
     {"Dead Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Non|0|Delete|1|Spawn On Root|2|Spawn Random|3|Spawn On Place|4|",
-     PropertyKind::Enumeration, 1332, 1333},
-    {"Delay", PropertyKind::Real, 1334, 1335},
+     PropertyKind::Enumeration, cmd::guard::SetGuardDeadType, cmd::guard::GetGuardDeadType},
+    {"Delay", PropertyKind::Real, cmd::guard::SetGuardDeadDelay, cmd::guard::GetGuardDeadDelay},
     {"Hit Effect Management", PropertyKind::PageTitle, 0, 0},
     {"Character Animation Effect", PropertyKind::Caption, 0, 0},
     {"Gethit:|Non|0|Gethit 0|1|Gethit 1|2|Gethit 2|3|Gethit 3|4|Gethit 4|5|Gethit 5|6|Gethit "
      "6|7|Gethit 7|8|Gethit 8|9|Gethit 9|10|",
-     PropertyKind::Enumeration, 1306, 1307},
+     PropertyKind::Enumeration, cmd::guard::SetGuardHitGethitID, cmd::guard::GetGuardHitGethitID},
     {"Damage:|Non|0|Damage 0|1|Damage 1|2|Damage 2|3|Damage 3|4|Damage 4|5|Damage 5|6|Damage "
      "6|7|Damage 7|8|Damage 8|9|Damage 9|10|",
-     PropertyKind::Enumeration, 1308, 1309},
-    {"Character Hold Time", PropertyKind::Time, 1310, 1311},
+     PropertyKind::Enumeration, cmd::guard::SetGuardHitDamageID, cmd::guard::GetGuardHitDamageID},
+    {"Character Hold Time", PropertyKind::Time, cmd::guard::SetGuardHitHoldTime,
+     cmd::guard::GetGuardHitHoldTime},
     {"Hit Effect Management", PropertyKind::Caption, 0, 0},
-    {"Effect", PropertyKind::ListSelector, 1314, 1315},
-    {"Add Effect|Add|", PropertyKind::Button, 1312, 0},
-    {"Delete Effect|Delete|", PropertyKind::Button, 1313, 0},
+    {"Effect", PropertyKind::ListSelector, cmd::guard::Unnamed_1314, cmd::guard::Unnamed_1315},
+    {"Add Effect|Add|", PropertyKind::Button, cmd::guard::AddGuardHitEffect, 0},
+    {"Delete Effect|Delete|", PropertyKind::Button, cmd::guard::DeleteGuardHitEffect, 0},
     {"Hit Effect", PropertyKind::Caption, 0, 0},
     {"Effect:|Speed|0|Endurance|1|Strength|2|Weight|3|Hearing|4|Noise Level|5|Constitution|6|"
      "Vision|7|Fov|8|Gamma R Add|9|Gamma G Add|10|Gamma B Add|11|Health|12|Drop Items|13|"
      "Unused|14|",
-     PropertyKind::Enumeration, 1316, 1317},
-    {"Value", PropertyKind::Real, 1318, 1319},
-    {"Time", PropertyKind::Time, 1320, 1321},
+     PropertyKind::Enumeration, cmd::guard::SetGuardHitEffectType,
+     cmd::guard::GetGuardHitEffectType},
+    {"Value", PropertyKind::Real, cmd::guard::SetGuardHitEffectValue,
+     cmd::guard::GetGuardHitEffectValue},
+    {"Time", PropertyKind::Time, cmd::guard::SetGuardHitEffectTime,
+     cmd::guard::GetGuardHitEffectTime},
 };
 
 // Set/get pairs bound to one word or one real of the guard.
@@ -85,7 +100,7 @@ const RealProperty kReals[] = {
     {1297, 1298, &GuardActor::turnDistance}, {1299, 1300, &GuardActor::hitDistance},
     {1301, 1302, &GuardActor::jumpInterval}, {1310, 1311, &GuardActor::hitHoldTime},
     {1334, 1335, &GuardActor::deadDelay},    {1336, 1337, &GuardActor::fightDistance},
-    {kCmdSetPathnodeTime, kCmdGetPathnodeTime, &GuardActor::pathnodeTime},
+    {cmd::path_node::SetPathnodeTime, cmd::path_node::GetPathnodeTime, &GuardActor::pathnodeTime},
 };
 
 } // namespace
@@ -145,7 +160,7 @@ void GuardActor::SetGuardType(uint32_t type) {
     }
     if (children.empty()) {
         Actor *node = CreateActor(kPathNodeClassId, "Node", nullptr, this, -1, true);
-        SendCommandArgs(node, kCmdSetPosition, Vector3{100.0f, 0.0f, 0.0f});
+        SendCommandArgs(node, cmd::base::SetPosition, Vector3{100.0f, 0.0f, 0.0f});
     }
 }
 
@@ -178,21 +193,21 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     GuardAttackParam *attack = SelectedAttack();
     GuardHitEffect *effect = SelectedEffect();
     switch (commandId) {
-    case kCmdGetGuardType:
+    case cmd::guard::GetGuardType:
         block.WriteU32(0, guardType);
         return true;
-    case kCmdSetGuardCharacter:
+    case cmd::guard::SetGuardCharacter:
         characterTemplateId = block.ReadI32(0);
         return true;
-    case 1304:
+    case cmd::guard::GetGuardCharacter:
         block.WriteI32(0, characterTemplateId);
         return true;
-    case 1316:
-    case 1317:
-    case 1318:
-    case 1319:
-    case 1320:
-    case 1321:
+    case cmd::guard::SetGuardHitEffectType:
+    case cmd::guard::GetGuardHitEffectType:
+    case cmd::guard::SetGuardHitEffectValue:
+    case cmd::guard::GetGuardHitEffectValue:
+    case cmd::guard::SetGuardHitEffectTime:
+    case cmd::guard::GetGuardHitEffectTime:
         if (effect != nullptr) {
             if (commandId <= 1317) {
                 EntryField(commandId, block, effect->type, false);
@@ -225,11 +240,12 @@ bool GuardActor::ServeLists(uint32_t commandId, ParamBlock block) {
     static std::vector<std::string> effectNames;
     static std::vector<std::string> attackNames;
     static constexpr IndexedListCommands kEffectList = {
-        kCmdAddGuardHitEffect, kCmdDeleteGuardHitEffect, kCmdSelectGuardHitEffect,
-        kCmdGetGuardHitEffectNames};
+        cmd::guard::AddGuardHitEffect, cmd::guard::DeleteGuardHitEffect, cmd::guard::Unnamed_1314,
+        cmd::guard::Unnamed_1315};
     static constexpr IndexedListCommands kAttackList = {
-        kCmdAddGuardAttackParam, kCmdDeleteGuardAttackParam, kCmdSelectGuardAttack,
-        kCmdGetGuardAttackNames};
+        cmd::guard::AddGuardAttackParam, cmd::guard::DeleteGuardAttackParam,
+        cmd::guard::Unnamed_1322,
+        cmd::guard::Unnamed_1323};
     return ServeIndexedList(kEffectList, commandId, block, hitEffects, effectIndex, "Hit Effect %d",
                             effectNames) ||
            ServeIndexedList(kAttackList, commandId, block, attackParams, attackIndex, "Attack%d",
@@ -242,7 +258,7 @@ void GuardActor::Networkhunt(uint32_t actorId) {
     target.Assign(GetActorById(actorId));
     state |= kActorOperational;
     uint32_t on = 1;
-    SendIfPresent(character.target, 41, ParamBlock(&on, sizeof(on)));
+    SendIfPresent(character.target, cmd::base::SetMaster, ParamBlock(&on, sizeof(on)));
     SetState(guardType == kGuardHunted ? kGuardHuntedState : kGuardHunt);
 }
 
@@ -251,29 +267,29 @@ int GuardActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return Actor::HandleCommand(commandId, block);
     }
     switch (commandId) {
-    case kCmdSetGuardType:
+    case cmd::guard::SetGuardType:
         SetGuardType(block.ReadU32(0));
         break;
-    case kCmdGuardNetworkhunt:
+    case cmd::guard::GuardNetworkhunt:
         Networkhunt(block.ReadU32(0));
         break;
-    case kCmdSpyNotice:
+    case cmd::base::SpyNotice:
         if (IsOperational()) {
             return SpyNotice(block);
         }
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         if (Bind() == 0) {
             return 0;
         }
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (block.size() >= sizeof(ActorLink *) &&
             static_cast<const ActorLink *>(block.ReadPointer(0)) == &trailTarget) {
             StopTrail();
         }
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source == nullptr) {
             AddAreaBoxes();

@@ -18,8 +18,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kGuardClassId = 25;
+#include "core/actors/command_ids.h"
 
 // Guard types.
 inline constexpr uint32_t kGuardBox = 0;
@@ -47,24 +46,6 @@ inline constexpr uint32_t kGuardDeadDelete = 1;
 inline constexpr uint32_t kGuardDeadSpawnOnRoot = 2;
 inline constexpr uint32_t kGuardDeadSpawnRandom = 3;
 inline constexpr uint32_t kGuardDeadSpawnOnPlace = 4;
-
-// Command ids of the class.
-inline constexpr uint32_t kCmdSetGuardType = 1291;
-inline constexpr uint32_t kCmdGetGuardType = 1292;
-inline constexpr uint32_t kCmdSetGuardState = 1293;
-inline constexpr uint32_t kCmdGetGuardState = 1294;
-inline constexpr uint32_t kCmdSetGuardCharacter = 1303;
-inline constexpr uint32_t kCmdGuardNetworkhunt = 1305;
-inline constexpr uint32_t kCmdAddGuardHitEffect = 1312;
-inline constexpr uint32_t kCmdDeleteGuardHitEffect = 1313;
-inline constexpr uint32_t kCmdSelectGuardHitEffect = 1314;
-inline constexpr uint32_t kCmdGetGuardHitEffectNames = 1315;
-inline constexpr uint32_t kCmdSelectGuardAttack = 1322;
-inline constexpr uint32_t kCmdGetGuardAttackNames = 1323;
-inline constexpr uint32_t kCmdAddGuardAttackParam = 1324;
-inline constexpr uint32_t kCmdDeleteGuardAttackParam = 1325;
-inline constexpr uint32_t kCmdOnGuardStartHunt = 1338;
-inline constexpr uint32_t kCmdOnGuardStopDead = 1357;
 
 // Hit effect types 0-14 are sent as 940 + type; the highest is "Unused".
 inline constexpr uint32_t kGuardHitEffectTypeCount = 15;

@@ -10,6 +10,7 @@
 #include "actors/world/path_node_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 
 using namespace guard;
@@ -89,12 +90,12 @@ int GuardActor::Bind() {
             }
             Matrix matrix = GetWorldMatrix();
             matrix.m[3][1] += kBindRaise;
-            copy->HandleCommand(kCmdSetMatrix, ParamBlock(&matrix, sizeof(matrix)));
-            SendWord(copy, kCmdSetMaster, 1);
-            SendReal(copy, kCmdSetHoldTime, 0.0f);
-            SendWord(copy, kCmdAddCommandSpy, static_cast<uint32_t>(actorId));
-            SendWord(copy, kCmdSetDirectionBehaviour, 0);
-            startHealth = QueryReal(copy, kCmdGetHealth);
+            copy->HandleCommand(cmd::base::SetMatrix, ParamBlock(&matrix, sizeof(matrix)));
+            SendWord(copy, cmd::base::SetMaster, 1);
+            SendReal(copy, cmd::character::SetHoldTime, 0.0f);
+            SendWord(copy, cmd::base::AddCommandSpy, static_cast<uint32_t>(actorId));
+            SendWord(copy, cmd::character::SetDirectionBehaviour, 0);
+            startHealth = QueryReal(copy, cmd::character::GetHealth);
         }
         attackIndex = 0;
         attackPool.clear();
@@ -103,7 +104,8 @@ int GuardActor::Bind() {
         }
     }
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f,
                                          0.0f, 0.0f, nullptr, kProcessLayer);
     }
     return 1;
@@ -175,10 +177,10 @@ void GuardActor::EnterState(uint32_t newState, uint32_t oldState) {
         break;
     case kGuardDead:
         StopTrail();
-        SendReal(body, kCmdSetHoldTime, -1.0f);
-        SendIfPresent(body, kCmdMotionQueueClear, ParamBlock());
-        SendText(body, kCmdMotionQueuePushBack, "N_Die0");
-        SendText(body, kCmdMotionQueuePushBack, "N_Dead0");
+        SendReal(body, cmd::character::SetHoldTime, -1.0f);
+        SendIfPresent(body, cmd::character::MotionQueueClear, ParamBlock());
+        SendText(body, cmd::character::MotionQueuePushBack, "N_Die0");
+        SendText(body, cmd::character::MotionQueuePushBack, "N_Dead0");
         sinceStrike = 1.0e38f;
         break;
     case kGuardIdle:
@@ -193,7 +195,7 @@ void GuardActor::EnterState(uint32_t newState, uint32_t oldState) {
 void GuardActor::SetMotion(int32_t id) {
     motionId = id;
     if (const char *name = MotionName(id)) {
-        SendText(character.target, guard::kCmdSetMotion, name);
+        SendText(character.target, cmd::skin_object::SetMotion, name);
     }
 }
 
@@ -203,8 +205,8 @@ void GuardActor::FaceActor(Actor *actor, float turnSpeed) {
         return;
     }
     faceYaw = YawBetweenPoints(body->GetWorldPosition(), actor->GetWorldPosition());
-    SendReal(body, kCmdSetRotY, faceYaw);
-    SendReal(body, kCmdSetTurnSpeed, turnSpeed);
+    SendReal(body, cmd::character::SetRotY_976, faceYaw);
+    SendReal(body, cmd::character::SetTurnSpeed, turnSpeed);
 }
 
 void GuardActor::FacePoint(const Vector3 &point, float turnSpeed) {
@@ -213,9 +215,9 @@ void GuardActor::FacePoint(const Vector3 &point, float turnSpeed) {
         return;
     }
     faceYaw = YawBetweenPoints(body->GetWorldPosition(), point);
-    SendReal(body, kCmdSetRotY, faceYaw);
-    SendReal(body, kCmdSetTurnSpeed, turnSpeed);
-    SendReal(body, kCmdSetLookRotY, faceYaw);
+    SendReal(body, cmd::character::SetRotY_976, faceYaw);
+    SendReal(body, cmd::character::SetTurnSpeed, turnSpeed);
+    SendReal(body, cmd::character::SetLookRotY, faceYaw);
 }
 
 // --- per frame --------------------------------------------------------------------
@@ -334,7 +336,7 @@ void GuardActor::RunJumpClock(float dt) {
     jumpTimer += dt;
     if (jumpTimer > jumpInterval) {
         jumpTimer = 0.0f;
-        SendIfPresent(character.target, kCmdCcJump, ParamBlock());
+        SendIfPresent(character.target, cmd::character::CCJump, ParamBlock());
     }
 }
 
@@ -417,7 +419,7 @@ void GuardActor::TickReturnToPatrol(float dt) {
     }
     SetMotion(kMotionWalk);
     if (stateTime > 30.0f) {
-        Respawn(GetWorldPosition(), QueryQuaternion(this, kCmdGetWSQuaternion));
+        Respawn(GetWorldPosition(), QueryQuaternion(this, cmd::base::GetWSQuaternion));
         SetState(kGuardPatrol);
         currentNode = actorId;
         NextPathNode();
@@ -427,9 +429,9 @@ void GuardActor::TickReturnToPatrol(float dt) {
 
 void GuardActor::Respawn(const Vector3 &at, const Quaternion &rotation) {
     Actor *body = character.target;
-    SendCommandArgs(body, kCmdSetPosition, Vector3{at.x, at.y + kRespawnRaise, at.z});
+    SendCommandArgs(body, cmd::base::SetPosition, Vector3{at.x, at.y + kRespawnRaise, at.z});
     Quaternion q = rotation;
-    SendIfPresent(body, kCmdSetQuaternion, ParamBlock(&q, sizeof(q)));
+    SendIfPresent(body, cmd::base::SetQuaternion, ParamBlock(&q, sizeof(q)));
 }
 
 // --- the walk -----------------------------------------------------------------------
@@ -464,7 +466,7 @@ void GuardActor::NextPathNode() {
     Actor *node = NodeOrRestart(currentNode);
     previousNode = currentNode;
     if (useNodeTime != 0) {
-        pauseTime = QueryReal(node, kCmdGetPathnodeTime);
+        pauseTime = QueryReal(node, cmd::path_node::GetPathnodeTime);
         if (pauseTime != 0.0f) {
             SetState(kGuardPauseInPatrol);
         }
@@ -481,7 +483,7 @@ Actor *GuardActor::StepForward(Actor *node) {
     for (Actor *child : node->children) {
         if (child != nullptr && child->classId == kPathNodeClassId) {
             nodes.push_back(child);
-            weights.push_back(QueryWord(child, kCmdGetPathnodeRandweight));
+            weights.push_back(QueryWord(child, cmd::path_node::GetPathnodeRandweight));
         }
     }
     const int32_t drawn = WeightedDraw(weights);
@@ -489,7 +491,7 @@ Actor *GuardActor::StepForward(Actor *node) {
         return nodes[static_cast<size_t>(drawn)];
     }
     walkForward = 0;
-    if (node != this && QueryWord(node, kCmdGetPathnodeEndtype) == kPathEndLoop) {
+    if (node != this && QueryWord(node, cmd::path_node::GetPathnodeEndtype) == kPathEndLoop) {
         return this;
     }
     return node != this ? node->parent : this;
@@ -516,7 +518,7 @@ int GuardActor::FindRestartNode() {
         uint32_t id;
     } query{p, Distance(p, GetWorldPosition()), static_cast<uint32_t>(actorId)};
     static_assert(sizeof(query) == 20);
-    SendCommandToChildren(this, kCmdNearestPathNode, ParamBlock(&query, sizeof(query)));
+    SendCommandToChildren(this, cmd::path_node::NearestPathNode, ParamBlock(&query, sizeof(query)));
     Actor *winner = Node(static_cast<int32_t>(query.id));
     if (winner == nullptr || !IsPathClear(winner)) {
         return 0;

@@ -15,6 +15,7 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 
 using namespace guard;
 
@@ -60,17 +61,17 @@ int GuardActor::SpyNotice(ParamBlock block) {
     block.ReadBytes(0, &notice, sizeof(notice));
     const ParamBlock spied = notice.block != nullptr ? *notice.block : ParamBlock();
     switch (notice.commandId) {
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         CollisionNotice(spied);
         break;
-    case kCmdChangeHealth:
+    case cmd::character::ChangeCPHealth:
         HealthChanged();
         break;
-    case kCmdMotionQueueEmptied:
-    case kCmdOnUnlockInput:
+    case cmd::character::MotionQueueEmptied:
+    case cmd::character::OnUnlockInput:
         fightReady = 1;
         break;
-    case kCmdCallbackMotionSet:
+    case cmd::skin_object::CallbackMotionSet:
         MotionSet(spied);
         break;
     default:
@@ -104,7 +105,7 @@ void GuardActor::CollisionNotice(ParamBlock block) {
         const bool asleep = guardState == kGuardSleep;
         bool heard = false;
         if (!own->name.empty() && own->name[0] == 'H') {
-            float noise = QueryReal(intruder, kCmdGetNoiseLevel);
+            float noise = QueryReal(intruder, cmd::character::GetNoiseLevel);
             if (asleep) {
                 noise *= 0.8f;
             }
@@ -123,14 +124,15 @@ void GuardActor::CollisionNotice(ParamBlock block) {
         }
     }
     if ((own->flags & kColObjDynamic) != 0 && intruder->classId == kDoorClassId) {
-        SendWord(intruder, kCmdOpenDoor, static_cast<uint32_t>(own->owner->actorId));
+        SendWord(intruder, cmd::door::OpenDoor_770, static_cast<uint32_t>(own->owner->actorId));
     }
 }
 
 void GuardActor::HealthChanged() {
     if (guardType == kGuardPath && guardState != kGuardHunt) {
         int32_t masterId = -1;
-        SendCommand(kFrontEndActorId, kCmdGetMasterCharacter, ParamBlock(&masterId, sizeof(masterId)));
+        SendCommand(kFrontEndActorId, cmd::inventory::GetMasterCharacter,
+                    ParamBlock(&masterId, sizeof(masterId)));
         Actor *master = masterId >= 0 ? GetActorById(static_cast<uint32_t>(masterId)) : nullptr;
         if (master != nullptr && master->classId == kCharacterClassId) {
             target.Assign(master);
@@ -154,7 +156,8 @@ void GuardActor::MotionSet(ParamBlock block) {
     }
 }
 
-float GuardActor::CharacterHoldTime() { return QueryReal(character.target, kCmdGetHoldTime); }
+float GuardActor::CharacterHoldTime() { return QueryReal(character.target,
+                                                         cmd::character::GetHoldTime); }
 
 bool GuardActor::AttackIndexValid() const {
     return attackIndex >= 0 && static_cast<size_t>(attackIndex) < attackParams.size();
@@ -202,7 +205,8 @@ void GuardActor::DeathAndCatch(float dt) {
     if (guardType != kGuardFighter && guardType != kGuardPath) {
         return;
     }
-    if (QueryReal(character.target, kCmdGetHealth) <= 0.0f && guardState != kGuardDead) {
+    if (QueryReal(character.target,
+                  cmd::character::GetHealth) <= 0.0f && guardState != kGuardDead) {
         SetState(kGuardDead);
     }
     if (guardType != kGuardPath || catchTimer <= 0.0f) {
@@ -228,15 +232,16 @@ void GuardActor::Catch() {
         const std::vector<Actor *> spawns = FindActorsByName("DungeonSpawn", kSpawnPointClassId);
         if (!spawns.empty()) {
             Actor *spawn = spawns[static_cast<size_t>(Rand()) % spawns.size()];
-            SendCommandArgs(caught, kCmdSetPosition, spawn->GetWorldPosition());
+            SendCommandArgs(caught, cmd::base::SetPosition, spawn->GetWorldPosition());
             moved = 1;
         }
     }
     uint32_t report[3] = {static_cast<uint32_t>(body->actorId),
                           static_cast<uint32_t>(caught->actorId), moved};
-    SendCommand(kFrontEndActorId, kCmdGuardHitCharacter, ParamBlock(report, sizeof(report)));
+    SendCommand(kFrontEndActorId, cmd::inventory::GuardHitCharacter,
+                ParamBlock(report, sizeof(report)));
     if (ActorSystem *system = GetActorSystem()) {
-        system->NetSendCommand(kFrontEndActorId, kCmdGuardHitCharacter,
+        system->NetSendCommand(kFrontEndActorId, cmd::inventory::GuardHitCharacter,
                                ParamBlock(report, sizeof(report)));
     }
 }
@@ -246,9 +251,9 @@ void GuardActor::ApplyHit(Actor *victim, float mul) {
         return;
     }
     const int32_t victimId = victim->actorId;
-    SendReal(victim, kCmdSetHoldTime, 0.0f);
+    SendReal(victim, cmd::character::SetHoldTime, 0.0f);
     SendHitMovements(victim, gethitId, damageId);
-    SendReal(victim, kCmdSetHoldTime, hitHoldTime);
+    SendReal(victim, cmd::character::SetHoldTime, hitHoldTime);
     sinceStrike = 0.0f;
     SendHitEffects(victim, victimId, hitEffects, mul);
 }
@@ -292,9 +297,9 @@ void GuardActor::FightStep(float d) {
     }
     const std::string a = attack;
     if (d < hitDistance) {
-        SendIfPresent(body, kCmdMotionQueueClear, ParamBlock());
-        SendText(body, kCmdMotionQueuePushBack, a);
-        SendText(body, kCmdMotionQueuePushBack, "M_Back");
+        SendIfPresent(body, cmd::character::MotionQueueClear, ParamBlock());
+        SendText(body, cmd::character::MotionQueuePushBack, a);
+        SendText(body, cmd::character::MotionQueuePushBack, "M_Back");
     }
     static const char *const kCombos[6][6] = {
         {"M_Forward", "*", "M_Forward"},
@@ -308,7 +313,7 @@ void GuardActor::FightStep(float d) {
         if (step == nullptr) {
             break;
         }
-        SendText(body, kCmdMotionQueuePushBack, step[0] == '*' ? a : std::string(step));
+        SendText(body, cmd::character::MotionQueuePushBack, step[0] == '*' ? a : std::string(step));
     }
     fightReady = 0;
 }
@@ -324,10 +329,10 @@ void GuardActor::EvaluateAttack() {
                                          : 1.0f);
         sinceStrike = 0.0f;
         body = character.target;
-        SendIfPresent(body, kCmdMotionQueueClear, ParamBlock());
-        SendText(body, kCmdMotionQueuePushBack, "M_Back");
-        SendText(body, kCmdMotionQueuePushBack, "M_Back");
-        SendText(body, kCmdMotionQueuePushBack, "M_Neutral");
+        SendIfPresent(body, cmd::character::MotionQueueClear, ParamBlock());
+        SendText(body, cmd::character::MotionQueuePushBack, "M_Back");
+        SendText(body, cmd::character::MotionQueuePushBack, "M_Back");
+        SendText(body, cmd::character::MotionQueuePushBack, "M_Neutral");
     }
     evalTimer = 1.0e38f;
 }
@@ -345,9 +350,9 @@ void GuardActor::TickDead() {
         ActorSystem::QueueActorForDeletion(this);
         break;
     case kGuardDeadSpawnOnRoot:
-        Respawn(GetWorldPosition(), QueryQuaternion(this, kCmdGetWSQuaternion));
-        SendReal(body, kCmdSetHealth, startHealth);
-        SendWord(body, kCmdSetDeadLock, 0);
+        Respawn(GetWorldPosition(), QueryQuaternion(this, cmd::base::GetWSQuaternion));
+        SendReal(body, cmd::character::SetHealth, startHealth);
+        SendWord(body, cmd::character::SetDeadLock, 0);
         sinceStrike = 0.0f;
         currentNode = actorId;
         NextPathNode();
@@ -360,17 +365,17 @@ void GuardActor::TickDead() {
         } else {
             currentNode = actorId;
         }
-        Respawn(place->GetWorldPosition(), QueryQuaternion(place, kCmdGetWSQuaternion));
-        SendWord(body, kCmdSetDeadLock, 0);
-        SendReal(body, kCmdSetHealth, startHealth);
+        Respawn(place->GetWorldPosition(), QueryQuaternion(place, cmd::base::GetWSQuaternion));
+        SendWord(body, cmd::character::SetDeadLock, 0);
+        SendReal(body, cmd::character::SetHealth, startHealth);
         sinceStrike = 0.0f;
         NextPathNode();
         SetState(kGuardPatrol);
         break;
     }
     case kGuardDeadSpawnOnPlace:
-        SendReal(body, kCmdSetHealth, startHealth);
-        SendWord(body, kCmdSetDeadLock, 0);
+        SendReal(body, cmd::character::SetHealth, startHealth);
+        SendWord(body, cmd::character::SetDeadLock, 0);
         sinceStrike = 0.0f;
         SetState(kGuardReturnToPatrol);
         break;

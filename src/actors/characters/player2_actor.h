@@ -3,8 +3,7 @@
 #pragma once
 
 #include "actors/characters/character_services.h"
-
-inline constexpr uint32_t kPlayer2ClassId = 49;
+#include "core/actors/command_ids.h"
 
 class Player2Actor : public SpareWordsActor<kPlayer2ClassId> {
   public:

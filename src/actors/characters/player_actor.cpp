@@ -12,8 +12,8 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/resource_library.h"
@@ -22,49 +22,6 @@
 PlayerInputSettings PlayerInput;
 
 namespace {
-
-namespace cmd {
-constexpr uint32_t SetPlayerType = 534;
-constexpr uint32_t GetPlayerType = 535;
-constexpr uint32_t SetControllerSet = 536;
-constexpr uint32_t GetControllerSet = 537;
-constexpr uint32_t SetCharacter = 538;
-constexpr uint32_t GetCharacter = 539;
-constexpr uint32_t SetHost = 544;
-constexpr uint32_t GetHost = 545;
-constexpr uint32_t SetMaster = 41;
-constexpr uint32_t GetMaster = 42;
-constexpr uint32_t ActionStartPre = 208;
-constexpr uint32_t ActionStopPre = 209;
-constexpr uint32_t GetVisible = 457;
-constexpr uint32_t CCJump = 869;
-constexpr uint32_t CCJumpStop = 870;
-constexpr uint32_t CCStateCrouch = 871;
-constexpr uint32_t CCStateNeutral = 872;
-constexpr uint32_t CCStateRun = 873;
-constexpr uint32_t CCRAction1Start = 878;
-constexpr uint32_t CCRAction1Stop = 879;
-constexpr uint32_t CCRAction1 = 880;
-constexpr uint32_t CCRAction2Start = 881;
-constexpr uint32_t CCRAction2Stop = 882;
-constexpr uint32_t CCRAction2 = 883;
-constexpr uint32_t CCLAction1Start = 884;
-constexpr uint32_t CCLAction1Stop = 885;
-constexpr uint32_t CCLAction1 = 886;
-constexpr uint32_t SetRotY = 976;
-constexpr uint32_t RelativeLookRotY = 982;
-constexpr uint32_t RelativeLookRotX = 983;
-constexpr uint32_t RelativeAimRotY = 1005;
-constexpr uint32_t RelativeAimRotX = 1006;
-constexpr uint32_t SetDesiredMovement = 1026;
-constexpr uint32_t SetTurnSpeed = 1027;
-constexpr uint32_t SetMotion = 1097;
-constexpr uint32_t SetMotionSpeed = 1123;
-constexpr uint32_t CameraRelativeRotX = 1239;
-constexpr uint32_t CameraRelativeYaw = 1240;
-constexpr uint32_t SetTimeMultiplier = 1777;
-constexpr uint32_t SetSimMultiplier = 1779;
-} // namespace cmd
 
 // Input codes and action numbers.
 constexpr InputCode kKeyF1 = 111;
@@ -110,10 +67,11 @@ constexpr uint32_t kProcessLayer = 2;
 
 const BasicSheetRow kSheet[] = {
     {"Player Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Foo|0|Mirel|1|", PropertyKind::Enumeration, cmd::SetPlayerType, cmd::GetPlayerType},
-    {"Control:|Control 1|0|Control 2|1|", PropertyKind::Enumeration, cmd::SetControllerSet,
-     cmd::GetControllerSet},
-    {"Master:", PropertyKind::CheckBox, cmd::SetMaster, cmd::GetMaster},
+    {"Type:|Foo|0|Mirel|1|", PropertyKind::Enumeration, cmd::player::SetPlayerType,
+     cmd::player::GetPlayerType},
+    {"Control:|Control 1|0|Control 2|1|", PropertyKind::Enumeration, cmd::player::SetControllerset,
+     cmd::player::GetControllerset},
+    {"Master:", PropertyKind::CheckBox, cmd::base::SetMaster, cmd::base::GetMaster},
 };
 
 void Send(Actor *actor, uint32_t commandId) {
@@ -128,9 +86,12 @@ struct ActionTrio {
     uint32_t pressed;
     uint32_t released;
 };
-constexpr ActionTrio kRAction1 = {cmd::CCRAction1, cmd::CCRAction1Start, cmd::CCRAction1Stop};
-constexpr ActionTrio kRAction2 = {cmd::CCRAction2, cmd::CCRAction2Start, cmd::CCRAction2Stop};
-constexpr ActionTrio kLAction1 = {cmd::CCLAction1, cmd::CCLAction1Start, cmd::CCLAction1Stop};
+constexpr ActionTrio kRAction1 = {cmd::character::CCRAction1, cmd::character::CCRAction1Start,
+                                  cmd::character::CCRAction1Stop};
+constexpr ActionTrio kRAction2 = {cmd::character::CCRAction2, cmd::character::CCRAction2Start,
+                                  cmd::character::CCRAction2Stop};
+constexpr ActionTrio kLAction1 = {cmd::character::CCLAction1, cmd::character::CCLAction1Start,
+                                  cmd::character::CCLAction1Stop};
 
 // Each send reads the link again: a script bound to a command may delete
 // the character.
@@ -150,7 +111,7 @@ void SendTrio(const ActorLink &character, int action, int set, const ActionTrio 
 uint32_t FrontEndVisible() {
     uint32_t visible = 0;
     if (Actor *front = GetActorById(kInventoryActorId)) {
-        front->HandleCommand(cmd::GetVisible, ParamBlock(&visible, sizeof(visible)));
+        front->HandleCommand(cmd::mesh_object::GetVisible, ParamBlock(&visible, sizeof(visible)));
     }
     return visible;
 }
@@ -187,7 +148,7 @@ float CurrentTimeOf(Actor *actor, float fallback) {
         return fallback;
     }
     float value = fallback;
-    actor->HandleCommand(kCmdGetCurrentTime, ParamBlock(&value, sizeof(value)));
+    actor->HandleCommand(cmd::base::GetCurrentTime, ParamBlock(&value, sizeof(value)));
     return value;
 }
 
@@ -213,10 +174,10 @@ void StartStop(const char *path, bool pressed, bool released) {
     }
     Actor *actor = FindActorByPath(path, nullptr);
     if (pressed) {
-        Send(actor, cmd::ActionStartPre);
+        Send(actor, cmd::base::ActionStartPre);
     }
     if (released) {
-        Send(actor, cmd::ActionStopPre);
+        Send(actor, cmd::base::ActionStopPre);
     }
 }
 
@@ -252,40 +213,41 @@ void PlayerActor::SetCharacter(Actor *character) {
 
 int PlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case cmd::SetPlayerType:
+    case cmd::player::SetPlayerType:
         playerType = block.ReadU32(0);
         break;
-    case cmd::GetPlayerType:
+    case cmd::player::GetPlayerType:
         block.WriteU32(0, playerType);
         break;
-    case cmd::SetControllerSet:
+    case cmd::player::SetControllerset:
         controllerSet = block.ReadU32(0);
         break;
-    case cmd::GetControllerSet:
+    case cmd::player::GetControllerset:
         block.WriteU32(0, controllerSet);
         break;
-    case cmd::SetCharacter:
+    case cmd::player::SetCharacter:
         SetCharacter(block.ReadActor(0));
         break;
-    case cmd::GetCharacter:
+    case cmd::player::GetCharacter:
         block.WriteActor(0, controlledCharacter.target);
         break;
-    case cmd::SetHost:
+    case cmd::player::SetHost:
         playerHost = block.ReadU32(0);
         break;
-    case cmd::GetHost:
+    case cmd::player::GetHost:
         block.WriteU32(0, playerHost);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         if (!characterPath.empty()) {
             controlledCharacter.Assign(FindActorByPath(characterPath, this));
         }
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                             0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (auto *source = dynamic_cast<PlayerActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
             playerType = source->playerType;
@@ -406,10 +368,10 @@ void PlayerActor::MainScheme() {
     }
     const Vector3 f = CameraHeading();
     Vector3 travel = {-(f.x * keys.z + f.z * keys.x), 0.0f, f.x * keys.x - f.z * keys.z};
-    SendReal(controlledCharacter.target, cmd::RelativeLookRotY, dx);
-    SendReal(controlledCharacter.target, cmd::RelativeLookRotX, dy);
-    SendReal(controlledCharacter.target, cmd::RelativeAimRotY, dx);
-    SendReal(controlledCharacter.target, cmd::RelativeAimRotX, dy);
+    SendReal(controlledCharacter.target, cmd::character::SetRelativeLookRotY, dx);
+    SendReal(controlledCharacter.target, cmd::character::SetRelativeLookRotX, dy);
+    SendReal(controlledCharacter.target, cmd::character::AimRotYAdd, dx);
+    SendReal(controlledCharacter.target, cmd::character::AimRotXAdd, dy);
     // A script bound to one of these may have deleted the character.
     character = controlledCharacter.target;
 
@@ -419,12 +381,13 @@ void PlayerActor::MainScheme() {
                 body->moveAngle = HeadingOf(keys.x, keys.z);
             }
         }
-        character->HandleCommand(cmd::SetDesiredMovement, ParamBlock(&travel, sizeof(travel)));
+        character->HandleCommand(cmd::character::SetDesiredMovement,
+                                 ParamBlock(&travel, sizeof(travel)));
         if (ActionPressed(kJump, set) != 0) {
-            Send(controlledCharacter.target, cmd::CCJump);
+            Send(controlledCharacter.target, cmd::character::CCJump);
         }
         if (ActionReleased(kJump, set) != 0) {
-            Send(controlledCharacter.target, cmd::CCJumpStop);
+            Send(controlledCharacter.target, cmd::character::CCJumpStop);
         }
         FireKeys(FrontEndVisible() != 0);
         DebugChord();
@@ -439,24 +402,24 @@ void PlayerActor::PostureKeys() {
     const bool released = ActionReleased(kRunWalk, set) != 0 || ActionReleased(kCrouch, set) != 0;
     if (characterTypeCopy == kCharacterThirdPersonShooter) {
         if (ActionPressed(kRunWalk, set) != 0) {
-            Send(controlledCharacter.target, cmd::CCStateNeutral);
+            Send(controlledCharacter.target, cmd::character::CCStateNeutral);
         }
         if (ActionPressed(kCrouch, set) != 0) {
-            Send(controlledCharacter.target, cmd::CCStateCrouch);
+            Send(controlledCharacter.target, cmd::character::CCStateCrouch);
         }
         if (released) {
-            Send(controlledCharacter.target, cmd::CCStateRun);
+            Send(controlledCharacter.target, cmd::character::CCStateRun);
         }
         return;
     }
     if (ActionPressed(kCrouch, set) != 0) {
-        Send(controlledCharacter.target, cmd::CCStateCrouch);
+        Send(controlledCharacter.target, cmd::character::CCStateCrouch);
     }
     if (ActionPressed(kRunWalk, set) != 0 && CharacterPosture() != 'C') {
-        Send(controlledCharacter.target, cmd::CCStateRun);
+        Send(controlledCharacter.target, cmd::character::CCStateRun);
     }
     if (released) {
-        Send(controlledCharacter.target, cmd::CCStateNeutral);
+        Send(controlledCharacter.target, cmd::character::CCStateNeutral);
     }
 }
 
@@ -470,16 +433,16 @@ void PlayerActor::FireKeys(bool frontEndVisible) {
             break;
         case kCharacterThirdPerson:
             if (ActionDown(kUse, set) != 0) {
-                Send(controlledCharacter.target, cmd::CCRAction1);
-                Send(controlledCharacter.target, cmd::CCLAction1);
+                Send(controlledCharacter.target, cmd::character::CCRAction1);
+                Send(controlledCharacter.target, cmd::character::CCLAction1);
             }
             if (ActionPressed(kUse, set) != 0) {
-                Send(controlledCharacter.target, cmd::CCRAction1Start);
-                Send(controlledCharacter.target, cmd::CCLAction1Start);
+                Send(controlledCharacter.target, cmd::character::CCRAction1Start);
+                Send(controlledCharacter.target, cmd::character::CCLAction1Start);
             }
             if (ActionReleased(kUse, set) != 0) {
-                Send(controlledCharacter.target, cmd::CCRAction1Stop);
-                Send(controlledCharacter.target, cmd::CCLAction1Stop);
+                Send(controlledCharacter.target, cmd::character::CCRAction1Stop);
+                Send(controlledCharacter.target, cmd::character::CCLAction1Stop);
             }
             break;
         case kCharacterFirstPerson:
@@ -518,7 +481,7 @@ void PlayerActor::TimeScale() {
     }
     auto takeFromAmount = [&](float taken) {
         amount = std::max(amount - taken, 0.0f);
-        SendReal(amountActor, kCmdSetCurrentTime, amount);
+        SendReal(amountActor, cmd::base::SetCurrentTime, amount);
     };
     const float g = FrameDelta;
     float &m = input.timeScale;
@@ -553,8 +516,9 @@ void PlayerActor::TimeScale() {
     RootTimeRecord()->multiplier = m;
     if (Actor *instance = FindActorByPath("/Global/ti_ga1", this)) {
         const float root = std::sqrt(m);
-        SendReal(instance, cmd::SetSimMultiplier, root);
-        SendReal(FindActorByPath("/Global/ti_ga1", this), cmd::SetTimeMultiplier, root);
+        SendReal(instance, cmd::time_instance::SetTimeinstanceSimmultiplier, root);
+        SendReal(FindActorByPath("/Global/ti_ga1", this),
+                 cmd::time_instance::SetTimeinstanceMultiplier, root);
     }
 }
 
@@ -598,16 +562,17 @@ void PlayerActor::EscKey() {
     if (ActionPressed(kEsc, 0) != 0) {
         if (FindActorByPath(kEscPath, nullptr) != nullptr) {
             // Each send may change the world: the actors are looked up again.
-            for (uint32_t stop : {cmd::CCRAction1Stop, cmd::CCRAction2Stop, cmd::CCLAction1Stop}) {
+            for (uint32_t stop : {cmd::character::CCRAction1Stop, cmd::character::CCRAction2Stop,
+                                  cmd::character::CCLAction1Stop}) {
                 Send(GetGlobalActor(1), stop);
             }
-            Send(FindActorByPath(kEscPath, nullptr), cmd::ActionStartPre);
+            Send(FindActorByPath(kEscPath, nullptr), cmd::base::ActionStartPre);
         } else {
-            Send(GetActorSystem(), kCmdExitEngine);
+            Send(GetActorSystem(), cmd::actor_system::ExitEngine);
         }
     }
     if (ActionReleased(kEsc, 0) != 0) {
-        Send(FindActorByPath(kEscPath, nullptr), cmd::ActionStopPre);
+        Send(FindActorByPath(kEscPath, nullptr), cmd::base::ActionStopPre);
     }
 }
 
@@ -627,19 +592,19 @@ void PlayerActor::ConsoleScheme() {
     const float sz = -ActionValue(kLookY, 0);
     const float length = std::sqrt(sx * sx + sz * sz);
     if (length > 0.5f) {
-        SendText(body(), cmd::SetMotion, "R_Forward");
-        SendReal(body(), cmd::SetTurnSpeed, 15.0f);
-        SendReal(skin(), cmd::SetMotionSpeed, (length - 1.0f) * 0.8f + 1.0f);
+        SendText(body(), cmd::skin_object::SetMotion, "R_Forward");
+        SendReal(body(), cmd::character::SetTurnSpeed, 15.0f);
+        SendReal(skin(), cmd::skin_object::SetMotionSpeed, (length - 1.0f) * 0.8f + 1.0f);
     } else if (length > 0.1f) {
-        SendText(body(), cmd::SetMotion, "N_Forward");
-        SendReal(body(), cmd::SetTurnSpeed, length > 0.25f ? 10.0f : 5.0f);
-        SendReal(skin(), cmd::SetMotionSpeed, length * 1.5f + 0.1f);
+        SendText(body(), cmd::skin_object::SetMotion, "N_Forward");
+        SendReal(body(), cmd::character::SetTurnSpeed, length > 0.25f ? 10.0f : 5.0f);
+        SendReal(skin(), cmd::skin_object::SetMotionSpeed, length * 1.5f + 0.1f);
     } else {
-        SendReal(skin(), cmd::SetMotionSpeed, 1.0f);
-        SendText(body(), cmd::SetMotion, "N_Neutral");
+        SendReal(skin(), cmd::skin_object::SetMotionSpeed, 1.0f);
+        SendText(body(), cmd::skin_object::SetMotion, "N_Neutral");
     }
     if (ActionDown(kJump, set) != 0) {
-        Send(body(), cmd::CCJump);
+        Send(body(), cmd::character::CCJump);
     } else if (ActionDown(kUse, set) != 0) {
         FrontEndVisible();
     }
@@ -652,11 +617,12 @@ void PlayerActor::ConsoleScheme() {
     const float delta = timeRecord->delta;
     const float yaw = ActionValue(kCameraYaw, 0);
     if (std::fabs(yaw) > 0.2f && length < 0.14f && body() != nullptr) {
-        SendReal(body()->notifyCamera.target, cmd::CameraRelativeYaw, yaw * delta * 2.0f);
+        SendReal(body()->notifyCamera.target, cmd::camera::CameraTurnHorizontal,
+                 yaw * delta * 2.0f);
     }
     const float pitch = ActionValue(kCameraPitch, 0);
     if (std::fabs(pitch) > 0.2f && length < 0.14f && body() != nullptr) {
-        SendReal(body()->notifyCamera.target, cmd::CameraRelativeRotX, pitch * delta * 2.0f);
+        SendReal(body()->notifyCamera.target, cmd::camera::SetRelativeRotX, pitch * delta * 2.0f);
     }
-    SendReal(body(), cmd::SetRotY, input.consoleHeading);
+    SendReal(body(), cmd::character::SetRotY_976, input.consoleHeading);
 }

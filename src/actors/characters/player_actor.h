@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kPlayerClassId = 9;
+#include "core/actors/command_ids.h"
 
 // The values every Player shares, kept for the whole run: the mouse
 // settings, the time scale with its blend value, release and freeze timers,

@@ -6,16 +6,14 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 
 namespace {
-
-constexpr uint32_t kCmdSoundUpdatePlaying = 439;
 
 // An every-pass entry on layer 2 keeps "Process" running.
 constexpr uint32_t kProcessFlags = 0x100;
@@ -172,20 +170,20 @@ void AmbientSoundActor::Stop(uint32_t channel, float fadeTime) {
 int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     ResourceLibrary *library = GetLibrary();
     switch (commandId) {
-    case kCmdASoundPlay:
-    case kCmdASoundPlayLooping:
+    case cmd::ambient_sound::ASoundPlay:
+    case cmd::ambient_sound::ASoundPlayLooping:
         if (!block.empty()) {
             const std::string name(block.Sub(0, kNameBytes).ReadString(0));
             Play(name, block.ReadU32(kPlayChannel), block.ReadF32(kPlayTime),
-                 commandId == kCmdASoundPlayLooping);
+                 commandId == cmd::ambient_sound::ASoundPlayLooping);
         }
         break;
-    case kCmdASoundStop:
+    case cmd::ambient_sound::ASoundStop:
         if (!block.empty()) {
             Stop(block.ReadU32(0), block.ReadF32(4));
         }
         break;
-    case kCmdASoundVolume: {
+    case cmd::ambient_sound::ASoundVolume: {
         const uint32_t channel = block.ReadU32(0);
         // A volume change over time is not supported: only time 0.0 acts.
         if (!block.empty() && IsChannel(channel) && block.ReadF32(8) == 0.0f) {
@@ -197,27 +195,27 @@ int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdASoundPan:
-    case kCmdASoundFrequency:
+    case cmd::ambient_sound::ASoundPan:
+    case cmd::ambient_sound::ASoundFrequency:
         break; // the channel is all they carry that counts: no effect
-    case kCmdASoundPreLoad:
+    case cmd::ambient_sound::ASoundPreLoad:
         if (library != nullptr && !block.empty()) {
             const std::string name(block.ReadString(0));
             library->FindItemByName(name.c_str(), ItemClass::Sound);
         }
         break;
-    case kCmdASoundUseRefcount: {
+    case cmd::ambient_sound::ASoundUseRefcount: {
         const uint32_t channel = block.ReadU32(0);
         if (!block.empty() && IsChannel(channel)) {
             entries[channel - 1].useRefCount = block.ReadU32(4) != 0 ? 1 : 0;
         }
         break;
     }
-    case kCmdASoundUpdateVolumes:
-    case kCmdSoundUpdatePlaying:
+    case cmd::ambient_sound::ASoundUpdateVolumes:
+    case cmd::sound::SoundUpdatePlayingSoundParams:
         SendAllVolumes();
         break;
-    case kCmdASoundPause:
+    case cmd::ambient_sound::ASoundPause:
         state &= ~kActorOperational;
         if (library != nullptr) {
             for (const AmbientSoundEntry &entry : entries) {
@@ -227,7 +225,7 @@ int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdASoundResume:
+    case cmd::ambient_sound::ASoundResume:
         state |= kActorOperational;
         for (const AmbientSoundEntry &entry : entries) {
             if (entry.item != nullptr) {
@@ -235,7 +233,7 @@ int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         for (AmbientSoundEntry &entry : entries) {
             if (entry.name.empty()) {
                 continue;
@@ -251,7 +249,8 @@ int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             PlayItem(entry);
         }
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                             0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;

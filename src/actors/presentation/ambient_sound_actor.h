@@ -13,22 +13,9 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class LibraryItem;
-
-inline constexpr uint32_t kAmbientSoundClassId = 30;
-
-inline constexpr uint32_t kCmdASoundPlay = 1414;
-inline constexpr uint32_t kCmdASoundPlayLooping = 1415;
-inline constexpr uint32_t kCmdASoundStop = 1416;
-inline constexpr uint32_t kCmdASoundVolume = 1417;
-inline constexpr uint32_t kCmdASoundPan = 1418;
-inline constexpr uint32_t kCmdASoundFrequency = 1419;
-inline constexpr uint32_t kCmdASoundPreLoad = 1420;
-inline constexpr uint32_t kCmdASoundUseRefcount = 1421;
-inline constexpr uint32_t kCmdASoundUpdateVolumes = 1422;
-inline constexpr uint32_t kCmdASoundPause = 1423;
-inline constexpr uint32_t kCmdASoundResume = 1424;
 
 // Entry states.
 inline constexpr uint32_t kAmbientFree = 0;

@@ -8,25 +8,14 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/motion.h"
 #include "library/resource_library.h"
 
 namespace {
-
-constexpr uint32_t kCmdActionStartPost = 214;
-constexpr uint32_t kCmdSetAnimationStyle = 258;
-constexpr uint32_t kCmdGetAnimationStyle = 259;
-constexpr uint32_t kCmdSetPlayOnStart = 260;
-constexpr uint32_t kCmdGetPlayOnStart = 261;
-constexpr uint32_t kCmdOnAnimationLoop = 267;
-constexpr uint32_t kCmdOnAnimationEnd = 268;
-constexpr uint32_t kCmdOnAnimationReverse = 269;
-constexpr uint32_t kCmdSetMotion = 1097;
-constexpr uint32_t kCmdGetMotionText = 1098;
 
 constexpr uint32_t kResourcesLoaded = 1u << 0;
 constexpr uint32_t kPlayOnStart = 1u << 1;
@@ -39,17 +28,19 @@ constexpr size_t kMotionTextLimit = 127;
 
 const BasicSheetRow kSheet[] = {
     {"Animation Properties", PropertyKind::PageTitle, 0, 0},
-    {"Animation Motion", PropertyKind::Text, kCmdSetMotion, kCmdGetMotionText},
+    {"Animation Motion", PropertyKind::Text, cmd::skin_object::SetMotion,
+     cmd::skin_object::GetMotionText},
     {"Animation Style", PropertyKind::Caption, 0, 0},
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
      "Loop|4|Forward<->Backward Loop|5|",
-     PropertyKind::Enumeration, kCmdSetAnimationStyle, kCmdGetAnimationStyle},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed, 100.0f},
-    {"Play on Start Game:", PropertyKind::CheckBox, kCmdSetPlayOnStart, kCmdGetPlayOnStart},
-    {"Play Animation|Play|", PropertyKind::Button, kCmdAnimationPlay, 0},
-    {"Stop Animation|Stop|", PropertyKind::Button, kCmdAnimationStop, 0},
-    {"Reset Animation|Reset|", PropertyKind::Button, kCmdAnimationReset, 0},
-    {"AutoCreate", PropertyKind::Button, kCmdAnimationAutoCreate, 0},
+     PropertyKind::Enumeration, cmd::base::SetAnimationStyle, cmd::base::GetAnimationStyle},
+    {"Speed:|%|", PropertyKind::Real, cmd::base::SetAnimationSpeed, cmd::base::GetAnimationSpeed,
+     100.0f},
+    {"Play on Start Game:", PropertyKind::CheckBox, cmd::base::X_260, cmd::base::X_261},
+    {"Play Animation|Play|", PropertyKind::Button, cmd::base::AnimationPlay, 0},
+    {"Stop Animation|Stop|", PropertyKind::Button, cmd::base::AnimationStop, 0},
+    {"Reset Animation|Reset|", PropertyKind::Button, cmd::base::AnimationReset, 0},
+    {"AutoCreate", PropertyKind::Button, cmd::animation::AnimationAutoCreate, 0},
 };
 
 MotionItem *FindMotion(const std::string &name) {
@@ -80,13 +71,13 @@ int32_t ClassByPrefix(const std::string &name) {
 // "Set Resource" with the name and the shorter names its numbered endings
 // leave.
 void SetResourceByName(Actor *actor, std::string resource) {
-    if (SendText(actor, kCmdSetResource, resource) != 0) {
+    if (SendText(actor, cmd::base::SetResource, resource) != 0) {
         return;
     }
     const size_t n = resource.size();
     if (n >= 3 && resource[n - 3] == '_' && IsDigit(resource[n - 2]) && IsDigit(resource[n - 1])) {
         resource.resize(n - 3);
-        if (SendText(actor, kCmdSetResource, resource) != 0) {
+        if (SendText(actor, cmd::base::SetResource, resource) != 0) {
             return;
         }
         resource.push_back('_');
@@ -95,12 +86,12 @@ void SetResourceByName(Actor *actor, std::string resource) {
         return;
     }
     resource.pop_back();
-    if (SendText(actor, kCmdSetResource, resource) != 0) {
+    if (SendText(actor, cmd::base::SetResource, resource) != 0) {
         return;
     }
     if (!resource.empty() && IsDigit(resource.back())) {
         resource.pop_back();
-        SendText(actor, kCmdSetResource, resource);
+        SendText(actor, cmd::base::SetResource, resource);
     }
 }
 
@@ -218,7 +209,7 @@ int AnimationActor::AutoCreate() {
             }
         }
     }
-    HandleCommand(kCmdAnimationBind, ParamBlock());
+    HandleCommand(cmd::animation::AnimationBind, ParamBlock());
     return 2;
 }
 
@@ -279,20 +270,20 @@ void AnimationActor::Update() {
             case 0:
                 currentTime = totalTime - kEndMargin;
                 state &= ~kActorEnabled;
-                Raise(kCmdOnAnimationEnd);
+                Raise(cmd::base::OnAnimationEnd);
                 break;
             case 2:
             case 5:
                 currentTime = totalTime - kTurnMargin;
                 direction = 1;
-                Raise(kCmdOnAnimationReverse);
+                Raise(cmd::base::OnAnimationReverse);
                 break;
             case 3:
                 currentTime -= totalTime;
                 if (currentTime > totalTime) {
                     currentTime = 0.0f;
                 }
-                Raise(kCmdOnAnimationLoop);
+                Raise(cmd::base::OnAnimationLoop);
                 break;
             default:
                 break;
@@ -303,23 +294,23 @@ void AnimationActor::Update() {
             case 1:
                 state &= ~kActorEnabled;
                 currentTime = 0.0f;
-                Raise(kCmdOnAnimationEnd);
+                Raise(cmd::base::OnAnimationEnd);
                 break;
             case 2:
                 state &= ~kActorEnabled;
                 direction = 0;
                 currentTime = 0.0f;
-                Raise(kCmdOnAnimationEnd);
+                Raise(cmd::base::OnAnimationEnd);
                 break;
             case 3:
             case 4:
                 currentTime = totalTime - kEndMargin;
-                Raise(kCmdOnAnimationLoop);
+                Raise(cmd::base::OnAnimationLoop);
                 break;
             case 5:
                 direction = 0;
                 currentTime = kEndMargin;
-                Raise(kCmdOnAnimationLoop);
+                Raise(cmd::base::OnAnimationLoop);
                 break;
             default:
                 break;
@@ -327,49 +318,49 @@ void AnimationActor::Update() {
         }
     }
     if (motion != nullptr && (wasPlaying || (state & kActorEnabled) != 0)) {
-        HandleCommand(kCmdAnimUpdate, ParamBlock());
+        HandleCommand(cmd::skin_object::AnimUpdatE, ParamBlock());
     }
     Actor::Update();
 }
 
 int AnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdStart:
-    case kCmdActionStart:
-        HandleCommand(kCmdAnimationPlay, ParamBlock());
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
+        HandleCommand(cmd::base::AnimationPlay, ParamBlock());
         break;
-    case kCmdStop:
-        HandleCommand(kCmdAnimationStop, ParamBlock());
+    case cmd::base::Stop:
+        HandleCommand(cmd::base::AnimationStop, ParamBlock());
         break;
-    case kCmdInitCopy:
+    case cmd::base::InitCopy:
         targets.Clear();
         break;
-    case kCmdPrecalculate:
-        HandleCommand(kCmdAnimationBind, ParamBlock());
+    case cmd::base::Precalculate:
+        HandleCommand(cmd::animation::AnimationBind, ParamBlock());
         break;
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         if ((animFlags & kPlayOnStart) != 0) {
-            HandleCommand(kCmdAnimationPlay, ParamBlock());
+            HandleCommand(cmd::base::AnimationPlay, ParamBlock());
         }
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         Create(block);
         break;
-    case kCmdCalcActionTime:
+    case cmd::base::CalcActionTime_203:
         // A clock that does not run forward has no end to wait for.
         if (speed > 0.0f) {
             block.WriteF32(0, std::max(block.ReadF32(0), totalTime / speed));
         }
         break;
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue:
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue:
         speedFactor = block.ReadF32(0);
         break;
-    case kCmdActionStartPost:
+    case cmd::base::ActionStartPost:
         speedFactor = 1.0f;
         break;
-    case kCmdLoadResources:
+    case cmd::base::LoadResources:
         if ((animFlags & kResourcesLoaded) == 0) {
             if (ResourceLibrary *library = GetLibrary()) {
                 library->LoadItem(motion);
@@ -377,7 +368,7 @@ int AnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             animFlags |= kResourcesLoaded;
         }
         break;
-    case kCmdUnloadResources:
+    case cmd::base::UnloadResources:
         if ((animFlags & kResourcesLoaded) != 0) {
             if (ResourceLibrary *library = GetLibrary()) {
                 library->ReleaseItem(motion);
@@ -385,74 +376,74 @@ int AnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             animFlags &= ~kResourcesLoaded;
         }
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         targets.Remove(static_cast<const ActorLink *>(block.ReadPointer(0)));
         break;
-    case kCmdSetCurrentTime:
+    case cmd::base::SetCurrentTime:
         SetTime(block.ReadF32(0));
         break;
-    case kCmdGetCurrentTime:
+    case cmd::base::GetCurrentTime:
         block.WriteF32(0, currentTime);
         break;
-    case kCmdSetCurrentNormalizedTime:
+    case cmd::base::SetCurrentNormalizedTime:
         SetTime(totalTime * block.ReadF32(0));
         return 1;
-    case kCmdGetCurrentNormalizedTime:
+    case cmd::base::GetCurrentNormalizedTime:
         // Unbound, the clock has no position in a motion.
         block.WriteF32(0, totalTime != 0.0f ? currentTime / totalTime : 0.0f);
         return 1;
-    case kCmdGetTotalTime:
+    case cmd::base::GetTotalTime:
         block.WriteF32(0, totalTime);
         break;
-    case kCmdSetAnimationStyle:
+    case cmd::base::SetAnimationStyle:
         style = block.ReadU32(0);
         Reset();
         break;
-    case kCmdGetAnimationStyle:
+    case cmd::base::GetAnimationStyle:
         block.WriteU32(0, style);
         break;
-    case kCmdSetPlayOnStart:
+    case cmd::base::X_260:
         animFlags =
             block.ReadU32(0) != 0 ? (animFlags | kPlayOnStart) : (animFlags & ~kPlayOnStart);
         break;
-    case kCmdGetPlayOnStart:
+    case cmd::base::X_261:
         block.WriteU32(0, (animFlags & kPlayOnStart) != 0 ? 1u : 0u);
         break;
-    case kCmdAnimationPlay:
+    case cmd::base::AnimationPlay:
         state |= kActorEnabled;
         break;
-    case kCmdAnimationStop:
+    case cmd::base::AnimationStop:
         state &= ~kActorEnabled;
         break;
-    case kCmdAnimationReset:
+    case cmd::base::AnimationReset:
         Reset();
-        HandleCommand(kCmdAnimUpdate, ParamBlock());
+        HandleCommand(cmd::skin_object::AnimUpdatE, ParamBlock());
         break;
-    case kCmdSetAnimationSpeed:
+    case cmd::base::SetAnimationSpeed:
         speed = block.ReadF32(0);
         break;
-    case kCmdGetAnimationSpeed:
+    case cmd::base::GetAnimationSpeed:
         block.WriteF32(0, speed);
         break;
-    case kCmdSetMotion: {
+    case cmd::skin_object::SetMotion: {
         const std::string name(block.ReadString(0));
         if (name != motionName) {
             motionName = name;
-            HandleCommand(kCmdAnimationBind, ParamBlock());
+            HandleCommand(cmd::animation::AnimationBind, ParamBlock());
             float zero = 0.0f;
-            HandleCommand(kCmdSetCurrentTime, ParamBlock(&zero, sizeof(zero)));
+            HandleCommand(cmd::base::SetCurrentTime, ParamBlock(&zero, sizeof(zero)));
         }
         break;
     }
-    case kCmdGetMotionText:
+    case cmd::skin_object::GetMotionText:
         block.WriteString(0, std::string_view(motionName).substr(0, kMotionTextLimit));
         break;
-    case kCmdAnimationAutoCreate:
+    case cmd::animation::AnimationAutoCreate:
         return AutoCreate();
-    case kCmdAnimationBind:
+    case cmd::animation::AnimationBind:
         Bind();
         break;
-    case kCmdAnimUpdate:
+    case cmd::skin_object::AnimUpdatE:
         ApplyPose();
         break;
     default:

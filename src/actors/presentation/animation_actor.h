@@ -12,14 +12,9 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class MotionItem;
-
-inline constexpr uint32_t kAnimationClassId = 40;
-
-inline constexpr uint32_t kCmdAnimationAutoCreate = 1762;
-inline constexpr uint32_t kCmdAnimationBind = 1763;
-inline constexpr uint32_t kCmdAnimUpdate = 1764;
 
 // One bound child and the index of its track in the motion. The track
 // itself is looked up on every pose: the motion's tracks go when the motion

@@ -9,8 +9,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/actors/time_record.h"
@@ -20,14 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdGetDeltaPosition = 73;
-constexpr uint32_t kCmdSetDirection = 271;
-constexpr uint32_t kCmdGetDirection = 272;
-constexpr uint32_t kCmdGetLookRotX = 981;
-constexpr uint32_t kCmdGetLookRotYOffset = 988;
-constexpr uint32_t kCmdGetLookDirection = 990;
-
-constexpr uint32_t kCharacterClassId = 16;
 constexpr uint32_t kCameraColFlags = 0x31; // active, bit 4, dynamic
 constexpr uint32_t kCameraColExclude = 0x04040000;
 constexpr uint32_t kProcessLayer = 2;
@@ -36,16 +28,16 @@ constexpr float kLengthEpsilon = 0.00001f;
 const BasicSheetRow kSheet[] = {
     {"Camera Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PropertyKind::Enumeration,
-     kCmdCameraSetType, kCmdCameraGetType},
-    {"Fov:", PropertyKind::Angle, kCmdCameraSetFov, kCmdCameraGetFov},
-    {"Aspect:", PropertyKind::Real, kCmdCameraSetAspect, kCmdCameraGetAspect},
-    {"Near:", PropertyKind::Real, kCmdCameraSetNear, kCmdCameraGetNear},
-    {"Far:", PropertyKind::Real, kCmdCameraSetFar, kCmdCameraGetFar},
-    {"Active:", PropertyKind::CheckBox, kCmdCameraSetActive, kCmdCameraGetActive},
-    {"CameraTarget 1:", PropertyKind::ActorReference, kCmdCameraSetTarget1Ext,
-     kCmdCameraGetTarget1Ext},
-    {"CameraTarget 2:", PropertyKind::ActorReference, kCmdCameraSetTarget2Ext,
-     kCmdCameraGetTarget2Ext},
+     cmd::camera::SetCameraType, cmd::camera::GetCameraType},
+    {"Fov:", PropertyKind::Angle, cmd::camera::SetFov, cmd::camera::GetFov},
+    {"Aspect:", PropertyKind::Real, cmd::camera::SetAspectratio, cmd::camera::GetAspectratio},
+    {"Near:", PropertyKind::Real, cmd::camera::SetNear, cmd::camera::GetNear},
+    {"Far:", PropertyKind::Real, cmd::camera::SetFar, cmd::camera::GetFar},
+    {"Active:", PropertyKind::CheckBox, cmd::camera::SetCameraActive, cmd::camera::GetCameraActive},
+    {"CameraTarget 1:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget1_1226,
+     cmd::camera::GetCameraTarget1_1227},
+    {"CameraTarget 2:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget2_1228,
+     cmd::camera::GetCameraTarget2_1229},
 };
 
 // The flash material and the library it was found in (a new library looks
@@ -178,7 +170,7 @@ int CameraActor::SetActive(bool on) {
     }
     if (CurrentCamera != nullptr && CurrentCamera != this) {
         uint32_t off = 0;
-        CurrentCamera->HandleCommand(kCmdCameraSetActive, ParamBlock(&off, sizeof(off)));
+        CurrentCamera->HandleCommand(cmd::camera::SetCameraActive, ParamBlock(&off, sizeof(off)));
     }
     CurrentCamera = this;
     if (cameraType == kCameraFollow && target1.target != nullptr) {
@@ -247,62 +239,62 @@ void CameraActor::Turn(float amount, bool vertical) {
 int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     ResourceLibrary *library = GetLibrary();
     switch (commandId) {
-    case kCmdCameraSetFov:
+    case cmd::camera::SetFov:
         fov = block.ReadF32(0);
         SetFieldOfView(fov);
         fovDirty = 1;
         break;
-    case kCmdCameraGetFov:
+    case cmd::camera::GetFov:
         block.Write(0, fov);
         break;
-    case kCmdCameraSetAspect:
+    case cmd::camera::SetAspectratio:
         aspect = block.ReadF32(0);
         if (library != nullptr) {
             library->SetAspectAdjust(aspect);
         }
         break;
-    case kCmdCameraGetAspect:
+    case cmd::camera::GetAspectratio:
         block.Write(0, aspect);
         break;
-    case kCmdCameraSetNear:
+    case cmd::camera::SetNear:
         nearClip = block.ReadF32(0);
         if (library != nullptr) {
             library->SetNearClip(nearClip);
         }
         break;
-    case kCmdCameraGetNear:
+    case cmd::camera::GetNear:
         block.Write(0, nearClip);
         break;
-    case kCmdCameraSetFar:
+    case cmd::camera::SetFar:
         farClip = block.ReadF32(0);
         if (library != nullptr) {
             library->SetFarClip(farClip);
         }
         break;
-    case kCmdCameraGetFar:
+    case cmd::camera::GetFar:
         block.Write(0, farClip);
         break;
-    case kCmdCameraSetType:
+    case cmd::camera::SetCameraType:
         SetCameraType(block.ReadU32(0));
         break;
-    case kCmdCameraGetType:
+    case cmd::camera::GetCameraType:
         block.WriteU32(0, cameraType);
         break;
-    case kCmdCameraSetTarget1:
+    case cmd::camera::SetCameraTarget1_1222:
         SetTarget(target1, block.ReadActor(0), true);
         break;
-    case kCmdCameraGetTarget1:
+    case cmd::camera::GetCameraTarget1_1223:
         block.WriteActor(0, target1.target);
         break;
-    case kCmdCameraSetTarget2:
+    case cmd::camera::SetCameraTarget2_1224:
         SetTarget(target2, block.ReadActor(0), false);
         break;
-    case kCmdCameraGetTarget2:
+    case cmd::camera::GetCameraTarget2_1225:
         block.WriteActor(0, target2.target);
         break;
-    case kCmdCameraSetTarget1Ext:
-    case kCmdCameraSetTarget2Ext: {
-        const bool first = commandId == kCmdCameraSetTarget1Ext;
+    case cmd::camera::SetCameraTarget1_1226:
+    case cmd::camera::SetCameraTarget2_1228: {
+        const bool first = commandId == cmd::camera::SetCameraTarget1_1226;
         ParamReader reader(commandId, block);
         const ParamReader::ActorExt value = reader.ActorPointerExt();
         ActorLink &link = first ? target1 : target2;
@@ -316,57 +308,58 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCameraSetTarget1Id:
+    case cmd::camera::SetCameraTarget1_1230:
         SetTarget(target1, GetActorById(block.ReadU32(0)), false);
         break;
-    case kCmdCameraGetTarget1Id:
+    case cmd::camera::GetCameraTarget1_1231:
         block.WriteU32(0, target1.target != nullptr ? static_cast<uint32_t>(target1.target->actorId)
                                                     : 0xFFFFFFFFu);
         break;
-    case kCmdCameraSetTarget2Id:
+    case cmd::camera::SetCameraTarget2_1232:
         SetTarget(target2, GetActorById(block.ReadU32(0)), false);
         break;
-    case kCmdCameraHeight:
+    case cmd::camera::GetCameraHeight:
         if (cameraType == kCameraTarget) {
             heightOffset = block.ReadF32(0);
             targetHeight = heightOffset;
         }
         break;
-    case kCmdCameraSetActive:
+    case cmd::camera::SetCameraActive:
         if (SetActive(block.ReadU32(0) != 0) == 1) {
             return 1;
         }
         break;
-    case kCmdCameraGetActive:
+    case cmd::camera::GetCameraActive:
         block.WriteU32(0, active);
         break;
-    case kCmdCameraSetGamma:
+    case cmd::camera::SetGamma:
         for (int i = 0; i < 3; ++i) {
             gammaScale[i] = block.ReadF32(static_cast<size_t>(i) * 4);
             flashColor[i] = block.ReadF32(static_cast<size_t>(i + 3) * 4);
         }
         gammaRefresh = 1;
         break;
-    case kCmdCameraSetGlobalGamma:
+    case cmd::camera::SetGlobalGamma:
         if (ActorSystem *system = GetActorSystem()) {
-            system->HandleCommand(kCmdCameraSetGlobalGamma, block);
+            system->HandleCommand(cmd::camera::SetGlobalGamma, block);
         }
         break;
-    case kCmdCameraTurnVertical:
-    case kCmdCameraTurnHorizontal:
-        Turn(block.ReadF32(0), commandId == kCmdCameraTurnVertical);
+    case cmd::camera::SetRelativeRotX:
+    case cmd::camera::CameraTurnHorizontal:
+        Turn(block.ReadF32(0), commandId == cmd::camera::SetRelativeRotX);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         target1.Resolve();
         target2.Resolve();
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), 0x100, 0.0f, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), 0x100, 0.0f,
+                                             0.0f,
                                              0.0f, nullptr, kProcessLayer);
         }
         if (active != 0) {
             active = 0;
             uint32_t on = 1;
-            HandleCommand(kCmdCameraSetActive, ParamBlock(&on, sizeof(on)));
+            HandleCommand(cmd::camera::SetCameraActive, ParamBlock(&on, sizeof(on)));
         }
         if (simState == nullptr) {
             simState = std::make_unique<SimState>();
@@ -376,7 +369,7 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         eye = {5553.0f, 5550.0f, -99999.0f};
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         auto *camera = dynamic_cast<CameraActor *>(source);
         if (camera != nullptr && camera != this) {
@@ -425,7 +418,7 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCollisionEvent: {
+    case cmd::base::CollisionEvent: {
         // A solid object of anything but a Character blocks the view.
         const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
         if (other != nullptr && (other->flags & kColObjSolid) != 0 &&
@@ -434,22 +427,22 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdActionStart: {
+    case cmd::base::ActionStart: {
         uint32_t on = 1;
-        HandleCommand(kCmdCameraSetActive, ParamBlock(&on, sizeof(on)));
+        HandleCommand(cmd::camera::SetCameraActive, ParamBlock(&on, sizeof(on)));
         break;
     }
-    case kCmdActionStopPost: {
+    case cmd::base::ActionStopPost: {
         uint32_t off = 0;
-        HandleCommand(kCmdCameraSetActive, ParamBlock(&off, sizeof(off)));
+        HandleCommand(cmd::camera::SetCameraActive, ParamBlock(&off, sizeof(off)));
         break;
     }
-    case kCmdSetDirection: {
+    case cmd::base::SetDirection: {
         const Vector3 direction = block.Read<Vector3>(0);
         eye = Vec3Sub(look, Vec3Scale(direction, distance + distancePull));
         break;
     }
-    case kCmdGetDirection:
+    case cmd::base::GetDirection:
         block.Write(0, Vec3Normalized(Vec3Sub(look, eye)));
         break;
     default:
@@ -562,8 +555,9 @@ void CameraActor::FrameUpdate() {
 
 void CameraActor::FreeRule() {
     UpdateWorldMatrix();
-    const Vector3 where = Ask(this, kCmdGetWSPosition, Vector3{0.0f, 0.0f, 0.0f});
-    const Quaternion turn = Ask(this, kCmdGetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f});
+    const Vector3 where = Ask(this, cmd::base::GetWSPosition, Vector3{0.0f, 0.0f, 0.0f});
+    const Quaternion turn = Ask(this, cmd::base::GetWSQuaternion,
+                                Quaternion{0.0f, 0.0f, 0.0f, 1.0f});
     SetFieldOfView(fov);
     if (ResourceLibrary *library = GetLibrary()) {
         library->SetCameraTransform(where, turn);
@@ -575,12 +569,12 @@ void CameraActor::TargetRule() {
     if (target == nullptr) {
         return;
     }
-    const float yaw = Ask(target, kCmdGetLookRotYOffset, 0.0f);
+    const float yaw = Ask(target, cmd::character::GetLookRotYOffset, 0.0f);
     Matrix yawTurn;
     MatrixRotationYawPitchRoll(&yawTurn, yaw, 0.0f, 0.0f);
     Matrix m1;
     MatrixMultiply(&m1, yawTurn, target->GetWorldMatrix());
-    const float pitch = std::clamp(Ask(target, kCmdGetLookRotX, 0.0f), -0.5f, 1.0f);
+    const float pitch = std::clamp(Ask(target, cmd::character::GetLookRotX, 0.0f), -0.5f, 1.0f);
     Matrix m2;
     MatrixRotationYawPitchRoll(&m2, 0.0f, -pitch, 0.0f);
 
@@ -625,9 +619,9 @@ void CameraActor::TargetRule() {
 void CameraActor::TargetX2Rule() {
     const Vector3 origin = {0.0f, 0.0f, 0.0f};
     const Vector3 a =
-        target1.target != nullptr ? Ask(target1.target, kCmdGetWSPosition, origin) : origin;
+        target1.target != nullptr ? Ask(target1.target, cmd::base::GetWSPosition, origin) : origin;
     const Vector3 b =
-        target2.target != nullptr ? Ask(target2.target, kCmdGetWSPosition, origin) : origin;
+        target2.target != nullptr ? Ask(target2.target, cmd::base::GetWSPosition, origin) : origin;
     const Vector3 middle = Vec3Scale(Vec3Add(a, b), 0.5f);
     look = Vec3Add(middle, {0.0f, heightOffset, 0.0f});
     const float separation = Vec3Length(Vec3Sub(a, b));
@@ -656,7 +650,8 @@ void CameraActor::LookChaseRule() {
     if (target == nullptr) {
         return;
     }
-    const Vector3 direction = Ask(target, kCmdGetLookDirection, Vector3{0.0f, 0.0f, 0.0f});
+    const Vector3 direction = Ask(target, cmd::character::GetLookDirection,
+                                  Vector3{0.0f, 0.0f, 0.0f});
     if (target2.target != nullptr) {
         look = target2.target->GetWorldPosition();
     } else {
@@ -737,7 +732,8 @@ void CameraActor::OrbitRule() {
         // Under something: keep the last free point, carried along with it.
         if (hit->owner != nullptr) {
             lastFreeEye = Vec3Add(lastFreeEye,
-                                  Ask(hit->owner, kCmdGetDeltaPosition, Vector3{0.0f, 0.0f, 0.0f}));
+                                  Ask(hit->owner, cmd::base::GetDeltaPosition,
+                                      Vector3{0.0f, 0.0f, 0.0f}));
         }
         eye = lastFreeEye;
         SmoothAndApply();

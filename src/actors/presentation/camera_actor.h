@@ -12,40 +12,9 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 struct ColObj;
-
-inline constexpr uint32_t kCameraClassId = 19;
-
-inline constexpr uint32_t kCmdCameraSetFov = 1212;
-inline constexpr uint32_t kCmdCameraGetFov = 1213;
-inline constexpr uint32_t kCmdCameraSetAspect = 1214;
-inline constexpr uint32_t kCmdCameraGetAspect = 1215;
-inline constexpr uint32_t kCmdCameraSetNear = 1216;
-inline constexpr uint32_t kCmdCameraGetNear = 1217;
-inline constexpr uint32_t kCmdCameraSetFar = 1218;
-inline constexpr uint32_t kCmdCameraGetFar = 1219;
-inline constexpr uint32_t kCmdCameraSetType = 1220;
-inline constexpr uint32_t kCmdCameraGetType = 1221;
-inline constexpr uint32_t kCmdCameraSetTarget1 = 1222;
-inline constexpr uint32_t kCmdCameraGetTarget1 = 1223;
-inline constexpr uint32_t kCmdCameraSetTarget2 = 1224;
-inline constexpr uint32_t kCmdCameraGetTarget2 = 1225;
-inline constexpr uint32_t kCmdCameraSetTarget1Ext = 1226;
-inline constexpr uint32_t kCmdCameraGetTarget1Ext = 1227;
-inline constexpr uint32_t kCmdCameraSetTarget2Ext = 1228;
-inline constexpr uint32_t kCmdCameraGetTarget2Ext = 1229;
-inline constexpr uint32_t kCmdCameraSetTarget1Id = 1230;
-inline constexpr uint32_t kCmdCameraGetTarget1Id = 1231;
-inline constexpr uint32_t kCmdCameraSetTarget2Id = 1232;
-inline constexpr uint32_t kCmdCameraGetTarget2Id = 1233;
-inline constexpr uint32_t kCmdCameraHeight = 1234; // "Get Camera Height" (it sets)
-inline constexpr uint32_t kCmdCameraSetActive = 1235;
-inline constexpr uint32_t kCmdCameraGetActive = 1236;
-inline constexpr uint32_t kCmdCameraSetGamma = 1237;
-inline constexpr uint32_t kCmdCameraSetGlobalGamma = 1238;
-inline constexpr uint32_t kCmdCameraTurnVertical = 1239;   // "Set Relative RotX"
-inline constexpr uint32_t kCmdCameraTurnHorizontal = 1240; // not registered
 
 // Camera types.
 inline constexpr uint32_t kCameraFree = 0;

@@ -4,8 +4,8 @@
 #include "base/math.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 namespace {
@@ -13,17 +13,21 @@ namespace {
 
 const BasicSheetRow kSheet[] = {
     {"Environment Properties", PropertyKind::PageTitle, 0, 0},
-    {"Ambient:", PropertyKind::Color, kCmdSetAmbientColor, kCmdGetAmbientColor},
-    {"Gravity:", PropertyKind::Real, kCmdSetGravity, kCmdGetGravity},
-    {"Air Res:", PropertyKind::Real, kCmdSetAirResistance, kCmdGetAirResistance},
-    {"Wind:", PropertyKind::Vector, kCmdSetWind, kCmdGetWind},
+    {"Ambient:", PropertyKind::Color, cmd::light::SetAmbientColor, cmd::light::GetAmbientColor},
+    {"Gravity:", PropertyKind::Real, cmd::environment::SetGravity, cmd::environment::GetGravity},
+    {"Air Res:", PropertyKind::Real, cmd::environment::SetAirResistance,
+     cmd::environment::GetAirResistance},
+    {"Wind:", PropertyKind::Vector, cmd::environment::SetWind, cmd::environment::GetWind},
     {"Fog Properties", PropertyKind::Caption, 0, 0},
-    {"Enable:", PropertyKind::CheckBox, kCmdSetFogEnable, kCmdGetFogEnable},
-    {"Near:", PropertyKind::Real, kCmdSetFogNear, kCmdGetFogNear},
-    {"Far:", PropertyKind::Real, kCmdSetFogFar, kCmdGetFogFar},
-    {"Color:", PropertyKind::Color, kCmdSetFogColor, kCmdGetFogColor},
-    {"Activate Environment|Activate|", PropertyKind::Button, kCmdActivateEnvironment, 0},
-    {"Dectivate Environment|Dectivate|", PropertyKind::Button, kCmdDeactivateEnvironment, 0},
+    {"Enable:", PropertyKind::CheckBox, cmd::environment::SetFogEnable,
+     cmd::environment::GetFogEnable},
+    {"Near:", PropertyKind::Real, cmd::environment::SetFogNear, cmd::environment::GetFogNear},
+    {"Far:", PropertyKind::Real, cmd::environment::SetFogFar, cmd::environment::GetFogFar},
+    {"Color:", PropertyKind::Color, cmd::environment::SetFogColor, cmd::environment::GetFogColor},
+    {"Activate Environment|Activate|", PropertyKind::Button,
+     cmd::environment::ActivateEnvironmentParams, 0},
+    {"Dectivate Environment|Dectivate|", PropertyKind::Button,
+     cmd::environment::DeactivateEnvironment, 0},
 };
 
 uint32_t Packed(const float color[4]) { return PackColor(color[0], color[1], color[2], color[3]); }
@@ -55,14 +59,14 @@ void EnvironmentActor::RegisterClass() {
 void EnvironmentActor::Activate() {
     if (!IsRoot()) {
         const auto root = static_cast<uint32_t>(kRootEnvironmentId);
-        SendCommand(root, kCmdSetGravity, BlockOf(gravity));
-        SendCommand(root, kCmdSetAirResistance, BlockOf(airResistance));
-        SendCommand(root, kCmdSetWind, BlockOf(wind));
-        SendCommand(root, kCmdSetAmbientColor, BlockOf(ambientColor));
-        SendCommand(root, kCmdSetFogEnable, BlockOf(fogEnable));
-        SendCommand(root, kCmdSetFogColor, BlockOf(fogColor));
-        SendCommand(root, kCmdSetFogNear, BlockOf(fogNear));
-        SendCommand(root, kCmdSetFogFar, BlockOf(fogFar));
+        SendCommand(root, cmd::environment::SetGravity, BlockOf(gravity));
+        SendCommand(root, cmd::environment::SetAirResistance, BlockOf(airResistance));
+        SendCommand(root, cmd::environment::SetWind, BlockOf(wind));
+        SendCommand(root, cmd::light::SetAmbientColor, BlockOf(ambientColor));
+        SendCommand(root, cmd::environment::SetFogEnable, BlockOf(fogEnable));
+        SendCommand(root, cmd::environment::SetFogColor, BlockOf(fogColor));
+        SendCommand(root, cmd::environment::SetFogNear, BlockOf(fogNear));
+        SendCommand(root, cmd::environment::SetFogFar, BlockOf(fogFar));
         return;
     }
     ResourceLibrary *library = GetLibrary();
@@ -79,7 +83,8 @@ void EnvironmentActor::Activate() {
 
 void EnvironmentActor::Deactivate() {
     if (!IsRoot()) {
-        SendCommand(static_cast<uint32_t>(kRootEnvironmentId), kCmdDeactivateEnvironment,
+        SendCommand(static_cast<uint32_t>(kRootEnvironmentId),
+                    cmd::environment::DeactivateEnvironment,
                     ParamBlock());
         return;
     }
@@ -109,83 +114,83 @@ void EnvironmentActor::Apply() {
 int EnvironmentActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     ResourceLibrary *library = GetLibrary();
     switch (commandId) {
-    case kCmdSetAmbientColor:
+    case cmd::light::SetAmbientColor:
         ReadColor(block, ambientColor);
         if (library != nullptr) {
             library->SetAmbientLight(ambientColor[0], ambientColor[1], ambientColor[2],
                                      ambientColor[3]);
         }
         break;
-    case kCmdGetAmbientColor:
+    case cmd::light::GetAmbientColor:
         WriteColor(block, ambientColor);
         break;
-    case kCmdSetGravity:
+    case cmd::environment::SetGravity:
         gravity = block.ReadF32(0);
         break;
-    case kCmdGetGravity:
+    case cmd::environment::GetGravity:
         block.WriteF32(0, gravity);
         break;
-    case kCmdSetAirResistance:
+    case cmd::environment::SetAirResistance:
         airResistance = block.ReadF32(0);
         break;
-    case kCmdGetAirResistance:
+    case cmd::environment::GetAirResistance:
         block.WriteF32(0, airResistance);
         break;
-    case kCmdSetWind:
+    case cmd::environment::SetWind:
         wind = block.Read<Vector3>(0);
         break;
-    case kCmdGetWind:
+    case cmd::environment::GetWind:
         block.Write(0, wind);
         break;
-    case kCmdSetFogEnable:
+    case cmd::environment::SetFogEnable:
         fogEnable = block.ReadU32(0);
         if (library != nullptr) {
             library->SetFogEnable(fogEnable);
         }
         break;
-    case kCmdGetFogEnable:
+    case cmd::environment::GetFogEnable:
         block.WriteU32(0, fogEnable);
         break;
-    case kCmdSetFogNear:
+    case cmd::environment::SetFogNear:
         fogNear = block.ReadF32(0);
         if (library != nullptr) {
             library->SetFogStart(fogNear);
         }
         break;
-    case kCmdGetFogNear:
+    case cmd::environment::GetFogNear:
         block.WriteF32(0, fogNear);
         break;
-    case kCmdSetFogFar:
+    case cmd::environment::SetFogFar:
         fogFar = block.ReadF32(0);
         if (library != nullptr) {
             library->SetFogEnd(fogFar);
         }
         break;
-    case kCmdGetFogFar:
+    case cmd::environment::GetFogFar:
         block.WriteF32(0, fogFar);
         break;
-    case kCmdSetFogColor:
+    case cmd::environment::SetFogColor:
         ReadColor(block, fogColor);
         if (library != nullptr) {
             library->SetFogColor(Packed(fogColor));
             library->SetClearColor(Packed(fogColor));
         }
         break;
-    case kCmdGetFogColor:
+    case cmd::environment::GetFogColor:
         WriteColor(block, fogColor);
         break;
-    case kCmdActivateEnvironment:
+    case cmd::environment::ActivateEnvironmentParams:
         Activate();
         break;
-    case kCmdDeactivateEnvironment:
+    case cmd::environment::DeactivateEnvironment:
         Deactivate();
         break;
-    case kCmdApplyEnvironment:
+    case cmd::environment::LerpEnvironmentParams:
         Apply();
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         if (IsRoot()) {
-            HandleCommand(kCmdActivateEnvironment, ParamBlock());
+            HandleCommand(cmd::environment::ActivateEnvironmentParams, ParamBlock());
         }
         break;
     default:

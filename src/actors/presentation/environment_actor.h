@@ -10,29 +10,9 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
-inline constexpr uint32_t kEnvironmentClassId = 7;
 inline constexpr int32_t kRootEnvironmentId = 14;
-
-inline constexpr uint32_t kCmdSetAmbientColor = 471;
-inline constexpr uint32_t kCmdGetAmbientColor = 472;
-inline constexpr uint32_t kCmdSetGravity = 517;
-inline constexpr uint32_t kCmdGetGravity = 518;
-inline constexpr uint32_t kCmdSetAirResistance = 519;
-inline constexpr uint32_t kCmdGetAirResistance = 520;
-inline constexpr uint32_t kCmdSetWind = 521;
-inline constexpr uint32_t kCmdGetWind = 522;
-inline constexpr uint32_t kCmdSetFogEnable = 523;
-inline constexpr uint32_t kCmdGetFogEnable = 524;
-inline constexpr uint32_t kCmdSetFogNear = 525;
-inline constexpr uint32_t kCmdGetFogNear = 526;
-inline constexpr uint32_t kCmdSetFogFar = 527;
-inline constexpr uint32_t kCmdGetFogFar = 528;
-inline constexpr uint32_t kCmdSetFogColor = 529;
-inline constexpr uint32_t kCmdGetFogColor = 530;
-inline constexpr uint32_t kCmdActivateEnvironment = 531;
-inline constexpr uint32_t kCmdDeactivateEnvironment = 532;
-inline constexpr uint32_t kCmdApplyEnvironment = 533;
 
 class EnvironmentActor : public Actor {
   public:

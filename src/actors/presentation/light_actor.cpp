@@ -6,8 +6,8 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "library/library_item.h"
 #include "library/render/render_front_end.h"
@@ -25,16 +25,17 @@ constexpr uint32_t kCodeOfFirstLerpCommand = 4; // bytes: the progress, then the
 
 const BasicSheetRow kSheet[] = {
     {"Light Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, kCmdLightSetType,
-     kCmdLightGetType},
-    {"Light Active:", PropertyKind::CheckBox, kCmdLightSetActive, kCmdLightGetActive},
-    {"Diffuse:", PropertyKind::Color, kCmdLightSetDiffuse, kCmdLightGetDiffuse},
-    {"Ambient:", PropertyKind::Color, kCmdLightSetAmbient, kCmdLightGetAmbient},
-    {"Range:", PropertyKind::Real, kCmdLightSetRadius, kCmdLightGetRadius},
+    {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, cmd::light::SetLightType,
+     cmd::light::GetLightType},
+    {"Light Active:", PropertyKind::CheckBox, cmd::light::SetLightActive,
+     cmd::light::GetLightActive},
+    {"Diffuse:", PropertyKind::Color, cmd::light::SetDiffuseColor, cmd::light::GetDiffuseColor},
+    {"Ambient:", PropertyKind::Color, cmd::light::SetAmbientColor, cmd::light::GetAmbientColor},
+    {"Range:", PropertyKind::Real, cmd::base::SetRadius, cmd::base::GetRadius},
     {"", static_cast<PropertyKind>(43), 0, 0},
-    {"Cone Min:|0.1|", PropertyKind::Real, kCmdLightSetTheta, kCmdLightGetTheta},
-    {"Cone Max:|0.1|", PropertyKind::Real, kCmdLightSetPhi, kCmdLightGetPhi},
-    {"Cone Falloff:|0.1|", PropertyKind::Real, kCmdLightSetFalloff, kCmdLightGetFalloff},
+    {"Cone Min:|0.1|", PropertyKind::Real, cmd::light::SetTheta, cmd::light::GetTheta},
+    {"Cone Max:|0.1|", PropertyKind::Real, cmd::light::SetPhi, cmd::light::GetPhi},
+    {"Cone Falloff:|0.1|", PropertyKind::Real, cmd::light::SetFalloff, cmd::light::GetFalloff},
     {"Light Effect Properties", PropertyKind::PageTitle, 0, 0},
 };
 
@@ -173,20 +174,20 @@ void LightActor::SetOn(bool on) {
 }
 
 void LightActor::StartFade() {
-    CancelScheduledCommands(kCmdLightFade);
-    CancelScheduledCommands(kCmdLightDeactivate);
+    CancelScheduledCommands(cmd::light::LightFade);
+    CancelScheduledCommands(cmd::light::LightDeactivate);
     // A fade still running would go on over the new colours: it goes too.
     std::vector<ScheduledCommand *> running;
     for (ScheduledCommand *entry : scheduledCommands) {
-        if (entry->command == kCmdCommandLerp && entry->tag == 0 &&
-            entry->Block().ReadU32(kCodeOfFirstLerpCommand) == kCmdLightFade) {
+        if (entry->command == cmd::base::CommandLerp && entry->tag == 0 &&
+            entry->Block().ReadU32(kCodeOfFirstLerpCommand) == cmd::light::LightFade) {
             running.push_back(entry);
         }
     }
     for (ScheduledCommand *entry : running) {
         ActorSystem::CancelScheduledCommand(entry);
     }
-    ScheduleLerp(kCmdLightFade, 0.0f, 1.0f, kFadeFlags, kFadeTime, kFadeStep);
+    ScheduleLerp(cmd::light::LightFade, 0.0f, 1.0f, kFadeFlags, kFadeTime, kFadeStep);
 }
 
 int LightActor::Create(ParamBlock block) {
@@ -234,15 +235,15 @@ int LightActor::Create(ParamBlock block) {
 
 int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdLightSetType:
+    case cmd::light::SetLightType:
         lightType = block.ReadU32(0) + 1;
         SetLightType(deviceLight, lightType);
         dirty = 1;
         break;
-    case kCmdLightGetType:
+    case cmd::light::GetLightType:
         block.WriteU32(0, lightType - 1);
         break;
-    case kCmdLightSetActive: {
+    case cmd::light::SetLightActive: {
         const bool on = (block.ReadU32(0) & 1) != 0;
         SetOn(on);
         if (on) {
@@ -250,97 +251,97 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdLightGetActive:
+    case cmd::light::GetLightActive:
         block.WriteU32(0, IsOn() ? 1 : 0);
         break;
-    case kCmdLightSetDiffuse:
+    case cmd::light::SetDiffuseColor:
         diffuse = ReadColor(block);
         SetLightDiffuse(deviceLight, diffuse);
         dirty = 1;
         break;
-    case kCmdLightGetDiffuse:
+    case cmd::light::GetDiffuseColor:
         WriteColor(block, diffuse);
         break;
-    case kCmdLightSetAmbient:
+    case cmd::light::SetAmbientColor:
         ambient = ReadColor(block);
         SetLightAmbient(deviceLight, ambient);
         dirty = 1;
         break;
-    case kCmdLightGetAmbient:
+    case cmd::light::GetAmbientColor:
         WriteColor(block, ambient);
         break;
-    case kCmdLightSetSpecular:
+    case cmd::light::SetSpecularColor:
         specular = ReadColor(block);
         SetLightSpecular(deviceLight, specular);
         dirty = 1;
         break;
-    case kCmdLightGetSpecular:
+    case cmd::light::GetSpecularColor:
         WriteColor(block, specular);
         break;
-    case kCmdLightSetAttenuationOffset:
+    case cmd::light::SetAttenuationOffset:
         attenuationOffset = block.ReadF32(0);
         AttenuationFromValues();
         SetLightAttenuation0(deviceLight, attenuation0);
         dirty = 1;
         break;
-    case kCmdLightGetAttenuationOffset:
+    case cmd::light::GetAttenuationOffset:
         ValuesFromAttenuation();
         block.Write(0, attenuationOffset);
         break;
-    case kCmdLightSetAttenuationStrength:
+    case cmd::light::SetAttenuationStrength:
         attenuationStrength = block.ReadF32(0);
         AttenuationFromValues();
         SendScaledAttenuation();
         dirty = 1;
         break;
-    case kCmdLightGetAttenuationStrength:
+    case cmd::light::GetAttenuationStrength:
         ValuesFromAttenuation();
         block.Write(0, attenuationStrength);
         break;
-    case kCmdLightSetAttenuationStyle:
+    case cmd::light::SetAttenuationStyle:
         attenuationStyle = block.ReadF32(0);
         AttenuationFromValues();
         SendScaledAttenuation();
         dirty = 1;
         break;
-    case kCmdLightGetAttenuationStyle:
+    case cmd::light::GetAttenuationStyle:
         ValuesFromAttenuation();
         block.Write(0, attenuationStyle);
         break;
-    case kCmdLightSetFalloff:
+    case cmd::light::SetFalloff:
         falloff = block.ReadF32(0);
         SetLightFalloff(deviceLight, falloff);
         dirty = 1;
         break;
-    case kCmdLightGetFalloff:
+    case cmd::light::GetFalloff:
         block.Write(0, falloff);
         if (lightType != kLightSpot) {
             return 0;
         }
         break;
-    case kCmdLightSetTheta:
+    case cmd::light::SetTheta:
         theta = block.ReadF32(0);
         SetLightTheta(deviceLight, theta);
         dirty = 1;
         break;
-    case kCmdLightGetTheta:
+    case cmd::light::GetTheta:
         block.Write(0, theta);
         if (lightType != kLightSpot) {
             return 0;
         }
         break;
-    case kCmdLightSetPhi:
+    case cmd::light::SetPhi:
         phi = block.ReadF32(0);
         SetLightPhi(deviceLight, phi);
         dirty = 1;
         break;
-    case kCmdLightGetPhi:
+    case cmd::light::GetPhi:
         block.Write(0, phi);
         if (lightType != kLightSpot) {
             return 0;
         }
         break;
-    case kCmdLightFade:
+    case cmd::light::LightFade:
         if (IsOn()) {
             const float t = block.ReadF32(0);
             for (int i = 0; i < 3; ++i) {
@@ -350,36 +351,36 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             ApplyLight(deviceLight);
         }
         return 1;
-    case kCmdLightDeactivate:
+    case cmd::light::LightDeactivate:
         if (ResourceLibrary *library = GetLibrary()) {
             library->EnableLight(deviceLight, false);
         }
         break;
-    case kCmdLightSetRadius:
+    case cmd::base::SetRadius:
         range = block.ReadF32(0);
         SetLightRange(deviceLight, range);
         SetLightAttenuation0(deviceLight, attenuation0);
         SendScaledAttenuation();
         dirty = 1;
         break;
-    case kCmdLightGetRadius:
+    case cmd::base::GetRadius:
         block.Write(0, range);
         if (lightType == kLightDirectional) {
             return 0;
         }
         break;
-    case kCmdStart:
-    case kCmdActionStart:
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
         SetOn(true);
         ApplyToDevice();
         break;
-    case kCmdStop:
-    case kCmdActionStopPost:
+    case cmd::base::Stop:
+    case cmd::base::ActionStopPost:
         SetOn(false);
         break;
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue: {
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue: {
         if (!IsOn()) {
             return 1;
         }
@@ -390,7 +391,7 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         ApplyLight(deviceLight);
         return 1;
     }
-    case kCmdOnDrawStart:
+    case cmd::base::OnDrawStart:
         if (IsOn()) {
             StartFade();
             for (int i = 0; i < 3; ++i) {
@@ -406,21 +407,22 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdOnDrawStop:
+    case cmd::base::OnDrawStop:
         if (IsOn()) {
             StartFade();
             for (int i = 0; i < 3; ++i) {
                 fadeFrom[i] = fadeCurrent[i];
                 fadeTo[i] = gfx::ColorValue();
             }
-            ScheduleCommand(kCmdLightDeactivate, ParamBlock(), kDeactivateFlags, kDeactivateDelay,
+            ScheduleCommand(cmd::light::LightDeactivate, ParamBlock(), kDeactivateFlags,
+                            kDeactivateDelay,
                             0.0f, 0.0f);
         }
         break;
-    case kCmdInitCopy:
+    case cmd::base::InitCopy:
         deviceLight = nullptr;
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         if (deviceLight == nullptr) {
             if (ResourceLibrary *library = GetLibrary()) {
                 deviceLight = library->CreateLight();
@@ -428,7 +430,7 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         ApplyToDevice();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         Create(block);
         break;
     default:

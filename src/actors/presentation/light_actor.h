@@ -11,38 +11,10 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "platform/os/gfx/records.h"
 
 class LightItem;
-
-inline constexpr uint32_t kLightClassId = 4;
-
-inline constexpr uint32_t kCmdLightSetType = 465;
-inline constexpr uint32_t kCmdLightGetType = 466;
-inline constexpr uint32_t kCmdLightSetActive = 467;
-inline constexpr uint32_t kCmdLightGetActive = 468;
-inline constexpr uint32_t kCmdLightSetDiffuse = 469;
-inline constexpr uint32_t kCmdLightGetDiffuse = 470;
-inline constexpr uint32_t kCmdLightSetAmbient = 471;
-inline constexpr uint32_t kCmdLightGetAmbient = 472;
-inline constexpr uint32_t kCmdLightSetSpecular = 473;
-inline constexpr uint32_t kCmdLightGetSpecular = 474;
-inline constexpr uint32_t kCmdLightSetRadius = 475;
-inline constexpr uint32_t kCmdLightGetRadius = 476;
-inline constexpr uint32_t kCmdLightSetAttenuationOffset = 477;
-inline constexpr uint32_t kCmdLightGetAttenuationOffset = 478;
-inline constexpr uint32_t kCmdLightSetAttenuationStrength = 479;
-inline constexpr uint32_t kCmdLightGetAttenuationStrength = 480;
-inline constexpr uint32_t kCmdLightSetAttenuationStyle = 481;
-inline constexpr uint32_t kCmdLightGetAttenuationStyle = 482;
-inline constexpr uint32_t kCmdLightSetFalloff = 483;
-inline constexpr uint32_t kCmdLightGetFalloff = 484;
-inline constexpr uint32_t kCmdLightSetTheta = 487;
-inline constexpr uint32_t kCmdLightGetTheta = 488;
-inline constexpr uint32_t kCmdLightSetPhi = 489;
-inline constexpr uint32_t kCmdLightGetPhi = 490;
-inline constexpr uint32_t kCmdLightFade = 491;
-inline constexpr uint32_t kCmdLightDeactivate = 492;
 
 // Device light types.
 inline constexpr uint32_t kLightPoint = 1;

@@ -5,8 +5,8 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/render/render_front_end.h"
 #include "library/resource_library.h"
 
@@ -15,9 +15,12 @@ namespace {
 
 const BasicSheetRow kSheet[] = {
     {"Light Sensor Properties", PropertyKind::PageTitle, 0, 0},
-    {"Set Ray Group:", PropertyKind::GroupMask, 124, 125},
-    {"Set Ray Receive:", PropertyKind::GroupMask, 126, 127},
-    {"Set Ray Exclude:", PropertyKind::GroupMask, 128, 129},
+    {"Set Ray Group:", PropertyKind::GroupMask, cmd::base::SetCollisionGroups,
+     cmd::base::GetCollisionGroups},
+    {"Set Ray Receive:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsReceive,
+     cmd::base::GetCollisionGroupsReceive},
+    {"Set Ray Exclude:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsExclude,
+     cmd::base::GetCollisionGroupsExclude},
 };
 
 } // namespace
@@ -62,31 +65,31 @@ gfx::ColorValue LightSensorActor::Measure() {
 
 int LightSensorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdLightSensorSetRayGroup:
+    case cmd::light_sensor::SetLightsensorRayGroup:
         rayGroups = block.ReadU32(0);
         break;
-    case kCmdLightSensorGetRayGroup:
+    case cmd::light_sensor::GetLightsensorRayGroup:
         block.WriteU32(0, rayGroups);
         break;
-    case kCmdLightSensorSetRayReceive:
+    case cmd::light_sensor::SetLightsensorRayReceive:
         rayReceive = block.ReadU32(0);
         break;
-    case kCmdLightSensorGetRayReceive:
+    case cmd::light_sensor::GetLightsensorRayReceive:
         block.WriteU32(0, rayReceive);
         break;
-    case kCmdLightSensorSetRayExclude:
+    case cmd::light_sensor::SetLightsensorRayExclude:
         rayExclude = block.ReadU32(0);
         break;
-    case kCmdLightSensorGetRayExclude:
+    case cmd::light_sensor::GetLightsensorRayExclude:
         block.WriteU32(0, rayExclude);
         break;
-    case kCmdLightSensorSetMinColor:
+    case cmd::light_sensor::SetLightSensorMinColor:
         minColor.r = block.ReadF32(0);
         minColor.g = block.ReadF32(4);
         minColor.b = block.ReadF32(8);
         minColor.a = block.ReadF32(12);
         break;
-    case kCmdGetColor:
+    case cmd::base::GetColor:
         // The answer goes into a caller's block that has room for it.
         if (block.size() >= 16) {
             const gfx::ColorValue c = Measure();
@@ -96,7 +99,7 @@ int LightSensorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             block.Write(12, c.a);
         }
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         // A loaded sensor always starts from the default masks, whatever its
         // record holds; masks set after loading stay.
         rayGroups = 1;

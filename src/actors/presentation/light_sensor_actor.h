@@ -8,18 +8,8 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "platform/os/gfx/records.h"
-
-inline constexpr uint32_t kLightSensorClassId = 52;
-
-inline constexpr uint32_t kCmdLightSensorSetRayGroup = 1786;
-inline constexpr uint32_t kCmdLightSensorGetRayGroup = 1787;
-inline constexpr uint32_t kCmdLightSensorSetRayReceive = 1788;
-inline constexpr uint32_t kCmdLightSensorGetRayReceive = 1789;
-inline constexpr uint32_t kCmdLightSensorSetRayExclude = 1790;
-inline constexpr uint32_t kCmdLightSensorGetRayExclude = 1791;
-inline constexpr uint32_t kCmdLightSensorSetMinColor = 1792;
-inline constexpr uint32_t kCmdGetColor = 354;
 
 // User group 13, pure event objects and characters.
 inline constexpr uint32_t kLightSensorDefaultExclude = 0x4041000;

@@ -6,8 +6,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 namespace {
@@ -22,10 +22,10 @@ constexpr uint32_t kLevelBytes = 16;
 const PropertySheetRow kSheet[] = {
     {"Lod Properties", PropertyKind::PageTitle, 0, 0},
     {"Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PropertyKind::Enumeration,
-     kCmdSetLodLevelCount, kCmdGetLodLevelCount},
-    {"Level:", PropertyKind::ListSelector, kCmdSetLodLevelLabel, kCmdGetLodLevelLabels},
-    {"Distance:", PropertyKind::Real, kCmdSetLodLevelDistance, kCmdGetLodLevelDistance},
-    {"Fade:", PropertyKind::Real, kCmdSetLodLevelFade, kCmdGetLodLevelFade},
+     cmd::lod::SetLodLevelCount, cmd::lod::GetLodLevelCount},
+    {"Level:", PropertyKind::ListSelector, cmd::lod::SetLodLevelLabel, cmd::lod::GetLodLevelLabels},
+    {"Distance:", PropertyKind::Real, cmd::lod::SetLodLevelDistance, cmd::lod::GetLodLevelDistance},
+    {"Fade:", PropertyKind::Real, cmd::lod::SetLodLevelFADE, cmd::lod::GetLodLevelFADE},
 };
 
 std::string LevelActorName(size_t index) { return "Lev_" + std::to_string(index + 1); }
@@ -135,7 +135,7 @@ void LodActor::Decide() {
         running = LevelActor(active);
     }
     if (running != nullptr && running != LevelActor(next)) {
-        running->HandleCommand(kCmdActionStop, ParamBlock());
+        running->HandleCommand(cmd::base::ActionStop, ParamBlock());
         startedActor = -1;
     }
     if (next == active) {
@@ -144,7 +144,7 @@ void LodActor::Decide() {
     }
     // Looked up again: the stop may have removed it.
     if (Actor *chosen = LevelActor(next)) {
-        chosen->HandleCommand(kCmdActionStart, ParamBlock());
+        chosen->HandleCommand(cmd::base::ActionStart, ParamBlock());
         startedActor = chosen->actorId;
     }
     activeLevel = next;
@@ -168,27 +168,28 @@ void LodActor::Update() {
 
 int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetLodLevelCount:
+    case cmd::lod::SetLodLevelCount:
         SetLevelCount(block.ReadU32(0));
         break;
-    case kCmdGetLodLevelCount:
+    case cmd::lod::GetLodLevelCount:
         block.WriteU32(0, static_cast<uint32_t>(levels.size()));
         break;
-    case kCmdSetLodLevelDistance:
-    case kCmdGetLodLevelDistance:
-    case kCmdSetLodLevelFade:
-    case kCmdGetLodLevelFade:
+    case cmd::lod::SetLodLevelDistance:
+    case cmd::lod::GetLodLevelDistance:
+    case cmd::lod::SetLodLevelFADE:
+    case cmd::lod::GetLodLevelFADE:
         // Set and get of the selected level's distance or fade.
         if (LodLevel *level = Level(selectedLevel)) {
-            float &value = commandId <= kCmdGetLodLevelDistance ? level->distance : level->fade;
-            if ((commandId - kCmdSetLodLevelCount) % 2 == 0) {
+            float &value =
+                commandId <= cmd::lod::GetLodLevelDistance ? level->distance : level->fade;
+            if ((commandId - cmd::lod::SetLodLevelCount) % 2 == 0) {
                 value = block.ReadF32(0);
             } else {
                 block.WriteF32(0, value);
             }
         }
         break;
-    case kCmdSetLodLevelLabel: {
+    case cmd::lod::SetLodLevelLabel: {
         const std::string_view label = block.ReadString(0);
         selectedLevel = -1;
         for (size_t i = 0; i < levels.size(); ++i) {
@@ -199,16 +200,16 @@ int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         return 4;
     }
-    case kCmdGetLodLevelLabels:
+    case cmd::lod::GetLodLevelLabels:
         FillNumberedLabels(block, kLevelPrefix, levels.size(), 1);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         FindLevelActors();
         break;
-    case kCmdOnDrawStart:
+    case cmd::base::OnDrawStart:
         activeLevel = -1;
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<LodActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             // The template's level actors stay its own; this copy's

@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
-inline constexpr uint32_t kLodClassId = 46;
-
-inline constexpr uint32_t kCmdSetLodLevelCount = 1765;
-inline constexpr uint32_t kCmdGetLodLevelCount = 1766;
-inline constexpr uint32_t kCmdSetLodLevelDistance = 1767;
-inline constexpr uint32_t kCmdGetLodLevelDistance = 1768;
-inline constexpr uint32_t kCmdSetLodLevelFade = 1769;
-inline constexpr uint32_t kCmdGetLodLevelFade = 1770;
 // The "Level:" selector, served by number: a label "Level <k>" selects
 // level k - 1 (answer 4); the get fills a string list.
-inline constexpr uint32_t kCmdSetLodLevelLabel = 1771;
-inline constexpr uint32_t kCmdGetLodLevelLabels = 1772;
+// Ids: cmd::lod::SetLodLevelLabel, cmd::lod::GetLodLevelLabels.
 
 struct LodLevel {
     // The level serves camera distances below this one.

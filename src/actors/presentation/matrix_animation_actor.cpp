@@ -8,8 +8,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -23,14 +23,19 @@ constexpr uint32_t kSheetChannels[3] = {kMatrixRotation, kMatrixPosition, kMatri
 
 const PropertySheetRow kSheet[] = {
     {"Matrix Animation Properties", PropertyKind::PageTitle, 0, 0},
-    {"Position:", PropertyKind::Vector, kCmdSetMatrixAnimPosition, kCmdGetMatrixAnimPosition},
-    {"Rotation:", PropertyKind::Vector, kCmdSetMatrixAnimRotation, kCmdGetMatrixAnimRotation},
-    {"Dir By Mov", PropertyKind::CheckBox, kCmdSetDirByMov, kCmdGetDirByMov},
-    {"Dir By WS Mov", PropertyKind::CheckBox, kCmdSetDirByWsMov, kCmdGetDirByWsMov},
+    {"Position:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimPosition,
+     cmd::matrix_animation::GetMatrixAnimPosition},
+    {"Rotation:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimRotation,
+     cmd::matrix_animation::GetMatrixAnimRotation},
+    {"Dir By Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByMov,
+     cmd::matrix_animation::GetDirByMov},
+    {"Dir By WS Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByWsMov,
+     cmd::matrix_animation::GetDirByWsMov},
     {"Animation Param Management", PropertyKind::PageTitle, 0, 0},
-    {"Param Layer", PropertyKind::ListSelector, kCmdSetParamLayer, kCmdGetParamLayer},
-    {"Add Layer|Add|", PropertyKind::Button, kCmdAddMatrixAnimLayer, 0},
-    {"Delete Layer|Delete|", PropertyKind::Button, kCmdDeleteMatrixAnimLayer, 0},
+    {"Param Layer", PropertyKind::ListSelector, cmd::matrix_animation::SetParamLayer,
+     cmd::matrix_animation::GetParamLayer},
+    {"Add Layer|Add|", PropertyKind::Button, cmd::matrix_animation::AddMatrixAnimLayer, 0},
+    {"Delete Layer|Delete|", PropertyKind::Button, cmd::matrix_animation::DeleteMatrixAnimLayer, 0},
 };
 const char *const kGroupHeadings[3] = {"Rotation", "Position", "Scale"};
 const char *const kVectorLabels[5] = {"Sin Off:", "Sin Mul:", "Sin Freq:", "Rnd Mul:", "Rnd Freq:"};
@@ -106,7 +111,7 @@ void MatrixAnimationActor::RegisterClass() {
     descriptor.lineage = {0, kMatrixAnimationClassId};
     descriptor.items.clear();
     AppendPropertyRows(descriptor, kSheet);
-    uint32_t command = kCmdFirstLayerVector;
+    uint32_t command = cmd::matrix_animation::FirstLayerVector;
     for (const char *heading : kGroupHeadings) {
         descriptor.items.push_back(
             PropertyItem::PropertyItemBasic(heading, PropertyKind::Heading, 0, 0));
@@ -158,9 +163,9 @@ void MatrixAnimationActor::LayerVector(uint32_t commandId, ParamBlock block) {
     if (layer == nullptr) {
         return;
     }
-    const uint32_t k = (commandId - kCmdFirstLayerVector) / 2;
+    const uint32_t k = (commandId - cmd::matrix_animation::FirstLayerVector) / 2;
     Vector3 &v = layer->At(kSheetChannels[k / 5], k % 5);
-    if ((commandId - kCmdFirstLayerVector) % 2 == 0) {
+    if ((commandId - cmd::matrix_animation::FirstLayerVector) % 2 == 0) {
         v = ReadVector(block);
     } else {
         WriteVector(block, v);
@@ -195,42 +200,43 @@ void MatrixAnimationActor::Update() {
 
 int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetMatrixAnimPosition:
+    case cmd::matrix_animation::SetMatrixAnimPosition:
         basePosition = ReadVector(block);
         break;
-    case kCmdGetMatrixAnimPosition:
+    case cmd::matrix_animation::GetMatrixAnimPosition:
         WriteVector(block, basePosition);
         break;
-    case kCmdSetMatrixAnimRotation:
+    case cmd::matrix_animation::SetMatrixAnimRotation:
         rotationSpeed = ReadVector(block);
         break;
-    case kCmdGetMatrixAnimRotation:
+    case cmd::matrix_animation::GetMatrixAnimRotation:
         WriteVector(block, rotationSpeed);
         break;
-    case kCmdSetDirByMov:
-    case kCmdSetDirByWsMov: {
-        const uint32_t bit =
-            commandId == kCmdSetDirByMov ? kMatrixAnimDirByMov : kMatrixAnimDirByWsMov;
+    case cmd::matrix_animation::SetDirByMov:
+    case cmd::matrix_animation::SetDirByWsMov: {
+        const uint32_t bit = commandId == cmd::matrix_animation::SetDirByMov
+                                 ? kMatrixAnimDirByMov
+                                 : kMatrixAnimDirByWsMov;
         matrixAnimFlags =
             (block.ReadU32(0) & 1u) != 0 ? (matrixAnimFlags | bit) : (matrixAnimFlags & ~bit);
         break;
     }
-    case kCmdGetDirByMov:
+    case cmd::matrix_animation::GetDirByMov:
         block.WriteU32(0, (matrixAnimFlags & kMatrixAnimDirByMov) != 0 ? 1u : 0u);
         break;
-    case kCmdGetDirByWsMov:
+    case cmd::matrix_animation::GetDirByWsMov:
         block.WriteU32(0, (matrixAnimFlags & kMatrixAnimDirByWsMov) != 0 ? 1u : 0u);
         break;
-    case kCmdAddMatrixAnimLayer:
+    case cmd::matrix_animation::AddMatrixAnimLayer:
         layers.emplace_back();
         break;
-    case kCmdDeleteMatrixAnimLayer:
+    case cmd::matrix_animation::DeleteMatrixAnimLayer:
         if (Selected() != nullptr) {
             layers.erase(layers.begin() + currentLayer);
             currentLayer = -1;
         }
         break;
-    case kCmdSetParamLayer: {
+    case cmd::matrix_animation::SetParamLayer: {
         const std::string_view name = block.ReadString(0);
         for (size_t i = 0; i < layers.size(); ++i) {
             if (LayerName(i) == name) {
@@ -240,29 +246,29 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdGetParamLayer:
+    case cmd::matrix_animation::GetParamLayer:
         FillNumberedLabels(block, kLayerPrefix, layers.size(), 0);
         break;
-    case kCmdStart:
-    case kCmdActionStart:
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
         state |= kActorEnabled;
         break;
-    case kCmdStop:
-    case kCmdActionStopPost:
+    case cmd::base::Stop:
+    case cmd::base::ActionStopPost:
         state &= ~kActorEnabled;
         break;
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue:
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue:
         speed = block.ReadF32(0);
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         InitLoad();
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         auto *source = dynamic_cast<MatrixAnimationActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
             basePosition = source->basePosition;
@@ -276,7 +282,8 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     default:
-        if (commandId >= kCmdFirstLayerVector && commandId <= kCmdLastLayerVector) {
+        if (commandId >= cmd::matrix_animation::FirstLayerVector &&
+            commandId <= cmd::matrix_animation::LastLayerVector) {
             LayerVector(commandId, block);
         }
         break;

@@ -11,26 +11,12 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
-inline constexpr uint32_t kMatrixAnimationClassId = 28;
-
-inline constexpr uint32_t kCmdSetMatrixAnimPosition = 1372;
-inline constexpr uint32_t kCmdGetMatrixAnimPosition = 1373;
-inline constexpr uint32_t kCmdSetMatrixAnimRotation = 1374;
-inline constexpr uint32_t kCmdGetMatrixAnimRotation = 1375;
-inline constexpr uint32_t kCmdSetDirByMov = 1376;
-inline constexpr uint32_t kCmdGetDirByMov = 1377;
-inline constexpr uint32_t kCmdSetDirByWsMov = 1378;
-inline constexpr uint32_t kCmdGetDirByWsMov = 1379;
-inline constexpr uint32_t kCmdAddMatrixAnimLayer = 1380;
-inline constexpr uint32_t kCmdDeleteMatrixAnimLayer = 1381;
-inline constexpr uint32_t kCmdSetParamLayer = 1382;
-inline constexpr uint32_t kCmdGetParamLayer = 1383;
 // 1384 + 2k sets and 1385 + 2k gets vector k of the selected layer, k in
 // sheet order: rotation, position, scale, each sine offset, sine
 // multiplier, sine frequency, noise multiplier, noise frequency.
-inline constexpr uint32_t kCmdFirstLayerVector = 1384;
-inline constexpr uint32_t kCmdLastLayerVector = 1413;
+// Ids: cmd::matrix_animation::FirstLayerVector, cmd::matrix_animation::LastLayerVector.
 
 // MatrixAnimFlags bits.
 inline constexpr uint32_t kMatrixAnimDirByMov = 1u << 0;

@@ -9,8 +9,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "library/library_item.h"
 #include "library/mesh.h"
@@ -18,9 +18,6 @@
 #include "library/resource_library.h"
 
 namespace {
-
-// Base commands with work of their own here.
-constexpr uint32_t kCmdCalculateBox = 151;
 
 constexpr float kFrameTime = 1.0f / 30.0f;
 // How far inside its ends the animation clock stops or turns.
@@ -32,24 +29,32 @@ constexpr uint64_t kSubMeshRecordBytes = 8;
 
 const BasicSheetRow kSheet[] = {
     {"Mesh Object Properties", PropertyKind::PageTitle, 0, 0},
-    {"Mesh:", PropertyKind::MeshPick, kCmdSetMesh, kCmdGetMesh},
+    {"Mesh:", PropertyKind::MeshPick, cmd::mesh_object::SetMesh, cmd::mesh_object::GetMesh},
     {"Sub Mesh Material", PropertyKind::Caption, 0, 0},
-    {"Material:", PropertyKind::MaterialPick, kCmdSetMaterial, kCmdGetMaterial},
-    {"Z-Offset:|cm|", PropertyKind::Real, kCmdSetZOffset, kCmdGetZOffset},
-    {"Visible:", PropertyKind::CheckBox, kCmdSetVisible, kCmdGetVisible},
-    {"MeshSync Collision:", PropertyKind::CheckBox, kCmdSetSyncCollision, kCmdGetSyncCollision},
-    {"MeshSync Material:", PropertyKind::CheckBox, kCmdSetSyncMaterial, kCmdGetSyncMaterial},
+    {"Material:", PropertyKind::MaterialPick, cmd::mesh_object::SetMaterial_448,
+     cmd::mesh_object::GetMaterial},
+    {"Z-Offset:|cm|", PropertyKind::Real, cmd::mesh_object::SetZOffset,
+     cmd::mesh_object::GetZOffset},
+    {"Visible:", PropertyKind::CheckBox, cmd::mesh_object::SetVisible,
+     cmd::mesh_object::GetVisible},
+    {"MeshSync Collision:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncCollision,
+     cmd::mesh_object::GetSyncCollision},
+    {"MeshSync Material:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncMaterial,
+     cmd::mesh_object::GetSyncMaterial},
     {"Animated Mesh Object Properties", PropertyKind::PageTitle, 0, 0},
     {"Animation Style", PropertyKind::Caption, 0, 0},
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
      "Loop|4|Forward<->Backward Loop|5|",
-     PropertyKind::Enumeration, kCmdSetMeshAnimationStyle, kCmdGetMeshAnimationStyle},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetAnimationSpeed, kCmdGetAnimationSpeed, 100.0f},
+     PropertyKind::Enumeration, cmd::mesh_object::SetMeshAnimationStyle_452,
+     cmd::mesh_object::SetMeshAnimationStyle_453},
+    {"Speed:|%|", PropertyKind::Real, cmd::base::SetAnimationSpeed, cmd::base::GetAnimationSpeed,
+     100.0f},
     {"Initial Animation State", PropertyKind::Caption, 0, 0},
-    {"Playing:", PropertyKind::CheckBox, kCmdSetInitialPlaying, kCmdGetInitialPlaying},
-    {"Play Animation|Play|", PropertyKind::Button, kCmdAnimationPlay, 0},
-    {"Stop Animation|Stop|", PropertyKind::Button, kCmdAnimationStop, 0},
-    {"Reset Animation|Reset|", PropertyKind::Button, kCmdAnimationReset, 0},
+    {"Playing:", PropertyKind::CheckBox, cmd::mesh_object::SetInitialMeshAnimationPlaying_454,
+     cmd::mesh_object::SetInitialMeshAnimationPlaying_455},
+    {"Play Animation|Play|", PropertyKind::Button, cmd::base::AnimationPlay, 0},
+    {"Stop Animation|Stop|", PropertyKind::Button, cmd::base::AnimationStop, 0},
+    {"Reset Animation|Reset|", PropertyKind::Button, cmd::base::AnimationReset, 0},
 };
 
 ResourceLibrary *Library() { return GetLibrary(); }
@@ -210,7 +215,7 @@ void MeshObjectActor::AdvanceAnimation(float dt) {
         case kForwardOnce:
             playTime = totalTime - kEndMargin;
             meshFlags &= ~kMeshPlaying;
-            SendSelf(*this, kCmdOnMeshAnimationEnd);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationEnd);
             break;
         case kForwardBackwardOnce:
         case kForwardBackwardLoop:
@@ -222,7 +227,7 @@ void MeshObjectActor::AdvanceAnimation(float dt) {
             if (playTime > totalTime) {
                 playTime = 0.0f;
             }
-            SendSelf(*this, kCmdOnMeshAnimationLoop);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationLoop);
             break;
         default:
             break;
@@ -232,22 +237,22 @@ void MeshObjectActor::AdvanceAnimation(float dt) {
         case kBackwardOnce:
             playTime = 0.0f;
             meshFlags &= ~kMeshPlaying;
-            SendSelf(*this, kCmdOnMeshAnimationEnd);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationEnd);
             break;
         case kForwardBackwardOnce:
             meshFlags &= ~kMeshPlaying;
             direction = 0;
             playTime = 0.0f;
-            SendSelf(*this, kCmdOnMeshAnimationEnd);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationEnd);
             break;
         case kBackwardLoop:
             playTime = totalTime - kEndMargin;
-            SendSelf(*this, kCmdOnMeshAnimationLoop);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationLoop);
             break;
         case kForwardBackwardLoop:
             direction = 0;
             playTime = kEndMargin;
-            SendSelf(*this, kCmdOnMeshAnimationLoop);
+            SendSelf(*this, cmd::mesh_object::OnMeshAnimationLoop);
             break;
         default:
             break;
@@ -324,7 +329,7 @@ int MeshObjectActor::SetMesh(LibraryItem *item) {
                               GetSubsetCollisionParam(mesh, static_cast<uint32_t>(i)));
     }
     RemoveMeshColObjs(*this);
-    SendSelf(*this, kCmdRebuildMeshColObjs);
+    SendSelf(*this, cmd::mesh_object::RebuildMeshColObjs);
     // Back into the group with the new objects, so that they collide.
     if (entered && !HasFlag(kActorInDrawGroup)) {
         AddActorToDrawGroup(this, 0);
@@ -401,7 +406,7 @@ void MeshObjectActor::InitLoad() {
     // its own can refuse it.
     if (mesh != nullptr && GetSubsetCollisionCount(mesh) != subMeshes.size()) {
         LibraryItem *item = found;
-        SendSelf(*this, kCmdSetMesh, ParamBlock(&item, sizeof(item)));
+        SendSelf(*this, cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
     }
     if (version < 58) {
         for (size_t i = 0; i < subMeshes.size(); ++i) {
@@ -420,7 +425,7 @@ void MeshObjectActor::InitLoad() {
         }
         AcquireRecordMaterial(record, index);
     }
-    SendSelf(*this, kCmdRebuildMeshColObjs);
+    SendSelf(*this, cmd::mesh_object::RebuildMeshColObjs);
 }
 
 int MeshObjectActor::Create(ParamBlock block) {
@@ -452,7 +457,7 @@ int MeshObjectActor::Create(ParamBlock block) {
             record.instance = nullptr;
         }
         meshFlags &= ~kMeshResourcesLoaded;
-        SendSelf(*this, kCmdLoadResources);
+        SendSelf(*this, cmd::base::LoadResources);
         return 1;
     }
     meshIndex = kDefaultMeshSlot;
@@ -514,24 +519,24 @@ void MeshObjectActor::UnloadResources() {
 
 int MeshObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdGetSubsetCount:
+    case cmd::mesh_object::GetSubsetCount:
         block.WriteU32(0, static_cast<uint32_t>(subMeshes.size()));
         break;
-    case kCmdSetActiveSubset:
+    case cmd::mesh_object::SetActiveSubset:
         activeSubset = block.ReadU32(0);
         break;
-    case kCmdGetActiveSubset:
+    case cmd::mesh_object::GetActiveSubset:
         block.WriteU32(0, activeSubset);
         break;
-    case kCmdSetMesh:
+    case cmd::mesh_object::SetMesh:
         if (SetMesh(static_cast<LibraryItem *>(block.ReadPointer(0))) == 0) {
             return 0;
         }
         break;
-    case kCmdGetMesh:
+    case cmd::mesh_object::GetMesh:
         block.WritePointer(0, mesh);
         break;
-    case kCmdSetMaterialByName: {
+    case cmd::mesh_object::SetMaterial_447: {
         ResourceLibrary *library = Library();
         const std::string name(block.ReadString(0));
         auto *found = library != nullptr ? static_cast<MaterialItem *>(library->FindItemByName(
@@ -548,7 +553,7 @@ int MeshObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdSetMaterial: {
+    case cmd::mesh_object::SetMaterial_448: {
         auto *item = static_cast<LibraryItem *>(block.ReadPointer(0));
         SubMeshRecord *record = Record(block.ReadU32(sizeof(void *)));
         if (record == nullptr) {
@@ -566,87 +571,87 @@ int MeshObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         ReleaseRenderInstances();
         break;
     }
-    case kCmdGetMaterial: {
+    case cmd::mesh_object::GetMaterial: {
         const SubMeshRecord *record = Record(block.ReadU32(sizeof(void *)));
         block.WritePointer(0, record != nullptr ? record->material : nullptr);
         break;
     }
-    case kCmdSetZOffset:
+    case cmd::mesh_object::SetZOffset:
         if (SubMeshRecord *record = Record(activeSubset)) {
             record->zOffset = block.ReadF32(0);
             ReleaseRenderInstances();
         }
         break;
-    case kCmdGetZOffset: {
+    case cmd::mesh_object::GetZOffset: {
         const SubMeshRecord *record = Record(activeSubset);
         block.WriteF32(0, record != nullptr ? record->zOffset : 0.0f);
         break;
     }
-    case kCmdSetMeshAnimationStyle:
+    case cmd::mesh_object::SetMeshAnimationStyle_452:
         animationStyle = block.ReadU32(0);
         ResetAnimation();
         break;
-    case kCmdGetMeshAnimationStyle:
+    case cmd::mesh_object::SetMeshAnimationStyle_453:
         block.WriteU32(0, animationStyle);
         break;
-    case kCmdSetInitialPlaying:
+    case cmd::mesh_object::SetInitialMeshAnimationPlaying_454:
         SetBit(meshFlags, kMeshInitiallyPlaying, ReadBool(block));
         break;
-    case kCmdGetInitialPlaying:
+    case cmd::mesh_object::SetInitialMeshAnimationPlaying_455:
         block.WriteU32(0, (meshFlags & kMeshInitiallyPlaying) != 0 ? 1u : 0u);
         break;
-    case kCmdSetVisible:
+    case cmd::mesh_object::SetVisible:
         SetBit(state, kActorEnabled, ReadBool(block));
         break;
-    case kCmdGetVisible:
+    case cmd::mesh_object::GetVisible:
         block.WriteU32(0, (state & kActorEnabled) != 0 ? 1u : 0u);
         break;
-    case kCmdSetSyncCollision:
+    case cmd::mesh_object::SetSyncCollision:
         SetBit(meshFlags, kMeshSyncCollision, ReadBool(block));
         break;
-    case kCmdGetSyncCollision:
+    case cmd::mesh_object::GetSyncCollision:
         block.WriteU32(0, (meshFlags & kMeshSyncCollision) != 0 ? 1u : 0u);
         break;
-    case kCmdSetSyncMaterial:
+    case cmd::mesh_object::SetSyncMaterial:
         SetBit(meshFlags, kMeshSyncMaterial, ReadBool(block));
         break;
-    case kCmdGetSyncMaterial:
+    case cmd::mesh_object::GetSyncMaterial:
         block.WriteU32(0, (meshFlags & kMeshSyncMaterial) != 0 ? 1u : 0u);
         break;
-    case kCmdRebuildMeshColObjs:
+    case cmd::mesh_object::RebuildMeshColObjs:
         RebuildMeshColObjs();
         break;
 
-    case kCmdStart:
-    case kCmdActionStart: {
+    case cmd::base::Start:
+    case cmd::base::ActionStart: {
         uint32_t on = 1;
-        SendSelf(*this, kCmdSetVisible, BlockOf(on));
+        SendSelf(*this, cmd::mesh_object::SetVisible, BlockOf(on));
         RefreshTimeRecord(timeRecord);
         if (timeRecord != nullptr && timeRecord->previousTime == currentTime) {
-            SendSelf(*this, kCmdAnimationReset);
-            SendSelf(*this, kCmdAnimationPlay);
+            SendSelf(*this, cmd::base::AnimationReset);
+            SendSelf(*this, cmd::base::AnimationPlay);
         }
         break;
     }
-    case kCmdStop:
-    case kCmdActionStopPost:
-    case kCmdKillPost:
+    case cmd::base::Stop:
+    case cmd::base::ActionStopPost:
+    case cmd::base::KillPost:
         if ((state & kActorEnabled) != 0) {
             uint32_t off = 0;
-            SendSelf(*this, kCmdSetVisible, BlockOf(off));
+            SendSelf(*this, cmd::mesh_object::SetVisible, BlockOf(off));
         }
         break;
-    case kCmdActionStop:
-    case kCmdKill:
+    case cmd::base::ActionStop:
+    case cmd::base::Kill:
         if (!colObjs.empty() && HasFlag(kActorCollisionEnabled)) {
             uint32_t off = 0;
-            SendSelf(*this, kCmdSetCollisionEnable, BlockOf(off));
+            SendSelf(*this, cmd::base::SetCollisionEnable, BlockOf(off));
         }
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         InitLoad();
         break;
-    case kCmdSetResource: {
+    case cmd::base::SetResource: {
         ResourceLibrary *library = Library();
         const std::string name(block.ReadString(0));
         LibraryItem *found =
@@ -655,70 +660,70 @@ int MeshObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             return 0;
         }
         LibraryItem *item = found;
-        SendSelf(*this, kCmdSetMesh, ParamBlock(&item, sizeof(item)));
+        SendSelf(*this, cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
         return 1;
     }
-    case kCmdCalculateBox:
+    case cmd::base::CalculateAABox:
         CalculateBox(block);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         totalTime = MeshTotalTime(mesh);
         break;
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         if ((meshFlags & kMeshInitiallyPlaying) != 0) {
-            SendSelf(*this, kCmdAnimationPlay);
+            SendSelf(*this, cmd::base::AnimationPlay);
         }
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         if (Create(block) == 0) {
             return 0;
         }
         break;
-    case kCmdCalcActionTime:
+    case cmd::base::CalcActionTime_203:
         if (speed != 0.0f) {
             block.WriteF32(0, std::max(block.ReadF32(0), totalTime / speed));
         }
         break;
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue:
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue:
         sortValue = block.ReadF32(0);
         break;
-    case kCmdLoadResources:
+    case cmd::base::LoadResources:
         LoadResources();
         break;
-    case kCmdUnloadResources:
+    case cmd::base::UnloadResources:
         UnloadResources();
         break;
-    case kCmdSetCurrentTime:
+    case cmd::base::SetCurrentTime:
         SetCurrentTime(block.ReadF32(0));
         break;
-    case kCmdGetCurrentTime:
+    case cmd::base::GetCurrentTime:
         block.WriteF32(0, playTime);
         break;
-    case kCmdSetCurrentNormalizedTime:
+    case cmd::base::SetCurrentNormalizedTime:
         SetCurrentTime(totalTime * block.ReadF32(0));
         return 1;
-    case kCmdGetCurrentNormalizedTime:
+    case cmd::base::GetCurrentNormalizedTime:
         // A still mesh has no position in its animation.
         block.WriteF32(0, totalTime != 0.0f ? playTime / totalTime : 0.0f);
         return 1;
-    case kCmdGetTotalTime:
+    case cmd::base::GetTotalTime:
         block.WriteF32(0, totalTime);
         break;
-    case kCmdAnimationPlay:
+    case cmd::base::AnimationPlay:
         meshFlags |= kMeshPlaying;
         break;
-    case kCmdAnimationStop:
+    case cmd::base::AnimationStop:
         meshFlags &= ~kMeshPlaying;
         break;
-    case kCmdAnimationReset:
+    case cmd::base::AnimationReset:
         ResetAnimation();
         break;
-    case kCmdSetAnimationSpeed:
+    case cmd::base::SetAnimationSpeed:
         speed = block.ReadF32(0);
         break;
-    case kCmdGetAnimationSpeed:
+    case cmd::base::GetAnimationSpeed:
         block.WriteF32(0, speed);
         break;
     default:

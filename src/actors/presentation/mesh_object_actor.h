@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class MeshItem;
 class MaterialItem;
 struct DrawInstance;
 class LibraryItem;
-
-inline constexpr uint32_t kMeshObjectClassId = 3;
 
 // Play styles of mesh animation.
 enum AnimationStyle : uint32_t {
@@ -32,31 +31,6 @@ enum AnimationStyle : uint32_t {
     kBackwardLoop = 4,
     kForwardBackwardLoop = 5,
 };
-
-// The commands of the class.
-inline constexpr uint32_t kCmdGetSubsetCount = 442;
-inline constexpr uint32_t kCmdSetActiveSubset = 443;
-inline constexpr uint32_t kCmdGetActiveSubset = 444;
-inline constexpr uint32_t kCmdSetMesh = 445;
-inline constexpr uint32_t kCmdGetMesh = 446;
-inline constexpr uint32_t kCmdSetMaterialByName = 447;
-inline constexpr uint32_t kCmdSetMaterial = 448;
-inline constexpr uint32_t kCmdGetMaterial = 449;
-inline constexpr uint32_t kCmdSetZOffset = 450;
-inline constexpr uint32_t kCmdGetZOffset = 451;
-inline constexpr uint32_t kCmdSetMeshAnimationStyle = 452;
-inline constexpr uint32_t kCmdGetMeshAnimationStyle = 453;
-inline constexpr uint32_t kCmdSetInitialPlaying = 454;
-inline constexpr uint32_t kCmdGetInitialPlaying = 455;
-inline constexpr uint32_t kCmdSetVisible = 456;
-inline constexpr uint32_t kCmdGetVisible = 457;
-inline constexpr uint32_t kCmdOnMeshAnimationLoop = 458;
-inline constexpr uint32_t kCmdOnMeshAnimationEnd = 459;
-inline constexpr uint32_t kCmdSetSyncCollision = 460;
-inline constexpr uint32_t kCmdGetSyncCollision = 461;
-inline constexpr uint32_t kCmdSetSyncMaterial = 462;
-inline constexpr uint32_t kCmdGetSyncMaterial = 463;
-inline constexpr uint32_t kCmdRebuildMeshColObjs = 464;
 
 // MeshObjectFlags bits.
 inline constexpr uint32_t kMeshSyncCollision = 1u << 0;

@@ -12,8 +12,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "library/mesh_geometry.h"
 #include "library/render/render_front_end.h"
@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr uint32_t kCmdGetGravity = 518;
 constexpr int32_t kEnvironmentRootId = 14;
 
 // Gravity when no Environment answers.
@@ -38,44 +37,75 @@ const BasicSheetRow kSheet[] = {
      "ImpactSmoke|7|BlackSmoke|8|Blood|9|Steam|10|Single Fade|11|Single Blood Fade|12|Impact "
      "Dirt|13|Water|14|Pipe Burst|15|GHE Stone|16|GHE Metal|17|GHE Electric|18|GHE Wood|19|Snow|"
      "20|Rain|21|undef22|22|undef23|23|undef24|24|undef25|25|undef26|26|undef27|27|",
-     PropertyKind::Enumeration, 1143, 1144},
+     PropertyKind::Enumeration, cmd::particle_system::SetParticleType,
+     cmd::particle_system::GetParticleType},
     {"Type Override:|No Override|0|Extend Base|1|Full Overrride|2|", PropertyKind::Enumeration,
-     1146, 1147},
+     cmd::particle_system::SetTypeOverride, cmd::particle_system::GetTypeOverride},
     {"Emitter", PropertyKind::Heading, 0, 0},
-    {"Max Particles", PropertyKind::WholeNumber, 1148, 1149},
-    {"EmitFlowSpeed|p/s|", PropertyKind::Real, 1150, 1151},
-    {"EmitFlowSpeedV", PropertyKind::RealCompanion, 1152, 1153},
-    {"EmitSpeed|cm/s|", PropertyKind::Real, 1154, 1155},
-    {"EmitSpeedV", PropertyKind::Real, 1156, 1157},
-    {"EmitPosV|cm|", PropertyKind::Real, 1158, 1159},
-    {"EmitAngleV", PropertyKind::Angle, 1160, 1161},
-    {"EmitSpinAngleV", PropertyKind::RealCompanion, 1162, 1163},
-    {"EmitSpinSpeed|\xC2\xB0/s|", PropertyKind::Angle, 1164, 1165},
-    {"EmitSpinSpeedV", PropertyKind::RealCompanion, 1166, 1167},
-    {"Life", PropertyKind::Time, 1168, 1169},
-    {"LifeV", PropertyKind::RealCompanion, 1170, 1171},
-    {"Size|cm|", PropertyKind::Real, 1172, 1173},
-    {"SizeV", PropertyKind::RealCompanion, 1174, 1175},
-    {"DSize|cm/s|", PropertyKind::Real, 1176, 1177},
-    {"DSizeV", PropertyKind::RealCompanion, 1178, 1179},
+    {"Max Particles", PropertyKind::WholeNumber, cmd::particle_system::SetMaxParticles,
+     cmd::particle_system::GetMaxParticles},
+    {"EmitFlowSpeed|p/s|", PropertyKind::Real, cmd::particle_system::SetEmitFlowSpeed,
+     cmd::particle_system::GetEmitFlowSpeed},
+    {"EmitFlowSpeedV", PropertyKind::RealCompanion, cmd::particle_system::SetEmitFlowSpeedV,
+     cmd::particle_system::GetEmitFlowSpeedV},
+    {"EmitSpeed|cm/s|", PropertyKind::Real, cmd::particle_system::SetEmitSpeed,
+     cmd::particle_system::GetEmitSpeed},
+    {"EmitSpeedV", PropertyKind::Real, cmd::particle_system::SetEmitSpeedV,
+     cmd::particle_system::GetEmitSpeedV},
+    {"EmitPosV|cm|", PropertyKind::Real, cmd::particle_system::SetEmitPosV,
+     cmd::particle_system::GetEmitPosV},
+    {"EmitAngleV", PropertyKind::Angle, cmd::particle_system::SetEmitAngleV,
+     cmd::particle_system::GetEmitAngleV},
+    {"EmitSpinAngleV", PropertyKind::RealCompanion, cmd::particle_system::SetEmitSpinAngleV,
+     cmd::particle_system::GetEmitSpinAngleV},
+    {"EmitSpinSpeed|\xC2\xB0/s|", PropertyKind::Angle, cmd::particle_system::SetEmitSpinSpeed,
+     cmd::particle_system::GetEmitSpinSpeed},
+    {"EmitSpinSpeedV", PropertyKind::RealCompanion, cmd::particle_system::SetEmitSpinSpeedV,
+     cmd::particle_system::GetEmitSpinSpeedV},
+    {"Life", PropertyKind::Time, cmd::particle_system::SetLife, cmd::particle_system::GetLife},
+    {"LifeV", PropertyKind::RealCompanion, cmd::particle_system::SetLifeV,
+     cmd::particle_system::GetLifeV},
+    {"Size|cm|", PropertyKind::Real, cmd::particle_system::SetSize, cmd::particle_system::GetSize},
+    {"SizeV", PropertyKind::RealCompanion, cmd::particle_system::SetSizeV,
+     cmd::particle_system::GetSizeV},
+    {"DSize|cm/s|", PropertyKind::Real, cmd::particle_system::SetDSize,
+     cmd::particle_system::GetDSize},
+    {"DSizeV", PropertyKind::RealCompanion, cmd::particle_system::SetDSizeV,
+     cmd::particle_system::GetDSizeV},
     {"Movement", PropertyKind::Heading, 0, 0},
-    {"GravityMul", PropertyKind::Real, 1182, 1183},
-    {"AirResMul", PropertyKind::Real, 1184, 1185},
-    {"Movement", PropertyKind::Vector, 1186, 1187},
-    {"MovementV", PropertyKind::Vector, 1188, 1189},
-    {"MotionInheritance", PropertyKind::Real, 1208, 1209},
-    {"MotionInheritanceV", PropertyKind::RealCompanion, 1210, 1211},
-    {"Static", PropertyKind::CheckBox, 1180, 1181},
+    {"GravityMul", PropertyKind::Real, cmd::particle_system::SetGravityMul,
+     cmd::particle_system::GetGravityMul},
+    {"AirResMul", PropertyKind::Real, cmd::particle_system::SetAirResMul,
+     cmd::particle_system::GetAirResMul},
+    {"Movement", PropertyKind::Vector, cmd::particle_system::SetMovement,
+     cmd::particle_system::GetMovement},
+    {"MovementV", PropertyKind::Vector, cmd::particle_system::SetMovementV,
+     cmd::particle_system::GetMovementV},
+    {"MotionInheritance", PropertyKind::Real, cmd::particle_system::SetMotionInheritance,
+     cmd::particle_system::GetMotionInheritance},
+    {"MotionInheritanceV", PropertyKind::RealCompanion, cmd::particle_system::SetMotionInheritanceV,
+     cmd::particle_system::GetMotionInheritanceV},
+    {"Static", PropertyKind::CheckBox, cmd::particle_system::SetStatic,
+     cmd::particle_system::GetStatic},
     {"Appearence", PropertyKind::Heading, 0, 0},
-    {"Opacity", PropertyKind::RealCompanion, 1190, 1191},
-    {"OpacityV", PropertyKind::RealCompanion, 1192, 1193},
-    {"SizeInTime", PropertyKind::Time, 1194, 1195},
-    {"SizeOutTime", PropertyKind::Time, 1196, 1197},
-    {"FadeInTime", PropertyKind::Time, 1198, 1199},
-    {"FadeOutTime", PropertyKind::Time, 1200, 1201},
-    {"TileNr", PropertyKind::WholeNumber, 1204, 1205},
-    {"TileNrV", PropertyKind::WholeNumber, 1206, 1207},
-    {"Use Full Texture", PropertyKind::CheckBox, 1202, 1203},
+    {"Opacity", PropertyKind::RealCompanion, cmd::particle_system::SetOpacity,
+     cmd::particle_system::GetOpacity},
+    {"OpacityV", PropertyKind::RealCompanion, cmd::particle_system::SetOpacityV,
+     cmd::particle_system::GetOpacityV},
+    {"SizeInTime", PropertyKind::Time, cmd::particle_system::SetSizeInTime,
+     cmd::particle_system::GetSizeInTime},
+    {"SizeOutTime", PropertyKind::Time, cmd::particle_system::SetSizeOutTime,
+     cmd::particle_system::GetSizeOutTime},
+    {"FadeInTime", PropertyKind::Time, cmd::particle_system::SetFadeInTime,
+     cmd::particle_system::GetFadeInTime},
+    {"FadeOutTime", PropertyKind::Time, cmd::particle_system::SetFadeOutTime,
+     cmd::particle_system::GetFadeOutTime},
+    {"TileNr", PropertyKind::WholeNumber, cmd::particle_system::SetTileNr,
+     cmd::particle_system::GetTileNr},
+    {"TileNrV", PropertyKind::WholeNumber, cmd::particle_system::SetTileNrV,
+     cmd::particle_system::GetTileNrV},
+    {"Use Full Texture", PropertyKind::CheckBox, cmd::particle_system::SetUseFullTexture,
+     cmd::particle_system::GetUseFullTexture},
 };
 
 // How a parameter command reaches its field.
@@ -401,7 +431,7 @@ void ParticleSystemActor::EmitParticles(float dt) {
     const uint32_t n = SlotCount();
     const Vector3 e = EmitterPosition();
     float g = kDefaultGravity;
-    SendCommand(kEnvironmentRootId, kCmdGetGravity, ParamBlock(&g, sizeof(g)));
+    SendCommand(kEnvironmentRootId, cmd::environment::GetGravity, ParamBlock(&g, sizeof(g)));
 
     Vector3 lo = e;
     Vector3 hi = e;
@@ -437,9 +467,9 @@ void ParticleSystemActor::EmitParticles(float dt) {
 
     if (freeIndices.size() == n) {
         if (killPending != 0) {
-            MeshObjectActor::HandleCommand(kCmdKillPost, ParamBlock());
+            MeshObjectActor::HandleCommand(cmd::base::KillPost, ParamBlock());
         } else if (stopPending != 0) {
-            MeshObjectActor::HandleCommand(kCmdActionStopPost, ParamBlock());
+            MeshObjectActor::HandleCommand(cmd::base::ActionStopPost, ParamBlock());
         }
         // A script run there may have rebuilt or retyped the emitter.
         if (!IsBuilt() || type != &t) {
@@ -583,7 +613,8 @@ int ParticleSystemActor::SetOverrideMode(uint32_t mode) {
         return 0;
     }
     if (mode == overrideMode) {
-        return MeshObjectActor::HandleCommand(kCmdSetTypeOverride, ParamBlock(&mode, sizeof(mode)));
+        return MeshObjectActor::HandleCommand(cmd::particle_system::SetTypeOverride,
+                                              ParamBlock(&mode, sizeof(mode)));
     }
     if (overrideMode != kNoOverride) {
         ReleaseOwnRecord();
@@ -603,7 +634,8 @@ int ParticleSystemActor::SetOverrideMode(uint32_t mode) {
         PushLocalCopy();
     }
     RebuildParticleMesh();
-    return MeshObjectActor::HandleCommand(kCmdSetTypeOverride, ParamBlock(&mode, sizeof(mode)));
+    return MeshObjectActor::HandleCommand(cmd::particle_system::SetTypeOverride,
+                                          ParamBlock(&mode, sizeof(mode)));
 }
 
 int ParticleSystemActor::ParameterCommand(uint32_t commandId, ParamBlock block) {
@@ -638,7 +670,7 @@ int ParticleSystemActor::ParameterCommand(uint32_t commandId, ParamBlock block) 
         if (row->extendBase) {
             PullLocalCopy();
         }
-        if (commandId == kCmdSetMaxParticles) {
+        if (commandId == cmd::particle_system::SetMaxParticles) {
             RebuildParticleMesh();
         }
         return MeshObjectActor::HandleCommand(commandId, block);
@@ -664,7 +696,7 @@ int ParticleSystemActor::ParameterCommand(uint32_t commandId, ParamBlock block) 
             break;
         }
     }
-    if (!inForce && commandId != kCmdGetMaxParticles) {
+    if (!inForce && commandId != cmd::particle_system::GetMaxParticles) {
         return kParticleNotInForce;
     }
     return MeshObjectActor::HandleCommand(commandId, block);
@@ -674,7 +706,7 @@ int ParticleSystemActor::Create(ParamBlock block) {
     Actor *sourceActor = block.ReadActor(0);
     auto *source = dynamic_cast<ParticleSystemActor *>(sourceActor);
     if (source == nullptr || source == this) {
-        return MeshObjectActor::HandleCommand(kCmdCreate, block);
+        return MeshObjectActor::HandleCommand(cmd::base::Create, block);
     }
     ReleaseOwnRecord();
     typeIndex = source->typeIndex;
@@ -691,7 +723,7 @@ int ParticleSystemActor::Create(ParamBlock block) {
     // Drop the run-time mesh before the Mesh Object part takes the library
     // mesh of the copied index.
     ReleaseRenderInstances();
-    const int result = MeshObjectActor::HandleCommand(kCmdCreate, block);
+    const int result = MeshObjectActor::HandleCommand(cmd::base::Create, block);
     emitAccumulator = 0.0f;
     vertexCount = 0;
     triangleCount = 0;
@@ -713,7 +745,7 @@ int ParticleSystemActor::Create(ParamBlock block) {
 
 int ParticleSystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetParticleType:
+    case cmd::particle_system::SetParticleType:
         if (overrideMode == kFullOverride) {
             return 0;
         }
@@ -723,21 +755,21 @@ int ParticleSystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             PullLocalCopy();
         }
         break;
-    case kCmdGetParticleType:
+    case cmd::particle_system::GetParticleType:
         block.WriteU32(0, typeIndex);
         if (overrideMode == kFullOverride) {
             return kParticleNotInForce;
         }
         break;
-    case kCmdSetIntensity:
+    case cmd::particle_system::GetIntensity:
         intensity = block.ReadF32(0);
         break;
-    case kCmdSetTypeOverride:
+    case cmd::particle_system::SetTypeOverride:
         return SetOverrideMode(block.ReadU32(0));
-    case kCmdGetTypeOverride:
+    case cmd::particle_system::GetTypeOverride:
         block.WriteU32(0, overrideMode);
         break;
-    case kCmdInitLoad: {
+    case cmd::base::InitLoad: {
         const ActorSystem *system = GetActorSystem();
         const uint32_t version = system != nullptr ? system->GetFileVersion() : kNoFileVersion;
         if (version < 52) {
@@ -746,24 +778,24 @@ int ParticleSystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdInvalidateOldPosition:
+    case cmd::base::InvalidateOldPosition:
         InvalidateOldEmitterPosition();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         return Create(block);
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue:
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue:
         actionValue = block.ReadF32(0);
         break;
-    case kCmdActionStart:
+    case cmd::base::ActionStart:
         killPending = 0;
         stopPending = 0;
         intensity = 1.0f;
         emitAccumulator = 0.0f;
-        HandleCommand(kCmdInvalidateOldPosition, ParamBlock());
+        HandleCommand(cmd::base::InvalidateOldPosition, ParamBlock());
         break;
-    case kCmdActionStopPost:
+    case cmd::base::ActionStopPost:
         if (type == nullptr) {
             break;
         }
@@ -781,17 +813,18 @@ int ParticleSystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdKillPost:
+    case cmd::base::KillPost:
         if (killPending == 0 && type != nullptr && freeIndices.size() != SlotCount() &&
             !type->IsStatic()) {
-            ScheduleCommand(kCmdKillPost, ParamBlock(), kKillPostScheduleFlags, type->life, 0.0f,
+            ScheduleCommand(cmd::base::KillPost, ParamBlock(), kKillPostScheduleFlags, type->life,
+                            0.0f,
                             0.0f);
             intensity = 0.0f;
             killPending = 1;
             return 0;
         }
         break;
-    case kCmdSetMesh:
+    case cmd::mesh_object::SetMesh:
         return 0;
     default: {
         const int result = ParameterCommand(commandId, block);

@@ -13,16 +13,7 @@
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/particle_type.h"
 #include "base/math.h"
-
-inline constexpr uint32_t kParticleSystemClassId = 18;
-
-inline constexpr uint32_t kCmdSetParticleType = 1143;
-inline constexpr uint32_t kCmdGetParticleType = 1144;
-inline constexpr uint32_t kCmdSetIntensity = 1145; // registered as "Get Intensity"
-inline constexpr uint32_t kCmdSetTypeOverride = 1146;
-inline constexpr uint32_t kCmdGetTypeOverride = 1147;
-inline constexpr uint32_t kCmdSetMaxParticles = 1148;
-inline constexpr uint32_t kCmdGetMaxParticles = 1149;
+#include "core/actors/command_ids.h"
 
 // Answer of a property get whose property is not in force.
 inline constexpr int kParticleNotInForce = 8;

@@ -12,8 +12,8 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/mesh_geometry.h"
@@ -39,27 +39,36 @@ constexpr uint32_t kBip01BoneLayer = 3;
 
 const BasicSheetRow kSheet[] = {
     {"SkinObject Properties", PropertyKind::PageTitle, 0, 0},
-    {"Slave", PropertyKind::CheckBox, kCmdSetSkinSlave, kCmdGetSkinSlave},
-    {"Motion:", PropertyKind::ListSelector, kCmdSetMotionStringList, kCmdGetMotionStringList},
-    {"Add Motion:|Add|", PropertyKind::Button, kCmdAddMotion, 0},
-    {"Delete All Motion:|Delete All|", PropertyKind::Button, kCmdDeleteAllMotions, 0},
-    {"Delete Selected Motion:|Delete|", PropertyKind::Button, kCmdDeleteMotion, 0},
-    {"Name:", PropertyKind::Text, kCmdSetMotionName, kCmdGetMotionName},
-    {"Priority:", PropertyKind::WholeNumber, kCmdSetMotionPriority, kCmdGetMotionPriority},
-    {"Layer:", PropertyKind::WholeNumber, kCmdSetMotionLayer, kCmdGetMotionLayer},
-    {"BlendTime:", PropertyKind::Real, kCmdSetMotionBlendTime, kCmdGetMotionBlendTime},
-    {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration, kCmdSetMotionPlayStyle,
-     kCmdGetMotionPlayStyle},
-    {"Set Motion:", PropertyKind::MotionPick, kCmdSetMotionH, kCmdGetMotionH},
+    {"Slave", PropertyKind::CheckBox, cmd::skin_object::SetSkinSlave,
+     cmd::skin_object::GetSkinSlave},
+    {"Motion:", PropertyKind::ListSelector, cmd::skin_object::SetMotionStringList_1095,
+     cmd::skin_object::SetMotionStringList_1096},
+    {"Add Motion:|Add|", PropertyKind::Button, cmd::skin_object::AddMotion, 0},
+    {"Delete All Motion:|Delete All|", PropertyKind::Button, cmd::skin_object::DeleteAllMotions, 0},
+    {"Delete Selected Motion:|Delete|", PropertyKind::Button, cmd::skin_object::DeleteMotion, 0},
+    {"Name:", PropertyKind::Text, cmd::skin_object::SetMotionName, cmd::skin_object::GetMotionName},
+    {"Priority:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionPriority,
+     cmd::skin_object::GetMotionPriority},
+    {"Layer:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionLayer,
+     cmd::skin_object::GetMotionLayer},
+    {"BlendTime:", PropertyKind::Real, cmd::skin_object::SetMotionBlendTime,
+     cmd::skin_object::GetMotionBlendTime},
+    {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration,
+     cmd::skin_object::SetMotionPlayStyle,
+     cmd::skin_object::GetMotionPlayStyle},
+    {"Set Motion:", PropertyKind::MotionPick, cmd::skin_object::SetMotionH,
+     cmd::skin_object::GetMotionH},
     {"SkinObject Properties2", PropertyKind::PageTitle, 0, 0},
-    {"Speed:|%|", PropertyKind::Real, kCmdSetMotionSpeed, kCmdGetMotionSpeed, 100.0f},
+    {"Speed:|%|", PropertyKind::Real, cmd::skin_object::SetMotionSpeed,
+     cmd::skin_object::GetMotionSpeed, 100.0f},
     {"Auto Assign motions:", PropertyKind::Caption, 0, 0},
-    {"Name:", PropertyKind::Text, kCmdSetAutoAssignName, kCmdGetAutoAssignName},
-    {"Auto Assign:", PropertyKind::Button, kCmdAutoAssignMotions, 0},
+    {"Name:", PropertyKind::Text, cmd::skin_object::SetAutoAssignName,
+     cmd::skin_object::GetAutoAssignName},
+    {"Auto Assign:", PropertyKind::Button, cmd::skin_object::AutoAssignMotions, 0},
     {"Tools:", PropertyKind::Caption, 0, 0},
-    {"BoneSync AutoCreate", PropertyKind::Button, kCmdCreateBoneSyncActors, 0},
-    {"Activate AutoCreate", PropertyKind::Button, kCmdCreateActivateActors, 0},
-    {"ReSync Bones", PropertyKind::Button, kCmdResyncBones, 0},
+    {"BoneSync AutoCreate", PropertyKind::Button, cmd::skin_object::CreateBoneSyncActors_1136, 0},
+    {"Activate AutoCreate", PropertyKind::Button, cmd::skin_object::CreateBoneSyncActors_1137, 0},
+    {"ReSync Bones", PropertyKind::Button, cmd::skin_object::ResyncBones, 0},
 };
 
 ResourceLibrary *Library() { return GetLibrary(); }
@@ -239,14 +248,14 @@ void SkinObjectActor::CallbackMotionSet(const std::string &name) {
     if (slot.current.target != nullptr) {
         Actor *old = slot.current.target;
         slot.current.Release();
-        SendPlain(old, kCmdActionStopPre);
+        SendPlain(old, cmd::base::ActionStopPre);
     }
     if (slot.root.target == nullptr) {
         return;
     }
     if (Actor *found = FindChildByName(slot.root.target, name.c_str())) {
         LinkTo(slot.current, this, found);
-        SendPlain(found, kCmdActionStartPre);
+        SendPlain(found, cmd::base::ActionStartPre);
     }
 }
 
@@ -259,7 +268,7 @@ int SkinObjectActor::SetMotion(const std::string &name) {
             L.requested.clear();
             L.motion = -1;
             FreeSkeletonLayer(L);
-            SendText(this, kCmdCallbackMotionSet, "_None");
+            SendText(this, cmd::skin_object::CallbackMotionSet, "_None");
         }
         return 1;
     }
@@ -314,7 +323,7 @@ int SkinObjectActor::SetMotion(const std::string &name) {
     }
     const std::string transition = L.requested + "_2_" + name;
     if (FindMotion(transition) >= 0) {
-        SendText(this, kCmdSetMotion, transition);
+        SendText(this, cmd::skin_object::SetMotion, transition);
         L.next = name;
         L.flags |= kLayerTransition;
         return 1;
@@ -338,14 +347,15 @@ int SkinObjectActor::SetMotion(const std::string &name) {
     const std::string &motionName = motions[static_cast<size_t>(chosen)].name;
     if (chosen == previous) {
         if (!killed) {
-            SendPlain(callbacks[number % kSkinLayerCount].current.target, kCmdOnAnimationLoop);
+            SendPlain(callbacks[number % kSkinLayerCount].current.target,
+                      cmd::base::OnAnimationLoop);
         }
     } else {
         if (callbacksEnabled && number == 0) {
-            SendText(parent, kCmdCallbackMotionSet, motionName);
+            SendText(parent, cmd::skin_object::CallbackMotionSet, motionName);
         }
         if (!killed && (skinFlags & kSkinSelfCallbacks) != 0) {
-            SendText(this, kCmdCallbackMotionSet, motionName);
+            SendText(this, cmd::skin_object::CallbackMotionSet, motionName);
         }
     }
     return 1;
@@ -355,7 +365,7 @@ void SkinObjectActor::StartNeutralIfIdle() {
     if (layers[0].motion < 0) {
         const uint32_t keep = currentLayer;
         currentLayer = 0;
-        SendText(this, kCmdSetMotion, "N_Neutral");
+        SendText(this, cmd::skin_object::SetMotion, "N_Neutral");
         if (layers[0].motion < 0 && !motions.empty()) {
             layers[0].motion = 0;
             layers[0].time = 0.0f;
@@ -405,7 +415,7 @@ void SkinObjectActor::MotionStep() {
             if (r != 0) {
                 layer.flags |= kLayerServingEnd;
                 currentLayer = r;
-                SendText(this, kCmdSetMotion, "");
+                SendText(this, cmd::skin_object::SetMotion, "");
                 layer.flags &= ~kLayerServingEnd;
             }
             break;
@@ -418,17 +428,18 @@ void SkinObjectActor::MotionStep() {
             if (!layer.next.empty()) {
                 const std::string next = layer.next;
                 layer.next.clear();
-                SendText(this, kCmdSetMotion, next);
+                SendText(this, cmd::skin_object::SetMotion, next);
             } else {
                 callbacksEnabled = false;
                 const std::string again = layer.requested;
-                SendText(this, kCmdSetMotion, again);
+                SendText(this, cmd::skin_object::SetMotion, again);
                 callbacksEnabled = true;
             }
             layer.flags &= ~kLayerServingEnd;
             if (parent != nullptr) {
                 uint32_t number = r;
-                parent->HandleCommand(kCmdCallbackSkinLooping, ParamBlock(&number, sizeof(number)));
+                parent->HandleCommand(cmd::skin_object::CallbackSkinLooping,
+                                      ParamBlock(&number, sizeof(number)));
             }
             break;
         }
@@ -485,7 +496,8 @@ void SkinObjectActor::Pose() {
         }
         Matrix matrix;
         GetBoneMatrix(entry.bone, &matrix);
-        entry.link.target->HandleCommand(kCmdSetLocalMatrix, ParamBlock(&matrix, sizeof(matrix)));
+        entry.link.target->HandleCommand(cmd::base::SetLocalMatrix,
+                                         ParamBlock(&matrix, sizeof(matrix)));
     }
 }
 
@@ -505,9 +517,9 @@ void SkinObjectActor::Skin() {
 
 void SkinObjectActor::Slot5() {
     if (slave == 0) {
-        HandleCommand(kCmdMotionStep, ParamBlock());
+        HandleCommand(cmd::base::Update, ParamBlock());
         uint32_t on = 1;
-        HandleCommand(kCmdUpdateBones, ParamBlock(&on, sizeof(on)));
+        HandleCommand(cmd::skin_object::UpdateBones, ParamBlock(&on, sizeof(on)));
     }
     Skin();
 }
@@ -515,7 +527,7 @@ void SkinObjectActor::Slot5() {
 void SkinObjectActor::Update() {
     if (IsOperational() && bip01.target != nullptr) {
         if (slave == 0) {
-            HandleCommand(kCmdMotionStep, ParamBlock());
+            HandleCommand(cmd::base::Update, ParamBlock());
         }
         SkinLayer &layer = CurrentLayer();
         KeyTrack *track = FindMotionTrack(LayerItem(layer), "Bip01");
@@ -819,17 +831,17 @@ void SkinObjectActor::UnloadResources() {
 
 int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetMotionStringList: {
+    case cmd::skin_object::SetMotionStringList_1095: {
         const std::string name(block.ReadString(0));
         for (size_t i = 0; i < motions.size(); ++i) {
             if (motions[i].name == name) {
-                SendText(this, kCmdSetMotion, name);
+                SendText(this, cmd::skin_object::SetMotion, name);
                 selected = static_cast<int32_t>(i);
             }
         }
         break;
     }
-    case kCmdGetMotionStringList:
+    case cmd::skin_object::SetMotionStringList_1096:
         if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             out->clear();
             for (const SkinMotion &motion : motions) {
@@ -837,14 +849,14 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdSetMotion: {
+    case cmd::skin_object::SetMotion: {
         const int answer = SetMotion(std::string(block.ReadString(0)));
         if (answer == 0) {
             return 0;
         }
         break;
     }
-    case kCmdSetMotionH: {
+    case cmd::skin_object::SetMotionH: {
         SkinLayer &layer = CurrentLayer();
         ResourceLibrary *library = Library();
         if (layer.motion < 0 || static_cast<size_t>(layer.motion) >= motions.size() ||
@@ -865,7 +877,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         motion.length = GetMotionLength(motion.item);
         break;
     }
-    case kCmdGetMotionH: {
+    case cmd::skin_object::GetMotionH: {
         MotionItem *item = LayerItem(CurrentLayer());
         if (item == nullptr) {
             return 0;
@@ -873,48 +885,48 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WritePointer(0, item);
         break;
     }
-    case kCmdSetMotionName:
-    case kCmdGetMotionName:
-    case kCmdSetMotionPriority:
-    case kCmdGetMotionPriority:
-    case kCmdSetMotionLayer:
-    case kCmdGetMotionLayer:
-    case kCmdSetMotionPlayStyle:
-    case kCmdGetMotionPlayStyle:
-    case kCmdSetMotionBlendTime:
-    case kCmdGetMotionBlendTime: {
+    case cmd::skin_object::SetMotionName:
+    case cmd::skin_object::GetMotionName:
+    case cmd::skin_object::SetMotionPriority:
+    case cmd::skin_object::GetMotionPriority:
+    case cmd::skin_object::SetMotionLayer:
+    case cmd::skin_object::GetMotionLayer:
+    case cmd::skin_object::SetMotionPlayStyle:
+    case cmd::skin_object::GetMotionPlayStyle:
+    case cmd::skin_object::SetMotionBlendTime:
+    case cmd::skin_object::GetMotionBlendTime: {
         SkinMotion *motion = Selected();
         if (motion == nullptr) {
             return 0;
         }
         switch (commandId) {
-        case kCmdSetMotionName:
+        case cmd::skin_object::SetMotionName:
             motion->name = std::string(block.ReadString(0));
             break;
-        case kCmdGetMotionName:
+        case cmd::skin_object::GetMotionName:
             block.WriteString(0, motion->name);
             break;
-        case kCmdSetMotionPriority:
+        case cmd::skin_object::SetMotionPriority:
             motion->priority = static_cast<uint8_t>(block.ReadU32(0));
             break;
-        case kCmdGetMotionPriority:
+        case cmd::skin_object::GetMotionPriority:
             block.WriteU32(0, motion->priority);
             break;
-        case kCmdSetMotionLayer: {
+        case cmd::skin_object::SetMotionLayer: {
             const uint32_t value = block.ReadU32(0);
             motion->layer = value > 10 ? kNoLayer : static_cast<uint8_t>(value);
             break;
         }
-        case kCmdGetMotionLayer:
+        case cmd::skin_object::GetMotionLayer:
             block.WriteU32(0, motion->layer);
             break;
-        case kCmdSetMotionPlayStyle:
+        case cmd::skin_object::SetMotionPlayStyle:
             motion->playStyle = static_cast<uint8_t>(block.ReadU32(0));
             break;
-        case kCmdGetMotionPlayStyle:
+        case cmd::skin_object::GetMotionPlayStyle:
             block.WriteU32(0, motion->playStyle);
             break;
-        case kCmdSetMotionBlendTime:
+        case cmd::skin_object::SetMotionBlendTime:
             motion->blendTime = block.ReadF32(0);
             break;
         default:
@@ -923,79 +935,79 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdAddMotion:
+    case cmd::skin_object::AddMotion:
         motions.emplace_back();
         selected = -1;
         break;
-    case kCmdDeleteMotion:
+    case cmd::skin_object::DeleteMotion:
         if (Selected() == nullptr) {
             return 0;
         }
         DeleteMotion();
         break;
-    case kCmdDeleteAllMotions:
+    case cmd::skin_object::DeleteAllMotions:
         motions.clear();
         selected = -1;
         for (SkinLayer &layer : layers) {
             layer.motion = -1;
         }
         break;
-    case kCmdSetAutoAssignName:
+    case cmd::skin_object::SetAutoAssignName:
         autoAssignName = std::string(block.ReadString(0));
         break;
-    case kCmdGetAutoAssignName:
+    case cmd::skin_object::GetAutoAssignName:
         block.WriteString(0, autoAssignName);
         break;
-    case kCmdAutoAssignMotions:
+    case cmd::skin_object::AutoAssignMotions:
         if (!AutoAssign()) {
             return 0;
         }
         break;
-    case kCmdSetSkinSlave:
+    case cmd::skin_object::SetSkinSlave:
         slave = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetSkinSlave:
+    case cmd::skin_object::GetSkinSlave:
         block.WriteU32(0, slave);
         break;
-    case kCmdGetBone: {
+    case cmd::skin_object::GetBone: {
         const auto *boneName = static_cast<const char *>(block.ReadPointer(0));
         EnsureSkeleton();
         block.WritePointer(sizeof(void *), FindBoneByName(skeleton, boneName));
         return 1;
     }
-    case kCmdCallbackMotionSet:
+    case cmd::skin_object::CallbackMotionSet:
         CallbackMotionSet(std::string(block.ReadString(0)));
         break;
-    case kCmdSetMotionSpeed:
+    case cmd::skin_object::SetMotionSpeed:
         CurrentLayer().speed = block.ReadF32(0);
         break;
-    case kCmdGetMotionSpeed:
+    case cmd::skin_object::GetMotionSpeed:
         block.WriteF32(0, CurrentLayer().speed);
         break;
-    case kCmdMotionStep:
+    case cmd::base::Update:
         MotionStep();
         break;
-    case kCmdUpdateBones:
+    case cmd::skin_object::UpdateBones:
         Pose();
         break;
-    case kCmdSetLayerDestBoneLayer:
+    case cmd::skin_object::SetLayerDestBoneLayer:
         FreeSkeletonLayer(CurrentLayer());
         CurrentLayer().flags = (CurrentLayer().flags & ~0xFFu) | (block.ReadU32(0) & 0xFFu);
         break;
-    case kCmdSetLayerMask:
+    case cmd::skin_object::SetLayerMask:
         if (currentLayer != 0) {
             SetLayerMask(block.ReadU32(0));
         }
         break;
-    case kCmdSetLayerBlendValue:
+    case cmd::skin_object::SetLayerBlendValue:
         if (currentLayer != 0) {
             SetLayerBlendValue(CurrentLayer(), block.ReadF32(0));
         }
         break;
-    case kCmdLerpLayerBlendValue:
+    case cmd::skin_object::LerpLayerBlendValue:
         LerpLayerBlendValue(CurrentLayer(), block.ReadF32(0), block.ReadF32(4));
         break;
-    case kCmdSetCurrentLayer: {
+    case cmd::skin_object::SetCurrentLayer: {
         const uint32_t n = block.ReadU32(0);
         if (n >= kSkinLayerCount) {
             return 0;
@@ -1003,7 +1015,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         currentLayer = n;
         break;
     }
-    case kCmdBlendMotion: {
+    case cmd::skin_object::BlendMotion: {
         const uint32_t n = block.ReadU32(128);
         if (n >= kSkinLayerCount) {
             return 0;
@@ -1012,34 +1024,34 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         currentLayer = n;
         char name[129] = {};
         block.ReadBytes(0, name, 128);
-        SendText(this, kCmdSetMotion, name);
+        SendText(this, cmd::skin_object::SetMotion, name);
         currentLayer = keep;
         break;
     }
-    case kCmdIsTransitionPlaying:
+    case cmd::skin_object::IsTransitionPlaying:
         block.WriteU32(0, (CurrentLayer().flags & kLayerTransition) != 0 ? 1u : 0u);
         break;
-    case kCmdCreateBoneSyncActors:
+    case cmd::skin_object::CreateBoneSyncActors_1136:
         if (FindMotion("N_Neutral") >= 0) {
             CreateBoneSyncActors();
-            HandleCommand(kCmdResyncBones, ParamBlock());
+            HandleCommand(cmd::skin_object::ResyncBones, ParamBlock());
             return 2;
         }
         EnsureChild(this, "Bones");
         break;
-    case kCmdCreateActivateActors:
+    case cmd::skin_object::CreateBoneSyncActors_1137:
         CreateActivateActors();
         return 2;
-    case kCmdResyncBones:
+    case cmd::skin_object::ResyncBones:
         ResyncBones();
         break;
-    case kCmdSetBip01Output:
+    case cmd::skin_object::SetBip01Output:
         SetBip01Output(block.ReadActor(0));
         break;
-    case kCmdGetBip01Output:
+    case cmd::skin_object::GetBip01Output:
         block.WriteActor(0, bip01.target);
         break;
-    case kCmdSetSkinClippingSphere: {
+    case cmd::skin_object::SetSkinClippingSphere: {
         const Vector3 centre = block.Read<Vector3>(0);
         sphere[0] = centre.x;
         sphere[1] = centre.y;
@@ -1048,58 +1060,58 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         clipSphere = sphere;
         break;
     }
-    case kCmdGetSkinClippingSphere:
+    case cmd::skin_object::GetSkinClippingSphere:
         block.Write(0, Vector3{sphere[0], sphere[1], sphere[2]});
         block.WriteF32(sizeof(Vector3), sphere[3]);
         break;
-    case kCmdGetMotionVector:
+    case cmd::character::GetMotionVector:
         block.Write(0, MotionVector());
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         InvalidLink(static_cast<const ActorLink *>(block.ReadPointer(0)));
         break;
-    case kCmdStart:
-    case kCmdActionStart:
-    case kCmdSetVisible:
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
+    case cmd::mesh_object::SetVisible:
         RefreshTimeRecord(timeRecord);
         lastStepTime = (timeRecord != nullptr ? timeRecord->time : 0.0f) - kStepLead;
         break;
-    case kCmdInitNew:
+    case cmd::base::InitNew:
         InitCommon(false);
         break;
-    case kCmdInitLoad: {
+    case cmd::base::InitLoad: {
         InitCommon(false);
         const ActorSystem *system = GetActorSystem();
         ApplyVersionRules(system != nullptr ? system->GetFileVersion() : kNoFileVersion);
         break;
     }
-    case kCmdInitCopy:
+    case cmd::base::InitCopy:
         InitCommon(true);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Precalculate();
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         Create(block);
         break;
-    case kCmdKill:
+    case cmd::base::Kill:
         state |= kActorKilled;
         break;
-    case kCmdLoadResources:
+    case cmd::base::LoadResources:
         LoadResources();
         break;
-    case kCmdUnloadResources:
+    case cmd::base::UnloadResources:
         UnloadResources();
         break;
     // The mesh's own clock would answer in place of the layer's: these two
     // go past the Mesh Object to the base.
-    case kCmdSetCurrentTime:
+    case cmd::base::SetCurrentTime:
         CurrentLayer().time = block.ReadF32(0);
         return Actor::HandleCommand(commandId, block);
-    case kCmdGetCurrentTime:
+    case cmd::base::GetCurrentTime:
         block.WriteF32(0, CurrentLayer().time);
         return Actor::HandleCommand(commandId, block);
-    case kCmdSetCurrentNormalizedTime: {
+    case cmd::base::SetCurrentNormalizedTime: {
         const SkinMotion *motion = nullptr;
         if (CurrentLayer().motion >= 0 &&
             static_cast<size_t>(CurrentLayer().motion) < motions.size()) {
@@ -1108,7 +1120,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         CurrentLayer().time = (motion != nullptr ? motion->length : 0.0f) * block.ReadF32(0);
         return 1;
     }
-    case kCmdGetCurrentNormalizedTime: {
+    case cmd::base::GetCurrentNormalizedTime: {
         float length = 0.0f;
         if (CurrentLayer().motion >= 0 &&
             static_cast<size_t>(CurrentLayer().motion) < motions.size()) {
@@ -1118,7 +1130,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteF32(0, length != 0.0f ? CurrentLayer().time / length : 0.0f);
         return 1;
     }
-    case kCmdSetMesh:
+    case cmd::mesh_object::SetMesh:
         FreeAllSkeletonLayers();
         FreeBoneMatrices();
         break;

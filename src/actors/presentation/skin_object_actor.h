@@ -21,65 +21,13 @@
 #include <vector>
 
 #include "actors/presentation/mesh_object_actor.h"
+#include "core/actors/command_ids.h"
 
 class MotionItem;
 struct MotionLayer;
 struct Skeleton;
 struct BoneMatrices;
 struct Bone;
-
-inline constexpr uint32_t kSkinObjectClassId = 17;
-
-// The commands of the class.
-inline constexpr uint32_t kCmdSetMotionStringList = 1095;
-inline constexpr uint32_t kCmdGetMotionStringList = 1096;
-inline constexpr uint32_t kCmdSetMotion = 1097;
-inline constexpr uint32_t kCmdGetMotionText = 1098;
-inline constexpr uint32_t kCmdSetMotionH = 1100;
-inline constexpr uint32_t kCmdGetMotionH = 1101;
-inline constexpr uint32_t kCmdSetMotionName = 1102;
-inline constexpr uint32_t kCmdGetMotionName = 1103;
-inline constexpr uint32_t kCmdSetMotionPriority = 1104;
-inline constexpr uint32_t kCmdGetMotionPriority = 1105;
-inline constexpr uint32_t kCmdSetMotionLayer = 1106;
-inline constexpr uint32_t kCmdGetMotionLayer = 1107;
-inline constexpr uint32_t kCmdSetMotionPlayStyle = 1108;
-inline constexpr uint32_t kCmdGetMotionPlayStyle = 1109;
-inline constexpr uint32_t kCmdSetMotionBlendTime = 1110;
-inline constexpr uint32_t kCmdGetMotionBlendTime = 1111;
-inline constexpr uint32_t kCmdAddMotion = 1112;
-inline constexpr uint32_t kCmdDeleteMotion = 1113;
-inline constexpr uint32_t kCmdDeleteAllMotions = 1114;
-inline constexpr uint32_t kCmdSetAutoAssignName = 1115;
-inline constexpr uint32_t kCmdGetAutoAssignName = 1116;
-inline constexpr uint32_t kCmdAutoAssignMotions = 1117;
-inline constexpr uint32_t kCmdSetSkinSlave = 1118;
-inline constexpr uint32_t kCmdGetSkinSlave = 1119;
-inline constexpr uint32_t kCmdGetBone = 1120;
-inline constexpr uint32_t kCmdCallbackSkinLooping = 1121;
-inline constexpr uint32_t kCmdCallbackMotionSet = 1122;
-inline constexpr uint32_t kCmdSetMotionSpeed = 1123;
-inline constexpr uint32_t kCmdGetMotionSpeed = 1124;
-inline constexpr uint32_t kCmdUpdateBones = 1127;
-inline constexpr uint32_t kCmdSetLayerDestBoneLayer = 1128;
-inline constexpr uint32_t kCmdSetLayerMask = 1129;
-inline constexpr uint32_t kCmdSetLayerBlendValue = 1130;
-inline constexpr uint32_t kCmdLerpLayerBlendValue = 1131;
-inline constexpr uint32_t kCmdSetCurrentLayer = 1133;
-inline constexpr uint32_t kCmdBlendMotion = 1134;
-inline constexpr uint32_t kCmdIsTransitionPlaying = 1135;
-inline constexpr uint32_t kCmdCreateBoneSyncActors = 1136;
-inline constexpr uint32_t kCmdCreateActivateActors = 1137;
-inline constexpr uint32_t kCmdResyncBones = 1138;
-inline constexpr uint32_t kCmdSetBip01Output = 1139;
-inline constexpr uint32_t kCmdGetBip01Output = 1140;
-inline constexpr uint32_t kCmdSetSkinClippingSphere = 1141;
-inline constexpr uint32_t kCmdGetSkinClippingSphere = 1142;
-inline constexpr uint32_t kCmdGetMotionVector = 849;
-inline constexpr uint32_t kCmdMotionStep = 169;
-inline constexpr uint32_t kCmdOnAnimationLoop = 267;
-inline constexpr uint32_t kCmdOnAnimationEnd = 268;
-inline constexpr uint32_t kCmdOnAnimationReverse = 269;
 
 inline constexpr uint32_t kSkinLayerCount = 11;
 inline constexpr uint8_t kNoLayer = 255;

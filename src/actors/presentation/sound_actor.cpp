@@ -7,8 +7,8 @@
 #include "base/file_system.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
@@ -26,30 +26,30 @@ constexpr float kRestartFadeRate = 10.0f;
 
 const BasicSheetRow kSheet[] = {
     {"Sound Properties", PropertyKind::PageTitle, 0, 0},
-    {"Set Sound:", PropertyKind::SoundPick, kCmdSoundSet, kCmdSoundGet},
-    {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, kCmdSoundSetType,
-     kCmdSoundGetType},
-    {"Play:|Once|0|Loop|1|Loop Times|2|", PropertyKind::Enumeration, kCmdSoundSetPlayStyle,
-     kCmdSoundGetPlayStyle},
-    {"Loop Count:", PropertyKind::WholeNumber, kCmdSoundSetLoopCount, kCmdSoundGetLoopCount},
-    {"Play On Start Game", PropertyKind::CheckBox, kCmdSoundSetStartPlaying,
-     kCmdSoundGetStartPlaying},
-    {"Range:", PropertyKind::Real, kCmdSoundSetRadius, kCmdSoundGetRadius},
-    {"Min:", PropertyKind::Real, kCmdSoundSetMinRadius, kCmdSoundGetMinRadius},
-    {"3D Effect:", PropertyKind::Real, kCmdSoundSet3DPosEffect, kCmdSoundGet3DPosEffect},
+    {"Set Sound:", PropertyKind::SoundPick, cmd::sound::SetSound, cmd::sound::GetSound},
+    {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, cmd::sound::SetSoundType,
+     cmd::sound::GetSoundType},
+    {"Play:|Once|0|Loop|1|Loop Times|2|", PropertyKind::Enumeration, cmd::sound::SetSoundPlayStyle,
+     cmd::sound::GetSoundPlayStyle},
+    {"Loop Count:", PropertyKind::WholeNumber, cmd::sound::SetLoopCount, cmd::sound::GetLoopCount},
+    {"Play On Start Game", PropertyKind::CheckBox, cmd::sound::SetStartPlaying,
+     cmd::sound::GetStartPlaying},
+    {"Range:", PropertyKind::Real, cmd::sound::SetSoundRadius, cmd::sound::GetSoundRadius},
+    {"Min:", PropertyKind::Real, cmd::sound::SetSoundMinRadius, cmd::sound::GetSoundMinRadius},
+    {"3D Effect:", PropertyKind::Real, cmd::sound::Set3DPosEffect, cmd::sound::Get3DPosEffect},
     {"Sound Volume, Pan, Frequency", PropertyKind::PageTitle, 0, 0},
-    {"Volume:", static_cast<PropertyKind>(41), kCmdSoundSetVolume, kCmdSoundGetVolume},
-    {"Pan:", PropertyKind::Real, kCmdSoundSetPan, kCmdSoundGetPan},
-    {"Frequency:|%|", PropertyKind::Real, kCmdSoundSetFrequency, kCmdSoundGetFrequency},
+    {"Volume:", static_cast<PropertyKind>(41), cmd::sound::SetVolume, cmd::sound::GetVolume},
+    {"Pan:", PropertyKind::Real, cmd::sound::SetPan, cmd::sound::GetPan},
+    {"Frequency:|%|", PropertyKind::Real, cmd::sound::SetFrequency, cmd::sound::GetFrequency},
     {"Random Variation", PropertyKind::Caption, 0, 0},
-    {"Volume:", static_cast<PropertyKind>(41), kCmdSoundSetVolumeV, kCmdSoundGetVolumeV},
-    {"Pan:", static_cast<PropertyKind>(41), kCmdSoundSetPanV, kCmdSoundGetPanV},
-    {"Frequency:", static_cast<PropertyKind>(41), kCmdSoundSetFrequencyV,
-     kCmdSoundGetFrequencyV},
+    {"Volume:", static_cast<PropertyKind>(41), cmd::sound::SetVolumeV, cmd::sound::GetVolumeV},
+    {"Pan:", static_cast<PropertyKind>(41), cmd::sound::SetPanV, cmd::sound::GetPanV},
+    {"Frequency:", static_cast<PropertyKind>(41), cmd::sound::SetFrequencyV,
+     cmd::sound::GetFrequencyV},
     {"Sound Control", PropertyKind::PageTitle, 0, 0},
-    {"Play:", PropertyKind::Button, kCmdSoundPlay, 0},
-    {"Pause:", PropertyKind::Button, kCmdSoundPause, 0},
-    {"Stop:", PropertyKind::Button, kCmdSoundStop, 0},
+    {"Play:", PropertyKind::Button, cmd::sound::PlaySound, 0},
+    {"Pause:", PropertyKind::Button, cmd::sound::PauseSound, 0},
+    {"Stop:", PropertyKind::Button, cmd::sound::StopSound, 0},
 };
 
 void SendSelf(Actor &actor, uint32_t commandId) { actor.HandleCommand(commandId, ParamBlock()); }
@@ -152,7 +152,7 @@ void SoundActor::StartPlaying(bool loop) {
 }
 
 void SoundActor::ScheduleFade(float from, float to) {
-    ScheduleLerp(kCmdSoundVolume, from, to, kFadeFlags, kFadeTime, kFadeStep);
+    ScheduleLerp(cmd::sound::Sound, from, to, kFadeFlags, kFadeTime, kFadeStep);
 }
 
 int SoundActor::Create(ParamBlock block) {
@@ -196,153 +196,153 @@ int SoundActor::Create(ParamBlock block) {
 int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     ResourceLibrary *library = GetLibrary();
     switch (commandId) {
-    case kCmdSoundSet:
+    case cmd::sound::SetSound:
         if (SetSound(static_cast<LibraryItem *>(block.ReadPointer(0))) == 0) {
             return 0;
         }
         break;
-    case kCmdSoundGet:
+    case cmd::sound::GetSound:
         block.WritePointer(0, item);
         break;
-    case kCmdSoundSetType:
+    case cmd::sound::SetSoundType:
         type = block.ReadU32(0);
         break;
-    case kCmdSoundGetType:
+    case cmd::sound::GetSoundType:
         block.WriteU32(0, type);
         break;
-    case kCmdSoundSetPlayStyle:
+    case cmd::sound::SetSoundPlayStyle:
         playStyle = block.ReadU32(0);
         break;
-    case kCmdSoundGetPlayStyle:
+    case cmd::sound::GetSoundPlayStyle:
         block.WriteU32(0, playStyle);
         break;
-    case kCmdSoundSetLoopCount:
+    case cmd::sound::SetLoopCount:
         loopCount = block.ReadU32(0);
         break;
-    case kCmdSoundGetLoopCount:
+    case cmd::sound::GetLoopCount:
         block.WriteU32(0, loopCount);
         break;
-    case kCmdSoundSetStartPlaying:
+    case cmd::sound::SetStartPlaying:
         playOnStart = block.ReadU32(0);
         if (playOnStart != 0) {
             StartPlaying(false);
         }
         break;
-    case kCmdSoundGetStartPlaying:
+    case cmd::sound::GetStartPlaying:
         block.WriteU32(0, playOnStart);
         break;
-    case kCmdSoundSetMinRadius:
+    case cmd::sound::SetSoundMinRadius:
         minRadius = std::min(block.ReadF32(0), radius);
         break;
-    case kCmdSoundGetMinRadius:
+    case cmd::sound::GetSoundMinRadius:
         block.Write(0, minRadius);
         if (type == kSound2D) {
             return 0;
         }
         break;
-    case kCmdSoundSetRadius:
+    case cmd::sound::SetSoundRadius:
         radius = std::max(block.ReadF32(0), 0.0f);
         break;
-    case kCmdSoundGetRadius:
+    case cmd::sound::GetSoundRadius:
         block.Write(0, radius);
         if (type == kSound2D) {
             return 0;
         }
         break;
-    case kCmdSoundSetVolume:
+    case cmd::sound::SetVolume:
         volume = std::clamp(block.ReadF32(0), 0.0f, 1.0f);
         currentVolume = volume;
         break;
-    case kCmdSoundGetVolume:
+    case cmd::sound::GetVolume:
         block.Write(0, volume);
         break;
-    case kCmdSoundSetPan:
+    case cmd::sound::SetPan:
         pan = std::clamp(block.ReadF32(0), -1.0f, 1.0f);
         currentPan = pan;
         break;
-    case kCmdSoundGetPan:
+    case cmd::sound::GetPan:
         block.Write(0, pan);
         if (type == kSound3D) {
             return 0;
         }
         break;
-    case kCmdSoundSetFrequency:
+    case cmd::sound::SetFrequency:
         frequency = block.ReadF32(0);
         currentFrequency = frequency;
         break;
-    case kCmdSoundGetFrequency:
+    case cmd::sound::GetFrequency:
         block.Write(0, frequency);
         break;
-    case kCmdSoundSetVolumeV:
+    case cmd::sound::SetVolumeV:
         volumeVariation = block.ReadF32(0);
         break;
-    case kCmdSoundGetVolumeV:
+    case cmd::sound::GetVolumeV:
         block.Write(0, volumeVariation);
         break;
-    case kCmdSoundSetPanV:
+    case cmd::sound::SetPanV:
         panVariation = block.ReadF32(0);
         break;
-    case kCmdSoundGetPanV:
+    case cmd::sound::GetPanV:
         block.Write(0, panVariation);
         break;
-    case kCmdSoundSetFrequencyV:
+    case cmd::sound::SetFrequencyV:
         frequencyVariation = block.ReadF32(0);
         break;
-    case kCmdSoundGetFrequencyV:
+    case cmd::sound::GetFrequencyV:
         block.Write(0, frequencyVariation);
         break;
-    case kCmdSoundSet3DPosEffect:
+    case cmd::sound::Set3DPosEffect:
         positionEffect = block.ReadF32(0);
         break;
-    case kCmdSoundGet3DPosEffect:
+    case cmd::sound::Get3DPosEffect:
         block.Write(0, positionEffect);
         break;
-    case kCmdSoundPlayByName:
-    case kCmdSoundPlayWithPriority: {
+    case cmd::sound::PlaySoundByName:
+    case cmd::sound::PlaySoundWithPriority: {
         const std::string name(block.ReadString(0));
-        SendSelf(*this, kCmdSoundStop);
+        SendSelf(*this, cmd::sound::StopSound);
         ReleaseItem();
         if (library != nullptr) {
             item = library->AcquireItemByName(name.c_str(), ItemClass::Sound, 1, PlayFlag());
         }
         if (item != nullptr) {
-            SendSelf(*this, kCmdSoundPlay);
+            SendSelf(*this, cmd::sound::PlaySound);
         }
         break;
     }
-    case kCmdSoundPlay:
+    case cmd::sound::PlaySound:
         if (playing == 0) {
             StartPlaying(playStyle == kSoundLoop);
         }
         break;
-    case kCmdSoundStop:
+    case cmd::sound::StopSound:
         if (library != nullptr) {
             library->StopSoundItem(item);
         }
         playing = 0;
         break;
-    case kCmdSoundPause:
+    case cmd::sound::PauseSound:
         if (library != nullptr) {
             library->PauseSoundItem(item);
         }
         playing = 0;
         break;
-    case kCmdSoundVolume:
+    case cmd::sound::Sound:
         soundVolume = block.ReadF32(0);
         SendVolume(actionVolume * currentVolume * soundVolume);
         break;
-    case kCmdSoundUpdatePlaying:
+    case cmd::sound::SoundUpdatePlayingSoundParams:
         if (playing != 0) {
             SendVolume(restartFade * currentVolume);
             SendFrequency(TimeRate() * currentFrequency);
         }
         break;
-    case kCmdSoundPausePlaying:
+    case cmd::sound::SoundPausePlayingSound:
         if (playing != 0 && library != nullptr) {
             library->PauseSoundItem(item);
         }
         break;
-    case kCmdSoundResumePlaying:
+    case cmd::sound::SoundResumePlayingSound:
         if (playing != 0) {
             if (library != nullptr) {
                 if (playStyle == kSoundLoop) {
@@ -355,12 +355,12 @@ int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             SendFrequency(TimeRate() * currentFrequency);
         }
         break;
-    case kCmdInitLoad:
+    case cmd::base::InitLoad:
         if (radius < minRadius) {
             minRadius = radius - 1.0f;
         }
         break;
-    case kCmdSetResource: {
+    case cmd::base::SetResource: {
         if (library == nullptr) {
             return 0;
         }
@@ -370,15 +370,15 @@ int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             return 0;
         }
         LibraryItem *pointer = found;
-        HandleCommand(kCmdSoundSet, ParamBlock(&pointer, sizeof(pointer)));
+        HandleCommand(cmd::sound::SetSound, ParamBlock(&pointer, sizeof(pointer)));
         return 1;
     }
-    case kCmdCreate:
+    case cmd::base::Create:
         if (Create(block) == 0) {
             return 0;
         }
         break;
-    case kCmdCalcActionTime: {
+    case cmd::base::CalcActionTime_203: {
         // A divisor that is not positive (a variation of 1 or more, or no
         // frequency) gives no length: the value stays.
         const float divisor = (1.0f - frequencyVariation) * frequency;
@@ -390,29 +390,29 @@ int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdActionStartValue:
-    case kCmdActionStopValue:
-    case kCmdKillValue:
+    case cmd::base::ActionStartValue:
+    case cmd::base::ActionStopValue:
+    case cmd::base::KillValue:
         if (playStyle == kSoundLoop) {
             actionVolume = block.ReadF32(0);
             SendVolume(soundVolume * currentVolume * actionVolume * restartFade);
         }
         break;
-    case kCmdActionStart:
+    case cmd::base::ActionStart:
         if (playing != 0 && TimeRate() < 0.5f) {
             restartPending = 1;
             restartFade = 1.0f;
         } else {
-            SendSelf(*this, kCmdSoundStop);
-            SendSelf(*this, kCmdSoundPlay);
+            SendSelf(*this, cmd::sound::StopSound);
+            SendSelf(*this, cmd::sound::PlaySound);
         }
         break;
-    case kCmdActionStopPost:
+    case cmd::base::ActionStopPost:
         if (playStyle == kSoundLoop) {
-            SendSelf(*this, kCmdSoundStop);
+            SendSelf(*this, cmd::sound::StopSound);
         }
         break;
-    case kCmdLoadResources:
+    case cmd::base::LoadResources:
         if (resourcesLoaded == 0) {
             if (library != nullptr) {
                 library->LoadItem(item);
@@ -420,7 +420,7 @@ int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             resourcesLoaded = 1;
         }
         break;
-    case kCmdUnloadResources:
+    case cmd::base::UnloadResources:
         if (resourcesLoaded != 0) {
             if (library != nullptr) {
                 library->ReleaseItem(item);
@@ -428,20 +428,20 @@ int SoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             resourcesLoaded = 0;
         }
         break;
-    case kCmdOnDrawStart:
+    case cmd::base::OnDrawStart:
         if (playOnStart != 0) {
-            CancelScheduledCommands(kCmdSoundVolume);
-            CancelScheduledCommands(kCmdSoundStop);
+            CancelScheduledCommands(cmd::sound::Sound);
+            CancelScheduledCommands(cmd::sound::StopSound);
             ScheduleFade(0.0f, 1.0f);
             StartPlaying(playStyle == kSoundLoop);
         }
         break;
-    case kCmdOnDrawStop:
+    case cmd::base::OnDrawStop:
         if (playing != 0) {
-            CancelScheduledCommands(kCmdSoundVolume);
-            CancelScheduledCommands(kCmdSoundStop);
+            CancelScheduledCommands(cmd::sound::Sound);
+            CancelScheduledCommands(cmd::sound::StopSound);
             ScheduleFade(1.0f, 0.0f);
-            ScheduleCommand(kCmdSoundStop, ParamBlock(), kOnceFlags, kFadeTime, 0.0f, 0.0f);
+            ScheduleCommand(cmd::sound::StopSound, ParamBlock(), kOnceFlags, kFadeTime, 0.0f, 0.0f);
         }
         break;
     default:
@@ -465,8 +465,8 @@ void SoundActor::Update() {
             if (restartFade < 0.0f) {
                 restartFade = 1.0f;
                 restartPending = 0;
-                SendSelf(*this, kCmdSoundStop);
-                SendSelf(*this, kCmdSoundPlay);
+                SendSelf(*this, cmd::sound::StopSound);
+                SendSelf(*this, cmd::sound::PlaySound);
             }
             SendVolume(currentVolume * restartFade);
         }

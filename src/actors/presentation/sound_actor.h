@@ -11,48 +11,9 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class LibraryItem;
-
-inline constexpr uint32_t kSoundClassId = 2;
-
-inline constexpr uint32_t kCmdSoundSet = 405;
-inline constexpr uint32_t kCmdSoundGet = 406;
-inline constexpr uint32_t kCmdSoundSetType = 407;
-inline constexpr uint32_t kCmdSoundGetType = 408;
-inline constexpr uint32_t kCmdSoundSetPlayStyle = 409;
-inline constexpr uint32_t kCmdSoundGetPlayStyle = 410;
-inline constexpr uint32_t kCmdSoundSetLoopCount = 411;
-inline constexpr uint32_t kCmdSoundGetLoopCount = 412;
-inline constexpr uint32_t kCmdSoundSetStartPlaying = 413;
-inline constexpr uint32_t kCmdSoundGetStartPlaying = 414;
-inline constexpr uint32_t kCmdSoundSetMinRadius = 415;
-inline constexpr uint32_t kCmdSoundGetMinRadius = 416;
-inline constexpr uint32_t kCmdSoundSetRadius = 417;
-inline constexpr uint32_t kCmdSoundGetRadius = 418;
-inline constexpr uint32_t kCmdSoundSetVolume = 419;
-inline constexpr uint32_t kCmdSoundGetVolume = 420;
-inline constexpr uint32_t kCmdSoundSetPan = 421;
-inline constexpr uint32_t kCmdSoundGetPan = 422;
-inline constexpr uint32_t kCmdSoundSetFrequency = 423;
-inline constexpr uint32_t kCmdSoundGetFrequency = 424;
-inline constexpr uint32_t kCmdSoundSetVolumeV = 425;
-inline constexpr uint32_t kCmdSoundGetVolumeV = 426;
-inline constexpr uint32_t kCmdSoundSetPanV = 427;
-inline constexpr uint32_t kCmdSoundGetPanV = 428;
-inline constexpr uint32_t kCmdSoundSetFrequencyV = 429;
-inline constexpr uint32_t kCmdSoundGetFrequencyV = 430;
-inline constexpr uint32_t kCmdSoundSet3DPosEffect = 431;
-inline constexpr uint32_t kCmdSoundGet3DPosEffect = 432;
-inline constexpr uint32_t kCmdSoundPlayByName = 433;
-inline constexpr uint32_t kCmdSoundPlayWithPriority = 434;
-inline constexpr uint32_t kCmdSoundPlay = 435;
-inline constexpr uint32_t kCmdSoundStop = 436;
-inline constexpr uint32_t kCmdSoundPause = 437;
-inline constexpr uint32_t kCmdSoundVolume = 438; // "Sound"
-inline constexpr uint32_t kCmdSoundUpdatePlaying = 439;
-inline constexpr uint32_t kCmdSoundPausePlaying = 440;
-inline constexpr uint32_t kCmdSoundResumePlaying = 441;
 
 // Sound types and play styles.
 inline constexpr uint32_t kSound2D = 0;

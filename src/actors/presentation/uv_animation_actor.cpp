@@ -1,7 +1,7 @@
 #include "actors/presentation/uv_animation_actor.h"
 
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 
 namespace {
@@ -20,19 +20,19 @@ void UVAnimationActor::RegisterClass() {
 void UVAnimationActor::SwitchCollision(bool on) {
     RemoveActorFromDrawGroup(this, 0);
     uint32_t value = on ? 1u : 0u;
-    HandleCommand(kCmdSetCollisionEnable, ParamBlock(&value, sizeof(value)));
+    HandleCommand(cmd::base::SetCollisionEnable, ParamBlock(&value, sizeof(value)));
     AddActorToDrawGroup(this, 0);
 }
 
 int UVAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdActionStart:
-    case kCmdKill:
+    case cmd::base::ActionStart:
+    case cmd::base::Kill:
         if (!HasFlag(kActorCollisionEnabled)) {
             SwitchCollision(true);
         }
         break;
-    case kCmdActionStop:
+    case cmd::base::ActionStop:
         if (HasFlag(kActorCollisionEnabled)) {
             SwitchCollision(false);
         }

@@ -6,8 +6,7 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kUVAnimationClassId = 41;
+#include "core/actors/command_ids.h"
 
 class UVAnimationActor : public Actor {
   public:

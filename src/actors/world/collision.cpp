@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/mesh_geometry.h"
 #include "library/resource_library.h"
 
@@ -248,7 +249,7 @@ void QueueEvents(ColObj &self, ColObj &other) {
         return;
     }
     ColObj *pair[2] = {&self, &other};
-    eventQueue.Append(other.owner, kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+    eventQueue.Append(other.owner, cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     if (self.commandToOther) {
         std::vector<uint8_t> &block = self.commandToOther->block;
         eventQueue.Append(other.owner, self.commandToOther->id,

@@ -17,21 +17,11 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/pointer_list.h"
 
 class ActorSystem;
-
-// Commands the collision code sends.
-inline constexpr uint32_t kCmdStartSimulate = 139;
-inline constexpr uint32_t kCmdStopSimulate = 140;
-inline constexpr uint32_t kCmdOnSimBounce = 326;
-inline constexpr uint32_t kCmdOnSimFreeStart = 327;
-inline constexpr uint32_t kCmdOnSimFreeStop = 328;
-inline constexpr uint32_t kCmdOnSimSlideStart = 329;
-inline constexpr uint32_t kCmdOnSimRestStop = 332;
-inline constexpr uint32_t kCmdPoseRestored = 358;
 
 // Shape kinds of a collision object.
 enum ColObjKind : uint32_t {

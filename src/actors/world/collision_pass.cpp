@@ -10,6 +10,7 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/material_table.h"
 #include "core/actors/script_runner.h"
 
@@ -414,7 +415,7 @@ void IntegrateSimulatedActor(Actor *actor, float fraction) {
         params.SetMotion(kSimWoken);
     } else if (params.Motion() == kSimWoken && params.EventsOn()) {
         params.SetMotion(kSimFree);
-        Send(actor, kCmdOnSimFreeStart);
+        Send(actor, cmd::base::OnSimFreeStart);
     }
 
     switch (params.Style()) {
@@ -501,13 +502,13 @@ void ResolveOneContact(Actor *actor) {
             if (Vec3LengthSquared(b) <= params->BounceToSlide()) {
                 params->SetMotion(kSimSliding);
                 if (events) {
-                    Send(actor, kCmdOnSimFreeStop);
-                    Send(actor, kCmdOnSimSlideStart);
+                    Send(actor, cmd::base::OnSimFreeStop);
+                    Send(actor, cmd::base::OnSimSlideStart);
                 }
             } else {
                 v = Vec3Sub(v, b);
                 if (events) {
-                    RunEventScripts(actor, kCmdOnSimBounce, contact.other->owner);
+                    RunEventScripts(actor, cmd::base::OnSimBounce, contact.other->owner);
                 }
             }
             break;
@@ -515,20 +516,20 @@ void ResolveOneContact(Actor *actor) {
         case kSimSliding:
             ApplyFriction(v, contact.own, contact.other);
             if (Vec3LengthSquared(v) < params->SlideToRest()) {
-                Schedule(actor, kCmdStopSimulate);
+                Schedule(actor, cmd::base::StopSimulate);
             }
             break;
         case kSimResting:
-            Schedule(actor, kCmdStartSimulate);
+            Schedule(actor, cmd::base::StartSimulate);
             params->SetMotion(kSimWaking);
             if (events) {
-                Send(actor, kCmdOnSimRestStop);
+                Send(actor, cmd::base::OnSimRestStop);
             }
             break;
         case kSimWoken:
             params->SetMotion(kSimSliding);
             if (events) {
-                Send(actor, kCmdOnSimSlideStart);
+                Send(actor, cmd::base::OnSimSlideStart);
             }
             break;
         default:
@@ -610,7 +611,7 @@ int RunCollisionPass(ActorSystem *system, float delta) {
                 actor->simState->contacts.clear();
             }
             actor->flags &= ~kActorContacted;
-            Send(actor, kCmdPoseRestored);
+            Send(actor, cmd::base::PoseRestored);
             actor->InvalidateTransform();
         }
         ContactedList.Clear();

@@ -2,13 +2,10 @@
 
 #include "actors/world/collision.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
-
-constexpr uint32_t kCmdGetLookDirection = 990;
-constexpr uint32_t kCmdAiPlayer2VoiceCommand = 1540;
 
 // The world centre of a shape from its world fields: a sphere holds its
 // centre in worldMin (worldMax holds the radius), a swept point its start and
@@ -52,7 +49,7 @@ void Developer2Actor::Touched(const ColObj *other) {
         return;
     }
     Vector3 look = {0.0f, 0.0f, 0.0f};
-    parent->HandleCommand(kCmdGetLookDirection, ParamBlock(&look, sizeof(look)));
+    parent->HandleCommand(cmd::character::GetLookDirection, ParamBlock(&look, sizeof(look)));
     const Vector3 centre = WorldCentre(*other);
     const Vector3 own = GetWorldPosition();
     Vector3 toward = {centre.x - own.x, centre.y - own.y, centre.z - own.z};
@@ -68,19 +65,19 @@ void Developer2Actor::SendVoiceCommand(uint32_t value) {
         return;
     }
     if (Actor *ai = FindDescendantByName(lookedAt.target, "AI")) {
-        SendCommandArgs(ai, kCmdAiPlayer2VoiceCommand, parent, value);
+        SendCommandArgs(ai, cmd::ai_player2::AIPlayer2VoiceCommand, parent, value);
     }
 }
 
 int Developer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         Touched(static_cast<const ColObj *>(block.ReadPointer(0)));
         break;
-    case kCmdSendAiPlayer2VoiceCommand:
+    case cmd::developer2::SendAiPlayer2VoiceCommand:
         SendVoiceCommand(block.ReadU32(0));
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (block.ReadPointer(0) == &lookedAt) {
             lookedAt.Release();
         }

@@ -7,9 +7,7 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kDeveloper2ClassId = 23;
-inline constexpr uint32_t kCmdSendAiPlayer2VoiceCommand = 1290;
+#include "core/actors/command_ids.h"
 
 class Developer2Actor : public Actor {
   public:

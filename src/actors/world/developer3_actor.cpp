@@ -1,7 +1,7 @@
 #include "actors/world/developer3_actor.h"
 
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -17,8 +17,9 @@ void Developer3Actor::RegisterClass() {
 }
 
 int Developer3Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    if (commandId == kCmdPrecalculate && processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f, 0.0f,
+    if (commandId == cmd::base::Precalculate && processEntry == nullptr) {
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f, 0.0f,
                                          0.0f, nullptr, kProcessLayer);
     }
     return Actor::HandleCommand(commandId, block);

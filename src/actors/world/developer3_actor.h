@@ -5,8 +5,7 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kDeveloper3ClassId = 24;
+#include "core/actors/command_ids.h"
 
 class Developer3Actor : public Actor {
   public:

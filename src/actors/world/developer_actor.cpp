@@ -3,19 +3,17 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
-constexpr uint32_t kCmdPerformAction = 636;
-constexpr uint32_t kCharacterClassId = 16;
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
 
 Vector3 WorldPosition(Actor *actor) {
     Vector3 position = {0.0f, 0.0f, 0.0f};
-    actor->HandleCommand(kCmdGetWSPosition, ParamBlock(&position, sizeof(position)));
+    actor->HandleCommand(cmd::base::GetWSPosition, ParamBlock(&position, sizeof(position)));
     return position;
 }
 
@@ -45,10 +43,10 @@ void DeveloperActor::Touched(const ColObj *other, ParamBlock block) {
         !toucher->HasFlag(kActorMaster) || dart.target == nullptr) {
         return;
     }
-    SendCommandArgs(this, kCmdThrowDart, static_cast<uint32_t>(toucher->actorId));
+    SendCommandArgs(this, cmd::developer::ThrowDart, static_cast<uint32_t>(toucher->actorId));
     cooldown = 6.0f + static_cast<float>(Rand() % 10);
     if (ActorSystem *system = GetActorSystem()) {
-        system->NetSendCommand(static_cast<uint32_t>(actorId), kCmdCollisionEvent, block);
+        system->NetSendCommand(static_cast<uint32_t>(actorId), cmd::base::CollisionEvent, block);
     }
 }
 
@@ -64,37 +62,39 @@ void DeveloperActor::Throw(uint32_t targetId, ParamBlock block) {
     }
     const Vector3 to = WorldPosition(target);
     Vector3 from = WorldPosition(this);
-    copy->HandleCommand(kCmdSetPosition, ParamBlock(&from, sizeof(from)));
+    copy->HandleCommand(cmd::base::SetPosition, ParamBlock(&from, sizeof(from)));
     Vector3 direction = {to.x - from.x, to.y - from.y, to.z - from.z};
     Vec3Normalize(&direction, direction);
     copy->deltaPosition = {direction.x * kDartSpeed, direction.y * kDartSpeed,
                            direction.z * kDartSpeed};
     copy->InvalidateTransform();
-    SendCommandArgs(copy, kCmdPerformAction, static_cast<uint32_t>(actorId));
+    SendCommandArgs(copy, cmd::game_object::PerformAction, static_cast<uint32_t>(actorId));
     if (target->HasFlag(kActorMaster)) {
         if (ActorSystem *system = GetActorSystem()) {
-            system->NetSendCommand(static_cast<uint32_t>(actorId), kCmdThrowDart, block);
+            system->NetSendCommand(static_cast<uint32_t>(actorId), cmd::developer::ThrowDart,
+                                   block);
         }
     }
 }
 
 int DeveloperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         dart.Release();
         dart.Assign(FindActorByName("Dart", -1));
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                             0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         Touched(static_cast<const ColObj *>(block.ReadPointer(0)), block);
         break;
-    case kCmdThrowDart:
+    case cmd::developer::ThrowDart:
         Throw(block.ReadU32(0), block);
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (block.ReadPointer(0) == &dart) {
             dart.Release();
         }

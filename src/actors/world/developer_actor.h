@@ -6,10 +6,9 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
-inline constexpr uint32_t kDeveloperClassId = 22;
 // Served by number: {u32 target actor id}.
-inline constexpr uint32_t kCmdThrowDart = 1289;
 inline constexpr float kDartSpeed = 400.0f;
 
 class DeveloperActor : public Actor {

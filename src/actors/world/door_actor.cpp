@@ -11,21 +11,13 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
-constexpr uint32_t kCmdGetPosition = 64;
-constexpr uint32_t kCmdGetQuaternion = 80;
-constexpr uint32_t kCmdQuaternionMultiply = 82;
-constexpr uint32_t kCmdGetGameObjectType = 603;
-constexpr uint32_t kCmdGetKeyGroups = 630;
-constexpr uint32_t kCmdGetKeyTime = 644;
 constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
 constexpr uint32_t kProcessLayer = 2;
-constexpr uint32_t kGameObjectClassId = 12;
-constexpr uint32_t kCharacterClassId = 16;
 constexpr uint32_t kItemTypeKey = 2;
 constexpr uint32_t kColObjQualifies = 0x40;
 constexpr float kMinTime = 0.01f;
@@ -43,31 +35,35 @@ const Vector3 kAxisPresets[] = {{0, 1, 0}, {1, 0, 0},  {0, 0, -1}, {1, 0, 0}, {0
 const BasicSheetRow kSheet[] = {
     {"Door Properties", PropertyKind::PageTitle, 0, 0},
     {"Create:|Single|0|Single Side|1|Double|2|Double Side|3|", PropertyKind::Enumeration,
-     kCmdSetDoorType, kCmdGetDoorType},
+     cmd::door::SetDoorType, cmd::door::GetDoorType},
     {"Axis:|Door|0|Chest|1|Drawer|2|X|3|Y|4|Z|5|-X|6|-Y|7|-Z|8|", PropertyKind::Enumeration,
-     kCmdSetDoorAxisPreset, kCmdGetDoorAxisPreset},
-    {"Auto Close:", PropertyKind::CheckBox, kCmdSetDoorAutoClose, kCmdGetDoorAutoClose},
+     cmd::door::SetDoorAxis_758, cmd::door::GetDoorAxis_759},
+    {"Auto Close:", PropertyKind::CheckBox, cmd::door::SetDoorAutoclose,
+     cmd::door::GetDoorAutoclose},
     {"Never Auto Close On Collision:", PropertyKind::CheckBox,
-     kCmdSetDoorNeverAutoCloseOnCollision, kCmdGetDoorNeverAutoCloseOnCollision},
-    {"Auto Open:", PropertyKind::CheckBox, kCmdSetDoorAutoOpen, kCmdGetDoorAutoOpen},
-    {"Open Away From Opener:", PropertyKind::CheckBox, kCmdSetDoorOpenAway, kCmdGetDoorOpenAway},
-    {"Use Connector:", PropertyKind::CheckBox, kCmdSetUseConnector, kCmdGetUseConnector},
+     cmd::door::SetDoorNeverAutocloseOnCollision, cmd::door::GetDoorNeverAutocloseOnCollision},
+    {"Auto Open:", PropertyKind::CheckBox, cmd::door::SetDoorAutoopen, cmd::door::GetDoorAutoopen},
+    {"Open Away From Opener:", PropertyKind::CheckBox, cmd::door::SetDoorOpenAwayFromOpener,
+     cmd::door::GetDoorOpenAwayFromOpener},
+    {"Use Connector:", PropertyKind::CheckBox, cmd::door::SetUseConnector,
+     cmd::door::GetUseConnector},
     {"Set Open, Close, Auto Close Timers", PropertyKind::Caption, 0, 0},
-    {"Open:", PropertyKind::Time, kCmdSetDoorOpenTime, kCmdGetDoorOpenTime},
-    {"Close:", PropertyKind::Time, kCmdSetDoorCloseTime, kCmdGetDoorCloseTime},
-    {"Auto Close:", PropertyKind::Time, kCmdSetDoorAutoCloseTime, kCmdGetDoorAutoCloseTime},
-    {"Angle:", PropertyKind::Real, kCmdSetOpenAngle, kCmdGetOpenAngle},
-    {"Length:", PropertyKind::Real, kCmdSetOpenLength, kCmdGetOpenLength},
-    {"Axis:", PropertyKind::Vector, kCmdSetDoorAxis, kCmdGetDoorAxis},
-    {"Open Door:|Open|", PropertyKind::Button, kCmdOpenDoorButton, 0},
-    {"Close Door:|Close|", PropertyKind::Button, kCmdCloseDoor, 0},
+    {"Open:", PropertyKind::Time, cmd::door::SetDoorOpenTime, cmd::door::GetDoorOpenTime},
+    {"Close:", PropertyKind::Time, cmd::door::SetDoorCloseTime, cmd::door::GetDoorCloseTime},
+    {"Auto Close:", PropertyKind::Time, cmd::door::SetDoorAutocloseTime,
+     cmd::door::GetDoorAutocloseTime},
+    {"Angle:", PropertyKind::Real, cmd::door::SetOpenAngle, cmd::door::GetOpenAngle},
+    {"Length:", PropertyKind::Real, cmd::door::SetOpenLength, cmd::door::GetOpenLength},
+    {"Axis:", PropertyKind::Vector, cmd::door::SetDoorAxis_783, cmd::door::GetDoorAxis_784},
+    {"Open Door:|Open|", PropertyKind::Button, cmd::door::OpenDoor_768, 0},
+    {"Close Door:|Close|", PropertyKind::Button, cmd::door::CloseDoor, 0},
     {"Door Sound Properties", PropertyKind::PageTitle, 0, 0},
-    {"Sound Style Switch:", PropertyKind::CheckBox, kCmdSetDoorSoundSwitch,
-     kCmdGetDoorSoundSwitch},
+    {"Sound Style Switch:", PropertyKind::CheckBox, cmd::door::SetSoundSwitch,
+     cmd::door::GetSoundSwitch},
     {"Door Lock Properties", PropertyKind::PageTitle, 0, 0},
-    {"Set Lockgroups", PropertyKind::GroupMask, kCmdSetLockGroups, kCmdGetLockGroups},
-    {"Locked:", PropertyKind::CheckBox, kCmdSetLockLocked, kCmdGetLockLocked},
-    {"Lock Time:", PropertyKind::Time, kCmdSetLockTime, kCmdGetLockTime},
+    {"Set Lockgroups", PropertyKind::GroupMask, cmd::door::SetLockgroup, cmd::door::GetLockgroup},
+    {"Locked:", PropertyKind::CheckBox, cmd::door::SetLockLocked, cmd::door::GetLockLocked},
+    {"Lock Time:", PropertyKind::Time, cmd::door::SetLockTime, cmd::door::GetLockTime},
 };
 
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
@@ -124,7 +120,7 @@ void DoorActor::BuildChildren() {
     Point(sounds[kSoundClose], CreateActor(sound, "Close", nullptr, this, -1, true));
     for (const auto &ref : SnapshotChildren(this)) {
         if (Actor *child = ResolveChild(this, ref)) {
-            SendCommandArgs(child, kCmdNewDoorChild, 1u);
+            SendCommandArgs(child, cmd::base::LockTransform, 1u);
         }
     }
 }
@@ -139,7 +135,7 @@ void DoorActor::FindChildren() {
     Point(leaf2, second != nullptr ? second : FindDescendantByName(this, "Door_2"));
     for (DoorSound looped : {kSoundOpening, kSoundClosing}) {
         if (Actor *child = Sound(looped)) {
-            SendCommandArgs(child, kCmdSoundSetPlayStyle, 1u);
+            SendCommandArgs(child, cmd::sound::SetSoundPlayStyle, 1u);
         }
     }
     if (doorState != kDoorClosed) {
@@ -152,7 +148,7 @@ void DoorActor::SetUseConnector(bool on) {
     if (on) {
         Actor *connector = CreateActor(static_cast<int32_t>(kDrawGroupConnectorClassId),
                                        "Door Connector", nullptr, this, -1, true);
-        SendCommandArgs(connector, kCmdSetConnectorType, kConnectorDoor);
+        SendCommandArgs(connector, cmd::draw_group_connector::SetConnactorType, kConnectorDoor);
         return;
     }
     ActorSystem *system = GetActorSystem();
@@ -178,13 +174,13 @@ void DoorActor::Echo(uint32_t commandId, ParamBlock block) {
 
 void DoorActor::SetLocked(uint32_t value) {
     locked = lockGroups == 0 ? 0 : value;
-    Raise(locked != 0 ? kCmdOnDoorLock : kCmdOnDoorUnlock);
+    Raise(locked != 0 ? cmd::door::OnDoorLock : cmd::door::OnDoorUnlock);
 }
 
 void DoorActor::OpenBy(uint32_t userId) {
-    SendCommandArgs(this, kCmdOpenDoor, userId);
+    SendCommandArgs(this, cmd::door::OpenDoor_770, userId);
     uint32_t id = userId;
-    Echo(kCmdOpenDoor, ParamBlock(&id, sizeof(id)));
+    Echo(cmd::door::OpenDoor_770, ParamBlock(&id, sizeof(id)));
 }
 
 void DoorActor::StartTimedUnlock(uint32_t userId, float duration) {
@@ -193,7 +189,7 @@ void DoorActor::StartTimedUnlock(uint32_t userId, float duration) {
     unlockElapsed = 0.0f;
     unlockDuration = duration;
     unlockUser = userId;
-    Raise(kCmdOnDoorLocked);
+    Raise(cmd::door::OnDoorLocked);
     Subscribe();
 }
 
@@ -210,7 +206,7 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
     }
     Actor *item = GetActorById(itemId);
     if (item == nullptr || item->classId != kGameObjectClassId ||
-        Ask<uint32_t>(item, kCmdGetGameObjectType) != kItemTypeKey) {
+        Ask<uint32_t>(item, cmd::game_object::GetGameobjectType_603) != kItemTypeKey) {
         if (locked == 0) {
             OpenBy(userId);
         } else {
@@ -218,26 +214,26 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
         }
         return;
     }
-    const uint32_t keyGroups = Ask<uint32_t>(item, kCmdGetKeyGroups);
-    const float keyTime = Ask<float>(item, kCmdGetKeyTime);
+    const uint32_t keyGroups = Ask<uint32_t>(item, cmd::game_object::GetKeygroup);
+    const float keyTime = Ask<float>(item, cmd::game_object::GetKeyTime);
     const bool match = (keyGroups & lockGroups) != 0 && keyTime == 0.0f;
     if (locked == 0 && match) {
         lockChangeTimer = 0.0f;
-        SendCommandArgs(this, kCmdSetLockLocked, true);
+        SendCommandArgs(this, cmd::door::SetLockLocked, true);
         float time = lockTime;
-        Echo(kCmdSetLockTime, ParamBlock(&time, sizeof(time)));
+        Echo(cmd::door::SetLockTime, ParamBlock(&time, sizeof(time)));
         uint32_t on = 1;
-        Echo(kCmdSetLockLocked, ParamBlock(&on, sizeof(on)));
+        Echo(cmd::door::SetLockLocked, ParamBlock(&on, sizeof(on)));
     } else if (locked == 0) {
         OpenBy(userId);
     } else if (match) {
         locked = 0;
-        Raise(kCmdOnDoorUnlock);
-        SendCommandArgs(this, kCmdOpenDoor, userId);
+        Raise(cmd::door::OnDoorUnlock);
+        SendCommandArgs(this, cmd::door::OpenDoor_770, userId);
         uint32_t off = 0;
-        Echo(kCmdSetLockLocked, ParamBlock(&off, sizeof(off)));
+        Echo(cmd::door::SetLockLocked, ParamBlock(&off, sizeof(off)));
         uint32_t id = userId;
-        Echo(kCmdOpenDoor, ParamBlock(&id, sizeof(id)));
+        Echo(cmd::door::OpenDoor_770, ParamBlock(&id, sizeof(id)));
     } else {
         StartTimedUnlock(userId, keyTime != 0.0f ? lockTime * keyTime : lockTime);
     }
@@ -303,114 +299,114 @@ void DoorActor::CopyDoor(const DoorActor &source) {
 
 int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetDoorType:
+    case cmd::door::SetDoorType:
         doorType = block.ReadU32(0);
         BuildChildren();
         break;
-    case kCmdGetDoorType:
+    case cmd::door::GetDoorType:
         block.WriteU32(0, doorType);
         break;
-    case kCmdSetDoorAnimationType:
+    case cmd::door::SetDoorAnimationType:
         animationType = block.ReadU32(0);
         break;
-    case kCmdGetDoorAnimationType:
+    case cmd::door::GetDoorAnimationType:
         block.WriteU32(0, animationType);
         break;
-    case kCmdSetDoorAxisPreset:
+    case cmd::door::SetDoorAxis_758:
         axisPreset = block.ReadU32(0);
         if (axisPreset < std::size(kAxisPresets)) {
             axis = kAxisPresets[axisPreset];
         }
         break;
-    case kCmdGetDoorAxisPreset:
+    case cmd::door::GetDoorAxis_759:
         block.WriteU32(0, axisPreset);
         break;
-    case kCmdSetDoorAutoClose:
+    case cmd::door::SetDoorAutoclose:
         autoClose = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetDoorAutoClose:
+    case cmd::door::GetDoorAutoclose:
         block.WriteU32(0, autoClose);
         break;
-    case kCmdSetDoorNeverAutoCloseOnCollision:
+    case cmd::door::SetDoorNeverAutocloseOnCollision:
         neverAutoCloseOnCollision = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetDoorNeverAutoCloseOnCollision:
+    case cmd::door::GetDoorNeverAutocloseOnCollision:
         block.WriteU32(0, neverAutoCloseOnCollision);
         break;
-    case kCmdSetDoorAutoOpen:
+    case cmd::door::SetDoorAutoopen:
         autoOpen = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetDoorAutoOpen:
+    case cmd::door::GetDoorAutoopen:
         block.WriteU32(0, autoOpen);
         break;
-    case kCmdSetDoorOpenAway:
+    case cmd::door::SetDoorOpenAwayFromOpener:
         openAwayFromOpener = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetDoorOpenAway:
+    case cmd::door::GetDoorOpenAwayFromOpener:
         block.WriteU32(0, openAwayFromOpener);
         break;
-    case kCmdOpenDoorButton:
+    case cmd::door::OpenDoor_768:
         BeginOpen(0.0f, 0.0f, 0.0f);
         break;
-    case kCmdCloseDoor:
+    case cmd::door::CloseDoor:
         BeginClose();
         break;
-    case kCmdOpenDoor:
+    case cmd::door::OpenDoor_770:
         if (Actor *opener = GetActorById(block.ReadU32(0))) {
             Vector3 at = {0.0f, 0.0f, 0.0f};
-            opener->HandleCommand(kCmdGetWSPosition, ParamBlock(&at, sizeof(at)));
+            opener->HandleCommand(cmd::base::GetWSPosition, ParamBlock(&at, sizeof(at)));
             BeginOpen(at.x, at.y, at.z);
         }
         break;
-    case kCmdSetDoorOpenTime:
+    case cmd::door::SetDoorOpenTime:
         openTime = AtLeast(block.ReadF32(0), kMinTime);
         break;
-    case kCmdGetDoorOpenTime:
+    case cmd::door::GetDoorOpenTime:
         block.WriteF32(0, openTime);
         break;
-    case kCmdSetDoorCloseTime:
+    case cmd::door::SetDoorCloseTime:
         closeTime = AtLeast(block.ReadF32(0), kMinTime);
         break;
-    case kCmdGetDoorCloseTime:
+    case cmd::door::GetDoorCloseTime:
         block.WriteF32(0, closeTime);
         break;
-    case kCmdSetDoorAutoCloseTime:
+    case cmd::door::SetDoorAutocloseTime:
         autoCloseTime = AtLeast(block.ReadF32(0), kMinTime);
         break;
-    case kCmdGetDoorAutoCloseTime:
+    case cmd::door::GetDoorAutocloseTime:
         block.WriteF32(0, autoCloseTime);
         break;
-    case kCmdSetUseConnector:
+    case cmd::door::SetUseConnector:
         SetUseConnector(block.ReadU32(0) != 0);
         break;
-    case kCmdGetUseConnector:
+    case cmd::door::GetUseConnector:
         block.WriteU32(0, useConnector);
         break;
-    case kCmdSetOpenLength:
+    case cmd::door::SetOpenLength:
         openLength = AtLeast(block.ReadF32(0), kMinLength);
         break;
-    case kCmdGetOpenLength:
+    case cmd::door::GetOpenLength:
         block.WriteF32(0, openLength);
         break;
-    case kCmdSetOpenAngle:
+    case cmd::door::SetOpenAngle:
         openAngle = block.ReadF32(0) * kRadians;
         break;
-    case kCmdGetOpenAngle:
+    case cmd::door::GetOpenAngle:
         block.WriteF32(0, openAngle * kDegrees);
         break;
-    case kCmdSetDoorAxis:
+    case cmd::door::SetDoorAxis_783:
         axis = block.Read<Vector3>(0);
         break;
-    case kCmdGetDoorAxis:
+    case cmd::door::GetDoorAxis_784:
         block.Write(0, axis);
         break;
-    case kCmdSetLockGroups:
+    case cmd::door::SetLockgroup:
         lockGroups = block.ReadU32(0);
         break;
-    case kCmdGetLockGroups:
+    case cmd::door::GetLockgroup:
         block.WriteU32(0, lockGroups);
         break;
-    case kCmdSetLockGroupBit: {
+    case cmd::door::SetLockGroup: {
         // Groups are numbered 1 to 32; other numbers name no bit.
         const uint32_t n = block.ReadU32(0);
         if (n >= 1 && n <= 32) {
@@ -419,36 +415,36 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdSetLockLocked:
+    case cmd::door::SetLockLocked:
         SetLocked(block.ReadU32(0) != 0 ? 1 : 0);
         break;
-    case kCmdGetLockLocked:
+    case cmd::door::GetLockLocked:
         block.WriteU32(0, locked);
         break;
-    case kCmdSetLockTime:
+    case cmd::door::SetLockTime:
         lockTime = block.ReadF32(0);
         break;
-    case kCmdGetLockTime:
+    case cmd::door::GetLockTime:
         block.WriteF32(0, lockTime);
         break;
-    case kCmdSetDoorSoundSwitch:
+    case cmd::door::SetSoundSwitch:
         soundSwitch = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetDoorSoundSwitch:
+    case cmd::door::GetSoundSwitch:
         block.WriteU32(0, soundSwitch);
         break;
-    case kCmdAction:
+    case cmd::character::Action:
         if (block.Fits(0, 8)) {
             Act(block.ReadU32(0), block.ReadU32(4));
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         CollisionEvent(block);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         FindChildren();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         auto *door = dynamic_cast<DoorActor *>(source);
         if (door != nullptr && door != this) {
@@ -456,7 +452,7 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         // A deleted child: its link is already clear.
         break;
     default:
@@ -469,7 +465,8 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 
 void DoorActor::Subscribe() {
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f,
                                          0.0f, 0.0f, nullptr, kProcessLayer);
     }
 }
@@ -485,13 +482,13 @@ void DoorActor::EndSubscription() {
 
 void DoorActor::PlaySound(DoorSound which) {
     if (Actor *sound = Sound(which)) {
-        sound->HandleCommand(kCmdSoundPlay, ParamBlock());
+        sound->HandleCommand(cmd::sound::PlaySound, ParamBlock());
     }
 }
 
 void DoorActor::StopSound(DoorSound which) {
     if (Actor *sound = Sound(which)) {
-        sound->HandleCommand(kCmdSoundStop, ParamBlock());
+        sound->HandleCommand(cmd::sound::StopSound, ParamBlock());
     }
 }
 
@@ -500,7 +497,7 @@ void DoorActor::BeginOpen(float x, float y, float z) {
         return;
     }
     if (useConnector != 0) {
-        SendCommandToChildren(this, kCmdOpenConnector, ParamBlock());
+        SendCommandToChildren(this, cmd::draw_group_connector::OpenConnactor, ParamBlock());
     }
     Subscribe();
     doorState = kDoorOpening;
@@ -518,12 +515,14 @@ void DoorActor::BeginOpen(float x, float y, float z) {
     linearVelocity = Scaled(axis, openLength / openTime);
     motionClock = 0.0f;
     if (Actor *leaf = Leaf1()) {
-        leaf->HandleCommand(kCmdGetPosition, ParamBlock(&closedPosition1, sizeof(Vector3)));
-        leaf->HandleCommand(kCmdGetQuaternion, ParamBlock(&closedRotation1, sizeof(Quaternion)));
+        leaf->HandleCommand(cmd::base::GetPosition, ParamBlock(&closedPosition1, sizeof(Vector3)));
+        leaf->HandleCommand(cmd::base::GetQuaternion,
+                            ParamBlock(&closedRotation1, sizeof(Quaternion)));
     }
     if (Actor *leaf = Leaf2()) {
-        leaf->HandleCommand(kCmdGetPosition, ParamBlock(&closedPosition2, sizeof(Vector3)));
-        leaf->HandleCommand(kCmdGetQuaternion, ParamBlock(&closedRotation2, sizeof(Quaternion)));
+        leaf->HandleCommand(cmd::base::GetPosition, ParamBlock(&closedPosition2, sizeof(Vector3)));
+        leaf->HandleCommand(cmd::base::GetQuaternion,
+                            ParamBlock(&closedRotation2, sizeof(Quaternion)));
     }
     openEventPending = 1;
 }
@@ -531,7 +530,7 @@ void DoorActor::BeginOpen(float x, float y, float z) {
 void DoorActor::FireOpenEvent() {
     PlaySound(kSoundOpen);
     PlaySound(kSoundOpening);
-    Raise(kCmdOnDoorOpen);
+    Raise(cmd::door::OnDoorOpen);
 }
 
 void DoorActor::FinishOpen() {
@@ -541,7 +540,7 @@ void DoorActor::FinishOpen() {
     if (soundSwitch != 0) {
         PlaySound(kSoundClose);
     }
-    Raise(kCmdOnDoorOpened);
+    Raise(cmd::door::OnDoorOpened);
 }
 
 void DoorActor::BeginClose() {
@@ -561,31 +560,31 @@ void DoorActor::BeginClose() {
         PlaySound(kSoundOpening);
     }
     motionClock = 0.0f;
-    Raise(kCmdOnDoorClose);
+    Raise(cmd::door::OnDoorClose);
 }
 
 void DoorActor::CloseConnectors() {
     if (useConnector != 0) {
-        SendCommandToChildren(this, kCmdCloseConnector, ParamBlock());
+        SendCommandToChildren(this, cmd::draw_group_connector::CloseConnactor, ParamBlock());
     }
     closeFinishPending = 1;
 }
 
 void DoorActor::FinishClose() {
     if (Actor *leaf = Leaf1()) {
-        SendCommandArgs(leaf, kCmdSetPosition, closedPosition1);
-        SendCommandArgs(leaf, kCmdSetQuaternion, closedRotation1);
+        SendCommandArgs(leaf, cmd::base::SetPosition, closedPosition1);
+        SendCommandArgs(leaf, cmd::base::SetQuaternion, closedRotation1);
     }
     if (Actor *leaf = Leaf2()) {
-        SendCommandArgs(leaf, kCmdSetPosition, closedPosition2);
-        SendCommandArgs(leaf, kCmdSetQuaternion, closedRotation2);
+        SendCommandArgs(leaf, cmd::base::SetPosition, closedPosition2);
+        SendCommandArgs(leaf, cmd::base::SetQuaternion, closedRotation2);
     }
     PlaySound(kSoundClose);
     StopSound(kSoundOpening);
     StopSound(kSoundClosing);
     doorState = kDoorClosed;
     motionClock = 0.0f;
-    Raise(kCmdOnDoorClosed);
+    Raise(cmd::door::OnDoorClosed);
     EndSubscription();
 }
 
@@ -604,9 +603,10 @@ void DoorActor::MoveLeaves(float dt) {
         if (turning) {
             Quaternion turn;
             QuaternionRotationAxis(&turn, axis, sense[i] * dt * angularSpeed);
-            SendCommandArgs(leaves[i], kCmdQuaternionMultiply, turn);
+            SendCommandArgs(leaves[i], cmd::base::QuaternionMultiply, turn);
         } else {
-            SendCommandArgs(leaves[i], kCmdPositionAdd, Scaled(linearVelocity, sense[i] * dt));
+            SendCommandArgs(leaves[i], cmd::base::PositionAdd,
+                            Scaled(linearVelocity, sense[i] * dt));
         }
     }
 }
@@ -622,18 +622,19 @@ void DoorActor::RunTimedUnlock(float dt) {
         }
     }
     if (unlockElapsed > 0.1f) {
-        SendCommandArgs(GetActorById(static_cast<uint32_t>(kInventoryActorId)), kCmdUnlockProgress,
+        SendCommandArgs(GetActorById(static_cast<uint32_t>(kInventoryActorId)),
+                        cmd::door::UnlockProgress,
                         unlockElapsed, unlockDuration);
     }
     if (unlockElapsed > unlockDuration) {
         unlockActive = 0;
-        SendCommandArgs(this, kCmdSetLockLocked, false);
-        SendCommandArgs(this, kCmdOpenDoor, unlockUser);
+        SendCommandArgs(this, cmd::door::SetLockLocked, false);
+        SendCommandArgs(this, cmd::door::OpenDoor_770, unlockUser);
         lockChangeTimer = 0.0f;
         uint32_t off = 0;
-        Echo(kCmdSetLockLocked, ParamBlock(&off, sizeof(off)));
+        Echo(cmd::door::SetLockLocked, ParamBlock(&off, sizeof(off)));
         uint32_t user = unlockUser;
-        Echo(kCmdOpenDoor, ParamBlock(&user, sizeof(user)));
+        Echo(cmd::door::OpenDoor_770, ParamBlock(&user, sizeof(user)));
     }
     unlockHeld = 0;
 }

@@ -13,61 +13,11 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
-inline constexpr uint32_t kDoorClassId = 13;
-
-inline constexpr uint32_t kCmdSetDoorType = 754;
-inline constexpr uint32_t kCmdGetDoorType = 755;
-inline constexpr uint32_t kCmdSetDoorAnimationType = 756;
-inline constexpr uint32_t kCmdGetDoorAnimationType = 757;
-inline constexpr uint32_t kCmdSetDoorAxisPreset = 758;
-inline constexpr uint32_t kCmdGetDoorAxisPreset = 759;
-inline constexpr uint32_t kCmdSetDoorAutoClose = 760;
-inline constexpr uint32_t kCmdGetDoorAutoClose = 761;
-inline constexpr uint32_t kCmdSetDoorNeverAutoCloseOnCollision = 762;
-inline constexpr uint32_t kCmdGetDoorNeverAutoCloseOnCollision = 763;
-inline constexpr uint32_t kCmdSetDoorAutoOpen = 764;
-inline constexpr uint32_t kCmdGetDoorAutoOpen = 765;
-inline constexpr uint32_t kCmdSetDoorOpenAway = 766;
-inline constexpr uint32_t kCmdGetDoorOpenAway = 767;
-inline constexpr uint32_t kCmdOpenDoorButton = 768;
-inline constexpr uint32_t kCmdCloseDoor = 769;
-inline constexpr uint32_t kCmdOpenDoor = 770;
-inline constexpr uint32_t kCmdSetDoorOpenTime = 771;
-inline constexpr uint32_t kCmdGetDoorOpenTime = 772;
-inline constexpr uint32_t kCmdSetDoorCloseTime = 773;
-inline constexpr uint32_t kCmdGetDoorCloseTime = 774;
-inline constexpr uint32_t kCmdSetDoorAutoCloseTime = 775;
-inline constexpr uint32_t kCmdGetDoorAutoCloseTime = 776;
-inline constexpr uint32_t kCmdSetUseConnector = 777;
-inline constexpr uint32_t kCmdGetUseConnector = 778;
-inline constexpr uint32_t kCmdSetOpenLength = 779;
-inline constexpr uint32_t kCmdGetOpenLength = 780;
-inline constexpr uint32_t kCmdSetOpenAngle = 781;
-inline constexpr uint32_t kCmdGetOpenAngle = 782;
-inline constexpr uint32_t kCmdSetDoorAxis = 783;
-inline constexpr uint32_t kCmdGetDoorAxis = 784;
-inline constexpr uint32_t kCmdSetLockGroups = 785;
-inline constexpr uint32_t kCmdGetLockGroups = 786;
-inline constexpr uint32_t kCmdSetLockGroupBit = 787;
-inline constexpr uint32_t kCmdSetLockLocked = 788;
-inline constexpr uint32_t kCmdGetLockLocked = 789;
-inline constexpr uint32_t kCmdSetLockTime = 790;
-inline constexpr uint32_t kCmdGetLockTime = 791;
-inline constexpr uint32_t kCmdSetDoorSoundSwitch = 792;
-inline constexpr uint32_t kCmdGetDoorSoundSwitch = 793;
-inline constexpr uint32_t kCmdOnDoorOpen = 794;
-inline constexpr uint32_t kCmdOnDoorOpened = 795;
-inline constexpr uint32_t kCmdOnDoorClose = 796;
-inline constexpr uint32_t kCmdOnDoorClosed = 797;
-inline constexpr uint32_t kCmdOnDoorLock = 798;
-inline constexpr uint32_t kCmdOnDoorUnlock = 799;
-inline constexpr uint32_t kCmdOnDoorLocked = 800;
-inline constexpr uint32_t kCmdAction = 971;
 // Not registered: the progress of a timed unlock to the game actor
 // {f32 elapsed, f32 duration}, and the word the door sends its new children.
-inline constexpr uint32_t kCmdUnlockProgress = 553;
-inline constexpr uint32_t kCmdNewDoorChild = 179;
+// Ids: cmd::door::UnlockProgress, cmd::base::LockTransform.
 
 // Door types.
 inline constexpr uint32_t kDoorSingle = 0;

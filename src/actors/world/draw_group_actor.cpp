@@ -13,28 +13,25 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetBoxMin = 74;
-constexpr uint32_t kCmdGetBoxMin = 75;
-constexpr uint32_t kCmdSetBoxMax = 76;
-constexpr uint32_t kCmdGetBoxMax = 77;
-constexpr uint32_t kCmdCalculateAABox = 151;
 constexpr float kHuge = 1e38f;
 
 const BasicSheetRow kSheet[] = {
     {"Draw Group Properties", PropertyKind::PageTitle, 0, 0},
-    {"Show Draw Group Box", PropertyKind::CheckBox, kCmdSetShowDrawGroupBox,
-     kCmdGetShowDrawGroupBox},
-    {"Min:", PropertyKind::Vector, kCmdSetBoxMin, kCmdGetBoxMin},
+    {"Show Draw Group Box", PropertyKind::CheckBox, cmd::draw_group::SetShowDrawgroupBox,
+     cmd::draw_group::GetShowDrawgroupBox},
+    {"Min:", PropertyKind::Vector, cmd::base::SetBoxMin, cmd::base::GetBoxMin},
     // Both corners carry the label "Min:".
-    {"Min:", PropertyKind::Vector, kCmdSetBoxMax, kCmdGetBoxMax},
-    {"Open Draw Group", PropertyKind::CheckBox, kCmdSetOpenDrawGroup, kCmdGetOpenDrawGroup},
-    {"Inherit DrawGroupID", PropertyKind::CheckBox, kCmdSetInheritDrawGroupId,
-     kCmdGetInheritDrawGroupId},
-    {"Calculate Box:|Run|", PropertyKind::Button, kCmdCalculateAABox, 0},
+    {"Min:", PropertyKind::Vector, cmd::base::SetBoxMax, cmd::base::GetBoxMax},
+    {"Open Draw Group", PropertyKind::CheckBox, cmd::draw_group::SetOpenDrawgroup,
+     cmd::draw_group::GetOpenDrawgroup},
+    {"Inherit DrawGroupID", PropertyKind::CheckBox, cmd::draw_group::SetInheritDrawgroupID,
+     cmd::draw_group::GetInheritDrawgroupID},
+    {"Calculate Box:|Run|", PropertyKind::Button, cmd::base::CalculateAABox, 0},
 };
 
 ParamBlock BlockOfBytes(void *data, size_t size) {
@@ -114,7 +111,7 @@ void DrawGroupActor::CalculateBox() {
     float box[6] = {kHuge, kHuge, kHuge, -kHuge, -kHuge, -kHuge};
     for (const auto &ref : SnapshotChildren(this)) {
         if (Actor *child = ResolveChild(this, ref)) {
-            child->HandleCommand(kCmdCalculateAABox, BlockOfBytes(box, sizeof(box)));
+            child->HandleCommand(cmd::base::CalculateAABox, BlockOfBytes(box, sizeof(box)));
         }
     }
     GetWorldMatrix();
@@ -138,7 +135,7 @@ int DrawGroupActor::AssignDrawGroupId(ParamBlock block) {
         drawGroupId = -1;
     }
     flags |= kActorDrawGroupInherited;
-    const int result = Actor::HandleCommand(kCmdAssignDrawGroupId, block);
+    const int result = Actor::HandleCommand(cmd::draw_group::GetAssignDrawgroupID, block);
     const float diagonal = BoxDiagonal();
     size += diagonal;
     if (DrawGroupActor *target = ForwardTarget()) {
@@ -148,28 +145,28 @@ int DrawGroupActor::AssignDrawGroupId(ParamBlock block) {
 }
 
 void DrawGroupActor::StartDrawing() {
-    BroadcastInDrawGroup(this, kCmdOnDrawStart, ParamBlock());
+    BroadcastInDrawGroup(this, cmd::base::OnDrawStart, ParamBlock());
     started = 1;
     LinkStartedDrawGroup(this);
     const std::vector<uint32_t> ids = connectorIds;
     for (uint32_t id : ids) {
         DrawGroupConnectorActor *connector = ConnectorAt(id);
         if (connector != nullptr && connector->connectorStarted == 0) {
-            BroadcastInDrawGroup(connector, kCmdOnDrawStart, ParamBlock());
+            BroadcastInDrawGroup(connector, cmd::base::OnDrawStart, ParamBlock());
             connector->connectorStarted = 1;
         }
     }
 }
 
 void DrawGroupActor::StopDrawing() {
-    BroadcastInDrawGroup(this, kCmdOnDrawStop, ParamBlock());
+    BroadcastInDrawGroup(this, cmd::base::OnDrawStop, ParamBlock());
     UnlinkStartedDrawGroup(this);
     started = 0;
     const std::vector<uint32_t> ids = connectorIds;
     for (uint32_t id : ids) {
         DrawGroupConnectorActor *connector = ConnectorAt(id);
         if (connector != nullptr && connector->drawn == 0 && connector->connectorStarted != 0) {
-            BroadcastInDrawGroup(connector, kCmdOnDrawStop, ParamBlock());
+            BroadcastInDrawGroup(connector, cmd::base::OnDrawStop, ParamBlock());
             connector->connectorStarted = 0;
         }
     }
@@ -196,14 +193,14 @@ void DrawGroupActor::CommandNeighbours(ParamBlock block) {
 
 int DrawGroupActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdGetDrawGroupBox: {
+    case cmd::draw_group::GetDrawgroupAABox: {
         Vector3 min, max;
         WorldBox(&min, &max);
         block.Write(0, min);
         block.Write(12, max);
         return 1;
     }
-    case kCmdAddDrawGroupConnector:
+    case cmd::draw_group::AddDrawgroupConnector:
         if (inherit == 0) {
             const uint32_t id = block.ReadU32(0);
             if (std::find(connectorIds.begin(), connectorIds.end(), id) == connectorIds.end()) {
@@ -213,69 +210,69 @@ int DrawGroupActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             target->HandleCommand(commandId, block);
         }
         break;
-    case kCmdSetShowDrawGroupBox:
+    case cmd::draw_group::SetShowDrawgroupBox:
         showBox = block.ReadU32(0) != 0 ? 1u : 0u;
         break;
-    case kCmdGetShowDrawGroupBox:
+    case cmd::draw_group::GetShowDrawgroupBox:
         block.WriteU32(0, showBox);
         break;
-    case kCmdSetOpenDrawGroup:
+    case cmd::draw_group::SetOpenDrawgroup:
         open = block.ReadU32(0) != 0 ? 1u : 0u;
         break;
-    case kCmdGetOpenDrawGroup:
+    case cmd::draw_group::GetOpenDrawgroup:
         block.WriteU32(0, open);
         break;
-    case kCmdSetInheritDrawGroupId:
+    case cmd::draw_group::SetInheritDrawgroupID:
         inherit = block.ReadU32(0) != 0 ? 1u : 0u;
         return 1;
-    case kCmdGetInheritDrawGroupId:
+    case cmd::draw_group::GetInheritDrawgroupID:
         block.WriteU32(0, inherit);
         return 1;
-    case kCmdAssignDrawGroupId:
+    case cmd::draw_group::GetAssignDrawgroupID:
         return AssignDrawGroupId(block);
-    case kCmdGetDrawGroupSize:
+    case cmd::draw_group::GetDrawgroupSize:
         if (inherit == 0) {
             block.Write(0, size);
         } else if (DrawGroupActor *target = ForwardTarget()) {
             target->HandleCommand(commandId, block);
         }
         break;
-    case kCmdLoadResourceGroup: {
+    case cmd::draw_group::LoadResourceGroup: {
         if (ActorSystem *system = GetActorSystem()) {
-            SendRecursive(system, kCmdOnLoadResourceGroup, nullptr);
+            SendRecursive(system, cmd::base::OnLoadResourceGroup, nullptr);
         }
-        ::ScheduleCommand(this, kCmdLoadGroupResourcesLater, ParamBlock(), 0x1200, 0.001f, 0.0f,
+        ::ScheduleCommand(this, cmd::draw_group::I_834, ParamBlock(), 0x1200, 0.001f, 0.0f,
                           0.0f, nullptr, 1);
         break;
     }
-    case kCmdLoadGroupResourcesLater:
+    case cmd::draw_group::I_834:
         LoadGroupResources(this);
         if (ActorSystem *system = GetActorSystem()) {
-            system->HandleCommand(kCmdGroupResourcesLoaded, ParamBlock());
+            system->HandleCommand(cmd::actor_system::SkipFrameTime, ParamBlock());
         }
         break;
-    case kCmdCommandNearDG:
+    case cmd::draw_group::CommandNearDG:
         CommandNeighbours(block);
         break;
-    case kCmdSetBoxMin:
+    case cmd::base::SetBoxMin:
         boxMin = block.Read<Vector3>(0);
         return 1;
-    case kCmdSetBoxMax:
+    case cmd::base::SetBoxMax:
         boxMax = block.Read<Vector3>(0);
         return 1;
-    case kCmdGetBoxMin:
+    case cmd::base::GetBoxMin:
         block.Write(0, boxMin);
         return 1;
-    case kCmdGetBoxMax:
+    case cmd::base::GetBoxMax:
         block.Write(0, boxMax);
         return 1;
-    case kCmdCalculateAABox:
+    case cmd::base::CalculateAABox:
         if (block.data() == nullptr) {
             CalculateBox();
             return 1;
         }
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source != nullptr && source != this && source->classId == kDrawGroupClassId) {
             if (auto *group = dynamic_cast<DrawGroupActor *>(source)) {
@@ -284,18 +281,18 @@ int DrawGroupActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdInitNew:
-    case kCmdInitCopy: {
+    case cmd::base::InitNew:
+    case cmd::base::InitCopy: {
         // The base handling clears the id (a copy also took its source's);
         // a group made at run time keeps its registry entry as its id.
         const int result = Actor::HandleCommand(commandId, block);
         drawGroupId = RegistryIndex(this);
         return result;
     }
-    case kCmdOnDrawStart:
+    case cmd::base::OnDrawStart:
         StartDrawing();
         break;
-    case kCmdOnDrawStop:
+    case cmd::base::OnDrawStop:
         StopDrawing();
         break;
     default:
@@ -309,10 +306,10 @@ void DrawGroupActor::Draw(float) {
         return;
     }
     if (resourcesLoaded == 0) {
-        HandleCommand(kCmdLoadResourceGroup, ParamBlock());
+        HandleCommand(cmd::draw_group::LoadResourceGroup, ParamBlock());
     }
     if (started == 0) {
-        HandleCommand(kCmdOnDrawStart, ParamBlock());
+        HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     }
     Actor::Update();
 }
@@ -446,8 +443,8 @@ void LoadGroupResources(DrawGroupActor *group) {
     if (group == nullptr || group->resourcesLoaded != 0) {
         return;
     }
-    group->HandleCommand(kCmdLoadResources, ParamBlock());
-    BroadcastInDrawGroup(group, kCmdLoadResources, ParamBlock());
+    group->HandleCommand(cmd::base::LoadResources, ParamBlock());
+    BroadcastInDrawGroup(group, cmd::base::LoadResources, ParamBlock());
     group->resourcesLoaded = 1;
     const std::vector<uint32_t> ids = group->connectorIds;
     for (uint32_t id : ids) {
@@ -457,8 +454,8 @@ void LoadGroupResources(DrawGroupActor *group) {
         }
         if (connector->type == kConnectorDoor && connector->parent != nullptr) {
             Actor *door = connector->parent;
-            door->HandleCommand(kCmdLoadResources, ParamBlock());
-            BroadcastInDrawGroup(door, kCmdLoadResources, ParamBlock());
+            door->HandleCommand(cmd::base::LoadResources, ParamBlock());
+            BroadcastInDrawGroup(door, cmd::base::LoadResources, ParamBlock());
         }
         if (connector->loadPoint == 0) {
             LoadGroupResources(DrawGroupAt(connector->OtherSide(group->drawGroupId)));

@@ -12,25 +12,8 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/pointer_list.h"
-
-inline constexpr uint32_t kDrawGroupClassId = 15;
-
-inline constexpr uint32_t kCmdGetDrawGroupBox = 820;
-inline constexpr uint32_t kCmdAddDrawGroupConnector = 821;
-inline constexpr uint32_t kCmdSetShowDrawGroupBox = 822;
-inline constexpr uint32_t kCmdGetShowDrawGroupBox = 823;
-inline constexpr uint32_t kCmdSetOpenDrawGroup = 824;
-inline constexpr uint32_t kCmdGetOpenDrawGroup = 825;
-inline constexpr uint32_t kCmdSetInheritDrawGroupId = 826;
-inline constexpr uint32_t kCmdGetInheritDrawGroupId = 827;
-inline constexpr uint32_t kCmdGetDrawGroupSize = 829;
-inline constexpr uint32_t kCmdLoadResourceGroup = 832;
-inline constexpr uint32_t kCmdLoadGroupResourcesLater = 834;
-inline constexpr uint32_t kCmdCommandNearDG = 836;
-inline constexpr uint32_t kCmdOnLoadResourceGroup = 231;
-inline constexpr uint32_t kCmdGroupResourcesLoaded = 232;
 
 // The most members one broadcast reaches.
 inline constexpr size_t kBroadcastMemberLimit = 1024;

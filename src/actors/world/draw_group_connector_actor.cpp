@@ -7,8 +7,8 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 
 namespace {
@@ -17,11 +17,14 @@ namespace {
 // The force flag is written by 1245 and read by 1244.
 const BasicSheetRow kSheet[] = {
     {"Draw Group Connector Properties", PropertyKind::PageTitle, 0, 0},
-    {"Radius:", PropertyKind::Real, kCmdSetRadius, kCmdGetRadius},
-    {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, kCmdSetConnectorType,
-     kCmdGetConnectorType},
-    {"Force Open Connector", PropertyKind::CheckBox, kCmdWriteForceOpen, kCmdReadForceOpen},
-    {"Load Recources Point", PropertyKind::CheckBox, kCmdSetLoadPoint, kCmdGetLoadPoint},
+    {"Radius:", PropertyKind::Real, cmd::base::SetRadius, cmd::base::GetRadius},
+    {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, cmd::draw_group_connector::SetConnactorType,
+     cmd::draw_group_connector::GetConnactorType},
+    {"Force Open Connector", PropertyKind::CheckBox,
+     cmd::draw_group_connector::GetForceOpenConnactor,
+     cmd::draw_group_connector::SetForceOpenConnactor},
+    {"Load Recources Point", PropertyKind::CheckBox, cmd::draw_group_connector::SetLoadPoint,
+     cmd::draw_group_connector::GetLoadPoint},
 };
 
 float AskFloat(Actor *actor, uint32_t commandId) {
@@ -61,11 +64,11 @@ void DrawGroupConnectorActor::ConnectDrawGroups() {
             continue;
         }
         float box[6] = {};
-        group->HandleCommand(kCmdGetDrawGroupBox,
+        group->HandleCommand(cmd::draw_group::GetDrawgroupAABox,
                              ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
-        const float groupSize = AskFloat(group, kCmdGetDrawGroupSize);
+        const float groupSize = AskFloat(group, cmd::draw_group::GetDrawgroupSize);
         Vector3 centre = {0.0f, 0.0f, 0.0f};
-        HandleCommand(kCmdGetWSPosition,
+        HandleCommand(cmd::base::GetWSPosition,
                       ParamBlock(reinterpret_cast<uint8_t *>(&centre), sizeof(centre)));
         if (SphereIntersectBox({box[0], box[1], box[2]}, {box[3], box[4], box[5]}, centre, radius,
                                nullptr, nullptr) == 0) {
@@ -79,7 +82,8 @@ void DrawGroupConnectorActor::ConnectDrawGroups() {
         float largestSize = -1.0f;
         for (size_t k = 0; k < groupIds.size(); ++k) {
             DrawGroupActor *held = DrawGroupAt(groupIds[k]);
-            const float heldSize = held != nullptr ? AskFloat(held, kCmdGetDrawGroupSize) : 0.0f;
+            const float heldSize =
+                held != nullptr ? AskFloat(held, cmd::draw_group::GetDrawgroupSize) : 0.0f;
             if (k == 0 || heldSize > largestSize) {
                 largest = k;
                 largestSize = heldSize;
@@ -92,7 +96,8 @@ void DrawGroupConnectorActor::ConnectDrawGroups() {
     if (groupIds.size() == 2) {
         for (uint32_t id : std::vector<uint32_t>(groupIds)) {
             if (DrawGroupActor *group = DrawGroupAt(id)) {
-                SendCommandArgs(group, kCmdAddDrawGroupConnector, static_cast<uint32_t>(actorId));
+                SendCommandArgs(group, cmd::draw_group::AddDrawgroupConnector,
+                                static_cast<uint32_t>(actorId));
             }
         }
         return;
@@ -119,54 +124,54 @@ void DrawGroupConnectorActor::AddCollisionRecursive(Actor *actor) {
     for (const auto &ref : SnapshotChildren(actor)) {
         if (Actor *child = ResolveChild(actor, ref)) {
             EnterBothGroups(child);
-            SendCommandArgs(this, kCmdAddCollisionRecursive, child);
+            SendCommandArgs(this, cmd::draw_group_connector::AddCollisionRecursive, child);
         }
     }
 }
 
 int DrawGroupConnectorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdConnectDrawGroups:
+    case cmd::draw_group_connector::ConnactorDrawgroups:
         ConnectDrawGroups();
         break;
-    case kCmdSetConnectorType:
+    case cmd::draw_group_connector::SetConnactorType:
         type = block.ReadU32(0);
         break;
-    case kCmdGetConnectorType:
+    case cmd::draw_group_connector::GetConnactorType:
         block.WriteU32(0, type);
         break;
-    case kCmdReadForceOpen:
+    case cmd::draw_group_connector::SetForceOpenConnactor:
         block.WriteU32(0, forceOpen);
         break;
-    case kCmdWriteForceOpen:
+    case cmd::draw_group_connector::GetForceOpenConnactor:
         forceOpen = block.ReadU32(0);
         isOpen = forceOpen;
         break;
-    case kCmdSetLoadPoint:
+    case cmd::draw_group_connector::SetLoadPoint:
         loadPoint = block.ReadU32(0);
         break;
-    case kCmdGetLoadPoint:
+    case cmd::draw_group_connector::GetLoadPoint:
         block.WriteU32(0, loadPoint);
         break;
-    case kCmdOpenConnector:
+    case cmd::draw_group_connector::OpenConnactor:
         isOpen = 1;
         break;
-    case kCmdCloseConnector:
+    case cmd::draw_group_connector::CloseConnactor:
         if (forceOpen == 0) {
             isOpen = 0;
         }
         break;
-    case kCmdAddCollisionRecursive:
+    case cmd::draw_group_connector::AddCollisionRecursive:
         AddCollisionRecursive(block.ReadActor(0));
         return 1;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         if (type == kConnectorDoor && parent != nullptr && groupIds.size() >= 2) {
             Actor *door = parent;
             EnterBothGroups(door);
-            SendCommandArgs(this, kCmdAddCollisionRecursive, door);
+            SendCommandArgs(this, cmd::draw_group_connector::AddCollisionRecursive, door);
         }
         return 1;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source != nullptr && source != this && source->classId == kDrawGroupConnectorClassId) {
             if (auto *connector = dynamic_cast<DrawGroupConnectorActor *>(source)) {
@@ -182,10 +187,10 @@ int DrawGroupConnectorActor::HandleCommand(uint32_t commandId, ParamBlock block)
         }
         break;
     }
-    case kCmdSetRadius:
+    case cmd::base::SetRadius:
         radius = block.ReadF32(0);
         break;
-    case kCmdGetRadius:
+    case cmd::base::GetRadius:
         block.Write(0, radius);
         break;
     default:

@@ -12,20 +12,7 @@
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
-
-inline constexpr uint32_t kDrawGroupConnectorClassId = 20;
-
-inline constexpr uint32_t kCmdSetConnectorType = 1242;
-inline constexpr uint32_t kCmdGetConnectorType = 1243;
-inline constexpr uint32_t kCmdReadForceOpen = 1244;  // "Set Force Open Connactor"
-inline constexpr uint32_t kCmdWriteForceOpen = 1245; // "Get Force Open Connactor"
-inline constexpr uint32_t kCmdSetLoadPoint = 1246;
-inline constexpr uint32_t kCmdGetLoadPoint = 1247;
-inline constexpr uint32_t kCmdOpenConnector = 1250;
-inline constexpr uint32_t kCmdCloseConnector = 1251;
-inline constexpr uint32_t kCmdAddCollisionRecursive = 1252;
-inline constexpr uint32_t kCmdSetRadius = 475;
-inline constexpr uint32_t kCmdGetRadius = 476;
+#include "core/actors/command_ids.h"
 
 inline constexpr uint32_t kConnectorFree = 0;
 inline constexpr uint32_t kConnectorDoor = 1;

@@ -9,7 +9,7 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/mesh_geometry.h"
 #include "library/resource_library.h"
@@ -18,11 +18,6 @@ PointerList<Actor> ActiveColliderList;
 PointerList<Actor> PassiveColliderList;
 
 namespace {
-
-constexpr uint32_t kCmdSetDrawGroup = 49;
-constexpr uint32_t kCmdCallbackStartMoving = 106;
-constexpr uint32_t kCmdCallbackEndMoving = 107;
-constexpr uint32_t kCmdOnInvalidDrawGroup = 240;
 
 constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
 
@@ -53,7 +48,7 @@ void EnterMemberList(Actor *actor, DrawGroupActor *group) {
     ParamBlock inner(reinterpret_cast<uint8_t *>(&id), sizeof(id));
     for (const auto &ref : SnapshotChildren(actor)) {
         if (Actor *child = ResolveChild(actor, ref)) {
-            SendRecursive(child, kCmdSetDrawGroup, &inner);
+            SendRecursive(child, cmd::base::SetDrawGroup, &inner);
         }
     }
     // An actor updated in the last frame stops drawing when its new group is
@@ -65,9 +60,9 @@ void EnterMemberList(Actor *actor, DrawGroupActor *group) {
     RefreshTimeRecord(record);
     const bool updatedLastFrame = record->previousTime == actor->currentTime;
     if (updatedLastFrame && group->started == 0) {
-        SendRecursive(actor, kCmdOnDrawStop, nullptr);
+        SendRecursive(actor, cmd::base::OnDrawStop, nullptr);
     } else if (!updatedLastFrame && group->started != 0) {
-        SendRecursive(actor, kCmdOnDrawStart, nullptr);
+        SendRecursive(actor, cmd::base::OnDrawStart, nullptr);
     }
 }
 
@@ -92,7 +87,7 @@ void EnterColliderLists(Actor *actor) {
                 PassiveColliderList.Append(actor, &actor->colliderNodes);
             }
         }
-        SendCommandArgs(actor, kCmdCallbackStartMoving);
+        SendCommandArgs(actor, cmd::base::CallbackStartMoving);
         return;
     }
     if (system != nullptr) {
@@ -106,13 +101,14 @@ void EnterColliderLists(Actor *actor) {
             }
         }
     }
-    SendCommandArgs(actor, kCmdCallbackEndMoving);
+    SendCommandArgs(actor, cmd::base::CallbackEndMoving);
 }
 
 // World box of a registry entry, asked with a zeroed box-sized block.
 bool EntryBox(DrawGroupActor *group, Vector3 *min, Vector3 *max) {
     float box[6] = {};
-    group->HandleCommand(kCmdGetDrawGroupBox, ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
+    group->HandleCommand(cmd::draw_group::GetDrawgroupAABox,
+                         ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
     *min = {box[0], box[1], box[2]};
     *max = {box[3], box[4], box[5]};
     return true;
@@ -202,7 +198,7 @@ void MoveToDrawGroup(Actor *actor) {
         return;
     }
     Vector3 position = {0.0f, 0.0f, 0.0f};
-    actor->HandleCommand(kCmdGetWSPosition,
+    actor->HandleCommand(cmd::base::GetWSPosition,
                          ParamBlock(reinterpret_cast<uint8_t *>(&position), sizeof(position)));
     const int32_t g = FindDrawGroupAt(position, kSystemDrawGroupCount);
     const int32_t old = actor->drawGroupId;
@@ -210,15 +206,15 @@ void MoveToDrawGroup(Actor *actor) {
         return;
     }
     if (old != -1) {
-        SendCommandArgs(actor, kCmdOnExitDrawGroup, static_cast<uint32_t>(old));
+        SendCommandArgs(actor, cmd::base::OnExitDrawGroup, static_cast<uint32_t>(old));
     }
     LeaveDrawGroup(actor, 0);
     actor->drawGroupId = g;
     EnterDrawGroup(actor, 0);
     if (g != -1) {
-        SendCommandArgs(actor, kCmdOnEnterDrawGroup, static_cast<uint32_t>(g));
+        SendCommandArgs(actor, cmd::base::OnEnterDrawGroup, static_cast<uint32_t>(g));
     } else {
-        SendCommandArgs(actor, kCmdOnInvalidDrawGroup);
+        SendCommandArgs(actor, cmd::base::OnInvalidDrawgroup);
     }
 }
 
@@ -398,7 +394,7 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
         // are never in it).
         const bool present = group->actorId < 0 || IsInActorTable(group);
         if (group->startedLinked && group->visible == 0 && present) {
-            group->HandleCommand(kCmdOnDrawStop, ParamBlock());
+            group->HandleCommand(cmd::base::OnDrawStop, ParamBlock());
         }
     }
     return 1;

@@ -11,6 +11,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 
 std::vector<FileCountRecord> FileCountTable;
@@ -21,26 +22,29 @@ namespace {
 
 const BasicSheetRow kSheet[] = {
     {"File Properties", PropertyKind::PageTitle, 0, 0},
-    {"Files:", PropertyKind::ListSelector, kCmdSetFileStringList, kCmdGetFileStringList},
-    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, 493, 0},
-    {"Remove Selected File:|Remove File|", PropertyKind::Button, kCmdDeleteFileObject, 0},
+    {"Files:", PropertyKind::ListSelector, cmd::file::SetFileStringlist,
+     cmd::file::GetFileStringlist},
+    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
+     cmd::file::SetFilename, 0},
+    {"Remove Selected File:|Remove File|", PropertyKind::Button, cmd::file::DeleteFileobject, 0},
     {"Set Rand Weight.", PropertyKind::Caption, 0, 0},
-    {"Value:", PropertyKind::WholeNumber, kCmdSetFileRandWeight, kCmdGetFileRandWeight},
+    {"Value:", PropertyKind::WholeNumber, cmd::file::SetFileRandWeight,
+     cmd::file::GetFileRandWeight},
     {"Set Maximum Count In Scene. ( 0 = no limit )", PropertyKind::Caption, 0, 0},
-    {"Value:", PropertyKind::WholeNumber, kCmdSetFileMaxCount, kCmdGetFileMaxCount},
-    {"Load Selected File:|Load|", PropertyKind::Button, kCmdLoadFileObject, 0},
-    {"Unload File:|Unload|", PropertyKind::Button, kCmdUnloadFileObject, 0},
-    {"Save Loaded File:|Save|", PropertyKind::Button, kCmdSaveFileObject, 0},
+    {"Value:", PropertyKind::WholeNumber, cmd::file::SetFileMaxCount, cmd::file::GetFileMaxCount},
+    {"Load Selected File:|Load|", PropertyKind::Button, cmd::file::LoadFileobject, 0},
+    {"Unload File:|Unload|", PropertyKind::Button, cmd::file::UnloadFileobject, 0},
+    {"Save Loaded File:|Save|", PropertyKind::Button, cmd::file::SaveFileobject, 0},
     {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
-     kCmdSaveFileObjectAs, 494},
+     cmd::file::SaveFileObjectAs, 494},
     {"Set Procent Off No File Loading", PropertyKind::Caption, 0, 0},
-    {"Procent:", PropertyKind::WholeNumber, kCmdSetNoFileRandWeight, kCmdGetNoFileRandWeight},
-    {"Auto Load:", PropertyKind::CheckBox, kCmdSetAutoLoad, kCmdGetAutoLoad},
-    {"Always Reload: (Never Save)", PropertyKind::CheckBox, kCmdSetAlwaysLoad, kCmdGetAlwaysLoad},
+    {"Procent:", PropertyKind::WholeNumber, cmd::file::SetNonFileRandWeight,
+     cmd::file::GetNonFileRandWeight},
+    {"Auto Load:", PropertyKind::CheckBox, cmd::file::SetAutoLoad, cmd::file::GetAutoLoad},
+    {"Always Reload: (Never Save)", PropertyKind::CheckBox, cmd::file::SetAlwaysLoad,
+     cmd::file::GetAlwaysLoad},
 };
 
-constexpr uint32_t kCmdSetFilenameText = 493;
-constexpr uint32_t kCmdGetFilenameText = 494;
 constexpr uint32_t kMaxPercent = 100;
 
 // The files being read by File actors now, outermost first, each as its
@@ -283,7 +287,7 @@ int FileActor::SaveFileObject(const std::string *name) {
             int32_t stopClass;
             std::vector<Actor *> *out;
         } query{-1, static_cast<int32_t>(kFileClassId), &listed};
-        child->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
+        child->HandleCommand(cmd::base::CollectDescendants, ParamBlock(&query, sizeof(query)));
     }
     Archive archive;
     if (!archive.Open(path, "wb")) {
@@ -296,7 +300,7 @@ int FileActor::SaveFileObject(const std::string *name) {
 
 int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetResource: {
+    case cmd::base::SetResource: {
         const std::string name(block.ReadString(0));
         std::string path;
         if (!DataFilePath(name + ".qva", &path) || !CanOpenForReading(path)) {
@@ -306,11 +310,11 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         weights.clear();
         maxCounts.clear();
         const std::string file = name + ".qva";
-        HandleCommand(kCmdSetFilenameText,
+        HandleCommand(cmd::file::SetFilename,
                       ParamBlock(const_cast<char *>(file.c_str()), file.size() + 1));
         return 1;
     }
-    case kCmdCreate:
+    case cmd::base::Create:
         // The base handler copies the Actor part.
         if (auto *source = dynamic_cast<FileActor *>(block.ReadActor(0));
             source && source != this) {
@@ -325,25 +329,26 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             noFilePercent = source->noFilePercent;
         }
         break;
-    case kCmdSetFileSaveMark:
+    case cmd::base::SetSavedRecursive:
         if (alwaysReload != 0) {
             flags |= kActorSaved;
             uint32_t off = 0;
-            SendCommandToChildren(this, kCmdSetFileSaveMark, ParamBlock(&off, sizeof(off)));
+            SendCommandToChildren(this, cmd::base::SetSavedRecursive,
+                                  ParamBlock(&off, sizeof(off)));
             return 1;
         }
         break;
-    case kCmdCollectSpawned:
+    case cmd::base::NOSpawned:
         return 0;
-    case kCmdSetFilenameText:
+    case cmd::file::SetFilename:
         AddFile(std::string(block.ReadString(0)));
         break;
-    case kCmdGetFilenameText:
+    case cmd::file::GetFilename:
         if (SelectedValid()) {
             block.WriteString(0, fileNames[static_cast<size_t>(selectedFile)]);
         }
         break;
-    case kCmdSetFileStringList: {
+    case cmd::file::SetFileStringlist: {
         const std::string_view text = block.ReadString(0);
         for (size_t i = 0; i < fileNames.size(); ++i) {
             if (fileNames[i] == text) {
@@ -352,70 +357,70 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdGetFileStringList:
+    case cmd::file::GetFileStringlist:
         if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
             out != nullptr && out != &fileNames) {
             *out = fileNames;
         }
         break;
-    case kCmdSetFileRandWeight:
+    case cmd::file::SetFileRandWeight:
         if (SelectedValid()) {
             const uint32_t value = block.ReadU32(0);
             weights[static_cast<size_t>(selectedFile)] =
                 value == 0 ? 1 : std::min(value, kMaxPercent);
         }
         break;
-    case kCmdGetFileRandWeight:
+    case cmd::file::GetFileRandWeight:
         if (SelectedValid()) {
             block.WriteU32(0, weights[static_cast<size_t>(selectedFile)]);
         }
         break;
-    case kCmdSetFileMaxCount:
+    case cmd::file::SetFileMaxCount:
         if (SelectedValid()) {
             maxCounts[static_cast<size_t>(selectedFile)] = block.ReadU32(0);
         }
         break;
-    case kCmdGetFileMaxCount:
+    case cmd::file::GetFileMaxCount:
         if (SelectedValid()) {
             block.WriteU32(0, maxCounts[static_cast<size_t>(selectedFile)]);
         }
         break;
-    case kCmdSetNoFileRandWeight:
+    case cmd::file::SetNonFileRandWeight:
         noFilePercent = std::min(block.ReadU32(0), kMaxPercent);
         break;
-    case kCmdGetNoFileRandWeight:
+    case cmd::file::GetNonFileRandWeight:
         block.WriteU32(0, noFilePercent);
         break;
-    case kCmdSetAlwaysLoad:
+    case cmd::file::SetAlwaysLoad:
         alwaysReload = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetAlwaysLoad:
+    case cmd::file::GetAlwaysLoad:
         block.WriteU32(0, alwaysReload);
         break;
-    case kCmdSetAutoLoad:
+    case cmd::file::SetAutoLoad:
         autoLoad = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetAutoLoad:
+    case cmd::file::GetAutoLoad:
         block.WriteU32(0, autoLoad);
         break;
-    case kCmdLoadFileObjectInGame:
+    case cmd::file::LoadFileobjectInGame:
         if (SelectedValid()) {
             UnloadChildren();
             if (LoadFileObject(selectedFile) == 0) {
                 return 0;
             }
-            BroadcastCommand(kCmdBuildTree, ParamBlock());
-            HandleCommand(kCmdPrecalculateRecursive, ParamBlock());
+            BroadcastCommand(cmd::base::BuildTree, ParamBlock());
+            HandleCommand(cmd::base::PrecalculateRecursive, ParamBlock());
         }
         break;
-    case kCmdLoadFileObject:
+    case cmd::file::LoadFileobject:
         if (LoadSelected() == 0) {
             return 0;
         }
         break;
     // A name that would leave the data folder answers 0; any other save
     // answers as the base handler does, written or not.
-    case kCmdSaveFileObject: {
+    case cmd::file::SaveFileobject: {
         std::string path;
         if (SelectedValid() && !DataFilePath(fileNames[static_cast<size_t>(selectedFile)], &path)) {
             return 0;
@@ -423,7 +428,7 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         SaveFileObject(nullptr);
         break;
     }
-    case kCmdSaveFileObjectAs: {
+    case cmd::file::SaveFileObjectAs: {
         const std::string name(block.ReadString(0));
         std::string path;
         if (!DataFilePath(name, &path)) {
@@ -432,19 +437,19 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         SaveFileObject(&name);
         break;
     }
-    case kCmdUnloadFileObject:
+    case cmd::file::UnloadFileobject:
         UnloadChildren();
         break;
-    case kCmdDeleteFileObject:
+    case cmd::file::DeleteFileobject:
         if (SelectedValid()) {
             RemoveFile(static_cast<size_t>(selectedFile));
         }
         break;
-    case kCmdReloadFileObjectIfLoaded:
+    case cmd::file::ReloadFileObjectIfLoaded:
         if (loaded != 0 && SelectedValid() &&
             block.ReadString(0) == fileNames[static_cast<size_t>(selectedFile)]) {
             UnloadChildren();
-            HandleCommand(kCmdLoadFileObject, ParamBlock());
+            HandleCommand(cmd::file::LoadFileobject, ParamBlock());
         }
         break;
     default:

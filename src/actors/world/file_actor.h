@@ -11,31 +11,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-#include "core/actors/base_command_ids.h"
-
-inline constexpr uint32_t kFileClassId = 5;
-
-// Commands served by number (they have no entry in the command table).
-inline constexpr uint32_t kCmdSetFileMaxCount = 499;
-inline constexpr uint32_t kCmdGetFileMaxCount = 500;
-inline constexpr uint32_t kCmdSaveFileObjectAs = 510;
-inline constexpr uint32_t kCmdReloadFileObjectIfLoaded = 513;
-
-inline constexpr uint32_t kCmdSetFileSaveMark = 246;
-inline constexpr uint32_t kCmdSetFileStringList = 495;
-inline constexpr uint32_t kCmdGetFileStringList = 496;
-inline constexpr uint32_t kCmdSetFileRandWeight = 497;
-inline constexpr uint32_t kCmdGetFileRandWeight = 498;
-inline constexpr uint32_t kCmdSetNoFileRandWeight = 501;
-inline constexpr uint32_t kCmdGetNoFileRandWeight = 502;
-inline constexpr uint32_t kCmdSetAlwaysLoad = 503;
-inline constexpr uint32_t kCmdGetAlwaysLoad = 504;
-inline constexpr uint32_t kCmdSetAutoLoad = 505;
-inline constexpr uint32_t kCmdGetAutoLoad = 506;
-inline constexpr uint32_t kCmdLoadFileObjectInGame = 507;
-inline constexpr uint32_t kCmdSaveFileObject = 509;
-inline constexpr uint32_t kCmdUnloadFileObject = 511;
-inline constexpr uint32_t kCmdDeleteFileObject = 512;
+#include "core/actors/command_ids.h"
 
 // How often a limited file was chosen in the current level.
 struct FileCountRecord {

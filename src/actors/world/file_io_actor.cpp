@@ -8,21 +8,21 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
 
 const BasicSheetRow kSheet[] = {
     {"FileIO Properties", PropertyKind::PageTitle, 0, 0},
-    {"File Name:", PropertyKind::Text, kCmdSetFilename, kCmdGetFilename},
+    {"File Name:", PropertyKind::Text, cmd::file::SetFilename, cmd::file::GetFilename},
     {"Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
-     kCmdOpenFile, kCmdGetFilename},
+     cmd::file_io::OpenFile, cmd::file::GetFilename},
     {"Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
-     kCmdSaveFile, kCmdGetFilename},
+     cmd::file_io::SaveFile, cmd::file::GetFilename},
     {"Unload This File Group...", PropertyKind::Caption, 0, 0},
-    {"Unload File:|Unload|", PropertyKind::Button, kCmdUnloadFile, 0},
+    {"Unload File:|Unload|", PropertyKind::Button, cmd::file_io::UnloadFile, 0},
 };
 
 } // namespace
@@ -32,7 +32,7 @@ void FileIOActor::RegisterClass() {
 }
 
 void FileIOActor::EmptyContents() {
-    BroadcastCommand(kCmdInvalidateDrawGroupId, ParamBlock());
+    BroadcastCommand(cmd::base::InvalidateDrawgroupID, ParamBlock());
     DeleteAllChildren(this);
     DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
     if (ActorSystem *system = GetActorSystem()) {
@@ -76,23 +76,23 @@ int FileIOActor::SaveFile(ParamBlock block) {
 
 int FileIOActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetFilename:
+    case cmd::file::SetFilename:
         fileName = std::string(block.ReadString(0));
         break;
-    case kCmdGetFilename:
+    case cmd::file::GetFilename:
         block.WriteString(0, fileName);
         break;
-    case kCmdOpenFile:
+    case cmd::file_io::OpenFile:
         if (block.data() != nullptr && OpenFile(block) == 0) {
             return 0;
         }
         break;
-    case kCmdSaveFile: {
+    case cmd::file_io::SaveFile: {
         const int saved = SaveFile(block);
         const int result = Actor::HandleCommand(commandId, block);
         return saved != 0 ? result : 0;
     }
-    case kCmdUnloadFile:
+    case cmd::file_io::UnloadFile:
         EmptyContents();
         fileName.clear();
         break;

@@ -8,14 +8,7 @@
 #include <string>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kFileIOClassId = 6;
-
-inline constexpr uint32_t kCmdSetFilename = 493;
-inline constexpr uint32_t kCmdGetFilename = 494;
-inline constexpr uint32_t kCmdOpenFile = 514;
-inline constexpr uint32_t kCmdSaveFile = 515;
-inline constexpr uint32_t kCmdUnloadFile = 516;
+#include "core/actors/command_ids.h"
 
 class FileIOActor : public Actor {
   public:

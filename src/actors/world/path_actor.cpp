@@ -8,17 +8,14 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
-constexpr int32_t kMatrixAnimationClassId = 28;
-constexpr int32_t kMeshObjectClassId = 3;
-
 void SendPosition(Actor *actor, const Vector3 &p) {
     float v[3] = {p.x, p.y, p.z};
-    actor->HandleCommand(kCmdSetPosition, ParamBlock(v, sizeof(v)));
+    actor->HandleCommand(cmd::base::SetPosition, ParamBlock(v, sizeof(v)));
 }
 
 // The Path Node children of node with a weight above 0, in child order.
@@ -48,16 +45,19 @@ void PathActor::RegisterClass() {
     descriptor.items.emplace_back("Path Properties", PropertyKind::Caption, 0, 0, 0, 0.0f, 0.0f,
                                   1.0f, nullptr);
     descriptor.items.emplace_back("Create:|Circular|0|Tree|2|", PropertyKind::Enumeration,
-                                  kCmdSetPathPredefined, kCmdGetPathPredefined, 0, 0.0f, 0.0f,
+                                  cmd::path::SetPathPredefined, cmd::path::GetPathPredefined, 0,
+                                  0.0f, 0.0f,
                                   1.0f, nullptr);
-    descriptor.items.emplace_back("Speed:", PropertyKind::Real, kCmdSetPathSpeed,
-                                  kCmdGetPathSpeed, 0, 0.0f, 0.0f, 1.0f, nullptr);
+    descriptor.items.emplace_back("Speed:", PropertyKind::Real, cmd::path::SetPathSpeed,
+                                  cmd::path::GetPathSpeed, 0, 0.0f, 0.0f, 1.0f, nullptr);
     descriptor.items.emplace_back("Use Nodetime Pause:", PropertyKind::CheckBox,
-                                  kCmdSetUseNodetimeForPause, kCmdGetUseNodetimeForPause, 0, 0.0f,
+                                  cmd::path::SetUseNodetimeForPause,
+                                  cmd::path::GetUseNodetimeForPause, 0, 0.0f,
                                   0.0f, 1.0f, nullptr);
-    descriptor.items.emplace_back("Time:", PropertyKind::Time, kCmdSetPathnodeTime,
-                                  kCmdGetPathnodeTime, 0, 0.0f, 0.0f, 1.0f, nullptr);
-    descriptor.items.emplace_back("Reset:", PropertyKind::Button, kCmdPathReset, 0, 0, 0.0f, 0.0f,
+    descriptor.items.emplace_back("Time:", PropertyKind::Time, cmd::path_node::SetPathnodeTime,
+                                  cmd::path_node::GetPathnodeTime, 0, 0.0f, 0.0f, 1.0f, nullptr);
+    descriptor.items.emplace_back("Reset:", PropertyKind::Button, cmd::path::PathReset, 0, 0, 0.0f,
+                                  0.0f,
                                   1.0f, nullptr);
 }
 
@@ -182,7 +182,7 @@ void PathActor::Preset(uint32_t value) {
     }
     if (third != nullptr) {
         SendPosition(third, {0.0f, 0.0f, 100.0f});
-        SendCommandArgs(third, kCmdSetPathnodeEndtype, kPathEndLoop);
+        SendCommandArgs(third, cmd::path_node::SetPathnodeEndtype, kPathEndLoop);
     }
     Actor *mover = CreateActor(0, "Moving Object", nullptr, this, -1, true);
     if (mover != nullptr) {
@@ -218,7 +218,8 @@ void PathActor::Update() {
                 Actor *reached = NodeById(fromNode);
                 if (useNodeTimePause != 0 && reached != nullptr) {
                     float time = 0.0f;
-                    reached->HandleCommand(kCmdGetPathnodeTime, ParamBlock(&time, sizeof(time)));
+                    reached->HandleCommand(cmd::path_node::GetPathnodeTime,
+                                           ParamBlock(&time, sizeof(time)));
                     pauseLeft = time;
                 }
             }
@@ -242,36 +243,36 @@ void PathActor::Update() {
 
 int PathActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetPathSpeed: {
+    case cmd::path::SetPathSpeed: {
         const float value = block.ReadF32(0);
         speed = value == 0.0f ? 1.0f : value;
         break;
     }
-    case kCmdGetPathSpeed:
+    case cmd::path::GetPathSpeed:
         block.WriteF32(0, speed);
         break;
-    case kCmdSetUseNodetimeForPause:
+    case cmd::path::SetUseNodetimeForPause:
         useNodeTimePause = block.ReadU32(0);
         break;
-    case kCmdGetUseNodetimeForPause:
+    case cmd::path::GetUseNodetimeForPause:
         block.WriteU32(0, useNodeTimePause);
         break;
-    case kCmdSetPathPredefined:
+    case cmd::path::SetPathPredefined:
         Preset(block.ReadU32(0));
         break;
-    case kCmdGetPathPredefined:
+    case cmd::path::GetPathPredefined:
         block.WriteU32(0, predefined);
         break;
-    case kCmdPathReset:
+    case cmd::path::PathReset:
         Restart();
         break;
-    case kCmdSetPathnodeTime:
+    case cmd::path_node::SetPathnodeTime:
         rootTime = block.ReadF32(0);
         break;
-    case kCmdGetPathnodeTime:
+    case cmd::path_node::GetPathnodeTime:
         block.WriteF32(0, rootTime);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         for (Actor *child : children) {
             if (child != nullptr && child->classId != kPathNodeClassId) {
                 movingObject = child->actorId;
@@ -280,7 +281,7 @@ int PathActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         Restart();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source != nullptr && source != this && source->classId == kPathClassId) {
             if (auto *path = dynamic_cast<PathActor *>(source)) {

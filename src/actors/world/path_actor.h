@@ -10,16 +10,7 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kPathClassId = 27;
-
-inline constexpr uint32_t kCmdSetPathSpeed = 1365;
-inline constexpr uint32_t kCmdGetPathSpeed = 1366;
-inline constexpr uint32_t kCmdSetUseNodetimeForPause = 1367;
-inline constexpr uint32_t kCmdGetUseNodetimeForPause = 1368;
-inline constexpr uint32_t kCmdSetPathPredefined = 1369;
-inline constexpr uint32_t kCmdGetPathPredefined = 1370;
-inline constexpr uint32_t kCmdPathReset = 1371;
+#include "core/actors/command_ids.h"
 
 inline constexpr uint32_t kPathPresetCircular = 0;
 inline constexpr uint32_t kPathPresetTree = 2;

@@ -7,6 +7,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -23,12 +24,14 @@ void PathNodeActor::RegisterClass() {
     descriptor.items.emplace_back("Path Node Properties", PropertyKind::PageTitle, 0, 0, 0, 0.0f,
                                   0.0f, 1.0f, nullptr);
     descriptor.items.emplace_back("Type:|Reverse|0|Loop|1|Jump Back To Root|2|",
-                                  PropertyKind::Enumeration, kCmdSetPathnodeEndtype,
-                                  kCmdGetPathnodeEndtype, 0, 0.0f, 0.0f, 1.0f, nullptr);
-    descriptor.items.emplace_back("Time:", PropertyKind::Time, kCmdSetPathnodeTime,
-                                  kCmdGetPathnodeTime, 0, 0.0f, 0.0f, 1.0f, nullptr);
-    descriptor.items.emplace_back("Rand:", PropertyKind::WholeNumber, kCmdSetPathnodeRandweight,
-                                  kCmdGetPathnodeRandweight, 0, 0.0f, 0.0f, 1.0f, nullptr);
+                                  PropertyKind::Enumeration, cmd::path_node::SetPathnodeEndtype,
+                                  cmd::path_node::GetPathnodeEndtype, 0, 0.0f, 0.0f, 1.0f, nullptr);
+    descriptor.items.emplace_back("Time:", PropertyKind::Time, cmd::path_node::SetPathnodeTime,
+                                  cmd::path_node::GetPathnodeTime, 0, 0.0f, 0.0f, 1.0f, nullptr);
+    descriptor.items.emplace_back("Rand:", PropertyKind::WholeNumber,
+                                  cmd::path_node::SetPathnodeRandweight,
+                                  cmd::path_node::GetPathnodeRandweight, 0, 0.0f, 0.0f, 1.0f,
+                                  nullptr);
 }
 
 void PathNodeActor::SetEndType(uint32_t value) {
@@ -76,35 +79,35 @@ void PathNodeActor::NearestNode(ParamBlock block) {
     for (size_t i = 0; i < ids.size(); ++i) {
         Actor *child = ids[i] >= 0 ? GetActorById(static_cast<uint32_t>(ids[i])) : nullptr;
         if (child != nullptr && child->parent == this) {
-            child->HandleCommand(kCmdNearestPathNode, block);
+            child->HandleCommand(cmd::path_node::NearestPathNode, block);
         }
     }
 }
 
 int PathNodeActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetPathnodeTime:
+    case cmd::path_node::SetPathnodeTime:
         nodeTime = block.ReadF32(0);
         break;
-    case kCmdGetPathnodeTime:
+    case cmd::path_node::GetPathnodeTime:
         block.WriteF32(0, nodeTime);
         break;
-    case kCmdSetPathnodeRandweight:
+    case cmd::path_node::SetPathnodeRandweight:
         randWeight = block.ReadU32(0);
         break;
-    case kCmdGetPathnodeRandweight:
+    case cmd::path_node::GetPathnodeRandweight:
         block.WriteU32(0, randWeight);
         break;
-    case kCmdSetPathnodeEndtype:
+    case cmd::path_node::SetPathnodeEndtype:
         SetEndType(block.ReadU32(0));
         break;
-    case kCmdGetPathnodeEndtype:
+    case cmd::path_node::GetPathnodeEndtype:
         block.WriteU32(0, endType);
         break;
-    case kCmdNearestPathNode:
+    case cmd::path_node::NearestPathNode:
         NearestNode(block);
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source != nullptr && source != this && source->classId == kPathNodeClassId) {
             if (auto *node = dynamic_cast<PathNodeActor *>(source)) {

@@ -8,17 +8,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kPathNodeClassId = 26;
-
-inline constexpr uint32_t kCmdSetPathnodeTime = 1358;
-inline constexpr uint32_t kCmdGetPathnodeTime = 1359;
-inline constexpr uint32_t kCmdSetPathnodeRandweight = 1360;
-inline constexpr uint32_t kCmdGetPathnodeRandweight = 1361;
-inline constexpr uint32_t kCmdSetPathnodeEndtype = 1362;
-inline constexpr uint32_t kCmdGetPathnodeEndtype = 1363;
-// Nearest-node query: block Vector3 point, f32 best distance, u32 best id.
-inline constexpr uint32_t kCmdNearestPathNode = 1364;
+#include "core/actors/command_ids.h"
 
 inline constexpr uint32_t kPathEndReverse = 0;
 inline constexpr uint32_t kPathEndLoop = 1;

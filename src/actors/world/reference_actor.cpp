@@ -3,14 +3,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/class_descriptor.h"
-
-namespace {
-
-// The path's controls; no command serves them, so the sheet only shows it.
-constexpr uint32_t kCmdSetReferencePath = 1698;
-constexpr uint32_t kCmdGetReferencePath = 1699;
-
-} // namespace
+#include "core/actors/command_ids.h"
 
 void ReferenceActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kReferenceClassId);
@@ -19,7 +12,8 @@ void ReferenceActor::RegisterClass() {
     descriptor.items.push_back(
         PropertyItem::PropertyItemBasic("Reference Properties", PropertyKind::PageTitle, 0, 0));
     descriptor.items.push_back(PropertyItem::PropertyItemBasic(
-        "Path:", PropertyKind::Text, kCmdSetReferencePath, kCmdGetReferencePath));
+        "Path:", PropertyKind::Text, cmd::reference::SetReferencePath,
+        cmd::reference::GetReferencePath));
 }
 
 int ReferenceActor::HandleCommand(uint32_t commandId, ParamBlock block) {

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kReferenceClassId = 37;
+#include "core/actors/command_ids.h"
 
 class ReferenceActor : public Actor {
   public:

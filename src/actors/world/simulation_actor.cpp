@@ -7,8 +7,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 
 namespace {
@@ -31,17 +31,26 @@ const SheetRow kSheet[] = {
     {"Simulation Properties", PropertyKind::PageTitle, 0, 0, nullptr},
     {"SimulationStyle:|PositionOnly|1|RigidBody|2|CylinerApprox|3|BoxApprox|4|SphereApprox|5|"
      "_extra2|6|_extra3|7|_extra4|8|",
-     PropertyKind::Enumeration, 302, 303, nullptr},
-    {"Weight", PropertyKind::Real, 304, 305, nullptr},
-    {"AirResistanceMultiplier", PropertyKind::Vector, 308, 309, nullptr},
-    {"AirResistanceRotMultiplier", PropertyKind::Real, 310, 311, nullptr},
-    {"GravityMul", PropertyKind::Real, 312, 313, nullptr},
-    {"FrictionMultiplier", PropertyKind::Real, 314, 315, nullptr},
-    {"Bounce->Slide Treshold|cm/s|", PropertyKind::Real, 316, 317, &SquareRootTransform},
-    {"Slide->Rest Treshold|cm/s|", PropertyKind::Real, 318, 319, &SquareRootTransform},
-    {"StopRest Treshold", PropertyKind::Real, 320, 321, &SquareRootTransform},
-    {"StickyForce", PropertyKind::Real, 322, 323, nullptr},
-    {"DirectionByMovement", PropertyKind::CheckBox, 324, 325, nullptr},
+     PropertyKind::Enumeration, cmd::base::SetSimStyle, cmd::base::GetSimStyle, nullptr},
+    {"Weight", PropertyKind::Real, cmd::base::SetWeight, cmd::base::GetWeight, nullptr},
+    {"AirResistanceMultiplier", PropertyKind::Vector, cmd::base::SetAirResistanceMultiplier,
+     cmd::base::GetAirResistanceMultiplier, nullptr},
+    {"AirResistanceRotMultiplier", PropertyKind::Real, cmd::base::SetAirResistanceRotMultiplier,
+     cmd::base::GetAirResistanceRotMultiplier, nullptr},
+    {"GravityMul", PropertyKind::Real, cmd::base::SetSimGravityMul, cmd::base::GetSimGravityMul,
+     nullptr},
+    {"FrictionMultiplier", PropertyKind::Real, cmd::base::SetFrictionMultiplier,
+     cmd::base::GetFrictionMultiplier, nullptr},
+    {"Bounce->Slide Treshold|cm/s|", PropertyKind::Real, cmd::base::SetBounceSlideTreshold,
+     cmd::base::GetBounceSlideTreshold, &SquareRootTransform},
+    {"Slide->Rest Treshold|cm/s|", PropertyKind::Real, cmd::base::SetSlideRestTreshold,
+     cmd::base::GetSlideRestTreshold, &SquareRootTransform},
+    {"StopRest Treshold", PropertyKind::Real, cmd::base::SetStopRestTreshold,
+     cmd::base::GetStopRestTreshold, &SquareRootTransform},
+    {"StickyForce", PropertyKind::Real, cmd::base::SetStickyForce, cmd::base::GetStickyForce,
+     nullptr},
+    {"DirectionByMovement", PropertyKind::CheckBox, cmd::base::SetDirectionByMovement,
+     cmd::base::GetDirectionByMovement, nullptr},
 };
 
 } // namespace
@@ -66,20 +75,20 @@ void SimulationActor::NoteTouchTime() {
 
 void SimulationActor::SwitchCollision(bool on) {
     RemoveActorFromDrawGroup(this, 0);
-    SendCommandArgs(this, kCmdSetCollisionEnable, on);
+    SendCommandArgs(this, cmd::base::SetCollisionEnable, on);
     AddActorToDrawGroup(this, 0);
 }
 
 int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetCollisionEnable:
+    case cmd::base::SetCollisionEnable:
         if (block.ReadU32(0) != 0) {
             touchedNow = 0;
             touchedBefore = 0;
             toucher.Release();
         }
         break;
-    case kCmdPrecalculate: {
+    case cmd::base::Precalculate: {
         RefreshTimeRecord(timeRecord);
         lastNotedTime = (timeRecord != nullptr ? timeRecord->time : 0.0f) - interval;
         if (!simState) {
@@ -94,7 +103,7 @@ int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCreate:
+    case cmd::base::Create:
         if (block.empty() || block.ReadPointer(0) == nullptr) {
             auto object = std::make_unique<ColObj>(this);
             object->name = "Simulation";
@@ -108,32 +117,33 @@ int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             AddColObj(std::move(object));
         }
         break;
-    case kCmdCollisionEvent: {
+    case cmd::base::CollisionEvent: {
         const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
         if (other != nullptr && other->owner != nullptr) {
             toucher.Assign(other->owner);
         }
         touchedNow = 1;
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                             0.0f,
                                              0.0f, 0.0f, nullptr, kProcessLayer);
         }
         break;
     }
-    case kCmdActionStart:
-        SendCommandArgs(this, kCmdStartSimulate);
+    case cmd::base::ActionStart:
+        SendCommandArgs(this, cmd::base::StartSimulate);
         if (!HasFlag(kActorCollisionEnabled)) {
             SwitchCollision(true);
         }
         break;
-    case kCmdActionStopPost:
-    case kCmdKillPost:
+    case cmd::base::ActionStopPost:
+    case cmd::base::KillPost:
         if (HasFlag(kActorCollisionEnabled)) {
             SwitchCollision(false);
         }
-        SendCommandArgs(this, kCmdStopSimulate);
+        SendCommandArgs(this, cmd::base::StopSimulate);
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (static_cast<ActorLink *>(block.ReadPointer(0)) == &toucher) {
             toucher.Release();
         }

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kSimulationClassId = 43;
+#include "core/actors/command_ids.h"
 
 class SimulationActor : public Actor {
   public:

@@ -8,19 +8,12 @@
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 
 namespace {
 
-constexpr uint32_t kCmdSetMovement = 845;
-constexpr uint32_t kCmdSetNextMovement = 847;
-constexpr uint32_t kCmdChangeGammaAdd = 949;
-constexpr uint32_t kCmdChangeHealth = 952;
-constexpr uint32_t kCmdSetRotY = 976;
-
-constexpr uint32_t kCharacterClassId = 16;
 constexpr int32_t kSceneryId = 2;
 constexpr uint32_t kMaxPercent = 100;
 constexpr float kCharacterLift = 40.0f;
@@ -30,32 +23,42 @@ constexpr size_t kPointerSlot = sizeof(void *);
 const BasicSheetRow kSheet[] = {
     {"Spawn Point Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Placeholder|0|Player Start Position|1|Spawn|2|Warp|3|", PropertyKind::Enumeration,
-     kCmdSetSpawnPointType, kCmdGetSpawnPointType},
-    {"Use Spawn Box:", PropertyKind::CheckBox, kCmdSetUseSpawnBox, kCmdGetUseSpawnBox},
+     cmd::spawn_point::SetSpawnpointType, cmd::spawn_point::GetSpawnpointType},
+    {"Use Spawn Box:", PropertyKind::CheckBox, cmd::spawn_point::SetUseSpawnBox,
+     cmd::spawn_point::GetUseSpawnBox},
     {"Set Box Width, Height and Depth.", PropertyKind::Caption, 0, 0},
-    {"Value:", PropertyKind::Vector, kCmdSetSpawnBox, kCmdGetSpawnBox},
-    {"Spawn On Start Game:", PropertyKind::CheckBox, kCmdSetSpawnOnStartGame,
-     kCmdGetSpawnOnStartGame},
-    {"Min Spawn Time Interval:", PropertyKind::Time, kCmdSetMinSpawnTime, kCmdGetMinSpawnTime},
+    {"Value:", PropertyKind::Vector, cmd::spawn_point::SetSpawnBox, cmd::spawn_point::GetSpawnBox},
+    {"Spawn On Start Game:", PropertyKind::CheckBox, cmd::spawn_point::SetSpawnOnStartGame,
+     cmd::spawn_point::GetSpawnOnStartGame},
+    {"Min Spawn Time Interval:", PropertyKind::Time, cmd::spawn_point::SetMinSpawnTime,
+     cmd::spawn_point::GetMinSpawnTime},
     {"Max total objects to spawn.", PropertyKind::Caption, 0, 0},
-    {"Count:", PropertyKind::WholeNumber, kCmdSetSpawnMaxCount, kCmdGetSpawnMaxCount},
+    {"Count:", PropertyKind::WholeNumber, cmd::spawn_point::SetSpawnMaxCount,
+     cmd::spawn_point::GetSpawnMaxCount},
     {"Set Non Spawn Procent", PropertyKind::Caption, 0, 0},
-    {"Procent:", PropertyKind::WholeNumber, kCmdSetNonSpawnPercent, kCmdGetNonSpawnPercent},
+    {"Procent:", PropertyKind::WholeNumber, cmd::spawn_point::SetNonSpawnPercent,
+     cmd::spawn_point::GetNonSpawnPercent},
     {"Spawn Objects Properties", PropertyKind::PageTitle, 0, 0},
     {"Add Game Objects To Spawn.", PropertyKind::Caption, 0, 0},
-    {"Add:", PropertyKind::ActorReference, kCmdAddSpawnRecord, kCmdGetSpawnRecordPath},
-    {"Select:", PropertyKind::ListSelector, kCmdSelectSpawnRecord, kCmdGetSpawnRecordPaths},
-    {"Delete Selected:|Delete|", PropertyKind::Button, kCmdDeleteSpawnRecord, 0},
+    {"Add:", PropertyKind::ActorReference, cmd::spawn_point::AddSpawnRecord,
+     cmd::spawn_point::GetSpawnRecordPath},
+    {"Select:", PropertyKind::ListSelector, cmd::spawn_point::SelectSpawnRecord,
+     cmd::spawn_point::GetSpawnRecordPaths},
+    {"Delete Selected:|Delete|", PropertyKind::Button, cmd::spawn_point::DeleteSpawnRecord, 0},
     {"Set Random Weight, Max Count.", PropertyKind::Caption, 0, 0},
-    {"Weight:", PropertyKind::WholeNumber, kCmdSetSpawnRecordWeight, kCmdGetSpawnRecordWeight},
-    {"Count:", PropertyKind::WholeNumber, kCmdSetSpawnRecordMaxCount, kCmdGetSpawnRecordMaxCount},
-    {"Type:|Spawn|0|Only Set Position|1|", PropertyKind::Enumeration, kCmdSetSpawnRecordType,
-     kCmdGetSpawnRecordType},
+    {"Weight:", PropertyKind::WholeNumber, cmd::spawn_point::SetSpawnRecordWeight,
+     cmd::spawn_point::GetSpawnRecordWeight},
+    {"Count:", PropertyKind::WholeNumber, cmd::spawn_point::SetSpawnRecordMaxCount,
+     cmd::spawn_point::GetSpawnRecordMaxCount},
+    {"Type:|Spawn|0|Only Set Position|1|", PropertyKind::Enumeration,
+     cmd::spawn_point::SetSpawnRecordType,
+     cmd::spawn_point::GetSpawnRecordType},
     {"Use Of Extern Spawn Point Objects", PropertyKind::PageTitle, 0, 0},
-    {"Use Extern Spawn Objects:", PropertyKind::CheckBox, kCmdSetUseExternSpawn,
-     kCmdGetUseExternSpawn},
+    {"Use Extern Spawn Objects:", PropertyKind::CheckBox, cmd::spawn_point::SetUseExternSpawnObject,
+     cmd::spawn_point::GetUseExternSpawnObject},
     {"Select Extern Spawn Point", PropertyKind::Caption, 0, 0},
-    {"Pick:", PropertyKind::ActorReference, kCmdSetExternSpawnActor, kCmdGetExternSpawnActor},
+    {"Pick:", PropertyKind::ActorReference, cmd::spawn_point::SetExternSpawnActor,
+     cmd::spawn_point::GetExternSpawnActor},
 };
 
 // "ActorPointerExt" blocks: a pointer slot, then the path text.
@@ -212,9 +215,9 @@ void SpawnPointActor::Spawn() {
         if (copy == nullptr) {
             return;
         }
-        SendRecursive(copy, kCmdLoadResources);
+        SendRecursive(copy, cmd::base::LoadResources);
         Vector3 p = {0.0f, 0.0f, 0.0f};
-        source->HandleCommand(kCmdGetWSPosition, ParamBlock(&p, sizeof(p)));
+        source->HandleCommand(cmd::base::GetWSPosition, ParamBlock(&p, sizeof(p)));
         p.y += kCharacterLift;
         const Matrix &world = source->GetWorldMatrix();
         if (useSpawnBox != 0) {
@@ -229,36 +232,37 @@ void SpawnPointActor::Spawn() {
         }
         const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
         float heading = Vec3YawFromForward(forward) + kHalfTurn;
-        Send(copy, kCmdSetPosition, &p, sizeof(p));
-        Send(copy, kCmdSetRotY, &heading, sizeof(heading));
+        Send(copy, cmd::base::SetPosition, &p, sizeof(p));
+        Send(copy, cmd::character::SetRotY_976, &heading, sizeof(heading));
     } else {
         copy = CopyActorTree(templateActor, source);
         if (copy == nullptr) {
             return;
         }
-        SendRecursive(copy, kCmdLoadResources);
+        SendRecursive(copy, cmd::base::LoadResources);
         if (useSpawnBox != 0) {
             Vector3 offset = BoxOffset(spawnBox);
-            Send(copy, kCmdPositionAdd, &offset, sizeof(offset));
+            Send(copy, cmd::base::PositionAdd, &offset, sizeof(offset));
         }
         copy->InvalidateTransform();
         copy->UpdateWorldMatrix();
     }
-    Send(copy, kCmdInvalidateOldPosition);
+    Send(copy, cmd::base::InvalidateOldPosition);
 
     if (StillThere(this, ownId)) {
         ScriptRunScope running(this);
         for (size_t i = 0; i < scripts.size(); ++i) {
             ScriptRecord *record = scripts[i].get();
-            if (record != nullptr && !record->dead && record->eventId == kCmdOnSpawnActor) {
+            if (record != nullptr && !record->dead &&
+                record->eventId == cmd::spawn_point::OnSpawnActor) {
                 RunHeldScript(this, record, copy);
             }
         }
     }
-    Send(copy, kCmdOnSpawned);
+    Send(copy, cmd::base::OnSpawned);
     uint32_t pointId = static_cast<uint32_t>(ownId);
-    SendRecursive(copy, kCmdSpawnNotify, &pointId, sizeof(pointId));
-    SendRecursive(copy, kCmdLoadResources);
+    SendRecursive(copy, cmd::spawn_point::SpawnNotify, &pointId, sizeof(pointId));
+    SendRecursive(copy, cmd::base::LoadResources);
 
     lastSpawnTime = GetCurrentTime();
     if (useExternSpawn != 0) {
@@ -309,50 +313,50 @@ void SpawnPointActor::Warp(ParamBlock block) {
     }
     ActorDeliveryScope scope;
     Vector3 zero = {0.0f, 0.0f, 0.0f};
-    Send(owner, kCmdSetDeltaPosition, &zero, sizeof(zero));
+    Send(owner, cmd::base::SetDeltaPosition, &zero, sizeof(zero));
     Vector3 p = {0.0f, 0.0f, 0.0f};
-    HandleCommand(kCmdGetWSPosition, ParamBlock(&p, sizeof(p)));
-    Send(owner, kCmdInvalidateOldPosition);
-    Send(owner, kCmdSetPosition, &p, sizeof(p));
-    SendText(owner, kCmdSetMovement, "Gethit0");
-    SendText(owner, kCmdSetNextMovement, "Neutral");
-    SendTwoFloats(owner, kCmdChangeGammaAdd, 300.0f, 1.0f);
-    SendTwoFloats(owner, kCmdChangeHealth, -10.0f, 0.0f);
+    HandleCommand(cmd::base::GetWSPosition, ParamBlock(&p, sizeof(p)));
+    Send(owner, cmd::base::InvalidateOldPosition);
+    Send(owner, cmd::base::SetPosition, &p, sizeof(p));
+    SendText(owner, cmd::character::SetMovement_845, "Gethit0");
+    SendText(owner, cmd::character::SetNextMovement, "Neutral");
+    SendTwoFloats(owner, cmd::character::ChangeCPGammaRAdd, 300.0f, 1.0f);
+    SendTwoFloats(owner, cmd::character::ChangeCPHealth, -10.0f, 0.0f);
 }
 
 int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetSpawnPointType:
+    case cmd::spawn_point::SetSpawnpointType:
         SetType(block.ReadU32(0));
         break;
-    case kCmdGetSpawnPointType:
+    case cmd::spawn_point::GetSpawnpointType:
         block.WriteU32(0, spawnType);
         break;
-    case kCmdSetUseSpawnBox:
+    case cmd::spawn_point::SetUseSpawnBox:
         useSpawnBox = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetUseSpawnBox:
+    case cmd::spawn_point::GetUseSpawnBox:
         block.WriteU32(0, useSpawnBox);
         break;
-    case kCmdSetMinSpawnTime:
+    case cmd::spawn_point::SetMinSpawnTime:
         minSpawnInterval = block.ReadF32(0);
         break;
-    case kCmdGetMinSpawnTime:
+    case cmd::spawn_point::GetMinSpawnTime:
         block.WriteF32(0, minSpawnInterval);
         break;
-    case kCmdSetSpawnBox:
+    case cmd::spawn_point::SetSpawnBox:
         spawnBox = block.Read<Vector3>(0);
         break;
-    case kCmdGetSpawnBox:
+    case cmd::spawn_point::GetSpawnBox:
         block.Write(0, spawnBox);
         break;
-    case kCmdSetSpawnOnStartGame:
+    case cmd::spawn_point::SetSpawnOnStartGame:
         spawnOnStartGame = block.ReadU32(0) != 0 ? 1 : 0;
         break;
-    case kCmdGetSpawnOnStartGame:
+    case cmd::spawn_point::GetSpawnOnStartGame:
         block.WriteU32(0, spawnOnStartGame);
         break;
-    case kCmdSelectSpawnRecord: {
+    case cmd::spawn_point::SelectSpawnRecord: {
         const std::string_view path = block.ReadString(0);
         for (size_t i = 0; i < records.size(); ++i) {
             if (records[i].objectPath == path) {
@@ -362,7 +366,7 @@ int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdGetSpawnRecordPaths:
+    case cmd::spawn_point::GetSpawnRecordPaths:
         if (auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             out->clear();
             for (const SpawnRecord &record : records) {
@@ -370,102 +374,102 @@ int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdAddSpawnRecord: {
+    case cmd::spawn_point::AddSpawnRecord: {
         SpawnRecord record;
         record.objectPath = std::string(block.ReadString(kPointerSlot));
         records.push_back(std::move(record));
         selectedRecord = static_cast<int32_t>(records.size() - 1);
         break;
     }
-    case kCmdGetSpawnRecordPath:
+    case cmd::spawn_point::GetSpawnRecordPath:
         if (const SpawnRecord *record = Selected()) {
             WritePathBlock(block, record->objectPath);
         }
         break;
-    case kCmdSetSpawnRecordWeight:
+    case cmd::spawn_point::SetSpawnRecordWeight:
         if (SpawnRecord *record = Selected()) {
             const uint32_t value = block.ReadU32(0);
             record->weight = value == 0 ? 1 : std::min(value, kMaxPercent);
         }
         break;
-    case kCmdGetSpawnRecordWeight:
+    case cmd::spawn_point::GetSpawnRecordWeight:
         if (const SpawnRecord *record = Selected()) {
             block.WriteU32(0, record->weight);
         }
         break;
-    case kCmdSetSpawnRecordMaxCount:
+    case cmd::spawn_point::SetSpawnRecordMaxCount:
         if (SpawnRecord *record = Selected()) {
             record->maxCount = block.ReadU32(0);
         }
         break;
-    case kCmdGetSpawnRecordMaxCount:
+    case cmd::spawn_point::GetSpawnRecordMaxCount:
         if (const SpawnRecord *record = Selected()) {
             block.WriteU32(0, record->maxCount);
         }
         break;
-    case kCmdSetSpawnRecordType:
+    case cmd::spawn_point::SetSpawnRecordType:
         if (SpawnRecord *record = Selected()) {
             record->recordType = block.ReadU32(0);
         }
         break;
-    case kCmdGetSpawnRecordType:
+    case cmd::spawn_point::GetSpawnRecordType:
         if (const SpawnRecord *record = Selected()) {
             block.WriteU32(0, record->recordType);
         }
         break;
-    case kCmdSetNonSpawnPercent:
+    case cmd::spawn_point::SetNonSpawnPercent:
         nonSpawnPercent = std::min(block.ReadU32(0), kMaxPercent);
         break;
-    case kCmdGetNonSpawnPercent:
+    case cmd::spawn_point::GetNonSpawnPercent:
         block.WriteU32(0, nonSpawnPercent);
         break;
-    case kCmdSetSpawnCounter:
+    case cmd::spawn_point::SetSpawnCounter:
         spawnCounter = block.ReadU32(0);
         break;
-    case kCmdGetSpawnCounter:
+    case cmd::spawn_point::GetSpawnCounter:
         block.WriteU32(0, spawnCounter);
         break;
-    case kCmdSetSpawnMaxCount:
+    case cmd::spawn_point::SetSpawnMaxCount:
         spawnMaxCount = block.ReadU32(0);
         break;
-    case kCmdGetSpawnMaxCount:
+    case cmd::spawn_point::GetSpawnMaxCount:
         block.WriteU32(0, spawnMaxCount);
         break;
-    case kCmdSpawn:
-    case kCmdActionStart:
+    case cmd::spawn_point::Spawn:
+    case cmd::base::ActionStart:
         Spawn();
         break;
-    case kCmdDeleteSpawnRecord:
+    case cmd::spawn_point::DeleteSpawnRecord:
         if (Selected() != nullptr) {
             records.erase(records.begin() + selectedRecord);
         }
         break;
-    case kCmdSetExternSpawnActor:
+    case cmd::spawn_point::SetExternSpawnActor:
         externSpawnPath = std::string(block.ReadString(kPointerSlot));
         break;
-    case kCmdGetExternSpawnActor:
+    case cmd::spawn_point::GetExternSpawnActor:
         WritePathBlock(block, externSpawnPath);
         break;
-    case kCmdSetUseExternSpawn:
+    case cmd::spawn_point::SetUseExternSpawnObject:
         useExternSpawn = block.ReadU32(0) != 0 ? 1 : 0;
         if (useExternSpawn == 0) {
             externSpawnPath.clear();
         }
         break;
-    case kCmdGetUseExternSpawn:
+    case cmd::spawn_point::GetUseExternSpawnObject:
         block.WriteU32(0, useExternSpawn);
         break;
-    case kCmdPrecalculate: {
+    case cmd::base::Precalculate: {
         const float now = GetCurrentTime();
         lastSpawnTime = now - minSpawnInterval;
         break;
     }
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         if (spawnType == kSpawnTypeSpawn && spawnOnStartGame != 0) {
-            HandleCommand(kCmdSpawn, ParamBlock());
+            HandleCommand(cmd::spawn_point::Spawn, ParamBlock());
         }
         break;
-    case kCmdCreate:
+    case cmd::base::Create:
         // The base handler copies the Actor part.
         if (auto *source = dynamic_cast<SpawnPointActor *>(block.ReadActor(0));
             source != nullptr && source != this) {
@@ -485,7 +489,7 @@ int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             useExternSpawn = source->useExternSpawn;
         }
         break;
-    case kCmdCollisionEvent:
+    case cmd::base::CollisionEvent:
         Warp(block);
         break;
     default:

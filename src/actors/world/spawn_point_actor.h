@@ -15,50 +15,12 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kSpawnPointClassId = 21;
+#include "core/actors/command_ids.h"
 
 inline constexpr uint32_t kSpawnTypePlaceholder = 0;
 inline constexpr uint32_t kSpawnTypePlayerStart = 1;
 inline constexpr uint32_t kSpawnTypeSpawn = 2;
 inline constexpr uint32_t kSpawnTypeWarp = 3;
-
-inline constexpr uint32_t kCmdSetSpawnPointType = 1253;
-inline constexpr uint32_t kCmdGetSpawnPointType = 1254;
-inline constexpr uint32_t kCmdSetUseSpawnBox = 1255;
-inline constexpr uint32_t kCmdGetUseSpawnBox = 1256;
-inline constexpr uint32_t kCmdSetMinSpawnTime = 1257;
-inline constexpr uint32_t kCmdGetMinSpawnTime = 1258;
-inline constexpr uint32_t kCmdSetSpawnBox = 1259;
-inline constexpr uint32_t kCmdGetSpawnBox = 1260;
-inline constexpr uint32_t kCmdSetSpawnOnStartGame = 1261;
-inline constexpr uint32_t kCmdGetSpawnOnStartGame = 1262;
-// Record commands, served by number.
-inline constexpr uint32_t kCmdSelectSpawnRecord = 1263;
-inline constexpr uint32_t kCmdGetSpawnRecordPaths = 1264;
-inline constexpr uint32_t kCmdAddSpawnRecord = 1265;
-inline constexpr uint32_t kCmdGetSpawnRecordPath = 1266;
-inline constexpr uint32_t kCmdSetSpawnRecordWeight = 1267;
-inline constexpr uint32_t kCmdGetSpawnRecordWeight = 1268;
-inline constexpr uint32_t kCmdSetSpawnRecordMaxCount = 1269;
-inline constexpr uint32_t kCmdGetSpawnRecordMaxCount = 1270;
-inline constexpr uint32_t kCmdSetSpawnRecordType = 1271;
-inline constexpr uint32_t kCmdGetSpawnRecordType = 1272;
-inline constexpr uint32_t kCmdSetNonSpawnPercent = 1275;
-inline constexpr uint32_t kCmdGetNonSpawnPercent = 1276;
-inline constexpr uint32_t kCmdSetSpawnCounter = 1277;
-inline constexpr uint32_t kCmdGetSpawnCounter = 1278;
-inline constexpr uint32_t kCmdSetSpawnMaxCount = 1279;
-inline constexpr uint32_t kCmdGetSpawnMaxCount = 1280;
-inline constexpr uint32_t kCmdSpawn = 1281;
-inline constexpr uint32_t kCmdDeleteSpawnRecord = 1282;
-inline constexpr uint32_t kCmdSetExternSpawnActor = 1283;
-inline constexpr uint32_t kCmdGetExternSpawnActor = 1284;
-inline constexpr uint32_t kCmdSetUseExternSpawn = 1285;
-inline constexpr uint32_t kCmdGetUseExternSpawn = 1286;
-inline constexpr uint32_t kCmdSpawnNotify = 1287;
-inline constexpr uint32_t kCmdOnSpawnActor = 1288;
-inline constexpr uint32_t kCmdOnSpawned = 345;
 
 struct SpawnRecord {
     std::string name;

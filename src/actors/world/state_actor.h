@@ -5,8 +5,7 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kStateClassId = 53;
+#include "core/actors/command_ids.h"
 
 class StateActor : public Actor {
   public:

@@ -5,8 +5,8 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -18,12 +18,16 @@ constexpr float kTwoFrames = 0.033333335f;
 
 const BasicSheetRow kSheet[] = {
     {"Time Instance Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
-    {"Time Multiplier:|%|", PropertyKind::Real, kCmdSetTimeMultiplier, kCmdGetTimeMultiplier,
+    {"Time Multiplier:|%|", PropertyKind::Real, cmd::time_instance::SetTimeinstanceMultiplier,
+     cmd::time_instance::GetTimeinstanceMultiplier,
      100.0f},
-    {"Time (Sim) Mul:|%|", PropertyKind::Real, kCmdSetSimMultiplier, kCmdGetSimMultiplier, 100.0f},
-    {"Global", PropertyKind::CheckBox, kCmdSetTimeInstanceGlobal, kCmdGetTimeInstanceGlobal, 1.0f},
-    {"CalcFromRawTime", PropertyKind::CheckBox, kCmdSetRawTime, kCmdGetRawTime, 1.0f},
-    {"GlobalTime", PropertyKind::Time, kCmdSetGTime, kCmdGetGTime, 1.0f},
+    {"Time (Sim) Mul:|%|", PropertyKind::Real, cmd::time_instance::SetTimeinstanceSimmultiplier,
+     cmd::time_instance::GetTimeinstanceSimmultiplier, 100.0f},
+    {"Global", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceGlobal,
+     cmd::time_instance::GetTimeinstanceGlobal, 1.0f},
+    {"CalcFromRawTime", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB,
+     cmd::time_instance::GetTimeinstanceCalcFromRawTimeB, 1.0f},
+    {"GlobalTime", PropertyKind::Time, cmd::base::SetGTime, cmd::base::GetGTime, 1.0f},
 };
 
 bool IsLive(const ScheduledCommand *entry) {
@@ -54,7 +58,7 @@ TimeInstanceActor::~TimeInstanceActor() {
     while (!connected.empty()) {
         const ActorLink *front = connected.front().get();
         if (front->target != nullptr) {
-            SendCommandArgs(this, kCmdTimeInstanceUnconnect, front->target);
+            SendCommandArgs(this, cmd::time_instance::TimeinstanceUnconnect, front->target);
         }
         if (!connected.empty() && connected.front().get() == front) {
             connected.erase(connected.begin());
@@ -83,7 +87,7 @@ void TimeInstanceActor::Connect(Actor *actor) {
     TimeRecord *current = actor->timeRecord;
     Actor *currentOwner = current != nullptr ? current->owner : nullptr;
     if (currentOwner != nullptr && currentOwner != GetActorSystem()) {
-        SendCommandArgs(currentOwner, kCmdTimeInstanceUnconnect, actor);
+        SendCommandArgs(currentOwner, cmd::time_instance::TimeinstanceUnconnect, actor);
     }
     actor->timeRecord = recordInUse;
     ++connectedCount;
@@ -120,7 +124,7 @@ void TimeInstanceActor::SetGlobal(bool global) {
     if (global) {
         Actor *previous = root->owner;
         if (previous != nullptr && previous != this && previous != system) {
-            SendCommandArgs(previous, kCmdSetTimeInstanceGlobal, uint32_t{0});
+            SendCommandArgs(previous, cmd::time_instance::SetTimeinstanceGlobal, uint32_t{0});
         }
         root->owner = this;
         recordInUse = root;
@@ -135,7 +139,8 @@ void TimeInstanceActor::PumpLayer(uint32_t layer) {
     // its own record) must find the layer pumped.
     layerPumped[layer] = 1;
     uint32_t word = layer;
-    ::ScheduleCommand(this, kCmdTimeInstanceProcessLayer, ParamBlock(&word, sizeof(word)),
+    ::ScheduleCommand(this, cmd::time_instance::TimeinstanceProcessLayer,
+                      ParamBlock(&word, sizeof(word)),
                       kEveryPassFlags, 0.0f, 0.0f, 0.0f, nullptr, layer);
 }
 
@@ -159,8 +164,8 @@ void TimeInstanceActor::ProcessLayer(uint32_t layer) {
     }
     uint32_t word = layer;
     for (ScheduledCommand *entry : scheduledCommands) {
-        if (entry->command == kCmdTimeInstanceProcessLayer && entry->Block().ReadU32(0) == word &&
-            IsLive(entry)) {
+        if (entry->command == cmd::time_instance::TimeinstanceProcessLayer &&
+            entry->Block().ReadU32(0) == word && IsLive(entry)) {
             ActorSystem::CancelScheduledCommand(entry);
             break;
         }
@@ -169,7 +174,7 @@ void TimeInstanceActor::ProcessLayer(uint32_t layer) {
 }
 
 void TimeInstanceActor::ScheduledCommandDeleted(ScheduledCommand *entry) {
-    if (entry == nullptr || entry->command != kCmdTimeInstanceProcessLayer) {
+    if (entry == nullptr || entry->command != cmd::time_instance::TimeinstanceProcessLayer) {
         return;
     }
     const uint32_t layer = entry->Block().ReadU32(0);
@@ -177,7 +182,7 @@ void TimeInstanceActor::ScheduledCommandDeleted(ScheduledCommand *entry) {
         return;
     }
     for (const ScheduledCommand *other : scheduledCommands) {
-        if (other != entry && other->command == kCmdTimeInstanceProcessLayer &&
+        if (other != entry && other->command == cmd::time_instance::TimeinstanceProcessLayer &&
             const_cast<ScheduledCommand *>(other)->Block().ReadU32(0) == layer && IsLive(other)) {
             return; // another pump still serves the layer
         }
@@ -208,14 +213,14 @@ bool TimeInstanceActor::DropLink(const ActorLink *link) {
 
 int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdInitNew:
-    case kCmdInitLoad:
-    case kCmdInitCopy:
+    case cmd::base::InitNew:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         Actor::HandleCommand(commandId, block);
         recordInUse = &ownRecord;
         ownRecord.owner = this;
         return 1;
-    case kCmdCommandSelection: {
+    case cmd::base::CommandSelection: {
         const uint32_t command = block.ReadU32(0);
         const ParamBlock inner = block.Sub(4);
         std::vector<ChildRef> targets;
@@ -231,25 +236,25 @@ int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         ownRecord.flags |= kTimeRecordRawTime;
         break;
-    case kCmdInvalidActorPointer:
+    case cmd::base::InvalidActorPointer:
         if (DropLink(static_cast<const ActorLink *>(block.ReadPointer(0)))) {
             return 1;
         }
         break;
-    case kCmdSetGTime: {
+    case cmd::base::SetGTime: {
         const float t = block.ReadF32(0);
         recordInUse->time = t;
         recordInUse->previousTime = t - kOneFrame;
         recordInUse->earlierTime = t - kTwoFrames;
         break;
     }
-    case kCmdGetGTime:
+    case cmd::base::GetGTime:
         block.WriteF32(0, recordInUse->time);
         break;
-    case kCmdSetRawTime:
+    case cmd::time_instance::SetTimeinstanceCalcFromRawTimeB:
         if ((recordInUse->flags & kTimeRecordFixed) == 0) {
             if (block.ReadU32(0) != 0) {
                 recordInUse->flags |= kTimeRecordRawTime;
@@ -258,46 +263,46 @@ int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdGetRawTime:
+    case cmd::time_instance::GetTimeinstanceCalcFromRawTimeB:
         block.WriteU32(0, (recordInUse->flags & kTimeRecordRawTime) != 0 ? 1 : 0);
         break;
-    case kCmdSetTimeInstanceGlobal:
+    case cmd::time_instance::SetTimeinstanceGlobal:
         SetGlobal(block.ReadU32(0) != 0);
         break;
-    case kCmdGetTimeInstanceGlobal:
+    case cmd::time_instance::GetTimeinstanceGlobal:
         block.WriteU32(0, (recordInUse->flags & kTimeRecordFixed) != 0 ? 1 : 0);
         break;
-    case kCmdSetTimeMultiplier:
+    case cmd::time_instance::SetTimeinstanceMultiplier:
         // Registered without parameter types: a block too short for a Real
         // changes nothing.
         if (block.Fits(0, sizeof(float))) {
             recordInUse->multiplier = block.ReadF32(0);
         }
         break;
-    case kCmdGetTimeMultiplier:
+    case cmd::time_instance::GetTimeinstanceMultiplier:
         block.WriteF32(0, recordInUse->multiplier);
         break;
-    case kCmdSetSimMultiplier:
+    case cmd::time_instance::SetTimeinstanceSimmultiplier:
         recordInUse->simMultiplier = block.ReadF32(0);
         break;
-    case kCmdGetSimMultiplier:
+    case cmd::time_instance::GetTimeinstanceSimmultiplier:
         block.WriteF32(0, recordInUse->simMultiplier);
         break;
-    case kCmdTimeInstanceConnect:
+    case cmd::time_instance::TimeinstanceConnectActor:
         Connect(static_cast<Actor *>(block.ReadPointer(0)));
         break;
-    case kCmdTimeInstanceUnconnect:
+    case cmd::time_instance::TimeinstanceUnconnect:
         if (Unconnect(static_cast<Actor *>(block.ReadPointer(0)))) {
             return 1;
         }
         break;
-    case kCmdTimeInstanceCreateNotify:
+    case cmd::time_instance::TimeinstanceMcmdCreateNotify:
         NotifyEntryQueued(static_cast<const ScheduledCommand *>(block.ReadPointer(0)));
         break;
-    case kCmdTimeInstanceConnectedCount:
+    case cmd::time_instance::TimeinstanceGetConnectedCount:
         block.WriteU32(0, connectedCount);
         break;
-    case kCmdTimeInstanceProcessLayer:
+    case cmd::time_instance::TimeinstanceProcessLayer:
         ProcessLayer(block.ReadU32(0));
         break;
     default:

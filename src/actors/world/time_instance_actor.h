@@ -13,23 +13,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kTimeInstanceClassId = 47;
-
-inline constexpr uint32_t kCmdSetGTime = 356;
-inline constexpr uint32_t kCmdGetGTime = 357;
-inline constexpr uint32_t kCmdSetRawTime = 1773;
-inline constexpr uint32_t kCmdGetRawTime = 1774;
-inline constexpr uint32_t kCmdSetTimeInstanceGlobal = 1775;
-inline constexpr uint32_t kCmdGetTimeInstanceGlobal = 1776;
-inline constexpr uint32_t kCmdSetTimeMultiplier = 1777;
-inline constexpr uint32_t kCmdGetTimeMultiplier = 1778;
-inline constexpr uint32_t kCmdSetSimMultiplier = 1779;
-inline constexpr uint32_t kCmdGetSimMultiplier = 1780;
-inline constexpr uint32_t kCmdTimeInstanceConnect = 1781;
-inline constexpr uint32_t kCmdTimeInstanceUnconnect = 1782;
-inline constexpr uint32_t kCmdTimeInstanceConnectedCount = 1784;
-inline constexpr uint32_t kCmdTimeInstanceProcessLayer = 1785;
+#include "core/actors/command_ids.h"
 
 class TimeInstanceActor : public Actor {
   public:

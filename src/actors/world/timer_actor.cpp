@@ -4,15 +4,12 @@
 
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/script_runner.h"
 
 namespace {
-
-constexpr uint32_t kCmdDeleteTimerCommands = 244;
-constexpr uint32_t kCmdOnValueChanged = 352;
 
 constexpr uint32_t kOnceFlags = 0x200;
 constexpr uint32_t kRepeatFlags = 0x300;
@@ -23,19 +20,23 @@ constexpr uint32_t kMinKeyRecord = 20;
 
 const BasicSheetRow kSheet[] = {
     {"Timer Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
-    {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, kCmdSetTimerType,
-     kCmdGetTimerType, 1.0f},
-    {"Time Multiplier:|%|", PropertyKind::Real, kCmdSetTimerMultiplier, kCmdGetTimerMultiplier,
+    {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, cmd::timer::SetTimerType,
+     cmd::timer::GetTimerType, 1.0f},
+    {"Time Multiplier:|%|", PropertyKind::Real, cmd::timer::SetTimerMultiplier,
+     cmd::timer::GetTimerMultiplier,
      100.0f},
-    {"Current Time:", PropertyKind::TimeLineValue, kCmdSetCurrentTime, kCmdGetCurrentTime, 1.0f},
-    {"Start Time:", PropertyKind::TimeLineValue, kCmdSetTimerStartTime, kCmdGetTimerStartTime,
+    {"Current Time:", PropertyKind::TimeLineValue, cmd::base::SetCurrentTime,
+     cmd::base::GetCurrentTime, 1.0f},
+    {"Start Time:", PropertyKind::TimeLineValue, cmd::timer::SetTimerStartTime,
+     cmd::timer::GetTimerStartTime,
      1.0f},
-    {"Total Time:", PropertyKind::TimeLineValue, kCmdSetTotalTime, kCmdGetTotalTime, 1.0f},
-    {"Reset+Start_Timer  ON  Start_Game:", PropertyKind::CheckBox, kCmdSetTimerStartActive,
-     kCmdGetTimerStartActive, 1.0f},
+    {"Total Time:", PropertyKind::TimeLineValue, cmd::base::SetTotalTime, cmd::base::GetTotalTime,
+     1.0f},
+    {"Reset+Start_Timer  ON  Start_Game:", PropertyKind::CheckBox, cmd::timer::SetTimerStartActive,
+     cmd::timer::GetTimerStartActive, 1.0f},
     {"Timer Event Keys", PropertyKind::Caption, 0, 0, 1.0f},
     {"Event", PropertyKind::TimedEvents, 0, 0, 1.0f},
-    {"Reset Timer |Reset|", PropertyKind::Button, kCmdTimerReset, 0, 1.0f},
+    {"Reset Timer |Reset|", PropertyKind::Button, cmd::base::Reset, 0, 1.0f},
 };
 
 std::string EventName(uint32_t eventId) {
@@ -99,7 +100,8 @@ void TimerActor::Start() {
     }
     const uint32_t flags = loop ? kRepeatFlags : kOnceFlags;
     if (loop) {
-        ::ScheduleCommand(this, kCmdOnTimerLoop, ParamBlock(), kRepeatFlags, period, 0.0f, period,
+        ::ScheduleCommand(this, cmd::timer::OnTimerLoop, ParamBlock(), kRepeatFlags, period, 0.0f,
+                          period,
                           nullptr, kKeyLayer);
     }
     const float from = offset;
@@ -113,7 +115,8 @@ void TimerActor::Start() {
             delay = passes * period + delay;
         }
         uint32_t index = static_cast<uint32_t>(i);
-        ::ScheduleCommand(this, kCmdTimerCallback, ParamBlock(&index, sizeof(index)), flags, delay,
+        ::ScheduleCommand(this, cmd::timer::TimerCallback, ParamBlock(&index, sizeof(index)), flags,
+                          delay,
                           0.0f, period, nullptr, kKeyLayer);
     }
     SetMode(kTimerRunning);
@@ -123,11 +126,11 @@ void TimerActor::Start() {
 
 void TimerActor::Stop() {
     if (Mode() == kTimerRunning) {
-        uint32_t command = kCmdTimerCallback;
-        HandleCommand(kCmdDeleteTimerCommands, ParamBlock(&command, sizeof(command)));
+        uint32_t command = cmd::timer::TimerCallback;
+        HandleCommand(cmd::base::DeleteTimerCommandsByCMD, ParamBlock(&command, sizeof(command)));
         // The loop entry goes too: a later start makes its own.
-        command = kCmdOnTimerLoop;
-        HandleCommand(kCmdDeleteTimerCommands, ParamBlock(&command, sizeof(command)));
+        command = cmd::timer::OnTimerLoop;
+        HandleCommand(cmd::base::DeleteTimerCommandsByCMD, ParamBlock(&command, sizeof(command)));
         offset = CurrentTime();
     }
     state &= ~kActorEnabled;
@@ -148,20 +151,20 @@ void TimerActor::SetCurrentTime(float time) {
         offset = time;
         break;
     case kTimerRunning:
-        HandleCommand(kCmdStopTimer, ParamBlock());
+        HandleCommand(cmd::timer::StopTimer, ParamBlock());
         offset = time;
         startStamp = -1.0f;
-        HandleCommand(kCmdPauseTimer, ParamBlock());
-        SendCommandArgs(this, kCmdTimerExecuteFromTo, old, time);
+        HandleCommand(cmd::timer::PauseTimer, ParamBlock());
+        SendCommandArgs(this, cmd::timer::TimerExecuteFromTo, old, time);
         break;
     default:
         offset = time;
         startStamp = -1.0f;
-        SendCommandArgs(this, kCmdTimerExecuteFromTo, old, time);
+        SendCommandArgs(this, cmd::timer::TimerExecuteFromTo, old, time);
         break;
     }
     if ((flags & kActorPrecalculated) != 0) {
-        HandleCommand(kCmdOnValueChanged, ParamBlock());
+        HandleCommand(cmd::base::OnValueChanged, ParamBlock());
     }
 }
 
@@ -169,14 +172,14 @@ void TimerActor::ExecuteFromTo(float from, float to) {
     if (to > from) {
         for (size_t i = 0; i < keys.size(); ++i) {
             if (from <= keys[i].time && keys[i].time < to) {
-                SendCommandArgs(this, kCmdTimerCallback, static_cast<uint32_t>(i));
+                SendCommandArgs(this, cmd::timer::TimerCallback, static_cast<uint32_t>(i));
             }
         }
         return;
     }
     for (size_t i = keys.size(); i-- > 0;) {
         if (i < keys.size() && to < keys[i].time && keys[i].time <= from) {
-            SendCommandArgs(this, kCmdTimerCallback, static_cast<uint32_t>(i));
+            SendCommandArgs(this, cmd::timer::TimerCallback, static_cast<uint32_t>(i));
         }
     }
 }
@@ -206,44 +209,44 @@ void TimerActor::CopyTimer(const TimerActor &source) {
 
 int TimerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdStart:
-    case kCmdActionStart:
-    case kCmdStartTimer:
-    case kCmdPauseTimer:
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
+    case cmd::timer::StartTimer:
+    case cmd::timer::PauseTimer:
         Start();
         break;
-    case kCmdStop:
-    case kCmdActionStop:
-    case kCmdStopTimer:
+    case cmd::base::Stop:
+    case cmd::base::ActionStop:
+    case cmd::timer::StopTimer:
         Stop();
         break;
-    case kCmdTimerReset:
-        SendCommandArgs(this, kCmdSetCurrentTime, startTime);
+    case cmd::base::Reset:
+        SendCommandArgs(this, cmd::base::SetCurrentTime, startTime);
         return 1;
-    case kCmdInitLoad: {
+    case cmd::base::InitLoad: {
         const int result = Actor::HandleCommand(commandId, block);
         if (Mode() == kTimerRunning) {
             SetMode(kTimerStopped);
-            SendCommandArgs(this, kCmdSetCurrentTime, savedTime);
-            HandleCommand(kCmdPauseTimer, ParamBlock());
+            SendCommandArgs(this, cmd::base::SetCurrentTime, savedTime);
+            HandleCommand(cmd::timer::PauseTimer, ParamBlock());
         } else {
-            SendCommandArgs(this, kCmdSetCurrentTime, savedTime);
+            SendCommandArgs(this, cmd::base::SetCurrentTime, savedTime);
         }
         return result;
     }
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         for (TimerKey &key : keys) {
             key.script->owner = this;
-            key.script->eventId = kCmdTimerCallback;
+            key.script->eventId = cmd::timer::TimerCallback;
         }
         break;
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         if ((timerFlags & kTimerStartOnStartGame) != 0) {
-            SendCommandArgs(this, kCmdSetCurrentTime, startTime);
-            HandleCommand(kCmdStart, ParamBlock());
+            SendCommandArgs(this, cmd::base::SetCurrentTime, startTime);
+            HandleCommand(cmd::base::Start, ParamBlock());
         }
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         Actor *source = block.ReadActor(0);
         if (source != nullptr && source != this && source->classId == kTimerClassId) {
             if (auto *timer = dynamic_cast<TimerActor *>(source)) {
@@ -252,56 +255,56 @@ int TimerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdSetCurrentTime:
+    case cmd::base::SetCurrentTime:
         SetCurrentTime(block.ReadF32(0));
         break;
-    case kCmdGetCurrentTime:
+    case cmd::base::GetCurrentTime:
         block.WriteF32(0, CurrentTime());
         break;
-    case kCmdSetTotalTime:
+    case cmd::base::SetTotalTime:
         totalTime = block.ReadF32(0);
         break;
-    case kCmdGetTotalTime:
+    case cmd::base::GetTotalTime:
         block.WriteF32(0, totalTime);
         break;
-    case kCmdSetTimerType:
+    case cmd::timer::SetTimerType:
         timerType = block.ReadU32(0);
         break;
-    case kCmdGetTimerType:
+    case cmd::timer::GetTimerType:
         block.WriteU32(0, timerType);
         break;
-    case kCmdSetTimerStartTime:
+    case cmd::timer::SetTimerStartTime:
         startTime = block.ReadF32(0);
         break;
-    case kCmdGetTimerStartTime:
+    case cmd::timer::GetTimerStartTime:
         block.WriteF32(0, startTime);
         break;
-    case kCmdSetTimerMultiplier:
+    case cmd::timer::SetTimerMultiplier:
         multiplier = block.ReadF32(0);
         break;
-    case kCmdGetTimerMultiplier:
+    case cmd::timer::GetTimerMultiplier:
         block.WriteF32(0, multiplier);
         break;
-    case kCmdSetTimerStartActive:
+    case cmd::timer::SetTimerStartActive:
         if (block.ReadU32(0) != 0) {
             timerFlags |= kTimerStartOnStartGame;
         } else {
             timerFlags &= ~kTimerStartOnStartGame;
         }
         break;
-    case kCmdGetTimerStartActive:
+    case cmd::timer::GetTimerStartActive:
         block.WriteU32(0, timerFlags & kTimerStartOnStartGame);
         break;
-    case kCmdTimerExecuteFromTo:
+    case cmd::timer::TimerExecuteFromTo:
         ExecuteFromTo(block.ReadF32(0), block.ReadF32(4));
         break;
-    case kCmdOnTimerLoop:
+    case cmd::timer::OnTimerLoop:
         if (Mode() == kTimerRunning) {
             RefreshTimeRecord(timeRecord);
             startStamp = timeRecord != nullptr ? timeRecord->time : 0.0f;
         }
         break;
-    case kCmdTimerCallback:
+    case cmd::timer::TimerCallback:
         RunKey(block.ReadU32(0));
         break;
     default:

@@ -11,26 +11,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-#include "core/actors/base_command_ids.h"
-
-inline constexpr uint32_t kTimerClassId = 11;
-
-inline constexpr uint32_t kCmdTimerReset = 38;
-inline constexpr uint32_t kCmdSetTotalTime = 256;
-inline constexpr uint32_t kCmdSetTimerType = 588;
-inline constexpr uint32_t kCmdGetTimerType = 589;
-inline constexpr uint32_t kCmdSetTimerStartTime = 590;
-inline constexpr uint32_t kCmdGetTimerStartTime = 591;
-inline constexpr uint32_t kCmdSetTimerMultiplier = 592;
-inline constexpr uint32_t kCmdGetTimerMultiplier = 593;
-inline constexpr uint32_t kCmdSetTimerStartActive = 594;
-inline constexpr uint32_t kCmdGetTimerStartActive = 595;
-inline constexpr uint32_t kCmdStartTimer = 596;
-inline constexpr uint32_t kCmdStopTimer = 597;
-inline constexpr uint32_t kCmdPauseTimer = 598;
-inline constexpr uint32_t kCmdTimerExecuteFromTo = 599;
-inline constexpr uint32_t kCmdOnTimerLoop = 600;
-inline constexpr uint32_t kCmdTimerCallback = 601;
+#include "core/actors/command_ids.h"
 
 // Timer types.
 inline constexpr uint32_t kTimerForwardOnce = 0;

@@ -8,8 +8,8 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -21,12 +21,14 @@ constexpr uint32_t kEventSubtype = kColObjActive | kColObjCausesEvents | kColObj
 
 const BasicSheetRow kSheet[] = {
     {"Trigger Properties", PropertyKind::PageTitle, 0, 0},
-    {"Radius", PropertyKind::Real, kCmdSetTriggerRadius, kCmdGetTriggerRadius},
-    {"Show", PropertyKind::CheckBox, kCmdSetTriggerVisibility, kCmdGetTriggerVisibility},
+    {"Radius", PropertyKind::Real, cmd::trigger::SetTriggerRadius, cmd::trigger::GetTriggerRadius},
+    {"Show", PropertyKind::CheckBox, cmd::trigger::SetTriggerVisibility,
+     cmd::trigger::GetTriggerVisibility},
     {"Deactivate After Trig Time.", PropertyKind::Caption, 0, 0},
-    {"Trigger Deactive:", PropertyKind::Time, kCmdSetTriggerDeactivateTime,
-     kCmdGetTriggerDeactivateTime},
-    {"Max Count:", PropertyKind::WholeNumber, kCmdSetSelectionMaxCount, kCmdGetSelectionMaxCount},
+    {"Trigger Deactive:", PropertyKind::Time, cmd::trigger::SetTriggerDeactivateTime,
+     cmd::trigger::GetTriggerDeactivateTime},
+    {"Max Count:", PropertyKind::WholeNumber, cmd::base::SetSelectionMaxCount,
+     cmd::base::GetSelectionMaxCount},
     {"Trigger Script", PropertyKind::Caption, 0, 0},
     {"Event", PropertyKind::EventScripts, 0, 0},
 };
@@ -48,7 +50,7 @@ void TriggerActor::CreateDefaults() {
     AddColObj(std::move(object));
     auto script = std::make_unique<ScriptRecord>();
     script->name = "On Trigger";
-    script->eventId = kCmdOnTriggerEnter;
+    script->eventId = cmd::trigger::OnTriggerEnter;
     script->owner = this;
     scripts.push_back(std::move(script));
 }
@@ -94,7 +96,8 @@ void TriggerActor::Touched(Actor *other) {
     entry->touchedNow = 1;
     occupants.push_back(std::move(entry));
     if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), kProcessFlags, 0.0f,
+        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
+                                         0.0f,
                                          0.0f, 0.0f, nullptr, kProcessLayer);
     }
 }
@@ -102,14 +105,14 @@ void TriggerActor::Touched(Actor *other) {
 void TriggerActor::Precalculate() {
     RefreshTimeRecord(timeRecord);
     for (auto &script : scripts) {
-        if (script != nullptr && script->eventId == kCmdCollisionEvent) {
-            script->eventId = kCmdOnTriggerEnter;
+        if (script != nullptr && script->eventId == cmd::base::CollisionEvent) {
+            script->eventId = cmd::trigger::OnTriggerEnter;
         }
     }
     if (drawGroupId < 0) {
         const int32_t group = FindDrawGroupAt(GetWorldPosition(), 2);
         if (group >= 0) {
-            SendCommandArgs(this, kCmdSetDrawGroup, static_cast<uint32_t>(group));
+            SendCommandArgs(this, cmd::base::SetDrawGroup, static_cast<uint32_t>(group));
         }
     }
 }
@@ -132,60 +135,60 @@ void TriggerActor::CommandOccupants(ParamBlock block) {
 
 int TriggerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdSetTriggerRadius:
+    case cmd::trigger::SetTriggerRadius:
         if (!colObjs.empty()) {
             colObjs[0]->boxMax.x = block.ReadF32(0);
         }
         break;
-    case kCmdGetTriggerRadius:
+    case cmd::trigger::GetTriggerRadius:
         if (!colObjs.empty()) {
             block.WriteF32(0, colObjs[0]->boxMax.x);
         }
         break;
-    case kCmdSetTriggerDelayTime:
+    case cmd::trigger::SetTriggerDelayTime:
         delayTime = block.ReadF32(0);
         break;
-    case kCmdGetTriggerDelayTime:
+    case cmd::trigger::GetTriggerDelayTime:
         block.WriteF32(0, delayTime);
         break;
-    case kCmdSetTriggerDeactivateTime:
+    case cmd::trigger::SetTriggerDeactivateTime:
         deactivateTime = block.ReadF32(0);
         break;
-    case kCmdGetTriggerDeactivateTime:
+    case cmd::trigger::GetTriggerDeactivateTime:
         block.WriteF32(0, deactivateTime);
         break;
-    case kCmdStart:
-    case kCmdActionStart:
-        SendCommandArgs(this, kCmdSetCollisionEnable, true);
+    case cmd::base::Start:
+    case cmd::base::ActionStart:
+        SendCommandArgs(this, cmd::base::SetCollisionEnable, true);
         break;
-    case kCmdStop:
-    case kCmdActionStop:
-    case kCmdKillPost:
-        SendCommandArgs(this, kCmdSetCollisionEnable, false);
+    case cmd::base::Stop:
+    case cmd::base::ActionStop:
+    case cmd::base::KillPost:
+        SendCommandArgs(this, cmd::base::SetCollisionEnable, false);
         break;
-    case kCmdInitNew:
-    case kCmdInitLoad:
-    case kCmdInitCopy:
+    case cmd::base::InitNew:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         // The list goes with the count, so that no copied entry outlives it.
         ForgetOccupants();
         occupied = 0;
         break;
-    case kCmdCommandSelection:
+    case cmd::base::CommandSelection:
         CommandOccupants(block);
         break;
-    case kCmdSetSelectionMaxCount:
+    case cmd::base::SetSelectionMaxCount:
         maxCount = block.ReadU32(0);
         break;
-    case kCmdGetSelectionMaxCount:
+    case cmd::base::GetSelectionMaxCount:
         block.WriteU32(0, maxCount);
         break;
-    case kCmdSetCollisionEnable:
+    case cmd::base::SetCollisionEnable:
         state = block.ReadU32(0) != 0 ? (state | kActorEnabled) : (state & ~kActorEnabled);
         break;
-    case kCmdPrecalculate:
+    case cmd::base::Precalculate:
         Precalculate();
         break;
-    case kCmdCreate: {
+    case cmd::base::Create: {
         // The base handling that follows sends "Init New" or "Init Copy".
         Actor *source = block.empty() ? nullptr : block.ReadActor(0);
         if (source == nullptr) {
@@ -196,13 +199,13 @@ int TriggerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCollisionEvent: {
+    case cmd::base::CollisionEvent: {
         const auto *other = static_cast<const ColObj *>(block.ReadPointer(0));
         Touched(other != nullptr ? other->owner : nullptr);
         Actor::HandleCommand(commandId, block);
         return 1;
     }
-    case kCmdInvalidActorPointer: {
+    case cmd::base::InvalidActorPointer: {
         const auto *link = static_cast<const ActorLink *>(block.ReadPointer(0));
         std::erase_if(occupants, [link](const auto &entry) { return &entry->occupant == link; });
         break;
@@ -235,9 +238,9 @@ void TriggerActor::Process() {
             if (entry->touchedBefore == 0) {
                 if (occupied == 0) {
                     occupied = 1;
-                    RunEventScripts(this, kCmdOnTriggerEnterFirst, occupant);
+                    RunEventScripts(this, cmd::trigger::OnTriggerEnterFirst, occupant);
                 }
-                RunEventScripts(this, kCmdOnTriggerEnter, occupant);
+                RunEventScripts(this, cmd::trigger::OnTriggerEnter, occupant);
                 if (!present(entry)) {
                     continue;
                 }
@@ -245,10 +248,10 @@ void TriggerActor::Process() {
             entry->touchedBefore = 1;
             entry->touchedNow = 0;
         } else if (entry->touchedBefore != 0) {
-            RunEventScripts(this, kCmdOnTriggerExit, occupant);
+            RunEventScripts(this, cmd::trigger::OnTriggerExit, occupant);
             if (OccupantCount() == 1) {
                 occupied = 0;
-                RunEventScripts(this, kCmdOnTriggerExitLast, occupant);
+                RunEventScripts(this, cmd::trigger::OnTriggerExitLast, occupant);
             }
             std::erase_if(occupants, [entry](const auto &held) { return held.get() == entry; });
         } else {

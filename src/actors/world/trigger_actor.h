@@ -12,23 +12,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kTriggerClassId = 31;
-
-inline constexpr uint32_t kCmdSetTriggerRadius = 1425;
-inline constexpr uint32_t kCmdGetTriggerRadius = 1426;
-inline constexpr uint32_t kCmdSetTriggerVisibility = 1427;
-inline constexpr uint32_t kCmdGetTriggerVisibility = 1428;
-inline constexpr uint32_t kCmdOnTriggerEnter = 1429;
-inline constexpr uint32_t kCmdOnTriggerExit = 1430;
-inline constexpr uint32_t kCmdOnTriggerEnterFirst = 1431;
-inline constexpr uint32_t kCmdOnTriggerExitLast = 1432;
-inline constexpr uint32_t kCmdSetTriggerDelayTime = 1433;
-inline constexpr uint32_t kCmdGetTriggerDelayTime = 1434;
-inline constexpr uint32_t kCmdSetTriggerDeactivateTime = 1435;
-inline constexpr uint32_t kCmdGetTriggerDeactivateTime = 1436;
-inline constexpr uint32_t kCmdSetSelectionMaxCount = 51;
-inline constexpr uint32_t kCmdGetSelectionMaxCount = 52;
+#include "core/actors/command_ids.h"
 
 // The receive groups of a new trigger: the Character bit.
 inline constexpr uint32_t kTriggerReceiveGroups = 0x4000000;

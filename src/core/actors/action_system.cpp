@@ -6,6 +6,7 @@
 // or stop takes over the value of a running transition.
 #include <algorithm>
 
+#include "core/actors/command_ids.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -15,28 +16,10 @@
 namespace {
 
 enum : uint32_t {
-    kDelete = 48,
-    kSetCollisionEnable = 145,
-    kFirstTimeCommand = 189,
-    kLastTimeCommand = 202,
-    kCalcActionTime = 203,
-    kCalcActionTimeOwn = 204,
-    kActionStartValue = 205,
-    kActionStopValue = 206,
-    kKillValue = 207,
-    kActionStartPre = 208,
-    kActionStopPre = 209,
-    kKillPre = 210,
-    kActionStart = 211,
-    kActionStop = 212,
-    kKill = 213,
-    kActionStartPost = 214,
-    kActionStopPost = 215,
-    kKillPost = 216,
-    kActionCommand = 217,
-    kCommandLerp = 250,
-    kFirstFlagCommand = 274,
-    kLastFlagCommand = 301,
+    kFirstTimeCommand = cmd::base::SetKillDelay,
+    kLastTimeCommand = cmd::base::GetActionTime,
+    kFirstFlagCommand = cmd::base::SetBlockStartFromParent,
+    kLastFlagCommand = cmd::base::GetStopLeaveDelayedStart,
 };
 
 // Action flag bits.
@@ -119,9 +102,11 @@ void Transition(Actor &actor, float from, uint32_t valueCommand, float to, float
     actor.HandleCommand(valueCommand, BlockOf(announced));
 
     ParamBlockBuilder builder;
-    if (builder.Build(kCommandLerp, {ParamValue(0.0f), ParamValue::Command(valueCommand, {value}),
+    if (builder.Build(cmd::base::CommandLerp,
+                      {ParamValue(0.0f), ParamValue::Command(valueCommand, {value}),
                                      ParamValue::Command(valueCommand, {to})})) {
-        actor.ScheduleCommand(kCommandLerp, builder.block(), kTransitionFlags, 0.0f, duration,
+        actor.ScheduleCommand(cmd::base::CommandLerp, builder.block(), kTransitionFlags, 0.0f,
+                              duration,
                               kTransitionInterval);
     }
     actor.ScheduleCommand(post, ParamBlock(), postFlags, duration, 0.0f, 0.0f);
@@ -131,45 +116,48 @@ void ActionStart(Actor &actor, ParamBlock block) {
     if ((actor.state & kActorKilled) != 0) {
         return;
     }
-    actor.CancelScheduledCommands(kActionStop);
+    actor.CancelScheduledCommands(cmd::base::ActionStop);
     if (!Has(actor, kBlockStartToChildren)) {
-        PassToChildren(actor, kActionStartPre, block, kBlockStartFromParent);
+        PassToChildren(actor, cmd::base::ActionStartPre, block, kBlockStartFromParent);
     }
     if (actor.actionStartTime == 0.0f) {
-        actor.HandleCommand(kActionStartPost, ParamBlock());
+        actor.HandleCommand(cmd::base::ActionStartPost, ParamBlock());
     } else {
-        Transition(actor, 0.0f, kActionStartValue, 1.0f, actor.actionStartTime, kActionStartPost,
+        Transition(actor, 0.0f, cmd::base::ActionStartValue, 1.0f, actor.actionStartTime,
+                   cmd::base::ActionStartPost,
                    kOnceSavedTag254);
     }
 }
 
 void ActionStop(Actor &actor, ParamBlock block) {
-    actor.CancelScheduledCommands(kActionStart);
+    actor.CancelScheduledCommands(cmd::base::ActionStart);
     if (!Has(actor, kBlockStopToChildren)) {
-        PassToChildren(actor, kActionStopPre, block, kBlockStopFromParent);
+        PassToChildren(actor, cmd::base::ActionStopPre, block, kBlockStopFromParent);
     }
     if (actor.actionStopTime == 0.0f) {
-        actor.HandleCommand(kActionStopPost, ParamBlock());
+        actor.HandleCommand(cmd::base::ActionStopPost, ParamBlock());
     } else {
-        Transition(actor, 1.0f, kActionStopValue, 0.0f, actor.actionStopTime, kActionStopPost,
+        Transition(actor, 1.0f, cmd::base::ActionStopValue, 0.0f, actor.actionStopTime,
+                   cmd::base::ActionStopPost,
                    kOnceSavedTag254);
     }
 }
 
 void Kill(Actor &actor, ParamBlock block) {
     if (!Has(actor, kBlockKillToChildren)) {
-        PassToChildren(actor, kKillPre, block, kBlockKillFromParent);
+        PassToChildren(actor, cmd::base::KillPre, block, kBlockKillFromParent);
     }
     if (actor.killTime == 0.0f) {
-        actor.HandleCommand(kKillPost, ParamBlock());
+        actor.HandleCommand(cmd::base::KillPost, ParamBlock());
     } else {
-        Transition(actor, 1.0f, kKillValue, 0.0f, actor.killTime, kKillPost, kOnceSaved);
+        Transition(actor, 1.0f, cmd::base::KillValue, 0.0f, actor.killTime, cmd::base::KillPost,
+                   kOnceSaved);
     }
 }
 
 void SetCollisionEnable(Actor &actor, bool on) {
     uint32_t value = on ? 1u : 0u;
-    actor.HandleCommand(kSetCollisionEnable, BlockOf(value));
+    actor.HandleCommand(cmd::base::SetCollisionEnable, BlockOf(value));
 }
 
 void ActionStartPost(Actor &actor) {
@@ -177,10 +165,10 @@ void ActionStartPost(Actor &actor) {
         SetCollisionEnable(actor, true);
     }
     if (Has(actor, kKillPreOnStartPost)) {
-        actor.HandleCommand(kKillPre, ParamBlock());
+        actor.HandleCommand(cmd::base::KillPre, ParamBlock());
     }
     if (Has(actor, kStopPreOnStartPost)) {
-        actor.HandleCommand(kActionStopPre, ParamBlock());
+        actor.HandleCommand(cmd::base::ActionStopPre, ParamBlock());
     }
 }
 
@@ -189,13 +177,13 @@ void ActionStopPost(Actor &actor) {
         SetCollisionEnable(actor, false);
     }
     if (Has(actor, kStartPreOnStopPost)) {
-        actor.HandleCommand(kActionStartPre, ParamBlock());
+        actor.HandleCommand(cmd::base::ActionStartPre, ParamBlock());
     }
 }
 
 void KillPost(Actor &actor) {
     if (actor.children.empty() || Has(actor, kForceDeleteOnKillPost)) {
-        actor.HandleCommand(kDelete, ParamBlock());
+        actor.HandleCommand(cmd::base::Delete, ParamBlock());
     }
     actor.state |= kActorKilled;
 }
@@ -205,7 +193,7 @@ void ActionCommand(Actor &actor, ParamBlock block) {
         ExecuteCommand(&actor, block.ReadU32(0), block.Sub(4));
     }
     if (!Has(actor, kBlockCmdToChildren)) {
-        PassToChildren(actor, kActionCommand, block, kBlockCmdFromParent);
+        PassToChildren(actor, cmd::base::ActionCommand, block, kBlockCmdFromParent);
     }
 }
 
@@ -214,7 +202,7 @@ void CalcActionTime(Actor &actor, ParamBlock block) {
     block.WriteF32(0, value);
     for (const auto &ref : SnapshotChildren(&actor)) {
         if (Actor *child = ResolveChild(&actor, ref)) {
-            child->HandleCommand(kCalcActionTime, block);
+            child->HandleCommand(cmd::base::CalcActionTime_203, block);
         }
     }
 }
@@ -243,40 +231,40 @@ bool HandleActionCommand(Actor &actor, uint32_t commandId, ParamBlock block) {
         return true;
     }
     switch (commandId) {
-    case kActionStartPre:
-        Pre(actor, kActionStart, actor.actionStartDelay, block);
+    case cmd::base::ActionStartPre:
+        Pre(actor, cmd::base::ActionStart, actor.actionStartDelay, block);
         return true;
-    case kActionStopPre:
-        Pre(actor, kActionStop, actor.actionStopDelay, block);
+    case cmd::base::ActionStopPre:
+        Pre(actor, cmd::base::ActionStop, actor.actionStopDelay, block);
         return true;
-    case kKillPre:
-        Pre(actor, kKill, actor.killDelay, block);
+    case cmd::base::KillPre:
+        Pre(actor, cmd::base::Kill, actor.killDelay, block);
         return true;
-    case kActionStart:
+    case cmd::base::ActionStart:
         ActionStart(actor, block);
         return true;
-    case kActionStop:
+    case cmd::base::ActionStop:
         ActionStop(actor, block);
         return true;
-    case kKill:
+    case cmd::base::Kill:
         Kill(actor, block);
         return true;
-    case kActionStartPost:
+    case cmd::base::ActionStartPost:
         ActionStartPost(actor);
         return true;
-    case kActionStopPost:
+    case cmd::base::ActionStopPost:
         ActionStopPost(actor);
         return true;
-    case kKillPost:
+    case cmd::base::KillPost:
         KillPost(actor);
         return true;
-    case kActionCommand:
+    case cmd::base::ActionCommand:
         ActionCommand(actor, block);
         return true;
-    case kCalcActionTimeOwn:
-        actor.HandleCommand(kCalcActionTime, BlockOf(actor.actionTime));
+    case cmd::base::CalcActionTime_204:
+        actor.HandleCommand(cmd::base::CalcActionTime_203, BlockOf(actor.actionTime));
         return true;
-    case kCalcActionTime:
+    case cmd::base::CalcActionTime_203:
         CalcActionTime(actor, block);
         return true;
     default:

@@ -7,7 +7,7 @@
 #include "base/random.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/param_builder.h"
@@ -411,7 +411,7 @@ Actor::~Actor() {
         link->target = nullptr;
         if (link->origin != nullptr) {
             link->origin->HandleCommand(
-                kCmdInvalidActorPointer,
+                cmd::base::InvalidActorPointer,
                 ParamBlock(reinterpret_cast<uint8_t *>(&link), sizeof(link)));
         }
     }
@@ -586,7 +586,8 @@ void Actor::InvalidateTransform() {
     flags &= ~(kActorLocalMatrixValid | kActorWorldMatrixValid | kActorInverseMatrixValid);
     flags |= kActorMoved;
     if (baseProcessEntry == nullptr && IsOperational()) {
-        baseProcessEntry = ::ScheduleCommand(this, kCmdBaseProcess, ParamBlock(), 256, 0.0f, 0.0f,
+        baseProcessEntry = ::ScheduleCommand(this, cmd::base::BaseProcess, ParamBlock(), 256, 0.0f,
+                                             0.0f,
                                              0.0f, nullptr, 3);
     }
     for (size_t i = 0; i < children.size(); ++i) {
@@ -603,7 +604,7 @@ void Actor::SetWorldRotation(const Quaternion &q) {
     m.m[3][0] = world.x;
     m.m[3][1] = world.y;
     m.m[3][2] = world.z;
-    HandleCommand(kCmdSetMatrix, ParamBlock(reinterpret_cast<uint8_t *>(&m), sizeof(m)));
+    HandleCommand(cmd::base::SetMatrix, ParamBlock(reinterpret_cast<uint8_t *>(&m), sizeof(m)));
 }
 
 // --- per frame -------------------------------------------------------------------
@@ -742,11 +743,13 @@ ScheduledCommand *Actor::ScheduleCommand(uint32_t commandId, ParamBlock block,
 ScheduledCommand *Actor::ScheduleLerp(uint32_t commandId, float from, float to, uint32_t flags,
                                       float duration, float interval) {
     ParamBlockBuilder builder;
-    if (!builder.Build(kCmdCommandLerp, {ParamValue(0.0f), ParamValue::Command(commandId, {from}),
+    if (!builder.Build(cmd::base::CommandLerp,
+                       {ParamValue(0.0f), ParamValue::Command(commandId, {from}),
                                          ParamValue::Command(commandId, {to})})) {
         return nullptr;
     }
-    return ScheduleCommand(kCmdCommandLerp, builder.block(), flags, 0.0f, duration, interval);
+    return ScheduleCommand(cmd::base::CommandLerp, builder.block(), flags, 0.0f, duration,
+                           interval);
 }
 
 void Actor::SetScheduledCommandTime(ScheduledCommand *entry, float delay) {

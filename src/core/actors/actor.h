@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/math.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/pointer_list.h"
@@ -29,12 +30,6 @@
 class Actor;
 class Archive;
 class MeshItem;
-
-// Commands the base class sends or serves itself.
-inline constexpr uint32_t kCmdSetMatrix = 84;
-inline constexpr uint32_t kCmdProcess = 167;
-inline constexpr uint32_t kCmdBaseProcess = 168;
-inline constexpr uint32_t kCmdInvalidActorPointer = 245;
 
 // ActorFlags bits.
 inline constexpr uint32_t kActorLocalMatrixValid = 1u << 0;

@@ -11,6 +11,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ void SendLoadFileObject(uint32_t first, uint32_t span) {
     const uint64_t end = uint64_t{first} + span;
     for (size_t id = NextActorId(first); id < end && id < ActorTable.size();
          id = NextActorId(id + 1)) {
-        SendCommand(static_cast<uint32_t>(id), kCmdLoadFileObject, ParamBlock());
+        SendCommand(static_cast<uint32_t>(id), cmd::file::LoadFileobject, ParamBlock());
     }
 }
 
@@ -262,7 +263,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
             return fail();
         }
         const auto actorId = static_cast<int32_t>(id);
-        actor->HandleCommand(kCmdInitLoad, ParamBlock());
+        actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
         if (StillHeld(actorId, actor)) {
             if (rules != 0 && actor->parentId >= 0 && actor->parentId != kSceneryRootId &&
                 actor->parentId != kClipboardRootId &&
@@ -279,10 +280,10 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     system->SetFileVersion(kNoFileVersion);
 
     SendLoadFileObject(first, header.span);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
-    BroadcastCommand(kCmdAssignDrawGroupId, ParamBlock());
-    BroadcastCommand(kCmdConnectDrawGroups, ParamBlock());
-    SendCommand(0, kCmdInvalidateOldPosition, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
+    BroadcastCommand(cmd::draw_group::GetAssignDrawgroupID, ParamBlock());
+    BroadcastCommand(cmd::draw_group_connector::ConnactorDrawgroups, ParamBlock());
+    SendCommand(0, cmd::base::InvalidateOldPosition, ParamBlock());
     return 1;
 }
 
@@ -354,7 +355,7 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
         } else {
             actor->parentId = fileActorId;
         }
-        actor->HandleCommand(kCmdInitLoad, ParamBlock());
+        actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
         ReportProgress();
     }
     archive.Close();
@@ -371,7 +372,7 @@ int WriteFileActors(Archive &archive, Actor *fileActor) {
     std::vector<Actor *> *out = &listed;
     for (const ChildRef &ref : SnapshotChildren(fileActor)) {
         if (Actor *child = ResolveChild(fileActor, ref)) {
-            child->HandleCommand(kCmdCollectSpawned, ParamBlock(&out, sizeof(out)));
+            child->HandleCommand(cmd::base::NOSpawned, ParamBlock(&out, sizeof(out)));
         }
     }
     // The records keep the parent ids the actors have now.

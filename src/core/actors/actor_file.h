@@ -11,11 +11,12 @@
 // ids of older id ranges, which LoadActors moves. Main thread only.
 #pragma once
 
+#include "core/actors/command_ids.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/actors/base_command_ids.h"
 
 class Actor;
 class Archive;
@@ -29,13 +30,6 @@ inline constexpr uint32_t kSerializeSave = 2;
 
 // The loaded-file version outside a load.
 inline constexpr uint32_t kNoFileVersion = 0xFFFFFFFFu;
-
-// Commands the loaders send.
-inline constexpr uint32_t kCmdBuildTree = 159;
-inline constexpr uint32_t kCmdLoadFileObject = 508;
-inline constexpr uint32_t kCmdAssignDrawGroupId = 828;
-inline constexpr uint32_t kCmdConnectDrawGroups = 1241;
-inline constexpr uint32_t kCmdCollectSpawned = 346;
 
 struct ActorFileHeader {
     uint32_t version = kActorFileVersion;

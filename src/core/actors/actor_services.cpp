@@ -9,6 +9,7 @@
 #include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/command_table.h"
 #include "core/actors/param_convert.h"
@@ -185,7 +186,7 @@ Actor *ResolveChild(const Actor *parent, const ChildRef &ref) {
 
 bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
     switch (commandId) {
-    case kCmdCollectDescendants: {
+    case cmd::base::CollectDescendants: {
         const int32_t wanted = block.ReadI32(0);
         const int32_t skipped = block.ReadI32(4);
         auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(8));
@@ -199,12 +200,12 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
                 (wanted == -1 || static_cast<int32_t>(child->classId) == wanted)) {
                 out->push_back(child);
             }
-            child->HandleCommand(kCmdCollectDescendants, block);
+            child->HandleCommand(cmd::base::CollectDescendants, block);
         }
         return true;
     }
-    case kCmdFindChildByClass:
-    case kCmdFindDescendantByClass: {
+    case cmd::base::FindChildByClass:
+    case cmd::base::FindDescendantByClass: {
         const int32_t wanted = block.ReadI32(0);
         for (const ChildRef &ref : SnapshotChildren(actor)) {
             Actor *child = ResolveChild(actor, ref);
@@ -215,7 +216,7 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
                 block.WriteActor(4, child);
                 return true;
             }
-            if (commandId == kCmdFindDescendantByClass) {
+            if (commandId == cmd::base::FindDescendantByClass) {
                 child->HandleCommand(commandId, block);
                 if (block.ReadActor(4) != nullptr) {
                     return true;
@@ -224,14 +225,14 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
         }
         return true;
     }
-    case kCmdFindChildByName:
-    case kCmdFindDescendantByName: {
+    case cmd::base::FindChildByName:
+    case cmd::base::FindDescendantByName: {
         const auto *text = static_cast<const char *>(block.ReadPointer(0));
         if (text == nullptr) {
             return true;
         }
         const std::string_view name(text);
-        if (commandId == kCmdFindChildByName) {
+        if (commandId == cmd::base::FindChildByName) {
             // No handler runs during this walk, so the list holds still and
             // needs no snapshot.
             for (Actor *listed : actor->children) {
@@ -255,7 +256,7 @@ bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block) {
                 block.WriteActor(8, child);
                 return true;
             }
-            if (commandId == kCmdFindDescendantByName) {
+            if (commandId == cmd::base::FindDescendantByName) {
                 child->HandleCommand(commandId, block);
                 if (block.ReadActor(8) != nullptr) {
                     return true;
@@ -275,7 +276,7 @@ Actor *FindChildByName(Actor *actor, const char *name) {
     }
     uint8_t block[16] = {};
     std::memcpy(block, &name, sizeof(name));
-    actor->HandleCommand(kCmdFindChildByName, ParamBlock(block, sizeof(block)));
+    actor->HandleCommand(cmd::base::FindChildByName, ParamBlock(block, sizeof(block)));
     return ParamBlock(block, sizeof(block)).ReadActor(8);
 }
 
@@ -285,7 +286,7 @@ Actor *FindDescendantByName(Actor *actor, const char *name) {
     }
     uint8_t block[16] = {};
     std::memcpy(block, &name, sizeof(name));
-    actor->HandleCommand(kCmdFindDescendantByName, ParamBlock(block, sizeof(block)));
+    actor->HandleCommand(cmd::base::FindDescendantByName, ParamBlock(block, sizeof(block)));
     return ParamBlock(block, sizeof(block)).ReadActor(8);
 }
 
@@ -295,7 +296,7 @@ Actor *FindDescendantByClass(Actor *actor, int32_t classId) {
     }
     uint8_t block[12] = {};
     std::memcpy(block, &classId, sizeof(classId));
-    actor->HandleCommand(kCmdFindDescendantByClass, ParamBlock(block, sizeof(block)));
+    actor->HandleCommand(cmd::base::FindDescendantByClass, ParamBlock(block, sizeof(block)));
     return ParamBlock(block, sizeof(block)).ReadActor(4);
 }
 
@@ -404,7 +405,7 @@ std::vector<Actor *> FindActorsByName(std::string_view name, int32_t classId) {
     return found;
 }
 
-void PrecalculateAll() { SendCommand(0, kCmdPrecalculateRecursive, ParamBlock()); }
+void PrecalculateAll() { SendCommand(0, cmd::base::PrecalculateRecursive, ParamBlock()); }
 
 // --- ids and the factory --------------------------------------------------------------
 
@@ -524,7 +525,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         ParamBlock block = templateActor != nullptr
                                ? ParamBlock(&templatePointer, sizeof(templatePointer))
                                : ParamBlock();
-        if (actor->HandleCommand(kCmdCreate, block) == 0) {
+        if (actor->HandleCommand(cmd::base::Create, block) == 0) {
             UnlinkFromParent(actor);
             if (ActorTableEntry(id) == actor) {
                 ActorTable[static_cast<size_t>(id)] = nullptr;
@@ -582,7 +583,8 @@ int DeleteActor(Actor *actor) {
         return SetActorSystemError(GetActorSystem(), "Error - Cant Delete System Actors");
     }
     if (actor->parent != nullptr) {
-        SendTreeCallbacks(actor->parent, kCmdCallbackChildRemoved, kCmdCallbackRelChildRemoved,
+        SendTreeCallbacks(actor->parent, cmd::base::CallbackChildRemoved,
+                          cmd::base::CallbackRelChildRemoved,
                           actor);
     }
     // A callback may have destroyed the actor already.
@@ -632,20 +634,22 @@ int ReparentActor(Actor *actor, Actor *newParent) {
 
     const ChildRef self{actor->actorId, actor};
     if (oldParent != nullptr) {
-        SendTreeCallbacks(oldParent, kCmdCallbackChildRemoved, kCmdCallbackRelChildRemoved, actor);
+        SendTreeCallbacks(oldParent, cmd::base::CallbackChildRemoved,
+                          cmd::base::CallbackRelChildRemoved, actor);
     }
-    SendTreeCallbacks(newParent, kCmdCallbackChildAdded, kCmdCallbackRelChildAdded, actor);
+    SendTreeCallbacks(newParent, cmd::base::CallbackChildAdded, cmd::base::CallbackRelChildAdded,
+                      actor);
     // A callback may have destroyed the actor.
     if (!StillThere(self)) {
         return 1;
     }
 
-    actor->HandleCommand(kCmdCallbackMovedInTree, ParamBlock());
+    actor->HandleCommand(cmd::base::CallbackMovedInTree, ParamBlock());
     for (const ChildRef &ref : SnapshotChildren(actor)) {
         if (Actor *child = ResolveChild(actor, ref)) {
             Actor *moved = actor;
             ParamBlock inner(&moved, sizeof(moved));
-            SendRecursive(child, kCmdCallbackRelParentMovedInTree, &inner);
+            SendRecursive(child, cmd::base::CallbackRelParentMovedInTree, &inner);
         }
     }
     return 1;
@@ -693,18 +697,18 @@ Actor *CopyActorTree(Actor *templateActor, Actor *parent) {
     }
     const int32_t copyId = copy->actorId;
     uint32_t operational = 1;
-    copy->HandleCommand(kCmdSetOperational, ParamBlock(&operational, sizeof(operational)));
+    copy->HandleCommand(cmd::base::SetOperational, ParamBlock(&operational, sizeof(operational)));
     if (ActorTableEntry(copyId) != copy) {
         return nullptr;
     }
-    copy->HandleCommand(kCmdPrecalculateRecursive, ParamBlock());
-    copy->HandleCommand(kCmdInvalidateOldPosition, ParamBlock());
+    copy->HandleCommand(cmd::base::PrecalculateRecursive, ParamBlock());
+    copy->HandleCommand(cmd::base::InvalidateOldPosition, ParamBlock());
     if (ActorTableEntry(copyId) != copy) {
         return nullptr;
     }
     int32_t drawGroup = parent->drawGroupId;
     ParamBlock inner(&drawGroup, sizeof(drawGroup));
-    SendRecursive(copy, kCmdSetDrawGroup, &inner);
+    SendRecursive(copy, cmd::base::SetDrawGroup, &inner);
     return ActorTableEntry(copyId) == copy ? copy : nullptr;
 }
 

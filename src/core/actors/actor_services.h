@@ -10,22 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 
 class Actor;
-
-// Commands sent or served here.
-inline constexpr uint32_t kCmdSetOperational = 39;
-inline constexpr uint32_t kCmdSetDrawGroup = 49;
-inline constexpr uint32_t kCmdInvalidateOldPosition = 65;
-inline constexpr uint32_t kCmdCallbackChildAdded = 100;
-inline constexpr uint32_t kCmdCallbackRelChildAdded = 101;
-inline constexpr uint32_t kCmdCallbackChildRemoved = 102;
-inline constexpr uint32_t kCmdCallbackRelChildRemoved = 103;
-inline constexpr uint32_t kCmdCallbackMovedInTree = 104;
-inline constexpr uint32_t kCmdCallbackRelParentMovedInTree = 105;
-inline constexpr uint32_t kCmdPrecalculateRecursive = 152;
 
 // Internal tree queries served by every actor; they have no registered
 // parameters, their blocks are laid out in memory as follows:
@@ -34,11 +22,9 @@ inline constexpr uint32_t kCmdPrecalculateRecursive = 152;
 //   174 {u32 class, Actor* out}    the same, depth first
 //   175 {const char* name, Actor* out}   first direct child with the name
 //   176 {const char* name, Actor* out}   the same, depth first
-inline constexpr uint32_t kCmdCollectDescendants = 172;
-inline constexpr uint32_t kCmdFindChildByClass = 173;
-inline constexpr uint32_t kCmdFindDescendantByClass = 174;
-inline constexpr uint32_t kCmdFindChildByName = 175;
-inline constexpr uint32_t kCmdFindDescendantByName = 176;
+// Ids: cmd::base::CollectDescendants, cmd::base::FindChildByClass,
+//     cmd::base::FindDescendantByClass, cmd::base::FindChildByName,
+//     cmd::base::FindDescendantByName.
 
 // Serves 172-176 for actor; false (nothing done) for any other command.
 bool HandleTreeQuery(Actor *actor, uint32_t commandId, ParamBlock block);

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/actors/command_ids.h"
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
@@ -80,12 +81,15 @@ const BasicSheetRow kActorSystemSheet[] = {
     {"Actor System", PropertyKind::PageTitle, 0, 0},
     {"Set Grid Snap Unit.", PropertyKind::Caption, 0, 0},
     {"Meter:|4.0 m|0|3.0 m|1|2.0 m|2|1.5 m|3|1.0 m|4|0.5 m|5|0.25 m|6|0.1 m|7|0.05 m|8|",
-     PropertyKind::Enumeration, 362, 363},
+     PropertyKind::Enumeration, cmd::actor_system::SetSnapSetting,
+     cmd::actor_system::GetSnapSetting},
     {"Set Grid Space.", PropertyKind::Caption, 0, 0},
-    {"Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PropertyKind::Enumeration, 360, 361},
+    {"Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PropertyKind::Enumeration,
+     cmd::actor_system::SetGridSetting, cmd::actor_system::GetGridSetting},
     {"Load/Unload File Actors", PropertyKind::Caption, 0, 0},
-    {"Load All File Actors:|Load|", PropertyKind::Button, 364, 0},
-    {"Unload All File Actors:|Unload|", PropertyKind::Button, 365, 0},
+    {"Load All File Actors:|Load|", PropertyKind::Button, cmd::actor_system::LoadAllFileobjects, 0},
+    {"Unload All File Actors:|Unload|", PropertyKind::Button,
+     cmd::actor_system::UnloadAllFileobjects, 0},
 };
 
 void FillActorSystemDescriptor() {

@@ -14,12 +14,9 @@
 
 #include "base/math.h"
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 class LibraryItem;
-
-inline constexpr uint32_t kActorSystemClassId = 1;
-inline constexpr uint32_t kNullActorClassId = 39;
-inline constexpr uint32_t kHighestClassId = 53;
 
 // The table's length after the system is made, the first id handed out to
 // new actors, and the highest id an actor may have.

@@ -7,7 +7,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/screen_capture.h"
 #include "core/actors/subsystem_hooks.h"
@@ -23,22 +23,6 @@ PackArchive *GamePackArchive = nullptr;
 
 namespace {
 
-constexpr uint32_t kCmdSetName = 32;
-constexpr uint32_t kCmdOnDifficultyLevel1 = 241;
-constexpr uint32_t kCmdSetOrientation = 270;
-constexpr uint32_t kCmdLoadFileobject = 508;
-constexpr uint32_t kCmdUnloadFileobject = 511;
-constexpr uint32_t kCmdSetCharacter = 538;
-constexpr uint32_t kCmdGetCharacterType = 838;
-constexpr uint32_t kCmdChangeCPHealth = 952;
-constexpr uint32_t kCmdSetNotifyCamera = 969;
-constexpr uint32_t kCmdSetFov = 1212;
-constexpr uint32_t kCmdSetCameraType = 1220;
-constexpr uint32_t kCmdSetCameraTarget1 = 1222;
-constexpr uint32_t kCmdSetCameraActive = 1235;
-
-constexpr int32_t kPlayerClass = 9;
-constexpr int32_t kCameraClass = 19;
 constexpr size_t kString128Size = 128;
 
 ActorSystemHooks g_hooks;
@@ -122,11 +106,11 @@ void StartGame(ActorSystem *system) {
     Actor *scenery = GetActorById(kSceneryRootId);
 
     // 1. The master player.
-    Actor *player = CreateActor(kPlayerClass, "Player", nullptr, scenery, -1, true);
+    Actor *player = CreateActor(kPlayerClassId, "Player", nullptr, scenery, -1, true);
     const int32_t playerId = player != nullptr ? player->actorId : -1;
     if (player != nullptr) {
         player->flags |= kActorMaster;
-        SendCommandArgs(player, kCmdSetName, "MASTERPLAYER");
+        SendCommandArgs(player, cmd::base::SetName, "MASTERPLAYER");
     }
 
     // 2.-6. The player's character and its camera.
@@ -134,20 +118,20 @@ void StartGame(ActorSystem *system) {
         Actor *copy = CopyActorTree(character, scenery);
         const int32_t copyId = copy != nullptr ? copy->actorId : -1;
         if (copy != nullptr) {
-            SendCommandArgs(copy, kCmdSetName, "GA1_Player");
+            SendCommandArgs(copy, cmd::base::SetName, "GA1_Player");
             player = StillLive(playerId, player);
             copy = StillLive(copyId, copy);
         }
         if (copy != nullptr) {
             if (player != nullptr) {
-                SendPointer(player, kCmdSetCharacter, copy);
+                SendPointer(player, cmd::player::SetCharacter, copy);
                 copy = StillLive(copyId, copy);
             }
             for (const char *markerName :
                  {"PlayerStart", "PlayerLocalStart", "PlayerStart0", "PlayerStart1"}) {
                 if (Actor *marker = FindActorByName(markerName, -1)) {
                     if (copy != nullptr) {
-                        SendPointer(copy, kCmdSetOrientation, marker);
+                        SendPointer(copy, cmd::base::SetOrientation, marker);
                     }
                     break;
                 }
@@ -156,30 +140,33 @@ void StartGame(ActorSystem *system) {
             copy = StillLive(copyId, copy);
         }
         if (player != nullptr && copy != nullptr && player->HasFlag(kActorMaster)) {
-            SendU32(copy, kCmdSetMaster, 1);
+            SendU32(copy, cmd::base::SetMaster, 1);
             uint32_t type = 3;
             if (Actor *asked = StillLive(copyId, copy)) {
-                asked->HandleCommand(kCmdGetCharacterType, ParamBlock(&type, sizeof(type)));
+                asked->HandleCommand(cmd::character::GetCharacterType,
+                                     ParamBlock(&type, sizeof(type)));
             }
             if (type == 3 || type == 4) {
-                Actor *camera = CreateActor(kCameraClass, "Camera", nullptr,
+                Actor *camera = CreateActor(kCameraClassId, "Camera", nullptr,
                                             GetActorById(kSceneryRootId), -1, true);
                 const int32_t cameraId = camera != nullptr ? camera->actorId : -1;
                 if (camera != nullptr) {
-                    SendFloats(camera, kCmdSetPosition, {0.0f, 50.0f, 0.0f});
-                    SendFloats(StillLive(cameraId, camera), kCmdSetFov,
+                    SendFloats(camera, cmd::base::SetPosition, {0.0f, 50.0f, 0.0f});
+                    SendFloats(StillLive(cameraId, camera), cmd::camera::SetFov,
                                {type == 4 ? 1.45f : 1.4f});
                 }
                 if (type == 4) {
                     // The second value is left neutral.
-                    SendFloats(StillLive(copyId, copy), kCmdChangeCPHealth, {-1.0f, 0.0f});
+                    SendFloats(StillLive(copyId, copy), cmd::character::ChangeCPHealth,
+                               {-1.0f, 0.0f});
                 }
                 if (StillLive(cameraId, camera) != nullptr) {
-                    SendU32(StillLive(cameraId, camera), kCmdSetCameraType, type == 4 ? 5u : 1u);
-                    SendPointer(StillLive(cameraId, camera), kCmdSetCameraTarget1,
+                    SendU32(StillLive(cameraId, camera), cmd::camera::SetCameraType,
+                            type == 4 ? 5u : 1u);
+                    SendPointer(StillLive(cameraId, camera), cmd::camera::SetCameraTarget1_1222,
                                 StillLive(copyId, copy));
-                    SendU32(StillLive(cameraId, camera), kCmdSetCameraActive, 1);
-                    SendPointer(StillLive(copyId, copy), kCmdSetNotifyCamera,
+                    SendU32(StillLive(cameraId, camera), cmd::camera::SetCameraActive, 1);
+                    SendPointer(StillLive(copyId, copy), cmd::character::SetNotifyCamera,
                                 StillLive(cameraId, camera));
                 }
             }
@@ -192,9 +179,9 @@ void StartGame(ActorSystem *system) {
     }
 
     // 8.-9. The whole tree hears of the start and of the difficulty.
-    SendToTree(system, kCmdStartGame);
+    SendToTree(system, cmd::base::StartGame);
     if (system->difficultyLevel >= 1 && system->difficultyLevel <= 3) {
-        SendToTree(system, kCmdOnDifficultyLevel1 + system->difficultyLevel - 1);
+        SendToTree(system, cmd::base::OnDifficultyLevel1 + system->difficultyLevel - 1);
     }
 }
 
@@ -319,21 +306,21 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
     ActorSystemHooks &hooks = GetActorSystemHooks();
     bool saveFailed = false;
     switch (commandId) {
-    case kCmdStartGame:
+    case cmd::base::StartGame:
         StartGame(this);
         break;
-    case kCmdSetDeferLoads:
+    case cmd::actor_system::SetDeferLoads:
         deferFlag = block.ReadU32(0);
         break;
-    case kCmdGetDeferLoads:
+    case cmd::actor_system::GetDeferLoads:
         block.WriteU32(0, deferFlag);
         break;
-    case kCmdSkipFrameTime:
+    case cmd::actor_system::SkipFrameTime:
         if (FrameTimer *timer = GetFrameTimer()) {
             timer->GetDeltaTime();
         }
         break;
-    case kCmdInvalidateResources: {
+    case cmd::base::InvalidateResources: {
         const auto cls = static_cast<ItemClass>(block.ReadI32(kString128Size));
         if (LibraryItem *item = FindItem(ReadString128(block, 0), cls)) {
             GetLibrary()->ReleaseItem(item);
@@ -341,14 +328,14 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdLoadAllFileobjects:
-        BroadcastCommand(kCmdLoadFileobject, ParamBlock());
+    case cmd::actor_system::LoadAllFileobjects:
+        BroadcastCommand(cmd::file::LoadFileobject, ParamBlock());
         break;
-    case kCmdUnloadAllFileobjects:
-        BroadcastCommand(kCmdUnloadFileobject, ParamBlock());
+    case cmd::actor_system::UnloadAllFileobjects:
+        BroadcastCommand(cmd::file::UnloadFileobject, ParamBlock());
         DeleteSpawnedActors();
         break;
-    case kCmdLoadResource:
+    case cmd::actor_system::LoadResource:
         if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Any)) {
             if (deferFlag != 0) {
                 deferredLoads.push_back(item);
@@ -357,53 +344,54 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
             }
         }
         break;
-    case kCmdUnloadResource:
+    case cmd::actor_system::UnloadResource:
         if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Any)) {
             GetLibrary()->ReleaseItem(item);
         }
         break;
-    case kCmdSaveGame: {
+    case cmd::actor_system::SaveGame: {
         std::string fileName;
         if (!JoinBaseFolder(baseFolder, block.ReadString(0), &fileName)) {
             saveFailed = true;
             break;
         }
         uint32_t one = 1;
-        HandleCommand(kCmdMarkSaved, ParamBlock(&one, sizeof(one)));
+        HandleCommand(cmd::base::SetSavedRecursive, ParamBlock(&one, sizeof(one)));
         saveFailed = hooks.saveActors(fileName, static_cast<uint32_t>(kFirstUserActorId),
                                       static_cast<uint32_t>(ActorTable.size()), 2) == 0;
         break;
     }
-    case kCmdLoadGame:
+    case cmd::actor_system::LoadGame:
         SetPendingLoad(this, 1, 0);
         secondFile = baseFolder + "\\" + std::string(block.ReadString(0));
         break;
-    case kCmdNewGame:
-    case kCmdNewGame2:
-        SetPendingLoad(this, commandId == kCmdNewGame ? 1u : block.ReadU32(2 * kString128Size),
-                       1);
+    case cmd::actor_system::NewGame:
+    case cmd::actor_system::NewGame2:
+        SetPendingLoad(
+            this, commandId == cmd::actor_system::NewGame ? 1u : block.ReadU32(2 * kString128Size),
+            1);
         firstFile = baseFolder + "\\" + std::string(ReadString128(block, 0));
         secondFile = baseFolder + "\\" + std::string(ReadString128(block, kString128Size));
         break;
-    case kCmdExitEngine:
+    case cmd::actor_system::ExitEngine:
         hooks.requestClose();
         break;
-    case kCmdPlayTextureMovie:
-    case kCmdStopTextureMovie:
+    case cmd::actor_system::PlayTextureMovie:
+    case cmd::actor_system::StopTextureMovie:
         if (LibraryItem *item = FindItem(ReadString128(block, 0), ItemClass::Texture)) {
-            hooks.textureMovie(item, commandId == kCmdPlayTextureMovie);
+            hooks.textureMovie(item, commandId == cmd::actor_system::PlayTextureMovie);
         }
         break;
-    case kCmdGetCurrentCamera:
+    case cmd::actor_system::GetCurrentCamera:
         block.WritePointer(0, static_cast<Actor *>(CurrentCamera));
         break;
-    case kCmdSetDifficultyLevel:
+    case cmd::actor_system::SetDifficultyLevel:
         difficultyLevel = block.ReadU32(0);
         break;
-    case kCmdGetDifficultyLevel:
+    case cmd::actor_system::GetDifficultyLevel:
         block.WriteU32(0, difficultyLevel);
         break;
-    case kCmdSetGlobalTime: {
+    case cmd::actor_system::SetGlobalTime: {
         const float time = block.ReadF32(0);
         TimeRecord *root = RootTimeRecord();
         root->time = time;
@@ -411,7 +399,7 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         root->earlierTime = time - 1.0f / 30.0f;
         break;
     }
-    case kCmdCaptureBackBuffer: {
+    case cmd::actor_system::CaptureBackBuffer: {
         int32_t width = 0;
         int32_t height = 0;
         if (CaptureSide(block.ReadF32(0), &width) && CaptureSide(block.ReadF32(4), &height)) {
@@ -419,17 +407,17 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdCaptureSave: {
+    case cmd::actor_system::CaptureSave: {
         std::string fileName;
         if (JoinBaseFolder(baseFolder, block.ReadString(0), &fileName)) {
             SaveCapturedImage(fileName);
         }
         break;
     }
-    case kCmdSetHitEffectMultiplier:
+    case cmd::actor_system::SetGlobalMultiplierAIPlayerHitEffect:
         GlobalHitEffectMultiplier = block.ReadF32(0);
         break;
-    case kCmdCopyActor: {
+    case cmd::actor_system::CopyActor: {
         Actor *source = block.ReadActor(0);
         Actor *destination = block.ReadActor(sizeof(Actor *));
         if (source != nullptr && destination != nullptr) {
@@ -437,57 +425,57 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     }
-    case kCmdSlowmotionIsActive:
+    case cmd::actor_system::SlowmotionIsActive:
         block.WriteU32(0, globalSpeedMultiplier < 1.0f ? 1u : 0u);
         break;
-    case kCmdFreezemotionIsActive:
+    case cmd::actor_system::FreezemotionIsActive:
         block.WriteU32(0, globalSpeedMultiplier == 0.0f ? 1u : 0u);
         break;
-    case kCmdPushListenerEffect:
+    case cmd::actor_system::PushListenerEffect:
         listenerEffects.push_back(block.ReadU32(0));
         hooks.traceSound(listenerEffects.back());
         break;
-    case kCmdPopListenerEffect:
+    case cmd::actor_system::PopListenerEffect:
         if (!listenerEffects.empty()) {
             listenerEffects.pop_back();
         }
         hooks.traceSound(listenerEffects.empty() ? kDefaultListenerEffect
                                                  : listenerEffects.back());
         break;
-    case kCmdSetLoadBarColor:
+    case cmd::actor_system::SetLoadBarColor:
         loadBarColor = ReadColor(block);
         break;
-    case kCmdGetLoadBarColor:
+    case cmd::actor_system::GetLoadBarColor:
         WriteColor(block, loadBarColor);
         break;
-    case kCmdSetLoadBarPosition:
+    case cmd::actor_system::SetLoadBarPosition:
         loadBarPosition = ReadVector3(block);
         break;
-    case kCmdGetLoadBarPosition:
+    case cmd::actor_system::GetLoadBarPosition:
         WriteVector3(block, loadBarPosition);
         break;
-    case kCmdSetLoadBarTextColor:
+    case cmd::actor_system::SetLoadBarTextColor:
         loadBarTextColor = ReadColor(block);
         break;
-    case kCmdGetLoadBarTextColor:
+    case cmd::actor_system::GetLoadBarTextColor:
         WriteColor(block, loadBarTextColor);
         break;
-    case kCmdSetLoadBarTextPosition:
+    case cmd::actor_system::SetLoadBarTextPosition:
         loadBarTextPosition = ReadVector3(block);
         break;
-    case kCmdGetLoadBarTextPosition:
+    case cmd::actor_system::GetLoadBarTextPosition:
         WriteVector3(block, loadBarTextPosition);
         break;
-    case kCmdSetGlobalSpeedMultiplier:
+    case cmd::actor_system::SetGlobalSpeedMultiplier:
         globalSpeedMultiplier = block.ReadF32(0);
         break;
-    case kCmdGetGlobalSpeedMultiplier:
+    case cmd::actor_system::GetGlobalSpeedMultiplier:
         block.WriteF32(0, globalSpeedMultiplier);
         break;
-    case kCmdAssignDrawGroupIds:
+    case cmd::draw_group::GetAssignDrawgroupID:
         AssignDrawGroupIds();
         break;
-    case kCmdSetGlobalGamma:
+    case cmd::camera::SetGlobalGamma:
         for (size_t i = 0; i < 6; ++i) {
             GlobalGamma[i] = block.ReadF32(i * 4);
         }

@@ -3,57 +3,16 @@
 // outside the actor core. Main thread only.
 #pragma once
 
+#include "core/actors/command_ids.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include "core/actors/base_command_ids.h"
 
 class Actor;
 class LibraryItem;
 class PackArchive;
-
-// Commands of the actor system.
-inline constexpr uint32_t kCmdSetDeferLoads = 224;
-inline constexpr uint32_t kCmdGetDeferLoads = 225;
-inline constexpr uint32_t kCmdSkipFrameTime = 232;
-inline constexpr uint32_t kCmdMarkSaved = 246;
-inline constexpr uint32_t kCmdInvalidateResources = 248;
-inline constexpr uint32_t kCmdLoadAllFileobjects = 364;
-inline constexpr uint32_t kCmdUnloadAllFileobjects = 365;
-inline constexpr uint32_t kCmdLoadResource = 366;
-inline constexpr uint32_t kCmdUnloadResource = 367;
-inline constexpr uint32_t kCmdSaveGame = 368;
-inline constexpr uint32_t kCmdLoadGame = 369;
-inline constexpr uint32_t kCmdNewGame = 370;
-inline constexpr uint32_t kCmdNewGame2 = 371;
-inline constexpr uint32_t kCmdExitEngine = 372;
-inline constexpr uint32_t kCmdPlayTextureMovie = 373;
-inline constexpr uint32_t kCmdStopTextureMovie = 374;
-inline constexpr uint32_t kCmdGetCurrentCamera = 375;
-inline constexpr uint32_t kCmdSetDifficultyLevel = 377;
-inline constexpr uint32_t kCmdGetDifficultyLevel = 378;
-inline constexpr uint32_t kCmdSetGlobalTime = 379;
-inline constexpr uint32_t kCmdCaptureBackBuffer = 380;
-inline constexpr uint32_t kCmdCaptureSave = 381;
-inline constexpr uint32_t kCmdSetHitEffectMultiplier = 382;
-inline constexpr uint32_t kCmdCopyActor = 383;
-inline constexpr uint32_t kCmdSlowmotionIsActive = 384;
-inline constexpr uint32_t kCmdFreezemotionIsActive = 385;
-inline constexpr uint32_t kCmdPushListenerEffect = 390;
-inline constexpr uint32_t kCmdPopListenerEffect = 391;
-inline constexpr uint32_t kCmdSetLoadBarColor = 392;
-inline constexpr uint32_t kCmdGetLoadBarColor = 393;
-inline constexpr uint32_t kCmdSetLoadBarPosition = 394;
-inline constexpr uint32_t kCmdGetLoadBarPosition = 395;
-inline constexpr uint32_t kCmdSetLoadBarTextColor = 396;
-inline constexpr uint32_t kCmdGetLoadBarTextColor = 397;
-inline constexpr uint32_t kCmdSetLoadBarTextPosition = 398;
-inline constexpr uint32_t kCmdGetLoadBarTextPosition = 399;
-inline constexpr uint32_t kCmdSetGlobalSpeedMultiplier = 403;
-inline constexpr uint32_t kCmdGetGlobalSpeedMultiplier = 404;
-inline constexpr uint32_t kCmdAssignDrawGroupIds = 828;
-inline constexpr uint32_t kCmdSetGlobalGamma = 1238;
 
 // The listener effect handed to the sound layer when the stack is empty.
 inline constexpr uint32_t kDefaultListenerEffect = 25;

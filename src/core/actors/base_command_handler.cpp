@@ -14,6 +14,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/base_command_families.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/debug_tint.h"
 #include "core/actors/draw_group_hooks.h"
@@ -23,100 +24,6 @@
 #include "core/actors/subsystem_hooks.h"
 
 namespace {
-
-// Commands of the base handler (registered names in the command table).
-enum : uint32_t {
-    kSetName = 32,
-    kGetName = 33,
-    kSetEnabled = 34,
-    kGetEnabled = 35,
-    kStart = 36,
-    kStop = 37,
-    kSetOperational = 39,
-    kGetOperational = 40,
-    kSetMaster = 41,
-    kGetMaster = 42,
-    kInitNew = 44,
-    kInitLoad = 45,
-    kInitCopy = 46,
-    kDelete = 48,
-    kSetDrawGroup = 49,
-    kCurNearDG = 53,
-    kCurDGAndNearDG = 54,
-    kCurDG = 55,
-    kCommandChildren = 56,
-    kTimerCommand = 57,
-    kRandCommand = 58,
-    kRandElseCommand = 59,
-    kIfCommand = 60,
-    kIfNotCommand = 61,
-    kIfElseCommand = 62,
-    kSetPosition = 63,
-    kGetPosition = 64,
-    kInvalidateOldPosition = 65,
-    kSetScale = 66,
-    kGetScale = 67,
-    kGetWSPosition = 71,
-    kSetDeltaPosition = 72,
-    kGetDeltaPosition = 73,
-    kPositionAdd = 78,
-    kSetQuaternion = 79,
-    kGetQuaternion = 80,
-    kGetWSQuaternion = 81,
-    kQuaternionMultiply = 82,
-    kQuaternionIdentity = 83,
-    kSetLocalMatrix = 85,
-    kGetMatrix = 86,
-    kInvalidateMatrix = 88,
-    kCalculateMatrix = 89,
-    kCalculateInverseMatrix = 90,
-    kSpyNotice = 93,
-    kAddCommandSpy = 94,
-    kRemoveCommandSpy = 95,
-    kRemoveAllCommandSpy = 96,
-    kCallbackChildRemoved = 102,
-    kCallbackMovedInTree = 104,
-    kPrecalculateRecursive = 152,
-    kPrecalculate = 153,
-    kInvalidateDrawGroupId = 157,
-    kCreate = 158,
-    kBuildTree = 159,
-    kActionStartValue = 205,
-    kScriptExecut = 218,
-    kFindScript = 219,
-    kScriptExecute = 220,
-    kSafeScriptExecute = 221,
-    kExecuteText = 222,
-    kDeleteScript = 223,
-    kLoadResources = 226,
-    kUnloadResources = 227,
-    kLoadAndUnloadResources = 228,
-    kLoadResourcesRecursive = 229,
-    kUnloadResourcesRecursive = 230,
-    kDeleteTimerCommandsByCmd = 244,
-    kSetSavedRecursive = 246,
-    kTimedCommandLerp = 249,
-    kCommandLerp = 250,
-    kSetCurrentTime = 251,
-    kGetCurrentTime = 252,
-    kAddCurrentTime = 253,
-    kSetCurrentNormalizedTime = 254,
-    kGetCurrentNormalizedTime = 255,
-    kGetTotalTime = 257,
-    kSetOrientation = 270,
-    kDeleteByCommand = 273,
-    kCollectSpawned = 346,
-    kFastDebug = 347,
-    kCopyValue = 349,
-    kGetCenterPoint = 350,
-    kGetVisionPoint = 351,
-    kConnectToTimeInstance = 355,
-    kConditionCommand = 376,
-    kGetInheritDrawGroupId = 827,
-    kGetAssignDrawGroupId = 828,
-    kCommandNearDG = 836,
-    kTimeInstanceConnectActor = 1781,
-};
 
 // Schedule flags used here.
 constexpr uint32_t kOnceSaved = 4608;           // kind 2, saved
@@ -176,7 +83,7 @@ void SendToChildren(Actor &actor, uint32_t commandId, ParamBlock block) {
 // themselves are not reported, so spies that spy on each other (or an actor
 // on itself) do not recurse.
 void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
-    if (actor.spies.empty() || commandId == kSpyNotice) {
+    if (actor.spies.empty() || commandId == cmd::base::SpyNotice) {
         return;
     }
     CommandSpyNotice notice{commandId, &block, &actor};
@@ -185,7 +92,7 @@ void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
         // A spy removed or destroyed meanwhile is off the list by now.
         if (spy != nullptr &&
             std::find(actor.spies.begin(), actor.spies.end(), spy) != actor.spies.end()) {
-            spy->HandleCommand(kSpyNotice, BlockOf(notice));
+            spy->HandleCommand(cmd::base::SpyNotice, BlockOf(notice));
         }
     }
 }
@@ -220,7 +127,7 @@ void SetName(Actor &actor, std::string_view text) {
 }
 
 void Precalculate(Actor &actor) {
-    SendSelf(actor, kPrecalculate);
+    SendSelf(actor, cmd::base::Precalculate);
     actor.flags |= kActorPrecalculated;
 }
 
@@ -253,7 +160,7 @@ void SetOperational(Actor &actor, ParamBlock block) {
             Precalculate(actor);
         }
     }
-    SendToChildren(actor, kSetOperational, block);
+    SendToChildren(actor, cmd::base::SetOperational, block);
 }
 
 // --- initialisation --------------------------------------------------------------
@@ -345,7 +252,7 @@ void InitLoad(Actor &actor) {
     // The name is set again through the command, whose block is the text up
     // to its first terminator and one terminator; made here in place, since
     // every loaded actor comes this way.
-    actor.HandleCommand(kSetName, ParamBlock(copy.data(), std::strlen(copy.c_str()) + 1));
+    actor.HandleCommand(cmd::base::SetName, ParamBlock(copy.data(), std::strlen(copy.c_str()) + 1));
     for (size_t i = 0; i < actor.scheduledCommands.size(); ++i) {
         ScheduledCommand *entry = actor.scheduledCommands[i];
         if (entry != nullptr && entry->owner == &actor) {
@@ -391,16 +298,16 @@ void InitCopy(Actor &actor) {
     if (record != nullptr && !systemOwned) {
         actor.timeRecord = RootTimeRecord();
         if (recordOwner != nullptr && recordOwner != &actor) {
-            SendCommandArgs(recordOwner, kTimeInstanceConnectActor, &actor);
+            SendCommandArgs(recordOwner, cmd::time_instance::TimeinstanceConnectActor, &actor);
         }
     }
 }
 
 void Initialise(Actor &actor, uint32_t commandId) {
     InitCommon(actor);
-    if (commandId == kInitNew) {
+    if (commandId == cmd::base::InitNew) {
         Precalculate(actor);
-    } else if (commandId == kInitLoad) {
+    } else if (commandId == cmd::base::InitLoad) {
         InitLoad(actor);
     } else {
         InitCopy(actor);
@@ -413,13 +320,13 @@ void Initialise(Actor &actor, uint32_t commandId) {
 void Create(Actor &actor, ParamBlock block) {
     Actor *source = block.ReadActor(0);
     if (source == nullptr || source == &actor) {
-        SendSelf(actor, kInitNew);
+        SendSelf(actor, cmd::base::InitNew);
         return;
     }
     // The copy takes its own simulation records and collision shapes and
     // keeps whatever it already owns (children, links, entries).
     actor.CopyFrom(*source);
-    SendSelf(actor, kInitCopy);
+    SendSelf(actor, cmd::base::InitCopy);
 }
 
 // Answers false when the actor queued itself as an orphan (no scripts run).
@@ -492,7 +399,7 @@ void ChildRemoved(Actor &actor, ParamBlock block) {
         }
     }
     if (others == 0) {
-        SendSelf(actor, kDelete);
+        SendSelf(actor, cmd::base::Delete);
     }
 }
 
@@ -551,7 +458,7 @@ void SetLocalMatrix(Actor &actor, ParamBlock block) {
 void InvalidateOldPosition(Actor &actor) {
     actor.oldPosition = actor.position;
     actor.oldWorldPosition = WorldPositionOf(actor);
-    SendToChildren(actor, kInvalidateOldPosition, ParamBlock());
+    SendToChildren(actor, cmd::base::InvalidateOldPosition, ParamBlock());
 }
 
 // The actor's draw group; null when it has none or the registry has no
@@ -573,7 +480,7 @@ void SendToDrawGroups(Actor &actor, ParamBlock block, bool group, bool neighbour
         ExecuteCommand(drawGroup, block.ReadU32(0), block.Sub(4));
     }
     if (neighbours) {
-        drawGroup->HandleCommand(kCommandNearDG, block);
+        drawGroup->HandleCommand(cmd::draw_group::CommandNearDG, block);
     }
 }
 
@@ -591,7 +498,7 @@ int QueryWord(Actor *target, uint32_t query) {
 }
 
 void RandCommand(Actor &actor, ParamBlock block) {
-    ParamReader reader(kRandCommand, block);
+    ParamReader reader(cmd::base::RandCommand, block);
     const float percent = reader.F32();
     const ParamReader::Nested command = reader.Command();
     const int r = Rand() % 10000;
@@ -601,7 +508,7 @@ void RandCommand(Actor &actor, ParamBlock block) {
 }
 
 void RandElseCommand(ParamBlock block) {
-    ParamReader reader(kRandElseCommand, block);
+    ParamReader reader(cmd::base::RandElseCommand, block);
     const float percent = reader.F32();
     Actor *a = reader.ActorPtr();
     const ParamReader::Nested ca = reader.Command();
@@ -621,13 +528,13 @@ void IfCommand(Actor &actor, uint32_t commandId, ParamBlock block) {
     const uint32_t query = reader.U32();
     const ParamReader::Nested command = reader.Command();
     const int result = QueryWord(a, query);
-    if ((commandId == kIfNotCommand) == (result == 0)) {
+    if ((commandId == cmd::base::IfNotCommand) == (result == 0)) {
         ExecuteCommand(&actor, command.id, command.block);
     }
 }
 
 void IfElseCommand(ParamBlock block) {
-    ParamReader reader(kIfElseCommand, block);
+    ParamReader reader(cmd::base::IfElseCommand, block);
     Actor *a = reader.ActorPtr();
     const uint32_t query = reader.U32();
     Actor *b = reader.ActorPtr();
@@ -642,7 +549,7 @@ void IfElseCommand(ParamBlock block) {
 }
 
 void CopyValue(Actor &actor, ParamBlock block) {
-    ParamReader reader(kCopyValue, block);
+    ParamReader reader(cmd::base::CopyValue, block);
     const uint32_t setCommand = reader.U32();
     Actor *source = reader.ActorPtr();
     const uint32_t getCommand = reader.U32();
@@ -667,12 +574,13 @@ void TimedCommandLerp(Actor &actor, ParamBlock block) {
     const float delay = block.ReadF32(0);
     const float duration = block.ReadF32(4);
     // The block from the duration on: {t, from, to}.
-    actor.ScheduleCommand(kCommandLerp, block.Sub(4), kInterpolateNotSaved, delay, delay + duration,
+    actor.ScheduleCommand(cmd::base::CommandLerp, block.Sub(4), kInterpolateNotSaved, delay,
+                          delay + duration,
                           0.0f);
 }
 
 void CommandLerp(Actor &actor, ParamBlock block) {
-    ParamReader reader(kCommandLerp, block);
+    ParamReader reader(cmd::base::CommandLerp, block);
     const float t = reader.F32();
     const ParamReader::Nested from = reader.Command();
     const ParamReader::Nested to = reader.Command();
@@ -732,83 +640,83 @@ void DeleteScript(Actor &actor, std::string_view name) {
 bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool &early) {
     switch (commandId) {
     // Naming, state, master.
-    case kSetName:
+    case cmd::base::SetName:
         SetName(actor, block.ReadString(0));
         return true;
-    case kGetName:
+    case cmd::base::GetName:
         block.WriteString(0, actor.name);
         return true;
-    case kSetEnabled: {
+    case cmd::base::SetEnabled: {
         early = true;
         const bool on = ReadBool(block);
         if (on != ((actor.state & kActorEnabled) != 0)) {
-            SendSelf(actor, on ? kStart : kStop);
+            SendSelf(actor, on ? cmd::base::Start : cmd::base::Stop);
         }
         return true;
     }
-    case kGetEnabled:
+    case cmd::base::GetEnabled:
         early = true;
         block.WriteU32(0, (actor.state & kActorEnabled) != 0 ? 1u : 0u);
         return true;
-    case kStart:
-        SendFloat(actor, kActionStartValue, 1.0f);
+    case cmd::base::Start:
+        SendFloat(actor, cmd::base::ActionStartValue, 1.0f);
         return true;
-    case kStop:
-        SendFloat(actor, kActionStartValue, 0.0f);
+    case cmd::base::Stop:
+        SendFloat(actor, cmd::base::ActionStartValue, 0.0f);
         return true;
-    case kSetOperational:
+    case cmd::base::SetOperational:
         SetOperational(actor, block);
         return true;
-    case kGetOperational:
+    case cmd::base::GetOperational:
         block.WriteU32(0, actor.IsOperational() ? 1u : 0u);
         return true;
-    case kSetMaster:
+    case cmd::base::SetMaster:
         SetBit(actor.flags, kActorMaster, ReadBool(block));
         return true;
-    case kGetMaster:
+    case cmd::base::GetMaster:
         block.WriteU32(0, actor.HasFlag(kActorMaster) ? 1u : 0u);
         return true;
 
     // Initialisation, lifecycle and tree.
-    case kInitNew:
-    case kInitLoad:
-    case kInitCopy:
+    case cmd::base::InitNew:
+    case cmd::base::InitLoad:
+    case cmd::base::InitCopy:
         Initialise(actor, commandId);
         return true;
-    case kDelete:
+    case cmd::base::Delete:
         ActorSystem::QueueActorForDeletion(&actor);
         actor.ReleaseGlobalSlot();
         actor.name = "__" + actor.name;
         return true;
-    case kCreate:
+    case cmd::base::Create:
         Create(actor, block);
         return true;
-    case kBuildTree:
+    case cmd::base::BuildTree:
         if (!BuildTree(actor)) {
             early = true;
         }
         return true;
-    case kPrecalculateRecursive:
+    case cmd::base::PrecalculateRecursive:
         if (!actor.HasFlag(kActorPrecalculated) && actor.IsOperational()) {
             Precalculate(actor);
         }
-        SendToChildren(actor, kPrecalculateRecursive, block);
+        SendToChildren(actor, cmd::base::PrecalculateRecursive, block);
         return true;
-    case kPrecalculate:
+    case cmd::base::Precalculate:
         PrecalculateSelf(actor);
         return true;
-    case kInvalidateDrawGroupId:
+    case cmd::base::InvalidateDrawgroupID:
         RemoveActorFromDrawGroup(&actor, 0);
         actor.drawGroupId = -1;
         actor.flags &= ~kActorInDrawGroup;
         return true;
-    case kSetDrawGroup:
+    case cmd::base::SetDrawGroup:
         SetDrawGroup(actor, block.ReadI32(0));
         return true;
-    case kGetInheritDrawGroupId:
+    case cmd::draw_group::GetInheritDrawgroupID:
         block.WriteU32(0, 1);
         return true;
-    case kGetAssignDrawGroupId:
+    case cmd::draw_group::GetAssignDrawgroupID:
         if (actor.drawGroupId == -1) {
             for (Actor *a = actor.parent; a != nullptr; a = a->parent) {
                 if (a->drawGroupId != -1) {
@@ -819,132 +727,132 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
             }
         }
         return true;
-    case kCallbackChildRemoved:
+    case cmd::base::CallbackChildRemoved:
         ChildRemoved(actor, block);
         return true;
-    case kCallbackMovedInTree:
+    case cmd::base::CallbackMovedInTree:
         if (actor.parent != nullptr) {
             ParamBlock inner = BlockOf(actor.parent->drawGroupId);
-            SendRecursive(&actor, kSetDrawGroup, &inner);
+            SendRecursive(&actor, cmd::base::SetDrawGroup, &inner);
         }
         return true;
-    case kCollectSpawned:
+    case cmd::base::NOSpawned:
         if (auto *out = static_cast<std::vector<Actor *> *>(block.ReadPointer(0))) {
             out->push_back(&actor);
-            SendToChildren(actor, kCollectSpawned, block);
+            SendToChildren(actor, cmd::base::NOSpawned, block);
         }
         return true;
-    case kSetSavedRecursive:
+    case cmd::base::SetSavedRecursive:
         SetBit(actor.flags, kActorSaved, ReadBool(block));
-        SendToChildren(actor, kSetSavedRecursive, block);
+        SendToChildren(actor, cmd::base::SetSavedRecursive, block);
         return true;
-    case kCmdCollectDescendants:
-    case kCmdFindChildByClass:
-    case kCmdFindDescendantByClass:
-    case kCmdFindChildByName:
-    case kCmdFindDescendantByName:
+    case cmd::base::CollectDescendants:
+    case cmd::base::FindChildByClass:
+    case cmd::base::FindDescendantByClass:
+    case cmd::base::FindChildByName:
+    case cmd::base::FindDescendantByName:
         HandleTreeQuery(&actor, commandId, block);
         return true;
 
     // Transforms.
-    case kSetPosition:
+    case cmd::base::SetPosition:
         actor.position = ReadVector3(block);
         actor.InvalidateTransform();
         return true;
-    case kGetPosition:
+    case cmd::base::GetPosition:
         block.Write(0, actor.position);
         return true;
-    case kSetScale:
+    case cmd::base::SetScale:
         actor.scale = ReadVector3(block);
         actor.InvalidateTransform();
         return true;
-    case kGetScale:
+    case cmd::base::GetScale:
         block.Write(0, actor.scale);
         return true;
-    case kPositionAdd: {
+    case cmd::base::PositionAdd: {
         const Vector3 d = ReadVector3(block);
         actor.position = {actor.position.x + d.x, actor.position.y + d.y, actor.position.z + d.z};
         actor.InvalidateTransform();
         return true;
     }
-    case kSetQuaternion:
+    case cmd::base::SetQuaternion:
         actor.rotation = block.Read<Quaternion>(0);
         actor.InvalidateTransform();
         return true;
-    case kGetQuaternion:
+    case cmd::base::GetQuaternion:
         block.Write(0, actor.rotation);
         return true;
-    case kQuaternionMultiply: {
+    case cmd::base::QuaternionMultiply: {
         const Quaternion given = block.Read<Quaternion>(0);
         const Quaternion current = actor.rotation;
         QuaternionMultiply(&actor.rotation, current, given);
         actor.InvalidateTransform();
         return true;
     }
-    case kQuaternionIdentity:
+    case cmd::base::QuaternionIdentity:
         actor.rotation = {0.0f, 0.0f, 0.0f, 1.0f};
         actor.InvalidateTransform();
         return true;
-    case kGetWSPosition:
-    case kGetCenterPoint:
-    case kGetVisionPoint:
+    case cmd::base::GetWSPosition:
+    case cmd::base::GetCenterPoint:
+    case cmd::base::GetVisionPoint:
         block.Write(0, WorldPositionOf(actor));
         return true;
-    case kGetWSQuaternion: {
+    case cmd::base::GetWSQuaternion: {
         Quaternion q;
         QuaternionFromMatrix(&q, actor.GetWorldMatrix());
         block.Write(0, q);
         return true;
     }
-    case kCmdSetMatrix:
+    case cmd::base::SetMatrix:
         SetMatrix(actor, block);
         return true;
-    case kSetLocalMatrix:
+    case cmd::base::SetLocalMatrix:
         SetLocalMatrix(actor, block);
         return true;
-    case kGetMatrix:
+    case cmd::base::GetMatrix:
         WriteMatrix(block, actor.GetWorldMatrix());
         return true;
-    case kInvalidateMatrix:
+    case cmd::base::InvalidateMatrix:
         actor.InvalidateTransform();
         return true;
-    case kCalculateMatrix:
+    case cmd::base::CalculateMatrix:
         if (!actor.HasFlag(kActorWorldMatrixValid)) {
             actor.UpdateWorldMatrix();
         }
         return true;
-    case kCalculateInverseMatrix:
+    case cmd::base::CalculateInverseMatrix:
         if (!actor.HasFlag(kActorInverseMatrixValid)) {
             actor.UpdateInverseWorldMatrix();
         }
         return true;
-    case kSetOrientation:
+    case cmd::base::SetOrientation:
         if (Actor *other = block.ReadActor(0)) {
             Matrix m = other->GetWorldMatrix();
-            SendSelf(actor, kCmdSetMatrix, BlockOf(m));
+            SendSelf(actor, cmd::base::SetMatrix, BlockOf(m));
         }
         return true;
-    case kInvalidateOldPosition:
+    case cmd::base::InvalidateOldPosition:
         InvalidateOldPosition(actor);
         return true;
-    case kSetDeltaPosition:
+    case cmd::base::SetDeltaPosition:
         actor.deltaPosition = ReadVector3(block);
         return true;
-    case kGetDeltaPosition:
+    case cmd::base::GetDeltaPosition:
         block.Write(0, actor.deltaPosition);
         return true;
 
     // Forwarding, conditions and scheduling.
-    case kCurDG:
+    case cmd::base::CurDG:
         SendToDrawGroups(actor, block, true, false);
         return true;
-    case kCurNearDG:
+    case cmd::base::CurNearDG:
         SendToDrawGroups(actor, block, false, true);
         return true;
-    case kCurDGAndNearDG:
+    case cmd::base::CurDGAndNearDG:
         SendToDrawGroups(actor, block, true, true);
         return true;
-    case kCommandChildren: {
+    case cmd::base::CommandChildren: {
         const uint32_t id = block.ReadU32(0);
         const ParamBlock inner = block.Sub(4);
         for (const auto &ref : SnapshotChildren(&actor)) {
@@ -957,7 +865,7 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case kRecursiveCommandId:
         RecursiveCommand(actor, block);
         return true;
-    case kTimerCommand: {
+    case cmd::base::TimerCommand: {
         const float delay = block.ReadF32(0);
         const uint32_t id = block.ReadU32(4);
         if (id != kRecursiveCommandId) {
@@ -965,55 +873,58 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         }
         return true;
     }
-    case kRandCommand:
+    case cmd::base::RandCommand:
         RandCommand(actor, block);
         return true;
-    case kRandElseCommand:
+    case cmd::base::RandElseCommand:
         RandElseCommand(block);
         return true;
-    case kIfCommand:
-    case kIfNotCommand:
-    case kConditionCommand:
+    case cmd::base::IfCommand:
+    case cmd::base::IfNotCommand:
+    case cmd::base::ConditionCommand:
         IfCommand(actor, commandId, block);
         return true;
-    case kIfElseCommand:
+    case cmd::base::IfElseCommand:
         IfElseCommand(block);
         return true;
-    case kCopyValue:
+    case cmd::base::CopyValue:
         CopyValue(actor, block);
         return true;
-    case kDeleteTimerCommandsByCmd:
-    case kDeleteByCommand:
+    case cmd::base::DeleteTimerCommandsByCMD:
+    case cmd::base::MCMDDeleteByCommand:
         actor.CancelScheduledCommands(block.ReadU32(0));
         return true;
-    case kTimedCommandLerp:
+    case cmd::base::TimedCommandLerp:
         TimedCommandLerp(actor, block);
         return true;
-    case kCommandLerp:
+    case cmd::base::CommandLerp:
         CommandLerp(actor, block);
         return true;
-    case kAddCurrentTime:
-        SendFloat(actor, kSetCurrentTime, QueryFloat(actor, kGetCurrentTime) + block.ReadF32(0));
+    case cmd::base::AddCurrentTime:
+        SendFloat(actor, cmd::base::SetCurrentTime,
+                  QueryFloat(actor, cmd::base::GetCurrentTime) + block.ReadF32(0));
         return true;
-    case kSetCurrentNormalizedTime:
-        SendFloat(actor, kSetCurrentTime, block.ReadF32(0) * QueryFloat(actor, kGetTotalTime));
+    case cmd::base::SetCurrentNormalizedTime:
+        SendFloat(actor, cmd::base::SetCurrentTime,
+                  block.ReadF32(0) * QueryFloat(actor, cmd::base::GetTotalTime));
         return true;
-    case kGetCurrentNormalizedTime: {
-        const float current = QueryFloat(actor, kGetCurrentTime);
-        const float total = QueryFloat(actor, kGetTotalTime);
+    case cmd::base::GetCurrentNormalizedTime: {
+        const float current = QueryFloat(actor, cmd::base::GetCurrentTime);
+        const float total = QueryFloat(actor, cmd::base::GetTotalTime);
         // Without a total time (no animated class answered) there is no
         // position to give: 0 rather than a division by zero.
         block.WriteF32(0, total != 0.0f ? current / total : 0.0f);
         return true;
     }
-    case kLoadAndUnloadResources:
-        SendSelf(actor, kLoadResources);
-        SendSelf(actor, kUnloadResources);
+    case cmd::base::LoadAndUnloadResources:
+        SendSelf(actor, cmd::base::LoadResources);
+        SendSelf(actor, cmd::base::UnloadResources);
         return true;
-    case kLoadResourcesRecursive:
-    case kUnloadResourcesRecursive: {
-        const uint32_t id =
-            commandId == kLoadResourcesRecursive ? kLoadResources : kUnloadResources;
+    case cmd::base::LoadResourcesRecursive:
+    case cmd::base::UnloadResourcesRecursive: {
+        const uint32_t id = commandId == cmd::base::LoadResourcesRecursive
+                                ? cmd::base::LoadResources
+                                : cmd::base::UnloadResources;
         for (const auto &ref : SnapshotChildren(&actor)) {
             if (Actor *child = ResolveChild(&actor, ref)) {
                 SendRecursive(child, id, nullptr);
@@ -1021,51 +932,51 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         }
         return true;
     }
-    case kConnectToTimeInstance:
+    case cmd::base::ConnectToTimeInstance:
         if (Actor *instance = block.ReadActor(0)) {
-            SendCommandArgs(instance, kTimeInstanceConnectActor, &actor);
+            SendCommandArgs(instance, cmd::time_instance::TimeinstanceConnectActor, &actor);
         }
         return true;
-    case kFastDebug:
+    case cmd::base::FastDebug:
         DebugTint(block.ReadU32(0), block.ReadU32(4), block.ReadU32(8), block.ReadU32(12));
         return true;
-    case kCmdProcess:
+    case cmd::base::Process:
         actor.Process();
         return true;
-    case kCmdBaseProcess:
+    case cmd::base::BaseProcess:
         actor.BaseProcess();
         return true;
 
     // Command spies.
-    case kAddCommandSpy:
+    case cmd::base::AddCommandSpy:
         AddCommandSpy(&actor, ActorTableEntry(block.ReadI32(0)));
         return true;
-    case kRemoveCommandSpy:
+    case cmd::base::RemoveCommandSpy:
         RemoveCommandSpy(&actor, ActorTableEntry(block.ReadI32(0)));
         return true;
-    case kRemoveAllCommandSpy:
+    case cmd::base::RemoveAllCommandSpy:
         RemoveAllCommandSpies(&actor);
         return true;
 
     // Scripts.
-    case kScriptExecut:
+    case cmd::base::ScriptExecut:
         if (auto *script = static_cast<ScriptRecord *>(block.ReadPointer(0))) {
             RunHeldScript(script->owner, script, &actor);
         }
         return true;
-    case kFindScript:
+    case cmd::base::FindScript:
         if (const char *name = static_cast<const char *>(block.ReadPointer(0))) {
             block.WritePointer(sizeof(void *), FindActorScript(&actor, name));
         }
         return true;
-    case kScriptExecute:
-    case kSafeScriptExecute:
+    case cmd::base::ScriptExecute:
+    case cmd::base::SafeScriptExecute:
         RunScriptsNamed(actor, std::string(block.ReadString(0)));
         return true;
-    case kExecuteText:
+    case cmd::base::ExecuteText:
         ExecuteText(actor, block.ReadString(0));
         return true;
-    case kDeleteScript:
+    case cmd::base::DeleteScript:
         DeleteScript(actor, block.ReadString(0));
         return true;
     default:

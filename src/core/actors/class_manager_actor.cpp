@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 
 void ClassManagerActor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kClassManagerClassId);
@@ -19,7 +20,7 @@ void ClassManagerActor::RegisterClass() {
 }
 
 int ClassManagerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    if (commandId == kCmdCreate) {
+    if (commandId == cmd::base::Create) {
         return 1;
     }
     return Actor::HandleCommand(commandId, block);

@@ -6,8 +6,7 @@
 #include <cstdint>
 
 #include "core/actors/actor.h"
-
-inline constexpr uint32_t kClassManagerClassId = 8;
+#include "core/actors/command_ids.h"
 
 class ClassManagerActor : public Actor {
   public:

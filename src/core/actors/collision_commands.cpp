@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/actors/command_ids.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -17,56 +18,8 @@
 namespace {
 
 enum : uint32_t {
-    kSetBoxMin = 74,
-    kGetBoxMin = 75,
-    kSetBoxMax = 76,
-    kGetBoxMax = 77,
-    kCreateCollision = 108,
-    kDeleteCollision = 109,
-    kSetCollisionName = 110,
-    kGetCollisionName = 111,
-    kSetCollisionStringlist = 112,
-    kGetCollisionStringlist = 113,
-    kSetCollisionType = 114,
-    kGetCollisionType = 115,
-    kSetCollisionFill = 116,
-    kGetCollisionFill = 117,
-    kSetCollisionPhysique = 118,
-    kGetCollisionPhysique = 119,
-    kSetCollisionSubtype = 120,
-    kGetCollisionSubtype = 121,
-    kSetCollisionActive = 122,
-    kGetCollisionActive = 123,
-    kSetCollisionGroups = 124,
-    kGetCollisionGroups = 125,
-    kSetCollisionGroupsReceive = 126,
-    kGetCollisionGroupsReceive = 127,
-    kSetCollisionGroupsExclude = 128,
-    kGetCollisionGroupsExclude = 129,
-    kSetCollisionGHE = 130,
-    kGetCollisionGHE = 131,
-    kSetCollisionSyncFromMesh = 132,
-    kGetCollisionSyncFromMesh = 133,
-    kSetCollisionGroupBit = 134,
-    kSetCollisionReceiveBit = 135,
-    kSetCollisionExcludeBit = 136,
-    kSetCollisionGHEBit = 137,
-    kSetCollisionRadius = 138,
-    kStartSimulate = 139,
-    kStopSimulate = 140,
-    kAddForceInDirectionOf = 141,
-    kAddForceInDirection = 142,
-    kAddForceTowards = 143,
-    kAddForce = 144,
-    kSetCollisionEnable = 145,
-    kGetCollisionEnable = 146,
-    kCalculateAABox = 151,
-    kFirstSimCommand = 302,
-    kLastSimCommand = 325,
-    kOnSimFreeStop = 328,
-    kOnSimSlideStop = 330,
-    kOnSimRestStart = 331,
-    kGetCenterPoint = 350,
+    kFirstSimCommand = cmd::base::SetSimStyle,
+    kLastSimCommand = cmd::base::GetDirectionByMovement,
 };
 
 // ColObj flag bits.
@@ -247,8 +200,9 @@ void StopSimulate(Actor &actor) {
     if (actor.simParams) {
         const uint32_t motion = actor.simParams->Motion();
         if (motion < 2 && actor.simParams->EventsOn()) {
-            actor.HandleCommand(motion == 0 ? kOnSimFreeStop : kOnSimSlideStop, ParamBlock());
-            actor.HandleCommand(kOnSimRestStart, ParamBlock());
+            actor.HandleCommand(motion == 0 ? cmd::base::OnSimFreeStop : cmd::base::OnSimSlideStop,
+                                ParamBlock());
+            actor.HandleCommand(cmd::base::OnSimRestStart, ParamBlock());
         }
         // A stopped actor rests: its next contact wakes it.
         if (actor.simParams && actor.simParams->Motion() < kSimResting) {
@@ -281,7 +235,7 @@ void AddForceInDirection(Actor &actor, Actor &source, float strength, float stre
 }
 
 void AddForceTowards(Actor &actor, ParamBlock block) {
-    ParamReader reader(kAddForceTowards, block);
+    ParamReader reader(cmd::base::AddForceTowards, block);
     Actor *target = reader.ActorPtr();
     const float decay = reader.F32();
     const float strength = reader.F32();
@@ -291,7 +245,7 @@ void AddForceTowards(Actor &actor, ParamBlock block) {
         return;
     }
     Vector3 p = {0.0f, 0.0f, 0.0f};
-    target->HandleCommand(kGetCenterPoint, BlockOf(p));
+    target->HandleCommand(cmd::base::GetCenterPoint, BlockOf(p));
     const Vector3 own = actor.GetWorldPosition();
     const Vector3 v = {(p.x - own.x) * 0.01f, (p.y - own.y) * 0.01f, (p.z - own.z) * 0.01f};
     const float k = std::max(Vec3Length(v), 1.0f);
@@ -309,7 +263,7 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         return SimSetting(actor, commandId, block);
     }
     switch (commandId) {
-    case kCreateCollision: {
+    case cmd::base::CreateCollision: {
         ColObj &object = actor.AddColObj(std::make_unique<ColObj>(&actor));
         char name[32];
         std::snprintf(name, sizeof(name), "Object %d", static_cast<int>(actor.colObjs.size()));
@@ -317,20 +271,20 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         actor.currentColObj = static_cast<int32_t>(actor.colObjs.size() - 1);
         return true;
     }
-    case kDeleteCollision:
+    case cmd::base::DeleteCollision:
         DeleteCollision(actor);
         return true;
-    case kSetCollisionName:
+    case cmd::base::SetCollisionName:
         if (ColObj *object = Current(actor)) {
             object->name = std::string(block.ReadString(0));
         }
         return true;
-    case kGetCollisionName:
+    case cmd::base::GetCollisionName:
         if (ColObj *object = Current(actor)) {
             block.WriteString(0, object->name);
         }
         return true;
-    case kSetCollisionStringlist: {
+    case cmd::base::SetCollisionStringlist: {
         const std::string_view name = block.ReadString(0);
         for (size_t i = actor.colObjs.size(); i-- > 0;) {
             if (actor.colObjs[i]->name == name) {
@@ -340,7 +294,7 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         }
         return true;
     }
-    case kGetCollisionStringlist:
+    case cmd::base::GetCollisionStringlist:
         if (auto *list = static_cast<std::vector<std::string> *>(block.ReadPointer(0))) {
             list->clear();
             for (const auto &object : actor.colObjs) {
@@ -348,110 +302,110 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
             }
         }
         return true;
-    case kSetCollisionType:
+    case cmd::base::SetCollisionType:
         NoteColObjShapeChange(); // the world fields stand for another shape now
         [[fallthrough]];
-    case kGetCollisionType:
+    case cmd::base::GetCollisionType:
         return CurrentField(actor, commandId, block, &ColObj::type);
-    case kSetCollisionFill:
-    case kGetCollisionFill:
+    case cmd::base::SetCollisionFill:
+    case cmd::base::GetCollisionFill:
         return CurrentField(actor, commandId, block, &ColObj::fill);
-    case kSetCollisionPhysique:
-    case kGetCollisionPhysique:
+    case cmd::base::SetCollisionPhysique:
+    case cmd::base::GetCollisionPhysique:
         return CurrentField(actor, commandId, block, &ColObj::material);
-    case kSetCollisionSubtype:
+    case cmd::base::SetCollisionSubtype:
         if (ColObj *object = Current(actor)) {
             object->flags = (object->flags & ~kSubtypeBits) | SubtypeBits(block.ReadU32(0));
         }
         return true;
-    case kGetCollisionSubtype:
+    case cmd::base::GetCollisionSubtype:
         if (ColObj *object = Current(actor)) {
             block.WriteU32(0, Subtype(object->flags));
         }
         return true;
-    case kSetCollisionActive:
-    case kGetCollisionActive:
+    case cmd::base::SetCollisionActive:
+    case cmd::base::GetCollisionActive:
         return CurrentFlag(actor, commandId, block, kColObjActive);
-    case kSetCollisionGroups:
-    case kGetCollisionGroups:
+    case cmd::base::SetCollisionGroups:
+    case cmd::base::GetCollisionGroups:
         return CurrentField(actor, commandId, block, &ColObj::groups);
-    case kSetCollisionGroupsReceive:
-    case kGetCollisionGroupsReceive:
+    case cmd::base::SetCollisionGroupsReceive:
+    case cmd::base::GetCollisionGroupsReceive:
         return CurrentField(actor, commandId, block, &ColObj::receiveGroups);
-    case kSetCollisionGroupsExclude:
-    case kGetCollisionGroupsExclude:
+    case cmd::base::SetCollisionGroupsExclude:
+    case cmd::base::GetCollisionGroupsExclude:
         return CurrentField(actor, commandId, block, &ColObj::excludeGroups);
-    case kSetCollisionGHE:
-    case kGetCollisionGHE:
+    case cmd::base::SetCollisionGHE_130:
+    case cmd::base::GetCollisionGHE:
         return CurrentField(actor, commandId, block, &ColObj::hitEffect);
-    case kSetCollisionSyncFromMesh:
-    case kGetCollisionSyncFromMesh:
+    case cmd::base::SetCollisionSyncFromMesh:
+    case cmd::base::GetCollisionSyncFromMesh:
         return CurrentFlag(actor, commandId, block, kSyncFromMesh);
-    case kSetCollisionGroupBit:
+    case cmd::base::SetCollisionGroup:
         SetGroupBit(actor, block, &ColObj::groups);
         return true;
-    case kSetCollisionReceiveBit:
+    case cmd::base::SetCollisionReceive:
         SetGroupBit(actor, block, &ColObj::receiveGroups);
         return true;
-    case kSetCollisionExcludeBit:
+    case cmd::base::SetCollisionExclude:
         SetGroupBit(actor, block, &ColObj::excludeGroups);
         return true;
-    case kSetCollisionGHEBit:
+    case cmd::base::SetCollisionGHE_137:
         SetGroupBit(actor, block, &ColObj::hitEffect);
         return true;
-    case kSetCollisionRadius:
+    case cmd::base::SetCollisionRadius:
         SetRadius(actor, block.ReadF32(0));
         return true;
-    case kSetBoxMin:
+    case cmd::base::SetBoxMin:
         if (ColObj *object = Current(actor)) {
             object->boxMin = block.Read<Vector3>(0);
         }
         return true;
-    case kGetBoxMin:
+    case cmd::base::GetBoxMin:
         if (ColObj *object = Current(actor)) {
             block.Write(0, object->boxMin);
         }
         return true;
-    case kSetBoxMax:
+    case cmd::base::SetBoxMax:
         if (ColObj *object = Current(actor)) {
             object->boxMax = block.Read<Vector3>(0);
         }
         return true;
-    case kGetBoxMax:
+    case cmd::base::GetBoxMax:
         if (ColObj *object = Current(actor)) {
             block.Write(0, object->boxMax);
         }
         return true;
-    case kSetCollisionEnable:
+    case cmd::base::SetCollisionEnable:
         SetCollisionEnable(actor, block.ReadU32(0) != 0);
         return true;
-    case kGetCollisionEnable:
+    case cmd::base::GetCollisionEnable:
         block.WriteU32(0, actor.HasFlag(kActorCollisionEnabled) ? 1u : 0u);
         return true;
-    case kCalculateAABox:
+    case cmd::base::CalculateAABox:
         for (const auto &ref : SnapshotChildren(&actor)) {
             if (Actor *child = ResolveChild(&actor, ref)) {
-                child->HandleCommand(kCalculateAABox, block);
+                child->HandleCommand(cmd::base::CalculateAABox, block);
             }
         }
         return true;
-    case kStartSimulate:
+    case cmd::base::StartSimulate:
         StartSimulate(actor);
         return true;
-    case kStopSimulate:
+    case cmd::base::StopSimulate:
         StopSimulate(actor);
         return true;
-    case kAddForce: {
+    case cmd::base::AddForce: {
         const Vector3 d = block.Read<Vector3>(0);
         actor.deltaPosition = {actor.deltaPosition.x + d.x, actor.deltaPosition.y + d.y,
                                actor.deltaPosition.z + d.z};
         return true;
     }
-    case kAddForceInDirection:
+    case cmd::base::AddForceInDirection:
         AddForceInDirection(actor, actor, block.ReadF32(0), block.ReadF32(4), block.ReadF32(8));
         return true;
-    case kAddForceInDirectionOf: {
-        ParamReader reader(kAddForceInDirectionOf, block);
+    case cmd::base::AddForceInDirectionOf: {
+        ParamReader reader(cmd::base::AddForceInDirectionOf, block);
         Actor *source = reader.ActorPtr();
         const float strength = reader.F32();
         const float strengthRand = reader.F32();
@@ -461,7 +415,7 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         }
         return true;
     }
-    case kAddForceTowards:
+    case cmd::base::AddForceTowards:
         AddForceTowards(actor, block);
         return true;
     default:

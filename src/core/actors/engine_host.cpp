@@ -11,6 +11,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/input_script.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/screen_capture.h"
@@ -28,8 +29,6 @@
 #include "platform/video.h"
 
 namespace {
-
-constexpr uint32_t kCmdOpenFile = 514;
 
 Vector3 ToVector(const float v[3]) { return Vector3{v[0], v[1], v[2]}; }
 
@@ -216,7 +215,8 @@ bool EngineHost::InitActorSystem(const std::string& baseFolder, std::string* err
 
 bool EngineHost::OpenActorFile(int32_t rootId, const std::string& name, std::string* error) {
     Actor* root = GetActorById(static_cast<uint32_t>(rootId));
-    if (root != nullptr && SendCommandArgs(root, kCmdOpenFile, name.c_str()) != 0) return true;
+    if (root != nullptr && SendCommandArgs(root, cmd::file_io::OpenFile,
+                                           name.c_str()) != 0) return true;
     ActorSystem* system = GetActorSystem();
     *error = system != nullptr ? system->errorText : "no actor system";
     return false;
@@ -228,12 +228,13 @@ bool EngineHost::FindMenuActor() {
 }
 
 void EngineHost::SetGlobalTime(float time) {
-    SendCommandArgs(GetActorSystem(), kCmdSetGlobalTime, std::bit_cast<uint32_t>(time));
+    SendCommandArgs(GetActorSystem(), cmd::actor_system::SetGlobalTime,
+                    std::bit_cast<uint32_t>(time));
 }
 
 void EngineHost::PrecalculateAll() { ::PrecalculateAll(); }
 
-void EngineHost::StartGame() { SendCommandArgs(GetActorSystem(), kCmdStartGame); }
+void EngineHost::StartGame() { SendCommandArgs(GetActorSystem(), cmd::base::StartGame); }
 
 // --- frame -------------------------------------------------------------------
 

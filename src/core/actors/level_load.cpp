@@ -9,26 +9,23 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/loading_screen.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/resource_library.h"
 
 namespace {
 
-constexpr uint32_t kCmdInitPreload = 47;
-constexpr uint32_t kDrawGroupClass = 15;
-constexpr uint32_t kMeshObjectClass = 3;
 constexpr uint32_t kLoadStepsPerUpdate = 1500;
 constexpr uint32_t kLoadExpectedSteps = 1000;
 
 void SendSetGlobalTimeZero(ActorSystem *system) {
     uint32_t zero = 0;
-    system->HandleCommand(kCmdSetGlobalTime, ParamBlock(&zero, sizeof(zero)));
+    system->HandleCommand(cmd::actor_system::SetGlobalTime, ParamBlock(&zero, sizeof(zero)));
 }
 
 void SetDeferLoads(ActorSystem *system, uint32_t value) {
-    system->HandleCommand(kCmdSetDeferLoads, ParamBlock(&value, sizeof(value)));
+    system->HandleCommand(cmd::actor_system::SetDeferLoads, ParamBlock(&value, sizeof(value)));
 }
 
 // Destroys the actor at the table entry alone: its children were let go
@@ -53,7 +50,7 @@ void DestroyEntry(size_t id) {
 // Every actor from id 10 up, the Draw Groups in a second pass.
 void DestroyWorld() {
     for (size_t id = kFirstUserActorId; id < ActorTable.size(); ++id) {
-        if (ActorTable[id] != nullptr && ActorTable[id]->classId != kDrawGroupClass) {
+        if (ActorTable[id] != nullptr && ActorTable[id]->classId != kDrawGroupClassId) {
             DestroyEntry(id);
         }
     }
@@ -99,7 +96,7 @@ void ActorSystem::Process() {
     ActorSystemHooks &hooks = GetActorSystemHooks();
 
     // 3.-5. The world goes, apart from the system actors.
-    BroadcastCommand(kCmdInvalidateDrawGroupId, ParamBlock());
+    BroadcastCommand(cmd::base::InvalidateDrawgroupID, ParamBlock());
     DestroyWorld();
     for (Actor *actor : pendingDeletion) {
         if (actor != nullptr) {
@@ -132,10 +129,10 @@ void ActorSystem::Process() {
     // 10.-12.
     if (Actor *definition = hooks.findActorByPath("/Global/Definition")) {
         uint32_t off = 0;
-        definition->HandleCommand(kCmdSetOperational, ParamBlock(&off, sizeof(off)));
+        definition->HandleCommand(cmd::base::SetOperational, ParamBlock(&off, sizeof(off)));
     }
     SendSetGlobalTimeZero(this);
-    HandleCommand(kCmdPrecalculateRecursive, ParamBlock());
+    HandleCommand(cmd::base::PrecalculateRecursive, ParamBlock());
     const std::string threeDots = LoadingText("...");
     DrawStep(threeDots);
 
@@ -147,8 +144,8 @@ void ActorSystem::Process() {
             int32_t classId;
             int32_t skipClass;
             std::vector<Actor *> *out;
-        } query{static_cast<int32_t>(kMeshObjectClass), -1, &meshes};
-        scenery->HandleCommand(kCmdCollectDescendants, ParamBlock(&query, sizeof(query)));
+        } query{static_cast<int32_t>(kMeshObjectClassId), -1, &meshes};
+        scenery->HandleCommand(cmd::base::CollectDescendants, ParamBlock(&query, sizeof(query)));
     }
     std::vector<ChildRef> meshRefs;
     meshRefs.reserve(meshes.size());
@@ -165,7 +162,7 @@ void ActorSystem::Process() {
         screen.increment = static_cast<float>(n / 10) * share / static_cast<float>(n);
         for (const ChildRef &ref : meshRefs) {
             if (Actor *mesh = ActorTableEntry(ref.id); mesh != nullptr && mesh == ref.pointer) {
-                mesh->HandleCommand(kCmdLoadResources, ParamBlock());
+                mesh->HandleCommand(cmd::base::LoadResources, ParamBlock());
             }
             DrawStep(threeDots);
         }
@@ -177,7 +174,7 @@ void ActorSystem::Process() {
     const std::string fourDots = LoadingText("....");
     DrawStep(fourDots);
     SetDeferLoads(this, 1);
-    RecursiveCommandParams preload{kCmdInitPreload, nullptr};
+    RecursiveCommandParams preload{cmd::base::InitPreload, nullptr};
     HandleCommand(kRecursiveCommandId, ParamBlock(&preload, sizeof(preload)));
     SetDeferLoads(this, 0);
 
@@ -200,7 +197,7 @@ void ActorSystem::Process() {
     // 18.-19.
     DrawStep(LoadingText("....."));
     if (newGame != 0) {
-        HandleCommand(kCmdStartGame, ParamBlock());
+        HandleCommand(cmd::base::StartGame, ParamBlock());
     }
 
     // 20.-21.

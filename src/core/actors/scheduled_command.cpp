@@ -7,6 +7,7 @@
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/time_record.h"
 
@@ -384,7 +385,7 @@ void ActorSystem::DeleteScheduledCommand(ScheduledCommand *entry) {
 ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock params, uint32_t flags,
                                   float startDelay, float endDelay, float interval,
                                   ScheduledCommand *reuse, uint32_t layer) {
-    if (owner == nullptr || command == kCmdRecursiveCommand) {
+    if (owner == nullptr || command == cmd::base::RecursiveCommand) {
         return nullptr;
     }
     ScheduledCommand *entry;
@@ -450,7 +451,7 @@ void LinkScheduledCommand(ScheduledCommand *entry) {
     if ((record->flags & kTimeRecordNotify) != 0 && record->owner != nullptr) {
         uint8_t block[sizeof(ScheduledCommand *)];
         std::memcpy(block, &entry, sizeof(entry));
-        record->owner->HandleCommand(kCmdTimeInstanceCreateNotify,
+        record->owner->HandleCommand(cmd::time_instance::TimeinstanceMcmdCreateNotify,
                                      ParamBlock(block, sizeof(block)));
     }
 }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 
 class Actor;
@@ -53,10 +54,6 @@ inline constexpr uint8_t kEntryFired = 0x20;    // a once-entry whose command is
 inline constexpr uint8_t kEntryDead = 0x80;     // deleted during a walk, freed after it
 
 inline constexpr uint32_t kScheduleLayerCount = 4;
-
-// Commands the scheduler itself sends.
-inline constexpr uint32_t kCmdRecursiveCommand = 97;
-inline constexpr uint32_t kCmdTimeInstanceCreateNotify = 1783;
 
 struct ScheduledCommand {
     ScheduledCommand();

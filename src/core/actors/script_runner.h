@@ -2,6 +2,8 @@
 // script interpreter backs unless a test installs its own.
 #pragma once
 
+#include "core/actors/command_ids.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -10,7 +12,6 @@ struct ScriptRecord;
 
 // Internal query served by every actor: the first live script with the given
 // name. Its block in memory is a FindScriptQuery.
-inline constexpr uint32_t kCmdFindScript = 219;
 struct FindScriptQuery {
     const char *name;     // NUL-terminated
     ScriptRecord *result; // out: the record, or null

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/script_runner.h"
 
@@ -430,7 +431,7 @@ int CompileScript(ScriptRecord *record, Actor *owner, std::string *errorText,
     ScriptHandleLookup findOwnScript = [owner](std::string_view name) -> uint32_t {
         std::string key(name);
         FindScriptQuery query{key.c_str(), nullptr};
-        owner->HandleCommand(kCmdFindScript, ParamBlock(&query, sizeof(query)));
+        owner->HandleCommand(cmd::base::FindScript, ParamBlock(&query, sizeof(query)));
         return query.result != nullptr ? query.result->serial : 0;
     };
     auto code = std::make_shared<ByteBuffer>();

@@ -17,6 +17,7 @@
 #include "actors/characters/ai_player2_actor.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "library/bone.h"
 #include "support/game_fixture.h"
 
@@ -93,7 +94,7 @@ class AIPlayer2Test : public ::testing::Test {
             lookout = game::MakeCharacter(builder, "Lookout", {0, 30, 0}, room);
         } else {
             lookout = builder.Make(kCharacterClassId, "Lookout", room);
-            SendCommandArgs(lookout, kCmdSetPosition, Vector3{0, 30, 0});
+            SendCommandArgs(lookout, cmd::base::SetPosition, Vector3{0, 30, 0});
         }
         builder.Make(kAIPlayer2ClassId, "Brain", lookout);
         for (const char *sensor : {"Vision", "Hearing"}) {
@@ -130,7 +131,7 @@ class AIPlayer2Test : public ::testing::Test {
 
     AIHelperActor *Marker(const std::string &name, const Vector3 &at, Actor *parent) {
         auto *marker = dynamic_cast<AIHelperActor *>(builder.Make(kAIHelperClassId, name, parent));
-        SendCommandArgs(marker, kCmdSetPosition, at);
+        SendCommandArgs(marker, cmd::base::SetPosition, at);
         return marker;
     }
     static Actor *Find(const std::string &name) { return scene::SceneBuilder::Find(name); }
@@ -148,7 +149,7 @@ class AIPlayer2Test : public ::testing::Test {
         for (const RecordedCommand &c : skin->log) {
             if (c.id == kCmdSetCurrentLayer) {
                 entries.emplace_back(c.id, static_cast<float>(c.Read<uint32_t>()));
-            } else if (c.id == kCmdSetLayerBlend || c.id == kCmdSetCurrentNormalizedTime) {
+            } else if (c.id == kCmdSetLayerBlend || c.id == cmd::base::SetCurrentNormalizedTime) {
                 entries.emplace_back(c.id, c.F32());
             }
         }
@@ -184,35 +185,37 @@ class AIPlayer2Test : public ::testing::Test {
 
 TEST_F(AIPlayer2Test, GoToOrdersNeedIdleOrGoToAndTheGroup) {
     Build();
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
-    SendCommandArgs(brain, kCmdAI2GoToActor, Find("NodeC"), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2GoToActor, Find("NodeC"), uint32_t{3});
     EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(3u, nullptr));
 
-    SendCommandArgs(brain, kCmdAI2StateIdle);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateIdle);
     Events();
-    SendCommandArgs(brain, kCmdAI2GoToActor, Find("NodeC"), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2GoToActor, Find("NodeC"), uint32_t{3});
     EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(0u, Find("NodeC")));
     brain->goToGroup = 0x4;
-    SendCommandArgs(brain, kCmdAI2RunToActor, Find("NodeC"), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2RunToActor, Find("NodeC"), uint32_t{3});
     EXPECT_EQ(std::tuple(brain->aiState, brain->run), std::tuple(1u, 1u));
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1574}));
     // A null actor is stored and enters nothing.
-    SendCommandArgs(brain, kCmdAI2StateIdle);
-    SendCommandArgs(brain, kCmdAI2GoToActor, static_cast<Actor *>(nullptr), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateIdle);
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2GoToActor, static_cast<Actor *>(nullptr),
+                    uint32_t{3});
     EXPECT_EQ(std::tuple(brain->aiState, brain->goTo.target), std::tuple(0u, nullptr));
 }
 
 TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
     Build();
     RecordMotions();
-    SendCommandArgs(brain, kCmdAI2StatePreFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StatePreFight,
+                    static_cast<Actor *>(intruder));
     EXPECT_EQ(brain->aiState, 3u);
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1584}));
-    SendCommandArgs(brain, kCmdAI2StateFollow, static_cast<Actor *>(nullptr));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFollow, static_cast<Actor *>(nullptr));
     EXPECT_EQ(brain->aiState, 3u);
 
     // Voice 1: the follow starts (event, motion) before the target is set.
-    SendCommandArgs(brain, kCmdAI2StateIdle);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateIdle);
     brain->target.Release();
     Actor *targetAtMotion = intruder;
     tape.onNotice = [&](Actor *actor, uint32_t id, ParamBlock block) {
@@ -221,24 +224,29 @@ TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
         }
     };
     Events();
-    SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{1});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2VoiceCommand, static_cast<Actor *>(intruder),
+                    uint32_t{1});
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1573, 1580}));
     EXPECT_EQ(targetAtMotion, nullptr);
     EXPECT_EQ(std::tuple(brain->aiState, brain->target.target, brain->trailOn),
               std::tuple(4u, static_cast<Actor *>(intruder), 1u));
     // Voice 2 does nothing; voice 3 without a hidden shelter hides.
     tape.heard.clear();
-    SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{2});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2VoiceCommand, static_cast<Actor *>(intruder),
+                    uint32_t{2});
     EXPECT_TRUE(tape.heard.size() == 1 && brain->aiState == 4u);
-    SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2VoiceCommand, static_cast<Actor *>(intruder),
+                    uint32_t{3});
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1581, 1586}));
     EXPECT_EQ(std::tuple(brain->aiState, brain->target.target, brain->motionName),
               std::tuple(6u, nullptr, std::string("C_Neutral")));
 
     // The state commands without an actor, each from Hide.
     const std::pair<uint32_t, uint32_t> states[] = {
-        {kCmdAI2StateScared, 5}, {kCmdAI2StateRelease, 13}, {kCmdAI2StateInactive, 9},
-        {kCmdAI2StateIdle, 0},   {kCmdAI2StateHide, 6},
+        {cmd::ai_player2::SetAIPlayer2StateScared, 5},
+        {cmd::ai_player2::SetAIPlayer2StateRelease, 13},
+        {cmd::ai_player2::SetAIPlayer2StateInactive, 9},
+        {cmd::ai_player2::SetAIPlayer2StateIdle, 0},   {cmd::ai_player2::SetAIPlayer2StateHide, 6},
     };
     for (const auto &[command, expected] : states) {
         SendCommandArgs(brain, command);
@@ -248,25 +256,27 @@ TEST_F(AIPlayer2Test, StateCommandsAndVoiceCommands) {
 
 TEST_F(AIPlayer2Test, SoundNoticesGroupBitsAndCopies) {
     Build();
-    SendCommandArgs(brain, kCmdAI2SoundNotify, static_cast<Actor *>(lookout), 1.0f, 2.0f);
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2SoundNotify, static_cast<Actor *>(lookout),
+                    1.0f, 2.0f);
     EXPECT_EQ(std::tuple(brain->soundNotice, Events()), std::tuple(0u, std::vector<uint32_t>{}));
-    SendCommandArgs(brain, kCmdAI2SoundNotify, static_cast<Actor *>(intruder), 1.0f, 2.0f);
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2SoundNotify, static_cast<Actor *>(intruder),
+                    1.0f, 2.0f);
     EXPECT_EQ(Events(), (std::vector<uint32_t>{1600}));
     const Vector3 at = intruder->GetWorldPosition();
     EXPECT_EQ(std::tuple(brain->soundNotice, brain->soundTimer, brain->soundSourceName,
                          brain->soundValues[1], brain->soundPosition.z),
               std::tuple(1u, 3.0f, std::string("Intruder"), 2.0f, at.z));
 
-    SendCommandArgs(brain, kCmdAI2SetFightGroupBit, uint32_t{3}, true);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2FightGroup_1545, uint32_t{3}, true);
     EXPECT_EQ(brain->fightGroup, 0x4u);
-    SendCommandArgs(brain, kCmdAI2SetGotoGroupBit, uint32_t{32}, true);
-    SendCommandArgs(brain, kCmdAI2SetGotoGroupBit, uint32_t{33}, true);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2GotoGroup_1548, uint32_t{32}, true);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2GotoGroup_1548, uint32_t{33}, true);
     EXPECT_EQ(brain->goToGroup, 0x80000000u);
-    SendCommandArgs(brain, kCmdAI2SetFightGroupBit, uint32_t{3}, false);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2FightGroup_1545, uint32_t{3}, false);
     EXPECT_EQ(brain->fightGroup, 0u);
 
     // A copy shares the link targets; its links are its own after Init Copy.
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(intruder));
     brain->findShelterRadius = 77.0f;
     auto *copy = dynamic_cast<AIPlayer2Actor *>(
         CreateActor(kAIPlayer2ClassId, "Copy", brain, lookout, -1, true));
@@ -274,7 +284,7 @@ TEST_F(AIPlayer2Test, SoundNoticesGroupBitsAndCopies) {
     EXPECT_EQ(std::tuple(copy->target.target, copy->findShelterRadius, copy->aiState),
               std::tuple(static_cast<Actor *>(intruder), 77.0f, 3u));
     EXPECT_EQ(std::count(intruder->backLinks.begin(), intruder->backLinks.end(), &copy->target), 1);
-    copy->HandleCommand(kCmdInitCopy, ParamBlock());
+    copy->HandleCommand(cmd::base::InitCopy, ParamBlock());
     for (ActorLink *link :
          {&copy->seen, &copy->heard, &copy->goTo, &copy->target, &copy->pendingEnemy}) {
         EXPECT_EQ(link->origin, copy);
@@ -310,7 +320,7 @@ TEST_F(AIPlayer2Test, BindingSpiesOnceAndTakesTheStartingMarkers) {
                                             : block.ReadI32(0));
         }
     };
-    brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+    brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     const std::vector<std::pair<uint32_t, int32_t>> expected = {
         {41, 1}, {856, 0}, {1031, 2}, {837, 2}, {95, brain->actorId}, {94, brain->actorId}};
     EXPECT_EQ(sent, expected);
@@ -326,12 +336,18 @@ TEST_F(AIPlayer2Test, WithoutSkinnedBodyTheBrainOnlyChangesState) {
               std::tuple(size_t{0}, -1, nullptr));
     EXPECT_EQ(brain->markerIds.size(), 3u);
     const std::pair<uint32_t, uint32_t> states[] = {
-        {kCmdAI2StateScared, 5},   {kCmdAI2StateInactive, 9}, {kCmdAI2StateHide, 6},
-        {kCmdAI2StateFight, 3},    {kCmdAI2StateFollow, 4},   {kCmdAI2StatePreFight, 3},
-        {kCmdAI2StateRelease, 13}, {kCmdAI2StateIdle, 0},
+        {cmd::ai_player2::SetAIPlayer2StateScared, 5},
+        {cmd::ai_player2::SetAIPlayer2StateInactive, 9},
+        {cmd::ai_player2::SetAIPlayer2StateHide, 6},
+        {cmd::ai_player2::SetAIPlayer2StateFight, 3},
+        {cmd::ai_player2::SetAIPlayer2StateFollow, 4},
+        {cmd::ai_player2::SetAIPlayer2StatePreFight, 3},
+        {cmd::ai_player2::SetAIPlayer2StateRelease, 13},
+        {cmd::ai_player2::SetAIPlayer2StateIdle, 0},
     };
     for (const auto &[command, expected] : states) {
-        if (command >= kCmdAI2StateFollow && command <= kCmdAI2StateFight) {
+        if (command >= cmd::ai_player2::SetAIPlayer2StateFollow &&
+            command <= cmd::ai_player2::SetAIPlayer2StateFight) {
             SendCommandArgs(brain, command, static_cast<Actor *>(intruder));
         } else {
             SendCommandArgs(brain, command);
@@ -353,15 +369,15 @@ TEST_F(AIPlayer2Test, EnteringAGroupRefillsTheMarkers) {
 
     // The marker's own commands and copies.
     auto *marker = dynamic_cast<AIHelperActor *>(Find("FarShelter"));
-    SendCommandArgs(marker, kCmdSetAIHelperType, uint32_t{2});
-    SendCommandArgs(marker, kCmdSetAIHelperRadius, 12.5f);
-    SendCommandArgs(marker, kCmdSetAIHelperBox, Vector3{1, 2, 3});
+    SendCommandArgs(marker, cmd::ai_helper::SetAIHelperType, uint32_t{2});
+    SendCommandArgs(marker, cmd::ai_helper::SetAIHelperRadius, 12.5f);
+    SendCommandArgs(marker, cmd::ai_helper::SetAIHelperBox, Vector3{1, 2, 3});
     uint32_t type = 0;
     float radius = 0.0f;
     Vector3 box = {};
-    marker->HandleCommand(kCmdGetAIHelperType, ParamBlock(&type, sizeof(type)));
-    marker->HandleCommand(kCmdGetAIHelperRadius, ParamBlock(&radius, sizeof(radius)));
-    marker->HandleCommand(kCmdGetAIHelperBox, ParamBlock(&box, sizeof(box)));
+    marker->HandleCommand(cmd::ai_helper::GetAIHelperType, ParamBlock(&type, sizeof(type)));
+    marker->HandleCommand(cmd::ai_helper::GetAIHelperRadius, ParamBlock(&radius, sizeof(radius)));
+    marker->HandleCommand(cmd::ai_helper::GetAIHelperBox, ParamBlock(&box, sizeof(box)));
     EXPECT_EQ(std::tuple(type, radius, box.x, box.y, box.z), std::tuple(2u, 12.5f, 1.f, 2.f, 3.f));
     auto *copy = dynamic_cast<AIHelperActor *>(
         CreateActor(kAIHelperClassId, "Copy", marker, Find("RoomB"), -1, true));
@@ -431,14 +447,14 @@ TEST_F(AIPlayer2Test, TargetTrackingAndAttacks) {
     Build();
     // A target that does not answer its health is dropped at once.
     Actor *mute = Find("Markers");
-    SendCommandArgs(brain, kCmdAI2StateFollow, mute);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFollow, mute);
     Think();
     EXPECT_EQ(brain->target.target, nullptr);
 
     brain->rayGroup = 0xFFFFFFFF;
     brain->rayReceive = 0x10000;
     brain->fightGroup = 1;
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(intruder));
     brain->findShelterEnable = 0;
     Events();
     brain->aimError = 0.7f;
@@ -472,7 +488,8 @@ TEST_F(AIPlayer2Test, FollowAndGoToChooseTheirMotionsAndFacing) {
     Think();
     const Vector3 self = brain->ownPosition;
     Dummy followed(self);
-    SendCommandArgs(brain, kCmdAI2StateFollow, static_cast<Actor *>(&followed));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFollow,
+                    static_cast<Actor *>(&followed));
     const std::tuple<float, char, const char *> table[] = {
         {219.0f, 'N', "N_Neutral"}, {220.0f, 'N', "N_Forward"}, {599.0f, 'N', "N_Forward"},
         {600.0f, 'N', "R_Forward"}, {219.0f, 'C', "C_Neutral"}, {220.0f, 'C', "C_Forward"},
@@ -497,10 +514,12 @@ TEST_F(AIPlayer2Test, FollowAndGoToChooseTheirMotionsAndFacing) {
         }
     };
     brain->goToGroup = 1;
-    for (uint32_t command : {kCmdAI2RunToActor, kCmdAI2GoToActor}) {
+    for (uint32_t command : {cmd::ai_player2::AIPlayer2RunToActor,
+                             cmd::ai_player2::AIPlayer2GoToActor}) {
         SendCommandArgs(brain, command, Find("NodeC"), uint32_t{1});
         Think();
-        EXPECT_EQ(brain->motionName, command == kCmdAI2RunToActor ? "R_Forward" : "S_Forward");
+        EXPECT_EQ(brain->motionName,
+                  command == cmd::ai_player2::AIPlayer2RunToActor ? "R_Forward" : "S_Forward");
     }
     EXPECT_EQ(turnSpeeds, (std::vector<float>{8.0f * 0.4f, 2.0f * 0.4f}));
 }
@@ -508,7 +527,8 @@ TEST_F(AIPlayer2Test, FollowAndGoToChooseTheirMotionsAndFacing) {
 TEST_F(AIPlayer2Test, PreFightGoToShelterAndShelterSteps) {
     Build();
     brain->preFightTime = 0.5f;
-    SendCommandArgs(brain, kCmdAI2StatePreFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StatePreFight,
+                    static_cast<Actor *>(intruder));
     Think();
     EXPECT_EQ(std::tuple(brain->aiState, brain->motionName),
               std::tuple(2u, std::string("N_Special6")));
@@ -552,7 +572,7 @@ TEST_F(AIPlayer2Test, SensorNoticesStartFightsOnlyForEnemies) {
     auto touch = [&](const char *sensor) {
         Actor *s = Find(sensor);
         ColObj *pair[2] = {intruderBody, s->colObjs[0].get()};
-        s->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        s->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     };
     // Too faint for the hearing radius: heard, no fight.
     touch("Hearing");
@@ -636,7 +656,8 @@ TEST_F(AIPlayer2Test, TrailSamplesAndWallContacts) {
     Build();
     Think();
     Dummy followed(brain->ownPosition);
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(&followed));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight,
+                    static_cast<Actor *>(&followed));
     brain->findShelterEnable = 0;
     // Frames of 1/60 s: a sample after 0.25 s, only when it moved 10 units.
     for (int frame = 0; frame < 60; ++frame) {
@@ -661,7 +682,7 @@ TEST_F(AIPlayer2Test, TrailSamplesAndWallContacts) {
     wall.normal = {1.0f, 0.05f, 0.0f};
     lookout->simState->touches = {wall};
     ColObj *pair[2] = {intruder->BodyColObj(), lookout->BodyColObj()};
-    lookout->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+    lookout->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     EXPECT_EQ(std::tuple(brain->avoiding, brain->avoidTimer), std::tuple(1u, 0.2f));
     EXPECT_NEAR(Vec3Length(brain->avoidDirection), 1.0f, 1e-5f);
     lookout->posture = 'R';
@@ -715,7 +736,7 @@ TEST_F(AIPlayer2Test, ShelterSearchBetweenTwoHiddenShelters) {
 
     // From 5 s in GoTo Shelter on, each think searches again: the two
     // hidden shelters take turns.
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(intruder));
     brain->SetState(kAI2GoToShelter);
     brain->stateTimer = 6.0f;
     Think();
@@ -723,12 +744,13 @@ TEST_F(AIPlayer2Test, ShelterSearchBetweenTwoHiddenShelters) {
     Think();
     EXPECT_EQ(std::tuple(brain->currentShelterId, brain->aiState),
               std::tuple(IdOf("ShelterB"), 11u));
-    SendCommandArgs(brain, kCmdAI2StateIdle);
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateIdle);
 
     // Voice command 3 with a shelter found heads there.
     brain->currentShelterId = -1;
     brain->targetPosition = threat;
-    SendCommandArgs(brain, kCmdAI2VoiceCommand, static_cast<Actor *>(intruder), uint32_t{3});
+    SendCommandArgs(brain, cmd::ai_player2::AIPlayer2VoiceCommand, static_cast<Actor *>(intruder),
+                    uint32_t{3});
     EXPECT_EQ(brain->aiState, 11u);
 }
 
@@ -737,7 +759,7 @@ TEST_F(AIPlayer2Test, DeletedMarkersShelterAndSensorsAreNone) {
     brain->rayGroup = 0xFFFFFFFF;
     brain->rayReceive = 0x10000;
     brain->fightGroup = 1;
-    SendCommandArgs(brain, kCmdAI2StateFight, static_cast<Actor *>(intruder));
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(intruder));
     Think();
     const Vector3 threat = intruder->GetWorldPosition();
     ASSERT_TRUE(brain->FindShelter(threat, 1200.0f));

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "base/file_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "support/actor_record.h"
 #include "support/record_file.h"
 #include "support/temp_folder.h"
@@ -116,30 +117,30 @@ TEST_F(AIPlayerFileTest, SheetAndDefaults) {
 }
 
 TEST_F(AIPlayerFileTest, ListCommandsActOnlyOnAValidSelection) {
-    Send(kCmdAIPAddHitEffect);
-    Send(kCmdAIPAddHitEffect);
+    Send(cmd::ai_player::AddAIPlayerHitEffect);
+    Send(cmd::ai_player::AddAIPlayerHitEffect);
     ASSERT_EQ(ai->hitEffects.size(), 2u);
     EXPECT_EQ(std::tuple(ai->hitEffects[1].type, ai->hitEffects[1].value, ai->hitEffects[1].time,
                          ai->selectedHitEffect),
               std::tuple(0u, 100.0f, 5.0f, 1));
-    Send(kCmdAIPDeleteHitEffect);
+    Send(cmd::ai_player::DeleteAIPlayerHitEffect);
     EXPECT_EQ(std::tuple(ai->hitEffects.size(), ai->selectedHitEffect), std::tuple(size_t{1}, -1));
 
-    Send(kCmdAIPAddHitEffect);
-    SendText(kCmdAIPSelectHitEffect, "Hit Effect 0");
+    Send(cmd::ai_player::AddAIPlayerHitEffect);
+    SendText(cmd::ai_player::Unnamed_1479, "Hit Effect 0");
     EXPECT_EQ(ai->selectedHitEffect, 0);
-    SendText(kCmdAIPSelectHitEffect, "HitEffect 1");
+    SendText(cmd::ai_player::Unnamed_1479, "HitEffect 1");
     EXPECT_EQ(ai->selectedHitEffect, 0);
-    SendText(kCmdAIPSelectHitEffect, "Hit Effect 1");
+    SendText(cmd::ai_player::Unnamed_1479, "Hit Effect 1");
     EXPECT_EQ(ai->selectedHitEffect, 1);
     std::vector<std::string> labels;
     void *list = &labels;
-    ai->HandleCommand(kCmdAIPHitEffectNames, ParamBlock(&list, sizeof(list)));
+    ai->HandleCommand(cmd::ai_player::Unnamed_1480, ParamBlock(&list, sizeof(list)));
     EXPECT_EQ(labels, (std::vector<std::string>{"Hit Effect 0", "Hit Effect 1"}));
 
-    Send(kCmdAIPAddAttack);
-    Send(kCmdAIPAddAttack);
-    SendText(kCmdAIPSelectAttack, "Attack1");
+    Send(cmd::ai_player::AddAIPlayerAttackParam);
+    Send(cmd::ai_player::AddAIPlayerAttackParam);
+    SendText(cmd::ai_player::Unnamed_1487, "Attack1");
     EXPECT_EQ(ai->selectedAttack, 1);
     SendCommandArgs(ai, 1493u, uint32_t{7});
     EXPECT_EQ(ai->attacks[1].randWeight, 7u);
@@ -161,8 +162,8 @@ TEST_F(AIPlayerFileTest, ListCommandsActOnlyOnAValidSelection) {
 
     // The second forms of the group setters change one bit.
     ai->followGroup = 0x11;
-    SendCommandArgs(ai, kCmdAIPSetFollowGroupBit, uint32_t{3}, true);
-    SendCommandArgs(ai, kCmdAIPSetFightGroupBit, uint32_t{1}, false);
+    SendCommandArgs(ai, cmd::ai_player::SetAIPlayerFollowGroup_1461, uint32_t{3}, true);
+    SendCommandArgs(ai, cmd::ai_player::SetAIPlayerFightGroup_1470, uint32_t{1}, false);
     EXPECT_EQ(std::tuple(ai->followGroup, ai->fightGroup), std::tuple(0x15u, 0u));
 }
 
@@ -175,8 +176,8 @@ TEST_F(AIPlayerFileTest, CreateCopiesEveryFieldListAndTheLink) {
     AIPlayerActor *copy = Make(kId + 1);
     ASSERT_NE(copy, nullptr);
     Actor *template_ = ai;
-    copy->HandleCommand(kCmdCreate, ParamBlock(&template_, sizeof(template_)));
-    copy->HandleCommand(kCmdInitCopy, ParamBlock());
+    copy->HandleCommand(cmd::base::Create, ParamBlock(&template_, sizeof(template_)));
+    copy->HandleCommand(cmd::base::InitCopy, ParamBlock());
     EXPECT_EQ(std::tuple(copy->aiType, copy->startFollow, copy->hitEffects.size(),
                          copy->hitEffects[1].type, copy->attacks[0].randWeight, copy->trail.size(),
                          copy->goToPoints.size(), copy->aiState, copy->turnSpeed),

@@ -17,6 +17,7 @@
 #include "actors/world/draw_groups.h"
 #include "base/random.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 #include "support/game_fixture.h"
 
@@ -127,7 +128,7 @@ class AIPlayerScene : public ::testing::Test {
     }
     void Touch(const ColObj &other, const ColObj &own) {
         const void *pair[2] = {&other, &own};
-        Notice(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        Notice(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     void ActionBy(Actor *actor) {
         int32_t id = actor->actorId;
@@ -143,7 +144,8 @@ class AIPlayerScene : public ::testing::Test {
         brain->targetLink.Assign(foe);
         brain->SetState(kAIPFight);
     }
-    void Place(Actor *actor, const Vector3 &at) { SendCommandArgs(actor, kCmdSetPosition, at); }
+    void Place(Actor *actor,
+               const Vector3 &at) { SendCommandArgs(actor, cmd::base::SetPosition, at); }
 
     scene::SceneRunner runner;
     scene::SceneBuilder builder;
@@ -161,7 +163,7 @@ class AIPlayerScene : public ::testing::Test {
 TEST_F(AIPlayerScene, BindingTakesOverTheCharacter) {
     Build([this](Actor *r) {
         auto *marker = builder.Make(kAIHelperClassId, "Stair", r);
-        SendCommandArgs(marker, kCmdSetPosition, Vector3{300, 30, 0});
+        SendCommandArgs(marker, cmd::base::SetPosition, Vector3{300, 30, 0});
         // A brain whose parent is no Character binds nothing.
         builder.Make(kAIPlayerClassId, "Loose", r);
     });
@@ -185,7 +187,7 @@ TEST_F(AIPlayerScene, BindingTakesOverTheCharacter) {
     skin->motions = {"R_Forward", "J_Forward"};
     skin->motion.clear();
     brain->aiState = kAIPFollow;
-    brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+    brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(follower->spies, std::vector<Actor *>{brain});
     EXPECT_EQ(std::tuple(brain->aiState, brain->previousState, brain->startHealth,
                          follower->holdTime, follower->movement),
@@ -200,7 +202,7 @@ TEST_F(AIPlayerScene, AttacksAreDrawnAsTheExpandedPoolWouldDrawThem) {
     Build();
     brain->attacks = {{1, 1.0f, 0.0f}, {3, 1.0f, 0.0f}};
     for (int i = 0; i < 3; ++i) {
-        brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+        brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     }
     brain->targetVisible = 1;
     const int pool[] = {0, 1, 1, 1};
@@ -214,12 +216,12 @@ TEST_F(AIPlayerScene, AttacksAreDrawnAsTheExpandedPoolWouldDrawThem) {
     }
     // Weights of 0: every attack as likely; a huge weight allocates nothing.
     brain->attacks = {{0, 1.0f, 0.0f}, {0, 1.0f, 0.0f}, {0xFFFFFFFFu, 1.0f, 0.0f}};
-    brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+    brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(brain->attackPool.size(), 3u);
     brain->ChooseAttackMotion();
     EXPECT_EQ(brain->selectedAttack, 2);
     brain->attacks[2].randWeight = 0;
-    brain->HandleCommand(kCmdPrecalculate, ParamBlock());
+    brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     SeedRand(5);
     Rand();
     const int uniform = Rand() % 3;
@@ -232,34 +234,35 @@ TEST_F(AIPlayerScene, AttacksAreDrawnAsTheExpandedPoolWouldDrawThem) {
 
 TEST_F(AIPlayerScene, GoToObstacleJumpAndKillCommands) {
     Build();
-    SendCommandArgs(brain, kCmdAIPGoToPosition, Vector3{500, 30, 0});
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerGoToPosition, Vector3{500, 30, 0});
     EXPECT_EQ(std::tuple(brain->goToPoints.size(), brain->goToMotion, brain->aiState),
               std::tuple(size_t{1}, 0u, kAIPGoTo));
-    SendCommandArgs(brain, kCmdAIPWalkToActor, static_cast<Actor *>(player));
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerWalkToActor, static_cast<Actor *>(player));
     EXPECT_EQ(std::tuple(brain->goToPoints.at(0).z, brain->goToMotion), std::tuple(600.0f, 3u));
-    for (uint32_t id : {kCmdAIPGoToActor, kCmdAIPWalkToActor, kCmdAIPRunToActor}) {
+    for (uint32_t id : {cmd::ai_player::AIPlayerGoToActor, cmd::ai_player::AIPlayerWalkToActor,
+                        cmd::ai_player::AIPlayerRunToActor}) {
         SendCommandArgs(brain, id, static_cast<Actor *>(nullptr));
     }
     EXPECT_EQ(std::tuple(brain->goToPoints.at(0).z, brain->goToMotion), std::tuple(600.0f, 3u));
 
     tape.heard.clear();
-    SendCommandArgs(brain, kCmdAIPObstacle);
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerObstacle);
     EXPECT_EQ(std::tuple(brain->actionCountdown, brain->aiState), std::tuple(5.0f, kAIPIdle));
     std::vector<uint32_t> sent = tape.Ids("Follower", 1033, 1035);
     EXPECT_EQ(sent, (std::vector<uint32_t>{1035, 1033}));
 
     brain->hasJumpMotion = 0;
-    SendCommandArgs(brain, kCmdAIPObstacleJump);
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerObstacleJump);
     EXPECT_EQ(tape.Ids("Follower"), std::vector<uint32_t>{});
     brain->aiState = kAIPFollow;
-    SendCommandArgs(brain, kCmdAIPShaftJump);
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerShaftJump);
     EXPECT_EQ(tape.Texts("Follower", 1033), std::vector<std::string>{"M_Back"});
     EXPECT_EQ(brain->aiState, kAIPIdle);
     brain->hasJumpMotion = 1;
-    SendCommandArgs(brain, kCmdAIPShaftJump);
+    SendCommandArgs(brain, cmd::ai_player::AIPlayerShaftJump);
     EXPECT_EQ(tape.Ids("Follower", 869, 1035), std::vector<uint32_t>{869});
 
-    SendCommandArgs(brain, kCmdKill);
+    SendCommandArgs(brain, cmd::base::Kill);
     EXPECT_TRUE(follower->spies.empty());
 }
 
@@ -295,7 +298,7 @@ TEST_F(AIPlayerScene, HealthDieAndSuspensionDecideTheThink) {
 
 TEST_F(AIPlayerScene, NotDrawnTimerDeletesOrRaisesItsEvent) {
     Build();
-    Notice(kCmdOnDrawStop, ParamBlock());
+    Notice(cmd::base::OnDrawStop, ParamBlock());
     brain->deleteIfNotDrawn = 1;
     brain->deleteIfNotDrawnTime = 3.0f;
     ThinkFor(2.95f);
@@ -318,13 +321,13 @@ TEST_F(AIPlayerScene, NotDrawnTimerDeletesOrRaisesItsEvent) {
     EXPECT_EQ(tape.Ids("Follower", 964, 964), std::vector<uint32_t>{});
     brain->deleteIfNotDrawn = 0;
     // Drawn again: no count.
-    Notice(kCmdOnDrawStart, ParamBlock());
+    Notice(cmd::base::OnDrawStart, ParamBlock());
     ThinkFor(3.0f);
     EXPECT_EQ(Events(), std::vector<uint32_t>{});
     // "On Draw Stop" without doors sends the brain to Idle; in Dead it stays.
     brain->canOpenDoor = 0;
     brain->SetState(kAIPScared);
-    Notice(kCmdOnDrawStop, ParamBlock());
+    Notice(cmd::base::OnDrawStop, ParamBlock());
     EXPECT_EQ(brain->aiState, kAIPIdle);
 }
 
@@ -334,10 +337,10 @@ TEST_F(AIPlayerScene, DeathTypesActAfterTheDelayWhenNotDrawn) {
     brain->startHealth = 80.0f;
     brain->deathType = 2;
     brain->SetState(kAIPDead);
-    Notice(kCmdOnDrawStart, ParamBlock());
+    Notice(cmd::base::OnDrawStart, ParamBlock());
     ThinkFor(1.5f);
     EXPECT_EQ(brain->aiState, kAIPDead);
-    Notice(kCmdOnDrawStop, ParamBlock());
+    Notice(cmd::base::OnDrawStop, ParamBlock());
     tape.heard.clear();
     Think();
     EXPECT_EQ(tape.Ids("Follower", 1017, 1045), (std::vector<uint32_t>{1017, 1045}));
@@ -557,7 +560,7 @@ TEST_F(AIPlayerScene, AFighterClimbsTheStairMarkersToItsTarget) {
     Build([this](Actor *r) {
         for (const auto &[name, at] : {std::pair{"StairBottom", Vector3{0, 30, 300}},
                                        std::pair{"StairTop", Vector3{0, 330, 600}}}) {
-            SendCommandArgs(builder.Make(kAIHelperClassId, name, r), kCmdSetPosition, at);
+            SendCommandArgs(builder.Make(kAIHelperClassId, name, r), cmd::base::SetPosition, at);
         }
     });
     Place(player, {0, 330, 900});
@@ -659,7 +662,7 @@ TEST_F(AIPlayerScene, MemoryCountsConnectorPassesAndExploresTheUnused) {
     Build([this](Actor *) {
         for (const auto &[name, z] : {std::pair{"PortalNear", 0.0f}, {"PortalFar", 1200.0f}}) {
             Actor *portal = builder.Make(kDrawGroupConnectorClassId, name);
-            SendCommandArgs(portal, kCmdSetPosition, Vector3{2000, 30, z});
+            SendCommandArgs(portal, cmd::base::SetPosition, Vector3{2000, 30, z});
         }
     });
     brain->useMemory = 1;
@@ -686,18 +689,19 @@ TEST_F(AIPlayerScene, MemoryCountsConnectorPassesAndExploresTheUnused) {
 TEST_F(AIPlayerScene, RoutesAndGoToPoints) {
     Build([this](Actor *r) {
         Actor *portal = builder.Make(kDrawGroupConnectorClassId, "Portal");
-        SendCommandArgs(portal, kCmdSetPosition, Vector3{2000, 30, 0});
+        SendCommandArgs(portal, cmd::base::SetPosition, Vector3{2000, 30, 0});
         Actor *goal = builder.Make(0, "Goal", Find("RoomB"));
-        SendCommandArgs(goal, kCmdSetPosition, Vector3{3000, 30, 0});
+        SendCommandArgs(goal, cmd::base::SetPosition, Vector3{3000, 30, 0});
         Actor *island = builder.Make(0, "Island", game::Room(builder, "RoomC", {6000, -100, -500},
                                                              {7000, 600, 500}));
-        SendCommandArgs(island, kCmdSetPosition, Vector3{6500, 30, 0});
+        SendCommandArgs(island, cmd::base::SetPosition, Vector3{6500, 30, 0});
         (void)r;
     });
     runner.Step();
     brain->goToPoints = {{1, 1, 1}};
     std::string name = "Goal";
-    brain->HandleCommand(kCmdAIPSearchAndGoTo, ParamBlock(name.data(), name.size() + 1));
+    brain->HandleCommand(cmd::ai_player::AIPlayerSearchAndGoToActor,
+                         ParamBlock(name.data(), name.size() + 1));
     ASSERT_EQ(brain->goToPoints.size(), 2u);
     EXPECT_EQ(std::tuple(brain->goToPoints[0].x, brain->goToPoints[1].x, brain->aiState),
               std::tuple(2000.0f, 3000.0f, kAIPGoTo));
@@ -714,7 +718,8 @@ TEST_F(AIPlayerScene, RoutesAndGoToPoints) {
     brain->goToPoints = {{1, 1, 1}};
     for (const char *text : {"Nobody", "Island"}) {
         name = text;
-        brain->HandleCommand(kCmdAIPSearchAndGoTo, ParamBlock(name.data(), name.size() + 1));
+        brain->HandleCommand(cmd::ai_player::AIPlayerSearchAndGoToActor,
+                             ParamBlock(name.data(), name.size() + 1));
     }
     EXPECT_EQ(std::tuple(brain->goToPoints.size(), brain->aiState), std::tuple(size_t{0}, kAIPIdle));
 }

@@ -7,7 +7,7 @@
 #include "actors/characters/auto_aim_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "support/game_fixture.h"
 
@@ -38,11 +38,11 @@ class AutoAimTest : public ::testing::Test {
     virtual void Build(Actor *roomA) { (void)roomA; }
     Actor *At(const char *name, const Vector3 &at) {
         Actor *actor = CreateActor(0, name, nullptr, room, -1, true);
-        SendCommandArgs(actor, kCmdSetPosition, at);
+        SendCommandArgs(actor, cmd::base::SetPosition, at);
         return actor;
     }
     void Style(uint32_t style, float speed) {
-        SendCommandArgs(aim, aimcmd::SetSmoothStyle, style);
+        SendCommandArgs(aim, cmd::auto_aim::SetAutoaimSmoothstyle_1722, style);
         aim->turnSpeed = speed;
     }
     // Frames until the yaw is within `within` of the goal; -1 after `most`.
@@ -60,7 +60,7 @@ class AutoAimTest : public ::testing::Test {
     int Touch(Actor *other) {
         ColObj *pair[2] = {other->colObjs.empty() ? &loose : other->colObjs[0].get(), nullptr};
         loose.owner = other;
-        return aim->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        return aim->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     uint32_t Get(uint32_t commandId, float *value = nullptr) {
         float word = -1.0f;
@@ -83,7 +83,7 @@ class AutoAimTest : public ::testing::Test {
 };
 
 TEST_F(AutoAimTest, NoSmoothFacesTheCenterPointInTheSameFrame) {
-    SendCommandArgs(target, kCmdSetPosition, Vector3{100, 50, 200});
+    SendCommandArgs(target, cmd::base::SetPosition, Vector3{100, 50, 200});
     runner.Step();
     const Matrix &m = head->GetWorldMatrix();
     const float length = std::sqrt(100.0f * 100.0f + 50.0f * 50.0f + 200.0f * 200.0f);
@@ -99,7 +99,8 @@ TEST_F(AutoAimTest, LinearTurnsAtItsSpeedTheShortWay) {
 
     // From +3.0 to -3.0 through pi: 0.28 rad at 0.5 rad/s.
     aim->currentYaw = 3.0f;
-    SendCommandArgs(target, kCmdSetPosition, Vector3{100 * std::sin(-3.0f), 0, 100 * std::cos(-3.0f)});
+    SendCommandArgs(target, cmd::base::SetPosition,
+                    Vector3{100 * std::sin(-3.0f), 0, 100 * std::cos(-3.0f)});
     runner.Step(10);
     EXPECT_GT(aim->currentYaw, 3.0f);
     const int more = FramesUntil(-3.0f, 1e-3f, 60);
@@ -122,22 +123,22 @@ TEST_F(AutoAimTest, AcceleratedSettlesWithADamperAndSwingsWithout) {
 }
 
 TEST_F(AutoAimTest, DefaultLimitsPinThePitch) {
-    SendCommandArgs(aim, aimcmd::SetUseLimits, uint32_t{1});
+    SendCommandArgs(aim, cmd::auto_aim::SetAutoaimUselimits, uint32_t{1});
     for (const Vector3 at : {Vector3{100, 0, 0}, Vector3{0, 300, 10}, Vector3{-50, -300, 40}}) {
-        SendCommandArgs(target, kCmdSetPosition, at);
+        SendCommandArgs(target, cmd::base::SetPosition, at);
         runner.Step();
         EXPECT_FLOAT_EQ(aim->currentPitch, kPiF / 2.0f);
     }
 }
 
 TEST_F(AutoAimTest, NegativeHorizontalLimitBoundsTheYawByItsSize) {
-    SendCommandArgs(aim, aimcmd::SetUseLimits, uint32_t{1});
+    SendCommandArgs(aim, cmd::auto_aim::SetAutoaimUselimits, uint32_t{1});
     SendCommandArgs(aim, 1734u, -1.0f);
     SendCommandArgs(aim, 1736u, 1.0f);
     for (const float limit : {0.5f, -0.5f}) {
         SendCommandArgs(aim, 1732u, limit);
         for (const float side : {1.0f, -1.0f}) {
-            SendCommandArgs(target, kCmdSetPosition, Vector3{100 * side, 0, 0});
+            SendCommandArgs(target, cmd::base::SetPosition, Vector3{100 * side, 0, 0});
             runner.Step();
             EXPECT_FLOAT_EQ(aim->currentYaw, 0.5f * side) << limit << " " << side;
         }
@@ -147,20 +148,21 @@ TEST_F(AutoAimTest, NegativeHorizontalLimitBoundsTheYawByItsSize) {
 TEST_F(AutoAimTest, ThresholdEventsOnceAndReleaseRaisesExitFirst) {
     Style(kAimLinear, 2.0f);
     runner.Step(60);
-    EXPECT_EQ(std::tuple(spies.Count("Aim", aimcmd::OnThresholdEnter),
-                         spies.Count("Aim", aimcmd::OnThresholdExit)),
+    EXPECT_EQ(std::tuple(spies.Count("Aim", cmd::auto_aim::OnAutoAimTresholdEnter),
+                         spies.Count("Aim", cmd::auto_aim::OnAutoAimTresholdExit)),
               std::tuple(size_t{1}, size_t{0}));
-    SendCommandArgs(target, kCmdSetPosition, Vector3{-100, 0, 0});
+    SendCommandArgs(target, cmd::base::SetPosition, Vector3{-100, 0, 0});
     runner.Step(10);
-    EXPECT_EQ(spies.Count("Aim", aimcmd::OnThresholdExit), size_t{1});
+    EXPECT_EQ(spies.Count("Aim", cmd::auto_aim::OnAutoAimTresholdExit), size_t{1});
     runner.Step(120);
-    EXPECT_EQ(spies.Count("Aim", aimcmd::OnThresholdEnter), size_t{2});
+    EXPECT_EQ(spies.Count("Aim", cmd::auto_aim::OnAutoAimTresholdEnter), size_t{2});
     spies.Take();
-    aim->HandleCommand(aimcmd::ReleaseTarget, ParamBlock());
+    aim->HandleCommand(cmd::auto_aim::AutoAimReleaseTarget, ParamBlock());
     const std::vector<scene::SpyNotice> notices = spies.Take();
     ASSERT_GE(notices.size(), 2u);
     EXPECT_EQ(std::tuple(notices[0].command, notices[1].command, aim->aimTarget.target),
-              std::tuple(uint32_t{aimcmd::OnThresholdExit}, uint32_t{aimcmd::ReleaseTarget},
+              std::tuple(uint32_t{cmd::auto_aim::OnAutoAimTresholdExit},
+                         uint32_t{cmd::auto_aim::AutoAimReleaseTarget},
                          static_cast<Actor *>(nullptr)));
 }
 
@@ -181,10 +183,10 @@ TEST_F(AutoAimTest, CopyAimsTheSameOutputAtTheSameTarget) {
               std::tuple(target, head, static_cast<Actor *>(copy)));
     // The template switched off, the copy alone turns the output.
     aim->HandleCommand(37, ParamBlock());
-    SendCommandArgs(target, kCmdSetPosition, Vector3{0, 0, 200});
+    SendCommandArgs(target, cmd::base::SetPosition, Vector3{0, 0, 200});
     runner.Step();
     EXPECT_NEAR(head->GetWorldMatrix().m[2][2], 1.0f, 1e-4f);
-    SendCommandArgs(target, kCmdSetPosition, Vector3{200, 0, 0});
+    SendCommandArgs(target, cmd::base::SetPosition, Vector3{200, 0, 0});
     runner.Step();
     EXPECT_NEAR(head->GetWorldMatrix().m[2][0], 1.0f, 1e-4f);
 }
@@ -229,11 +231,11 @@ TEST_F(AutoAimTest, AutoReleaseFollowsTheLastWin) {
     EXPECT_EQ(aim->aimTarget.target, target);
     runner.Step(10);
     EXPECT_EQ(aim->aimTarget.target, nullptr);
-    EXPECT_EQ(spies.Count("Aim", aimcmd::ReleaseTarget), 1u);
+    EXPECT_EQ(spies.Count("Aim", cmd::auto_aim::AutoAimReleaseTarget), 1u);
 }
 
 TEST_F(AutoAimTest, CommandAnswersAndTheLockOnVolumes) {
-    EXPECT_EQ(SendCommandArgs(aim, aimcmd::SetType, uint32_t{91}), 2);
+    EXPECT_EQ(SendCommandArgs(aim, cmd::auto_aim::SetAutoaimType, uint32_t{91}), 2);
     ASSERT_EQ(aim->colObjs.size(), 2u);
     const ColObj &first = *aim->colObjs[0], &second = *aim->colObjs[1];
     EXPECT_EQ(std::tuple(first.name, first.type, first.boxMax.x, first.fill, first.groups,
@@ -245,13 +247,13 @@ TEST_F(AutoAimTest, CommandAnswersAndTheLockOnVolumes) {
 
     float value = 0.0f;
     EXPECT_EQ(Get(1733), 8u);
-    SendCommandArgs(aim, aimcmd::SetUseLimits, uint32_t{1});
+    SendCommandArgs(aim, cmd::auto_aim::SetAutoaimUselimits, uint32_t{1});
     EXPECT_EQ(Get(1733, &value), 1u);
     EXPECT_FLOAT_EQ(value, 6.2831855f);
     for (const auto &[style, turnAnswer, damperAnswer] :
          {std::tuple(0u, 8u, 8u), std::tuple(1u, 1u, 8u), std::tuple(2u, 1u, 1u)}) {
         aim->pitchVelocity = aim->yawVelocity = 3.0f;
-        EXPECT_EQ(SendCommandArgs(aim, aimcmd::SetSmoothStyle, style), 2);
+        EXPECT_EQ(SendCommandArgs(aim, cmd::auto_aim::SetAutoaimSmoothstyle_1722, style), 2);
         EXPECT_EQ(std::tuple(Get(1739), Get(1741), aim->pitchVelocity, aim->yawVelocity),
                   std::tuple(turnAnswer, damperAnswer, 0.0f, 0.0f));
     }
@@ -261,7 +263,8 @@ TEST_F(AutoAimTest, CommandAnswersAndTheLockOnVolumes) {
         Actor *actor = nullptr;
         char path[16] = "../Target";
     } byPath;
-    EXPECT_EQ(aim->HandleCommand(aimcmd::SetAimTarget, ParamBlock(&byPath, sizeof(byPath))), 1);
+    EXPECT_EQ(aim->HandleCommand(cmd::auto_aim::SetAimTarget, ParamBlock(&byPath, sizeof(byPath))),
+              1);
     EXPECT_EQ(aim->aimTarget.target, target);
 
     GetActorSystem()->SetFileVersion(63);
@@ -269,18 +272,18 @@ TEST_F(AutoAimTest, CommandAnswersAndTheLockOnVolumes) {
                                         std::tuple(2u, false), std::tuple(91u, false)}) {
         aim->aimType = type;
         aim->state ^= kActorEnabled;
-        aim->HandleCommand(kCmdInitLoad, ParamBlock());
+        aim->HandleCommand(cmd::base::InitLoad, ParamBlock());
         EXPECT_EQ((aim->state & kActorEnabled) != 0, enabled) << type;
     }
     GetActorSystem()->SetFileVersion(64);
     aim->state &= ~kActorEnabled;
-    aim->HandleCommand(kCmdInitLoad, ParamBlock());
+    aim->HandleCommand(cmd::base::InitLoad, ParamBlock());
     EXPECT_EQ(aim->state & kActorEnabled, 0u);
 }
 
 TEST_F(AutoAimTest, TypeTwoGathersAndAimsAsTypeZeroTypeOneDoesNeither) {
     for (const auto &[type, works] : {std::tuple(2u, true), std::tuple(1u, false)}) {
-        SendCommandArgs(aim, aimcmd::SetType, type);
+        SendCommandArgs(aim, cmd::auto_aim::SetAutoaimType, type);
         aim->aimTarget.Release();
         head->SetWorldRotation(Quaternion{0, 0, 0, 1});
         Touch(target);
@@ -360,14 +363,14 @@ class LockOnTest : public AutoAimTest {
         ASSERT_NE(hero, nullptr);
         camera = dynamic_cast<game::Recorder *>(
             CreateActor(kCameraStandIn, "Eye", nullptr, room, -1, true));
-        SendCommandArgs(camera, kCmdSetPosition, Vector3{0, 0, -100});
+        SendCommandArgs(camera, cmd::base::SetPosition, Vector3{0, 0, -100});
         camera->Answer(272, Vector3{0, 0, 1});
         hero->lookCamera.Assign(camera);
         lock = dynamic_cast<AutoAimActor *>(
             CreateActor(kAutoAimClassId, "Lock", nullptr, hero, -1, true));
-        SendCommandArgs(lock, aimcmd::SetType, uint32_t{91});
+        SendCommandArgs(lock, cmd::auto_aim::SetAutoaimType, uint32_t{91});
         // Above the body, which its queries would meet first.
-        SendCommandArgs(lock, kCmdSetPosition, Vector3{0, 200, 0});
+        SendCommandArgs(lock, cmd::base::SetPosition, Vector3{0, 200, 0});
         // Past the blend-in after the last manual aim (at 0).
         runner.Step(30);
     }
@@ -378,7 +381,7 @@ class LockOnTest : public AutoAimTest {
     void Offer(std::initializer_list<Actor *> candidates) {
         for (Actor *candidate : candidates) {
             ColObj *pair[2] = {candidate->colObjs[0].get(), lock->colObjs[0].get()};
-            lock->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+            lock->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
         }
         runner.Step();
     }
@@ -413,7 +416,7 @@ TEST_F(LockOnTest, FillsBothSlotsNearestFirstThenHigherFirst) {
     scene::SpyLog heard;
     heard.Watch(lock);
     DeleteActor(high);
-    EXPECT_EQ(heard.Count("Lock", kCmdInvalidActorPointer), 1u);
+    EXPECT_EQ(heard.Count("Lock", cmd::base::InvalidActorPointer), 1u);
     EXPECT_TRUE(Slot(0) == nullptr || Slot(1) == nullptr);
     runner.Step();
     EXPECT_TRUE(Slot(0) == low || Slot(1) == low);
@@ -426,10 +429,10 @@ TEST_F(LockOnTest, ALockOutOfViewStaysUntilUnhook) {
     // Out of the camera's cone: still locked.
     camera->Answer(272, Vector3{1, 0, 0});
     runner.Step(30);
-    lock->HandleCommand(aimcmd::Unhook, ParamBlock());
+    lock->HandleCommand(cmd::auto_aim::AutoAimUnhook, ParamBlock());
     EXPECT_EQ(Slot(0), foe);
     runner.Step(80);
-    lock->HandleCommand(aimcmd::Unhook, ParamBlock());
+    lock->HandleCommand(cmd::auto_aim::AutoAimUnhook, ParamBlock());
     EXPECT_EQ(std::tuple(Slot(0), Steering()), std::tuple(nullptr, false));
 }
 
@@ -446,15 +449,15 @@ TEST_F(LockOnTest, ManualAimHoldsTwoSecondsAndRelaxesAtMostOnceASecond) {
     scene::SpyLog hands;
     hands.Watch(hero->leftHand.target);
     hands.Watch(hero->rightHand.target);
-    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
     runner.Step(30);
-    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
     EXPECT_EQ(std::tuple(hands.Count("LeftHand", 221), hands.Count("RightHand", 221)),
               std::tuple(size_t{1}, size_t{1}));
     EXPECT_NE(hero->charFlags & kCharManualAimHold, 0u);
     runner.Step(95);
     EXPECT_EQ(hero->charFlags & kCharManualAimHold, 0u);
-    lock->HandleCommand(aimcmd::ManualAimNotify, ParamBlock());
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
     EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
 }
 
@@ -487,10 +490,10 @@ TEST_F(GroundedLockOnTest, WithoutTheSwitchALockEndsFarAwayOrUnconnected) {
         Offer({foe});
         ASSERT_EQ(Slot(0), foe) << c.name;
         if (c.switched) {
-            lock->HandleCommand(aimcmd::ToggleLockSwitch, ParamBlock());
+            lock->HandleCommand(cmd::auto_aim::ToggleLockSwitch, ParamBlock());
         }
         // 2100 from the character, or in the closet.
-        SendCommandArgs(foe, kCmdSetPosition, Vector3{0, 0, c.away ? 1900.0f : 1600.0f});
+        SendCommandArgs(foe, cmd::base::SetPosition, Vector3{0, 0, c.away ? 1900.0f : 1600.0f});
         runner.Step(5);
         EXPECT_EQ(Slot(0) == foe, c.switched) << c.name;
     }
@@ -504,7 +507,7 @@ TEST_F(GroundedLockOnTest, HiddenIsNotLockedAndALockEndsAfterTwoFailedRechecks) 
     CharacterActor *foe = Foe("Foe", {300, 0, 700});
     Offer({foe});
     ASSERT_EQ(Slot(0), foe);
-    SendCommandArgs(foe, kCmdSetPosition, behind);
+    SendCommandArgs(foe, cmd::base::SetPosition, behind);
     // 63 frames hold at most one re-check, 129 at least two.
     runner.Step(63);
     EXPECT_EQ(Slot(0), foe);

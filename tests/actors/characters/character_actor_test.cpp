@@ -19,6 +19,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "library/bone.h"
 #include "support/actor_record.h"
@@ -293,7 +294,7 @@ TEST_F(CharacterTest, CapacityChangesScaleByEnduranceAndStayInRange) {
         spy.Take();
         c->ChangeCapacity(r.amount);
         EXPECT_NEAR(c->capacity, r.expected, 1e-6f) << r.endurance << " " << r.amount;
-        EXPECT_EQ(spy.Count("hero", kCmdExhaust100), r.exhausts);
+        EXPECT_EQ(spy.Count("hero", cmd::character::Exhaust100), r.exhausts);
     }
 }
 
@@ -476,10 +477,10 @@ TEST_F(CharacterTest, PlaceholderClassesServeOnlyTheBaseAndKeepFourSpareWords) {
         EXPECT_EQ(a->classId, id);
         auto script = std::make_unique<ScriptRecord>();
         script->name = name;
-        script->eventId = kCmdExhaust100;
+        script->eventId = cmd::character::Exhaust100;
         script->owner = a;
         a->scripts.push_back(std::move(script));
-        a->HandleCommand(kCmdExhaust100, ParamBlock());
+        a->HandleCommand(cmd::character::Exhaust100, ParamBlock());
         a->HandleCommand(1017, ParamBlock()); // a Character's own command does nothing here
     }
     InstallScriptRunner(previous);

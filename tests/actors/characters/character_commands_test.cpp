@@ -16,6 +16,7 @@
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
 #include "core/actors/scheduled_command.h"
 #include "library/bone.h"
@@ -182,7 +183,7 @@ TEST_F(CharacterCommandsTest, LookAimAndDesiredMovement) {
     matrix.m[3][0] = 10.0f;
     matrix.m[3][1] = 20.0f;
     matrix.m[3][2] = 30.0f;
-    EXPECT_EQ(hero->HandleCommand(kCmdSetMatrix, ParamBlock(&matrix, sizeof(matrix))), 1);
+    EXPECT_EQ(hero->HandleCommand(cmd::base::SetMatrix, ParamBlock(&matrix, sizeof(matrix))), 1);
     EXPECT_EQ(hero->lastSafePosition.z, 30.0f);
     EXPECT_NEAR(Wrap(hero->rotY),
                 Wrap(Vec3YawFromForward({matrix.m[2][0], matrix.m[2][1], matrix.m[2][2]}) + kPi),

@@ -6,6 +6,7 @@
 
 #include "actors/characters/game_container_actor.h"
 #include "actors/presentation/sound_actor.h"
+#include "core/actors/command_ids.h"
 #include "game_object_fixture.h"
 
 namespace {
@@ -19,8 +20,8 @@ class GameContainerTest : public GameObjectTest {
         game::RecorderClass sounds(kSoundClassId);
         auto *box = dynamic_cast<GameContainerActor *>(
             CreateActor(kGameContainerClassId, "Box", from, room, -1, true));
-        SendCommandArgs(box, kCmdSetPosition, at);
-        box->HandleCommand(kCmdPrecalculate, ParamBlock());
+        SendCommandArgs(box, cmd::base::SetPosition, at);
+        box->HandleCommand(cmd::base::Precalculate, ParamBlock());
         return box;
     }
     static game::Recorder *Sound(GameContainerActor *box, const char *name) {
@@ -36,7 +37,7 @@ class GameContainerTest : public GameObjectTest {
     int Action(GameContainerActor *box, Actor *who, Actor *item = nullptr) {
         uint32_t words[2] = {static_cast<uint32_t>(who->actorId),
                              item != nullptr ? static_cast<uint32_t>(item->actorId) : 0xFFFFFFFFu};
-        return box->HandleCommand(containercmd::Action, ParamBlock(words, sizeof(words)));
+        return box->HandleCommand(cmd::character::Action, ParamBlock(words, sizeof(words)));
     }
     // Sends "Action" in every frame before `frames` runs out, then steps
     // `after` frames more.
@@ -74,7 +75,7 @@ TEST_F(GameContainerTest, LayoutsAndTheirEventBox) {
                   std::tuple(std::string("Event"), 2u, 1u, 1u, 0u, 7u, -20.0f, 10.0f, 60.0f, 20.0f));
     };
     expectEventBox();
-    SendCommandArgs(box, containercmd::SetKind, uint32_t{2});
+    SendCommandArgs(box, cmd::game_container::SetContainerType, uint32_t{2});
     EXPECT_EQ(Names(box), (std::vector<std::string>{"Trigger:3", "Spawn:21", "Wire:3"}));
     expectEventBox();
 }
@@ -83,7 +84,7 @@ TEST_F(GameContainerTest, CollisionTriggerActivatesOnlyForItsType) {
     for (const auto &[type, fires] : {std::tuple(1u, true), std::tuple(2u, false)}) {
         GameContainerActor *box = Container();
         GameObjectActor *content = Content(box, kItemPowerUp);
-        SendCommandArgs(box, containercmd::SetTriggerType, type);
+        SendCommandArgs(box, cmd::game_container::SetTriggerType, type);
         runner.Step();
         Touch(box, &AddObject(body, kColObjActive | kColObjDynamic), box->colObjs[0].get());
         EXPECT_EQ(content->itemState == kItemActivate, fires) << type;
@@ -97,14 +98,14 @@ TEST_F(GameContainerTest, ActionOpensEmptyAndIgnoresARepeatWithinTwoSeconds) {
     runner.Step(61);
     game::Recorder *empty = Sound(box, "Empty Sound");
     Action(box, body);
-    EXPECT_EQ(std::tuple(empty->Of(kCmdSoundPlay).size(), empty->Of(768).size()),
+    EXPECT_EQ(std::tuple(empty->Of(cmd::sound::PlaySound).size(), empty->Of(768).size()),
               std::tuple(size_t{1}, size_t{1}));
     runner.Step(100);
     Action(box, body);
-    EXPECT_EQ(empty->Of(kCmdSoundPlay).size(), 1u);
+    EXPECT_EQ(empty->Of(cmd::sound::PlaySound).size(), 1u);
     runner.Step(25);
     Action(box, body);
-    EXPECT_EQ(empty->Of(kCmdSoundPlay).size(), 2u);
+    EXPECT_EQ(empty->Of(cmd::sound::PlaySound).size(), 2u);
 }
 
 TEST_F(GameContainerTest, HeldSearchActivatesAfterTheSearchTime) {
@@ -122,13 +123,13 @@ TEST_F(GameContainerTest, SwitchedOffContainerNeitherCountsNorSearches) {
     GameContainerActor *box = Container();
     GameObjectActor *content = Content(box, kItemPowerUp);
     runner.Step(61);
-    SendCommandArgs(box, kCmdSetOperational, false);
+    SendCommandArgs(box, cmd::base::SetOperational, false);
     Hold(box, nullptr, 70, 2);
     // The action starts the search; the countdowns and the search stand still.
     EXPECT_NE(content->itemState, kItemActivate);
     EXPECT_EQ(std::tuple(box->touchCountdown, box->searchElapsed), std::tuple(0.2f, 0.0f));
     // Switched on again, the same search hands the content out.
-    SendCommandArgs(box, kCmdSetOperational, true);
+    SendCommandArgs(box, cmd::base::SetOperational, true);
     runner.Step(61);
     Hold(box, nullptr, 70, 2);
     EXPECT_EQ(content->itemState, kItemActivate);
@@ -152,7 +153,7 @@ TEST_F(GameContainerTest, OfferedItemsGoUnderSpawn) {
                         static_cast<Actor *>(loose)}) {
         uint32_t words[2] = {static_cast<uint32_t>(body->actorId),
                              static_cast<uint32_t>(item->actorId)};
-        other->HandleCommand(containercmd::Insert, ParamBlock(words, sizeof(words)));
+        other->HandleCommand(cmd::game_container::InsertContent, ParamBlock(words, sizeof(words)));
     }
     EXPECT_EQ(std::tuple(offered->parent, loose->parent, body->parent),
               std::tuple(box->Spawn(), other->Spawn(), room));
@@ -161,23 +162,24 @@ TEST_F(GameContainerTest, OfferedItemsGoUnderSpawn) {
 TEST_F(GameContainerTest, DeleteAfterActivationQueuesTheContainer) {
     GameContainerActor *box = Container();
     Content(box, kItemPowerUp);
-    SendCommandArgs(box, containercmd::SetDeleteAfterActivation, true);
-    SendCommandArgs(box, containercmd::Activate, static_cast<uint32_t>(body->actorId));
+    SendCommandArgs(box, cmd::game_container::SetDeleteAfterActivation, true);
+    SendCommandArgs(box, cmd::game_container::ActivateContent,
+                    static_cast<uint32_t>(body->actorId));
     EXPECT_TRUE(box->HasFlag(kActorQueuedForDeletion));
 }
 
 TEST_F(GameContainerTest, EventBoxFitsTheChildrenInContainerSpace) {
     GameContainerActor *box = Container({100, 0, 0});
     // No child with bounds (a kind without children): the old box stays.
-    SendCommandArgs(box, containercmd::SetKind, uint32_t{99});
-    box->HandleCommand(containercmd::CalculateEventBox, ParamBlock());
+    SendCommandArgs(box, cmd::game_container::SetContainerType, uint32_t{99});
+    box->HandleCommand(cmd::game_container::CalculateEventBox, ParamBlock());
     EXPECT_EQ(std::tuple(box->colObjs[0]->boxMin.x, box->colObjs[0]->boxMax.y),
               std::tuple(-20.0f, 60.0f));
     // A child that gives world bounds, as a mesh does.
     auto *shelf = dynamic_cast<game::Recorder *>(
         CreateActor(kWatcherClassId, "Shelf", nullptr, box, -1, true));
     shelf->Answer(151, std::array<Vector3, 2>{Vector3{70, 0, -5}, Vector3{130, 80, 5}});
-    box->HandleCommand(containercmd::CalculateEventBox, ParamBlock());
+    box->HandleCommand(cmd::game_container::CalculateEventBox, ParamBlock());
     EXPECT_NEAR(box->colObjs[0]->boxMin.x, -30.0f, 1e-3f);
     EXPECT_NEAR(box->colObjs[0]->boxMax.y, 80.0f, 1e-3f);
 }
@@ -220,20 +222,21 @@ TEST_F(GameContainerTest, ListeningPicksTheSound) {
         if (c.type != 99) {
             Content(box, c.type);
         }
-        box->HandleCommand(containercmd::Listen, ParamBlock());
+        box->HandleCommand(cmd::game_container::ListenToContainer, ParamBlock());
         game::Recorder *sound = Sound(box, c.sound);
         const std::vector<uint32_t> expected =
-            c.type == kItemTrap ? std::vector<uint32_t>{kCmdSoundSetFrequency, kCmdSoundPlay}
-                                : std::vector<uint32_t>{kCmdSoundPlay};
+            c.type == kItemTrap ? std::vector<uint32_t>{cmd::sound::SetFrequency,
+                                                        cmd::sound::PlaySound}
+                                : std::vector<uint32_t>{cmd::sound::PlaySound};
         std::vector<uint32_t> ids;
         for (uint32_t id : sound->Ids()) {
-            if (id == kCmdSoundSetFrequency || id == kCmdSoundPlay) {
+            if (id == cmd::sound::SetFrequency || id == cmd::sound::PlaySound) {
                 ids.push_back(id);
             }
         }
         EXPECT_EQ(ids, expected) << c.sound;
         if (c.type == kItemTrap) {
-            EXPECT_FLOAT_EQ(sound->Of(kCmdSoundSetFrequency)[0].F32(), 1.2f);
+            EXPECT_FLOAT_EQ(sound->Of(cmd::sound::SetFrequency)[0].F32(), 1.2f);
         }
     }
 }
@@ -245,19 +248,19 @@ TEST_F(GameContainerTest, RebuiltAndCopiedContainersUseTheirOwnChildren) {
     GameContainerActor *copy = Container({0, 0, 300}, box);
     EXPECT_EQ(copy->searchTime, 0.0f);
     runner.Step(61);
-    copy->HandleCommand(containercmd::Listen, ParamBlock());
+    copy->HandleCommand(cmd::game_container::ListenToContainer, ParamBlock());
     Action(copy, body);
-    EXPECT_EQ(oldEmpty->Of(kCmdSoundPlay).size(), 0u);
+    EXPECT_EQ(oldEmpty->Of(cmd::sound::PlaySound).size(), 0u);
 
     {
         game::RecorderClass sounds(kSoundClassId);
-        SendCommandArgs(box, containercmd::SetKind, uint32_t{0});
+        SendCommandArgs(box, cmd::game_container::SetContainerType, uint32_t{0});
     }
     game::Recorder *fresh = Sound(box, "Empty Sound");
-    box->HandleCommand(containercmd::Listen, ParamBlock());
-    EXPECT_EQ(fresh != nullptr && fresh->Of(kCmdSoundPlay).size() == 1u, true);
-    SendCommandArgs(box, containercmd::SetKind, uint32_t{2});
-    box->HandleCommand(containercmd::Listen, ParamBlock());
+    box->HandleCommand(cmd::game_container::ListenToContainer, ParamBlock());
+    EXPECT_EQ(fresh != nullptr && fresh->Of(cmd::sound::PlaySound).size() == 1u, true);
+    SendCommandArgs(box, cmd::game_container::SetContainerType, uint32_t{2});
+    box->HandleCommand(cmd::game_container::ListenToContainer, ParamBlock());
     Action(box, body);
     EXPECT_EQ(box->EmptySound(), nullptr);
 }

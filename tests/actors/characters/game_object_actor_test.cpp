@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "base/random.h"
+#include "core/actors/command_ids.h"
 #include "game_object_fixture.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST_F(GameObjectTest, TypeChangeRebuildsChildrenAndTypeDefaults) {
         GameObjectActor loaded;
         loaded.itemType = type;
         GetActorSystem()->SetFileVersion(version);
-        loaded.HandleCommand(kCmdInitLoad, ParamBlock());
+        loaded.HandleCommand(cmd::base::InitLoad, ParamBlock());
         EXPECT_EQ(loaded.maxBulletsInClip == 0x4000001u && loaded.rayExclude == 0x40000u &&
                       loaded.secondaryType == 1u,
                   fixed)
@@ -120,13 +121,13 @@ TEST_F(GameObjectTest, PrecalculateEntersGroupSubscribesOnceAndCopiesBindTheirOw
     GameObjectActor *item = Item(kItemTrap);
     item->drawGroupId = -1;
     item->simState.reset();
-    item->HandleCommand(kCmdPrecalculate, ParamBlock());
-    item->HandleCommand(kCmdPrecalculate, ParamBlock());
+    item->HandleCommand(cmd::base::Precalculate, ParamBlock());
+    item->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(item->drawGroupId, room->drawGroupId);
     EXPECT_NE(item->simState, nullptr);
     size_t entries = 0;
     for (ScheduledCommand *entry : item->scheduledCommands) {
-        entries += entry->command == kCmdProcess ? 1 : 0;
+        entries += entry->command == cmd::base::Process ? 1 : 0;
     }
     EXPECT_EQ(entries, 1u);
 
@@ -135,7 +136,7 @@ TEST_F(GameObjectTest, PrecalculateEntersGroupSubscribesOnceAndCopiesBindTheirOw
     auto *twin = dynamic_cast<GameObjectActor *>(CopyActorTree(item, room));
     ASSERT_NE(twin, nullptr);
     EXPECT_EQ(std::tuple(twin->price, twin->collisionGuard), std::tuple(42.0f, 0.5f));
-    twin->HandleCommand(kCmdPrecalculate, ParamBlock());
+    twin->HandleCommand(cmd::base::Precalculate, ParamBlock());
     ASSERT_NE(twin->childTrap.target, nullptr);
     EXPECT_EQ(twin->childTrap.target->parent, twin);
 

@@ -13,7 +13,7 @@
 #include "actors/characters/game_object_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "support/game_fixture.h"
 
 class GameObjectTest : public ::testing::Test {
@@ -44,7 +44,7 @@ class GameObjectTest : public ::testing::Test {
         auto *item = dynamic_cast<GameObjectActor *>(
             CreateActor(kGameObjectClassId, "Item", nullptr, parent ? parent : room, -1, true));
         SendCommandArgs(item, 602, type);
-        item->HandleCommand(kCmdPrecalculate, ParamBlock());
+        item->HandleCommand(cmd::base::Precalculate, ParamBlock());
         return item;
     }
     game::Recorder *StandIn(std::vector<const char *> holders) {
@@ -70,7 +70,7 @@ class GameObjectTest : public ::testing::Test {
     }
     static void Touch(Actor *item, ColObj *other, ColObj *own) {
         ColObj *pair[2] = {other, own};
-        item->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        item->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     static ColObj &AddObject(Actor *actor, uint32_t flags) {
         ColObj object(actor);

@@ -7,6 +7,7 @@
 #include "../../core/actors/actor_file_bytes.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "game_object_fixture.h"
 #include "support/temp_folder.h"
 
@@ -99,7 +100,8 @@ TEST_F(GameObjectRecordTest, SheetItemsPagesAndCut) {
     auto cut = [&](uint32_t type) {
         ActorClassDescriptor copy = sheet;
         ActorClassDescriptor *pointer = &copy;
-        Item(type)->HandleCommand(kCmdPropertySheetQuery, ParamBlock(&pointer, sizeof(pointer)));
+        Item(type)->HandleCommand(cmd::game_object::PropertySheetQuery,
+                                  ParamBlock(&pointer, sizeof(pointer)));
         std::vector<std::string> labels;
         for (const PropertyItem &item : copy.items) {
             labels.push_back(item.label);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "game_object_fixture.h"
@@ -47,7 +48,7 @@ class WeaponTest : public GameObjectTest {
             ammo->name = "Ammo";
             ammo->precision = 0.0f;
         }
-        gun->HandleCommand(kCmdPrecalculate, ParamBlock());
+        gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
         return gun;
     }
     static game::Recorder *Phase(GameObjectActor *gun, const char *phase) {
@@ -78,7 +79,7 @@ class WeaponTest : public GameObjectTest {
     // A template child of the ammunition.
     Actor *Template(const char *name) {
         Actor *made = CreateActor(0, name, nullptr, ammo, -1, true);
-        ammo->HandleCommand(kCmdPrecalculate, ParamBlock());
+        ammo->HandleCommand(cmd::base::Precalculate, ParamBlock());
         return made;
     }
 
@@ -122,9 +123,9 @@ TEST_F(WeaponTest, PrecalculateBindsPhasesAndSettlesByItemState) {
     EXPECT_EQ(gun->weaponState, weapon::Loaded);
     EXPECT_EQ(gun->shownChild.target, Phase(gun, "Loaded"));
     for (const char *phase : {"Loaded", "InWorld", "NoClip", "Fire"}) {
-        EXPECT_EQ(Phase(gun, phase)->Of(kCmdActionStopPre).size(), 1u) << phase;
+        EXPECT_EQ(Phase(gun, phase)->Of(cmd::base::ActionStopPre).size(), 1u) << phase;
     }
-    EXPECT_FALSE(Phase(gun, "Loaded")->Of(kCmdActionStart).empty());
+    EXPECT_FALSE(Phase(gun, "Loaded")->Of(cmd::base::ActionStart).empty());
     EXPECT_EQ(gun->crosshairMaterialId, 0xFFFFFFFFu);
 
     const std::tuple<uint32_t, uint32_t, uint32_t, const char *> cases[] = {
@@ -136,7 +137,7 @@ TEST_F(WeaponTest, PrecalculateBindsPhasesAndSettlesByItemState) {
         gun->itemState = itemState;
         gun->weaponState = 0;
         ammo->weaponFlags = bullets;
-        gun->HandleCommand(kCmdPrecalculate, ParamBlock());
+        gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
         EXPECT_EQ(gun->weaponState, settled) << itemState;
         EXPECT_EQ(gun->shownChild.target, shown ? Phase(gun, shown) : nullptr) << itemState;
     }
@@ -154,7 +155,7 @@ TEST_F(WeaponTest, PrecalculateBindsPhasesAndSettlesByItemState) {
     GameObjectActor *second = Gun({"Loaded"}, gun);
     second->name = "Secondary";
     second->weaponState = 0;
-    second->HandleCommand(kCmdPrecalculate, ParamBlock());
+    second->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(std::tuple(second->isSecondary, second->weaponState), std::tuple(1u, 0u));
     GameObjectActor *bare = Gun({"Loaded"}, nullptr, false);
     for (uint32_t request = 1; request <= 19; ++request) {
@@ -195,10 +196,10 @@ TEST_F(WeaponTest, ShotCastsRaysAndSpawnsCopies) {
     std::string error;
     ASSERT_TRUE(scene::SceneBuilder::AddScript(ammo, 747, "local.Position_Add((0,1,0));", &error))
         << error;
-    gun->HandleCommand(kCmdPrecalculate, ParamBlock());
-    ammo->HandleCommand(kCmdPrecalculate, ParamBlock());
+    gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
+    ammo->HandleCommand(cmd::base::Precalculate, ParamBlock());
     ASSERT_NE(ammo->ammoHitScript, 0u);
-    EXPECT_EQ(gun->HandleCommand(kCmdActionStart, ParamBlock()), 1);
+    EXPECT_EQ(gun->HandleCommand(cmd::base::ActionStart, ParamBlock()), 1);
 
     EXPECT_EQ(gun->weaponState, weapon::Fire);
     ASSERT_EQ(body->Of(1040).size(), 1u);
@@ -231,7 +232,7 @@ TEST_F(WeaponTest, HitEffectsAndShellCollisionFollowTheFrameTime) {
     target->colObjs[0]->hitEffect = 0x7;
     GameObjectActor *gun = Gun({"Loaded", "Fire"});
     Watch(gun, nullptr, "ShellExitPos");
-    gun->HandleCommand(kCmdPrecalculate, ParamBlock());
+    gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
     Actor *shell = Template("Shell");
     AddObject(shell, kColObjActive);
     ammo->weaponType = 0x5; // hit-effect groups 0 and 2
@@ -260,8 +261,8 @@ TEST_F(WeaponTest, CharacterHitGetsHoldTimeZeroAndTheHit) {
     hero->holdTime = 3.0f;
     Request(gun, 5);
     EXPECT_EQ(hero->holdTime, 10.0f); // 0 first, then the ammunition's hold time
-    ASSERT_FALSE(front->Of(kCmdItemHitCharacter).empty());
-    EXPECT_EQ(front->Of(kCmdItemHitCharacter)[0].Read<int32_t>(4), hero->actorId);
+    ASSERT_FALSE(front->Of(cmd::inventory::GameobjectHitCharacter).empty());
+    EXPECT_EQ(front->Of(cmd::inventory::GameobjectHitCharacter)[0].Read<int32_t>(4), hero->actorId);
 }
 
 TEST_F(WeaponTest, EndOfFireCountsBulletsAndEmptiesTheClip) {
@@ -360,7 +361,7 @@ TEST_F(WeaponTest, AutoFireAndFireOnRelease) {
 TEST_F(WeaponTest, SecondaryWeaponWaitsForItsPrimary) {
     GameObjectActor *gun = Gun({"Loaded"});
     game::Recorder *spare = Watch(gun, nullptr, "Secondary");
-    gun->HandleCommand(kCmdPrecalculate, ParamBlock());
+    gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
     gun->weaponState = weapon::Fire;
     SendCommandArgs(gun, 639, 0u);
     EXPECT_EQ(spare->Of(kRequest).size(), 1u); // Separate: always
@@ -373,8 +374,8 @@ TEST_F(WeaponTest, SecondaryWeaponWaitsForItsPrimary) {
     ASSERT_EQ(spare->Of(kRequest).size(), 3u);
     EXPECT_EQ(spare->Of(kRequest)[2].Read<uint32_t>(0), 9u);
     float s = 1.0f;
-    gun->HandleCommand(kCmdCrosshairUpdate, ParamBlock(&s, sizeof(s)));
-    EXPECT_EQ(spare->Of(kCmdCrosshairUpdate).size(), 1u);
+    gun->HandleCommand(cmd::game_object::Unnamed_750, ParamBlock(&s, sizeof(s)));
+    EXPECT_EQ(spare->Of(cmd::game_object::Unnamed_750).size(), 1u);
 
     // A Wait secondary inside a recording primary.
     game::Recorder *primary = Watch(gun, nullptr, "Primary");
@@ -382,7 +383,7 @@ TEST_F(WeaponTest, SecondaryWeaponWaitsForItsPrimary) {
     second->name = "Secondary";
     second->secondaryType = 1;
     second->weaponFlags &= ~weapon::BulletLoadAfterFire;
-    second->HandleCommand(kCmdPrecalculate, ParamBlock());
+    second->HandleCommand(cmd::base::Precalculate, ParamBlock());
     Request(second, 8);
     runner.Step(2);
     std::vector<uint32_t> told;
@@ -395,9 +396,10 @@ TEST_F(WeaponTest, SecondaryWeaponWaitsForItsPrimary) {
 TEST_F(WeaponTest, KillMovesIntoItemsAndActionStart) {
     GameObjectActor *gun = Gun({"Loaded", "Fire"});
     std::string error;
-    ASSERT_TRUE(scene::SceneBuilder::AddScript(gun, kCmdActionStart, "local.Position_Add((1,0,0));",
+    ASSERT_TRUE(scene::SceneBuilder::AddScript(gun, cmd::base::ActionStart,
+                                               "local.Position_Add((1,0,0));",
                                                &error));
-    EXPECT_EQ(gun->HandleCommand(kCmdActionStart, ParamBlock()), 1);
+    EXPECT_EQ(gun->HandleCommand(cmd::base::ActionStart, ParamBlock()), 1);
     EXPECT_EQ(gun->position.x, 0.0f); // no 211 script ran
     EXPECT_EQ(gun->weaponState, weapon::Fire);
     ReparentActor(gun, FindChildByName(body, "Items"));
@@ -408,16 +410,16 @@ TEST_F(WeaponTest, KillMovesIntoItemsAndActionStart) {
     gun->weaponState = weapon::Loaded;
     Request(gun, 5);
     ASSERT_EQ(Pending(gun), 1u);
-    gun->HandleCommand(kCmdKill, ParamBlock());
+    gun->HandleCommand(cmd::base::Kill, ParamBlock());
     EXPECT_EQ(Pending(gun), 0u);
-    ASSERT_EQ(front->Of(kCmdWeaponGone).size(), 1u);
-    EXPECT_EQ(front->Of(kCmdWeaponGone)[0].Read<Actor *>(0), gun);
+    ASSERT_EQ(front->Of(cmd::game_object::WeaponGone).size(), 1u);
+    EXPECT_EQ(front->Of(cmd::game_object::WeaponGone)[0].Read<Actor *>(0), gun);
 }
 
 TEST_F(WeaponTest, CrosshairReportDecaysTheKick) {
     GameObjectActor *gun = Gun({"Loaded"});
     Watch(gun, nullptr, "FlashPos");
-    gun->HandleCommand(kCmdPrecalculate, ParamBlock());
+    gun->HandleCommand(cmd::base::Precalculate, ParamBlock());
     body->Answer(990, Vector3{0.0f, 0.6f, 0.8f});
     gun->recoilKick = 3.4f;
     gun->crosshairMaterialId = 7;
@@ -426,10 +428,10 @@ TEST_F(WeaponTest, CrosshairReportDecaysTheKick) {
     gun->timeRecord->delta = 0.1f;
     gun->timeRecord->frameStamp = FrameCounter;
     float s = 1.0f;
-    gun->HandleCommand(kCmdCrosshairUpdate, ParamBlock(&s, sizeof(s)));
+    gun->HandleCommand(cmd::game_object::Unnamed_750, ParamBlock(&s, sizeof(s)));
     EXPECT_NEAR(gun->recoilKick, 2.0f, 1e-6f);
-    ASSERT_EQ(front->Of(kCmdCrosshairReport).size(), 1u);
-    const RecordedCommand report = front->Of(kCmdCrosshairReport)[0];
+    ASSERT_EQ(front->Of(cmd::inventory::Unnamed_563).size(), 1u);
+    const RecordedCommand report = front->Of(cmd::inventory::Unnamed_563)[0];
     EXPECT_EQ(report.Read<uint32_t>(0), 1u);
     EXPECT_NEAR(report.F32(4), 0.5f * 1.0f, 1e-6f); // 3 x 0.8 clamps to 1
     EXPECT_NEAR(report.F32(8), 2.0f, 1e-6f);
@@ -444,7 +446,7 @@ TEST_F(WeaponTest, CreateCopiesFieldsButBindsItsOwnChildren) {
     Template("Impact");
     std::string error;
     ASSERT_TRUE(scene::SceneBuilder::AddScript(ammo, 747, "local.Position_Add((1,0,0));", &error));
-    ammo->HandleCommand(kCmdPrecalculate, ParamBlock());
+    ammo->HandleCommand(cmd::base::Precalculate, ParamBlock());
     body->Answer(1016, Vector3{0.0f, 0.0f, 1.0f}); // the left hand's aim
     auto *copy = dynamic_cast<GameObjectActor *>(CopyActorTree(gun, FindChildByName(body, "LeftHand")));
     ASSERT_NE(copy, nullptr);
@@ -453,7 +455,7 @@ TEST_F(WeaponTest, CreateCopiesFieldsButBindsItsOwnChildren) {
               std::tuple(std::string("N_Aim"), std::string("Cross"), 1u, 0.5f, gun->recoil,
                          gun->weaponFlags));
     EXPECT_NE(copy->effects.data(), gun->effects.data());
-    copy->HandleCommand(kCmdPrecalculate, ParamBlock());
+    copy->HandleCommand(cmd::base::Precalculate, ParamBlock());
     auto *copiedAmmo = dynamic_cast<GameObjectActor *>(copy->ammoChild.target);
     ASSERT_NE(copiedAmmo, nullptr);
     EXPECT_NE(copiedAmmo, ammo);

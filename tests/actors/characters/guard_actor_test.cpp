@@ -13,6 +13,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "support/game_fixture.h"
 #include "support/record_file.h"
 #include "support/temp_folder.h"
@@ -89,8 +90,8 @@ TEST_F(GuardActorTest, SheetAndDefaults) {
     EXPECT_EQ(std::tuple(fresh.evalTimer, fresh.comboPattern, fresh.fightReady, fresh.motionId,
                          fresh.walkForward, fresh.attackIndex, fresh.effectIndex),
               std::tuple(1.0e38f, 0xFFFFFFFFu, 1u, -1, 1u, -1, -1));
-    fresh.HandleCommand(kCmdAddGuardAttackParam, ParamBlock());
-    fresh.HandleCommand(kCmdAddGuardHitEffect, ParamBlock());
+    fresh.HandleCommand(cmd::guard::AddGuardAttackParam, ParamBlock());
+    fresh.HandleCommand(cmd::guard::AddGuardHitEffect, ParamBlock());
     EXPECT_EQ(std::tuple(fresh.attackParams[0].weight, fresh.attackParams[0].effectMul,
                          fresh.attackParams[0].evalDelay),
               std::tuple(1u, 1.0f, 0.0f));
@@ -104,9 +105,9 @@ TEST_F(GuardActorTest, SetGuardStateStoresTheNumberOnly) {
     game::Recorder spy;
     AddCommandSpy(guard, &spy);
     for (uint32_t value : {2u, 11u, 1u}) {
-        SendCommandArgs(guard, kCmdSetGuardState, value);
+        SendCommandArgs(guard, cmd::guard::SetGuardState, value);
         uint32_t answer = 0;
-        guard->HandleCommand(kCmdGetGuardState, ParamBlock(&answer, sizeof(answer)));
+        guard->HandleCommand(cmd::guard::GetGuardState, ParamBlock(&answer, sizeof(answer)));
         EXPECT_EQ(answer, value);
     }
     EXPECT_TRUE(Events(spy).empty());
@@ -118,25 +119,25 @@ TEST_F(GuardActorTest, SetGuardStateStoresTheNumberOnly) {
 TEST_F(GuardActorTest, ListsSelectByNameAndEditTheSelection) {
     GuardActor *guard = NewGuard();
     for (int i = 0; i < 3; ++i) {
-        guard->HandleCommand(kCmdAddGuardAttackParam, ParamBlock());
-        guard->HandleCommand(kCmdAddGuardHitEffect, ParamBlock());
+        guard->HandleCommand(cmd::guard::AddGuardAttackParam, ParamBlock());
+        guard->HandleCommand(cmd::guard::AddGuardHitEffect, ParamBlock());
     }
-    EXPECT_EQ(Names(guard, kCmdGetGuardAttackNames),
+    EXPECT_EQ(Names(guard, cmd::guard::Unnamed_1323),
               (std::vector<std::string>{"Attack0", "Attack1", "Attack2"}));
-    EXPECT_EQ(Names(guard, kCmdGetGuardHitEffectNames),
+    EXPECT_EQ(Names(guard, cmd::guard::Unnamed_1315),
               (std::vector<std::string>{"Hit Effect 0", "Hit Effect 1", "Hit Effect 2"}));
 
-    Text(guard, kCmdSelectGuardAttack, "Attack1");
+    Text(guard, cmd::guard::Unnamed_1322, "Attack1");
     EXPECT_EQ(guard->attackIndex, 1);
     SendCommandArgs(guard, 1326, uint32_t{7});
     SendCommandArgs(guard, 1330, 0.5f);
-    Text(guard, kCmdSelectGuardAttack, "Attack9");
-    Text(guard, kCmdSelectGuardAttack, "Hit Effect 0");
+    Text(guard, cmd::guard::Unnamed_1322, "Attack9");
+    Text(guard, cmd::guard::Unnamed_1322, "Hit Effect 0");
     EXPECT_EQ(guard->attackIndex, 1);
     EXPECT_EQ(std::tuple(guard->attackParams[1].weight, guard->attackParams[1].evalDelay),
               std::tuple(7u, 0.5f));
 
-    Text(guard, kCmdSelectGuardHitEffect, "Hit Effect 2");
+    Text(guard, cmd::guard::Unnamed_1314, "Hit Effect 2");
     SendCommandArgs(guard, 1316, uint32_t{12});
     SendCommandArgs(guard, 1318, -25.0f);
     float value = 0.0f;
@@ -144,11 +145,11 @@ TEST_F(GuardActorTest, ListsSelectByNameAndEditTheSelection) {
     EXPECT_EQ(value, -25.0f);
     EXPECT_EQ(guard->hitEffects[2].type, 12u);
 
-    guard->HandleCommand(kCmdDeleteGuardAttackParam, ParamBlock());
+    guard->HandleCommand(cmd::guard::DeleteGuardAttackParam, ParamBlock());
     EXPECT_EQ(std::tuple(guard->attackParams.size(), guard->attackIndex), std::tuple(2u, -1));
     EXPECT_EQ(guard->attackParams[1].weight, 1u); // the third moved up
     // Nothing selected: deleting and the entry commands do nothing.
-    guard->HandleCommand(kCmdDeleteGuardAttackParam, ParamBlock());
+    guard->HandleCommand(cmd::guard::DeleteGuardAttackParam, ParamBlock());
     SendCommandArgs(guard, 1326, uint32_t{9});
     ASSERT_EQ(guard->attackParams.size(), 2u);
     EXPECT_EQ(std::tuple(guard->attackParams[0].weight, guard->attackParams[1].weight),
@@ -162,7 +163,7 @@ TEST_F(GuardActorTest, TypeZeroTakesTheNodesAndGivesAreaBoxesTypeOneMakesANode) 
     GuardActor *guard = NewGuard();
     game::PathNode(builder, "A", {0, 0, 100}, guard);
     game::PathNode(builder, "B", {0, 0, 200}, guard->children[0]);
-    SendCommandArgs(guard, kCmdSetGuardType, uint32_t{0});
+    SendCommandArgs(guard, cmd::guard::SetGuardType, uint32_t{0});
     EXPECT_TRUE(guard->children.empty());
     EXPECT_EQ(scene::SceneBuilder::Find("A"), nullptr);
     ASSERT_EQ(guard->colObjs.size(), 2u); // "Create" gave two already; they were replaced
@@ -181,7 +182,7 @@ TEST_F(GuardActorTest, TypeZeroTakesTheNodesAndGivesAreaBoxesTypeOneMakesANode) 
                   std::tuple(boxes[i].min.x, boxes[i].min.y, boxes[i].min.z, boxes[i].max.x,
                              boxes[i].max.y, boxes[i].max.z));
     }
-    SendCommandArgs(guard, kCmdSetGuardType, uint32_t{1});
+    SendCommandArgs(guard, cmd::guard::SetGuardType, uint32_t{1});
     EXPECT_TRUE(guard->colObjs.empty());
     ASSERT_EQ(guard->children.size(), 1u);
     Actor *node = guard->children[0];
@@ -189,7 +190,7 @@ TEST_F(GuardActorTest, TypeZeroTakesTheNodesAndGivesAreaBoxesTypeOneMakesANode) 
     EXPECT_EQ(std::tuple(node->position.x, node->position.y, node->position.z),
               std::tuple(100.0f, 0.0f, 0.0f));
     // With a child already there, no second node.
-    SendCommandArgs(guard, kCmdSetGuardType, uint32_t{2});
+    SendCommandArgs(guard, cmd::guard::SetGuardType, uint32_t{2});
     EXPECT_EQ(guard->children.size(), 1u);
 }
 
@@ -241,7 +242,7 @@ TEST_F(GuardFileTest, RecordByVersion) {
     // Version 12: the hit effects come back, the attack list empties.
     ASSERT_TRUE(recordfile::Write(*source, Path(), 12));
     GuardActor *v12 = NewGuard("V12");
-    v12->HandleCommand(kCmdAddGuardAttackParam, ParamBlock());
+    v12->HandleCommand(cmd::guard::AddGuardAttackParam, ParamBlock());
     ASSERT_EQ(recordfile::Read(*v12, Path(), 12), 1);
     EXPECT_EQ(v12->hitEffects.size(), 2u);
     EXPECT_TRUE(v12->attackParams.empty());

@@ -11,6 +11,7 @@
 
 #include "actors/world/path_node_actor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "guard_scene_fixture.h"
 
@@ -24,9 +25,11 @@ float Horizontal(const Vector3 &a, const Vector3 &b) {
 }
 
 size_t ProcessEntries(Actor *actor) {
-    return static_cast<size_t>(std::count_if(
-        actor->scheduledCommands.begin(), actor->scheduledCommands.end(),
-        [](const ScheduledCommand *e) { return e != nullptr && e->command == kCmdProcess; }));
+    return static_cast<size_t>(
+        std::count_if(actor->scheduledCommands.begin(), actor->scheduledCommands.end(),
+                      [](const ScheduledCommand *e) {
+                          return e != nullptr && e->command == cmd::base::Process;
+                      }));
 }
 
 TEST_F(GuardSceneTest, BindingCopiesTheTemplateAboveTheGuard) {
@@ -45,7 +48,7 @@ TEST_F(GuardSceneTest, BindingCopiesTheTemplateAboveTheGuard) {
                          NodeName(guard->previousNode), guard->attackIndex),
               std::tuple(1u, 1u, std::string("A"), std::string("Guard"), 0));
     // Another "Precalculate" keeps the character and the one "Process".
-    guard->HandleCommand(kCmdPrecalculate, ParamBlock());
+    guard->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(guard->character.target, body);
     EXPECT_EQ(ProcessEntries(guard), 1u);
 }
@@ -59,8 +62,8 @@ TEST(GuardBindingOrder, TheCopyHearsItsSetUpInOrder) {
     Actor *templ = builder.Make(kCharacterClassId, "Template");
     Actor *guard = builder.Make(kGuardClassId, "Guard");
     game::PathNode(builder, "A", {0, 0, 100}, guard);
-    SendCommandArgs(guard, kCmdSetGuardType, uint32_t{1});
-    SendCommandArgs(guard, kCmdSetGuardCharacter, uint32_t(templ->actorId));
+    SendCommandArgs(guard, cmd::guard::SetGuardType, uint32_t{1});
+    SendCommandArgs(guard, cmd::guard::SetGuardCharacter, uint32_t(templ->actorId));
     ASSERT_TRUE(builder.Load());
     auto *g = dynamic_cast<GuardActor *>(scene::SceneBuilder::Find("Guard"));
     ASSERT_NE(g, nullptr);
@@ -87,7 +90,7 @@ TEST_F(GuardSceneTest, PrecalculateWithoutTemplateNodeOrActor) {
     GuardActor *bare = dynamic_cast<GuardActor *>(
         CreateActor(kGuardClassId, "Bare", nullptr, room, -1, true));
     ASSERT_NE(bare, nullptr);
-    EXPECT_EQ(bare->HandleCommand(kCmdPrecalculate, ParamBlock()), 1);
+    EXPECT_EQ(bare->HandleCommand(cmd::base::Precalculate, ParamBlock()), 1);
     EXPECT_EQ(std::tuple(bare->character.target, ProcessEntries(bare), bare->IsOperational()),
               std::tuple(static_cast<Actor *>(nullptr), size_t{1}, true));
     // A template id naming no actor, then a guard without a Path Node.
@@ -96,7 +99,7 @@ TEST_F(GuardSceneTest, PrecalculateWithoutTemplateNodeOrActor) {
         auto *off = dynamic_cast<GuardActor *>(
             CreateActor(kGuardClassId, "Off", nullptr, room, -1, true));
         ASSERT_NE(off, nullptr);
-        SendCommandArgs(off, kCmdSetGuardType, uint32_t{1}); // makes "Node"
+        SendCommandArgs(off, cmd::guard::SetGuardType, uint32_t{1}); // makes "Node"
         if (variant == 0) {
             off->characterTemplateId = 499999;
         } else {
@@ -106,9 +109,9 @@ TEST_F(GuardSceneTest, PrecalculateWithoutTemplateNodeOrActor) {
         AddCommandSpy(off, &spy);
         spy.log.clear();
         const size_t entries = ProcessEntries(off); // made in a running game: one
-        EXPECT_EQ(off->HandleCommand(kCmdPrecalculate, ParamBlock()), 0) << variant;
+        EXPECT_EQ(off->HandleCommand(cmd::base::Precalculate, ParamBlock()), 0) << variant;
         EXPECT_FALSE(off->IsOperational());
-        EXPECT_TRUE(spy.Of(kCmdPrecalculate).empty()); // no base handler: no spy told
+        EXPECT_TRUE(spy.Of(cmd::base::Precalculate).empty()); // no base handler: no spy told
         EXPECT_EQ(ProcessEntries(off), entries);
         RemoveAllCommandSpies(off);
     }
@@ -124,7 +127,7 @@ TEST_F(GuardSceneTest, NetworkhuntAndTheNodeTimeQuery) {
     float time = 0.0f;
     guard->HandleCommand(1359, ParamBlock(&time, sizeof(time)));
     EXPECT_EQ(time, 1.75f);
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     EXPECT_EQ(std::tuple(guard->target.target, guard->IsOperational(), guard->guardState),
               std::tuple(static_cast<Actor *>(hero), true, 7u));
     EXPECT_TRUE(body->HasFlag(kActorMaster));
@@ -138,7 +141,7 @@ TEST_F(GuardSceneTest, NetworkhuntTakesAnyActorOrNone) {
           std::tuple(uint32_t{0xFFFFFF}, static_cast<Actor *>(nullptr))}) {
         guard->state &= ~kActorOperational;
         body->flags &= ~kActorMaster;
-        SendCommandArgs(guard, kCmdGuardNetworkhunt, id);
+        SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, id);
         EXPECT_EQ(std::tuple(guard->target.target, guard->IsOperational(), guard->guardState,
                              body->HasFlag(kActorMaster)),
                   std::tuple(hunted, true, 2u, true))
@@ -151,7 +154,7 @@ TEST_F(GuardSceneTest, NetworkhuntTakesAnyActorOrNone) {
 
 TEST_F(GuardSceneTest, CreateCopiesTheConfigurationButNeverTheCharacter) {
     Build();
-    guard->HandleCommand(kCmdAddGuardAttackParam, ParamBlock());
+    guard->HandleCommand(cmd::guard::AddGuardAttackParam, ParamBlock());
     guard->hitEffects = {{12, -5.0f, 1.0f}};
     guard->hitDistance = 77.0f;
     guard->target.Assign(hero);
@@ -165,7 +168,7 @@ TEST_F(GuardSceneTest, CreateCopiesTheConfigurationButNeverTheCharacter) {
     EXPECT_EQ(copy->target.target, nullptr);
     // The copy makes its own character; the two guards drive one each.
     game::PathNode(builder, "CopyNode", {0, 0, 100}, copy);
-    ASSERT_EQ(copy->HandleCommand(kCmdPrecalculate, ParamBlock()), 1);
+    ASSERT_EQ(copy->HandleCommand(cmd::base::Precalculate, ParamBlock()), 1);
     ASSERT_NE(copy->character.target, nullptr);
     EXPECT_NE(copy->character.target, body);
     // Deleting the first guard's character leaves the copy's alone.
@@ -220,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(GuardSceneTest, NodeTimePausesALittleOverIt) {
     Build();
     SendCommandArgs(guard, 1295, uint32_t{1});
-    SendCommandArgs(scene::SceneBuilder::Find("A"), kCmdSetPathnodeTime, 2.5f);
+    SendCommandArgs(scene::SceneBuilder::Find("A"), cmd::path_node::SetPathnodeTime, 2.5f);
     Actor *a = scene::SceneBuilder::Find("A");
     const Vector3 at = a->GetWorldPosition();
     Place(body, {at.x, 30.0f, at.z});
@@ -277,7 +280,7 @@ TEST_F(GuardSceneTest, SleeperWokenIntoHuntStandsThenRunsAndJumps) {
 
 TEST_F(GuardSceneTest, TrailSamplesKeepsSixtyFourAndCutsLoops) {
     Build();
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     ASSERT_EQ(guard->guardState, uint32_t{kGuardHunt});
     EXPECT_EQ(std::tuple(guard->trailTarget.target, guard->trailInterval),
               std::tuple(static_cast<Actor *>(hero), 0.2f));
@@ -318,7 +321,7 @@ TEST_F(GuardSceneTest, HiddenTargetEndsTheHuntAfterFiveSeconds) {
         game::BoxWall(b, "Wall", {-500, 0, 500}, {500, 400, 520}, room);
     };
     Build(setup);
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     const int frames = StepUntilState(kGuardReturnToPatrol, 600);
     EXPECT_GE(frames, 300);
     EXPECT_LE(frames, 331);
@@ -329,7 +332,7 @@ TEST_F(GuardSceneTest, UnreachedTargetPausesAtFifteenAndReturnsTenLater) {
     GuardSetup setup;
     setup.hero = {0, 30, 1000};
     Build(setup);
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     EXPECT_NEAR(StepUntilState(kGuardPauseInHunt, 1200), 900, 2);
     Step();
     EXPECT_EQ(bodyLog.Texts(1097).back(), "N_Exhausted");
@@ -344,7 +347,7 @@ TEST_F(GuardSceneTest, HitAfterThreeSecondsThenTheCatchIsCounted) {
     GetActorSystem()->recordMode = 2;
     GetActorSystem()->commandLog.clear();
     // Held: no strike.
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     SendCommandArgs(body, 856, 4.0f);
     Step(200);
     EXPECT_EQ(guard->guardState, uint32_t{kGuardHunt});
@@ -457,7 +460,7 @@ TEST_F(GuardSceneTest, TargetDeletedMidHuntEndsItAndADeletedNodeRestartsTheWalk)
     GuardSetup setup;
     setup.hero = {0, 30, 1000};
     Build(setup);
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     Step(30);
     DeleteActor(hero);
     hero = nullptr;
@@ -480,7 +483,7 @@ TEST_F(GuardSceneTest, TargetDeletedMidHuntEndsItAndADeletedNodeRestartsTheWalk)
 
 TEST_F(GuardSceneTest, TheGuardsCharacterDeletedStopsItsWork) {
     Build();
-    SendCommandArgs(guard, kCmdGuardNetworkhunt, uint32_t(heroId));
+    SendCommandArgs(guard, cmd::guard::GuardNetworkhunt, uint32_t(heroId));
     DeleteActor(body);
     body = nullptr;
     EXPECT_EQ(guard->character.target, nullptr);

@@ -16,6 +16,7 @@
 #include "actors/characters/guard_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/game_fixture.h"
 
 namespace guardtest {
@@ -132,9 +133,9 @@ class GuardSceneTest : public ::testing::Test {
         if (parent != g) {
             SendCommandArgs(parent, 1362, setup.endType);
         }
-        SendCommandArgs(g, kCmdSetGuardType, setup.type);
-        SendCommandArgs(g, kCmdSetGuardState, setup.initialState);
-        SendCommandArgs(g, kCmdSetGuardCharacter, uint32_t(templ->actorId));
+        SendCommandArgs(g, cmd::guard::SetGuardType, setup.type);
+        SendCommandArgs(g, cmd::guard::SetGuardState, setup.initialState);
+        SendCommandArgs(g, cmd::guard::SetGuardCharacter, uint32_t(templ->actorId));
         game::MakeCharacter(builder, "Hero", setup.hero, room);
         if (setup.extra) {
             setup.extra(builder, room, g);
@@ -170,7 +171,8 @@ class GuardSceneTest : public ::testing::Test {
         }
         return n;
     }
-    void Place(Actor *actor, const Vector3 &at) { SendCommandArgs(actor, kCmdSetPosition, at); }
+    void Place(Actor *actor,
+               const Vector3 &at) { SendCommandArgs(actor, cmd::base::SetPosition, at); }
     std::string NodeName(int32_t id) const {
         if (id == guard->actorId) {
             return "Guard";
@@ -193,7 +195,7 @@ class GuardSceneTest : public ::testing::Test {
     void Touch(ColObj &own, Actor *other) {
         ColObj *theirs = other->colObjs.empty() ? nullptr : other->colObjs[0].get();
         ColObj *pair[2] = {theirs, &own};
-        body->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        body->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     ColObj Sensor(const char *name, float radius) {
         ColObj object(body);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "core/actors/command_ids.h"
 #include "guard_scene_fixture.h"
 
 namespace {
@@ -248,17 +249,17 @@ TEST_F(GuardFightTest, AttackMotionArmsTheHitTestAndALandedAttackStepsBack) {
 TEST_F(GuardFightTest, AttacksAreDrawnByTheirWeights) {
     // All weights 0: any entry, by the entry count.
     guard->attackParams = {{0, 1, 0}, {0, 1, 0}, {0, 1, 0}};
-    ASSERT_EQ(guard->HandleCommand(kCmdPrecalculate, ParamBlock()), 1);
+    ASSERT_EQ(guard->HandleCommand(cmd::base::Precalculate, ParamBlock()), 1);
     std::vector<int32_t> drawn = Attacks(40);
     EXPECT_EQ(std::set<int32_t>(drawn.begin(), drawn.end()), (std::set<int32_t>{0, 1, 2}));
     // A weight of 0xFFFFFFFF takes every ticket the generator can give.
     guard->attackParams = {{0xFFFFFFFFu, 1, 0}, {1, 1, 0}};
-    guard->HandleCommand(kCmdPrecalculate, ParamBlock());
+    guard->HandleCommand(cmd::base::Precalculate, ParamBlock());
     drawn = Attacks(20);
     EXPECT_EQ(std::set<int32_t>(drawn.begin(), drawn.end()), (std::set<int32_t>{0}));
     // The pool is rebuilt, not appended; entries deleted since are skipped.
     guard->attackParams = {{0, 1, 0}, {5, 1, 0}, {5, 1, 0}};
-    guard->HandleCommand(kCmdPrecalculate, ParamBlock());
+    guard->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(guard->attackPool, (std::vector<uint32_t>{0, 5, 5}));
     guard->attackParams.resize(2);
     drawn = Attacks(20);

@@ -17,6 +17,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
 #include "platform/input.h"
 #include "support/actor_record.h"
@@ -479,7 +480,7 @@ TEST_F(PlayerTest, CommandsCopyAndRecord) {
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(std::tie(back->characterTypeCopy, back->playerHost, back->characterPath),
               std::make_tuple(kCharacterThirdPersonShooter, 0u, std::string("../Hero")));
-    back->HandleCommand(kCmdPrecalculate, ParamBlock());
+    back->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(back->controlledCharacter.target, hero);
 
     EXPECT_EQ(load(bytes.substr(0, bytes.size() - 4)), 0);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "actors/presentation/ambient_sound_actor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "presentation_fixture.h"
 
@@ -30,12 +31,14 @@ class AmbientSoundTest : public PresentationTest {
     }
     // The commands as scripts send them, packed by their parameter types.
     void Play(const char *name, uint32_t channel, float time, bool loop = true) {
-        ASSERT_EQ(SendCommandArgs(ambient, loop ? kCmdASoundPlayLooping : kCmdASoundPlay,
+        ASSERT_EQ(SendCommandArgs(ambient,
+                                  loop ? cmd::ambient_sound::ASoundPlayLooping
+                                       : cmd::ambient_sound::ASoundPlay,
                                   std::string(name), channel, time),
                   1);
     }
     void Stop(uint32_t channel, float time) {
-        ASSERT_EQ(SendCommandArgs(ambient, kCmdASoundStop, channel, time), 1);
+        ASSERT_EQ(SendCommandArgs(ambient, cmd::ambient_sound::ASoundStop, channel, time), 1);
     }
     // Frames of 1/60 s with the scheduled commands ("Process") run.
     void Frames(int n) {
@@ -123,7 +126,7 @@ TEST_F(AmbientSoundTest, NegativeAndNonFiniteFadeTimesNeverGrowLouder) {
 }
 
 TEST_F(AmbientSoundTest, ReferenceCountedChannels) {
-    SendCommandArgs(ambient, kCmdASoundUseRefcount, 4u, true);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundUseRefcount, 4u, true);
     Play("beep", 4, 0.0f);
     Play("beep", 4, 0.0f);
     Stop(4, 0.0f);
@@ -137,13 +140,13 @@ TEST_F(AmbientSoundTest, ReferenceCountedChannels) {
 TEST_F(AmbientSoundTest, VolumeAtOnceOnlyAndPanAndFrequencyChangeNothing) {
     Play("beep", 1, 0.0f);
     const std::vector<std::string> before = Dump();
-    SendCommandArgs(ambient, kCmdASoundVolume, 1u, 50, 0.5f);
-    SendCommandArgs(ambient, kCmdASoundPan, 1u, -100, 0.0f);
-    SendCommandArgs(ambient, kCmdASoundFrequency, 1u, 200, 0.0f);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundVolume, 1u, 50, 0.5f);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundPan, 1u, -100, 0.0f);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundFrequency, 1u, 200, 0.0f);
     EXPECT_EQ(ambient->entries[0].volume, 1.0f);
     EXPECT_EQ(Dump(), before);
     EXPECT_EQ(VoiceOf(Beep()).attenuation, 0);
-    SendCommandArgs(ambient, kCmdASoundVolume, 1u, 50, 0.0f);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundVolume, 1u, 50, 0.0f);
     EXPECT_FLOAT_EQ(ambient->entries[0].volume, 0.5f);
     EXPECT_EQ(VoiceOf(Beep()).attenuation, SoundVolumeToAttenuation(0.5f));
 }
@@ -157,13 +160,13 @@ TEST_F(AmbientSoundTest, FadeInStandsStillWhilePausedAndResumeRestarts) {
     EXPECT_NEAR(halfway, 0.5f, 0.05f);
     EXPECT_EQ(VoiceOf(Beep()).attenuation, SoundVolumeToAttenuation(halfway));
 
-    ambient->HandleCommand(kCmdASoundPause, ParamBlock());
+    ambient->HandleCommand(cmd::ambient_sound::ASoundPause, ParamBlock());
     EXPECT_FALSE(ambient->IsOperational());
     EXPECT_FALSE(VoiceOf(Beep()).playing);
     Frames(30);
     EXPECT_EQ(ambient->entries[0].fade, halfway);
     soundOutput->TakeLog();
-    ambient->HandleCommand(kCmdASoundResume, ParamBlock());
+    ambient->HandleCommand(cmd::ambient_sound::ASoundResume, ParamBlock());
     const std::vector<std::string> log = soundOutput->TakeLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().rfind("Play ", 0), 0u) << log.back();
@@ -206,7 +209,7 @@ TEST_F(AmbientSoundTest, PrecalculateFindsPlaysAndSubscribesOnce) {
 }
 
 TEST_F(AmbientSoundTest, RecordKeepsChannelsAndReleasedEntries) {
-    SendCommandArgs(ambient, kCmdASoundUseRefcount, 2u, true);
+    SendCommandArgs(ambient, cmd::ambient_sound::ASoundUseRefcount, 2u, true);
     Play("beep", 1, 0.0f);
     Play("hum3d", 2, 0.5f, false);
     Play("beep", 2, -1.0f); // the hum is released

@@ -9,6 +9,7 @@
 
 #include "actors/presentation/animation_actor.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/motion.h"
 #include "presentation_fixture.h"
 #include "support/skin_items.h"
@@ -59,7 +60,7 @@ TEST_F(AnimationTest, DescriptorAndBinding) {
     EXPECT_EQ(d.items[1].label, "Animation Motion");
     EXPECT_EQ(d.items[1].getCommand, 1098u);
     EXPECT_EQ(d.items[4].displayScale, 100.0f);
-    EXPECT_EQ(d.items[9].setCommand, kCmdAnimationAutoCreate);
+    EXPECT_EQ(d.items[9].setCommand, cmd::animation::AnimationAutoCreate);
 
     AnimationActor *rig = NewRig();
     EXPECT_EQ(rig->style, 3u);
@@ -244,7 +245,7 @@ TEST_F(AnimationTest, AutoCreateMakesChildrenFromTrackNames) {
     auto *rig = dynamic_cast<AnimationActor *>(
         CreateActor(kAnimationClassId, "rig", nullptr, scenery, kId, true));
     rig->motionName = "Obj_Anim";
-    EXPECT_EQ(rig->HandleCommand(kCmdAnimationAutoCreate, ParamBlock()), 2);
+    EXPECT_EQ(rig->HandleCommand(cmd::animation::AnimationAutoCreate, ParamBlock()), 2);
     auto *box = dynamic_cast<MeshObjectActor *>(FindChildByName(rig, "Obj_Box_01"));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->meshIndex, kBoxSlot);
@@ -259,7 +260,7 @@ TEST_F(AnimationTest, AutoCreateMakesChildrenFromTrackNames) {
     SendCommandArgs(rig, 1764);
     EXPECT_EQ(box->position.y, 2.0f);
     // Again: nothing new.
-    rig->HandleCommand(kCmdAnimationAutoCreate, ParamBlock());
+    rig->HandleCommand(cmd::animation::AnimationAutoCreate, ParamBlock());
     EXPECT_EQ(rig->children.size(), 3u);
 }
 

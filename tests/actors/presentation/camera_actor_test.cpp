@@ -4,6 +4,7 @@
 
 #include "camera_fixture.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/debug_tint.h"
 #include "library/render/screen_layers.h"
 
@@ -61,22 +62,22 @@ TEST_F(CameraActorTest, ActivationKeepsOneCurrentCamera) {
     CameraActor *b = MakeCamera("b");
     CommandSpy *spyA = SpyOn(a);
     CommandSpy *spyB = SpyOn(b);
-    Send(a, kCmdCameraSetActive, 1u);
+    Send(a, cmd::camera::SetCameraActive, 1u);
     EXPECT_EQ(CurrentCamera, a);
-    Send(b, kCmdCameraSetActive, 1u);
+    Send(b, cmd::camera::SetCameraActive, 1u);
     EXPECT_EQ(std::tuple(a->active, b->active, CurrentCamera), std::tuple(0u, 1u, b));
-    EXPECT_EQ(spyA->Count(kCmdCameraSetActive), 2u); // on, then off from b
+    EXPECT_EQ(spyA->Count(cmd::camera::SetCameraActive), 2u); // on, then off from b
 
     // The same value again answers 1 and reaches no spy.
-    const size_t seen = spyB->Count(kCmdCameraSetActive);
-    EXPECT_EQ(Send(b, kCmdCameraSetActive, 1u), 1);
-    EXPECT_EQ(spyB->Count(kCmdCameraSetActive), seen);
+    const size_t seen = spyB->Count(cmd::camera::SetCameraActive);
+    EXPECT_EQ(Send(b, cmd::camera::SetCameraActive, 1u), 1);
+    EXPECT_EQ(spyB->Count(cmd::camera::SetCameraActive), seen);
 
     // Off on a camera that is not current leaves the current one.
     a->active = 1;
-    Send(a, kCmdCameraSetActive, 0u);
+    Send(a, cmd::camera::SetCameraActive, 0u);
     EXPECT_EQ(std::tuple(a->active, CurrentCamera), std::tuple(0u, b));
-    EXPECT_EQ(Ask<uint32_t>(b, kCmdCameraGetActive), 1u);
+    EXPECT_EQ(Ask<uint32_t>(b, cmd::camera::GetCameraActive), 1u);
 
     // "Action Start" and "Action Stop Post".
     a->HandleCommand(211, ParamBlock());
@@ -87,7 +88,7 @@ TEST_F(CameraActorTest, ActivationKeepsOneCurrentCamera) {
     // A camera made current from outside still ends up active when switched on.
     CurrentCamera = b;
     b->active = 0;
-    Send(b, kCmdCameraSetActive, 1u);
+    Send(b, cmd::camera::SetCameraActive, 1u);
     EXPECT_EQ(std::tuple(b->active, CurrentCamera), std::tuple(1u, b));
 
     EXPECT_EQ(DeleteActor(b), 1);
@@ -100,9 +101,9 @@ TEST_F(CameraActorTest, FollowCameraActivationPlacesTheEye) {
     target->position = {10.0f, 0.0f, -5.0f};
     target->InvalidateTransform();
     CameraActor *camera = MakeCamera();
-    Send(camera, kCmdCameraSetType, kCameraFollow);
-    SendPointer(camera, kCmdCameraSetTarget1, target);
-    Send(camera, kCmdCameraSetActive, 1u);
+    Send(camera, cmd::camera::SetCameraType, kCameraFollow);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, target);
+    Send(camera, cmd::camera::SetCameraActive, 1u);
     EXPECT_TRUE(Near(camera->look, {10.0f, 0.0f, -5.0f}));
     EXPECT_TRUE(Near(camera->eye, {160.0f, 150.0f, -5.0f}));
     EXPECT_TRUE(Near(camera->position, camera->eye));
@@ -111,8 +112,8 @@ TEST_F(CameraActorTest, FollowCameraActivationPlacesTheEye) {
 
     // Without a target the placement is skipped; the camera still becomes current.
     CameraActor *lone = MakeCamera("lone");
-    Send(lone, kCmdCameraSetType, kCameraFollow);
-    Send(lone, kCmdCameraSetActive, 1u);
+    Send(lone, cmd::camera::SetCameraType, kCameraFollow);
+    Send(lone, cmd::camera::SetCameraActive, 1u);
     EXPECT_EQ(std::tuple(lone->active, CurrentCamera), std::tuple(1u, lone));
     EXPECT_TRUE(Near(lone->position, {0.0f, 0.0f, 7.0f}));
 }
@@ -121,8 +122,8 @@ TEST_F(CameraActorTest, CameraTypeSetsTheCollisionSphereAndPresets) {
     CameraActor *camera = MakeCamera();
     for (uint32_t type : {kCameraTarget, kCameraFollow, kCameraOrbit, kCameraTarget}) {
         camera->flags |= kActorFlag11;
-        Send(camera, kCmdCameraSetType, type);
-        EXPECT_EQ(Ask<uint32_t>(camera, kCmdCameraGetType), type);
+        Send(camera, cmd::camera::SetCameraType, type);
+        EXPECT_EQ(Ask<uint32_t>(camera, cmd::camera::GetCameraType), type);
         EXPECT_FALSE(camera->HasFlag(kActorFlag11));
         ASSERT_EQ(camera->colObjs.size(), 1u) << type;
         const ColObj &col = *camera->colObjs[0];
@@ -133,20 +134,20 @@ TEST_F(CameraActorTest, CameraTypeSetsTheCollisionSphereAndPresets) {
         EXPECT_EQ(col.factor, 0.0f);
         EXPECT_TRUE(Near(col.boxMin, {0, 0, 0}) && Near(col.boxMax, {9, 9, 9}));
     }
-    Send(camera, kCmdCameraSetType, kCameraTargetX2);
+    Send(camera, cmd::camera::SetCameraType, kCameraTargetX2);
     EXPECT_TRUE(camera->colObjs.empty());
 
-    Send(camera, kCmdCameraSetType, kCameraLookChase);
+    Send(camera, cmd::camera::SetCameraType, kCameraLookChase);
     EXPECT_TRUE(camera->colObjs.empty());
     EXPECT_EQ(std::tuple(camera->lookSmoothing, camera->eyeSmoothing, camera->targetHeight,
                          camera->distance, camera->pullDecay, camera->pullRecovery),
               std::tuple(0.05f, 0.5f, 43.0f, 105.0f, 0.97f, 0.0f));
-    Send(camera, kCmdCameraSetType, kCameraOrbit);
+    Send(camera, cmd::camera::SetCameraType, kCameraOrbit);
     EXPECT_EQ(std::tuple(camera->lookSmoothing, camera->eyeSmoothing, camera->upSmoothing,
                          camera->targetHeight, camera->distance),
               std::tuple(0.5f, 0.7f, 0.9f, 0.0f, 105.0f));
     camera->heightOffset = 3.0f;
-    Send(camera, kCmdCameraSetType, kCameraTarget);
+    Send(camera, cmd::camera::SetCameraType, kCameraTarget);
     EXPECT_EQ(std::tuple(camera->lookSmoothing, camera->eyeSmoothing, camera->heightOffset,
                          camera->distance, camera->upSmoothing, camera->pullDecay),
               std::tuple(0.86f, 0.92f, 30.0f, 125.0f, 0.9f, 0.97f));
@@ -162,18 +163,18 @@ TEST_F(CameraActorTest, TargetsAndRigChildren) {
     rigPosition->position = {0.0f, 60.0f, -80.0f};
     CameraActor *camera = MakeCamera();
 
-    SendPointer(camera, kCmdCameraSetTarget1, hero);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, hero);
     EXPECT_EQ(std::tuple(camera->target1.target, camera->target2.target),
               std::tuple(hero, rigTarget));
     EXPECT_FLOAT_EQ(camera->targetHeight, 50.0f);
     EXPECT_FLOAT_EQ(camera->lookHeight, 30.0f);
     EXPECT_FLOAT_EQ(camera->distance, 100.0f);
     EXPECT_NEAR(camera->heightOffset, 33.33f, 0.01f);
-    EXPECT_EQ(Ask<Actor *>(camera, kCmdCameraGetTarget1), hero);
-    EXPECT_EQ(Ask<Actor *>(camera, kCmdCameraGetTarget2), rigTarget);
+    EXPECT_EQ(Ask<Actor *>(camera, cmd::camera::GetCameraTarget1_1223), hero);
+    EXPECT_EQ(Ask<Actor *>(camera, cmd::camera::GetCameraTarget2_1225), rigTarget);
     EXPECT_EQ(hero->backLinks, std::vector<ActorLink *>{&camera->target1});
 
-    SendPointer(camera, kCmdCameraSetTarget1, nullptr);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, nullptr);
     EXPECT_EQ(camera->target1.target, nullptr);
     EXPECT_TRUE(hero->backLinks.empty());
 
@@ -182,47 +183,48 @@ TEST_F(CameraActorTest, TargetsAndRigChildren) {
     std::memcpy(ext.data(), &hero, sizeof(hero));
     const char path[] = "/Scenery/other";
     ext.insert(ext.end(), path, path + sizeof(path));
-    camera->HandleCommand(kCmdCameraSetTarget1Ext, ParamBlock(ext.data(), ext.size()));
+    camera->HandleCommand(cmd::camera::SetCameraTarget1_1226, ParamBlock(ext.data(), ext.size()));
     EXPECT_EQ(camera->target1.target, other);
     EXPECT_TRUE(hero->backLinks.empty());
 
     // By id; 1231 answers the id or 0xFFFFFFFF.
-    Send(camera, kCmdCameraSetTarget2Id, static_cast<uint32_t>(hero->actorId));
+    Send(camera, cmd::camera::SetCameraTarget2_1232, static_cast<uint32_t>(hero->actorId));
     EXPECT_EQ(camera->target2.target, hero);
-    Send(camera, kCmdCameraSetTarget1Id, static_cast<uint32_t>(hero->actorId));
+    Send(camera, cmd::camera::SetCameraTarget1_1230, static_cast<uint32_t>(hero->actorId));
     EXPECT_EQ(std::tuple(camera->target1.target, camera->target2.target), std::tuple(hero, hero));
-    EXPECT_EQ(Ask<uint32_t>(camera, kCmdCameraGetTarget1Id), static_cast<uint32_t>(hero->actorId));
-    SendPointer(camera, kCmdCameraSetTarget1, nullptr);
-    EXPECT_EQ(Ask<uint32_t>(camera, kCmdCameraGetTarget1Id), 0xFFFFFFFFu);
+    EXPECT_EQ(Ask<uint32_t>(camera, cmd::camera::GetCameraTarget1_1231),
+              static_cast<uint32_t>(hero->actorId));
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, nullptr);
+    EXPECT_EQ(Ask<uint32_t>(camera, cmd::camera::GetCameraTarget1_1231), 0xFFFFFFFFu);
 
     // 1234 sets both heights, for type 1 only.
-    Send(camera, kCmdCameraHeight, 12.0f);
+    Send(camera, cmd::camera::GetCameraHeight, 12.0f);
     EXPECT_EQ(std::tuple(camera->heightOffset, camera->targetHeight),
               std::tuple(camera->heightOffset, 50.0f));
-    Send(camera, kCmdCameraSetType, kCameraTarget);
-    Send(camera, kCmdCameraHeight, 12.0f);
+    Send(camera, cmd::camera::SetCameraType, kCameraTarget);
+    Send(camera, cmd::camera::GetCameraHeight, 12.0f);
     EXPECT_EQ(std::tuple(camera->heightOffset, camera->targetHeight), std::tuple(12.0f, 12.0f));
 
     // A destroyed target empties the link and tells the camera.
     CommandSpy *spy = SpyOn(camera);
     EXPECT_EQ(DeleteActor(hero), 1);
     EXPECT_EQ(camera->target2.target, nullptr);
-    EXPECT_EQ(spy->Count(kCmdInvalidActorPointer), 1u);
+    EXPECT_EQ(spy->Count(cmd::base::InvalidActorPointer), 1u);
 }
 
 TEST_F(CameraActorTest, GammaAndFlashGoOutFromTheCurrentCamera) {
     auto *recording = dynamic_cast<gfx::RecordingDevice *>(device);
     ASSERT_NE(recording, nullptr);
     CameraActor *camera = MakeCamera();
-    Send(camera, kCmdCameraSetActive, 1u);
-    Send(camera, kCmdCameraSetGamma, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
+    Send(camera, cmd::camera::SetCameraActive, 1u);
+    Send(camera, cmd::camera::SetGamma, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
     library.GetScreenLayers().quads.clear();
     camera->Process();
     EXPECT_EQ(camera->gammaRefresh, 0u);
     EXPECT_EQ(recording->GetAppliedGamma().red[100], 100 * 256); // scale 1, offset 0
     EXPECT_TRUE(library.GetScreenLayers().quads.empty());
 
-    Send(camera, kCmdCameraSetGamma, 1.0f, 1.0f, 1.0f, 128.0f, 0.0f, 0.0f);
+    Send(camera, cmd::camera::SetGamma, 1.0f, 1.0f, 1.0f, 128.0f, 0.0f, 0.0f);
     for (int frame = 0; frame < 2; ++frame) {
         library.GetScreenLayers().quads.clear();
         camera->Process();
@@ -234,15 +236,15 @@ TEST_F(CameraActorTest, GammaAndFlashGoOutFromTheCurrentCamera) {
                   std::tuple(0.0f, static_cast<float>(GetScreenWidth()),
                              static_cast<float>(GetScreenHeight())));
     }
-    Send(camera, kCmdCameraSetGamma, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
+    Send(camera, cmd::camera::SetGamma, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
     library.GetScreenLayers().quads.clear();
     camera->Process();
     EXPECT_TRUE(library.GetScreenLayers().quads.empty());
 
     // The global gamma multiplies the camera's scales.
-    Send(camera, kCmdCameraSetGamma, 0.5f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
+    Send(camera, cmd::camera::SetGamma, 0.5f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
     camera->Process();
-    Send(camera, kCmdCameraSetGlobalGamma, 0.5f, 1.0f, 1.0f, 10.0f, 0.0f, 0.0f);
+    Send(camera, cmd::camera::SetGlobalGamma, 0.5f, 1.0f, 1.0f, 10.0f, 0.0f, 0.0f);
     EXPECT_EQ(GlobalGamma[3], 10.0f);
     EXPECT_EQ(camera->gammaRefresh, 1u);
     camera->Process();
@@ -256,7 +258,7 @@ TEST_F(CameraActorTest, GammaAndFlashGoOutFromTheCurrentCamera) {
 
     // An inactive camera hands nothing.
     CameraActor *idle = MakeCamera("idle");
-    Send(idle, kCmdCameraSetGamma, 1.0f, 1.0f, 1.0f, 50.0f, 0.0f, 0.0f);
+    Send(idle, cmd::camera::SetGamma, 1.0f, 1.0f, 1.0f, 50.0f, 0.0f, 0.0f);
     library.GetScreenLayers().quads.clear();
     idle->Process();
     EXPECT_EQ(idle->gammaRefresh, 1u);
@@ -266,27 +268,28 @@ TEST_F(CameraActorTest, GammaAndFlashGoOutFromTheCurrentCamera) {
 TEST_F(CameraActorTest, FieldOfViewAndClipPlanes) {
     CameraActor *current = MakeCamera("current");
     CameraActor *idle = MakeCamera("idle");
-    Send(current, kCmdCameraSetActive, 1u);
+    Send(current, cmd::camera::SetCameraActive, 1u);
     current->Process();
     EXPECT_FLOAT_EQ(library.GetFieldOfView(), 0.75f * 1.1f);
     EXPECT_EQ(current->fovDirty, 0u);
 
-    Send(idle, kCmdCameraSetFov, 2.0f); // at once, even when not current
+    Send(idle, cmd::camera::SetFov, 2.0f); // at once, even when not current
     EXPECT_FLOAT_EQ(library.GetFieldOfView(), 1.5f);
     current->Process(); // not dirty: hands nothing
     EXPECT_FLOAT_EQ(library.GetFieldOfView(), 1.5f);
     current->fovDirty = 1;
     current->Process();
     EXPECT_FLOAT_EQ(library.GetFieldOfView(), 0.75f * 1.1f);
-    EXPECT_FLOAT_EQ(Ask<float>(idle, kCmdCameraGetFov), 2.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(idle, cmd::camera::GetFov), 2.0f);
 
-    Send(idle, kCmdCameraSetAspect, 1.5f);
-    Send(idle, kCmdCameraSetNear, 4.0f);
-    Send(idle, kCmdCameraSetFar, 900.0f);
+    Send(idle, cmd::camera::SetAspectratio, 1.5f);
+    Send(idle, cmd::camera::SetNear, 4.0f);
+    Send(idle, cmd::camera::SetFar, 900.0f);
     EXPECT_EQ(std::tuple(library.GetAspectAdjust(), library.GetNearClip(), library.GetFarClip()),
               std::tuple(1.5f, 4.0f, 900.0f));
-    EXPECT_EQ(std::tuple(Ask<float>(idle, kCmdCameraGetAspect), Ask<float>(idle, kCmdCameraGetNear),
-                         Ask<float>(idle, kCmdCameraGetFar)),
+    EXPECT_EQ(std::tuple(Ask<float>(idle, cmd::camera::GetAspectratio),
+                         Ask<float>(idle, cmd::camera::GetNear),
+                         Ask<float>(idle, cmd::camera::GetFar)),
               std::tuple(1.5f, 4.0f, 900.0f));
 }
 
@@ -305,7 +308,7 @@ TEST_F(CameraActorTest, PrecalculateSubscribesOnceAndReactivates) {
     EXPECT_EQ(camera->processEntry, entry);
     size_t subscriptions = 0;
     for (ScheduledCommand *held : camera->scheduledCommands) {
-        subscriptions += held != nullptr && held->command == kCmdProcess ? 1 : 0;
+        subscriptions += held != nullptr && held->command == cmd::base::Process ? 1 : 0;
     }
     EXPECT_EQ(subscriptions, 1u);
 
@@ -328,17 +331,17 @@ TEST_F(CameraActorTest, DirectionAndTurns) {
 
     Step(0.5f);
     camera->eye = {0.0f, 0.0f, -100.0f};
-    Send(camera, kCmdCameraTurnHorizontal, 0.1f);
+    Send(camera, cmd::camera::CameraTurnHorizontal, 0.1f);
     // d = (0, 0, -1); cross(d, up) = (1, 0, 0); len 100 x 0.1.
     EXPECT_TRUE(Near(camera->eye, {10.0f, 0.0f, -100.0f}));
     EXPECT_FLOAT_EQ(camera->lastTurnTime, RootTimeRecord()->time);
     camera->eye = {0.0f, 0.0f, -100.0f};
-    Send(camera, kCmdCameraTurnVertical, 0.1f);
+    Send(camera, cmd::camera::SetRelativeRotX, 0.1f);
     // cross(d, cross(d, up)) = cross((0,0,-1), (1,0,0)) = (0, -1, 0).
     EXPECT_TRUE(Near(camera->eye, {0.0f, -10.0f, -100.0f}));
 
     camera->eye = camera->look; // no length: no turn, no NaN
-    Send(camera, kCmdCameraTurnVertical, 0.1f);
+    Send(camera, cmd::camera::SetRelativeRotX, 0.1f);
     EXPECT_TRUE(Finite(camera->eye));
     EXPECT_TRUE(Finite(Ask<Vector3>(camera, 272)));
 }
@@ -346,8 +349,8 @@ TEST_F(CameraActorTest, DirectionAndTurns) {
 TEST_F(CameraActorTest, CreateCopiesTheCameraFields) {
     Actor *hero = Make<Actor>(2, "hero");
     CameraActor *source = MakeCamera("source");
-    Send(source, kCmdCameraSetType, kCameraOrbit);
-    SendPointer(source, kCmdCameraSetTarget1, hero);
+    Send(source, cmd::camera::SetCameraType, kCameraOrbit);
+    SendPointer(source, cmd::camera::SetCameraTarget1_1222, hero);
     source->smoothEye = {1.0f, 2.0f, 3.0f};
     source->flashColor[1] = 9.0f;
     source->gammaScale[2] = 0.5f;
@@ -408,11 +411,11 @@ uint32_t Bits(float f) {
 TEST_F(CameraActorTest, RecordOfTheCurrentVersion) {
     Actor *hero = Make<Actor>(2, "hero");
     CameraActor *camera = MakeCamera();
-    Send(camera, kCmdCameraSetType, kCameraTarget);
+    Send(camera, cmd::camera::SetCameraType, kCameraTarget);
     camera->distancePull = -4.0f;
     camera->target2.path = "GA5";
     camera->target1.path = "/Scenery/earlier"; // as read from a file
-    SendPointer(camera, kCmdCameraSetTarget1, hero); // saved by the new target's path
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, hero); // saved by the new target's path
     camera->active = 1;
     const std::string bytes = WriteAtVersion(camera, kActorFileVersion);
     const std::string tail = Words({1u, 1u, Bits(30.0f), Bits(125.0f), Bits(-4.0f), Bits(30.0f),

@@ -9,6 +9,7 @@
 #include "actors/presentation/camera_actor.h"
 #include "actors/world/collision.h"
 #include "actors/world/collision_test_util.h"
+#include "core/actors/command_ids.h"
 #include "support/test_character.h"
 
 namespace {
@@ -34,8 +35,9 @@ class CameraCollisionTest : public CollisionWorld {
         auto *camera = dynamic_cast<CameraActor *>(
             CreateActor(kCameraClassId, "cam", nullptr, GetActorById(kSceneryRootId), -1, true));
         uint32_t type = kCameraTarget;
-        camera->HandleCommand(kCmdCameraSetType, ParamBlock(&type, sizeof(type)));
-        camera->HandleCommand(kCmdCameraSetTarget1, ParamBlock(&target, sizeof(target)));
+        camera->HandleCommand(cmd::camera::SetCameraType, ParamBlock(&type, sizeof(type)));
+        camera->HandleCommand(cmd::camera::SetCameraTarget1_1222,
+                              ParamBlock(&target, sizeof(target)));
         camera->eyeSmoothing = camera->lookSmoothing = 0.0f;
         return camera;
     }
@@ -102,7 +104,7 @@ TEST_F(CameraCollisionTest, LookChaseMeetsWallsAndCeilings) {
     hero->lookDirection = {0.0f, 0.0f, 1.0f};
     CameraActor *camera = TargetCamera(hero);
     uint32_t type = kCameraLookChase;
-    camera->HandleCommand(kCmdCameraSetType, ParamBlock(&type, sizeof(type)));
+    camera->HandleCommand(cmd::camera::SetCameraType, ParamBlock(&type, sizeof(type)));
     camera->eyeSmoothing = camera->lookSmoothing = camera->upSmoothing = 0.0f;
     // Look (0, 43, 0), eye (0, 43, -105); the probe runs from (0, 13, 0).
     const Vector3 dir = {0.0f, 30.0f / std::hypot(30.0f, 105.0f),
@@ -140,7 +142,7 @@ TEST_F(CameraCollisionTest, ThePassPushesTheSphereOutAndBlocksIt) {
     auto *camera = dynamic_cast<CameraActor *>(
         CreateActor(kCameraClassId, "cam", nullptr, GetActorById(kSceneryRootId), -1, true));
     uint32_t type = kCameraOrbit;
-    camera->HandleCommand(kCmdCameraSetType, ParamBlock(&type, sizeof(type)));
+    camera->HandleCommand(cmd::camera::SetCameraType, ParamBlock(&type, sizeof(type)));
     camera->position = {0, 0, 0};
     camera->InvalidateTransform();
     UpdateTestBounds(camera);

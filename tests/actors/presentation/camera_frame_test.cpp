@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "camera_fixture.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "support/test_character.h"
 
@@ -37,8 +38,8 @@ class CameraFrameTest : public CameraTest {
     // A current camera of the type.
     CameraActor *Current(uint32_t type) {
         CameraActor *camera = MakeCamera();
-        Send(camera, kCmdCameraSetType, type);
-        Send(camera, kCmdCameraSetActive, 1u);
+        Send(camera, cmd::camera::SetCameraType, type);
+        Send(camera, cmd::camera::SetCameraActive, 1u);
         return camera;
     }
     TestCharacter *MakeCharacter(const char *name, const Vector3 &at) {
@@ -126,7 +127,7 @@ TEST_F(CameraFrameTest, TargetCameraHangsBehindAndAboveTheCharacter) {
     TestCharacter *hero = MakeCharacter("hero", {100.0f, 0.0f, 50.0f});
     ASSERT_NE(hero, nullptr);
     CameraActor *camera = Current(kCameraTarget);
-    SendPointer(camera, kCmdCameraSetTarget1, hero);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, hero);
     camera->eyeSmoothing = camera->lookSmoothing = 0.0f;
     camera->FrameUpdate();
     // Pitch 0: k = -0.21, the eye at (0, 30, 125) + (0, 4.2, -26.25).
@@ -159,8 +160,8 @@ TEST_F(CameraFrameTest, TwoTargetCameraDriftsATenthPerFrame) {
     a->position = {-50.0f, 0.0f, 0.0f};
     b->position = {50.0f, 0.0f, 0.0f};
     CameraActor *camera = Current(kCameraTargetX2);
-    SendPointer(camera, kCmdCameraSetTarget1, a);
-    SendPointer(camera, kCmdCameraSetTarget2, b);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, a);
+    SendPointer(camera, cmd::camera::SetCameraTarget2_1224, b);
     for (float delta : {0.5f, 0.01f}) {
         camera->eye = {0.0f, 30.0f, -400.0f};
         Step(delta);
@@ -175,8 +176,8 @@ TEST_F(CameraFrameTest, TwoTargetCameraDriftsATenthPerFrame) {
     EXPECT_EQ(g_drawGroupUpdates, 0);
 
     // Missing targets count as the origin; the eye on the look point skips the drift.
-    SendPointer(camera, kCmdCameraSetTarget1, nullptr);
-    SendPointer(camera, kCmdCameraSetTarget2, nullptr);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, nullptr);
+    SendPointer(camera, cmd::camera::SetCameraTarget2_1224, nullptr);
     camera->heightOffset = 0.0f;
     camera->eye = {0.0f, 0.0f, 0.0f};
     camera->FrameUpdate();
@@ -186,8 +187,8 @@ TEST_F(CameraFrameTest, TwoTargetCameraDriftsATenthPerFrame) {
 TEST_F(CameraFrameTest, FollowCameraKeepsItsDistanceAndHeight) {
     Actor *target = Make<Actor>(2, "target");
     CameraActor *camera = MakeCamera();
-    Send(camera, kCmdCameraSetType, kCameraFollow);
-    SendPointer(camera, kCmdCameraSetTarget1, target);
+    Send(camera, cmd::camera::SetCameraType, kCameraFollow);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, target);
     const float dt = 0.1f;
 
     // 155 units out at the look height + 35: it holds.
@@ -248,7 +249,7 @@ TEST_F(CameraFrameTest, MissingTargetsHoldTheView) {
         EXPECT_TRUE(Near(LibraryEye(), {1.0f, 2.0f, 3.0f})) << type;
     }
     CameraActor *follow = MakeCamera("follow");
-    Send(follow, kCmdCameraSetType, kCameraFollow);
+    Send(follow, cmd::camera::SetCameraType, kCameraFollow);
     follow->blocked = 1;
     follow->Process();
     EXPECT_EQ(follow->blocked, 0u);
@@ -261,7 +262,7 @@ TEST_F(CameraFrameTest, LookChaseHangsBehindTheLookDirection) {
     ASSERT_NE(hero, nullptr);
     hero->lookDirection = {0.0f, 0.0f, 1.0f};
     CameraActor *camera = Current(kCameraLookChase);
-    SendPointer(camera, kCmdCameraSetTarget1, hero);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, hero);
     camera->FrameUpdate();
     EXPECT_TRUE(Near(camera->look, {0.0f, 43.0f, 0.0f}));
     EXPECT_TRUE(Near(camera->eye, {0.0f, 43.0f, -105.0f}));
@@ -270,7 +271,7 @@ TEST_F(CameraFrameTest, LookChaseHangsBehindTheLookDirection) {
     // With a second target the look point is that target.
     Actor *head = Make<Actor>(2, "head");
     head->position = {5.0f, 60.0f, 0.0f};
-    SendPointer(camera, kCmdCameraSetTarget2, head);
+    SendPointer(camera, cmd::camera::SetCameraTarget2_1224, head);
     camera->FrameUpdate();
     EXPECT_TRUE(Near(camera->look, {5.0f, 60.0f, 0.0f}));
 }
@@ -278,7 +279,7 @@ TEST_F(CameraFrameTest, LookChaseHangsBehindTheLookDirection) {
 TEST_F(CameraFrameTest, OrbitCameraClampsDistanceAndSteepAngles) {
     Actor *target = Make<Actor>(2, "target");
     CameraActor *camera = Current(kCameraOrbit);
-    SendPointer(camera, kCmdCameraSetTarget1, target);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, target);
     camera->HandleCommand(153, ParamBlock());
     Step(1.0f / 60.0f);
     camera->FrameUpdate();
@@ -307,12 +308,12 @@ TEST_F(CameraFrameTest, OrbitCameraClampsDistanceAndSteepAngles) {
 TEST_F(CameraFrameTest, TurningSuspendsTheOrbitLevelling) {
     Actor *target = Make<Actor>(2, "target");
     CameraActor *camera = Current(kCameraOrbit);
-    SendPointer(camera, kCmdCameraSetTarget1, target);
+    SendPointer(camera, cmd::camera::SetCameraTarget1_1222, target);
     camera->distance = 100.0f;
     Step(5.0f);
     const float y0 = 30.0f; // the look point is the target's origin
     camera->eye = {0.0f, 60.0f, -120.0f};
-    Send(camera, kCmdCameraTurnHorizontal, 0.0f);
+    Send(camera, cmd::camera::CameraTurnHorizontal, 0.0f);
     Step(1.0f);
     camera->FrameUpdate();
     EXPECT_FLOAT_EQ(camera->eye.y, 60.0f); // 1 s after the turn: held

@@ -11,6 +11,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/resource_library.h"
@@ -72,8 +73,8 @@ TEST_F(CameraScene, TheWalkStartsWhereTheCameraWasMovedThatFrame) {
     spies.Watch(A("InA"));
     spies.Watch(A("InC"));
     runner.Step(30);
-    const std::vector<std::string> starts = spies.Of(kCmdOnDrawStart);
-    const std::vector<std::string> stops = spies.Of(kCmdOnDrawStop);
+    const std::vector<std::string> starts = spies.Of(cmd::base::OnDrawStart);
+    const std::vector<std::string> stops = spies.Of(cmd::base::OnDrawStop);
     ASSERT_EQ(starts.size(), 2u);
     ASSERT_EQ(stops.size(), 1u);
     EXPECT_EQ(starts[0], "1 InA");

@@ -9,6 +9,7 @@
 #include "actors/presentation/environment_actor.h"
 #include "core/actors/actor_file_bytes.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "platform/os/gfx/types.h"
 #include "presentation_fixture.h"
 
@@ -40,14 +41,14 @@ class EnvironmentTest : public PresentationTest {
     // A preset with values of its own.
     EnvironmentActor *Preset() {
         auto *preset = Make<EnvironmentActor>(kEnvironmentClassId, "preset");
-        SetColor(preset, kCmdSetAmbientColor, 0.2f, 0.4f, 0.6f, 1.0f);
-        SendCommandArgs(preset, kCmdSetGravity, 3.0f);
-        SendCommandArgs(preset, kCmdSetAirResistance, 0.5f);
-        SendCommandArgs(preset, kCmdSetWind, Vector3{1.0f, 2.0f, 3.0f});
-        SendCommandArgs(preset, kCmdSetFogEnable, true);
-        SetColor(preset, kCmdSetFogColor, 1.0f, 0.0f, 0.0f, 1.0f);
-        SendCommandArgs(preset, kCmdSetFogNear, 100.0f);
-        SendCommandArgs(preset, kCmdSetFogFar, 900.0f);
+        SetColor(preset, cmd::light::SetAmbientColor, 0.2f, 0.4f, 0.6f, 1.0f);
+        SendCommandArgs(preset, cmd::environment::SetGravity, 3.0f);
+        SendCommandArgs(preset, cmd::environment::SetAirResistance, 0.5f);
+        SendCommandArgs(preset, cmd::environment::SetWind, Vector3{1.0f, 2.0f, 3.0f});
+        SendCommandArgs(preset, cmd::environment::SetFogEnable, true);
+        SetColor(preset, cmd::environment::SetFogColor, 1.0f, 0.0f, 0.0f, 1.0f);
+        SendCommandArgs(preset, cmd::environment::SetFogNear, 100.0f);
+        SendCommandArgs(preset, cmd::environment::SetFogFar, 900.0f);
         return preset;
     }
     // The root's stored values.
@@ -63,54 +64,54 @@ TEST_F(EnvironmentTest, ColoursArePackedAndClampedForTheDevice) {
     EXPECT_EQ(std::tuple(root->gravity, root->airResistance, root->fogEnable, root->fogNear,
                          root->fogFar, root->ambientColor[3], root->wind.x),
               std::tuple(9.81f, 1.0f, 0u, 1.0f, 5000.0f, 0.0f, 0.0f));
-    EXPECT_EQ(SetColor(root, kCmdSetFogColor, 1.5f, 0.5f, -0.2f, 1.0f), 1);
+    EXPECT_EQ(SetColor(root, cmd::environment::SetFogColor, 1.5f, 0.5f, -0.2f, 1.0f), 1);
     EXPECT_EQ(std::tuple(RenderState(RenderState::FogColor), library.GetClearColor()),
               std::tuple(0xFFFF8000u, 0xFFFF8000u));
     // Components above 1 do not wrap.
-    SetColor(root, kCmdSetAmbientColor, 1.5f, 0.5f, -0.2f, 1.0f);
+    SetColor(root, cmd::light::SetAmbientColor, 1.5f, 0.5f, -0.2f, 1.0f);
     EXPECT_EQ(RenderState(RenderState::Ambient), 0xFFFF7F00u);
     float color[4] = {};
-    root->HandleCommand(kCmdGetAmbientColor, ParamBlock(color, sizeof(color)));
+    root->HandleCommand(cmd::light::GetAmbientColor, ParamBlock(color, sizeof(color)));
     EXPECT_EQ(std::vector<float>(color, color + 4), (std::vector<float>{1.5f, 0.5f, -0.2f, 1.0f}));
 }
 
 TEST_F(EnvironmentTest, FogSettersReachTheDeviceOnAnyEnvironment) {
     auto *preset = Make<EnvironmentActor>(kEnvironmentClassId, "preset");
-    SendCommandArgs(preset, kCmdSetFogNear, 20.0f);
-    SendCommandArgs(preset, kCmdSetFogFar, 700.0f);
-    SendCommandArgs(preset, kCmdSetFogEnable, true);
+    SendCommandArgs(preset, cmd::environment::SetFogNear, 20.0f);
+    SendCommandArgs(preset, cmd::environment::SetFogFar, 700.0f);
+    SendCommandArgs(preset, cmd::environment::SetFogEnable, true);
     EXPECT_EQ(std::tuple(RenderState(RenderState::FogEnable),
                          std::bit_cast<float>(RenderState(RenderState::FogStart)),
                          std::bit_cast<float>(RenderState(RenderState::FogEnd))),
               std::tuple(1u, 20.0f, 700.0f));
     // Gravity, air resistance and wind stay with the actor.
-    SendCommandArgs(preset, kCmdSetGravity, 2.0f);
+    SendCommandArgs(preset, cmd::environment::SetGravity, 2.0f);
     float gravity = 0.0f;
-    preset->HandleCommand(kCmdGetGravity, ParamBlock(&gravity, sizeof(gravity)));
+    preset->HandleCommand(cmd::environment::GetGravity, ParamBlock(&gravity, sizeof(gravity)));
     EXPECT_EQ(std::tuple(gravity, root->gravity), std::tuple(2.0f, 9.81f));
 }
 
 TEST_F(EnvironmentTest, ActivatingAPresetChangesTheRootAndDeactivatingRestoresIt) {
     EnvironmentActor *preset = Preset();
-    EXPECT_EQ(SendCommandArgs(preset, kCmdActivateEnvironment), 1);
+    EXPECT_EQ(SendCommandArgs(preset, cmd::environment::ActivateEnvironmentParams), 1);
     EXPECT_EQ(RootValues(), std::tuple(3.0f, 0.5f, 3.0f, 0.2f, 1u, 100.0f, 1.0f));
     EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
 
     // Deactivation blanks the device; the root keeps its values, so that
     // activating the root restores them exactly.
-    preset->HandleCommand(kCmdDeactivateEnvironment, ParamBlock());
+    preset->HandleCommand(cmd::environment::DeactivateEnvironment, ParamBlock());
     EXPECT_EQ(std::tuple(RenderState(RenderState::Ambient), RenderState(RenderState::FogEnable),
                          RenderState(RenderState::FogColor), library.GetClearColor()),
               std::tuple(0u, 0u, 0u, 0u));
     EXPECT_EQ(RootValues(), std::tuple(3.0f, 0.5f, 3.0f, 0.2f, 1u, 100.0f, 1.0f));
-    root->HandleCommand(kCmdActivateEnvironment, ParamBlock());
+    root->HandleCommand(cmd::environment::ActivateEnvironmentParams, ParamBlock());
     EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
 }
 
 TEST_F(EnvironmentTest, ApplyUsesTheActorsOwnValuesAndPrecalculateOnlyTheRoots) {
     EnvironmentActor *preset = Preset();
-    SetColor(root, kCmdSetAmbientColor, 0.0f, 0.0f, 1.0f, 1.0f);
-    SendCommandArgs(preset, kCmdApplyEnvironment, 0.25f);
+    SetColor(root, cmd::light::SetAmbientColor, 0.0f, 0.0f, 1.0f, 1.0f);
+    SendCommandArgs(preset, cmd::environment::LerpEnvironmentParams, 0.25f);
     EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
     EXPECT_EQ(std::tuple(root->gravity, root->ambientColor[2]), std::tuple(9.81f, 1.0f));
 
@@ -151,7 +152,7 @@ TEST_F(EnvironmentTest, FileRecordPutsWindBeforeAirResistanceAndOldFilesHaveNoFo
     // (An id below 1000, which old files keep as it is.)
     auto *old = dynamic_cast<EnvironmentActor *>(
         CreateActor(kEnvironmentClassId, "old", nullptr, scenery, 500, true));
-    SendCommandArgs(old, kCmdSetGravity, 4.0f);
+    SendCommandArgs(old, cmd::environment::SetGravity, 4.0f);
     const std::string v9 = WriteAtVersion(old, 9);
     const int32_t oldId = old->actorId;
     ASSERT_EQ(DeleteActor(old), 1);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "actors/presentation/light_actor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "library/render/render_front_end.h"
 #include "presentation_fixture.h"
@@ -45,7 +46,7 @@ class LightActorTest : public PresentationTest {
     }
     static void SetDiffuse(Actor *actor, float r, float g, float b, float a) {
         float c[4] = {r, g, b, a};
-        actor->HandleCommand(kCmdLightSetDiffuse, ParamBlock(c, sizeof(c)));
+        actor->HandleCommand(cmd::light::SetDiffuseColor, ParamBlock(c, sizeof(c)));
     }
     void Frame() {
         Step();
@@ -59,33 +60,33 @@ TEST_F(LightActorTest, TypeAndSpotOnlyGetters) {
     ASSERT_NE(light, nullptr);
     EXPECT_NE(light->deviceLight, nullptr);
     EXPECT_TRUE(light->IsOn());
-    SendWord(light, kCmdLightSetType, 1);
+    SendWord(light, cmd::light::SetLightType, 1);
     EXPECT_EQ(light->lightType, kLightSpot);
     uint32_t type = 9;
-    light->HandleCommand(kCmdLightGetType, ParamBlock(&type, sizeof(type)));
+    light->HandleCommand(cmd::light::GetLightType, ParamBlock(&type, sizeof(type)));
     EXPECT_EQ(type, 1u);
     EXPECT_EQ(GetLightType(light->deviceLight), kLightSpot);
 
-    SendReal(light, kCmdLightSetTheta, 0.3f);
-    SendWord(light, kCmdLightSetType, 0);
+    SendReal(light, cmd::light::SetTheta, 0.3f);
+    SendWord(light, cmd::light::SetLightType, 0);
     float theta = 0.0f;
-    EXPECT_EQ(light->HandleCommand(kCmdLightGetTheta, ParamBlock(&theta, sizeof(theta))), 0);
+    EXPECT_EQ(light->HandleCommand(cmd::light::GetTheta, ParamBlock(&theta, sizeof(theta))), 0);
     EXPECT_FLOAT_EQ(theta, 0.3f);
-    SendWord(light, kCmdLightSetType, 2);
+    SendWord(light, cmd::light::SetLightType, 2);
     float range = 0.0f;
-    EXPECT_EQ(light->HandleCommand(kCmdLightGetRadius, ParamBlock(&range, sizeof(range))), 0);
+    EXPECT_EQ(light->HandleCommand(cmd::base::GetRadius, ParamBlock(&range, sizeof(range))), 0);
 }
 
 TEST_F(LightActorTest, AttenuationFollowsTheRange) {
     LightActor *light = NewLight();
-    SendReal(light, kCmdLightSetRadius, 10.0f);
-    SendReal(light, kCmdLightSetAttenuationOffset, 1.0f);
-    SendReal(light, kCmdLightSetAttenuationStrength, 2.0f);
-    SendReal(light, kCmdLightSetAttenuationStyle, 0.25f);
+    SendReal(light, cmd::base::SetRadius, 10.0f);
+    SendReal(light, cmd::light::SetAttenuationOffset, 1.0f);
+    SendReal(light, cmd::light::SetAttenuationStrength, 2.0f);
+    SendReal(light, cmd::light::SetAttenuationStyle, 0.25f);
     EXPECT_FLOAT_EQ(GetLightAttenuation0(light->deviceLight), 1.0f);
     EXPECT_FLOAT_EQ(GetLightAttenuation1(light->deviceLight), 0.05f);
     EXPECT_FLOAT_EQ(GetLightAttenuation2(light->deviceLight), 0.015f);
-    SendReal(light, kCmdLightSetRadius, 20.0f);
+    SendReal(light, cmd::base::SetRadius, 20.0f);
     EXPECT_FLOAT_EQ(GetLightAttenuation1(light->deviceLight), 0.025f);
     EXPECT_FLOAT_EQ(GetLightAttenuation2(light->deviceLight), 0.00375f);
     EXPECT_FLOAT_EQ(light->attenuation1Scaled, 0.5f);
@@ -94,17 +95,17 @@ TEST_F(LightActorTest, AttenuationFollowsTheRange) {
 
 TEST_F(LightActorTest, RangeZeroAndNoStrengthDoNotDivideByZero) {
     LightActor *light = NewLight();
-    SendReal(light, kCmdLightSetRadius, 0.0f);
+    SendReal(light, cmd::base::SetRadius, 0.0f);
     EXPECT_EQ(GetLightAttenuation1(light->deviceLight), 0.0f);
     EXPECT_EQ(GetLightAttenuation2(light->deviceLight), 0.0f);
-    SendReal(light, kCmdLightSetAttenuationStyle, 0.25f);
+    SendReal(light, cmd::light::SetAttenuationStyle, 0.25f);
     EXPECT_EQ(GetLightAttenuation1(light->deviceLight), 0.0f);
     EXPECT_EQ(GetLightAttenuation2(light->deviceLight), 0.0f);
 
     light->attenuation1Scaled = 0.0f;
     light->attenuation2Scaled = 0.0f;
-    EXPECT_FLOAT_EQ(GetReal(light, kCmdLightGetAttenuationStyle), 0.25f);
-    EXPECT_FLOAT_EQ(GetReal(light, kCmdLightGetAttenuationStrength), 0.0f);
+    EXPECT_FLOAT_EQ(GetReal(light, cmd::light::GetAttenuationStyle), 0.25f);
+    EXPECT_FLOAT_EQ(GetReal(light, cmd::light::GetAttenuationStrength), 0.0f);
 }
 
 TEST_F(LightActorTest, OlderRecords) {
@@ -114,8 +115,8 @@ TEST_F(LightActorTest, OlderRecords) {
     light->attenuation2Scaled = 1.0f;
     light = Reload(light, Save(kId, kId + 1));
     ASSERT_NE(light, nullptr);
-    EXPECT_FLOAT_EQ(GetReal(light, kCmdLightGetAttenuationStyle), 0.75f);
-    EXPECT_FLOAT_EQ(GetReal(light, kCmdLightGetAttenuationStrength), 4.0f);
+    EXPECT_FLOAT_EQ(GetReal(light, cmd::light::GetAttenuationStyle), 0.75f);
+    EXPECT_FLOAT_EQ(GetReal(light, cmd::light::GetAttenuationStrength), 4.0f);
     std::string at55 = WriteAtVersion(light, 55);
     light = Reload(light, at55);
     EXPECT_FLOAT_EQ(light->attenuation1Scaled, 3.0f);
@@ -163,7 +164,7 @@ TEST_F(LightActorTest, DrawFadesInAndOut) {
     EXPECT_FLOAT_EQ(light->diffuse.r, 1.0f);
 
     Send(light, 239);
-    ASSERT_NE(light->FindScheduledCommand(kCmdLightDeactivate), nullptr);
+    ASSERT_NE(light->FindScheduledCommand(cmd::light::LightDeactivate), nullptr);
     for (int frame = 0; frame < 30; ++frame) {
         Frame();
     }
@@ -217,7 +218,7 @@ TEST_F(LightActorTest, ActionValuesAndInactiveLights) {
     Send(light, 37);
     EXPECT_FALSE(light->IsOn());
     EXPECT_EQ(SendReal(light, 206, 0.25f), 1);
-    EXPECT_EQ(SendReal(light, kCmdLightFade, 1.0f), 1);
+    EXPECT_EQ(SendReal(light, cmd::light::LightFade, 1.0f), 1);
     EXPECT_FLOAT_EQ(GetLightDiffuse(light->deviceLight).r, 0.4f);
     Send(light, 36);
     EXPECT_TRUE(light->IsOn());

@@ -7,6 +7,7 @@
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
 #include "actors/world/collision_test_util.h"
+#include "core/actors/command_ids.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -21,7 +22,8 @@ class LightSensorTest : public PresentationTest {
         auto *sensor = dynamic_cast<LightSensorActor *>(
             CreateActor(kLightSensorClassId, "Eye", nullptr, scenery, kSensorId, true));
         float floor[4] = {0.1f, 0.2f, 0.3f, 0.4f};
-        sensor->HandleCommand(kCmdLightSensorSetMinColor, ParamBlock(floor, sizeof(floor)));
+        sensor->HandleCommand(cmd::light_sensor::SetLightSensorMinColor,
+                              ParamBlock(floor, sizeof(floor)));
         return sensor;
     }
     LightActor *NewLight(const Vector3 &at, float range, float level) {
@@ -29,8 +31,8 @@ class LightSensorTest : public PresentationTest {
         light->position = at;
         light->InvalidateTransform();
         float c[4] = {level, level, level, 1.0f};
-        light->HandleCommand(kCmdLightSetDiffuse, ParamBlock(c, sizeof(c)));
-        light->HandleCommand(kCmdLightSetRadius, ParamBlock(&range, sizeof(range)));
+        light->HandleCommand(cmd::light::SetDiffuseColor, ParamBlock(c, sizeof(c)));
+        light->HandleCommand(cmd::base::SetRadius, ParamBlock(&range, sizeof(range)));
         light->HandleCommand(153, ParamBlock());
         return light;
     }
@@ -38,7 +40,7 @@ class LightSensorTest : public PresentationTest {
   public:
     static gfx::ColorValue Ask(Actor *sensor) {
         float c[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
-        sensor->HandleCommand(kCmdGetColor, ParamBlock(c, sizeof(c)));
+        sensor->HandleCommand(cmd::base::GetColor, ParamBlock(c, sizeof(c)));
         gfx::ColorValue out;
         out.r = c[0];
         out.g = c[1];
@@ -76,7 +78,7 @@ TEST_F(LightSensorTest, TwoLightsGoBeyondOne) {
         LightActor *light = NewLight({x, 0.0f, 0.0f}, 500.0f, 0.6f);
         // No fall-off: the diffuse itself reaches the sensor.
         float zero = 0.0f;
-        light->HandleCommand(kCmdLightSetAttenuationStrength, ParamBlock(&zero, sizeof(zero)));
+        light->HandleCommand(cmd::light::SetAttenuationStrength, ParamBlock(&zero, sizeof(zero)));
     }
     const gfx::ColorValue c = Ask(sensor);
     EXPECT_NEAR(c.r, 1.2f + 0.1f, 1e-5);
@@ -85,8 +87,9 @@ TEST_F(LightSensorTest, TwoLightsGoBeyondOne) {
 
 TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {
     LightSensorActor *sensor = NewSensor();
-    for (uint32_t id : {kCmdLightSensorSetRayGroup, kCmdLightSensorSetRayReceive,
-                        kCmdLightSensorSetRayExclude}) {
+    for (uint32_t id : {cmd::light_sensor::SetLightsensorRayGroup,
+                        cmd::light_sensor::SetLightsensorRayReceive,
+                        cmd::light_sensor::SetLightsensorRayExclude}) {
         uint32_t mask = 0x30;
         sensor->HandleCommand(id, ParamBlock(&mask, sizeof(mask)));
     }
@@ -99,9 +102,11 @@ TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {
     EXPECT_EQ(sensor->rayReceive, 1u);
     EXPECT_EQ(sensor->rayExclude, 0x4041000u);
     uint32_t mask = 7;
-    sensor->HandleCommand(kCmdLightSensorSetRayGroup, ParamBlock(&mask, sizeof(mask)));
+    sensor->HandleCommand(cmd::light_sensor::SetLightsensorRayGroup,
+                          ParamBlock(&mask, sizeof(mask)));
     uint32_t read = 0;
-    sensor->HandleCommand(kCmdLightSensorGetRayGroup, ParamBlock(&read, sizeof(read)));
+    sensor->HandleCommand(cmd::light_sensor::GetLightsensorRayGroup,
+                          ParamBlock(&read, sizeof(read)));
     EXPECT_EQ(read, 7u);
 }
 
@@ -131,7 +136,7 @@ TEST_F(LightSensorShadowTest, ASolidBoxOfTheRayGroupsBlocksTheLight) {
     light->position = {0.0f, 100.0f, 0.0f};
     light->InvalidateTransform();
     float range = 300.0f;
-    light->HandleCommand(kCmdLightSetRadius, ParamBlock(&range, sizeof(range)));
+    light->HandleCommand(cmd::base::SetRadius, ParamBlock(&range, sizeof(range)));
     light->HandleCommand(153, ParamBlock());
     const float lit = LightSensorTest::Ask(sensor).r;
     EXPECT_NEAR(lit, 0.692308f, 1e-4);

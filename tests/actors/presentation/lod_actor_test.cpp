@@ -10,8 +10,8 @@
 
 #include "actors/presentation/lod_actor.h"
 #include "base/byte_writer.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -40,7 +40,7 @@ class LodTest : public PresentationTest {
         auto *lod =
             dynamic_cast<LodActor *>(CreateActor(kLodClassId, "lod", nullptr, scenery, id, true));
         if (lod != nullptr && levels > 0) {
-            SendCommandArgs(lod, kCmdSetLodLevelCount, levels);
+            SendCommandArgs(lod, cmd::lod::SetLodLevelCount, levels);
         }
         return lod;
     }
@@ -71,26 +71,26 @@ TEST_F(LodTest, SheetLevelsAndSelection) {
     ASSERT_EQ(d.items.size(), 5u);
     EXPECT_EQ(d.items[1].label, "Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|");
     EXPECT_EQ(d.items[1].kind, PropertyKind::Enumeration);
-    EXPECT_EQ(d.items[4].setCommand, kCmdSetLodLevelFade);
+    EXPECT_EQ(d.items[4].setCommand, cmd::lod::SetLodLevelFADE);
 
     LodActor *lod = NewLod(0);
     EXPECT_EQ(lod->selectedLevel, -1);
     EXPECT_EQ(lod->activeLevel, -1);
     // With no selection the level commands change and answer nothing.
-    SendReal(lod, kCmdSetLodLevelDistance, 5.0f);
-    EXPECT_EQ(AskReal(lod, kCmdGetLodLevelDistance), -7.0f);
-    EXPECT_EQ(AskReal(lod, kCmdGetLodLevelFade), -7.0f);
+    SendReal(lod, cmd::lod::SetLodLevelDistance, 5.0f);
+    EXPECT_EQ(AskReal(lod, cmd::lod::GetLodLevelDistance), -7.0f);
+    EXPECT_EQ(AskReal(lod, cmd::lod::GetLodLevelFADE), -7.0f);
     // An empty block counts no levels.
-    lod->HandleCommand(kCmdSetLodLevelCount, ParamBlock());
+    lod->HandleCommand(cmd::lod::SetLodLevelCount, ParamBlock());
     EXPECT_TRUE(lod->levels.empty());
 
     // "Lev_2" already below: adopted, its entry at distance 0.
     Actor *holder = Make<Actor>(0, "holder", lod);
     Actor *second = Make<Actor>(0, "Lev_2", holder);
-    SendCommandArgs(lod, kCmdSetLodLevelCount, 4u);
+    SendCommandArgs(lod, cmd::lod::SetLodLevelCount, 4u);
     EXPECT_EQ(lod->selectedLevel, 0);
     uint32_t count = 0;
-    lod->HandleCommand(kCmdGetLodLevelCount, ParamBlock(&count, sizeof(count)));
+    lod->HandleCommand(cmd::lod::GetLodLevelCount, ParamBlock(&count, sizeof(count)));
     EXPECT_EQ(count, 4u);
     const float distances[4] = {0.0f, 0.0f, 2000.0f, 3000.0f};
     for (int32_t i = 0; i < 4; ++i) {
@@ -104,22 +104,22 @@ TEST_F(LodTest, SheetLevelsAndSelection) {
     EXPECT_EQ(lod->children.size(), 4u); // holder and three made
 
     CommandSpy *spy = SpyOn(lod);
-    EXPECT_EQ(SendText(lod, kCmdSetLodLevelLabel, "Level 2"), 4);
+    EXPECT_EQ(SendText(lod, cmd::lod::SetLodLevelLabel, "Level 2"), 4);
     EXPECT_EQ(lod->selectedLevel, 1);
-    EXPECT_EQ(spy->Count(kCmdSetLodLevelLabel), 0u); // the base handler is not told
-    SendReal(lod, kCmdSetLodLevelDistance, 750.0f);
-    SendReal(lod, kCmdSetLodLevelFade, 0.5f);
-    EXPECT_EQ(AskReal(lod, kCmdGetLodLevelDistance), 750.0f);
-    EXPECT_EQ(AskReal(lod, kCmdGetLodLevelFade), 0.5f);
+    EXPECT_EQ(spy->Count(cmd::lod::SetLodLevelLabel), 0u); // the base handler is not told
+    SendReal(lod, cmd::lod::SetLodLevelDistance, 750.0f);
+    SendReal(lod, cmd::lod::SetLodLevelFADE, 0.5f);
+    EXPECT_EQ(AskReal(lod, cmd::lod::GetLodLevelDistance), 750.0f);
+    EXPECT_EQ(AskReal(lod, cmd::lod::GetLodLevelFADE), 0.5f);
     std::vector<std::string> labels = {"stale"};
     std::vector<std::string> *list = &labels;
-    lod->HandleCommand(kCmdGetLodLevelLabels, ParamBlock(&list, sizeof(list)));
+    lod->HandleCommand(cmd::lod::GetLodLevelLabels, ParamBlock(&list, sizeof(list)));
     EXPECT_EQ(labels, (std::vector<std::string>{"Level 1", "Level 2", "Level 3", "Level 4"}));
-    SendText(lod, kCmdSetLodLevelLabel, "Level 9");
+    SendText(lod, cmd::lod::SetLodLevelLabel, "Level 9");
     EXPECT_EQ(lod->selectedLevel, -1);
     // Without a selection the level commands still reach the base handler.
-    SendReal(lod, kCmdSetLodLevelDistance, 1.0f);
-    EXPECT_EQ(spy->Count(kCmdSetLodLevelDistance), 2u);
+    SendReal(lod, cmd::lod::SetLodLevelDistance, 1.0f);
+    EXPECT_EQ(spy->Count(cmd::lod::SetLodLevelDistance), 2u);
     EXPECT_EQ(lod->levels[1].distance, 750.0f);
 }
 
@@ -132,21 +132,21 @@ TEST_F(LodTest, CameraDistancePicksTheLevel) {
     }
     Camera(500.0f);
     Frame(lod); // the first decision is at once
-    EXPECT_EQ(spies[1]->Count(kCmdActionStart), 1u);
+    EXPECT_EQ(spies[1]->Count(cmd::base::ActionStart), 1u);
     EXPECT_TRUE(Shown(meshes[1]));
 
     Camera(2500.0f);
     int frames = 0;
-    while (spies[3]->Count(kCmdActionStart) == 0 && frames < 120) {
+    while (spies[3]->Count(cmd::base::ActionStart) == 0 && frames < 120) {
         Frame(lod);
         ++frames;
-        if (spies[3]->Count(kCmdActionStart) == 0) {
+        if (spies[3]->Count(cmd::base::ActionStart) == 0) {
             EXPECT_LE(lod->accumulator, 1.0f);
         }
     }
     EXPECT_GE(frames, 59);
     EXPECT_LE(frames, 61);
-    EXPECT_EQ(spies[1]->Count(kCmdActionStop), 1u);
+    EXPECT_EQ(spies[1]->Count(cmd::base::ActionStop), 1u);
     EXPECT_FALSE(Shown(meshes[1]));
     EXPECT_TRUE(Shown(meshes[3]));
 
@@ -155,9 +155,9 @@ TEST_F(LodTest, CameraDistancePicksTheLevel) {
         Frame(lod);
     }
     EXPECT_EQ(lod->activeLevel, -1);
-    EXPECT_EQ(spies[3]->Count(kCmdActionStop), 1u);
+    EXPECT_EQ(spies[3]->Count(cmd::base::ActionStop), 1u);
     EXPECT_FALSE(Shown(meshes[3]));
-    EXPECT_EQ(spies[0]->Count(kCmdActionStart), 0u); // distance 0 serves nothing
+    EXPECT_EQ(spies[0]->Count(cmd::base::ActionStart), 0u); // distance 0 serves nothing
 }
 
 TEST_F(LodTest, DrawStartDecidesAtOnceAndStopsTheRunningLevel) {
@@ -169,24 +169,24 @@ TEST_F(LodTest, DrawStartDecidesAtOnceAndStopsTheRunningLevel) {
     Frame(lod);
     Frame(lod);
     // The same place again: the level is started once more.
-    lod->HandleCommand(kCmdOnDrawStart, ParamBlock());
+    lod->HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     Frame(lod);
-    EXPECT_EQ(second->Count(kCmdActionStart), 2u);
-    EXPECT_EQ(second->Count(kCmdActionStop), 0u);
+    EXPECT_EQ(second->Count(cmd::base::ActionStart), 2u);
+    EXPECT_EQ(second->Count(cmd::base::ActionStop), 0u);
     // The camera moved while the group was not drawn: the level that ran
     // stops before the new one starts.
-    lod->HandleCommand(kCmdOnDrawStart, ParamBlock());
+    lod->HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     Camera(2500.0f);
     Frame(lod);
-    EXPECT_EQ(second->Count(kCmdActionStop), 1u);
-    EXPECT_EQ(fourth->Count(kCmdActionStart), 1u);
+    EXPECT_EQ(second->Count(cmd::base::ActionStop), 1u);
+    EXPECT_EQ(fourth->Count(cmd::base::ActionStart), 1u);
     EXPECT_FALSE(Shown(meshes[1]));
     EXPECT_TRUE(Shown(meshes[3]));
     // And when nothing is to run after it.
-    lod->HandleCommand(kCmdOnDrawStart, ParamBlock());
+    lod->HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     Camera(9000.0f);
     Frame(lod);
-    EXPECT_EQ(fourth->Count(kCmdActionStop), 1u);
+    EXPECT_EQ(fourth->Count(cmd::base::ActionStop), 1u);
     EXPECT_FALSE(Shown(meshes[3]));
 }
 
@@ -196,7 +196,7 @@ TEST_F(LodTest, GoneShrunkAndForeignLevelActors) {
     CommandSpy *idle = SpyOn(Make<Actor>(0, "Lev_1", empty));
     Frame(empty);
     Frame(empty);
-    EXPECT_EQ(idle->Count(kCmdActionStart) + idle->Count(kCmdActionStop), 0u);
+    EXPECT_EQ(idle->Count(cmd::base::ActionStart) + idle->Count(cmd::base::ActionStop), 0u);
 
     LodActor *lod = NewLod(4);
     LodActor *other = NewLod(4, kId + 1);
@@ -204,8 +204,8 @@ TEST_F(LodTest, GoneShrunkAndForeignLevelActors) {
     CommandSpy *theirs = SpyOn(other->LevelActor(1));
     Camera(500.0f);
     Frame(lod);
-    EXPECT_EQ(mine->Count(kCmdActionStart), 1u);
-    EXPECT_EQ(theirs->Count(kCmdActionStart), 0u);
+    EXPECT_EQ(mine->Count(cmd::base::ActionStart), 1u);
+    EXPECT_EQ(theirs->Count(cmd::base::ActionStart), 0u);
 
     // A copy drives none of the template's levels, and finds its own once
     // they are there.
@@ -215,9 +215,9 @@ TEST_F(LodTest, GoneShrunkAndForeignLevelActors) {
     EXPECT_EQ(copy->levels[3].distance, 3000.0f);
     EXPECT_EQ(copy->LevelActor(1), nullptr);
     Camera(2500.0f);
-    copy->HandleCommand(kCmdOnDrawStart, ParamBlock());
+    copy->HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     Frame(copy);
-    EXPECT_EQ(mine->Count(kCmdActionStop), 0u);
+    EXPECT_EQ(mine->Count(cmd::base::ActionStop), 0u);
     Actor *own = Make<Actor>(0, "Lev_4", copy);
     copy->HandleCommand(153, ParamBlock());
     EXPECT_EQ(copy->LevelActor(3), own);
@@ -225,17 +225,17 @@ TEST_F(LodTest, GoneShrunkAndForeignLevelActors) {
     // The running level's actor is deleted: the switch sends it nothing.
     Camera(500.0f);
     ASSERT_EQ(DeleteActor(lod->LevelActor(1)), 1);
-    lod->HandleCommand(kCmdOnDrawStart, ParamBlock());
+    lod->HandleCommand(cmd::base::OnDrawStart, ParamBlock());
     Camera(1500.0f);
     Frame(lod);
     EXPECT_EQ(lod->activeLevel, 2);
     // Shrunk below the active and selected levels: both count as none.
-    SendText(lod, kCmdSetLodLevelLabel, "Level 4");
-    SendCommandArgs(lod, kCmdSetLodLevelCount, 1u);
+    SendText(lod, cmd::lod::SetLodLevelLabel, "Level 4");
+    SendCommandArgs(lod, cmd::lod::SetLodLevelCount, 1u);
     EXPECT_EQ(lod->selectedLevel, 0);
     lod->selectedLevel = 3;
-    SendReal(lod, kCmdSetLodLevelDistance, 99.0f);
-    EXPECT_EQ(AskReal(lod, kCmdGetLodLevelFade), -7.0f);
+    SendReal(lod, cmd::lod::SetLodLevelDistance, 99.0f);
+    EXPECT_EQ(AskReal(lod, cmd::lod::GetLodLevelFADE), -7.0f);
     Frame(lod);
     EXPECT_EQ(lod->activeLevel, -1);
     EXPECT_EQ(lod->levels[0].distance, 0.0f);
@@ -243,9 +243,9 @@ TEST_F(LodTest, GoneShrunkAndForeignLevelActors) {
 
 TEST_F(LodTest, FileRecord) {
     LodActor *lod = NewLod(2);
-    SendReal(lod, kCmdSetLodLevelDistance, 150.0f);
-    SendText(lod, kCmdSetLodLevelLabel, "Level 2");
-    SendReal(lod, kCmdSetLodLevelFade, 0.25f);
+    SendReal(lod, cmd::lod::SetLodLevelDistance, 150.0f);
+    SendText(lod, cmd::lod::SetLodLevelLabel, "Level 2");
+    SendReal(lod, cmd::lod::SetLodLevelFADE, 0.25f);
     std::vector<uint8_t> tail;
     ByteWriter w(tail);
     w.U32(0);

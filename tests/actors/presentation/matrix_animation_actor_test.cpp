@@ -12,6 +12,7 @@
 #include "base/byte_writer.h"
 #include "base/random.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -47,7 +48,7 @@ class MatrixAnimationTest : public PresentationTest {
     }
     // One layer, selected, with vector k of the sheet set.
     void SetLayerVector(MatrixAnimationActor *m, uint32_t k, Vector3 v) {
-        SendVector(m, kCmdFirstLayerVector + 2 * k, v);
+        SendVector(m, cmd::matrix_animation::FirstLayerVector + 2 * k, v);
     }
     void Frame(Actor *actor) {
         Step();
@@ -85,28 +86,29 @@ TEST_F(MatrixAnimationTest, DescriptorDefaultsAndSheetRoundTrips) {
     EXPECT_EQ(m->currentLayer, -1);
     EXPECT_EQ(m->speed, 1.0f);
 
-    SendVector(m, kCmdSetMatrixAnimPosition, {1, 2, 3});
-    SendVector(m, kCmdSetMatrixAnimRotation, {4, 5, 6});
-    EXPECT_EQ(AskVector(m, kCmdGetMatrixAnimPosition).z, 3.0f);
-    EXPECT_EQ(AskVector(m, kCmdGetMatrixAnimRotation).x, 4.0f);
-    SendWord(m, kCmdSetDirByMov, 3);
-    SendWord(m, kCmdSetDirByWsMov, 1);
+    SendVector(m, cmd::matrix_animation::SetMatrixAnimPosition, {1, 2, 3});
+    SendVector(m, cmd::matrix_animation::SetMatrixAnimRotation, {4, 5, 6});
+    EXPECT_EQ(AskVector(m, cmd::matrix_animation::GetMatrixAnimPosition).z, 3.0f);
+    EXPECT_EQ(AskVector(m, cmd::matrix_animation::GetMatrixAnimRotation).x, 4.0f);
+    SendWord(m, cmd::matrix_animation::SetDirByMov, 3);
+    SendWord(m, cmd::matrix_animation::SetDirByWsMov, 1);
     EXPECT_EQ(m->matrixAnimFlags, 3u);
     uint32_t bit = 7;
-    m->HandleCommand(kCmdGetDirByMov, ParamBlock(&bit, sizeof(bit)));
+    m->HandleCommand(cmd::matrix_animation::GetDirByMov, ParamBlock(&bit, sizeof(bit)));
     EXPECT_EQ(bit, 1u);
-    SendWord(m, kCmdSetDirByMov, 2); // only bit 0 counts
+    SendWord(m, cmd::matrix_animation::SetDirByMov, 2); // only bit 0 counts
     EXPECT_EQ(m->matrixAnimFlags, kMatrixAnimDirByWsMov);
 
     // Without a selection the layer commands touch nothing.
-    m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
+    m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
     SetLayerVector(m, 0, {9, 9, 9});
-    EXPECT_EQ(AskVector(m, kCmdFirstLayerVector + 1).x, -7.0f);
-    SendText(m, kCmdSetParamLayer, "Layer 0");
+    EXPECT_EQ(AskVector(m, cmd::matrix_animation::FirstLayerVector + 1).x, -7.0f);
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 0");
     for (uint32_t k = 0; k < 15; ++k) {
         const float f = static_cast<float>(k);
         SetLayerVector(m, k, {f, f + 0.5f, -f});
-        EXPECT_EQ(AskVector(m, kCmdFirstLayerVector + 2 * k + 1).y, f + 0.5f) << k;
+        EXPECT_EQ(AskVector(m, cmd::matrix_animation::FirstLayerVector + 2 * k + 1).y,
+                  f + 0.5f) << k;
     }
     EXPECT_EQ(m->layers[0].At(kMatrixRotation, kSinOffset).x, 0.0f);
     EXPECT_EQ(m->layers[0].At(kMatrixPosition, kSinOffset).x, 5.0f);
@@ -116,7 +118,7 @@ TEST_F(MatrixAnimationTest, DescriptorDefaultsAndSheetRoundTrips) {
 TEST_F(MatrixAnimationTest, LayerListSelectionAndPrecalculate) {
     MatrixAnimationActor *m = NewAnimation();
     for (int i = 0; i < 3; ++i) {
-        m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
+        m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
     }
     EXPECT_EQ(m->currentLayer, -1);
     const MatrixAnimLayer &fresh = m->layers[2];
@@ -127,28 +129,28 @@ TEST_F(MatrixAnimationTest, LayerListSelectionAndPrecalculate) {
     }
     std::vector<std::string> names = {"stale"};
     std::vector<std::string> *list = &names;
-    m->HandleCommand(kCmdGetParamLayer, ParamBlock(&list, sizeof(list)));
+    m->HandleCommand(cmd::matrix_animation::GetParamLayer, ParamBlock(&list, sizeof(list)));
     EXPECT_EQ(names, (std::vector<std::string>{"Layer 0", "Layer 1", "Layer 2"}));
 
-    m->HandleCommand(kCmdDeleteMatrixAnimLayer, ParamBlock());
+    m->HandleCommand(cmd::matrix_animation::DeleteMatrixAnimLayer, ParamBlock());
     EXPECT_EQ(m->layers.size(), 3u);
-    SendText(m, kCmdSetParamLayer, "Layer 7");
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 7");
     EXPECT_EQ(m->currentLayer, -1);
-    SendText(m, kCmdSetParamLayer, "Layer 1");
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 1");
     EXPECT_EQ(m->currentLayer, 1);
     SetLayerVector(m, kPosSinMul, {0, 10, 0});
-    m->HandleCommand(kCmdDeleteMatrixAnimLayer, ParamBlock());
+    m->HandleCommand(cmd::matrix_animation::DeleteMatrixAnimLayer, ParamBlock());
     EXPECT_EQ(m->currentLayer, -1);
     ASSERT_EQ(m->layers.size(), 2u);
     EXPECT_EQ(m->layers[1].At(kMatrixPosition, kSinMul).y, 0.0f); // the old layer 2 moved down
-    SendText(m, kCmdSetParamLayer, "Layer 1");
-    m->HandleCommand(kCmdDeleteMatrixAnimLayer, ParamBlock());
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 1");
+    m->HandleCommand(cmd::matrix_animation::DeleteMatrixAnimLayer, ParamBlock());
     EXPECT_EQ(m->currentLayer, -1);
     EXPECT_EQ(m->layers.size(), 1u);
 
     // Precalculate keeps the channels that have a multiplier and restarts the
     // clock.
-    SendText(m, kCmdSetParamLayer, "Layer 0");
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 0");
     SetLayerVector(m, kPosNoiseMul, {0, 0, 1});
     SetLayerVector(m, kScaleSinOff, {1, 1, 1}); // an offset alone switches nothing on
     Frame(m);
@@ -163,9 +165,9 @@ TEST_F(MatrixAnimationTest, LayerListSelectionAndPrecalculate) {
 
 TEST_F(MatrixAnimationTest, SineAndTurnFollowTheClock) {
     MatrixAnimationActor *m = NewAnimation();
-    SendVector(m, kCmdSetMatrixAnimPosition, {5, 20, -5});
-    m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
-    SendText(m, kCmdSetParamLayer, "Layer 0");
+    SendVector(m, cmd::matrix_animation::SetMatrixAnimPosition, {5, 20, -5});
+    m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 0");
     SetLayerVector(m, kPosSinMul, {0, 10, 0});
     SetLayerVector(m, kPosSinFreq, {1, 2, 1});
     for (int i = 1; i <= 90; ++i) {
@@ -179,7 +181,7 @@ TEST_F(MatrixAnimationTest, SineAndTurnFollowTheClock) {
     // Half a turn about y per second; speed 2 through 205 makes it a whole one.
     for (float speed : {1.0f, 2.0f}) {
         MatrixAnimationActor *turn = NewAnimation(nullptr, kId + 1 + static_cast<int>(speed));
-        SendVector(turn, kCmdSetMatrixAnimRotation, {0, 3.14159f, 0});
+        SendVector(turn, cmd::matrix_animation::SetMatrixAnimRotation, {0, 3.14159f, 0});
         float value = speed;
         turn->HandleCommand(205, ParamBlock(&value, sizeof(value)));
         for (int i = 0; i < 60; ++i) {
@@ -194,13 +196,13 @@ TEST_F(MatrixAnimationTest, NoiseAndChannelsAddUp) {
     SeedRand(5);
     DiscardNoiseTable();
     MatrixAnimationActor *m = NewAnimation();
-    m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
-    m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
-    SendText(m, kCmdSetParamLayer, "Layer 0");
+    m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
+    m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 0");
     SetLayerVector(m, kPosNoiseMul, {3, 0, 0});
     SetLayerVector(m, kPosNoiseFreq, {1.5f, 1, 1});
     SetLayerVector(m, kPosSinMul, {2, 0, 0});
-    SendText(m, kCmdSetParamLayer, "Layer 1");
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 1");
     SetLayerVector(m, kRotSinMul, {0, 0.5f, 0});
     SetLayerVector(m, kRotNoiseMul, {0, 0.25f, 0});
     m->HandleCommand(153, ParamBlock());
@@ -220,7 +222,7 @@ TEST_F(MatrixAnimationTest, NoiseAndChannelsAddUp) {
 TEST_F(MatrixAnimationTest, SwitchingOffKeepsTheClockAndTheChildrenRun) {
     MatrixAnimationActor *outer = NewAnimation();
     MatrixAnimationActor *inner = NewAnimation(outer, kId + 1);
-    SendVector(outer, kCmdSetMatrixAnimRotation, {0, 1, 0});
+    SendVector(outer, cmd::matrix_animation::SetMatrixAnimRotation, {0, 1, 0});
     Frame(outer);
     const float innerTime = inner->time;
     EXPECT_GT(innerTime, 0.0f);
@@ -245,11 +247,11 @@ TEST_F(MatrixAnimationTest, SwitchingOffKeepsTheClockAndTheChildrenRun) {
 
 TEST_F(MatrixAnimationTest, FileRecordAndOlderFiles) {
     MatrixAnimationActor *m = NewAnimation();
-    SendVector(m, kCmdSetMatrixAnimRotation, {0.5f, 1, 2});
-    SendVector(m, kCmdSetMatrixAnimPosition, {3, 4, 5});
-    SendWord(m, kCmdSetDirByWsMov, 1);
-    m->HandleCommand(kCmdAddMatrixAnimLayer, ParamBlock());
-    SendText(m, kCmdSetParamLayer, "Layer 0");
+    SendVector(m, cmd::matrix_animation::SetMatrixAnimRotation, {0.5f, 1, 2});
+    SendVector(m, cmd::matrix_animation::SetMatrixAnimPosition, {3, 4, 5});
+    SendWord(m, cmd::matrix_animation::SetDirByWsMov, 1);
+    m->HandleCommand(cmd::matrix_animation::AddMatrixAnimLayer, ParamBlock());
+    SendText(m, cmd::matrix_animation::SetParamLayer, "Layer 0");
     for (uint32_t k = 0; k < 15; ++k) {
         SetLayerVector(m, k, {static_cast<float>(k), 0, 0});
     }
@@ -282,7 +284,7 @@ TEST_F(MatrixAnimationTest, FileRecordAndOlderFiles) {
     EXPECT_EQ(m->basePosition.y, 4.0f);
     m->currentLayer = 4;
     SetLayerVector(m, 0, {1, 1, 1});
-    m->HandleCommand(kCmdDeleteMatrixAnimLayer, ParamBlock());
+    m->HandleCommand(cmd::matrix_animation::DeleteMatrixAnimLayer, ParamBlock());
     EXPECT_EQ(m->layers.size(), 1u);
 
     // Version 62: ten vectors a layer; position cleared, enabled, scale reset.

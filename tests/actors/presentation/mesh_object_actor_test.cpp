@@ -10,6 +10,7 @@
 
 #include "actors/presentation/mesh_object_actor.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/render/render_front_end.h"
 #include "presentation_fixture.h"
 
@@ -26,13 +27,13 @@ class MeshObjectTest : public PresentationTest {
     }
     int SetMesh(MeshObjectActor *actor, uint32_t slot) {
         LibraryItem *item = library.GetItemById(slot);
-        return actor->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item)));
+        return actor->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
     }
     // A mesh on "flag" (0.5 s), playing in the given style.
     MeshObjectActor *Animated(uint32_t style) {
         MeshObjectActor *actor = NewMesh();
         SetMesh(actor, kFlagSlot);
-        SendCommandArgs(actor, kCmdSetMeshAnimationStyle, style);
+        SendCommandArgs(actor, cmd::mesh_object::SetMeshAnimationStyle_452, style);
         SendCommandArgs(actor, 262);
         return actor;
     }
@@ -74,7 +75,7 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
     EXPECT_EQ(actor->meshIndex, kTripleSlot);
     // Slot 99 is empty: the default material stands in.
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 4, 4}));
-    EXPECT_EQ(GetWord(actor, kCmdGetSubsetCount), 3u);
+    EXPECT_EQ(GetWord(actor, cmd::mesh_object::GetSubsetCount), 3u);
 
     ASSERT_EQ(actor->colObjs.size(), 4u);
     EXPECT_EQ(actor->colObjs[0]->name, "own");
@@ -103,10 +104,10 @@ TEST_F(MeshObjectTest, SetMeshTakesTheSubsetsMaterialsAndShapes) {
 
     // Another rebuild does not add a second set.
     SetMesh(actor, kTripleSlot);
-    SendCommandArgs(actor, kCmdRebuildMeshColObjs);
+    SendCommandArgs(actor, cmd::mesh_object::RebuildMeshColObjs);
     EXPECT_EQ(actor->colObjs.size(), 4u);
     // Without "MeshSync Collision" the objects stay as they are.
-    SendCommandArgs(actor, kCmdSetSyncCollision, false);
+    SendCommandArgs(actor, cmd::mesh_object::SetSyncCollision, false);
     SetMesh(actor, kNoShapeSlot);
     EXPECT_EQ(actor->colObjs.size(), 1u);
     SetMesh(actor, kTripleSlot);
@@ -124,16 +125,16 @@ TEST_F(MeshObjectTest, MeshesAndMaterialsByName) {
     EXPECT_EQ(SendCommandArgs(actor, 91, std::string("nothing")), 0);
     EXPECT_EQ(actor->mesh, Mesh(kFlagSlot));
     void *answer = nullptr;
-    actor->HandleCommand(kCmdGetMesh, ParamBlock(&answer, sizeof(answer)));
+    actor->HandleCommand(cmd::mesh_object::GetMesh, ParamBlock(&answer, sizeof(answer)));
     EXPECT_EQ(answer, Mesh(kFlagSlot));
 
     SetMesh(actor, kTripleSlot);
     Step();
     actor->Update();
     ASSERT_NE(actor->subMeshes[0].instance, nullptr);
-    SendCommandArgs(actor, kCmdSetMaterialByName, std::string("nothing"));
+    SendCommandArgs(actor, cmd::mesh_object::SetMaterial_447, std::string("nothing"));
     EXPECT_NE(actor->subMeshes[0].instance, nullptr);
-    EXPECT_EQ(SendCommandArgs(actor, kCmdSetMaterialByName, std::string("red")), 1);
+    EXPECT_EQ(SendCommandArgs(actor, cmd::mesh_object::SetMaterial_447, std::string("red")), 1);
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 21, 21}));
     for (const SubMeshRecord &record : actor->subMeshes) {
         EXPECT_EQ(record.instance, nullptr);
@@ -148,36 +149,39 @@ TEST_F(MeshObjectTest, SubsetIndexesOutOfRangeChangeNothing) {
         uint32_t subset;
     };
     MaterialBlock set{Material(kRedMaterialSlot), 2};
-    EXPECT_EQ(actor->HandleCommand(kCmdSetMaterial, ParamBlock(&set, sizeof(set))), 1);
+    EXPECT_EQ(actor->HandleCommand(cmd::mesh_object::SetMaterial_448,
+                                   ParamBlock(&set, sizeof(set))), 1);
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 4, 21}));
     MaterialBlock get{nullptr, 2};
-    actor->HandleCommand(kCmdGetMaterial, ParamBlock(&get, sizeof(get)));
+    actor->HandleCommand(cmd::mesh_object::GetMaterial, ParamBlock(&get, sizeof(get)));
     EXPECT_EQ(get.item, Material(kRedMaterialSlot));
 
     // Subset 3 does not exist: no write past the records, a null answer.
     set = {Material(kDefaultMaterialSlot), 3};
-    EXPECT_EQ(actor->HandleCommand(kCmdSetMaterial, ParamBlock(&set, sizeof(set))), 0);
+    EXPECT_EQ(actor->HandleCommand(cmd::mesh_object::SetMaterial_448,
+                                   ParamBlock(&set, sizeof(set))), 0);
     get = {Material(kRedMaterialSlot), 3};
-    actor->HandleCommand(kCmdGetMaterial, ParamBlock(&get, sizeof(get)));
+    actor->HandleCommand(cmd::mesh_object::GetMaterial, ParamBlock(&get, sizeof(get)));
     EXPECT_EQ(get.item, nullptr);
     // A pointer to something that is no material is refused.
     set = {Mesh(kCubeSlot), 0};
-    EXPECT_EQ(actor->HandleCommand(kCmdSetMaterial, ParamBlock(&set, sizeof(set))), 0);
+    EXPECT_EQ(actor->HandleCommand(cmd::mesh_object::SetMaterial_448,
+                                   ParamBlock(&set, sizeof(set))), 0);
     EXPECT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 4, 21}));
 
-    SendCommandArgs(actor, kCmdSetActiveSubset, 1u);
-    SendCommandArgs(actor, kCmdSetZOffset, 2.5f);
-    EXPECT_EQ(Get(actor, kCmdGetZOffset), 2.5f);
-    EXPECT_EQ(GetWord(actor, kCmdGetActiveSubset), 1u);
-    SendCommandArgs(actor, kCmdSetActiveSubset, 7u);
-    SendCommandArgs(actor, kCmdSetZOffset, 9.0f);
-    EXPECT_EQ(Get(actor, kCmdGetZOffset), 0.0f);
+    SendCommandArgs(actor, cmd::mesh_object::SetActiveSubset, 1u);
+    SendCommandArgs(actor, cmd::mesh_object::SetZOffset, 2.5f);
+    EXPECT_EQ(Get(actor, cmd::mesh_object::GetZOffset), 2.5f);
+    EXPECT_EQ(GetWord(actor, cmd::mesh_object::GetActiveSubset), 1u);
+    SendCommandArgs(actor, cmd::mesh_object::SetActiveSubset, 7u);
+    SendCommandArgs(actor, cmd::mesh_object::SetZOffset, 9.0f);
+    EXPECT_EQ(Get(actor, cmd::mesh_object::GetZOffset), 0.0f);
     EXPECT_EQ(std::tuple(actor->subMeshes[0].zOffset, actor->subMeshes[1].zOffset,
                          actor->subMeshes[2].zOffset),
               std::tuple(0.0f, 2.5f, 0.0f));
     // "Set Mesh" goes back to the first subset.
     SetMesh(actor, kTripleSlot);
-    EXPECT_EQ(GetWord(actor, kCmdGetActiveSubset), 0u);
+    EXPECT_EQ(GetWord(actor, cmd::mesh_object::GetActiveSubset), 0u);
 }
 
 TEST_F(MeshObjectTest, SettersAndGettersOfTheFields) {
@@ -185,11 +189,15 @@ TEST_F(MeshObjectTest, SettersAndGettersOfTheFields) {
     struct Pair {
         uint32_t set, get, value;
     };
-    for (const Pair &p : {Pair{kCmdSetInitialPlaying, kCmdGetInitialPlaying, 1},
-                          Pair{kCmdSetVisible, kCmdGetVisible, 0},
-                          Pair{kCmdSetSyncCollision, kCmdGetSyncCollision, 0},
-                          Pair{kCmdSetSyncMaterial, kCmdGetSyncMaterial, 0},
-                          Pair{kCmdSetMeshAnimationStyle, kCmdGetMeshAnimationStyle, 9}}) {
+    for (const Pair &p : {Pair{cmd::mesh_object::SetInitialMeshAnimationPlaying_454,
+                               cmd::mesh_object::SetInitialMeshAnimationPlaying_455, 1},
+                          Pair{cmd::mesh_object::SetVisible, cmd::mesh_object::GetVisible, 0},
+                          Pair{cmd::mesh_object::SetSyncCollision,
+                               cmd::mesh_object::GetSyncCollision, 0},
+                          Pair{cmd::mesh_object::SetSyncMaterial, cmd::mesh_object::GetSyncMaterial,
+                               0},
+                          Pair{cmd::mesh_object::SetMeshAnimationStyle_452,
+                               cmd::mesh_object::SetMeshAnimationStyle_453, 9}}) {
         SCOPED_TRACE(p.set);
         SendCommandArgs(actor, p.set, p.value);
         EXPECT_EQ(GetWord(actor, p.get), p.value);
@@ -283,7 +291,7 @@ TEST_F(MeshObjectTest, AnInstanceDestroyedWhileTheSceneIsQueuedIsNotDrawn) {
     SendCommandArgs(looper, 251, kFlagTotal - 0.001f);
     looper->scripts.push_back(std::make_unique<ScriptRecord>());
     looper->scripts.back()->owner = looper;
-    looper->scripts.back()->eventId = kCmdOnMeshAnimationLoop;
+    looper->scripts.back()->eventId = cmd::mesh_object::OnMeshAnimationLoop;
     looper->scripts.back()->name = "loop";
     looper->scripts.back()->source = "/Scenery/target.Set_Material(\"red\");";
     Step();
@@ -319,7 +327,7 @@ TEST_F(MeshObjectTest, ForwardStylesAtTheirEnd) {
     CommandSpy *spy = SpyOn(loop);
     Frame(loop, 1.2f);
     EXPECT_EQ(loop->playTime, 0.0f);
-    EXPECT_EQ(spy->Count(kCmdOnMeshAnimationLoop), 1u);
+    EXPECT_EQ(spy->Count(cmd::mesh_object::OnMeshAnimationLoop), 1u);
     // A shorter overshoot keeps the rest.
     Frame(loop, 0.6f);
     EXPECT_FLOAT_EQ(loop->playTime, 0.1f);
@@ -329,10 +337,11 @@ TEST_F(MeshObjectTest, ForwardStylesAtTheirEnd) {
     SendCommandArgs(once, 251, kFlagTotal - 0.01f);
     Frame(once);
     EXPECT_EQ(once->playTime, kFlagTotal - 1e-9f);
-    EXPECT_EQ(std::tuple(once->meshFlags & kMeshPlaying, spy->Count(kCmdOnMeshAnimationEnd)),
+    EXPECT_EQ(std::tuple(once->meshFlags & kMeshPlaying,
+                         spy->Count(cmd::mesh_object::OnMeshAnimationEnd)),
               std::tuple(0u, 1u));
     Frame(once);
-    EXPECT_EQ(spy->Count(kCmdOnMeshAnimationEnd), 1u);
+    EXPECT_EQ(spy->Count(cmd::mesh_object::OnMeshAnimationEnd), 1u);
 
     for (uint32_t style : {kForwardBackwardOnce, kForwardBackwardLoop}) {
         MeshObjectActor *turn = Animated(style);
@@ -352,10 +361,12 @@ TEST_F(MeshObjectTest, BackwardStylesAtTheStart) {
         uint32_t event;
     };
     for (const Case &c :
-         {Case{kBackwardOnce, 0.0f, 1, 0, kCmdOnMeshAnimationEnd},
-          Case{kForwardBackwardOnce, 0.0f, 0, 0, kCmdOnMeshAnimationEnd},
-          Case{kBackwardLoop, kFlagTotal - 1e-9f, 1, kMeshPlaying, kCmdOnMeshAnimationLoop},
-          Case{kForwardBackwardLoop, 1e-9f, 0, kMeshPlaying, kCmdOnMeshAnimationLoop}}) {
+         {Case{kBackwardOnce, 0.0f, 1, 0, cmd::mesh_object::OnMeshAnimationEnd},
+          Case{kForwardBackwardOnce, 0.0f, 0, 0, cmd::mesh_object::OnMeshAnimationEnd},
+          Case{kBackwardLoop, kFlagTotal - 1e-9f, 1, kMeshPlaying,
+               cmd::mesh_object::OnMeshAnimationLoop},
+          Case{kForwardBackwardLoop, 1e-9f, 0, kMeshPlaying,
+               cmd::mesh_object::OnMeshAnimationLoop}}) {
         SCOPED_TRACE(c.style);
         MeshObjectActor *actor = Animated(c.style);
         actor->direction = 1;
@@ -415,7 +426,7 @@ TEST_F(MeshObjectTest, StartAndStopShowHideAndPlay) {
     MeshObjectActor *actor = NewMesh();
     SetMesh(actor, kFlagSlot);
     SendCommandArgs(actor, 251, 0.3f);
-    SendCommandArgs(actor, kCmdSetVisible, false);
+    SendCommandArgs(actor, cmd::mesh_object::SetVisible, false);
 
     // Not updated in the last frame: shown, but the animation stays.
     Step();
@@ -443,7 +454,7 @@ TEST_F(MeshObjectTest, StartAndStopShowHideAndPlay) {
     actor->meshFlags &= ~kMeshPlaying;
     SendCommandArgs(actor, 154);
     EXPECT_EQ(actor->meshFlags & kMeshPlaying, 0u);
-    SendCommandArgs(actor, kCmdSetInitialPlaying, true);
+    SendCommandArgs(actor, cmd::mesh_object::SetInitialMeshAnimationPlaying_454, true);
     SendCommandArgs(actor, 154);
     EXPECT_EQ(actor->meshFlags & kMeshPlaying, kMeshPlaying);
 }
@@ -513,8 +524,9 @@ TEST_F(MeshObjectTest, CreateWithoutTemplateTakesTheDefaultsOrFails) {
 TEST_F(MeshObjectTest, CreateFromATemplateCopiesTheRecordsWithoutInstances) {
     MeshObjectActor *source = NewMesh("source");
     SetMesh(source, kTripleSlot);
-    SendCommandArgs(source, kCmdSetZOffset, 4.0f);
-    SendCommandArgs(source, kCmdSetMeshAnimationStyle, static_cast<uint32_t>(kForwardOnce));
+    SendCommandArgs(source, cmd::mesh_object::SetZOffset, 4.0f);
+    SendCommandArgs(source, cmd::mesh_object::SetMeshAnimationStyle_452,
+                    static_cast<uint32_t>(kForwardOnce));
     source->position = {0.0f, 0.0f, 200.0f};
     source->InvalidateTransform();
     Step();

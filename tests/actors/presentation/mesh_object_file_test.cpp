@@ -10,6 +10,7 @@
 
 #include "actors/presentation/mesh_object_actor.h"
 #include "core/actors/actor_file_bytes.h"
+#include "core/actors/command_ids.h"
 #include "presentation_fixture.h"
 
 namespace {
@@ -24,7 +25,7 @@ class MeshObjectFileTest : public PresentationTest {
         auto *actor = dynamic_cast<MeshObjectActor *>(
             CreateActor(kMeshObjectClassId, "m", nullptr, scenery, kId, true));
         LibraryItem *item = library.GetItemById(slot);
-        actor->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item)));
+        actor->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
         return actor;
     }
     // Deletes the actor and reads the bytes back; the actor read.
@@ -53,10 +54,11 @@ class MeshObjectFileTest : public PresentationTest {
 
 TEST_F(MeshObjectFileTest, RecordBytesAtTheCurrentVersion) {
     MeshObjectActor *actor = NewMesh(kTripleSlot);
-    SendCommandArgs(actor, kCmdSetActiveSubset, 1u);
-    SendCommandArgs(actor, kCmdSetZOffset, 2.5f);
-    SendCommandArgs(actor, kCmdSetMeshAnimationStyle, static_cast<uint32_t>(kBackwardLoop));
-    SendCommandArgs(actor, kCmdSetInitialPlaying, true);
+    SendCommandArgs(actor, cmd::mesh_object::SetActiveSubset, 1u);
+    SendCommandArgs(actor, cmd::mesh_object::SetZOffset, 2.5f);
+    SendCommandArgs(actor, cmd::mesh_object::SetMeshAnimationStyle_452,
+                    static_cast<uint32_t>(kBackwardLoop));
+    SendCommandArgs(actor, cmd::mesh_object::SetInitialMeshAnimationPlaying_454, true);
     SendCommandArgs(actor, 265, 0.5f);
     SendCommandArgs(actor, 262);
     // A still mesh: the time stands just below its total of 0.
@@ -78,7 +80,7 @@ TEST_F(MeshObjectFileTest, RecordBytesAtTheCurrentVersion) {
 TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
     // Version 13: speed and visibility take their later meaning.
     MeshObjectActor *actor = NewMesh(kCubeSlot);
-    SendCommandArgs(actor, kCmdSetVisible, false);
+    SendCommandArgs(actor, cmd::mesh_object::SetVisible, false);
     SendCommandArgs(actor, 265, 7.0f);
     actor = Reload(actor, WriteAtVersion(actor, 13));
     ASSERT_NE(actor, nullptr);
@@ -88,7 +90,7 @@ TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
     // Version 43: the stored collision objects go, synchronisation is on and
     // the objects are made from the mesh.
     actor = NewMesh(kTripleSlot);
-    SendCommandArgs(actor, kCmdSetSyncCollision, false);
+    SendCommandArgs(actor, cmd::mesh_object::SetSyncCollision, false);
     actor->colObjs.clear();
     actor->AddColObj(ColObj(actor));
     actor = Reload(actor, WriteAtVersion(actor, 43));
@@ -116,10 +118,10 @@ TEST_F(MeshObjectFileTest, OldFilesGetTheirUpgradesOnInitLoad) {
 
 TEST_F(MeshObjectFileTest, SynchronisedMaterialsComeFromTheMesh) {
     MeshObjectActor *actor = NewMesh(kTripleSlot);
-    SendCommandArgs(actor, kCmdSetMaterialByName, std::string("red"));
+    SendCommandArgs(actor, cmd::mesh_object::SetMaterial_447, std::string("red"));
     ASSERT_EQ(MaterialSlots(actor), (std::vector<uint32_t>{21, 21, 21}));
     const std::string synced = SaveOne();
-    SendCommandArgs(actor, kCmdSetSyncMaterial, false);
+    SendCommandArgs(actor, cmd::mesh_object::SetSyncMaterial, false);
     const std::string own = SaveOne();
 
     actor = Reload(actor, synced);

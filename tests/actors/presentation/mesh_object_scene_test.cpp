@@ -13,6 +13,7 @@
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 #include "support/presentation_items.h"
 #include "support/scene_harness.h"
@@ -39,8 +40,8 @@ class MeshObjectScene : public ::testing::Test {
     Actor *Flag(const std::string &name, Actor *parent, Vector3 at) {
         Actor *mesh = builder.Make(kMeshObjectClassId, name, parent);
         LibraryItem *item = runner.library->GetItemById(scene::kFlagMeshSlot);
-        mesh->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item)));
-        SendCommandArgs(mesh, kCmdSetInitialPlaying, true);
+        mesh->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
+        SendCommandArgs(mesh, cmd::mesh_object::SetInitialMeshAnimationPlaying_454, true);
         SendCommandArgs(mesh, kSetPosition, at);
         return mesh;
     }
@@ -93,7 +94,7 @@ TEST_F(MeshObjectScene, ANewMeshPutsItsObjectsIntoTheGroupsCollisionList) {
     ASSERT_TRUE(crate->HasFlag(kActorInDrawGroup));
 
     LibraryItem *item = runner.library->GetItemById(scene::kTripleMeshSlot);
-    ASSERT_EQ(crate->HandleCommand(kCmdSetMesh, ParamBlock(&item, sizeof(item))), 1);
+    ASSERT_EQ(crate->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item))), 1);
     EXPECT_TRUE(crate->HasFlag(kActorInDrawGroup));
     ASSERT_EQ(crate->colObjs.size(), 3u);
     PointerList<ColObj> &statics =

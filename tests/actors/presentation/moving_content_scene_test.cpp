@@ -12,6 +12,7 @@
 #include "actors/world/path_actor.h"
 #include "actors/world/path_node_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 
 namespace {
@@ -31,8 +32,9 @@ class MovingContentScene : public ::testing::Test {
         SendCommandArgs(group, kSetBoxMin, min);
         SendCommandArgs(group, kSetBoxMax, max);
         Actor *spin = builder.Make(kMatrixAnimationClassId, name + "Spin", group);
-        SendCommandArgs(spin, kCmdSetMatrixAnimPosition, centre);
-        SendCommandArgs(spin, kCmdSetMatrixAnimRotation, Vector3{0.0f, 1.0f, 0.0f});
+        SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimPosition, centre);
+        SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimRotation,
+                        Vector3{0.0f, 1.0f, 0.0f});
         Actor *path = builder.Make(kPathClassId, name + "Path", group);
         SendCommandArgs(path, kSetPosition, centre);
         Actor *node = builder.Make(kPathNodeClassId, name + "Node", path);
@@ -41,8 +43,8 @@ class MovingContentScene : public ::testing::Test {
         Actor *lod = builder.Make(kLodClassId, name + "Lod", group);
         SendCommandArgs(lod, kSetPosition, centre);
         builder.Make(0, "Lev_1", lod);
-        SendCommandArgs(lod, kCmdSetLodLevelCount, 1u);
-        SendCommandArgs(lod, kCmdSetLodLevelDistance, 5000.0f);
+        SendCommandArgs(lod, cmd::lod::SetLodLevelCount, 1u);
+        SendCommandArgs(lod, cmd::lod::SetLodLevelDistance, 5000.0f);
     }
     template <class T> static T *Find(const std::string &name) {
         return dynamic_cast<T *>(scene::SceneBuilder::Find(name));

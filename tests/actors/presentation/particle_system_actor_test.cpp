@@ -19,6 +19,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "library/mesh_geometry.h"
 #include "library/render/render_front_end.h"
@@ -39,11 +40,11 @@ class ParticleTest : public PresentationTest {
         auto *actor = dynamic_cast<ParticleSystemActor *>(
             CreateActor(kParticleSystemClassId, "p", nullptr, scenery, kId, true));
         EXPECT_NE(actor, nullptr);
-        SendCommandArgs(actor, kCmdSetParticleType, typeIndex);
+        SendCommandArgs(actor, cmd::particle_system::SetParticleType, typeIndex);
         return actor;
     }
     int Mode(ParticleSystemActor *actor, uint32_t mode) {
-        return SendCommandArgs(actor, kCmdSetTypeOverride, mode);
+        return SendCommandArgs(actor, cmd::particle_system::SetTypeOverride, mode);
     }
     // One frame in which the actor's instance is drawn.
     void Drawn(ParticleSystemActor *actor, float dt) {
@@ -226,7 +227,7 @@ TEST_F(ParticleTest, OverrideModesGateTheParameters) {
     EXPECT_EQ(Get(actor, 1183), std::make_pair(8, Bits(0.0f)));
     EXPECT_NE(Get(actor, 1151).first, 8);
     // 1143 in mode 1: new index, rebuilt, own record unchanged.
-    EXPECT_NE(SendCommandArgs(actor, kCmdSetParticleType, 0u), 0);
+    EXPECT_NE(SendCommandArgs(actor, cmd::particle_system::SetParticleType, 0u), 0);
     EXPECT_EQ(actor->typeIndex, 0u);
     EXPECT_EQ(actor->type->emitFlowSpeed, 3.0f);
     EXPECT_EQ(actor->SlotCount(), 20u);
@@ -240,9 +241,9 @@ TEST_F(ParticleTest, OverrideModesGateTheParameters) {
     EXPECT_EQ(actor->SlotCount(), 60u);
     // Mode 2: everything settable but the type.
     ASSERT_NE(Mode(actor, 2), 0);
-    EXPECT_EQ(SendCommandArgs(actor, kCmdSetParticleType, 3u), 0);
+    EXPECT_EQ(SendCommandArgs(actor, cmd::particle_system::SetParticleType, 3u), 0);
     EXPECT_EQ(actor->typeIndex, 0u);
-    EXPECT_EQ(Get(actor, kCmdGetParticleType), std::make_pair(8, 0u));
+    EXPECT_EQ(Get(actor, cmd::particle_system::GetParticleType), std::make_pair(8, 0u));
     EXPECT_NE(SendCommandArgs(actor, 1180, 3u), 0);
     EXPECT_EQ(actor->type->flags, kParticleStatic);
     EXPECT_EQ(Get(actor, 1181).second, 1u);
@@ -257,7 +258,7 @@ TEST_F(ParticleTest, OverrideModesGateTheParameters) {
     EXPECT_EQ(actor->overrideMode, 2u);
     EXPECT_NE(actor->type, nullptr);
     // 1145 is a setter.
-    SendCommandArgs(actor, kCmdSetIntensity, 0.25f);
+    SendCommandArgs(actor, cmd::particle_system::GetIntensity, 0.25f);
     EXPECT_EQ(actor->intensity, 0.25f);
 }
 
@@ -305,9 +306,9 @@ TEST_F(ParticleTest, RebuildLaysOutTheMesh) {
     const std::vector<uint16_t> second(actor->indices.begin() + 6, actor->indices.begin() + 12);
     EXPECT_EQ(second, (std::vector<uint16_t>{4, 5, 6, 4, 6, 7}));
     // An index past the table falls back to the first record.
-    SendCommandArgs(actor, kCmdSetParticleType, 41u);
+    SendCommandArgs(actor, cmd::particle_system::SetParticleType, 41u);
     EXPECT_EQ(actor->typeIndex, 0u);
-    SendCommandArgs(actor, kCmdSetParticleType, 40u);
+    SendCommandArgs(actor, cmd::particle_system::SetParticleType, 40u);
     EXPECT_EQ(actor->typeIndex, 40u);
     EXPECT_EQ(actor->SlotCount(), 100u);
 }
@@ -352,7 +353,7 @@ TEST_F(ParticleTest, NewParticlesLieOnTheEmittersPath) {
     SendCommandArgs(actor, 1150, 1000.0f);
     actor->position = {0.0f, 0.0f, 0.0f};
     actor->InvalidateTransform();
-    SendCommandArgs(actor, kCmdInvalidateOldPosition);
+    SendCommandArgs(actor, cmd::base::InvalidateOldPosition);
     actor->position = {100.0f, 0.0f, 0.0f};
     actor->InvalidateTransform();
     Drawn(actor, 0.01f);
@@ -375,7 +376,7 @@ TEST_F(ParticleTest, NoEmissionKeepsThePreviousPosition) {
     SendCommandArgs(actor, 1150, 1.0f);
     actor->position = {0.0f, 0.0f, 0.0f};
     actor->InvalidateTransform();
-    SendCommandArgs(actor, kCmdInvalidateOldPosition);
+    SendCommandArgs(actor, cmd::base::InvalidateOldPosition);
     actor->position = {50.0f, 0.0f, 0.0f};
     actor->InvalidateTransform();
     Drawn(actor, 0.01f);
@@ -633,7 +634,7 @@ TEST_F(ParticleTest, LoadedEmitterStartsAtItsOwnPosition) {
     ASSERT_EQ(Load(bytes), 1) << system->errorText;
     actor = dynamic_cast<ParticleSystemActor *>(GetActorById(kId));
     ASSERT_NE(actor, nullptr);
-    SendCommandArgs(actor, kCmdInvalidateOldPosition); // with no type yet: world
+    SendCommandArgs(actor, cmd::base::InvalidateOldPosition); // with no type yet: world
     EXPECT_EQ(actor->prevEmitterPosition.x, 300.0f);
     actor->CreateRenderInstances(); // as the first drawn frame makes them
     ASSERT_TRUE(actor->IsBuilt());
@@ -711,7 +712,7 @@ TEST_F(ParticleTest, ANewEmitterTakesNoShapesFromTheCube) {
     for (const bool sync : {false, true}) {
         SCOPED_TRACE(sync);
         if (sync) {
-            SendCommandArgs(actor, kCmdSetSyncCollision, true);
+            SendCommandArgs(actor, cmd::mesh_object::SetSyncCollision, true);
         }
         const uint32_t flag = sync ? kMeshSyncCollision : 0u;
         EXPECT_EQ(actor->meshFlags & kMeshSyncCollision, flag);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "actors/presentation/particle_system_actor.h"
+#include "core/actors/command_ids.h"
 #include "library/render/render_front_end.h"
 #include "platform/os/gfx/gl_device.h"
 #include "presentation_fixture.h"
@@ -74,7 +75,7 @@ class ParticleRender : public PresentationTest {
 TEST_F(ParticleRender, StaticFlareIsAScreenSquareUntilStopped) {
     auto *flare = Make<ParticleSystemActor>(kParticleSystemClassId, "flare");
     ASSERT_NE(flare, nullptr);
-    SendCommandArgs(flare, kCmdSetParticleType, 2u);
+    SendCommandArgs(flare, cmd::particle_system::SetParticleType, 2u);
     const Vector3 at = {0.0f, 0.0f, 200.0f};
     flare->position = at;
     flare->InvalidateTransform();
@@ -95,7 +96,7 @@ TEST_F(ParticleRender, StaticFlareIsAScreenSquareUntilStopped) {
     // screen, of twice the side.
     auto *turned = Make<ParticleSystemActor>(kParticleSystemClassId, "turned");
     ASSERT_NE(turned, nullptr);
-    SendCommandArgs(turned, kCmdSetParticleType, 2u);
+    SendCommandArgs(turned, cmd::particle_system::SetParticleType, 2u);
     DeleteActor(flare);
     turned->position = at;
     turned->rotation = {0.0f, std::sin(0.3926991f), 0.0f, std::cos(0.3926991f)};

@@ -11,6 +11,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "support/scene_harness.h"
@@ -39,7 +40,7 @@ TEST(ParticleSystemScene, SmokeEmitsOnlyWhileItsGroupIsDrawn) {
     builder.Make(kDrawGroupConnectorClassId, "Closed");
     Actor *made = builder.Make(kParticleSystemClassId, "Smoke", roomB);
     SendCommandArgs(made, kSetPosition, Vector3{1000, 50, 200});
-    SendCommandArgs(made, kCmdSetParticleType, 1u);
+    SendCommandArgs(made, cmd::particle_system::SetParticleType, 1u);
     std::string error;
     ASSERT_TRUE(builder.Load(&error)) << error;
     auto *smoke = dynamic_cast<ParticleSystemActor *>(scene::SceneBuilder::Find("Smoke"));
@@ -90,8 +91,9 @@ TEST(ParticleSystemScene, ALoadedEmitterKeepsItsRecordOnACubeOfAnySubsetCount) {
         builder.Make(kDrawGroupConnectorClassId, "Closed");
         Actor *made = builder.Make(kParticleSystemClassId, "Smoke", room);
         SendCommandArgs(made, kSetPosition, Vector3{0, 50, 200});
-        SendCommandArgs(made, kCmdSetParticleType, 1u);
-        ASSERT_EQ(SendCommandArgs(made, kCmdSetMaterialByName, std::string("whiteadd")), 1);
+        SendCommandArgs(made, cmd::particle_system::SetParticleType, 1u);
+        ASSERT_EQ(SendCommandArgs(made, cmd::mesh_object::SetMaterial_447, std::string("whiteadd")),
+                  1);
         std::string error;
         ASSERT_TRUE(builder.Load(&error)) << error;
         auto *smoke = dynamic_cast<ParticleSystemActor *>(scene::SceneBuilder::Find("Smoke"));

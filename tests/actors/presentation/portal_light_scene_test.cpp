@@ -15,6 +15,7 @@
 #include "actors/world/draw_group_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/render/render_front_end.h"
 #include "support/scene_harness.h"
 #include "support/two_rooms_scene.h"
@@ -38,9 +39,9 @@ class PortalLightScene : public ::testing::Test {
         Actor *eye = builder.Make(kLightSensorClassId, "Eye", roomB);
         ASSERT_TRUE(lamp != nullptr && eye != nullptr);
         SendCommandArgs(lamp, kSetPosition, Vector3{1000, 150, 0});
-        SendCommandArgs(lamp, kCmdLightSetType, 0u); // point
-        SendCommandArgs(lamp, kCmdLightSetRadius, 300.0f);
-        SendCommandArgs(lamp, kCmdLightSetDiffuse, Vector4{1, 1, 1, 1});
+        SendCommandArgs(lamp, cmd::light::SetLightType, 0u); // point
+        SendCommandArgs(lamp, cmd::base::SetRadius, 300.0f);
+        SendCommandArgs(lamp, cmd::light::SetDiffuseColor, Vector4{1, 1, 1, 1});
         SendCommandArgs(eye, kSetPosition, Vector3{900, 50, 0});
     }
     void Load() {
@@ -58,7 +59,8 @@ class PortalLightScene : public ::testing::Test {
     }
     static std::vector<float> Color() {
         float c[4] = {-1, -1, -1, -1};
-        scene::SceneBuilder::Find("Eye")->HandleCommand(kCmdGetColor, ParamBlock(c, sizeof(c)));
+        scene::SceneBuilder::Find("Eye")->HandleCommand(cmd::base::GetColor,
+                                                        ParamBlock(c, sizeof(c)));
         return {c[0], c[1], c[2]};
     }
     std::vector<std::string> Notices(const std::string &actor, uint32_t command) const {
@@ -84,13 +86,13 @@ TEST_F(PortalLightScene, TheLampLightsUpThroughTheDoorAndTheWalkGoesBothWays) {
     ASSERT_TRUE(door != nullptr && camera != nullptr && lamp != nullptr);
     runner.preStep = [&](uint32_t frame) {
         const uint32_t n = frame - base;
-        if (n == 1) SendCommandArgs(door, kCmdOpenDoorButton);
-        if (n == 40) SendCommandArgs(door, kCmdCloseDoor);
+        if (n == 1) SendCommandArgs(door, cmd::door::OpenDoor_768);
+        if (n == 40) SendCommandArgs(door, cmd::door::CloseDoor);
         if (n <= 60) SendCommandArgs(camera, kPositionAdd, Vector3{17, 0, 0});
     };
     runner.Step(1);
-    EXPECT_EQ(Notices("RoomB", kCmdOnDrawStart), std::vector<std::string>{"1"});
-    EXPECT_EQ(Notices("LampB", kCmdOnDrawStart), std::vector<std::string>{"1"});
+    EXPECT_EQ(Notices("RoomB", cmd::base::OnDrawStart), std::vector<std::string>{"1"});
+    EXPECT_EQ(Notices("LampB", cmd::base::OnDrawStart), std::vector<std::string>{"1"});
     ASSERT_TRUE(lamp->IsOn());
     ASSERT_NE(lamp->deviceLight, nullptr);
 
@@ -108,10 +110,10 @@ TEST_F(PortalLightScene, TheLampLightsUpThroughTheDoorAndTheWalkGoesBothWays) {
     EXPECT_LE(steps, 13);
     // The camera crossed into RoomB (frame 30): RoomA stayed drawn through
     // the open door and left the walk only when the door's connector shut.
-    const std::vector<std::string> stopsA = Notices("RoomA", kCmdOnDrawStop);
+    const std::vector<std::string> stopsA = Notices("RoomA", cmd::base::OnDrawStop);
     ASSERT_EQ(stopsA.size(), 1u);
     EXPECT_NEAR(std::stoi(stopsA[0]), 70, 1);
-    EXPECT_TRUE(Notices("RoomB", kCmdOnDrawStop).empty());
+    EXPECT_TRUE(Notices("RoomB", cmd::base::OnDrawStop).empty());
 
     // 1 / (1 + d / 300 + d^2 / 90000) at d = 141.42.
     const std::vector<float> lit = Color();
@@ -131,7 +133,7 @@ TEST_F(PortalLightScene, AWallBetweenLampAndSensorLeavesTheFloorColour) {
     wall->colObjs[0]->receiveGroups = 1;
     Load();
     Actor *door = scene::SceneBuilder::Find("GA5_Door");
-    SendCommandArgs(door, kCmdOpenDoorButton);
+    SendCommandArgs(door, cmd::door::OpenDoor_768);
     runner.Step(100);
     auto *lamp = dynamic_cast<LightActor *>(scene::SceneBuilder::Find("LampB"));
     ASSERT_TRUE(lamp != nullptr && lamp->deviceLight != nullptr);

@@ -11,6 +11,7 @@
 #include "actors/presentation/skin_object_actor.h"
 #include "base/random.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/motion.h"
 #include "library/skeleton.h"
 #include "presentation_fixture.h"
@@ -34,7 +35,7 @@ class SkinObjectTest : public PresentationTest {
         auto *skin = dynamic_cast<SkinObjectActor *>(CreateActor(
             kSkinObjectClassId, name, nullptr, parent != nullptr ? parent : scenery, id, true));
         LibraryItem *worm = library.GetItemById(kWormSlot);
-        skin->HandleCommand(kCmdSetMesh, ParamBlock(&worm, sizeof(worm)));
+        skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&worm, sizeof(worm)));
         return skin;
     }
 
@@ -52,7 +53,7 @@ class SkinObjectTest : public PresentationTest {
     }
 
     static int Play(SkinObjectActor *skin, const char *name) {
-        return SendCommandArgs(skin, kCmdSetMotion, std::string(name));
+        return SendCommandArgs(skin, cmd::skin_object::SetMotion, std::string(name));
     }
     static std::string Playing(SkinObjectActor *skin, uint32_t record = 0) {
         const SkinLayer &layer = skin->layers[record];
@@ -61,7 +62,7 @@ class SkinObjectTest : public PresentationTest {
     // One frame and a motion step.
     void StepSkin(SkinObjectActor *skin, float dt) {
         Step(dt);
-        skin->HandleCommand(kCmdMotionStep, ParamBlock());
+        skin->HandleCommand(cmd::base::Update, ParamBlock());
     }
 };
 
@@ -73,7 +74,7 @@ TEST_F(SkinObjectTest, DescriptorAndDefaults) {
     EXPECT_EQ(d.items[2].label, "Motion:");
     EXPECT_EQ(d.items[13].label, "Speed:|%|");
     EXPECT_EQ(d.items[13].displayScale, 100.0f);
-    EXPECT_EQ(d.items[20].setCommand, kCmdResyncBones);
+    EXPECT_EQ(d.items[20].setCommand, cmd::skin_object::ResyncBones);
 
     SkinObjectActor *skin = NewSkin();
     EXPECT_EQ(skin->classId, kSkinObjectClassId);
@@ -82,7 +83,7 @@ TEST_F(SkinObjectTest, DescriptorAndDefaults) {
         EXPECT_EQ(skin->layers[k].requested, "N_Neutral");
         EXPECT_EQ(skin->layers[k].time, 999.0f);
     }
-    SendCommandArgs(skin, kCmdAddMotion);
+    SendCommandArgs(skin, cmd::skin_object::AddMotion);
     ASSERT_EQ(skin->motions.size(), 1u);
     EXPECT_EQ(skin->motions[0].name, "Unassigned Motion");
     EXPECT_EQ(skin->motions[0].layer, kNoLayer);
@@ -93,37 +94,38 @@ TEST_F(SkinObjectTest, SelectedRecordCommandsAndLayerLimits) {
     AddMotion(skin, "N_Walk");
     AddMotion(skin, "N_Run");
     // Nothing selected: the record commands answer 0.
-    EXPECT_EQ(SendCommandArgs(skin, kCmdSetMotionLayer, 3u), 0);
-    EXPECT_EQ(SendCommandArgs(skin, kCmdDeleteMotion), 0);
-    EXPECT_EQ(SendCommandArgs(skin, kCmdSetMotionStringList, std::string("N_Run")), 1);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::SetMotionLayer, 3u), 0);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::DeleteMotion), 0);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::SetMotionStringList_1095,
+                              std::string("N_Run")), 1);
     EXPECT_EQ(skin->selected, 1);
     EXPECT_EQ(Playing(skin), "N_Run");
-    SendCommandArgs(skin, kCmdSetMotionLayer, 11u);
+    SendCommandArgs(skin, cmd::skin_object::SetMotionLayer, 11u);
     uint32_t layer = 0;
-    skin->HandleCommand(kCmdGetMotionLayer, ParamBlock(&layer, sizeof(layer)));
+    skin->HandleCommand(cmd::skin_object::GetMotionLayer, ParamBlock(&layer, sizeof(layer)));
     EXPECT_EQ(layer, 255u);
-    SendCommandArgs(skin, kCmdSetMotionLayer, 10u);
-    skin->HandleCommand(kCmdGetMotionLayer, ParamBlock(&layer, sizeof(layer)));
+    SendCommandArgs(skin, cmd::skin_object::SetMotionLayer, 10u);
+    skin->HandleCommand(cmd::skin_object::GetMotionLayer, ParamBlock(&layer, sizeof(layer)));
     EXPECT_EQ(layer, 10u);
     float blend = 0.25f;
-    EXPECT_EQ(skin->HandleCommand(kCmdSetMotionBlendTime, ParamBlock(&blend, 4)), 1);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::SetMotionBlendTime, ParamBlock(&blend, 4)), 1);
     EXPECT_EQ(skin->motions[1].blendTime, 0.25f);
     uint32_t style = 2;
-    skin->HandleCommand(kCmdSetMotionPlayStyle, ParamBlock(&style, 4));
+    skin->HandleCommand(cmd::skin_object::SetMotionPlayStyle, ParamBlock(&style, 4));
     EXPECT_EQ(skin->motions[1].playStyle, 2);
 
     // Records 0-10 only: above, nothing changes.
-    EXPECT_EQ(SendCommandArgs(skin, kCmdSetCurrentLayer, 11u), 0);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 11u), 0);
     EXPECT_EQ(skin->currentLayer, 0u);
-    EXPECT_EQ(SendCommandArgs(skin, kCmdBlendMotion, std::string("N_Walk"), 11u), 0);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::BlendMotion, std::string("N_Walk"), 11u), 0);
     EXPECT_EQ(Playing(skin), "N_Run");
-    EXPECT_EQ(SendCommandArgs(skin, kCmdBlendMotion, std::string("N_Walk"), 4u), 1);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::BlendMotion, std::string("N_Walk"), 4u), 1);
     EXPECT_EQ(Playing(skin, 4), "N_Walk");
     EXPECT_EQ(skin->currentLayer, 0u);
 
     std::vector<std::string> names;
     void *out = &names;
-    skin->HandleCommand(kCmdGetMotionStringList, ParamBlock(&out, sizeof(out)));
+    skin->HandleCommand(cmd::skin_object::SetMotionStringList_1096, ParamBlock(&out, sizeof(out)));
     EXPECT_EQ(names, (std::vector<std::string>{"N_Walk", "N_Run"}));
 }
 
@@ -133,18 +135,18 @@ TEST_F(SkinObjectTest, DeletingRecordsKeepsTheLayersOnTheirMotions) {
     AddMotion(skin, "N_Run");
     AddMotion(skin, "N_Neutral");
     Play(skin, "N_Neutral");
-    SendCommandArgs(skin, kCmdBlendMotion, std::string("N_Run"), 2u);
+    SendCommandArgs(skin, cmd::skin_object::BlendMotion, std::string("N_Run"), 2u);
     skin->selected = 0;
-    EXPECT_EQ(SendCommandArgs(skin, kCmdDeleteMotion), 1);
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::DeleteMotion), 1);
     EXPECT_EQ(Playing(skin), "N_Neutral");
     EXPECT_EQ(Playing(skin, 2), "N_Run");
     skin->selected = 0; // N_Run
-    SendCommandArgs(skin, kCmdDeleteMotion);
+    SendCommandArgs(skin, cmd::skin_object::DeleteMotion);
     EXPECT_EQ(skin->layers[2].motion, -1);
     EXPECT_EQ(Playing(skin), "N_Neutral");
     // Erasing the list empties every record.
-    SendCommandArgs(skin, kCmdBlendMotion, std::string("N_Neutral"), 3u);
-    skin->HandleCommand(kCmdDeleteAllMotions, ParamBlock());
+    SendCommandArgs(skin, cmd::skin_object::BlendMotion, std::string("N_Neutral"), 3u);
+    skin->HandleCommand(cmd::skin_object::DeleteAllMotions, ParamBlock());
     EXPECT_TRUE(skin->motions.empty());
     for (const SkinLayer &layer : skin->layers) {
         EXPECT_EQ(layer.motion, -1);
@@ -152,9 +154,9 @@ TEST_F(SkinObjectTest, DeletingRecordsKeepsTheLayersOnTheirMotions) {
     // So does an auto-assignment.
     AddMotion(skin, "N_Walk");
     Play(skin, "N_Walk");
-    SendCommandArgs(skin, kCmdBlendMotion, std::string("N_Walk"), 5u);
-    SendCommandArgs(skin, kCmdSetAutoAssignName, std::string("N_D"));
-    SendCommandArgs(skin, kCmdAutoAssignMotions);
+    SendCommandArgs(skin, cmd::skin_object::BlendMotion, std::string("N_Walk"), 5u);
+    SendCommandArgs(skin, cmd::skin_object::SetAutoAssignName, std::string("N_D"));
+    SendCommandArgs(skin, cmd::skin_object::AutoAssignMotions);
     ASSERT_EQ(skin->motions.size(), 2u);
     EXPECT_EQ(skin->motions[0].name, "N_Die0");
     EXPECT_EQ(skin->motions[0].blendTime, 0.1f);
@@ -170,11 +172,11 @@ TEST_F(SkinObjectTest, DeletingRecordsKeepsTheLayersOnTheirMotions) {
 // cannot be acquired: without a library the list is only emptied.
 TEST_F(SkinObjectTest, AutoAssignAnswersWhetherTheMotionsWereTaken) {
     SkinObjectActor *skin = NewSkin();
-    SendCommandArgs(skin, kCmdSetAutoAssignName, std::string("N_D"));
-    EXPECT_EQ(SendCommandArgs(skin, kCmdAutoAssignMotions), 1);
+    SendCommandArgs(skin, cmd::skin_object::SetAutoAssignName, std::string("N_D"));
+    EXPECT_EQ(SendCommandArgs(skin, cmd::skin_object::AutoAssignMotions), 1);
     EXPECT_EQ(skin->motions.size(), 2u);
     ReplaceLibraryForTests(nullptr);
-    const int answer = SendCommandArgs(skin, kCmdAutoAssignMotions);
+    const int answer = SendCommandArgs(skin, cmd::skin_object::AutoAssignMotions);
     ReplaceLibraryForTests(&library);
     EXPECT_EQ(answer, 0);
     EXPECT_TRUE(skin->motions.empty());
@@ -186,7 +188,7 @@ TEST_F(SkinObjectTest, RestartRaisesTheLoopEventOnTheCallbackActor) {
     SkinObjectActor *skin = NewSkin("skin", holder);
     AddMotion(skin, "N_Walk");
     AddMotion(skin, "N_Run");
-    SendCommandArgs(skin, kCmdCreateActivateActors);
+    SendCommandArgs(skin, cmd::skin_object::CreateBoneSyncActors_1137);
     Actor *root = FindChildByName(skin, "Activate0");
     ASSERT_NE(root, nullptr);
     Actor *walk = FindChildByName(root, "N_Walk");
@@ -195,17 +197,17 @@ TEST_F(SkinObjectTest, RestartRaisesTheLoopEventOnTheCallbackActor) {
     ASSERT_NE(run, nullptr);
     CommandSpy *walkSpy = SpyOn(walk);
     CommandSpy *runSpy = SpyOn(run);
-    SendCommandArgs(skin, kCmdResyncBones);
+    SendCommandArgs(skin, cmd::skin_object::ResyncBones);
     EXPECT_NE(skin->skinFlags & kSkinSelfCallbacks, 0u);
 
     Play(skin, "N_Walk");
     EXPECT_EQ(walkSpy->Count(208), 1u);
-    EXPECT_EQ(parentSpy->Count(kCmdCallbackMotionSet), 1u);
+    EXPECT_EQ(parentSpy->Count(cmd::skin_object::CallbackMotionSet), 1u);
     skin->layers[0].time = 0.5f;
     Play(skin, "N_Walk");
     EXPECT_EQ(skin->layers[0].time, 0.0f);
-    EXPECT_EQ(walkSpy->Count(kCmdOnAnimationLoop), 1u);
-    EXPECT_EQ(parentSpy->Count(kCmdCallbackMotionSet), 1u);
+    EXPECT_EQ(walkSpy->Count(cmd::base::OnAnimationLoop), 1u);
+    EXPECT_EQ(parentSpy->Count(cmd::skin_object::CallbackMotionSet), 1u);
     // A change: the old callback actor stops, the new one starts.
     Play(skin, "N_Run");
     EXPECT_EQ(walkSpy->Count(209), 1u);
@@ -214,7 +216,7 @@ TEST_F(SkinObjectTest, RestartRaisesTheLoopEventOnTheCallbackActor) {
     SendCommandArgs(skin, 213);
     Play(skin, "N_Run");
     Play(skin, "N_Walk");
-    EXPECT_EQ(runSpy->Count(kCmdOnAnimationLoop), 0u);
+    EXPECT_EQ(runSpy->Count(cmd::base::OnAnimationLoop), 0u);
     EXPECT_EQ(walkSpy->Count(208), 1u);
 }
 
@@ -250,7 +252,7 @@ TEST_F(SkinObjectTest, TransitionMotionHandsOverAtItsEnd) {
     EXPECT_NE(skin->layers[0].flags & kLayerTransition, 0u);
     EXPECT_EQ(skin->layers[0].next, "N_Run");
     uint32_t playing = 0;
-    skin->HandleCommand(kCmdIsTransitionPlaying, ParamBlock(&playing, 4));
+    skin->HandleCommand(cmd::skin_object::IsTransitionPlaying, ParamBlock(&playing, 4));
     EXPECT_EQ(playing, 1u);
     StepSkin(skin, 0.1f);
     StepSkin(skin, 0.3f);
@@ -287,16 +289,16 @@ TEST_F(SkinObjectTest, BlendTimeFadesTheOldMotionOnTheNextRecord) {
     EXPECT_NEAR(skin->layers[0].time, 0.15f, 1e-5f);
     // Half faded: the run's velocity blends with the still motion's.
     Vector3 half{};
-    skin->HandleCommand(kCmdGetMotionVector, ParamBlock(&half, sizeof(half)));
+    skin->HandleCommand(cmd::character::GetMotionVector, ParamBlock(&half, sizeof(half)));
     EXPECT_NEAR(half.x, 5.0f, 1e-4f);
-    skin->HandleCommand(kCmdUpdateBones, ParamBlock());
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
     EXPECT_NE(skin->layers[1].skeletonLayer, nullptr);
     StepSkin(skin, 0.15f);
     EXPECT_EQ(skin->layers[1].weight, 0.0f);
     EXPECT_EQ(skin->layers[1].flags & (kLayerFading | kLayerRamp), 0u);
     // The fading record takes part in the motion vector: 849 blends it out.
     Vector3 v{};
-    skin->HandleCommand(kCmdGetMotionVector, ParamBlock(&v, sizeof(v)));
+    skin->HandleCommand(cmd::character::GetMotionVector, ParamBlock(&v, sizeof(v)));
     EXPECT_NEAR(v.x, 10.0f, 1e-4f);
 }
 
@@ -314,15 +316,15 @@ TEST_F(SkinObjectTest, PlayStylesAtTheEnd) {
     EXPECT_EQ(Playing(skin), "N_Walk");
     EXPECT_GT(skin->layers[0].time, 1.19f);
     // On record 2 it empties the record and says "_None".
-    SendCommandArgs(skin, kCmdCreateActivateActors);
+    SendCommandArgs(skin, cmd::skin_object::CreateBoneSyncActors_1137);
     Actor *slotRoot = CreateActor(0, "Activate2", nullptr, skin, -1, true);
     Actor *walk = CreateActor(0, "N_Walk", nullptr, slotRoot, -1, true);
     CommandSpy *walkSpy = SpyOn(walk);
-    SendCommandArgs(skin, kCmdSetCurrentLayer, 2u);
-    SendCommandArgs(skin, kCmdSetLayerMask, 1u);
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 2u);
+    SendCommandArgs(skin, cmd::skin_object::SetLayerMask, 1u);
     Play(skin, "N_Walk");
-    SendCommandArgs(skin, kCmdResyncBones);
-    SendCommandArgs(skin, kCmdSetCurrentLayer, 0u);
+    SendCommandArgs(skin, cmd::skin_object::ResyncBones);
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 0u);
     EXPECT_EQ(skin->callbacks[2].current.target, walk);
     StepSkin(skin, 1.1f);
     EXPECT_EQ(skin->layers[2].motion, -1);
@@ -333,13 +335,13 @@ TEST_F(SkinObjectTest, PlayStylesAtTheEnd) {
     StepSkin(skin, 1.5f);
     EXPECT_EQ(skin->layers[0].time, 1.0f);
     Vector3 v{1, 1, 1};
-    skin->HandleCommand(kCmdGetMotionVector, ParamBlock(&v, sizeof(v)));
+    skin->HandleCommand(cmd::character::GetMotionVector, ParamBlock(&v, sizeof(v)));
     EXPECT_EQ(v.x, 0.0f);
     // A loop end tells the parent the record's number.
     Play(skin, "N_Neutral");
-    const size_t before = parentSpy->Count(kCmdCallbackSkinLooping);
+    const size_t before = parentSpy->Count(cmd::skin_object::CallbackSkinLooping);
     StepSkin(skin, 2.1f);
-    EXPECT_EQ(parentSpy->Count(kCmdCallbackSkinLooping), before + 1);
+    EXPECT_EQ(parentSpy->Count(cmd::skin_object::CallbackSkinLooping), before + 1);
     EXPECT_EQ(Playing(skin), "N_Neutral");
     EXPECT_EQ(skin->layers[0].time, 0.0f);
 }
@@ -353,9 +355,9 @@ TEST_F(SkinObjectTest, TimesAndMotionVector) {
     float value = 0.0f;
     EXPECT_EQ(skin->HandleCommand(255, ParamBlock(&value, 4)), 1);
     EXPECT_EQ(value, 0.5f);
-    SendCommandArgs(skin, kCmdSetMotionSpeed, 2.0f);
+    SendCommandArgs(skin, cmd::skin_object::SetMotionSpeed, 2.0f);
     Vector3 v{};
-    skin->HandleCommand(kCmdGetMotionVector, ParamBlock(&v, sizeof(v)));
+    skin->HandleCommand(cmd::character::GetMotionVector, ParamBlock(&v, sizeof(v)));
     EXPECT_NEAR(v.x, 20.0f, 1e-4f);
     // A motion of length 0 answers 0, not a division by zero.
     skin->motions[0].length = 0.0f;
@@ -393,9 +395,9 @@ TEST_F(SkinObjectTest, BoneSyncActorsFollowTheirBones) {
     SkinObjectActor *skin = NewSkin();
     AddMotion(skin, "N_Neutral");
     // Without "Bones" the list stays as it is.
-    SendCommandArgs(skin, kCmdResyncBones);
+    SendCommandArgs(skin, cmd::skin_object::ResyncBones);
     EXPECT_TRUE(skin->boneSync.empty());
-    EXPECT_EQ(skin->HandleCommand(kCmdCreateBoneSyncActors, ParamBlock()), 2);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::CreateBoneSyncActors_1136, ParamBlock()), 2);
     Actor *bones = FindChildByName(skin, "Bones");
     ASSERT_NE(bones, nullptr);
     ASSERT_EQ(bones->children.size(), 3u);
@@ -408,7 +410,7 @@ TEST_F(SkinObjectTest, BoneSyncActorsFollowTheirBones) {
     Play(skin, "N_Neutral");
     skin->layers[0].time = 1.0f;
     ++FrameCounter;
-    skin->HandleCommand(kCmdUpdateBones, ParamBlock());
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
     // The same pose made apart.
     MeshItem *worm = Mesh(kWormSlot);
     Skeleton *reference = CreateSkeleton(worm);
@@ -428,9 +430,9 @@ TEST_F(SkinObjectTest, BoneSyncActorsFollowTheirBones) {
     DeleteActor(head);
     EXPECT_EQ(skin->boneSync.size(), 2u);
     ++FrameCounter;
-    skin->HandleCommand(kCmdUpdateBones, ParamBlock());
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
     // "Bones" made again only where missing.
-    EXPECT_EQ(skin->HandleCommand(kCmdCreateBoneSyncActors, ParamBlock()), 2);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::CreateBoneSyncActors_1136, ParamBlock()), 2);
     EXPECT_EQ(FindChildByName(skin, "Bones")->children.size(), 3u);
 }
 
@@ -440,17 +442,17 @@ TEST_F(SkinObjectTest, Bip01OutputFollowsItsTrack) {
     Actor *output = Make<Actor>(0, "out");
     Play(skin, "N_Run");
     SendCommandArgs(skin, 36);
-    SendCommandArgs(skin, kCmdSetBip01Output, output);
+    SendCommandArgs(skin, cmd::skin_object::SetBip01Output, output);
     Bone *bip = FindBoneByName(skin->skeleton, "Bip01");
     ASSERT_NE(bip, nullptr);
     EXPECT_EQ(bip->layers[3].mode, 1u);
     EXPECT_EQ(bip->layers[3].weight, 1.0f);
     bip->layers[3].weight = 0.5f;
     // The same actor again changes nothing.
-    SendCommandArgs(skin, kCmdSetBip01Output, output);
+    SendCommandArgs(skin, cmd::skin_object::SetBip01Output, output);
     EXPECT_EQ(bip->layers[3].weight, 0.5f);
     Actor *answer = nullptr;
-    skin->HandleCommand(kCmdGetBip01Output, ParamBlock(&answer, sizeof(answer)));
+    skin->HandleCommand(cmd::skin_object::GetBip01Output, ParamBlock(&answer, sizeof(answer)));
     EXPECT_EQ(answer, output);
     // Its Update steps the motion even undrawn.
     Step(0.5f);
@@ -465,7 +467,7 @@ TEST_F(SkinObjectTest, SlaveSkinsFindTheirMaster) {
     SkinObjectActor *master = NewSkin("master");
     AddMotion(master, "N_Neutral");
     SkinObjectActor *slave = NewSkin("slave", master);
-    SendCommandArgs(slave, kCmdSetSkinSlave, true);
+    SendCommandArgs(slave, cmd::skin_object::SetSkinSlave, true);
     SendCommandArgs(slave, 153);
     EXPECT_EQ(slave->master.target, master);
     master->Slot5();
@@ -475,7 +477,7 @@ TEST_F(SkinObjectTest, SlaveSkinsFindTheirMaster) {
     EXPECT_EQ(slave->poseStamp, 0xFFFFFFFFu);
     // A slave without a master skins with identity matrices of its own.
     SkinObjectActor *alone = NewSkin("alone");
-    SendCommandArgs(alone, kCmdSetSkinSlave, true);
+    SendCommandArgs(alone, cmd::skin_object::SetSkinSlave, true);
     SendCommandArgs(alone, 153);
     alone->Slot5();
     ASSERT_NE(alone->boneMatrices, nullptr);
@@ -494,7 +496,7 @@ TEST_F(SkinObjectTest, ReleasedMotionsAreLoadedAgainForThePose) {
     SendCommandArgs(skin, 227);
     EXPECT_TRUE(skin->motions[0].item->tracks.empty());
     ++FrameCounter;
-    skin->HandleCommand(kCmdUpdateBones, ParamBlock());
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
     EXPECT_FALSE(skin->motions[0].item->tracks.empty());
 }
 
@@ -504,39 +506,40 @@ TEST_F(SkinObjectTest, CommandsAnswerAndRoundTrip) {
     AddMotion(skin, "N_Neutral");
     // "Set Motion H" replaces the item of the record the current layer plays.
     LibraryItem *run = library.GetItemById(kRunSlot);
-    EXPECT_EQ(skin->HandleCommand(kCmdSetMotionH, ParamBlock(&run, sizeof(run))), 0);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::SetMotionH, ParamBlock(&run, sizeof(run))), 0);
     Play(skin, "N_Walk");
-    EXPECT_EQ(skin->HandleCommand(kCmdSetMotionH, ParamBlock(&run, sizeof(run))), 1);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::SetMotionH, ParamBlock(&run, sizeof(run))), 1);
     EXPECT_EQ(skin->motions[0].name, "N_Run");
     EXPECT_EQ(skin->motions[0].index, static_cast<int32_t>(kRunSlot));
     LibraryItem *answer = nullptr;
-    skin->HandleCommand(kCmdGetMotionH, ParamBlock(&answer, sizeof(answer)));
+    skin->HandleCommand(cmd::skin_object::GetMotionH, ParamBlock(&answer, sizeof(answer)));
     EXPECT_EQ(answer, run);
     // The selected record's name and priority.
     skin->selected = 1;
-    SendCommandArgs(skin, kCmdSetMotionName, std::string("Idle"));
+    SendCommandArgs(skin, cmd::skin_object::SetMotionName, std::string("Idle"));
     char name[32] = {};
-    skin->HandleCommand(kCmdGetMotionName, ParamBlock(name, sizeof(name)));
+    skin->HandleCommand(cmd::skin_object::GetMotionName, ParamBlock(name, sizeof(name)));
     EXPECT_STREQ(name, "Idle");
-    SendCommandArgs(skin, kCmdSetMotionPriority, 0x1234u);
+    SendCommandArgs(skin, cmd::skin_object::SetMotionPriority, 0x1234u);
     uint32_t priority = 0;
-    skin->HandleCommand(kCmdGetMotionPriority, ParamBlock(&priority, 4));
+    skin->HandleCommand(cmd::skin_object::GetMotionPriority, ParamBlock(&priority, 4));
     EXPECT_EQ(priority, 0x34u);
-    SendCommandArgs(skin, kCmdSetAutoAssignName, std::string("N_W"));
-    skin->HandleCommand(kCmdGetAutoAssignName, ParamBlock(name, sizeof(name)));
+    SendCommandArgs(skin, cmd::skin_object::SetAutoAssignName, std::string("N_W"));
+    skin->HandleCommand(cmd::skin_object::GetAutoAssignName, ParamBlock(name, sizeof(name)));
     EXPECT_STREQ(name, "N_W");
-    SendCommandArgs(skin, kCmdSetSkinSlave, true);
+    SendCommandArgs(skin, cmd::skin_object::SetSkinSlave, true);
     uint32_t slave = 0;
-    skin->HandleCommand(kCmdGetSkinSlave, ParamBlock(&slave, 4));
+    skin->HandleCommand(cmd::skin_object::GetSkinSlave, ParamBlock(&slave, 4));
     EXPECT_EQ(slave, 1u);
-    SendCommandArgs(skin, kCmdSetSkinSlave, false);
+    SendCommandArgs(skin, cmd::skin_object::SetSkinSlave, false);
     // Clipping sphere: set and read back, and handed to the skinning.
-    SendCommandArgs(skin, kCmdSetSkinClippingSphere, Vector3{1, 2, 3}, 4.0f);
+    SendCommandArgs(skin, cmd::skin_object::SetSkinClippingSphere, Vector3{1, 2, 3}, 4.0f);
     struct {
         Vector3 centre;
         float radius;
     } sphere{};
-    skin->HandleCommand(kCmdGetSkinClippingSphere, ParamBlock(&sphere, sizeof(sphere)));
+    skin->HandleCommand(cmd::skin_object::GetSkinClippingSphere,
+                        ParamBlock(&sphere, sizeof(sphere)));
     EXPECT_EQ(sphere.centre.y, 2.0f);
     EXPECT_EQ(sphere.radius, 4.0f);
     EXPECT_EQ(skin->clipSphere, skin->sphere);
@@ -545,22 +548,22 @@ TEST_F(SkinObjectTest, CommandsAnswerAndRoundTrip) {
         const char *bone;
         Bone *out;
     } query{"Head", nullptr};
-    EXPECT_EQ(skin->HandleCommand(kCmdGetBone, ParamBlock(&query, sizeof(query))), 1);
+    EXPECT_EQ(skin->HandleCommand(cmd::skin_object::GetBone, ParamBlock(&query, sizeof(query))), 1);
     ASSERT_NE(query.out, nullptr);
     EXPECT_EQ(query.out, FindBoneByName(skin->skeleton, "Head"));
     // The destination bone layer is the flags' low byte.
-    SendCommandArgs(skin, kCmdSetCurrentLayer, 3u);
-    SendCommandArgs(skin, kCmdSetLayerDestBoneLayer, 2u);
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 3u);
+    SendCommandArgs(skin, cmd::skin_object::SetLayerDestBoneLayer, 2u);
     EXPECT_EQ(skin->layers[3].BoneLayer(), 2u);
     EXPECT_EQ(skin->layers[3].Number(), 3u);
-    SendCommandArgs(skin, kCmdSetLayerBlendValue, 0.25f);
+    SendCommandArgs(skin, cmd::skin_object::SetLayerBlendValue, 0.25f);
     EXPECT_EQ(skin->layers[3].weight, 0.25f);
-    SendCommandArgs(skin, kCmdLerpLayerBlendValue, 0.5f, 0.75f);
+    SendCommandArgs(skin, cmd::skin_object::LerpLayerBlendValue, 0.5f, 0.75f);
     EXPECT_NE(skin->layers[3].flags & kLayerRamp, 0u);
     EXPECT_EQ(skin->layers[3].rate, 1.0f);
-    SendCommandArgs(skin, kCmdSetCurrentLayer, 0u);
+    SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 0u);
     // Record 0 takes no blend value.
-    SendCommandArgs(skin, kCmdSetLayerBlendValue, 0.25f);
+    SendCommandArgs(skin, cmd::skin_object::SetLayerBlendValue, 0.25f);
     EXPECT_EQ(skin->layers[0].weight, 1.0f);
     // Times of the current layer.
     SendCommandArgs(skin, 251, 0.5f);
@@ -581,7 +584,7 @@ TEST_F(SkinObjectTest, CommandsAnswerAndRoundTrip) {
     skin->Slot5();
     EXPECT_NE(skin->boneMatrices, nullptr);
     LibraryItem *worm = library.GetItemById(kWormSlot);
-    skin->HandleCommand(kCmdSetMesh, ParamBlock(&worm, sizeof(worm)));
+    skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&worm, sizeof(worm)));
     EXPECT_EQ(skin->boneMatrices, nullptr);
 }
 
@@ -606,7 +609,7 @@ TEST_F(SkinObjectTest, CreateCopiesTheListsFromItsTemplate) {
     copy->Slot5();
     DeleteActor(source);
     ++FrameCounter;
-    copy->HandleCommand(kCmdUpdateBones, ParamBlock());
+    copy->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
 }
 
 } // namespace
@@ -625,11 +628,11 @@ class SkinObjectFileTest : public SkinObjectTest {
         walk.priority = 7;
         walk.extra = 9;
         Play(skin, "N_Walk");
-        SendCommandArgs(skin, kCmdSetCurrentLayer, 2u);
-        SendCommandArgs(skin, kCmdSetLayerMask, 4u);
+        SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 2u);
+        SendCommandArgs(skin, cmd::skin_object::SetLayerMask, 4u);
         Play(skin, "N_Dead");
-        SendCommandArgs(skin, kCmdSetMotionSpeed, 0.5f);
-        SendCommandArgs(skin, kCmdSetCurrentLayer, 0u);
+        SendCommandArgs(skin, cmd::skin_object::SetMotionSpeed, 0.5f);
+        SendCommandArgs(skin, cmd::skin_object::SetCurrentLayer, 0u);
         return skin;
     }
     SkinObjectActor *Reload(Actor *actor, const std::string &bytes) {

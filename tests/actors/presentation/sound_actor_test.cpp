@@ -9,6 +9,7 @@
 #include "actors/presentation/sound_actor.h"
 #include "base/random.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/scheduled_command.h"
 #include "presentation_fixture.h"
 
@@ -61,33 +62,33 @@ TEST_F(SoundActorTest, DefaultsAndSheet) {
 
 TEST_F(SoundActorTest, SettersClampAndGettersMarkWhatDoesNotApply) {
     SoundActor *sound = NewSound();
-    SetReal(sound, kCmdSoundSetVolume, 1.5f);
+    SetReal(sound, cmd::sound::SetVolume, 1.5f);
     EXPECT_FLOAT_EQ(sound->volume, 1.0f);
     EXPECT_FLOAT_EQ(sound->currentVolume, 1.0f);
-    SetReal(sound, kCmdSoundSetPan, -3.0f);
+    SetReal(sound, cmd::sound::SetPan, -3.0f);
     EXPECT_FLOAT_EQ(sound->pan, -1.0f);
     EXPECT_FLOAT_EQ(sound->currentPan, -1.0f);
-    SetReal(sound, kCmdSoundSetFrequency, 7.5f);
+    SetReal(sound, cmd::sound::SetFrequency, 7.5f);
     EXPECT_FLOAT_EQ(sound->frequency, 7.5f);
     EXPECT_FLOAT_EQ(sound->currentFrequency, 7.5f);
-    SetReal(sound, kCmdSoundSetRadius, -2.0f);
+    SetReal(sound, cmd::sound::SetSoundRadius, -2.0f);
     EXPECT_FLOAT_EQ(sound->radius, 0.0f);
-    SetReal(sound, kCmdSoundSetRadius, 300.0f);
-    SetReal(sound, kCmdSoundSetMinRadius, 450.0f);
+    SetReal(sound, cmd::sound::SetSoundRadius, 300.0f);
+    SetReal(sound, cmd::sound::SetSoundMinRadius, 450.0f);
     EXPECT_FLOAT_EQ(sound->minRadius, 300.0f);
 
     // A 3D sound has no pan; a 2D one no radii. The value is written all
     // the same.
     float value = 0.0f;
-    EXPECT_EQ(SendReal(sound, kCmdSoundGetPan, &value), 0);
+    EXPECT_EQ(SendReal(sound, cmd::sound::GetPan, &value), 0);
     EXPECT_FLOAT_EQ(value, -1.0f);
-    EXPECT_NE(SendReal(sound, kCmdSoundGetRadius, &value), 0);
-    SetWord(sound, kCmdSoundSetType, kSound2D);
+    EXPECT_NE(SendReal(sound, cmd::sound::GetSoundRadius, &value), 0);
+    SetWord(sound, cmd::sound::SetSoundType, kSound2D);
     value = 0.0f;
-    EXPECT_EQ(SendReal(sound, kCmdSoundGetRadius, &value), 0);
+    EXPECT_EQ(SendReal(sound, cmd::sound::GetSoundRadius, &value), 0);
     EXPECT_FLOAT_EQ(value, 300.0f);
     value = 0.0f;
-    EXPECT_EQ(SendReal(sound, kCmdSoundGetMinRadius, &value), 0);
+    EXPECT_EQ(SendReal(sound, cmd::sound::GetSoundMinRadius, &value), 0);
     EXPECT_FLOAT_EQ(value, 300.0f);
 
     // "Init Load" puts a minimum above the radius just below it.
@@ -120,23 +121,23 @@ TEST_F(SoundActorTest, RandomStartValues) {
 TEST_F(SoundActorTest, PlayStopAndPause) {
     SoundActor *sound = NewSound();
     sound->volumeVariation = 0.5f;
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::PlaySound);
     EXPECT_EQ(sound->playing, 1u);
     const float chosen = sound->currentVolume;
     // Playing again does nothing (no new random values).
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::PlaySound);
     EXPECT_EQ(sound->currentVolume, chosen);
-    Send(sound, kCmdSoundPausePlaying);
+    Send(sound, cmd::sound::SoundPausePlayingSound);
     EXPECT_EQ(sound->playing, 1u);
-    Send(sound, kCmdSoundResumePlaying);
+    Send(sound, cmd::sound::SoundResumePlayingSound);
     EXPECT_EQ(sound->playing, 1u);
-    Send(sound, kCmdSoundPause);
+    Send(sound, cmd::sound::PauseSound);
     EXPECT_EQ(sound->playing, 0u);
-    Send(sound, kCmdSoundPlay);
-    Send(sound, kCmdSoundStop);
+    Send(sound, cmd::sound::PlaySound);
+    Send(sound, cmd::sound::StopSound);
     EXPECT_EQ(sound->playing, 0u);
 
-    SetWord(sound, kCmdSoundSetStartPlaying, 1);
+    SetWord(sound, cmd::sound::SetStartPlaying, 1);
     EXPECT_EQ(sound->playOnStart, 1u);
     EXPECT_EQ(sound->playing, 1u);
 }
@@ -144,15 +145,15 @@ TEST_F(SoundActorTest, PlayStopAndPause) {
 TEST_F(SoundActorTest, OnceSoundsEndByThemselvesOnlyIn3D) {
     SoundActor *sound = NewSound();
     sound->state |= kActorOperational;
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::PlaySound);
     sound->Update(); // nothing plays without a device: the voice has ended
     EXPECT_EQ(sound->playing, 0u);
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::PlaySound);
     EXPECT_EQ(sound->playing, 1u);
 
-    Send(sound, kCmdSoundStop);
-    SetWord(sound, kCmdSoundSetType, kSound2D);
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::StopSound);
+    SetWord(sound, cmd::sound::SetSoundType, kSound2D);
+    Send(sound, cmd::sound::PlaySound);
     sound->Update();
     EXPECT_EQ(sound->playing, 1u); // a 2D sound needs "Stop Sound"
 }
@@ -160,19 +161,19 @@ TEST_F(SoundActorTest, OnceSoundsEndByThemselvesOnlyIn3D) {
 TEST_F(SoundActorTest, ItemsByNameAndResource) {
     SoundActor *sound = NewSound();
     char name[128] = "HUM3D";
-    sound->HandleCommand(kCmdSoundPlayByName, ParamBlock(name, sizeof(name)));
+    sound->HandleCommand(cmd::sound::PlaySoundByName, ParamBlock(name, sizeof(name)));
     ASSERT_NE(sound->item, nullptr);
     EXPECT_EQ(dynamic_cast<SoundItem *>(sound->item)->sourceSlot, kHumSlot);
     EXPECT_EQ(sound->playing, 1u);
 
     char unknown[128] = "nothing";
-    sound->HandleCommand(kCmdSoundPlayByName, ParamBlock(unknown, sizeof(unknown)));
+    sound->HandleCommand(cmd::sound::PlaySoundByName, ParamBlock(unknown, sizeof(unknown)));
     EXPECT_EQ(sound->item, nullptr);
     EXPECT_EQ(sound->playing, 0u);
     // Without an item play, stop and volume do nothing harmful.
-    Send(sound, kCmdSoundPlay);
-    Send(sound, kCmdSoundStop);
-    SetReal(sound, kCmdSoundVolume, 0.5f);
+    Send(sound, cmd::sound::PlaySound);
+    Send(sound, cmd::sound::StopSound);
+    SetReal(sound, cmd::sound::Sound, 0.5f);
 
     EXPECT_EQ(sound->HandleCommand(91, ParamBlock(unknown, sizeof(unknown))), 0);
     EXPECT_EQ(sound->HandleCommand(91, ParamBlock(name, sizeof(name))), 1);
@@ -190,17 +191,17 @@ TEST_F(SoundActorTest, SetSoundWithItsOwnItemKeepsTheSlot) {
     // actor's own copy, which is let go while the new one is acquired.
     SoundActor *sound = NewSound();
     LibraryItem *table = library.GetItemById(kHumSlot);
-    ASSERT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table))), 1);
+    ASSERT_EQ(sound->HandleCommand(cmd::sound::SetSound, ParamBlock(&table, sizeof(table))), 1);
     LibraryItem *own = nullptr;
-    sound->HandleCommand(kCmdSoundGet, ParamBlock(&own, sizeof(own)));
+    sound->HandleCommand(cmd::sound::GetSound, ParamBlock(&own, sizeof(own)));
     ASSERT_EQ(own, sound->item);
-    EXPECT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&own, sizeof(own))), 1);
+    EXPECT_EQ(sound->HandleCommand(cmd::sound::SetSound, ParamBlock(&own, sizeof(own))), 1);
     EXPECT_EQ(sound->itemIndex, kHumSlot);
     ASSERT_NE(sound->item, nullptr);
     EXPECT_EQ(dynamic_cast<SoundItem *>(sound->item)->sourceSlot, kHumSlot);
 
     LibraryItem *none = nullptr;
-    EXPECT_EQ(sound->HandleCommand(kCmdSoundSet, ParamBlock(&none, sizeof(none))), 0);
+    EXPECT_EQ(sound->HandleCommand(cmd::sound::SetSound, ParamBlock(&none, sizeof(none))), 0);
 }
 
 TEST_F(SoundActorTest, ActionTimeIgnoresANonPositiveDivisor) {
@@ -221,7 +222,7 @@ TEST_F(SoundActorTest, ActionTimeIgnoresANonPositiveDivisor) {
 TEST_F(SoundActorTest, ActionStartRestartsFadedWhenSlow) {
     SoundActor *sound = NewSound();
     sound->state |= kActorOperational;
-    SetWord(sound, kCmdSoundSetType, kSound2D);
+    SetWord(sound, cmd::sound::SetSoundType, kSound2D);
     // Not playing: starts at once.
     Send(sound, 211);
     EXPECT_EQ(sound->playing, 1u);
@@ -250,7 +251,7 @@ TEST_F(SoundActorTest, ActionStartRestartsFadedWhenSlow) {
 
 TEST_F(SoundActorTest, DrawFades) {
     SoundActor *sound = NewSound();
-    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoop);
+    SetWord(sound, cmd::sound::SetSoundPlayStyle, kSoundLoop);
     Send(sound, 238); // not "Play On Start Game": nothing
     EXPECT_EQ(sound->playing, 0u);
     EXPECT_EQ(sound->FindScheduledCommand(250), nullptr);
@@ -281,21 +282,21 @@ TEST_F(SoundActorTest, DrawFades) {
 TEST_F(SoundActorTest, RecordRoundTrip) {
     SoundActor *sound = NewSound();
     LibraryItem *table = library.GetItemById(kHumSlot);
-    sound->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table)));
-    SetWord(sound, kCmdSoundSetType, kSound2D);
-    SetReal(sound, kCmdSoundSetRadius, 900.0f);
-    SetReal(sound, kCmdSoundSetVolume, 0.25f);
-    SetReal(sound, kCmdSoundSetPan, 0.5f);
-    SetReal(sound, kCmdSoundSetFrequency, 1.5f);
-    SetReal(sound, kCmdSoundSetMinRadius, 100.0f);
-    SetReal(sound, kCmdSoundSetVolumeV, 0.1f);
-    SetReal(sound, kCmdSoundSetPanV, 0.2f);
-    SetReal(sound, kCmdSoundSetFrequencyV, 0.3f);
+    sound->HandleCommand(cmd::sound::SetSound, ParamBlock(&table, sizeof(table)));
+    SetWord(sound, cmd::sound::SetSoundType, kSound2D);
+    SetReal(sound, cmd::sound::SetSoundRadius, 900.0f);
+    SetReal(sound, cmd::sound::SetVolume, 0.25f);
+    SetReal(sound, cmd::sound::SetPan, 0.5f);
+    SetReal(sound, cmd::sound::SetFrequency, 1.5f);
+    SetReal(sound, cmd::sound::SetSoundMinRadius, 100.0f);
+    SetReal(sound, cmd::sound::SetVolumeV, 0.1f);
+    SetReal(sound, cmd::sound::SetPanV, 0.2f);
+    SetReal(sound, cmd::sound::SetFrequencyV, 0.3f);
     sound->playOnStart = 1;
-    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoopTimes);
-    SetWord(sound, kCmdSoundSetLoopCount, 4);
+    SetWord(sound, cmd::sound::SetSoundPlayStyle, kSoundLoopTimes);
+    SetWord(sound, cmd::sound::SetLoopCount, 4);
     sound->reserved = 9;
-    SetReal(sound, kCmdSoundSet3DPosEffect, 0.75f);
+    SetReal(sound, cmd::sound::Set3DPosEffect, 0.75f);
     const std::string bytes = Save(kId, kId + 1);
     sound = Reload(sound, bytes);
     ASSERT_NE(sound, nullptr);
@@ -354,9 +355,9 @@ class SoundOnOutputTest : public SoundActorTest {
 
 TEST_F(SoundOnOutputTest, DrawStartFadesA2DSoundInToItsVolume) {
     SoundActor *sound = NewSound();
-    SetWord(sound, kCmdSoundSetType, kSound2D);
-    SetWord(sound, kCmdSoundSetPlayStyle, kSoundLoop);
-    SetReal(sound, kCmdSoundSetVolume, 0.8f);
+    SetWord(sound, cmd::sound::SetSoundType, kSound2D);
+    SetWord(sound, cmd::sound::SetSoundPlayStyle, kSoundLoop);
+    SetReal(sound, cmd::sound::SetVolume, 0.8f);
     sound->playOnStart = 1;
     Send(sound, 238);
     ASSERT_TRUE(VoiceOf(sound->item).playing);
@@ -387,9 +388,9 @@ TEST_F(SoundOnOutputTest, A3DSoundKeepsItsVolumeAndPlaysAgainOnceItsVoiceEnded) 
     sound->state |= kActorOperational;
     sound->position = {10.0f, 20.0f, 30.0f};
     sound->InvalidateTransform();
-    SetReal(sound, kCmdSoundSetVolume, 0.6f);
-    Send(sound, kCmdSoundPlay);
-    SetReal(sound, kCmdSoundVolume, 0.25f); // a draw fade step
+    SetReal(sound, cmd::sound::SetVolume, 0.6f);
+    Send(sound, cmd::sound::PlaySound);
+    SetReal(sound, cmd::sound::Sound, 0.25f); // a draw fade step
     EXPECT_EQ(VoiceOf(sound->item).attenuation, SoundVolumeToAttenuation(0.6f * 0.25f));
     sound->Update();
     EXPECT_EQ(VoiceOf(sound->item).attenuation, SoundVolumeToAttenuation(0.6f));
@@ -400,18 +401,18 @@ TEST_F(SoundOnOutputTest, A3DSoundKeepsItsVolumeAndPlaysAgainOnceItsVoiceEnded) 
     soundOutput->EndStaticVoice(dynamic_cast<SoundItem *>(sound->item)->buffer->voice);
     sound->Update();
     EXPECT_EQ(sound->playing, 0u);
-    Send(sound, kCmdSoundPlay);
+    Send(sound, cmd::sound::PlaySound);
     EXPECT_TRUE(VoiceOf(sound->item).playing);
 }
 
 TEST_F(SoundOnOutputTest, ACopyTakesTheFieldsAndAVoiceOfItsOwn) {
     SoundActor *source = NewSound();
     LibraryItem *table = library.GetItemById(kHumSlot);
-    source->HandleCommand(kCmdSoundSet, ParamBlock(&table, sizeof(table)));
-    SetWord(source, kCmdSoundSetType, kSound2D);
-    SetReal(source, kCmdSoundSetVolume, 0.3f);
-    SetReal(source, kCmdSoundSetFrequencyV, 0.2f);
-    SetReal(source, kCmdSoundSetRadius, 800.0f);
+    source->HandleCommand(cmd::sound::SetSound, ParamBlock(&table, sizeof(table)));
+    SetWord(source, cmd::sound::SetSoundType, kSound2D);
+    SetReal(source, cmd::sound::SetVolume, 0.3f);
+    SetReal(source, cmd::sound::SetFrequencyV, 0.2f);
+    SetReal(source, cmd::sound::SetSoundRadius, 800.0f);
     auto *copy = dynamic_cast<SoundActor *>(
         CreateActor(kSoundClassId, "copy", source, scenery, kId + 1, true));
     ASSERT_NE(copy, nullptr);
@@ -421,7 +422,7 @@ TEST_F(SoundOnOutputTest, ACopyTakesTheFieldsAndAVoiceOfItsOwn) {
     EXPECT_EQ(std::tuple(copy->itemIndex, copy->type, copy->volume, copy->frequencyVariation,
                          copy->radius),
               std::tuple(kHumSlot, kSound2D, 0.3f, 0.2f, 800.0f));
-    Send(copy, kCmdSoundPlay);
+    Send(copy, cmd::sound::PlaySound);
     EXPECT_TRUE(VoiceOf(copy->item).playing);
     EXPECT_FALSE(VoiceOf(source->item).playing);
     EXPECT_EQ(DeleteActor(copy), 1);

@@ -18,6 +18,7 @@
 #include "actors/world/path_node_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 #include "support/scene_harness.h"
@@ -48,10 +49,11 @@ TEST(UnseenRoomScene, NothingAdvancesUntilTheDoorOpens) {
 
     Actor *smoke = builder.Make(kParticleSystemClassId, "Smoke", roomB);
     SendCommandArgs(smoke, kSetPosition, Vector3{800, 50, 0});
-    SendCommandArgs(smoke, kCmdSetParticleType, 1u);
+    SendCommandArgs(smoke, cmd::particle_system::SetParticleType, 1u);
     Actor *spin = builder.Make(kMatrixAnimationClassId, "Spin", roomB);
-    SendCommandArgs(spin, kCmdSetMatrixAnimPosition, Vector3{1000, 100, 200});
-    SendCommandArgs(spin, kCmdSetMatrixAnimRotation, Vector3{0.0f, 3.1415927f, 0.0f});
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimPosition, Vector3{1000, 100, 200});
+    SendCommandArgs(spin, cmd::matrix_animation::SetMatrixAnimRotation,
+                    Vector3{0.0f, 3.1415927f, 0.0f});
     builder.Make(kMeshObjectClassId, "SpinCube", spin);
     Actor *rig = builder.Make(kAnimationClassId, "Rig", roomB);
     for (const char *track : {"Bip01", "Spine1", "Head"}) builder.Make(0, track, rig);
@@ -59,7 +61,7 @@ TEST(UnseenRoomScene, NothingAdvancesUntilTheDoorOpens) {
     SendCommandArgs(rig, kSetMotion, std::string("N_Neutral"));
     Actor *path = builder.Make(kPathClassId, "Route", roomB);
     SendCommandArgs(path, kSetPosition, Vector3{1000, 50, -200});
-    SendCommandArgs(path, kCmdSetPathSpeed, 100.0f);
+    SendCommandArgs(path, cmd::path::SetPathSpeed, 100.0f);
     Actor *node = builder.Make(kPathNodeClassId, "Node", path);
     SendCommandArgs(node, kSetPosition, Vector3{200, 0, 0});
     builder.Make(0, "Mover", path);
@@ -79,7 +81,7 @@ TEST(UnseenRoomScene, NothingAdvancesUntilTheDoorOpens) {
     EXPECT_EQ(rigNow->currentTime, 0.0f);
     EXPECT_EQ(mover->position.x, 0.0f);
 
-    SendCommandArgs(scene::SceneBuilder::Find("GA5_Door"), kCmdOpenDoorButton);
+    SendCommandArgs(scene::SceneBuilder::Find("GA5_Door"), cmd::door::OpenDoor_768);
     uint32_t most = 0;
     for (int i = 0; i < 60; ++i) {
         runner.Step();

@@ -9,6 +9,7 @@
 #include "actors/presentation/environment_actor.h"
 #include "base/random.h"
 #include "collision_test_util.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "support/scene_harness.h"
 
@@ -222,7 +223,7 @@ TEST_F(CollisionPassTest, TenUnresolvedIterationsRestoreThePose) {
     scene::SpyLog log;
     log.Watch(ball);
     RunCollisionPass(GetActorSystem(), kFrame);
-    EXPECT_EQ(log.Count("ball", kCmdPoseRestored), 1u);
+    EXPECT_EQ(log.Count("ball", cmd::base::PoseRestored), 1u);
     ExpectNear(ball->position, {0, 50, 0}, 0.0f);
     ExpectNear(ball->deltaPosition, {0, 0, 0}, 0.0f);
     EXPECT_FALSE(ball->HasFlag(kActorContacted));
@@ -338,8 +339,8 @@ TEST_F(CollisionPassTest, ASlowLandingSlidesAndAFastOneBounces) {
         {ball->colObjs[0].get(), statics[3].Items()[0], {0, 2, 0}, {0, 1, 0}, {0, 0, 0}});
     ResolveOneContact(ball);
     EXPECT_EQ(ball->simParams->Motion(), kSimSliding);
-    EXPECT_EQ(log.Count("ball", kCmdOnSimFreeStop), 1u);
-    EXPECT_EQ(log.Count("ball", kCmdOnSimSlideStart), 1u);
+    EXPECT_EQ(log.Count("ball", cmd::base::OnSimFreeStop), 1u);
+    EXPECT_EQ(log.Count("ball", cmd::base::OnSimSlideStart), 1u);
     ExpectNear(ball->deltaPosition, {0, 0, 0}, 1e-5f);
     ExpectNear(ball->position, {0, 10, 0}, 1e-5f);
     EXPECT_EQ(ball->simState->touches.size(), 1u);
@@ -355,7 +356,7 @@ TEST_F(CollisionPassTest, ASlowLandingSlidesAndAFastOneBounces) {
     ScriptRunner *previous = InstallScriptRunner(&runner);
     auto script = std::make_unique<ScriptRecord>();
     script->name = "bounce";
-    script->eventId = kCmdOnSimBounce;
+    script->eventId = cmd::base::OnSimBounce;
     script->owner = ball;
     ball->scripts.push_back(std::move(script));
     ball->simParams->SetMotion(kSimFree);
@@ -384,28 +385,28 @@ TEST_F(CollisionPassTest, ASlowSliderStopsAndRestsAndAContactWakesIt) {
         ResolveOneContact(ball);
     };
     touch();
-    ScheduledCommand *stop = ball->FindScheduledCommand(kCmdStopSimulate);
+    ScheduledCommand *stop = ball->FindScheduledCommand(cmd::base::StopSimulate);
     ASSERT_NE(stop, nullptr);
     EXPECT_EQ(std::pair(stop->kind, stop->layer), std::pair(uint8_t{7}, uint8_t{1}));
     EXPECT_TRUE(ball->HasFlag(kActorSimulated)); // only next frame
 
-    SendCommandArgs(ball, kCmdStopSimulate);
+    SendCommandArgs(ball, cmd::base::StopSimulate);
     EXPECT_EQ(log.Count("ball", 330), 1u);
     EXPECT_EQ(log.Count("ball", 331), 1u);
     EXPECT_EQ(ball->simParams->Motion(), kSimResting);
     EXPECT_FALSE(ball->HasFlag(kActorSimulated));
-    SendCommandArgs(ball, kCmdStopSimulate); // a second stop tells nothing more
+    SendCommandArgs(ball, cmd::base::StopSimulate); // a second stop tells nothing more
     EXPECT_EQ(log.Count("ball", 331), 1u);
 
     touch();
-    EXPECT_NE(ball->FindScheduledCommand(kCmdStartSimulate), nullptr);
+    EXPECT_NE(ball->FindScheduledCommand(cmd::base::StartSimulate), nullptr);
     EXPECT_EQ(ball->simParams->Motion(), kSimWaking);
-    EXPECT_EQ(log.Count("ball", kCmdOnSimRestStop), 1u);
+    EXPECT_EQ(log.Count("ball", cmd::base::OnSimRestStop), 1u);
     IntegrateSimulatedActor(ball, 1.0f);
     EXPECT_EQ(ball->simParams->Motion(), kSimWoken);
     IntegrateSimulatedActor(ball, 1.0f);
     EXPECT_EQ(ball->simParams->Motion(), kSimFree);
-    EXPECT_EQ(log.Count("ball", kCmdOnSimFreeStart), 1u);
+    EXPECT_EQ(log.Count("ball", cmd::base::OnSimFreeStart), 1u);
 }
 
 TEST_F(CollisionPassTest, WithEventsOffNothingIsToldAndAWokenActorStaysWoken) {
@@ -506,7 +507,7 @@ using namespace coltest;
 class Remover : public Actor {
   public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdCollisionEvent) {
+        if (commandId == cmd::base::CollisionEvent) {
             const auto *causing = static_cast<const ColObj *>(block.ReadPointer(0));
             heard.push_back(causing != nullptr ? causing->name : "-");
             if (!colObjs.empty()) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "collision_test_util.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/param_builder.h"
 
@@ -106,7 +107,7 @@ TEST_F(NarrowPhaseTest, AVariableSizeCommandIsQueuedAtItsMeasuredLength) {
     Actor *target = Make("target");
     CollisionEventQueue &queue = GetCollisionEventQueue();
     queue.Append(target, variable, block);
-    queue.Append(target, kCmdCollisionEvent, ParamBlock());
+    queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     const auto records = queue.Records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].block.size(), size);
@@ -121,24 +122,24 @@ TEST_F(NarrowPhaseTest, AVariableSizeCommandIsQueuedAtItsMeasuredLength) {
 TEST_F(NarrowPhaseTest, TheQueueGrowsByItsCapacityUpToAThousandBytesAndSkipsGoneTargets) {
     CollisionEventQueue queue;
     Actor *target = Make("target");
-    queue.Append(target, kCmdCollisionEvent, ParamBlock());
+    queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     const size_t record = queue.BytesWritten();
     EXPECT_EQ(queue.Capacity(), record); // the need, above 16
-    queue.Append(target, kCmdCollisionEvent, ParamBlock());
+    queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     EXPECT_EQ(queue.Capacity(), 2 * record);
     while (queue.Capacity() < 4096) {
-        queue.Append(target, kCmdCollisionEvent, ParamBlock());
+        queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     }
     const size_t before = queue.Capacity();
     while (queue.Capacity() == before) {
-        queue.Append(target, kCmdCollisionEvent, ParamBlock());
+        queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     }
     EXPECT_EQ(queue.Capacity(), before + 1024);
 
     queue.Clear();
     Actor *gone = Make("gone");
-    queue.Append(gone, kCmdCollisionEvent, ParamBlock());
-    queue.Append(target, kCmdCollisionEvent, ParamBlock());
+    queue.Append(gone, cmd::base::CollisionEvent, ParamBlock());
+    queue.Append(target, cmd::base::CollisionEvent, ParamBlock());
     ActorTable[static_cast<size_t>(gone->actorId)] = nullptr;
     EXPECT_EQ(queue.Deliver(), 1u);
     ActorTable[static_cast<size_t>(gone->actorId)] = gone;

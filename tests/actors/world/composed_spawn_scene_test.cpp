@@ -16,6 +16,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "support/scene_harness.h"
 
@@ -71,20 +72,21 @@ std::pair<std::string, std::string> RunScene() {
     auto *props = dynamic_cast<FileActor *>(builder.Make(kFileClassId, "Props", room));
     SendCommandArgs(props, kAddFile, std::string("crate.qva"));
     SendCommandArgs(props, kAddFile, std::string("barrel.qva"));
-    SendCommandArgs(props, kCmdSetFileStringList, std::string("barrel.qva"));
-    SendCommandArgs(props, kCmdSetFileRandWeight, 3u);
+    SendCommandArgs(props, cmd::file::SetFileStringlist, std::string("barrel.qva"));
+    SendCommandArgs(props, cmd::file::SetFileRandWeight, 3u);
     EXPECT_EQ(props->weights, (std::vector<uint32_t>{1, 3}));
 
     Actor *point = builder.Make(kSpawnPointClassId, "SP", room);
-    SendCommandArgs(point, kCmdSetSpawnPointType, kSpawnTypeSpawn);
-    SendCommandArgs(point, kCmdSetSpawnOnStartGame, true);
-    SendCommandArgs(point, kCmdSetMinSpawnTime, 5.0f);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, kSpawnTypeSpawn);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnOnStartGame, true);
+    SendCommandArgs(point, cmd::spawn_point::SetMinSpawnTime, 5.0f);
     std::string block(sizeof(void *), '\0');
     block += "/Scenery/Templates/Crate";
     block += '\0';
-    point->HandleCommand(kCmdAddSpawnRecord, ParamBlock(block.data(), block.size()));
+    point->HandleCommand(cmd::spawn_point::AddSpawnRecord, ParamBlock(block.data(), block.size()));
     std::string error;
-    EXPECT_TRUE(scene::SceneBuilder::AddScript(point, kCmdOnSpawnActor, "local.Set_Name(\"Spawned\");",
+    EXPECT_TRUE(scene::SceneBuilder::AddScript(point, cmd::spawn_point::OnSpawnActor,
+                                               "local.Set_Name(\"Spawned\");",
                                                &error))
         << error;
     SendCommandArgs(builder.Make(0, "A", point), kSetPosition, Vector3{-50, 0, 0});
@@ -115,7 +117,7 @@ std::pair<std::string, std::string> RunScene() {
     EXPECT_TRUE(at == "A" || at == "B" || at == "SP") << at;
     EXPECT_EQ(seen.Count(spawned, kCreated), 1);
     // Within the five seconds another spawn makes nothing.
-    SendCommandArgs(point, kCmdSpawn);
+    SendCommandArgs(point, cmd::spawn_point::Spawn);
     runner.Step(1);
     size_t copies = 0;
     for (Actor *actor : ActorTable) copies += actor != nullptr && actor->name == "Spawned";
@@ -123,11 +125,11 @@ std::pair<std::string, std::string> RunScene() {
     InstallScriptRunner(previous);
 
     // Written back, the file reads into the same tree.
-    EXPECT_EQ(props->HandleCommand(kCmdSaveFileObject, ParamBlock()), 1);
-    props->HandleCommand(kCmdUnloadFileObject, ParamBlock());
+    EXPECT_EQ(props->HandleCommand(cmd::file::SaveFileobject, ParamBlock()), 1);
+    props->HandleCommand(cmd::file::UnloadFileobject, ParamBlock());
     EXPECT_TRUE(props->children.empty());
     EXPECT_EQ(props->HandleCommand(kLoadFileObject, ParamBlock()), 1);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(Names(props), std::vector<std::string>{chosen});
     return {chosen, at};
 }

@@ -16,6 +16,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/placeholder_actor.h"
 #include "support/record_file.h"
 #include "support/scene_harness.h"
@@ -59,55 +60,55 @@ class DoorActorTest : public ::testing::Test {
 TEST_F(DoorActorTest, SettersKeepFloorsUnitsAndPresets) {
     DoorActor *door = Door();
     ASSERT_NE(door, nullptr);
-    SendCommandArgs(door, kCmdSetDoorOpenTime, 0.0f);
-    SendCommandArgs(door, kCmdSetDoorCloseTime, -3.0f);
-    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, NAN);
-    SendCommandArgs(door, kCmdSetOpenLength, 0.5f);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 0.0f);
+    SendCommandArgs(door, cmd::door::SetDoorCloseTime, -3.0f);
+    SendCommandArgs(door, cmd::door::SetDoorAutocloseTime, NAN);
+    SendCommandArgs(door, cmd::door::SetOpenLength, 0.5f);
     EXPECT_EQ(std::tuple(door->openTime, door->closeTime, door->autoCloseTime, door->openLength),
               std::tuple(0.01f, 0.01f, 0.01f, 1.0f));
 
-    SendCommandArgs(door, kCmdSetOpenAngle, 90.0f);
+    SendCommandArgs(door, cmd::door::SetOpenAngle, 90.0f);
     float degrees = 0.0f;
-    door->HandleCommand(kCmdGetOpenAngle, ParamBlock(&degrees, sizeof(degrees)));
+    door->HandleCommand(cmd::door::GetOpenAngle, ParamBlock(&degrees, sizeof(degrees)));
     EXPECT_NEAR(degrees, 90.0f, 1e-4f);
     EXPECT_NEAR(door->openAngle, 1.5707964f, 1e-6f);
 
     const Vector3 presets[] = {{0, 1, 0}, {1, 0, 0},  {0, 0, -1}, {1, 0, 0}, {0, 1, 0},
                                {0, 0, 1}, {-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
     for (uint32_t preset = 0; preset < 9; ++preset) {
-        SendCommandArgs(door, kCmdSetDoorAxisPreset, preset);
+        SendCommandArgs(door, cmd::door::SetDoorAxis_758, preset);
         EXPECT_EQ(std::tuple(door->axis.x, door->axis.y, door->axis.z),
                   std::tuple(presets[preset].x, presets[preset].y, presets[preset].z))
             << preset;
     }
-    SendCommandArgs(door, kCmdSetDoorAxisPreset, 9u);
+    SendCommandArgs(door, cmd::door::SetDoorAxis_758, 9u);
     EXPECT_EQ(door->axisPreset, 9u);
     EXPECT_EQ(door->axis.z, -1.0f); // the -Z of preset 8 stays
 
     // Lock groups are numbered from 1; 0 and numbers above 32 name no bit.
-    SendCommandArgs(door, kCmdSetLockGroupBit, 3u, true);
+    SendCommandArgs(door, cmd::door::SetLockGroup, 3u, true);
     EXPECT_EQ(door->lockGroups, 4u);
-    SendCommandArgs(door, kCmdSetLockGroupBit, 32u, true);
+    SendCommandArgs(door, cmd::door::SetLockGroup, 32u, true);
     EXPECT_EQ(door->lockGroups, 0x80000004u);
     for (uint32_t n : {0u, 33u, 64u, 0xFFFFFFFFu}) {
-        SendCommandArgs(door, kCmdSetLockGroupBit, n, true);
-        SendCommandArgs(door, kCmdSetLockGroupBit, n, false);
+        SendCommandArgs(door, cmd::door::SetLockGroup, n, true);
+        SendCommandArgs(door, cmd::door::SetLockGroup, n, false);
     }
     EXPECT_EQ(door->lockGroups, 0x80000004u);
-    SendCommandArgs(door, kCmdSetLockGroupBit, 3u, false);
+    SendCommandArgs(door, cmd::door::SetLockGroup, 3u, false);
     EXPECT_EQ(door->lockGroups, 0x80000000u);
 
     // Locking without lock groups leaves the door unlocked and says so.
     scene::SpyLog spies;
     spies.Watch(door);
-    SendCommandArgs(door, kCmdSetLockGroups, 0u);
-    SendCommandArgs(door, kCmdSetLockLocked, true);
+    SendCommandArgs(door, cmd::door::SetLockgroup, 0u);
+    SendCommandArgs(door, cmd::door::SetLockLocked, true);
     EXPECT_EQ(door->locked, 0u);
-    EXPECT_EQ(spies.Count("Door", kCmdOnDoorUnlock), 1u);
-    SendCommandArgs(door, kCmdSetLockGroups, 2u);
-    SendCommandArgs(door, kCmdSetLockLocked, true);
+    EXPECT_EQ(spies.Count("Door", cmd::door::OnDoorUnlock), 1u);
+    SendCommandArgs(door, cmd::door::SetLockgroup, 2u);
+    SendCommandArgs(door, cmd::door::SetLockLocked, true);
     EXPECT_EQ(door->locked, 1u);
-    EXPECT_EQ(spies.Count("Door", kCmdOnDoorLock), 1u);
+    EXPECT_EQ(spies.Count("Door", cmd::door::OnDoorLock), 1u);
 }
 
 TEST_F(DoorActorTest, SetDoorTypeBuildsItsChildrenAfresh) {
@@ -116,7 +117,7 @@ TEST_F(DoorActorTest, SetDoorTypeBuildsItsChildrenAfresh) {
     const std::vector<std::string> twin = {"Door_Frame", "Door_1", "Door_2", "Open", "Close"};
     const std::vector<std::vector<std::string>> expected = {single, single, twin, twin, {}};
     for (uint32_t type = 0; type < 5; ++type) {
-        SendCommandArgs(door, kCmdSetDoorType, type);
+        SendCommandArgs(door, cmd::door::SetDoorType, type);
         EXPECT_EQ(ChildNames(door), expected[type]) << type;
         const bool built = type < 4;
         EXPECT_EQ(door->Leaf1(), built ? FindChildByName(door, "Door_1") : nullptr);
@@ -130,7 +131,7 @@ TEST_F(DoorActorTest, SetDoorTypeBuildsItsChildrenAfresh) {
 class Recorder : public Actor {
   public:
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdNewDoorChild) {
+        if (commandId == cmd::base::LockTransform) {
             heard.push_back(name + " " + std::to_string(block.ReadU32(0)));
         }
         return Actor::HandleCommand(commandId, block);
@@ -143,7 +144,7 @@ TEST_F(DoorActorTest, NewChildrenAreEachSent179WithOne) {
     const ActorClassRow meshes = SetActorClassRowForTests(3, {3, make, &RegisterPlaceholderClassOf<3>});
     const ActorClassRow sounds = SetActorClassRowForTests(2, {2, make, &RegisterPlaceholderClassOf<2>});
     Recorder::heard.clear();
-    SendCommandArgs(Door(), kCmdSetDoorType, kDoorSingle);
+    SendCommandArgs(Door(), cmd::door::SetDoorType, kDoorSingle);
     SetActorClassRowForTests(3, meshes);
     SetActorClassRowForTests(2, sounds);
     EXPECT_EQ(Recorder::heard,
@@ -152,13 +153,13 @@ TEST_F(DoorActorTest, NewChildrenAreEachSent179WithOne) {
 
 TEST_F(DoorActorTest, UseConnectorMakesADoorConnectorAndOffSelectsIt) {
     DoorActor *door = Door();
-    SendCommandArgs(door, kCmdSetUseConnector, true);
+    SendCommandArgs(door, cmd::door::SetUseConnector, true);
     auto *connector = dynamic_cast<DrawGroupConnectorActor *>(FindChildByName(door, "Door Connector"));
     ASSERT_NE(connector, nullptr);
     EXPECT_EQ(connector->type, kConnectorDoor);
     EXPECT_EQ(door->useConnector, 1u);
-    SendCommandArgs(door, kCmdSetUseConnector, false);
-    SendCommandArgs(door, kCmdSetUseConnector, false);
+    SendCommandArgs(door, cmd::door::SetUseConnector, false);
+    SendCommandArgs(door, cmd::door::SetUseConnector, false);
     EXPECT_EQ(door->useConnector, 0u);
     EXPECT_EQ(system->selectedIds, std::vector<uint32_t>{static_cast<uint32_t>(connector->actorId)});
     EXPECT_EQ(FindChildByName(door, "Door Connector"), connector); // selected, not deleted
@@ -182,14 +183,14 @@ TEST_F(DoorActorTest, ActionFollowsTheLockAndKeyRules) {
         float unlockDuration; // 0: no timed unlock
     };
     const Case cases[] = {
-        {"unlocked, matching key", 0, 2, 1, 0.0f, 0, 1, kCmdOnDoorLock, {790, 788}, 0.0f},
+        {"unlocked, matching key", 0, 2, 1, 0.0f, 0, 1, cmd::door::OnDoorLock, {790, 788}, 0.0f},
         {"unlocked, key of another group", 0, 2, 2, 0.0f, 3, 0, 0, {770}, 0.0f},
         {"unlocked, key with a time", 0, 2, 1, 0.5f, 3, 0, 0, {770}, 0.0f},
-        {"locked, matching key", 1, 2, 1, 0.0f, 3, 0, kCmdOnDoorUnlock, {788, 770}, 0.0f},
-        {"locked, key with a time", 1, 2, 1, 0.5f, 0, 1, kCmdOnDoorLocked, {}, 10.0f},
-        {"locked, key of another group", 1, 2, 2, 0.0f, 0, 1, kCmdOnDoorLocked, {}, 20.0f},
+        {"locked, matching key", 1, 2, 1, 0.0f, 3, 0, cmd::door::OnDoorUnlock, {788, 770}, 0.0f},
+        {"locked, key with a time", 1, 2, 1, 0.5f, 0, 1, cmd::door::OnDoorLocked, {}, 10.0f},
+        {"locked, key of another group", 1, 2, 2, 0.0f, 0, 1, cmd::door::OnDoorLocked, {}, 20.0f},
         {"unlocked, not a key", 0, 1, 1, 0.0f, 3, 0, 0, {770}, 0.0f},
-        {"locked, not a key", 1, 1, 1, 0.0f, 0, 1, kCmdOnDoorLocked, {}, 20.0f},
+        {"locked, not a key", 1, 1, 1, 0.0f, 0, 1, cmd::door::OnDoorLocked, {}, 20.0f},
     };
     system->recordMode = 2;
     for (const Case &c : cases) {
@@ -204,7 +205,7 @@ TEST_F(DoorActorTest, ActionFollowsTheLockAndKeyRules) {
         scene::SpyLog spies;
         spies.Watch(door);
         system->commandLog.clear();
-        SendCommandArgs(door, kCmdAction, static_cast<uint32_t>(user->actorId),
+        SendCommandArgs(door, cmd::character::Action, static_cast<uint32_t>(user->actorId),
                         static_cast<uint32_t>(key->actorId));
         EXPECT_EQ(door->doorState, c.state) << c.what;
         EXPECT_EQ(door->locked, c.lockedAfter) << c.what;
@@ -225,13 +226,13 @@ TEST_F(DoorActorTest, ActionWithinASecondOfALockChangeDoesNothing) {
     auto *key = static_cast<TestKey *>(builder.Make(testkey::kGameObjectClassId, "Key"));
     key->keyGroups = 1;
     door->lockGroups = 1;
-    SendCommandArgs(door, kCmdAction, 0u, static_cast<uint32_t>(key->actorId));
+    SendCommandArgs(door, cmd::character::Action, 0u, static_cast<uint32_t>(key->actorId));
     ASSERT_EQ(std::tuple(door->locked, door->lockChangeTimer), std::tuple(1u, 0.0f));
     door->lockChangeTimer = 0.99f;
-    SendCommandArgs(door, kCmdAction, 0u, static_cast<uint32_t>(key->actorId));
+    SendCommandArgs(door, cmd::character::Action, 0u, static_cast<uint32_t>(key->actorId));
     EXPECT_EQ(door->locked, 1u);
     door->lockChangeTimer = 1.0f;
-    SendCommandArgs(door, kCmdAction, 0u, static_cast<uint32_t>(key->actorId));
+    SendCommandArgs(door, cmd::character::Action, 0u, static_cast<uint32_t>(key->actorId));
     EXPECT_EQ(std::tuple(door->locked, door->doorState), std::tuple(0u, kDoorOpening));
 }
 

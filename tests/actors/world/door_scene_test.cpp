@@ -15,6 +15,7 @@
 #include "actors/world/draw_group_connector_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 #include "support/test_character.h"
 #include "support/test_key.h"
@@ -34,9 +35,9 @@ class DoorScene : public ::testing::Test {
     // A door of the type with its children, built in the running world.
     DoorActor *Door(uint32_t type, const std::string &name = "Door") {
         auto *door = dynamic_cast<DoorActor *>(builder.Make(kDoorClassId, name));
-        SendCommandArgs(door, kCmdSetDoorType, type);
-        SendCommandArgs(door, kCmdSetDoorOpenTime, 0.5f);
-        SendCommandArgs(door, kCmdSetDoorCloseTime, 0.5f);
+        SendCommandArgs(door, cmd::door::SetDoorType, type);
+        SendCommandArgs(door, cmd::door::SetDoorOpenTime, 0.5f);
+        SendCommandArgs(door, cmd::door::SetDoorCloseTime, 0.5f);
         return door;
     }
     // Frames of the watched door's notices of the command.
@@ -63,8 +64,8 @@ class DoorScene : public ::testing::Test {
 
 TEST_F(DoorScene, AFullCycleFromALayerTwoCommand) {
     DoorActor *door = Door(kDoorSingle);
-    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 1.0f);
-    SendCommandArgs(door, kCmdSetUseConnector, true);
+    SendCommandArgs(door, cmd::door::SetDoorAutocloseTime, 1.0f);
+    SendCommandArgs(door, cmd::door::SetUseConnector, true);
     auto *connector = dynamic_cast<DrawGroupConnectorActor *>(FindChildByName(door, "Door Connector"));
     ASSERT_NE(connector, nullptr);
     Actor *leaf = door->Leaf1();
@@ -77,12 +78,12 @@ TEST_F(DoorScene, AFullCycleFromALayerTwoCommand) {
     float openTurn = 0.0f;
     runner.preStep = [&](uint32_t frame) {
         if (frame == opened) {
-            ::ScheduleCommand(door, kCmdOpenDoorButton, ParamBlock(), 0x700, 0.0f, 0.0f, 0.0f,
+            ::ScheduleCommand(door, cmd::door::OpenDoor_768, ParamBlock(), 0x700, 0.0f, 0.0f, 0.0f,
                               nullptr, 2);
         }
     };
     runner.Step(1);
-    EXPECT_EQ(Frames(kCmdOnDoorOpen), std::vector<uint32_t>{opened});
+    EXPECT_EQ(Frames(cmd::door::OnDoorOpen), std::vector<uint32_t>{opened});
     EXPECT_EQ(connector->isOpen, 1u);
     for (int i = 0; i < 200 && door->doorState != kDoorClosed; ++i) {
         runner.Step(1);
@@ -93,15 +94,15 @@ TEST_F(DoorScene, AFullCycleFromALayerTwoCommand) {
             connectorClosed = FrameCounter;
         }
     }
-    ASSERT_EQ(Frames(kCmdOnDoorOpened).size(), 1u);
-    ASSERT_EQ(Frames(kCmdOnDoorClose).size(), 1u);
-    ASSERT_EQ(Frames(kCmdOnDoorClosed).size(), 1u);
-    const uint32_t fullyOpen = Frames(kCmdOnDoorOpened)[0];
-    const uint32_t closing = Frames(kCmdOnDoorClose)[0];
+    ASSERT_EQ(Frames(cmd::door::OnDoorOpened).size(), 1u);
+    ASSERT_EQ(Frames(cmd::door::OnDoorClose).size(), 1u);
+    ASSERT_EQ(Frames(cmd::door::OnDoorClosed).size(), 1u);
+    const uint32_t fullyOpen = Frames(cmd::door::OnDoorOpened)[0];
+    const uint32_t closing = Frames(cmd::door::OnDoorClose)[0];
     EXPECT_NEAR(fullyOpen - opened, 30, 1);
     EXPECT_NEAR(closing - fullyOpen, 60, 1);
     EXPECT_NEAR(connectorClosed - closing, 30, 1);
-    EXPECT_EQ(Frames(kCmdOnDoorClosed)[0], connectorClosed + 1);
+    EXPECT_EQ(Frames(cmd::door::OnDoorClosed)[0], connectorClosed + 1);
     EXPECT_NEAR(openTurn, 90.0f, 90.0f * kOpenAnglePrecision / 100.0f);
     // Closed exactly as it was.
     EXPECT_EQ(std::tuple(leaf->position.x, leaf->position.y, leaf->position.z),
@@ -122,10 +123,10 @@ TEST_F(DoorScene, EachTypeMovesItsLeaves) {
         DoorActor *door = Door(c.type, "Door" + std::to_string(c.type));
         const bool sliding = c.type == kDoorSingleSide || c.type == kDoorDoubleSide;
         if (sliding) {
-            SendCommandArgs(door, kCmdSetDoorAxisPreset, 3u);
-            SendCommandArgs(door, kCmdSetOpenLength, 50.0f);
+            SendCommandArgs(door, cmd::door::SetDoorAxis_758, 3u);
+            SendCommandArgs(door, cmd::door::SetOpenLength, 50.0f);
         }
-        SendCommandArgs(door, kCmdOpenDoorButton);
+        SendCommandArgs(door, cmd::door::OpenDoor_768);
         StepUntil(door, kDoorOpened);
         ASSERT_EQ(door->doorState, kDoorOpened) << c.type;
         Actor *leaves[2] = {door->Leaf1(), door->Leaf2()};
@@ -157,19 +158,19 @@ TEST_F(DoorScene, OpeningAwayFromTheOpener) {
     int n = 0;
     for (const Case &c : cases) {
         DoorActor *door = Door(kDoorSingle, "Door" + std::to_string(n++));
-        SendCommandArgs(door, kCmdSetDoorOpenAway, true);
+        SendCommandArgs(door, cmd::door::SetDoorOpenAwayFromOpener, true);
         SendCommandArgs(opener, kSetPosition, c.opener);
-        SendCommandArgs(door, kCmdOpenDoor, static_cast<uint32_t>(opener->actorId));
+        SendCommandArgs(door, cmd::door::OpenDoor_770, static_cast<uint32_t>(opener->actorId));
         EXPECT_EQ(door->angularSpeed < 0.0f, c.negative) << n;
         EXPECT_NEAR(std::fabs(door->angularSpeed), 1.5707964f / 0.5f, 1e-4f);
     }
     DoorActor *plain = Door(kDoorSingle, "Plain");
-    SendCommandArgs(plain, kCmdSetDoorOpenAway, true);
-    SendCommandArgs(plain, kCmdOpenDoorButton);
+    SendCommandArgs(plain, cmd::door::SetDoorOpenAwayFromOpener, true);
+    SendCommandArgs(plain, cmd::door::OpenDoor_768);
     EXPECT_GT(plain->angularSpeed, 0.0f);
     // An opener that does not exist opens nothing.
     DoorActor *none = Door(kDoorSingle, "None");
-    SendCommandArgs(none, kCmdOpenDoor, 7777u);
+    SendCommandArgs(none, cmd::door::OpenDoor_770, 7777u);
     EXPECT_EQ(none->doorState, kDoorClosed);
 }
 
@@ -184,7 +185,7 @@ class DoorTouchScene : public DoorScene {
     }
     static void Touch(DoorActor *door, Actor *character) {
         const ColObj *pair[2] = {character->colObjs[0].get(), nullptr};
-        door->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        door->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     testcharacter::TestCharacterClass characters;
 };
@@ -222,9 +223,9 @@ TEST_F(DoorTouchScene, TheMastersHoldKeepsTheDoorOpenUntilAFrameWithoutIt) {
     auto *hero = Character("Hero", true);
     hero->collisionHold = 1;
     DoorActor *door = Door(kDoorSingle);
-    SendCommandArgs(door, kCmdSetDoorAutoCloseTime, 0.5f);
+    SendCommandArgs(door, cmd::door::SetDoorAutocloseTime, 0.5f);
     spies.Watch(door);
-    SendCommandArgs(door, kCmdOpenDoorButton);
+    SendCommandArgs(door, cmd::door::OpenDoor_768);
     StepUntil(door, kDoorOpened);
     bool touching = true;
     runner.preStep = [&](uint32_t) {
@@ -238,7 +239,7 @@ TEST_F(DoorTouchScene, TheMastersHoldKeepsTheDoorOpenUntilAFrameWithoutIt) {
     hero->collisionHold = 0;
     runner.Step(2);
     EXPECT_EQ(door->doorState, kDoorClosing);
-    EXPECT_EQ(Frames(kCmdOnDoorClose).size(), 1u);
+    EXPECT_EQ(Frames(cmd::door::OnDoorClose).size(), 1u);
     touching = false;
 }
 
@@ -247,16 +248,17 @@ class DoorUnlockScene : public DoorScene {
     void SetUp() override {
         DoorScene::SetUp();
         door = Door(kDoorSingle);
-        SendCommandArgs(door, kCmdSetLockGroups, 1u);
-        SendCommandArgs(door, kCmdSetLockLocked, true);
-        SendCommandArgs(door, kCmdSetLockTime, 20.0f);
+        SendCommandArgs(door, cmd::door::SetLockgroup, 1u);
+        SendCommandArgs(door, cmd::door::SetLockLocked, true);
+        SendCommandArgs(door, cmd::door::SetLockTime, 20.0f);
         user = builder.Make(0, "User");
         spies.Watch(door);
     }
     // "Action" with the item before each of the frames.
     void Hold(uint32_t itemId, int frames) {
         runner.preStep = [&, itemId](uint32_t) {
-            SendCommandArgs(door, kCmdAction, static_cast<uint32_t>(user->actorId), itemId);
+            SendCommandArgs(door, cmd::character::Action, static_cast<uint32_t>(user->actorId),
+                            itemId);
         };
         runner.Step(frames);
         runner.preStep = nullptr;
@@ -276,15 +278,15 @@ TEST_F(DoorUnlockScene, AHeldActionWithAHalfTimeKeyUnlocksAfterTenSeconds) {
     spies.Watch(game);
     const uint32_t start = FrameCounter + 1;
     Hold(static_cast<uint32_t>(key->actorId), 620);
-    ASSERT_EQ(Frames(kCmdOnDoorUnlock).size(), 1u);
-    const uint32_t unlocked = Frames(kCmdOnDoorUnlock)[0];
+    ASSERT_EQ(Frames(cmd::door::OnDoorUnlock).size(), 1u);
+    const uint32_t unlocked = Frames(cmd::door::OnDoorUnlock)[0];
     EXPECT_NEAR(unlocked - start, 600, 1); // 10.0 s at 60 frames a second
     EXPECT_EQ(door->unlockDuration, 10.0f);
-    const std::vector<uint32_t> progress = Frames(kCmdUnlockProgress);
+    const std::vector<uint32_t> progress = Frames(cmd::door::UnlockProgress);
     ASSERT_FALSE(progress.empty());
     EXPECT_NEAR(progress.front() - start, 6, 1); // past 0.1 s
     EXPECT_EQ(progress.back(), unlocked);
-    EXPECT_EQ(Frames(kCmdOnDoorOpen), std::vector<uint32_t>{unlocked + 1});
+    EXPECT_EQ(Frames(cmd::door::OnDoorOpen), std::vector<uint32_t>{unlocked + 1});
     EXPECT_EQ(door->locked, 0u);
     EXPECT_NE(door->doorState, kDoorClosed);
     EXPECT_EQ(door->lockChangeTimer, 0.0f); // never drawn here: no frame counted since
@@ -297,35 +299,35 @@ TEST_F(DoorUnlockScene, StoppingTheActionDropsTheUnlockAtTheNextProcess) {
     EXPECT_EQ(std::tuple(door->unlockActive, door->locked, door->doorState),
               std::tuple(0u, 1u, kDoorClosed));
     EXPECT_EQ(door->processEntry, nullptr);
-    EXPECT_EQ(Frames(kCmdOnDoorLocked).size(), 1u);
+    EXPECT_EQ(Frames(cmd::door::OnDoorLocked).size(), 1u);
 }
 
 TEST_F(DoorUnlockScene, ADroppedUnlockLeavesAMovingDoorMoving) {
     Hold(0, 10);
-    SendCommandArgs(door, kCmdOpenDoorButton); // opens whatever the lock says
+    SendCommandArgs(door, cmd::door::OpenDoor_768); // opens whatever the lock says
     Hold(0, 2);
     ASSERT_EQ(door->doorState, kDoorOpening);
     runner.Step(1); // drops the unlock
     ASSERT_EQ(door->unlockActive, 0u);
     StepUntil(door, kDoorOpened, 60);
     EXPECT_EQ(door->doorState, kDoorOpened);
-    EXPECT_EQ(Frames(kCmdOnDoorOpened).size(), 1u);
+    EXPECT_EQ(Frames(cmd::door::OnDoorOpened).size(), 1u);
 }
 
 TEST_F(DoorScene, ChildrenDeletedWhileTheDoorMoves) {
     DoorActor *door = Door(kDoorDouble);
     spies.Watch(door);
-    SendCommandArgs(door, kCmdOpenDoorButton);
+    SendCommandArgs(door, cmd::door::OpenDoor_768);
     runner.Step(5);
     ASSERT_EQ(DeleteActor(FindChildByName(door, "Door_2")), 1);
     ASSERT_EQ(DeleteActor(FindChildByName(door, "Open")), 1);
     StepUntil(door, kDoorOpened);
-    SendCommandArgs(door, kCmdCloseDoor);
+    SendCommandArgs(door, cmd::door::CloseDoor);
     runner.Step(5);
-    SendCommandArgs(door, kCmdSetDoorType, kDoorSingle); // a new set of children
+    SendCommandArgs(door, cmd::door::SetDoorType, kDoorSingle); // a new set of children
     StepUntil(door, kDoorClosed);
     EXPECT_EQ(door->doorState, kDoorClosed);
-    EXPECT_EQ(Frames(kCmdOnDoorClosed).size(), 1u);
+    EXPECT_EQ(Frames(cmd::door::OnDoorClosed).size(), 1u);
 }
 
 TEST_F(DoorScene, ADoorSavedMidOpeningResumesWhenLoaded) {
@@ -344,7 +346,7 @@ TEST_F(DoorScene, ADoorSavedMidOpeningResumesWhenLoaded) {
     spies.Watch(door);
     runner.Step(40);
     EXPECT_EQ(door->doorState, kDoorOpened);
-    EXPECT_EQ(Frames(kCmdOnDoorOpened).size(), 1u);
+    EXPECT_EQ(Frames(cmd::door::OnDoorOpened).size(), 1u);
     // Nearly 0.5 s at 1 rad/s: the step that ends the opening moves nothing.
     EXPECT_NEAR(TurnAboutY(door->Leaf1()->rotation), 28.5f, 1.5f);
 }

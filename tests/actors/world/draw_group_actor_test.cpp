@@ -20,6 +20,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/subsystem_hooks.h"
 #include "support/scene_harness.h"
@@ -81,8 +82,10 @@ class DrawGroupUnit : public ::testing::Test {
             kDrawGroupConnectorClassId, name, nullptr, parent ? parent : scenery, -1, false));
         connector->groupIds = {static_cast<uint32_t>(g1->drawGroupId),
                                static_cast<uint32_t>(g2->drawGroupId)};
-        SendCommandArgs(g1, kCmdAddDrawGroupConnector, static_cast<uint32_t>(connector->actorId));
-        SendCommandArgs(g2, kCmdAddDrawGroupConnector, static_cast<uint32_t>(connector->actorId));
+        SendCommandArgs(g1, cmd::draw_group::AddDrawgroupConnector,
+                        static_cast<uint32_t>(connector->actorId));
+        SendCommandArgs(g2, cmd::draw_group::AddDrawgroupConnector,
+                        static_cast<uint32_t>(connector->actorId));
         return connector;
     }
     Actor *Plain(const char *name, Actor *parent = nullptr, Vector3 at = {0, 0, 0}) {
@@ -100,7 +103,7 @@ class DrawGroupUnit : public ::testing::Test {
     }
     static float Size(Actor *group) {
         float size = 0;
-        group->HandleCommand(kCmdGetDrawGroupSize, ParamBlock(&size, sizeof(size)));
+        group->HandleCommand(cmd::draw_group::GetDrawgroupSize, ParamBlock(&size, sizeof(size)));
         return size;
     }
 
@@ -205,12 +208,12 @@ TEST_F(DrawGroupUnit, EnteringStartsOrStopsByTheLastUpdate) {
     auto carried = [&](const char *name) {
         std::vector<int32_t> ids;
         for (const scene::SpyNotice &n : spies.notices) {
-            if (n.actor == name && n.command == kCmdRecursiveCommand) ids.push_back(n.value);
+            if (n.actor == name && n.command == cmd::base::RecursiveCommand) ids.push_back(n.value);
         }
         return ids;
     };
-    EXPECT_EQ(carried("Recent"), std::vector<int32_t>{kCmdOnDrawStop});
-    EXPECT_EQ(carried("Idle"), std::vector<int32_t>{kCmdOnDrawStart});
+    EXPECT_EQ(carried("Recent"), std::vector<int32_t>{cmd::base::OnDrawStop});
+    EXPECT_EQ(carried("Idle"), std::vector<int32_t>{cmd::base::OnDrawStart});
 }
 
 TEST_F(DrawGroupUnit, ConnectivityFollowsOpenConnectors) {
@@ -221,7 +224,7 @@ TEST_F(DrawGroupUnit, ConnectivityFollowsOpenConnectors) {
     EXPECT_EQ(AreDrawGroupsConnected(3, 3), 1u);
     EXPECT_EQ(AreDrawGroupsConnected(-1, 4) + AreDrawGroupsConnected(2, -1), 2u);
     EXPECT_EQ(AreDrawGroupsConnected(2, 3), 0u); // closed
-    SendCommandArgs(link, kCmdOpenConnector);
+    SendCommandArgs(link, cmd::draw_group_connector::OpenConnactor);
     EXPECT_EQ(AreDrawGroupsConnected(2, 3) + AreDrawGroupsConnected(3, 2), 2u);
     EXPECT_EQ(AreDrawGroupsConnected(2, g4->drawGroupId), 0u);
     EXPECT_EQ(AreDrawGroupsConnected(77, 2), 0u); // no such group
@@ -236,13 +239,13 @@ TEST_F(DrawGroupUnit, BroadcastReachesTheFirst1024MembersAndInheritingGroups) {
         members.push_back(Mover(("M" + std::to_string(i)).c_str(), g));
         spies.Watch(members.back());
     }
-    BroadcastInDrawGroup(g, kCmdOnLoadResourceGroup, ParamBlock());
+    BroadcastInDrawGroup(g, cmd::base::OnLoadResourceGroup, ParamBlock());
     size_t told = 0;
     for (const scene::SpyNotice &n : spies.notices) {
-        told += n.command == kCmdOnLoadResourceGroup ? 1 : 0;
+        told += n.command == cmd::base::OnLoadResourceGroup ? 1 : 0;
     }
     EXPECT_EQ(told, kBroadcastMemberLimit);
-    EXPECT_EQ(spies.Count("M1024", kCmdOnLoadResourceGroup), 0u);
+    EXPECT_EQ(spies.Count("M1024", cmd::base::OnLoadResourceGroup), 0u);
 
     spies.Take();
     DrawGroupActor *outer = Group("Outer", {0, 0, 0}, {10, 10, 10});
@@ -256,29 +259,29 @@ TEST_F(DrawGroupUnit, BroadcastReachesTheFirst1024MembersAndInheritingGroups) {
                      inShared}) {
         spies.Watch(a);
     }
-    BroadcastInDrawGroup(outer, kCmdOnLoadResourceGroup, ParamBlock());
-    EXPECT_EQ(spies.Of(kCmdOnLoadResourceGroup),
+    BroadcastInDrawGroup(outer, cmd::base::OnLoadResourceGroup, ParamBlock());
+    EXPECT_EQ(spies.Of(cmd::base::OnLoadResourceGroup),
               (std::vector<std::string>{"0 Shared", "0 InShared", "0 Plain"}));
 }
 
 TEST_F(DrawGroupUnit, ConnectorsSizesAndInheritance) {
     DrawGroupActor *g = Group("G", {0, 0, 0}, {30, 40, 0}); // diagonal 50
-    SendCommandArgs(g, kCmdAddDrawGroupConnector, 9000u);
-    SendCommandArgs(g, kCmdAddDrawGroupConnector, 9000u);
+    SendCommandArgs(g, cmd::draw_group::AddDrawgroupConnector, 9000u);
+    SendCommandArgs(g, cmd::draw_group::AddDrawgroupConnector, 9000u);
     EXPECT_EQ(g->connectorIds, std::vector<uint32_t>{9000});
-    SendCommandArgs(g, kCmdAssignDrawGroupId);
-    SendCommandArgs(g, kCmdAssignDrawGroupId);
+    SendCommandArgs(g, cmd::draw_group::GetAssignDrawgroupID);
+    SendCommandArgs(g, cmd::draw_group::GetAssignDrawgroupID);
     EXPECT_FLOAT_EQ(Size(g), 100.0f);
     EXPECT_EQ(g->drawGroupId, 2); // its own id stays
 
     DrawGroupActor *inner = Group("Inner", {0, 0, 0}, {3, 4, 0}, g); // diagonal 5
-    SendCommandArgs(inner, kCmdSetInheritDrawGroupId, 1u);
-    SendCommandArgs(inner, kCmdAssignDrawGroupId);
+    SendCommandArgs(inner, cmd::draw_group::SetInheritDrawgroupID, 1u);
+    SendCommandArgs(inner, cmd::draw_group::GetAssignDrawgroupID);
     EXPECT_EQ(inner->drawGroupId, g->drawGroupId);
     EXPECT_TRUE(inner->HasFlag(kActorDrawGroupInherited));
     EXPECT_FLOAT_EQ(g->size, 105.0f);
     EXPECT_FLOAT_EQ(Size(inner), 105.0f); // forwarded
-    SendCommandArgs(inner, kCmdAddDrawGroupConnector, 9001u);
+    SendCommandArgs(inner, cmd::draw_group::AddDrawgroupConnector, 9001u);
     EXPECT_EQ(g->connectorIds, (std::vector<uint32_t>{9000, 9001}));
     EXPECT_TRUE(inner->connectorIds.empty());
 }
@@ -294,9 +297,9 @@ TEST_F(DrawGroupUnit, NeighboursAndRoutes) {
     SendCommandArgs(b, kSetPosition, Vector3{200, 30, 50});
     spies.Watch(g3);
     spies.Watch(g4);
-    uint32_t carried = kCmdOnLoadResourceGroup;
-    g2->HandleCommand(kCmdCommandNearDG, ParamBlock(&carried, sizeof(carried)));
-    EXPECT_EQ(spies.Of(kCmdOnLoadResourceGroup), std::vector<std::string>{"0 G3"});
+    uint32_t carried = cmd::base::OnLoadResourceGroup;
+    g2->HandleCommand(cmd::draw_group::CommandNearDG, ParamBlock(&carried, sizeof(carried)));
+    EXPECT_EQ(spies.Of(cmd::base::OnLoadResourceGroup), std::vector<std::string>{"0 G3"});
 
     std::vector<Vector3> route;
     EXPECT_TRUE(g3->ClearWalkMarks(3, route));
@@ -322,7 +325,7 @@ TEST_F(DrawGroupUnit, CalculateBoxWithoutABlockFitsTheChildren) {
               std::tuple(-5.0f, -4.0f, -3.0f, 15.0f, 16.0f, 17.0f));
     // The world box follows the group.
     float box[6] = {};
-    g->HandleCommand(kCmdGetDrawGroupBox, ParamBlock(box, sizeof(box)));
+    g->HandleCommand(cmd::draw_group::GetDrawgroupAABox, ParamBlock(box, sizeof(box)));
     EXPECT_EQ(std::tuple(box[0], box[3]), std::tuple(95.0f, 115.0f));
 }
 
@@ -340,7 +343,7 @@ TEST_F(DrawGroupUnit, DoorConnectorDrawsItsParentOnceAndAClosedOneStopsTheWalk) 
     EXPECT_EQ(DrawVisibleGroups(system, 0.0f), 1);
     EXPECT_EQ(std::tuple(door->draws, link->drawn, g3->visible), std::tuple(1, 1u, 0u));
     EXPECT_EQ(link->currentTime, 0.0f); // not drawn itself
-    SendCommandArgs(link, kCmdOpenConnector);
+    SendCommandArgs(link, cmd::draw_group_connector::OpenConnactor);
     DrawVisibleGroups(system, 0.0f);
     EXPECT_EQ(std::tuple(door->draws, g3->visible), std::tuple(2, 1u)); // once a frame
 }
@@ -352,20 +355,21 @@ TEST_F(DrawGroupUnit, ConnectorFlagsAndCopies) {
     DrawGroupActor *g3 = Group("G3", {100, 0, 0}, {200, 100, 100});
     DrawGroupConnectorActor *c = Link("C", g2, g3);
     EXPECT_EQ(std::tuple(c->radius, c->position.y), std::tuple(25.0f, 30.0f));
-    SendCommandArgs(c, kCmdWriteForceOpen, 1u);
+    SendCommandArgs(c, cmd::draw_group_connector::GetForceOpenConnactor, 1u);
     EXPECT_EQ(std::tuple(c->forceOpen, c->isOpen), std::tuple(1u, 1u));
-    SendCommandArgs(c, kCmdCloseConnector);
+    SendCommandArgs(c, cmd::draw_group_connector::CloseConnactor);
     EXPECT_EQ(c->isOpen, 1u);
     uint32_t read = 0;
-    c->HandleCommand(kCmdReadForceOpen, ParamBlock(&read, sizeof(read)));
+    c->HandleCommand(cmd::draw_group_connector::SetForceOpenConnactor,
+                     ParamBlock(&read, sizeof(read)));
     EXPECT_EQ(read, 1u);
-    SendCommandArgs(c, kCmdWriteForceOpen, 0u);
-    SendCommandArgs(c, kCmdOpenConnector);
-    SendCommandArgs(c, kCmdCloseConnector);
+    SendCommandArgs(c, cmd::draw_group_connector::GetForceOpenConnactor, 0u);
+    SendCommandArgs(c, cmd::draw_group_connector::OpenConnactor);
+    SendCommandArgs(c, cmd::draw_group_connector::CloseConnactor);
     EXPECT_EQ(c->isOpen, 0u);
 
-    SendCommandArgs(c, kCmdSetRadius, 40.0f);
-    SendCommandArgs(c, kCmdSetLoadPoint, 1u);
+    SendCommandArgs(c, cmd::base::SetRadius, 40.0f);
+    SendCommandArgs(c, cmd::draw_group_connector::SetLoadPoint, 1u);
     auto *copy = static_cast<DrawGroupConnectorActor *>(
         CreateActor(kDrawGroupConnectorClassId, "Copy", c, scenery, -1, true));
     ASSERT_NE(copy, nullptr);
@@ -379,7 +383,8 @@ TEST_F(DrawGroupUnit, ConnectorFlagsAndCopies) {
         CreateActor(kDrawGroupConnectorClassId, "DoorCopy", c, door, -1, true));
     doorCopy->type = kConnectorDoor;
     EXPECT_EQ(SendCommandArgs(doorCopy, kPrecalculate), 1);
-    EXPECT_EQ(doorCopy->HandleCommand(kCmdAddCollisionRecursive, ParamBlock()), 1);
+    EXPECT_EQ(doorCopy->HandleCommand(cmd::draw_group_connector::AddCollisionRecursive,
+                                      ParamBlock()), 1);
     EXPECT_FALSE(door->HasFlag(kActorInDrawGroup));
     EXPECT_EQ(g2->members.Count() + g3->members.Count(), 0u);
 }
@@ -449,7 +454,7 @@ TEST_F(DrawGroupUnit, ADoorLeafIsListedOnceAndLeavesItsGroupsListWhenItMoves) {
     SendCommandArgs(leaf, kPositionAdd, Vector3{0, 0, 1});
     runner.Step(1);
     EXPECT_EQ(std::tuple(leaf->HasFlag(kActorStatic), entries(3)), std::tuple(false, 0));
-    EXPECT_EQ(spies.Count("Mover", kCmdCollisionEvent), 1u);
+    EXPECT_EQ(spies.Count("Mover", cmd::base::CollisionEvent), 1u);
 }
 
 TEST_F(DrawGroupUnit, ConnectorKeepsTheTwoSmallestTouchedGroups) {
@@ -463,16 +468,16 @@ TEST_F(DrawGroupUnit, ConnectorKeepsTheTwoSmallestTouchedGroups) {
     x->size = 10;
     y->size = 20;
     z->size = 5;
-    SendCommandArgs(c, kCmdConnectDrawGroups);
+    SendCommandArgs(c, cmd::draw_group_connector::ConnactorDrawgroups);
     EXPECT_EQ(ids(c), (std::vector<uint32_t>{2, 4})); // the largest held goes
     y->size = 10; // equal largest: the first held is replaced
     x->connectorIds.clear();
-    SendCommandArgs(c, kCmdConnectDrawGroups);
+    SendCommandArgs(c, cmd::draw_group_connector::ConnactorDrawgroups);
     EXPECT_EQ(ids(c), (std::vector<uint32_t>{4, 3}));
     EXPECT_EQ(x->connectorIds.size(), 0u);
 
     SendCommandArgs(c, kSetPosition, Vector3{5000, 50, 50}); // touches none
-    SendCommandArgs(c, kCmdConnectDrawGroups);
+    SendCommandArgs(c, cmd::draw_group_connector::ConnactorDrawgroups);
     EXPECT_EQ(ids(c), (std::vector<uint32_t>{0, 0}));
 }
 
@@ -601,13 +606,13 @@ TEST_F(DrawGroupUnit, RecordsEndWithTheClassFieldsAndReadBack) {
     Actor *group = builder.Make(kDrawGroupClassId, "G");
     SendCommandArgs(group, 74, Vector3{-1, 2, -3});
     SendCommandArgs(group, 76, Vector3{4, 5.5f, 6});
-    SendCommandArgs(group, kCmdSetOpenDrawGroup, 1u);
-    SendCommandArgs(group, kCmdSetInheritDrawGroupId, 1u);
+    SendCommandArgs(group, cmd::draw_group::SetOpenDrawgroup, 1u);
+    SendCommandArgs(group, cmd::draw_group::SetInheritDrawgroupID, 1u);
     Actor *connector = builder.Make(kDrawGroupConnectorClassId, "C");
-    SendCommandArgs(connector, kCmdSetRadius, 12.5f);
-    SendCommandArgs(connector, kCmdSetConnectorType, 1u);
-    SendCommandArgs(connector, kCmdWriteForceOpen, 1u);
-    SendCommandArgs(connector, kCmdSetLoadPoint, 1u);
+    SendCommandArgs(connector, cmd::base::SetRadius, 12.5f);
+    SendCommandArgs(connector, cmd::draw_group_connector::SetConnactorType, 1u);
+    SendCommandArgs(connector, cmd::draw_group_connector::GetForceOpenConnactor, 1u);
+    SendCommandArgs(connector, cmd::draw_group_connector::SetLoadPoint, 1u);
     const std::string groupFile = builder.folder / "group.qva";
     const std::string connectorFile = builder.folder / "connector.qva";
     ASSERT_EQ(SaveActors(groupFile, 3000, 3001, kSerializeSave), 1);

@@ -13,6 +13,7 @@
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/subsystem_hooks.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
@@ -116,10 +117,11 @@ TEST_F(DrawGroupScene, WalkDrawsReachedGroupsAndStopsMissedOnes) {
     runner.SetCamera({0, 50, 0});
     runner.preStep = [&](uint32_t frame) {
         if (frame == 3) { // run by this frame's pump
-            portal->ScheduleCommand(kCmdOpenConnector, ParamBlock(), 0x200, 0.0f, 0.0f, 0.0f);
+            portal->ScheduleCommand(cmd::draw_group_connector::OpenConnactor, ParamBlock(), 0x200,
+                                    0.0f, 0.0f, 0.0f);
         }
         if (frame == 5) {
-            SendCommandArgs(portal, kCmdCloseConnector);
+            SendCommandArgs(portal, cmd::draw_group_connector::CloseConnactor);
         }
     };
     runner.Step(2);
@@ -129,8 +131,8 @@ TEST_F(DrawGroupScene, WalkDrawsReachedGroupsAndStopsMissedOnes) {
     EXPECT_EQ(A("InB")->currentTime, 0.0f);
 
     runner.Step(4); // frames 3 to 6
-    EXPECT_EQ(spies.Of(kCmdOnDrawStart), (std::vector<std::string>{"1 RoomA", "3 RoomB"}));
-    EXPECT_EQ(spies.Of(kCmdOnDrawStop), std::vector<std::string>{"5 RoomB"});
+    EXPECT_EQ(spies.Of(cmd::base::OnDrawStart), (std::vector<std::string>{"1 RoomA", "3 RoomB"}));
+    EXPECT_EQ(spies.Of(cmd::base::OnDrawStop), std::vector<std::string>{"5 RoomB"});
     EXPECT_GT(A("InB")->currentTime, 0.0f);
     EXPECT_EQ(FirstStartedDrawGroup(), a);
 
@@ -156,7 +158,7 @@ TEST_F(DrawGroupScene, OverlappingBoxesLowerIndexWinsAndOpenWalksTheNext) {
     runner.SetCamera({10, 10, 10});
     runner.Step();
     EXPECT_EQ(std::tuple(small->visible, big->visible), std::tuple(1u, 0u));
-    SendCommandArgs(small, kCmdSetOpenDrawGroup, 1u);
+    SendCommandArgs(small, cmd::draw_group::SetOpenDrawgroup, 1u);
     runner.Step();
     EXPECT_EQ(std::tuple(small->visible, big->visible), std::tuple(1u, 1u));
 }
@@ -172,11 +174,12 @@ TEST_F(DrawGroupScene, FirstDrawLoadsResourcesThroughConnectorsThatAreNoLoadPoin
     runner.Step(2);
     std::vector<std::string> seen;
     for (const scene::SpyNotice &n : spies.notices) {
-        const bool carried = n.command == kCmdRecursiveCommand &&
-                             (n.value == kCmdOnLoadResourceGroup || n.value == kCmdLoadResources);
-        if (n.command == kCmdOnLoadResourceGroup || n.command == kCmdLoadResources ||
-            n.command == kCmdGroupResourcesLoaded || carried) {
-            if (n.command != kCmdRecursiveCommand) {
+        const bool carried =
+            n.command == cmd::base::RecursiveCommand &&
+            (n.value == cmd::base::OnLoadResourceGroup || n.value == cmd::base::LoadResources);
+        if (n.command == cmd::base::OnLoadResourceGroup || n.command == cmd::base::LoadResources ||
+            n.command == cmd::actor_system::SkipFrameTime || carried) {
+            if (n.command != cmd::base::RecursiveCommand) {
                 seen.push_back(std::to_string(n.frame) + " " + n.actor + " " +
                                std::to_string(n.command));
             }
@@ -187,28 +190,28 @@ TEST_F(DrawGroupScene, FirstDrawLoadsResourcesThroughConnectorsThatAreNoLoadPoin
                         "1 InA 231",
                         "2 RoomA 226", "2 InA 226", "2 RoomB 226", "2 InB 226",
                         "2 Actor System 232"}));
-    EXPECT_EQ(spies.Count("InA", kCmdOnLoadResourceGroup), 1u);
+    EXPECT_EQ(spies.Count("InA", cmd::base::OnLoadResourceGroup), 1u);
 }
 
 TEST_F(DrawGroupScene, ALoadPointStopsTheSpreadUntilTheGroupIsDrawn) {
     TwoRooms();
     Load();
     DrawGroupConnectorActor *portal = C("Portal");
-    SendCommandArgs(portal, kCmdSetLoadPoint, 1u);
+    SendCommandArgs(portal, cmd::draw_group_connector::SetLoadPoint, 1u);
     spies.Watch(A("InB"));
     runner.SetCamera({0, 50, 0});
     runner.Step(2);
-    EXPECT_EQ(spies.Count("InB", kCmdLoadResources), 0u);
-    EXPECT_EQ(spies.Count("InB", kCmdOnLoadResourceGroup), 1u);
+    EXPECT_EQ(spies.Count("InB", cmd::base::LoadResources), 0u);
+    EXPECT_EQ(spies.Count("InB", cmd::base::OnLoadResourceGroup), 1u);
     runner.preStep = [&](uint32_t frame) {
         if (frame == 3) {
-            SendCommandArgs(portal, kCmdOpenConnector);
+            SendCommandArgs(portal, cmd::draw_group_connector::OpenConnactor);
         }
     };
     spies.Take();
     runner.Step(2);
-    EXPECT_EQ(spies.Of(kCmdOnLoadResourceGroup), std::vector<std::string>{"3 InB"});
-    EXPECT_EQ(spies.Of(kCmdLoadResources), std::vector<std::string>{"4 InB"});
+    EXPECT_EQ(spies.Of(cmd::base::OnLoadResourceGroup), std::vector<std::string>{"3 InB"});
+    EXPECT_EQ(spies.Of(cmd::base::LoadResources), std::vector<std::string>{"4 InB"});
 }
 
 // A door connector enters its parent and the parent's subtree into both
@@ -218,7 +221,7 @@ TEST_F(DrawGroupScene, DeletingAnActorEnteredIntoTwoGroupsLeavesNoEntries) {
     TwoRooms(false);
     Actor *gate = Plain("Gate", nullptr, {500, 0, 0});
     Actor *connector = Connector("GateLink", {0, 30, 0}, gate);
-    SendCommandArgs(connector, kCmdSetConnectorType, kConnectorDoor);
+    SendCommandArgs(connector, cmd::draw_group_connector::SetConnactorType, kConnectorDoor);
     Actor *leaf = Plain("Leaf", gate);
     SendCommandArgs(leaf, kCreateCollision);
     Load();
@@ -260,7 +263,7 @@ TEST_F(DrawGroupScene, FreeConnectorDrawsItselfAndDoorConnectorDrawsItsParent) {
 
     // As a door connector it draws its parent (here "Scenery") instead.
     DrawGroupConnectorActor *portal = C("Portal");
-    SendCommandArgs(portal, kCmdSetConnectorType, kConnectorDoor);
+    SendCommandArgs(portal, cmd::draw_group_connector::SetConnactorType, kConnectorDoor);
     const float before = portal->currentTime;
     runner.Step();
     EXPECT_EQ(portal->currentTime, before);

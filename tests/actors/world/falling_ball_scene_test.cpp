@@ -13,6 +13,7 @@
 #include "actors/world/state_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 
 namespace {
@@ -45,7 +46,8 @@ TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
     SendCommandArgs(ball, kSetPosition, Vector3{0, 300, 0});
     SendCommandArgs(ball, kSetSimStyle, 5u);
     std::string error;
-    ASSERT_TRUE(scene::SceneBuilder::AddScript(ball, kCmdOnSimBounce, "[ga]GA7.Action_Start();", &error))
+    ASSERT_TRUE(scene::SceneBuilder::AddScript(ball, cmd::base::OnSimBounce,
+                                               "[ga]GA7.Action_Start();", &error))
         << error;
     ASSERT_TRUE(builder.Load(&error)) << error;
 
@@ -95,11 +97,11 @@ TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
         const std::vector<std::string> lines = log.Of(command);
         return lines.empty() ? 0u : static_cast<uint32_t>(std::stoul(lines[0]));
     };
-    ASSERT_EQ(log.Of(kCmdOnSimFreeStop).size(), 1u);
-    EXPECT_GT(frameOf(kCmdOnSimFreeStop), starts.back());
-    EXPECT_EQ(frameOf(kCmdOnSimSlideStart), frameOf(kCmdOnSimFreeStop));
+    ASSERT_EQ(log.Of(cmd::base::OnSimFreeStop).size(), 1u);
+    EXPECT_GT(frameOf(cmd::base::OnSimFreeStop), starts.back());
+    EXPECT_EQ(frameOf(cmd::base::OnSimSlideStart), frameOf(cmd::base::OnSimFreeStop));
     EXPECT_NEAR(static_cast<int>(frameOf(kOnSimSlideStop)),
-                static_cast<int>(frameOf(kCmdStopSimulate)) + 1, 1);
+                static_cast<int>(frameOf(cmd::base::StopSimulate)) + 1, 1);
     EXPECT_EQ(frameOf(kOnSimRestStart), frameOf(kOnSimSlideStop));
     std::vector<uint32_t> order;
     for (const scene::SpyNotice &n : log.notices) {

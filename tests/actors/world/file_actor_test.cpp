@@ -19,6 +19,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_builder.h"
 #include "core/script/script_compiler.h"
 #include "library/resource_library.h"
@@ -409,7 +410,7 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     f->selectedFile = 0;
     EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
     EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(f->loaded, 1u);
     ASSERT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
     EXPECT_EQ(f->children[0]->actorId, 8000);
@@ -424,7 +425,7 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     // Always reload: the children go and come again each time.
     f->alwaysReload = 1;
     EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
     size_t tableActors = 0;
     for (Actor *a : ActorTable) {
@@ -438,7 +439,7 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     EXPECT_EQ(f->loaded, 0u);
     f->alwaysReload = 0;
     SendCommand(3500, 508, ParamBlock());
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     ASSERT_FALSE(f->children.empty());
     const int32_t before = f->children[0]->actorId;
     SendCommandArgs(f, 513, std::string("other.qva"));
@@ -446,7 +447,7 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     EXPECT_EQ(f->children[0]->actorId, before);
     SendCommandArgs(f, 513, std::string("crate.qva"));
     EXPECT_EQ(f->loaded, 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
 }
 
@@ -468,7 +469,7 @@ TEST_F(FileActorTest, DataFolderIsTheActorSystemsBeforeTheLibrarys) {
     FileActor *f = MakeFile("F", scenery, 3500, {"crate.qva"});
     f->selectedFile = 0;
     EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(Names(f), std::vector<std::string>{"Crate"});
 
     system->baseFolder.clear();
@@ -538,7 +539,7 @@ TEST_F(FileActorTest, NestedFilesAndInGameLoad) {
     EXPECT_TRUE(f->children.empty());
     EXPECT_EQ(f->loaded, 0u);
     EXPECT_EQ(SendCommand(0, 364, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     ASSERT_EQ(Names(f), (std::vector<std::string>{"Outer", "Nested"}));
     EXPECT_EQ(Names(f->children[1]), std::vector<std::string>{"Inner"});
 }
@@ -550,7 +551,7 @@ TEST_F(FileActorTest, FilesIncludingThemselvesAreRefused) {
     FileActor *f = MakeFile("F", scenery, 3500, {"A.qva"});
     f->selectedFile = 0;
     EXPECT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     ASSERT_EQ(Names(f), (std::vector<std::string>{"InA", "ToB"}));
     Actor *toB = f->children[1];
     ASSERT_EQ(Names(toB), (std::vector<std::string>{"InB", "ToA"}));
@@ -570,7 +571,7 @@ TEST_F(FileActorTest, UnloadFromAChildsScriptIsDeferred) {
     FileActor *f = MakeFile("F", scenery, 3500, {"crate.qva"});
     f->selectedFile = 0;
     ASSERT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     ASSERT_EQ(f->children.size(), 1u);
     Actor *crate = f->children[0];
     auto script = std::make_unique<ScriptRecord>();
@@ -615,7 +616,7 @@ TEST_F(FileActorTest, SaveWritesTheChildrenWithoutFileActors) {
     // The file reads back into the same tree.
     f->HandleCommand(511, ParamBlock());
     ASSERT_EQ(SendCommand(3500, 508, ParamBlock()), 1u);
-    BroadcastCommand(kCmdBuildTree, ParamBlock());
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     ASSERT_EQ(Names(f), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(Names(f->children[0]), (std::vector<std::string>{"A1", "A2"}));
 

@@ -15,6 +15,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_manager_actor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_builder.h"
 #include "support/temp_folder.h"
 
@@ -63,7 +64,7 @@ TEST_F(FileIOTest, OpeningAMissingFileEmptiesTheRootAndTheSceneLists) {
     for (size_t list : {size_t{0}, size_t{1}, size_t{700}}) {
         system->StaticColObjs(list).Append(&object, &object.staticNodes);
     }
-    EXPECT_EQ(Send(scenery, kCmdOpenFile, "missing.qva"), 0);
+    EXPECT_EQ(Send(scenery, cmd::file_io::OpenFile, "missing.qva"), 0);
     EXPECT_TRUE(scenery->children.empty());
     EXPECT_EQ(GetActorById(3000), nullptr);
     EXPECT_EQ(GetActorById(3002), nullptr);
@@ -77,7 +78,7 @@ TEST_F(FileIOTest, OpeningAMissingFileEmptiesTheRootAndTheSceneLists) {
 
     // Fewer than two registry entries are padded with empty ones.
     DrawGroupRegistry.clear();
-    EXPECT_EQ(SendCommandArgs(scenery, kCmdUnloadFile), 1);
+    EXPECT_EQ(SendCommandArgs(scenery, cmd::file_io::UnloadFile), 1);
     EXPECT_EQ(DrawGroupRegistry, std::vector<Actor *>(2, nullptr));
 }
 
@@ -86,7 +87,7 @@ TEST_F(FileIOTest, SavingAndOpeningTheGlobalsReplacesItsChildren) {
     Plain("first", global, 10);
     Plain("last", global, 2999);
     Plain("beyond", scenery, 3000);
-    ASSERT_EQ(Send(global, kCmdSaveFile, "Globals.qva"), 1) << system->errorText;
+    ASSERT_EQ(Send(global, cmd::file_io::SaveFile, "Globals.qva"), 1) << system->errorText;
     const std::string bytes = folder.Get("Data/Globals.qva");
     // Environment, Inventory and both ends of the range.
     EXPECT_EQ(Word(bytes, 4), 4u);
@@ -94,8 +95,8 @@ TEST_F(FileIOTest, SavingAndOpeningTheGlobalsReplacesItsChildren) {
     EXPECT_EQ(Word(bytes, 12), 2990u);
 
     DeleteActor(GetActorById(kEnvironmentActorId));
-    ASSERT_EQ(Send(global, kCmdSaveFile, "NoEnvironment.qva"), 1);
-    EXPECT_EQ(Send(global, kCmdOpenFile, "NoEnvironment.qva"), 1) << system->errorText;
+    ASSERT_EQ(Send(global, cmd::file_io::SaveFile, "NoEnvironment.qva"), 1);
+    EXPECT_EQ(Send(global, cmd::file_io::OpenFile, "NoEnvironment.qva"), 1) << system->errorText;
     EXPECT_EQ(GetActorById(kEnvironmentActorId), nullptr);
     EXPECT_NE(GetActorById(kInventoryActorId), nullptr);
     EXPECT_EQ(GetActorById(2999)->name, "last");
@@ -108,7 +109,7 @@ TEST_F(FileIOTest, AFileIOWithoutARangeWritesAnEmptyFile) {
     ASSERT_TRUE(system->HasFlag(kActorSaved));
     Actor *io = CreateActor(kFileIOClassId, "io", nullptr, scenery, 3000, true);
     ASSERT_NE(io, nullptr);
-    EXPECT_EQ(Send(io, kCmdSaveFile, "empty.qva"), 1);
+    EXPECT_EQ(Send(io, cmd::file_io::SaveFile, "empty.qva"), 1);
     const std::string bytes = folder.Get("Data/empty.qva");
     EXPECT_EQ(bytes.size(), 16u);
     EXPECT_EQ(Word(bytes, 0), 70u);
@@ -120,26 +121,26 @@ TEST_F(FileIOTest, AFileIOWithoutARangeWritesAnEmptyFile) {
 TEST_F(FileIOTest, NameCommandsAndFailedSaves) {
     auto *io = static_cast<FileIOActor *>(CreateActor(kFileIOClassId, "io", nullptr, scenery, -1, true));
     ASSERT_NE(io, nullptr);
-    EXPECT_EQ(Send(io, kCmdSetFilename, "a.qva"), 1);
+    EXPECT_EQ(Send(io, cmd::file::SetFilename, "a.qva"), 1);
     EXPECT_EQ(io->fileName, "a.qva");
     char name[128] = "xxxx";
-    EXPECT_EQ(io->HandleCommand(kCmdGetFilename, ParamBlock(name, sizeof(name))), 1);
+    EXPECT_EQ(io->HandleCommand(cmd::file::GetFilename, ParamBlock(name, sizeof(name))), 1);
     EXPECT_STREQ(name, "a.qva");
-    EXPECT_EQ(Send(io, kCmdSaveFile, "b.qva"), 1);
+    EXPECT_EQ(Send(io, cmd::file_io::SaveFile, "b.qva"), 1);
     EXPECT_EQ(io->fileName, "b.qva");
-    EXPECT_EQ(SendCommandArgs(io, kCmdUnloadFile), 1);
+    EXPECT_EQ(SendCommandArgs(io, cmd::file_io::UnloadFile), 1);
     EXPECT_EQ(io->fileName, "");
     // Without a name nothing is written, and the command succeeds.
-    EXPECT_EQ(io->HandleCommand(kCmdSaveFile, ParamBlock()), 1);
+    EXPECT_EQ(io->HandleCommand(cmd::file_io::SaveFile, ParamBlock()), 1);
 
     // A null block does only the base handling.
     Plain("kept", io, -1);
-    EXPECT_EQ(io->HandleCommand(kCmdOpenFile, ParamBlock()), 1);
+    EXPECT_EQ(io->HandleCommand(cmd::file_io::OpenFile, ParamBlock()), 1);
     EXPECT_EQ(io->children.size(), 1u);
 
     // A save that cannot be written answers 0.
     system->baseFolder = folder / "no/such/folder";
-    EXPECT_EQ(Send(scenery, kCmdSaveFile, "x.qva"), 0);
+    EXPECT_EQ(Send(scenery, cmd::file_io::SaveFile, "x.qva"), 0);
     EXPECT_STREQ(system->errorText, "Error - Saving Actors");
 }
 
@@ -149,22 +150,22 @@ TEST_F(FileIOTest, NamesLeavingTheDataFolderAreRefused) {
     auto *io =
         static_cast<FileIOActor *>(CreateActor(kFileIOClassId, "io", nullptr, scenery, -1, true));
     Plain("kept", io, -1);
-    ASSERT_EQ(Send(io, kCmdSaveFile, "plain.qva"), 1);
+    ASSERT_EQ(Send(io, cmd::file_io::SaveFile, "plain.qva"), 1);
     std::filesystem::copy_file(folder / "Data/plain.qva", folder / "outside.qva");
     for (const std::string &name :
          {std::string("..\\escaped.qva"), std::string("sub/../../escaped.qva"),
           folder / "escaped.qva", std::string("\\escaped.qva")}) {
-        EXPECT_EQ(Send(io, kCmdSaveFile, name), 0) << name;
+        EXPECT_EQ(Send(io, cmd::file_io::SaveFile, name), 0) << name;
     }
-    EXPECT_EQ(Send(io, kCmdSetFilename, "..\\escaped.qva"), 1);
-    EXPECT_EQ(io->HandleCommand(kCmdSaveFile, ParamBlock()), 0);
+    EXPECT_EQ(Send(io, cmd::file::SetFilename, "..\\escaped.qva"), 1);
+    EXPECT_EQ(io->HandleCommand(cmd::file_io::SaveFile, ParamBlock()), 0);
     EXPECT_FALSE(std::filesystem::exists(folder / "escaped.qva"));
     for (const std::string &name : {std::string("..\\outside.qva"), folder / "outside.qva"}) {
-        EXPECT_EQ(Send(io, kCmdOpenFile, name), 0) << name;
+        EXPECT_EQ(Send(io, cmd::file_io::OpenFile, name), 0) << name;
         EXPECT_EQ(std::tuple(io->children.size(), io->fileName),
                   std::tuple(size_t{1}, std::string("..\\escaped.qva")));
     }
-    EXPECT_EQ(Send(io, kCmdOpenFile, "plain.qva"), 1) << system->errorText;
+    EXPECT_EQ(Send(io, cmd::file_io::OpenFile, "plain.qva"), 1) << system->errorText;
 }
 
 TEST_F(FileIOTest, DescriptorsOfFileIOAndClassManager) {
@@ -217,7 +218,7 @@ TEST_F(FileIOTest, ClassManagerCreatedFromATemplateKeepsItsDefaults) {
     source->userWord = 9;
     Actor *made = CreateActor(kClassManagerClassId, "made", source, scenery, 3001, true);
     ASSERT_NE(dynamic_cast<ClassManagerActor *>(made), nullptr);
-    EXPECT_EQ(made->HandleCommand(kCmdCreate, ParamBlock(&source, sizeof(source))), 1);
+    EXPECT_EQ(made->HandleCommand(cmd::base::Create, ParamBlock(&source, sizeof(source))), 1);
     EXPECT_EQ(made->position.x, 0.0f);
     EXPECT_EQ(made->userWord, 0u);
     EXPECT_EQ(made->name, "made");

@@ -20,9 +20,9 @@
 #include "base/file_system.h"
 #include "base/random.h"
 #include "core/actors/actor_file.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
 #include "support/test_character.h"
@@ -77,7 +77,7 @@ class LogicActorsTest : public TimeWorldTest {
         TimeWorldTest::TearDown();
     }
     Actor *At(Actor *actor, Vector3 position) {
-        actor->HandleCommand(kCmdSetPosition, ParamBlock(&position, sizeof(position)));
+        actor->HandleCommand(cmd::base::SetPosition, ParamBlock(&position, sizeof(position)));
         return actor;
     }
     TestCharacter *Character(const char *name, bool master, Vector3 position) {
@@ -90,7 +90,7 @@ class LogicActorsTest : public TimeWorldTest {
     static int Touch(Actor *receiver, ColObj *other) {
         ColObj *own = receiver->colObjs.empty() ? nullptr : receiver->colObjs[0].get();
         void *block[2] = {other, own};
-        return receiver->HandleCommand(kCmdCollisionEvent, ParamBlock(block, sizeof(block)));
+        return receiver->HandleCommand(cmd::base::CollisionEvent, ParamBlock(block, sizeof(block)));
     }
     // The darts thrown so far: scenery children named "Dart" after the first.
     std::vector<Actor *> Darts() const {
@@ -115,10 +115,10 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
     At(Make(kDartClass, "Dart"), {0.0f, 50.0f, 0.0f});
     auto *developer = static_cast<DeveloperActor *>(Make(kDeveloperClassId, "developer"));
     At(developer, {10.0f, 0.0f, 0.0f});
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     ASSERT_NE(developer->processEntry, nullptr);
     ScheduledCommand *subscription = developer->processEntry;
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     EXPECT_EQ(developer->processEntry, subscription);
 
     TestCharacter *plain = Character("plain", false, {10.0f, 0.0f, 100.0f});
@@ -156,10 +156,10 @@ TEST_F(LogicActorsTest, DeveloperThrowsAtAMasterCharacterOncePerCooldown) {
 
 TEST_F(LogicActorsTest, DeveloperWithoutADartNeverThrows) {
     auto *developer = static_cast<DeveloperActor *>(Make(kDeveloperClassId, "developer"));
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     TestCharacter *master = Character("master", true, {0.0f, 0.0f, 100.0f});
     Touch(developer, master->colObjs[0].get());
-    SendWord(developer, kCmdThrowDart, static_cast<uint32_t>(master->actorId));
+    SendWord(developer, cmd::developer::ThrowDart, static_cast<uint32_t>(master->actorId));
     EXPECT_TRUE(Darts().empty());
     EXPECT_FLOAT_EQ(developer->cooldown, 0.0f);
 }
@@ -169,18 +169,18 @@ TEST_F(LogicActorsTest, DeveloperWithoutADartNeverThrows) {
 TEST_F(LogicActorsTest, DeveloperForgetsADestroyedDart) {
     Actor *dart = Make(kDartClass, "Dart");
     auto *developer = static_cast<DeveloperActor *>(Make(kDeveloperClassId, "developer"));
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     ASSERT_EQ(developer->dart.target, dart);
     DeleteActor(dart);
     EXPECT_EQ(developer->dart.target, nullptr);
     TestCharacter *master = Character("master", true, {0.0f, 0.0f, 100.0f});
-    SendWord(developer, kCmdThrowDart, static_cast<uint32_t>(master->actorId));
+    SendWord(developer, cmd::developer::ThrowDart, static_cast<uint32_t>(master->actorId));
     Touch(developer, master->colObjs[0].get());
     EXPECT_EQ(scenery->children.size(), 2u); // the developer and the master
     // An unknown target id throws nothing either.
     Make(kDartClass, "Dart");
-    SendWord(developer, kCmdPrecalculate, 0);
-    SendWord(developer, kCmdThrowDart, 99999);
+    SendWord(developer, cmd::base::Precalculate, 0);
+    SendWord(developer, cmd::developer::ThrowDart, 99999);
     EXPECT_TRUE(Darts().empty());
 }
 
@@ -198,13 +198,13 @@ TEST_F(LogicActorsTest, Developer2RemembersWhatItsParentLooksAtForTwoFrames) {
     parentStub->lookDirection = {0.8660254f, 0.0f, 0.5f};
     Touch(developer, &touching);
     EXPECT_EQ(developer->lookedAt.target, nullptr);
-    SendWord(developer, kCmdSendAiPlayer2VoiceCommand, 3);
+    SendWord(developer, cmd::developer2::SendAiPlayer2VoiceCommand, 3);
     EXPECT_TRUE(g_heard.empty());
 
     parentStub->lookDirection = {0.0f, 0.0f, 1.0f};
     Touch(developer, &touching);
     EXPECT_EQ(developer->lookedAt.target, other);
-    SendWord(developer, kCmdSendAiPlayer2VoiceCommand, 5);
+    SendWord(developer, cmd::developer2::SendAiPlayer2VoiceCommand, 5);
     EXPECT_EQ(g_heard, (std::vector<std::string>{"AI voice player 5"}));
     (void)ai;
     developer->Update();
@@ -216,7 +216,7 @@ TEST_F(LogicActorsTest, Developer2RemembersWhatItsParentLooksAtForTwoFrames) {
     Touch(developer, &touching);
     DeleteActor(other);
     EXPECT_EQ(developer->lookedAt.target, nullptr);
-    SendWord(developer, kCmdSendAiPlayer2VoiceCommand, 6);
+    SendWord(developer, cmd::developer2::SendAiPlayer2VoiceCommand, 6);
     EXPECT_EQ(g_heard.size(), 1u);
 }
 
@@ -250,11 +250,11 @@ TEST_F(LogicActorsTest, Developer2LooksAtTheCentreOfEveryShape) {
 
 TEST_F(LogicActorsTest, Developer3StaysSubscribed) {
     Actor *developer = Make(kDeveloper3ClassId, "developer 3");
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     ScheduledCommand *entry = developer->processEntry;
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->kind, kScheduleEveryPass);
-    SendWord(developer, kCmdPrecalculate, 0);
+    SendWord(developer, cmd::base::Precalculate, 0);
     EXPECT_EQ(developer->processEntry, entry);
     RunFor(0.1f);
     EXPECT_EQ(developer->processEntry, entry);

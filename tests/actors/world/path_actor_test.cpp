@@ -12,8 +12,8 @@
 #include "actors/world/path_node_actor.h"
 #include "base/random.h"
 #include "core/actors/actor_file.h"
-#include "core/actors/base_command_ids.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "library/resource_library.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -78,24 +78,24 @@ TEST_F(PathTest, DescriptorsDefaultsAndSheetRoundTrips) {
     EXPECT_EQ(p->forward, 1u);
     EXPECT_EQ(n->randWeight, 1u);
 
-    SendFloat(p, kCmdSetPathSpeed, 0.0f);
-    EXPECT_FLOAT_EQ(Ask<float>(p, kCmdGetPathSpeed), 1.0f);
-    SendFloat(p, kCmdSetPathSpeed, 42.5f);
-    EXPECT_FLOAT_EQ(Ask<float>(p, kCmdGetPathSpeed), 42.5f);
-    SendWord(p, kCmdSetUseNodetimeForPause, 1);
-    EXPECT_EQ(Ask<uint32_t>(p, kCmdGetUseNodetimeForPause), 1u);
-    SendFloat(p, kCmdSetPathnodeTime, 3.5f);
-    EXPECT_FLOAT_EQ(Ask<float>(p, kCmdGetPathnodeTime), 3.5f);
-    SendWord(p, kCmdSetPathPredefined, 7);
-    EXPECT_EQ(Ask<uint32_t>(p, kCmdGetPathPredefined), 7u);
+    SendFloat(p, cmd::path::SetPathSpeed, 0.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(p, cmd::path::GetPathSpeed), 1.0f);
+    SendFloat(p, cmd::path::SetPathSpeed, 42.5f);
+    EXPECT_FLOAT_EQ(Ask<float>(p, cmd::path::GetPathSpeed), 42.5f);
+    SendWord(p, cmd::path::SetUseNodetimeForPause, 1);
+    EXPECT_EQ(Ask<uint32_t>(p, cmd::path::GetUseNodetimeForPause), 1u);
+    SendFloat(p, cmd::path_node::SetPathnodeTime, 3.5f);
+    EXPECT_FLOAT_EQ(Ask<float>(p, cmd::path_node::GetPathnodeTime), 3.5f);
+    SendWord(p, cmd::path::SetPathPredefined, 7);
+    EXPECT_EQ(Ask<uint32_t>(p, cmd::path::GetPathPredefined), 7u);
 
     PathNodeActor *m = Node(p, {0, 0, 0});
-    SendFloat(m, kCmdSetPathnodeTime, 1.25f);
-    EXPECT_FLOAT_EQ(Ask<float>(m, kCmdGetPathnodeTime), 1.25f);
-    SendWord(m, kCmdSetPathnodeRandweight, 9);
-    EXPECT_EQ(Ask<uint32_t>(m, kCmdGetPathnodeRandweight), 9u);
-    SendWord(m, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
-    EXPECT_EQ(Ask<uint32_t>(m, kCmdGetPathnodeEndtype), kPathEndJumpBackToRoot);
+    SendFloat(m, cmd::path_node::SetPathnodeTime, 1.25f);
+    EXPECT_FLOAT_EQ(Ask<float>(m, cmd::path_node::GetPathnodeTime), 1.25f);
+    SendWord(m, cmd::path_node::SetPathnodeRandweight, 9);
+    EXPECT_EQ(Ask<uint32_t>(m, cmd::path_node::GetPathnodeRandweight), 9u);
+    SendWord(m, cmd::path_node::SetPathnodeEndtype, kPathEndJumpBackToRoot);
+    EXPECT_EQ(Ask<uint32_t>(m, cmd::path_node::GetPathnodeEndtype), kPathEndJumpBackToRoot);
 }
 
 TEST_F(PathTest, LoopOnlyOnLeavesAndNearestNodeQuery) {
@@ -105,10 +105,10 @@ TEST_F(PathTest, LoopOnlyOnLeavesAndNearestNodeQuery) {
     PathNodeActor *c = Node(b, {30, 0, 0});
     a->endType = kPathEndJumpBackToRoot;
     b->endType = kPathEndJumpBackToRoot;
-    SendWord(b, kCmdSetPathnodeEndtype, kPathEndLoop);
+    SendWord(b, cmd::path_node::SetPathnodeEndtype, kPathEndLoop);
     EXPECT_EQ(b->endType, kPathEndReverse);
     b->endType = kPathEndJumpBackToRoot;
-    SendWord(c, kCmdSetPathnodeEndtype, kPathEndLoop);
+    SendWord(c, cmd::path_node::SetPathnodeEndtype, kPathEndLoop);
     EXPECT_EQ(c->endType, kPathEndLoop);
     EXPECT_EQ(b->endType, kPathEndReverse);
     EXPECT_EQ(a->endType, kPathEndReverse);
@@ -121,13 +121,13 @@ TEST_F(PathTest, LoopOnlyOnLeavesAndNearestNodeQuery) {
         float best = 1e30f;
         uint32_t id = 0;
     } query;
-    a->HandleCommand(kCmdNearestPathNode, ParamBlock(&query, sizeof(query)));
+    a->HandleCommand(cmd::path_node::NearestPathNode, ParamBlock(&query, sizeof(query)));
     EXPECT_EQ(query.id, static_cast<uint32_t>(b->actorId));
     EXPECT_FLOAT_EQ(query.best, 1.0f);
     (void)twin;
     // A short block is left alone.
     float shortBlock[2] = {0, 0};
-    a->HandleCommand(kCmdNearestPathNode, ParamBlock(shortBlock, sizeof(shortBlock)));
+    a->HandleCommand(cmd::path_node::NearestPathNode, ParamBlock(shortBlock, sizeof(shortBlock)));
     EXPECT_EQ(shortBlock[1], 0.0f);
 }
 
@@ -138,7 +138,7 @@ TEST_F(PathTest, SegmentTakesLengthOverSpeedAndMoverFollowsWorldPositions) {
     PathNodeActor *a = Node(p, {250, 0, 0});
     Node(a, {250, 0, 250});
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     EXPECT_EQ(p->toNode, a->actorId);
     EXPECT_NEAR(p->segmentDuration, 2.5f, 1e-4f);
     int frames = 0;
@@ -166,7 +166,7 @@ TEST_F(PathTest, FirstNodesDrawnByWeight) {
     int countA = 0;
     int countB = 0;
     for (int i = 0; i < 4000; ++i) {
-        p->HandleCommand(kCmdPathReset, ParamBlock());
+        p->HandleCommand(cmd::path::PathReset, ParamBlock());
         countA += p->toNode == a->actorId ? 1 : 0;
         countB += p->toNode == b->actorId ? 1 : 0;
     }
@@ -184,7 +184,7 @@ TEST_F(PathTest, HugeWeightsDrawWithoutAList) {
     SeedRand(1);
     int heavyCount = 0;
     for (int i = 0; i < 100; ++i) {
-        p->HandleCommand(kCmdPathReset, ParamBlock());
+        p->HandleCommand(cmd::path::PathReset, ParamBlock());
         ASSERT_GE(p->toNode, 0);
         heavyCount += p->toNode == heavy->actorId ? 1 : 0;
     }
@@ -198,7 +198,7 @@ TEST_F(PathTest, ReverseAndLoopRoutes) {
         PathNodeActor *a = Node(p, {100, 0, 0});
         PathNodeActor *leaf = Node(a, {200, 0, 0});
         Mover(p);
-        p->HandleCommand(kCmdPrecalculate, ParamBlock());
+        p->HandleCommand(cmd::base::Precalculate, ParamBlock());
         const std::vector<int32_t> route = Route(p, 60 * 8);
         ASSERT_GE(route.size(), 5u);
         EXPECT_EQ(route[0], a->actorId);
@@ -211,9 +211,9 @@ TEST_F(PathTest, ReverseAndLoopRoutes) {
         PathActor *p = NewPath();
         PathNodeActor *a = Node(p, {100, 0, 0});
         PathNodeActor *leaf = Node(a, {200, 0, 0});
-        SendWord(leaf, kCmdSetPathnodeEndtype, kPathEndLoop);
+        SendWord(leaf, cmd::path_node::SetPathnodeEndtype, kPathEndLoop);
         Mover(p);
-        p->HandleCommand(kCmdPrecalculate, ParamBlock());
+        p->HandleCommand(cmd::base::Precalculate, ParamBlock());
         const std::vector<int32_t> route = Route(p, 60 * 8);
         ASSERT_GE(route.size(), 4u);
         EXPECT_EQ(route[1], leaf->actorId);
@@ -230,7 +230,7 @@ TEST_F(PathTest, NodeTimePausesTheMover) {
     a->endType = kPathEndJumpBackToRoot;
     p->useNodeTimePause = 1;
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     for (int i = 0; i < 200 && p->pauseLeft <= 0.0f; ++i) {
         Step(p);
     }
@@ -240,7 +240,7 @@ TEST_F(PathTest, NodeTimePausesTheMover) {
     a->endType = kPathEndReverse;
     p->useNodeTimePause = 1;
     p->pauseLeft = 0.0f;
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     for (int i = 0; i < 200 && p->toNode == a->actorId; ++i) {
         Step(p);
     }
@@ -257,7 +257,7 @@ TEST_F(PathTest, NodeTimePausesTheMover) {
 
 TEST_F(PathTest, CircularPresetBuildsTheRouteAndTreeClearsIt) {
     PathActor *p = NewPath();
-    SendWord(p, kCmdSetPathPredefined, kPathPresetCircular);
+    SendWord(p, cmd::path::SetPathPredefined, kPathPresetCircular);
     ASSERT_EQ(p->children.size(), 2u);
     Actor *first = p->children[0];
     EXPECT_EQ(first->classId, kPathNodeClassId);
@@ -281,7 +281,7 @@ TEST_F(PathTest, CircularPresetBuildsTheRouteAndTreeClearsIt) {
     Step(p);
 
     // Everything goes, the mover included: later frames move nothing.
-    SendWord(p, kCmdSetPathPredefined, kPathPresetTree);
+    SendWord(p, cmd::path::SetPathPredefined, kPathPresetTree);
     EXPECT_TRUE(p->children.empty());
     for (int i = 0; i < 30; ++i) {
         Step(p);
@@ -296,7 +296,7 @@ TEST_F(PathTest, CircularPresetMovesAMeshObjectWithALibrary) {
     ASSERT_TRUE(scene::TestLibrary::Load(library));
     ResourceLibrary *previous = ReplaceLibraryForTests(&library);
     PathActor *p = NewPath();
-    SendWord(p, kCmdSetPathPredefined, kPathPresetCircular);
+    SendWord(p, cmd::path::SetPathPredefined, kPathPresetCircular);
     ASSERT_EQ(p->children.size(), 2u);
     Actor *animation = p->children[1]->children.at(0);
     ASSERT_EQ(animation->children.size(), 1u);
@@ -311,7 +311,7 @@ TEST_F(PathTest, DeletedMoverAndNodesAreNotTouched) {
     PathNodeActor *a = Node(p, {100, 0, 0});
     PathNodeActor *b = Node(a, {200, 0, 0});
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     Step(p);
     ASSERT_EQ(DeleteActor(mover), 1);
     for (int i = 0; i < 10; ++i) {
@@ -319,7 +319,7 @@ TEST_F(PathTest, DeletedMoverAndNodesAreNotTouched) {
     }
     // A new mover; a node deleted mid-segment restarts from the Path.
     Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     for (int i = 0; i < 400 && p->toNode != b->actorId; ++i) {
         Step(p);
     }
@@ -339,7 +339,7 @@ TEST_F(PathTest, CopyTakesNoneOfTheTemplatesActors) {
     Node(p, {100, 0, 0});
     Mover(p);
     p->speed = 55.0f;
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     auto *copy = static_cast<PathActor *>(CreateActor(kPathClassId, "copy", p, scenery, -1, true));
     ASSERT_NE(copy, nullptr);
     EXPECT_FLOAT_EQ(copy->speed, 55.0f);
@@ -352,7 +352,7 @@ TEST_F(PathTest, JumpFromAPathWithoutCandidatesEnds) {
     PathNodeActor *a = Node(p, {100, 0, 0});
     a->endType = kPathEndJumpBackToRoot;
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     a->randWeight = 0;
     for (int i = 0; i < 120; ++i) {
         Step(p);
@@ -369,14 +369,14 @@ TEST_F(PathTest, ZeroLengthSegmentsGiveFinitePositions) {
     PathNodeActor *a = Node(p, {0, 0, 0});
     Node(a, {0, 0, 0});
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     for (int i = 0; i < 20; ++i) {
         Step(p);
         ASSERT_TRUE(std::isfinite(mover->position.x));
     }
     p->speed = -5.0f;
     Node(p, {10, 0, 0});
-    p->HandleCommand(kCmdPathReset, ParamBlock());
+    p->HandleCommand(cmd::path::PathReset, ParamBlock());
     for (int i = 0; i < 20; ++i) {
         Step(p);
         ASSERT_TRUE(std::isfinite(mover->position.x));
@@ -386,13 +386,13 @@ TEST_F(PathTest, ZeroLengthSegmentsGiveFinitePositions) {
 TEST_F(PathTest, FileRecordsLeaveTheSegmentOut) {
     PathActor *p = NewPath();
     PathNodeActor *a = Node(p, {100, 0, 0}, 7);
-    SendFloat(p, kCmdSetPathSpeed, 50.0f);
-    SendWord(p, kCmdSetUseNodetimeForPause, 1);
-    SendFloat(p, kCmdSetPathnodeTime, 2.5f);
-    SendFloat(a, kCmdSetPathnodeTime, 1.5f);
-    SendWord(a, kCmdSetPathnodeEndtype, kPathEndJumpBackToRoot);
+    SendFloat(p, cmd::path::SetPathSpeed, 50.0f);
+    SendWord(p, cmd::path::SetUseNodetimeForPause, 1);
+    SendFloat(p, cmd::path_node::SetPathnodeTime, 2.5f);
+    SendFloat(a, cmd::path_node::SetPathnodeTime, 1.5f);
+    SendWord(a, cmd::path_node::SetPathnodeEndtype, kPathEndJumpBackToRoot);
     Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     TempFolder folder;
     // The last bytes of a one-actor file: the class's own fields.
     const auto tail = [&](Actor *actor, size_t n) {
@@ -425,7 +425,7 @@ TEST_F(PathTest, JumpRouteRestartsAtThePathAtOnce) {
     PathNodeActor *leaf = Node(a, {100, 0, 0});
     leaf->endType = kPathEndJumpBackToRoot;
     Actor *mover = Mover(p);
-    p->HandleCommand(kCmdPrecalculate, ParamBlock());
+    p->HandleCommand(cmd::base::Precalculate, ParamBlock());
     for (int i = 0; i < 600 && p->toNode != leaf->actorId; ++i) {
         Step(p);
     }

@@ -13,6 +13,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
 
@@ -42,7 +43,7 @@ class SimulationActorTest : public ::testing::Test {
     // Tells the actor that another object touched it.
     void Touch(SimulationActor *sim, ColObj *other) {
         ColObj *pair[2] = {other, sim->colObjs.empty() ? nullptr : sim->colObjs[0].get()};
-        sim->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        sim->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
 
     TempFolder folder;

@@ -11,6 +11,7 @@
 #include "actors/world/simulation_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "support/scene_harness.h"
 
@@ -26,7 +27,7 @@ constexpr uint32_t kActionStart = 211;
 // Counts the runs of scripts bound to "On Sim Bounce".
 struct BounceCounter : ScriptRunner {
     int Run(ScriptRecord *record, Actor *local) override {
-        if (record->eventId == kCmdOnSimBounce) {
+        if (record->eventId == cmd::base::OnSimBounce) {
             frames.push_back(FrameCounter);
             locals.push_back(local != nullptr ? local->name : "");
         }
@@ -65,7 +66,7 @@ TEST_F(SimulationDropTest, ABallFallsBouncesSlidesAndComesToRestOnTheFloor) {
     SendCommandArgs(ball, kSetSimStyle, 5u);
     auto script = std::make_unique<ScriptRecord>();
     script->name = "bounce";
-    script->eventId = kCmdOnSimBounce;
+    script->eventId = cmd::base::OnSimBounce;
     script->source = "";
     script->owner = ball;
     ball->scripts.push_back(std::move(script));
@@ -125,7 +126,7 @@ TEST_F(SimulationDropTest, ABallFallsBouncesSlidesAndComesToRestOnTheFloor) {
     EXPECT_EQ(frameOf(freeStop[0]), frameOf(slideStart[0]));
     EXPECT_LE(frameOf(slideStart[0]), frameOf(slideStop[0]));
     EXPECT_EQ(frameOf(slideStop[0]), frameOf(restStart[0]));
-    EXPECT_GE(spies.Count("Ball", kCmdStopSimulate), 1u);
+    EXPECT_GE(spies.Count("Ball", cmd::base::StopSimulate), 1u);
     EXPECT_EQ(ball->simParams->Motion(), kSimResting);
 
     // At rest on the floor for 60 more frames.
@@ -134,14 +135,14 @@ TEST_F(SimulationDropTest, ABallFallsBouncesSlidesAndComesToRestOnTheFloor) {
         ASSERT_GE(ball->position.y, 50.0f) << i;
         ASSERT_LE(ball->position.y, 51.0f) << i;
     }
-    EXPECT_EQ(spies.Count("Ball", kCmdOnSimRestStop), 0u);
-    EXPECT_EQ(spies.Count("Ball", kCmdPoseRestored), 0u);
+    EXPECT_EQ(spies.Count("Ball", cmd::base::OnSimRestStop), 0u);
+    EXPECT_EQ(spies.Count("Ball", cmd::base::PoseRestored), 0u);
 
     // The floor heard of the ball at most once per frame.
-    std::vector<std::string> events = spies.Of(kCmdCollisionEvent);
+    std::vector<std::string> events = spies.Of(cmd::base::CollisionEvent);
     std::vector<std::string> floorEvents;
     for (const scene::SpyNotice &n : spies.notices) {
-        if (n.actor == "Floor" && n.command == kCmdCollisionEvent) {
+        if (n.actor == "Floor" && n.command == cmd::base::CollisionEvent) {
             floorEvents.push_back(std::to_string(n.frame));
         }
     }

@@ -20,6 +20,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "support/temp_folder.h"
 
@@ -123,10 +124,12 @@ class SpawnPointTest : public ::testing::Test {
     static void AddRecord(SpawnPointActor *point, const std::string &path) {
         std::vector<char> block(8 + path.size() + 1, 0);
         std::copy(path.begin(), path.end(), block.begin() + 8);
-        point->HandleCommand(kCmdAddSpawnRecord, ParamBlock(block.data(), block.size()));
+        point->HandleCommand(cmd::spawn_point::AddSpawnRecord,
+                             ParamBlock(block.data(), block.size()));
     }
     static uint32_t Spawn(SpawnPointActor *point) {
-        return SendCommand(static_cast<uint32_t>(point->actorId), kCmdSpawn, ParamBlock());
+        return SendCommand(static_cast<uint32_t>(point->actorId), cmd::spawn_point::Spawn,
+                           ParamBlock());
     }
     static std::vector<Actor *> DirectCopies(Actor *parent, const std::string &name) {
         std::vector<Actor *> found;
@@ -227,8 +230,8 @@ TEST_F(SpawnPointTest, RecordCommands) {
     SpawnPointActor *p = MakePoint();
     uint32_t value = 7;
     // No record: the record commands do nothing.
-    p->HandleCommand(kCmdSetSpawnRecordWeight, ParamBlock(&value, 4));
-    p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock());
+    p->HandleCommand(cmd::spawn_point::SetSpawnRecordWeight, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::DeleteSpawnRecord, ParamBlock());
     for (const char *path : {"/a", "/b", "/c"}) {
         AddRecord(p, path);
     }
@@ -236,19 +239,21 @@ TEST_F(SpawnPointTest, RecordCommands) {
     EXPECT_EQ(std::tuple(p->records[2].weight, p->records[2].maxCount, p->records[2].count),
               std::tuple(1u, 1000000u, 0u));
     std::string select = "/b";
-    p->HandleCommand(kCmdSelectSpawnRecord, ParamBlock(select.data(), select.size() + 1));
+    p->HandleCommand(cmd::spawn_point::SelectSpawnRecord,
+                     ParamBlock(select.data(), select.size() + 1));
     EXPECT_EQ(p->selectedRecord, 1);
     select = "/none";
-    p->HandleCommand(kCmdSelectSpawnRecord, ParamBlock(select.data(), select.size() + 1));
+    p->HandleCommand(cmd::spawn_point::SelectSpawnRecord,
+                     ParamBlock(select.data(), select.size() + 1));
     EXPECT_EQ(p->selectedRecord, 1);
     std::vector<std::string> paths;
     std::vector<std::string> *out = &paths;
-    p->HandleCommand(kCmdGetSpawnRecordPaths, ParamBlock(&out, sizeof(out)));
+    p->HandleCommand(cmd::spawn_point::GetSpawnRecordPaths, ParamBlock(&out, sizeof(out)));
     EXPECT_EQ(paths, (std::vector<std::string>{"/a", "/b", "/c"}));
     // The path comes after a null pointer slot.
     char ext[32];
     std::fill(std::begin(ext), std::end(ext), 'x');
-    p->HandleCommand(kCmdGetSpawnRecordPath, ParamBlock(ext, sizeof(ext)));
+    p->HandleCommand(cmd::spawn_point::GetSpawnRecordPath, ParamBlock(ext, sizeof(ext)));
     void *slot = reinterpret_cast<void *>(1);
     std::memcpy(&slot, ext, sizeof(slot));
     EXPECT_EQ(slot, nullptr);
@@ -256,27 +261,27 @@ TEST_F(SpawnPointTest, RecordCommands) {
 
     for (auto [in, stored] : {std::pair{0u, 1u}, {500u, 100u}, {3u, 3u}}) {
         value = in;
-        p->HandleCommand(kCmdSetSpawnRecordWeight, ParamBlock(&value, 4));
+        p->HandleCommand(cmd::spawn_point::SetSpawnRecordWeight, ParamBlock(&value, 4));
         value = 0;
-        p->HandleCommand(kCmdGetSpawnRecordWeight, ParamBlock(&value, 4));
+        p->HandleCommand(cmd::spawn_point::GetSpawnRecordWeight, ParamBlock(&value, 4));
         EXPECT_EQ(value, stored);
     }
     value = 12;
-    p->HandleCommand(kCmdSetSpawnRecordMaxCount, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::SetSpawnRecordMaxCount, ParamBlock(&value, 4));
     value = 1;
-    p->HandleCommand(kCmdSetSpawnRecordType, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::SetSpawnRecordType, ParamBlock(&value, 4));
     EXPECT_EQ(std::tuple(p->records[1].maxCount, p->records[1].recordType), std::tuple(12u, 1u));
     value = 250;
-    p->HandleCommand(kCmdSetNonSpawnPercent, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::SetNonSpawnPercent, ParamBlock(&value, 4));
     EXPECT_EQ(p->nonSpawnPercent, 100u);
 
     // Deleting the middle one moves the last down; the selection stays 1.
-    p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock());
+    p->HandleCommand(cmd::spawn_point::DeleteSpawnRecord, ParamBlock());
     ASSERT_EQ(p->records.size(), 2u);
     EXPECT_EQ(std::tuple(p->records[1].objectPath, p->selectedRecord),
               std::tuple(std::string("/c"), 1));
-    p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock());
-    p->HandleCommand(kCmdDeleteSpawnRecord, ParamBlock()); // index 1 is gone now
+    p->HandleCommand(cmd::spawn_point::DeleteSpawnRecord, ParamBlock());
+    p->HandleCommand(cmd::spawn_point::DeleteSpawnRecord, ParamBlock()); // index 1 is gone now
     EXPECT_EQ(p->records.size(), 1u);
 
     // The extern point: a path after the pointer slot; "use" off empties it.
@@ -284,16 +289,17 @@ TEST_F(SpawnPointTest, RecordCommands) {
     for (char ch : std::string("/Scenery/X"))
         pick.push_back(ch);
     pick.push_back(0);
-    EXPECT_EQ(p->HandleCommand(kCmdSetExternSpawnActor, ParamBlock(pick.data(), pick.size())), 1);
+    EXPECT_EQ(p->HandleCommand(cmd::spawn_point::SetExternSpawnActor,
+                               ParamBlock(pick.data(), pick.size())), 1);
     EXPECT_EQ(p->externSpawnPath, "/Scenery/X");
     std::fill(std::begin(ext), std::end(ext), 'x');
-    p->HandleCommand(kCmdGetExternSpawnActor, ParamBlock(ext, sizeof(ext)));
+    p->HandleCommand(cmd::spawn_point::GetExternSpawnActor, ParamBlock(ext, sizeof(ext)));
     EXPECT_STREQ(ext + 8, "/Scenery/X");
     value = 1;
-    p->HandleCommand(kCmdSetUseExternSpawn, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::SetUseExternSpawnObject, ParamBlock(&value, 4));
     EXPECT_EQ(p->externSpawnPath, "/Scenery/X");
     value = 0;
-    p->HandleCommand(kCmdSetUseExternSpawn, ParamBlock(&value, 4));
+    p->HandleCommand(cmd::spawn_point::SetUseExternSpawnObject, ParamBlock(&value, 4));
     EXPECT_EQ(std::tuple(p->useExternSpawn, p->externSpawnPath), std::tuple(0u, std::string()));
 }
 
@@ -479,7 +485,7 @@ TEST_F(SpawnPointTest, CopyHearsItsSpawnInOrder) {
     AddRecord(p, "/Scenery/Templates/Crate");
     auto script = std::make_unique<ScriptRecord>();
     script->name = "named";
-    script->eventId = kCmdOnSpawnActor;
+    script->eventId = cmd::spawn_point::OnSpawnActor;
     script->owner = p;
     p->scripts.push_back(std::move(script));
     auto other = std::make_unique<ScriptRecord>();
@@ -584,8 +590,8 @@ TEST_F(SpawnPointTest, WarpBoxes) {
     SpawnPointActor *p = MakePoint();
     p->position = {1, 2, 3};
     uint32_t type = 3;
-    p->HandleCommand(kCmdSetSpawnPointType, ParamBlock(&type, 4));
-    p->HandleCommand(kCmdSetSpawnPointType, ParamBlock(&type, 4));
+    p->HandleCommand(cmd::spawn_point::SetSpawnpointType, ParamBlock(&type, 4));
+    p->HandleCommand(cmd::spawn_point::SetSpawnpointType, ParamBlock(&type, 4));
     ASSERT_EQ(p->colObjs.size(), 2u);
     const ColObj &box = *p->colObjs[1];
     EXPECT_EQ(std::tuple(box.name, box.flags, box.type, box.groups, box.receiveGroups,
@@ -628,7 +634,7 @@ TEST_F(SpawnPointTest, WarpBoxes) {
 
     // Another type takes both boxes away; then nothing warps.
     type = 2;
-    p->HandleCommand(kCmdSetSpawnPointType, ParamBlock(&type, 4));
+    p->HandleCommand(cmd::spawn_point::SetSpawnpointType, ParamBlock(&type, 4));
     EXPECT_TRUE(p->colObjs.empty());
     g_log.clear();
     event[1] = nullptr;

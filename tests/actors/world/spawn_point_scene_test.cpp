@@ -10,6 +10,7 @@
 #include "actors/world/spawn_point_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 #include "support/test_character.h"
 
@@ -50,12 +51,12 @@ TEST_F(SpawnPointScene, WarpBoxesFollowTheRoomsCollisionList) {
     PointerList<ColObj> &statics =
         GetActorSystem()->StaticColObjs(static_cast<size_t>(point->drawGroupId));
 
-    EXPECT_EQ(SendCommandArgs(point, kCmdSetSpawnPointType, kSpawnTypeWarp), 1);
+    EXPECT_EQ(SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, kSpawnTypeWarp), 1);
     ASSERT_EQ(point->colObjs.size(), 1u);
     EXPECT_TRUE(point->HasFlag(kActorInDrawGroup));
     EXPECT_TRUE(statics.Contains(point->colObjs[0].get()));
 
-    EXPECT_EQ(SendCommandArgs(point, kCmdSetSpawnPointType, kSpawnTypeSpawn), 1);
+    EXPECT_EQ(SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, kSpawnTypeSpawn), 1);
     EXPECT_TRUE(point->colObjs.empty());
     EXPECT_TRUE(point->HasFlag(kActorInDrawGroup));
     size_t left = 0;
@@ -70,7 +71,7 @@ TEST_F(SpawnPointScene, TheMasterCharacterTouchingTheWarpBoxIsPutBack) {
     Actor *room = Room();
     Actor *point = builder.Make(kSpawnPointClassId, "Warp", room);
     SendCommandArgs(point, kSetPosition, Vector3{0, 50, 300});
-    SendCommandArgs(point, kCmdSetSpawnPointType, kSpawnTypeWarp);
+    SendCommandArgs(point, cmd::spawn_point::SetSpawnpointType, kSpawnTypeWarp);
     auto *hero = static_cast<testcharacter::TestCharacter *>(
         builder.Make(testcharacter::kCharacterClassId, "Hero", room));
     hero->AddCharacterCol();

@@ -10,7 +10,7 @@
 
 #include "actors/world/time_instance_actor.h"
 #include "actors/world/timer_actor.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "time_fixture.h"
 
 using namespace timetest;
@@ -33,7 +33,8 @@ class Logger : public Actor {
     }
     void Subscribe() {
         if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, kCmdProcess, ParamBlock(), 0x100, 0.0f, 0.0f,
+            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), 0x100, 0.0f,
+                                             0.0f,
                                              0.0f, nullptr, 2);
         }
     }
@@ -62,11 +63,11 @@ class TimeInstanceTest : public TimeWorldTest {
         return logger;
     }
     static void Connect(Actor *instance, Actor *actor) {
-        SendCommandArgs(instance, kCmdTimeInstanceConnect, actor);
+        SendCommandArgs(instance, cmd::time_instance::TimeinstanceConnectActor, actor);
     }
     static ScheduledCommand *Pump(Actor *instance, uint32_t layer) {
         for (ScheduledCommand *entry : instance->scheduledCommands) {
-            if (entry->command == kCmdTimeInstanceProcessLayer &&
+            if (entry->command == cmd::time_instance::TimeinstanceProcessLayer &&
                 entry->Block().ReadU32(0) == layer && (entry->state & kEntryQueued) == 0) {
                 return entry;
             }
@@ -90,8 +91,8 @@ TEST_F(TimeInstanceTest, HalfSpeedRunsAConnectedTimersKeysThroughItsPump) {
     EXPECT_EQ(instance->recordInUse, &instance->ownRecord);
     EXPECT_EQ(instance->ownRecord.owner, instance);
     // Sent by id as property sheets do: the Real packed as it is.
-    SendCommandArgs(instance, kCmdSetTimeMultiplier, 0.5f);
-    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetTimeMultiplier), 0.5f);
+    SendCommandArgs(instance, cmd::time_instance::SetTimeinstanceMultiplier, 0.5f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, cmd::time_instance::GetTimeinstanceMultiplier), 0.5f);
 
     auto *timer = static_cast<TimerActor *>(Make(kTimerClassId, "timer"));
     timer->totalTime = 4.0f;
@@ -99,9 +100,9 @@ TEST_F(TimeInstanceTest, HalfSpeedRunsAConnectedTimersKeysThroughItsPump) {
     timer->AddKey(3.0f, "k1", "");
     SendCommandArgs(timer, kCmdConnectToTimeInstance, static_cast<Actor *>(instance));
     EXPECT_EQ(timer->timeRecord, &instance->ownRecord);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 1u);
-    SendFloat(timer, kCmdSetCurrentTime, 0.0f);
-    SendWord(timer, kCmdStartTimer, 0);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::TimeinstanceGetConnectedCount), 1u);
+    SendFloat(timer, cmd::base::SetCurrentTime, 0.0f);
+    SendWord(timer, cmd::timer::StartTimer, 0);
 
     // The keys wait in the instance's layer 1; its pump in the root's.
     ASSERT_EQ(instance->layerPumped[1], 1u);
@@ -118,7 +119,7 @@ TEST_F(TimeInstanceTest, HalfSpeedRunsAConnectedTimersKeysThroughItsPump) {
     EXPECT_EQ(instance->layerPumped[1], 0u);
     EXPECT_EQ(Pump(instance, 1), nullptr);
     // The next entry brings it back.
-    SendFloat(timer, kCmdSetCurrentTime, 0.0f);
+    SendFloat(timer, cmd::base::SetCurrentTime, 0.0f);
     EXPECT_EQ(instance->layerPumped[1], 1u);
     EXPECT_NE(Pump(instance, 1), nullptr);
 }
@@ -137,14 +138,15 @@ TEST_F(TimeInstanceTest, ConnectingElsewhereUnconnectsFirst) {
     EXPECT_EQ(logger->timeRecord, &second->ownRecord);
     EXPECT_TRUE(logger->scheduledCommands.empty());
     EXPECT_EQ(logger->processEntry, nullptr);
-    EXPECT_EQ(Ask<uint32_t>(first, kCmdTimeInstanceConnectedCount), 0u);
-    EXPECT_EQ(Ask<uint32_t>(second, kCmdTimeInstanceConnectedCount), 1u);
+    EXPECT_EQ(Ask<uint32_t>(first, cmd::time_instance::TimeinstanceGetConnectedCount), 0u);
+    EXPECT_EQ(Ask<uint32_t>(second, cmd::time_instance::TimeinstanceGetConnectedCount), 1u);
     // Connecting again to the record it runs on changes nothing.
     Connect(second, logger);
     EXPECT_EQ(second->connected.size(), 1u);
 
     // Unconnected, it runs on the root record and subscribes again.
-    EXPECT_EQ(SendCommandArgs(second, kCmdTimeInstanceUnconnect, static_cast<Actor *>(logger)), 1);
+    EXPECT_EQ(SendCommandArgs(second, cmd::time_instance::TimeinstanceUnconnect,
+                              static_cast<Actor *>(logger)), 1);
     EXPECT_EQ(logger->timeRecord, RootTimeRecord());
     logger->Subscribe();
     ASSERT_NE(logger->processEntry, nullptr);
@@ -155,25 +157,25 @@ TEST_F(TimeInstanceTest, ConnectingElsewhereUnconnectsFirst) {
 TEST_F(TimeInstanceTest, GlobalRoleMovesFromOneInstanceToTheNext) {
     TimeInstanceActor *first = Instance("first");
     TimeInstanceActor *second = Instance("second");
-    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 0u);
-    SendWord(first, kCmdSetTimeInstanceGlobal, 1);
+    EXPECT_EQ(Ask<uint32_t>(first, cmd::time_instance::GetTimeinstanceGlobal), 0u);
+    SendWord(first, cmd::time_instance::SetTimeinstanceGlobal, 1);
     EXPECT_EQ(RootTimeRecord()->owner, first);
     EXPECT_EQ(first->recordInUse, RootTimeRecord());
-    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 1u);
-    SendWord(second, kCmdSetTimeInstanceGlobal, 1);
+    EXPECT_EQ(Ask<uint32_t>(first, cmd::time_instance::GetTimeinstanceGlobal), 1u);
+    SendWord(second, cmd::time_instance::SetTimeinstanceGlobal, 1);
     EXPECT_EQ(RootTimeRecord()->owner, second);
     EXPECT_EQ(first->recordInUse, &first->ownRecord);
-    EXPECT_EQ(Ask<uint32_t>(first, kCmdGetTimeInstanceGlobal), 0u);
-    EXPECT_EQ(Ask<uint32_t>(second, kCmdGetTimeInstanceGlobal), 1u);
+    EXPECT_EQ(Ask<uint32_t>(first, cmd::time_instance::GetTimeinstanceGlobal), 0u);
+    EXPECT_EQ(Ask<uint32_t>(second, cmd::time_instance::GetTimeinstanceGlobal), 1u);
     // Clearing on one that is not global changes nothing.
-    SendWord(first, kCmdSetTimeInstanceGlobal, 0);
+    SendWord(first, cmd::time_instance::SetTimeinstanceGlobal, 0);
     EXPECT_EQ(RootTimeRecord()->owner, second);
     // While global its multiplier is the whole game's; the root stays fixed.
-    SendCommandArgs(second, kCmdSetTimeMultiplier, 0.25f);
+    SendCommandArgs(second, cmd::time_instance::SetTimeinstanceMultiplier, 0.25f);
     EXPECT_FLOAT_EQ(RootTimeRecord()->multiplier, 0.25f);
-    SendWord(second, kCmdSetRawTime, 0);
+    SendWord(second, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB, 0);
     EXPECT_NE(RootTimeRecord()->flags & kTimeRecordRawTime, 0u);
-    SendWord(second, kCmdSetTimeInstanceGlobal, 0);
+    SendWord(second, cmd::time_instance::SetTimeinstanceGlobal, 0);
     EXPECT_EQ(RootTimeRecord()->owner, system);
     EXPECT_EQ(second->recordInUse, &second->ownRecord);
 }
@@ -182,11 +184,11 @@ TEST_F(TimeInstanceTest, GlobalRoleMovesFromOneInstanceToTheNext) {
 // a dead actor.
 TEST_F(TimeInstanceTest, DestroyingTheGlobalInstanceGivesTheRootBack) {
     TimeInstanceActor *global = Instance("global");
-    SendWord(global, kCmdSetTimeInstanceGlobal, 1);
+    SendWord(global, cmd::time_instance::SetTimeinstanceGlobal, 1);
     DeleteActor(global);
     EXPECT_EQ(RootTimeRecord()->owner, system);
     TimeInstanceActor *next = Instance("next");
-    SendWord(next, kCmdSetTimeInstanceGlobal, 1);
+    SendWord(next, cmd::time_instance::SetTimeinstanceGlobal, 1);
     EXPECT_EQ(RootTimeRecord()->owner, next);
     // A copy reconnects through the owner of the record it runs on.
     Logger *logger = NewLogger("logger");
@@ -197,26 +199,27 @@ TEST_F(TimeInstanceTest, DestroyingTheGlobalInstanceGivesTheRootBack) {
 
 TEST_F(TimeInstanceTest, RecordCommands) {
     TimeInstanceActor *instance = Instance("instance");
-    SendWord(instance, kCmdSetRawTime, 0);
+    SendWord(instance, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB, 0);
     EXPECT_EQ(instance->ownRecord.flags, kTimeRecordNotify);
-    SendWord(instance, kCmdPrecalculate, 0);
+    SendWord(instance, cmd::base::Precalculate, 0);
     EXPECT_EQ(instance->ownRecord.flags, kTimeRecordNotify | kTimeRecordRawTime);
-    SendWord(instance, kCmdSetRawTime, 0);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdGetRawTime), 0u);
-    SendWord(instance, kCmdPrecalculate, 0);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdGetRawTime), 1u);
+    SendWord(instance, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB, 0);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::GetTimeinstanceCalcFromRawTimeB), 0u);
+    SendWord(instance, cmd::base::Precalculate, 0);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::GetTimeinstanceCalcFromRawTimeB), 1u);
 
-    SendFloat(instance, kCmdSetGTime, 2.0f);
+    SendFloat(instance, cmd::base::SetGTime, 2.0f);
     EXPECT_FLOAT_EQ(instance->ownRecord.time, 2.0f);
     EXPECT_FLOAT_EQ(instance->ownRecord.previousTime, 2.0f - 0.016666668f);
     EXPECT_FLOAT_EQ(instance->ownRecord.earlierTime, 2.0f - 0.033333335f);
-    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetGTime), 2.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, cmd::base::GetGTime), 2.0f);
 
-    SendFloat(instance, kCmdSetSimMultiplier, 3.0f);
-    EXPECT_FLOAT_EQ(Ask<float>(instance, kCmdGetSimMultiplier), 3.0f);
+    SendFloat(instance, cmd::time_instance::SetTimeinstanceSimmultiplier, 3.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(instance, cmd::time_instance::GetTimeinstanceSimmultiplier), 3.0f);
     // A block too short for a Real leaves the multiplier.
     uint8_t shortBlock[2] = {1, 2};
-    instance->HandleCommand(kCmdSetTimeMultiplier, ParamBlock(shortBlock, sizeof(shortBlock)));
+    instance->HandleCommand(cmd::time_instance::SetTimeinstanceMultiplier,
+                            ParamBlock(shortBlock, sizeof(shortBlock)));
     EXPECT_FLOAT_EQ(instance->ownRecord.multiplier, 1.0f);
 }
 
@@ -224,7 +227,7 @@ TEST_F(TimeInstanceTest, NestedInstancePumpsThroughTheOuterRecord) {
     TimeInstanceActor *outer = Instance("outer");
     TimeInstanceActor *inner = Instance("inner");
     Connect(outer, inner);
-    SendCommandArgs(inner, kCmdSetTimeMultiplier, 0.5f);
+    SendCommandArgs(inner, cmd::time_instance::SetTimeinstanceMultiplier, 0.5f);
     Logger *logger = NewLogger("logger");
     Connect(inner, logger);
     uint32_t word = 7;
@@ -260,7 +263,8 @@ TEST_F(TimeInstanceTest, AMovedInstancePumpsItsLayersAgain) {
         if (destroyOuter) {
             DeleteActor(outer);
         } else {
-            SendCommandArgs(outer, kCmdTimeInstanceUnconnect, static_cast<Actor *>(inner));
+            SendCommandArgs(outer, cmd::time_instance::TimeinstanceUnconnect,
+                            static_cast<Actor *>(inner));
         }
         EXPECT_EQ(inner->timeRecord, RootTimeRecord());
         ScheduledCommand *pump = Pump(inner, 1);
@@ -282,7 +286,7 @@ TEST_F(TimeInstanceTest, AMovedInstancePumpsItsLayersAgain) {
 TEST_F(TimeInstanceTest, ALayerPastTheLastIsIgnored) {
     TimeInstanceActor *instance = Instance("instance");
     for (uint32_t layer : {4u, 255u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(SendWord(instance, kCmdTimeInstanceProcessLayer, layer), 1);
+        EXPECT_EQ(SendWord(instance, cmd::time_instance::TimeinstanceProcessLayer, layer), 1);
     }
     for (uint32_t pumped : instance->layerPumped) {
         EXPECT_EQ(pumped, 0u);
@@ -305,14 +309,14 @@ TEST_F(TimeInstanceTest, SelectionReachesConnectedActorsInOrder) {
     Connect(instance, c);
     Connect(instance, a);
     Connect(instance, b);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 3u);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::TimeinstanceGetConnectedCount), 3u);
     uint32_t block[2] = {kCmdMark, 42};
-    instance->HandleCommand(kCmdCommandSelection, ParamBlock(block, sizeof(block)));
+    instance->HandleCommand(cmd::base::CommandSelection, ParamBlock(block, sizeof(block)));
     EXPECT_EQ(g_log, (std::vector<std::string>{"c:42", "a:42", "b:42"}));
 
     // A destroyed actor's link goes with it.
     DeleteActor(a);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 2u);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::TimeinstanceGetConnectedCount), 2u);
     ASSERT_EQ(instance->connected.size(), 2u);
     EXPECT_EQ(instance->connected[0]->target, c);
     EXPECT_EQ(instance->connected[1]->target, b);
@@ -320,7 +324,7 @@ TEST_F(TimeInstanceTest, SelectionReachesConnectedActorsInOrder) {
     Actor *copy = CreateActor(0, "copy", b, scenery, -1, true);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->timeRecord, &instance->ownRecord);
-    EXPECT_EQ(Ask<uint32_t>(instance, kCmdTimeInstanceConnectedCount), 3u);
+    EXPECT_EQ(Ask<uint32_t>(instance, cmd::time_instance::TimeinstanceGetConnectedCount), 3u);
 }
 
 TEST_F(TimeInstanceTest, DestroyingAnInstanceUnconnectsEveryActor) {

@@ -15,7 +15,7 @@
 #include "actors/world/timer_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
-#include "core/actors/base_command_ids.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -39,7 +39,7 @@ class TimerTest : public TimeWorldTest {
         for (float t : keyTimes) {
             timer->AddKey(t, "k" + std::to_string(i++), "");
         }
-        SendFloat(timer, kCmdSetCurrentTime, 0.0f);
+        SendFloat(timer, cmd::base::SetCurrentTime, 0.0f);
         return timer;
     }
     // The root times at which the keys ran, as "<name>@<time rounded to
@@ -69,7 +69,7 @@ TEST_F(TimerTest, ForwardOnceRunsEachKeyOnceAndKeepsCounting) {
     TimerActor *timer = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f});
     scene::SpyLog spies;
     spies.Watch(timer);
-    SendWord(timer, kCmdStartTimer, 0);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     EXPECT_EQ(timer->Mode(), kTimerRunning);
     EXPECT_NE(timer->state & kActorEnabled, 0u);
     RunFor(0.98f);
@@ -78,9 +78,9 @@ TEST_F(TimerTest, ForwardOnceRunsEachKeyOnceAndKeepsCounting) {
     EXPECT_EQ(Runs(), (std::vector<std::string>{"k0@1.0"}));
     RunFor(3.97f);
     EXPECT_EQ(Runs(), (std::vector<std::string>{"k0@1.0", "k1@3.0"}));
-    EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 0u);
+    EXPECT_EQ(spies.Count("timer", cmd::timer::OnTimerLoop), 0u);
     // Past the total time and still running.
-    EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 5.0f, 0.02f);
+    EXPECT_NEAR(Ask<float>(timer, cmd::base::GetCurrentTime), 5.0f, 0.02f);
     EXPECT_EQ(timer->Mode(), kTimerRunning);
 }
 
@@ -88,43 +88,43 @@ TEST_F(TimerTest, ForwardLoopRepeatsKeysAndWrapsTheTime) {
     TimerActor *timer = Timer(kTimerForwardLoop, 4.0f, {1.0f, 3.0f});
     scene::SpyLog spies;
     spies.Watch(timer);
-    SendWord(timer, kCmdStartTimer, 0);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     RunFor(3.5f);
-    EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 3.5f, 0.02f);
+    EXPECT_NEAR(Ask<float>(timer, cmd::base::GetCurrentTime), 3.5f, 0.02f);
     RunFor(1.0f); // past the loop at 4 s
-    EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 1u);
-    EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 0.5f, 0.04f);
+    EXPECT_EQ(spies.Count("timer", cmd::timer::OnTimerLoop), 1u);
+    EXPECT_NEAR(Ask<float>(timer, cmd::base::GetCurrentTime), 0.5f, 0.04f);
     RunFor(4.0f);
     EXPECT_EQ(Runs(), (std::vector<std::string>{"k0@1.0", "k1@3.0", "k0@5.0", "k1@7.0"}));
-    EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 2u);
+    EXPECT_EQ(spies.Count("timer", cmd::timer::OnTimerLoop), 2u);
 }
 
 TEST_F(TimerTest, MultiplierTwoRunsTwiceAsFastAndZeroHolds) {
     TimerActor *fast = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f}, "fast");
     fast->multiplier = 2.0f;
-    SendWord(fast, kCmdStartTimer, 0);
+    SendWord(fast, cmd::timer::StartTimer, 0);
     RunFor(1.6f);
     EXPECT_EQ(Runs(), (std::vector<std::string>{"k0@0.5", "k1@1.5"}));
-    EXPECT_NEAR(Ask<float>(fast, kCmdGetCurrentTime), 3.2f, 0.04f);
+    EXPECT_NEAR(Ask<float>(fast, cmd::base::GetCurrentTime), 3.2f, 0.04f);
 
     TimerActor *held = Timer(kTimerForwardOnce, 4.0f, {1.0f}, "held");
     held->multiplier = 0.0f;
-    SendFloat(held, kCmdSetCurrentTime, 0.25f);
-    SendWord(held, kCmdStartTimer, 0);
+    SendFloat(held, cmd::base::SetCurrentTime, 0.25f);
+    SendWord(held, cmd::timer::StartTimer, 0);
     EXPECT_EQ(held->Mode(), kTimerHeld);
     EXPECT_NE(held->state & kActorEnabled, 0u);
-    EXPECT_EQ(EntriesOf(held, kCmdTimerCallback), 0u);
+    EXPECT_EQ(EntriesOf(held, cmd::timer::TimerCallback), 0u);
     RunFor(2.0f);
     EXPECT_EQ(runner.names.size(), 2u);
-    EXPECT_FLOAT_EQ(Ask<float>(held, kCmdGetCurrentTime), 0.25f);
+    EXPECT_FLOAT_EQ(Ask<float>(held, cmd::base::GetCurrentTime), 0.25f);
 }
 
 TEST_F(TimerTest, JumpsRunTheKeysBetweenTheTimes) {
     // Forward on a running timer: key 0 at once, key 1 (at the new time)
     // from the restart's delay-0 entry in the next frame.
     TimerActor *timer = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f});
-    SendWord(timer, kCmdStartTimer, 0);
-    SendFloat(timer, kCmdSetCurrentTime, 3.0f);
+    SendWord(timer, cmd::timer::StartTimer, 0);
+    SendFloat(timer, cmd::base::SetCurrentTime, 3.0f);
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k0"}));
     EXPECT_EQ(timer->Mode(), kTimerRunning);
     Frame();
@@ -136,16 +136,16 @@ TEST_F(TimerTest, JumpsRunTheKeysBetweenTheTimes) {
     runner.names.clear();
     TimerActor *held = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f}, "held");
     held->multiplier = 0.0f;
-    SendFloat(held, kCmdSetCurrentTime, 3.0f);
-    SendWord(held, kCmdStartTimer, 0);
-    SendFloat(held, kCmdSetCurrentTime, 0.0f);
+    SendFloat(held, cmd::base::SetCurrentTime, 3.0f);
+    SendWord(held, cmd::timer::StartTimer, 0);
+    SendFloat(held, cmd::base::SetCurrentTime, 0.0f);
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k1", "k0"}));
 
     // A time above the total is cut to it; a stopped timer runs no key.
     runner.names.clear();
     TimerActor *stopped = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f}, "stopped");
-    SendFloat(stopped, kCmdSetCurrentTime, 9.0f);
-    EXPECT_FLOAT_EQ(Ask<float>(stopped, kCmdGetCurrentTime), 4.0f);
+    SendFloat(stopped, cmd::base::SetCurrentTime, 9.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(stopped, cmd::base::GetCurrentTime), 4.0f);
     EXPECT_TRUE(runner.names.empty());
 }
 
@@ -154,12 +154,12 @@ TEST_F(TimerTest, ValueChangedOnlyAfterPrecalculateAndNotForTheSameTime) {
     timer->flags &= ~kActorPrecalculated;
     scene::SpyLog spies;
     spies.Watch(timer);
-    SendFloat(timer, kCmdSetCurrentTime, 1.0f);
+    SendFloat(timer, cmd::base::SetCurrentTime, 1.0f);
     EXPECT_EQ(spies.Count("timer", kCmdOnValueChanged), 0u);
-    SendWord(timer, kCmdPrecalculateRecursive, 0);
-    SendFloat(timer, kCmdSetCurrentTime, 2.0f);
+    SendWord(timer, cmd::base::PrecalculateRecursive, 0);
+    SendFloat(timer, cmd::base::SetCurrentTime, 2.0f);
     EXPECT_EQ(spies.Count("timer", kCmdOnValueChanged), 1u);
-    SendFloat(timer, kCmdSetCurrentTime, 2.0f);
+    SendFloat(timer, cmd::base::SetCurrentTime, 2.0f);
     EXPECT_EQ(spies.Count("timer", kCmdOnValueChanged), 1u);
 }
 
@@ -167,36 +167,36 @@ TEST_F(TimerTest, StartStopPauseAndTheirModes) {
     TimerActor *timer = Timer(kTimerForwardOnce, 4.0f, {1.0f, 3.0f});
     // Stopping a stopped timer clears Enabled and nothing else.
     timer->state |= kActorEnabled;
-    SendWord(timer, kCmdStopTimer, 0);
+    SendWord(timer, cmd::timer::StopTimer, 0);
     EXPECT_EQ(timer->state & kActorEnabled, 0u);
     EXPECT_FLOAT_EQ(timer->offset, 0.0f);
     // "Pause Timer" starts a stopped one; starting again changes nothing.
-    SendWord(timer, kCmdPauseTimer, 0);
+    SendWord(timer, cmd::timer::PauseTimer, 0);
     EXPECT_EQ(timer->Mode(), kTimerRunning);
-    EXPECT_EQ(EntriesOf(timer, kCmdTimerCallback), 2u);
+    EXPECT_EQ(EntriesOf(timer, cmd::timer::TimerCallback), 2u);
     RunFor(0.5f);
-    SendWord(timer, kCmdStart, 0);
-    EXPECT_EQ(EntriesOf(timer, kCmdTimerCallback), 2u);
+    SendWord(timer, cmd::base::Start, 0);
+    EXPECT_EQ(EntriesOf(timer, cmd::timer::TimerCallback), 2u);
     // Stopping keeps the time reached.
-    SendWord(timer, kCmdStopTimer, 0);
+    SendWord(timer, cmd::timer::StopTimer, 0);
     EXPECT_EQ(timer->Mode(), kTimerStopped);
     EXPECT_EQ(timer->state & kActorEnabled, 0u);
-    EXPECT_EQ(EntriesOf(timer, kCmdTimerCallback), 0u);
-    EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 0.5f, 0.02f);
+    EXPECT_EQ(EntriesOf(timer, cmd::timer::TimerCallback), 0u);
+    EXPECT_NEAR(Ask<float>(timer, cmd::base::GetCurrentTime), 0.5f, 0.02f);
     RunFor(1.0f);
     EXPECT_TRUE(runner.names.empty());
     // Started again, key 0 comes 0.5 s later.
-    SendWord(timer, kCmdStartTimer, 0);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     RunFor(0.55f);
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k0"}));
 }
 
 TEST_F(TimerTest, CallbackResetAndStartGame) {
     TimerActor *timer = Timer(kTimerForwardOnce, 4.0f, {1.0f});
-    SendWord(timer, kCmdTimerCallback, 1);
-    SendWord(timer, kCmdTimerCallback, 0xFFFFFFFFu);
+    SendWord(timer, cmd::timer::TimerCallback, 1);
+    SendWord(timer, cmd::timer::TimerCallback, 0xFFFFFFFFu);
     EXPECT_TRUE(runner.names.empty());
-    SendWord(timer, kCmdTimerCallback, 0);
+    SendWord(timer, cmd::timer::TimerCallback, 0);
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k0"}));
 
     // "Reset" goes to the start time and returns before the base handling
@@ -204,21 +204,21 @@ TEST_F(TimerTest, CallbackResetAndStartGame) {
     scene::SpyLog spies;
     spies.Watch(timer);
     timer->startTime = 2.0f;
-    EXPECT_NE(SendWord(timer, kCmdTimerReset, 0), 0);
-    EXPECT_FLOAT_EQ(Ask<float>(timer, kCmdGetCurrentTime), 2.0f);
-    EXPECT_EQ(spies.Count("timer", kCmdTimerReset), 0u);
-    EXPECT_EQ(spies.Count("timer", kCmdSetCurrentTime), 1u);
+    EXPECT_NE(SendWord(timer, cmd::base::Reset, 0), 0);
+    EXPECT_FLOAT_EQ(Ask<float>(timer, cmd::base::GetCurrentTime), 2.0f);
+    EXPECT_EQ(spies.Count("timer", cmd::base::Reset), 0u);
+    EXPECT_EQ(spies.Count("timer", cmd::base::SetCurrentTime), 1u);
 
     // "Start Game" resets and starts only with flag bit 0.
     timer->timerFlags &= ~kTimerStartOnStartGame;
-    SendFloat(timer, kCmdSetCurrentTime, 3.0f);
-    SendWord(timer, kCmdStartGame, 0);
+    SendFloat(timer, cmd::base::SetCurrentTime, 3.0f);
+    SendWord(timer, cmd::base::StartGame, 0);
     EXPECT_EQ(timer->Mode(), kTimerStopped);
-    EXPECT_FLOAT_EQ(Ask<float>(timer, kCmdGetCurrentTime), 3.0f);
+    EXPECT_FLOAT_EQ(Ask<float>(timer, cmd::base::GetCurrentTime), 3.0f);
     timer->timerFlags |= kTimerStartOnStartGame;
-    SendWord(timer, kCmdStartGame, 0);
+    SendWord(timer, cmd::base::StartGame, 0);
     EXPECT_EQ(timer->Mode(), kTimerRunning);
-    EXPECT_NEAR(Ask<float>(timer, kCmdGetCurrentTime), 2.0f, 1e-4f);
+    EXPECT_NEAR(Ask<float>(timer, cmd::base::GetCurrentTime), 2.0f, 1e-4f);
 }
 
 TEST_F(TimerTest, PrecalculateBindsTheKeysAndACopyTakesThem) {
@@ -226,8 +226,8 @@ TEST_F(TimerTest, PrecalculateBindsTheKeysAndACopyTakesThem) {
     timer->multiplier = 0.5f;
     EXPECT_EQ(timer->keys[0].script->owner, timer);
     EXPECT_EQ(timer->keys[0].script->eventId, 0u);
-    SendWord(timer, kCmdPrecalculate, 0);
-    EXPECT_EQ(timer->keys[1].script->eventId, kCmdTimerCallback);
+    SendWord(timer, cmd::base::Precalculate, 0);
+    EXPECT_EQ(timer->keys[1].script->eventId, cmd::timer::TimerCallback);
 
     auto *copy =
         static_cast<TimerActor *>(CreateActor(kTimerClassId, "copy", timer, scenery, -1, true));
@@ -247,14 +247,14 @@ TEST_F(TimerTest, StopTakesTheLoopEntryAway) {
     scene::SpyLog spies;
     spies.Watch(timer);
     for (int i = 0; i < 3; ++i) {
-        SendWord(timer, kCmdStartTimer, 0);
+        SendWord(timer, cmd::timer::StartTimer, 0);
         Frame();
-        SendWord(timer, kCmdStopTimer, 0);
+        SendWord(timer, cmd::timer::StopTimer, 0);
     }
-    SendWord(timer, kCmdStartTimer, 0);
-    EXPECT_EQ(EntriesOf(timer, kCmdOnTimerLoop), 1u);
+    SendWord(timer, cmd::timer::StartTimer, 0);
+    EXPECT_EQ(EntriesOf(timer, cmd::timer::OnTimerLoop), 1u);
     RunFor(2.05f);
-    EXPECT_EQ(spies.Count("timer", kCmdOnTimerLoop), 2u);
+    EXPECT_EQ(spies.Count("timer", cmd::timer::OnTimerLoop), 2u);
 }
 
 // A loop whose pass is not a positive, finite time used to schedule
@@ -266,10 +266,10 @@ TEST_F(TimerTest, ABrokenLoopPeriodRunsTheKeysAheadOnce) {
         TimerActor *timer = Timer(kTimerForwardLoop, multiplier == 1.0f ? 0.0f : 4.0f,
                                   {0.0f, 0.5f, -1.0f}, "broken");
         timer->multiplier = multiplier;
-        SendWord(timer, kCmdStartTimer, 0);
-        EXPECT_EQ(EntriesOf(timer, kCmdOnTimerLoop), 0u) << multiplier;
+        SendWord(timer, cmd::timer::StartTimer, 0);
+        EXPECT_EQ(EntriesOf(timer, cmd::timer::OnTimerLoop), 0u) << multiplier;
         for (ScheduledCommand *entry : timer->scheduledCommands) {
-            if (entry->command == kCmdTimerCallback) {
+            if (entry->command == cmd::timer::TimerCallback) {
                 EXPECT_EQ(entry->kind, kScheduleOnce) << multiplier;
             }
         }
@@ -322,10 +322,10 @@ TEST_F(TimerFileTest, VersionGatesAndKeyNames) {
     timer->multiplier = 2.0f;
     timer->timerFlags &= ~kTimerStartOnStartGame;
     timer->keys[0].script->source = "this.Start_Timer();";
-    timer->keys[0].script->eventId = kCmdTimerCallback;
-    timer->keys[1].script->eventId = kCmdOnTimerLoop; // an event: read back by name
-    SendFloat(timer, kCmdSetCurrentTime, 2.5f);
-    SendWord(timer, kCmdStartTimer, 0);
+    timer->keys[0].script->eventId = cmd::timer::TimerCallback;
+    timer->keys[1].script->eventId = cmd::timer::OnTimerLoop; // an event: read back by name
+    SendFloat(timer, cmd::base::SetCurrentTime, 2.5f);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     const uint64_t written = std::filesystem::file_size(Write(58, timer));
 
     TimerActor *back = Read(58, (folder / "timer.bin"));
@@ -342,7 +342,7 @@ TEST_F(TimerFileTest, VersionGatesAndKeyNames) {
     EXPECT_EQ(back->keys[0].script->owner, back);
     // "Timer Callback" is no event command: it reads as 0.
     EXPECT_EQ(back->keys[0].script->eventId, 0u);
-    EXPECT_EQ(back->keys[1].script->eventId, kCmdOnTimerLoop);
+    EXPECT_EQ(back->keys[1].script->eventId, cmd::timer::OnTimerLoop);
     EXPECT_FLOAT_EQ(back->keys[1].time, 3.0f);
 
     // Version 48 has no multiplier, version 47 neither time nor mode.
@@ -361,33 +361,33 @@ TEST_F(TimerFileTest, VersionGatesAndKeyNames) {
 
 TEST_F(TimerFileTest, InitLoadRestartsStandsOrRunsByTheSavedMode) {
     TimerActor *timer = Timer(kTimerForwardOnce, 4.0f, {1.0f, 2.0f, 3.0f});
-    SendFloat(timer, kCmdSetCurrentTime, 2.5f);
+    SendFloat(timer, cmd::base::SetCurrentTime, 2.5f);
     const std::string stoppedFile = Write(58, timer);
     TimerActor *stopped = Read(58, stoppedFile);
-    SendWord(stopped, kCmdInitLoad, 0);
+    SendWord(stopped, cmd::base::InitLoad, 0);
     EXPECT_EQ(stopped->Mode(), kTimerStopped);
-    EXPECT_FLOAT_EQ(Ask<float>(stopped, kCmdGetCurrentTime), 2.5f);
+    EXPECT_FLOAT_EQ(Ask<float>(stopped, cmd::base::GetCurrentTime), 2.5f);
     EXPECT_TRUE(runner.names.empty());
     DeleteActor(stopped);
 
-    SendWord(timer, kCmdStartTimer, 0);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     Write(58, timer);
-    SendWord(timer, kCmdStopTimer, 0);
+    SendWord(timer, cmd::timer::StopTimer, 0);
     TimerActor *running = Read(58, (folder / "timer.bin"));
-    SendWord(running, kCmdInitLoad, 0);
+    SendWord(running, cmd::base::InitLoad, 0);
     EXPECT_EQ(running->Mode(), kTimerRunning);
-    EXPECT_NEAR(Ask<float>(running, kCmdGetCurrentTime), 2.5f, 1e-4f);
+    EXPECT_NEAR(Ask<float>(running, cmd::base::GetCurrentTime), 2.5f, 1e-4f);
     RunFor(0.55f);
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k2"}));
     DeleteActor(running);
 
     runner.names.clear();
     timer->multiplier = 0.0f;
-    SendWord(timer, kCmdStartTimer, 0);
+    SendWord(timer, cmd::timer::StartTimer, 0);
     ASSERT_EQ(timer->Mode(), kTimerHeld);
     Write(58, timer);
     TimerActor *held = Read(58, (folder / "timer.bin"));
-    SendWord(held, kCmdInitLoad, 0);
+    SendWord(held, cmd::base::InitLoad, 0);
     // From the constructor's -1 up to the saved time.
     EXPECT_EQ(runner.names, (std::vector<std::string>{"k0", "k1"}));
     EXPECT_EQ(held->Mode(), kTimerHeld);

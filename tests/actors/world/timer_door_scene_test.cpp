@@ -12,6 +12,7 @@
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/scene_harness.h"
 #include "support/two_rooms_scene.h"
 
@@ -29,9 +30,9 @@ class TimerDoorScene : public ::testing::Test {
         auto *clock = dynamic_cast<TimerActor *>(
             builder.Make(kTimerClassId, "Clock", FindActorByName("RoomA", -1)));
         ASSERT_NE(clock, nullptr);
-        SendCommandArgs(clock, kCmdSetTimerType, kTimerForwardOnce);
-        SendCommandArgs(clock, kCmdSetTotalTime, 5.0f);
-        SendCommandArgs(clock, kCmdSetTimerStartActive, 1u);
+        SendCommandArgs(clock, cmd::timer::SetTimerType, kTimerForwardOnce);
+        SendCommandArgs(clock, cmd::base::SetTotalTime, 5.0f);
+        SendCommandArgs(clock, cmd::timer::SetTimerStartActive, 1u);
         clock->AddKey(1.0f, "open", "[ga]GA5.Open_Door();");
         clock->AddKey(3.0f, "close", "[ga]GA5.Close_Door();");
     }
@@ -74,18 +75,18 @@ TEST_F(TimerDoorScene, TheKeysOpenAndCloseTheDoorAndTheFarRoomFollows) {
     EXPECT_NE(clock->state & kActorEnabled, 0u);
     runner.Step(300);
 
-    ExpectOnce(Frames("GA5_Door", kCmdOnDoorOpen), 61, "open");
-    ExpectOnce(Frames("GA5_Door", kCmdOnDoorOpened), 91, "opened");
-    ExpectOnce(Frames("GA5_Door", kCmdOnDoorClose), 181, "close");
-    const std::vector<int> closing = Frames("GA5_Door", kCmdOnDoorClose);
-    const std::vector<int> closed = Frames("GA5_Door", kCmdOnDoorClosed);
+    ExpectOnce(Frames("GA5_Door", cmd::door::OnDoorOpen), 61, "open");
+    ExpectOnce(Frames("GA5_Door", cmd::door::OnDoorOpened), 91, "opened");
+    ExpectOnce(Frames("GA5_Door", cmd::door::OnDoorClose), 181, "close");
+    const std::vector<int> closing = Frames("GA5_Door", cmd::door::OnDoorClose);
+    const std::vector<int> closed = Frames("GA5_Door", cmd::door::OnDoorClosed);
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_NEAR(closed[0] - closing[0], 31, 1);
     ExpectOnce(Frames("Statue", kOnDrawStart), 61, "statue shown");
     ExpectOnce(Frames("Statue", kOnDrawStop), 211, "statue hidden");
 
     float now = 0.0f;
-    clock->HandleCommand(kCmdGetCurrentTime, ParamBlock(&now, sizeof(now)));
+    clock->HandleCommand(cmd::base::GetCurrentTime, ParamBlock(&now, sizeof(now)));
     EXPECT_NEAR(now, 5.0f, 1.0f / 60.0f);
     EXPECT_EQ(clock->Mode(), kTimerRunning);
 }
@@ -97,12 +98,13 @@ TEST_F(TimerDoorScene, AHalvingTimeInstanceOpensTheDoorTwiceAsLate) {
         Actor *half = scene::SceneBuilder::Find("Half");
         Actor *timer = scene::SceneBuilder::Find("Clock");
         ASSERT_TRUE(half != nullptr && timer != nullptr);
-        SendCommandArgs(half, kCmdSetTimeMultiplier, 0.5f);
-        half->HandleCommand(kCmdTimeInstanceConnect, ParamBlock(&timer, sizeof(timer)));
+        SendCommandArgs(half, cmd::time_instance::SetTimeinstanceMultiplier, 0.5f);
+        half->HandleCommand(cmd::time_instance::TimeinstanceConnectActor,
+                            ParamBlock(&timer, sizeof(timer)));
     };
     Load();
     runner.Step(130);
-    ExpectOnce(Frames("GA5_Door", kCmdOnDoorOpen), 121, "open");
+    ExpectOnce(Frames("GA5_Door", cmd::door::OnDoorOpen), 121, "open");
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "support/record_file.h"
 #include "support/scene_harness.h"
@@ -45,7 +46,8 @@ class TriggerTest : public ::testing::Test {
 
     TriggerActor *Trigger(const std::string &name = "T", Actor *parent = nullptr) {
         auto *trigger = dynamic_cast<TriggerActor *>(builder.Make(kTriggerClassId, name, parent));
-        for (uint32_t event : {kCmdOnTriggerEnterFirst, kCmdOnTriggerExit, kCmdOnTriggerExitLast}) {
+        for (uint32_t event : {cmd::trigger::OnTriggerEnterFirst, cmd::trigger::OnTriggerExit,
+                               cmd::trigger::OnTriggerExitLast}) {
             auto script = std::make_unique<ScriptRecord>();
             script->eventId = event;
             script->owner = trigger;
@@ -63,7 +65,7 @@ class TriggerTest : public ::testing::Test {
     }
     static void Touch(TriggerActor *trigger, Actor *other) {
         const ColObj *pair[2] = {other->colObjs[0].get(), trigger->colObjs[0].get()};
-        trigger->HandleCommand(kCmdCollisionEvent, ParamBlock(pair, sizeof(pair)));
+        trigger->HandleCommand(cmd::base::CollisionEvent, ParamBlock(pair, sizeof(pair)));
     }
     // The log from this frame on, with frames counted from `start`.
     std::vector<std::string> Since(uint32_t start) {
@@ -94,19 +96,19 @@ TEST_F(TriggerTest, CreateMakesTheEventSphereAndTheEnterScript) {
     ASSERT_EQ(trigger->scripts.size(), 1u);
     EXPECT_EQ(std::tuple(trigger->scripts[0]->name, trigger->scripts[0]->eventId,
                          trigger->scripts[0]->source),
-              std::tuple(std::string("On Trigger"), kCmdOnTriggerEnter, std::string()));
+              std::tuple(std::string("On Trigger"), cmd::trigger::OnTriggerEnter, std::string()));
     EXPECT_EQ(std::tuple(trigger->maxCount, trigger->OccupantCount(), trigger->occupied),
               std::tuple(1u, 0u, 0u));
 
-    SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 100.0f);
     float radius = 0.0f;
-    trigger->HandleCommand(kCmdGetTriggerRadius, ParamBlock(&radius, sizeof(radius)));
+    trigger->HandleCommand(cmd::trigger::GetTriggerRadius, ParamBlock(&radius, sizeof(radius)));
     EXPECT_EQ(radius, 100.0f);
     // Without an object the radius is nobody's.
     trigger->RemoveColObj(0);
     radius = -1.0f;
-    SendCommandArgs(trigger, kCmdSetTriggerRadius, 50.0f);
-    trigger->HandleCommand(kCmdGetTriggerRadius, ParamBlock(&radius, sizeof(radius)));
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 50.0f);
+    trigger->HandleCommand(cmd::trigger::GetTriggerRadius, ParamBlock(&radius, sizeof(radius)));
     EXPECT_EQ(radius, -1.0f);
 }
 
@@ -120,16 +122,16 @@ TEST_F(TriggerTest, PrecalculateRebindsCollisionScriptsAndFindsAGroup) {
     ASSERT_TRUE(builder.Load(&error)) << error;
     trigger = dynamic_cast<TriggerActor *>(scene::SceneBuilder::Find("T"));
     ASSERT_NE(trigger, nullptr);
-    trigger->scripts[1]->eventId = kCmdCollisionEvent;
+    trigger->scripts[1]->eventId = cmd::base::CollisionEvent;
     SendCommandArgs(trigger, 153u);
-    EXPECT_EQ(trigger->scripts[1]->eventId, kCmdOnTriggerEnter);
+    EXPECT_EQ(trigger->scripts[1]->eventId, cmd::trigger::OnTriggerEnter);
     EXPECT_EQ(trigger->drawGroupId, dynamic_cast<DrawGroupActor *>(scene::SceneBuilder::Find("Room"))->drawGroupId);
     EXPECT_TRUE(trigger->HasFlag(kActorInDrawGroup));
 }
 
 TEST_F(TriggerTest, OccupantsEnterAndLeaveInListOrder) {
     TriggerActor *trigger = Trigger();
-    SendCommandArgs(trigger, kCmdSetSelectionMaxCount, 3u);
+    SendCommandArgs(trigger, cmd::base::SetSelectionMaxCount, 3u);
     Actor *a = Toucher("A");
     Actor *b = Toucher("B");
     Actor *c = Toucher("C");
@@ -278,7 +280,7 @@ TEST_F(TriggerTest, TouchesThroughTheCollisionPass) {
     SendCommandArgs(room, 76, Vector3{500, 400, 500});
     TriggerActor *trigger = Trigger("T", room);
     trigger->colObjs[0]->receiveGroups = 1;
-    SendCommandArgs(trigger, kCmdSetTriggerRadius, 100.0f);
+    SendCommandArgs(trigger, cmd::trigger::SetTriggerRadius, 100.0f);
     SendCommandArgs(trigger, kSetPosition, Vector3{0, 50, 300});
     Actor *runnerActor = builder.Make(0, "Runner", room);
     ColObj sphere(runnerActor);

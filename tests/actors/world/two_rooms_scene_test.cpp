@@ -16,6 +16,7 @@
 #include "actors/world/trigger_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "core/actors/subsystem_hooks.h"
 #include "support/scene_harness.h"
@@ -49,7 +50,8 @@ class TwoRoomsScene : public ::testing::Test {
         ASSERT_TRUE(scene::BuildTwoRooms(builder, {}, &error)) << error;
         // Scripts that do nothing on the trigger's other events.
         Actor *trigger = FindActorByName("T", -1);
-        for (uint32_t event : {kCmdOnTriggerEnterFirst, kCmdOnTriggerExit, kCmdOnTriggerExitLast}) {
+        for (uint32_t event : {cmd::trigger::OnTriggerEnterFirst, cmd::trigger::OnTriggerExit,
+                               cmd::trigger::OnTriggerExitLast}) {
             ASSERT_TRUE(scene::SceneBuilder::AddScript(trigger, event, "", &error)) << error;
         }
         previous = InstallScriptRunner(&events);
@@ -114,9 +116,10 @@ TEST_F(TwoRoomsScene, TheRunnerOpensTheDoorThroughTheTrigger) {
 
     runner.Step(1);
     for (const char *name : {"FloorA", "T", "Runner"}) {
-        EXPECT_EQ(Notices(name, {kCmdOnDrawStart}), std::vector<std::string>{"1 238"}) << name;
+        EXPECT_EQ(Notices(name, {cmd::base::OnDrawStart}),
+                  std::vector<std::string>{"1 238"}) << name;
     }
-    EXPECT_TRUE(Notices("Statue", {kCmdOnDrawStart}).empty());
+    EXPECT_TRUE(Notices("Statue", {cmd::base::OnDrawStart}).empty());
     // The walk drew the closed connector's door and updated only RoomA's
     // members: an update stamps the actor with its clock's time.
     EXPECT_EQ(std::tuple(connector->type, connector->drawn), std::tuple(kConnectorDoor, 1u));
@@ -131,21 +134,21 @@ TEST_F(TwoRoomsScene, TheRunnerOpensTheDoorThroughTheTrigger) {
         if (connectorOpened != 0 && connectorClosed == 0 && connector->isOpen == 0) connectorClosed = frame;
     }
     // Loaded once, in the first frame that reached RoomB's neighbour.
-    EXPECT_EQ(Notices("Statue", {kCmdLoadResources}), std::vector<std::string>{"2 226"});
+    EXPECT_EQ(Notices("Statue", {cmd::base::LoadResources}), std::vector<std::string>{"2 226"});
     // The runner overlaps T from frame 29 (x 290); T's process runs a frame
     // later, first the first entry, then the entry.
     EXPECT_EQ(events.runs, (std::vector<std::string>{"30 1431", "30 1429", "53 1430", "53 1432"}));
-    EXPECT_EQ(FrameOf("GA5_Door", kCmdOnDoorOpen), 30);
+    EXPECT_EQ(FrameOf("GA5_Door", cmd::door::OnDoorOpen), 30);
     EXPECT_EQ(connectorOpened, 30u);
-    EXPECT_EQ(Notices("Statue", {kCmdOnDrawStart}), std::vector<std::string>{"30 238"});
-    const int opened = FrameOf("GA5_Door", kCmdOnDoorOpened);
-    const int closing = FrameOf("GA5_Door", kCmdOnDoorClose);
+    EXPECT_EQ(Notices("Statue", {cmd::base::OnDrawStart}), std::vector<std::string>{"30 238"});
+    const int opened = FrameOf("GA5_Door", cmd::door::OnDoorOpened);
+    const int closing = FrameOf("GA5_Door", cmd::door::OnDoorClose);
     EXPECT_NEAR(opened, 60, 1);
     EXPECT_NEAR(closing - opened, 60, 1);
     EXPECT_NEAR(static_cast<int>(connectorClosed) - closing, 30, 1);
-    EXPECT_EQ(Notices("Statue", {kCmdOnDrawStop}),
+    EXPECT_EQ(Notices("Statue", {cmd::base::OnDrawStop}),
               std::vector<std::string>{std::to_string(connectorClosed) + " 239"});
-    EXPECT_EQ(FrameOf("GA5_Door", kCmdOnDoorClosed), static_cast<int>(connectorClosed) + 1);
+    EXPECT_EQ(FrameOf("GA5_Door", cmd::door::OnDoorClosed), static_cast<int>(connectorClosed) + 1);
 
     auto *door = dynamic_cast<DoorActor *>(scene::SceneBuilder::Find("GA5_Door"));
     ASSERT_TRUE(door != nullptr && door->Leaf1() != nullptr);
@@ -157,14 +160,16 @@ TEST_F(TwoRoomsScene, TheRunnerOpensTheDoorThroughTheTrigger) {
 }
 
 TEST_F(TwoRoomsScene, ALoadPointLoadsTheFarRoomWhenTheDoorOpens) {
-    SendCommandArgs(FindActorByName("Door Connector", -1), kCmdSetLoadPoint, 1u);
+    SendCommandArgs(FindActorByName("Door Connector", -1), cmd::draw_group_connector::SetLoadPoint,
+                    1u);
     Load();
     runner.Step(40);
     // To the whole world as RoomA loads, then as RoomB does.
-    EXPECT_EQ(Notices("RoomB", {kCmdOnLoadResourceGroup}), (std::vector<std::string>{"1 231", "30 231"}));
+    EXPECT_EQ(Notices("RoomB", {cmd::base::OnLoadResourceGroup}),
+              (std::vector<std::string>{"1 231", "30 231"}));
     // None in frame 2, as the room behind the closed door was not loaded
     // then.
-    EXPECT_EQ(Notices("RoomB", {kCmdLoadResources}), std::vector<std::string>{"31 226"});
+    EXPECT_EQ(Notices("RoomB", {cmd::base::LoadResources}), std::vector<std::string>{"31 226"});
 }
 
 } // namespace

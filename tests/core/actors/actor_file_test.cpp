@@ -17,6 +17,7 @@
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_manager_actor.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
 #include "support/temp_folder.h"
@@ -743,7 +744,7 @@ TEST_F(OpenFromHandlerTest, AHandlerThatEmptiesItsOwnRootStillReadsItself) {
     r->onCommand = [&](uint32_t id, ParamBlock) {
         if (id != 36)
             return;
-        EXPECT_EQ(SendCommandArgs(scenery, kCmdOpenFile, std::string("missing.qva")), 0);
+        EXPECT_EQ(SendCommandArgs(scenery, cmd::file_io::OpenFile, std::string("missing.qva")), 0);
         stillInTable = GetActorById(3000) != nullptr;
         seenName = r->name;
         seenX = r->position.x;
@@ -770,7 +771,7 @@ TEST_F(OpenFromHandlerTest, AFileHoldingTheSendersIdReplacesItAfterTheDelivery) 
         if (id != 36)
             return;
         r->ScheduleCommand(37, ParamBlock(), Kind(2), 0.5f, 0.0f, 0.0f);
-        EXPECT_EQ(SendCommandArgs(global, kCmdOpenFile, std::string("Globals.qva")), 1)
+        EXPECT_EQ(SendCommandArgs(global, cmd::file_io::OpenFile, std::string("Globals.qva")), 1)
             << system->errorText;
         seenName = r->name;
         entriesAfter = static_cast<int>(r->scheduledCommands.size());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/actors/actor.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ class Origin : public Actor {
   public:
     explicit Origin(const char *own) { name = own; }
     int HandleCommand(uint32_t commandId, ParamBlock block) override {
-        if (commandId == kCmdInvalidActorPointer) {
+        if (commandId == cmd::base::InvalidActorPointer) {
             const auto *link = static_cast<const ActorLink *>(block.ReadPointer(0));
             g_told.push_back(name + " " + (link != nullptr ? link->path : "?"));
         }

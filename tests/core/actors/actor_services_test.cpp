@@ -9,6 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_tree_dump.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
 #include "core/actors/null_actor.h"
 #include "core/actors/param_convert.h"
@@ -120,7 +121,7 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     EXPECT_EQ(GetActorById(8000), nullptr);
     // "Create" went out with an empty block (no template).
     std::vector<Delivery> log = TakeLog();
-    ASSERT_EQ(Ids(log), std::vector<uint32_t>{kCmdCreate});
+    ASSERT_EQ(Ids(log), std::vector<uint32_t>{cmd::base::Create});
     EXPECT_TRUE(log[0].block.empty());
 
     // With a template the block holds the template pointer.
@@ -129,7 +130,7 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     Actor *copy = CreateActor(kRecorderClass, "copy", templateActor, scenery, -1, true);
     ASSERT_NE(copy, nullptr);
     log = TakeLog();
-    ASSERT_EQ(Ids(log), std::vector<uint32_t>{kCmdCreate});
+    ASSERT_EQ(Ids(log), std::vector<uint32_t>{cmd::base::Create});
     EXPECT_EQ(log[0].PointerAt(0), templateActor);
 }
 
@@ -209,7 +210,7 @@ TEST_F(ActorServicesTest, CallbackDestroyingTheBranch) {
     WorldRecorder *mover = Make("mover", parent);
     const int32_t grandId = grand->actorId;
     parent->onCommand = [grand](uint32_t id, ParamBlock) {
-        if (id == kCmdCallbackChildRemoved)
+        if (id == cmd::base::CallbackChildRemoved)
             DeleteActor(grand);
     };
     TakeLog();
@@ -218,21 +219,21 @@ TEST_F(ActorServicesTest, CallbackDestroyingTheBranch) {
     EXPECT_TRUE(scenery->children.empty());
     std::vector<Delivery> log = TakeLog();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().commandId, kCmdCallbackChildRemoved);
+    EXPECT_EQ(log.back().commandId, cmd::base::CallbackChildRemoved);
 
     // The same while re-parenting: the moved actor is gone before 104.
     WorldRecorder *holder = Make("holder");
     mover = Make("mover", holder);
     WorldRecorder *target = Make("target");
     holder->onCommand = [&mover](uint32_t id, ParamBlock) {
-        if (id == kCmdCallbackChildRemoved)
+        if (id == cmd::base::CallbackChildRemoved)
             DeleteActor(mover);
     };
     TakeLog();
     EXPECT_EQ(ReparentActor(mover, target), 1);
     EXPECT_TRUE(target->children.empty());
     for (const Delivery &d : TakeLog())
-        EXPECT_NE(d.commandId, kCmdCallbackMovedInTree);
+        EXPECT_NE(d.commandId, cmd::base::CallbackMovedInTree);
 }
 
 TEST_F(ActorServicesTest, SystemActorsAreRefusedBeforeAnyCallback) {
@@ -289,7 +290,7 @@ TEST_F(ActorServicesTest, DeleteAllChildrenGoesLastFirstAndLetsGoWhatItCannotDel
     DeleteAllChildren(parent);
     std::vector<const Actor *> removed;
     for (const Delivery &d : TakeLog()) {
-        if (d.actorName == "parent" && d.commandId == kCmdCallbackChildRemoved) {
+        if (d.actorName == "parent" && d.commandId == cmd::base::CallbackChildRemoved) {
             removed.push_back(d.PointerAt(0));
         }
     }
@@ -324,7 +325,7 @@ TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {
     EXPECT_EQ(log[2].PointerAt(sizeof(Actor *)), newParent);
     EXPECT_EQ(log[3].PointerAt(sizeof(Actor *)), newParent);
     for (size_t i : {5u, 6u}) {
-        EXPECT_EQ(log[i].innerId, kCmdCallbackRelParentMovedInTree);
+        EXPECT_EQ(log[i].innerId, cmd::base::CallbackRelParentMovedInTree);
         Actor *moved = nullptr;
         ASSERT_EQ(log[i].innerBlock.size(), sizeof(moved));
         std::memcpy(&moved, log[i].innerBlock.data(), sizeof(moved));
@@ -385,14 +386,14 @@ TEST_F(ActorServicesTest, CopyIsDepthFirstAndTheTopCopyIsPrepared) {
     Actor *copy = CopyActorTree(t, dest);
     ASSERT_NE(copy, nullptr);
     std::vector<Delivery> log = TakeLog();
-    EXPECT_EQ(Names(log, kCmdCreate), (std::vector<std::string>{"t", "t1", "t11", "t2"}));
+    EXPECT_EQ(Names(log, cmd::base::Create), (std::vector<std::string>{"t", "t1", "t11", "t2"}));
     // Only the top copy hears more, after every creation.
     std::vector<Delivery> rest(log.begin() + 4, log.end());
     ASSERT_EQ(Ids(rest), (std::vector<uint32_t>{39, 152, 65, 97}));
     for (const Delivery &d : rest)
         EXPECT_EQ(d.actorId, copy->actorId);
     EXPECT_EQ(rest[0].Read<uint32_t>(0, rest[0].block), 1u);
-    EXPECT_EQ(rest[3].innerId, kCmdSetDrawGroup);
+    EXPECT_EQ(rest[3].innerId, cmd::base::SetDrawGroup);
     EXPECT_EQ(rest[3].InnerI32(), 7);
 
     EXPECT_EQ(copy->parent, dest);
@@ -420,7 +421,7 @@ TEST_F(ActorServicesTest, CopyRefusals) {
     WorldRecorder *refused = Make("refuse");
     TakeLog();
     EXPECT_EQ(CopyActorTree(refused, global), nullptr);
-    EXPECT_EQ(Ids(TakeLog()), std::vector<uint32_t>{kCmdCreate});
+    EXPECT_EQ(Ids(TakeLog()), std::vector<uint32_t>{cmd::base::Create});
 }
 
 TEST_F(ActorServicesTest, RefusedChildCopySkipsItsSubtree) {
@@ -538,7 +539,7 @@ TEST_F(ActorServicesTest, TreeQueries) {
     std::memcpy(block, &any, 4);
     std::memcpy(block + 4, &skip, 4);
     std::memcpy(block + 8, &out, sizeof(out));
-    system->HandleCommand(kCmdCollectDescendants, ParamBlock(block, sizeof(block)));
+    system->HandleCommand(cmd::base::CollectDescendants, ParamBlock(block, sizeof(block)));
     std::vector<std::string> names;
     std::transform(found.begin(), found.end(), std::back_inserter(names), [](Actor *a) { return a->name; });
     EXPECT_EQ(names, (std::vector<std::string>{"Global", "Inventory", "Scenery", "a", "x", "x",

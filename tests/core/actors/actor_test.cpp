@@ -4,6 +4,7 @@
 
 #include "actor_fixture.h"
 #include "base/random.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/param_convert.h"
 
@@ -36,7 +37,7 @@ class ActorTest : public ActorCoreTest {
         for (Actor *actor : ActorTable) {
             if (actor != nullptr) {
                 for (ScheduledCommand *e : actor->scheduledCommands)
-                    n += e->command == kCmdBaseProcess ? 1 : 0;
+                    n += e->command == cmd::base::BaseProcess ? 1 : 0;
             }
         }
         return n;
@@ -93,7 +94,7 @@ TEST_F(ActorTest, TransformsComposeOverAThreeLevelChain) {
     Quaternion q;
     QuaternionRotationAxis(&q, {1, 0, 0}, 0.5f);
     c->SetWorldRotation(q);
-    std::vector<RecordedCommand> sent = c->Only(kCmdSetMatrix);
+    std::vector<RecordedCommand> sent = c->Only(cmd::base::SetMatrix);
     ASSERT_EQ(sent.size(), 1u);
     Matrix m = sent[0].Read<Matrix>();
     MatrixFromQuaternion(&r, q);
@@ -134,7 +135,7 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     EXPECT_TRUE(a->HasFlag(kActorStatic));
     EXPECT_EQ(a->baseProcessEntry, nullptr);
     Frame();
-    EXPECT_EQ(a->Count(kCmdBaseProcess), 2u);
+    EXPECT_EQ(a->Count(cmd::base::BaseProcess), 2u);
     EXPECT_TRUE(a->scheduledCommands.empty());
 
     RecordingActor *sim = MakeActor();
@@ -142,7 +143,7 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     sim->InvalidateTransform();
     for (int i = 0; i < 4; ++i)
         Frame();
-    EXPECT_EQ(sim->Count(kCmdBaseProcess), 4u);
+    EXPECT_EQ(sim->Count(cmd::base::BaseProcess), 4u);
     EXPECT_NE(sim->baseProcessEntry, nullptr);
     EXPECT_EQ(g_drawGroupCalls, "RARARAUUUU");
 }
@@ -314,7 +315,7 @@ TEST_F(ActorTest, LinksResolveReleaseAndHearOfTheirTargetsDeath) {
     EXPECT_EQ(std::tuple(copy.target, target->backLinks.size()), std::tuple(nullptr, 3u));
     Destroy(target);
     EXPECT_EQ(std::tuple(a.target, b.target, orphan.target), std::tuple(nullptr, nullptr, nullptr));
-    std::vector<RecordedCommand> told = holder->Only(kCmdInvalidActorPointer);
+    std::vector<RecordedCommand> told = holder->Only(cmd::base::InvalidActorPointer);
     ASSERT_EQ(told.size(), 2u);
     EXPECT_EQ(told[0].Read<ActorLink *>(), &a);
     EXPECT_EQ(told[1].Read<ActorLink *>(), &b);

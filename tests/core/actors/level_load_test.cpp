@@ -11,6 +11,7 @@
 #include "actors/world/file_actor.h"
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/loading_screen.h"
 #include "../../support/temp_folder.h"
 #include "world_command_fixture.h"
@@ -171,7 +172,7 @@ TEST_F(LevelLoad, FramesFollowTheNumberOfMeshObjects) {
         Meshes("base\\level.qva", meshes);
         files.contents["base\\level.qva"].push_back({12, "other"});
         renderer.frames = 0;
-        Send(kCmdLoadGame, "level.qva");
+        Send(cmd::actor_system::LoadGame, "level.qva");
         system->Process();
         EXPECT_EQ(renderer.frames, frames) << meshes;
         EXPECT_EQ(system->loadPending, 0u);
@@ -199,7 +200,7 @@ TEST_F(LevelLoad, AMeshDeletingTheNextListedOneLeavesNoStalePointer) {
         }
         return 1;
     };
-    Send(kCmdLoadGame, "level.qva");
+    Send(cmd::actor_system::LoadGame, "level.qva");
     TakeLog();
     system->Process();
     EXPECT_EQ(loads, 12); // the last mesh has no next one
@@ -211,7 +212,7 @@ TEST_F(LevelLoad, NewGameReadsBothFilesAndStartsTheGame) {
     files.contents["base\\globals.qva"] = {{12, "Definition"}};
     files.contents["base\\scene.qva"] = {{12, "thing"}};
     Make("spy");
-    Send(kCmdNewGame, "globals.qva", "scene.qva");
+    Send(cmd::actor_system::NewGame, "globals.qva", "scene.qva");
     system->Process();
     EXPECT_EQ(files.reads, (std::vector<std::string>{"base\\globals.qva", "base\\scene.qva"}));
     EXPECT_EQ(FindActorsByName("MASTERPLAYER", 9).size(), 1u);
@@ -224,7 +225,7 @@ TEST_F(LevelLoad, NewGameReadsBothFilesAndStartsTheGame) {
     EXPECT_EQ(traced, (std::vector<uint32_t>{25}));
 
     files.reads.clear();
-    Send(kCmdLoadGame, "scene.qva");
+    Send(cmd::actor_system::LoadGame, "scene.qva");
     system->Process();
     EXPECT_EQ(files.reads, (std::vector<std::string>{"base\\scene.qva"}));
     EXPECT_EQ(FindActorByName("MASTERPLAYER", 9), nullptr); // no "Start Game"
@@ -244,7 +245,7 @@ TEST_F(LevelLoad, SystemActorsSurviveAndTheWorldIsEmptied) {
     CurrentCamera = camera;
     system->listenerEffects = {3, 4};
 
-    Send(kCmdLoadGame, "missing.qva"); // cannot be read: the world stays empty
+    Send(cmd::actor_system::LoadGame, "missing.qva"); // cannot be read: the world stays empty
     system->Process();
     for (size_t id = 10; id < ActorTable.size(); ++id)
         ASSERT_EQ(ActorTable[id], nullptr) << id;
@@ -284,7 +285,7 @@ TEST_F(LevelLoad, AFileThatDoesNotReadBringsBackTheStartUpFiles) {
         files.contents.erase(std::string("base\\") + c.missing);
         files.reads.clear();
         Make("old");
-        Send(kCmdNewGame, "globals.qva", "scene.qva");
+        Send(cmd::actor_system::NewGame, "globals.qva", "scene.qva");
         testing::internal::CaptureStderr();
         system->Process();
         const std::string told = testing::internal::GetCapturedStderr();
@@ -301,7 +302,7 @@ TEST_F(LevelLoad, AFileThatDoesNotReadBringsBackTheStartUpFiles) {
     // Start-up files that do not read either are not tried again and again.
     files.contents.clear();
     files.reads.clear();
-    Send(kCmdLoadGame, "scene.qva");
+    Send(cmd::actor_system::LoadGame, "scene.qva");
     testing::internal::CaptureStderr();
     system->Process();
     testing::internal::GetCapturedStderr();
@@ -327,21 +328,21 @@ TEST_F(LevelLoad, QueuedDeletionsRunFirstLastQueuedFirst) {
 }
 
 TEST_F(LevelLoad, DeferredResourceLoadsAreCollected) {
-    Send(kCmdLoadGame, "level.qva");
+    Send(cmd::actor_system::LoadGame, "level.qva");
     int preloads = 0;
     GetActorSystemHooks().loadActors = [&](const std::string &, uint32_t) {
         WorldRecorder *r = MakeOfClass(12, "asker");
         r->onCommand = [&preloads, this](uint32_t id, ParamBlock) {
             if (id == 47) {
                 ++preloads;
-                EXPECT_EQ(AskU32(kCmdGetDeferLoads), 1u);
+                EXPECT_EQ(AskU32(cmd::actor_system::GetDeferLoads), 1u);
             }
         };
         return 1;
     };
     system->Process();
     EXPECT_EQ(preloads, 1);
-    EXPECT_EQ(AskU32(kCmdGetDeferLoads), 0u);
+    EXPECT_EQ(AskU32(cmd::actor_system::GetDeferLoads), 0u);
 }
 
 TEST_F(LevelLoad, EveryDeferredLoadIsLoadedRepeatsIncluded) {
@@ -354,14 +355,14 @@ TEST_F(LevelLoad, EveryDeferredLoadIsLoadedRepeatsIncluded) {
                 const std::vector<uint8_t> wall = Name128("wall");
                 const std::vector<uint8_t> none = Name128("none");
                 for (int i = 0; i < 8; ++i) {
-                    SendRaw(kCmdLoadResource, wall.data(), wall.size());
-                    SendRaw(kCmdLoadResource, none.data(), none.size());
+                    SendRaw(cmd::actor_system::LoadResource, wall.data(), wall.size());
+                    SendRaw(cmd::actor_system::LoadResource, none.data(), none.size());
                 }
             }
         };
         return 1;
     };
-    Send(kCmdLoadGame, "level.qva");
+    Send(cmd::actor_system::LoadGame, "level.qva");
     system->Process();
     EXPECT_EQ(RecordedLibrary::TakeCalls(), std::vector<std::string>(8, "load wall"));
     EXPECT_TRUE(system->deferredLoads.empty());
@@ -420,9 +421,9 @@ TEST_F(SavedGame, SaveThenLoadRestoresTheTree) {
     const std::vector<std::string> bScripts = Scripts(b);
     Actor *roots[4] = {system, global, scenery, clipboard};
 
-    ASSERT_NE(Send(kCmdSaveGame, "slot.sav"), 0) << system->errorText;
+    ASSERT_NE(Send(cmd::actor_system::SaveGame, "slot.sav"), 0) << system->errorText;
     Make("later", nullptr, 3005);
-    Send(kCmdLoadGame, "slot.sav");
+    Send(cmd::actor_system::LoadGame, "slot.sav");
     system->Process();
 
     for (uint32_t id = 0; id < 4; ++id) {

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "actor_fixture.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -238,10 +239,10 @@ TEST_F(ScheduleFaultTest, DeletingTheActorsOwnEntriesClearsItsFields) {
     actor->InvalidateTransform(); // a move schedules "BaseProcess"
     ScheduledCommand *baseProcess = actor->baseProcessEntry;
     ASSERT_NE(baseProcess, nullptr);
-    actor->processEntry = Every(actor, kCmdProcess, 2);
+    actor->processEntry = Every(actor, cmd::base::Process, 2);
     actor->kept = actor->processEntry;
-    SendCommandArgs(actor, 244, uint32_t{kCmdBaseProcess});
-    SendCommandArgs(actor, 244, uint32_t{kCmdProcess});
+    SendCommandArgs(actor, 244, uint32_t{cmd::base::BaseProcess});
+    SendCommandArgs(actor, 244, uint32_t{cmd::base::Process});
     Frame(); // the cancels are carried out at the start of the pump
     EXPECT_EQ(std::tuple(actor->baseProcessEntry, actor->processEntry, actor->kept),
               std::tuple(nullptr, nullptr, nullptr));
@@ -251,7 +252,7 @@ TEST_F(ScheduleFaultTest, DeletingTheActorsOwnEntriesClearsItsFields) {
     actor->InvalidateTransform(); // the next move schedules it anew
     ASSERT_NE(actor->baseProcessEntry, nullptr);
     Frame();
-    EXPECT_EQ(actor->Count(kCmdBaseProcess), 1u);
+    EXPECT_EQ(actor->Count(cmd::base::BaseProcess), 1u);
     actor->CancelScheduledCommandIfAny(actor->baseProcessEntry);
 }
 

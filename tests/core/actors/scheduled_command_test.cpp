@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "actor_fixture.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ TEST_F(ScheduleTest, EveryPassEntriesAddedDuringThePumpRunInIt) {
         if (id == kKillDelay && a->Count(kKillDelay) == 1) {
             ScheduleCommand(a, kKillTime, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
             ScheduleCommand(a, kStartValue, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 2);
-            ScheduleCommand(a, kCmdProcess, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 0);
+            ScheduleCommand(a, cmd::base::Process, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 0);
         }
     };
     ScheduleCommand(a, kKillDelay, ParamBlock(), Flags(1), 0, 0, 0, nullptr, 1);
@@ -255,10 +256,12 @@ TEST_F(ScheduleTest, NotifyFlagTellsTheRecordOwner) {
     RecordingActor *a = MakeActor();
     a->timeRecord = &record;
     ScheduledCommand *e = Schedule(a, kScheduleOnce, 1.0f);
-    ASSERT_EQ(instance->Count(kCmdTimeInstanceCreateNotify), 1u);
-    EXPECT_EQ(instance->Only(kCmdTimeInstanceCreateNotify)[0].Read<ScheduledCommand *>(), e);
+    ASSERT_EQ(instance->Count(cmd::time_instance::TimeinstanceMcmdCreateNotify), 1u);
+    EXPECT_EQ(instance->Only(cmd::time_instance::TimeinstanceMcmdCreateNotify)[0]
+                  .Read<ScheduledCommand *>(),
+              e);
     Schedule(MakeActor(), kScheduleOnce, 1.0f); // root: no notify bit
-    EXPECT_EQ(instance->Count(kCmdTimeInstanceCreateNotify), 1u);
+    EXPECT_EQ(instance->Count(cmd::time_instance::TimeinstanceMcmdCreateNotify), 1u);
     ActorSystem::DeleteScheduledCommand(e);
     a->timeRecord = RootTimeRecord();
 }

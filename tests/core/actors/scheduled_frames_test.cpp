@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "actor_fixture.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ TEST_F(ScheduledFramesTest, HundredFramesMatchTheDerivedLog) {
     a->ScheduleCommand(189, ParamBlock(&killDelay, 4), 512, 0.5f, 0.0f, 0.0f);
     a->ScheduleCommand(191, ParamBlock(&killTime, 4), 768, 0.25f, 0.0f, 0.25f);
     a->ScheduleCommand(205, ParamBlock(&progress, 4), 3328, 0.0f, 1.0f, 0.1f);
-    a->processEntry = ScheduleCommand(a, kCmdProcess, ParamBlock(), 256, 0, 0, 0, nullptr, 2);
+    a->processEntry = ScheduleCommand(a, cmd::base::Process, ParamBlock(), 256, 0, 0, 0, nullptr,
+                                      2);
     for (int frame = 0; frame < 100; ++frame)
         Frame();
     EXPECT_EQ(a->processCount, 100);

@@ -14,6 +14,7 @@
 #include "actors/presentation/presentation_seams.h"
 #include "actors/world/world_seams.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/screen_capture.h"
 #include "../../support/temp_folder.h"
 #include "core/actors/script_runner.h"
@@ -67,7 +68,7 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
                 (notice.commandId < 100 || notice.commandId > 105)) {
                 heard.push_back(notice.commandId);
             }
-            if (notice.commandId == kCmdSetDifficultyLevel)
+            if (notice.commandId == cmd::actor_system::SetDifficultyLevel)
                 difficultyWhenHeard = system->difficultyLevel;
         }
     };
@@ -78,7 +79,7 @@ TEST_F(WorldCommands, EveryCommandIsServedThenPassedToTheBaseHandler) {
     uint8_t zeros[512] = {};
     for (uint32_t id : ids) {
         std::fill(std::begin(zeros), std::end(zeros), 0);
-        if (id == kCmdSetDifficultyLevel)
+        if (id == cmd::actor_system::SetDifficultyLevel)
             zeros[0] = 2;
         system->HandleCommand(id, ParamBlock(zeros, sizeof(zeros)));
     }
@@ -101,7 +102,7 @@ class ScriptSpy : public ScriptRunner {
 TEST_F(WorldCommands, StartGameRunsTheSystemsBoundScriptAfterServingIt) {
     auto script = std::make_unique<ScriptRecord>();
     script->name = "on start";
-    script->eventId = kCmdStartGame;
+    script->eventId = cmd::base::StartGame;
     script->owner = system;
     system->scripts.push_back(std::move(script));
     ScriptSpy spy;
@@ -113,7 +114,7 @@ TEST_F(WorldCommands, StartGameRunsTheSystemsBoundScriptAfterServingIt) {
         playerMade = FindActorByName("MASTERPLAYER", 9) != nullptr;
     };
     ScriptRunner *previous = InstallScriptRunner(&spy);
-    Send(kCmdStartGame);
+    Send(cmd::base::StartGame);
     InstallScriptRunner(previous);
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(playerMade);
@@ -125,7 +126,7 @@ TEST_F(WorldCommands, StartGameAndSkipFrameTimeDropOneFrameTime) {
     ASSERT_EQ(CreateFrameTimer(&clock), 1);
     FrameTimer *timer = GetFrameTimer();
     timer->GetDeltaTime();
-    for (uint32_t command : {kCmdSkipFrameTime, kCmdStartGame}) {
+    for (uint32_t command : {cmd::actor_system::SkipFrameTime, cmd::base::StartGame}) {
         clock.tick += 5000; // a long pause...
         Send(command);
         clock.tick += 100; // ...is not the next frame's time
@@ -135,12 +136,12 @@ TEST_F(WorldCommands, StartGameAndSkipFrameTimeDropOneFrameTime) {
 }
 
 TEST_F(WorldCommands, GlobalTimeAndMotionQueries) {
-    Send(kCmdSetGlobalTime, std::bit_cast<uint32_t>(10.0f));
+    Send(cmd::actor_system::SetGlobalTime, std::bit_cast<uint32_t>(10.0f));
     TimeRecord *root = RootTimeRecord();
     EXPECT_FLOAT_EQ(root->time, 10.0f);
     EXPECT_NEAR(root->previousTime, 9.983333f, 1e-5f);
     EXPECT_NEAR(root->earlierTime, 9.966667f, 1e-5f);
-    Send(kCmdSetGlobalTime, 0u);
+    Send(cmd::actor_system::SetGlobalTime, 0u);
     EXPECT_EQ(root->time, 0.0f);
     EXPECT_FLOAT_EQ(root->previousTime, -1.0f / 60.0f);
     EXPECT_FLOAT_EQ(root->earlierTime, -1.0f / 30.0f);
@@ -148,62 +149,63 @@ TEST_F(WorldCommands, GlobalTimeAndMotionQueries) {
     const std::pair<float, std::pair<uint32_t, uint32_t>> cases[] = {
         {1.0f, {0, 0}}, {0.5f, {1, 0}}, {0.0f, {1, 1}}, {1.5f, {0, 0}}};
     for (const auto &[multiplier, answers] : cases) {
-        Send(kCmdSetGlobalSpeedMultiplier, multiplier);
-        EXPECT_EQ(AskU32(kCmdSlowmotionIsActive), answers.first) << multiplier;
-        EXPECT_EQ(AskU32(kCmdFreezemotionIsActive), answers.second) << multiplier;
+        Send(cmd::actor_system::SetGlobalSpeedMultiplier, multiplier);
+        EXPECT_EQ(AskU32(cmd::actor_system::SlowmotionIsActive), answers.first) << multiplier;
+        EXPECT_EQ(AskU32(cmd::actor_system::FreezemotionIsActive), answers.second) << multiplier;
         float back = -1.0f;
-        system->HandleCommand(kCmdGetGlobalSpeedMultiplier, ParamBlock(&back, sizeof(back)));
+        system->HandleCommand(cmd::actor_system::GetGlobalSpeedMultiplier,
+                              ParamBlock(&back, sizeof(back)));
         EXPECT_EQ(back, multiplier);
     }
 }
 
 TEST_F(WorldCommands, SettingsAndHooks) {
-    Send(kCmdSetLoadBarTextColor, Vector4{0.1f, 0.2f, 0.3f, 0.4f});
+    Send(cmd::actor_system::SetLoadBarTextColor, Vector4{0.1f, 0.2f, 0.3f, 0.4f});
     float color[4] = {};
-    system->HandleCommand(kCmdGetLoadBarColor, ParamBlock(color, sizeof(color)));
+    system->HandleCommand(cmd::actor_system::GetLoadBarColor, ParamBlock(color, sizeof(color)));
     EXPECT_EQ(std::vector<float>(color, color + 4), (std::vector<float>{0.6f, 0.9f, 0.4f, 1.0f}));
-    system->HandleCommand(kCmdGetLoadBarTextColor, ParamBlock(color, sizeof(color)));
+    system->HandleCommand(cmd::actor_system::GetLoadBarTextColor, ParamBlock(color, sizeof(color)));
     EXPECT_EQ(color[1], 0.2f);
-    Send(kCmdSetLoadBarColor, Vector4{1.0f, 0.0f, 0.5f, 1.0f});
+    Send(cmd::actor_system::SetLoadBarColor, Vector4{1.0f, 0.0f, 0.5f, 1.0f});
     EXPECT_EQ(system->loadBarColor.z, 0.5f);
-    Send(kCmdSetLoadBarPosition, Vector3{1, 2, 3});
-    Send(kCmdSetLoadBarTextPosition, Vector3{4, 5, 6});
+    Send(cmd::actor_system::SetLoadBarPosition, Vector3{1, 2, 3});
+    Send(cmd::actor_system::SetLoadBarTextPosition, Vector3{4, 5, 6});
     float v[3] = {};
-    system->HandleCommand(kCmdGetLoadBarPosition, ParamBlock(v, sizeof(v)));
+    system->HandleCommand(cmd::actor_system::GetLoadBarPosition, ParamBlock(v, sizeof(v)));
     EXPECT_EQ(v[2], 3.0f);
-    system->HandleCommand(kCmdGetLoadBarTextPosition, ParamBlock(v, sizeof(v)));
+    system->HandleCommand(cmd::actor_system::GetLoadBarTextPosition, ParamBlock(v, sizeof(v)));
     EXPECT_EQ(v[0], 4.0f);
 
-    Send(kCmdSetDifficultyLevel, 3u);
-    EXPECT_EQ(AskU32(kCmdGetDifficultyLevel), 3u);
-    Send(kCmdSetHitEffectMultiplier, 2.5f);
+    Send(cmd::actor_system::SetDifficultyLevel, 3u);
+    EXPECT_EQ(AskU32(cmd::actor_system::GetDifficultyLevel), 3u);
+    Send(cmd::actor_system::SetGlobalMultiplierAIPlayerHitEffect, 2.5f);
     EXPECT_EQ(GlobalHitEffectMultiplier, 2.5f);
-    SendRaw(kCmdSetDeferLoads, "\x07\0\0\0", 4);
-    EXPECT_EQ(AskU32(kCmdGetDeferLoads), 7u);
+    SendRaw(cmd::actor_system::SetDeferLoads, "\x07\0\0\0", 4);
+    EXPECT_EQ(AskU32(cmd::actor_system::GetDeferLoads), 7u);
 
     // Listener effects: pushed values, then the new top or 25.
-    Send(kCmdPushListenerEffect, 4u);
-    Send(kCmdPushListenerEffect, 9u);
-    Send(kCmdPopListenerEffect);
-    Send(kCmdPopListenerEffect);
-    Send(kCmdPopListenerEffect);
+    Send(cmd::actor_system::PushListenerEffect, 4u);
+    Send(cmd::actor_system::PushListenerEffect, 9u);
+    Send(cmd::actor_system::PopListenerEffect);
+    Send(cmd::actor_system::PopListenerEffect);
+    Send(cmd::actor_system::PopListenerEffect);
     EXPECT_EQ(traced, (std::vector<uint32_t>{4, 9, 4, 25, 25}));
     EXPECT_TRUE(system->listenerEffects.empty());
 
     // The current camera and the gamma block.
     Actor *none = scenery;
-    system->HandleCommand(kCmdGetCurrentCamera, ParamBlock(&none, sizeof(none)));
+    system->HandleCommand(cmd::actor_system::GetCurrentCamera, ParamBlock(&none, sizeof(none)));
     EXPECT_EQ(none, nullptr);
     CameraActor *camera = MakeRealCamera("cam");
     ASSERT_NE(camera, nullptr);
     CurrentCamera = camera;
     Actor *answer = nullptr;
-    system->HandleCommand(kCmdGetCurrentCamera, ParamBlock(&answer, sizeof(answer)));
+    system->HandleCommand(cmd::actor_system::GetCurrentCamera, ParamBlock(&answer, sizeof(answer)));
     EXPECT_EQ(answer, camera);
-    Send(kCmdSetGlobalGamma, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f);
+    Send(cmd::camera::SetGlobalGamma, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f);
     EXPECT_EQ(std::tuple(GlobalGamma[5], camera->gammaRefresh), std::tuple(6.0f, 1u));
 
-    Send(kCmdExitEngine);
+    Send(cmd::actor_system::ExitEngine);
     EXPECT_EQ(closeRequests, 1);
 }
 
@@ -232,70 +234,70 @@ TEST_F(ResourceCommands, ItemsAreFoundByNameAndMissingOnesIgnored) {
     ASSERT_NE(wall, nullptr);
     ASSERT_NE(film, nullptr);
     // 248: release then load, of the given class only.
-    SendName(kCmdInvalidateResources, "WALL", static_cast<int32_t>(ItemClass::Material));
-    SendName(kCmdInvalidateResources, "wall", static_cast<int32_t>(ItemClass::Texture));
-    SendName(kCmdInvalidateResources, "none", static_cast<int32_t>(ItemClass::Material));
+    SendName(cmd::base::InvalidateResources, "WALL", static_cast<int32_t>(ItemClass::Material));
+    SendName(cmd::base::InvalidateResources, "wall", static_cast<int32_t>(ItemClass::Texture));
+    SendName(cmd::base::InvalidateResources, "none", static_cast<int32_t>(ItemClass::Material));
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"release wall", "load wall"}));
 
     // 366 loads at once unless loads are deferred; 367 releases.
-    SendName(kCmdLoadResource, "wall");
-    SendName(kCmdUnloadResource, "wall");
-    SendName(kCmdLoadResource, "none");
-    SendName(kCmdUnloadResource, "none");
+    SendName(cmd::actor_system::LoadResource, "wall");
+    SendName(cmd::actor_system::UnloadResource, "wall");
+    SendName(cmd::actor_system::LoadResource, "none");
+    SendName(cmd::actor_system::UnloadResource, "none");
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"load wall", "release wall"}));
     EXPECT_TRUE(system->deferredLoads.empty());
-    Send(kCmdSetDeferLoads, 1u);
-    SendName(kCmdLoadResource, "wall");
-    SendName(kCmdLoadResource, "none");
-    SendName(kCmdLoadResource, "wall");
-    Send(kCmdSetDeferLoads, 0u);
+    Send(cmd::actor_system::SetDeferLoads, 1u);
+    SendName(cmd::actor_system::LoadResource, "wall");
+    SendName(cmd::actor_system::LoadResource, "none");
+    SendName(cmd::actor_system::LoadResource, "wall");
+    Send(cmd::actor_system::SetDeferLoads, 0u);
     EXPECT_TRUE(TakeCalls().empty());
     EXPECT_EQ(system->deferredLoads, (std::vector<LibraryItem *>{wall, wall}));
 
     // 373/374 play and stop the film of a texture item only.
-    SendName(kCmdPlayTextureMovie, "film");
-    SendName(kCmdStopTextureMovie, "film");
-    SendName(kCmdPlayTextureMovie, "wall");
-    SendName(kCmdStopTextureMovie, "none");
+    SendName(cmd::actor_system::PlayTextureMovie, "film");
+    SendName(cmd::actor_system::StopTextureMovie, "film");
+    SendName(cmd::actor_system::PlayTextureMovie, "wall");
+    SendName(cmd::actor_system::StopTextureMovie, "none");
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"play film", "stop film"}));
 }
 
 TEST_F(WorldCommands, PendingLoadFields) {
     system->baseFolder = "C:\\Game";
-    Send(kCmdNewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
+    Send(cmd::actor_system::NewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
     EXPECT_EQ((std::vector<uint32_t>{system->loadPending, system->loadFlag, system->newGame}),
               (std::vector<uint32_t>{1, 1, 1}));
     EXPECT_EQ(system->firstFile, "C:\\Game\\data\\Globals1_XBox.qva");
     EXPECT_EQ(system->secondFile, "C:\\Game\\data\\Level1.qva");
 
-    Send(kCmdLoadGame, "save1.qva");
+    Send(cmd::actor_system::LoadGame, "save1.qva");
     EXPECT_EQ(system->newGame, 0u);
     EXPECT_EQ(system->firstFile, "C:\\Game\\data\\Globals1_XBox.qva"); // kept
     EXPECT_EQ(system->secondFile, "C:\\Game\\save1.qva");
 
-    Send(kCmdNewGame2, "a", "b", false, true);
+    Send(cmd::actor_system::NewGame2, "a", "b", false, true);
     EXPECT_EQ(std::tuple(system->loadFlag, system->newGame, system->firstFile),
               std::tuple(0u, 1u, "C:\\Game\\a"));
 }
 
 TEST_F(WorldCommands, SaveGameChecksTheNameAndReportsAFailedWrite) {
     system->baseFolder = "base";
-    EXPECT_NE(Send(kCmdSaveGame, "slot1.sav"), 0);
-    EXPECT_NE(Send(kCmdSaveGame, "saves/slot2.sav"), 0);
-    EXPECT_NE(Send(kCmdSaveGame, "\\slot3.sav"), 0);
+    EXPECT_NE(Send(cmd::actor_system::SaveGame, "slot1.sav"), 0);
+    EXPECT_NE(Send(cmd::actor_system::SaveGame, "saves/slot2.sav"), 0);
+    EXPECT_NE(Send(cmd::actor_system::SaveGame, "\\slot3.sav"), 0);
     EXPECT_EQ(savedFiles, (std::vector<std::string>{"base\\slot1.sav", "base\\saves/slot2.sav",
                                                      "base\\\\slot3.sav"}));
     savedFiles.clear();
     for (const char *bad : {"..\\evil.sav", "a/../../evil.sav", "a\\..", ".."})
-        EXPECT_EQ(Send(kCmdSaveGame, bad), 0) << bad;
+        EXPECT_EQ(Send(cmd::actor_system::SaveGame, bad), 0) << bad;
     EXPECT_TRUE(savedFiles.empty());
     // "..." and "..x" are plain names.
-    EXPECT_NE(Send(kCmdSaveGame, "...\\..x"), 0);
+    EXPECT_NE(Send(cmd::actor_system::SaveGame, "...\\..x"), 0);
     EXPECT_EQ(savedFiles.size(), 1u);
 
     // A failed write answers 0 after the base handling.
     saveResult = 0;
-    EXPECT_EQ(Send(kCmdSaveGame, "slot1.sav"), 0);
+    EXPECT_EQ(Send(cmd::actor_system::SaveGame, "slot1.sav"), 0);
     EXPECT_EQ(savedFiles.size(), 2u);
 }
 
@@ -306,7 +308,7 @@ TEST_F(WorldCommands, SaveGameMarksTheTreeAsSavedFirst) {
         EXPECT_TRUE(actor->HasFlag(kActorSaved));
         return 1;
     };
-    Send(kCmdSaveGame, "x");
+    Send(cmd::actor_system::SaveGame, "x");
 }
 
 TEST_F(WorldCommands, StartGameWithoutPlayerCharacter) {
@@ -317,17 +319,17 @@ TEST_F(WorldCommands, StartGameWithoutPlayerCharacter) {
     spy->onCommand = [&](uint32_t id, ParamBlock block) {
         SpyNotice notice{};
         block.ReadBytes(0, &notice, sizeof(notice));
-        startsAtZero += id == 93 && notice.commandId == kCmdStartGame ? 1 : 0;
+        startsAtZero += id == 93 && notice.commandId == cmd::base::StartGame ? 1 : 0;
     };
     for (uint32_t level : {0u, 1u, 2u, 3u, 4u}) {
         system->difficultyLevel = level;
         TakeLog();
-        Send(kCmdStartGame);
+        Send(cmd::base::StartGame);
         Actor *player = FindActorByName("MASTERPLAYER", 9);
         ASSERT_NE(player, nullptr);
         EXPECT_EQ(player->parent, scenery);
         EXPECT_TRUE(player->HasFlag(kActorMaster));
-        std::vector<uint32_t> expected = {kCmdStartGame};
+        std::vector<uint32_t> expected = {cmd::base::StartGame};
         if (level >= 1 && level <= 3)
             expected.push_back(240 + level);
         EXPECT_EQ(InnerIdsTo(TakeLog(), watcher->actorId), expected) << level;
@@ -356,7 +358,7 @@ TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
     marker->position = {5.0f, 6.0f, 7.0f};
     marker->InvalidateTransform();
     TakeLog();
-    Send(kCmdStartGame);
+    Send(cmd::base::StartGame);
     const std::vector<Delivery> log = TakeLog();
 
     Actor *copy = FindActorByName("GA1_Player", -1);
@@ -384,7 +386,7 @@ TEST_F(WorldCommands, StartGameSetsUpThePlayerCopyAndCamera) {
 
     std::vector<Delivery> toCamera;
     for (const Delivery &d : To(log, "Camera")) {
-        if (d.commandId != kRecursiveCommandId && d.commandId != kCmdCreate)
+        if (d.commandId != kRecursiveCommandId && d.commandId != cmd::base::Create)
             toCamera.push_back(d);
     }
     ASSERT_EQ(Ids(toCamera), (std::vector<uint32_t>{63, 1212, 1220, 1222, 1235}));
@@ -400,7 +402,7 @@ TEST_F(WorldCommands, StartGameWithATypeFourCharacter) {
                                   nullptr});
     MakeOfClass(16, "PlayerCharacter");
     TakeLog();
-    Send(kCmdStartGame);
+    Send(cmd::base::StartGame);
     const std::vector<Delivery> log = TakeLog();
     std::vector<uint32_t> cameraIds;
     for (const Delivery &d : To(log, "Camera")) {
@@ -434,7 +436,7 @@ TEST_F(WorldCommands, UnloadAllFileobjectsDeletesSpawnedActorsCleanly) {
     const size_t before = ActorTable.size();
 
     TakeLog();
-    Send(kCmdUnloadAllFileobjects);
+    Send(cmd::actor_system::UnloadAllFileobjects);
     const std::vector<Delivery> log = TakeLog();
     EXPECT_EQ(log.front().commandId, 511u);
     for (size_t id = 8000; id < ActorTable.size(); ++id)
@@ -456,11 +458,11 @@ TEST_F(WorldCommands, CopyActorRefusesNullAndSelfNesting) {
     const size_t count = scenery->children.size();
     Actor *pairs[][2] = {{nullptr, target}, {source, nullptr}, {source, inner}, {source, source}};
     for (auto &pair : pairs)
-        system->HandleCommand(kCmdCopyActor, ParamBlock(pair, sizeof(pair)));
+        system->HandleCommand(cmd::actor_system::CopyActor, ParamBlock(pair, sizeof(pair)));
     EXPECT_EQ(std::tuple(scenery->children.size(), inner->children.size(), source->children.size()),
               std::tuple(count, 0u, 1u));
     Actor *good[2] = {source, target};
-    system->HandleCommand(kCmdCopyActor, ParamBlock(good, sizeof(good)));
+    system->HandleCommand(cmd::actor_system::CopyActor, ParamBlock(good, sizeof(good)));
     ASSERT_EQ(target->children.size(), 1u);
     EXPECT_EQ(target->children[0]->name, "source");
     EXPECT_EQ(target->children[0]->children.size(), 1u);
@@ -478,7 +480,7 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupActor *g1 = MakeGroup(scenery, 1.0f);
     DrawGroupActor *g2 = MakeGroup(scenery, 2.0f);
     DrawGroupRegistry = {nullptr, nullptr, g3, g1, g2};
-    Send(kCmdAssignDrawGroupIds);
+    Send(cmd::draw_group::GetAssignDrawgroupID);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, g2, g3}));
     EXPECT_EQ((std::vector<int>{g1->drawGroupId, g2->drawGroupId, g3->drawGroupId}),
               (std::vector<int>{2, 3, 4}));
@@ -487,7 +489,7 @@ TEST_F(WorldCommands, AssignDrawGroupIdsSortsByDiagonal) {
     DrawGroupActor *e1 = MakeGroup(scenery, 2.0f);
     DrawGroupActor *e2 = MakeGroup(scenery, 2.0f);
     DrawGroupRegistry = {nullptr, nullptr, e2, nullptr, e1, g1, g2};
-    Send(kCmdAssignDrawGroupIds);
+    Send(cmd::draw_group::GetAssignDrawgroupID);
     EXPECT_EQ(DrawGroupRegistry, (std::vector<Actor *>{nullptr, nullptr, g1, e2, e1, g2, nullptr}));
     EXPECT_EQ(std::tuple(e2->drawGroupId, g2->drawGroupId), std::tuple(3, 5));
 }
@@ -501,12 +503,12 @@ TEST_F(WorldCommands, CaptureSizesOutsideTheRangeKeepThePreviousImage) {
                             {5000, 1}, {1, 5000}, {nan, 48}, {64, nan},
                             {std::numeric_limits<float>::infinity(), 48}};
     for (const auto &size : bad) {
-        Send(kCmdCaptureBackBuffer, Vector2{size[0], size[1]});
+        Send(cmd::actor_system::CaptureBackBuffer, Vector2{size[0], size[1]});
         ASSERT_EQ(GetCaptureImage(), image);
         EXPECT_EQ(std::tuple(image->GetWidth(), image->GetHeight()), std::tuple(64, 48));
     }
     // Without a device a good size still makes the image, filled with 0xFF.
-    Send(kCmdCaptureBackBuffer, Vector2{8.9f, 2.2f});
+    Send(cmd::actor_system::CaptureBackBuffer, Vector2{8.9f, 2.2f});
     ASSERT_NE(GetCaptureImage(), nullptr);
     EXPECT_EQ(GetCaptureImage()->GetWidth(), 8);
     EXPECT_EQ(GetCaptureImage()->GetHeight(), 2);
@@ -519,11 +521,11 @@ TEST_F(WorldCommands, CaptureSaveStaysInsideTheBaseFolder) {
     uint8_t pixels[4 * 4 * 4] = {};
     ASSERT_EQ(CaptureFromSource({22, 4, 4, 16, pixels}, 2, 2), 1);
     for (const char *bad : {"..\\out.tga", "shots/../../out.tga", "..", "shots\\..\\..\\x"})
-        Send(kCmdCaptureSave, bad);
+        Send(cmd::actor_system::CaptureSave, bad);
     EXPECT_EQ(base.List(""), std::vector<std::string>{"inner"});
     EXPECT_EQ(base.List("inner"), std::vector<std::string>{"shots"});
-    Send(kCmdCaptureSave, "shots\\a.tga");
-    Send(kCmdCaptureSave, "\\b.tga"); // a leading separator stays inside
+    Send(cmd::actor_system::CaptureSave, "shots\\a.tga");
+    Send(cmd::actor_system::CaptureSave, "\\b.tga"); // a leading separator stays inside
     EXPECT_EQ(base.List("inner/shots"), std::vector<std::string>{"a.tga"});
     EXPECT_EQ(base.List("inner"), (std::vector<std::string>{"b.tga", "shots"}));
 }

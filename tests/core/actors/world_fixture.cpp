@@ -4,6 +4,7 @@
 
 #include "core/actors/actor_services.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/placeholder_actor.h"
 
@@ -40,7 +41,7 @@ int WorldRecorder::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     if (g_recorderDepth == 1)
         DeliveryLog().push_back(std::move(d));
-    const bool refuse = commandId == kCmdCreate && name == "refuse";
+    const bool refuse = commandId == cmd::base::Create && name == "refuse";
     if (onCommand) {
         // The handler may destroy this actor: it runs from a copy, and the
         // actor is not touched afterwards when its slot lost it.

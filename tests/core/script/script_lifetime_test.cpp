@@ -4,6 +4,7 @@
 
 #include "actors/world/file_io_actor.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/script/byte_buffer.h"
 #include "library/resource_library.h"
@@ -110,7 +111,7 @@ TEST_F(ScriptLifetime, OpenFileOnTheRootOfTheRunningScriptsActor) {
     auto *saved =
         static_cast<ScriptActor *>(CreateActor(kScriptActorClass, "S", nullptr, scenery, 3000, false));
     saved->AddScript("kept", "this.Set_Enabled(0);");
-    ASSERT_EQ(SendCommandArgs(scenery, kCmdSaveFile, std::string("scene.qva")), 1)
+    ASSERT_EQ(SendCommandArgs(scenery, cmd::file_io::SaveFile, std::string("scene.qva")), 1)
         << system->errorText;
     DeleteActor(saved);
 
@@ -120,7 +121,7 @@ TEST_F(ScriptLifetime, OpenFileOnTheRootOfTheRunningScriptsActor) {
             CreateActor(kScriptActorClass, "S", nullptr, scenery, 3000, false));
         ASSERT_NE(s, nullptr);
         Code code;
-        code.Access(6).Text("/Scenery").U32(kCmdOpenFile).U32(11).Text(file);
+        code.Access(6).Text("/Scenery").U32(cmd::file_io::OpenFile).U32(11).Text(file);
         code.Access(3).U32(kSetName).U32(11).Text("this");
         code.Access(6).Text("../x").U32(kSetName).U32(11).Text("relative");
         code.Access(3).U32(1).U32(s->AddScript("kept", "this.Set_Enabled(0);")->serial);
