@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is missing, checks the layering of src/, builds the asan
+# Installs what is missing, checks the layering of src/ and that no command
+# or class id is typed as a number, builds the asan
 # configuration (clang with ASan and UBSan; the same libraries also make the
 # libFuzzer targets) and runs every test through ctest.
 set -e
@@ -8,6 +9,7 @@ cd "$(dirname "$0")"
 ./tools/install-deps.sh
 
 ./tools/check-layers.sh || { echo "test.sh: an include points up a room (tools/check-layers.sh)" >&2; exit 1; }
+./tools/check-ids.sh || { echo "test.sh: a command or class id is typed as a number (tools/check-ids.sh)" >&2; exit 1; }
 
 jobs=$(nproc)
 # A build folder configured with another compiler (g++ built this
