@@ -28,11 +28,12 @@ constexpr const char *kIndexName = "SaveGame";
 const Vector4 kEmptyColor = {1.0f, 1.0f, 1.0f, 0.7f};
 const Vector4 kUsedColor = {1.0f, 1.0f, 1.0f, 0.9f};
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"Save Game Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::save_game::SetSaveGameType,
-     cmd::save_game::GetSaveGameType},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::save_game::SetSaveGameType, cmd::save_game::GetSaveGameType},
 };
+// clang-format on
 
 SaveDeviceLink g_libraryLink;
 SaveDeviceLink *g_link = &g_libraryLink;

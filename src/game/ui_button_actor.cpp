@@ -12,20 +12,18 @@
 namespace {
 
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI Button Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_button::SetUIButtonType,
-     cmd::ui_button::GetUIButtonType},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_button::SetUIButtonType, cmd::ui_button::GetUIButtonType},
     {"Calculate Rect:|Calculate|", PropertyKind::Button, cmd::ui_button::UiButtonCalculateRect, 0},
-    {"Active", PropertyKind::CheckBox, cmd::ui_button::SetUiButtonActive,
-     cmd::ui_button::GetUiButtonActive},
-    {"Static", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonStatic,
-     cmd::ui_button::GetUIButtonStatic},
-    {"Default", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonDefaultButton,
-     cmd::ui_button::GetUIButtonDefaultButton},
+    {"Active", PropertyKind::CheckBox, cmd::ui_button::SetUiButtonActive, cmd::ui_button::GetUiButtonActive},
+    {"Static", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonStatic, cmd::ui_button::GetUIButtonStatic},
+    {"Default", PropertyKind::CheckBox, cmd::ui_button::SetUIButtonDefaultButton, cmd::ui_button::GetUIButtonDefaultButton},
     {"Event Properties", PropertyKind::PageTitle, 0, 0},
     {"Event", PropertyKind::EventScripts, 0, 0},
 };
+// clang-format on
 
 // The first direct child of the class, asked through the tree query.
 Actor *ChildOfClass(Actor *actor, uint32_t classId) {

@@ -13,6 +13,7 @@
 
 namespace {
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI Map Input", PropertyKind::PageTitle, 0, 0},
     {"Map To:|Axis X|1|Axis Y|2|Axis X|3|Axis W|4|Axis 0|5|Axis 1|6|Axis 2|7|Axis 3|8|"
@@ -21,9 +22,9 @@ const UiSheetRow kSheet[] = {
      "Knock|27|Slowmotion|28|Run Toggle|29|Escape|30|Pause|31|Inventory Special|32|",
      PropertyKind::Enumeration, cmd::ui_map_input::SetUIMapinputMap,
      cmd::ui_map_input::GetUIMapinputMap},
-    {"Axis:", PropertyKind::CheckBox, cmd::ui_map_input::SetUIMapinputIsAxis,
-     cmd::ui_map_input::GetUIMapinputIsAxis},
+    {"Axis:", PropertyKind::CheckBox, cmd::ui_map_input::SetUIMapinputIsAxis, cmd::ui_map_input::GetUIMapinputIsAxis},
 };
+// clang-format on
 
 // A click that starts a capture needs this much quiet since the last one;
 // the capture then waits this long before it takes a change.

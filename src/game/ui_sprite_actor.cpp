@@ -19,34 +19,27 @@ const UiLookCommands kLookCommands = {
     cmd::ui_sprite::SetUISprite3DLabelMaxDistance,
 };
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI Sprite Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_sprite::SetUISpriteType,
-     cmd::ui_sprite::GetUISpriteType},
-    {"Material:", PropertyKind::LibraryMaterial, cmd::ui_sprite::SetUISpriteMaterialID,
-     cmd::ui_sprite::GetUISpriteMaterial},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_sprite::SetUISpriteType, cmd::ui_sprite::GetUISpriteType},
+    {"Material:", PropertyKind::LibraryMaterial, cmd::ui_sprite::SetUISpriteMaterialID, cmd::ui_sprite::GetUISpriteMaterial},
     {"Color:", PropertyKind::Color, cmd::ui_text::SetUISpriteColor, cmd::ui_text::GetUISpriteColor},
-    {"Width:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteWidth,
-     cmd::ui_sprite::GetUISpriteWidth},
-    {"Height:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteHeight,
-     cmd::ui_sprite::GetUISpriteHeight},
+    {"Width:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteWidth, cmd::ui_sprite::GetUISpriteWidth},
+    {"Height:", PropertyKind::Real, cmd::ui_sprite::SetUISpriteHeight, cmd::ui_sprite::GetUISpriteHeight},
     {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration,
      cmd::ui_sprite::SetUISpriteAlignX,
      cmd::ui_sprite::GetUISpriteAlignX},
     {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration,
      cmd::ui_sprite::SetUISpriteAlignY,
      cmd::ui_sprite::GetUISpriteAlignY},
-    {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration,
-     cmd::ui_sprite::SetUISpriteOrientationStyle, cmd::ui_sprite::GetUISpriteOrientationStyle},
-    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelFadeDistance,
-     cmd::ui_sprite::GetUISprite3DLabelFadeDistance},
-    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelMaxDistance,
-     cmd::ui_sprite::GetUISprite3DLabelMaxDistance},
-    {"Cursor", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteCursor,
-     cmd::ui_sprite::GetUiSpriteCursor},
-    {"Visible", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteVisible,
-     cmd::ui_sprite::GetUiSpriteVisible},
+    {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration, cmd::ui_sprite::SetUISpriteOrientationStyle, cmd::ui_sprite::GetUISpriteOrientationStyle},
+    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelFadeDistance, cmd::ui_sprite::GetUISprite3DLabelFadeDistance},
+    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_sprite::SetUISprite3DLabelMaxDistance, cmd::ui_sprite::GetUISprite3DLabelMaxDistance},
+    {"Cursor", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteCursor, cmd::ui_sprite::GetUiSpriteCursor},
+    {"Visible", PropertyKind::CheckBox, cmd::ui_sprite::SetUiSpriteVisible, cmd::ui_sprite::GetUiSpriteVisible},
 };
+// clang-format on
 
 } // namespace
 

@@ -18,17 +18,15 @@ constexpr float kCursorSpeed = 20.0f; // reference units per frame at full axis
 constexpr float kCursorHotSpot = 8.0f;
 constexpr InputCode kFirstMouseButton = 256;
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI System Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_system::SetUISystemType,
-     cmd::ui_system::GetUISystemType},
-    {"Ref Width:", PropertyKind::Real, cmd::ui_system::SetUISystemRefWidth,
-     cmd::ui_system::GetUISystemRefWidth},
-    {"Ref Height:", PropertyKind::Real, cmd::ui_system::SetUISystemRefHeight,
-     cmd::ui_system::GetUISystemRefHeight},
-    {"UI System active:", PropertyKind::CheckBox, cmd::ui_system::SetUiSystemActive,
-     cmd::ui_system::GetUiSystemActive},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_system::SetUISystemType, cmd::ui_system::GetUISystemType},
+    {"Ref Width:", PropertyKind::Real, cmd::ui_system::SetUISystemRefWidth, cmd::ui_system::GetUISystemRefWidth},
+    {"Ref Height:", PropertyKind::Real, cmd::ui_system::SetUISystemRefHeight, cmd::ui_system::GetUISystemRefHeight},
+    {"UI System active:", PropertyKind::CheckBox, cmd::ui_system::SetUiSystemActive, cmd::ui_system::GetUiSystemActive},
 };
+// clang-format on
 
 void SetRunMode(uint32_t mode, Actor *frontEnd) {
     if (ActorSystem *system = GetActorSystem()) {

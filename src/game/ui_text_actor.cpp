@@ -25,31 +25,24 @@ const UiLookCommands kLookCommands = {
 
 constexpr float kClockStart = 81000.0f; // 22:30:00
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI Text Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Use Text Translation|0|Dont Use Text Translation|1|Number|2|Number No Decimal|3|",
      PropertyKind::Enumeration, cmd::ui_text::SetUITextType, cmd::ui_text::GetUITextType},
-    {"Text:", PropertyKind::MultiLineText, cmd::ui_text::SetUITextText,
-     cmd::ui_text::GetUITextText},
-    {"Letter Space:", PropertyKind::Real, cmd::ui_text::SetUITextLetterSpace,
-     cmd::ui_text::GetUITextLetterSpace},
-    {"Line Space:", PropertyKind::Real, cmd::ui_text::SetUITextLineSpace,
-     cmd::ui_text::GetUITextLineSpace},
+    {"Text:", PropertyKind::MultiLineText, cmd::ui_text::SetUITextText, cmd::ui_text::GetUITextText},
+    {"Letter Space:", PropertyKind::Real, cmd::ui_text::SetUITextLetterSpace, cmd::ui_text::GetUITextLetterSpace},
+    {"Line Space:", PropertyKind::Real, cmd::ui_text::SetUITextLineSpace, cmd::ui_text::GetUITextLineSpace},
     {"Color:", PropertyKind::Color, cmd::ui_text::SetUITextColor, cmd::ui_text::GetUITextColor},
-    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignX,
-     cmd::ui_text::GetUITextAlignX},
-    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignY,
-     cmd::ui_text::GetUITextAlignY},
-    {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration,
-     cmd::ui_text::SetUITextOrientationStyle, cmd::ui_text::GetUITextOrientationStyle},
-    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelFadeDistance,
-     cmd::ui_text::GetUIText3DLabelFadeDistance},
-    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelMaxDistance,
-     cmd::ui_text::GetUIText3DLabelMaxDistance},
+    {"Align X:|Left|0|Center|1|Right|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignX, cmd::ui_text::GetUITextAlignX},
+    {"Align Y:|Top|0|Middle|1|Bottom|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextAlignY, cmd::ui_text::GetUITextAlignY},
+    {"Orientation Style:|2D Label|0|3D Label|1|3D|2|", PropertyKind::Enumeration, cmd::ui_text::SetUITextOrientationStyle, cmd::ui_text::GetUITextOrientationStyle},
+    {"3D Label Max Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelFadeDistance, cmd::ui_text::GetUIText3DLabelFadeDistance},
+    {"3D Label Fade Dist:", PropertyKind::Real, cmd::ui_text::SetUIText3DLabelMaxDistance, cmd::ui_text::GetUIText3DLabelMaxDistance},
     {"Font:", PropertyKind::FontPick, cmd::ui_text::SetUITextFont, cmd::ui_text::GetUITextFont},
-    {"Visible", PropertyKind::CheckBox, cmd::ui_text::SetUiTextVisible,
-     cmd::ui_text::GetUiTextVisible},
+    {"Visible", PropertyKind::CheckBox, cmd::ui_text::SetUiTextVisible, cmd::ui_text::GetUiTextVisible},
 };
+// clang-format on
 
 std::string Format(const char *format, auto... values) {
     char buffer[64];

@@ -12,11 +12,12 @@ UIWindowActor *PreviousFocusedWindow = nullptr;
 namespace {
 
 
+// clang-format off
 const UiSheetRow kSheet[] = {
     {"UI Window Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_window::SetUIWindowType,
-     cmd::ui_window::GetUIWindowType},
+    {"Type:|Type0|0|", PropertyKind::Enumeration, cmd::ui_window::SetUIWindowType, cmd::ui_window::GetUIWindowType},
 };
+// clang-format on
 
 } // namespace
 

@@ -7,14 +7,15 @@
 
 namespace {
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"AI Helper Properties", PropertyKind::PageTitle, 0, 0},
     {"Type:|Stair Bottom|0|Stair Plane|1|Stair Top|2|Door Node|3|Node|4|Shelter|5|",
      PropertyKind::Enumeration, cmd::ai_helper::SetAIHelperType, cmd::ai_helper::GetAIHelperType},
-    {"Radius:", PropertyKind::Real, cmd::ai_helper::SetAIHelperRadius,
-     cmd::ai_helper::GetAIHelperRadius},
+    {"Radius:", PropertyKind::Real, cmd::ai_helper::SetAIHelperRadius, cmd::ai_helper::GetAIHelperRadius},
     {"Box:", PropertyKind::Vector, cmd::ai_helper::SetAIHelperBox, cmd::ai_helper::GetAIHelperBox},
 };
+// clang-format on
 
 } // namespace
 

@@ -31,20 +31,17 @@ const char *const kStateNames[kAI2StateCount] = {
     "Idle",           "GoTo",          "Pre Fight", "Fight", "Follow",       "Scared",  "Hide",
     "Hostage Victim", "Hostage Taker", "Inactive",  "Dead",  "GoTo Shelter", "Shelter", ""};
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"AI Player 2 Properties", PropertyKind::PageTitle, 0, 0},
-    {"Go To Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2GotoGroup_1546,
-     cmd::ai_player2::GetAIPlayer2GotoGroup},
-    {"Fight Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2FightGroup_1543,
-     cmd::ai_player2::GetAIPlayer2FightGroup},
+    {"Go To Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2GotoGroup_1546, cmd::ai_player2::GetAIPlayer2GotoGroup},
+    {"Fight Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2FightGroup_1543, cmd::ai_player2::GetAIPlayer2FightGroup},
     {"Vision Ray Collision Groups:", PropertyKind::Caption, 0, 0},
-    {"Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroup,
-     cmd::ai_player2::GetAIPlayer2RayGroup},
-    {"Recive:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupRecive,
-     cmd::ai_player2::GetAIPlayer2RayGroupRecive},
-    {"Exclude:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupExclude,
-     cmd::ai_player2::GetAIPlayer2RayGroupExclude},
+    {"Group:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroup, cmd::ai_player2::GetAIPlayer2RayGroup},
+    {"Recive:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupRecive, cmd::ai_player2::GetAIPlayer2RayGroupRecive},
+    {"Exclude:", PropertyKind::GroupMask, cmd::ai_player2::SetAIPlayer2RayGroupExclude, cmd::ai_player2::GetAIPlayer2RayGroupExclude},
 };
+// clang-format on
 
 // Group n (1..32) as its bit; 0 outside.
 uint32_t GroupBit(uint32_t n) { return n >= 1 && n <= 32 ? 1u << (n - 1) : 0u; }

@@ -28,24 +28,21 @@ constexpr uint32_t kEventBoxFlags = kColObjActive | kColObjCausesEvents | kColOb
 constexpr uint32_t kNoActor = 0xFFFFFFFFu;
 constexpr float kEmptyBox = 1.0e38f;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Game Container Properties", PropertyKind::PageTitle, 0, 0},
-    {"Create:|Objec|0|Door|1|Trap Wire Trigger|2|", PropertyKind::Enumeration,
-     cmd::game_container::SetContainerType, cmd::game_container::GetContainerType},
-    {"Search Time", PropertyKind::Time, cmd::game_container::SetSearchTime,
-     cmd::game_container::GetSearchTime},
+    {"Create:|Objec|0|Door|1|Trap Wire Trigger|2|", PropertyKind::Enumeration, cmd::game_container::SetContainerType, cmd::game_container::GetContainerType},
+    {"Search Time", PropertyKind::Time, cmd::game_container::SetSearchTime, cmd::game_container::GetSearchTime},
     {"Game Container Trigger Properties", PropertyKind::PageTitle, 0, 0},
-    {"Trig On:|Action|0|Collision|1|Sound|2|Weight|2|", PropertyKind::Enumeration,
-     cmd::game_container::SetTriggerType, cmd::game_container::GetTriggerType},
-    {"Delete After Activation: ", PropertyKind::CheckBox,
-     cmd::game_container::SetDeleteAfterActivation, cmd::game_container::GetDeleteAfterActivation},
+    {"Trig On:|Action|0|Collision|1|Sound|2|Weight|2|", PropertyKind::Enumeration, cmd::game_container::SetTriggerType, cmd::game_container::GetTriggerType},
+    {"Delete After Activation: ", PropertyKind::CheckBox, cmd::game_container::SetDeleteAfterActivation, cmd::game_container::GetDeleteAfterActivation},
     {"Sound or Weight level needed to trigger...", PropertyKind::Caption, 0, 0},
-    {"Trigger Time", PropertyKind::Time, cmd::game_container::SetTriggerTime,
-     cmd::game_container::GetTriggerTime},
+    {"Trigger Time", PropertyKind::Time, cmd::game_container::SetTriggerTime, cmd::game_container::GetTriggerTime},
     {"Test Container", PropertyKind::Caption, 0, 0},
     {"Listen To Container:|Listen|", PropertyKind::Button, cmd::game_container::ListenToContainer,
      0},
 };
+// clang-format on
 
 struct ChildRow {
     uint32_t classId;

@@ -65,14 +65,14 @@ constexpr float kLookScale = 0.05f;
 constexpr uint32_t kProcessFlags = 0x100;
 constexpr uint32_t kProcessLayer = 2;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Player Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Foo|0|Mirel|1|", PropertyKind::Enumeration, cmd::player::SetPlayerType,
-     cmd::player::GetPlayerType},
-    {"Control:|Control 1|0|Control 2|1|", PropertyKind::Enumeration, cmd::player::SetControllerset,
-     cmd::player::GetControllerset},
+    {"Type:|Foo|0|Mirel|1|", PropertyKind::Enumeration, cmd::player::SetPlayerType, cmd::player::GetPlayerType},
+    {"Control:|Control 1|0|Control 2|1|", PropertyKind::Enumeration, cmd::player::SetControllerset, cmd::player::GetControllerset},
     {"Master:", PropertyKind::CheckBox, cmd::base::SetMaster, cmd::base::GetMaster},
 };
+// clang-format on
 
 void Send(Actor *actor, uint32_t commandId) {
     if (actor != nullptr) {

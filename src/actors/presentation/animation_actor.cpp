@@ -26,10 +26,10 @@ constexpr float kTurnMargin = 2e-9f;
 // The longest motion name handed out by 1098, terminator apart.
 constexpr size_t kMotionTextLimit = 127;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Animation Properties", PropertyKind::PageTitle, 0, 0},
-    {"Animation Motion", PropertyKind::Text, cmd::skin_object::SetMotion,
-     cmd::skin_object::GetMotionText},
+    {"Animation Motion", PropertyKind::Text, cmd::skin_object::SetMotion, cmd::skin_object::GetMotionText},
     {"Animation Style", PropertyKind::Caption, 0, 0},
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
      "Loop|4|Forward<->Backward Loop|5|",
@@ -42,6 +42,7 @@ const BasicSheetRow kSheet[] = {
     {"Reset Animation|Reset|", PropertyKind::Button, cmd::base::AnimationReset, 0},
     {"AutoCreate", PropertyKind::Button, cmd::animation::AnimationAutoCreate, 0},
 };
+// clang-format on
 
 MotionItem *FindMotion(const std::string &name) {
     ResourceLibrary *library = GetLibrary();

@@ -25,20 +25,19 @@ constexpr uint32_t kCameraColExclude = 0x04040000;
 constexpr uint32_t kProcessLayer = 2;
 constexpr float kLengthEpsilon = 0.00001f;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Camera Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PropertyKind::Enumeration,
-     cmd::camera::SetCameraType, cmd::camera::GetCameraType},
+    {"Type:|Free|0|Target|1|TargetX2|2|Target2|3|Target2|4|Target2|4|", PropertyKind::Enumeration, cmd::camera::SetCameraType, cmd::camera::GetCameraType},
     {"Fov:", PropertyKind::Angle, cmd::camera::SetFov, cmd::camera::GetFov},
     {"Aspect:", PropertyKind::Real, cmd::camera::SetAspectratio, cmd::camera::GetAspectratio},
     {"Near:", PropertyKind::Real, cmd::camera::SetNear, cmd::camera::GetNear},
     {"Far:", PropertyKind::Real, cmd::camera::SetFar, cmd::camera::GetFar},
     {"Active:", PropertyKind::CheckBox, cmd::camera::SetCameraActive, cmd::camera::GetCameraActive},
-    {"CameraTarget 1:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget1_1226,
-     cmd::camera::GetCameraTarget1_1227},
-    {"CameraTarget 2:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget2_1228,
-     cmd::camera::GetCameraTarget2_1229},
+    {"CameraTarget 1:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget1_1226, cmd::camera::GetCameraTarget1_1227},
+    {"CameraTarget 2:", PropertyKind::ActorReference, cmd::camera::SetCameraTarget2_1228, cmd::camera::GetCameraTarget2_1229},
 };
+// clang-format on
 
 // The flash material and the library it was found in (a new library looks
 // it up again).

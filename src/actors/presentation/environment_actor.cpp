@@ -11,24 +11,22 @@
 namespace {
 
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Environment Properties", PropertyKind::PageTitle, 0, 0},
     {"Ambient:", PropertyKind::Color, cmd::light::SetAmbientColor, cmd::light::GetAmbientColor},
     {"Gravity:", PropertyKind::Real, cmd::environment::SetGravity, cmd::environment::GetGravity},
-    {"Air Res:", PropertyKind::Real, cmd::environment::SetAirResistance,
-     cmd::environment::GetAirResistance},
+    {"Air Res:", PropertyKind::Real, cmd::environment::SetAirResistance, cmd::environment::GetAirResistance},
     {"Wind:", PropertyKind::Vector, cmd::environment::SetWind, cmd::environment::GetWind},
     {"Fog Properties", PropertyKind::Caption, 0, 0},
-    {"Enable:", PropertyKind::CheckBox, cmd::environment::SetFogEnable,
-     cmd::environment::GetFogEnable},
+    {"Enable:", PropertyKind::CheckBox, cmd::environment::SetFogEnable, cmd::environment::GetFogEnable},
     {"Near:", PropertyKind::Real, cmd::environment::SetFogNear, cmd::environment::GetFogNear},
     {"Far:", PropertyKind::Real, cmd::environment::SetFogFar, cmd::environment::GetFogFar},
     {"Color:", PropertyKind::Color, cmd::environment::SetFogColor, cmd::environment::GetFogColor},
-    {"Activate Environment|Activate|", PropertyKind::Button,
-     cmd::environment::ActivateEnvironmentParams, 0},
-    {"Dectivate Environment|Dectivate|", PropertyKind::Button,
-     cmd::environment::DeactivateEnvironment, 0},
+    {"Activate Environment|Activate|", PropertyKind::Button, cmd::environment::ActivateEnvironmentParams, 0},
+    {"Dectivate Environment|Dectivate|", PropertyKind::Button, cmd::environment::DeactivateEnvironment, 0},
 };
+// clang-format on
 
 uint32_t Packed(const float color[4]) { return PackColor(color[0], color[1], color[2], color[3]); }
 

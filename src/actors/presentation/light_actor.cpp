@@ -23,12 +23,11 @@ constexpr float kFadeStep = 1.0f / 30.0f;
 constexpr float kDeactivateDelay = 0.6f;
 constexpr uint32_t kCodeOfFirstLerpCommand = 4; // bytes: the progress, then the command
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Light Properties", PropertyKind::PageTitle, 0, 0},
-    {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, cmd::light::SetLightType,
-     cmd::light::GetLightType},
-    {"Light Active:", PropertyKind::CheckBox, cmd::light::SetLightActive,
-     cmd::light::GetLightActive},
+    {"Type:|Point|0|Spot|1|Directional|2|", PropertyKind::Enumeration, cmd::light::SetLightType, cmd::light::GetLightType},
+    {"Light Active:", PropertyKind::CheckBox, cmd::light::SetLightActive, cmd::light::GetLightActive},
     {"Diffuse:", PropertyKind::Color, cmd::light::SetDiffuseColor, cmd::light::GetDiffuseColor},
     {"Ambient:", PropertyKind::Color, cmd::light::SetAmbientColor, cmd::light::GetAmbientColor},
     {"Range:", PropertyKind::Real, cmd::base::SetRadius, cmd::base::GetRadius},
@@ -38,6 +37,7 @@ const BasicSheetRow kSheet[] = {
     {"Cone Falloff:|0.1|", PropertyKind::Real, cmd::light::SetFalloff, cmd::light::GetFalloff},
     {"Light Effect Properties", PropertyKind::PageTitle, 0, 0},
 };
+// clang-format on
 
 gfx::ColorValue ReadColor(ParamBlock block) {
     gfx::ColorValue c;

@@ -13,15 +13,14 @@
 namespace {
 
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Light Sensor Properties", PropertyKind::PageTitle, 0, 0},
-    {"Set Ray Group:", PropertyKind::GroupMask, cmd::base::SetCollisionGroups,
-     cmd::base::GetCollisionGroups},
-    {"Set Ray Receive:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsReceive,
-     cmd::base::GetCollisionGroupsReceive},
-    {"Set Ray Exclude:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsExclude,
-     cmd::base::GetCollisionGroupsExclude},
+    {"Set Ray Group:", PropertyKind::GroupMask, cmd::base::SetCollisionGroups, cmd::base::GetCollisionGroups},
+    {"Set Ray Receive:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsReceive, cmd::base::GetCollisionGroupsReceive},
+    {"Set Ray Exclude:", PropertyKind::GroupMask, cmd::base::SetCollisionGroupsExclude, cmd::base::GetCollisionGroupsExclude},
 };
+// clang-format on
 
 } // namespace
 

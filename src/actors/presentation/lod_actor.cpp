@@ -19,14 +19,15 @@ constexpr float kDecisionInterval = 1.0f;
 // Bytes of a level record: distance, fade and two spare words.
 constexpr uint32_t kLevelBytes = 16;
 
+// clang-format off
 const PropertySheetRow kSheet[] = {
     {"Lod Properties", PropertyKind::PageTitle, 0, 0},
-    {"Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PropertyKind::Enumeration,
-     cmd::lod::SetLodLevelCount, cmd::lod::GetLodLevelCount},
+    {"Create:|1 Level|1|2 Levels|2|3 Levels|3|4 Levels|4|", PropertyKind::Enumeration, cmd::lod::SetLodLevelCount, cmd::lod::GetLodLevelCount},
     {"Level:", PropertyKind::ListSelector, cmd::lod::SetLodLevelLabel, cmd::lod::GetLodLevelLabels},
     {"Distance:", PropertyKind::Real, cmd::lod::SetLodLevelDistance, cmd::lod::GetLodLevelDistance},
     {"Fade:", PropertyKind::Real, cmd::lod::SetLodLevelFADE, cmd::lod::GetLodLevelFADE},
 };
+// clang-format on
 
 std::string LevelActorName(size_t index) { return "Lev_" + std::to_string(index + 1); }
 constexpr const char *kLevelPrefix = "Level ";

@@ -21,22 +21,19 @@ constexpr uint32_t kLayerBytes = 15 * 12;
 // The channels in the order the sheet, the commands and the file give them.
 constexpr uint32_t kSheetChannels[3] = {kMatrixRotation, kMatrixPosition, kMatrixScale};
 
+// clang-format off
 const PropertySheetRow kSheet[] = {
     {"Matrix Animation Properties", PropertyKind::PageTitle, 0, 0},
-    {"Position:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimPosition,
-     cmd::matrix_animation::GetMatrixAnimPosition},
-    {"Rotation:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimRotation,
-     cmd::matrix_animation::GetMatrixAnimRotation},
-    {"Dir By Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByMov,
-     cmd::matrix_animation::GetDirByMov},
-    {"Dir By WS Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByWsMov,
-     cmd::matrix_animation::GetDirByWsMov},
+    {"Position:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimPosition, cmd::matrix_animation::GetMatrixAnimPosition},
+    {"Rotation:", PropertyKind::Vector, cmd::matrix_animation::SetMatrixAnimRotation, cmd::matrix_animation::GetMatrixAnimRotation},
+    {"Dir By Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByMov, cmd::matrix_animation::GetDirByMov},
+    {"Dir By WS Mov", PropertyKind::CheckBox, cmd::matrix_animation::SetDirByWsMov, cmd::matrix_animation::GetDirByWsMov},
     {"Animation Param Management", PropertyKind::PageTitle, 0, 0},
-    {"Param Layer", PropertyKind::ListSelector, cmd::matrix_animation::SetParamLayer,
-     cmd::matrix_animation::GetParamLayer},
+    {"Param Layer", PropertyKind::ListSelector, cmd::matrix_animation::SetParamLayer, cmd::matrix_animation::GetParamLayer},
     {"Add Layer|Add|", PropertyKind::Button, cmd::matrix_animation::AddMatrixAnimLayer, 0},
     {"Delete Layer|Delete|", PropertyKind::Button, cmd::matrix_animation::DeleteMatrixAnimLayer, 0},
 };
+// clang-format on
 const char *const kGroupHeadings[3] = {"Rotation", "Position", "Scale"};
 const char *const kVectorLabels[5] = {"Sin Off:", "Sin Mul:", "Sin Freq:", "Rnd Mul:", "Rnd Freq:"};
 

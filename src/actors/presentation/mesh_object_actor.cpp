@@ -27,20 +27,16 @@ constexpr float kTurnMargin = 2e-9f;
 // Bytes of one sub-mesh in a file: material index and Z offset.
 constexpr uint64_t kSubMeshRecordBytes = 8;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Mesh Object Properties", PropertyKind::PageTitle, 0, 0},
     {"Mesh:", PropertyKind::MeshPick, cmd::mesh_object::SetMesh, cmd::mesh_object::GetMesh},
     {"Sub Mesh Material", PropertyKind::Caption, 0, 0},
-    {"Material:", PropertyKind::MaterialPick, cmd::mesh_object::SetMaterial_448,
-     cmd::mesh_object::GetMaterial},
-    {"Z-Offset:|cm|", PropertyKind::Real, cmd::mesh_object::SetZOffset,
-     cmd::mesh_object::GetZOffset},
-    {"Visible:", PropertyKind::CheckBox, cmd::mesh_object::SetVisible,
-     cmd::mesh_object::GetVisible},
-    {"MeshSync Collision:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncCollision,
-     cmd::mesh_object::GetSyncCollision},
-    {"MeshSync Material:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncMaterial,
-     cmd::mesh_object::GetSyncMaterial},
+    {"Material:", PropertyKind::MaterialPick, cmd::mesh_object::SetMaterial_448, cmd::mesh_object::GetMaterial},
+    {"Z-Offset:|cm|", PropertyKind::Real, cmd::mesh_object::SetZOffset, cmd::mesh_object::GetZOffset},
+    {"Visible:", PropertyKind::CheckBox, cmd::mesh_object::SetVisible, cmd::mesh_object::GetVisible},
+    {"MeshSync Collision:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncCollision, cmd::mesh_object::GetSyncCollision},
+    {"MeshSync Material:", PropertyKind::CheckBox, cmd::mesh_object::SetSyncMaterial, cmd::mesh_object::GetSyncMaterial},
     {"Animated Mesh Object Properties", PropertyKind::PageTitle, 0, 0},
     {"Animation Style", PropertyKind::Caption, 0, 0},
     {"Style:|Forward Once|0|Backward Once|1|Forward->Backward Once|2|Forward Loop|3|Backward "
@@ -50,12 +46,12 @@ const BasicSheetRow kSheet[] = {
     {"Speed:|%|", PropertyKind::Real, cmd::base::SetAnimationSpeed, cmd::base::GetAnimationSpeed,
      100.0f},
     {"Initial Animation State", PropertyKind::Caption, 0, 0},
-    {"Playing:", PropertyKind::CheckBox, cmd::mesh_object::SetInitialMeshAnimationPlaying_454,
-     cmd::mesh_object::SetInitialMeshAnimationPlaying_455},
+    {"Playing:", PropertyKind::CheckBox, cmd::mesh_object::SetInitialMeshAnimationPlaying_454, cmd::mesh_object::SetInitialMeshAnimationPlaying_455},
     {"Play Animation|Play|", PropertyKind::Button, cmd::base::AnimationPlay, 0},
     {"Stop Animation|Stop|", PropertyKind::Button, cmd::base::AnimationStop, 0},
     {"Reset Animation|Reset|", PropertyKind::Button, cmd::base::AnimationReset, 0},
 };
+// clang-format on
 
 ResourceLibrary *Library() { return GetLibrary(); }
 

@@ -37,39 +37,33 @@ constexpr uint64_t kLayerRecordBytes = 4;
 // The bone layer that pins "Bip01" for the output actor.
 constexpr uint32_t kBip01BoneLayer = 3;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"SkinObject Properties", PropertyKind::PageTitle, 0, 0},
-    {"Slave", PropertyKind::CheckBox, cmd::skin_object::SetSkinSlave,
-     cmd::skin_object::GetSkinSlave},
-    {"Motion:", PropertyKind::ListSelector, cmd::skin_object::SetMotionStringList_1095,
-     cmd::skin_object::SetMotionStringList_1096},
+    {"Slave", PropertyKind::CheckBox, cmd::skin_object::SetSkinSlave, cmd::skin_object::GetSkinSlave},
+    {"Motion:", PropertyKind::ListSelector, cmd::skin_object::SetMotionStringList_1095, cmd::skin_object::SetMotionStringList_1096},
     {"Add Motion:|Add|", PropertyKind::Button, cmd::skin_object::AddMotion, 0},
     {"Delete All Motion:|Delete All|", PropertyKind::Button, cmd::skin_object::DeleteAllMotions, 0},
     {"Delete Selected Motion:|Delete|", PropertyKind::Button, cmd::skin_object::DeleteMotion, 0},
     {"Name:", PropertyKind::Text, cmd::skin_object::SetMotionName, cmd::skin_object::GetMotionName},
-    {"Priority:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionPriority,
-     cmd::skin_object::GetMotionPriority},
-    {"Layer:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionLayer,
-     cmd::skin_object::GetMotionLayer},
-    {"BlendTime:", PropertyKind::Real, cmd::skin_object::SetMotionBlendTime,
-     cmd::skin_object::GetMotionBlendTime},
+    {"Priority:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionPriority, cmd::skin_object::GetMotionPriority},
+    {"Layer:", PropertyKind::WholeNumber, cmd::skin_object::SetMotionLayer, cmd::skin_object::GetMotionLayer},
+    {"BlendTime:", PropertyKind::Real, cmd::skin_object::SetMotionBlendTime, cmd::skin_object::GetMotionBlendTime},
     {"PlayStyle:|Loop|0|Once|1|OnceThenHold|2|", PropertyKind::Enumeration,
      cmd::skin_object::SetMotionPlayStyle,
      cmd::skin_object::GetMotionPlayStyle},
-    {"Set Motion:", PropertyKind::MotionPick, cmd::skin_object::SetMotionH,
-     cmd::skin_object::GetMotionH},
+    {"Set Motion:", PropertyKind::MotionPick, cmd::skin_object::SetMotionH, cmd::skin_object::GetMotionH},
     {"SkinObject Properties2", PropertyKind::PageTitle, 0, 0},
-    {"Speed:|%|", PropertyKind::Real, cmd::skin_object::SetMotionSpeed,
-     cmd::skin_object::GetMotionSpeed, 100.0f},
+    {"Speed:|%|", PropertyKind::Real, cmd::skin_object::SetMotionSpeed, cmd::skin_object::GetMotionSpeed, 100.0f},
     {"Auto Assign motions:", PropertyKind::Caption, 0, 0},
-    {"Name:", PropertyKind::Text, cmd::skin_object::SetAutoAssignName,
-     cmd::skin_object::GetAutoAssignName},
+    {"Name:", PropertyKind::Text, cmd::skin_object::SetAutoAssignName, cmd::skin_object::GetAutoAssignName},
     {"Auto Assign:", PropertyKind::Button, cmd::skin_object::AutoAssignMotions, 0},
     {"Tools:", PropertyKind::Caption, 0, 0},
     {"BoneSync AutoCreate", PropertyKind::Button, cmd::skin_object::CreateBoneSyncActors_1136, 0},
     {"Activate AutoCreate", PropertyKind::Button, cmd::skin_object::CreateBoneSyncActors_1137, 0},
     {"ReSync Bones", PropertyKind::Button, cmd::skin_object::ResyncBones, 0},
 };
+// clang-format on
 
 ResourceLibrary *Library() { return GetLibrary(); }
 

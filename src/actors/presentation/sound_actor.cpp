@@ -24,16 +24,14 @@ constexpr float kFadeTime = 1.0f;
 constexpr float kFadeStep = 1.0f / 30.0f;
 constexpr float kRestartFadeRate = 10.0f;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Sound Properties", PropertyKind::PageTitle, 0, 0},
     {"Set Sound:", PropertyKind::SoundPick, cmd::sound::SetSound, cmd::sound::GetSound},
-    {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, cmd::sound::SetSoundType,
-     cmd::sound::GetSoundType},
-    {"Play:|Once|0|Loop|1|Loop Times|2|", PropertyKind::Enumeration, cmd::sound::SetSoundPlayStyle,
-     cmd::sound::GetSoundPlayStyle},
+    {"Type:|2D Sound|0|3D Sound|1|", PropertyKind::Enumeration, cmd::sound::SetSoundType, cmd::sound::GetSoundType},
+    {"Play:|Once|0|Loop|1|Loop Times|2|", PropertyKind::Enumeration, cmd::sound::SetSoundPlayStyle, cmd::sound::GetSoundPlayStyle},
     {"Loop Count:", PropertyKind::WholeNumber, cmd::sound::SetLoopCount, cmd::sound::GetLoopCount},
-    {"Play On Start Game", PropertyKind::CheckBox, cmd::sound::SetStartPlaying,
-     cmd::sound::GetStartPlaying},
+    {"Play On Start Game", PropertyKind::CheckBox, cmd::sound::SetStartPlaying, cmd::sound::GetStartPlaying},
     {"Range:", PropertyKind::Real, cmd::sound::SetSoundRadius, cmd::sound::GetSoundRadius},
     {"Min:", PropertyKind::Real, cmd::sound::SetSoundMinRadius, cmd::sound::GetSoundMinRadius},
     {"3D Effect:", PropertyKind::Real, cmd::sound::Set3DPosEffect, cmd::sound::Get3DPosEffect},
@@ -44,13 +42,13 @@ const BasicSheetRow kSheet[] = {
     {"Random Variation", PropertyKind::Caption, 0, 0},
     {"Volume:", static_cast<PropertyKind>(41), cmd::sound::SetVolumeV, cmd::sound::GetVolumeV},
     {"Pan:", static_cast<PropertyKind>(41), cmd::sound::SetPanV, cmd::sound::GetPanV},
-    {"Frequency:", static_cast<PropertyKind>(41), cmd::sound::SetFrequencyV,
-     cmd::sound::GetFrequencyV},
+    {"Frequency:", static_cast<PropertyKind>(41), cmd::sound::SetFrequencyV, cmd::sound::GetFrequencyV},
     {"Sound Control", PropertyKind::PageTitle, 0, 0},
     {"Play:", PropertyKind::Button, cmd::sound::PlaySound, 0},
     {"Pause:", PropertyKind::Button, cmd::sound::PauseSound, 0},
     {"Stop:", PropertyKind::Button, cmd::sound::StopSound, 0},
 };
+// clang-format on
 
 void SendSelf(Actor &actor, uint32_t commandId) { actor.HandleCommand(commandId, ParamBlock()); }
 

@@ -20,19 +20,18 @@ namespace {
 
 constexpr float kHuge = 1e38f;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Draw Group Properties", PropertyKind::PageTitle, 0, 0},
-    {"Show Draw Group Box", PropertyKind::CheckBox, cmd::draw_group::SetShowDrawgroupBox,
-     cmd::draw_group::GetShowDrawgroupBox},
+    {"Show Draw Group Box", PropertyKind::CheckBox, cmd::draw_group::SetShowDrawgroupBox, cmd::draw_group::GetShowDrawgroupBox},
     {"Min:", PropertyKind::Vector, cmd::base::SetBoxMin, cmd::base::GetBoxMin},
     // Both corners carry the label "Min:".
     {"Min:", PropertyKind::Vector, cmd::base::SetBoxMax, cmd::base::GetBoxMax},
-    {"Open Draw Group", PropertyKind::CheckBox, cmd::draw_group::SetOpenDrawgroup,
-     cmd::draw_group::GetOpenDrawgroup},
-    {"Inherit DrawGroupID", PropertyKind::CheckBox, cmd::draw_group::SetInheritDrawgroupID,
-     cmd::draw_group::GetInheritDrawgroupID},
+    {"Open Draw Group", PropertyKind::CheckBox, cmd::draw_group::SetOpenDrawgroup, cmd::draw_group::GetOpenDrawgroup},
+    {"Inherit DrawGroupID", PropertyKind::CheckBox, cmd::draw_group::SetInheritDrawgroupID, cmd::draw_group::GetInheritDrawgroupID},
     {"Calculate Box:|Run|", PropertyKind::Button, cmd::base::CalculateAABox, 0},
 };
+// clang-format on
 
 ParamBlock BlockOfBytes(void *data, size_t size) {
     return ParamBlock(static_cast<uint8_t *>(data), size);

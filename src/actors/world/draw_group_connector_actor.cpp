@@ -15,17 +15,17 @@ namespace {
 
 
 // The force flag is written by 1245 and read by 1244.
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Draw Group Connector Properties", PropertyKind::PageTitle, 0, 0},
     {"Radius:", PropertyKind::Real, cmd::base::SetRadius, cmd::base::GetRadius},
-    {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, cmd::draw_group_connector::SetConnactorType,
-     cmd::draw_group_connector::GetConnactorType},
+    {"Type:|Free|0|Door|1|", PropertyKind::Enumeration, cmd::draw_group_connector::SetConnactorType, cmd::draw_group_connector::GetConnactorType},
     {"Force Open Connector", PropertyKind::CheckBox,
      cmd::draw_group_connector::GetForceOpenConnactor,
      cmd::draw_group_connector::SetForceOpenConnactor},
-    {"Load Recources Point", PropertyKind::CheckBox, cmd::draw_group_connector::SetLoadPoint,
-     cmd::draw_group_connector::GetLoadPoint},
+    {"Load Recources Point", PropertyKind::CheckBox, cmd::draw_group_connector::SetLoadPoint, cmd::draw_group_connector::GetLoadPoint},
 };
+// clang-format on
 
 float AskFloat(Actor *actor, uint32_t commandId) {
     float value = 0.0f;

@@ -20,30 +20,26 @@ void ClearFileCountTable() { FileCountTable.clear(); }
 
 namespace {
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"File Properties", PropertyKind::PageTitle, 0, 0},
-    {"Files:", PropertyKind::ListSelector, cmd::file::SetFileStringlist,
-     cmd::file::GetFileStringlist},
-    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
-     cmd::file::SetFilename, 0},
+    {"Files:", PropertyKind::ListSelector, cmd::file::SetFileStringlist, cmd::file::GetFileStringlist},
+    {"Add Actor File:|Add File|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, cmd::file::SetFilename, 0},
     {"Remove Selected File:|Remove File|", PropertyKind::Button, cmd::file::DeleteFileobject, 0},
     {"Set Rand Weight.", PropertyKind::Caption, 0, 0},
-    {"Value:", PropertyKind::WholeNumber, cmd::file::SetFileRandWeight,
-     cmd::file::GetFileRandWeight},
+    {"Value:", PropertyKind::WholeNumber, cmd::file::SetFileRandWeight, cmd::file::GetFileRandWeight},
     {"Set Maximum Count In Scene. ( 0 = no limit )", PropertyKind::Caption, 0, 0},
     {"Value:", PropertyKind::WholeNumber, cmd::file::SetFileMaxCount, cmd::file::GetFileMaxCount},
     {"Load Selected File:|Load|", PropertyKind::Button, cmd::file::LoadFileobject, 0},
     {"Unload File:|Unload|", PropertyKind::Button, cmd::file::UnloadFileobject, 0},
     {"Save Loaded File:|Save|", PropertyKind::Button, cmd::file::SaveFileobject, 0},
-    {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
-     cmd::file::SaveFileObjectAs, 494},
+    {"Save Loaded File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog, cmd::file::SaveFileObjectAs, 494},
     {"Set Procent Off No File Loading", PropertyKind::Caption, 0, 0},
-    {"Procent:", PropertyKind::WholeNumber, cmd::file::SetNonFileRandWeight,
-     cmd::file::GetNonFileRandWeight},
+    {"Procent:", PropertyKind::WholeNumber, cmd::file::SetNonFileRandWeight, cmd::file::GetNonFileRandWeight},
     {"Auto Load:", PropertyKind::CheckBox, cmd::file::SetAutoLoad, cmd::file::GetAutoLoad},
-    {"Always Reload: (Never Save)", PropertyKind::CheckBox, cmd::file::SetAlwaysLoad,
-     cmd::file::GetAlwaysLoad},
+    {"Always Reload: (Never Save)", PropertyKind::CheckBox, cmd::file::SetAlwaysLoad, cmd::file::GetAlwaysLoad},
 };
+// clang-format on
 
 constexpr uint32_t kMaxPercent = 100;
 

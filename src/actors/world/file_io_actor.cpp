@@ -14,16 +14,16 @@
 namespace {
 
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"FileIO Properties", PropertyKind::PageTitle, 0, 0},
     {"File Name:", PropertyKind::Text, cmd::file::SetFilename, cmd::file::GetFilename},
-    {"Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog,
-     cmd::file_io::OpenFile, cmd::file::GetFilename},
-    {"Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog,
-     cmd::file_io::SaveFile, cmd::file::GetFilename},
+    {"Open Actor File:|Open|Actor File (*.qva) |*.qva|||", PropertyKind::OpenFileDialog, cmd::file_io::OpenFile, cmd::file::GetFilename},
+    {"Save Actor File As:|Save As|Actor File (*.qva) |*.qva|||", PropertyKind::SaveFileDialog, cmd::file_io::SaveFile, cmd::file::GetFilename},
     {"Unload This File Group...", PropertyKind::Caption, 0, 0},
     {"Unload File:|Unload|", PropertyKind::Button, cmd::file_io::UnloadFile, 0},
 };
+// clang-format on
 
 } // namespace
 

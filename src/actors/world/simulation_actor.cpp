@@ -27,31 +27,26 @@ struct SheetRow {
     PropertyTransform transform;
 };
 
+// clang-format off
 const SheetRow kSheet[] = {
     {"Simulation Properties", PropertyKind::PageTitle, 0, 0, nullptr},
     {"SimulationStyle:|PositionOnly|1|RigidBody|2|CylinerApprox|3|BoxApprox|4|SphereApprox|5|"
      "_extra2|6|_extra3|7|_extra4|8|",
      PropertyKind::Enumeration, cmd::base::SetSimStyle, cmd::base::GetSimStyle, nullptr},
     {"Weight", PropertyKind::Real, cmd::base::SetWeight, cmd::base::GetWeight, nullptr},
-    {"AirResistanceMultiplier", PropertyKind::Vector, cmd::base::SetAirResistanceMultiplier,
-     cmd::base::GetAirResistanceMultiplier, nullptr},
-    {"AirResistanceRotMultiplier", PropertyKind::Real, cmd::base::SetAirResistanceRotMultiplier,
-     cmd::base::GetAirResistanceRotMultiplier, nullptr},
+    {"AirResistanceMultiplier", PropertyKind::Vector, cmd::base::SetAirResistanceMultiplier, cmd::base::GetAirResistanceMultiplier, nullptr},
+    {"AirResistanceRotMultiplier", PropertyKind::Real, cmd::base::SetAirResistanceRotMultiplier, cmd::base::GetAirResistanceRotMultiplier, nullptr},
     {"GravityMul", PropertyKind::Real, cmd::base::SetSimGravityMul, cmd::base::GetSimGravityMul,
      nullptr},
-    {"FrictionMultiplier", PropertyKind::Real, cmd::base::SetFrictionMultiplier,
-     cmd::base::GetFrictionMultiplier, nullptr},
-    {"Bounce->Slide Treshold|cm/s|", PropertyKind::Real, cmd::base::SetBounceSlideTreshold,
-     cmd::base::GetBounceSlideTreshold, &SquareRootTransform},
-    {"Slide->Rest Treshold|cm/s|", PropertyKind::Real, cmd::base::SetSlideRestTreshold,
-     cmd::base::GetSlideRestTreshold, &SquareRootTransform},
-    {"StopRest Treshold", PropertyKind::Real, cmd::base::SetStopRestTreshold,
-     cmd::base::GetStopRestTreshold, &SquareRootTransform},
+    {"FrictionMultiplier", PropertyKind::Real, cmd::base::SetFrictionMultiplier, cmd::base::GetFrictionMultiplier, nullptr},
+    {"Bounce->Slide Treshold|cm/s|", PropertyKind::Real, cmd::base::SetBounceSlideTreshold, cmd::base::GetBounceSlideTreshold, &SquareRootTransform},
+    {"Slide->Rest Treshold|cm/s|", PropertyKind::Real, cmd::base::SetSlideRestTreshold, cmd::base::GetSlideRestTreshold, &SquareRootTransform},
+    {"StopRest Treshold", PropertyKind::Real, cmd::base::SetStopRestTreshold, cmd::base::GetStopRestTreshold, &SquareRootTransform},
     {"StickyForce", PropertyKind::Real, cmd::base::SetStickyForce, cmd::base::GetStickyForce,
      nullptr},
-    {"DirectionByMovement", PropertyKind::CheckBox, cmd::base::SetDirectionByMovement,
-     cmd::base::GetDirectionByMovement, nullptr},
+    {"DirectionByMovement", PropertyKind::CheckBox, cmd::base::SetDirectionByMovement, cmd::base::GetDirectionByMovement, nullptr},
 };
+// clang-format on
 
 } // namespace
 

@@ -16,19 +16,18 @@ constexpr uint32_t kEveryPassFlags = 0x100;
 constexpr float kOneFrame = 0.016666668f;
 constexpr float kTwoFrames = 0.033333335f;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Time Instance Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
     {"Time Multiplier:|%|", PropertyKind::Real, cmd::time_instance::SetTimeinstanceMultiplier,
      cmd::time_instance::GetTimeinstanceMultiplier,
      100.0f},
-    {"Time (Sim) Mul:|%|", PropertyKind::Real, cmd::time_instance::SetTimeinstanceSimmultiplier,
-     cmd::time_instance::GetTimeinstanceSimmultiplier, 100.0f},
-    {"Global", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceGlobal,
-     cmd::time_instance::GetTimeinstanceGlobal, 1.0f},
-    {"CalcFromRawTime", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB,
-     cmd::time_instance::GetTimeinstanceCalcFromRawTimeB, 1.0f},
+    {"Time (Sim) Mul:|%|", PropertyKind::Real, cmd::time_instance::SetTimeinstanceSimmultiplier, cmd::time_instance::GetTimeinstanceSimmultiplier, 100.0f},
+    {"Global", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceGlobal, cmd::time_instance::GetTimeinstanceGlobal, 1.0f},
+    {"CalcFromRawTime", PropertyKind::CheckBox, cmd::time_instance::SetTimeinstanceCalcFromRawTimeB, cmd::time_instance::GetTimeinstanceCalcFromRawTimeB, 1.0f},
     {"GlobalTime", PropertyKind::Time, cmd::base::SetGTime, cmd::base::GetGTime, 1.0f},
 };
+// clang-format on
 
 bool IsLive(const ScheduledCommand *entry) {
     return (entry->state & (kEntryQueued | kEntryDead)) == 0;

@@ -18,26 +18,25 @@ constexpr uint32_t kKeyLayer = 1;
 // The smallest stored key: event id, three text lengths and the time.
 constexpr uint32_t kMinKeyRecord = 20;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Timer Properties", PropertyKind::PageTitle, 0, 0, 1.0f},
-    {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, cmd::timer::SetTimerType,
-     cmd::timer::GetTimerType, 1.0f},
+    {"Type:|Forward Once|0|Forward Loop|1|", PropertyKind::Enumeration, cmd::timer::SetTimerType, cmd::timer::GetTimerType, 1.0f},
     {"Time Multiplier:|%|", PropertyKind::Real, cmd::timer::SetTimerMultiplier,
      cmd::timer::GetTimerMultiplier,
      100.0f},
-    {"Current Time:", PropertyKind::TimeLineValue, cmd::base::SetCurrentTime,
-     cmd::base::GetCurrentTime, 1.0f},
+    {"Current Time:", PropertyKind::TimeLineValue, cmd::base::SetCurrentTime, cmd::base::GetCurrentTime, 1.0f},
     {"Start Time:", PropertyKind::TimeLineValue, cmd::timer::SetTimerStartTime,
      cmd::timer::GetTimerStartTime,
      1.0f},
     {"Total Time:", PropertyKind::TimeLineValue, cmd::base::SetTotalTime, cmd::base::GetTotalTime,
      1.0f},
-    {"Reset+Start_Timer  ON  Start_Game:", PropertyKind::CheckBox, cmd::timer::SetTimerStartActive,
-     cmd::timer::GetTimerStartActive, 1.0f},
+    {"Reset+Start_Timer  ON  Start_Game:", PropertyKind::CheckBox, cmd::timer::SetTimerStartActive, cmd::timer::GetTimerStartActive, 1.0f},
     {"Timer Event Keys", PropertyKind::Caption, 0, 0, 1.0f},
     {"Event", PropertyKind::TimedEvents, 0, 0, 1.0f},
     {"Reset Timer |Reset|", PropertyKind::Button, cmd::base::Reset, 0, 1.0f},
 };
+// clang-format on
 
 std::string EventName(uint32_t eventId) {
     const CommandInfo *info = GetCommandTable().Find(eventId);

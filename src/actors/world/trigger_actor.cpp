@@ -19,19 +19,18 @@ constexpr float kDefaultRadius = 200.0f;
 // Subtype "Event": causes and takes events, neither dynamic nor solid.
 constexpr uint32_t kEventSubtype = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 
+// clang-format off
 const BasicSheetRow kSheet[] = {
     {"Trigger Properties", PropertyKind::PageTitle, 0, 0},
     {"Radius", PropertyKind::Real, cmd::trigger::SetTriggerRadius, cmd::trigger::GetTriggerRadius},
-    {"Show", PropertyKind::CheckBox, cmd::trigger::SetTriggerVisibility,
-     cmd::trigger::GetTriggerVisibility},
+    {"Show", PropertyKind::CheckBox, cmd::trigger::SetTriggerVisibility, cmd::trigger::GetTriggerVisibility},
     {"Deactivate After Trig Time.", PropertyKind::Caption, 0, 0},
-    {"Trigger Deactive:", PropertyKind::Time, cmd::trigger::SetTriggerDeactivateTime,
-     cmd::trigger::GetTriggerDeactivateTime},
-    {"Max Count:", PropertyKind::WholeNumber, cmd::base::SetSelectionMaxCount,
-     cmd::base::GetSelectionMaxCount},
+    {"Trigger Deactive:", PropertyKind::Time, cmd::trigger::SetTriggerDeactivateTime, cmd::trigger::GetTriggerDeactivateTime},
+    {"Max Count:", PropertyKind::WholeNumber, cmd::base::SetSelectionMaxCount, cmd::base::GetSelectionMaxCount},
     {"Trigger Script", PropertyKind::Caption, 0, 0},
     {"Event", PropertyKind::EventScripts, 0, 0},
 };
+// clang-format on
 
 } // namespace
 

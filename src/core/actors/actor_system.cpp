@@ -77,6 +77,7 @@ void ForgetDestroyedActor(Actor *actor) {
     }
 }
 
+// clang-format off
 const BasicSheetRow kActorSystemSheet[] = {
     {"Actor System", PropertyKind::PageTitle, 0, 0},
     {"Set Grid Snap Unit.", PropertyKind::Caption, 0, 0},
@@ -84,13 +85,12 @@ const BasicSheetRow kActorSystemSheet[] = {
      PropertyKind::Enumeration, cmd::actor_system::SetSnapSetting,
      cmd::actor_system::GetSnapSetting},
     {"Set Grid Space.", PropertyKind::Caption, 0, 0},
-    {"Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PropertyKind::Enumeration,
-     cmd::actor_system::SetGridSetting, cmd::actor_system::GetGridSetting},
+    {"Meter:|4.0 m|0|3.0 m|1|1.0 m|2|", PropertyKind::Enumeration, cmd::actor_system::SetGridSetting, cmd::actor_system::GetGridSetting},
     {"Load/Unload File Actors", PropertyKind::Caption, 0, 0},
     {"Load All File Actors:|Load|", PropertyKind::Button, cmd::actor_system::LoadAllFileobjects, 0},
-    {"Unload All File Actors:|Unload|", PropertyKind::Button,
-     cmd::actor_system::UnloadAllFileobjects, 0},
+    {"Unload All File Actors:|Unload|", PropertyKind::Button, cmd::actor_system::UnloadAllFileobjects, 0},
 };
+// clang-format on
 
 void FillActorSystemDescriptor() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kActorSystemClassId);
