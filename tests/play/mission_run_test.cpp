@@ -502,11 +502,28 @@ TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
     uint32_t stateAfter = 99;
     bool keyTaken = false;
     bool blocksGone = false;
+    std::string checkered;  // the scenery's meshes that wear the checker texture
+    const std::function<void(Actor*, int32_t)> findCheckers = [&](Actor* actor, int32_t checker) {
+        if (auto* object = dynamic_cast<MeshObjectActor*>(actor)) {
+            for (const SubMeshRecord& sub : object->subMeshes) {
+                if (sub.material == nullptr) continue;
+                const std::vector<uint32_t>& textures = sub.material->textureIds;
+                if (std::count(textures.begin(), textures.end(), uint32_t(checker)) != 0)
+                    checkered += " \"" + actor->name + "\"";
+            }
+        }
+        for (Actor* child : actor->children) findCheckers(child, checker);
+    };
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_01_Release.qva");
         auto* hero = dynamic_cast<CharacterActor*>(FindActorByName("GA1_Player", 16));
         if (first == 0) {
             first = hero != nullptr ? frame : 0;
+            if (ResourceLibrary* library = GetLibrary(); first != 0 && library != nullptr) {
+                findCheckers(GetActorById(kSceneryRootId),
+                             ResourceLibrary::GetItemIndex(
+                                 library->FindItemByName("checker", ItemClass::Texture)));
+            }
             return;
         }
         auto* door = dynamic_cast<DoorActor*>(FindActorByName("GA5_Door", int32_t(kDoorClassId)));
@@ -546,6 +563,7 @@ TEST(MissionDoor, OnlyTheKeyOpensTheWayIntoRoomC) {
     EXPECT_NE(stateAfter, kDoorClosed);
     EXPECT_TRUE(blocksGone);
     EXPECT_GT(openReach, 530.0f) << "not through the open doorway";
+    EXPECT_EQ(checkered, "") << "wear the checker";
 }
 
 // The level load the world is about to make, when one waits: "<globals> | <scene>".

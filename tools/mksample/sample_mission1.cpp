@@ -17,6 +17,8 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 #include "end_to_end_folder.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
 #include "sample_hero.h"
@@ -321,6 +323,36 @@ bool AddLightsAndItems(int32_t &next) {
     return true;
 }
 
+// Level1's showcase pieces (the ball, the beacon, the figures, the lit pair,
+// the detail levels, the rig's head) wear the checker; here they are made of
+// metal like the mission's fittings. A mesh that takes its own material
+// takes it from its subsets; a missing material falls back to the checker.
+void DressTheCheckeredProps(Actor *actor, uint32_t checker, uint32_t metal) {
+    ResourceLibrary *library = GetLibrary();
+    if (auto *object = dynamic_cast<MeshObjectActor *>(actor); object != nullptr) {
+        auto *mesh = dynamic_cast<MeshItem *>(library->GetItemById(object->meshIndex));
+        bool checkered = false;
+        for (size_t i = 0; i < object->subMeshes.size(); ++i) {
+            uint32_t slot = object->subMeshes[i].materialIndex;
+            if ((object->meshFlags & kMeshSyncMaterial) != 0)
+                slot = mesh != nullptr && i < mesh->subsetSettings.size()
+                           ? mesh->subsetSettings[i].word1
+                           : kDefaultMaterialSlot;
+            auto *material = dynamic_cast<MaterialItem *>(library->GetItemById(slot));
+            checkered =
+                checkered || material == nullptr ||
+                std::count(material->textureIds.begin(), material->textureIds.end(), checker) != 0;
+        }
+        if (checkered) {
+            object->meshFlags &= ~kMeshSyncMaterial;
+            for (SubMeshRecord &sub : object->subMeshes)
+                sub.materialIndex = metal;
+        }
+    }
+    for (Actor *child : actor->children)
+        DressTheCheckeredProps(child, checker, metal);
+}
+
 } // namespace
 
 bool WriteMission1(SampleOutput &out) {
@@ -355,6 +387,13 @@ bool WriteMission1(SampleOutput &out) {
     if (!AddLightsAndItems(next))
         return out.Fail(kFile, "cannot make the lamps and the items");
     DeleteDetachedActors();
+    ResourceLibrary *library = GetLibrary();
+    const int32_t checker = ResourceLibrary::GetItemIndex(
+        library != nullptr ? library->FindItemByName("checker", ItemClass::Texture) : nullptr);
+    const int32_t metal = SampleMaterialSlot("Metal");
+    if (checker < 0 || metal < 0)
+        return out.Fail(kFile, "no checker texture or metal material");
+    DressTheCheckeredProps(scenery, uint32_t(checker), uint32_t(metal));
     // At the far end of RoomC, behind the locked door.
     if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {-430.0f, 50.0f, 1430.0f}, 1) ||
         !AddSlabMeshes(roomC, "ExitMark", next,
