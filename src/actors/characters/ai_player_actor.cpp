@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 using namespace aiplayer;
 
@@ -359,11 +360,7 @@ void AIPlayerActor::Bind() {
         // The character entered its draw group before this spied on it.
         EnterDrawGroup(character->drawGroupId);
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     if (aiState == kAIPFight || aiState == kAIPFollow) {
         aiState = kAIPIdle;
         previousState = -1;

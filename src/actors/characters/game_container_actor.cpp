@@ -16,14 +16,13 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 
 namespace {
 
 constexpr uint32_t kFrontEndId = 16;
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kEventBoxFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 constexpr uint32_t kNoActor = 0xFFFFFFFFu;
 constexpr float kEmptyBox = 1.0e38f;
@@ -183,11 +182,7 @@ void GameContainerActor::Bind() {
         }
     }
     SendWord(FingerPrints(), cmd::base::SetOperational, 0);
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
 }
 
 // --- commands ----------------------------------------------------------------------

@@ -11,14 +11,13 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/time_record.h"
 
 using namespace guard;
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kSceneryId = 2;
 constexpr float kBindRaise = 40.0f;
 constexpr float kRespawnRaise = 60.0f;
@@ -103,11 +102,7 @@ int GuardActor::Bind() {
             attackPool.push_back(attack.weight);
         }
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     return 1;
 }
 

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/resource_library.h"
@@ -62,8 +63,6 @@ enum Action : int {
 constexpr float kStartDelay = 0.4f;
 constexpr float kEscDelay = 1.0f;
 constexpr float kLookScale = 0.05f;
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 
 // clang-format off
 const BasicSheetRow kSheet[] = {
@@ -241,11 +240,7 @@ int PlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (!characterPath.empty()) {
             controlledCharacter.Assign(FindActorByPath(characterPath, this));
         }
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     case cmd::base::Create:
         if (auto *source = dynamic_cast<PlayerActor *>(block.ReadActor(0));

@@ -12,6 +12,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr uint32_t kCameraColFlags = 0x31; // active, bit 4, dynamic
 constexpr uint32_t kCameraColExclude = 0x04040000;
-constexpr uint32_t kProcessLayer = 2;
 constexpr float kLengthEpsilon = 0.00001f;
 
 // clang-format off
@@ -350,11 +350,7 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Precalculate:
         target1.Resolve();
         target2.Resolve();
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), 0x100, 0.0f,
-                                             0.0f,
-                                             0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         if (active != 0) {
             active = 0;
             uint32_t on = 1;

@@ -13,11 +13,10 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kItemTypeKey = 2;
 constexpr uint32_t kColObjQualifies = 0x40;
 constexpr float kMinTime = 0.01f;
@@ -457,13 +456,7 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 
 // --- motion --------------------------------------------------------------------------
 
-void DoorActor::Subscribe() {
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
-}
+void DoorActor::Subscribe() { EnsureProcessEntry(*this); }
 
 // Cancelled and forgotten at once, so that a command later in the frame
 // subscribes again.
