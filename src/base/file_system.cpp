@@ -762,6 +762,13 @@ void FileHandle::SerializeWords(void* words, uint32_t count) {
     TransferWords(words, count);
 }
 
+void FileHandle::SerializeSpareWords(uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t spare = 0;
+        SerializeWords(&spare, 1);
+    }
+}
+
 [[gnu::noinline]] void FileHandle::TransferWords(void* words, uint32_t count) {
     if (!CheckOpen()) {
         return;

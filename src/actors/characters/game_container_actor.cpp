@@ -100,13 +100,6 @@ void Play(Actor *sound) {
     }
 }
 
-void SpareWords(Archive &archive, int count) {
-    for (int i = 0; i < count; ++i) {
-        uint32_t spare = 0;
-        archive.SerializeWord(&spare);
-    }
-}
-
 } // namespace
 
 float TrapQuality(float held, float least, float most) {
@@ -521,13 +514,13 @@ int GameContainerActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&contentType);
         archive.SerializeWord(&contentActorId);
         archive.SerializeFloat(&searchTime);
-        SpareWords(archive, 1);
+        archive.SerializeSpareWords(1);
     }
     if (archive.Version() >= 4) {
         archive.SerializeWord(&triggerType);
         archive.SerializeFloat(&triggerTime);
         archive.SerializeWord(&deleteAfterActivation);
-        SpareWords(archive, 7);
+        archive.SerializeSpareWords(7);
     } else if (!archive.IsWriting()) {
         triggerType = kTriggerAction;
         triggerTime = 0.0f;

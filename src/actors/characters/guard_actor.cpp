@@ -305,7 +305,7 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeFloat(&pathnodeTime);
         archive.SerializeFloat(&hitDistance);
         archive.SerializeFloat(&jumpInterval);
-        SerializeSpareWord(archive);
+        archive.SerializeSpareWords(1);
     }
     if (!SerializeRecordList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
             archive.SerializeWord(&e.type);

@@ -11,11 +11,6 @@
 // The most entries a stored list may hold.
 inline constexpr uint32_t kRecordListMaxEntries = 4096;
 
-inline void SerializeSpareWord(Archive &archive) {
-    uint32_t spare = 0;
-    archive.SerializeWord(&spare);
-}
-
 // A read count above the limit or larger than the bytes left fails the
 // archive before anything is allocated; a list that the version does not
 // hold is emptied. New entries take T's defaults. false when the archive
@@ -39,7 +34,7 @@ bool SerializeRecordList(Archive &archive, uint32_t since, std::vector<T> &list,
     }
     for (T &entry : list) {
         fields(entry);
-        SerializeSpareWord(archive);
+        archive.SerializeSpareWords(1);
     }
     return !archive.Failed();
 }

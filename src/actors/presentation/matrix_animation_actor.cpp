@@ -298,10 +298,7 @@ int MatrixAnimationActor::Serialize(Archive &archive, uint32_t mode) {
         SerializeVector(archive, &rotationSpeed);
         archive.SerializeWord(&matrixAnimFlags);
         SerializeVector(archive, &basePosition);
-        for (int i = 0; i < 2; ++i) {
-            uint32_t reserved = 0;
-            archive.SerializeWord(&reserved);
-        }
+        archive.SerializeSpareWords(2);
         uint32_t count = static_cast<uint32_t>(layers.size());
         archive.SerializeWord(&count);
         if (!writing) {
