@@ -10,6 +10,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/enable_commands.h"
 
 namespace {
 
@@ -196,6 +197,9 @@ void MatrixAnimationActor::Update() {
 }
 
 int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeEnableCommands(*this, commandId)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
     case cmd::matrix_animation::SetMatrixAnimPosition:
         basePosition = ReadVector(block);
@@ -245,14 +249,6 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     case cmd::matrix_animation::GetParamLayer:
         FillNumberedLabels(block, kLayerPrefix, layers.size(), 0);
-        break;
-    case cmd::base::Start:
-    case cmd::base::ActionStart:
-        state |= kActorEnabled;
-        break;
-    case cmd::base::Stop:
-    case cmd::base::ActionStopPost:
-        state &= ~kActorEnabled;
         break;
     case cmd::base::ActionStartValue:
     case cmd::base::ActionStopValue:
