@@ -98,7 +98,7 @@ int GuardActor::Bind() {
         }
         attackIndex = 0;
         attackPool.clear();
-        for (const GuardAttackParam &attack : attackParams) {
+        for (const AttackParam &attack : attackParams) {
             attackPool.push_back(attack.weight);
         }
     }
