@@ -8,6 +8,7 @@
 #include "actors/characters/guard_actor.h"
 #include "actors/characters/guard_internal.h"
 #include "actors/world/path_node_actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -414,7 +415,8 @@ void GuardActor::TickReturnToPatrol(float dt) {
     }
     SetMotion(kMotionWalk);
     if (stateTime > 30.0f) {
-        Respawn(GetWorldPosition(), QueryQuaternion(this, cmd::base::GetWSQuaternion));
+        Respawn(GetWorldPosition(),
+                Query(this, cmd::base::GetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f}));
         SetState(kGuardPatrol);
         currentNode = actorId;
         NextPathNode();

@@ -141,16 +141,6 @@ float HeadingOf(float x, float z) {
     return x < 0.0f ? -angle : angle;
 }
 
-// The current time of the actor the path names; `fallback` when none.
-float CurrentTimeOf(Actor *actor, float fallback) {
-    if (actor == nullptr) {
-        return fallback;
-    }
-    float value = fallback;
-    actor->HandleCommand(cmd::base::GetCurrentTime, ParamBlock(&value, sizeof(value)));
-    return value;
-}
-
 // The key actors and the inputs that start and stop them.
 struct KeyActorRow {
     const char *path;
@@ -469,10 +459,11 @@ void PlayerActor::DebugChord() {
 void PlayerActor::TimeScale() {
     PlayerInputSettings &input = PlayerInput;
     Actor *amountActor = FindActorByPath("/Global/ScriptSoul/Amount", this);
-    float amount = CurrentTimeOf(amountActor, 999.0f);
+    float amount = Query(amountActor, cmd::base::GetCurrentTime, 999.0f);
     float consumeMul = 0.0f;
     if (amountActor != nullptr && amount > 0.0f) {
-        consumeMul = CurrentTimeOf(FindActorByPath("/Global/ScriptSoul/ConsumeMul", this), 0.0f);
+        consumeMul = Query(FindActorByPath("/Global/ScriptSoul/ConsumeMul", this),
+                           cmd::base::GetCurrentTime, 0.0f);
     }
     auto takeFromAmount = [&](float taken) {
         amount = std::max(amount - taken, 0.0f);

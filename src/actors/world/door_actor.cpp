@@ -9,6 +9,7 @@
 #include "actors/world/draw_group_connector_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
@@ -60,14 +61,6 @@ const BasicSheetRow kSheet[] = {
 // clang-format on
 
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
-
-// Asks an item a one-word question; the block is zeroed first, so an actor
-// that does not answer says 0.
-template <class T> T Ask(Actor *actor, uint32_t commandId) {
-    T value{};
-    actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    return value;
-}
 
 void Point(ActorLink &link, Actor *actor) {
     link.Release();
@@ -199,7 +192,7 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
     }
     Actor *item = GetActorById(itemId);
     if (item == nullptr || item->classId != kGameObjectClassId ||
-        Ask<uint32_t>(item, cmd::game_object::GetGameobjectType_603) != kItemTypeKey) {
+        Query<uint32_t>(item, cmd::game_object::GetGameobjectType_603) != kItemTypeKey) {
         if (locked == 0) {
             OpenBy(userId);
         } else {
@@ -207,8 +200,8 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
         }
         return;
     }
-    const uint32_t keyGroups = Ask<uint32_t>(item, cmd::game_object::GetKeygroup);
-    const float keyTime = Ask<float>(item, cmd::game_object::GetKeyTime);
+    const uint32_t keyGroups = Query<uint32_t>(item, cmd::game_object::GetKeygroup);
+    const float keyTime = Query<float>(item, cmd::game_object::GetKeyTime);
     const bool match = (keyGroups & lockGroups) != 0 && keyTime == 0.0f;
     if (locked == 0 && match) {
         lockChangeTimer = 0.0f;
