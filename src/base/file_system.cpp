@@ -14,6 +14,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/le_bytes.h"
+
 // --- FileSystem base ---------------------------------------------------------
 
 uint32_t FileSystem::Size(void* handle) {
@@ -750,8 +752,7 @@ void FileHandle::SerializeWords(void* words, uint32_t count) {
         } else {
             auto* out = static_cast<uint8_t*>(words);
             for (uint32_t i = 0; i < count; ++i, in += 4) {
-                const uint32_t word = uint32_t{in[0]} | uint32_t{in[1]} << 8 |
-                                      uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+                const uint32_t word = ReadLe32(in);
                 std::memcpy(out + size_t{i} * 4, &word, 4);
             }
         }
@@ -760,6 +761,13 @@ void FileHandle::SerializeWords(void* words, uint32_t count) {
         return;
     }
     TransferWords(words, count);
+}
+
+void FileHandle::SerializeSpareWords(uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t spare = 0;
+        SerializeWords(&spare, 1);
+    }
 }
 
 [[gnu::noinline]] void FileHandle::TransferWords(void* words, uint32_t count) {
@@ -818,8 +826,7 @@ bool FileHandle::ReadLengthWord(int32_t* length) {
     if (!TransferBytes(bytes, 4)) {
         return false;
     }
-    *length = static_cast<int32_t>(bytes[0] | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-                                   uint32_t{bytes[3]} << 24);
+    *length = static_cast<int32_t>(ReadLe32(bytes));
     return true;
 }
 

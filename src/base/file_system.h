@@ -174,6 +174,8 @@ public:
     uint8_t SerializeByte(uint8_t value);
     void SerializeWord(uint32_t* word) { SerializeWords(word, 1); }
     void SerializeFloat(float *value) { SerializeWords(value, 1); }
+    // count unused words, one at a time: written as 0, skipped on reading.
+    void SerializeSpareWords(uint32_t count);
     // u32 length, then the characters without terminator. Reading a length
     // of 0 or less (as i32) leaves the string as it was; a read text ends at
     // its first 0 byte.

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "base/le_bytes.h"
+
 // --- shared state ------------------------------------------------------------
 
 // The archive's file, directory and cache. Owned jointly by the PackArchive
@@ -56,10 +58,6 @@ std::string LookupKey(std::string_view name) {
         c = c == '/' ? '\\' : LowerAscii(c);
     }
     return key;
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return p[0] | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 // --- entry handles -----------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "base/text_table.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/process_entry.h"
 #include "game/ui_element.h"
 #include "game/ui_text_actor.h"
 #include "library/library_item.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr float kRetryFadeSeconds = 0.3f;
 constexpr float kAlmostBlack = 0.999999f;
 constexpr uint32_t kVolumeSteps = 5;
@@ -128,11 +127,7 @@ void InventoryActor::SetUpHud() {
     InvalidateTransform();
 
     hudVisible = 0;
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
 }
 
 void InventoryActor::QueueFlash(float alpha, float growth, uint32_t materialId) {

@@ -10,6 +10,7 @@
 #include "actors/characters/character_actor.h"
 #include "actors/characters/game_object_actor.h"
 #include "base/random.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -77,15 +78,6 @@ MaterialItem *MaterialAt(ResourceLibrary *library, uint32_t id) {
     return library != nullptr && ResourceLibrary::IsItemIndexValid(id)
                ? AsMaterial(library->UseItem(id))
                : nullptr;
-}
-
-// The answer of a query; `value` when the actor is missing or leaves the
-// block alone.
-template <class T> T Ask(Actor *actor, uint32_t commandId, T value = T{}) {
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
 }
 
 bool IsGameObject(const Actor *actor) {
@@ -187,8 +179,8 @@ void InventoryActor::ListAmmoItems() {
             if (ammo == nullptr) {
                 continue;
             }
-            const uint32_t type = AmmoType(Ask<uint32_t>(ammo,
-                                                         cmd::game_object::GetAmmoAmmoGroups));
+            const uint32_t type =
+                AmmoType(Query<uint32_t>(ammo, cmd::game_object::GetAmmoAmmoGroups));
             const auto *master = dynamic_cast<const CharacterActor *>(Live(masterCharacter));
             if (type != 0 && master != nullptr && master->ammoPresent[type - 1] != 0) {
                 ammoItems[ammoItemCount++] = item->actorId;
@@ -389,16 +381,16 @@ void InventoryActor::DrawHandPanel(Actor *hand, float anchorX, float &flash,
                                kFlareSide, kFlareSide, 1.0f, 1.0f, 1.0f, flash * hudAlpha,
                                AsMaterial(ammoFlareMaterial));
         }
-        const uint32_t bullets = Ask<uint32_t>(ammo, cmd::game_object::GetAmmoBullets);
+        const uint32_t bullets = Query<uint32_t>(ammo, cmd::game_object::GetAmmoBullets);
         char text[32];
         uint32_t count = 0;
         if (right) {
             // No ammunition group: no type to count.
-            const uint32_t type = AmmoType(Ask<uint32_t>(ammo,
-                                                         cmd::game_object::GetAmmoAmmoGroups));
+            const uint32_t type =
+                AmmoType(Query<uint32_t>(ammo, cmd::game_object::GetAmmoAmmoGroups));
             if (type != 0) {
                 const std::array<uint32_t, 2> query = {type, 0};
-                count = Ask(Live(masterCharacter), cmd::character::GetAmmoCount, query)[1];
+                count = Query(Live(masterCharacter), cmd::character::GetAmmoCount, query)[1];
             }
         }
         if (right && count <= kCountShownUpTo) {
@@ -413,10 +405,10 @@ void InventoryActor::DrawHandPanel(Actor *hand, float anchorX, float &flash,
         }
         lastBullets = bullets;
     }
-    library->QueueRect(anchorX + kHudLayout.handIcon.x, anchorY + kHudLayout.handIcon.y,
-                       kHandIconSide, kHandIconSide, 1.0f, 1.0f, 1.0f, hudAlpha,
-                       MaterialAt(library,
-                                  Ask<uint32_t>(weapon, cmd::game_object::GetIcon2MaterialLibID)));
+    library->QueueRect(
+        anchorX + kHudLayout.handIcon.x, anchorY + kHudLayout.handIcon.y, kHandIconSide,
+        kHandIconSide, 1.0f, 1.0f, 1.0f, hudAlpha,
+        MaterialAt(library, Query<uint32_t>(weapon, cmd::game_object::GetIcon2MaterialLibID)));
 }
 
 void InventoryActor::DrawSelectorIcon() {
@@ -429,11 +421,11 @@ void InventoryActor::DrawSelectorIcon() {
         return;
     }
     ResourceLibrary *library = GetLibrary();
-    library->QueueRect(float(screenWidth) + kHudLayout.selectorIcon.x,
-                       float(screenCentreY) + kHudLayout.selectorIcon.y, kHandIconSide,
-                       kHandIconSide, 1.0f, 1.0f, 1.0f, selectorAlpha * hudAlpha,
-                       MaterialAt(library,
-                                  Ask<uint32_t>(item, cmd::game_object::GetIconMaterialLibID)));
+    library->QueueRect(
+        float(screenWidth) + kHudLayout.selectorIcon.x,
+        float(screenCentreY) + kHudLayout.selectorIcon.y, kHandIconSide, kHandIconSide, 1.0f, 1.0f,
+        1.0f, selectorAlpha * hudAlpha,
+        MaterialAt(library, Query<uint32_t>(item, cmd::game_object::GetIconMaterialLibID)));
 }
 
 void InventoryActor::DrawSoulGauge(float delta) {
@@ -442,8 +434,8 @@ void InventoryActor::DrawSoulGauge(float delta) {
     Actor *master = Live(masterCharacter);
     const float x = float(hudOriginX) + 20.0f;
     const float y = float(screenHeight) - 120.0f;
-    const float health = Ask<float>(master, cmd::character::GetHealth);
-    float fill = Ask<float>(Live(soulAmountActor), cmd::base::GetCurrentNormalizedTime);
+    const float health = Query<float>(master, cmd::character::GetHealth);
+    float fill = Query<float>(Live(soulAmountActor), cmd::base::GetCurrentNormalizedTime);
     fill = fill > 0.0f ? std::min(fill, 1.0f) : 0.0f;
 
     const float fillHeight = fill * kSoulFillHeight;
@@ -456,7 +448,7 @@ void InventoryActor::DrawSoulGauge(float delta) {
     if (soulIcon02Material != nullptr) {
         const double eighths = std::floor(double(GetCurrentTime()) * 8.0);
         if (std::fmod(eighths, 2.0) != 0.0 &&
-            Ask<uint32_t>(master, cmd::character::CharacterHealthIsAbove100) == 1) {
+            Query<uint32_t>(master, cmd::character::CharacterHealthIsAbove100) == 1) {
             library->QueueRect(x + kHudLayout.soulIcon.x, y + kHudLayout.soulIcon.y,
                                kSoulIconWidth, kSoulIconHeight, 1.0f, 1.0f, 1.0f, hudAlpha,
                                AsMaterial(soulIcon02Material));
@@ -480,7 +472,7 @@ void InventoryActor::DrawSoulGauge(float delta) {
 }
 
 void InventoryActor::DrawMissionClock() {
-    float t = Ask<float>(Live(missionTimeActor), cmd::base::GetCurrentTime);
+    float t = Query<float>(Live(missionTimeActor), cmd::base::GetCurrentTime);
     t = t > 0.0f ? std::min(t, kLongestClock) : 0.0f; // not a number counts as 0 too
     const int minutes = int(t / 60.0f);
     const float rest = t - float(minutes) * 60.0f;
@@ -507,7 +499,7 @@ void InventoryActor::DrawEnduranceBar() {
     if (!(master->health >= 0.0f)) {
         master->health = 0.0f;
     }
-    float fill = 1.0f - Ask<float>(master, cmd::character::GetCapacity);
+    float fill = 1.0f - Query<float>(master, cmd::character::GetCapacity);
     fill = fill >= 0.0f ? std::min(fill, 1.0f) : 0.0f;
     const int k = int(16.0f * fill);
     MaterialItem *mark = AsMaterial(enduranceMarkMaterial);
@@ -548,7 +540,7 @@ void InventoryActor::DrawLightSensor(float delta) {
         return;
     }
     InventoryHudValues &hud = Hud();
-    Vector4 light = Ask<Vector4>(master, cmd::base::GetColor);
+    Vector4 light = Query<Vector4>(master, cmd::base::GetColor);
     const float mean = (light.x + light.y + light.z) / 3.0f;
     Vector4 target = hud.lightSensorColor;
     if (mean > 0.0f) {

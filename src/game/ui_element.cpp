@@ -7,6 +7,7 @@
 #include "base/text_table.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/enable_commands.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
 
@@ -94,15 +95,10 @@ void SerializeEnabledWord(Archive &archive, Actor &actor) {
 
 bool ServeUiLook(Actor &actor, UiLook &look, const UiLookCommands &ids, uint32_t commandId,
                  ParamBlock block) {
+    if (ServeEnableCommands(actor, commandId)) {
+        return true;
+    }
     switch (commandId) {
-    case kUiCmdStart:
-    case kUiCmdActionStart:
-        SetEnabled(actor, true);
-        return true;
-    case kUiCmdStop:
-    case kUiCmdActionStopPost:
-        SetEnabled(actor, false);
-        return true;
     case kUiCmdActionStartValue:
     case kUiCmdActionStopValue:
     case kUiCmdKillValue:

@@ -5,6 +5,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "game/ui_element.h"
 #include "game/ui_window_actor.h"
 #include "library/render/render_front_end.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr float kCursorSpeed = 20.0f; // reference units per frame at full axis
 constexpr float kCursorHotSpot = 8.0f;
 constexpr InputCode kFirstMouseButton = 256;
@@ -164,11 +163,7 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         HandleCommand(stored != 0 ? cmd::ui_system::UISystemActivate
                                   : cmd::ui_system::UISystemDeactivate,
                       ParamBlock());
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     }
     case cmd::base::Create: {

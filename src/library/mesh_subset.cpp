@@ -3,16 +3,13 @@
 #include <cstring>
 #include <utility>
 
+#include "base/le_bytes.h"
 #include "platform/os/gfx/device.h"
 
 namespace {
 
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 float GetF32(const uint8_t* p) {
-    const uint32_t bits = GetU32(p);
+    const uint32_t bits = ReadLe32(p);
     float f = 0.0f;
     std::memcpy(&f, &bits, sizeof f);
     return f;

@@ -229,6 +229,15 @@ KeyTrack* FindMotionTrack(MotionItem* item, const char* name) {
     return nullptr;
 }
 
+const KeyTrack *FindTrackById(const MotionItem &motion, uint32_t nameId) {
+    for (const auto &track : motion.tracks) {
+        if (track != nullptr && track->nameId == nameId) {
+            return track.get();
+        }
+    }
+    return nullptr;
+}
+
 float GetMotionLength(MotionItem* item) {
     if (item == nullptr) {
         return 0.0f;

@@ -65,6 +65,9 @@ void GetMotionTracks(KeyTrack** out, MotionItem* item);
 // The first working track whose name equals the text exactly; null when
 // none or for null arguments.
 KeyTrack* FindMotionTrack(MotionItem* item, const char* name);
+// The first working track with the name id (as the skeleton's bones name
+// theirs); null when none. Does not load the item.
+const KeyTrack *FindTrackById(const MotionItem &motion, uint32_t nameId);
 // The first track's length; 0 for null or an item without tracks.
 float GetMotionLength(MotionItem* item);
 

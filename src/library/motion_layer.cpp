@@ -2,6 +2,7 @@
 
 #include "library/key_track.h"
 #include "library/library_item.h"
+#include "library/motion.h"
 #include "library/skeleton.h"
 
 namespace {
@@ -65,15 +66,6 @@ void AddEntry(MotionLayer& layer, Skeleton* skeleton, const std::string& name) {
     if (bone != nullptr) {
         layer.entries.push_back({bone, 1.0f, name});
     }
-}
-
-const KeyTrack* FindTrackById(const MotionItem& motion, uint32_t nameId) {
-    for (const auto& track : motion.tracks) {
-        if (track != nullptr && track->nameId == nameId) {
-            return track.get();
-        }
-    }
-    return nullptr;
 }
 
 } // namespace

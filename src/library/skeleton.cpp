@@ -4,18 +4,10 @@
 
 #include "library/key_track.h"
 #include "library/library_item.h"
+#include "library/motion.h"
 #include "library/name_table.h"
 
 namespace {
-
-const KeyTrack* FindTrackById(const MotionItem& motion, uint32_t nameId) {
-    for (const auto& track : motion.tracks) {
-        if (track != nullptr && track->nameId == nameId) {
-            return track.get();
-        }
-    }
-    return nullptr;
-}
 
 // The layer's rotation scaled by its weight: the rotation itself at full
 // weight, else rebuilt from its axis and the weighted angle.

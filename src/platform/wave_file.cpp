@@ -4,15 +4,9 @@
 
 #include "base/byte_writer.h"
 #include "base/file_system.h"
+#include "base/le_bytes.h"
 
 namespace {
-
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool ReadAt(FileHandle& file, uint64_t offset, void* buffer, uint32_t size) {
     if (offset > 0x7FFFFFFFu || file.Seek(static_cast<int32_t>(offset), 0) != 0) {
@@ -45,7 +39,7 @@ WaveReadResult ReadWaveHeader(FileHandle& file, WaveHeader& header) {
         if (!ReadAt(file, pos, chunk, 8)) {
             return WaveReadResult::NotWave;
         }
-        const uint32_t size = GetU32(chunk + 4);
+        const uint32_t size = ReadLe32(chunk + 4);
         const uint64_t body = pos + 8;
         if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0) {
             formatChunkSize = size;
@@ -71,10 +65,10 @@ WaveReadResult ReadWaveHeader(FileHandle& file, WaveHeader& header) {
     }
 
     WaveFormat& f = header.format;
-    f.formatTag = GetU16(fmt);
-    f.channels = GetU16(fmt + 2);
-    f.samplesPerSecond = GetU32(fmt + 4);
-    f.bitsPerSample = GetU16(fmt + 14);
+    f.formatTag = ReadLe16(fmt);
+    f.channels = ReadLe16(fmt + 2);
+    f.samplesPerSecond = ReadLe32(fmt + 4);
+    f.bitsPerSample = ReadLe16(fmt + 14);
     if (formatChunkSize < 16 || f.formatTag != 1 || (f.channels != 1 && f.channels != 2) ||
         (f.bitsPerSample != 8 && f.bitsPerSample != 16) || f.samplesPerSecond < kMinWaveRate ||
         f.samplesPerSecond > kMaxWaveRate) {

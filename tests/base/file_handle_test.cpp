@@ -214,6 +214,34 @@ TEST(FileHandle, MemoryAndFileReadsAgreeStepByStep) {
     }
 }
 
+TEST(FileHandle, SpareWordsAreZerosWrittenAndSkippedOneAtATime) {
+    TempFolder tmp;
+    {
+        FileHandle out;
+        ASSERT_TRUE(out.Open(tmp / "s.bin", "wb"));
+        out.SerializeByte(7);
+        out.SerializeSpareWords(2);
+        out.SerializeSpareWords(0);
+        out.SerializeByte(8);
+        EXPECT_EQ(out.Close(), 0);
+    }
+    EXPECT_EQ(tmp.Get("s.bin"), Bytes({7, 0, 0, 0, 0, 0, 0, 0, 0, 8}));
+
+    // Reading skips whatever the words hold.
+    const std::string stored = Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9});
+    FileHandle in;
+    ASSERT_TRUE(in.OpenMemory(stored.data(), static_cast<uint32_t>(stored.size())));
+    in.SerializeSpareWords(2);
+    EXPECT_EQ(in.SerializeByte(0), 9);
+    EXPECT_FALSE(in.Failed());
+
+    // Short: the whole words that are there are passed over, then it fails.
+    ASSERT_TRUE(in.OpenMemory(stored.data(), 6));
+    in.SerializeSpareWords(2);
+    EXPECT_TRUE(in.Failed());
+    EXPECT_EQ(in.Tell(), 4);
+}
+
 TEST(FileHandle, ShortReadsSetStickyFailureAndKeepValues) {
     TempFolder tmp;
     tmp.Put("t.bin", Bytes({1, 2}));

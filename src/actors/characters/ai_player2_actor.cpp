@@ -16,6 +16,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 using namespace aiplayer2;
 
@@ -23,9 +24,6 @@ std::vector<AIPlayer2Actor *> AIPlayer2Instances;
 std::vector<std::string> AIPlayer2StateNames;
 
 namespace {
-
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 
 const char *const kStateNames[kAI2StateCount] = {
     "Idle",           "GoTo",          "Pre Fight", "Fight", "Follow",       "Scared",  "Hide",
@@ -350,11 +348,7 @@ void AIPlayer2Actor::Bind() {
             SpyOn(sensor);
         }
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
 }
 
 void AIPlayer2Actor::CollectHelpers(int32_t drawGroup) { CollectMarkerIds(drawGroup, markerIds); }

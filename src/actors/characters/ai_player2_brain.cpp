@@ -11,6 +11,7 @@
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/world/draw_groups.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/command_ids.h"
 #include "library/skeleton.h"
 
@@ -179,7 +180,7 @@ void AIPlayer2Actor::TrackTarget(Actor *character) {
     if (actor == nullptr) {
         return;
     }
-    if (AskFloat(actor, cmd::character::GetHealth, -1.0f) <= 0.0f) {
+    if (Query(actor, cmd::character::GetHealth, -1.0f) <= 0.0f) {
         target.Release();
         StopAttack();
         return;
@@ -219,7 +220,7 @@ void AIPlayer2Actor::TakeOverPendingEnemy() {
     if (enemy == nullptr || stateTimer <= 4.0f || pendingTimer <= 4.0f) {
         return;
     }
-    if (AskFloat(enemy, cmd::character::GetHealth, -1.0f) <= 0.0f) {
+    if (Query(enemy, cmd::character::GetHealth, -1.0f) <= 0.0f) {
         pendingEnemy.Release();
         return;
     }

@@ -17,12 +17,4 @@ inline Vector3 Raised(Vector3 v, float dy) {
     return v;
 }
 
-inline float AskFloat(Actor *actor, uint32_t commandId, float preset) {
-    float value = preset;
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
-
 } // namespace aiplayer2

@@ -13,6 +13,7 @@
 #include "actors/characters/character_services.h"
 #include "actors/world/draw_groups.h"
 #include "base/random.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 
@@ -99,7 +100,7 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         seen.Assign(actor);
     } else {
         heard.Assign(actor);
-        const float loudness = AskFloat(actor, cmd::character::GetNoiseLevel, 0.0f);
+        const float loudness = Query(actor, cmd::character::GetNoiseLevel, 0.0f);
         const float radius = own != nullptr ? own->boxMax.x : 0.0f;
         const Vector3 at = character != nullptr ? character->GetWorldPosition() : ownPosition;
         if (Distance(at, actor->GetWorldPosition()) > loudness * radius) {
@@ -118,7 +119,7 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
         }
         if (candidate != nullptr &&
             (QueryWord(candidate, cmd::character::GetCharactergroup) & fightGroup) != 0 &&
-            AskFloat(candidate, cmd::character::GetHealth, 0.0f) > 0.0f) {
+            Query(candidate, cmd::character::GetHealth, 0.0f) > 0.0f) {
             pendingEnemy.Assign(candidate);
         }
     }
@@ -134,8 +135,8 @@ void AIPlayer2Actor::OnSensorNotice(uint32_t commandId, ParamBlock block, Actor 
     Actor *candidate = enemy(heard.target)  ? heard.target
                        : enemy(seen.target) ? seen.target
                                             : nullptr;
-    if (candidate == nullptr || AskFloat(candidate, cmd::character::Visibility, 0.0f) < 0.03f ||
-        AskFloat(candidate, cmd::character::GetHealth, 0.0f) <= 0.0f || !CanSee(candidate)) {
+    if (candidate == nullptr || Query(candidate, cmd::character::Visibility, 0.0f) < 0.03f ||
+        Query(candidate, cmd::character::GetHealth, 0.0f) <= 0.0f || !CanSee(candidate)) {
         return;
     }
     SetState(preFightTime > 0.0f ? kAI2PreFight : kAI2Fight);

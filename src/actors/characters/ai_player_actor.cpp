@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 using namespace aiplayer;
 
@@ -179,7 +180,7 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         return true;
     }
     if (commandId >= 1481 && commandId <= 1486) {
-        if (AIHitEffect *effect = SelectedEntry(hitEffects, selectedHitEffect)) {
+        if (HitEffect *effect = SelectedEntry(hitEffects, selectedHitEffect)) {
             if (commandId <= 1482) {
                 EntryField(commandId, block, effect->type, true);
             } else {
@@ -190,9 +191,9 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         return true;
     }
     if (commandId >= 1493 && commandId <= 1498) {
-        if (AIAttackParam *attack = SelectedEntry(attacks, selectedAttack)) {
+        if (AttackParam *attack = SelectedEntry(attacks, selectedAttack)) {
             if (commandId <= 1494) {
-                EntryField(commandId, block, attack->randWeight, true);
+                EntryField(commandId, block, attack->weight, true);
             } else {
                 EntryField(commandId, block,
                            commandId <= 1496 ? attack->effectMul : attack->evalDelay, true);
@@ -334,8 +335,8 @@ void AIPlayerActor::Bind() {
 
         // The weights of the attacks as they are now, rebuilt every time.
         attackPool.clear();
-        for (const AIAttackParam &attack : attacks) {
-            attackPool.push_back(attack.randWeight);
+        for (const AttackParam &attack : attacks) {
+            attackPool.push_back(attack.weight);
         }
 
         hasJumpMotion = 0;
@@ -359,11 +360,7 @@ void AIPlayerActor::Bind() {
         // The character entered its draw group before this spied on it.
         EnterDrawGroup(character->drawGroupId);
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     if (aiState == kAIPFight || aiState == kAIPFollow) {
         aiState = kAIPIdle;
         previousState = -1;
@@ -398,21 +395,13 @@ int AIPlayerActor::Serialize(Archive &archive, uint32_t mode) {
     archive.SerializeWordsSince(19, &fightDistance, 1);
     archive.SerializeWordsSince(19, &fightHitDistance, 1);
     archive.SerializeWordsSince(27, &fightGroup, 1);
-    if (!SerializeRecordList(archive, 19, hitEffects, [&](AIHitEffect &e) {
-            archive.SerializeWord(&e.type);
-            archive.SerializeWords(&e.value, 1);
-            archive.SerializeWords(&e.time, 1);
-        })) {
+    if (!SerializeHitEffects(archive, 19, hitEffects)) {
         return 0;
     }
     archive.SerializeWordsSince(19, &hitGethitId, 1);
     archive.SerializeWordsSince(19, &hitDamageId, 1);
     archive.SerializeWordsSince(19, &hitHoldTime, 1);
-    if (!SerializeRecordList(archive, 19, attacks, [&](AIAttackParam &a) {
-            archive.SerializeWord(&a.randWeight);
-            archive.SerializeWords(&a.effectMul, 1);
-            archive.SerializeWords(&a.evalDelay, 1);
-        })) {
+    if (!SerializeAttacks(archive, 19, attacks)) {
         return 0;
     }
     archive.SerializeWordsSince(21, &deathType, 1);
@@ -442,13 +431,13 @@ void AIPlayerActor::DumpClassFields(std::vector<std::string> &lines) const {
         DumpNumber(stateTimer) + " state " + std::to_string(aiState) + " previous " +
         std::to_string(previousState));
     for (size_t i = 0; i < hitEffects.size(); ++i) {
-        const AIHitEffect &e = hitEffects[i];
+        const HitEffect &e = hitEffects[i];
         lines.push_back("aiplayereffect " + std::to_string(i) + " type " + word(e.type) +
                         " value " + DumpNumber(e.value) + " time " + DumpNumber(e.time));
     }
     for (size_t i = 0; i < attacks.size(); ++i) {
-        const AIAttackParam &a = attacks[i];
-        lines.push_back("aiplayerattack " + std::to_string(i) + " weight " + word(a.randWeight) +
+        const AttackParam &a = attacks[i];
+        lines.push_back("aiplayerattack " + std::to_string(i) + " weight " + word(a.weight) +
                         " mul " + DumpNumber(a.effectMul) + " delay " + DumpNumber(a.evalDelay));
     }
 }

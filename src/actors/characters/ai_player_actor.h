@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "actors/characters/record_lists.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/command_ids.h"
@@ -52,21 +53,6 @@ enum AIMotionId : uint32_t {
 
 inline constexpr float kAINoEvaluation = 1.0e38f;
 
-// A parameter change applied to a struck character.
-struct AIHitEffect {
-    uint32_t type = 0;
-    float value = 100.0f;
-    float time = 5.0f;
-};
-
-// One attack: its weight in the draw, the factor on the hit effects when it
-// lands, seconds from the start of its motion to the hit test.
-struct AIAttackParam {
-    uint32_t randWeight = 1;
-    float effectMul = 1.0f;
-    float evalDelay = 0.0f;
-};
-
 // How often each connector of a draw group was passed.
 struct DrawGroupMemory {
     uint32_t groupId = 0;
@@ -92,9 +78,9 @@ struct AIPlayerFields {
     uint32_t hitGethitId = 0;
     uint32_t hitDamageId = 0;
     float hitHoldTime = 0.0f;
-    std::vector<AIHitEffect> hitEffects;
+    std::vector<HitEffect> hitEffects;
     int32_t selectedHitEffect = -1;
-    std::vector<AIAttackParam> attacks;
+    std::vector<AttackParam> attacks;
     int32_t selectedAttack = -1;
     uint32_t canOpenDoor = 1;
     uint32_t deathType = 0;

@@ -367,7 +367,7 @@ void AIPlayerActor::EvaluateHit() {
     if (Character() != nullptr && foe != nullptr && AttackDistance() < fightHitDistance &&
         QueryReal(foe, cmd::character::GetHoldTime) <= 0.0f) {
         // An index past the list (or none) lands with the plain effect.
-        const AIAttackParam *attack = SelectedEntry(attacks, selectedAttack);
+        const AttackParam *attack = SelectedEntry(attacks, selectedAttack);
         HitReaction(foe, attack != nullptr ? attack->effectMul : 1.0f);
         Actor *character = Character();
         SendIfPresent(character, cmd::character::MotionQueueClear, ParamBlock());

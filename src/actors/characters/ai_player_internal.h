@@ -11,9 +11,6 @@
 
 namespace aiplayer {
 
-inline constexpr uint32_t kProcessFlags = 0x100;
-inline constexpr uint32_t kProcessLayer = 2;
-
 // The character's health, group and brain as the brains read them; 0 /
 // null for an actor that is no Character.
 float HealthOf(const Actor *actor);

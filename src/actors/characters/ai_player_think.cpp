@@ -442,6 +442,6 @@ void AIPlayerActor::MotionSetNotice(ParamBlock block) {
     }
     // Without a valid selection (the first attack motion of a fight, an
     // attack deleted since) the hit test comes after a quarter second.
-    const AIAttackParam *attack = SelectedEntry(attacks, selectedAttack);
+    const AttackParam *attack = SelectedEntry(attacks, selectedAttack);
     evalCountdown = attack != nullptr ? attack->evalDelay : 0.25f;
 }

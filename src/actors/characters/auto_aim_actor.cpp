@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/enable_commands.h"
 #include "core/actors/param_block.h"
 #include "core/actors/time_record.h"
 
@@ -214,6 +215,9 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     if (ServeSetting(commandId, block, &answer)) {
         return answer != 0 ? answer : Actor::HandleCommand(commandId, block);
     }
+    if (ServeEnableCommands(*this, commandId)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
     case cmd::auto_aim::SetAutoaimType:
         SetType(block.ReadU32(0));
@@ -259,14 +263,6 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::base::ZT_338:
         SetParentFlag(kCharManualAimHold, false);
-        break;
-    case cmd::base::Start:
-    case cmd::base::ActionStart:
-        state |= kActorEnabled;
-        break;
-    case cmd::base::Stop:
-    case cmd::base::ActionStopPost:
-        state &= ~kActorEnabled;
         break;
     case cmd::base::InitLoad:
         if (GetActorSystem() != nullptr && GetActorSystem()->GetFileVersion() < kOldEnableVersion) {

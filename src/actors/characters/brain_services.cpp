@@ -7,18 +7,12 @@
 #include "actors/world/draw_groups.h"
 #include "base/random.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 
 namespace {
-
-template <class T> T Query(Actor *actor, uint32_t commandId, T value) {
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
 
 template <class T> int Send(Actor *actor, uint32_t commandId, T value) {
     return actor != nullptr ? actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)))

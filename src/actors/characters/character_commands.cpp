@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/bone.h"
@@ -35,8 +36,6 @@ constexpr uint32_t kDegenerationFlags = 7164; // tag 252, repeating, saved
 constexpr uint32_t kOnceSavedFlags = 0x1200;
 constexpr uint32_t kOnceFlags = 0x200;
 constexpr uint32_t kRepeatFlags = 0x300;
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kMotionDrivenGroup = 0x80000;
 constexpr uint32_t kPushCharGroup = 0x4000000;
 constexpr uint32_t kDeadExcludeGroups = 0x0400025C;
@@ -387,11 +386,7 @@ int CharacterActor::Bind(ParamBlock block) {
     if (inScenery && !Bit(charFlags, kCharSuspended)) {
         HandleCommand(cmd::base::StartSimulate, ParamBlock());
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     return result;
 }
 

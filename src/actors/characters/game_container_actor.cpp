@@ -16,14 +16,13 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 
 namespace {
 
 constexpr uint32_t kFrontEndId = 16;
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kEventBoxFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 constexpr uint32_t kNoActor = 0xFFFFFFFFu;
 constexpr float kEmptyBox = 1.0e38f;
@@ -98,13 +97,6 @@ bool IsMaster(const Actor *actor) { return actor != nullptr && actor->HasFlag(kA
 void Play(Actor *sound) {
     if (sound != nullptr) {
         sound->HandleCommand(cmd::sound::PlaySound, ParamBlock());
-    }
-}
-
-void SpareWords(Archive &archive, int count) {
-    for (int i = 0; i < count; ++i) {
-        uint32_t spare = 0;
-        archive.SerializeWord(&spare);
     }
 }
 
@@ -183,11 +175,7 @@ void GameContainerActor::Bind() {
         }
     }
     SendWord(FingerPrints(), cmd::base::SetOperational, 0);
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
 }
 
 // --- commands ----------------------------------------------------------------------
@@ -526,13 +514,13 @@ int GameContainerActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&contentType);
         archive.SerializeWord(&contentActorId);
         archive.SerializeFloat(&searchTime);
-        SpareWords(archive, 1);
+        archive.SerializeSpareWords(1);
     }
     if (archive.Version() >= 4) {
         archive.SerializeWord(&triggerType);
         archive.SerializeFloat(&triggerTime);
         archive.SerializeWord(&deleteAfterActivation);
-        SpareWords(archive, 7);
+        archive.SerializeSpareWords(7);
     } else if (!archive.IsWriting()) {
         triggerType = kTriggerAction;
         triggerTime = 0.0f;

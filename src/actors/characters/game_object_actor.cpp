@@ -6,16 +6,17 @@
 #include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
-#include "actors/characters/game_object_sends.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/presentation/sound_actor.h"
 #include "actors/world/collision.h"
 #include "base/random.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/process_entry.h"
 
 namespace {
 
@@ -27,8 +28,6 @@ constexpr uint32_t kWeaponRequestPutAway = 16;
 constexpr uint32_t kWeaponLoaded = 1;
 constexpr uint32_t kWeaponNoClip = 12;
 
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kFlagsNotAtStart = kActorStatic | kActorFlag11;
 constexpr uint32_t kDropFileVersion = 51;
 
@@ -348,11 +347,7 @@ void GameObjectActor::Precalculate() {
     }
     BindChildren();
     PrecalculateWeapon();
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     if (simState == nullptr) {
         simState = std::make_unique<SimState>();
     }

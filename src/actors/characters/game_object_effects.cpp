@@ -8,10 +8,10 @@
 
 #include "actors/characters/character_services.h"
 #include "actors/characters/game_object_actor.h"
-#include "actors/characters/game_object_sends.h"
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/particle_system_actor.h"
 #include "actors/world/collision.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -38,8 +38,6 @@ constexpr float kFadeIntensityScale = 0.1f;
 constexpr float kPickupTurnRate = 4.0f;
 constexpr float kPickupRise = 60.0f;
 constexpr float kSpinJumpDrag = 30.0f;
-
-using gameobject::Ask;
 
 std::string Numbered(const char *format, uint32_t n) {
     char text[32];
@@ -68,7 +66,7 @@ void GameObjectActor::ApplyTrapHit(Actor *character, bool reparent) {
     if (reparent) {
         ReparentActor(this, character);
     }
-    if (Ask<float>(character, cmd::character::GetHoldTime) > 0.0f) {
+    if (Query<float>(character, cmd::character::GetHoldTime) > 0.0f) {
         return; // still held by an earlier hit
     }
     if (gethitId != 0) {
@@ -178,7 +176,7 @@ void GameObjectActor::TrapStart() {
     if (Actor *trap = childTrap.target) {
         // The activation lasts as long as the trap's animation; a mesh
         // without length still gives a usable time.
-        animationTime = AtLeast(Ask<float>(trap, cmd::base::GetTotalTime), kItemMinAnimationTime);
+        animationTime = AtLeast(Query<float>(trap, cmd::base::GetTotalTime), kItemMinAnimationTime);
         uint32_t on = 1;
         trap->HandleCommand(cmd::base::SetOperational, ParamBlock(&on, sizeof(on)));
         SendReal(trap, cmd::base::SetCurrentTime, 0.0f);
@@ -247,16 +245,16 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
         }
         actionCooldown = kTriggerCooldown;
         collisionGuard = kActionGuard;
-        Vector3 at = Ask<Vector3>(this, cmd::base::GetWSPosition);
-        Ask<Matrix>(owner, cmd::base::GetMatrix);
-        Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection);
+        Vector3 at = Query<Vector3>(this, cmd::base::GetWSPosition);
+        Query<Matrix>(owner, cmd::base::GetMatrix);
+        Vector3 look = Query<Vector3>(owner, cmd::character::GetLookDirection);
         look.y = 0.0f;
         const float length = std::sqrt(look.x * look.x + look.z * look.z);
         if (length > 0.0f) {
             at.x += look.x / length * kTriggerAhead;
             at.z += look.z / length * kTriggerAhead;
         }
-        const float yaw = Ask<float>(owner, cmd::character::SetRotY_977);
+        const float yaw = Query<float>(owner, cmd::character::SetRotY_977);
         at.y += kTriggerRaise;
         copy->HandleCommand(cmd::base::SetPosition, ParamBlock(&at, sizeof(at)));
         Quaternion turn;
@@ -271,8 +269,8 @@ void GameObjectActor::PerformAction(uint32_t ownerWord, ParamBlock block) {
     if (itemType == kItemThrowObject) {
         collisionGuard = kActionGuard;
         if (master) {
-            const Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection,
-                                              {0.0f, 0.0f, -400.0f});
+            const Vector3 look =
+                Query<Vector3>(owner, cmd::character::GetLookDirection, {0.0f, 0.0f, -400.0f});
             deltaPosition = {look.x * kThrowSpeed, look.y * kThrowSpeed, look.z * kThrowSpeed};
             SendText(owner, cmd::character::SetMovement_845, "Throw");
             SendToNetwork(actorId, cmd::base::SetDeltaPosition, ParamBlock(&deltaPosition, 12));
@@ -300,7 +298,7 @@ void GameObjectActor::ThrowBomb() {
         return;
     }
     Actor *owner = Owner();
-    const Vector3 look = Ask<Vector3>(owner, cmd::character::GetLookDirection);
+    const Vector3 look = Query<Vector3>(owner, cmd::character::GetLookDirection);
     deltaPosition = {look.x * kBombSpeed, look.y * kBombSpeed, look.z * kBombSpeed};
     position.x += look.x * kBombAhead;
     position.z += look.z * kBombAhead;
@@ -374,7 +372,7 @@ void GameObjectActor::BurnLight(float dt) {
     lightTime -= dt;
     if (lightTime < kLightDimFrom) {
         if (Actor *light = childLight.target) {
-            const float radius = Ask<float>(light, cmd::base::GetRadius);
+            const float radius = Query<float>(light, cmd::base::GetRadius);
             SendReal(light, cmd::base::SetRadius,
                      AtLeast(radius - kLightDimRate * dt, kLightMinRadius));
         }

@@ -203,7 +203,7 @@ void SerializeBit(Archive &archive, uint32_t &flags, uint32_t bit) {
 
 void SerializeSpares(Archive &archive, int count) {
     for (int i = 0; i < count; ++i) {
-        SerializeSpareWord(archive);
+        archive.SerializeSpareWords(1);
     }
 }
 

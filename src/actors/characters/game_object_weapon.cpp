@@ -11,12 +11,12 @@
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_services.h"
 #include "actors/characters/game_object_actor.h"
-#include "actors/characters/game_object_sends.h"
-#include "actors/world/draw_group_actor.h"
 #include "actors/world/collision.h"
+#include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_groups.h"
 #include "base/random.h"
 #include "core/actors/actor_path.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -68,8 +68,6 @@ const FlagProperty kFlagProperties[] = {
     {704, weapon::BulletLoadAfterClipLoad}, {706, weapon::BulletLoadAfterFire},
     {708, weapon::PartialClipLoad},         {712, weapon::ReloadSecondary},
 };
-
-using gameobject::Ask;
 
 void SendMatrix(Actor *actor, const Matrix &m) {
     Matrix copy = m;
@@ -299,8 +297,8 @@ void GameObjectActor::ScheduleRequest(uint32_t request, float delay, bool tagged
 
 void GameObjectActor::SchedulePhaseEnd(Phase phase, uint32_t request, bool tagged) {
     Actor *child = phases[phase].target;
-    const float time = child != nullptr ? Ask<float>(child,
-                                                     cmd::base::GetActionTime) : kMissingPhaseTime;
+    const float time =
+        child != nullptr ? Query<float>(child, cmd::base::GetActionTime) : kMissingPhaseTime;
     ScheduleRequest(request, time, tagged);
 }
 
@@ -512,8 +510,8 @@ void GameObjectActor::Fire() {
         }
     } else {
         const bool left = parent != nullptr && !parent->name.empty() && parent->name[0] == 'L';
-        aim = Ask<Vector3>(carrier, left ? cmd::character::AimDirection
-                                         : cmd::character::GetLookDirectionSM);
+        aim = Query<Vector3>(carrier, left ? cmd::character::AimDirection
+                                           : cmd::character::GetLookDirectionSM);
     }
     if (Vec3Dot(aim, forward) < 0.0f) {
         aim = forward;
@@ -691,7 +689,7 @@ void GameObjectActor::EndFire() {
         ShowPhase(kPhaseBulletLoad);
         weaponState = weapon::BulletLoad;
         SchedulePhaseEnd(kPhaseBulletLoad, weapon::Loaded, false);
-        const float load = Ask<float>(&ammo, cmd::game_object::GetAmmoLoadtimeBullet);
+        const float load = Query<float>(&ammo, cmd::game_object::GetAmmoLoadtimeBullet);
         ScheduleRequest(weapon::BulletLoaded, load * bulletLoadTime, true);
         return;
     }
@@ -753,7 +751,7 @@ void GameObjectActor::CrosshairUpdate(ParamBlock block) {
     RefreshTimeRecord(timeRecord);
     const float dt = timeRecord != nullptr ? timeRecord->delta : 0.0f;
     recoilKick = recoilKick / (kKickDecay * dt + 1.0f);
-    const Vector3 look = Ask<Vector3>(Carrier(), cmd::character::GetLookDirection);
+    const Vector3 look = Query<Vector3>(Carrier(), cmd::character::GetLookDirection);
     float spread = block.ReadF32(0);
     if (flashPos.target != nullptr) {
         const float facing = Vec3Dot(look, Row(flashPos.target->GetWorldMatrix(), 2));

@@ -105,9 +105,9 @@ void GuardActor::RegisterClass() {
     AppendPropertyRows(descriptor, kSheet);
 }
 
-GuardAttackParam *GuardActor::SelectedAttack() { return SelectedEntry(attackParams, attackIndex); }
+AttackParam *GuardActor::SelectedAttack() { return SelectedEntry(attackParams, attackIndex); }
 
-GuardHitEffect *GuardActor::SelectedEffect() { return SelectedEntry(hitEffects, effectIndex); }
+HitEffect *GuardActor::SelectedEffect() { return SelectedEntry(hitEffects, effectIndex); }
 
 void GuardActor::AddAreaBoxes() {
     const struct {
@@ -179,8 +179,8 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         ServeFieldCommand(kReals, *this, commandId, block)) {
         return true;
     }
-    GuardAttackParam *attack = SelectedAttack();
-    GuardHitEffect *effect = SelectedEffect();
+    AttackParam *attack = SelectedAttack();
+    HitEffect *effect = SelectedEffect();
     switch (commandId) {
     case cmd::guard::GetGuardType:
         block.WriteU32(0, guardType);
@@ -305,13 +305,9 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeFloat(&pathnodeTime);
         archive.SerializeFloat(&hitDistance);
         archive.SerializeFloat(&jumpInterval);
-        SerializeSpareWord(archive);
+        archive.SerializeSpareWords(1);
     }
-    if (!SerializeRecordList(archive, 12, hitEffects, [&](GuardHitEffect &e) {
-            archive.SerializeWord(&e.type);
-            archive.SerializeFloat(&e.value);
-            archive.SerializeFloat(&e.time);
-        })) {
+    if (!SerializeHitEffects(archive, 12, hitEffects)) {
         return 0;
     }
     if (archive.Version() >= 12) {
@@ -319,11 +315,7 @@ int GuardActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&damageId);
         archive.SerializeFloat(&hitHoldTime);
     }
-    if (!SerializeRecordList(archive, 13, attackParams, [&](GuardAttackParam &a) {
-            archive.SerializeWord(&a.weight);
-            archive.SerializeFloat(&a.effectMul);
-            archive.SerializeFloat(&a.evalDelay);
-        })) {
+    if (!SerializeAttacks(archive, 13, attackParams)) {
         return 0;
     }
     if (archive.Version() >= 16) {
@@ -351,12 +343,12 @@ void GuardActor::DumpClassFields(std::vector<std::string> &lines) const {
         " deaddelay " + DumpNumber(deadDelay) + " fight " + DumpNumber(fightDistance) +
         " state " + std::to_string(guardState));
     for (size_t i = 0; i < hitEffects.size(); ++i) {
-        const GuardHitEffect &e = hitEffects[i];
+        const HitEffect &e = hitEffects[i];
         lines.push_back("guardeffect " + std::to_string(i) + " type " + std::to_string(e.type) +
                         " value " + DumpNumber(e.value) + " time " + DumpNumber(e.time));
     }
     for (size_t i = 0; i < attackParams.size(); ++i) {
-        const GuardAttackParam &a = attackParams[i];
+        const AttackParam &a = attackParams[i];
         lines.push_back("guardattack " + std::to_string(i) + " weight " +
                         std::to_string(a.weight) + " mul " + DumpNumber(a.effectMul) +
                         " delay " + DumpNumber(a.evalDelay));

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "actors/characters/record_lists.h"
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/command_ids.h"
@@ -49,25 +50,6 @@ inline constexpr uint32_t kGuardDeadSpawnOnPlace = 4;
 
 // Hit effect types 0-14 are sent as 940 + type; the highest is "Unused".
 inline constexpr uint32_t kGuardHitEffectTypeCount = 15;
-// Most entries a list of the actor file may hold.
-inline constexpr uint32_t kGuardMaxListEntries = 4096;
-
-// One attack of a fighter: tickets in the draw, multiplier of the hit
-// effects, seconds from the start of the attack motion to the hit test.
-struct GuardAttackParam {
-    uint32_t weight = 1;
-    float effectMul = 1.0f;
-    float evalDelay = 0.0f;
-};
-
-// One effect on a struck character: the parameter (type), the change and
-// its time.
-struct GuardHitEffect {
-    uint32_t type = 0;
-    float value = 100.0f;
-    float time = 5.0f;
-};
-
 class GuardActor : public Actor {
   public:
     GuardActor();
@@ -107,8 +89,8 @@ class GuardActor : public Actor {
     uint32_t gethitId = 0;
     uint32_t damageId = 0;
     float hitHoldTime = 0.0f;
-    std::vector<GuardAttackParam> attackParams;
-    std::vector<GuardHitEffect> hitEffects;
+    std::vector<AttackParam> attackParams;
+    std::vector<HitEffect> hitEffects;
     int32_t attackIndex = -1;
     int32_t effectIndex = -1;
 
@@ -157,8 +139,8 @@ class GuardActor : public Actor {
     bool ServeProperty(uint32_t commandId, ParamBlock block);
     bool ServeLists(uint32_t commandId, ParamBlock block);
     void Networkhunt(uint32_t actorId);
-    GuardAttackParam *SelectedAttack();
-    GuardHitEffect *SelectedEffect();
+    AttackParam *SelectedAttack();
+    HitEffect *SelectedEffect();
 
     // guard_brain.cpp: binding, states and the walk.
     int Bind();

@@ -8,17 +8,17 @@
 #include "actors/characters/guard_actor.h"
 #include "actors/characters/guard_internal.h"
 #include "actors/world/path_node_actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/time_record.h"
 
 using namespace guard;
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kSceneryId = 2;
 constexpr float kBindRaise = 40.0f;
 constexpr float kRespawnRaise = 60.0f;
@@ -99,15 +99,11 @@ int GuardActor::Bind() {
         }
         attackIndex = 0;
         attackPool.clear();
-        for (const GuardAttackParam &attack : attackParams) {
+        for (const AttackParam &attack : attackParams) {
             attackPool.push_back(attack.weight);
         }
     }
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
     return 1;
 }
 
@@ -419,7 +415,8 @@ void GuardActor::TickReturnToPatrol(float dt) {
     }
     SetMotion(kMotionWalk);
     if (stateTime > 30.0f) {
-        Respawn(GetWorldPosition(), QueryQuaternion(this, cmd::base::GetWSQuaternion));
+        Respawn(GetWorldPosition(),
+                Query(this, cmd::base::GetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f}));
         SetState(kGuardPatrol);
         currentNode = actorId;
         NextPathNode();

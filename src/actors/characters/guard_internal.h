@@ -25,7 +25,4 @@ inline constexpr int32_t kMotionSleep = 10;
 
 inline constexpr uint32_t kTrailMaxPoints = 64;
 
-// The identity rotation without an actor.
-Quaternion QueryQuaternion(Actor *actor, uint32_t commandId);
-
 } // namespace guard

@@ -13,6 +13,7 @@
 #include "actors/characters/guard_internal.h"
 #include "actors/world/collision.h"
 #include "base/random.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -21,13 +22,6 @@ using namespace guard;
 
 namespace guard {
 
-Quaternion QueryQuaternion(Actor *actor, uint32_t commandId) {
-    Quaternion value = {0.0f, 0.0f, 0.0f, 1.0f};
-    if (actor != nullptr) {
-        actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    }
-    return value;
-}
 
 } // namespace guard
 
@@ -350,7 +344,8 @@ void GuardActor::TickDead() {
         ActorSystem::QueueActorForDeletion(this);
         break;
     case kGuardDeadSpawnOnRoot:
-        Respawn(GetWorldPosition(), QueryQuaternion(this, cmd::base::GetWSQuaternion));
+        Respawn(GetWorldPosition(),
+                Query(this, cmd::base::GetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f}));
         SendReal(body, cmd::character::SetHealth, startHealth);
         SendWord(body, cmd::character::SetDeadLock, 0);
         sinceStrike = 0.0f;
@@ -365,7 +360,8 @@ void GuardActor::TickDead() {
         } else {
             currentNode = actorId;
         }
-        Respawn(place->GetWorldPosition(), QueryQuaternion(place, cmd::base::GetWSQuaternion));
+        Respawn(place->GetWorldPosition(),
+                Query(place, cmd::base::GetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f}));
         SendWord(body, cmd::character::SetDeadLock, 0);
         SendReal(body, cmd::character::SetHealth, startHealth);
         sinceStrike = 0.0f;

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/resource_library.h"
@@ -62,8 +63,6 @@ enum Action : int {
 constexpr float kStartDelay = 0.4f;
 constexpr float kEscDelay = 1.0f;
 constexpr float kLookScale = 0.05f;
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 
 // clang-format off
 const BasicSheetRow kSheet[] = {
@@ -140,16 +139,6 @@ float HeadingOf(float x, float z) {
     }
     const float angle = std::acos(std::clamp(z / length, -1.0f, 1.0f));
     return x < 0.0f ? -angle : angle;
-}
-
-// The current time of the actor the path names; `fallback` when none.
-float CurrentTimeOf(Actor *actor, float fallback) {
-    if (actor == nullptr) {
-        return fallback;
-    }
-    float value = fallback;
-    actor->HandleCommand(cmd::base::GetCurrentTime, ParamBlock(&value, sizeof(value)));
-    return value;
 }
 
 // The key actors and the inputs that start and stop them.
@@ -241,11 +230,7 @@ int PlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (!characterPath.empty()) {
             controlledCharacter.Assign(FindActorByPath(characterPath, this));
         }
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     case cmd::base::Create:
         if (auto *source = dynamic_cast<PlayerActor *>(block.ReadActor(0));
@@ -474,10 +459,11 @@ void PlayerActor::DebugChord() {
 void PlayerActor::TimeScale() {
     PlayerInputSettings &input = PlayerInput;
     Actor *amountActor = FindActorByPath("/Global/ScriptSoul/Amount", this);
-    float amount = CurrentTimeOf(amountActor, 999.0f);
+    float amount = Query(amountActor, cmd::base::GetCurrentTime, 999.0f);
     float consumeMul = 0.0f;
     if (amountActor != nullptr && amount > 0.0f) {
-        consumeMul = CurrentTimeOf(FindActorByPath("/Global/ScriptSoul/ConsumeMul", this), 0.0f);
+        consumeMul = Query(FindActorByPath("/Global/ScriptSoul/ConsumeMul", this),
+                           cmd::base::GetCurrentTime, 0.0f);
     }
     auto takeFromAmount = [&](float taken) {
         amount = std::max(amount - taken, 0.0f);

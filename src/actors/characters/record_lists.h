@@ -1,6 +1,6 @@
 // Counted lists of 16-byte records in actor files, shared by the classes of
 // the characters room: the count, then each entry's three words and a spare
-// word.
+// word. The brains' lists of hit effects and attacks are two of them.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +10,6 @@
 
 // The most entries a stored list may hold.
 inline constexpr uint32_t kRecordListMaxEntries = 4096;
-
-inline void SerializeSpareWord(Archive &archive) {
-    uint32_t spare = 0;
-    archive.SerializeWord(&spare);
-}
 
 // A read count above the limit or larger than the bytes left fails the
 // archive before anything is allocated; a list that the version does not
@@ -39,7 +34,39 @@ bool SerializeRecordList(Archive &archive, uint32_t since, std::vector<T> &list,
     }
     for (T &entry : list) {
         fields(entry);
-        SerializeSpareWord(archive);
+        archive.SerializeSpareWords(1);
     }
     return !archive.Failed();
+}
+
+// One effect on a struck character: the parameter (type), the change and
+// its time.
+struct HitEffect {
+    uint32_t type = 0;
+    float value = 100.0f;
+    float time = 5.0f;
+};
+
+// One attack of a fighter: tickets in the draw, multiplier of the hit
+// effects, seconds from the start of the attack motion to the hit test.
+struct AttackParam {
+    uint32_t weight = 1;
+    float effectMul = 1.0f;
+    float evalDelay = 0.0f;
+};
+
+inline bool SerializeHitEffects(Archive &archive, uint32_t since, std::vector<HitEffect> &list) {
+    return SerializeRecordList(archive, since, list, [&](HitEffect &e) {
+        archive.SerializeWord(&e.type);
+        archive.SerializeFloat(&e.value);
+        archive.SerializeFloat(&e.time);
+    });
+}
+
+inline bool SerializeAttacks(Archive &archive, uint32_t since, std::vector<AttackParam> &list) {
+    return SerializeRecordList(archive, since, list, [&](AttackParam &a) {
+        archive.SerializeWord(&a.weight);
+        archive.SerializeFloat(&a.effectMul);
+        archive.SerializeFloat(&a.evalDelay);
+    });
 }

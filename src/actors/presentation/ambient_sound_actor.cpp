@@ -8,6 +8,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
@@ -16,8 +17,6 @@
 namespace {
 
 // An every-pass entry on layer 2 keeps "Process" running.
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 
 // A saved entry: the name's length word and eight more words.
 constexpr uint64_t kEntryRecordBytes = 36;
@@ -248,11 +247,7 @@ int AmbientSoundActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             entry.item = found;
             PlayItem(entry);
         }
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     default:
         break;

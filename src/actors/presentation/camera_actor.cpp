@@ -7,11 +7,13 @@
 #include "actors/world/draw_groups.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/process_entry.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/actors/time_record.h"
 #include "library/library_item.h"
@@ -22,7 +24,6 @@ namespace {
 
 constexpr uint32_t kCameraColFlags = 0x31; // active, bit 4, dynamic
 constexpr uint32_t kCameraColExclude = 0x04040000;
-constexpr uint32_t kProcessLayer = 2;
 constexpr float kLengthEpsilon = 0.00001f;
 
 // clang-format off
@@ -49,11 +50,6 @@ Vector3 Blend(const Vector3 &wanted, const Vector3 &held, float factor) {
 }
 Vector3 Lerp(const Vector3 &from, const Vector3 &to, float t) {
     return Vec3Add(from, Vec3Scale(Vec3Sub(to, from), t));
-}
-
-template <class T> T Ask(Actor *actor, uint32_t commandId, T value) {
-    actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    return value;
 }
 
 // The nearest collision object on the line that the camera's probe masks
@@ -350,11 +346,7 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Precalculate:
         target1.Resolve();
         target2.Resolve();
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), 0x100, 0.0f,
-                                             0.0f,
-                                             0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         if (active != 0) {
             active = 0;
             uint32_t on = 1;
@@ -554,9 +546,9 @@ void CameraActor::FrameUpdate() {
 
 void CameraActor::FreeRule() {
     UpdateWorldMatrix();
-    const Vector3 where = Ask(this, cmd::base::GetWSPosition, Vector3{0.0f, 0.0f, 0.0f});
-    const Quaternion turn = Ask(this, cmd::base::GetWSQuaternion,
-                                Quaternion{0.0f, 0.0f, 0.0f, 1.0f});
+    const Vector3 where = Query(this, cmd::base::GetWSPosition, Vector3{0.0f, 0.0f, 0.0f});
+    const Quaternion turn =
+        Query(this, cmd::base::GetWSQuaternion, Quaternion{0.0f, 0.0f, 0.0f, 1.0f});
     SetFieldOfView(fov);
     if (ResourceLibrary *library = GetLibrary()) {
         library->SetCameraTransform(where, turn);
@@ -568,12 +560,12 @@ void CameraActor::TargetRule() {
     if (target == nullptr) {
         return;
     }
-    const float yaw = Ask(target, cmd::character::GetLookRotYOffset, 0.0f);
+    const float yaw = Query(target, cmd::character::GetLookRotYOffset, 0.0f);
     Matrix yawTurn;
     MatrixRotationYawPitchRoll(&yawTurn, yaw, 0.0f, 0.0f);
     Matrix m1;
     MatrixMultiply(&m1, yawTurn, target->GetWorldMatrix());
-    const float pitch = std::clamp(Ask(target, cmd::character::GetLookRotX, 0.0f), -0.5f, 1.0f);
+    const float pitch = std::clamp(Query(target, cmd::character::GetLookRotX, 0.0f), -0.5f, 1.0f);
     Matrix m2;
     MatrixRotationYawPitchRoll(&m2, 0.0f, -pitch, 0.0f);
 
@@ -617,10 +609,12 @@ void CameraActor::TargetRule() {
 
 void CameraActor::TargetX2Rule() {
     const Vector3 origin = {0.0f, 0.0f, 0.0f};
-    const Vector3 a =
-        target1.target != nullptr ? Ask(target1.target, cmd::base::GetWSPosition, origin) : origin;
-    const Vector3 b =
-        target2.target != nullptr ? Ask(target2.target, cmd::base::GetWSPosition, origin) : origin;
+    const Vector3 a = target1.target != nullptr
+                          ? Query(target1.target, cmd::base::GetWSPosition, origin)
+                          : origin;
+    const Vector3 b = target2.target != nullptr
+                          ? Query(target2.target, cmd::base::GetWSPosition, origin)
+                          : origin;
     const Vector3 middle = Vec3Scale(Vec3Add(a, b), 0.5f);
     look = Vec3Add(middle, {0.0f, heightOffset, 0.0f});
     const float separation = Vec3Length(Vec3Sub(a, b));
@@ -649,8 +643,8 @@ void CameraActor::LookChaseRule() {
     if (target == nullptr) {
         return;
     }
-    const Vector3 direction = Ask(target, cmd::character::GetLookDirection,
-                                  Vector3{0.0f, 0.0f, 0.0f});
+    const Vector3 direction =
+        Query(target, cmd::character::GetLookDirection, Vector3{0.0f, 0.0f, 0.0f});
     if (target2.target != nullptr) {
         look = target2.target->GetWorldPosition();
     } else {
@@ -730,9 +724,8 @@ void CameraActor::OrbitRule() {
     if (-contactNormal.y > 0.8f) {
         // Under something: keep the last free point, carried along with it.
         if (hit->owner != nullptr) {
-            lastFreeEye = Vec3Add(lastFreeEye,
-                                  Ask(hit->owner, cmd::base::GetDeltaPosition,
-                                      Vector3{0.0f, 0.0f, 0.0f}));
+            lastFreeEye = Vec3Add(lastFreeEye, Query(hit->owner, cmd::base::GetDeltaPosition,
+                                                     Vector3{0.0f, 0.0f, 0.0f}));
         }
         eye = lastFreeEye;
         SmoothAndApply();

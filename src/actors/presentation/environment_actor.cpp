@@ -42,8 +42,6 @@ void WriteColor(ParamBlock block, const float color[4]) {
     }
 }
 
-template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, sizeof(value)); }
-
 } // namespace
 
 void EnvironmentActor::RegisterClass() {

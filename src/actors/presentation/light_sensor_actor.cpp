@@ -115,11 +115,10 @@ int LightSensorActor::Serialize(Archive &archive, uint32_t mode) {
     if (Actor::Serialize(archive, mode) == 0) {
         return 0;
     }
-    uint32_t reservedWord = 0;
     archive.SerializeWord(&rayGroups);
     archive.SerializeWord(&rayReceive);
     archive.SerializeWord(&rayExclude);
-    archive.SerializeWord(&reservedWord);
+    archive.SerializeSpareWords(1);
     return archive.Failed() ? 0 : 1;
 }
 

@@ -34,13 +34,6 @@ constexpr const char *kLevelPrefix = "Level ";
 
 std::string LevelLabel(size_t index) { return kLevelPrefix + std::to_string(index + 1); }
 
-void SerializeSpareWords(Archive &archive) {
-    for (int i = 0; i < 2; ++i) {
-        uint32_t spare = 0;
-        archive.SerializeWord(&spare);
-    }
-}
-
 } // namespace
 
 LodActor::LodActor() { classId = kLodClassId; }
@@ -237,7 +230,7 @@ int LodActor::Serialize(Archive &archive, uint32_t mode) {
     if (Actor::Serialize(archive, mode) == 0) {
         return 0;
     }
-    SerializeSpareWords(archive);
+    archive.SerializeSpareWords(2);
     uint32_t count = static_cast<uint32_t>(levels.size());
     archive.SerializeWord(&count);
     if (!archive.IsWriting()) {
@@ -249,7 +242,7 @@ int LodActor::Serialize(Archive &archive, uint32_t mode) {
     for (LodLevel &level : levels) {
         archive.SerializeFloat(&level.distance);
         archive.SerializeFloat(&level.fade);
-        SerializeSpareWords(archive);
+        archive.SerializeSpareWords(2);
     }
     return archive.Failed() ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/enable_commands.h"
 
 namespace {
 
@@ -196,6 +197,9 @@ void MatrixAnimationActor::Update() {
 }
 
 int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeEnableCommands(*this, commandId)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
     case cmd::matrix_animation::SetMatrixAnimPosition:
         basePosition = ReadVector(block);
@@ -246,14 +250,6 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::matrix_animation::GetParamLayer:
         FillNumberedLabels(block, kLayerPrefix, layers.size(), 0);
         break;
-    case cmd::base::Start:
-    case cmd::base::ActionStart:
-        state |= kActorEnabled;
-        break;
-    case cmd::base::Stop:
-    case cmd::base::ActionStopPost:
-        state &= ~kActorEnabled;
-        break;
     case cmd::base::ActionStartValue:
     case cmd::base::ActionStopValue:
     case cmd::base::KillValue:
@@ -298,10 +294,7 @@ int MatrixAnimationActor::Serialize(Archive &archive, uint32_t mode) {
         SerializeVector(archive, &rotationSpeed);
         archive.SerializeWord(&matrixAnimFlags);
         SerializeVector(archive, &basePosition);
-        for (int i = 0; i < 2; ++i) {
-            uint32_t reserved = 0;
-            archive.SerializeWord(&reserved);
-        }
+        archive.SerializeSpareWords(2);
         uint32_t count = static_cast<uint32_t>(layers.size());
         archive.SerializeWord(&count);
         if (!writing) {

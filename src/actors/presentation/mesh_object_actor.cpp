@@ -116,8 +116,6 @@ int SendSelf(Actor &actor, uint32_t commandId, ParamBlock block = ParamBlock()) 
     return actor.HandleCommand(commandId, block);
 }
 
-template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, sizeof(value)); }
-
 // The mesh-synchronised collision objects go; the others stay. Through the
 // actor's own calls, so that an entered actor's group lists follow.
 void RemoveMeshColObjs(Actor &actor) {

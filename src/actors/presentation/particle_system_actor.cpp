@@ -847,7 +847,6 @@ int ParticleSystemActor::Serialize(Archive &archive, uint32_t mode) {
     }
     if (overrideMode == kExtendBase || version < 58) {
         ParticleLocalCopy &l = localCopy;
-        uint32_t reserved = 0;
         archive.SerializeWord(&l.maxParticles);
         archive.SerializeWords(&l.emitFlowSpeed, 1);
         archive.SerializeWords(&l.life, 1);
@@ -859,7 +858,7 @@ int ParticleSystemActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWords(&l.emitSpeed, 1);
         archive.SerializeWords(&l.emitSpeedV, 1);
         archive.SerializeWords(&l.emitPosV, 1);
-        archive.SerializeWord(&reserved);
+        archive.SerializeSpareWords(1);
         if (!writing && overrideMode == kExtendBase && !archive.Failed()) {
             *ownRecord = ParticleTypeTable.empty() ? ParticleType()
                                                    : ParticleTypeTable[typeIndex];

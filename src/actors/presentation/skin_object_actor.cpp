@@ -1143,8 +1143,7 @@ int SkinObjectActor::Serialize(Archive &archive, uint32_t mode) {
     ResourceLibrary *library = Library();
     if (version >= 1) {
         archive.SerializeWord(&slave);
-        uint32_t unused = 0;
-        archive.SerializeWord(&unused);
+        archive.SerializeSpareWords(1);
         uint32_t count = static_cast<uint32_t>(motions.size());
         archive.SerializeWord(&count);
         if (!writing) {
@@ -1191,8 +1190,7 @@ int SkinObjectActor::Serialize(Archive &archive, uint32_t mode) {
         }
     }
     if (version >= 42) {
-        uint32_t unused = 0;
-        archive.SerializeWord(&unused);
+        archive.SerializeSpareWords(1);
         uint32_t count = (skinFlags & kSkinLayersInUse) != 0 ? kSkinLayerCount : 1;
         archive.SerializeWord(&count);
         if (!writing &&

@@ -2,13 +2,7 @@
 
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
-
-namespace {
-
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
-
-} // namespace
+#include "core/actors/process_entry.h"
 
 void Developer3Actor::RegisterClass() {
     ActorClassDescriptor &descriptor = NameClassDescriptor(kDeveloper3ClassId);
@@ -17,10 +11,8 @@ void Developer3Actor::RegisterClass() {
 }
 
 int Developer3Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    if (commandId == cmd::base::Precalculate && processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f, 0.0f,
-                                         0.0f, nullptr, kProcessLayer);
+    if (commandId == cmd::base::Precalculate) {
+        EnsureProcessEntry(*this);
     }
     return Actor::HandleCommand(commandId, block);
 }

@@ -5,11 +5,9 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 namespace {
-
-constexpr uint32_t kProcessFlags = 0x100;
-constexpr uint32_t kProcessLayer = 2;
 
 Vector3 WorldPosition(Actor *actor) {
     Vector3 position = {0.0f, 0.0f, 0.0f};
@@ -82,11 +80,7 @@ int DeveloperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Precalculate:
         dart.Release();
         dart.Assign(FindActorByName("Dart", -1));
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     case cmd::base::CollisionEvent:
         Touched(static_cast<const ColObj *>(block.ReadPointer(0)), block);

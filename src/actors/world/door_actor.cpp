@@ -9,15 +9,15 @@
 #include "actors/world/draw_group_connector_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
-constexpr uint32_t kProcessLayer = 2;
 constexpr uint32_t kItemTypeKey = 2;
 constexpr uint32_t kColObjQualifies = 0x40;
 constexpr float kMinTime = 0.01f;
@@ -61,14 +61,6 @@ const BasicSheetRow kSheet[] = {
 // clang-format on
 
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
-
-// Asks an item a one-word question; the block is zeroed first, so an actor
-// that does not answer says 0.
-template <class T> T Ask(Actor *actor, uint32_t commandId) {
-    T value{};
-    actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-    return value;
-}
 
 void Point(ActorLink &link, Actor *actor) {
     link.Release();
@@ -200,7 +192,7 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
     }
     Actor *item = GetActorById(itemId);
     if (item == nullptr || item->classId != kGameObjectClassId ||
-        Ask<uint32_t>(item, cmd::game_object::GetGameobjectType_603) != kItemTypeKey) {
+        Query<uint32_t>(item, cmd::game_object::GetGameobjectType_603) != kItemTypeKey) {
         if (locked == 0) {
             OpenBy(userId);
         } else {
@@ -208,8 +200,8 @@ void DoorActor::Act(uint32_t userId, uint32_t itemId) {
         }
         return;
     }
-    const uint32_t keyGroups = Ask<uint32_t>(item, cmd::game_object::GetKeygroup);
-    const float keyTime = Ask<float>(item, cmd::game_object::GetKeyTime);
+    const uint32_t keyGroups = Query<uint32_t>(item, cmd::game_object::GetKeygroup);
+    const float keyTime = Query<float>(item, cmd::game_object::GetKeyTime);
     const bool match = (keyGroups & lockGroups) != 0 && keyTime == 0.0f;
     if (locked == 0 && match) {
         lockChangeTimer = 0.0f;
@@ -457,13 +449,7 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 
 // --- motion --------------------------------------------------------------------------
 
-void DoorActor::Subscribe() {
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
-}
+void DoorActor::Subscribe() { EnsureProcessEntry(*this); }
 
 // Cancelled and forgotten at once, so that a command later in the frame
 // subscribes again.

@@ -374,8 +374,7 @@ int DrawGroupActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeWord(&open);
         archive.SerializeWord(&showBox);
         archive.SerializeWord(&inherit);
-        uint32_t reserved = 0;
-        archive.SerializeWord(&reserved);
+        archive.SerializeSpareWords(1);
     }
     return archive.Failed() ? 0 : 1;
 }

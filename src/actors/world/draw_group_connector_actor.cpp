@@ -6,6 +6,7 @@
 #include "actors/world/draw_groups.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
@@ -26,12 +27,6 @@ const BasicSheetRow kSheet[] = {
     {"Load Recources Point", PropertyKind::CheckBox, cmd::draw_group_connector::SetLoadPoint, cmd::draw_group_connector::GetLoadPoint},
 };
 // clang-format on
-
-float AskFloat(Actor *actor, uint32_t commandId) {
-    float value = 0.0f;
-    actor->HandleCommand(commandId, ParamBlock(reinterpret_cast<uint8_t *>(&value), sizeof(value)));
-    return value;
-}
 
 } // namespace
 
@@ -66,7 +61,7 @@ void DrawGroupConnectorActor::ConnectDrawGroups() {
         float box[6] = {};
         group->HandleCommand(cmd::draw_group::GetDrawgroupAABox,
                              ParamBlock(reinterpret_cast<uint8_t *>(box), sizeof(box)));
-        const float groupSize = AskFloat(group, cmd::draw_group::GetDrawgroupSize);
+        const float groupSize = Query<float>(group, cmd::draw_group::GetDrawgroupSize);
         Vector3 centre = {0.0f, 0.0f, 0.0f};
         HandleCommand(cmd::base::GetWSPosition,
                       ParamBlock(reinterpret_cast<uint8_t *>(&centre), sizeof(centre)));
@@ -83,7 +78,7 @@ void DrawGroupConnectorActor::ConnectDrawGroups() {
         for (size_t k = 0; k < groupIds.size(); ++k) {
             DrawGroupActor *held = DrawGroupAt(groupIds[k]);
             const float heldSize =
-                held != nullptr ? AskFloat(held, cmd::draw_group::GetDrawgroupSize) : 0.0f;
+                held != nullptr ? Query<float>(held, cmd::draw_group::GetDrawgroupSize) : 0.0f;
             if (k == 0 || heldSize > largestSize) {
                 largest = k;
                 largestSize = heldSize;

@@ -318,10 +318,7 @@ int PathActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeFloat(&speed);
         archive.SerializeWord(&useNodeTimePause);
         archive.SerializeFloat(&rootTime);
-        for (int i = 0; i < 5; ++i) {
-            uint32_t reserved = 0;
-            archive.SerializeWord(&reserved);
-        }
+        archive.SerializeSpareWords(5);
     }
     return archive.Failed() ? 0 : 1;
 }

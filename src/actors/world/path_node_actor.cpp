@@ -133,10 +133,7 @@ int PathNodeActor::Serialize(Archive &archive, uint32_t mode) {
         archive.SerializeFloat(&nodeTime);
         archive.SerializeWord(&randWeight);
         archive.SerializeWord(&endType);
-        for (int i = 0; i < 5; ++i) {
-            uint32_t reserved = 0;
-            archive.SerializeWord(&reserved);
-        }
+        archive.SerializeSpareWords(5);
     }
     return archive.Failed() ? 0 : 1;
 }

@@ -10,11 +10,10 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/draw_group_hooks.h"
+#include "core/actors/process_entry.h"
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
-constexpr uint32_t kProcessLayer = 2;
 // Subtype "Dynamic": causes and takes events, dynamic, solid.
 constexpr uint32_t kDynamicSubtype =
     kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic | kColObjSolid;
@@ -118,11 +117,7 @@ int SimulationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             toucher.Assign(other->owner);
         }
         touchedNow = 1;
-        if (processEntry == nullptr) {
-            processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                             0.0f,
-                                             0.0f, 0.0f, nullptr, kProcessLayer);
-        }
+        EnsureProcessEntry(*this);
         break;
     }
     case cmd::base::ActionStart:

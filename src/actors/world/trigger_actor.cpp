@@ -10,11 +10,10 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/process_entry.h"
 
 namespace {
 
-constexpr uint32_t kProcessFlags = 256; // kind 1: every pass
-constexpr uint32_t kProcessLayer = 2;
 constexpr float kDefaultRadius = 200.0f;
 // Subtype "Event": causes and takes events, neither dynamic nor solid.
 constexpr uint32_t kEventSubtype = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
@@ -94,11 +93,7 @@ void TriggerActor::Touched(Actor *other) {
     entry->occupant.Assign(other);
     entry->touchedNow = 1;
     occupants.push_back(std::move(entry));
-    if (processEntry == nullptr) {
-        processEntry = ::ScheduleCommand(this, cmd::base::Process, ParamBlock(), kProcessFlags,
-                                         0.0f,
-                                         0.0f, 0.0f, nullptr, kProcessLayer);
-    }
+    EnsureProcessEntry(*this);
 }
 
 void TriggerActor::Precalculate() {

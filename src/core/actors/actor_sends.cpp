@@ -13,6 +13,10 @@ int SendReal(Actor *actor, uint32_t commandId, float value) {
                             : 0;
 }
 
+int SendBlock(Actor *actor, uint32_t commandId, ParamBlock block) {
+    return actor != nullptr ? actor->HandleCommand(commandId, block) : 0;
+}
+
 int SendText(Actor *actor, uint32_t commandId, std::string_view text) {
     if (actor == nullptr) {
         return 0;

@@ -17,5 +17,16 @@ int SendText(Actor *actor, uint32_t commandId, std::string_view text);
 // "Recursive Command" carrying commandId with the inner block (null: none).
 int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner);
 
+// The block as it is; 0 for a null actor, else the handler's answer.
+int SendBlock(Actor *actor, uint32_t commandId, ParamBlock block);
+
+// A query: the block holds the preset and the handler writes its answer over
+// it. The preset comes back from a null actor and from a handler that leaves
+// the block alone.
+template <class T> T Query(Actor *actor, uint32_t commandId, T preset = T{}) {
+    SendBlock(actor, commandId, ParamBlock(&preset, sizeof(preset)));
+    return preset;
+}
+
 // The first direct child; null for a null actor or one without children.
 Actor *FirstChild(Actor *actor);

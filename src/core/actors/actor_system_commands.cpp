@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/actors/actor_file.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -79,13 +80,6 @@ int SendPointer(Actor *actor, uint32_t commandId, void *pointer) {
     return actor->HandleCommand(commandId, ParamBlock(&pointer, sizeof(pointer)));
 }
 
-int SendU32(Actor *actor, uint32_t commandId, uint32_t value) {
-    if (actor == nullptr) {
-        return 0;
-    }
-    return actor->HandleCommand(commandId, ParamBlock(&value, sizeof(value)));
-}
-
 int SendFloats(Actor *actor, uint32_t commandId, std::initializer_list<float> values) {
     if (actor == nullptr) {
         return 0;
@@ -140,7 +134,7 @@ void StartGame(ActorSystem *system) {
             copy = StillLive(copyId, copy);
         }
         if (player != nullptr && copy != nullptr && player->HasFlag(kActorMaster)) {
-            SendU32(copy, cmd::base::SetMaster, 1);
+            SendWord(copy, cmd::base::SetMaster, 1);
             uint32_t type = 3;
             if (Actor *asked = StillLive(copyId, copy)) {
                 asked->HandleCommand(cmd::character::GetCharacterType,
@@ -161,11 +155,11 @@ void StartGame(ActorSystem *system) {
                                {-1.0f, 0.0f});
                 }
                 if (StillLive(cameraId, camera) != nullptr) {
-                    SendU32(StillLive(cameraId, camera), cmd::camera::SetCameraType,
-                            type == 4 ? 5u : 1u);
+                    SendWord(StillLive(cameraId, camera), cmd::camera::SetCameraType,
+                             type == 4 ? 5u : 1u);
                     SendPointer(StillLive(cameraId, camera), cmd::camera::SetCameraTarget1_1222,
                                 StillLive(copyId, copy));
-                    SendU32(StillLive(cameraId, camera), cmd::camera::SetCameraActive, 1);
+                    SendWord(StillLive(cameraId, camera), cmd::camera::SetCameraActive, 1);
                     SendPointer(StillLive(copyId, copy), cmd::character::SetNotifyCamera,
                                 StillLive(cameraId, camera));
                 }

@@ -15,8 +15,5 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block);
 // "Recursive Command", whose block can only come from memory of its sender.
 int ExecuteCommand(Actor *target, uint32_t commandId, ParamBlock block);
 
-// A block over one plain value.
-template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, sizeof(value)); }
-
 // The actor's world position (brought up to date).
 Vector3 WorldPositionOf(Actor &actor);

@@ -108,6 +108,9 @@ private:
     bool readOnly_ = false;
 };
 
+// A block over one plain value.
+template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, sizeof(value)); }
+
 // Bytes of a fixed-size type in a layout (pointer types: 8 native, 4
 // otherwise); 0 for variable-size and unknown types.
 size_t ParamFixedSize(uint32_t type, ParamLayout layout = ParamLayout::Native);

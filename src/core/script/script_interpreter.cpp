@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/le_bytes.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -71,8 +72,7 @@ uint32_t ReadU32(RunState &run) {
     }
     const uint8_t *p = run.code + run.pos;
     run.pos += 4;
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return ReadLe32(p);
 }
 
 uint8_t ReadByte(RunState &run) {

@@ -1,5 +1,6 @@
 // Camera, projection, fog, gamma and run-time lights of the resource library.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -14,12 +15,6 @@ namespace {
 using namespace gfx;
 
 constexpr float kPi = 3.14159265358979f;
-
-uint32_t FloatBits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 
 bool IsLocal(const LightItem *light) {
     return light->light.type == kLightPoint || light->light.type == kLightSpot;
@@ -255,8 +250,8 @@ void ResourceLibrary::SetFogEnable(uint32_t on) {
         d->SetRenderState(RenderState::FogEnable, on ? 1 : 0);
         if (on) {
             d->SetRenderState(RenderState::FogVertexMode, FogMode::Linear);
-            d->SetRenderState(RenderState::FogStart, FloatBits(render_.fogStart));
-            d->SetRenderState(RenderState::FogEnd, FloatBits(render_.fogEnd));
+            d->SetRenderState(RenderState::FogStart, std::bit_cast<uint32_t>(render_.fogStart));
+            d->SetRenderState(RenderState::FogEnd, std::bit_cast<uint32_t>(render_.fogEnd));
         }
     }
 }
@@ -264,14 +259,14 @@ void ResourceLibrary::SetFogEnable(uint32_t on) {
 void ResourceLibrary::SetFogStart(float distance) {
     render_.fogStart = distance;
     if (Device *d = GetD3DDevice()) {
-        d->SetRenderState(RenderState::FogStart, FloatBits(distance));
+        d->SetRenderState(RenderState::FogStart, std::bit_cast<uint32_t>(distance));
     }
 }
 
 void ResourceLibrary::SetFogEnd(float distance) {
     render_.fogEnd = distance;
     if (Device *d = GetD3DDevice()) {
-        d->SetRenderState(RenderState::FogEnd, FloatBits(distance));
+        d->SetRenderState(RenderState::FogEnd, std::bit_cast<uint32_t>(distance));
     }
 }
 

@@ -143,7 +143,7 @@ TEST_F(AIPlayerFileTest, ListCommandsActOnlyOnAValidSelection) {
     SendText(cmd::ai_player::Unnamed_1487, "Attack1");
     EXPECT_EQ(ai->selectedAttack, 1);
     SendCommandArgs(ai, 1493u, uint32_t{7});
-    EXPECT_EQ(ai->attacks[1].randWeight, 7u);
+    EXPECT_EQ(ai->attacks[1].weight, 7u);
 
     // Without a valid selection the entry commands change and answer nothing.
     for (int32_t selection : {-1, 5}) {
@@ -179,7 +179,7 @@ TEST_F(AIPlayerFileTest, CreateCopiesEveryFieldListAndTheLink) {
     copy->HandleCommand(cmd::base::Create, ParamBlock(&template_, sizeof(template_)));
     copy->HandleCommand(cmd::base::InitCopy, ParamBlock());
     EXPECT_EQ(std::tuple(copy->aiType, copy->startFollow, copy->hitEffects.size(),
-                         copy->hitEffects[1].type, copy->attacks[0].randWeight, copy->trail.size(),
+                         copy->hitEffects[1].type, copy->attacks[0].weight, copy->trail.size(),
                          copy->goToPoints.size(), copy->aiState, copy->turnSpeed),
               std::tuple(1u, 2u, size_t{2}, 99u, 3u, size_t{1}, size_t{1}, kAIPFollow, 2.0f));
     EXPECT_EQ(std::tuple(copy->Target(), copy->targetLink.origin),

@@ -220,7 +220,7 @@ TEST_F(AIPlayerScene, AttacksAreDrawnAsTheExpandedPoolWouldDrawThem) {
     EXPECT_EQ(brain->attackPool.size(), 3u);
     brain->ChooseAttackMotion();
     EXPECT_EQ(brain->selectedAttack, 2);
-    brain->attacks[2].randWeight = 0;
+    brain->attacks[2].weight = 0;
     brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
     SeedRand(5);
     Rand();

@@ -1,20 +1,11 @@
 #include "platform/os/gfx/device.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
 namespace gfx {
-
-namespace {
-
-uint32_t FloatBits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
-} // namespace
 
 // --- resources ---------------------------------------------------------------------
 
@@ -243,9 +234,9 @@ void StateVector::SetDefaults(const Viewport &fullViewport) {
     rs[RenderState::SpecularEnable] = 0;
     rs[RenderState::FogColor] = 0;
     rs[RenderState::FogTableMode] = FogMode::None;
-    rs[RenderState::FogStart] = FloatBits(0.0f);
-    rs[RenderState::FogEnd] = FloatBits(1.0f);
-    rs[RenderState::FogDensity] = FloatBits(1.0f);
+    rs[RenderState::FogStart] = std::bit_cast<uint32_t>(0.0f);
+    rs[RenderState::FogEnd] = std::bit_cast<uint32_t>(1.0f);
+    rs[RenderState::FogDensity] = std::bit_cast<uint32_t>(1.0f);
     rs[RenderState::StencilEnable] = 0;
     rs[RenderState::StencilFail] = StencilOp::Keep;
     rs[RenderState::StencilDepthFail] = StencilOp::Keep;
@@ -266,12 +257,12 @@ void StateVector::SetDefaults(const Viewport &fullViewport) {
     rs[RenderState::SpecularMaterialSource] = 2; // colour 2
     rs[RenderState::AmbientMaterialSource] = 0;  // material
     rs[RenderState::EmissiveMaterialSource] = 0;
-    rs[RenderState::PointSize] = FloatBits(1.0f);
-    rs[RenderState::PointSizeMin] = FloatBits(0.0f);
-    rs[RenderState::PointScaleA] = FloatBits(1.0f);
+    rs[RenderState::PointSize] = std::bit_cast<uint32_t>(1.0f);
+    rs[RenderState::PointSizeMin] = std::bit_cast<uint32_t>(0.0f);
+    rs[RenderState::PointScaleA] = std::bit_cast<uint32_t>(1.0f);
     rs[RenderState::MultisampleAntialias] = 1;
     rs[RenderState::MultisampleMask] = 0xFFFFFFFFu;
-    rs[RenderState::PointSizeMax] = FloatBits(64.0f);
+    rs[RenderState::PointSizeMax] = std::bit_cast<uint32_t>(64.0f);
     rs[RenderState::ColorWriteEnable] = 0xF;
     rs[RenderState::BlendOp] = 1; // add
 

@@ -360,9 +360,9 @@ bool ReadBmp(const uint8_t* data, size_t size, DecodedImage* out, const ImageLim
     if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M') {
         return false;
     }
-    const uint32_t offBits = U32At(data + 10);
+    const uint32_t offBits = ReadLe32(data + 10);
     const uint8_t* info = data + 14;
-    const uint32_t infoSize = U32At(info);
+    const uint32_t infoSize = ReadLe32(info);
     if (infoSize < 12 || infoSize > size - 14) {
         return false;
     }
@@ -383,28 +383,28 @@ bool ReadBmp(const uint8_t* data, size_t size, DecodedImage* out, const ImageLim
         if (infoSize < 40) {
             return false;
         }
-        width = int32_t(U32At(info + 4));
-        height = int32_t(U32At(info + 8));
+        width = int32_t(ReadLe32(info + 4));
+        height = int32_t(ReadLe32(info + 8));
         bpp = U16At(info + 14);
-        compression = U32At(info + 16);
-        colorsUsed = U32At(info + 32);
+        compression = ReadLe32(info + 16);
+        colorsUsed = ReadLe32(info + 32);
         if (compression == kBiBitfields) {
             if (infoSize >= 52) {
-                rMask = U32At(info + 40);
-                gMask = U32At(info + 44);
-                bMask = U32At(info + 48);
+                rMask = ReadLe32(info + 40);
+                gMask = ReadLe32(info + 44);
+                bMask = ReadLe32(info + 48);
             } else {
                 // The three masks follow a 40-byte header.
                 if (size - pos < 12) {
                     return false;
                 }
-                rMask = U32At(data + pos);
-                gMask = U32At(data + pos + 4);
-                bMask = U32At(data + pos + 8);
+                rMask = ReadLe32(data + pos);
+                gMask = ReadLe32(data + pos + 4);
+                bMask = ReadLe32(data + pos + 8);
                 pos += 12;
             }
             if (infoSize >= 56) {
-                aMask = U32At(info + 52);
+                aMask = ReadLe32(info + 52);
             }
         }
     }
@@ -674,23 +674,23 @@ uint32_t DdsMaskFormat(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32
 }  // namespace
 
 bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, const ImageLimits& limits) {
-    if (size < kDdsHeader || U32At(data) != kDdsMagic || U32At(data + 4) != 124) {
+    if (size < kDdsHeader || ReadLe32(data) != kDdsMagic || ReadLe32(data + 4) != 124) {
         return false;
     }
     const uint8_t* h = data + 4;
-    const uint32_t flags = U32At(h + 4);
-    const uint32_t height = U32At(h + 8);
-    const uint32_t width = U32At(h + 12);
-    const uint32_t mipCount = U32At(h + 24);
+    const uint32_t flags = ReadLe32(h + 4);
+    const uint32_t height = ReadLe32(h + 8);
+    const uint32_t width = ReadLe32(h + 12);
+    const uint32_t mipCount = ReadLe32(h + 24);
     const uint8_t* pf = h + 72;
-    const uint32_t pfFlags = U32At(pf + 4);
-    const uint32_t fourCc = U32At(pf + 8);
-    const uint32_t bits = U32At(pf + 12);
-    const uint32_t rMask = U32At(pf + 16);
-    const uint32_t gMask = U32At(pf + 20);
-    const uint32_t bMask = U32At(pf + 24);
-    uint32_t aMask = U32At(pf + 28);
-    const uint32_t caps2 = U32At(h + 108);
+    const uint32_t pfFlags = ReadLe32(pf + 4);
+    const uint32_t fourCc = ReadLe32(pf + 8);
+    const uint32_t bits = ReadLe32(pf + 12);
+    const uint32_t rMask = ReadLe32(pf + 16);
+    const uint32_t gMask = ReadLe32(pf + 20);
+    const uint32_t bMask = ReadLe32(pf + 24);
+    uint32_t aMask = ReadLe32(pf + 28);
+    const uint32_t caps2 = ReadLe32(h + 108);
     if ((caps2 & (kDdsCaps2CubeMap | kDdsCaps2Volume)) != 0 ||
         !SizeAllowed(width, height, limits)) {
         return false;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/le_bytes.h"
 #include "platform/os/image/image.h"
 
 namespace image_detail {
@@ -22,12 +23,9 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, const ImageLim
 bool ReadPng(const uint8_t* data, size_t size, DecodedImage* out, const ImageLimits& limits);
 bool ReadJpeg(const uint8_t* data, size_t size, DecodedImage* out, const ImageLimits& limits);
 
-// Little-endian fields of a byte block.
+// A little-endian 16-bit field of a byte block, widened (32-bit fields:
+// ReadLe32).
 inline uint32_t U16At(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
-inline uint32_t U32At(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
-}
 
 inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
