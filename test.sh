@@ -25,6 +25,9 @@ cmake --build --preset asan -j"$jobs" || { echo "test.sh: building asan failed" 
 # leaves something behind that breaks another, fails there), and the fuzz
 # entries run as they are. The one-process-per-case entries (label "single")
 # hold the same cases again: `ctest --test-dir build/asan` alone runs every
-# entry.
+# entry. Much of the programs' time is spent waiting on the wall clock
+# (films and sound played in real time, the engine's start-up logo, the
+# save screen's pauses, Xvfb): two runs more than there are cores keep the
+# cores busy meanwhile.
 set +e
-ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE '^single$'
+ctest --test-dir build/asan --output-on-failure -j"$((jobs + 2))" -LE '^single$'

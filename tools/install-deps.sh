@@ -7,7 +7,7 @@ PACKAGES="g++ cmake ninja-build pkg-config ccache clang libclang-rt-dev libgtest
 libbenchmark-dev liblua5.4-dev libsdl2-dev libopenal-dev libavcodec-dev libavformat-dev
 libavutil-dev libswscale-dev libswresample-dev libasound2-dev libfreetype-dev libfontconfig-dev
 libpng-dev libjpeg-dev zlib1g-dev libgl1-mesa-dri libegl1-mesa-dev fonts-dejavu-core
-fonts-liberation2 xvfb xauth
+fonts-liberation2 xvfb xauth lld
 xdotool"
 
 missing=""
