@@ -435,20 +435,45 @@ void Actor::DeleteScheduledCommands() {
     processEntry = nullptr;
 }
 
+namespace {
+
+void DestroyChild(Actor *child) {
+    if (child == nullptr) {
+        return;
+    }
+    child->parent = nullptr;
+    if (ActorTableEntry(child->actorId) == child) {
+        ActorTable[static_cast<size_t>(child->actorId)] = nullptr;
+    }
+    delete child;
+}
+
+} // namespace
+
 void Actor::DestroyChildren() {
     // A child leaves the list before it is destroyed, so that whatever its
-    // destruction sets off never meets it again.
+    // destruction sets off never meets it again. While the table holds this
+    // actor its list can be reached, and the children leave it one by one
+    // from the front. Else nothing reaches the list but this destruction:
+    // it is taken whole and gone through in order, which stays linear for
+    // many children, and children listed meanwhile go in a further round.
+    if (IsInActorTable(this)) {
+        while (!children.empty()) {
+            Actor *child = children.front();
+            children.erase(children.begin());
+            DestroyChild(child);
+        }
+        return;
+    }
     while (!children.empty()) {
-        Actor *child = children.front();
-        children.erase(children.begin());
-        if (child == nullptr) {
-            continue;
+        std::vector<Actor *> taken;
+        taken.swap(children);
+        for (size_t i = 0; i < taken.size(); ++i) {
+            if (i + 1 < taken.size()) {
+                PrefetchActor(taken[i + 1]);
+            }
+            DestroyChild(taken[i]);
         }
-        child->parent = nullptr;
-        if (ActorTableEntry(child->actorId) == child) {
-            ActorTable[static_cast<size_t>(child->actorId)] = nullptr;
-        }
-        delete child;
     }
 }
 
@@ -587,8 +612,7 @@ void Actor::InvalidateTransform() {
     flags |= kActorMoved;
     if (baseProcessEntry == nullptr && IsOperational()) {
         baseProcessEntry = ::ScheduleCommand(this, cmd::base::BaseProcess, ParamBlock(), 256, 0.0f,
-                                             0.0f,
-                                             0.0f, nullptr, 3);
+                                             0.0f, 0.0f, nullptr, 3);
     }
     for (size_t i = 0; i < children.size(); ++i) {
         if (children[i] != nullptr) {
@@ -745,7 +769,7 @@ ScheduledCommand *Actor::ScheduleLerp(uint32_t commandId, float from, float to, 
     ParamBlockBuilder builder;
     if (!builder.Build(cmd::base::CommandLerp,
                        {ParamValue(0.0f), ParamValue::Command(commandId, {from}),
-                                         ParamValue::Command(commandId, {to})})) {
+                        ParamValue::Command(commandId, {to})})) {
         return nullptr;
     }
     return ScheduleCommand(cmd::base::CommandLerp, builder.block(), flags, 0.0f, duration,

@@ -5,11 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "core/actors/command_ids.h"
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/null_actor.h"
@@ -280,8 +280,9 @@ int32_t GetActorClassId(uint32_t id) {
 }
 
 Actor *FindActorByName(std::string_view name, int32_t classId) {
-    for (Actor *actor : ActorTable) {
-        if (actor != nullptr && actor->name == name &&
+    for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
+        Actor *actor = ActorTable[id];
+        if (actor->name == name &&
             (classId == -1 || static_cast<int32_t>(actor->classId) == classId)) {
             return actor;
         }

@@ -336,8 +336,12 @@ bool BuildTree(Actor &actor) {
     }
     Actor *parent = ActorTableEntry(actor.parentId);
     if (parent != nullptr && parent != &actor) {
+        // Whatever lists an actor as a child sets its parent: an actor
+        // without one (every actor a file just made) is in no list, and the
+        // parent's list, long in a flat level, need not be searched.
         auto &siblings = parent->children;
-        if (std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
+        if (actor.parent == nullptr ||
+            std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
             siblings.push_back(&actor);
         }
         actor.parent = parent;
@@ -575,8 +579,7 @@ void TimedCommandLerp(Actor &actor, ParamBlock block) {
     const float duration = block.ReadF32(4);
     // The block from the duration on: {t, from, to}.
     actor.ScheduleCommand(cmd::base::CommandLerp, block.Sub(4), kInterpolateNotSaved, delay,
-                          delay + duration,
-                          0.0f);
+                          delay + duration, 0.0f);
 }
 
 void CommandLerp(Actor &actor, ParamBlock block) {

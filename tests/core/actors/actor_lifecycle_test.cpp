@@ -1,4 +1,6 @@
 // Copying and destroying actors: owned records, spies, slots, lists.
+#include <algorithm>
+
 #include "actor_fixture.h"
 
 #include "core/script/byte_buffer.h"
@@ -47,10 +49,12 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     *copy = *tmpl; // a class part, then the base: twice is fine
 
     EXPECT_EQ(copy->name, "Template");
-    EXPECT_EQ((std::vector<float>{static_cast<float>(copy->userWord), copy->actionTime, copy->position.z}),
+    EXPECT_EQ((std::vector<float>{static_cast<float>(copy->userWord), copy->actionTime,
+                                  copy->position.z}),
               (std::vector<float>{77, 4, 3}));
     // Flags 16 (queued) and 10 (in a draw group) are not copied.
-    EXPECT_EQ(copy->flags & (kActorMaster | kActorQueuedForDeletion | kActorInDrawGroup), kActorMaster);
+    EXPECT_EQ(copy->flags & (kActorMaster | kActorQueuedForDeletion | kActorInDrawGroup),
+              kActorMaster);
     EXPECT_NE(copy->simState.get(), tmpl->simState.get());
     EXPECT_EQ(copy->simState->touches.size(), 3u);
     EXPECT_EQ(copy->simParams->GetFloat(9), 2.5f);
@@ -145,6 +149,51 @@ TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
     Destroy(a);
     EXPECT_EQ(g_destroyedSeen, a);
     EXPECT_EQ(g_spiesAtNotice, 1u); // before the entries went
+}
+
+std::vector<Actor *> g_destroyOrder;
+Actor *g_dyingParent = nullptr;
+Actor *g_lateChild = nullptr;
+
+// A long flat list of children goes front first, each child's subtree before
+// the next child, every slot cleared; a child listed while the list is being
+// destroyed goes too.
+TEST_F(LifecycleTest, ChildrenAreDestroyedInListOrderWithTheirSubtrees) {
+    g_destroyOrder.clear();
+    AddActorDestroyedHook([](Actor *actor) {
+        g_destroyOrder.push_back(actor);
+        if (actor == g_lateChild) {
+            g_lateChild = nullptr;
+        } else if (g_dyingParent != nullptr && g_destroyOrder.size() == 2) {
+            g_lateChild = new RecordingActor();
+            g_lateChild->parent = g_dyingParent;
+            g_dyingParent->children.push_back(g_lateChild);
+        }
+    });
+    RecordingActor *top = MakeActor();
+    std::vector<Actor *> expected;
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 60; ++i) {
+        RecordingActor *child = MakeActor(top);
+        expected.push_back(child);
+        ids.push_back(child->actorId);
+        if (i % 20 == 0) {
+            RecordingActor *grandchild = MakeActor(child);
+            expected.push_back(grandchild);
+            ids.push_back(grandchild->actorId);
+        }
+    }
+    g_dyingParent = top;
+    Destroy(top);
+    g_dyingParent = nullptr;
+    ASSERT_EQ(g_destroyOrder.size(), expected.size() + 2);
+    EXPECT_EQ(g_destroyOrder.front(), top);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), g_destroyOrder.begin() + 1));
+    EXPECT_EQ(g_lateChild, nullptr); // the late child went last
+    for (int32_t id : ids) {
+        ASSERT_GE(id, 0);
+        EXPECT_EQ(ActorTable[static_cast<size_t>(id)], nullptr);
+    }
 }
 
 TEST_F(LifecycleTest, SlotIsFreedOnlyByTheActorItHolds) {
