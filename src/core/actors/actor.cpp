@@ -468,11 +468,8 @@ void Actor::DestroyChildren() {
     while (!children.empty()) {
         std::vector<Actor *> taken;
         taken.swap(children);
-        for (size_t i = 0; i < taken.size(); ++i) {
-            if (i + 1 < taken.size()) {
-                PrefetchActor(taken[i + 1]);
-            }
-            DestroyChild(taken[i]);
+        for (Actor *child : taken) {
+            DestroyChild(child);
         }
     }
 }
@@ -612,7 +609,8 @@ void Actor::InvalidateTransform() {
     flags |= kActorMoved;
     if (baseProcessEntry == nullptr && IsOperational()) {
         baseProcessEntry = ::ScheduleCommand(this, cmd::base::BaseProcess, ParamBlock(), 256, 0.0f,
-                                             0.0f, 0.0f, nullptr, 3);
+                                             0.0f,
+                                             0.0f, nullptr, 3);
     }
     for (size_t i = 0; i < children.size(); ++i) {
         if (children[i] != nullptr) {
@@ -769,7 +767,7 @@ ScheduledCommand *Actor::ScheduleLerp(uint32_t commandId, float from, float to, 
     ParamBlockBuilder builder;
     if (!builder.Build(cmd::base::CommandLerp,
                        {ParamValue(0.0f), ParamValue::Command(commandId, {from}),
-                        ParamValue::Command(commandId, {to})})) {
+                                         ParamValue::Command(commandId, {to})})) {
         return nullptr;
     }
     return ScheduleCommand(cmd::base::CommandLerp, builder.block(), flags, 0.0f, duration,

@@ -134,7 +134,7 @@ struct ColObj {
     // this object's own actor.
     std::optional<ColObjCommand> commandToOther;
     std::optional<ColObjCommand> commandToOwn;
-    uint32_t type = 2; // box
+    uint32_t type = 2;               // box
     uint32_t material = 0;
     uint32_t fill = 7;
     float factor = 1.0f;
@@ -507,17 +507,6 @@ class Actor : public CommandTarget, public DrawOwner {
     // owners are only dropped from the list.
     void DeleteScheduledCommands();
 };
-
-// Asks for the actor's first two cache lines (the fields every delivered
-// command reads) ahead of its turn in a walk over many actors, which is
-// otherwise bound by waiting for memory. Only a hint: the actor may be gone
-// by then, and null is fine.
-inline void PrefetchActor(const Actor *actor) {
-    if (actor != nullptr) {
-        __builtin_prefetch(actor);
-        __builtin_prefetch(reinterpret_cast<const char *>(actor) + 64);
-    }
-}
 
 // The record of a class that keeps no fields of its own: the base record,
 // then (archive version 1 or later) four or eight spare words, written as 0

@@ -56,9 +56,6 @@ void SendLoadFileObject(uint32_t first, uint32_t span) {
     const uint64_t end = uint64_t{first} + span;
     for (size_t id = NextActorId(first); id < end && id < ActorTable.size();
          id = NextActorId(id + 1)) {
-        if (const size_t next = NextActorId(id + 1); next < end && next < ActorTable.size()) {
-            PrefetchActor(ActorTable[next]);
-        }
         SendCommand(static_cast<uint32_t>(id), cmd::file::LoadFileobject, ParamBlock());
     }
 }
@@ -117,7 +114,8 @@ class MadeActors {
 // actor it counts a record, so a file of its version that ends early is cut
 // short and fails like any other short file.
 bool EndsAtRecordBoundary(Archive &archive) {
-    return archive.Version() < kActorFileVersion && !archive.Failed() && archive.BytesLeft() == 0;
+    return archive.Version() < kActorFileVersion && !archive.Failed() &&
+           archive.BytesLeft() == 0;
 }
 
 // Opens the file and reads its bytes into `bytes`, over which the archive

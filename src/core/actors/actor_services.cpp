@@ -375,9 +375,6 @@ int BroadcastCommand(uint32_t commandId, ParamBlock block) {
     // The next actor is looked up after each delivery: a handler may create
     // actors (growing and moving the table) or delete them.
     for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
-        if (const size_t next = NextActorId(id + 1); next < ActorTable.size()) {
-            PrefetchActor(ActorTable[next]);
-        }
         ActorTable[id]->HandleCommand(commandId, block);
     }
     return 1;
@@ -587,7 +584,8 @@ int DeleteActor(Actor *actor) {
     }
     if (actor->parent != nullptr) {
         SendTreeCallbacks(actor->parent, cmd::base::CallbackChildRemoved,
-                          cmd::base::CallbackRelChildRemoved, actor);
+                          cmd::base::CallbackRelChildRemoved,
+                          actor);
     }
     // A callback may have destroyed the actor already.
     if (ActorTableEntry(id) != actor) {

@@ -5,11 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/actors/command_ids.h"
 #include "core/actors/actor_path.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/class_factory.h"
-#include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/null_actor.h"

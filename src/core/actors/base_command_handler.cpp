@@ -579,7 +579,8 @@ void TimedCommandLerp(Actor &actor, ParamBlock block) {
     const float duration = block.ReadF32(4);
     // The block from the duration on: {t, from, to}.
     actor.ScheduleCommand(cmd::base::CommandLerp, block.Sub(4), kInterpolateNotSaved, delay,
-                          delay + duration, 0.0f);
+                          delay + duration,
+                          0.0f);
 }
 
 void CommandLerp(Actor &actor, ParamBlock block) {

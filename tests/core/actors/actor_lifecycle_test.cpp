@@ -49,12 +49,10 @@ TEST_F(LifecycleTest, CopyTakesFieldsButOwnsItsRecords) {
     *copy = *tmpl; // a class part, then the base: twice is fine
 
     EXPECT_EQ(copy->name, "Template");
-    EXPECT_EQ((std::vector<float>{static_cast<float>(copy->userWord), copy->actionTime,
-                                  copy->position.z}),
+    EXPECT_EQ((std::vector<float>{static_cast<float>(copy->userWord), copy->actionTime, copy->position.z}),
               (std::vector<float>{77, 4, 3}));
     // Flags 16 (queued) and 10 (in a draw group) are not copied.
-    EXPECT_EQ(copy->flags & (kActorMaster | kActorQueuedForDeletion | kActorInDrawGroup),
-              kActorMaster);
+    EXPECT_EQ(copy->flags & (kActorMaster | kActorQueuedForDeletion | kActorInDrawGroup), kActorMaster);
     EXPECT_NE(copy->simState.get(), tmpl->simState.get());
     EXPECT_EQ(copy->simState->touches.size(), 3u);
     EXPECT_EQ(copy->simParams->GetFloat(9), 2.5f);
