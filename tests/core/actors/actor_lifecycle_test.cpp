@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "actor_fixture.h"
+#include "core/actors/actor_services.h"
 
 #include "core/script/byte_buffer.h"
 
@@ -152,10 +153,14 @@ TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
 std::vector<Actor *> g_destroyOrder;
 Actor *g_dyingParent = nullptr;
 Actor *g_lateChild = nullptr;
+Actor *g_deletedSibling = nullptr;
+Actor *g_movedSibling = nullptr;
+Actor *g_newParent = nullptr;
 
 // A long flat list of children goes front first, each child's subtree before
-// the next child, every slot cleared; a child listed while the list is being
-// destroyed goes too.
+// the next child, every slot cleared. What the first child's destruction does
+// to the list is honoured: a sibling it deletes goes once, one it moves away
+// stays, and one it lists goes last.
 TEST_F(LifecycleTest, ChildrenAreDestroyedInListOrderWithTheirSubtrees) {
     g_destroyOrder.clear();
     AddActorDestroyedHook([](Actor *actor) {
@@ -166,8 +171,12 @@ TEST_F(LifecycleTest, ChildrenAreDestroyedInListOrderWithTheirSubtrees) {
             g_lateChild = new RecordingActor();
             g_lateChild->parent = g_dyingParent;
             g_dyingParent->children.push_back(g_lateChild);
+            DeleteActor(g_deletedSibling);
+            ReparentActor(g_movedSibling, g_newParent);
         }
     });
+    RecordingActor *bystander = MakeActor();
+    g_newParent = bystander;
     RecordingActor *top = MakeActor();
     std::vector<Actor *> expected;
     std::vector<int32_t> ids;
@@ -181,16 +190,28 @@ TEST_F(LifecycleTest, ChildrenAreDestroyedInListOrderWithTheirSubtrees) {
             ids.push_back(grandchild->actorId);
         }
     }
+    // The first child's subtree, then the sibling it deleted, then the rest
+    // but the sibling it moved.
+    g_deletedSibling = expected[7];
+    g_movedSibling = expected[9];
+    const int32_t movedId = g_movedSibling->actorId;
+    std::vector<Actor *> order{top, expected[0], g_deletedSibling};
+    for (size_t i = 1; i < expected.size(); ++i) {
+        if (expected[i] != g_deletedSibling && expected[i] != g_movedSibling) {
+            order.push_back(expected[i]);
+        }
+    }
     g_dyingParent = top;
     Destroy(top);
     g_dyingParent = nullptr;
-    ASSERT_EQ(g_destroyOrder.size(), expected.size() + 2);
-    EXPECT_EQ(g_destroyOrder.front(), top);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), g_destroyOrder.begin() + 1));
+    ASSERT_EQ(g_destroyOrder.size(), order.size() + 1);
+    EXPECT_TRUE(std::equal(order.begin(), order.end(), g_destroyOrder.begin()));
     EXPECT_EQ(g_lateChild, nullptr); // the late child went last
+    EXPECT_EQ(ActorTable[static_cast<size_t>(movedId)], g_movedSibling);
+    EXPECT_EQ(bystander->children, std::vector<Actor *>{g_movedSibling});
     for (int32_t id : ids) {
         ASSERT_GE(id, 0);
-        EXPECT_EQ(ActorTable[static_cast<size_t>(id)], nullptr);
+        EXPECT_EQ(ActorTable[static_cast<size_t>(id)] == nullptr, id != movedId);
     }
 }
 
