@@ -597,6 +597,12 @@ void FileHandle::Attach(FileSystem* backend, void* handle, bool writing) {
     failed_ = false;
     mayGrow_ = writing;
     memoryRead_ = !writing && handle != nullptr && backend == GetMemoryFileSystem();
+    if (memoryRead_) {
+        MemoryHandle* memory = AsMemory(handle);
+        blockBase_ = memory->base;
+        blockCursor_ = &memory->cursor;
+        blockSize_ = memory->size;
+    }
     sizeKnown_ = false;
     positionKnown_ = false;
 }
@@ -613,6 +619,9 @@ int FileHandle::Close() {
     handle_ = nullptr;
     backend_ = nullptr;
     memoryRead_ = false;
+    blockBase_ = nullptr;
+    blockCursor_ = nullptr;
+    blockSize_ = 0;
     sizeKnown_ = false;
     positionKnown_ = false;
     return discard ? EOF : result;
@@ -730,7 +739,7 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
 
 void FileHandle::SerializeBytes(void* buffer, uint32_t count) { TransferBytes(buffer, count); }
 
-void FileHandle::SerializeWords(void* words, uint32_t count) {
+void FileHandle::SerializeWordsAnyWay(void* words, uint32_t count) {
     if (memoryRead_) {
         if (uint64_t{count} * 4 > BlockBytesLeft()) {
             failed_ = true;
