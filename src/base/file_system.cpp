@@ -843,6 +843,23 @@ void FileHandle::SerializeString(std::string& text) {
         TransferBytes(text.data(), length);
         return;
     }
+    if (memoryRead_ && std::endian::native == std::endian::little) {
+        // A length word and a text that both fit the block are taken from
+        // it in place; anything else is read the long way below.
+        const uint32_t cursor = *blockCursor_;
+        if (cursor <= blockSize_ && blockSize_ - cursor >= 4) {
+            int32_t stored = 0;
+            std::memcpy(&stored, blockBase_ + cursor, 4);
+            const uint32_t left = blockSize_ - cursor - 4;
+            if (stored > 0 && static_cast<uint32_t>(stored) <= left) {
+                const auto* chars = reinterpret_cast<const char*>(blockBase_ + cursor + 4);
+                text.assign(chars, strnlen(chars, static_cast<size_t>(stored)));
+                *blockCursor_ = cursor + 4 + static_cast<uint32_t>(stored);
+                position_ += 4 + static_cast<uint32_t>(stored);
+                return;
+            }
+        }
+    }
     int32_t length = 0;
     if (!ReadLengthWord(&length)) {
         return;
