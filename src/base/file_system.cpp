@@ -684,12 +684,9 @@ bool FileHandle::ReadFromBlock(void* buffer, uint32_t count) {
     return true;
 }
 
-uint32_t FileHandle::BytesLeft() {
+uint32_t FileHandle::StreamBytesLeft() {
     if (handle_ == nullptr) {
         return 0;
-    }
-    if (memoryRead_) {
-        return BlockBytesLeft();
     }
     int32_t position;
     if (positionKnown_) {

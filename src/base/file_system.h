@@ -160,7 +160,13 @@ public:
     uint32_t Size();
     bool Eof();
     // Size minus position, 0 when closed.
-    uint32_t BytesLeft();
+    uint32_t BytesLeft() {
+        if (memoryRead_) {
+            const uint32_t cursor = *blockCursor_;
+            return cursor < blockSize_ ? blockSize_ - cursor : 0;
+        }
+        return StreamBytesLeft();
+    }
     // For a count just read of records of at least recordBytes each: false,
     // with the failure flag set, when the handle failed or the bytes left
     // cannot hold them.
@@ -208,6 +214,8 @@ public:
 
 private:
     bool CheckOpen();
+    // BytesLeft of a handle that does not read a memory block.
+    uint32_t StreamBytesLeft();
     bool TransferBytes(void* buffer, uint32_t count);
     // Reads the little-endian length word before a stored text; false when
     // it could not be read.
