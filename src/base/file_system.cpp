@@ -599,6 +599,12 @@ void FileHandle::Attach(FileSystem* backend, void* handle, bool writing) {
     failed_ = false;
     mayGrow_ = writing;
     memoryRead_ = !writing && handle != nullptr && backend == GetMemoryFileSystem();
+    if (memoryRead_) {
+        MemoryHandle* memory = AsMemory(handle);
+        blockBase_ = memory->base;
+        blockCursor_ = &memory->cursor;
+        blockSize_ = memory->size;
+    }
     sizeKnown_ = false;
     positionKnown_ = false;
 }
@@ -615,6 +621,9 @@ int FileHandle::Close() {
     handle_ = nullptr;
     backend_ = nullptr;
     memoryRead_ = false;
+    blockBase_ = nullptr;
+    blockCursor_ = nullptr;
+    blockSize_ = 0;
     sizeKnown_ = false;
     positionKnown_ = false;
     return discard ? EOF : result;
@@ -677,12 +686,9 @@ bool FileHandle::ReadFromBlock(void* buffer, uint32_t count) {
     return true;
 }
 
-uint32_t FileHandle::BytesLeft() {
+uint32_t FileHandle::StreamBytesLeft() {
     if (handle_ == nullptr) {
         return 0;
-    }
-    if (memoryRead_) {
-        return BlockBytesLeft();
     }
     int32_t position;
     if (positionKnown_) {
@@ -732,7 +738,7 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
 
 void FileHandle::SerializeBytes(void* buffer, uint32_t count) { TransferBytes(buffer, count); }
 
-void FileHandle::SerializeWords(void* words, uint32_t count) {
+void FileHandle::SerializeWordsAnyWay(void* words, uint32_t count) {
     if (memoryRead_) {
         if (uint64_t{count} * 4 > BlockBytesLeft()) {
             failed_ = true;
@@ -840,6 +846,23 @@ void FileHandle::SerializeString(std::string& text) {
         SerializeU32(length);
         TransferBytes(text.data(), length);
         return;
+    }
+    if (memoryRead_ && std::endian::native == std::endian::little) {
+        // A length word and a text that both fit the block are taken from
+        // it in place; anything else is read the long way below.
+        const uint32_t cursor = *blockCursor_;
+        if (cursor <= blockSize_ && blockSize_ - cursor >= 4) {
+            int32_t stored = 0;
+            std::memcpy(&stored, blockBase_ + cursor, 4);
+            const uint32_t left = blockSize_ - cursor - 4;
+            if (stored > 0 && static_cast<uint32_t>(stored) <= left) {
+                const auto* chars = reinterpret_cast<const char*>(blockBase_ + cursor + 4);
+                text.assign(chars, strnlen(chars, static_cast<size_t>(stored)));
+                *blockCursor_ = cursor + 4 + static_cast<uint32_t>(stored);
+                position_ += 4 + static_cast<uint32_t>(stored);
+                return;
+            }
+        }
     }
     int32_t length = 0;
     if (!ReadLengthWord(&length)) {

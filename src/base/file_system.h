@@ -18,7 +18,9 @@
 // All integers are serialized little-endian, byte by byte.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -158,7 +160,13 @@ public:
     uint32_t Size();
     bool Eof();
     // Size minus position, 0 when closed.
-    uint32_t BytesLeft();
+    uint32_t BytesLeft() {
+        if (memoryRead_) {
+            const uint32_t cursor = *blockCursor_;
+            return cursor < blockSize_ ? blockSize_ - cursor : 0;
+        }
+        return StreamBytesLeft();
+    }
     // For a count just read of records of at least recordBytes each: false,
     // with the failure flag set, when the handle failed or the bytes left
     // cannot hold them.
@@ -167,7 +175,22 @@ public:
     // count bytes, written when writing, else read.
     void SerializeBytes(void* buffer, uint32_t count);
     // count 4-byte words (u32, i32 or f32), little-endian in the file.
-    void SerializeWords(void* words, uint32_t count);
+    // Reading a memory block, a run that fits is copied here in place; any
+    // other case (and every failure) goes through SerializeWordsAnyWay.
+    void SerializeWords(void* words, uint32_t count) {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (memoryRead_) {
+                const uint32_t cursor = *blockCursor_;
+                if (count != 0 && cursor <= blockSize_ && count <= (blockSize_ - cursor) / 4) {
+                    std::memcpy(words, blockBase_ + cursor, size_t{count} * 4);
+                    *blockCursor_ = cursor + count * 4;
+                    position_ += count * 4;
+                    return;
+                }
+            }
+        }
+        SerializeWordsAnyWay(words, count);
+    }
     // Writing: writes value and returns it. Reading: the value read, or
     // value itself when the read fails.
     uint32_t SerializeU32(uint32_t value);
@@ -193,6 +216,8 @@ public:
 
 private:
     bool CheckOpen();
+    // BytesLeft of a handle that does not read a memory block.
+    uint32_t StreamBytesLeft();
     bool TransferBytes(void* buffer, uint32_t count);
     // Reads the little-endian length word before a stored text; false when
     // it could not be read.
@@ -203,6 +228,8 @@ private:
     uint32_t BlockBytesLeft() const;
     // SerializeWords through the backend (writing, or reading a stream).
     void TransferWords(void* words, uint32_t count);
+    // SerializeWords for every case the inline part does not take.
+    void SerializeWordsAnyWay(void* words, uint32_t count);
 
     FileSystem* fixedBackend_ = nullptr;
     FileSystem* backend_ = nullptr;
@@ -213,6 +240,10 @@ private:
     bool mayGrow_ = false;
     // Set by Attach for a reading handle of GetMemoryFileSystem().
     bool memoryRead_ = false;
+    // While memoryRead_: the block and the handle's own cursor into it.
+    const uint8_t* blockBase_ = nullptr;
+    uint32_t* blockCursor_ = nullptr;
+    uint32_t blockSize_ = 0;
     uint32_t size_ = 0;
     // A handle that only reads keeps its position here once the backend has
     // told it, so that the bounds checks of every read need not ask again;

@@ -242,6 +242,42 @@ TEST(FileHandle, SpareWordsAreZerosWrittenAndSkippedOneAtATime) {
     EXPECT_EQ(in.Tell(), 4);
 }
 
+TEST(FileHandle, MemoryAndFileAgreeOnTextsAndWordsAtTheEnd) {
+    // Each file ends right at, one byte before or one byte after what the
+    // last read needs; the memory block and the file must give the same.
+    const std::string texts[] = {
+        Bytes({5, 0, 0, 0, 'h', 'e', 'l', 'l', 'o'}),
+        Bytes({5, 0, 0, 0, 'h', 'e', 'l', 'l'}),
+        Bytes({5, 0, 0, 0, 'h', 'e', 'l', 'l', 'o', '!'}),
+        Bytes({3, 0, 0, 0, 'a', 0, 'b'}),
+        Bytes({0, 0, 0, 0}),
+        Bytes({0xFE, 0xFF, 0xFF, 0xFF, 'x'}),
+        Bytes({1, 0, 0}),
+        Bytes({1, 0, 0, 0, 'z', 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}),
+        Bytes({1, 0, 0, 0, 'z', 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}),
+    };
+    TempFolder tmp;
+    for (const std::string& data : texts) {
+        tmp.Put("t.bin", data);
+        std::string seen[2];
+        for (int h = 0; h < 2; ++h) {
+            FileHandle handle;
+            ASSERT_TRUE(h == 0 ? handle.Open(tmp / "t.bin", "rb")
+                               : handle.OpenMemory(data.data(), static_cast<uint32_t>(data.size())));
+            for (int read = 0; read < 3; ++read) {
+                std::string text = "kept";
+                handle.SerializeString(text);
+                uint32_t words[2] = {9, 9};
+                handle.SerializeWords(words, read == 2 ? 0 : 2);
+                seen[h] += text + "," + std::to_string(words[0]) + "," + std::to_string(words[1]) +
+                           (handle.Failed() ? " failed" : " ok") + " at " +
+                           std::to_string(handle.Tell()) + ";";
+            }
+        }
+        EXPECT_EQ(seen[1], seen[0]) << data.size() << " bytes";
+    }
+}
+
 TEST(FileHandle, ShortReadsSetStickyFailureAndKeepValues) {
     TempFolder tmp;
     tmp.Put("t.bin", Bytes({1, 2}));

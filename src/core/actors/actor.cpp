@@ -435,20 +435,68 @@ void Actor::DeleteScheduledCommands() {
     processEntry = nullptr;
 }
 
+namespace {
+
+void DestroyChild(Actor *child) {
+    if (child == nullptr) {
+        return;
+    }
+    child->parent = nullptr;
+    if (ActorTableEntry(child->actorId) == child) {
+        ActorTable[static_cast<size_t>(child->actorId)] = nullptr;
+    }
+    delete child;
+}
+
+} // namespace
+
 void Actor::DestroyChildren() {
     // A child leaves the list before it is destroyed, so that whatever its
-    // destruction sets off never meets it again.
+    // destruction sets off never meets it again. A short list, or one that
+    // can be reached while the children go (the table holds this actor),
+    // gives its children up one by one from the front.
+    constexpr size_t kShortList = 32;
+    if (children.size() <= kShortList || IsInActorTable(this)) {
+        while (!children.empty()) {
+            Actor *child = children.front();
+            children.erase(children.begin());
+            DestroyChild(child);
+        }
+        return;
+    }
+    // Else nothing reaches the list but this destruction, and a long list is
+    // taken whole and gone through in order, which stays linear. A child
+    // that a sibling's destruction took away meanwhile is skipped, as it
+    // would have left the list: one its slot held and no longer holds
+    // (deleted or replaced), or one that named this actor its parent and no
+    // longer does (moved). Children listed meanwhile go in a further round,
+    // a taken child listed again among them too.
+    struct Taken {
+        Actor *child;
+        int32_t id;
+        bool held; // its slot held it
+        bool ours; // it named this actor its parent
+    };
+    std::vector<Taken> taken;
     while (!children.empty()) {
-        Actor *child = children.front();
-        children.erase(children.begin());
-        if (child == nullptr) {
-            continue;
+        taken.clear();
+        taken.reserve(children.size());
+        for (Actor *child : children) {
+            if (child != nullptr) {
+                taken.push_back({child, child->actorId, ActorTableEntry(child->actorId) == child,
+                                 child->parent == this});
+            }
         }
-        child->parent = nullptr;
-        if (ActorTableEntry(child->actorId) == child) {
-            ActorTable[static_cast<size_t>(child->actorId)] = nullptr;
+        children.clear();
+        for (const Taken &entry : taken) {
+            if ((entry.held && ActorTableEntry(entry.id) != entry.child) ||
+                (entry.ours && entry.child->parent != this) ||
+                (!children.empty() &&
+                 std::find(children.begin(), children.end(), entry.child) != children.end())) {
+                continue;
+            }
+            DestroyChild(entry.child);
         }
-        delete child;
     }
 }
 

@@ -280,8 +280,9 @@ int32_t GetActorClassId(uint32_t id) {
 }
 
 Actor *FindActorByName(std::string_view name, int32_t classId) {
-    for (Actor *actor : ActorTable) {
-        if (actor != nullptr && actor->name == name &&
+    for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
+        Actor *actor = ActorTable[id];
+        if (actor->name == name &&
             (classId == -1 || static_cast<int32_t>(actor->classId) == classId)) {
             return actor;
         }

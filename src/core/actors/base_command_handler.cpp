@@ -336,8 +336,12 @@ bool BuildTree(Actor &actor) {
     }
     Actor *parent = ActorTableEntry(actor.parentId);
     if (parent != nullptr && parent != &actor) {
+        // Whatever lists an actor as a child sets its parent: an actor
+        // without one (every actor a file just made) is in no list, and the
+        // parent's list, long in a flat level, need not be searched.
         auto &siblings = parent->children;
-        if (std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
+        if (actor.parent == nullptr ||
+            std::find(siblings.begin(), siblings.end(), &actor) == siblings.end()) {
             siblings.push_back(&actor);
         }
         actor.parent = parent;

@@ -1,5 +1,8 @@
 // Copying and destroying actors: owned records, spies, slots, lists.
+#include <algorithm>
+
 #include "actor_fixture.h"
+#include "core/actors/actor_services.h"
 
 #include "core/script/byte_buffer.h"
 
@@ -145,6 +148,71 @@ TEST_F(LifecycleTest, DestroyedHookRunsFirst) {
     Destroy(a);
     EXPECT_EQ(g_destroyedSeen, a);
     EXPECT_EQ(g_spiesAtNotice, 1u); // before the entries went
+}
+
+std::vector<Actor *> g_destroyOrder;
+Actor *g_dyingParent = nullptr;
+Actor *g_lateChild = nullptr;
+Actor *g_deletedSibling = nullptr;
+Actor *g_movedSibling = nullptr;
+Actor *g_newParent = nullptr;
+
+// A long flat list of children goes front first, each child's subtree before
+// the next child, every slot cleared. What the first child's destruction does
+// to the list is honoured: a sibling it deletes goes once, one it moves away
+// stays, and one it lists goes last.
+TEST_F(LifecycleTest, ChildrenAreDestroyedInListOrderWithTheirSubtrees) {
+    g_destroyOrder.clear();
+    AddActorDestroyedHook([](Actor *actor) {
+        g_destroyOrder.push_back(actor);
+        if (actor == g_lateChild) {
+            g_lateChild = nullptr;
+        } else if (g_dyingParent != nullptr && g_destroyOrder.size() == 2) {
+            g_lateChild = new RecordingActor();
+            g_lateChild->parent = g_dyingParent;
+            g_dyingParent->children.push_back(g_lateChild);
+            DeleteActor(g_deletedSibling);
+            ReparentActor(g_movedSibling, g_newParent);
+        }
+    });
+    RecordingActor *bystander = MakeActor();
+    g_newParent = bystander;
+    RecordingActor *top = MakeActor();
+    std::vector<Actor *> expected;
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 60; ++i) {
+        RecordingActor *child = MakeActor(top);
+        expected.push_back(child);
+        ids.push_back(child->actorId);
+        if (i % 20 == 0) {
+            RecordingActor *grandchild = MakeActor(child);
+            expected.push_back(grandchild);
+            ids.push_back(grandchild->actorId);
+        }
+    }
+    // The first child's subtree, then the sibling it deleted, then the rest
+    // but the sibling it moved.
+    g_deletedSibling = expected[7];
+    g_movedSibling = expected[9];
+    const int32_t movedId = g_movedSibling->actorId;
+    std::vector<Actor *> order{top, expected[0], g_deletedSibling};
+    for (size_t i = 1; i < expected.size(); ++i) {
+        if (expected[i] != g_deletedSibling && expected[i] != g_movedSibling) {
+            order.push_back(expected[i]);
+        }
+    }
+    g_dyingParent = top;
+    Destroy(top);
+    g_dyingParent = nullptr;
+    ASSERT_EQ(g_destroyOrder.size(), order.size() + 1);
+    EXPECT_TRUE(std::equal(order.begin(), order.end(), g_destroyOrder.begin()));
+    EXPECT_EQ(g_lateChild, nullptr); // the late child went last
+    EXPECT_EQ(ActorTable[static_cast<size_t>(movedId)], g_movedSibling);
+    EXPECT_EQ(bystander->children, std::vector<Actor *>{g_movedSibling});
+    for (int32_t id : ids) {
+        ASSERT_GE(id, 0);
+        EXPECT_EQ(ActorTable[static_cast<size_t>(id)] == nullptr, id != movedId);
+    }
 }
 
 TEST_F(LifecycleTest, SlotIsFreedOnlyByTheActorItHolds) {
