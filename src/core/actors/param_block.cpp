@@ -48,6 +48,26 @@ bool IsPointerParamType(uint32_t type) {
            type == ParamType::StringPtr;
 }
 
+size_t ParamFloatCount(uint32_t type) {
+    switch (type) {
+    case ParamType::Vector2:
+        return 2;
+    case ParamType::Vector3:
+        return 3;
+    case ParamType::Vector4:
+    case ParamType::Quaternion:
+    case ParamType::Plane:
+    case ParamType::Color:
+        return 4;
+    case ParamType::Box:
+        return 6;
+    case ParamType::Matrix:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
 size_t ParamFixedSize(uint32_t type, ParamLayout layout) {
     switch (type) {
     case ParamType::UInt32:

@@ -116,6 +116,9 @@ template <class T> ParamBlock BlockOf(T &value) { return ParamBlock(&value, size
 size_t ParamFixedSize(uint32_t type, ParamLayout layout = ParamLayout::Native);
 // "Pointer", "ActorPointer", "ColObjPointer", "ScriptPointer", "StringPtr".
 bool IsPointerParamType(uint32_t type);
+// Floats in one value of a vector-like type (Vector2 to Matrix, Quaternion,
+// Plane, Color); 0 for every other type, Real included.
+size_t ParamFloatCount(uint32_t type);
 
 // Size of one value of a type at the start of value, never above available.
 // Portable means a top-level value of a portable block (actor pointers as

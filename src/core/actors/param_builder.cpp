@@ -11,26 +11,6 @@ namespace {
 // Text up to its first NUL.
 std::string_view CText(const std::string& s) { return std::string_view(s.c_str()); }
 
-size_t FloatCount(uint32_t type) {
-    switch (type) {
-    case ParamType::Vector2:
-        return 2;
-    case ParamType::Vector3:
-        return 3;
-    case ParamType::Vector4:
-    case ParamType::Quaternion:
-    case ParamType::Plane:
-    case ParamType::Color:
-        return 4;
-    case ParamType::Box:
-        return 6;
-    case ParamType::Matrix:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
 bool IsInteger(ParamValue::Kind k) {
     return k == ParamValue::Kind::U32 || k == ParamValue::Kind::I32 || k == ParamValue::Kind::Bool;
 }
@@ -201,7 +181,7 @@ bool ParamBlockBuilder::AppendTyped(uint32_t type, const ParamValue& v, int dept
         return true;
     }
     default: {
-        size_t n = FloatCount(type);
+        size_t n = ParamFloatCount(type);
         if (n == 0 || v.kind_ != K::Floats || v.floats_.size() != n)
             return false;
         AppendRaw(v.floats_.data(), n * sizeof(float));

@@ -56,6 +56,22 @@ void Append(std::vector<uint8_t>& out, const void* p, size_t n) {
 
 void AppendZeros(std::vector<uint8_t>& out, size_t n) { out.insert(out.end(), n, 0); }
 
+// Hands each parameter type of a command to step until one fails. The
+// recursive command and a nesting deeper than allowed fail; an unknown
+// command has no parameters.
+template <class Step> bool ForEachParamType(uint32_t commandId, int depth, Step step) {
+    if (commandId == kRecursiveCommandId || depth > kMaxParamNesting)
+        return false;
+    const CommandInfo* info = FindCommandInfo(commandId);
+    if (!info)
+        return true;
+    for (uint32_t type : info->paramTypes) {
+        if (!step(type))
+            return false;
+    }
+    return true;
+}
+
 class Converter {
 public:
     Converter(ParamDirection dir, Actor* context, ParamBlock block, std::vector<uint8_t>& out)
@@ -65,16 +81,8 @@ public:
     }
 
     bool Params(uint32_t commandId, bool top, int depth) {
-        if (commandId == kRecursiveCommandId || depth > kMaxParamNesting)
-            return false;
-        const CommandInfo* info = FindCommandInfo(commandId);
-        if (!info)
-            return true;
-        for (uint32_t type : info->paramTypes) {
-            if (!Param(type, top, depth))
-                return false;
-        }
-        return true;
+        return ForEachParamType(commandId, depth,
+                                [&](uint32_t type) { return Param(type, top, depth); });
     }
 
     bool changed() const { return changed_; }
@@ -263,16 +271,8 @@ public:
     }
 
     bool Params(uint32_t commandId, int depth) {
-        if (commandId == kRecursiveCommandId || depth > kMaxParamNesting)
-            return false;
-        const CommandInfo* info = FindCommandInfo(commandId);
-        if (!info)
-            return true;
-        for (uint32_t type : info->paramTypes) {
-            if (!Param(type, depth))
-                return false;
-        }
-        return true;
+        return ForEachParamType(commandId, depth,
+                                [&](uint32_t type) { return Param(type, depth); });
     }
 
 private:
@@ -283,8 +283,8 @@ private:
         Append(out_, &r, 4);
     }
 
-    void Reals(int n) {
-        for (int i = 0; i < n; ++i)
+    void Reals(size_t n) {
+        for (size_t i = 0; i < n; ++i)
             Real();
     }
 
@@ -322,23 +322,6 @@ private:
         case ParamType::Real:
             Real();
             return true;
-        case ParamType::Vector2:
-            Reals(2);
-            return true;
-        case ParamType::Vector3:
-            Reals(3);
-            return true;
-        case ParamType::Vector4:
-        case ParamType::Plane:
-        case ParamType::Color:
-            Reals(4);
-            return true;
-        case ParamType::Box:
-            Reals(6);
-            return true;
-        case ParamType::Matrix:
-            Reals(16);
-            return true;
         case ParamType::Quaternion: {
             auto a = f_.Get<Quaternion>();
             auto b = g_.Get<Quaternion>();
@@ -369,7 +352,12 @@ private:
             return true;
         }
         default:
-            TakeTo(type);
+            // Vectors, planes, colours, boxes and matrices float by float
+            // (a quaternion is slerped above).
+            if (size_t floats = ParamFloatCount(type))
+                Reals(floats);
+            else
+                TakeTo(type);
             return true;
         }
     }
