@@ -30,31 +30,39 @@ void MarkKeys(std::vector<Key>& keys) {
     }
 }
 
-void PositionKeysIo(RecordIo& io, std::vector<PositionKey>& keys) {
+// A list of keys in a track record: the count, then each key's values as
+// fields reads or writes them. Read keys are appended, except one cut short
+// by the end of the record. False when the count does not fit the record.
+template <typename Key, typename Fields>
+bool KeysIo(RecordIo& io, std::vector<Key>& keys, uint64_t keyBytes, Fields fields) {
     auto count = static_cast<uint32_t>(keys.size());
-    if (!io.Count(count, kPositionKeyBytes)) {
-        return;
+    if (!io.Count(count, keyBytes)) {
+        return false;
     }
     if (io.Writing()) {
-        for (PositionKey& k : keys) {
-            io.F32(k.time);
-            io.F32(k.x);
-            io.F32(k.y);
-            io.F32(k.z);
+        for (Key& k : keys) {
+            fields(k);
         }
-        return;
+        return true;
     }
     keys.reserve(keys.size() + count);
     for (uint32_t i = 0; i < count && io.Ok(); ++i) {
-        PositionKey k;
-        io.F32(k.time);
-        io.F32(k.x);
-        io.F32(k.y);
-        io.F32(k.z);
+        Key k;
+        fields(k);
         if (io.Ok()) {
             keys.push_back(k);
         }
     }
+    return true;
+}
+
+void PositionKeysIo(RecordIo& io, std::vector<PositionKey>& keys) {
+    KeysIo(io, keys, kPositionKeyBytes, [&io](PositionKey& k) {
+        io.F32(k.time);
+        io.F32(k.x);
+        io.F32(k.y);
+        io.F32(k.z);
+    });
 }
 
 // Index of the key a sample starts from: the last key whose time is not
@@ -122,55 +130,24 @@ int KeyTrack::Load(Archive& archive, int /*mode*/, uint32_t /*version*/) {
         nameId = GetNameTable().FindOrAdd(name);
     }
 
-    auto count = static_cast<uint32_t>(rotationKeys.size());
-    if (!io.Count(count, kRotationKeyBytes)) {
+    if (!KeysIo(io, rotationKeys, kRotationKeyBytes, [&io](RotationKey& k) {
+            io.F32(k.time);
+            io.F32(k.x);
+            io.F32(k.y);
+            io.F32(k.z);
+            io.F32(k.w);
+        })) {
         return 0;
-    }
-    if (io.Writing()) {
-        for (RotationKey& k : rotationKeys) {
-            io.F32(k.time);
-            io.F32(k.x);
-            io.F32(k.y);
-            io.F32(k.z);
-            io.F32(k.w);
-        }
-    } else {
-        rotationKeys.reserve(rotationKeys.size() + count);
-        for (uint32_t i = 0; i < count && io.Ok(); ++i) {
-            RotationKey k;
-            io.F32(k.time);
-            io.F32(k.x);
-            io.F32(k.y);
-            io.F32(k.z);
-            io.F32(k.w);
-            if (io.Ok()) {
-                rotationKeys.push_back(k);
-            }
-        }
     }
 
     PositionKeysIo(io, positionKeys);
     PositionKeysIo(io, scaleKeys);
 
-    count = static_cast<uint32_t>(matrixKeys.size());
-    if (!io.Count(count, kMatrixKeyBytes)) {
+    if (!KeysIo(io, matrixKeys, kMatrixKeyBytes, [&io](MatrixKey& k) {
+            io.F32(k.time);
+            io.F32s(k.m, 16);
+        })) {
         return 0;
-    }
-    if (io.Writing()) {
-        for (MatrixKey& k : matrixKeys) {
-            io.F32(k.time);
-            io.F32s(k.m, 16);
-        }
-    } else {
-        matrixKeys.reserve(matrixKeys.size() + count);
-        for (uint32_t i = 0; i < count && io.Ok(); ++i) {
-            MatrixKey k;
-            io.F32(k.time);
-            io.F32s(k.m, 16);
-            if (io.Ok()) {
-                matrixKeys.push_back(k);
-            }
-        }
     }
     if (!io.Ok()) {
         return 0;
