@@ -30,21 +30,23 @@ VertexLayout DecodeFvf(uint32_t fvf) {
         break;
     }
     offset += out.positionFloats * 4 + out.weights * 4;
-    if (fvf & Fvf::Normal) {
-        out.normalOffset = int32_t(offset);
-        offset += 12;
-    }
-    if (fvf & Fvf::PointSize) {
-        out.pointSizeOffset = int32_t(offset);
-        offset += 4;
-    }
-    if (fvf & Fvf::Diffuse) {
-        out.diffuseOffset = int32_t(offset);
-        offset += 4;
-    }
-    if (fvf & Fvf::Specular) {
-        out.specularOffset = int32_t(offset);
-        offset += 4;
+    // The optional parts in vertex order: their bit, where the offset goes, bytes.
+    struct Part {
+        uint32_t bit;
+        int32_t VertexLayout::*offset;
+        uint32_t bytes;
+    };
+    static constexpr Part kParts[] = {
+        {Fvf::Normal, &VertexLayout::normalOffset, 12},
+        {Fvf::PointSize, &VertexLayout::pointSizeOffset, 4},
+        {Fvf::Diffuse, &VertexLayout::diffuseOffset, 4},
+        {Fvf::Specular, &VertexLayout::specularOffset, 4},
+    };
+    for (const Part &part : kParts) {
+        if (fvf & part.bit) {
+            out.*part.offset = int32_t(offset);
+            offset += part.bytes;
+        }
     }
     out.texSets = (fvf & Fvf::TexCountMask) >> Fvf::TexCountShift;
     if (out.texSets > 8) {

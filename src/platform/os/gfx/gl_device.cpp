@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace gfx {
 
@@ -35,31 +36,28 @@ struct GlFunctions {
     PFNGLDELETESYNCPROC DeleteSync = nullptr;
 
     bool Load() {
-        auto get = [](const char *name) { return SDL_GL_GetProcAddress(name); };
-        GenFramebuffers = reinterpret_cast<PFNGLGENFRAMEBUFFERSPROC>(get("glGenFramebuffers"));
-        DeleteFramebuffers =
-            reinterpret_cast<PFNGLDELETEFRAMEBUFFERSPROC>(get("glDeleteFramebuffers"));
-        BindFramebuffer = reinterpret_cast<PFNGLBINDFRAMEBUFFERPROC>(get("glBindFramebuffer"));
-        FramebufferRenderbuffer =
-            reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(get("glFramebufferRenderbuffer"));
-        CheckFramebufferStatus =
-            reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(get("glCheckFramebufferStatus"));
-        GenRenderbuffers = reinterpret_cast<PFNGLGENRENDERBUFFERSPROC>(get("glGenRenderbuffers"));
-        DeleteRenderbuffers =
-            reinterpret_cast<PFNGLDELETERENDERBUFFERSPROC>(get("glDeleteRenderbuffers"));
-        BindRenderbuffer = reinterpret_cast<PFNGLBINDRENDERBUFFERPROC>(get("glBindRenderbuffer"));
-        RenderbufferStorage =
-            reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(get("glRenderbufferStorage"));
-        BlitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(get("glBlitFramebuffer"));
-        ActiveTexture = reinterpret_cast<PFNGLACTIVETEXTUREPROC>(get("glActiveTexture"));
-        ClientActiveTexture =
-            reinterpret_cast<decltype(ClientActiveTexture)>(get("glClientActiveTexture"));
-        CompressedTexImage2D =
-            reinterpret_cast<PFNGLCOMPRESSEDTEXIMAGE2DPROC>(get("glCompressedTexImage2D"));
-        MultiTexCoord4f = reinterpret_cast<decltype(MultiTexCoord4f)>(get("glMultiTexCoord4f"));
-        FenceSync = reinterpret_cast<PFNGLFENCESYNCPROC>(get("glFenceSync"));
-        ClientWaitSync = reinterpret_cast<PFNGLCLIENTWAITSYNCPROC>(get("glClientWaitSync"));
-        DeleteSync = reinterpret_cast<PFNGLDELETESYNCPROC>(get("glDeleteSync"));
+        // Each entry point by its GL name, as the member's own pointer type.
+        auto get = [](auto &entry, const char *name) {
+            entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
+                SDL_GL_GetProcAddress(name));
+        };
+        get(GenFramebuffers, "glGenFramebuffers");
+        get(DeleteFramebuffers, "glDeleteFramebuffers");
+        get(BindFramebuffer, "glBindFramebuffer");
+        get(FramebufferRenderbuffer, "glFramebufferRenderbuffer");
+        get(CheckFramebufferStatus, "glCheckFramebufferStatus");
+        get(GenRenderbuffers, "glGenRenderbuffers");
+        get(DeleteRenderbuffers, "glDeleteRenderbuffers");
+        get(BindRenderbuffer, "glBindRenderbuffer");
+        get(RenderbufferStorage, "glRenderbufferStorage");
+        get(BlitFramebuffer, "glBlitFramebuffer");
+        get(ActiveTexture, "glActiveTexture");
+        get(ClientActiveTexture, "glClientActiveTexture");
+        get(CompressedTexImage2D, "glCompressedTexImage2D");
+        get(MultiTexCoord4f, "glMultiTexCoord4f");
+        get(FenceSync, "glFenceSync");
+        get(ClientWaitSync, "glClientWaitSync");
+        get(DeleteSync, "glDeleteSync");
         if (!FenceSync || !ClientWaitSync || !DeleteSync) {
             FenceSync = nullptr;
             ClientWaitSync = nullptr;
