@@ -139,39 +139,46 @@ int GetBoneMatrix(const Bone* bone, Matrix* out) {
     return 1;
 }
 
+namespace {
+
+// Layer n of the bone; null for no bone or a layer past the last.
+BoneLayer* LayerOf(Bone* bone, uint32_t n) {
+    return bone != nullptr && n < kBoneLayerCount ? &bone->layers[n] : nullptr;
+}
+
+} // namespace
+
 int SetBoneLayerRotation(Bone* bone, const Quaternion* rotation, uint32_t n) {
-    if (bone == nullptr || n >= kBoneLayerCount) {
-        return 0;
+    BoneLayer* layer = LayerOf(bone, n);
+    if (layer != nullptr && rotation != nullptr) {
+        layer->rotation = *rotation;
     }
-    if (rotation != nullptr) {
-        bone->layers[n].rotation = *rotation;
-    }
-    return 1;
+    return layer != nullptr ? 1 : 0;
 }
 
 int SetBoneLayerPosition(Bone* bone, const Vector3* position, uint32_t n) {
-    if (bone == nullptr || n >= kBoneLayerCount) {
-        return 0;
+    BoneLayer* layer = LayerOf(bone, n);
+    if (layer != nullptr && position != nullptr) {
+        layer->position = *position;
     }
-    if (position != nullptr) {
-        bone->layers[n].position = *position;
-    }
-    return 1;
+    return layer != nullptr ? 1 : 0;
 }
 
 int SetBoneLayerMode(Bone* bone, uint32_t mode, uint32_t n) {
-    if (bone == nullptr || n >= kBoneLayerCount) {
+    BoneLayer* layer = LayerOf(bone, n);
+    if (layer == nullptr) {
         return 0;
     }
-    bone->layers[n].mode = mode;
+    layer->mode = mode;
     return 1;
 }
 
 int SetBoneLayerWeight(Bone* bone, float weight, uint32_t n) {
-    if (bone == nullptr || n >= kBoneLayerCount) {
+    BoneLayer* layer = LayerOf(bone, n);
+    if (layer == nullptr) {
         return 0;
     }
-    bone->layers[n].weight = weight;
+    layer->weight = weight;
     if (weight == 0.0f) {
         bone->activeLayers &= ~(1u << n);
     } else {

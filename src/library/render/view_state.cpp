@@ -422,30 +422,37 @@ LIGHT_COLOR(SetLightSpecular, GetLightSpecular, specular)
 LIGHT_COLOR(SetLightAmbient, GetLightAmbient, ambient)
 #undef LIGHT_COLOR
 
-void SetLightPosition(LightItem *light, const Vector3 &position) {
+namespace {
+
+// The light's position or direction.
+void SetLightVector(LightItem *light, gfx::Vec3 gfx::Light::*field, const Vector3 &value) {
     if (light != nullptr) {
-        light->light.position = {position.x, position.y, position.z};
+        light->light.*field = {value.x, value.y, value.z};
     }
+}
+
+void GetLightVector(const LightItem *light, gfx::Vec3 gfx::Light::*field, Vector3 *out) {
+    if (out != nullptr) {
+        *out = light != nullptr ? Vector3{(light->light.*field).x, (light->light.*field).y,
+                                          (light->light.*field).z}
+                                : Vector3{0.0f, 0.0f, 0.0f};
+    }
+}
+
+} // namespace
+
+void SetLightPosition(LightItem *light, const Vector3 &position) {
+    SetLightVector(light, &gfx::Light::position, position);
 }
 
 void GetLightPosition(const LightItem *light, Vector3 *out) {
-    if (out != nullptr) {
-        *out = light != nullptr ? Vector3{light->light.position.x, light->light.position.y,
-                                          light->light.position.z}
-                                : Vector3{0.0f, 0.0f, 0.0f};
-    }
+    GetLightVector(light, &gfx::Light::position, out);
 }
 
 void SetLightDirection(LightItem *light, const Vector3 &direction) {
-    if (light != nullptr) {
-        light->light.direction = {direction.x, direction.y, direction.z};
-    }
+    SetLightVector(light, &gfx::Light::direction, direction);
 }
 
 void GetLightDirection(const LightItem *light, Vector3 *out) {
-    if (out != nullptr) {
-        *out = light != nullptr ? Vector3{light->light.direction.x, light->light.direction.y,
-                                          light->light.direction.z}
-                                : Vector3{0.0f, 0.0f, 0.0f};
-    }
+    GetLightVector(light, &gfx::Light::direction, out);
 }
