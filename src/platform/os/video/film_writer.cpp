@@ -46,6 +46,30 @@ struct Writer {
         return false;
     }
 
+    // A new stream and a context for the encoder of id, to be set up and
+    // opened by the caller.
+    bool AddStream(AVCodecID id, const char *missing, const AVCodec **encoder,
+                   AVStream **stream, AVCodecContext **context) {
+        *encoder = avcodec_find_encoder(id);
+        if (*encoder == nullptr) {
+            return Fail(missing);
+        }
+        *stream = avformat_new_stream(format, nullptr);
+        *context = avcodec_alloc_context3(*encoder);
+        return true;
+    }
+
+    // Opens the set-up encoder and gives its stream the encoder's parameters.
+    bool OpenStream(AVCodecContext *context, const AVCodec *encoder, AVStream *stream,
+                    const char *refused) {
+        if (avcodec_open2(context, encoder, nullptr) < 0) {
+            return Fail(refused);
+        }
+        avcodec_parameters_from_context(stream->codecpar, context);
+        stream->time_base = context->time_base;
+        return true;
+    }
+
     // Sends a frame (null: flush) and writes every packet that comes out.
     bool Encode(AVCodecContext *codec, AVStream *stream, AVFrame *input) {
         if (avcodec_send_frame(codec, input) < 0) {
@@ -83,13 +107,11 @@ struct Writer {
         frame = av_frame_alloc();
 
         // Video.
-        const AVCodec *vc =
-            avcodec_find_encoder(mpeg ? AV_CODEC_ID_MPEG1VIDEO : AV_CODEC_ID_MJPEG);
-        if (vc == nullptr) {
-            return Fail("no video encoder");
+        const AVCodec *vc = nullptr;
+        if (!AddStream(mpeg ? AV_CODEC_ID_MPEG1VIDEO : AV_CODEC_ID_MJPEG, "no video encoder", &vc,
+                       &videoStream, &video)) {
+            return false;
         }
-        videoStream = avformat_new_stream(format, nullptr);
-        video = avcodec_alloc_context3(vc);
         video->width = int(spec.width);
         video->height = int(spec.height);
         video->time_base = AVRational{spec.frameNum, spec.frameDen};
@@ -107,21 +129,17 @@ struct Writer {
         if (format->oformat->flags & AVFMT_GLOBALHEADER) {
             video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         }
-        if (avcodec_open2(video, vc, nullptr) < 0) {
-            return Fail("video encoder does not open");
+        if (!OpenStream(video, vc, videoStream, "video encoder does not open")) {
+            return false;
         }
-        avcodec_parameters_from_context(videoStream->codecpar, video);
-        videoStream->time_base = video->time_base;
 
         // Sound.
         if (spec.toneHz > 0.0) {
-            const AVCodec *ac =
-                avcodec_find_encoder(mpeg ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE);
-            if (ac == nullptr) {
-                return Fail("no sound encoder");
+            const AVCodec *ac = nullptr;
+            if (!AddStream(mpeg ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE, "no sound encoder", &ac,
+                           &audioStream, &audio)) {
+                return false;
             }
-            audioStream = avformat_new_stream(format, nullptr);
-            audio = avcodec_alloc_context3(ac);
             audio->sample_fmt = AV_SAMPLE_FMT_S16;
             audio->sample_rate = spec.sampleRate;
             av_channel_layout_default(&audio->ch_layout, spec.channels);
@@ -129,11 +147,9 @@ struct Writer {
             audio->time_base = AVRational{1, spec.sampleRate};
             audio->thread_count = 1;
             audio->flags |= AV_CODEC_FLAG_BITEXACT;
-            if (avcodec_open2(audio, ac, nullptr) < 0) {
-                return Fail("sound encoder does not open");
+            if (!OpenStream(audio, ac, audioStream, "sound encoder does not open")) {
+                return false;
             }
-            avcodec_parameters_from_context(audioStream->codecpar, audio);
-            audioStream->time_base = audio->time_base;
         }
 
         if (avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
