@@ -17,6 +17,18 @@ float At(const Vector3 &v, int i) { return i == 0 ? v.x : (i == 1 ? v.y : v.z); 
 float SafeAcos(float c) { return std::acos(std::fmax(-1.0f, std::fmin(1.0f, c))); }
 float SafeAsin(float s) { return std::asin(std::fmax(-1.0f, std::fmin(1.0f, s))); }
 
+// A rotation by angle within the plane of the axes i and j, turning i
+// toward j: the rotations about x (1, 2), y (2, 0) and z (0, 1).
+void PlaneRotation(Matrix *out, float angle, int i, int j) {
+    const float c = std::cos(angle);
+    const float s = std::sin(angle);
+    MatrixIdentity(out);
+    out->m[i][i] = c;
+    out->m[i][j] = s;
+    out->m[j][i] = -s;
+    out->m[j][j] = c;
+}
+
 // Adjugate of m and the determinant by cofactor expansion along the first row.
 // The 2x2 minors of the lower two rows (c*) and of the upper two rows (s*) are
 // formed once and shared by the cofactors.
@@ -253,35 +265,11 @@ void MatrixTranslation(Matrix *out, float x, float y, float z) {
     out->m[3][2] = z;
 }
 
-void MatrixRotationX(Matrix *out, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    MatrixIdentity(out);
-    out->m[1][1] = c;
-    out->m[1][2] = s;
-    out->m[2][1] = -s;
-    out->m[2][2] = c;
-}
+void MatrixRotationX(Matrix *out, float angle) { PlaneRotation(out, angle, 1, 2); }
 
-void MatrixRotationY(Matrix *out, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    MatrixIdentity(out);
-    out->m[0][0] = c;
-    out->m[0][2] = -s;
-    out->m[2][0] = s;
-    out->m[2][2] = c;
-}
+void MatrixRotationY(Matrix *out, float angle) { PlaneRotation(out, angle, 2, 0); }
 
-void MatrixRotationZ(Matrix *out, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
-    MatrixIdentity(out);
-    out->m[0][0] = c;
-    out->m[0][1] = s;
-    out->m[1][0] = -s;
-    out->m[1][1] = c;
-}
+void MatrixRotationZ(Matrix *out, float angle) { PlaneRotation(out, angle, 0, 1); }
 
 void MatrixRotationYawPitchRoll(Matrix *out, float yaw, float pitch, float roll) {
     Matrix z;
