@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -107,6 +108,23 @@ TEST_F(ParamBlockTest, ValueSizes) {
     EXPECT_EQ(ParamValueSize(0, zero, 8), 0u);
     EXPECT_EQ(ParamValueSize(77, zero, 8), 0u);
     EXPECT_EQ(ParamValueSize(P::String, nullptr, 8), 0u);
+}
+
+TEST_F(ParamBlockTest, FloatCountsMatchFixedSizes) {
+    // Vector-like values are whole floats; every other type, Real and the
+    // integers included, counts none.
+    const std::set<uint32_t> vectors = {P::Vector2, P::Vector3, P::Vector4, P::Quaternion,
+                                        P::Plane,   P::Color,   P::Box,     P::Matrix};
+    for (uint32_t type = 0; type < 32; ++type) {
+        SCOPED_TRACE(type);
+        if (vectors.count(type) != 0) {
+            EXPECT_EQ(ParamFloatCount(type) * 4, ParamFixedSize(type));
+        } else {
+            EXPECT_EQ(ParamFloatCount(type), 0u);
+        }
+    }
+    EXPECT_EQ(ParamFloatCount(P::Box), 6u);
+    EXPECT_EQ(ParamFloatCount(P::Matrix), 16u);
 }
 
 TEST_F(ParamBlockTest, NestedCommandSizes) {
