@@ -175,6 +175,14 @@ int WriteIntoFile(const char* path, WriteFn write) {
 
 } // namespace
 
+int ArchiveWriter::WriteFile(const char* path) {
+    return WriteIntoFile(path, [this](Archive& archive) { return Write(archive); });
+}
+
+std::vector<uint8_t> ArchiveWriter::WriteToMemory() {
+    return WriteIntoMemory([this](Archive& archive) { return Write(archive); });
+}
+
 void LibraryWriter::AddTable(ResourceLibrary& library) {
     for (uint32_t slot = 0; slot < ResourceLibrary::kTableSize; ++slot) {
         if (LibraryItem* item = library.GetItemById(slot)) {
@@ -218,14 +226,6 @@ int LibraryWriter::Write(Archive& archive) {
     return io.Ok() ? 1 : 0;
 }
 
-int LibraryWriter::WriteFile(const char* path) {
-    return WriteIntoFile(path, [this](Archive& archive) { return Write(archive); });
-}
-
-std::vector<uint8_t> LibraryWriter::WriteToMemory() {
-    return WriteIntoMemory([this](Archive& archive) { return Write(archive); });
-}
-
 // --- MotWriter ----------------------------------------------------------------
 
 void MotWriter::AddMotion(MotionItem& motion) {
@@ -258,14 +258,6 @@ int MotWriter::Write(Archive& archive) {
         }
     }
     return io.Ok() ? 1 : 0;
-}
-
-int MotWriter::WriteFile(const char* path) {
-    return WriteIntoFile(path, [this](Archive& archive) { return Write(archive); });
-}
-
-std::vector<uint8_t> MotWriter::WriteToMemory() {
-    return WriteIntoMemory([this](Archive& archive) { return Write(archive); });
 }
 
 bool SameItemRecord(const LibraryItem& a, const LibraryItem& b) {

@@ -14,7 +14,21 @@ class LibraryItem;
 class MotionItem;
 class ResourceLibrary;
 
-class LibraryWriter {
+// A writer of one kind of file: Write fills an archive open for writing; the
+// file and memory forms go through it.
+class ArchiveWriter {
+public:
+    virtual ~ArchiveWriter() = default;
+
+    // Writes to an archive open for writing. 1 or 0.
+    virtual int Write(Archive& archive) = 0;
+    // Writes a file (replaced only when the whole write succeeds). 1 or 0.
+    int WriteFile(const char* path);
+    // Writes into memory; an empty result when a record cannot be written.
+    std::vector<uint8_t> WriteToMemory();
+};
+
+class LibraryWriter : public ArchiveWriter {
 public:
     explicit LibraryWriter(uint32_t version = 7) : version_(version) {}
 
@@ -29,11 +43,7 @@ public:
     void AddTable(ResourceLibrary& library);
 
     // Writes to an archive open for writing and sets its version. 1 or 0.
-    int Write(Archive& archive);
-    // Writes a file (replaced only when the whole write succeeds). 1 or 0.
-    int WriteFile(const char* path);
-    // Writes into memory; an empty result when a record cannot be written.
-    std::vector<uint8_t> WriteToMemory();
+    int Write(Archive& archive) override;
 
 private:
     struct Entry {
@@ -50,7 +60,7 @@ private:
 // Writes ".mot" motion files: version, first vector, displacement vector,
 // track count, then every track through KeyTrack's own serializer. For
 // tests, fuzz seeds and data generators.
-class MotWriter {
+class MotWriter : public ArchiveWriter {
 public:
     explicit MotWriter(uint32_t version = 1) : version_(version) {}
 
@@ -70,11 +80,7 @@ public:
     void AddMotion(MotionItem& motion);
 
     // Writes to an archive open for writing. 1 or 0.
-    int Write(Archive& archive);
-    // Writes a file (replaced only when the whole write succeeds). 1 or 0.
-    int WriteFile(const char* path);
-    // Writes into memory; an empty result when a track cannot be written.
-    std::vector<uint8_t> WriteToMemory();
+    int Write(Archive& archive) override;
 
 private:
     uint32_t version_;

@@ -37,6 +37,9 @@ private:
     int Corrupt() { return library_.ReportLibraryError("Corrupt file: %s", path_); }
     bool ReadBones();
     int ReadSubset(uint32_t index);
+    // Locks the whole buffer and reads its bytes of the record into it; the
+    // caller checks the read and unlocks. Null when the buffer does not lock.
+    uint8_t* LockAndRead(gfx::Buffer& buffer, uint64_t bytes);
     // Whether the bones that skinning reads of the record exist.
     bool SkinValid(const SkinVertex& skin) const;
     bool DecodeSkin(const uint8_t* bytes, uint32_t count, std::vector<SkinVertex>* out) const;
@@ -140,6 +143,15 @@ bool QvmReader::DecodeSkin(const uint8_t* bytes, uint32_t count,
     return true;
 }
 
+uint8_t* QvmReader::LockAndRead(gfx::Buffer& buffer, uint64_t bytes) {
+    uint8_t* data = nullptr;
+    if (gfx::Failed(buffer.Lock(0, 0, &data, 0)) || data == nullptr) {
+        return nullptr;
+    }
+    io_.Bytes(data, static_cast<uint32_t>(bytes));
+    return data;
+}
+
 int QvmReader::ReadSubset(uint32_t index) {
     MeshSubset& s = item_.subsets[index];
     io_.Text(s.name);
@@ -179,11 +191,10 @@ int QvmReader::ReadSubset(uint32_t index) {
             return library_.ReportLibraryError("Error Creating Index Buffer");
         }
         s.SetIndexBuffer(buffer);
-        uint8_t* data = nullptr;
-        if (gfx::Failed(buffer->Lock(0, 0, &data, 0)) || data == nullptr) {
+        const uint8_t* data = LockAndRead(*buffer, indexBytes);
+        if (data == nullptr) {
             return library_.ReportLibraryError("LockIndexBuffer");
         }
-        io_.Bytes(data, static_cast<uint32_t>(indexBytes));
         bool inRange = io_.Ok();
         for (uint64_t i = 0; inRange && i < indexBytes / 2; ++i) {
             inRange = GetU16(data + 2 * i) < v;
@@ -202,11 +213,9 @@ int QvmReader::ReadSubset(uint32_t index) {
             return library_.ReportLibraryError("Error Creating Vertex Buffer");
         }
         s.SetVertexBuffer(buffer);
-        uint8_t* data = nullptr;
-        if (gfx::Failed(buffer->Lock(0, 0, &data, 0)) || data == nullptr) {
+        if (LockAndRead(*buffer, vertexBytes) == nullptr) {
             return library_.ReportLibraryError("LockVertexBuffer");
         }
-        io_.Bytes(data, static_cast<uint32_t>(vertexBytes));
         buffer->Unlock();
         if (!io_.Ok()) {
             return Corrupt();
