@@ -98,26 +98,22 @@ void Fetch(const DrawInstance *instance) { __builtin_prefetch(instance, 1); }
 // fetched: walking a large list in key order goes all over memory.
 constexpr size_t kFetchAhead = 16;
 
+// Links the instance into the bucket's list between two neighbours (null:
+// that end of the list).
+void LinkBetween(DrawBucket &bucket, DrawInstance *instance, DrawInstance *previous,
+                 DrawInstance *next) {
+    instance->previous = previous;
+    instance->next = next;
+    (previous != nullptr ? previous->next : bucket.head) = instance;
+    (next != nullptr ? next->previous : bucket.tail) = instance;
+}
+
 void PushFront(DrawBucket &bucket, DrawInstance *instance) {
-    instance->previous = nullptr;
-    instance->next = bucket.head;
-    if (bucket.head != nullptr) {
-        bucket.head->previous = instance;
-    } else {
-        bucket.tail = instance;
-    }
-    bucket.head = instance;
+    LinkBetween(bucket, instance, nullptr, bucket.head);
 }
 
 void Append(DrawBucket &bucket, DrawInstance *instance) {
-    instance->next = nullptr;
-    instance->previous = bucket.tail;
-    if (bucket.tail != nullptr) {
-        bucket.tail->next = instance;
-    } else {
-        bucket.head = instance;
-    }
-    bucket.tail = instance;
+    LinkBetween(bucket, instance, bucket.tail, nullptr);
 }
 
 // Takes the head out of the bucket's list; null when the list is empty.
