@@ -69,16 +69,17 @@ uint32_t Subtype(uint32_t flags) {
 
 void SetFlagBit(uint32_t &word, uint32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
 
-// A u32 field of the current object: set (even ids) or get (odd ids).
-bool CurrentField(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t ColObj::*field) {
+// A field of the current object: set (even ids) or get (odd ids).
+template <class T>
+bool CurrentField(Actor &actor, uint32_t commandId, ParamBlock block, T ColObj::*field) {
     ColObj *object = Current(actor);
     if (object == nullptr) {
         return true;
     }
     if (commandId % 2 == 0) {
-        object->*field = block.ReadU32(0);
+        object->*field = block.Read<T>(0);
     } else {
-        block.WriteU32(0, object->*field);
+        block.Write(0, object->*field);
     }
     return true;
 }
@@ -357,25 +358,11 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         SetRadius(actor, block.ReadF32(0));
         return true;
     case cmd::base::SetBoxMin:
-        if (ColObj *object = Current(actor)) {
-            object->boxMin = block.Read<Vector3>(0);
-        }
-        return true;
     case cmd::base::GetBoxMin:
-        if (ColObj *object = Current(actor)) {
-            block.Write(0, object->boxMin);
-        }
-        return true;
+        return CurrentField(actor, commandId, block, &ColObj::boxMin);
     case cmd::base::SetBoxMax:
-        if (ColObj *object = Current(actor)) {
-            object->boxMax = block.Read<Vector3>(0);
-        }
-        return true;
     case cmd::base::GetBoxMax:
-        if (ColObj *object = Current(actor)) {
-            block.Write(0, object->boxMax);
-        }
-        return true;
+        return CurrentField(actor, commandId, block, &ColObj::boxMax);
     case cmd::base::SetCollisionEnable:
         SetCollisionEnable(actor, block.ReadU32(0) != 0);
         return true;
