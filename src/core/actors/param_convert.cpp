@@ -18,11 +18,6 @@ constexpr size_t kFilePointer = 4;
 // which is null.
 constexpr std::string_view kNullActorPath = "/..";
 
-size_t TerminatedSize(const uint8_t* p, size_t n) {
-    const void* nul = n ? std::memchr(p, 0, n) : nullptr;
-    return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) + 1 : n;
-}
-
 // A bounded read cursor over a source block.
 struct Cursor {
     const uint8_t* data = nullptr;
@@ -113,7 +108,7 @@ private:
             Append(out_, path.data(), path.size() + 1);
             return;
         }
-        size_t n = TerminatedSize(src_.here(), src_.left());
+        size_t n = ParamValueSize(ParamType::String, src_.here(), src_.left());
         Actor* actor = nullptr;
         if (n > 0 && src_.here()[n - 1] == 0 && gResolver) {
             std::string_view path(reinterpret_cast<const char*>(src_.here()), n - 1);
@@ -126,7 +121,7 @@ private:
     // A NUL-terminated text, terminated in the output even when the source
     // ran out first.
     void Text() {
-        size_t n = TerminatedSize(src_.here(), src_.left());
+        size_t n = ParamValueSize(ParamType::String, src_.here(), src_.left());
         Append(out_, src_.here(), n);
         src_.Skip(n);
         if (n == 0 || out_.back() != 0) {
