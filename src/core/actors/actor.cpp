@@ -634,9 +634,10 @@ void Actor::InvalidateTransform() {
     flags &= ~(kActorLocalMatrixValid | kActorWorldMatrixValid | kActorInverseMatrixValid);
     flags |= kActorMoved;
     if (baseProcessEntry == nullptr && IsOperational()) {
+        ScheduledCommand *spare =
+            ownBaseProcessEntry.owner == nullptr ? &ownBaseProcessEntry : nullptr;
         baseProcessEntry = ::ScheduleCommand(this, cmd::base::BaseProcess, ParamBlock(), 256, 0.0f,
-                                             0.0f,
-                                             0.0f, nullptr, 3);
+                                             0.0f, 0.0f, spare, 3);
     }
     for (size_t i = 0; i < children.size(); ++i) {
         if (children[i] != nullptr) {

@@ -478,6 +478,12 @@ class Actor : public CommandTarget, public DrawOwner {
     std::vector<ScheduledCommand *> scheduledCommands;
     ScheduledCommand *baseProcessEntry = nullptr;
     ScheduledCommand *processEntry = nullptr;
+    // The entry that "BaseProcess" is scheduled in while it is free (its
+    // owner is null), so that the entry nearly every actor holds is not
+    // taken from the heap; a second one, while this one is still in use
+    // (cancelled and not yet removed), is allocated as any other. Deleting
+    // it leaves it here, free again.
+    ScheduledCommand ownBaseProcessEntry;
     int32_t currentColObj = -1;
     // The largest length of the world matrix's first three columns, written
     // by classes that make draw instances (unless flag 3 keeps it); not

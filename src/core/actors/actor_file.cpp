@@ -95,17 +95,46 @@ class MadeActors {
     // replaced an earlier actor already), latest first.
     void DestroyAll() {
         for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-            if (StillHeld(it->first, it->second)) {
-                DeleteActor(it->second);
+            if (StillHeld(it->id, it->actor)) {
+                DeleteActor(it->actor);
             }
         }
         made_.clear();
     }
+    // Notes the parent the last actor read names once its record is taken in.
+    void NoteParent(int32_t parentId) {
+        if (!made_.empty()) {
+            made_.back().parentId = parentId;
+        }
+    }
+    // Gives each parent that a run of consecutive records names room for the
+    // run in its child list before the tree is built, so that a parent's list
+    // is not grown step by step as its children join it. Only the lists'
+    // room changes: which actors join, and in what order, is the tree
+    // building's own business.
+    void ReserveChildLists() const {
+        for (size_t i = 0; i < made_.size();) {
+            size_t end = i + 1;
+            while (end < made_.size() && made_[end].parentId == made_[i].parentId) {
+                ++end;
+            }
+            Actor *parent = made_[i].parentId >= 0 ? ActorTableEntry(made_[i].parentId) : nullptr;
+            if (end - i > 1 && parent != nullptr) {
+                parent->children.reserve(parent->children.size() + (end - i));
+            }
+            i = end;
+        }
+    }
 
   private:
-    void Add(Actor *actor) { made_.push_back({actor->actorId, actor}); }
+    struct Made {
+        int32_t id;
+        int32_t parentId;
+        Actor *actor;
+    };
+    void Add(Actor *actor) { made_.push_back({actor->actorId, -1, actor}); }
 
-    std::vector<std::pair<int32_t, Actor *>> made_;
+    std::vector<Made> made_;
 };
 
 // Files of the old layout count actors that wrote no record, so they may end
@@ -273,6 +302,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
             if (actor->name.empty()) {
                 actor->name = "Invalid Name";
             }
+            made.NoteParent(actor->parentId);
         }
         ReportProgress();
     }
@@ -280,6 +310,7 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     system->SetFileVersion(kNoFileVersion);
 
     SendLoadFileObject(first, header.span);
+    made.ReserveChildLists();
     BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     BroadcastCommand(cmd::draw_group::GetAssignDrawgroupID, ParamBlock());
     BroadcastCommand(cmd::draw_group_connector::ConnactorDrawgroups, ParamBlock());

@@ -370,15 +370,7 @@ uint32_t SendCommand(uint32_t actorId, uint32_t commandId, ParamBlock block) {
     return static_cast<uint32_t>(actor->HandleCommand(commandId, block));
 }
 
-int BroadcastCommand(uint32_t commandId, ParamBlock block) {
-    ActorDeliveryScope delivery;
-    // The next actor is looked up after each delivery: a handler may create
-    // actors (growing and moving the table) or delete them.
-    for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
-        ActorTable[id]->HandleCommand(commandId, block);
-    }
-    return 1;
-}
+// BroadcastCommand lives beside the table's id walk (actor_system.cpp).
 
 uint32_t SendCommandToChildren(Actor *actor, uint32_t commandId, ParamBlock block) {
     if (actor == nullptr) {

@@ -240,7 +240,11 @@ void SetActorTableEntry(size_t id, Actor *actor) {
     }
 }
 
-size_t NextActorId(size_t from) {
+namespace {
+
+// NextActorId's body, inlined into the walks of this file: a broadcast asks
+// for the next id once per actor.
+[[gnu::always_inline]] inline size_t NextNotedActorId(size_t from) {
     const size_t size = ActorTable.size();
     size_t word = from / 64;
     uint64_t bits = word < kIdWords ? g_idBits[word] & (~uint64_t{0} << (from % 64)) : 0;
@@ -270,6 +274,20 @@ size_t NextActorId(size_t from) {
         }
     }
     return size;
+}
+
+} // namespace
+
+size_t NextActorId(size_t from) { return NextNotedActorId(from); }
+
+int BroadcastCommand(uint32_t commandId, ParamBlock block) {
+    ActorDeliveryScope delivery;
+    // The next actor is looked up after each delivery: a handler may create
+    // actors (growing and moving the table) or delete them.
+    for (size_t id = NextNotedActorId(0); id < ActorTable.size(); id = NextNotedActorId(id + 1)) {
+        ActorTable[id]->HandleCommand(commandId, block);
+    }
+    return 1;
 }
 
 Actor *GetActorById(uint32_t id) { return id < ActorTable.size() ? ActorTable[id] : nullptr; }

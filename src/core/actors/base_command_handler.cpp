@@ -82,7 +82,7 @@ void SendToChildren(Actor &actor, uint32_t commandId, ParamBlock block) {
 // Step 1: every spy hears of the command before the actor acts. Notices
 // themselves are not reported, so spies that spy on each other (or an actor
 // on itself) do not recurse.
-void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
+[[gnu::noinline]] void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
     if (actor.spies.empty() || commandId == cmd::base::SpyNotice) {
         return;
     }
@@ -98,7 +98,7 @@ void NotifySpies(Actor &actor, uint32_t commandId, ParamBlock &block) {
 }
 
 // Step 3: scripts bound to an event command, in list order.
-void RunEventScripts(Actor &actor, uint32_t commandId) {
+[[gnu::noinline]] void RunEventScripts(Actor &actor, uint32_t commandId) {
     if (actor.scripts.empty()) {
         return;
     }
@@ -1029,14 +1029,18 @@ bool MakeScheduledCommandLive(ScheduledCommand *entry) {
     return true;
 }
 
+// Most actors have neither spies nor scripts: the two steps are called only
+// for those that do, which keeps this path, taken by every delivery, short.
 int Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    NotifySpies(*this, commandId, block);
+    if (!spies.empty()) {
+        NotifySpies(*this, commandId, block);
+    }
     bool early = false;
     if (!HandleBaseCommand(*this, commandId, block, early) &&
         !HandleActionCommand(*this, commandId, block)) {
         HandleCollisionCommand(*this, commandId, block);
     }
-    if (!early) {
+    if (!early && !scripts.empty()) {
         RunEventScripts(*this, commandId);
     }
     return 1;

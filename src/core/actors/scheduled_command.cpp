@@ -369,9 +369,15 @@ void ActorSystem::DeleteScheduledCommand(ScheduledCommand *entry) {
         }
         owner->ScheduledCommandDeleted(entry);
     }
+    Actor *owner = entry->owner;
     DetachScheduledCommand(entry);
     if ((entry->state & kEntryAllocated) == 0) {
-        return; // a caller-owned entry stays with its caller
+        // A caller-owned entry stays with its caller; the one an actor holds
+        // for "BaseProcess" becomes free for its next schedule.
+        if (owner != nullptr && entry == &owner->ownBaseProcessEntry) {
+            entry->owner = nullptr;
+        }
+        return;
     }
     entry->owner = nullptr;
     if (!g_walks.empty()) {

@@ -148,6 +148,35 @@ TEST_F(ActorTest, BaseProcessEntryLivesAsLongAsTheActorMoves) {
     EXPECT_EQ(g_drawGroupCalls, "RARARAUUUU");
 }
 
+TEST_F(ActorTest, BaseProcessTakesTheActorsOwnEntryOnlyWhileItIsFree) {
+    RecordingActor *a = MakeActor();
+    a->InvalidateTransform();
+    ScheduledCommand *own = a->baseProcessEntry;
+    ASSERT_EQ(own, &a->ownBaseProcessEntry);
+    EXPECT_EQ(own->state, kEntryLinked); // never the scheduler's to free
+    Frame();
+    Frame(); // at rest: cancelled, listed until the next pump
+    ASSERT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{own}));
+    a->InvalidateTransform(); // moved again meanwhile: a second entry
+    ScheduledCommand *second = a->baseProcessEntry;
+    ASSERT_NE(second, own);
+    EXPECT_EQ(second->state & kEntryAllocated, kEntryAllocated);
+    Frame(); // the cancelled one goes and is free again; the second runs
+    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{second}));
+    EXPECT_EQ(std::tuple(own->owner, own->prev, own->next), std::tuple(nullptr, nullptr, nullptr));
+    Frame();
+    Frame();
+    EXPECT_EQ(a->Count(cmd::base::BaseProcess), 4u);
+    EXPECT_TRUE(a->scheduledCommands.empty());
+
+    a->InvalidateTransform(); // free again: taken once more
+    EXPECT_EQ(a->baseProcessEntry, own);
+    EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{own}));
+    Destroy(a); // goes with the actor, out of the layer first
+    EXPECT_TRUE(RootTimeRecord()->layers[3].Empty());
+    Frame();
+}
+
 TEST_F(ActorTest, BaseProcessDeltaPositionRules) {
     RecordingActor *a = MakeActor();
     a->simState = std::make_unique<SimState>();
