@@ -180,25 +180,14 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         return true;
     }
     if (commandId >= 1481 && commandId <= 1486) {
-        if (HitEffect *effect = SelectedEntry(hitEffects, selectedHitEffect)) {
-            if (commandId <= 1482) {
-                EntryField(commandId, block, effect->type, true);
-            } else {
-                EntryField(commandId, block, commandId <= 1484 ? effect->value : effect->time,
-                           true);
-            }
-        }
+        ServeEntryFields(commandId, 1481, block, SelectedEntry(hitEffects, selectedHitEffect),
+                         &HitEffect::type, &HitEffect::value, &HitEffect::time, true);
         return true;
     }
     if (commandId >= 1493 && commandId <= 1498) {
-        if (AttackParam *attack = SelectedEntry(attacks, selectedAttack)) {
-            if (commandId <= 1494) {
-                EntryField(commandId, block, attack->weight, true);
-            } else {
-                EntryField(commandId, block,
-                           commandId <= 1496 ? attack->effectMul : attack->evalDelay, true);
-            }
-        }
+        ServeEntryFields(commandId, 1493, block, SelectedEntry(attacks, selectedAttack),
+                         &AttackParam::weight, &AttackParam::effectMul, &AttackParam::evalDelay,
+                         true);
         return true;
     }
     return false;

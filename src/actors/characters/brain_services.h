@@ -97,6 +97,23 @@ template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &fiel
     }
 }
 
+// The six commands of a selected entry's three fields from `first` on, a
+// pair (see EntryField) each: the word, then the two reals. Nothing without
+// an entry.
+template <class T>
+void ServeEntryFields(uint32_t commandId, uint32_t first, ParamBlock block, T *entry,
+                      uint32_t T::*word, float T::*real1, float T::*real2, bool setIsOdd) {
+    if (entry == nullptr) {
+        return;
+    }
+    if (commandId <= first + 1) {
+        EntryField(commandId, block, entry->*word, setIsOdd);
+    } else {
+        EntryField(commandId, block, commandId <= first + 3 ? entry->*real1 : entry->*real2,
+                   setIsOdd);
+    }
+}
+
 // What a landed hit sends the struck character: "Set Movement" (845) with
 // "Gethit<n-1>" for a gethit id n > 0 and "Set Next Movement" (847) with
 // "Damage<n-1>" for a damage id n > 0.

@@ -197,13 +197,8 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case cmd::guard::GetGuardHitEffectValue:
     case cmd::guard::SetGuardHitEffectTime:
     case cmd::guard::GetGuardHitEffectTime:
-        if (effect != nullptr) {
-            if (commandId <= 1317) {
-                EntryField(commandId, block, effect->type, false);
-            } else {
-                EntryField(commandId, block, commandId <= 1319 ? effect->value : effect->time, false);
-            }
-        }
+        ServeEntryFields(commandId, cmd::guard::SetGuardHitEffectType, block, effect,
+                         &HitEffect::type, &HitEffect::value, &HitEffect::time, false);
         return true;
     case 1326:
     case 1327:
@@ -211,14 +206,8 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case 1329:
     case 1330:
     case 1331:
-        if (attack != nullptr) {
-            if (commandId <= 1327) {
-                EntryField(commandId, block, attack->weight, false);
-            } else {
-                EntryField(commandId, block,
-                           commandId <= 1329 ? attack->effectMul : attack->evalDelay, false);
-            }
-        }
+        ServeEntryFields(commandId, 1326, block, attack, &AttackParam::weight,
+                         &AttackParam::effectMul, &AttackParam::evalDelay, false);
         return true;
     default:
         return false;
