@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr uint32_t kAreaFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents; // 7
-constexpr uint32_t kBoxType = 2;
-
 // clang-format off
 const PropertySheetRow kSheet[] = {
     {"Guard Properties", PropertyKind::PageTitle, 0, 0},
@@ -119,19 +116,7 @@ void GuardActor::AddAreaBoxes() {
         {"Hunt Area", {-60.0f, -10.0f, -60.0f}, {60.0f, 40.0f, 60.0f}},
     };
     for (const auto &area : areas) {
-        ColObj box(this);
-        box.name = area.name;
-        box.type = kBoxType;
-        box.material = 0;
-        box.fill = 7;
-        box.hitEffect = 0;
-        box.groups = 1;
-        box.receiveGroups = 1;
-        box.excludeGroups = 0;
-        box.flags = kAreaFlags;
-        box.boxMin = area.min;
-        box.boxMax = area.max;
-        AddColObj(box);
+        AddEventColObj(*this, area.name, area.min, area.max);
     }
 }
 
