@@ -79,12 +79,7 @@ void UISpriteActor::ScreenRect(float rect[4]) {
 
 void UISpriteActor::CopySprite(const UISpriteActor &source) {
     static_cast<UiLook &>(*this) = source;
-    type = source.type;
-    materialId = source.materialId;
-    material = source.material;
-    width = source.width;
-    height = source.height;
-    cursor = source.cursor;
+    static_cast<UiSpriteFields &>(*this) = source;
 }
 
 int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {

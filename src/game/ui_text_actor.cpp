@@ -146,12 +146,7 @@ void UITextActor::AnswerScreenRect(ParamBlock block) {
 
 void UITextActor::CopyText(const UITextActor &source) {
     static_cast<UiLook &>(*this) = source;
-    type = source.type;
-    text = source.text;
-    fontId = source.fontId;
-    font = source.font;
-    lineSpace = source.lineSpace;
-    letterSpace = source.letterSpace;
+    static_cast<UiTextFields &>(*this) = source;
 }
 
 int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {

@@ -139,24 +139,7 @@ void GuardActor::SetGuardType(uint32_t type) {
 }
 
 void GuardActor::CopyConfiguration(const GuardActor &source) {
-    characterTemplateId = source.characterTemplateId;
-    guardType = source.guardType;
-    guardState = source.guardState;
-    turnDistance = source.turnDistance;
-    useNodeTime = source.useNodeTime;
-    pathnodeTime = source.pathnodeTime;
-    hitDistance = source.hitDistance;
-    jumpInterval = source.jumpInterval;
-    fightDistance = source.fightDistance;
-    deadType = source.deadType;
-    deadDelay = source.deadDelay;
-    gethitId = source.gethitId;
-    damageId = source.damageId;
-    hitHoldTime = source.hitHoldTime;
-    attackParams = source.attackParams;
-    hitEffects = source.hitEffects;
-    attackIndex = source.attackIndex;
-    effectIndex = source.effectIndex;
+    static_cast<GuardConfiguration &>(*this) = source;
 }
 
 bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {

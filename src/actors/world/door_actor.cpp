@@ -270,43 +270,9 @@ void DoorActor::CollisionEvent(ParamBlock block) {
 }
 
 void DoorActor::CopyDoor(const DoorActor &source) {
-    doorType = source.doorType;
-    doorState = source.doorState;
-    animationType = source.animationType;
-    openTime = source.openTime;
-    closeTime = source.closeTime;
-    autoCloseTime = source.autoCloseTime;
-    autoClose = source.autoClose;
-    neverAutoCloseOnCollision = source.neverAutoCloseOnCollision;
-    autoOpen = source.autoOpen;
-    openAwayFromOpener = source.openAwayFromOpener;
-    axisPreset = source.axisPreset;
-    axis = source.axis;
-    useConnector = source.useConnector;
-    openLength = source.openLength;
-    openAngle = source.openAngle;
-    linearVelocity = source.linearVelocity;
-    closedPosition1 = source.closedPosition1;
-    closedPosition2 = source.closedPosition2;
-    angularSpeed = source.angularSpeed;
-    closedRotation1 = source.closedRotation1;
-    closedRotation2 = source.closedRotation2;
-    lockGroups = source.lockGroups;
-    locked = source.locked;
-    lockTime = source.lockTime;
-    lockChangeTimer = source.lockChangeTimer;
-    soundSwitch = source.soundSwitch;
-    unlockActive = source.unlockActive;
-    unlockHeld = source.unlockHeld;
-    unlockElapsed = source.unlockElapsed;
-    unlockDuration = source.unlockDuration;
-    unlockUser = source.unlockUser;
-    openEventPending = source.openEventPending;
-    closeFinishPending = source.closeFinishPending;
-    collisionHold = source.collisionHold;
-    motionClock = source.motionClock;
     // The source's children are not this door's: "Precalculate" finds its
     // own.
+    static_cast<DoorFields &>(*this) = source;
 }
 
 int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
