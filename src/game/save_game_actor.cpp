@@ -578,26 +578,7 @@ int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Create: {
         auto *source = dynamic_cast<SaveGameActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
-            type = source->type;
-            saveMode = source->saveMode;
-            active = source->active;
-            devices = source->devices;
-            deviceIndex = source->deviceIndex;
-            slotIndex = source->slotIndex;
-            slots = source->slots;
-            infoDialog = source->infoDialog;
-            infoText = source->infoText;
-            infoOkDialog = source->infoOkDialog;
-            infoOkText = source->infoOkText;
-            yesNoDialog = source->yesNoDialog;
-            yesNoText = source->yesNoText;
-            slotsWindow = source->slotsWindow;
-            deviceWindow = source->deviceWindow;
-            delay = source->delay;
-            savePending = source->savePending;
-            loadPending = source->loadPending;
-            overwriteQuestion = source->overwriteQuestion;
-            quitQuestion = source->quitQuestion;
+            static_cast<SaveGameFields &>(*this) = *source;
         }
         break;
     }

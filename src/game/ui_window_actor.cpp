@@ -107,13 +107,7 @@ int UIWindowActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Create: {
         auto *source = dynamic_cast<UIWindowActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
-            type = source->type;
-            std::copy(std::begin(source->words), std::end(source->words), words);
-            hasFocus = source->hasFocus;
-            focusButtons = source->focusButtons;
-            focusIndex = source->focusIndex;
-            namedButtons = source->namedButtons;
-            localTimer = source->localTimer;
+            static_cast<UiWindowFields &>(*this) = *source;
         }
         break;
     }

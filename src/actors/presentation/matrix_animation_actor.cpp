@@ -264,13 +264,7 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Create: {
         auto *source = dynamic_cast<MatrixAnimationActor *>(block.ReadActor(0));
         if (source != nullptr && source != this) {
-            basePosition = source->basePosition;
-            rotationSpeed = source->rotationSpeed;
-            speed = source->speed;
-            matrixAnimFlags = source->matrixAnimFlags;
-            layers = source->layers;
-            currentLayer = source->currentLayer;
-            time = source->time;
+            static_cast<MatrixAnimationFields &>(*this) = *source;
         }
         break;
     }
