@@ -145,6 +145,26 @@ TEST_F(DoorActorTest, SwitchesStoreOneOrZeroAndGetsAnswerTheFields) {
     EXPECT_EQ(shortBlock, 9u);
 }
 
+TEST_F(DoorActorTest, CreateCopiesTheTemplatesFieldsButNotItsLinks) {
+    DoorActor *door = Door();
+    ASSERT_NE(door, nullptr);
+    SendCommandArgs(door, cmd::door::SetDoorType, kDoorDouble);
+    ASSERT_NE(door->Leaf2(), nullptr);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 2.0f);
+    SendCommandArgs(door, cmd::door::SetLockgroup, 6u);
+    door->unlockDuration = 3.0f;
+    door->motionClock = 0.25f;
+    door->lockTimerFrame = 7;
+    auto *copy =
+        dynamic_cast<DoorActor *>(CreateActor(kDoorClassId, "Copy", door, nullptr, -1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->doorType, copy->openTime, copy->lockGroups, copy->unlockDuration,
+                         copy->motionClock, copy->lockTimerFrame),
+              std::tuple(kDoorDouble, 2.0f, 6u, 3.0f, 0.25f, 0xFFFFFFFFu));
+    EXPECT_EQ(std::tuple(copy->Leaf1(), copy->Leaf2(), copy->Sound(kSoundOpen)),
+              std::tuple(nullptr, nullptr, nullptr));
+}
+
 TEST_F(DoorActorTest, SetDoorTypeBuildsItsChildrenAfresh) {
     DoorActor *door = Door();
     const std::vector<std::string> single = {"Door_Frame", "Door_1", "Open", "Close"};
