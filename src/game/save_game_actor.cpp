@@ -9,6 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/ui_button_actor.h"
@@ -576,8 +577,7 @@ int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Precalculate();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<SaveGameActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             static_cast<SaveGameFields &>(*this) = *source;
         }
         break;

@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/process_entry.h"
 
 using namespace aiplayer;
@@ -274,8 +275,7 @@ int AIPlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Bind();
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<AIPlayerActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopyFields(*source);
         }
         break;
