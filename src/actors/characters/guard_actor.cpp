@@ -17,6 +17,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 
 namespace {
 
@@ -236,11 +237,10 @@ int GuardActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     case cmd::base::Create: {
-        Actor *source = block.ReadActor(0);
-        if (source == nullptr) {
+        if (block.ReadActor(0) == nullptr) {
             AddAreaBoxes();
-        } else if (auto *guard = dynamic_cast<GuardActor *>(source); guard != nullptr && guard != this) {
-            CopyConfiguration(*guard);
+        } else if (auto *source = CreateSource(*this, block)) {
+            CopyConfiguration(*source);
         }
         break;
     }

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/field_commands.h"
 #include "core/actors/process_entry.h"
 
@@ -355,10 +356,8 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         FindChildren();
         break;
     case cmd::base::Create: {
-        Actor *source = block.ReadActor(0);
-        auto *door = dynamic_cast<DoorActor *>(source);
-        if (door != nullptr && door != this) {
-            CopyDoor(*door);
+        if (auto *source = CreateSource(*this, block)) {
+            CopyDoor(*source);
         }
         break;
     }
