@@ -9,6 +9,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/time_record.h"
 #include "game/game_sleep.h"
 #include "game/ui_button_actor.h"
@@ -576,28 +577,8 @@ int SaveGameActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Precalculate();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<SaveGameActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
-            type = source->type;
-            saveMode = source->saveMode;
-            active = source->active;
-            devices = source->devices;
-            deviceIndex = source->deviceIndex;
-            slotIndex = source->slotIndex;
-            slots = source->slots;
-            infoDialog = source->infoDialog;
-            infoText = source->infoText;
-            infoOkDialog = source->infoOkDialog;
-            infoOkText = source->infoOkText;
-            yesNoDialog = source->yesNoDialog;
-            yesNoText = source->yesNoText;
-            slotsWindow = source->slotsWindow;
-            deviceWindow = source->deviceWindow;
-            delay = source->delay;
-            savePending = source->savePending;
-            loadPending = source->loadPending;
-            overwriteQuestion = source->overwriteQuestion;
-            quitQuestion = source->quitQuestion;
+        if (auto *source = CreateSource(*this, block)) {
+            static_cast<SaveGameFields &>(*this) = *source;
         }
         break;
     }

@@ -45,12 +45,8 @@ SaveDeviceLink *SetSaveDeviceLink(SaveDeviceLink *link);
 GameStateBlock &SaveIndexBuffer();
 void ResetSaveIndexBuffer();
 
-class SaveGameActor : public Actor {
-  public:
-    static constexpr uint32_t kMaxSlots = 20;
-    static constexpr float kStartDelay = 0.1f;
-    static constexpr uint32_t kWaitMilliseconds = 2000;
-
+// The save menu's fields: what a "Create" copies from a source actor.
+struct SaveGameFields {
     struct SlotEntry {
         std::string name;
         uint32_t empty = 1;
@@ -58,21 +54,6 @@ class SaveGameActor : public Actor {
         int32_t button = -1; // "SaveSlot_%02d", a UI Button
         int32_t image = -1;  // its "Img", a UI Sprite
     };
-
-    SaveGameActor();
-
-    static void RegisterClass();
-
-    int HandleCommand(uint32_t commandId, ParamBlock block) override;
-    int Serialize(Archive &archive, uint32_t mode) override;
-    void Update() override;
-    void DumpClassFields(std::vector<std::string> &lines) const override;
-
-    // Builds the slot list from the save index; 1 when it was shown.
-    int ShowSlots();
-    // Runs the pending save or load at once; 1 on success.
-    int Save();
-    int Load();
 
     uint32_t type = 0;
     uint32_t saveMode = 0;
@@ -92,6 +73,28 @@ class SaveGameActor : public Actor {
     uint32_t loadPending = 0;
     uint32_t overwriteQuestion = 0;
     uint32_t quitQuestion = 0;
+};
+
+class SaveGameActor : public Actor, public SaveGameFields {
+  public:
+    static constexpr uint32_t kMaxSlots = 20;
+    static constexpr float kStartDelay = 0.1f;
+    static constexpr uint32_t kWaitMilliseconds = 2000;
+
+    SaveGameActor();
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void Update() override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
+
+    // Builds the slot list from the save index; 1 when it was shown.
+    int ShowSlots();
+    // Runs the pending save or load at once; 1 on success.
+    int Save();
+    int Load();
 
   private:
     void Precalculate();

@@ -5,6 +5,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "game/ui_element.h"
 #include "game/ui_sprite_actor.h"
 #include "game/ui_text_actor.h"
@@ -115,8 +116,7 @@ int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Precalculate();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<UIButtonActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             type = source->type;
             std::copy(std::begin(source->rect), std::end(source->rect), rect);
             hovered = source->hovered;

@@ -4,6 +4,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "game/ui_element.h"
 #include "library/library_item.h"
 #include "library/render/render_front_end.h"
@@ -79,12 +80,7 @@ void UISpriteActor::ScreenRect(float rect[4]) {
 
 void UISpriteActor::CopySprite(const UISpriteActor &source) {
     static_cast<UiLook &>(*this) = source;
-    type = source.type;
-    materialId = source.materialId;
-    material = source.material;
-    width = source.width;
-    height = source.height;
-    cursor = source.cursor;
+    static_cast<UiSpriteFields &>(*this) = source;
 }
 
 int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
@@ -106,8 +102,7 @@ int UISpriteActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case cmd::base::Create: {
-        auto *source = dynamic_cast<UISpriteActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopySprite(*source);
         }
         break;

@@ -15,7 +15,18 @@
 
 class MaterialItem;
 
-class UISpriteActor : public Actor, public UiLook {
+// A sprite's own fields: with its look, what a "Create" copies from a
+// source sprite.
+struct UiSpriteFields {
+    uint32_t type = 0;
+    int32_t materialId = -1;
+    MaterialItem *material = nullptr;
+    float width = 64.0f;
+    float height = 64.0f;
+    uint32_t cursor = 0;
+};
+
+class UISpriteActor : public Actor, public UiLook, public UiSpriteFields {
   public:
     UISpriteActor();
 
@@ -29,13 +40,6 @@ class UISpriteActor : public Actor, public UiLook {
     // The screen rectangle (left, top, right, bottom) from the world matrix,
     // the size and the alignment.
     void ScreenRect(float rect[4]);
-
-    uint32_t type = 0;
-    int32_t materialId = -1;
-    MaterialItem *material = nullptr;
-    float width = 64.0f;
-    float height = 64.0f;
-    uint32_t cursor = 0;
 
   private:
     // The material named so (case ignored); an unknown name changes nothing.

@@ -5,6 +5,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/process_entry.h"
 #include "game/ui_element.h"
 #include "game/ui_window_actor.h"
@@ -167,8 +168,7 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case cmd::base::Create: {
-        auto *source = dynamic_cast<UISystemActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             type = source->type;
             refWidth = source->refWidth;
             refHeight = source->refHeight;

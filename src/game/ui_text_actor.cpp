@@ -8,6 +8,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "game/ui_element.h"
 #include "library/library_item.h"
 #include "library/render/font_services.h"
@@ -146,12 +147,7 @@ void UITextActor::AnswerScreenRect(ParamBlock block) {
 
 void UITextActor::CopyText(const UITextActor &source) {
     static_cast<UiLook &>(*this) = source;
-    type = source.type;
-    text = source.text;
-    fontId = source.fontId;
-    font = source.font;
-    lineSpace = source.lineSpace;
-    letterSpace = source.letterSpace;
+    static_cast<UiTextFields &>(*this) = source;
 }
 
 int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
@@ -163,8 +159,7 @@ int UITextActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         AnswerScreenRect(block);
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<UITextActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopyText(*source);
         }
         break;

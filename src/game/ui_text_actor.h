@@ -22,7 +22,18 @@ inline constexpr uint32_t kUiTextLiteral = 1;
 inline constexpr uint32_t kUiTextNumber = 2;
 inline constexpr uint32_t kUiTextWholeNumber = 3;
 
-class UITextActor : public Actor, public UiLook {
+// A text's own fields: with its look, what a "Create" copies from a source
+// text.
+struct UiTextFields {
+    uint32_t type = kUiTextTranslated;
+    std::string text;
+    int32_t fontId = -1;
+    FontItem *font = nullptr;
+    float lineSpace = 0.0f;
+    float letterSpace = 0.0f;
+};
+
+class UITextActor : public Actor, public UiLook, public UiTextFields {
   public:
     UITextActor();
 
@@ -32,13 +43,6 @@ class UITextActor : public Actor, public UiLook {
     int Serialize(Archive &archive, uint32_t mode) override;
     void Update() override;
     void DumpClassFields(std::vector<std::string> &lines) const override;
-
-    uint32_t type = kUiTextTranslated;
-    std::string text;
-    int32_t fontId = -1;
-    FontItem *font = nullptr;
-    float lineSpace = 0.0f;
-    float letterSpace = 0.0f;
 
   private:
     void SetText(std::string_view value);

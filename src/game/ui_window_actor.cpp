@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_element.h"
 
@@ -105,15 +106,8 @@ int UIWindowActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         GatherNamedButtons();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<UIWindowActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
-            type = source->type;
-            std::copy(std::begin(source->words), std::end(source->words), words);
-            hasFocus = source->hasFocus;
-            focusButtons = source->focusButtons;
-            focusIndex = source->focusIndex;
-            namedButtons = source->namedButtons;
-            localTimer = source->localTimer;
+        if (auto *source = CreateSource(*this, block)) {
+            static_cast<UiWindowFields &>(*this) = *source;
         }
         break;
     }

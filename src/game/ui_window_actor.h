@@ -13,18 +13,8 @@
 #include "core/actors/actor.h"
 #include "core/actors/command_ids.h"
 
-class UIWindowActor : public Actor {
-  public:
-    UIWindowActor();
-    ~UIWindowActor() override;
-
-    static void RegisterClass();
-
-    int HandleCommand(uint32_t commandId, ParamBlock block) override;
-    int Serialize(Archive &archive, uint32_t mode) override;
-    void Update() override;
-    void DumpClassFields(std::vector<std::string> &lines) const override;
-
+// A window's fields: what a "Create" copies from a source window.
+struct UiWindowFields {
     uint32_t type = 0;
     uint32_t words[4] = {0, 0, 0, 0};
     uint32_t hasFocus = 0;
@@ -36,6 +26,19 @@ class UIWindowActor : public Actor {
     int32_t focusIndex = 0;
     std::vector<int32_t> namedButtons;
     float localTimer = 0.0f;
+};
+
+class UIWindowActor : public Actor, public UiWindowFields {
+  public:
+    UIWindowActor();
+    ~UIWindowActor() override;
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void Update() override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
 
   private:
     void TakeFocus();

@@ -354,6 +354,44 @@ TEST_F(UiMenuTest, AButtonStartingALevelLoadLeavesNormalFrames) {
     runner.Step();
 }
 
+// "Create" with a template copies the element's own fields and its look;
+// the copy's name, place and children stay its own.
+TEST_F(UiMenuTest, CreateCopiesTheTemplatesFields) {
+    Actor *menu = Menu(false);
+    auto *text = dynamic_cast<UITextActor *>(Make(kUiTextClassId, "Text", menu, {5, 6, 0}));
+    SendCommandArgs(text, cmd::ui_text::SetUITextType, kUiTextLiteral);
+    SendCommandArgs(text, cmd::ui_text::SetUITextText, "Hello");
+    SendCommandArgs(text, cmd::ui_text::SetUITextLetterSpace, 2.5f);
+    SendCommandArgs(text, cmd::ui_text::SetUITextAlignX, 2u);
+    auto *sprite = dynamic_cast<UISpriteActor *>(Make(kUiSpriteClassId, "Sprite", menu, {0, 0, 0}));
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISpriteWidth, 33.0f);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUiSpriteCursor, 1u);
+    SendCommandArgs(sprite, cmd::ui_sprite::SetUISprite3DLabelMaxDistance, 70.0f);
+    auto *window = dynamic_cast<UIWindowActor *>(Make(kUiWindowClassId, "Window", menu, {0, 0, 0}));
+    window->words[3] = 9;
+    window->namedButtons = {41, 42};
+    window->localTimer = 1.5f;
+    Make(kUiButtonClassId, "Button_A", window, {0, 0, 0});
+
+    auto *textCopy = dynamic_cast<UITextActor *>(
+        CreateActor(kUiTextClassId, "TextCopy", text, nullptr, -1, true));
+    auto *spriteCopy = dynamic_cast<UISpriteActor *>(
+        CreateActor(kUiSpriteClassId, "SpriteCopy", sprite, nullptr, -1, true));
+    auto *windowCopy = dynamic_cast<UIWindowActor *>(
+        CreateActor(kUiWindowClassId, "WindowCopy", window, nullptr, -1, true));
+    ASSERT_NE(textCopy, nullptr);
+    ASSERT_NE(spriteCopy, nullptr);
+    ASSERT_NE(windowCopy, nullptr);
+    EXPECT_EQ(std::tuple(textCopy->type, textCopy->text, textCopy->letterSpace, textCopy->alignX),
+              std::tuple(kUiTextLiteral, std::string("Hello"), 2.5f, 2u));
+    EXPECT_EQ(std::tuple(spriteCopy->width, spriteCopy->cursor, spriteCopy->maxDistance),
+              std::tuple(33.0f, 1u, 70.0f));
+    EXPECT_EQ(
+        std::tuple(windowCopy->words[3], windowCopy->namedButtons, windowCopy->localTimer,
+                   windowCopy->name, windowCopy->children.size()),
+        std::tuple(9u, std::vector<int32_t>{41, 42}, 1.5f, std::string("WindowCopy"), size_t{0}));
+}
+
 // Each element's sheet, as "kind set get" per row, and its lineage.
 TEST(UiDescriptors, SheetsOfTheFiveElements) {
     const struct {

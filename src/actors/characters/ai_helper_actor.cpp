@@ -4,6 +4,7 @@
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 
 namespace {
 
@@ -42,8 +43,7 @@ int AIHelperActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.Write(0, box);
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<AIHelperActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             type = source->type;
             radius = source->radius;
             box = source->box;

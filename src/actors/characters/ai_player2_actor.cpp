@@ -16,6 +16,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/process_entry.h"
 
 using namespace aiplayer2;
@@ -226,8 +227,7 @@ int AIPlayer2Actor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Bind();
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<AIPlayer2Actor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopyFields(*source);
         }
         break;

@@ -18,6 +18,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/process_entry.h"
 
 using namespace aiplayer;
@@ -180,25 +181,14 @@ bool AIPlayerActor::ServeProperty(uint32_t commandId, ParamBlock block) {
         return true;
     }
     if (commandId >= 1481 && commandId <= 1486) {
-        if (HitEffect *effect = SelectedEntry(hitEffects, selectedHitEffect)) {
-            if (commandId <= 1482) {
-                EntryField(commandId, block, effect->type, true);
-            } else {
-                EntryField(commandId, block, commandId <= 1484 ? effect->value : effect->time,
-                           true);
-            }
-        }
+        ServeEntryFields(commandId, 1481, block, SelectedEntry(hitEffects, selectedHitEffect),
+                         &HitEffect::type, &HitEffect::value, &HitEffect::time, true);
         return true;
     }
     if (commandId >= 1493 && commandId <= 1498) {
-        if (AttackParam *attack = SelectedEntry(attacks, selectedAttack)) {
-            if (commandId <= 1494) {
-                EntryField(commandId, block, attack->weight, true);
-            } else {
-                EntryField(commandId, block,
-                           commandId <= 1496 ? attack->effectMul : attack->evalDelay, true);
-            }
-        }
+        ServeEntryFields(commandId, 1493, block, SelectedEntry(attacks, selectedAttack),
+                         &AttackParam::weight, &AttackParam::effectMul, &AttackParam::evalDelay,
+                         true);
         return true;
     }
     return false;
@@ -285,8 +275,7 @@ int AIPlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Bind();
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<AIPlayerActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopyFields(*source);
         }
         break;

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/enable_commands.h"
 #include "core/actors/param_block.h"
 #include "core/actors/time_record.h"
@@ -281,8 +282,7 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         aimOutput.Resolve();
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<AutoAimActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             static_cast<AutoAimFields &>(*this) = *source;
             aimTarget.AssignCopy(source->aimTarget);
             aimOutput.AssignCopy(source->aimOutput);

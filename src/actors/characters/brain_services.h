@@ -1,6 +1,6 @@
 // Helpers that the brains (Guard, AI Player, AI Player 2) share: one-value
 // queries (the one-value sends come with them), distances, actors by id,
-// set/get commands bound to fields (Game Object uses them too), the edited
+// the set/get commands bound to fields (from field_commands.h), the edited
 // lists of hit effects and attacks with their numbered labels, the draw of
 // an attack by weight, the sampled trail of a leader, and the collection of
 // the AI Helper markers of a draw group.
@@ -16,6 +16,7 @@
 #include "base/math.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_sends.h"
+#include "core/actors/field_commands.h"
 #include "core/actors/param_block.h"
 
 // Asks a query whose answer block starts zeroed (0 without an actor).
@@ -43,31 +44,6 @@ void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const c
                       size_t count);
 // The index whose label equals the text exactly; -1 when none.
 int32_t FindIndexedName(std::string_view text, const char *format, size_t count);
-
-// A set/get command pair bound to one field of the owner.
-template <class Owner, class T> struct FieldCommand {
-    uint32_t set;
-    uint32_t get;
-    T Owner::*field;
-};
-// Serves the first pair of the table that names the command: the set stores
-// the block's first value in the object's field, the get answers it. False
-// when no pair names the command.
-template <class Owner, class T, size_t N, class Object>
-bool ServeFieldCommand(const FieldCommand<Owner, T> (&table)[N], Object &object, uint32_t commandId,
-                       ParamBlock block) {
-    for (const FieldCommand<Owner, T> &p : table) {
-        if (commandId == p.set) {
-            object.*p.field = block.Read<T>(0);
-            return true;
-        }
-        if (commandId == p.get) {
-            block.Write(0, object.*p.field);
-            return true;
-        }
-    }
-    return false;
-}
 
 // The entry at the index; null when it is not a valid index.
 template <class T> T *SelectedEntry(std::vector<T> &list, int32_t index) {
@@ -118,6 +94,23 @@ template <class T> void EntryField(uint32_t commandId, ParamBlock block, T &fiel
         field = block.Read<T>(0);
     } else {
         block.Write(0, field);
+    }
+}
+
+// The six commands of a selected entry's three fields from `first` on, a
+// pair (see EntryField) each: the word, then the two reals. Nothing without
+// an entry.
+template <class T>
+void ServeEntryFields(uint32_t commandId, uint32_t first, ParamBlock block, T *entry,
+                      uint32_t T::*word, float T::*real1, float T::*real2, bool setIsOdd) {
+    if (entry == nullptr) {
+        return;
+    }
+    if (commandId <= first + 1) {
+        EntryField(commandId, block, entry->*word, setIsOdd);
+    } else {
+        EntryField(commandId, block, commandId <= first + 3 ? entry->*real1 : entry->*real2,
+                   setIsOdd);
     }
 }
 

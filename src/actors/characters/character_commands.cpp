@@ -17,6 +17,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
@@ -1228,8 +1229,7 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::base::Precalculate:
         return Bind(block);
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<CharacterActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             CopyCharacter(*source);
         }
         break;

@@ -120,3 +120,13 @@ void RegisterSinglePageClass(uint32_t classId, const char *pageTitle) {
     descriptor.items.push_back(
         PropertyItem::PropertyItemBasic(pageTitle, PropertyKind::PageTitle, 0, 0));
 }
+
+void AddEventColObj(Actor &owner, const char *name, const Vector3 &min, const Vector3 &max) {
+    ColObj box(&owner);
+    box.name = name;
+    box.type = 2; // box
+    box.boxMin = min;
+    box.boxMax = max;
+    box.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
+    owner.AddColObj(box);
+}

@@ -62,3 +62,8 @@ template <uint32_t Id> class SpareWordsActor : public Actor {
 // Names the class's descriptor from the class table, with the lineage
 // [0, id] and one page title as its sheet.
 void RegisterSinglePageClass(uint32_t classId, const char *pageTitle);
+
+// Gives the actor a box collision object named `name` from `min` to `max`
+// that only carries events: active, causing and taking them, with the
+// groups, material and fill of a new object.
+void AddEventColObj(Actor &owner, const char *name, const Vector3 &min, const Vector3 &max);

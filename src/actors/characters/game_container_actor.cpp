@@ -23,7 +23,6 @@
 namespace {
 
 constexpr uint32_t kFrontEndId = 16;
-constexpr uint32_t kEventBoxFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents;
 constexpr uint32_t kNoActor = 0xFFFFFFFFu;
 constexpr float kEmptyBox = 1.0e38f;
 
@@ -146,18 +145,7 @@ void GameContainerActor::Rebuild(uint32_t kind) {
 }
 
 void GameContainerActor::AddEventBox() {
-    ColObj box(this);
-    box.name = "Event";
-    box.type = 2;
-    box.boxMin = {-20.0f, 10.0f, -20.0f};
-    box.boxMax = {20.0f, 60.0f, 20.0f};
-    box.groups = 1;
-    box.receiveGroups = 1;
-    box.excludeGroups = 0;
-    box.material = 0;
-    box.fill = 7;
-    box.flags = kEventBoxFlags;
-    AddColObj(box);
+    AddEventColObj(*this, "Event", {-20.0f, 10.0f, -20.0f}, {20.0f, 60.0f, 20.0f});
 }
 
 void GameContainerActor::Bind() {

@@ -15,6 +15,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/process_entry.h"
 
@@ -210,8 +211,7 @@ int GameObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Precalculate();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<GameObjectActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             static_cast<GameObjectFields &>(*this) = *source;
             collisionGuard = kCopyGuard;
             // The copy binds its own children on "Precalculate".

@@ -17,11 +17,9 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 
 namespace {
-
-constexpr uint32_t kAreaFlags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents; // 7
-constexpr uint32_t kBoxType = 2;
 
 // clang-format off
 const PropertySheetRow kSheet[] = {
@@ -119,19 +117,7 @@ void GuardActor::AddAreaBoxes() {
         {"Hunt Area", {-60.0f, -10.0f, -60.0f}, {60.0f, 40.0f, 60.0f}},
     };
     for (const auto &area : areas) {
-        ColObj box(this);
-        box.name = area.name;
-        box.type = kBoxType;
-        box.material = 0;
-        box.fill = 7;
-        box.hitEffect = 0;
-        box.groups = 1;
-        box.receiveGroups = 1;
-        box.excludeGroups = 0;
-        box.flags = kAreaFlags;
-        box.boxMin = area.min;
-        box.boxMax = area.max;
-        AddColObj(box);
+        AddEventColObj(*this, area.name, area.min, area.max);
     }
 }
 
@@ -154,24 +140,7 @@ void GuardActor::SetGuardType(uint32_t type) {
 }
 
 void GuardActor::CopyConfiguration(const GuardActor &source) {
-    characterTemplateId = source.characterTemplateId;
-    guardType = source.guardType;
-    guardState = source.guardState;
-    turnDistance = source.turnDistance;
-    useNodeTime = source.useNodeTime;
-    pathnodeTime = source.pathnodeTime;
-    hitDistance = source.hitDistance;
-    jumpInterval = source.jumpInterval;
-    fightDistance = source.fightDistance;
-    deadType = source.deadType;
-    deadDelay = source.deadDelay;
-    gethitId = source.gethitId;
-    damageId = source.damageId;
-    hitHoldTime = source.hitHoldTime;
-    attackParams = source.attackParams;
-    hitEffects = source.hitEffects;
-    attackIndex = source.attackIndex;
-    effectIndex = source.effectIndex;
+    static_cast<GuardConfiguration &>(*this) = source;
 }
 
 bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
@@ -197,13 +166,8 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case cmd::guard::GetGuardHitEffectValue:
     case cmd::guard::SetGuardHitEffectTime:
     case cmd::guard::GetGuardHitEffectTime:
-        if (effect != nullptr) {
-            if (commandId <= 1317) {
-                EntryField(commandId, block, effect->type, false);
-            } else {
-                EntryField(commandId, block, commandId <= 1319 ? effect->value : effect->time, false);
-            }
-        }
+        ServeEntryFields(commandId, cmd::guard::SetGuardHitEffectType, block, effect,
+                         &HitEffect::type, &HitEffect::value, &HitEffect::time, false);
         return true;
     case 1326:
     case 1327:
@@ -211,14 +175,8 @@ bool GuardActor::ServeProperty(uint32_t commandId, ParamBlock block) {
     case 1329:
     case 1330:
     case 1331:
-        if (attack != nullptr) {
-            if (commandId <= 1327) {
-                EntryField(commandId, block, attack->weight, false);
-            } else {
-                EntryField(commandId, block,
-                           commandId <= 1329 ? attack->effectMul : attack->evalDelay, false);
-            }
-        }
+        ServeEntryFields(commandId, 1326, block, attack, &AttackParam::weight,
+                         &AttackParam::effectMul, &AttackParam::evalDelay, false);
         return true;
     default:
         return false;
@@ -279,11 +237,10 @@ int GuardActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     case cmd::base::Create: {
-        Actor *source = block.ReadActor(0);
-        if (source == nullptr) {
+        if (block.ReadActor(0) == nullptr) {
             AddAreaBoxes();
-        } else if (auto *guard = dynamic_cast<GuardActor *>(source); guard != nullptr && guard != this) {
-            CopyConfiguration(*guard);
+        } else if (auto *source = CreateSource(*this, block)) {
+            CopyConfiguration(*source);
         }
         break;
     }

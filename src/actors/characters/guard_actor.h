@@ -50,7 +50,32 @@ inline constexpr uint32_t kGuardDeadSpawnOnPlace = 4;
 
 // Hit effect types 0-14 are sent as 940 + type; the highest is "Unused".
 inline constexpr uint32_t kGuardHitEffectTypeCount = 15;
-class GuardActor : public Actor {
+
+// A guard's configuration (saved): what a "Create" copies from a source
+// guard.
+struct GuardConfiguration {
+    int32_t characterTemplateId = -1;
+    uint32_t guardType = kGuardBox;
+    // The GuardState (the base's `state` holds the actor's state bits).
+    uint32_t guardState = kGuardPatrol;
+    float turnDistance = 40.0f;
+    uint32_t useNodeTime = 0;
+    float pathnodeTime = 0.0f;
+    float hitDistance = 60.0f;
+    float jumpInterval = 3.0f;
+    float fightDistance = 500.0f;
+    uint32_t deadType = kGuardDeadNone;
+    float deadDelay = 0.0f;
+    uint32_t gethitId = 0;
+    uint32_t damageId = 0;
+    float hitHoldTime = 0.0f;
+    std::vector<AttackParam> attackParams;
+    std::vector<HitEffect> hitEffects;
+    int32_t attackIndex = -1;
+    int32_t effectIndex = -1;
+};
+
+class GuardActor : public Actor, public GuardConfiguration {
   public:
     GuardActor();
     ~GuardActor() override;
@@ -72,27 +97,6 @@ class GuardActor : public Actor {
     // Changes the state: the old state's stop event, the new state's entry
     // actions and its start event. The same state again does nothing.
     void SetState(uint32_t newState);
-
-    // Configuration (saved).
-    int32_t characterTemplateId = -1;
-    uint32_t guardType = kGuardBox;
-    // The GuardState (the base's `state` holds the actor's state bits).
-    uint32_t guardState = kGuardPatrol;
-    float turnDistance = 40.0f;
-    uint32_t useNodeTime = 0;
-    float pathnodeTime = 0.0f;
-    float hitDistance = 60.0f;
-    float jumpInterval = 3.0f;
-    float fightDistance = 500.0f;
-    uint32_t deadType = kGuardDeadNone;
-    float deadDelay = 0.0f;
-    uint32_t gethitId = 0;
-    uint32_t damageId = 0;
-    float hitHoldTime = 0.0f;
-    std::vector<AttackParam> attackParams;
-    std::vector<HitEffect> hitEffects;
-    int32_t attackIndex = -1;
-    int32_t effectIndex = -1;
 
     // Run-time relations, all with the guard as origin.
     ActorLink character{this};

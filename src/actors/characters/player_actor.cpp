@@ -14,6 +14,7 @@
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/process_entry.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
@@ -233,8 +234,7 @@ int PlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         EnsureProcessEntry(*this);
         break;
     case cmd::base::Create:
-        if (auto *source = dynamic_cast<PlayerActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             playerType = source->playerType;
             characterTypeCopy = source->characterTypeCopy;
             playerHost = source->playerHost;

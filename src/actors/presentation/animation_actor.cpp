@@ -10,6 +10,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/motion.h"
@@ -240,8 +241,8 @@ void AnimationActor::SetTime(float value) {
 void AnimationActor::Raise(uint32_t event) { HandleCommand(event, ParamBlock()); }
 
 void AnimationActor::Create(ParamBlock block) {
-    auto *source = dynamic_cast<AnimationActor *>(block.ReadActor(0));
-    if (source == nullptr || source == this) {
+    auto *source = CreateSource(*this, block);
+    if (source == nullptr) {
         return;
     }
     targets.Assign(source->targets, this);

@@ -55,6 +55,57 @@ void WriteColor(ParamBlock block, const gfx::ColorValue &c) {
     block.Write(12, c.a);
 }
 
+// The colours and the spot light's shape: a set stores the value, hands it
+// to the device light and marks the light dirty; a get answers it.
+struct ColorCommand {
+    uint32_t set, get;
+    gfx::ColorValue LightActor::*field;
+    void (*send)(LightItem *light, const gfx::ColorValue &color);
+};
+const ColorCommand kColors[] = {
+    {cmd::light::SetDiffuseColor, cmd::light::GetDiffuseColor, &LightActor::diffuse,
+     &SetLightDiffuse},
+    {cmd::light::SetAmbientColor, cmd::light::GetAmbientColor, &LightActor::ambient,
+     &SetLightAmbient},
+    {cmd::light::SetSpecularColor, cmd::light::GetSpecularColor, &LightActor::specular,
+     &SetLightSpecular},
+};
+struct SpotCommand {
+    uint32_t set, get;
+    float LightActor::*field;
+    void (*send)(LightItem *light, float value);
+};
+const SpotCommand kSpotShape[] = {
+    {cmd::light::SetFalloff, cmd::light::GetFalloff, &LightActor::falloff, &SetLightFalloff},
+    {cmd::light::SetTheta, cmd::light::GetTheta, &LightActor::theta, &SetLightTheta},
+    {cmd::light::SetPhi, cmd::light::GetPhi, &LightActor::phi, &SetLightPhi},
+};
+
+// Serves a command of the tables; false only where the handler answers 0
+// at once (the spot shape of a light that is not a spot).
+bool ServeDeviceField(LightActor &light, uint32_t commandId, ParamBlock block) {
+    for (const ColorCommand &c : kColors) {
+        if (commandId == c.set) {
+            light.*c.field = ReadColor(block);
+            c.send(light.deviceLight, light.*c.field);
+            light.dirty = 1;
+        } else if (commandId == c.get) {
+            WriteColor(block, light.*c.field);
+        }
+    }
+    for (const SpotCommand &c : kSpotShape) {
+        if (commandId == c.set) {
+            light.*c.field = block.ReadF32(0);
+            c.send(light.deviceLight, light.*c.field);
+            light.dirty = 1;
+        } else if (commandId == c.get) {
+            block.Write(0, light.*c.field);
+            return light.lightType == kLightSpot;
+        }
+    }
+    return true;
+}
+
 gfx::ColorValue Scaled(const gfx::ColorValue &c, float v) {
     gfx::ColorValue out;
     out.r = c.r * v;
@@ -254,30 +305,6 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::light::GetLightActive:
         block.WriteU32(0, IsOn() ? 1 : 0);
         break;
-    case cmd::light::SetDiffuseColor:
-        diffuse = ReadColor(block);
-        SetLightDiffuse(deviceLight, diffuse);
-        dirty = 1;
-        break;
-    case cmd::light::GetDiffuseColor:
-        WriteColor(block, diffuse);
-        break;
-    case cmd::light::SetAmbientColor:
-        ambient = ReadColor(block);
-        SetLightAmbient(deviceLight, ambient);
-        dirty = 1;
-        break;
-    case cmd::light::GetAmbientColor:
-        WriteColor(block, ambient);
-        break;
-    case cmd::light::SetSpecularColor:
-        specular = ReadColor(block);
-        SetLightSpecular(deviceLight, specular);
-        dirty = 1;
-        break;
-    case cmd::light::GetSpecularColor:
-        WriteColor(block, specular);
-        break;
     case cmd::light::SetAttenuationOffset:
         attenuationOffset = block.ReadF32(0);
         AttenuationFromValues();
@@ -307,39 +334,6 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::light::GetAttenuationStyle:
         ValuesFromAttenuation();
         block.Write(0, attenuationStyle);
-        break;
-    case cmd::light::SetFalloff:
-        falloff = block.ReadF32(0);
-        SetLightFalloff(deviceLight, falloff);
-        dirty = 1;
-        break;
-    case cmd::light::GetFalloff:
-        block.Write(0, falloff);
-        if (lightType != kLightSpot) {
-            return 0;
-        }
-        break;
-    case cmd::light::SetTheta:
-        theta = block.ReadF32(0);
-        SetLightTheta(deviceLight, theta);
-        dirty = 1;
-        break;
-    case cmd::light::GetTheta:
-        block.Write(0, theta);
-        if (lightType != kLightSpot) {
-            return 0;
-        }
-        break;
-    case cmd::light::SetPhi:
-        phi = block.ReadF32(0);
-        SetLightPhi(deviceLight, phi);
-        dirty = 1;
-        break;
-    case cmd::light::GetPhi:
-        block.Write(0, phi);
-        if (lightType != kLightSpot) {
-            return 0;
-        }
         break;
     case cmd::light::LightFade:
         if (IsOn()) {
@@ -434,6 +428,9 @@ int LightActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Create(block);
         break;
     default:
+        if (!ServeDeviceField(*this, commandId, block)) {
+            return 0;
+        }
         break;
     }
     if (dirty != 0) {

@@ -8,6 +8,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "library/resource_library.h"
 
 namespace {
@@ -204,8 +205,7 @@ int LodActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         activeLevel = -1;
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<LodActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             // The template's level actors stay its own; this copy's
             // "Precalculate" finds those below it.
             levels = source->levels;

@@ -10,6 +10,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/enable_commands.h"
 
 namespace {
@@ -262,15 +263,8 @@ int MatrixAnimationActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         Precalculate();
         break;
     case cmd::base::Create: {
-        auto *source = dynamic_cast<MatrixAnimationActor *>(block.ReadActor(0));
-        if (source != nullptr && source != this) {
-            basePosition = source->basePosition;
-            rotationSpeed = source->rotationSpeed;
-            speed = source->speed;
-            matrixAnimFlags = source->matrixAnimFlags;
-            layers = source->layers;
-            currentLayer = source->currentLayer;
-            time = source->time;
+        if (auto *source = CreateSource(*this, block)) {
+            static_cast<MatrixAnimationFields &>(*this) = *source;
         }
         break;
     }

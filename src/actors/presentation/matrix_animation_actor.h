@@ -51,7 +51,20 @@ struct MatrixAnimLayer {
     uint32_t switches[6];
 };
 
-class MatrixAnimationActor : public Actor {
+// A matrix animation's fields: what a "Create" copies from a source
+// actor.
+struct MatrixAnimationFields {
+    Vector3 basePosition = {0.0f, 0.0f, 0.0f};
+    Vector3 rotationSpeed = {0.0f, 0.0f, 0.0f};
+    float speed = 1.0f;
+    uint32_t matrixAnimFlags = 0;
+    std::vector<MatrixAnimLayer> layers;
+    int32_t currentLayer = -1;
+    // The animation clock in seconds; not saved.
+    float time = 0.0f;
+};
+
+class MatrixAnimationActor : public Actor, public MatrixAnimationFields {
   public:
     MatrixAnimationActor();
 
@@ -65,15 +78,6 @@ class MatrixAnimationActor : public Actor {
     // The selected layer, or null when none is (or the selection lies beyond
     // the layers).
     MatrixAnimLayer *Selected();
-
-    Vector3 basePosition = {0.0f, 0.0f, 0.0f};
-    Vector3 rotationSpeed = {0.0f, 0.0f, 0.0f};
-    float speed = 1.0f;
-    uint32_t matrixAnimFlags = 0;
-    std::vector<MatrixAnimLayer> layers;
-    int32_t currentLayer = -1;
-    // The animation clock in seconds; not saved.
-    float time = 0.0f;
 
   private:
     void Precalculate();

@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/time_record.h"
 #include "library/mesh_geometry.h"
 #include "library/render/render_front_end.h"
@@ -674,9 +675,8 @@ int ParticleSystemActor::ParameterCommand(uint32_t commandId, ParamBlock block) 
 }
 
 int ParticleSystemActor::Create(ParamBlock block) {
-    Actor *sourceActor = block.ReadActor(0);
-    auto *source = dynamic_cast<ParticleSystemActor *>(sourceActor);
-    if (source == nullptr || source == this) {
+    auto *source = CreateSource(*this, block);
+    if (source == nullptr) {
         return MeshObjectActor::HandleCommand(cmd::base::Create, block);
     }
     ReleaseOwnRecord();

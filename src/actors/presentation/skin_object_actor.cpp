@@ -14,6 +14,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "library/key_track.h"
 #include "library/library_item.h"
 #include "library/mesh_geometry.h"
@@ -740,8 +741,8 @@ void SkinObjectActor::InitCommon(bool copy) {
 }
 
 int SkinObjectActor::Create(ParamBlock block) {
-    auto *source = dynamic_cast<SkinObjectActor *>(block.ReadActor(0));
-    if (source == nullptr || source == this) {
+    auto *source = CreateSource(*this, block);
+    if (source == nullptr) {
         return 1;
     }
     if (ResourceLibrary *library = Library()) {

@@ -216,6 +216,9 @@ bool SweptPoint(const ColObj &a, const ColObj &b, Touch &t) {
 
 bool ShapeTest(ColObj &a, ColObj &b, Touch &t) {
     if (a.type == kKindSphere) {
+        if (IsMeshKind(b.type)) {
+            return SphereMesh(a, b, t);
+        }
         switch (b.type) {
         case kKindSphere:
             return SphereSphere(a, b, t);
@@ -224,14 +227,6 @@ bool ShapeTest(ColObj &a, ColObj &b, Touch &t) {
         case kKindGround:
         case kKindGround2:
             return SphereGround(a, b, t);
-        case kKindMeshTriangles:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-            return SphereMesh(a, b, t);
         case kKindRayPoint:
             return SweptPoint(a, b, t);
         default:

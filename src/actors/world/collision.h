@@ -35,6 +35,11 @@ enum ColObjKind : uint32_t {
     kKindRayPoint = 7,
 };
 
+// Mesh triangles: kind 5 and the numbered kinds 8 to 13, which collide alike.
+inline bool IsMeshKind(uint32_t kind) {
+    return kind == kKindMeshTriangles || (kind >= 8 && kind <= 13);
+}
+
 // What the pass and the query walk. A null member stands for an empty list
 // or a world without draw groups.
 struct CollisionScene {

@@ -146,7 +146,8 @@ Candidate MakeCandidate(ColObj *object, size_t actor, Actor *owner) {
     c.owner = owner;
     const Vector3 &a = object->worldMin;
     const Vector3 &b = object->worldMax;
-    switch (object->type) {
+    // Mesh triangles are boxed as boxes are.
+    switch (IsMeshKind(object->type) ? uint32_t{kKindBox} : object->type) {
     case kKindSphere: {
         const float r = std::fabs(b.x);
         c.lo = {a.x - r, a.y - r, a.z - r};
@@ -154,13 +155,6 @@ Candidate MakeCandidate(ColObj *object, size_t actor, Actor *owner) {
         break;
     }
     case kKindBox:
-    case kKindMeshTriangles:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
         c.lo = a;
         c.hi = b;
         break;

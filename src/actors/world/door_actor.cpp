@@ -14,6 +14,8 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
+#include "core/actors/field_commands.h"
 #include "core/actors/process_entry.h"
 
 namespace {
@@ -59,6 +61,31 @@ const BasicSheetRow kSheet[] = {
     {"Lock Time:", PropertyKind::Time, cmd::door::SetLockTime, cmd::door::GetLockTime},
 };
 // clang-format on
+
+float AtLeastMinTime(float time) { return AtLeast(time, kMinTime); }
+float AtLeastMinLength(float length) { return AtLeast(length, kMinLength); }
+
+// The property commands that only store a field.
+const FieldCommand<DoorActor, uint32_t> kWords[] = {
+    {cmd::door::SetDoorAnimationType, cmd::door::GetDoorAnimationType, &DoorActor::animationType},
+    {cmd::door::SetDoorAutoclose, cmd::door::GetDoorAutoclose, &DoorActor::autoClose, &AsFlag},
+    {cmd::door::SetDoorNeverAutocloseOnCollision, cmd::door::GetDoorNeverAutocloseOnCollision,
+     &DoorActor::neverAutoCloseOnCollision, &AsFlag},
+    {cmd::door::SetDoorAutoopen, cmd::door::GetDoorAutoopen, &DoorActor::autoOpen, &AsFlag},
+    {cmd::door::SetDoorOpenAwayFromOpener, cmd::door::GetDoorOpenAwayFromOpener,
+     &DoorActor::openAwayFromOpener, &AsFlag},
+    {cmd::door::SetLockgroup, cmd::door::GetLockgroup, &DoorActor::lockGroups},
+    {cmd::door::SetSoundSwitch, cmd::door::GetSoundSwitch, &DoorActor::soundSwitch, &AsFlag},
+};
+const FieldCommand<DoorActor, float> kReals[] = {
+    {cmd::door::SetDoorOpenTime, cmd::door::GetDoorOpenTime, &DoorActor::openTime, &AtLeastMinTime},
+    {cmd::door::SetDoorCloseTime, cmd::door::GetDoorCloseTime, &DoorActor::closeTime,
+     &AtLeastMinTime},
+    {cmd::door::SetDoorAutocloseTime, cmd::door::GetDoorAutocloseTime, &DoorActor::autoCloseTime,
+     &AtLeastMinTime},
+    {cmd::door::SetOpenLength, cmd::door::GetOpenLength, &DoorActor::openLength, &AtLeastMinLength},
+    {cmd::door::SetLockTime, cmd::door::GetLockTime, &DoorActor::lockTime},
+};
 
 Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
 
@@ -244,46 +271,16 @@ void DoorActor::CollisionEvent(ParamBlock block) {
 }
 
 void DoorActor::CopyDoor(const DoorActor &source) {
-    doorType = source.doorType;
-    doorState = source.doorState;
-    animationType = source.animationType;
-    openTime = source.openTime;
-    closeTime = source.closeTime;
-    autoCloseTime = source.autoCloseTime;
-    autoClose = source.autoClose;
-    neverAutoCloseOnCollision = source.neverAutoCloseOnCollision;
-    autoOpen = source.autoOpen;
-    openAwayFromOpener = source.openAwayFromOpener;
-    axisPreset = source.axisPreset;
-    axis = source.axis;
-    useConnector = source.useConnector;
-    openLength = source.openLength;
-    openAngle = source.openAngle;
-    linearVelocity = source.linearVelocity;
-    closedPosition1 = source.closedPosition1;
-    closedPosition2 = source.closedPosition2;
-    angularSpeed = source.angularSpeed;
-    closedRotation1 = source.closedRotation1;
-    closedRotation2 = source.closedRotation2;
-    lockGroups = source.lockGroups;
-    locked = source.locked;
-    lockTime = source.lockTime;
-    lockChangeTimer = source.lockChangeTimer;
-    soundSwitch = source.soundSwitch;
-    unlockActive = source.unlockActive;
-    unlockHeld = source.unlockHeld;
-    unlockElapsed = source.unlockElapsed;
-    unlockDuration = source.unlockDuration;
-    unlockUser = source.unlockUser;
-    openEventPending = source.openEventPending;
-    closeFinishPending = source.closeFinishPending;
-    collisionHold = source.collisionHold;
-    motionClock = source.motionClock;
     // The source's children are not this door's: "Precalculate" finds its
     // own.
+    static_cast<DoorFields &>(*this) = source;
 }
 
 int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
+    if (ServeFieldCommand(kWords, *this, commandId, block) ||
+        ServeFieldCommand(kReals, *this, commandId, block)) {
+        return Actor::HandleCommand(commandId, block);
+    }
     switch (commandId) {
     case cmd::door::SetDoorType:
         doorType = block.ReadU32(0);
@@ -291,12 +288,6 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::door::GetDoorType:
         block.WriteU32(0, doorType);
-        break;
-    case cmd::door::SetDoorAnimationType:
-        animationType = block.ReadU32(0);
-        break;
-    case cmd::door::GetDoorAnimationType:
-        block.WriteU32(0, animationType);
         break;
     case cmd::door::SetDoorAxis_758:
         axisPreset = block.ReadU32(0);
@@ -306,30 +297,6 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::door::GetDoorAxis_759:
         block.WriteU32(0, axisPreset);
-        break;
-    case cmd::door::SetDoorAutoclose:
-        autoClose = block.ReadU32(0) != 0 ? 1 : 0;
-        break;
-    case cmd::door::GetDoorAutoclose:
-        block.WriteU32(0, autoClose);
-        break;
-    case cmd::door::SetDoorNeverAutocloseOnCollision:
-        neverAutoCloseOnCollision = block.ReadU32(0) != 0 ? 1 : 0;
-        break;
-    case cmd::door::GetDoorNeverAutocloseOnCollision:
-        block.WriteU32(0, neverAutoCloseOnCollision);
-        break;
-    case cmd::door::SetDoorAutoopen:
-        autoOpen = block.ReadU32(0) != 0 ? 1 : 0;
-        break;
-    case cmd::door::GetDoorAutoopen:
-        block.WriteU32(0, autoOpen);
-        break;
-    case cmd::door::SetDoorOpenAwayFromOpener:
-        openAwayFromOpener = block.ReadU32(0) != 0 ? 1 : 0;
-        break;
-    case cmd::door::GetDoorOpenAwayFromOpener:
-        block.WriteU32(0, openAwayFromOpener);
         break;
     case cmd::door::OpenDoor_768:
         BeginOpen(0.0f, 0.0f, 0.0f);
@@ -344,35 +311,11 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             BeginOpen(at.x, at.y, at.z);
         }
         break;
-    case cmd::door::SetDoorOpenTime:
-        openTime = AtLeast(block.ReadF32(0), kMinTime);
-        break;
-    case cmd::door::GetDoorOpenTime:
-        block.WriteF32(0, openTime);
-        break;
-    case cmd::door::SetDoorCloseTime:
-        closeTime = AtLeast(block.ReadF32(0), kMinTime);
-        break;
-    case cmd::door::GetDoorCloseTime:
-        block.WriteF32(0, closeTime);
-        break;
-    case cmd::door::SetDoorAutocloseTime:
-        autoCloseTime = AtLeast(block.ReadF32(0), kMinTime);
-        break;
-    case cmd::door::GetDoorAutocloseTime:
-        block.WriteF32(0, autoCloseTime);
-        break;
     case cmd::door::SetUseConnector:
         SetUseConnector(block.ReadU32(0) != 0);
         break;
     case cmd::door::GetUseConnector:
         block.WriteU32(0, useConnector);
-        break;
-    case cmd::door::SetOpenLength:
-        openLength = AtLeast(block.ReadF32(0), kMinLength);
-        break;
-    case cmd::door::GetOpenLength:
-        block.WriteF32(0, openLength);
         break;
     case cmd::door::SetOpenAngle:
         openAngle = block.ReadF32(0) * kRadians;
@@ -385,12 +328,6 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::door::GetDoorAxis_784:
         block.Write(0, axis);
-        break;
-    case cmd::door::SetLockgroup:
-        lockGroups = block.ReadU32(0);
-        break;
-    case cmd::door::GetLockgroup:
-        block.WriteU32(0, lockGroups);
         break;
     case cmd::door::SetLockGroup: {
         // Groups are numbered 1 to 32; other numbers name no bit.
@@ -407,18 +344,6 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::door::GetLockLocked:
         block.WriteU32(0, locked);
         break;
-    case cmd::door::SetLockTime:
-        lockTime = block.ReadF32(0);
-        break;
-    case cmd::door::GetLockTime:
-        block.WriteF32(0, lockTime);
-        break;
-    case cmd::door::SetSoundSwitch:
-        soundSwitch = block.ReadU32(0) != 0 ? 1 : 0;
-        break;
-    case cmd::door::GetSoundSwitch:
-        block.WriteU32(0, soundSwitch);
-        break;
     case cmd::character::Action:
         if (block.Fits(0, 8)) {
             Act(block.ReadU32(0), block.ReadU32(4));
@@ -431,10 +356,8 @@ int DoorActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         FindChildren();
         break;
     case cmd::base::Create: {
-        Actor *source = block.ReadActor(0);
-        auto *door = dynamic_cast<DoorActor *>(source);
-        if (door != nullptr && door != this) {
-            CopyDoor(*door);
+        if (auto *source = CreateSource(*this, block)) {
+            CopyDoor(*source);
         }
         break;
     }

@@ -43,30 +43,9 @@ enum DoorSound : size_t {
     kDoorSoundCount,
 };
 
-class DoorActor : public Actor {
-  public:
-    DoorActor();
-
-    static void RegisterClass();
-
-    int HandleCommand(uint32_t commandId, ParamBlock block) override;
-    int Serialize(Archive &archive, uint32_t mode) override;
-    void Process() override;
-    void Update() override;
-    void Draw(float step) override;
-    void DumpClassFields(std::vector<std::string> &lines) const override;
-
-    virtual void BeginOpen(float x, float y, float z);
-    virtual void BeginClose();
-    virtual void CloseConnectors();
-    virtual void FinishOpen();
-    virtual void FireOpenEvent();
-    virtual void FinishClose();
-
-    Actor *Leaf1() const { return leaf1.target; }
-    Actor *Leaf2() const { return leaf2.target; }
-    Actor *Sound(DoorSound which) const { return sounds[which].target; }
-
+// A door's settings, lock and motion: what a "Create" copies from a source
+// door (the links to its children are its own).
+struct DoorFields {
     uint32_t doorType = kDoorSingle;
     uint32_t doorState = kDoorClosed;
     uint32_t animationType = 0;
@@ -93,10 +72,6 @@ class DoorActor : public Actor {
     float lockTime = 0.0f;
     float lockChangeTimer = 1.0f;
     uint32_t soundSwitch = 0;
-    // Links with the door as origin: a deleted child clears its link.
-    std::array<ActorLink, kDoorSoundCount> sounds;
-    ActorLink leaf1;
-    ActorLink leaf2;
     uint32_t unlockActive = 0;
     uint32_t unlockHeld = 0;
     float unlockElapsed = 0.0f;
@@ -106,6 +81,36 @@ class DoorActor : public Actor {
     uint32_t closeFinishPending = 0;
     uint32_t collisionHold = 0;
     float motionClock = 0.0f;
+};
+
+class DoorActor : public Actor, public DoorFields {
+  public:
+    DoorActor();
+
+    static void RegisterClass();
+
+    int HandleCommand(uint32_t commandId, ParamBlock block) override;
+    int Serialize(Archive &archive, uint32_t mode) override;
+    void Process() override;
+    void Update() override;
+    void Draw(float step) override;
+    void DumpClassFields(std::vector<std::string> &lines) const override;
+
+    virtual void BeginOpen(float x, float y, float z);
+    virtual void BeginClose();
+    virtual void CloseConnectors();
+    virtual void FinishOpen();
+    virtual void FireOpenEvent();
+    virtual void FinishClose();
+
+    Actor *Leaf1() const { return leaf1.target; }
+    Actor *Leaf2() const { return leaf2.target; }
+    Actor *Sound(DoorSound which) const { return sounds[which].target; }
+
+    // Links with the door as origin: a deleted child clears its link.
+    std::array<ActorLink, kDoorSoundCount> sounds;
+    ActorLink leaf1;
+    ActorLink leaf2;
     // The frame whose delta the lock timer last took: it counts each frame
     // once, however often the door is updated or drawn in it.
     uint32_t lockTimerFrame = 0xFFFFFFFFu;

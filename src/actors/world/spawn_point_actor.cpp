@@ -10,6 +10,7 @@
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/create_source.h"
 #include "core/actors/script_runner.h"
 
 namespace {
@@ -461,8 +462,7 @@ int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::base::Create:
         // The base handler copies the Actor part.
-        if (auto *source = dynamic_cast<SpawnPointActor *>(block.ReadActor(0));
-            source != nullptr && source != this) {
+        if (auto *source = CreateSource(*this, block)) {
             spawnType = source->spawnType;
             useSpawnBox = source->useSpawnBox;
             spawnBox = source->spawnBox;

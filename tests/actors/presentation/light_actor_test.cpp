@@ -77,6 +77,40 @@ TEST_F(LightActorTest, TypeAndSpotOnlyGetters) {
     EXPECT_EQ(light->HandleCommand(cmd::base::GetRadius, ParamBlock(&range, sizeof(range))), 0);
 }
 
+TEST_F(LightActorTest, ColoursAndSpotShapeReachTheDeviceAndAnswer) {
+    LightActor *light = NewLight();
+    ASSERT_NE(light, nullptr);
+    const struct {
+        uint32_t set, get;
+        gfx::ColorValue (*device)(const LightItem *);
+    } colours[] = {
+        {cmd::light::SetDiffuseColor, cmd::light::GetDiffuseColor, &GetLightDiffuse},
+        {cmd::light::SetAmbientColor, cmd::light::GetAmbientColor, &GetLightAmbient},
+        {cmd::light::SetSpecularColor, cmd::light::GetSpecularColor, &GetLightSpecular},
+    };
+    float value = 0.1f;
+    for (const auto &c : colours) {
+        float sent[4] = {value, value + 0.2f, value + 0.4f, 1.0f};
+        light->HandleCommand(c.set, ParamBlock(sent, sizeof(sent)));
+        const gfx::ColorValue on = c.device(light->deviceLight);
+        float back[4] = {};
+        EXPECT_EQ(light->HandleCommand(c.get, ParamBlock(back, sizeof(back))), 1) << c.set;
+        EXPECT_EQ(std::tuple(on.r, on.g, on.b, on.a, back[0], back[2]),
+                  std::tuple(sent[0], sent[1], sent[2], sent[3], sent[0], sent[2]))
+            << c.set;
+        value += 0.1f;
+    }
+    SendWord(light, cmd::light::SetLightType, 1);
+    SendReal(light, cmd::light::SetFalloff, 2.0f);
+    SendReal(light, cmd::light::SetPhi, 0.7f);
+    EXPECT_EQ(std::tuple(GetLightFalloff(light->deviceLight), GetLightPhi(light->deviceLight),
+                         GetReal(light, cmd::light::GetFalloff),
+                         GetReal(light, cmd::light::GetPhi)),
+              std::tuple(2.0f, 0.7f, 2.0f, 0.7f));
+    float phi = 0.0f;
+    EXPECT_EQ(light->HandleCommand(cmd::light::GetPhi, ParamBlock(&phi, sizeof(phi))), 1);
+}
+
 TEST_F(LightActorTest, AttenuationFollowsTheRange) {
     LightActor *light = NewLight();
     SendReal(light, cmd::base::SetRadius, 10.0f);

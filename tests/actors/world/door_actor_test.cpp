@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "actors/world/door_actor.h"
@@ -109,6 +110,59 @@ TEST_F(DoorActorTest, SettersKeepFloorsUnitsAndPresets) {
     SendCommandArgs(door, cmd::door::SetLockLocked, true);
     EXPECT_EQ(door->locked, 1u);
     EXPECT_EQ(spies.Count("Door", cmd::door::OnDoorLock), 1u);
+}
+
+TEST_F(DoorActorTest, SwitchesStoreOneOrZeroAndGetsAnswerTheFields) {
+    DoorActor *door = Door();
+    ASSERT_NE(door, nullptr);
+    const std::pair<uint32_t, uint32_t DoorActor::*> switches[] = {
+        {cmd::door::SetDoorAutoclose, &DoorActor::autoClose},
+        {cmd::door::SetDoorNeverAutocloseOnCollision, &DoorActor::neverAutoCloseOnCollision},
+        {cmd::door::SetDoorAutoopen, &DoorActor::autoOpen},
+        {cmd::door::SetDoorOpenAwayFromOpener, &DoorActor::openAwayFromOpener},
+        {cmd::door::SetSoundSwitch, &DoorActor::soundSwitch},
+    };
+    for (const auto &[set, field] : switches) {
+        SendCommandArgs(door, set, 0xFFFFFFFFu);
+        EXPECT_EQ(door->*field, 1u) << set;
+        uint32_t word = 7;
+        door->HandleCommand(set + 1, ParamBlock(&word, sizeof(word)));
+        EXPECT_EQ(word, 1u) << set;
+        SendCommandArgs(door, set, 0u);
+        EXPECT_EQ(door->*field, 0u) << set;
+    }
+    // Plain words and reals are kept as given, with no floor.
+    SendCommandArgs(door, cmd::door::SetDoorAnimationType, 5u);
+    SendCommandArgs(door, cmd::door::SetLockTime, -2.5f);
+    float lockTime = 0.0f;
+    door->HandleCommand(cmd::door::GetLockTime, ParamBlock(&lockTime, sizeof(lockTime)));
+    EXPECT_EQ(std::tuple(door->animationType, door->lockTime, lockTime),
+              std::tuple(5u, -2.5f, -2.5f));
+    // A get into a block too short for its word leaves the block alone.
+    uint16_t shortBlock = 9;
+    door->HandleCommand(cmd::door::GetDoorAnimationType,
+                        ParamBlock(&shortBlock, sizeof(shortBlock)));
+    EXPECT_EQ(shortBlock, 9u);
+}
+
+TEST_F(DoorActorTest, CreateCopiesTheTemplatesFieldsButNotItsLinks) {
+    DoorActor *door = Door();
+    ASSERT_NE(door, nullptr);
+    SendCommandArgs(door, cmd::door::SetDoorType, kDoorDouble);
+    ASSERT_NE(door->Leaf2(), nullptr);
+    SendCommandArgs(door, cmd::door::SetDoorOpenTime, 2.0f);
+    SendCommandArgs(door, cmd::door::SetLockgroup, 6u);
+    door->unlockDuration = 3.0f;
+    door->motionClock = 0.25f;
+    door->lockTimerFrame = 7;
+    auto *copy =
+        dynamic_cast<DoorActor *>(CreateActor(kDoorClassId, "Copy", door, nullptr, -1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->doorType, copy->openTime, copy->lockGroups, copy->unlockDuration,
+                         copy->motionClock, copy->lockTimerFrame),
+              std::tuple(kDoorDouble, 2.0f, 6u, 3.0f, 0.25f, 0xFFFFFFFFu));
+    EXPECT_EQ(std::tuple(copy->Leaf1(), copy->Leaf2(), copy->Sound(kSoundOpen)),
+              std::tuple(nullptr, nullptr, nullptr));
 }
 
 TEST_F(DoorActorTest, SetDoorTypeBuildsItsChildrenAfresh) {

@@ -11,6 +11,7 @@
 #include "core/actors/actor_tree_dump.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
+#include "core/actors/create_source.h"
 #include "core/actors/null_actor.h"
 #include "core/actors/param_convert.h"
 #include "world_fixture.h"
@@ -148,6 +149,22 @@ TEST_F(ActorServicesTest, BaseClassCopiesTheTemplateButNotItsPlace) {
     ASSERT_NE(loose, nullptr);
     EXPECT_EQ(std::tuple(loose->parent, loose->parentId), std::tuple(nullptr, -1));
     EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"t"});
+}
+
+TEST_F(ActorServicesTest, CreateSourceIsATemplateOfTheClassButNotTheActorItself) {
+    WorldRecorder *self = Make("self");
+    WorldRecorder *other = Make("other");
+    NullActor *nullActor = GetNullActor(false);
+    auto source = [&](Actor *templateActor) {
+        return CreateSource(*self, ParamBlock(&templateActor, sizeof(templateActor)));
+    };
+    EXPECT_EQ(source(other), other);
+    EXPECT_EQ(source(self), nullptr);
+    EXPECT_EQ(source(nullActor), nullptr); // another class
+    EXPECT_EQ(source(nullptr), nullptr);
+    // A block too short for a pointer names no template.
+    uint16_t half = 0;
+    EXPECT_EQ(CreateSource(*self, ParamBlock(&half, sizeof(half))), nullptr);
 }
 
 TEST_F(ActorServicesTest, IdAllocatorStopsAtTheLimit) {
