@@ -286,7 +286,7 @@ bool AIPlayer2Actor::AimAtSoundNotice(float bodySpeed, float headSpeed) {
 }
 
 Vector3 AIPlayer2Actor::AvoidPoint() const {
-    return Add(ownPosition, Scaled(avoidDirection, 200.0f));
+    return Vec3Add(ownPosition, Vec3Scale(avoidDirection, 200.0f));
 }
 
 void AIPlayer2Actor::ThinkIdle(Actor *character) {

@@ -10,8 +10,6 @@
 
 namespace aiplayer2 {
 
-inline Vector3 Add(const Vector3 &a, const Vector3 &b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vector3 Scaled(const Vector3 &v, float s) { return {v.x * s, v.y * s, v.z * s}; }
 inline Vector3 Raised(Vector3 v, float dy) {
     v.y += dy;
     return v;

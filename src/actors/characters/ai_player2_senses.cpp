@@ -26,7 +26,6 @@ constexpr uint32_t kIgnoredByWallTest = 0x4000000;
 constexpr float kHalfPi = kPi * 0.5f;
 constexpr float kQuarterPi = kPi * 0.25f;
 
-Vector3 Sub(const Vector3 &a, const Vector3 &b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 // The third column of the world matrix: where the character faces.
 Vector3 ThirdColumn(const Matrix &m) { return {m.m[0][2], m.m[1][2], m.m[2][2]}; }
 
@@ -71,7 +70,7 @@ void AIPlayer2Actor::WallContacts(ParamBlock block) {
         if (touch.normal.y < 0.1f) {
             avoiding = 1;
             avoidTimer = 0.2f;
-            avoidDirection = Add(avoidDirection, touch.normal);
+            avoidDirection = Vec3Add(avoidDirection, touch.normal);
         }
     }
     if (avoiding == 1) {
@@ -168,7 +167,7 @@ void AIPlayer2Actor::AimBodyAt(const Vector3 &point, float speed) {
     }
     const Vector3 c = QueryPoint(character, cmd::base::GetCenterPoint);
     const float bodyYaw = Vec3Yaw(ThirdColumn(character->GetWorldMatrix()));
-    const Vector3 toPoint = Sub(c, point);
+    const Vector3 toPoint = Vec3Sub(c, point);
     const float yawTo = Vec3Yaw(toPoint);
     const float pitchTo = Vec3Pitch(toPoint);
     float yawTarget = Wrap(bodyYaw + yawTo - 0.1f);
@@ -198,7 +197,7 @@ void AIPlayer2Actor::AimHeadAt(const Vector3 &point, float speed) {
     }
     const Vector3 v = Raised(QueryPoint(character, cmd::base::GetVisionPoint), 10.0f);
     const Vector3 f = ThirdColumn(character->GetWorldMatrix());
-    const Vector3 toPoint = Sub(v, point);
+    const Vector3 toPoint = Vec3Sub(v, point);
     const float yawTarget =
         std::clamp(Wrap(Vec3Yaw(f) + Vec3Yaw(toPoint) - aimYaw), -kQuarterPi, kQuarterPi);
     const float pitchTarget =
@@ -215,7 +214,7 @@ void AIPlayer2Actor::FacePoint(const Vector3 &point, float turnSpeed) {
     }
     SendCommandArgs(character, cmd::character::SetTurnSpeed, turnSpeed * 0.4f);
     SendCommandArgs(character, cmd::character::SetRotY_976,
-                    Vec3Yaw(Sub(character->GetWorldPosition(), point)));
+                    Vec3Yaw(Vec3Sub(character->GetWorldPosition(), point)));
 }
 
 // --- shelter search ------------------------------------------------------------------------
@@ -248,8 +247,8 @@ bool AIPlayer2Actor::FindShelter(const Vector3 &threat, float radius) {
     const uint32_t masks[3] = {rayGroup, rayReceive, rayExclude};
     for (const Candidate &candidate : candidates) {
         Vector3 away;
-        Vec3Normalize(&away, Sub(candidate.at, threat));
-        const Vector3 probe = Add(candidate.at, Scaled(away, 150.0f));
+        Vec3Normalize(&away, Vec3Sub(candidate.at, threat));
+        const Vector3 probe = Vec3Add(candidate.at, Vec3Scale(away, 150.0f));
         Vector3 hit = probe;
         CastRay(threat, probe, masks, &hit);
         if (Distance(threat, hit) < Distance(threat, probe)) {

@@ -135,11 +135,6 @@ Vector3 CenterPoint(Actor *actor) {
     return point;
 }
 
-float DistanceSquared(const Vector3 &a, const Vector3 &b) {
-    const float x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
-    return x * x + y * y + z * z;
-}
-
 } // namespace
 
 AutoAimActor::AutoAimActor() {
@@ -373,7 +368,7 @@ void AutoAimActor::ChooseTarget() {
     Actor *winner = nullptr;
     for (const Candidate &c : candidates) {
         Actor *actor = GetActorById(static_cast<uint32_t>(c.id));
-        const float d = DistanceSquared(c.point, at);
+        const float d = Vec3LengthSquared(Vec3Sub(c.point, at));
         if (actor != nullptr && d < best) {
             best = d;
             winner = actor;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "actors/characters/character_actor.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -46,11 +47,6 @@ float WorldScale() {
 float WorldTime() {
     ActorSystem *system = GetActorSystem();
     return system != nullptr ? system->GetCurrentTime() : 0.0f;
-}
-
-Actor *FirstChild(const ActorLink &holder) {
-    Actor *actor = holder.target;
-    return actor != nullptr && !actor->children.empty() ? actor->children.front() : nullptr;
 }
 
 bool Is(char posture, const char *letters) {
@@ -111,7 +107,7 @@ void CharacterActor::Process() {
         }
     }
     if (Flag(kCharLeftActionPending)) {
-        if (Actor *item = FirstChild(leftHand)) {
+        if (Actor *item = FirstChild(leftHand.target)) {
             SendCommandArgs(item, cmd::game_object::PerformAction, static_cast<uint32_t>(actorId));
         }
         SetFlag(kCharLeftActionPending, false);
@@ -284,7 +280,7 @@ void CharacterActor::ItemAction(uint32_t commandId) {
         }
         const bool left = commandId == cmd::character::CCLAction1Start;
         const bool grabbing = Flag(left ? kCharLeftGrabPending : kCharRightGrabPending);
-        Actor *item = FirstChild(left ? leftHand : rightHand);
+        Actor *item = FirstChild((left ? leftHand : rightHand).target);
         if (!grabbing && item != nullptr) {
             SendCommandArgs(item,
                             commandId == cmd::character::CCRAction2Start
@@ -298,19 +294,22 @@ void CharacterActor::ItemAction(uint32_t commandId) {
     case cmd::character::CCRAction2Stop:
     case cmd::character::CCLAction1Stop:
         SendCommandArgs(
-            FirstChild(commandId == cmd::character::CCLAction1Stop ? leftHand : rightHand),
+            FirstChild((commandId == cmd::character::CCLAction1Stop ? leftHand : rightHand).target),
             commandId == cmd::character::CCRAction2Stop ? cmd::game_object::PerformActionStop_640
                                                         : cmd::game_object::PerformActionStop_638,
             id);
         return;
     case cmd::character::CCReload:
-        SendCommandArgs(FirstChild(rightHand), cmd::game_object::SetWeaponState, kWeaponReload);
-        SendCommandArgs(FirstChild(leftHand), cmd::game_object::SetWeaponState, kWeaponReload);
+        SendCommandArgs(FirstChild(rightHand.target), cmd::game_object::SetWeaponState,
+                        kWeaponReload);
+        SendCommandArgs(FirstChild(leftHand.target), cmd::game_object::SetWeaponState,
+                        kWeaponReload);
         return;
     case cmd::character::CCRDrop:
     case cmd::character::CCLDrop:
-        SendCommandArgs(FirstChild(commandId == cmd::character::CCRDrop ? rightHand : leftHand),
-                        cmd::game_object::SetStateDropOnGround, id);
+        SendCommandArgs(
+            FirstChild((commandId == cmd::character::CCRDrop ? rightHand : leftHand).target),
+            cmd::game_object::SetStateDropOnGround, id);
         return;
     default:
         return;

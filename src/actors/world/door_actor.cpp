@@ -87,8 +87,6 @@ const FieldCommand<DoorActor, float> kReals[] = {
     {cmd::door::SetLockTime, cmd::door::GetLockTime, &DoorActor::lockTime},
 };
 
-Vector3 Scaled(const Vector3 &v, float k) { return {v.x * k, v.y * k, v.z * k}; }
-
 void Point(ActorLink &link, Actor *actor) {
     link.Release();
     link.Assign(actor);
@@ -415,7 +413,7 @@ void DoorActor::BeginOpen(float x, float y, float z) {
             angularSpeed = -openAngle / openTime;
         }
     }
-    linearVelocity = Scaled(axis, openLength / openTime);
+    linearVelocity = Vec3Scale(axis, openLength / openTime);
     motionClock = 0.0f;
     if (Actor *leaf = Leaf1()) {
         leaf->HandleCommand(cmd::base::GetPosition, ParamBlock(&closedPosition1, sizeof(Vector3)));
@@ -453,7 +451,7 @@ void DoorActor::BeginClose() {
     const float speed = openAngle / closeTime;
     angularSpeed = angularSpeed > 0.0f ? -speed : speed;
     doorState = kDoorClosing;
-    linearVelocity = Scaled(axis, -openLength / closeTime);
+    linearVelocity = Vec3Scale(axis, -openLength / closeTime);
     if (soundSwitch != 0) {
         PlaySound(kSoundOpen);
     }
@@ -509,7 +507,7 @@ void DoorActor::MoveLeaves(float dt) {
             SendCommandArgs(leaves[i], cmd::base::QuaternionMultiply, turn);
         } else {
             SendCommandArgs(leaves[i], cmd::base::PositionAdd,
-                            Scaled(linearVelocity, sense[i] * dt));
+                            Vec3Scale(linearVelocity, sense[i] * dt));
         }
     }
 }

@@ -59,24 +59,24 @@ void WritePathBlock(ParamBlock block, const std::string &path) {
 }
 
 // Sends a command by id, so that spies and deferred deletion see it.
-void Send(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
+void SendById(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
     SendCommand(static_cast<uint32_t>(actor->actorId), commandId, ParamBlock(data, size));
 }
 
-void SendRecursive(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
+void SendRecursiveById(Actor *actor, uint32_t commandId, void *data = nullptr, size_t size = 0) {
     ParamBlock inner(data, size);
     RecursiveCommandParams params{commandId, &inner};
-    Send(actor, kRecursiveCommandId, &params, sizeof(params));
+    SendById(actor, kRecursiveCommandId, &params, sizeof(params));
 }
 
-void SendText(Actor *actor, uint32_t commandId, const char *text) {
+void SendTextById(Actor *actor, uint32_t commandId, const char *text) {
     std::string copy(text);
-    Send(actor, commandId, copy.data(), copy.size() + 1);
+    SendById(actor, commandId, copy.data(), copy.size() + 1);
 }
 
-void SendTwoFloats(Actor *actor, uint32_t commandId, float a, float b) {
+void SendTwoFloatsById(Actor *actor, uint32_t commandId, float a, float b) {
     float values[2] = {a, b};
-    Send(actor, commandId, values, sizeof(values));
+    SendById(actor, commandId, values, sizeof(values));
 }
 
 bool StillThere(const Actor *actor, int32_t id) {
@@ -206,7 +206,7 @@ void SpawnPointActor::Spawn() {
         if (copy == nullptr) {
             return;
         }
-        SendRecursive(copy, cmd::base::LoadResources);
+        SendRecursiveById(copy, cmd::base::LoadResources);
         Vector3 p = {0.0f, 0.0f, 0.0f};
         source->HandleCommand(cmd::base::GetWSPosition, ParamBlock(&p, sizeof(p)));
         p.y += kCharacterLift;
@@ -223,22 +223,22 @@ void SpawnPointActor::Spawn() {
         }
         const Vector3 forward = {world.m[2][0], world.m[2][1], world.m[2][2]};
         float heading = Vec3YawFromForward(forward) + kHalfTurn;
-        Send(copy, cmd::base::SetPosition, &p, sizeof(p));
-        Send(copy, cmd::character::SetRotY_976, &heading, sizeof(heading));
+        SendById(copy, cmd::base::SetPosition, &p, sizeof(p));
+        SendById(copy, cmd::character::SetRotY_976, &heading, sizeof(heading));
     } else {
         copy = CopyActorTree(templateActor, source);
         if (copy == nullptr) {
             return;
         }
-        SendRecursive(copy, cmd::base::LoadResources);
+        SendRecursiveById(copy, cmd::base::LoadResources);
         if (useSpawnBox != 0) {
             Vector3 offset = BoxOffset(spawnBox);
-            Send(copy, cmd::base::PositionAdd, &offset, sizeof(offset));
+            SendById(copy, cmd::base::PositionAdd, &offset, sizeof(offset));
         }
         copy->InvalidateTransform();
         copy->UpdateWorldMatrix();
     }
-    Send(copy, cmd::base::InvalidateOldPosition);
+    SendById(copy, cmd::base::InvalidateOldPosition);
 
     if (StillThere(this, ownId)) {
         ScriptRunScope running(this);
@@ -250,10 +250,10 @@ void SpawnPointActor::Spawn() {
             }
         }
     }
-    Send(copy, cmd::base::OnSpawned);
+    SendById(copy, cmd::base::OnSpawned);
     uint32_t pointId = static_cast<uint32_t>(ownId);
-    SendRecursive(copy, cmd::spawn_point::SpawnNotify, &pointId, sizeof(pointId));
-    SendRecursive(copy, cmd::base::LoadResources);
+    SendRecursiveById(copy, cmd::spawn_point::SpawnNotify, &pointId, sizeof(pointId));
+    SendRecursiveById(copy, cmd::base::LoadResources);
 
     lastSpawnTime = GetCurrentTime();
     if (useExternSpawn != 0) {
@@ -304,15 +304,15 @@ void SpawnPointActor::Warp(ParamBlock block) {
     }
     ActorDeliveryScope scope;
     Vector3 zero = {0.0f, 0.0f, 0.0f};
-    Send(owner, cmd::base::SetDeltaPosition, &zero, sizeof(zero));
+    SendById(owner, cmd::base::SetDeltaPosition, &zero, sizeof(zero));
     Vector3 p = {0.0f, 0.0f, 0.0f};
     HandleCommand(cmd::base::GetWSPosition, ParamBlock(&p, sizeof(p)));
-    Send(owner, cmd::base::InvalidateOldPosition);
-    Send(owner, cmd::base::SetPosition, &p, sizeof(p));
-    SendText(owner, cmd::character::SetMovement_845, "Gethit0");
-    SendText(owner, cmd::character::SetNextMovement, "Neutral");
-    SendTwoFloats(owner, cmd::character::ChangeCPGammaRAdd, 300.0f, 1.0f);
-    SendTwoFloats(owner, cmd::character::ChangeCPHealth, -10.0f, 0.0f);
+    SendById(owner, cmd::base::InvalidateOldPosition);
+    SendById(owner, cmd::base::SetPosition, &p, sizeof(p));
+    SendTextById(owner, cmd::character::SetMovement_845, "Gethit0");
+    SendTextById(owner, cmd::character::SetNextMovement, "Neutral");
+    SendTwoFloatsById(owner, cmd::character::ChangeCPGammaRAdd, 300.0f, 1.0f);
+    SendTwoFloatsById(owner, cmd::character::ChangeCPHealth, -10.0f, 0.0f);
 }
 
 int SpawnPointActor::HandleCommand(uint32_t commandId, ParamBlock block) {
