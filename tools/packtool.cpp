@@ -6,14 +6,14 @@
 //   packtool cat ARCHIVE NAME        the entry's bytes, looked up as the engine
 //                                    looks names up
 //
-// Errors exit 1, usage errors 2.
+// A damaged archive (one with an entry that does not lie inside it included)
+// is an error for list and cat, told as the engine tells it. Errors exit 1,
+// usage errors 2.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -47,6 +47,11 @@ int Create(const std::string& archivePath, const std::string& folder) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         return Fail("not a folder: " + folder);
+    }
+    // The archive replaces a file; a device, pipe or folder of the name stays.
+    const fs::file_status existing = fs::status(archivePath, ec);
+    if (fs::exists(existing) && !fs::is_regular_file(existing)) {
+        return Fail("not a regular file: " + archivePath);
     }
     std::string prefix = folder;
     std::replace(prefix.begin(), prefix.end(), '/', '\\');
@@ -90,10 +95,10 @@ int Create(const std::string& archivePath, const std::string& folder) {
     ByteWriter headWriter(head);
     headWriter.U32(static_cast<uint32_t>(sources.size()));
     for (const Source& source : sources) {
-        std::ifstream in(source.path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in && !in.eof()) {
-            return Fail("cannot read: " + source.path.string());
+        std::string bytes;
+        std::string reason;
+        if (!ReadWholeFile(source.path.string(), &bytes, &reason)) {
+            return Fail("cannot read: " + source.path.string() + ": " + reason);
         }
         if (offset + bytes.size() > INT32_MAX) {
             return Fail("archive too large");
@@ -121,10 +126,18 @@ int Create(const std::string& archivePath, const std::string& folder) {
     return 0;
 }
 
+// The archive, or null after its line: what the engine says of a damaged
+// "pack.csa", with the archive's own name.
 PackArchive* OpenArchive(const std::string& archivePath) {
-    PackArchive* archive = CreatePackArchive(archivePath.c_str(), GetDefaultFileSystem());
+    std::string damage;
+    PackArchive* archive = CreatePackArchive(archivePath.c_str(), GetDefaultFileSystem(), &damage);
+    if (archive != nullptr && !archive->Damage().empty()) {
+        damage = archive->Damage();
+        DeletePackArchive(archive);
+        archive = nullptr;
+    }
     if (archive == nullptr) {
-        Fail("cannot read archive: " + archivePath);
+        Fail(damage.empty() ? "cannot read archive: " + archivePath : archivePath + ": " + damage);
     }
     return archive;
 }

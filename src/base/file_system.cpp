@@ -291,6 +291,10 @@ void* StdioFileSystem::Open(const char* name, const char* mode) {
     if (path.empty()) {
         return nullptr;
     }
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
     auto* stream = new StdioStream;
     stream->replacing = replacing;
     if (replacing) {
@@ -443,6 +447,61 @@ void StdioFileSystem::Abandon(void* handle) {
     if (StdioStream* stream = AsStream(handle)) {
         stream->failed = true;
     }
+}
+
+// --- whole files ---------------------------------------------------------------
+
+bool ReadWholeDescriptor(int fd, std::string* bytes, std::string* reason) {
+    bytes->clear();
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        *reason = "cannot open";
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *reason = "is a folder";
+        return false;
+    }
+    char block[65536];
+    while (true) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got > 0) {
+            bytes->append(block, static_cast<size_t>(got));
+        } else if (got == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            *reason = std::string("read error: ") + std::strerror(errno);
+            bytes->clear();
+            return false;
+        }
+    }
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* reason) {
+    bytes->clear();
+    // Not blocking in the open: a pipe without a writer reads as empty
+    // instead of waiting for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *reason = "cannot open";
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    const bool read = ReadWholeDescriptor(fd, bytes, reason);
+    ::close(fd);
+    return read;
+}
+
+std::string PathForDisplay(const std::string& path) {
+    if (path.find('/') == std::string::npos) {
+        return path;
+    }
+    std::string shown = path;
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+    return shown;
 }
 
 // --- MemoryFileSystem --------------------------------------------------------

@@ -58,6 +58,8 @@ class StdioFileSystem : public FileSystem {
 public:
     // Resolves the name (ResolvePath). Modes with 'w' write to a temporary
     // file that Close renames over the target. An empty mode reads ("rb").
+    // Only regular files are opened: a device, pipe or socket of the name is
+    // neither read (a pipe would wait for a writer) nor replaced.
     void* Open(const char* name, const char* mode) override;
     int Close(void* handle) override;
     uint32_t Read(void* buffer, uint32_t size, uint32_t count, void* handle) override;
@@ -123,6 +125,18 @@ std::string ResolvePath(const std::string& path, bool forWrite);
 // The operating-system path of an existing folder by the same rules; empty
 // when it is missing or names a file.
 std::string ResolveFolderPath(const std::string& path);
+
+// Reads a whole file of the operating system by its own path (no mapping, no
+// archive), or everything left on an open descriptor. False with a reason
+// when it does not read whole: "cannot open", "is a folder" or
+// "read error: <system text>".
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* reason);
+bool ReadWholeDescriptor(int fd, std::string* bytes, std::string* reason);
+
+// A path as messages show it, in one separator style: '/' throughout when it
+// holds any '/' (a folder spelt the Linux way joined with data names),
+// otherwise as given.
+std::string PathForDisplay(const std::string& path);
 
 // A file opened through a backend, read or written by the same Serialize
 // code according to its direction. Failures are sticky: a short read or

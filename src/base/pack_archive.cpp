@@ -20,6 +20,7 @@ struct PackState {
     FileSystem* underlying = nullptr; // opens names
     FileSystem* fileBackend = nullptr; // serves the archive file's handles
     std::string fileName;
+    std::string damage; // the first entry whose bytes lie outside the file
     uint8_t header[PackArchive::kHeaderSize] = {};
     uint32_t fileSize = 0;
     std::vector<PackEntry> entries;
@@ -280,8 +281,14 @@ PackArchive* CreatePackArchive(const char* name, FileSystem* underlying, std::st
             c = LowerAscii(c);
         }
         // Entries reaching past the end of the file are left to loose files.
-        if (uint64_t{entry.offset} + entry.size > state->fileSize ||
-            uint64_t{entry.offset} + entry.size > static_cast<uint64_t>(INT32_MAX)) {
+        const uint64_t end = uint64_t{entry.offset} + entry.size;
+        if (end > state->fileSize || end > static_cast<uint64_t>(INT32_MAX)) {
+            if (state->damage.empty()) {
+                state->damage = "entry \"" + entry.storedName + "\" (bytes " +
+                                std::to_string(entry.offset) + " to " + std::to_string(end) +
+                                ") lies past the end of the file (" +
+                                std::to_string(state->fileSize) + " bytes)";
+            }
             continue;
         }
         entry.indexed = true;
@@ -462,6 +469,8 @@ int PackArchive::Find(std::string_view name) const {
 }
 
 const std::vector<PackEntry>& PackArchive::Entries() const { return state_->entries; }
+
+const std::string& PackArchive::Damage() const { return state_->damage; }
 
 int PackArchive::CacheSlot(int slot) const {
     return slot >= 0 && slot < kCacheSlots ? state_->slots[slot] : -1;

@@ -66,6 +66,10 @@ public:
     // The index of the entry a name opens, or -1.
     int Find(std::string_view name) const;
     const std::vector<PackEntry>& Entries() const;
+    // What is wrong with an archive that opened: the first entry whose bytes
+    // do not lie inside the file (a file cut short), or empty when every
+    // entry does. Such entries are left to the underlying backend.
+    const std::string& Damage() const;
     // The entry a cache slot points at, or -1.
     int CacheSlot(int slot) const;
     // False while an in-place entry reads through the archive's own handle.

@@ -216,9 +216,10 @@ void SetRestoreDeviceStateHook(DeviceStateHook hook) { g_restoreHook = hook; }
 
 // --- library file -------------------------------------------------------------
 
+std::string ResourceLibrary::LibraryFilePath() const { return baseFolder_ + "\\DAZedirad.qvf"; }
+
 int ResourceLibrary::SerializeLibrary(int mode) {
-    std::string path = baseFolder_ + "\\DAZedirad.qvf";
-    return ReadLibraryFile(path.c_str(), mode);
+    return ReadLibraryFile(LibraryFilePath().c_str(), mode);
 }
 
 int ResourceLibrary::ReadLibraryFile(const char* path, int mode,

@@ -81,6 +81,8 @@ public:
     // 1, or 0 with the reason in the last-error text; items read before a
     // failure stay in the table.
     int SerializeLibrary(int mode);
+    // The library file SerializeLibrary reads: base folder + "\DAZedirad.qvf".
+    std::string LibraryFilePath() const;
 
     // The same read from any path, with optional observers.
     int ReadLibraryFile(const char* path, int mode, const LibraryReadObserver& observer = {});

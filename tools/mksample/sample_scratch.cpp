@@ -3,9 +3,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "base/file_system.h"
 #include "sample_game.h"
 
 namespace sample {
@@ -35,13 +34,10 @@ std::string Scratch::Path(const std::string& name) const { return root_ + "/" + 
 
 bool Scratch::Take(const std::string& name, std::vector<uint8_t>& bytes) const {
     const std::string path = Path(name);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    const bool ok = !in.bad();
-    in.close();
+    std::string text;
+    std::string reason;
+    const bool ok = ReadWholeFile(path, &text, &reason);
+    bytes.assign(text.begin(), text.end());
     std::remove(path.c_str());
     return ok;
 }

@@ -10,13 +10,10 @@
 //       what the interpreter delivers, then "result <0|1>".
 // Usage errors exit 2.
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "app/class_list.h"
+#include "base/file_system.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -34,23 +31,24 @@ int Usage() {
     return 2;
 }
 
+// The text of the file, or of standard input without one; false after the
+// line that says why not.
 bool ReadText(const char *path, std::string *text) {
-    if (path == nullptr) {
-        text->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return !std::cin.bad();
+    std::string reason;
+    const bool read = path == nullptr ? ReadWholeDescriptor(0, text, &reason)
+                                      : ReadWholeFile(path, text, &reason);
+    if (!read) {
+        const std::string name = path == nullptr ? "standard input" : path;
+        // A file that does not open is told as it always was.
+        std::fprintf(stderr, "error: cannot read %s%s\n", name.c_str(),
+                     reason == "cannot open" ? "" : (": " + reason).c_str());
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return read;
 }
 
 int Compile(const char *path) {
     std::string source;
     if (!ReadText(path, &source)) {
-        std::fprintf(stderr, "error: cannot read %s\n", path);
         return 1;
     }
     if (InitActorSystem() == 0) {
@@ -99,16 +97,7 @@ bool LoadActorFile(const char *path, std::string *error) {
     return true;
 }
 
-int Run(const char *actorFile, const char *actorPath, const char *path) {
-    std::string source;
-    if (!ReadText(path, &source)) {
-        std::fprintf(stderr, "error: cannot read %s\n", path);
-        return 1;
-    }
-    if (InitActorSystem() == 0) {
-        std::fprintf(stderr, "error: no actor system\n");
-        return 1;
-    }
+int RunLoaded(const char *actorFile, const char *actorPath, const std::string &source) {
     std::string error;
     if (!LoadActorFile(actorFile, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
@@ -125,6 +114,22 @@ int Run(const char *actorFile, const char *actorPath, const char *path) {
     std::string out = RunScriptTraced(owner, source);
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
+}
+
+int Run(const char *actorFile, const char *actorPath, const char *path) {
+    std::string source;
+    if (!ReadText(path, &source)) {
+        return 1;
+    }
+    if (InitActorSystem() == 0) {
+        std::fprintf(stderr, "error: no actor system\n");
+        return 1;
+    }
+    const int result = RunLoaded(actorFile, actorPath, source);
+    // As the engine ends: the tree lives until the process ends, actors the
+    // file left outside it go now.
+    DeleteDetachedActors();
+    return result;
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 
 namespace {
 
+const char kOutsideDataFolder[] = "the name leads out of the data folder";
+
 
 // clang-format off
 const BasicSheetRow kSheet[] = {
@@ -45,7 +47,7 @@ int FileIOActor::OpenFile(ParamBlock block) {
     std::string path;
     // A name that would leave the data folder changes nothing.
     if (!DataFilePath(name, &path)) {
-        return 0;
+        return SetActorSystemError(GetActorSystem(), "%s", kOutsideDataFolder);
     }
     fileName = std::move(name);
     EmptyContents();
@@ -62,7 +64,7 @@ int FileIOActor::SaveFile(ParamBlock block) {
     // A name that would leave the data folder is not stored, nothing is
     // written.
     if (!DataFilePath(name, &path)) {
-        return 0;
+        return SetActorSystemError(GetActorSystem(), "%s", kOutsideDataFolder);
     }
     fileName = std::move(name);
     // The whole range, its highest id included; an actor without a range

@@ -80,6 +80,12 @@ void EngineHost::RegisterTraceChannel(uint32_t, const char*) {
 
 bool EngineHost::OpenPackArchive() {
     PackArchive* archive = CreatePackArchive("pack.csa", GetDefaultFileSystem(), &packError_);
+    if (archive != nullptr && !archive->Damage().empty()) {
+        // A cut archive is not used in part: the files come from the folders.
+        packError_ = archive->Damage();
+        DeletePackArchive(archive);
+        return false;
+    }
     if (archive == nullptr) return false;
     pack_ = archive;
     GamePackArchive = archive;
@@ -170,6 +176,11 @@ bool EngineHost::SerializeLibrary() {
 std::string EngineHost::LibraryErrorText() {
     ResourceLibrary* library = GetLibrary();
     return library != nullptr ? library->GetLastError() : "no resource library";
+}
+
+std::string EngineHost::LibraryFilePath() {
+    ResourceLibrary* library = GetLibrary();
+    return library != nullptr ? library->LibraryFilePath() : std::string();
 }
 
 void EngineHost::SetFarClip(float distance) {

@@ -68,6 +68,8 @@ public:
     virtual void PresentFrame();
     virtual bool SerializeLibrary();
     virtual std::string LibraryErrorText();
+    // The file SerializeLibrary reads, as the base folder spells it.
+    virtual std::string LibraryFilePath();
     virtual void SetFarClip(float distance);
     virtual void SetNearClip(float distance);
     // False when the device cannot be used this turn.

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <sstream>
 
 #include "base/file_system.h"
@@ -52,16 +54,6 @@ void StripCr(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-bool ParseDouble(const char* text, double* out) {
-    if (text == nullptr || *text == '\0') return false;
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
-    double value = 0.0;
-    if (!(in >> value)) return false;
-    *out = value;
-    return true;
-}
-
 bool ParseUnsigned(const char* text, uint64_t* out) {
     if (text == nullptr || *text == '\0') return false;
     char* end = nullptr;
@@ -69,6 +61,49 @@ bool ParseUnsigned(const char* text, uint64_t* out) {
     if (end == text || *end != '\0') return false;
     *out = value;
     return true;
+}
+
+// A test control's value: nothing when the variable is unset or empty, the
+// number when the whole text is one in [0, limit], else the refusal line.
+struct ControlValue {
+    std::optional<uint64_t> whole;
+    std::optional<double> real;
+    std::string refusal;
+};
+
+ControlValue ReadWholeControl(const char* name, uint64_t limit) {
+    ControlValue result;
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0') return result;
+    uint64_t value = 0;
+    const char* end = text + std::strlen(text);
+    auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end || value > limit) {
+        result.refusal = std::string(name) + ": \"" + text + "\" is not a whole number from 0 to " +
+                         std::to_string(limit);
+    } else {
+        result.whole = value;
+    }
+    return result;
+}
+
+ControlValue ReadSecondsControl(const char* name, double limit) {
+    ControlValue result;
+    const char* text = std::getenv(name);
+    if (text == nullptr || *text == '\0') return result;
+    double value = 0.0;
+    const char* end = text + std::strlen(text);
+    auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop != end || !std::isfinite(value) || value < 0.0 ||
+        value > limit) {
+        std::ostringstream line;
+        line.imbue(std::locale::classic());
+        line << name << ": \"" << text << "\" is not a number of seconds from 0 to " << limit;
+        result.refusal = line.str();
+    } else {
+        result.real = value;
+    }
+    return result;
 }
 
 // "FPS: %.2f" without the locale's decimal mark.
@@ -88,42 +123,58 @@ int Fail(const std::string& line) {
 
 }  // namespace
 
-bool ReadInitFile(const std::string& path, InitFile* out) {
-    std::ifstream in(ResolvePath(path, false), std::ios::binary);
-    if (!in.is_open() || !in.good()) return false;
+bool ReadInitFile(const std::string& path, InitFile* out, std::string* reason) {
+    std::string ignored;
+    std::string& why = reason != nullptr ? *reason : ignored;
+    const std::string resolved = ResolvePath(path, false);
+    std::string bytes;
+    if (resolved.empty()) {
+        why = ResolveFolderPath(path).empty() ? "cannot open" : "is a folder";
+        return false;
+    }
+    if (!ReadWholeFile(resolved, &bytes, &why)) return false;
     std::string* fields[4] = {&out->baseFolder, &out->startScene, &out->globalsFile, &out->title};
+    size_t at = 0;
     for (std::string* field : fields) {
         field->clear();
-        if (std::getline(in, *field)) StripCr(*field);
+        if (at >= bytes.size()) continue;
+        size_t end = bytes.find('\n', at);
+        if (end == std::string::npos) end = bytes.size();
+        field->assign(bytes, at, end - at);
+        StripCr(*field);
+        at = end + 1;
     }
     return true;
 }
 
 EngineTestControls ReadEngineTestControls() {
     EngineTestControls controls;
-    double seconds = 0.0;
-    if (ParseDouble(std::getenv("ENGINE_FIXED_FRAME_TIME"), &seconds)) {
-        controls.fixedFrameTime = seconds;
+    // Seconds above the frame clamps all run alike; the bound keeps the
+    // figure a float can hold.
+    ControlValue fixed = ReadSecondsControl("ENGINE_FIXED_FRAME_TIME", kMaxFixedFrameTime);
+    ControlValue limit =
+        ReadWholeControl("ENGINE_FRAME_LIMIT", std::numeric_limits<uint64_t>::max());
+    ControlValue seed = ReadWholeControl("ENGINE_RANDOM_SEED", std::numeric_limits<uint32_t>::max());
+    for (const ControlValue* value : {&fixed, &limit, &seed}) {
+        if (!value->refusal.empty() && controls.controlError.empty()) {
+            controls.controlError = value->refusal;
+        }
     }
-    uint64_t number = 0;
-    if (ParseUnsigned(std::getenv("ENGINE_FRAME_LIMIT"), &number)) controls.frameLimit = number;
-    if (ParseUnsigned(std::getenv("ENGINE_RANDOM_SEED"), &number)) {
-        controls.randomSeed = static_cast<uint32_t>(number);
-    }
+    controls.fixedFrameTime = fixed.real;
+    controls.frameLimit = limit.whole;
+    if (seed.whole) controls.randomSeed = static_cast<uint32_t>(*seed.whole);
     const char* stats = std::getenv("ENGINE_FRAME_STATS");
     controls.frameStats = stats != nullptr && std::string(stats) == "1";
     const char* captured = std::getenv("ENGINE_DRAW_CAPTURED_ONLY");
     controls.drawCapturedOnly = captured != nullptr && std::string(captured) == "1";
     const char* script = std::getenv("ENGINE_INPUT_SCRIPT");
     if (script != nullptr && *script != '\0') {
-        std::ifstream in(script, std::ios::binary);
+        std::string text;
         std::string error;
         InputScript parsed;
-        if (!in.is_open()) {
-            controls.inputScriptError =
-                std::string("ENGINE_INPUT_SCRIPT: ") + script + ": cannot open";
-        } else if (!ParseInputScript(std::string(std::istreambuf_iterator<char>(in), {}), &parsed,
-                                     &error)) {
+        if (!ReadWholeFile(script, &text, &error)) {
+            controls.inputScriptError = std::string("ENGINE_INPUT_SCRIPT: ") + script + ": " + error;
+        } else if (!ParseInputScript(text, &parsed, &error)) {
             controls.inputScriptError = "ENGINE_INPUT_SCRIPT: " + error;
         } else {
             controls.inputScript = std::move(parsed);
@@ -377,6 +428,10 @@ void PumpDuringLogo(EngineHost& host) {
 
 int RunEngine(const std::string& commandLine, EngineHost& host) {
     EngineTestControls controls = ReadEngineTestControls();
+    if (!controls.controlError.empty()) {
+        std::fprintf(stderr, "%s\n", controls.controlError.c_str());
+        return kExitBadControl;
+    }
     if (!controls.inputScriptError.empty()) return Fail(controls.inputScriptError);
     // The process's start on the steady clock, for the first frame's figure;
     // without the kernel's figure the count starts here.
@@ -409,18 +464,20 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         host.RegisterTraceChannel(channel.mask, channel.name);
     }
     bool packOpen = host.OpenPackArchive();
-    // No archive is no error; a damaged one is, whatever lies beside it.
+    // No archive is no error. A damaged one is not used: the files come
+    // from the folders, and the start-up fails later only when they do not
+    // hold what it reads.
     if (!packOpen && !host.PackArchiveErrorText().empty()) {
-        return Fail("pack.csa: " + host.PackArchiveErrorText());
+        std::fprintf(stderr, "pack.csa: %s\n", host.PackArchiveErrorText().c_str());
     }
     host.InitInput();
     host.BindDefaultActions();
 
     // 9: "init.txt" from the working folder, never from the archive.
     InitFile init;
-    if (!ReadInitFile("init.txt", &init)) {
+    if (!ReadInitFile("init.txt", &init, &reason)) {
         if (packOpen) host.ClosePackArchive();
-        return Fail("init.txt: cannot open");
+        return Fail("init.txt: " + reason);
     }
     host.SetWindowTitle(init.title);
     std::string dataFolder = init.baseFolder + "\\Data";
@@ -464,7 +521,8 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
             break;
         }
         if (!host.SerializeLibrary()) {
-            result = Fail("library: " + host.LibraryErrorText());
+            result = Fail("library: " + PathForDisplay(host.LibraryFilePath()) + ": " +
+                          host.LibraryErrorText());
             break;
         }
         SeedRand(controls.randomSeed ? *controls.randomSeed : host.TickCount());

@@ -12,7 +12,9 @@
 // random seed; ENGINE_FRAME_STATS=1 prints the loop's frame figures on stderr
 // when it ends; ENGINE_INPUT_SCRIPT=<file> plays the scripted input of that
 // file (core/actors/input_script.h) into the frames, and a file that cannot
-// be read or holds a bad line ends the start-up with exit code 1.
+// be read or holds a bad line ends the start-up with exit code 1. A number
+// that does not parse whole, or lies outside its range, ends the start-up
+// with one line and exit code 2 before anything else is done.
 #pragma once
 
 #include <chrono>
@@ -35,8 +37,9 @@ struct InitFile {
 };
 
 // Reads the file through the operating system (path mapping applies); CR of
-// CR LF is dropped, missing lines are empty. False when it does not open.
-bool ReadInitFile(const std::string& path, InitFile* out);
+// CR LF is dropped, missing lines are empty. False when it does not read
+// whole, with the reason ("cannot open", "is a folder", "read error: ...").
+bool ReadInitFile(const std::string& path, InitFile* out, std::string* reason = nullptr);
 
 // Device flags from the options: bit 0 sound off, bit 1 windowed.
 inline constexpr uint32_t kDeviceSoundOff = 1;
@@ -44,7 +47,11 @@ inline constexpr uint32_t kDeviceWindowed = 2;
 
 // Exit codes.
 inline constexpr int kExitStartupFailed = 1;
+inline constexpr int kExitBadControl = 2;
 inline constexpr int kExitFrameLimit = 3;
+
+// The largest ENGINE_FIXED_FRAME_TIME taken, in seconds.
+inline constexpr double kMaxFixedFrameTime = 60.0;
 
 // The test-only environment controls, read once by RunEngine.
 struct EngineTestControls {
@@ -56,9 +63,12 @@ struct EngineTestControls {
     // the input script captures them.
     bool drawCapturedOnly = false;
     std::optional<InputScript> inputScript;
-    // "ENGINE_INPUT_SCRIPT: <line>: <reason>" (or "<file>: cannot open") when
+    // "ENGINE_INPUT_SCRIPT: <line>: <reason>" (or "<file>: <reason>") when
     // the script is bad.
     std::string inputScriptError;
+    // "<variable>: \"<text>\" is not ..." for the first numeric control
+    // whose value is refused.
+    std::string controlError;
 };
 EngineTestControls ReadEngineTestControls();
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
 #include "base/pack_archive.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -69,7 +70,8 @@ bool ReadLevelFile(ActorSystem *system, const std::string &file) {
     if (GetActorSystemHooks().loadActors(file, 0) != 0) {
         return true;
     }
-    std::fprintf(stderr, "Level load: cannot read %s: %s\n", file.c_str(), system->errorText);
+    std::fprintf(stderr, "Level load: cannot read %s: %s\n", PathForDisplay(file).c_str(),
+                 system->errorText);
     return false;
 }
 
