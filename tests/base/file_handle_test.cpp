@@ -423,6 +423,32 @@ TEST(MemoryFileSystem, ReadsWritesAndSeeksStayInsideTheBlock) {
     fs->Close(ro);
 }
 
+// --- whole files ---------------------------------------------------------------
+
+// Every way a whole read can go: read, missing, a folder, a read error, a pipe
+// nobody writes (read as empty at once, not waited for).
+TEST(WholeFile, ReadsOrSaysWhyNot) {
+    TempFolder tmp;
+    tmp.Put("a.txt", std::string("one\0two", 7));
+    std::string bytes;
+    std::string reason;
+    ASSERT_TRUE(ReadWholeFile(tmp / "a.txt", &bytes, &reason));
+    EXPECT_EQ(bytes, std::string("one\0two", 7));
+
+    EXPECT_FALSE(ReadWholeFile(tmp / "missing.txt", &bytes, &reason));
+    EXPECT_EQ(reason, "cannot open");
+    EXPECT_FALSE(ReadWholeFile(tmp.Path(), &bytes, &reason));
+    EXPECT_EQ(reason, "is a folder");
+    // Its first page is never mapped: the read itself fails.
+    EXPECT_FALSE(ReadWholeFile("/proc/self/mem", &bytes, &reason));
+    EXPECT_EQ(reason, "read error: Input/output error");
+    EXPECT_TRUE(bytes.empty());
+
+    ASSERT_EQ(mkfifo((tmp / "pipe").c_str(), 0600), 0);
+    EXPECT_TRUE(ReadWholeFile(tmp / "pipe", &bytes, &reason));
+    EXPECT_TRUE(bytes.empty());
+}
+
 // --- writes replace their target only when complete ---------------------------
 
 // A save file that a write replaces only when it completes.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -109,6 +111,27 @@ TEST_F(PathResolution, LeadingBackslashMeansWorkingFolder) {
     EXPECT_EQ(viaRoot, "Game/Data/Globals.qva");
     EXPECT_EQ(relative, "Game/Data/Globals.qva");
     EXPECT_TRUE(opened);
+}
+
+// A pipe (here with a writer, so that an open would not wait) is neither read
+// as data nor replaced by a write; the messages show a path in one style.
+TEST_F(PathResolution, OnlyRegularFilesOpenAndPathsShowOneSeparator) {
+    const std::string pipe = tmp_ / "Game/Data/Level1.qva";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    FileHandle handle;
+    EXPECT_FALSE(handle.Open(In("game\\data\\level1.qva"), "rb"));
+    EXPECT_FALSE(handle.Open(pipe, "wb"));
+    close(writer);
+    struct stat st;
+    ASSERT_EQ(stat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(tmp_.List("Game/Data"), (std::vector<std::string>{"Globals.qva", "Level1.qva"}));
+
+    EXPECT_EQ(PathForDisplay("../game\\Data\\Mission.qva"), "../game/Data/Mission.qva");
+    EXPECT_EQ(PathForDisplay("game\\Data\\Mission.qva"), "game\\Data\\Mission.qva");
+    EXPECT_EQ(PathForDisplay("C:\\game\\DAZedirad.qvf"), "C:\\game\\DAZedirad.qvf");
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
 
@@ -103,6 +104,47 @@ TEST(Qvscript, RunFailures) {
     EXPECT_EQ(noFile.exitCode, 1);
     EXPECT_EQ(noFile.out, "");
     EXPECT_EQ(noFile.err.substr(0, 37), "error: cannot load /nonexistent/a.qva");
+}
+
+// A folder or a file that does not read where a script belongs is one line
+// and exit 1 (no abort).
+TEST(Qvscript, UnreadableScriptsAreOneLine) {
+    TempFolder folder;
+    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    const struct {
+        std::string args;
+        std::string err;
+    } cases[] = {
+        {"compile '" + folder.Path() + "'", "error: cannot read " + folder.Path() + ": is a folder\n"},
+        {"run '" + actors + "' /Scenery/A '" + folder.Path() + "'",
+         "error: cannot read " + folder.Path() + ": is a folder\n"},
+        {"compile /proc/self/mem", "error: cannot read /proc/self/mem: read error: Input/output error\n"},
+    };
+    for (const auto &c : cases) {
+        ToolRun run = RunQvscript(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(run.err, c.err) << c.args;
+    }
+}
+
+// An actor the file leaves outside the tree (a Reference, which does not
+// join its parent) goes with the world when the run ends: the sanitizers find
+// nothing left.
+TEST(Qvscript, RunLeavesNoActorBehind) {
+    const std::string path = ::testing::TempDir() + "qvscript_orphan_" + std::to_string(getpid()) + ".qva";
+    ResetActorWorldForTests();
+    ASSERT_EQ(InitActorSystem(), 1);
+    Actor *scenery = GetActorById(kSceneryRootId);
+    ASSERT_NE(CreateActor(0, "Kept", nullptr, scenery, 3000, true), nullptr);
+    ASSERT_NE(CreateActor(kReferenceClassId, "Ref", nullptr, scenery, 3001, true), nullptr);
+    ASSERT_EQ(SaveActors(path, 3000, 7000, kSerializeSave), 1);
+    ResetActorWorldForTests();
+    ToolRun run = RunQvscript("run '" + path + "' /Scenery/Kept", "this.Set_Enabled(1);");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "send /Scenery/Kept 34 \"Set Enabled\" 01000000\nresult 1\n");
+    EXPECT_EQ(run.err, "");
+    std::remove(path.c_str());
 }
 
 // An actor file whose actors carry scripts: "Door" with "open", which

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -101,7 +102,10 @@ public:
         return displayOk;
     }
     std::string GraphicsErrorText() override { return "no device"; }
-    void SetBaseFolder(const std::string& f) override { Log("SetBaseFolder " + f); }
+    void SetBaseFolder(const std::string& f) override {
+        Log("SetBaseFolder " + f);
+        base = f;
+    }
     uint32_t TextureFilterCaps() override { Log("TextureFilterCaps"); return 0; }
     void SetRenderState(uint32_t s, uint32_t v) override {
         Log("RenderState " + std::to_string(s) + " " + std::to_string(v));
@@ -118,6 +122,7 @@ public:
     void PresentFrame() override { Log("PresentFrame"); }
     bool SerializeLibrary() override { Log("SerializeLibrary"); return libraryOk; }
     std::string LibraryErrorText() override { return "Serialize File Open Error"; }
+    std::string LibraryFilePath() override { return base + "\\DAZedirad.qvf"; }
     void SetFarClip(float d) override { Log("FarClip " + N(d)); }
     void SetNearClip(float d) override { Log("NearClip " + N(d)); }
     bool HandleLostDevice() override { Log("HandleLostDevice"); return deviceOk; }
@@ -199,6 +204,7 @@ public:
 
     float speed = 1.0f;
     float camera[3] = {0, 0, 0};
+    std::string base;
 
     std::vector<std::string> With(const std::string& prefix) const {
         std::vector<std::string> out;
@@ -427,7 +433,8 @@ TEST_F(StartupTest, FailuresPrintOneLineAndExitOne) {
         {[](RecordingHost& h) { h.displayOk = false; }, "display: no device\n"},
         {[](RecordingHost& h) { h.actorsOk = false; },
          "actor system: cannot make the fixed actor \"Global\"\n"},
-        {[](RecordingHost& h) { h.libraryOk = false; }, "library: Serialize File Open Error\n"},
+        {[](RecordingHost& h) { h.libraryOk = false; },
+         "library: game\\DAZedirad.qvf: Serialize File Open Error\n"},
         {[](RecordingHost& h) { h.globalsOk = false; },
          "Error Loading Global Globals.qva: Error - Loading Actors\n"},
         {[](RecordingHost& h) { h.sceneOk = false; },
@@ -457,6 +464,81 @@ TEST_F(StartupTest, EnvironmentControls) {
     EXPECT_EQ(host.With("UpdateInput 0.008333 1").size(), 3u);  // the clamp still applies
     unsetenv("ENGINE_FIXED_FRAME_TIME");
     unsetenv("ENGINE_RANDOM_SEED");
+}
+
+// A numeric control that is not wholly a number in its range ends the start-up
+// before anything is done, as a usage error does.
+TEST_F(StartupTest, NumericControlsThatDoNotParseEndTheStartUpWithExitTwo) {
+    Init("game\nLevel1.qva\n\nT\n");
+    const struct {
+        const char* variable;
+        const char* value;
+        const char* line;
+    } cases[] = {
+        {"ENGINE_FRAME_LIMIT", "abc",
+         "ENGINE_FRAME_LIMIT: \"abc\" is not a whole number from 0 to 18446744073709551615\n"},
+        {"ENGINE_FRAME_LIMIT", "-1", nullptr},
+        {"ENGINE_FRAME_LIMIT", "1e23", nullptr},
+        {"ENGINE_FRAME_LIMIT", " 5", nullptr},
+        {"ENGINE_FRAME_LIMIT", "18446744073709551616", nullptr},
+        {"ENGINE_RANDOM_SEED", "4294967296",
+         "ENGINE_RANDOM_SEED: \"4294967296\" is not a whole number from 0 to 4294967295\n"},
+        {"ENGINE_RANDOM_SEED", "+7", nullptr},
+        {"ENGINE_FIXED_FRAME_TIME", "0.1s",
+         "ENGINE_FIXED_FRAME_TIME: \"0.1s\" is not a number of seconds from 0 to 60\n"},
+        {"ENGINE_FIXED_FRAME_TIME", "-0.01", nullptr},
+        {"ENGINE_FIXED_FRAME_TIME", "nan", nullptr},
+        {"ENGINE_FIXED_FRAME_TIME", "1e300", nullptr},
+    };
+    for (const auto& c : cases) {
+        setenv(c.variable, c.value, 1);
+        RecordingHost h;
+        int frames = 0;
+        h.onProcessWorld = [&] {  // a refused value must not leave the loop endless
+            if (++frames == 3) h.queue.push_back(RecordingHost::Close());
+        };
+        EXPECT_EQ(Run("", h), kExitBadControl) << c.variable << "=" << c.value;
+        if (c.line != nullptr) EXPECT_EQ(err, c.line);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(err.rfind(std::string(c.variable) + ": \"" + c.value + "\" is not ", 0), 0u) << err;
+        EXPECT_TRUE(h.log.empty());
+        if (std::string(c.variable) == "ENGINE_FRAME_LIMIT") {
+            setenv(c.variable, "2", 1);
+        } else {
+            unsetenv(c.variable);
+        }
+    }
+    // The bounds themselves are taken.
+    setenv("ENGINE_RANDOM_SEED", "4294967295", 1);
+    setenv("ENGINE_FIXED_FRAME_TIME", "60", 1);
+    EXPECT_EQ(Run(""), kExitFrameLimit) << err;
+    unsetenv("ENGINE_RANDOM_SEED");
+    unsetenv("ENGINE_FIXED_FRAME_TIME");
+}
+
+// Lines of the text files start-up reads say which file and what is wrong:
+// a folder where a file belongs ends the start-up with one line; the library
+// is named as the base folder spells it, in one separator style.
+TEST_F(StartupTest, FailureLinesNameTheFileAndWhatIsWrong) {
+    Init("../game\nLevel1.qva\n\nT\n");
+    std::filesystem::create_directory(folder_ / "script");
+    setenv("ENGINE_INPUT_SCRIPT", "script", 1);
+    RecordingHost scripted;
+    EXPECT_EQ(Run("", scripted), kExitStartupFailed);
+    EXPECT_EQ(err, "ENGINE_INPUT_SCRIPT: script: is a folder\n");
+    EXPECT_TRUE(scripted.log.empty());
+    unsetenv("ENGINE_INPUT_SCRIPT");
+
+    RecordingHost library;
+    library.libraryOk = false;
+    EXPECT_EQ(Run("", library), kExitStartupFailed);
+    EXPECT_EQ(err, "library: ../game/DAZedirad.qvf: Serialize File Open Error\n");
+
+    std::filesystem::remove(folder_ / "init.txt");
+    std::filesystem::create_directory(folder_ / "init.txt");
+    EXPECT_EQ(Run(""), kExitStartupFailed);
+    EXPECT_EQ(err, "init.txt: is a folder\n");
+    EXPECT_EQ(host.With("OpenFile").size(), 0u);
 }
 
 // The scripted input's events are queued and taken before their frame; its
