@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -113,6 +115,32 @@ TEST_F(PackTool, Errors) {
                                 Tool({"cat", "pack.csa"}).exitCode,
                                 Tool({"pack", "a", "b"}).exitCode}),
               std::vector<int>({1, 1, 2, 2, 2, 2}));
+}
+
+// A cut or foreign archive is an error for list and cat, said as the engine
+// says it of "pack.csa"; an output that is a pipe or a folder is never
+// replaced.
+TEST_F(PackTool, DamagedArchivesAndOutputsThatAreNoFilesAreRefused) {
+    MakeTree();
+    ASSERT_EQ(Tool({"create", "pack.csa", "game"}).exitCode, 0);
+    const std::string image = tmp_.Get("pack.csa");
+    const uint32_t first = 20 + 136 * 5;
+    tmp_.Put("pack.csa", image.substr(0, first + 21));
+    const std::string cut = "1||packtool: pack.csa: entry \"game\\a.txt\" (bytes " +
+                            std::to_string(first + 19) + " to " + std::to_string(first + 24) +
+                            ") lies past the end of the file (" + std::to_string(first + 21) +
+                            " bytes)\n";
+    EXPECT_EQ(Whole({"list", "pack.csa"}), cut);
+    EXPECT_EQ(Whole({"cat", "pack.csa", "game\\B.txt"}), cut);
+    tmp_.Put("pack.csa", "VROM" + image.substr(4));
+    EXPECT_EQ(Whole({"list", "pack.csa"}),
+              "1||packtool: pack.csa: not an archive (it does not start with \"MORV\")\n");
+
+    ASSERT_EQ(mkfifo((tmp_ / "pipe.csa").c_str(), 0600), 0);
+    EXPECT_EQ(Whole({"create", "pipe.csa", "game"}), "1||packtool: not a regular file: pipe.csa\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(tmp_ / "pipe.csa"));
+    EXPECT_EQ(Whole({"create", "game", "game"}), "1||packtool: not a regular file: game\n");
+    EXPECT_TRUE(std::filesystem::is_directory(tmp_ / "game"));
 }
 
 } // namespace

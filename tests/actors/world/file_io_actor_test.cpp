@@ -168,6 +168,17 @@ TEST_F(FileIOTest, NamesLeavingTheDataFolderAreRefused) {
     EXPECT_EQ(Send(io, cmd::file_io::OpenFile, "plain.qva"), 1) << system->errorText;
 }
 
+// A refused name leaves its reason for the start-up's line, not an older
+// error or none.
+TEST_F(FileIOTest, RefusedNamesSayWhy) {
+    Actor *root = GetActorById(kGlobalRootId);
+    for (uint32_t command : {cmd::file_io::OpenFile, cmd::file_io::SaveFile}) {
+        system->errorText[0] = '\0';
+        EXPECT_EQ(Send(root, command, "..\\Globals.qva"), 0);
+        EXPECT_STREQ(system->errorText, "the name leads out of the data folder") << command;
+    }
+}
+
 TEST_F(FileIOTest, DescriptorsOfFileIOAndClassManager) {
     const ActorClassDescriptor &io = ClassDescriptorTable.at(kFileIOClassId);
     EXPECT_EQ(io.name, "FileIO");

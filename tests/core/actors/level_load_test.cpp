@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <tuple>
 #include <memory>
@@ -308,6 +309,19 @@ TEST_F(LevelLoad, AFileThatDoesNotReadBringsBackTheStartUpFiles) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(files.reads.size(), 3u);
     EXPECT_EQ(system->loadPending, 0u);
+}
+
+// The line of a file that does not read shows its path in one separator
+// style: the base folder's, when it is spelt with '/'.
+TEST_F(LevelLoad, AFileThatDoesNotReadIsNamedInOneSeparatorStyle) {
+    system->baseFolder = "../base";
+    std::strcpy(system->errorText, "Serialize Error");
+    Send(cmd::actor_system::LoadGame, "Data\\Mission_01.qva");
+    testing::internal::CaptureStderr();
+    system->Process();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told.substr(0, told.find('\n') + 1),
+              "Level load: cannot read ../base/Data/Mission_01.qva: Serialize Error\n");
 }
 
 TEST_F(LevelLoad, QueuedDeletionsRunFirstLastQueuedFirst) {
