@@ -226,10 +226,14 @@ bool EngineHost::InitActorSystem(const std::string& baseFolder, std::string* err
 
 bool EngineHost::OpenActorFile(int32_t rootId, const std::string& name, std::string* error) {
     Actor* root = GetActorById(static_cast<uint32_t>(rootId));
+    ActorSystem* system = GetActorSystem();
+    // The reason told is this load's, never an older one.
+    if (system != nullptr) system->errorText[0] = '\0';
     if (root != nullptr && SendCommandArgs(root, cmd::file_io::OpenFile,
                                            name.c_str()) != 0) return true;
-    ActorSystem* system = GetActorSystem();
-    *error = system != nullptr ? system->errorText : "no actor system";
+    *error = system == nullptr ? "no actor system"
+             : system->errorText[0] != '\0' ? system->errorText
+                                             : "Error - Loading Actors";
     return false;
 }
 
