@@ -114,8 +114,8 @@ TEST_F(PathResolution, LeadingBackslashMeansWorkingFolder) {
 }
 
 // A pipe (here with a writer, so that an open would not wait) is neither read
-// as data nor replaced by a write; the messages show a path in one style.
-TEST_F(PathResolution, OnlyRegularFilesOpenAndPathsShowOneSeparator) {
+// as data nor replaced by a write.
+TEST_F(PathResolution, OnlyRegularFilesOpen) {
     const std::string pipe = tmp_ / "Game/Data/Level1.qva";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     const int writer = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
@@ -128,10 +128,6 @@ TEST_F(PathResolution, OnlyRegularFilesOpenAndPathsShowOneSeparator) {
     ASSERT_EQ(stat(pipe.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(tmp_.List("Game/Data"), (std::vector<std::string>{"Globals.qva", "Level1.qva"}));
-
-    EXPECT_EQ(PathForDisplay("../game\\Data\\Mission.qva"), "../game/Data/Mission.qva");
-    EXPECT_EQ(PathForDisplay("game\\Data\\Mission.qva"), "game\\Data\\Mission.qva");
-    EXPECT_EQ(PathForDisplay("C:\\game\\DAZedirad.qvf"), "C:\\game\\DAZedirad.qvf");
 }
 
 } // namespace

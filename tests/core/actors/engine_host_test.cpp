@@ -183,28 +183,6 @@ TEST(EngineHostPack, PackArchiveIsCurrentAndTheGamesWhileOpen) {
     std::filesystem::current_path(old);
 }
 
-// An archive cut short is not used in part: the host tells what is wrong and
-// leaves every file to the folders.
-TEST(EngineHostPack, ACutArchiveIsNotUsed) {
-    TempFolder folder;
-    std::filesystem::path old = std::filesystem::current_path();
-    std::filesystem::current_path(folder.Path());
-    FileSystem* before = GetCurrentFileSystem();
-    std::string entry = std::string("\x9C\0\0\0\x0A\0\0\0", 8) + "init.txt";
-    entry.resize(136, '\0');
-    folder.Put("pack.csa", std::string("MORV") + std::string(12, '\0') +
-                               std::string("\x01\0\0\0", 4) + entry + "abcd");
-    {
-        EngineHost host;
-        EXPECT_FALSE(host.OpenPackArchive());
-        EXPECT_EQ(host.PackArchiveErrorText(),
-                  "entry \"init.txt\" (bytes 156 to 166) lies past the end of the file (160 bytes)");
-        EXPECT_EQ(GamePackArchive, nullptr);
-        EXPECT_EQ(GetCurrentFileSystem(), before);
-    }
-    std::filesystem::current_path(old);
-}
-
 // The world's services on the real actor core.
 class EngineHostWorld : public ::testing::Test {
 protected:
