@@ -15,7 +15,6 @@ namespace {
 
 const char kOutsideDataFolder[] = "the name leads out of the data folder";
 
-
 // clang-format off
 const BasicSheetRow kSheet[] = {
     {"FileIO Properties", PropertyKind::PageTitle, 0, 0},

@@ -63,8 +63,9 @@ bool ParseUnsigned(const char* text, uint64_t* out) {
     return true;
 }
 
-// A test control's value: nothing when the variable is unset or empty, the
-// number when the whole text is one in [0, limit], else the refusal line.
+// What the readers below make of a numeric test control: nothing when the
+// variable is unset or empty, the number when the whole text is one in
+// [0, limit], else the line that refuses it.
 struct ControlValue {
     std::optional<uint64_t> whole;
     std::optional<double> real;
