@@ -44,12 +44,13 @@ uint32_t KeyRank(float key) {
     return ~ascending;
 }
 
-// The place of the instance in its sorted bucket. Put in its place on
-// arrival, before the first smaller key, an instance whose key is not a
-// number passes every other one and goes last; and none goes before it that
-// would not also go before the smallest key ahead of it. So it sorts as
-// that smallest key, after the ones already there (fixed when it is linked,
-// see LinkIntoNextBucket).
+// The place of the instance in its sorted bucket. Were each instance put in
+// its place on arrival, before the first smaller key, one whose key is not a
+// number would be smaller than none and go last, and a later one would go
+// before it only when going before the smallest key ahead of it too. So it
+// sorts as the smallest key the bucket held when it came, after the ones
+// already there, or as the largest of all in an empty bucket: fixed when it
+// is linked (see LinkIntoNextBucket).
 uint32_t SortRank(const DrawInstance *instance) {
     return std::isnan(instance->sortKey) ? instance->nanRank : KeyRank(instance->sortKey);
 }
