@@ -782,10 +782,8 @@ float Noise1D(float x) {
 void DiscardNoiseTable() { g_noiseReady = false; }
 
 float AtLeast(float value, float floor) {
-    if (!std::isfinite(value)) {
-        return floor;
-    }
-    return value < floor ? floor : value;
+    // NaN is not at least anything.
+    return value >= floor ? value : floor;
 }
 
 uint32_t PackColorChannel(float c) {

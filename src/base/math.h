@@ -230,8 +230,8 @@ void DiscardNoiseTable();
 
 // --- scalars -----------------------------------------------------------------
 
-// The value raised to the floor; a value that is not a finite number (NaN,
-// either infinity) gives the floor.
+// The value raised to the floor: a value below it, -infinity and NaN give
+// the floor; any other value, +infinity included, stays.
 float AtLeast(float value, float floor);
 
 // One colour channel 0..1 as a byte: >= 1 -> 255, <= 0 or NaN -> 0, else

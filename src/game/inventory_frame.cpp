@@ -14,6 +14,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/time_record.h"
 #include "game/inventory_actor.h"
 #include "game/inventory_helpers.h"
 #include "game/ui_element.h"
@@ -153,8 +154,11 @@ void InventoryActor::CountDownPause() {
         return;
     }
     // Every record stands still while paused: the pause runs on the frame
-    // time itself.
-    pauseTime -= FrameDelta;
+    // time itself, that of a front-end frame when it is one (only the root
+    // record takes it; the last normal frame's is stale then).
+    const ActorSystem *world = GetActorSystem();
+    const bool frontEndFrame = world != nullptr && world->runMode == 1 && world->runFlags == 0;
+    pauseTime -= frontEndFrame ? RootTimeRecord()->delta : FrameDelta;
     if (pauseTime < 0.0f || ActionPressed(kActionJump, 0) != 0) {
         if (ActorSystem *system = GetActorSystem()) {
             system->SetRunMode(0, this, 1);

@@ -1,5 +1,7 @@
 #include "game/ui_window_actor.h"
 
+#include <algorithm>
+
 #include "base/file_system.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
@@ -54,6 +56,7 @@ void UIWindowActor::TakeFocus() {
     // never its own previous one, or stopping it would keep the focus.
     if (FocusedWindow != this) {
         PreviousFocusedWindow = FocusedWindow;
+        focusFrom_ = FocusedWindow != nullptr ? FocusedWindow->actorId : -1;
     }
     if (UIWindowActor *previous = FocusedWindow) {
         FocusedWindow = this;
@@ -72,7 +75,7 @@ void UIWindowActor::StopFocus() {
     // Only the window that holds the focus hands it back: stopping one that
     // is hidden or behind another leaves the focus where it is.
     if (FocusedWindow == this && FocusedWindow != PreviousFocusedWindow) {
-        FocusedWindow = PreviousFocusedWindow;
+        FocusedWindow = FocusGoesBackTo(PreviousFocusedWindow);
         if (FocusedWindow != nullptr) {
             FocusedWindow->HandleCommand(cmd::ui_window::UIWindowSetFocus, ParamBlock());
         }
@@ -80,6 +83,21 @@ void UIWindowActor::StopFocus() {
     }
     hasFocus = 0;
     SetEnabled(*this, false);
+}
+
+UIWindowActor *UIWindowActor::FocusGoesBackTo(UIWindowActor *window) const {
+    // A window stopped since it had the focus (and this one) would be drawn
+    // and take the pointer while stopped: the focus goes to the one it had
+    // taken the focus from instead, and so on, or to none.
+    std::vector<const UIWindowActor *> passed;
+    while (window != nullptr && (window == this || window->hasFocus == 0)) {
+        if (std::find(passed.begin(), passed.end(), window) != passed.end()) {
+            return nullptr;
+        }
+        passed.push_back(window);
+        window = dynamic_cast<UIWindowActor *>(ActorOfClass(window->focusFrom_, kUiWindowClassId));
+    }
+    return window;
 }
 
 void UIWindowActor::GatherNamedButtons() {

@@ -3,7 +3,7 @@
 // the focused window (FocusedWindow) gets the menu's pointer events. Taking
 // the focus gathers the window's buttons and tells the hovered buttons of
 // the window that had it "On UI Button Out"; stopping the focused window
-// hands the focus back.
+// hands the focus back, never to a window stopped since.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +43,12 @@ class UIWindowActor : public Actor, public UiWindowFields {
   private:
     void TakeFocus();
     void StopFocus();
+    UIWindowActor *FocusGoesBackTo(UIWindowActor *window) const;
     void GatherNamedButtons();
+
+    // The window this one took the focus from (its id; -1 none). Not a
+    // field a "Create" copies: a copy has taken the focus from no one.
+    int32_t focusFrom_ = -1;
 };
 
 // The window that gets pointer events, and the one that had the focus

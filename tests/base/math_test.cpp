@@ -90,6 +90,21 @@ float DistanceToBox(const Vector3 &min, const Vector3 &max, const Vector3 &p) {
 
 } // namespace
 
+// --- scalars -----------------------------------------------------------------
+
+TEST(MathScalar, AtLeastRaisesOnlyValuesBelowTheFloor) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(AtLeast(0.0f, 0.01f), 0.01f);
+    EXPECT_EQ(AtLeast(-inf, 0.01f), 0.01f);
+    EXPECT_EQ(AtLeast(nan, 0.01f), 0.01f);
+    EXPECT_EQ(AtLeast(0.01f, 0.01f), 0.01f);
+    EXPECT_EQ(AtLeast(5.0f, 0.01f), 5.0f);
+    // An endless time stays endless.
+    EXPECT_EQ(AtLeast(inf, 0.01f), inf);
+    EXPECT_EQ(AtLeast(inf, 1.0f), inf);
+}
+
 // --- vectors -----------------------------------------------------------------
 
 TEST(MathVector, NormalizeKeepsDegenerateInputs) {

@@ -15,6 +15,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/time_record.h"
 #include "game/inventory_actor.h"
 #include "library/library_item.h"
 #include "library/library_writer.h"
@@ -266,6 +267,17 @@ TEST_F(FrontEndFrames, FadesEndOnTimeTheirFilmPlaysAndThePauseEndsByTheClock) {
     keys.Key(kKeyJump, true);
     runner.Step();
     EXPECT_EQ(world->runMode, 0u);
+}
+
+TEST_F(FrontEndFrames, APauseRunInFrontEndFramesCountsTheirOwnTime) {
+    // The front end run as the front-end actor of front-end frames, the last
+    // normal frame's time being that of the start (0.01 s): one second of
+    // pause is one second of those frames (1/60 s each).
+    ActorSystem *world = GetActorSystem();
+    SendCommandArgs(inventory, cmd::inventory::InventoryPause, 1.0f);
+    world->SetRunMode(1, inventory, 0);
+    FrameDelta = kInitialFrameDelta;
+    EXPECT_NEAR(FramesWhile([&] { return world->runMode != 0; }), 60, 1);
 }
 
 TEST_F(FrontEndFrames, HandsHearZeroAndTheSoulBlinkWaitsForHealthAbove100) {

@@ -300,6 +300,36 @@ TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
 }
 
+TEST_F(UiMenuTest, AStoppedWindowNeverTakesTheFocusBack) {
+    BuildMenu(true);
+    UseInput();
+    SendCommandArgs(Find<Actor>("Message"), cmd::ui_text::SetUITextText, std::string("Message"));
+    auto *dialog = Find<UIWindowActor>("Dialog");
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    SendCommandArgs(dialog, kUiCmdActionStart, 0u);
+    SendCommandArgs(dialog, kUiCmdActionStop, 0u);
+    // The page stopped in turn: the dialog, stopped before it, stays out.
+    SendCommandArgs(page, kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow, dialog->hasFocus, page->hasFocus),
+              std::tuple(nullptr, page, 0u, 0u));
+    spies.Watch(Button("Ok"));
+    PointAt(100.0f, 50.0f, true, true);
+    EXPECT_TRUE(ButtonEvents().empty());
+    EXPECT_TRUE(runner.frameLayers.texts.empty());
+
+    // With a window before the page, the focus falls back to that one.
+    auto *back = dynamic_cast<UIWindowActor *>(
+        CreateActor(kUiWindowClassId, "Back", nullptr, system, -1, true));
+    ASSERT_NE(back, nullptr);
+    for (UIWindowActor *window : {back, page, dialog}) {
+        SendCommandArgs(window, kUiCmdActionStart, 0u);
+    }
+    SendCommandArgs(dialog, kUiCmdActionStop, 0u);
+    SendCommandArgs(page, kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow, dialog->hasFocus),
+              std::tuple(back, page, 0u));
+}
+
 TEST_F(UiMenuTest, OnlyFocusedWindowsDraw) {
     BuildMenu(true);
     SendCommandArgs(Find<Actor>("Title"), cmd::ui_text::SetUITextText, std::string("Title"));

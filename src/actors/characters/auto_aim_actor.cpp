@@ -281,6 +281,24 @@ int AutoAimActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             static_cast<AutoAimFields &>(*this) = *source;
             aimTarget.AssignCopy(source->aimTarget);
             aimOutput.AssignCopy(source->aimOutput);
+            // The aim as it stands: the locks and the smoothed angles. The
+            // candidates wait for the template's own "PostCollision".
+            for (size_t i = 0; i < lockSlots.size(); ++i) {
+                const LockSlot &from = source->lockSlots[i];
+                LockSlot &to = lockSlots[i];
+                to.link.AssignCopy(from.link);
+                to.changed = from.changed;
+                to.marker = from.marker;
+                to.brightness = from.brightness;
+                to.fade = from.fade;
+                to.misses = from.misses;
+            }
+            lastNotifyTime = source->lastNotifyTime;
+            isInside = source->isInside;
+            currentPitch = source->currentPitch;
+            currentYaw = source->currentYaw;
+            pitchVelocity = source->pitchVelocity;
+            yawVelocity = source->yawVelocity;
         }
         break;
     case cmd::base::CollisionEvent:

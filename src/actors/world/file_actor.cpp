@@ -253,7 +253,9 @@ int FileActor::LoadSelected() {
     if (!SelectedValid()) {
         return 1;
     }
-    UnloadChildren();
+    // Through the command, so that spies and scripts bound to it see every
+    // unload.
+    HandleCommand(cmd::file::UnloadFileobject, ParamBlock());
     return LoadFileObject(selectedFile);
 }
 
@@ -401,7 +403,7 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::file::LoadFileobjectInGame:
         if (SelectedValid()) {
-            UnloadChildren();
+            HandleCommand(cmd::file::UnloadFileobject, ParamBlock());
             if (LoadFileObject(selectedFile) == 0) {
                 return 0;
             }
@@ -444,7 +446,7 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::file::ReloadFileObjectIfLoaded:
         if (loaded != 0 && SelectedValid() &&
             block.ReadString(0) == fileNames[static_cast<size_t>(selectedFile)]) {
-            UnloadChildren();
+            HandleCommand(cmd::file::UnloadFileobject, ParamBlock());
             HandleCommand(cmd::file::LoadFileobject, ParamBlock());
         }
         break;

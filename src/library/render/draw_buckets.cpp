@@ -32,19 +32,27 @@ const SubsetSettings *SettingsOf(const DrawInstance *instance) {
     return &instance->mesh->subsetSettings[instance->subset];
 }
 
-// The place of the instance's key in a sorted bucket: the larger key first,
-// equal keys (-0 and +0 too) alike, a key that is not a number last.
-uint32_t SortRank(const DrawInstance *instance) {
-    float key = instance->sortKey;
-    if (std::isnan(key)) {
-        key = -std::numeric_limits<float>::infinity();
-    } else if (key == 0.0f) {
+// The place of a key (a number) in a sorted bucket: the larger key first,
+// equal keys (-0 and +0 too) alike.
+uint32_t KeyRank(float key) {
+    if (key == 0.0f) {
         key = 0.0f;
     }
     const uint32_t bits = std::bit_cast<uint32_t>(key);
     // Larger floats give larger words, then the word is turned round.
     const uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
     return ~ascending;
+}
+
+// The place of the instance in its sorted bucket. Were each instance put in
+// its place on arrival, before the first smaller key, one whose key is not a
+// number would be smaller than none and go last, and a later one would go
+// before it only when going before the smallest key ahead of it too. So it
+// sorts as the smallest key the bucket held when it came, after the ones
+// already there, or as the largest of all in an empty bucket: fixed when it
+// is linked (see LinkIntoNextBucket).
+uint32_t SortRank(const DrawInstance *instance) {
+    return std::isnan(instance->sortKey) ? instance->nanRank : KeyRank(instance->sortKey);
 }
 
 // Whether a sorted bucket draws a before b.
@@ -396,7 +404,8 @@ void ResourceLibrary::QueueDrawInstance(DrawInstance *instance, float frame, flo
     instance->alpha = alpha;
     instance->frame = frame;
     instance->queued = 1;
-    instance->next = nullptr;
+    // Linking takes it out of any list it is still in (one it was linked
+    // into directly) before its next is cleared.
     LinkIntoNextBucket(instance, 0);
 }
 
@@ -425,16 +434,25 @@ bool ResourceLibrary::LinkIntoNextBucket(DrawInstance *instance, uint32_t firstB
         Append(bucket, instance);
         break;
     case 2:
-    case 3:
+    case 3: {
         // Farthest first, equal keys in queueing order: the list is sorted
         // before the pass takes from it, together with what is left of the
         // sorted run of the bucket being drawn.
-        if ((bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) ||
-            (render_.sortBucket == b && render_.sortNext < render_.sortScratch.size())) {
+        const bool runLeft =
+            render_.sortBucket == b && render_.sortNext < render_.sortScratch.size();
+        const bool empty = bucket.head == nullptr && !runLeft;
+        // A key that is not a number sorts as the smallest one there, or as
+        // the largest of all in an empty bucket.
+        instance->nanRank =
+            empty ? KeyRank(std::numeric_limits<float>::infinity()) : bucket.lastRank;
+        const uint32_t rank = SortRank(instance);
+        bucket.lastRank = empty ? rank : std::max(bucket.lastRank, rank);
+        if ((bucket.tail != nullptr && DrawnBefore(instance, bucket.tail)) || runLeft) {
             bucket.unsorted = 1;
         }
         Append(bucket, instance);
         break;
+    }
     default:
         instance->queued = 0;
         return false;

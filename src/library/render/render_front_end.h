@@ -65,6 +65,9 @@ struct DrawInstance {
     DrawInstanceCallback preDraw = nullptr;
     ShadowVolume *shadowVolume = nullptr;
     size_t listIndex = 0; // its place in the library's instance list
+    // A key that is not a number: its place in the sorted bucket it was last
+    // linked into (smaller first), fixed when it was linked.
+    uint32_t nanRank = 0;
 };
 
 // One of the 32 render passes.
@@ -88,6 +91,9 @@ struct DrawBucket {
     // goes before its predecessor waits there, or one queued while the
     // bucket's sorted run is being drawn.
     uint32_t unsorted = 0;
+    // A sorted bucket: the largest rank (the smallest key) linked since the
+    // bucket was last empty; the place of a key that is not a number.
+    uint32_t lastRank = 0;
 };
 
 // An instance of a sorted bucket and its place by key (smaller first), while

@@ -422,6 +422,32 @@ TEST_F(LockOnTest, FillsBothSlotsNearestFirstThenHigherFirst) {
     EXPECT_TRUE(Slot(0) == low || Slot(1) == low);
 }
 
+TEST_F(LockOnTest, ACopyKeepsTheLocksAndTheAim) {
+    CharacterActor *low = Foe("Low", {-60, 0, 300});
+    CharacterActor *high = Foe("High", {60, 150, 500});
+    Offer({high, low});
+    ASSERT_EQ(std::tuple(Slot(0), Slot(1)),
+              std::tuple(static_cast<Actor *>(high), static_cast<Actor *>(low)));
+    lock->currentPitch = 0.25f;
+    lock->currentYaw = -1.5f;
+    lock->pitchVelocity = 0.125f;
+    lock->yawVelocity = -0.5f;
+    auto *copy =
+        dynamic_cast<AutoAimActor *>(CreateActor(kAutoAimClassId, "Copy", lock, hero, -1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->lockSlots[0].link.target, copy->lockSlots[1].link.target,
+                         copy->lockSlots[0].link.origin, copy->lockSlots[1].changed),
+              std::tuple(static_cast<Actor *>(high), static_cast<Actor *>(low),
+                         static_cast<Actor *>(copy), lock->lockSlots[1].changed));
+    EXPECT_EQ(std::tuple(copy->currentPitch, copy->currentYaw, copy->pitchVelocity,
+                         copy->yawVelocity),
+              std::tuple(0.25f, -1.5f, 0.125f, -0.5f));
+    // The copy's links are its own: a lock deleted frees the slot in both.
+    DeleteActor(high);
+    EXPECT_EQ(std::tuple(Slot(0), copy->lockSlots[0].link.target, copy->lockSlots[1].link.target),
+              std::tuple(nullptr, nullptr, static_cast<Actor *>(low)));
+}
+
 TEST_F(LockOnTest, ALockOutOfViewStaysUntilUnhook) {
     CharacterActor *foe = Foe("Foe", {0, 0, 300});
     Offer({foe});

@@ -23,6 +23,7 @@
 #include "core/actors/param_builder.h"
 #include "core/script/script_compiler.h"
 #include "library/resource_library.h"
+#include "support/scene_harness.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -449,6 +450,36 @@ TEST_F(FileActorTest, LoadUnderFreshIdsOnceUnlessAlwaysReload) {
     EXPECT_EQ(f->loaded, 1u);
     BroadcastCommand(cmd::base::BuildTree, ParamBlock());
     EXPECT_EQ(Names(f), (std::vector<std::string>{"Crate", "Side"}));
+}
+
+// Every unload goes through "Unload Fileobject", which spies and scripts
+// bound to it see: the in-game load's, the reload's and the load's own.
+TEST_F(FileActorTest, LoadsAndReloadsUnloadThroughTheirCommand) {
+    WriteFile("crate.qva", {{0, "Crate"}});
+    FileActor *f = MakeFile("F", scenery, 3500, {"crate.qva"});
+    f->selectedFile = 0;
+    scene::SpyLog spies;
+    spies.Watch(f);
+    const auto unloads = [&] {
+        const size_t count = spies.Count("F", cmd::file::UnloadFileobject);
+        spies.Take();
+        return count;
+    };
+    EXPECT_EQ(SendCommand(3500, 507, ParamBlock()), 1u);
+    EXPECT_EQ(unloads(), 1u);
+    // 513 sends 511, then 508, which unloads once more before it loads.
+    SendCommandArgs(f, 513, std::string("crate.qva"));
+    EXPECT_EQ(unloads(), 2u);
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
+    EXPECT_EQ(Names(f), std::vector<std::string>{"Crate"});
+    // Loaded already: 508 leaves the children alone.
+    SendCommand(3500, 508, ParamBlock());
+    EXPECT_EQ(unloads(), 0u);
+    f->alwaysReload = 1;
+    SendCommand(3500, 508, ParamBlock());
+    EXPECT_EQ(unloads(), 1u);
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
+    EXPECT_EQ(Names(f), std::vector<std::string>{"Crate"});
 }
 
 // The data folder is the actor system's: a library with a folder of its

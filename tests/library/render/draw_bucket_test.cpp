@@ -243,6 +243,81 @@ TEST_F(DrawBucketTest, SortedBucketDrawsAsIfEachWerePlacedOnArrival) {
     }
 }
 
+TEST_F(DrawBucketTest, KeysThatAreNotNumbersDrawAsIfEachWerePlacedOnArrival) {
+    // Keys NaN, 200, 300 in this order: the NaN passes every key, the 300
+    // goes before the first smaller one, the 200.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    auto sorted = MakeMaterial(0, 1u << 7);
+    DrawInstance *a = Make(sorted.get(), &near_, 1, nan);
+    DrawInstance *b = Make(sorted.get(), &mid_, 2);
+    DrawInstance *c = Make(sorted.get(), &far_, 3);
+    Watch({7});
+    Queue({a, b, c});
+    library_.DrawScene();
+    EXPECT_EQ(g_events, (std::vector<std::string>{"7:1", "7:3", "7:2"}));
+    for (DrawInstance *instance : {a, b, c}) {
+        library_.DestroyDrawInstance(instance);
+    }
+
+    // Random keys from few depths, a fifth of them not numbers, in a short
+    // list and in one long enough for the radix sort; latecomers come while
+    // the first is drawn.
+    std::mt19937 random(20270114u);
+    library_.SetBucketInstanceCallback(7, QueueLatecomers);
+    constexpr uint32_t kLate = 10;
+    for (const uint32_t count : {12u, 300u}) {
+        std::vector<Matrix> worlds(count + kLate);
+        std::vector<DrawInstance *> queued;
+        std::vector<DrawInstance *> latecomers;
+        for (uint32_t i = 0; i < count + kLate; ++i) {
+            worlds[i] = Translation(0.0f, 0.0f, 100.0f + 10.0f * float(random() % 20));
+            const float bias = random() % 5 == 0 ? nan : 0.0f;
+            (i < count ? queued : latecomers).push_back(Make(sorted.get(), &worlds[i], i + 1, bias));
+        }
+        for (int frame = 0; frame < 2; ++frame) {
+            std::shuffle(queued.begin(), queued.end(), random);
+            std::vector<DrawInstance *> order;
+            for (DrawInstance *instance : queued) {
+                library_.QueueDrawInstance(instance, 0.0f, 1.0f);
+                PlaceOnArrival(order, instance);
+            }
+            g_latecomers = latecomers;
+            g_events.clear();
+            library_.DrawScene();
+
+            std::vector<std::string> expected = {"7:" + Name(order.front())};
+            order.erase(order.begin());
+            for (DrawInstance *instance : latecomers) {
+                PlaceOnArrival(order, instance);
+            }
+            for (const DrawInstance *instance : order) {
+                expected.push_back("7:" + Name(instance));
+            }
+            ASSERT_EQ(g_events, expected) << count << " frame " << frame;
+        }
+        for (DrawInstance *instance : queued) {
+            library_.DestroyDrawInstance(instance);
+        }
+        for (DrawInstance *instance : latecomers) {
+            library_.DestroyDrawInstance(instance);
+        }
+    }
+}
+
+TEST_F(DrawBucketTest, QueueingAnInstanceLinkedDirectlyKeepsTheListWhole) {
+    // x and y linked into the append bucket without queueing; queueing x
+    // then takes it out of the list before it goes to the end again.
+    auto append = MakeMaterial(0, 1u << 3);
+    DrawInstance *x = Make(append.get(), &near_, 1);
+    DrawInstance *y = Make(append.get(), &near_, 2);
+    ASSERT_TRUE(library_.LinkIntoNextBucket(x, 0) && library_.LinkIntoNextBucket(y, 0));
+    library_.QueueDrawInstance(x, 0.0f, 1.0f);
+    Watch({3});
+    library_.DrawScene();
+    EXPECT_EQ(g_events, (std::vector<std::string>{"3:2", "3:1"}));
+    EXPECT_EQ(library_.GetDrawBucket(3)->head, nullptr);
+}
+
 TEST_F(DrawBucketTest, CullingAtTheNearSideAndFogEnd) {
     // Sphere centre one unit behind the eye: z + r = 0 is still visible.
     EXPECT_EQ(std::vector<bool>({library_.IsSphereVisible({0.0f, 0.0f, -1.0f}, 1.0f, nullptr, false),
