@@ -210,8 +210,7 @@ void InventoryActor::StartMission(uint32_t index, uint32_t flag) {
     if (!SceneFound(scene)) {
         // No film for a mission that is not there. The load is asked for
         // all the same: like one whose file cannot be read whole, it brings
-        // back what the game started with (the title), which tells the
-        // player.
+        // back the files the game started with, whose menu tells the player.
         NewGame(scene, flag);
         return;
     }

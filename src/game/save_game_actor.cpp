@@ -29,8 +29,6 @@ constexpr uint32_t kMemoryUnit = 2;
 constexpr const char *kIndexName = "SaveGame";
 const Vector4 kEmptyColor = {1.0f, 1.0f, 1.0f, 0.7f};
 const Vector4 kUsedColor = {1.0f, 1.0f, 1.0f, 0.9f};
-// A used slot whose mission has no picture hides the empty one.
-const Vector4 kNoPictureColor = {1.0f, 1.0f, 1.0f, 0.0f};
 // What a used slot without its picture says, as the game actor names a
 // progress block.
 constexpr const char *kMissionWords = "Mission %u";
@@ -513,13 +511,13 @@ int SaveGameActor::ShowSlots() {
         std::snprintf(name, sizeof(name), "Menu_SaveSlot_%02u", unsigned(mission));
         Actor *image = Resolve(slot.image);
         SendCommandArgs(image, kUiCmdSetResource, std::string(name));
-        if (LibraryHasMaterial(name) || Resolve(slot.caption) == nullptr) {
-            SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kUsedColor);
-        } else {
-            // No picture of the mission: the slot says it in words.
+        SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kUsedColor);
+        if (!LibraryHasMaterial(name) && Resolve(slot.caption) != nullptr) {
+            // No picture of the mission: the empty one goes and the slot
+            // says it in words.
             char said[32];
             std::snprintf(said, sizeof(said), kMissionWords, unsigned(mission));
-            SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kNoPictureColor);
+            SendCommandArgs(image, cmd::ui_sprite::SetUISpriteMaterialID, int32_t(-1));
             SendCommandArgs(Resolve(slot.caption), cmd::ui_text::SetUITextText, std::string(said));
         }
         if (saveMode == 0) {

@@ -648,10 +648,16 @@ TEST_F(SaveGameTest, AUsedSlotWithoutItsPictureSaysItsMission) {
     Send(kUiCmdActionStart);
     EXPECT_EQ(std::pair(Look(1), caption(1)),
               std::pair(std::pair<std::string, float>{"Menu_SaveSlot_04", 0.9f}, std::string()));
-    // Mission 7 has no picture: the empty one is hidden under the words.
+    // Mission 7 has no picture: the empty one goes, under the words.
+    const auto dropped = [](int slot) {
+        const auto ids = Image(slot)->Of(cmd::ui_sprite::SetUISpriteMaterialID);
+        return !ids.empty() && ids.back().Read<int32_t>() == -1;
+    };
     EXPECT_EQ(std::pair(Look(2), caption(2)),
-              std::pair(std::pair<std::string, float>{"Menu_SaveSlot_07", 0.0f},
+              std::pair(std::pair<std::string, float>{"Menu_SaveSlot_07", 0.9f},
                         std::string("Mission 7")));
+    EXPECT_TRUE(dropped(2));
+    EXPECT_FALSE(dropped(1));
     EXPECT_EQ(std::pair(Look(3), caption(3)),
               std::pair(std::pair<std::string, float>{"Menu_SaveSlot", 0.7f}, std::string()));
     // Emptied, the slot loses its words.
