@@ -96,8 +96,8 @@ class InventoryActor : public Actor {
     void PlayPendingMovie(const std::string &movie);
     // Plays the film of mission index + 1 (index 200: mission 3) and loads
     // that mission with the globals, `flag` the load's first Bool. When the
-    // mission's scene file is missing nothing happens but a trace line and
-    // a fade up with the head-up display on.
+    // mission's scene file is missing no film plays and the load is asked
+    // for all the same: the world then brings back its start files.
     void StartMission(uint32_t index, uint32_t flag);
 
     int32_t pendingMission = -1;
@@ -183,8 +183,7 @@ class InventoryActor : public Actor {
     // "Inventory Hack" 5: the same mission again, or the start level from
     // mission 5 on.
     void RestartMission();
-    // Whether the scene file is there; when not, a trace line, no mission
-    // waits and the screen comes back with the head-up display.
+    // Whether the scene file is there, in the world's base folder.
     bool SceneFound(const std::string &scene);
     void DrawHud(float delta);
     void DrawHandPanel(Actor *hand, float anchorX, float &flash, uint32_t &lastBullets,

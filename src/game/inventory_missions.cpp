@@ -40,7 +40,6 @@ constexpr uint32_t kSoundMixerChannels = 8;
 constexpr float kSoundMixerStopSeconds = 1.8f;
 constexpr float kLevelFadeUpSeconds = 3.0f;
 constexpr float kAfterOfferSeconds = 0.5f;
-constexpr float kMissingSceneFadeSeconds = 0.3f;
 
 Actor *Anywhere(const char *name) { return FindDescendantByName(GetActorSystem(), name); }
 
@@ -186,12 +185,8 @@ void InventoryActor::RestartMission() {
     const uint32_t number = Module().missionNumber;
     // Mission number 0 (none started yet) restarts the first.
     const uint32_t index = number > 0 ? number - 1 : 0;
-    const bool sameMission = number < 5;
-    if (!SceneFound(sameMission ? MissionScene(MissionNumber(index)) : kStartLevelFile)) {
-        return;
-    }
     ResetCharacter();
-    if (sameMission) {
+    if (number < 5) {
         StartMission(index, 0);
         pendingMission = -1;
     } else {
@@ -203,25 +198,22 @@ bool InventoryActor::SceneFound(const std::string &scene) {
     std::string path;
     FileHandle file;
     ActorSystem *system = GetActorSystem();
-    if (system != nullptr && JoinBaseFolder(system->baseFolder, scene, &path) &&
-        file.Open(path.c_str(), "rb")) {
-        return true;
-    }
-    std::fprintf(stderr, "Inventory: no scene file %s\n", scene.c_str());
-    pendingMission = -1;
-    hudVisible = 1;
-    FadeUp(kMissingSceneFadeSeconds);
-    return false;
+    return system != nullptr && JoinBaseFolder(system->baseFolder, scene, &path) &&
+           file.Open(path.c_str(), "rb");
 }
 
 void InventoryActor::StartMission(uint32_t index, uint32_t flag) {
     const uint32_t number = MissionNumber(index);
     const std::string scene = MissionScene(number);
-    if (!SceneFound(scene)) {
-        return;
-    }
     StopPlayerCharacter();
     PauseSounds();
+    if (!SceneFound(scene)) {
+        // No film for a mission that is not there. The load is asked for
+        // all the same: like one whose file cannot be read whole, it brings
+        // back the files the game started with, whose menu tells the player.
+        NewGame(scene, flag);
+        return;
+    }
     GameSleep(50);
     GameSleep(50);
     char movie[32];

@@ -15,6 +15,7 @@
 #include "game/ui_button_actor.h"
 #include "game/ui_element.h"
 #include "game/ui_sprite_actor.h"
+#include "game/ui_system_actor.h"
 #include "game/ui_text_actor.h"
 #include "library/resource_library.h"
 #include "library/save_device.h"
@@ -28,6 +29,9 @@ constexpr uint32_t kMemoryUnit = 2;
 constexpr const char *kIndexName = "SaveGame";
 const Vector4 kEmptyColor = {1.0f, 1.0f, 1.0f, 0.7f};
 const Vector4 kUsedColor = {1.0f, 1.0f, 1.0f, 0.9f};
+// What a used slot without its picture says, as the game actor names a
+// progress block.
+constexpr const char *kMissionWords = "Mission %u";
 
 // clang-format off
 const UiSheetRow kSheet[] = {
@@ -67,6 +71,11 @@ bool MissionSceneExists(uint32_t mission) {
     std::snprintf(name, sizeof(name), "\\data\\Mission_%02u_Release.qva", unsigned(scene));
     FileHandle file;
     return file.Open(library->GetBaseFolder() + name, "rb");
+}
+
+bool LibraryHasMaterial(const char *name) {
+    ResourceLibrary *library = GetLibrary();
+    return library != nullptr && library->FindItemByName(name, ItemClass::Material) != nullptr;
 }
 
 // The index on the device into out: 1 when read whole, 0 when a "SaveGame"
@@ -197,6 +206,7 @@ void SaveGameActor::Precalculate() {
             SlotEntry entry;
             entry.button = button->actorId;
             entry.image = IdOf(FindDescendantByName(button, "Img"));
+            entry.caption = IdOf(FindDescendantByName(button, "Text"));
             slots.push_back(entry);
         }
     } else {
@@ -215,6 +225,21 @@ void SaveGameActor::Precalculate() {
     Device().GetName(0, name, sizeof(name));
     devices.assign(1, name);
     deviceIndex = 0;
+    // Set up while the world brings back the files it started with, in
+    // place of a level it could not read: the menu that shows says so.
+    const ActorSystem *world = GetActorSystem();
+    if (world != nullptr && world->loadingStartFiles != 0 && InActiveMenu()) {
+        ShowInfo("UNABLE_TO_LOAD_GAME");
+    }
+}
+
+bool SaveGameActor::InActiveMenu() const {
+    for (const Actor *up = parent; up != nullptr; up = up->parent) {
+        if (const auto *menu = dynamic_cast<const UISystemActor *>(up)) {
+            return menu->active != 0;
+        }
+    }
+    return false;
 }
 
 void SaveGameActor::ShowMessage(int32_t dialog, int32_t text, const char *key) {
@@ -252,6 +277,17 @@ void SaveGameActor::ShowDeviceMenu() {
 
 int SaveGameActor::Refuse(const char *key) {
     ShowDeviceMenu();
+    ShowInfo(key);
+    return 0;
+}
+
+int SaveGameActor::RefuseSlot(const char *key) {
+    TellId(infoDialog, kUiCmdActionStop);
+    delay = 0.0f;
+    savePending = 0;
+    loadPending = 0;
+    // The list first, so that the message over it takes the focus.
+    TellId(slotsWindow, kUiCmdActionStart);
     ShowInfo(key);
     return 0;
 }
@@ -434,11 +470,13 @@ int SaveGameActor::ShowSlots() {
         SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kEmptyColor);
         SendCommandArgs(Resolve(slot.button), cmd::ui_button::SetUIButtonStatic,
                         saveMode == 0 ? 1u : 0u);
+        SendCommandArgs(Resolve(slot.caption), cmd::ui_text::SetUITextText, std::string());
     }
+    int found = -1;
     if (count != 0 || Device().HasFile(device, kIndexName) != 0) {
         // Only the index is read; other files of the folder are left alone.
         GameStateBlock read = g_index;
-        const int found = ReadIndex(device, read);
+        found = ReadIndex(device, read);
         Device().IsAvailable(device);
         if (Device().Mount(device) == 0) {
             ShowDeviceMenu();
@@ -452,11 +490,16 @@ int SaveGameActor::ShowSlots() {
             g_index = read;
         }
     }
-    if (g_index[1] > slots.size()) {
-        // More slot words than the menu has slots: none of them is shown.
-        return Refuse(saveMode != 0 ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
+    uint32_t words = g_index[1];
+    if (words > slots.size()) {
+        // A saved index with more slot words than the menu has slots: none
+        // of them is shown. One not saved yet takes the menu's count.
+        if (found == 1) {
+            return Refuse(saveMode != 0 ? "UNABLE_TO_SAVE_GAME" : "UNABLE_TO_LOAD_GAME");
+        }
+        words = uint32_t(slots.size());
     }
-    for (uint32_t i = 0; i < g_index[1]; ++i) {
+    for (uint32_t i = 0; i < words; ++i) {
         const uint32_t mission = g_index[kFirstSlotWord + i];
         if (mission == 0) {
             continue;
@@ -469,6 +512,14 @@ int SaveGameActor::ShowSlots() {
         Actor *image = Resolve(slot.image);
         SendCommandArgs(image, kUiCmdSetResource, std::string(name));
         SendCommandArgs(image, cmd::ui_text::SetUISpriteColor, kUsedColor);
+        if (!LibraryHasMaterial(name) && Resolve(slot.caption) != nullptr) {
+            // No picture of the mission: the empty one goes and the slot
+            // says it in words.
+            char said[32];
+            std::snprintf(said, sizeof(said), kMissionWords, unsigned(mission));
+            SendCommandArgs(image, cmd::ui_sprite::SetUISpriteMaterialID, int32_t(-1));
+            SendCommandArgs(Resolve(slot.caption), cmd::ui_text::SetUITextText, std::string(said));
+        }
         if (saveMode == 0) {
             SendCommandArgs(Resolve(slot.button), cmd::ui_button::SetUIButtonStatic, 0u);
         }
@@ -490,10 +541,11 @@ int SaveGameActor::Save() {
     if (exchange.state == nullptr) {
         return 0;
     }
-    // A save the slot list could never show is refused: one without a
-    // mission, or one whose slot is past the slot words it writes.
-    if (exchange.state[0] == 0 || uint32_t(slotIndex) >= exchange.state[1]) {
-        return Refuse("UNABLE_TO_SAVE_GAME");
+    const uint32_t mission = exchange.state[0];
+    // A save the game could never load again is refused: one without a
+    // mission, or of a mission whose scene is not there.
+    if (!MissionSceneExists(mission)) {
+        return RefuseSlot("UNABLE_TO_SAVE_GAME");
     }
     const uint32_t device = uint32_t(deviceIndex);
     // The index as it is on the device now; one that is there but cannot
@@ -504,11 +556,21 @@ int SaveGameActor::Save() {
         return Refuse("UNABLE_TO_SAVE_GAME");
     }
     if (found < 0) {
+        // A first index has as many slot words as the menu has slots.
         index = FreshGameState();
+        index[1] = uint32_t(slots.size());
     }
-    index[kFirstSlotWord + uint32_t(slotIndex)] = exchange.state[0];
-    index[0] = exchange.state[0];
-    index[1] = exchange.state[1];
+    // The game's count of slot words, as far as this menu can show them,
+    // never hides slots the index already holds.
+    const uint32_t words =
+        std::max(index[1], std::min(exchange.state[1], uint32_t(slots.size())));
+    // Nor is one the slot list could never show: past the slot words.
+    if (uint32_t(slotIndex) >= words) {
+        return RefuseSlot("UNABLE_TO_SAVE_GAME");
+    }
+    index[kFirstSlotWord + uint32_t(slotIndex)] = mission;
+    index[0] = mission;
+    index[1] = words;
     const uint32_t written = Device().WriteFile(device, kIndexName, index.data(), kGameStateBytes);
     if (Device().Mount(device) == 0) {
         ShowDeviceMenu();
@@ -535,7 +597,7 @@ int SaveGameActor::Load() {
     }
     const uint32_t mission = slots[size_t(slotIndex)].mission;
     if (!MissionSceneExists(mission)) {
-        return Refuse("UNABLE_TO_LOAD_GAME");
+        return RefuseSlot("UNABLE_TO_LOAD_GAME");
     }
     const uint32_t device = uint32_t(deviceIndex);
     GameSleep(kWaitMilliseconds);

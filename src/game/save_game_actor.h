@@ -51,8 +51,9 @@ struct SaveGameFields {
         std::string name;
         uint32_t empty = 1;
         uint32_t mission = 0;
-        int32_t button = -1; // "SaveSlot_%02d", a UI Button
-        int32_t image = -1;  // its "Img", a UI Sprite
+        int32_t button = -1;  // "SaveSlot_%02d", a UI Button
+        int32_t image = -1;   // its "Img", a UI Sprite
+        int32_t caption = -1; // its "Text", a UI Text: the words of a slot without its picture
     };
 
     uint32_t type = 0;
@@ -113,6 +114,11 @@ class SaveGameActor : public Actor, public SaveGameFields {
     void ShowRemoved(const char *operation);
     // Refuses a save or a load: the device menu and the message.
     int Refuse(const char *key);
+    // Refuses what the chosen slot holds or would hold: the slot list stays,
+    // under the message.
+    int RefuseSlot(const char *key);
+    // Whether a UI System above this actor runs the frames.
+    bool InActiveMenu() const;
     std::string DeviceName() const;
     int32_t DeviceIndexOf(uint32_t number) const;
     Actor *InParentTree(const char *name);

@@ -115,7 +115,7 @@ void UIMapInputActor::Precalculate() {
     }
     TellChild(overChild, kUiCmdActionStop);
     TellChild(focusChild, kUiCmdActionStop);
-    if (primaryCode == -1) {
+    if (primaryCode == kTakeMapBindings) {
         primaryCode = Binding(action, 0);
         secondCode = Binding(action, 1);
     } else {

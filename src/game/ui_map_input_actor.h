@@ -23,10 +23,13 @@ class UIMapInputActor : public Actor {
     void Update() override;
     void DumpClassFields(std::vector<std::string> &lines) const override;
 
-    // The action of set 0 the row binds, and its codes as last stored
-    // (primary -1: take the action map's pair on "Precalculate").
+    // A stored primary code that takes the action map's pair on
+    // "Precalculate" instead of binding its own.
+    static constexpr int32_t kTakeMapBindings = -1;
+
+    // The action of set 0 the row binds, and its codes as last stored.
     uint32_t action = 0;
-    int32_t primaryCode = -1;
+    int32_t primaryCode = kTakeMapBindings;
     int32_t secondCode = 0;
     uint32_t axis = 0;
     uint32_t capturing = 0;

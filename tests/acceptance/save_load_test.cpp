@@ -125,9 +125,11 @@ class SaveLoadScene : public ::testing::Test {
                                                    "/Scenery/Menu.UI_System_Deactivate();", &error))
             << error;
         ASSERT_TRUE(builder.Load(&error)) << error;
-        // Mission 4's scene file beside it (never loaded here).
-        std::filesystem::copy_file(builder.folder / "Data/Scene.qva",
-                                   builder.folder / "Data/Mission_04_Release.qva");
+        // The scene files of missions 3 and 4 beside it (never loaded here):
+        // a game is saved only at a mission that can be loaded again.
+        for (const char *scene : {"Data/Mission_03_Release.qva", "Data/Mission_04_Release.qva"}) {
+            std::filesystem::copy_file(builder.folder / "Data/Scene.qva", builder.folder / scene);
+        }
         saver_ = dynamic_cast<SaveGameActor *>(scene::SceneBuilder::Find("SaveGame"));
         inventory = dynamic_cast<InventoryActor *>(GetActorById(kInventoryActorId));
         ASSERT_TRUE(saver_ != nullptr && inventory != nullptr);

@@ -28,9 +28,9 @@ TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
     InitSaveDevice(0);
     SetSaveFolder((folder / "game/SaveGames").c_str());
     GameStateBlock index{};
-    index[0] = 4;
+    index[0] = 2;
     index[1] = 6;
-    index[3] = 4;
+    index[3] = 2;
     ASSERT_EQ(SaveDevice::WriteFile(0, "SaveGame", index.data(), kGameStateBytes, 0, 0), 1u);
     folder.Put("game/SaveGames/readme.txt", "not a saved game\n");
 
@@ -44,10 +44,10 @@ TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
     ASSERT_EQ(bytes.size(), 16496u);
     EXPECT_EQ(bytes.substr(0, 8), std::string("\x01\0\0\0\x68\x40\0\0", 8));
     GameStateBlock expected{};
-    expected[0] = 4;
+    expected[0] = 2;
     expected[1] = 6;
-    expected[3] = 4;
-    expected[4] = 4;
+    expected[3] = 2;
+    expected[4] = 2;
     EXPECT_EQ(bytes.substr(8), std::string(reinterpret_cast<const char *>(expected.data()),
                                            kGameStateBytes));
     EXPECT_EQ(folder.Get("game/SaveGames/readme.txt"), "not a saved game\n");

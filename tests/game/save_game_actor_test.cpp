@@ -24,6 +24,7 @@
 #include "game/ui_text_actor.h"
 #include "game/ui_window_actor.h"
 #include "game/game_sleep.h"
+#include "library/library_writer.h"
 #include "library/save_device.h"
 #include "support/record_file.h"
 #include "ui_scene.h"
@@ -126,8 +127,10 @@ class SaveGameTest : public UiScene {
         UiScene::SetUp();
         InitSaveDevice(0);
         std::filesystem::create_directories(builder.folder / "SaveGames");
-        builder.folder.Put("Data/Mission_04_Release.qva", "scene");
-        builder.folder.Put("Data/Mission_03_Release.qva", "scene");
+        // The scenes of the missions the tests save and load.
+        for (const char *n : {"01", "03", "04", "05", "09"}) {
+            builder.folder.Put(std::string("Data/Mission_") + n + "_Release.qva", "scene");
+        }
         ResetSaveIndexBuffer();
         previousLink = SetSaveDeviceLink(&device);
         previousSleep = SetGameSleep(&RecordSleep);
@@ -140,9 +143,11 @@ class SaveGameTest : public UiScene {
         SetSaveDeviceUnopenableForTests(nullptr);
     }
     // A menu with "Resume" and the two menus 1711 goes back to, around a
-    // Save Game with its dialogs, device window and the slots numbered so.
-    void Build(std::vector<int> numbers, bool resumeStatic = true) {
-        Actor *menu = Menu(false);
+    // Save Game with its dialogs, device window and the slots numbered so;
+    // with `captions` each slot's image holds a "Text".
+    void Build(std::vector<int> numbers, bool resumeStatic = true, bool captions = false,
+               bool menuActive = false) {
+        Actor *menu = Menu(menuActive);
         Actor *resume = Make(kUiButtonClassId, "Resume", menu, {});
         SendCommandArgs(resume, cmd::ui_button::SetUIButtonStatic, resumeStatic ? 1u : 0u);
         Make(kUiWindowClassId, "MainMenu", menu, {});
@@ -158,7 +163,10 @@ class SaveGameTest : public UiScene {
             char name[24];
             std::snprintf(name, sizeof(name), "SaveSlot_%02d", n);
             Actor *slot = Make(kUiButtonClassId, name, slotsWindow, {});
-            builder.Make(int32_t(kImageClass), "Img", slot);
+            Actor *image = builder.Make(int32_t(kImageClass), "Img", slot);
+            if (captions) {
+                Make(kUiTextClassId, "Text", image, {});
+            }
         }
         Actor *deviceWindow = Make(kUiWindowClassId, "Device", saver, {});
         deviceWindow->actionFlags |= kBlockStartFromParent;
@@ -570,6 +578,115 @@ TEST_F(SaveGameTest, SavesTheSlotListCouldNeverShowAreRefused) {
     RunPending();
     EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 1u);
     EXPECT_EQ(IndexOnDisk()[7], 5u);
+}
+
+TEST_F(SaveGameTest, AFourSlotMenuSavesListsAndLoads) {
+    // No index yet: the menu's four slots are the slot words.
+    Build({1, 2, 3, 4});
+    game->state = {5, 6};
+    Pick(true, 4);
+    RunPending();
+    EXPECT_EQ(TextOf("InfoOkDialog"), "");
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 1u);
+    EXPECT_EQ(std::pair(IndexOnDisk()[1], IndexOnDisk()[5]), std::pair(4u, 5u));
+    Send(cmd::save_game::SaveGameSetStateLoad);
+    Send(kUiCmdActionStart);
+    EXPECT_TRUE(Shown("SavedGameSlots"));
+    EXPECT_EQ(std::pair(IsStatic(3), IsStatic(4)), std::pair(1u, 0u));
+    Pick(false, 4);
+    RunPending();
+    ASSERT_FALSE(game->taken.empty());
+    EXPECT_EQ(game->taken[0], 5u);
+    // An index saved with six slot words is more than these four can show.
+    PutIndex({{0, 5}, {1, 6}, {5, 5}});
+    Send(kUiCmdActionStart);
+    EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_LOAD_GAME");
+    EXPECT_FALSE(Shown("SavedGameSlots"));
+}
+
+TEST_F(SaveGameTest, ARefusedSlotLeavesTheListUnderItsMessage) {
+    // Slot 1 holds mission 7, whose scene is not there.
+    PutIndex({{0, 7}, {1, 6}, {2, 7}});
+    Build({1, 2, 3, 4, 5, 6});
+    const auto listUnderMessage = [](const char *key) {
+        EXPECT_EQ(TextOf("InfoOkDialog"), key);
+        EXPECT_TRUE(Shown("InfoOkDialog") && Shown("SavedGameSlots"));
+        EXPECT_FALSE(Shown("Device") || Shown("InfoDialog"));
+        EXPECT_EQ(FocusedWindow, Find<Actor>("InfoOkDialog"));
+    };
+    Pick(false, 1);
+    RunPending();
+    listUnderMessage("UNABLE_TO_LOAD_GAME");
+    // "OK" closes the message: the slots take the pointer again.
+    SendCommandArgs(Find<Actor>("InfoOkDialog"), kUiCmdActionStop);
+    EXPECT_EQ(FocusedWindow, Find<Actor>("SavedGameSlots"));
+    // A save of that mission could not be loaded again either.
+    game->state = {7, 6};
+    const std::string before = builder.folder.Get("SaveGames/SaveGame");
+    Pick(true, 2);
+    RunPending();
+    listUnderMessage("UNABLE_TO_SAVE_GAME");
+    EXPECT_EQ(builder.folder.Get("SaveGames/SaveGame"), before);
+    EXPECT_EQ(spies.Count("Saver", cmd::save_game::OnPostSaveGame), 0u);
+}
+
+TEST_F(SaveGameTest, AUsedSlotWithoutItsPictureSaysItsMission) {
+    MaterialItem picture;
+    picture.name = "Menu_SaveSlot_04";
+    LibraryWriter writer;
+    writer.AddItem(41, picture);
+    ASSERT_TRUE(scene::AddToLibrary(*runner.library, writer.WriteToMemory()));
+    PutIndex({{0, 4}, {1, 3}, {2, 4}, {3, 7}});
+    Build({1, 2, 3}, true, true);
+    // Three slot words for three slots.
+    const auto caption = [](int slot) {
+        char name[24];
+        std::snprintf(name, sizeof(name), "SaveSlot_%02d", slot);
+        return static_cast<UITextActor *>(FindDescendantByName(Find<Actor>(name), "Text"))->text;
+    };
+    Send(cmd::save_game::SaveGameSetStateLoad);
+    Send(kUiCmdActionStart);
+    EXPECT_EQ(std::pair(Look(1), caption(1)),
+              std::pair(std::pair<std::string, float>{"Menu_SaveSlot_04", 0.9f}, std::string()));
+    // Mission 7 has no picture: the empty one goes, under the words.
+    const auto dropped = [](int slot) {
+        const auto ids = Image(slot)->Of(cmd::ui_sprite::SetUISpriteMaterialID);
+        return !ids.empty() && ids.back().Read<int32_t>() == -1;
+    };
+    EXPECT_EQ(std::pair(Look(2), caption(2)),
+              std::pair(std::pair<std::string, float>{"Menu_SaveSlot_07", 0.9f},
+                        std::string("Mission 7")));
+    EXPECT_TRUE(dropped(2));
+    EXPECT_FALSE(dropped(1));
+    EXPECT_EQ(std::pair(Look(3), caption(3)),
+              std::pair(std::pair<std::string, float>{"Menu_SaveSlot", 0.7f}, std::string()));
+    // Emptied, the slot loses its words.
+    PutIndex({{0, 4}, {1, 3}, {2, 4}});
+    Send(kUiCmdActionStart);
+    EXPECT_EQ(std::pair(Look(2), caption(2)),
+              std::pair(std::pair<std::string, float>{"Menu_SaveSlot", 0.7f}, std::string()));
+}
+
+TEST_F(SaveGameTest, SetUpWhileTheStartFilesComeBackItSaysTheLoadFailed) {
+    // The world loads the files it started with in place of a level it
+    // could not read: the Save Game of the menu that shows tells it.
+    ActorSystem *world = GetActorSystem();
+    world->loadingStartFiles = 1;
+    Build({1}, true, false, true);
+    world->loadingStartFiles = 0;
+    EXPECT_TRUE(Shown("InfoOkDialog"));
+    EXPECT_EQ(TextOf("InfoOkDialog"), "UNABLE_TO_LOAD_GAME");
+    EXPECT_EQ(FocusedWindow, Find<Actor>("InfoOkDialog"));
+    // Set up again in an ordinary load, or in a menu that is not shown, it
+    // says nothing.
+    static_cast<UITextActor *>(FindDescendantByName(Find<Actor>("InfoOkDialog"), "Text"))->text =
+        "";
+    saver_->HandleCommand(kUiCmdPrecalculate, ParamBlock());
+    SendCommandArgs(Find<Actor>("Menu"), cmd::ui_system::UISystemDeactivate);
+    world->loadingStartFiles = 1;
+    saver_->HandleCommand(kUiCmdPrecalculate, ParamBlock());
+    world->loadingStartFiles = 0;
+    EXPECT_EQ(TextOf("InfoOkDialog"), "");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,9 +36,11 @@
 #include "library/library_item.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
+#include "platform/input.h"
 #include "support/fake_display.h"
 #include "support/fake_film.h"
 #include "support/play_run_host.h"
+#include "support/process_reset.h"
 #include "support/sample_copy.h"
 #include "support/temp_folder.h"
 #include "support/tool_run.h"
@@ -229,8 +232,8 @@ TEST(MissionRun, NewGameFadesInOntoTheHudAndTheExitLeadsThroughTheSaveOfferToMis
 
     ASSERT_NE(mission1, 0u) << "mission 1 has no player";
     // The options' row for "Forward" names both keys start-up bound, in
-    // the text table's words.
-    EXPECT_EQ(forwardKeys, "W / Up");
+    // the text table's words, as the action map holds them.
+    EXPECT_EQ(forwardKeys, "Up / W");
     // Black at the start, clear within 3 s.
     EXPECT_GT(firstAlpha, 0.9f);
     ASSERT_NE(faded, 0u) << "the fade never ended";
@@ -660,8 +663,8 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     EXPECT_GT(healthAfter, 0.0f);
 }
 
-// Mission 2's exit offers the save; "Continue" plays the end film and loads
-// the end, which hands back to the title.
+// Mission 2's exit offers no save: the end film plays at once and the end
+// loads, without the head-up display, and hands back to the title.
 TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     TempFolder folder;
     const toolrun::ToolRun made = samplecopy::Make(folder.Path());
@@ -670,10 +673,11 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     testdisplay::BlindDisplay blind; // positions only, no pixels
     PlayRunHost host;
     uint32_t first = 0;
-    uint32_t offered = 0;
+    bool offered = false;
     std::vector<std::string> loads;
     std::vector<uint32_t> loadFrames;
     bool endFilm = false;
+    bool endHud = true;
     bool titleMenu = false;
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_02_Release.qva");
@@ -681,7 +685,7 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
         if (!load.empty() && (loads.empty() || loads.back() != load)) {
             loads.push_back(load);
             loadFrames.push_back(frame);
-            endFilm = endFilm || OpenedFilm(films, "Mission_03");
+            endFilm = endFilm || OpenedFilm(films, "Mission_26");
         }
         Actor* hero = FindActorByName("GA1_Player", 16);
         if (first == 0) {
@@ -692,11 +696,11 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
             if (Actor* exit = FindActorByName("Exit", 31)) PutHero(hero, exit->GetWorldPosition());
         }
         auto* menu = dynamic_cast<UISystemActor*>(FindActorByName("Menu", int32_t(kUiSystemClassId)));
-        if (offered == 0 && loads.size() == 1 && menu != nullptr && menu->active != 0) {
-            offered = frame;
-            host.Button(kLeftMouseButton, true);  // "Continue", under the cursor's start
+        offered = offered || (loads.size() == 1 && menu != nullptr && menu->active != 0);
+        if (loads.size() == 2 && frame == loadFrames[1] + 60) {
+            auto* inventory = dynamic_cast<InventoryActor*>(GetActorById(kInventoryActorId));
+            endHud = inventory == nullptr || inventory->hudVisible != 0;
         }
-        if (offered != 0 && frame == offered + 2) host.Button(kLeftMouseButton, false);
         if (loads.size() == 3 && frame > loadFrames[2] + 5) {
             titleMenu = menu != nullptr && menu->active != 0 &&
                         FindActorByName("MainMenu", int32_t(kUiWindowClassId)) != nullptr;
@@ -704,14 +708,69 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
         }
     };
     host.Run(folder / "play", 1500);
-    ASSERT_NE(offered, 0u) << "no save offer";
+    EXPECT_FALSE(offered) << "a save offer after the last mission";
     ASSERT_GE(loads.size(), 3u);
-    EXPECT_TRUE(EndsWith(loads[1], "Mission_03_Release.qva")) << loads[1];
+    EXPECT_TRUE(EndsWith(loads[1], "Mission_26_Release.qva")) << loads[1];
     EXPECT_TRUE(endFilm);
+    EXPECT_FALSE(endHud) << "the end shows the head-up display";
     // Eight seconds of the end.
     EXPECT_GE(loadFrames[2] - loadFrames[1], 8u * 60u);
     EXPECT_NE(loads[2].find("Title.qva |"), std::string::npos) << loads[2];
     EXPECT_TRUE(titleMenu);
+}
+
+// "New Game" with mission 1's scene missing, or cut short: the world
+// brings back the title, whose message says the game could not be loaded;
+// its "OK" gives the title's buttons back.
+TEST(MissionEnds, AMissionThatCannotBeLoadedBringsBackTheTitleWithAMessage) {
+    for (const bool missing : {true, false}) {
+        // Each run starts from the process as the test found it.
+        if (!missing) ResetProcessForTests();
+        SCOPED_TRACE(missing ? "missing" : "cut short");
+        TempFolder folder;
+        const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::string scene = folder / "game/Data/Mission_01_Release.qva";
+        if (missing) {
+            std::filesystem::remove(scene);
+        } else {
+            std::filesystem::resize_file(scene, std::filesystem::file_size(scene) / 2);
+        }
+        fakefilm::FakeFilms films;
+        testdisplay::BlindDisplay blind; // the menus' state only, no pixels
+        PlayRunHost host;
+        uint32_t loaded = 0; // the first frame after the load
+        std::string message;
+        bool hero = false, okFocused = false, titleBack = false;
+        host.afterFrame = [&](uint32_t frame) {
+            if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6); // "New Game"
+            if (loaded == 0) {
+                loaded = frame > 8 && FindActorByName("New Game", -1) != nullptr &&
+                                 Focused("InfoOkDialog")
+                             ? frame
+                             : 0;
+                if (loaded == 0) return;
+                hero = FindActorByName("GA1_Player", 16) != nullptr;
+                auto* text = dynamic_cast<UITextActor*>(
+                    FindChildByName(FindActorByName("InfoOkDialog", -1), "Text"));
+                message = text != nullptr ? text->text : "";
+                okFocused = true;
+            }
+            if (frame == loaded + 1 || frame == loaded + 2) MoveMenuCursor(host, "Menu", 340, 330);
+            if (frame == loaded + 3 || frame == loaded + 4)
+                host.Button(kLeftMouseButton, frame == loaded + 3);
+            if (frame == loaded + 6) {
+                titleBack = Focused("MainMenu");
+                SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
+            }
+        };
+        host.Run(folder / "play", 600);
+        EXPECT_TRUE(okFocused) << "no message on the title";
+        EXPECT_EQ(message, "Unable to load the game");
+        EXPECT_FALSE(hero);
+        EXPECT_TRUE(titleBack) << "\"OK\" does not give the title back";
+        EXPECT_FALSE(OpenedFilm(films, "Mission_01") && missing) << "a film for no mission";
+    }
 }
 
 }  // namespace
@@ -939,11 +998,13 @@ uint32_t WordAt(const std::string &bytes, size_t at) {
 }
 
 // The whole game in one run, from the title: "New Game" (under the cursor's
-// start, which leaves the label readable); in mission 1 the key, the door
-// it opens and the exit; the save offer saved to slot 1, then "Continue";
-// mission 2 to its exit and "Continue"; the end with its curtain, back to
-// the title; there "Load Game" and slot 1 load the saved mission 2. The
-// hero is put where each step happens; the other tests walk them.
+// start, which leaves the label readable); in mission 1 Esc, "Options", I
+// for "Forward" and back to the game, then the key, the door it opens and
+// the exit; the save offer saved to slot 1, then "Continue"; mission 2 to
+// its exit; the end with its curtain, back to the title; there "Load Game"
+// and slot 1 load the saved mission 2. The key chosen in "Options" holds
+// through every load. The hero is put where each step happens; the other
+// tests walk them.
 TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackToLoadingTheSave) {
     TempFolder folder;
     const toolrun::ToolRun made = samplecopy::Make(folder.Path());
@@ -963,6 +1024,17 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
     };
     // A long way takes two frames: each stage that moves the cursor runs twice.
     const auto goTo = [&](float x, float y) { MoveMenuCursor(host, "Menu", x, y); };
+    const auto goToPause = [&](float x, float y) { MoveMenuCursor(host, "PauseMenu", x, y); };
+    // "Forward": its row in "Options" (where there is one) and its codes.
+    const auto forward = [] {
+        Actor *row = FindActorByName("Map_Forward", int32_t(kUiMapInputClassId));
+        auto *text = dynamic_cast<UITextActor *>(row != nullptr ? FindChildByName(row, "Text")
+                                                               : nullptr);
+        return (text != nullptr ? text->text : std::string("-")) + " " +
+               std::to_string(GetActionBinding(9, 0)) + " " + std::to_string(GetActionBinding(9, 1));
+    };
+    std::vector<std::string> forwardSeen; // after the remap and after each later load
+    uint32_t optionsShown = 0;
     const auto click = [&] {
         host.Button(kLeftMouseButton, true);
         host.Button(kLeftMouseButton, false);
@@ -1013,7 +1085,34 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
          [&] {
              PutHero(hero(), {0.0f, 30.0f, 700.0f});
          }},
-        {[&] { return frame >= mission + kPastTheFade; },
+        // Past the fade: Esc, "Options", a click on the row of "Forward", I,
+        // "Back" and "Resume".
+        {[&] { return frame >= mission + kPastTheFade; }, [&] { host.Key(0x1B, true); }},
+        {always, [&] { host.Key(0x1B, false); }},
+        {[&] { return Focused("Page"); }, [&] { goToPause(100, 110); }},
+        {always, [&] { goToPause(100, 110); }},
+        {always, click},
+        {[&] { return Focused("Options"); },
+         [&] {
+             optionsShown = frame;
+             goToPause(430, 110);
+         }},
+        {always, [&] { goToPause(430, 110); }},
+        // A row takes a click half a second after it showed.
+        {[&] { return frame >= optionsShown + 36; }, click},
+        {always, [&] { host.Key('I', true); }},
+        {always,
+         [&] {
+             host.Key('I', false);
+             forwardSeen.push_back(forward());
+             goToPause(100, 110);
+         }},
+        {always, [&] { goToPause(100, 110); }},
+        {always, click},
+        {[&] { return Focused("Page"); }, [&] { goToPause(100, 70); }},
+        {always, [&] { goToPause(100, 70); }},
+        {always, click},
+        {always,
          [&] {
              // The Lookout keeps to RoomB, alive, out of the dungeon cell.
              if (auto *lookout = dynamic_cast<CharacterActor *>(FindActorByName("Lookout", 16))) {
@@ -1038,17 +1137,18 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
          }},
         {always, [&] { goTo(100, 70); }},
         {always, click},
-        // Mission 2: onto its exit, and "Continue".
-        {[&] { return loads.size() == 2 && hero() != nullptr; }, [&] { mission = frame; }},
+        // Mission 2: onto its exit, which leads to the end at once.
+        {[&] { return loads.size() == 2 && hero() != nullptr; },
+         [&] {
+             mission = frame;
+             forwardSeen.push_back(forward());
+         }},
         // Its exit answers during the fade.
         {[&] { return frame >= mission + 30; },
          [&] {
              if (Actor *exit = FindActorByName("Exit", 31))
                  PutHero(hero(), exit->GetWorldPosition());
          }},
-        {[&] { return menu() != nullptr && Focused("SaveContinueMenu"); }, [&] { goTo(100, 70); }},
-        {always, [&] { goTo(100, 70); }},
-        {always, click},
         // The end's curtain, then the title: "Load Game" and slot 1.
         {[&] { return loads.size() == 3 && FindActorByName("Curtain_0", 3) != nullptr; },
          [&] {
@@ -1060,6 +1160,7 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
         {[&] { return loads.size() == 4 && menu() != nullptr && Focused("MainMenu"); },
          [&] {
              titleAgain = true;
+             forwardSeen.push_back(forward());
              goTo(100, 110);
          }},
         {always, [&] { goTo(100, 110); }},
@@ -1067,8 +1168,11 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
         {[&] { return Focused("SavedGameSlots"); }, [&] { goTo(600, 100); }},
         {always, [&] { goTo(600, 100); }},
         {always, click},
-        {[&] { return loads.size() == 5; },
-         [] { SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine); }},
+        {[&] { return loads.size() == 5 && PendingLoad().empty() && hero() != nullptr; },
+         [&] {
+             forwardSeen.push_back(forward());
+             SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
+         }},
     };
     size_t next = 0;
     uint32_t due = 3;
@@ -1097,11 +1201,15 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
     EXPECT_TRUE(titleAgain);
     ASSERT_EQ(loads.size(), 5u);
     const char *const scenes[5] = {"Mission_01_Release.qva", "Mission_02_Release.qva",
-                                   "Mission_03_Release.qva", "TitleStage.qva",
+                                   "Mission_26_Release.qva", "TitleStage.qva",
                                    "Mission_02_Release.qva"};
     for (size_t i = 0; i < 5; ++i)
         EXPECT_TRUE(EndsWith(loads[i], scenes[i])) << i << ": " << loads[i];
-    EXPECT_TRUE(OpenedFilm(films, "Mission_03")) << "no end film";
+    EXPECT_TRUE(OpenedFilm(films, "Mission_26")) << "no end film";
+    // I and the Up arrow move forward from the remap on: in mission 2, on
+    // the title (which has no row) and in the loaded game.
+    EXPECT_EQ(forwardSeen, (std::vector<std::string>{"I / Up 73 99", "I / Up 73 99",
+                                                     "- 73 99", "I / Up 73 99"}));
 }
 
 } // namespace

@@ -216,8 +216,8 @@ TEST(SampleMissionContent, TheMissionsHoldTheirWallsTheirAIAndTheirWaysOn) {
           {"Lookout", "Character"}, {"Brain", "AI Player 2"}, {"ShelterH1", "AI Helper"},
           {"ShelterH2", "AI Helper"}, {"Companion", "Character"}, {"Brain", "AI Player"},
           {"PlayerStart0", "Spawn Point"}, {"Exit", "Trigger"}, {"MissionRestart", "Base"}},
-         {"Level_Completed(2);", "Mission_02_Release.qva"}},
-        {"Mission_03_Release.qva",
+         {"Level_Completed(25);", "Mission_02_Release.qva"}},
+        {"Mission_26_Release.qva",
          {{"Stage", "Draw Group"}, {"PlayerStart0", "Spawn Point"}, {"CurtainCall", "Timer"}},
          {"Title.qva"}},
     };

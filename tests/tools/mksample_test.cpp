@@ -68,19 +68,18 @@ TEST(Mksample, ListsEveryFileOnceInWriteOrder) {
         "game/Data/crate.qva", "game/Data/barrel.qva",      "game/Data/Globals.qva",
         "game/Data/Level1.qva", "game/Data/Title.qva", "game/Data/Globals1_XBox.qva",
         "game/Data/Mission_01_Release.qva", "game/Data/Mission_02_Release.qva",
-        "game/Data/Mission_03_Release.qva", "game/Data/TitleStage.qva", "play/init.txt",
+        "game/Data/Mission_26_Release.qva", "game/Data/TitleStage.qva", "play/init.txt",
         "game/Data/Character.qva", "e2e/character/init.txt", "game/Data/LevelRun.qva",
         "e2e/level/init.txt", "game/Data/MenuRun.qva", "game/Data/MenuStage.qva",
         "e2e/menu/init.txt", "game/Data/GuardRun.qva", "game/Data/GuardRoom.qva",
         "e2e/guard/init.txt", "game/Data/AI2.qva", "game/Data/AI2Globals.qva",
-        "e2e/ai2/init.txt", "game/Data/SaveRun.qva", "game/Data/Mission_04_Release.qva",
-        "e2e/save/init.txt", "game/Data/WeaponRun.qva", "game/Data/WeaponRoom.qva",
+        "e2e/ai2/init.txt", "game/Data/SaveRun.qva", "e2e/save/init.txt", "game/Data/WeaponRun.qva", "game/Data/WeaponRoom.qva",
         "e2e/weapons/init.txt", "game/Data/AimGlobals.qva", "game/Data/Aim.qva",
         "e2e/aim/init.txt", "game/Data/AI1.qva", "game/Data/AI1Globals.qva",
         "e2e/ai1/init.txt"};
-    ASSERT_GE(paths.size(), 39u);
-    EXPECT_EQ(std::vector<std::string>(paths.end() - 36, paths.end()), last);
-    for (size_t i = 0; i + 36 < paths.size(); ++i) {
+    ASSERT_GE(paths.size(), 38u);
+    EXPECT_EQ(std::vector<std::string>(paths.end() - 35, paths.end()), last);
+    for (size_t i = 0; i + 35 < paths.size(); ++i) {
         EXPECT_EQ(paths[i].find(".qva"), std::string::npos) << paths[i];
     }
 }
@@ -296,7 +295,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 344 first 10 span 7567\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 362 first 10 span 7573\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
@@ -349,8 +348,9 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
          "uibutton type 0 rect 0 0 64 64 enabled 1 static 1 default 0\n",
          "event 1712 \"On Post Load Game\" source \"/Global/Menu.UI_System_Deactivate();\"\n"});
 
-    // The remapping rows keep the pairs start-up binds: a row written with
-    // an empty pair would unbind its action when the globals load.
+    // The remapping rows are stored with the code -1: each load takes the
+    // action map's pairs, the player's keys (a row written with an empty
+    // pair would unbind its action when the globals load).
     const std::string globals = dump("Globals1_XBox");
     expectLines(globals,
                 {"      id=7100 class=11 name=\"MissionTime\" parent=16 ",
@@ -358,9 +358,9 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
                  "multiplier -1 ",
                  "      id=7102 class=40 name=\"Amount\" parent=7101 ",
                  "      id=7107 class=44 name=\"Options\" parent=7000 ",
-                 "          uimapinput action 9 primary 99 second 87 axis 0\n",
-                 "          uimapinput action 12 primary 101 second 68 axis 0\n",
-                 "          uimapinput action 16 primary 108 second 69 axis 0\n",
+                 "          uimapinput action 9 primary -1 second 0 axis 0\n",
+                 "          uimapinput action 12 primary -1 second 0 axis 0\n",
+                 "          uimapinput action 16 primary -1 second 0 axis 0\n",
                  "    id=7114 class=33 name=\"Menu\" parent=1 ",
                  "      uisystem type 0 ref 800 600 active 0 cursor 100 70\n",
                  "      id=7116 class=44 name=\"SaveContinueMenu\" parent=7114 ",
@@ -372,7 +372,7 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
 
     // Mission 1 is the level without its checks' drivers, the guard moved
     // to RoomB and the exit to RoomC's north-west corner; mission 2's exit
-    // leads to the end.
+    // leads to the end, mission 26, without a save offer.
     const std::string mission1 = dump("Mission_01_Release");
     expectLines(mission1, {"      id=3090 class=21 name=\"PlayerStart0\" parent=3002 ",
                            "      id=3130 class=25 name=\"Guard\" parent=3003 ",
@@ -386,7 +386,7 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
     expectLines(dump("Mission_02_Release"),
                 {"header version 70 count 93 first 4500 span 93\n",
                  "      id=4576 class=21 name=\"PlayerStart0\" parent=4500 ",
-                 "source \"/Global/Inventory.Level_Completed(2);\"\n"});
+                 "source \"/Global/Inventory.Level_Completed(25);\"\n"});
 }
 
 TEST(Mksample, TwoRunsGiveTheSameTreeAndARunReplacesAnOldOne) {

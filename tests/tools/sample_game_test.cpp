@@ -118,7 +118,7 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
               "QVI_RIGHT }\r\nRight }\r\nQVI_SPACE }\r\nSpace }\r\n"
               "QVI_RCTRL }\r\nRight Ctrl }\r\nQVI_RSHIFT }\r\nRight Shift }\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/save/init.txt"),
-              "../../game\r\nMission_04_Release.qva\r\nSaveRun.qva\r\nSaveRun\r\n");
+              "../../game\r\nTitleStage.qva\r\nSaveRun.qva\r\nSaveRun\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/menu/init.txt"),
               "../../game\r\nMenuStage.qva\r\nMenuRun.qva\r\nMenuRun\r\n");
 }
@@ -147,7 +147,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 95);
+    EXPECT_EQ(named, 96);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -326,7 +326,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 152);
+    EXPECT_EQ(items, 153);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

@@ -100,4 +100,8 @@ Image MissionSlotImage(const PreparedFont& font, uint32_t mission) {
     return SlotImage(font, "Mission " + std::to_string(mission), 0x1C3C78u, 0xA0C8FFu, 0xFFFFFFu);
 }
 
+Image EndSlotImage(const PreparedFont& font) {
+    return SlotImage(font, "The end", 0x3C1C50u, 0xE0B0FFu, 0xFFFFFFu);
+}
+
 }  // namespace sample

@@ -25,5 +25,7 @@ Image SlotImage(const PreparedFont& font, const std::string& words, uint32_t fil
 // ("Mission N", white on blue in a light blue border).
 Image EmptySlotImage(const PreparedFont& font);
 Image MissionSlotImage(const PreparedFont& font, uint32_t mission);
+// The slot of a game saved at the end.
+Image EndSlotImage(const PreparedFont& font);
 
 }  // namespace sample

@@ -336,10 +336,12 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Texture(16, "raw4", "raw4.tga", 64, 64, 4);
     table.Texture(17, "film", "film.avi", 64, 64);
     table.Texture(110, "ui_cursor", "ui_cursor.tga", 16, 16);
-    // The save screen's slot pictures: empty, and saved at missions 1 and 2.
+    // The save screen's slot pictures: empty, saved at missions 1 and 2,
+    // and at the end.
     table.Texture(200, "slot_empty", "slot_empty.tga", kSlotImageWidth, kSlotImageHeight);
     table.Texture(201, "slot_mission_01", "slot_mission_01.tga", kSlotImageWidth, kSlotImageHeight);
     table.Texture(202, "slot_mission_02", "slot_mission_02.tga", kSlotImageWidth, kSlotImageHeight);
+    table.Texture(203, "slot_the_end", "slot_the_end.tga", kSlotImageWidth, kSlotImageHeight);
     table.Mesh(40, "floor", "floor.qvm", 4, 30);
     table.Mesh(41, "sphere", "sphere.qvm", 8, 4);
     table.Mesh(42, "cylinder", "cylinder.qvm", 0, 4);
@@ -383,9 +385,10 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     // The menus' cursor image and the flat face of their highlights.
     table.Material(111, "Cursor", 0, {110}).unlit = 1;
     table.Material(112, "MenuLight", 0, {2}).unlit = 1;
-    // The save screen's images of an empty slot and of a slot at mission 4.
+    // The save screen's images of an empty slot and of a slot at the end,
+    // mission 26.
     table.Material(150, "Menu_SaveSlot", 0, {200}).unlit = 1;
-    table.Material(151, "Menu_SaveSlot_04", 0, {2}).unlit = 1;
+    table.Material(151, "Menu_SaveSlot_26", 0, {203}).unlit = 1;
     // The lock-on marker: the ring added on top of the scene.
     MaterialItem& aimEffect = table.Material(160, "AimEffect01", 3, {12});
     aimEffect.unlit = 1;
@@ -479,6 +482,7 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "slot_empty.tga", EmptySlotImage(sheetFont)) &&
            WriteImage(out, scratch, "slot_mission_01.tga", MissionSlotImage(sheetFont, 1)) &&
            WriteImage(out, scratch, "slot_mission_02.tga", MissionSlotImage(sheetFont, 2)) &&
+           WriteImage(out, scratch, "slot_the_end.tga", EndSlotImage(sheetFont)) &&
            WriteFilm(out, scratch, "film.avi", film) &&
            WriteBytes(out, "floor.qvm", FloorQvm()) &&
            WriteBytes(out, "sphere.qvm", SphereQvm()) &&
@@ -566,7 +570,7 @@ bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     if (!WriteFilm(out, scratch, "logo_01.mpg", logo)) return false;
     // The missions' films: a second of one colour each.
     for (auto [name, color] : {std::pair{"Mission_01.mpg", 0x2060C0u}, {"Mission_02.mpg", 0xC06020u},
-                               {"Mission_03.mpg", 0x601010u}}) {
+                               {"Mission_26.mpg", 0x601010u}}) {
         filmwriter::FilmSpec film;
         film.frames = 25;
         film.picture = [color = color](int, std::vector<uint8_t>& bgrx) { filmwriter::FillColor(bgrx, color); };

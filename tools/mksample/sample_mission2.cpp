@@ -125,13 +125,15 @@ bool WriteMission2(SampleOutput &out) {
     }
     const int32_t exitId = next++;
     const int32_t restartId = next++;
-    return AddMissionExit(out, file, hall, exitId, {-600.0f, 50.0f, 600.0f}, 2) &&
+    // The last mission's exit reports index 25: the end, mission 26, starts
+    // at once, with no save offer before it.
+    return AddMissionExit(out, file, hall, exitId, {-600.0f, 50.0f, 600.0f}, 25) &&
            AddMissionRestart(out, file, restartId, "Mission_02_Release.qva") &&
            WriteActorFile(out, file, kFirstMission2Id, static_cast<uint32_t>(next));
 }
 
 bool WriteGameEnd(SampleOutput &out) {
-    const std::string file = "game/Data/Mission_03_Release.qva";
+    const std::string file = "game/Data/Mission_26_Release.qva";
     if (!ResetSampleWorld())
         return out.Fail(file, "cannot make the actor world");
     int32_t next = kFirstGameEndId;

@@ -3,8 +3,9 @@
 // starts in the south half beside the Companion (an AI Player that follows
 // once the player's "Action" touches it); the Lookout (an AI Player 2 with
 // its shelters) watches the gap; the exit lies in the north half's
-// west end and reports level 2 completed, which plays the end film and
-// loads the end, "Mission_03_Release.qva": the player faces a curtain
+// west end and reports index 25 completed, which plays the end film at once
+// (no save offer) and loads the end, "Mission_26_Release.qva", the mission
+// that shows no head-up display: the player faces a curtain
 // reading "THE END", and 8 s later the title comes back ("Title.qva" over
 // the empty scene "TitleStage.qva").
 #pragma once

@@ -112,9 +112,6 @@ void AddOptions(SampleOutput &out, const std::string &file, MenuMaker &maker, in
     // Where the click on "Options" left the cursor.
     OnUp(maker, maker.Button("Back", options, {100.0f, 110.0f, 0.0f}, "Back"),
          "/Global/PauseMenu/Page.Action_Start(); /Global/PauseMenu/Options.Action_Stop();");
-    // A row's record keeps its action's pair as the map holds it when the
-    // file is written: the pairs start-up binds.
-    BindDefaultActions();
     MenuMaker rows(out, file, kFirstOptionRowId);
     const std::pair<uint32_t, const char *> actions[] = {{9, "Forward"}, {10, "Back"}, {11, "Left"},
                                                          {12, "Right"},  {15, "Jump"}, {16, "Use"}};
@@ -122,6 +119,12 @@ void AddOptions(SampleOutput &out, const std::string &file, MenuMaker &maker, in
     for (const auto &[action, label] : actions) {
         AddRemapRow(rows, options, action, label, y);
         y += 40.0f;
+        // Stored with the code -1, a row takes the action map's bindings
+        // at each load, so the keys the player chose outlive every level
+        // and saved-game load. A record keeps the map's pair as it is when
+        // the file is written: the action holds -1 until then.
+        BindAction(int(action), 0, 0);
+        BindAction(int(action), InputCode(UIMapInputActor::kTakeMapBindings), 0);
     }
     end = std::max(end, rows.Next());
     maker.Check(rows.Ok(), "");

@@ -10,7 +10,7 @@ class SampleOutput;
 // Below the parent: the Save Game "SaveGame" with the slot window
 // "SavedGameSlots" (its "Info" title, six slots "SaveSlot_01".."_06" in a
 // column at the right, each with its highlight, its image "Img" and its
-// number, and the ways back "Back" and "Continue", which the Save Game
+// number, and its "Text" for a mission without a picture; and the ways back "Back" and "Continue", which the Save Game
 // shows by its mode); the dialogs "InfoDialog", "InfoOkDialog" (with "OK")
 // and "YesNoDialog" (with "Yes" and "No"), each with its centred "Text"; and
 // the device window "Device" with "Back". The dialogs and the device window
@@ -26,9 +26,9 @@ inline constexpr int kFirstSaveCheckActorId = 3160;
 // 16 and the menu "SaveMenu": a static "Resume" and a Save Game with the slot
 // window "SavedGameSlots" of six slots "SaveSlot_01".."_06" each with its
 // image "Img", the dialogs "InfoDialog", "InfoOkDialog", "YesNoDialog" each
-// with its "Text", and the device window "Device" with "Back"); the empty
-// scene "Mission_04_Release.qva" (so mission 4's scene is there); and
-// "e2e/save/init.txt". A second into the game the menu is activated; it
+// with its "Text", and the device window "Device" with "Back"); and
+// "e2e/save/init.txt" (the scene: the title's empty "TitleStage.qva"). A
+// second into the game the menu is activated; it
 // loads slot 2 in load mode, and once that load is over ("On Post Load
 // Game") it switches to save mode and saves into slot 3; "On Post Save Game"
 // ends the engine.
