@@ -177,11 +177,11 @@ bool BuildCluster(int count, int percentAtOnePoint) {
             return false;
         }
         actor->position = i * 100 < count * percentAtOnePoint ? Vector3{0.0f, 0.0f, 0.0f}
-                                                               : places[static_cast<size_t>(i)].at;
+                                                              : places[static_cast<size_t>(i)].at;
         auto object = std::make_unique<ColObj>(actor);
         object->type = kKindSphere;
-        object->flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents |
-                        kColObjTakesAllEvents;
+        object->flags =
+            kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjTakesAllEvents;
         object->boxMin = {0.0f, 0.0f, 0.0f};
         object->boxMax = {kRadius, 0.0f, 0.0f};
         actor->AddColObj(std::move(object));
@@ -237,11 +237,11 @@ using benchscene::StaticBox;
 // A brain on a body standing at `at`, fighting `target`.
 AIPlayer2Actor *Brain(DrawGroupActor *group, const Vector3 &at, CharacterActor *target) {
     CharacterActor *character = Body(group, at);
-    auto *brain = character == nullptr
-                      ? nullptr
-                      : dynamic_cast<AIPlayer2Actor *>(
-                            CreateActor(static_cast<int32_t>(kAIPlayer2ClassId), "Brain", nullptr,
-                                        character, -1, false));
+    auto *brain =
+        character == nullptr
+            ? nullptr
+            : dynamic_cast<AIPlayer2Actor *>(CreateActor(static_cast<int32_t>(kAIPlayer2ClassId),
+                                                         "Brain", nullptr, character, -1, false));
     if (brain == nullptr) {
         return nullptr;
     }

@@ -253,6 +253,9 @@ bool CollisionGrid::StartSegment(const Vector3 &from, const Vector3 &to, float p
         walk.last_ = first;
     }
     walk.done_ = first > last;
+    if (walk.done_) { // outside every placed box
+        walk.reach_ = std::numeric_limits<double>::infinity();
+    }
     return true;
 }
 
@@ -326,8 +329,8 @@ bool CollisionGrid::NextSlab(SegmentWalk &walk, std::vector<uint32_t> &out) cons
     if (walk.done_) {
         walk.reach_ = std::numeric_limits<double>::infinity();
     } else {
-        const double edge = walk.step_ > 0 ? SlabLow(walk.next_, walk.slack_)
-                                           : SlabHigh(walk.next_, walk.slack_);
+        const double edge =
+            walk.step_ > 0 ? SlabLow(walk.next_, walk.slack_) : SlabHigh(walk.next_, walk.slack_);
         walk.reach_ = (edge - walk.from_[walk.axis_]) * walk.step_;
     }
     return true;

@@ -291,7 +291,8 @@ struct Partners {
     size_t blockBegin = 0;
     size_t blockEnd = 0;
 
-    Partners(const PairWalk &w, size_t k) : later(w.firstOfActor[w.all[k].actor + 1]), passive(w.passive) {
+    Partners(const PairWalk &w, size_t k)
+        : later(w.firstOfActor[w.all[k].actor + 1]), passive(w.passive) {
         if (w.blockOf[k] != -1) {
             const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
             blockBegin = block.begin;
@@ -425,7 +426,7 @@ void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
 }
 
 std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list,
-                                                                 bool *searchedCells) {
+                                                                bool *searchedCells) {
     std::vector<std::pair<ColObj *, ColObj *>> pairs;
     PairScratch scratch;
     FlattenPairWalk(list, scratch.walk);

@@ -210,7 +210,7 @@ struct RayWalkScratch {
         Vector3 hit = {0, 0, 0};
         Vector3 normal = {0, 0, 0};
     };
-    std::vector<uint32_t> met;  // per entry, the walk that met it last
+    std::vector<uint32_t> met; // per entry, the walk that met it last
     uint32_t walk = 0;
     std::vector<Tried> hits;
 };

@@ -253,8 +253,8 @@ void UpdateShapeBounds(Actor *actor) {
             case 2:
             case 3:
                 object.type = 2;
-                BoxTransformBounds(&object.worldMin, &object.worldMax, object.boxMin,
-                                   object.boxMax, world);
+                BoxTransformBounds(&object.worldMin, &object.worldMax, object.boxMin, object.boxMax,
+                                   world);
                 break;
             case 7: {
                 // The local box holds the sweep's state: min the offset, max
