@@ -42,8 +42,8 @@ class CollisionGrid {
       public:
         // How far from the start, along the walk's axis, a point lies.
         double Progress(const Vector3 &p) const;
-        // Every placed box not appended yet comes within the pad of the
-        // segment only at points at least this far along (Progress).
+        // No placed box that was not appended yet holds a point within the
+        // pad of the segment less far along (Progress) than this.
         double Reach() const { return reach_; }
         // The walk gave up: visiting more cells would cost more than
         // testing every box.
@@ -58,7 +58,7 @@ class CollisionGrid {
         int axis_ = 0;
         int32_t step_ = 1;  // +1 or -1: the way along the axis
         int32_t next_ = 0;  // the slab to visit next
-        int32_t last_ = -1; // the slab visited last
+        int32_t last_ = -1; // the last slab to visit
         bool point_ = false;
         bool done_ = false;
         bool overBudget_ = false;

@@ -164,35 +164,53 @@ struct MoverIndex {
     }
 };
 
-// Whether the segment comes within `pad` of the box (a slab test of the
-// widened box, in doubles: it errs towards yes).
-bool SegmentMeetsBox(const double from[3], const double to[3], float pad,
-                     const CollisionGrid::Box &box) {
-    const double lo[3] = {box.lo.x - double(pad), box.lo.y - double(pad), box.lo.z - double(pad)};
-    const double hi[3] = {box.hi.x + double(pad), box.hi.y + double(pad), box.hi.z + double(pad)};
-    double enter = 0.0;
-    double leave = 1.0;
-    for (int a = 0; a < 3; ++a) {
-        const double d = to[a] - from[a];
-        if (d == 0.0) {
-            if (from[a] < lo[a] || from[a] > hi[a]) {
-                return false;
-            }
-            continue;
-        }
-        double t0 = (lo[a] - from[a]) / d;
-        double t1 = (hi[a] - from[a]) / d;
-        if (t0 > t1) {
-            std::swap(t0, t1);
-        }
-        enter = std::max(enter, t0 - 1e-9);
-        leave = std::min(leave, t1 + 1e-9);
-        if (enter > leave) {
-            return false;
+// Whether a segment comes within `pad` of a box: a slab test of the
+// widened box, in doubles; it errs towards yes.
+class SegmentNearBox {
+  public:
+    SegmentNearBox(const Vector3 &from, const Vector3 &to, float pad) : pad_(pad) {
+        const double f[3] = {from.x, from.y, from.z};
+        const double t[3] = {to.x, to.y, to.z};
+        for (int a = 0; a < 3; ++a) {
+            from_[a] = f[a];
+            const double d = t[a] - f[a];
+            flat_[a] = d == 0.0;
+            inverse_[a] = flat_[a] ? 0.0 : 1.0 / d;
         }
     }
-    return true;
-}
+
+    bool Meets(const CollisionGrid::Box &box) const {
+        const double lo[3] = {box.lo.x - pad_, box.lo.y - pad_, box.lo.z - pad_};
+        const double hi[3] = {box.hi.x + pad_, box.hi.y + pad_, box.hi.z + pad_};
+        double enter = 0.0;
+        double leave = 1.0;
+        for (int a = 0; a < 3; ++a) {
+            if (flat_[a]) {
+                if (from_[a] < lo[a] || from_[a] > hi[a]) {
+                    return false;
+                }
+                continue;
+            }
+            double t0 = (lo[a] - from_[a]) * inverse_[a];
+            double t1 = (hi[a] - from_[a]) * inverse_[a];
+            if (t0 > t1) {
+                std::swap(t0, t1);
+            }
+            enter = std::max(enter, t0 - 1e-9);
+            leave = std::min(leave, t1 + 1e-9);
+            if (enter > leave) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    double from_[3] = {0, 0, 0};
+    double inverse_[3] = {0, 0, 0};
+    bool flat_[3] = {false, false, false};
+    double pad_ = 0.0;
+};
 
 MoverIndex &Movers() {
     static MoverIndex index;
@@ -250,19 +268,22 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
         TestMoversOf(ray, masks, scene.passive);
         return;
     }
-    const double from[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
-    const double to[3] = {ray.end.x, ray.end.y, ray.end.z};
+    const SegmentNearBox near(ray.origin, ray.end, pad);
     // The nearest hit so far that counts against the end, along the walk.
     double nearest = std::numeric_limits<double>::infinity();
     auto tryEntry = [&](uint32_t i) {
+        // The owner is looked at only for a hit, or before the test of an
+        // oriented box, which brings the owner's matrices up to date.
         const MoverIndex::Entry &entry = index.entries[i];
-        if (!entry.actor->HasFlag(kActorCollisionEnabled) ||
-            (entry.object->flags & kColObjActive) == 0) {
+        const bool oriented = entry.object->type == kKindBox;
+        if ((entry.object->flags & kColObjActive) == 0 ||
+            (oriented && !entry.actor->HasFlag(kActorCollisionEnabled))) {
             return;
         }
         RayWalkScratch::Tried tried;
         tried.entry = i;
-        if (RayHitColObj(ray, masks, entry.object, &tried.hit, &tried.normal)) {
+        if (RayHitColObj(ray, masks, entry.object, &tried.hit, &tried.normal) &&
+            (oriented || entry.actor->HasFlag(kActorCollisionEnabled))) {
             scratch.hits.push_back(tried);
             if (Improves(ray, tried.hit)) {
                 nearest = std::min(nearest, walk.Progress(tried.hit));
@@ -280,7 +301,7 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
         for (const uint32_t i : found) {
             if (scratch.met[i] != scratch.walk) {
                 scratch.met[i] = scratch.walk;
-                if (SegmentMeetsBox(from, to, pad, index.boxes[i])) {
+                if (near.Meets(index.boxes[i])) {
                     tryEntry(i);
                 }
             }
