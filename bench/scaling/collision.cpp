@@ -1,18 +1,21 @@
 // Collision rows: the collision pass over 100 / 1,000 / 10,000 moving
 // spheres (radius 10, no gravity) at one density, a plain sort-and-sweep on x
-// of the same spheres for comparison, and one
+// of the same spheres for comparison, the pair walk over 1,000 / 3,000
+// spheres crowded at one point beside the all-pairs walk, and one
 // think of 10 / 100 / 1,000 AI Player 2 brains with their sight rays, in
-// squads of ten each fighting its own target. Every row builds its own world
-// and reports its time per sphere or per brain.
+// squads of ten each fighting its own target, or in one crowd. Every row
+// builds its own world and reports its time per sphere or per brain.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "actors/characters/ai_player2_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/world/collision.h"
+#include "actors/world/collision_grid.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_groups.h"
 #include "app/class_list.h"
@@ -155,6 +158,75 @@ void BM_ScalingSortAndSweep(benchmark::State &state) {
 }
 BENCHMARK(BM_ScalingSortAndSweep)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
+// A dense cluster: `count` event spheres (radius 10, not simulated), the
+// given share of them (in percent) at one point and the others spread as in
+// the rows above; every pair of the cluster touches. One pair walk of the
+// pass (contacts only, which event pairs skip at once), through the grid as
+// the pass picks it and through the all-pairs walk, per sphere.
+bool BuildCluster(int count, int percentAtOnePoint) {
+    const float half = 2000.0f * std::cbrt(static_cast<float>(count) / 1000.0f);
+    DrawGroupActor *group = FreshRoom({-half, -half, -half}, {half, half, half});
+    if (group == nullptr) {
+        return false;
+    }
+    Actor *scenery = GetActorById(kSceneryRootId);
+    const std::vector<SpherePlace> places = PlaceSpheres(count);
+    for (int i = 0; i < count; ++i) {
+        Actor *actor = CreateActor(0, "S", nullptr, scenery, -1, false);
+        if (actor == nullptr) {
+            return false;
+        }
+        actor->position = i * 100 < count * percentAtOnePoint ? Vector3{0.0f, 0.0f, 0.0f}
+                                                              : places[static_cast<size_t>(i)].at;
+        auto object = std::make_unique<ColObj>(actor);
+        object->type = kKindSphere;
+        object->flags =
+            kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjTakesAllEvents;
+        object->boxMin = {0.0f, 0.0f, 0.0f};
+        object->boxMax = {kRadius, 0.0f, 0.0f};
+        actor->AddColObj(std::move(object));
+        actor->flags &= ~kActorStatic;
+        actor->drawGroupId = group->drawGroupId;
+        actor->InvalidateTransform();
+        UpdateShapeBounds(actor);
+        AddActorToDrawGroup(actor, 0);
+    }
+    return ActiveColliderList.Count() == static_cast<size_t>(count);
+}
+
+void RunClusterWalk(benchmark::State &state, size_t gridMinimum) {
+    const int count = static_cast<int>(state.range(0));
+    if (!BuildCluster(count, static_cast<int>(state.range(1)))) {
+        state.SkipWithError("the spheres could not be placed");
+        return;
+    }
+    const size_t saved = SetCollisionGridMinimum(gridMinimum);
+    for (auto _ : state) {
+        CollidePairsOfList(ActiveColliderList, kCollideContacts);
+    }
+    SetCollisionGridMinimum(saved);
+    PerItem(state, "per sphere", count);
+    ResetActorWorldForTests();
+}
+
+void BM_ScalingCollisionCluster(benchmark::State &state) {
+    RunClusterWalk(state, CollisionGridMinimum());
+}
+BENCHMARK(BM_ScalingCollisionCluster)
+    ->Args({1000, 100})
+    ->Args({3000, 100})
+    ->Args({3000, 30})
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_ScalingCollisionClusterAllPairs(benchmark::State &state) {
+    RunClusterWalk(state, SIZE_MAX);
+}
+BENCHMARK(BM_ScalingCollisionClusterAllPairs)
+    ->Args({1000, 100})
+    ->Args({3000, 100})
+    ->Args({3000, 30})
+    ->Unit(benchmark::kMicrosecond);
+
 using benchscene::Body;
 using benchscene::StaticBox;
 
@@ -162,6 +234,25 @@ using benchscene::StaticBox;
 // their own target 400 units ahead, one squad every 800 units on a square
 // lattice; the floor and the two pillars of the AI Player 2 bench in the
 // middle. A larger count makes a larger level of the same density.
+// A brain on a body standing at `at`, fighting `target`.
+AIPlayer2Actor *Brain(DrawGroupActor *group, const Vector3 &at, CharacterActor *target) {
+    CharacterActor *character = Body(group, at);
+    auto *brain =
+        character == nullptr
+            ? nullptr
+            : dynamic_cast<AIPlayer2Actor *>(CreateActor(static_cast<int32_t>(kAIPlayer2ClassId),
+                                                         "Brain", nullptr, character, -1, false));
+    if (brain == nullptr) {
+        return nullptr;
+    }
+    brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
+    brain->rayGroup = 0xFFFFFFFF;
+    brain->rayReceive = 0x10000;
+    brain->fightGroup = 1;
+    SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight, static_cast<Actor *>(target));
+    return brain;
+}
+
 std::vector<AIPlayer2Actor *> BuildBrains(int count) {
     std::vector<AIPlayer2Actor *> brains;
     const int squads = (count + 9) / 10;
@@ -186,29 +277,53 @@ std::vector<AIPlayer2Actor *> BuildBrains(int count) {
         }
         target->characterGroup = 1;
         for (int i = 0; i < 10 && static_cast<int>(brains.size()) < count; ++i) {
-            CharacterActor *character = Body(group, {x + 40.0f * float(i), 30.0f, z});
-            auto *brain = character == nullptr ? nullptr
-                                               : dynamic_cast<AIPlayer2Actor *>(CreateActor(
-                                                     static_cast<int32_t>(kAIPlayer2ClassId),
-                                                     "Brain", nullptr, character, -1, false));
+            AIPlayer2Actor *brain = Brain(group, {x + 40.0f * float(i), 30.0f, z}, target);
             if (brain == nullptr) {
                 return {};
             }
-            brain->HandleCommand(cmd::base::Precalculate, ParamBlock());
-            brain->rayGroup = 0xFFFFFFFF;
-            brain->rayReceive = 0x10000;
-            brain->fightGroup = 1;
-            SendCommandArgs(brain, cmd::ai_player2::SetAIPlayer2StateFight,
-                            static_cast<Actor *>(target));
             brains.push_back(brain);
         }
     }
     return brains;
 }
 
-void BM_ScalingAIPlayer2Think(benchmark::State &state) {
+// One crowd: the brains stand 60 units apart on a square, all fighting one
+// target 300 units in front of it, so that most sight rays pass other
+// brains' bodies before they reach it. A larger count makes a larger crowd.
+std::vector<AIPlayer2Actor *> BuildCrowd(int count) {
+    std::vector<AIPlayer2Actor *> brains;
+    int side = 1;
+    while (side * side < count) {
+        ++side;
+    }
+    const float half = 30.0f * static_cast<float>(side) + 500.0f;
+    DrawGroupActor *group = FreshRoom({-half, -100.0f, -half}, {half, 600.0f, half});
+    if (group == nullptr) {
+        return brains;
+    }
+    StaticBox(group, {-half, -20.0f, -half}, {half, 0.0f, half});
+    const float corner = -30.0f * static_cast<float>(side - 1);
+    CharacterActor *target = Body(group, {0.0f, 30.0f, -corner + 300.0f});
+    if (target == nullptr) {
+        return brains;
+    }
+    target->characterGroup = 1;
+    for (int i = 0; i < count; ++i) {
+        const Vector3 at = {corner + 60.0f * static_cast<float>(i % side), 30.0f,
+                            corner + 60.0f * static_cast<float>(i / side)};
+        AIPlayer2Actor *brain = Brain(group, at, target);
+        if (brain == nullptr) {
+            return {};
+        }
+        brains.push_back(brain);
+    }
+    return brains;
+}
+
+// One think of every brain, per brain; `seeing` counts the brains whose
+// sight ray reaches the target.
+void RunThink(benchmark::State &state, const std::vector<AIPlayer2Actor *> &brains) {
     const int count = static_cast<int>(state.range(0));
-    const std::vector<AIPlayer2Actor *> brains = BuildBrains(count);
     if (brains.size() != static_cast<size_t>(count)) {
         state.SkipWithError("the brains could not be placed");
         return;
@@ -233,6 +348,15 @@ void BM_ScalingAIPlayer2Think(benchmark::State &state) {
     PerItem(state, "per brain", count);
     ResetActorWorldForTests();
 }
+
+void BM_ScalingAIPlayer2Think(benchmark::State &state) {
+    RunThink(state, BuildBrains(static_cast<int>(state.range(0))));
+}
 BENCHMARK(BM_ScalingAIPlayer2Think)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_ScalingAIPlayer2Crowd(benchmark::State &state) {
+    RunThink(state, BuildCrowd(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_ScalingAIPlayer2Crowd)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -314,7 +314,7 @@ int CharacterActor::Bind(ParamBlock block) {
     bodyColObj = FindOwnColObj("Character Col");
     for (ColObj *object : {ChestColObj(), BodyColObj()}) {
         if (object != nullptr) {
-            object->boxMin.x = object->boxMin.z = 0.0f;
+            object->ChangeShape([](ColObj &o) { o.boxMin.x = o.boxMin.z = 0.0f; });
         }
     }
     const int result = Actor::HandleCommand(cmd::base::Precalculate, block);
@@ -793,8 +793,11 @@ int CharacterActor::ContactStep(ParamBlock block) {
     ++syncCounter;
     for (auto [object, scaleBy] : {std::pair{body, 1.04f}, std::pair{chest, 0.96f}}) {
         if (object != nullptr) {
-            object->boxMax.x *= scaleBy;
-            object->worldMax.x = object->boxMax.x;
+            const float scale = scaleBy;
+            object->ChangeShape([scale](ColObj &o) {
+                o.boxMax.x *= scale;
+                o.worldMax.x = o.boxMax.x;
+            });
         }
     }
     return Actor::HandleCommand(cmd::base::PoseRestored, block);
@@ -803,7 +806,8 @@ int CharacterActor::ContactStep(ParamBlock block) {
 void CharacterActor::RestoreRadii(ParamBlock block) {
     for (auto [object, offset] : {std::pair{BodyColObj(), 0}, std::pair{ChestColObj(), 4}}) {
         if (object != nullptr) {
-            object->boxMax.x = object->worldMax.x = block.ReadF32(static_cast<size_t>(offset));
+            const float radius = block.ReadF32(static_cast<size_t>(offset));
+            object->ChangeShape([radius](ColObj &o) { o.boxMax.x = o.worldMax.x = radius; });
         }
     }
     syncCounter = 0;

@@ -397,8 +397,10 @@ void GameContainerActor::CalculateEventBox() {
     UpdateInverseWorldMatrix();
     Vector3 min, max;
     BoxTransformBounds(&min, &max, box[0], box[1], inverseWorldMatrix);
-    colObjs[0]->boxMin = min;
-    colObjs[0]->boxMax = max;
+    colObjs[0]->ChangeShape([&](ColObj &o) {
+        o.boxMin = min;
+        o.boxMax = max;
+    });
 }
 
 // --- per frame ---------------------------------------------------------------------

@@ -148,8 +148,9 @@ CollisionSubSteps CollisionSubStepsFor(float delta);
 // the passive colliders and the static objects of its draw group.
 void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode);
 // The pairs that walk hands to the narrow phase, in its order (for tests
-// and tools).
-std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list);
+// and tools); `searchedCells` tells whether the broadphase grid found them.
+std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list,
+                                                                bool *searchedCells = nullptr);
 
 // From this many collision objects on, the pair walk (counting the walked
 // list's objects) and the ray query (counting the movers' objects) find

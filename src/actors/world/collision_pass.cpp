@@ -213,7 +213,8 @@ struct PairScratch {
     PairWalk walk;
     std::vector<CollisionGrid::Box> boxes;
     CollisionGrid grid;
-    std::vector<uint64_t> keys;
+    std::vector<uint32_t> met;   // per object, the walked object that met it last
+    std::vector<uint32_t> found; // the partners one walked object meets
 };
 
 void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
@@ -281,31 +282,58 @@ void FlattenPairWalk(const PointerList<Actor> &list, PairWalk &w) {
     }
 }
 
+// The objects walked object k meets, in the order of the list: the later
+// actors' objects and the passive colliders' [later, passive), then the
+// statics of its group [blockBegin, blockEnd).
+struct Partners {
+    size_t later = 0;
+    size_t passive = 0;
+    size_t blockBegin = 0;
+    size_t blockEnd = 0;
+
+    Partners(const PairWalk &w, size_t k)
+        : later(w.firstOfActor[w.all[k].actor + 1]), passive(w.passive) {
+        if (w.blockOf[k] != -1) {
+            const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
+            blockBegin = block.begin;
+            blockEnd = block.end;
+        }
+    }
+    bool Has(size_t m) const {
+        return (m >= later && m < passive) || (m >= blockBegin && m < blockEnd);
+    }
+    size_t Count() const { return passive - later + blockEnd - blockBegin; }
+    template <class Each> void ForEach(Each &&each) const {
+        for (size_t m = later; m < passive; ++m) {
+            each(m);
+        }
+        for (size_t m = blockBegin; m < blockEnd; ++m) {
+            each(m);
+        }
+    }
+};
+
 // Hands every pair of the walk that may touch to `visit`, object by walked
 // object in list order: first the later actors' objects, then the passive
 // colliders', then the statics of its group, each in list order. With a
-// large enough walk the broadphase grid finds the candidates, which come in
-// that same order.
-template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
+// large enough walk the broadphase grid finds each object's candidates,
+// which are handed out in that same order.
+// Answers whether the grid's cells were searched.
+template <class Visit> bool WalkPairs(PairScratch &scratch, Visit &&visit) {
     const PairWalk &w = scratch.walk;
-    if (w.walked < CollisionGridMinimum()) {
+    auto walkEveryPair = [&] {
         for (size_t k = 0; k < w.walked; ++k) {
             const Candidate &a = w.all[k];
-            for (size_t m = w.firstOfActor[a.actor + 1]; m < w.passive; ++m) {
+            Partners(w, k).ForEach([&](size_t m) {
                 if (MayTouch(a, w.all[m])) {
                     visit(a.object, w.all[m].object);
                 }
-            }
-            if (w.blockOf[k] != -1) {
-                const PairWalk::Block &block = w.blocks[static_cast<size_t>(w.blockOf[k])];
-                for (size_t m = block.begin; m < block.end; ++m) {
-                    if (MayTouch(a, w.all[m])) {
-                        visit(a.object, w.all[m].object);
-                    }
-                }
-            }
+            });
         }
-        return;
+    };
+    if (w.walked < CollisionGridMinimum()) {
+        walkEveryPair();
+        return false;
     }
     std::vector<CollisionGrid::Box> &boxes = scratch.boxes;
     boxes.resize(w.all.size());
@@ -318,53 +346,73 @@ template <class Visit> void WalkPairs(PairScratch &scratch, Visit &&visit) {
                                                      : CollisionGrid::Box::kLoose;
     }
     CollisionGrid &grid = scratch.grid;
-    grid.Build(boxes);
-    // Walked object k meets m: the pair as (k, m) when m is a later actor's,
-    // a passive collider's or a static of k's group, and their boxes may
-    // touch. Collected as k << 32 | m and put in order, they come as the
-    // walk of every pair hands them out.
-    std::vector<uint64_t> &keys = scratch.keys;
-    keys.clear();
-    auto consider = [&](uint32_t k, uint32_t m) {
-        const Candidate &a = w.all[k];
-        if (m < w.walked) {
-            if (m < w.firstOfActor[a.actor + 1]) {
-                return;
-            }
-        } else if (m >= w.passive) {
-            const int32_t block = w.blockOf[k];
-            if (block == -1 || m < w.blocks[static_cast<size_t>(block)].begin ||
-                m >= w.blocks[static_cast<size_t>(block)].end) {
-                return;
-            }
-        }
-        if (MayTouch(a, w.all[m])) {
-            keys.push_back(static_cast<uint64_t>(k) << 32 | m);
-        }
-    };
-    grid.ForEachPairInCells([&](uint32_t i, uint32_t j) {
-        if (i < w.walked) {
-            consider(i, j);
-        }
-    });
-    // The objects the grid keeps aside meet everything.
-    const auto count = static_cast<uint32_t>(w.all.size());
+    grid.Build(boxes, w.walked);
+
+    // Where most objects crowd into a few cells, searching the cells costs
+    // more than testing every pair: then every pair is tested.
     const auto walked = static_cast<uint32_t>(w.walked);
-    for (const uint32_t l : grid.Loose()) {
-        if (l < walked) {
-            for (uint32_t m = 0; m < count; ++m) {
-                consider(l, m);
+    size_t everyPair = 0;
+    for (uint32_t k = 0; k < walked; ++k) {
+        everyPair += Partners(w, k).Count();
+    }
+    if (grid.SearchLoad() > everyPair / 2) {
+        walkEveryPair();
+        return false;
+    }
+
+    // Walked object k meets m when m is one of its partners and their boxes
+    // may touch. The objects the grid keeps aside meet everything.
+    std::vector<uint32_t> &met = scratch.met;
+    met.assign(w.all.size(), walked);
+    std::vector<uint32_t> &found = scratch.found;
+    const std::vector<uint32_t> &loose = grid.Loose();
+    for (uint32_t k = 0; k < walked; ++k) {
+        const Candidate &a = w.all[k];
+        if (a.cull == Candidate::kNever) {
+            continue; // touches nothing
+        }
+        const Partners partners(w, k);
+        if (!grid.Placed(k)) {
+            partners.ForEach([&](size_t m) {
+                if (MayTouch(a, w.all[m])) {
+                    visit(a.object, w.all[m].object);
+                }
+            });
+            continue;
+        }
+        found.clear();
+        grid.ForEachLaterInCellsOf(k, [&](uint32_t m) {
+            if (met[m] != k) {
+                met[m] = k;
+                if (partners.Has(m)) {
+                    found.push_back(m);
+                }
+            }
+        });
+        for (const uint32_t l : loose) {
+            if (partners.Has(l)) {
+                met[l] = k;
+                found.push_back(l);
             }
         }
-        for (uint32_t k = 0; k < std::min(l, walked); ++k) {
-            consider(k, l);
+        // In the list's order: sorted when few, else picked out of the
+        // partners in turn.
+        if (found.size() * 16 < partners.Count()) {
+            std::sort(found.begin(), found.end());
+            for (const uint32_t m : found) {
+                if (MayTouch(a, w.all[m])) {
+                    visit(a.object, w.all[m].object);
+                }
+            }
+        } else {
+            partners.ForEach([&](size_t m) {
+                if (met[m] == k && MayTouch(a, w.all[m])) {
+                    visit(a.object, w.all[m].object);
+                }
+            });
         }
     }
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    for (const uint64_t key : keys) {
-        visit(w.all[key >> 32].object, w.all[key & 0xFFFFFFFFu].object);
-    }
+    return true;
 }
 
 } // namespace
@@ -377,11 +425,16 @@ void CollidePairsOfList(const PointerList<Actor> &list, uint32_t mode) {
     WalkPairs(scratch, [mode](ColObj *a, ColObj *b) { CollideColObjs(a, b, mode); });
 }
 
-std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list) {
+std::vector<std::pair<ColObj *, ColObj *>> CandidatePairsOfList(const PointerList<Actor> &list,
+                                                                bool *searchedCells) {
     std::vector<std::pair<ColObj *, ColObj *>> pairs;
     PairScratch scratch;
     FlattenPairWalk(list, scratch.walk);
-    WalkPairs(scratch, [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
+    const bool searched =
+        WalkPairs(scratch, [&pairs](ColObj *a, ColObj *b) { pairs.emplace_back(a, b); });
+    if (searchedCells != nullptr) {
+        *searchedCells = searched;
+    }
     return pairs;
 }
 

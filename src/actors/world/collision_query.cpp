@@ -1,6 +1,7 @@
 // The ray query: the first sphere or box on a line.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "actors/world/collision.h"
@@ -18,48 +19,55 @@ struct RayRecord {
     ColObj *best = nullptr;
 };
 
-void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
+// Where the ray meets the object, when it does and passes its masks.
+bool RayHitColObj(const RayRecord &ray, const uint32_t masks[3], ColObj *object, Vector3 *hit,
+                  Vector3 *normal) {
     if (!QueryGroupFilter(masks, *object)) {
-        return;
+        return false;
     }
-    Vector3 hit = {0, 0, 0};
-    Vector3 normal = {0, 0, 0};
     switch (object->type) {
     case kKindSphere:
-        if (!RayIntersectSphere(ray.origin, ray.direction, object->worldMin, object->worldMax.x,
-                                &hit, &normal)) {
-            return;
-        }
-        break;
+        return RayIntersectSphere(ray.origin, ray.direction, object->worldMin, object->worldMax.x,
+                                  hit, normal);
     case kKindBox: {
         if (!RayIntersectBox(ray.origin, ray.direction, object->worldMin, object->worldMax,
                              nullptr, nullptr)) {
-            return;
+            return false;
         }
         Actor *owner = object->owner;
         owner->UpdateWorldMatrix();
         owner->UpdateInverseWorldMatrix();
-        if (!RayIntersectOrientedBox(ray.origin, ray.direction, object->boxMin, object->boxMax,
-                                     owner->worldMatrix, owner->inverseWorldMatrix, &hit,
-                                     &normal)) {
-            return;
-        }
-        break;
+        return RayIntersectOrientedBox(ray.origin, ray.direction, object->boxMin, object->boxMax,
+                                       owner->worldMatrix, owner->inverseWorldMatrix, hit, normal);
     }
     case kKindWorldBox:
-        if (!RayIntersectBox(ray.origin, ray.direction, object->worldMin, object->worldMax, &hit,
-                             &normal)) {
-            return;
-        }
-        break;
+        return RayIntersectBox(ray.origin, ray.direction, object->worldMin, object->worldMax, hit,
+                               normal);
     default:
-        return; // meshes and swept points are never hit
+        return false; // meshes and swept points are never hit
     }
-    if (Vec3Dot(ray.direction, Vec3Sub(hit, ray.bestPoint)) < 0.0f &&
-        Vec3Dot(ray.direction, Vec3Sub(hit, ray.origin)) > 0.0f) {
+}
+
+// Whether a hit counts: strictly before the best point so far and strictly
+// ahead of the origin.
+bool Improves(const RayRecord &ray, const Vector3 &hit) {
+    return Vec3Dot(ray.direction, Vec3Sub(hit, ray.bestPoint)) < 0.0f &&
+           Vec3Dot(ray.direction, Vec3Sub(hit, ray.origin)) > 0.0f;
+}
+
+void Offer(RayRecord &ray, const Vector3 &hit, const Vector3 &normal, ColObj *object) {
+    if (Improves(ray, hit)) {
         ray.bestPoint = hit;
         ray.bestNormal = normal;
         ray.best = object;
+    }
+}
+
+void RayTestColObj(RayRecord &ray, const uint32_t masks[3], ColObj *object) {
+    Vector3 hit = {0, 0, 0};
+    Vector3 normal = {0, 0, 0};
+    if (RayHitColObj(ray, masks, object, &hit, &normal)) {
+        Offer(ray, hit, normal, object);
     }
 }
 
@@ -156,40 +164,74 @@ struct MoverIndex {
     }
 };
 
-// Whether the segment comes within `pad` of the box (a slab test of the
-// widened box, in doubles: it errs towards yes).
-bool SegmentMeetsBox(const double from[3], const double to[3], float pad,
-                     const CollisionGrid::Box &box) {
-    const double lo[3] = {box.lo.x - double(pad), box.lo.y - double(pad), box.lo.z - double(pad)};
-    const double hi[3] = {box.hi.x + double(pad), box.hi.y + double(pad), box.hi.z + double(pad)};
-    double enter = 0.0;
-    double leave = 1.0;
-    for (int a = 0; a < 3; ++a) {
-        const double d = to[a] - from[a];
-        if (d == 0.0) {
-            if (from[a] < lo[a] || from[a] > hi[a]) {
-                return false;
-            }
-            continue;
-        }
-        double t0 = (lo[a] - from[a]) / d;
-        double t1 = (hi[a] - from[a]) / d;
-        if (t0 > t1) {
-            std::swap(t0, t1);
-        }
-        enter = std::max(enter, t0 - 1e-9);
-        leave = std::min(leave, t1 + 1e-9);
-        if (enter > leave) {
-            return false;
+// Whether a segment comes within `pad` of a box: a slab test of the
+// widened box, in doubles; it errs towards yes.
+class SegmentNearBox {
+  public:
+    SegmentNearBox(const Vector3 &from, const Vector3 &to, float pad) : pad_(pad) {
+        const double f[3] = {from.x, from.y, from.z};
+        const double t[3] = {to.x, to.y, to.z};
+        for (int a = 0; a < 3; ++a) {
+            from_[a] = f[a];
+            const double d = t[a] - f[a];
+            flat_[a] = d == 0.0;
+            inverse_[a] = flat_[a] ? 0.0 : 1.0 / d;
         }
     }
-    return true;
-}
+
+    bool Meets(const CollisionGrid::Box &box) const {
+        const double lo[3] = {box.lo.x - pad_, box.lo.y - pad_, box.lo.z - pad_};
+        const double hi[3] = {box.hi.x + pad_, box.hi.y + pad_, box.hi.z + pad_};
+        double enter = 0.0;
+        double leave = 1.0;
+        for (int a = 0; a < 3; ++a) {
+            if (flat_[a]) {
+                if (from_[a] < lo[a] || from_[a] > hi[a]) {
+                    return false;
+                }
+                continue;
+            }
+            double t0 = (lo[a] - from_[a]) * inverse_[a];
+            double t1 = (hi[a] - from_[a]) * inverse_[a];
+            if (t0 > t1) {
+                std::swap(t0, t1);
+            }
+            enter = std::max(enter, t0 - 1e-9);
+            leave = std::min(leave, t1 + 1e-9);
+            if (enter > leave) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    double from_[3] = {0, 0, 0};
+    double inverse_[3] = {0, 0, 0};
+    bool flat_[3] = {false, false, false};
+    double pad_ = 0.0;
+};
 
 MoverIndex &Movers() {
     static MoverIndex index;
     return index;
 }
+
+// The movers the cells along the ray hold, tested as the walk meets them;
+// the walk stops once no mover it has not met can be hit nearer than a hit
+// it has. The hits are then offered in the movers' order, as testing every
+// mover offers them: a mover that was not met can only be hit beyond the
+// best hit, and the earlier of two equal hits stays.
+struct RayWalkScratch {
+    struct Tried {
+        uint32_t entry = 0;
+        Vector3 hit = {0, 0, 0};
+        Vector3 normal = {0, 0, 0};
+    };
+    std::vector<uint32_t> met; // per entry, the walk that met it last
+    uint32_t walk = 0;
+    std::vector<Tried> hits;
+};
 
 void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
     const CollisionScene &scene = GetCollisionScene();
@@ -210,32 +252,73 @@ void TestMovers(RayRecord &ray, const uint32_t masks[3]) {
         }
         index.Build(scene, objects);
     }
+    static RayWalkScratch scratch;
+    if (scratch.met.size() != index.entries.size() || ++scratch.walk == 0) {
+        scratch.met.assign(index.entries.size(), 0);
+        scratch.walk = 1;
+    }
+    scratch.hits.clear();
     // A hit counts only between the origin and the end; the pad covers the
     // rounding of the hit point.
     const float pad = 2e-3f * (1.0f + std::max(MaxAbs(ray.origin), MaxAbs(ray.end)) +
                                Vec3Length(Vec3Sub(ray.end, ray.origin)));
-    std::vector<uint32_t> &found = index.found;
-    found.clear();
-    if (!index.grid.AlongSegment(ray.origin, ray.end, pad, found)) {
+    CollisionGrid::SegmentWalk walk;
+    if (!index.grid.StartSegment(ray.origin, ray.end, pad, walk)) {
         TestMoversOf(ray, masks, scene.active);
         TestMoversOf(ray, masks, scene.passive);
         return;
     }
-    // The cells hold more than the line passes: what cannot come within
-    // the pad of it is dropped before the answers are put in order.
-    const double from[3] = {ray.origin.x, ray.origin.y, ray.origin.z};
-    const double to[3] = {ray.end.x, ray.end.y, ray.end.z};
-    std::erase_if(found,
-                  [&](uint32_t i) { return !SegmentMeetsBox(from, to, pad, index.boxes[i]); });
-    found.insert(found.end(), index.grid.Loose().begin(), index.grid.Loose().end());
-    std::sort(found.begin(), found.end());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
-    for (const uint32_t i : found) {
+    const SegmentNearBox near(ray.origin, ray.end, pad);
+    // The nearest hit so far that counts against the end, along the walk.
+    double nearest = std::numeric_limits<double>::infinity();
+    auto tryEntry = [&](uint32_t i) {
+        // The owner is looked at only for a hit, or before the test of an
+        // oriented box, which brings the owner's matrices up to date.
         const MoverIndex::Entry &entry = index.entries[i];
-        if (entry.actor->HasFlag(kActorCollisionEnabled) &&
-            (entry.object->flags & kColObjActive) != 0) {
-            RayTestColObj(ray, masks, entry.object);
+        const bool oriented = entry.object->type == kKindBox;
+        if ((entry.object->flags & kColObjActive) == 0 ||
+            (oriented && !entry.actor->HasFlag(kActorCollisionEnabled))) {
+            return;
         }
+        RayWalkScratch::Tried tried;
+        tried.entry = i;
+        if (RayHitColObj(ray, masks, entry.object, &tried.hit, &tried.normal) &&
+            (oriented || entry.actor->HasFlag(kActorCollisionEnabled))) {
+            scratch.hits.push_back(tried);
+            if (Improves(ray, tried.hit)) {
+                nearest = std::min(nearest, walk.Progress(tried.hit));
+            }
+        }
+    };
+    for (const uint32_t i : index.grid.Loose()) {
+        tryEntry(i);
+    }
+    std::vector<uint32_t> &found = index.found;
+    found.clear();
+    while (walk.Reach() <= nearest + pad && index.grid.NextSlab(walk, found)) {
+        // The cells hold more than the line passes: what cannot come
+        // within the pad of it is not tested.
+        for (const uint32_t i : found) {
+            if (scratch.met[i] != scratch.walk) {
+                scratch.met[i] = scratch.walk;
+                if (near.Meets(index.boxes[i])) {
+                    tryEntry(i);
+                }
+            }
+        }
+        found.clear();
+    }
+    if (walk.OverBudget()) {
+        TestMoversOf(ray, masks, scene.active);
+        TestMoversOf(ray, masks, scene.passive);
+        return;
+    }
+    std::sort(scratch.hits.begin(), scratch.hits.end(),
+              [](const RayWalkScratch::Tried &a, const RayWalkScratch::Tried &b) {
+                  return a.entry < b.entry;
+              });
+    for (const RayWalkScratch::Tried &tried : scratch.hits) {
+        Offer(ray, tried.hit, tried.normal, index.entries[tried.entry].object);
     }
 }
 
@@ -276,12 +359,13 @@ ColObj *RunCollisionQuery(const Vector3 &origin, const Vector3 &end, const uint3
         if ((ray.best == nullptr || hitBefore) && scene.openNeighbours != nullptr) {
             std::vector<int32_t> neighbours;
             scene.openNeighbours(group, neighbours);
-            std::vector<int32_t> visited = {group};
-            for (int32_t other : neighbours) {
-                if (std::find(visited.begin(), visited.end(), other) != visited.end()) {
+            for (size_t k = 0; k < neighbours.size(); ++k) {
+                const int32_t other = neighbours[k];
+                // Visited: the origin's group, or one met earlier in the list.
+                const auto earlier = neighbours.begin() + static_cast<std::ptrdiff_t>(k);
+                if (other == group || std::find(neighbours.begin(), earlier, other) != earlier) {
                     continue;
                 }
-                visited.push_back(other);
                 Vector3 boxMin;
                 Vector3 boxMax;
                 if (scene.groupBox == nullptr || !scene.groupBox(other, &boxMin, &boxMax) ||

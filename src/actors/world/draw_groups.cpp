@@ -242,49 +242,49 @@ void UpdateShapeBounds(Actor *actor) {
     if (actor == nullptr) {
         return;
     }
-    NoteColObjShapeChange();
     for (const auto &objectPtr : actor->colObjs) {
-        ColObj &object = *objectPtr;
-        const Matrix &world = actor->GetWorldMatrix();
-        switch (object.type) {
-        case 1:
-            Vec3TransformCoord(&object.worldMin, object.boxMin, world);
-            object.worldMax = object.boxMax;
-            break;
-        case 2:
-        case 3:
-            object.type = 2;
-            BoxTransformBounds(&object.worldMin, &object.worldMax, object.boxMin, object.boxMax,
-                               world);
-            break;
-        case 7: {
-            // The local box holds the sweep's state: min the offset, max
-            // (radius, rest threshold, resting flag).
-            const Vector3 start = actor->oldWorldPosition;
-            object.worldMin = start;
-            const Vector3 now = {world.m[3][0], world.m[3][1], world.m[3][2]};
-            Vector3 sweep = {now.x - start.x, now.y - start.y, now.z - start.z};
-            const float length = Vec3Length(sweep);
-            if (length <= object.boxMax.y) {
-                object.boxMax.z = 1.0f;
+        objectPtr->ChangeShape([actor](ColObj &object) {
+            const Matrix &world = actor->GetWorldMatrix();
+            switch (object.type) {
+            case 1:
+                Vec3TransformCoord(&object.worldMin, object.boxMin, world);
+                object.worldMax = object.boxMax;
+                break;
+            case 2:
+            case 3:
+                object.type = 2;
+                BoxTransformBounds(&object.worldMin, &object.worldMax, object.boxMin, object.boxMax,
+                                   world);
+                break;
+            case 7: {
+                // The local box holds the sweep's state: min the offset, max
+                // (radius, rest threshold, resting flag).
+                const Vector3 start = actor->oldWorldPosition;
+                object.worldMin = start;
+                const Vector3 now = {world.m[3][0], world.m[3][1], world.m[3][2]};
+                Vector3 sweep = {now.x - start.x, now.y - start.y, now.z - start.z};
+                const float length = Vec3Length(sweep);
+                if (length <= object.boxMax.y) {
+                    object.boxMax.z = 1.0f;
+                    break;
+                }
+                object.boxMax.z = 0.0f;
+                const float r = object.boxMax.x / length;
+                object.boxMin = {sweep.x * r, sweep.y * r, sweep.z * r};
+                object.worldMax = {sweep.x + object.boxMin.x, sweep.y + object.boxMin.y,
+                                   sweep.z + object.boxMin.z};
                 break;
             }
-            object.boxMax.z = 0.0f;
-            const float r = object.boxMax.x / length;
-            object.boxMin = {sweep.x * r, sweep.y * r, sweep.z * r};
-            object.worldMax = {sweep.x + object.boxMin.x, sweep.y + object.boxMin.y,
-                               sweep.z + object.boxMin.z};
-            break;
-        }
-        default: {
-            AABox box = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
-            if (const MeshItem *mesh = actor->CollisionMesh()) {
-                GetSubsetCollisionExtents(&box, mesh, static_cast<uint32_t>(object.reference));
+            default: {
+                AABox box = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
+                if (const MeshItem *mesh = actor->CollisionMesh()) {
+                    GetSubsetCollisionExtents(&box, mesh, static_cast<uint32_t>(object.reference));
+                }
+                BoxTransformBounds(&object.worldMin, &object.worldMax, box.min, box.max, world);
+                break;
             }
-            BoxTransformBounds(&object.worldMin, &object.worldMax, box.min, box.max, world);
-            break;
-        }
-        }
+            }
+        });
     }
 }
 

@@ -131,7 +131,8 @@ int TriggerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case cmd::trigger::SetTriggerRadius:
         if (!colObjs.empty()) {
-            colObjs[0]->boxMax.x = block.ReadF32(0);
+            const float radius = block.ReadF32(0);
+            colObjs[0]->ChangeShape([radius](ColObj &o) { o.boxMax.x = radius; });
         }
         break;
     case cmd::trigger::GetTriggerRadius:

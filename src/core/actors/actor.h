@@ -159,6 +159,14 @@ struct ColObj {
     // Sets or clears (id 0) one of the two touch commands; the block is
     // copied.
     void SetCollisionCommand(bool toOwnActor, uint32_t commandId, ParamBlock block);
+
+    // Every writer of an object's shape (its kind, local box or world
+    // fields) makes its change through here, which notes it for the
+    // searches kept over the world boxes: change(object).
+    template <class Change> void ChangeShape(Change &&change) {
+        change(*this);
+        NoteColObjShapeChange();
+    }
 };
 
 // While a scope is alive, RemoveColObj keeps the objects it takes off an

@@ -84,6 +84,19 @@ bool CurrentField(Actor &actor, uint32_t commandId, ParamBlock block, T ColObj::
     return true;
 }
 
+// A field of the current object's shape: set (even ids) through
+// ChangeShape, or get (odd ids).
+template <class T>
+bool CurrentShapeField(Actor &actor, uint32_t commandId, ParamBlock block, T ColObj::*field) {
+    ColObj *object = Current(actor);
+    if (object != nullptr && commandId % 2 == 0) {
+        const T value = block.Read<T>(0);
+        object->ChangeShape([&](ColObj &o) { o.*field = value; });
+        return true;
+    }
+    return CurrentField(actor, commandId, block, field);
+}
+
 // A flag bit of the current object as a Bool.
 bool CurrentFlag(Actor &actor, uint32_t commandId, ParamBlock block, uint32_t bit) {
     ColObj *object = Current(actor);
@@ -112,16 +125,17 @@ void SetGroupBit(Actor &actor, ParamBlock block, uint32_t ColObj::*field) {
 
 void SetRadius(Actor &actor, float r) {
     for (auto &ptr : actor.colObjs) {
-        ColObj &object = *ptr;
-        if (object.type == 2) {
-            const Vector3 c = {(object.boxMin.x + object.boxMax.x) * 0.5f,
-                               (object.boxMin.y + object.boxMax.y) * 0.5f,
-                               (object.boxMin.z + object.boxMax.z) * 0.5f};
-            object.boxMin = {c.x - r, c.y - r, c.z - r};
-            object.boxMax = {c.x + r, c.y + r, c.z + r};
-        } else {
-            object.boxMax.x = r;
-        }
+        ptr->ChangeShape([r](ColObj &object) {
+            if (object.type == 2) {
+                const Vector3 c = {(object.boxMin.x + object.boxMax.x) * 0.5f,
+                                   (object.boxMin.y + object.boxMax.y) * 0.5f,
+                                   (object.boxMin.z + object.boxMax.z) * 0.5f};
+                object.boxMin = {c.x - r, c.y - r, c.z - r};
+                object.boxMax = {c.x + r, c.y + r, c.z + r};
+            } else {
+                object.boxMax.x = r;
+            }
+        });
     }
 }
 
@@ -303,11 +317,9 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
             }
         }
         return true;
-    case cmd::base::SetCollisionType:
-        NoteColObjShapeChange(); // the world fields stand for another shape now
-        [[fallthrough]];
+    case cmd::base::SetCollisionType: // the world fields stand for another shape now
     case cmd::base::GetCollisionType:
-        return CurrentField(actor, commandId, block, &ColObj::type);
+        return CurrentShapeField(actor, commandId, block, &ColObj::type);
     case cmd::base::SetCollisionFill:
     case cmd::base::GetCollisionFill:
         return CurrentField(actor, commandId, block, &ColObj::fill);
@@ -359,10 +371,10 @@ bool HandleCollisionCommand(Actor &actor, uint32_t commandId, ParamBlock block) 
         return true;
     case cmd::base::SetBoxMin:
     case cmd::base::GetBoxMin:
-        return CurrentField(actor, commandId, block, &ColObj::boxMin);
+        return CurrentShapeField(actor, commandId, block, &ColObj::boxMin);
     case cmd::base::SetBoxMax:
     case cmd::base::GetBoxMax:
-        return CurrentField(actor, commandId, block, &ColObj::boxMax);
+        return CurrentShapeField(actor, commandId, block, &ColObj::boxMax);
     case cmd::base::SetCollisionEnable:
         SetCollisionEnable(actor, block.ReadU32(0) != 0);
         return true;

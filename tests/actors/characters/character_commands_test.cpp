@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/world/collision.h"
 #include "actors/world/door_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
@@ -502,6 +503,33 @@ TEST_F(CharacterCommandsTest, ContactsPushesAndActions) {
               std::tuple(0u, std::string("N_Action")));
     void *floor[2] = {scene::SceneBuilder::Find("Floor")->colObjs[0].get(), action};
     EXPECT_EQ(hero->HandleCommand(171, ParamBlock(floor, sizeof(floor))), 0);
+}
+
+TEST_F(CharacterCommandsTest, ASightRayMeetsTheRadiiAsTheyAreWritten) {
+    // The query keeps its index of the movers from ray to ray; a ray across
+    // the body's centre passes at `across` from it.
+    runner.Step(2);
+    const size_t saved = SetCollisionGridMinimum(0);
+    ColObj *body = hero->BodyColObj();
+    ASSERT_NE(body, nullptr);
+    const float radius = body->worldMax.x;
+    auto ray = [&](float across) {
+        const uint32_t masks[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0};
+        const Vector3 c = body->worldMin;
+        return GetActorSystem()->CollisionQuery(
+            {c.x - 30, c.y, c.z + across}, {c.x + 30, c.y, c.z + across}, masks, nullptr, nullptr);
+    };
+    EXPECT_EQ(ray(radius * 0.5f), body);
+    EXPECT_NE(ray(radius * 1.035f), body);
+    // Widened by 358 with the jump held: met in the same frame.
+    hero->charFlags |= kCharJumpHeld;
+    hero->HandleCommand(cmd::base::PoseRestored, ParamBlock());
+    EXPECT_EQ(ray(radius * 1.035f), body);
+    // The radii written back by the scheduled restore.
+    float radii[2] = {radius * 1.1f, hero->ChestColObj()->boxMax.x};
+    hero->HandleCommand(cmd::character::Hjfhhdt, ParamBlock(radii, sizeof(radii)));
+    EXPECT_EQ(ray(radius * 1.08f), body);
+    SetCollisionGridMinimum(saved);
 }
 
 TEST_F(CharacterCommandsTest, UnsoundInputsChangeNothing) {

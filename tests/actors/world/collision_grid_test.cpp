@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <set>
 #include <utility>
@@ -135,6 +136,100 @@ TEST(CollisionGridTest, EveryTouchingPairSharesACellAndEverySearchFindsItsBoxes)
     searches.push_back(Cube({0, 0, 0}, 1));
     searches.push_back(Cube(far, 1));
     ExpectEveryTouchFound(crowded, searches, "crowded");
+}
+
+TEST(CollisionGridTest, AWalkAlongASegmentMeetsEveryBoxItPassesBeforeItsReach) {
+    std::mt19937 random(41);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    auto at = [&](float reach) {
+        return Vector3{uniform(-reach, reach), uniform(-reach, reach), uniform(-reach, reach)};
+    };
+    std::vector<Box> boxes;
+    for (int i = 0; i < 1200; ++i) {
+        boxes.push_back(Cube(at(500), i % 10 == 0 ? uniform(20, 120) : uniform(1, 15)));
+    }
+    CollisionGrid grid;
+    grid.Build(boxes);
+    ASSERT_GT(grid.Loose().size(), 0u);
+    ASSERT_GT(grid.PlacedCount(), 1000u);
+
+    // Where the segment first lies in a box, as a fraction of it; none: -1.
+    auto entry = [](const Vector3 &from, const Vector3 &to, const Box &box) {
+        const double f[3] = {from.x, from.y, from.z};
+        const double t[3] = {to.x, to.y, to.z};
+        const double lo[3] = {box.lo.x, box.lo.y, box.lo.z};
+        const double hi[3] = {box.hi.x, box.hi.y, box.hi.z};
+        double enter = 0.0;
+        double leave = 1.0;
+        for (int a = 0; a < 3; ++a) {
+            const double d = t[a] - f[a];
+            if (d == 0.0) {
+                if (f[a] < lo[a] || f[a] > hi[a]) {
+                    return -1.0;
+                }
+                continue;
+            }
+            const double u0 = (lo[a] - f[a]) / d;
+            const double u1 = (hi[a] - f[a]) / d;
+            enter = std::max(enter, std::min(u0, u1));
+            leave = std::min(leave, std::max(u0, u1));
+        }
+        return enter <= leave ? enter : -1.0;
+    };
+    int walks = 0;
+    for (int s = 0; s < 300; ++s) {
+        const Vector3 from = at(700);
+        Vector3 to = at(700);
+        if (s % 5 == 0) { // along an axis, either way
+            to = from;
+            (s % 3 == 0 ? to.x : s % 3 == 1 ? to.y : to.z) += s % 2 == 0 ? 900.0f : -900.0f;
+        }
+        const float pad = s % 4 == 0 ? 0.0f : uniform(0, 5);
+        CollisionGrid::SegmentWalk walk;
+        ASSERT_TRUE(grid.StartSegment(from, to, pad, walk));
+        // The placed boxes the segment passes, with where it enters each.
+        std::vector<std::pair<uint32_t, Vector3>> passed;
+        for (uint32_t i = 0; i < boxes.size(); ++i) {
+            const double u = grid.Placed(i) ? entry(from, to, boxes[i]) : -1.0;
+            if (u >= 0.0) {
+                passed.emplace_back(i, Vector3{static_cast<float>(from.x + (to.x - from.x) * u),
+                                               static_cast<float>(from.y + (to.y - from.y) * u),
+                                               static_cast<float>(from.z + (to.z - from.z) * u)});
+            }
+        }
+        std::vector<uint32_t> appended;
+        std::set<uint32_t> met;
+        while (grid.NextSlab(walk, appended)) {
+            met.insert(appended.begin(), appended.end());
+            for (const auto &[i, point] : passed) {
+                if (met.count(i) == 0) {
+                    EXPECT_GE(walk.Progress(point), walk.Reach())
+                        << "segment " << s << ": box " << i << " not met before its reach";
+                }
+            }
+        }
+        if (walk.OverBudget()) {
+            continue; // the caller tests every box then
+        }
+        ++walks;
+        EXPECT_EQ(walk.Reach(), std::numeric_limits<double>::infinity()) << "segment " << s;
+        for (const auto &[i, point] : passed) {
+            EXPECT_EQ(met.count(i), 1u) << "segment " << s << ": box " << i << " never met";
+        }
+    }
+    EXPECT_GT(walks, 250);
+
+    // Not finite: no walk; a point: one search, then done.
+    CollisionGrid::SegmentWalk walk;
+    EXPECT_FALSE(grid.StartSegment({0, 0, 0}, {NAN, 0, 0}, 1.0f, walk));
+    EXPECT_FALSE(grid.StartSegment({0, 0, 0}, {1, 0, 0}, INFINITY, walk));
+    std::vector<uint32_t> appended;
+    ASSERT_TRUE(grid.StartSegment(boxes[3].lo, boxes[3].lo, 0.0f, walk));
+    EXPECT_TRUE(grid.NextSlab(walk, appended));
+    EXPECT_NE(std::find(appended.begin(), appended.end(), 3u), appended.end());
+    EXPECT_FALSE(grid.NextSlab(walk, appended));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // velocity response by style and motion state, and the integrator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -167,8 +168,10 @@ TEST_F(CollisionPassTest, TheGridFindsThePairsOfTheAllPairsWalkInItsOrder) {
     const size_t saved = SetCollisionGridMinimum(SIZE_MAX);
     const auto everyPair = CandidatePairsOfList(active);
     SetCollisionGridMinimum(0);
-    const auto grid = CandidatePairsOfList(active);
+    bool searched = false;
+    const auto grid = CandidatePairsOfList(active, &searched);
     SetCollisionGridMinimum(saved);
+    EXPECT_TRUE(searched);
     EXPECT_GT(everyPair.size(), 2000u);
     EXPECT_TRUE(everyPair == grid) << everyPair.size() << " pairs against " << grid.size();
 
@@ -184,6 +187,122 @@ TEST_F(CollisionPassTest, TheGridFindsThePairsOfTheAllPairsWalkInItsOrder) {
     SetCollisionGridMinimum(0);
     EXPECT_TRUE(fewEveryPair == CandidatePairsOfList(few));
     SetCollisionGridMinimum(saved);
+}
+
+// The pairs of the list through the grid and through the all-pairs walk,
+// and whether the grid searched its cells.
+struct BothWalks {
+    std::vector<std::pair<ColObj *, ColObj *>> grid;
+    std::vector<std::pair<ColObj *, ColObj *>> everyPair;
+    bool searched = false;
+};
+BothWalks WalkBothWays(const PointerList<Actor> &list) {
+    BothWalks both;
+    const size_t saved = SetCollisionGridMinimum(0);
+    both.grid = CandidatePairsOfList(list, &both.searched);
+    SetCollisionGridMinimum(SIZE_MAX);
+    both.everyPair = CandidatePairsOfList(list);
+    SetCollisionGridMinimum(saved);
+    return both;
+}
+
+TEST_F(CollisionPassTest, AHugeBoxOrSphereGoesAsideAndMeetsEverything) {
+    // 600 small spheres and one box of +-1e9 among them (not among the
+    // boxes the cell size is taken from): it covers every cell of the grid
+    // on every axis.
+    std::mt19937 random(5);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    std::vector<Actor *> actors;
+    for (int i = 0; i < 600; ++i) {
+        Actor *actor = Make("a", {uniform(-300, 300), uniform(-300, 300), uniform(-300, 300)});
+        if (i == 301) {
+            Box(actor, {-1e9f, -1e9f, -1e9f}, {1e9f, 1e9f, 1e9f}, kDynamic);
+        } else {
+            Sphere(actor, uniform(1, 5), kDynamic);
+        }
+        active.Append(actor);
+        actors.push_back(actor);
+    }
+    const BothWalks both = WalkBothWays(active);
+    EXPECT_TRUE(both.searched);
+    EXPECT_TRUE(both.grid == both.everyPair)
+        << both.grid.size() << " against " << both.everyPair.size();
+    const ColObj *huge = actors[301]->colObjs[0].get();
+    EXPECT_EQ(std::count_if(
+                  both.grid.begin(), both.grid.end(),
+                  [huge](const auto &pair) { return pair.first == huge || pair.second == huge; }),
+              599);
+
+    // The ray query's index, with a sphere of radius 1e9 in its place.
+    actors[301]->RemoveColObj(0);
+    Sphere(actors[301], 1e9f, kNormal);
+    for (Actor *actor : actors) {
+        actor->colObjs[0]->flags = kNormal;
+    }
+    const uint32_t masks[3] = {1, 1, 0};
+    size_t hits = 0;
+    for (int i = 0; i < 100; ++i) {
+        const Vector3 from = {uniform(-400, 400), uniform(-400, 400), uniform(-400, 400)};
+        const Vector3 to = actors[static_cast<size_t>(i) * 5]->position;
+        ColObj *answers[2] = {nullptr, nullptr};
+        Vector3 points[2] = {{0, 0, 0}, {0, 0, 0}};
+        for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
+            const size_t saved = SetCollisionGridMinimum(minimum);
+            const int k = minimum == 0 ? 0 : 1;
+            answers[k] = GetActorSystem()->CollisionQuery(from, to, masks, &points[k], nullptr);
+            SetCollisionGridMinimum(saved);
+        }
+        EXPECT_EQ(answers[0], answers[1]) << "ray " << i;
+        ExpectNear(points[0], points[1], 0.0f);
+        hits += answers[1] != nullptr ? 1 : 0;
+    }
+    EXPECT_GT(hits, 50u);
+}
+
+TEST_F(CollisionPassTest, ACrowdAtOnePointIsWalkedPairByPairWithTheSamePairs) {
+    std::mt19937 random(9);
+    auto uniform = [&](float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(random);
+    };
+    auto spread = [&] {
+        return Vector3{uniform(-900, 900), uniform(-900, 900), uniform(-900, 900)};
+    };
+    // A crowd among spread spheres, the crowd's members all through the
+    // list: `crowd` of every 100 spheres stand at one point.
+    auto scene = [&](int count, int crowd, bool staticCrowd) {
+        active.Clear();
+        passive.Clear();
+        statics.clear();
+        for (int i = 0; i < count; ++i) {
+            const bool crowded = i % 100 < crowd;
+            Actor *actor = Make("a", crowded ? Vector3{7, 7, 7} : spread());
+            if (crowded && staticCrowd) {
+                StaticBox(actor, 1, {-4, -4, -4}, {4, 4, 4});
+                continue;
+            }
+            Sphere(actor, uniform(2, 10), kDynamic);
+            actor->drawGroupId = 1;
+            (i % 3 == 0 ? passive : active).Append(actor);
+        }
+        return WalkBothWays(active);
+    };
+    // Most objects at one point: every pair is walked.
+    BothWalks both = scene(900, 50, false);
+    EXPECT_FALSE(both.searched);
+    EXPECT_GT(both.everyPair.size(), 50000u);
+    EXPECT_TRUE(both.grid == both.everyPair);
+    // A small crowd: the cells are searched, and give the same pairs.
+    both = scene(1500, 3, false);
+    EXPECT_TRUE(both.searched);
+    EXPECT_GT(both.everyPair.size(), 400u);
+    EXPECT_TRUE(both.grid == both.everyPair);
+    // Crowded statics in the movers' group: met by the movers among them.
+    both = scene(900, 30, true);
+    EXPECT_TRUE(both.searched);
+    EXPECT_GT(both.everyPair.size(), 0u);
+    EXPECT_TRUE(both.grid == both.everyPair);
 }
 
 TEST_F(CollisionPassTest, AnActorWithTwoContactsIsTestedAgainInTheSameSubStep) {

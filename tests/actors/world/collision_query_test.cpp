@@ -174,6 +174,43 @@ TEST_F(CollisionQueryTest, TheGridAnswersAsTestingEveryMoverAndFollowsEveryChang
     passive.Append(movers[4]);
     expectSame("changed");
 
+    // A crowd on a line, and equal spheres in both lists (the first in the
+    // movers' order is hit): rays along it either way, across it and into
+    // it end at the nearest.
+    for (int i = 0; i < 60; ++i) {
+        Actor *actor = Make("row", {-600.0f + 20.0f * static_cast<float>(i), 0, 0});
+        if (i % 4 == 3) {
+            Box(actor, {-6, -6, -6}, {6, 6, 6}, kNormal, kKindWorldBox);
+        } else {
+            Sphere(actor, 8.0f + static_cast<float>(i % 3), kNormal);
+        }
+        (i % 2 == 0 ? passive : active).Append(actor);
+    }
+    for (int i = 0; i < 8; ++i) {
+        Actor *twin = Make("twin", {100, 0, 0});
+        Sphere(twin, 15, kNormal);
+        (i % 2 == 0 ? passive : active).Append(twin);
+    }
+    for (int i = 0; i < 40; ++i) {
+        const float y = uniform(-8, 8);
+        const float z = uniform(-8, 8);
+        rays.emplace_back(Vector3{-700, y, z}, Vector3{700, y, z});
+        rays.emplace_back(Vector3{700, y, z}, Vector3{-700, y, z});
+        rays.emplace_back(Vector3{uniform(-600, 600), y, z}, Vector3{uniform(-600, 600), -y, -z});
+        rays.emplace_back(Vector3{100, 300, 0}, Vector3{uniform(-600, 600), y, z});
+        rays.emplace_back(Vector3{100, -40, 30}, Vector3{100, y, z});
+    }
+    // Two world boxes met at the same point, the later one in more cells.
+    Actor *small = Make("small");
+    ColObj &first = Box(small, {300, 695, 3}, {310, 705, 8}, kNormal, kKindWorldBox);
+    active.Append(small);
+    Actor *big = Make("big");
+    Box(big, {300, 600, -100}, {400, 800, 100}, kNormal, kKindWorldBox);
+    active.Append(big);
+    rays.emplace_back(Vector3{-700, 700, 4}, Vector3{700, 700, 4});
+    expectSame("a crowd on a line");
+    EXPECT_EQ(Query({-700, 700, 4}, {700, 700, 4}), &first);
+
     // A sphere moved off the line is no longer hit through the grid.
     const size_t saved = SetCollisionGridMinimum(0);
     Actor *lone = Make("lone", {0, 900, 0});
