@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "core/actors/screen_capture.h"
 #include "actors/characters/character_services.h"
+#include "base/text_table.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
 #include "library/key_track.h"
@@ -27,8 +29,11 @@
 #include "library/skeleton.h"
 #include "library/sound_items.h"
 #include "platform/graphics.h"
+#include "platform/input.h"
 #include "platform/os/al_sound_backend.h"
 #include "platform/os/image/image.h"
+#include "platform/os/scripted_input_backend.h"
+#include "platform/os/sdl/sdl_keymap.h"
 #include "platform/os/window.h"
 #include "platform/sound.h"
 #include "platform/texture_object.h"
@@ -86,6 +91,36 @@ TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
         const ToolRun dump = RunTool("qvadump", Root() + "/game/Data/" + name + ".qva");
         EXPECT_EQ(dump.exitCode, 0) << dump.err;
         EXPECT_EQ(dump.out, Golden(std::string(name) + ".txt"));
+    }
+}
+
+// The options' rows show the input layer's name of a key through the text
+// table: every key of the keyboard, every mouse button, the wheel, the
+// buttons of a joystick and every named key has a word there; only the
+// letters and digits are words of their own.
+TEST_F(SampleGame, TheTextTableHasAWordForEveryKeyName) {
+    TextTable table;
+    table.Parse(ReadText(Root() + "/game/Data/text.txt"));
+    ScriptedInputBackend backend;
+    backend.AddJoystick();
+    ASSERT_EQ(InitInput(&backend), 1);
+    std::set<InputCode> codes;
+    for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+        for (bool numLock : {false, true}) {
+            codes.insert(VirtualKeyToInputCode(
+                ScancodeToVirtualKey(static_cast<SDL_Scancode>(scancode), numLock)));
+        }
+    }
+    for (InputCode code = 98; code <= 147; ++code) codes.insert(code);   // the named keys
+    for (InputCode code = 256; code < 264 + 32; ++code) codes.insert(code); // mouse, joystick
+    codes.erase(0);
+    for (InputCode code : codes) {
+        const std::string name = InputCodeName(code);
+        ASSERT_FALSE(name.empty()) << code;
+        if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) continue;
+        const std::string word = table.Lookup(name);
+        EXPECT_NE(word, name) << code << " \"" << name << "\" has no word";
+        EXPECT_EQ(word.find('_'), std::string::npos) << name << ": " << word;
     }
 }
 
