@@ -162,7 +162,7 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
         {"YesNoDialog", {{"Yes", "Save_Game_Yes_No_Respons(1);"}, {"No", "Save_Game_Yes_No_Respons(0);"}}},
         {"InfoOkDialog", {{"OK", "parent.Action_Stop();"}}},
         {"Device", {{"Back", "Save_Game_Back();"}}},
-        {"SavedGameSlots", {{"Back", "Save_Game_Back();"}, {"Continue", "Save_Game_Back();"}}},
+        {"SavedGameSlots", {{"Back", "Save_Game_Back();"}}},
         {"Page", {{"Resume", "UI_System_Deactivate();"}, {"Quit", "Exit_Engine();"}}},
         {"Options", {{"Back", "/Global/PauseMenu/Page.Action_Start();"}}},
         {"SaveContinueMenu", {{"Continue", "UI_System_Deactivate();"}, {"Save", "Save_Game_Set_State_Save();"}}},
