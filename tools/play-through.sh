@@ -41,6 +41,10 @@ sweep() {
     while [ "$f" -lt $(($1 + $2)) ]; do ev "$f" "motion $3 $4"; f=$((f + 1)); done
 }
 
+# Turns the hero by $2 pixels of mouse motion a frame for nine frames from
+# frame $1 on: 100 turns him about a quarter turn.
+turn() { f=$1; while [ "$f" -lt $(($1 + 9)) ]; do ev "$f" "motion $2 0"; f=$((f + 1)); done; }
+
 # Keys (Windows virtual keys): W A S D, left Shift (run while held), Esc,
 # Tab, left Ctrl.
 W=0x57 A=0x41 D=0x44 SHIFT=0xA0 ESC=0x1B TAB=0x09 LCTRL=0xA2
@@ -50,7 +54,8 @@ run() { # $1 frame limit, $2 log name
     mkdir -p "$G/shots" "$G/SaveGames"
     SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-$([ -n "${DISPLAY:-}" ] && echo x11 || echo offscreen)} \
         SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} ENGINE_FIXED_FRAME_TIME=0.016666668 \
-        ENGINE_RANDOM_SEED=1 ENGINE_INPUT_SCRIPT="$script" ENGINE_FRAME_LIMIT="$1" \
+        ENGINE_RANDOM_SEED=1 ENGINE_DRAW_CAPTURED_ONLY=1 ENGINE_INPUT_SCRIPT="$script" \
+        ENGINE_FRAME_LIMIT="$1" \
         ./play.sh > "$work/$2.out" 2> "$work/$2.err"
     rc=$?
     for f in "$G"/shots/*.tga; do [ -f "$f" ] && mv "$f" "$out/"; done
@@ -61,7 +66,7 @@ script=$work/run1.txt
 : > "$script"
 shot 4 01_title
 click 6                              # "New Game", under the cursor
-shot 150 02_mission1_notice          # "Find the key and reach the exit: ..."
+shot 250 02_mission1_notice          # "Find the key and reach the exit: ..."
 # The notice names the door in the north wall: there, running.
 key 160 720 $SHIFT
 key 160 310 $W
@@ -117,8 +122,7 @@ click $((o + 185))
 # into the exit in its corner. The mouse turns the hero (about 90 degrees
 # for 900 pixels); he runs the way he looks.
 m=1420
-shot $((m + 300)) 15_mission2_notice
-turn() { f=$1; while [ "$f" -lt $(($1 + 9)) ]; do ev "$f" "motion $2 0"; f=$((f + 1)); done; }
+shot $((m + 330)) 15_mission2_notice
 turn $((m + 200)) 100
 # Each leg runs on until a wall stops him: east to the yard's east wall, north
 # to its far wall (east of the Lookout's pillar), west into the exit.
@@ -137,5 +141,92 @@ shot $((e + 200)) 18_the_end
 shot $((e + 620)) 19_title_again
 run $((e + 640)) run1
 echo "run 1: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 1 should end at its frame limit (3)"
+
+# --- run 2: caught by the guard four times -----------------------------------
+script=$work/run2.txt
+: > "$script"
+click 6
+# North to the middle of the room, a quarter turn right, and on through
+# the opening in the east wall into the metal room, where the guard walks.
+key 160 490 $SHIFT
+key 160 230 $W
+turn 235 100
+key 250 490 $W
+shot 1000 20_caught_once             # 69 left of 99
+shot 3500 21_caught_three_times      # 9 left, about to be taken away
+# Taken into the dungeon cell: half a turn, out through the opening in its
+# west wall, a quarter turn right and into the guard's way again.
+shot 3760 22_in_the_dungeon_cell
+turn 3800 -100
+turn 3809 -100
+key 3830 4000 $SHIFT
+key 3830 3910 $W
+turn 3920 100
+key 3940 4000 $W
+shot 4100 23_out_of_the_cell
+shot 4500 24_death_menu              # "You died": "Try Again", "Load Game"
+click 4550                           # "Try Again", under the cursor
+shot 4800 25_tried_again
+run 4820 run2
+echo "run 2: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 2 should end at its frame limit (3)"
+
+# --- run 3: the mission clock runs out ---------------------------------------
+script=$work/run3.txt
+: > "$script"
+click 6
+shot 17900 26_last_minute            # the clock in its last minute
+shot 18300 27_time_is_up             # the death menu, "Time is up"
+run 18310 run3
+echo "run 3: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 3 should end at its frame limit (3)"
+
+# --- what the captures show ---------------------------------------------------
+# Pixels of a capture (32-bit BGRA after an 18-byte header, bottom row
+# first, 800 x 600) in the box x0 y0 x1 y1 within 24 of the colour r g b.
+count() {
+    [ -f "$out/$1.tga" ] || { echo 0; return; }
+    od -An -v -tu1 -w4 -j18 "$out/$1.tga" | awk -v x0="$2" -v y0="$3" -v x1="$4" -v y1="$5" \
+        -v r="$6" -v g="$7" -v b="$8" '
+        function near(v, w) { return v >= w - 24 && v <= w + 24 }
+        { p = NR - 1; x = p % 800; y = 599 - int(p / 800) }
+        x >= x0 && x < x1 && y >= y0 && y < y1 && near($3, r) && near($2, g) && near($1, b) { n++ }
+        END { print n + 0 }'
+}
+# "name" "what it shows" minimum x0 y0 x1 y1 r g b
+expect() {
+    n=$(count "$1" "$4" "$5" "$6" "$7" "$8" "$9" "${10}")
+    if [ "$n" -ge "$3" ]; then echo "$1: $2 ($n)"; else fail "$1: $2: $n pixels"; fi
+}
+none() {
+    n=$(count "$1" "$3" "$4" "$5" "$6" "$7" "$8" "$9")
+    if [ "$n" -eq 0 ]; then echo "$1: $2"; else fail "$1: $2: $n pixels"; fi
+}
+for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked \
+    06_pause_objective 07_options_key_words 08_options_row_lit 09_options_press_a_key \
+    10_options_tab 11_options_left_ctrl 12_level_completed 13_save_slots 14_saved \
+    15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
+    19_title_again 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
+    23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up; do
+    [ -f "$out/$f.tga" ] || fail "no capture $f"
+done
+backdrop="28 33 48"
+notice="255 242 191"
+expect 01_title "the menus' backdrop" 100000 300 200 800 600 $backdrop
+for f in 02_mission1_notice 03_door_locked 04_key_taken 15_mission2_notice; do
+    expect "$f" "a notice over the game" 200 80 90 720 150 $notice
+done
+expect 04_key_taken "the key beside the weapon panel" 200 570 500 630 560 236 184 58
+expect 05_exit_marked "the exit's green square" 200 0 300 800 600 26 191 64
+expect 17_mission2_exit "the exit's green square" 200 0 300 800 600 26 191 64
+expect 06_pause_objective "the objective below the pause page" 100 60 310 760 340 $notice
+expect 08_options_row_lit "the row under the pointer lit" 300 310 90 550 130 255 191 51
+expect 09_options_press_a_key "the row waiting for its key" 1000 320 95 540 125 140 97 20
+expect 14_saved "\"Saved\" below the offer" 20 130 150 210 180 140 255 140
+none 18_the_end "no head-up display at the end" 0 440 800 600 32 96 224
+expect 19_title_again "the same backdrop as at start-up" 100000 300 200 800 600 $backdrop
+expect 24_death_menu "the death menu" 100000 300 200 800 600 $backdrop
+expect 27_time_is_up "the death menu when the clock runs out" 100000 300 200 800 600 $backdrop
 [ "$failed" -eq 0 ] && echo "every step looked as it should"
 exit "$failed"
