@@ -455,6 +455,10 @@ int32_t BitmapFont::Draw(float x, float y, uint32_t color, const char *text, uin
     if (style & 0x20) {
         y = y - float(h);
     }
+    // Like a centred line's x, the block's top stays on a whole pixel: half
+    // a pixel off, the sheet's point sampling falls on the texel edges and
+    // drops a row of the glyphs (an underscore at the foot of its cell).
+    y = std::floor(y);
     const float scale = sheetScale > 0.0f ? sheetScale : 1.0f;
     const float rhw = 1.0f / depth;
     const float lineAdvance = (glyphs[0].bottom - glyphs[0].top) * float(sheetHeight);

@@ -277,6 +277,23 @@ TEST_F(FontFixture, AlignmentCentresEachLineAfterMovingTheBlockUp) {
     EXPECT_TRUE(FloatsEq({v[1].x, v[1].y}, {91.5f, 34.5f}));
 }
 
+// A block of odd height moved up by half of it starts on a whole pixel, as a
+// centred line does across: every glyph row lands on a pixel row.
+TEST_F(FontFixture, AMiddleAlignedBlockOfOddHeightStaysOnWholePixels) {
+    fake.faces.cx = 8;
+    fake.faces.cy = 11;
+    ASSERT_EQ(font.Create(nullptr, "Face", 12, 0, &device, "AB_", nullptr, 0.0f), 1);
+    device.ClearDraws();
+    ASSERT_EQ(font.Draw(100, 50, 0xFFFFFFFF, "A_", 2 | 0x10, 0.0f), 0);
+    ASSERT_EQ(device.GetDraws().size(), 1u);
+    const auto v = Vertices(device.GetDraws()[0]);
+    // y = floor(50 - 5.5) = 44; the quads' corners lie half a pixel before.
+    EXPECT_TRUE(FloatsEq({v[1].y, v[0].y, v[7].y}, {43.5f, 54.5f, 43.5f}));
+    device.ClearDraws();
+    ASSERT_EQ(font.Draw(100, 50, 0xFFFFFFFF, "_", 0x30, 0.0f), 0);
+    EXPECT_TRUE(FloatsEq({Vertices(device.GetDraws()[0])[1].y}, {32.5f}));
+}
+
 TEST_F(FontFixture, FontsWithNothingToDrawWithDrawNothing) {
     // No glyph records.
     Make("");

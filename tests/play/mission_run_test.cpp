@@ -22,6 +22,7 @@
 #include "actors/presentation/mesh_object_actor.h"
 #include "actors/world/door_actor.h"
 #include "actors/world/spawn_point_actor.h"
+#include "actors/world/timer_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_system_commands.h"
@@ -433,6 +434,7 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
     bool hunted = false;
     uint32_t mostCatches = 0;
     bool jailed = false;
+    float healthJailed = 0.0f;
     uint32_t lastPut = 0;
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_01_Release.qva");
@@ -465,6 +467,7 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
             jailed = std::hypot(h.x - d.x, h.z - d.z) < 60.0f;
         }
         if (jailed) {
+            healthJailed = hero->health;
             SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
             return;
         }
@@ -485,6 +488,8 @@ TEST(MissionGuard, PatrolsItsRoomHuntsTheHeroAndTheThirdCatchSendsItToTheDungeon
     EXPECT_GT(lowestGuardHealth, 0.0f);
     EXPECT_TRUE(hunted);
     EXPECT_TRUE(jailed) << "most catches " << mostCatches;
+    // Each catch costs the hero (99) 30: alive after three, a fourth kills.
+    EXPECT_NEAR(healthJailed, 9.0f, 0.5f);
 }
 
 // The door to RoomC holds until the key is taken; then the hero
@@ -663,6 +668,61 @@ TEST(MissionEnds, AHeroThatDiesStartsTheMissionAgain) {
     EXPECT_GT(healthAfter, 0.0f);
 }
 
+// The pause menu's options: the row under the pointer lights up, a click
+// on it says it waits for a key in place of the binding, and the key
+// pressed comes back as a word of the text table.
+TEST(MissionMenus, AnOptionsRowLightsUpAsksForAKeyAndNamesItInWords) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
+    PlayRunHost host;
+    uint32_t first = 0;
+    const auto shown = [](const char *name) {
+        Actor *row = FindActorByName("Map_Forward", int32_t(kUiMapInputClassId));
+        Actor *found = row != nullptr ? FindDescendantByName(row, name) : nullptr;
+        return found != nullptr && (found->state & kActorEnabled) != 0;
+    };
+    bool litBefore = true, lit = false, asking = false, bindingHidden = false, asked = true;
+    std::string words;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        if (first == 0) {
+            first = FindActorByName("GA1_Player", 16) != nullptr ? frame : 0;
+            return;
+        }
+        const uint32_t s = first + kPastTheFade;
+        if (frame == s || frame == s + 2) host.Key(0x1B, frame == s); // Esc
+        if (frame == s + 12 || frame == s + 13) MoveMenuCursor(host, "PauseMenu", 100, 110);
+        if (frame == s + 24 || frame == s + 70) {
+            if (frame == s + 24) litBefore = shown("Rim");
+            host.Button(kLeftMouseButton, true); // "Options", then the row
+            host.Button(kLeftMouseButton, false);
+        }
+        if (frame == s + 36 || frame == s + 37) MoveMenuCursor(host, "PauseMenu", 430, 110);
+        if (frame == s + 48) lit = shown("Rim") && !shown("Ask");
+        if (frame == s + 82) {
+            asking = shown("Ask");
+            bindingHidden = !shown("Text");
+        }
+        if (frame == s + 82 || frame == s + 84) host.Key(0x09, frame == s + 82); // Tab
+        if (frame == s + 100) {
+            asked = shown("Ask") || !shown("Text");
+            Actor *row = FindActorByName("Map_Forward", int32_t(kUiMapInputClassId));
+            if (auto *text = dynamic_cast<UITextActor *>(row != nullptr ? FindChildByName(row, "Text") : nullptr))
+                words = text->text;
+            SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
+        }
+    };
+    host.Run(folder / "play", 900);
+    ASSERT_NE(first, 0u);
+    EXPECT_FALSE(litBefore) << "a row is lit before the pointer comes to it";
+    EXPECT_TRUE(lit) << "the row under the pointer is not lit";
+    EXPECT_TRUE(asking && bindingHidden) << "the clicked row does not ask for its key";
+    EXPECT_FALSE(asked) << "the row still asks once its key came";
+    EXPECT_EQ(words, "Tab / Up");
+}
+
 // Mission 2's exit offers no save: the end film plays at once and the end
 // loads, without the head-up display, and hands back to the title.
 TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
@@ -678,6 +738,7 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     std::vector<uint32_t> loadFrames;
     bool endFilm = false;
     bool endHud = true;
+    bool endClock = true;
     bool titleMenu = false;
     host.afterFrame = [&](uint32_t frame) {
         LoadMission(frame, "Mission_02_Release.qva");
@@ -700,6 +761,9 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
         if (loads.size() == 2 && frame == loadFrames[1] + 60) {
             auto* inventory = dynamic_cast<InventoryActor*>(GetActorById(kInventoryActorId));
             endHud = inventory == nullptr || inventory->hudVisible != 0;
+            auto* clock = dynamic_cast<TimerActor*>(FindActorByName("MissionTime", 11));
+            endClock = inventory == nullptr || inventory->missionClockShown != 0 ||
+                       clock == nullptr || clock->Mode() == kTimerRunning;
         }
         if (loads.size() == 3 && frame > loadFrames[2] + 5) {
             titleMenu = menu != nullptr && menu->active != 0 &&
@@ -713,10 +777,55 @@ TEST(MissionEnds, Mission2sExitLeadsThroughTheEndBackToTheTitle) {
     EXPECT_TRUE(EndsWith(loads[1], "Mission_26_Release.qva")) << loads[1];
     EXPECT_TRUE(endFilm);
     EXPECT_FALSE(endHud) << "the end shows the head-up display";
+    EXPECT_FALSE(endClock) << "the end shows or runs the mission clock";
     // Eight seconds of the end.
     EXPECT_GE(loadFrames[2] - loadFrames[1], 8u * 60u);
     EXPECT_NE(loads[2].find("Title.qva |"), std::string::npos) << loads[2];
     EXPECT_TRUE(titleMenu);
+}
+
+// The mission clock's end fails the mission: the death menu comes up,
+// titled "Time is up", and "Try Again" starts the mission again.
+TEST(MissionEnds, TheClockRunningOutOffersToTryAgain) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    testdisplay::BlindDisplay blind; // positions only, no pixels
+    PlayRunHost host;
+    uint32_t first = 0, offered = 0;
+    std::string title, load;
+    host.afterFrame = [&](uint32_t frame) {
+        LoadMission(frame, "Mission_01_Release.qva");
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (first == 0) {
+            first = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (frame == first + kPastTheFade) {
+            // A second left.
+            Actor *clock = FindActorByName("MissionTime", 11);
+            SendCommandArgs(clock, cmd::timer::StopTimer);
+            SendCommandArgs(clock, cmd::base::SetCurrentTime, 1.0f);
+            SendCommandArgs(clock, cmd::timer::StartTimer);
+        }
+        auto *menu =
+            dynamic_cast<UISystemActor *>(FindActorByName("DeathMenu", int32_t(kUiSystemClassId)));
+        if (offered == 0 && menu != nullptr && menu->active != 0) {
+            offered = frame;
+            Actor *died = FindActorByName("Died", int32_t(kUiWindowClassId));
+            if (auto *text = dynamic_cast<UITextActor *>(died != nullptr ? FindChildByName(died, "Title") : nullptr))
+                title = text->text;
+            host.Button(kLeftMouseButton, true); // "Try Again", under the cursor's start
+        }
+        if (offered != 0 && frame == offered + 2) host.Button(kLeftMouseButton, false);
+        if (offered != 0 && load.empty()) load = PendingLoad();
+        if (!load.empty()) SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
+    };
+    host.Run(folder / "play", 700);
+    ASSERT_NE(offered, 0u) << "nothing happened at the clock's end";
+    EXPECT_LE(offered - first, kPastTheFade + 70);
+    EXPECT_EQ(title, "Time is up");
+    EXPECT_TRUE(EndsWith(load, "Mission_01_Release.qva")) << load;
 }
 
 // "New Game" with mission 1's scene missing, or cut short: the world

@@ -162,7 +162,7 @@ TEST(SampleMissionContent, EveryMenuWindowHasAButtonForEachAnswerItOffers) {
         {"YesNoDialog", {{"Yes", "Save_Game_Yes_No_Respons(1);"}, {"No", "Save_Game_Yes_No_Respons(0);"}}},
         {"InfoOkDialog", {{"OK", "parent.Action_Stop();"}}},
         {"Device", {{"Back", "Save_Game_Back();"}}},
-        {"SavedGameSlots", {{"Back", "Save_Game_Back();"}, {"Continue", "Save_Game_Back();"}}},
+        {"SavedGameSlots", {{"Back", "Save_Game_Back();"}}},
         {"Page", {{"Resume", "UI_System_Deactivate();"}, {"Quit", "Exit_Engine();"}}},
         {"Options", {{"Back", "/Global/PauseMenu/Page.Action_Start();"}}},
         {"SaveContinueMenu", {{"Continue", "UI_System_Deactivate();"}, {"Save", "Save_Game_Set_State_Save();"}}},
@@ -314,3 +314,74 @@ TEST(SampleMissionContent, TheMissionsHoldTheirWallsTheirAIAndTheirWaysOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numbers after `key` on the first line from `from` on that holds it.
+std::vector<float> NumbersAfter(const std::string& dump, size_t from, const std::string& key, int n) {
+    std::vector<float> numbers;
+    const size_t at = dump.find(key, from);
+    if (at == std::string::npos) return numbers;
+    std::istringstream in(dump.substr(at + key.size(), 200));
+    for (float v; int(numbers.size()) < n && in >> v;) numbers.push_back(v);
+    return numbers;
+}
+
+} // namespace
+
+// What the missions hold that makes them play as they tell: each exit's
+// trigger reaches every corner of its marked square (a hero hugging the
+// corner walls steps into it), the guard's catch costs health, and the
+// mission clock's end opens the death menu.
+TEST(SampleMissionContent, ExitsCoverTheirSquaresCatchesHurtAndTheClockEndsTheMission) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto dump = [&](const std::string& file) {
+        return toolrun::Run("qvadump", {folder / ("game/Data/" + file)}).out;
+    };
+    for (const char* file : {"Mission_01_Release.qva", "Mission_02_Release.qva"}) {
+        const std::string text = dump(file);
+        const size_t exit = text.find(" name=\"Exit\" ");
+        ASSERT_NE(exit, std::string::npos) << file;
+        const std::vector<float> at = NumbersAfter(text, exit, "transform pos ", 3);
+        const std::vector<float> radius = NumbersAfter(text, exit, " max ", 1);
+        ASSERT_EQ(at.size() + radius.size(), 4u) << file;
+        int pieces = 0;
+        for (size_t mark = text.find(" name=\"ExitMark_"); mark != std::string::npos;
+             mark = text.find(" name=\"ExitMark_", mark + 1), ++pieces) {
+            // A cube of 100 scaled about its centre.
+            const std::vector<float> pos = NumbersAfter(text, mark, "transform pos ", 3);
+            const std::vector<float> scale = NumbersAfter(text, mark, " scale ", 3);
+            ASSERT_EQ(pos.size() + scale.size(), 6u) << file;
+            for (float sx : {-50.0f, 50.0f}) {
+                for (float sz : {-50.0f, 50.0f}) {
+                    const float dx = pos[0] + sx * scale[0] - at[0];
+                    const float dz = pos[2] + sz * scale[2] - at[2];
+                    EXPECT_LT(dx * dx + dz * dz, radius[0] * radius[0])
+                        << file << ": a corner of the exit's square lies outside its trigger";
+                }
+            }
+        }
+        EXPECT_GT(pieces, 0) << file << ": no marked exit";
+    }
+    const std::string mission1 = dump("Mission_01_Release.qva");
+    const size_t guard = mission1.find(" name=\"Guard\" ");
+    ASSERT_NE(guard, std::string::npos);
+    const size_t effect = mission1.find("guardeffect 0 type ", guard);
+    ASSERT_NE(effect, std::string::npos) << "the guard's catch has no effect";
+    EXPECT_EQ(NumbersAfter(mission1, effect, " type ", 1), std::vector<float>{12.0f})
+        << "the guard's hit effect is not on health";
+    const std::vector<float> value = NumbersAfter(mission1, effect, " value ", 1);
+    ASSERT_EQ(value.size(), 1u);
+    EXPECT_LT(value[0], 0.0f) << "the guard's catch does not cost health";
+
+    const std::string globals = dump("Globals1_XBox.qva");
+    const size_t clock = globals.find(" name=\"MissionTime\" ");
+    ASSERT_NE(clock, std::string::npos);
+    const size_t key = globals.find("key 0 ", clock);
+    ASSERT_NE(key, std::string::npos) << "nothing happens at the clock's end";
+    const std::string line = globals.substr(key, globals.find('\n', key) - key);
+    EXPECT_NE(line.find("/Global/DeathMenu.UI_System_Activate();"), std::string::npos) << line;
+    EXPECT_NE(line.find(" time 0"), std::string::npos) << line;
+}

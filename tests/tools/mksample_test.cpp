@@ -295,7 +295,7 @@ TEST(Mksample, HeroHoldsThePistolAndTheLevelLaysItsItems) {
     // The character file's range still leaves out the guards' template.
     EXPECT_EQ(character.out.find("name=\"GuardTemplate\""), std::string::npos);
     ToolRun play = toolrun::Run("qvadump", {folder / "game/Data/Globals1_XBox.qva"});
-    EXPECT_NE(play.out.find("header version 70 count 362 first 10 span 7573\n"), std::string::npos);
+    EXPECT_NE(play.out.find("header version 70 count 396 first 10 span 7597\n"), std::string::npos);
 
     // The weapon check's shooter still holds the same pistol, its target after it.
     ToolRun weapons = toolrun::Run("qvadump", {folder / "game/Data/WeaponRoom.qva"});
@@ -354,7 +354,7 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
     const std::string globals = dump("Globals1_XBox");
     expectLines(globals,
                 {"      id=7100 class=11 name=\"MissionTime\" parent=16 ",
-                 "        timer type 0 start 300 total 300 startactive 1 keys 0 saved -1 mode 0 "
+                 "        timer type 0 start 300 total 300 startactive 1 keys 1 saved -1 mode 0 "
                  "multiplier -1 ",
                  "      id=7102 class=40 name=\"Amount\" parent=7101 ",
                  "      id=7107 class=44 name=\"Options\" parent=7000 ",
@@ -384,7 +384,7 @@ TEST(Mksample, PlayFolderHoldsTheTitleTheMissionGlobalsAndBothMissions) {
         EXPECT_EQ(mission1.find(driver), std::string::npos) << driver;
     }
     expectLines(dump("Mission_02_Release"),
-                {"header version 70 count 93 first 4500 span 93\n",
+                {"header version 70 count 96 first 4500 span 96\n",
                  "      id=4576 class=21 name=\"PlayerStart0\" parent=4500 ",
                  "source \"/Global/Inventory.Level_Completed(25);\"\n"});
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "core/actors/screen_capture.h"
 #include "actors/characters/character_services.h"
+#include "base/text_table.h"
 #include "library/bitmap_font.h"
 #include "library/display.h"
 #include "library/key_track.h"
@@ -27,8 +29,11 @@
 #include "library/skeleton.h"
 #include "library/sound_items.h"
 #include "platform/graphics.h"
+#include "platform/input.h"
 #include "platform/os/al_sound_backend.h"
 #include "platform/os/image/image.h"
+#include "platform/os/scripted_input_backend.h"
+#include "platform/os/sdl/sdl_keymap.h"
 #include "platform/os/window.h"
 #include "platform/sound.h"
 #include "platform/texture_object.h"
@@ -89,6 +94,36 @@ TEST_F(SampleGame, ActorFileDumpsEqualTheCommittedTexts) {
     }
 }
 
+// The options' rows show the input layer's name of a key through the text
+// table: every key of the keyboard, every mouse button, the wheel, the
+// buttons of a joystick and every named key has a word there; only the
+// letters and digits are words of their own.
+TEST_F(SampleGame, TheTextTableHasAWordForEveryKeyName) {
+    TextTable table;
+    table.Parse(ReadText(Root() + "/game/Data/text.txt"));
+    ScriptedInputBackend backend;
+    backend.AddJoystick();
+    ASSERT_EQ(InitInput(&backend), 1);
+    std::set<InputCode> codes;
+    for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+        for (bool numLock : {false, true}) {
+            codes.insert(VirtualKeyToInputCode(
+                ScancodeToVirtualKey(static_cast<SDL_Scancode>(scancode), numLock)));
+        }
+    }
+    for (InputCode code = 98; code <= 147; ++code) codes.insert(code);   // the named keys
+    for (InputCode code = 256; code < 264 + 32; ++code) codes.insert(code); // mouse, joystick
+    codes.erase(0);
+    for (InputCode code : codes) {
+        const std::string name = InputCodeName(code);
+        ASSERT_FALSE(name.empty()) << code;
+        if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) continue;
+        const std::string word = table.Lookup(name);
+        EXPECT_NE(word, name) << code << " \"" << name << "\" has no word";
+        EXPECT_EQ(word.find('_'), std::string::npos) << name << ": " << word;
+    }
+}
+
 TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
     EXPECT_EQ(ReadText(Root() + "/init.txt"), "game\r\nLevel1.qva\r\n\r\nDemo\r\n");
     EXPECT_EQ(ReadText(Root() + "/play/init.txt"),
@@ -114,9 +149,54 @@ TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
               "SAVE_GAME_MENU }\r\nSave game }\r\nLOAD_GAME_MENU }\r\nLoad game }\r\n"
               "MU_REMOVED_DURING_USE }\r\n%s was removed while trying to %s }\r\n"
               "SAVE }\r\nsave }\r\nLOAD }\r\nload }\r\n"
-              "QVI_UP }\r\nUp }\r\nQVI_DOWN }\r\nDown }\r\nQVI_LEFT }\r\nLeft }\r\n"
-              "QVI_RIGHT }\r\nRight }\r\nQVI_SPACE }\r\nSpace }\r\n"
-              "QVI_RCTRL }\r\nRight Ctrl }\r\nQVI_RSHIFT }\r\nRight Shift }\r\n");
+              "QVI_ESC }\r\nEsc }\r\nQVI_SPACE }\r\nSpace }\r\n"
+              "QVI_RETURN }\r\nEnter }\r\nQVI_UP }\r\nUp }\r\n"
+              "QVI_DOWN }\r\nDown }\r\nQVI_LEFT }\r\nLeft }\r\n"
+              "QVI_RIGHT }\r\nRight }\r\nQVI_BACK }\r\nBackspace }\r\n"
+              "QVI_TAB }\r\nTab }\r\nQVI_LANGLE }\r\n< }\r\nQVI_RANGLE }\r\n> }\r\n"
+              "QVI_LCTRL }\r\nLeft Ctrl }\r\nQVI_RCTRL }\r\nRight Ctrl }\r\n"
+              "QVI_LSHIFT }\r\nLeft Shift }\r\nQVI_RSHIFT }\r\nRight Shift }\r\n"
+              "QVI_LALT }\r\nLeft Alt }\r\nQVI_RALT }\r\nRight Alt }\r\n"
+              "QVI_CAPSLOCK }\r\nCaps Lock }\r\nQVI_NUMLOCK }\r\nNum Lock }\r\n"
+              "QVI_SCRLOCK }\r\nScroll Lock }\r\nQVI_HOME }\r\nHome }\r\n"
+              "QVI_END }\r\nEnd }\r\nQVI_PAGEUP }\r\nPage Up }\r\n"
+              "QVI_PAGEDOWN }\r\nPage Down }\r\nQVI_INSERT }\r\nInsert }\r\n"
+              "QVI_DELETE }\r\nDelete }\r\nQVI_MINUS }\r\nKeypad - }\r\n"
+              "QVI_PLUS }\r\nKeypad + }\r\nQVI_MULTIPLY }\r\nKeypad * }\r\n"
+              "QVI_DIVIDE }\r\nKeypad / }\r\nQVI_MOUSEL }\r\nLeft mouse }\r\n"
+              "QVI_MOUSER }\r\nRight mouse }\r\nQVI_MOUSEM }\r\nMiddle mouse }\r\n"
+              "QVI_WHEEL1 }\r\nWheel back }\r\nQVI_WHEEL2 }\r\nWheel forward }\r\n"
+              "Key186 }\r\n; }\r\nKey187 }\r\n= }\r\nKey188 }\r\n, }\r\n"
+              "Key189 }\r\n- }\r\nKey190 }\r\n. }\r\nKey191 }\r\n/ }\r\n"
+              "\xC0"" }\r\n` }\r\n\xDB"" }\r\n[ }\r\n\xDC"" }\r\n\\ }\r\n"
+              "\xDD"" }\r\n] }\r\n\xDE"" }\r\n' }\r\n\xE2"" }\r\nISO \\ }\r\n"
+              "QVI_F1 }\r\nF1 }\r\nQVI_F2 }\r\nF2 }\r\nQVI_F3 }\r\nF3 }\r\n"
+              "QVI_F4 }\r\nF4 }\r\nQVI_F5 }\r\nF5 }\r\nQVI_F6 }\r\nF6 }\r\n"
+              "QVI_F7 }\r\nF7 }\r\nQVI_F8 }\r\nF8 }\r\nQVI_F9 }\r\nF9 }\r\n"
+              "QVI_F10 }\r\nF10 }\r\nQVI_F11 }\r\nF11 }\r\nQVI_F12 }\r\nF12 }\r\n"
+              "QVI_PAD0 }\r\nKeypad 0 }\r\nQVI_PAD1 }\r\nKeypad 1 }\r\n"
+              "QVI_PAD2 }\r\nKeypad 2 }\r\nQVI_PAD3 }\r\nKeypad 3 }\r\n"
+              "QVI_PAD4 }\r\nKeypad 4 }\r\nQVI_PAD5 }\r\nKeypad 5 }\r\n"
+              "QVI_PAD6 }\r\nKeypad 6 }\r\nQVI_PAD7 }\r\nKeypad 7 }\r\n"
+              "QVI_PAD8 }\r\nKeypad 8 }\r\nQVI_PAD9 }\r\nKeypad 9 }\r\n"
+              "QVI_MOUSE3 }\r\nMouse 4 }\r\nQVI_MOUSE4 }\r\nMouse 5 }\r\n"
+              "QVI_MOUSE5 }\r\nMouse 6 }\r\nQVI_JOYB0 }\r\nPad button 1 }\r\n"
+              "QVI_JOYB1 }\r\nPad button 2 }\r\nQVI_JOYB2 }\r\nPad button 3 }\r\n"
+              "QVI_JOYB3 }\r\nPad button 4 }\r\nQVI_JOYB4 }\r\nPad button 5 }\r\n"
+              "QVI_JOYB5 }\r\nPad button 6 }\r\nQVI_JOYB6 }\r\nPad button 7 }\r\n"
+              "QVI_JOYB7 }\r\nPad button 8 }\r\nQVI_JOYB8 }\r\nPad button 9 }\r\n"
+              "QVI_JOYB9 }\r\nPad button 10 }\r\nQVI_JOYB10 }\r\nPad button 11 }\r\n"
+              "QVI_JOYB11 }\r\nPad button 12 }\r\nQVI_JOYB12 }\r\nPad button 13 }\r\n"
+              "QVI_JOYB13 }\r\nPad button 14 }\r\nQVI_JOYB14 }\r\nPad button 15 }\r\n"
+              "QVI_JOYB15 }\r\nPad button 16 }\r\nQVI_JOYB16 }\r\nPad button 17 }\r\n"
+              "QVI_JOYB17 }\r\nPad button 18 }\r\nQVI_JOYB18 }\r\nPad button 19 }\r\n"
+              "QVI_JOYB19 }\r\nPad button 20 }\r\nQVI_JOYB20 }\r\nPad button 21 }\r\n"
+              "QVI_JOYB21 }\r\nPad button 22 }\r\nQVI_JOYB22 }\r\nPad button 23 }\r\n"
+              "QVI_JOYB23 }\r\nPad button 24 }\r\nQVI_JOYB24 }\r\nPad button 25 }\r\n"
+              "QVI_JOYB25 }\r\nPad button 26 }\r\nQVI_JOYB26 }\r\nPad button 27 }\r\n"
+              "QVI_JOYB27 }\r\nPad button 28 }\r\nQVI_JOYB28 }\r\nPad button 29 }\r\n"
+              "QVI_JOYB29 }\r\nPad button 30 }\r\nQVI_JOYB30 }\r\nPad button 31 }\r\n"
+              "QVI_JOYB31 }\r\nPad button 32 }\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/save/init.txt"),
               "../../game\r\nTitleStage.qva\r\nSaveRun.qva\r\nSaveRun\r\n");
     EXPECT_EQ(ReadText(Root() + "/e2e/menu/init.txt"),
@@ -147,7 +227,7 @@ TEST_F(SampleGame, EveryItemFileIsWrittenIntoData) {
             EXPECT_TRUE(item->fileName.empty()) << item->name;
         }
     }
-    EXPECT_EQ(named, 96);
+    EXPECT_EQ(named, 99);
     EXPECT_EQ(library.GetItemById(0), nullptr); // glyph texture 0 means none
 }
 
@@ -326,7 +406,7 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
             break;
         }
     }
-    EXPECT_EQ(items, 153);
+    EXPECT_EQ(items, 159);
     EXPECT_STREQ(library_->GetLastError(), "");
 
     // The skinned mesh of the old layout keeps only its first subset.

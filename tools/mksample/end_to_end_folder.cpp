@@ -16,6 +16,7 @@
 #include "sample_camera.h"
 #include "sample_door.h"
 #include "sample_guard.h"
+#include "sample_key_words.h"
 #include "sample_character.h"
 #include "sample_logic.h"
 #include "sample_moving.h"
@@ -168,7 +169,7 @@ bool MakeLevelWorld(SampleOutput& out, const std::string& file, int32_t& end) {
 bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library) {
     if (!out.WriteText("init.txt", CrLfLines({"game", "Level1.qva", "", "Demo"}))) return false;
     if (!out.Write("game/DAZedirad.qvf", library)) return false;
-    return out.WriteText("game/Data/text.txt", CrLfLines({"3", "LOADING }", "Loading }", "MUSIC_VOLUME }", "Music }",
+    std::string text = CrLfLines({"3", "LOADING }", "Loading }", "MUSIC_VOLUME }", "Music }",
                                                      "SOUND_EFFECT_VOLUME }", "Effects }",
         // The save screen's messages.
         "SAVING_GAME }", "Saving }", "LOADING_GAME }", "Loading game }",
@@ -181,10 +182,12 @@ bool WriteEndToEndFolder(SampleOutput& out, const std::vector<uint8_t>& library)
         "UNABLE_TO_SAVE_GAME }", "Unable to save the game }",
         "UNABLE_TO_LOAD_GAME }", "Unable to load the game }", "SAVE_GAME_MENU }", "Save game }",
         "LOAD_GAME_MENU }", "Load game }", "MU_REMOVED_DURING_USE }",
-        "%s was removed while trying to %s }", "SAVE }", "save }", "LOAD }", "load }",
-        // The names of the keys the options' rows show by default.
-        "QVI_UP }", "Up }", "QVI_DOWN }", "Down }", "QVI_LEFT }", "Left }", "QVI_RIGHT }", "Right }",
-        "QVI_SPACE }", "Space }", "QVI_RCTRL }", "Right Ctrl }", "QVI_RSHIFT }", "Right Shift }"}));
+        "%s was removed while trying to %s }", "SAVE }", "save }", "LOAD }", "load }"});
+    // The words of the keys the options' rows show.
+    for (const auto& [name, word] : sample::KeyWords()) {
+        text += name + " }\r\n" + word + " }\r\n";
+    }
+    return out.WriteText("game/Data/text.txt", text);
 }
 
 bool WriteLevelCheck(SampleOutput& out) {

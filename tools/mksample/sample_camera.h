@@ -15,14 +15,15 @@ class SampleOutput;
 bool AddSampleCamera(SampleOutput& out, const std::string& file, int32_t& next);
 
 // The follow camera's rig below a character at ids from `next` on: the
-// children "CameraTarget" and "CameraPosition", from which the camera that
-// "Start Game" makes for the player takes its look height and its distance
-// (its eye a third of that above). With the character's look level, as it
-// starts, the eye stands 182 behind the character, 85 above it, and looks
-// a little down over the hero's head: the hero (100 tall) stands in the
-// lower half of the screen, the top of its head at the middle, with the way
-// ahead above it. A room's walls pull the camera in.
-inline constexpr float kFollowCameraTargetHeight = 60.0f;
-inline constexpr float kFollowCameraDistance = 230.0f;
+// children "CameraTarget" and "CameraPosition". The camera that "Start
+// Game" makes for the player's third-person hero looks at "CameraTarget"
+// from the length of "CameraPosition" back along the way the hero looks.
+// With the hero's look level, as it starts, the eye stands 200 behind him,
+// 120 above his feet: over his head (100 tall) and over the tops of the
+// crates (100) and the cover (80) he walks by, which would otherwise
+// swallow it. The hero stands in the lower half of the screen with the way
+// ahead above him. Walls the eye meets pull it in.
+inline constexpr float kFollowCameraTargetHeight = 120.0f;
+inline constexpr float kFollowCameraDistance = 200.0f;
 bool AddFollowCameraRig(SampleOutput& out, const std::string& file, Actor* character,
                         int32_t& next);

@@ -92,6 +92,39 @@ Image SlotImage(const PreparedFont& font, const std::string& words, uint32_t fil
     return image;
 }
 
+void DrawWords(const PreparedFont& font, Image& image, const std::string& words, int32_t centreX,
+               int32_t centreY, uint32_t scale, uint32_t ink) {
+    const uint32_t spacing = uint32_t(std::max(font.spacing, 0.0f));
+    const auto advance = [&](const Cell& cell) {
+        return (cell.width > 2 * spacing ? cell.width - 2 * spacing : 0) * scale;
+    };
+    uint32_t width = 0;
+    uint32_t height = 0;
+    for (unsigned char c : words) {
+        const Cell cell = CellOf(font, c);
+        width += advance(cell);
+        height = std::max(height, cell.height * scale);
+    }
+    int32_t x = centreX - int32_t(width / 2);
+    const int32_t y = centreY - int32_t(height / 2);
+    for (unsigned char c : words) {
+        const Cell cell = CellOf(font, c);
+        for (uint32_t v = 0; v < cell.height * scale; ++v) {
+            for (uint32_t u = 0; u < cell.width * scale; ++u) {
+                const int32_t px = x + int32_t(u) - int32_t(spacing * scale);
+                const int32_t py = y + int32_t(v);
+                if (px < 0 || py < 0 || px >= int32_t(image.width) || py >= int32_t(image.height)) {
+                    continue;
+                }
+                const uint32_t texel = font.sheet.At(cell.left + u / scale, cell.top + v / scale);
+                uint32_t& pixel = image.At(uint32_t(px), uint32_t(py));
+                pixel = Over(pixel, ink, texel >> 24);
+            }
+        }
+        x += int32_t(advance(cell));
+    }
+}
+
 Image EmptySlotImage(const PreparedFont& font) {
     return SlotImage(font, "Empty", 0x282828u, 0x606060u, 0x909090u);
 }

@@ -21,6 +21,12 @@ inline constexpr uint32_t kSlotImageHeight = 64;
 Image SlotImage(const PreparedFont& font, const std::string& words, uint32_t fill, uint32_t border,
                 uint32_t ink);
 
+// Draws `words` in `ink` at `scale` times the font's size, centred on
+// (centreX, centreY), over the picture's opaque pixels; what falls outside
+// the picture is left out.
+void DrawWords(const PreparedFont& font, Image& image, const std::string& words, int32_t centreX,
+               int32_t centreY, uint32_t scale, uint32_t ink);
+
 // The picture of an empty slot ("Empty", grey) and of a slot at the mission
 // ("Mission N", white on blue in a light blue border).
 Image EmptySlotImage(const PreparedFont& font);

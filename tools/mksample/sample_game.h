@@ -79,9 +79,6 @@ inline constexpr uint32_t kAmmoFlareColor = 0xFFFFD040u;
 // The picture of film frame k (its colour changes every frame).
 uint32_t FilmFrameColor(int k);
 
-// The colour of the logo's bars and its moving bar at frame k.
-void LogoFrame(int k, uint32_t width, uint32_t height, std::vector<uint8_t>& bgrx);
-
 // Mesh files.
 std::vector<uint8_t> CubeQvm();
 std::vector<uint8_t> FloorQvm();

@@ -343,23 +343,4 @@ uint32_t FilmFrameColor(int k) {
     return kColors[((k % 10) + 10) % 10];
 }
 
-void LogoFrame(int k, uint32_t width, uint32_t height, std::vector<uint8_t>& bgrx) {
-    static const uint32_t kBars[8] = {0xC0C0C0, 0xC0C000, 0x00C0C0, 0x00C000,
-                                      0xC000C0, 0xC00000, 0x0000C0, 0x101010};
-    const uint32_t barX = (uint32_t(k) * 6) % width;
-    for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x) {
-            uint32_t c = kBars[x * 8 / width];
-            if (x >= barX && x < barX + 16 && y >= height * 3 / 4) {
-                c = 0xFFFFFF;
-            }
-            uint8_t* p = bgrx.data() + (size_t(y) * width + x) * 4;
-            p[0] = uint8_t(c);
-            p[1] = uint8_t(c >> 8);
-            p[2] = uint8_t(c >> 16);
-            p[3] = 0xFF;
-        }
-    }
-}
-
 } // namespace sample

@@ -97,13 +97,13 @@ bool AddWall(Actor *room, Actor *solids, const std::string &name, int32_t &next,
 }
 
 bool AddMissionExit(SampleOutput &out, const std::string &file, Actor *room, int32_t id,
-                    const Vector3 &at, uint32_t level) {
+                    const Vector3 &at, uint32_t level, float radius) {
     Actor *exit =
         CreateActor(static_cast<int32_t>(kTriggerClassId), "Exit", nullptr, room, id, true);
     if (exit == nullptr || exit->colObjs.empty())
         return out.Fail(file, "cannot make actor \"Exit\"");
     SendCommandArgs(exit, cmd::base::SetPosition, at);
-    SendCommandArgs(exit, cmd::trigger::SetTriggerRadius, 60.0f);
+    SendCommandArgs(exit, cmd::trigger::SetTriggerRadius, radius);
     exit->colObjs[0]->receiveGroups = kSolidBodyGroup;
     exit->scripts.clear();
     std::string error;

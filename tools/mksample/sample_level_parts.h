@@ -37,10 +37,11 @@ Actor *AddSolidSlabs(Actor *room, const std::string &name, int32_t id, const Sla
 bool AddWall(Actor *room, Actor *solids, const std::string &name, int32_t &next, const Slab &slab,
              const std::string &material);
 
-// An exit: a trigger that reports the level completed to the game actor
-// as a solid body (a character's, not its sight or hearing) enters it.
+// An exit: a trigger of the radius that reports the level completed to the
+// game actor as a solid body (a character's, not its sight or hearing)
+// enters it.
 bool AddMissionExit(SampleOutput &out, const std::string &file, Actor *room, int32_t id,
-                    const Vector3 &at, uint32_t level);
+                    const Vector3 &at, uint32_t level, float radius);
 
 // "MissionRestart" below "Scenery" at `id`: its "Action Start" loads the
 // play globals with the scene again, the mission from its start.

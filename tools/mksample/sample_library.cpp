@@ -20,6 +20,7 @@
 #include "sample_font.h"
 #include "sample_game.h"
 #include "sample_guard.h"
+#include "sample_guidance.h"
 #include "sample_hero.h"
 #include "sample_hud.h"
 #include "sample_level_parts.h"
@@ -319,6 +320,23 @@ void AddLevelSurfaces(Table& table) {
     table.Material(365, "TheEnd", 0, {355}).unlit = 1;
 }
 
+// What the game tells the player with (slots 370-379): the key's icon, the
+// exits' glowing floor, the find's chime and the notices' font.
+void AddGuidanceItems(Table& table) {
+    table.Texture(kKeyIconTexture, "hud_key", "hud_key.tga", 64, 64);
+    table.Texture(kExitTexture, "exit_mark", "exit_mark.tga", 128, 128);
+    table.Sound(kChimeSound, "chime", "chime.wav", SoundItem::kFlagWholeFile, 0);
+    FontItem& notice = table.Add<FontItem>(kNoticeFont, "Notice");
+    notice.faceName = "DejaVu Sans";
+    notice.size = 15;
+    MaterialItem& key = table.Material(kKeyIconMaterial, "KeyIcon", 1, {kKeyIconTexture});
+    key.unlit = 1;
+    key.fog = 0;
+    MaterialItem& exit = table.Material(kExitMaterial, "Exit", 0, {kExitTexture});
+    exit.unlit = 1;
+    exit.fog = 0;
+}
+
 // Every item of the library, in slot order within each class.
 void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
@@ -400,6 +418,7 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
         table.Put(slot, std::move(item));
     }
     AddLevelSurfaces(table);
+    AddGuidanceItems(table);
 
     table.Add<MotionItem>(60, "N_Neutral", "neutral.mot");
     // The two walking motions come from files, which carry the distance a
@@ -508,7 +527,10 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "metal.tga", MetalImage()) &&
            WriteImage(out, scratch, "tile.tga", TileImage()) &&
            WriteImage(out, scratch, "brick.tga", BrickImage()) &&
-           WriteImage(out, scratch, "the_end.tga", EndImage());
+           WriteImage(out, scratch, "the_end.tga", EndImage()) &&
+           WriteImage(out, scratch, "hud_key.tga", KeyIconImage()) &&
+           WriteImage(out, scratch, "exit_mark.tga", ExitImage()) &&
+           WriteBytes(out, "chime.wav", ChimeWave());
 }
 
 // The globals of the play folder: the actor "Host", which never ends the
@@ -537,7 +559,7 @@ bool WritePlayFolder(SampleOutput& out) {
     // The pause menu's ids follow the guards' template.
     return WriteTitle(out) && MakePlayGlobals(out, file) && AddPlayerDeath(out, file) &&
            AddPauseMenu(out, file, end) &&
-           AddMissionFrontEnd(out, file, end) &&
+           AddMissionFrontEnd(out, file, end) && AddGuidance(out, file, end) &&
            WriteActorFile(out, file, 10, static_cast<uint32_t>(end)) && WriteMissions(out) &&
            out.WriteText("play/init.txt", CrLfLines({"../game", "Level1.qva", "Title.qva", "Sample"}));
 }
@@ -553,9 +575,9 @@ bool WriteCharacterCheck(SampleOutput& out) {
                          CrLfLines({"../../game", "Level1.qva", "Character.qva", "Character"}));
 }
 
-// The logo film: colour bars with a moving bar and a 440 Hz tone; then the
-// missions' films.
-bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
+// The logo film: the engine's name fading in and out, with a 440 Hz tone;
+// then the missions' films.
+bool WriteLogo(SampleOutput& out, const Scratch& scratch, const PreparedFont& font) {
     filmwriter::FilmSpec logo;
     logo.container = filmwriter::Container::Mpeg;
     logo.width = 320;
@@ -563,7 +585,9 @@ bool WriteLogo(SampleOutput& out, const Scratch& scratch) {
     logo.frameNum = 1;
     logo.frameDen = 25;
     logo.frames = 50;
-    logo.picture = [](int k, std::vector<uint8_t>& bgrx) { LogoFrame(k, 320, 240, bgrx); };
+    logo.picture = [&font](int k, std::vector<uint8_t>& bgrx) {
+        LogoFilmFrame(font, k, 50, 320, 240, bgrx);
+    };
     logo.toneHz = 440.0;
     logo.channels = 2;
     logo.sampleRate = 44100;
@@ -603,7 +627,7 @@ bool WriteAll(SampleOutput& out) {
     // The library and its data files first; the actor files are made on that
     // library, read back.
     return WriteEndToEndFolder(out, library) && WriteDataFiles(out, scratch, sheetFont) &&
-           WriteWeaponLookFiles(out, scratch) && WriteHeroFiles(out, scratch) && WriteLogo(out, scratch) &&
+           WriteWeaponLookFiles(out, scratch) && WriteHeroFiles(out, scratch) && WriteLogo(out, scratch, sheetFont) &&
            UseSampleLibrary(out, library) && WriteEndToEndActors(out) && WritePlayFolder(out) &&
            WriteCharacterCheck(out) && WriteLevelCheck(out) && WriteMenuCheck(out) &&
            WriteGuardCheck(out) && WriteAICheck(out) && WriteSaveCheck(out) &&

@@ -11,6 +11,7 @@
 #include "game/ui_text_actor.h"
 #include "game/ui_window_actor.h"
 #include "sample_actors.h"
+#include "sample_guidance.h"
 #include "sample_output.h"
 
 namespace {
@@ -127,6 +128,7 @@ bool AddInventory(SampleOutput &out, const std::string &file) {
 bool AddPauseMenu(SampleOutput &out, const std::string &file, int32_t &end) {
     MenuMaker maker(out, file, kFirstPauseMenuActorId);
     Actor *menu = maker.Menu("PauseMenu");
+    AddMenuBackdrop(menu, kPauseBackdropId);
     maker.Cursor(menu);
     Actor *page = maker.Make(kUiWindowClassId, "Page", menu, {0.0f, 0.0f, 0.0f});
     maker.Panel(page, {kMenuColumnX, 145.0f, 0.0f}, kMenuPanelWidth, 270.0f);

@@ -21,6 +21,7 @@
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
+#include "sample_guidance.h"
 #include "sample_hero.h"
 #include "sample_level_parts.h"
 #include "sample_missions.h"
@@ -30,6 +31,11 @@
 namespace {
 
 const std::string kFile = "game/Data/Mission_01_Release.qva";
+
+const char *const kObjectiveFindKey =
+    "Objective: find the key in this room, then go through the north door to the exit.";
+const char *const kObjectiveWithKey =
+    "Objective: go through the door in the north wall to the green exit square.";
 
 constexpr float kWallTop = 300.0f;
 constexpr float kThick = 20.0f;
@@ -166,10 +172,36 @@ bool MoveOffTheWalls() {
     return true;
 }
 
+// The follow camera hangs 200 behind the hero, over his head and over the
+// crates' tops: along RoomA's west wall, the way north, and along its north
+// wall, the way from the key to the door, a crate close before it would
+// hide him. The pieces that stood there stand off the way, and so does the
+// spawn point that drops a crate on the way north. The file's prop no
+// longer stands in the crate of the texture check, each top through the
+// other; the campfire burns clear of the weapon panel as the mission
+// starts.
+bool ClearTheWay() {
+    const struct {
+        const char *name;
+        Vector3 at;
+    } moves[] = {{"CrateA", {0.0f, 50.0f, 130.0f}},  {"UVHolder", {-170.0f, 0.0f, 130.0f}},
+                 {"Props", {220.0f, 0.0f, -90.0f}},  {"Rig", {60.0f, 0.0f, -300.0f}},
+                 {"SP", {-100.0f, 0.0f, -100.0f}},   {"Campfire", {120.0f, 0.0f, 380.0f}}};
+    for (const auto &move : moves) {
+        Actor *actor = FindChildByName(Room("RoomA"), move.name);
+        if (actor == nullptr)
+            return false;
+        SendCommandArgs(actor, cmd::base::SetPosition, move.at);
+    }
+    return true;
+}
+
 // The door to RoomC is a portcullis that rises once the key is found:
-// picking the key up brings the trigger before the door into reach and
-// unlocks it; the trigger raises it, and its rising clears the blocks that
-// hold the doorway shut.
+// picking the key up unlocks it and raises it, so that it stands open by
+// the time the hero comes to it (the camera behind him would meet the
+// rising leaf), and brings the trigger before the door into reach, which
+// raises it as well; its rising clears the blocks that hold the doorway
+// shut.
 bool AddLockedDoor(int32_t &next) {
     Actor *door = GetActorById(3060);
     Actor *roomA = Room("RoomA");
@@ -225,11 +257,31 @@ bool AddLockedDoor(int32_t &next) {
                          &error)) {
         return false;
     }
-    // The key lies in RoomA's north-west corner, far from the door.
+    // Before the key is found, coming to the door says it is locked.
+    Actor *locked = CreateActor(static_cast<int32_t>(kTriggerClassId), "LockedDoor", nullptr,
+                                roomA, next++, true);
+    if (locked == nullptr || locked->colObjs.empty())
+        return false;
+    SendCommandArgs(locked, cmd::base::SetPosition, Vector3{0.0f, 50.0f, 400.0f});
+    SendCommandArgs(locked, cmd::trigger::SetTriggerRadius, 110.0f);
+    locked->colObjs[0]->receiveGroups = 1u << 16;
+    locked->scripts.clear();
+    if (!AddSampleScript(locked, "locked", cmd::trigger::OnTriggerEnter,
+                         ShowNotice("The door is locked.\nFind its key: look in the corners of this room."),
+                         &error)) {
+        return false;
+    }
+    // The key lies in RoomA's north-west corner, far from the door. Taken,
+    // it chimes, shows beside the weapon panel and says where it leads.
     SendCommandArgs(key, cmd::base::SetPosition, Vector3{-440.0f, 20.0f, 440.0f});
     return AddSampleScript(key, "found", cmd::game_object::OnPickup,
                            "/Scenery/RoomA/DoorTrigger.Set_Position((0, 50, 400)); "
-                           "[ga]GA5.Set_Lock_Locked(0);",
+                           "[ga]GA5.Set_Lock_Locked(0); [ga]GA5.Open_Door(); "
+                           "/Scenery/RoomA/LockedDoor.Delete(); "
+                           "/Scenery/RoomA/Ambience.ASound_Play(\"chime\", 2, 0); "
+                           "/Global/Inventory/KeyHeld.Action_Start(); " +
+                               ShowNotice("You have the key.\nThe door in the middle of the north wall opens for you.") +
+                               " " + SetObjective(kObjectiveWithKey),
                            &error);
 }
 
@@ -247,6 +299,12 @@ bool PlaceGuard() {
     SendCommandArgs(b, cmd::base::SetPosition, Vector3{0.0f, 0.0f, 400.0f});
     SendCommandArgs(b, cmd::path_node::SetPathnodeEndtype, kPathEndReverse);
     SendCommandArgs(dungeon, cmd::base::SetPosition, Vector3{1350.0f, 30.0f, -360.0f});
+    // Each catch costs health: the hero (99) lives through three, the third
+    // taking him to the dungeon cell, and dies of the fourth.
+    SendCommandArgs(guard, cmd::guard::AddGuardHitEffect);
+    SendCommandArgs(guard, cmd::guard::SetGuardHitEffectType, 12u);
+    SendCommandArgs(guard, cmd::guard::SetGuardHitEffectValue, -30.0f);
+    SendCommandArgs(guard, cmd::guard::SetGuardHitEffectTime, 0.0f);
     return true;
 }
 
@@ -380,6 +438,8 @@ bool WriteMission1(SampleOutput &out) {
     }
     if (!MoveOffTheWalls())
         return out.Fail(kFile, "cannot move the pieces off the walls");
+    if (!ClearTheWay())
+        return out.Fail(kFile, "cannot move the pieces off the way");
     if (!AddLockedDoor(next))
         return out.Fail(kFile, "cannot lock the door");
     if (!PlaceGuard())
@@ -395,10 +455,14 @@ bool WriteMission1(SampleOutput &out) {
         return out.Fail(kFile, "no checker texture or metal material");
     DressTheCheckeredProps(scenery, uint32_t(checker), uint32_t(metal));
     // At the far end of RoomC, behind the locked door.
-    if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {-430.0f, 50.0f, 1430.0f}, 1) ||
-        !AddSlabMeshes(roomC, "ExitMark", next,
-                       {{-480.0f, 0.0f, 1380.0f}, {-380.0f, 4.0f, 1480.0f}}, "Tile")) {
+    if (!AddMissionExit(out, kFile, roomC, kMissionExitId, {-430.0f, 50.0f, 1430.0f}, 1, 90.0f) ||
+        !AddExitLook(roomC, next, {{-480.0f, 0.0f, 1380.0f}, {-380.0f, 4.0f, 1480.0f}})) {
         return out.Fail(kFile, "cannot make the exit");
+    }
+    if (!AddBriefing(out, kFile, Room("RoomA"), next++,
+                     "Find the key and reach the exit:\nthe green square beyond the door in the north wall.",
+                     kObjectiveFindKey)) {
+        return false;
     }
     const int32_t restartId = next++;
     // The Lookout in the guards' uniform, the Companion in metal: figures of the

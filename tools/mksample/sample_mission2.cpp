@@ -15,10 +15,14 @@
 #include "library/resource_library.h"
 #include "sample_actors.h"
 #include "sample_ai.h"
+#include "sample_guidance.h"
 #include "sample_level_parts.h"
 #include "sample_output.h"
 
 namespace {
+
+// The side of the exit's square in the yard's corner.
+constexpr float kExitSide = 200.0f;
 
 // A Draw Group below "Scenery" with a solid floor box over its width.
 Actor *MakeYard(const std::string &name, int32_t &next, float half, float height) {
@@ -116,8 +120,7 @@ bool WriteMission2(SampleOutput &out) {
         AddStart(hall, next, {-500.0f, 30.0f, -600.0f}, {-500.0f, 60.0f, -300.0f}) &&
         AddLamp(hall, next, {-400.0f, 300.0f, -400.0f}, {1.0f, 0.9f, 0.7f, 1.0f}, 900.0f) &&
         AddLamp(hall, next, {400.0f, 300.0f, 400.0f}, {0.7f, 0.8f, 1.0f, 1.0f}, 900.0f) &&
-        AddSlabMeshes(hall, "ExitMark", next, {{-660.0f, 0.0f, 540.0f}, {-540.0f, 4.0f, 660.0f}},
-                      "Metal");
+        AddExitLook(hall, next, {{-h + t, 0.0f, h - t - kExitSide}, {-h + t + kExitSide, 4.0f, h - t}});
     if (!made)
         return out.Fail(file, "cannot make the start, the lamps or the exit's mark");
     if (!AddHallAI(out, file, hall, next, {600.0f, 30.0f, 200.0f}, {-350.0f, 30.0f, -650.0f})) {
@@ -125,9 +128,18 @@ bool WriteMission2(SampleOutput &out) {
     }
     const int32_t exitId = next++;
     const int32_t restartId = next++;
-    // The last mission's exit reports index 25: the end, mission 26, starts
-    // at once, with no save offer before it.
-    return AddMissionExit(out, file, hall, exitId, {-600.0f, 50.0f, 600.0f}, 25) &&
+    // The exit fills the corner: its trigger reaches past the square's
+    // corners, whichever way the hero walks in. As the last mission's exit it
+    // reports index 25: the end, mission 26, starts at once, with no save
+    // offer before it.
+    const float exitMiddle = h - t - kExitSide / 2.0f;
+    return AddBriefing(out, file, hall, next++,
+                       "Reach the exit, the green square in the far north-west corner:\n"
+                       "the way through the middle wall is at its east end.",
+                       "Objective: through the gap at the east end of the wall, then west to the "
+                       "green exit.") &&
+           AddMissionExit(out, file, hall, exitId, {-exitMiddle, 50.0f, exitMiddle}, 25,
+                          kExitSide * 0.75f) &&
            AddMissionRestart(out, file, restartId, "Mission_02_Release.qva") &&
            WriteActorFile(out, file, kFirstMission2Id, static_cast<uint32_t>(next));
 }
@@ -170,6 +182,10 @@ bool WriteGameEnd(SampleOutput &out) {
     SendCommandArgs(curtainCall, cmd::timer::SetTimerType, kTimerForwardOnce);
     SendCommandArgs(curtainCall, cmd::base::SetTotalTime, 9.0f);
     SendCommandArgs(curtainCall, cmd::timer::SetTimerStartActive, 1u);
+    // The end shows no head-up display, and the mission clock stops.
+    curtainCall->AddKey(0.1f, "hud",
+                        "/Global/Inventory.Inventory_Hack(10); "
+                        "/Global/Inventory/MissionTime.Stop_Timer();");
     curtainCall->AddKey(8.0f, "title",
                         "sys.New_Game(\"Data/Title.qva\", \"Data/TitleStage.qva\");");
     if (!WriteActorFile(out, file, kFirstGameEndId, static_cast<uint32_t>(next)))

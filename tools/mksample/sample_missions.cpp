@@ -26,6 +26,7 @@
 #include "library/resource_library.h"
 #include "platform/input.h"
 #include "sample_actors.h"
+#include "sample_guidance.h"
 #include "sample_menu.h"
 #include "sample_mission1.h"
 #include "sample_mission2.h"
@@ -54,7 +55,8 @@ std::string OpenSaveGame(const std::string &menu, bool save) {
 // A saved game's way back to `window`: the window takes the focus before
 // the slots close, so that closing them hands it to no other.
 std::string BackAfterSave(const std::string &window) {
-    return window + ".Action_Start(); SavedGameSlots.Action_Stop();";
+    return window + ".Action_Start(); " + window + "/Saved.Action_Start(); " +
+           "SavedGameSlots.Action_Stop();";
 }
 
 // A button's Up script.
@@ -93,6 +95,22 @@ void AddRemapRow(MenuMaker &maker, Actor *window, uint32_t action, const std::st
         SendCommandArgs(shifted, cmd::base::SetPosition, Vector3{kRowFrameX, 0.0f, 0.0f});
     }
     MenuMaker::Bar(frame, 220.0f, 30.0f, {0.15f, 0.2f, 0.35f, 0.8f});
+    // Under the pointer the frame lights up as a button does; waiting for
+    // its key, the row says so in place of the binding.
+    Actor *over = FindChildByName(row, "On_Input_Over");
+    Actor *focus = FindChildByName(row, "On_Input_Focus");
+    if (!maker.Check(over != nullptr && focus != nullptr, "a row lacks its highlights"))
+        return;
+    const Vector3 at = {kRowFrameX, 0.0f, 0.0f};
+    MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Rim", over, at), 226.0f, 36.0f,
+                   {1.0f, 0.75f, 0.2f, 1.0f});
+    MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Face", over, at), 216.0f, 26.0f,
+                   {0.22f, 0.33f, 0.62f, 1.0f});
+    MenuMaker::Bar(maker.Make(kUiSpriteClassId, "Face", focus, at), 216.0f, 26.0f,
+                   {0.55f, 0.38f, 0.08f, 1.0f});
+    maker.Text("Ask", focus, at, "Press a key", 1);
+    maker.Script(row, "asking", cmd::ui_map_input::OnUIMapInputGetFocus, "Text.Action_Stop();");
+    maker.Script(row, "asked", cmd::ui_map_input::OnUIMapInputLoseFocus, "Text.Action_Start();");
 }
 
 // The pause menu's "Options" button and its window of remapping rows, which
@@ -134,6 +152,7 @@ void AddOptions(SampleOutput &out, const std::string &file, MenuMaker &maker, in
 void AddSaveContinueMenu(SampleOutput &out, const std::string &file, MenuMaker &maker,
                          int32_t &end) {
     Actor *menu = maker.Menu("Menu");
+    AddMenuBackdrop(menu, kOfferBackdropId);
     maker.Cursor(menu);
     Actor *offer = maker.Make(kUiWindowClassId, "SaveContinueMenu", menu);
     maker.Panel(offer, {kMenuColumnX, 75.0f, 0.0f}, kMenuPanelWidth, 140.0f);
@@ -183,6 +202,7 @@ void AddPauseSaving(SampleOutput &out, const std::string &file, int32_t &end) {
 void AddDeathMenu(SampleOutput &out, const std::string &file, int32_t &end) {
     MenuMaker maker(out, file, kFirstDeathMenuId);
     Actor *menu = maker.Menu("DeathMenu");
+    AddMenuBackdrop(menu, kDeathBackdropId);
     maker.Cursor(menu);
     Actor *died = maker.Make(kUiWindowClassId, "Died", menu);
     maker.Panel(died, {kMenuColumnX, 75.0f, 0.0f}, kMenuPanelWidth, 140.0f);
@@ -215,6 +235,9 @@ bool WriteTitle(SampleOutput &out) {
     Actor *menu = maker.Menu("Menu");
     // Its "Precalculate" at start-up activates it.
     SendCommandArgs(menu, cmd::ui_system::SetUiSystemActive, 1u);
+    // The same ground whatever the scene behind it (the id below the
+    // menu's puts it under the rest).
+    AddMenuBackdrop(menu, kFirstTitleActorId - 1);
     maker.Cursor(menu);
     Actor *main = maker.Make(kUiWindowClassId, "MainMenu", menu);
     maker.Panel(main, {kMenuColumnX, 110.0f, 0.0f}, kMenuPanelWidth, 140.0f);

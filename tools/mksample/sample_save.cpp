@@ -83,9 +83,9 @@ Actor* AddSaveGameDialog(MenuMaker& maker, Actor* parent, const std::string& hom
                      "parent/parent.Save_Game_Select_Game_List_Item(" + std::to_string(n) + ");");
     }
     // The slot list's ways back: "Back" in load mode, "Continue" in save
-    // mode, each shown by the Save Game in its mode.
+    // mode, each shown by the Save Game in its mode; both read "Back".
     for (const char* name : {"Back", "Continue"}) {
-        Actor* button = maker.Button(name, slots, {kSlotsX, 470.0f, 0.0f}, name);
+        Actor* button = maker.Button(name, slots, {kSlotsX, 470.0f, 0.0f}, "Back");
         if (button != nullptr) button->actionFlags |= kBlockStartFromParent;
         maker.Script(button, "up", cmd::ui_button::OnUIButtonUp, back);
     }

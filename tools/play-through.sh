@@ -1,0 +1,245 @@
+#!/bin/sh
+# Plays the sample as a new player would, reading what the game says rather
+# than the README, and keeps a named capture (32-bit TGA) of each step in
+# the folder given (default build/release/play-through). Run 1: the title,
+# "New Game"; mission 1's notice; to the door in the north wall, which says
+# it is locked and to look for its key in the room's corners; along the
+# wall into the north-west corner, where the key is; back to the door, open
+# now, and into the room beyond, where the exit is marked; the pause menu
+# with the objective, its options (key names as words, a row lit under the
+# pointer, "Press a key", Tab and left Ctrl bound); on to the exit, "Save"
+# into slot 1 ("Saved"), "Continue"; mission 2's notice, its way to the exit
+# in the far corner; the end without the head-up display, and the title
+# again. Run 2: "New Game" again, into the metal room where the guard
+# patrols, caught three times (the third into the dungeon cell), out of the
+# cell and caught a fourth time: the death menu. The engine takes the
+# script's keys, clicks and motions as real input (ENGINE_INPUT_SCRIPT), a
+# fixed frame time and seed make each run the same, and without a display
+# it runs offscreen. Prints what it finds; the exit status is 0 when every
+# step looked as it should.
+set -u
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${1:-$root/build/release/play-through}
+mkdir -p "$out" || exit 2
+out=$(cd "$out" && pwd)
+G=$root/build/release/sample/game
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# --- the script's lines ------------------------------------------------------
+ev() { echo "$1 $2" >> "$script"; }
+key() { ev "$1" "key down $3"; ev "$2" "key up $3"; }
+click() { ev "$1" "button down 1"; ev $(($1 + 2)) "button up 1"; }
+shot() { ev "$1" "capture shots/$2.tga"; }
+# Moves the menus' cursor by ($3, $4) pixels once a frame from frame $1 on,
+# $2 times (2/3 of a menu unit a pixel).
+sweep() {
+    f=$1
+    while [ "$f" -lt $(($1 + $2)) ]; do ev "$f" "motion $3 $4"; f=$((f + 1)); done
+}
+
+# Turns the hero by $2 pixels of mouse motion a frame for nine frames from
+# frame $1 on: 100 turns him about a quarter turn.
+turn() { f=$1; while [ "$f" -lt $(($1 + 9)) ]; do ev "$f" "motion $2 0"; f=$((f + 1)); done; }
+
+# Keys (Windows virtual keys): W A S D, left Shift (run while held), Esc,
+# Tab, left Ctrl.
+W=0x57 A=0x41 D=0x44 SHIFT=0xA0 ESC=0x1B TAB=0x09 LCTRL=0xA2
+
+run() { # $1 frame limit, $2 log name
+    rm -rf "$G/shots" "$G/SaveGames"
+    mkdir -p "$G/shots" "$G/SaveGames"
+    SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-$([ -n "${DISPLAY:-}" ] && echo x11 || echo offscreen)} \
+        SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} ENGINE_FIXED_FRAME_TIME=0.016666668 \
+        ENGINE_RANDOM_SEED=1 ENGINE_DRAW_CAPTURED_ONLY=1 ENGINE_INPUT_SCRIPT="$script" \
+        ENGINE_FRAME_LIMIT="$1" \
+        ./play.sh > "$work/$2.out" 2> "$work/$2.err"
+    rc=$?
+    for f in "$G"/shots/*.tga; do [ -f "$f" ] && mv "$f" "$out/"; done
+}
+
+# play.sh builds what is out of date and writes the sample folder anew when
+# its generator is newer: a first run of one frame does that before the
+# captures' folder is made.
+script=$work/none.txt
+: > "$script"
+run 1 build
+[ "$rc" -eq 3 ] || { echo "play-through.sh: ./play.sh failed: $(tail -3 "$work/build.err")"; exit 2; }
+
+# --- run 1: through both missions to the end and back to the title ----------
+script=$work/run1.txt
+: > "$script"
+shot 4 01_title
+click 6                              # "New Game", under the cursor
+shot 250 02_mission1_notice          # "Find the key and reach the exit: ..."
+# The notice names the door in the north wall: there, running.
+key 160 720 $SHIFT
+key 160 310 $W
+key 310 370 $D
+shot 380 03_door_locked              # "The door is locked. Find its key: ..."
+# Along the wall into the room's north-west corner, where the key lies.
+key 380 490 $A
+key 500 600 $D
+shot 680 04_key_taken                # the chime, the key beside the weapon panel
+# Through the open door: the room beyond, its exit marked.
+key 600 720 $W
+shot 720 05_exit_marked
+# The pause menu: the objective; "Options" below "Resume".
+key 740 742 $ESC
+shot 760 06_pause_objective
+sweep 770 1 0 60
+click 780
+shot 800 07_options_key_words
+sweep 810 15 33 0                    # over the row of "Forward"
+shot 830 08_options_row_lit
+click 840
+shot 860 09_options_press_a_key
+key 880 882 $TAB
+shot 900 10_options_tab
+sweep 910 1 0 60                     # the row of "Back"
+click 920
+key 960 962 $LCTRL
+shot 980 11_options_left_ctrl
+sweep 990 15 -33 0                   # "Back", then "Resume"
+sweep 1005 1 0 -60
+click 1010
+sweep 1030 1 0 -60
+click 1040
+# On to the exit in the far corner, as the objective says.
+key 1060 1360 $W
+key 1060 1360 $A
+key 1060 1360 $SHIFT
+shot 1370 12_level_completed
+# "Save", slot 1, then "Continue" once "Saved" shows.
+o=1380
+sweep $((o + 10)) 1 0 60
+click $((o + 20))
+shot $((o + 40)) 13_save_slots
+sweep $((o + 50)) 25 30 0
+sweep $((o + 75)) 1 0 -15
+click $((o + 85))
+shot $((o + 140)) 14_saved
+sweep $((o + 150)) 25 -30 0
+sweep $((o + 175)) 1 0 -45
+click $((o + 185))
+# Mission 2, as its notice says: east to the gap at the east end of the
+# middle wall, north through it past the Lookout, west along the far wall
+# into the exit in its corner. The mouse turns the hero (about 90 degrees
+# for 900 pixels); he runs the way he looks.
+m=1420
+shot $((m + 330)) 15_mission2_notice
+turn $((m + 200)) 100
+# Each leg runs on until a wall stops him: east to the yard's east wall, north
+# to its far wall (east of the Lookout's pillar), west into the exit.
+key $((m + 220)) $((m + 1200)) $SHIFT
+key $((m + 220)) $((m + 520)) $W
+turn $((m + 525)) -100
+key $((m + 540)) $((m + 830)) $W
+shot $((m + 700)) 16_mission2_past_the_lookout
+turn $((m + 835)) -100
+key $((m + 850)) $((m + 1200)) $W
+shot $((m + 960)) 17_mission2_exit
+# The offer again: "Continue", under the cursor; the end.
+click $((m + 1220))
+e=$((m + 1280))
+shot $((e + 200)) 18_the_end
+shot $((e + 620)) 19_title_again
+run $((e + 640)) run1
+echo "run 1: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 1 should end at its frame limit (3)"
+
+# --- run 2: caught by the guard four times -----------------------------------
+script=$work/run2.txt
+: > "$script"
+click 6
+# North to the middle of the room, a quarter turn right, and on through
+# the opening in the east wall into the metal room, where the guard walks.
+key 160 490 $SHIFT
+key 160 230 $W
+turn 235 100
+key 250 490 $W
+shot 1000 20_caught_once             # 69 left of 99
+shot 3500 21_caught_three_times      # 9 left, about to be taken away
+# Taken into the dungeon cell: half a turn, out through the opening in its
+# west wall, a quarter turn right and into the guard's way again.
+shot 3760 22_in_the_dungeon_cell
+turn 3800 -100
+turn 3809 -100
+key 3830 4000 $SHIFT
+key 3830 3910 $W
+turn 3920 100
+key 3940 4000 $W
+shot 4100 23_out_of_the_cell
+shot 4500 24_death_menu              # "You died": "Try Again", "Load Game"
+click 4550                           # "Try Again", under the cursor
+shot 4800 25_tried_again
+run 4820 run2
+echo "run 2: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 2 should end at its frame limit (3)"
+
+# --- run 3: the mission clock runs out ---------------------------------------
+script=$work/run3.txt
+: > "$script"
+click 6
+shot 17900 26_last_minute            # the clock in its last minute
+shot 18300 27_time_is_up             # the death menu, "Time is up"
+run 18310 run3
+echo "run 3: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 3 should end at its frame limit (3)"
+
+# --- what the captures show ---------------------------------------------------
+# Pixels of a capture (32-bit BGRA after an 18-byte header, bottom row
+# first, 800 x 600) in the box x0 y0 x1 y1 within $tolerance of the colour
+# r g b.
+tolerance=24
+count() {
+    [ -f "$out/$1.tga" ] || { echo 0; return; }
+    od -An -v -tu1 -w4 -j18 "$out/$1.tga" | awk -v x0="$2" -v y0="$3" -v x1="$4" -v y1="$5" \
+        -v r="$6" -v g="$7" -v b="$8" -v t="$tolerance" '
+        function near(v, w) { return v >= w - t && v <= w + t }
+        { p = NR - 1; x = p % 800; y = 599 - int(p / 800) }
+        x >= x0 && x < x1 && y >= y0 && y < y1 && near($3, r) && near($2, g) && near($1, b) { n++ }
+        END { print n + 0 }'
+}
+# "name" "what it shows" minimum x0 y0 x1 y1 r g b
+expect() {
+    n=$(count "$1" "$4" "$5" "$6" "$7" "$8" "$9" "${10}")
+    if [ "$n" -ge "$3" ]; then echo "$1: $2 ($n)"; else fail "$1: $2: $n pixels"; fi
+}
+none() {
+    n=$(count "$1" "$3" "$4" "$5" "$6" "$7" "$8" "$9")
+    if [ "$n" -eq 0 ]; then echo "$1: $2"; else fail "$1: $2: $n pixels"; fi
+}
+for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked \
+    06_pause_objective 07_options_key_words 08_options_row_lit 09_options_press_a_key \
+    10_options_tab 11_options_left_ctrl 12_level_completed 13_save_slots 14_saved \
+    15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
+    19_title_again 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
+    23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up; do
+    [ -f "$out/$f.tga" ] || fail "no capture $f"
+done
+backdrop="28 33 48"
+notice="255 242 191"
+expect 01_title "the menus' backdrop" 100000 300 200 800 600 $backdrop
+# The notices' text, a little darker while the fade from black ends.
+tolerance=60
+for f in 02_mission1_notice 03_door_locked 04_key_taken 15_mission2_notice; do
+    expect "$f" "a notice over the game" 200 80 90 720 150 $notice
+done
+tolerance=24
+expect 04_key_taken "the key beside the weapon panel" 200 570 500 630 560 236 184 58
+expect 05_exit_marked "the exit's green square" 200 0 300 800 600 26 191 64
+expect 17_mission2_exit "the exit's green square" 200 0 300 800 600 26 191 64
+expect 06_pause_objective "the objective below the pause page" 100 60 310 760 340 $notice
+expect 08_options_row_lit "the row under the pointer lit" 300 310 90 550 130 255 191 51
+expect 09_options_press_a_key "the row waiting for its key" 1000 320 95 540 125 140 97 20
+expect 14_saved "\"Saved\" below the offer" 20 130 150 210 180 140 255 140
+none 18_the_end "no head-up display at the end" 0 440 800 600 32 96 224
+expect 19_title_again "the same backdrop as at start-up" 100000 300 200 800 600 $backdrop
+expect 24_death_menu "the death menu" 100000 300 200 800 600 $backdrop
+expect 27_time_is_up "the death menu when the clock runs out" 100000 300 200 800 600 $backdrop
+[ "$failed" -eq 0 ] && echo "every step looked as it should"
+exit "$failed"
