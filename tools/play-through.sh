@@ -7,7 +7,7 @@
 # wall into the north-west corner, where the key is; back to the door, open
 # now, and into the room beyond, where the exit is marked; the pause menu
 # with the objective, its options (key names as words, a row lit under the
-# pointer, "Press a key", Tab and left Ctrl bound); on to the exit, "Save"
+# pointer, "Press a key", Tab and left Ctrl bound; Tab walks on), the exit, "Save"
 # into slot 1 ("Saved"), "Continue"; mission 2's notice, its way to the exit
 # in the far corner; the end without the head-up display, and the title
 # again. Run 2: "New Game" again, into the metal room where the guard
@@ -108,8 +108,10 @@ sweep 1005 1 0 -60
 click 1010
 sweep 1030 1 0 -60
 click 1040
-# On to the exit in the far corner, as the objective says.
-key 1060 1360 $W
+# On to the exit in the far corner, as the objective says. Forward is Tab
+# now: the row bound it as the primary key and kept Up beside it, so W no
+# longer walks; the binding holds through mission 2 as well.
+key 1060 1360 $TAB
 key 1060 1360 $A
 key 1060 1360 $SHIFT
 shot 1370 12_level_completed
@@ -135,15 +137,14 @@ turn $((m + 200)) 100
 # Each leg runs on until a wall stops him: east to the yard's east wall, north
 # to its far wall (east of the Lookout's pillar), west into the exit.
 key $((m + 220)) $((m + 1200)) $SHIFT
-key $((m + 220)) $((m + 520)) $W
+key $((m + 220)) $((m + 520)) $TAB
 turn $((m + 525)) -100
-key $((m + 540)) $((m + 830)) $W
+key $((m + 540)) $((m + 830)) $TAB
 shot $((m + 700)) 16_mission2_past_the_lookout
 turn $((m + 835)) -100
-key $((m + 850)) $((m + 1200)) $W
+key $((m + 850)) $((m + 1200)) $TAB
 shot $((m + 960)) 17_mission2_exit
-# The offer again: "Continue", under the cursor; the end.
-click $((m + 1220))
+# The last exit offers no save: the end follows at once.
 e=$((m + 1280))
 shot $((e + 200)) 18_the_end
 shot $((e + 620)) 19_title_again
