@@ -124,6 +124,19 @@ TEST_F(SampleGame, TheTextTableHasAWordForEveryKeyName) {
     }
 }
 
+// A newcomer's first screen of the README says what the project is, shows a
+// picture and gives the two commands, each with what it does.
+TEST(Readme, TheFirstScreenShowsAPictureAndTheTwoCommands) {
+    std::istringstream readme(toolrun::ReadFile(std::string(ENGINE_TEST_SOURCE_DIR) + "/README.md"));
+    std::string line, screen;
+    for (int n = 0; n < 30 && std::getline(readme, line); ++n) screen += line + "\n";
+    EXPECT_EQ(screen.rfind("# ", 0), 0u) << screen;
+    EXPECT_NE(screen.find("!["), std::string::npos) << "no picture";
+    for (const char* command : {"- `./play.sh` ", "- `./test.sh` "}) {
+        EXPECT_NE(screen.find(command), std::string::npos) << command;
+    }
+}
+
 TEST_F(SampleGame, InitFilesEndEveryLineWithCrLf) {
     EXPECT_EQ(ReadText(Root() + "/init.txt"), "game\r\nLevel1.qva\r\n\r\nDemo\r\n");
     EXPECT_EQ(ReadText(Root() + "/play/init.txt"),
