@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <tuple>
 #include <cstring>
 #include <string>
@@ -90,6 +91,106 @@ TEST_F(ActorServicesTest, LoneFreeSlotIsSkipped) {
     // Two free slots in a row make a run for one id.
     ASSERT_EQ(DeleteActor(c), 1);
     EXPECT_EQ(FindFreeActorIds(1), 8001u);
+}
+
+// The id search as the table defines it: the slots from 8000 up, one by one,
+// to the first run of free slots longer than count (or the run at the end),
+// and the size the table must grow to for it. Nothing changes.
+std::pair<uint32_t, size_t> ScanForFreeIds(uint32_t count) {
+    const uint64_t size = ActorTable.size();
+    uint64_t candidate = kFirstFreeActorId;
+    while (candidate < size) {
+        uint64_t taken = candidate;
+        while (taken < size && ActorTable[taken] == nullptr) {
+            ++taken;
+        }
+        if (taken >= size || taken - candidate > count) {
+            break;
+        }
+        candidate = taken + 1;
+    }
+    if (candidate + (count > 0 ? count - 1 : 0) > kMaxActorId) {
+        return {0, size};
+    }
+    if (candidate + count <= size) {
+        return {static_cast<uint32_t>(candidate), size};
+    }
+    const uint64_t grown = std::min<uint64_t>(candidate + count + 100, uint64_t{kMaxActorId} + 1);
+    return grown <= size ? std::pair<uint32_t, size_t>{0, size}
+                         : std::pair<uint32_t, size_t>{static_cast<uint32_t>(candidate), grown};
+}
+
+TEST_F(ActorServicesTest, AutomaticIdsAreThoseOfTheTableScan) {
+    std::mt19937 random(78);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    std::vector<int32_t> live;
+    const auto liveActors = [&] {
+        live.clear();
+        for (size_t id = kFirstFreeActorId; id < ActorTable.size(); ++id) {
+            if (ActorTable[id] != nullptr) {
+                live.push_back(static_cast<int32_t>(id));
+            }
+        }
+    };
+    const auto someParent = [&]() -> Actor * {
+        return live.empty() || pick(3) == 0 ? scenery : GetActorById(live[pick(live.size())]);
+    };
+    for (int step = 0; step < 3000; ++step) {
+        liveActors();
+        const size_t op = pick(100);
+        SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
+        if (op < 40) {
+            // Made with an automatic id; ends the run of free slots it took.
+            const auto [want, size] = ScanForFreeIds(1);
+            Actor *made = CreateActor(0, "auto", nullptr, someParent(), -1, false);
+            ASSERT_NE(made, nullptr);
+            ASSERT_EQ(std::tuple(made->actorId, ActorTable.size()),
+                      std::tuple(static_cast<int32_t>(want), size));
+        } else if (op < 65) {
+            // Deleted with its subtree: single free slots and runs appear.
+            if (!live.empty()) {
+                ASSERT_EQ(DeleteActor(GetActorById(live[pick(live.size())])), 1);
+            }
+        } else if (op < 77) {
+            // Several ids at once, part of them then filled, as a file is read.
+            const auto count = static_cast<uint32_t>(1 + pick(12));
+            const auto [want, size] = ScanForFreeIds(count);
+            const uint32_t first = FindFreeActorIds(count);
+            ASSERT_EQ(std::tuple(first, ActorTable.size()), std::tuple(want, size)) << count;
+            for (uint32_t i = 0; i < count; ++i) {
+                if (pick(3) != 0) {
+                    ASSERT_NE(CreateActor(0, "read", nullptr, scenery,
+                                          static_cast<int32_t>(first + i), false),
+                              nullptr);
+                }
+            }
+        } else if (op < 85) {
+            // Moved to a free id by hand: its old slot emptied directly.
+            if (!live.empty()) {
+                Actor *actor = GetActorById(live[pick(live.size())]);
+                const size_t to = kFirstFreeActorId + pick(ActorTable.size() - kFirstFreeActorId);
+                if (ActorTable[to] == nullptr) {
+                    ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
+                    SetActorTableEntry(to, actor);
+                    actor->actorId = static_cast<int32_t>(to);
+                }
+            }
+        } else if (op < 92) {
+            // Made at a given id, now and then past the table's end.
+            const size_t id = kFirstFreeActorId + pick(ActorTable.size() + 300 - kFirstFreeActorId);
+            if (id >= ActorTable.size() || ActorTable[id] == nullptr) {
+                ASSERT_NE(CreateActor(0, "given", nullptr, someParent(),
+                                      static_cast<int32_t>(id), false),
+                          nullptr);
+            }
+        } else {
+            const auto count = static_cast<uint32_t>(pick(3));
+            const auto [want, size] = ScanForFreeIds(count);
+            ASSERT_EQ(std::tuple(FindFreeActorIds(count), ActorTable.size()),
+                      std::tuple(want, size))
+                << count;
+        }
+    }
 }
 
 TEST_F(ActorServicesTest, SystemSlotsAreNeverReplaced) {
