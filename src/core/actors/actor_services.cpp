@@ -36,14 +36,7 @@ void UnlinkFromParent(Actor *actor) {
     if (parent == nullptr) {
         return;
     }
-    auto &list = parent->children;
-    auto it = std::find_if(list.begin(), list.end(), [actor](const Actor *child) {
-        return child == actor ||
-               (actor->actorId >= 0 && child != nullptr && child->actorId == actor->actorId);
-    });
-    if (it != list.end()) {
-        list.erase(it);
-    }
+    parent->children.RemoveFirst(actor);
     actor->parent = nullptr;
 }
 
@@ -570,12 +563,9 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         if (templateActor != nullptr) {
             // Children are never copied by "Create": entries that are not
             // this actor's own go.
-            auto &list = actor->children;
-            list.erase(std::remove_if(list.begin(), list.end(),
-                                      [actor](const Actor *child) {
-                                          return child == nullptr || child->parent != actor;
-                                      }),
-                       list.end());
+            actor->children.RemoveWhere([actor](const Actor *child) {
+                return child == nullptr || child->parent != actor;
+            });
         }
     }
 

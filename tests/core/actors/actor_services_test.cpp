@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <random>
 #include <tuple>
 #include <cstring>
@@ -422,6 +424,135 @@ TEST_F(ActorServicesTest, DeleteAllChildrenGoesLastFirstAndLetsGoWhatItCannotDel
 }
 
 // --- re-parenting -----------------------------------------------------------------
+
+// How a child left its parent's list: the first entry that is the actor or
+// holds its id, found from the front.
+void UnlinkAsTheListDid(std::vector<Actor *> &list, const Actor *actor) {
+    const auto at = std::find_if(list.begin(), list.end(), [actor](const Actor *child) {
+        return child == actor ||
+               (actor->actorId >= 0 && child != nullptr && child->actorId == actor->actorId);
+    });
+    if (at != list.end()) {
+        list.erase(at);
+    }
+}
+
+TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
+    std::mt19937 random(31);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    Actor *p = CreateActor(0, "P", nullptr, scenery, -1, false);
+    Actor *q = CreateActor(0, "Q", nullptr, scenery, -1, false);
+    ASSERT_TRUE(p && q);
+    std::map<const Actor *, std::vector<Actor *>> lists{{p, {}}, {q, {}}};
+    const auto make = [&](Actor *parent) {
+        Actor *child = CreateActor(0, "c", nullptr, parent, -1, false);
+        lists[parent].push_back(child);
+    };
+    for (int i = 0; i < 120; ++i) {
+        make(p);
+    }
+    for (int i = 0; i < 8; ++i) {
+        make(q);
+    }
+    const auto entries = [&](const Actor *actor) {
+        return std::count(lists[p].begin(), lists[p].end(), actor) +
+               std::count(lists[q].begin(), lists[q].end(), actor);
+    };
+    // One actor listed twice, and one outside the table that holds the id of
+    // another.
+    Actor *twice = lists[p][7];
+    p->children.push_back(twice);
+    lists[p].push_back(twice);
+    auto stranger = std::make_unique<Actor>();
+    stranger->actorId = lists[p][40]->actorId;
+
+    for (int step = 0; step < 1500; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        Actor *from = pick(3) != 0 ? p : q;
+        Actor *other = from == p ? q : p;
+        std::vector<Actor *> &list = lists[from];
+        const size_t op = pick(100);
+        Actor *x = list.empty() ? nullptr : list[pick(list.size())];
+        if (x == nullptr || op >= 88) {
+            if (op >= 96 && entries(stranger.get()) == 0) {
+                from->children.push_back(stranger.get());
+                list.push_back(stranger.get());
+            } else if (op >= 92 && entries(twice) < 2) {
+                twice->parent->children.push_back(twice);
+                lists[twice->parent].push_back(twice);
+            } else {
+                make(from);
+            }
+        } else if (op < 30) {
+            // Deleted, when nothing else lists it.
+            if (x->parent == from && entries(x) == 1 && x != twice &&
+                x->actorId != stranger->actorId) {
+                UnlinkAsTheListDid(list, x);
+                ASSERT_EQ(DeleteActor(x), 1);
+            }
+        } else if (op < 62) {
+            // Moved to the other parent, or to the end of its own.
+            if (x->parent != nullptr) {
+                Actor *to = pick(3) == 0 ? x->parent : other;
+                UnlinkAsTheListDid(lists[x->parent], x);
+                lists[to].push_back(x);
+                ASSERT_EQ(ReparentActor(x, to), 1);
+            }
+        } else if (op < 82) {
+            // Taken out by hand and listed again at the end.
+            list.erase(std::find(list.begin(), list.end(), x));
+            list.push_back(x);
+            from->children.erase(std::find(from->children.begin(), from->children.end(), x));
+            from->children.push_back(x);
+        } else if (op < 84) {
+            // Every child of the smaller list, when each is its own.
+            std::vector<Actor *> &small = lists[q];
+            if (std::all_of(small.begin(), small.end(), [&](Actor *c) {
+                    return c->parent == q && entries(c) == 1 && c != twice &&
+                           c != stranger.get() && c->actorId != stranger->actorId;
+                })) {
+                DeleteAllChildren(q);
+                small.clear();
+            }
+        } else {
+            from->children.pop_back();
+            if (list.back()->parent == from && entries(list.back()) == 1) {
+                // Its parent keeps the actor: listed again.
+                from->children.push_back(list.back());
+            } else {
+                list.pop_back();
+            }
+        }
+        for (Actor *owner : {p, q}) {
+            const std::vector<Actor *> &want = lists[owner];
+            ASSERT_EQ(owner->children.size(), want.size());
+            if (!want.empty()) {
+                ASSERT_EQ(std::tuple(owner->children.front(), owner->children.back()),
+                          std::tuple(want.front(), want.back()));
+            }
+            // Reading the whole list now and then lets holes gather between.
+            if (step % 7 == 0) {
+                ASSERT_EQ(owner->children, want);
+            }
+        }
+    }
+    // Each actor listed once, by its parent, for the world to take down.
+    for (Actor *owner : {p, q}) {
+        owner->children.RemoveWhere([&](const Actor *child) {
+            return child == stranger.get() || child->parent != owner;
+        });
+        std::vector<Actor *> seen;
+        for (size_t i = 0; i < owner->children.size();) {
+            Actor *child = owner->children[i];
+            if (std::find(seen.begin(), seen.end(), child) != seen.end()) {
+                owner->children.erase(owner->children.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                seen.push_back(child);
+                ++i;
+            }
+        }
+    }
+}
 
 TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {
     WorldRecorder *oldGrand = Make("oldGrand");
