@@ -70,6 +70,7 @@ DrawGroupActor::DrawGroupActor(int32_t systemSlot) {
 }
 
 DrawGroupActor::~DrawGroupActor() {
+    NoteDrawGroupPartDestroyed();
     for (Actor *&entry : DrawGroupRegistry) {
         if (entry == this) {
             entry = nullptr;

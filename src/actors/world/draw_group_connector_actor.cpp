@@ -35,6 +35,8 @@ DrawGroupConnectorActor::DrawGroupConnectorActor() {
     position = {0.0f, 30.0f, 0.0f};
 }
 
+DrawGroupConnectorActor::~DrawGroupConnectorActor() { NoteDrawGroupPartDestroyed(); }
+
 void DrawGroupConnectorActor::RegisterClass() {
     RegisterBasicClassSheet(kDrawGroupConnectorClassId, kSheet);
 }
