@@ -39,6 +39,7 @@ DrawGroupConnectorActor::~DrawGroupConnectorActor() { NoteDrawGroupPartDestroyed
 
 void DrawGroupConnectorActor::RegisterClass() {
     RegisterBasicClassSheet(kDrawGroupConnectorClassId, kSheet);
+    MarkClassPassingCommandsOn(kDrawGroupConnectorClassId, typeid(DrawGroupConnectorActor));
 }
 
 int32_t DrawGroupConnectorActor::OtherSide(int32_t from) const {
