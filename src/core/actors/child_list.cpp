@@ -46,7 +46,7 @@ ChildList::~ChildList() { clear(); }
 
 Actor *const &ChildList::at(size_t i) const {
     CloseHoles();
-    return i < size() ? slots_[head_ + i] : kNoActor;
+    return i < size() ? slots_[Head() + i] : kNoActor;
 }
 
 uint64_t ChildList::NewKey(const Actor *actor) {
@@ -61,7 +61,7 @@ uint64_t ChildList::NewKey(const Actor *actor) {
 void ChildList::BuildIndex() {
     index_ = std::make_unique<Index>();
     index_->keys.assign(slots_.size(), 0);
-    for (size_t i = head_; i < slots_.size(); ++i) {
+    for (size_t i = 0; i < slots_.size(); ++i) {
         index_->keys[i] = NewKey(slots_[i]);
         if (slots_[i] != nullptr) {
             slots_[i]->childKey = index_->keys[i];
@@ -70,35 +70,33 @@ void ChildList::BuildIndex() {
 }
 
 void ChildList::Compact() const {
+    if (index_ == nullptr) {
+        return;
+    }
+    std::vector<uint64_t> &keys = index_->keys;
     size_t to = 0;
-    for (size_t from = head_; from < slots_.size(); ++from) {
-        if (index_ != nullptr && (index_->keys[from] & kHole) != 0) {
+    for (size_t from = index_->head; from < slots_.size(); ++from) {
+        if ((keys[from] & kHole) != 0) {
             continue;
         }
         slots_[to] = slots_[from];
-        if (index_ != nullptr) {
-            index_->keys[to] = index_->keys[from];
-        }
+        keys[to] = keys[from];
         ++to;
     }
     slots_.resize(to);
-    if (index_ != nullptr) {
-        index_->keys.resize(to);
-    }
-    head_ = 0;
-    holes_ = 0;
+    keys.resize(to);
+    index_->head = 0;
+    index_->holes = 0;
 }
 
 void ChildList::Reset() {
     slots_.clear();
-    head_ = 0;
-    holes_ = 0;
     index_.reset();
 }
 
 void ChildList::push_back(Actor *actor) {
     // Slots freed at the front are taken back once they are half the list.
-    if (head_ != 0 && head_ >= slots_.size() - head_) {
+    if (index_ != nullptr && index_->head != 0 && index_->head >= slots_.size() - index_->head) {
         Compact();
     }
     slots_.push_back(actor);
@@ -128,31 +126,32 @@ void ChildList::Forget(size_t slot) {
 
 void ChildList::Drop(size_t slot) {
     Forget(slot);
-    if (slot + 1 == slots_.size()) {
-        slots_.pop_back();
-        if (index_ != nullptr) {
-            index_->keys.pop_back();
-            while (holes_ != 0 && (index_->keys.back() & kHole) != 0) {
-                slots_.pop_back();
-                index_->keys.pop_back();
-                --holes_;
-            }
-        }
-    } else if (slot == head_) {
-        ++head_;
-        while (holes_ != 0 && (index_->keys[head_] & kHole) != 0) {
-            ++head_;
-            --holes_;
-        }
-    } else if (index_ != nullptr) {
-        slots_[slot] = nullptr;
-        index_->keys[slot] |= kHole;
-        ++holes_;
-    } else {
+    if (index_ == nullptr) {
         // A short list closes up at once.
         slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(slot));
+        return;
     }
-    if (slots_.size() == head_) {
+    Index &index = *index_;
+    if (slot + 1 == slots_.size()) {
+        slots_.pop_back();
+        index.keys.pop_back();
+        while (index.holes != 0 && (index.keys.back() & kHole) != 0) {
+            slots_.pop_back();
+            index.keys.pop_back();
+            --index.holes;
+        }
+    } else if (slot == index.head) {
+        ++index.head;
+        while (index.holes != 0 && (index.keys[index.head] & kHole) != 0) {
+            ++index.head;
+            --index.holes;
+        }
+    } else {
+        slots_[slot] = nullptr;
+        index.keys[slot] |= kHole;
+        ++index.holes;
+    }
+    if (slots_.size() == index.head) {
         Reset();
     }
 }
@@ -164,7 +163,7 @@ void ChildList::pop_back() {
 }
 
 void ChildList::clear() {
-    for (size_t slot = head_; slot < slots_.size(); ++slot) {
+    for (size_t slot = Head(); slot < slots_.size(); ++slot) {
         if (index_ == nullptr || (index_->keys[slot] & kHole) == 0) {
             Forget(slot);
         }
@@ -173,18 +172,18 @@ void ChildList::clear() {
 }
 
 void ChildList::reserve(size_t count) {
-    slots_.reserve(head_ + count);
+    slots_.reserve(Head() + count);
     if (index_ != nullptr) {
-        index_->keys.reserve(head_ + count);
+        index_->keys.reserve(Head() + count);
     }
 }
 
 size_t ChildList::Rank(size_t slot) const {
-    if (holes_ == 0) {
-        return slot - head_;
+    if (index_ == nullptr || index_->holes == 0) {
+        return slot - Head();
     }
     size_t rank = 0;
-    for (size_t i = head_; i < slot; ++i) {
+    for (size_t i = index_->head; i < slot; ++i) {
         rank += (index_->keys[i] & kHole) == 0 ? 1 : 0;
     }
     return rank;
@@ -200,22 +199,22 @@ ChildList::const_iterator ChildList::erase(const_iterator first, const_iterator 
     if (from >= to) {
         return begin() + from;
     }
+    CloseHoles();
     if (to - from == 1 && (from == 0 || to == size())) {
-        // Either end: no entry moves.
-        CloseHoles();
-        Drop(head_ + from);
+        // Either end: no entry moves in a long list.
+        Drop(Head() + from);
         return begin() + from;
     }
-    CloseHoles();
-    for (size_t slot = head_ + from; slot < head_ + to; ++slot) {
+    const size_t head = Head();
+    for (size_t slot = head + from; slot < head + to; ++slot) {
         Forget(slot);
     }
-    const auto offset = [this](size_t rank) { return static_cast<std::ptrdiff_t>(head_ + rank); };
+    const auto offset = [head](size_t rank) { return static_cast<std::ptrdiff_t>(head + rank); };
     slots_.erase(slots_.begin() + offset(from), slots_.begin() + offset(to));
     if (index_ != nullptr) {
         index_->keys.erase(index_->keys.begin() + offset(from), index_->keys.begin() + offset(to));
     }
-    if (slots_.size() == head_) {
+    if (slots_.size() == head) {
         Reset();
     }
     return begin() + from;
@@ -232,7 +231,7 @@ bool ChildList::RemoveFirst(const Actor *actor) {
         (!byId || (index_->strangers == 0 && ActorTableEntry(actor->actorId) == actor))) {
         const auto keys = index_->keys.begin();
         const auto found = std::lower_bound(
-            keys + static_cast<std::ptrdiff_t>(head_), index_->keys.end(), actor->childKey,
+            keys + static_cast<std::ptrdiff_t>(index_->head), index_->keys.end(), actor->childKey,
             [](uint64_t key, uint64_t wanted) { return Order(key) < Order(wanted); });
         const auto slot = static_cast<size_t>(found - keys);
         if (slot < slots_.size() && Order(*found) == Order(actor->childKey) &&
@@ -241,7 +240,7 @@ bool ChildList::RemoveFirst(const Actor *actor) {
             return true;
         }
     }
-    for (size_t slot = head_; slot < slots_.size(); ++slot) {
+    for (size_t slot = Head(); slot < slots_.size(); ++slot) {
         if (index_ != nullptr && (index_->keys[slot] & kHole) != 0) {
             continue;
         }
@@ -260,8 +259,9 @@ void ChildList::RemoveAll(const Actor *actor) {
 
 void ChildList::RemoveWhere(const std::function<bool(const Actor *)> &pick) {
     CloseHoles();
-    size_t to = head_;
-    for (size_t from = head_; from < slots_.size(); ++from) {
+    const size_t head = Head();
+    size_t to = head;
+    for (size_t from = head; from < slots_.size(); ++from) {
         if (pick(slots_[from])) {
             Forget(from);
             continue;
@@ -276,7 +276,7 @@ void ChildList::RemoveWhere(const std::function<bool(const Actor *)> &pick) {
     if (index_ != nullptr) {
         index_->keys.resize(to);
     }
-    if (slots_.size() == head_) {
+    if (slots_.size() == head) {
         Reset();
     }
 }

@@ -2,7 +2,8 @@
 // pointers (indices, iterators, front and back). Beyond a few entries it also
 // keeps an order key per entry, so that the first entry of a given actor is
 // found without searching the list (RemoveFirst); what that takes out of the
-// middle leaves a hole, closed by the next read of the entries in order.
+// middle leaves a hole, closed by the next read of the entries in order, and
+// what it takes from the front moves the list's start.
 //
 // Every entry counts on its actor (Actor::childEntries), so that an actor
 // listed once, anywhere, is known to be; the actors listed must outlive
@@ -35,15 +36,15 @@ class ChildList {
     ChildList &operator=(const ChildList &other);
     ~ChildList();
 
-    size_t size() const { return slots_.size() - head_ - holes_; }
-    bool empty() const { return slots_.size() == head_; }
+    size_t size() const { return slots_.size() - Head() - (index_ ? index_->holes : 0); }
+    bool empty() const { return slots_.size() == Head(); }
     // Neither end is ever a hole.
-    Actor *front() const { return slots_[head_]; }
+    Actor *front() const { return slots_[Head()]; }
     Actor *back() const { return slots_.back(); }
 
     const_iterator begin() const {
         CloseHoles();
-        return slots_.data() + head_;
+        return slots_.data() + Head();
     }
     const_iterator end() const {
         CloseHoles();
@@ -53,7 +54,7 @@ class ChildList {
     reverse_iterator rend() const { return reverse_iterator(begin()); }
     Actor *const &operator[](size_t i) const {
         CloseHoles();
-        return slots_[head_ + i];
+        return slots_[Head() + i];
     }
     // Null past the end.
     Actor *const &at(size_t i) const;
@@ -79,19 +80,24 @@ class ChildList {
     friend bool operator==(const ChildList &a, const std::vector<Actor *> &b);
 
   private:
-    // The order keys of a long list, one per slot: a count that grows with
-    // each entry listed, shifted left twice, with bit 1 set for an entry
-    // whose actor was not in the actor table at its id when it was listed,
-    // and bit 0 for a hole.
+    // What a long list keeps besides its slots. The order keys, one per
+    // slot: a count that grows with each entry listed, shifted left twice,
+    // with bit 1 set for an entry whose actor was not in the actor table at
+    // its id when it was listed, and bit 0 for a hole. Slots before `head`
+    // are unused, and `holes` counts the holes after it; a short list has
+    // neither.
     struct Index {
         std::vector<uint64_t> keys;
         uint64_t next = 0;
         // Entries listed with bit 1 and not taken out yet.
         size_t strangers = 0;
+        size_t head = 0;
+        size_t holes = 0;
     };
 
+    size_t Head() const { return index_ ? index_->head : 0; }
     void CloseHoles() const {
-        if (holes_ != 0) {
+        if (index_ && index_->holes != 0) {
             Compact();
         }
     }
@@ -108,8 +114,5 @@ class ChildList {
     void Reset();
 
     mutable std::vector<Actor *> slots_;
-    // Slots before head_ are unused; holes_ counts the holes after it.
-    mutable size_t head_ = 0;
-    mutable size_t holes_ = 0;
-    mutable std::unique_ptr<Index> index_;
+    std::unique_ptr<Index> index_;
 };
