@@ -84,7 +84,6 @@ class IdsAsTheyWere {
     std::vector<uint32_t> many_;
 };
 
-
 // The first of the handles that lies in the list.
 PointerListNode *FirstIn(const PointerListHandles &handles, const PointerListBase *list) {
     for (PointerListNode *node : handles) {
