@@ -88,8 +88,7 @@ void BM_ScalingUnloadFlatLevel(benchmark::State &state) {
             }
         }
         const Clock::time_point start = Clock::now();
-        SendCommand(static_cast<uint32_t>(kSceneryRootId), cmd::file_io::UnloadFile,
-                    ParamBlock());
+        SendCommand(static_cast<uint32_t>(kSceneryRootId), cmd::file_io::UnloadFile, ParamBlock());
         const double seconds = Seconds(start, Clock::now());
         if (!scenery->children.empty() || GetActorById(kFirstId) != nullptr) {
             state.SkipWithError("the level was not unloaded");

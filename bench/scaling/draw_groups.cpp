@@ -141,9 +141,9 @@ void BM_ScalingVisibilityWalk(benchmark::State &state) {
     const double walks = static_cast<double>(state.iterations());
     state.counters["groups"] =
         walks > 0.0 ? (system->visibilityCounters[0] - drawnBefore) / walks : 0.0;
-    state.counters["per_group"] = benchmark::Counter(
-        static_cast<double>(count),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_group"] = benchmark::Counter(static_cast<double>(count),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
     ResetActorWorldForTests();
 }
 BENCHMARK(BM_ScalingVisibilityWalk)->Arg(30)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);

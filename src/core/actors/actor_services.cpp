@@ -415,8 +415,8 @@ size_t FreeIdSearchStart(uint32_t count) {
         g_actorsStoredAround = false;
         g_freeIdSearchFrom = kFirstFreeActorId;
     } else if (emptied != SIZE_MAX) {
-        g_freeIdSearchFrom = std::min(g_freeIdSearchFrom,
-                                      std::max<size_t>(emptied, kFirstFreeActorId + 1) - 1);
+        g_freeIdSearchFrom =
+            std::min(g_freeIdSearchFrom, std::max<size_t>(emptied, kFirstFreeActorId + 1) - 1);
     }
     if (ActorTable.size() < g_freeIdTableSize) {
         g_freeIdSearchFrom = kFirstFreeActorId;
@@ -563,9 +563,8 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         if (templateActor != nullptr) {
             // Children are never copied by "Create": entries that are not
             // this actor's own go.
-            actor->children.RemoveWhere([actor](const Actor *child) {
-                return child == nullptr || child->parent != actor;
-            });
+            actor->children.RemoveWhere(
+                [actor](const Actor *child) { return child == nullptr || child->parent != actor; });
         }
     }
 

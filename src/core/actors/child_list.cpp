@@ -189,9 +189,7 @@ size_t ChildList::Rank(size_t slot) const {
     return rank;
 }
 
-ChildList::const_iterator ChildList::erase(const_iterator at) {
-    return erase(at, at + 1);
-}
+ChildList::const_iterator ChildList::erase(const_iterator at) { return erase(at, at + 1); }
 
 ChildList::const_iterator ChildList::erase(const_iterator first, const_iterator last) {
     const size_t from = Rank(static_cast<size_t>(first - slots_.data()));

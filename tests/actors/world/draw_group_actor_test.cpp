@@ -367,7 +367,8 @@ void TraverseAsItWas(ActorSystem *system, int32_t index, float step) {
     group->visible = 1;
     ++system->visibilityCounters[0];
     if (group->open != 0) {
-        const int32_t next = FindDrawGroupAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
+        const int32_t next =
+            FindDrawGroupAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
         if (next != -1) {
             TraverseAsItWas(system, next, step);
         }

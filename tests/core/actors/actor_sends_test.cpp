@@ -123,8 +123,8 @@ class EventWorld {
 
   private:
     void Watch(Actor *actor) {
-        auto *spy = static_cast<WorldRecorder *>(CreateActor(
-            kRecorderClass, "spy" + std::to_string(made_++), nullptr, root, -1, false));
+        auto *spy = static_cast<WorldRecorder *>(
+            CreateActor(kRecorderClass, "spy" + std::to_string(made_++), nullptr, root, -1, false));
         AddCommandSpy(actor, spy);
     }
     void GiveScript(Actor *actor) {

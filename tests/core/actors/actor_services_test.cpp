@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
-#include <tuple>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/actors/actor_services.h"
@@ -181,9 +181,9 @@ TEST_F(ActorServicesTest, AutomaticIdsAreThoseOfTheTableScan) {
             // Made at a given id, now and then past the table's end.
             const size_t id = kFirstFreeActorId + pick(ActorTable.size() + 300 - kFirstFreeActorId);
             if (id >= ActorTable.size() || ActorTable[id] == nullptr) {
-                ASSERT_NE(CreateActor(0, "given", nullptr, someParent(),
-                                      static_cast<int32_t>(id), false),
-                          nullptr);
+                ASSERT_NE(
+                    CreateActor(0, "given", nullptr, someParent(), static_cast<int32_t>(id), false),
+                    nullptr);
             }
         } else {
             const auto count = static_cast<uint32_t>(pick(3));
@@ -477,7 +477,9 @@ TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
         if (!list.empty()) {
             const size_t few = std::min<size_t>(list.size(), 3);
             const size_t end = pick(3);
-            x = list[end == 0 ? pick(few) : end == 1 ? list.size() - 1 - pick(few) : pick(list.size())];
+            x = list[end == 0   ? pick(few)
+                     : end == 1 ? list.size() - 1 - pick(few)
+                                : pick(list.size())];
         }
         if (x == nullptr || op >= 88) {
             if (op >= 96 && entries(stranger.get()) == 0) {
@@ -514,8 +516,8 @@ TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
             // Every child of the smaller list, when each is its own.
             std::vector<Actor *> &small = lists[q];
             if (std::all_of(small.begin(), small.end(), [&](Actor *c) {
-                    return c->parent == q && entries(c) == 1 && c != twice &&
-                           c != stranger.get() && c->actorId != stranger->actorId;
+                    return c->parent == q && entries(c) == 1 && c != twice && c != stranger.get() &&
+                           c->actorId != stranger->actorId;
                 })) {
                 DeleteAllChildren(q);
                 small.clear();
@@ -544,9 +546,8 @@ TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
     }
     // Each actor listed once, by its parent, for the world to take down.
     for (Actor *owner : {p, q}) {
-        owner->children.RemoveWhere([&](const Actor *child) {
-            return child == stranger.get() || child->parent != owner;
-        });
+        owner->children.RemoveWhere(
+            [&](const Actor *child) { return child == stranger.get() || child->parent != owner; });
         std::vector<Actor *> seen;
         for (size_t i = 0; i < owner->children.size();) {
             Actor *child = owner->children[i];
