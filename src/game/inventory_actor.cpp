@@ -8,6 +8,7 @@
 
 #include "base/file_system.h"
 #include "base/text_table.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/process_entry.h"
@@ -39,7 +40,10 @@ InventoryActor::InventoryActor() {
     Module().offerSaveAfterFade = 0;
 }
 
-void InventoryActor::RegisterClass() { RegisterUiClass(kInventoryClassId, kSheet); }
+void InventoryActor::RegisterClass() {
+    RegisterUiClass(kInventoryClassId, kSheet);
+    MarkClassPassingCommandsOn(kInventoryClassId, typeid(InventoryActor));
+}
 
 InventoryModuleValues &InventoryActor::Module() {
     static InventoryModuleValues values;

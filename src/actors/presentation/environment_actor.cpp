@@ -3,6 +3,7 @@
 #include "base/file_system.h"
 #include "base/math.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
@@ -50,6 +51,7 @@ void EnvironmentActor::RegisterClass() {
     descriptor.lineage = {kEnvironmentClassId};
     descriptor.items.clear();
     AppendPropertyRows(descriptor, kSheet);
+    MarkClassPassingCommandsOn(kEnvironmentClassId, typeid(EnvironmentActor));
 }
 
 void EnvironmentActor::Activate() {

@@ -7,6 +7,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_file_dump.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
@@ -144,6 +145,7 @@ MeshObjectActor::~MeshObjectActor() {
 
 void MeshObjectActor::RegisterClass() {
     RegisterBasicClassSheet(kMeshObjectClassId, kSheet);
+    MarkClassPassingCommandsOn(kMeshObjectClassId, typeid(MeshObjectActor));
 }
 
 SubMeshRecord *MeshObjectActor::Record(uint32_t index) {

@@ -70,6 +70,7 @@ DrawGroupActor::DrawGroupActor(int32_t systemSlot) {
 }
 
 DrawGroupActor::~DrawGroupActor() {
+    NoteDrawGroupPartDestroyed();
     for (Actor *&entry : DrawGroupRegistry) {
         if (entry == this) {
             entry = nullptr;
@@ -81,6 +82,7 @@ DrawGroupActor::~DrawGroupActor() {
 
 void DrawGroupActor::RegisterClass() {
     RegisterBasicClassSheet(kDrawGroupClassId, kSheet);
+    MarkClassPassingCommandsOn(kDrawGroupClassId, typeid(DrawGroupActor));
 }
 
 void DrawGroupActor::CopyGroupFields(const DrawGroupActor &source) {
@@ -238,7 +240,7 @@ int DrawGroupActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     case cmd::draw_group::LoadResourceGroup: {
         if (ActorSystem *system = GetActorSystem()) {
-            SendRecursive(system, cmd::base::OnLoadResourceGroup, nullptr);
+            SendRecursiveEvent(system, cmd::base::OnLoadResourceGroup);
         }
         ::ScheduleCommand(this, cmd::draw_group::I_834, ParamBlock(), 0x1200, 0.001f, 0.0f,
                           0.0f, nullptr, 1);

@@ -18,6 +18,8 @@
 // The most members one broadcast reaches.
 inline constexpr size_t kBroadcastMemberLimit = 1024;
 
+class DrawGroupConnectorActor;
+
 class DrawGroupActor : public Actor {
   public:
     // Appends itself to the registry; its index becomes its draw-group id.
@@ -63,6 +65,16 @@ class DrawGroupActor : public Actor {
     DrawGroupActor *startedNext = nullptr;
     DrawGroupActor *startedPrev = nullptr;
     bool startedLinked = false;
+    // The visibility walk's casts of the connectors of connectorIds, by
+    // position, made while connectorCastsStamp was the count of destroyed
+    // groups and connectors (draw_groups.cpp).
+    struct ConnectorCast {
+        uint32_t id;
+        Actor *actor;
+        DrawGroupConnectorActor *connector;
+    };
+    std::vector<ConnectorCast> connectorCasts;
+    uint64_t connectorCastsStamp = 0;
 
   private:
     void CopyGroupFields(const DrawGroupActor &source);

@@ -35,8 +35,11 @@ DrawGroupConnectorActor::DrawGroupConnectorActor() {
     position = {0.0f, 30.0f, 0.0f};
 }
 
+DrawGroupConnectorActor::~DrawGroupConnectorActor() { NoteDrawGroupPartDestroyed(); }
+
 void DrawGroupConnectorActor::RegisterClass() {
     RegisterBasicClassSheet(kDrawGroupConnectorClassId, kSheet);
+    MarkClassPassingCommandsOn(kDrawGroupConnectorClassId, typeid(DrawGroupConnectorActor));
 }
 
 int32_t DrawGroupConnectorActor::OtherSide(int32_t from) const {

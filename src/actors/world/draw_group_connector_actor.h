@@ -20,6 +20,7 @@ inline constexpr uint32_t kConnectorDoor = 1;
 class DrawGroupConnectorActor : public Actor {
   public:
     DrawGroupConnectorActor();
+    ~DrawGroupConnectorActor() override;
 
     static void RegisterClass();
 

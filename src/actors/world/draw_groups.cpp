@@ -1,5 +1,7 @@
 #include "actors/world/draw_groups.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -24,6 +26,64 @@ constexpr uint32_t kColObjTakesAllEvents = 1u << 4;
 DrawGroupActor *g_startedHead = nullptr;
 DrawGroupActor *g_systemGroups[kSystemDrawGroupCount] = {};
 
+// Groups and connectors destroyed so far: a cast kept from before stays good
+// while this does not change, since the object it was made from is alive.
+uint64_t g_partsDestroyed = 0;
+
+// The registry entries found to be Draw Groups, each with its cast, made
+// while g_groupCastsStamp was the count of destroyed parts.
+struct GroupCast {
+    const Actor *entry;
+    DrawGroupActor *group;
+};
+std::vector<GroupCast> g_groupCasts;
+uint64_t g_groupCastsStamp = 0;
+
+// The connector of the group's k-th connector id, as ConnectorAt finds it,
+// cast once for as long as it lives.
+DrawGroupConnectorActor *WalkConnector(DrawGroupActor *group, size_t k) {
+    const uint32_t id = group->connectorIds[k];
+    Actor *actor = GetActorById(id);
+    if (actor == nullptr || actor->classId != kDrawGroupConnectorClassId) {
+        return nullptr;
+    }
+    auto &casts = group->connectorCasts;
+    if (group->connectorCastsStamp != g_partsDestroyed) {
+        casts.clear();
+        group->connectorCastsStamp = g_partsDestroyed;
+    }
+    if (k < casts.size() && casts[k].id == id && casts[k].actor == actor) {
+        return casts[k].connector;
+    }
+    auto *connector = dynamic_cast<DrawGroupConnectorActor *>(actor);
+    if (connector != nullptr) {
+        if (casts.size() <= k) {
+            casts.resize(k + 1, {0, nullptr, nullptr});
+        }
+        casts[k] = {id, actor, connector};
+    }
+    return connector;
+}
+
+// A few ids held where they were copied, more on the heap.
+class IdsAsTheyWere {
+  public:
+    explicit IdsAsTheyWere(const std::vector<uint32_t> &ids) : count_(ids.size()) {
+        if (count_ <= few_.size()) {
+            std::copy(ids.begin(), ids.end(), few_.begin());
+        } else {
+            many_ = ids;
+        }
+    }
+    const uint32_t *begin() const { return many_.empty() ? few_.data() : many_.data(); }
+    const uint32_t *end() const { return begin() + count_; }
+
+  private:
+    size_t count_;
+    std::array<uint32_t, 4> few_{};
+    std::vector<uint32_t> many_;
+};
+
 // The first of the handles that lies in the list.
 PointerListNode *FirstIn(const PointerListHandles &handles, const PointerListBase *list) {
     for (PointerListNode *node : handles) {
@@ -40,6 +100,29 @@ void UnlinkFirstIn(PointerListHandles &handles, PointerListBase &list) {
 
 bool StillIn(Actor *actor, const PointerListBase &list) {
     return FirstIn(actor->memberNodes, &list) != nullptr;
+}
+
+// Updates the members of the group in list order, each when it is still in
+// the world and in the list when its turn comes. The list is held meanwhile,
+// so that the walk goes on from a member that left it; members listed on the
+// way come after the last one and wait for the next frame.
+void UpdateMembers(DrawGroupActor *group) {
+    PointerList<Actor> &members = group->members;
+    if (members.Empty()) {
+        return;
+    }
+    members.Hold();
+    const PointerListNode *last = members.RingLast();
+    for (const PointerListNode *node = members.RingFirst();; node = node->next) {
+        auto *member = static_cast<Actor *>(node->item);
+        if (IsInActorTable(member) && StillIn(member, members)) {
+            member->Update();
+        }
+        if (node == last) {
+            break;
+        }
+    }
+    members.Release();
 }
 
 void EnterMemberList(Actor *actor, DrawGroupActor *group) {
@@ -120,12 +203,29 @@ DrawGroupActor *DrawGroupAt(int64_t id) {
     if (id < 0 || static_cast<uint64_t>(id) >= DrawGroupRegistry.size()) {
         return nullptr;
     }
-    Actor *entry = DrawGroupRegistry[static_cast<size_t>(id)];
+    const auto index = static_cast<size_t>(id);
+    Actor *entry = DrawGroupRegistry[index];
     if (entry == nullptr || entry->classId != kDrawGroupClassId) {
         return nullptr;
     }
-    return dynamic_cast<DrawGroupActor *>(entry);
+    if (g_groupCastsStamp != g_partsDestroyed) {
+        g_groupCasts.clear();
+        g_groupCastsStamp = g_partsDestroyed;
+    }
+    if (index < g_groupCasts.size() && g_groupCasts[index].entry == entry) {
+        return g_groupCasts[index].group;
+    }
+    auto *group = dynamic_cast<DrawGroupActor *>(entry);
+    if (group != nullptr) {
+        if (g_groupCasts.size() <= index) {
+            g_groupCasts.resize(index + 1, {nullptr, nullptr});
+        }
+        g_groupCasts[index] = {entry, group};
+    }
+    return group;
 }
+
+void NoteDrawGroupPartDestroyed() { ++g_partsDestroyed; }
 
 DrawGroupConnectorActor *ConnectorAt(uint32_t actorId) {
     Actor *actor = GetActorById(actorId);
@@ -297,6 +397,8 @@ Vector3 WalkCameraPosition() {
 }
 
 void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
+    // The group stays readable while what it draws runs.
+    ActorDeliveryScope delivery;
     DrawGroupActor *group = DrawGroupAt(index);
     if (group == nullptr) {
         return;
@@ -312,9 +414,11 @@ void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
             TraverseDrawGroupPortals(system, next, step);
         }
     }
-    const std::vector<uint32_t> connectors = group->connectorIds;
-    for (uint32_t id : connectors) {
-        DrawGroupConnectorActor *connector = ConnectorAt(id);
+    // The ids the group held when the loop began: a group's ids are only
+    // ever added to, at the end.
+    const size_t count = group->connectorIds.size();
+    for (size_t k = 0; k < count && k < group->connectorIds.size(); ++k) {
+        DrawGroupConnectorActor *connector = WalkConnector(group, k);
         if (connector == nullptr) {
             continue;
         }
@@ -332,7 +436,8 @@ void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
             }
         }
         if (connector->isOpen != 0) {
-            const std::vector<uint32_t> ids = connector->groupIds;
+            // Those it joins now: what the walk draws behind may join it anew.
+            const IdsAsTheyWere ids(connector->groupIds);
             for (uint32_t groupId : ids) {
                 DrawGroupActor *behind = DrawGroupAt(groupId);
                 if (behind != nullptr && behind->visible == 0) {
@@ -360,8 +465,8 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
             continue;
         }
         group->visible = 0;
-        for (uint32_t id : group->connectorIds) {
-            if (DrawGroupConnectorActor *connector = ConnectorAt(id)) {
+        for (size_t k = 0; k < group->connectorIds.size(); ++k) {
+            if (DrawGroupConnectorActor *connector = WalkConnector(group, k)) {
                 connector->drawn = 0;
             }
         }
@@ -370,14 +475,8 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
 
     for (size_t i = 0; i < DrawGroupRegistry.size(); ++i) {
         DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
-        if (group == nullptr || group->visible == 0) {
-            continue;
-        }
-        for (Actor *member : group->members.Items()) {
-            // Members that left the list or the world meanwhile are skipped.
-            if (IsInActorTable(member) && StillIn(member, group->members)) {
-                member->Update();
-            }
+        if (group != nullptr && group->visible != 0) {
+            UpdateMembers(group);
         }
     }
     game = GetActorById(kInventoryActorId);
@@ -385,6 +484,15 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
         game->Update();
     }
 
+    // Most frames miss no started group: the list is taken only when one
+    // is to hear "On Draw Stop".
+    bool missed = false;
+    for (DrawGroupActor *g = g_startedHead; g != nullptr && !missed; g = g->startedNext) {
+        missed = g->visible == 0;
+    }
+    if (!missed) {
+        return 1;
+    }
     std::vector<DrawGroupActor *> startedGroups;
     for (DrawGroupActor *g = g_startedHead; g != nullptr; g = g->startedNext) {
         startedGroups.push_back(g);

@@ -29,6 +29,9 @@ extern PointerList<Actor> PassiveColliderList;
 DrawGroupActor *DrawGroupAt(int64_t id);
 // The connector at an actor id; null when there is none.
 DrawGroupConnectorActor *ConnectorAt(uint32_t actorId);
+// Told by the destruction of every Draw Group and Draw Group Connector:
+// the casts kept of them (DrawGroupAt, the walk) are made again.
+void NoteDrawGroupPartDestroyed();
 
 // The draw-group id of the first group from index `first` on whose world
 // box strictly holds the point; -1 when none does.

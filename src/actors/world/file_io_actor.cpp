@@ -6,6 +6,7 @@
 #include "actors/world/world_seams.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
+#include "core/actors/actor_sends.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
@@ -30,6 +31,7 @@ const BasicSheetRow kSheet[] = {
 
 void FileIOActor::RegisterClass() {
     RegisterBasicClassSheet(kFileIOClassId, kSheet);
+    MarkClassPassingCommandsOn(kFileIOClassId, typeid(FileIOActor));
 }
 
 void FileIOActor::EmptyContents() {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/math.h"
+#include "core/actors/child_list.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/param_block.h"
 #include "core/actors/param_builder.h"
@@ -456,7 +457,7 @@ class Actor : public CommandTarget, public DrawOwner {
     int32_t drawGroupId = -1;
     int32_t parentId = -1;
     Actor *parent = nullptr;
-    std::vector<Actor *> children; // owned
+    ChildList children; // owned
     std::string name = "()";
     Vector3 scale = {1.0f, 1.0f, 1.0f};
     Vector3 position = {0.0f, 0.0f, 0.0f};
@@ -513,6 +514,11 @@ class Actor : public CommandTarget, public DrawOwner {
     // destroyed-actor notice unlinks them all.
     PointerListHandles memberNodes;
     PointerListHandles colliderNodes;
+
+    // Kept by ChildList: the number of child-list entries that hold this
+    // actor, and the order key of the latest one listed in a long list.
+    uint32_t childEntries = 0;
+    uint64_t childKey = 0;
 
   protected:
     // Destroys every child (and so the subtree), clearing their table slots.

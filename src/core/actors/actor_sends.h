@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <typeinfo>
 
 #include "core/actors/param_block.h"
 
@@ -16,6 +17,18 @@ int SendReal(Actor *actor, uint32_t commandId, float value);
 int SendText(Actor *actor, uint32_t commandId, std::string_view text);
 // "Recursive Command" carrying commandId with the inner block (null: none).
 int SendRecursive(Actor *actor, uint32_t commandId, const ParamBlock *inner);
+
+// Marks the class as one whose handler gives every command it has no case
+// for, untouched, to Actor::HandleCommand and does nothing else with it; the
+// mark holds for objects of exactly that type made for the class id.
+void MarkClassPassingCommandsOn(uint32_t classId, const std::type_info &type);
+// SendRecursive with an event that carries no parameters and that neither
+// the base handler nor any class so marked answers (such as "On Load
+// Resource Group"). The same actors receive it in the same order, but an
+// actor of a marked class without spies or scripts, to which both commands
+// would only pass on, is passed over without a delivery: its children are
+// reached as the base handler would reach them.
+int SendRecursiveEvent(Actor *actor, uint32_t eventId);
 
 // The block as it is; 0 for a null actor, else the handler's answer.
 int SendBlock(Actor *actor, uint32_t commandId, ParamBlock block);

@@ -1,6 +1,7 @@
 #include "core/actors/actor_services.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -35,14 +36,7 @@ void UnlinkFromParent(Actor *actor) {
     if (parent == nullptr) {
         return;
     }
-    auto &list = parent->children;
-    auto it = std::find_if(list.begin(), list.end(), [actor](const Actor *child) {
-        return child == actor ||
-               (actor->actorId >= 0 && child != nullptr && child->actorId == actor->actorId);
-    });
-    if (it != list.end()) {
-        list.erase(it);
-    }
+    parent->children.RemoveFirst(actor);
     actor->parent = nullptr;
 }
 
@@ -317,7 +311,7 @@ void DeferDestruction(Actor *actor) {
         Actor *a = pending.back();
         pending.pop_back();
         if (a->actorId >= 0 && ActorTableEntry(a->actorId) == a) {
-            ActorTable[static_cast<size_t>(a->actorId)] = nullptr;
+            SetActorTableEntry(static_cast<size_t>(a->actorId), nullptr);
         }
         a->ReleaseGlobalSlot();
         const std::vector<ScheduledCommand *> entries = a->scheduledCommands;
@@ -401,16 +395,54 @@ void PrecalculateAll() { SendCommand(0, cmd::base::PrecalculateRecursive, ParamB
 
 // --- ids and the factory --------------------------------------------------------------
 
+namespace {
+
+// Where the search for free ids starts. Below it every free id is followed by
+// a taken one inside the table: no run of two or more free ids, and no run at
+// the table's end, begins there, so a search for one id or more, which takes
+// the first run longer than its count, never ends below it. Emptied slots
+// move it back; a table that shrank moves it back to the first free id.
+// Once slots are found stored around SetActorTableEntry, whoever stores them
+// may also empty them unseen, and every search starts from the first free id.
+size_t g_freeIdSearchFrom = kFirstFreeActorId;
+size_t g_freeIdTableSize = 0;
+bool g_actorsStoredAround = false;
+
+size_t FreeIdSearchStart(uint32_t count) {
+    const size_t emptied = TakeLowestEmptiedActorId();
+    if (emptied == 0) {
+        // The table was started anew.
+        g_actorsStoredAround = false;
+        g_freeIdSearchFrom = kFirstFreeActorId;
+    } else if (emptied != SIZE_MAX) {
+        g_freeIdSearchFrom =
+            std::min(g_freeIdSearchFrom, std::max<size_t>(emptied, kFirstFreeActorId + 1) - 1);
+    }
+    if (ActorTable.size() < g_freeIdTableSize) {
+        g_freeIdSearchFrom = kFirstFreeActorId;
+    }
+    g_freeIdTableSize = ActorTable.size();
+    return count == 0 || g_actorsStoredAround ? kFirstFreeActorId : g_freeIdSearchFrom;
+}
+
+} // namespace
+
 uint32_t FindFreeActorIds(uint32_t count) {
     for (;;) {
         const uint64_t size = ActorTable.size();
         // The first run of free ids longer than count, else the free ids at
         // the table's end (none: its length), found from actor to actor.
-        uint64_t candidate = kFirstFreeActorId;
+        const uint64_t start = FreeIdSearchStart(count);
+        uint64_t candidate = start;
+        // The first run of two or more free ids passed on the way.
+        uint64_t firstWide = UINT64_MAX;
         while (candidate < size) {
             const uint64_t taken = NextActorId(static_cast<size_t>(candidate));
             if (taken >= size || taken - candidate > count) {
                 break;
+            }
+            if (taken - candidate >= 2 && firstWide == UINT64_MAX) {
+                firstWide = candidate;
             }
             candidate = taken + 1;
         }
@@ -423,6 +455,7 @@ uint32_t FindFreeActorIds(uint32_t count) {
         };
         if (candidate < runEnd && std::any_of(slot(candidate), slot(runEnd),
                                               [](const Actor *a) { return a != nullptr; })) {
+            g_actorsStoredAround = true;
             for (size_t id = static_cast<size_t>(candidate); id < size; ++id) {
                 if (Actor *actor = ActorTable[id]) {
                     SetActorTableEntry(id, actor);
@@ -430,6 +463,7 @@ uint32_t FindFreeActorIds(uint32_t count) {
             }
             continue;
         }
+        g_freeIdSearchFrom = static_cast<size_t>(std::min(candidate, firstWide));
         // Ids past the limit are never handed out, and the table never
         // grows for them.
         if (candidate + (count > 0 ? count - 1 : 0) > kMaxActorId) {
@@ -445,6 +479,7 @@ uint32_t FindFreeActorIds(uint32_t count) {
         }
         // The run now ends inside the table, and the slots added are empty.
         GrowTable(static_cast<size_t>(grown));
+        g_freeIdTableSize = ActorTable.size();
         return static_cast<uint32_t>(candidate);
     }
 }
@@ -494,7 +529,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
             DeferDestruction(occupant);
         } else {
             UnlinkFromParent(occupant);
-            ActorTable[static_cast<size_t>(id)] = nullptr;
+            SetActorTableEntry(static_cast<size_t>(id), nullptr);
             delete occupant;
         }
     }
@@ -520,7 +555,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         if (actor->HandleCommand(cmd::base::Create, block) == 0) {
             UnlinkFromParent(actor);
             if (ActorTableEntry(id) == actor) {
-                ActorTable[static_cast<size_t>(id)] = nullptr;
+                SetActorTableEntry(static_cast<size_t>(id), nullptr);
             }
             delete actor;
             return nullptr;
@@ -528,12 +563,8 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         if (templateActor != nullptr) {
             // Children are never copied by "Create": entries that are not
             // this actor's own go.
-            auto &list = actor->children;
-            list.erase(std::remove_if(list.begin(), list.end(),
-                                      [actor](const Actor *child) {
-                                          return child == nullptr || child->parent != actor;
-                                      }),
-                       list.end());
+            actor->children.RemoveWhere(
+                [actor](const Actor *child) { return child == nullptr || child->parent != actor; });
         }
     }
 
@@ -588,7 +619,7 @@ int DeleteActor(Actor *actor) {
         return 1;
     }
     UnlinkFromParent(actor);
-    ActorTable[static_cast<size_t>(id)] = nullptr;
+    SetActorTableEntry(static_cast<size_t>(id), nullptr);
     delete actor;
     return 1;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/actors/command_ids.h"
@@ -30,10 +31,14 @@ constexpr size_t kIdWords = (kNotedIds + 63) / 64;
 constexpr size_t kSummaryWords = (kIdWords + 63) / 64;
 uint64_t g_idBits[kIdWords] = {};
 uint64_t g_idSummary[kSummaryWords] = {};
+// The lowest id whose slot was seen emptied since TakeLowestEmptiedActorId
+// last asked; 0 after the table was started anew.
+size_t g_lowestEmptied = 0;
 
 void ForgetActorIds() {
     std::fill(std::begin(g_idBits), std::end(g_idBits), 0);
     std::fill(std::begin(g_idSummary), std::end(g_idSummary), 0);
+    g_lowestEmptied = 0;
 }
 
 void ForgetActorId(size_t id) {
@@ -44,25 +49,39 @@ void ForgetActorId(size_t id) {
     }
 }
 
-// The first word from `word` on whose bits may be non-zero; kIdWords when
-// there is none.
-size_t NextNotedWord(size_t word) {
+// The first word from `word` on, below `end`, whose bits may be non-zero;
+// kIdWords when there is none.
+size_t NextNotedWord(size_t word, size_t end) {
     size_t at = word / 64;
-    if (at >= kSummaryWords) {
+    const size_t summaryEnd = std::min(kSummaryWords, (end + 63) / 64);
+    if (at >= summaryEnd) {
         return kIdWords;
     }
     uint64_t bits = g_idSummary[at] & (~uint64_t{0} << (word % 64));
     while (bits == 0) {
-        if (++at >= kSummaryWords) {
+        if (++at >= summaryEnd) {
             return kIdWords;
         }
         bits = g_idSummary[at];
     }
-    return at * 64 + static_cast<size_t>(std::countr_zero(bits));
+    const size_t found = at * 64 + static_cast<size_t>(std::countr_zero(bits));
+    return found < end ? found : kIdWords;
+}
+
+void NoteEmptiedActorId(size_t id) {
+    if (id < kNotedIds) {
+        ForgetActorId(id);
+    }
+    g_lowestEmptied = std::min(g_lowestEmptied, id);
 }
 
 // Process-wide raw references drop an actor that is being destroyed.
 void ForgetDestroyedActor(Actor *actor) {
+    // Its slot, emptied by whoever destroys it, is free again.
+    if (actor->actorId >= 0 && static_cast<size_t>(actor->actorId) < ActorTable.size() &&
+        ActorTable[static_cast<size_t>(actor->actorId)] == nullptr) {
+        NoteEmptiedActorId(static_cast<size_t>(actor->actorId));
+    }
     if (ActorSystem *system = GetActorSystem();
         system != nullptr && system != actor && system->frontEndActor == actor) {
         system->SetRunMode(0, nullptr, 0);
@@ -234,10 +253,27 @@ bool IsInActorTable(const Actor *actor) {
 
 void SetActorTableEntry(size_t id, Actor *actor) {
     ActorTable[id] = actor;
-    if (actor != nullptr && id < kNotedIds) {
+    if (actor == nullptr) {
+        NoteEmptiedActorId(id);
+        return;
+    }
+    if (id < kNotedIds) {
         g_idBits[id / 64] |= uint64_t{1} << (id % 64);
         g_idSummary[id / 4096] |= uint64_t{1} << (id / 64 % 64);
     }
+    // An actor stored under a new id leaves its old slot, emptied by hand.
+    const int32_t old = actor->actorId;
+    if (old >= 0 && static_cast<size_t>(old) != id &&
+        static_cast<size_t>(old) < ActorTable.size() &&
+        ActorTable[static_cast<size_t>(old)] == nullptr) {
+        NoteEmptiedActorId(static_cast<size_t>(old));
+    }
+}
+
+size_t TakeLowestEmptiedActorId() {
+    const size_t lowest = g_lowestEmptied;
+    g_lowestEmptied = SIZE_MAX;
+    return lowest;
 }
 
 namespace {
@@ -260,7 +296,8 @@ namespace {
             }
             ForgetActorId(id);
         }
-        word = word + 1 < kIdWords ? NextNotedWord(word + 1) : kIdWords;
+        // Words past the table's end hold no id of it.
+        word = word + 1 < kIdWords ? NextNotedWord(word + 1, (size + 63) / 64) : kIdWords;
         if (word >= kIdWords) {
             break;
         }

@@ -159,9 +159,14 @@ class ActorSystem : public Actor {
 extern std::vector<Actor *> ActorTable;
 
 // Stores an actor in an existing slot of the table and notes its id for
-// NextActorId. Every store of an actor goes through here; a slot may be
-// emptied directly.
+// NextActorId; a null actor empties the slot. Every store of an actor goes
+// through here. A slot may also be emptied directly, before the actor it
+// held is destroyed or stored under another id: the destruction or the store
+// notes it then.
 void SetActorTableEntry(size_t id, Actor *actor);
+// The lowest id whose slot was emptied (as noted above) since the last call,
+// 0 when the table was started anew meanwhile, SIZE_MAX when none was.
+size_t TakeLowestEmptiedActorId();
 // The lowest id from `from` up whose slot holds an actor, or the table's
 // length when none does. It visits only the ids noted by SetActorTableEntry
 // (and forgets those found empty), so that a walk of the table's actors costs

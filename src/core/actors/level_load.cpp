@@ -41,8 +41,7 @@ void DestroyEntry(size_t id) {
     }
     actor->children.clear();
     if (actor->parent != nullptr) {
-        auto &siblings = actor->parent->children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), actor), siblings.end());
+        actor->parent->children.RemoveAll(actor);
         actor->parent = nullptr;
     }
     delete actor;

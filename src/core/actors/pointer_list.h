@@ -7,6 +7,12 @@
 // recorded there, and unlinking the node or emptying the list takes it out
 // of that vector again. A holder must outlive its entries or unlink them
 // first (see Actor and ColObj). Main thread only.
+//
+// A walk that calls out for each entry, and must go on from an entry that
+// what it called unlinked, holds the list: while it is held, an unlinked
+// node leaves the list (its count, its holder's handles) but stays in the
+// ring, marked by a null list, its links as they were; every other walk
+// passes over such nodes, and the last hold to end frees them.
 #pragma once
 
 #include <algorithm>
@@ -30,10 +36,17 @@ using PointerListHandles = std::vector<PointerListNode *>;
 
 class PointerListBase {
   public:
-    PointerListBase() { sentinel_.next = sentinel_.prev = &sentinel_; }
+    PointerListBase() {
+        sentinel_.next = sentinel_.prev = &sentinel_;
+        sentinel_.list = this;
+    }
     PointerListBase(const PointerListBase &) = delete;
     PointerListBase &operator=(const PointerListBase &) = delete;
-    virtual ~PointerListBase() { Clear(); }
+    virtual ~PointerListBase() {
+        Clear();
+        holds_ = 0;
+        FreeUnlinked();
+    }
 
     size_t Count() const { return count_; }
     bool Empty() const { return count_ == 0; }
@@ -44,20 +57,25 @@ class PointerListBase {
     // Unlinks and frees the node (off its holder's handles too); null or a
     // node of another list is ignored.
     void Unlink(PointerListNode *node) {
-        if (node == nullptr || node->list != this) {
+        if (node == nullptr || node->list != this || node == &sentinel_) {
+            return;
+        }
+        DropHandle(node);
+        --count_;
+        ++changes_;
+        if (holds_ != 0) {
+            node->list = nullptr;
+            ++unlinkedHeld_;
             return;
         }
         node->prev->next = node->next;
         node->next->prev = node->prev;
-        DropHandle(node);
         delete node;
-        --count_;
-        ++changes_;
     }
 
     // Unlinks the first node that holds the item; false when none does.
     bool UnlinkFirst(const void *item) {
-        for (PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+        for (PointerListNode *n = Next(&sentinel_); n != &sentinel_; n = Next(n)) {
             if (n->item == item) {
                 Unlink(n);
                 return true;
@@ -68,26 +86,47 @@ class PointerListBase {
 
     // Empties the list node by node, first to last.
     void Clear() {
-        while (sentinel_.next != &sentinel_) {
-            Unlink(sentinel_.next);
+        for (PointerListNode *n = Next(&sentinel_); n != &sentinel_;) {
+            PointerListNode *next = Next(n);
+            Unlink(n);
+            n = next;
         }
     }
 
-    const PointerListNode *First() const { return sentinel_.next; }
+    const PointerListNode *First() const { return Next(&sentinel_); }
     const PointerListNode *End() const { return &sentinel_; }
+    // The node after this one that is still in the list (End() at the end).
+    static PointerListNode *Next(const PointerListNode *node) {
+        PointerListNode *next = node->next;
+        while (next->list == nullptr) {
+            next = next->next;
+        }
+        return next;
+    }
+
+    void Hold() { ++holds_; }
+    void Release() {
+        if (holds_ != 0 && --holds_ == 0) {
+            FreeUnlinked();
+        }
+    }
+    // While the list is held: its first and last nodes, those unlinked
+    // meanwhile included (End() when it has none).
+    const PointerListNode *RingFirst() const { return sentinel_.next; }
+    const PointerListNode *RingLast() const { return sentinel_.prev; }
 
     // The items in list order.
     std::vector<void *> RawItems() const {
         std::vector<void *> items;
         items.reserve(count_);
-        for (const PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+        for (const PointerListNode *n = First(); n != &sentinel_; n = Next(n)) {
             items.push_back(n->item);
         }
         return items;
     }
 
     bool ContainsRaw(const void *item) const {
-        for (const PointerListNode *n = sentinel_.next; n != &sentinel_; n = n->next) {
+        for (const PointerListNode *n = First(); n != &sentinel_; n = Next(n)) {
             if (n->item == item) {
                 return true;
             }
@@ -114,6 +153,22 @@ class PointerListBase {
     }
 
   private:
+    void FreeUnlinked() {
+        if (unlinkedHeld_ == 0) {
+            return;
+        }
+        for (PointerListNode *n = sentinel_.next; n != &sentinel_;) {
+            PointerListNode *next = n->next;
+            if (n->list == nullptr) {
+                n->prev->next = next;
+                next->prev = n->prev;
+                delete n;
+            }
+            n = next;
+        }
+        unlinkedHeld_ = 0;
+    }
+
     static void DropHandle(PointerListNode *node) {
         if (node->holder != nullptr) {
             auto it = std::find(node->holder->begin(), node->holder->end(), node);
@@ -126,6 +181,8 @@ class PointerListBase {
     PointerListNode sentinel_;
     size_t count_ = 0;
     uint64_t changes_ = 0;
+    uint32_t holds_ = 0;
+    size_t unlinkedHeld_ = 0;
 };
 
 template <class T> class PointerList : public PointerListBase {
@@ -145,12 +202,12 @@ template <class T> class PointerList : public PointerListBase {
         explicit Iterator(const PointerListNode *node) : node_(node) {}
         T *operator*() const { return static_cast<T *>(node_->item); }
         Iterator &operator++() {
-            node_ = node_->next;
+            node_ = Next(node_);
             return *this;
         }
         Iterator operator++(int) {
             Iterator before = *this;
-            node_ = node_->next;
+            node_ = Next(node_);
             return before;
         }
         bool operator==(const Iterator &other) const = default;
@@ -173,7 +230,7 @@ template <class T> class PointerList : public PointerListBase {
             return;
         }
         Clear();
-        for (const PointerListNode *n = other.First(); n != other.End(); n = n->next) {
+        for (const PointerListNode *n = other.First(); n != other.End(); n = Next(n)) {
             Append(static_cast<T *>(n->item));
         }
     }
@@ -181,7 +238,7 @@ template <class T> class PointerList : public PointerListBase {
     std::vector<T *> Items() const {
         std::vector<T *> items;
         items.reserve(Count());
-        for (const PointerListNode *n = First(); n != End(); n = n->next) {
+        for (const PointerListNode *n = First(); n != End(); n = Next(n)) {
             items.push_back(static_cast<T *>(n->item));
         }
         return items;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -346,6 +347,278 @@ TEST_F(DrawGroupUnit, DoorConnectorDrawsItsParentOnceAndAClosedOneStopsTheWalk) 
     SendCommandArgs(link, cmd::draw_group_connector::OpenConnactor);
     DrawVisibleGroups(system, 0.0f);
     EXPECT_EQ(std::tuple(door->draws, g3->visible), std::tuple(2, 1u)); // once a frame
+}
+
+// --- the walk against the one it replaced -----------------------------------------------------
+
+// The walk as it was: every list it goes over taken as a copy first, every
+// registry entry and connector cast on each visit.
+bool WasStillIn(const Actor *actor, const PointerListBase &list) {
+    return std::any_of(actor->memberNodes.begin(), actor->memberNodes.end(),
+                       [&](const PointerListNode *node) { return node->list == &list; });
+}
+
+void TraverseAsItWas(ActorSystem *system, int32_t index, float step) {
+    DrawGroupActor *group = DrawGroupAt(index);
+    if (group == nullptr) {
+        return;
+    }
+    group->Draw(step);
+    group->visible = 1;
+    ++system->visibilityCounters[0];
+    if (group->open != 0) {
+        const int32_t next =
+            FindDrawGroupAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
+        if (next != -1) {
+            TraverseAsItWas(system, next, step);
+        }
+    }
+    const std::vector<uint32_t> connectors = group->connectorIds;
+    for (uint32_t id : connectors) {
+        DrawGroupConnectorActor *connector = ConnectorAt(id);
+        if (connector == nullptr) {
+            continue;
+        }
+        if (connector->drawn == 0) {
+            if (connector->type == kConnectorDoor) {
+                if (connector->parent != nullptr) {
+                    connector->parent->Draw(step);
+                }
+            } else {
+                connector->Draw(step);
+            }
+            connector->drawn = 1;
+            ++system->visibilityCounters[1];
+        }
+        if (connector->isOpen != 0) {
+            const std::vector<uint32_t> ids = connector->groupIds;
+            for (uint32_t groupId : ids) {
+                DrawGroupActor *behind = DrawGroupAt(groupId);
+                if (behind != nullptr && behind->visible == 0) {
+                    TraverseAsItWas(system, static_cast<int32_t>(groupId), step);
+                }
+            }
+        }
+    }
+}
+
+int DrawVisibleGroupsAsItWas(ActorSystem *system, float step) {
+    ActorDeliveryScope delivery;
+    const int32_t start = FindDrawGroupAt(WalkCameraPosition(), kSystemDrawGroupCount);
+    Actor *game = GetActorById(kInventoryActorId);
+    if (start == -1) {
+        if (game != nullptr) {
+            game->Update();
+        }
+        return 0;
+    }
+    for (size_t i = 0; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr) {
+            continue;
+        }
+        group->visible = 0;
+        for (uint32_t id : group->connectorIds) {
+            if (DrawGroupConnectorActor *connector = ConnectorAt(id)) {
+                connector->drawn = 0;
+            }
+        }
+    }
+    TraverseAsItWas(system, start, step);
+    for (size_t i = 0; i < DrawGroupRegistry.size(); ++i) {
+        DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
+        if (group == nullptr || group->visible == 0) {
+            continue;
+        }
+        for (Actor *member : group->members.Items()) {
+            if (IsInActorTable(member) && WasStillIn(member, group->members)) {
+                member->Update();
+            }
+        }
+    }
+    game = GetActorById(kInventoryActorId);
+    if (game != nullptr) {
+        game->Update();
+    }
+    std::vector<DrawGroupActor *> startedGroups;
+    for (DrawGroupActor *g = FirstStartedDrawGroup(); g != nullptr; g = g->startedNext) {
+        startedGroups.push_back(g);
+    }
+    for (DrawGroupActor *group : startedGroups) {
+        const bool present = group->actorId < 0 || IsInActorTable(group);
+        if (group->startedLinked && group->visible == 0 && present) {
+            group->HandleCommand(cmd::base::OnDrawStop, ParamBlock());
+        }
+    }
+    return 1;
+}
+
+// A world that changes under the walk: members that, when updated or told
+// that their group starts or stops, move themselves or others in and out of
+// the member lists, delete members, make new ones, open and close
+// connectors and join groups anew, all drawn from one seeded sequence.
+struct ChangingWorld {
+    std::mt19937 random;
+    std::vector<std::string> log;
+    std::vector<DrawGroupActor *> groups;
+    std::vector<DrawGroupConnectorActor *> connectors;
+    std::vector<std::pair<int32_t, Actor *>> members;
+    Actor *root = nullptr;
+    int made = 0;
+
+    size_t Pick(size_t n) { return static_cast<size_t>(random() % n); }
+    Actor *SomeMember() {
+        while (!members.empty()) {
+            const size_t at = Pick(members.size());
+            const auto [id, member] = members[at];
+            if (GetActorById(static_cast<uint32_t>(id)) == member) {
+                return member;
+            }
+            members.erase(members.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        return nullptr;
+    }
+    DrawGroupActor *SomeGroup() { return groups[Pick(groups.size())]; }
+    void Join(DrawGroupConnectorActor *connector, DrawGroupActor *a, DrawGroupActor *b) {
+        connector->groupIds = {static_cast<uint32_t>(a->drawGroupId),
+                               static_cast<uint32_t>(b->drawGroupId)};
+        for (DrawGroupActor *group : {a, b}) {
+            SendCommandArgs(group, cmd::draw_group::AddDrawgroupConnector,
+                            static_cast<uint32_t>(connector->actorId));
+        }
+    }
+    void Connect() {
+        auto *connector = static_cast<DrawGroupConnectorActor *>(CreateActor(
+            kDrawGroupConnectorClassId, "L" + std::to_string(made++), nullptr, root, -1, false));
+        connector->isOpen = Pick(2);
+        Join(connector, SomeGroup(), SomeGroup());
+        connectors.push_back(connector);
+    }
+    void MakeMember(DrawGroupActor *group);
+    void Act(const char *when, Actor *self) {
+        log.push_back(std::string(when) + " " + self->name);
+        Actor *other = SomeMember();
+        switch (Pick(16)) {
+        case 0: // leaves its group and enters it again, at the end
+            RemoveActorFromDrawGroup(self, 0);
+            AddActorToDrawGroup(self, 0);
+            break;
+        case 1: // another does
+            if (other != nullptr) {
+                RemoveActorFromDrawGroup(other, 0);
+                AddActorToDrawGroup(other, 0);
+            }
+            break;
+        case 2: // another moves to some group
+            if (other != nullptr) {
+                RemoveActorFromDrawGroup(other, 0);
+                other->drawGroupId = SomeGroup()->drawGroupId;
+                AddActorToDrawGroup(other, 0);
+            }
+            break;
+        case 3: // another leaves the world
+            if (other != nullptr && other != self) {
+                DeleteActor(other);
+            }
+            break;
+        case 4:
+            MakeMember(SomeGroup());
+            break;
+        case 5:
+            Connect();
+            break;
+        case 6: { // a connector opens or closes
+            DrawGroupConnectorActor *connector = connectors[Pick(connectors.size())];
+            connector->isOpen ^= 1u;
+            break;
+        }
+        case 7: // a connector joins two groups anew
+            connectors[Pick(connectors.size())]->groupIds = {
+                static_cast<uint32_t>(SomeGroup()->drawGroupId),
+                static_cast<uint32_t>(SomeGroup()->drawGroupId)};
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+ChangingWorld *g_changing = nullptr;
+
+class ChangingMember : public Actor {
+  public:
+    void Update() override {
+        Actor::Update();
+        g_changing->Act("update", this);
+    }
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        if (commandId == cmd::base::OnDrawStart || commandId == cmd::base::OnDrawStop) {
+            g_changing->Act(commandId == cmd::base::OnDrawStart ? "start" : "stop", this);
+        }
+        return Actor::HandleCommand(commandId, block);
+    }
+};
+
+void ChangingWorld::MakeMember(DrawGroupActor *group) {
+    auto *member = new ChangingMember();
+    member->name = "M" + std::to_string(made++);
+    const uint32_t id = FindFreeActorIds(1);
+    SetActorTableEntry(id, member);
+    member->actorId = static_cast<int32_t>(id);
+    member->parent = root;
+    member->parentId = root->actorId;
+    root->children.push_back(member);
+    member->flags &= ~kActorStatic;
+    member->drawGroupId = group->drawGroupId;
+    AddActorToDrawGroup(member, 0);
+    members.push_back({member->actorId, member});
+}
+
+TEST_F(DrawGroupUnit, TheWalkUpdatesAndDrawsAsTheCopyingWalkDid) {
+    ActorSystem *system = GetActorSystem();
+    const auto run = [&](uint32_t seed, bool asItWas) {
+        ChangingWorld world;
+        g_changing = &world;
+        world.random.seed(seed);
+        world.root = Plain("root");
+        for (int i = 0; i < 7; ++i) {
+            const float x = 100.0f * static_cast<float>(i);
+            world.groups.push_back(Group(("G" + std::to_string(i)).c_str(), {x - 50, -50, -50},
+                                         {x + 50, 50, 50}, world.root));
+            world.groups.back()->open = world.Pick(5) == 0 ? 1u : 0u;
+        }
+        for (int i = 0; i < 5; ++i) {
+            world.Connect();
+        }
+        for (int i = 0; i < 30; ++i) {
+            world.MakeMember(world.SomeGroup());
+        }
+        for (int frame = 0; frame < 12; ++frame) {
+            runner.SetCamera({100.0f * static_cast<float>(world.Pick(8)), 0, 0});
+            world.log.push_back("frame " + std::to_string(frame) + " " +
+                                std::to_string(asItWas ? DrawVisibleGroupsAsItWas(system, 0.0f)
+                                                       : DrawVisibleGroups(system, 0.0f)));
+            for (DrawGroupActor *group : world.groups) {
+                world.log.push_back(group->name + std::to_string(group->visible) +
+                                    std::to_string(group->started) +
+                                    std::to_string(group->members.Count()));
+            }
+        }
+        world.log.push_back(std::to_string(system->visibilityCounters[0]) + " groups " +
+                            std::to_string(system->visibilityCounters[1]) + " connectors");
+        // The world goes, and the registry starts again where it did.
+        EXPECT_EQ(DeleteActor(world.root), 1);
+        DrawGroupRegistry.resize(kSystemDrawGroupCount, nullptr);
+        system->visibilityCounters[0] = system->visibilityCounters[1] = 0;
+        g_changing = nullptr;
+        return world.log;
+    };
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+        const std::vector<std::string> before = run(seed, true);
+        const std::vector<std::string> now = run(seed, false);
+        ASSERT_GT(before.size(), 200u);
+        ASSERT_EQ(now, before) << "seed " << seed;
+    }
 }
 
 // --- connector commands ------------------------------------------------------------------------

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/actors/actor_services.h"
@@ -90,6 +93,106 @@ TEST_F(ActorServicesTest, LoneFreeSlotIsSkipped) {
     // Two free slots in a row make a run for one id.
     ASSERT_EQ(DeleteActor(c), 1);
     EXPECT_EQ(FindFreeActorIds(1), 8001u);
+}
+
+// The id search as the table defines it: the slots from 8000 up, one by one,
+// to the first run of free slots longer than count (or the run at the end),
+// and the size the table must grow to for it. Nothing changes.
+std::pair<uint32_t, size_t> ScanForFreeIds(uint32_t count) {
+    const uint64_t size = ActorTable.size();
+    uint64_t candidate = kFirstFreeActorId;
+    while (candidate < size) {
+        uint64_t taken = candidate;
+        while (taken < size && ActorTable[taken] == nullptr) {
+            ++taken;
+        }
+        if (taken >= size || taken - candidate > count) {
+            break;
+        }
+        candidate = taken + 1;
+    }
+    if (candidate + (count > 0 ? count - 1 : 0) > kMaxActorId) {
+        return {0, size};
+    }
+    if (candidate + count <= size) {
+        return {static_cast<uint32_t>(candidate), size};
+    }
+    const uint64_t grown = std::min<uint64_t>(candidate + count + 100, uint64_t{kMaxActorId} + 1);
+    return grown <= size ? std::pair<uint32_t, size_t>{0, size}
+                         : std::pair<uint32_t, size_t>{static_cast<uint32_t>(candidate), grown};
+}
+
+TEST_F(ActorServicesTest, AutomaticIdsAreThoseOfTheTableScan) {
+    std::mt19937 random(78);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    std::vector<int32_t> live;
+    const auto liveActors = [&] {
+        live.clear();
+        for (size_t id = kFirstFreeActorId; id < ActorTable.size(); ++id) {
+            if (ActorTable[id] != nullptr) {
+                live.push_back(static_cast<int32_t>(id));
+            }
+        }
+    };
+    const auto someParent = [&]() -> Actor * {
+        return live.empty() || pick(3) == 0 ? scenery : GetActorById(live[pick(live.size())]);
+    };
+    for (int step = 0; step < 3000; ++step) {
+        liveActors();
+        const size_t op = pick(100);
+        SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
+        if (op < 40) {
+            // Made with an automatic id; ends the run of free slots it took.
+            const auto [want, size] = ScanForFreeIds(1);
+            Actor *made = CreateActor(0, "auto", nullptr, someParent(), -1, false);
+            ASSERT_NE(made, nullptr);
+            ASSERT_EQ(std::tuple(made->actorId, ActorTable.size()),
+                      std::tuple(static_cast<int32_t>(want), size));
+        } else if (op < 65) {
+            // Deleted with its subtree: single free slots and runs appear.
+            if (!live.empty()) {
+                ASSERT_EQ(DeleteActor(GetActorById(live[pick(live.size())])), 1);
+            }
+        } else if (op < 77) {
+            // Several ids at once, part of them then filled, as a file is read.
+            const auto count = static_cast<uint32_t>(1 + pick(12));
+            const auto [want, size] = ScanForFreeIds(count);
+            const uint32_t first = FindFreeActorIds(count);
+            ASSERT_EQ(std::tuple(first, ActorTable.size()), std::tuple(want, size)) << count;
+            for (uint32_t i = 0; i < count; ++i) {
+                if (pick(3) != 0) {
+                    ASSERT_NE(CreateActor(0, "read", nullptr, scenery,
+                                          static_cast<int32_t>(first + i), false),
+                              nullptr);
+                }
+            }
+        } else if (op < 85) {
+            // Moved to a free id by hand: its old slot emptied directly.
+            if (!live.empty()) {
+                Actor *actor = GetActorById(live[pick(live.size())]);
+                const size_t to = kFirstFreeActorId + pick(ActorTable.size() - kFirstFreeActorId);
+                if (ActorTable[to] == nullptr) {
+                    ActorTable[static_cast<size_t>(actor->actorId)] = nullptr;
+                    SetActorTableEntry(to, actor);
+                    actor->actorId = static_cast<int32_t>(to);
+                }
+            }
+        } else if (op < 92) {
+            // Made at a given id, now and then past the table's end.
+            const size_t id = kFirstFreeActorId + pick(ActorTable.size() + 300 - kFirstFreeActorId);
+            if (id >= ActorTable.size() || ActorTable[id] == nullptr) {
+                ASSERT_NE(
+                    CreateActor(0, "given", nullptr, someParent(), static_cast<int32_t>(id), false),
+                    nullptr);
+            }
+        } else {
+            const auto count = static_cast<uint32_t>(pick(3));
+            const auto [want, size] = ScanForFreeIds(count);
+            ASSERT_EQ(std::tuple(FindFreeActorIds(count), ActorTable.size()),
+                      std::tuple(want, size))
+                << count;
+        }
+    }
 }
 
 TEST_F(ActorServicesTest, SystemSlotsAreNeverReplaced) {
@@ -321,6 +424,142 @@ TEST_F(ActorServicesTest, DeleteAllChildrenGoesLastFirstAndLetsGoWhatItCannotDel
 }
 
 // --- re-parenting -----------------------------------------------------------------
+
+// How a child left its parent's list: the first entry that is the actor or
+// holds its id, found from the front.
+void UnlinkAsTheListDid(std::vector<Actor *> &list, const Actor *actor) {
+    const auto at = std::find_if(list.begin(), list.end(), [actor](const Actor *child) {
+        return child == actor ||
+               (actor->actorId >= 0 && child != nullptr && child->actorId == actor->actorId);
+    });
+    if (at != list.end()) {
+        list.erase(at);
+    }
+}
+
+TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
+    std::mt19937 random(31);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    Actor *p = CreateActor(0, "P", nullptr, scenery, -1, false);
+    Actor *q = CreateActor(0, "Q", nullptr, scenery, -1, false);
+    ASSERT_TRUE(p && q);
+    std::map<const Actor *, std::vector<Actor *>> lists{{p, {}}, {q, {}}};
+    const auto make = [&](Actor *parent) {
+        Actor *child = CreateActor(0, "c", nullptr, parent, -1, false);
+        lists[parent].push_back(child);
+    };
+    for (int i = 0; i < 120; ++i) {
+        make(p);
+    }
+    for (int i = 0; i < 8; ++i) {
+        make(q);
+    }
+    const auto entries = [&](const Actor *actor) {
+        return std::count(lists[p].begin(), lists[p].end(), actor) +
+               std::count(lists[q].begin(), lists[q].end(), actor);
+    };
+    // One actor listed twice, and one outside the table that holds the id of
+    // another.
+    Actor *twice = lists[p][7];
+    p->children.push_back(twice);
+    lists[p].push_back(twice);
+    auto stranger = std::make_unique<Actor>();
+    stranger->actorId = lists[p][40]->actorId;
+
+    for (int step = 0; step < 1500; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        Actor *from = pick(3) != 0 ? p : q;
+        Actor *other = from == p ? q : p;
+        std::vector<Actor *> &list = lists[from];
+        const size_t op = pick(100);
+        // Often one of the first or last few: the ends move over holes.
+        Actor *x = nullptr;
+        if (!list.empty()) {
+            const size_t few = std::min<size_t>(list.size(), 3);
+            const size_t end = pick(3);
+            x = list[end == 0   ? pick(few)
+                     : end == 1 ? list.size() - 1 - pick(few)
+                                : pick(list.size())];
+        }
+        if (x == nullptr || op >= 88) {
+            if (op >= 96 && entries(stranger.get()) == 0) {
+                from->children.push_back(stranger.get());
+                list.push_back(stranger.get());
+            } else if (op >= 92 && entries(twice) < 2) {
+                twice->parent->children.push_back(twice);
+                lists[twice->parent].push_back(twice);
+            } else {
+                make(from);
+            }
+        } else if (op < 30) {
+            // Deleted, when nothing else lists it.
+            if (x->parent == from && entries(x) == 1 && x != twice &&
+                x->actorId != stranger->actorId) {
+                UnlinkAsTheListDid(list, x);
+                ASSERT_EQ(DeleteActor(x), 1);
+            }
+        } else if (op < 62) {
+            // Moved to the other parent, or to the end of its own.
+            if (x->parent != nullptr) {
+                Actor *to = pick(3) == 0 ? x->parent : other;
+                UnlinkAsTheListDid(lists[x->parent], x);
+                lists[to].push_back(x);
+                ASSERT_EQ(ReparentActor(x, to), 1);
+            }
+        } else if (op < 82) {
+            // Taken out by hand and listed again at the end.
+            list.erase(std::find(list.begin(), list.end(), x));
+            list.push_back(x);
+            from->children.erase(std::find(from->children.begin(), from->children.end(), x));
+            from->children.push_back(x);
+        } else if (op < 84) {
+            // Every child of the smaller list, when each is its own.
+            std::vector<Actor *> &small = lists[q];
+            if (std::all_of(small.begin(), small.end(), [&](Actor *c) {
+                    return c->parent == q && entries(c) == 1 && c != twice && c != stranger.get() &&
+                           c->actorId != stranger->actorId;
+                })) {
+                DeleteAllChildren(q);
+                small.clear();
+            }
+        } else {
+            from->children.pop_back();
+            if (list.back()->parent == from && entries(list.back()) == 1) {
+                // Its parent keeps the actor: listed again.
+                from->children.push_back(list.back());
+            } else {
+                list.pop_back();
+            }
+        }
+        for (Actor *owner : {p, q}) {
+            const std::vector<Actor *> &want = lists[owner];
+            ASSERT_EQ(owner->children.size(), want.size());
+            if (!want.empty()) {
+                ASSERT_EQ(std::tuple(owner->children.front(), owner->children.back()),
+                          std::tuple(want.front(), want.back()));
+            }
+            // Reading the whole list now and then lets holes gather between.
+            if (step % 13 == 0) {
+                ASSERT_EQ(owner->children, want);
+            }
+        }
+    }
+    // Each actor listed once, by its parent, for the world to take down.
+    for (Actor *owner : {p, q}) {
+        owner->children.RemoveWhere(
+            [&](const Actor *child) { return child == stranger.get() || child->parent != owner; });
+        std::vector<Actor *> seen;
+        for (size_t i = 0; i < owner->children.size();) {
+            Actor *child = owner->children[i];
+            if (std::find(seen.begin(), seen.end(), child) != seen.end()) {
+                owner->children.erase(owner->children.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                seen.push_back(child);
+                ++i;
+            }
+        }
+    }
+}
 
 TEST_F(ActorServicesTest, ReparentSendsEveryCallback) {
     WorldRecorder *oldGrand = Make("oldGrand");

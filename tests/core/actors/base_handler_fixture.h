@@ -84,8 +84,7 @@ class BaseHandlerTest : public ActorCoreTest {
     // system's deletion does).
     static void Destroy(Actor *actor) {
         if (actor->parent != nullptr) {
-            auto &siblings = actor->parent->children;
-            siblings.erase(std::remove(siblings.begin(), siblings.end(), actor), siblings.end());
+            actor->parent->children.RemoveAll(actor);
         }
         if (actor->actorId >= 0 && static_cast<size_t>(actor->actorId) < ActorTable.size()) {
             ActorTable[actor->actorId] = nullptr;
