@@ -18,57 +18,14 @@
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
+#include "scene_parts.h"
 
 namespace {
 
 constexpr int kGroups = 300;
 constexpr int kMembersPerGroup = 10;
 
-bool BuildChain() {
-    InstallEngineClasses();
-    if (InitActorSystem() == 0) {
-        return false;
-    }
-    Actor *scenery = GetActorById(kSceneryRootId);
-    std::vector<DrawGroupActor *> groups;
-    for (int i = 0; i < kGroups; ++i) {
-        auto *group = static_cast<DrawGroupActor *>(
-            CreateActor(kDrawGroupClassId, "G" + std::to_string(i), nullptr, scenery, -1, false));
-        if (group == nullptr) {
-            return false;
-        }
-        const float x = 100.0f * static_cast<float>(i);
-        group->boxMin = {x - 50.0f, -50.0f, -50.0f};
-        group->boxMax = {x + 50.0f, 50.0f, 50.0f};
-        groups.push_back(group);
-    }
-    for (int i = 0; i + 1 < kGroups; ++i) {
-        auto *link = static_cast<DrawGroupConnectorActor *>(CreateActor(
-            kDrawGroupConnectorClassId, "L" + std::to_string(i), nullptr, scenery, -1, false));
-        if (link == nullptr) {
-            return false;
-        }
-        link->groupIds = {static_cast<uint32_t>(groups[i]->drawGroupId),
-                          static_cast<uint32_t>(groups[i + 1]->drawGroupId)};
-        link->isOpen = 1;
-        for (DrawGroupActor *group : {groups[i], groups[i + 1]}) {
-            SendCommandArgs(group, cmd::draw_group::AddDrawgroupConnector,
-                            static_cast<uint32_t>(link->actorId));
-        }
-    }
-    for (DrawGroupActor *group : groups) {
-        for (int m = 0; m < kMembersPerGroup; ++m) {
-            Actor *member = CreateActor(0, "M", nullptr, scenery, -1, false);
-            if (member == nullptr) {
-                return false;
-            }
-            member->flags &= ~kActorStatic;
-            member->drawGroupId = group->drawGroupId;
-            AddActorToDrawGroup(member, 0);
-        }
-    }
-    return true;
-}
+bool BuildChain() { return benchscene::GroupChain(kGroups, kMembersPerGroup); }
 
 void BM_VisibilityWalk(benchmark::State &state) {
     if (!BuildChain()) {

@@ -20,6 +20,7 @@
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/scheduled_command.h"
 #include "core/actors/time_record.h"
+#include "../scene_parts.h"
 
 namespace {
 
@@ -30,49 +31,7 @@ constexpr int kMembersPerGroup = 10;
 // A fresh world holding the chain; false when it could not be made.
 bool BuildChain(int count) {
     ResetActorWorldForTests();
-    InstallEngineClasses();
-    if (InitActorSystem() == 0) {
-        return false;
-    }
-    Actor *scenery = GetActorById(kSceneryRootId);
-    std::vector<DrawGroupActor *> groups;
-    for (int i = 0; i < count; ++i) {
-        auto *group = static_cast<DrawGroupActor *>(
-            CreateActor(kDrawGroupClassId, "G" + std::to_string(i), nullptr, scenery, -1, false));
-        if (group == nullptr) {
-            return false;
-        }
-        const float x = 100.0f * static_cast<float>(i);
-        group->boxMin = {x - 50.0f, -50.0f, -50.0f};
-        group->boxMax = {x + 50.0f, 50.0f, 50.0f};
-        groups.push_back(group);
-    }
-    for (int i = 0; i + 1 < count; ++i) {
-        auto *link = static_cast<DrawGroupConnectorActor *>(CreateActor(
-            kDrawGroupConnectorClassId, "L" + std::to_string(i), nullptr, scenery, -1, false));
-        if (link == nullptr) {
-            return false;
-        }
-        link->groupIds = {static_cast<uint32_t>(groups[i]->drawGroupId),
-                          static_cast<uint32_t>(groups[i + 1]->drawGroupId)};
-        link->isOpen = 1;
-        for (DrawGroupActor *group : {groups[i], groups[i + 1]}) {
-            SendCommandArgs(group, cmd::draw_group::AddDrawgroupConnector,
-                            static_cast<uint32_t>(link->actorId));
-        }
-    }
-    for (DrawGroupActor *group : groups) {
-        for (int m = 0; m < kMembersPerGroup; ++m) {
-            Actor *member = CreateActor(0, "M", nullptr, scenery, -1, false);
-            if (member == nullptr) {
-                return false;
-            }
-            member->flags &= ~kActorStatic;
-            member->drawGroupId = group->drawGroupId;
-            AddActorToDrawGroup(member, 0);
-        }
-    }
-    return true;
+    return benchscene::GroupChain(count, kMembersPerGroup);
 }
 
 // One frame: the clock, the scheduled commands that are due, the walk. Kept
