@@ -108,35 +108,35 @@ class MadeActors {
     // Follows the parent links up from each actor made, as "Build Tree" will
     // link them, marking the actors whose walk ended at a root; true, with
     // the index of a record whose actor lies on it, when a walk comes back
-    // to an actor on itself. Each actor is walked over once at most.
+    // to an actor on itself. Each actor is walked over once at most; an
+    // actor outside the table ends a walk like a root.
     bool FindLoop(size_t *record) const {
-        enum : uint8_t { kOnWalk = 1, kEndsAtRoot = 2 };
-        std::unordered_map<const Actor *, uint8_t> seen;
-        seen.reserve(made_.size());
-        std::vector<const Actor *> walk;
+        enum : uint8_t { kNotSeen = 0, kOnWalk = 1, kEndsAtRoot = 2 };
+        std::vector<uint8_t> seen(ActorTable.size(), kNotSeen);
+        std::vector<int32_t> walk;
         for (size_t i = 0; i < made_.size(); ++i) {
             if (!StillHeld(made_[i].id, made_[i].actor)) {
                 continue;
             }
             walk.clear();
-            for (const Actor *a = made_[i].actor; a != nullptr; a = HangsBelow(a)) {
-                const auto [it, fresh] = seen.emplace(a, kOnWalk);
-                if (!fresh) {
-                    if (it->second == kOnWalk) {
-                        const int64_t own = a->actorId >= 0
-                                                ? RecordOf(static_cast<uint32_t>(a->actorId))
-                                                : -1;
-                        *record = own >= 0 && made_[static_cast<size_t>(own)].actor == a
-                                      ? static_cast<size_t>(own)
-                                      : i;
-                        return true;
-                    }
+            for (const Actor *a = made_[i].actor; a != nullptr && IsInActorTable(a);
+                 a = HangsBelow(a)) {
+                uint8_t &state = seen[static_cast<size_t>(a->actorId)];
+                if (state == kOnWalk) {
+                    const int64_t own = RecordOf(static_cast<uint32_t>(a->actorId));
+                    *record = own >= 0 && made_[static_cast<size_t>(own)].actor == a
+                                  ? static_cast<size_t>(own)
+                                  : i;
+                    return true;
+                }
+                if (state == kEndsAtRoot) {
                     break;
                 }
-                walk.push_back(a);
+                state = kOnWalk;
+                walk.push_back(a->actorId);
             }
-            for (const Actor *a : walk) {
-                seen[a] = kEndsAtRoot;
+            for (int32_t id : walk) {
+                seen[static_cast<size_t>(id)] = kEndsAtRoot;
             }
         }
         return false;
@@ -144,7 +144,10 @@ class MadeActors {
     // Room for the records a header counts, so that the list is not moved
     // as it grows; a count that only the bytes bound (a record may be short
     // before it fails) reserves no more than a large file's worth.
-    void Reserve(uint32_t count) { made_.reserve(std::min<uint32_t>(count, 16384)); }
+    void Reserve(uint32_t count) {
+        made_.reserve(std::min<uint32_t>(count, 16384));
+        records_.reserve(std::min<uint32_t>(count, 16384));
+    }
     // Destroys every one its slot still holds (a later record of the same id
     // replaced an earlier actor already), latest first.
     void DestroyAll() {
