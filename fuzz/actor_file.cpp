@@ -11,9 +11,11 @@
 // instead, which costs the time of many inputs.
 //
 // A loaded file's scripts may save captures, games or actor files when an
-// event they are bound to comes during the load (a Timer key of the sample's
-// "LevelRun.qva" saves a capture): the run opens no file for writing, so that
-// a long run leaves nothing behind in its folder.
+// event they are bound to comes during the load (a changed Timer key of the
+// sample's "LevelRun.qva" saves a capture): the run writes no file, so that a
+// long run leaves nothing behind in its folder. Such names are taken below
+// the actor system's base folder, which here lies below a file that is no
+// folder, and the current file system opens nothing for writing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +46,9 @@ class ReadOnlyFiles : public StdioFileSystem {
 };
 
 ReadOnlyFiles g_readOnlyFiles;
+
+// A base folder no file can be made in.
+constexpr const char *kNoFolder = "/dev/null/actor-file-fuzz";
 
 constexpr size_t kSystemIds = 10;
 constexpr size_t kMaxTableSize = kMaxActorId + 1023 + 1;
@@ -104,6 +109,7 @@ HARNESS_ONLY void MakeWorld() {
     if (InitActorSystem() == 0) {
         std::abort();
     }
+    GetActorSystem()->baseFolder = kNoFolder;
     g_baseline.table = ActorTable;
     g_baseline.drawGroups = DrawGroupRegistry;
     g_baseline.actorIds.clear();
