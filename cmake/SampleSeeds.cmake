@@ -1,6 +1,8 @@
 # Copies the files of a generated sample folder into the fuzz corpora of the
-# readers that take them: cmake -DSAMPLE=<folder> -DCORPORA=<folder> -P SampleSeeds.cmake
-# Each seed is named "sample_" + its file name.
+# readers that take them:
+#   cmake -DSAMPLE=<folder> -DCORPORA=<folder> [-DPACKTOOL=<program>] -P SampleSeeds.cmake
+# Each seed is named "sample_" + its file name. With PACKTOOL, the pack
+# archive of the sample's "e2e" folder that the tool makes is a seed too.
 if(NOT SAMPLE OR NOT CORPORA)
     message(FATAL_ERROR "SampleSeeds.cmake needs SAMPLE and CORPORA")
 endif()
@@ -10,7 +12,11 @@ set(kinds
     anb "*.anb"
     mot "*.mot"
     wave "*.wav"
-    image_decode "*.tga")
+    image_decode "*.tga"
+    image_decode "*.png"
+    image_decode "*.jpg"
+    actor_file "*.qva"
+    text_table "text.txt")
 list(LENGTH kinds count)
 math(EXPR last "${count} - 1")
 foreach(i RANGE 0 ${last} 2)
@@ -27,3 +33,13 @@ foreach(i RANGE 0 ${last} 2)
         configure_file("${f}" "${CORPORA}/${corpus}/sample_${name}" COPYONLY)
     endforeach()
 endforeach()
+
+if(PACKTOOL)
+    file(MAKE_DIRECTORY "${CORPORA}/pack_archive")
+    execute_process(COMMAND "${PACKTOOL}" create "${CORPORA}/pack_archive/sample_e2e.csa" e2e
+        WORKING_DIRECTORY "${SAMPLE}"
+        RESULT_VARIABLE packed)
+    if(NOT packed EQUAL 0)
+        message(FATAL_ERROR "packtool could not pack ${SAMPLE}/e2e")
+    endif()
+endif()

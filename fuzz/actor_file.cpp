@@ -9,10 +9,18 @@
 // starting world back (the parent's children in another order), or an input changed the starting
 // actors otherwise (moved them or gave them other children), the whole world is made anew
 // instead, which costs the time of many inputs.
+//
+// A loaded file's scripts may save captures, games or actor files when an
+// event they are bound to comes during the load (a changed Timer key of the
+// sample's "LevelRun.qva" saves a capture): the run writes no file, so that a
+// long run leaves nothing behind in its folder. Such names are taken below
+// the actor system's base folder, which here lies below a file that is no
+// folder, and the current file system opens nothing for writing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +33,22 @@
 #include "core/actors/subsystem_hooks.h"
 
 namespace {
+
+// The operating system's files, for reading only.
+class ReadOnlyFiles : public StdioFileSystem {
+  public:
+    void *Open(const char *name, const char *mode) override {
+        if (mode != nullptr && std::strpbrk(mode, "wa+") != nullptr) {
+            return nullptr;
+        }
+        return StdioFileSystem::Open(name, mode);
+    }
+};
+
+ReadOnlyFiles g_readOnlyFiles;
+
+// A base folder no file can be made in.
+constexpr const char *kNoFolder = "/dev/null/actor-file-fuzz";
 
 constexpr size_t kSystemIds = 10;
 constexpr size_t kMaxTableSize = kMaxActorId + 1023 + 1;
@@ -85,6 +109,7 @@ HARNESS_ONLY void MakeWorld() {
     if (InitActorSystem() == 0) {
         std::abort();
     }
+    GetActorSystem()->baseFolder = kNoFolder;
     g_baseline.table = ActorTable;
     g_baseline.drawGroups = DrawGroupRegistry;
     g_baseline.actorIds.clear();
@@ -173,6 +198,7 @@ HARNESS_ONLY bool RemoveAddedActors() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!g_ready) {
+        SetCurrentFileSystem(&g_readOnlyFiles);
         InstallEngineClasses();
         MakeWorld();
         g_ready = true;

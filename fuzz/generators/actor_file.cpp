@@ -18,7 +18,14 @@
 // has in the action map.
 // A lock-on AutoAim below a character with its two spheres and both links, and a trap-wire Game
 // Container triggered by collision.
+//
+// Given the sample's data folder as a second argument, it also writes what
+// "Save Game" writes once the sample's globals and scene are loaded, and
+// copies of the sample's scene, globals, that save and a File actor's file,
+// each damaged in its ids, counts or parent links (one copy of each kind of
+// damage per file): the reader's checks of whole files start from there.
 #include <cstdio>
+#include <map>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -55,6 +62,7 @@
 #include "core/actors/param_builder.h"
 #include "platform/input.h"
 #include "seed_folder.h"
+#include "support/actor_file_damage.h"
 
 namespace {
 
@@ -67,11 +75,64 @@ bool Write(const std::string &folder, const char *name, uint32_t first, uint32_t
     return true;
 }
 
+// "Level1.qva", "id := grandparent's id" -> "damaged_Level1_id_grandparent_s_id.qva".
+std::string DamagedName(const std::string &file, const std::string &family) {
+    std::string name = "damaged_" + std::filesystem::path(file).stem().string() + "_";
+    for (char c : family) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (plain) {
+            name += c;
+        } else if (name.back() != '_') {
+            name += '_';
+        }
+    }
+    return name + ".qva";
+}
+
+bool WriteSampleSeeds(const std::string &folder, const std::string &data) {
+    const std::string save = actorfiles::SaveAfterLoading(
+        {data + "/Globals.qva", data + "/Level1.qva"}, folder);
+    if (save.empty()) {
+        std::fprintf(stderr, "fuzz_seeds_actor_file: cannot save the sample's game\n");
+        return false;
+    }
+    const std::string files[] = {"Level1.qva", "Globals.qva", "sample.sav", "crate.qva"};
+    for (const std::string &file : files) {
+        const std::string bytes =
+            file == "sample.sav" ? save : actorfiles::ReadWholeFile(data + "/" + file);
+        ResetActorWorldForTests();
+        if (InitActorSystem() == 0) {
+            return false;
+        }
+        const std::vector<actorfiles::Record> records = actorfiles::ReadRecords(bytes);
+        if (records.empty()) {
+            std::fprintf(stderr, "fuzz_seeds_actor_file: cannot read the sample's %s\n",
+                         file.c_str());
+            return false;
+        }
+        std::map<std::string, std::vector<actorfiles::DamagedFile>> families;
+        for (actorfiles::DamagedFile &copy : actorfiles::DamagedCopies(bytes, records)) {
+            families[copy.what.substr(0, copy.what.rfind(' '))].push_back(std::move(copy));
+        }
+        for (const auto &[family, copies] : families) {
+            const std::filesystem::path path =
+                std::filesystem::path(folder) / DamagedName(file, family);
+            if (!SaveSeed(path, copies[copies.size() / 2].bytes)) {
+                return false;
+            }
+        }
+    }
+    ResetActorWorldForTests();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     InstallEngineClasses();
-    const std::filesystem::path seeds = SeedFolder(argc, argv);
+    // FOLDER [SAMPLE_DATA]
+    const std::string sampleData = argc == 3 ? argv[2] : "";
+    const std::filesystem::path seeds = SeedFolder(argc == 3 ? 2 : argc, argv);
     if (seeds.empty()) {
         return 2;
     }
@@ -504,5 +565,8 @@ int main(int argc, char** argv) {
     box->deleteAfterActivation = 1;
     ok = ok && Write(folder, "aim_container.qva", 3280, 3284);
     ResetActorWorldForTests();
+    if (ok && !sampleData.empty()) {
+        ok = WriteSampleSeeds(folder, sampleData);
+    }
     return ok ? 0 : 1;
 }

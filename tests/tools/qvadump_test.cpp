@@ -1,9 +1,13 @@
 // Runs the qvadump program on committed actor files and compares its output with committed text.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "core/actors/actor_system.h"
+#include "support/actor_file_damage.h"
+#include "support/temp_folder.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -167,11 +171,59 @@ TEST(Qvadump, FailedLoadPrintsWhatWasMadeAndTheError) {
     ToolRun run = RunQvadump({DataPath("short_file.qva")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.err, "error: Serialize Error\n");
+    EXPECT_EQ(run.err, "error: " + DataPath("short_file.qva") +
+                           ": Serialize Error: record 1 of 2 (id 3000) cannot be read\n");
 
     ToolRun missing = RunQvadump({DataPath("no_such_file.qva")});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, "error: Error - Loading Actors\n");
+    EXPECT_EQ(missing.err, "error: " + DataPath("no_such_file.qva") + ": Error - Loading Actors\n");
+}
+
+// Damaged copies of the sample's scene: the line names the file and the
+// record where reading stopped, by its number and id.
+TEST(Qvadump, RefusedFilesNameTheFileAndTheRecord) {
+    ResetActorWorldForTests();
+    ASSERT_NE(InitActorSystem(), 0);
+    const std::string scene = actorfiles::ReadWholeFile(std::string(ENGINE_TEST_BINARY_DIR) +
+                                                        "/sample/game/Data/Level1.qva");
+    const std::vector<actorfiles::Record> records = actorfiles::ReadRecords(scene);
+    ResetActorWorldForTests();
+    ASSERT_GT(records.size(), 2u);
+    const std::string n = std::to_string(records.size());
+    std::map<std::string, std::string> firstOf;
+    for (const actorfiles::DamagedFile &copy : actorfiles::DamagedCopies(scene, records)) {
+        firstOf.emplace(copy.what.substr(0, copy.what.rfind(' ')), copy.bytes);
+    }
+    const auto id = [&](size_t record) { return std::to_string(records[record].id); };
+    const std::string lastEnds = std::to_string(records.back().end - records.back().begin);
+    const struct {
+        std::string family;
+        std::string reason;
+    } cases[] = {
+        {"id twice", "record 2 of " + std::to_string(records.size() + 1) + " (id " + id(0) +
+                         ") repeats the id of record 1"},
+        {"count one short", lastEnds + " bytes follow the last record (record " +
+                                std::to_string(records.size() - 1) + " of " +
+                                std::to_string(records.size() - 1) + ", id " +
+                                id(records.size() - 2) + ")"},
+        {"trailing bytes",
+         "100 bytes follow the last record (record " + n + " of " + n + ", id " +
+             id(records.size() - 1) + ")"},
+        {"parent loop", " would be its own ancestor through the parent links"},
+        {"header", "the header cannot be read or counts more records than the file holds"},
+    };
+    TempFolder folder;
+    firstOf["header"] = scene.substr(0, 10);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.family);
+        ASSERT_EQ(firstOf.count(c.family), 1u);
+        folder.Put("damaged.qva", firstOf[c.family]);
+        ToolRun run = RunQvadump({folder / "damaged.qva"});
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string start = "error: " + (folder / "damaged.qva") + ": Serialize Error: ";
+        EXPECT_EQ(run.err.substr(0, start.size()), start) << run.err;
+        EXPECT_NE(run.err.find(c.reason + "\n"), std::string::npos) << run.err;
+    }
 }
 
 TEST(Qvadump, WrongArgumentCountPrintsUsage) {

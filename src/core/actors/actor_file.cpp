@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -73,10 +74,26 @@ Actor *MakeRecordActor(uint32_t classId, uint32_t id) {
 
 bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == actor; }
 
-// The actors one load made, destroyed when the load fails: none of them is in
-// the tree yet, so nothing else would ever free them.
+// Where "Build Tree" will hang an actor: below the actor its parent id names
+// (itself included), or where it hangs now when it names none (-1).
+const Actor *HangsBelow(const Actor *actor) {
+    if (actor->parentId == -1) {
+        return actor->parent;
+    }
+    return ActorTableEntry(actor->parentId);
+}
+
+// The actors one load made, one per record in record order, destroyed when
+// the load fails: none of them is in the tree yet, so nothing else would
+// ever free them.
 class MadeActors {
   public:
+    // The index of the record that made the actor of this id in this load,
+    // or -1.
+    int64_t RecordOf(uint32_t id) const {
+        const auto it = records_.find(id);
+        return it != records_.end() ? static_cast<int64_t>(it->second) : -1;
+    }
     // Makes the actor of a record under the id, keeps it and reads its
     // record; null when it cannot be made or its record not read.
     Actor *ReadRecord(Archive &archive, uint32_t classId, uint32_t id, uint32_t mode) {
@@ -87,10 +104,50 @@ class MadeActors {
         Add(actor);
         return actor->Serialize(archive, mode) != 0 ? actor : nullptr;
     }
+    uint32_t IdOf(size_t record) const { return static_cast<uint32_t>(made_[record].id); }
+    // Follows the parent links up from each actor made, as "Build Tree" will
+    // link them, marking the actors whose walk ended at a root; true, with
+    // the index of a record whose actor lies on it, when a walk comes back
+    // to an actor on itself. Each actor is walked over once at most; an
+    // actor outside the table ends a walk like a root.
+    bool FindLoop(size_t *record) const {
+        enum : uint8_t { kNotSeen = 0, kOnWalk = 1, kEndsAtRoot = 2 };
+        std::vector<uint8_t> seen(ActorTable.size(), kNotSeen);
+        std::vector<int32_t> walk;
+        for (size_t i = 0; i < made_.size(); ++i) {
+            if (!StillHeld(made_[i].id, made_[i].actor)) {
+                continue;
+            }
+            walk.clear();
+            for (const Actor *a = made_[i].actor; a != nullptr && IsInActorTable(a);
+                 a = HangsBelow(a)) {
+                uint8_t &state = seen[static_cast<size_t>(a->actorId)];
+                if (state == kOnWalk) {
+                    const int64_t own = RecordOf(static_cast<uint32_t>(a->actorId));
+                    *record = own >= 0 && made_[static_cast<size_t>(own)].actor == a
+                                  ? static_cast<size_t>(own)
+                                  : i;
+                    return true;
+                }
+                if (state == kEndsAtRoot) {
+                    break;
+                }
+                state = kOnWalk;
+                walk.push_back(a->actorId);
+            }
+            for (int32_t id : walk) {
+                seen[static_cast<size_t>(id)] = kEndsAtRoot;
+            }
+        }
+        return false;
+    }
     // Room for the records a header counts, so that the list is not moved
     // as it grows; a count that only the bytes bound (a record may be short
     // before it fails) reserves no more than a large file's worth.
-    void Reserve(uint32_t count) { made_.reserve(std::min<uint32_t>(count, 16384)); }
+    void Reserve(uint32_t count) {
+        made_.reserve(std::min<uint32_t>(count, 16384));
+        records_.reserve(std::min<uint32_t>(count, 16384));
+    }
     // Destroys every one its slot still holds (a later record of the same id
     // replaced an earlier actor already), latest first.
     void DestroyAll() {
@@ -100,6 +157,7 @@ class MadeActors {
             }
         }
         made_.clear();
+        records_.clear();
     }
     // Notes the parent the last actor read names once its record is taken in.
     void NoteParent(int32_t parentId) {
@@ -132,10 +190,19 @@ class MadeActors {
         int32_t parentId;
         Actor *actor;
     };
-    void Add(Actor *actor) { made_.push_back({actor->actorId, -1, actor}); }
+    void Add(Actor *actor) {
+        records_.emplace(static_cast<uint32_t>(actor->actorId), made_.size());
+        made_.push_back({actor->actorId, -1, actor});
+    }
 
     std::vector<Made> made_;
+    std::unordered_map<uint32_t, size_t> records_;
 };
+
+// Files of the current version hold nothing but their counted records.
+bool BytesAfterLastRecord(Archive &archive) {
+    return archive.Version() >= kActorFileVersion && archive.BytesLeft() != 0;
+}
 
 // Files of the old layout count actors that wrote no record, so they may end
 // after fewer records than their header gives: a file that ends exactly
@@ -169,6 +236,34 @@ bool OpenForReading(Archive &archive, const std::string &fileName,
 }
 
 } // namespace
+
+std::string DescribeActorFileStop(const ActorFileStop &stop) {
+    using Why = ActorFileStop::Why;
+    if (stop.why == Why::None) {
+        return {};
+    }
+    if (stop.why == Why::Header) {
+        return "the header cannot be read or counts more records than the file holds";
+    }
+    if (stop.why == Why::Trailing && stop.record == 0) {
+        return std::to_string(stop.other) + " bytes follow the header, which counts no records";
+    }
+    const std::string number =
+        "record " + std::to_string(stop.record) + " of " + std::to_string(stop.count);
+    const std::string id = stop.idRead ? "id " + std::to_string(stop.id) : std::string();
+    const std::string record = id.empty() ? number : number + " (" + id + ")";
+    switch (stop.why) {
+    case Why::IdTwice:
+        return record + " repeats the id of record " + std::to_string(stop.other);
+    case Why::Loop:
+        return record + " would be its own ancestor through the parent links";
+    case Why::Trailing:
+        return std::to_string(stop.other) + " bytes follow the last record (" + number +
+               (id.empty() ? "" : ", " + id) + ")";
+    default:
+        return record + " cannot be read";
+    }
+}
 
 uint32_t MoveActorFileId(uint32_t id, uint32_t version, uint32_t *rules) {
     uint32_t applied = 0;
@@ -233,7 +328,7 @@ int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32
     return 1;
 }
 
-int LoadActors(const std::string &fileName, uint32_t mode) {
+int LoadActors(const std::string &fileName, uint32_t mode, ActorFileStop *stop) {
     ActorSystem *system = GetActorSystem();
     if (system == nullptr) {
         return 0;
@@ -242,12 +337,20 @@ int LoadActors(const std::string &fileName, uint32_t mode) {
     Archive archive;
     std::unique_ptr<uint8_t[]> bytes;
     if (!OpenForReading(archive, fileName, &bytes)) {
+        if (stop != nullptr) {
+            *stop = ActorFileStop();
+        }
         return SetActorSystemError(system, "Error - Loading Actors");
     }
-    return LoadActorsFrom(archive, mode);
+    return LoadActorsFrom(archive, mode, stop);
 }
 
-int LoadActorsFrom(Archive &archive, uint32_t mode) {
+int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop) {
+    ActorFileStop where;
+    if (stop == nullptr) {
+        stop = &where;
+    }
+    *stop = ActorFileStop();
     ActorSystem *system = GetActorSystem();
     if (system == nullptr) {
         archive.Close();
@@ -263,7 +366,9 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
     const bool headerRead = ReadHeader(archive, &header);
     FileVersionScope versionScope(system, header.version);
     archive.SetVersion(header.version);
+    stop->count = header.count;
     if (!headerRead) {
+        stop->why = ActorFileStop::Why::Header;
         archive.Close();
         return SetActorSystemError(system, "Serialize Error");
     }
@@ -271,7 +376,8 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
 
     MadeActors made;
     made.Reserve(header.count);
-    const auto fail = [&]() {
+    const auto fail = [&](ActorFileStop::Why why) {
+        stop->why = why;
         archive.Close();
         made.DestroyAll();
         return SetActorSystemError(system, "Serialize Error");
@@ -280,16 +386,27 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
         if (EndsAtRecordBoundary(archive)) {
             break;
         }
+        stop->record = i + 1;
+        stop->idRead = false;
         const uint32_t classId = archive.SerializeU32(0);
         uint32_t rules = 0;
         const uint32_t id = MoveActorFileId(archive.SerializeU32(0), header.version, &rules);
+        if (archive.Failed()) {
+            return fail(ActorFileStop::Why::Record);
+        }
+        stop->idRead = true;
+        stop->id = id;
         // Ids below 10 belong to the system and its roots.
-        if (archive.Failed() || id < static_cast<uint32_t>(kFirstUserActorId) || id > kMaxActorId) {
-            return fail();
+        if (id < static_cast<uint32_t>(kFirstUserActorId) || id > kMaxActorId) {
+            return fail(ActorFileStop::Why::Record);
+        }
+        if (const int64_t earlier = made.RecordOf(id); earlier >= 0) {
+            stop->other = static_cast<uint32_t>(earlier + 1);
+            return fail(ActorFileStop::Why::IdTwice);
         }
         Actor *actor = made.ReadRecord(archive, classId, id, mode);
         if (actor == nullptr) {
-            return fail();
+            return fail(ActorFileStop::Why::Record);
         }
         const auto actorId = static_cast<int32_t>(id);
         actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
@@ -305,6 +422,16 @@ int LoadActorsFrom(Archive &archive, uint32_t mode) {
             made.NoteParent(actor->parentId);
         }
         ReportProgress();
+    }
+    if (BytesAfterLastRecord(archive)) {
+        stop->other = archive.BytesLeft();
+        return fail(ActorFileStop::Why::Trailing);
+    }
+    if (size_t record = 0; made.FindLoop(&record)) {
+        stop->record = static_cast<uint32_t>(record + 1);
+        stop->idRead = true;
+        stop->id = made.IdOf(record);
+        return fail(ActorFileStop::Why::Loop);
     }
     archive.Close();
     system->SetFileVersion(kNoFileVersion);
@@ -374,6 +501,9 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
             return fail();
         }
         const uint32_t newId = static_cast<uint32_t>(oldId - first + base);
+        if (made.RecordOf(newId) >= 0) {
+            return fail();
+        }
         Actor *actor = made.ReadRecord(archive, classId, newId, kSerializeLoad);
         if (actor == nullptr) {
             return fail();
@@ -388,6 +518,9 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
         }
         actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
         ReportProgress();
+    }
+    if (size_t record = 0; BytesAfterLastRecord(archive) || made.FindLoop(&record)) {
+        return fail();
     }
     archive.Close();
     system->SetFileVersion(kNoFileVersion);

@@ -52,20 +52,47 @@ ActorLoadProgress SetActorLoadProgress(ActorLoadProgress callback);
 // closing rename) failed; the target then stays as it was.
 int SaveActors(const std::string &fileName, uint32_t first, uint32_t end, uint32_t mode);
 
+// Where the reading of a refused actor file stopped, for messages that name
+// the record.
+struct ActorFileStop {
+    enum class Why {
+        None,     // not refused (or the file did not open)
+        Header,   // the header cannot be read, or counts more than the file holds
+        Record,   // the record cannot be read: short, an unknown class, an id
+                  // outside the user range, or refused by its actor
+        IdTwice,  // the record repeats the id of an earlier one (`other`)
+        Loop,     // the record's actor would be its own ancestor
+        Trailing, // `other` bytes follow the last record counted
+    };
+    Why why = Why::None;
+    uint32_t record = 0; // 1 for the first record; the last one for Trailing
+    uint32_t count = 0;  // records the header counts
+    bool idRead = false;
+    uint32_t id = 0;     // as the file gives it, moved as its version asks
+    uint32_t other = 0;
+};
+// "record 3 of 9 (id 3012) repeats the id of record 1" and the like; empty
+// for Why::None.
+std::string DescribeActorFileStop(const ActorFileStop &stop);
+
 // Reads a file back into the ids it records. 0 with the actor system's error
 // text ("Error - Loading Actors", "Serialize Error") on failure; the actors
-// it made before the failure are destroyed again. A file older than version
-// 70 may end after fewer records than it counts (its writer counted actors
-// that wrote nothing); a file of version 70 that does is refused as short.
-int LoadActors(const std::string &fileName, uint32_t mode);
+// it made before the failure are destroyed again. A file that names one id
+// twice, or whose parent links would make an actor its own ancestor, is
+// refused. A file older than version 70 may end after fewer records than it
+// counts (its writer counted actors that wrote nothing) and may hold bytes
+// after them; in a file of version 70 every byte belongs to a counted
+// record. `stop`, when given, tells where a refused file stopped.
+int LoadActors(const std::string &fileName, uint32_t mode, ActorFileStop *stop = nullptr);
 // The same over an archive open for reading, which it closes.
-int LoadActorsFrom(Archive &archive, uint32_t mode);
+int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop = nullptr);
 
 // Reads a file's actors below a File actor, under fresh ids.
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor);
 // Reads (an archive open for reading, which it closes) or writes (the File
 // actor's spawned actors, under file ids from 3000) by the archive's
-// direction. 0 on failure; a failed read destroys the actors it made.
+// direction. 0 on failure; a failed read destroys the actors it made. A read
+// refuses what LoadActors refuses.
 int SerializeFileActors(Archive &archive, Actor *fileActor);
 
 // Writes the header and one record per listed actor under file ids from

@@ -195,10 +195,13 @@ int RunQvaDump(int argc, char **argv, FILE *out, FILE *err) {
         }
         file.Close();
     }
-    const int loaded = LoadActors(path, kSerializeLoad);
+    ActorFileStop stop;
+    const int loaded = LoadActors(path, kSerializeLoad, &stop);
     std::fputs(DumpActorTreeWithFields().c_str(), out);
     if (loaded == 0) {
-        std::fprintf(err, "error: %s\n", system->errorText);
+        const std::string where = DescribeActorFileStop(stop);
+        std::fprintf(err, "error: %s: %s%s%s\n", path.c_str(), system->errorText,
+                     where.empty() ? "" : ": ", where.c_str());
     }
     // Everything goes (a stopped load has freed what it made).
     ResetActorWorldForTests();

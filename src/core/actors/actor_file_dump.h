@@ -29,7 +29,8 @@ std::string DumpActorFields(const Actor &actor, size_t indent);
 // DumpActorFields. The class lines of each actor follow its "sim" line.
 std::string DumpActorTreeWithFields();
 
-// qvadump FILE. Exit code 0, 1 when the file could not be loaded whole, 2 for
-// a wrong argument count or an unknown option; "--help" prints the usage on
-// `out` and exits 0.
+// qvadump FILE. Exit code 0, 1 when the file could not be loaded whole (one
+// line "error: FILE: " with the reason and, for a refused file, the record
+// where reading stopped), 2 for a wrong argument count or an unknown option;
+// "--help" prints the usage on `out` and exits 0.
 int RunQvaDump(int argc, char **argv, FILE *out, FILE *err);

@@ -329,13 +329,29 @@ void Create(Actor &actor, ParamBlock block) {
     SendSelf(actor, cmd::base::InitCopy);
 }
 
+// Is the actor the root itself or below it?
+bool InSubtreeOf(const Actor *actor, const Actor *root) {
+    for (const Actor *a = actor; a != nullptr; a = a->parent) {
+        if (a == root) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Answers false when the actor queued itself as an orphan (no scripts run).
+// An actor never hangs below itself or its own subtree: a parent id that
+// asks for that counts as naming no actor, so the tree never gets a loop.
 bool BuildTree(Actor &actor) {
     if (actor.parentId == -1) {
         return true;
     }
     Actor *parent = ActorTableEntry(actor.parentId);
-    if (parent != nullptr && parent != &actor) {
+    if (parent == &actor ||
+        (parent != nullptr && actor.parent != parent && InSubtreeOf(parent, &actor))) {
+        parent = nullptr;
+    }
+    if (parent != nullptr) {
         // Whatever lists an actor as a child sets its parent: an actor
         // without one (every actor a file just made) is in no list, and the
         // parent's list, long in a flat level, need not be searched.

@@ -599,6 +599,50 @@ TEST_F(ActorFileTest, CountsThatCannotFitTheFileAreRefused) {
     EXPECT_EQ(system->GetFileVersion(), kNoFileVersion);
 }
 
+TEST_F(ActorFileTest, RepeatedIdsParentLoopsAndBytesAfterTheLastRecordAreRefused) {
+    // One id twice; two actors each the other's parent; an actor its own
+    // parent; an actor below one of the world that waits to hang below it.
+    FileBytes twice, loop, self, throughWorld;
+    twice.Header(70, 2, 3000, 1);
+    DefaultActorRecord(twice, 0, 3000, 2, "first");
+    DefaultActorRecord(twice, 0, 3000, 2, "second");
+    loop.Header(70, 2, 3000, 2);
+    DefaultActorRecord(loop, 0, 3000, 3001, "a");
+    DefaultActorRecord(loop, 0, 3001, 3000, "b");
+    self.Header(70, 1, 3000, 1);
+    DefaultActorRecord(self, 0, 3000, 3000);
+    throughWorld.Header(70, 1, 3000, 1);
+    DefaultActorRecord(throughWorld, 0, 3000, 3100);
+    FileBytes one;
+    one.Header(70, 1, 3000, 1);
+    DefaultActorRecord(one, 0, 3000, 2);
+    const std::string trailing = one.str() + std::string(5, '\x7f');
+    Restart();
+    const size_t fixed = UserActorCount();
+    for (const std::string &bytes : {twice.str(), loop.str(), self.str(), throughWorld.str(),
+                                     trailing}) {
+        SCOPED_TRACE(WordAt(bytes, 24));
+        Restart();
+        Actor *waiting = Plain("waiting", nullptr, 3100);
+        waiting->parentId = 3000;
+        EXPECT_EQ(Load(bytes), 0);
+        EXPECT_STREQ(system->errorText, "Serialize Error");
+        EXPECT_EQ(std::tuple(GetActorById(3000), GetActorById(3001), UserActorCount()),
+                  std::tuple(nullptr, nullptr, fixed + 1));
+        // The same below a File actor (the loop through the world aside:
+        // its parents become the File actor).
+        Actor *container = Plain("F", scenery, 3500);
+        EXPECT_EQ(LoadInto(bytes, container), bytes == throughWorld.str() ? 1 : 0);
+    }
+    // An older file may hold bytes after its records.
+    std::string older = trailing;
+    const uint32_t version = 69;
+    std::memcpy(older.data(), &version, 4);
+    Restart();
+    EXPECT_EQ(Load(older), 1) << system->errorText;
+    EXPECT_EQ(LoadInto(older, Plain("F", scenery, 3500)), 1);
+}
+
 TEST_F(ActorFileTest, RecordsCannotReplaceSystemActors) {
     for (uint32_t id : {0u, 2u, 9u}) {
         FileBytes f;

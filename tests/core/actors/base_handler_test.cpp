@@ -298,6 +298,29 @@ TEST_F(TreeTest, BuildTreeLinksOrQueuesOrphans) {
     EXPECT_FALSE(loose->HasFlag(kActorQueuedForDeletion));
 }
 
+TEST_F(TreeTest, BuildTreeNeverHangsAnActorBelowItselfOrItsSubtree) {
+    RecordingActor *top = MakeActor();
+    RecordingActor *middle = MakeActor(top);
+    RecordingActor *bottom = MakeActor(middle);
+    // Asked to hang below its grandchild, or below itself, an actor stays
+    // where it is and goes as an orphan would.
+    for (int32_t asked : {bottom->actorId, top->actorId}) {
+        top->parentId = asked;
+        Send(top, 159);
+        EXPECT_TRUE(top->HasFlag(kActorQueuedForDeletion));
+        EXPECT_EQ(std::tuple(top->parent, bottom->children.size(), middle->parent),
+                  std::tuple(static_cast<Actor *>(system), size_t{0}, static_cast<Actor *>(top)));
+    }
+    // An actor of another branch still links below it.
+    RecordingActor *side = MakeActor();
+    system->children.pop_back();
+    side->parent = nullptr;
+    side->parentId = middle->actorId;
+    Send(side, 159);
+    EXPECT_EQ(std::tuple(side->parent, middle->children.back()),
+              std::tuple(static_cast<Actor *>(middle), static_cast<Actor *>(side)));
+}
+
 // The callback block: {child, parent}.
 int ChildRemovedCallback(Actor *parent, Actor *child) {
     Actor *block[2] = {child, parent};
