@@ -10,7 +10,7 @@
 # pointer, "Press a key", Tab and left Ctrl bound; Tab walks on), the exit, "Save"
 # into slot 1 ("Saved"), "Continue"; mission 2's notice, its way to the exit
 # in the far corner; the end without the head-up display, and the title
-# again. Run 2: "New Game" again, into the metal room where the guard
+# again; "Load Game", slot 1, mission 2 with Tab still Forward's key. Run 2: "New Game" again, into the metal room where the guard
 # patrols, caught three times (the third into the dungeon cell), out of the
 # cell and caught a fourth time: the death menu. The engine takes the
 # script's keys, clicks and motions as real input (ENGINE_INPUT_SCRIPT), a
@@ -148,7 +148,22 @@ shot $((m + 960)) 17_mission2_exit
 e=$((m + 1280))
 shot $((e + 200)) 18_the_end
 shot $((e + 620)) 19_title_again
-run $((e + 640)) run1
+# "Load Game", below "New Game"; slot 1, saved at mission 1's exit, loads
+# mission 2, where Options still shows Tab as Forward's key.
+t=$((e + 640))
+sweep $t 1 0 60
+click $((t + 10))
+shot $((t + 30)) 19b_load_game_slots
+sweep $((t + 40)) 25 30 0
+sweep $((t + 65)) 1 19 -15
+shot $((t + 70)) 19c_load_slot1
+click $((t + 72))
+shot $((t + 400)) 19d_loaded_mission2
+key $((t + 410)) $((t + 412)) $ESC
+sweep $((t + 420)) 1 0 60
+click $((t + 430))
+shot $((t + 450)) 19e_loaded_options
+run $((t + 460)) run1
 echo "run 1: engine exit $rc"
 [ "$rc" -eq 3 ] || fail "run 1 should end at its frame limit (3)"
 
@@ -218,7 +233,8 @@ for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked 
     06_pause_objective 07_options_key_words 08_options_row_lit 09_options_press_a_key \
     10_options_tab 11_options_left_ctrl 12_level_completed 13_save_slots 14_saved \
     15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
-    19_title_again 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
+    19_title_again 19b_load_game_slots 19c_load_slot1 19d_loaded_mission2 \
+    19e_loaded_options 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
     23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up; do
     [ -f "$out/$f.tga" ] || fail "no capture $f"
 done
@@ -240,6 +256,7 @@ expect 09_options_press_a_key "the row waiting for its key" 1000 320 95 540 125 
 expect 14_saved "\"Saved\" below the offer" 20 130 150 210 180 140 255 140
 none 18_the_end "no head-up display at the end" 0 440 800 600 32 96 224
 expect 19_title_again "the same backdrop as at start-up" 100000 300 200 800 600 $backdrop
+expect 19d_loaded_mission2 "the loaded mission's head-up display" 200 0 440 800 600 32 96 224
 expect 24_death_menu "the death menu" 100000 300 200 800 600 $backdrop
 expect 27_time_is_up "the death menu when the clock runs out" 100000 300 200 800 600 $backdrop
 [ "$failed" -eq 0 ] && echo "every step looked as it should"
