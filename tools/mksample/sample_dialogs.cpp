@@ -45,55 +45,12 @@ Cell CellOf(const PreparedFont& font, unsigned char c) {
     return {left, top, right - left, bottom - top};
 }
 
-}  // namespace
-
-Image SlotImage(const PreparedFont& font, const std::string& words, uint32_t fill, uint32_t border,
-                uint32_t ink) {
-    Image image(kSlotImageWidth, kSlotImageHeight, fill | 0xFF000000u);
-    for (uint32_t y = 0; y < image.height; ++y) {
-        for (uint32_t x = 0; x < image.width; ++x) {
-            if (x < kBorder || y < kBorder || x + kBorder >= image.width ||
-                y + kBorder >= image.height) {
-                image.At(x, y) = border | 0xFF000000u;
-            }
-        }
-    }
-    // The sheet's cells hold the spacing on both sides of a glyph, as the
-    // font's own drawing steps over it.
-    const uint32_t spacing = uint32_t(std::max(font.spacing, 0.0f));
-    uint32_t width = 0;
-    uint32_t height = 0;
-    for (unsigned char c : words) {
-        const Cell cell = CellOf(font, c);
-        width += (cell.width > 2 * spacing ? cell.width - 2 * spacing : 0) * kScale;
-        height = std::max(height, cell.height * kScale);
-    }
-    const uint32_t centre = image.width * 7 / 12;
-    int32_t x = int32_t(centre) - int32_t(width / 2);
-    const int32_t y = int32_t(image.height / 2) - int32_t(height / 2);
-    for (unsigned char c : words) {
-        const Cell cell = CellOf(font, c);
-        for (uint32_t v = 0; v < cell.height * kScale; ++v) {
-            for (uint32_t u = 0; u < cell.width * kScale; ++u) {
-                const int32_t px = x + int32_t(u) - int32_t(spacing * kScale);
-                const int32_t py = y + int32_t(v);
-                if (px < int32_t(kBorder) || py < int32_t(kBorder) ||
-                    px + int32_t(kBorder) >= int32_t(image.width) ||
-                    py + int32_t(kBorder) >= int32_t(image.height)) {
-                    continue;
-                }
-                const uint32_t texel = font.sheet.At(cell.left + u / kScale, cell.top + v / kScale);
-                uint32_t& pixel = image.At(uint32_t(px), uint32_t(py));
-                pixel = Over(pixel, ink, texel >> 24);
-            }
-        }
-        x += int32_t((cell.width > 2 * spacing ? cell.width - 2 * spacing : 0) * kScale);
-    }
-    return image;
-}
-
-void DrawWords(const PreparedFont& font, Image& image, const std::string& words, int32_t centreX,
-               int32_t centreY, uint32_t scale, uint32_t ink) {
+// Draws the words centred on (centreX, centreY), leaving out what falls
+// within `edge` texels of the picture's sides. The sheet's cells hold the
+// spacing on both sides of a glyph, as the font's own drawing steps over it.
+void DrawWordsInside(const PreparedFont& font, Image& image, const std::string& words,
+                     int32_t centreX, int32_t centreY, uint32_t scale, uint32_t ink,
+                     int32_t edge) {
     const uint32_t spacing = uint32_t(std::max(font.spacing, 0.0f));
     const auto advance = [&](const Cell& cell) {
         return (cell.width > 2 * spacing ? cell.width - 2 * spacing : 0) * scale;
@@ -113,7 +70,8 @@ void DrawWords(const PreparedFont& font, Image& image, const std::string& words,
             for (uint32_t u = 0; u < cell.width * scale; ++u) {
                 const int32_t px = x + int32_t(u) - int32_t(spacing * scale);
                 const int32_t py = y + int32_t(v);
-                if (px < 0 || py < 0 || px >= int32_t(image.width) || py >= int32_t(image.height)) {
+                if (px < edge || py < edge || px + edge >= int32_t(image.width) ||
+                    py + edge >= int32_t(image.height)) {
                     continue;
                 }
                 const uint32_t texel = font.sheet.At(cell.left + u / scale, cell.top + v / scale);
@@ -123,6 +81,29 @@ void DrawWords(const PreparedFont& font, Image& image, const std::string& words,
         }
         x += int32_t(advance(cell));
     }
+}
+
+}  // namespace
+
+Image SlotImage(const PreparedFont& font, const std::string& words, uint32_t fill, uint32_t border,
+                uint32_t ink) {
+    Image image(kSlotImageWidth, kSlotImageHeight, fill | 0xFF000000u);
+    for (uint32_t y = 0; y < image.height; ++y) {
+        for (uint32_t x = 0; x < image.width; ++x) {
+            if (x < kBorder || y < kBorder || x + kBorder >= image.width ||
+                y + kBorder >= image.height) {
+                image.At(x, y) = border | 0xFF000000u;
+            }
+        }
+    }
+    DrawWordsInside(font, image, words, int32_t(image.width * 7 / 12), int32_t(image.height / 2),
+                    kScale, ink, int32_t(kBorder));
+    return image;
+}
+
+void DrawWords(const PreparedFont& font, Image& image, const std::string& words, int32_t centreX,
+               int32_t centreY, uint32_t scale, uint32_t ink) {
+    DrawWordsInside(font, image, words, centreX, centreY, scale, ink, 0);
 }
 
 Image EmptySlotImage(const PreparedFont& font) {

@@ -46,13 +46,22 @@ bool ReadText(const char *path, std::string *text) {
     return read;
 }
 
-int Compile(const char *path) {
-    std::string source;
-    if (!ReadText(path, &source)) {
-        return 1;
+// Reads the script's text, then starts the actor system; false, with the
+// line that says why, when either fails.
+bool ReadTextAndStart(const char *path, std::string *source) {
+    if (!ReadText(path, source)) {
+        return false;
     }
     if (InitActorSystem() == 0) {
         std::fprintf(stderr, "error: no actor system\n");
+        return false;
+    }
+    return true;
+}
+
+int Compile(const char *path) {
+    std::string source;
+    if (!ReadTextAndStart(path, &source)) {
         return 1;
     }
     Actor *owner = CreateActor(0, "qvscript", nullptr, GetActorById(2), -1, true);
@@ -118,11 +127,7 @@ int RunLoaded(const char *actorFile, const char *actorPath, const std::string &s
 
 int Run(const char *actorFile, const char *actorPath, const char *path) {
     std::string source;
-    if (!ReadText(path, &source)) {
-        return 1;
-    }
-    if (InitActorSystem() == 0) {
-        std::fprintf(stderr, "error: no actor system\n");
+    if (!ReadTextAndStart(path, &source)) {
         return 1;
     }
     const int result = RunLoaded(actorFile, actorPath, source);
