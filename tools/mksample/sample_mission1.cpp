@@ -172,7 +172,7 @@ bool MoveOffTheWalls() {
     return true;
 }
 
-// The follow camera hangs 200 behind the hero, over his head and over the
+// The follow camera hangs some 220 behind the hero, over his head and over the
 // crates' tops: along RoomA's west wall, the way north, and along its north
 // wall, the way from the key to the door, a crate close before it would
 // hide him. The pieces that stood there stand off the way, and so does the
@@ -192,6 +192,36 @@ bool ClearTheWay() {
         if (actor == nullptr)
             return false;
         SendCommandArgs(actor, cmd::base::SetPosition, move.at);
+    }
+    return true;
+}
+
+// Level1's crates and big spheres stand in the rooms as the hero finds
+// them, but the cube gives its crates an empty box and the sphere's mesh is
+// a shape no collision query meets (the lit pair takes none at all): the
+// hero walked through them and the follow camera's probe passed into them.
+// Each gets a solid box or sphere of its own size instead, which stops the
+// hero and pulls the camera in before it.
+bool MakeShowpiecesSolid() {
+    const struct {
+        const char *name;
+        bool sphere;
+    } pieces[] = {{"CrateA", false},  {"CrateUV", false}, {"CrateB", false},     {"CrateC", false},
+                  {"LitNear", true},  {"LitFar", true},   {"GA32_Beacon", true}};
+    constexpr float kHalf = 50.0f; // the cube's half side and the sphere's radius
+    for (const auto &piece : pieces) {
+        auto *mesh = dynamic_cast<MeshObjectActor *>(
+            FindDescendantByName(GetActorById(kSceneryRootId), piece.name));
+        if (mesh == nullptr)
+            return false;
+        mesh->meshFlags &= ~kMeshSyncCollision;
+        ColObj solid(mesh);
+        solid.name = "Solid";
+        solid.type = piece.sphere ? 1 : 2;
+        const float half = kHalf * mesh->scale.x;
+        solid.boxMin = piece.sphere ? Vector3{0.0f, 0.0f, 0.0f} : Vector3{-half, -half, -half};
+        solid.boxMax = {half, half, half};
+        mesh->AddColObj(solid);
     }
     return true;
 }
@@ -440,6 +470,8 @@ bool WriteMission1(SampleOutput &out) {
         return out.Fail(kFile, "cannot move the pieces off the walls");
     if (!ClearTheWay())
         return out.Fail(kFile, "cannot move the pieces off the way");
+    if (!MakeShowpiecesSolid())
+        return out.Fail(kFile, "cannot make the crates and spheres solid");
     if (!AddLockedDoor(next))
         return out.Fail(kFile, "cannot lock the door");
     if (!PlaceGuard())
