@@ -12,7 +12,10 @@
 # in the far corner; the end without the head-up display, and the title
 # again; "Load Game", slot 1, mission 2 with Tab still Forward's key. Run 2: "New Game" again, into the metal room where the guard
 # patrols, caught three times (the third into the dungeon cell), out of the
-# cell and caught a fourth time: the death menu. The engine takes the
+# cell and caught a fourth time: the death menu. Run 3: the mission clock
+# runs out. Run 4: along every wall of both missions' rooms, turning in each
+# corner, with the follow camera behind the hero: he must be in view in 95 %
+# of its captures. The engine takes the
 # script's keys, clicks and motions as real input (ENGINE_INPUT_SCRIPT), a
 # fixed frame time and seed make each run the same, and without a display
 # it runs offscreen. Prints what it finds; the exit status is 0 when every
@@ -206,6 +209,86 @@ run 18310 run3
 echo "run 3: engine exit $rc"
 [ "$rc" -eq 3 ] || fail "run 3 should end at its frame limit (3)"
 
+# --- run 4: along every wall, with the camera behind the hero ----------------
+# Mission 1: round RoomA's walls (over the key), into the big sphere over
+# the ball with his back to it, round RoomB's (the dungeon cell's outer
+# walls), back through RoomA and the open door round RoomC's into its exit;
+# "Continue"; round mission 2's yard on both sides of the middle wall into
+# its exit. Each leg runs until a wall or a piece stops the hero; he turns
+# standing, a quarter turn (981 pixels) at a time, and the camera settles
+# behind him before he runs on. Every 20 frames of the walks a capture
+# "cam_<frame>", kept only when it does not show him; a few named ones are
+# kept as well.
+script=$work/run4.txt
+: > "$script"
+rm -f "$out"/cam_*.tga
+f=0       # the frame the next step starts at
+first=0   # the frames with captures: first..last of each mission
+leg() { key $f $(($f + $1)) ${2:-$W}; key $f $(($f + $1)) $SHIFT; f=$(($f + $1 + 10)); }
+right() { turn $f 109; f=$(($f + 40)); }
+left() { turn $f -109; f=$(($f + 40)); }
+back() { turn $f 109; turn $(($f + 9)) 109; f=$(($f + 50)); }
+walked() { # captures of the frames walked since the last call, up to $1
+    c=$first
+    while [ "$c" -lt "$1" ]; do shot $c "cam_$(printf %05d $c)"; c=$(($c + 20)); done
+}
+click 6
+first=150 f=160
+back; leg 50                          # the south wall
+right; leg 50                         # the south-west corner
+shot $(($f - 2)) 28_camera_sw_corner_before
+right; leg 200                        # north over the key into the north-west corner
+shot $(($f - 50)) 28_camera_sw_corner_after
+right; leg 142                        # east along the north wall
+right; leg 30                         # south, up to the ball
+back                                  # the big sphere over the ball behind him
+shot $(($f + 30)) 28_camera_sphere_behind
+f=$(($f + 40)); leg 40
+right; leg 80                         # the north-east corner
+right; leg 200                        # the south-east corner
+right; leg 12                         # west, round the Companion and the cupboard
+leg 40 $D; leg 50; leg 40 $A
+leg 150                               # the south-west corner
+right; leg 95
+right; leg 205                        # east, through the opening into RoomB
+right; leg 120                        # its south-west corner
+left; leg 110                         # along its south wall
+left; leg 66                          # past the dungeon cell's west wall
+right; leg 80                         # along its north wall
+left; leg 150                         # north
+right; leg 30                         # the north-east corner
+back; leg 180                         # along the north wall to the Lookout
+left; leg 90
+right; leg 48                         # back into RoomA
+right; leg 86
+left; leg 92                          # before the door
+right; leg 110                        # through it into RoomC
+right; leg 110                        # its east wall
+left; leg 200                         # the north-east corner
+left; leg 140                         # along the north wall, short of the exit
+left; leg 200                         # south
+right; leg 60                         # the south-west corner
+right; walked $(($f + 160)); leg 200  # north into the exit
+f=$(($f - 10)); click $f              # "Continue", under the cursor
+f=$(($f + 290)); first=$f
+back; leg 40                          # mission 2: the south wall
+right; leg 55                         # the south-west corner
+right; leg 140                        # the middle wall
+right; leg 285                        # along it, past its east end, to the east wall
+right; leg 140                        # the south-east corner
+shot $(($f - 2)) 28_camera_yard_corner_before
+right; leg 235                        # along the south wall
+shot $(($f - 150)) 28_camera_yard_corner_after
+back; leg 235
+left; leg 285                         # north through the gap into the north-east corner
+left; leg 230                         # along the north wall, short of the exit
+left; leg 140                         # the middle wall's north side
+right; leg 65                         # the west wall
+right; walked $(($f + 80)); leg 120   # north into the exit
+run $f run4
+echo "run 4: engine exit $rc"
+[ "$rc" -eq 3 ] || fail "run 4 should end at its frame limit (3)"
+
 # --- what the captures show ---------------------------------------------------
 # Pixels of a capture (32-bit BGRA after an 18-byte header, bottom row
 # first, 800 x 600) in the box x0 y0 x1 y1 within $tolerance of the colour
@@ -235,7 +318,9 @@ for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked 
     15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
     19_title_again 19b_load_game_slots 19c_load_slot1 19d_loaded_mission2 \
     19e_loaded_options 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
-    23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up; do
+    23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up \
+    28_camera_sw_corner_before 28_camera_sw_corner_after 28_camera_sphere_behind \
+    28_camera_yard_corner_before 28_camera_yard_corner_after; do
     [ -f "$out/$f.tga" ] || fail "no capture $f"
 done
 backdrop="28 33 48"
@@ -259,5 +344,32 @@ expect 19_title_again "the same backdrop as at start-up" 100000 300 200 800 600 
 expect 19d_loaded_mission2 "the loaded mission's head-up display" 200 0 440 800 600 32 96 224
 expect 24_death_menu "the death menu" 100000 300 200 800 600 $backdrop
 expect 27_time_is_up "the death menu when the clock runs out" 100000 300 200 800 600 $backdrop
+# Run 4's captures: the hero is in view when his tunic's purple (red and
+# blue alike, green under half of either) shows in the middle of the screen
+# (x 200-600, y 150-600; every second pixel of every second row, each read
+# as one 32-bit word B + 256 G + 65536 R + ...): 50 such pixels.
+tunic() {
+    od -An -v -tu4 -w3200 -j18 -N 1440000 "$1" | awk '
+        NR % 2 == 1 {
+            for (x = 201; x <= 600; x += 2) {
+                v = $x; b = v % 256; g = int(v / 256) % 256; r = int(v / 65536) % 256
+                if (r >= 30 && b >= 30 && r > 2 * g && b > 2 * g && (r > b ? r - b : b - r) * 3 < r + b) n++
+            }
+        }
+        END { print n + 0 }'
+}
+seen=0 shots=0
+for f in "$out"/cam_*.tga; do
+    [ -f "$f" ] || continue
+    shots=$(($shots + 1))
+    # Kept only when he is not in it.
+    if [ "$(tunic "$f")" -ge 50 ]; then seen=$(($seen + 1)); rm -f "$f"; fi
+done
+share=$(awk -v s="$seen" -v n="$shots" 'BEGIN { printf "%.1f", (n > 0 ? 100 * s / n : 0) }')
+if [ "$shots" -gt 0 ] && [ $(($seen * 100)) -ge $(($shots * 95)) ]; then
+    echo "run 4: the hero in view in $seen of $shots captures ($share %)"
+else
+    fail "run 4: the hero in view in $seen of $shots captures ($share %), not 95 %"
+fi
 [ "$failed" -eq 0 ] && echo "every step looked as it should"
 exit "$failed"
