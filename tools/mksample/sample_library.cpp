@@ -400,9 +400,12 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     hero.material.diffuse = {1.0f, 0.0f, 1.0f, 1.0f};
     hero.material.ambient = {1.0f, 0.0f, 1.0f, 1.0f};
     hero.material.emissive = {1.0f, 0.0f, 1.0f, 1.0f};
-    // The menus' cursor image and the flat face of their highlights.
+    // The menus' cursor image, and the flat colour of their bars (backdrops,
+    // panels, buttons, highlights), which their sprites' colour gives: a
+    // texture, even a white one, would be sampled over every pixel of a
+    // full-screen backdrop and show nothing.
     table.Material(111, "Cursor", 0, {110}).unlit = 1;
-    table.Material(112, "MenuLight", 0, {2}).unlit = 1;
+    table.Material(112, "MenuLight", 0, {}).unlit = 1;
     // The save screen's images of an empty slot and of a slot at the end,
     // mission 26.
     table.Material(150, "Menu_SaveSlot", 0, {200}).unlit = 1;
