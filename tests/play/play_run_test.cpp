@@ -18,6 +18,7 @@
 #include "base/math.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/screen_capture.h"
 #include "game/ui_button_actor.h"
 #include "game/ui_system_actor.h"
@@ -366,6 +367,72 @@ TEST(PlayRun, FollowCameraShowsTheWholeHeroLowOnTheScreenStandingWalkingAndRunni
         EXPECT_GE(c.pixels, 2000) << "a body, not a ring on the floor";
         EXPECT_GT(c.meanRow, 330.0) << "below the middle";
         EXPECT_LT(c.middle, 266 * 200 / 5) << "a fifth of the middle ninth at most";
+    }
+}
+
+// The hero, facing north as he starts, put with his back to RoomA's south
+// wall, into its south-west corner and before the big sphere over the
+// ball: the follow camera, pulled in, stays inside the room and out of the
+// sphere, and still shows him.
+TEST(PlayRun, FollowCameraPulledInByAWallACornerOrASphereStillShowsTheHero) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    const struct {
+        const char *where;
+        Vector3 at;
+        bool sphereBehind;
+    } spots[] = {{"back to the wall", {0.0f, 30.0f, -440.0f}, false},
+                 {"in the corner", {-440.0f, 30.0f, -440.0f}, false},
+                 {"before the sphere", {200.0f, 30.0f, 380.0f}, true}};
+    constexpr uint32_t kSettle = 90; // frames for the camera to come to rest
+    const Vector3 sphere = {200.0f, 100.0f, 300.0f}; // "GA32_Beacon", radius 50
+    fakefilm::FakeFilms films;
+    CapturingHost host;
+    host.drawFrame = [&] { return host.capture; };
+    std::vector<Vector3> eyes;
+    uint32_t mission = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        Actor *hero = FindActorByName("GA1_Player", 16);
+        if (frame == 6 || frame == 8) {
+            host.Button(kLeftMouseButton, frame == 6);
+        }
+        if (mission == 0) {
+            mission = hero != nullptr ? frame : 0;
+            return;
+        }
+        if (hero == nullptr || frame - mission < 200) {
+            return; // past the fade
+        }
+        const uint32_t step = frame - mission - 200;
+        if (step / kSettle >= std::size(spots)) {
+            return;
+        }
+        if (step % kSettle == 0) {
+            SendCommandArgs(hero, cmd::base::SetPosition, spots[step / kSettle].at);
+            SendCommandArgs(hero, cmd::base::InvalidateOldPosition);
+        } else if (step % kSettle == kSettle - 1) {
+            host.capture = true;
+            const Actor *camera = FindActorByName("Camera", 19);
+            eyes.push_back(camera != nullptr ? camera->position : Vector3{0.0f, 0.0f, 0.0f});
+        }
+    };
+    host.Run(folder / "play", 200 + 200 + std::size(spots) * kSettle + 10);
+    ASSERT_EQ(host.shots.size(), std::size(spots));
+    ASSERT_EQ(eyes.size(), std::size(spots));
+    for (size_t i = 0; i < std::size(spots); ++i) {
+        SCOPED_TRACE(spots[i].where);
+        const Vector3 &eye = eyes[i];
+        // Before RoomA's walls (their faces stand 480 out), and on the
+        // hero's side of the sphere, at most grazing it.
+        EXPECT_LT(std::max(std::fabs(eye.x), std::fabs(eye.z)), 480.0f)
+            << "eye at " << eye.x << ", " << eye.z;
+        if (spots[i].sphereBehind) {
+            EXPECT_GT(Vec3Length(Vec3Sub(eye, sphere)), 45.0f) << "eye in the sphere";
+            EXPECT_GT(eye.z, sphere.z) << "eye beyond the sphere";
+        }
+        EXPECT_GE(HeroCoverage(host.shots[i]).pixels, 2000) << "the hero out of view";
     }
 }
 
