@@ -241,8 +241,8 @@ right; leg 200                        # north over the key into the north-west c
 shot $(($f - 50)) 28_camera_sw_corner_after
 right; leg 142                        # east along the north wall
 right; leg 30                         # south, up to the ball
-back                                  # the big sphere over the ball behind him
-shot $(($f + 30)) 28_camera_sphere_behind
+back                                  # the camera swings round to the big sphere over the ball
+shot $(($f + 30)) 28_camera_before_the_sphere
 f=$(($f + 40)); leg 40
 right; leg 80                         # the north-east corner
 right; leg 200                        # the south-east corner
@@ -319,7 +319,7 @@ for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked 
     19_title_again 19b_load_game_slots 19c_load_slot1 19d_loaded_mission2 \
     19e_loaded_options 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
     23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up \
-    28_camera_sw_corner_before 28_camera_sw_corner_after 28_camera_sphere_behind \
+    28_camera_sw_corner_before 28_camera_sw_corner_after 28_camera_before_the_sphere \
     28_camera_yard_corner_before 28_camera_yard_corner_after; do
     [ -f "$out/$f.tga" ] || fail "no capture $f"
 done

@@ -172,7 +172,7 @@ bool MoveOffTheWalls() {
     return true;
 }
 
-// The follow camera hangs some 220 behind the hero, over his head and over the
+// The follow camera hangs some 190 behind the hero, over his head and over the
 // crates' tops: along RoomA's west wall, the way north, and along its north
 // wall, the way from the key to the door, a crate close before it would
 // hide him. The pieces that stood there stand off the way, and so does the
