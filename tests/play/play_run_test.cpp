@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -386,7 +387,7 @@ TEST(PlayRun, FollowCameraPulledInByAWallACornerOrASphereStillShowsTheHero) {
     } spots[] = {{"back to the wall", {0.0f, 30.0f, -440.0f}, false},
                  {"in the corner", {-440.0f, 30.0f, -440.0f}, false},
                  {"before the sphere", {200.0f, 30.0f, 380.0f}, true}};
-    constexpr uint32_t kSettle = 90; // frames for the camera to come to rest
+    constexpr uint32_t kSettle = 90;                 // frames for the camera to come to rest
     const Vector3 sphere = {200.0f, 100.0f, 300.0f}; // "GA32_Beacon", radius 50
     fakefilm::FakeFilms films;
     CapturingHost host;

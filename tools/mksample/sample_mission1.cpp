@@ -206,8 +206,8 @@ bool MakeShowpiecesSolid() {
     const struct {
         const char *name;
         bool sphere;
-    } pieces[] = {{"CrateA", false},  {"CrateUV", false}, {"CrateB", false},     {"CrateC", false},
-                  {"LitNear", true},  {"LitFar", true},   {"GA32_Beacon", true}};
+    } pieces[] = {{"CrateA", false}, {"CrateUV", false}, {"CrateB", false},    {"CrateC", false},
+                  {"LitNear", true}, {"LitFar", true},   {"GA32_Beacon", true}};
     constexpr float kHalf = 50.0f; // the cube's half side and the sphere's radius
     for (const auto &piece : pieces) {
         auto *mesh = dynamic_cast<MeshObjectActor *>(
