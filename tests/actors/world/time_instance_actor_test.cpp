@@ -326,10 +326,6 @@ TEST_F(TimeInstanceTest, AGlobalInstancesPumpRunsItsOwnRecordNotItself) {
         EXPECT_EQ(g_log, (std::vector<std::string>{"plain:2", "logger:1"})) << nested;
         EXPECT_EQ(instance->layerPumped[1], 0u);
         EXPECT_EQ(Pump(instance, 1), nullptr);
-        for (Actor *actor : {static_cast<Actor *>(instance), static_cast<Actor *>(outer),
-                             static_cast<Actor *>(logger), static_cast<Actor *>(plain)}) {
-            DeleteActor(actor);
-        }
     }
 }
 
