@@ -250,7 +250,7 @@ tolerance=24
 expect 04_key_taken "the key beside the weapon panel" 200 570 500 630 560 236 184 58
 expect 05_exit_marked "the exit's green square" 200 0 300 800 600 26 191 64
 expect 17_mission2_exit "the exit's green square" 200 0 300 800 600 26 191 64
-expect 06_pause_objective "the objective below the pause page" 100 60 310 760 340 $notice
+expect 06_pause_objective "the objective at the foot of the pause page" 100 60 535 760 580 $notice
 expect 08_options_row_lit "the row under the pointer lit" 300 310 90 550 130 255 191 51
 expect 09_options_press_a_key "the row waiting for its key" 1000 320 95 540 125 140 97 20
 expect 14_saved "\"Saved\" below the offer" 20 130 150 210 180 140 255 140

@@ -1121,7 +1121,7 @@ std::vector<std::pair<uint32_t, std::unique_ptr<LibraryItem>>> HeroLibraryItems(
         material->material.ambient = {1.0f, 1.0f, 1.0f, 1.0f};
         material->material.emissive = {0.45f, 0.45f, 0.45f, 1.0f};
         material->textureIds = {body.texture};
-        material->bucketMask = (1u << 3) | (1u << 4);
+        material->bucketMask = (1u << 4) | (1u << 5);
         add(body.material, std::move(material), body.materialName, "");
         // Both bodies read the one mesh file; each keeps its own skinned copy.
         auto mesh = std::make_unique<MeshItem>();
