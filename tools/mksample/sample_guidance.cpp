@@ -281,13 +281,24 @@ bool AddExitLook(Actor *room, int32_t &next, const Slab &square) {
 
 bool AddPickupLook(Actor *item, int32_t &next, const std::vector<PickupPart> &parts,
                    const std::string &word, const Vector4 &color, bool lamp) {
+    if (item == nullptr)
+        return false;
+    // The hero's body takes it by touching this sphere. (Made first: adding
+    // it tells what the item holds that its room is not drawn, and a light
+    // would keep that in the file as a switching off to come.)
+    ColObj reach(item);
+    reach.name = "Pick";
+    reach.type = 1;
+    reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic;
+    reach.groups = 1;
+    reach.receiveGroups = 1;
+    reach.boxMax = {25.0f, 25.0f, 25.0f};
+    item->AddColObj(reach);
     // The parts float kPickupLift above the item and bob 6 units up and down
     // every two seconds; the item turns them about its upright axis as it
     // lies in the scene.
-    auto *look = item == nullptr ? nullptr
-                                 : dynamic_cast<MatrixAnimationActor *>(CreateActor(
-                                       static_cast<int32_t>(kMatrixAnimationClassId), "Look",
-                                       nullptr, item, next++, true));
+    auto *look = dynamic_cast<MatrixAnimationActor *>(CreateActor(
+        static_cast<int32_t>(kMatrixAnimationClassId), "Look", nullptr, item, next++, true));
     if (look == nullptr)
         return false;
     look->basePosition = {0.0f, kPickupLift, 0.0f};
@@ -306,15 +317,6 @@ bool AddPickupLook(Actor *item, int32_t &next, const std::vector<PickupPart> &pa
                      nullptr)) {
         return false;
     }
-    // The hero's body takes it by touching this sphere.
-    ColObj reach(item);
-    reach.name = "Pick";
-    reach.type = 1;
-    reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic;
-    reach.groups = 1;
-    reach.receiveGroups = 1;
-    reach.boxMax = {25.0f, 25.0f, 25.0f};
-    item->AddColObj(reach);
     // Taken, the parts no longer show where the item is kept.
     std::string error;
     return AddSampleScript(item, "hide", cmd::game_object::OnPickup,
