@@ -1115,7 +1115,11 @@ std::vector<std::pair<uint32_t, std::unique_ptr<LibraryItem>>> HeroLibraryItems(
         texture->height = 64;
         add(body.texture, std::move(texture), body.textureName, body.file);
         // Lit by the level's lights (a glow of its own keeps its colours in
-        // dim rooms), drawn in the normal bucket and casting a stencil shadow.
+        // dim rooms) and casting a stencil shadow (bucket 4). The body is
+        // drawn after the shadows (bucket 5, appended like the normal bucket
+        // 3): drawn before them, its own volume would darken every face
+        // turned from the shadow's light and leave the others in full colour,
+        // patches over the whole figure.
         auto material = std::make_unique<MaterialItem>();
         material->material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
         material->material.ambient = {1.0f, 1.0f, 1.0f, 1.0f};
