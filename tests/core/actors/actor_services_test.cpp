@@ -610,9 +610,9 @@ TEST_F(ActorServicesTest, NothingJoinsAnActorWaitingForDestruction) {
             Actor *t2 = CreateActor(0, "T2", nullptr, a, -1, false);
             EXPECT_EQ(std::tuple(t1, t2), std::tuple(nullptr, nullptr));
             DeleteActor(t2);
-            Actor *waiting = a->children.back();
-            EXPECT_EQ(CopyActorTree(other, a), nullptr);
-            EXPECT_EQ(ReparentActor(other, a), 0);
+            Actor *waiting = a->children.front();
+            EXPECT_EQ(CopyActorTree(other, waiting), nullptr);
+            EXPECT_EQ(ReparentActor(other, waiting), 0);
             EXPECT_EQ(ReparentActor(waiting, scenery), 0);
             EXPECT_EQ(ReparentActor(a, scenery), 0);
         }
