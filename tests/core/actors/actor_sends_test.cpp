@@ -96,18 +96,22 @@ class EventWorld {
             }
         }
         actors_.push_back({actor->actorId, actor});
+        names_.push_back(name);
         return actor;
     }
 
     // A live actor of the tree, the root excluded; null when none is left.
+    // One made later may have both the id and the address of one gone: the
+    // name tells them apart.
     Actor *Some() {
         while (!actors_.empty()) {
             const size_t at = Pick(actors_.size());
             const auto [id, actor] = actors_[at];
-            if (GetActorById(static_cast<uint32_t>(id)) == actor) {
+            if (GetActorById(static_cast<uint32_t>(id)) == actor && actor->name == names_[at]) {
                 return actor;
             }
             actors_.erase(actors_.begin() + static_cast<std::ptrdiff_t>(at));
+            names_.erase(names_.begin() + static_cast<std::ptrdiff_t>(at));
         }
         return nullptr;
     }
@@ -174,6 +178,7 @@ class EventWorld {
     std::mt19937 random_;
     int made_ = 0;
     std::vector<std::pair<int32_t, Actor *>> actors_;
+    std::vector<std::string> names_;
 };
 
 using RecursiveEventTest = ActorWorldTest;
