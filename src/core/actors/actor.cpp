@@ -317,9 +317,9 @@ int ActorLink::Resolve() {
 }
 
 int ActorLink::Assign(Actor *actor) {
-    // An actor given by pointer replaces the path, which named another
-    // one or none: neither the holder's answers nor its file may name the
-    // wrong actor. Null only releases.
+    // An actor given by pointer replaces the path: from then on the link is
+    // that actor's, and neither the holder's answers nor its file name the
+    // actor the path once named. Null only releases.
     if (actor != nullptr && actor != target) {
         path.clear();
     }

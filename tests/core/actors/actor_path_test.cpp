@@ -54,38 +54,22 @@ TEST_F(ActorPathTest, RelativePathsRoundTrip) {
 }
 
 TEST_F(ActorPathTest, AnEmptyNameIsASegmentOfItsOwn) {
-    // X under an unnamed E under Scenery, beside a namesake X under Scenery;
-    // E's unnamed child F holds another X.
+    // X under an unnamed E under Scenery beside a namesake; E's unnamed F.
     Actor *namesake = Plain("X", scenery);
     Actor *e = Plain("", scenery);
     Actor *x = Plain("X", e);
     Actor *f = Plain("", e);
-    Actor *fx = Plain("X", f);
-    Actor *top = Plain("", system); // an unnamed root
     const std::tuple<const char *, Actor *, Actor *> cases[] = {
-        {"/Scenery//X", nullptr, x},   {"/Scenery/X", nullptr, namesake},
-        {"/Scenery//", nullptr, e},    {"/Scenery/", nullptr, scenery},
-        {"/Scenery///X", nullptr, fx}, {"/Scenery////", nullptr, nullptr},
-        {"..//X", namesake, x},        {"../", x, e},
-        {"", e, e},                    {"//", nullptr, top},
-        {"/Scenery//X/../", nullptr, e}};
+        {"/Scenery//X", nullptr, x}, {"/Scenery//", nullptr, e}, {"/Scenery/", nullptr, scenery},
+        {"..///", namesake, f},      {"", e, e},                 {"/Scenery////", nullptr, nullptr}};
     for (const auto &[path, from, want] : cases)
         EXPECT_EQ(FindActorByPath(path, from), want) << path;
-    // Paths built for these actors lead back to them, from anywhere.
-    const std::vector<Actor *> all{namesake, e, x, f, fx, top, scenery};
-    for (Actor *target : all) {
-        for (Actor *viewer : all) {
+    // Paths made for them lead back to them, from anywhere.
+    for (Actor *target : {namesake, e, x, f}) {
+        for (Actor *viewer : {namesake, e, x, f, static_cast<Actor *>(nullptr)})
             EXPECT_EQ(FindActorByPath(ActorRelativePath(target, viewer), viewer), target)
                 << ActorRelativePath(target, viewer);
-        }
-        EXPECT_EQ(FindActorByPath(ActorRelativePath(target, nullptr), nullptr), target)
-            << ActorRelativePath(target, nullptr);
     }
-    EXPECT_EQ(ActorRelativePath(x, nullptr), "/Scenery//X");
-    EXPECT_EQ(ActorRelativePath(e, nullptr), "/Scenery//");
-    EXPECT_EQ(ActorRelativePath(f, namesake), "..///");
-    // Seen from E its unnamed child has no relative path: the top's.
-    EXPECT_EQ(ActorRelativePath(fx, e), "/Scenery///X");
 }
 
 TEST_F(ActorPathTest, LongPathsAndLongNamesHaveNoLimit) {
