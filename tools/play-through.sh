@@ -3,9 +3,10 @@
 # than the README, and keeps a named capture (32-bit TGA) of each step in
 # the folder given (default build/release/play-through). Run 1: the title,
 # "New Game"; mission 1's notice; to the door in the north wall, which says
-# it is locked and to look for its key in the room's corners; along the
-# wall into the north-west corner, where the key is; back to the door, open
-# now, and into the room beyond, where the exit is marked; the pause menu
+# it is locked and that its key lies in the north-west corner, to its left;
+# along the wall towards the key, gold under its "KEY", and into the
+# corner; back to the door, open now, and into the room beyond, where the
+# exit is marked; the pause menu
 # with the objective, its options (key names as words, a row lit under the
 # pointer, "Press a key", Tab and left Ctrl bound; Tab walks on), the exit, "Save"
 # into slot 1 ("Saved"), "Continue"; mission 2's notice, its way to the exit
@@ -82,9 +83,10 @@ shot 250 02_mission1_notice          # "Find the key and reach the exit: ..."
 key 160 720 $SHIFT
 key 160 310 $W
 key 310 370 $D
-shot 380 03_door_locked              # "The door is locked. Find its key: ..."
+shot 380 03_door_locked              # "The door is locked. Its key lies in ..."
 # Along the wall into the room's north-west corner, where the key lies.
 key 380 490 $A
+shot 470 03b_key_ahead               # the key, gold under "KEY", by the wall ahead
 key 500 600 $D
 shot 680 04_key_taken                # the chime, the key beside the weapon panel
 # Through the open door: the room beyond, its exit marked.
@@ -213,9 +215,9 @@ echo "run 3: engine exit $rc"
 [ "$rc" -eq 3 ] || fail "run 3 should end at its frame limit (3)"
 
 # --- run 4: along every wall, with the camera behind the hero ----------------
-# Mission 1: round RoomA's walls (over the key), into the big sphere over
-# the ball with his back to it, round RoomB's (the dungeon cell's outer
-# walls), back through RoomA and the open door round RoomC's into its exit;
+# Mission 1: round RoomA's walls (over the key), up to the ball with the
+# camera swung round to the big sphere over it, round RoomB's (the dungeon
+# cell's outer walls), back through RoomA and the open door round RoomC's into its exit;
 # "Continue"; round mission 2's yard on both sides of the middle wall into
 # its exit. Each leg runs until a wall or a piece stops the hero; he turns
 # standing, a quarter turn (981 pixels) at a time, and the camera settles
@@ -315,7 +317,7 @@ none() {
     n=$(count "$1" "$3" "$4" "$5" "$6" "$7" "$8" "$9")
     if [ "$n" -eq 0 ]; then echo "$1: $2"; else fail "$1: $2: $n pixels"; fi
 }
-for f in 01_title 02_mission1_notice 03_door_locked 04_key_taken 05_exit_marked \
+for f in 01_title 02_mission1_notice 03_door_locked 03b_key_ahead 04_key_taken 05_exit_marked \
     06_pause_objective 07_options_key_words 08_options_row_lit 09_options_press_a_key \
     10_options_tab 11_options_left_ctrl 12_level_completed 13_save_slots 14_saved \
     15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
@@ -335,11 +337,12 @@ for f in 02_mission1_notice 03_door_locked 04_key_taken 15_mission2_notice; do
     expect "$f" "a notice over the game" 200 80 90 720 150 $notice
 done
 tolerance=24
+expect 03b_key_ahead "the key in gold ahead" 500 0 200 800 600 252 204 44
 expect 04_key_taken "the key beside the weapon panel" 200 570 500 630 560 236 184 58
 # The exits' squares, far off: thin strips of green at the far floor.
 expect 05_exit_marked "the exit's green square" 150 0 100 800 600 26 191 64
 expect 17_mission2_exit "the exit's green square" 150 0 100 800 600 26 191 64
-expect 06_pause_objective "the objective below the pause page" 100 60 310 760 340 $notice
+expect 06_pause_objective "the objective at the foot of the pause page" 100 60 535 760 580 $notice
 expect 08_options_row_lit "the row under the pointer lit" 300 310 90 550 130 255 191 51
 expect 09_options_press_a_key "the row waiting for its key" 1000 320 95 540 125 140 97 20
 expect 14_saved "\"Saved\" below the offer" 20 130 150 210 180 140 255 140

@@ -437,4 +437,63 @@ TEST(PlayRun, FollowCameraPulledInByAWallACornerOrASphereStillShowsTheHero) {
     }
 }
 
+// What a new player sees at mission 1's start and on its pause page: from
+// the start, across the room, the key in the north-west corner shows in
+// gold under its gold "KEY"; the hero shows his tunic in its own colour, not
+// darkened by his own shadow but for a few pixels; and with "Save Game"
+// open beside the page, the objective is drawn where no window lies, none
+// of it over the slot list.
+TEST(PlayRun, TheKeyShowsInGoldTheHeroInHisColoursAndTheObjectiveClearOfTheSlots) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    CapturingHost host;
+    host.drawFrame = [&] { return host.capture; };
+    uint32_t mission = 0;
+    host.afterFrame = [&](uint32_t frame) {
+        if (frame == 6 || frame == 8) host.Button(kLeftMouseButton, frame == 6);
+        if (mission == 0) {
+            mission = FindActorByName("GA1_Player", 16) != nullptr ? frame - 1 : 0;
+            return;
+        }
+        const uint32_t at = frame - mission;
+        if (at == 200 || at == 280) host.capture = true;
+        if (at == 230 || at == 232) host.Key(kVkEscape, at == 230);
+        if (at == 250) host.Cursor(512, 384 + 125); // from "Resume" down to "Save Game"
+        if (at == 260 || at == 262) host.Button(kLeftMouseButton, at == 260);
+    };
+    host.Run(folder / "play", 300);
+    ASSERT_NE(mission, 0u) << "no mission started";
+    ASSERT_EQ(host.shots.size(), 2u);
+    int gold = 0, tunic = 0, darkTunic = 0;
+    for (size_t pixel = 0; pixel * 4 + 3 < host.shots[0].size(); ++pixel) {
+        const int b = host.shots[0][pixel * 4], g = host.shots[0][pixel * 4 + 1],
+                  r = host.shots[0][pixel * 4 + 2];
+        gold += r >= 200 && g >= 140 && g <= 225 && b <= 120 && r - g >= 30 ? 1 : 0;
+        // The tunic's purple, red and blue alike: lit, or a shadow's 0.4 of it.
+        if (r >= 40 && std::abs(r - b) * 8 <= r && g * 5 >= r && g * 5 <= r * 2) {
+            ++tunic;
+            darkTunic += r < 120 ? 1 : 0;
+        }
+    }
+    EXPECT_GE(gold, 60) << "the key and its word";
+    EXPECT_GE(tunic, 500);
+    EXPECT_LE(darkTunic * 20, tunic) << "the hero darkened by his own shadow";
+    int objective = 0, overSlots = 0;
+    for (size_t pixel = 0; pixel * 4 + 3 < host.shots[1].size(); ++pixel) {
+        // The objective's light yellow, not the white of the other words.
+        const int b = host.shots[1][pixel * 4], g = host.shots[1][pixel * 4 + 1],
+                  r = host.shots[1][pixel * 4 + 2];
+        if (r < 215 || g < 200 || b < 150 || r - b < 40)
+            continue;
+        const size_t x = pixel % 800, y = pixel / 800;
+        ++objective;
+        overSlots += x >= 485 && x < 715 && y >= 10 && y < 510 ? 1 : 0;
+    }
+    EXPECT_GE(objective, 200);
+    EXPECT_EQ(overSlots, 0);
+}
+
 }  // namespace

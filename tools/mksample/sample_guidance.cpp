@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "actors/presentation/light_actor.h"
+#include "actors/presentation/matrix_animation_actor.h"
 #include "actors/world/timer_actor.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
@@ -14,6 +15,7 @@
 #include "platform/wave_file.h"
 #include "sample_actors.h"
 #include "sample_dialogs.h"
+#include "sample_hud.h"
 #include "sample_level_parts.h"
 #include "sample_menu.h"
 #include "sample_output.h"
@@ -175,9 +177,11 @@ bool AddGuidance(SampleOutput &out, const std::string &file, int32_t &end) {
     Actor *keyName = Words(maker, "Label", key, {0.0f, 36.0f, 0.0f}, "Key", kTextFontSlot, 1,
                            {1.0f, 0.85f, 0.4f, 1.0f});
     SendCommandArgs(keyName, cmd::ui_text::SetUiTextVisible, 0u);
-    // The objective below the pause page's buttons, and "Saved" after a
-    // save, below the buttons of the page and of the offer.
-    Words(maker, "Objective", page, {70.0f, 320.0f, 0.0f}, "", kTextFontSlot, 0,
+    // The objective along the foot of the screen, below every window the
+    // pause page opens beside it (the slots of "Save Game" and "Load Game",
+    // their questions, the options' rows); and "Saved" after a save, below
+    // the buttons of the page and of the offer.
+    Words(maker, "Objective", page, {70.0f, 540.0f, 0.0f}, "", kTextFontSlot, 0,
           {1.0f, 0.95f, 0.75f, 1.0f});
     for (const auto &[window, at] : {std::pair{page, Vector3{170.0f, 295.0f, 0.0f}},
                                      std::pair{offer, Vector3{170.0f, 165.0f, 0.0f}}}) {
@@ -225,31 +229,96 @@ bool AddBriefing(SampleOutput &out, const std::string &file, Actor *room, int32_
     return true;
 }
 
+namespace {
+
+// A point light of the colour below `parent` at `at`.
+Actor *Lamp(Actor *parent, const char *name, int32_t id, const Vector3 &at, const Vector4 &color,
+            float radius) {
+    auto *lamp = dynamic_cast<LightActor *>(CreateActor(static_cast<int32_t>(kLightClassId), name,
+                                                        nullptr, parent, id, true));
+    if (lamp == nullptr)
+        return nullptr;
+    lamp->position = at;
+    lamp->InvalidateTransform();
+    SendCommandArgs(lamp, cmd::light::SetLightType, 0u);
+    SendCommandArgs(lamp, cmd::light::SetDiffuseColor, color);
+    SendCommandArgs(lamp, cmd::base::SetRadius, radius);
+    return lamp;
+}
+
+// A word in the notices' font floating at `at` below `parent`, facing the
+// camera: seen across a room, fading only far beyond it.
+Actor *Sign(Actor *parent, const char *name, int32_t id, const Vector3 &at, const std::string &word,
+            const Vector4 &color) {
+    Actor *sign = CreateActor(static_cast<int32_t>(kUiTextClassId), name, nullptr, parent, id, true);
+    if (sign == nullptr)
+        return nullptr;
+    SendCommandArgs(sign, cmd::base::SetPosition, at);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextFont, sample::kNoticeFont);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextAlignX, 1u);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextAlignY, 1u);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextColor, color);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextText, word);
+    SendCommandArgs(sign, cmd::ui_text::SetUITextOrientationStyle, 1u);
+    SendCommandArgs(sign, cmd::ui_text::SetUIText3DLabelMaxDistance, 2600.0f);
+    SendCommandArgs(sign, cmd::ui_text::SetUIText3DLabelFadeDistance, 2200.0f);
+    return sign;
+}
+
+} // namespace
+
 bool AddExitLook(Actor *room, int32_t &next, const Slab &square) {
     if (room == nullptr || !AddSlabMeshes(room, "ExitMark", next, square, "Exit"))
         return false;
     const Vector3 centre = {(square.min.x + square.max.x) / 2.0f, square.max.y,
                             (square.min.z + square.max.z) / 2.0f};
-    auto *lamp = dynamic_cast<LightActor *>(CreateActor(static_cast<int32_t>(kLightClassId),
-                                                        "ExitLamp", nullptr, room, next++, true));
-    Actor *sign = CreateActor(static_cast<int32_t>(kUiTextClassId), "ExitSign", nullptr, room,
-                              next++, true);
-    if (lamp == nullptr || sign == nullptr)
+    const int32_t lampId = next++;
+    return Lamp(room, "ExitLamp", lampId, {centre.x, centre.y + 150.0f, centre.z},
+                {0.4f, 1.0f, 0.5f, 1.0f}, 450.0f) != nullptr &&
+           Sign(room, "ExitSign", next++, {centre.x, centre.y + 110.0f, centre.z}, "EXIT",
+                {0.5f, 1.0f, 0.55f, 1.0f}) != nullptr;
+}
+
+bool AddPickupLook(Actor *item, int32_t &next, const std::vector<PickupPart> &parts,
+                   const std::string &word, const Vector4 &color, bool lamp) {
+    if (item == nullptr)
         return false;
-    lamp->position = {centre.x, centre.y + 150.0f, centre.z};
-    lamp->InvalidateTransform();
-    SendCommandArgs(lamp, cmd::light::SetLightType, 0u);
-    SendCommandArgs(lamp, cmd::light::SetDiffuseColor, Vector4{0.4f, 1.0f, 0.5f, 1.0f});
-    SendCommandArgs(lamp, cmd::base::SetRadius, 450.0f);
-    SendCommandArgs(sign, cmd::base::SetPosition, Vector3{centre.x, centre.y + 110.0f, centre.z});
-    SendCommandArgs(sign, cmd::ui_text::SetUITextFont, sample::kNoticeFont);
-    SendCommandArgs(sign, cmd::ui_text::SetUITextAlignX, 1u);
-    SendCommandArgs(sign, cmd::ui_text::SetUITextAlignY, 1u);
-    SendCommandArgs(sign, cmd::ui_text::SetUITextColor, Vector4{0.5f, 1.0f, 0.55f, 1.0f});
-    SendCommandArgs(sign, cmd::ui_text::SetUITextText, std::string("EXIT"));
-    // Seen across the room, fading only far beyond it.
-    SendCommandArgs(sign, cmd::ui_text::SetUITextOrientationStyle, 1u);
-    SendCommandArgs(sign, cmd::ui_text::SetUIText3DLabelMaxDistance, 2600.0f);
-    SendCommandArgs(sign, cmd::ui_text::SetUIText3DLabelFadeDistance, 2200.0f);
-    return true;
+    // The hero's body takes it by touching this sphere. (Made first: adding
+    // it tells what the item holds that its room is not drawn, and a light
+    // would keep that in the file as a switching off to come.)
+    ColObj reach(item);
+    reach.name = "Pick";
+    reach.type = 1;
+    reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic;
+    reach.groups = 1;
+    reach.receiveGroups = 1;
+    reach.boxMax = {25.0f, 25.0f, 25.0f};
+    item->AddColObj(reach);
+    // The parts float kPickupLift above the item and bob 6 units up and down
+    // every two seconds; the item turns them about its upright axis as it
+    // lies in the scene.
+    auto *look = dynamic_cast<MatrixAnimationActor *>(CreateActor(
+        static_cast<int32_t>(kMatrixAnimationClassId), "Look", nullptr, item, next++, true));
+    if (look == nullptr)
+        return false;
+    look->basePosition = {0.0f, kPickupLift, 0.0f};
+    look->position = look->basePosition;
+    look->InvalidateTransform();
+    MatrixAnimLayer bob;
+    bob.At(kMatrixPosition, kSinMul) = {0.0f, 6.0f, 0.0f};
+    bob.At(kMatrixPosition, kSinFreq) = {1.0f, 3.0f, 1.0f};
+    look->layers.push_back(bob);
+    for (const PickupPart &part : parts) {
+        if (MeshLook(look, "Part", next++, part.mesh, part.material, {}) == nullptr)
+            return false;
+    }
+    if (Sign(item, "Label", next++, {0.0f, kPickupLift + 42.0f, 0.0f}, word, color) == nullptr ||
+        (lamp && Lamp(item, "Light", next++, {0.0f, kPickupLift + 25.0f, 0.0f}, color, 320.0f) ==
+                     nullptr)) {
+        return false;
+    }
+    // Taken, the parts no longer show where the item is kept.
+    std::string error;
+    return AddSampleScript(item, "hide", cmd::game_object::OnPickup,
+                           "Look.CommandChildren(Set_Visible(0));", &error);
 }

@@ -26,6 +26,14 @@ inline constexpr uint32_t kChimeSound = 372;
 inline constexpr uint32_t kNoticeFont = 373;
 inline constexpr uint32_t kKeyIconMaterial = 375;
 inline constexpr uint32_t kExitMaterial = 376;
+// The pickups' looks: their meshes and the key's gold (also the rounds'
+// brass) and the power-up's glowing crystal.
+inline constexpr uint32_t kKeyMesh = 380;
+inline constexpr uint32_t kClipMesh = 381;
+inline constexpr uint32_t kRoundsMesh = 382;
+inline constexpr uint32_t kCrystalMesh = 383;
+inline constexpr uint32_t kGoldMaterial = 384;
+inline constexpr uint32_t kCrystalMaterial = 385;
 
 // A gold key on clear (64 x 64); the exits' floor, a bright green square
 // with a light rim and arrows pointing in (128 x 128); the find's chime,
@@ -76,3 +84,23 @@ bool AddBriefing(SampleOutput &out, const std::string &file, Actor *room, int32_
 // glowing "Exit" material, a green lamp above it and the word "EXIT"
 // floating over it, seen from across the room.
 bool AddExitLook(Actor *room, int32_t &next, const Slab &square);
+
+// One mesh of a pickup's look: the library slots of a mesh and of the
+// material it wears.
+struct PickupPart {
+    uint32_t mesh;
+    uint32_t material;
+};
+// How far above an item lying in a mission its look floats.
+inline constexpr float kPickupLift = 30.0f;
+
+// A pickup's look below the item at ids from `next` on: "Look", a Matrix
+// Animation kPickupLift above it bobbing the parts' Mesh Objects up and
+// down (the item itself turns them as it lies in the scene); the word
+// "Label" floating over them in the colour, seen from across the room; with
+// `lamp`, a light "Light" of the colour above them, which the item switches
+// off once it is taken. The hero's body takes the item by touching its
+// "Pick" sphere; taken, it hides its parts. False when a part cannot be
+// made.
+bool AddPickupLook(Actor *item, int32_t &next, const std::vector<PickupPart> &parts,
+                   const std::string &word, const Vector4 &color, bool lamp);

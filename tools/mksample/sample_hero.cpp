@@ -1115,13 +1115,17 @@ std::vector<std::pair<uint32_t, std::unique_ptr<LibraryItem>>> HeroLibraryItems(
         texture->height = 64;
         add(body.texture, std::move(texture), body.textureName, body.file);
         // Lit by the level's lights (a glow of its own keeps its colours in
-        // dim rooms), drawn in the normal bucket and casting a stencil shadow.
+        // dim rooms) and casting a stencil shadow (bucket 4). The body is
+        // drawn after the shadows (bucket 5, appended like the normal bucket
+        // 3): drawn before them, its own volume would darken every face
+        // turned from the shadow's light and leave the others in full colour,
+        // patches over the whole figure.
         auto material = std::make_unique<MaterialItem>();
         material->material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
         material->material.ambient = {1.0f, 1.0f, 1.0f, 1.0f};
         material->material.emissive = {0.45f, 0.45f, 0.45f, 1.0f};
         material->textureIds = {body.texture};
-        material->bucketMask = (1u << 3) | (1u << 4);
+        material->bucketMask = (1u << 4) | (1u << 5);
         add(body.material, std::move(material), body.materialName, "");
         // Both bodies read the one mesh file; each keeps its own skinned copy.
         auto mesh = std::make_unique<MeshItem>();

@@ -19,6 +19,7 @@ namespace sample {
 namespace {
 
 constexpr uint32_t kStride = 32; // position, normal, (u, v)
+constexpr float kPi = 3.14159265f;
 
 uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (std::min(a, 255u) << 24) | (std::min(r, 255u) << 16) | (std::min(g, 255u) << 8) |
@@ -80,10 +81,12 @@ struct Builder {
         vs.push_back(v);
         return uint16_t(positions.size() - 1);
     }
-    void Quad(const Vector3 (&corner)[4], const Vector3 &n) {
+    // A flat polygon of three or four corners in order around it.
+    template <size_t N> void Face(const Vector3 (&corner)[N], const Vector3 &n) {
+        static_assert(N == 3 || N == 4);
         const float u[4] = {0, 1, 1, 0}, v[4] = {1, 1, 0, 0};
-        uint16_t at[4];
-        for (int k = 0; k < 4; ++k)
+        uint16_t at[N];
+        for (size_t k = 0; k < N; ++k)
             at[k] = Vertex(corner[k], n, u[k], v[k]);
         const Vector3 a = corner[0], b = corner[1], c = corner[2];
         const Vector3 e1 = {b.x - a.x, b.y - a.y, b.z - a.z},
@@ -91,10 +94,11 @@ struct Builder {
         const Vector3 face = {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
                               e1.x * e2.y - e1.y * e2.x};
         const bool flip = face.x * n.x + face.y * n.y + face.z * n.z < 0.0f;
-        for (int t : {1, 2}) {
+        for (size_t t = 1; t + 1 < N; ++t) {
             indices.insert(indices.end(), {at[0], at[flip ? t + 1 : t], at[flip ? t : t + 1]});
         }
     }
+    void Quad(const Vector3 (&corner)[4], const Vector3 &n) { Face(corner, n); }
     // A box between two corners, each face its own four vertices.
     void Box(const Vector3 &lo, const Vector3 &hi) {
         const Vector3 p[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z},
@@ -106,6 +110,31 @@ struct Builder {
         Quad({p[1], p[5], p[6], p[2]}, {1, 0, 0});
         Quad({p[3], p[2], p[6], p[7]}, {0, 1, 0});
         Quad({p[4], p[5], p[1], p[0]}, {0, -1, 0});
+    }
+    // A flat ring facing along z about the centre: `sides` blocks between
+    // the radii, `depth` thick.
+    void Ring(const Vector3 &centre, float inner, float outer, float depth, int sides) {
+        const float half = depth / 2.0f;
+        for (int s = 0; s < sides; ++s) {
+            const float a0 = 2.0f * kPi * float(s) / float(sides);
+            const float a1 = 2.0f * kPi * float(s + 1) / float(sides);
+            const float mid = (a0 + a1) / 2.0f;
+            const auto at = [&](float r, float a, float z) {
+                return Vector3{centre.x + r * std::cos(a), centre.y + r * std::sin(a), centre.z + z};
+            };
+            const Vector3 out = {std::cos(mid), std::sin(mid), 0.0f};
+            const Vector3 in = {-out.x, -out.y, 0.0f};
+            for (float z : {half, -half}) {
+                Quad({at(inner, a0, z), at(outer, a0, z), at(outer, a1, z), at(inner, a1, z)},
+                     {0.0f, 0.0f, z > 0.0f ? 1.0f : -1.0f});
+            }
+            Quad({at(outer, a0, -half), at(outer, a1, -half), at(outer, a1, half),
+                  at(outer, a0, half)},
+                 out);
+            Quad({at(inner, a0, -half), at(inner, a1, -half), at(inner, a1, half),
+                  at(inner, a0, half)},
+                 in);
+        }
     }
     std::vector<uint8_t> Qvm(const std::string &name) const {
         QvmSubsetRecord s;
@@ -180,14 +209,61 @@ std::vector<uint8_t> SparkQvm() {
     return b.Qvm("Spark");
 }
 
+std::vector<uint8_t> KeyQvm() {
+    Builder b;
+    // The bow at the left, the shaft and two teeth below its far end.
+    b.Ring({-26.0f, 0.0f, 0.0f}, 7.0f, 14.5f, 6.0f, 12);
+    b.Box({-12.5f, -3.0f, -2.5f}, {36.0f, 3.0f, 2.5f});
+    b.Box({19.5f, -13.0f, -2.5f}, {25.5f, -3.0f, 2.5f});
+    b.Box({29.5f, -10.0f, -2.5f}, {36.0f, -3.0f, 2.5f});
+    return b.Qvm("Key");
+}
+
+std::vector<uint8_t> ClipQvm() {
+    Builder b;
+    // The magazine, its base plate a little wider.
+    b.Box({-6.0f, -12.0f, -3.5f}, {6.0f, 10.0f, 3.5f});
+    b.Box({-7.0f, -15.0f, -4.5f}, {7.0f, -12.0f, 4.5f});
+    return b.Qvm("Clip");
+}
+
+std::vector<uint8_t> RoundsQvm() {
+    Builder b;
+    // Three rounds standing in the magazine's mouth, each with its tip.
+    for (float x : {-3.6f, 0.0f, 3.6f}) {
+        b.Box({x - 1.5f, 10.0f, -1.5f}, {x + 1.5f, 17.0f, 1.5f});
+        b.Box({x - 0.8f, 17.0f, -0.8f}, {x + 0.8f, 20.0f, 0.8f});
+    }
+    return b.Qvm("Rounds");
+}
+
+std::vector<uint8_t> CrystalQvm() {
+    Builder b;
+    // Two four-sided pyramids base to base, taller than wide.
+    const Vector3 top = {0.0f, 17.0f, 0.0f}, bottom = {0.0f, -17.0f, 0.0f};
+    const Vector3 ring[4] = {{11.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 11.0f}, {-11.0f, 0.0f, 0.0f},
+                             {0.0f, 0.0f, -11.0f}};
+    for (int k = 0; k < 4; ++k) {
+        const Vector3 &p = ring[k];
+        const Vector3 &q = ring[(k + 1) % 4];
+        for (const Vector3 &tip : {top, bottom}) {
+            const Vector3 n = {(p.x + q.x) / 11.0f, tip.y > 0.0f ? 1.3f : -1.3f,
+                               (p.z + q.z) / 11.0f};
+            b.Face({p, q, tip}, n);
+        }
+    }
+    return b.Qvm("Crystal");
+}
+
 } // namespace sample
 
 namespace {
 
 constexpr float kFireTime = 0.08f;
 
-// A Mesh Object of the library mesh (its one subset in the material),
-// named by slot: meshes do not load without a display.
+} // namespace
+
+// Named by slot: meshes do not load without a display.
 MeshObjectActor *MeshLook(Actor *parent, const char *name, int32_t id, uint32_t mesh,
                           uint32_t material, const Vector3 &at) {
     auto *look = dynamic_cast<MeshObjectActor *>(
@@ -201,8 +277,6 @@ MeshObjectActor *MeshLook(Actor *parent, const char *name, int32_t id, uint32_t 
     look->InvalidateTransform();
     return look;
 }
-
-} // namespace
 
 bool AddWeaponLooks(GameObjectActor *weapon, int32_t &next, uint32_t mesh, uint32_t icon,
                     float impactLife) {

@@ -61,7 +61,23 @@ std::vector<uint8_t> GunQvm(float barrel);
 std::vector<uint8_t> FlashQvm();
 std::vector<uint8_t> SparkQvm();
 
+// The pickups' meshes, about the origin, each one subset: the key (76 long
+// along x, its bow at -x, its teeth below), a magazine 30 high and the three
+// rounds in its mouth, a crystal 34 high and 22 wide.
+std::vector<uint8_t> KeyQvm();
+std::vector<uint8_t> ClipQvm();
+std::vector<uint8_t> RoundsQvm();
+std::vector<uint8_t> CrystalQvm();
+
 } // namespace sample
+
+class MeshObjectActor;
+
+// A Mesh Object below `parent` showing the library mesh at `mesh` (its one
+// subset in the material at `material`) at `at`, taking neither collision
+// nor material from the mesh. Null when it cannot be made.
+MeshObjectActor *MeshLook(Actor *parent, const char *name, int32_t id, uint32_t mesh,
+                          uint32_t material, const Vector3 &at);
 
 // A weapon's looks, children at ids from next on: a gun of the mesh shown
 // by every phase that holds it ("Loaded", "Fire", "BulletLoad", "ClipUnload",

@@ -320,8 +320,10 @@ void AddLevelSurfaces(Table& table) {
     table.Material(365, "TheEnd", 0, {355}).unlit = 1;
 }
 
-// What the game tells the player with (slots 370-379): the key's icon, the
-// exits' glowing floor, the find's chime and the notices' font.
+// What the game tells the player with (slots 370-389): the key's icon, the
+// exits' glowing floor, the find's chime, the notices' font, and the looks
+// of the pickups lying in the missions: a gold key, a magazine with its
+// brass rounds and a glowing crystal.
 void AddGuidanceItems(Table& table) {
     table.Texture(kKeyIconTexture, "hud_key", "hud_key.tga", 64, 64);
     table.Texture(kExitTexture, "exit_mark", "exit_mark.tga", 128, 128);
@@ -335,6 +337,19 @@ void AddGuidanceItems(Table& table) {
     MaterialItem& exit = table.Material(kExitMaterial, "Exit", 0, {kExitTexture});
     exit.unlit = 1;
     exit.fog = 0;
+    // Lit, with a glow of their own that keeps them bright in a dim corner.
+    for (auto [slot, name, color, glow] :
+         {std::tuple{kGoldMaterial, "Gold", gfx::ColorValue{1.0f, 0.78f, 0.2f, 1.0f}, 0.35f},
+          {kCrystalMaterial, "Crystal", gfx::ColorValue{0.3f, 1.0f, 0.85f, 1.0f}, 0.6f}}) {
+        MaterialItem& m = table.Material(slot, name, 0, {2});
+        m.material.diffuse = color;
+        m.material.ambient = color;
+        m.material.emissive = {color.r * glow, color.g * glow, color.b * glow, 1.0f};
+    }
+    table.Mesh(kKeyMesh, "key", "key.qvm", 0, kGoldMaterial);
+    table.Mesh(kClipMesh, "clip", "clip.qvm", 0, kGunMetalMaterial);
+    table.Mesh(kRoundsMesh, "rounds", "rounds.qvm", 0, kGoldMaterial);
+    table.Mesh(kCrystalMesh, "crystal", "crystal.qvm", 0, kCrystalMaterial);
 }
 
 // Every item of the library, in slot order within each class.
@@ -533,7 +548,9 @@ bool WriteDataFiles(SampleOutput& out, const Scratch& scratch, const PreparedFon
            WriteImage(out, scratch, "the_end.tga", EndImage()) &&
            WriteImage(out, scratch, "hud_key.tga", KeyIconImage()) &&
            WriteImage(out, scratch, "exit_mark.tga", ExitImage()) &&
-           WriteBytes(out, "chime.wav", ChimeWave());
+           WriteBytes(out, "chime.wav", ChimeWave()) && WriteBytes(out, "key.qvm", KeyQvm()) &&
+           WriteBytes(out, "clip.qvm", ClipQvm()) && WriteBytes(out, "rounds.qvm", RoundsQvm()) &&
+           WriteBytes(out, "crystal.qvm", CrystalQvm());
 }
 
 // The globals of the play folder: the actor "Host", which never ends the

@@ -23,6 +23,7 @@
 #include "sample_ai.h"
 #include "sample_guidance.h"
 #include "sample_hero.h"
+#include "sample_hud.h"
 #include "sample_level_parts.h"
 #include "sample_missions.h"
 #include "sample_output.h"
@@ -33,7 +34,8 @@ namespace {
 const std::string kFile = "game/Data/Mission_01_Release.qva";
 
 const char *const kObjectiveFindKey =
-    "Objective: find the key in this room, then go through the north door to the exit.";
+    "Objective: find the key in this room's north-west corner,\n"
+    "then go through the north door to the exit.";
 const char *const kObjectiveWithKey =
     "Objective: go through the door in the north wall to the green exit square.";
 
@@ -297,7 +299,8 @@ bool AddLockedDoor(int32_t &next) {
     locked->colObjs[0]->receiveGroups = 1u << 16;
     locked->scripts.clear();
     if (!AddSampleScript(locked, "locked", cmd::trigger::OnTriggerEnter,
-                         ShowNotice("The door is locked.\nFind its key: look in the corners of this room."),
+                         ShowNotice("The door is locked. Its key lies in the north-west corner,\n"
+                                    "to the left of this door."),
                          &error)) {
         return false;
     }
@@ -379,34 +382,34 @@ bool AddLightsAndItems(int32_t &next) {
     if (clip == nullptr)
         return false;
     SendCommandArgs(clip, cmd::game_object::SetState, static_cast<uint32_t>(kItemInScene));
-    SendCommandArgs(clip, cmd::base::SetPosition, Vector3{-400.0f, 20.0f, 350.0f});
-    // Each item shows as a small block of its own material.
+    // By the west wall, halfway along it: seen apart from the key wherever
+    // the hero stands.
+    SendCommandArgs(clip, cmd::base::SetPosition, Vector3{-440.0f, 20.0f, 0.0f});
+    // Each item shows what it is, under its name: the key in gold with a
+    // light of its own, seen from across the room; a magazine of rounds; a
+    // glowing crystal.
+    using namespace sample;
     const struct {
         Actor *item;
-        const char *material;
+        std::vector<PickupPart> parts;
+        const char *word;
+        Vector4 color;
+        bool lamp;
     } looks[] = {
-        {FindDescendantByName(Room("RoomA"), "Key"), "Metal"}, {powerUp, "Tile"}, {clip, "Wood"}};
+        {FindDescendantByName(Room("RoomA"), "Key"),
+         {{kKeyMesh, kGoldMaterial}},
+         "KEY",
+         {1.0f, 0.8f, 0.3f, 1.0f},
+         true},
+        {powerUp, {{kCrystalMesh, kCrystalMaterial}}, "POWER-UP", {0.45f, 1.0f, 0.9f, 1.0f}, false},
+        {clip,
+         {{kClipMesh, kGunMetalMaterial}, {kRoundsMesh, kGoldMaterial}},
+         "AMMO",
+         {0.9f, 0.9f, 0.85f, 1.0f},
+         false}};
     for (const auto &look : looks) {
-        if (look.item == nullptr ||
-            !AddSlabMeshes(look.item, "Look", next,
-                           {{-10.0f, -10.0f, -10.0f}, {10.0f, 10.0f, 10.0f}}, look.material)) {
+        if (!AddPickupLook(look.item, next, look.parts, look.word, look.color, look.lamp))
             return false;
-        }
-        // The hero's body takes it by touching this sphere.
-        ColObj reach(look.item);
-        reach.name = "Pick";
-        reach.type = 1;
-        reach.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic;
-        reach.groups = 1;
-        reach.receiveGroups = 1;
-        reach.boxMax = {25.0f, 25.0f, 25.0f};
-        look.item->AddColObj(reach);
-        // Taken, the block no longer shows where the item is kept.
-        std::string error;
-        if (!AddSampleScript(look.item, "hide", cmd::game_object::OnPickup,
-                             "this.CommandChildren(Set_Visible(0));", &error)) {
-            return false;
-        }
     }
     return true;
 }

@@ -291,9 +291,8 @@ void AIPlayer2Actor::CopyFields(AIPlayer2Actor &source) {
                                                          {&target, &source.target},
                                                          {&pendingEnemy, &source.pendingEnemy}};
     for (const auto &[mine, theirs] : links) {
-        mine->path = theirs->path;
         mine->origin = theirs->origin;
-        mine->Assign(theirs->target);
+        mine->AssignCopy(*theirs);
     }
 }
 

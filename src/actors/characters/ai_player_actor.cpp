@@ -301,9 +301,8 @@ int AIPlayerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
 
 void AIPlayerActor::CopyFields(AIPlayerActor &source) {
     static_cast<AIPlayerFields &>(*this) = source;
-    targetLink.path = source.targetLink.path;
     targetLink.origin = source.targetLink.origin;
-    targetLink.Assign(source.targetLink.target);
+    targetLink.AssignCopy(source.targetLink);
 }
 
 // --- binding ----------------------------------------------------------------------------

@@ -125,9 +125,8 @@ void AnimationTargetList::Assign(const AnimationTargetList &other, Actor *origin
     for (const AnimationTarget &node : other.nodes) {
         nodes.emplace_back();
         AnimationTarget &copy = nodes.back();
-        copy.link.path = node.link.path;
         copy.link.origin = origin;
-        copy.link.Assign(node.link.target);
+        copy.link.AssignCopy(node.link);
         copy.trackIndex = node.trackIndex;
     }
 }

@@ -367,9 +367,7 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             cameraType = camera->cameraType;
             for (auto [own, theirs] :
                  {std::pair{&target1, &camera->target1}, std::pair{&target2, &camera->target2}}) {
-                own->Release();
-                own->path = theirs->path;
-                own->Assign(theirs->target);
+                own->AssignCopy(*theirs);
             }
             lastFreeEye = camera->lastFreeEye;
             lastFreeLook = camera->lastFreeLook;

@@ -88,6 +88,7 @@ void DrawGroupActor::RegisterClass() {
 void DrawGroupActor::CopyGroupFields(const DrawGroupActor &source) {
     boxMin = source.boxMin;
     boxMax = source.boxMax;
+    NoteConnectorListReplaced(this);
     connectorIds = source.connectorIds;
     visible = source.visible;
     open = source.open;

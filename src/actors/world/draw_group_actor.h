@@ -61,6 +61,9 @@ class DrawGroupActor : public Actor {
     uint32_t started = 0;
     uint32_t resourcesLoaded = 0;
     uint32_t walkMark = 0;
+    // Set when this frame's visibility walk entered the group (cleared with
+    // Visible; not copied): the walk enters a group at most once a frame.
+    uint32_t entered = 0;
     // The link in the started list.
     DrawGroupActor *startedNext = nullptr;
     DrawGroupActor *startedPrev = nullptr;

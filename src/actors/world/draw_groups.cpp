@@ -41,8 +41,7 @@ uint64_t g_groupCastsStamp = 0;
 
 // The connector of the group's k-th connector id, as ConnectorAt finds it,
 // cast once for as long as it lives.
-DrawGroupConnectorActor *WalkConnector(DrawGroupActor *group, size_t k) {
-    const uint32_t id = group->connectorIds[k];
+DrawGroupConnectorActor *WalkConnector(DrawGroupActor *group, size_t k, uint32_t id) {
     Actor *actor = GetActorById(id);
     if (actor == nullptr || actor->classId != kDrawGroupConnectorClassId) {
         return nullptr;
@@ -64,6 +63,39 @@ DrawGroupConnectorActor *WalkConnector(DrawGroupActor *group, size_t k) {
     }
     return connector;
 }
+
+// The connector lists the walk goes over, the innermost last. A list is
+// read where it lies while it only grows at its end; one replaced whole
+// meanwhile ("Create" with a source group) is kept here as it was when its
+// loop began, and the loop goes on over that.
+struct ConnectorLoop {
+    DrawGroupActor *group;
+    size_t count; // the ids when the loop began
+    bool replaced = false;
+    std::vector<uint32_t> asItWas; // filled when the list was replaced
+
+    // The k-th id of the list as it was; false past its end.
+    bool At(size_t k, uint32_t *id) const {
+        if (replaced) {
+            *id = asItWas[k];
+            return true;
+        }
+        if (k >= group->connectorIds.size()) {
+            return false;
+        }
+        *id = group->connectorIds[k];
+        return true;
+    }
+};
+std::vector<ConnectorLoop *> g_connectorLoops;
+
+class ConnectorLoopScope {
+  public:
+    explicit ConnectorLoopScope(ConnectorLoop *loop) { g_connectorLoops.push_back(loop); }
+    ~ConnectorLoopScope() { g_connectorLoops.pop_back(); }
+    ConnectorLoopScope(const ConnectorLoopScope &) = delete;
+    ConnectorLoopScope &operator=(const ConnectorLoopScope &) = delete;
+};
 
 // A few ids held where they were copied, more on the heap.
 class IdsAsTheyWere {
@@ -152,7 +184,11 @@ void EnterMemberList(Actor *actor, DrawGroupActor *group) {
 void EnterColliderLists(Actor *actor) {
     ActorSystem *system = GetActorSystem();
     if (!actor->HasFlag(kActorStatic)) {
-        if (actor->HasFlag(kActorCollisionEnabled)) {
+        // A mover is listed once: a forced second entering (a door's
+        // subtree enters both of its groups) leaves it where it is.
+        const bool listed = FirstIn(actor->colliderNodes, &ActiveColliderList) != nullptr ||
+                            FirstIn(actor->colliderNodes, &PassiveColliderList) != nullptr;
+        if (actor->HasFlag(kActorCollisionEnabled) && !listed) {
             bool active = false;
             for (const auto &object : actor->colObjs) {
                 if ((object->flags & kColObjActive) != 0 &&
@@ -227,6 +263,18 @@ DrawGroupActor *DrawGroupAt(int64_t id) {
 
 void NoteDrawGroupPartDestroyed() { ++g_partsDestroyed; }
 
+void NoteConnectorListReplaced(DrawGroupActor *group) {
+    for (ConnectorLoop *loop : g_connectorLoops) {
+        if (loop->group == group && !loop->replaced) {
+            const size_t kept = std::min(loop->count, group->connectorIds.size());
+            loop->asItWas.assign(group->connectorIds.begin(),
+                                 group->connectorIds.begin() + static_cast<std::ptrdiff_t>(kept));
+            loop->count = kept;
+            loop->replaced = true;
+        }
+    }
+}
+
 DrawGroupConnectorActor *ConnectorAt(uint32_t actorId) {
     Actor *actor = GetActorById(actorId);
     if (actor == nullptr || actor->classId != kDrawGroupConnectorClassId) {
@@ -235,7 +283,7 @@ DrawGroupConnectorActor *ConnectorAt(uint32_t actorId) {
     return dynamic_cast<DrawGroupConnectorActor *>(actor);
 }
 
-int32_t FindDrawGroupAt(const Vector3 &point, uint32_t first) {
+int32_t FindDrawGroupEntryAt(const Vector3 &point, uint32_t first) {
     for (size_t i = first; i < DrawGroupRegistry.size(); ++i) {
         DrawGroupActor *group = DrawGroupAt(static_cast<int64_t>(i));
         if (group == nullptr) {
@@ -244,10 +292,16 @@ int32_t FindDrawGroupAt(const Vector3 &point, uint32_t first) {
         Vector3 min, max;
         EntryBox(group, &min, &max);
         if (PointInBox(min, max, point) != 0) {
-            return group->drawGroupId;
+            return static_cast<int32_t>(i);
         }
     }
     return -1;
+}
+
+int32_t FindDrawGroupAt(const Vector3 &point, uint32_t first) {
+    const int32_t entry = FindDrawGroupEntryAt(point, first);
+    const DrawGroupActor *group = DrawGroupAt(entry);
+    return group != nullptr ? group->drawGroupId : -1;
 }
 
 void EnterDrawGroup(Actor *actor, uint32_t forced) {
@@ -400,25 +454,30 @@ void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
     // The group stays readable while what it draws runs.
     ActorDeliveryScope delivery;
     DrawGroupActor *group = DrawGroupAt(index);
-    if (group == nullptr) {
+    if (group == nullptr || group->entered != 0) {
         return;
     }
+    group->entered = 1;
     group->Draw(step);
     group->visible = 1;
     if (system != nullptr) {
         ++system->visibilityCounters[0];
     }
     if (group->open != 0) {
-        const int32_t next = FindDrawGroupAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
+        // The next group that holds the camera itself: an inheriting one
+        // shares its ancestor's id.
+        const int32_t next =
+            FindDrawGroupEntryAt(WalkCameraPosition(), static_cast<uint32_t>(index) + 1);
         if (next != -1) {
             TraverseDrawGroupPortals(system, next, step);
         }
     }
-    // The ids the group held when the loop began: a group's ids are only
-    // ever added to, at the end.
-    const size_t count = group->connectorIds.size();
-    for (size_t k = 0; k < count && k < group->connectorIds.size(); ++k) {
-        DrawGroupConnectorActor *connector = WalkConnector(group, k);
+    // The ids the group held when the loop began.
+    ConnectorLoop loop{group, group->connectorIds.size()};
+    const ConnectorLoopScope scope(&loop);
+    uint32_t id = 0;
+    for (size_t k = 0; k < loop.count && loop.At(k, &id); ++k) {
+        DrawGroupConnectorActor *connector = WalkConnector(group, k, id);
         if (connector == nullptr) {
             continue;
         }
@@ -465,8 +524,10 @@ int DrawVisibleGroups(ActorSystem *system, float step) {
             continue;
         }
         group->visible = 0;
+        group->entered = 0;
         for (size_t k = 0; k < group->connectorIds.size(); ++k) {
-            if (DrawGroupConnectorActor *connector = WalkConnector(group, k)) {
+            if (DrawGroupConnectorActor *connector =
+                    WalkConnector(group, k, group->connectorIds[k])) {
                 connector->drawn = 0;
             }
         }

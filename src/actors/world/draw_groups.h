@@ -4,9 +4,11 @@
 // bounds of collision objects and the per-frame visibility walk.
 //
 // The walk starts at the group that holds the library's camera, passes
-// through open connectors, draws every reached group and connector, updates
-// the members of every reached group and then the game actor (id 16), and
-// sends "On Draw Stop" to each group started earlier that it missed.
+// through open connectors (and from an open group into the next group that
+// holds the camera), enters each group at most once a frame, draws every
+// reached group and connector, updates the members of every reached group
+// and then the game actor (id 16), and sends "On Draw Stop" to each group
+// started earlier that it missed.
 #pragma once
 
 #include <cstdint>
@@ -32,10 +34,16 @@ DrawGroupConnectorActor *ConnectorAt(uint32_t actorId);
 // Told by the destruction of every Draw Group and Draw Group Connector:
 // the casts kept of them (DrawGroupAt, the walk) are made again.
 void NoteDrawGroupPartDestroyed();
+// Told before a group's connector list is replaced whole: a walk going over
+// it goes on over the list as it was.
+void NoteConnectorListReplaced(DrawGroupActor *group);
 
 // The draw-group id of the first group from index `first` on whose world
 // box strictly holds the point; -1 when none does.
 int32_t FindDrawGroupAt(const Vector3 &point, uint32_t first);
+// The registry index of that group (an inheriting group's id is its
+// ancestor's); -1 when none does.
+int32_t FindDrawGroupEntryAt(const Vector3 &point, uint32_t first);
 
 // Membership. Add does nothing for an actor already entered (unless
 // forced) or without a group; Remove nothing for an actor not entered

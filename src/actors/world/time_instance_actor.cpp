@@ -71,10 +71,10 @@ void TimeInstanceActor::RegisterClass() {
 }
 
 bool TimeInstanceActor::LayerHoldsLiveEntry(uint32_t layer) const {
-    if (recordInUse == nullptr || layer >= kScheduleLayerCount) {
+    if (layer >= kScheduleLayerCount) {
         return false;
     }
-    const ScheduleLayer &lists = recordInUse->layers[layer];
+    const ScheduleLayer &lists = ownRecord.layers[layer];
     return ListHoldsLiveEntry(lists.everyPassHead, lists.everyPassTail) ||
            ListHoldsLiveEntry(lists.timedHead, lists.timedTail);
 }
@@ -157,7 +157,10 @@ void TimeInstanceActor::ProcessLayer(uint32_t layer) {
     if (layer >= kScheduleLayerCount) {
         return;
     }
-    RunScheduleLayer(GetActorSystem(), recordInUse, layer);
+    // The pump runs the record whose entries asked for it, its own: while
+    // global, the record in use is the root record, which the frame pumps
+    // and which holds this very pump.
+    RunScheduleLayer(GetActorSystem(), &ownRecord, layer);
     if (LayerHoldsLiveEntry(layer)) {
         return;
     }

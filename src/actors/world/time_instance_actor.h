@@ -26,7 +26,7 @@ class TimeInstanceActor : public Actor {
     int Serialize(Archive &archive, uint32_t mode) override;
     void ScheduledCommandDeleted(ScheduledCommand *entry) override;
 
-    // True while the layer of the record in use holds an entry that is not
+    // True while the layer of its own record holds an entry that is not
     // queued for removal.
     bool LayerHoldsLiveEntry(uint32_t layer) const;
 

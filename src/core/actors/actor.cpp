@@ -291,16 +291,6 @@ ActorLink &ActorLink::operator=(const ActorLink &other) {
 
 ActorLink::~ActorLink() { Release(); }
 
-int ActorLink::Resolve() {
-    if (path.empty()) {
-        return 0;
-    }
-    if (Actor *actor = ResolveActorName(origin, path)) {
-        Assign(actor);
-    }
-    return 1;
-}
-
 void ActorLink::Release() {
     if (target != nullptr) {
         EraseOne(target->backLinks, this);
@@ -308,12 +298,32 @@ void ActorLink::Release() {
     }
 }
 
-int ActorLink::Assign(Actor *actor) {
+void ActorLink::PointAt(Actor *actor) {
     Release();
     target = actor;
     if (actor != nullptr) {
         actor->backLinks.push_back(this);
     }
+}
+
+int ActorLink::Resolve() {
+    if (path.empty()) {
+        return 0;
+    }
+    if (Actor *actor = ResolveActorName(origin, path)) {
+        PointAt(actor);
+    }
+    return 1;
+}
+
+int ActorLink::Assign(Actor *actor) {
+    // An actor given by pointer replaces the path: from then on the link is
+    // that actor's, and neither the holder's answers nor its file name the
+    // actor the path once named. Null only releases.
+    if (actor != nullptr && actor != target) {
+        path.clear();
+    }
+    PointAt(actor);
     return 1;
 }
 
@@ -321,8 +331,9 @@ int ActorLink::AssignCopy(const ActorLink &other) {
     if (&other == this) {
         return 1;
     }
+    PointAt(other.target);
     path = other.path;
-    return Assign(other.target);
+    return 1;
 }
 
 // --- spies and destruction hooks ----------------------------------------------

@@ -321,24 +321,32 @@ struct ActorLink {
     // unresolved path leaves the link as it is. Returns 1.
     int Resolve();
     // Off the target's backLinks (the first entry that is this link);
-    // target = null.
+    // target = null. The path stays.
     void Release();
     // Points the link at the actor: off the old target's backLinks, then
-    // onto the end of the new one's (null releases the link). Path and
-    // origin stay. Returns 1.
+    // onto the end of the new one's (null releases the link). An actor
+    // other than the one held clears the path: from then on the link is
+    // the actor's, and a later release leaves no path. The origin stays.
+    // Returns 1.
     int Assign(Actor *actor);
     // What a copy of the holder does with each link of its template: takes
-    // the other link's path and points at its target through Assign; the
-    // origin stays. Returns 1.
+    // the other link's path and target; the origin stays. Returns 1.
     int AssignCopy(const ActorLink &other);
-    // Writing: the path, or the target's absolute path when the path is
-    // empty (the path itself stays as it is). Reading: the path only; the
-    // holder resolves it later. 0 when the archive failed.
+    // Writing: with a target, the path while it names the target from the
+    // origin, else the target's absolute path; without one, the path (a
+    // path read from a file, or given as text, that has not found its
+    // actor, or whose actor was released or went away). The path itself
+    // stays as it is. Reading: the path only; the holder resolves it later.
+    // 0 when the archive failed.
     int Serialize(Archive &archive);
 
     std::string path;
     Actor *target = nullptr;
     Actor *origin = nullptr;
+
+  private:
+    // Off the old target's backLinks, onto the end of the new one's.
+    void PointAt(Actor *actor);
 };
 
 inline constexpr int kGlobalActorSlotCount = 1000;
@@ -505,6 +513,10 @@ class Actor : public CommandTarget, public DrawOwner {
     // "Execute Text" ran while a script ran: trailing "__tmp" scripts go when
     // the outermost run returns.
     bool trimTempScripts = false;
+    // Taken out of the world during a delivery with its subtree, the object
+    // waiting for the delivery's end to be destroyed (actor_services.h):
+    // nothing is made, copied or moved under it any more, nor is it moved.
+    bool awaitingDestruction = false;
 
     // The actors this one spies on, each with the number of times it is on
     // that actor's spy list.
@@ -516,8 +528,10 @@ class Actor : public CommandTarget, public DrawOwner {
     PointerListHandles colliderNodes;
 
     // Kept by ChildList: the number of child-list entries that hold this
-    // actor, and the order key of the latest one listed in a long list.
+    // actor, whether its table slot was emptied while they held it, and the
+    // order key of the latest one listed in a long list.
     uint32_t childEntries = 0;
+    bool childSlotEmptied = false;
     uint64_t childKey = 0;
 
   protected:

@@ -33,11 +33,13 @@ std::vector<const Actor *> Chain(const Actor *actor) {
     return chain;
 }
 
-// Names of chain[0..count) from the outermost down, joined by '/'.
+// Names of chain[0..count) from the outermost down, joined by '/'. An
+// empty last name gets a '/' after it, since the segment after a trailing
+// '/' names nothing.
 void AppendNamesDown(std::string &out, const std::vector<const Actor *> &chain, size_t count) {
     for (size_t i = count; i-- > 0;) {
         out += chain[i]->name;
-        if (i != 0) {
+        if (i != 0 || chain[i]->name.empty()) {
             out += '/';
         }
     }
@@ -63,17 +65,19 @@ Actor *FindActorByPath(std::string_view path, Actor *start) {
     if (current == nullptr || (!path.empty() && path.front() == '/')) {
         current = GetActorSystem();
     }
+    if (!path.empty() && path.front() == '/') {
+        path.remove_prefix(1);
+    }
+    // Every segment counts, an empty one too (the child with the empty
+    // name), but for the one after a trailing '/' (or the empty path).
     size_t pos = 0;
-    while (current != nullptr && pos <= path.size()) {
+    while (current != nullptr && pos < path.size()) {
         size_t slash = path.find('/', pos);
         if (slash == std::string_view::npos) {
             slash = path.size();
         }
         std::string_view segment = path.substr(pos, slash - pos);
         pos = slash + 1;
-        if (segment.empty()) {
-            continue;
-        }
         if (segment == ".." || segment == "parent") {
             current = current->parent;
         } else {
@@ -105,11 +109,17 @@ std::string ActorRelativePath(const Actor *actor, const Actor *viewer) {
     if (common == 0) {
         return AbsolutePath(actor);
     }
+    const size_t up = theirs.size() - common;
+    const size_t down = mine.size() - common;
+    // A path that began with an empty name would read as one from the top.
+    if (up == 0 && mine[down - 1]->name.empty()) {
+        return AbsolutePath(actor);
+    }
     std::string out;
-    for (size_t up = theirs.size() - common; up > 0; --up) {
+    for (size_t i = 0; i < up; ++i) {
         out += "../";
     }
-    AppendNamesDown(out, mine, mine.size() - common);
+    AppendNamesDown(out, mine, down);
     return out;
 }
 

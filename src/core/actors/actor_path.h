@@ -10,7 +10,8 @@
 class Actor;
 
 // The actor the path names, walked from start (the ActorSystem when start is
-// null or the path begins with '/'). Empty segments are skipped: "" names
+// null or the path begins with '/'). An empty segment names the child with
+// the empty name ("a//b"), but for the one after a trailing '/': "" names
 // start itself, "../" its parent and "/" the ActorSystem. Null when a step
 // finds nothing.
 Actor *FindActorByPath(std::string_view path, Actor *start);
@@ -19,7 +20,9 @@ Actor *FindActorByPath(std::string_view path, Actor *start);
 // viewer (or none in the same tree) the absolute path ("/" for the
 // ActorSystem); otherwise "../" once per level from the viewer up to the
 // nearest common ancestor, then the names down from it (an ancestor of the
-// viewer gives "../", "../../", ...). Empty for a null actor.
+// viewer gives "../", "../../", ...). A path whose last name is empty ends
+// in "//" ("/Scenery//" for an unnamed child of Scenery), and one that would
+// begin with an empty name is the absolute path. Empty for a null actor.
 std::string ActorRelativePath(const Actor *actor, const Actor *viewer);
 
 // Makes the two functions above the path resolver of parameter-block

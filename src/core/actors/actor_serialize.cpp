@@ -328,8 +328,10 @@ int ColObj::Serialize(Archive &archive, uint32_t /*mode*/) {
 
 int ActorLink::Serialize(Archive &archive) {
     if (archive.IsWriting()) {
+        // A held actor is saved by a path that names it: the link's own
+        // while it still does, else the actor's path from the top.
         std::string written = path;
-        if (written.empty() && target != nullptr) {
+        if (target != nullptr && (path.empty() || ResolveActorName(origin, path) != target)) {
             written = ActorRelativePath(target, nullptr);
         }
         archive.SerializeString(written);

@@ -46,6 +46,28 @@ void LinkToParent(Actor *actor, Actor *parent) {
     actor->parentId = parent->actorId;
 }
 
+// Undoes what the factory did for an actor whose "Create" answered 0, and
+// only that: a template copy carries the template's id and parent by then,
+// and a removal by id would take the template out of its parent's list. The
+// actor leaves the lists that hold it itself (the one it was made under,
+// and one it may have moved to), lets go of the entries that are not its
+// own children, and goes with its own subtree.
+void DropRefusedActor(Actor *actor, Actor *parent, int32_t id) {
+    for (Actor *holder : {parent, actor->parent}) {
+        if (holder != nullptr) {
+            holder->children.RemoveAll(actor);
+        }
+    }
+    actor->parent = nullptr;
+    actor->children.RemoveWhere(
+        [actor](const Actor *child) { return child == nullptr || child->parent != actor; });
+    actor->actorId = id;
+    if (ActorTableEntry(id) == actor) {
+        SetActorTableEntry(static_cast<size_t>(id), nullptr);
+    }
+    delete actor;
+}
+
 // {actor, parent}: the block of the tree callbacks.
 struct TreeCallbackBlock {
     Actor *actor;
@@ -322,6 +344,7 @@ void DeferDestruction(Actor *actor) {
         }
         a->baseProcessEntry = nullptr;
         a->processEntry = nullptr;
+        a->awaitingDestruction = true;
         NotifyActorGone(a);
         for (Actor *child : a->children) {
             if (child != nullptr) {
@@ -494,8 +517,10 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         classNumber == kNullActorClassId || GetActorClassRow(classNumber).construct == nullptr) {
         return nullptr;
     }
-    // A null actor never takes children.
-    if (parent != nullptr && parent->classId == kNullActorClassId) {
+    // A null actor never takes children, nor does an actor waiting for its
+    // destruction, which would take them along.
+    if (parent != nullptr &&
+        (parent->classId == kNullActorClassId || parent->awaitingDestruction)) {
         return nullptr;
     }
     if (id != -1 && static_cast<uint32_t>(id) > kMaxActorId) {
@@ -553,11 +578,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
                                ? ParamBlock(&templatePointer, sizeof(templatePointer))
                                : ParamBlock();
         if (actor->HandleCommand(cmd::base::Create, block) == 0) {
-            UnlinkFromParent(actor);
-            if (ActorTableEntry(id) == actor) {
-                SetActorTableEntry(static_cast<size_t>(id), nullptr);
-            }
-            delete actor;
+            DropRefusedActor(actor, parent, id);
             return nullptr;
         }
         if (templateActor != nullptr) {
@@ -641,6 +662,11 @@ void DeleteAllChildren(Actor *actor) {
 
 int ReparentActor(Actor *actor, Actor *newParent) {
     if (actor == nullptr || newParent == nullptr || actor->classId == kNullActorClassId) {
+        return 0;
+    }
+    // An actor waiting for its destruction stays where it waits, and takes
+    // no one in.
+    if (actor->awaitingDestruction || newParent->awaitingDestruction) {
         return 0;
     }
     if (newParent->parent == nullptr) {

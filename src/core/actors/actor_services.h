@@ -44,7 +44,10 @@ Actor *ResolveChild(const Actor *parent, const ChildRef &ref);
 // that DeleteActor removes, or that CreateActor replaces, leaves the tree,
 // the actor table, the global slots and the schedule at once with its
 // subtree, but the objects are destroyed only when the outermost delivery
-// returns: a handler never runs on, or reads, an actor that is gone.
+// returns: a handler never runs on, or reads, an actor that is gone. Such an
+// actor (Actor::awaitingDestruction) is refused as the parent of CreateActor
+// and CopyActorTree and by ReparentActor either way, so that whatever its
+// destruction takes along is in no other list.
 class ActorDeliveryScope {
   public:
     ActorDeliveryScope();
@@ -84,7 +87,8 @@ uint32_t FindFreeActorIds(uint32_t count);
 // template when sendCreate is set. An actor at the id is replaced (it and
 // its subtree are destroyed), except a system actor (id below 10). Returns
 // the actor, or null when the class, the id, the parent or the template is
-// refused, no id is free, or "Create" answers 0.
+// refused, no id is free, or "Create" answers 0 (the refused actor leaves
+// the lists it entered, and nothing else does).
 Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor, Actor *parent,
                    int32_t id, bool sendCreate);
 
@@ -100,11 +104,12 @@ void DeleteAllChildren(Actor *actor);
 
 // Moves the actor under a new parent and tells everyone concerned. 0 when
 // the new parent is a root's parent (the actor system), the actor itself or
-// one of its descendants.
+// one of its descendants, or when either waits for its destruction.
 int ReparentActor(Actor *actor, Actor *newParent);
 
 // Copies the template with its subtree under parent (new ids); null when
-// the parent is the actor system or lies inside the template's subtree.
+// the parent is the actor system, lies inside the template's subtree or
+// waits for its destruction.
 Actor *CopyActorTree(Actor *templateActor, Actor *parent);
 
 // Outgoing network message: {u32 command id, u32 actor id, parameters}.

@@ -252,6 +252,9 @@ bool IsInActorTable(const Actor *actor) {
 }
 
 void SetActorTableEntry(size_t id, Actor *actor) {
+    if (actor == nullptr) {
+        ChildList::NoteSlotEmptied(ActorTable[id]);
+    }
     ActorTable[id] = actor;
     if (actor == nullptr) {
         NoteEmptiedActorId(id);

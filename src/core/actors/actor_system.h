@@ -162,7 +162,8 @@ extern std::vector<Actor *> ActorTable;
 // NextActorId; a null actor empties the slot. Every store of an actor goes
 // through here. A slot may also be emptied directly, before the actor it
 // held is destroyed or stored under another id: the destruction or the store
-// notes it then.
+// notes it then. The slot of an actor that child lists still hold is
+// emptied here only, which tells the lists (ChildList::NoteSlotEmptied).
 void SetActorTableEntry(size_t id, Actor *actor);
 // The lowest id whose slot was emptied (as noted above) since the last call,
 // 0 when the table was started anew meanwhile, SIZE_MAX when none was.

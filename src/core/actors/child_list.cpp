@@ -1,6 +1,7 @@
 #include "core/actors/child_list.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
@@ -23,7 +24,37 @@ bool Stranger(const Actor *actor) {
 
 uint64_t Order(uint64_t key) { return key >> 2; }
 
+// Listed actors whose slot was emptied while they stayed listed, by the id
+// they had then.
+std::unordered_multimap<int32_t, const Actor *> g_slotEmptied;
+
+bool SlotEmptiedAt(int32_t id) { return !g_slotEmptied.empty() && g_slotEmptied.count(id) != 0; }
+
+// The noted actor has left every list.
+void ForgetSlotEmptied(Actor *actor) {
+    actor->childSlotEmptied = false;
+    const auto mine = [actor](const auto &entry) { return entry.second == actor; };
+    auto [at, end] = g_slotEmptied.equal_range(actor->actorId);
+    at = std::find_if(at, end, mine);
+    if (at == end) {
+        // Its id changed since.
+        at = std::find_if(g_slotEmptied.begin(), g_slotEmptied.end(), mine);
+    }
+    if (at != g_slotEmptied.end()) {
+        g_slotEmptied.erase(at);
+    }
+}
+
 } // namespace
+
+void ChildList::NoteSlotEmptied(Actor *actor) {
+    if (actor == nullptr || actor->childEntries == 0 || actor->childSlotEmptied ||
+        actor->actorId < 0 || ActorTableEntry(actor->actorId) != actor) {
+        return;
+    }
+    actor->childSlotEmptied = true;
+    g_slotEmptied.emplace(actor->actorId, actor);
+}
 
 ChildList::ChildList(const ChildList &other) {
     for (Actor *actor : other) {
@@ -118,6 +149,9 @@ void ChildList::Forget(size_t slot) {
     Actor *actor = slots_[slot];
     if (actor != nullptr && actor->childEntries > 0) {
         --actor->childEntries;
+        if (actor->childEntries == 0 && actor->childSlotEmptied) {
+            ForgetSlotEmptied(actor);
+        }
     }
     if (index_ != nullptr && (index_->keys[slot] & kStranger) != 0) {
         --index_->strangers;
@@ -226,7 +260,8 @@ bool ChildList::RemoveFirst(const Actor *actor) {
     // Listed once, anywhere, with no other actor in the list that may hold
     // its id: the entry its key names is the first one.
     if (index_ != nullptr && actor->childEntries == 1 &&
-        (!byId || (index_->strangers == 0 && ActorTableEntry(actor->actorId) == actor))) {
+        (!byId || (index_->strangers == 0 && ActorTableEntry(actor->actorId) == actor &&
+                   !SlotEmptiedAt(actor->actorId)))) {
         const auto keys = index_->keys.begin();
         const auto found = std::lower_bound(
             keys + static_cast<std::ptrdiff_t>(index_->head), index_->keys.end(), actor->childKey,

@@ -7,7 +7,9 @@
 //
 // Every entry counts on its actor (Actor::childEntries), so that an actor
 // listed once, anywhere, is known to be; the actors listed must outlive
-// their entries.
+// their entries. An entry whose actor the table does not hold at its id may
+// share that id with another entry: such entries are known from their
+// listing, or from the table's setter when their slot is emptied later.
 #pragma once
 
 #include <cstddef>
@@ -70,6 +72,11 @@ class ChildList {
     // Takes out the first entry that is the actor or, for an actor with an
     // id (0 or more), holds that id; false when no entry does.
     bool RemoveFirst(const Actor *actor);
+    // The table's slot of a listed actor is being emptied (by
+    // SetActorTableEntry) while lists keep it: an actor stored at that id
+    // later shares the id with it, and until it has left every list a
+    // removal by that id searches from the front.
+    static void NoteSlotEmptied(Actor *actor);
     // Takes out every entry of the actor.
     void RemoveAll(const Actor *actor);
     // Takes out every entry the test picks; the others keep their order.

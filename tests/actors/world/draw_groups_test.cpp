@@ -163,6 +163,41 @@ TEST_F(DrawGroupScene, OverlappingBoxesLowerIndexWinsAndOpenWalksTheNext) {
     EXPECT_EQ(std::tuple(small->visible, big->visible), std::tuple(1u, 1u));
 }
 
+// The open step used to walk the id of the group it found, which an
+// inheriting group shares with its ancestor: an open group with an
+// inheriting child holding the camera walked itself for ever. It walks the
+// group found, and no group is entered twice in a frame.
+TEST_F(DrawGroupScene, TheOpenStepWalksTheGroupFoundAndNoGroupTwice) {
+    Actor *outer = Group("Outer", {-100, -100, -100}, {100, 100, 100});
+    SendCommandArgs(outer, cmd::draw_group::SetOpenDrawgroup, 1u);
+    Actor *inner = Group("Inner", {-200, -200, -200}, {200, 200, 200}, outer);
+    SendCommandArgs(inner, cmd::draw_group::SetInheritDrawgroupID, 1u);
+    // Low is open and reached through the portal from High, which holds
+    // the camera and comes after it in the registry.
+    Actor *low = Group("Low", {1000, -100, -100}, {1200, 100, 100});
+    SendCommandArgs(low, cmd::draw_group::SetOpenDrawgroup, 1u);
+    Group("High", {1200, -100, -100}, {1400, 100, 100});
+    Actor *portal = Connector("Portal", {1200, 30, 0});
+    SendCommandArgs(portal, cmd::draw_group_connector::GetForceOpenConnactor, 1u);
+    Load();
+    DrawGroupActor *a = G("Outer"), *b = G("Inner"), *l = G("Low"), *h = G("High");
+    ASSERT_EQ(std::vector<Actor *>(DrawGroupRegistry.begin() + 2, DrawGroupRegistry.end()),
+              (std::vector<Actor *>{a, l, h, b}));
+    ASSERT_EQ(std::tuple(a->drawGroupId, l->drawGroupId, h->drawGroupId, b->drawGroupId),
+              std::tuple(2, 3, 4, 2));
+    ActorSystem *system = GetActorSystem();
+    runner.SetCamera({0, 0, 0});
+    runner.Step();
+    EXPECT_EQ(std::tuple(a->visible, b->visible, system->visibilityCounters[0]),
+              std::tuple(1u, 1u, 2u));
+
+    system->visibilityCounters[0] = 0;
+    runner.SetCamera({1300, 0, 0});
+    runner.Step();
+    EXPECT_EQ(std::tuple(h->visible, l->visible, a->visible, system->visibilityCounters[0]),
+              std::tuple(1u, 1u, 0u, 2u));
+}
+
 TEST_F(DrawGroupScene, FirstDrawLoadsResourcesThroughConnectorsThatAreNoLoadPoints) {
     TwoRooms();
     Load();

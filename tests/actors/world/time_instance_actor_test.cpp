@@ -301,6 +301,34 @@ TEST_F(TimeInstanceTest, ALayerPastTheLastIsIgnored) {
     }
 }
 
+// A global instance's pump used to run the root record, which holds the
+// pump itself: it ran itself, directly or through an outer instance's pump,
+// until the stack overflowed. It runs the entries of its own record.
+TEST_F(TimeInstanceTest, AGlobalInstancesPumpRunsItsOwnRecordNotItself) {
+    for (bool nested : {false, true}) {
+        g_log.clear();
+        TimeInstanceActor *outer = Instance("outer");
+        TimeInstanceActor *instance = Instance("instance");
+        if (nested) {
+            Connect(outer, instance);
+        }
+        Logger *logger = NewLogger("logger");
+        Logger *plain = NewLogger("plain"); // on the root record
+        Connect(instance, logger);
+        uint32_t word = 1;
+        logger->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 1.0f, 0.0f, 0.0f);
+        SendWord(instance, cmd::time_instance::SetTimeinstanceGlobal, 1);
+        word = 2;
+        plain->ScheduleCommand(kCmdMark, ParamBlock(&word, sizeof(word)), 0x200, 0.5f, 0.0f, 0.0f);
+        RunFor(0.6f);
+        EXPECT_EQ(g_log, std::vector<std::string>{"plain:2"}) << nested; // the frame's pump alone
+        RunFor(0.5f);
+        EXPECT_EQ(g_log, (std::vector<std::string>{"plain:2", "logger:1"})) << nested;
+        EXPECT_EQ(instance->layerPumped[1], 0u);
+        EXPECT_EQ(Pump(instance, 1), nullptr);
+    }
+}
+
 TEST_F(TimeInstanceTest, SelectionReachesConnectedActorsInOrder) {
     TimeInstanceActor *instance = Instance("instance");
     Logger *a = NewLogger("a");

@@ -1,13 +1,18 @@
 // The link contract: assigning, re-assigning and releasing keep each
 // target's list of links exact and in order, and a destroyed target clears
-// every link to it and tells each origin once, in list order.
+// every link to it and tells each origin once, in list order; a saved link
+// names the actor it holds.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "base/file_system.h"
 #include "core/actors/actor.h"
+#include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
+#include "world_fixture.h"
 
 namespace {
 
@@ -31,7 +36,6 @@ TEST(ActorLinkTest, AssignMovesReleaseDropsAndNullReleases) {
     Actor b;
     ActorLink link;
     ActorLink other;
-    link.path = "kept";
     other.Assign(&a);
     link.Assign(&a);
     EXPECT_EQ(a.backLinks, (std::vector<ActorLink *>{&other, &link}));
@@ -43,6 +47,7 @@ TEST(ActorLinkTest, AssignMovesReleaseDropsAndNullReleases) {
     EXPECT_EQ(a.backLinks, (std::vector<ActorLink *>{&other}));
     EXPECT_EQ(b.backLinks, (std::vector<ActorLink *>{&link}));
     // Null releases the link and keeps its path.
+    link.path = "kept";
     link.Assign(nullptr);
     EXPECT_EQ(link.target, nullptr);
     EXPECT_TRUE(b.backLinks.empty());
@@ -77,13 +82,13 @@ TEST(ActorLinkTest, DestroyedTargetClearsEveryLinkAndTellsEachOriginInListOrder)
     ActorLink a(&right);
     ActorLink orphan;
     ActorLink b(&left);
-    a.path = "a";
-    b.path = "b";
     {
         Actor target;
         a.Assign(&target);
         orphan.Assign(&target);
         b.Assign(&target);
+        a.path = "a";
+        b.path = "b";
     }
     EXPECT_EQ(std::vector<Actor *>({a.target, orphan.target, b.target}),
               std::vector<Actor *>(3, nullptr));
@@ -91,6 +96,44 @@ TEST(ActorLinkTest, DestroyedTargetClearsEveryLinkAndTellsEachOriginInListOrder)
     // The links are off the dead list: releasing them again does nothing.
     a.Release();
     b.Release();
+}
+
+// What the link writes into a file.
+std::string Saved(ActorLink &link) {
+    std::vector<uint8_t> block(512);
+    Archive out;
+    out.Attach(GetMemoryFileSystem(), NewMemoryHandle(block.data(), 512), true);
+    link.Serialize(out);
+    out.Close();
+    return std::string(block.begin() + 4, block.begin() + 4 + block[0]);
+}
+
+using ActorLinkWorldTest = ActorWorldTest;
+
+TEST_F(ActorLinkWorldTest, ASavedLinkNamesTheActorItHolds) {
+    Actor *holder = CreateActor(0, "Holder", nullptr, scenery, -1, false);
+    Actor *a = CreateActor(0, "TargetA", nullptr, scenery, -1, false);
+    Actor *b = CreateActor(0, "TargetB", nullptr, scenery, -1, false);
+    ActorLink link(holder);
+    link.path = "../TargetA";
+    link.Resolve();
+    // Given B by pointer, the link is B's: no path, B's in the file, and
+    // nothing once released.
+    link.Assign(b);
+    EXPECT_EQ(std::tuple(link.path, Saved(link)), std::tuple("", "/Scenery/TargetB"));
+    link.Release();
+    EXPECT_EQ(Saved(link), "");
+    // A path given as text stays through a release, as a file's path that
+    // has not found its actor yet does; one that names another actor by
+    // now is not what is written.
+    link.path = "../TargetA";
+    link.Resolve();
+    link.Release();
+    EXPECT_EQ(Saved(link), "../TargetA");
+    link.Resolve();
+    a->name = "Renamed";
+    CreateActor(0, "TargetA", nullptr, scenery, -1, false);
+    EXPECT_EQ(std::tuple(link.target, Saved(link)), std::tuple(a, "/Scenery/Renamed"));
 }
 
 } // namespace

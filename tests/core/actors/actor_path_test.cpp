@@ -27,7 +27,7 @@ TEST_F(ActorPathTest, PathsWalkDownUpAndFromTheTop) {
     const std::tuple<const char *, Actor *, Actor *> cases[] = {
         {"a/../b", x, b}, {"a/parent/b", x, b}, {"/", x, system}, {"/Scenery/X/b", nullptr, b},
         {"Scenery/X", nullptr, x}, {"parent", system, nullptr}, {"..", system, nullptr}, {"", x, x},
-        {"../", a, x}, {"a//b", x, FindChildByName(a, "b")}, {"nothing", x, nullptr},
+        {"../", a, x}, {"a//b", x, nullptr}, {"nothing", x, nullptr},
         {"a/nothing/..", x, nullptr}};
     for (const auto &[path, from, want] : cases)
         EXPECT_EQ(FindActorByPath(path, from), want) << path;
@@ -50,6 +50,25 @@ TEST_F(ActorPathTest, RelativePathsRoundTrip) {
                 << target->name << " from " << viewer->name;
         }
         EXPECT_EQ(FindActorByPath(ActorRelativePath(target, nullptr), nullptr), target);
+    }
+}
+
+TEST_F(ActorPathTest, AnEmptyNameIsASegmentOfItsOwn) {
+    // X under an unnamed E under Scenery beside a namesake; E's unnamed F.
+    Actor *namesake = Plain("X", scenery);
+    Actor *e = Plain("", scenery);
+    Actor *x = Plain("X", e);
+    Actor *f = Plain("", e);
+    const std::tuple<const char *, Actor *, Actor *> cases[] = {
+        {"/Scenery//X", nullptr, x}, {"/Scenery//", nullptr, e}, {"/Scenery/", nullptr, scenery},
+        {"..///", namesake, f},      {"", e, e},                 {"/Scenery////", nullptr, nullptr}};
+    for (const auto &[path, from, want] : cases)
+        EXPECT_EQ(FindActorByPath(path, from), want) << path;
+    // Paths made for them lead back to them, from anywhere.
+    for (Actor *target : {namesake, e, x, f}) {
+        for (Actor *viewer : {namesake, e, x, f, static_cast<Actor *>(nullptr)})
+            EXPECT_EQ(FindActorByPath(ActorRelativePath(target, viewer), viewer), target)
+                << ActorRelativePath(target, viewer);
     }
 }
 

@@ -95,7 +95,7 @@ class EventWorld {
                 GiveScript(actor);
             }
         }
-        actors_.push_back({actor->actorId, actor});
+        actors_.push_back({actor->actorId, name});
         return actor;
     }
 
@@ -103,8 +103,9 @@ class EventWorld {
     Actor *Some() {
         while (!actors_.empty()) {
             const size_t at = Pick(actors_.size());
-            const auto [id, actor] = actors_[at];
-            if (GetActorById(static_cast<uint32_t>(id)) == actor) {
+            const auto &[id, name] = actors_[at];
+            Actor *actor = GetActorById(static_cast<uint32_t>(id));
+            if (actor != nullptr && actor->name == name) {
                 return actor;
             }
             actors_.erase(actors_.begin() + static_cast<std::ptrdiff_t>(at));
@@ -173,7 +174,9 @@ class EventWorld {
 
     std::mt19937 random_;
     int made_ = 0;
-    std::vector<std::pair<int32_t, Actor *>> actors_;
+    // Each actor made, by id and name: one made later may take a deleted
+    // one's id and address, never its name.
+    std::vector<std::pair<int32_t, std::string>> actors_;
 };
 
 using RecursiveEventTest = ActorWorldTest;

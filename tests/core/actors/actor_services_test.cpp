@@ -12,6 +12,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/actor_tree_dump.h"
+#include "core/actors/class_factory.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/command_table.h"
 #include "core/actors/create_source.h"
@@ -236,6 +237,35 @@ TEST_F(ActorServicesTest, RefusedCreateLeavesNoTrace) {
     log = TakeLog();
     ASSERT_EQ(Ids(log), std::vector<uint32_t>{cmd::base::Create});
     EXPECT_EQ(log[0].PointerAt(0), templateActor);
+}
+
+// Copies its template as every class does, then refuses "Create", as a
+// Sound copy whose library item is missing does.
+class CopyThenRefuse : public Actor {
+  public:
+    int HandleCommand(uint32_t commandId, ParamBlock block) override {
+        const int answer = Actor::HandleCommand(commandId, block);
+        return commandId == cmd::base::Create ? 0 : answer;
+    }
+};
+
+TEST_F(ActorServicesTest, RefusedCopyUndoesOnlyWhatTheCopyDid) {
+    constexpr uint32_t kRefusing = 2;
+    SetActorClassRowForTests(
+        kRefusing, {kRefusing, [] { return static_cast<Actor *>(new CopyThenRefuse); }, nullptr});
+    WorldRecorder *holder = Make("Holder");
+    WorldRecorder *s = Make("S", holder);
+    const int32_t sId = s->actorId;
+    const uint32_t copyId = FindFreeActorIds(1);
+    // The copy had the template's id and parent when it was refused.
+    EXPECT_EQ(CreateActor(kRefusing, "Copy", s, scenery, -1, true), nullptr);
+    EXPECT_EQ(std::tuple(holder->children == std::vector<Actor *>{s}, s->parent, GetActorById(sId)),
+              std::tuple(true, holder, s));
+    EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"Holder"});
+    EXPECT_EQ(GetActorById(copyId), nullptr);
+    // The template goes with its parent.
+    ASSERT_EQ(DeleteActor(holder), 1);
+    EXPECT_EQ(GetActorById(sId), nullptr);
 }
 
 TEST_F(ActorServicesTest, BaseClassCopiesTheTemplateButNotItsPlace) {
@@ -557,6 +587,58 @@ TEST_F(ActorServicesTest, ChildListsKeepTheirOrderThroughRandomRemovals) {
                 seen.push_back(child);
                 ++i;
             }
+        }
+    }
+}
+
+TEST_F(ActorServicesTest, NothingJoinsAnActorWaitingForDestruction) {
+    // A deleted during a delivery, with a short and with a long list.
+    for (const int count : {10, 40}) {
+        SCOPED_TRACE(count);
+        Actor *a = CreateActor(0, "A", nullptr, scenery, -1, false);
+        for (int i = 0; i < count; ++i) {
+            CreateActor(0, "c", nullptr, a, -1, false);
+        }
+        WorldRecorder *other = Make("other");
+        {
+            ActorDeliveryScope delivery;
+            ASSERT_EQ(DeleteActor(a), 1);
+            // T2 would take the id of one of A's waiting children.
+            Actor *t1 = CreateActor(0, "T1", nullptr, a, -1, false);
+            Actor *t2 = CreateActor(0, "T2", nullptr, a, -1, false);
+            EXPECT_EQ(std::tuple(t1, t2), std::tuple(nullptr, nullptr));
+            DeleteActor(t2);
+            Actor *waiting = a->children.front();
+            EXPECT_EQ(CopyActorTree(other, waiting), nullptr);
+            EXPECT_EQ(ReparentActor(other, waiting), 0);
+            EXPECT_EQ(ReparentActor(waiting, scenery), 0);
+            EXPECT_EQ(ReparentActor(a, scenery), 0);
+        }
+        EXPECT_EQ(ChildNames(scenery), std::vector<std::string>{"other"});
+        ASSERT_EQ(DeleteActor(other), 1);
+        EXPECT_EQ(NextActorId(17), ActorTable.size());
+    }
+    // A removal by id takes the first entry holding the id at every length
+    // of the list, also one whose slot was emptied while it stayed listed.
+    for (size_t count = 1; count <= 70; ++count) {
+        for (const size_t at : {size_t{0}, count / 2, count - 1}) {
+            SCOPED_TRACE(std::to_string(count) + " " + std::to_string(at));
+            Actor *p = CreateActor(0, "P", nullptr, scenery, -1, false);
+            for (size_t i = 0; i < count; ++i) {
+                CreateActor(0, "c", nullptr, p, -1, false);
+            }
+            Actor *emptied = p->children[at];
+            SetActorTableEntry(static_cast<size_t>(emptied->actorId), nullptr);
+            Actor *t = CreateActor(0, "T", nullptr, p, emptied->actorId, false);
+            ASSERT_NE(t, nullptr);
+            std::vector<Actor *> want = p->children;
+            UnlinkAsTheListDid(want, t);
+            EXPECT_TRUE(p->children.RemoveFirst(t));
+            EXPECT_EQ(p->children, want);
+            p->children.RemoveWhere([&](const Actor *c) { return c == t || c == emptied; });
+            t->parent = nullptr;
+            delete emptied;
+            ASSERT_EQ(DeleteActor(t) + DeleteActor(p), 2);
         }
     }
 }
