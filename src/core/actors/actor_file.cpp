@@ -253,8 +253,8 @@ class MadeActors {
 // A parent id of an old file whose record's id moved (`rules` moves, see
 // MoveActorFileId) moves as far, unless it names a root.
 int32_t MovedParentId(int32_t parentId, uint32_t rules) {
-    if (rules != 0 && parentId >= 0 && parentId != kSceneryRootId &&
-        parentId != kClipboardRootId && parentId <= static_cast<int32_t>(kMaxActorId)) {
+    if (rules != 0 && parentId >= 0 && parentId != kSceneryRootId && parentId != kClipboardRootId &&
+        parentId <= static_cast<int32_t>(kMaxActorId)) {
         return parentId + static_cast<int32_t>(1000 * rules);
     }
     return parentId;

@@ -3,7 +3,6 @@
 // below its parent and goes with it.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -97,22 +96,16 @@ TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadHangsItBelowItsParent) {
 TEST_F(ReferenceTest, ALoadedReferenceGoesWithItsFileAndItsParent) {
     system->baseFolder = folder.Path();
     std::filesystem::create_directories(folder / "Data");
-    const auto count = [this](const std::string &file) {
-        const std::string bytes = folder.Get("Data/" + file);
-        uint32_t records = 0;
-        if (bytes.size() >= 8) {
-            std::memcpy(&records, bytes.data() + 4, 4);
-        }
-        return records;
-    };
+    // The low byte of a file's record count.
+    const auto count = [this](const std::string &file) { return folder.Get("Data/" + file).at(4); };
     Actor *room = CreateActor(0, "Room", nullptr, scenery, 3000, true);
     NewReference("Ref", room, 3001)->referencePath = "/Scenery/Room";
     ASSERT_EQ(SaveActors(folder / "Data/room.qva", 3000, 3002, kSerializeSave), 1);
     ASSERT_EQ(SaveActors(folder / "Data/scene.qva", 3000, 3002, kSerializeSave), 1);
     ASSERT_EQ(DeleteActor(room), 1);
 
-    Actor *file = CreateActor(static_cast<int32_t>(kFileClassId), "F", nullptr, scenery, 3500,
-                              false);
+    Actor *file =
+        CreateActor(static_cast<int32_t>(kFileClassId), "F", nullptr, scenery, 3500, false);
     ASSERT_EQ(SendCommandArgs(file, cmd::file::SetFilename, std::string("room.qva")), 1);
     ASSERT_EQ(SendCommandArgs(file, cmd::file::SetFileStringlist, std::string("room.qva")), 1);
     ASSERT_EQ(SendCommand(3500, cmd::file::LoadFileobject, ParamBlock()), 1u);
@@ -123,7 +116,7 @@ TEST_F(ReferenceTest, ALoadedReferenceGoesWithItsFileAndItsParent) {
     ASSERT_EQ(file->children.size(), 1u);
     EXPECT_EQ(loaded[0]->parent, file->children[0]);
     EXPECT_EQ(SendCommand(3500, cmd::file::SaveFileobject, ParamBlock()), 1u);
-    EXPECT_EQ(count("room.qva"), 2u);
+    EXPECT_EQ(count("room.qva"), 2);
     SendCommand(3500, cmd::file::UnloadFileobject, ParamBlock());
     EXPECT_EQ(GetActorById(refId), nullptr);
     ASSERT_EQ(DeleteActor(file), 1);
@@ -136,7 +129,7 @@ TEST_F(ReferenceTest, ALoadedReferenceGoesWithItsFileAndItsParent) {
     EXPECT_EQ(GetActorById(3001), nullptr);
     CreateActor(0, "Next", nullptr, scenery, 3000, true);
     ASSERT_EQ(SendCommandArgs(scenery, cmd::file_io::SaveFile, std::string("next.qva")), 1);
-    EXPECT_EQ(count("next.qva"), 1u);
+    EXPECT_EQ(count("next.qva"), 1);
 }
 
 TEST_F(ReferenceTest, DescriptorAndSheet) {

@@ -100,8 +100,8 @@ TEST_F(DamagedSampleFilesTest, EveryDamagedCopyOfASceneAndASaveIsRefusedWhole) {
             SCOPED_TRACE(copy.what);
             ++families[Family(copy.what)];
             Archive archive;
-            ASSERT_TRUE(archive.OpenMemory(copy.bytes.data(),
-                                           static_cast<uint32_t>(copy.bytes.size())));
+            ASSERT_TRUE(
+                archive.OpenMemory(copy.bytes.data(), static_cast<uint32_t>(copy.bytes.size())));
             ASSERT_EQ(LoadActorsFrom(archive, kSerializeLoad), 0);
             EXPECT_STREQ(GetActorSystem()->errorText, "Serialize Error");
             EXPECT_EQ(GetActorSystem()->GetFileVersion(), kNoFileVersion);
@@ -120,9 +120,9 @@ TEST_F(DamagedSampleFilesTest, EveryDamagedCopyOfASceneAndASaveIsRefusedWhole) {
 
     // A held Timer replays its keys up to its saved time on "Init Load": in
     // a refused file it is never told, so no key runs.
-    auto *timer = static_cast<TimerActor *>(CreateActor(
-        static_cast<int32_t>(kTimerClassId), "Held", nullptr, GetActorById(kSceneryRootId), 6900,
-        true));
+    auto *timer =
+        static_cast<TimerActor *>(CreateActor(static_cast<int32_t>(kTimerClassId), "Held", nullptr,
+                                              GetActorById(kSceneryRootId), 6900, true));
     ASSERT_NE(timer, nullptr);
     timer->totalTime = 4.0f;
     timer->multiplier = 0.0f;
