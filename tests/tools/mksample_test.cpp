@@ -176,7 +176,7 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
     // The rooms' meshes, a UVAnimation with a mesh and a Reference, which
-    // stays outside the tree.
+    // hangs below its room.
     for (const char *line :
          {"      id=3010 class=3 name=\"FloorA\" parent=3002 classname=\"Object\"\n"
           "        transform pos 0 0 0 scale 0.5 0.5 0.5 ",
@@ -184,8 +184,8 @@ TEST(Mksample, ActorFilesHoldTheDemoActorsAndScripts) {
           "        transform pos 550 50 450 scale 1 1 1 ",
           "      id=3016 class=41 name=\"UVHolder\" parent=3002 classname=\"UVAnimation\"\n",
           "        id=3017 class=3 name=\"CrateUV\" parent=3016 classname=\"Object\"\n",
-          "orphan id=3018 class=37 name=\"RefA\" parent=3002 classname=\"Reference\"\n",
-          "  reference id 3011 path \"/Scenery/RoomA/CrateA\"\n"}) {
+          "      id=3018 class=37 name=\"RefA\" parent=3002 classname=\"Reference\"\n",
+          "        reference id 3011 path \"/Scenery/RoomA/CrateA\"\n"}) {
         EXPECT_NE(level.out.find(line), std::string::npos) << line;
     }
     // The sample camera, active, in RoomA looking along +z.
