@@ -60,13 +60,14 @@ ProgramRun RunIn(const std::string& folder, const std::string& commandLine) {
 }
 
 // The engine as the end-to-end runs start it: headless, windowed, silent,
-// with a fixed frame time, a fixed random seed and a frame limit; `env`
-// ("NAME=value ...") adds further settings.
+// with a fixed frame time, a fixed random seed, films and pauses that wait
+// for no real time and a frame limit; `env` ("NAME=value ...") adds further
+// settings.
 ProgramRun RunEngine(const std::string& folder, int frameLimit = 600,
                      const std::string& env = "") {
     return RunIn(folder, env + (env.empty() ? "" : " ") +
                          "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
-                         "ENGINE_RANDOM_SEED=1 "
+                         "ENGINE_RANDOM_SEED=1 ENGINE_SKIP_WAITS=1 "
                          "ENGINE_FRAME_LIMIT=" + std::to_string(frameLimit) + " " +
                              Quote(Program("engine")) + " -win=1 -s=0");
 }
@@ -560,7 +561,7 @@ TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
 
 TEST_F(EngineEndToEnd, FrameStatsLineOnATenFrameRunAndOnExitEngine) {
     const std::string engine = kBlind + " SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
-                               "ENGINE_FRAME_STATS=1 " + Quote(Program("engine")) + " -win=1 -s=0";
+                               "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_STATS=1 " + Quote(Program("engine")) + " -win=1 -s=0";
     ProgramRun run = RunIn(folder.Path(), "ENGINE_FRAME_LIMIT=10 " + engine);
     EXPECT_EQ(run.exitCode, 3);
     ASSERT_EQ(run.err.rfind("frame limit reached\n", 0), 0u) << run.err;
@@ -856,13 +857,13 @@ TEST_F(EngineEndToEnd, SoundLibraryLinesOnlyWithEngineVerbose) {
     const std::string environment = kBlind + " SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=alsa "
                                     "ALSA_CONFIG_PATH=" + Quote(alsa / "asound.conf");
     ProgramRun run = RunIn(folder.Path(), environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 "
-                                                        "ENGINE_FRAME_LIMIT=30 " +
+                                                        "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=30 " +
                                               Quote(Program("engine")) + " -win=1 -tq=32");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err, "frame limit reached\n");
 
     run = RunIn(folder.Path(), environment + " ENGINE_VERBOSE=1 ENGINE_FIXED_FRAME_TIME=0.016666668 "
-                                             "ENGINE_FRAME_LIMIT=30 " +
+                                             "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=30 " +
                                    Quote(Program("engine")) + " -win=1 -tq=32");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find("ALSA lib "), std::string::npos) << run.err;

@@ -1,6 +1,8 @@
 // Runs the whole engine in the test's own process on a game folder (as
 // "./play.sh" does, offscreen, windowed, silent) with scripted input: every
-// frame lasts 1/60 s, the logo is skipped, the keys, buttons and cursor come
+// frame lasts 1/60 s, the random seed is 1 (unless ENGINE_RANDOM_SEED says
+// otherwise), films and pauses wait for no real time
+// (ENGINE_SKIP_WAITS), the logo is skipped, the keys, buttons and cursor come
 // from the test, and after each frame the test may look at the world and
 // queue the next frame's input. One run per test program: the engine's
 // devices are the process's own.

@@ -150,6 +150,24 @@ TEST_F(FullScreenVideoTest, FilmsEndWithoutDurationAtErrorsAndWhenStuck) {
     EXPECT_TRUE(took >= 2.0 && took <= 2.6) << took;
 }
 
+// The fixture's clock takes no real time for a sleep (as the engine's
+// ENGINE_SKIP_WAITS): the window thread waits for the decoder instead, so
+// the film still shows its pictures in turn and ends by its own length, not
+// as a stuck one; the front end's pauses (VideoSleep) move the same clock.
+TEST_F(FullScreenVideoTest, AClockThatWaitsForTheDecoderShowsThePicturesWithoutRealSleeps) {
+    gfx::RecordingDevice *device = Recorder();
+    const std::string path = ColorFilm("film.mpg", filmwriter::Container::Mpeg);
+    ASSERT_EQ(PlayFullScreenVideo(path.c_str()), 1);
+    const size_t logAt = device->GetLog().size();
+    const double took = PlayOut(clock_, 400);
+    EXPECT_TRUE(took >= 1.9 && took <= 2.2) << took;
+    EXPECT_GE(Count(PresentedFrames(device->GetLog(), logAt).drawn, true), 45);
+
+    const double before = clock_.Now();
+    VideoSleep(2000);
+    EXPECT_NEAR(clock_.Now() - before, 2.0, 1e-9);
+}
+
 TEST_F(FullScreenVideoTest, TruncatedFilmsEndAndSparseFilmsPlayToTheirDuration) {
     const std::string path = ColorFilm("cut.mpg", filmwriter::Container::Mpeg, 50);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) * 6 / 10);
