@@ -6,6 +6,7 @@
 #include "core/actors/engine_startup.h"
 #include "platform/graphics.h"
 #include "platform/input.h"
+#include "platform/video.h"
 
 void PlayRunHost::Key(uint32_t virtualKey, bool down) {
     Pending event{};
@@ -37,16 +38,10 @@ int PlayRunHost::Run(const std::string& folder, uint64_t frameLimit) {
     const std::string limit = std::to_string(frameLimit);
     setenv("ENGINE_FRAME_LIMIT", limit.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless the caller chose a display
-    // As the end-to-end runs of the engine program: one random seed, so that
-    // every run of a test plays the same game (the tick would seed each run
-    // anew), and films and pauses that wait for no real time.
-    const bool ownSeed = std::getenv("ENGINE_RANDOM_SEED") == nullptr;
-    if (ownSeed) setenv("ENGINE_RANDOM_SEED", "1", 1);
-    setenv("ENGINE_SKIP_WAITS", "1", 1);
+    // Films and pauses wait for no real time, as with ENGINE_SKIP_WAITS.
+    UseSkippedWaitsVideoClock();
     const int code = RunEngine("-win=1 -s=0", *this);
     if (gfx::Device* device = GetD3DDevice()) device->SetDrawingSkipped(false);
-    unsetenv("ENGINE_SKIP_WAITS");
-    if (ownSeed) unsetenv("ENGINE_RANDOM_SEED");
     unsetenv("ENGINE_FRAME_LIMIT");
     std::filesystem::current_path(before);
     return code;
