@@ -202,6 +202,20 @@ class Film {
         });
     }
 
+    // Waits (at most `milliseconds` of real time) until the decoder has
+    // caught up with the media clock, or ended, and is between two reads: a
+    // clock that moves only by the window thread's sleeps must not run past
+    // a read in progress, which would then count as stuck.
+    bool WaitSettled(uint32_t milliseconds) {
+        const double position = Position();
+        std::unique_lock<std::mutex> lock(mutex_);
+        return wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+            return !thread_.joinable() ||
+                   (!busy_ && (ended_ || (!queue_.empty() &&
+                                          queue_.back().time > position + kTimeSlack)));
+        });
+    }
+
     // Media-clock time at which the next decoded picture falls due; infinity
     // when none is decoded.
     double NextDue() {
@@ -718,7 +732,7 @@ int PollFullScreenVideo() {
         // The sleep's length of real time at most, and no longer than the
         // decoder takes to catch up with the clock.
         if (g_clock.waitsForDecoder) {
-            film->WaitCaughtUp(wait);
+            film->WaitSettled(wait);
         }
     }
 }
