@@ -25,9 +25,10 @@ cmake --build --preset asan -j"$jobs" || { echo "test.sh: building asan failed" 
 # leaves something behind that breaks another, fails there), and the fuzz
 # entries run as they are. The one-process-per-case entries (label "single")
 # hold the same cases again: `ctest --test-dir build/asan` alone runs every
-# entry. Much of the programs' time is spent waiting on the wall clock
-# (films and sound played in real time, the engine's start-up logo, the
-# save screen's pauses, Xvfb): two runs more than there are cores keep the
-# cores busy meanwhile.
+# entry. The films, the engine's start-up logo and the save screens' pauses
+# wait for no real time in the tests (ENGINE_SKIP_WAITS, fake films), but
+# some waiting is left (sound played in real time, Xvfb, the processes'
+# start-up and exit): two runs more than there are cores keep the cores busy
+# meanwhile.
 set +e
 ctest --test-dir build/asan --output-on-failure -j"$((jobs + 2))" -LE '^single$'

@@ -1,13 +1,12 @@
 #include "game/game_sleep.h"
 
-#include <chrono>
-#include <thread>
+#include "platform/video.h"
 
 namespace {
 
-void RealSleep(uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+// The window thread's wait, on the films' clock: a clock that skips waits
+// skips these too.
+void RealSleep(uint32_t milliseconds) { VideoSleep(milliseconds); }
 
 GameSleepFunction g_sleep = &RealSleep;
 

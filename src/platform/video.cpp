@@ -1,6 +1,7 @@
 #include "platform/video.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -55,6 +56,9 @@ void Sleep(uint32_t milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 }
+
+// The skipped waits' clock (ENGINE_SKIP_WAITS): microseconds slept.
+std::atomic<int64_t> g_skippedMicros{0};
 
 std::unique_ptr<video::FilmSource> OpenSource(const std::string &osPath) {
     if (g_opener) {
@@ -195,6 +199,20 @@ class Film {
             }
             return ended_ || !thread_.joinable() ||
                    (!queue_.empty() && queue_.back().time > position + kTimeSlack);
+        });
+    }
+
+    // Waits (at most `milliseconds` of real time) until the decoder has
+    // caught up with the media clock, or ended, and is between two reads: a
+    // clock that moves only by the window thread's sleeps must not run past
+    // a read in progress, which would then count as stuck.
+    bool WaitSettled(uint32_t milliseconds) {
+        const double position = Position();
+        std::unique_lock<std::mutex> lock(mutex_);
+        return wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+            return !thread_.joinable() ||
+                   (!busy_ && (ended_ || (!queue_.empty() &&
+                                          queue_.back().time > position + kTimeSlack)));
         });
     }
 
@@ -655,7 +673,10 @@ int PlayFullScreenVideo(const char *path) {
     const double start = Now();
     // The state is asked for with a short time-out, the clock is read
     // between asks.
-    while (!film->Started(std::chrono::milliseconds(5))) {
+    // On a clock that waits for the decoder, each ask also waits out the
+    // sleep's length of real time unless the picture comes first.
+    const std::chrono::milliseconds ask(g_clock.waitsForDecoder ? 25 : 5);
+    while (!film->Started(ask)) {
         if (Now() - start >= kStartSeconds) {
             StopFullScreenVideo();
             return 0;
@@ -706,7 +727,13 @@ int PollFullScreenVideo() {
         if (film->NextDue() == std::numeric_limits<double>::infinity()) {
             until = std::min(until, now + 0.02);
         }
-        Sleep(uint32_t(std::max(1.0, std::ceil((until - now) * 1000.0))));
+        const uint32_t wait = uint32_t(std::max(1.0, std::ceil((until - now) * 1000.0)));
+        Sleep(wait);
+        // The sleep's length of real time at most, and no longer than the
+        // decoder takes to catch up with the clock.
+        if (g_clock.waitsForDecoder) {
+            film->WaitSettled(wait);
+        }
     }
 }
 
@@ -720,6 +747,15 @@ void InstallFilmHooks(bool (*soundEnabled)()) {
 }
 
 void SetVideoClock(VideoClock clock) { g_clock = std::move(clock); }
+
+void VideoSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+void UseSkippedWaitsVideoClock() {
+    g_skippedMicros = 0;
+    SetVideoClock({[] { return double(g_skippedMicros.load()) / 1e6; },
+                   [](uint32_t milliseconds) { g_skippedMicros += int64_t(milliseconds) * 1000; },
+                   true});
+}
 
 void SetFilmSourceOpener(FilmSourceOpener opener) { g_opener = std::move(opener); }
 

@@ -55,8 +55,20 @@ void InstallFilmHooks(bool (*soundEnabled)());
 struct VideoClock {
     std::function<double()> now;
     std::function<void(uint32_t milliseconds)> sleep;
+    // The sleeps move the clock without letting real time pass: after each
+    // of the window thread's sleeps on a full-screen film it waits for the
+    // decoder to catch up with the clock instead, at most as long as the
+    // sleep, so that every picture is still shown in its turn while the
+    // decoder keeps pace with real time.
+    bool waitsForDecoder = false;
 };
 void SetVideoClock(VideoClock clock);
+// The window thread's blocking wait through the installed clock's sleep (the
+// front end's pauses wait here too).
+void VideoSleep(uint32_t milliseconds);
+// Installs a clock that only the sleeps move, from 0, waiting for no real
+// time (the engine's ENGINE_SKIP_WAITS).
+void UseSkippedWaitsVideoClock();
 // How films are opened from operating-system paths (FFmpeg by default).
 using FilmSourceOpener = std::function<std::unique_ptr<video::FilmSource>(const std::string &)>;
 void SetFilmSourceOpener(FilmSourceOpener opener);

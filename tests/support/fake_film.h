@@ -1,15 +1,13 @@
 // Full-screen films without a decoder: while a FakeFilms lives, every film
 // file that exists opens as a few black pictures, 25 a second, and the media
-// clock moves by the window thread's waits (which also let that much real
-// time pass, so the decoder thread keeps up).
+// clock moves by the window thread's waits alone (no real time passes: after
+// each wait the window thread waits for the decoder thread to catch up).
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/os/video/film_source.h"
@@ -49,10 +47,7 @@ class FakeFilms {
             return std::make_unique<BlackFilm>(pictures);
         });
         SetVideoClock({[this] { return double(micros.load()) / 1e6; },
-                       [this](uint32_t ms) {
-                           micros += int64_t(ms) * 1000;
-                           std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-                       }});
+                       [this](uint32_t ms) { micros += int64_t(ms) * 1000; }, true});
     }
     ~FakeFilms() {
         StopFullScreenVideo();

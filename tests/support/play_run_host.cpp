@@ -6,6 +6,7 @@
 #include "core/actors/engine_startup.h"
 #include "platform/graphics.h"
 #include "platform/input.h"
+#include "platform/video.h"
 
 void PlayRunHost::Key(uint32_t virtualKey, bool down) {
     Pending event{};
@@ -37,6 +38,8 @@ int PlayRunHost::Run(const std::string& folder, uint64_t frameLimit) {
     const std::string limit = std::to_string(frameLimit);
     setenv("ENGINE_FRAME_LIMIT", limit.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 0); // unless the caller chose a display
+    // Films and pauses wait for no real time, as with ENGINE_SKIP_WAITS.
+    UseSkippedWaitsVideoClock();
     const int code = RunEngine("-win=1 -s=0", *this);
     if (gfx::Device* device = GetD3DDevice()) device->SetDrawingSkipped(false);
     unsetenv("ENGINE_FRAME_LIMIT");

@@ -1,6 +1,9 @@
 // Runs the whole engine in the test's own process on a game folder (as
 // "./play.sh" does, offscreen, windowed, silent) with scripted input: every
-// frame lasts 1/60 s, the logo is skipped, the keys, buttons and cursor come
+// frame lasts 1/60 s, the tick that seeds the random generator is always 1
+// (so every run of a test plays the same game; ENGINE_RANDOM_SEED still
+// overrides it), films and pauses wait for no real time, the logo is
+// skipped, the keys, buttons and cursor come
 // from the test, and after each frame the test may look at the world and
 // queue the next frame's input. One run per test program: the engine's
 // devices are the process's own.
@@ -41,6 +44,7 @@ public:
 
     void InitInput() override;
     double GetDeltaTime() override { return 1.0 / 60.0; }
+    uint32_t TickCount() override { return 1; }
     bool PollFullScreenVideo() override { return false; }
     void UpdateInput(float frameTime, int cursorFlag) override;
     void EndRender() override;

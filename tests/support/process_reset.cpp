@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/character_seams.h"
 #include "actors/world/collision.h"
@@ -97,6 +98,7 @@ void ResetProcessForTests() {
     // hooks), then the modules around it.
     ResetActorWorldForTests();
     ResetCharacterModuleForTests();
+    ResetAutoAimModuleForTests();
     ResetLoadingScreenForTests();
     ResetCaptureImageForTests();
     InstallScriptRunner(r.scriptRunner);

@@ -31,7 +31,7 @@ TEST(Qvadump, DumpMatchesGoldenText) {
 }
 
 // Mesh Object, Environment, UVAnimation (with a child) and a Reference, which
-// stays outside the tree; without a library the mesh and the materials fall
+// hangs below its parent; without a library the mesh and the materials fall
 // back to their default slots.
 TEST(Qvadump, ClassLinesOfMeshEnvironmentAndReference) {
     const std::string expected = ReadFile(DataPath("class_records.txt"));

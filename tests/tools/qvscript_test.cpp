@@ -128,9 +128,9 @@ TEST(Qvscript, UnreadableScriptsAreOneLine) {
     }
 }
 
-// An actor the file leaves outside the tree (a Reference, which does not
-// join its parent) goes with the world when the run ends: the sanitizers find
-// nothing left.
+// The file's actors (a Reference among them, which ignores the commands of
+// the run) go with the world when the run ends: the sanitizers find nothing
+// left.
 TEST(Qvscript, RunLeavesNoActorBehind) {
     const std::string path = ::testing::TempDir() + "qvscript_orphan_" + std::to_string(getpid()) + ".qva";
     ResetActorWorldForTests();

@@ -11,6 +11,7 @@
 #include "actors/characters/ai_player2_internal.h"
 #include "actors/characters/brain_services.h"
 #include "actors/characters/character_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
@@ -96,9 +97,30 @@ std::vector<Actor *> AIPlayer2Actor::Markers() const {
     return markers;
 }
 
-Bone *AIPlayer2Actor::HeadBone() const {
-    const Actor *skin = SkinnedBody();
-    return skin != nullptr && skin->actorId == headBoneSkinId ? headBone : nullptr;
+namespace {
+
+// The skin's bone of that name ("Get Bone"); null when it has none.
+Bone *AskBone(Actor *skin, const char *name) {
+    struct {
+        const char *name;
+        Bone *bone;
+    } query = {name, nullptr};
+    skin->HandleCommand(cmd::skin_object::GetBone, ParamBlock(&query, sizeof(query)));
+    return query.bone;
+}
+
+} // namespace
+
+Bone *AIPlayer2Actor::HeadBone() {
+    Actor *skin = SkinnedBody();
+    if (skin == nullptr || skin->actorId != headBoneSkinId) {
+        return nullptr;
+    }
+    if (SkeletonGenerationOf(skin) != headBoneGeneration) {
+        headBone = AskBone(skin, "Head");
+        headBoneGeneration = SkeletonGenerationOf(skin);
+    }
+    return headBone;
 }
 
 // --- commands -------------------------------------------------------------------------
@@ -330,13 +352,9 @@ void AIPlayer2Actor::Bind() {
     aimLayers[0] = AimLayer{2, 0.5f, {0, 0}};
     aimLayers[1] = AimLayer{3, 0.5f, {0, 0}};
 
-    struct {
-        const char *name;
-        Bone *bone;
-    } boneQuery = {"Head", nullptr};
-    skin->HandleCommand(cmd::skin_object::GetBone, ParamBlock(&boneQuery, sizeof(boneQuery)));
-    headBone = boneQuery.bone;
+    headBone = AskBone(skin, "Head");
     headBoneSkinId = skin->actorId;
+    headBoneGeneration = SkeletonGenerationOf(skin);
 
     Actor *vision = FindDescendantByName(character, "Vision");
     Actor *hearing = FindDescendantByName(character, "Hearing");

@@ -120,6 +120,9 @@ struct AIPlayer2Fields {
     // The id of the skin the head bone came from: the bone is used only
     // while the character's skinned body is still that actor.
     int32_t headBoneSkinId = -1;
+    // That skin's skeleton count when the bone was taken: a skin that made
+    // its skeleton anew (a new mesh) is asked for its head again.
+    uint32_t headBoneGeneration = 0;
 };
 
 class AIPlayer2Actor : public Actor, public AIPlayer2Fields {
@@ -206,5 +209,5 @@ class AIPlayer2Actor : public Actor, public AIPlayer2Fields {
     void SampleTrail();
     void CountDownAvoid(Actor *character);
     Vector3 AvoidPoint() const;
-    Bone *HeadBone() const;
+    Bone *HeadBone();
 };

@@ -64,6 +64,10 @@ struct AutoAimFields {
 float MarkerHalfSize(float brightness, float screenWidth, float distance);
 float MarkerAlpha(float brightness, float fade, uint32_t aimFlags, float now);
 
+// Forgets the time of the last "RelaxReset" that every AutoAim shares, as a
+// new actor world starts.
+void ResetAutoAimModuleForTests();
+
 class AutoAimActor : public Actor, public AutoAimFields {
   public:
     AutoAimActor();

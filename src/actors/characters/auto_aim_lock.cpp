@@ -32,8 +32,10 @@ constexpr float kGatherPause = 0.7f;
 constexpr float kFillPause = 0.05f;
 constexpr float kMarkerSpeed = 6000.0f;
 
+constexpr float kNoRelaxYet = -1.0e30f;
+
 // Shared by every AutoAim: the time of the last "RelaxReset".
-float g_lastRelaxTime = -1.0e30f;
+float g_lastRelaxTime = kNoRelaxYet;
 
 Vector3 PointOf(Actor *actor, uint32_t query) {
     Vector3 point = {0.0f, 0.0f, 0.0f};
@@ -66,6 +68,8 @@ bool InSight(Actor *self, Actor *target, const Vector3 &point, bool *nothing) {
 float Clamp01(float v) { return std::max(0.0f, std::min(v, 1.0f)); }
 
 } // namespace
+
+void ResetAutoAimModuleForTests() { g_lastRelaxTime = kNoRelaxYet; }
 
 void AutoAimActor::SetParentFlag(uint32_t bit, bool on) {
     // The flag word is the Character's; any other parent has none.
@@ -179,7 +183,9 @@ void AutoAimActor::ManualAimNotify() {
                         0.0f);
     }
     const float now = GetCurrentTime();
-    if (now - g_lastRelaxTime > kRelaxInterval) {
+    // A stamp ahead of now was taken on a clock that has started again since
+    // (a level load sets the global time back to 0): it holds nothing back.
+    if (now < g_lastRelaxTime || now - g_lastRelaxTime > kRelaxInterval) {
         if (auto *character = dynamic_cast<CharacterActor *>(parent)) {
             char text[] = "RelaxReset";
             SendIfPresent(character->leftHand.target, cmd::base::SafeScriptExecute,

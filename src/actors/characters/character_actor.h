@@ -275,8 +275,10 @@ class CharacterActor : public Actor, public CharacterFields {
     ActorLink activatedChild{this};
     std::array<ActorLink, kCharacterBoneCount> boneActors;
     // The skin's bone records, one per bone name; emptied whenever the skin
-    // goes or changes.
+    // goes or changes, or makes its skeleton anew (a new mesh).
     std::vector<Bone *> bones;
+    // The skin's skeleton count when the records were taken.
+    uint32_t bonesGeneration = 0;
     // Indexes into colObjs; -1 none.
     int32_t actionColObj = -1;
     int32_t chestColObj = -1;
@@ -313,6 +315,9 @@ class CharacterActor : public Actor, public CharacterFields {
     void ApplySync(ParamBlock block);
     int SetMatrixFrom(ParamBlock block);
     int VisionPoint(ParamBlock block);
+    // Empties the bone records when the skin's skeleton they came from is
+    // gone.
+    void DropStaleBones();
     static bool IsArmingItem(Actor *child);
 
     ColObj *OwnColObj(int32_t index, const char *objectName);

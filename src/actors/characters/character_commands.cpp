@@ -11,6 +11,7 @@
 
 #include "actors/characters/character_actor.h"
 #include "actors/presentation/mesh_object_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/draw_groups.h"
 #include "core/actors/actor_sends.h"
@@ -857,6 +858,7 @@ int CharacterActor::SetMatrixFrom(ParamBlock block) {
 
 int CharacterActor::VisionPoint(ParamBlock block) {
     Vector3 point = GetWorldPosition();
+    DropStaleBones();
     if (bones.size() > kHeadBone && bones[kHeadBone] != nullptr && skin.target != nullptr) {
         const Matrix &local = bones[kHeadBone]->local;
         const Vector3 t = {local.m[3][0], local.m[3][1], local.m[3][2]};

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "actors/characters/character_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/time_record.h"
@@ -39,10 +40,18 @@ float LayerTime(float t) { return std::clamp(t, 0.0001f, 0.9999f); }
 
 } // namespace
 
+void CharacterActor::DropStaleBones() {
+    if (!bones.empty() && SkeletonGenerationOf(skin.target) != bonesGeneration) {
+        bones.clear();
+    }
+}
+
 void CharacterActor::BindBones() {
+    DropStaleBones();
     if (!bones.empty() || skin.target == nullptr) {
         return;
     }
+    bonesGeneration = SkeletonGenerationOf(skin.target);
     for (const char *boneName : BoneNames) {
         struct {
             const char *name;
@@ -145,6 +154,7 @@ void CharacterActor::OrientationOutputs() {
     if (seen) {
         SendCommandArgs(skinActor, cmd::skin_object::UpdateBones, false);
     }
+    DropStaleBones();
     auto bone = [this](size_t i) { return i < bones.size() ? bones[i] : nullptr; };
 
     if (characterType == kCharacterThirdPersonShooter) {

@@ -399,7 +399,9 @@ int CameraActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             blocked = camera->blocked;
             fovDirty = camera->fovDirty;
             gammaRefresh = camera->gammaRefresh;
-            active = camera->active;
+            // Only "Set Camera Active" makes a camera the active one, so
+            // that the flag and the active camera agree: a copy starts off.
+            active = 0;
             hasContact = camera->hasContact;
             contactNormal = camera->contactNormal;
             std::copy(std::begin(camera->gammaScale), std::end(camera->gammaScale), gammaScale);

@@ -277,14 +277,16 @@ void ParticleSystemActor::RebuildParticleMesh() {
         return;
     }
     // The stored count stays as it is; the slots are kept within what 16-bit
-    // indices reach and at least one, so that the mesh can be made.
-    const uint32_t n = std::clamp(type->maxParticles, 1u, kMaxParticleSlots);
+    // indices reach. A mesh needs one quad at least: without slots it holds
+    // one that no particle takes, collapsed at the origin.
+    const uint32_t n = std::min(type->maxParticles, kMaxParticleSlots);
+    const uint32_t quads = std::max(n, 1u);
     freeIndices.reserve(n);
     for (uint32_t i = 0; i < n; ++i) {
         freeIndices.push_back(i);
     }
-    vertexCount = 4 * n;
-    triangleCount = 2 * n;
+    vertexCount = 4 * quads;
+    triangleCount = 2 * quads;
     particles.assign(n, Particle{});
     positions.resize(vertexCount);
     colours.assign(vertexCount, 0xFFFFFFFFu);
@@ -303,9 +305,10 @@ void ParticleSystemActor::RebuildParticleMesh() {
     std::memcpy(tileUV[kFullTextureEntry], full, sizeof(full));
 
     const float initialUV[4][2] = {{0.85f, 0.85f}, {0.9f, 0.85f}, {0.9f, 0.9f}, {0.85f, 0.9f}};
-    for (uint32_t i = 0; i < n; ++i) {
+    for (uint32_t i = 0; i < quads; ++i) {
         for (uint32_t k = 0; k < 4; ++k) {
-            positions[4 * i + k] = Vec3Scale(kCorners[k], 0.05f);
+            positions[4 * i + k] =
+                i < n ? Vec3Scale(kCorners[k], 0.05f) : Vector3{0.0f, 0.0f, 0.0f};
             uvs[2 * (4 * i + k)] = initialUV[k][0];
             uvs[2 * (4 * i + k) + 1] = initialUV[k][1];
         }

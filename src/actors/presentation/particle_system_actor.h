@@ -86,9 +86,11 @@ class ParticleSystemActor : public MeshObjectActor {
     void PushLocalCopy();
     void PullLocalCopy();
 
-    // The slot count of the built mesh (0 before the first rebuild).
+    // The particle slots of the built mesh (0 before the first rebuild, and
+    // for a type of no particles).
     uint32_t SlotCount() const { return static_cast<uint32_t>(particles.size()); }
-    bool IsBuilt() const { return !particles.empty(); }
+    // Whether the vertex arrays exist.
+    bool IsBuilt() const { return !positions.empty(); }
 
     uint32_t typeIndex = 0;
     ParticleType *type = nullptr; // the table entry (mode 0) or ownRecord

@@ -93,6 +93,11 @@ void LinkTo(ActorLink &link, Actor *origin, Actor *target) {
 
 } // namespace
 
+uint32_t SkeletonGenerationOf(const Actor *actor) {
+    const auto *skin = dynamic_cast<const SkinObjectActor *>(actor);
+    return skin != nullptr ? skin->skeletonGeneration : 0;
+}
+
 void ApplyMotionNameRules(SkinMotion &motion, bool dieHolds, bool dieOnly) {
     if (NameAt(motion.name, 2, "Die")) {
         motion.blendTime = 0.1f;
@@ -622,12 +627,44 @@ int SkinObjectActor::SetBip01Output(Actor *actor) {
         return 1;
     }
     if (bip01.target == nullptr && EnsureSkeleton()) {
-        Bone *bone = FindBoneByName(skeleton, "Bip01");
-        SetBoneLayerMode(bone, 1, kBip01BoneLayer);
-        SetBoneLayerWeight(bone, 1.0f, kBip01BoneLayer);
+        PinBip01Bone();
     }
     LinkTo(bip01, this, actor);
     return 1;
+}
+
+void SkinObjectActor::PinBip01Bone() {
+    Bone *bone = FindBoneByName(skeleton, "Bip01");
+    SetBoneLayerMode(bone, 1, kBip01BoneLayer);
+    SetBoneLayerWeight(bone, 1.0f, kBip01BoneLayer);
+}
+
+int SkinObjectActor::SetMesh(ParamBlock block) {
+    FreeAllSkeletonLayers();
+    FreeBoneMatrices();
+    if (skeleton != nullptr) {
+        DestroySkeleton(skeleton);
+        skeleton = nullptr;
+        ++skeletonGeneration;
+    }
+    for (const std::unique_ptr<BoneSyncEntry> &entry : boneSync) {
+        entry->bone = nullptr;
+    }
+    const int result = MeshObjectActor::HandleCommand(cmd::mesh_object::SetMesh, block);
+    // Nothing points into a skeleton yet: it is made on need.
+    if ((boneSync.empty() && bip01.target == nullptr) || !EnsureSkeleton()) {
+        return result;
+    }
+    // A bone actor is named after its bone (see ResyncBones).
+    for (const std::unique_ptr<BoneSyncEntry> &entry : boneSync) {
+        if (const Actor *follower = entry->link.target) {
+            entry->bone = FindBoneByName(skeleton, follower->name.c_str());
+        }
+    }
+    if (bip01.target != nullptr) {
+        PinBip01Bone();
+    }
+    return result;
 }
 
 Vector3 SkinObjectActor::MotionVector() {
@@ -1126,9 +1163,7 @@ int SkinObjectActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         return 1;
     }
     case cmd::mesh_object::SetMesh:
-        FreeAllSkeletonLayers();
-        FreeBoneMatrices();
-        break;
+        return SetMesh(block);
     default:
         break;
     }

@@ -116,6 +116,9 @@ class SkinObjectActor : public MeshObjectActor {
     uint32_t skinStamp = 0xFFFFFFFFu;
     BoneMatrices *boneMatrices = nullptr;
     Skeleton *skeleton = nullptr;
+    // Counts the skeletons made anew over an old one ("Set Mesh"): a bone
+    // that "Get Bone" answered is gone once the count has moved on.
+    uint32_t skeletonGeneration = 0;
     std::string autoAssignName;
     int32_t selected = -1;
     uint32_t slave = 0;
@@ -140,6 +143,11 @@ class SkinObjectActor : public MeshObjectActor {
     void CreateActivateActors();
     void CallbackMotionSet(const std::string &name);
     int SetBip01Output(Actor *actor);
+    // Gives the Bip01 bone of the skeleton to the output actor's motion.
+    void PinBip01Bone();
+    // The skeleton of a new mesh: the old one goes, and the bone-sync
+    // entries and the Bip01 setting point into one made for the new mesh.
+    int SetMesh(ParamBlock block);
     Vector3 MotionVector();
     // False when a motion cannot be acquired (no library to take it from).
     bool AutoAssign();
@@ -164,6 +172,10 @@ class SkinObjectActor : public MeshObjectActor {
     void LoadResources();
     void UnloadResources();
 };
+
+// The skeleton count of a SkinObject (skeletonGeneration); 0 for any other
+// actor and for none.
+uint32_t SkeletonGenerationOf(const Actor *actor);
 
 // The name defaults of a motion record by its name: "Die" at characters
 // 3-5 (blend time 0.1, and OnceThenHold when `dieHolds`), "Dead" at 3-6

@@ -178,13 +178,15 @@ int SoundActor::Create(ParamBlock block) {
         loopCount = source->loopCount;
         reserved = source->reserved;
         resourcesLoaded = source->resourcesLoaded;
-        playing = source->playing;
         lastFrequency = source->lastFrequency;
         spare = source->spare;
         actionVolume = source->actionVolume;
         soundVolume = source->soundVolume;
-        restartFade = source->restartFade;
-        restartPending = source->restartPending;
+        // The fresh item below plays nothing: the copy starts idle, with no
+        // restart under way, whatever its template was doing.
+        playing = 0;
+        restartFade = 1.0f;
+        restartPending = 0;
     }
     ReleaseItem();
     item = AcquireAt(itemIndex);

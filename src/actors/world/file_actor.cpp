@@ -416,15 +416,17 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
             return 0;
         }
         break;
-    // A name that would leave the data folder answers 0; any other save
-    // answers as the base handler does, written or not.
+    // A name that would leave the data folder answers 0 at once; any other
+    // save answers as the base handler does when the file was written, else
+    // 0 (not loaded, no selection, a file that cannot be made or written).
     case cmd::file::SaveFileobject: {
         std::string path;
         if (SelectedValid() && !DataFilePath(fileNames[static_cast<size_t>(selectedFile)], &path)) {
             return 0;
         }
-        SaveFileObject(nullptr);
-        break;
+        const int saved = SaveFileObject(nullptr);
+        const int result = Actor::HandleCommand(commandId, block);
+        return saved != 0 ? result : 0;
     }
     case cmd::file::SaveFileObjectAs: {
         const std::string name(block.ReadString(0));
@@ -432,8 +434,9 @@ int FileActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (!DataFilePath(name, &path)) {
             return 0;
         }
-        SaveFileObject(&name);
-        break;
+        const int saved = SaveFileObject(&name);
+        const int result = Actor::HandleCommand(commandId, block);
+        return saved != 0 ? result : 0;
     }
     case cmd::file::UnloadFileobject:
         UnloadChildren();

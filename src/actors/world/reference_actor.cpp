@@ -17,7 +17,22 @@ void ReferenceActor::RegisterClass() {
 }
 
 int ReferenceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
-    return DoNothingReturnOne(commandId, block);
+    switch (commandId) {
+    // The tree's own commands: it hangs below its parent, goes into the
+    // files of its parent's subtree and lets the walks over that subtree
+    // through, like any actor.
+    case cmd::base::BuildTree:
+    case cmd::base::NOSpawned:
+    case cmd::base::SetSavedRecursive:
+    case cmd::base::CollectDescendants:
+    case cmd::base::FindChildByClass:
+    case cmd::base::FindDescendantByClass:
+    case cmd::base::FindChildByName:
+    case cmd::base::FindDescendantByName:
+        return Actor::HandleCommand(commandId, block);
+    default:
+        return DoNothingReturnOne(commandId, block);
+    }
 }
 
 int ReferenceActor::Serialize(Archive &archive, uint32_t mode) {

@@ -1,8 +1,9 @@
 // The Reference actor (class 37): a passive placeholder in the actor tree
 // that names another actor by id and by path. It keeps the two values in
-// actor files and takes part in nothing else: every command is accepted and
-// ignored, so after a load it stays outside the tree, with its saved parent
-// id, in no list and bound to no global slot.
+// actor files and takes part in nothing else: it hangs in the tree below its
+// parent and goes with its file and its parent like any actor, but every
+// other command is accepted and ignored, so it stays in no draw group and
+// bound to no global slot.
 #pragma once
 
 #include <cstdint>

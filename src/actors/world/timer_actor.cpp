@@ -227,6 +227,11 @@ int TimerActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (Mode() == kTimerRunning) {
             SetMode(kTimerStopped);
             SendCommandArgs(this, cmd::base::SetCurrentTime, savedTime);
+            // A running timer goes on from where it was saved, also past its
+            // total time (where "Forward Once" counts on), which "Set Current
+            // Time" cuts: the start then schedules only the keys still ahead.
+            offset = savedTime;
+            startStamp = -1.0f;
             HandleCommand(cmd::timer::PauseTimer, ParamBlock());
         } else {
             SendCommandArgs(this, cmd::base::SetCurrentTime, savedTime);

@@ -13,6 +13,7 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/subsystem_hooks.h"
 
 namespace {
 
@@ -61,79 +62,81 @@ void SendLoadFileObject(uint32_t first, uint32_t span) {
     }
 }
 
-// Makes the actor of one record (no "Create") and checks that its slot holds
-// it.
-Actor *MakeRecordActor(uint32_t classId, uint32_t id) {
-    Actor *actor = CreateActor(static_cast<int32_t>(classId), "", nullptr, nullptr,
-                               static_cast<int32_t>(id), false);
-    if (actor == nullptr || ActorTableEntry(static_cast<int32_t>(id)) != actor) {
-        return nullptr;
-    }
-    return actor;
-}
-
 bool StillHeld(int32_t id, const Actor *actor) { return ActorTableEntry(id) == actor; }
 
-// Where "Build Tree" will hang an actor: below the actor its parent id names
-// (itself included), or where it hangs now when it names none (-1).
-const Actor *HangsBelow(const Actor *actor) {
-    if (actor->parentId == -1) {
-        return actor->parent;
-    }
-    return ActorTableEntry(actor->parentId);
-}
-
-// The actors one load made, one per record in record order, destroyed when
-// the load fails: none of them is in the tree yet, so nothing else would
-// ever free them.
+// The actors of one load, one per record in record order. They are made and
+// read unplaced, in no table slot and no tree, so that a file refused
+// part-way leaves the world as it was: no actor of the world is replaced and
+// no actor of the file is told anything before the whole file has been read
+// and checked. Then Place stores them at their ids in record order, each
+// replacing the actor there, as if each had been made when its record was
+// read.
 class MadeActors {
   public:
+    MadeActors() : registrySize_(DrawGroupRegistry.size()) {}
+    MadeActors(const MadeActors &) = delete;
+    MadeActors &operator=(const MadeActors &) = delete;
+    ~MadeActors() {
+        for (Made &m : made_) {
+            delete m.actor;
+        }
+    }
+
     // The index of the record that made the actor of this id in this load,
     // or -1.
     int64_t RecordOf(uint32_t id) const {
         const auto it = records_.find(id);
         return it != records_.end() ? static_cast<int64_t>(it->second) : -1;
     }
-    // Makes the actor of a record under the id, keeps it and reads its
-    // record; null when it cannot be made or its record not read.
+    // Makes the actor of a record under the id (as CreateActor makes it,
+    // without "Create": no name, no parent), keeps it and reads its record;
+    // null when the class is not made or the record not read.
     Actor *ReadRecord(Archive &archive, uint32_t classId, uint32_t id, uint32_t mode) {
-        Actor *actor = MakeRecordActor(classId, id);
+        Actor *actor = MakeUnplacedActor(static_cast<int32_t>(classId));
         if (actor == nullptr) {
             return nullptr;
         }
-        Add(actor);
+        actor->actorId = static_cast<int32_t>(id);
+        actor->name.clear();
+        actor->parent = nullptr;
+        actor->parentId = -1;
+        records_.emplace(id, made_.size());
+        made_.push_back({static_cast<int32_t>(id), -1, -1, actor});
         return actor->Serialize(archive, mode) != 0 ? actor : nullptr;
     }
+    size_t Count() const { return made_.size(); }
     uint32_t IdOf(size_t record) const { return static_cast<uint32_t>(made_[record].id); }
-    // Follows the parent links up from each actor made, as "Build Tree" will
-    // link them, marking the actors whose walk ended at a root; true, with
-    // the index of a record whose actor lies on it, when a walk comes back
-    // to an actor on itself. Each actor is walked over once at most; an
+    // The parent id the record's actor will name once it is placed, for
+    // FindLoop.
+    void SetLinkedParent(size_t record, int32_t parentId) { made_[record].linkedParent = parentId; }
+    // Follows the parent links up from each actor, as "Build Tree" will link
+    // them once every actor is placed (those at the records' ids gone with
+    // their subtrees), marking the actors whose walk ended at a root; true,
+    // with the index of a record whose actor lies on it, when a walk comes
+    // back to an actor on itself. Each actor is walked over once at most; an
     // actor outside the table ends a walk like a root.
     bool FindLoop(size_t *record) const {
         enum : uint8_t { kNotSeen = 0, kOnWalk = 1, kEndsAtRoot = 2 };
-        std::vector<uint8_t> seen(ActorTable.size(), kNotSeen);
+        size_t slots = ActorTable.size();
+        for (const Made &m : made_) {
+            slots = std::max(slots, static_cast<size_t>(m.id) + 1);
+        }
+        std::vector<uint8_t> seen(slots, kNotSeen);
         std::vector<int32_t> walk;
         for (size_t i = 0; i < made_.size(); ++i) {
-            if (!StillHeld(made_[i].id, made_[i].actor)) {
-                continue;
-            }
             walk.clear();
-            for (const Actor *a = made_[i].actor; a != nullptr && IsInActorTable(a);
-                 a = HangsBelow(a)) {
-                uint8_t &state = seen[static_cast<size_t>(a->actorId)];
+            for (int32_t id = made_[i].id; id >= 0; id = ParentAfterPlacing(id)) {
+                uint8_t &state = seen[static_cast<size_t>(id)];
                 if (state == kOnWalk) {
-                    const int64_t own = RecordOf(static_cast<uint32_t>(a->actorId));
-                    *record = own >= 0 && made_[static_cast<size_t>(own)].actor == a
-                                  ? static_cast<size_t>(own)
-                                  : i;
+                    const int64_t own = RecordOf(static_cast<uint32_t>(id));
+                    *record = own >= 0 ? static_cast<size_t>(own) : i;
                     return true;
                 }
                 if (state == kEndsAtRoot) {
                     break;
                 }
                 state = kOnWalk;
-                walk.push_back(a->actorId);
+                walk.push_back(id);
             }
             for (int32_t id : walk) {
                 seen[static_cast<size_t>(id)] = kEndsAtRoot;
@@ -148,23 +151,35 @@ class MadeActors {
         made_.reserve(std::min<uint32_t>(count, 16384));
         records_.reserve(std::min<uint32_t>(count, 16384));
     }
-    // Destroys every one its slot still holds (a later record of the same id
-    // replaced an earlier actor already), latest first.
+    // Destroys the actors of a refused file (none of them placed), latest
+    // first, and takes the entries their construction added to the
+    // draw-group registry away again.
     void DestroyAll() {
         for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-            if (StillHeld(it->id, it->actor)) {
-                DeleteActor(it->actor);
-            }
+            delete it->actor;
+            it->actor = nullptr;
         }
         made_.clear();
         records_.clear();
-    }
-    // Notes the parent the last actor read names once its record is taken in.
-    void NoteParent(int32_t parentId) {
-        if (!made_.empty()) {
-            made_.back().parentId = parentId;
+        if (DrawGroupRegistry.size() > registrySize_ &&
+            std::all_of(DrawGroupRegistry.begin() + static_cast<std::ptrdiff_t>(registrySize_),
+                        DrawGroupRegistry.end(), [](const Actor *a) { return a == nullptr; })) {
+            DrawGroupRegistry.resize(registrySize_);
         }
     }
+    // Stores the record's actor at its id, replacing the actor there.
+    Actor *Place(size_t record) {
+        Made &m = made_[record];
+        Actor *actor = m.actor;
+        m.actor = nullptr;
+        if (!PlaceActor(actor, m.id)) {
+            delete actor;
+            return nullptr;
+        }
+        return actor;
+    }
+    // Notes the parent a placed actor names once "Init Load" is done.
+    void NoteParent(size_t record, int32_t parentId) { made_[record].parentId = parentId; }
     // Gives each parent that a run of consecutive records names room for the
     // run in its child list before the tree is built, so that a parent's list
     // is not grown step by step as its children join it. Only the lists'
@@ -187,17 +202,63 @@ class MadeActors {
   private:
     struct Made {
         int32_t id;
-        int32_t parentId;
-        Actor *actor;
+        int32_t parentId;     // after "Init Load", for ReserveChildLists
+        int32_t linkedParent; // before placing, for FindLoop
+        Actor *actor;         // null once placed
     };
-    void Add(Actor *actor) {
-        records_.emplace(static_cast<uint32_t>(actor->actorId), made_.size());
-        made_.push_back({actor->actorId, -1, actor});
+
+    // The id of the actor that the actor of this id will hang below once
+    // every record's actor is placed, -1 for none. An actor of the world
+    // whose slot a record takes, or that hangs below one, is gone by then.
+    int32_t ParentAfterPlacing(int32_t id) const {
+        const Actor *actor = nullptr;
+        int32_t parentId = -1;
+        if (const int64_t own = RecordOf(static_cast<uint32_t>(id)); own >= 0) {
+            parentId = made_[static_cast<size_t>(own)].linkedParent;
+        } else {
+            actor = ActorTableEntry(id);
+            if (actor == nullptr) {
+                return -1;
+            }
+            parentId = actor->parentId;
+        }
+        if (parentId == -1) {
+            // Hangs where it hangs now; an actor just read hangs nowhere.
+            const Actor *parent = actor != nullptr ? actor->parent : nullptr;
+            return parent != nullptr && IsInActorTable(parent) && !Replaced(parent)
+                       ? parent->actorId
+                       : -1;
+        }
+        if (RecordOf(static_cast<uint32_t>(parentId)) >= 0) {
+            return parentId;
+        }
+        const Actor *parent = ActorTableEntry(parentId);
+        return parent != nullptr && !Replaced(parent) ? parentId : -1;
+    }
+    // Whether an actor of the world goes when the records' actors are placed.
+    bool Replaced(const Actor *actor) const {
+        for (const Actor *a = actor; a != nullptr; a = a->parent) {
+            if (RecordOf(static_cast<uint32_t>(a->actorId)) >= 0 && StillHeld(a->actorId, a)) {
+                return true;
+            }
+        }
+        return false;
     }
 
     std::vector<Made> made_;
     std::unordered_map<uint32_t, size_t> records_;
+    size_t registrySize_;
 };
+
+// A parent id of an old file whose record's id moved (`rules` moves, see
+// MoveActorFileId) moves as far, unless it names a root.
+int32_t MovedParentId(int32_t parentId, uint32_t rules) {
+    if (rules != 0 && parentId >= 0 && parentId != kSceneryRootId && parentId != kClipboardRootId &&
+        parentId <= static_cast<int32_t>(kMaxActorId)) {
+        return parentId + static_cast<int32_t>(1000 * rules);
+    }
+    return parentId;
+}
 
 // Files of the current version hold nothing but their counted records.
 bool BytesAfterLastRecord(Archive &archive) {
@@ -376,6 +437,9 @@ int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop) {
 
     MadeActors made;
     made.Reserve(header.count);
+    // Per record, how many of the old files' id moves applied to its id.
+    std::vector<uint32_t> movesOf;
+    movesOf.reserve(std::min<uint32_t>(header.count, 16384));
     const auto fail = [&](ActorFileStop::Why why) {
         stop->why = why;
         archive.Close();
@@ -404,23 +468,12 @@ int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop) {
             stop->other = static_cast<uint32_t>(earlier + 1);
             return fail(ActorFileStop::Why::IdTwice);
         }
-        Actor *actor = made.ReadRecord(archive, classId, id, mode);
+        const Actor *actor = made.ReadRecord(archive, classId, id, mode);
         if (actor == nullptr) {
             return fail(ActorFileStop::Why::Record);
         }
-        const auto actorId = static_cast<int32_t>(id);
-        actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
-        if (StillHeld(actorId, actor)) {
-            if (rules != 0 && actor->parentId >= 0 && actor->parentId != kSceneryRootId &&
-                actor->parentId != kClipboardRootId &&
-                actor->parentId <= static_cast<int32_t>(kMaxActorId)) {
-                actor->parentId += static_cast<int32_t>(1000 * rules);
-            }
-            if (actor->name.empty()) {
-                actor->name = "Invalid Name";
-            }
-            made.NoteParent(actor->parentId);
-        }
+        movesOf.push_back(rules);
+        made.SetLinkedParent(i, MovedParentId(actor->parentId, rules));
         ReportProgress();
     }
     if (BytesAfterLastRecord(archive)) {
@@ -434,6 +487,25 @@ int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop) {
         return fail(ActorFileStop::Why::Loop);
     }
     archive.Close();
+
+    // The file is whole: its actors take their ids in record order, each
+    // told "Init Load" (while the file's version still holds) before the
+    // next one arrives.
+    for (size_t i = 0; i < made.Count(); ++i) {
+        Actor *actor = made.Place(i);
+        if (actor == nullptr) {
+            continue;
+        }
+        const auto actorId = static_cast<int32_t>(made.IdOf(i));
+        actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
+        if (StillHeld(actorId, actor)) {
+            actor->parentId = MovedParentId(actor->parentId, movesOf[i]);
+            if (actor->name.empty()) {
+                actor->name = "Invalid Name";
+            }
+            made.NoteParent(i, actor->parentId);
+        }
+    }
     system->SetFileVersion(kNoFileVersion);
 
     SendLoadFileObject(first, header.span);
@@ -516,13 +588,20 @@ int ReadFileActors(Archive &archive, Actor *fileActor) {
         } else {
             actor->parentId = fileActorId;
         }
-        actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
+        made.SetLinkedParent(i, actor->parentId);
         ReportProgress();
     }
     if (size_t record = 0; BytesAfterLastRecord(archive) || made.FindLoop(&record)) {
         return fail();
     }
     archive.Close();
+    // The file is whole: its actors take their ids in record order, each
+    // told "Init Load" before the next one arrives.
+    for (size_t i = 0; i < made.Count(); ++i) {
+        if (Actor *actor = made.Place(i)) {
+            actor->HandleCommand(cmd::base::InitLoad, ParamBlock());
+        }
+    }
     system->SetFileVersion(kNoFileVersion);
     SendLoadFileObject(base, header.span);
     return 1;

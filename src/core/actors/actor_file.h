@@ -43,7 +43,8 @@ struct ActorFileHeader {
 // `rules`, when given, receives how many moves applied.
 uint32_t MoveActorFileId(uint32_t id, uint32_t version, uint32_t *rules = nullptr);
 
-// Called once per actor read, with 0 (the level load's loading screen).
+// Called once per actor read, with 0 (the level load's loading screen), as
+// its record has been read (before the actor takes its id).
 using ActorLoadProgress = void (*)(uint32_t);
 ActorLoadProgress SetActorLoadProgress(ActorLoadProgress callback);
 
@@ -75,11 +76,12 @@ struct ActorFileStop {
 // for Why::None.
 std::string DescribeActorFileStop(const ActorFileStop &stop);
 
-// Reads a file back into the ids it records. 0 with the actor system's error
-// text ("Error - Loading Actors", "Serialize Error") on failure; the actors
-// it made before the failure are destroyed again. A file that names one id
-// twice, or whose parent links would make an actor its own ancestor, is
-// refused. A file older than version 70 may end after fewer records than it
+// Reads a file back into the ids it records, each actor replacing the one
+// at its id. 0 with the actor system's error text ("Error - Loading Actors",
+// "Serialize Error") on failure. The whole file is read and checked before
+// any actor of it takes its id or is told "Init Load": a refused file
+// changes no actor of the world. A file that names one id twice, or whose
+// parent links would make an actor its own ancestor, is refused. A file older than version 70 may end after fewer records than it
 // counts (its writer counted actors that wrote nothing) and may hold bytes
 // after them; in a file of version 70 every byte belongs to a counted
 // record. `stop`, when given, tells where a refused file stopped.
@@ -91,8 +93,8 @@ int LoadActorsFrom(Archive &archive, uint32_t mode, ActorFileStop *stop = nullpt
 int LoadActorsIntoFile(const std::string &fileName, Actor *fileActor);
 // Reads (an archive open for reading, which it closes) or writes (the File
 // actor's spawned actors, under file ids from 3000) by the archive's
-// direction. 0 on failure; a failed read destroys the actors it made. A read
-// refuses what LoadActors refuses.
+// direction. 0 on failure; a read, checked whole before any actor of it
+// takes its id, refuses what LoadActors refuses and then changes nothing.
 int SerializeFileActors(Archive &archive, Actor *fileActor);
 
 // Writes the header and one record per listed actor under file ids from

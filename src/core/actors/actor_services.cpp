@@ -507,14 +507,54 @@ uint32_t FindFreeActorIds(uint32_t count) {
     }
 }
 
+namespace {
+
+// The classes the factory makes.
+bool FactoryMakes(uint32_t classNumber) {
+    return classNumber <= kHighestClassId && classNumber != kActorSystemClassId &&
+           classNumber != kNullActorClassId && GetActorClassRow(classNumber).construct != nullptr;
+}
+
+// A new actor takes the slot: the actor there leaves with its subtree.
+void ReplaceOccupant(Actor *occupant, int32_t id) {
+    if (g_deliveryDepth > 0) {
+        DeferDestruction(occupant);
+    } else {
+        UnlinkFromParent(occupant);
+        SetActorTableEntry(static_cast<size_t>(id), nullptr);
+        delete occupant;
+    }
+}
+
+} // namespace
+
+Actor *MakeUnplacedActor(int32_t classId) {
+    const auto classNumber = static_cast<uint32_t>(classId);
+    return FactoryMakes(classNumber) ? ConstructActorOfClass(classNumber) : nullptr;
+}
+
+bool PlaceActor(Actor *actor, int32_t id) {
+    if (actor == nullptr || id < kFirstUserActorId || static_cast<uint32_t>(id) > kMaxActorId) {
+        return false;
+    }
+    if (static_cast<size_t>(id) >= ActorTable.size()) {
+        GrowTable(static_cast<size_t>(id) + 1023);
+    }
+    if (Actor *occupant = ActorTableEntry(id)) {
+        ReplaceOccupant(occupant, id);
+    }
+    SetActorTableEntry(static_cast<size_t>(id), actor);
+    actor->actorId = id;
+    return true;
+}
+
 Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor, Actor *parent,
                    int32_t id, bool sendCreate) {
     ActorSystem *system = GetActorSystem();
 
     // Everything is checked before anything changes.
     const auto classNumber = static_cast<uint32_t>(classId);
-    if (classNumber > kHighestClassId || classNumber == kActorSystemClassId ||
-        classNumber == kNullActorClassId || GetActorClassRow(classNumber).construct == nullptr) {
+    if (!FactoryMakes(classNumber)) {
         return nullptr;
     }
     // A null actor never takes children, nor does an actor waiting for its
@@ -550,13 +590,7 @@ Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor,
         return nullptr;
     }
     if (occupant != nullptr) {
-        if (g_deliveryDepth > 0) {
-            DeferDestruction(occupant);
-        } else {
-            UnlinkFromParent(occupant);
-            SetActorTableEntry(static_cast<size_t>(id), nullptr);
-            delete occupant;
-        }
+        ReplaceOccupant(occupant, id);
     }
     if (classNumber == 0 && templateActor != nullptr) {
         actor->CopyFrom(*templateActor);

@@ -92,6 +92,16 @@ uint32_t FindFreeActorIds(uint32_t count);
 Actor *CreateActor(int32_t classId, std::string_view name, Actor *templateActor, Actor *parent,
                    int32_t id, bool sendCreate);
 
+// The factory's two halves, for a reader that reads a whole file before it
+// changes the world. MakeUnplacedActor makes an actor of the class in no
+// table slot and no tree, or null for a class CreateActor refuses; it is
+// destroyed with plain delete while unplaced. PlaceActor stores it at the
+// id as CreateActor stores a new actor (the actor there is replaced with its
+// subtree) and gives it that id; false, with nothing changed, for an id that
+// CreateActor would not replace (a system id or one past the limit).
+Actor *MakeUnplacedActor(int32_t classId);
+bool PlaceActor(Actor *actor, int32_t id);
+
 // Tells the parent and its ancestors, then destroys the actor and its
 // subtree. 0 for a system actor (id below 10), a null actor or one that its
 // table slot does not hold.

@@ -21,6 +21,7 @@
 #include "core/options.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/device.h"
+#include "platform/video.h"
 
 
 const TraceChannel kTraceChannels[23] = {
@@ -168,6 +169,8 @@ EngineTestControls ReadEngineTestControls() {
     controls.frameStats = stats != nullptr && std::string(stats) == "1";
     const char* captured = std::getenv("ENGINE_DRAW_CAPTURED_ONLY");
     controls.drawCapturedOnly = captured != nullptr && std::string(captured) == "1";
+    const char* skipWaits = std::getenv("ENGINE_SKIP_WAITS");
+    controls.skipWaits = skipWaits != nullptr && std::string(skipWaits) == "1";
     const char* script = std::getenv("ENGINE_INPUT_SCRIPT");
     if (script != nullptr && *script != '\0') {
         std::string text;
@@ -515,6 +518,7 @@ int RunEngine(const std::string& commandLine, EngineHost& host) {
         }
 
         // 17-21: logo, texts, world, library file, random seed and clip planes.
+        if (controls.skipWaits) UseSkippedWaitsVideoClock();
         host.PlayFullScreenVideo(dataFolder + "\\logo_01.mpg");
         host.LoadTextTable(dataFolder + "\\text.txt");
         if (!host.InitActorSystem(init.baseFolder, &reason)) {

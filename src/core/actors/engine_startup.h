@@ -12,7 +12,10 @@
 // random seed; ENGINE_FRAME_STATS=1 prints the loop's frame figures on stderr
 // when it ends; ENGINE_INPUT_SCRIPT=<file> plays the scripted input of that
 // file (core/actors/input_script.h) into the frames, and a file that cannot
-// be read or holds a bad line ends the start-up with exit code 1. A number
+// be read or holds a bad line ends the start-up with exit code 1;
+// ENGINE_SKIP_WAITS=1 runs the full-screen films (the logo's too) and the
+// front end's pauses on a clock that their own waits move, without waiting
+// for real time (every picture is still shown). A number
 // that does not parse whole, or lies outside its range, ends the start-up
 // with one line and exit code 2 before anything else is done.
 #pragma once
@@ -62,6 +65,8 @@ struct EngineTestControls {
     // ENGINE_DRAW_CAPTURED_ONLY=1: the message loop's frames draw only when
     // the input script captures them.
     bool drawCapturedOnly = false;
+    // ENGINE_SKIP_WAITS=1: films and pauses wait for no real time.
+    bool skipWaits = false;
     std::optional<InputScript> inputScript;
     // "ENGINE_INPUT_SCRIPT: <line>: <reason>" (or "<file>: <reason>") when
     // the script is bad.

@@ -487,6 +487,25 @@ TEST_F(LockOnTest, ManualAimHoldsTwoSecondsAndRelaxesAtMostOnceASecond) {
     EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
 }
 
+TEST_F(LockOnTest, ALevelLoadsClockBelowTheLastRelaxHoldsNoRelaxBack) {
+    scene::SpyLog hands;
+    hands.Watch(hero->leftHand.target);
+    runner.Step(300);
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
+    ASSERT_EQ(hands.Count("LeftHand", 221), size_t{1});
+    // A level load starts the clock at 0 again, below that stamp.
+    float zero = 0.0f;
+    GetActorSystem()->HandleCommand(cmd::actor_system::SetGlobalTime,
+                                    ParamBlock(&zero, sizeof(zero)));
+    runner.Step(30);
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
+    EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
+    // From there on at most once a second again.
+    runner.Step(30);
+    lock->HandleCommand(cmd::auto_aim::AutoAimManualAimNotify, ParamBlock());
+    EXPECT_EQ(hands.Count("LeftHand", 221), size_t{2});
+}
+
 } // namespace
 
 namespace {

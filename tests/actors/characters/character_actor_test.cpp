@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "actors/characters/character2_actor.h"
 #include "actors/characters/character_actor.h"
 #include "actors/characters/player2_actor.h"
+#include "actors/presentation/skin_object_actor.h"
 #include "base/file_system.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
@@ -22,6 +24,9 @@
 #include "core/actors/command_ids.h"
 #include "core/actors/script_runner.h"
 #include "library/bone.h"
+#include "library/library_item.h"
+#include "library/name_table.h"
+#include "library/skeleton.h"
 #include "support/actor_record.h"
 #include "support/scene_harness.h"
 #include "support/temp_folder.h"
@@ -452,6 +457,39 @@ class CountingRunner : public ScriptRunner {
     }
     std::vector<std::string> ran;
 };
+
+TEST_F(CharacterTest, BoneRecordsOfASkeletonMadeAnewAreTakenAgain) {
+    CharacterActor *c = Make();
+    auto *skin = dynamic_cast<SkinObjectActor *>(
+        CreateActor(kSkinObjectClassId, "Skin", nullptr, c, -1, false));
+    ASSERT_NE(skin, nullptr);
+    // The skin's skeleton, made from a mesh whose head stands 50 up.
+    MeshItem mesh;
+    mesh.loaded = 1;
+    for (const char *name : BoneNames) {
+        auto bone = std::make_unique<Bone>();
+        bone->nameId = GetNameTable().FindOrAdd(name);
+        bone->local.m[3][1] = 50.0f;
+        mesh.bones.push_back(std::move(bone));
+    }
+    skin->skeleton = CreateSkeleton(&mesh);
+    c->SetSkin(skin);
+    c->bones.assign(kCharacterBoneCount, nullptr);
+    c->bones[kHeadBone] = FindBoneByName(skin->skeleton, BoneNames[kHeadBone]);
+    ASSERT_NE(c->bones[kHeadBone], nullptr);
+    auto visionPoint = [c] {
+        Vector3 point{};
+        c->HandleCommand(cmd::base::GetVisionPoint, ParamBlock(&point, sizeof(point)));
+        return point.y;
+    };
+    EXPECT_EQ(visionPoint(), 50.0f);
+    // A new mesh takes the skeleton with it: the records of its bones go.
+    LibraryItem *none = nullptr;
+    skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&none, sizeof(none)));
+    EXPECT_EQ(skin->skeleton, nullptr);
+    EXPECT_EQ(visionPoint(), 0.0f);
+    EXPECT_TRUE(c->bones.empty());
+}
 
 TEST_F(CharacterTest, PlaceholderClassesServeOnlyTheBaseAndKeepFourSpareWords) {
     const std::tuple<uint32_t, const char *, const char *> classes[] = {

@@ -367,6 +367,21 @@ TEST_F(CameraActorTest, CreateCopiesTheCameraFields) {
               std::tuple(nullptr, nullptr));
 }
 
+TEST_F(CameraActorTest, ACopyOfTheActiveCameraStartsInactive) {
+    CameraActor *source = MakeCamera("source");
+    Send(source, cmd::camera::SetCameraActive, 1u);
+    auto *copy =
+        dynamic_cast<CameraActor *>(CreateActor(kCameraClassId, "copy", source, scenery, -1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->active, source->active, CurrentCamera),
+              std::tuple(0u, 1u, source));
+    EXPECT_EQ(Ask<uint32_t>(copy, cmd::camera::GetCameraActive), 0u);
+    // Switched on, the copy takes over from its template.
+    Send(copy, cmd::camera::SetCameraActive, 1u);
+    EXPECT_EQ(std::tuple(copy->active, source->active, CurrentCamera),
+              std::tuple(1u, 0u, copy));
+}
+
 TEST_F(CameraActorTest, CollisionEventsBlockOnSolidNonCharacters) {
     CameraActor *camera = MakeCamera();
     Actor *wall = Make<Actor>(2, "wall");

@@ -318,12 +318,37 @@ TEST_F(ParticleTest, SlotCountsStayWithinTheIndexRange) {
     Mode(actor, 2);
     SendCommandArgs(actor, 1148, 0u);
     EXPECT_EQ(actor->type->maxParticles, 0u);
-    EXPECT_EQ(actor->SlotCount(), 1u);
+    EXPECT_EQ(actor->SlotCount(), 0u);
+    EXPECT_EQ(actor->vertexCount, 4u);
     EXPECT_NE(actor->mesh, nullptr);
     SendCommandArgs(actor, 1148, 100000u);
     EXPECT_EQ(Get(actor, 1149).second, 100000u);
     EXPECT_EQ(actor->SlotCount(), kMaxParticleSlots);
     EXPECT_EQ(actor->indices.back(), 4 * kMaxParticleSlots - 1);
+}
+
+TEST_F(ParticleTest, NoSlotsEmitNothingAndLetStopAndKillPass) {
+    ParticleSystemActor *actor = Emitter(0, 100.0f, 100.0f);
+    ASSERT_NE(actor->mesh, nullptr);
+    CommandSpy *spy = SpyOn(actor);
+    for (int frame = 0; frame < 3; ++frame) {
+        Drawn(actor, 0.1f);
+    }
+    for (const Particle &p : actor->particles) {
+        EXPECT_EQ(p.type, nullptr);
+    }
+    // The mesh draws nothing: every corner it holds sits at the origin.
+    for (const Vector3 &v : actor->positions) {
+        EXPECT_EQ(Vec3Length(v), 0.0f);
+    }
+    // A stop is passed on at the next step, a kill at once, as when the
+    // last particle has died.
+    EXPECT_EQ(SendCommandArgs(actor, 215), 0);
+    Drawn(actor, 0.1f);
+    EXPECT_EQ(spy->Count(215), 1u);
+    SendCommandArgs(actor, 216);
+    EXPECT_EQ(spy->Count(216), 1u);
+    EXPECT_EQ(actor->killPending, 0u);
 }
 
 TEST_F(ParticleTest, EmissionRateCarriesTheFraction) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "library/motion.h"
+#include "library/name_table.h"
 #include "library/skeleton.h"
 #include "presentation_fixture.h"
 #include "support/skin_items.h"
@@ -461,6 +463,56 @@ TEST_F(SkinObjectTest, Bip01OutputFollowsItsTrack) {
     EXPECT_NEAR(output->position.x, 5.05f, 1e-3f);
     DeleteActor(output);
     EXPECT_EQ(skin->bip01.target, nullptr);
+}
+
+TEST_F(SkinObjectTest, ANewMeshGetsASkeletonOfItsOwnBones) {
+    SkinObjectActor *skin = NewSkin();
+    AddMotion(skin, "N_Neutral");
+    ASSERT_EQ(skin->HandleCommand(cmd::skin_object::CreateBoneSyncActors_1136, ParamBlock()), 2);
+    ASSERT_EQ(skin->boneSync.size(), 3u);
+    SendCommandArgs(skin, cmd::skin_object::SetBip01Output, Make<Actor>(0, "out"));
+    Play(skin, "N_Neutral");
+    ++FrameCounter;
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
+    ASSERT_EQ(GetSkeletonBoneCount(skin->skeleton), 3u);
+    // A mesh of one bone, "Bip01", whose rest place differs from the worm's.
+    MeshItem *box = Mesh(kBoxSlot);
+    auto bone = std::make_unique<Bone>();
+    bone->nameId = GetNameTable().FindOrAdd("Bip01");
+    bone->offset.m[3][1] = -5.0f;
+    box->bones.push_back(std::move(bone));
+    auto syncedBone = [skin](const char *name) -> Bone * {
+        for (const auto &entry : skin->boneSync) {
+            if (entry->link.target != nullptr && entry->link.target->name == name) {
+                return entry->bone;
+            }
+        }
+        return nullptr;
+    };
+    LibraryItem *item = box;
+    skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&item, sizeof(item)));
+    EXPECT_EQ(GetSkeletonBoneCount(skin->skeleton), 1u);
+    Bone *bip = GetSkeletonBone(skin->skeleton, 0);
+    ASSERT_NE(bip, nullptr);
+    EXPECT_EQ(FindBoneByName(skin->skeleton, "Head"), nullptr);
+    EXPECT_EQ(std::tuple(bip->layers[3].mode, bip->layers[3].weight), std::tuple(1u, 1.0f));
+    ASSERT_EQ(skin->boneSync.size(), 3u);
+    EXPECT_EQ(syncedBone("Bip01"), bip);
+    EXPECT_EQ(syncedBone("Head"), nullptr);
+    // Posed with its own bone: Bip01 held at the root by the output's
+    // layer, its matrix is the new bone's rest offset.
+    ++FrameCounter;
+    skin->HandleCommand(cmd::skin_object::UpdateBones, ParamBlock());
+    ASSERT_NE(skin->boneMatrices, nullptr);
+    ASSERT_EQ(skin->boneMatrices->Count(), 1u);
+    EXPECT_NEAR(skin->boneMatrices->matrices[0].m[3][1], -5.0f, 1e-5f);
+    // Back on the worm, every bone-sync actor has its bone again.
+    LibraryItem *worm = library.GetItemById(kWormSlot);
+    skin->HandleCommand(cmd::mesh_object::SetMesh, ParamBlock(&worm, sizeof(worm)));
+    ASSERT_EQ(GetSkeletonBoneCount(skin->skeleton), 3u);
+    EXPECT_EQ(syncedBone("Head"), FindBoneByName(skin->skeleton, "Head"));
+    EXPECT_NE(syncedBone("Head"), nullptr);
+    EXPECT_EQ(FindBoneByName(skin->skeleton, "Bip01")->layers[3].mode, 1u);
 }
 
 TEST_F(SkinObjectTest, SlaveSkinsFindTheirMaster) {

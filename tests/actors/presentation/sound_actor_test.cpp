@@ -429,4 +429,33 @@ TEST_F(SoundOnOutputTest, ACopyTakesTheFieldsAndAVoiceOfItsOwn) {
     EXPECT_NE(source->item, nullptr);
 }
 
+TEST_F(SoundOnOutputTest, ACopyOfAPlayingSoundStartsIdleAndPlaysOnRequest) {
+    SoundActor *source = NewSound();
+    source->state |= kActorOperational;
+    SetWord(source, cmd::sound::SetSoundType, kSound2D);
+    SetReal(source, cmd::sound::SetVolume, 0.5f);
+    Send(source, cmd::sound::PlaySound);
+    // Slowed down, an action start fades the playing sound out to restart it.
+    RootTimeRecord()->multiplier = 0.4f;
+    Step();
+    Send(source, 211);
+    FrameDelta = 1.0f / 60.0f;
+    source->Update();
+    ASSERT_EQ(source->restartPending, 1u);
+    ASSERT_LT(source->restartFade, 1.0f);
+    RootTimeRecord()->multiplier = 1.0f;
+    Step();
+    auto *copy = dynamic_cast<SoundActor *>(
+        CreateActor(kSoundClassId, "copy", source, scenery, kId + 1, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->playing, 0u);
+    EXPECT_EQ(copy->restartPending, 0u);
+    EXPECT_EQ(copy->restartFade, 1.0f);
+    EXPECT_FALSE(VoiceOf(copy->item).playing);
+    Send(copy, cmd::sound::PlaySound);
+    EXPECT_TRUE(VoiceOf(copy->item).playing);
+    EXPECT_EQ(VoiceOf(copy->item).attenuation, SoundVolumeToAttenuation(0.5f));
+    EXPECT_EQ(source->playing, 1u);
+}
+
 } // namespace

@@ -667,6 +667,29 @@ TEST_F(FileActorTest, SaveWritesTheChildrenWithoutFileActors) {
     EXPECT_FALSE(std::filesystem::exists(folder / "Data/other.qva"));
 }
 
+// "Save Fileobject" and "save as" answer 0 whenever no file was written.
+TEST_F(FileActorTest, SavesThatWriteNothingAnswerZero) {
+    FileActor *f = MakeFile("F", scenery, 3500, {"no\\folder.qva"});
+    f->selectedFile = 0;
+    f->loaded = 1;
+    CreateActor(0, "A", nullptr, f, 3501, false);
+    EXPECT_EQ(SendCommand(3500, 509, ParamBlock()), 0u);
+    EXPECT_EQ(SendCommandArgs(f, 510, std::string("missing/props.qva")), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Data/no"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Data/missing"));
+    // Not loaded, or no file selected: nothing is written either.
+    f->loaded = 0;
+    EXPECT_EQ(SendCommandArgs(f, 510, std::string("props.qva")), 0);
+    f->loaded = 1;
+    f->selectedFile = -1;
+    EXPECT_EQ(SendCommand(3500, 509, ParamBlock()), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Data/props.qva"));
+    // A save that writes answers 1.
+    f->selectedFile = 0;
+    EXPECT_EQ(SendCommandArgs(f, 510, std::string("props.qva")), 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "Data/props.qva"));
+}
+
 class FileRecordTest : public FileActorTest {
   protected:
     // The base record of a default File actor at the version, then `tail`.

@@ -1,7 +1,9 @@
-// The Reference actor: every command accepted and ignored, and its id and
-// path kept in actor files; after a load it stays outside the tree.
+// The Reference actor: every command but the tree's own accepted and
+// ignored, its id and path kept in actor files, and after a load it hangs
+// below its parent and goes with it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -55,7 +57,7 @@ TEST_F(ReferenceTest, AnswersEveryCommandAndChangesNothing) {
     EXPECT_EQ(GetGlobalActor(7), nullptr);
 }
 
-TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadLeavesAnOrphan) {
+TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadHangsItBelowItsParent) {
     Actor *room = CreateActor(0, "Room", nullptr, scenery, 3000, true);
     ReferenceActor *ref = NewReference("GA8", room, 3001);
     ref->referencedId = 3000;
@@ -73,8 +75,8 @@ TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadLeavesAnOrphan) {
     ASSERT_NE(loaded, nullptr);
     Actor *newRoom = GetActorById(3000);
     EXPECT_EQ(std::tuple(loaded->classId, loaded->referencedId, loaded->referencePath,
-                         loaded->parentId, loaded->parent, newRoom->children.empty()),
-              std::tuple(37u, 3000u, "/Scenery/Room", 3000, nullptr, true));
+                         loaded->parentId, loaded->parent, newRoom->children.size()),
+              std::tuple(37u, 3000u, "/Scenery/Room", 3000, newRoom, 1u));
     EXPECT_FALSE(loaded->HasFlag(kActorGlobalSlotBound));
     EXPECT_EQ(GetGlobalActor(8), nullptr);
     EXPECT_EQ(loaded->drawGroupId, -1);
@@ -86,6 +88,48 @@ TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadLeavesAnOrphan) {
     EXPECT_EQ(GetActorById(3001), nullptr);
     ASSERT_EQ(LoadActors(path, kSerializeLoad), 1);
     EXPECT_EQ(dynamic_cast<ReferenceActor *>(GetActorById(3001))->referencePath, "");
+}
+
+// A Reference read from a file goes with its file and its parent: a File
+// actor writes it again and unloads it, a root's "Unload File" takes it
+// away, and the next scene's file does not hold it.
+TEST_F(ReferenceTest, ALoadedReferenceGoesWithItsFileAndItsParent) {
+    system->baseFolder = folder.Path();
+    std::filesystem::create_directories(folder / "Data");
+    // The low byte of a file's record count.
+    const auto count = [this](const std::string &file) { return folder.Get("Data/" + file).at(4); };
+    Actor *room = CreateActor(0, "Room", nullptr, scenery, 3000, true);
+    NewReference("Ref", room, 3001)->referencePath = "/Scenery/Room";
+    ASSERT_EQ(SaveActors(folder / "Data/room.qva", 3000, 3002, kSerializeSave), 1);
+    ASSERT_EQ(SaveActors(folder / "Data/scene.qva", 3000, 3002, kSerializeSave), 1);
+    ASSERT_EQ(DeleteActor(room), 1);
+
+    Actor *file =
+        CreateActor(static_cast<int32_t>(kFileClassId), "F", nullptr, scenery, 3500, false);
+    ASSERT_EQ(SendCommandArgs(file, cmd::file::SetFilename, std::string("room.qva")), 1);
+    ASSERT_EQ(SendCommandArgs(file, cmd::file::SetFileStringlist, std::string("room.qva")), 1);
+    ASSERT_EQ(SendCommand(3500, cmd::file::LoadFileobject, ParamBlock()), 1u);
+    BroadcastCommand(cmd::base::BuildTree, ParamBlock());
+    const std::vector<Actor *> loaded = FindActorsByName("Ref", kReferenceClassId);
+    ASSERT_EQ(loaded.size(), 1u);
+    const auto refId = static_cast<uint32_t>(loaded[0]->actorId);
+    ASSERT_EQ(file->children.size(), 1u);
+    EXPECT_EQ(loaded[0]->parent, file->children[0]);
+    EXPECT_EQ(SendCommand(3500, cmd::file::SaveFileobject, ParamBlock()), 1u);
+    EXPECT_EQ(count("room.qva"), 2);
+    SendCommand(3500, cmd::file::UnloadFileobject, ParamBlock());
+    EXPECT_EQ(GetActorById(refId), nullptr);
+    ASSERT_EQ(DeleteActor(file), 1);
+
+    ASSERT_EQ(SendCommandArgs(scenery, cmd::file_io::OpenFile, std::string("scene.qva")), 1);
+    Actor *ref = GetActorById(3001);
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->parent, GetActorById(3000));
+    SendCommand(kSceneryRootId, cmd::file_io::UnloadFile, ParamBlock());
+    EXPECT_EQ(GetActorById(3001), nullptr);
+    CreateActor(0, "Next", nullptr, scenery, 3000, true);
+    ASSERT_EQ(SendCommandArgs(scenery, cmd::file_io::SaveFile, std::string("next.qva")), 1);
+    EXPECT_EQ(count("next.qva"), 1);
 }
 
 TEST_F(ReferenceTest, DescriptorAndSheet) {

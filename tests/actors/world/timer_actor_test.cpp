@@ -393,6 +393,36 @@ TEST_F(TimerFileTest, InitLoadRestartsStandsOrRunsByTheSavedMode) {
     EXPECT_EQ(held->Mode(), kTimerHeld);
 }
 
+// A "Forward Once" timer counts on past its total time; saved there and
+// loaded, it goes on from the time it was saved at, and the keys it ran
+// before stay run (with a total of 0, the default, that is every key).
+TEST_F(TimerFileTest, AFinishedForwardOnceTimerResumesAtItsSavedTime) {
+    struct Case {
+        float total;
+        std::initializer_list<float> keys;
+        float run;
+    };
+    for (const Case &c : {Case{0.0f, {1.0f, 3.0f}, 5.0f}, Case{4.0f, {1.0f, 4.0f}, 6.0f}}) {
+        SCOPED_TRACE(c.total);
+        runner.names.clear();
+        TimerActor *timer = Timer(kTimerForwardOnce, c.total, c.keys);
+        SendWord(timer, cmd::timer::StartTimer, 0);
+        RunFor(c.run);
+        ASSERT_EQ(runner.names, (std::vector<std::string>{"k0", "k1"}));
+        const std::string path = Write(kActorFileVersion, timer);
+        DeleteActor(timer);
+
+        TimerActor *loaded = Read(kActorFileVersion, path);
+        SendWord(loaded, cmd::base::InitLoad, 0);
+        EXPECT_EQ(loaded->Mode(), kTimerRunning);
+        EXPECT_NEAR(Ask<float>(loaded, cmd::base::GetCurrentTime), c.run, 0.02f);
+        RunFor(2.0f);
+        EXPECT_EQ(runner.names, (std::vector<std::string>{"k0", "k1"}));
+        EXPECT_NEAR(Ask<float>(loaded, cmd::base::GetCurrentTime), c.run + 2.0f, 0.04f);
+        DeleteActor(loaded);
+    }
+}
+
 // Only a file brings mode 3; a key count the bytes cannot hold fails the
 // record.
 TEST_F(TimerFileTest, StoredModeThreeAndOversizedKeyCounts) {

@@ -150,6 +150,33 @@ TEST_F(FullScreenVideoTest, FilmsEndWithoutDurationAtErrorsAndWhenStuck) {
     EXPECT_TRUE(took >= 2.0 && took <= 2.6) << took;
 }
 
+// The fixture's clock takes no real time for a sleep (as the engine's
+// ENGINE_SKIP_WAITS): the window thread waits for the decoder instead. A
+// decoder that takes real time for each picture, of pictures 3 s apart, is
+// not taken for a stuck one while the clock runs on to the next picture: the
+// film plays to its end. The front end's pauses (VideoSleep) move the
+// same clock.
+TEST_F(FullScreenVideoTest, AClockThatWaitsForTheDecoderPlaysASlowDecoderToTheEnd) {
+    SetFilmSourceOpener([](const std::string &) {
+        auto source = std::make_unique<ScriptedSource>();
+        source->frames = 4;
+        source->step = 3.0;
+        source->duration = 12.0;
+        source->delay = std::chrono::milliseconds(30);
+        return source;
+    });
+    temp_.Put("slow.mpg", "x");
+    const double begun = clock_.Now();
+    ASSERT_EQ(PlayFullScreenVideo((temp_ / "slow.mpg").c_str()), 1);
+    ASSERT_GE(PlayOut(clock_, 400), 0.0);
+    const double took = clock_.Now() - begun;
+    EXPECT_TRUE(took >= 11.9 && took <= 12.3) << took;
+
+    const double before = clock_.Now();
+    VideoSleep(2000);
+    EXPECT_NEAR(clock_.Now() - before, 2.0, 1e-9);
+}
+
 TEST_F(FullScreenVideoTest, TruncatedFilmsEndAndSparseFilmsPlayToTheirDuration) {
     const std::string path = ColorFilm("cut.mpg", filmwriter::Container::Mpeg, 50);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) * 6 / 10);

@@ -112,14 +112,13 @@ class VideoTest : public ::testing::Test {
         testdisplay::UseFakeAdapter(Maker());
         ASSERT_TRUE(GetGraphics()->CreateWindowDevice(&window_));
         GetLibrary()->SetBaseFolder(temp_.Path().c_str());
-        // The media clock is ours, but a wait also lets the same real time
-        // pass: the decoder thread runs in real time, and a clock that raced
-        // ahead of it on a loaded machine would take it for a stuck one.
+        // The media clock is ours, and a wait lets no real time pass; but
+        // the decoder thread runs in real time, and a clock that raced ahead
+        // of it on a loaded machine would take it for a stuck one: after each
+        // wait the window thread waits for the decoder to catch up (at most
+        // the wait's length).
         SetVideoClock({[this] { return clock_.Now(); },
-                       [this](uint32_t ms) {
-                           clock_.Advance(ms / 1000.0);
-                           std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-                       }});
+                       [this](uint32_t ms) { clock_.Advance(ms / 1000.0); }, true});
     }
     void TearDown() override {
         StopFullScreenVideo();
