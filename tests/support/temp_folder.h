@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
+
 class TempFolder {
 public:
     TempFolder() {
@@ -40,9 +42,12 @@ public:
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
 
+    // A file's bytes; empty when it cannot be read.
     std::string Get(const std::string& relative) const {
-        std::ifstream in(std::filesystem::path(path_) / relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        std::string bytes;
+        std::string reason;
+        ReadWholeFile(path_ + "/" + relative, &bytes, &reason);
+        return bytes;
     }
 
     // Names of the entries of a folder below the scratch folder, sorted.

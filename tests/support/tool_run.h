@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
+
 #include <gtest/gtest.h>
 
 namespace toolrun {
@@ -22,11 +24,12 @@ struct ToolRun {
     int exitCode = -1;  // -1: did not exit normally
 };
 
+// A file's bytes; empty when it cannot be read.
 inline std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string bytes;
+    std::string reason;
+    ReadWholeFile(path, &bytes, &reason);
+    return bytes;
 }
 
 // A committed file below tests/data/.
