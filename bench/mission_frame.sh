@@ -26,25 +26,7 @@ trap 'rm -rf "$work"' EXIT
 # The route's clicks and keys up to the exit, without its capture.
 awk -v last="$last" '$1 ~ /^[0-9]+$/ && $1 <= last && $2 != "capture"' "$route" > "$work/walk.txt"
 
-# Prints "frames mean-ms" of a run that stops after frame $1.
-stats() {
-    (cd "$play" && SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe \
-        LP_NUM_THREADS=2 ENGINE_FIXED_FRAME_TIME=0.016666668 ENGINE_RANDOM_SEED=1 \
-        ENGINE_FRAME_STATS=1 ENGINE_FRAME_LIMIT="$1" ENGINE_INPUT_SCRIPT="$work/walk.txt" \
-        "$engine" -win=1 -w=800 -h=600 -s=0 2>&1 >/dev/null) |
-        awk '$1 == "frames" { print $2, $6 }'
-}
-
-echo "load: $(uptime)"
-sum=0
-i=1
-while [ "$i" -le "$runs" ]; do
-    a=$(stats "$first")
-    b=$(stats "$last")
-    [ -n "$a" ] && [ -n "$b" ] || { echo "mission_frame.sh: no frame figures" >&2; exit 1; }
-    ms=$(echo "$a $b" | awk '{ printf "%.2f", ($3 * $4 - $1 * $2) / ($3 - $1) }')
-    echo "run $i: frames $first..$last mean step $ms ms (whole runs: $a / $b)"
-    sum=$(echo "$sum $ms" | awk '{ print $1 + $2 }')
-    i=$((i + 1))
-done
+input=$work/walk.txt
+label=mission_frame.sh
+. "$root/bench/frame_step_runs.sh"
 echo "mission 1 mean frame step: $(echo "$sum $runs" | awk '{ printf "%.2f", $1 / $2 }') ms"
