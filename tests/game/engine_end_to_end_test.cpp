@@ -46,6 +46,12 @@ std::string Program(const std::string& relative) {
     return std::string(ENGINE_TEST_BINARY_DIR) + "/" + relative;
 }
 
+// The engine program as a command line's last words before its options,
+// with the GL drivers its leak check needs.
+std::string EngineProgram() {
+    return toolrun::GlDrivers() + Quote(Program("engine"));
+}
+
 // Runs a shell command line in `folder`, capturing both output streams.
 ProgramRun RunIn(const std::string& folder, const std::string& commandLine) {
     TempFolder capture;
@@ -69,15 +75,15 @@ ProgramRun RunEngine(const std::string& folder, int frameLimit = 600,
                          "SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
                          "ENGINE_RANDOM_SEED=1 ENGINE_SKIP_WAITS=1 "
                          "ENGINE_FRAME_LIMIT=" + std::to_string(frameLimit) + " " +
-                             Quote(Program("engine")) + " -win=1 -s=0");
+                             EngineProgram() + " -win=1 -s=0");
 }
 
 // A virtual X display around the engine. xvfb-run's own helpers (Xvfb,
-// xauth, mktemp, rm) run without the preloaded GL drivers the engine keeps
-// for the leak check: loaded into each of them they only slow them down and
-// can make the clean-up of xvfb-run's temporary folder fail under load.
-const std::string kXvfbRun = "env -u LD_PRELOAD xvfb-run -a -s '-screen 0 1024x768x24' "
-                             "env LD_PRELOAD=\"$LD_PRELOAD\" ";
+// xauth, mktemp, rm) run without the GL drivers the engine takes for its
+// leak check (EngineProgram): loaded into each of them they only slow them
+// down and can make the clean-up of xvfb-run's temporary folder fail under
+// load.
+const std::string kXvfbRun = "xvfb-run -a -s '-screen 0 1024x768x24' env ";
 
 // The device that draws nothing, for runs judged by their saves, logs and
 // exit codes alone.
@@ -561,7 +567,7 @@ TEST_F(EngineEndToEnd, DemoNeedsAboutOneSecondOfFrames) {
 
 TEST_F(EngineEndToEnd, FrameStatsLineOnATenFrameRunAndOnExitEngine) {
     const std::string engine = kBlind + " SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
-                               "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_STATS=1 " + Quote(Program("engine")) + " -win=1 -s=0";
+                               "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_STATS=1 " + EngineProgram() + " -win=1 -s=0";
     ProgramRun run = RunIn(folder.Path(), "ENGINE_FRAME_LIMIT=10 " + engine);
     EXPECT_EQ(run.exitCode, 3);
     ASSERT_EQ(run.err.rfind("frame limit reached\n", 0), 0u) << run.err;
@@ -794,7 +800,7 @@ ProgramRun RunSample(const std::string& folder, const std::string& environment,
                      const std::string& options = "", const std::string& wrapper = "") {
     return RunIn(folder, environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 ENGINE_RANDOM_SEED=1 "
                                        "ENGINE_FRAME_LIMIT=600 " +
-                             wrapper + Quote(Program("engine")) + " -win=1 -tq=32 " + options);
+                             wrapper + EngineProgram() + " -win=1 -tq=32 " + options);
 }
 
 TEST_F(EngineEndToEnd, SampleWithSoundCapturesTheSceneAndPlaysTheLogoTone) {
@@ -860,13 +866,13 @@ TEST_F(EngineEndToEnd, SoundLibraryLinesOnlyWithEngineVerbose) {
                                     "ALSA_CONFIG_PATH=" + Quote(alsa / "asound.conf");
     ProgramRun run = RunIn(folder.Path(), environment + " ENGINE_FIXED_FRAME_TIME=0.016666668 "
                                                         "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=30 " +
-                                              Quote(Program("engine")) + " -win=1 -tq=32");
+                                              EngineProgram() + " -win=1 -tq=32");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err, "frame limit reached\n");
 
     run = RunIn(folder.Path(), environment + " ENGINE_VERBOSE=1 ENGINE_FIXED_FRAME_TIME=0.016666668 "
                                              "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=30 " +
-                                   Quote(Program("engine")) + " -win=1 -tq=32");
+                                   EngineProgram() + " -win=1 -tq=32");
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find("ALSA lib "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("AL lib: (EE)"), std::string::npos) << run.err;
@@ -1080,7 +1086,7 @@ TEST_F(EngineEndToEnd, PlayFolderRunsInAWindowUntilTheFrameLimit) {
     ProgramRun run;
     for (int attempt = 0; attempt < 3; ++attempt) {
         run = RunIn(Path("play"), "SDL_VIDEODRIVER=x11 ENGINE_FRAME_LIMIT=1200 " + kXvfbRun +
-                                      Quote(Program("engine")) + " -win=1");
+                                      EngineProgram() + " -win=1");
         if (run.err.find("Xvfb failed to start") == std::string::npos &&
             run.err.find("xvfb-run: error") == std::string::npos) {
             break;

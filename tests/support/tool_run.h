@@ -46,6 +46,18 @@ inline std::string Quote(const std::string &text) {
     return quoted + "'";
 }
 
+// The GL drivers the test programs start with preloaded (see
+// tests/CMakeLists.txt and the tests' main, which keeps them in
+// ENGINE_TEST_GL_PRELOAD for the programs that draw, the shells and tools
+// the tests start taking them no more) as a shell assignment, with a space,
+// to put before a program that draws (the engine, platform_smoke): its leak
+// check at exit then still knows the drivers' frames. Empty when there are
+// none.
+inline std::string GlDrivers() {
+    const char *preload = std::getenv("ENGINE_TEST_GL_PRELOAD");
+    return preload != nullptr && *preload != '\0' ? "LD_PRELOAD=" + Quote(preload) + " " : "";
+}
+
 // Runs tools/<tool> with each argument as one word, in `folder` (the
 // current folder when empty), with `env` ("NAME=value ...") before it.
 inline ToolRun Run(const std::string &tool, const std::vector<std::string> &args,

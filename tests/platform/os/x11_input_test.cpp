@@ -111,10 +111,10 @@ TEST(X11Input, XdotoolKeysHoldsAndClicks) {
     const int fd = mkstemp(logName);
     ASSERT_GE(fd, 0);
     close(fd);
-    const char* preload = std::getenv("LD_PRELOAD");
+    const char* preload = std::getenv("ENGINE_TEST_GL_PRELOAD");
     // The X server and xdotool run without the test's preloaded libraries.
     const std::string command =
-        std::string("env -u LD_PRELOAD xvfb-run -a -s '-screen 0 1024x768x24' env ") +
+        std::string("xvfb-run -a -s '-screen 0 1024x768x24' env ") +
         kChildVariable + "=1 SDL_VIDEODRIVER=x11 LD_PRELOAD='" +
         (preload != nullptr ? preload : "") + "' '" + self +
         "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" + logName + " 2>&1";
