@@ -36,8 +36,10 @@ TEST(SaveEndToEnd, LoadsSlotTwoThenSavesSlotThree) {
 
     const toolrun::ToolRun run = toolrun::Run(
         "../engine", {"-win=1", "-s=0"}, folder / "e2e/save",
-        toolrun::GlDrivers() + "ENGINE_BLIND_DEVICE=1 SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
-        "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=1200"); // judged by the files alone: nothing is drawn
+        // judged by the files alone: nothing is drawn
+        toolrun::GlDrivers() +
+            "ENGINE_BLIND_DEVICE=1 SDL_VIDEODRIVER=offscreen ENGINE_FIXED_FRAME_TIME=0.016666668 "
+            "ENGINE_SKIP_WAITS=1 ENGINE_FRAME_LIMIT=1200");
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
 
     const std::string bytes = folder.Get("game/SaveGames/SaveGame");

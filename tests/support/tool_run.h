@@ -46,13 +46,12 @@ inline std::string Quote(const std::string &text) {
     return quoted + "'";
 }
 
-// The GL drivers the test programs start with preloaded (see
-// tests/CMakeLists.txt and the tests' main, which keeps them in
-// ENGINE_TEST_GL_PRELOAD for the programs that draw, the shells and tools
-// the tests start taking them no more) as a shell assignment, with a space,
-// to put before a program that draws (the engine, platform_smoke): its leak
-// check at exit then still knows the drivers' frames. Empty when there are
-// none.
+// The test programs start with the GL drivers preloaded (see
+// tests/CMakeLists.txt); their main moves the list to ENGINE_TEST_GL_PRELOAD,
+// so that the shells and tools a test starts do not load them. This gives
+// the list back as a shell assignment and a space, to put before a program
+// that draws (the engine, platform_smoke): its leak check at exit then still
+// knows the drivers' frames. Empty when there is no list.
 inline std::string GlDrivers() {
     const char *preload = std::getenv("ENGINE_TEST_GL_PRELOAD");
     return preload != nullptr && *preload != '\0' ? "LD_PRELOAD=" + Quote(preload) + " " : "";

@@ -279,9 +279,8 @@ TEST_F(PlatformSmoke, RunsPrintItsLineAndRepeatExactly) {
 
     // A capture that cannot be written fails the run at its last step.
     const std::string unwritable = s.folder / "no/such/folder/shot.tga";
-    const ToolRun failed =
-        toolrun::Run("platform_smoke", {s.sample, unwritable}, "",
-                     toolrun::GlDrivers() + "ALSOFT_DRIVERS=none");
+    const ToolRun failed = toolrun::Run("platform_smoke", {s.sample, unwritable}, "",
+                                        toolrun::GlDrivers() + "ALSOFT_DRIVERS=none");
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.out, "smoke: save: cannot write " + unwritable + "\n");
 }
@@ -482,7 +481,8 @@ TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
 
     // No library in the folder: the display opens, the library read fails.
     const std::string env = "ALSOFT_DRIVERS=none LIBGL_ALWAYS_SOFTWARE=1";
-    ToolRun empty = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "", toolrun::GlDrivers() + env);
+    ToolRun empty = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "",
+                              toolrun::GlDrivers() + env);
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_EQ(empty.out, "smoke: library: Serialize File Open Error\n");
     EXPECT_FALSE(fs::exists(folder / "x.tga"));
@@ -493,7 +493,8 @@ TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
     sun.name = "Sun";
     writer.AddItem(70, sun);
     ASSERT_EQ(writer.WriteFile((folder / "DAZedirad.qvf").c_str()), 1);
-    ToolRun missing = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "", toolrun::GlDrivers() + env);
+    ToolRun missing = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "",
+                              toolrun::GlDrivers() + env);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "smoke: item floor: not in the library\n");
 }
