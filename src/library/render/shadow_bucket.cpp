@@ -104,6 +104,11 @@ void ShadowBucketInstance(DrawInstance *instance) {
         instance->world == nullptr) {
         return;
     }
+    // A frame that draws nothing (drawing skipped on the device) builds no
+    // volume: the next frame that draws builds its own.
+    if (device->DrawingSkipped()) {
+        return;
+    }
     const Matrix &world = *instance->world;
     Vector3 light;
     if (!ShadowLightPoint(world, &light)) {

@@ -217,6 +217,28 @@ TEST_F(ShadowBucketTest, PreDrawCallbackRunsFirstAndMayDestroy) {
     EXPECT_EQ(VolumeDraws(), 0u);
 }
 
+TEST_F(ShadowBucketTest, AFrameThatDrawsNothingBuildsNoVolume) {
+    DrawInstance *i = Make(cube_.get(), &at_);
+    int preDraws = 0;
+    static int *counter = nullptr;
+    counter = &preDraws;
+    SetDrawInstancePreDrawCallback(i, [](DrawInstance *) { ++*counter; });
+    device_->SetDrawingSkipped(true);
+    Frame(i);
+    // The skinning callback still runs; nothing is built, set or drawn for
+    // the volume (only the bucket's begin and end and the quad's draw).
+    EXPECT_EQ(preDraws, 1);
+    EXPECT_EQ((std::tuple{i->shadowVolume->capTriangles, i->shadowVolume->sideTriangles}),
+              (std::tuple{0u, 0u}));
+    EXPECT_TRUE(Lines("SetTransform").empty());
+    EXPECT_EQ(Lines("DrawPrimitive ").size(), 1u);
+    device_->SetDrawingSkipped(false);
+    Frame(i);
+    EXPECT_EQ(preDraws, 2);
+    EXPECT_EQ((std::tuple{i->shadowVolume->capTriangles, VolumeDraws(), QuadDraws()}),
+              (std::tuple{12u, 4u, 1u}));
+}
+
 TEST_F(ShadowBucketTest, QuadCoversTheViewportOfItsMaking) {
     ClearLog();
     CreateShadowQuad();

@@ -16,6 +16,7 @@ class BlindDevice : public RecordingDevice {
     BlindDevice(const PresentParameters &params, uint32_t width, uint32_t height)
         : RecordingDevice(params, width, height) {
         logging_ = false;
+        drawsNothing_ = true;
     }
     explicit BlindDevice(uint32_t width = 800, uint32_t height = 600)
         : BlindDevice(PresentParameters{}, width, height) {}

@@ -313,7 +313,8 @@ class Device {
     // done, but the backend carries none out: the back buffer keeps what it
     // holds (test runs that look at the pixels of a few frames only).
     void SetDrawingSkipped(bool skipped) { drawingSkipped_ = skipped; }
-    bool DrawingSkipped() const { return drawingSkipped_; }
+    // Also true of a device that never shows what it draws (BlindDevice).
+    bool DrawingSkipped() const { return drawingSkipped_ || drawsNothing_; }
     int32_t DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
     int32_t DrawIndexedPrimitive(uint32_t type, uint32_t minIndex, uint32_t numVertices,
                                  uint32_t startIndex, uint32_t primitiveCount);
@@ -352,6 +353,7 @@ class Device {
 
     std::string lastError_;
     bool drawingSkipped_ = false;
+    bool drawsNothing_ = false;
 
   private:
     friend class Resource;
