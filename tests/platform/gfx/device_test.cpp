@@ -314,7 +314,7 @@ TEST(DeviceDrawTest, UserPointerDrawUnbindsStreamAndIndices) {
 
 // Skipped drawing: clears and draws are still checked and answer Ok, but
 // none reaches the backend; drawing again reaches it. The blind device
-// draws, clears and logs nothing at all.
+// draws, clears and logs nothing at all, and counts as skipping its drawing.
 TEST(DeviceDrawTest, SkippedDrawingIsCheckedButNotCarriedOutAndTheBlindDeviceDrawsNothing) {
     const float v[9] = {};
     RecordingDevice d(4, 4);
@@ -341,6 +341,9 @@ TEST(DeviceDrawTest, SkippedDrawingIsCheckedButNotCarriedOutAndTheBlindDeviceDra
     EXPECT_TRUE(blind.GetDraws().empty());
     EXPECT_TRUE(blind.GetLog().empty());
     EXPECT_EQ(blind.Pixel(1, 1), 0xFF000000u);
+    // What is drawn for the picture alone is skipped there too, always.
+    blind.SetDrawingSkipped(false);
+    EXPECT_TRUE(blind.DrawingSkipped());
 }
 
 TEST(DeviceFrameTest, ScenesPairAndLostDeviceAnswers) {
