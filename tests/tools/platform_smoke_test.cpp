@@ -482,7 +482,7 @@ TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
     // No library in the folder: the display opens, the library read fails.
     const std::string env = "ALSOFT_DRIVERS=none LIBGL_ALWAYS_SOFTWARE=1";
     ToolRun empty = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "",
-                              toolrun::GlDrivers() + env);
+                                 toolrun::GlDrivers() + env);
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_EQ(empty.out, "smoke: library: Serialize File Open Error\n");
     EXPECT_FALSE(fs::exists(folder / "x.tga"));
@@ -494,7 +494,7 @@ TEST(PlatformSmokeFailures, ArgumentsAndFailingSteps) {
     writer.AddItem(70, sun);
     ASSERT_EQ(writer.WriteFile((folder / "DAZedirad.qvf").c_str()), 1);
     ToolRun missing = toolrun::Run("platform_smoke", {folder.Path(), folder / "x.tga"}, "",
-                              toolrun::GlDrivers() + env);
+                                 toolrun::GlDrivers() + env);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "smoke: item floor: not in the library\n");
 }

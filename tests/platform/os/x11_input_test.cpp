@@ -14,6 +14,7 @@
 
 #include "platform/input.h"
 #include "platform/os/window.h"
+#include "support/tool_run.h"
 
 namespace {
 
@@ -111,13 +112,12 @@ TEST(X11Input, XdotoolKeysHoldsAndClicks) {
     const int fd = mkstemp(logName);
     ASSERT_GE(fd, 0);
     close(fd);
-    const char* preload = std::getenv("ENGINE_TEST_GL_PRELOAD");
     // The X server and xdotool run without the test's preloaded libraries.
-    const std::string command =
-        std::string("xvfb-run -a -s '-screen 0 1024x768x24' env ") +
-        kChildVariable + "=1 SDL_VIDEODRIVER=x11 LD_PRELOAD='" +
-        (preload != nullptr ? preload : "") + "' '" + self +
-        "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" + logName + " 2>&1";
+    const std::string command = std::string("xvfb-run -a -s '-screen 0 1024x768x24' env ") +
+                                kChildVariable + "=1 SDL_VIDEODRIVER=x11 " +
+                                toolrun::GlDrivers() + "'" + self +
+                                "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" +
+                                logName + " 2>&1";
     // xvfb-run -a can lose the race for a display number to another server
     // starting at the same moment: try again then.
     int status = 0;
