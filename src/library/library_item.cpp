@@ -3,6 +3,7 @@
 #include "library/bitmap_font.h"
 #include "library/key_track.h"
 #include "library/record_io.h"
+#include "platform/sound.h"
 
 namespace {
 
@@ -200,7 +201,15 @@ int MeshItem::Serialize(Archive& archive, int mode, uint32_t version) {
 
 // --- SoundItem --------------------------------------------------------------
 
-SoundItem::~SoundItem() { ReleaseOwnedResource(); }
+SoundItem::~SoundItem() {
+    // A private copy frees its own duplicate only: Release would release
+    // the table item it was copied from too, which plays on.
+    if (sourceSlot != kNoSlot) {
+        ReleaseSoundBuffer(buffer);
+        return;
+    }
+    ReleaseOwnedResource();
+}
 
 int SoundItem::Serialize(Archive& archive, int mode, uint32_t version) {
     if (!SerializeCommon(archive)) {

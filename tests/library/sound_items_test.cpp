@@ -195,6 +195,19 @@ TEST_F(SoundItems, CopiesDuplicateTheSourceAndKeepPlayingWhenOneGoes) {
     EXPECT_EQ((std::tuple{lib->IsSoundItemPlaying(b), rec->BufferCount()}), (std::tuple{1u, 1u}));
 }
 
+TEST_F(SoundItems, DeletingACopyFreesOnlyItsOwnBuffer) {
+    SoundItem* source = Item(kShot);
+    lib->PlaySoundItemLooped(source);
+    auto* copy = static_cast<SoundItem*>(lib->AcquireItem(kShot, ItemClass::Sound, 1, 0));
+    ASSERT_EQ(copy->Load(), 1);
+    lib->PlaySoundItem(copy);
+    const SoundVoice own = copy->buffer->voice;
+    lib->DeleteItemIfUnused(copy);
+    EXPECT_EQ((std::tuple{source->loaded, source->buffer != nullptr, rec->HasVoice(own)}),
+              (std::tuple{1u, true, false}));
+    EXPECT_EQ(lib->IsSoundItemPlaying(source), 1u);
+}
+
 TEST_F(SoundItems, ThreeDimensionalCopyMarksTheSourceButFollowsItsBuffer) {
     SoundItem* source = Item(kPositional);
     source->flags = SoundItem::kFlagWholeFile; // loaded as 2D first
