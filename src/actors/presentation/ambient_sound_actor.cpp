@@ -6,6 +6,7 @@
 #include "base/file_system.h"
 #include "core/actors/actor_file_dump.h"
 #include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/process_entry.h"
@@ -36,14 +37,34 @@ AmbientSoundActor::AmbientSoundActor() : entries(kAmbientChannelCount) {
 }
 
 AmbientSoundActor::~AmbientSoundActor() {
-    if (ResourceLibrary *library = GetLibrary()) {
-        for (AmbientSoundEntry &entry : entries) {
-            if (entry.item != nullptr) {
-                library->StopSoundItem(entry.item);
-                library->ReleaseItem(entry.item);
+    ResourceLibrary *library = GetLibrary();
+    if (library == nullptr) {
+        return;
+    }
+    for (AmbientSoundEntry &entry : entries) {
+        // The items are the library's own: one that another Ambient Sound
+        // still plays goes on playing.
+        if (entry.item != nullptr && !PlayedByAnother(entry.item)) {
+            library->StopSoundItem(entry.item);
+            library->ReleaseItem(entry.item);
+        }
+    }
+}
+
+bool AmbientSoundActor::PlayedByAnother(const LibraryItem *item) const {
+    for (size_t id = NextActorId(0); id < ActorTable.size(); id = NextActorId(id + 1)) {
+        const Actor *actor = ActorTable[id];
+        if (actor == this || actor->classId != kAmbientSoundClassId) {
+            continue;
+        }
+        const auto *other = static_cast<const AmbientSoundActor *>(actor);
+        for (const AmbientSoundEntry &entry : other->entries) {
+            if (entry.item == item) {
+                return true;
             }
         }
     }
+    return false;
 }
 
 void AmbientSoundActor::RegisterClass() {

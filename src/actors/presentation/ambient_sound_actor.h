@@ -58,6 +58,9 @@ class AmbientSoundActor : public Actor {
     uint32_t channelCount = kAmbientChannelCount;
 
   private:
+    // Whether another Ambient Sound in the actor table holds the item in
+    // one of its entries.
+    bool PlayedByAnother(const LibraryItem *item) const;
     bool IsChannel(uint32_t channel) const { return channel >= 1 && channel <= channelCount; }
     // Moves the entry's sound into a released entry at the end of the list
     // that fades out over about fadeTime seconds.

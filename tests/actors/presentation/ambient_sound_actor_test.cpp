@@ -99,6 +99,25 @@ TEST_F(AmbientSoundTest, PlayingAgainAndStoppingWithAndWithoutFade) {
     }
 }
 
+TEST_F(AmbientSoundTest, ASoundGoingAwayLeavesTheSameSoundPlayingElsewhere) {
+    Play("beep", 1, 0.0f);
+    auto *other = dynamic_cast<AmbientSoundActor *>(
+        CreateActor(kAmbientSoundClassId, "other", nullptr, scenery, kId + 1, true));
+    ASSERT_NE(other, nullptr);
+    SendCommandArgs(other, cmd::ambient_sound::ASoundPlayLooping, std::string("beep"), 2u, 0.0f);
+    // A Sound actor plays its own copy of the same library sound.
+    Actor *copyPlayer = CreateActor(kSoundClassId, "copy", nullptr, scenery, kId + 2, true);
+    ASSERT_NE(copyPlayer, nullptr);
+    SendCommandArgs(copyPlayer, cmd::sound::PlaySoundByName, std::string("beep"));
+
+    ASSERT_EQ(DeleteActor(copyPlayer), 1);
+    ASSERT_EQ(DeleteActor(other), 1);
+    EXPECT_TRUE(VoiceOf(Beep()).playing);
+    // The last one to play it stops it.
+    ASSERT_EQ(DeleteActor(ambient), 1);
+    EXPECT_EQ(dynamic_cast<SoundItem *>(Beep())->buffer, nullptr);
+}
+
 TEST_F(AmbientSoundTest, NegativeAndNonFiniteFadeTimesNeverGrowLouder) {
     Play("beep", 1, 0.0f);
     Play("hum3d", 1, -1.0f); // the beep moves out and fades over 1 s
