@@ -38,7 +38,7 @@ const BasicSheetRow kSheet[] = {
     {"Sound Volume, Pan, Frequency", PropertyKind::PageTitle, 0, 0},
     {"Volume:", static_cast<PropertyKind>(41), cmd::sound::SetVolume, cmd::sound::GetVolume},
     {"Pan:", PropertyKind::Real, cmd::sound::SetPan, cmd::sound::GetPan},
-    {"Frequency:|%|", PropertyKind::Real, cmd::sound::SetFrequency, cmd::sound::GetFrequency},
+    {"Frequency:|%|", PropertyKind::Real, cmd::sound::SetFrequency, cmd::sound::GetFrequency, 100.0f},
     {"Random Variation", PropertyKind::Caption, 0, 0},
     {"Volume:", static_cast<PropertyKind>(41), cmd::sound::SetVolumeV, cmd::sound::GetVolumeV},
     {"Pan:", static_cast<PropertyKind>(41), cmd::sound::SetPanV, cmd::sound::GetPanV},
@@ -50,6 +50,9 @@ const BasicSheetRow kSheet[] = {
 };
 // clang-format on
 
+// The first "Pan:" row, the base pan: ranged as the value is kept.
+constexpr size_t kPanRow = 11;
+
 void SendSelf(Actor &actor, uint32_t commandId) { actor.HandleCommand(commandId, ParamBlock()); }
 
 } // namespace
@@ -60,6 +63,10 @@ SoundActor::~SoundActor() { ReleaseItem(); }
 
 void SoundActor::RegisterClass() {
     RegisterBasicClassSheet(kSoundClassId, kSheet);
+    PropertyItem &pan = NameClassDescriptor(kSoundClassId).items[kPanRow];
+    pan.ranged = 1;
+    pan.minimum = -1.0f;
+    pan.maximum = 1.0f;
 }
 
 float SoundActor::TimeRate() {

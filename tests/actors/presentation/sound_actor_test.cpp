@@ -60,6 +60,19 @@ TEST_F(SoundActorTest, DefaultsAndSheet) {
     ASSERT_EQ(descriptor.items.size(), 21u);
 }
 
+TEST_F(SoundActorTest, TheSheetRangesThePanAndShowsTheFrequencyInPercent) {
+    const std::vector<PropertyItem> &items = NameClassDescriptor(kSoundClassId).items;
+    ASSERT_EQ(items.size(), 21u);
+    const PropertyItem &pan = items[11];
+    const PropertyItem &frequency = items[12];
+    EXPECT_EQ(std::tuple(pan.label, pan.ranged, pan.minimum, pan.maximum, pan.displayScale),
+              std::tuple("Pan:", 1u, -1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(std::tuple(frequency.label, frequency.ranged, frequency.displayScale),
+              std::tuple("Frequency:|%|", 0u, 100.0f));
+    // The variation's "Pan:" stays a plain slider.
+    EXPECT_EQ(std::tuple(items[15].label, items[15].ranged), std::tuple("Pan:", 0u));
+}
+
 TEST_F(SoundActorTest, SettersClampAndGettersMarkWhatDoesNotApply) {
     SoundActor *sound = NewSound();
     SetReal(sound, cmd::sound::SetVolume, 1.5f);
