@@ -115,10 +115,12 @@ int LightSensorActor::Serialize(Archive &archive, uint32_t mode) {
     if (Actor::Serialize(archive, mode) == 0) {
         return 0;
     }
-    archive.SerializeWord(&rayGroups);
-    archive.SerializeWord(&rayReceive);
-    archive.SerializeWord(&rayExclude);
-    archive.SerializeSpareWords(1);
+    if (archive.Version() >= 1) {
+        archive.SerializeWord(&rayGroups);
+        archive.SerializeWord(&rayReceive);
+        archive.SerializeWord(&rayExclude);
+        archive.SerializeSpareWords(1);
+    }
     return archive.Failed() ? 0 : 1;
 }
 

@@ -110,6 +110,30 @@ TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {
     EXPECT_EQ(read, 7u);
 }
 
+TEST_F(LightSensorTest, AFileOfVersion0HoldsNoMasksAndTheNextRecordReadsWhole) {
+    // A sensor and a plain actor after it, as version 0 wrote them: the
+    // sensor's record holds the base fields alone.
+    LightSensorActor *sensor = NewSensor();
+    Actor *next = CreateActor(0, "next", nullptr, scenery, kSensorId + 1, true);
+    ASSERT_NE(next, nullptr);
+    Archive archive;
+    ASSERT_TRUE(archive.Open(folder / "v0.qva", "wb"));
+    archive.SetVersion(0);
+    for (uint32_t word : {0u, 2u, static_cast<uint32_t>(kSensorId), 2u}) {
+        archive.SerializeU32(word);
+    }
+    sensor->Actor::Serialize(archive, kSerializeSave);
+    next->Serialize(archive, kSerializeSave);
+    ASSERT_EQ(archive.Close(), 0);
+    ASSERT_EQ(DeleteActor(sensor), 1);
+    ASSERT_EQ(DeleteActor(next), 1);
+
+    ASSERT_EQ(Load(folder.Get("v0.qva")), 1) << system->errorText;
+    EXPECT_NE(dynamic_cast<LightSensorActor *>(GetActorById(kSensorId)), nullptr);
+    ASSERT_NE(GetActorById(kSensorId + 1), nullptr);
+    EXPECT_EQ(GetActorById(kSensorId + 1)->name, "next");
+}
+
 // Only spheres and boxes that the sensor's masks let through shadow a light.
 class LightSensorShadowTest : public coltest::CollisionWorld {
   protected:
