@@ -684,10 +684,12 @@ int ParticleSystemActor::Create(ParamBlock block) {
     }
     ReleaseOwnRecord();
     typeIndex = source->typeIndex;
-    killPending = source->killPending;
-    stopPending = source->stopPending;
+    // A copy starts emitting as a new emitter does, whatever the template
+    // was told to do (stop, kill, fade) at run time.
+    killPending = 0;
+    stopPending = 0;
     prevEmitterPosition = source->prevEmitterPosition;
-    intensity = source->intensity;
+    intensity = 1.0f;
     actionValue = source->actionValue;
     boundingCentre = source->boundingCentre;
     boundingRadius = source->boundingRadius;

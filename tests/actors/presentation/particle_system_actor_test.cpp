@@ -709,6 +709,25 @@ TEST_F(ParticleTest, CreateFromATemplateSharesNoRunTimeState) {
     EXPECT_GT(Live(copy), 0u);
 }
 
+TEST_F(ParticleTest, ACopyOfAStoppedOrKilledEmitterEmitsAsANewOne) {
+    ParticleSystemActor *source = NewParticles(0);
+    Drawn(source, 0.1f);
+    ASSERT_GT(Live(source), 0u);
+    SendCommandArgs(source, 215); // stopped
+    SendCommandArgs(source, 216); // and killed
+    ASSERT_EQ(std::tuple(source->stopPending, source->killPending, source->intensity),
+              std::tuple(1u, 1u, 0.0f));
+    auto *copy = dynamic_cast<ParticleSystemActor *>(
+        CreateActor(kParticleSystemClassId, "copy", source, scenery, 600, true));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::tuple(copy->stopPending, copy->killPending, copy->intensity),
+              std::tuple(0u, 0u, 1.0f));
+    copy->CreateRenderInstances();
+    Drawn(copy, 0.1f);
+    ASSERT_EQ(GetActorById(600), copy);
+    EXPECT_GT(Live(copy), 0u);
+}
+
 TEST_F(ParticleTest, OlderFilesCarryTheLocalBlock) {
     ParticleSystemActor *actor = NewParticles(1);
     Mode(actor, 2);
