@@ -119,7 +119,9 @@ int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (auto *source = CreateSource(*this, block)) {
             type = source->type;
             std::copy(std::begin(source->rect), std::end(source->rect), rect);
-            hovered = source->hovered;
+            // The pointer has not been over the copy yet: it raises "Over"
+            // before any "Out".
+            hovered = 0;
             isStatic = source->isStatic;
             defaultButton = source->defaultButton;
             overChild = source->overChild;
