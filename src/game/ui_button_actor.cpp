@@ -98,6 +98,15 @@ void UIButtonActor::PointerEvent(ParamBlock block) {
     }
 }
 
+void UIButtonActor::DropHover() {
+    if (hovered == 0) {
+        return;
+    }
+    // Unmarked first: the scripts of "Out" may delete the button.
+    hovered = 0;
+    HandleCommand(cmd::ui_button::OnUIButtonOut, ParamBlock());
+}
+
 int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case kUiCmdStart:

@@ -300,6 +300,39 @@ TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
 }
 
+// A button under the pointer loses its hovered mark with the focus: it hears
+// "Out" once when a dialog opens over it and "Over" again on the first
+// pointer event after the dialog closes, and a page opened anew (its menu
+// closed and opened again with the pointer on the button) lights it again.
+TEST_F(UiMenuTest, AButtonUnderThePointerLightsAgainWhenItsWindowRegainsTheFocus) {
+    BuildMenu(true);
+    UseInput();
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    spies.Watch(Button("Button_Resume"));
+    PointAt(100.0f, 50.0f);
+    ASSERT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    auto *dialog = Find<UIWindowActor>("Dialog");
+    SendCommandArgs(dialog, kUiCmdActionStart, 0u);
+    PointAt(100.0f, 50.0f); // on "Ok" now
+    SendCommandArgs(dialog, kUiCmdActionStop, 0u);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1618"}));
+    EXPECT_FALSE(Shown("On_Input_Over"));
+    PointAt(100.0f, 50.0f);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    EXPECT_TRUE(Shown("On_Input_Over"));
+
+    // Closed from the button and opened again, as a pause menu is: starting
+    // the page hides the highlight and the button hears "Out" for it.
+    SendCommandArgs(system, cmd::ui_system::UISystemDeactivate, 0u);
+    SendCommandArgs(system, cmd::ui_system::UISystemActivate, 0u);
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1618"}));
+    EXPECT_FALSE(Shown("On_Input_Over"));
+    PointAt(100.0f, 50.0f);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    EXPECT_TRUE(Shown("On_Input_Over"));
+}
+
 TEST_F(UiMenuTest, AStoppedWindowNeverTakesTheFocusBack) {
     BuildMenu(true);
     UseInput();
