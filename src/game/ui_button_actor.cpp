@@ -98,6 +98,15 @@ void UIButtonActor::PointerEvent(ParamBlock block) {
     }
 }
 
+void UIButtonActor::DropHover() {
+    if (hovered == 0) {
+        return;
+    }
+    // Unmarked first: the scripts of "Out" may delete the button.
+    hovered = 0;
+    HandleCommand(cmd::ui_button::OnUIButtonOut, ParamBlock());
+}
+
 int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     switch (commandId) {
     case kUiCmdStart:
@@ -119,7 +128,9 @@ int UIButtonActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         if (auto *source = CreateSource(*this, block)) {
             type = source->type;
             std::copy(std::begin(source->rect), std::end(source->rect), rect);
-            hovered = source->hovered;
+            // The pointer has not been over the copy yet: it raises "Over"
+            // before any "Out".
+            hovered = 0;
             isStatic = source->isStatic;
             defaultButton = source->defaultButton;
             overChild = source->overChild;

@@ -23,6 +23,12 @@ class UIButtonActor : public Actor {
     void Update() override;
     void DumpClassFields(std::vector<std::string> &lines) const override;
 
+    // A hovered button loses the pointer without a pointer event (its
+    // window lost or took the focus): it is unmarked, then raises "On UI
+    // Button Out", so the next pointer event inside raises "Over" again.
+    // Nothing when it is not hovered.
+    void DropHover();
+
     uint32_t type = 0;
     int32_t rect[4] = {0, 0, 64, 64}; // left, top, right, bottom in screen pixels
     uint32_t hovered = 0;

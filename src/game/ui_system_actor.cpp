@@ -169,14 +169,18 @@ int UISystemActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     }
     case cmd::base::Create: {
         if (auto *source = CreateSource(*this, block)) {
+            // The settings are copied; a copy starts inactive, without a
+            // cursor, as a new menu does: taking the template's active flag
+            // would hand it the front end on "Precalculate" (and leave the
+            // template stuck "active" once the copy closed).
             type = source->type;
             refWidth = source->refWidth;
             refHeight = source->refHeight;
-            cursorActor = source->cursorActor;
+            cursorActor = -1;
             cursorX = source->cursorX;
             cursorY = source->cursorY;
             cursorZ = source->cursorZ;
-            active = source->active;
+            active = 0;
             localTimer = source->localTimer;
         }
         break;

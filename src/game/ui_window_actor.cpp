@@ -14,6 +14,15 @@ UIWindowActor *PreviousFocusedWindow = nullptr;
 
 namespace {
 
+// Every button of the list that is still hovered loses the pointer. The
+// list is copied: the buttons' scripts may change the window.
+void DropHovers(const std::vector<int32_t> &buttons) {
+    for (int32_t id : std::vector<int32_t>(buttons)) {
+        if (auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId))) {
+            button->DropHover();
+        }
+    }
+}
 
 // clang-format off
 const UiSheetRow kSheet[] = {
@@ -58,16 +67,19 @@ void UIWindowActor::TakeFocus() {
         PreviousFocusedWindow = FocusedWindow;
         focusFrom_ = FocusedWindow != nullptr ? FocusedWindow->actorId : -1;
     }
-    if (UIWindowActor *previous = FocusedWindow) {
-        FocusedWindow = this;
-        for (int32_t id : std::vector<int32_t>(previous->focusButtons)) {
-            auto *button = static_cast<UIButtonActor *>(ActorOfClass(id, kUiButtonClassId));
-            if (button != nullptr && button->hovered != 0) {
-                button->HandleCommand(cmd::ui_button::OnUIButtonOut, ParamBlock());
-            }
-        }
-    }
+    UIWindowActor *previous = FocusedWindow != this ? FocusedWindow : nullptr;
     FocusedWindow = this;
+    // "Out" runs scripts: a deletion they cause waits until the focus is
+    // taken.
+    ActorDeliveryScope delivery;
+    // The hovered buttons of the window that had the focus lose the pointer.
+    if (previous != nullptr) {
+        DropHovers(previous->focusButtons);
+    }
+    // So do this window's own still marked (the menu was closed over one,
+    // or the window was started again, which hides the highlights): the
+    // next pointer event lights the button under the pointer again.
+    DropHovers(focusButtons);
     localTimer = 0.0f;
 }
 

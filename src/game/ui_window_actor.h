@@ -2,8 +2,9 @@
 // group. Only windows that have taken the focus draw their subtree, and only
 // the focused window (FocusedWindow) gets the menu's pointer events. Taking
 // the focus gathers the window's buttons and tells the hovered buttons of
-// the window that had it "On UI Button Out"; stopping the focused window
-// hands the focus back, never to a window stopped since.
+// the window that had it, and its own still hovered ones, "On UI Button
+// Out", unmarking them; stopping the focused window hands the focus back,
+// never to a window stopped since.
 #pragma once
 
 #include <cstdint>

@@ -300,6 +300,39 @@ TEST_F(UiMenuTest, ADialogStartedTwiceAndStoppedOnceGivesTheFocusBack) {
     EXPECT_EQ(std::tuple(FocusedWindow, PreviousFocusedWindow), std::tuple(page, dialog));
 }
 
+// A button under the pointer loses its hovered mark with the focus: it hears
+// "Out" once when a dialog opens over it and "Over" again on the first
+// pointer event after the dialog closes, and a page opened anew (its menu
+// closed and opened again with the pointer on the button) lights it again.
+TEST_F(UiMenuTest, AButtonUnderThePointerLightsAgainWhenItsWindowRegainsTheFocus) {
+    BuildMenu(true);
+    UseInput();
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    spies.Watch(Button("Button_Resume"));
+    PointAt(100.0f, 50.0f);
+    ASSERT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    auto *dialog = Find<UIWindowActor>("Dialog");
+    SendCommandArgs(dialog, kUiCmdActionStart, 0u);
+    PointAt(100.0f, 50.0f); // on "Ok" now
+    SendCommandArgs(dialog, kUiCmdActionStop, 0u);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1618"}));
+    EXPECT_FALSE(Shown("On_Input_Over"));
+    PointAt(100.0f, 50.0f);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    EXPECT_TRUE(Shown("On_Input_Over"));
+
+    // Closed from the button and opened again, as a pause menu is: starting
+    // the page hides the highlight and the button hears "Out" for it.
+    SendCommandArgs(system, cmd::ui_system::UISystemDeactivate, 0u);
+    SendCommandArgs(system, cmd::ui_system::UISystemActivate, 0u);
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1618"}));
+    EXPECT_FALSE(Shown("On_Input_Over"));
+    PointAt(100.0f, 50.0f);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"Button_Resume 1617"}));
+    EXPECT_TRUE(Shown("On_Input_Over"));
+}
+
 TEST_F(UiMenuTest, AStoppedWindowNeverTakesTheFocusBack) {
     BuildMenu(true);
     UseInput();
@@ -420,6 +453,48 @@ TEST_F(UiMenuTest, CreateCopiesTheTemplatesFields) {
         std::tuple(windowCopy->words[3], windowCopy->namedButtons, windowCopy->localTimer,
                    windowCopy->name, windowCopy->children.size()),
         std::tuple(9u, std::vector<int32_t>{41, 42}, 1.5f, std::string("WindowCopy"), size_t{0}));
+}
+
+// A copy of a live menu or of a hovered button is a fresh one of its kind:
+// the menu copy leaves the front end and the cursor to the template, the
+// button copy raises "Over" before any "Out"; their settings are copied.
+TEST_F(UiMenuTest, CopiesStartWithoutTheTemplatesRunTimeState) {
+    BuildMenu(true);
+    UseInput();
+    ActorSystem *world = GetActorSystem();
+    SendCommandArgs(system, cmd::ui_system::SetUISystemType, 3u);
+    system->cursorZ = 2.5f;
+    SendCommandArgs(page, kUiCmdActionStart, 0u);
+    UIButtonActor *resume = Button("Button_Resume");
+    SendCommandArgs(resume, cmd::ui_button::SetUIButtonDefaultButton, true);
+    PointAt(100.0f, 50.0f);
+    ASSERT_EQ(std::tuple(system->active, resume->hovered, world->frontEndActor),
+              std::tuple(1u, 1u, static_cast<Actor *>(system)));
+
+    auto *menuCopy = dynamic_cast<UISystemActor *>(CopyActorTree(system, system->parent));
+    ASSERT_NE(menuCopy, nullptr);
+    EXPECT_EQ(std::tuple(menuCopy->active, menuCopy->cursorActor, menuCopy->type,
+                         menuCopy->refWidth, menuCopy->refHeight, menuCopy->cursorZ),
+              std::tuple(0u, -1, 3u, 640.0f, 480.0f, 2.5f));
+    EXPECT_EQ(world->frontEndActor, static_cast<Actor *>(system));
+    // Closing the copy leaves the template's menu up.
+    SendCommandArgs(menuCopy, kUiCmdActionStop, 0u);
+    EXPECT_EQ(std::tuple(world->runMode, world->frontEndActor, system->active),
+              std::tuple(1u, static_cast<Actor *>(system), 1u));
+
+    auto *buttonCopy = dynamic_cast<UIButtonActor *>(
+        CreateActor(kUiButtonClassId, "ResumeCopy", resume, page, -1, true));
+    ASSERT_NE(buttonCopy, nullptr);
+    EXPECT_EQ(
+        std::tuple(buttonCopy->hovered, buttonCopy->defaultButton,
+                   std::vector<int32_t>(std::begin(buttonCopy->rect), std::end(buttonCopy->rect))),
+        std::tuple(0u, 1u, std::vector<int32_t>{40, 30, 160, 70}));
+    spies.Watch(buttonCopy);
+    PointAt(300.0f, 300.0f);
+    EXPECT_TRUE(ButtonEvents().empty());
+    PointAt(100.0f, 50.0f);
+    PointAt(300.0f, 300.0f);
+    EXPECT_EQ(ButtonEvents(), (std::vector<std::string>{"ResumeCopy 1617", "ResumeCopy 1618"}));
 }
 
 // Each element's sheet, as "kind set get" per row, and its lineage.
