@@ -512,6 +512,9 @@ void BoxTransformBounds(Vector3 *outMin, Vector3 *outMax, const Vector3 &min, co
 
 int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 &centre,
                        float radius, Vector3 *outHit, Vector3 *outNormal) {
+    if (Vec3HasNaN(origin) || Vec3HasNaN(dir) || Vec3HasNaN(centre) || std::isnan(radius)) {
+        return 0;
+    }
     const Vector3 o = origin;
     const Vector3 c = centre;
     const Vector3 d = Vec3Normalized(dir);
@@ -535,6 +538,9 @@ int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 
 
 int RayIntersectBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &min,
                     const Vector3 &max, Vector3 *outHit, Vector3 *outNormal) {
+    if (Vec3HasNaN(origin) || Vec3HasNaN(dir) || Vec3HasNaN(min) || Vec3HasNaN(max)) {
+        return 0;
+    }
     enum Side { kBelow, kAbove, kMiddle };
     const Vector3 o = origin;
     const Vector3 d = dir;
@@ -626,6 +632,9 @@ int RayIntersectOrientedBox(const Vector3 &origin, const Vector3 &dir, const Vec
 
 int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &centre, float radius,
                        Vector3 *outSeparation, Vector3 *outPoint) {
+    if (Vec3HasNaN(min) || Vec3HasNaN(max) || Vec3HasNaN(centre) || std::isnan(radius)) {
+        return 0;
+    }
     const Vector3 lo = min;
     const Vector3 hi = max;
     const Vector3 c = centre;

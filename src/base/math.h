@@ -83,6 +83,8 @@ inline Vector3 Vec3Scale(const Vector3 &v, float s) { return {v.x * s, v.y * s, 
 inline Vector3 Vec3Cross(const Vector3 &a, const Vector3 &b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
+// Whether any component is not a number.
+inline bool Vec3HasNaN(const Vector3 &v) { return v.x != v.x || v.y != v.y || v.z != v.z; }
 
 // across = (axis x v) x axis, along = v - across. The axis is used as given
 // (pass a unit axis). Either output may be null.
@@ -187,6 +189,9 @@ int PointInBox(const Vector3 &min, const Vector3 &max, const Vector3 &p);
 // Bounds of the eight transformed corners of the box.
 void BoxTransformBounds(Vector3 *outMin, Vector3 *outMax, const Vector3 &min, const Vector3 &max,
                         const Matrix &m);
+
+// The intersection tests below answer 0 and write nothing when any input
+// is not a number.
 
 // Hits the line through the sphere: a sphere behind the origin counts too.
 int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 &centre,

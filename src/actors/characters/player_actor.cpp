@@ -158,6 +158,25 @@ const KeyActorRow kKeyActors[] = {
     {"/Global/Inventory/Return", kKeyReturn, 0, true},
 };
 
+// The press and release of an action as the Player sees them: the change
+// of its held state since it last looked (`wasHeld`, brought up to date
+// here), so that a key that went down while the Player was not looking and
+// is still held counts as pressed. A key that went both ways within the
+// frame answers as its flags do.
+struct KeyChange {
+    bool pressed;
+    bool released;
+};
+KeyChange LookAtAction(int action, int set, bool &wasHeld) {
+    const bool held = ActionDown(action, set) != 0;
+    KeyChange change = {held && !wasHeld, !held && wasHeld};
+    if (ActionPressed(action, set) != 0 && ActionReleased(action, set) != 0) {
+        change = {true, true};
+    }
+    wasHeld = held;
+    return change;
+}
+
 void StartStop(const char *path, bool pressed, bool released) {
     if (!pressed && !released) {
         return;
@@ -384,12 +403,14 @@ void PlayerActor::MainScheme() {
 
 void PlayerActor::PostureKeys() {
     const int set = static_cast<int>(controllerSet);
-    const bool released = ActionReleased(kRunWalk, set) != 0 || ActionReleased(kCrouch, set) != 0;
+    const KeyChange run = LookAtAction(kRunWalk, set, runHeld_);
+    const KeyChange crouch = LookAtAction(kCrouch, set, crouchHeld_);
+    const bool released = run.released || crouch.released;
     if (characterTypeCopy == kCharacterThirdPersonShooter) {
-        if (ActionPressed(kRunWalk, set) != 0) {
+        if (run.pressed) {
             Send(controlledCharacter.target, cmd::character::CCStateNeutral);
         }
-        if (ActionPressed(kCrouch, set) != 0) {
+        if (crouch.pressed) {
             Send(controlledCharacter.target, cmd::character::CCStateCrouch);
         }
         if (released) {
@@ -397,10 +418,10 @@ void PlayerActor::PostureKeys() {
         }
         return;
     }
-    if (ActionPressed(kCrouch, set) != 0) {
+    if (crouch.pressed) {
         Send(controlledCharacter.target, cmd::character::CCStateCrouch);
     }
-    if (ActionPressed(kRunWalk, set) != 0 && CharacterPosture() != 'C') {
+    if (run.pressed && CharacterPosture() != 'C') {
         Send(controlledCharacter.target, cmd::character::CCStateRun);
     }
     if (released) {

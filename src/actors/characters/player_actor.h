@@ -66,6 +66,11 @@ class PlayerActor : public Actor {
     float runTime = 0.0f;
 
   private:
+    // Whether the run and crouch actions were held when PostureKeys last
+    // read them. Not saved and not copied: a new Player starts with neither.
+    bool runHeld_ = false;
+    bool crouchHeld_ = false;
+
     void SetCharacter(Actor *character);
     void MainScheme();
     void ConsoleScheme();

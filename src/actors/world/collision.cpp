@@ -31,7 +31,15 @@ struct Touch {
 
 float SphereRadius(const ColObj &o) { return o.worldMax.x; }
 
+// A sphere whose centre or radius is not a number touches nothing.
+bool NotANumber(const ColObj &sphere) {
+    return Vec3HasNaN(sphere.worldMin) || std::isnan(SphereRadius(sphere));
+}
+
 bool SphereSphere(const ColObj &a, const ColObj &b, Touch &t) {
+    if (NotANumber(a) || NotANumber(b)) {
+        return false;
+    }
     const Vector3 d = Vec3Sub(b.worldMin, a.worldMin);
     const float sum = SphereRadius(a) + SphereRadius(b);
     const float l2 = d.x * d.x + d.y * d.y + d.z * d.z;
@@ -112,6 +120,9 @@ GroundCacheEntry &GroundEntryFor(ColObj &sphere, ColObj *ground) {
 }
 
 bool SphereGround(ColObj &a, ColObj &b, Touch &t) {
+    if (NotANumber(a)) {
+        return false;
+    }
     Actor *owner = b.owner;
     MeshItem *mesh = owner->CollisionMesh();
     if (mesh == nullptr) {

@@ -261,6 +261,64 @@ TEST_F(PlayerTest, PostureKeysMovementLookAndTheFrontEndMode) {
     }
 }
 
+// Run and crouch follow the keys' held state since the Player last looked:
+// a key held through the first 0.4 s counts as pressed when it first looks.
+TEST_F(PlayerTest, APostureKeyHeldFromTheStartCountsWhenThePlayerFirstLooks) {
+    SetType(kCharacterThirdPerson);
+    player->flags |= kActorMaster;
+    // From run time 0 with the key held from the first frame: what the hero
+    // got by the first frame the Player looks, after three more frames held,
+    // and after letting go and three frames more.
+    auto heldFromTheStart = [&](InputCode key) {
+        player->runTime = 0.0f;
+        hero->posture = 'N';
+        hero->log.clear();
+        Hold(key, true);
+        while (player->runTime < 0.4f) {
+            runner.Step();
+        }
+        const Ids first = hero->Sent();
+        runner.Step(3);
+        const Ids held = hero->Sent();
+        Hold(key, false);
+        runner.Step(3);
+        return std::tuple(first, held, hero->Sent());
+    };
+    EXPECT_EQ(heldFromTheStart(kShift), std::tuple(Ids{873}, Ids{873}, Ids{873, 872}));
+    EXPECT_EQ(heldFromTheStart(kCtrl), std::tuple(Ids{871}, Ids{871}, Ids{871, 872}));
+
+    // Pressed and let go within the first 0.4 s: nothing, then or later.
+    player->runTime = 0.0f;
+    hero->log.clear();
+    for (InputCode key : {kShift, kCtrl}) {
+        Hold(key, true);
+        runner.Step();
+        Hold(key, false);
+        runner.Step();
+    }
+    while (player->runTime < 0.4f) {
+        runner.Step();
+    }
+    runner.Step(2);
+    EXPECT_EQ(hero->Sent(), Ids{});
+
+    // Pressed and let go within one frame: pressed and released, as ever.
+    for (const auto &[key, sent] :
+         {std::pair(kShift, Ids{873, 872}), std::pair(kCtrl, Ids{871, 872})}) {
+        hero->posture = 'N';
+        hero->log.clear();
+        Hold(key, true);
+        Hold(key, false);
+        runner.Step();
+        EXPECT_EQ(hero->Sent(), sent) << key;
+    }
+
+    // The shooter's posture keys alike.
+    SetType(kCharacterThirdPersonShooter);
+    EXPECT_EQ(heldFromTheStart(kShift), std::tuple(Ids{872}, Ids{872}, Ids{872, 873}));
+    EXPECT_EQ(heldFromTheStart(kCtrl), std::tuple(Ids{871}, Ids{871}, Ids{871, 873}));
+}
+
 TEST_F(PlayerTest, FireAndUseWaitForTheHiddenFrontEnd) {
     game::Recorder *mouse = StandIn("/Global/Inventory/RMouseButton");
     front->Answer(457, uint32_t{1});

@@ -615,6 +615,44 @@ TEST_F(CollisionPassTest, CylinderSpinRenewalDrawsInItsOrder) {
     EXPECT_NEAR(Vec3Length(ball->simParams->SpinAxis()), 1.0f, 1e-5f);
 }
 
+TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
+    // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
+    // away, and a dynamic sphere whose radius or position is not a number,
+    // by both pair walks.
+    for (const bool nanRadius : {true, false}) {
+        for (const bool boxCrate : {true, false}) {
+            for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
+                active.Clear();
+                passive.Clear();
+                Actor *crate = Make("crate");
+                if (boxCrate) {
+                    Box(crate, {-10, -10, -10}, {10, 10, 10}, kDynamic);
+                } else {
+                    Sphere(crate, 10, kDynamic);
+                }
+                Actor *eventBox = Make("event box", {1000, 0, 0});
+                Box(eventBox, {-10, -10, -10}, {10, 10, 10}, kEvent);
+                Actor *broken = Make("broken", nanRadius ? Vector3{0, 0, 0} : Vector3{NAN, 0, 0});
+                Sphere(broken, nanRadius ? NAN : 10.0f, kDynamic);
+                active.Append(crate);
+                active.Append(broken);
+                passive.Append(eventBox);
+
+                const size_t saved = SetCollisionGridMinimum(minimum);
+                RunCollisionPass(GetActorSystem(), kFrame);
+                SetCollisionGridMinimum(saved);
+                const std::string what = std::string(nanRadius ? "NaN radius" : "NaN position") +
+                                         (boxCrate ? ", box crate" : ", sphere crate") +
+                                         (minimum == 0 ? ", grid" : ", every pair");
+                EXPECT_EQ(crate->position.x, 0.0f) << what;
+                EXPECT_EQ(crate->position.y, 0.0f) << what;
+                EXPECT_EQ(crate->position.z, 0.0f) << what;
+                EXPECT_TRUE(Queued().empty()) << what << ": " << Queued().size() << " queued";
+            }
+        }
+    }
+}
+
 } // namespace
 
 namespace {
