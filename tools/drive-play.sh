@@ -91,13 +91,13 @@ sweep 1240 -30 0 26; at 1266 && move 0 -74
 first=$(inode)
 click 1280; echo "save offer: Continue"
 # Mission 2: the pause menu opens on "Resume" (100, 70); "Save Game" at
-# (100, 150), slot 1 at (600, 100), the question's "Yes" at (270, 330),
+# (100, 150), slot 1 at (600, 100), the question's "Yes" at (270, 430),
 # "Quit" at (100, 250).
 at 1540 && xdotool keydown Escape; at 1542 && xdotool keyup Escape; echo "mission 2: Esc"
 sweep 1550 0 30 4; click 1570; echo "pause menu: Save Game"
 sweep 1600 30 0 25; at 1625 && move 0 -75; click 1640; echo "slot 1 (used)"
-sweep 1700 -33 23 15; click 1730; echo "Overwrite the saved game?: Yes"
-sweep 1800 -17 -8 15; click 1830; echo "pause menu: Quit"
+sweep 1700 -33 33 15; click 1730; echo "Overwrite the saved game?: Yes"
+sweep 1800 -17 -18 15; click 1830; echo "pause menu: Quit"
 finish
 echo "run 1: engine exit $rc"
 [ "$rc" -eq 0 ] || fail "run 1 should end with 0"

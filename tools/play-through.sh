@@ -4,15 +4,18 @@
 # the folder given (default build/release/play-through). Run 1: the title,
 # "New Game"; mission 1's notice; to the door in the north wall, which says
 # it is locked and that its key lies in the north-west corner, to its left;
-# along the wall towards the key, gold under its "KEY", and into the
-# corner; back to the door, open now, and into the room beyond, where the
-# exit is marked; the pause menu
+# along the wall towards the key, gold under its "KEY" (which passes behind
+# the notice), and into the corner; back to the door, open now, and into the
+# room beyond, where the exit is marked and its crate stands; the pause menu
 # with the objective, its options (key names as words, a row lit under the
 # pointer, "Press a key", Tab and left Ctrl bound; Tab walks on), the exit, "Save"
 # into slot 1 ("Saved"), "Continue"; mission 2's notice, its way to the exit
 # in the far corner; the end without the head-up display, and the title
-# again; "Load Game", slot 1, mission 2 with Tab still Forward's key. Run 2: "New Game" again, into the metal room where the guard
-# patrols, caught three times (the third into the dungeon cell), out of the
+# again; "Load Game", slot 1, mission 2 with Tab still Forward's key; there
+# the pause menu's save over slot 1 ("Overwrite the saved game?", "Saving"),
+# the page opened again, and "Load Game" ("Quit the current game?"). Run 2:
+# "New Game" again, into the metal room where the guard patrols, caught
+# three times (the third into the dungeon cell), out of the
 # cell and caught a fourth time: the death menu. Run 3: the mission clock
 # runs out. Run 4: along every wall of both missions' rooms, turning in each
 # corner, with the follow camera behind the hero: he must be in view in 95 %
@@ -87,10 +90,12 @@ shot 380 03_door_locked              # "The door is locked. Its key lies in ..."
 # Along the wall into the room's north-west corner, where the key lies.
 key 380 490 $A
 shot 470 03b_key_ahead               # the key, gold under "KEY", by the wall ahead
+shot 552 03c_key_behind_the_notice  # "KEY" passing behind the notice's bar
 key 500 600 $D
 shot 680 04_key_taken                # the chime, the key beside the weapon panel
 # Through the open door: the room beyond, its exit marked.
 key 600 720 $W
+shot 700 05a_crate_from_the_doorway  # CrateC, to the left, lit evenly
 shot 720 05_exit_marked
 # The pause menu: the objective; "Options" below "Resume".
 key 740 742 $ESC
@@ -168,7 +173,35 @@ key $((t + 410)) $((t + 412)) $ESC
 sweep $((t + 420)) 1 0 60
 click $((t + 430))
 shot $((t + 450)) 19e_loaded_options
-run $((t + 460)) run1
+# "Back" (where the click on "Options" left the cursor); "Save Game" and
+# slot 1, used, ask "Overwrite the saved game?"; "Yes" saves ("Saving",
+# then "Saved" below the page); "Resume" and Esc open the page again,
+# without that "Saved"; "Load Game" and slot 1 ask "Quit the current
+# game?". Each panel and question stands clear of the page's buttons.
+u=$((t + 460))
+click $u
+sweep $((u + 10)) 1 0 65             # "Save Game"
+click $((u + 20))
+sweep $((u + 30)) 25 31 0            # slot 1
+sweep $((u + 55)) 1 0 -78
+click $((u + 65))
+shot $((u + 85)) 29_overwrite_question
+sweep $((u + 90)) 17 -30 0           # "Yes"
+sweep $((u + 107)) 12 0 43
+click $((u + 125))
+shot $((u + 129)) 30_saving
+sweep $((u + 180)) 5 -53 0           # "Resume"
+sweep $((u + 185)) 10 0 -56
+click $((u + 200))
+key $((u + 240)) $((u + 242)) $ESC
+shot $((u + 260)) 31_pause_page_again
+sweep $((u + 270)) 1 0 185           # "Load Game"
+click $((u + 280))
+sweep $((u + 290)) 25 31 0           # slot 1
+sweep $((u + 315)) 1 0 -141
+click $((u + 325))
+shot $((u + 345)) 32_quit_question
+run $((u + 350)) run1
 echo "run 1: engine exit $rc"
 [ "$rc" -eq 3 ] || fail "run 1 should end at its frame limit (3)"
 
@@ -322,7 +355,8 @@ for f in 01_title 02_mission1_notice 03_door_locked 03b_key_ahead 04_key_taken 0
     10_options_tab 11_options_left_ctrl 12_level_completed 13_save_slots 14_saved \
     15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
     19_title_again 19b_load_game_slots 19c_load_slot1 19d_loaded_mission2 \
-    19e_loaded_options 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
+    19e_loaded_options 03c_key_behind_the_notice 05a_crate_from_the_doorway \
+    29_overwrite_question 30_saving 31_pause_page_again 32_quit_question 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
     23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up \
     28_camera_sw_corner_before 28_camera_sw_corner_after 28_camera_before_the_sphere \
     28_camera_yard_corner_before 28_camera_yard_corner_after; do
@@ -351,6 +385,35 @@ expect 19_title_again "the same backdrop as at start-up" 100000 300 200 800 600 
 expect 19d_loaded_mission2 "the loaded mission's head-up display" 200 0 440 800 600 32 96 224
 expect 24_death_menu "the death menu" 100000 300 200 800 600 $backdrop
 expect 27_time_is_up "the death menu when the clock runs out" 100000 300 200 800 600 $backdrop
+# CrateC seen from RoomC's doorway (the face towards it, left of the
+# hero): even, without the light stripes that the caps of its own shadow
+# left on it while it was drawn before the shadows. A stripe pixel is
+# brighter (r + g + b) by more than 120 than the pixel two rows below it.
+stripes() {
+    od -An -v -tu1 -w4 -j18 "$out/$1.tga" | awk -v x0="$2" -v y0="$3" -v x1="$4" -v y1="$5" '
+        { p = NR - 1; x = p % 800; y = 599 - int(p / 800) }
+        x >= x0 && x < x1 && y >= y0 && y < y1 + 2 { l[x, y] = $1 + $2 + $3 }
+        END {
+            for (x = x0; x < x1; x++)
+                for (y = y0; y < y1; y++) if (l[x, y] - l[x, y + 2] > 120) n++
+            print n + 0
+        }'
+}
+n=$(stripes 05a_crate_from_the_doorway 2 256 56 385)
+if [ -f "$out/05a_crate_from_the_doorway.tga" ] && [ "$n" -eq 0 ]; then
+    echo "05a_crate_from_the_doorway: the crate's face even"
+else
+    fail "05a_crate_from_the_doorway: $n light stripe pixels on the crate"
+fi
+# The notice stands over the world's labels: "KEY", passing behind it,
+# shows none of its gold there. The save flow's panels and questions stand
+# clear of the pause page's "Quit" (its face whole), and the page opened
+# again shows no "Saved" from before.
+none 03c_key_behind_the_notice "\"KEY\" behind the notice" 80 88 720 152 255 204 77
+for f in 29_overwrite_question 30_saving 32_quit_question; do
+    expect "$f" "the page's \"Quit\" whole beside the panel" 4250 80 233 260 267 41 66 128
+done
+none 31_pause_page_again "no \"Saved\" from before" 130 285 210 305 140 255 140
 # Run 4's captures: the hero is in view when his tunic's purple (red and
 # blue alike, green under half of either) shows in the middle of the screen
 # (x 200-600, y 150-600; every second pixel of every second row, each read

@@ -302,6 +302,10 @@ public:
                      const char* text, uint32_t style, float depth);
     // Draws the queued lines in order; empties the queue when asked.
     void DrawQueuedText(bool empty);
+    // Draws the queued lines that carry a depth (the world's labels, tested
+    // against the scene's depth) in order and takes them out of the queue;
+    // the screen's own lines stay queued.
+    void DrawQueuedLabels();
     ScreenLayers& GetScreenLayers();
 
     // --- screen quads and overlays ----------------------------------------

@@ -865,7 +865,7 @@ TEST(MissionEnds, AMissionThatCannotBeLoadedBringsBackTheTitleWithAMessage) {
                 message = text != nullptr ? text->text : "";
                 okFocused = true;
             }
-            if (frame == loaded + 1 || frame == loaded + 2) MoveMenuCursor(host, "Menu", 340, 330);
+            if (frame == loaded + 1 || frame == loaded + 2) MoveMenuCursor(host, "Menu", 340, 430);
             if (frame == loaded + 3 || frame == loaded + 4)
                 host.Button(kLeftMouseButton, frame == loaded + 3);
             if (frame == loaded + 6) {

@@ -196,7 +196,7 @@ TEST(PlayRun, ThePauseMenuAsksBeforeOverwritingOrQuittingAndGoesOnWithEachAnswer
         host.Button(kLeftMouseButton, false);
     };
     const auto slot1 = [&] { goTo(600, 100); };
-    const auto yes = [&] { goTo(270, 330); };
+    const auto yes = [&] { goTo(270, 430); };
     bool onResume = false, onQuit = true, asked = false, backToSlots = false, keptAfterNo = false;
     bool backToPage = false, askedToQuit = false;
     std::string overwritten, loaded;
@@ -215,15 +215,16 @@ TEST(PlayRun, ThePauseMenuAsksBeforeOverwritingOrQuittingAndGoesOnWithEachAnswer
         click, slot1, slot1, click,
         [&] {
             asked = question("Overwrite the saved game?");
-            goTo(410, 330); // "No"
+            goTo(410, 430); // "No"
         },
+        [&] { goTo(410, 430); },
         click,
         [&] {
             backToSlots = Focused("SavedGameSlots") && !host.Drawn("Overwrite the saved game?");
             keptAfterNo = folder.Get("game/SaveGames/SaveGame") == before;
             slot1();
         },
-        click, yes, yes, click, [] {}, // the message, then the save
+        slot1, click, yes, yes, click, [] {}, // the message, then the save
         [&] {
             backToPage = Focused("Page") && !host.Drawn("1");
             overwritten = folder.Get("game/SaveGames/SaveGame");

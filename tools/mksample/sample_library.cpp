@@ -393,7 +393,12 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     for (uint32_t mode = 0; mode < 8; ++mode) {
         table.Material(20 + mode, "Blend" + std::to_string(mode), mode, kBlendTextures[mode]);
     }
-    table.Material(28, "ShadowCaster", 0, {2}).bucketMask = 24;
+    // The cube's: casting a stencil shadow (bucket 4) and drawn after the
+    // shadows (bucket 5, appended like the normal bucket 3), as the bodies
+    // are. Drawn before them, the caps of its volume that face the shadow's
+    // light lie on its own lit faces and pass or fail the depth test pixel
+    // by pixel: light stripes over a darkened crate.
+    table.Material(28, "ShadowCaster", 0, {2}).bucketMask = (1u << 4) | (1u << 5);
     table.Material(29, "TwoSided", 0, {7}).twoSided = 1;
     table.Material(30, "Unlit", 0, {7}).unlit = 1;
     MaterialItem& translucent = table.Material(31, "Translucent", 0, {2});

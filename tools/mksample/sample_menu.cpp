@@ -139,7 +139,10 @@ bool AddPauseMenu(SampleOutput &out, const std::string &file, int32_t &end) {
     Actor *quit =
         maker.Button("Quit", page, {kMenuColumnX, 250.0f, 0.0f}, "Quit", kMenuButtonWidth);
     Actor *esc = maker.Make(0, "Esc", GetActorById(kInventoryActorId), {0.0f, 0.0f, 0.0f});
+    // The page opens without the "Saved" of an earlier visit (the note is
+    // made with the guidance and shown after a save).
     maker.Script(menu, "open", cmd::ui_system::UISystemActivate,
+                 "/Global/PauseMenu/Page/Saved.Action_Stop(); "
                  "/Global/PauseMenu/Page.Action_Start();");
     maker.Script(resume, "resume", cmd::ui_button::OnUIButtonUp,
                  "/Global/PauseMenu.UI_System_Deactivate();");

@@ -26,12 +26,16 @@ constexpr uint32_t kBlockStartFromParent = 1;
 
 namespace {
 
-// The slot list stands at the right, the dialogs in the middle and the
+// The slot list stands at the right, the dialogs below the middle and the
 // device window where the slots were, so that no text lies over another:
-// texts are drawn after every picture.
+// texts are drawn after every picture. The dialogs stand below the menus'
+// columns of buttons (the pause page's ends with "Quit", at 250) and their
+// notes ("Saved", at 295), left of the slots and above the objective at
+// the foot of the pause page: the slots stay in view with a dialog, and a
+// panel over another window's button would hide its face but not its label.
 constexpr float kSlotsX = 600.0f;
 constexpr float kDialogX = 340.0f;
-constexpr float kDialogY = 300.0f;
+constexpr float kDialogY = 400.0f;
 const Vector4 kSlotLightColor = {1.0f, 0.75f, 0.2f, 1.0f};
 
 // A window shown by the Save Game alone, not started with it.

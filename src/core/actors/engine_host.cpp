@@ -312,8 +312,8 @@ void EngineHost::SetListener(const float position[3], const float front[3], cons
 }
 
 // The frame: opened with a clear of target, depth and stencil, the 3D pass
-// through the draw buckets, then the screen quads, the texts and the
-// overlays (each queue emptied), closed and presented.
+// through the draw buckets, then the world's labels, the screen quads, the
+// texts and the overlays (each queue emptied), closed and presented.
 bool EngineHost::BeginRender() {
     ResourceLibrary* library = GetLibrary();
     return library != nullptr && library->BeginRender(true, true);
@@ -325,6 +325,10 @@ void EngineHost::DrawScene(float) {
 
 void EngineHost::Draw2D() {
     if (ResourceLibrary* library = GetLibrary()) {
+        // The labels that float in the world are tested against its depth
+        // and belong to it: drawn before the screen's quads, they lie under
+        // the head-up display's panels as the world does.
+        library->DrawQueuedLabels();
         library->DrawQueuedQuads(true);
         library->DrawQueuedText(true);
         library->DrawOverlays();

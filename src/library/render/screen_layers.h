@@ -1,6 +1,7 @@
 // Screen layers of the resource library: the queue of textured screen quads,
 // the queue of text lines and the two overlay quads, all in screen pixels and
-// drawn after the 3D pass (quads, then texts, then overlays).
+// drawn after the 3D pass (the lines with a depth, the world's labels, then
+// the quads, the other lines and the overlays).
 #pragma once
 
 #include <cstdint>

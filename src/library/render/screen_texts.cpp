@@ -1,5 +1,7 @@
 // The text queue of the screen layers.
 
+#include <algorithm>
+
 #include "library/bitmap_font.h"
 #include "library/render/font_services.h"
 #include "library/render/screen_layers.h"
@@ -56,15 +58,35 @@ void ResourceLibrary::QueueTextEx(float x, float y, float red, float green, floa
     GetScreenLayers().texts.push_back(std::move(line));
 }
 
+namespace {
+
+void DrawLine(const TextLine &line) {
+    FontItem *font = line.font != nullptr ? line.font : GetDefaultFontItem();
+    if (font == nullptr || !font->font) {
+        return;
+    }
+    font->font->Draw(line.x, line.y, PackColor(line.red, line.green, line.blue, line.alpha),
+                     line.hasText ? line.text.c_str() : "", line.style, line.depth);
+}
+
+bool IsLabel(const TextLine &line) { return line.depth != 0.0f; }
+
+} // namespace
+
+void ResourceLibrary::DrawQueuedLabels() {
+    std::vector<TextLine> &texts = GetScreenLayers().texts;
+    for (const TextLine &line : texts) {
+        if (IsLabel(line)) {
+            DrawLine(line);
+        }
+    }
+    texts.erase(std::remove_if(texts.begin(), texts.end(), IsLabel), texts.end());
+}
+
 void ResourceLibrary::DrawQueuedText(bool empty) {
     ScreenLayers &layers = GetScreenLayers();
-    for (TextLine &line : layers.texts) {
-        FontItem *font = line.font != nullptr ? line.font : GetDefaultFontItem();
-        if (font == nullptr || !font->font) {
-            continue;
-        }
-        font->font->Draw(line.x, line.y, PackColor(line.red, line.green, line.blue, line.alpha),
-                         line.hasText ? line.text.c_str() : "", line.style, line.depth);
+    for (const TextLine &line : layers.texts) {
+        DrawLine(line);
     }
     if (empty) {
         for (TextLine &line : layers.texts) {

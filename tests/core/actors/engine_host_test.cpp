@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,12 @@
 #include "core/actors/actor_system_commands.h"
 #include "core/actors/class_factory.h"
 #include "core/actors/time_record.h"
+#include "library/library_item.h"
+#include "library/render/font_services.h"
 #include "library/render/screen_layers.h"
 #include "library/resource_library.h"
 #include "platform/graphics.h"
+#include "platform/font/font_test_util.h"
 #include "platform/os/gfx/recording_device.h"
 #include "platform/video.h"
 #include "support/fake_display.h"
@@ -132,6 +136,34 @@ TEST_F(EngineHostTest, FramePairPassesAndDebugTexts) {
 
     GetGraphics()->DestroyDevice();
     EXPECT_FALSE(host_.BeginRender());  // no device: the frame ends
+}
+
+// A label floating in the world (a line with a depth) lies under the
+// screen's panels and their texts, whatever the order they were queued in:
+// the frame draws it first, then the quads, then the screen's lines.
+TEST_F(EngineHostTest, TheWorldsLabelsLieUnderTheScreensQuadsAndTexts) {
+    fonttest::FakeFontScope faces;
+    RegisterFontServices();
+    std::unique_ptr<FontItem> font(library_->CreateFontItem("Face", 12, nullptr));
+    ASSERT_NE(font, nullptr);
+    MaterialItem panel;
+    ASSERT_TRUE(host_.BeginRender());
+    library_->SetCurrentFont(font.get());
+    library_->QueueText(400.0f, 120.0f, 1, 1, 1, 1, "The door is locked.", 0);
+    library_->QueueTextEx(110.0f, 118.0f, 1, 0.8f, 0.3f, 1, "KEY", 0, 0.5f);
+    library_->QueueRect(80.0f, 88.0f, 640.0f, 64.0f, 0, 0, 0, 0.6f, &panel);
+    library_->SetCurrentFont(nullptr);
+    recorder_->ClearDraws();
+    host_.Draw2D();
+    // Each draw's depth: the label's 0.5, the quad's 0.99, the screen text's 1.
+    std::vector<float> depths;
+    for (const gfx::RecordedDraw& draw : recorder_->GetDraws()) {
+        const std::vector<fonttest::Vertex> vertices = fonttest::Vertices(draw);
+        if (!vertices.empty()) depths.push_back(vertices[0].z);
+    }
+    EXPECT_EQ(depths, (std::vector<float>{0.5f, 0.99f, 1.0f}));
+    EXPECT_TRUE(library_->GetScreenLayers().texts.empty());
+    host_.EndRender();
 }
 
 TEST_F(EngineHostTest, LogoFilmPlaysPollsAndStopsAndAMissingOneIsNoError) {
