@@ -414,6 +414,8 @@ for f in 29_overwrite_question 30_saving 32_quit_question; do
     expect "$f" "the page's \"Quit\" whole beside the panel" 4250 80 233 260 267 41 66 128
 done
 none 31_pause_page_again "no \"Saved\" from before" 130 285 210 305 140 255 140
+# Closed from "Resume" and opened again over it: "Resume" lights at once.
+expect 31_pause_page_again "\"Resume\" lit under the cursor" 1000 70 45 270 95 255 191 51
 # Run 4's captures: the hero is in view when his tunic's purple (red and
 # blue alike, green under half of either) shows in the middle of the screen
 # (x 200-600, y 150-600; every second pixel of every second row, each read
