@@ -356,7 +356,8 @@ for f in 01_title 02_mission1_notice 03_door_locked 03b_key_ahead 04_key_taken 0
     15_mission2_notice 16_mission2_past_the_lookout 17_mission2_exit 18_the_end \
     19_title_again 19b_load_game_slots 19c_load_slot1 19d_loaded_mission2 \
     19e_loaded_options 03c_key_behind_the_notice 05a_crate_from_the_doorway \
-    29_overwrite_question 30_saving 31_pause_page_again 32_quit_question 20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
+    29_overwrite_question 30_saving 31_pause_page_again 32_quit_question \
+    20_caught_once 21_caught_three_times 22_in_the_dungeon_cell \
     23_out_of_the_cell 24_death_menu 25_tried_again 26_last_minute 27_time_is_up \
     28_camera_sw_corner_before 28_camera_sw_corner_after 28_camera_before_the_sphere \
     28_camera_yard_corner_before 28_camera_yard_corner_after; do
