@@ -43,7 +43,9 @@ using ProgramRun = toolrun::ToolRun;
 using toolrun::Quote;
 
 std::string Program(const std::string& relative) {
-    return std::string(ENGINE_TEST_BINARY_DIR) + "/" + relative;
+    std::string path = ENGINE_TEST_BINARY_DIR "/";
+    path += relative;
+    return path;
 }
 
 // The engine program as a command line's last words before its options,

@@ -194,7 +194,7 @@ TEST_F(TextureItemsTest, CorruptFileFailsAndLoadedWithoutTextureStaysAsItIs) {
 
 TEST_F(TextureItemsTest, RefusedFilesAreNamedInTheLibraryError) {
     // A bitmap cut inside its header, then a mesh of a kind nothing reads.
-    temp_.Put("Data/Textures/crate.bmp", std::string("BM") + std::string(20, '\x01'));
+    temp_.Put("Data/Textures/crate.bmp", "BM" + std::string(20, '\x01'));
     TextureItem crate;
     crate.name = "Crate";
     crate.fileName = "Textures\\crate.bmp";

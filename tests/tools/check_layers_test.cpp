@@ -19,8 +19,7 @@ struct LayerCheck {
 LayerCheck RunCheck(const std::string &sourceRoot) {
     TempFolder scratch;
     const std::string outPath = scratch / "out";
-    const std::string command = toolrun::Quote(std::string(ENGINE_TEST_SOURCE_DIR) +
-                                               "/tools/check-layers.sh") +
+    const std::string command = toolrun::Quote(ENGINE_TEST_SOURCE_DIR "/tools/check-layers.sh") +
                                 " " + toolrun::Quote(sourceRoot) + " >" + toolrun::Quote(outPath) +
                                 " 2>&1";
     const int status = std::system(command.c_str());

@@ -80,7 +80,7 @@ TEST(Qvscript, UsageErrors) {
 // with Bool 1; the missing named actor gets the [safe] null receiver; 63 with floats 1, 2, 3; the
 // statement on the absent local actor is skipped whole; 32 with "x" and its terminator.
 TEST(Qvscript, RunMatchesGoldenText) {
-    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    const std::string actors = ENGINE_TEST_SOURCE_DIR "/tests/data/qvadump/full_record.qva";
     std::string expected = ReadFile(DataPath("run_scenery_a.txt"));
     ASSERT_FALSE(expected.empty());
     ToolRun run = RunQvscript("run '" + actors + "' /Scenery/A '" + DataPath("run_scenery_a.qvs") + "'");
@@ -93,7 +93,7 @@ TEST(Qvscript, RunMatchesGoldenText) {
 }
 
 TEST(Qvscript, RunFailures) {
-    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    const std::string actors = ENGINE_TEST_SOURCE_DIR "/tests/data/qvadump/full_record.qva";
     ToolRun unknown = RunQvscript("run '" + actors + "' /Scenery/C", "this.Set_Enabled(1);");
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_EQ(unknown.out, "");
@@ -110,7 +110,7 @@ TEST(Qvscript, RunFailures) {
 // and exit 1 (no abort).
 TEST(Qvscript, UnreadableScriptsAreOneLine) {
     TempFolder folder;
-    const std::string actors = std::string(ENGINE_TEST_SOURCE_DIR) + "/tests/data/qvadump/full_record.qva";
+    const std::string actors = ENGINE_TEST_SOURCE_DIR "/tests/data/qvadump/full_record.qva";
     const struct {
         std::string args;
         std::string err;

@@ -473,7 +473,7 @@ void TraverseDrawGroupPortals(ActorSystem *system, int32_t index, float step) {
         }
     }
     // The ids the group held when the loop began.
-    ConnectorLoop loop{group, group->connectorIds.size()};
+    ConnectorLoop loop{group, group->connectorIds.size(), false, {}};
     const ConnectorLoopScope scope(&loop);
     uint32_t id = 0;
     for (size_t k = 0; k < loop.count && loop.At(k, &id); ++k) {

@@ -1007,8 +1007,12 @@ TEST_F(DrawGroupUnit, VersionZeroRecordsCarryNoClassFields) {
         EXPECT_EQ(read->Serialize(in, kSerializeLoad), 1);
         in.SerializeU32(0); // nothing is left
         EXPECT_TRUE(in.Failed());
-        if (auto *group = dynamic_cast<DrawGroupActor *>(read)) EXPECT_EQ(group->open, 7u);
-        if (auto *connector = dynamic_cast<DrawGroupConnectorActor *>(read)) EXPECT_EQ(connector->radius, 7.0f);
+        if (auto *group = dynamic_cast<DrawGroupActor *>(read)) {
+            EXPECT_EQ(group->open, 7u);
+        }
+        if (auto *connector = dynamic_cast<DrawGroupConnectorActor *>(read)) {
+            EXPECT_EQ(connector->radius, 7.0f);
+        }
     }
 }
 

@@ -66,7 +66,8 @@ TEST_F(ReferenceTest, IdAndPathSurviveAFileAndTheLoadHangsItBelowItsParent) {
     ASSERT_EQ(SaveActors(path, 3000, 3002, kSerializeSave), 1);
     // The record ends with the id and the path.
     const std::string bytes = folder.Get("ref.qva");
-    const std::string tail = std::string("\xB8\x0B\0\0\x0D\0\0\0", 8) + "/Scenery/Room";
+    std::string tail("\xB8\x0B\0\0\x0D\0\0\0", 8);
+    tail += "/Scenery/Room";
     EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
 
     ASSERT_EQ(DeleteActor(room), 1);

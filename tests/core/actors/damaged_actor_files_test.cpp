@@ -47,7 +47,9 @@ class DamagedSampleFilesTest : public ::testing::Test {
     void TearDown() override { ResetActorWorldForTests(); }
     // A file of the sample folder that the build wrote with mksample.
     static std::string Data(const std::string &name) {
-        return std::string(ENGINE_TEST_BINARY_DIR) + "/sample/game/Data/" + name;
+        std::string path = ENGINE_TEST_BINARY_DIR "/sample/game/Data/";
+        path += name;
+        return path;
     }
 
     TempFolder folder;

@@ -498,7 +498,9 @@ TEST_F(StartupTest, NumericControlsThatDoNotParseEndTheStartUpWithExitTwo) {
             if (++frames == 3) h.queue.push_back(RecordingHost::Close());
         };
         EXPECT_EQ(Run("", h), kExitBadControl) << c.variable << "=" << c.value;
-        if (c.line != nullptr) EXPECT_EQ(err, c.line);
+        if (c.line != nullptr) {
+            EXPECT_EQ(err, c.line);
+        }
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
         EXPECT_EQ(err.rfind(std::string(c.variable) + ": \"" + c.value + "\" is not ", 0), 0u) << err;
         EXPECT_TRUE(h.log.empty());

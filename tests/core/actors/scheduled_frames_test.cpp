@@ -32,8 +32,7 @@ TEST_F(ScheduledFramesTest, HundredFramesMatchTheDerivedLog) {
         Frame();
     EXPECT_EQ(a->processCount, 100);
 
-    std::ifstream in(std::string(ENGINE_TEST_SOURCE_DIR) +
-                     "/tests/core/actors/data/scheduled_frames.golden");
+    std::ifstream in(ENGINE_TEST_SOURCE_DIR "/tests/core/actors/data/scheduled_frames.golden");
     ASSERT_TRUE(in.good());
     std::string expected;
     std::string line;

@@ -113,11 +113,10 @@ TEST(X11Input, XdotoolKeysHoldsAndClicks) {
     ASSERT_GE(fd, 0);
     close(fd);
     // The X server and xdotool run without the test's preloaded libraries.
-    const std::string command = std::string("xvfb-run -a -s '-screen 0 1024x768x24' env ") +
-                                kChildVariable + "=1 SDL_VIDEODRIVER=x11 " +
-                                toolrun::GlDrivers() + "'" + self +
-                                "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" +
-                                logName + " 2>&1";
+    std::string command = "xvfb-run -a -s '-screen 0 1024x768x24' env ";
+    command += kChildVariable;
+    command += "=1 SDL_VIDEODRIVER=x11 " + toolrun::GlDrivers() + "'" + self +
+               "' --gtest_filter=X11Input.XdotoolKeysHoldsAndClicks >" + logName + " 2>&1";
     // xvfb-run -a can lose the race for a display number to another server
     // starting at the same moment: try again then.
     int status = 0;
