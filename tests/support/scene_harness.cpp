@@ -251,19 +251,29 @@ struct SceneRunner::Host : EngineHost {
         EngineHost::Draw2D();
     }
     bool liveInput = false;
+    bool hearListener = false;
     SceneRunner *runner = nullptr;
     int DebugKeyState(uint32_t) override { return 0; }
     double GetDeltaTime() override { return 1.0 / 60.0; }
-    void SetListener(const float *, const float *, const float *, const float *) override {}
+    void SetListener(const float *position, const float *front, const float *top,
+                     const float *velocity) override {
+        if (hearListener) {
+            EngineHost::SetListener(position, front, top, velocity);
+        }
+    }
 };
 
-SceneRunner::SceneRunner() : host_(std::make_unique<Host>()) {
+SceneRunner::SceneRunner(bool blind) : host_(std::make_unique<Host>()) {
     host_->runner = this;
     SeedRand(1);
     if (CreateEngineServices() != 1) {
         return;
     }
-    testdisplay::UseFakeAdapter();
+    if (blind) {
+        testdisplay::UseFakeAdapter([] { return std::make_unique<gfx::BlindDevice>(640, 480); });
+    } else {
+        testdisplay::UseFakeAdapter();
+    }
     if (!GetGraphics()->CreateWindowDevice(nullptr)) {
         return;
     }
@@ -315,6 +325,8 @@ void SceneRunner::UseInput(InputBackend *backend) {
     InitInput(backend);
     host_->liveInput = true;
 }
+
+void SceneRunner::HearListener() { host_->hearListener = true; }
 
 void SceneRunner::SetCamera(const Vector3 &position) {
     if (library != nullptr) {

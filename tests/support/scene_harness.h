@@ -123,7 +123,9 @@ class SceneBuilder {
 
 class SceneRunner {
   public:
-    SceneRunner();
+    // A blind runner's device keeps no log and no draws (a run judged by
+    // what the world does, not by what it drew).
+    explicit SceneRunner(bool blind = false);
     ~SceneRunner();
     SceneRunner(const SceneRunner &) = delete;
     SceneRunner &operator=(const SceneRunner &) = delete;
@@ -137,6 +139,8 @@ class SceneRunner {
     // The input layer reads the backend from now on, and each frame step
     // updates it.
     void UseInput(InputBackend *backend);
+    // Each frame step gives the sound listener the camera from now on.
+    void HearListener();
 
     std::function<void(uint32_t frame)> preStep;
     // The quads, texts and overlays the last frame drew, as queued.

@@ -393,12 +393,14 @@ void DeleteDetachedActors() {
     }
 }
 
-void ResetActorWorldForTests() {
+void ResetActorWorldForTests(bool keepCommandTables) {
     // Table actors outside the tree (loaded or detached) go with their
     // subtrees; the system takes the tree.
     DeleteDetachedActors();
     ResetActorSystemForTests();
-    ResetCommandTablesForTest();
+    if (!keepCommandTables) {
+        ResetCommandTablesForTest();
+    }
     ResetActorClassRowsForTests();
     ResetNullActorsForTests();
     InstallNetTransport(NetTransport{});

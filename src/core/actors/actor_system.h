@@ -213,5 +213,7 @@ void DeleteDetachedActors();
 void ResetActorSystemForTests();
 // Tests only: ResetActorSystemForTests, the command tables and every
 // process-wide value of the neighbouring services, so that a test can call
-// InitActorSystem again.
-void ResetActorWorldForTests();
+// InitActorSystem again. With keepCommandTables the command table and its
+// name map stay as they are (a test that makes many worlds in turn and
+// changes no command registration skips building them again).
+void ResetActorWorldForTests(bool keepCommandTables = false);

@@ -1,0 +1,582 @@
+// One bad number stays where it lands. Every command whose parameters hold
+// a float (by the command table's parameter types, and the set commands of
+// the class sheets' number, vector, rotation and colour fields that are
+// registered without types) is sent NaN, +inf, -inf and the largest float in
+// each of its floats in turn, the rest of its parameters zero, to an actor of
+// its class. That actor stands in a small world beside the sample's
+// character and follow camera, a running timer with keys, a scheduled
+// command, a trigger, a dynamic crate and a falling ball in the collision
+// pass, a near and a far 3D sound and a Light Sensor under a lamp. After the
+// command the world runs on; for NaN and the infinities every other actor
+// keeps a finite place, rotation and time, the sensor a finite reading, the
+// library a finite camera, the far sound stays muted, and the keys, the
+// scheduled command and the trigger reach their marker at the frames they
+// reach it in a run without the command. What the receiving actor does to
+// itself is its own affair.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "actors/presentation/light_sensor_actor.h"
+#include "actors/presentation/sound_actor.h"
+#include "actors/world/timer_actor.h"
+#include "actors/world/time_instance_actor.h"
+#include "base/math.h"
+#include "base/random.h"
+#include "core/actors/actor.h"
+#include "core/actors/actor_file.h"
+#include "core/actors/actor_services.h"
+#include "core/actors/actor_system.h"
+#include "core/actors/class_descriptor.h"
+#include "core/actors/command_ids.h"
+#include "core/actors/command_registry.h"
+#include "core/actors/param_builder.h"
+#include "actors/characters/auto_aim_actor.h"
+#include "actors/characters/character_actor.h"
+#include "library/library_item.h"
+#include "library/resource_library.h"
+#include "platform/os/al_sound_backend.h"
+#include "platform/sound.h"
+#include "support/game_fixture.h"
+#include "support/sample_game_folder.h"
+#include "support/scene_harness.h"
+
+// With the sanitizers, a report ends the process: it names the case first.
+#if defined(__SANITIZE_ADDRESS__)
+#define SWEEP_HAS_DEATH_CALLBACK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SWEEP_HAS_DEATH_CALLBACK 1
+#endif
+#endif
+#ifdef SWEEP_HAS_DEATH_CALLBACK
+#include <sanitizer/common_interface_defs.h>
+#endif
+
+namespace {
+
+constexpr int kWarmUpFrames = 2;
+constexpr int kFrames = 14;
+// A case (one command, one float, one value) that runs longer fails.
+constexpr auto kCaseLimit = std::chrono::seconds(60);
+
+// What is being sent now, for the watchdog and a sanitizer's report.
+char g_current[256] = "setting up";
+
+void SayCurrent() { std::fprintf(stderr, "\nnumber sweep: the case was %s\n", g_current); }
+
+// Ends the process, naming the case, when one case runs past the limit.
+class Watchdog {
+  public:
+    Watchdog()
+        : thread_([this] {
+              std::unique_lock lock(mutex_);
+              while (!done_) {
+                  const uint64_t seen = ticks_;
+                  if (!wake_.wait_for(lock, kCaseLimit, [&] { return done_ || ticks_ != seen; })) {
+                      std::fprintf(stderr, "\nnumber sweep: a case ran past %lld s\n",
+                                   static_cast<long long>(kCaseLimit.count()));
+                      SayCurrent();
+                      std::_Exit(3);
+                  }
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    void Tick() {
+        {
+            std::lock_guard lock(mutex_);
+            ++ticks_;
+        }
+        wake_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    uint64_t ticks_ = 0;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// One command to sweep and the class of the actor it goes to; for a
+// command registered without types, the floats its sheet field takes.
+struct SweptCommand {
+    uint32_t id = 0;
+    uint32_t classId = 0;
+    size_t untypedFloats = 0;
+};
+
+size_t FloatsOfType(uint32_t type) {
+    return type == ParamType::Real ? 1 : ParamFloatCount(type);
+}
+
+size_t FloatsOfTypes(const CommandInfo &info) {
+    size_t floats = 0;
+    for (uint32_t type : info.paramTypes) floats += FloatsOfType(type);
+    return floats;
+}
+
+size_t FloatsOfKind(PropertyKind kind) {
+    switch (kind) {
+    case PropertyKind::Real:
+    case PropertyKind::Time:
+    case PropertyKind::TimeLineValue:
+        return 1;
+    case PropertyKind::Vector:
+        return 3;
+    case PropertyKind::Rotation:
+    case PropertyKind::Color:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// Every registered command whose types hold a float, to its own class; and
+// every float field of a class sheet to that class, when its set command
+// is another class's (a base command the class gives a meaning of its own)
+// or has no types.
+std::vector<SweptCommand> CommandsWithFloats() {
+    std::vector<SweptCommand> commands;
+    const CommandTable &table = GetCommandTable();
+    for (uint32_t id = 0; id < table.size(); ++id) {
+        if (table[id].registered() && FloatsOfTypes(table[id]) > 0) {
+            commands.push_back({id, static_cast<uint32_t>(table[id].classId), 0});
+        }
+    }
+    for (uint32_t cls = 0; cls < ClassDescriptorTable.size(); ++cls) {
+        for (const PropertyItem &item : ClassDescriptorTable[cls].items) {
+            const CommandInfo *info = FindCommandInfo(item.setCommand);
+            if (info == nullptr || !info->registered()) continue;
+            const size_t untyped = info->paramTypes.empty() ? FloatsOfKind(item.kind) : 0;
+            if (untyped == 0 && FloatsOfTypes(*info) == 0) continue;
+            const bool listed = std::any_of(commands.begin(), commands.end(), [&](const SweptCommand &c) {
+                return c.id == item.setCommand && c.classId == cls;
+            });
+            if (!listed) commands.push_back({item.setCommand, cls, untyped});
+        }
+    }
+    return commands;
+}
+
+size_t FloatCount(const SweptCommand &command) {
+    return command.untypedFloats > 0 ? command.untypedFloats : FloatsOfTypes(GetCommandTable()[command.id]);
+}
+
+// The command's block: every parameter zero (empty texts, no actor, a
+// nested command 0), the float at `index` set to `value`.
+std::vector<uint8_t> BlockWith(const SweptCommand &command, size_t index, float value) {
+    std::vector<ParamValue> values;
+    if (command.untypedFloats > 0) {
+        for (size_t i = 0; i < command.untypedFloats; ++i) values.emplace_back(i == index ? value : 0.0f);
+    }
+    size_t seen = 0;
+    for (uint32_t type : command.untypedFloats > 0 ? std::vector<uint32_t>{}
+                                                    : GetCommandTable()[command.id].paramTypes) {
+        const size_t floats = FloatsOfType(type);
+        if (floats > 0) {
+            std::vector<float> f(floats, 0.0f);
+            if (index >= seen && index < seen + floats) f[index - seen] = value;
+            seen += floats;
+            values.push_back(type == ParamType::Real ? ParamValue(f[0]) : ParamValue::Floats(f));
+            continue;
+        }
+        switch (type) {
+        case ParamType::String128:
+        case ParamType::String:
+            values.emplace_back("");
+            break;
+        case ParamType::Pointer:
+        case ParamType::ActorPointer:
+        case ParamType::ColObjPointer:
+        case ParamType::ScriptPointer:
+        case ParamType::StringPtr:
+            values.emplace_back(nullptr);
+            break;
+        case ParamType::ActorPointerExt:
+            values.push_back(ParamValue::ActorExt(nullptr, ""));
+            break;
+        case ParamType::Command:
+            values.push_back(ParamValue::Command(0, {}));
+            break;
+        case ParamType::DataWithSizeheader:
+        case ParamType::DataNullterminated16:
+        case ParamType::DataNullterminated32:
+            values.push_back(ParamValue::Bytes({}));
+            break;
+        default:
+            values.emplace_back(0u);
+            break;
+        }
+    }
+    ParamBlockBuilder builder;
+    if (!builder.Build(command.id, values)) return {};
+    return builder.bytes();
+}
+
+// What the world shows after a run.
+struct Outcome {
+    std::vector<std::string> marks; // "<frame> <command>" the marker received
+    std::vector<std::string> broken; // what is not finite, or not muted
+};
+
+bool Finite(const Vector3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool Finite(const Quaternion &q) {
+    return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
+}
+
+bool Within(const Actor *actor, const Actor *root) {
+    for (const Actor *a = actor; a != nullptr; a = a->parent) {
+        if (a == root) return true;
+    }
+    return false;
+}
+
+// The receiver of the class: the world itself, the globals' front end and
+// environment, the follow camera that "Start Game" makes, or "Target", an
+// actor of the class that its level file holds.
+bool ReceiverInFile(uint32_t classId) {
+    return classId != kActorSystemClassId && classId != kInventoryClassId &&
+           classId != kEnvironmentClassId && classId != kCameraClassId;
+}
+
+std::string LevelFile(uint32_t classId) {
+    return ReceiverInFile(classId) ? "Sweep" + std::to_string(classId) + ".qva" : "Sweep.qva";
+}
+
+class NumberSweep {
+  public:
+    // Reads the sample and writes the level, once with each receiving
+    // class's "Target" in it.
+    bool SetUp(const std::vector<uint32_t> &classes, std::string *error) {
+        if (!runner.Ready()) return Fail(error, "the scene runner is not ready");
+        runner.HearListener();
+        auto backend = std::make_unique<AlSoundBackend>(AlSoundBackend::Output::Loopback);
+        sound = backend.get();
+        if (CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false) != 1) {
+            return Fail(error, GetSoundErrorText());
+        }
+        if (!UseSampleGame(builder)) return Fail(error, "the sample does not read");
+        game = builder.base;
+        std::vector<uint32_t> files = {kActorSystemClassId};
+        for (uint32_t classId : classes) {
+            if (ReceiverInFile(classId)) files.push_back(classId);
+        }
+        for (uint32_t classId : files) {
+            ResetActorWorldForTests();
+            InitActorSystem();
+            builder.nextId = 3000;
+            Actor *room = BuildLevel();
+            if (ReceiverInFile(classId) && MakeReceiver(classId, room) == nullptr) {
+                return Fail(error, "no receiver of class " + std::to_string(classId));
+            }
+            const std::string path = game + "/Data/" + LevelFile(classId);
+            if (SaveActors(path, 3000, uint32_t(builder.nextId), kSerializeSave) == 0) {
+                return Fail(error, "cannot write " + path);
+            }
+        }
+        return true;
+    }
+
+    // A fresh world with the receiver of the class, started and warmed up;
+    // then, with `send`, the block goes to the receiver; the world runs on.
+    Outcome Run(uint32_t classId, uint32_t command, const std::vector<uint8_t> &block, bool send) {
+        Outcome outcome;
+        if (!OpenWorld(LevelFile(classId))) {
+            outcome.broken.push_back("the world does not open");
+            return outcome;
+        }
+        if (classId == kTimeInstanceClassId) {
+            // The world's clock.
+            SendCommandArgs(FindActorByName("Target", -1), cmd::time_instance::SetTimeinstanceGlobal, 1u);
+        }
+        SendCommandArgs(GetActorSystem(), cmd::actor_system::SetGlobalTime, 0u);
+        PrecalculateAll();
+        SendCommandArgs(GetActorSystem(), cmd::base::StartGame);
+        Actor *receiver = nullptr;
+        switch (classId) {
+        case kActorSystemClassId:
+            receiver = GetActorSystem();
+            break;
+        case kInventoryClassId:
+            receiver = GetActorById(kInventoryActorId);
+            break;
+        case kEnvironmentClassId:
+            receiver = GetActorById(kEnvironmentActorId);
+            break;
+        case kCameraClassId:
+            receiver = FindActorByName("Camera", int32_t(kCameraClassId));
+            break;
+        default:
+            receiver = FindActorByName("Target", -1);
+            break;
+        }
+        const int32_t receiverId = receiver != nullptr ? receiver->actorId : -1;
+        Actor *mark = FindActorByName("GA40_Mark", -1);
+        scene::SpyLog log;
+        log.Watch(mark);
+        SendCommandArgs(mark, cmd::base::TimerCommand, 0.15f,
+                        ParamValue::Command(cmd::base::InvalidateMatrix, {}));
+        runner.Step(kWarmUpFrames);
+        if (send) {
+            if (receiver == nullptr || GetActorById(uint32_t(receiverId)) != receiver) {
+                outcome.broken.push_back("no receiver");
+                return outcome;
+            }
+            std::vector<uint8_t> bytes = block;
+            SendCommand(uint32_t(receiverId), command, ParamBlock(bytes.data(), bytes.size()));
+        }
+        runner.Step(kFrames);
+        for (const scene::SpyNotice &n : log.notices) {
+            if (n.command == cmd::base::InvalidateOldPosition || n.command == cmd::base::InvalidateMatrix ||
+                n.command == cmd::base::QuaternionIdentity) {
+                outcome.marks.push_back(std::to_string(n.frame) + " " + std::to_string(n.command));
+            }
+        }
+        Look(receiverId, &outcome);
+        return outcome;
+    }
+
+    scene::SceneRunner runner{true};
+    scene::SceneBuilder builder;
+    AlSoundBackend *sound = nullptr;
+    std::string game;
+
+  private:
+    static bool Fail(std::string *error, const std::string &text) {
+        *error = text;
+        return false;
+    }
+
+    // The level in RoomA; answers the room.
+    Actor *BuildLevel() {
+        Actor *room = game::Room(builder, "RoomA", {-3000, -100, -3000}, {3000, 800, 3000});
+        Actor *floor = game::BoxWall(builder, "Floor", {-3000, -10, -3000}, {3000, 0, 3000}, room);
+        floor->colObjs[0]->flags |= kColObjTakesEvents;
+        SendCommandArgs(builder.Make(0, "PlayerStart0", room), cmd::base::SetPosition,
+                        Vector3{0, 30, -300});
+        // A dynamic crate above the floor, and a simulated ball that falls
+        // onto the floor and comes to rest.
+        Actor *crate = builder.Make(0, "Crate", room);
+        SendCommandArgs(crate, cmd::base::SetPosition, Vector3{0, 50, 0});
+        ColObj box(crate);
+        box.type = 2;
+        box.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic | kColObjSolid;
+        box.boxMin = {-20, -20, -20};
+        box.boxMax = {20, 20, 20};
+        crate->AddColObj(box);
+        SendCommandArgs(crate, cmd::base::SetCollisionEnable, true);
+        Actor *ball = builder.Make(kSimulationClassId, "Ball", room);
+        SendCommandArgs(ball, cmd::base::SetPosition, Vector3{200, 70, 0});
+        SendCommandArgs(ball, cmd::base::SetSimStyle, 5u);
+        scene::SceneBuilder::AddScript(ball, cmd::base::StartGame, "this.Action_Start();");
+        // The marker: the timer's keys, a trigger's entries and a scheduled
+        // command reach it.
+        builder.Make(0, "GA40_Mark", room);
+        auto *clock = dynamic_cast<TimerActor *>(builder.Make(kTimerClassId, "Clock", room));
+        SendCommandArgs(clock, cmd::timer::SetTimerType, kTimerForwardLoop);
+        SendCommandArgs(clock, cmd::base::SetTotalTime, 0.1f);
+        SendCommandArgs(clock, cmd::timer::SetTimerStartActive, 1u);
+        clock->AddKey(0.025f, "a", "[ga]GA40.Invalidate_OldPosition();");
+        clock->AddKey(0.075f, "b", "[ga]GA40.Invalidate_OldPosition();");
+        Actor *gate = builder.Make(kTriggerClassId, "Gate", room);
+        SendCommandArgs(gate, cmd::base::SetPosition, Vector3{-600, 300, 600});
+        for (auto &object : gate->colObjs) object->receiveGroups = 0xFFFFFFFFu;
+        scene::SceneBuilder::AddScript(gate, cmd::trigger::OnTriggerEnter,
+                                       "[ga]GA40.Quaternion_Identity();");
+        // A lamp over a Light Sensor.
+        Actor *lamp = builder.Make(kLightClassId, "GA30_Lamp", room);
+        SendCommandArgs(lamp, cmd::base::SetPosition, Vector3{-300, 150, 0});
+        SendCommandArgs(lamp, cmd::light::SetLightType, 0u);
+        SendCommandArgs(lamp, cmd::light::SetDiffuseColor, Vector4{1, 1, 1, 1});
+        SendCommandArgs(lamp, cmd::base::SetRadius, 300.0f);
+        SendCommandArgs(builder.Make(kLightSensorClassId, "Eye", room), cmd::base::SetPosition,
+                        Vector3{-300, 60, 0});
+        // A sound by the hero and one far beyond its reach.
+        for (const auto &[name, at] : {std::pair{"Hum", Vector3{0, 120, -350}},
+                                       std::pair{"Far", Vector3{0, 120, 2800}}}) {
+            MakeSound(builder.Make(kSoundClassId, name, room), at);
+        }
+        return room;
+    }
+
+    static void MakeSound(Actor *actor, const Vector3 &at) {
+        auto *sound = dynamic_cast<SoundActor *>(actor);
+        SendCommandArgs(sound, cmd::base::SetResource, std::string("hum3d"));
+        SendCommandArgs(sound, cmd::base::SetPosition, at);
+        SendCommandArgs(sound, cmd::sound::SetSoundType, kSound3D);
+        SendCommandArgs(sound, cmd::sound::SetSoundPlayStyle, kSoundLoop);
+        sound->playOnStart = 1;
+    }
+
+    // "Target" in the room, 500 from the crate, armed where its class has
+    // a way into the rest of the world: a Character is a copy of the
+    // sample's, a Base has a dynamic sphere, a Light lights the sensor too,
+    // a Sound plays.
+    Actor *MakeReceiver(uint32_t classId, Actor *room) {
+        Actor *actor = nullptr;
+        if (classId == kCharacterClassId) {
+            SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva");
+            actor = CopyActorTree(FindActorByName("PlayerCharacter", -1), room);
+            if (actor == nullptr || !ClaimTree(actor)) return nullptr;
+            actor->name = "Target";
+        } else {
+            actor = builder.Make(int32_t(classId), "Target", room);
+        }
+        if (actor == nullptr) return nullptr;
+        SendCommandArgs(actor, cmd::base::SetPosition, Vector3{500, 60, 0});
+        switch (classId) {
+        case kBaseClassId: {
+            ColObj sphere(actor);
+            sphere.type = 1;
+            sphere.flags = kColObjActive | kColObjCausesEvents | kColObjTakesEvents | kColObjDynamic |
+                           kColObjSolid;
+            sphere.boxMin = {0, 0, 0};
+            sphere.boxMax = {20, 20, 20};
+            actor->AddColObj(sphere);
+            actor->currentColObj = 0;
+            SendCommandArgs(actor, cmd::base::SetCollisionEnable, true);
+            break;
+        }
+        case kLightClassId:
+            SendCommandArgs(actor, cmd::base::SetPosition, Vector3{-250, 150, 0});
+            SendCommandArgs(actor, cmd::light::SetDiffuseColor, Vector4{1, 1, 1, 1});
+            SendCommandArgs(actor, cmd::base::SetRadius, 300.0f);
+            break;
+        case kSoundClassId:
+            MakeSound(actor, {500, 60, 0});
+            break;
+        default:
+            break;
+        }
+        return actor;
+    }
+
+    // Moves a copied subtree to the scenery's ids, so that the level file
+    // holds it.
+    bool ClaimTree(Actor *actor) {
+        if (!builder.Claim(actor)) return false;
+        for (Actor *child : std::vector<Actor *>(actor->children)) {
+            if (child != nullptr && !ClaimTree(child)) return false;
+        }
+        return true;
+    }
+
+    bool OpenWorld(const std::string &level) {
+        ResetActorWorldForTests(true);
+        ResetCharacterModuleForTests();
+        ResetAutoAimModuleForTests();
+        InitActorSystem();
+        SeedRand(1);
+        GetActorSystem()->baseFolder = game;
+        runner.SetCamera({0, 0, 0});
+        if (SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva") == 0) {
+            return false;
+        }
+        // The sample's check ends the engine 3.5 s in.
+        DeleteActor(FindActorByName("Driver", -1));
+        return SendCommandArgs(GetActorById(kSceneryRootId), cmd::file_io::OpenFile, level.c_str()) != 0;
+    }
+
+    void Look(int32_t receiverId, Outcome *outcome) {
+        Actor *receiver = receiverId >= 0 ? GetActorById(uint32_t(receiverId)) : nullptr;
+        for (size_t id = 1; id < ActorTable.size(); ++id) {
+            Actor *a = ActorTable[id];
+            // The receiver and what it holds are its own affair; the world
+            // holds everything.
+            if (a == nullptr || a == receiver ||
+                (receiver != nullptr && receiver != GetActorSystem() && Within(a, receiver))) {
+                continue;
+            }
+            const bool timeOk = a->timeRecord == nullptr ||
+                                (std::isfinite(a->timeRecord->time) && std::isfinite(a->timeRecord->delta));
+            if (!Finite(a->position) || !Finite(a->rotation) || !timeOk) {
+                outcome->broken.push_back(a->name + " (" + std::to_string(id) + ")");
+            }
+        }
+        if (!Finite(*reinterpret_cast<const Vector3 *>(runner.library->GetCameraPosition()))) {
+            outcome->broken.push_back("the library's camera");
+        }
+        if (auto *eye = dynamic_cast<LightSensorActor *>(FindActorByName("Eye", -1))) {
+            const gfx::ColorValue c = eye->Measure();
+            if (!std::isfinite(c.r) || !std::isfinite(c.g) || !std::isfinite(c.b) || !std::isfinite(c.a)) {
+                outcome->broken.push_back("the sensor's reading");
+            }
+        }
+        if (auto *far = dynamic_cast<SoundActor *>(FindActorByName("Far", -1))) {
+            auto *item = dynamic_cast<SoundItem *>(far->item);
+            if (item == nullptr || item->buffer == nullptr || sound->GetGain(item->buffer->voice) != 0.0f) {
+                outcome->broken.push_back("the far sound");
+            }
+        }
+    }
+};
+
+TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
+    NumberSweep sweep; // makes the world, and so the command table
+    // NUMBER_SWEEP_ONLY=<id> sends that command only (to look into one case).
+    std::vector<SweptCommand> commands = CommandsWithFloats();
+    if (const char *only = std::getenv("NUMBER_SWEEP_ONLY")) {
+        std::erase_if(commands, [&](const SweptCommand &c) { return c.id != std::strtoul(only, nullptr, 10); });
+    }
+    std::vector<uint32_t> classes;
+    for (const SweptCommand &c : commands) classes.push_back(c.classId);
+    std::sort(classes.begin(), classes.end());
+    classes.erase(std::unique(classes.begin(), classes.end()), classes.end());
+    std::string error;
+    ASSERT_TRUE(sweep.SetUp(classes, &error)) << error;
+#ifdef SWEEP_HAS_DEATH_CALLBACK
+    __sanitizer_set_death_callback(&SayCurrent);
+#endif
+    Watchdog watchdog;
+
+    const Outcome quiet = sweep.Run(kActorSystemClassId, 0, {}, false);
+    ASSERT_TRUE(quiet.broken.empty()) << quiet.broken.front();
+    ASSERT_FALSE(quiet.marks.empty());
+
+    const float values[] = {NAN, INFINITY, -INFINITY, FLT_MAX};
+    const char *valueNames[] = {"nan", "inf", "-inf", "max"};
+    size_t floats = 0, cases = 0;
+    for (const SweptCommand &command : commands) {
+        const size_t count = FloatCount(command);
+        floats += count;
+        const std::string name = GetCommandTable()[command.id].name;
+        for (size_t index = 0; index < count; ++index) {
+            for (size_t v = 0; v < 4; ++v) {
+                std::snprintf(g_current, sizeof g_current, "%u \"%s\" (class %u), float %zu = %s",
+                              command.id, name.c_str(), command.classId, index, valueNames[v]);
+                watchdog.Tick();
+                const std::vector<uint8_t> block = BlockWith(command, index, values[v]);
+                EXPECT_FALSE(block.empty()) << g_current;
+                const Outcome outcome = sweep.Run(command.classId, command.id, block, true);
+                ++cases;
+                if (v == 3) continue;
+                EXPECT_TRUE(outcome.broken.empty()) << g_current << ": " << ::testing::PrintToString(outcome.broken);
+                EXPECT_EQ(outcome.marks, quiet.marks) << g_current;
+            }
+        }
+    }
+    std::snprintf(g_current, sizeof g_current, "done");
+    std::printf("number sweep: %zu commands, %zu floats, %zu values sent\n", commands.size(), floats,
+                cases);
+}
+
+} // namespace
