@@ -311,6 +311,11 @@ int InventoryActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         QueueFlash(block.ReadF32(4), block.ReadF32(8), block.ReadU32(12));
         break;
     case cmd::inventory::InventoryPause:
+        // A pause that would never end (or has no length) stops nothing:
+        // the run mode holds the whole world's clock.
+        if (!std::isfinite(block.ReadF32(0))) {
+            break;
+        }
         pauseTime = block.ReadF32(0);
         if (pauseTime > 0.0f) {
             if (ActorSystem *system = GetActorSystem()) {

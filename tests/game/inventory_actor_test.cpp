@@ -196,6 +196,11 @@ TEST_F(InventoryTest, PauseScoreAndGrainColour) {
               std::tuple(1u, static_cast<Actor *>(inventory), 1u));
     EXPECT_EQ(inventory->pauseTime, 2.0f);
     world->SetRunMode(0, nullptr, 0);
+    // A pause without end (or without a length) holds nothing.
+    for (const float endless : {INFINITY, NAN, -INFINITY}) {
+        SendCommandArgs(inventory, cmd::inventory::InventoryPause, endless);
+        EXPECT_EQ(std::tuple(world->runMode, inventory->pauseTime), std::tuple(0u, 2.0f)) << endless;
+    }
 
     SendCommandArgs(inventory, cmd::inventory::SetTotalScore, 10.0f);
     SendCommandArgs(inventory, cmd::inventory::AddTotalScore, 5.5f);

@@ -1,5 +1,7 @@
 #include "actors/presentation/environment_actor.h"
 
+#include <cmath>
+
 #include "base/file_system.h"
 #include "base/math.h"
 #include "core/actors/actor_file_dump.h"
@@ -122,20 +124,30 @@ int EnvironmentActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::light::GetAmbientColor:
         WriteColor(block, ambientColor);
         break;
+    // The root's gravity, air resistance and wind move every simulated
+    // actor (a preset's reach the root when it is activated): a value that
+    // is not finite leaves the one held.
     case cmd::environment::SetGravity:
-        gravity = block.ReadF32(0);
+        if (std::isfinite(block.ReadF32(0))) {
+            gravity = block.ReadF32(0);
+        }
         break;
     case cmd::environment::GetGravity:
         block.WriteF32(0, gravity);
         break;
     case cmd::environment::SetAirResistance:
-        airResistance = block.ReadF32(0);
+        if (std::isfinite(block.ReadF32(0))) {
+            airResistance = block.ReadF32(0);
+        }
         break;
     case cmd::environment::GetAirResistance:
         block.WriteF32(0, airResistance);
         break;
     case cmd::environment::SetWind:
-        wind = block.Read<Vector3>(0);
+        if (const Vector3 w = block.Read<Vector3>(0);
+            std::isfinite(w.x) && std::isfinite(w.y) && std::isfinite(w.z)) {
+            wind = w;
+        }
         break;
     case cmd::environment::GetWind:
         block.Write(0, wind);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -106,6 +108,25 @@ TEST_F(EnvironmentTest, ActivatingAPresetChangesTheRootAndDeactivatingRestoresIt
     EXPECT_EQ(RootValues(), std::tuple(3.0f, 0.5f, 3.0f, 0.2f, 1u, 100.0f, 1.0f));
     root->HandleCommand(cmd::environment::ActivateEnvironmentParams, ParamBlock());
     EXPECT_EQ(Device(), std::tuple(0xFF336699u, 1u, 0xFFFF0000u, 100.0f, 900.0f, 0xFFFF0000u));
+}
+
+TEST_F(EnvironmentTest, GravityAirAndWindThatAreNotFiniteLeaveTheHeldValues) {
+    // Sent to the root, or to a preset that is then activated: the root
+    // keeps what it held, the largest float is still taken.
+    EnvironmentActor *preset = Preset();
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        for (EnvironmentActor *target : {root, preset}) {
+            SendCommandArgs(target, cmd::environment::SetGravity, bad);
+            SendCommandArgs(target, cmd::environment::SetAirResistance, bad);
+            SendCommandArgs(target, cmd::environment::SetWind, Vector3{0.0f, 0.0f, bad});
+        }
+        SendCommandArgs(preset, cmd::environment::ActivateEnvironmentParams);
+        EXPECT_EQ(std::tuple(root->gravity, root->airResistance, root->wind.z),
+                  std::tuple(3.0f, 0.5f, 3.0f))
+            << bad;
+    }
+    SendCommandArgs(root, cmd::environment::SetGravity, FLT_MAX);
+    EXPECT_EQ(root->gravity, FLT_MAX);
 }
 
 TEST_F(EnvironmentTest, ApplyUsesTheActorsOwnValuesAndPrecalculateOnlyTheRoots) {
