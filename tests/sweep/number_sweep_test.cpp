@@ -237,7 +237,9 @@ std::vector<uint8_t> BlockWith(const SweptCommand &command, size_t index, float 
 
 // What the world shows after a run.
 struct Outcome {
-    std::vector<std::string> marks; // "<frame> <command>" the marker received
+    // "<frame> <actor> <command>": what the marker and the room were told
+    // (keys, the scheduled command, the trigger, the room drawn and not).
+    std::vector<std::string> marks;
     std::vector<std::string> broken; // what is not finite, or not muted
 };
 
@@ -336,6 +338,7 @@ class NumberSweep {
         Actor *mark = FindActorByName("GA40_Mark", -1);
         scene::SpyLog log;
         log.Watch(mark);
+        log.Watch(FindActorByName("RoomA", -1));
         SendCommandArgs(mark, cmd::base::TimerCommand, 0.15f,
                         ParamValue::Command(cmd::base::InvalidateMatrix, {}));
         runner.Step(kWarmUpFrames);
@@ -350,8 +353,10 @@ class NumberSweep {
         runner.Step(kFrames);
         for (const scene::SpyNotice &n : log.notices) {
             if (n.command == cmd::base::InvalidateOldPosition || n.command == cmd::base::InvalidateMatrix ||
-                n.command == cmd::base::QuaternionIdentity) {
-                outcome.marks.push_back(std::to_string(n.frame) + " " + std::to_string(n.command));
+                n.command == cmd::base::QuaternionIdentity || n.command == cmd::base::OnDrawStart ||
+                n.command == cmd::base::OnDrawStop) {
+                outcome.marks.push_back(std::to_string(n.frame) + " " + n.actor + " " +
+                                        std::to_string(n.command));
             }
         }
         Look(receiverId, &outcome);
