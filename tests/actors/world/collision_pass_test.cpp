@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
+#include <string>
 
 #include "actors/presentation/environment_actor.h"
 #include "base/random.h"
@@ -648,6 +650,59 @@ TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
                 EXPECT_EQ(crate->position.y, 0.0f) << what;
                 EXPECT_EQ(crate->position.z, 0.0f) << what;
                 EXPECT_TRUE(Queued().empty()) << what << ": " << Queued().size() << " queued";
+            }
+        }
+    }
+}
+
+TEST_F(CollisionPassTest, AnObjectWithAnInfiniteCentreRadiusOrBoundTouchesNothing) {
+    // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
+    // away, and 500 away a dynamic sphere of infinite radius or centre, by
+    // both pair walks. The broken sphere's world fields are kept as set.
+    const float inf = std::numeric_limits<float>::infinity();
+    CollisionScene scene = GetCollisionScene();
+    scene.updateBounds = [](Actor *actor) {
+        if (actor->name != "broken") {
+            UpdateTestBounds(actor);
+        }
+    };
+    SetCollisionScene(scene);
+    const char *kinds[] = {"radius +inf", "radius -inf", "centre +inf"};
+    for (const char *kind : kinds) {
+        for (const bool boxCrate : {true, false}) {
+            for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
+                active.Clear();
+                passive.Clear();
+                Actor *crate = Make("crate");
+                if (boxCrate) {
+                    Box(crate, {-10, -10, -10}, {10, 10, 10}, kDynamic);
+                } else {
+                    Sphere(crate, 10, kDynamic);
+                }
+                Actor *eventBox = Make("event box", {1000, 0, 0});
+                Box(eventBox, {-10, -10, -10}, {10, 10, 10}, kEvent);
+                Actor *broken = Make("broken", {500, 0, 0});
+                const std::string k = kind;
+                ColObj &sphere = Sphere(broken, 10, kDynamic);
+                if (k == "centre +inf") {
+                    sphere.worldMin = {inf, 0, 0};
+                } else {
+                    sphere.worldMax.x = k == "radius +inf" ? inf : -inf;
+                }
+                active.Append(crate);
+                active.Append(broken);
+                passive.Append(eventBox);
+
+                const size_t saved = SetCollisionGridMinimum(minimum);
+                RunCollisionPass(GetActorSystem(), kFrame);
+                SetCollisionGridMinimum(saved);
+                const std::string what = k + (boxCrate ? ", box crate" : ", sphere crate") +
+                                         (minimum == 0 ? ", grid" : ", every pair");
+                EXPECT_EQ(crate->position.x, 0.0f) << what;
+                EXPECT_EQ(crate->position.y, 0.0f) << what;
+                EXPECT_EQ(crate->position.z, 0.0f) << what;
+                EXPECT_TRUE(Queued().empty())
+                    << what << ": " << ::testing::PrintToString(Queued()) << " queued";
             }
         }
     }
