@@ -20,6 +20,17 @@ bool IsLocal(const LightItem *light) {
     return light->light.type == kLightPoint || light->light.type == kLightSpot;
 }
 
+bool IsFinite(const Matrix &m) {
+    for (const auto &row : m.m) {
+        for (const float value : row) {
+            if (!std::isfinite(value)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // Removes the first entry with the light's device index.
 void RemoveFirstWithIndex(std::vector<LightItem *> &list, uint32_t index) {
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -194,25 +205,40 @@ void ResourceLibrary::RebuildSidePlanes() {
     }
 }
 
+// A camera whose position or view is not finite is refused: the last finite
+// one stays, for the sound listener and the visibility walk read it too.
 void ResourceLibrary::SetCameraTransform(const Vector3 &position, const Quaternion &rotation) {
-    render_.cameraPosition = position;
-    render_.cameraRotation = rotation;
+    if (!Vec3IsFinite(position)) {
+        return;
+    }
     Matrix translation;
     MatrixTranslation(&translation, -position.x, -position.y, -position.z);
     Quaternion inverse;
     QuaternionInverse(&inverse, rotation);
     Matrix turn;
     MatrixFromQuaternion(&turn, inverse);
-    MatrixMultiply(&render_.view, translation, turn);
+    Matrix view;
+    MatrixMultiply(&view, translation, turn);
+    if (!IsFinite(view)) {
+        return;
+    }
+    render_.cameraPosition = position;
+    render_.cameraRotation = rotation;
+    render_.view = view;
     SetViewTransform(render_.view);
     RebuildSidePlanes();
 }
 
 void ResourceLibrary::SetCameraLookAt(const Vector3 &eye, const Vector3 &target,
                                       const Vector3 &up) {
+    Matrix view;
+    MatrixLookAt(&view, eye, target, up);
+    if (!Vec3IsFinite(eye) || !Vec3IsFinite(target) || !IsFinite(view)) {
+        return;
+    }
     render_.cameraPosition = eye;
     render_.cameraTarget = target;
-    MatrixLookAt(&render_.view, eye, target, up);
+    render_.view = view;
     Matrix inverse;
     if (MatrixInverse(&inverse, render_.view) != nullptr) {
         QuaternionFromMatrix(&render_.cameraRotation, inverse);
