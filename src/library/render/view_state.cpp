@@ -31,6 +31,16 @@ bool IsFinite(const Matrix &m) {
     return true;
 }
 
+bool IsFinite(const ColorValue &c) {
+    return std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b) && std::isfinite(c.a);
+}
+
+// A light one of whose colours is not finite lights nothing: it would make
+// every point it reaches, and all that other lights add there, not finite.
+bool LightsNothing(const Light &l) {
+    return !IsFinite(l.diffuse) || !IsFinite(l.specular) || !IsFinite(l.ambient);
+}
+
 // Removes the first entry with the light's device index.
 void RemoveFirstWithIndex(std::vector<LightItem *> &list, uint32_t index) {
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -385,7 +395,11 @@ void ApplyLight(LightItem *light) {
         return;
     }
     if (Device *d = GetD3DDevice()) {
-        d->SetLight(light->deviceIndex, light->light);
+        Light l = light->light;
+        if (LightsNothing(l)) {
+            l.diffuse = l.specular = l.ambient = ColorValue{0.0f, 0.0f, 0.0f, 0.0f};
+        }
+        d->SetLight(light->deviceIndex, l);
     }
 }
 
@@ -394,6 +408,9 @@ bool ComputeLightAtPoint(const LightItem *light, float outColor[4], const Vector
         return false;
     }
     const Light &l = light->light;
+    if (LightsNothing(l)) {
+        return false;
+    }
     const float dx = point.x - l.position.x;
     const float dy = point.y - l.position.y;
     const float dz = point.z - l.position.z;
