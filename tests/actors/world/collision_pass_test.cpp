@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <random>
-#include <string>
 
 #include "actors/presentation/environment_actor.h"
 #include "base/random.h"
@@ -617,11 +615,19 @@ TEST_F(CollisionPassTest, CylinderSpinRenewalDrawsInItsOrder) {
     EXPECT_NEAR(Vec3Length(ball->simParams->SpinAxis()), 1.0f, 1e-5f);
 }
 
-TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
+TEST_F(CollisionPassTest, AnActorWithAPositionOrRadiusNotFiniteTouchesNothing) {
     // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
     // away, and a dynamic sphere whose radius or position is not a number,
-    // by both pair walks.
-    for (const bool nanRadius : {true, false}) {
+    // or (500 away) whose radius is infinite, by both pair walks.
+    const struct {
+        const char *what;
+        Vector3 at;
+        float radius;
+    } brokenSpheres[] = {{"NaN radius", {0, 0, 0}, NAN},
+                         {"NaN position", {NAN, 0, 0}, 10.0f},
+                         {"+inf radius", {500, 0, 0}, INFINITY},
+                         {"-inf radius", {500, 0, 0}, -INFINITY}};
+    for (const auto &brokenSphere : brokenSpheres) {
         for (const bool boxCrate : {true, false}) {
             for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
                 active.Clear();
@@ -634,8 +640,8 @@ TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
                 }
                 Actor *eventBox = Make("event box", {1000, 0, 0});
                 Box(eventBox, {-10, -10, -10}, {10, 10, 10}, kEvent);
-                Actor *broken = Make("broken", nanRadius ? Vector3{0, 0, 0} : Vector3{NAN, 0, 0});
-                Sphere(broken, nanRadius ? NAN : 10.0f, kDynamic);
+                Actor *broken = Make("broken", brokenSphere.at);
+                Sphere(broken, brokenSphere.radius, kDynamic);
                 active.Append(crate);
                 active.Append(broken);
                 passive.Append(eventBox);
@@ -643,66 +649,13 @@ TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
                 const size_t saved = SetCollisionGridMinimum(minimum);
                 RunCollisionPass(GetActorSystem(), kFrame);
                 SetCollisionGridMinimum(saved);
-                const std::string what = std::string(nanRadius ? "NaN radius" : "NaN position") +
+                const std::string what = std::string(brokenSphere.what) +
                                          (boxCrate ? ", box crate" : ", sphere crate") +
                                          (minimum == 0 ? ", grid" : ", every pair");
                 EXPECT_EQ(crate->position.x, 0.0f) << what;
                 EXPECT_EQ(crate->position.y, 0.0f) << what;
                 EXPECT_EQ(crate->position.z, 0.0f) << what;
                 EXPECT_TRUE(Queued().empty()) << what << ": " << Queued().size() << " queued";
-            }
-        }
-    }
-}
-
-TEST_F(CollisionPassTest, AnObjectWithAnInfiniteCentreRadiusOrBoundTouchesNothing) {
-    // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
-    // away, and 500 away a dynamic sphere of infinite radius or centre, by
-    // both pair walks. The broken sphere's world fields are kept as set.
-    const float inf = std::numeric_limits<float>::infinity();
-    CollisionScene scene = GetCollisionScene();
-    scene.updateBounds = [](Actor *actor) {
-        if (actor->name != "broken") {
-            UpdateTestBounds(actor);
-        }
-    };
-    SetCollisionScene(scene);
-    const char *kinds[] = {"radius +inf", "radius -inf", "centre +inf"};
-    for (const char *kind : kinds) {
-        for (const bool boxCrate : {true, false}) {
-            for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
-                active.Clear();
-                passive.Clear();
-                Actor *crate = Make("crate");
-                if (boxCrate) {
-                    Box(crate, {-10, -10, -10}, {10, 10, 10}, kDynamic);
-                } else {
-                    Sphere(crate, 10, kDynamic);
-                }
-                Actor *eventBox = Make("event box", {1000, 0, 0});
-                Box(eventBox, {-10, -10, -10}, {10, 10, 10}, kEvent);
-                Actor *broken = Make("broken", {500, 0, 0});
-                const std::string k = kind;
-                ColObj &sphere = Sphere(broken, 10, kDynamic);
-                if (k == "centre +inf") {
-                    sphere.worldMin = {inf, 0, 0};
-                } else {
-                    sphere.worldMax.x = k == "radius +inf" ? inf : -inf;
-                }
-                active.Append(crate);
-                active.Append(broken);
-                passive.Append(eventBox);
-
-                const size_t saved = SetCollisionGridMinimum(minimum);
-                RunCollisionPass(GetActorSystem(), kFrame);
-                SetCollisionGridMinimum(saved);
-                const std::string what = k + (boxCrate ? ", box crate" : ", sphere crate") +
-                                         (minimum == 0 ? ", grid" : ", every pair");
-                EXPECT_EQ(crate->position.x, 0.0f) << what;
-                EXPECT_EQ(crate->position.y, 0.0f) << what;
-                EXPECT_EQ(crate->position.z, 0.0f) << what;
-                EXPECT_TRUE(Queued().empty())
-                    << what << ": " << ::testing::PrintToString(Queued()) << " queued";
             }
         }
     }
