@@ -512,7 +512,8 @@ void BoxTransformBounds(Vector3 *outMin, Vector3 *outMax, const Vector3 &min, co
 
 int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 &centre,
                        float radius, Vector3 *outHit, Vector3 *outNormal) {
-    if (Vec3HasNaN(origin) || Vec3HasNaN(dir) || Vec3HasNaN(centre) || std::isnan(radius)) {
+    if (!Vec3IsFinite(origin) || !Vec3IsFinite(dir) || !Vec3IsFinite(centre) ||
+        !std::isfinite(radius)) {
         return 0;
     }
     const Vector3 o = origin;
@@ -521,24 +522,30 @@ int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 
     const Vector3 l = Vec3Sub(c, o);
     const float tc = Vec3Dot(l, d);
     const float disc = radius * radius - (Vec3Dot(l, l) - tc * tc);
-    if (disc < 0.0f) {
+    // A discriminant past the float range (or not a number) gives no finite hit.
+    if (!(disc >= 0.0f) || !std::isfinite(disc)) {
         return 0;
-    }
-    if (!outHit) {
-        return 1;
     }
     const float t = tc - std::sqrt(disc);
     const Vector3 hit = {o.x + d.x * t, o.y + d.y * t, o.z + d.z * t};
-    *outHit = hit;
-    if (outNormal) {
-        Vec3Normalize(outNormal, Vec3Sub(hit, c));
+    Vector3 normal;
+    Vec3Normalize(&normal, Vec3Sub(hit, c));
+    if (!Vec3IsFinite(hit) || !Vec3IsFinite(normal)) {
+        return 0;
+    }
+    if (outHit) {
+        *outHit = hit;
+        if (outNormal) {
+            *outNormal = normal;
+        }
     }
     return 1;
 }
 
 int RayIntersectBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &min,
                     const Vector3 &max, Vector3 *outHit, Vector3 *outNormal) {
-    if (Vec3HasNaN(origin) || Vec3HasNaN(dir) || Vec3HasNaN(min) || Vec3HasNaN(max)) {
+    if (!Vec3IsFinite(origin) || !Vec3IsFinite(dir) || !Vec3IsFinite(min) ||
+        !Vec3IsFinite(max)) {
         return 0;
     }
     enum Side { kBelow, kAbove, kMiddle };
@@ -586,19 +593,23 @@ int RayIntersectBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &mi
     if (t[plane] < 0.0f) {
         return 0;
     }
+    // A hit past the float range (a direction too short for the distance)
+    // is no hit.
+    Vector3 hit;
     for (int i = 0; i < 3; ++i) {
         float coord;
         if (i == plane) {
             coord = candidate[i];
         } else {
             coord = At(o, i) + t[plane] * At(d, i);
-            if (coord < At(lo, i) || coord > At(hi, i)) {
+            if (!std::isfinite(coord) || coord < At(lo, i) || coord > At(hi, i)) {
                 return 0;
             }
         }
-        if (outHit) {
-            At(*outHit, i) = coord;
-        }
+        At(hit, i) = coord;
+    }
+    if (outHit) {
+        *outHit = hit;
     }
     if (outNormal) {
         Vector3 n = {0.0f, 0.0f, 0.0f};
@@ -632,7 +643,8 @@ int RayIntersectOrientedBox(const Vector3 &origin, const Vector3 &dir, const Vec
 
 int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &centre, float radius,
                        Vector3 *outSeparation, Vector3 *outPoint) {
-    if (Vec3HasNaN(min) || Vec3HasNaN(max) || Vec3HasNaN(centre) || std::isnan(radius)) {
+    if (!Vec3IsFinite(min) || !Vec3IsFinite(max) || !Vec3IsFinite(centre) ||
+        !std::isfinite(radius)) {
         return 0;
     }
     const Vector3 lo = min;
@@ -644,10 +656,9 @@ int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &ce
         }
     }
 
+    // The outputs are worked out whether or not they are asked for: a push
+    // past the float range (a sphere too large) is no contact.
     if (PointInBox(lo, hi, c)) {
-        if (!outSeparation && !outPoint) {
-            return 1;
-        }
         // The nearest face on the centre's side of each axis; the closest wins.
         // A box too large for any face to beat the start value uses axis 0.
         int axis = 0;
@@ -665,6 +676,9 @@ int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &ce
         }
         const float mid = (At(lo, axis) + At(hi, axis)) / 2.0f;
         const float push = (distance[axis] + radius) * 1.001f;
+        if (!std::isfinite(push)) {
+            return 0;
+        }
         if (outSeparation) {
             Vector3 s = {0.0f, 0.0f, 0.0f};
             At(s, axis) = At(c, axis) - mid <= 0.0f ? push : -push;
@@ -685,8 +699,12 @@ int SphereIntersectBox(const Vector3 &min, const Vector3 &max, const Vector3 &ce
     if (depth >= 0.0f) {
         return 0;
     }
+    const Vector3 separation = Vec3Scale(Vec3Normalized(delta), -1.002f * depth);
+    if (!Vec3IsFinite(separation)) {
+        return 0;
+    }
     if (outSeparation) {
-        *outSeparation = Vec3Scale(Vec3Normalized(delta), -1.002f * depth);
+        *outSeparation = separation;
     }
     return 1;
 }

@@ -18,6 +18,7 @@
 // filled once on first use.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -85,6 +86,10 @@ inline Vector3 Vec3Cross(const Vector3 &a, const Vector3 &b) {
 }
 // Whether any component is not a number.
 inline bool Vec3HasNaN(const Vector3 &v) { return v.x != v.x || v.y != v.y || v.z != v.z; }
+// Whether every component is finite (neither a NaN nor an infinity).
+inline bool Vec3IsFinite(const Vector3 &v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 // across = (axis x v) x axis, along = v - across. The axis is used as given
 // (pass a unit axis). Either output may be null.
@@ -191,14 +196,14 @@ void BoxTransformBounds(Vector3 *outMin, Vector3 *outMax, const Vector3 &min, co
                         const Matrix &m);
 
 // The intersection tests below answer 0 and write nothing when any input
-// is not a number.
+// is not finite (a NaN or an infinity), and answer a contact only with
+// finite outputs: one whose outputs would not be finite is no contact.
 
 // Hits the line through the sphere: a sphere behind the origin counts too.
 int RayIntersectSphere(const Vector3 &origin, const Vector3 &dir, const Vector3 &centre,
                        float radius, Vector3 *outHit, Vector3 *outNormal);
 
 // Slab test. From inside the box the hit is the origin and the normal (0, 1, 0).
-// On a miss outHit may already hold some coordinates.
 int RayIntersectBox(const Vector3 &origin, const Vector3 &dir, const Vector3 &min,
                     const Vector3 &max, Vector3 *outHit, Vector3 *outNormal);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -795,8 +796,9 @@ TEST(MathBox, SpherePushOutClearsTheBoxWithAGap) {
     EXPECT_GT(outside, 100);
 }
 
-TEST(MathBox, NotANumberInAnyInputIsNoContactAndWritesNothing) {
-    // Each case is a contact; then each of its input floats in turn is NaN.
+TEST(MathBox, NotFiniteInAnyInputIsNoContactAndWritesNothing) {
+    // Each case is a contact; then each of its input floats in turn is NaN,
+    // +inf and -inf.
     using Test = int (*)(const float *in, Vector3 *first, Vector3 *second);
     const Test raySphere = [](const float *in, Vector3 *first, Vector3 *second) {
         return RayIntersectSphere({in[0], in[1], in[2]}, {in[3], in[4], in[5]},
@@ -828,14 +830,40 @@ TEST(MathBox, NotANumberInAnyInputIsNoContactAndWritesNothing) {
         Vector3 second;
         ASSERT_EQ(c.test(c.in.data(), &first, &second), 1) << c.name;
         for (size_t i = 0; i < c.in.size(); ++i) {
-            std::vector<float> in = c.in;
-            in[i] = std::numeric_limits<float>::quiet_NaN();
-            first = {7, 8, 9};
-            second = {7, 8, 9};
-            EXPECT_EQ(c.test(in.data(), &first, &second), 0) << c.name << ", input " << i;
-            EXPECT_EQ(V(first) + " / " + V(second), "7 8 9 / 7 8 9") << c.name << ", input " << i;
-            EXPECT_EQ(c.test(in.data(), nullptr, nullptr), 0) << c.name << ", input " << i;
+            for (const float bad : {std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity(),
+                                    -std::numeric_limits<float>::infinity()}) {
+                std::vector<float> in = c.in;
+                in[i] = bad;
+                first = {7, 8, 9};
+                second = {7, 8, 9};
+                const std::string what =
+                    std::string(c.name) + ", input " + std::to_string(i) + " " + std::to_string(bad);
+                EXPECT_EQ(c.test(in.data(), &first, &second), 0) << what;
+                EXPECT_EQ(V(first) + " / " + V(second), "7 8 9 / 7 8 9") << what;
+                EXPECT_EQ(c.test(in.data(), nullptr, nullptr), 0) << what;
+            }
         }
+    }
+
+    // Finite inputs whose answer would leave the float range: a radius whose
+    // square overflows, a ray from near the edge of the range, a direction
+    // too short for the distance (infinity times a zero component), pushes
+    // out of a box that overflow. No contact, asked for outputs or not.
+    const Case overflowing[] = {
+        {"ray-sphere, huge radius", raySphere, {0, 0, -10, 0, 0, 1, 0, 0, 0, 1e20f}},
+        {"ray-sphere, far origin", raySphere, {-3e38f, 0, 0, 1, 0, 0, 3e38f, 0, 0, 1}},
+        {"ray-box, tiny direction", rayBox, {-3e38f, 0.5f, 0.5f, 1e-38f, 0, 0, 0, 0, 0, 1, 1, 1}},
+        {"sphere-box inside, huge radius", sphereBox,
+         {-FLT_MAX, -1, -1, FLT_MAX, 1, 1, 0, 0, 0, FLT_MAX}},
+        {"sphere-box outside, huge radius", sphereBox, {0, 0, 0, 1, 1, 1, -1e19f, 0.5f, 0.5f, 3.4e38f}},
+    };
+    for (const Case &c : overflowing) {
+        Vector3 first = {7, 8, 9};
+        Vector3 second = {7, 8, 9};
+        EXPECT_EQ(c.test(c.in.data(), &first, &second), 0) << c.name;
+        EXPECT_EQ(V(first) + " / " + V(second), "7 8 9 / 7 8 9") << c.name;
+        EXPECT_EQ(c.test(c.in.data(), nullptr, nullptr), 0) << c.name;
     }
 
     // The oriented forms: NaN in the matrix into box space reaches the box

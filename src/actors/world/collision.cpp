@@ -31,13 +31,15 @@ struct Touch {
 
 float SphereRadius(const ColObj &o) { return o.worldMax.x; }
 
-// A sphere whose centre or radius is not a number touches nothing.
-bool NotANumber(const ColObj &sphere) {
-    return Vec3HasNaN(sphere.worldMin) || std::isnan(SphereRadius(sphere));
+// A sphere whose centre or radius is not finite (a NaN or an infinity)
+// touches nothing. Boxes, meshes and swept points are refused alike by the
+// intersection tests they go through.
+bool NotFinite(const ColObj &sphere) {
+    return !Vec3IsFinite(sphere.worldMin) || !std::isfinite(SphereRadius(sphere));
 }
 
 bool SphereSphere(const ColObj &a, const ColObj &b, Touch &t) {
-    if (NotANumber(a) || NotANumber(b)) {
+    if (NotFinite(a) || NotFinite(b)) {
         return false;
     }
     const Vector3 d = Vec3Sub(b.worldMin, a.worldMin);
@@ -120,7 +122,7 @@ GroundCacheEntry &GroundEntryFor(ColObj &sphere, ColObj *ground) {
 }
 
 bool SphereGround(ColObj &a, ColObj &b, Touch &t) {
-    if (NotANumber(a)) {
+    if (NotFinite(a)) {
         return false;
     }
     Actor *owner = b.owner;

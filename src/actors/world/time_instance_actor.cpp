@@ -247,7 +247,12 @@ int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         }
         break;
     case cmd::base::SetGTime: {
+        // Times and factors that are not finite are refused here and below:
+        // the record may be the root one that every actor runs on.
         const float t = block.ReadF32(0);
+        if (!std::isfinite(t)) {
+            break;
+        }
         recordInUse->time = t;
         recordInUse->previousTime = t - kOneFrame;
         recordInUse->earlierTime = t - kTwoFrames;
@@ -277,7 +282,7 @@ int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::time_instance::SetTimeinstanceMultiplier:
         // Registered without parameter types: a block too short for a Real
         // changes nothing.
-        if (block.Fits(0, sizeof(float))) {
+        if (block.Fits(0, sizeof(float)) && std::isfinite(block.ReadF32(0))) {
             recordInUse->multiplier = block.ReadF32(0);
         }
         break;
@@ -285,7 +290,9 @@ int TimeInstanceActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteF32(0, recordInUse->multiplier);
         break;
     case cmd::time_instance::SetTimeinstanceSimmultiplier:
-        recordInUse->simMultiplier = block.ReadF32(0);
+        if (const float factor = block.ReadF32(0); std::isfinite(factor)) {
+            recordInUse->simMultiplier = factor;
+        }
         break;
     case cmd::time_instance::GetTimeinstanceSimmultiplier:
         block.WriteF32(0, recordInUse->simMultiplier);

@@ -386,7 +386,11 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteU32(0, difficultyLevel);
         break;
     case cmd::actor_system::SetGlobalTime: {
+        // A time that is not finite is refused: every clock runs from the root.
         const float time = block.ReadF32(0);
+        if (!std::isfinite(time)) {
+            break;
+        }
         TimeRecord *root = RootTimeRecord();
         root->time = time;
         root->previousTime = time - 1.0f / 60.0f;
@@ -461,7 +465,10 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         WriteVector3(block, loadBarTextPosition);
         break;
     case cmd::actor_system::SetGlobalSpeedMultiplier:
-        globalSpeedMultiplier = block.ReadF32(0);
+        // A factor that is not finite is refused; the last one stays.
+        if (const float factor = block.ReadF32(0); std::isfinite(factor)) {
+            globalSpeedMultiplier = factor;
+        }
         break;
     case cmd::actor_system::GetGlobalSpeedMultiplier:
         block.WriteF32(0, globalSpeedMultiplier);

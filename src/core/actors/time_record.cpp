@@ -1,5 +1,7 @@
 #include "core/actors/time_record.h"
 
+#include <cmath>
+
 #include "core/actors/actor.h"
 #include "core/actors/actor_system.h"
 
@@ -65,8 +67,18 @@ void UpdateTimeRecord(Actor *owner, TimeRecord *record) {
         }
     }
 
-    record->effectiveMultiplier = record->multiplier * factor;
-    record->delta = record->effectiveMultiplier * FrameDelta;
+    // A step that is not finite, or that would take the time past the
+    // largest float, is not taken: the record stands still this frame as a
+    // frozen one does, and hands a factor of 0 to the records that run from
+    // it, so that no clock derived from it leaves the finite range either.
+    float effective = record->multiplier * factor;
+    float delta = effective * FrameDelta;
+    if (!std::isfinite(delta) || !std::isfinite(record->time + delta)) {
+        effective = 0.0f;
+        delta = 0.0f;
+    }
+    record->effectiveMultiplier = effective;
+    record->delta = delta;
     record->earlierTime = record->previousTime;
     record->previousTime = record->time;
     record->time = record->time + record->delta;

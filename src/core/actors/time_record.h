@@ -52,6 +52,8 @@ inline constexpr float kInitialFrameDelta = 0.01f;
 TimeRecord *RootTimeRecord();
 
 // Recomputes record for this frame. Callers pass the record's own owner.
+// A step that is not finite, or that would take the time out of the finite
+// range, is not taken: the record stands still (delta 0, effective factor 0).
 void UpdateTimeRecord(Actor *owner, TimeRecord *record);
 
 // On-demand refresh: UpdateTimeRecord when the record is not fixed and not

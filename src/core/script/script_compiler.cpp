@@ -466,6 +466,13 @@ float ParseScriptReal(std::string_view text) {
     }
     const char *first = text.data() + i;
     const char *last = text.data() + text.size();
+    // A number starts with a digit or a point after its sign: the words
+    // "nan", "inf" and "infinity", which the conversion would take, are no
+    // number and give 0 like any other text.
+    const char *digits = first != last && *first == '-' ? first + 1 : first;
+    if (digits == last || !((*digits >= '0' && *digits <= '9') || *digits == '.')) {
+        return 0.0f;
+    }
     float value = 0.0f;
     auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc()) {

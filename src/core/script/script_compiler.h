@@ -79,7 +79,8 @@ int CompileScript(ScriptRecord *record, Actor *owner, std::string *errorText,
 
 // Literal values, independent of the locale. Integers: the leading digits
 // with an optional sign, modulo 2^32 (0 without digits). Reals: the leading
-// number with optional sign, point and exponent (0 when there is none).
+// number with optional sign, point and exponent (0 when there is none: the
+// words "nan", "inf" and "infinity" are none).
 uint32_t ParseScriptInteger(std::string_view text);
 float ParseScriptReal(std::string_view text);
 

@@ -20,6 +20,27 @@ bool IsLocal(const LightItem *light) {
     return light->light.type == kLightPoint || light->light.type == kLightSpot;
 }
 
+bool IsFinite(const Matrix &m) {
+    for (const auto &row : m.m) {
+        for (const float value : row) {
+            if (!std::isfinite(value)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool IsFinite(const ColorValue &c) {
+    return std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b) && std::isfinite(c.a);
+}
+
+// A light one of whose colours is not finite lights nothing: it would make
+// every point it reaches, and all that other lights add there, not finite.
+bool LightsNothing(const Light &l) {
+    return !IsFinite(l.diffuse) || !IsFinite(l.specular) || !IsFinite(l.ambient);
+}
+
 // Removes the first entry with the light's device index.
 void RemoveFirstWithIndex(std::vector<LightItem *> &list, uint32_t index) {
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -194,25 +215,40 @@ void ResourceLibrary::RebuildSidePlanes() {
     }
 }
 
+// A camera whose position or view is not finite is refused: the last finite
+// one stays, for the sound listener and the visibility walk read it too.
 void ResourceLibrary::SetCameraTransform(const Vector3 &position, const Quaternion &rotation) {
-    render_.cameraPosition = position;
-    render_.cameraRotation = rotation;
+    if (!Vec3IsFinite(position)) {
+        return;
+    }
     Matrix translation;
     MatrixTranslation(&translation, -position.x, -position.y, -position.z);
     Quaternion inverse;
     QuaternionInverse(&inverse, rotation);
     Matrix turn;
     MatrixFromQuaternion(&turn, inverse);
-    MatrixMultiply(&render_.view, translation, turn);
+    Matrix view;
+    MatrixMultiply(&view, translation, turn);
+    if (!IsFinite(view)) {
+        return;
+    }
+    render_.cameraPosition = position;
+    render_.cameraRotation = rotation;
+    render_.view = view;
     SetViewTransform(render_.view);
     RebuildSidePlanes();
 }
 
 void ResourceLibrary::SetCameraLookAt(const Vector3 &eye, const Vector3 &target,
                                       const Vector3 &up) {
+    Matrix view;
+    MatrixLookAt(&view, eye, target, up);
+    if (!Vec3IsFinite(eye) || !Vec3IsFinite(target) || !IsFinite(view)) {
+        return;
+    }
     render_.cameraPosition = eye;
     render_.cameraTarget = target;
-    MatrixLookAt(&render_.view, eye, target, up);
+    render_.view = view;
     Matrix inverse;
     if (MatrixInverse(&inverse, render_.view) != nullptr) {
         QuaternionFromMatrix(&render_.cameraRotation, inverse);
@@ -359,7 +395,11 @@ void ApplyLight(LightItem *light) {
         return;
     }
     if (Device *d = GetD3DDevice()) {
-        d->SetLight(light->deviceIndex, light->light);
+        Light l = light->light;
+        if (LightsNothing(l)) {
+            l.diffuse = l.specular = l.ambient = ColorValue{0.0f, 0.0f, 0.0f, 0.0f};
+        }
+        d->SetLight(light->deviceIndex, l);
     }
 }
 
@@ -368,6 +408,9 @@ bool ComputeLightAtPoint(const LightItem *light, float outColor[4], const Vector
         return false;
     }
     const Light &l = light->light;
+    if (LightsNothing(l)) {
+        return false;
+    }
     const float dx = point.x - l.position.x;
     const float dy = point.y - l.position.y;
     const float dz = point.z - l.position.z;

@@ -195,11 +195,13 @@ void AlSoundBackend::Commit() {
         alSource3f(v.source, AL_POSITION, v.position[0], v.position[1], -v.position[2]);
         alSourcef(v.source, AL_REFERENCE_DISTANCE, v.minDistance);
         alSourcef(v.source, AL_MAX_DISTANCE, v.maxDistance);
-        // Muted while beyond its maximum distance.
+        // Muted while beyond its maximum distance; a distance that is not
+        // finite (a listener or sound nowhere) counts as beyond it.
         const float dx = v.position[0] - l.position[0];
         const float dy = v.position[1] - l.position[1];
         const float dz = v.position[2] - l.position[2];
-        v.muted = std::sqrt(dx * dx + dy * dy + dz * dz) > v.maxDistance;
+        const float distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+        v.muted = !std::isfinite(distance) || distance > v.maxDistance;
         ApplyGain(v);
     }
     alProcessUpdatesSOFT();

@@ -2,7 +2,9 @@
 // of range, several lights adding up beyond 1, and the masks after loading.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
@@ -83,6 +85,58 @@ TEST_F(LightSensorTest, TwoLightsGoBeyondOne) {
     const gfx::ColorValue c = Ask(sensor);
     EXPECT_NEAR(c.r, 1.2f + 0.1f, 1e-5);
     EXPECT_NEAR(c.a, 2.0f + 0.4f, 1e-5);
+}
+
+TEST_F(LightSensorTest, ALampWhoseColourIsNotFiniteLightsNothing) {
+    // A sensor under a good lamp and a second lamp one of whose colours is
+    // made NaN or infinite, component by component: the sensor reads the
+    // good lamp alone, and the device is handed the bad lamp black.
+    LightSensorActor *sensor = NewSensor();
+    LightActor *good = NewLight({100.0f, 0.0f, 0.0f}, 300.0f, 1.0f);
+    const gfx::ColorValue alone = Ask(sensor);
+    ASSERT_NEAR(alone.r, 0.692308f + 0.1f, 1e-4);
+    LightActor *bad = NewLight({0.0f, 100.0f, 0.0f}, 300.0f, 1.0f);
+    const gfx::ColorValue both = Ask(sensor);
+    ASSERT_NEAR(both.r, 2 * 0.692308f + 0.1f, 1e-4);
+    auto same = [](const gfx::ColorValue &a, const gfx::ColorValue &b) {
+        return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+    };
+    auto onDevice = [this](const LightActor *lamp) {
+        gfx::Light l;
+        device->GetLight(lamp->deviceLight->deviceIndex, &l);
+        return l;
+    };
+    const gfx::ColorValue black = {0.0f, 0.0f, 0.0f, 0.0f};
+    const gfx::ColorValue white = {1.0f, 1.0f, 1.0f, 1.0f};
+    const std::pair<uint32_t, uint32_t> colours[] = {
+        {cmd::light::SetDiffuseColor, cmd::light::GetDiffuseColor},
+        {cmd::light::SetSpecularColor, cmd::light::GetSpecularColor},
+        {cmd::light::SetAmbientColor, cmd::light::GetAmbientColor}};
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const auto &[set, get] : colours) {
+        float kept[4] = {};
+        bad->HandleCommand(get, ParamBlock(kept, sizeof(kept)));
+        for (const float value : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+            for (int k = 0; k < 4; ++k) {
+                const std::string what = "command " + std::to_string(set) + ", " +
+                                         std::to_string(value) + " in component " +
+                                         std::to_string(k);
+                float c[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+                c[k] = value;
+                bad->HandleCommand(set, ParamBlock(c, sizeof(c)));
+                const gfx::ColorValue read = Ask(sensor);
+                EXPECT_TRUE(same(read, alone))
+                    << what << ": " << read.r << " " << read.g << " " << read.b << " " << read.a;
+                const gfx::Light off = onDevice(bad);
+                EXPECT_TRUE(same(off.diffuse, black) && same(off.specular, black) &&
+                            same(off.ambient, black))
+                    << what;
+                EXPECT_TRUE(same(onDevice(good).diffuse, white)) << what;
+            }
+        }
+        bad->HandleCommand(set, ParamBlock(kept, sizeof(kept)));
+        EXPECT_TRUE(same(Ask(sensor), both));
+    }
 }
 
 TEST_F(LightSensorTest, LoadedMasksAreTheDefaults) {

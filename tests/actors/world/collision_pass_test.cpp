@@ -615,11 +615,19 @@ TEST_F(CollisionPassTest, CylinderSpinRenewalDrawsInItsOrder) {
     EXPECT_NEAR(Vec3Length(ball->simParams->SpinAxis()), 1.0f, 1e-5f);
 }
 
-TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
+TEST_F(CollisionPassTest, AnActorWithAPositionOrRadiusNotFiniteTouchesNothing) {
     // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
     // away, and a dynamic sphere whose radius or position is not a number,
-    // by both pair walks.
-    for (const bool nanRadius : {true, false}) {
+    // or (500 away) whose radius is infinite, by both pair walks.
+    const struct {
+        const char *what;
+        Vector3 at;
+        float radius;
+    } brokenSpheres[] = {{"NaN radius", {0, 0, 0}, NAN},
+                         {"NaN position", {NAN, 0, 0}, 10.0f},
+                         {"+inf radius", {500, 0, 0}, INFINITY},
+                         {"-inf radius", {500, 0, 0}, -INFINITY}};
+    for (const auto &brokenSphere : brokenSpheres) {
         for (const bool boxCrate : {true, false}) {
             for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
                 active.Clear();
@@ -632,8 +640,8 @@ TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
                 }
                 Actor *eventBox = Make("event box", {1000, 0, 0});
                 Box(eventBox, {-10, -10, -10}, {10, 10, 10}, kEvent);
-                Actor *broken = Make("broken", nanRadius ? Vector3{0, 0, 0} : Vector3{NAN, 0, 0});
-                Sphere(broken, nanRadius ? NAN : 10.0f, kDynamic);
+                Actor *broken = Make("broken", brokenSphere.at);
+                Sphere(broken, brokenSphere.radius, kDynamic);
                 active.Append(crate);
                 active.Append(broken);
                 passive.Append(eventBox);
@@ -641,7 +649,7 @@ TEST_F(CollisionPassTest, AnActorWithANaNPositionOrRadiusTouchesNothing) {
                 const size_t saved = SetCollisionGridMinimum(minimum);
                 RunCollisionPass(GetActorSystem(), kFrame);
                 SetCollisionGridMinimum(saved);
-                const std::string what = std::string(nanRadius ? "NaN radius" : "NaN position") +
+                const std::string what = std::string(brokenSphere.what) +
                                          (boxCrate ? ", box crate" : ", sphere crate") +
                                          (minimum == 0 ? ", grid" : ", every pair");
                 EXPECT_EQ(crate->position.x, 0.0f) << what;

@@ -5,6 +5,8 @@
 // pumps lost when an instance is moved.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -371,6 +373,71 @@ TEST_F(TimeInstanceTest, DestroyingAnInstanceUnconnectsEveryActor) {
     }
     EXPECT_EQ(a->processEntry, nullptr);
     RunFor(0.1f);
+}
+
+// A factor or time that is not finite, sent to an instance for one frame (its
+// factors then set back), is refused: the value read back is the old one, and
+// the keys of a connected timer run on the frames they run on when nothing is
+// sent, for a global instance (the record of the whole world) and for one of
+// its own.
+TEST_F(TimeInstanceTest, AFactorOrTimeThatIsNotFiniteIsRefused) {
+    struct Run {
+        float readBack; // just after the send
+        std::vector<float> fired; // root times
+        float rootTime;
+        float clockTime;
+        bool operator==(const Run &) const = default;
+    };
+    struct Setter {
+        uint32_t set;
+        uint32_t get;
+    };
+    auto run = [this](bool global, Setter command, const float *value) {
+        TearDown();
+        SetUp();
+        runner.names.clear();
+        runner.times.clear();
+        TimeInstanceActor *instance = Instance("clock");
+        SendWord(instance, cmd::time_instance::SetTimeinstanceGlobal, global ? 1 : 0);
+        auto *timer = static_cast<TimerActor *>(Make(kTimerClassId, "timer"));
+        timer->totalTime = 4.0f;
+        timer->AddKey(1.0f, "k0", "");
+        timer->AddKey(2.0f, "k1", "");
+        SendCommandArgs(timer, kCmdConnectToTimeInstance, static_cast<Actor *>(instance));
+        SendFloat(timer, cmd::base::SetCurrentTime, 0.0f);
+        SendWord(timer, cmd::timer::StartTimer, 0);
+        RunFor(0.5f);
+        if (value != nullptr) {
+            SendFloat(instance, command.set, *value);
+        }
+        const float readBack = Ask<float>(instance, command.get);
+        Frame();
+        if (value != nullptr && command.set != cmd::base::SetGTime) {
+            SendFloat(instance, command.set, 1.0f);
+        }
+        RunFor(2.5f);
+        return Run{readBack, runner.times, Now(), instance->recordInUse->time};
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const bool global : {true, false}) {
+        for (const Setter command :
+             {Setter{cmd::time_instance::SetTimeinstanceMultiplier,
+                     cmd::time_instance::GetTimeinstanceMultiplier},
+              Setter{cmd::time_instance::SetTimeinstanceSimmultiplier,
+                     cmd::time_instance::GetTimeinstanceSimmultiplier},
+              Setter{cmd::base::SetGTime, cmd::base::GetGTime}}) {
+            const Run untouched = run(global, command, nullptr);
+            ASSERT_EQ(untouched.fired.size(), 2u);
+            for (const float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+                const Run sent = run(global, command, &bad);
+                EXPECT_TRUE(sent == untouched)
+                    << (global ? "global, " : "own record, ") << "command " << command.set
+                    << ", " << bad << ": read back " << sent.readBack << ", keys at "
+                    << ::testing::PrintToString(sent.fired) << ", root " << sent.rootTime
+                    << ", clock " << sent.clockTime;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,4 +1,11 @@
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <tuple>
+
 #include "actor_fixture.h"
+#include "core/actors/command_ids.h"
 
 namespace {
 
@@ -148,6 +155,75 @@ TEST_F(TimeRecordTest, TwoRecordCycleReturns) {
     Frame();
     RefreshTimeRecord(&recordA);
     EXPECT_FLOAT_EQ(recordA.effectiveMultiplier, 6.0f);
+}
+
+// One bad number sent to the world's clock for one frame: the root and every
+// record that runs from it stay finite and a scheduled command fires on the
+// frame it is due, as if nothing had been sent.
+TEST_F(TimeRecordTest, AFactorOrTimeThatIsNotFiniteLeavesEveryClockFiniteAndOnTime) {
+    constexpr uint32_t kMark = 189; // {Real}, recorded
+    const float inf = std::numeric_limits<float>::infinity();
+    auto send = [this](uint32_t command, float value) {
+        system->HandleCommand(command, ParamBlock(&value, sizeof(value)));
+    };
+    FrameDelta = 0.25f;
+    RecordingActor *actor = MakeActor();
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+        for (const bool asTime : {false, true}) {
+            const std::string what = std::to_string(bad) + (asTime ? " as time" : " as factor");
+            send(cmd::actor_system::SetGlobalSpeedMultiplier, 1.0f);
+            send(cmd::actor_system::SetGlobalTime, 0.0f);
+            actor->calls.clear();
+            float value = 0.5f;
+            ScheduleCommand(actor, kMark, ParamBlock(&value, sizeof(value)), 2 << 8, 1.0f, 0.0f,
+                            0.0f, nullptr, 1);
+            const uint32_t start = FrameCounter;
+            Frame();
+            send(asTime ? cmd::actor_system::SetGlobalTime
+                        : cmd::actor_system::SetGlobalSpeedMultiplier,
+                 bad);
+            Frame();
+            send(cmd::actor_system::SetGlobalSpeedMultiplier, 1.0f);
+            for (int i = 0; i < 4; ++i) {
+                Frame();
+            }
+            float factor = 0.0f;
+            system->HandleCommand(cmd::actor_system::GetGlobalSpeedMultiplier,
+                                  ParamBlock(&factor, sizeof(factor)));
+            EXPECT_EQ(factor, 1.0f) << what;
+            // Six frames of a quarter second; due at 1.0, run once past it.
+            EXPECT_EQ(RootTimeRecord()->time, 1.5f) << what;
+            EXPECT_EQ(RootTimeRecord()->previousTime, 1.25f) << what;
+            const std::vector<RecordedCommand> runs = actor->Only(kMark);
+            EXPECT_EQ(runs.size(), 1u) << what;
+            if (runs.size() == 1) {
+                EXPECT_EQ(runs[0].frame, start + 5) << what;
+            }
+        }
+    }
+
+    // A huge finite factor never steps a clock past the largest float: the
+    // step that would is not taken, and records that run from the root stand
+    // still with it instead of taking an infinite factor.
+    RecordingActor *instance = MakeActor();
+    TimeRecord record;
+    Own(&record, instance);
+    record.multiplier = FLT_MAX;
+    send(cmd::actor_system::SetGlobalTime, 0.0f);
+    send(cmd::actor_system::SetGlobalSpeedMultiplier, FLT_MAX);
+    for (int i = 0; i < 600; ++i) {
+        Frame();
+        RefreshTimeRecord(&record);
+        ASSERT_TRUE(std::isfinite(RootTimeRecord()->time)) << "frame " << i;
+        ASSERT_TRUE(std::isfinite(RootTimeRecord()->delta)) << "frame " << i;
+        ASSERT_TRUE(std::isfinite(record.time)) << "frame " << i;
+        ASSERT_TRUE(std::isfinite(record.effectiveMultiplier)) << "frame " << i;
+    }
+    EXPECT_GT(RootTimeRecord()->time, 1e38f);
+    EXPECT_EQ(RootTimeRecord()->delta, 0.0f);
+    EXPECT_EQ(RootTimeRecord()->previousTime, RootTimeRecord()->time);
+    EXPECT_EQ(std::tuple(record.delta, record.effectiveMultiplier, record.time),
+              std::tuple(0.0f, 0.0f, 0.0f));
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <limits>
+#include <string>
 #include <tuple>
 #include <locale>
 
@@ -276,6 +279,27 @@ TEST_F(ScriptCompileTest, RealLiterals) {
         {"", 0.0f},    {"+-1", 0.0f},    {"1e39", inf}, {"-1e400", -inf},    {"1e-60", 0.0f}};
     for (const auto &[text, value] : reals)
         EXPECT_EQ(ParseScriptReal(text), value) << text;
+}
+
+TEST_F(ScriptCompileTest, NumberWordsAreNoNumberAndGiveZero) {
+    // "nan", "inf" and "infinity" hold no decimal number: in any case, with
+    // or without a sign, they give 0 as other words do. A number past the
+    // float range is still an infinity.
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<const char *, float> reals[] = {
+        {"nan", 0.0f},       {"NaN", 0.0f},        {"-nan", 0.0f},      {"+NAN", 0.0f},
+        {"nan(7)", 0.0f},    {"inf", 0.0f},        {"-inf", 0.0f},      {"+Inf", 0.0f},
+        {"infinity", 0.0f},  {"-INFINITY", 0.0f},  {"infinite", 0.0f},  {"1e39", inf},
+        {"-1e39", -inf},     {".5", 0.5f},         {"-.5e1", -5.0f}};
+    for (const auto &[text, value] : reals) {
+        const float parsed = ParseScriptReal(text);
+        EXPECT_TRUE(parsed == value && !std::isnan(parsed)) << text << " gives " << parsed;
+    }
+    constexpr uint32_t kSetGlobalSpeedMultiplier = 403;
+    for (const char *word : {"nan", "inf", "-Infinity"}) {
+        ExpectCode(std::string("this.Set_Global_Speed_Multiplier(") + word + ");",
+                   Code().Access(3).U32(kSetGlobalSpeedMultiplier).Real(0.0f).End());
+    }
 }
 
 TEST_F(ScriptCompileTest, IntegerLiterals) {

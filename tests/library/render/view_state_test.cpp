@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "library/display.h"
 #include "library/render/render_front_end.h"
@@ -176,6 +178,76 @@ TEST_F(ViewStateTest, SidePlanesFollowATurnedCamera) {
         EXPECT_EQ(library_.IsSphereVisible(at(400.0f, side * k, 0.0f), 1.0f, nullptr, false), inside) << k;
         EXPECT_EQ(library_.IsSphereVisible(at(400.0f, 0.0f, rise * k), 1.0f, nullptr, false), inside) << k;
     }
+}
+
+TEST_F(ViewStateTest, ACameraThatIsNotFiniteKeepsTheLastFiniteOne) {
+    library_.SetFarClip(35000.0f);
+    library_.SetNearClip(1.5f);
+    const Vector3 eye = {100.0f, 50.0f, -200.0f};
+    const Vector3 target = {130.0f, 20.0f, 40.0f};
+    const Vector3 up = {0.0f, 1.0f, 0.0f};
+    // Everything the library keeps of its camera, and the device's view.
+    auto camera = [this] {
+        std::vector<uint8_t> bytes;
+        auto add = [&bytes](const void *p, size_t n) {
+            bytes.insert(bytes.end(), static_cast<const uint8_t *>(p),
+                         static_cast<const uint8_t *>(p) + n);
+        };
+        add(library_.GetCameraPosition(), 12);
+        add(library_.GetCameraTarget(), 12);
+        add(&library_.GetCameraRotation(), sizeof(Quaternion));
+        add(&library_.GetCameraView(), sizeof(Matrix));
+        for (uint32_t i = 0; i < 4; ++i) {
+            add(&library_.GetSidePlane(i), sizeof(Matrix));
+        }
+        Matrix view;
+        GetViewMatrix(&view);
+        add(&view, sizeof(view));
+        return bytes;
+    };
+    auto spoil = [](Vector3 v, int axis, float bad) {
+        (axis == 0 ? v.x : axis == 1 ? v.y : v.z) = bad;
+        return v;
+    };
+    for (const bool lookAt : {true, false}) {
+        if (lookAt) {
+            library_.SetCameraLookAt(eye, target, up);
+        } else {
+            library_.SetCameraTransform(eye, library_.GetCameraRotation());
+        }
+        const std::vector<uint8_t> kept = camera();
+        const Quaternion rotation = library_.GetCameraRotation();
+        for (const float bad : {kNaN, kInf, -kInf}) {
+            for (int axis = 0; axis < 4; ++axis) {
+                const std::string what =
+                    std::string(lookAt ? "look-at, " : "transform, ") + std::to_string(bad) +
+                    " on axis " + std::to_string(axis);
+                if (axis < 3) {
+                    library_.SetCameraLookAt(spoil(eye, axis, bad), target, up);
+                    EXPECT_EQ(camera(), kept) << what << " of the eye";
+                    library_.SetCameraLookAt(eye, spoil(target, axis, bad), up);
+                    EXPECT_EQ(camera(), kept) << what << " of the target";
+                    library_.SetCameraLookAt(eye, target, spoil(up, axis, bad));
+                    EXPECT_EQ(camera(), kept) << what << " of the up vector";
+                    library_.SetCameraTransform(spoil(eye, axis, bad), rotation);
+                    EXPECT_EQ(camera(), kept) << what << " of the position";
+                }
+                Quaternion turned = rotation;
+                (axis == 0 ? turned.x : axis == 1 ? turned.y : axis == 2 ? turned.z : turned.w) =
+                    bad;
+                library_.SetCameraTransform(eye, turned);
+                EXPECT_EQ(camera(), kept) << what << " of the rotation";
+            }
+        }
+        // What the walk sees ahead is still seen.
+        Vector3 forward;
+        library_.GetCameraForward(&forward);
+        EXPECT_TRUE(library_.IsSphereVisible(Vec3Add(eye, Vec3Scale(forward, 400.0f)), 1.0f,
+                                             nullptr, false));
+    }
+    // A finite camera is taken again.
+    library_.SetCameraTransform({1.0f, 2.0f, 3.0f}, library_.GetCameraRotation());
+    EXPECT_EQ(library_.GetCameraPosition()[2], 3.0f);
 }
 
 TEST_F(ViewStateTest, FogSettersSetTheirStates) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <string>
 #include <vector>
@@ -207,6 +208,39 @@ TEST_F(Loopback, SoundToTheRightIsHeardRightAndBeyondItsMaximumNotAtAll) {
     Render(kChunk);
     out = Render(kChunk);
     EXPECT_EQ(Rms(out, 0) + Rms(out, 1), 0.0);
+    ReleaseSoundBuffer(b);
+}
+
+TEST_F(Loopback, ASoundBeyondItsMaximumStaysSilentForAListenerNowhere) {
+    // A listener position that is not finite is no distance from anything:
+    // the sound counts as beyond its maximum, whichever coordinate is bad.
+    SoundBuffer* b =
+        OpenStaticSound3D(dir.Write("m.wav", 1, 16, kRate, SinePcm16(kRate, kRate, 440, 8000)).c_str());
+    ASSERT_NE(b, nullptr);
+    SetSoundPosition(b, {100.0f, 0.0f, 0.0f});
+    SetSoundDistances(b, 10.0f, 50.0f); // maximum 0.5 units, the sound is at 1
+    PlaySoundBuffer(b, 1);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), inf, -inf}) {
+        for (int axis = 0; axis < 3; ++axis) {
+            Vector3 at = {0.0f, 0.0f, 0.0f};
+            (axis == 0 ? at.x : axis == 1 ? at.y : at.z) = bad;
+            SetListenerPosition(at);
+            CommitListenerSettings();
+            Render(kChunk);
+            const std::vector<float> out = Render(kChunk);
+            EXPECT_EQ(Rms(out, 0) + Rms(out, 1), 0.0) << "listener " << bad << " on axis " << axis;
+        }
+    }
+    // Back at the origin, still beyond the maximum; near the sound, heard.
+    SetListenerPosition({0.0f, 0.0f, 0.0f});
+    CommitListenerSettings();
+    Render(kChunk);
+    EXPECT_EQ(Rms(Render(kChunk), 0), 0.0);
+    SetListenerPosition({80.0f, 0.0f, 0.0f});
+    CommitListenerSettings();
+    Render(kChunk);
+    EXPECT_GT(Rms(Render(kChunk), 1), 0.01);
     ReleaseSoundBuffer(b);
 }
 
