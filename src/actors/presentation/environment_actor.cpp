@@ -144,9 +144,8 @@ int EnvironmentActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         block.WriteF32(0, airResistance);
         break;
     case cmd::environment::SetWind:
-        if (const Vector3 w = block.Read<Vector3>(0);
-            std::isfinite(w.x) && std::isfinite(w.y) && std::isfinite(w.z)) {
-            wind = w;
+        if (Vec3IsFinite(block.Read<Vector3>(0))) {
+            wind = block.Read<Vector3>(0);
         }
         break;
     case cmd::environment::GetWind:

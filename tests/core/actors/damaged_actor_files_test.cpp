@@ -80,7 +80,7 @@ TEST_F(DamagedSampleFilesTest, EveryDamagedCopyOfASceneAndASaveIsRefusedWhole) {
     scene::SceneRunner runner;
     ASSERT_TRUE(runner.Ready());
     scene::SceneBuilder world;
-    ASSERT_TRUE(world.UseGameFolder(std::string(ENGINE_TEST_BINARY_DIR) + "/sample/game"));
+    ASSERT_TRUE(world.UseGameFolder(ENGINE_TEST_BINARY_DIR "/sample/game"));
     ASSERT_EQ(SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile,
                               std::string("Globals.qva")),
               1);
