@@ -227,7 +227,7 @@ bool SweptPoint(const ColObj &a, const ColObj &b, Touch &t) {
     return true;
 }
 
-bool ShapeTest(ColObj &a, ColObj &b, Touch &t) {
+bool ShapeTestOf(ColObj &a, ColObj &b, Touch &t) {
     if (a.type == kKindSphere) {
         if (IsMeshKind(b.type)) {
             return SphereMesh(a, b, t);
@@ -250,6 +250,12 @@ bool ShapeTest(ColObj &a, ColObj &b, Touch &t) {
         return SweptPoint(a, b, t);
     }
     return false;
+}
+
+// A contact whose push or point is not finite (finite but huge shapes can
+// overflow them) is no contact: it would carry the overflow to the other.
+bool ShapeTest(ColObj &a, ColObj &b, Touch &t) {
+    return ShapeTestOf(a, b, t) && Vec3IsFinite(t.push) && Vec3IsFinite(t.point);
 }
 
 void QueueEvents(ColObj &self, ColObj &other) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -618,7 +619,8 @@ TEST_F(CollisionPassTest, CylinderSpinRenewalDrawsInItsOrder) {
 TEST_F(CollisionPassTest, AnActorWithAPositionOrRadiusNotFiniteTouchesNothing) {
     // A dynamic crate (a box or a sphere) at the origin, an event box 1,000
     // away, and a dynamic sphere whose radius or position is not a number,
-    // or (500 away) whose radius is infinite, by both pair walks.
+    // or (500 away) whose radius is infinite or the largest float (its push
+    // would overflow), by both pair walks.
     const struct {
         const char *what;
         Vector3 at;
@@ -626,7 +628,8 @@ TEST_F(CollisionPassTest, AnActorWithAPositionOrRadiusNotFiniteTouchesNothing) {
     } brokenSpheres[] = {{"NaN radius", {0, 0, 0}, NAN},
                          {"NaN position", {NAN, 0, 0}, 10.0f},
                          {"+inf radius", {500, 0, 0}, INFINITY},
-                         {"-inf radius", {500, 0, 0}, -INFINITY}};
+                         {"-inf radius", {500, 0, 0}, -INFINITY},
+                         {"largest radius", {500, 0, 0}, FLT_MAX}};
     for (const auto &brokenSphere : brokenSpheres) {
         for (const bool boxCrate : {true, false}) {
             for (const size_t minimum : {size_t{0}, SIZE_MAX}) {
