@@ -413,7 +413,11 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case cmd::actor_system::SetGlobalMultiplierAIPlayerHitEffect:
-        GlobalHitEffectMultiplier = block.ReadF32(0);
+        // Every AI player's hits are scaled by it: one that is not finite
+        // leaves the held factor.
+        if (std::isfinite(block.ReadF32(0))) {
+            GlobalHitEffectMultiplier = block.ReadF32(0);
+        }
         break;
     case cmd::actor_system::CopyActor: {
         Actor *source = block.ReadActor(0);

@@ -179,6 +179,9 @@ TEST_F(WorldCommands, SettingsAndHooks) {
     Send(cmd::actor_system::SetDifficultyLevel, 3u);
     EXPECT_EQ(AskU32(cmd::actor_system::GetDifficultyLevel), 3u);
     Send(cmd::actor_system::SetGlobalMultiplierAIPlayerHitEffect, 2.5f);
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        Send(cmd::actor_system::SetGlobalMultiplierAIPlayerHitEffect, bad);
+    }
     EXPECT_EQ(GlobalHitEffectMultiplier, 2.5f);
     SendRaw(cmd::actor_system::SetDeferLoads, "\x07\0\0\0", 4);
     EXPECT_EQ(AskU32(cmd::actor_system::GetDeferLoads), 7u);
