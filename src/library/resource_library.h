@@ -265,6 +265,7 @@ public:
     void SetFogEnable(uint32_t on);
     void SetFogStart(float distance);
     void SetFogEnd(float distance);
+    float GetFogStart() const { return render_.fogStart; }
     float GetFogEnd() const { return render_.fogEnd; }
     uint32_t GetFogEnable() const { return render_.fogOn; }
     void SetClearColor(uint32_t color) { render_.clearColor = color; }

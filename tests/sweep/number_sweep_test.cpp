@@ -523,6 +523,9 @@ class NumberSweep {
         if (!Finite(*reinterpret_cast<const Vector3 *>(runner.library->GetCameraPosition()))) {
             outcome->broken.push_back("the library's camera");
         }
+        if (!std::isfinite(runner.library->GetFogStart()) || !std::isfinite(runner.library->GetFogEnd())) {
+            outcome->broken.push_back("the library's fog");
+        }
         if (auto *eye = dynamic_cast<LightSensorActor *>(FindActorByName("Eye", -1))) {
             const gfx::ColorValue c = eye->Measure();
             if (!std::isfinite(c.r) || !std::isfinite(c.g) || !std::isfinite(c.b) || !std::isfinite(c.a)) {

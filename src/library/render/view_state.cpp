@@ -292,7 +292,12 @@ void ResourceLibrary::SetFogEnable(uint32_t on) {
     }
 }
 
+// Fog distances shade everything drawn: one that is not finite leaves the
+// held distance, as the clip planes do.
 void ResourceLibrary::SetFogStart(float distance) {
+    if (!std::isfinite(distance)) {
+        return;
+    }
     render_.fogStart = distance;
     if (Device *d = GetD3DDevice()) {
         d->SetRenderState(RenderState::FogStart, std::bit_cast<uint32_t>(distance));
@@ -300,6 +305,9 @@ void ResourceLibrary::SetFogStart(float distance) {
 }
 
 void ResourceLibrary::SetFogEnd(float distance) {
+    if (!std::isfinite(distance)) {
+        return;
+    }
     render_.fogEnd = distance;
     if (Device *d = GetD3DDevice()) {
         d->SetRenderState(RenderState::FogEnd, std::bit_cast<uint32_t>(distance));

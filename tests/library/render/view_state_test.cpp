@@ -266,6 +266,15 @@ TEST_F(ViewStateTest, FogSettersSetTheirStates) {
     library_.SetFogEnable(0);
     EXPECT_EQ(Log(), std::vector<std::string>{Rs(RenderState::FogEnable, 0)});
     EXPECT_FLOAT_EQ(library_.GetFogEnd(), 900.0f);
+    // Distances that are not finite leave the held ones, and the device's.
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        library_.SetFogStart(bad);
+        library_.SetFogEnd(bad);
+    }
+    EXPECT_EQ(std::tuple(library_.GetFogStart(), library_.GetFogEnd(),
+                         RenderState(RenderState::FogStart), RenderState(RenderState::FogEnd)),
+              std::tuple(100.0f, 900.0f, std::bit_cast<uint32_t>(100.0f),
+                         std::bit_cast<uint32_t>(900.0f)));
 }
 
 // --- lights ---------------------------------------------------------------------------
