@@ -12,7 +12,10 @@
 // library a finite camera, the far sound stays muted, and the keys, the
 // scheduled command and the trigger reach their marker at the frames they
 // reach it in a run without the command. What the receiving actor does to
-// itself is its own affair.
+// itself is its own affair. The same world also loads from files that hold
+// such numbers (the sample's character with a body of infinite radius, a
+// sphere of infinite radius, saved commands that give the world's clock a
+// factor and a time that are not finite) and runs on as it does without.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,6 +46,7 @@
 #include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/param_builder.h"
+#include "core/actors/scheduled_command.h"
 #include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
 #include "library/library_item.h"
@@ -306,9 +310,12 @@ class NumberSweep {
 
     // A fresh world with the receiver of the class, started and warmed up;
     // then, with `send`, the block goes to the receiver; the world runs on.
-    Outcome Run(uint32_t classId, uint32_t command, const std::vector<uint8_t> &block, bool send) {
+    // The globals and the level are the sample's character and the class's
+    // level file unless others are named.
+    Outcome Run(uint32_t classId, uint32_t command, const std::vector<uint8_t> &block, bool send,
+                const std::string &globals = "Character.qva", std::string level = "") {
         Outcome outcome;
-        if (!OpenWorld(LevelFile(classId))) {
+        if (!OpenWorld(globals, level.empty() ? LevelFile(classId) : level)) {
             outcome.broken.push_back("the world does not open");
             return outcome;
         }
@@ -364,6 +371,46 @@ class NumberSweep {
         }
         Look(receiverId, &outcome);
         return outcome;
+    }
+
+    // The file route: the sample's character file with a body of infinite
+    // radius, written as "Boundless.qva", and the level of the Time
+    // Instance (the world's clock once started) with a sphere of infinite
+    // radius beside it and saved commands on the clock that set its factor
+    // to NaN, then to infinity, and its time to infinity, written as
+    // "SweepFiles.qva".
+    bool WriteFilesWithBadNumbers() {
+        ResetActorWorldForTests(true);
+        InitActorSystem();
+        GetActorSystem()->baseFolder = game;
+        SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva");
+        Actor *hero = FindActorByName("PlayerCharacter", -1);
+        if (hero == nullptr || hero->colObjs.empty()) return false;
+        hero->colObjs[0]->boxMax.x = INFINITY; // the body sphere's radius
+        if (SaveActors(game + "/Data/Boundless.qva", 10, 3000, kSerializeSave) == 0) return false;
+
+        ResetActorWorldForTests(true);
+        InitActorSystem();
+        builder.nextId = 3000;
+        Actor *room = BuildLevel();
+        Actor *clock = MakeReceiver(kTimeInstanceClassId, room);
+        Actor *ball = MakeReceiver(kBaseClassId, room);
+        ball->name = "Boundless";
+        ball->colObjs[0]->boxMax.x = INFINITY;
+        const uint32_t once = kScheduleSaved | (uint32_t{kScheduleOnce} << kScheduleKindShift);
+        const struct {
+            uint32_t command;
+            float value, delay;
+        } saved[] = {{cmd::time_instance::SetTimeinstanceMultiplier, NAN, 0.05f},
+                     {cmd::time_instance::SetTimeinstanceMultiplier, INFINITY, 0.1f},
+                     {cmd::base::SetGTime, INFINITY, 0.15f}};
+        for (const auto &entry : saved) {
+            float value = entry.value;
+            clock->ScheduleCommand(entry.command, ParamBlock(&value, sizeof(value)), once, entry.delay,
+                                   0.0f, 0.0f);
+        }
+        return SaveActors(game + "/Data/SweepFiles.qva", 3000, uint32_t(builder.nextId),
+                          kSerializeSave) != 0;
     }
 
     scene::SceneRunner runner{true};
@@ -491,7 +538,7 @@ class NumberSweep {
         return true;
     }
 
-    bool OpenWorld(const std::string &level) {
+    bool OpenWorld(const std::string &globals, const std::string &level) {
         ResetActorWorldForTests(true);
         ResetCharacterModuleForTests();
         ResetAutoAimModuleForTests();
@@ -499,7 +546,7 @@ class NumberSweep {
         SeedRand(1);
         GetActorSystem()->baseFolder = game;
         runner.SetCamera({0, 0, 0});
-        if (SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva") == 0) {
+        if (SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, globals.c_str()) == 0) {
             return false;
         }
         // The sample's check ends the engine 3.5 s in.
@@ -599,6 +646,24 @@ TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
     watchdog.Begin("done");
     std::printf("number sweep: %zu commands, %zu floats, %zu values sent\n", commands.size(), floats,
                 cases);
+}
+
+TEST(NumberSweep, NumbersThatAreNotFiniteInFilesStayWithTheirActors) {
+    NumberSweep sweep;
+    std::string error;
+    ASSERT_TRUE(sweep.SetUp({kTimeInstanceClassId}, &error)) << error;
+    ASSERT_TRUE(sweep.WriteFilesWithBadNumbers());
+    const Outcome quiet = sweep.Run(kTimeInstanceClassId, 0, {}, false);
+    const Outcome bad =
+        sweep.Run(kTimeInstanceClassId, 0, {}, false, "Boundless.qva", "SweepFiles.qva");
+    // The numbers came in with the files.
+    for (const char *name : {"GA1_Player", "Boundless"}) {
+        const Actor *actor = FindActorByName(name, -1);
+        ASSERT_TRUE(actor != nullptr && !actor->colObjs.empty()) << name;
+        EXPECT_EQ(actor->colObjs[0]->boxMax.x, INFINITY) << name;
+    }
+    EXPECT_TRUE(bad.broken.empty()) << ::testing::PrintToString(bad.broken);
+    EXPECT_EQ(bad.marks, quiet.marks);
 }
 
 } // namespace

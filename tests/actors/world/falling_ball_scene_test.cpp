@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,8 +11,6 @@
 #include "actors/world/draw_group_actor.h"
 #include "actors/world/simulation_actor.h"
 #include "actors/world/state_actor.h"
-#include "actors/world/time_instance_actor.h"
-#include "actors/world/timer_actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
@@ -118,106 +114,6 @@ TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
     EXPECT_LE(restY, 51.0f);
     runner.Step(60);
     EXPECT_EQ(ball->position.y, restY);
-}
-
-// A file whose numbers are not all finite: a second ball of infinite
-// radius, and a global Time Instance whose saved commands set its
-// multiplier to NaN and then to infinity and its time to infinity. The
-// first ball still falls and rests on the floor, and a timer's keys still
-// run on time, as if those numbers had not been there.
-TEST(FallingBallScene, NumbersThatAreNotFiniteInTheFileStayWithTheirActors) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    scene::SceneRunner runner;
-    ASSERT_TRUE(runner.Ready());
-    scene::SceneBuilder builder;
-    Actor *room = builder.Make(kDrawGroupClassId, "RoomA");
-    SendCommandArgs(room, kSetBoxMin, Vector3{-3000, -100, -3000});
-    SendCommandArgs(room, kSetBoxMax, Vector3{3000, 400, 3000});
-    Actor *floor = builder.Make(0, "Floor", room);
-    SendCommandArgs(floor, kCreateCollision);
-    SendCommandArgs(floor, kSetBoxMin, Vector3{-3000, -10, -3000});
-    SendCommandArgs(floor, kSetBoxMax, Vector3{3000, 0, 3000});
-    ASSERT_FALSE(floor->colObjs.empty());
-    floor->colObjs[0]->flags = kColObjActive | kColObjSolid | kColObjTakesEvents;
-    floor->colObjs[0]->groups = 1;
-    for (const char *name : {"Ball", "Boundless"}) {
-        Actor *ball = builder.Make(kSimulationClassId, name, room);
-        const bool boundless = std::string(name) == "Boundless";
-        SendCommandArgs(ball, kSetPosition, Vector3{boundless ? 1500.0f : 0.0f, 300, 0});
-        SendCommandArgs(ball, kSetSimStyle, 5u);
-        ASSERT_FALSE(ball->colObjs.empty());
-        if (boundless) {
-            ball->colObjs[0]->boxMax.x = inf; // the sphere's radius
-        }
-    }
-    Actor *clock = builder.Make(kTimeInstanceClassId, "WorldClock", room);
-    const uint32_t once = kScheduleSaved | (uint32_t{kScheduleOnce} << kScheduleKindShift);
-    const struct {
-        uint32_t command;
-        float value;
-        float delay;
-    } saved[] = {{cmd::time_instance::SetTimeinstanceMultiplier, nan, 0.2f},
-                 {cmd::time_instance::SetTimeinstanceMultiplier, inf, 0.3f},
-                 {cmd::base::SetGTime, inf, 0.4f}};
-    for (const auto &entry : saved) {
-        float value = entry.value;
-        ASSERT_NE(clock->ScheduleCommand(entry.command, ParamBlock(&value, sizeof(value)), once,
-                                         entry.delay, 0.0f, 0.0f),
-                  nullptr);
-    }
-    auto *timer = dynamic_cast<TimerActor *>(builder.Make(kTimerClassId, "Clock", room));
-    ASSERT_NE(timer, nullptr);
-    SendCommandArgs(timer, cmd::timer::SetTimerType, kTimerForwardOnce);
-    SendCommandArgs(timer, cmd::base::SetTotalTime, 5.0f);
-    SendCommandArgs(timer, cmd::timer::SetTimerStartActive, 1u);
-    timer->AddKey(1.0f, "first", "[ga]GA7.Action_Start();");
-    timer->AddKey(2.0f, "second", "[ga]GA7.Action_Start();");
-    builder.Make(kStateClassId, "GA7_Probe", room);
-    builder.beforeStart = [] {
-        Actor *worldClock = scene::SceneBuilder::Find("WorldClock");
-        ASSERT_NE(worldClock, nullptr);
-        SendCommandArgs(worldClock, cmd::time_instance::SetTimeinstanceGlobal, 1u);
-    };
-    std::string error;
-    ASSERT_TRUE(builder.Load(&error)) << error;
-    const uint32_t base = FrameCounter;
-
-    Actor *ball = scene::SceneBuilder::Find("Ball");
-    Actor *boundless = scene::SceneBuilder::Find("Boundless");
-    clock = scene::SceneBuilder::Find("WorldClock");
-    ASSERT_TRUE(ball != nullptr && boundless != nullptr && clock != nullptr);
-    ASSERT_FALSE(boundless->colObjs.empty());
-    EXPECT_EQ(boundless->colObjs[0]->boxMax.x, inf);
-    scene::SpyLog log;
-    log.Watch(scene::SceneBuilder::Find("GA7_Probe"));
-    runner.preStep = [&](uint32_t frame) {
-        if (frame == base + 1) {
-            SendCommandArgs(ball, kActionStart);
-            SendCommandArgs(boundless, kActionStart);
-        }
-    };
-    for (int i = 0; i < 400; ++i) {
-        runner.Step();
-        ASSERT_TRUE(Vec3IsFinite(ball->position)) << "frame " << FrameCounter - base;
-        ASSERT_TRUE(std::isfinite(RootTimeRecord()->time)) << "frame " << FrameCounter - base;
-    }
-    float multiplier = 0.0f;
-    clock->HandleCommand(cmd::time_instance::GetTimeinstanceMultiplier,
-                         ParamBlock(&multiplier, sizeof(multiplier)));
-    EXPECT_EQ(multiplier, 1.0f);
-    EXPECT_NEAR(RootTimeRecord()->time, 400.0f / 60.0f, 0.02f);
-    EXPECT_FALSE(ball->HasFlag(kActorSimulated));
-    EXPECT_GE(ball->position.y, 50.0f);
-    EXPECT_LE(ball->position.y, 51.0f);
-    EXPECT_EQ(ball->position.x, 0.0f);
-    std::vector<int> keys;
-    for (const scene::SpyNotice &n : log.notices) {
-        if (n.command == kActionStart) keys.push_back(static_cast<int>(n.frame - base));
-    }
-    ASSERT_EQ(keys.size(), 2u);
-    EXPECT_NEAR(keys[0], 61, 1);
-    EXPECT_NEAR(keys[1], 121, 1);
 }
 
 } // namespace
