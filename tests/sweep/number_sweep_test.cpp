@@ -293,7 +293,7 @@ class NumberSweep {
             if (ReceiverInFile(classId)) files.push_back(classId);
         }
         for (uint32_t classId : files) {
-            ResetActorWorldForTests();
+            ResetActorWorldForTests(true);
             InitActorSystem();
             builder.nextId = 3000;
             Actor *room = BuildLevel();
