@@ -25,6 +25,8 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -54,7 +56,7 @@
 #include "platform/os/al_sound_backend.h"
 #include "platform/sound.h"
 #include "support/game_fixture.h"
-#include "support/sample_game_folder.h"
+#include "support/sample_copy.h"
 #include "support/scene_harness.h"
 
 // With the sanitizers, a report ends the process: it names the case first.
@@ -192,8 +194,38 @@ size_t FloatCount(const SweptCommand &command) {
     return command.untypedFloats > 0 ? command.untypedFloats : FloatsOfTypes(GetCommandTable()[command.id]);
 }
 
-// The command's block: every parameter zero (empty texts, no actor, a
-// nested command 0), the float at `index` set to `value`.
+// A parameter's zero: an empty text, no actor, a nested command 0, no
+// data, 0.
+ParamValue ZeroValue(uint32_t type) {
+    const size_t floats = FloatsOfType(type);
+    if (floats > 0) {
+        return type == ParamType::Real ? ParamValue(0.0f) : ParamValue::Floats(std::vector<float>(floats, 0.0f));
+    }
+    switch (type) {
+    case ParamType::String128:
+    case ParamType::String:
+        return ParamValue("");
+    case ParamType::Pointer:
+    case ParamType::ActorPointer:
+    case ParamType::ColObjPointer:
+    case ParamType::ScriptPointer:
+    case ParamType::StringPtr:
+        return ParamValue(nullptr);
+    case ParamType::ActorPointerExt:
+        return ParamValue::ActorExt(nullptr, "");
+    case ParamType::Command:
+        return ParamValue::Command(0, {});
+    case ParamType::DataWithSizeheader:
+    case ParamType::DataNullterminated16:
+    case ParamType::DataNullterminated32:
+        return ParamValue::Bytes({});
+    default:
+        return ParamValue(0u);
+    }
+}
+
+// The command's block: every parameter zero, the float at `index` set to
+// `value`.
 std::vector<uint8_t> BlockWith(const SweptCommand &command, size_t index, float value) {
     // A command without types takes its sheet field's floats as they come.
     const std::vector<uint32_t> types =
@@ -210,33 +242,7 @@ std::vector<uint8_t> BlockWith(const SweptCommand &command, size_t index, float 
             values.push_back(type == ParamType::Real ? ParamValue(f[0]) : ParamValue::Floats(f));
             continue;
         }
-        switch (type) {
-        case ParamType::String128:
-        case ParamType::String:
-            values.emplace_back("");
-            break;
-        case ParamType::Pointer:
-        case ParamType::ActorPointer:
-        case ParamType::ColObjPointer:
-        case ParamType::ScriptPointer:
-        case ParamType::StringPtr:
-            values.emplace_back(nullptr);
-            break;
-        case ParamType::ActorPointerExt:
-            values.push_back(ParamValue::ActorExt(nullptr, ""));
-            break;
-        case ParamType::Command:
-            values.push_back(ParamValue::Command(0, {}));
-            break;
-        case ParamType::DataWithSizeheader:
-        case ParamType::DataNullterminated16:
-        case ParamType::DataNullterminated32:
-            values.push_back(ParamValue::Bytes({}));
-            break;
-        default:
-            values.emplace_back(0u);
-            break;
-        }
+        values.push_back(ZeroValue(type));
     }
     ParamBlockBuilder builder;
     if (!builder.Build(command.id, values)) return {};
@@ -286,7 +292,14 @@ class NumberSweep {
         if (CreateSoundDeviceOn(std::move(backend), 2, 44100, 16, false) != 1) {
             return Fail(error, GetSoundErrorText());
         }
-        if (!UseSampleGame(builder)) return Fail(error, "the sample does not read");
+        // The game lies four folders down the scratch folder: a text such as
+        // "../../../../etc/passwd" names a place within it.
+        const std::string deep = builder.folder / "a/b/c/d";
+        std::error_code made;
+        std::filesystem::create_directories(deep, made);
+        const toolrun::ToolRun sample = samplecopy::Make(deep);
+        if (made || sample.exitCode != 0) return Fail(error, "no sample: " + sample.err);
+        if (!builder.UseGameFolder(deep + "/game")) return Fail(error, "the sample does not read");
         game = builder.base;
         std::vector<uint32_t> files = {kActorSystemClassId};
         for (uint32_t classId : classes) {
@@ -314,6 +327,22 @@ class NumberSweep {
     // level file unless others are named.
     Outcome Run(uint32_t classId, uint32_t command, const std::vector<uint8_t> &block, bool send,
                 const std::string &globals = "Character.qva", std::string level = "") {
+        Delivery deliver;
+        if (send) {
+            deliver = [&](Actor *receiver) {
+                std::vector<uint8_t> bytes = block;
+                SendCommand(receiver->actorId, command, ParamBlock(bytes.data(), bytes.size()));
+            };
+        }
+        return RunWith(classId, deliver, globals, level);
+    }
+
+    // What reaches the receiver once the world is warmed up.
+    using Delivery = std::function<void(Actor *receiver)>;
+
+    // The same run, with `deliver` (when set) in place of the one command.
+    Outcome RunWith(uint32_t classId, const Delivery &deliver, const std::string &globals = "Character.qva",
+                    std::string level = "") {
         Outcome outcome;
         if (!OpenWorld(globals, level.empty() ? LevelFile(classId) : level)) {
             outcome.broken.push_back("the world does not open");
@@ -352,13 +381,12 @@ class NumberSweep {
         SendCommandArgs(mark, cmd::base::TimerCommand, 0.15f,
                         ParamValue::Command(cmd::base::InvalidateMatrix, {}));
         runner.Step(classId == kLightClassId ? kLightWarmUpFrames : kWarmUpFrames);
-        if (send) {
+        if (deliver) {
             if (receiver == nullptr || GetActorById(uint32_t(receiverId)) != receiver) {
                 outcome.broken.push_back("no receiver");
                 return outcome;
             }
-            std::vector<uint8_t> bytes = block;
-            SendCommand(uint32_t(receiverId), command, ParamBlock(bytes.data(), bytes.size()));
+            deliver(receiver);
         }
         runner.Step(kFrames);
         for (const scene::SpyNotice &n : log.notices) {
@@ -668,6 +696,251 @@ TEST(NumberSweep, NumbersThatAreNotFiniteInFilesStayWithTheirActors) {
     }
     EXPECT_TRUE(bad.broken.empty()) << ::testing::PrintToString(bad.broken);
     EXPECT_EQ(bad.marks, quiet.marks);
+}
+
+// The second set of values: words and texts. Every parameter that holds a
+// word (UInt32, Int32, Bool, CommandID) or a text (String, String128) of a
+// registered command, and every whole-number or text field of a class sheet
+// whose set command has no types, in turn.
+struct SweptParameter {
+    uint32_t id = 0;
+    uint32_t classId = 0;
+    std::vector<uint32_t> types; // for a command without types: its field's
+    size_t index = 0;
+    bool untyped = false;
+};
+
+bool IsWordType(uint32_t type) {
+    return type == ParamType::UInt32 || type == ParamType::Int32 || type == ParamType::Bool ||
+           type == ParamType::CommandID;
+}
+
+bool IsTextType(uint32_t type) { return type == ParamType::String || type == ParamType::String128; }
+
+// The parameter type a sheet field without a typed set command sends; 0 for
+// a field of neither kind.
+uint32_t TypeOfKind(PropertyKind kind) {
+    switch (kind) {
+    case PropertyKind::WholeNumber:
+    case PropertyKind::Enumeration:
+    case PropertyKind::CheckBox:
+    case PropertyKind::ListNumber:
+    case PropertyKind::LibraryMaterial:
+    case PropertyKind::GroupMask:
+    case PropertyKind::FontPick:
+        return ParamType::UInt32;
+    case PropertyKind::Text:
+    case PropertyKind::SaveFileDialog:
+    case PropertyKind::OpenFileDialog:
+    case PropertyKind::MultiLineText:
+    case PropertyKind::ListSelector:
+        return ParamType::String;
+    default:
+        return 0;
+    }
+}
+
+std::vector<SweptParameter> ParametersWithWordsAndTexts() {
+    std::vector<SweptParameter> list;
+    const auto add = [&](uint32_t id, uint32_t cls, const std::vector<uint32_t> &types, bool untyped) {
+        for (size_t i = 0; i < types.size(); ++i) {
+            if (IsWordType(types[i]) || IsTextType(types[i])) list.push_back({id, cls, types, i, untyped});
+        }
+    };
+    const CommandTable &table = GetCommandTable();
+    for (uint32_t id = 0; id < table.size(); ++id) {
+        if (table[id].registered()) add(id, uint32_t(table[id].classId), table[id].paramTypes, false);
+    }
+    for (uint32_t cls = 0; cls < ClassDescriptorTable.size(); ++cls) {
+        for (const PropertyItem &item : ClassDescriptorTable[cls].items) {
+            const CommandInfo *info = FindCommandInfo(item.setCommand);
+            if (info == nullptr || !info->registered() || item.setCommand == 0) continue;
+            const bool listed = std::any_of(list.begin(), list.end(), [&](const SweptParameter &p) {
+                return p.id == item.setCommand && p.classId == cls;
+            });
+            if (listed) continue;
+            if (!info->paramTypes.empty()) {
+                add(item.setCommand, cls, info->paramTypes, false);
+            } else if (const uint32_t type = TypeOfKind(item.kind)) {
+                add(item.setCommand, cls, {type}, true);
+            }
+        }
+    }
+    return list;
+}
+
+// A value of the second set: a word, or a text; `open` is a String128 of
+// 128 bytes without a terminator.
+struct WordOrText {
+    const char *name;
+    uint32_t word = 0;
+    std::string text;
+    bool open = false;
+};
+
+std::vector<uint8_t> BlockWith(const SweptParameter &p, const WordOrText &value) {
+    const bool text = IsTextType(p.types[p.index]);
+    if (p.untyped) {
+        std::vector<uint8_t> bytes(4);
+        if (text) bytes.assign(value.text.begin(), value.text.end()), bytes.push_back(0);
+        else std::memcpy(bytes.data(), &value.word, 4);
+        return bytes;
+    }
+    std::vector<ParamValue> values;
+    for (size_t i = 0; i < p.types.size(); ++i) {
+        if (i != p.index) values.push_back(ZeroValue(p.types[i]));
+        else if (text) values.emplace_back(value.text);
+        else values.emplace_back(value.word);
+    }
+    ParamBlockBuilder builder;
+    if (!builder.Build(p.id, values)) return {};
+    std::vector<uint8_t> bytes = builder.bytes();
+    if (value.open) {
+        ParamReader reader(p.id, ParamBlock(bytes.data(), bytes.size()));
+        for (size_t i = 0; i < p.index; ++i) reader.Next();
+        const size_t end = reader.offset() + 127;
+        if (end < bytes.size()) bytes[end] = 'O';
+    }
+    return bytes;
+}
+
+// Every file below the folder, but those below `except`.
+std::vector<std::string> FilesBelow(const std::string &folder, const std::string &except) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->path().string().starts_with(except)) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
+    NumberSweep sweep;
+    std::vector<SweptParameter> parameters = ParametersWithWordsAndTexts();
+    // The commands a script can name, for "Copy Value".
+    std::vector<uint32_t> named;
+    const CommandTable &table = GetCommandTable();
+    for (uint32_t id = 0; id < table.size(); ++id) {
+        if (table[id].registered() &&
+            (table[id].Has(CommandFlags::ScriptCallable) || table[id].Has(CommandFlags::EventHook))) {
+            named.push_back(id);
+        }
+    }
+    if (const char *only = std::getenv("NUMBER_SWEEP_ONLY")) {
+        const auto other = [&](uint32_t id) { return id != std::strtoul(only, nullptr, 10); };
+        std::erase_if(parameters, [&](const SweptParameter &p) { return other(p.id); });
+        std::erase_if(named, other);
+    }
+    std::vector<uint32_t> classes;
+    for (const SweptParameter &p : parameters) classes.push_back(p.classId);
+    for (uint32_t id : named) classes.push_back(uint32_t(table[id].classId));
+    std::sort(classes.begin(), classes.end());
+    classes.erase(std::unique(classes.begin(), classes.end()), classes.end());
+    std::string error;
+    ASSERT_TRUE(sweep.SetUp(classes, &error)) << error;
+    // Texts name files from within the game, and the current folder is the
+    // game's too: nothing may appear beside it in the scratch folder.
+    const std::string scratch = sweep.builder.folder.Path();
+    const std::vector<std::string> before = FilesBelow(scratch, sweep.game);
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(sweep.game);
+#ifdef SWEEP_HAS_DEATH_CALLBACK
+    __sanitizer_set_death_callback(&SayCurrent);
+#endif
+    Watchdog watchdog;
+
+    std::map<uint32_t, Outcome> quiet;
+    for (uint32_t classId : classes) {
+        watchdog.Begin("class " + std::to_string(classId) + " without a command");
+        const Outcome &run = quiet[classId] = sweep.Run(classId, 0, {}, false);
+        ASSERT_TRUE(run.broken.empty()) << "class " << classId << ": " << run.broken.front();
+    }
+    // A word is a value as good as any: these commands load another game,
+    // set the world's clock or speed (the Time Instance is the world's
+    // clock), or pause the world (the front end's pause, its page at the
+    // level's end, the menus), and so move the keys of the world as they
+    // are meant to.
+    const uint32_t clockCommands[] = {cmd::actor_system::LoadGame,
+                                      cmd::actor_system::NewGame,
+                                      cmd::actor_system::NewGame2,
+                                      cmd::actor_system::SetGlobalTime,
+                                      cmd::actor_system::SetGlobalSpeedMultiplier,
+                                      cmd::time_instance::SetTimeinstanceMultiplier,
+                                      cmd::inventory::InventoryPause,
+                                      cmd::inventory::LevelCompleted,
+                                      cmd::ui_system::UISystemActivate};
+    const auto check = [&](const std::string &what, uint32_t classId, uint32_t command, const Outcome &outcome) {
+        EXPECT_TRUE(outcome.broken.empty()) << what << ": " << ::testing::PrintToString(outcome.broken);
+        if (std::find(std::begin(clockCommands), std::end(clockCommands), command) == std::end(clockCommands)) {
+            EXPECT_EQ(outcome.marks, quiet[classId].marks) << what;
+        }
+    };
+
+    const std::vector<WordOrText> words = {
+        {"0xFFFFFFFF", 0xFFFFFFFFu}, {"0x80000000", 0x80000000u}, {"0x7FFFFFFF", 0x7FFFFFFFu},
+        {"65536", 65536u}, {"1000000", 1000000u}};
+    const std::vector<WordOrText> texts = {
+        {"5,000 characters", 0, std::string(5000, 'L')},
+        {"127 characters", 0, std::string(127, 'M')},
+        {"128 characters", 0, std::string(128, 'N')},
+        {"%s%s%n%s", 0, "%s%s%n%s"},
+        {"../../../../etc/passwd", 0, "../../../../etc/passwd"},
+        {"bytes FF FE 80", 0, "\xFF\xFE\x80"},
+        {"a backslash path", 0, "..\\..\\..\\..\\Windows\\win.ini"},
+        {"128 bytes without a terminator", 0, std::string(127, 'O'), true}};
+    size_t sent = 0;
+    for (const SweptParameter &p : parameters) {
+        const uint32_t type = p.types[p.index];
+        for (const WordOrText &value : IsTextType(type) ? texts : words) {
+            if (value.open && type != ParamType::String128) continue;
+            const std::string what = std::to_string(p.id) + " \"" + table[p.id].name + "\" to class " +
+                                     std::to_string(p.classId) + ", parameter " + std::to_string(p.index) +
+                                     " = " + value.name;
+            watchdog.Begin(what);
+            const std::vector<uint8_t> block = BlockWith(p, value);
+            EXPECT_FALSE(block.empty()) << what;
+            check(what, p.classId, p.id, sweep.Run(p.classId, p.id, block, true));
+            ++sent;
+        }
+    }
+
+    // "Copy Value" from an answer the script chose: a word, and floats.
+    const struct {
+        const char *name;
+        uint32_t set, get;
+        ParamValue value;
+    } answers[] = {{"a word", cmd::base::SetSimStyle, cmd::base::GetSimStyle, ParamValue(0x41414141u)},
+                   {"floats", cmd::base::SetPosition, cmd::base::GetPosition,
+                    ParamValue(Vector3{100.5f, 200.25f, 300.125f})}};
+    size_t copies = 0;
+    for (uint32_t id : named) {
+        const uint32_t classId = uint32_t(table[id].classId);
+        for (const auto &answer : answers) {
+            const std::string what = "\"Copy Value\" into " + std::to_string(id) + " \"" + table[id].name +
+                                     "\" to class " + std::to_string(classId) + " from " + answer.name;
+            watchdog.Begin(what);
+            check(what, classId, id, sweep.RunWith(classId, [&](Actor *receiver) {
+                SendCommandArgs(receiver, answer.set, answer.value);
+                SendCommandArgs(receiver, cmd::base::CopyValue, id, receiver, answer.get);
+            }));
+            ++copies;
+        }
+    }
+    watchdog.Begin("done");
+#ifdef SWEEP_HAS_DEATH_CALLBACK
+    __sanitizer_set_death_callback(nullptr);
+#endif
+    std::filesystem::current_path(home);
+    EXPECT_EQ(FilesBelow(scratch, sweep.game), before);
+    std::printf("parameter sweep: %zu parameters, %zu values sent; \"Copy Value\" into %zu commands, %zu "
+                "times\n",
+                parameters.size(), sent, named.size(), copies);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "actors/characters/brain_services.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "actors/characters/ai_helper_actor.h"
 #include "actors/world/draw_group_actor.h"
@@ -37,7 +39,21 @@ uint64_t WeightSum(std::span<const uint32_t> weights) {
     return sum;
 }
 
+// The lists of the living LabelListScopes.
+std::vector<std::vector<std::string> *> g_labelLists;
+
 } // namespace
+
+LabelListScope::LabelListScope(std::vector<std::string> *list) : list_(list) {
+    g_labelLists.push_back(list_);
+}
+
+LabelListScope::~LabelListScope() {
+    const auto it = std::find(g_labelLists.rbegin(), g_labelLists.rend(), list_);
+    if (it != g_labelLists.rend()) {
+        g_labelLists.erase(std::next(it).base());
+    }
+}
 
 float QueryReal(Actor *actor, uint32_t commandId) { return Query(actor, commandId, 0.0f); }
 
@@ -107,9 +123,14 @@ void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const c
         std::snprintf(text, sizeof(text), format, static_cast<int>(i));
         names.push_back(text);
     }
-    auto *out = static_cast<std::vector<std::string> *>(block.ReadPointer(0));
-    if (out != nullptr && out != &names) {
-        *out = names;
+    // The block's first bytes are compared with the lists that callers hold
+    // open, never used as an address themselves.
+    const uintptr_t wanted = block.Read<uintptr_t>(0);
+    for (std::vector<std::string> *list : g_labelLists) {
+        if (reinterpret_cast<uintptr_t>(list) == wanted && list != &names) {
+            *list = names;
+            return;
+        }
     }
 }
 

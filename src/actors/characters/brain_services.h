@@ -37,9 +37,26 @@ float HorizontalDistance(const Vector3 &a, const Vector3 &b);
 // of the attack movements Attack0-Attack3.
 bool IsAttackMotion(std::string_view name);
 
+// A caller's list for the labels command of a list selector (an editing
+// front end's): while the scope lives, a labels command whose block starts
+// with the list's address fills it. The command writes to no other address:
+// a block that a file, a script or a saved command made is only bytes.
+// Main thread only.
+class LabelListScope {
+  public:
+    explicit LabelListScope(std::vector<std::string> *list);
+    ~LabelListScope();
+    LabelListScope(const LabelListScope &) = delete;
+    LabelListScope &operator=(const LabelListScope &) = delete;
+
+  private:
+    std::vector<std::string> *list_;
+};
+
 // The labels of a list selector, "Hit Effect %d" or "Attack%d" formatted
 // with 0..count-1: rebuilt into `names` and copied into the caller's list
-// that the block points at (null: none).
+// whose address the block starts with, when a LabelListScope holds that
+// list (none otherwise).
 void FillIndexedNames(ParamBlock block, std::vector<std::string> &names, const char *format,
                       size_t count);
 // The index whose label equals the text exactly; -1 when none.

@@ -74,6 +74,9 @@ Actor *LodActor::LevelActor(int32_t index) const {
 }
 
 void LodActor::SetLevelCount(uint32_t count) {
+    if (count > kMaxLodLevels) {
+        return; // the levels stay as they are
+    }
     levels.resize(count);
     if (count == 0) {
         return;

@@ -17,6 +17,10 @@
 // level k - 1 (answer 4); the get fills a string list.
 // Ids: cmd::lod::SetLodLevelLabel, cmd::lod::GetLodLevelLabels.
 
+// "Set Lod Level Count" takes at most this many levels (the sheet offers
+// four); a larger count is refused.
+inline constexpr uint32_t kMaxLodLevels = 256;
+
 struct LodLevel {
     // The level serves camera distances below this one.
     float distance = 0.0f;

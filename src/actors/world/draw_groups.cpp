@@ -158,6 +158,13 @@ void UpdateMembers(DrawGroupActor *group) {
 }
 
 void EnterMemberList(Actor *actor, DrawGroupActor *group) {
+    // A group updates and tells its members: the group itself, or an actor
+    // that holds it, would reach the group again without end.
+    for (const Actor *up = group; up != nullptr; up = up->parent) {
+        if (up == actor) {
+            return;
+        }
+    }
     group->members.Append(actor, &actor->memberNodes);
     int32_t id = actor->drawGroupId;
     ParamBlock inner(reinterpret_cast<uint8_t *>(&id), sizeof(id));

@@ -577,16 +577,27 @@ void CopyValue(Actor &actor, ParamBlock block) {
         return;
     }
     size_t size = sizeof(Matrix);
-    if (const CommandInfo *info = FindCommandInfo(getCommand)) {
-        if (info->nativeParamBytes < 0) {
+    const CommandInfo *getInfo = FindCommandInfo(getCommand);
+    if (getInfo != nullptr) {
+        if (getInfo->nativeParamBytes < 0) {
             size = kVariableAnswerBytes;
         } else {
-            size = std::max(size, static_cast<size_t>(info->nativeParamBytes));
+            size = std::max(size, static_cast<size_t>(getInfo->nativeParamBytes));
         }
     }
     std::vector<uint8_t> scratch(size, 0); // this call's own block
     ParamBlock view(scratch.data(), scratch.size());
     ExecuteCommand(source, getCommand, view);
+    // The answer is handed on as it is when the two commands take the same
+    // parameters, or when the set command's block, with the nested commands
+    // the answer names, holds no pointer: words and floats that a script
+    // chose never become an address.
+    const CommandInfo *setInfo = FindCommandInfo(setCommand);
+    const bool sameTypes = getInfo != nullptr && setInfo != nullptr && !getInfo->paramTypes.empty() &&
+                           getInfo->paramTypes == setInfo->paramTypes;
+    if (!sameTypes && ParamBlockMayHoldPointer(setCommand, view)) {
+        return;
+    }
     ExecuteCommand(&actor, setCommand, view);
 }
 

@@ -198,12 +198,14 @@ size_t CommandParamSize(uint32_t commandId, ParamBlock block, ParamLayout layout
 
 namespace {
 
-bool HoldsPointer(uint32_t commandId, const uint8_t* p, size_t n, int depth) {
+// `unknownHolds`: a command the table does not register counts as holding
+// one (its handler may read its block as it likes).
+bool HoldsPointer(uint32_t commandId, const uint8_t* p, size_t n, int depth, bool unknownHolds) {
     if (commandId == kRecursiveCommandId || depth > kMaxParamNesting)
         return true;
     const CommandInfo* info = FindCommandInfo(commandId);
-    if (!info)
-        return false;
+    if (!info || !info->registered())
+        return unknownHolds && commandId != 0;
     // Every type counts, even past the end of a short block; a nested id
     // that is missing reads as 0, which has no parameters.
     size_t off = 0;
@@ -213,7 +215,7 @@ bool HoldsPointer(uint32_t commandId, const uint8_t* p, size_t n, int depth) {
         if (type == ParamType::Command && n - off >= 4) {
             uint32_t id;
             std::memcpy(&id, p + off, 4);
-            if (HoldsPointer(id, p + off + 4, n - off - 4, depth + 1))
+            if (HoldsPointer(id, p + off + 4, n - off - 4, depth + 1, unknownHolds))
                 return true;
         }
         off += ParamValueSize(type, p ? p + off : nullptr, n - off, ParamLayout::Native, depth);
@@ -224,7 +226,11 @@ bool HoldsPointer(uint32_t commandId, const uint8_t* p, size_t n, int depth) {
 } // namespace
 
 bool ParamBlockHoldsPointer(uint32_t commandId, ParamBlock block) {
-    return HoldsPointer(commandId, block.data(), block.size(), 0);
+    return HoldsPointer(commandId, block.data(), block.size(), 0, false);
+}
+
+bool ParamBlockMayHoldPointer(uint32_t commandId, ParamBlock block) {
+    return HoldsPointer(commandId, block.data(), block.size(), 0, true);
 }
 
 ParamReader::ParamReader(uint32_t commandId, ParamBlock block) : block_(block) {

@@ -144,6 +144,10 @@ size_t CommandParamSize(uint32_t commandId, ParamBlock block,
 // pointers inside nested commands, examined by their ids in the block)?
 // Command 97 and over-deep nesting count as holding one.
 bool ParamBlockHoldsPointer(uint32_t commandId, ParamBlock block);
+// The same, except that a command the table does not register, at any
+// depth (id 0 aside, which is no command), counts as holding one: what its
+// handler reads from the block is not known.
+bool ParamBlockMayHoldPointer(uint32_t commandId, ParamBlock block);
 
 // The result of a conversion or interpolation: either the caller's own block
 // (borrowed: valid while that block lives, never longer than it) or an owned

@@ -410,6 +410,9 @@ ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock par
     TimeRecord *record = owner->timeRecord;
     RefreshTimeRecord(record);
     float now = record != nullptr ? record->time : 0.0f;
+    // A start in the past counts as now: the entry runs in the next pass,
+    // never in the pass that made it (which could then run without end).
+    startDelay = std::max(startDelay, 0.0f);
 
     entry->owner = owner;
     entry->command = command;

@@ -108,8 +108,9 @@ ScheduledCommand *NewScheduledCommand();
 // Creates (or, with reuse, resets) an entry for owner and links it into layer
 // `layer` of the owner's time record. The parameter bytes are copied: the
 // command's native size, or for a variable layout the walk over `params`;
-// what `params` lacks is zero-filled. Returns null when owner is null and for
-// "Recursive Command", whose block refers to memory of the sender.
+// what `params` lacks is zero-filled. A negative start delay counts as 0.
+// Returns null when owner is null and for "Recursive Command", whose block
+// refers to memory of the sender.
 ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock params, uint32_t flags,
                                   float startDelay, float endDelay, float interval,
                                   ScheduledCommand *reuse, uint32_t layer);

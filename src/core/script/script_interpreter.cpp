@@ -1,6 +1,7 @@
 #include "core/script/script_interpreter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -37,6 +38,8 @@ struct RunState {
 
 RunState *gRun = nullptr;
 int gRunDepth = 0;
+// Runs started since the outermost run began, that one included.
+uint64_t gChainRuns = 0;
 alignas(16) uint8_t gArgumentArea[kScriptArgumentAreaSize];
 size_t gArgumentTop = 0; // where the next run's blocks start in the area
 ScriptTrace *gTrace = nullptr;
@@ -434,6 +437,19 @@ int RunScript(ScriptRecord *record, Actor *local) {
     if (record == nullptr || record->dead || gRunDepth >= kMaxScriptRunDepth) {
         return 0;
     }
+    // The runs that one outermost run sets off are counted: two calls of a
+    // script by itself would otherwise run 2^64 times within the depth.
+    if (gRunDepth == 0) {
+        gChainRuns = 0;
+    } else if (gChainRuns >= kMaxScriptRunsPerChain) {
+        if (gChainRuns == kMaxScriptRunsPerChain) {
+            std::fprintf(stderr, "script: more than %llu script runs set off by one run; the rest are refused\n",
+                         static_cast<unsigned long long>(kMaxScriptRunsPerChain));
+            ++gChainRuns; // said once
+        }
+        return 0;
+    }
+    ++gChainRuns;
     if (record->compiled == nullptr &&
         CompileScript(record, record->owner, nullptr, nullptr) == 0) {
         return 0;

@@ -25,13 +25,16 @@ struct ScriptRecord;
 inline constexpr size_t kScriptArgumentAreaSize = 8192;
 // A run nested deeper than this answers 0 and does nothing.
 inline constexpr int kMaxScriptRunDepth = 64;
+// Runs that one outermost run sets off (at any depth, itself included) past
+// this many answer 0 and do nothing; the first refused says so on stderr.
+inline constexpr uint64_t kMaxScriptRunsPerChain = 100000;
 
 // Compiles the record when it holds no byte code (a failed compile leaves
 // none, so the next run tries again) and runs it with the record's owner as
 // "this" and local as "local". 1 when the run reached the end mark; 0 for a
-// failed compile, a run nested too deep, or a run ended by invalid byte code
-// (an invalid access kind or word, an unregistered command id, code that
-// ends early).
+// failed compile, a run nested too deep or past the chain's count, or a run
+// ended by invalid byte code (an invalid access kind or word, an
+// unregistered command id, code that ends early).
 int RunScript(ScriptRecord *record, Actor *local);
 
 // Within a run (called by the run itself; null or 0 outside one).

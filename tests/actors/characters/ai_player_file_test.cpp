@@ -9,6 +9,7 @@
 
 #include "../../core/actors/actor_file_bytes.h"
 #include "actors/characters/ai_player_actor.h"
+#include "actors/characters/brain_services.h"
 #include "core/actors/actor_file.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
@@ -134,6 +135,7 @@ TEST_F(AIPlayerFileTest, ListCommandsActOnlyOnAValidSelection) {
     SendText(cmd::ai_player::Unnamed_1479, "Hit Effect 1");
     EXPECT_EQ(ai->selectedHitEffect, 1);
     std::vector<std::string> labels;
+    LabelListScope open(&labels);
     void *list = &labels;
     ai->HandleCommand(cmd::ai_player::Unnamed_1480, ParamBlock(&list, sizeof(list)));
     EXPECT_EQ(labels, (std::vector<std::string>{"Hit Effect 0", "Hit Effect 1"}));

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "actors/characters/brain_services.h"
 #include "actors/characters/guard_actor.h"
 #include "actors/world/path_node_actor.h"
 #include "core/actors/actor_file.h"
@@ -32,6 +33,7 @@ class GuardActorTest : public ::testing::Test {
     }
     static std::vector<std::string> Names(Actor *actor, uint32_t id) {
         std::vector<std::string> names = {"stale"};
+        LabelListScope open(&names);
         std::vector<std::string> *list = &names;
         actor->HandleCommand(id, ParamBlock(&list, sizeof(list)));
         return names;
@@ -51,6 +53,33 @@ class GuardActorTest : public ::testing::Test {
     scene::SceneRunner runner;
     scene::SceneBuilder builder;
 };
+
+// The labels of the guard's and the AI player's lists go to a list that the
+// caller holds open, and to no address that a block's bytes spell: a text
+// of 40 characters (as a file's saved command or a script holds it), or the
+// address of a list that no scope holds.
+TEST_F(GuardActorTest, ListLabelsGoOnlyToAListTheCallerHolds) {
+    Actor *brains[] = {NewGuard(), builder.Make(kAIPlayerClassId, "AI")};
+    const struct {
+        int brain;
+        uint32_t add, labels;
+        const char *first;
+    } lists[] = {{0, cmd::guard::AddGuardHitEffect, cmd::guard::Unnamed_1315, "Hit Effect 0"},
+                 {0, cmd::guard::AddGuardAttackParam, cmd::guard::Unnamed_1323, "Attack0"},
+                 {1, cmd::ai_player::AddAIPlayerHitEffect, cmd::ai_player::Unnamed_1480, "Hit Effect 0"},
+                 {1, cmd::ai_player::AddAIPlayerAttackParam, cmd::ai_player::Unnamed_1488, "Attack0"}};
+    for (const auto &list : lists) {
+        Actor *brain = brains[list.brain];
+        ASSERT_NE(brain, nullptr);
+        brain->HandleCommand(list.add, ParamBlock());
+        Text(brain, list.labels, std::string(40, 'L'));
+        std::vector<std::string> unheld = {"stale"};
+        std::vector<std::string> *address = &unheld;
+        brain->HandleCommand(list.labels, ParamBlock(&address, sizeof(address)));
+        EXPECT_EQ(unheld, std::vector<std::string>{"stale"}) << list.labels;
+        EXPECT_EQ(Names(brain, list.labels), std::vector<std::string>{list.first}) << list.labels;
+    }
+}
 
 TEST_F(GuardActorTest, SheetAndDefaults) {
     NewGuard();

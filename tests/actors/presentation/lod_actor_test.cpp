@@ -123,6 +123,19 @@ TEST_F(LodTest, SheetLevelsAndSelection) {
     EXPECT_EQ(lod->levels[1].distance, 750.0f);
 }
 
+// A count past 256 is refused and the levels stay; 256 levels are made.
+TEST_F(LodTest, ALevelCountPast256IsRefused) {
+    LodActor *lod = NewLod(3);
+    for (uint32_t count : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 65536u, 257u}) {
+        SendCommandArgs(lod, cmd::lod::SetLodLevelCount, count);
+        ASSERT_EQ(lod->levels.size(), 3u) << count;
+    }
+    EXPECT_EQ(lod->children.size(), 3u);
+    SendCommandArgs(lod, cmd::lod::SetLodLevelCount, 256u);
+    ASSERT_EQ(lod->levels.size(), 256u);
+    EXPECT_EQ(lod->LevelActor(255)->name, "Lev_256");
+}
+
 TEST_F(LodTest, CameraDistancePicksTheLevel) {
     LodActor *lod = NewLod(4);
     const std::vector<MeshObjectActor *> meshes = Meshes(lod);

@@ -189,6 +189,25 @@ TEST_F(DrawGroupUnit, MembersAndColliderListsFollowTheActorsKind) {
               0u);
 }
 
+// A group lists neither itself nor an actor that holds it: updating or
+// telling its members would reach it again without end.
+TEST_F(DrawGroupUnit, AGroupNeverListsItselfOrAnActorThatHoldsIt) {
+    DrawGroupActor *g = Group("G", {0, 0, 0}, {100, 100, 100});
+    SendCommandArgs(g, kSetPosition, Vector3{50, 50, 50});
+    SendCommandArgs(g, cmd::base::StartSimulate);
+    Actor *holder = Plain("Holder", nullptr, {150, 50, 50});
+    DrawGroupActor *inner = Group("Inner", {100, 0, 0}, {200, 100, 100}, holder);
+    holder->flags &= ~kActorStatic;
+    holder->drawGroupId = inner->drawGroupId;
+    AddActorToDrawGroup(holder, 0);
+    EXPECT_FALSE(g->members.Contains(g));
+    EXPECT_FALSE(inner->members.Contains(holder));
+    g->started = inner->started = 1;
+    runner.Step(2);
+    SendCommandArgs(g, cmd::base::OnDrawStop);
+    SendCommandArgs(holder, cmd::base::OnDrawStop);
+}
+
 // Entering tells an actor updated in the last frame to stop when the group
 // is not started, and one that was not to start when it is.
 TEST_F(DrawGroupUnit, EnteringStartsOrStopsByTheLastUpdate) {

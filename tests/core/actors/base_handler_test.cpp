@@ -644,6 +644,43 @@ TEST_F(ForwardTest, CopyValueUsesItsOwnBlock) {
     EXPECT_EQ(actor->name, longName);
 }
 
+TEST_F(ForwardTest, CopyValueMakesNoAddressOfAnAnswer) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *child = MakeActor(actor);
+    // A word (303 "Get Sim Style") or floats (64 "Get Position") into the
+    // actor of 270 "Set Orientation": refused, never an address.
+    Send(actor, 302, {0x41414141u});
+    Send(actor, 349, {uint32_t(270), static_cast<Actor *>(actor), uint32_t(303)});
+    Send(actor, 63, {Vector3{100.5f, 200.25f, 300.125f}});
+    Send(actor, 349, {uint32_t(270), static_cast<Actor *>(actor), uint32_t(64)});
+    EXPECT_EQ(actor->Count(270), 0u);
+    // An answer (to 470 "Get Diffuse Color", which a base actor leaves to
+    // its hook) that names a command the table does not register, nested in
+    // 56 "CommandChildren": 172 "Collect Descendants" would take the
+    // answer's later bytes as the address of its list.
+    RecordingActor *source = MakeActor();
+    source->onCommand = [](uint32_t id, ParamBlock block) {
+        if (id == 470) {
+            block.WriteU32(0, 172);
+            block.WriteU32(12, 0x41414141u);
+        }
+    };
+    Send(actor, 349, {uint32_t(56), static_cast<Actor *>(source), uint32_t(470)});
+    EXPECT_EQ(child->Count(172), 0u);
+    // Words into words, and a nested command the table registers, are
+    // handed on.
+    Send(actor, 302, {7u});
+    Send(child, 349, {uint32_t(302), static_cast<Actor *>(actor), uint32_t(303)});
+    EXPECT_EQ(Query<uint32_t>(child, 303), 7u);
+    source->onCommand = [](uint32_t id, ParamBlock block) {
+        if (id == 470) {
+            block.WriteU32(0, 36); // "Start"
+        }
+    };
+    Send(actor, 349, {uint32_t(56), static_cast<Actor *>(source), uint32_t(470)});
+    EXPECT_EQ(child->Count(36), 1u);
+}
+
 TEST_F(ForwardTest, TimerCommandSchedulesOnceSavedOnLayerOne) {
     RecordingActor *actor = MakeActor();
     Send(actor, 57, {0.05f, ParamValue::Command(63, {Vector3{7, 0, 0}})});

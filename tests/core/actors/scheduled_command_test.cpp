@@ -4,6 +4,7 @@
 
 #include "actor_fixture.h"
 #include "core/actors/command_ids.h"
+#include "core/actors/param_builder.h"
 
 namespace {
 
@@ -102,6 +103,34 @@ TEST_F(ScheduleTest, ZeroDelayWaitsForAFrameInWhichTimeAdvanced) {
     Frame();
     EXPECT_EQ(a->Count(kKillDelay), 1u); // once
     EXPECT_TRUE(a->scheduledCommands.empty());
+}
+
+// A command that schedules itself again in the past, by "TimerCommand" or
+// "Timed Command Lerp": the next run comes in the next pass, as with a delay
+// of 0, not in the same pass without end (the hook gives up after 100).
+TEST_F(ScheduleTest, ANegativeDelayCountsAsZero) {
+    for (const uint32_t via : {cmd::base::TimerCommand, cmd::base::TimedCommandLerp}) {
+        RecordingActor *a = MakeActor();
+        size_t runs = 0;
+        const auto again = [&] {
+            const ParamValue command = ParamValue::Command(kKillTime, {0.0f});
+            if (via == cmd::base::TimerCommand) {
+                SendCommandArgs(a, via, -1.0f, command);
+            } else { // {delay, duration, from, to}
+                SendCommandArgs(a, via, -1.0f, 0.5f, command, command);
+            }
+        };
+        a->onCommand = [&](uint32_t id, ParamBlock) {
+            if (id == kKillTime && ++runs < 100) again();
+        };
+        again();
+        for (size_t frame = 1; frame <= 3; ++frame) {
+            Frame();
+            EXPECT_EQ(runs, frame) << "by command " << via;
+        }
+        a->onCommand = nullptr;
+        Destroy(a);
+    }
 }
 
 TEST_F(ScheduleTest, EveryPassEntriesAddedDuringThePumpRunInIt) {
