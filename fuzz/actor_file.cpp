@@ -31,19 +31,9 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/subsystem_hooks.h"
+#include "read_only_files.h"
 
 namespace {
-
-// The operating system's files, for reading only.
-class ReadOnlyFiles : public StdioFileSystem {
-  public:
-    void *Open(const char *name, const char *mode) override {
-        if (mode != nullptr && std::strpbrk(mode, "wa+") != nullptr) {
-            return nullptr;
-        }
-        return StdioFileSystem::Open(name, mode);
-    }
-};
 
 ReadOnlyFiles g_readOnlyFiles;
 
