@@ -35,7 +35,7 @@
 
 namespace {
 
-constexpr int kFrames = 20;
+constexpr int kFrames = 12;
 constexpr int kMaxStatements = 4;
 constexpr int kMaxNesting = 3;
 constexpr size_t kMaxInput = 4096;

@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -86,6 +87,32 @@ constexpr auto kCaseLimit = std::chrono::seconds(60);
 char g_current[256] = "setting up";
 
 void SayCurrent() { std::fprintf(stderr, "\nnumber sweep: the case was %s\n", g_current); }
+
+// While it lives, a process that dies names the case first: a sanitizer's
+// report through its callback, a fatal signal (in a build without the
+// sanitizers) through a handler that then dies of the signal as before.
+class SayCaseOnDeath {
+  public:
+#ifdef SWEEP_HAS_DEATH_CALLBACK
+    SayCaseOnDeath() { __sanitizer_set_death_callback(&SayCurrent); }
+    ~SayCaseOnDeath() { __sanitizer_set_death_callback(nullptr); }
+#else
+    SayCaseOnDeath() {
+        for (int signal : kSignals) std::signal(signal, &Died);
+    }
+    ~SayCaseOnDeath() {
+        for (int signal : kSignals) std::signal(signal, SIG_DFL);
+    }
+
+  private:
+    static constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+    static void Died(int signal) {
+        SayCurrent();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+#endif
+};
 
 // Ends the process, naming the case, when one case runs past the limit.
 class Watchdog {
@@ -256,6 +283,10 @@ struct Outcome {
     std::vector<std::string> marks;
     std::vector<std::string> broken; // what is not finite, or not muted
 };
+
+// Runs a case; an exception (an allocation that failed) ends the process
+// there, which names the case, instead of failing the test unnamed.
+Outcome Guarded(const std::function<Outcome()> &run) noexcept { return run(); }
 
 bool Finite(const Quaternion &q) {
     return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w);
@@ -633,9 +664,7 @@ TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
     classes.erase(std::unique(classes.begin(), classes.end()), classes.end());
     std::string error;
     ASSERT_TRUE(sweep.SetUp(classes, &error)) << error;
-#ifdef SWEEP_HAS_DEATH_CALLBACK
-    __sanitizer_set_death_callback(&SayCurrent);
-#endif
+    SayCaseOnDeath sayCase;
     Watchdog watchdog;
 
     // Each class's world run without the command, once.
@@ -662,7 +691,7 @@ TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
                 watchdog.Begin(what);
                 const std::vector<uint8_t> block = BlockWith(command, index, values[v]);
                 EXPECT_FALSE(block.empty()) << what;
-                const Outcome outcome = sweep.Run(command.classId, command.id, block, true);
+                const Outcome outcome = Guarded([&] { return sweep.Run(command.classId, command.id, block, true); });
                 ++cases;
                 // The largest float is a number: only a crash or a
                 // sanitizer's report tells against it.
@@ -673,9 +702,6 @@ TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
         }
     }
     watchdog.Begin("done");
-#ifdef SWEEP_HAS_DEATH_CALLBACK
-    __sanitizer_set_death_callback(nullptr);
-#endif
     std::printf("number sweep: %zu commands, %zu floats, %zu values sent\n", commands.size(), floats,
                 cases);
 }
@@ -850,9 +876,7 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
     const std::vector<std::string> before = FilesBelow(scratch, sweep.game);
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::current_path(sweep.game);
-#ifdef SWEEP_HAS_DEATH_CALLBACK
-    __sanitizer_set_death_callback(&SayCurrent);
-#endif
+    SayCaseOnDeath sayCase;
     Watchdog watchdog;
 
     std::map<uint32_t, Outcome> quiet;
@@ -905,7 +929,7 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
             watchdog.Begin(what);
             const std::vector<uint8_t> block = BlockWith(p, value);
             EXPECT_FALSE(block.empty()) << what;
-            check(what, p.classId, p.id, sweep.Run(p.classId, p.id, block, true));
+            check(what, p.classId, p.id, Guarded([&] { return sweep.Run(p.classId, p.id, block, true); }));
             ++sent;
         }
     }
@@ -925,17 +949,16 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
             const std::string what = "\"Copy Value\" into " + std::to_string(id) + " \"" + table[id].name +
                                      "\" to class " + std::to_string(classId) + " from " + answer.name;
             watchdog.Begin(what);
-            check(what, classId, id, sweep.RunWith(classId, [&](Actor *receiver) {
-                SendCommandArgs(receiver, answer.set, answer.value);
-                SendCommandArgs(receiver, cmd::base::CopyValue, id, receiver, answer.get);
-            }));
+            check(what, classId, id, Guarded([&] {
+                      return sweep.RunWith(classId, [&](Actor *receiver) {
+                          SendCommandArgs(receiver, answer.set, answer.value);
+                          SendCommandArgs(receiver, cmd::base::CopyValue, id, receiver, answer.get);
+                      });
+                  }));
             ++copies;
         }
     }
     watchdog.Begin("done");
-#ifdef SWEEP_HAS_DEATH_CALLBACK
-    __sanitizer_set_death_callback(nullptr);
-#endif
     std::filesystem::current_path(home);
     EXPECT_EQ(FilesBelow(scratch, sweep.game), before);
     std::printf("parameter sweep: %zu parameters, %zu values sent; \"Copy Value\" into %zu commands, %zu "
