@@ -797,6 +797,18 @@ bool FileHandle::TransferBytes(void* buffer, uint32_t count) {
 
 void FileHandle::SerializeBytes(void* buffer, uint32_t count) { TransferBytes(buffer, count); }
 
+void SetFloatReadProbeForTests(FloatReadProbe probe, void* context) {
+    FileHandle::floatProbe_ = probe;
+    FileHandle::floatProbeContext_ = context;
+}
+
+void FileHandle::NoteFloatsToProbe(uint32_t count) {
+    const int32_t at = Tell();
+    for (uint32_t i = 0; i < count && at >= 0; ++i) {
+        floatProbe_(floatProbeContext_, static_cast<uint32_t>(at) + 4 * i);
+    }
+}
+
 void FileHandle::SerializeWordsAnyWay(void* words, uint32_t count) {
     if (memoryRead_) {
         if (uint64_t{count} * 4 > BlockBytesLeft()) {
@@ -1036,8 +1048,4 @@ uint32_t Archive::SerializeU32Since(uint32_t since, uint32_t value) {
     return version_ >= since ? SerializeU32(value) : value;
 }
 
-void Archive::SerializeWordsSince(uint32_t since, void* words, uint32_t count) {
-    if (version_ >= since) {
-        SerializeWords(words, count);
-    }
-}
+

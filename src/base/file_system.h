@@ -19,6 +19,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -96,6 +97,16 @@ void* NewReadOnlyMemoryHandle(const void* block, uint32_t size);
 // The backend that new handles use; null means StdioFileSystem.
 void SetCurrentFileSystem(FileSystem* fs);
 FileSystem* GetCurrentFileSystem();
+
+// Test seam of the readers: while a probe is set, every float that a reading
+// handle takes through SerializeFloat or the float forms of SerializeWords
+// (float, Vector3 and Quaternion) is told to it with its offset in the
+// file. Null turns it off.
+using FloatReadProbe = void (*)(void* context, uint32_t offset);
+void SetFloatReadProbeForTests(FloatReadProbe probe, void* context);
+
+struct Vector3;
+struct Quaternion;
 
 // The steps of a replacing write through StdioFileSystem, for the test seam.
 enum class ReplaceStep { None, Write, FileSync, Close, Rename, FolderSync };
@@ -205,6 +216,22 @@ public:
         }
         SerializeWordsAnyWay(words, count);
     }
+    void SerializeWords(std::nullptr_t, uint32_t count) {
+        SerializeWords(static_cast<void*>(nullptr), count);
+    }
+    // The same for floats (the readers' test seam hears of them).
+    void SerializeWords(float* words, uint32_t count) {
+        NoteFloats(count);
+        SerializeWords(static_cast<void*>(words), count);
+    }
+    void SerializeWords(Vector3* words, uint32_t count) {
+        NoteFloats(count);
+        SerializeWords(static_cast<void*>(words), count);
+    }
+    void SerializeWords(Quaternion* words, uint32_t count) {
+        NoteFloats(count);
+        SerializeWords(static_cast<void*>(words), count);
+    }
     // Writing: writes value and returns it. Reading: the value read, or
     // value itself when the read fails.
     uint32_t SerializeU32(uint32_t value);
@@ -229,6 +256,17 @@ public:
     void* BackendHandle() const { return handle_; }
 
 private:
+    // Tells the readers' test seam of count floats about to be read.
+    void NoteFloats(uint32_t count) {
+        if (floatProbe_ != nullptr && !writing_) {
+            NoteFloatsToProbe(count);
+        }
+    }
+    void NoteFloatsToProbe(uint32_t count);
+    friend void SetFloatReadProbeForTests(FloatReadProbe probe, void* context);
+    static inline FloatReadProbe floatProbe_ = nullptr;
+    static inline void* floatProbeContext_ = nullptr;
+
     bool CheckOpen();
     // BytesLeft of a handle that does not read a memory block.
     uint32_t StreamBytesLeft();
@@ -284,7 +322,11 @@ public:
     // SerializeU32 and SerializeWords made only when Version() >= since;
     // otherwise nothing moves and the value is returned unchanged.
     uint32_t SerializeU32Since(uint32_t since, uint32_t value);
-    void SerializeWordsSince(uint32_t since, void* words, uint32_t count);
+    template <class Words> void SerializeWordsSince(uint32_t since, Words* words, uint32_t count) {
+        if (version_ >= since) {
+            SerializeWords(words, count);
+        }
+    }
 
 private:
     uint32_t version_ = 0;

@@ -90,6 +90,17 @@ inline bool Vec3HasNaN(const Vector3 &v) { return v.x != v.x || v.y != v.y || v.
 inline bool Vec3IsFinite(const Vector3 &v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
+// Whether all sixteen elements are finite.
+inline bool MatrixIsFinite(const Matrix &m) {
+    for (const auto &row : m.m) {
+        for (float element : row) {
+            if (!std::isfinite(element)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 // across = (axis x v) x axis, along = v - across. The axis is used as given
 // (pass a unit axis). Either output may be null.

@@ -50,10 +50,13 @@
 #include "core/actors/command_registry.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/scheduled_command.h"
+#include "actors/characters/ai_player_actor.h"
 #include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
+#include "actors/characters/guard_actor.h"
 #include "library/library_item.h"
 #include "library/resource_library.h"
+#include "platform/os/gfx/recording_device.h"
 #include "platform/os/al_sound_backend.h"
 #include "platform/sound.h"
 #include "support/game_fixture.h"
@@ -74,6 +77,8 @@
 
 namespace {
 
+// An actor file's header: version, count, first id, span.
+constexpr size_t kFileHeaderBytes = 16;
 constexpr int kWarmUpFrames = 2;
 // A lamp fades in over 0.4 s as its room first shows, and what it is sent
 // meanwhile reaches it only after: a Light gets its command once lit.
@@ -282,6 +287,7 @@ struct Outcome {
     // (keys, the scheduled command, the trigger, the room drawn and not).
     std::vector<std::string> marks;
     std::vector<std::string> broken; // what is not finite, or not muted
+    std::vector<uint16_t> gamma;     // the device's ramp, red, green, blue
 };
 
 // Runs a case; an exception (an allocation that failed) ends the process
@@ -341,6 +347,7 @@ class NumberSweep {
             InitActorSystem();
             builder.nextId = 3000;
             Actor *room = BuildLevel();
+            const int32_t first = builder.nextId;
             if (ReceiverInFile(classId) && MakeReceiver(classId, room) == nullptr) {
                 return Fail(error, "no receiver of class " + std::to_string(classId));
             }
@@ -348,8 +355,23 @@ class NumberSweep {
             if (SaveActors(path, 3000, uint32_t(builder.nextId), kSerializeSave) == 0) {
                 return Fail(error, "cannot write " + path);
             }
+            if (ReceiverInFile(classId)) {
+                receiverRecords[classId] = RecordsOf(uint32_t(first), uint32_t(builder.nextId));
+            }
         }
         return true;
+    }
+
+    // The records of the actors of ids first..end-1 as a file holds them
+    // (without the file's header).
+    std::string RecordsOf(uint32_t first, uint32_t end) {
+        const std::string path = game + "/Data/Records.qva";
+        std::string bytes, reason;
+        if (SaveActors(path, first, end, kSerializeSave) == 0 || !ReadWholeFile(path, &bytes, &reason)) {
+            return "";
+        }
+        std::filesystem::remove(path);
+        return bytes.size() > kFileHeaderBytes ? bytes.substr(kFileHeaderBytes) : "";
     }
 
     // A fresh world with the receiver of the class, started and warmed up;
@@ -411,7 +433,25 @@ class NumberSweep {
         log.Watch(FindActorByName("RoomA", -1));
         SendCommandArgs(mark, cmd::base::TimerCommand, 0.15f,
                         ParamValue::Command(cmd::base::InvalidateMatrix, {}));
+        // The receiver's readers: the follower takes its place every frame,
+        // and a Guard or an AI Player strikes the hero once after the
+        // command.
+        const Actor *follower = FindActorByName("Follower", -1);
+        const Actor *player = FindActorByName("PlayerCharacter", -1);
+        const int32_t followerId = follower != nullptr ? follower->actorId : -1;
+        const int32_t heroId = player != nullptr ? player->actorId : -1;
+        uint32_t strikeFrame = 0;
+        runner.preStep = [&](uint32_t frame) {
+            Actor *self = receiverId >= 0 ? GetActorById(uint32_t(receiverId)) : nullptr;
+            Actor *hero = heroId >= 0 ? GetActorById(uint32_t(heroId)) : nullptr;
+            if (self == nullptr) return;
+            if (followerId >= 0) SendCommandArgs(GetActorById(uint32_t(followerId)), cmd::base::SetOrientation, self);
+            if (frame != strikeFrame || hero == nullptr) return;
+            if (auto *guard = dynamic_cast<GuardActor *>(self)) guard->ApplyHit(hero, 1.0f);
+            if (auto *ai = dynamic_cast<AIPlayerActor *>(self)) ai->HitReaction(hero, 1.0f);
+        };
         runner.Step(classId == kLightClassId ? kLightWarmUpFrames : kWarmUpFrames);
+        strikeFrame = FrameCounter + 1;
         if (deliver) {
             if (receiver == nullptr || GetActorById(uint32_t(receiverId)) != receiver) {
                 outcome.broken.push_back("no receiver");
@@ -420,6 +460,7 @@ class NumberSweep {
             deliver(receiver);
         }
         runner.Step(kFrames);
+        runner.preStep = nullptr;
         for (const scene::SpyNotice &n : log.notices) {
             if (n.command == cmd::base::InvalidateOldPosition || n.command == cmd::base::InvalidateMatrix ||
                 n.command == cmd::base::QuaternionIdentity || n.command == cmd::base::OnDrawStart ||
@@ -476,6 +517,9 @@ class NumberSweep {
     scene::SceneBuilder builder;
     AlSoundBackend *sound = nullptr;
     std::string game;
+    // The records of each class's receiver (and what it holds), as its
+    // level file holds them.
+    std::map<uint32_t, std::string> receiverRecords;
 
   private:
     static bool Fail(std::string *error, const std::string &text) {
@@ -527,6 +571,8 @@ class NumberSweep {
         SendCommandArgs(lamp, cmd::base::SetRadius, 300.0f);
         SendCommandArgs(builder.Make(kLightSensorClassId, "Eye", room), cmd::base::SetPosition,
                         Vector3{-300, 60, 0});
+        // An actor that takes its place from the receiver every frame.
+        SendCommandArgs(builder.Make(0, "Follower", room), cmd::base::SetPosition, Vector3{0, 60, 300});
         // A sound by the hero and one far beyond its reach.
         for (const auto &[name, at] : {std::pair{"Hum", Vector3{0, 120, -350}},
                                        std::pair{"Far", Vector3{0, 120, 2800}}}) {
@@ -581,6 +627,12 @@ class NumberSweep {
         case kSoundClassId:
             MakeSound(actor, {500, 60, 0});
             break;
+        case kGuardClassId: // a hit effect, selected, for the hero it strikes
+            SendCommandArgs(actor, cmd::guard::AddGuardHitEffect);
+            break;
+        case kAIPlayerClassId:
+            SendCommandArgs(actor, cmd::ai_player::AddAIPlayerHitEffect);
+            break;
         default:
             break;
         }
@@ -628,7 +680,19 @@ class NumberSweep {
             if (!Vec3IsFinite(a->position) || !Finite(a->rotation) || !timeOk) {
                 outcome->broken.push_back(a->name + " (" + std::to_string(id) + ")");
             }
+            if (const auto *body = dynamic_cast<const CharacterActor *>(a)) {
+                bool finite = std::isfinite(body->health);
+                for (size_t i = 0; i < kCharacterParamCount; ++i) {
+                    finite = finite && std::isfinite(body->paramValue[i]) && std::isfinite(body->paramChanged[i]);
+                }
+                if (!finite) outcome->broken.push_back(a->name + "'s character values");
+            }
         }
+        gfx::GammaRamp ramp{};
+        runner.device->GetGammaRamp(&ramp);
+        outcome->gamma.assign(ramp.red, ramp.red + 256);
+        outcome->gamma.insert(outcome->gamma.end(), ramp.green, ramp.green + 256);
+        outcome->gamma.insert(outcome->gamma.end(), ramp.blue, ramp.blue + 256);
         const float *camera = runner.library->GetCameraPosition();
         if (!Vec3IsFinite({camera[0], camera[1], camera[2]})) {
             outcome->broken.push_back("the library's camera");
@@ -698,6 +762,7 @@ TEST(NumberSweep, ABadNumberStaysWithTheActorThatGotIt) {
                 if (values[v] == FLT_MAX) continue;
                 EXPECT_TRUE(outcome.broken.empty()) << what << ": " << ::testing::PrintToString(outcome.broken);
                 EXPECT_EQ(outcome.marks, quiet[command.classId].marks) << what;
+                EXPECT_TRUE(outcome.gamma == quiet[command.classId].gamma) << what << ": the device's gamma";
             }
         }
     }
@@ -964,6 +1029,113 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
     std::printf("parameter sweep: %zu parameters, %zu values sent; \"Copy Value\" into %zu commands, %zu "
                 "times\n",
                 parameters.size(), sent, named.size(), copies);
+}
+
+// The file route: for every class, the file that holds its receiver as the
+// sweep's world holds it (the class's level file, or the globals for the
+// root Environment and the front end), with each float that the record's
+// reader takes (heard through the readers' test seam) NaN, +inf and -inf in
+// turn. The world loads it and runs on; the same checks hold, the device's
+// gamma among them.
+struct FloatsHeard {
+    std::vector<uint32_t> offsets;
+    static void Hear(void *self, uint32_t offset) { static_cast<FloatsHeard *>(self)->offsets.push_back(offset); }
+};
+
+TEST(NumberSweep, ABadNumberInAFileStaysWithTheActorThatHoldsIt) {
+    NumberSweep sweep;
+    // Every class an actor can be made of, but the world itself and the
+    // camera, which "Start Game" makes.
+    std::vector<uint32_t> classes;
+    ResetActorWorldForTests(true);
+    InitActorSystem();
+    for (uint32_t cls = 0; cls <= kHighestClassId; ++cls) {
+        if (cls != kActorSystemClassId && cls != kCameraClassId &&
+            CreateActor(int32_t(cls), "Probe", nullptr, GetActorById(kSceneryRootId), -1, false) != nullptr) {
+            classes.push_back(cls);
+        }
+    }
+    if (const char *only = std::getenv("NUMBER_SWEEP_ONLY")) {
+        std::erase_if(classes, [&](uint32_t c) { return c != std::strtoul(only, nullptr, 10); });
+    }
+    std::string error;
+    ASSERT_TRUE(sweep.SetUp(classes, &error)) << error;
+    const std::string data = sweep.game + "/Data/";
+    SayCaseOnDeath sayCase;
+    Watchdog watchdog;
+    size_t floats = 0, loads = 0;
+    for (uint32_t classId : classes) {
+        watchdog.Begin("class " + std::to_string(classId) + " without a command");
+        // The file, the receiver's records in it, and the floats read there.
+        // The root Environment and the front end stand in the globals, here
+        // as a save writes them once read, so that their records stand in
+        // the file as they are written.
+        const bool inGlobals = !ReceiverInFile(classId);
+        std::string file = LevelFile(classId), globals = "Character.qva";
+        std::string records = sweep.receiverRecords[classId];
+        if (inGlobals) {
+            file = globals = "SweepGlobals.qva";
+            ResetActorWorldForTests(true);
+            InitActorSystem();
+            GetActorSystem()->baseFolder = sweep.game;
+            ASSERT_NE(SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva"), 0);
+            std::string original, reason;
+            ASSERT_TRUE(ReadWholeFile(data + "Character.qva", &original, &reason)) << reason;
+            uint32_t header[4] = {}; // version, count, first id, span
+            std::memcpy(header, original.data(), std::min(original.size(), sizeof(header)));
+            ASSERT_NE(SaveActors(data + file, header[2], header[2] + header[3], kSerializeSave), 0);
+            const int32_t id = classId == kEnvironmentClassId ? kEnvironmentActorId : kInventoryActorId;
+            records = sweep.RecordsOf(uint32_t(id), uint32_t(id) + 1);
+        }
+        const Outcome quiet = sweep.Run(classId, 0, {}, false, globals);
+        ASSERT_TRUE(quiet.broken.empty()) << "class " << classId << ": " << quiet.broken.front();
+        std::string bytes, reason;
+        ASSERT_TRUE(ReadWholeFile(data + file, &bytes, &reason)) << file << ": " << reason;
+        // A level file ends with the receiver's records (a file holds its
+        // actors in the order of their ids, and the receiver was made last);
+        // the values a record holds may have moved since it was written (a
+        // door keeps its closed place once saved), their places not.
+        size_t at = std::string::npos;
+        if (inGlobals) {
+            at = records.empty() ? std::string::npos : bytes.find(records);
+        } else if (!records.empty() && records.size() <= bytes.size() &&
+                   bytes.compare(bytes.size() - records.size(), 8, records, 0, 8) == 0) {
+            at = bytes.size() - records.size();
+        }
+
+        ASSERT_NE(at, std::string::npos) << "class " << classId << ": its records are not in " << file;
+        ResetActorWorldForTests(true);
+        InitActorSystem();
+        GetActorSystem()->baseFolder = sweep.game;
+        if (!inGlobals) SendCommandArgs(GetActorById(kGlobalRootId), cmd::file_io::OpenFile, "Character.qva");
+        FloatsHeard heard;
+        SetFloatReadProbeForTests(&FloatsHeard::Hear, &heard);
+        SendCommandArgs(GetActorById(inGlobals ? kGlobalRootId : kSceneryRootId), cmd::file_io::OpenFile, file.c_str());
+        SetFloatReadProbeForTests(nullptr, nullptr);
+        std::erase_if(heard.offsets, [&](uint32_t o) { return o < at || o + 4 > at + records.size(); });
+        floats += heard.offsets.size();
+
+        for (const uint32_t offset : heard.offsets) {
+            for (const float bad : {NAN, INFINITY, -INFINITY}) {
+                const std::string what = "class " + std::to_string(classId) + ", " + file + " at " +
+                                         std::to_string(offset) + " = " + std::to_string(bad);
+                watchdog.Begin(what);
+                std::string patched = bytes;
+                std::memcpy(patched.data() + offset, &bad, 4);
+                ASSERT_TRUE(WriteWholeFile((data + "SweepBad.qva").c_str(), {patched.begin(), patched.end()}));
+                const Outcome outcome = Guarded([&] {
+                    return inGlobals ? sweep.Run(classId, 0, {}, false, "SweepBad.qva")
+                                     : sweep.Run(classId, 0, {}, false, "Character.qva", "SweepBad.qva");
+                });
+                ++loads;
+                EXPECT_TRUE(outcome.broken.empty()) << what << ": " << ::testing::PrintToString(outcome.broken);
+                EXPECT_EQ(outcome.marks, quiet.marks) << what;
+                EXPECT_TRUE(outcome.gamma == quiet.gamma) << what << ": the device's gamma";
+            }
+        }
+    }
+    watchdog.Begin("done");
+    std::printf("file sweep: %zu classes, %zu floats, %zu files loaded\n", classes.size(), floats, loads);
 }
 
 } // namespace

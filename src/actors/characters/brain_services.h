@@ -6,6 +6,7 @@
 // the AI Helper markers of a draw group.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <span>
@@ -136,9 +137,10 @@ void ServeEntryFields(uint32_t commandId, uint32_t first, ParamBlock block, T *e
 // "Damage<n-1>" for a damage id n > 0.
 void SendHitMovements(Actor *victim, uint32_t gethitId, uint32_t damageId);
 // Then each effect of types 0-14 as 940 + type with {value, time} times
-// the factor (other types are kept in the list, never sent). The victim's
-// handlers may delete it: each effect finds it again by the id it had
-// before the hit began.
+// the factor (other types are kept in the list, never sent; nor is an
+// effect whose scaled value or time is not finite: the struck character's
+// values stay its own). The victim's handlers may delete it: each effect
+// finds it again by the id it had before the hit began.
 template <class Effect>
 void SendHitEffects(Actor *victim, int32_t victimId, const std::vector<Effect> &list,
                     float factor) {
@@ -147,8 +149,8 @@ void SendHitEffects(Actor *victim, int32_t victimId, const std::vector<Effect> &
         if (ActorAt(victimId) != victim) {
             return;
         }
-        if (effect.type < 15) {
-            float values[2] = {effect.value * factor, effect.time * factor};
+        float values[2] = {effect.value * factor, effect.time * factor};
+        if (effect.type < 15 && std::isfinite(values[0]) && std::isfinite(values[1])) {
             victim->HandleCommand(940 + effect.type, ParamBlock(values, sizeof(values)));
         }
     }

@@ -399,8 +399,9 @@ void CharacterActor::ChangeHealth(float delta) {
         return;
     }
     float d = delta / paramValue[kParamConstitution];
-    // A change that no body can take (a Constitution of 0) is none.
-    if (std::isnan(d) || d == std::numeric_limits<float>::infinity()) {
+    // A change that no body can take (a Constitution of 0), or that is no
+    // number at all, is none.
+    if (!std::isfinite(d)) {
         return;
     }
     const float h0 = health;

@@ -135,6 +135,10 @@ class GuardActor : public Actor, public GuardConfiguration {
     std::vector<Vector3> returnTrail;
     float returnTimer = 0.0f;
 
+    // A landed hit: the victim's hit movements and hold time, then the hit
+    // effects times mul.
+    void ApplyHit(Actor *victim, float mul);
+
   private:
     // guard_actor.cpp: commands and records.
     void SetGuardType(uint32_t type);
@@ -173,7 +177,6 @@ class GuardActor : public Actor, public GuardConfiguration {
     void SampleTrail(float dt);
     void DeathAndCatch(float dt);
     void Catch();
-    void ApplyHit(Actor *victim, float mul);
     void EvaluateAttack();
     void TickFight();
     void FightStep(float d);

@@ -214,12 +214,26 @@ int EnvironmentActor::Serialize(Archive &archive, uint32_t mode) {
     }
     const uint32_t version = archive.Version();
     if (version >= 1) {
+        // As with the set commands, a stored gravity, air resistance or wind
+        // that is not finite leaves the value held.
+        const float heldGravity = gravity;
+        const float heldAir = airResistance;
+        const Vector3 heldWind = wind;
         archive.SerializeWords(ambientColor, 4);
         archive.SerializeWords(&gravity, 1);
         archive.SerializeWords(&wind.x, 3);
         archive.SerializeWords(&airResistance, 1);
         uint32_t reserved[4] = {0, 0, 0, 0};
         archive.SerializeWords(reserved, 4);
+        if (!std::isfinite(gravity)) {
+            gravity = heldGravity;
+        }
+        if (!std::isfinite(airResistance)) {
+            airResistance = heldAir;
+        }
+        if (!Vec3IsFinite(wind)) {
+            wind = heldWind;
+        }
     }
     if (version >= 10) {
         archive.SerializeWord(&fogEnable);

@@ -1,5 +1,6 @@
 #include "actors/presentation/light_sensor_actor.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "base/file_system.h"
@@ -54,10 +55,13 @@ gfx::ColorValue LightSensorActor::Measure() {
         if (system != nullptr && system->CollisionQuery(p, at, masks, nullptr, nullptr) != nullptr) {
             continue; // shadowed
         }
-        sum.r += c[0];
-        sum.g += c[1];
-        sum.b += c[2];
-        sum.a += c[3];
+        // A light whose share, or the sum with it, would not be finite
+        // (colours as large as floats go) adds nothing.
+        const gfx::ColorValue next = {sum.r + c[0], sum.g + c[1], sum.b + c[2], sum.a + c[3]};
+        if (std::isfinite(next.r) && std::isfinite(next.g) && std::isfinite(next.b) &&
+            std::isfinite(next.a)) {
+            sum = next;
+        }
     }
     return sum;
 }

@@ -450,13 +450,23 @@ void IntegrateSimulatedActor(Actor *actor, float fraction) {
     float air = 1.0f;
     EnvironmentValues(&gravity, &air);
     const float s = CollisionWorldScale();
-    Vector3 &v = actor->deltaPosition;
+    Vector3 v = actor->deltaPosition;
     v.y -= s * params.GravityMultiplier() * gravity * dt * 1.8f;
     const Vector3 d = Vec3Scale(v, Vec3Length(v));
     const float k = dt * air * 0.0005f;
     const Vector3 drag = params.AirResistance();
-    v = {v.x - d.x * k * drag.x, v.y - d.y * k * drag.y, v.z - d.z * k * drag.z};
-    actor->position = Vec3Add(actor->position, Vec3Scale(v, dt));
+    // Drag slows the motion down to rest at most, never past it.
+    const auto slowed = [](float before, float after) { return before * after < 0.0f ? 0.0f : after; };
+    v = {slowed(v.x, v.x - d.x * k * drag.x), slowed(v.y, v.y - d.y * k * drag.y),
+         slowed(v.z, v.z - d.z * k * drag.z)};
+    const Vector3 position = Vec3Add(actor->position, Vec3Scale(v, dt));
+    // A step whose velocity or place would not be finite (a gravity or a
+    // drag so large that the numbers overflow) is not taken.
+    if (!Vec3IsFinite(v) || !Vec3IsFinite(position)) {
+        return;
+    }
+    actor->deltaPosition = v;
+    actor->position = position;
 
     if (params.Motion() == kSimWaking) {
         params.SetMotion(kSimWoken);

@@ -480,12 +480,21 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
     case cmd::draw_group::GetAssignDrawgroupID:
         AssignDrawGroupIds();
         break;
-    case cmd::camera::SetGlobalGamma:
+    case cmd::camera::SetGlobalGamma: {
+        // Every camera builds its device ramp from these: six values of
+        // which one is not finite are refused whole.
+        float gamma[6];
+        bool finite = true;
         for (size_t i = 0; i < 6; ++i) {
-            GlobalGamma[i] = block.ReadF32(i * 4);
+            gamma[i] = block.ReadF32(i * 4);
+            finite = finite && std::isfinite(gamma[i]);
         }
-        RefreshCameraGamma(CurrentCamera);
+        if (finite) {
+            std::copy(std::begin(gamma), std::end(gamma), GlobalGamma);
+            RefreshCameraGamma(CurrentCamera);
+        }
         break;
+    }
     default:
         break;
     }

@@ -860,7 +860,11 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case cmd::base::SetOrientation:
         if (Actor *other = block.ReadActor(0)) {
             Matrix m = other->GetWorldMatrix();
-            SendSelf(actor, cmd::base::SetMatrix, BlockOf(m));
+            // The placement of an actor that holds a number that is not
+            // finite stays that actor's own.
+            if (MatrixIsFinite(m)) {
+                SendSelf(actor, cmd::base::SetMatrix, BlockOf(m));
+            }
         }
         return true;
     case cmd::base::InvalidateOldPosition:

@@ -4,6 +4,7 @@
 // and routes, steering, and what it does when actors it knows go away.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -654,6 +655,32 @@ TEST_F(AIPlayerScene, ALandedHitAppliesTheEffectsScaled) {
     player->holdTime = 1.0f;
     brain->EvaluateHit();
     EXPECT_EQ(tape.Ids("GA1_Player", 845, 954), std::vector<uint32_t>{857});
+}
+
+// An effect whose scaled value or time is not finite (from a record or the
+// list commands) is not sent: the struck character's values stay finite.
+// Nor does "Change CP Health" take a change that is not finite.
+TEST_F(AIPlayerScene, AHitEffectThatIsNotFiniteIsNotSent) {
+    Build();
+    Place(player, {0, 30, 100});
+    brain->targetLink.Assign(player);
+    brain->hitEffects = {{0, NAN, 2.0f}, {0, 10.0f, INFINITY}, {1, -INFINITY, 1.0f}, {2, FLT_MAX, 1.0f},
+                         {12, -4.0f, 1.0f}};
+    brain->HitReaction(player, 2.0f); // FLT_MAX doubled is no number either
+    std::vector<uint32_t> effects;
+    for (const Heard &h : tape.heard) {
+        if (h.actor == "GA1_Player" && h.id >= 940 && h.id <= 954) effects.push_back(h.id);
+    }
+    EXPECT_EQ(effects, std::vector<uint32_t>{952});
+    runner.Step(10);
+    for (size_t i = 0; i < kCharacterParamCount; ++i) {
+        EXPECT_TRUE(std::isfinite(player->paramValue[i]) && std::isfinite(player->paramChanged[i])) << i;
+    }
+    const float health = player->health;
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        SendCommandArgs(player, cmd::character::ChangeCPHealth, bad, 1.0f);
+        EXPECT_EQ(player->health, health) << bad;
+    }
 }
 
 // --- memory, routes, steering ------------------------------------------------------------------

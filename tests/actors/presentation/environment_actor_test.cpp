@@ -5,6 +5,7 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -182,6 +183,33 @@ TEST_F(EnvironmentTest, FileRecordPutsWindBeforeAirResistanceAndOldFilesHaveNoFo
     ASSERT_NE(reread, nullptr);
     EXPECT_EQ(std::tuple(reread->gravity, reread->fogEnable, reread->fogNear, reread->fogFar),
               std::tuple(4.0f, 0u, 1.0f, 5000.0f));
+}
+
+// A record whose gravity, air resistance or wind is not finite loads with
+// the actor's own values for them, as the set commands keep them.
+TEST_F(EnvironmentTest, ARecordsGravityAirOrWindThatIsNotFiniteLeavesTheHeldValue) {
+    EnvironmentActor *preset = Preset();
+    const int32_t id = preset->actorId;
+    const std::string good = Save(static_cast<uint32_t>(id), static_cast<uint32_t>(id) + 1);
+    ASSERT_EQ(DeleteActor(preset), 1);
+    // The record's tail from the gravity on: gravity, wind, air resistance,
+    // 16 reserved bytes, then the fog's 7 words.
+    const size_t gravityAt = good.size() - 4 * 16;
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        for (const size_t field : {0, 1, 2, 3, 4}) { // gravity, wind x y z, air
+            std::string bytes = good;
+            std::memcpy(bytes.data() + gravityAt + 4 * field, &bad, 4);
+            ASSERT_EQ(Load(bytes), 1) << system->errorText;
+            auto *loaded = dynamic_cast<EnvironmentActor *>(GetActorById(id));
+            ASSERT_NE(loaded, nullptr);
+            const float expected[5] = {9.81f, 0.0f, 0.0f, 0.0f, 1.0f};
+            const float read[5] = {loaded->gravity, loaded->wind.x, loaded->wind.y, loaded->wind.z,
+                                   loaded->airResistance};
+            EXPECT_EQ(read[field], expected[field]) << bad << " in field " << field;
+            EXPECT_EQ(loaded->fogFar, 900.0f);
+            ASSERT_EQ(DeleteActor(loaded), 1);
+        }
+    }
 }
 
 TEST_F(EnvironmentTest, DescriptorAndSheet) {

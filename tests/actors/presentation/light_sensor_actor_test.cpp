@@ -2,9 +2,11 @@
 // of range, several lights adding up beyond 1, and the masks after loading.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "actors/presentation/light_actor.h"
 #include "actors/presentation/light_sensor_actor.h"
@@ -136,6 +138,29 @@ TEST_F(LightSensorTest, ALampWhoseColourIsNotFiniteLightsNothing) {
         }
         bad->HandleCommand(set, ParamBlock(kept, sizeof(kept)));
         EXPECT_TRUE(same(Ask(sensor), both));
+    }
+}
+
+// Lamps whose colours are the largest float: each share is finite, but the
+// sum of two would be infinite (or, with the largest and its negative, no
+// number): a share that would make the sum not finite is left out.
+TEST_F(LightSensorTest, ASumThatWouldNotBeFiniteLeavesTheLightOut) {
+    LightSensorActor *sensor = NewSensor();
+    const float max = std::numeric_limits<float>::max();
+    for (const float second : {max, -max}) {
+        std::vector<LightActor *> lamps;
+        for (const float level : {max, second}) {
+            LightActor *lamp = NewLight({0.0f, 100.0f, 0.0f}, 300.0f, 1.0f);
+            float c[4] = {level, level, level, level};
+            lamp->HandleCommand(cmd::light::SetDiffuseColor, ParamBlock(c, sizeof(c)));
+            float zero = 0.0f; // the colour itself reaches the sensor
+            lamp->HandleCommand(cmd::light::SetAttenuationStrength, ParamBlock(&zero, sizeof(zero)));
+            lamps.push_back(lamp);
+        }
+        const gfx::ColorValue c = Ask(sensor);
+        EXPECT_TRUE(std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b) && std::isfinite(c.a))
+            << second << ": " << c.r << " " << c.g << " " << c.b << " " << c.a;
+        for (LightActor *lamp : lamps) DeleteActor(lamp);
     }
 }
 

@@ -2,6 +2,8 @@
 // sphere against mesh triangles in the mesh owner's space.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "collision_test_util.h"
 #include "library/library_item.h"
 #include "library/mesh_geometry.h"
@@ -104,6 +106,20 @@ TEST_F(MeshCollisionTest, TheGroundHoldsASphereUpToFortyCentimetresDeep) {
     ground.mesh = nullptr;
     EXPECT_FALSE(GroundPush(5).first);
     ground.mesh = mesh;
+}
+
+// A sphere whose radius is not finite meets no ground, at rest or moving,
+// though the ground's push and point for it would be finite.
+TEST_F(MeshCollisionTest, ASphereWhoseRadiusIsNotFiniteMeetsNoGround) {
+    for (const float radius : {NAN, INFINITY, -INFINITY}) {
+        ball = Make("ball");
+        sphere = &Sphere(ball, radius, kDynamic);
+        for (const Vector3 &velocity : {Vector3{0, 0, 0}, Vector3{3, 0, -4}}) {
+            for (const float y : {5.0f, -40.0f}) {
+                EXPECT_FALSE(GroundPush(y, velocity).first) << radius << " at " << y;
+            }
+        }
+    }
 }
 
 TEST_F(MeshCollisionTest, TheGroundCacheKeepsAHintPerGroundObject) {

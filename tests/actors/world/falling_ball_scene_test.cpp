@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,10 +29,9 @@ constexpr uint32_t kActionStart = 211;
 constexpr uint32_t kOnSimSlideStop = 330;
 constexpr uint32_t kOnSimRestStart = 331;
 
-TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
-    scene::SceneRunner runner;
-    ASSERT_TRUE(runner.Ready());
-    scene::SceneBuilder builder;
+// "RoomA" with a floor at 0 and the simulated ball "Ball" (style 5) at 300
+// above it; answers the ball.
+Actor *BallOverAFloor(scene::SceneBuilder &builder) {
     Actor *room = builder.Make(kDrawGroupClassId, "RoomA");
     SendCommandArgs(room, kSetBoxMin, Vector3{-500, -100, -500});
     SendCommandArgs(room, kSetBoxMax, Vector3{500, 400, 500});
@@ -38,13 +39,22 @@ TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
     SendCommandArgs(floor, kCreateCollision);
     SendCommandArgs(floor, kSetBoxMin, Vector3{-1000, -10, -1000});
     SendCommandArgs(floor, kSetBoxMax, Vector3{1000, 0, 1000});
-    ASSERT_FALSE(floor->colObjs.empty());
+    EXPECT_FALSE(floor->colObjs.empty());
     floor->colObjs[0]->flags = kColObjActive | kColObjSolid | kColObjTakesEvents;
     floor->colObjs[0]->groups = 1;
     Actor *ball = builder.Make(kSimulationClassId, "Ball", room);
-    builder.Make(kStateClassId, "GA7_Probe", room);
     SendCommandArgs(ball, kSetPosition, Vector3{0, 300, 0});
     SendCommandArgs(ball, kSetSimStyle, 5u);
+    return ball;
+}
+
+TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
+    scene::SceneRunner runner;
+    ASSERT_TRUE(runner.Ready());
+    scene::SceneBuilder builder;
+    Actor *ball = BallOverAFloor(builder);
+    Actor *room = ball->parent;
+    builder.Make(kStateClassId, "GA7_Probe", room);
     std::string error;
     ASSERT_TRUE(scene::SceneBuilder::AddScript(ball, cmd::base::OnSimBounce,
                                                "[ga]GA7.Action_Start();", &error))
@@ -114,6 +124,32 @@ TEST(FallingBallScene, TheBallFallsBouncesAndRestsOnTheFloor) {
     EXPECT_LE(restY, 51.0f);
     runner.Step(60);
     EXPECT_EQ(ball->position.y, restY);
+}
+
+// A gravity so large, or a drag so strong, that a step's numbers overflow:
+// such a step is not taken, and drag stops the ball at most, so it stays
+// finite and never rises above where it started.
+TEST(FallingBallScene, AGravityOrDragThatOverflowsLeavesTheBallFiniteAndBelowItsStart) {
+    for (const auto &[gravity, air] : {std::pair{1e30f, 1.0f}, std::pair{9.81f, FLT_MAX}}) {
+        scene::SceneRunner runner;
+        ASSERT_TRUE(runner.Ready());
+        scene::SceneBuilder builder;
+        BallOverAFloor(builder);
+        std::string error;
+        ASSERT_TRUE(builder.Load(&error)) << error;
+        Actor *ball = scene::SceneBuilder::Find("Ball");
+        Actor *environment = GetActorById(kEnvironmentActorId);
+        ASSERT_TRUE(ball != nullptr && environment != nullptr);
+        SendCommandArgs(environment, cmd::environment::SetGravity, gravity);
+        SendCommandArgs(environment, cmd::environment::SetAirResistance, air);
+        SendCommandArgs(ball, kActionStart);
+        for (int frame = 0; frame < 60; ++frame) {
+            runner.Step();
+            ASSERT_TRUE(Vec3IsFinite(ball->position) && Vec3IsFinite(ball->deltaPosition))
+                << "gravity " << gravity << ", air " << air << ", frame " << frame;
+            ASSERT_LE(ball->position.y, 300.0f) << "gravity " << gravity << ", air " << air;
+        }
+    }
 }
 
 } // namespace

@@ -681,6 +681,23 @@ TEST_F(ForwardTest, CopyValueMakesNoAddressOfAnAnswer) {
     EXPECT_EQ(child->Count(36), 1u);
 }
 
+// 270 "Set Orientation" takes the other actor's world matrix, unless one
+// of its numbers is not finite: then the actor stays where it is.
+TEST_F(ForwardTest, SetOrientationFromAnActorPlacedNowhereChangesNothing) {
+    RecordingActor *actor = MakeActor();
+    RecordingActor *other = MakeActor();
+    Send(actor, 63, {Vector3{1, 2, 3}});
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        Send(other, 63, {Vector3{bad, 5, 6}});
+        Send(actor, 270, {static_cast<Actor *>(other)});
+        EXPECT_EQ(std::tuple(actor->position.x, actor->position.y), std::tuple(1.0f, 2.0f)) << bad;
+        EXPECT_TRUE(MatrixIsFinite(actor->GetWorldMatrix())) << bad;
+    }
+    Send(other, 63, {Vector3{4, 5, 6}});
+    Send(actor, 270, {static_cast<Actor *>(other)});
+    EXPECT_EQ(std::tuple(actor->position.x, actor->position.z), std::tuple(4.0f, 6.0f));
+}
+
 TEST_F(ForwardTest, TimerCommandSchedulesOnceSavedOnLayerOne) {
     RecordingActor *actor = MakeActor();
     Send(actor, 57, {0.05f, ParamValue::Command(63, {Vector3{7, 0, 0}})});

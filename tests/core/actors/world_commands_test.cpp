@@ -265,6 +265,27 @@ TEST_F(ResourceCommands, ItemsAreFoundByNameAndMissingOnesIgnored) {
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{"play film", "stop film"}));
 }
 
+// Six gamma values of which one is not finite are refused whole: the
+// current camera's ramp (and every later camera's) keeps the held ones.
+TEST_F(WorldCommands, AGammaThatIsNotFiniteIsRefused) {
+    CameraActor *camera = MakeRealCamera("cam");
+    ASSERT_NE(camera, nullptr);
+    CurrentCamera = camera;
+    Send(cmd::camera::SetGlobalGamma, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f);
+    const uint32_t refreshes = camera->gammaRefresh;
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        for (size_t i = 0; i < 6; ++i) {
+            float values[6] = {0.5f, 0.5f, 0.5f, 0.0f, 0.0f, 0.0f};
+            values[i] = bad;
+            system->HandleCommand(cmd::camera::SetGlobalGamma, ParamBlock(values, sizeof(values)));
+            EXPECT_EQ(std::vector<float>(GlobalGamma, GlobalGamma + 6),
+                      (std::vector<float>{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f}))
+                << bad << " at " << i;
+        }
+    }
+    EXPECT_EQ(camera->gammaRefresh, refreshes);
+}
+
 TEST_F(WorldCommands, PendingLoadFields) {
     system->baseFolder = "C:\\Game";
     Send(cmd::actor_system::NewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
