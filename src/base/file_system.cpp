@@ -1047,5 +1047,3 @@ int WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
 uint32_t Archive::SerializeU32Since(uint32_t since, uint32_t value) {
     return version_ >= since ? SerializeU32(value) : value;
 }
-
-

@@ -441,6 +441,10 @@ class NumberSweep {
         const int32_t followerId = follower != nullptr ? follower->actorId : -1;
         const int32_t heroId = player != nullptr ? player->actorId : -1;
         uint32_t strikeFrame = 0;
+        struct Unhook { // whichever way the run ends
+            scene::SceneRunner &runner;
+            ~Unhook() { runner.preStep = nullptr; }
+        } unhook{runner};
         runner.preStep = [&](uint32_t frame) {
             Actor *self = receiverId >= 0 ? GetActorById(uint32_t(receiverId)) : nullptr;
             Actor *hero = heroId >= 0 ? GetActorById(uint32_t(heroId)) : nullptr;
@@ -460,7 +464,6 @@ class NumberSweep {
             deliver(receiver);
         }
         runner.Step(kFrames);
-        runner.preStep = nullptr;
         for (const scene::SpyNotice &n : log.notices) {
             if (n.command == cmd::base::InvalidateOldPosition || n.command == cmd::base::InvalidateMatrix ||
                 n.command == cmd::base::QuaternionIdentity || n.command == cmd::base::OnDrawStart ||

@@ -399,9 +399,8 @@ void CharacterActor::ChangeHealth(float delta) {
         return;
     }
     float d = delta / paramValue[kParamConstitution];
-    // A change that no body can take (a Constitution of 0), or that is no
-    // number at all, is none.
-    if (!std::isfinite(d)) {
+    // A change that no body can take (a Constitution of 0) is none.
+    if (std::isnan(d) || d == std::numeric_limits<float>::infinity()) {
         return;
     }
     const float h0 = health;
@@ -1041,7 +1040,11 @@ int CharacterActor::HandleCommand(uint32_t commandId, ParamBlock block) {
         break;
     }
     case cmd::character::ChangeCPHealth:
-        ChangeHealth(block.ReadF32(0));
+        // A change that is no number, or an infinite one, is none (a
+        // Constitution of 0 may still make a finite loss a fatal one).
+        if (std::isfinite(block.ReadF32(0))) {
+            ChangeHealth(block.ReadF32(0));
+        }
         break;
     case cmd::character::CPHealthDegeneration: {
         const float r = block.ReadF32(0);
