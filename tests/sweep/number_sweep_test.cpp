@@ -357,6 +357,7 @@ class NumberSweep {
             }
             if (ReceiverInFile(classId)) {
                 receiverRecords[classId] = RecordsOf(uint32_t(first), uint32_t(builder.nextId));
+                receiverRecordBytes[classId] = RecordsOf(uint32_t(first), uint32_t(first) + 1).size();
             }
         }
         return true;
@@ -520,9 +521,10 @@ class NumberSweep {
     scene::SceneBuilder builder;
     AlSoundBackend *sound = nullptr;
     std::string game;
-    // The records of each class's receiver (and what it holds), as its
-    // level file holds them.
+    // The records of each class's receiver and what it holds, as its level
+    // file holds them, and the size of the receiver's own record, the first.
     std::map<uint32_t, std::string> receiverRecords;
+    std::map<uint32_t, size_t> receiverRecordBytes;
 
   private:
     static bool Fail(std::string *error, const std::string &text) {
@@ -1036,9 +1038,10 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
 
 // The file route: for every class, the file that holds its receiver as the
 // sweep's world holds it (the class's level file, or the globals for the
-// root Environment and the front end), with each float that the record's
-// reader takes (heard through the readers' test seam) NaN, +inf and -inf in
-// turn. The world loads it and runs on; the same checks hold, the device's
+// root Environment and the front end), with each float that the receiver's
+// record's reader takes (heard through the readers' test seam; the records
+// of what the receiver holds are left to their own classes) NaN, +inf and
+// -inf in turn. The world loads it and runs on; the same checks hold, the device's
 // gamma among them.
 struct FloatsHeard {
     std::vector<uint32_t> offsets;
@@ -1076,6 +1079,7 @@ TEST(NumberSweep, ABadNumberInAFileStaysWithTheActorThatHoldsIt) {
         const bool inGlobals = !ReceiverInFile(classId);
         std::string file = LevelFile(classId), globals = "Character.qva";
         std::string records = sweep.receiverRecords[classId];
+        size_t recordBytes = sweep.receiverRecordBytes[classId];
         if (inGlobals) {
             file = globals = "SweepGlobals.qva";
             ResetActorWorldForTests(true);
@@ -1089,6 +1093,7 @@ TEST(NumberSweep, ABadNumberInAFileStaysWithTheActorThatHoldsIt) {
             ASSERT_NE(SaveActors(data + file, header[2], header[2] + header[3], kSerializeSave), 0);
             const int32_t id = classId == kEnvironmentClassId ? kEnvironmentActorId : kInventoryActorId;
             records = sweep.RecordsOf(uint32_t(id), uint32_t(id) + 1);
+            recordBytes = records.size();
         }
         const Outcome quiet = sweep.Run(classId, 0, {}, false, globals);
         ASSERT_TRUE(quiet.broken.empty()) << "class " << classId << ": " << quiet.broken.front();
@@ -1115,7 +1120,7 @@ TEST(NumberSweep, ABadNumberInAFileStaysWithTheActorThatHoldsIt) {
         SetFloatReadProbeForTests(&FloatsHeard::Hear, &heard);
         SendCommandArgs(GetActorById(inGlobals ? kGlobalRootId : kSceneryRootId), cmd::file_io::OpenFile, file.c_str());
         SetFloatReadProbeForTests(nullptr, nullptr);
-        std::erase_if(heard.offsets, [&](uint32_t o) { return o < at || o + 4 > at + records.size(); });
+        std::erase_if(heard.offsets, [&](uint32_t o) { return o < at || o + 4 > at + recordBytes; });
         floats += heard.offsets.size();
 
         for (const uint32_t offset : heard.offsets) {
