@@ -5,9 +5,10 @@
 // that is no actor, or the world's actor of the command's class, with
 // arguments of every kind (words, reals, texts, actor references, vectors
 // and the like, nested commands) drawn from values that matter at the edges.
-// The script is bound to "Start Game" of "Self", the world starts and runs
-// for some frames. A crash, a sanitizer's report, or an input that runs past
-// libFuzzer's -timeout (a frame that never ends) is a finding.
+// The script is bound to "Start Game" of "Self" (in the draw group
+// "/Scenery/Room"), the world starts and runs for some frames. A crash, a
+// sanitizer's report, or an input that runs past libFuzzer's -timeout (a
+// frame that never ends) is a finding.
 //
 // The world is written once to a scratch folder and read again for every
 // input, so each input starts from the same world. Files are opened for
@@ -66,7 +67,9 @@ const char *const kWords[] = {"0",          "1",         "2",        "-1",     "
 const char *const kReals[] = {"0",     "1",      "-1",      "0.5",   "0.01",   "100.5",  "-0.1",
                               "1e30",  "-1e30",  "3.4e38",  "1e39",  "-1e39",  "nan",    "1e-45",
                               "60",    "-60",    "1000000", "2",     "0.001",  "-1000"};
-const char *const kAccesses[] = {"this", "sys", "local", "Nobody", "C0", "C11", "C15", "C25", "C46"};
+// "/Scenery/Room" is the draw group that holds "Self".
+const char *const kAccesses[] = {"this", "sys",  "local", "Nobody",       "C0",
+                                 "C11",  "C15",  "C25",   "/Scenery/Room", "C46"};
 
 // The input as a stream of choices; past its end every choice is 0.
 class Choices {
