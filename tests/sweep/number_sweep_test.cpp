@@ -6,16 +6,25 @@
 // its class. That actor stands in a small world beside the sample's
 // character and follow camera, a running timer with keys, a scheduled
 // command, a trigger, a dynamic crate and a falling ball in the collision
-// pass, a near and a far 3D sound and a Light Sensor under a lamp. After the
-// command the world runs on; for NaN and the infinities every other actor
-// keeps a finite place, rotation and time, the sensor a finite reading, the
-// library a finite camera, the far sound stays muted, and the keys, the
-// scheduled command and the trigger reach their marker at the frames they
-// reach it in a run without the command. What the receiving actor does to
-// itself is its own affair. The same world also loads from files that hold
-// such numbers (the sample's character with a body of infinite radius, a
-// sphere of infinite radius, saved commands that give the world's clock a
-// factor and a time that are not finite) and runs on as it does without.
+// pass, a near and a far 3D sound and a Light Sensor under a lamp, and
+// readers of the receiver: a follower that takes its place every frame, and
+// the hero that a receiving Guard or AI Player strikes. After the command
+// the world runs on; for NaN and the infinities every other actor keeps a
+// finite place, rotation and time (a character its values too), the sensor
+// a finite reading, the library a finite camera, the device its gamma ramp,
+// the far sound stays muted, and the keys, the scheduled command and the
+// trigger reach their marker at the frames they reach it in a run without
+// the command. What the receiving actor does to itself is its own affair.
+// The same world also loads from files that hold such numbers (the sample's
+// character with a body of infinite radius, a sphere of infinite radius,
+// saved commands that give the world's clock a factor and a time that are
+// not finite) and runs on as it does without.
+//
+// The same world takes two more sets of values: words and texts in every
+// parameter that holds one, and "Copy Value" of an answer a script chose
+// into every command a script can name (the parameter sweep); and the file
+// route, each float of each class's receiver record made NaN or infinite in
+// the file the world loads (the file sweep).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -27,7 +27,10 @@ inline constexpr size_t kScriptArgumentAreaSize = 8192;
 inline constexpr int kMaxScriptRunDepth = 64;
 // Runs that one outermost run sets off (at any depth, itself included) past
 // this many answer 0 and do nothing; the first refused says so on stderr.
-inline constexpr uint64_t kMaxScriptRunsPerChain = 100000;
+// Chains of content run a few scripts; a script that sets off the whole
+// world's "Start Game" twice from its own, each start adding to the world,
+// takes seconds at ten thousand runs and minutes at a hundred thousand.
+inline constexpr uint64_t kMaxScriptRunsPerChain = 1000;
 
 // Compiles the record when it holds no byte code (a failed compile leaves
 // none, so the next run tries again) and runs it with the record's owner as
