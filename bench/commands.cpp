@@ -17,6 +17,7 @@
 #include "core/actors/class_factory.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/placeholder_actor.h"
+#include "core/actors/scheduled_command.h"
 #include "side_by_side.h"
 
 namespace {
@@ -162,5 +163,37 @@ void BM_SendToChildren_vs_VirtualLoop(benchmark::State &state) {
         });
 }
 BENCHMARK(BM_SendToChildren_vs_VirtualLoop)->UseManualTime();
+
+// One operation: the pump's drain of n entries that one actor's timers
+// fired, while the actor holds n newer ones (a script that schedules itself
+// again from every run). Grows with n, not with its square.
+void BM_DrainOfOneActorsFiredEntries(benchmark::State &state) {
+    World &world = TheWorld();
+    if (!world.ok) {
+        state.SkipWithError("no actor world");
+        return;
+    }
+    const auto n = static_cast<size_t>(state.range(0));
+    const uint32_t once = uint32_t{kScheduleOnce} << kScheduleKindShift;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<ScheduledCommand *> fired;
+        for (size_t i = 0; i < 2 * n; ++i) {
+            ScheduledCommand *entry = world.target->ScheduleCommand(cmd::base::DebugBeep, ParamBlock(),
+                                                                    once, 1000.0f, 0.0f, 0.0f);
+            if (i < n) fired.push_back(entry);
+        }
+        for (ScheduledCommand *entry : fired) ActorSystem::CancelScheduledCommand(entry);
+        state.ResumeTiming();
+        RunScheduledCommands(GetActorSystem());
+        state.PauseTiming();
+        for (ScheduledCommand *entry : std::vector<ScheduledCommand *>(world.target->scheduledCommands)) {
+            ActorSystem::DeleteScheduledCommand(entry);
+        }
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(static_cast<int64_t>(n));
+}
+BENCHMARK(BM_DrainOfOneActorsFiredEntries)->Range(1000, 64000)->Complexity();
 
 } // namespace

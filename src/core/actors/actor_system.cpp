@@ -15,6 +15,7 @@
 #include "core/actors/draw_group_hooks.h"
 #include "core/actors/null_actor.h"
 #include "core/actors/subsystem_hooks.h"
+#include "core/script/script_interpreter.h"
 #include "platform/timer.h"
 
 std::vector<Actor *> ActorTable;
@@ -407,6 +408,7 @@ void ResetActorWorldForTests(bool keepCommandTables) {
     ResetWorldHooks();
     ResetPresentationHooks();
     ResetCharacterHooks();
+    BeginScriptRunFrame();
 }
 
 PointerList<ColObj> &ActorSystem::StaticColObjs(size_t drawGroupId) {

@@ -96,7 +96,19 @@ void SendToTree(ActorSystem *system, uint32_t commandId) {
     SendCommandToChildren(system, kRecursiveCommandId, ParamBlock(&params, sizeof(params)));
 }
 
+// Set while the world's "Start Game" runs: a start that a script of the
+// starting world sends again is not carried out, since each start would run
+// every start script again, each of them starting the world once more.
+bool g_startingGame = false;
+
 void StartGame(ActorSystem *system) {
+    if (g_startingGame) {
+        return;
+    }
+    struct Starting {
+        Starting() { g_startingGame = true; }
+        ~Starting() { g_startingGame = false; }
+    } starting;
     Actor *scenery = GetActorById(kSceneryRootId);
 
     // 1. The master player.

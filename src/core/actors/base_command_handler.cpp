@@ -714,11 +714,17 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case cmd::base::InitCopy:
         Initialise(actor, commandId);
         return true;
-    case cmd::base::Delete:
+    case cmd::base::Delete: {
+        // Renamed once: an actor deleted again before it goes keeps its
+        // name, which would otherwise grow with every delete.
+        const bool queued = actor.HasFlag(kActorQueuedForDeletion);
         ActorSystem::QueueActorForDeletion(&actor);
         actor.ReleaseGlobalSlot();
-        actor.name = "__" + actor.name;
+        if (!queued) {
+            actor.name = "__" + actor.name;
+        }
         return true;
+    }
     case cmd::base::Create:
         Create(actor, block);
         return true;

@@ -19,6 +19,7 @@
 #include "core/actors/engine_host.h"
 #include "core/actors/subsystem_hooks.h"
 #include "core/options.h"
+#include "core/script/script_interpreter.h"
 #include "platform/graphics.h"
 #include "platform/os/gfx/device.h"
 #include "platform/video.h"
@@ -215,6 +216,7 @@ double FrameLoop::FrameTime() {
 }
 
 int FrameLoop::FrameStep() {
+    BeginScriptRunFrame();
     gfx::Device* device = drawCapturedOnly_ ? GetD3DDevice() : nullptr;
     if (device != nullptr) device->SetDrawingSkipped(captures_.empty());
     ActorSystem* system = GetActorSystem();

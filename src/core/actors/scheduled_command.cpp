@@ -321,7 +321,9 @@ void DetachScheduledCommand(ScheduledCommand *entry) {
     entry->prev = nullptr;
     entry->next = nullptr;
 
-    if (entry->owner != nullptr) {
+    if ((entry->state & kEntryUnlisted) != 0) {
+        entry->state &= static_cast<uint8_t>(~kEntryUnlisted);
+    } else if (entry->owner != nullptr) {
         std::vector<ScheduledCommand *> &list = entry->owner->scheduledCommands;
         auto it = std::find(list.rbegin(), list.rend(), entry);
         if (it != list.rend()) {
@@ -330,10 +332,13 @@ void DetachScheduledCommand(ScheduledCommand *entry) {
     }
 
     if ((entry->state & kEntryQueued) != 0) {
+        // An entry is queued once; searched from the back, where an actor
+        // deleting its entries newest first finds them.
         if (ActorSystem *system = GetActorSystem()) {
-            auto it = std::find(system->removalList.begin(), system->removalList.end(), entry);
-            if (it != system->removalList.end()) {
-                system->removalList.erase(it);
+            auto &queue = system->removalList;
+            auto it = std::find(queue.rbegin(), queue.rend(), entry);
+            if (it != queue.rend()) {
+                queue.erase(std::next(it).base());
             }
         }
         entry->state &= static_cast<uint8_t>(~kEntryQueued);
@@ -410,9 +415,6 @@ ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock par
     TimeRecord *record = owner->timeRecord;
     RefreshTimeRecord(record);
     float now = record != nullptr ? record->time : 0.0f;
-    // A start in the past counts as now: the entry runs in the next pass,
-    // never in the pass that made it (which could then run without end).
-    startDelay = std::max(startDelay, 0.0f);
 
     entry->owner = owner;
     entry->command = command;
@@ -421,7 +423,11 @@ ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock par
     entry->start = now + startDelay;
     entry->end = now + endDelay;
     entry->interval = interval;
-    entry->due = entry->start;
+    // A start in the past stays there for an interpolation's progress, but
+    // the first run waits for the next pass, never the pass that made the
+    // entry (which could then run without end). A start that is NaN never
+    // comes due.
+    entry->due = entry->start < now ? now : entry->start;
     entry->layer = static_cast<uint8_t>(std::min<uint32_t>(layer, 255));
 
     uint32_t size = CommandBlockSize(command, params);
@@ -534,10 +540,35 @@ void RunScheduleLayer(ActorSystem * /*system*/, TimeRecord *record, uint32_t lay
     }
 }
 
+namespace {
+
+// Takes every queued entry off its owner's list, keeping the order of the
+// rest, one pass per owner, and marks it as off the list. The owners of
+// queued entries are alive: an actor's destructor deletes its entries.
+void UnlistQueuedEntries(const std::vector<ScheduledCommand *> &queued) {
+    std::vector<Actor *> owners;
+    for (ScheduledCommand *entry : queued) {
+        if (entry->owner != nullptr && (entry->state & kEntryUnlisted) == 0) {
+            entry->state |= kEntryUnlisted;
+            owners.push_back(entry->owner);
+        }
+    }
+    std::sort(owners.begin(), owners.end());
+    owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
+    for (Actor *owner : owners) {
+        std::erase_if(owner->scheduledCommands, [owner](const ScheduledCommand *entry) {
+            return entry->owner == owner && (entry->state & kEntryUnlisted) != 0;
+        });
+    }
+}
+
+} // namespace
+
 void RunScheduledCommands(ActorSystem *system) {
     if (system == nullptr) {
         return;
     }
+    UnlistQueuedEntries(system->removalList);
     while (!system->removalList.empty()) {
         ScheduledCommand *entry = system->removalList.back();
         system->removalList.pop_back();

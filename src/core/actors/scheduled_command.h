@@ -51,6 +51,7 @@ inline constexpr uint8_t kEntryQueued = 4;      // on the removal list
 inline constexpr uint8_t kEntryLinked = 8;      // in a layer list
 inline constexpr uint8_t kEntryPortable = 0x10; // params still in the portable layout (as read)
 inline constexpr uint8_t kEntryFired = 0x20;    // a once-entry whose command is running: not saved
+inline constexpr uint8_t kEntryUnlisted = 0x40; // queued and already off its owner's list
 inline constexpr uint8_t kEntryDead = 0x80;     // deleted during a walk, freed after it
 
 inline constexpr uint32_t kScheduleLayerCount = 4;
@@ -108,7 +109,9 @@ ScheduledCommand *NewScheduledCommand();
 // Creates (or, with reuse, resets) an entry for owner and links it into layer
 // `layer` of the owner's time record. The parameter bytes are copied: the
 // command's native size, or for a variable layout the walk over `params`;
-// what `params` lacks is zero-filled. A negative start delay counts as 0.
+// what `params` lacks is zero-filled. A start in the past (a negative start
+// delay) is kept for the progress; the entry is due now, so it runs in the
+// next pass.
 // Returns null when owner is null and for "Recursive Command", whose block
 // refers to memory of the sender.
 ScheduledCommand *ScheduleCommand(Actor *owner, uint32_t command, ParamBlock params, uint32_t flags,
@@ -134,7 +137,9 @@ float ScheduledCommandLerpValue(const ScheduledCommand *entry);
 void RunScheduleLayer(ActorSystem *system, TimeRecord *record, uint32_t layer);
 
 // The per-frame pump: drain the removal list, then layers 0-3 of the
-// system's own record.
+// system's own record. The drain takes the queued entries off their owners'
+// lists in one pass per owner first, so that an actor holding many entries
+// does not pay a search of its list for each.
 void RunScheduledCommands(ActorSystem *system);
 
 // Upper bound on catching-up runs of one entry in one pass; the rest follow

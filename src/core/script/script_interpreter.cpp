@@ -38,8 +38,8 @@ struct RunState {
 
 RunState *gRun = nullptr;
 int gRunDepth = 0;
-// Runs started since the outermost run began, that one included.
-uint64_t gChainRuns = 0;
+// Runs started since the frame began; past the bound, refused.
+uint64_t gFrameRuns = 0;
 alignas(16) uint8_t gArgumentArea[kScriptArgumentAreaSize];
 size_t gArgumentTop = 0; // where the next run's blocks start in the area
 ScriptTrace *gTrace = nullptr;
@@ -437,19 +437,15 @@ int RunScript(ScriptRecord *record, Actor *local) {
     if (record == nullptr || record->dead || gRunDepth >= kMaxScriptRunDepth) {
         return 0;
     }
-    // The runs that one outermost run sets off are counted: two calls of a
-    // script by itself would otherwise run 2^64 times within the depth.
-    if (gRunDepth == 0) {
-        gChainRuns = 0;
-    } else if (gChainRuns >= kMaxScriptRunsPerChain) {
-        if (gChainRuns == kMaxScriptRunsPerChain) {
-            std::fprintf(stderr, "script: more than %llu script runs set off by one run; the rest are refused\n",
-                         static_cast<unsigned long long>(kMaxScriptRunsPerChain));
-            ++gChainRuns; // said once
+    if (gFrameRuns >= kMaxScriptRunsPerFrame) {
+        if (gFrameRuns == kMaxScriptRunsPerFrame) {
+            std::fprintf(stderr, "script: more than %llu script runs in one frame; the rest are refused\n",
+                         static_cast<unsigned long long>(kMaxScriptRunsPerFrame));
+            ++gFrameRuns; // said once a frame
         }
         return 0;
     }
-    ++gChainRuns;
+    ++gFrameRuns;
     if (record->compiled == nullptr &&
         CompileScript(record, record->owner, nullptr, nullptr) == 0) {
         return 0;
@@ -511,6 +507,8 @@ int EvalScriptParam(uint32_t type) {
 }
 
 int CurrentScriptRunDepth() { return gRunDepth; }
+
+void BeginScriptRunFrame() { gFrameRuns = 0; }
 
 ScriptTrace *InstallScriptTrace(ScriptTrace *trace) {
     ScriptTrace *previous = gTrace;

@@ -25,17 +25,21 @@ struct ScriptRecord;
 inline constexpr size_t kScriptArgumentAreaSize = 8192;
 // A run nested deeper than this answers 0 and does nothing.
 inline constexpr int kMaxScriptRunDepth = 64;
-// Runs that one outermost run sets off (at any depth, itself included) past
-// this many answer 0 and do nothing; the first refused says so on stderr.
-// Chains of content run a few scripts; a script that sets off the whole
-// world's "Start Game" twice from its own, each start adding to the world,
-// takes seconds at ten thousand runs and minutes at a hundred thousand.
-inline constexpr uint64_t kMaxScriptRunsPerChain = 1000;
+// Runs between two frame steps (the start-up and a level load count with the
+// frame they happen in) past this many answer 0 and do nothing; the first
+// refused run of a frame says so on stderr. Content runs a few hundred
+// scripts in a frame, and a send to 20,000 scripted actors runs every one;
+// a script that runs itself twice, or schedules itself again from each run,
+// would otherwise multiply its runs from frame to frame without end.
+inline constexpr uint64_t kMaxScriptRunsPerFrame = 100000;
+
+// Begins the count of a new frame (the frame step calls it first).
+void BeginScriptRunFrame();
 
 // Compiles the record when it holds no byte code (a failed compile leaves
 // none, so the next run tries again) and runs it with the record's owner as
 // "this" and local as "local". 1 when the run reached the end mark; 0 for a
-// failed compile, a run nested too deep or past the chain's count, or a run
+// failed compile, a run nested too deep or past the frame's count, or a run
 // ended by invalid byte code (an invalid access kind or word, an
 // unregistered command id, code that ends early).
 int RunScript(ScriptRecord *record, Actor *local);

@@ -136,6 +136,8 @@ TEST_F(StateTest, NameBindsAndFreesGlobalSlots) {
     Send(second, 32, {"GA7"});
     Send(second, 48);
     EXPECT_EQ(std::tuple(second->name, GetGlobalActor(7)), std::tuple("__GA7", nullptr));
+    Send(second, 48); // again before it goes: renamed once
+    EXPECT_EQ(second->name, "__GA7");
     EXPECT_TRUE(second->HasFlag(kActorQueuedForDeletion));
     EXPECT_EQ(system->pendingDeletion, std::vector<Actor *>{second});
 }

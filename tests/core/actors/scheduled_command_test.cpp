@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <tuple>
 #include <memory>
 
@@ -108,7 +110,7 @@ TEST_F(ScheduleTest, ZeroDelayWaitsForAFrameInWhichTimeAdvanced) {
 // A command that schedules itself again in the past, by "TimerCommand" or
 // "Timed Command Lerp": the next run comes in the next pass, as with a delay
 // of 0, not in the same pass without end (the hook gives up after 100).
-TEST_F(ScheduleTest, ANegativeDelayCountsAsZero) {
+TEST_F(ScheduleTest, AStartInThePastRunsInTheNextPass) {
     for (const uint32_t via : {cmd::base::TimerCommand, cmd::base::TimedCommandLerp}) {
         RecordingActor *a = MakeActor();
         size_t runs = 0;
@@ -131,6 +133,27 @@ TEST_F(ScheduleTest, ANegativeDelayCountsAsZero) {
         a->onCommand = nullptr;
         Destroy(a);
     }
+}
+
+// "Timed Command Lerp" of "Set Position" x from 0 to 10 over 0.5 s that
+// started 0.25 s ago picks up half-way in the next pass, and goes on from
+// there: the start stays in the past for the progress.
+TEST_F(ScheduleTest, ALerpStartedInThePastPicksUpWhereItStands) {
+    RecordingActor *a = MakeActor();
+    FrameDelta = 1.0f / 60.0f;
+    Frame();
+    const ParamValue from = ParamValue::Command(cmd::base::SetPosition, {Vector3{0, 0, 0}});
+    const ParamValue to = ParamValue::Command(cmd::base::SetPosition, {Vector3{10, 0, 0}});
+    SendCommandArgs(a, cmd::base::TimedCommandLerp, -0.25f, 0.5f, from, to);
+    EXPECT_EQ(a->position.x, 0.0f); // not in the pass that made it
+    std::vector<float> x;
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+        x.push_back(a->position.x);
+    }
+    EXPECT_NEAR(x[0], 5.0f, 1e-4f);
+    EXPECT_NEAR(x[1], 5.0f + 10.0f / 30.0f, 1e-4f);
+    EXPECT_NEAR(x[2], 5.0f + 20.0f / 30.0f, 1e-4f);
 }
 
 TEST_F(ScheduleTest, EveryPassEntriesAddedDuringThePumpRunInIt) {
@@ -173,6 +196,39 @@ TEST_F(ScheduleTest, CancelledEntriesStillFireAndDrainLastCancelledFirst) {
     EXPECT_TRUE(system->removalList.empty());
     EXPECT_EQ(a->scheduledCommands, (std::vector<ScheduledCommand *>{e2}));
     EXPECT_EQ(a->Ids(), std::vector<uint32_t>{kKillTime});
+}
+
+// The drain takes the queued entries off their owners' lists in one pass per
+// owner. Checked on random lists and cancels against the removal it
+// replaced: each entry, last cancelled first, searched from the back of its
+// owner's list and erased there.
+TEST_F(ScheduleTest, TheDrainLeavesTheListsThatRemovingOneByOneLeft) {
+    std::mt19937 random(12);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<RecordingActor *> owners = {MakeActor(), MakeActor(), MakeActor()};
+        std::vector<ScheduledCommand *> all;
+        for (int i = int(random() % 40); i > 0; --i) {
+            all.push_back(Schedule(owners[random() % 3], kScheduleOnce, 100.0f));
+        }
+        std::shuffle(all.begin(), all.end(), random);
+        std::vector<std::vector<ScheduledCommand *>> expected;
+        for (RecordingActor *owner : owners) expected.push_back(owner->scheduledCommands);
+        std::vector<ScheduledCommand *> cancelled(all.begin(), all.begin() + long(random() % (all.size() + 1)));
+        for (ScheduledCommand *entry : cancelled) ActorSystem::CancelScheduledCommand(entry);
+        for (auto it = cancelled.rbegin(); it != cancelled.rend(); ++it) {
+            for (size_t o = 0; o < owners.size(); ++o) {
+                auto &list = expected[o];
+                auto found = std::find(list.rbegin(), list.rend(), *it);
+                if (found != list.rend()) list.erase(std::next(found).base());
+            }
+        }
+        RunScheduledCommands(system);
+        for (size_t o = 0; o < owners.size(); ++o) {
+            EXPECT_EQ(owners[o]->scheduledCommands, expected[o]) << "round " << round;
+        }
+        EXPECT_TRUE(system->removalList.empty());
+        for (RecordingActor *owner : owners) Destroy(owner);
+    }
 }
 
 // With catch-up each run advances first; without, one run re-arms from now.

@@ -120,6 +120,34 @@ TEST_F(WorldCommands, StartGameRunsTheSystemsBoundScriptAfterServingIt) {
     EXPECT_TRUE(playerMade);
 }
 
+// A script of the starting world that starts it again (twice) is not
+// heard: each start would run every start script once more.
+TEST_F(WorldCommands, AStartSentWhileTheWorldStartsIsNotCarriedOut) {
+    WorldRecorder *starter = Make("Starter");
+    auto script = std::make_unique<ScriptRecord>();
+    script->eventId = cmd::base::StartGame;
+    script->owner = starter;
+    starter->scripts.push_back(std::move(script));
+    ScriptSpy spy;
+    int runs = 0;
+    spy.onRun = [&](ScriptRecord *) {
+        if (++runs < 3) { // bounded, should the start be carried out again
+            Send(cmd::base::StartGame);
+            Send(cmd::base::StartGame);
+        }
+    };
+    ScriptRunner *previous = InstallScriptRunner(&spy);
+    Send(cmd::base::StartGame);
+    EXPECT_EQ(runs, 1);
+    size_t players = 0;
+    for (Actor *actor : ActorTable) players += actor != nullptr && actor->name == "MASTERPLAYER";
+    EXPECT_EQ(players, 1u);
+    // Once the start is over, the world starts again when asked.
+    Send(cmd::base::StartGame);
+    InstallScriptRunner(previous);
+    EXPECT_EQ(runs, 2);
+}
+
 TEST_F(WorldCommands, StartGameAndSkipFrameTimeDropOneFrameTime) {
     TickClock clock;
     DestroyFrameTimer();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/actors/actor_services.h"
+#include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "core/actors/null_actor.h"
 #include "core/script/byte_buffer.h"
@@ -248,27 +249,54 @@ TEST_F(ScriptRun, SelfCallingScriptStopsAt64Runs) {
     EXPECT_EQ(CurrentScriptRunDepth(), 0);
 }
 
-// Scripts s0..s10, each running the next twice, would run 2,047 times from
-// one run of s0 (2^10 "Set Enabled"): past 1,000 runs the rest are refused,
-// with one line on stderr. The next outermost run counts anew.
-TEST_F(ScriptRun, TheRunsThatOneRunSetsOffAreBoundedInNumber) {
+// The runs between two frame steps share one budget. Content is never cut:
+// a send to 20,000 children scripted on "Pause Game" runs every one, and so
+// does a tree of 50 children with 50 children each. Scripts s0..s17, each
+// running the next twice, would run 2^18 - 1 times from one run of s0: past
+// the budget the rest are refused, with one line, and so is a later run in
+// the same frame; the next frame counts anew.
+TEST_F(ScriptRun, TheRunsBetweenTwoFrameStepsAreBoundedInNumber) {
+    const auto scripted = [](ScriptActor *actor, const std::string &source) {
+        actor->AddScript("s", source)->eventId = cmd::base::PauseGame;
+    };
+    ScriptActor *crowd = Make("Crowd");
+    for (int i = 0; i < 20000; ++i) scripted(Make("C", crowd), "this.Set_Enabled(1);");
+    ScriptActor *tree = Make("Tree");
+    for (int i = 0; i < 50; ++i) {
+        ScriptActor *branch = Make("B", tree);
+        scripted(branch, "this.CommandChildren(Pause_Game()); this.Set_Enabled(1);");
+        for (int j = 0; j < 50; ++j) scripted(Make("L", branch), "this.Set_Enabled(1);");
+    }
+    Take();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(crowd, "this.CommandChildren(Pause_Game());"), 1);
+    EXPECT_EQ(Take(kSetEnabled).size(), 20000u);
+    BeginScriptRunFrame();
+    EXPECT_EQ(Run(tree, "this.CommandChildren(Pause_Game());"), 1);
+    EXPECT_EQ(Take(kSetEnabled).size(), 2550u);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
     ScriptActor *a = Make("A");
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 17; ++i) {
         const std::string next = "this.s" + std::to_string(i + 1) + "();";
         a->AddScript("s" + std::to_string(i), next + next);
     }
-    a->AddScript("s10", "this.Set_Enabled(1);");
+    a->AddScript("s17", "this.Set_Enabled(1);");
     size_t sets = 0;
     a->onCommand = [&](uint32_t id, ParamBlock) { sets += id == kSetEnabled ? 1 : 0; };
     Take();
+    BeginScriptRunFrame();
     ::testing::internal::CaptureStderr();
     RunScript(a->scripts[0].get(), nullptr);
-    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_GT(sets, 0u);
-    EXPECT_LT(sets, 1000u); // of 1,024
-    EXPECT_EQ(said, "script: more than 1000 script runs set off by one run; the rest are refused\n");
+    EXPECT_LT(sets, kMaxScriptRunsPerFrame); // of 131,072
     sets = 0;
-    EXPECT_EQ(RunScript(a->scripts[10].get(), nullptr), 1);
+    EXPECT_EQ(RunScript(a->scripts[17].get(), nullptr), 0);
+    EXPECT_EQ(sets, 0u);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "script: more than 100000 script runs in one frame; the rest are refused\n");
+    BeginScriptRunFrame();
+    EXPECT_EQ(RunScript(a->scripts[17].get(), nullptr), 1);
     EXPECT_EQ(sets, 1u);
     EXPECT_EQ(CurrentScriptRunDepth(), 0);
 }
