@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "actor_checks.h"
 #include "app/class_list.h"
 #include "base/file_system.h"
 #include "core/actors/actor.h"
@@ -40,34 +41,7 @@ ReadOnlyFiles g_readOnlyFiles;
 // A base folder no file can be made in.
 constexpr const char *kNoFolder = "/dev/null/actor-file-fuzz";
 
-constexpr size_t kSystemIds = 10;
-constexpr size_t kMaxTableSize = kMaxActorId + 1023 + 1;
-
-struct SystemActors {
-    Actor *actor[kSystemIds] = {};
-    uint32_t classId[kSystemIds] = {};
-};
-
-SystemActors Capture() {
-    SystemActors s;
-    for (size_t id = 0; id < kSystemIds && id < ActorTable.size(); ++id) {
-        s.actor[id] = ActorTable[id];
-        s.classId[id] = s.actor[id] != nullptr ? s.actor[id]->classId : 0;
-    }
-    return s;
-}
-
-void Check(const SystemActors &before) {
-    for (size_t id = 0; id < kSystemIds; ++id) {
-        Actor *now = id < ActorTable.size() ? ActorTable[id] : nullptr;
-        if (now != before.actor[id] || (now != nullptr && now->classId != before.classId[id])) {
-            std::abort();
-        }
-    }
-    if (ActorTable.size() > kMaxTableSize) {
-        std::abort();
-    }
-}
+using fuzzcheck::kSystemIds;
 
 // The world as start-up leaves it: the table, the ids it holds actors at, each actor's parent and
 // children, and the draw groups registered.
@@ -196,23 +170,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size > (1u << 20)) {
         return 0;
     }
-    const SystemActors before = Capture();
+    const fuzzcheck::SystemActors before = fuzzcheck::Capture();
     {
         Archive archive;
         archive.OpenMemory(data, static_cast<uint32_t>(size));
         LoadActorsFrom(archive, kSerializeLoad);
     }
-    Check(before);
-    if (GetActorSystem()->GetFileVersion() != kNoFileVersion) {
-        std::abort();
-    }
+    fuzzcheck::Check(before);
+    fuzzcheck::CheckReadEnded();
     Actor *container = CreateActor(0, "F", nullptr, GetActorById(kSceneryRootId), -1, false);
     if (container != nullptr) {
         Archive archive;
         archive.OpenMemory(data, static_cast<uint32_t>(size));
         SerializeFileActors(archive, container);
     }
-    Check(before);
+    fuzzcheck::Check(before);
     if (!RemoveAddedActors()) {
         MakeWorld();
     }

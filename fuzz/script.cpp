@@ -21,16 +21,14 @@
 #include <string_view>
 #include <vector>
 
-#include "actors/characters/auto_aim_actor.h"
-#include "actors/characters/character_actor.h"
 #include "app/class_list.h"
-#include "base/random.h"
 #include "core/actors/actor.h"
 #include "core/actors/actor_services.h"
 #include "core/actors/actor_system.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
 #include "read_only_files.h"
+#include "scene_run.h"
 #include "support/game_fixture.h"
 #include "support/scene_harness.h"
 
@@ -266,12 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         script = Script(in);
     }
 
-    ResetActorWorldForTests(true);
-    ResetCharacterModuleForTests();
-    ResetAutoAimModuleForTests();
-    InitActorSystem();
-    SeedRand(1);
-    GetActorSystem()->baseFolder = world.builder.base;
+    fuzzscene::FreshWorld(world.builder.base);
     if (SendCommandArgs(GetActorById(kSceneryRootId), cmd::file_io::OpenFile, "Fuzz.qva") == 0) {
         Fail("the world no longer reads");
     }
@@ -287,9 +280,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!compiles) {
         return 0;
     }
-    SendCommandArgs(GetActorSystem(), cmd::actor_system::SetGlobalTime, 0u);
-    PrecalculateAll();
-    SendCommandArgs(GetActorSystem(), cmd::base::StartGame);
-    world.runner.Step(kFrames);
+    fuzzscene::StartAndRun(world.runner, kFrames);
     return 0;
 }
