@@ -193,6 +193,14 @@ bool ReadEntry(Archive &archive, Actor &actor, float now) {
     if (info == nullptr || !info->registered()) {
         return true;
     }
+    // An interpolating entry writes its progress over the first four bytes
+    // of its block at each run: only a command whose first parameter is a
+    // float takes that. (The engine saves such entries only for "Command
+    // Lerp".) Any other is dropped: no run writes a number over an address.
+    if ((kind == kScheduleInterpolate || kind == kScheduleInterpolateNoCatchUp) &&
+        (info->paramTypes.empty() || info->paramTypes[0] != ParamType::Real)) {
+        return true;
+    }
     // A plain block shorter than the command's parameters reads as zeros
     // beyond what was stored.
     if (info->Has(CommandFlags::PlainBlock) && info->nativeParamBytes > 0 &&

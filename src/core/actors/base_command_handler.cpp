@@ -1052,7 +1052,17 @@ bool MakeScheduledCommandLive(ScheduledCommand *entry) {
     }
     entry->state &= ~kEntryPortable;
     if (result.borrowed()) {
-        return true; // no pointer at any depth: the stored bytes are the live ones
+        // No pointer at any depth: the stored bytes are the live ones, as far
+        // as the command's types reach. What a file holds beyond them is no
+        // parameter, and a command registered without types gets no bytes
+        // (its handler reads zeros), as when the engine schedules it.
+        if (result.size() < entry->paramSize) {
+            entry->paramSize = static_cast<uint32_t>(result.size());
+            if (entry->paramSize == 0) {
+                entry->params.reset();
+            }
+        }
+        return true;
     }
     const size_t size = result.size();
     std::unique_ptr<uint8_t[]> bytes;

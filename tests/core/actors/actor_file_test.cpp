@@ -3,6 +3,7 @@
 // forged files are refused.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <tuple>
 #include <filesystem>
@@ -695,6 +696,30 @@ TEST_F(ActorFileTest, ScheduledRecordsAreChecked) {
     EXPECT_FLOAT_EQ(e->Block().ReadF32(8), 0.0f);
 }
 
+TEST_F(ActorFileTest, AnInterpolatingEntryIsReadOnlyForACommandThatTakesAFloatFirst) {
+    Actor *a = Plain("A", scenery, 3000);
+    Actor *b = Plain("B", scenery, 3001);
+    auto lerp = Block(250, {0.0f, ParamValue::Command(63, {Vector3{0, 0, 0}}),
+                            ParamValue::Command(63, {Vector3{1, 1, 1}})});
+    auto radius = Block(138, {2.0f});
+    auto turn = Block(270, {b});
+    auto noActor = Block(270, {static_cast<Actor *>(nullptr)});
+    a->ScheduleCommand(250, lerp.block(), kSaved | Kind(13), 0.0f, 0.1f, 0.01f);
+    a->ScheduleCommand(138, radius.block(), kSaved | Kind(5), 0.0f, 0.1f, 0.01f);
+    // Each run would write its progress over the address.
+    a->ScheduleCommand(270, turn.block(), kSaved | Kind(5), 0.0f, 0.1f, 0.01f);
+    a->ScheduleCommand(270, noActor.block(), kSaved | Kind(13), 0.0f, 0.1f, 0.01f);
+    a->ScheduleCommand(158, ParamBlock(), kSaved | Kind(5), 0.0f, 0.1f, 0.01f); // no types
+    const std::string bytes = Save(3000, 3002);
+    Restart();
+    ASSERT_EQ(Load(bytes), 1);
+    std::vector<uint32_t> read;
+    for (const ScheduledCommand *e : FileEntries(GetActorById(3000))) {
+        read.push_back(e->command);
+    }
+    EXPECT_EQ(read, (std::vector<uint32_t>{250, 138}));
+}
+
 TEST_F(ActorFileTest, CancelledAndRunningEntriesAreNotSaved) {
     WorldRecorder *r = Make("R", scenery, 3000);
     std::string saved;
@@ -765,6 +790,61 @@ TEST_F(ActorFileTest, EntryTimesAreKeptRelativeToTheOwnersClock) {
     TakeLog();
     RunAt(601.5f);
     EXPECT_EQ(Names(TakeLog(), 37).size(), 1u);
+}
+
+// What a save keeps of each saved entry: command, kind, tag, layer, the
+// times the file holds, and the live block in the form a file holds it
+// (actors as their paths from the owner).
+std::vector<std::string> SavedEntries(Actor *owner) {
+    std::vector<std::string> out;
+    for (ScheduledCommand *e : FileEntries(owner)) {
+        ParamBlockResult portable;
+        EXPECT_TRUE(ParamBlockToPortable(owner, &portable, e->command, e->Block()));
+        const uint32_t times = std::array{0u, 0u, 1u, 2u, 4u, 4u, 0u, 0u}[e->kind & 7];
+        const float time[4] = {e->due, e->interval, e->start, e->end};
+        std::string line = std::to_string(e->command) + " kind " + std::to_string(e->kind) +
+                           " tag " + std::to_string(e->tag) + " layer " + std::to_string(e->layer) +
+                           " " + std::to_string(e->paramSize) + " bytes, times";
+        for (uint32_t i = 0; i < times; ++i) {
+            line += " " + std::to_string(time[i]);
+        }
+        out.push_back(line + ": " +
+                      std::string(portable.data(), portable.data() + portable.size()));
+    }
+    return out;
+}
+
+TEST_F(ActorFileTest, EveryEntryTheEngineSavesComesBackFromItsFile) {
+    Actor *a = Plain("A", scenery, 3000);
+    Actor *b = Plain("B", scenery, 3001);
+    Actor *c = Plain("C", a, 3002);
+    // An action start over time: "Command Lerp" (kind 13, tag 255) and its
+    // end (kind 2, tag 254, no parameters).
+    a->actionStartTime = 0.5f;
+    a->HandleCommand(cmd::base::ActionStart, ParamBlock());
+    // "TimerCommand" entries: an actor, a text, a nested command.
+    const ParamValue move = ParamValue::Command(63, {Vector3{1, 2, 3}});
+    for (auto timer : {Block(57, {1.0f, ParamValue::Command(270, {b})}),
+                       Block(57, {1.5f, ParamValue::Command(32, {"Later"})}),
+                       Block(57, {2.0f, ParamValue::Command(60, {b, 35u, move})})}) {
+        a->HandleCommand(57, timer.block());
+    }
+    auto aim = Block(1754, {ParamValue::ActorExt(c, "head")});
+    a->ScheduleCommand(1754, aim.block(), kSaved | Kind(4) | 7, 0.5f, 5.0f, 1.0f);
+    auto force = Block(141, {c, 1.0f, 2.0f, 3.0f});
+    ScheduleCommand(a, 141, force.block(), kSaved | Kind(3), 1.0f, 0.0f, 2.0f, nullptr, 2);
+    auto radius = Block(138, {2.0f});
+    a->ScheduleCommand(138, radius.block(), 7164, 0.5f, 0.0f, 0.5f); // kind 11, tag 252
+    const std::vector<std::string> saved = SavedEntries(a);
+    ASSERT_EQ(saved.size(), 8u);
+
+    const std::string bytes = Save(3000, 3003);
+    Restart();
+    ASSERT_EQ(Load(bytes), 1);
+    Actor *read = GetActorById(3000);
+    read->HandleCommand(cmd::base::Precalculate, ParamBlock());
+    EXPECT_EQ(SavedEntries(read), saved);
+    EXPECT_EQ(FileEntries(read).at(2)->Block().ReadActor(0), GetActorById(3001));
 }
 
 // --- files opened from inside a delivery ----------------------------------------------

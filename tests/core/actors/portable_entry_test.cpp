@@ -134,4 +134,35 @@ TEST_F(PortableEntryTest, LoadedRecursiveCommandIsNeverDelivered) {
     EXPECT_TRUE(actor->scheduledCommands.empty()); // cancelled and gone
 }
 
+TEST_F(PortableEntryTest, BytesBeyondTheCommandsTypesNeverReachItsHandler) {
+    RecordingActor *actor = MakeActor();
+    // "Create", "nO Spawned" and "Add Collision Recursive" have no types;
+    // their handlers take a first word as an address.
+    std::vector<ScheduledCommand *> entries;
+    for (uint32_t command : {158u, 346u, 1252u}) {
+        entries.push_back(LoadedEntry(actor, command, std::vector<uint8_t>(40, 0x41), 0.0f));
+    }
+    // Nested in "Action Command", "Cur_DG" and "Cur_DG_And_NearDG".
+    for (auto [carrier, nested] : {std::pair{217u, 158u}, {55u, 346u}, {54u, 158u}}) {
+        std::vector<uint8_t> bytes(36, 0x41);
+        std::memcpy(bytes.data(), &nested, 4);
+        entries.push_back(LoadedEntry(actor, carrier, bytes, 0.0f));
+    }
+    Send(actor, 153);
+    std::vector<uint32_t> sizes;
+    for (const ScheduledCommand *entry : entries) {
+        sizes.push_back(entry->paramSize);
+    }
+    ASSERT_EQ(sizes, (std::vector<uint32_t>{0, 0, 0, 4, 4, 4}));
+    RunFor(0.05f);
+    // "Create" without a source, once itself and once from "Action Command".
+    EXPECT_EQ(std::tuple(actor->Count(158), actor->Count(346), actor->Count(1252)),
+              std::tuple(2u, 1u, 1u));
+    for (uint32_t command : {158u, 346u, 1252u}) {
+        for (const RecordedCommand &call : actor->Only(command)) {
+            EXPECT_TRUE(call.block.empty()) << command;
+        }
+    }
+}
+
 } // namespace
