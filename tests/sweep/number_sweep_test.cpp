@@ -894,7 +894,7 @@ std::vector<SweptParameter> ParametersWithWordsAndTexts() {
 struct WordOrText {
     const char *name;
     uint32_t word = 0;
-    std::string text;
+    std::string text{};
     bool open = false;
 };
 
