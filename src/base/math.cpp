@@ -813,6 +813,19 @@ float AtLeast(float value, float floor) {
     return value >= floor ? value : floor;
 }
 
+int64_t TruncateInRange(float value, int64_t lo, int64_t hi) {
+    // 2^63: every float whose size is below it converts to int64_t.
+    constexpr float kLimit = 9223372036854775808.0f;
+    if (!(value >= -kLimit)) {
+        return lo; // also NaN
+    }
+    if (value >= kLimit) {
+        return hi;
+    }
+    const auto whole = static_cast<int64_t>(value);
+    return whole < lo ? lo : whole > hi ? hi : whole;
+}
+
 uint32_t PackColorChannel(float c) {
     if (!(c > 0.0f)) {
         return 0; // also NaN

@@ -255,6 +255,12 @@ void DiscardNoiseTable();
 // the floor; any other value, +infinity included, stays.
 float AtLeast(float value, float floor);
 
+// The value truncated toward zero and held within [lo, hi] (lo <= hi): a
+// value past either end, an infinity included, gives that end and NaN gives
+// lo; any other value gives what static_cast gives. Where a float becomes an
+// integer, this keeps the conversion defined for every float.
+int64_t TruncateInRange(float value, int64_t lo, int64_t hi);
+
 // One colour channel 0..1 as a byte: >= 1 -> 255, <= 0 or NaN -> 0, else
 // trunc(c x 255 + 0.5).
 uint32_t PackColorChannel(float c);

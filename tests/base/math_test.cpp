@@ -107,6 +107,24 @@ TEST(MathScalar, AtLeastRaisesOnlyValuesBelowTheFloor) {
     EXPECT_EQ(AtLeast(inf, 1.0f), inf);
 }
 
+TEST(MathScalar, TruncateInRangeIsDefinedForEveryFloat) {
+    const float inf = std::numeric_limits<float>::infinity(), big = 9223372036854775808.0f; // 2^63
+    const int64_t min = std::numeric_limits<int64_t>::min(), max = std::numeric_limits<int64_t>::max();
+    for (const float in : {0.0f, 1.9f, -1.9f, -1000.0f, 1999.99f}) {
+        EXPECT_EQ(TruncateInRange(in, -1000, 2000), static_cast<int64_t>(in)) << in;
+    }
+    const std::pair<float, int64_t> edges[] = {{NAN, -1000},    {-inf, -1000},  {inf, 2000},
+                                               {2000.5f, 2000}, {-3e9f, -1000}, {1e30f, 2000}};
+    for (const auto &[in, out] : edges) {
+        EXPECT_EQ(TruncateInRange(in, -1000, 2000), out) << in;
+    }
+    // The ends of int64_t, and the floats just within and past them.
+    EXPECT_EQ((std::vector<int64_t>{TruncateInRange(-big, min, max), TruncateInRange(-FLT_MAX, min, max),
+                                    TruncateInRange(std::nextafter(big, 0.0f), min, max),
+                                    TruncateInRange(big, min, max)}),
+              (std::vector<int64_t>{min, min, 9223371487098961920, max}));
+}
+
 // --- vectors -----------------------------------------------------------------
 
 TEST(MathVector, NormalizeKeepsDegenerateInputs) {

@@ -58,6 +58,7 @@
 #include "core/actors/class_descriptor.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
+#include "core/actors/loading_screen.h"
 #include "core/actors/param_builder.h"
 #include "core/actors/param_convert.h"
 #include "core/actors/scheduled_command.h"
@@ -485,7 +486,21 @@ class NumberSweep {
             }
         }
         Look(receiverId, &outcome);
+        ShowLoadingScreen();
         return outcome;
+    }
+
+    // A loading screen begins, takes one progress call and ends, as in a
+    // level load: the places a case stored for the bar and its text are
+    // read. Nothing is drawn.
+    static void ShowLoadingScreen() {
+        LoadingScreenState &screen = GetLoadingScreenState();
+        const uint32_t stepsPerUpdate = screen.stepsPerUpdate;
+        screen.stepsPerUpdate = 2;
+        BeginLoadingScreen(GetActorSystem(), 1000);
+        DrawLoadingScreen(nullptr);
+        EndLoadingScreen(GetActorSystem());
+        screen.stepsPerUpdate = stepsPerUpdate;
     }
 
     // The file route: the sample's character file with a body of infinite
@@ -884,7 +899,7 @@ std::vector<SweptParameter> ParametersWithWordsAndTexts() {
 struct WordOrText {
     const char *name;
     uint32_t word = 0;
-    std::string text;
+    std::string text{};
     bool open = false;
 };
 
@@ -990,9 +1005,12 @@ TEST(NumberSweep, AWordOrTextStaysWithTheActorThatGotIt) {
         }
     };
 
+    // The last four are floats' bits (+inf, -inf, the largest float, 1e30):
+    // some commands typed as words read a float.
     const std::vector<WordOrText> words = {
         {"0xFFFFFFFF", 0xFFFFFFFFu}, {"0x80000000", 0x80000000u}, {"0x7FFFFFFF", 0x7FFFFFFFu},
-        {"65536", 65536u}, {"1000000", 1000000u}};
+        {"65536", 65536u}, {"1000000", 1000000u}, {"0x7F800000", 0x7F800000u},
+        {"0xFF800000", 0xFF800000u}, {"0x7F7FFFFF", 0x7F7FFFFFu}, {"0x7149F2CA", 0x7149F2CAu}};
     const std::vector<WordOrText> texts = {
         {"5,000 characters", 0, std::string(5000, 'L')},
         {"127 characters", 0, std::string(127, 'M')},

@@ -4,6 +4,7 @@
 // turning, fading marker over each lock.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "actors/characters/auto_aim_actor.h"
 #include "actors/characters/character_actor.h"
@@ -373,7 +374,10 @@ float MarkerHalfSize(float brightness, float screenWidth, float distance) {
 float MarkerAlpha(float brightness, float fade, uint32_t aimFlags, float now) {
     float base = 0.37f;
     if ((aimFlags & kAimLockSwitch) == 0) {
-        base = (static_cast<int64_t>(now * 6.0f) & 1) != 0 ? 0.259f : 0.333f;
+        // Blinks six times a second, at any clock.
+        const int64_t tick = TruncateInRange(now * 6.0f, std::numeric_limits<int64_t>::min(),
+                                             std::numeric_limits<int64_t>::max());
+        base = (tick & 1) != 0 ? 0.259f : 0.333f;
     }
     return brightness * base * fade * 0.8f;
 }

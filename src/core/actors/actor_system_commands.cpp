@@ -463,7 +463,11 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         WriteColor(block, loadBarColor);
         break;
     case cmd::actor_system::SetLoadBarPosition:
-        loadBarPosition = ReadVector3(block);
+        // The loading screen lays its bar out from these places: one that
+        // is not finite is refused, and the held one stays.
+        if (const Vector3 place = ReadVector3(block); Vec3IsFinite(place)) {
+            loadBarPosition = place;
+        }
         break;
     case cmd::actor_system::GetLoadBarPosition:
         WriteVector3(block, loadBarPosition);
@@ -475,7 +479,9 @@ int ActorSystem::HandleCommand(uint32_t commandId, ParamBlock block) {
         WriteColor(block, loadBarTextColor);
         break;
     case cmd::actor_system::SetLoadBarTextPosition:
-        loadBarTextPosition = ReadVector3(block);
+        if (const Vector3 place = ReadVector3(block); Vec3IsFinite(place)) {
+            loadBarTextPosition = place;
+        }
         break;
     case cmd::actor_system::GetLoadBarTextPosition:
         WriteVector3(block, loadBarTextPosition);

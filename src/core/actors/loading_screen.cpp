@@ -73,6 +73,13 @@ LoadingScreenState g_state;
 
 constexpr float kChannelScale = 0.003921569f; // 1 / 255
 
+// A place on the screen in whole pixels: `place` truncated and held within
+// [lo, hi]. The range is widened to take in `home`, the place without an
+// offset, so that a screen too small for the range keeps the home place.
+int32_t ScreenPixel(float place, int32_t home, int32_t lo, int32_t hi) {
+    return static_cast<int32_t>(TruncateInRange(place, std::min(lo, home), std::max(hi, home)));
+}
+
 LibraryItem *FindMaterial(const char *name) {
     ResourceLibrary *library = GetLibrary();
     return library != nullptr ? library->FindItemByName(name, ItemClass::Material) : nullptr;
@@ -116,8 +123,11 @@ LibraryItem *BeginLoadingScreen(ActorSystem *system, uint32_t expectedSteps) {
     const Vector3 position = system != nullptr ? system->loadBarPosition : Vector3{0, 0, 0};
     const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
     const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
-    const auto cx = static_cast<int32_t>(static_cast<float>(width / 2) + position.x);
-    const auto cy = static_cast<int32_t>(static_cast<float>(height) + position.y);
+    // The centre is held where the whole well (202 across either side of
+    // it, 82 to 70 above it) stays on the screen.
+    const int32_t cx =
+        ScreenPixel(static_cast<float>(width / 2) + position.x, width / 2, 202, width - 202);
+    const int32_t cy = ScreenPixel(static_cast<float>(height) + position.y, height, 82, height + 70);
     s.frame = {cx - 200, cy - 80, cx + 200, cy - 72};
     s.well = {cx - 202, cy - 82, cx + 202, cy - 70};
     s.bar = {cx - 198, cy - 78, cx - 198, cy - 74};
@@ -141,8 +151,10 @@ int DrawLoadingScreen(const char *text) {
     const Vector3 textOffset = system != nullptr ? system->loadBarTextPosition : Vector3{0, 0, 0};
     const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
     const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
-    s.textX = static_cast<int32_t>(static_cast<float>(width / 2) + textOffset.x - 200.0f);
-    s.textY = static_cast<int32_t>(static_cast<float>(height) + textOffset.y - 130.0f);
+    // The text starts on the screen.
+    s.textX = ScreenPixel(static_cast<float>(width / 2) + textOffset.x - 200.0f, width / 2 - 200, 0,
+                          width);
+    s.textY = ScreenPixel(static_cast<float>(height) + textOffset.y - 130.0f, height - 130, 0, height);
 
     if (s.stepsSinceUpdate < s.stepsPerUpdate) {
         return static_cast<int>(s.stepsSinceUpdate);

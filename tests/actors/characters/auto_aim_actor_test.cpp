@@ -1,6 +1,7 @@
 // The AutoAim in a one-room scene: the aim of types 0 and 2 on a class-0
 // "Head", gathering and choosing the target, the commands, the lock-on mode
 // of type 91 and the actor-file record.
+#include <cfloat>
 #include <cmath>
 #include <tuple>
 
@@ -299,6 +300,11 @@ TEST(AutoAimMarker, SizeAndAlpha) {
     EXPECT_NEAR(MarkerAlpha(1.0f, 1.0f, kAimLockSwitch, 0.0f), 0.296f, 1e-6f);
     EXPECT_NEAR(MarkerAlpha(1.0f, 1.0f, 0, 0.0f), 0.333f * 0.8f, 1e-6f);
     EXPECT_NEAR(MarkerAlpha(1.0f, 1.0f, 0, 0.2f), 0.259f * 0.8f, 1e-6f);
+    // The blink at any clock, a clock far ahead too.
+    for (const float now : {3e9f, 1e30f, -1e30f, FLT_MAX, INFINITY, NAN}) {
+        const float alpha = MarkerAlpha(1.0f, 1.0f, 0, now);
+        EXPECT_TRUE(alpha == 0.259f * 0.8f || alpha == 0.333f * 0.8f) << now;
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -125,6 +126,28 @@ TEST_F(LoadingScreen, BarMovesEveryNthCallAndStopsShortOfTheFrame) {
     EXPECT_EQ(DrawLoadingScreen(nullptr), 0);
     EXPECT_EQ(renderer.frames, framesBefore);
     EXPECT_GT(s.progress, progress);
+}
+
+// Any finite place keeps the bar's well and the text's start on the screen;
+// a place within reach is taken as it is.
+TEST_F(LoadingScreen, TheBarAndTextStayOnTheScreenForAnyPlace) {
+    const struct {
+        float x, y;
+        ScreenRect well;
+        int32_t textX, textY;
+    } cases[] = {{100.0f, -200.0f, {298, 318, 702, 330}, 300, 270},
+                 {1e30f, 3e9f, {396, 588, 800, 600}, 800, 600},
+                 {-1e30f, -3e9f, {0, 0, 404, 12}, 0, 0},
+                 {FLT_MAX, -FLT_MAX, {396, 0, 800, 12}, 800, 0}};
+    for (const auto &c : cases) {
+        system->loadBarPosition = system->loadBarTextPosition = {c.x, c.y, 0.0f};
+        BeginLoadingScreen(system, 1000);
+        DrawLoadingScreen(nullptr);
+        const LoadingScreenState &s = GetLoadingScreenState();
+        EXPECT_EQ(std::tuple(s.well, s.textX, s.textY), std::tuple(c.well, c.textX, c.textY))
+            << c.x << ", " << c.y;
+        EndLoadingScreen(system);
+    }
 }
 
 // A fake actor-file reader: each file name maps to a list of (class, name)

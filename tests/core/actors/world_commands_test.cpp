@@ -314,6 +314,22 @@ TEST_F(WorldCommands, AGammaThatIsNotFiniteIsRefused) {
     EXPECT_EQ(camera->gammaRefresh, refreshes);
 }
 
+// The loading screen lays its bar and text out from these places: one with
+// a component that is not finite is refused, and the held place stays.
+TEST_F(WorldCommands, ALoadBarPlaceThatIsNotFiniteIsRefused) {
+    Send(cmd::actor_system::SetLoadBarPosition, Vector3{1, 2, 3});
+    Send(cmd::actor_system::SetLoadBarTextPosition, Vector3{4, 5, 6});
+    for (const float bad : {NAN, INFINITY, -INFINITY}) {
+        for (const Vector3 &place : {Vector3{bad, 0, 0}, Vector3{0, bad, 0}, Vector3{0, 0, bad}}) {
+            Send(cmd::actor_system::SetLoadBarPosition, place);
+            Send(cmd::actor_system::SetLoadBarTextPosition, place);
+        }
+    }
+    const Vector3 &bar = system->loadBarPosition, &text = system->loadBarTextPosition;
+    EXPECT_EQ(std::tuple(bar.x, bar.y, bar.z, text.x, text.y, text.z),
+              std::tuple(1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f));
+}
+
 TEST_F(WorldCommands, PendingLoadFields) {
     system->baseFolder = "C:\\Game";
     Send(cmd::actor_system::NewGame, "data\\Globals1_XBox.qva", "data\\Level1.qva");
