@@ -27,11 +27,11 @@ inline constexpr size_t kScriptArgumentAreaSize = 8192;
 inline constexpr int kMaxScriptRunDepth = 64;
 // Runs between two frame steps (the start-up and a level load count with the
 // frame they happen in) past this many answer 0 and do nothing; the first
-// refused run of a frame says so on stderr. Content runs a few hundred
-// scripts in a frame, and a send to 20,000 scripted actors runs every one;
+// refused run of a frame says so on stderr. The sample runs seven scripts
+// in a frame at the most, and a send to 20,000 scripted actors runs every one;
 // a script that runs itself twice, or schedules itself again from each run,
 // would otherwise multiply its runs from frame to frame without end.
-inline constexpr uint64_t kMaxScriptRunsPerFrame = 100000;
+inline constexpr uint64_t kMaxScriptRunsPerFrame = 50000;
 
 // Begins the count of a new frame (the frame step calls it first).
 void BeginScriptRunFrame();

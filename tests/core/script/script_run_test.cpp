@@ -294,7 +294,7 @@ TEST_F(ScriptRun, TheRunsBetweenTwoFrameStepsAreBoundedInNumber) {
     EXPECT_EQ(RunScript(a->scripts[17].get(), nullptr), 0);
     EXPECT_EQ(sets, 0u);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "script: more than 100000 script runs in one frame; the rest are refused\n");
+              "script: more than 50000 script runs in one frame; the rest are refused\n");
     BeginScriptRunFrame();
     EXPECT_EQ(RunScript(a->scripts[17].get(), nullptr), 1);
     EXPECT_EQ(sets, 1u);
