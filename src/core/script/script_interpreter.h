@@ -25,16 +25,6 @@ struct ScriptRecord;
 inline constexpr size_t kScriptArgumentAreaSize = 8192;
 // A run nested deeper than this answers 0 and does nothing.
 inline constexpr int kMaxScriptRunDepth = 64;
-// Runs between two frame steps (the start-up and a level load count with the
-// frame they happen in) past this many answer 0 and do nothing; the first
-// refused run of a frame says so on stderr. The sample runs seven scripts
-// in a frame at the most, and a send to 20,000 scripted actors runs every one;
-// a script that runs itself twice, or schedules itself again from each run,
-// would otherwise multiply its runs from frame to frame without end.
-inline constexpr uint64_t kMaxScriptRunsPerFrame = 50000;
-
-// Begins the count of a new frame (the frame step calls it first).
-void BeginScriptRunFrame();
 
 // Compiles the record when it holds no byte code (a failed compile leaves
 // none, so the next run tries again) and runs it with the record's owner as
@@ -54,6 +44,16 @@ int EvalScriptParam(uint32_t type);
 
 // Depth of the innermost active run (1 for an outermost run, 0 when none).
 int CurrentScriptRunDepth();
+
+// Runs between two frame steps (the start-up and a level load count with the
+// frame they happen in) past this many answer 0 and do nothing; the first
+// refused run of a frame says so on stderr. The sample runs seven scripts
+// in a frame at the most, and a send to 20,000 scripted actors runs every one;
+// a script that runs itself twice, or schedules itself again from each run,
+// would otherwise multiply its runs from frame to frame without end.
+inline constexpr uint64_t kMaxScriptRunsPerFrame = 50000;
+// Begins the count of a new frame (the frame step calls it first).
+void BeginScriptRunFrame();
 
 // Observes what the interpreter delivers (the qvscript tool prints it).
 // depth is 0 for lines of an outermost run.
