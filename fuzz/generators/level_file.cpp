@@ -15,10 +15,8 @@
 // (the interpolation writes its progress at the start of the block):
 //   orientation_lerp.qva, orientation_lerp_no_catch_up.qva.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,26 +31,13 @@
 #include "seed_folder.h"
 #include "support/game_fixture.h"
 #include "support/scene_harness.h"
+#include "support/stored_entry.h"
 
 namespace {
 
 constexpr float kDue = 0.05f;
 
 uint32_t Saved(uint8_t kind) { return kScheduleSaved | (uint32_t{kind} << kScheduleKindShift); }
-
-// An entry as the actor reader leaves it: the bytes as stored.
-void RawEntry(Actor *owner, uint32_t command, uint8_t kind, const std::vector<uint8_t> &bytes) {
-    ScheduledCommand *entry = NewScheduledCommand();
-    entry->owner = owner;
-    entry->command = command;
-    entry->kind = kind;
-    entry->start = entry->due = kDue;
-    entry->state |= kEntrySaved | kEntryPortable;
-    entry->params = std::make_unique<uint8_t[]>(bytes.size());
-    std::memcpy(entry->params.get(), bytes.data(), bytes.size());
-    entry->paramSize = static_cast<uint32_t>(bytes.size());
-    owner->scheduledCommands.push_back(entry);
-}
 
 bool Schedule(Actor *owner, uint32_t command, std::initializer_list<ParamValue> values,
               uint8_t kind, float start, float end, float interval) {
@@ -135,18 +120,18 @@ int main(int argc, char **argv) {
          }},
         {"raw_create.qva",
          [&](Actor *mover, Actor *) {
-             RawEntry(mover, cmd::base::Create, kScheduleOnce, kRaw);
+             AddStoredEntry(mover, cmd::base::Create, kScheduleOnce, kRaw, kDue);
              return true;
          }},
         {"raw_spawned.qva",
          [&](Actor *mover, Actor *) {
-             RawEntry(mover, cmd::base::NOSpawned, kScheduleOnce, kRaw);
+             AddStoredEntry(mover, cmd::base::NOSpawned, kScheduleOnce, kRaw, kDue);
              return true;
          }},
         {"raw_action_create.qva",
          [&](Actor *mover, Actor *) {
-             RawEntry(mover, cmd::base::ActionCommand, kScheduleOnce,
-                      Nesting(cmd::base::Create, kRaw));
+             AddStoredEntry(mover, cmd::base::ActionCommand, kScheduleOnce,
+                            Nesting(cmd::base::Create, kRaw), kDue);
              return true;
          }},
         {"orientation_lerp.qva",

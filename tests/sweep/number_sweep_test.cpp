@@ -74,6 +74,7 @@
 #include "support/game_fixture.h"
 #include "support/sample_copy.h"
 #include "support/scene_harness.h"
+#include "support/stored_entry.h"
 
 // With the sanitizers, a report ends the process: it names the case first.
 #if defined(__SANITIZE_ADDRESS__)
@@ -1252,25 +1253,15 @@ std::vector<uint8_t> Nesting(uint32_t carrier, uint32_t id, Actor *context) {
     return out;
 }
 
-// An entry as the actor reader leaves it (saved, portable): a save writes
-// its block byte for byte. Times from the owner's clock.
+// An entry as the actor reader leaves it, on the layer its place in the
+// owner's list gives. Times from the owner's clock.
 void AddSavedEntry(Actor *owner, uint32_t command, const std::vector<uint8_t> &bytes, uint8_t kind, float due) {
-    ScheduledCommand *entry = NewScheduledCommand();
     const float now = owner->timeRecord != nullptr ? owner->timeRecord->time : 0.0f;
-    entry->owner = owner;
-    entry->command = command;
-    entry->kind = kind;
-    entry->layer = uint8_t(owner->scheduledCommands.size() % kScheduleLayerCount);
-    entry->start = entry->due = now + due;
+    const auto layer = uint8_t(owner->scheduledCommands.size() % kScheduleLayerCount);
+    ScheduledCommand *entry = AddStoredEntry(owner, command, kind, bytes, now + due);
+    entry->layer = layer;
     entry->interval = 0.02f;
     entry->end = entry->start + 0.1f;
-    entry->state |= kEntrySaved | kEntryPortable;
-    if (!bytes.empty()) {
-        entry->params = std::make_unique<uint8_t[]>(bytes.size());
-        std::memcpy(entry->params.get(), bytes.data(), bytes.size());
-        entry->paramSize = uint32_t(bytes.size());
-    }
-    owner->scheduledCommands.push_back(entry);
 }
 
 // First id and span of an actor file's actors; {0, 0} when it does not read.

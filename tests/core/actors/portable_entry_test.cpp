@@ -5,6 +5,7 @@
 
 #include "base_handler_fixture.h"
 #include "core/actors/param_convert.h"
+#include "support/stored_entry.h"
 
 namespace {
 
@@ -27,19 +28,10 @@ class PortableEntryTest : public BaseHandlerTest {
         InstallActorPathResolver(previous);
         BaseHandlerTest::TearDown();
     }
-    // An entry as the actor reader leaves it: portable bytes, linked.
+    // An entry as the actor reader leaves it, linked.
     static ScheduledCommand *LoadedEntry(Actor *owner, uint32_t command,
                                          const std::vector<uint8_t> &bytes, float delay) {
-        ScheduledCommand *entry = NewScheduledCommand();
-        entry->owner = owner;
-        entry->command = command;
-        entry->kind = 2;
-        entry->start = entry->due = delay;
-        entry->state |= kEntrySaved | kEntryPortable;
-        entry->params = std::make_unique<uint8_t[]>(bytes.size());
-        std::memcpy(entry->params.get(), bytes.data(), bytes.size());
-        entry->paramSize = static_cast<uint32_t>(bytes.size());
-        owner->scheduledCommands.push_back(entry);
+        ScheduledCommand *entry = AddStoredEntry(owner, command, kScheduleOnce, bytes, delay);
         LinkScheduledCommand(entry);
         return entry;
     }
