@@ -714,17 +714,17 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
     case cmd::base::InitCopy:
         Initialise(actor, commandId);
         return true;
-    case cmd::base::Delete: {
-        // Renamed once: an actor deleted again before it goes keeps its
-        // name, which would otherwise grow with every delete.
-        const bool queued = actor.HasFlag(kActorQueuedForDeletion);
+    case cmd::base::Delete:
         ActorSystem::QueueActorForDeletion(&actor);
         actor.ReleaseGlobalSlot();
-        if (!queued) {
+        // Renamed by the first "Delete", whatever queued the actor before;
+        // one sent again before it goes leaves the name, which would
+        // otherwise grow with every delete.
+        if (!actor.HasFlag(kActorRenamedForDeletion)) {
+            actor.flags |= kActorRenamedForDeletion;
             actor.name = "__" + actor.name;
         }
         return true;
-    }
     case cmd::base::Create:
         Create(actor, block);
         return true;

@@ -85,7 +85,9 @@ void ActorSystem::Process() {
         Actor *actor = pendingDeletion.back();
         pendingDeletion.pop_back();
         if (actor != nullptr) {
-            actor->flags &= ~kActorQueuedForDeletion;
+            // An actor that outlives this (a system actor) is renamed again
+            // by a later "Delete".
+            actor->flags &= ~(kActorQueuedForDeletion | kActorRenamedForDeletion);
             DeleteActor(actor);
         }
     }
@@ -101,7 +103,7 @@ void ActorSystem::Process() {
     DestroyWorld();
     for (Actor *actor : pendingDeletion) {
         if (actor != nullptr) {
-            actor->flags &= ~kActorQueuedForDeletion;
+            actor->flags &= ~(kActorQueuedForDeletion | kActorRenamedForDeletion);
         }
     }
     pendingDeletion.clear();
