@@ -1,6 +1,8 @@
 #include "core/actors/loading_screen.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "base/text_table.h"
 #include "core/actors/actor_file.h"
@@ -73,11 +75,14 @@ LoadingScreenState g_state;
 
 constexpr float kChannelScale = 0.003921569f; // 1 / 255
 
-// A place on the screen in whole pixels: `place` truncated and held within
-// [lo, hi]. The range is widened to take in `home`, the place without an
-// offset, so that a screen too small for the range keeps the home place.
-int32_t ScreenPixel(float place, int32_t home, int32_t lo, int32_t hi) {
-    return static_cast<int32_t>(TruncateInRange(place, std::min(lo, home), std::max(hi, home)));
+// A place in whole pixels, truncated as the layout has it, on or off the
+// screen. A place past what an int holds, with room for the `less` and
+// `more` pixels of the rectangles laid out around it, is held at that bound:
+// far off the screen, on its own side.
+int32_t PixelPlace(float place, int32_t less, int32_t more) {
+    return static_cast<int32_t>(
+        TruncateInRange(place, int64_t{std::numeric_limits<int32_t>::min()} + less,
+                        int64_t{std::numeric_limits<int32_t>::max()} - more));
 }
 
 LibraryItem *FindMaterial(const char *name) {
@@ -123,11 +128,10 @@ LibraryItem *BeginLoadingScreen(ActorSystem *system, uint32_t expectedSteps) {
     const Vector3 position = system != nullptr ? system->loadBarPosition : Vector3{0, 0, 0};
     const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
     const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
-    // The centre is held where the whole well (202 across either side of
-    // it, 82 to 70 above it) stays on the screen.
-    const int32_t cx =
-        ScreenPixel(static_cast<float>(width / 2) + position.x, width / 2, 202, width - 202);
-    const int32_t cy = ScreenPixel(static_cast<float>(height) + position.y, height, 82, height + 70);
+    // The well spans 202 pixels either side of the centre, and 82 to 70
+    // pixels above it.
+    const int32_t cx = PixelPlace(static_cast<float>(width / 2) + position.x, 202, 202);
+    const int32_t cy = PixelPlace(static_cast<float>(height) + position.y, 82, 0);
     s.frame = {cx - 200, cy - 80, cx + 200, cy - 72};
     s.well = {cx - 202, cy - 82, cx + 202, cy - 70};
     s.bar = {cx - 198, cy - 78, cx - 198, cy - 74};
@@ -151,20 +155,19 @@ int DrawLoadingScreen(const char *text) {
     const Vector3 textOffset = system != nullptr ? system->loadBarTextPosition : Vector3{0, 0, 0};
     const int32_t width = g_renderer != nullptr ? g_renderer->GetScreenWidth() : 0;
     const int32_t height = g_renderer != nullptr ? g_renderer->GetScreenHeight() : 0;
-    // The text starts on the screen.
-    s.textX = ScreenPixel(static_cast<float>(width / 2) + textOffset.x - 200.0f, width / 2 - 200, 0,
-                          width);
-    s.textY = ScreenPixel(static_cast<float>(height) + textOffset.y - 130.0f, height - 130, 0, height);
+    s.textX = PixelPlace(static_cast<float>(width / 2) + textOffset.x - 200.0f, 0, 0);
+    s.textY = PixelPlace(static_cast<float>(height) + textOffset.y - 130.0f, 0, 0);
 
     if (s.stepsSinceUpdate < s.stepsPerUpdate) {
         return static_cast<int>(s.stepsSinceUpdate);
     }
     s.progress += s.increment;
     s.stepsSinceUpdate = 0;
-    // Clamped before the conversion, so that any progress converts safely.
+    // Clamped before the conversion, so that any progress converts safely:
+    // far off the screen the bar's ends round as floats, past an int's range.
     const float right = std::min(static_cast<float>(s.bar.left) + s.progress,
                                  static_cast<float>(s.frame.right - 2));
-    s.bar.right = static_cast<int32_t>(right);
+    s.bar.right = static_cast<int32_t>(TruncateInRange(right, s.bar.left, s.frame.right - 2));
 
     if (g_renderer == nullptr) {
         return 0;

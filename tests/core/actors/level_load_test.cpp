@@ -128,25 +128,50 @@ TEST_F(LoadingScreen, BarMovesEveryNthCallAndStopsShortOfTheFrame) {
     EXPECT_GT(s.progress, progress);
 }
 
-// Any finite place keeps the bar's well and the text's start on the screen;
-// a place within reach is taken as it is.
-TEST_F(LoadingScreen, TheBarAndTextStayOnTheScreenForAnyPlace) {
+// The bar and its text are laid out by the formula wherever the place puts
+// them, on or off the screen (content hides them so). A place past what an
+// int holds is held far off the screen on its own side, where the well's,
+// the bar's and the text's pixels stay in an int's range.
+TEST_F(LoadingScreen, TheBarAndTextAreLaidOutWhereverTheirPlaceIs) {
+    constexpr int32_t kMax = INT32_MAX, kMin = INT32_MIN;
     const struct {
         float x, y;
         ScreenRect well;
         int32_t textX, textY;
     } cases[] = {{100.0f, -200.0f, {298, 318, 702, 330}, 300, 270},
-                 {1e30f, 3e9f, {396, 588, 800, 600}, 800, 600},
-                 {-1e30f, -3e9f, {0, 0, 404, 12}, 0, 0},
-                 {FLT_MAX, -FLT_MAX, {396, 0, 800, 12}, 800, 0}};
-    for (const auto &c : cases) {
-        system->loadBarPosition = system->loadBarTextPosition = {c.x, c.y, 0.0f};
+                 {0.0f, 100.0f, {198, 618, 602, 630}, 200, 570},
+                 {300.0f, 0.0f, {498, 518, 902, 530}, 500, 470},
+                 {-300.0f, 0.0f, {-102, 518, 302, 530}, -100, 470},
+                 {2000.0f, -2000.0f, {2198, -1482, 2602, -1470}, 2200, -1530},
+                 {3e9f, -3e9f, {kMax - 404, kMin, kMax, kMin + 12}, kMax, kMin},
+                 {-FLT_MAX, 1e30f, {kMin, kMax - 82, kMin + 404, kMax - 70}, kMin, kMax}};
+    const LoadingScreenState &s = GetLoadingScreenState();
+    const auto layOut = [&](float x, float y) {
+        system->loadBarPosition = system->loadBarTextPosition = {x, y, 0.0f};
         BeginLoadingScreen(system, 1000);
+        GetLoadingScreenState().stepsPerUpdate = 0;
         DrawLoadingScreen(nullptr);
-        const LoadingScreenState &s = GetLoadingScreenState();
+        EndLoadingScreen(system);
+        EXPECT_TRUE(s.bar.left <= s.bar.right && s.bar.right <= s.frame.right - 2) << x << ", " << y;
+    };
+    for (const auto &c : cases) {
+        layOut(c.x, c.y);
         EXPECT_EQ(std::tuple(s.well, s.textX, s.textY), std::tuple(c.well, c.textX, c.textY))
             << c.x << ", " << c.y;
-        EndLoadingScreen(system);
+        if (c.x < 3e3f && c.x > -3e3f) {
+            EXPECT_EQ(s.bar.right, s.bar.left + 40) << c.x;
+        }
+    }
+    // Far off, each way: wholly off the screen on that side.
+    for (const float far : {2000.0f, 1e6f, 3e9f, 1e30f, FLT_MAX}) {
+        layOut(far, 0.0f);
+        EXPECT_TRUE(s.well.left >= 800 && s.textX >= 800) << far;
+        layOut(-far, 0.0f);
+        EXPECT_TRUE(s.well.right < 0 && s.textX <= -1000) << -far;
+        layOut(0.0f, far);
+        EXPECT_TRUE(s.well.top >= 600 && s.textY >= 600) << far;
+        layOut(0.0f, -far);
+        EXPECT_TRUE(s.well.bottom < 0 && s.textY <= -1000) << -far;
     }
 }
 
