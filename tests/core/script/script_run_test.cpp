@@ -7,6 +7,8 @@
 #include "core/actors/actor_services.h"
 #include "core/actors/command_ids.h"
 #include "core/actors/command_registry.h"
+#include "core/actors/engine_host.h"
+#include "core/actors/engine_startup.h"
 #include "core/actors/null_actor.h"
 #include "core/script/byte_buffer.h"
 #include "core/script/script_compiler.h"
@@ -299,6 +301,29 @@ TEST_F(ScriptRun, TheRunsBetweenTwoFrameStepsAreBoundedInNumber) {
     EXPECT_EQ(RunScript(a->scripts[17].get(), nullptr), 1);
     EXPECT_EQ(sets, 1u);
     EXPECT_EQ(CurrentScriptRunDepth(), 0);
+}
+
+// Each frame step begins the budget anew: 20,000 actors whose scripts run
+// once a frame from the scheduled commands, through the engine's own frame
+// loop, run every time over frames that together pass the budget.
+TEST_F(ScriptRun, EveryFrameStepBeginsTheBudgetAnew) {
+    ScriptActor *crowd = Make("Crowd");
+    for (int i = 0; i < 20000; ++i) {
+        Make("C", crowd)->AddScript("s", "this.Set_Enabled(1); this.TimerCommand(0, Pause_Game());")
+            ->eventId = cmd::base::PauseGame;
+    }
+    EngineHost host;
+    FrameLoop frames(host);
+    frames.SetFixedFrameTime(1.0 / 60.0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(crowd, "this.CommandChildren(Pause_Game());"), 1);
+    std::vector<size_t> runs = {Take(kSetEnabled).size()};
+    for (int frame = 0; frame < 3; ++frame) {
+        frames.FrameStep();
+        runs.push_back(Take(kSetEnabled).size());
+    }
+    EXPECT_EQ(runs, (std::vector<size_t>{20000, 20000, 20000, 20000}));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(ScriptRun, FailedCompileRunsNothingAndRetries) {
