@@ -10,13 +10,15 @@
 // sanitizer's report, or an input that runs past libFuzzer's -timeout (a
 // frame that never ends) is a finding.
 //
-// The world is written once to a scratch folder and read again for every
-// input, so each input starts from the same world. Files are opened for
-// reading only: a script that saves writes nothing.
+// The world is written once to a scratch folder, removed when the process
+// ends, and read again for every input, so each input starts from the same
+// world. Files are opened for reading only: a script that saves writes
+// nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +95,13 @@ struct World {
 };
 
 World *g_world = nullptr;
+
+// The world outlives every input, so its scratch folder goes when the
+// process ends (replayed inputs and libFuzzer runs alike).
+void RemoveScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(g_world->builder.folder.Path(), ignored);
+}
 
 [[noreturn]] void Fail(const std::string &what) {
     std::fprintf(stderr, "script fuzz: %s\n", what.c_str());
@@ -217,6 +226,7 @@ World &TheWorld() {
     }
     InstallEngineClasses();
     g_world = new World; // lives as long as the process
+    std::atexit(&RemoveScratchFolder);
     World &world = *g_world;
     if (!world.runner.Ready()) {
         Fail("the scene runner is not ready");
