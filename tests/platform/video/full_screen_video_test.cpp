@@ -202,6 +202,13 @@ TEST_F(FullScreenVideoTest, ExitingWithAFilmPlayingIsClean) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            // The child's fixture never ends: its scratch folder goes at exit.
+            static std::string scratch;
+            scratch = temp_.Path();
+            std::atexit([] {
+                std::error_code ignored;
+                std::filesystem::remove_all(scratch, ignored);
+            });
             if (PlayFullScreenVideo(path.c_str()) == 1 && PollFullScreenVideo() == 1) {
                 std::exit(0);
             }
