@@ -53,8 +53,9 @@ inline constexpr uint32_t kActorQueuedForDeletion = 1u << 16;
 inline constexpr uint32_t kActorGlobalSlotBound = 1u << 17;
 inline constexpr uint32_t kActorFlag18 = 1u << 18;
 inline constexpr uint32_t kActorFlagsMask = (1u << 19) - 1;
-// Past the mask, in memory only: "Delete" has renamed the actor since it was
-// queued for deletion. Never saved, and not taken over by a copy.
+// Past the mask, in memory only: "Delete" has renamed the actor, which a
+// later "Delete" then leaves as it is. Never saved; a copy, which takes the
+// other actor's name, does not take it over.
 inline constexpr uint32_t kActorRenamedForDeletion = 1u << 19;
 inline constexpr uint32_t kActorDefaultFlags =
     kActorStatic | kActorFlag11 | kActorCollisionEnabled | kActorSaved; // 0x9900

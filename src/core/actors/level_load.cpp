@@ -85,9 +85,7 @@ void ActorSystem::Process() {
         Actor *actor = pendingDeletion.back();
         pendingDeletion.pop_back();
         if (actor != nullptr) {
-            // An actor that outlives this (a system actor) is renamed again
-            // by a later "Delete".
-            actor->flags &= ~(kActorQueuedForDeletion | kActorRenamedForDeletion);
+            actor->flags &= ~kActorQueuedForDeletion;
             DeleteActor(actor);
         }
     }
@@ -103,7 +101,7 @@ void ActorSystem::Process() {
     DestroyWorld();
     for (Actor *actor : pendingDeletion) {
         if (actor != nullptr) {
-            actor->flags &= ~(kActorQueuedForDeletion | kActorRenamedForDeletion);
+            actor->flags &= ~kActorQueuedForDeletion;
         }
     }
     pendingDeletion.clear();
