@@ -718,8 +718,8 @@ bool HandleBaseCommand(Actor &actor, uint32_t commandId, ParamBlock block, bool 
         ActorSystem::QueueActorForDeletion(&actor);
         actor.ReleaseGlobalSlot();
         // Renamed by the first "Delete", whatever queued the actor before;
-        // one sent again before it goes leaves the name, which would
-        // otherwise grow with every delete.
+        // a later one leaves the name, which would otherwise grow with every
+        // delete.
         if (!actor.HasFlag(kActorRenamedForDeletion)) {
             actor.flags |= kActorRenamedForDeletion;
             actor.name = "__" + actor.name;
