@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -1323,6 +1325,152 @@ TEST(MissionRun, TheWholeGamePlaysFromTheTitleThroughBothMissionsAndTheEndBackTo
     // the title (which has no row) and in the loaded game.
     EXPECT_EQ(forwardSeen, (std::vector<std::string>{"I / Up 73 99", "I / Up 73 99",
                                                      "- 73 99", "I / Up 73 99"}));
+}
+
+} // namespace
+
+namespace {
+
+// Every Mesh Object of the world with its collision objects' kinds and
+// boxes, a line each, in id order.
+std::vector<std::string> MeshCollision() {
+    std::vector<std::string> lines;
+    for (Actor *actor : ActorTable) {
+        const auto *mesh = dynamic_cast<const MeshObjectActor *>(actor);
+        if (mesh == nullptr)
+            continue;
+        std::ostringstream line;
+        line << mesh->actorId << " " << mesh->name << ":";
+        for (const auto &object : mesh->colObjs) {
+            const Vector3 &a = object->boxMin, &b = object->boxMax;
+            line << " " << object->type << " " << a.x << "," << a.y << "," << a.z << ".." << b.x << ","
+                 << b.y << "," << b.z;
+        }
+        lines.push_back(line.str());
+    }
+    return lines;
+}
+
+// The lines of one list that the other lacks, marked "-" (only in the
+// first) and "+" (only in the second).
+std::vector<std::string> Differences(std::vector<std::string> first, std::vector<std::string> second) {
+    std::sort(first.begin(), first.end());
+    std::sort(second.begin(), second.end());
+    std::vector<std::string> only;
+    std::set_difference(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(only));
+    for (std::string &line : only)
+        line = "- " + line;
+    const size_t removed = only.size();
+    std::set_difference(second.begin(), second.end(), first.begin(), first.end(), std::back_inserter(only));
+    for (size_t i = removed; i < only.size(); ++i)
+        only[i] = "+ " + only[i];
+    return only;
+}
+
+// Mission 1 loads the same every time in a run: its Mesh Objects collide
+// as they did after "New Game" when "Try Again" starts it after a death,
+// when the death menu's "Load Game" loads a game saved in it from the
+// pause menu, and when "New Game" starts it again after the end.
+TEST(MissionRun, Mission1CollidesAsAtFirstWhenTriedAgainLoadedAndStartedAnew) {
+    TempFolder folder;
+    const toolrun::ToolRun made = samplecopy::Make(folder.Path());
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+
+    fakefilm::FakeFilms films;
+    testdisplay::BlindDisplay blind;
+    PlayRunHost host;
+    std::vector<std::string> loads; // the scene of each level load, in turn
+    std::vector<std::vector<std::string>> seen; // the Mesh Objects after each load of mission 1
+    const auto hero = [] {
+        return dynamic_cast<CharacterActor *>(FindActorByName("GA1_Player", 16));
+    };
+    const auto active = [](const char *name) {
+        auto *menu = dynamic_cast<UISystemActor *>(FindActorByName(name, int32_t(kUiSystemClassId)));
+        return menu != nullptr && menu->active != 0;
+    };
+    // Mission 1 after the load with the number, once the hero stands in it.
+    const auto mission1 = [&](size_t load) {
+        return loads.size() == load && EndsWith(loads.back(), "Mission_01_Release.qva") &&
+               PendingLoad().empty() && hero() != nullptr;
+    };
+    const auto look = [&] { seen.push_back(MeshCollision()); };
+    const auto die = [&] { SendCommandArgs(hero(), 964u, 1000.0f); }; // "Hurt"
+    const auto toExit = [&] {
+        if (Actor *exit = FindActorByName("Exit", 31))
+            PutHero(hero(), exit->GetWorldPosition());
+    };
+    const auto click = [&] {
+        host.Button(kLeftMouseButton, true);
+        host.Button(kLeftMouseButton, false);
+    };
+    struct Stage {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    std::vector<Stage> stages;
+    const auto always = [] { return true; };
+    // Two frames to the place in the menu with the name, then a click.
+    const auto press = [&](std::function<bool()> ready, const char *menu, float x, float y) {
+        stages.push_back({std::move(ready), [&host, menu, x, y] { MoveMenuCursor(host, menu, x, y); }});
+        stages.push_back({always, [&host, menu, x, y] { MoveMenuCursor(host, menu, x, y); }});
+        stages.push_back({always, click});
+    };
+    const auto focused = [](const char *name) { return [name] { return Focused(name); }; };
+    const auto dead = [&] { return active("DeathMenu") && Focused("Died"); };
+    // "New Game", under the cursor's start.
+    stages.push_back({always, click});
+    // Saved from the pause menu into slot 1.
+    uint32_t frame = 0, since = 0;
+    stages.push_back({[&] { return mission1(1); }, [&] { look(), since = frame; }});
+    stages.push_back({[&] { return frame >= since + kPastTheFade; }, [&] { host.Key(0x1B, true); }});
+    stages.push_back({always, [&] { host.Key(0x1B, false); }});
+    press(focused("Page"), "PauseMenu", 100, 150);
+    press(focused("SavedGameSlots"), "PauseMenu", 600, 100);
+    // Back on the page: "Resume", and death; "Try Again".
+    const auto saved = [&] {
+        return Focused("Page") && WordAt(folder.Get("game/SaveGames/SaveGame"), 16) == 1;
+    };
+    press(saved, "PauseMenu", 100, 70);
+    stages.push_back({[&] { return !active("PauseMenu"); }, die});
+    press(dead, "DeathMenu", 100, 70);
+    // Death again: "Load Game", slot 1, "Yes".
+    stages.push_back({[&] { return mission1(2); }, [&] { look(), die(); }});
+    press(dead, "DeathMenu", 100, 110);
+    press(focused("SavedGameSlots"), "DeathMenu", 600, 100);
+    press(focused("YesNoDialog"), "DeathMenu", 270, 430);
+    // On through both exits and the end to the title, and "New Game".
+    stages.push_back({[&] { return mission1(3); }, [&] { look(), toExit(); }});
+    press([&] { return active("Menu") && Focused("SaveContinueMenu"); }, "Menu", 100, 70);
+    stages.push_back({[&] { return loads.size() == 4 && PendingLoad().empty() && hero() != nullptr; }, toExit});
+    press([&] { return loads.size() == 6 && active("Menu") && Focused("MainMenu"); }, "Menu", 100, 70);
+    stages.push_back({[&] { return mission1(7); },
+                      [&] {
+                          look();
+                          SendCommandArgs(GetActorSystem(), cmd::actor_system::ExitEngine);
+                      }});
+    size_t next = 0;
+    uint32_t due = 3;
+    bool wasLoading = false;
+    host.afterFrame = [&](uint32_t ran) {
+        frame = ran;
+        // A load waits for some frames: each is counted once.
+        const ActorSystem *world = GetActorSystem();
+        const bool loading = world != nullptr && world->loadPending != 0;
+        if (loading && !wasLoading)
+            loads.push_back(world->secondFile);
+        wasLoading = loading;
+        if (next < stages.size() && frame >= due && stages[next].ready()) {
+            stages[next++].act();
+            due = frame + 12;
+        }
+    };
+    const int code = host.Run(folder / "play", 4000);
+    EXPECT_EQ(code, 0) << "the run ends through \"Exit Engine\", stopped at stage " << next;
+    ASSERT_EQ(seen.size(), 4u) << "stopped at stage " << next << " " << ::testing::PrintToString(loads) << frame;
+    EXPECT_GT(seen[0].size(), 40u);
+    const char *const again[3] = {"\"Try Again\"", "\"Load Game\"", "\"New Game\" after the end"};
+    for (size_t i = 1; i < 4; ++i)
+        EXPECT_EQ(Differences(seen[0], seen[i]), std::vector<std::string>{}) << again[i - 1];
 }
 
 } // namespace

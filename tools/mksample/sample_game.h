@@ -9,6 +9,7 @@
 #include <vector>
 
 class SampleOutput;
+struct SubsetSettings;
 
 // Writes the sample game's library and data files. False after a failure,
 // whose line the output keeps.
@@ -83,6 +84,10 @@ uint32_t FilmFrameColor(int k);
 std::vector<uint8_t> CubeQvm();
 std::vector<uint8_t> FloorQvm();
 std::vector<uint8_t> SphereQvm();
+// The bounds that loading floor.qvm or sphere.qvm gives the settings record
+// of its subset.
+void FloorBounds(SubsetSettings& record);
+void SphereBounds(SubsetSettings& record);
 std::vector<uint8_t> CylinderQvm();
 std::vector<uint8_t> WormQvm(uint32_t version);
 std::vector<uint8_t> FlagAnb();

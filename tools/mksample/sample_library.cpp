@@ -356,7 +356,9 @@ void AddGuidanceItems(Table& table) {
 void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Sound(1, "beep", "beep.wav", SoundItem::kFlagWholeFile, 0);
     table.Texture(2, "white", "white.tga", 64, 64);
-    table.Mesh(3, "cube", "cube.qvm", 2, 28);
+    // Its pieces take no collision from it: those that stand in the way get
+    // boxes of their own (MakeShowpiecesSolid).
+    table.Mesh(3, "cube", "cube.qvm", 0, 28);
     table.Texture(7, "checker", "checker.tga", 256, 256);
     table.Texture(8, "font_sheet", "font_sheet.tga", sheetFont.sheet.width,
                   sheetFont.sheet.height, 4);
@@ -375,8 +377,9 @@ void AddItems(Table& table, const PreparedFont& sheetFont) {
     table.Texture(201, "slot_mission_01", "slot_mission_01.tga", kSlotImageWidth, kSlotImageHeight);
     table.Texture(202, "slot_mission_02", "slot_mission_02.tga", kSlotImageWidth, kSlotImageHeight);
     table.Texture(203, "slot_the_end", "slot_the_end.tga", kSlotImageWidth, kSlotImageHeight);
-    table.Mesh(40, "floor", "floor.qvm", 4, 30);
-    table.Mesh(41, "sphere", "sphere.qvm", 8, 4);
+    // The meshes that collide carry the bounds their files give them.
+    FloorBounds(table.Mesh(40, "floor", "floor.qvm", 4, 30).subsetSettings[0]);
+    SphereBounds(table.Mesh(41, "sphere", "sphere.qvm", 8, 4).subsetSettings[0]);
     table.Mesh(42, "cylinder", "cylinder.qvm", 0, 4);
     table.Mesh(43, "flag", "flag.anb", 0, 4);
     table.Mesh(44, "worm", "worm.qvm", 0, 4).meshKind = 1;

@@ -1,8 +1,10 @@
 // Mesh files of the sample (".qvm" and ".anb") and its wave files.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "library/anb_writer.h"
+#include "library/library_item.h"
 #include "library/mesh_subset.h"
 #include "library/qvm_writer.h"
 #include "platform/wave_file.h"
@@ -100,8 +102,10 @@ std::vector<uint8_t> CubeQvm() {
     return writer.WriteToMemory();
 }
 
+namespace {
+
 // 20 x 20 cells over 2,000 x 2,000 units at height 0, facing up.
-std::vector<uint8_t> FloorQvm() {
+Builder FloorShape() {
     Builder b;
     constexpr int kCells = 20;
     constexpr float kSide = 2000.0f;
@@ -117,13 +121,11 @@ std::vector<uint8_t> FloorQvm() {
             b.Quad(a, uint16_t(a + 1), uint16_t(a + kCells + 2), uint16_t(a + kCells + 1), {0, 1, 0});
         }
     }
-    QvmWriter writer(2, 0);
-    writer.subsets.push_back(b.Subset("Floor", 0));
-    return writer.WriteToMemory();
+    return b;
 }
 
 // Radius 50: 16 rings of 32 segments.
-std::vector<uint8_t> SphereQvm() {
+Builder SphereShape() {
     Builder b;
     constexpr int kRings = 16;
     constexpr int kSegments = 32;
@@ -152,10 +154,42 @@ std::vector<uint8_t> SphereQvm() {
             }
         }
     }
+    return b;
+}
+
+std::vector<uint8_t> OneSubsetQvm(const Builder& b, const std::string& name) {
     QvmWriter writer(2, 0);
-    writer.subsets.push_back(b.Subset("Sphere", 0));
+    writer.subsets.push_back(b.Subset(name, 0));
     return writer.WriteToMemory();
 }
+
+// What loading the file of these vertices gives the subset's settings
+// record: the box of its positions and the sphere around that box.
+void RecordBounds(const Builder& b, SubsetSettings& record) {
+    AABox box = {{1e38f, 1e38f, 1e38f}, {-1e38f, -1e38f, -1e38f}};
+    for (const Vector3& p : b.positions) {
+        box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y), std::min(box.min.z, p.z)};
+        box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y), std::max(box.max.z, p.z)};
+    }
+    const Vector3 centre = {(box.min.x + box.max.x) * 0.5f, (box.min.y + box.max.y) * 0.5f,
+                            (box.min.z + box.max.z) * 0.5f};
+    const float radius = 0.5f * Vec3Length(Sub(box.max, box.min));
+    const float corners[3][3] = {{box.min.x, box.min.y, box.min.z},
+                                 {box.max.x, box.max.y, box.max.z},
+                                 {centre.x, centre.y, centre.z}};
+    std::memcpy(record.boxMin, corners[0], sizeof record.boxMin);
+    std::memcpy(record.boxMax, corners[1], sizeof record.boxMax);
+    std::memcpy(record.sphereCentre, corners[2], sizeof record.sphereCentre);
+    record.sphereRadius = radius;
+    record.outerRadius = Vec3Length(centre) + radius;
+}
+
+} // namespace
+
+std::vector<uint8_t> FloorQvm() { return OneSubsetQvm(FloorShape(), "Floor"); }
+std::vector<uint8_t> SphereQvm() { return OneSubsetQvm(SphereShape(), "Sphere"); }
+void FloorBounds(SubsetSettings& record) { RecordBounds(FloorShape(), record); }
+void SphereBounds(SubsetSettings& record) { RecordBounds(SphereShape(), record); }
 
 // Radius 30, height 100 from the origin up, 16 sides, both caps.
 std::vector<uint8_t> CylinderQvm() {
