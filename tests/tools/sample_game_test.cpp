@@ -1,6 +1,7 @@
 // The sample game folder that mksample writes: library and actor-file dumps
 // equal to committed text, the files every item names, and a library whose
-// every item loads on a real (offscreen) display with a sound device open.
+// every item loads on a real (offscreen) display with a sound device open,
+// its colliding meshes' records holding the bounds that loading gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -432,6 +433,45 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->font->sheetWidth, sheetTexture->width);
     EXPECT_EQ(sheet->font->sheetHeight, sheetTexture->height);
+}
+
+// A settings record's bounds, exact to the bit: box, sphere, outer radius.
+std::string RecordBounds(const SubsetSettings& r) {
+    std::ostringstream text;
+    text.precision(9);
+    text << "box " << r.boxMin[0] << "," << r.boxMin[1] << "," << r.boxMin[2] << ".." << r.boxMax[0]
+         << "," << r.boxMax[1] << "," << r.boxMax[2] << " sphere " << r.sphereCentre[0] << ","
+         << r.sphereCentre[1] << "," << r.sphereCentre[2] << " r " << r.sphereRadius << " outer "
+         << r.outerRadius;
+    return text.str();
+}
+
+// A Mesh Object builds its collision from its mesh's records when its actor
+// file is read, before the level loads the mesh: a record that collides
+// carries the bounds that loading its mesh gives, so that the first load of
+// a level collides as every later one in the run.
+TEST_F(SampleOnDisplay, EveryMeshThatCollidesCarriesTheBoundsItsFileGives) {
+    ASSERT_TRUE(Start(OpenLoopbackSound));
+    // Read as the engine reads it: records only, each item loaded later.
+    ASSERT_EQ(library_->SerializeLibrary(1), 1) << library_->GetLastError();
+    int colliding = 0;
+    for (uint32_t slot = 0; slot < ResourceLibrary::kTableSize; ++slot) {
+        auto* mesh = dynamic_cast<MeshItem*>(library_->GetItemById(slot));
+        if (mesh == nullptr) {
+            continue;
+        }
+        const std::vector<SubsetSettings> stored = mesh->subsetSettings;
+        ASSERT_EQ(library_->LoadItem(mesh), 1) << mesh->name;
+        ASSERT_EQ(mesh->subsetSettings.size(), stored.size()) << mesh->name;
+        for (size_t i = 0; i < stored.size(); ++i) {
+            if (stored[i].word0 != 0) {
+                ++colliding;
+                EXPECT_EQ(RecordBounds(stored[i]), RecordBounds(mesh->subsetSettings[i]))
+                    << mesh->name << " subset " << i << " (collision type " << stored[i].word0 << ")";
+            }
+        }
+    }
+    EXPECT_EQ(colliding, 2) << "the floor and the sphere";
 }
 
 // The loading screen's background "Menu_Back" drawn over the whole screen

@@ -199,9 +199,9 @@ bool ClearTheWay() {
 }
 
 // Level1's crates and big spheres stand in the rooms as the hero finds
-// them, but the cube gives its crates an empty box and the sphere's mesh is
+// them, but the cube gives its pieces no collision and the sphere's mesh is
 // a shape no collision query meets (the lit pair takes none at all): the
-// hero walked through them and the follow camera's probe passed into them.
+// hero would walk through them and the follow camera's probe pass into them.
 // Each gets a solid box or sphere of its own size instead, which stops the
 // hero and pulls the camera in before it.
 bool MakeShowpiecesSolid() {
