@@ -154,7 +154,7 @@ bool WriteAimCheck(SampleOutput& out) {
     Actor* head = aim == nullptr ? nullptr : CreateActor(0, "Head", nullptr, aim, next++, true);
     // At the height where the floor holds a character: it stands still, and so
     // does its center point.
-    CharacterActor* target = SampleBody("Target", room, next, {300.0f, 22.691195f, 0.0f}, 1, 100.0f);
+    CharacterActor* target = SampleBody("Target", room, next, {300.0f, 23.0001f, 0.0f}, 1, 100.0f);
     if (head == nullptr || target == nullptr) return out.Fail(file, "cannot make the aim");
     aim->aimOutput.Assign(head);
 
