@@ -435,15 +435,11 @@ TEST_F(SampleOnDisplay, EveryItemLoadsWithItsResource) {
     EXPECT_EQ(sheet->font->sheetHeight, sheetTexture->height);
 }
 
-// A settings record's bounds, exact to the bit: box, sphere, outer radius.
-std::string RecordBounds(const SubsetSettings& r) {
-    std::ostringstream text;
-    text.precision(9);
-    text << "box " << r.boxMin[0] << "," << r.boxMin[1] << "," << r.boxMin[2] << ".." << r.boxMax[0]
-         << "," << r.boxMax[1] << "," << r.boxMax[2] << " sphere " << r.sphereCentre[0] << ","
-         << r.sphereCentre[1] << "," << r.sphereCentre[2] << " r " << r.sphereRadius << " outer "
-         << r.outerRadius;
-    return text.str();
+// A settings record's bounds: box, sphere and outer radius.
+std::vector<float> RecordBounds(const SubsetSettings& r) {
+    return {r.boxMin[0],       r.boxMin[1],       r.boxMin[2],       r.boxMax[0],
+            r.boxMax[1],       r.boxMax[2],       r.sphereCentre[0], r.sphereCentre[1],
+            r.sphereCentre[2], r.sphereRadius,    r.outerRadius};
 }
 
 // A Mesh Object builds its collision from its mesh's records when its actor

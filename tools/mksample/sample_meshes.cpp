@@ -173,15 +173,12 @@ void RecordBounds(const Builder& b, SubsetSettings& record) {
     }
     const Vector3 centre = {(box.min.x + box.max.x) * 0.5f, (box.min.y + box.max.y) * 0.5f,
                             (box.min.z + box.max.z) * 0.5f};
-    const float radius = 0.5f * Vec3Length(Sub(box.max, box.min));
-    const float corners[3][3] = {{box.min.x, box.min.y, box.min.z},
-                                 {box.max.x, box.max.y, box.max.z},
-                                 {centre.x, centre.y, centre.z}};
-    std::memcpy(record.boxMin, corners[0], sizeof record.boxMin);
-    std::memcpy(record.boxMax, corners[1], sizeof record.boxMax);
-    std::memcpy(record.sphereCentre, corners[2], sizeof record.sphereCentre);
-    record.sphereRadius = radius;
-    record.outerRadius = Vec3Length(centre) + radius;
+    const auto put = [](float to[3], const Vector3& v) { to[0] = v.x, to[1] = v.y, to[2] = v.z; };
+    put(record.boxMin, box.min);
+    put(record.boxMax, box.max);
+    put(record.sphereCentre, centre);
+    record.sphereRadius = 0.5f * Vec3Length(Sub(box.max, box.min));
+    record.outerRadius = Vec3Length(centre) + record.sphereRadius;
 }
 
 } // namespace
