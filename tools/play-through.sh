@@ -22,9 +22,8 @@
 # of its captures. Run 5: both missions to the title and "New Game" again,
 # where mission 1's doorway must look as it did in the first game. The
 # engine takes the script's keys, clicks and motions as real input
-# (ENGINE_INPUT_SCRIPT), a
-# fixed frame time and seed make each run the same, and without a display
-# it runs offscreen. Prints what it finds; the exit status is 0 when every
+# (ENGINE_INPUT_SCRIPT), a fixed frame time and seed make each run the
+# same, and without a display it runs offscreen. Prints what it finds; the exit status is 0 when every
 # step looked as it should.
 set -u
 cd "$(dirname "$0")/.."
