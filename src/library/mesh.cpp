@@ -74,13 +74,6 @@ AABox VertexBoundsOf(MeshItem& mesh, uint32_t index, const Matrix& m) {
     return box;
 }
 
-void SphereOfBox(const AABox& box, Vector3* centre, float* radius) {
-    *centre = {(box.min.x + box.max.x) * 0.5f, (box.min.y + box.max.y) * 0.5f,
-               (box.min.z + box.max.z) * 0.5f};
-    const Vector3 extent = {box.max.x - box.min.x, box.max.y - box.min.y, box.max.z - box.min.z};
-    *radius = 0.5f * Vec3Length(extent);
-}
-
 // The item a settings record names as its second texture, when it is a
 // texture item of the table.
 LibraryItem* SecondTexture(ResourceLibrary& library, uint32_t slot) {
@@ -188,6 +181,13 @@ int LoadAnimatedSubset(ResourceLibrary& library, MeshItem& item, const std::stri
 }
 
 } // namespace
+
+void SphereOfBox(const AABox& box, Vector3* centre, float* radius) {
+    *centre = {(box.min.x + box.max.x) * 0.5f, (box.min.y + box.max.y) * 0.5f,
+               (box.min.z + box.max.z) * 0.5f};
+    const Vector3 extent = {box.max.x - box.min.x, box.max.y - box.min.y, box.max.z - box.min.z};
+    *radius = 0.5f * Vec3Length(extent);
+}
 
 void RegisterMeshLoader() { SetItemLoader(ItemClass::Mesh, {LoadMeshItem, ReleaseMeshItem}); }
 

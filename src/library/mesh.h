@@ -88,6 +88,9 @@ void ComputeVertexBounds(AABox* out, MeshItem* mesh, uint32_t subset, const Matr
 // Centre (x, y, z) and radius of the sphere around the subset's box.
 void ComputeBoundingSphere(float out[4], MeshItem* mesh, uint32_t subset);
 
+// The sphere around a box: its centre and half the box's diagonal.
+void SphereOfBox(const AABox& box, Vector3* centre, float* radius);
+
 // Sets the subset's box, sphere and outer radius from its vertices, without
 // loading the item.
 void UpdateSubsetBounds(MeshItem& item, uint32_t subset);

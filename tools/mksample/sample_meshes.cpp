@@ -5,6 +5,7 @@
 
 #include "library/anb_writer.h"
 #include "library/library_item.h"
+#include "library/mesh.h"
 #include "library/mesh_subset.h"
 #include "library/qvm_writer.h"
 #include "platform/wave_file.h"
@@ -171,13 +172,12 @@ void RecordBounds(const Builder& b, SubsetSettings& record) {
         box.min = {std::min(box.min.x, p.x), std::min(box.min.y, p.y), std::min(box.min.z, p.z)};
         box.max = {std::max(box.max.x, p.x), std::max(box.max.y, p.y), std::max(box.max.z, p.z)};
     }
-    const Vector3 centre = {(box.min.x + box.max.x) * 0.5f, (box.min.y + box.max.y) * 0.5f,
-                            (box.min.z + box.max.z) * 0.5f};
+    Vector3 centre;
+    SphereOfBox(box, &centre, &record.sphereRadius);
     const auto put = [](float to[3], const Vector3& v) { to[0] = v.x, to[1] = v.y, to[2] = v.z; };
     put(record.boxMin, box.min);
     put(record.boxMax, box.max);
     put(record.sphereCentre, centre);
-    record.sphereRadius = 0.5f * Vec3Length(Sub(box.max, box.min));
     record.outerRadius = Vec3Length(centre) + record.sphereRadius;
 }
 
